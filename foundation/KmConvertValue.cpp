@@ -1,0 +1,122 @@
+#include "foundation/KmConvertValue.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "foundation/KmException.h"
+
+namespace {
+
+const char kSource[] = "KmConvertValue()";
+
+// Name, data-type letter and range message of each integer target.
+struct IntegerTarget {
+  const char* sInvalidFormat;
+  const char* sRangeFormat;
+  char cDataType;
+  bool bSigned;
+};
+
+const IntegerTarget kShort = {"\"%s\" is not a valid short",
+                              "\"%s\" does not fit in a short", 'S', true};
+const IntegerTarget kUnsignedShort = {
+    "\"%s\" is not a valid unsigned short",
+    "\"%s\" does not fit in an unsigned short", 'U', false};
+const IntegerTarget kLong = {"\"%s\" is not a valid long",
+                             "\"%s\" does not fit in a long", 'I', true};
+const IntegerTarget kUnsignedLong = {
+    "\"%s\" is not a valid unsigned long",
+    "\"%s\" does not fit in an unsigned long", 'W', false};
+
+bool IsLeadingBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsValidIntegerText(const char* sText, bool bAllowLeadingBlanks,
+                        bool bAllowMinus) {
+  if (sText == nullptr) return false;
+  const char* p = sText;
+  if (bAllowLeadingBlanks) {
+    while (IsLeadingBlank(*p)) ++p;
+  }
+  if (*p == '+' || (bAllowMinus && *p == '-')) ++p;
+  for (; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+  }
+  return true;
+}
+
+void RequireText(const char* sText, char cDataType) {
+  if (sText == nullptr) {
+    GenerateKmMalformedDataException("null pointer: sText", cDataType, "",
+                                     kSource);
+  }
+}
+
+// Checks the syntax, then the range through the double value of the text.
+template <typename T>
+void ConvertInteger(T& out, const char* sText, bool bAllowLeadingBlanks,
+                    const IntegerTarget& target) {
+  RequireText(sText, target.cDataType);
+  if (!IsValidIntegerText(sText, bAllowLeadingBlanks, target.bSigned)) {
+    GenerateKmMalformedDataException(target.sInvalidFormat, target.cDataType,
+                                     sText, kSource, sText);
+  }
+  try {
+    const double dValue = std::strtod(sText, nullptr);
+    if (!(dValue >= static_cast<double>(std::numeric_limits<T>::min()) &&
+          dValue <= static_cast<double>(std::numeric_limits<T>::max()))) {
+      GenerateKmMalformedDataException(target.sRangeFormat, target.cDataType,
+                                       sText, kSource, sText);
+    }
+    out = static_cast<T>(dValue);
+  } catch (KmException& e) {
+    e.AddCallPath("KmConvertValue", "KmConvertValue");
+    throw;
+  }
+}
+
+}  // namespace
+
+bool IsValidSignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
+  return IsValidIntegerText(sText, bAllowLeadingBlanks, true);
+}
+
+bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
+  return IsValidIntegerText(sText, bAllowLeadingBlanks, false);
+}
+
+void KmConvertValue(int16_t& out, const char* sText,
+                    bool bAllowLeadingBlanks) {
+  ConvertInteger(out, sText, bAllowLeadingBlanks, kShort);
+}
+
+void KmConvertValue(uint16_t& out, const char* sText,
+                    bool bAllowLeadingBlanks) {
+  ConvertInteger(out, sText, bAllowLeadingBlanks, kUnsignedShort);
+}
+
+void KmConvertValue(int32_t& out, const char* sText,
+                    bool bAllowLeadingBlanks) {
+  ConvertInteger(out, sText, bAllowLeadingBlanks, kLong);
+}
+
+void KmConvertValue(uint32_t& out, const char* sText,
+                    bool bAllowLeadingBlanks) {
+  ConvertInteger(out, sText, bAllowLeadingBlanks, kUnsignedLong);
+}
+
+void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks) {
+  RequireText(sText, 'N');
+  if (!bAllowLeadingBlanks && (sText[0] == ' ' || sText[0] == '\t')) {
+    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N',
+                                     sText, kSource, sText);
+  }
+  char* pEnd = nullptr;
+  const double dValue = std::strtod(sText, &pEnd);
+  if (*pEnd != '\0') {
+    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N',
+                                     sText, kSource, sText);
+  }
+  out = dValue;
+}

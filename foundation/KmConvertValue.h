@@ -1,0 +1,44 @@
+// Strict text-to-number conversion for data files, value-label formats and
+// option files.
+#ifndef KM_FOUNDATION_KMCONVERTVALUE_H
+#define KM_FOUNDATION_KMCONVERTVALUE_H
+
+#include <cstdint>
+
+// True when sText is: leading characters from space, tab, carriage return
+// and line feed (only when bAllowLeadingBlanks), an optional '+' or '-',
+// then only the digits '0' to '9' up to the end (no digits is valid too).
+// A null text is not valid.
+bool IsValidSignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
+// The same with only an optional '+' as sign.
+bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
+
+// KmConvertValue family: stores the value of sText in out, or throws
+// KmMalformedDataException (source "KmConvertValue()", kind 0) carrying the
+// data-type letter and the text. out is unchanged on failure.
+//
+// Integers (letters 'S' short, 'U' unsigned short, 'I' long, 'W' unsigned
+// long; the system's long is 32 bits wide): the syntax of
+// IsValidSignedIntegerText / IsValidUnsignedIntegerText, else "\"<text>\" is
+// not a valid short" (or unsigned short, long, unsigned long); then the
+// value must lie in the target's range, else "\"<text>\" does not fit in a
+// short" (or "in an unsigned short", "in a long", "in an unsigned long") with
+// the call-path line "KmConvertValue of KmConvertValue". The empty text, "+"
+// and "-" give 0.
+//
+// Double (letter 'N'): the standard text-to-double conversion (leading white
+// space, sign, decimal point, exponent, infinity and not-a-number words) of
+// the whole text. A leading space or tab when bAllowLeadingBlanks is false,
+// or any character after the number, gives "\"<text>\" is not a valid
+// double". The empty text gives 0.0.
+//
+// A null sText raises "null pointer: sText".
+void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks);
+void KmConvertValue(uint16_t& out, const char* sText,
+                    bool bAllowLeadingBlanks);
+void KmConvertValue(int32_t& out, const char* sText, bool bAllowLeadingBlanks);
+void KmConvertValue(uint32_t& out, const char* sText,
+                    bool bAllowLeadingBlanks);
+void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks);
+
+#endif  // KM_FOUNDATION_KMCONVERTVALUE_H

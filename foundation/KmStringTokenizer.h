@@ -1,0 +1,61 @@
+// Splitting one line of text into tokens at delimiter characters.
+#ifndef KM_FOUNDATION_KMSTRINGTOKENIZER_H
+#define KM_FOUNDATION_KMSTRINGTOKENIZER_H
+
+#include <cstdint>
+
+#include "foundation/KmString.h"
+
+// KmStringTokenizer splits a line at delimiter characters: every byte of the
+// delimiter text is a delimiter on its own. Optionally, a set of marker
+// characters (the double quote in practice) opens and closes sections in
+// which delimiters do not split. Every request rescans the text from its
+// start; no token list is kept.
+//
+// Tokens lose their leading spaces (0x20) but keep trailing ones; a quoted
+// token keeps its quotes. A text without delimiters is one token, the empty
+// text one empty token; a delimiter at the end gives an empty last token and
+// two adjacent delimiters an empty token. After a quoted section the token
+// ends at the section's end and the byte right after it is skipped as if it
+// were the delimiter. An unterminated section runs to the end of the text.
+// A quoted section that closes at the end of the text is the last token.
+class KmStringTokenizer {
+ public:
+  // Empty text, delimiters and markers.
+  KmStringTokenizer();
+  // Splits sText (null gives "") at the bytes of sDelimiter.
+  KmStringTokenizer(const char* sText, const char* sDelimiter);
+  virtual ~KmStringTokenizer();
+
+  // Replaces the text; the position of GetNextToken is not reset.
+  void SetString(const char* sText);
+  // Replaces the set of delimiter characters.
+  void SetDelimiter(const char* sDelimiter);
+  // Sets the marker characters of the sections in which delimiters do not
+  // split (empty: no sections), then the text.
+  void ParseStringWithIgnoredSections(const char* sText,
+                                      const char* sMarkers);
+
+  // The number of tokens (at least 1).
+  int32_t GetNumTokens();
+  // out receives token lIndex (0-based), or "" when there is no such token.
+  // Returns out.
+  KmString& GetToken(KmString& out, int32_t lIndex);
+  // Advances to the next token and gives it as GetToken does. Returns out.
+  KmString& GetNextToken(KmString& out);
+  // True while GetNextToken has tokens left to give.
+  bool HasMoreTokens();
+
+  // The scanner behind the requests: writes token lIndex to out unless
+  // bCountOnly, and returns the number of tokens scanned (up to and
+  // including lIndex when it exists, or all of them).
+  int32_t GetTokenInternal(KmString& out, int32_t lIndex, bool bCountOnly);
+
+ private:
+  KmString sText_;
+  KmString sDelimiter_;
+  int32_t lCurrentIndex_;
+  KmString sMarkers_;
+};
+
+#endif  // KM_FOUNDATION_KMSTRINGTOKENIZER_H

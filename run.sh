@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the engine in Release and runs it on the
+# bundled example.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_TESTS=OFF >/dev/null
+cmake --build build -j"$jobs"
+example=examples/basic/run.ini
+if [ -f "$example" ]; then
+  ./build/kinkmark "$example"
+else
+  echo "Built ./build/kinkmark"
+fi

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds with tests and runs them: first under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the thread-safety
+# suites under ThreadSanitizer, then the plain Release build, whose ctest
+# summary ends the output.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+jobs=$(nproc)
+
+# build_and_test <dir> <ctest filter> <targets or "all"> <cmake args...>
+build_and_test() {
+  local dir=$1 filter=$2 targets=$3; shift 3
+  cmake -S . -B "$dir" -DKM_BUILD_TESTS=ON "$@" >/dev/null
+  if [ "$targets" = all ]; then
+    cmake --build "$dir" -j"$jobs"
+  else
+    # Build only the named test binaries that this tree defines.
+    local present=() t
+    for t in $targets; do
+      cmake --build "$dir" --target help | grep -q "^\.\.\. $t\$" && present+=("$t")
+    done
+    [ ${#present[@]} -gt 0 ] || { echo "(no such test binaries yet)"; return 0; }
+    cmake --build "$dir" -j"$jobs" --target "${present[@]}"
+  fi
+  (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600 $filter)
+}
+
+# Test binaries whose suites exercise the locks shared by worker threads.
+tsan_targets=foundation_progress_tests
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKM_SANITIZE=address,undefined
+
+echo "== ThreadSanitizer (concurrency suites) =="
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  build_and_test build-tsan "-L concurrency" "$tsan_targets" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM_SANITIZE=thread
+
+echo "== Release =="
+build_and_test build "" all -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_BENCHMARKS=ON

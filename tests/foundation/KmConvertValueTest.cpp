@@ -1,0 +1,193 @@
+#include "foundation/KmConvertValue.h"
+
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "foundation/AllocateMemory.h"
+#include "foundation/KmException.h"
+#include "tests/foundation/CatchKmException.h"
+
+namespace {
+
+// The outcome of one conversion as text: the value, or "<letter>: <message>
+// | <call path>" for a KmMalformedDataException.
+template <typename T>
+std::string Convert(const char* sText, bool bAllowLeadingBlanks) {
+  T value{};
+  try {
+    KmConvertValue(value, sText, bAllowLeadingBlanks);
+  } catch (const KmMalformedDataException& e) {
+    EXPECT_STREQ(e.GetSource(), "KmConvertValue()");
+    EXPECT_EQ(e.GetKind(), 0);
+    EXPECT_EQ(e.GetText(), sText);
+    return std::string(1, e.GetDataType()) + ": " + e.GetMessage() + " | " +
+           e.GetCallPath();
+  }
+  return std::to_string(value);
+}
+
+// Range failures pass the family's handler, syntax failures do not.
+const char kRangePath[] = " | KmConvertValue of KmConvertValue";
+
+TEST(KmConvertValue, IntegerTargets) {
+  struct Case {
+    const char* sText;
+    bool bAllow;
+    std::string sShort, sUnsignedShort, sLong, sUnsignedLong;
+  };
+  const std::string kInvalid = "\" is not a valid ";
+  const Case cases[] = {
+      {"123", false, "123", "123", "123", "123"},
+      {"+7", false, "7", "7", "7", "7"},
+      {"-7", false, "-7", "U: \"-7\" is not a valid unsigned short | ", "-7",
+       "W: \"-7\" is not a valid unsigned long | "},
+      {"32768", false,
+       std::string("S: \"32768\" does not fit in a short") + kRangePath,
+       "32768", "32768", "32768"},
+      {"-32768", false, "-32768",
+       "U: \"-32768\" is not a valid unsigned short | ", "-32768",
+       "W: \"-32768\" is not a valid unsigned long | "},
+      {"65535", false,
+       std::string("S: \"65535\" does not fit in a short") + kRangePath,
+       "65535", "65535", "65535"},
+      {"65536", false,
+       std::string("S: \"65536\" does not fit in a short") + kRangePath,
+       std::string("U: \"65536\" does not fit in an unsigned short") +
+           kRangePath,
+       "65536", "65536"},
+      {"-2147483648", false,
+       std::string("S: \"-2147483648\" does not fit in a short") + kRangePath,
+       "U: \"-2147483648\" is not a valid unsigned short | ", "-2147483648",
+       "W: \"-2147483648\" is not a valid unsigned long | "},
+      {"4294967295", false,
+       std::string("S: \"4294967295\" does not fit in a short") + kRangePath,
+       std::string("U: \"4294967295\" does not fit in an unsigned short") +
+           kRangePath,
+       std::string("I: \"4294967295\" does not fit in a long") + kRangePath,
+       "4294967295"},
+      {"99999999999999999999", false,
+       std::string("S: \"99999999999999999999\" does not fit in a short") +
+           kRangePath,
+       std::string(
+           "U: \"99999999999999999999\" does not fit in an unsigned short") +
+           kRangePath,
+       std::string("I: \"99999999999999999999\" does not fit in a long") +
+           kRangePath,
+       std::string(
+           "W: \"99999999999999999999\" does not fit in an unsigned long") +
+           kRangePath},
+      {"12a", false, "S: \"12a\" is not a valid short | ",
+       "U: \"12a\" is not a valid unsigned short | ",
+       "I: \"12a\" is not a valid long | ",
+       "W: \"12a\" is not a valid unsigned long | "},
+      {"1.5", false, "S: \"1.5\" is not a valid short | ",
+       "U: \"1.5\" is not a valid unsigned short | ",
+       "I: \"1.5\" is not a valid long | ",
+       "W: \"1.5\" is not a valid unsigned long | "},
+      {"1e3", true, "S: \"1e3\" is not a valid short | ",
+       "U: \"1e3\" is not a valid unsigned short | ",
+       "I: \"1e3\" is not a valid long | ",
+       "W: \"1e3\" is not a valid unsigned long | "},
+      {"12 ", true, "S: \"12 \" is not a valid short | ",
+       "U: \"12 \" is not a valid unsigned short | ",
+       "I: \"12 \" is not a valid long | ",
+       "W: \"12 \" is not a valid unsigned long | "},
+      {" 12", false, "S: \" 12\" is not a valid short | ",
+       "U: \" 12\" is not a valid unsigned short | ",
+       "I: \" 12\" is not a valid long | ",
+       "W: \" 12\" is not a valid unsigned long | "},
+      {" \t\r\n12", true, "12", "12", "12", "12"},
+      {"", false, "0", "0", "0", "0"},
+      {"+", false, "0", "0", "0", "0"},
+      {"-", false, "0", "U: \"-\" is not a valid unsigned short | ", "0",
+       "W: \"-\" is not a valid unsigned long | "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("text \"") + c.sText + "\"");
+    EXPECT_EQ(Convert<int16_t>(c.sText, c.bAllow), c.sShort);
+    EXPECT_EQ(Convert<uint16_t>(c.sText, c.bAllow), c.sUnsignedShort);
+    EXPECT_EQ(Convert<int32_t>(c.sText, c.bAllow), c.sLong);
+    EXPECT_EQ(Convert<uint32_t>(c.sText, c.bAllow), c.sUnsignedLong);
+  }
+}
+
+TEST(KmConvertValue, DoubleTarget) {
+  struct Case {
+    const char* sText;
+    bool bAllow;
+    bool bValid;
+    double dValue;
+  };
+  const Case cases[] = {
+      {"1e3", false, true, 1000.0},     {"-0.5", false, true, -0.5},
+      {"", false, true, 0.0},           {"\n12", false, true, 12.0},
+      {" 12", true, true, 12.0},        {"\t12", true, true, 12.0},
+      {" 12", false, false, 0},         {"\t12", false, false, 0},
+      {"1,5", true, false, 0},          {"12 ", true, false, 0},
+      {"abc", true, false, 0},          {"  ", true, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("text \"") + c.sText + "\"");
+    double d = -99.0;
+    if (c.bValid) {
+      KmConvertValue(d, c.sText, c.bAllow);
+      EXPECT_EQ(d, c.dValue);
+      continue;
+    }
+    try {
+      KmConvertValue(d, c.sText, c.bAllow);
+      ADD_FAILURE() << "nothing thrown";
+    } catch (const KmMalformedDataException& e) {
+      EXPECT_EQ(std::string(e.GetMessage()),
+                std::string("\"") + c.sText + "\" is not a valid double");
+      EXPECT_EQ(e.GetDataType(), 'N');
+      EXPECT_STREQ(e.GetCallPath(), "");
+      EXPECT_EQ(d, -99.0);
+    }
+  }
+  double inf = 0.0;
+  KmConvertValue(inf, "inf", false);
+  EXPECT_TRUE(std::isinf(inf));
+}
+
+TEST(IsValidIntegerText, SignsAndBlanks) {
+  EXPECT_TRUE(IsValidSignedIntegerText("-12", false));
+  EXPECT_FALSE(IsValidUnsignedIntegerText("-12", false));
+  EXPECT_TRUE(IsValidUnsignedIntegerText("+12", false));
+  EXPECT_TRUE(IsValidSignedIntegerText("\n+1", true));
+  EXPECT_FALSE(IsValidSignedIntegerText("\n+1", false));
+  EXPECT_FALSE(IsValidSignedIntegerText("+-1", true));
+  EXPECT_FALSE(IsValidSignedIntegerText(nullptr, true));
+}
+
+TEST(AllocateMemory, BuffersAndBadRequests) {
+  char* pEmpty = AllocateMemory(0);
+  EXPECT_NE(pEmpty, nullptr);
+  delete[] pEmpty;
+  char* pBuffer = AllocateMemory(16);
+  ASSERT_NE(pBuffer, nullptr);
+  EXPECT_EQ(pBuffer[0], '\0');
+  delete[] pBuffer;
+
+  const KmException e = km_test::CatchKmException([] { AllocateMemory(-1); });
+  EXPECT_STREQ(e.GetMessage(),
+               "Bad memory allocation request - tried to allocate -1 bytes.");
+  EXPECT_STREQ(e.GetSource(), "Memory");
+  EXPECT_EQ(e.GetKind(), 0);
+  // After the reserve is released, allocation goes on.
+  char* pAgain = AllocateMemory(4);
+  EXPECT_NE(pAgain, nullptr);
+  delete[] pAgain;
+}
+
+TEST(AllocateMemory, OutOfMemoryMessageIsCutTo127Characters) {
+  const std::string sFormat = std::string(200, 'm') + " %d";
+  const KmException e = km_test::CatchKmException(
+      [&] { ThrowOutOfMemory(sFormat.c_str(), 5); });
+  EXPECT_EQ(std::string(e.GetMessage()), std::string(127, 'm'));
+  EXPECT_STREQ(e.GetSource(), "Memory");
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "tests/test_util/TestUtil.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#include <unistd.h>
+
+namespace km_test {
+
+::testing::AssertionResult RelNear(double actual, double expected,
+                                   double tol) {
+  if (std::isnan(expected) && std::isnan(actual)) {
+    return ::testing::AssertionSuccess();
+  }
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const double scale = std::max(std::fabs(expected), 1e-300);
+  const double rel = std::fabs(actual - expected) / scale;
+  if (rel <= tol) return ::testing::AssertionSuccess();
+  std::ostringstream out;
+  out.precision(17);
+  out << "actual " << actual << " differs from expected " << expected
+      << " by relative " << rel << " > " << tol;
+  return ::testing::AssertionFailure() << out.str();
+}
+
+std::string DataPath(const std::string& relative) {
+  return std::string(KM_TEST_DATA_DIR_VALUE) + "/" + relative;
+}
+
+ScratchDir::ScratchDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") +
+                        "/kmtest-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (mkdtemp(buf.data()) == nullptr) {
+    throw std::runtime_error("cannot create scratch directory");
+  }
+  path_ = buf.data();
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::File(const std::string& name) const {
+  return path_ + "/" + name;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in),
+                     std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<unsigned char> ReadBytes(const std::string& path) {
+  const std::string all = ReadAll(path);
+  return std::vector<unsigned char>(all.begin(), all.end());
+}
+
+}  // namespace km_test

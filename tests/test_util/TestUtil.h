@@ -1,0 +1,48 @@
+// Helpers shared by the test binaries: named numerical tolerances, relative
+// comparison and scratch files that clean up after themselves.
+#ifndef KM_TESTS_TEST_UTIL_TESTUTIL_H
+#define KM_TESTS_TEST_UTIL_TESTUTIL_H
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace km_test {
+
+// Agreement with an independent tool's output for well-conditioned values.
+constexpr double kTightRelTol = 1e-12;
+// Agreement for values that come out of an iterative search.
+constexpr double kSearchRelTol = 1e-8;
+
+// Succeeds when |actual - expected| <= tol * max(|expected|, tiny).
+::testing::AssertionResult RelNear(double actual, double expected, double tol);
+
+// Path of a fixture below tests/data.
+std::string DataPath(const std::string& relative);
+
+// A fresh directory below the system's temporary directory, removed with its
+// contents when the object goes out of scope.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Full path of `name` inside the directory.
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers for fixtures and golden comparisons (binary-exact).
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+std::vector<unsigned char> ReadBytes(const std::string& path);
+
+}  // namespace km_test
+
+#endif  // KM_TESTS_TEST_UTIL_TESTUTIL_H
