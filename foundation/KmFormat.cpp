@@ -1,0 +1,263 @@
+// KmFormat: construction, copying, adding lines, the text form of a whole
+// format, the value and label look-ups and the line accessors.
+#include "foundation/KmFormat.h"
+
+#include <cstring>
+#include <string>
+
+#include "foundation/KmException.h"
+#include "foundation/KmStringTokenizer.h"
+#include "foundation/platform/KmPlatform.h"
+
+namespace {
+
+const char* const kClassName = "KmFormat";
+
+}  // namespace
+
+KmFormat::KmFormat()
+    : cDataType_('I'), bCaseSensitive_(true), bSecondFlag_(true) {}
+
+KmFormat::KmFormat(const KmFormat& other)
+    : cDataType_('I'), bCaseSensitive_(true), bSecondFlag_(true) {
+  try {
+    *this = other;
+  } catch (KmException& e) {
+    e.AddCallPath("Constructor()", kClassName);
+    throw;
+  }
+}
+
+KmFormat& KmFormat::operator=(const KmFormat& other) {
+  try {
+    if (this != &other) {
+      vLines_ = other.vLines_;
+      Copy(other);
+    }
+    return *this;
+  } catch (KmException& e) {
+    e.AddCallPath("Assignment operator", kClassName);
+    throw;
+  }
+}
+
+KmFormat::~KmFormat() = default;
+
+KmFormat* KmFormat::Clone() const { return new KmFormat(*this); }
+
+void KmFormat::Copy(const KmFormat& other) {
+  try {
+    sName_ = other.sName_;
+    cDataType_ = other.cDataType_;
+    bCaseSensitive_ = other.bCaseSensitive_;
+    bSecondFlag_ = other.bSecondFlag_;
+  } catch (KmException& e) {
+    e.AddCallPath("Copy()", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::InsertLine(const KmFormatLine& line, int32_t lIndex) {
+  if (lIndex < 0 || lIndex >= GetNumLines()) {
+    vLines_.push_back(line);
+  } else {
+    vLines_.insert(vLines_.begin() + lIndex, line);
+  }
+}
+
+void KmFormat::AddLine(const KmFormatLine& rhs, int32_t lIndex) {
+  try {
+    AddLine(rhs.GetValue().c_str(), rhs.GetLabel().c_str(),
+            rhs.GetDisplayLabel().c_str(), lIndex);
+  } catch (KmException& e) {
+    e.AddCallPath("AddLine(KmFormatLine &rhs)", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::AddLine(const char* sValue, const char* sLabel,
+                       const char* sDisplay, int32_t lIndex) {
+  try {
+    // The line takes the format's type, so its ranges and its own letter
+    // agree.
+    InsertLine(KmFormatLine(sValue, sLabel, cDataType_, sDisplay), lIndex);
+  } catch (KmException& e) {
+    e.AddCallPath("AddLine(char *sValue, char *sLabel)", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::AddLine(const char* sValue, const char* sLabel, int32_t lIndex) {
+  try {
+    InsertLine(KmFormatLine(sValue, sLabel, cDataType_, nullptr), lIndex);
+  } catch (KmException& e) {
+    e.AddCallPath("AddLine(char *sValue, char *sLabel)", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::AddLine(const char* sLine, int32_t lIndex, bool bWithDisplay) {
+  try {
+    KmString sText(sLine);
+    sText.Trim();
+    KmString sValue;
+    KmString sLabel;
+    KmString sDisplay;
+    if (!bWithDisplay) {
+      const int32_t lEquals = sText.Find("=");
+      if (lEquals < 0) {
+        GenerateKmException("Invalid line - AddLine(char *sLine)", kClassName);
+      }
+      sText.GetSubstring(sValue, 0, lEquals);
+      sText.GetSubstring(sLabel, lEquals + 1, -1);
+    } else {
+      KmStringTokenizer tokenizer(sText.GetCString(), "=");
+      const int32_t lNumParts = tokenizer.GetNumTokens();
+      if (lNumParts < 2 || lNumParts > 3) {
+        GenerateKmException("Invalid line - AddLine(char *sLine, long lIndex)",
+                            kClassName);
+      }
+      tokenizer.GetToken(sValue, 0);
+      tokenizer.GetToken(sLabel, 1);
+      if (lNumParts == 3) tokenizer.GetToken(sDisplay, 2);
+    }
+    sValue.Trim();
+    sLabel.Trim();
+    sDisplay.Trim();
+    AddLine(sValue.GetCString(), sLabel.GetCString(), sDisplay.GetCString(),
+            lIndex);
+  } catch (KmException& e) {
+    e.AddCallPath("AddLine(char *sLine)", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::SetWholeFormat(const char* sText, bool bWithDisplay) {
+  std::vector<KmFormatLine> vPrevious;
+  vPrevious.swap(vLines_);
+  try {
+    const std::string sAll = sText ? sText : "";
+    size_t uStart = 0;
+    size_t uEnd = 0;
+    while ((uEnd = sAll.find('\n', uStart)) != std::string::npos) {
+      KmString sPiece(sAll.substr(uStart, uEnd - uStart));
+      sPiece.Trim();
+      AddLine(sPiece.GetCString(), -1, bWithDisplay);
+      uStart = uEnd + 1;
+    }
+  } catch (KmException& e) {
+    // A text that cannot be read leaves the format as it was.
+    vLines_.swap(vPrevious);
+    e.AddCallPath("SetWholeFormat()", kClassName);
+    throw;
+  } catch (...) {
+    vLines_.swap(vPrevious);
+    throw;
+  }
+}
+
+void KmFormat::GetWholeFormat(KmString& sOut) const {
+  try {
+    sOut.Clear();
+    for (const KmFormatLine& line : vLines_) {
+      sOut << line.GetValue().c_str() << "=" << line.GetLabel().c_str();
+      if (!line.GetDisplayLabel().empty()) {
+        sOut << "=" << line.GetDisplayLabel().c_str();
+      }
+      sOut << "\n";
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("GetWholeFormat()", kClassName);
+    throw;
+  }
+}
+
+int32_t KmFormat::GetIndexFromValue(const void* pValue, bool bIsText,
+                                    bool bAllowBlank) const {
+  try {
+    if (pValue == nullptr) GenerateKmException("Null buffer", kClassName);
+    for (int32_t i = 0; i < GetNumLines(); ++i) {
+      if (vLines_[static_cast<size_t>(i)].GetIsInFormatLine(
+              pValue, cDataType_, bIsText, bAllowBlank, bCaseSensitive_)) {
+        return i;
+      }
+    }
+    return -1;
+  } catch (KmException& e) {
+    e.AddCallPath("GetIndexFromValue()", kClassName);
+    throw;
+  }
+}
+
+int32_t KmFormat::GetIndexFromLabel(const char* sLabel) const {
+  try {
+    if (sLabel == nullptr) GenerateKmException("Null buffer", kClassName);
+    for (int32_t i = 0; i < GetNumLines(); ++i) {
+      const char* sLineLabel =
+          vLines_[static_cast<size_t>(i)].GetLabel().c_str();
+      const int iOrder = bCaseSensitive_ ? std::strcmp(sLineLabel, sLabel)
+                                         : KmStricmp(sLineLabel, sLabel);
+      if (iOrder == 0) return i;
+    }
+    return -1;
+  } catch (KmException& e) {
+    e.AddCallPath("GetIndexFromLabel()", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::CheckIndex(int32_t i) const {
+  if (i < 0 || i >= GetNumLines()) {
+    GenerateKmExceptionF("Index %d out of range; vector is from %d to %d",
+                         kClassName, i, 0, GetNumLines() - 1);
+  }
+}
+
+const KmFormatLine& KmFormat::GetLine(int32_t i) const {
+  try {
+    CheckIndex(i);
+    return vLines_[static_cast<size_t>(i)];
+  } catch (KmException& e) {
+    e.AddCallPath("GetLine()", kClassName);
+    throw;
+  }
+}
+
+KmString KmFormat::GetValue(int32_t i) const {
+  try {
+    CheckIndex(i);
+    return KmString(vLines_[static_cast<size_t>(i)].GetValue());
+  } catch (KmException& e) {
+    e.AddCallPath("GetValue()", kClassName);
+    throw;
+  }
+}
+
+KmString KmFormat::GetLabel(int32_t i) const {
+  try {
+    CheckIndex(i);
+    return KmString(vLines_[static_cast<size_t>(i)].GetLabel());
+  } catch (KmException& e) {
+    e.AddCallPath("GetLabel()", kClassName);
+    throw;
+  }
+}
+
+KmString KmFormat::GetDisplayLabel(int32_t i) const {
+  try {
+    CheckIndex(i);
+    return KmString(vLines_[static_cast<size_t>(i)].GetDisplayLabel());
+  } catch (KmException& e) {
+    e.AddCallPath("GetDisplayLabel()", kClassName);
+    throw;
+  }
+}
+
+void KmFormat::SetName(const char* sName) {
+  try {
+    sName_ = sName;
+  } catch (KmException& e) {
+    e.AddCallPath("SetName()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,114 @@
+#include "foundation/KmIniFile.h"
+
+#include "foundation/KmFileName.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/platform/KmPlatform.h"
+
+namespace {
+
+const char kClassName[] = "KmIniFile";
+
+// Open mode of the reader: read, text.
+constexpr int32_t kReadTextMode = KmIO_File::kRead | KmIO_File::kText;
+
+}  // namespace
+
+KmIniFile::KmIniFile(const char* sPath) {
+  try {
+    KmFileName fileName(sPath);
+    sFileName_ = fileName.GetFullName();
+    ReadFile();
+  } catch (KmException& e) {
+    e.AddCallPath("Constructor()", kClassName);
+    throw;
+  }
+}
+
+KmIniFile::~KmIniFile() = default;
+
+void KmIniFile::ReadFile() {
+  if (!KmIO_File::FileExists(sFileName_.GetCString())) return;
+  KmIO_File file(sFileName_.GetCString(), kReadTextMode);
+  // An existing file that cannot be read must not pass for an empty one:
+  // every option it holds would silently fall back to its default.
+  if (!file.IsOpen()) {
+    GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kClassName,
+                         sFileName_.GetCString());
+  }
+
+  bool bHaveSection = false;
+  KmIniSection current(nullptr);
+  KmString sLine;
+  while (!file.IsEOF()) {
+    file.Read(sLine);
+    sLine.Trim();
+    if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
+    if (sLine.StartsWith("[")) {
+      if (bHaveSection) sections_.push_back(current);
+      current = KmIniSection(sLine.TrimSpaces().GetCString());
+      bHaveSection = true;
+    } else if (bHaveSection) {
+      current.AddLine(sLine.GetCString());
+    }
+  }
+  if (bHaveSection) sections_.push_back(current);
+  file.Close();
+}
+
+void KmIniFile::AddSection(const KmIniSection* pSection) {
+  try {
+    if (pSection != nullptr) sections_.push_back(*pSection);
+  } catch (KmException& e) {
+    e.AddCallPath("AddSection(KmIniSection*)", kClassName);
+    throw;
+  }
+}
+
+int32_t KmIniFile::GetSectionIndex(const char* sName) const {
+  try {
+    const KmString sGiven(sName);
+    KmString sWanted;
+    // The first character decides the brackets; an empty name has none and
+    // fails here with the string's index error.
+    if (sGiven[0] == '[') {
+      sWanted = sGiven;
+    } else {
+      sWanted << "[" << sGiven << "]";
+    }
+    for (size_t i = 0; i < sections_.size(); ++i) {
+      if (KmStricmp(sections_[i].GetName().GetCString(),
+                    sWanted.GetCString()) == 0) {
+        return static_cast<int32_t>(i);
+      }
+    }
+    return -1;
+  } catch (KmException& e) {
+    e.AddCallPath("GetSectionIndex()", kClassName);
+    throw;
+  }
+}
+
+KmIniSection* KmIniFile::GetSection(const char* sName) {
+  return const_cast<KmIniSection*>(
+      static_cast<const KmIniFile*>(this)->GetSection(sName));
+}
+
+const KmIniSection* KmIniFile::GetSection(const char* sName) const {
+  try {
+    const int32_t iIndex = GetSectionIndex(sName);
+    return iIndex < 0 ? nullptr : &sections_[static_cast<size_t>(iIndex)];
+  } catch (KmException& e) {
+    e.AddCallPath("GetSection()", kClassName);
+    throw;
+  }
+}
+
+KmIniSection* KmIniFile::GetSectionByIndex(int32_t iIndex) {
+  return const_cast<KmIniSection*>(
+      static_cast<const KmIniFile*>(this)->GetSectionByIndex(iIndex));
+}
+
+const KmIniSection* KmIniFile::GetSectionByIndex(int32_t iIndex) const {
+  if (iIndex < 0 || iIndex >= GetNumSections()) return nullptr;
+  return &sections_[static_cast<size_t>(iIndex)];
+}

@@ -1,0 +1,59 @@
+// Reader of ini-style text files.
+#ifndef KM_FOUNDATION_KMINIFILE_H
+#define KM_FOUNDATION_KMINIFILE_H
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/KmIniSection.h"
+#include "foundation/KmString.h"
+
+// KmIniFile reads a whole ini-style text file into memory: its sections in
+// file order (duplicates kept), each with its keys and values. It serves the
+// run file, the run-options and export-options files, the data dictionary
+// and the session-parameter file. Section lookups ignore case and find the
+// first section of a name. There is no writer.
+//
+// File layout: lines are trimmed of blanks (bytes 0x01-0x20) at both ends;
+// empty lines and lines beginning with ';' are skipped; a line beginning
+// with '[' starts a section named by the whole line (trimmed of spaces);
+// any other line is a key line of the current section (KmIniSection::
+// AddLine). Key lines before the first section header belong to no section
+// and are ignored. Carriage returns are dropped wherever they are.
+class KmIniFile {
+ public:
+  // Reads the file sPath, kept as its full path (KmFileName). A file that
+  // does not exist gives an object without sections. Throws KmException
+  // (source "KmIniFile") "Unable to open file \"<full path>\" for reading."
+  // when the file exists but cannot be opened, and passes on the errors of
+  // the path resolution.
+  explicit KmIniFile(const char* sPath);
+  virtual ~KmIniFile();
+
+  // The full path of the file read.
+  const KmString& GetFileName() const { return sFileName_; }
+
+  // Appends a copy of *pSection (nothing for null).
+  void AddSection(const KmIniSection* pSection);
+  // Index of the first section named "[" sName "]" (brackets added only when
+  // sName does not begin with '['), compared without regard to case; -1
+  // when absent. Throws the KmString index error for an empty sName.
+  int32_t GetSectionIndex(const char* sName) const;
+  // That section, or null when absent. Throws as GetSectionIndex.
+  KmIniSection* GetSection(const char* sName);
+  const KmIniSection* GetSection(const char* sName) const;
+  // Section iIndex; null when iIndex is out of range.
+  KmIniSection* GetSectionByIndex(int32_t iIndex);
+  const KmIniSection* GetSectionByIndex(int32_t iIndex) const;
+  int32_t GetNumSections() const {
+    return static_cast<int32_t>(sections_.size());
+  }
+
+ private:
+  void ReadFile();
+
+  KmString sFileName_;
+  std::vector<KmIniSection> sections_;
+};
+
+#endif  // KM_FOUNDATION_KMINIFILE_H

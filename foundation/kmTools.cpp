@@ -1,0 +1,212 @@
+// kmTools: version comparison, canned messages, kinkmark limits, number-text
+// helpers, data-line clean-up, numeric tables and the vector debug text.
+#include "foundation/kmTools.h"
+
+#include <cstdlib>
+#include <iomanip>
+#include <sstream>
+
+#include "foundation/KmException.h"
+#include "foundation/KmStringTokenizer.h"
+
+namespace kmTools {
+
+namespace {
+
+// True when sField begins and ends with a double quote (a lone quote does
+// both).
+bool IsEnclosedInQuotes(const KmString& sField) {
+  const int32_t lLength = sField.GetLength();
+  if (lLength == 0) return false;
+  const char* s = sField.GetCString();
+  return s[0] == '"' && s[lLength - 1] == '"';
+}
+
+// Removes quote pairs that enclose the whole field, as long as the field
+// holds no delimiter. A field of one or two quote characters becomes empty.
+void StripEnclosingQuotes(KmString& sField, const KmString& sDelimiter) {
+  while (IsEnclosedInQuotes(sField) && sField.Find(sDelimiter) < 0) {
+    if (sField.GetLength() <= 2) {
+      sField.Clear();
+    } else {
+      sField.Remove(sField.GetLength() - 1, 1);
+      sField.Remove(0, 1);
+    }
+  }
+}
+
+}  // namespace
+
+int16_t CompareVersionNumbers(double dFirst, double dSecond) {
+  try {
+    KmString sFirst;
+    KmString sSecond;
+    sFirst.printf("%5.3f", dFirst);
+    sSecond.printf("%5.3f", dSecond);
+    if (sFirst == sSecond) return 0;
+    if (dSecond > dFirst) return 1;
+    if (dFirst > dSecond) return -1;
+    GenerateKmExceptionF(
+        "Unknown error occurred while comparing file versions: Version 1 = "
+        "%s, Version 2 = %s\n",
+        "kmTools", sFirst.GetCString(), sSecond.GetCString());
+  } catch (KmException& e) {
+    e.AddCallPath("CompareVersionNumbers()", "kmTools");
+    throw;
+  }
+}
+
+KmString GetErrorMessage(ErrorMessages eMessage) {
+  try {
+    KmString sMessage;
+    if (eMessage == TooFewObservations) {
+      sMessage << "Too few observations to fit the specified model. Minimum "
+                  "observations required: "
+               << "$$. Adjust settings for Number of Observations on the "
+                  "Method and Parameters Tab of "
+               << "the Session Window, otherwise Kinkmark will not process "
+                  "this cohort.";
+    }
+    return sMessage;
+  } catch (KmException& e) {
+    e.AddCallPath("GetErrorMessage(ErrorMessages)", "kmtools");
+    throw;
+  }
+}
+
+int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended) {
+  // Rows tested from the top; the first bound that n reaches applies.
+  struct Row {
+    int16_t iMinObservations;
+    int16_t iMax;
+    int16_t iMaxExtended;
+  };
+  static const Row kRows[] = {
+      {47, 5, 9}, {42, 5, 8}, {37, 5, 7}, {32, 5, 6}, {27, 5, 5},
+      {22, 4, 4}, {17, 3, 3}, {12, 2, 2}, {7, 1, 1},
+  };
+  for (const Row& row : kRows) {
+    if (iObservations >= row.iMinObservations) {
+      return bExtended ? row.iMaxExtended : row.iMax;
+    }
+  }
+  return 0;
+}
+
+bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
+                           int iMinObsBetween) {
+  // 64-bit, so that a large spacing cannot wrap the need round to a small
+  // or negative number and pass a count that does not fit.
+  const int64_t lNeed =
+      (static_cast<int64_t>(iKinkmarks) - 1) * iMinObsBetween + iKinkmarks +
+      2 * static_cast<int64_t>(iMinObsEnd);
+  return lNeed <= iObservations;
+}
+
+int GetPrecision(const char* sNumber) {
+  try {
+    if (sNumber == nullptr) return 0;
+    KmString sText(sNumber);
+    sText.TrimRight();
+    while (!sText.IsEmpty() &&
+           sText.GetCString()[sText.GetLength() - 1] == '0') {
+      sText.Truncate(static_cast<uint32_t>(sText.GetLength() - 1));
+    }
+    const int32_t lPoint = sText.Find(".");
+    if (lPoint < 0) return 0;
+    int iDecimals = 0;
+    for (const char* p = sText.GetCString() + lPoint + 1;
+         *p >= '0' && *p <= '9'; ++p) {
+      ++iDecimals;
+    }
+    return iDecimals;
+  } catch (KmException& e) {
+    e.AddCallPath("GetPrecision()", "kmTools");
+    throw;
+  }
+}
+
+bool StringToDouble(double& dValue, const char* sText,
+                    bool bAllowLeadingBlank) {
+  if (sText == nullptr) {
+    dValue = 0.0;
+    return false;
+  }
+  char* pEnd = nullptr;
+  dValue = std::strtod(sText, &pEnd);
+  if (*pEnd != '\0') return false;
+  if (!bAllowLeadingBlank && (sText[0] == ' ' || sText[0] == '\t')) {
+    return false;
+  }
+  return true;
+}
+
+void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
+                            const KmString& sMissing) {
+  try {
+    // An empty delimiter splits nothing; the line stays as it is.
+    if (sDelimiter.IsEmpty() || sLine.Find(sDelimiter) < 0) return;
+
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
+    const int32_t lNumFields = tokenizer.GetNumTokens();
+    if (lNumFields < 2) return;
+
+    KmString sResult;
+    KmString sField;
+    int32_t lIndex = 0;
+    tokenizer.GetToken(sField, lIndex);
+    if (sField.IsEmpty()) sField = sMissing;
+    while (lIndex < lNumFields - 1) {
+      StripEnclosingQuotes(sField, sDelimiter);
+      sResult << sField;
+      ++lIndex;
+      tokenizer.GetToken(sField, lIndex);
+      if (lIndex < lNumFields - 1) {
+        sResult << sDelimiter;
+        if (sField.IsEmpty()) sField = sMissing;
+      }
+    }
+    // The last field is kept as it stands: quotes and emptiness included.
+    sResult << sDelimiter << sField;
+    sLine = sResult;
+  } catch (KmException& e) {
+    e.AddCallPath("RemoveUnecessaryQuotes(KmString &, KmString", "kmtools.h");
+    throw;
+  }
+}
+
+kmNumericTable ExtractNumericTable(const kmNumericTable& mTable,
+                                   bool bDropFirstColumn, bool bDropFirstRow) {
+  kmNumericTable mResult;
+  const size_t uFirstRow = bDropFirstRow ? 1 : 0;
+  const size_t uFirstColumn = bDropFirstColumn ? 1 : 0;
+  for (size_t uRow = uFirstRow; uRow < mTable.size(); ++uRow) {
+    const KmVector<double>& vSource = mTable[uRow];
+    KmVector<double> vRow;
+    for (size_t uColumn = uFirstColumn; uColumn < vSource.size(); ++uColumn) {
+      vRow.push_back(vSource[uColumn]);
+    }
+    mResult.push_back(vRow);
+  }
+  return mResult;
+}
+
+std::string Get_Debug_ColumnVectorString(const NEWMAT::ColumnVector& vValues,
+                                         bool bTab) {
+  try {
+    std::string sResult;
+    const int iRows = vValues.Nrows();
+    for (int i = 1; i <= iRows; ++i) {
+      if (i > 1) sResult += bTab ? "\t" : ", ";
+      std::ostringstream stream;
+      stream << std::fixed << std::setprecision(9) << vValues(i);
+      sResult += stream.str();
+    }
+    return sResult;
+  } catch (KmException& e) {
+    e.AddCallPath("Get_Debug_ColumnVectorString()", "kmCalculator");
+    throw;
+  }
+}
+
+}  // namespace kmTools

@@ -1,0 +1,96 @@
+// Shared tools: version comparison, the canned user message, the limits on
+// the number of kinkmarks, number-text helpers, the clean-up of delimited
+// data lines and the extraction of numeric tables.
+#ifndef KM_FOUNDATION_KMTOOLS_H
+#define KM_FOUNDATION_KMTOOLS_H
+
+#include <newmat.h>
+
+#include <cstdint>
+#include <string>
+
+#include "foundation/KmString.h"
+#include "foundation/KmVector.h"
+
+// Free functions shared by the session, the data reader, the results-file
+// readers and the fitting code. None keeps state. Each adds its own name to
+// the call path of a KmException passing through it.
+namespace kmTools {
+
+// Codes of the canned user messages (GetErrorMessage).
+enum ErrorMessages {
+  TooFewObservations = 0,
+};
+
+// Compares two file versions at three decimals: both are printed "%5.3f"
+// and equal texts count as equal (4.9 and 4.9004 are equal).
+// Returns 0 when equal, 1 when dSecond is the newer (larger), -1 when
+// dFirst is the newer.
+// Throws: KmException "Unknown error occurred while comparing file
+// versions: Version 1 = %s, Version 2 = %s\n" (class "kmTools") when the
+// texts differ but neither number is larger (a NaN, or 0 against -0).
+int16_t CompareVersionNumbers(double dFirst, double dSecond);
+
+// The text of a canned message; "" for an unknown code. The text of
+// TooFewObservations holds the placeholder "$$", which the caller replaces
+// by the minimum number of observations the model needs.
+KmString GetErrorMessage(ErrorMessages eMessage);
+
+// The default maximum number of kinkmarks for a series of iObservations
+// observations:
+//   n >= 47: 5 (9 extended)   42-46: 5 (8)   37-41: 5 (7)   32-36: 5 (6)
+//   27-31: 5                  22-26: 4       17-21: 3       12-16: 2
+//   7-11: 1                   6 or fewer (0 and negative too): 0
+// Every caller of this system passes bExtended false.
+int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended);
+
+// True when iKinkmarks kinkmarks fit in iObservations observations with
+// iMinObsEnd observations before the first and after the last kinkmark and
+// iMinObsBetween between two neighbours, each kinkmark standing on one
+// observation:
+//   (k - 1) * between + k + 2 * end <= n.
+// The need is computed in 64-bit arithmetic, so no input can overflow it.
+bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
+                           int iMinObsBetween);
+
+// The number of decimal places written in a number text: trailing blanks and
+// then trailing '0' characters are dropped, and the digits after the first
+// '.' are counted up to the first non-digit. "12.50" gives 1, "1.25e3" 2,
+// "100" and "" give 0. A null text gives 0.
+int GetPrecision(const char* sNumber);
+
+// Parses sText with strtod and always stores the value in dValue. Returns
+// true when the whole text was consumed and, unless bAllowLeadingBlank, the
+// text does not begin with a space or a tab. "" gives true with 0; trailing
+// blanks give false. Never throws; a null text gives false with 0.
+bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
+
+// Rebuilds a delimited data line in place when it contains sDelimiter:
+// quote characters enclosing a whole field (one holding no delimiter) are
+// removed, pair by pair, from every field but the last, and every empty
+// field but the last becomes sMissing. Fields lose their leading spaces.
+// The last field is kept as it stands. A line without the delimiter is left
+// unchanged.
+void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
+                            const KmString& sMissing);
+
+// A numeric table of rows (each a vector of doubles).
+typedef KmVector<KmVector<double> > kmNumericTable;
+
+// A new table from mTable without its first value of every row when
+// bDropFirstColumn, and without its first row when bDropFirstRow; a copy
+// when neither is set. A row of one value or none becomes empty when the
+// first column is dropped; a table of one row or none becomes empty when the
+// first row is dropped.
+kmNumericTable ExtractNumericTable(const kmNumericTable& mTable,
+                                   bool bDropFirstColumn, bool bDropFirstRow);
+
+// Elements 1 to n of vValues, each in fixed notation with 9 decimals,
+// separated by a tab when bTab and by ", " otherwise; "" for an empty
+// vector.
+std::string Get_Debug_ColumnVectorString(const NEWMAT::ColumnVector& vValues,
+                                         bool bTab);
+
+}  // namespace kmTools
+
+#endif  // KM_FOUNDATION_KMTOOLS_H

@@ -1,0 +1,73 @@
+#include "foundation/platform/KmFileSystem.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <vector>
+
+#include <unistd.h>
+
+#include "foundation/platform/KmPlatform.h"
+
+namespace {
+
+// The installed replacement, or null for the real file system.
+std::atomic<KmFileSystem*> g_pInstalled{nullptr};
+
+KmFileSystem& RealFileSystem() {
+  static KmFileSystem real;
+  return real;
+}
+
+}  // namespace
+
+KmFileSystem::~KmFileSystem() = default;
+
+std::unique_ptr<std::istream> KmFileSystem::OpenInput(
+    const std::string& sPath) {
+  // Binary on every mode: this platform translates no line ends, and the
+  // line reader drops carriage returns itself.
+  return std::make_unique<std::ifstream>(KmNativePath(sPath),
+                                         std::ios::in | std::ios::binary);
+}
+
+std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
+                                                       bool bAppend) {
+  std::ios::openmode mode = std::ios::out | std::ios::binary;
+  mode |= bAppend ? std::ios::app : std::ios::trunc;
+  return std::make_unique<std::ofstream>(KmNativePath(sPath), mode);
+}
+
+gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
+  return gzopen(KmNativePath(sPath).c_str(), sMode);
+}
+
+bool KmFileSystem::Exists(const std::string& sPath) {
+  return access(KmNativePath(sPath).c_str(), F_OK) == 0;
+}
+
+bool KmFileSystem::Remove(const std::string& sPath) {
+  return std::remove(KmNativePath(sPath).c_str()) == 0;
+}
+
+bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {
+  // getcwd reports ERANGE while the buffer is too short: grow until it fits,
+  // so working directories of any length resolve.
+  std::vector<char> buffer(512);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() > (1u << 24)) return false;
+    buffer.resize(buffer.size() * 2);
+  }
+  sDir = buffer.data();
+  return !sDir.empty();
+}
+
+KmFileSystem& KmGetFileSystem() {
+  KmFileSystem* pInstalled = g_pInstalled.load(std::memory_order_acquire);
+  return pInstalled != nullptr ? *pInstalled : RealFileSystem();
+}
+
+KmFileSystem* KmSetFileSystem(KmFileSystem* pFileSystem) {
+  return g_pInstalled.exchange(pFileSystem, std::memory_order_acq_rel);
+}

@@ -1,0 +1,69 @@
+// The seam between the file layer and the operating system. Every file the
+// foundation opens, tests for, removes or decompresses goes through the
+// installed KmFileSystem, so tests can install one that fails on purpose
+// (an unreadable file, a read error part-way, a missing working directory).
+#ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
+#define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
+
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include <zlib.h>
+
+// KmFileSystem: the operations of the operating system that the file layer
+// uses. The base class does the real work; a test derives from it and
+// overrides the operations it wants to fail.
+//
+// Path texts given to these operations may use '/' or '\' as the directory
+// separator; the base class maps both to the native separator (see
+// KmNativePath in KmPlatform.h) before it reaches the system.
+//
+// Thread safety: the operations of the base class may be called from any
+// thread at once. A replacement must be as safe as the code it serves.
+class KmFileSystem {
+ public:
+  KmFileSystem() = default;
+  KmFileSystem(const KmFileSystem&) = delete;
+  KmFileSystem& operator=(const KmFileSystem&) = delete;
+  virtual ~KmFileSystem();
+
+  // Opens sPath for reading. Never returns null: a file that cannot be
+  // opened gives a stream already in its failed state.
+  virtual std::unique_ptr<std::istream> OpenInput(const std::string& sPath);
+
+  // Opens sPath for writing, starting from an empty file unless bAppend.
+  // Never returns null: a file that cannot be created gives a stream already
+  // in its failed state.
+  virtual std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
+                                                   bool bAppend);
+
+  // Opens sPath with zlib's gzip reader (a file without the gzip header is
+  // passed through as it is). Returns null when the file cannot be opened.
+  virtual gzFile GzOpen(const std::string& sPath, const char* sMode);
+
+  // True when sPath exists (file or directory), as the access test with
+  // mode 0 answers.
+  virtual bool Exists(const std::string& sPath);
+
+  // Deletes the file sPath; true on success.
+  virtual bool Remove(const std::string& sPath);
+
+  // Stores the absolute path of the working directory in sDir (native form,
+  // no trailing separator unless it is the root); false when it cannot be
+  // determined.
+  virtual bool GetCurrentDirectory(std::string& sDir);
+};
+
+// The file system in use: the one installed by KmSetFileSystem, else the
+// real one.
+KmFileSystem& KmGetFileSystem();
+
+// Installs pFileSystem (null reinstalls the real one) and returns the one it
+// replaces (null when that was the real one). The caller keeps ownership.
+// REQUIRES: no file operation is running on another thread, and pFileSystem
+// outlives its installation.
+KmFileSystem* KmSetFileSystem(KmFileSystem* pFileSystem);
+
+#endif  // KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H

@@ -1,0 +1,223 @@
+#include "foundation/KmIniFile.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "foundation/KmFileName.h"
+#include "tests/foundation/CatchKmException.h"
+#include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+using km_test::CatchKmException;
+using km_test::ScratchDir;
+using km_test::WriteAll;
+
+std::string Text(const KmString& s) { return s.GetCString(); }
+
+std::string Value(const KmIniSection& section, const char* sKey) {
+  KmString sOut("stale");
+  section.GetString(sOut, sKey);
+  return Text(sOut);
+}
+
+// A run file as it may come from either platform: CRLF and LF line ends,
+// comments, blank lines, repeated and differently cased sections, and no
+// line feed after the last line.
+const char kRunFile[] =
+    "orphan=before any section\n"
+    "; comment line\r\n"
+    "[Kinkmark Input Files]\r\n"
+    "Session File = C:\\runs\\s.ini\r\n"
+    "a=b=c\r\n"
+    "flag\r\n"
+    "=no key\r\n"
+    "tab\t=kept\r\n"
+    "k=1\r\n"
+    "K=2\r\n"
+    "\r\n"
+    "  [export options]  \n"
+    "x = 1 ; not a comment\n"
+    "[Export Options]\n"
+    "y=2\n"
+    "[Last]\n"
+    "last=no line feed";
+
+class KmIniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sPath_ = dir_.File("run.ini");
+    WriteAll(sPath_, kRunFile);
+  }
+
+  ScratchDir dir_;
+  std::string sPath_;
+};
+
+TEST_F(KmIniFileTest, ReadsSectionsInFileOrder) {
+  const KmIniFile ini(sPath_.c_str());
+  EXPECT_EQ(Text(ini.GetFileName()), sPath_);
+  ASSERT_EQ(ini.GetNumSections(), 4);
+  EXPECT_EQ(Text(ini.GetSectionByIndex(0)->GetName()),
+            "[Kinkmark Input Files]");
+  EXPECT_EQ(Text(ini.GetSectionByIndex(1)->GetName()), "[export options]");
+  EXPECT_EQ(Text(ini.GetSectionByIndex(2)->GetName()), "[Export Options]");
+  EXPECT_EQ(ini.GetSectionByIndex(4), nullptr);
+  EXPECT_EQ(ini.GetSectionByIndex(-1), nullptr);
+
+  // Lookups ignore case, take the name with or without brackets and find
+  // the first of two sections of one name.
+  EXPECT_EQ(ini.GetSectionIndex("EXPORT OPTIONS"), 1);
+  EXPECT_EQ(ini.GetSectionIndex("[Export Options]"), 1);
+  EXPECT_EQ(ini.GetSectionIndex("Missing"), -1);
+  EXPECT_EQ(ini.GetSection("Missing"), nullptr);
+  const KmIniSection* pLast = ini.GetSection("last");
+  ASSERT_NE(pLast, nullptr);
+  EXPECT_EQ(Value(*pLast, "last"), "no line feed");
+}
+
+TEST_F(KmIniFileTest, SplitsKeyLines) {
+  const KmIniFile ini(sPath_.c_str());
+  const KmIniSection* pInput = ini.GetSection("Kinkmark Input Files");
+  ASSERT_NE(pInput, nullptr);
+  struct Case {
+    const char* sKey;
+    const char* sValue;
+  };
+  const Case cases[] = {
+      {"session file", "C:\\runs\\s.ini"},
+      {"a", "b=c"},
+      {"flag", ""},
+      {"", "no key"},
+      {"tab\t", "kept"},
+      {"k", "2"},
+      {"orphan", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sKey);
+    EXPECT_EQ(Value(*pInput, c.sKey), c.sValue);
+  }
+  // "k=1" then "K=2": one key, renamed K, with the later value.
+  ASSERT_EQ(pInput->GetNumKeys(), 6);
+  KmString sKey;
+  pInput->GetKeyByIndex(sKey, 5);
+  EXPECT_EQ(Text(sKey), "K");
+  pInput->GetValueByIndex(sKey, 5);
+  EXPECT_EQ(Text(sKey), "2");
+  pInput->GetKeyByIndex(sKey, 6);
+  EXPECT_EQ(Text(sKey), "");
+
+  const KmIniSection* pExport = ini.GetSection("export options");
+  ASSERT_NE(pExport, nullptr);
+  EXPECT_EQ(Value(*pExport, "x"), "1 ; not a comment");
+}
+
+TEST(KmIniSection, GetBoolReadsWordsAndLeadingIntegers) {
+  struct Case {
+    const char* sValue;
+    bool bExpected;
+  };
+  const Case cases[] = {
+      {"TRUE", true}, {"Yes", true},    {"1", true},   {"01", true},
+      {"1x", true},   {" true ", true}, {"no", false}, {"2", false},
+      {"on", false},  {"false", false}, {"11", false},
+  };
+  KmIniSection section("Options");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sValue);
+    section.SetString("key", c.sValue);
+    EXPECT_EQ(section.GetBool("key", !c.bExpected), c.bExpected);
+  }
+  section.SetString("empty", "");
+  for (bool bDefault : {false, true}) {
+    EXPECT_EQ(section.GetBool("empty", bDefault), bDefault);
+    EXPECT_EQ(section.GetBool("absent", bDefault), bDefault);
+  }
+}
+
+TEST(KmIniSection, GetStringWithDefault) {
+  KmIniSection section("[S]");
+  EXPECT_EQ(Text(section.GetName()), "[S]");
+  section.SetString("padded", "  v  ");
+  section.SetString("empty", "");
+  section.SetString("blank", "   ");
+  struct Case {
+    const char* sKey;
+    const char* sExpected;
+  };
+  const Case cases[] = {{"padded", "v"},
+                        {"empty", "dflt"},
+                        {"blank", "dflt"},
+                        {"absent", "dflt"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sKey);
+    KmString sOut;
+    section.GetString(sOut, c.sKey, "dflt");
+    EXPECT_EQ(Text(sOut), c.sExpected);
+  }
+  section.SetName("Renamed");
+  EXPECT_EQ(Text(section.GetName()), "[Renamed]");
+  EXPECT_EQ(Text(KmIniSection(nullptr).GetName()), "");
+}
+
+TEST(KmIniFile, MissingFileHasNoSections) {
+  ScratchDir dir;
+  const KmIniFile ini(dir.File("absent.ini").c_str());
+  EXPECT_EQ(ini.GetNumSections(), 0);
+  EXPECT_EQ(ini.GetSection("Kinkmark Input Files"), nullptr);
+}
+
+TEST(KmIniFile, AddSectionAppendsACopy) {
+  ScratchDir dir;
+  KmIniFile ini(dir.File("absent.ini").c_str());
+  KmIniSection section("Added");
+  section.AddLine("key = value");
+  ini.AddSection(&section);
+  section.SetString("key", "changed");
+  ASSERT_NE(ini.GetSection("added"), nullptr);
+  EXPECT_EQ(Value(*ini.GetSection("added"), "KEY"), "value");
+}
+
+TEST(KmIniFile, EmptySectionNameRaisesTheIndexError) {
+  ScratchDir dir;
+  const KmIniFile ini(dir.File("absent.ini").c_str());
+  const KmException e = CatchKmException([&] { ini.GetSectionIndex(""); });
+  EXPECT_STREQ(e.GetSource(), "KmString");
+  EXPECT_NE(std::string(e.GetCallPath()).find("GetSectionIndex() of KmIniFile"),
+            std::string::npos);
+}
+
+// Fault: an option file that exists but cannot be read passed for an empty
+// one, so the run went on with every option at its default.
+TEST(KmIniFile, UnreadableFileIsAnError) {
+  ScratchDir dir;
+  const std::string sPath = dir.File("locked.ini");
+  WriteAll(sPath, "[Session Options]\nmethod=grid\n");
+  km_test::FaultyFileSystem faulty;
+  faulty.unreadable.insert(sPath);
+  km_test::ScopedFileSystem installed(&faulty);
+  const KmException e = CatchKmException([&] { KmIniFile ini(sPath.c_str()); });
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "Unable to open file \"" + sPath + "\" for reading.");
+  EXPECT_STREQ(e.GetSource(), "KmIniFile");
+  EXPECT_STREQ(e.GetCallPath(), "Constructor() of KmIniFile");
+}
+
+// Fault: a read error part-way left the stream failed but not at its end,
+// and the reading loop never finished.
+TEST(KmIniFile, ReadErrorEndsTheReadingLoop) {
+  ScratchDir dir;
+  const std::string sPath = dir.File("broken.ini");
+  WriteAll(sPath, "ignored");
+  km_test::FaultyFileSystem faulty;
+  faulty.sReadErrorPath = sPath;
+  faulty.sReadErrorPrefix = "[A]\nx=1\ny=";
+  km_test::ScopedFileSystem installed(&faulty);
+  const KmIniFile ini(sPath.c_str());
+  ASSERT_NE(ini.GetSection("A"), nullptr);
+  EXPECT_EQ(Value(*ini.GetSection("A"), "x"), "1");
+}
+
+}  // namespace
