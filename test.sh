@@ -16,9 +16,10 @@ build_and_test() {
     cmake --build "$dir" -j"$jobs"
   else
     # Build only the named test binaries that this tree defines.
-    local present=() t
+    local present=() t known
+    known=$(cmake --build "$dir" --target help)
     for t in $targets; do
-      cmake --build "$dir" --target help | grep -q "^\.\.\. $t\$" && present+=("$t")
+      grep -qx "\.\.\. $t" <<<"$known" && present+=("$t")
     done
     [ ${#present[@]} -gt 0 ] || { echo "(no such test binaries yet)"; return 0; }
     cmake --build "$dir" -j"$jobs" --target "${present[@]}"
@@ -27,7 +28,7 @@ build_and_test() {
 }
 
 # Test binaries whose suites exercise the locks shared by worker threads.
-tsan_targets=foundation_progress_tests
+tsan_targets="foundation_progress_tests stats_concurrency_tests"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=RelWithDebInfo \

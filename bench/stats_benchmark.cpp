@@ -1,13 +1,13 @@
 // Benchmarks of the distribution functions and the random number generator
 // on the paths the permutation tests and confidence intervals take in their
 // inner loops:
-//   BM_Genrand/<class>     one MT19937 draw (MersenneTwister,
-//   MTRandomGenerator) BM_FUpperTail          cdff which 1, the upper tail q of
-//   F over a grid of
-//                          F statistics and (dfn, dfd) as the permutation
-//                          tests see them
-//   BM_TQuantile           cdft which 2, t quantiles of the intervals
-//   BM_FQuantile           cdff which 2, F quantiles of the location test
+//   BM_Genrand<class>  one MT19937 draw, for MersenneTwister and
+//                      MTRandomGenerator;
+//   BM_FUpperTail      cdff which 1, the upper tail q of F over a grid of F
+//                      statistics and (dfn, dfd) as the permutation tests
+//                      see them;
+//   BM_TQuantile       cdft which 2, t quantiles of the intervals;
+//   BM_FQuantile       cdff which 2, F quantiles of the location test.
 // Each distribution benchmark is parameterised by the denominator degrees of
 // freedom (the number of observations less the model's parameters).
 //

@@ -77,6 +77,23 @@ void KmProgressTracker::RespondToSubProgressPositionChange(
     // locks are only ever nested from a parent down to its subs (while
     // releasing them), never upwards, so no two threads can deadlock.
     SetPosition(iTarget);
+    // Between the computation and SetPosition another sub may have moved
+    // and stored its newer target, which ours has just overwritten. So
+    // compute again from the subs' present positions until the result is
+    // the value last stored: whichever thread stores last checks after its
+    // store, so the final position follows the final state of the subs.
+    // A caller that is not one of the subs is not checked again.
+    for (;;) {
+      {
+        Guard guard(lock_);
+        if (GetOptionFlag() || FindSub(pSubInterface) < 0) return;
+        const int32_t iNow = ComputeTargetPosition(
+            *pSubInterface, pSubInterface->GetPosition());
+        if (iNow == iTarget) return;
+        iTarget = iNow;
+      }
+      SetPosition(iTarget);
+    }
   } catch (KmException& e) {
     e.AddCallPath("RespondToSubProgressPositionChange", kClassName);
     throw;

@@ -27,10 +27,11 @@
 // subs' positions are read to compute this tracker's new position. The new
 // position is stored, and passed further up, after the lock is given back:
 // locks nest only from a parent down to its subs (while releasing them), so
-// no two threads can deadlock. Two subs that move at the same moment may
-// leave the parent at the average seen by the earlier one until the next
-// movement. A sub must not be released while another thread still uses it
-// or one of its descendants.
+// no two threads can deadlock. A thread that stored an older position than
+// another thread computes again after its store, so once the subs stop
+// moving the parent holds the position of their final state. A sub must not
+// be released while another thread still uses it or one of its
+// descendants.
 //
 // Failures are KmException; each operation adds its name and class to the
 // call path of a passing exception.
@@ -56,7 +57,9 @@ class KmProgressTracker : public KmProgressInterface {
   // otherwise this tracker moves to subrange minimum + (subrange width) x
   // (mean percent of all subs) / 100, truncated and kept inside the
   // subrange. A sub range of zero width counts as 0 %. The new position is
-  // set with SetPosition once the lock is given back.
+  // set with SetPosition once the lock is given back; for a listed sub it is
+  // then computed again from the subs' present positions and set again
+  // until it stays the same, so a concurrent movement is never lost.
   void RespondToSubProgressPositionChange(KmProgressInterface* pSubInterface,
                                           int32_t iOldPosition,
                                           int32_t iNewPosition,

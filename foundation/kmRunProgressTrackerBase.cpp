@@ -4,6 +4,7 @@
 
 #include "foundation/KmBackgroundProgressTracker.h"
 #include "foundation/KmException.h"
+#include "foundation/internal/KmProgressMath.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 
 namespace {
@@ -70,7 +71,10 @@ void kmRunProgressTrackerBase::StepBy(int32_t n) {
   // Retry until no other thread moved the position between the read and
   // the write.
   while (int64_t{iPosition} + n <= iMaximum) {
-    if (iPosition_.compare_exchange_weak(iPosition, iPosition + n)) return;
+    // A sum below the smallest int stops there instead of overflowing.
+    const int32_t iNext =
+        km_internal::SaturateToInt32(int64_t{iPosition} + n);
+    if (iPosition_.compare_exchange_weak(iPosition, iNext)) return;
   }
 }
 
@@ -83,21 +87,26 @@ void kmRunProgressTrackerBase::StepIt() {
 void kmRunProgressTrackerBase::DisposeOfOldSubProgressInterface(
     KmProgressInterface* pInterface) {
   const char kSource[] = "DisposeOfOldSubProgressInterface";
-  if (pInterface == nullptr) {
-    GenerateKmException("null pointer: pOldInterface", kSource);
+  try {
+    if (pInterface == nullptr) {
+      GenerateKmException("null pointer: pOldInterface", kSource);
+    }
+    if (!IsSubProgressInterface(pInterface)) {
+      GenerateKmException("pOldInterface not owned; can't dispose of it",
+                          kSource);
+    }
+    auto* pSub = dynamic_cast<KmBackgroundProgressTracker*>(pInterface);
+    if (pSub == nullptr) {
+      GenerateKmException(
+          "pOldInterface is not of type KmBackgroundProgressTracker", kSource);
+    }
+    pSub->ReleaseAllSubProgressInterfaces();
+    pSub->SetSuper(nullptr);
+    pSub->SetPosition(pSub->GetMinimum());
+    pSub->SetOptionFlag(false);
+    delete pSub;
+  } catch (KmException& e) {
+    e.AddCallPath(kSource, "kmProgressTracker");
+    throw;
   }
-  if (!IsSubProgressInterface(pInterface)) {
-    GenerateKmException("pOldInterface not owned; can't dispose of it",
-                        kSource);
-  }
-  auto* pSub = dynamic_cast<KmBackgroundProgressTracker*>(pInterface);
-  if (pSub == nullptr) {
-    GenerateKmException(
-        "pOldInterface is not of type KmBackgroundProgressTracker", kSource);
-  }
-  pSub->ReleaseAllSubProgressInterfaces();
-  pSub->SetSuper(nullptr);
-  pSub->SetPosition(pSub->GetMinimum());
-  pSub->SetOptionFlag(false);
-  delete pSub;
 }

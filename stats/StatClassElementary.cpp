@@ -39,25 +39,33 @@ double ErfSmallRatio(double t) {
   return top / bot;
 }
 
+// Numerator and denominator of a rational approximation. The callers divide
+// in the order of the published routines (for example exp(-x^2) top / bot,
+// not exp(-x^2) (top / bot)) so that the results agree to the last bit.
+struct Rational {
+  double top;
+  double bot;
+};
+
 // exp(x^2) erfc(x) on 0.5 < x <= 4, evaluated at ax = |x|.
-double ErfcMiddle(double ax) {
+Rational ErfcMiddle(double ax) {
   double top = kErfP[0];
   double bot = kErfQ[0];
   for (int i = 1; i < 8; ++i) {
     top = top * ax + kErfP[i];
     bot = bot * ax + kErfQ[i];
   }
-  return top / bot;
+  return {top, bot};
 }
 
 // Rational part of the asymptotic form of erfc for |x| > 4, at t = 1/x^2.
-double ErfcTailRatio(double t) {
+Rational ErfcTail(double t) {
   const double top =
       (((kErfR[0] * t + kErfR[1]) * t + kErfR[2]) * t + kErfR[3]) * t +
       kErfR[4];
   const double bot =
       (((kErfS[0] * t + kErfS[1]) * t + kErfS[2]) * t + kErfS[3]) * t + 1.0;
-  return top / bot;
+  return {top, bot};
 }
 
 // Shared by rlog and rlog1: 2 t (1/(1-r) - r w(t)) + w1 with r = u/(u+2).
@@ -138,13 +146,15 @@ double StatClass::erf1(double x) {
   const double ax = std::fabs(x);
   if (!(ax > 0.5)) return x * ErfSmallRatio(x * x);
   if (ax <= 4.0) {
-    const double r = 0.5 + (0.5 - std::exp(-(x * x)) * ErfcMiddle(ax));
+    const Rational m = ErfcMiddle(ax);
+    const double r = 0.5 + (0.5 - std::exp(-(x * x)) * m.top / m.bot);
     return x < 0.0 ? -r : r;
   }
   if (ax >= 5.8) return km_stats::TransferSign(1.0, x);
   const double x2 = x * x;
   const double t = 1.0 / x2;
-  const double r = (kErfC - ErfcTailRatio(t) / x2) / ax;
+  const Rational tail = ErfcTail(t);
+  const double r = (kErfC - tail.top / (x2 * tail.bot)) / ax;
   const double e = 0.5 + (0.5 - std::exp(-x2) * r);
   return x < 0.0 ? -e : e;
 }
@@ -159,7 +169,8 @@ double StatClass::erfc1(int ind, double x) {
   }
   double r;
   if (ax <= 4.0) {
-    r = ErfcMiddle(ax);
+    const Rational m = ErfcMiddle(ax);
+    r = m.top / m.bot;
   } else {
     if (x <= -5.6) {
       // Limit for large negative x.
@@ -168,7 +179,8 @@ double StatClass::erfc1(int ind, double x) {
     // Limit for large positive x when the scaled form is not asked for.
     if (ind == 0 && (x > 100.0 || x * x > -exparg(1))) return 0.0;
     const double t = (1.0 / x) * (1.0 / x);
-    r = (kErfC - t * ErfcTailRatio(t)) / ax;
+    const Rational tail = ErfcTail(t);
+    r = (kErfC - t * tail.top / tail.bot) / ax;
   }
   if (ind != 0) {
     if (x < 0.0) r = 2.0 * std::exp(x * x) - r;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "foundation/platform/KmPlatform.h"
@@ -14,6 +15,13 @@ namespace {
 
 // The installed replacement, or null for the real file system.
 std::atomic<KmFileSystem*> g_pInstalled{nullptr};
+
+// A directory is not a file: fopen opens one for reading here, and every
+// read then fails, so it would pass for an empty file.
+bool IsDirectory(const std::string& sNativePath) {
+  struct stat info;
+  return stat(sNativePath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 KmFileSystem& RealFileSystem() {
   static KmFileSystem real;
@@ -26,9 +34,15 @@ KmFileSystem::~KmFileSystem() = default;
 
 std::unique_ptr<std::istream> KmFileSystem::OpenInput(
     const std::string& sPath) {
+  const std::string sNative = KmNativePath(sPath);
+  if (IsDirectory(sNative)) {
+    auto pFailed = std::make_unique<std::ifstream>();
+    pFailed->setstate(std::ios::failbit);
+    return pFailed;
+  }
   // Binary on every mode: this platform translates no line ends, and the
   // line reader drops carriage returns itself.
-  return std::make_unique<std::ifstream>(KmNativePath(sPath),
+  return std::make_unique<std::ifstream>(sNative,
                                          std::ios::in | std::ios::binary);
 }
 
@@ -40,7 +54,9 @@ std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
-  return gzopen(KmNativePath(sPath).c_str(), sMode);
+  const std::string sNative = KmNativePath(sPath);
+  if (IsDirectory(sNative)) return nullptr;
+  return gzopen(sNative.c_str(), sMode);
 }
 
 bool KmFileSystem::Exists(const std::string& sPath) {

@@ -30,7 +30,7 @@ class KmFileSystem {
   virtual ~KmFileSystem();
 
   // Opens sPath for reading. Never returns null: a file that cannot be
-  // opened gives a stream already in its failed state.
+  // opened, and a directory, give a stream already in its failed state.
   virtual std::unique_ptr<std::istream> OpenInput(const std::string& sPath);
 
   // Opens sPath for writing, starting from an empty file unless bAppend.
@@ -40,7 +40,8 @@ class KmFileSystem {
                                                    bool bAppend);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
-  // passed through as it is). Returns null when the file cannot be opened.
+  // passed through as it is). Returns null when the file cannot be opened
+  // or is a directory.
   virtual gzFile GzOpen(const std::string& sPath, const char* sMode);
 
   // True when sPath exists (file or directory), as the access test with

@@ -80,18 +80,43 @@ TEST(KmFormat, IntegerListsAndBlankValues) {
   format.AddLine("1,3,5", "odd", -1);
   format.AddLine("", "blank", -1);
   format.AddLine("\"12\"", "twelve", -1);
-  format.AddLine("7,,9,", "seven or nine", -1);
   struct Case {
     const char* sValue;
     int32_t iExpected;
   };
   const Case kCases[] = {
       {"3", 0},  {"5", 0},  {"2", -1}, {"-2147483648", 1},
-      {"0", -1}, {"12", 2}, {"9", 3},  {"8", -1},
+      {"0", -1}, {"12", 2}, {"8", -1},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sValue);
     EXPECT_EQ(IndexOf(format, c.sValue), c.iExpected);
+  }
+}
+
+// Fault: an empty piece of a value list (two commas in a row, or a comma at
+// the end) was converted like any bound, and the conversion reads an empty
+// text as 0, so the line silently took the value 0, which it never names.
+// An empty piece now stands for no value, in every type.
+TEST(KmFormat, EmptyPiecesOfAListStandForNoValue) {
+  KmFormat numbers;
+  numbers.AddLine("7,,9,", "seven or nine", -1);
+  EXPECT_EQ(numbers.GetLine(0).GetNumRanges(), 2);
+  KmFormat texts;
+  texts.SetDataType('A');
+  texts.AddLine("a,,b", "a or b", -1);
+  struct Case {
+    const KmFormat* pFormat;
+    const char* sValue;
+    int32_t iExpected;
+  };
+  const Case kCases[] = {
+      {&numbers, "7", 0}, {&numbers, "9", 0}, {&numbers, "0", -1},
+      {&texts, "b", 0},   {&texts, "", -1},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sValue);
+    EXPECT_EQ(IndexOf(*c.pFormat, c.sValue), c.iExpected);
   }
 }
 

@@ -221,6 +221,9 @@ TEST(KmGzFile, EmptyMissingAndUnreadableFiles) {
   km_gzclose(empty);
 
   EXPECT_EQ(km_gzopen(dir.File("missing.gz").c_str(), "rb"), nullptr);
+  // Fault: a directory opened like a file and failed only once read; it is
+  // now refused at the open, as a missing file is.
+  EXPECT_EQ(km_gzopen(dir.Path().c_str(), "rb"), nullptr);
 
   km_test::FaultyFileSystem faulty;
   faulty.unreadable.insert(sLocked);

@@ -321,6 +321,20 @@ TEST(KmIO_File, ReadingLoopEndsOnStreamsThatCannotRead) {
   }
 }
 
+TEST(KmIO_File, DirectoryDoesNotOpenAsAnEmptyFile) {
+  // Fault: a directory opened for reading like an empty file (the open
+  // succeeded and the first read failed), so a directory named where a file
+  // belongs passed for an empty one instead of a file that cannot be opened.
+  ScratchDir dir;
+  EXPECT_TRUE(KmIO_File::FileExists(dir.Path().c_str()));
+  KmIO_File file(dir.Path().c_str(), kTextRead);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_TRUE(file.IsEOF());
+  KmString sLine("stale");
+  EXPECT_EQ(file.Read(sLine), 0);
+  EXPECT_EQ(Text(sLine), "");
+}
+
 TEST(KmIO_File, ExistsAndRemoveAcceptEitherSeparator) {
   ScratchDir dir;
   const std::string sPath = dir.File("gone.txt");

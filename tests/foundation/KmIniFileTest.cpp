@@ -205,6 +205,17 @@ TEST(KmIniFile, UnreadableFileIsAnError) {
   EXPECT_STREQ(e.GetCallPath(), "Constructor() of KmIniFile");
 }
 
+// Fault: a directory named as an option file read like an empty file, so
+// the run went on with every option at its default.
+TEST(KmIniFile, DirectoryIsAnError) {
+  ScratchDir dir;
+  const KmException e =
+      CatchKmException([&] { KmIniFile ini(dir.Path().c_str()); });
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "Unable to open file \"" + dir.Path() + "\" for reading.");
+  EXPECT_STREQ(e.GetCallPath(), "Constructor() of KmIniFile");
+}
+
 // Fault: a read error part-way left the stream failed but not at its end,
 // and the reading loop never finished.
 TEST(KmIniFile, ReadErrorEndsTheReadingLoop) {

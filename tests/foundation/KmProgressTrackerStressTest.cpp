@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
@@ -16,6 +18,61 @@
 namespace {
 
 constexpr int kThreads = 6;
+
+// Set on the one thread whose first store into a GatedParent is held back.
+thread_local bool tHoldFirstStore = false;
+
+// A parent whose first store on the marked thread waits until it is let go,
+// so a test can make another thread compute and store in between.
+class GatedParent : public KmBackgroundProgressTracker {
+ public:
+  void SetPosition(int32_t iPosition) override {
+    if (tHoldFirstStore) {
+      tHoldFirstStore = false;
+      computed.set_value();
+      letGo.wait();
+    }
+    KmBackgroundProgressTracker::SetPosition(iPosition);
+  }
+  std::promise<void> computed;
+  std::shared_future<void> letGo;
+};
+
+// Fault: a parent stored the average it had computed after giving its lock
+// back, so a thread with an older average could overwrite the newer one
+// that another thread had just stored, and the parent kept the stale
+// position although no sub moved again.
+TEST(ProgressTrackerStress, ConcurrentMovesLeaveTheParentAtTheLatestAverage) {
+  GatedParent parent;
+  std::promise<void> letGo;
+  parent.letGo = letGo.get_future().share();
+  std::future<void> computed = parent.computed.get_future();
+  KmProgressInterface* pFirst = parent.AcquireSubProgressInterface();
+  KmProgressInterface* pSecond = parent.AcquireSubProgressInterface();
+
+  // First: (50 + 0) / 2 = 25 %, held back before it is stored.
+  std::thread first([pFirst] {
+    tHoldFirstStore = true;
+    pFirst->SetPosition(50);
+  });
+  ASSERT_EQ(computed.wait_for(std::chrono::seconds(30)),
+            std::future_status::ready);
+  // Second, meanwhile: (50 + 100) / 2 = 75 %, computed and stored.
+  std::promise<void> secondDone;
+  std::thread second([&] {
+    pSecond->SetPosition(100);
+    secondDone.set_value();
+  });
+  // Let the first go even if the second blocks, so the test cannot hang.
+  secondDone.get_future().wait_for(std::chrono::seconds(30));
+  letGo.set_value();
+  first.join();
+  second.join();
+
+  EXPECT_EQ(pFirst->GetPosition(), 50);
+  EXPECT_EQ(pSecond->GetPosition(), 100);
+  EXPECT_EQ(parent.GetPosition(), 75);
+}
 
 // Fault: the averaging of sub positions read the list of subs without the
 // tracker's lock while other threads acquired and released subs, so it

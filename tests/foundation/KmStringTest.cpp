@@ -156,11 +156,14 @@ TEST(KmString, RangeErrorsCarryMessageAndCallPath) {
     const char* sCallPath;
   };
   KmString abc("abc");
+  const KmString& constAbc = abc;
   KmString empty;
   KmString out;
   const Case cases[] = {
       {"operator[] -1", [&] { abc[-1]; },
        "Index (value=-1) is out of range, [0, 2]", "operator[] of KmString"},
+      {"const operator[] 3", [&] { constAbc[3]; },
+       "Index (value=3) is out of range, [0, 2]", "operator[] of KmString"},
       {"operator[] on empty", [&] { empty[0]; },
        "Index (value=0) is out of range, [0, -1]", "operator[] of KmString"},
       {"GetCharAt -1", [&] { abc.GetCharAt(-1); },

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <set>
 
 #include "foundation/KmException.h"
@@ -39,6 +40,49 @@ TEST(kmProgressTracker, StepByIsBoundedByTheMaximumButStepItIsNot) {
   tracker.SetStep(30);
   tracker.StepIt();
   EXPECT_EQ(tracker.GetPosition(), 130);
+}
+
+// Fault: StepBy formed position + n in 32 bits, so a step below the
+// smallest int overflowed (undefined behaviour; in practice it wrapped to a
+// huge position). It now stops at the smallest int.
+TEST(kmProgressTracker, StepByBelowTheSmallestIntStopsThere) {
+  kmProgressTracker tracker;
+  tracker.SetPosition(INT32_MIN + 2);
+  tracker.StepBy(-1);
+  EXPECT_EQ(tracker.GetPosition(), INT32_MIN + 1);
+  tracker.StepBy(-5);
+  EXPECT_EQ(tracker.GetPosition(), INT32_MIN);
+}
+
+TEST(kmProgressTracker, DisposalFailuresAreReported) {
+  kmProgressTracker tracker;
+  kmMultiProgressTracker multi(1);
+  struct Case {
+    const char* sWhat;
+    KmProgressTracker* pTracker;
+    KmProgressInterface* pSub;
+    const char* sMessage;
+  };
+  const Case kCases[] = {
+      {"null", &tracker, nullptr, "null pointer: pOldInterface"},
+      {"the handed-out sub, which is not listed", &tracker,
+       tracker.AcquireSubProgressInterface(),
+       "pOldInterface not owned; can't dispose of it"},
+      {"a by-group sub", &multi, multi.GetByGroupSubProgressInterface(0),
+       "pOldInterface not owned; can't dispose of it"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sWhat);
+    try {
+      c.pTracker->DisposeOfOldSubProgressInterface(c.pSub);
+      ADD_FAILURE() << "no exception";
+    } catch (KmException& e) {
+      EXPECT_STREQ(e.GetMessage(), c.sMessage);
+      EXPECT_STREQ(e.GetSource(), "DisposeOfOldSubProgressInterface");
+      EXPECT_STREQ(e.GetCallPath(),
+                   "DisposeOfOldSubProgressInterface of kmProgressTracker");
+    }
+  }
 }
 
 TEST(kmProgressTracker, SettersStoreWithoutChecks) {

@@ -138,6 +138,10 @@ const CheckCase kArgumentChecks[] = {
     {"f dfn before p+q", Routine::kF, {2, 0.3, 0.3, 0, -1.0, 3}, -5, 0.0},
     {"chi df before p+q", Routine::kChi, {2, 0.3, 0.3, 0, -1.0, 0}, -5, 0.0},
     {"f f before dfn", Routine::kF, {3, kP, kQ, -1.0, -1.0, 3}, -4, 0.0},
+    {"nor p+q before sd", Routine::kNor, {2, 0.3, 0.3, 0, 0, -1.0}, 3, 1.0},
+    {"f f before p+q", Routine::kF, {3, 0.3, 0.3, -1.0, 0, 3}, -4, 0.0},
+    {"f dfd before p+q", Routine::kF, {2, 0.3, 0.3, 0, 2, -1.0}, -6, 0.0},
+    {"chi x before p+q", Routine::kChi, {3, 0.3, 0.3, -1.0, 0, 0}, -4, 0.0},
     // The computed argument is not checked.
     {"f which 3 ignores dfn", Routine::kF, {3, 0.3, 0.3, 1, -1.0, 3}, 3, 1.0},
     {"t which 3 ignores df", Routine::kT, {3, 0.3, 0.3, 1, -1.0, 0}, 3, 1.0},
@@ -162,6 +166,20 @@ TEST(StatClassCdf, ArgumentChecksGiveStatusAndBound) {
     const Outcome out = Call(c.routine, c.args);
     EXPECT_EQ(out.status, c.status);
     EXPECT_EQ(out.bound, c.bound);
+  }
+}
+
+TEST(StatClassCdf, SumWithinThreeEpsilonIsAccepted) {
+  // p + q = 1 + 2 epsilon lies inside the 3 epsilon tolerance in every
+  // routine; only a larger gap is status 3.
+  const double q = 0.5 + 4.4e-16;
+  const Routine routines[] = {Routine::kNor, Routine::kT, Routine::kF,
+                              Routine::kChi};
+  for (Routine routine : routines) {
+    SCOPED_TRACE(Name(routine));
+    const Outcome out = Call(routine, {2, 0.5, q, 0, 3, 4});
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.bound, 0.0);
   }
 }
 
@@ -258,6 +276,17 @@ const OutOfRangeCase kOutOfRange[] = {
     // P(T <= 2) < 0.5 for no df; P(T <= 2) <= pnorm(2) < 0.99 for every df.
     {"t df below 1e-300", Routine::kT, {3, 0.4, 0.6, 2.0, 0, 0}, 1, 1e-300},
     {"t df above 1e10", Routine::kT, {3, 0.99, 0.01, 2.0, 0, 0}, 2, 1e10},
+    // P(F <= 1) with dfd 1 falls from 0.5 at dfn 1 towards 0.317 as dfn
+    // grows, never reaching 0.01. R: pf(1, c(1, 1e3, 1e6), 1) gives 0.5,
+    // 0.3176, 0.3173; pchisq(1, 1, lower.tail = FALSE) = 0.3173.
+    {"f dfn above 1e300", Routine::kF, {3, 0.01, 0.99, 1.0, 0, 1}, 2, 1e300},
+    // The upper tail at x = 1 is already 2.8e-301 at df = 1e-300, far above
+    // 1e-310 (p + q rounds to 1). R: pchisq(1, 1e-300, lower.tail = FALSE).
+    {"chi df below 1e-300",
+     Routine::kChi,
+     {3, 1.0, 1e-310, 1.0, 0, 0},
+     1,
+     1e-300},
 };
 
 TEST(StatClassCdf, AnswerOutsideSearchIntervalGivesItsEnd) {
