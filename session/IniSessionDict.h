@@ -1,0 +1,156 @@
+// The run-options file as read: the section "Session Options" as one plain
+// record of typed fields.
+#ifndef KM_SESSION_INISESSIONDICT_H
+#define KM_SESSION_INISESSIONDICT_H
+
+#include <cstdint>
+
+#include "foundation/KmString.h"
+
+class KmIniFile;
+class KmIniSection;
+
+// IniSessionDict reads the section "Session Options" of a run-options file
+// into the fields below, each with its default, and does nothing else: it
+// neither validates the file as a whole nor touches a session. The driver
+// validates every key first, constructs an IniSessionDict, applies the
+// fields to the session through its option setters and destroys it.
+//
+// Rules of the reader:
+//  - a file without the section, or a file that does not exist, leaves
+//    every field at its default;
+//  - a missing key and an empty value are the same: the field keeps its
+//    value;
+//  - word values are lower-cased before they are compared;
+//  - numbers are read from the start of the text as atoi and atof read them
+//    (text without a leading number gives 0). A whole number that does not
+//    fit its field is refused (kind 3) instead of being cut down;
+//  - unknown keys are ignored.
+//
+// Every operation that lets a KmException pass adds its name and
+// "IniSessionDict" to the call path and rethrows it.
+class IniSessionDict {
+ public:
+  // Reads sFileName. Throws KmException:
+  //  - "Empty string pointer passed to constructor." (kind 0) for a null or
+  //    empty name;
+  //  - kind 3, source the file name: "Error in ini file: <file>.  <value> is
+  //    not a valid value for variable 'Method'." and the same for
+  //    'Model selection method' and 'Early stopping', with the lower-cased
+  //    value;
+  //  - kind 3 "Variable definition \"[het error variable location]\" not
+  //    found in <file>" when the run type is 1, "het error" names the
+  //    standard error or the Poisson rate and the location is missing;
+  //  - kind 3 "Error in ini file: <file>.  <value> is out of range for
+  //    variable '<key>'." for a whole number too large for its field.
+  explicit IniSessionDict(const char* sFileName);
+
+  // Reads sFileName (an absent file reads as an empty one), Init, then
+  // IniReadSessionOptionsSection. Throws as the constructor, less the
+  // empty-name check.
+  void Setup(const char* sFileName);
+  // Sets every field to its default.
+  void Init();
+  // Reads the section "Session Options" of theIniFile over the fields.
+  // Reading stops at the first error. Throws as the constructor.
+  void IniReadSessionOptionsSection(KmIniFile& theIniFile);
+
+  // "datafile name", unchanged; "EMPTY" when the file gives none.
+  KmString GetDataFileName() const { return sDataFileName_; }
+  // "model", lower-cased; "ln" (log-linear) by default.
+  KmString GetModel() const { return sModel_; }
+
+  // Fields in file order; each comment gives the default and the key.
+  double dDataShift;      // 0.0, "data shift"
+  int32_t iMinKinkmarks;  // 0, "minimum kinkmarks"
+  // -1: the session keeps its own value. "maximum kinkmarks".
+  int32_t iMaxKinkmarks;
+  // 0 constant variance, 1 Poisson count, 2 standard error, 4 Poisson rate;
+  // -1 not given. "het error".
+  int32_t iHetErrorModel;
+  // Column of the standard-error variable; -1 until read from "het error
+  // variable location".
+  int32_t iHetErrorVarLocation;
+  // Set by any non-empty "pairwise".
+  bool bPairwise;  // false
+  // 0 parallel ("pairwise" = "parallel"), 1 coincident (any other word).
+  int32_t iPairwiseType;  // 0
+  // 0 grid search ("grid"), 1 Hudson's method ("hudsons"). "method".
+  int32_t iMethod;  // 0
+  // 1.0 for "estimated", otherwise the number given. "autocorr errors".
+  double dAutocorrelation;  // 0.0
+  int32_t iMinObsEnd;       // 2, "min obs end"
+  int32_t iMinObsBetween;   // 2, "min obs between"
+  int32_t iNumObsBetween;   // 0, "num obs between"
+  // 0 permutation test, 1 BIC, 2 MBIC, 3 BIC3, 4 data-dependent selection,
+  // 5 WBIC-Alt, 6 WBIC. "model selection method".
+  int32_t iModelSelectionMethod;  // 0
+  // Read only with the permutation test.
+  double dPermSignificanceLevel;  // 0.05, "permutations significance level"
+  int32_t iNumPermutations;       // 4499, "num permutations"
+  // 0 B-value, 1 curtailed, 2 fixed; read only with Hudson's method.
+  int32_t iEarlyStopping;  // 2, "early stopping"
+  // AAPC intervals: 0 parametric, 3 empirical quantile. "ci method".
+  int32_t iCIMethod;  // 0
+  // 0 method 1, 1 method 2. Set by "ci method".
+  int32_t iEmpQuantileMethod;  // 2
+  int32_t iNumResamples;       // 1000, "number of resamples"
+  // Worker threads asked for; the session holds it in 16 bits, so values
+  // outside -32768 to 32767 are refused. "num cores".
+  int16_t iNumCores;  // 9999
+  // Rate multiplier; 100000 again when the key is missing or empty.
+  int32_t iRatesPerN;  // 100000, "rates per n"
+  // 0 dependent variable calculated ("calculated"), 1 provided. "run type".
+  int32_t iRunType;  // 1
+  // 0 count, 1 crude rate, 2 proportion, 3 percent, 4 any other word.
+  // "dependent variable type".
+  int32_t iDependentVarType;  // 4
+  // 0 non-delay, 1 delay, 2 both; -1 not given. "delay type".
+  int32_t iDelayType;        // -1
+  bool bJumpModel;           // false, "jump model"
+  bool bComparabilityRatio;  // false, "comparability ratio"
+  bool bStandardAnalysis;    // false, "include standard analysis"
+  double dJumpLocation;      // 9999.0, "jump location"
+  double dCRValue;           // 0.0, "comparability ratio value"
+  double dCRVariance;        // 0.0, "cr variance"
+  double dKinkmarkAlpha;     // 0.05, "kinkmark alpha level"
+  double dAPCAlpha;          // 0.05, "apc alpha level"
+  double dAAPCAlpha;         // 0.05, "aapc alpha level"
+  double dJumpCRAlpha;       // 0.05, "jump cr alpha level"
+  // Read only when "pairwise" is given.
+  double dPairwiseSignificanceLevel;  // 0.05, "pairwise significance level"
+  int32_t iPairwisePermutations;      // 4499, "pairwise number of permutations"
+  int32_t iRandomSeed;                // 7160, "random number generator seed"
+  // The session's own defaults for the two resampling seed options.
+  int32_t iEmpQuantileSeed;  // 10000, "empirical quantile seed"
+  // 0 constant ("constant"), 1 varying (any other word).
+  int32_t iEmpQuantileSeedType;  // 0, "empirical quantile seed type"
+  bool bMADWD;                   // false, "madwd"
+  double dMADWDPsi;              // 0.0, "madwd psi value"
+  // Empirical-quantile intervals for the final selected model only; set by
+  // "ci method".
+  bool bFSMOnly;  // false
+
+ private:
+  // Reads a whole-number key into iField when present; throws the
+  // out-of-range message when it does not fit in 32 bits. Returns whether
+  // the key was present.
+  bool ReadInt(const KmIniSection& section, const char* sKey,
+               int32_t& iField) const;
+  // Reads a number key into dField when present.
+  static void ReadDouble(const KmIniSection& section, const char* sKey,
+                         double& dField);
+  // Throws the kind-3 "is out of range for variable" message.
+  [[noreturn]] void ThrowOutOfRange(const KmString& sValue,
+                                    const char* sKey) const;
+  // Throws the "is not a valid value for variable" message.
+  [[noreturn]] void ThrowInvalidValue(const KmString& sLowerValue,
+                                      const char* sVariable) const;
+
+  KmString sDataFileName_;
+  KmString sModel_;
+  // The name the file was read from, for the messages.
+  KmString sFileName_;
+};
+
+#endif  // KM_SESSION_INISESSIONDICT_H

@@ -1,0 +1,390 @@
+// KmUserParamsDict: reading a session-parameter file.
+#include "session/KmUserParamsDict.h"
+
+#include <cstdio>
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmStringTokenizer.h"
+#include "session/internal/DataFileLineReader.h"
+#include "session/internal/FormatSection.h"
+#include "session/internal/OptionText.h"
+
+namespace {
+
+const char kClassName[] = "KMUserParamsDict";
+const char kDatafileSection[] = "Datafile Options";
+const char kParametersSection[] = "Kinkmark Session Parameters";
+const char kHetLocationKey[] = "het error variable location";
+// Largest location: the location fields are signed 16-bit.
+const int32_t kMaxLocation = 32767;
+
+// The variable roles of the file, in the order they are read.
+enum Role {
+  kIndependent,
+  kAdjustment,
+  kAgeAdjustedRate,
+  kCount,
+  kCrudeRate,
+  kDependent,
+  kDenominator,
+  kNumerator,
+  kPercent,
+  kPopulation,
+  kProportion,
+  kStandardErrorRole,
+  kStandardPopulation,
+};
+
+struct RoleKeys {
+  Role eRole;
+  const char* sLocationKey;
+  const char* sNameKey;
+  const char* sDefaultName;
+  // Data type of the role's value labels; '\0' when the role has none.
+  char cFormatType;
+  // True when the role's name comes from the data file's first line when
+  // variable names are included.
+  bool bNameFromHeader;
+};
+
+const RoleKeys kRoles[] = {
+    {kIndependent, "independent variable location", "independent variable",
+     "Independent Variable", 'I', true},
+    {kAdjustment, "adjustment variable location", "adjustment variable",
+     "Adjustment Variable", 'A', true},
+    {kAgeAdjustedRate, "age-adjusted rate location", "age-adjusted rate",
+     "Age Adjusted Rate", '\0', true},
+    {kCount, "count location", "count", "Count Variable", '\0', false},
+    {kCrudeRate, "crude rate location", "crude rate", "Crude Rate", '\0',
+     false},
+    {kDependent, "dependent variable location", "dependent variable",
+     "Dependent Variable", '\0', false},
+    {kDenominator, "denominator location", "denominator", "Denominator", '\0',
+     false},
+    {kNumerator, "numerator location", "numerator", "Numerator", '\0', false},
+    {kPercent, "percent location", "percent", "Percent", '\0', false},
+    {kPopulation, "population location", "population", "Population Variable",
+     '\0', false},
+    {kProportion, "proportion location", "proportion", "Proportion Variable",
+     '\0', false},
+    {kStandardErrorRole, "standard error location", "standard error",
+     "Standard Error", '\0', false},
+    {kStandardPopulation, "standard population location", "standard population",
+     "Standard Population", '\0', false},
+};
+
+// The value of key sKey of section, "" when the key is absent.
+KmString GetValue(const KmIniSection& section, const char* sKey) {
+  KmString sValue;
+  section.GetString(sValue, sKey);
+  return sValue;
+}
+
+// The error-variance model a word of "het error variable location" names,
+// or -1 when the value is not one of the words.
+int16_t HetErrorModelFromWord(const KmString& sValue) {
+  if (sValue == "constant variance") {
+    return KmUserParamsDict::kConstantVariance;
+  }
+  if (sValue == "standard error") return KmUserParamsDict::kStandardError;
+  if (sValue == "poisson rate") return KmUserParamsDict::kPoissonRate;
+  if (sValue == "poisson count") return KmUserParamsDict::kPoissonCount;
+  return -1;
+}
+
+}  // namespace
+
+KmUserParamsDict::KmUserParamsDict(const char* sFileName)
+    : dictionaryFile_(nullptr),
+      dataFile_(nullptr),
+      thirdFile_(nullptr),
+      sessionOptions_(nullptr) {
+  try {
+    Init();
+    if (sFileName == nullptr || *sFileName == '\0') {
+      GenerateKmException("Empty string pointer passed to constructor.",
+                          kClassName);
+    }
+    Setup(sFileName);
+  } catch (KmException& e) {
+    e.AddCallPath("Constructor", kClassName);
+    throw;
+  }
+}
+
+const char* KmUserParamsDict::FileName() {
+  return dictionaryFile_.GetFullName();
+}
+
+void KmUserParamsDict::Init() {
+  bQuotes_ = false;
+  bFlagsIncluded_ = false;
+  bGZipped_ = false;
+  bRemoveThousandsSeparators_ = false;
+  bUnixFileFormat_ = false;
+  bVariableNamesIncluded_ = false;
+  cFieldDelimiter_ = '\t';
+  cMissingCharacter_ = ' ';
+  iSessionType_ = 10;
+  iVariableFormat_ = 0;
+  vTitles_.clear();
+  vVariables_.clear();
+  vByVarLocations_.clear();
+  vHeaderNames_.clear();
+  iAdjustmentLoc_ = -1;
+  iAgeAdjustedRateLoc_ = -1;
+  iCountLoc_ = -1;
+  iCrudeRateLoc_ = -1;
+  iDependentLoc_ = -1;
+  iDenominatorLoc_ = -1;
+  iIndependentLoc_ = -1;
+  iNumeratorLoc_ = -1;
+  iPercentLoc_ = -1;
+  iProportionLoc_ = -1;
+  iPopulationLoc_ = -1;
+  iStandardErrorLoc_ = -1;
+  iStandardPopulationLoc_ = -1;
+  iHetErrorModel_ = kConstantVariance;
+}
+
+void KmUserParamsDict::Setup(const char* sFileName) {
+  try {
+    dictionaryFile_.SetFullPath(sFileName);
+    KmIniFile ini(FileName());
+    Init();
+    ReadDatafileOptionsSection(ini);
+    IniReadVariables(ini);
+  } catch (KmException& e) {
+    // Everything that can go wrong here is a fault of the user's file; the
+    // file is named in the call path for messages that do not name it.
+    e.SetKind(KmException::kInputErrorKind);
+    e.AddCallPath("Setup()", kClassName, FileName());
+    throw;
+  }
+}
+
+void KmUserParamsDict::ReadDatafileOptionsSection(KmIniFile& ini) {
+  try {
+    const KmIniSection* pSection = ini.GetSection(kDatafileSection);
+    if (pSection == nullptr) {
+      GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
+                                kDatafileSection, FileName());
+    }
+    dataFile_.SetFullPath(GetValue(*pSection, "Datafile name").GetCString());
+    iSessionType_ = 0;
+    bRemoveThousandsSeparators_ = true;
+    bFlagsIncluded_ = false;
+    iVariableFormat_ = 0;
+
+    bUnixFileFormat_ = GetValue(*pSection, "File format") == "UNIX";
+
+    // An unknown delimiter word keeps the delimiter as it is.
+    km_session_internal::FieldDelimiterFromWord(
+        GetValue(*pSection, "Field delimiter"), cFieldDelimiter_);
+
+    cMissingCharacter_ =
+        GetValue(*pSection, "Missing character") == "period" ? '.' : ' ';
+
+    bQuotes_ = pSection->GetBool("Fields with delimiter in quotes", false);
+    bVariableNamesIncluded_ =
+        pSection->GetBool("Variable names included", false);
+    if (bVariableNamesIncluded_) ReadHeaderNames();
+  } catch (KmException& e) {
+    e.AddCallPath("ReadDatafileOptionsSection()", kClassName);
+    throw;
+  }
+}
+
+void KmUserParamsDict::ReadHeaderNames() {
+  try {
+    KmString sDataFile = KmFileName(dataFile_).GetFullName();
+    if (sDataFile.IsEmpty()) {
+      GenerateKmInputExceptionF(
+          "\"Variable names included\" is set in %s, but no \"Datafile "
+          "name\" gives the data file to read them from.",
+          kClassName, FileName());
+    }
+    // The reader goes through the gzip reader for a ".gz" file, so the
+    // names of a compressed file are read from its text, not its bytes.
+    km_session_internal::DataFileLineReader reader(sDataFile.GetCString());
+    KmString sLine;
+    reader.ReadNonBlankLine(sLine);
+    const char sDelimiter[2] = {cFieldDelimiter_, '\0'};
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter);
+    vHeaderNames_.clear();
+    const int32_t iNumTokens = tokenizer.GetNumTokens();
+    for (int32_t i = 0; i < iNumTokens; ++i) {
+      KmString sName;
+      tokenizer.GetToken(sName, i);
+      vHeaderNames_.push_back(sName);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ReadHeaderNames()", kClassName);
+    throw;
+  }
+}
+
+int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
+                                        const char* sKey) {
+  // A location is a plain column number; text that atoi would read as 0 or
+  // as a different number is refused rather than guessed at.
+  const char* p = sValue.GetCString();
+  int32_t iLocation = 0;
+  bool bDigits = *p != '\0';
+  for (; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') {
+      bDigits = false;
+      break;
+    }
+    iLocation = iLocation * 10 + (*p - '0');
+    if (iLocation > kMaxLocation) break;
+  }
+  if (!bDigits || iLocation < 1 || iLocation > kMaxLocation) {
+    GenerateKmInputExceptionF(
+        "\"%s\" = \"%s\" in %s is not a column number from 1 to %d.",
+        kClassName, sKey, sValue.GetCString(), FileName(), kMaxLocation);
+  }
+  return iLocation;
+}
+
+void KmUserParamsDict::StoreVariable(int32_t iLocation,
+                                     const VSVariable& variable) {
+  if (static_cast<int32_t>(vVariables_.size()) < iLocation) {
+    vVariables_.resize(static_cast<size_t>(iLocation));
+  }
+  vVariables_[iLocation - 1] = variable;
+}
+
+void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
+  // Every error here leaves the reader: a file whose variables could only be
+  // read in part would give a session with roles silently missing (a lost
+  // standard-error column changes the model).
+  try {
+    const KmIniSection* pSection = ini.GetSection(kParametersSection);
+    if (pSection == nullptr) {
+      GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
+                                kParametersSection, FileName());
+    }
+    vVariables_.clear();
+
+    for (const RoleKeys& role : kRoles) {
+      const char* sLocationKey = role.sLocationKey;
+      KmString sLocation = GetValue(*pSection, sLocationKey);
+      bool bFromHetLocation = false;
+      if (role.eRole == kStandardErrorRole && sLocation.IsEmpty()) {
+        // The standard-error column may be given as the het error variable
+        // location instead; a model word there is read further down.
+        const KmString sHet = GetValue(*pSection, kHetLocationKey);
+        if (!sHet.IsEmpty() && HetErrorModelFromWord(sHet) < 0) {
+          sLocation = sHet;
+          sLocationKey = kHetLocationKey;
+          bFromHetLocation = true;
+        }
+      }
+      if (sLocation.IsEmpty()) continue;
+
+      const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
+      const int16_t iLocation16 = static_cast<int16_t>(iLocation);
+
+      KmString sName;
+      if (role.bNameFromHeader && bVariableNamesIncluded_) {
+        if (iLocation > static_cast<int32_t>(vHeaderNames_.size())) {
+          GenerateKmInputExceptionF(
+              "\"%s\" = %d in %s is beyond the %d variable names in the "
+              "first line of the data file.",
+              kClassName, sLocationKey, iLocation, FileName(),
+              static_cast<int>(vHeaderNames_.size()));
+        }
+        sName = vHeaderNames_[iLocation - 1];
+      } else if (bFromHetLocation) {
+        sName = role.sDefaultName;
+      } else {
+        sName = GetValue(*pSection, role.sNameKey);
+        if (sName.IsEmpty()) sName = role.sDefaultName;
+      }
+
+      switch (role.eRole) {
+        case kIndependent:
+          iIndependentLoc_ = iLocation16;
+          break;
+        case kAdjustment:
+          iAdjustmentLoc_ = iLocation16;
+          break;
+        case kAgeAdjustedRate:
+          iAgeAdjustedRateLoc_ = iLocation16;
+          break;
+        case kCount:
+          iCountLoc_ = iLocation;
+          break;
+        case kCrudeRate:
+          iCrudeRateLoc_ = iLocation16;
+          break;
+        case kDependent:
+          iDependentLoc_ = iLocation16;
+          break;
+        case kDenominator:
+          iDenominatorLoc_ = iLocation16;
+          iPopulationLoc_ = iLocation16;
+          break;
+        case kNumerator:
+          iNumeratorLoc_ = iLocation16;
+          iCountLoc_ = iLocation;
+          break;
+        case kPercent:
+          iPercentLoc_ = iLocation16;
+          break;
+        case kPopulation:
+          iPopulationLoc_ = iLocation16;
+          break;
+        case kProportion:
+          iProportionLoc_ = iLocation16;
+          break;
+        case kStandardErrorRole:
+          iStandardErrorLoc_ = iLocation16;
+          iHetErrorModel_ = kStandardError;
+          break;
+        case kStandardPopulation:
+          iStandardPopulationLoc_ = iLocation16;
+          break;
+      }
+
+      VSVariable variable(sName.GetCString());
+      KmFormat format;
+      if (role.cFormatType != '\0' &&
+          km_session_internal::ReadFormatSection(ini, sName, role.cFormatType,
+                                                 format)) {
+        variable.SetFormat(format);
+      }
+      StoreVariable(iLocation, variable);
+    }
+
+    // By-variables: by-var1, by-var2, ... up to the first empty name; one
+    // whose location is empty is skipped.
+    for (int32_t n = 1;; ++n) {
+      char sKey[32];
+      char sLocationKey[48];
+      std::snprintf(sKey, sizeof(sKey), "by-var%d", n);
+      std::snprintf(sLocationKey, sizeof(sLocationKey), "%s location", sKey);
+      const KmString sName = GetValue(*pSection, sKey);
+      if (sName.IsEmpty()) break;
+      const KmString sLocation = GetValue(*pSection, sLocationKey);
+      if (sLocation.IsEmpty()) continue;
+      const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
+      vByVarLocations_.push_back(iLocation);
+      VSVariable variable(sName.GetCString());
+      KmFormat format;
+      if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
+        variable.SetFormat(format);
+      }
+      StoreVariable(iLocation, variable);
+    }
+
+    const int16_t iModel =
+        HetErrorModelFromWord(GetValue(*pSection, kHetLocationKey));
+    if (iModel >= 0) iHetErrorModel_ = iModel;
+  } catch (KmException& e) {
+    e.AddCallPath("IniReadVariables()", kClassName);
+    throw;
+  }
+}

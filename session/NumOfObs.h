@@ -1,0 +1,27 @@
+// NumOfObs: one observation-count record of the session's data-file scan.
+#ifndef KM_SESSION_NUMOFOBS_H
+#define KM_SESSION_NUMOFOBS_H
+
+#include <cstdint>
+
+#include "foundation/KmVector.h"
+
+// The cohorts of a data file that share one observation count. The scan of
+// the data file (kmSession::DetermineMaximumObservations) keeps one record
+// per distinct count, in order of first appearance; the session copies the
+// records with itself but never stores them in the session file.
+//
+// A plain value record: copying copies the cohort list.
+struct NumOfObs {
+  // The observation count n shared by these cohorts.
+  int32_t iNumObs = 0;
+  // How many cohorts have n observations (the length of vCohorts).
+  int32_t iNumCohorts = 0;
+  // 0-based indices of those cohorts, in file order.
+  KmVector<int32_t> vCohorts;
+  // The default maximum number of kinkmarks for n observations
+  // (kmTools MaxKinkmarksForObservations of n, not extended).
+  int32_t iMaxKinkmarks = 0;
+};
+
+#endif  // KM_SESSION_NUMOFOBS_H

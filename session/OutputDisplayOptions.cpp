@@ -1,0 +1,182 @@
+// OutputDisplayOptions: defaults, typed access and the results-file record.
+#include "session/OutputDisplayOptions.h"
+
+#include <cstring>
+
+#include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/kmTools.h"
+#include "session/internal/SessionBlockReader.h"
+
+namespace {
+
+const char* const kClass = "OutputDisplayOptions";
+const char* const kDefaultEndRanges = "5,10";
+
+// Default of each option; the boolean ones hold 1 or 0.
+constexpr int32_t kDefaults[OutputDisplayOptions::kNumOptions] = {
+    0,   2, 5, 0, 6, 7, 1, 1, 1, 1,  // 0-9
+    0,   0, 2, 0, 6, 0, 6, 1, 1, 0,  // 10-19
+    192, 0, 1, 4, 0, 0, 0, 1, 0, 1,  // 20-29
+    2,   7, 7, 1, 5, 5, 1, 1, 4, 1,  // 30-39
+    2,   3, 0, 3};                   // 40-43
+
+// Options 20 and 22 are boolean-typed but hold bit masks, so they take
+// their defaults as integers.
+bool IsMaskOption(int32_t iIndex) { return iIndex == 20 || iIndex == 22; }
+
+}  // namespace
+
+OutputDisplayOptions::OutputDisplayOptions() {
+  try {
+    strings_.assign(kNumStrings, KmString(""));
+    options_.assign(kNumOptions, kUnset);
+    SetUninitializedToDefault();
+  } catch (KmException& e) {
+    e.AddCallPath("OutputDisplayOptions()", kClass);
+    throw;
+  }
+}
+
+void OutputDisplayOptions::SetUninitializedToDefault() {
+  try {
+    for (int32_t i = 0; i < static_cast<int32_t>(options_.size()); ++i) {
+      if (options_[i] != kUnset) continue;
+      if (i >= kNumOptions) {
+        GenerateKmExceptionF(
+            "Output Display Option %d has no initialization value.", kClass, i);
+      }
+      if (i == 20) {
+        SetInt(i, kDefaults[i]);
+        strings_[0] = kDefaultEndRanges;
+      } else if (i == 23) {
+        SetInt(i, static_cast<int32_t>(std::strlen(kDefaultEndRanges)));
+      } else if (IsBooleanOption(i) && !IsMaskOption(i)) {
+        SetBool(i, kDefaults[i] != 0);
+      } else {
+        SetInt(i, kDefaults[i]);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("SetUninitializedToDefault()", kClass);
+    throw;
+  }
+}
+
+bool OutputDisplayOptions::IsBooleanOption(int32_t iIndex) {
+  switch (iIndex) {
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 11:
+    case 13:
+    case 15:
+    case 17:
+    case 19:
+    case 20:
+    case 22:
+    case 27:
+    case 33:
+    case 36:
+    case 37:
+    case 39:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool OutputDisplayOptions::GetBool(int32_t iIndex) const {
+  try {
+    if (!IsBooleanOption(iIndex)) {
+      GenerateKmExceptionF(
+          "Non-Boolean Output Display Option %d received by function", kClass,
+          iIndex);
+    }
+    return options_[iIndex] == 1.0;
+  } catch (KmException& e) {
+    e.AddCallPath("GetBool()", kClass);
+    throw;
+  }
+}
+
+int32_t OutputDisplayOptions::GetInt(int32_t iIndex) const {
+  try {
+    return static_cast<int32_t>(options_[iIndex]);
+  } catch (KmException& e) {
+    e.AddCallPath("GetInt()", kClass);
+    throw;
+  }
+}
+
+const char* OutputDisplayOptions::GetString(int32_t iIndex,
+                                            KmString& sOut) const {
+  try {
+    sOut = strings_[iIndex];
+    return sOut.GetCString();
+  } catch (KmException& e) {
+    e.AddCallPath("GetString()", kClass);
+    throw;
+  }
+}
+
+void OutputDisplayOptions::SetBool(int32_t iIndex, bool bValue) {
+  try {
+    if (!IsBooleanOption(iIndex)) {
+      GenerateKmExceptionF(
+          "Non-Boolean Output Display Option %d received by function", kClass,
+          iIndex);
+    }
+    options_[iIndex] = bValue ? 1.0 : 0.0;
+  } catch (KmException& e) {
+    e.AddCallPath("SetBool()", kClass);
+    throw;
+  }
+}
+
+void OutputDisplayOptions::SetInt(int32_t iIndex, int32_t iValue) {
+  try {
+    options_[iIndex] = static_cast<double>(iValue);
+  } catch (KmException& e) {
+    e.AddCallPath("SetInt()", kClass);
+    throw;
+  }
+}
+
+void OutputDisplayOptions::Write(KmIO_File* pIO) const {
+  try {
+    pIO->WriteShort(static_cast<int16_t>(kNumOptions));
+    for (int32_t i = 0; i < kNumOptions; ++i) pIO->WriteDouble(options_[i]);
+    pIO->WriteShort(static_cast<int16_t>(kNumStrings));
+    for (int32_t i = 0; i < kNumStrings; ++i) {
+      pIO->WriteString(strings_[i].GetCString(), true);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Write()", kClass);
+    throw;
+  }
+}
+
+void OutputDisplayOptions::Read(KmIO_File* pIO, double dFileVersion) {
+  try {
+    km_session_internal::SessionBlockReader in(pIO, kClass);
+    int32_t iCount = in.ReadShort();
+    for (int32_t i = 0; i < iCount; ++i) {
+      double dValue = in.ReadDouble();
+      // A stored count above 44 is read past, never stored past the last
+      // slot, so the record is consumed whole.
+      if (i < kNumOptions) options_[i] = dValue;
+    }
+    if (dFileVersion < 4.9) options_[42] = options_[28];
+    if (kmTools::CompareVersionNumbers(dFileVersion, 3.1) == 1) return;
+    int32_t iStrings = in.ReadShort();
+    for (int32_t i = 0; i < iStrings; ++i) {
+      KmString& sText = strings_[i];
+      in.ReadString(sText);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Read()", kClass);
+    throw;
+  }
+}

@@ -1,0 +1,294 @@
+// VSExportDict: reading the sections of a VESK*Stat data dictionary.
+#include "session/VSExportDict.h"
+
+#include <cstdio>
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "session/internal/FormatSection.h"
+#include "session/internal/OptionText.h"
+
+namespace {
+
+const char kClassName[] = "VSExportDict";
+
+// Section names of the dictionary.
+const char kSystemSection[] = "System";
+const char kSessionOptionsSection[] = "Session Options";
+const char kExportOptionsSection[] = "Export Options";
+const char kVariablesSection[] = "Variables";
+const char kLifePageSection[] = "Life Page Variables";
+const char kSummaryPageSection[] = "Summary Page Variables";
+const char kZStatisticsPageSection[] = "Z-Statistics Page Variables";
+const char kPrevalencePageSection[] = "Prevalence Page Variables";
+const char kMPSirOEPageSection[] = "MPSir O/E Page Variables";
+
+// True when ini has a section named sName.
+bool HasSection(KmIniFile& ini, const char* sName) {
+  return ini.GetSection(sName) != nullptr;
+}
+
+// The value of key sKey of section, "" when the key is absent.
+KmString GetValue(const KmIniSection& section, const char* sKey) {
+  KmString sValue;
+  section.GetString(sValue, sKey);
+  return sValue;
+}
+
+}  // namespace
+
+VSExportDict::VSExportDict(const char* sFileName)
+    : dictionaryFile_(nullptr),
+      outputFile_(nullptr),
+      matrixFile_(nullptr),
+      sessionOptions_(nullptr) {
+  try {
+    if (sFileName == nullptr || *sFileName == '\0') {
+      GenerateKmException("Empty string pointer passed to constructor.",
+                          kClassName);
+    }
+    dictionaryFile_.SetFullPath(sFileName);
+    Setup();
+  } catch (KmException& e) {
+    e.AddCallPath("Constructor", kClassName);
+    throw;
+  }
+}
+
+void VSExportDict::SetDataFile(const char* sFileName) {
+  try {
+    outputFile_.SetFullPath(sFileName);
+  } catch (KmException& e) {
+    e.AddCallPath("SetDataFile()", kClassName);
+    throw;
+  }
+}
+
+const VSVariable& VSExportDict::GetVariable(int32_t iPosition) const {
+  try {
+    return vVariables_[iPosition - 1];
+  } catch (KmException& e) {
+    e.AddCallPath("GetVariable()", kClassName);
+    throw;
+  }
+}
+
+void VSExportDict::Setup() {
+  try {
+    KmIniFile ini(dictionaryFile_.GetFullName());
+    ReadSystemSection(ini);
+    ReadSessionOptionsSection(ini);
+    ReadExportOptionsSection(ini);
+    ReadVariables(ini);
+  } catch (KmException& e) {
+    // Everything that can go wrong here is a fault of the user's dictionary;
+    // the file is named in the call path for messages that do not name it.
+    e.SetKind(KmException::kInputErrorKind);
+    e.AddCallPath("Setup()", kClassName, dictionaryFile_.GetFullName());
+    throw;
+  }
+}
+
+void VSExportDict::ReadSystemSection(KmIniFile& ini) {
+  try {
+    const KmIniSection* pSection = ini.GetSection(kSystemSection);
+    if (pSection == nullptr) {
+      GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
+                                kSystemSection, dictionaryFile_.GetFullName());
+    }
+    outputFile_.SetFullPath(
+        GetValue(*pSection, "Output filename").GetCString());
+    matrixFile_.SetFullPath(
+        GetValue(*pSection, "Matrix filename").GetCString());
+    sDatabaseName_ = GetValue(*pSection, "Database name");
+    vTitles_.clear();
+    for (int32_t n = 1;; ++n) {
+      char sKey[32];
+      std::snprintf(sKey, sizeof(sKey), "Title%d", n);
+      KmString sTitle = GetValue(*pSection, sKey);
+      if (sTitle.IsEmpty()) break;
+      vTitles_.push_back(sTitle);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ReadSystemSection()", kClassName);
+    throw;
+  }
+}
+
+void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
+  try {
+    const KmIniSection* pSection = ini.GetSection(kSessionOptionsSection);
+    if (pSection != nullptr) {
+      const KmString sType = GetValue(*pSection, "Type");
+      if (sType.IsEmpty()) {
+        GenerateKmInputExceptionF(
+            "No session type specified in dictionary "
+            "file.",
+            kClassName);
+      } else if (sType == "Rate") {
+        iSessionType_ = kVSRate;
+      } else if (sType == "Survival") {
+        // The page the survival session exported decides; none of them
+        // leaves the type as it was.
+        if (HasSection(ini, kLifePageSection)) {
+          iSessionType_ = kVSSurvivalLife;
+        } else if (HasSection(ini, kVariablesSection)) {
+          iSessionType_ = kVSSurvival;
+        } else if (HasSection(ini, kSummaryPageSection)) {
+          iSessionType_ = kVSSurvivalSummary;
+        } else if (HasSection(ini, kZStatisticsPageSection)) {
+          iSessionType_ = kVSSurvivalZStatistics;
+        }
+      } else if (sType == "MP-SIR") {
+        iSessionType_ = kVSSurvivalLife;
+      } else if (sType == "Case Listing") {
+        iSessionType_ = kVSCaseListing;
+      } else if (sType == "Frequency") {
+        iSessionType_ = kVSFrequency;
+      } else if (sType == "Limited-Duration Prevalence") {
+        iSessionType_ = kVSPrevalence;
+      } else if (sType == "Disparity") {
+        iSessionType_ = kVSDisparity;
+      } else {
+        GenerateKmInputExceptionF(
+            "This type of Dictionary is not supported "
+            "at this time.",
+            kClassName);
+      }
+      sessionOptions_ = *pSection;
+      return;
+    }
+
+    // An older dictionary without "Session Options": the pages present tell
+    // which kind of session wrote it.
+    if (HasSection(ini, kSummaryPageSection) ||
+        HasSection(ini, kLifePageSection) ||
+        HasSection(ini, kZStatisticsPageSection)) {
+      iSessionType_ = kVSSurvivalLife;
+    } else if (HasSection(ini, kPrevalencePageSection) ||
+               HasSection(ini, "Summary Survival Page Variables") ||
+               HasSection(ini, "Detailed Survival Page Variables")) {
+      iSessionType_ = kVSPrevalence;
+    } else if (HasSection(ini, kMPSirOEPageSection) ||
+               HasSection(ini, "MPSir Frequency Page Variables")) {
+      iSessionType_ = kVSSurvivalLife;
+    } else {
+      GenerateKmInputExceptionF(
+          "\"%s\" is out of date. \n\"%s\" section could not be found, and "
+          "session type could not be auto-detected.",
+          kClassName, dictionaryFile_.GetFullName(), kSessionOptionsSection);
+    }
+    sessionOptions_ = KmIniSection(kSessionOptionsSection);
+  } catch (KmException& e) {
+    e.AddCallPath("ReadSessionOptionsSection()", kClassName);
+    throw;
+  }
+}
+
+void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
+  try {
+    const KmIniSection* pSection = ini.GetSection(kExportOptionsSection);
+    if (pSection == nullptr) {
+      GenerateKmInputExceptionF("\"%s\" section could not be found in %s",
+                                kClassName, kExportOptionsSection,
+                                dictionaryFile_.GetFullName());
+    }
+    bGZipped_ = pSection->GetBool("GZipped", false);
+
+    const KmString sFormat = GetValue(*pSection, "Variable format");
+    if (sFormat == "numeric") {
+      iVariableFormat_ = 0;
+    } else if (sFormat == "quotedlabels") {
+      iVariableFormat_ = 1;
+    } else if (sFormat == "labels") {
+      iVariableFormat_ = 2;
+    } else {
+      GenerateKmInputExceptionF("\"%s\" is not a supported format type.",
+                                kClassName, sFormat.GetCString());
+    }
+
+    bUnixFileFormat_ = GetValue(*pSection, "File format") == "UNIX";
+
+    const KmString sDelimiter = GetValue(*pSection, "Field delimiter");
+    if (!km_session_internal::FieldDelimiterFromWord(sDelimiter,
+                                                     cFieldDelimiter_)) {
+      GenerateKmInputExceptionF("\"%s\" is not a supported Field delimiter.",
+                                kClassName, sDelimiter.GetCString());
+    }
+
+    const KmString sMissing = GetValue(*pSection, "Missing character");
+    if (sMissing == "period") {
+      sMissingCharacter_ = ".";
+    } else if (sMissing == "NA") {
+      sMissingCharacter_ = "NA";
+    } else {
+      sMissingCharacter_ = " ";
+    }
+
+    bQuotes_ = pSection->GetBool("Fields with delimiter in quotes", false);
+    bRemoveThousandsSeparators_ =
+        pSection->GetBool("Remove thousands separators", false);
+    bFlagsIncluded_ = pSection->GetBool("Flags included", false);
+    bVariableNamesIncluded_ =
+        pSection->GetBool("Variable names included", false);
+  } catch (KmException& e) {
+    e.AddCallPath("ReadExportOptionsSection()", kClassName);
+    throw;
+  }
+}
+
+const KmIniSection* VSExportDict::GetVariableSection(KmIniFile& ini) const {
+  try {
+    switch (iSessionType_) {
+      case kVSRate:
+      case kVSSurvival:
+      case kVSCaseListing:
+      case kVSFrequency:
+      case kVSDisparity:
+        return ini.GetSection(kVariablesSection);
+      case kVSSurvivalLife:
+      case kVSLifePage:
+        return ini.GetSection(kLifePageSection);
+      case kVSMPSirOE:
+        return ini.GetSection(kMPSirOEPageSection);
+      case kVSPrevalence:
+        return ini.GetSection(kPrevalencePageSection);
+      case kVSSurvivalSummary:
+        return ini.GetSection(kSummaryPageSection);
+      case kVSSurvivalZStatistics:
+        return ini.GetSection(kZStatisticsPageSection);
+      default:
+        return nullptr;
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("GetVariableSection()", kClassName);
+    throw;
+  }
+}
+
+void VSExportDict::ReadVariables(KmIniFile& ini) {
+  try {
+    const KmIniSection* pSection = GetVariableSection(ini);
+    if (pSection == nullptr) {
+      GenerateKmInputExceptionF("The Variable Section could not be found.",
+                                kClassName);
+    }
+    vVariables_.clear();
+    for (int32_t n = 1;; ++n) {
+      char sKey[32];
+      std::snprintf(sKey, sizeof(sKey), "Var%dName", n);
+      const KmString sName = GetValue(*pSection, sKey);
+      if (sName.IsEmpty()) break;
+
+      VSVariable variable(sName.GetCString());
+      KmFormat format;
+      if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
+        variable.SetFormat(format);
+      }
+      vVariables_.push_back(variable);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ReadVariables()", kClassName);
+    throw;
+  }
+}

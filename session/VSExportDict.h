@@ -1,0 +1,168 @@
+// VSExportDict: the data dictionary that the VESK*Stat statistics product
+// writes beside an exported data file.
+#ifndef KM_SESSION_VSEXPORTDICT_H
+#define KM_SESSION_VSEXPORTDICT_H
+
+#include <cstdint>
+
+#include "foundation/KmFileName.h"
+#include "foundation/KmIniFile.h"
+#include "foundation/KmString.h"
+#include "foundation/KmVector.h"
+#include "session/VSVariable.h"
+
+// Kinds of VESK*Stat session a dictionary can come from, and with them the
+// section that holds the exported variables.
+enum VSSessionType : int32_t {
+  kVSRate = 0,                 // "Type" = "Rate"; "Variables"
+  kVSSurvivalLife = 1,         // survival life page, MP-SIR, detected;
+                               // "Life Page Variables"
+  kVSSurvival = 2,             // survival with "Variables"
+  kVSCaseListing = 3,          // "Variables"
+  kVSFrequency = 4,            // "Variables"
+  kVSMPSirOE = 5,              // never produced; "MPSir O/E Page Variables"
+  kVSLifePage = 6,             // never produced; "Life Page Variables"
+  kVSPrevalence = 7,           // "Prevalence Page Variables"
+  kVSSurvivalSummary = 8,      // "Summary Page Variables"
+  kVSSurvivalZStatistics = 9,  // "Z-Statistics Page Variables"
+  kVSUnknownSession = 10,      // nothing matched: no variables section
+  kVSDisparity = 11,           // disparity product; "Variables"
+};
+
+// VSExportDict reads a ".dic" data dictionary (an ini file) into plain
+// fields: how the data file is delimited and encoded, which kind of
+// VESK*Stat session produced it, the system names, and the exported
+// variables with their value-label formats. It interprets nothing further;
+// the session built from a dictionary (kmSession(const VSExportDict&, bool))
+// checks these fields against what the analysis supports.
+//
+// The whole file is read by the constructor. Any fault of the file raises a
+// KmException of kind 3 (an error in the user's input) whose call path
+// names the dictionary file, so a half-read dictionary never exists. Word
+// values are compared exactly and case-sensitively; section and key names
+// are found without regard to case; a missing key reads as "".
+class VSExportDict {
+ public:
+  // Reads the dictionary sFileName.
+  // Throws: KmException "Empty string pointer passed to constructor." (kind
+  // 0) for a null or empty name; for a faulty dictionary a KmException of
+  // kind 3 with one of the messages of the Read... methods below, or the
+  // message of an unreadable "Format=" section.
+  explicit VSExportDict(const char* sFileName);
+  VSExportDict(const VSExportDict& other) = default;
+  VSExportDict& operator=(const VSExportDict& other) = default;
+  ~VSExportDict() = default;
+
+  // The section of ini that holds the variables of this dictionary's session
+  // type (see VSSessionType), or null when there is none.
+  const KmIniSection* GetVariableSection(KmIniFile& ini) const;
+
+  // ---- Fields ------------------------------------------------------------
+
+  // "Fields with delimiter in quotes".
+  bool GetQuotes() const { return bQuotes_; }
+  // "Flags included": the data rows carry flag characters.
+  bool GetFlagsIncluded() const { return bFlagsIncluded_; }
+  // "GZipped": the data file is gzip-compressed.
+  bool GetGZipped() const { return bGZipped_; }
+  // "Remove thousands separators".
+  bool GetRemoveThousandsSeparators() const {
+    return bRemoveThousandsSeparators_;
+  }
+  // "File format" is "UNIX".
+  bool GetUnixFileFormat() const { return bUnixFileFormat_; }
+  // "Variable names included": the first data row holds the names.
+  bool GetVariableNamesIncluded() const { return bVariableNamesIncluded_; }
+  // "Field delimiter": tab, blank, ',' or ';'.
+  char GetFieldDelimiter() const { return cFieldDelimiter_; }
+  // "Missing character": ".", "NA" or " ".
+  const KmString& GetMissingCharacter() const { return sMissingCharacter_; }
+  // The session type (VSSessionType).
+  int32_t GetSessionType() const { return iSessionType_; }
+  // "Variable format": 0 numeric, 1 quoted labels, 2 labels.
+  int32_t GetVariableFormat() const { return iVariableFormat_; }
+  // The dictionary file itself.
+  const KmFileName& GetDictionaryFile() const { return dictionaryFile_; }
+  // "Output filename" of "System": the exported data file.
+  const KmFileName& GetOutputFile() const { return outputFile_; }
+  // Replaces the data file (the output file) by the full path of sFileName,
+  // so that a session built from the dictionary reads another data file.
+  // Throws: KmException when the path cannot be resolved.
+  void SetDataFile(const char* sFileName);
+  // "Matrix filename" of "System".
+  const KmFileName& GetMatrixFile() const { return matrixFile_; }
+  // A copy of the dictionary's "Session Options" section (an empty section
+  // of that name when the type was detected).
+  const KmIniSection& GetSessionOptionsSection() const {
+    return sessionOptions_;
+  }
+  // "Database name" of "System".
+  const KmString& GetDatabaseName() const { return sDatabaseName_; }
+  // "Title1", "Title2", ... of "System", up to the first empty one.
+  const KmVector<KmString>& GetTitles() const { return vTitles_; }
+
+  // The number of exported variables.
+  int32_t GetNumVariables() const {
+    return static_cast<int32_t>(vVariables_.size());
+  }
+  // The variable at the 1-based position iPosition (its data-file column).
+  // Throws: KmException "Index %d out of range; vector is from %d to %d"
+  // (source "KmVector") with iPosition - 1 when it is outside 1 to
+  // GetNumVariables().
+  const VSVariable& GetVariable(int32_t iPosition) const;
+
+  // Stored by-variable locations: never read from a dictionary, so empty;
+  // kept to match the session-parameter file. Returns a copy.
+  KmVector<int32_t> GetByVarLocations() const { return vByVarLocations_; }
+  // Stored independent-variable location: never read from a dictionary, so
+  // -1; kept to match the session-parameter file.
+  int16_t GetIndependentVariableLocation() const {
+    return iIndependentVariableLocation_;
+  }
+
+ private:
+  // Reads the file and all its sections (the constructor's work).
+  void Setup();
+  // "System": output and matrix files, database name, titles.
+  // Throws: "Section \"[System]\" not found in <file>" when absent.
+  void ReadSystemSection(KmIniFile& ini);
+  // "Session Options": the session type, or its detection from the sections
+  // present when the section is absent.
+  // Throws: "No session type specified in dictionary file.", "This type of
+  // Dictionary is not supported at this time.", or "\"<file>\" is out of
+  // date. \n\"Session Options\" section could not be found, and session type
+  // could not be auto-detected."
+  void ReadSessionOptionsSection(KmIniFile& ini);
+  // "Export Options": how the data file is written.
+  // Throws: "\"Export Options\" section could not be found in <file>",
+  // "\"<value>\" is not a supported format type.", "\"<value>\" is not a
+  // supported Field delimiter."
+  void ReadExportOptionsSection(KmIniFile& ini);
+  // The variables (Var1Name, Var2Name, ... up to the first empty one) with
+  // their "Format=<name>" sections.
+  // Throws: "The Variable Section could not be found.", or the format's
+  // message for a section that cannot be parsed.
+  void ReadVariables(KmIniFile& ini);
+
+  bool bQuotes_ = false;
+  bool bFlagsIncluded_ = false;
+  bool bGZipped_ = false;
+  bool bRemoveThousandsSeparators_ = false;
+  bool bUnixFileFormat_ = false;
+  bool bVariableNamesIncluded_ = false;
+  char cFieldDelimiter_ = '\t';
+  KmString sMissingCharacter_ = " ";
+  int32_t iSessionType_ = kVSUnknownSession;
+  int32_t iVariableFormat_ = 0;
+  KmFileName dictionaryFile_;
+  KmFileName outputFile_;
+  KmFileName matrixFile_;
+  KmIniSection sessionOptions_;
+  KmString sDatabaseName_;
+  KmVector<VSVariable> vVariables_;
+  KmVector<KmString> vTitles_;
+  KmVector<int32_t> vByVarLocations_;
+  int16_t iIndependentVariableLocation_ = -1;
+};
+
+#endif  // KM_SESSION_VSEXPORTDICT_H

@@ -1,0 +1,71 @@
+// Leading-number conversions and lower-casing of option-file values.
+#include "session/internal/OptionText.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+namespace km_session_internal {
+namespace {
+
+// strtoll with atoi's rules; bOverflow tells whether the value left the
+// 32-bit range (strtoll saturates, so the sign of the result still holds).
+int64_t ParseLeading(const char* sText, bool& bOverflow) {
+  bOverflow = false;
+  if (sText == nullptr) return 0;
+  errno = 0;
+  char* pEnd = nullptr;
+  const long long llValue = std::strtoll(sText, &pEnd, 10);
+  if (pEnd == sText) return 0;
+  if (errno == ERANGE || llValue > std::numeric_limits<int32_t>::max() ||
+      llValue < std::numeric_limits<int32_t>::min()) {
+    bOverflow = true;
+  }
+  return static_cast<int64_t>(llValue);
+}
+
+}  // namespace
+
+bool LeadingInt32(const char* sText, int32_t& iValue) {
+  bool bOverflow = false;
+  const int64_t llValue = ParseLeading(sText, bOverflow);
+  if (bOverflow) return false;
+  iValue = static_cast<int32_t>(llValue);
+  return true;
+}
+
+int32_t LeadingInt32Clamped(const char* sText) {
+  bool bOverflow = false;
+  const int64_t llValue = ParseLeading(sText, bOverflow);
+  if (!bOverflow) return static_cast<int32_t>(llValue);
+  return llValue < 0 ? std::numeric_limits<int32_t>::min()
+                     : std::numeric_limits<int32_t>::max();
+}
+
+double LeadingDouble(const char* sText) {
+  if (sText == nullptr) return 0.0;
+  return std::strtod(sText, nullptr);
+}
+
+KmString Lowered(const KmString& sText) {
+  KmString sLower(sText);
+  sLower.MakeLower();
+  return sLower;
+}
+
+bool FieldDelimiterFromWord(const KmString& sWord, char& c) {
+  static const struct {
+    const char* sWord;
+    char c;
+  } kWords[] = {{"tab", '\t'}, {"space", ' '}, {"comma", ','},
+                {"semi-colon", ';'}};
+  for (const auto& entry : kWords) {
+    if (sWord == entry.sWord) {
+      c = entry.c;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace km_session_internal

@@ -1,0 +1,36 @@
+// Conversions of option-file values shared by the session readers: the
+// leading-number rules of the standard atoi and atof, made safe for numbers
+// that do not fit, lower-casing of words and the delimiter words.
+#ifndef KM_SESSION_INTERNAL_OPTIONTEXT_H
+#define KM_SESSION_INTERNAL_OPTIONTEXT_H
+
+#include <cstdint>
+
+#include "foundation/KmString.h"
+
+namespace km_session_internal {
+
+// Reads the leading whole number of sText the way atoi does: leading blanks,
+// an optional sign, then decimal digits; text without leading digits gives 0.
+// Returns false, and leaves iValue unchanged, when the number does not fit in
+// 32 bits (atoi's behaviour is undefined there).
+bool LeadingInt32(const char* sText, int32_t& iValue);
+
+// As LeadingInt32, but a number beyond the 32-bit range gives the nearest
+// 32-bit limit.
+int32_t LeadingInt32Clamped(const char* sText);
+
+// The leading number of sText as atof reads it (0.0 when there is none).
+double LeadingDouble(const char* sText);
+
+// A lower-cased copy of sText (letters 'A'-'Z' only).
+KmString Lowered(const KmString& sText);
+
+// The delimiter character that a dictionary or parameter file names by word:
+// "tab", "space", "comma" or "semi-colon" (case-sensitive). Returns false,
+// and leaves c unchanged, for any other word.
+bool FieldDelimiterFromWord(const KmString& sWord, char& c);
+
+}  // namespace km_session_internal
+
+#endif  // KM_SESSION_INTERNAL_OPTIONTEXT_H

@@ -1,0 +1,198 @@
+// kmSession: variables, roles and by-variables (GetVar, AddVariable,
+// GetByVar, AddByVarPosition, GetKMVar, GetKMVarPosition, SetKMVarPosition,
+// AddByVar, AddByVarJump), cohort selection (SetSelectCohortsVector,
+// GetUserSelectedUseCohort, GetNumSelectedCohorts) and the report-header
+// helpers (GetBlankString, GetIndependentVarLabels).
+#include <cstdint>
+#include <string>
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "session/kmSession.h"
+
+namespace {
+
+const char* const kClassName = "kmSession";
+
+// A format of single short-typed values 0, 1, ... labelled in order.
+KmFormat MakeNumberedFormat(const std::vector<const char*>& labels) {
+  KmFormat format;
+  format.SetDataType('S');
+  for (size_t i = 0; i < labels.size(); ++i) {
+    std::string sValue = std::to_string(i);
+    format.AddLine(sValue.c_str(), labels[i], -1);
+  }
+  return format;
+}
+
+}  // namespace
+
+const kmVariable& kmSession::GetVar(int16_t i) const {
+  try {
+    if (i >= GetNumVars()) {
+      GenerateKmExceptionF("Variable %d does not exist.", kClassName, i);
+    }
+    return vVariables_[i];
+  } catch (KmException& e) {
+    e.AddCallPath("GetVar", kClassName);
+    throw;
+  }
+}
+
+int32_t kmSession::AddVariable(const kmVariable& variable) {
+  vVariables_.push_back(variable);
+  return GetNumVars();
+}
+
+const kmVariable& kmSession::GetByVar(int16_t i) const {
+  try {
+    if (i < 0 || i >= GetNumByVars()) {
+      GenerateKmExceptionF("Attempt to access By-variable %d of %d.",
+                           "kmVariable", i, GetNumByVars());
+    }
+    return vVariables_[vByVars_[i] - 1];
+  } catch (KmException& e) {
+    e.AddCallPath("GetByVar", kClassName);
+    throw;
+  }
+}
+
+void kmSession::AddByVarPosition(int32_t iPosition) {
+  try {
+    if (iPosition < 1 || iPosition > GetNumVars()) {
+      GenerateKmExceptionF("%i is out of bounds in vector of size %d.",
+                           kClassName, iPosition, GetNumVars());
+    }
+    vByVars_.push_back(iPosition);
+  } catch (KmException& e) {
+    e.AddCallPath("AddByVarPosition()", kClassName);
+    throw;
+  }
+}
+
+const kmVariable& kmSession::GetKMVar(int iRole) const {
+  try {
+    int32_t iPosition = vKMVarPositions_[iRole];
+    if (iPosition == 0) {
+      GenerateKmExceptionF("KM variable %d not yet defined.", kClassName,
+                           iRole);
+    }
+    return vVariables_[iPosition - 1];
+  } catch (KmException& e) {
+    e.AddCallPath("GetKMVar()", kClassName);
+    throw;
+  }
+}
+
+int32_t kmSession::GetKMVarPosition(int iRole) const {
+  try {
+    return vKMVarPositions_[iRole];
+  } catch (KmException& e) {
+    e.AddCallPath("GetKMVarPosition()", kClassName);
+    throw;
+  }
+}
+
+void kmSession::SetKMVarPosition(int iRole, int iPosition) {
+  try {
+    if (iPosition < 1 || iPosition > GetNumVars()) {
+      GenerateKmExceptionF("%i is out of bounds in vector of size %d.",
+                           kClassName, iPosition, GetNumVars());
+    }
+    vKMVarPositions_[iRole] = iPosition;
+  } catch (KmException& e) {
+    e.AddCallPath("SetKMVarPosition()", kClassName);
+    throw;
+  }
+}
+
+void kmSession::AddByVar() {
+  try {
+    KmFormat format = MakeNumberedFormat({"Delay", "Non-Delay"});
+    int32_t iPosition = GetNumVars() + 1;
+    vVariables_.push_back(kmVariable(
+        "Delay and NonDelay", static_cast<uint16_t>(iPosition), &format));
+    vByVars_.push_back(iPosition);
+    vKMVarPositions_.push_back(iPosition);
+  } catch (KmException& e) {
+    e.AddCallPath("AddByVar(const char*, short, const KmFormat*)", kClassName);
+    throw;
+  }
+}
+
+void kmSession::AddByVarJump() {
+  try {
+    int iMode = GetInt(kmOptJumpCRMode);
+    // Modes 1 and 2 fit one model only; 0 and values beyond 6 are no
+    // combined analysis, and a by-variable without labels would fail every
+    // label lookup later.
+    if (iMode < 3 || iMode > 6) return;
+    std::vector<const char*> labels;
+    if (iMode == 3 || iMode == 4 || iMode == 6) labels.push_back("Jump");
+    if (iMode == 3 || iMode == 5 || iMode == 6) {
+      labels.push_back("Comparability");
+    }
+    if (iMode == 4 || iMode == 5 || iMode == 6) labels.push_back("Standard");
+    KmFormat format = MakeNumberedFormat(labels);
+    int32_t iPosition = GetNumVars() + 1;
+    vVariables_.push_back(kmVariable("Jump, Comparability, Standard",
+                                     static_cast<uint16_t>(iPosition),
+                                     &format));
+    vByVars_.push_back(iPosition);
+    vKMVarPositions_.push_back(iPosition);
+  } catch (KmException& e) {
+    e.AddCallPath("AddByVarJump()", kClassName);
+    throw;
+  }
+}
+
+void kmSession::SetSelectCohortsVector(bool bValue) {
+  vSelectedCohorts_.assign(vCohortLabels_.size(), bValue);
+}
+
+bool kmSession::GetUserSelectedUseCohort(int iCohortIndex) const {
+  try {
+    if (vSelectedCohorts_.empty()) return true;
+    if (iCohortIndex < 0 ||
+        static_cast<size_t>(iCohortIndex) >= vSelectedCohorts_.size()) {
+      KmString sMessage("Index out of range.  Requested index = ");
+      sMessage << iCohortIndex << ".  Vector size = "
+               << static_cast<int32_t>(vSelectedCohorts_.size());
+      GenerateKmException(sMessage.GetCString(),
+                          "kmSession::GetUserSelectedUseCohort(int "
+                          "iCohortIndex)");
+    }
+    return vSelectedCohorts_[iCohortIndex];
+  } catch (KmException& e) {
+    e.AddCallPath("GetUserSelectedUseCohort(int)", kClassName);
+    throw;
+  }
+}
+
+int kmSession::GetNumSelectedCohorts() const {
+  int iCount = 0;
+  for (bool bSelected : vSelectedCohorts_) {
+    if (bSelected) ++iCount;
+  }
+  return iCount;
+}
+
+KmString kmSession::GetBlankString(int32_t iCount) {
+  if (iCount < 1) return KmString("");
+  return KmString(std::string(static_cast<size_t>(iCount), ' '));
+}
+
+void kmSession::GetIndependentVarLabels(KmVector<KmString>& vLabels) const {
+  try {
+    const kmVariable& independent = GetKMVar(kmVarIndependent);
+    if (!independent.HasFormat()) return;
+    const KmFormat& format = independent.GetFormat();
+    for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+      KmString sLabel(format.GetLabel(i));
+      if (sLabel.Find("not used") < 0) vLabels.push_back(sLabel);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("GetIndependentVarLabels()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,202 @@
+// kmVariable: lifetime, format ownership, labels and the session-block
+// record.
+#include "session/kmVariable.h"
+
+#include <memory>
+#include <string>
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmIO_File.h"
+#include "session/internal/SessionBlockReader.h"
+
+namespace {
+
+const char* const kClassName = "kmVariable";
+
+// The data-type letters a format can carry.
+bool IsFormatType(char cType) {
+  switch (cType) {
+    case 'A':
+    case 'I':
+    case 'N':
+    case 'S':
+    case 'U':
+    case 'W':
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+kmVariable::kmVariable() : uPosition_(kPositionNotSet), pFormat_(nullptr) {}
+
+kmVariable::kmVariable(const char* sName, uint16_t uPosition,
+                       const KmFormat* pFormat)
+    : kmVariable() {
+  try {
+    sName_ = sName;
+    uPosition_ = uPosition;
+    SetFormat(pFormat);
+  } catch (KmException& e) {
+    e.AddCallPath("kmVariable(const char*, unsigned short, const KmFormat*)",
+                  kClassName);
+    throw;
+  }
+}
+
+kmVariable::kmVariable(const kmVariable& other) : kmVariable() { Copy(other); }
+
+kmVariable& kmVariable::operator=(const kmVariable& other) {
+  if (this != &other) Copy(other);
+  return *this;
+}
+
+kmVariable::~kmVariable() { delete pFormat_; }
+
+void kmVariable::Init() {
+  sName_.Clear();
+  uPosition_ = kPositionNotSet;
+  pFormat_ = nullptr;
+}
+
+void kmVariable::Clear() {
+  delete pFormat_;
+  pFormat_ = nullptr;
+  Init();
+}
+
+void kmVariable::Copy(const kmVariable& other) {
+  try {
+    if (this == &other) return;
+    // Clone first, so that a failed clone leaves this variable as it was.
+    std::unique_ptr<KmFormat> pClone(
+        other.pFormat_ != nullptr ? other.pFormat_->Clone() : nullptr);
+    Clear();
+    sName_ = other.sName_;
+    uPosition_ = other.uPosition_;
+    pFormat_ = pClone.release();
+  } catch (KmException& e) {
+    e.AddCallPath("Copy", kClassName);
+    throw;
+  }
+}
+
+const KmFormat& kmVariable::GetFormat() const {
+  try {
+    if (pFormat_ == nullptr) {
+      GenerateKmExceptionF("No Format found for variable %s.", kClassName,
+                           sName_.GetCString());
+    }
+    return *pFormat_;
+  } catch (KmException& e) {
+    e.AddCallPath("GetFormat", kClassName);
+    throw;
+  }
+}
+
+void kmVariable::SetFormat(const KmFormat* pFormat) {
+  try {
+    KmFormat* pClone = pFormat != nullptr ? pFormat->Clone() : nullptr;
+    delete pFormat_;
+    pFormat_ = pClone;
+  } catch (KmException& e) {
+    e.AddCallPath("SetFormat", kClassName);
+    throw;
+  }
+}
+
+const char* kmVariable::GetLabel(int32_t iValue, KmString& sLabel,
+                                 bool bLineNumber) const {
+  try {
+    if (pFormat_ == nullptr) {
+      GenerateKmExceptionF(
+          "Requesting label for value %d of variable %s which has no format.",
+          kClassName, iValue, sName_.GetCString());
+    }
+    int32_t iLine = -1;
+    if (pFormat_->GetDataType() == 'A') {
+      iLine = iValue;
+    } else {
+      std::string sValue = std::to_string(iValue);
+      iLine = pFormat_->GetIndexFromValue(sValue.c_str(), true, true);
+    }
+    if (bLineNumber) {
+      sLabel = KmString(std::to_string(iLine));
+      return sLabel.GetCString();
+    }
+    if (iLine < 0 || iLine >= pFormat_->GetNumLines()) {
+      GenerateKmExceptionF(
+          "Requesting line %d of format for variable %s which has only %d "
+          "lines.",
+          kClassName, iLine, sName_.GetCString(), pFormat_->GetNumLines());
+    }
+    sLabel = pFormat_->GetLabel(iLine);
+    return sLabel.GetCString();
+  } catch (KmException& e) {
+    e.AddCallPath("GetLabel", kClassName);
+    throw;
+  }
+}
+
+void kmVariable::Write(KmIO_File* pIO) const {
+  try {
+    pIO->WriteCString(sName_.GetCString());
+    pIO->WriteShort(static_cast<int16_t>(uPosition_));
+    pIO->WriteBool(pFormat_ != nullptr);
+    if (pFormat_ == nullptr) return;
+    char cType = pFormat_->GetDataType();
+    pIO->Write(&cType, 1);
+    KmString sWhole;
+    pFormat_->GetWholeFormat(sWhole);
+    pIO->WriteCString(sWhole.GetCString());
+  } catch (KmException& e) {
+    e.AddCallPath("Write", kClassName);
+    throw;
+  }
+}
+
+void kmVariable::Read(KmIO_File* pIO, double dFileVersion) {
+  try {
+    km_session_internal::SessionBlockReader in(pIO, kClassName);
+    kmVariable read;
+    in.ReadCString(read.sName_);
+    read.uPosition_ = static_cast<uint16_t>(in.ReadShort());
+    if (in.ReadBool()) {
+      read.pFormat_ = new KmFormat();
+      char cType = 'N';
+      if (dFileVersion >= 4.32) {
+        cType = in.ReadByte();
+        // A letter no format can have means the block is damaged.
+        if (!IsFormatType(cType)) in.Refuse();
+      }
+      // Only numeric formats were written with display labels.
+      bool bWithDisplay = cType == 'N';
+      read.pFormat_->SetDataType(cType);
+      KmString sWhole;
+      in.ReadCString(sWhole);
+      if (dFileVersion < 4.8) sWhole.Replace("=\n", "\n", true);
+      if (!sWhole.IsEmpty()) {
+        read.pFormat_->SetWholeFormat(sWhole.GetCString(), bWithDisplay);
+      }
+    }
+    *this = read;
+  } catch (KmException& e) {
+    e.AddCallPath("Read", kClassName);
+    throw;
+  }
+}
+
+bool kmVariable::operator==(const kmVariable& other) const {
+  if (sName_ != other.sName_ || uPosition_ != other.uPosition_) return false;
+  if ((pFormat_ == nullptr) != (other.pFormat_ == nullptr)) return false;
+  if (pFormat_ == nullptr) return true;
+  KmString sMine;
+  KmString sOther;
+  pFormat_->GetWholeFormat(sMine);
+  other.pFormat_->GetWholeFormat(sOther);
+  return pFormat_->GetDataType() == other.pFormat_->GetDataType() &&
+         sMine == sOther;
+}

@@ -1,0 +1,96 @@
+// One variable of the session: name, column position and value format.
+#ifndef KM_SESSION_KMVARIABLE_H
+#define KM_SESSION_KMVARIABLE_H
+
+#include <cstdint>
+
+#include "foundation/KmString.h"
+
+class KmFormat;
+class KmIO_File;
+
+// kmVariable is the session's record of one variable of the data file: its
+// name, its column in a data record (65535 = not set) and, where it has
+// one, its value-label format. The variable owns its format alone: every
+// copy, assignment and SetFormat stores a clone, so two variables never
+// share a format object.
+//
+// Record in the session block (little-endian, through KmIO_File):
+//   CString name; Short position; Bool has-format; then, only with a
+//   format, 1 raw byte data-type letter (files of version 4.32 and later)
+//   and a CString of the whole format ("value=label[=display]\n" per line).
+//
+// Every operation that lets a KmException pass adds its name and
+// "kmVariable" to the call path and rethrows it.
+class kmVariable {
+ public:
+  static constexpr uint16_t kPositionNotSet = 65535;
+
+  // Empty name, position 65535, no format.
+  kmVariable();
+  // Name sName (null gives ""), position uPosition and a clone of pFormat
+  // (null: no format).
+  kmVariable(const char* sName, uint16_t uPosition, const KmFormat* pFormat);
+  kmVariable(const kmVariable& other);
+  kmVariable& operator=(const kmVariable& other);
+  ~kmVariable();
+
+  // Empty name, position 65535, no format. Does not free an existing
+  // format; use Clear for that.
+  void Init();
+  // Deletes the format, then Init.
+  void Clear();
+  // Clear, then the name, the position and a clone of other's format.
+  void Copy(const kmVariable& other);
+
+  const KmString& GetName() const { return sName_; }
+  void SetName(const char* sName) { sName_ = sName; }
+  uint16_t GetPosition() const { return uPosition_; }
+  void SetPosition(uint16_t uPosition) { uPosition_ = uPosition; }
+
+  // True when the variable has a format.
+  bool HasFormat() const { return pFormat_ != nullptr; }
+  // The variable's format.
+  // Throws: KmException "No Format found for variable %s." (the name) when
+  // it has none.
+  const KmFormat& GetFormat() const;
+  // Deletes the present format, then keeps a clone of pFormat, or none when
+  // pFormat is null.
+  void SetFormat(const KmFormat* pFormat);
+
+  // The label of iValue. For a text ('A') format the value is the line
+  // number; otherwise the line is the first whose ranges hold the value's
+  // decimal text (-1 when none). With bLineNumber, sLabel receives the line
+  // number as text instead (never out of range). Returns sLabel's text.
+  // Throws: KmException "Requesting label for value %d of variable %s which
+  // has no format." without a format; "Requesting line %d of format for
+  // variable %s which has only %d lines." when the line is outside the
+  // format (and bLineNumber is false).
+  const char* GetLabel(int32_t iValue, KmString& sLabel,
+                       bool bLineNumber) const;
+
+  // Writes the record in the current layout.
+  // REQUIRES: pIO is open for writing.
+  void Write(KmIO_File* pIO) const;
+  // Reads a record of a session block of file version dFileVersion: before
+  // 4.32 there is no data-type byte and the format is numeric ('N') with
+  // display labels; before 4.8 a line ending in "=" loses it.
+  // Throws: KmException "Error:  This file is not a valid Kinkmark file."
+  // when the file does not hold the record whole or a length in it is
+  // negative, and the error of KmFormat for a malformed format line. The
+  // variable is unchanged when the read fails.
+  // REQUIRES: pIO is open for reading.
+  void Read(KmIO_File* pIO, double dFileVersion);
+
+  // Same name, position and format lines (value, label, display label),
+  // format data type; both without a format also counts as equal.
+  bool operator==(const kmVariable& other) const;
+  bool operator!=(const kmVariable& other) const { return !(*this == other); }
+
+ private:
+  KmString sName_;
+  uint16_t uPosition_;
+  KmFormat* pFormat_;
+};
+
+#endif  // KM_SESSION_KMVARIABLE_H

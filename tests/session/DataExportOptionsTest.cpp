@@ -1,0 +1,112 @@
+// Tests of DataExportOptions: construction order and the texts by code.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session/DataExportOptions.h"
+#include "tests/foundation/CatchKmException.h"
+
+namespace {
+
+using km_test::CatchKmException;
+
+// The driver's starting values.
+DataExportOptions DriverDefaults() {
+  return DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
+                           false, 2100, 1500, true);
+}
+
+TEST(DataExportOptions, ConstructorTakesItsParametersInTheirOwnOrder) {
+  // Distinct values so that a swapped parameter shows.
+  const DataExportOptions o(1, 0, 2, 1, 0, 1, 7, true, false, true, false, true,
+                            true, 640, 480, false);
+  EXPECT_EQ(o.iModels, 1);
+  EXPECT_EQ(o.iLineDelimiter, 0);
+  EXPECT_EQ(o.iMissingCharacter, 2);
+  EXPECT_EQ(o.iFieldDelimiter, 1);
+  EXPECT_EQ(o.iByVarFormat, 0);
+  EXPECT_EQ(o.iExportType, 1);
+  EXPECT_EQ(o.iGraphs, 7);
+  EXPECT_TRUE(o.bRemoveKinkmarkFlags);
+  EXPECT_FALSE(o.bRemoveBestFitFlags);
+  EXPECT_TRUE(o.bOutputByGroupHeaders);
+  EXPECT_FALSE(o.bAllModelsInSameColumn);
+  EXPECT_TRUE(o.bIncludeKinkmarkEstimates);
+  EXPECT_TRUE(o.bUseHighResGraphs);
+  EXPECT_EQ(o.iHighResGraphWidth, 640);
+  EXPECT_EQ(o.iHighResGraphHeight, 480);
+  EXPECT_FALSE(o.bExportBadCohorts);
+}
+
+TEST(DataExportOptions, DriverDefaultsGiveSemicolonNewlineAndPeriod) {
+  const DataExportOptions o = DriverDefaults();
+  EXPECT_EQ(o.GetFieldDelimeter(), ';');
+  EXPECT_EQ(o.GetLineDelimeter(), "\n");
+  EXPECT_EQ(o.GetMissingChar(), ".");
+}
+
+TEST(DataExportOptions, TextsByCode) {
+  struct Case {
+    int32_t iCode;
+    char cField;
+    const char* sLine;  // null: unsupported
+    const char* sMissing;
+  };
+  const Case kCases[] = {
+      {0, '\t', "\r\n", " "},
+      {1, ',', "\n", "."},
+      {2, ';', nullptr, "NA"},  // "NA" in capitals, though the key says "na"
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iCode);
+    DataExportOptions o = DriverDefaults();
+    o.iFieldDelimiter = c.iCode;
+    o.iMissingCharacter = c.iCode;
+    o.iLineDelimiter = c.iCode;
+    EXPECT_EQ(o.GetFieldDelimeter(), c.cField);
+    EXPECT_EQ(o.GetMissingChar(), c.sMissing);
+    if (c.sLine != nullptr) {
+      KmString sOut("old");
+      EXPECT_EQ(&o.GetLineDelimeter(sOut), &sOut);
+      EXPECT_EQ(sOut, c.sLine);
+      EXPECT_EQ(o.GetLineDelimeter(), c.sLine);
+    }
+  }
+}
+
+TEST(DataExportOptions, UnsupportedCodesRaise) {
+  DataExportOptions o = DriverDefaults();
+  o.iFieldDelimiter = 3;
+  o.iLineDelimiter = 2;
+  o.iMissingCharacter = -1;
+  struct Case {
+    const char* sName;
+    KmException e;
+    const char* sMessage;
+    const char* sCallPath;
+  };
+  KmString sLine("keep");
+  const Case kCases[] = {
+      {"field", CatchKmException([&] { o.GetFieldDelimeter(); }),
+       "Unsupported field delimiter.",
+       "GetFieldDelimeter() of "
+       "DataExportOptions"},
+      {"line", CatchKmException([&] { o.GetLineDelimeter(sLine); }),
+       "Unsupported line delimiter.",
+       "GetLineDelimeter() of "
+       "DataExportOptions"},
+      {"missing", CatchKmException([&] { o.GetMissingChar(); }),
+       "Unsupported missing character.",
+       "GetMissingChar() of "
+       "DataExportOptions"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    EXPECT_STREQ(c.e.GetMessage(), c.sMessage);
+    EXPECT_STREQ(c.e.GetSource(), "DataExportOptions");
+    EXPECT_STREQ(c.e.GetCallPath(), c.sCallPath);
+  }
+  EXPECT_EQ(sLine, "keep");
+}
+
+}  // namespace

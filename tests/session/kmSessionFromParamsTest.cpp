@@ -1,0 +1,130 @@
+// Tests of the session built from a session-parameter file
+// (kmSession(KmUserParamsDict), CreateSessionFromUserDict).
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "foundation/KmFormat.h"
+#include "session/KmUserParamsDict.h"
+#include "session/kmSession.h"
+#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+using km_test::CatchKmException;
+using km_test::DataPath;
+
+KmUserParamsDict ReadParams(const std::string& sName) {
+  return KmUserParamsDict(DataPath("params/" + sName + ".ini").c_str());
+}
+
+std::vector<int32_t> Roles(const kmSession& session) {
+  std::vector<int32_t> roles;
+  for (int iRole = 0; iRole < kmNumVarRoles; ++iRole) {
+    roles.push_back(session.GetKMVarPosition(iRole));
+  }
+  return roles;
+}
+
+TEST(kmSessionFromParams, OnlyTheIndependentVariableGivesTheDefaults) {
+  kmSession session(ReadParams("independent_only"));
+  EXPECT_EQ(Roles(session),
+            (std::vector<int32_t>{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(session.GetNumVars(), 3);
+  EXPECT_EQ(session.GetVar(2).GetName(), "Independent Variable");
+  EXPECT_EQ(session.GetVar(2).GetPosition(), 3);
+  EXPECT_EQ(session.GetNumByVars(), 0);
+  KmString sText;
+  EXPECT_STREQ(session.GetString(kmStrProgramVersion, sText), "V4.9.0.0");
+  EXPECT_STREQ(session.GetString(kmStrFileVersion, sText), "4.900");
+  EXPECT_STREQ(session.GetString(kmStrDataFile, sText), "");
+  // Empirical quantile intervals, unlike the 0 of a new session.
+  EXPECT_EQ(session.GetInt(kmOptAAPCCIMethod), 3);
+  EXPECT_EQ(session.GetInt(kmOptFieldDelimiter), 0);
+  EXPECT_EQ(session.GetInt(kmOptMissingCharacter), 0);
+  EXPECT_FALSE(session.GetBool(kmOptVarNamesIncluded));
+  EXPECT_EQ(session.GetInt(kmOptHetErrorModel), 0);
+  EXPECT_DOUBLE_EQ(session.GetProgramVersAsDouble(), 4.9);
+}
+
+TEST(kmSessionFromParams, RolesFromTheLocationKeys) {
+  struct Case {
+    const char* sName;
+    std::vector<int32_t> roles;
+    int iModel;
+    int iFieldDelimiter;
+    int iMissing;
+    std::vector<int32_t> byVars;
+  };
+  const Case kCases[] = {
+      // by-var Sex 1, Year 2, crude rate 3, standard error 4 (het error
+      // variable location), count 5, population 6.
+      {"rate_se", {2, 3, 4, 6, 0, 5, 0, 3, 0, 0, 0, 0}, 2, 2, 1, {1}},
+      // Year 1, count 2, population 3, dependent 4, Poisson rate: the
+      // dependent variable's second assignment takes roles 7, 1 and 5, and
+      // the Poisson rate then fits the count.
+      {"poisson_rate", {1, 2, 0, 3, 0, 4, 0, 4, 0, 0, 0, 0}, 4, 3, 0, {}},
+      // Registry 1, year 2, age 3, numerator 4 (the count), denominator 5
+      // (the population), standard population 6.
+      {"age_adjusted", {2, 4, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0}, 0, 0, 0, {1}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    kmSession session(ReadParams(c.sName));
+    EXPECT_EQ(Roles(session), c.roles);
+    EXPECT_EQ(session.GetInt(kmOptHetErrorModel), c.iModel);
+    EXPECT_EQ(session.GetInt(kmOptFieldDelimiter), c.iFieldDelimiter);
+    EXPECT_EQ(session.GetInt(kmOptMissingCharacter), c.iMissing);
+    EXPECT_EQ(std::vector<int32_t>(session.GetByVarPositions().begin(),
+                                   session.GetByVarPositions().end()),
+              c.byVars);
+  }
+}
+
+TEST(kmSessionFromParams, VariablesKeepTheirFormats) {
+  kmSession session(ReadParams("age_adjusted"));
+  const KmFormat& ages = session.GetKMVar(kmVarAdjustment).GetFormat();
+  EXPECT_EQ(ages.GetDataType(), 'A');
+  EXPECT_EQ(ages.GetLabel(2), "Old");
+  EXPECT_EQ(session.GetByVar(0).GetName(), "Registry");
+  EXPECT_EQ(session.GetByVar(0).GetFormat().GetLabel(0), "North");
+
+  kmSession rates(ReadParams("rate_se"));
+  KmString sDataFile;
+  rates.GetString(kmStrDataFile, sDataFile);
+  EXPECT_TRUE(sDataFile.EndsWith("rate_se.txt")) << sDataFile.GetCString();
+}
+
+TEST(kmSessionFromParams, MissingLocationsAreInputErrors) {
+  struct Case {
+    const char* sName;
+    const char* sParameters;
+    const char* sMessage;
+  };
+  const Case kCases[] = {
+      {"no independent variable", "count location = 2\n",
+       "-1 is out of bounds in vector of size 2."},
+      {"poisson rate without count",
+       "independent variable location = 1\npopulation location = 2\n"
+       "het error variable location = poisson rate\n",
+       "-1 is out of bounds in vector of size 2."},
+  };
+  km_test::ScratchDir dir;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    const std::string path = dir.File("params.ini");
+    km_test::WriteAll(path, std::string("[Datafile Options]\n"
+                                        "[Kinkmark Session Parameters]\n") +
+                                c.sParameters);
+    KmUserParamsDict dict(path.c_str());
+    KmException e = CatchKmException([&] { kmSession session(dict); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+    EXPECT_EQ(e.GetKind(), 3);
+    EXPECT_NE(std::string(e.GetCallPath()).find(path), std::string::npos)
+        << e.GetCallPath();
+  }
+}
+
+}  // namespace
