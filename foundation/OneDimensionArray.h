@@ -2,6 +2,7 @@
 #ifndef KM_FOUNDATION_ONEDIMENSIONARRAY_H
 #define KM_FOUNDATION_ONEDIMENSIONARRAY_H
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 

@@ -1,0 +1,31 @@
+// Holds ForAllKinkMKAction::first_TauIndices, next_TauIndices and
+// next_TauIndices_Recursive: the placement iterator of the engine's search.
+#include "models/ForAllKinkMKAction.h"
+
+#include <cstdint>
+
+#include <newmat.h>
+
+#include "models/internal/StandardCatch.h"
+#include "models/internal/TauIndexSteps.h"
+
+using NEWMAT::ColumnVector;
+
+bool ForAllKinkMKAction::first_TauIndices(ColumnVector& T,
+                                          const ColumnVector& L) {
+  return km_models_internal::WithStandardCatch(
+      [&] { return km_models_internal::FirstTauIndices(T, L); });
+}
+
+bool ForAllKinkMKAction::next_TauIndices(ColumnVector& T,
+                                         const ColumnVector& L) {
+  return km_models_internal::WithStandardCatch(
+      [&] { return km_models_internal::NextTauIndices(T, L); });
+}
+
+bool ForAllKinkMKAction::next_TauIndices_Recursive(ColumnVector& T,
+                                                   const ColumnVector& L,
+                                                   int32_t j) {
+  return km_models_internal::WithStandardCatch(
+      [&] { return km_models_internal::NextTauIndicesRecursive(T, L, j); });
+}

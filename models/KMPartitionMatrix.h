@@ -1,0 +1,39 @@
+// KMPartitionMatrix: labelled rows of numbers read from a matrix file.
+#ifndef KM_MODELS_KMPARTITIONMATRIX_H
+#define KM_MODELS_KMPARTITIONMATRIX_H
+
+#include <string>
+#include <vector>
+
+#include <newmat.h>
+
+// The labelled rows of a comma-separated matrix file: the label of each
+// data line and one matrix row of its numbers (columns 1 to 3: independent
+// value, dependent value, standard error). Lines with too few numbers add a
+// label and no row, so the two counts may differ.
+//
+// A value class (no virtual operations): construction leaves both members
+// empty; copies are deep; destruction runs clear. Assignment and clear write
+// "Standard exception: <text>" to standard output when a standard exception
+// passes, and rethrow it.
+class KMPartitionMatrix {
+ public:
+  // No labels, a 0 x 0 matrix.
+  KMPartitionMatrix() = default;
+  // A deep copy of src (built empty, then assigned).
+  KMPartitionMatrix(const KMPartitionMatrix& src);
+  // Copies the labels and the matrix. Returns this object.
+  KMPartitionMatrix& operator=(const KMPartitionMatrix& src);
+  // Calls clear.
+  ~KMPartitionMatrix();
+
+  // Empties the labels and resizes the matrix to 0 x 0.
+  void clear();
+
+  // The label of every data line, in file order, untrimmed.
+  std::vector<std::string> labels;
+  // One row of numbers per complete data line, in file order.
+  NEWMAT::Matrix matrix;
+};
+
+#endif  // KM_MODELS_KMPARTITIONMATRIX_H
