@@ -103,7 +103,16 @@ bool OutputDisplayOptions::GetBool(int32_t iIndex) const {
 
 int32_t OutputDisplayOptions::GetInt(int32_t iIndex) const {
   try {
-    return static_cast<int32_t>(options_[iIndex]);
+    const double dValue = options_[iIndex];
+    // Only whole numbers are stored here, but a damaged results file can put
+    // any double into a slot; converting one beyond the int range would be
+    // undefined.
+    if (!(dValue > -2147483649.0 && dValue < 2147483648.0)) {
+      GenerateKmExceptionF(
+          "Output Display Option %d holds %g, which is not an integer value.",
+          kClass, iIndex, dValue);
+    }
+    return static_cast<int32_t>(dValue);
   } catch (KmException& e) {
     e.AddCallPath("GetInt()", kClass);
     throw;

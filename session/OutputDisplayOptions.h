@@ -79,7 +79,10 @@ class OutputDisplayOptions {
   // IsBooleanOption(iIndex).
   bool GetBool(int32_t iIndex) const;
   // Option iIndex truncated toward zero. Throws the KmVector index error
-  // "Index %d out of range; vector is from %d to %d" outside 0 to 43.
+  // "Index %d out of range; vector is from %d to %d" outside 0 to 43; a
+  // KmException "Output Display Option %d holds %g, which is not an integer
+  // value." when the slot holds a NaN or a value beyond the int range (only
+  // a damaged results file can put one there).
   int32_t GetInt(int32_t iIndex) const;
   // Copies text iIndex into sOut and returns sOut's text. Throws the
   // KmVector index error outside 0 to 3.

@@ -121,7 +121,14 @@ const char* kmVariable::GetLabel(int32_t iValue, KmString& sLabel,
       iLine = iValue;
     } else {
       std::string sValue = std::to_string(iValue);
-      iLine = pFormat_->GetIndexFromValue(sValue.c_str(), true, true);
+      try {
+        iLine = pFormat_->GetIndexFromValue(sValue.c_str(), true, true);
+      } catch (const KmMalformedDataException&) {
+        // The decimal text of an int can only fail to convert when the value
+        // lies outside the format's type (a short or unsigned format); no
+        // line of that type can hold it.
+        iLine = -1;
+      }
     }
     if (bLineNumber) {
       sLabel = KmString(std::to_string(iLine));

@@ -60,8 +60,10 @@ class kmVariable {
 
   // The label of iValue. For a text ('A') format the value is the line
   // number; otherwise the line is the first whose ranges hold the value's
-  // decimal text (-1 when none). With bLineNumber, sLabel receives the line
-  // number as text instead (never out of range). Returns sLabel's text.
+  // decimal text (-1 when none, also for a value outside the format's type,
+  // such as 40000 for a short format). With bLineNumber, sLabel receives the
+  // line number as text instead (never out of range). Returns sLabel's
+  // text.
   // Throws: KmException "Requesting label for value %d of variable %s which
   // has no format." without a format; "Requesting line %d of format for
   // variable %s which has only %d lines." when the line is outside the

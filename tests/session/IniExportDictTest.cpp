@@ -201,6 +201,9 @@ TEST(IniExportDict, ReadsGaplessNumberedRangePairs) {
 }
 
 TEST(IniExportDict, StartRangeWithoutItsEndRaises) {
+  // Fault: a start range without its end, an error in the user's
+  // export-options file, was raised as an internal error (kind 0). It is
+  // now an input error (kind 3) like every other fault of the file.
   km_test::ScratchDir dir;
   const std::string path = ExportFile(dir,
                                       "aapc start range1=1990\n"
@@ -211,7 +214,7 @@ TEST(IniExportDict, StartRangeWithoutItsEndRaises) {
       CatchKmException([&] { d.CreateDictFromFile(path.c_str()); });
   EXPECT_STREQ(e.GetMessage(),
                "aapc start range2 found but no corresponding End Range found");
-  EXPECT_EQ(e.GetKind(), 0);
+  EXPECT_EQ(e.GetKind(), 3);
   EXPECT_STREQ(e.GetSource(), "IniExportDict");
   EXPECT_EQ(d.dAAPCStartRanges, (std::vector<double>{1990, 2005}));
   EXPECT_EQ(d.dAAPCEndRanges, (std::vector<double>{2000}));

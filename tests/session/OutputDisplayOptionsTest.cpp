@@ -2,6 +2,7 @@
 // results-file record with its version rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,34 @@ TEST(OutputDisplayOptions, StoredValuesReadByTruncationAndExactTruth) {
     EXPECT_EQ(options.GetInt(c.iIndex), c.iInt);
     EXPECT_EQ(options.GetBool(c.iIndex), c.bBool);
   }
+}
+
+TEST(OutputDisplayOptions, StoredValueNoIntCanHoldIsRefusedByGetInt) {
+  // Fault: GetInt converted whatever double a results file stored; a NaN or
+  // a value beyond the int range made the conversion undefined.
+  const double kDamaged[] = {std::nan(""), 1e300, -1e300, 2147483648.0,
+                             -2147483649.0};
+  km_test::ScratchDir dir;
+  for (double dStored : kDamaged) {
+    SCOPED_TRACE(dStored);
+    std::vector<double> values(kDefaults, kDefaults + 44);
+    values[1] = dStored;
+    OutputDisplayOptions options;
+    ReadFrom(options, Record(values, nullptr), 3.0, dir);
+    KmException e = CatchKmException([&] { options.GetInt(1); });
+    EXPECT_NE(std::string(e.GetMessage()).find("Output Display Option 1 holds"),
+              std::string::npos);
+    EXPECT_STREQ(e.GetCallPath(), "GetInt() of OutputDisplayOptions");
+    EXPECT_EQ(options.GetInt(2), 5);
+  }
+  // The extreme values an int can take still read.
+  std::vector<double> values(kDefaults, kDefaults + 44);
+  values[1] = 2147483647.0;
+  values[2] = -2147483648.0;
+  OutputDisplayOptions options;
+  ReadFrom(options, Record(values, nullptr), 3.0, dir);
+  EXPECT_EQ(options.GetInt(1), 2147483647);
+  EXPECT_EQ(options.GetInt(2), -2147483647 - 1);
 }
 
 TEST(OutputDisplayOptions, VersionRulesOfTheRecord) {

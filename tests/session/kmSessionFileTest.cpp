@@ -4,6 +4,7 @@
 // blocks.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -343,18 +344,24 @@ TEST(kmSessionFile, VersionGatesOfOlderBlocks) {
     bool bFormats;
     size_t nFlags;
   };
+  const std::string shortFlags =
+      BlockBuilder().Short(2).Bool(true).Bool(false).Bytes();
+  const std::string intFlags =
+      BlockBuilder().Int(3).Bool(true).Bool(false).Bool(true).Bytes();
+  // Each gate is tried at its version and just below it.
   const Case kCases[] = {
       {"4.000", "", false, false, 0},
+      {"4.049", "", false, false, 0},
+      {"4.05", ranges, true, false, 0},
       {"4.100", ranges, true, false, 0},
+      {"4.119", ranges, true, false, 0},
+      {"4.12", ranges + formats, true, true, 0},
       {"4.200", ranges + formats, true, true, 0},
-      {"4.500",
-       ranges + formats +
-           BlockBuilder().Short(2).Bool(true).Bool(false).Bytes(),
-       true, true, 2},
-      {"4.802",
-       ranges + formats +
-           BlockBuilder().Int(3).Bool(true).Bool(false).Bool(true).Bytes(),
-       true, true, 3},
+      {"4.321", ranges + formats, true, true, 0},
+      {"4.322", ranges + formats + shortFlags, true, true, 2},
+      {"4.500", ranges + formats + shortFlags, true, true, 2},
+      {"4.801", ranges + formats + shortFlags, true, true, 2},
+      {"4.802", ranges + formats + intFlags, true, true, 3},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
@@ -377,6 +384,43 @@ TEST(kmSessionFile, VersionGatesOfOlderBlocks) {
     }
     EXPECT_EQ(session.GetSelectCohortsVector().size(), c.nFlags);
     EXPECT_EQ(Text(session, kmStrFileVersion), c.sVersion);
+  }
+}
+
+TEST(kmSessionFile, StoredOptionValuesReadByTruncationTowardZero) {
+  km_test::ScratchDir dir;
+  struct Case {
+    double dStored;
+    int iInt;
+  };
+  const Case kCases[] = {{2.9, 2}, {-2.9, -2}, {2147483647.0, 2147483647}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.dStored);
+    BlockSpec spec;
+    spec.dOptionValue = c.dStored;
+    kmSession session;
+    ReadBlock(session, Build(spec), dir);
+    EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), c.iInt);
+    EXPECT_EQ(session.GetDouble(kmOptDataShift), c.dStored);
+    EXPECT_TRUE(session.GetBool(kmOptLogLinear));
+  }
+}
+
+TEST(kmSessionFile, StoredOptionNoIntCanHoldIsRefusedByGetInt) {
+  // Fault: an int option read from a damaged file holding a NaN or a value
+  // beyond the int range was converted to int, which is undefined.
+  km_test::ScratchDir dir;
+  for (double dStored : {std::nan(""), 1e300, -2147483649.0, 2147483648.0}) {
+    SCOPED_TRACE(dStored);
+    BlockSpec spec;
+    spec.dOptionValue = dStored;
+    kmSession session;
+    ReadBlock(session, Build(spec), dir);
+    KmException e =
+        CatchKmException([&] { session.GetInt(kmOptMaxKinkmarks); });
+    EXPECT_NE(std::string(e.GetMessage()).find("which is not an integer"),
+              std::string::npos);
+    EXPECT_STREQ(e.GetCallPath(), "GetInt of kmSession");
   }
 }
 

@@ -173,6 +173,70 @@ TEST(kmSessionFromDictionary, DelayStatisticsSetTheDelayOptions) {
   EXPECT_EQ(delayCount.GetKMVarPosition(kmVarIndependent), 1);
 }
 
+TEST(kmSessionFromDictionary, StatisticsPresentChooseTypeAndDelayOptions) {
+  // Each dictionary lists its variables by name; the last table variable
+  // (Year) is the independent variable.
+  struct Case {
+    const char* sVariables;  // comma-separated names
+    int iDependentType;      // option 26 (4 is its default)
+    int iDictDelayStats;     // option 35
+    int iDelayType;          // option 36
+    int iDelayStatKind;      // option 38 (-1 is its default)
+    int iModel;              // option 2
+    int iDependent;          // role 1
+  };
+  const Case kCases[] = {
+      {"Year,Crude Rate", 1, 0, 0, -1, 0, 2},
+      // A crude rate wins over an age-adjusted rate, which wins over a
+      // count.
+      {"Year,Age-Adjusted Rate,Crude Rate", 1, 0, 0, -1, 0, 3},
+      {"Year,Count,Age-Adjusted Rate", 4, 0, 0, -1, 0, 3},
+      {"Group,Year,Disparity", 5, 0, 0, -1, 0, 3},
+      // Delay statistics alone: delay only.
+      {"Year,Delay Rate", 4, 1, 1, 0, 0, 0},
+      {"Year,Delay Count", 0, 1, 1, 6, 1, 2},
+      {"Year,Count,Delay Count", 0, 1, 2, 6, 1, 2},
+      // A rate beside a delay rate of the same kind: both analyses.
+      {"Year,Age-Adjusted Rate,Delay Age-Adjusted Rate,Delay SE", 4, 1, 2, 2,
+       0, 2},
+      {"Year,Crude Rate,Delay Trend", 1, 1, 2, 3, 0, 2},
+      // A plain delay rate beside a rate: delay only.
+      {"Year,Crude Rate,Delay Rate", 1, 1, 1, 0, 0, 2},
+      // The delay crude rate with trend counts as a crude rate.
+      {"Year,Count,Delay Crude Rate/Trend", 1, 1, 2, 4, 0, 0},
+  };
+  km_test::ScratchDir dir;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sVariables);
+    std::string sVariables;
+    int n = 0;
+    std::string sNames = c.sVariables;
+    for (size_t iStart = 0; iStart <= sNames.size();) {
+      size_t iEnd = sNames.find(',', iStart);
+      if (iEnd == std::string::npos) iEnd = sNames.size();
+      sVariables += "Var" + std::to_string(++n) + "Name=" +
+                    sNames.substr(iStart, iEnd - iStart) + "\n";
+      iStart = iEnd + 1;
+    }
+    const std::string path = dir.File("dict.dic");
+    km_test::WriteAll(path,
+                      "[System]\n[Session Options]\nType=Rate\n"
+                      "[Export Options]\nVariable format=numeric\n"
+                      "Field delimiter=tab\n[Variables]\n" +
+                          sVariables);
+    VSExportDict dict(path.c_str());
+    kmSession session;
+    EXPECT_TRUE(session.ReadIniDictionary(dict, false))
+        << session.GetDictionaryMessages().GetCString();
+    EXPECT_EQ(session.GetInt(kmOptDependentType), c.iDependentType);
+    EXPECT_EQ(session.GetInt(kmOptDictDelayStats), c.iDictDelayStats);
+    EXPECT_EQ(session.GetInt(kmOptDelayType), c.iDelayType);
+    EXPECT_EQ(session.GetInt(kmOptDelayStatKind), c.iDelayStatKind);
+    EXPECT_EQ(session.GetInt(kmOptHetErrorModel), c.iModel);
+    EXPECT_EQ(session.GetKMVarPosition(kmVarDependent), c.iDependent);
+  }
+}
+
 TEST(kmSessionFromDictionary, LabelsThatAreNoYearsAreMarkedNotUsed) {
   kmSession session(ReadDictionary("rate_trend"), false);
   const KmFormat& years = session.GetKMVar(kmVarIndependent).GetFormat();

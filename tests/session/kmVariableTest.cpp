@@ -190,6 +190,37 @@ TEST(kmVariable, GetLabelByTextLineOrByValue) {
                "format.");
 }
 
+TEST(kmVariable, ValueOutsideTheFormatTypeMatchesNoLine) {
+  // Fault: a value that does not fit the format's type (40000 for a short
+  // format, -1 for an unsigned one) raised a conversion error from GetLabel,
+  // even with the line-number flag, instead of matching no line.
+  struct Case {
+    char cType;
+    int32_t iValue;
+  };
+  const Case kCases[] = {
+      {'S', 40000}, {'S', -2147483647 - 1}, {'U', -1}, {'U', 70000},
+      {'W', -1},    {'I', 2147483647},
+  };
+  km_test::ScratchDir dir;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(1, c.cType) + " " + std::to_string(c.iValue));
+    KmFormat format;
+    format.SetDataType(c.cType);
+    format.AddLine("0", "Zero", -1);
+    format.AddLine("1", "One", -1);
+    kmVariable variable("V", 1, &format);
+    KmString sLabel;
+    EXPECT_STREQ(variable.GetLabel(c.iValue, sLabel, true), "-1");
+    KmException e =
+        CatchKmException([&] { variable.GetLabel(c.iValue, sLabel, false); });
+    EXPECT_STREQ(e.GetMessage(),
+                 "Requesting line -1 of format for variable V which has only "
+                 "2 lines.");
+    EXPECT_STREQ(variable.GetLabel(1, sLabel, false), "One");
+  }
+}
+
 TEST(kmVariable, TruncatedRecordIsRefusedAndLeavesVariableUnchanged) {
   // Fault: a record cut short read as zeros and an empty format instead of
   // being refused.
