@@ -1,0 +1,51 @@
+// BaseKMRegModel: build_StatisticDesign, calc_ModelStatistic.
+#include "models/BaseKMRegModel.h"
+#include "models/ModelNumerics.h"
+#include "models/internal/KinkmarkWindows.h"
+#include "models/internal/StandardCatch.h"
+
+using km_models_internal::BuildWindowDesign;
+using km_models_internal::KinkmarkWindow;
+using km_models_internal::LocalResidualProjector;
+using km_models_internal::MakeKinkmarkWindow;
+using km_models_internal::QuadraticForm;
+using km_models_internal::WithStandardCatch;
+
+void BaseKMRegModel::build_StatisticDesign(
+    NEWMAT::Matrix& X, NEWMAT::ColumnVector& H,
+    const OneDimensionArray<NEWMAT::ColumnVector>& values,
+    const NEWMAT::Matrix& W, double tau, double lo, double hi) {
+  WithStandardCatch([&] {
+    BuildWindowDesign(X, H, nullptr, values, nullptr, W, tau, lo, hi);
+  });
+}
+
+double BaseKMRegModel::calc_ModelStatistic(
+    const OneDimensionArray<NEWMAT::ColumnVector>& values,
+    const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& beta,
+    const NEWMAT::ColumnVector& tau, double sigma2) {
+  return WithStandardCatch([&] {
+    const int k = tau.Nrows();
+    if (k <= 0) return 0.0;
+    const double dMinX = find_MinOfVectorArray(values);
+    const double dMaxX = find_MaxOfVectorArray(values);
+    double dSmallest = 0.0;
+    for (int i = 1; i <= k; ++i) {
+      const KinkmarkWindow window = MakeKinkmarkWindow(tau, i, dMinX, dMaxX);
+      NEWMAT::Matrix X;
+      NEWMAT::ColumnVector H;
+      BuildWindowDesign(X, H, nullptr, values, nullptr, W, tau(i), window.lo,
+                        window.hi);
+      double dStatistic = 0.0;
+      if (X.Nrows() > 0) {
+        // q / sigma2 is the inverse of the slope change's variance as the
+        // window's data alone would estimate it.
+        const double q = QuadraticForm(H, LocalResidualProjector(X), H);
+        const double dChange = beta(i + 2);
+        dStatistic = dChange * dChange * q / sigma2;
+      }
+      if (i == 1 || dStatistic < dSmallest) dSmallest = dStatistic;
+    }
+    return dSmallest;
+  });
+}

@@ -1,0 +1,256 @@
+// BestKMRegModel: fit_BestKMRegModel, end_ProcessForMissingLocations.
+#include <newmat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <limits>
+#include <string>
+
+#include "foundation/KmException.h"
+#include "models/BaseKMRegModel.h"
+#include "models/BestKMRegModel.h"
+#include "models/ModelNumerics.h"
+#include "models/internal/MatrixErrors.h"
+#include "models/internal/StandardCatch.h"
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr const char kDeltaStarText[] = "kDeltaStar";
+
+// Criterion codes of the input record.
+constexpr int32_t kPermutationTests = 0;
+constexpr int32_t kLogGamma = 1;
+constexpr int32_t kBIC = 2;
+constexpr int32_t kLWZ = 3;
+constexpr int32_t kBIC3 = 4;
+constexpr int32_t kBICWithDeltaStar = 5;
+constexpr int32_t kWeightedBICMin = 6;
+constexpr int32_t kWeightedBICMax = 7;
+constexpr int32_t kAdditiveBICSum = 8;
+constexpr int32_t kAdditiveBICPrefixMinima = 9;
+
+// The weight c of codes 6 to 9: the model statistic of the record's
+// kinkmark locations, reduced as the code says. Locations are moved onto
+// the shifted x scale of `series` first. A model without kinkmarks has
+// c = 0; a model with kinkmarks but no locations ends the process.
+double WeightOfKinkmarks(int32_t code, const KMRegFitRecord& record,
+                         const KMSeriesSet& series, const NEWMAT::Matrix& T,
+                         double dShift) {
+  if (record.tau.Nrows() == 0) {
+    if (record.k != 0) BestKMRegModel::end_ProcessForMissingLocations();
+    return 0.0;
+  }
+  NEWMAT::ColumnVector tau = record.tau;
+  if (dShift != 0.0) tau -= dShift;
+  NEWMAT::ColumnVector statistic(tau.Nrows());
+  statistic = 0.0;
+  // The statistic pairs each series' x values with that series' responses
+  // (the stacked responses of the fitting data have the shape of one
+  // series only).
+  BestKMRegModel::calc_ModelStatistic(statistic, series.xValues, series.yValues,
+                                      T, tau);
+  int iIndex = 0;
+  switch (code) {
+    case kWeightedBICMin:
+      return find_MinWithIndex(iIndex, statistic);
+    case kWeightedBICMax:
+      return find_MaxWithIndex(iIndex, statistic);
+    case kAdditiveBICSum:
+      return statistic.Sum();
+    default:
+      return sum_PrefixMinima(statistic);
+  }
+}
+
+// The criterion value of one fitted model by the code (1 to 9).
+double CriterionValue(int32_t code, const KMRegFitRecord& record,
+                      const KMSeriesSet& series, const NEWMAT::Matrix& T,
+                      double dShift) {
+  switch (code) {
+    case kLogGamma:
+      return BestKMRegModel::calc_LogGammaCriterion(
+          record.normalMatrix, record.k, record.n, record.rss);
+    case kBIC:
+    case kBICWithDeltaStar:
+      return BestKMRegModel::calc_BICCriterion(record.p, record.n, record.rss);
+    case kLWZ:
+      return BestKMRegModel::calc_LWZCriterion(record.k, record.n, record.rss);
+    case kBIC3:
+      return BestKMRegModel::calc_BIC3Criterion(record.p, record.k, record.n,
+                                                record.rss);
+    case kWeightedBICMin:
+    case kWeightedBICMax:
+      return BestKMRegModel::calc_WeightedBICCriterion(
+          record.k, record.n, record.rss,
+          WeightOfKinkmarks(code, record, series, T, dShift));
+    default:
+      return BestKMRegModel::calc_AdditiveWeightedBICCriterion(
+          record.k, record.n, record.rss,
+          WeightOfKinkmarks(code, record, series, T, dShift));
+  }
+}
+
+void FitBestModel(KMClusterFit& result, const KMBestModelFit& input) {
+  int32_t code = input.criterionCode;
+  if (input.selection == kDeltaStarText) code = kBICWithDeltaStar;
+  if (code < kPermutationTests || code > kAdditiveBICPrefixMinima) {
+    GenerateKmExceptionF("Unknown model selection criterion code %d.",
+                         "BestKMRegModel::fit_BestKMRegModel()",
+                         static_cast<int>(code));
+  }
+  if (input.kMin > input.kMax) {
+    GenerateKmExceptionF(
+        "The smallest number of kinkmarks (%d) exceeds the largest (%d).",
+        "BestKMRegModel::fit_BestKMRegModel()", static_cast<int>(input.kMin),
+        static_cast<int>(input.kMax));
+  }
+  const bool bDeltaStarRule = code == kBICWithDeltaStar;
+  const int32_t kMin = input.kMin;
+  const int32_t kMax = input.kMax;
+
+  KMSeriesSet series = input.seriesSet;
+  KMRegFit fitTemplate = input.templateFit;
+  MTRandomGenerator generator = input.generator;
+
+  // The jump stays only strictly inside the data; x is then measured from
+  // its smallest value.
+  const double xMin = find_MinOfVectorArray(series.xValues);
+  const double xMax = find_MaxOfVectorArray(series.xValues);
+  if (!(xMin < fitTemplate.jumpLocation && fitTemplate.jumpLocation < xMax))
+    fitTemplate.jump = 0;
+  double dShift = 0.0;
+  if (xMin != 0.0) {
+    dShift = xMin;
+    BaseKMRegModel::shift_AllVectors(series.xValues, -xMin);
+    fitTemplate.jumpLocation -= xMin;
+    if (fitTemplate.userLocations.Nrows() > 0)
+      fitTemplate.userLocations -= xMin;
+  }
+
+  const int32_t m = kMax - kMin + 1;
+  OneDimensionArray<KMRegFitRecord> records;
+  records.Resize(m);
+  NEWMAT::ColumnVector criterionValues(m);
+  criterionValues = kInfinity;
+  NEWMAT::ColumnVector deltaStarValues(m);
+  deltaStarValues = kInfinity;
+  int32_t selected = -1;
+  bool bPerfectFit = false;
+
+  KMRegFitMatrices fittingData;
+  fittingData.weight = input.weight;
+  fittingData.covariance = input.covariance;
+  fittingData.transform = input.transform;
+  fittingData.backTransform = input.backTransform;
+  BaseKMRegModel::prepare_BaseKMRegModel_FittingData(
+      fittingData, series, OneDimensionArray<NEWMAT::ColumnVector>(),
+      fitTemplate.userLocations, fitTemplate.useUserLocations,
+      fitTemplate.modelType, fitTemplate.jump, fitTemplate.jumpLocation,
+      fitTemplate.minObsAtEnds, fitTemplate.minObsBetween,
+      fitTemplate.gridPointsBetween, fitTemplate.splineCode);
+
+  double dBest = kInfinity;
+  for (int32_t k = kMin; k <= kMax; ++k) {
+    const int32_t i = k - kMin;
+    KMRegFit fit = fitTemplate;
+    fit.seriesSet = series;
+    fit.responses = fittingData.responses;
+    fit.weight = input.weight;
+    fit.covariance = input.covariance;
+    fit.transform = input.transform;
+    fit.backTransform = input.backTransform;
+    fit.design = fittingData;
+    fit.xShift = dShift;
+    fit.k = k;
+    fit.alpha = input.alpha;
+    KMRegFitRecord record;
+    BaseKMRegModel::calcForResampling(record, fit, 0, "NO");
+
+    if (record.perfectFit) {
+      bPerfectFit = true;
+      selected = k;
+    }
+    if (code != kPermutationTests) {
+      const double dValue =
+          CriterionValue(code, record, series, input.transform, dShift);
+      criterionValues(i + 1) = dValue;
+      // Strictly smaller: ties keep the smaller number of kinkmarks.
+      if (k == kMin || dValue < dBest) {
+        dBest = dValue;
+        selected = k;
+      }
+    }
+    if (bDeltaStarRule) {
+      deltaStarValues(i + 1) = BestKMRegModel::calc_BIC3Criterion(
+          record.p, record.k, record.n, record.rss);
+    }
+    records[i] = record;
+  }
+
+  OneDimensionArray<KMModelScoreRec> scores;
+  if (code == kPermutationTests && !bPerfectFit) {
+    OneDimensionArray<NEWMAT::ColumnVector> fitted;
+    OneDimensionArray<NEWMAT::ColumnVector> residuals;
+    fitted.Resize(m);
+    residuals.Resize(m);
+    NEWMAT::ColumnVector rss(m);
+    for (int32_t i = 0; i < m; ++i) {
+      fitted[i] = BaseKMRegModel::stack_ColumnVectors(records[i].fittedValues);
+      residuals[i] = BaseKMRegModel::stack_ColumnVectors(records[i].residuals);
+      rss(i + 1) = records[i].rss;
+    }
+    selected = BestKMRegModel::run_PermutationTests(
+        generator, scores, fittingData, series.xValues, fitted, residuals, rss,
+        kMax, kMin, input.alpha, input.N, fitTemplate.jump,
+        fitTemplate.tauAlpha, fitTemplate.splineCode);
+  }
+
+  int32_t kDeltaStar = -1;
+  if (bDeltaStarRule) {
+    int iIndex = 1;
+    find_MinWithIndex(iIndex, deltaStarValues);
+    kDeltaStar = kMin - 1 + iIndex;
+  }
+
+  result.records = records;
+  result.criterionValues = criterionValues;
+  result.selectedK = selected;
+  result.scores = scores;
+  result.fitted = 1;
+  result.generator = generator;
+  result.dMember7 = 0.0;
+  result.iMember7 = -1;
+  result.kDeltaStarValues = deltaStarValues;
+  result.kDeltaStarK = kDeltaStar;
+  BestKMRegModel::resetFitRecord(result.records);
+}
+
+}  // namespace
+
+void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
+                                        const KMBestModelFit& input) {
+  try {
+    FitBestModel(result, input);
+  } catch (const std::exception& e) {
+    km_models_internal::ReportStandardException(e);
+    throw;
+  } catch (NEWMAT::BaseException&) {
+    // The matrix library's exceptions are reported like standard ones.
+    std::fputs("Standard exception: ", stdout);
+    std::fputs(km_models_internal::CopyMatrixErrorText().c_str(), stdout);
+    std::fputs("\n", stdout);
+    throw;
+  }
+}
+
+void BestKMRegModel::end_ProcessForMissingLocations() {
+  std::fputs("ERROR 1 in BestKMRegModel::fit_BestKMRegModel\n", stdout);
+  std::cout.flush();
+  std::fflush(nullptr);
+  // _Exit, not exit: the other fits of the run may still be working on the
+  // pool threads, and static destructors must not run under them.
+  std::_Exit(1);
+}

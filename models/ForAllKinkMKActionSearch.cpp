@@ -1,0 +1,285 @@
+// ForAllKinkMKAction: findTheBestTau, test_TauStep.
+#include <cmath>
+#include <exception>
+#include <vector>
+
+#include "foundation/KmException.h"
+#include "models/DistributionWrappers.h"
+#include "models/ForAllKinkMKAction.h"
+#include "models/internal/MatrixErrors.h"
+#include "models/internal/StandardCatch.h"
+
+using km_models_internal::ReportStandardException;
+using km_models_internal::WithMatrixErrorsAsKm;
+using km_models_internal::WithStandardCatch;
+
+namespace {
+
+// The profile value of a grid location that no placement put a kinkmark at.
+constexpr double kNotVisited = 1e50;
+
+// Destroys the old records and allocates n fresh ones (none when n <= 0),
+// each constructed, cleared and initialised.
+void ResizeResults(OneDimensionArray<KinkMKFitResult>& results, int n) {
+  results.Resize(n);
+  for (int i = 0; i < results.GetSize(); ++i) {
+    results[i].clear();
+    results[i].init();
+  }
+}
+
+// The design columns of a placement: 1..p, then p + T(j) for each
+// kinkmark, then the jump column p + m + 1 in the jump model.
+void SelectColumns(std::vector<int>& columns, const NEWMAT::ColumnVector& T,
+                   int p, int m, bool bJump) {
+  columns.clear();
+  for (int c = 1; c <= p; ++c) columns.push_back(c);
+  for (int j = 1; j <= T.Nrows(); ++j) {
+    columns.push_back(p + static_cast<int>(T(j)));
+  }
+  if (bJump) columns.push_back(p + m + 1);
+}
+
+// The columns of allX at the selected column numbers.
+NEWMAT::Matrix SelectedDesign(const NEWMAT::Matrix& allX,
+                              const std::vector<int>& columns) {
+  const int n = allX.Nrows();
+  const int q = static_cast<int>(columns.size());
+  NEWMAT::Matrix X(n, q);
+  for (int j = 1; j <= q; ++j) {
+    const int c = columns[static_cast<size_t>(j - 1)];
+    for (int i = 1; i <= n; ++i) X(i, j) = allX(i, c);
+  }
+  return X;
+}
+
+// The rows and columns of a square matrix at the selected numbers.
+void SelectBlock(NEWMAT::Matrix& block, const NEWMAT::Matrix& M,
+                 const std::vector<int>& columns) {
+  const int q = static_cast<int>(columns.size());
+  block.ReSize(q, q);
+  for (int a = 1; a <= q; ++a) {
+    const int r = columns[static_cast<size_t>(a - 1)];
+    for (int b = 1; b <= q; ++b) {
+      block(a, b) = M(r, columns[static_cast<size_t>(b - 1)]);
+    }
+  }
+}
+
+// (y - X_c b)' W (y - X_c b), X_c read straight from allX.
+double WeightedSSE(const NEWMAT::ColumnVector& y, const NEWMAT::Matrix& allX,
+                   const std::vector<int>& columns, const NEWMAT::Matrix& B,
+                   const NEWMAT::Matrix& W) {
+  const int n = y.Nrows();
+  NEWMAT::ColumnVector residual(n);
+  for (int i = 1; i <= n; ++i) {
+    double dFit = 0.0;
+    for (size_t j = 0; j < columns.size(); ++j) {
+      dFit += allX(i, columns[j]) * B(static_cast<int>(j) + 1, 1);
+    }
+    residual(i) = y(i) - dFit;
+  }
+  double dSSE = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    double dRow = 0.0;
+    for (int j = 1; j <= n; ++j) dRow += W(i, j) * residual(j);
+    dSSE += residual(i) * dRow;
+  }
+  return dSSE;
+}
+
+// Cuts v into consecutive pieces as long as the groups' vectors.
+void CutIntoGroups(OneDimensionArray<NEWMAT::ColumnVector>& pieces,
+                   const NEWMAT::ColumnVector& v,
+                   const OneDimensionArray<NEWMAT::ColumnVector>& groups) {
+  pieces.Resize(groups.GetSize());
+  int iOffset = 0;
+  for (int g = 0; g < groups.GetSize(); ++g) {
+    const int iLength = groups[g].Nrows();
+    NEWMAT::ColumnVector piece(iLength);
+    for (int i = 1; i <= iLength; ++i) piece(i) = v(iOffset + i);
+    pieces[g] = piece;
+    iOffset += iLength;
+  }
+}
+
+bool IsCancelled(const KmProgressInterface* progress) {
+  return progress != nullptr && progress->IsCancelled();
+}
+
+// The confidence limits of test_TauStep (see the header), without its
+// report of a passing standard exception.
+void FillTauLimits(KinkMKFitResult& r, int32_t n,
+                   const NEWMAT::ColumnVector& gridValues) {
+  const int k = r.k;
+  const int iDF = n - (r.p + 2 * k);
+  const double s2 = iDF >= 1 ? r.sse / iDF : 0.0;
+  // -1e30 for k = 0 or iDF <= 0; then k = 0 or s2 = 0 makes it vanish.
+  const double F = calc_FQuantile(1.0 - r.alpha, k, iDF);
+  const double dThreshold = r.sse + k * s2 * F;
+  const NEWMAT::Matrix& profile = r.profile;
+  const int m = profile.Nrows();
+  r.tauLimits.ReSize(2, k);
+  for (int j = 1; j <= k; ++j) {
+    int lo = 0;
+    int hi = 0;
+    for (int row = 1; row <= m; ++row) {
+      if (profile(row, j) <= dThreshold) {
+        if (lo == 0) lo = row;
+        hi = row;
+      }
+    }
+    if (lo == 0) lo = 1;
+    if (hi == 0) hi = m;
+    // One step further out, unless that location was never fitted.
+    if (lo > 1 && profile(lo - 1, j) != kNotVisited) --lo;
+    if (hi < m && profile(hi + 1, j) != kNotVisited) ++hi;
+    r.tauLimits(1, j) = gridValues(hi);
+    r.tauLimits(2, j) = gridValues(lo);
+  }
+}
+
+// The search itself (see the header); exceptions pass to findTheBestTau.
+void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+                   const OneDimensionArray<NEWMAT::ColumnVector>& series,
+                   const KMRegFittingData& grid,
+                   const KMRegModelSettings& settings, int32_t k, int32_t p,
+                   const NEWMAT::Matrix& xtwx, const NEWMAT::Matrix& allX,
+                   const NEWMAT::Matrix& xtwy,
+                   const OneDimensionArray<double>& yWy,
+                   OneDimensionArray<KinkMKFitResult>& results,
+                   const NEWMAT::Matrix& W, KmProgressInterface* progress) {
+  const int S = series.GetSize();
+  if (S == 0) return;
+  const int n = series[0].Nrows();
+  ResizeResults(results, S);
+  if (k < 0) k = 0;
+  const NEWMAT::ColumnVector& gridValues = grid.candidates;
+  const int m = gridValues.Nrows();
+
+  for (int s = 0; s < S; ++s) {
+    results[s].sse = INFINITY;
+    results[s].p = p;
+    results[s].k = k;
+  }
+  // More kinkmarks than grid locations: no placement exists. The records
+  // say so by an infinite SSE rather than the 0.0 of a fresh record, which
+  // would read as a perfect fit.
+  if (k > m) return;
+
+  KinkMKFitResult& best = results[0];
+  const bool bJump = settings.jump != 0;
+  const bool bSecond = settings.secondCrossProduct.Nrows() > 0 &&
+                       settings.secondCrossProduct.Ncols() > 0;
+  const NEWMAT::ColumnVector& y0 = series[0];
+
+  NEWMAT::ColumnVector bestT(k);
+  for (int j = 1; j <= k; ++j) bestT(j) = j;
+  bool bHaveFit = false;
+
+  NEWMAT::ColumnVector T(k);
+  const NEWMAT::ColumnVector& successors = grid.candidateIndices;
+  if (ForAllKinkMKAction::first_TauIndices(T, successors)) {
+    best.profile.ReSize(m, k);
+    best.profile = kNotVisited;
+    std::vector<int> columns;
+    NEWMAT::Matrix Gc;
+    NEWMAT::Matrix Ginv;
+    do {
+      SelectColumns(columns, T, p, m, bJump);
+      const int q = static_cast<int>(columns.size());
+      SelectBlock(Gc, xtwx, columns);
+      NEWMAT::Matrix Hc(q, S);
+      for (int a = 1; a <= q; ++a) {
+        const int r = columns[static_cast<size_t>(a - 1)];
+        for (int s = 1; s <= S; ++s) Hc(a, s) = xtwy(r, s);
+      }
+      int16_t iRank = 0;
+      // A singular G_c is used through its generalised inverse.
+      ForAllKinkMKAction::isPositiveDefinite(q, Gc, Ginv, iRank);
+      const NEWMAT::Matrix B = Ginv * Hc;
+
+      const double dSSE = WeightedSSE(y0, allX, columns, B, W);
+      if (dSSE < best.sse) {
+        best.sse = dSSE;
+        bestT = T;
+        best.beta = B.Column(1);
+        best.xtwx = Gc;
+        if (bSecond)
+          SelectBlock(best.secondXtwx, settings.secondCrossProduct, columns);
+        bHaveFit = true;
+      }
+      for (int j = 1; j <= k; ++j) {
+        double& dProfile = best.profile(static_cast<int>(T(j)), j);
+        if (dSSE < dProfile) dProfile = dSSE;
+      }
+      // The further series need only y'Wy - b'X'Wy.
+      for (int s = 1; s < S; ++s) {
+        double dExplained = 0.0;
+        for (int r = 1; r <= q; ++r) dExplained += B(r, s + 1) * Hc(r, s + 1);
+        const double dSSEs = yWy[s] - dExplained;
+        if (dSSEs < results[s].sse) results[s].sse = dSSEs;
+      }
+      if (IsCancelled(progress)) break;
+    } while (ForAllKinkMKAction::next_TauIndices(T, successors));
+  }
+
+  // Locations of the best placement (the first k grid values when no
+  // placement was admissible). Entries left after a cancellation stay 0.
+  best.tau.ReSize(k);
+  best.tau = 0.0;
+  for (int j = 1; j <= k; ++j) {
+    if (IsCancelled(progress)) break;
+    best.tau(j) = gridValues(static_cast<int>(bestT(j)));
+  }
+  // Without a fitted placement there is no design, coefficient or profile
+  // to work on: the record keeps its infinite SSE and empty fit members.
+  if (!bHaveFit) return;
+
+  std::vector<int> columns;
+  SelectColumns(columns, bestT, p, m, bJump);
+  const NEWMAT::ColumnVector fitted = SelectedDesign(allX, columns) * best.beta;
+  const NEWMAT::ColumnVector residual = y0 - fitted;
+  CutIntoGroups(best.fittedValues, fitted, groups);
+  CutIntoGroups(best.residuals, residual, groups);
+
+  best.alpha = settings.alpha;
+  FillTauLimits(best, n, gridValues);
+
+  if (bJump) {
+    best.jumpVector.ReSize(9);
+    best.jumpVector = 0.0;
+    best.jumpVector(1) = best.beta(static_cast<int>(columns.size()));
+  }
+}
+
+}  // namespace
+
+void ForAllKinkMKAction::findTheBestTau(
+    const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+    const OneDimensionArray<NEWMAT::ColumnVector>& series,
+    const KMRegFittingData& grid, KMRegModelSettings settings, int32_t k,
+    int32_t p, const NEWMAT::Matrix& xtwx, const NEWMAT::Matrix& allX,
+    const NEWMAT::Matrix& xtwy, const OneDimensionArray<double>& yWy,
+    OneDimensionArray<KinkMKFitResult>& results, const NEWMAT::Matrix& W,
+    KmProgressInterface* progress) {
+  // Matrix errors become a KmException outside the inner handlers, so the
+  // converted exception carries no call-path line of its own.
+  WithMatrixErrorsAsKm("ForAllKinkMKAction::findTheBestTau()", [&] {
+    try {
+      SearchBestTau(groups, series, grid, settings, k, p, xtwx, allX, xtwy, yWy,
+                    results, W, progress);
+    } catch (KmException& e) {
+      e.AddCallPath("findTheBestTau()", "ClassesKinkMarkCalculations.cpp");
+      throw;
+    } catch (const std::exception& e) {
+      ReportStandardException(e);
+      throw;
+    }
+  });
+}
+
+void ForAllKinkMKAction::test_TauStep(KinkMKFitResult& r, int32_t n,
+                                      const NEWMAT::ColumnVector& gridValues) {
+  WithStandardCatch([&] { FillTauLimits(r, n, gridValues); });
+}
