@@ -33,7 +33,9 @@ struct EstimateAndSE {
 // at the range ends, the start read on segment f and the end on segment
 // m + 1, with its standard error from the covariance of the four
 // coefficients involved (c' V c with c = (-1, -start, 1, end), divided by
-// the range's length). A range of zero length has neither: 0 and 0.
+// the range's length). A range of zero length has neither: 0 and 0. A
+// range given end first has the same chord; its standard error is divided
+// by the length, not the signed difference, so that it stays positive.
 EstimateAndSE FirstLastChord(const ColumnVector& vRange, int k,
                              const ColumnVector& T, const ColumnVector& coef,
                              const Matrix& covariance) {
@@ -58,7 +60,7 @@ EstimateAndSE FirstLastChord(const ColumnVector& vRange, int k,
     }
   }
   return {(dEndValue - dStartValue) / dLength,
-          std::sqrt(dVariance) / dLength};
+          std::sqrt(dVariance) / std::fabs(dLength)};
 }
 
 }  // namespace

@@ -207,7 +207,9 @@ class BestKMRegModel {
   // stacked fitted values and residuals and the observed RSS of both models
   // (observedRSS(1) for k0). A model whose search scores no placement (more
   // kinkmarks than candidates, none admissible) has RSS +infinity for every
-  // rebuilt response, so its ratios are 0.
+  // rebuilt response, so its ratios are 0. When the k0 model itself was not
+  // fitted (no fitted values, observedRSS(1) = +infinity) no response is
+  // rebuilt and no draw is made: pPerm = 1 and the smaller model is retained.
   // REQUIRES: k0 < k1; N >= 1.
   static void run_PermutationTest(
       MTRandomGenerator& generator, KMModelScoreRec& score, int32_t k0,

@@ -1,5 +1,6 @@
 // BestKMRegModel: run_PermutationTests, run_PermutationTest,
 // permute_Residuals.
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -91,12 +92,19 @@ void BestKMRegModel::run_PermutationTest(
     score.N = N;
     score.alpha = alpha;
 
+    // A smaller model whose kinkmarks could not be placed has no fitted
+    // values to rebuild responses from (and RSS +infinity); the larger model
+    // cannot be placed either, so the test retains the smaller one without
+    // a draw, as every criterion's tie between two unfitted models does.
+    const bool bSmallerFitted =
+        !(fitted.Nrows() == 0 && std::isinf(observedRSS(1)));
+
     // Rebuilt responses and their response-side products; the design-side
     // products are shared with the observed fit.
     const int32_t iPermutations = N - 1;
     NEWMAT::ColumnVector rss0;
     NEWMAT::ColumnVector rss1;
-    if (iPermutations > 0) {
+    if (iPermutations > 0 && bSmallerFitted) {
       NEWMAT::Matrix P;
       permute_Residuals(generator, P, fitted, residuals, fittingData.transform,
                         fittingData.backTransform, iPermutations,
@@ -134,8 +142,9 @@ void BestKMRegModel::run_PermutationTest(
       rss1 = CollectRSS(observedRSS(2), KMRegFitRecord(), 1);
     }
 
-    NEWMAT::ColumnVector R(N);
-    for (int32_t j = 1; j <= N; ++j)
+    const int32_t iDataSets = rss0.Nrows();
+    NEWMAT::ColumnVector R(iDataSets);
+    for (int32_t j = 1; j <= iDataSets; ++j)
       R(j) = rss1(j) > 0.0 ? rss0(j) / rss1(j) : 0.0;
 
     score.F = (R(1) - 1.0) * static_cast<double>(score.df2) /
@@ -144,9 +153,11 @@ void BestKMRegModel::run_PermutationTest(
 
     // The observed data set counts itself, so pPerm >= 1 / N.
     int32_t iAtLeast = 0;
-    for (int32_t j = 1; j <= N; ++j)
+    for (int32_t j = 1; j <= iDataSets; ++j)
       if (R(j) >= R(1)) ++iAtLeast;
-    score.pPerm = static_cast<double>(iAtLeast) / static_cast<double>(N);
+    score.pPerm = bSmallerFitted ? static_cast<double>(iAtLeast) /
+                                       static_cast<double>(iDataSets)
+                                 : 1.0;
     score.retained = score.pPerm > alpha;
     score.selected = score.retained ? k0 : k1;
   });

@@ -9,8 +9,8 @@
 
 // The labelled rows of a comma-separated matrix file: the label of each
 // data line and one matrix row of its numbers (columns 1 to 3: independent
-// value, dependent value, standard error). Lines with too few numbers add a
-// label and no row, so the two counts may differ.
+// value, dependent value, standard error). The reader refuses a line with
+// too few numbers, so label i belongs to row i.
 //
 // A value class (no virtual operations): construction leaves both members
 // empty; copies are deep; destruction runs clear. Assignment and clear write
@@ -32,7 +32,7 @@ class KMPartitionMatrix {
 
   // The label of every data line, in file order, untrimmed.
   std::vector<std::string> labels;
-  // One row of numbers per complete data line, in file order.
+  // One row of numbers per data line, in file order.
   NEWMAT::Matrix matrix;
 };
 

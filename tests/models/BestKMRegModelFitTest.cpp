@@ -411,6 +411,47 @@ TEST(FitBestKMRegModel, UnplaceableModelLosesUnderOtherCodes) {
   }
 }
 
+TEST(FitBestKMRegModel, PermutationTestsWithAnUnplaceableSmallestModel) {
+  // Fault: with kMin = 4 no placement exists on the eight candidates, so the
+  // smallest model has no fitted values; the first permutation test
+  // multiplied the transformation by that empty residual vector and the
+  // matrix library's "incompatible dimensions" left the fit, where every
+  // criterion code returns kMin. The test now retains the smaller model
+  // without a draw.
+  KMBestModelFit in = OneSeriesInput(0, 4, 5);
+  in.N = 10;
+  testing::internal::CaptureStdout();
+  const KMClusterFit out = Fit(in);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(out.selectedK, 4);
+  ASSERT_EQ(out.scores.GetSize(), 1);
+  EXPECT_EQ(out.scores[0].k0, 4);
+  EXPECT_EQ(out.scores[0].k1, 5);
+  EXPECT_EQ(out.scores[0].pPerm, 1.0);
+  EXPECT_TRUE(out.scores[0].retained);
+  EXPECT_TRUE(MadeDraws(out.generator, 0));
+}
+
+TEST(FitBestKMRegModel, EqualCriterionValuesKeepTheSmallerNumber) {
+  // Neither four nor five kinkmarks can be placed on the eight candidates
+  // (three apart), so both models score exactly +infinity: a tie, which the
+  // smaller number must win, for the criterion and for the "kDeltaStar"
+  // rule alike.
+  for (int32_t code : {1, 2, 4, 5}) {
+    SCOPED_TRACE(code);
+    KMBestModelFit in = OneSeriesInput(code, 4, 5);
+    if (code == 5) in.selection = "kDeltaStar";
+    const KMClusterFit out = Fit(in);
+    ASSERT_EQ(out.criterionValues.Nrows(), 2);
+    EXPECT_EQ(out.criterionValues(1), out.criterionValues(2));
+    EXPECT_EQ(out.selectedK, 4);
+    if (code == 5) {
+      EXPECT_EQ(out.kDeltaStarValues(1), out.kDeltaStarValues(2));
+      EXPECT_EQ(out.kDeltaStarK, 4);
+    }
+  }
+}
+
 TEST(KMClusterFit, CopiesAreDeep) {
   KMClusterFit a = Fit(OneSeriesInput(5, 0, 1));
   KMClusterFit b;

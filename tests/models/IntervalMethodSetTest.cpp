@@ -333,6 +333,28 @@ TEST_F(IntervalMethodSet, FirstLastAAPCUsesTheChordAndItsCovariance) {
   }
 }
 
+TEST_F(IntervalMethodSet, FirstLastRangeGivenEndFirstKeepsAPositiveError) {
+  // The standard error was divided by the signed difference end - start, so
+  // a range given end first got a negative standard error, which turned its
+  // interval inside out. The chord between the two ends is the same either
+  // way, and so are its standard error and test: those of (5, 15) above.
+  // (15, 5): the start is read on segment 2 at 15, the end on segment 1 at
+  // 5, c = (1, 5, -1, -15) on (a1, b1, a2, b2) = -(-1, -5, 1, 15).
+  const double B[4][4] = {{0.2, 0, 0, 0},
+                          {-0.01, 0.005, 0, 0},
+                          {0.05, -0.002, 0.3, 0},
+                          {-0.002, 0.0001, -0.01, 0.004}};
+  Matrix b(4, 4);
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 4; ++c) b(r + 1, c + 1) = B[r][c];
+  }
+  const ColumnVector L = AAPC("FirstLastT", 15, 5, b * b.t());
+  ExpectLong(L, 15, 5, 0.015, 0.020892642245537062,
+             {1.511306461571893, -2.8176706676436569, 6.0331174435466428, 0.0,
+              0.71795610261809717, 0.48108754152120969});
+  EXPECT_LT(L(6), L(7));
+}
+
 TEST_F(IntervalMethodSet, FirstLastZeroLengthRangeHasNoSlope) {
   // The chord of a range of zero length would be 0/0; the estimate and
   // its standard error are 0, as the weighted AAPC gives for such a range.
