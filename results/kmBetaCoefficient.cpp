@@ -1,0 +1,50 @@
+// kmBetaCoefficient: setter and the stored layout.
+#include "results/kmBetaCoefficient.h"
+
+#include "foundation/KmException.h"
+#include "results/internal/RecordIO.h"
+
+namespace {
+const char kClass[] = "kmBetaCoefficient";
+}  // namespace
+
+void kmBetaCoefficient::Set(double dEstimateIn, double dStdErrIn,
+                            double dTestStatIn, double dPValueIn,
+                            bool bComputedFlag) {
+  dEstimate = dEstimateIn;
+  dStdErr = dStdErrIn;
+  dTestStat = dTestStatIn;
+  dPValue = dPValueIn;
+  bComputed = bComputedFlag;
+}
+
+void kmBetaCoefficient::Read(KmIO_File* pIO) {
+  try {
+    km_results_internal::CheckFile(pIO, kClass);
+    kmBetaCoefficient read;
+    read.dEstimate = pIO->ReadDouble();
+    read.dPValue = pIO->ReadDouble();
+    read.dStdErr = pIO->ReadDouble();
+    read.dTestStat = pIO->ReadDouble();
+    read.bComputed = pIO->ReadBool();
+    km_results_internal::CheckNotEnded(pIO, kClass);
+    *this = read;
+  } catch (KmException& e) {
+    e.AddCallPath("Read()", kClass);
+    throw;
+  }
+}
+
+void kmBetaCoefficient::Write(KmIO_File* pIO) const {
+  try {
+    km_results_internal::CheckFile(pIO, kClass);
+    pIO->WriteDouble(dEstimate);
+    pIO->WriteDouble(dPValue);
+    pIO->WriteDouble(dStdErr);
+    pIO->WriteDouble(dTestStat);
+    pIO->WriteBool(bComputed);
+  } catch (KmException& e) {
+    e.AddCallPath("Write()", kClass);
+    throw;
+  }
+}

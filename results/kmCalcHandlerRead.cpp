@@ -1,0 +1,304 @@
+// kmCalcHandler, reading the head of a file: the reading constructor, Read,
+// ReadNumericData, VersionIsTooOld, Reset, Free and the checks of the graph
+// texts and the offset table.
+#include <cmath>
+#include <string>
+
+#include "foundation/KmConvertValue.h"
+#include "foundation/KmException.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "foundation/kmTools.h"
+#include "results/internal/HandlerFileChecks.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSessionOptionIds.h"
+
+using km_results_handler::CheckCount;
+using km_results_handler::RefuseFile;
+using km_results_handler::RefuseIfEnded;
+
+namespace {
+
+const char kClassName[] = "kmCalcHandler";
+
+// Number of entries of the numeric block.
+constexpr int32_t kNumNumericEntries = 4;
+// Files up to this version store no valid-cohort flags, cohort labels,
+// comparison group size or comparison records.
+constexpr double kVersionWithoutCohortBlocks = 3.3;
+
+double VersionNumber(const char* sVersion) {
+  double dVersion = 0.0;
+  KmConvertValue(dVersion, sVersion, false);
+  return dVersion;
+}
+
+}  // namespace
+
+kmCalcHandler::kmCalcHandler(const char* sFileName,
+                             KmProgressInterface* pProgress)
+    : pProgress_(nullptr), combos_(0) {
+  try {
+    InitMembers();
+    if (sFileName == nullptr || !KmIO_File::FileExists(sFileName)) {
+      GenerateKmException("Invalid file name passed to constructor.",
+                          kClassName);
+    }
+    if (pProgress != nullptr) {
+      pProgress_ = pProgress;
+    } else {
+      pOwnedProgress_ = std::make_unique<kmProgressTracker>();
+      pProgress_ = pOwnedProgress_.get();
+    }
+    Read(sFileName);
+    UpdateDependentVariableLabel();
+  } catch (KmException& e) {
+    e.AddCallPath("kmCalcHandler(const char*)", kClassName);
+    throw;
+  }
+}
+
+void kmCalcHandler::Free() {
+  try {
+    pSession_.reset();
+    pOwnedProgress_.reset();
+    pProgress_ = nullptr;
+    if (pFile_) {
+      pFile_->Close();
+      pFile_.reset();
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Free()", kClassName);
+    throw;
+  }
+}
+
+void kmCalcHandler::Reset() {
+  try {
+    Free();
+    InitMembers();
+  } catch (KmException& e) {
+    e.AddCallPath("Reset()", kClassName);
+    throw;
+  }
+}
+
+void kmCalcHandler::ReadNumericData(KmIO_File* pIO) {
+  try {
+    if (pIO == nullptr) GenerateKmException("Invalid KmIO_File.", kClassName);
+    const int32_t iCount = pIO->ReadInt();
+    RefuseIfEnded(pIO, "the numeric run data");
+    // This program writes exactly four values; any other count is not a
+    // block it can place in its four slots.
+    if (iCount != kNumNumericEntries) {
+      RefuseFile("The numeric run data holds " + std::to_string(iCount) +
+                 " values instead of 4.");
+    }
+    KmVector<double> vValues(kNumNumericEntries, 0.0);
+    for (int32_t i = 0; i < kNumNumericEntries; ++i)
+      vValues[i] = pIO->ReadDouble();
+    RefuseIfEnded(pIO, "the numeric run data");
+    if (!std::isfinite(vValues[3])) {
+      RefuseFile(
+          "The file version stored in the numeric run data is not a "
+          "number.");
+    }
+    vNumericData_ = vValues;
+  } catch (KmException& e) {
+    e.AddCallPath("ReadNumericData()", kClassName);
+    throw;
+  }
+}
+
+bool kmCalcHandler::VersionIsTooOld() {
+  try {
+    return kmTools::CompareVersionNumbers(
+               vNumericData_[3], VersionNumber(kOldestReadableVersionText)) ==
+           1;
+  } catch (KmException& e) {
+    e.AddCallPath("VersionIsTooOld()", kClassName);
+    throw;
+  }
+}
+
+void kmCalcHandler::ReadGraphLabels(int32_t lStart) {
+  // The graph options keep no getter for their texts, so texts 1 and 2 are
+  // taken from the block itself: Short n and n Doubles twice, then Short m
+  // and m CStrings.
+  KmIO_File& file = *pFile_;
+  const int32_t lEnd = file.Tell();
+  file.Seek(lStart);
+  for (int iBlock = 0; iBlock < 2; ++iBlock) {
+    const int32_t n = file.ReadShort();
+    if (n > 0) file.Seek(file.Tell() + 8 * n);
+  }
+  const int32_t m = file.ReadShort();
+  for (int32_t i = 0; i < m && i <= GraphDisplayOptions::kDependentNameString;
+       ++i) {
+    KmString sText;
+    file.ReadCString(sText);
+    if (i == GraphDisplayOptions::kIndependentNameString) {
+      sGraphIndependentLabel_ = sText;
+    } else if (i == GraphDisplayOptions::kDependentNameString) {
+      sGraphDependentLabel_ = sText;
+    }
+  }
+  RefuseIfEnded(pFile_.get(), "the graph display options");
+  file.Seek(lEnd);
+}
+
+void kmCalcHandler::CheckOffsets() const {
+  for (const KmVector<int32_t>* pOffsets :
+       {&vCohortOffsets_, &vComparisonOffsets_}) {
+    for (int32_t lOffset : *pOffsets) {
+      if (lOffset == -1) {
+        RefuseFile(
+            "Its record offsets were never written: the run that wrote "
+            "it did not finish.");
+      }
+      if (lOffset < lRecordsStart_ ||
+          (lFileSize_ >= 0 && lOffset >= lFileSize_)) {
+        RefuseFile("A record offset (" + std::to_string(lOffset) +
+                   ") lies outside the records of the file.");
+      }
+    }
+  }
+}
+
+void kmCalcHandler::Read(const char* sFileName) {
+  try {
+    // Reset releases the progress interface; reading reports to the same
+    // one.
+    KmProgressInterface* pProgress = pProgress_;
+    std::unique_ptr<KmProgressInterface> pOwned = std::move(pOwnedProgress_);
+    Reset();
+    pProgress_ = pProgress;
+    pOwnedProgress_ = std::move(pOwned);
+    iState_ = kStateReadFromFile;
+    KmProgressInterface* pReport = GetProgressInterface();
+
+    if (sFileName == nullptr)
+      GenerateKmException("Invalid file name.", kClassName);
+    pFile_ = std::make_unique<KmIO_File>(sFileName, KmIO_File::kRead);
+    if (!pFile_->IsOpen()) {
+      const std::string sMessage =
+          std::string("Unable to open the results file ") + sFileName +
+          " for reading.";
+      GenerateKmException(sMessage.c_str(), kClassName);
+    }
+    sFileName_ = sFileName;
+    lFileSize_ = km_results_handler::FileSize(sFileName);
+    auto BytesLeft = [this]() -> int64_t {
+      return lFileSize_ < 0 ? -1 : lFileSize_ - pFile_->Tell();
+    };
+
+    auto pSession = std::make_unique<kmSession>();
+    pSession->Read(pFile_.get());
+    pSession_ = std::move(pSession);
+
+    ReadNumericData(pFile_.get());
+    const double dVersion = vNumericData_[3];
+    if (VersionIsTooOld()) {
+      const std::string sMessage =
+          std::string(
+              "The session you are trying to read was saved with a "
+              "version of Kinkmark prior to ") +
+          kOldestReadableVersionText + ". Kinkmark cannot read this session.";
+      GenerateKmException(sMessage.c_str(), "Error");
+    }
+    // The layout of a newer program is unknown: reading it by this one's
+    // rules would take its fields for others.
+    if (kmTools::CompareVersionNumbers(dVersion,
+                                       VersionNumber(kFileVersionText)) == -1) {
+      GenerateKmExceptionF(
+          "Kinkmark cannot open this file.  The file you are trying to open "
+          "was created by a more recent version of Kinkmark (Version = "
+          "%5.3f).  In order to open this file you will need to upgrade your "
+          "version of Kinkmark.",
+          "Error", dVersion);
+    }
+
+    const int32_t lGraphStart = pFile_->Tell();
+    graphOptions_.Read(pFile_.get());
+    RefuseIfEnded(pFile_.get(), "the graph display options");
+    ReadGraphLabels(lGraphStart);
+    outputOptions_.Read(pFile_.get(), dVersion);
+    RefuseIfEnded(pFile_.get(), "the output display options");
+
+    const bool bPairwise = pSession_->GetInt(kmOptComparisonType) == 1;
+    if (bPairwise) pReport->StepBy(5);
+    combos_.Read(pFile_.get(), dVersion, pReport);
+    const int32_t nc = combos_.GetNumCombinations();
+    const int32_t np = combos_.GetNumComparisons();
+
+    if (kmTools::CompareVersionNumbers(dVersion, kVersionWithoutCohortBlocks) <
+        0) {
+      if (pReport->IsCancelled()) return;
+      const int32_t n = pFile_->ReadLong();
+      RefuseIfEnded(pFile_.get(), "the valid-cohort flags");
+      CheckCount(n, 1, BytesLeft(), "valid-cohort flags");
+      KmVector<bool> vFlags;
+      for (int32_t i = 0; i < n; ++i) vFlags.push_back(pFile_->ReadBool());
+      RefuseIfEnded(pFile_.get(), "the valid-cohort flags");
+      // Every label takes at least its terminating zero byte.
+      CheckCount(n, 1, BytesLeft(), "cohort labels");
+      KmVector<KmString> vLabels(static_cast<size_t>(n));
+      for (int32_t i = 0; i < n; ++i) pFile_->ReadString(vLabels[i]);
+      RefuseIfEnded(pFile_.get(), "the cohort labels");
+      vValidCohorts_ = vFlags;
+      vCohortLabels_ = vLabels;
+
+      const int32_t g = pFile_->ReadLong();
+      RefuseIfEnded(pFile_.get(), "the comparison group size");
+      // The comparisons are rebuilt from the group size; they must be the
+      // ones the table stores, or the offsets would name other records.
+      int64_t iExpected = 0;
+      if (g < 0 || (bPairwise && g > 0 && n % g != 0)) {
+        RefuseFile("The comparison group size (" + std::to_string(g) +
+                   ") does not divide the " + std::to_string(n) + " cohorts.");
+      }
+      if (bPairwise && g > 0) {
+        iExpected = static_cast<int64_t>(n / g) *
+                    (static_cast<int64_t>(g) * (g - 1) / 2);
+      }
+      if (iExpected != np) {
+        RefuseFile("The file stores " + std::to_string(np) +
+                   " comparisons where its cohorts and group size give " +
+                   std::to_string(iExpected) + ".");
+      }
+      SetupComparisonVector(g, &combos_);
+      if (pReport->IsCancelled()) return;
+
+      const int32_t iSlots = nc + np == 0 ? 1 : nc + np;
+      CheckCount(iSlots, 4, BytesLeft(), "record offsets");
+      for (int32_t i = 0; i < iSlots; ++i) {
+        const int32_t lOffset = pFile_->ReadInt();
+        if (nc + np == 0 || i < nc) {
+          vCohortOffsets_.push_back(lOffset);
+        } else {
+          vComparisonOffsets_.push_back(lOffset);
+        }
+      }
+    } else {
+      if (pReport->IsCancelled()) return;
+      const int32_t m = nc > 1 ? nc : 1;
+      vValidCohorts_.assign(static_cast<size_t>(m), true);
+      vCohortLabels_.assign(static_cast<size_t>(m), KmString(""));
+      const int32_t iSlots = nc + np == 0 ? 1 : nc;
+      CheckCount(iSlots, 4, BytesLeft(), "record offsets");
+      for (int32_t i = 0; i < iSlots; ++i)
+        vCohortOffsets_.push_back(pFile_->ReadInt());
+      iComparisonGroupSize_ = 0;
+      for (int32_t c = 0; c < m; ++c) {
+        KmVector<KmVector<int> > vRows;
+        vRows.push_back(KmVector<int>{c});
+        vCohortComparisons_.push_back(vRows);
+      }
+    }
+    RefuseIfEnded(pFile_.get(), "the offset table");
+    lRecordsStart_ = pFile_->Tell();
+    CheckOffsets();
+  } catch (KmException& e) {
+    e.AddCallPath("Read()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,174 @@
+// kmCalcHandler, fetching records: GetCalcData, both GetCalcDataVector
+// forms and the checked read of one record at its offset.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/KmException.h"
+#include "results/internal/HandlerFileChecks.h"
+#include "results/kmCalcHandler.h"
+
+using km_results_handler::RefuseFile;
+using km_results_handler::RefuseIfEnded;
+
+namespace {
+
+const char kClassName[] = "kmCalcHandler";
+
+// Records read by one call, owned until they are handed to the caller.
+typedef std::vector<std::unique_ptr<kmCalcData> > RecordList;
+
+}  // namespace
+
+void kmCalcHandler::ThrowIndexError(int32_t iIndex, int32_t iSize) {
+  GenerateKmExceptionF("Attempt to access element %d in vector of size %d.",
+                       kClassName, iIndex, iSize);
+}
+
+void kmCalcHandler::ReadRecordAt(int32_t lOffset, kmCalcData& record) {
+  if (iState_ != kStateReadFromFile || !pFile_ || !pSession_) {
+    GenerateKmException("No results file has been read.", kClassName);
+  }
+  // Read has checked every offset already; the check is repeated so that no
+  // path seeks to a position outside the records.
+  if (lOffset < lRecordsStart_ || (lFileSize_ >= 0 && lOffset >= lFileSize_)) {
+    RefuseFile("A record offset (" + std::to_string(lOffset) +
+               ") lies outside the records of the file.");
+  }
+  pFile_->Seek(lOffset);
+  record.Read(pFile_.get(), vNumericData_[3],
+              pSession_->GetProgramVersAsDouble());
+  RefuseIfEnded(pFile_.get(), "a cohort or comparison record");
+}
+
+kmCalcData& kmCalcHandler::GetCalcData(int32_t iIndex) {
+  try {
+    const int32_t iCohorts = GetNumCohortRecords();
+    const int32_t iTotal = iCohorts + GetNumComparisonRecords();
+    if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
+    const int32_t lOffset = iIndex < iCohorts
+                                ? vCohortOffsets_[iIndex]
+                                : vComparisonOffsets_[iIndex - iCohorts];
+    // Read expects a fresh record; a failed read must not leave a half-read
+    // one behind for the next caller.
+    currentCalcData_ = kmCalcData();
+    try {
+      ReadRecordAt(lOffset, currentCalcData_);
+    } catch (KmException&) {
+      currentCalcData_ = kmCalcData();
+      throw;
+    }
+    return currentCalcData_;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCalcData()", kClassName);
+    throw;
+  }
+}
+
+namespace {
+
+// Refuses an index into the stored records that the comparison structure
+// gives but the file does not hold.
+void CheckStoredIndex(int32_t iIndex, int32_t iStored, const char* sWhat) {
+  if (iIndex < 0 || iIndex >= iStored) {
+    RefuseFile("Its comparison table names " + std::string(sWhat) + " " +
+               std::to_string(iIndex) + " of " + std::to_string(iStored) +
+               " stored.");
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<kmCalcData> kmCalcHandler::ReadCohortRecord(int32_t iCohort) {
+  CheckStoredIndex(iCohort, GetNumCohortRecords(), "cohort");
+  auto pRecord = std::make_unique<kmCalcData>();
+  ReadRecordAt(vCohortOffsets_[iCohort], *pRecord);
+  // A file without by-variables has no combination to label from; its
+  // cohort keeps the empty label.
+  if (pRecord->vCohortLabel.empty() && iCohort < combos_.GetNumCombinations()) {
+    pRecord->SetCohortLabel(
+        combos_.GetCohortLabelEachLevel(iCohort, pSession_.get()));
+  }
+  return pRecord;
+}
+
+std::unique_ptr<kmCalcData> kmCalcHandler::ReadComparisonRecord(
+    int32_t iComparison, int32_t a, int32_t b) {
+  CheckStoredIndex(iComparison, GetNumComparisonRecords(), "comparison");
+  auto pRecord = std::make_unique<kmCalcData>();
+  ReadRecordAt(vComparisonOffsets_[iComparison], *pRecord);
+  // A comparison is labelled by the levels of both of its cohorts.
+  const int32_t nc = combos_.GetNumCombinations();
+  if (pRecord->vCohortLabel.empty() && a >= 0 && a < nc && b >= 0 && b < nc) {
+    pRecord->SetCohortLabel(
+        combos_.GetCohortLabelEachLevel(a, b, pSession_.get()));
+  }
+  return pRecord;
+}
+
+KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iIndex) {
+  try {
+    const int32_t iCohorts = GetNumCohortRecords();
+    const int32_t iComparisons = GetNumComparisonRecords();
+    const int32_t iTotal = iCohorts + iComparisons;
+    if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
+    // The records of the previous call belong to its caller.
+    vFetched_.clear();
+
+    RecordList vRead;
+    if (iIndex < iCohorts) {
+      vRead.push_back(ReadCohortRecord(iIndex));
+    } else {
+      const int32_t iComparison = iIndex - iCohorts;
+      const KmVector<int> vPair = combos_.GetComparison(iComparison);
+      if (vPair.size() != 2) {
+        RefuseFile("Comparison " + std::to_string(iComparison) +
+                   " does not name two cohorts.");
+      }
+      vRead.push_back(ReadCohortRecord(vPair[0]));
+      vRead.push_back(ReadCohortRecord(vPair[1]));
+      vRead.push_back(ReadComparisonRecord(iComparison, vPair[0], vPair[1]));
+    }
+    for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
+      vFetched_.push_back(pRecord.release());
+    }
+    return vFetched_;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCalcDataVector()", kClassName);
+    throw;
+  }
+}
+
+KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iCohort,
+                                                        int32_t iEntry) {
+  try {
+    const int32_t iTableSize = static_cast<int32_t>(vCohortComparisons_.size());
+    if (iCohort < 0 || iCohort >= iTableSize)
+      ThrowIndexError(iCohort, iTableSize);
+    const KmVector<KmVector<int> >& vRows = vCohortComparisons_[iCohort];
+    const int32_t iRows = static_cast<int32_t>(vRows.size());
+    if (iEntry >= iRows) ThrowIndexError(iEntry, iRows);
+    vFetched_.clear();
+
+    RecordList vRead;
+    if (iEntry < 1) {
+      vRead.push_back(ReadCohortRecord(vRows[0][0]));
+    } else {
+      // Row {c, other, k}: both cohorts, then their comparison k.
+      const KmVector<int>& vRow = vRows[iEntry];
+      const int32_t c = vRow[0];
+      const int32_t iOther = vRow[1];
+      vRead.push_back(ReadCohortRecord(c));
+      vRead.push_back(ReadCohortRecord(iOther));
+      vRead.push_back(ReadComparisonRecord(vRow[2], c < iOther ? c : iOther,
+                                           c < iOther ? iOther : c));
+    }
+    for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
+      vFetched_.push_back(pRecord.release());
+    }
+    return vFetched_;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCalcDataVector()", kClassName);
+    throw;
+  }
+}

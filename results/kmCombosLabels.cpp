@@ -1,0 +1,132 @@
+// kmCombos: the label builders (GetCohortLabelEachLevel, GetComboLabel,
+// GetComparisonLabel, GetLabel).
+#include "foundation/KmException.h"
+#include "results/kmCombos.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char* const kClassName = "kmCombos";
+const char* const kLevelSeparator = " / ";
+
+const kmSession& RequireSession(const kmSession* pSession) {
+  if (pSession == nullptr) ThrowKmException("Invalid kmSession.", kClassName);
+  return *pSession;
+}
+
+// True when the session's last by-variable is a synthetic one that labels
+// leave out: the delay/non-delay split of an analysis of both delay types,
+// or the analysis split of a jump and comparability-ratio mode.
+bool LastByVarIsSynthetic(const kmSession& session) {
+  const bool bBothDelayTypes = session.GetFileVersionAsDouble() >= 4.2 &&
+                               session.GetInt(kmOptDictDelayStats) != 0 &&
+                               session.GetInt(kmOptDelayType) == 2;
+  const int iJumpMode = session.GetInt(kmOptJumpCRMode);
+  return bBothDelayTypes || (iJumpMode >= 3 && iJumpMode <= 6);
+}
+
+}  // namespace
+
+KmString kmCombos::LevelLabel(const kmSession& session, int j, int iValue,
+                              bool bByLine) {
+  KmString sLabel;
+  session.GetByVar(static_cast<int16_t>(j)).GetLabel(iValue, sLabel, bByLine);
+  return sLabel;
+}
+
+KmVector<KmString> kmCombos::GetCohortLabelEachLevel(
+    int iCohort, const kmSession* pSession) const {
+  try {
+    const kmSession& session = RequireSession(pSession);
+    const KmVector<int>& vCombination = vCombinations_[iCohort];
+    KmVector<KmString> vLabels;
+    for (int j = 0; j < session.GetNumByVars(); ++j) {
+      vLabels.push_back(LevelLabel(session, j, vCombination[j], false));
+    }
+    return vLabels;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCohortLabelEachLevel()", kClassName);
+    throw;
+  }
+}
+
+KmVector<KmString> kmCombos::GetCohortLabelEachLevel(
+    int iCohort1, int iCohort2, const kmSession* pSession) const {
+  try {
+    KmVector<KmString> vLabels = GetCohortLabelEachLevel(iCohort1, pSession);
+    const KmVector<KmString> vSecond =
+        GetCohortLabelEachLevel(iCohort2, pSession);
+    vLabels.insert(vLabels.end(), vSecond.begin(), vSecond.end());
+    return vLabels;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCohortLabelEachLevel()", kClassName);
+    throw;
+  }
+}
+
+KmString kmCombos::GetComboLabel(int i, const kmSession* pSession,
+                                 bool bByLine) const {
+  try {
+    const kmSession& session = RequireSession(pSession);
+    const KmVector<int>& vCombination = vCombinations_[i];
+    int n = session.GetNumByVars();
+    if (LastByVarIsSynthetic(session)) --n;
+    KmString sLabel;
+    for (int j = 0; j < n; ++j) {
+      if (j > 0) sLabel << kLevelSeparator;
+      sLabel << LevelLabel(session, j, vCombination[j], bByLine);
+    }
+    return sLabel;
+  } catch (KmException& e) {
+    e.AddCallPath("GetComboLabel()", kClassName);
+    throw;
+  }
+}
+
+KmString kmCombos::GetComparisonLabel(int k, const kmSession* pSession) const {
+  try {
+    const kmSession& session = RequireSession(pSession);
+    const KmVector<int>& vPair = vComparisons_[k];
+    const KmVector<int>& vFirst = vCombinations_[vPair[0]];
+    const KmVector<int>& vSecond = vCombinations_[vPair[1]];
+    const int n = session.GetNumByVars();
+    KmString sLabel;
+    for (int j = 0; j < n; ++j) {
+      if (j > 0) sLabel << kLevelSeparator;
+      sLabel << LevelLabel(session, j, vFirst[j], false);
+    }
+    sLabel << " vs. ";
+    // The two sides usually differ only in the last by-variable, so the
+    // right-hand side names just that level.
+    const int iLast = n - 1;
+    const int iValue = vSecond[iLast];
+    if (session.GetByVar(static_cast<int16_t>(iLast)).HasFormat()) {
+      sLabel << LevelLabel(session, iLast, iValue, false);
+    } else {
+      sLabel << iValue;
+    }
+    return sLabel;
+  } catch (KmException& e) {
+    e.AddCallPath("GetComparisonLabel()", kClassName);
+    throw;
+  }
+}
+
+KmString kmCombos::GetLabel(int i, const kmSession* pSession,
+                            bool bByLine) const {
+  try {
+    const int nc = GetNumCombinations();
+    const int nTotal = nc + GetNumComparisons();
+    if (i < nc) return GetComboLabel(i, pSession, bByLine);
+    if (i < nTotal) return GetComparisonLabel(i - nc, pSession);
+    GenerateKmExceptionF(
+        "Label index (%d) greater than number of comparisons and combinations "
+        "combined (%d).",
+        "GetLabel()", i, nTotal);
+  } catch (KmException& e) {
+    e.AddCallPath("GetLabel()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,58 @@
+// kmEstValue: setter and the version-gated stored layout.
+#include "results/kmEstValue.h"
+
+#include "foundation/KmException.h"
+#include "results/internal/RecordIO.h"
+
+namespace {
+const char kClass[] = "kmEstValue";
+// First file version that stores the p-value and the test statistic.
+constexpr double kTestsVersion = 4.05;
+}  // namespace
+
+void kmEstValue::Set(double dEstimateValue, double dLowerBound,
+                     double dUpperBound, bool bComputedFlag, double dPValueIn,
+                     double dTestStatIn) {
+  dEstimate = dEstimateValue;
+  dLower = dLowerBound;
+  dUpper = dUpperBound;
+  bComputed = bComputedFlag;
+  dPValue = dPValueIn;
+  dTestStat = dTestStatIn;
+}
+
+void kmEstValue::Read(KmIO_File* pIO, double dFileVersion) {
+  try {
+    km_results_internal::CheckFile(pIO, kClass);
+    // Read into a copy so that a record cut short leaves this one intact.
+    kmEstValue read = *this;
+    read.dLower = pIO->ReadDouble();
+    read.dUpper = pIO->ReadDouble();
+    read.dEstimate = pIO->ReadDouble();
+    read.bComputed = pIO->ReadBool();
+    if (dFileVersion >= kTestsVersion) {
+      read.dPValue = pIO->ReadDouble();
+      read.dTestStat = pIO->ReadDouble();
+    }
+    km_results_internal::CheckNotEnded(pIO, kClass);
+    *this = read;
+  } catch (KmException& e) {
+    e.AddCallPath("Read()", kClass);
+    throw;
+  }
+}
+
+void kmEstValue::Write(KmIO_File* pIO) const {
+  try {
+    km_results_internal::CheckFile(pIO, kClass);
+    pIO->WriteDouble(dLower);
+    pIO->WriteDouble(dUpper);
+    pIO->WriteDouble(dEstimate);
+    pIO->WriteBool(bComputed);
+    pIO->WriteDouble(dPValue);
+    pIO->WriteDouble(dTestStat);
+  } catch (KmException& e) {
+    e.AddCallPath("Write()", kClass);
+    throw;
+  }
+}

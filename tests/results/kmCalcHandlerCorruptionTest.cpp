@@ -1,0 +1,287 @@
+// Fault-injection tests of the results-file reader: truncated files, every
+// single flipped byte, damaged counts, offsets and versions, and read errors
+// part-way through the file. A damaged file is either read or refused with
+// a KmException; nothing else may happen.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "foundation/KmIO_File.h"
+#include "foundation/platform/KmPlatform.h"
+#include "results/kmCalcHandler.h"
+#include "tests/foundation/CatchKmException.h"
+#include "tests/foundation/FaultyFileSystem.h"
+#include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+using km_results_test::MakeSession;
+using km_results_test::WriteWholeFile;
+using km_test::CatchKmException;
+
+const char* const kCorrupt =
+    "This KMO is either corrupt or not compatible with this version of "
+    "Kinkmark.  ";
+
+enum Outcome { kRead, kRefused, kOther };
+
+// Reads a file as the exports do: the head, then every entry through both
+// record getters and every row of the per-cohort comparison table.
+void ReadEverything(const std::string& sPath) {
+  kmCalcHandler reader(sPath.c_str(), nullptr);
+  const int32_t t =
+      reader.GetNumCohortRecords() + reader.GetNumComparisonRecords();
+  for (int32_t i = 0; i < t; ++i) {
+    reader.GetCalcData(i);
+    KmVector<kmCalcData*>& v = reader.GetCalcDataVector(i);
+    for (kmCalcData* p : v) delete p;
+    v.clear();
+  }
+  const auto& vTable = reader.GetCohortComparisonTable();
+  for (int32_t c = 0; c < static_cast<int32_t>(vTable.size()); ++c) {
+    for (int32_t e = 0; e < static_cast<int32_t>(vTable[c].size()); ++e) {
+      KmVector<kmCalcData*>& v = reader.GetCalcDataVector(c, e);
+      for (kmCalcData* p : v) delete p;
+      v.clear();
+    }
+  }
+}
+
+Outcome TryRead(const std::string& sPath, std::string* pMessage = nullptr) {
+  try {
+    ReadEverything(sPath);
+  } catch (const KmException& e) {
+    if (pMessage != nullptr) *pMessage = e.GetMessage();
+    return kRefused;
+  } catch (...) {
+    return kOther;
+  }
+  return kRead;
+}
+
+// The position of the numeric block: right after the session block.
+size_t NumericPos(int iNumByVars, bool bPairwise) {
+  kmSession session = MakeSession(iNumByVars, bPairwise);
+  return km_results_test::BytesOf([&](KmIO_File* f) { session.Write(f); })
+      .size();
+}
+
+void PutInt(std::string& bytes, size_t iPos, int32_t iValue) {
+  for (int i = 0; i < 4; ++i) {
+    bytes.at(iPos + i) =
+        static_cast<char>((static_cast<uint32_t>(iValue) >> (8 * i)) & 0xFF);
+  }
+}
+
+void PutDouble(std::string& bytes, size_t iPos, double dValue) {
+  std::memcpy(&bytes.at(iPos), &dValue, 8);
+}
+
+// One by-variable of two levels with pairwise comparisons: two cohort
+// records and one comparison record.
+class DamagedFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sPath_ = dir_.File("damaged.kmo");
+    WriteWholeFile(sPath_, 1, true);
+    bytes_ = km_test::ReadAll(sPath_);
+    kmCalcHandler reader(sPath_.c_str(), nullptr);
+    lFirstRecord_ = reader.GetCohortOffsets()[0];
+    lComparison_ = reader.GetComparisonOffsets()[0];
+    // Layout before the records: ... flags (Long 2, two Bools), labels
+    // "cohort 0" and "cohort 1", Long group size, three offsets.
+    iOffsetTable_ = static_cast<size_t>(lFirstRecord_) - 12;
+    iGroupSize_ = iOffsetTable_ - 4;
+    iFlagCount_ = iGroupSize_ - 18 - 2 - 4;
+    iNumeric_ = NumericPos(1, true);
+  }
+
+  // Writes bytes as the file and reads it; returns the outcome.
+  Outcome ReadBytes(const std::string& bytes, std::string* pMessage = nullptr) {
+    km_test::WriteAll(sPath_, bytes);
+    return TryRead(sPath_, pMessage);
+  }
+
+  km_test::ScratchDir dir_;
+  std::string sPath_;
+  std::string bytes_;
+  int32_t lFirstRecord_ = 0;
+  int32_t lComparison_ = 0;
+  size_t iOffsetTable_ = 0;
+  size_t iGroupSize_ = 0;
+  size_t iFlagCount_ = 0;
+  size_t iNumeric_ = 0;
+};
+
+TEST_F(DamagedFile, TheUndamagedFileIsRead) {
+  EXPECT_EQ(ReadBytes(bytes_), kRead);
+  EXPECT_EQ(bytes_.substr(iFlagCount_, 6), std::string("\x02\0\0\0\x01\0", 6));
+  EXPECT_EQ(bytes_.substr(iGroupSize_, 4), std::string("\x02\0\0\0", 4));
+}
+
+// Fault: the file layer answers zeros past the end of a file, and the reader
+// took them for data; a file cut anywhere is now refused.
+TEST_F(DamagedFile, EveryTruncationIsRefused) {
+  for (size_t iLength = 0; iLength < bytes_.size(); ++iLength) {
+    SCOPED_TRACE(iLength);
+    ASSERT_EQ(ReadBytes(bytes_.substr(0, iLength)), kRefused);
+  }
+}
+
+TEST_F(DamagedFile, EveryFlippedByteIsReadOrRefused) {
+  int iRefused = 0;
+  for (size_t iPos = 0; iPos < bytes_.size(); ++iPos) {
+    SCOPED_TRACE(iPos);
+    std::string damaged = bytes_;
+    damaged[iPos] = static_cast<char>(damaged[iPos] ^ 0xFF);
+    const Outcome outcome = ReadBytes(damaged);
+    ASSERT_NE(outcome, kOther);
+    if (outcome == kRefused) ++iRefused;
+  }
+  // Counts, offsets and texts are refused when damaged; most values are not
+  // checkable and read back changed.
+  EXPECT_GT(iRefused, 50);
+}
+
+// Fault: the reader trusted the counts, the group size and the offsets
+// stored in the file: it seeked to any offset, looped over any count and
+// divided by any group size. Each is now checked against the file.
+TEST_F(DamagedFile, DamagedHeadValuesAreRefusedWithTheirReason) {
+  struct Case {
+    const char* sName;
+    std::function<void(std::string&)> damage;
+    std::string sReason;
+  };
+  const std::string sEnd = std::to_string(bytes_.size());
+  const Case kCases[] = {
+      {"offset beyond the end",
+       [&](std::string& b) {
+         PutInt(b, iOffsetTable_, static_cast<int32_t>(b.size()));
+       },
+       "A record offset (" + sEnd + ") lies outside the records of the file."},
+      {"offset into the head",
+       [&](std::string& b) { PutInt(b, iOffsetTable_ + 8, 0); },
+       "A record offset (0) lies outside the records of the file."},
+      {"negative offset",
+       [&](std::string& b) { PutInt(b, iOffsetTable_ + 4, -7); },
+       "A record offset (-7) lies outside the records of the file."},
+      {"offsets never patched",
+       [&](std::string& b) {
+         for (int i = 0; i < 3; ++i) PutInt(b, iOffsetTable_ + 4 * i, -1);
+       },
+       "Its record offsets were never written: the run that wrote it did not "
+       "finish."},
+      {"negative flag count",
+       [&](std::string& b) { PutInt(b, iFlagCount_, -5); },
+       "The KMO read process found a count of -5 valid-cohort flags."},
+      {"huge flag count",
+       [&](std::string& b) {
+         PutInt(b, iFlagCount_, std::numeric_limits<int32_t>::max());
+       },
+       "The KMO read process found a count of 2147483647 valid-cohort flags, "
+       "more than the rest of the file can hold."},
+      {"group size that does not divide the cohorts",
+       [&](std::string& b) { PutInt(b, iGroupSize_, 3); },
+       "The comparison group size (3) does not divide the 2 cohorts."},
+      {"negative group size",
+       [&](std::string& b) { PutInt(b, iGroupSize_, -2); },
+       "The comparison group size (-2) does not divide the 2 cohorts."},
+      {"group size that gives other comparisons",
+       [&](std::string& b) { PutInt(b, iGroupSize_, 1); },
+       "The file stores 1 comparisons where its cohorts and group size give "
+       "0."},
+      {"numeric count", [&](std::string& b) { PutInt(b, iNumeric_, 5); },
+       "The numeric run data holds 5 values instead of 4."},
+      {"version not a number",
+       [&](std::string& b) {
+         PutDouble(b, iNumeric_ + 28, std::numeric_limits<double>::quiet_NaN());
+       },
+       "The file version stored in the numeric run data is not a number."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    std::string damaged = bytes_;
+    c.damage(damaged);
+    std::string sMessage;
+    ASSERT_EQ(ReadBytes(damaged, &sMessage), kRefused);
+    EXPECT_EQ(sMessage, kCorrupt + c.sReason);
+  }
+}
+
+// Fault: a failed fetch left a half-read current record, and the records
+// the vector getter had read before the failure were lost.
+TEST_F(DamagedFile, AFileEndingInsideARecordIsRefusedWhenTheRecordIsFetched) {
+  // The head is whole; the comparison record, the last, lacks its end.
+  km_test::WriteAll(sPath_, bytes_.substr(0, bytes_.size() - 3));
+  kmCalcHandler reader(sPath_.c_str(), nullptr);
+  reader.GetCalcData(0);
+  reader.GetCalcData(1);
+  KmException e = CatchKmException([&] { reader.GetCalcData(2); });
+  EXPECT_EQ(std::string(e.GetMessage()).rfind(kCorrupt, 0), 0u)
+      << e.GetMessage();
+  EXPECT_NE(std::string(e.GetCallPath()).find("GetCalcData() of kmCalcHandler"),
+            std::string::npos);
+  // The failed read leaves no half-read record behind.
+  EXPECT_TRUE(reader.GetCurrentCalcData().vModels.empty());
+  EXPECT_EQ(reader.GetCalcData(0).vModels.size(), 2u);
+  // The vector getter hands out nothing when one of its records fails.
+  e = CatchKmException([&] { reader.GetCalcDataVector(2); });
+  EXPECT_EQ(std::string(e.GetMessage()).rfind(kCorrupt, 0), 0u);
+}
+
+// A run that stopped before the offsets and the numeric data were patched
+// leaves a file whose version is still the placeholder 0.0.
+TEST(kmCalcHandlerCorruption, UnfinishedFileIsRefusedAsTooOld) {
+  km_test::ScratchDir dir;
+  const std::string sPath = dir.File("unfinished.kmo");
+  kmSession session = MakeSession(1, false);
+  {
+    kmCalcHandler writer(&session);
+    km_results_test::PrepareWriter(writer, sPath, 1);
+    kmCalcData record = km_results_test::MakeRecord(0);
+    writer.WriteCohortCalcData(&record);
+  }
+  KmException e =
+      CatchKmException([&] { kmCalcHandler reader(sPath.c_str(), nullptr); });
+  EXPECT_STREQ(e.GetMessage(),
+               "The session you are trying to read was saved with a version of "
+               "Kinkmark prior to 3.001. Kinkmark cannot read this session.");
+}
+
+TEST_F(DamagedFile, ReadErrorsPartWayAreRefused) {
+  const size_t kStops[] = {0,
+                           10,
+                           iNumeric_ + 8,
+                           iFlagCount_ + 3,
+                           static_cast<size_t>(lFirstRecord_) + 20,
+                           static_cast<size_t>(lComparison_) + 1,
+                           bytes_.size()};
+  for (size_t iStop : kStops) {
+    SCOPED_TRACE(iStop);
+    km_test::FaultyFileSystem fileSystem;
+    fileSystem.sReadErrorPath = KmNativePath(sPath_);
+    fileSystem.sReadErrorPrefix = bytes_.substr(0, iStop);
+    km_test::ScopedFileSystem scoped(&fileSystem);
+    EXPECT_EQ(TryRead(sPath_), kRefused);
+  }
+}
+
+TEST(kmCalcHandlerCorruption, AnUnreadableFileIsRefused) {
+  km_test::ScratchDir dir;
+  const std::string sPath = dir.File("locked.kmo");
+  WriteWholeFile(sPath, 0, false);
+  km_test::FaultyFileSystem fileSystem;
+  fileSystem.unreadable.insert(KmNativePath(sPath));
+  km_test::ScopedFileSystem scoped(&fileSystem);
+  KmException e =
+      CatchKmException([&] { kmCalcHandler reader(sPath.c_str(), nullptr); });
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "Unable to open the results file " + sPath + " for reading.");
+}
+
+}  // namespace
