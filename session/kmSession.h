@@ -466,6 +466,20 @@ class kmSession {
   const KmString& GetTempInputFile() const { return sTempInputFile_; }
   void SetTempInputFile(const char* sFileName) { sTempInputFile_ = sFileName; }
 
+  // ---- Updates made by the data readers -----------------------------------
+
+  // Empties the observation counts; the cohort pre-read then appends one
+  // count per cohort, in cohort order.
+  void ClearObservationCounts() { vNumObs_.clear(); }
+  void AddObservationCount(int32_t iCount) { vNumObs_.push_back(iCount); }
+  // Replaces the format of variable i (0-based) by a copy of format: the
+  // data readers record value labels met in the data file.
+  // Throws: as GetVar for a bad index.
+  void SetVarFormat(int16_t i, const KmFormat& format) {
+    GetVar(i);
+    vVariables_[i].SetFormat(&format);
+  }
+
  private:
   // 0-based data-file column of the variable of iRole.
   // Throws: KmException "KM variable %d not yet defined." when unset.

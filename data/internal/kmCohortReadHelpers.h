@@ -1,0 +1,63 @@
+// Small routines shared by the per-cohort readers of kmReadData: role
+// columns, field cleaning and splitting, number reading and the
+// comparability-ratio arithmetic.
+#ifndef KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H
+#define KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H
+
+#include <vector>
+
+#include "foundation/KmString.h"
+
+class kmSession;
+
+namespace km_read_internal {
+
+// Value that marks a number as missing or not computable.
+constexpr double kMissingValue = -1e30;
+
+// The 0-based data-file column of the variable playing iRole.
+// Throws: the session's "KM variable %d not yet defined." when the role is
+// unset.
+int RoleColumn(const kmSession& session, int iRole);
+
+// The tokens of one record: split at sDelimiter, double-quoted sections not
+// split (the quotes stay); the tokens are as the tokenizer gives them.
+void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
+                 std::vector<KmString>& vTokens);
+
+// sToken with every ',' removed and blanks (codes up to 0x20) trimmed at
+// both ends.
+KmString CleanField(const KmString& sToken);
+
+// Reads sField as a number: false (dValue untouched) when it equals the
+// missing text or does not read whole as a number (leading blank allowed);
+// the empty text reads as 0.
+bool ReadNumber(const KmString& sField, const KmString& sMissing,
+                double& dValue);
+
+// True when sField stands for no value: it equals the missing text or is
+// empty after trimming blanks (a missing value of the missing text " "
+// arrives as an empty field once the tokenizer drops leading spaces).
+bool IsMissingField(const KmString& sField, const KmString& sMissing);
+
+// dValue in the format "%20.10f".
+KmString FixedText(double dValue);
+
+// The comparability-ratio-adjusted standard error
+// sqrt(CR^2 s^2 + W s^2 + W r^2) of rate r with standard error s.
+double AdjustedStandardError(double dRatio, double dVariance, double dRate,
+                             double dSE);
+
+// The number that stands for the independent field sField on the
+// comparability-ratio scale: atof of the field, or, when the independent
+// variable (role 0) has a value-label format, atof of the label of the
+// format line that holds the field.
+// Throws: KmException "Could not locate the following Independent Variable
+// value in the format:  " + sField with source sSource when the format
+// holds no line for the field.
+double IndependentValue(const kmSession& session, const KmString& sField,
+                        const char* sSource);
+
+}  // namespace km_read_internal
+
+#endif  // KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H

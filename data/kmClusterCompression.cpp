@@ -1,0 +1,107 @@
+// kmClusterCompression: construction and setup from the session (the
+// merging itself is in kmClusterCompressionMerge.cpp).
+#include "data/kmClusterCompression.h"
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char* const kClassName = "kmClusterCompression";
+
+// The dependent-variable type of an age-adjusted rate.
+constexpr int kAgeAdjustedRateType = 4;
+
+// Number of value-label lines of a variable's format, 0 without a format.
+int32_t FormatLineCount(const kmVariable& variable) {
+  return variable.HasFormat() ? variable.GetFormat().GetNumLines() : 0;
+}
+
+}  // namespace
+
+kmClusterCompression::kmClusterCompression(kmSession* pSession) {
+  try {
+    if (pSession == nullptr) {
+      GenerateKmException(
+          "Cannot create a kmClusterCompression without a valid session "
+          "pointer.",
+          kClassName);
+    }
+    pSession_ = pSession;
+    dThreshold_ = 0.0;
+    bAgeAdjusted_ = false;
+    iNumAdjustGroups_ = FormatLineCount(pSession->GetKMVar(kmVarAdjustment));
+    iNumIndepValues_ = static_cast<int16_t>(
+        FormatLineCount(pSession->GetKMVar(kmVarIndependent)));
+    Setup(pSession);
+  } catch (KmException& e) {
+    e.AddCallPath("kmClusterCompression(kmSession*)", kClassName);
+    throw;
+  }
+}
+
+kmClusterCompression::~kmClusterCompression() = default;
+
+void kmClusterCompression::Setup(kmSession* pSession) {
+  try {
+    if (pSession == nullptr) {
+      GenerateKmException(
+          "Cannot create a kmClusterCompression without a valid session "
+          "pointer.",
+          kClassName);
+    }
+    pSession_ = pSession;
+    bAgeAdjusted_ =
+        pSession->GetBool(kmOptDependentCalculated) &&
+        pSession->GetInt(kmOptDependentType) == kAgeAdjustedRateType;
+    dThreshold_ = pSession->GetDouble(kmOptCompressionThreshold);
+    const std::vector<kmClusterFormat>& formats = pSession->GetClusterFormats();
+    vSessionClusterFormats_.assign(formats.begin(), formats.end());
+    SetupAgeGroupVariable();
+  } catch (KmException& e) {
+    e.AddCallPath("Setup()", kClassName);
+    throw;
+  }
+}
+
+void kmClusterCompression::SetupAgeGroupVariable() {
+  try {
+    SetupBaseAdjustmentVarFormat();
+    vWorkingGroups_ = pSession_->GetAdjustVarFormats();
+    if (vWorkingGroups_.empty()) vWorkingGroups_ = vBaseGroups_;
+  } catch (KmException& e) {
+    e.AddCallPath("SetupAgeGroupVariable()", kClassName);
+    throw;
+  }
+}
+
+void kmClusterCompression::SetupBaseAdjustmentVarFormat() {
+  try {
+    if (pSession_->GetKMVarPosition(kmVarAdjustment) == 0 ||
+        !pSession_->GetBool(kmOptDependentCalculated)) {
+      return;
+    }
+    // Rebuilt rather than appended to, so a second Setup does not list the
+    // groups twice.
+    vBaseGroups_.clear();
+    const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
+    if (!adjust.HasFormat()) {
+      iNumAdjustGroups_ = -1;
+      return;
+    }
+    const KmFormat& format = adjust.GetFormat();
+    iNumAdjustGroups_ = format.GetNumLines();
+    for (int32_t i = 0; i < iNumAdjustGroups_; ++i) {
+      kmAdjustVarFormat group;
+      group.sLabel = format.GetLabel(i);
+      group.codes.push_back(i);
+      vBaseGroups_.push_back(group);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("SetupBaseAdjustmentVarFormat()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,196 @@
+// kmCohortDataManager: construction, Setup, VerifyCohortData, the dependent
+// value check and the message helpers. The rate checks are in
+// kmCohortDataManagerRates.cpp.
+#include "data/kmCohortDataManager.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "foundation/KmException.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char* const kClassName = "kmCohortDataManager";
+
+// Session file version from which the dictionary may carry delay-adjusted
+// statistics.
+constexpr double kDelayStatsFileVersion = 4.2;
+
+}  // namespace
+
+kmCohortDataManager::kmCohortDataManager(kmSession* pSession)
+    : pSession_(nullptr),
+      pRows_(nullptr),
+      bValid_(true),
+      iIndependentLoc_(0),
+      iCountLoc_(0),
+      iPopulationLoc_(0),
+      iRateLoc_(0),
+      iStdErrorLoc_(0),
+      iAdjustLoc_(0),
+      iStdPopulationLoc_(0),
+      iDelayCountLoc_(0),
+      iDelayDependentLoc_(0),
+      iDelayStdErrorLoc_(0),
+      dTotalStdPopulation_(-1.0) {
+  try {
+    Setup(pSession);
+  } catch (KmException& e) {
+    e.AddCallPath("kmCohortDataManager()", kClassName);
+    throw;
+  }
+}
+
+kmCohortDataManager::~kmCohortDataManager() = default;
+
+void kmCohortDataManager::Setup(kmSession* pSession) {
+  try {
+    if (pSession == nullptr) {
+      GenerateKmException("Session does not exist - invalid pointer.",
+                          "kmCalculationHandler");
+    }
+    pSession_ = pSession;
+    pSession_->GetMissingString(sMissing_);
+    iIndependentLoc_ = pSession_->GetKMVarPosition(kmVarIndependent);
+    iCountLoc_ = pSession_->GetKMVarPosition(kmVarCount);
+    iPopulationLoc_ = pSession_->GetKMVarPosition(kmVarPopulation);
+    iRateLoc_ = pSession_->GetKMVarPosition(kmVarRate);
+    iStdErrorLoc_ = pSession_->GetKMVarPosition(kmVarStdError);
+    iAdjustLoc_ = pSession_->GetKMVarPosition(kmVarAdjustment);
+    iStdPopulationLoc_ = pSession_->GetKMVarPosition(kmVarStdPopulation);
+    iDelayCountLoc_ = 0;
+    iDelayDependentLoc_ = 0;
+    iDelayStdErrorLoc_ = 0;
+    if (pSession_->GetFileVersionAsDouble() >= kDelayStatsFileVersion &&
+        pSession_->GetInt(kmOptDictDelayStats) != 0 &&
+        pSession_->GetInt(kmOptDelayType) == 2) {
+      iDelayCountLoc_ = pSession_->GetKMVarPosition(kmVarDelayCount);
+      iDelayDependentLoc_ = pSession_->GetKMVarPosition(kmVarDelayRate);
+      iDelayStdErrorLoc_ = pSession_->GetKMVarPosition(kmVarDelaySE);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Setup()", kClassName);
+    throw;
+  }
+}
+
+bool kmCohortDataManager::VerifyCohortData(const Rows& vRows,
+                                           int iNumAdjustGroups,
+                                           KmString* psErrorText,
+                                           int iCohortNumber, bool bDelay) {
+  try {
+    pSession_->GetMissingString(sMissing_);
+    bValid_ = true;
+    sMessage_.Clear();
+    pRows_ = &vRows;
+
+    if (pSession_->GetBool(kmOptDependentCalculated)) {
+      switch (pSession_->GetInt(kmOptDependentType)) {
+        case 1:
+          ValidateCrudeRates(sMissing_, iCohortNumber);
+          break;
+        case 4:
+          ValidateCrudeOrAgeAdjRate(true, iNumAdjustGroups, iCohortNumber,
+                                    sMissing_);
+          break;
+        case 2:
+        case 3:
+          ValidateProportionPercent(sMissing_, iCohortNumber);
+          break;
+        default:
+          break;
+      }
+    } else {
+      const bool bCount = pSession_->GetInt(kmOptDependentType) == 0;
+      int iLocation = bCount ? iCountLoc_ : iRateLoc_;
+      if (bDelay) iLocation = bCount ? iDelayCountLoc_ : iDelayDependentLoc_;
+      ValidateDependentVar(iLocation, 0, sMissing_, iCohortNumber);
+    }
+
+    if (psErrorText != nullptr) *psErrorText << sMessage_;
+    // The rows belong to the caller; keep no pointer past the call.
+    pRows_ = nullptr;
+    return bValid_;
+  } catch (KmException& e) {
+    pRows_ = nullptr;
+    e.AddCallPath("VerifyCohortData()", kClassName);
+    throw;
+  }
+}
+
+void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
+                                               KmString sMissing,
+                                               int iCohortNumber) {
+  try {
+    if (pRows_ == nullptr) return;
+    const int iType = pSession_->GetInt(kmOptDependentType);
+    const int32_t nRecords = static_cast<int32_t>(pRows_->size());
+    for (int32_t r = 0; r < nRecords && bValid_; ++r) {
+      const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
+      if (iLocation <= 0 || static_cast<int32_t>(vRecord.size()) < iLocation) {
+        continue;
+      }
+      const KmString& sField = vRecord[static_cast<size_t>(iLocation - 1)];
+      const bool bMissing = sField == sMissing;
+      if (bMissing) {
+        Report("  One or more dependent variable values are missing.",
+               iCohortNumber, r, iLocation);
+      }
+      if (iType != 2 && iType != 3) continue;
+
+      const bool bProportion = iType == 2;
+      double dValue = 0.0;
+      KmString sNoBlanks(sField);
+      sNoBlanks.RemoveAll(' ');
+      // One sentence per field, the most specific: a blank field would also
+      // fail the numeric test.
+      if (bMissing) {
+        Report(bProportion ? "  One or more proportion values are missing."
+                           : "  One or more percentage values are missing.",
+               iCohortNumber, r, iLocation);
+      } else if (sNoBlanks.IsEmpty()) {
+        Report(bProportion ? "  One or more proportion values are blank."
+                           : "  One or more percentage values are blank.",
+               iCohortNumber, r, iLocation);
+      } else if (!kmTools::StringToDouble(dValue, sField.GetCString(), true) ||
+                 !std::isfinite(dValue)) {
+        Report(bProportion
+                   ? "  One or more proportion values were not numeric."
+                   : "  One or more percentage values were not numeric.",
+               iCohortNumber, r, iLocation);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ValidateDependentVar()", kClassName);
+    throw;
+  }
+}
+
+KmString kmCohortDataManager::RowColText(int iCohortNumber, int32_t iRecord,
+                                         int iLocation) const {
+  const int32_t nRecords =
+      pRows_ == nullptr ? 0 : static_cast<int32_t>(pRows_->size());
+  // Wide arithmetic: a long file can push the product past 32 bits; the
+  // text shows the 32-bit value as the rest of the system does.
+  const int64_t lRow =
+      (static_cast<int64_t>(iCohortNumber) - 1) * nRecords + iRecord;
+  KmString sText;
+  sText << " (Row = " << static_cast<int32_t>(lRow)
+        << ", Col = " << (iLocation - 1) << ")  ";
+  return sText;
+}
+
+void kmCohortDataManager::Report(const char* sSentence, int iCohortNumber,
+                                 int32_t iRecord, int iLocation) {
+  bValid_ = false;
+  sMessage_ << sSentence << RowColText(iCohortNumber, iRecord, iLocation);
+}
+
+bool kmCohortDataManager::IsPoissonType() const {
+  const int iModel = pSession_->GetInt(kmOptHetErrorModel);
+  return iModel == 4 || iModel == 1 ||
+         (iModel == 0 && pSession_->GetBool(kmOptLogLinear));
+}

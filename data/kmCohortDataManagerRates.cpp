@@ -1,0 +1,456 @@
+// kmCohortDataManager: the rate checks ValidateCrudeRates,
+// ValidateCrudeOrAgeAdjRate and ValidateProportionPercent.
+#include <cmath>
+#include <cstdlib>
+
+#include "data/kmCohortDataManager.h"
+#include "foundation/KmException.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char* const kClassName = "kmCohortDataManager";
+
+// Rates per this many persons when kmOptRatesPerN is below 1.
+constexpr double kDefaultRatesPerN = 100000.0;
+
+// One numeric field of a record: missing (equal to the missing text),
+// numeric (read whole by StringToDouble) and its value (atof).
+struct FieldValue {
+  bool bMissing;
+  bool bNumeric;
+  double dValue;
+};
+
+FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
+  FieldValue field;
+  field.bMissing = sField == sMissing;
+  double dParsed = 0.0;
+  // "nan" and "inf" parse, but no rate can be formed from them.
+  field.bNumeric =
+      kmTools::StringToDouble(dParsed, sField.GetCString(), true) &&
+      std::isfinite(dParsed);
+  field.dValue = std::atof(sField.GetCString());
+  return field;
+}
+
+// Throws the "not enough elements" refusal for the field named sWhat at
+// 1-based iLocation of a first record of nFields fields.
+[[noreturn]] void ThrowTooShort(const char* sWhat, int iLocation,
+                                int32_t nFields, const char* sTail,
+                                const char* sSource) {
+  KmString sText;
+  sText << "Cohort Row Vector does not contain enough elements for rate "
+           "calculations.  Kinkmark is trying to access the "
+        << sWhat << iLocation << "), but the cohort row vector only has "
+        << nFields << sTail;
+  GenerateKmException(sText.GetCString(), sSource);
+}
+
+}  // namespace
+
+void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
+                                             int iCohortNumber) {
+  static const char* const kSource = "ValidateCrudeRates";
+  try {
+    if (pRows_ == nullptr || pRows_->empty()) {
+      GenerateKmException("Cohort Data Vector Empty.", kSource);
+    }
+    if (iCountLoc_ < 1 || iPopulationLoc_ < 1) {
+      GenerateKmException(
+          "Count or Population variable offset is zero or "
+          "less.",
+          kSource);
+    }
+    const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
+    if (nFirst == 0) {
+      GenerateKmException(
+          "Cohort row vector is empty.  This most likely means that there is "
+          "one or more blank lines in the data file.  Kinkmark should "
+          "automatically skip blank lines but somehow an empty/blank line is "
+          "getting through.  Please remove all blank lines from your data "
+          "file and try it again.  If this does not resolve the problem, "
+          "please contact Technical Support.",
+          kSource);
+    }
+    if (nFirst < iCountLoc_) {
+      ThrowTooShort("count variable (field position ", iCountLoc_, nFirst,
+                    " fields. Zero-based index.", kSource);
+    }
+    if (nFirst < iPopulationLoc_) {
+      ThrowTooShort("population variable (field position ", iPopulationLoc_,
+                    nFirst, " fields. Zero-based index.", kSource);
+    }
+
+    const bool bPoisson = IsPoissonType();
+    const bool bNonConstant = pSession_->GetInt(kmOptHetErrorModel) != 0;
+    const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
+    bool bRateProblem = false;
+
+    const int32_t nRecords = static_cast<int32_t>(pRows_->size());
+    for (int32_t r = 0; r < nRecords && bValid_; ++r) {
+      const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
+      // Later records may be shorter than the first: an absent field reads
+      // as an empty field (" "), as the splitter gives it.
+      const int32_t nFields = static_cast<int32_t>(vRecord.size());
+      const KmString sCount = nFields >= iCountLoc_
+                                  ? vRecord[static_cast<size_t>(iCountLoc_ - 1)]
+                                  : KmString(" ");
+      const KmString sPop =
+          nFields >= iPopulationLoc_
+              ? vRecord[static_cast<size_t>(iPopulationLoc_ - 1)]
+              : KmString(" ");
+      const FieldValue count = ReadField(sCount, sMissing);
+      const FieldValue pop = ReadField(sPop, sMissing);
+
+      bool bCountGood = true;
+      bool bPopGood = true;
+      if (count.bMissing) {
+        Report("  There was one or more missing count values.", iCohortNumber,
+               r, iCountLoc_);
+        bCountGood = false;
+      } else if (!count.bNumeric) {
+        Report("  One or more count values were not numeric.", iCohortNumber, r,
+               iCountLoc_);
+        bCountGood = false;
+      }
+      if (pop.bMissing) {
+        Report("  There was one or more missing population values.",
+               iCohortNumber, r, iPopulationLoc_);
+        bPopGood = false;
+      } else if (!pop.bNumeric) {
+        Report("  One or more population values were not numeric.",
+               iCohortNumber, r, iPopulationLoc_);
+        bPopGood = false;
+      }
+      if (!bCountGood || !bPopGood) continue;
+
+      const double c = count.dValue;
+      const double p = pop.dValue;
+      if (c < 0.0) {
+        Report("  There was one or more count values less than zero.",
+               iCohortNumber, r, iCountLoc_);
+        bRateProblem = true;
+      }
+      if (p < 0.0) {
+        Report(
+            "  There was one or more population values that was less than "
+            "zero.",
+            iCohortNumber, r, iPopulationLoc_);
+        bRateProblem = true;
+      }
+      if (p == 0.0 && !bRateProblem) {
+        Report(
+            "  There was one or more records where the population was "
+            "zero.  No Crude Rate is calculated when this occurs.",
+            iCohortNumber, r, iPopulationLoc_);
+        bRateProblem = true;
+      } else if (c == 0.0 && bNonConstant && !bPoisson) {
+        Report(
+            "  The standard error cannot be computed when the count is "
+            "zero.  This cohort will be bypassed because of this.",
+            iCohortNumber, r, iCountLoc_);
+      }
+      if (bLogLinear && ((c == 0.0 && !bPoisson) || p == 0.0)) {
+        Report(
+            "  The calculated crude rate is zero.  Kinkmark cannot process "
+            "records with dependent variable = 0.  Kinkmark will not "
+            "analyze by-groups that have this error.",
+            iCohortNumber, r, iCountLoc_);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ValidateCrudeRates()", kClassName);
+    throw;
+  }
+}
+
+void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
+                                                    int iNumAdjustGroups,
+                                                    int iCohortNumber,
+                                                    KmString sMissing) {
+  static const char* const kSource = "ValidateCrudeOrAgeAdjRate";
+  try {
+    if (pRows_ == nullptr || pRows_->empty()) {
+      GenerateKmException("Cohort Data Vector Empty.", kSource);
+    }
+    if (iCountLoc_ < 1) {
+      GenerateKmException("Count variable offset is zero or less.", kSource);
+    }
+    if (iPopulationLoc_ < 1) {
+      GenerateKmException("Pop variable offset is zero or less.", kSource);
+    }
+    if (bAgeAdjusted && iStdPopulationLoc_ < 1) {
+      GenerateKmException("Stnd Pop variable offset is zero or less.", kSource);
+    }
+    const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
+    if (nFirst == 0) {
+      GenerateKmException("Cohort row vector is empty.", kSource);
+    }
+    if (nFirst < iCountLoc_) {
+      ThrowTooShort("count variable (field position ", iCountLoc_, nFirst,
+                    " fields.", kSource);
+    }
+    if (nFirst < iPopulationLoc_) {
+      ThrowTooShort("population variable (field position ", iPopulationLoc_,
+                    nFirst, " fields.", kSource);
+    }
+    if (bAgeAdjusted && nFirst < iStdPopulationLoc_) {
+      ThrowTooShort("standard population variable (field position ",
+                    iStdPopulationLoc_, nFirst, " fields.", kSource);
+    }
+
+    const int32_t nRecords = static_cast<int32_t>(pRows_->size());
+    // Without age adjustment the whole cohort is walked record by record.
+    int32_t nGroup = 1;
+    if (bAgeAdjusted) {
+      if (iNumAdjustGroups < 2) {
+        GenerateKmException(
+            "Adjustment variable has less than 2 groups.  This is invalid for "
+            "age-adjustment calculations.",
+            kSource);
+      }
+      nGroup = iNumAdjustGroups;
+      if (nRecords % nGroup != 0) {
+        bValid_ = false;
+        sMessage_ << "  The total number of records for the cohort is not "
+                     "evenly divisible by the number of adjustment variable "
+                     "groups.  "
+                  << "  Cohort records (all independent variable categories):"
+                     "  "
+                  << nRecords
+                  << "  Adjustment variable categories:  " << nGroup;
+      }
+      if (dTotalStdPopulation_ == -1.0 && bValid_) {
+        ComputeTotalStdPopulation(nGroup, iCohortNumber, sMissing);
+      }
+    }
+
+    double dRatesPerN = pSession_->GetInt(kmOptRatesPerN);
+    if (dRatesPerN < 1.0) dRatesPerN = kDefaultRatesPerN;
+    const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
+    double dTotalPopulation = 0.0;
+    double dGroupRate = 0.0;
+    bool bNegativePopReported = false;
+    bool bNegativeStdPopReported = false;
+
+    for (int32_t r = 0; r < nRecords && bValid_; ++r) {
+      const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
+      const int32_t nFields = static_cast<int32_t>(vRecord.size());
+      const FieldValue count = ReadField(
+          nFields >= iCountLoc_ ? vRecord[static_cast<size_t>(iCountLoc_ - 1)]
+                                : KmString(" "),
+          sMissing);
+      const FieldValue pop =
+          ReadField(nFields >= iPopulationLoc_
+                        ? vRecord[static_cast<size_t>(iPopulationLoc_ - 1)]
+                        : KmString(" "),
+                    sMissing);
+
+      if (count.bMissing) {
+        Report("  There was one or more missing count values.", iCohortNumber,
+               r, iCountLoc_);
+      } else if (!count.bNumeric) {
+        Report("  One or more count values were not numeric.", iCohortNumber, r,
+               iCountLoc_);
+      } else if (count.dValue < 0.0) {
+        Report("  There was one or more count values less than zero.",
+               iCohortNumber, r, iCountLoc_);
+      }
+      double p = pop.dValue;
+      if (pop.bMissing) {
+        Report("  There was one or more missing population values.",
+               iCohortNumber, r, iPopulationLoc_);
+      } else if (!pop.bNumeric) {
+        Report("  One or more population values were not numeric.",
+               iCohortNumber, r, iPopulationLoc_);
+      } else {
+        dTotalPopulation += p;
+        if (p < 0.0 && !bNegativePopReported) {
+          Report("  There was one or more population values less than zero.",
+                 iCohortNumber, r, iPopulationLoc_);
+          bNegativePopReported = true;
+        }
+      }
+      const double c = count.dValue;
+      if (p == 0.0 && c > 0.0) p = c;
+
+      if (!bAgeAdjusted) continue;
+
+      const double s =
+          nFields >= iStdPopulationLoc_
+              ? std::atof(vRecord[static_cast<size_t>(iStdPopulationLoc_ - 1)]
+                              .GetCString())
+              : 0.0;
+      if (s < 0.0 && !bNegativeStdPopReported) {
+        Report(
+            "  There was one or more standard population value less than "
+            "zero.",
+            iCohortNumber, r, iStdPopulationLoc_);
+        bNegativeStdPopReported = true;
+      }
+      if (bValid_ && dTotalStdPopulation_ != 0.0 && p != 0.0) {
+        dGroupRate += (c / p) * dRatesPerN * (s / dTotalStdPopulation_);
+      }
+      if ((r + 1) % nGroup == 0) {
+        if (bValid_ && bLogLinear && dGroupRate == 0.0) {
+          bValid_ = false;
+          const int64_t lRow =
+              (static_cast<int64_t>(iCohortNumber) - 1) * nRecords + r;
+          sMessage_ << "  The calculated age-adjusted rate is zero.  Kinkmark "
+                       "cannot process records with dependent variable = 0.  "
+                       "Kinkmark will not analyze by-groups that have this "
+                       "error."
+                    << " (Row = " << static_cast<int32_t>(lRow) << ")  ";
+        }
+        dGroupRate = 0.0;
+      }
+    }
+
+    // Only a cohort that passed every other check is judged by its total:
+    // after an earlier refusal the walk stopped short (or never ran) and
+    // the sum would claim a zero total that the data do not have.
+    if (bAgeAdjusted && bValid_ && dTotalPopulation == 0.0) {
+      bValid_ = false;
+      sMessage_ << "  The total population for this cohort is zero.  Kinkmark "
+                   "cannot compute age-adjusted rates when this occurs.";
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ValidateCrudeOrAgeAdjRate()", kClassName);
+    throw;
+  }
+}
+
+void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
+                                                    int iCohortNumber,
+                                                    const KmString& sMissing) {
+  const int32_t nRecords = static_cast<int32_t>(pRows_->size());
+  const int32_t nTake = nGroup < nRecords ? nGroup : nRecords;
+  double dTotal = 0.0;
+  bool bFailed = false;
+  for (int32_t r = 0; r < nTake; ++r) {
+    const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
+    const KmString sField =
+        static_cast<int32_t>(vRecord.size()) >= iStdPopulationLoc_
+            ? vRecord[static_cast<size_t>(iStdPopulationLoc_ - 1)]
+            : KmString(" ");
+    const FieldValue s = ReadField(sField, sMissing);
+    const char* sSentence = nullptr;
+    if (s.bMissing) {
+      sSentence =
+          "  The standard population value read from the data line is "
+          "missing.  Kinkmark cannot calculate age-adjusted rates for this "
+          "cohort.";
+    } else if (!s.bNumeric) {
+      sSentence =
+          "  The standard population value read from the data line is not "
+          "numeric.  Kinkmark cannot calculate age-adjusted rates for this "
+          "cohort.";
+    } else if (s.dValue < 0.0) {
+      sSentence =
+          "  The standard population value read from the data line is "
+          "negative.  Kinkmark cannot calculate age-adjusted rates for this "
+          "cohort.";
+    }
+    if (sSentence != nullptr) {
+      Report(sSentence, iCohortNumber, r, iStdPopulationLoc_);
+      bFailed = true;
+    } else {
+      dTotal += s.dValue;
+    }
+  }
+  // A failed total is not kept: a cohort with a bad standard population must
+  // not leave a zero total behind, which would make every later cohort's
+  // age-adjusted rates zero. The next cohort computes the total anew.
+  if (!bFailed) dTotalStdPopulation_ = dTotal;
+}
+
+void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
+                                                    int iCohortNumber) {
+  static const char* const kSource = "ValidateProportionPercent";
+  try {
+    if (pRows_ == nullptr || pRows_->empty()) {
+      GenerateKmException("Cohort Data Vector Empty.", kSource);
+    }
+    if (iCountLoc_ < 1 || iPopulationLoc_ < 1) {
+      GenerateKmException(
+          "Numerator or Denominator variable offset is zero or less.", kSource);
+    }
+    const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
+    if (nFirst == 0) {
+      GenerateKmException("Cohort row vector is empty.", kSource);
+    }
+    if (nFirst < iCountLoc_ || nFirst < iPopulationLoc_) {
+      GenerateKmException(
+          "Cohort Row Vector does not contain enough elements for percent or "
+          "proportion calculations.",
+          kSource);
+    }
+
+    const bool bNonConstant = pSession_->GetInt(kmOptHetErrorModel) != 0;
+    const int32_t nRecords = static_cast<int32_t>(pRows_->size());
+    for (int32_t r = 0; r < nRecords && bValid_; ++r) {
+      const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
+      const int32_t nFields = static_cast<int32_t>(vRecord.size());
+      const FieldValue a = ReadField(
+          nFields >= iCountLoc_ ? vRecord[static_cast<size_t>(iCountLoc_ - 1)]
+                                : KmString(" "),
+          sMissing);
+      const FieldValue b =
+          ReadField(nFields >= iPopulationLoc_
+                        ? vRecord[static_cast<size_t>(iPopulationLoc_ - 1)]
+                        : KmString(" "),
+                    sMissing);
+      bool bGood = true;
+      if (a.bMissing) {
+        Report("  There was one or more missing numerator values.",
+               iCohortNumber, r, iCountLoc_);
+        bGood = false;
+      } else if (!a.bNumeric) {
+        Report("  One or more numerator values were not numeric.",
+               iCohortNumber, r, iCountLoc_);
+        bGood = false;
+      }
+      if (b.bMissing) {
+        Report("  There was one or more missing denominator values.",
+               iCohortNumber, r, iPopulationLoc_);
+        bGood = false;
+      } else if (!b.bNumeric) {
+        Report("  One or more denominator values were not numeric.",
+               iCohortNumber, r, iPopulationLoc_);
+        bGood = false;
+      }
+      if (!bGood) continue;
+
+      if (b.dValue == 0.0) {
+        Report(
+            "  There was one or more records where the denominator was "
+            "zero.  A Proportion or Percentage will NOT be computed when "
+            "this happens.",
+            iCohortNumber, r, iPopulationLoc_);
+      } else if (a.dValue < 0.0 || b.dValue < 0.0) {
+        Report(
+            "  There was one or more records where the numerator or "
+            "denominator was negative.  A Proportion or Percentage will "
+            "NOT be computed when this happens.",
+            iCohortNumber, r, iCountLoc_);
+      } else if (a.dValue > b.dValue) {
+        Report(
+            "  There was one or more records where the numerator was "
+            "greater than the denominator.  A Proportion or Percentage "
+            "will NOT be computed when this happens.",
+            iCohortNumber, r, iCountLoc_);
+      } else if (a.dValue == 0.0 && bNonConstant) {
+        Report(
+            "  The standard error cannot be computed when the numerator "
+            "is zero.  This cohort will be bypassed because of this.",
+            iCohortNumber, r, iCountLoc_);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ValidateProportionPercent()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,280 @@
+// kmCohortManager: the driver's pre-read of the data file (construction,
+// ReadAllCohorts, ReadLine, BuildCohort, GetIndepValue and the accessors).
+#include "data/kmCohortManager.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char kClassName[] = "kmCohortManager";
+
+// zlib's gzgets reads at most this many bytes less one per call.
+const int kGzLineBufferSize = 8192;
+
+// Trims both ends of characters up to 0x20, tabs included.
+void TrimBoth(KmString& sText) {
+  sText.TrimLeft();
+  sText.TrimRight();
+}
+
+// The integer part of a number text, as atoi reads it but held to the
+// range of int so that a huge value cannot overflow.
+int IntegerPart(const char* sText) {
+  const long lValue = std::strtol(sText, nullptr, 10);
+  if (lValue > INT_MAX) return INT_MAX;
+  if (lValue < INT_MIN) return INT_MIN;
+  return static_cast<int>(lValue);
+}
+
+// Closes whichever file ReadAllCohorts opened when it leaves, also by an
+// exception.
+class PreReadFiles {
+ public:
+  PreReadFiles() = default;
+  PreReadFiles(const PreReadFiles&) = delete;
+  PreReadFiles& operator=(const PreReadFiles&) = delete;
+  ~PreReadFiles() {
+    if (pGz != nullptr) km_gzclose(pGz);
+    plain.Close();
+  }
+  KmIO_File plain;
+  km_gzFile pGz = nullptr;
+};
+
+}  // namespace
+
+kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
+                                 KmString sDelimiter, bool bClustered,
+                                 bool bVarNamesIncluded)
+    : bClustered_(bClustered),
+      bEOF_(false),
+      bVarNamesIncluded_(bVarNamesIncluded),
+      iHeaderLines_(0),
+      sDelimiter_(sDelimiter),
+      sDataFileName_(sDataFileName),
+      pSession_(pSession) {
+  try {
+    if (pSession_ == nullptr) {
+      GenerateKmException("Session does not exist - invalid pointer.",
+                          kClassName);
+    }
+    iHeaderLines_ = pSession_->GetInt(kmOptHeaderLines);
+    // A negative count of lines in front of each block means none.
+    if (iHeaderLines_ < 0) iHeaderLines_ = 0;
+  } catch (KmException& e) {
+    e.AddCallPath(
+        "kmCohortManager(kmSession, KmString, KmString, bool, bool, int)",
+        kClassName);
+    throw;
+  }
+}
+
+kmCohortManager::~kmCohortManager() = default;
+
+KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
+                                   km_gzFile pgzInputFile, char* pBuffer,
+                                   bool bGzip) {
+  try {
+    std::vector<char> localBuffer;
+    if (bGzip && pBuffer == nullptr) {
+      localBuffer.resize(kGzLineBufferSize);
+      pBuffer = localBuffer.data();
+    }
+    KmString sResult;
+    while (sResult.IsEmpty() && !bEOF_) {
+      if (bGzip) {
+        bEOF_ = km_gzeof(pgzInputFile) != 0;
+        pBuffer[0] = '\0';
+        km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize);
+        sResult = pBuffer;
+        // A line longer than one buffer arrives in pieces; join them so a
+        // long record is not taken for several records.
+        while (std::strlen(pBuffer) == kGzLineBufferSize - 1 &&
+               pBuffer[kGzLineBufferSize - 2] != '\n') {
+          pBuffer[0] = '\0';
+          if (km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize) == nullptr) {
+            break;
+          }
+          sResult << pBuffer;
+        }
+      } else {
+        bEOF_ = theInputFile.IsEOF();
+        theInputFile.Read(sResult);
+      }
+      TrimBoth(sResult);
+    }
+    return sResult;
+  } catch (KmException& e) {
+    e.AddCallPath("ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)",
+                  kClassName);
+    throw;
+  }
+}
+
+KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
+  try {
+    KmString sKey;
+    sLabel.Clear();
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
+    const int32_t nTokens = tokenizer.GetNumTokens();
+    const int32_t nByVars = pSession_->GetNumByVars();
+    KmString sField;
+    for (int32_t i = 0; i < nByVars; ++i) {
+      const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
+      const int32_t iColumn = static_cast<int32_t>(byVar.GetPosition()) - 1;
+      sField.Clear();
+      if (iColumn >= 0 && iColumn < nTokens)
+        tokenizer.GetToken(sField, iColumn);
+      TrimBoth(sField);
+      sKey << sField;
+
+      double dValue = 0.0;
+      const bool bFormatLabel =
+          byVar.HasFormat() &&
+          kmTools::StringToDouble(dValue, sField.GetCString(), true) &&
+          byVar.GetFormat().GetDataType() != 'A';
+      if (bFormatLabel) {
+        KmString sFormatLabel;
+        byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);
+        sLabel << sFormatLabel;
+      } else {
+        sLabel << sField;
+      }
+      if (i < nByVars - 1) {
+        sKey << "/";
+        sLabel << "/";
+      }
+    }
+    return sKey;
+  } catch (KmException& e) {
+    e.AddCallPath("BuildCohort(KmString)", kClassName);
+    throw;
+  }
+}
+
+KmString kmCohortManager::GetIndepValue(KmString sLine) {
+  try {
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
+    const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent) - 1;
+    KmString sField;
+    if (iColumn >= 0) tokenizer.GetToken(sField, iColumn);
+    TrimBoth(sField);
+    return sField;
+  } catch (KmException& e) {
+    e.AddCallPath("GetIndepValue(KmString)", kClassName);
+    throw;
+  }
+}
+
+void kmCohortManager::ReadAllCohorts() {
+  try {
+    vCohorts_.clear();
+    pSession_->ClearObservationCounts();
+    // A second read starts from the top instead of finding the end of the
+    // file at once and leaving the session without counts.
+    bEOF_ = false;
+    // Every record's independent value is kept: refuse a session without
+    // an independent variable instead of reading only empty values.
+    pSession_->GetKMVar(kmVarIndependent);
+
+    const bool bGzip = sDataFileName_.EndsWith(".gz");
+    PreReadFiles files;
+    std::vector<char> gzBuffer;
+    if (bGzip) {
+      files.pGz = km_gzopen(sDataFileName_.GetCString(), "rb");
+      gzBuffer.resize(kGzLineBufferSize);
+    } else {
+      files.plain.Open(sDataFileName_.GetCString(), KmIO_File::kRead);
+    }
+    if (bGzip ? files.pGz == nullptr : !files.plain.IsOpen()) {
+      KmString sMessage;
+      sMessage << "Unable to open data file \"" << sDataFileName_
+               << "\" for reading.";
+      GenerateKmException(sMessage.GetCString(), kClassName);
+    }
+    char* pBuffer = bGzip ? gzBuffer.data() : nullptr;
+    auto readLine = [&]() {
+      return ReadLine(files.plain, files.pGz, pBuffer, bGzip);
+    };
+
+    if (bVarNamesIncluded_) readLine();
+    // The block's header lines, then its first record.
+    KmString sLine;
+    for (int i = 0; i <= iHeaderLines_; ++i) sLine = readLine();
+
+    int iRecord = 1;
+    kmCohort working;
+    // A file without data lines has no cohort at all.
+    bool bHaveWorking = !sLine.IsEmpty();
+    KmString sLabel;
+    if (bHaveWorking) {
+      working.SetKey(BuildCohort(sLine, sLabel));
+      working.SetLabel(sLabel);
+      working.AddObservation(GetIndepValue(sLine), iRecord);
+    }
+
+    while (bHaveWorking && !bEOF_) {
+      const KmString sPreviousKey = working.GetKey();
+      sLine = readLine();
+      ++iRecord;
+      if (sLine.IsEmpty()) continue;
+      KmString sKey = BuildCohort(sLine, sLabel);
+      if (sKey == sPreviousKey) {
+        working.AddObservation(GetIndepValue(sLine), iRecord);
+        continue;
+      }
+      vCohorts_.push_back(working);
+      if (iHeaderLines_ > 0) {
+        // This line opened the next block's header lines; the last of them
+        // is the block's first record, which takes this line's number.
+        for (int i = 0; i < iHeaderLines_; ++i) sLine = readLine();
+        if (sLine.IsEmpty()) {
+          bHaveWorking = false;
+          break;
+        }
+        sKey = BuildCohort(sLine, sLabel);
+      }
+      working = kmCohort();
+      working.SetKey(sKey);
+      working.SetLabel(sLabel);
+      working.AddObservation(GetIndepValue(sLine), iRecord);
+    }
+    if (bHaveWorking) vCohorts_.push_back(working);
+
+    // A cohort with a record that lacks its independent value stays in the
+    // list: the session's per-cohort lists must match the cohorts that the
+    // verification pass finds (it reports that record), or every later
+    // cohort would take its neighbour's count.
+    for (const kmCohort& cohort : vCohorts_) {
+      pSession_->AddObservationCount(cohort.GetNumObservations());
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ReadAllCohorts()", kClassName);
+    throw;
+  }
+}
+
+bool kmCohortManager::HasVaryingObservationCounts() const {
+  if (vCohorts_.empty()) return false;
+  const int32_t nFirst = vCohorts_[0].GetNumObservations();
+  for (const kmCohort& cohort : vCohorts_) {
+    if (cohort.GetNumObservations() != nFirst) return true;
+  }
+  return false;
+}
+
+KmString kmCohortManager::GetCohortLabel(int i) const {
+  return vCohorts_[i].GetLabel();
+}

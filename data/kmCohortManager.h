@@ -1,0 +1,102 @@
+// The driver's pre-read of the data file into cohorts.
+#ifndef KM_DATA_KMCOHORTMANAGER_H
+#define KM_DATA_KMCOHORTMANAGER_H
+
+#include <cstdint>
+
+#include "data/kmCohort.h"
+#include "foundation/KmGzFile.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/KmString.h"
+#include "foundation/KmVector.h"
+
+class kmSession;
+
+// kmCohortManager: reads the whole data file once, before any fitting, to
+// learn which cohorts (by-groups) it holds, in which order, and how many
+// records each has. A cohort is a maximal run of consecutive records with
+// the same by-group key; records are never sorted or merged.
+//
+// The pre-read splits lines on its own: whole lines are trimmed, then split
+// at the delimiter text; quoted sections are split like any other text,
+// commas stay in fields and an empty field stays empty.
+//
+// With kmOptHeaderLines h > 0 every cohort block, the first included,
+// begins with h lines that are not data; with the variable-names flag the
+// file also begins with one line of variable names.
+//
+// Usage: construct, ReadAllCohorts once, then the accessors. The file is
+// open only during ReadAllCohorts. Runs on the driver's thread; no lock.
+class kmCohortManager {
+ public:
+  // Stores the arguments, clears the end-of-file flag and reads
+  // kmOptHeaderLines (a negative count reads as 0). pSession is not owned
+  // and must outlive the manager; its observation counts are rewritten by
+  // ReadAllCohorts.
+  // Throws: KmException "Session does not exist - invalid pointer." for a
+  // null pSession; the session's option errors.
+  kmCohortManager(kmSession* pSession, KmString sDataFileName,
+                  KmString sDelimiter, bool bClustered, bool bVarNamesIncluded);
+  kmCohortManager(const kmCohortManager&) = delete;
+  kmCohortManager& operator=(const kmCohortManager&) = delete;
+  virtual ~kmCohortManager();
+
+  // Reads the whole file (gzip for a name ending in ".gz", else plain),
+  // replaces the cohort list and refills the session's observation counts,
+  // one per cohort in cohort order.
+  // Throws: KmException naming the file when it cannot be opened; "KM
+  // variable 0 not yet defined." when the session has no independent
+  // variable; the label errors of BuildCohort; the gzip layer's error for
+  // damaged compressed data.
+  void ReadAllCohorts();
+  // The next non-blank line, trimmed at both ends of characters up to 0x20.
+  // Returns "" only at the end of the file, after which the end-of-file
+  // flag is set. The flag is taken before each read, so a last line without
+  // a line end is still returned. A compressed line is returned whole
+  // however long it is. pBuffer is a work buffer of 8192 bytes for the
+  // gzip reads (a local one is used when it is null).
+  KmString ReadLine(KmIO_File& theInputFile, km_gzFile pgzInputFile,
+                    char* pBuffer, bool bGzip);
+  // The by-group key of a record line: each by-variable's trimmed field
+  // (empty when its column lies beyond the line), joined by "/". sLabel
+  // receives the display label: per by-variable its format label (a numeric
+  // format and a field that reads as a number, looked up by the field's
+  // integer part) or else the field text, joined by "/".
+  // Throws: "Requesting line -1 of format for variable %s which has only %d
+  // lines." when a numeric field has no line in its variable's format.
+  KmString BuildCohort(KmString sLine, KmString& sLabel);
+  // The trimmed independent-variable field of a record line; "" when the
+  // line has no such column.
+  KmString GetIndepValue(KmString sLine);
+  // True when the cohorts do not all have the same number of records; false
+  // for no cohorts.
+  bool HasVaryingObservationCounts() const;
+  // A copy of the label of cohort i (0-based).
+  // Throws: the KmVector index error for a bad i.
+  KmString GetCohortLabel(int i) const;
+
+  int32_t GetNumCohorts() const {
+    return static_cast<int32_t>(vCohorts_.size());
+  }
+  const KmVector<kmCohort>& GetCohorts() const { return vCohorts_; }
+  bool IsEndOfFile() const { return bEOF_; }
+
+ private:
+  // Given by the driver (clustered run); never consulted by the reading.
+  bool bClustered_;
+  // Set by ReadLine once the end of the file has been met.
+  bool bEOF_;
+  // The file begins with one line of variable names (kmOptVarNamesIncluded).
+  bool bVarNamesIncluded_;
+  // kmOptHeaderLines: lines in front of every cohort block.
+  int iHeaderLines_;
+  // Field delimiter text: tab, space, "," or ";".
+  KmString sDelimiter_;
+  KmString sDataFileName_;
+  // The cohorts found, in file order.
+  KmVector<kmCohort> vCohorts_;
+  // Not owned; read for options and variables, observation counts written.
+  kmSession* pSession_;
+};
+
+#endif  // KM_DATA_KMCOHORTMANAGER_H

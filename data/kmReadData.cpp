@@ -1,0 +1,57 @@
+// kmReadData: object lifetime (constructor, destructor, Setup).
+#include "data/kmReadData.h"
+
+#include "data/kmCohortDataManager.h"
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+
+}  // namespace
+
+kmReadData::kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler) {
+  try {
+    pSession_ = nullptr;
+    pgzInputFile_ = nullptr;
+    bCompressed_ = false;
+    bClustered_ = false;
+    iNextCohort_ = 0;
+    pCalcHandler_ = pCalcHandler;
+    Setup(pSession);
+  } catch (KmException& e) {
+    e.AddCallPath("kmReadData()", kClassName);
+    throw;
+  }
+}
+
+kmReadData::~kmReadData() {
+  // The plain file closes itself; the gzip stream has no destructor.
+  if (pgzInputFile_ != nullptr) {
+    km_gzclose(pgzInputFile_);
+    pgzInputFile_ = nullptr;
+  }
+}
+
+void kmReadData::Setup(kmSession* pSession) {
+  try {
+    if (pSession == nullptr) {
+      GenerateKmException("Session does not exist - invalid pointer.",
+                          kClassName);
+    }
+    pSession_ = pSession;
+    pCohortDataManager_.reset(new kmCohortDataManager(pSession_));
+    bClustered_ = pSession_->GetBool(kmOptDependentCalculated) &&
+                  pSession_->GetInt(kmOptDependentType) == 4;
+    pSession_->GetString(kmStrDataFile, sDataFileName_);
+    pSession_->GetString(kmStrVarCovarFile, sVarCovFileName_);
+    if (pSession_->GetInt(kmOptHetErrorModel) == 5) {
+      LoadVarianceCovarianceMatrix();
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Setup()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,557 @@
+// The data reader of a calculation run: file access and the record format,
+// the verification pass over the whole data set, and the per-cohort reads
+// of the fitting tasks.
+#ifndef KM_DATA_KMREADDATA_H
+#define KM_DATA_KMREADDATA_H
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "data/kmCohortRows.h"
+#include "data/kmValueTable.h"
+#include "foundation/KmGzFile.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/KmString.h"
+#include "foundation/KmVector.h"
+
+class kmCalcHandler;
+class kmCohortDataManager;
+class kmSession;
+
+// A {title or label, text} pair of the cohort error list and the notes list.
+typedef std::pair<KmString, KmString> kmTextPair;
+
+// kmReadData: the one data reader of a calculation run, owned by the
+// calculation control.
+//
+// The verification pass (VerifyDelayRateCalcNEW) reads the whole data file
+// once, cohort by cohort, and leaves per analysis copy a good flag, an
+// error text, a line count and a file position. During the run each pool
+// task, holding the data-file mutex, reads the next analysis copy in file
+// order (ReadData, ReadDataAndCalcRates, ReadDataAndCalcRates_Cluster);
+// the rows of the copy read last stay in the reader until the next read.
+//
+// Analysis copies: every cohort of the file is analysed once per analysis
+// of kmOptJumpCRMode (1, 2 or 3 copies) and twice that when kmOptDelayType
+// is 2, the delay-adjusted copies first. The by-group index runs over all
+// copies of all cohorts in file order; every per-copy member is indexed by
+// it.
+//
+// Data file: one record per line; a name ending in ".gz" is read through
+// the gzip functions (which also read an uncompressed file), any other name
+// as a plain file; ".xls" and ".xlsx" names are replaced by the session's
+// temporary input file. The record format is that of ProcessDataRecord.
+//
+// Errors travel as KmException; every method adds its own name and the
+// class name "kmReadData" to the call path and rethrows. Data problems of
+// a single cohort are never thrown: they clear that copy's good flag and
+// become sentences of its error text.
+//
+// Threads: the reader takes no lock. Every call that reads the file comes
+// from the controlling thread before or after the pool, or from a task
+// holding the data-file mutex.
+class kmReadData {
+ public:
+  kmReadData(const kmReadData&) = delete;
+  kmReadData& operator=(const kmReadData&) = delete;
+
+  // ==== Object lifetime and per-copy results as the fitting side sees them
+  // ==== (reading one cohort for a fit; bodies in kmReadData.cpp) ==========
+
+  // Zeroes the pointers, clears the compressed and clustered flags, sets
+  // the next cohort to 0, stores pCalcHandler and calls Setup(pSession).
+  // Throws: the errors of Setup, with "kmReadData()" in the call path.
+  kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler);
+  // Releases the cohort data manager, the vectors, the strings and the
+  // plain file; closes an open gzip stream.
+  virtual ~kmReadData();
+  // Stores pSession, creates the cohort data manager, sets the clustered
+  // flag, reads the data file name (string slot 0) and the variance-
+  // covariance file name (string slot 6), and loads the variance-covariance
+  // matrix when kmOptHetErrorModel is 5.
+  // Throws: "Session does not exist - invalid pointer." (class
+  // "kmReadData") for a null pSession; the matrix loader's errors.
+  void Setup(kmSession* pSession);
+
+  // ---- Reading one cohort for a fit: further methods (ReadData, the
+  // ---- good-flag and row getters) go here --------------------------------
+  // (bodies in kmReadDataReadCohort.cpp)
+
+  // Analysis copies. Copy iCopy of a cohort is a jump copy, a
+  // comparability-ratio copy, both or neither by kmOptJumpCRMode m:
+  //   m 0: neither; 1: jump; 2: comparability ratio; 3: jump when iCopy is
+  //   even, comparability ratio when odd; 4: jump when even (odd is the
+  //   standard analysis); 5: comparability ratio when even (odd is the
+  //   standard analysis); 6: jump when iCopy mod 3 is 0, comparability
+  //   ratio when 1 (2 is the standard analysis); any other m: neither.
+  static bool IsJumpCopy(int iJumpCRMode, int iCopy);
+  static bool IsComparabilityRatioCopy(int iJumpCRMode, int iCopy);
+  // True when copy iCopy reads the delay-adjusted variables: kmOptDelayType
+  // 1 always; 2 when k is even, with k = iCopy / 3 (m 6), iCopy / 2
+  // (m 3 to 5) or iCopy (otherwise), truncated; 0 and any other type never.
+  static bool IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy);
+
+  // The error text of copy i; "" when i is outside the copies.
+  KmString GetIsCohortGoodToUse(int i) const;
+  // The good flag of copy i; false when i is outside the copies.
+  bool GetCohortGoodFlag(int i) const;
+  // Copies of the good flags and of the rows of the copy read last.
+  KmVector<bool> GetCohortGoodFlags() const { return vGoodFlags_; }
+  kmCohortRows GetCohortRows() const { return vvCohortRows_; }
+
+  // Reads the next analysis copy into the cohort rows (one row of field
+  // texts per record, in file order) and stores its index in
+  // *piCohortIndex; the next copy index goes up by one. Starts at the copy's
+  // verified file position and reads its verified line count (blank lines
+  // included) or up to the end of the file.
+  //   Computing path (kmOptDependentCalculated, except a crude rate under
+  //   kmOptHetErrorModel 4): every row holds the record's fields (absent
+  //   fields of a record shorter than the copy's first one as the missing
+  //   text), then the rate and its standard error, "%20.10f", computed from
+  //   the count and population: crude rate c/p x N with SE sqrt(c)/p x N
+  //   (N = kmOptRatesPerN, 100000 when 0 or less), percent 100q with SE
+  //   100 sqrt(q(1-q)/p), proportion q with SE sqrt(q(1-q)/p), q = c/p. A
+  //   count of 0 is 0.5 under a log-linear constant-variance model. A
+  //   missing, non-numeric or negative count or population, a population of
+  //   0, or (proportion, percent) c > p gives -1e30 for both values.
+  //   As-given path: the record's fields as they stand ("," removed, and
+  //   trimmed unless the missing text is " ").
+  // In a comparability-ratio copy whose good flag is set, a record at or
+  // before kmOptJumpLocation J gets rate r x CR and standard error
+  // sqrt(CR^2 s^2 + W s^2 + W r^2) (CR = kmOptCRValue, W =
+  // kmOptCRVariance).
+  // Throws: "Could not locate the following Independent Variable value in
+  // the format:  <field>" (source "kmCalculationHandler::ReadData()") in a
+  // comparability-ratio copy; a clear KmException when the copy was not
+  // verified or its file position cannot be reached; the file layer's
+  // errors. REQUIRES: the data file is open (OpenInputFile).
+  void ReadData(int* piCohortIndex);
+
+  // ---- Comparability-ratio adjustment of a cohort's rows -----------------
+  // (body in kmReadDataReadRates.cpp)
+
+  // Adjusts the cohort rows in place, the rate and its standard error being
+  // the last two fields of each row: a row whose independent value x (its
+  // format label's value when the independent variable has a format) is at
+  // or before kmOptJumpLocation, with neither field missing, gets rate
+  // r x CR and standard error sqrt(CR^2 s^2 + W s^2 + W r^2), "%20.10f".
+  // Throws: "Empty cohort vector found." for no rows; "Invalid iRatePos or
+  // iSEPos in the ComparabilityRatioAdjustment function. One or both are
+  // negative." for a first row of fewer than 2 fields; "Could not locate the
+  // following Independent Variable value in the format:  <field>"; all with
+  // source "kmCalculationHandler::ComparabilityRatioAdjustment()".
+  void ComparabilityRatioAdjustment();
+
+  // ---- Reading a cohort of clustered data --------------------------------
+  // (body in kmReadDataReadCluster.cpp)
+
+  // Reads the next analysis copy of clustered data (copy index, seek and
+  // line count as ReadData) into table: one entry per run of consecutive
+  // records with equal independent values (compared as numbers), holding
+  // per record {adjustment value, count, population, standard population}.
+  // A missing or non-numeric value is -1e30 (an empty field reads 0); a
+  // negative count, population or standard population makes all three
+  // -1e30. The last run is appended even when empty, so a copy without
+  // records gives one empty entry. The cohort rows are only cleared.
+  // Throws: "Data record in cohort number <i> does not have enough fields.
+  // Max number of fields needed:  <f>  Number of fields in data record:
+  // <n>" (source "kmReadData::ReadDataAndCalcRates_Cluster()") for a record
+  // lacking one of the by-variable, independent, adjustment, count,
+  // population or standard-population columns; the session's error for an
+  // unset role; as ReadData otherwise.
+  void ReadDataAndCalcRates_Cluster(int* piCohortIndex, kmValueTable& table);
+
+  // ---- Reading a cohort with age-adjusted rates --------------------------
+  // (bodies in kmReadDataReadRates.cpp)
+
+  // Reads the next analysis copy (copy index, seek and line count as
+  // ReadData) and turns every g consecutive records (g = the number of
+  // adjustment groups) into one row: the group's last record with its
+  // count and population fields replaced by the group totals Q and P, an
+  // empty field, then the directly age-adjusted rate R and its standard
+  // error E ("%20.10f", the missing text when not computable). Records of
+  // an unfinished last group give no row. When the populations of the
+  // copy's usable records sum to 0, every row's R and E are the missing
+  // text. A good comparability-ratio copy then gets
+  // ComparabilityRatioAdjustment.
+  // Throws: the session's error for an unset count, population or standard
+  // population role; as ReadData otherwise.
+  void ReadDataAndCalcRates(int* piCohortIndex);
+  // Group totals of one group's rows: Q (counts), P (populations, a zero
+  // population with a positive count counting as the count), R = sum of
+  // w_k r_k with w_k = standard population / S (S the group's standard
+  // population total) and r_k = c_k / p_k x N, and E = N sqrt(sum of
+  // w_k^2 c_k / p_k^2). R and E are -1e30 when any row is unusable (a
+  // missing, non-numeric or negative count, population or standard
+  // population, or S = 0) or E cannot be formed. *pdCohortPop gains the
+  // populations of the usable rows.
+  // REQUIRES: the five pointers are not null.
+  void ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup, double* pdCount,
+                                        double* pdPop, double* pdRate,
+                                        double* pdSE, double* pdCohortPop);
+  // Appends the output row of one group (see ReadDataAndCalcRates) to the
+  // cohort rows.
+  // Throws: KmException "Adjustment group without records." for an empty
+  // vGroup; the session's error for an unset count or population role.
+  void ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup, double dCount,
+                                        double dPop, double dRate,
+                                        double dSE);
+
+  // ==== Verification of the data set before the run ========================
+
+  // ---- Verification pass (VerifyDelayRateCalcNEW, ProcessCohortError) ----
+  // (bodies in kmReadDataVerify.cpp)
+  //
+  // The rate checks (kmCohortDataManager) run for every copy still usable
+  // after the record checks, including one whose only text is the
+  // zero-count note. A block whose records are all kept out of the
+  // calculations is no cohort: it gets no copy, and its line count and
+  // position are dropped. A cohort beyond the session's cohort labels (or,
+  // with kmOptPerCohortMaxKinkmarks, its observation counts) stops the run
+  // with the by-variable message.
+
+  // Reads the whole data file once, cohort by cohort, checks every record
+  // (VerifyCohortFieldValues) and every cohort's rates
+  // (kmCohortDataManager::VerifyCohortData), and fills per analysis copy the
+  // good flags and error texts (the line counts and file positions come
+  // from ReadInNextCohort), the cohort error list, the notes, the number of
+  // by-groups, the number of adjustment groups, the large-run question
+  // (more than 100 selected cohorts), kmOptIndepPrecision, and the results
+  // handler's observation extremes, valid cohorts, comparisons and
+  // combinations. sMessage receives the text of every run-stopping input
+  // error before it is thrown. bUnused is not read.
+  // Returns: true when no analysis copy ended with an error text.
+  // Throws: KmException "Invalid run type encountered. ..." for a bad
+  // kmOptDelayType; "There are too many by-group combinations in the input
+  // file. ..." past 2147483647 copies; input errors (kind 3) for a cohort
+  // beyond the session's selection list ("There seems to be a problem with
+  // one of your By Variables, ..."), a shift larger than the largest
+  // independent interval, and pairwise comparisons over one cohort or over
+  // an inner-most by-variable of one category; the errors of the reading
+  // methods. The data file is closed on every path.
+  bool VerifyDelayRateCalcNEW(KmString& sMessage, bool bUnused);
+  // Appends {label, sErrorText} to the cohort error list; the label is
+  // GetCohortLabel_Test(codes) with " Delay"/" Non-Delay" (kmOptDelayType
+  // 2, by bDelay) and the run-type suffix of analysis iAnalysis
+  // (kmOptJumpCRMode not 0): 0 " Jump" or " Comparability Ratio", 1
+  // " Comparability Ratio" or " Standard", 2 " Standard".
+  void ProcessCohortError(KmVector<int> codes, KmString sErrorText,
+                          bool bDelay, int iAnalysis);
+
+  // ---- Record checks of one cohort (VerifyCohortFieldValues, ...) --------
+  // (bodies in kmReadDataRecordChecks.cpp)
+  //
+  // Each problem clears *pbGood and appends to *psErrorText the sentence
+  // "  <text> (Row = r, Col = c)  ", r = (cohort number - 1) x (records of
+  // the cohort) + the record's 0-based index, c = 1-based location - 1; each
+  // kind is reported once per cohort (its reported flag), at its first
+  // occurrence.
+
+  // Checks the dependent (iDependentLoc), independent (iIndependentLoc) and,
+  // when kmOptHetErrorModel is 2, standard-error (iStdErrorLoc) field of
+  // every record of one cohort (locations 1-based; 0 skips the variable),
+  // then refuses a count cohort whose counts are all zero. Raises
+  // *pdLargestInterval to the largest step between consecutive independent
+  // values and *piPrecision to their largest number of decimals. iUnused is
+  // not read.
+  // Throws: KmException "The response variable location ( L ) is beyond the
+  // end of the vvCohortRecord row length ( n )." (and the same for "The
+  // independent variable location ( " and "The standard error variable
+  // location ( "), source "kmCalculationHandler"; the input error of
+  // VerifyIndependentVariable.
+  void VerifyCohortFieldValues(kmCohortRows vRows, KmString* psErrorText,
+                               bool* pbGood, int iCohortNumber,
+                               double* pdLargestInterval, int* piPrecision,
+                               int iUnused, int iDependentLoc,
+                               int iIndependentLoc, int iStdErrorLoc);
+  // One dependent field: adds its value to dSum; reports a missing value, a
+  // zero (a note only, for counts and calculated crude rates under
+  // Poisson-type errors; a refusal in other log-linear analyses) and a
+  // negative value (counts, provided rates, log-linear analyses).
+  void VerifyResponseVariable(KmString sField, KmString sMissing, int32_t iRow,
+                              int iCol, KmString* psErrorText, bool* pbGood,
+                              bool& bMissingReported,
+                              bool& bZeroCountReported, bool& bZeroReported,
+                              bool& bNegativeReported,
+                              bool& bLogNegativeReported, double& dSum);
+  // One independent field (trimmed): reports an empty or non-numeric value,
+  // a non-numeric format label, and (unless clustered) a value equal to the
+  // previous record's; keeps dPrevious, dLargestInterval and iPrecision.
+  // sPrevious is the previous record's field, "empty" for the first record.
+  // Throws: the input error "\"v\" is not a valid value for the independent
+  // variable." (source "kmCalculator") for a value its format does not hold.
+  void VerifyIndependentVariable(KmString sField, KmString sMissing,
+                                 int32_t iRow, int iCol, KmString* psErrorText,
+                                 bool* pbGood, double& dPrevious,
+                                 double& dLargestInterval, int& iPrecision,
+                                 KmString sPrevious,
+                                 bool& bMissingOrEqualReported,
+                                 bool& bNonNumericReported);
+  // One standard-error field: reports a missing, non-numeric or
+  // non-positive value.
+  void VerifyStandardError(KmString sField, KmString sMissing, int32_t iRow,
+                           int iCol, KmString* psErrorText, bool* pbGood,
+                           bool& bMissingReported, bool& bNonNumericReported,
+                           bool& bNotPositiveReported);
+  // True when s is a valid number: only digits, signs, '.', 'e', 'E' and
+  // the backspace character, at most one '.', at most one exponent letter,
+  // standing after the '.'. Stray characters and extra points are removed
+  // from s (the result is then false); a text with an exponent letter is
+  // rewritten as its number in fixed notation with 10 decimals. bUnused is
+  // not read.
+  bool ValidFloat(KmString& s, bool bUnused);
+
+  // ---- Variance-covariance matrix file (LoadVarianceCovarianceMatrix) ----
+  // (body in kmReadDataVarCov.cpp)
+
+  // Replaces the variance-covariance table with the numbers of the file
+  // named by string slot 6 (a name ending in ".gz" read through the gzip
+  // functions, a line of any length staying one row): one row per line
+  // that is not blank, fields split at the delimiter of
+  // kmOptVarCovarDelimiter (0 tab, 2 ',', 3 ';', else a blank, where a run
+  // of blanks is one separator), fields trimmed of blanks, a field that is
+  // not read whole as a finite number read as 0.0; then kmOptVarCovarFlagB
+  // drops the first field of every row and kmOptVarCovarFlagA the first
+  // row. No test of squareness or symmetry is made.
+  // Throws: KmException "Could not load variance-covariance matrix.  The
+  // selected file: <name> does not exist." (source "kmReadData") for a
+  // missing file; a KmException naming the file when it cannot be opened;
+  // the gzip layer's error for damaged compressed data.
+  void LoadVarianceCovarianceMatrix();
+
+  // ==== Data file access and record format (kmReadDataFile.cpp) ===========
+
+  // Opens the data file: km_gzopen (mode "rb") for a name ending in ".gz",
+  // else KmIO_File::Open with mode 1 (read, binary). A ".xls" or ".xlsx"
+  // name opens the session's temporary input file instead (the ".gz" test
+  // looks at the configured name). With bSkipHeader true it then calls
+  // SkipColHeaderLine. Any file the reader still has open is closed first.
+  // Throws: KmException naming the file when it cannot be opened (a gzip
+  // open that fails would otherwise read as an endless run of empty lines;
+  // a plain stream that fails would read as an empty file).
+  void OpenInputFile(bool bSkipHeader);
+  // With kmOptVarNamesIncluded true, reads lines (end-of-file state taken
+  // before each read) until one is not empty after trimming, or the end of
+  // the file; that line is the header and is dropped. Reads nothing when
+  // the option is false.
+  // REQUIRES: the file is open.
+  void SkipColHeaderLine();
+  // Reads one line into sLine. *plPosition receives the file position
+  // before the read. With bEOFBeforeRead true the end-of-file state is
+  // taken before the read and returned, so the last line of a file comes
+  // back with false even when no line feed ends it, and the next call
+  // returns "" with true; with it false, the state after the read is
+  // returned. A compressed file's line keeps its line break and arrives
+  // whole however long it is; a plain file's line loses its line feed and
+  // every carriage return. plPosition may be null. A reader with no file
+  // open reads "" at the end of the file.
+  // Throws: the gzip layer's error for damaged compressed data.
+  bool ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
+                             int64_t* plPosition);
+  // Sets the next cohort to 0 and opens the data file again from its start
+  // (OpenInputFile(true)).
+  void ResetDataFile();
+  // Closes the gzip stream or the plain file, whichever is open. Closing a
+  // closed reader does nothing.
+  void CloseInputFile();
+  // Splits one record: tokens at the delimiter of kmOptFieldDelimiter,
+  // double-quoted sections not split (the quotes stay), every ',' removed
+  // from every field, each field trimmed, an empty field " ". Appends the
+  // fields as a new row to *pRows when LineShouldBeIncluded says the record
+  // is used in calculations, and returns that verdict.
+  // Throws: "Too few data columns in Input Data File." (source
+  // "VerifyDelayRateCalc()") when the record has fewer fields than the
+  // results handler's minimum field count (-1: no minimum); the session's
+  // errors for a bad delimiter code.
+  // REQUIRES: pRows is not null.
+  bool ProcessDataRecord(KmString sLine, kmCohortRows* pRows);
+  // True when the record sLine is used in calculations: always when the
+  // independent variable has no value-label format; otherwise unless the
+  // label of its (trimmed) independent field is empty or ends with
+  // " (not used in calculations)". A value the format does not hold is
+  // appended to the format as a line whose value and label are the field,
+  // so the session's format grows by one line for each new value met.
+  // Throws: the session's error when the independent variable is not set.
+  bool LineShouldBeIncluded(const char* sLine);
+
+  // ==== Cohort boundaries, by-variable codes and labels
+  // ==== (kmReadDataCohorts.cpp) ===========================================
+
+  // Reads the next cohort of the verification pass: a maximal run of
+  // consecutive non-blank lines with equal by-variable codes. Empties rows
+  // and codes; the records used in calculations go to rows (split by
+  // ProcessDataRecord), the codes of the cohort to codes.
+  //
+  // Blank lines (empty after trimming when the missing text is not " ";
+  // empty once a compressed line's break is dropped when it is) raise
+  // iBlankLines when read. Blank lines inside a cohort belong to it; those
+  // in front of a cohort belong to that cohort (also to the first, after
+  // the header); those at the end of the file to the last cohort. The
+  // empty text read after the file's last line end is no line.
+  //
+  // When the call met at least one record line, it appends once per
+  // analysis copy the file position of the cohort's first line (a blank
+  // line in front of it included) to the file positions, and iLineCount
+  // (raised by every line of the cohort; the caller sets it to 0 between
+  // cohorts) to the line counts; reading that many lines from that
+  // position gives exactly the cohort. A call that met no record appends
+  // nothing and returns no rows (a cohort whose records are all not used in
+  // calculations appends its entries but returns no rows).
+  //
+  // The line that begins the next cohort is kept in the reader and handed
+  // to the next call (no seek back). bEOF becomes true when the call ended
+  // at the end of the file, so no further cohort follows.
+  // Throws: the errors of GetByCodes and ProcessDataRecord.
+  // REQUIRES: the file is open; no read or seek of the file between the
+  // calls of one pass.
+  void ReadInNextCohort(kmCohortRows& rows, bool& bEOF, int& iLineCount,
+                        int& iBlankLines, KmVector<int>& codes);
+  // The integer codes of the data by-variables of sLine (the synthetic
+  // delay and jump by-variables are not read). An integer field is its own
+  // code; a text field is coded by its line in the by-variable's format of
+  // the results handler's session, a new line (and a new 'A' format) being
+  // added for a text first met; an empty field is 0.
+  // Throws: "Invalid position for by-variable. ..." when a by-variable's
+  // column lies beyond the record's fields; the input error "\"v\" is an
+  // invalid code for the <name> by variable. ..." for an integer code that
+  // the by-variable's format does not hold.
+  KmVector<int> GetByCodes(KmString sLine);
+  // The display label of a cohort: the labels of codes in the by-variables'
+  // formats joined by " // "; a code without a label stands for itself;
+  // a code count that differs from the data by-variable count gives
+  // "Mismatch between number of by variables and variable combinations
+  // read from data file.". Never throws for a missing label.
+  KmString GetCohortLabel_Test(KmVector<int> codes);
+  // The number of adjustment groups of a cohort: the index of the first row
+  // after the first whose adjustment-variable field equals the first row's,
+  // or the number of rows when none does.
+  // Throws: "Cohort vector has no entries." for no rows; the session's
+  // error when the adjustment variable is not set.
+  int DetermineNumGroupVarCats(const kmCohortRows& rows);
+
+  // ==== Accessors of the run-wide members ==================================
+
+  int GetNumByGroups() const { return iNumByGroups_; }
+  int GetNumAdjustGroups() const { return iNumAdjustGroups_; }
+  bool IsClustered() const { return bClustered_; }
+  bool IsCompressed() const { return bCompressed_; }
+  int GetNextCohort() const { return iNextCohort_; }
+  const KmString& GetDataFileName() const { return sDataFileName_; }
+  const KmVector<KmString>& GetErrorTexts() const { return vErrorTexts_; }
+  const KmVector<int>& GetLineCounts() const { return vLineCounts_; }
+  const std::vector<int64_t>& GetFilePositions() const {
+    return vFilePositions_;
+  }
+  const std::vector<kmTextPair>& GetCohortErrors() const {
+    return vCohortErrors_;
+  }
+  const std::vector<kmTextPair>& GetNotes() const { return vNotes_; }
+  const KmString& GetQuestionText() const { return sQuestion_; }
+  int GetQuestionCode() const { return iQuestionCode_; }
+  const KmVector<KmVector<double>>& GetVarCovTable() const {
+    return vvVarCovTable_;
+  }
+
+ private:
+  // ---- Private helpers of the reading and verification groups go here ---
+
+  // Per-cohort reads (kmReadDataReadCohort.cpp): clears the cohort rows,
+  // takes the next copy index (stored in *piCohortIndex, then advanced),
+  // seeks to the copy's verified file position and returns the copy's
+  // verified line count.
+  // Throws: a clear KmException when the copy has no verified line count or
+  // file position, or the seek fails.
+  int BeginCopyRead(int* piCohortIndex, int& iCopy);
+
+  // ---- Private helpers of file access and cohort boundaries -------------
+
+  // Number of analysis copies of one cohort: 1, 2 or 3 by kmOptJumpCRMode,
+  // doubled when kmOptDelayType is 2.
+  int CopiesPerCohort() const;
+  // Number of by-variables read from the data: the session's count less the
+  // synthetic delay (kmOptDelayType 2) and jump (kmOptJumpCRMode 3 to 6)
+  // by-variables.
+  int NumDataByVars() const;
+  // The field delimiter of kmOptFieldDelimiter as a one-character text.
+  KmString GetDelimiterText() const;
+  // The missing-value text of kmOptMissingCharacter.
+  KmString GetMissingText() const;
+  // The end-of-file state of whichever file is open (true when none is).
+  bool IsInputAtEOF() const;
+  // The session whose by-variable formats receive the codes of text values:
+  // the results handler's, else the reader's own.
+  kmSession* GetCodingSession() const;
+  // Forgets the line that ReadInNextCohort put back (file opened, closed or
+  // repositioned).
+  void ClearPendingLines();
+
+  // ---- Members, in declared order ------------------------------------------
+
+  // The calculation's own session copy; not owned.
+  kmSession* pSession_ = nullptr;
+  // The results-file handler: its session (temporary input file, by-
+  // variable formats of text codes) and its minimum field count; not owned.
+  kmCalcHandler* pCalcHandler_ = nullptr;
+  // Created by Setup with the session; owned.
+  std::unique_ptr<kmCohortDataManager> pCohortDataManager_;
+  // String slot 0 of the session; the temporary input file for ".xls" and
+  // ".xlsx" names.
+  KmString sDataFileName_;
+  // The open plain data file.
+  KmIO_File inputFile_;
+  // The open gzip stream; null when none is open.
+  km_gzFile pgzInputFile_ = nullptr;
+  // String slot 6 of the session.
+  KmString sVarCovFileName_;
+  // The data file name ends in ".gz".
+  bool bCompressed_ = false;
+  // The data file name ends in ".xls" or ".xlsx".
+  bool bSpreadsheet_ = false;
+  // Per analysis copy, set by verification: the copy may be fitted.
+  KmVector<bool> vGoodFlags_;
+  // Per analysis copy, set by verification: empty when the copy may be
+  // fitted, else the reason.
+  KmVector<KmString> vErrorTexts_;
+  // Per analysis copy: its file lines (records plus the blank lines met).
+  KmVector<int> vLineCounts_;
+  // The rows of the copy read last; cleared at the start of every read.
+  kmCohortRows vvCohortRows_;
+  // Per analysis copy: the file position of its first line.
+  std::vector<int64_t> vFilePositions_;
+  // Index of the next analysis copy to read.
+  int iNextCohort_ = 0;
+  // kmOptDependentCalculated is true and kmOptDependentType is 4.
+  bool bClustered_ = false;
+  // Records that share one independent value (adjustment-variable groups),
+  // set by verification: -1 when the adjustment variable has no format, 0
+  // when no adjustment variable is used.
+  int iNumAdjustGroups_ = 0;
+  // Number of analysis copies over all cohorts, set by verification.
+  int iNumByGroups_ = 0;
+  // The pending large-run question and its code (4; -1 when none).
+  KmString sQuestion_;
+  int iQuestionCode_ = -1;
+  // {cohort label with its run-type suffix, error text}, one per copy kind
+  // with an error.
+  std::vector<kmTextPair> vCohortErrors_;
+  // {title, text} notes of the verification pass.
+  std::vector<kmTextPair> vNotes_;
+  // The variance-covariance matrix file's numbers, one row per non-empty
+  // line.
+  KmVector<KmVector<double>> vvVarCovTable_;
+
+  // The line ReadInNextCohort read past the end of a cohort, handed to the
+  // next call instead of seeking back (a backward seek restarts a gzip
+  // stream): its text and file position, and the blank lines read just
+  // before it (with the position of the first), which belong to the next
+  // cohort.
+  bool bPendingLine_ = false;
+  KmString sPendingLine_;
+  int64_t lPendingLinePos_ = -1;
+  int iPendingBlankLines_ = 0;
+  int64_t lPendingBlankPos_ = -1;
+};
+
+#endif  // KM_DATA_KMREADDATA_H

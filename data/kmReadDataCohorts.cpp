@@ -1,0 +1,315 @@
+// kmReadData: cohort boundaries, by-variable codes and labels of the
+// verification pass (ReadInNextCohort, GetByCodes, GetCohortLabel_Test,
+// DetermineNumGroupVarCats) and the helpers CopiesPerCohort, NumDataByVars
+// and GetCodingSession.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "data/kmReadData.h"
+#include "foundation/KmConvertValue.h"
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+
+// Drops the line feed and carriage returns that end a compressed file's
+// line, so a blank line reads the same from a plain and a compressed file.
+void DropLineBreak(KmString& sLine) {
+  int32_t n = sLine.GetLength();
+  while (n > 0 && (sLine[n - 1] == '\n' || sLine[n - 1] == '\r')) --n;
+  if (n < sLine.GetLength()) sLine.Truncate(static_cast<uint32_t>(n));
+}
+
+// True when sField is a signed integer text with at least one digit whose
+// value fits in an int; *piValue then holds the value.
+bool ReadIntegerCode(const KmString& sField, int* piValue) {
+  const char* sText = sField.GetCString();
+  if (!IsValidSignedIntegerText(sText, false)) return false;
+  if (std::strpbrk(sText, "0123456789") == nullptr) return false;
+  char* pEnd = nullptr;
+  const long long llValue = std::strtoll(sText, &pEnd, 10);
+  if (llValue < INT32_MIN || llValue > INT32_MAX) return false;
+  *piValue = static_cast<int>(llValue);
+  return true;
+}
+
+}  // namespace
+
+int kmReadData::CopiesPerCohort() const {
+  int nCopies = 1;
+  switch (pSession_->GetInt(kmOptJumpCRMode)) {
+    case 3:
+    case 4:
+    case 5:
+      nCopies = 2;
+      break;
+    case 6:
+      nCopies = 3;
+      break;
+    default:
+      break;
+  }
+  if (pSession_->GetInt(kmOptDelayType) == 2) nCopies *= 2;
+  return nCopies;
+}
+
+int kmReadData::NumDataByVars() const {
+  int nByVars = pSession_->GetNumByVars();
+  const int iJumpMode = pSession_->GetInt(kmOptJumpCRMode);
+  if (iJumpMode >= 3 && iJumpMode <= 6) --nByVars;
+  if (pSession_->GetInt(kmOptDelayType) == 2) --nByVars;
+  return nByVars < 0 ? 0 : nByVars;
+}
+
+kmSession* kmReadData::GetCodingSession() const {
+  if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
+    return pCalcHandler_->GetSession();
+  }
+  return pSession_;
+}
+
+void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
+                                  int& iLineCount, int& iBlankLines,
+                                  KmVector<int>& codes) {
+  try {
+    rows.clear();
+    codes.clear();
+    bEOF = false;
+    const KmString sMissing = GetMissingText();
+    const KmString sDelimiter = GetDelimiterText();
+    const bool bMissingIsBlank = sMissing == " ";
+    const bool bTrimLine = !bMissingIsBlank && sDelimiter != "\t";
+
+    // Blank lines read at the end of the previous cohort, before the line
+    // that began this one, belong to this cohort.
+    int64_t lFirstPosition = -1;
+    if (iPendingBlankLines_ > 0) {
+      lFirstPosition = lPendingBlankPos_;
+      iLineCount += iPendingBlankLines_;
+    }
+    // Blank lines read since the last record of this cohort, and the
+    // position of the first of them: they go to the next cohort when the
+    // line after them begins it.
+    int iTrailingBlanks = 0;
+    int64_t lTrailingBlankPos = -1;
+    iPendingBlankLines_ = 0;
+    lPendingBlankPos_ = -1;
+
+    bool bHaveRecord = false;
+    for (;;) {
+      KmString sRawLine;
+      int64_t lPosition = -1;
+      if (bPendingLine_) {
+        sRawLine = sPendingLine_;
+        lPosition = lPendingLinePos_;
+        bPendingLine_ = false;
+      } else {
+        if (ReadLineFromInputFile(sRawLine, true, &lPosition)) {
+          bEOF = true;
+          break;
+        }
+        // The empty text read after the last line end is no line.
+        if (sRawLine.IsEmpty() && IsInputAtEOF()) {
+          bEOF = true;
+          break;
+        }
+      }
+      if (lFirstPosition < 0) lFirstPosition = lPosition;
+
+      KmString sLine = sRawLine;
+      DropLineBreak(sLine);
+      if (bTrimLine) {
+        sLine.TrimLeft();
+        sLine.TrimRight();
+      }
+      kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
+      KmString sCopy = sLine;
+      if (!bMissingIsBlank) {
+        sCopy.TrimLeft();
+        sCopy.TrimRight();
+      }
+      if (sCopy.IsEmpty()) {
+        if (iTrailingBlanks == 0) lTrailingBlankPos = lPosition;
+        ++iTrailingBlanks;
+        ++iBlankLines;
+        continue;
+      }
+
+      const KmVector<int> lineCodes = GetByCodes(sLine);
+      if (!bHaveRecord) codes = lineCodes;
+      const bool bSameCohort =
+          static_cast<const std::vector<int>&>(lineCodes) ==
+          static_cast<const std::vector<int>&>(codes);
+      if (!bSameCohort) {
+        // The line begins the next cohort: keep it, with the blank lines
+        // just before it, for the next call.
+        bPendingLine_ = true;
+        sPendingLine_ = sRawLine;
+        lPendingLinePos_ = lPosition;
+        iPendingBlankLines_ = iTrailingBlanks;
+        lPendingBlankPos_ = lTrailingBlankPos;
+        iTrailingBlanks = 0;
+        break;
+      }
+      iLineCount += iTrailingBlanks;
+      iTrailingBlanks = 0;
+      bHaveRecord = true;
+      ++iLineCount;
+      ProcessDataRecord(sLine, &rows);
+    }
+    // Blank lines at the end of the file close the last cohort.
+    iLineCount += iTrailingBlanks;
+
+    if (bHaveRecord) {
+      const int nCopies = CopiesPerCohort();
+      for (int i = 0; i < nCopies; ++i) {
+        vFilePositions_.push_back(lFirstPosition);
+        vLineCounts_.push_back(iLineCount);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("ReadInNextCohort()", kClassName);
+    throw;
+  }
+}
+
+KmVector<int> kmReadData::GetByCodes(KmString sLine) {
+  try {
+    const KmString sDelimiter = GetDelimiterText();
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
+    const int32_t nFields = tokenizer.GetNumTokens();
+    const int nByVars = NumDataByVars();
+    KmVector<int> codes(static_cast<size_t>(nByVars), 0);
+
+    KmString sField;
+    for (int i = 0; i < nByVars; ++i) {
+      const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
+      const int32_t iLocation = byVar.GetPosition();
+      if (iLocation < 1 || iLocation > nFields) {
+        KmString sMessage;
+        sMessage << "Invalid position for by-variable.  By-Variable " << i
+                 << " is in variable location " << iLocation
+                 << ".   But the number of variables on the data "
+                 << "is only " << nFields;
+        GenerateKmException(sMessage.GetCString(), "kmCalculator");
+      }
+      tokenizer.GetToken(sField, iLocation - 1);
+      sField.TrimLeft();
+      sField.TrimRight();
+      if (sField.IsEmpty()) continue;
+
+      int iValue = 0;
+      const bool bInteger = ReadIntegerCode(sField, &iValue);
+      const bool bHasLines =
+          byVar.HasFormat() && byVar.GetFormat().GetNumLines() > 0;
+      if (bInteger && bHasLines) {
+        int32_t iLine = -1;
+        try {
+          iLine = byVar.GetFormat().GetIndexFromValue(sField.GetCString(), true,
+                                                      true);
+        } catch (KmException&) {
+          // A value outside the format's type: no line holds it.
+          iLine = -1;
+        }
+        if (iLine < 0) {
+          GenerateKmInputExceptionF(
+              "\"%s\" is an invalid code for the %s by variable.  You must "
+              "redefine the %s variable format.",
+              "kmCalculator", sField.GetCString(), byVar.GetName().GetCString(),
+              byVar.GetName().GetCString());
+        }
+      }
+      if (bInteger &&
+          !(byVar.HasFormat() && byVar.GetFormat().GetDataType() == 'A')) {
+        codes[i] = iValue;
+        continue;
+      }
+
+      // A text value: its code is its line in the by-variable's format of
+      // the results handler's session, which learns each new text.
+      kmSession* pCoding = GetCodingSession();
+      const kmVariable& codingVar = pCoding->GetByVar(static_cast<int16_t>(i));
+      KmFormat format;
+      if (codingVar.HasFormat()) {
+        format = codingVar.GetFormat();
+      } else {
+        format.SetDataType('A');
+      }
+      int32_t iLine = format.GetIndexFromLabel(sField.GetCString());
+      if (iLine < 0) {
+        iLine = format.GetNumLines();
+        const std::string sValue = std::to_string(iLine);
+        format.AddLine(sValue.c_str(), sField.GetCString(), iLine);
+        const int32_t iVarIndex = pCoding->GetByVarPositions()[i] - 1;
+        pCoding->SetVarFormat(static_cast<int16_t>(iVarIndex), format);
+      }
+      codes[i] = iLine;
+    }
+    return codes;
+  } catch (KmException& e) {
+    e.AddCallPath("GetByCodes()", kClassName);
+    throw;
+  }
+}
+
+KmString kmReadData::GetCohortLabel_Test(KmVector<int> codes) {
+  try {
+    const int nByVars = NumDataByVars();
+    if (static_cast<int>(codes.size()) != nByVars) {
+      return KmString(
+          "Mismatch between number of by variables and variable combinations "
+          "read from data file.");
+    }
+    const kmSession* pLabels = GetCodingSession();
+    KmString sLabel;
+    for (int i = 0; i < nByVars; ++i) {
+      if (i > 0) sLabel << " // ";
+      try {
+        KmString sPart;
+        pLabels->GetByVar(static_cast<int16_t>(i))
+            .GetLabel(codes[i], sPart, false);
+        sLabel << sPart;
+      } catch (KmException&) {
+        // No label for the code: the code stands for itself.
+        sLabel << codes[i];
+      }
+    }
+    return sLabel;
+  } catch (KmException& e) {
+    e.AddCallPath("GetCohortLabel_Test(vector <int>)", kClassName);
+    throw;
+  }
+}
+
+int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
+  try {
+    if (rows.empty()) {
+      GenerateKmException("Cohort vector has no entries.", "kmCalculator");
+    }
+    pSession_->GetKMVar(kmVarAdjustment);
+    const int32_t iColumn = pSession_->GetKMVarPosition(kmVarAdjustment) - 1;
+    auto fieldOf = [iColumn](const kmRecordRow& row) {
+      return iColumn >= 0 && static_cast<size_t>(iColumn) < row.size()
+                 ? row[static_cast<size_t>(iColumn)]
+                 : KmString();
+    };
+    const KmString sFirst = fieldOf(rows[0]);
+    for (size_t r = 1; r < rows.size(); ++r) {
+      if (fieldOf(rows[r]) == sFirst) return static_cast<int>(r);
+    }
+    return static_cast<int>(rows.size());
+  } catch (KmException& e) {
+    e.AddCallPath("DetermineNumGroupVarCats()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,249 @@
+// kmReadData: data file access and the record format (OpenInputFile,
+// SkipColHeaderLine, ReadLineFromInputFile, ResetDataFile, CloseInputFile,
+// ProcessDataRecord, LineShouldBeIncluded) and their private helpers.
+#include <cstdint>
+#include <cstring>
+
+#include "data/kmReadData.h"
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmStringTokenizer.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+
+// zlib's gzgets reads at most this many bytes less one per call.
+const int kGzLineBufferSize = 8192;
+
+// Label ending of an independent value that is kept out of the fits.
+const char kNotUsedSuffix[] = " (not used in calculations)";
+
+}  // namespace
+
+KmString kmReadData::GetDelimiterText() const {
+  return KmString(
+      kmSession::GetDelimiterChar(pSession_->GetInt(kmOptFieldDelimiter)));
+}
+
+KmString kmReadData::GetMissingText() const {
+  KmString sMissing;
+  pSession_->GetMissingString(sMissing);
+  return sMissing;
+}
+
+bool kmReadData::IsInputAtEOF() const {
+  if (pgzInputFile_ != nullptr) return km_gzeof(pgzInputFile_) != 0;
+  return inputFile_.IsEOF();
+}
+
+void kmReadData::ClearPendingLines() {
+  bPendingLine_ = false;
+  sPendingLine_.Clear();
+  lPendingLinePos_ = -1;
+  iPendingBlankLines_ = 0;
+  lPendingBlankPos_ = -1;
+}
+
+void kmReadData::OpenInputFile(bool bSkipHeader) {
+  try {
+    CloseInputFile();
+    bCompressed_ = sDataFileName_.EndsWith(".gz");
+    bSpreadsheet_ =
+        sDataFileName_.EndsWith(".xls") || sDataFileName_.EndsWith(".xlsx");
+    KmString sOpenName = sDataFileName_;
+    if (bSpreadsheet_) {
+      const kmSession* pNameSession = pSession_;
+      if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
+        pNameSession = pCalcHandler_->GetSession();
+      }
+      if (pNameSession != nullptr) sOpenName = pNameSession->GetTempInputFile();
+    }
+    if (bCompressed_) {
+      pgzInputFile_ = km_gzopen(sOpenName.GetCString(), "rb");
+      if (pgzInputFile_ == nullptr) {
+        KmString sMessage;
+        sMessage << "Unable to open data file \"" << sOpenName
+                 << "\" for reading.";
+        GenerateKmException(sMessage.GetCString(), kClassName);
+      }
+    } else {
+      inputFile_.Open(sOpenName.GetCString(), KmIO_File::kRead);
+      if (!inputFile_.IsOpen()) {
+        KmString sMessage;
+        sMessage << "Unable to open data file \"" << sOpenName
+                 << "\" for reading.";
+        GenerateKmException(sMessage.GetCString(), kClassName);
+      }
+    }
+    if (bSkipHeader) SkipColHeaderLine();
+  } catch (KmException& e) {
+    e.AddCallPath("OpenInputFile()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::SkipColHeaderLine() {
+  try {
+    if (!pSession_->GetBool(kmOptVarNamesIncluded)) return;
+    KmString sLine;
+    while (!ReadLineFromInputFile(sLine, true, nullptr)) {
+      sLine.TrimLeft();
+      sLine.TrimRight();
+      if (!sLine.IsEmpty()) break;
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("SkipColHeaderLine()", kClassName);
+    throw;
+  }
+}
+
+bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
+                                       int64_t* plPosition) {
+  try {
+    const bool bGzip = pgzInputFile_ != nullptr;
+    if (plPosition != nullptr) {
+      *plPosition = bGzip ? km_gztell(pgzInputFile_)
+                          : static_cast<int64_t>(inputFile_.Tell());
+    }
+    bool bEOF = false;
+    if (bEOFBeforeRead) bEOF = IsInputAtEOF();
+    if (bGzip) {
+      char aBuffer[kGzLineBufferSize];
+      aBuffer[0] = '\0';
+      km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize);
+      sLine = aBuffer;
+      // A line longer than one buffer arrives in pieces; join them so a
+      // long record is not taken for several records (the plain reader and
+      // the session's scans see it whole too).
+      while (std::strlen(aBuffer) == kGzLineBufferSize - 1 &&
+             aBuffer[kGzLineBufferSize - 2] != '\n') {
+        aBuffer[0] = '\0';
+        if (km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize) == nullptr) {
+          break;
+        }
+        sLine << aBuffer;
+      }
+    } else {
+      // A closed plain file reads as an empty line at the end of the file.
+      inputFile_.Read(sLine);
+    }
+    return bEOFBeforeRead ? bEOF : IsInputAtEOF();
+  } catch (KmException& e) {
+    e.AddCallPath("ReadLineFromInputFile()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::ResetDataFile() {
+  try {
+    iNextCohort_ = 0;
+    OpenInputFile(true);
+  } catch (KmException& e) {
+    e.AddCallPath("ResetDataFile()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::CloseInputFile() {
+  try {
+    if (pgzInputFile_ != nullptr) {
+      km_gzclose(pgzInputFile_);
+      pgzInputFile_ = nullptr;
+    }
+    inputFile_.Close();
+    ClearPendingLines();
+  } catch (KmException& e) {
+    e.AddCallPath("CloseInputFile()", kClassName);
+    throw;
+  }
+}
+
+bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
+  try {
+    const KmString sDelimiter = GetDelimiterText();
+    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
+    tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
+    const int32_t nTokens = tokenizer.GetNumTokens();
+
+    const int16_t iMinFields =
+        pCalcHandler_ != nullptr ? pCalcHandler_->GetMinFieldCount() : -1;
+    if (nTokens < iMinFields) {
+      GenerateKmException("Too few data columns in Input Data File.",
+                          "VerifyDelayRateCalc()");
+    }
+
+    const bool bIncluded = LineShouldBeIncluded(sLine.GetCString());
+    if (!bIncluded) return false;
+
+    kmRecordRow row;
+    row.reserve(static_cast<size_t>(nTokens));
+    KmString sField;
+    for (int32_t i = 0; i < nTokens; ++i) {
+      tokenizer.GetToken(sField, i);
+      sField.RemoveAll(',');
+      sField.TrimLeft();
+      sField.TrimRight();
+      if (sField.IsEmpty()) sField = " ";
+      row.push_back(sField);
+    }
+    pRows->push_back(row);
+    return true;
+  } catch (KmException& e) {
+    e.AddCallPath("ProcessDataRecord()", kClassName);
+    throw;
+  }
+}
+
+bool kmReadData::LineShouldBeIncluded(const char* sLine) {
+  try {
+    const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
+    if (!indep.HasFormat()) return true;
+
+    const KmString sDelimiter = GetDelimiterText();
+    KmStringTokenizer tokenizer(sLine, sDelimiter.GetCString());
+    const int32_t iVarIndex = pSession_->GetKMVarPosition(kmVarIndependent) - 1;
+    KmString sField;
+    tokenizer.GetToken(sField, iVarIndex);
+    sField.TrimRight();
+    sField.TrimLeft();
+    // A record without an independent value is left to the record checks,
+    // which report it; a format line with an empty label would drop it
+    // without a word.
+    if (sField.IsEmpty()) return true;
+
+    const KmFormat& format = indep.GetFormat();
+    int32_t iLine = -1;
+    try {
+      iLine = format.GetIndexFromValue(sField.GetCString(), true, true);
+    } catch (KmException&) {
+      // A text that is no number of the format's type matches no line.
+      iLine = -1;
+    }
+    if (iLine >= 0) {
+      const KmString sLabel = format.GetLabel(iLine);
+      return !sLabel.IsEmpty() && !sLabel.EndsWith(kNotUsedSuffix);
+    }
+
+    // A value the format does not hold is used; it is recorded in the
+    // format with itself as its label.
+    KmFormat grown(format);
+    try {
+      grown.AddLine(sField.GetCString(), sField.GetCString(),
+                    grown.GetNumLines());
+    } catch (KmException&) {
+      // The value cannot be a line of this format's type (a text in a
+      // numeric format): the record checks report the value.
+      return true;
+    }
+    pSession_->SetVarFormat(static_cast<int16_t>(iVarIndex), grown);
+    return true;
+  } catch (KmException& e) {
+    e.AddCallPath("LineShouldBeIncluded()", kClassName);
+    throw;
+  }
+}

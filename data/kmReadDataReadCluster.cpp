@@ -1,0 +1,119 @@
+// kmReadData: reading a cohort of clustered data
+// (ReadDataAndCalcRates_Cluster).
+#include "data/kmReadData.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "data/internal/kmCohortReadHelpers.h"
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+using km_read_internal::CleanField;
+using km_read_internal::kMissingValue;
+using km_read_internal::ReadNumber;
+using km_read_internal::RoleColumn;
+using km_read_internal::SplitRecord;
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
+
+}  // namespace
+
+void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
+                                              kmValueTable& table) {
+  try {
+    table.clear();
+    int iCopy = 0;
+    const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
+    const KmString sDelimiter = GetDelimiterText();
+    const KmString sMissing = GetMissingText();
+
+    // Needed columns: the by-variables read from the data (the synthetic
+    // delay and jump by-variables have no column), then the independent,
+    // adjustment, count, population and standard-population columns.
+    std::vector<int> vNeeded;
+    const int nByVars = NumDataByVars();
+    for (int b = 0; b < nByVars; ++b) {
+      vNeeded.push_back(
+          static_cast<int>(pSession_->GetByVar(static_cast<int16_t>(b))
+                               .GetPosition()) -
+          1);
+    }
+    const size_t uIndep = vNeeded.size();
+    for (int iRole : {static_cast<int>(kmVarIndependent),
+                      static_cast<int>(kmVarAdjustment),
+                      static_cast<int>(kmVarCount),
+                      static_cast<int>(kmVarPopulation),
+                      static_cast<int>(kmVarStdPopulation)}) {
+      vNeeded.push_back(RoleColumn(*pSession_, iRole));
+    }
+    const int iHighest = *std::max_element(vNeeded.begin(), vNeeded.end());
+
+    auto readValue = [&sMissing](const KmString& sField) {
+      double dValue = 0.0;
+      return ReadNumber(sField, sMissing, dValue) ? dValue : kMissingValue;
+    };
+
+    kmValueRows vGroup;
+    double dPreviousIndep = 0.0;
+    bool bFirstRecord = true;
+    bool bEOF = false;
+    KmString sLine;
+    std::vector<KmString> vTokens;
+    for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
+      bEOF = ReadLineFromInputFile(sLine, true, nullptr);
+      KmString sTrimmed(sLine);
+      sTrimmed.TrimLeft();
+      sTrimmed.TrimRight();
+      if (sTrimmed.IsEmpty()) continue;
+
+      SplitRecord(sLine, sDelimiter, vTokens);
+      const int nTokens = static_cast<int>(vTokens.size());
+      // The record must hold the highest needed column itself; one field
+      // short would read the absent value as 0.
+      if (nTokens <= iHighest) {
+        KmString sMessage;
+        sMessage << "Data record in cohort number " << iCopy
+                 << " does not have enough fields.  Max number of fields "
+                    "needed:  "
+                 << iHighest + 1 << "  Number of fields in data record:  "
+                 << nTokens;
+        ThrowKmException(sMessage.GetCString(), kClusterSource);
+      }
+      std::vector<KmString> vCompact(vNeeded.size() + 2);
+      for (size_t k = 0; k < vNeeded.size(); ++k) {
+        // An unset by-variable column (-1) reads as an empty field.
+        if (vNeeded[k] >= 0) {
+          vCompact[k] = CleanField(vTokens[static_cast<size_t>(vNeeded[k])]);
+        }
+      }
+
+      const double dIndep = readValue(vCompact[uIndep]);
+      if (bFirstRecord) {
+        bFirstRecord = false;
+      } else if (dIndep != dPreviousIndep) {
+        table.push_back(vGroup);
+        vGroup.clear();
+      }
+      dPreviousIndep = dIndep;
+
+      kmValueRow entry(4, kMissingValue);
+      for (size_t v = 0; v < 4; ++v) entry[v] = readValue(vCompact[uIndep + 1 + v]);
+      if (entry[1] < 0.0 || entry[2] < 0.0 || entry[3] < 0.0) {
+        entry[1] = kMissingValue;
+        entry[2] = kMissingValue;
+        entry[3] = kMissingValue;
+      }
+      vGroup.push_back(entry);
+    }
+    table.push_back(vGroup);
+  } catch (KmException& e) {
+    e.AddCallPath("ReadDataAndCalcRates_Cluster()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,361 @@
+// kmReadData: reading one cohort for a fit (IsJumpCopy,
+// IsComparabilityRatioCopy, IsDelayCopy, GetIsCohortGoodToUse,
+// GetCohortGoodFlag, BeginCopyRead, ReadData).
+#include "data/kmReadData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "data/internal/kmCohortReadHelpers.h"
+#include "foundation/KmException.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using km_read_internal::AdjustedStandardError;
+using km_read_internal::CleanField;
+using km_read_internal::FixedText;
+using km_read_internal::IndependentValue;
+using km_read_internal::IsMissingField;
+using km_read_internal::kMissingValue;
+using km_read_internal::ReadNumber;
+using km_read_internal::RoleColumn;
+using km_read_internal::SplitRecord;
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+const char kReadDataSource[] = "kmCalculationHandler::ReadData()";
+
+// What one ReadData call needs to know about its copy and the session.
+struct CopySettings {
+  KmString sDelimiter;
+  KmString sMissing;
+  int iHetModel = 0;
+  double dRatesPerN = 100000.0;
+  bool bCRCopy = false;
+  bool bGood = false;
+  bool bDelay = false;
+  double dRatio = 0.0;     // kmOptCRValue
+  double dJump = 0.0;      // kmOptJumpLocation
+  double dVariance = 0.0;  // kmOptCRVariance
+};
+
+// True when the comparability ratio applies to the record whose
+// independent field is sField: a present independent value at or before
+// the jump location, in a copy that may be fitted.
+bool RecordIsAdjusted(const kmSession& session, const CopySettings& s,
+                      const KmString& sField) {
+  if (IsMissingField(sField, s.sMissing)) return false;
+  const double x = IndependentValue(session, sField, kReadDataSource);
+  return x <= s.dJump && s.bGood;
+}
+
+// Computing path: the rate, proportion or percent and its standard error
+// are computed from each record's count and population and appended as the
+// last two fields of its row.
+void ReadComputedRows(kmReadData& reader, const kmSession& session,
+                      const CopySettings& s, int iLineCount,
+                      kmCohortRows& vRows) {
+  const int iCountColumn = RoleColumn(session, kmVarCount);
+  const int iPopColumn = RoleColumn(session, kmVarPopulation);
+  const int iIndepColumn =
+      s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
+  const int iType = session.GetInt(kmOptDependentType);
+  const bool bHalfZeroCount =
+      session.GetBool(kmOptLogLinear) && s.iHetModel == 0;
+
+  size_t nFirst = 0;
+  bool bFirstRecord = true;
+  bool bEOF = false;
+  KmString sLine;
+  std::vector<KmString> vTokens;
+  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
+    bEOF = reader.ReadLineFromInputFile(sLine, true, nullptr);
+    KmString sTrimmed(sLine);
+    sTrimmed.TrimLeft();
+    sTrimmed.TrimRight();
+    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
+    if (sTrimmed.IsEmpty()) continue;
+
+    SplitRecord(sLine, s.sDelimiter, vTokens);
+    const size_t n = vTokens.size();
+    if (bFirstRecord) {
+      nFirst = n;
+      bFirstRecord = false;
+    }
+    // Each record gets a row of its own: a record shorter than the first
+    // shows its absent fields as missing instead of another record's texts.
+    kmRecordRow row(std::max(n, nFirst) + 2, s.sMissing);
+    for (size_t t = 0; t < n; ++t) row[t] = CleanField(vTokens[t]);
+    const size_t uRate = row.size() - 2;
+    const size_t uSE = row.size() - 1;
+
+    // A field the record does not have is missing, never 0.
+    auto fieldNumber = [&](int iColumn, double& dValue) {
+      return iColumn >= 0 && static_cast<size_t>(iColumn) < n &&
+             ReadNumber(row[static_cast<size_t>(iColumn)], s.sMissing, dValue);
+    };
+    double c = 0.0;
+    double p = 0.0;
+    bool bValid = fieldNumber(iCountColumn, c);
+    if (bValid && c == 0.0 && bHalfZeroCount) c = 0.5;
+    bValid = bValid && fieldNumber(iPopColumn, p) && p != 0.0;
+    // A negative count or population has no rate (its square root would
+    // carry NaN into the fit).
+    bValid = bValid && c >= 0.0 && p >= 0.0;
+    if (bValid && (iType == 2 || iType == 3) && c > p) bValid = false;
+
+    double dRate = kMissingValue;
+    double dSE = kMissingValue;
+    if (bValid) {
+      const double q = c / p;
+      if (iType == 1) {
+        dRate = q * s.dRatesPerN;
+        dSE = std::sqrt(c) / p * s.dRatesPerN;
+      } else if (iType == 3) {
+        dRate = 100.0 * q;
+        dSE = 100.0 * std::sqrt(q * (1.0 - q) / p);
+      } else {
+        dRate = q;
+        dSE = std::sqrt(q * (1.0 - q) / p);
+      }
+      // Types that allow c > p would take the root of a negative number.
+      bValid = std::isfinite(dRate) && std::isfinite(dSE);
+    }
+    if (!bValid) {
+      row[uRate] = kMissingValue;
+      row[uSE] = kMissingValue;
+    } else {
+      if (s.bCRCopy && iIndepColumn >= 0 &&
+          static_cast<size_t>(iIndepColumn) < n &&
+          RecordIsAdjusted(session, s, row[static_cast<size_t>(iIndepColumn)])) {
+        dSE = AdjustedStandardError(s.dRatio, s.dVariance, dRate, dSE);
+        dRate *= s.dRatio;
+      }
+      row[uRate] = FixedText(dRate);
+      row[uSE] = FixedText(dSE);
+    }
+    vRows.push_back(row);
+  }
+}
+
+// As-given path: each record's fields as they stand, with the
+// comparability ratio applied to the dependent value and its standard
+// error in a comparability-ratio copy.
+void ReadGivenRows(kmReadData& reader, const kmSession& session,
+                   const CopySettings& s, int iLineCount,
+                   kmCohortRows& vRows) {
+  const bool bTrimFields = s.sMissing != " ";
+  const int iIndepColumn =
+      s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
+
+  bool bEOF = false;
+  KmString sLine;
+  std::vector<KmString> vTokens;
+  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
+    bEOF = reader.ReadLineFromInputFile(sLine, false, nullptr);
+    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
+    KmString sCopy(sLine);
+    // A compressed file's line keeps its line break; a blank line is blank
+    // whichever way the file is stored.
+    while (sCopy.EndsWith('\n') || sCopy.EndsWith('\r')) {
+      sCopy.Truncate(static_cast<uint32_t>(sCopy.GetLength() - 1));
+    }
+    if (bTrimFields) sCopy.TrimSpaces();
+    if (sCopy.IsEmpty()) continue;
+
+    SplitRecord(sLine, s.sDelimiter, vTokens);
+    kmRecordRow row;
+    row.reserve(vTokens.size());
+    for (const KmString& sToken : vTokens) {
+      KmString sField(sToken);
+      sField.RemoveAll(',');
+      if (bTrimFields) {
+        sField.TrimLeft();
+        sField.TrimRight();
+      }
+      row.push_back(sField);
+    }
+
+    if (s.bCRCopy && iIndepColumn >= 0 &&
+        static_cast<size_t>(iIndepColumn) < row.size() &&
+        RecordIsAdjusted(session, s, row[static_cast<size_t>(iIndepColumn)])) {
+      const int iDepColumn =
+          RoleColumn(session, s.bDelay ? kmVarDelayRate : kmVarDependent);
+      const int iSEColumn =
+          session.GetKMVarPosition(s.bDelay ? kmVarDelaySE : kmVarStdError) - 1;
+      double d = kMissingValue;
+      if (iDepColumn >= 0 && static_cast<size_t>(iDepColumn) < row.size()) {
+        KmString& sDep = row[static_cast<size_t>(iDepColumn)];
+        if (!IsMissingField(sDep, s.sMissing)) {
+          d = std::atof(sDep.GetCString());
+          sDep = FixedText(d * s.dRatio);
+        }
+      }
+      if (iSEColumn >= 0 && static_cast<size_t>(iSEColumn) < row.size()) {
+        KmString& sSE = row[static_cast<size_t>(iSEColumn)];
+        if (!IsMissingField(sSE, s.sMissing)) {
+          if (d == kMissingValue) {
+            sSE = s.sMissing;
+          } else {
+            const double dS = std::atof(sSE.GetCString());
+            sSE = FixedText(
+                AdjustedStandardError(s.dRatio, s.dVariance, d, dS));
+          }
+        }
+      }
+    }
+    vRows.push_back(row);
+  }
+}
+
+}  // namespace
+
+bool kmReadData::IsJumpCopy(int iJumpCRMode, int iCopy) {
+  switch (iJumpCRMode) {
+    case 1:
+      return true;
+    case 3:
+    case 4:
+      return iCopy % 2 == 0;
+    case 6:
+      return iCopy % 3 == 0;
+    default:
+      return false;
+  }
+}
+
+bool kmReadData::IsComparabilityRatioCopy(int iJumpCRMode, int iCopy) {
+  switch (iJumpCRMode) {
+    case 2:
+      return true;
+    case 3:
+      return iCopy % 2 == 1;
+    case 5:
+      return iCopy % 2 == 0;
+    case 6:
+      return iCopy % 3 == 1;
+    default:
+      return false;
+  }
+}
+
+bool kmReadData::IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy) {
+  if (iDelayType == 1) return true;
+  if (iDelayType != 2) return false;
+  int k = iCopy;
+  if (iJumpCRMode == 6) {
+    k = iCopy / 3;
+  } else if (iJumpCRMode >= 3 && iJumpCRMode <= 5) {
+    k = iCopy / 2;
+  }
+  return k % 2 == 0;
+}
+
+KmString kmReadData::GetIsCohortGoodToUse(int i) const {
+  try {
+    if (i < 0 || static_cast<size_t>(i) >= vErrorTexts_.size()) {
+      return KmString();
+    }
+    return vErrorTexts_[i];
+  } catch (KmException& e) {
+    e.AddCallPath("GetIsCohortGoodToUse(int)", kClassName);
+    throw;
+  }
+}
+
+bool kmReadData::GetCohortGoodFlag(int i) const {
+  if (i < 0 || static_cast<size_t>(i) >= vGoodFlags_.size()) return false;
+  return vGoodFlags_[i];
+}
+
+int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
+  try {
+    vvCohortRows_.clear();
+    iCopy = iNextCohort_;
+    if (piCohortIndex != nullptr) *piCohortIndex = iCopy;
+    ++iNextCohort_;
+
+    // Reading a copy that verification did not see would read another
+    // copy's lines (or none) and key them by the wrong index.
+    if (iCopy < 0 || static_cast<size_t>(iCopy) >= vLineCounts_.size()) {
+      GenerateKmExceptionF(
+          "Analysis copy %d of the data file was not found by the "
+          "verification of the data set (%d copies verified).",
+          kClassName, iCopy, static_cast<int>(vLineCounts_.size()));
+    }
+
+    // Every copy starts at the position verification recorded for it, also
+    // when the copies follow one another in the file: lines that belong to
+    // no copy (a block whose records are all kept out of the calculations)
+    // would otherwise be read as the next copy's and push its own last
+    // lines into the copy after it.
+    if (static_cast<size_t>(iCopy) >= vFilePositions_.size()) {
+      GenerateKmExceptionF(
+          "No file position is known for analysis copy %d of the data file.",
+          kClassName, iCopy);
+    }
+    const int64_t lPosition = vFilePositions_[static_cast<size_t>(iCopy)];
+    bool bMoved = false;
+    if (pgzInputFile_ != nullptr) {
+      bMoved = km_gzseek(pgzInputFile_, lPosition, 0) == lPosition;
+    } else if (inputFile_.IsOpen()) {
+      inputFile_.Seek(static_cast<int32_t>(lPosition));
+      bMoved = inputFile_.Tell() == lPosition;
+    }
+    if (!bMoved) {
+      KmString sMessage;
+      sMessage << "Cannot move to position " << static_cast<long>(lPosition)
+               << " of data file \"" << sDataFileName_
+               << "\" to read analysis copy " << iCopy << ".";
+      GenerateKmException(sMessage.GetCString(), kClassName);
+    }
+    ClearPendingLines();
+    return vLineCounts_[iCopy];
+  } catch (KmException& e) {
+    e.AddCallPath("BeginCopyRead()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::ReadData(int* piCohortIndex) {
+  try {
+    int iCopy = 0;
+    const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
+    const int iJumpCRMode = pSession_->GetInt(kmOptJumpCRMode);
+
+    CopySettings s;
+    s.sDelimiter = GetDelimiterText();
+    s.sMissing = GetMissingText();
+    s.iHetModel = pSession_->GetInt(kmOptHetErrorModel);
+    const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);
+    s.dRatesPerN = iRatesPerN <= 0 ? 100000.0 : iRatesPerN;
+    s.bCRCopy = IsComparabilityRatioCopy(iJumpCRMode, iCopy);
+    s.bGood = GetCohortGoodFlag(iCopy);
+    s.bDelay =
+        IsDelayCopy(iJumpCRMode, pSession_->GetInt(kmOptDelayType), iCopy);
+    if (s.bCRCopy) {
+      s.dRatio = pSession_->GetDouble(kmOptCRValue);
+      s.dJump = pSession_->GetDouble(kmOptJumpLocation);
+      s.dVariance = pSession_->GetDouble(kmOptCRVariance);
+    }
+
+    const bool bComputed =
+        pSession_->GetBool(kmOptDependentCalculated) &&
+        !(pSession_->GetInt(kmOptDependentType) == 1 && s.iHetModel == 4);
+    kmCohortRows vRows;
+    if (bComputed) {
+      ReadComputedRows(*this, *pSession_, s, iLineCount, vRows);
+    } else {
+      ReadGivenRows(*this, *pSession_, s, iLineCount, vRows);
+    }
+    vvCohortRows_.swap(vRows);
+  } catch (KmException& e) {
+    e.AddCallPath("ReadData()", kClassName);
+    throw;
+  }
+}

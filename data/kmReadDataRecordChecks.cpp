@@ -1,0 +1,399 @@
+// kmReadData: the record checks of one cohort (VerifyCohortFieldValues,
+// VerifyResponseVariable, VerifyIndependentVariable, VerifyStandardError,
+// ValidFloat).
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "data/kmReadData.h"
+#include "foundation/KmConvertValue.h"
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+
+// Previous independent number of a cohort's first record: none yet.
+constexpr double kNoPreviousValue = -9999.0;
+
+// Previous independent text of a cohort's first record.
+const char kNoPreviousText[] = "empty";
+
+// Appends one report: the sentence and its " (Row = r, Col = c)  ".
+void AppendReport(KmString* psErrorText, const char* sSentence, int32_t iRow,
+                  int iCol) {
+  if (psErrorText == nullptr) return;
+  *psErrorText << sSentence << " (Row = " << iRow << ", Col = " << iCol
+               << ")  ";
+}
+
+// Clears the good flag and, the first time its kind is met in the cohort,
+// reports it.
+void Flag(KmString* psErrorText, bool* pbGood, bool& bReported,
+          const char* sSentence, int32_t iRow, int iCol) {
+  if (pbGood != nullptr) *pbGood = false;
+  if (bReported) return;
+  bReported = true;
+  AppendReport(psErrorText, sSentence, iRow, iCol);
+}
+
+// Throws the refusal of a variable location beyond a record's fields.
+[[noreturn]] void ThrowLocationBeyondRow(const char* sWhat, int iLocation,
+                                         size_t nFields) {
+  KmString sText;
+  sText << sWhat << iLocation
+        << " ) is beyond the end of the vvCohortRecord row length ( "
+        << static_cast<int32_t>(nFields) << " ).";
+  GenerateKmException(sText.GetCString(), "kmCalculationHandler");
+}
+
+// The "%-lf" text of the number of sText.
+KmString NumberText(const KmString& sText) {
+  KmString sOut;
+  sOut = std::atof(sText.GetCString());
+  return sOut;
+}
+
+// Index of the line of format that holds sValue; -1 when none does (a text
+// that is no number of the format's type holds no line).
+int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
+  try {
+    return format.GetIndexFromValue(sValue.GetCString(), true, true);
+  } catch (KmException&) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+void kmReadData::VerifyCohortFieldValues(
+    kmCohortRows vRows, KmString* psErrorText, bool* pbGood, int iCohortNumber,
+    double* pdLargestInterval, int* piPrecision, int /*iUnused*/,
+    int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
+  try {
+    KmString sMissing;
+    pSession_->GetMissingString(sMissing);
+    const bool bStdErrorsInData = pSession_->GetInt(kmOptHetErrorModel) == 2;
+
+    bool bMissingDep = false;
+    bool bZeroCount = false;
+    bool bZeroDep = false;
+    bool bNegativeDep = false;
+    bool bLogNegativeDep = false;
+    bool bIndepMissingOrEqual = false;
+    bool bIndepNonNumeric = false;
+    bool bSEMissing = false;
+    bool bSENonNumeric = false;
+    bool bSENotPositive = false;
+    double dPrevious = kNoPreviousValue;
+    double dSum = 0.0;
+    double dLargestLocal = 0.0;
+    int iPrecisionLocal = 0;
+    double& dLargest =
+        pdLargestInterval != nullptr ? *pdLargestInterval : dLargestLocal;
+    int& iPrecision = piPrecision != nullptr ? *piPrecision : iPrecisionLocal;
+
+    const size_t nRecords = vRows.size();
+    for (size_t r = 0; r < nRecords; ++r) {
+      const kmRecordRow& record = vRows[r];
+      // Wide arithmetic; the text shows the 32-bit value.
+      const int32_t iRow =
+          static_cast<int32_t>((static_cast<int64_t>(iCohortNumber) - 1) *
+                                   static_cast<int64_t>(nRecords) +
+                               static_cast<int64_t>(r));
+
+      if (iDependentLoc > 0) {
+        if (static_cast<size_t>(iDependentLoc) > record.size()) {
+          ThrowLocationBeyondRow("The response variable location ( ",
+                                 iDependentLoc, record.size());
+        }
+        VerifyResponseVariable(record[static_cast<size_t>(iDependentLoc - 1)],
+                               sMissing, iRow, iDependentLoc - 1, psErrorText,
+                               pbGood, bMissingDep, bZeroCount, bZeroDep,
+                               bNegativeDep, bLogNegativeDep, dSum);
+      }
+      if (iIndependentLoc > 0) {
+        if (static_cast<size_t>(iIndependentLoc) > record.size()) {
+          ThrowLocationBeyondRow("The independent variable location ( ",
+                                 iIndependentLoc, record.size());
+        }
+        const size_t iCol = static_cast<size_t>(iIndependentLoc - 1);
+        // The previous record passed the same location test.
+        const KmString sPrevious =
+            r == 0 ? KmString(kNoPreviousText) : vRows[r - 1][iCol];
+        VerifyIndependentVariable(record[iCol], sMissing, iRow,
+                                  iIndependentLoc - 1, psErrorText, pbGood,
+                                  dPrevious, dLargest, iPrecision, sPrevious,
+                                  bIndepMissingOrEqual, bIndepNonNumeric);
+      }
+      if (bStdErrorsInData && iStdErrorLoc > 0) {
+        if (static_cast<size_t>(iStdErrorLoc) > record.size()) {
+          ThrowLocationBeyondRow("The standard error variable location ( ",
+                                 iStdErrorLoc, record.size());
+        }
+        VerifyStandardError(record[static_cast<size_t>(iStdErrorLoc - 1)],
+                            sMissing, iRow, iStdErrorLoc - 1, psErrorText,
+                            pbGood, bSEMissing, bSENonNumeric, bSENotPositive);
+      }
+    }
+
+    if (pbGood != nullptr && *pbGood && bZeroCount && dSum == 0.0) {
+      *pbGood = false;
+      if (psErrorText != nullptr) {
+        *psErrorText =
+            "  Kinkmark cannot process cohorts where all of the counts are "
+            "zero.  Kinkmark will not analyze cohorts that have this error.";
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("VerifyCohortFieldValues()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::VerifyResponseVariable(
+    KmString sField, KmString sMissing, int32_t iRow, int iCol,
+    KmString* psErrorText, bool* pbGood, bool& bMissingReported,
+    bool& bZeroCountReported, bool& bZeroReported, bool& bNegativeReported,
+    bool& bLogNegativeReported, double& dSum) {
+  try {
+    const int iType = pSession_->GetInt(kmOptDependentType);
+    const bool bCalculated = pSession_->GetBool(kmOptDependentCalculated);
+    const int iModel = pSession_->GetInt(kmOptHetErrorModel);
+    const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
+    const bool bCount = iType == 0;
+    const bool bCalcCrudeRate = iType == 1 && bCalculated;
+    const bool bProvidedRate = !bCalculated && (iType == 1 || iType == 4);
+    const bool bPoissonType =
+        iModel == 4 || iModel == 1 || (iModel == 0 && bLogLinear);
+
+    dSum += std::atof(sField.GetCString());
+
+    double dValue = 0.0;
+    bool bMissing = sField == " " || sField == sMissing;
+    if (!bMissing) {
+      try {
+        KmConvertValue(dValue, sField.GetCString(), true);
+      } catch (KmException&) {
+        bMissing = true;
+      }
+    }
+    // "nan" and "inf" convert, but no fit can use them: they count as
+    // missing rather than passing every test below.
+    if (!bMissing && !std::isfinite(dValue)) bMissing = true;
+
+    if (bMissing) {
+      Flag(psErrorText, pbGood, bMissingReported,
+           "  Kinkmark cannot process records with missing dependent variable "
+           "values.  Kinkmark will not analyze by-groups that have this "
+           "error.",
+           iRow, iCol);
+      return;
+    }
+
+    if (dValue == 0.0) {
+      if ((bCount || bCalcCrudeRate) && bPoissonType) {
+        // A note only: the rates step adds 0.5 to the zero counts.
+        if (!bZeroCountReported) {
+          bZeroCountReported = true;
+          AppendReport(psErrorText,
+                       "  There are records with a value of zero for count.  "
+                       "0.5 will be added to each zero count value.",
+                       iRow, iCol);
+        }
+      } else if (bLogLinear) {
+        Flag(psErrorText, pbGood, bZeroReported,
+             "  Kinkmark cannot process records with dependent variable = 0.  "
+             "Kinkmark will not analyze by-groups that have this error.",
+             iRow, iCol);
+      }
+    } else if (dValue < 0.0) {
+      if (bCount) {
+        Flag(psErrorText, pbGood, bNegativeReported,
+             "  Kinkmark cannot process records where the dependent variable "
+             "is a COUNT and is negative.  Kinkmark will not analyze "
+             "by-groups that have this error.",
+             iRow, iCol);
+      } else if (bProvidedRate) {
+        Flag(psErrorText, pbGood, bNegativeReported,
+             "  Kinkmark cannot process records where the dependent variable "
+             "is a Crude or Age-Adjusted rate and is negative.  Kinkmark will "
+             "not analyze by-groups that have this error.",
+             iRow, iCol);
+      } else if (bLogLinear) {
+        Flag(psErrorText, pbGood, bLogNegativeReported,
+             "  Kinkmark cannot process records when the dependent variable "
+             "is less than 0 for Log Linear analyses.  Kinkmark will not "
+             "analyze by-groups that have this error.",
+             iRow, iCol);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("VerifyResponseVariable()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::VerifyIndependentVariable(
+    KmString sField, KmString /*sMissing*/, int32_t iRow, int iCol,
+    KmString* psErrorText, bool* pbGood, double& dPrevious,
+    double& dLargestInterval, int& iPrecision, KmString sPrevious,
+    bool& bMissingOrEqualReported, bool& bNonNumericReported) {
+  try {
+    KmString v(sField);
+    v.TrimLeft();
+    v.TrimRight();
+    const bool bHasPrevious = sPrevious != kNoPreviousText;
+
+    if (v.IsEmpty()) {
+      Flag(psErrorText, pbGood, bMissingOrEqualReported,
+           "  Kinkmark cannot process records with no independent variable.  "
+           "Kinkmark will not analyze by-groups that have this error.",
+           iRow, iCol);
+    } else if (!ValidFloat(v, false)) {
+      Flag(psErrorText, pbGood, bNonNumericReported,
+           "  Kinkmark cannot process records with independent variable "
+           "values that are non-numeric.",
+           iRow, iCol);
+    } else {
+      const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
+      if (indep.HasFormat()) {
+        const KmFormat& format = indep.GetFormat();
+        const int32_t iLine = FindFormatLine(format, v);
+        if (iLine < 0) {
+          GenerateKmInputExceptionF(
+              "\"%s\" is not a valid value for the independent variable.",
+              "kmCalculator", v.GetCString());
+        }
+        KmString sLabel = format.GetLabel(iLine);
+        if (sLabel.Find("not used in calculations") < 0 &&
+            !ValidFloat(sLabel, false)) {
+          Flag(psErrorText, pbGood, bNonNumericReported,
+               "  Kinkmark cannot process by-groups where independent "
+               "variable values are non-numeric.",
+               iRow, iCol);
+        }
+        v = NumberText(format.GetLabel(iLine));
+        if (bHasPrevious) {
+          KmString sPrev(sPrevious);
+          sPrev.TrimLeft();
+          sPrev.TrimRight();
+          const int32_t iPrevLine = FindFormatLine(format, sPrev);
+          if (iPrevLine >= 0)
+            sPrevious = NumberText(format.GetLabel(iPrevLine));
+        }
+      } else {
+        v = NumberText(v);
+        if (bHasPrevious) sPrevious = NumberText(sPrevious);
+      }
+    }
+
+    // Bookkeeping for every record, with the text as it now stands.
+    const double dValue = std::atof(v.GetCString());
+    if (dPrevious != kNoPreviousValue &&
+        dValue - dPrevious > dLargestInterval) {
+      dLargestInterval = dValue - dPrevious;
+    }
+    dPrevious = dValue;
+    const int iDecimals = kmTools::GetPrecision(v.GetCString());
+    if (iDecimals > iPrecision) iPrecision = iDecimals;
+
+    // Age-adjusted rates from adjustment groups share each independent value
+    // over several records, so equal values are expected there.
+    if (v == sPrevious && !bClustered_) {
+      if (pbGood != nullptr) *pbGood = false;
+      if (!bMissingOrEqualReported) {
+        bMissingOrEqualReported = true;
+        KmString sSentence;
+        sSentence << "  Kinkmark cannot process by-groups where two or more "
+                     "independent variable values are equal."
+                  << "  Current Value: " << v
+                  << "  Previous Value: " << sPrevious;
+        AppendReport(psErrorText, sSentence.GetCString(), iRow, iCol);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("VerifyIndependentVariable()", kClassName);
+    throw;
+  }
+}
+
+void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
+                                     int32_t iRow, int iCol,
+                                     KmString* psErrorText, bool* pbGood,
+                                     bool& bMissingReported,
+                                     bool& bNonNumericReported,
+                                     bool& bNotPositiveReported) {
+  try {
+    if (sField == sMissing) {
+      Flag(psErrorText, pbGood, bMissingReported,
+           "  Kinkmark cannot process records with missing weight values.  "
+           "Kinkmark will not analyze by-groups that have this error.",
+           iRow, iCol);
+    } else if (!ValidFloat(sField, false)) {
+      Flag(psErrorText, pbGood, bNonNumericReported,
+           "  Kinkmark cannot process records with weight variable is not "
+           "numeric.  Kinkmark will not analyze by-groups that have this "
+           "error.",
+           iRow, iCol);
+    } else if (std::atof(sField.GetCString()) <= 0.0) {
+      Flag(psErrorText, pbGood, bNotPositiveReported,
+           "  Kinkmark cannot process records with weight variable <= 0.  "
+           "Kinkmark will not analyze by-groups that have this error.",
+           iRow, iCol);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("VerifyStandardError()", kClassName);
+    throw;
+  }
+}
+
+bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
+  try {
+    bool bResult = true;
+    bool bSeenPoint = false;
+    std::string sKept;
+    const char* p = s.GetCString();
+    for (int32_t i = 0; i < s.GetLength(); ++i) {
+      const char c = p[i];
+      if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' ||
+          c == 'E' || c == '\b') {
+        sKept += c;
+      } else if (c == '.' && !bSeenPoint) {
+        sKept += c;
+        bSeenPoint = true;
+      } else {
+        bResult = false;
+      }
+    }
+    s = sKept.c_str();
+
+    const size_t nExponents =
+        static_cast<size_t>(std::count(sKept.begin(), sKept.end(), 'e') +
+                            std::count(sKept.begin(), sKept.end(), 'E'));
+    if (nExponents == 0) return bResult;
+    if (nExponents > 1) {
+      bResult = false;
+    } else {
+      const size_t iExponent = sKept.find_first_of("eE");
+      const size_t iPoint = sKept.find('.');
+      if (iPoint == std::string::npos || iExponent < iPoint) bResult = false;
+    }
+    const double dValue = std::atof(sKept.c_str());
+    // An exponent past the range of a double gives no usable number.
+    if (!std::isfinite(dValue)) bResult = false;
+    s.printf("%.10f", dValue);
+    return bResult;
+  } catch (KmException& e) {
+    e.AddCallPath("ValidFloat(KmString &, bool)", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,174 @@
+// kmReadData: the variance-covariance matrix file
+// (LoadVarianceCovarianceMatrix).
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "data/kmReadData.h"
+#include "foundation/KmException.h"
+#include "foundation/KmGzFile.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/kmTools.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char kClassName[] = "kmReadData";
+
+// gzgets reads at most this many bytes less one per call.
+const int kGzBufferSize = 8192;
+
+// Field delimiter of the matrix file by kmOptVarCovarDelimiter.
+char MatrixDelimiter(int iCode) {
+  switch (iCode) {
+    case 0:
+      return '\t';
+    case 2:
+      return ',';
+    case 3:
+      return ';';
+    default:
+      return ' ';
+  }
+}
+
+// One source of text lines: a gzip stream or a plain file.
+class MatrixLineSource {
+ public:
+  // Opens sName: through the gzip layer when it ends in ".gz".
+  // Throws: KmException naming the file when it cannot be opened.
+  explicit MatrixLineSource(const KmString& sName)
+      : bGzip_(sName.EndsWith(".gz")), pGz_(nullptr) {
+    bool bOpen = false;
+    if (bGzip_) {
+      pGz_ = km_gzopen(sName.GetCString(), "rb");
+      bOpen = pGz_ != nullptr;
+    } else {
+      file_.Open(sName.GetCString(), KmIO_File::kRead);
+      bOpen = file_.IsOpen();
+    }
+    if (!bOpen) {
+      KmString sText;
+      sText << "Could not load variance-covariance matrix.  The selected "
+               "file: "
+            << sName << " could not be opened.";
+      GenerateKmException(sText.GetCString(), kClassName);
+    }
+  }
+  MatrixLineSource(const MatrixLineSource&) = delete;
+  MatrixLineSource& operator=(const MatrixLineSource&) = delete;
+  ~MatrixLineSource() {
+    if (pGz_ != nullptr) km_gzclose(pGz_);
+  }
+
+  // Reads the next line into sLine without its line end and carriage
+  // returns. Returns false, with sLine empty, once the text is used up.
+  bool Next(KmString& sLine) {
+    sLine.Clear();
+    if (bGzip_) {
+      // A line longer than one gzgets buffer arrives in pieces; the pieces
+      // are joined so that a wide matrix row stays one row.
+      std::string sJoined;
+      bool bAny = false;
+      for (;;) {
+        char aBuffer[kGzBufferSize];
+        aBuffer[0] = '\0';
+        if (km_gzgets(pGz_, aBuffer, kGzBufferSize) == nullptr) break;
+        bAny = true;
+        sJoined += aBuffer;
+        if (!sJoined.empty() && sJoined.back() == '\n') break;
+      }
+      if (!bAny) return false;
+      sLine = sJoined.c_str();
+    } else {
+      if (file_.IsEOF()) return false;
+      file_.Read(sLine);
+      if (file_.IsEOF() && sLine.IsEmpty()) return false;
+    }
+    sLine.RemoveAll('\r');
+    sLine.RemoveAll('\n');
+    return true;
+  }
+
+ private:
+  bool bGzip_;
+  km_gzFile pGz_;
+  KmIO_File file_;
+};
+
+// The numbers of one matrix line split at cDelimiter: a field that is not
+// read whole as a finite number gives 0.0. Fields lose their leading and
+// trailing blanks. The split is done here in one pass rather than through
+// the tokenizer, which rescans the line for every field: a matrix row of
+// thousands of fields would cost quadratic time.
+KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
+  const std::string sText(sLine.GetCString());
+  KmVector<double> vRow;
+  size_t lStart = 0;
+  for (;;) {
+    const size_t lEnd = sText.find(cDelimiter, lStart);
+    std::string sField = sText.substr(
+        lStart, lEnd == std::string::npos ? std::string::npos : lEnd - lStart);
+    // A blank before the delimiter ("1.5 ,2.5") is layout, not part of the
+    // number.
+    const size_t lFirst = sField.find_first_not_of(' ');
+    const size_t lLast = sField.find_last_not_of(" \t");
+    sField = lFirst == std::string::npos || lLast == std::string::npos
+                 ? std::string()
+                 : sField.substr(lFirst, lLast - lFirst + 1);
+    // Blank-separated columns are often aligned with runs of blanks; a run
+    // is one separator, not a series of empty fields.
+    if (!(cDelimiter == ' ' && sField.empty())) {
+      double dValue = 0.0;
+      if (!kmTools::StringToDouble(dValue, sField.c_str(), true) ||
+          !std::isfinite(dValue)) {
+        dValue = 0.0;
+      }
+      vRow.push_back(dValue);
+    }
+    if (lEnd == std::string::npos) break;
+    lStart = lEnd + 1;
+  }
+  return vRow;
+}
+
+}  // namespace
+
+void kmReadData::LoadVarianceCovarianceMatrix() {
+  try {
+    vvVarCovTable_.clear();
+    const char cDelimiter =
+        MatrixDelimiter(pSession_->GetInt(kmOptVarCovarDelimiter));
+
+    if (!KmIO_File::FileExists(sVarCovFileName_.GetCString())) {
+      KmString sText;
+      sText << "Could not load variance-covariance matrix.  The selected "
+               "file: "
+            << sVarCovFileName_ << " does not exist.";
+      GenerateKmException(sText.GetCString(), kClassName);
+    }
+
+    MatrixLineSource source(sVarCovFileName_);
+    KmString sLine;
+    while (source.Next(sLine)) {
+      sLine.TrimLeftSpaces();
+      sLine.TrimRight();
+      if (sLine.IsEmpty()) continue;
+      KmString sNoBlanks(sLine);
+      sNoBlanks.RemoveAll(' ');
+      if (sNoBlanks.IsEmpty()) continue;
+      vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter));
+    }
+
+    const bool bDropFirstRow = pSession_->GetBool(kmOptVarCovarFlagA);
+    const bool bDropFirstColumn = pSession_->GetBool(kmOptVarCovarFlagB);
+    if (bDropFirstRow || bDropFirstColumn) {
+      vvVarCovTable_ = kmTools::ExtractNumericTable(
+          vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("LoadVarianceCovarianceMatrix()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,82 @@
+// Shared setup of the pre-read, file-access and cohort-boundary tests: a
+// small session over a comma-delimited data layout and file writers for
+// plain and gzip twins of one text.
+#ifndef KM_TESTS_DATA_PREREADFIXTURES_H
+#define KM_TESTS_DATA_PREREADFIXTURES_H
+
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+
+#include "foundation/KmFormat.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace preread_test {
+
+// Columns of the test layout (1-based): Sex, Site, Year, Count, Pop.
+constexpr int kSexCol = 1;
+constexpr int kSiteCol = 2;
+constexpr int kYearCol = 3;
+constexpr int kCountCol = 4;
+constexpr int kPopCol = 5;
+
+// A session over the layout above, comma-delimited, missing text ".".
+// Sex has a short format (1 Male, 2 Female); Site has none. The first
+// nByVars of Sex and Site are by-variables; Year is the independent
+// variable, Count the count and Pop the population. sDataFile goes to
+// string slot 0.
+inline std::unique_ptr<kmSession> MakeSession(int nByVars,
+                                              const std::string& sDataFile) {
+  auto pSession = std::make_unique<kmSession>();
+  KmFormat sex;
+  sex.SetDataType('S');
+  sex.AddLine("1", "Male", -1);
+  sex.AddLine("2", "Female", -1);
+  pSession->AddVariable(kmVariable("Sex", kSexCol, &sex));
+  pSession->AddVariable(kmVariable("Site", kSiteCol, nullptr));
+  pSession->AddVariable(kmVariable("Year", kYearCol, nullptr));
+  pSession->AddVariable(kmVariable("Count", kCountCol, nullptr));
+  pSession->AddVariable(kmVariable("Pop", kPopCol, nullptr));
+  if (nByVars >= 1) pSession->AddByVarPosition(kSexCol);
+  if (nByVars >= 2) pSession->AddByVarPosition(kSiteCol);
+  pSession->SetKMVarPosition(kmVarIndependent, kYearCol);
+  pSession->SetKMVarPosition(kmVarCount, kCountCol);
+  pSession->SetKMVarPosition(kmVarPopulation, kPopCol);
+  pSession->SetInt(kmOptFieldDelimiter, 2);
+  pSession->SetInt(kmOptMissingCharacter, 1);
+  pSession->SetString(kmStrDataFile, sDataFile.c_str());
+  return pSession;
+}
+
+// Writes sText gzip-compressed to sPath.
+inline void WriteGz(const std::string& sPath, const std::string& sText) {
+  gzFile f = gzopen(sPath.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << sPath;
+  if (!sText.empty()) {
+    ASSERT_EQ(gzwrite(f, sText.data(), static_cast<unsigned>(sText.size())),
+              static_cast<int>(sText.size()));
+  }
+  ASSERT_EQ(gzclose(f), Z_OK);
+}
+
+// Writes sText to dir as "<stem>.csv" (plain) or "<stem>.csv.gz" and
+// returns the path.
+inline std::string WriteDataFile(const km_test::ScratchDir& dir,
+                                 const std::string& sStem,
+                                 const std::string& sText, bool bGzip) {
+  const std::string sPath = dir.File(sStem + (bGzip ? ".csv.gz" : ".csv"));
+  if (bGzip) {
+    WriteGz(sPath, sText);
+  } else {
+    km_test::WriteAll(sPath, sText);
+  }
+  return sPath;
+}
+
+}  // namespace preread_test
+
+#endif  // KM_TESTS_DATA_PREREADFIXTURES_H

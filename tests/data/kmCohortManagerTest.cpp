@@ -1,0 +1,305 @@
+// Tests of the driver's pre-read of the data file (kmCohortManager,
+// kmCohort): cohort boundaries, labels, record numbers, header lines, the
+// session's observation counts, plain and gzip files alike.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/kmCohort.h"
+#include "data/kmCohortManager.h"
+#include "foundation/KmException.h"
+#include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+using preread_test::MakeSession;
+using preread_test::WriteDataFile;
+
+struct ExpectedCohort {
+  std::string sKey;
+  std::string sLabel;
+  std::vector<std::string> vObservations;
+  std::vector<int> vRecordNumbers;
+};
+
+void ExpectCohorts(const kmCohortManager& manager, const kmSession& session,
+                   const std::vector<ExpectedCohort>& expected) {
+  ASSERT_EQ(manager.GetNumCohorts(), static_cast<int>(expected.size()));
+  ASSERT_EQ(session.GetObservationCounts().size(), expected.size());
+  for (size_t c = 0; c < expected.size(); ++c) {
+    SCOPED_TRACE("cohort " + std::to_string(c));
+    const kmCohort& cohort = manager.GetCohorts()[static_cast<int>(c)];
+    EXPECT_EQ(cohort.GetKey().GetCString(), expected[c].sKey);
+    EXPECT_EQ(cohort.GetLabel().GetCString(), expected[c].sLabel);
+    EXPECT_EQ(manager.GetCohortLabel(static_cast<int>(c)).GetCString(),
+              expected[c].sLabel);
+    std::vector<std::string> vObs;
+    for (const KmString& s : cohort.GetObservations()) {
+      vObs.push_back(s.GetCString());
+    }
+    EXPECT_EQ(vObs, expected[c].vObservations);
+    EXPECT_EQ(std::vector<int>(cohort.GetRecordNumbers().begin(),
+                               cohort.GetRecordNumbers().end()),
+              expected[c].vRecordNumbers);
+    EXPECT_EQ(session.GetNumObservationsThisCohort(static_cast<int>(c)),
+              static_cast<int>(expected[c].vObservations.size()));
+    EXPECT_TRUE(cohort.GetFurtherTexts().empty());
+  }
+}
+
+TEST(kmCohortManager, ReadsFixtureBlocksFromPlainAndGzipTwins) {
+  for (const char* sName : {"preread/blocks.csv", "preread/blocks.csv.gz"}) {
+    SCOPED_TRACE(sName);
+    const std::string sPath = km_test::DataPath(sName);
+    auto pSession = MakeSession(2, sPath);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, true);
+    manager.ReadAllCohorts();
+    // Blank lines, lines of blanks or a tab, and carriage returns are not
+    // records; the last line has no line end. The repeated key is a new
+    // cohort because the records of a cohort must stand together.
+    ExpectCohorts(manager, *pSession,
+                  {{"1/A", "Male/A", {"2000", "2001"}, {1, 2}},
+                   {"2/A", "Female/A", {"2000", "2001"}, {3, 4}},
+                   {"1/A", "Male/A", {"2002"}, {5}}});
+    EXPECT_TRUE(manager.HasVaryingObservationCounts());
+    EXPECT_TRUE(manager.IsEndOfFile());
+  }
+}
+
+struct PreReadCase {
+  const char* sName;
+  int nByVars;
+  bool bVarNames;
+  int iHeaderLines;
+  std::string sText;
+  std::vector<ExpectedCohort> expected;
+  bool bVarying;
+};
+
+TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
+  const std::string s10a = [] {
+    std::string s;
+    for (int y = 0; y < 10; ++y) s += "1,A," + std::to_string(1990 + y) + "\n";
+    return s;
+  }();
+  const PreReadCase cases[] = {
+      {"no data lines", 2, false, 0, "", {}, false},
+      {"only blank lines", 2, false, 0, "\n  \n\t\n", {}, false},
+      {"names line only", 2, true, 0, "Sex,Site,Year\n", {}, false},
+      {"no by-variables: one cohort, empty key and label",
+       0,
+       false,
+       0,
+       "1,A,2000\n2,B,2001\n",
+       {{"", "", {"2000", "2001"}, {1, 2}}},
+       false},
+      {"same key in two blocks",
+       1,
+       false,
+       0,
+       "1,A,2000\n2,A,2000\n1,A,2001\n",
+       {{"1", "Male", {"2000"}, {1}},
+        {"2", "Female", {"2000"}, {2}},
+        {"1", "Male", {"2001"}, {3}}},
+       false},
+      {"names line and two header lines per block",
+       1,
+       true,
+       2,
+       "Sex,Site,Year\nh1\nh2\n1,A,2000\n1,A,2001\nx\nh\n2,A,2000\n",
+       {{"1", "Male", {"2000", "2001"}, {1, 2}},
+        {"2", "Female", {"2000"}, {3}}},
+       true},
+      {"labels: numeric format, text field, no format",
+       2,
+       false,
+       0,
+       "2,North,2000\nX,3,2000\n",
+       {{"2/North", "Female/North", {"2000"}, {1}},
+        {"X/3", "X/3", {"2000"}, {2}}},
+       false},
+      {"fields trimmed; decimal value looks up its integer part",
+       1,
+       false,
+       0,
+       " 2.7 , A , 2000 \n",
+       {{"2.7", "Female", {"2000"}, {1}}},
+       false},
+      {"by-variable column beyond the line gives an empty field",
+       2,
+       false,
+       0,
+       "1\n",
+       {{"1/", "Male/", {""}, {1}}},
+       false},
+      {"10, 10 and 9 records",
+       1,
+       false,
+       0,
+       s10a +
+           [] {
+             std::string s;
+             for (int y = 0; y < 10; ++y)
+               s += "2,A," + std::to_string(1990 + y) + "\n";
+             for (int y = 0; y < 9; ++y)
+               s += "1,B," + std::to_string(1990 + y) + "\n";
+             return s;
+           }(),
+       {},
+       true},
+  };
+  for (const PreReadCase& c : cases) {
+    for (bool bGzip : {false, true}) {
+      SCOPED_TRACE(std::string(c.sName) + (bGzip ? " (gzip)" : " (plain)"));
+      km_test::ScratchDir dir;
+      const std::string sPath = WriteDataFile(dir, "data", c.sText, bGzip);
+      auto pSession = MakeSession(c.nByVars, sPath);
+      pSession->SetInt(kmOptHeaderLines, c.iHeaderLines);
+      kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false,
+                              c.bVarNames);
+      manager.ReadAllCohorts();
+      if (std::string(c.sName) == "10, 10 and 9 records") {
+        std::vector<int> vCounts(pSession->GetObservationCounts().begin(),
+                                 pSession->GetObservationCounts().end());
+        EXPECT_EQ(vCounts, (std::vector<int>{10, 10, 9}));
+      } else {
+        ExpectCohorts(manager, *pSession, c.expected);
+      }
+      EXPECT_EQ(manager.HasVaryingObservationCounts(), c.bVarying);
+    }
+  }
+}
+
+TEST(kmCohortManager, KeepsCohortWithMissingIndependentValue) {
+  // Fault: a cohort with a record that lacked its independent value was
+  // dropped from the list and the session's counts, while the verification
+  // pass still finds it, so every later cohort took its neighbour's count
+  // and label.
+  km_test::ScratchDir dir;
+  const std::string sPath =
+      WriteDataFile(dir, "data", "1,A,2000\n2,A,\n2,A,2001\n1,B,2002\n", false);
+  auto pSession = MakeSession(2, sPath);
+  kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+  manager.ReadAllCohorts();
+  ExpectCohorts(manager, *pSession,
+                {{"1/A", "Male/A", {"2000"}, {1}},
+                 {"2/A", "Female/A", {"", "2001"}, {2, 3}},
+                 {"1/B", "Male/B", {"2002"}, {4}}});
+}
+
+TEST(kmCohortManager, ReadsLongCompressedLineAsOneRecord) {
+  // Fault: a compressed line longer than 8191 bytes arrived in pieces and
+  // each piece was taken for a record of its own (the plain file and the
+  // session's scans see one record).
+  const std::string sLong = "1,A,2000," + std::string(9000, '7') + "\n";
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    km_test::ScratchDir dir;
+    const std::string sPath =
+        WriteDataFile(dir, "data", sLong + "1,A,2001,1\n", bGzip);
+    auto pSession = MakeSession(1, sPath);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+    manager.ReadAllCohorts();
+    ExpectCohorts(manager, *pSession,
+                  {{"1", "Male", {"2000", "2001"}, {1, 2}}});
+  }
+}
+
+TEST(kmCohortManager, RefillsObservationCountsOnEveryRead) {
+  // Fault: the end-of-file flag of a first read was never reset, so a
+  // second read found no cohort and emptied the session's counts.
+  km_test::ScratchDir dir;
+  const std::string sPath = WriteDataFile(dir, "data", "1,A,2000\n", false);
+  auto pSession = MakeSession(1, sPath);
+  pSession->AddObservationCount(99);
+  kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+  manager.ReadAllCohorts();
+  manager.ReadAllCohorts();
+  ASSERT_EQ(pSession->GetObservationCounts().size(), 1u);
+  EXPECT_EQ(pSession->GetObservationCounts()[0], 1);
+  EXPECT_EQ(manager.GetNumCohorts(), 1);
+}
+
+TEST(kmCohortManager, NumericValueWithoutFormatLineStopsTheRun) {
+  km_test::ScratchDir dir;
+  const std::string sPath = WriteDataFile(dir, "data", "3,A,2000\n", false);
+  auto pSession = MakeSession(1, sPath);
+  kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+  try {
+    manager.ReadAllCohorts();
+    FAIL() << "expected a KmException";
+  } catch (const KmException& e) {
+    EXPECT_STREQ(e.GetMessage(),
+                 "Requesting line -1 of format for variable Sex which has "
+                 "only 2 lines.");
+    const std::string sPathText = e.GetCallPath();
+    EXPECT_NE(sPathText.find("BuildCohort(KmString) of kmCohortManager"),
+              std::string::npos);
+    EXPECT_NE(sPathText.find("ReadAllCohorts() of kmCohortManager"),
+              std::string::npos);
+  }
+}
+
+TEST(kmCohortManager, UnreadableFileRaisesInsteadOfWaiting) {
+  km_test::ScratchDir dir;
+  for (const char* sName : {"absent.csv", "absent.csv.gz"}) {
+    SCOPED_TRACE(sName);
+    const std::string sPath = dir.File(sName);
+    auto pSession = MakeSession(1, sPath);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+    try {
+      manager.ReadAllCohorts();
+      FAIL() << "expected a KmException";
+    } catch (const KmException& e) {
+      EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos)
+          << e.GetMessage();
+    }
+  }
+}
+
+TEST(kmCohortManager, TruncatedGzipFileRaises) {
+  km_test::ScratchDir dir;
+  std::string sText;
+  for (int i = 0; i < 2000; ++i) sText += "1,A," + std::to_string(i) + "\n";
+  const std::string sFull = WriteDataFile(dir, "full", sText, true);
+  std::vector<unsigned char> bytes = km_test::ReadBytes(sFull);
+  const std::string sCut = dir.File("cut.csv.gz");
+  km_test::WriteAll(
+      sCut, std::string(bytes.begin(), bytes.begin() + bytes.size() / 2));
+  auto pSession = MakeSession(1, sCut);
+  kmCohortManager manager(pSession.get(), sCut.c_str(), ",", false, false);
+  EXPECT_THROW(manager.ReadAllCohorts(), KmException);
+}
+
+TEST(kmCohortManager, NullSessionIsRefused) {
+  EXPECT_THROW(kmCohortManager(nullptr, "x.csv", ",", false, false),
+               KmException);
+}
+
+TEST(kmCohort, GetObservationChecksItsIndex) {
+  kmCohort cohort;
+  EXPECT_TRUE(cohort.GetKey().IsEmpty());
+  EXPECT_TRUE(cohort.GetLabel().IsEmpty());
+  cohort.AddObservation("2000", 1);
+  cohort.AddObservation("2001", 2);
+  EXPECT_STREQ(cohort.GetObservation(1).GetCString(), "2001");
+  for (int i : {-1, 2}) {
+    SCOPED_TRACE(i);
+    try {
+      cohort.GetObservation(i);
+      FAIL() << "expected a KmException";
+    } catch (const KmException& e) {
+      EXPECT_EQ(std::string(e.GetMessage()),
+                "Requested observation (" + std::to_string(i) +
+                    ") is out of Range.  Number of obseravtions is: 2\r\n");
+      EXPECT_STREQ(e.GetSource(), "kmCohort::GetObservations(int)");
+      EXPECT_NE(
+          std::string(e.GetCallPath()).find("GetObservation(int) of kmCohort"),
+          std::string::npos);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// Tests of kmReadData::LoadVarianceCovarianceMatrix: delimiters, blank
+// lines, header row and label column, non-numbers, gzip input and a
+// missing file.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/kmReadData.h"
+#include "foundation/KmException.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+typedef std::vector<std::vector<double>> Table;
+
+// Loads sFile through a reader whose session asks for a matrix (error model
+// 5) with the given delimiter code and drop flags.
+Table Load(const std::string& sFile, int iDelimiter, bool bDropRow,
+           bool bDropColumn) {
+  kmSession session;
+  session.SetInt(kmOptHetErrorModel, 5);
+  session.SetString(kmStrVarCovarFile, sFile.c_str());
+  session.SetInt(kmOptVarCovarDelimiter, iDelimiter);
+  session.SetBool(kmOptVarCovarFlagA, bDropRow);
+  session.SetBool(kmOptVarCovarFlagB, bDropColumn);
+  kmCalcHandler handler(&session);
+  kmReadData reader(&session, &handler);
+  Table table;
+  for (const KmVector<double>& row : reader.GetVarCovTable()) {
+    table.push_back(std::vector<double>(row.begin(), row.end()));
+  }
+  return table;
+}
+
+TEST(ReadDataVarCovTest, LoadsFixtures) {
+  const Table kLabelled = {{1.0, 0.5, 0.25}, {0.5, 0.0, 0.5}, {0.25, 0.5, 1.5}};
+  struct Case {
+    const char* sFile;
+    int iDelimiter;
+    bool bDropRow;
+    bool bDropColumn;
+    Table expected;
+  };
+  const Case cases[] = {
+      // Header of years and a year column, blank lines around the rows,
+      // "NA" read as 0.0; plain and compressed alike.
+      {"verify/varcov_labelled.csv", 2, true, true, kLabelled},
+      {"verify/varcov_labelled.csv.gz", 2, true, true, kLabelled},
+      // Without the flags the header and the label column stay (the word
+      // "Year" reads as 0.0).
+      {"verify/varcov_labelled.csv",
+       2,
+       false,
+       false,
+       {{0.0, 2000.0, 2001.0, 2002.0},
+        {2000.0, 1.0, 0.5, 0.25},
+        {2001.0, 0.5, 0.0, 0.5},
+        {2002.0, 0.25, 0.5, 1.5}}},
+      {"verify/varcov_labelled.csv",
+       2,
+       true,
+       false,
+       {{2000.0, 1.0, 0.5, 0.25},
+        {2001.0, 0.5, 0.0, 0.5},
+        {2002.0, 0.25, 0.5, 1.5}}},
+      // Tab-delimited, last line without a line feed.
+      {"verify/varcov_tab.txt", 0, false, false, {{4.0, 1.0}, {1.0, 9.0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.sFile) + " delimiter " +
+                 std::to_string(c.iDelimiter));
+    EXPECT_EQ(c.expected, Load(km_test::DataPath(c.sFile), c.iDelimiter,
+                               c.bDropRow, c.bDropColumn));
+  }
+}
+
+TEST(ReadDataVarCovTest, AlignedBlankColumnsAreOneSeparator) {
+  // Fault: with the blank delimiter every extra blank of an aligned layout
+  // became an empty field read as 0.0, so rows gained spurious zeros.
+  // Carriage returns and trailing blanks are layout too.
+  const Table expected = {{1.0, 0.5, 0.25}, {0.5, 2.0, 0.5}, {0.25, 0.5, 3.0}};
+  EXPECT_EQ(expected, Load(km_test::DataPath("verify/varcov_aligned.txt"), 1,
+                           false, false));
+}
+
+TEST(ReadDataVarCovTest, BlankBeforeDelimiterKeepsTheNumber) {
+  // Fault: "1.5 ,2.5" read the first field as 0.0 because the blank before
+  // the comma stopped the whole-text conversion.
+  km_test::ScratchDir dir;
+  const std::string sFile = dir.File("m.csv");
+  km_test::WriteAll(sFile, "1.5 ,2.5\n2.5 , 4\n");
+  EXPECT_EQ((Table{{1.5, 2.5}, {2.5, 4.0}}), Load(sFile, 2, false, false));
+}
+
+TEST(ReadDataVarCovTest, LongCompressedRowStaysOneRow) {
+  // Fault: a compressed line longer than one 8191-byte read came back in
+  // pieces, each piece becoming a row of its own.
+  km_test::ScratchDir dir;
+  const std::string sFile = dir.File("wide.csv.gz");
+  const int nColumns = 3000;  // about 15,000 characters per row
+  std::string sRow;
+  for (int i = 0; i < nColumns; ++i) {
+    if (i > 0) sRow += ",";
+    sRow += "0.125";
+  }
+  gzFile out = gzopen(sFile.c_str(), "wb");
+  ASSERT_NE(nullptr, out);
+  const std::string sText = sRow + "\n" + sRow + "\n";
+  gzwrite(out, sText.data(), static_cast<unsigned>(sText.size()));
+  gzclose(out);
+
+  const Table table = Load(sFile, 2, false, false);
+  ASSERT_EQ(2u, table.size());
+  EXPECT_EQ(std::vector<double>(nColumns, 0.125), table[0]);
+  EXPECT_EQ(std::vector<double>(nColumns, 0.125), table[1]);
+}
+
+TEST(ReadDataVarCovTest, SmallTablesWithHeaderDropped) {
+  km_test::ScratchDir dir;
+  const std::string sFile = dir.File("one.csv");
+  km_test::WriteAll(sFile, "1,2\n");
+  EXPECT_TRUE(Load(sFile, 2, true, false).empty());
+  EXPECT_EQ((Table{{2.0}}), Load(sFile, 2, false, true));
+}
+
+TEST(ReadDataVarCovTest, MissingFileStopsTheSetup) {
+  const std::string sFile = km_test::DataPath("verify/no_such_matrix.csv");
+  try {
+    Load(sFile, 2, false, false);
+    ADD_FAILURE() << "no exception";
+  } catch (KmException& e) {
+    EXPECT_EQ(
+        "Could not load variance-covariance matrix.  The selected "
+        "file: " +
+            sFile + " does not exist.",
+        e.GetMessage());
+    EXPECT_STREQ("kmReadData", e.GetSource());
+    EXPECT_EQ(0, e.GetKind());
+    EXPECT_STREQ(
+        "LoadVarianceCovarianceMatrix() of kmReadData\r\nSetup() of "
+        "kmReadData\r\nkmReadData() of kmReadData",
+        e.GetCallPath());
+  }
+}
+
+}  // namespace
