@@ -110,16 +110,20 @@ class kmCalcData {
   // from the file), whatever it held before; the working matrix, weighting
   // matrix and variance-covariance flag are reset.
   // Throws: KmException "Invalid KmIO_File." (source "kmCalcData") for a null
-  // pIO; the refusal of a damaged results file ("This KMO is either corrupt
-  // or not compatible with this version of Kinkmark.  ...") for a negative
-  // count or a file that ends inside the record; kmTable::Read's errors. The
-  // record is unchanged when the read fails.
+  // pIO; "This KMO is either corrupt or not compatible with this version of
+  // Kinkmark.  The KMO read process found a negative count (<n>) of <what>."
+  // for a negative count; "Unexpected end of the results file while reading
+  // a kmCalcData record." (or of the kmTable or kmFTest record) for a file
+  // that ends inside the record; kmTable::Read's errors. The record is
+  // unchanged when the read fails.
   void Read(KmIO_File* pIO, double dFileVersion, double dSessionProgramVersion);
   // Writes the record in the current layout.
   // Throws: KmException "Invalid KmIO_File." (source "kmCalcData") for a null
-  // pIO; "Cannot store <n> <what> in a results file; ..." for a list longer
-  // than 32767; a refusal when the variance-covariance rows are not square
-  // or the MADWD rows differ in length (the file could not be read back).
+  // pIO; "Cannot store <n> <what> in the results file (at most 32767)." for
+  // a list longer than 32767; "Cannot store the <what>: row <r> holds <m>
+  // values where <n> are expected." when the variance-covariance rows are not
+  // square or the MADWD rows differ in length (the file could not be read
+  // back), before any byte is written.
   void Write(KmIO_File* pIO) const;
 
   // 1. Working matrix of the engine; empty at construction; not stored.

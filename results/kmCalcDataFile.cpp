@@ -3,14 +3,14 @@
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
-#include "results/internal/CohortRecordIO.h"
+#include "results/internal/RecordIO.h"
 #include "results/kmCalcData.h"
 
 namespace {
 
-using km_results_cohort::ReadShortCount;
-using km_results_cohort::RefuseIfEnded;
-using km_results_cohort::ShortCount;
+using km_results_internal::CheckNotEnded;
+using km_results_internal::ReadCount;
+using km_results_internal::WriteCount;
 
 const char* const kClassName = "kmCalcData";
 
@@ -40,13 +40,12 @@ void WriteRows(KmIO_File* pIO, const KmVector<KmVector<double> >& vRows) {
 // Reads nRows rows of nLength doubles. Rows are added one at a time, each
 // checked against the end of the file, so a damaged count costs no more
 // memory than the file holds.
-KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength,
-                                     const char* sWhat) {
+KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength) {
   KmVector<KmVector<double> > vRows;
   for (int r = 0; r < nRows; ++r) {
     KmVector<double> vRow(static_cast<size_t>(nLength));
     for (int c = 0; c < nLength; ++c) vRow[c] = pIO->ReadDouble();
-    RefuseIfEnded(pIO, sWhat, kClassName);
+    CheckNotEnded(pIO, kClassName);
     vRows.push_back(std::move(vRow));
   }
   return vRows;
@@ -56,34 +55,24 @@ KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength,
 
 void kmCalcData::Write(KmIO_File* pIO) const {
   try {
-    km_results_cohort::RequireFile(pIO, kClassName);
-    // Everything that could refuse the record is checked before the first
-    // byte is written, so a refused record leaves no partial bytes behind.
-    const int16_t nModels = ShortCount(vModels.size(), "models", kClassName);
-    const int16_t nTests = ShortCount(vFTests.size(), "F tests", kClassName);
-    const int16_t nLabels =
-        ShortCount(vCohortLabel.size(), "cohort labels", kClassName);
-    const int16_t nVarCov =
-        ShortCount(vVarCovRows.size(), "variance-covariance rows", kClassName);
+    km_results_internal::CheckFile(pIO, kClassName);
+    // Rows the reader could not bring back are refused before the first
+    // byte is written.
     RequireRowLengths(vVarCovRows, vVarCovRows.size(),
                       "variance-covariance matrix");
-    const int16_t nMADWDRows =
-        ShortCount(vMADWDValues.size(), "MADWD rows", kClassName);
     const size_t nFirstRow = vMADWDValues.empty() ? 0 : vMADWDValues[0].size();
-    const int16_t nMADWDLength =
-        ShortCount(nFirstRow, "MADWD values per row", kClassName);
     RequireRowLengths(vMADWDValues, nFirstRow, "MADWD values");
 
     pIO->WriteShort(static_cast<int16_t>(uFinalSelectedModel));
     pIO->WriteDouble(dAutocorrelation);
-    pIO->WriteShort(nModels);
+    WriteCount(pIO, vModels.size(), kClassName, "models");
     for (const kmTable& model : vModels) model.Write(pIO);
-    pIO->WriteShort(nTests);
+    WriteCount(pIO, vFTests.size(), kClassName, "F tests");
     for (const kmFTest& test : vFTests) test.Write(pIO);
     pIO->WriteBool(bComparison);
     pIO->WriteBool(bValid);
     pIO->WriteString(sBadDescription.GetCString());
-    pIO->WriteShort(nLabels);
+    WriteCount(pIO, vCohortLabel.size(), kClassName, "cohort labels");
     for (const KmString& sLabel : vCohortLabel) {
       pIO->WriteString(sLabel.GetCString());
     }
@@ -94,12 +83,12 @@ void kmCalcData::Write(KmIO_File* pIO) const {
     pIO->WriteShort(static_cast<int16_t>(uBICSelectedModel));
     pIO->WriteShort(static_cast<int16_t>(uBIC3SelectedModel));
     for (double dValue : dSelectionValues) pIO->WriteDouble(dValue);
-    pIO->WriteShort(nVarCov);
+    WriteCount(pIO, vVarCovRows.size(), kClassName, "variance-covariance rows");
     WriteRows(pIO, vVarCovRows);
     pIO->WriteBool(bMADWD);
     pIO->WriteDouble(dMADWDPsi);
-    pIO->WriteShort(nMADWDRows);
-    pIO->WriteShort(nMADWDLength);
+    WriteCount(pIO, vMADWDValues.size(), kClassName, "MADWD rows");
+    WriteCount(pIO, nFirstRow, kClassName, "MADWD values per row");
     WriteRows(pIO, vMADWDValues);
   } catch (KmException& e) {
     e.AddCallPath("Write()", kClassName);
@@ -110,7 +99,7 @@ void kmCalcData::Write(KmIO_File* pIO) const {
 void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
                       double dSessionProgramVersion) {
   try {
-    km_results_cohort::RequireFile(pIO, kClassName);
+    km_results_internal::CheckFile(pIO, kClassName);
     // Fill a fresh record and take it over only once the whole record has
     // been read: fields of older layouts keep their constructor values, and
     // a refused record leaves this one untouched.
@@ -123,16 +112,16 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
         (dFileVersion >= 3.42 && dSessionProgramVersion < 3.44)) {
       read.dAutocorrelation = pIO->ReadDouble();
     }
-    RefuseIfEnded(pIO, "the head of a cohort record", kClassName);
+    CheckNotEnded(pIO, kClassName);
 
-    const int nModels = ReadShortCount(pIO, "models", kClassName);
+    const int nModels = ReadCount(pIO, kClassName, "models");
     for (int i = 0; i < nModels; ++i) {
       kmTable model;
       model.Read(pIO, dFileVersion);
-      RefuseIfEnded(pIO, "models", kClassName);
+      CheckNotEnded(pIO, kClassName);
       read.vModels.push_back(std::move(model));
     }
-    const int nTests = ReadShortCount(pIO, "F tests", kClassName);
+    const int nTests = ReadCount(pIO, kClassName, "F tests");
     for (int i = 0; i < nTests; ++i) {
       kmFTest test;
       test.Read(pIO);
@@ -144,13 +133,13 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
       read.bValid = pIO->ReadBool();
       KmString sText;
       pIO->ReadString(sText);
-      RefuseIfEnded(pIO, "the bad description", kClassName);
+      CheckNotEnded(pIO, kClassName);
       read.SetCohortBadDescription(sText);
-      const int nLabels = ReadShortCount(pIO, "cohort labels", kClassName);
+      const int nLabels = ReadCount(pIO, kClassName, "cohort labels");
       KmVector<KmString> vLabels;
       for (int i = 0; i < nLabels; ++i) {
         pIO->ReadString(sText);
-        RefuseIfEnded(pIO, "cohort labels", kClassName);
+        CheckNotEnded(pIO, kClassName);
         vLabels.push_back(sText);
       }
       read.SetCohortLabel(vLabels);
@@ -166,20 +155,19 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
       read.uBIC3SelectedModel = static_cast<uint16_t>(pIO->ReadShort());
       for (double& dValue : read.dSelectionValues) dValue = pIO->ReadDouble();
     }
-    RefuseIfEnded(pIO, "the selection fields", kClassName);
+    CheckNotEnded(pIO, kClassName);
     // Files of 4.702 to 4.801 carry the MADWD block but no var-cov rows.
     if (dFileVersion >= 4.802) {
-      const int n = ReadShortCount(pIO, "variance-covariance rows", kClassName);
-      read.vVarCovRows = ReadRows(pIO, n, n, "variance-covariance rows");
+      const int n = ReadCount(pIO, kClassName, "variance-covariance rows");
+      read.vVarCovRows = ReadRows(pIO, n, n);
     }
     if (dFileVersion >= 4.702) {
       read.bMADWD = pIO->ReadBool();
       read.dMADWDPsi = pIO->ReadDouble();
-      const int nRows = ReadShortCount(pIO, "MADWD rows", kClassName);
-      const int nLength =
-          ReadShortCount(pIO, "MADWD values per row", kClassName);
+      const int nRows = ReadCount(pIO, kClassName, "MADWD rows");
+      const int nLength = ReadCount(pIO, kClassName, "MADWD values per row");
       if (nRows > 0 && nLength > 0) {
-        read.vMADWDValues = ReadRows(pIO, nRows, nLength, "MADWD values");
+        read.vMADWDValues = ReadRows(pIO, nRows, nLength);
       }
     }
     TakeOver(read);

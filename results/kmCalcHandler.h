@@ -222,8 +222,8 @@ class kmCalcHandler {
   // the comparison offsets. Throws "You must call WriteCombos() before
   // calling WriteOffsets()." in the wrong state; "Number of by-variable
   // value combinations does not match the number of CalcDatas." (source
-  // "Error") unless the records written match nc + np (or one record for
-  // nc + np = 0); the table then keeps its -1 values.
+  // "Error") unless the records written match nc + np (exactly one record
+  // for nc + np = 0); the table then keeps its -1 values.
   void WriteOffsets();
   // State 4 -> 5: patches the numeric block (numeric data [3] = 4.9).
   // Throws "You must call WriteOffsets() before calling WriteNumericData()."

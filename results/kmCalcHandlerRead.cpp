@@ -251,8 +251,9 @@ void kmCalcHandler::Read(const char* sFileName) {
       RefuseIfEnded(pFile_.get(), "the comparison group size");
       // The comparisons are rebuilt from the group size; they must be the
       // ones the table stores, or the offsets would name other records.
+      // Without pairwise comparisons the size is stored as given and unused.
       int64_t iExpected = 0;
-      if (g < 0 || (bPairwise && g > 0 && n % g != 0)) {
+      if (bPairwise && (g < 0 || (g > 0 && n % g != 0))) {
         RefuseFile("The comparison group size (" + std::to_string(g) +
                    ") does not divide the " + std::to_string(n) + " cohorts.");
       }

@@ -163,7 +163,11 @@ void kmCalcHandler::WriteOffsets() {
     const size_t iExpected = static_cast<size_t>(combos_.GetNumCombinations()) +
                              static_cast<size_t>(combos_.GetNumComparisons());
     const size_t iWritten = vCohortOffsets_.size() + vComparisonOffsets_.size();
-    if (!(iExpected == iWritten || (iExpected == 0 && iWritten == 1))) {
+    // Without combinations the table has its one slot for the single cohort
+    // of a run without by-variables: no record at all would leave it -1 and
+    // the file unreadable.
+    const size_t iNeeded = iExpected == 0 ? 1 : iExpected;
+    if (iWritten != iNeeded) {
       GenerateKmException(
           "Number of by-variable value combinations does not match the number "
           "of CalcDatas.",

@@ -127,10 +127,12 @@ class kmCombos {
   // comparison. With a progress interface, StepBy(1) follows every
   // step-th comparison (step 1 for fewer than 5 comparisons, else np / 5)
   // and the rebuilding stops once the interface reports cancellation.
-  // Throws: KmException "Invalid KmIO_File." for a null pIO; a refusal of a
-  // damaged results file ("This KMO is either corrupt ...") for a negative
-  // count or a file that ends inside the table. The table is unchanged when
-  // the read fails.
+  // Throws: KmException "Invalid KmIO_File." for a null pIO; "This KMO is
+  // either corrupt or not compatible with this version of Kinkmark.  The KMO
+  // read process found a negative count (<n>) of <what>." for a negative
+  // count; "Unexpected end of the results file while reading a kmCombos
+  // record." for a file that ends inside the table. The table is unchanged
+  // when the read fails.
   void Read(KmIO_File* pIO, double dFileVersion,
             KmProgressInterface* pProgress);
 

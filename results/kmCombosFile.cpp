@@ -1,27 +1,55 @@
 // kmCombos: the record in the results file (Write, Read).
+#include <cstdint>
 #include <utility>
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "foundation/kmTools.h"
-#include "results/internal/CohortRecordIO.h"
+#include "results/internal/RecordIO.h"
 #include "results/kmCombos.h"
 
 namespace {
 
-using km_results_cohort::RefuseIfEnded;
+using km_results_internal::CheckNotEnded;
 
 const char* const kClassName = "kmCombos";
 
 // Files from this version on store the comparison count and comparisons.
 constexpr double kFirstVersionWithComparisons = 3.3;
 
+// The table's counts are Longs, unlike the Short counts of the records.
+// Writes n as a Long count of sWhat.
+// Throws: KmException "Cannot store <n> <sWhat> in the results file (at
+// most 2147483647)." when it does not fit.
+void WriteLongCount(KmIO_File* pIO, size_t n, const char* sWhat) {
+  if (n > static_cast<size_t>(INT32_MAX)) {
+    GenerateKmExceptionF(
+        "Cannot store %llu %s in the results file (at most 2147483647).",
+        kClassName, static_cast<unsigned long long>(n), sWhat);
+  }
+  pIO->WriteLong(static_cast<int32_t>(n));
+}
+
+// Reads a Long count of sWhat; refuses a file that ends inside it (as
+// CheckNotEnded) and a negative count with the damaged-file message of the
+// Short counts.
+int32_t ReadLongCount(KmIO_File* pIO, const char* sWhat) {
+  const int32_t lCount = pIO->ReadLong();
+  CheckNotEnded(pIO, kClassName);
+  if (lCount < 0) {
+    GenerateKmExceptionF(
+        "This KMO is either corrupt or not compatible with this version of "
+        "Kinkmark.  The KMO read process found a negative count (%d) of %s.",
+        kClassName, static_cast<int>(lCount), sWhat);
+  }
+  return lCount;
+}
+
 void WriteEntry(KmIO_File* pIO, const KmVector<int>& vValues) {
   pIO->WriteInt(0);
   pIO->WriteShort(0);
-  pIO->WriteLong(km_results_cohort::LongCount(
-      vValues.size(), "values in one entry", kClassName));
+  WriteLongCount(pIO, vValues.size(), "values in one entry");
   pIO->WriteLong(0);
   for (int iValue : vValues) pIO->WriteInt(iValue);
 }
@@ -32,15 +60,14 @@ void WriteEntry(KmIO_File* pIO, const KmVector<int>& vValues) {
 KmVector<int> ReadEntry(KmIO_File* pIO) {
   pIO->ReadInt();
   pIO->ReadShort();
-  const int32_t lCount =
-      km_results_cohort::ReadLongCount(pIO, "a combination entry", kClassName);
+  const int32_t lCount = ReadLongCount(pIO, "values in a combination entry");
   pIO->ReadLong();
   KmVector<int> vValues;
   for (int32_t l = 0; l < lCount; ++l) {
     vValues.push_back(pIO->ReadInt());
-    RefuseIfEnded(pIO, "a combination entry", kClassName);
+    CheckNotEnded(pIO, kClassName);
   }
-  RefuseIfEnded(pIO, "a combination entry", kClassName);
+  CheckNotEnded(pIO, kClassName);
   return vValues;
 }
 
@@ -48,11 +75,9 @@ KmVector<int> ReadEntry(KmIO_File* pIO) {
 
 void kmCombos::Write(KmIO_File* pIO) const {
   try {
-    km_results_cohort::RequireFile(pIO, kClassName);
-    pIO->WriteLong(km_results_cohort::LongCount(vCombinations_.size(),
-                                                "combinations", kClassName));
-    pIO->WriteLong(km_results_cohort::LongCount(vComparisons_.size(),
-                                                "comparisons", kClassName));
+    km_results_internal::CheckFile(pIO, kClassName);
+    WriteLongCount(pIO, vCombinations_.size(), "combinations");
+    WriteLongCount(pIO, vComparisons_.size(), "comparisons");
     for (const KmVector<int>& vEntry : vCombinations_) WriteEntry(pIO, vEntry);
     for (const KmVector<int>& vEntry : vComparisons_) WriteEntry(pIO, vEntry);
     pIO->WriteInt(nByVars_);
@@ -65,21 +90,18 @@ void kmCombos::Write(KmIO_File* pIO) const {
 void kmCombos::Read(KmIO_File* pIO, double dFileVersion,
                     KmProgressInterface* pProgress) {
   try {
-    km_results_cohort::RequireFile(pIO, kClassName);
-    const int32_t nc = km_results_cohort::ReadLongCount(
-        pIO, "the combination count", kClassName);
+    km_results_internal::CheckFile(pIO, kClassName);
+    const int32_t nc = ReadLongCount(pIO, "combinations");
     int32_t np = 0;
     if (kmTools::CompareVersionNumbers(dFileVersion,
                                        kFirstVersionWithComparisons) <= 0) {
-      np = km_results_cohort::ReadLongCount(pIO, "the comparison count",
-                                            kClassName);
+      np = ReadLongCount(pIO, "comparisons");
     }
     KmVector<KmVector<int> > vCombinations;
     for (int32_t i = 0; i < nc; ++i) vCombinations.push_back(ReadEntry(pIO));
     KmVector<KmVector<int> > vComparisons;
     for (int32_t i = 0; i < np; ++i) vComparisons.push_back(ReadEntry(pIO));
-    const int32_t nByVars = km_results_cohort::ReadLongCount(
-        pIO, "the number of by-variables", kClassName);
+    const int32_t nByVars = ReadLongCount(pIO, "by-variables");
 
     vCombinations_ = std::move(vCombinations);
     vComparisons_ = std::move(vComparisons);

@@ -2,7 +2,7 @@
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
-#include "results/internal/CohortRecordIO.h"
+#include "results/internal/RecordIO.h"
 
 namespace {
 const char* const kClassName = "kmFTest";
@@ -29,7 +29,7 @@ uint16_t kmFTest::GetSelectedHypothesis() const {
 
 void kmFTest::Read(KmIO_File* pIO) {
   try {
-    km_results_cohort::RequireFile(pIO, kClassName);
+    km_results_internal::CheckFile(pIO, kClassName);
     kmFTest read;
     read.bSecondStat = pIO->ReadBool();
     read.dAlpha = pIO->ReadDouble();
@@ -46,7 +46,7 @@ void kmFTest::Read(KmIO_File* pIO) {
     read.uNullKinkmarks = static_cast<uint16_t>(pIO->ReadShort());
     // One check after the whole record is enough: a read past the end sets
     // the end-of-file state, which stays set for every later read.
-    km_results_cohort::RefuseIfEnded(pIO, "an F test", kClassName);
+    km_results_internal::CheckNotEnded(pIO, kClassName);
     *this = read;
   } catch (KmException& e) {
     e.AddCallPath("Read()", kClassName);
@@ -57,7 +57,7 @@ void kmFTest::Read(KmIO_File* pIO) {
 void kmFTest::Write(KmIO_File* pIO) const {
   try {
     // The writer's null-file error names the cohort record that owns it.
-    km_results_cohort::RequireFile(pIO, "kmCalcData");
+    km_results_internal::CheckFile(pIO, "kmCalcData");
     pIO->WriteBool(bSecondStat);
     pIO->WriteDouble(dAlpha);
     pIO->WriteDouble(dF);

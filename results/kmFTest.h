@@ -28,9 +28,9 @@ class kmFTest {
 
   // Reads the record at the file's current position.
   // Throws: KmException "Invalid KmIO_File." (source "kmFTest") for a null
-  // pIO; a refusal of a damaged results file when the file ends inside the
-  // record. Each adds "Read()" of "kmFTest" to the call path. The record is
-  // unchanged when the read fails.
+  // pIO; "Unexpected end of the results file while reading a kmFTest
+  // record." when the file ends inside the record. Each adds "Read()" of
+  // "kmFTest" to the call path. The record is unchanged when the read fails.
   void Read(KmIO_File* pIO);
   // Writes the record at the file's current position.
   // Throws: KmException "Invalid KmIO_File." (source "kmCalcData") for a

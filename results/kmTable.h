@@ -2,9 +2,9 @@
 #ifndef KM_RESULTS_KMTABLE_H
 #define KM_RESULTS_KMTABLE_H
 
-#include <newmat.h>
-
 #include <cstdint>
+
+#include <newmat.h>
 
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"

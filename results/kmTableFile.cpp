@@ -1,4 +1,6 @@
 // kmTable: Write and Read of the record in the results file.
+#include "results/kmTable.h"
+
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -7,7 +9,6 @@
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "results/internal/RecordIO.h"
-#include "results/kmTable.h"
 
 namespace {
 const char kClass[] = "kmTable";

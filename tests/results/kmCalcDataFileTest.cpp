@@ -345,35 +345,41 @@ TEST(kmCalcDataFile, DamagedCountsAreRefused) {
   km_test::ScratchDir dir;
   const std::string fresh = Written(kmCalcData(), dir);
   ASSERT_EQ(fresh.size(), kMADWDLengthAt + 2);
+  const std::string sEnded =
+      "Unexpected end of the results file while reading a kmCalcData record.";
   const struct {
     const char* sName;
     size_t at;
     int16_t value;
-    const char* sDetail;
+    std::string sMessage;  // empty: any refusal
   } kCases[] = {
       {"negative models", kModelsAt, -1,
-       "  The KMO read process found the negative count -1 for models."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-1) of models."},
       {"negative F tests", kTestsAt, -2,
-       "  The KMO read process found the negative count -2 for F tests."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-2) of F tests."},
       {"negative labels", kLabelsAt, -3,
-       "  The KMO read process found the negative count -3 for cohort "
-       "labels."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-3) of cohort "
+           "labels."},
       {"negative var-cov rows", kVarCovAt, -32768,
-       "  The KMO read process found the negative count -32768 for "
-       "variance-covariance rows."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-32768) of "
+           "variance-covariance rows."},
       {"negative MADWD rows", kMADWDRowsAt, -1,
-       "  The KMO read process found the negative count -1 for MADWD rows."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-1) of MADWD rows."},
       {"negative MADWD length", kMADWDLengthAt, -1,
-       "  The KMO read process found the negative count -1 for MADWD values "
-       "per row."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-1) of MADWD values "
+           "per row."},
       // The largest counts would need gigabytes if allocated up front.
-      {"huge var-cov block", kVarCovAt, 32767,
-       "  The file ends early, while reading variance-covariance rows."},
-      {"huge model count", kModelsAt, 32767, nullptr},
+      {"huge var-cov block", kVarCovAt, 32767, sEnded},
+      {"huge model count", kModelsAt, 32767, ""},
       {"huge F-test count", kTestsAt, 32767,
-       "  The file ends early, while reading an F test."},
-      {"huge label count", kLabelsAt, 32767,
-       "  The file ends early, while reading cohort labels."},
+       "Unexpected end of the results file while reading a kmFTest record."},
+      {"huge label count", kLabelsAt, 32767, sEnded},
   };
   const kmCalcData before = FilledRecord();
   for (const auto& c : kCases) {
@@ -382,8 +388,8 @@ TEST(kmCalcDataFile, DamagedCountsAreRefused) {
     KmException e = CatchKmException([&] {
       ReadInto(read, WithShortAt(fresh, c.at, c.value), 4.9, 4.9, dir);
     });
-    if (c.sDetail != nullptr) {
-      EXPECT_EQ(std::string(e.GetMessage()), std::string(kCorrupt) + c.sDetail);
+    if (!c.sMessage.empty()) {
+      EXPECT_EQ(std::string(e.GetMessage()), c.sMessage);
     } else {
       EXPECT_NE(std::string(e.GetMessage()), "");
     }
@@ -402,9 +408,9 @@ TEST(kmCalcDataFile, HugeMADWDBlockInAShortFileIsRefused) {
   kmCalcData read;
   KmException e =
       CatchKmException([&] { ReadInto(read, bytes, 4.9, 4.9, dir); });
-  EXPECT_EQ(std::string(e.GetMessage()),
-            std::string(kCorrupt) +
-                "  The file ends early, while reading MADWD values.");
+  EXPECT_STREQ(
+      e.GetMessage(),
+      "Unexpected end of the results file while reading a kmCalcData record.");
 }
 
 TEST(kmCalcDataFile, EveryTruncationIsRefused) {
@@ -444,8 +450,8 @@ TEST(kmCalcDataFile, RecordsTheReaderCouldNotRestoreAreNotWritten) {
        "Cannot store the variance-covariance matrix: row 1 holds 3 values "
        "where 1 are expected."},
       {"too many labels", &tooManyLabels,
-       "Cannot store 32768 cohort labels in a results file; a record holds "
-       "at most 32767."},
+       "Cannot store 32768 cohort labels in the results file (at most "
+       "32767)."},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.sName);

@@ -204,6 +204,64 @@ TEST_F(WholeFile, ResetEmptiesTheHandler) {
   ExpectSameRecord(pReader_->GetCalcData(7), written_.vComparisons[1]);
 }
 
+// Fault: fetched through the per-cohort table, every unlabelled record was
+// labelled with the levels of the cohort asked for, so the partner cohort
+// carried the first cohort's label; each record now gets its own levels and
+// the comparison those of both of its cohorts.
+TEST(kmCalcHandlerRead, PerCohortEntryLabelsEachRecordByItsOwnCohorts) {
+  km_test::ScratchDir dir;
+  const std::string sPath = dir.File("unlabelled.kmo");
+  kmSession session = MakeSession(2, true);
+  {
+    kmCalcHandler writer(&session);
+    km_results_test::PrepareWriter(writer, sPath, 2);
+    kmCalcData record = km_results_test::MakeRecord(0);
+    record.SetCohortLabel(KmVector<KmString>());
+    for (int c = 0; c < 6; ++c) writer.WriteCohortCalcData(&record);
+    writer.GetCurrentCalcData() = record;
+    for (int k = 0; k < 6; ++k) writer.WriteComparisonCalcData();
+    writer.WriteOffsets();
+    writer.WriteNumericData();
+  }
+  kmCalcHandler reader(sPath.c_str(), nullptr);
+  // Cohort 4 (W / Black), row 1: its partner cohort 3 (W / White) and
+  // comparison 3, of cohorts 3 and 4.
+  auto vRecords = TakeOver(reader.GetCalcDataVector(4, 1));
+  ASSERT_EQ(vRecords.size(), 3u);
+  EXPECT_EQ(vRecords[0]->vCohortLabel, Labels({"W", "Black"}));
+  EXPECT_EQ(vRecords[1]->vCohortLabel, Labels({"W", "White"}));
+  EXPECT_EQ(vRecords[2]->vCohortLabel, Labels({"W", "White", "W", "Black"}));
+  vRecords = TakeOver(reader.GetCalcDataVector(4, 0));
+  ASSERT_EQ(vRecords.size(), 1u);
+  EXPECT_EQ(vRecords[0]->vCohortLabel, Labels({"W", "Black"}));
+}
+
+// Fault: without pairwise comparisons the writer stores any group size it is
+// given, a negative one included, but the reader refused a negative size as
+// damage, so the run's own file could not be read back for its exports.
+TEST(kmCalcHandlerRead, GroupSizeWithoutPairwiseComparisonsIsNotChecked) {
+  km_test::ScratchDir dir;
+  const std::string sPath = dir.File("nopairs.kmo");
+  kmSession session = MakeSession(1, false);
+  {
+    kmCalcHandler writer(&session);
+    writer.SetValidCohorts(KmVector<bool>{true, true}, Labels({"M", "W"}));
+    writer.SetCombos(MakeCombos(1));
+    writer.SetupComparisonVector(-1, writer.GetCombos());
+    writer.SetOutFile(sPath.c_str());
+    writer.WriteSession();
+    writer.WriteCombos();
+    kmCalcData record = km_results_test::MakeRecord(0);
+    for (int c = 0; c < 2; ++c) writer.WriteCohortCalcData(&record);
+    writer.WriteOffsets();
+    writer.WriteNumericData();
+  }
+  kmCalcHandler reader(sPath.c_str(), nullptr);
+  EXPECT_EQ(reader.GetNumCohortRecords(), 2);
+  EXPECT_EQ(reader.GetNumComparisonRecords(), 0);
+  ExpectSameRecord(reader.GetCalcData(1), km_results_test::MakeRecord(0));
+}
+
 // Fault: a cohort of a file without by-variables has no level labels; the
 // reader asked the empty combination table for them and failed, so no
 // export of such a run could be written.

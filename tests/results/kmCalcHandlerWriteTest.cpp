@@ -114,11 +114,11 @@ std::unique_ptr<kmCalcHandler> HandlerInState(int32_t iState,
   kmCalcData record = MakeRecord(0);
   if (iState >= 1) pHandler->SetOutFile(sPath.c_str());
   if (iState >= 2) pHandler->WriteSession();
-  if (iState >= 3) pHandler->WriteCombos();
-  if (iState >= 4) {
+  if (iState >= 3) {
+    pHandler->WriteCombos();
     pHandler->WriteCohortCalcData(&record);
-    pHandler->WriteOffsets();
   }
+  if (iState >= 4) pHandler->WriteOffsets();
   if (iState >= 5) pHandler->WriteNumericData();
   return pHandler;
 }
@@ -376,6 +376,21 @@ TEST(kmCalcHandlerWrite, RecordCountMustMatchTheCombinationTable) {
     handler.CloseOutFile();
     EXPECT_EQ(km_test::ReadAll(sPath).substr(0, sHead.size()), sHead);
   }
+}
+
+// Fault: a run without combinations that wrote no record at all was
+// accepted, leaving the one offset slot at -1: a file reported as written
+// that the reader then refuses as unfinished. Its one record is required.
+TEST(kmCalcHandlerWrite, TableWithoutCombinationsNeedsItsOneRecord) {
+  km_test::ScratchDir dir;
+  kmSession session = MakeSession(0, false);
+  kmCalcHandler handler(&session);
+  handler.SetOutFile(dir.File("empty.kmo").c_str());
+  handler.WriteSession();
+  handler.WriteCombos();
+  KmException e = CatchKmException([&] { handler.WriteOffsets(); });
+  EXPECT_STREQ(e.GetMessage(), kMismatch);
+  EXPECT_EQ(handler.GetState(), kmCalcHandler::kStateCombosWritten);
 }
 
 // Fault: the cohort labels are stored without a count of their own, so a

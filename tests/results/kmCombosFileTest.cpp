@@ -169,35 +169,36 @@ TEST(kmCombosFile, DamagedCountsAreRefused) {
   negativeEntry.Int(1).Int(0).Int(0).Short(0).Int(-4).Int(0);
   BlockBuilder negativeByVars;
   negativeByVars.Int(0).Int(0).Int(-2);
+  const std::string sEnded =
+      "Unexpected end of the results file while reading a kmCombos record.";
   const struct {
     const char* sName;
     std::string bytes;
-    const char* sDetail;
+    std::string sMessage;
   } kCases[] = {
       {"negative combination count", negativeCombinations.Bytes(),
-       "  The KMO read process found the negative count -1 for the combination "
-       "count."},
-      {"huge combination count", hugeCombinations.Bytes(),
-       "  The file ends early, while reading a combination entry."},
-      {"huge entry", hugeEntry.Bytes(),
-       "  The file ends early, while reading a combination entry."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-1) of "
+           "combinations."},
+      {"huge combination count", hugeCombinations.Bytes(), sEnded},
+      {"huge entry", hugeEntry.Bytes(), sEnded},
       {"negative entry", negativeEntry.Bytes(),
-       "  The KMO read process found the negative count -4 for a combination "
-       "entry."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-4) of values in a "
+           "combination entry."},
       {"negative by-variable count", negativeByVars.Bytes(),
-       "  The KMO read process found the negative count -2 for the number of "
-       "by-variables."},
-      {"no by-variable count", good.substr(0, good.size() - 4),
-       "  The file ends early, while reading the number of by-variables."},
-      {"empty file", "",
-       "  The file ends early, while reading the combination count."},
+       std::string(kCorrupt) +
+           "The KMO read process found a negative count (-2) of "
+           "by-variables."},
+      {"no by-variable count", good.substr(0, good.size() - 4), sEnded},
+      {"empty file", "", sEnded},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.sName);
     kmCombos combos = TwoByThree();
     KmException e =
         CatchKmException([&] { ReadFrom(combos, c.bytes, 4.9, dir); });
-    EXPECT_EQ(std::string(e.GetMessage()), std::string(kCorrupt) + c.sDetail);
+    EXPECT_EQ(std::string(e.GetMessage()), c.sMessage);
     EXPECT_NE(std::string(e.GetCallPath()).find("Read() of kmCombos"),
               std::string::npos);
     // A refused read leaves the table as it was.
@@ -214,7 +215,9 @@ TEST(kmCombosFile, EveryTruncationIsRefused) {
     kmCombos combos(0);
     KmException e = CatchKmException(
         [&] { ReadFrom(combos, good.substr(0, n), 4.9, dir); });
-    EXPECT_EQ(std::string(e.GetMessage()).rfind(kCorrupt, 0), 0u);
+    EXPECT_STREQ(
+        e.GetMessage(),
+        "Unexpected end of the results file while reading a kmCombos record.");
   }
 }
 

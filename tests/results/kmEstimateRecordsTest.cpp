@@ -70,11 +70,12 @@ kmAAPCValue SampleAAPC() {
   a.Init();
   a.SetRange(1.0, 2.0);
   a.SetAAPC(2.0, -1.0, 4.0, true, /*stat*/ 3.0, /*p*/ 0.5);
-  a.bInRange = true;
+  // The two flags differ, so that one written in the other's place shows.
+  a.bInRange = false;
   a.dAlpha = 0.5;
   return a;
 }
-const Bytes kAAPCBytes = Cat({kEstBytes, kRangeBytes, S(1), S(1), D(0x3FE0)});
+const Bytes kAAPCBytes = Cat({kEstBytes, kRangeBytes, S(1), S(0), D(0x3FE0)});
 
 void ExpectEq(const kmRange& a, const kmRange& b) {
   EXPECT_EQ(a.dStart, b.dStart);
@@ -175,6 +176,13 @@ TEST(EstimateRecords, EstimateTestsAreReadFromVersion405On) {
               c.consumed + 33 + 33 + 16);
     EXPECT_EQ(s.apc.dPValue, c.testsRead ? 0.5 : -1e30);
     EXPECT_EQ(s.apc.dUpper, 4.0);
+
+    // The AAPC passes the version on to its estimate as well.
+    kmAAPCValue a;
+    EXPECT_EQ(
+        ReadBytesWith(kAAPCBytes, [&](KmIO_File* f) { a.Read(f, c.version); }),
+        c.consumed + 16 + 2 + 2 + 8);
+    EXPECT_EQ(a.aapc.dTestStat, c.testsRead ? 3.0 : -1e30);
   }
 }
 

@@ -145,10 +145,9 @@ TEST(kmFTest, FileEndingInsideTheRecordIsRefused) {
     SCOPED_TRACE(n);
     KmException e =
         CatchKmException([&] { ReadFrom(bytes.substr(0, n), dir); });
-    EXPECT_STREQ(e.GetMessage(),
-                 "This KMO is either corrupt or not compatible with this "
-                 "version of Kinkmark.    The file ends early, while reading "
-                 "an F test.");
+    EXPECT_STREQ(
+        e.GetMessage(),
+        "Unexpected end of the results file while reading a kmFTest record.");
     EXPECT_STREQ(e.GetCallPath(), "Read() of kmFTest");
   }
 }

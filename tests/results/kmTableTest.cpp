@@ -160,37 +160,49 @@ TEST(kmTable, SignificanceFlagsNeedExactlyOne) {
 }
 
 TEST(kmTable, WriteGoldenBytesOfASmallRecord) {
+  // Every count distinct, and a parallel segment without a segment, so that
+  // two fields written in each other's place change the bytes.
   kmTable t;
   t.SetBIC(1.0);
   t.SetDF(2);
+  t.SetReducedRank(1);
+  t.SetNObs(5);
   t.SetNParm(3);
   t.AddKinkmark(2.0, -1.0, 4.0, true);
+  kmLineSegment parallel;
+  parallel.intercept.Set(1.0, 0.5, 2.0, -1.0, true);
+  parallel.SetSlope(2.0, 0.5, 4.0, 3.0, false);
+  parallel.SetAPC(3.0, -1.0, 4.0, true, /*stat*/ 2.0, /*p*/ 0.5);
+  parallel.SetRange(1.0, 2.0);
+  KmVector<kmLineSegment> parallelSegments;
+  parallelSegments.push_back(parallel);
+  t.AddParallelLineSegments(parallelSegments);
   t.AddSlopeDiff(2.0, 0.5, 4.0, -1.0, true);
   NEWMAT::Matrix data(1, 2);
   data(1, 1) = 1.0;
   data(1, 2) = 2.0;
   t.SetData(data);
   t.AddAAPC(1.0, 2.0, 0, 0, 0, 0, 0);
-  const Bytes expected =
-      Cat({S(20),     D(0x3FF0), Repeat(D(0), 19),  // statistics
-           S(4),      S(2),      S(0),
-           S(0),      S(3),  // counts
-           S(1),      D(0xBFF0), D(0x4010),
-           D(0x4000), B(true),   D9999(),
-           D9999(),
-           S(0),  // segments
-           S(0),  // parallel segments
-           S(1),      D(0x4000), D(0xBFF0),
-           D(0x3FE0), D(0x4010), B(true),
-           I(2),      I(1),      D(0x3FF0),
-           D(0x4000),        // data: columns first
-           I(0),      I(0),  // empty covariance
-           S(1),      D(0),      D(0),
-           D(0),      B(false),  D(0),
-           D(0),  // AAPC estimate
-           D(0x3FF0), D(0x4000), S(1),
-           S(0),      D(0),        // range, flags, alpha
-           B(true),   B(false)});  // MADWD pass, spare
+  const Bytes expected = Cat({
+      S(20), D(0x3FF0), Repeat(D(0), 19),  // statistics
+      S(4), S(2), S(1), S(5), S(3),        // counts: DF, rank, NObs, NParm
+      // kinkmark: lower, upper, estimate, computed, p-value, statistic
+      S(1), D(0xBFF0), D(0x4010), D(0x4000), B(true), D9999(), D9999(),
+      S(0),  // segments
+      // parallel segment: intercept, slope (estimate, p-value, SE,
+      // statistic, computed), APC, range
+      S(1), D(0x3FF0), D(0xBFF0), D(0x3FE0), D(0x4000), B(true),
+      D(0x4000), D(0x4008), D(0x3FE0), D(0x4010), B(false),
+      D(0xBFF0), D(0x4010), D(0x4008), B(true), D(0x3FE0), D(0x4000),
+      D(0x3FF0), D(0x4000),
+      // slope difference
+      S(1), D(0x4000), D(0xBFF0), D(0x3FE0), D(0x4010), B(true),
+      I(2), I(1), D(0x3FF0), D(0x4000),  // data: columns first
+      I(0), I(0),                        // empty covariance
+      // AAPC: estimate, range, range-set, in-range, alpha
+      S(1), D(0), D(0), D(0), B(false), D(0), D(0), D(0x3FF0), D(0x4000),
+      S(1), S(0), D(0),
+      B(true), B(false)});  // MADWD pass, spare
   EXPECT_EQ(TableBytes(t), expected);
 }
 
