@@ -1,0 +1,297 @@
+// kmCalculator: constructors, destructor, Init, Setup, GetCalcSession,
+// LoadCalcMembers, SetNumObservations, SetClusterMatrix, SetTwoGroupMatrices,
+// the release step; and GetNumObsForCohortIndex.
+#include <newmat.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "stats/MersenneTwister.h"
+#include "stats/StatClass.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+using NEWMAT::SymmetricMatrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr const char* kNoSession = "Session does not exist - invalid pointer.";
+
+template <typename T>
+void DeleteAndNull(T*& p) {
+  delete p;
+  p = nullptr;
+}
+
+// Deletes iCount elements of an owned array of owned objects, then the array.
+template <typename T>
+void DeleteArray(T**& pp, int32_t iCount) {
+  if (pp == nullptr) return;
+  for (int32_t i = 0; i < iCount; ++i) delete pp[i];
+  delete[] pp;
+  pp = nullptr;
+}
+
+// A new array of iCount copies of the objects of ppSource (null stays null).
+template <typename T>
+T** CopyArray(T** ppSource, int32_t iCount) {
+  T** ppCopy = new T*[iCount];
+  for (int32_t i = 0; i < iCount; ++i) ppCopy[i] = nullptr;
+  try {
+    for (int32_t i = 0; i < iCount; ++i) {
+      if (ppSource != nullptr && ppSource[i] != nullptr) {
+        ppCopy[i] = new T(*ppSource[i]);
+      }
+    }
+  } catch (...) {
+    DeleteArray(ppCopy, iCount);
+    throw;
+  }
+  return ppCopy;
+}
+
+}  // namespace
+
+kmCalculator::kmCalculator(kmSession* pSession) {
+  try {
+    Init();
+    Setup(pSession);
+  } catch (KmException& e) {
+    Release();
+    e.AddCallPath("kmCalculator(kmSession*)", kClassName);
+    throw;
+  }
+}
+
+kmCalculator::kmCalculator(kmCalculationHandler* /*pCalculationHandler*/,
+                           kmCalcHandler* pCalcHandlerIn) {
+  try {
+    Init();
+    pCalcHandler = pCalcHandlerIn;
+  } catch (KmException& e) {
+    Release();
+    e.AddCallPath("kmCalculator(kmCalculationHandler*, kmCalcHandler*)",
+                  kClassName);
+    throw;
+  }
+}
+
+kmCalculator::~kmCalculator() { Release(); }
+
+void kmCalculator::Init() {
+  // Pointers first, so that a failed allocation below leaves a calculator
+  // whose release step is safe.
+  pStatClass = nullptr;
+  pCalcHandler = nullptr;
+  pRandom = nullptr;
+  pX0 = nullptr;
+  pWeightMatrix = nullptr;
+  pVarCovMatrix = nullptr;
+  pGridValues = nullptr;
+  pGridAux = nullptr;
+  pXWX = nullptr;
+  pClusterMatrix = nullptr;
+  iNumObs = 0;
+  ppGroupX = nullptr;
+  ppGroupY = nullptr;
+  ppGroupWeights = nullptr;
+  ppGroupAux = nullptr;
+  iNumGroups = 0;
+  iOne = 1;
+  iGroupValue = 0;
+  iXColumn = 2;
+  pWork1 = nullptr;
+  pWork2 = nullptr;
+  pWork3 = nullptr;
+  pWork4 = nullptr;
+  pWork5 = nullptr;
+  pWork6 = nullptr;
+  dJumpLocation = 0.0;
+  pDataX = nullptr;
+  pDataY = nullptr;
+  pDataWeightInput = nullptr;
+  pDataAux = nullptr;
+  try {
+    pStatClass = new StatClass();
+    pRandom = new MersenneTwister();
+  } catch (KmException& e) {
+    e.AddCallPath("Init()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Setup(kmSession* pSession) {
+  try {
+    if (pSession == nullptr) GenerateKmException(kNoSession, kClassName);
+    std::unique_ptr<kmCalcHandler> pHandler;
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Setup()", [&] {
+      pHandler.reset(new kmCalcHandler(pSession));
+    });
+    pOwnedCalcHandler = std::move(pHandler);
+    pCalcHandler = pOwnedCalcHandler.get();
+  } catch (KmException& e) {
+    e.AddCallPath("Setup()", kClassName);
+    throw;
+  }
+}
+
+kmSession* kmCalculator::GetCalcSession() const {
+  kmSession* pSession =
+      pCalcHandler == nullptr ? nullptr : pCalcHandler->GetSession();
+  if (pSession == nullptr) GenerateKmException(kNoSession, kClassName);
+  return pSession;
+}
+
+void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
+  try {
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::LoadCalcMembers()", [&] {
+          kmSession* pUse = pSession != nullptr ? pSession : GetCalcSession();
+          const int32_t g = pUse->GetInt(kmOptGridPointsBetween);
+          const int32_t n = GetNumObsForCohortIndex(pUse, iCohort);
+          // The grid length is a 16-bit count; refuse a grid that would
+          // not fit instead of letting the count wrap to a wrong size.
+          const int64_t iGrid =
+              n < 1 ? 0 : (static_cast<int64_t>(g) + 1) * (n - 1) + 1;
+          if (g < 0 || n > std::numeric_limits<int16_t>::max() ||
+              iGrid > std::numeric_limits<int16_t>::max()) {
+            GenerateKmExceptionF(
+                "Cannot build a grid of %d points between %d observations.",
+                kClassName, g, n);
+          }
+          const int iG = static_cast<int>(iGrid);
+
+          // Called once per calculator in a run; objects of an earlier call
+          // are released rather than leaked.
+          DeleteAndNull(pX0);
+          DeleteAndNull(pXWX);
+          DeleteAndNull(pWeightMatrix);
+          DeleteAndNull(pGridValues);
+          DeleteAndNull(pGridAux);
+          DeleteAndNull(pWork1);
+          DeleteAndNull(pWork2);
+          DeleteAndNull(pWork3);
+          DeleteAndNull(pWork4);
+          DeleteAndNull(pWork5);
+          DeleteAndNull(pWork6);
+
+          pX0 = new Matrix();
+          pXWX = new SymmetricMatrix();
+          pWeightMatrix = new Matrix(n, n);
+          *pWeightMatrix = 0.0;
+          pGridValues = new ColumnVector(iG);
+          *pGridValues = 0.0;
+          pGridAux = new ColumnVector(iG);
+          *pGridAux = 0.0;
+          pWork1 = new ColumnVector();
+          pWork2 = new Matrix();
+          pWork3 = new ColumnVector();
+          pWork4 = new Matrix();
+          pWork5 = new Matrix();
+          pWork6 = new Matrix();
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("LoadCalcMembers()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::SetNumObservations(int16_t iN) { iNumObs = iN; }
+
+void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
+                                    const std::vector<ColumnVector>& vSeries) {
+  try {
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::SetClusterMatrix()", [&] {
+          Matrix* pCopy = new Matrix(mGroupData);
+          delete pClusterMatrix;
+          pClusterMatrix = pCopy;
+          vClusterSeries = vSeries;
+          iNumObs = iN;
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("SetClusterMatrix()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
+                                       Matrix** ppX, Matrix** ppY,
+                                       ColumnVector** ppWeights,
+                                       Matrix** ppAux) {
+  try {
+    if (iNumGroupsIn < 0) {
+      GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
+                           iNumGroupsIn);
+    }
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::SetTwoGroupMatrices()", [&] {
+          ReleaseGroupArrays();
+          iNumGroups = iNumGroupsIn;
+          iGroupValue = iGroupValueIn;
+          ppGroupX = CopyArray(ppX, iNumGroups);
+          ppGroupY = CopyArray(ppY, iNumGroups);
+          ppGroupWeights = CopyArray(ppWeights, iNumGroups);
+          ppGroupAux = CopyArray(ppAux, iNumGroups);
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("SetTwoGroupMatrices()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::ReleaseGroupArrays() {
+  DeleteArray(ppGroupX, iNumGroups);
+  DeleteArray(ppGroupY, iNumGroups);
+  DeleteArray(ppGroupAux, iNumGroups);
+  DeleteArray(ppGroupWeights, iNumGroups);
+}
+
+void kmCalculator::Release() {
+  DeleteAndNull(pStatClass);
+  DeleteAndNull(pDataX);
+  DeleteAndNull(pX0);
+  DeleteAndNull(pXWX);
+  DeleteAndNull(pDataY);
+  DeleteAndNull(pWeightMatrix);
+  DeleteAndNull(pDataWeightInput);
+  DeleteAndNull(pGridAux);
+  DeleteAndNull(pGridValues);
+  DeleteAndNull(pClusterMatrix);
+  DeleteAndNull(pDataAux);
+  ReleaseGroupArrays();
+  DeleteAndNull(pWork1);
+  DeleteAndNull(pWork2);
+  DeleteAndNull(pWork3);
+  DeleteAndNull(pWork4);
+  DeleteAndNull(pWork5);
+  DeleteAndNull(pWork6);
+  DeleteAndNull(pRandom);
+  pCalcHandler = nullptr;
+  pOwnedCalcHandler.reset();
+}
+
+int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {
+  try {
+    if (pSession == nullptr) GenerateKmException(kNoSession, "");
+    int iCohort = iIndex;
+    const int iMode = pSession->GetInt(kmOptJumpCRMode);
+    if (iMode == 6) {
+      iCohort /= 3;
+    } else if (iMode >= 3 && iMode <= 5) {
+      iCohort /= 2;
+    }
+    if (pSession->GetInt(kmOptDelayType) == 2) iCohort /= 2;
+    return pSession->GetNumObservationsThisCohort(iCohort);
+  } catch (KmException& e) {
+    e.AddCallPath("GetNumObsForCohortIndex()", nullptr);
+    throw;
+  }
+}

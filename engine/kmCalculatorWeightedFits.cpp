@@ -1,0 +1,249 @@
+// kmCalculator: WLSWgt, WLSXPr, WLS, WLSNew.
+#include <newmat.h>
+
+#include <cmath>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::DiagonalMatrix;
+using NEWMAT::Matrix;
+using NEWMAT::SymmetricMatrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Negative SSEs of smaller magnitude are rounding noise of an exact fit.
+constexpr double kSseRoundingTolerance = 1e-6;
+
+// Column 1 of the response matrix, rows 1..n.
+ColumnVector ObservedSeries(const Matrix* pDataY, int n) {
+  if (pDataY == nullptr) {
+    GenerateKmException("The response matrix has not been loaded.", kClassName);
+  }
+  return pDataY->SubMatrix(1, n, 1, 1);
+}
+
+// T = Du A'A Du for the weight root A and the factors u.
+Matrix FactorWeighting(const Matrix& mA, const ColumnVector& vU, int n) {
+  DiagonalMatrix mDu(n);
+  for (int i = 1; i <= n; ++i) mDu(i) = vU(i);
+  const Matrix mADu = mA * mDu;
+  return mADu.t() * mADu;
+}
+
+// Steps shared by WLS and WLSNew: the generalised inverse, the rank and
+// M = XtXinv XtY.
+Matrix SolveNormalEquations(const Matrix& mXtY, const Matrix& mXtX,
+                            Matrix& mXtXinv, ColumnVector& vBeta,
+                            uint16_t& iRank) {
+  const int p = mXtX.Nrows();
+  if (mXtX.Ncols() != p || mXtY.Nrows() != p) {
+    GenerateKmExceptionF(
+        "The cross products do not conform: X'X is %d x %d and X'Y has %d "
+        "rows.",
+        kClassName, mXtX.Nrows(), mXtX.Ncols(), mXtY.Nrows());
+  }
+  SymmetricMatrix mSym;
+  mSym << mXtX;
+  SymmetricMatrix mInv;
+  int16_t iAccepted = static_cast<int16_t>(p);
+  const bool bOk =
+      kmCalculator::Invert(static_cast<int16_t>(p), mSym, mInv, iAccepted);
+  iRank = bOk ? static_cast<uint16_t>(iAccepted) : 0;
+  mXtXinv = mInv;
+  Matrix mM = mXtXinv * mXtY;
+  vBeta = mM.Column(1);
+  return mM;
+}
+
+}  // namespace
+
+void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
+  try {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
+      if (iMode == 3) {
+        if (pVarCovMatrix == nullptr || pVarCovMatrix->Nrows() != n ||
+            pVarCovMatrix->Ncols() != n) {
+          GenerateKmExceptionF(
+              "The user-supplied variance-covariance matrix must be present "
+              "and have %d rows and columns.",
+              "kmCalculator::WLSWgt()", n);
+        }
+      } else if (pDataWeightInput == nullptr || pDataWeightInput->Nrows() < n) {
+        GenerateKmException("The weights have not been loaded.",
+                            "kmCalculator::WLSWgt()");
+      }
+      // phi outside (-1, 1) has no AR(1) transformation (the root of
+      // 1 - phi^2 would be undefined or zero) and would fill the weights
+      // with NaN or infinities.
+      const bool bAr1 = iMode != 0 && iMode != 3;
+      if (bAr1 && !(std::fabs(dPhi) < 1.0)) {
+        GenerateKmExceptionF(
+            "The autocorrelation parameter %g must lie strictly between -1 "
+            "and 1.",
+            "kmCalculator::WLSWgt()", dPhi);
+      }
+
+      if (pWeightMatrix == nullptr) pWeightMatrix = new Matrix();
+      Matrix& mV = *pWeightMatrix;
+      mV.ReSize(n, n);
+      mV = 0.0;
+      mA.ReSize(n, n);
+      mA = 0.0;
+      mB.ReSize(n, n);
+      mB = 0.0;
+
+      if (iMode == 3) {
+        // The calculator owns its weight matrix, so it takes a copy of the
+        // record's matrix rather than pointing at it.
+        mV = *pVarCovMatrix;
+        for (int i = 1; i <= n; ++i) {
+          mA(i, i) = std::sqrt(mV(i, i));
+          mB(i, i) = 1.0 / mA(i, i);
+        }
+        return;
+      }
+      const ColumnVector& v = *pDataWeightInput;
+      if (iMode == 0) {
+        for (int i = 1; i <= n; ++i) {
+          mV(i, i) = v(i);
+          mA(i, i) = std::sqrt(v(i));
+          mB(i, i) = 1.0 / mA(i, i);
+        }
+        return;
+      }
+
+      // AR(1): A is upper bidiagonal, B its exact inverse.
+      const double d = std::sqrt(1.0 - dPhi * dPhi);
+      for (int i = 1; i <= n; ++i) {
+        const double dRoot = std::sqrt(v(i));
+        double dPower = 1.0;  // phi^(j - i)
+        for (int j = i; j <= n - 1; ++j) {
+          mB(i, j) = dPower * d / dRoot;
+          dPower *= dPhi;
+        }
+        mB(i, n) = std::pow(dPhi, n - i) / dRoot;
+        mA(i, i) = dRoot / d;
+        if (i < n) mA(i, i + 1) = -dPhi * std::sqrt(v(i + 1)) / d;
+      }
+      mA(n, n) = std::sqrt(v(n));
+
+      // V = A'A over the tridiagonal band.
+      for (int i = 1; i <= n; ++i) {
+        mV(i, i) += mA(i, i) * mA(i, i);
+        if (i > 1) {
+          mV(i, i) += mA(i - 1, i) * mA(i - 1, i);
+          mV(i, i - 1) +=
+              mA(i - 1, i - 1) * mA(i - 1, i) + mA(i, i - 1) * mA(i, i);
+        }
+        if (i < n) mV(i, i + 1) += mA(i, i + 1) * mA(i, i);
+      }
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("WLSWgt()", "kmCalc");
+    throw;
+  }
+}
+
+void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
+                          Matrix& mXtTX, Matrix& mXtTy, ColumnVector& vytTy) {
+  try {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
+      const ColumnVector y = ObservedSeries(pDataY, n);
+      const Matrix mXn = mX.Rows(1, n);
+      if (iMode == 0) {
+        if (pWeightMatrix == nullptr) {
+          GenerateKmException("The weight matrix has not been built.",
+                              kClassName);
+        }
+        DiagonalMatrix mD(n);
+        mD = 1.0;
+        for (int i = 1; i <= n; ++i) {
+          mD(i) = (*pWeightMatrix)(i, i) * vU(i) * vU(i);
+        }
+        const Matrix mDX = mD * mXn;
+        const ColumnVector vDy = mD * y;
+        mXtTX = mXn.t() * mDX;
+        mXtTy = mXn.t() * vDy;
+        vytTy(1) = NEWMAT::DotProduct(y, vDy);
+        return;
+      }
+      const Matrix mT = FactorWeighting(mWorkA, vU, n);
+      const Matrix mTX = mT * mXn;
+      const ColumnVector vTy = mT * y;
+      mXtTX = mXn.t() * mTX;
+      mXtTy = mXn.t() * vTy;
+      vytTy(1) = NEWMAT::DotProduct(y, vTy);
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("WLSXPr()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
+                       Matrix& mXtXinv, const ColumnVector& vYtY,
+                       ColumnVector& vBeta, ColumnVector& vSSE,
+                       uint16_t& iRank) {
+  try {
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLS()", [&] {
+      if (k < 1 || mXtY.Ncols() < k || vYtY.Nrows() < k) {
+        GenerateKmExceptionF(
+            "Cannot solve %d data sets with %d cross-product columns and %d "
+            "sums of squares.",
+            "kmCalculator::WLS()", k, mXtY.Ncols(), vYtY.Nrows());
+      }
+      const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
+      if (vSSE.Nrows() < k) vSSE.ReSize(k);
+      const int p = mXtX.Nrows();
+      for (int c = 1; c <= k; ++c) {
+        double dSse = vYtY(c);
+        for (int j = 1; j <= p; ++j) dSse -= mM(j, c) * mXtY(j, c);
+        vSSE(c) = dSse;
+      }
+      if (vSSE(1) < 0.0 && std::fabs(vSSE(1)) < kSseRoundingTolerance) {
+        vSSE(1) = 0.0;
+      }
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("WLS", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
+                          Matrix& mXtXinv, ColumnVector& vBeta,
+                          ColumnVector& vSSE, uint16_t& iRank,
+                          const ColumnVector& vU, const Matrix& mX) {
+  try {
+    const int n = iNumObs;
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
+      const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
+      const Matrix mT = FactorWeighting(mWorkA, vU, n);
+      const ColumnVector y = ObservedSeries(pDataY, n);
+      const ColumnVector e = y - mX.Rows(1, n) * mM.Column(1);
+      const ColumnVector vTe = mT * e;
+      if (vSSE.Nrows() < 1) vSSE.ReSize(1);
+      vSSE(1) = NEWMAT::DotProduct(e, vTe);
+    });
+    if (vSSE(1) < 0.0) {
+      if (std::fabs(vSSE(1)) < kSseRoundingTolerance) {
+        vSSE(1) = 0.0;
+      } else {
+        GenerateKmException("Error: SSE < 0.", kClassName);
+      }
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("WLSNew", kClassName);
+    throw;
+  }
+}
