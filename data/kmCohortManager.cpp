@@ -29,6 +29,20 @@ void TrimBoth(KmString& sText) {
   sText.TrimRight();
 }
 
+// Trims the right end of characters up to 0x20 and the left end of those
+// characters other than the tab.
+void TrimKeepingLeadingTabs(KmString& sText) {
+  sText.TrimRight();
+  const char* sChars = sText.GetCString();
+  size_t uStart = 0;
+  while (sChars[uStart] != '\0' &&
+         static_cast<unsigned char>(sChars[uStart]) <= 0x20 &&
+         sChars[uStart] != '\t') {
+    ++uStart;
+  }
+  if (uStart > 0) sText = KmString(sChars + uStart);
+}
+
 // The integer part of a number text, as atoi reads it but held to the
 // range of int so that a huge value cannot overflow.
 int IntegerPart(const char* sText) {
@@ -113,7 +127,16 @@ KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
         bEOF_ = theInputFile.IsEOF();
         theInputFile.Read(sResult);
       }
-      TrimBoth(sResult);
+      KmString sTrimmed(sResult);
+      TrimBoth(sTrimmed);
+      if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
+        sResult = sTrimmed;
+      } else {
+        // Leading tabs of a tab-delimited line are empty fields: dropping
+        // them would shift every column, and an empty first by-variable
+        // field would split its block into one cohort per record.
+        TrimKeepingLeadingTabs(sResult);
+      }
     }
     return sResult;
   } catch (KmException& e) {
@@ -141,8 +164,10 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
       sKey << sField;
 
       double dValue = 0.0;
+      // An empty field is no value to look up (the number reader takes
+      // the empty text for 0): its label is the empty text.
       const bool bFormatLabel =
-          byVar.HasFormat() &&
+          byVar.HasFormat() && !sField.IsEmpty() &&
           kmTools::StringToDouble(dValue, sField.GetCString(), true) &&
           byVar.GetFormat().GetDataType() != 'A';
       if (bFormatLabel) {

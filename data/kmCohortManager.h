@@ -49,7 +49,8 @@ class kmCohortManager {
   // variable; the label errors of BuildCohort; the gzip layer's error for
   // damaged compressed data.
   void ReadAllCohorts();
-  // The next non-blank line, trimmed at both ends of characters up to 0x20.
+  // The next non-blank line, trimmed at both ends of characters up to 0x20
+  // (with the tab delimiter, leading tabs stay: they are empty fields).
   // Returns "" only at the end of the file, after which the end-of-file
   // flag is set. The flag is taken before each read, so a last line without
   // a line end is still returned. A compressed line is returned whole
@@ -60,8 +61,8 @@ class kmCohortManager {
   // The by-group key of a record line: each by-variable's trimmed field
   // (empty when its column lies beyond the line), joined by "/". sLabel
   // receives the display label: per by-variable its format label (a numeric
-  // format and a field that reads as a number, looked up by the field's
-  // integer part) or else the field text, joined by "/".
+  // format and a non-empty field that reads as a number, looked up by the
+  // field's integer part) or else the field text, joined by "/".
   // Throws: "Requesting line -1 of format for variable %s which has only %d
   // lines." when a numeric field has no line in its variable's format.
   KmString BuildCohort(KmString sLine, KmString& sLabel);

@@ -117,11 +117,15 @@ class kmReadData {
   //   missing, non-numeric or negative count or population, a population of
   //   0, or (proportion, percent) c > p gives -1e30 for both values.
   //   As-given path: the record's fields as they stand ("," removed, and
-  //   trimmed unless the missing text is " ").
+  //   trimmed unless the missing text is " "; a compressed line's break
+  //   dropped, so plain and gzip files give the same fields).
+  // On both paths a pair of double quotes enclosing a whole field is
+  // dropped ("1,200" gives 1200), as in ProcessDataRecord.
   // In a comparability-ratio copy whose good flag is set, a record at or
   // before kmOptJumpLocation J gets rate r x CR and standard error
   // sqrt(CR^2 s^2 + W s^2 + W r^2) (CR = kmOptCRValue, W =
-  // kmOptCRVariance).
+  // kmOptCRVariance); when that sum is negative (W < 0) the computed rate
+  // and standard error are -1e30, a given standard error the missing text.
   // Throws: "Could not locate the following Independent Variable value in
   // the format:  <field>" (source "kmCalculationHandler::ReadData()") in a
   // comparability-ratio copy; a clear KmException when the copy was not
@@ -136,7 +140,8 @@ class kmReadData {
   // the last two fields of each row: a row whose independent value x (its
   // format label's value when the independent variable has a format) is at
   // or before kmOptJumpLocation, with neither field missing, gets rate
-  // r x CR and standard error sqrt(CR^2 s^2 + W s^2 + W r^2), "%20.10f".
+  // r x CR and standard error sqrt(CR^2 s^2 + W s^2 + W r^2), "%20.10f"
+  // (the missing text when the sum under the root is negative).
   // Throws: "Empty cohort vector found." for no rows; "Invalid iRatePos or
   // iSEPos in the ComparabilityRatioAdjustment function. One or both are
   // negative." for a first row of fewer than 2 fields; "Could not locate the
@@ -357,8 +362,9 @@ class kmReadData {
   // closed reader does nothing.
   void CloseInputFile();
   // Splits one record: tokens at the delimiter of kmOptFieldDelimiter,
-  // double-quoted sections not split (the quotes stay), every ',' removed
-  // from every field, each field trimmed, an empty field " ". Appends the
+  // double-quoted sections not split, every ',' removed from every field,
+  // each field trimmed, a pair of double quotes enclosing the whole field
+  // dropped ("1,234" gives 1234), an empty field " ". Appends the
   // fields as a new row to *pRows when LineShouldBeIncluded says the record
   // is used in calculations, and returns that verdict.
   // Throws: "Too few data columns in Input Data File." (source

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/kmReadData.h"
+#include "data/internal/kmCohortReadHelpers.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -186,6 +187,13 @@ bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
     for (int32_t i = 0; i < nTokens; ++i) {
       tokenizer.GetToken(sField, i);
       sField.RemoveAll(',');
+      sField.TrimLeft();
+      sField.TrimRight();
+      // The double quotes that enclose a whole field (a number written with
+      // thousands commas in a comma-delimited file) are no part of its
+      // value: "1,234" reads 1234, not a text that no check takes for a
+      // number.
+      km_read_internal::DropEnclosingQuotes(sField);
       sField.TrimLeft();
       sField.TrimRight();
       if (sField.IsEmpty()) sField = " ";

@@ -17,6 +17,7 @@
 
 using km_read_internal::AdjustedStandardError;
 using km_read_internal::CleanField;
+using km_read_internal::DropEnclosingQuotes;
 using km_read_internal::FixedText;
 using km_read_internal::IndependentValue;
 using km_read_internal::IsMissingField;
@@ -136,8 +137,13 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
         dSE = AdjustedStandardError(s.dRatio, s.dVariance, dRate, dSE);
         dRate *= s.dRatio;
       }
-      row[uRate] = FixedText(dRate);
-      row[uSE] = FixedText(dSE);
+      if (dSE == kMissingValue) {
+        row[uRate] = kMissingValue;
+        row[uSE] = kMissingValue;
+      } else {
+        row[uRate] = FixedText(dRate);
+        row[uSE] = FixedText(dSE);
+      }
     }
     vRows.push_back(row);
   }
@@ -158,13 +164,14 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
   std::vector<KmString> vTokens;
   for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
     bEOF = reader.ReadLineFromInputFile(sLine, false, nullptr);
+    // A compressed file's line keeps its line break (and a carriage
+    // return): drop them, so that a record's last field and a blank line
+    // read the same from a plain and a compressed file.
+    while (sLine.EndsWith('\n') || sLine.EndsWith('\r')) {
+      sLine.Truncate(static_cast<uint32_t>(sLine.GetLength() - 1));
+    }
     kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
     KmString sCopy(sLine);
-    // A compressed file's line keeps its line break; a blank line is blank
-    // whichever way the file is stored.
-    while (sCopy.EndsWith('\n') || sCopy.EndsWith('\r')) {
-      sCopy.Truncate(static_cast<uint32_t>(sCopy.GetLength() - 1));
-    }
     if (bTrimFields) sCopy.TrimSpaces();
     if (sCopy.IsEmpty()) continue;
 
@@ -178,6 +185,7 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
         sField.TrimLeft();
         sField.TrimRight();
       }
+      DropEnclosingQuotes(sField);
       row.push_back(sField);
     }
 
@@ -203,8 +211,10 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
             sSE = s.sMissing;
           } else {
             const double dS = std::atof(sSE.GetCString());
-            sSE = FixedText(
-                AdjustedStandardError(s.dRatio, s.dVariance, d, dS));
+            const double dAdjusted =
+                AdjustedStandardError(s.dRatio, s.dVariance, d, dS);
+            sSE = dAdjusted == kMissingValue ? s.sMissing
+                                             : FixedText(dAdjusted);
           }
         }
       }

@@ -257,7 +257,8 @@ void kmReadData::ComparabilityRatioAdjustment() {
       const double r = std::atof(sRate.GetCString());
       const double s = std::atof(sSE.GetCString());
       sRate = FixedText(r * dRatio);
-      sSE = FixedText(AdjustedStandardError(dRatio, dVariance, r, s));
+      const double dAdjusted = AdjustedStandardError(dRatio, dVariance, r, s);
+      sSE = dAdjusted == kMissingValue ? sMissing : FixedText(dAdjusted);
     }
   } catch (KmException& e) {
     e.AddCallPath("ComparabilityRatioAdjustment()", kClassName);

@@ -243,7 +243,7 @@ void kmReadData::VerifyResponseVariable(
 }
 
 void kmReadData::VerifyIndependentVariable(
-    KmString sField, KmString /*sMissing*/, int32_t iRow, int iCol,
+    KmString sField, KmString sMissing, int32_t iRow, int iCol,
     KmString* psErrorText, bool* pbGood, double& dPrevious,
     double& dLargestInterval, int& iPrecision, KmString sPrevious,
     bool& bMissingOrEqualReported, bool& bNonNumericReported) {
@@ -252,6 +252,12 @@ void kmReadData::VerifyIndependentVariable(
     v.TrimLeft();
     v.TrimRight();
     const bool bHasPrevious = sPrevious != kNoPreviousText;
+    // The missing-value text (".", say) would otherwise pass as the number
+    // 0 and put the record at independent value 0.
+    KmString sMissingTrimmed(sMissing);
+    sMissingTrimmed.TrimLeft();
+    sMissingTrimmed.TrimRight();
+    if (!v.IsEmpty() && v == sMissingTrimmed) v.Clear();
 
     if (v.IsEmpty()) {
       Flag(psErrorText, pbGood, bMissingOrEqualReported,
@@ -375,6 +381,8 @@ bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
       }
     }
     s = sKept.c_str();
+    // Signs, points and exponent letters alone ("-", ".") are no number.
+    if (sKept.find_first_of("0123456789") == std::string::npos) bResult = false;
 
     const size_t nExponents =
         static_cast<size_t>(std::count(sKept.begin(), sKept.end(), 'e') +

@@ -31,9 +31,20 @@ void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
   }
 }
 
+void DropEnclosingQuotes(KmString& sField) {
+  const int32_t n = sField.GetLength();
+  if (n < 2 || sField[0] != '"' || sField[n - 1] != '"') return;
+  KmString sInner(sField.GetCString() + 1);
+  sInner.Truncate(static_cast<uint32_t>(n - 2));
+  sField = sInner;
+}
+
 KmString CleanField(const KmString& sToken) {
   KmString sField(sToken);
   sField.RemoveAll(',');
+  sField.TrimLeft();
+  sField.TrimRight();
+  DropEnclosingQuotes(sField);
   sField.TrimLeft();
   sField.TrimRight();
   return sField;
@@ -42,8 +53,14 @@ KmString CleanField(const KmString& sToken) {
 bool ReadNumber(const KmString& sField, const KmString& sMissing,
                 double& dValue) {
   if (sField == sMissing) return false;
+  // A number written with a thousands comma in a comma-delimited file
+  // stands in double quotes, which stay in the field text: the quotes are
+  // no part of the number.
+  KmString sNumber(sField);
+  DropEnclosingQuotes(sNumber);
+  if (sNumber == sMissing) return false;
   double dRead = 0.0;
-  if (!kmTools::StringToDouble(dRead, sField.GetCString(), true)) return false;
+  if (!kmTools::StringToDouble(dRead, sNumber.GetCString(), true)) return false;
   dValue = dRead;
   return true;
 }
@@ -64,8 +81,12 @@ KmString FixedText(double dValue) {
 
 double AdjustedStandardError(double dRatio, double dVariance, double dRate,
                              double dSE) {
-  return std::sqrt(dRatio * dRatio * dSE * dSE + dVariance * dSE * dSE +
-                   dVariance * dRate * dRate);
+  const double dSquare = dRatio * dRatio * dSE * dSE + dVariance * dSE * dSE +
+                        dVariance * dRate * dRate;
+  // A negative variance of the ratio (its unset value is -1) can make the
+  // sum negative: the standard error is then missing, never NaN.
+  if (!(dSquare >= 0.0) || !std::isfinite(dSquare)) return kMissingValue;
+  return std::sqrt(dSquare);
 }
 
 double IndependentValue(const kmSession& session, const KmString& sField,

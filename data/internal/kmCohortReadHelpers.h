@@ -25,13 +25,19 @@ int RoleColumn(const kmSession& session, int iRole);
 void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
                  std::vector<KmString>& vTokens);
 
-// sToken with every ',' removed and blanks (codes up to 0x20) trimmed at
-// both ends.
+// Drops a pair of double quotes that encloses the whole of sField: a
+// number with thousands commas in a comma-delimited file stands in quotes
+// that are no part of its value.
+void DropEnclosingQuotes(KmString& sField);
+
+// sToken with every ',' removed, blanks (codes up to 0x20) trimmed at both
+// ends and enclosing double quotes dropped ("1,200" gives 1200).
 KmString CleanField(const KmString& sToken);
 
 // Reads sField as a number: false (dValue untouched) when it equals the
 // missing text or does not read whole as a number (leading blank allowed);
-// the empty text reads as 0.
+// the empty text reads as 0. A field enclosed in double quotes is read
+// without them ("1200" with its quotes reads 1200).
 bool ReadNumber(const KmString& sField, const KmString& sMissing,
                 double& dValue);
 
@@ -44,7 +50,8 @@ bool IsMissingField(const KmString& sField, const KmString& sMissing);
 KmString FixedText(double dValue);
 
 // The comparability-ratio-adjusted standard error
-// sqrt(CR^2 s^2 + W s^2 + W r^2) of rate r with standard error s.
+// sqrt(CR^2 s^2 + W s^2 + W r^2) of rate r with standard error s;
+// kMissingValue when the sum under the root is negative or not finite.
 double AdjustedStandardError(double dRatio, double dVariance, double dRate,
                              double dSE);
 

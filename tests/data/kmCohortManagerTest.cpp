@@ -172,6 +172,29 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
   }
 }
 
+TEST(kmCohortManager, TabLineKeepsItsLeadingEmptyField) {
+  // Fault: the whole line was trimmed before splitting, so with the tab
+  // delimiter an empty first by-variable field lost its column: the year
+  // became the key and every record of the block a cohort of its own.
+  // Fault: an empty field with a numeric format was looked up as the value
+  // 0 and stopped the run with "Requesting line -1 of format ...".
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    km_test::ScratchDir dir;
+    const std::string sPath = WriteDataFile(
+        dir, "tabs", "1\tA\t2000\n\tA\t2000\n\tA\t2001\n2\tA\t2000\n",
+        bGzip);
+    auto pSession = MakeSession(1, sPath);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), "\t", false,
+                            false);
+    manager.ReadAllCohorts();
+    ExpectCohorts(manager, *pSession,
+                  {{"1", "Male", {"2000"}, {1}},
+                   {"", "", {"2000", "2001"}, {2, 3}},
+                   {"2", "Female", {"2000"}, {4}}});
+  }
+}
+
 TEST(kmCohortManager, KeepsCohortWithMissingIndependentValue) {
   // Fault: a cohort with a record that lacked its independent value was
   // dropped from the list and the session's counts, while the verification

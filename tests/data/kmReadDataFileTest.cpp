@@ -206,10 +206,15 @@ struct SplitCase {
 
 TEST(kmReadDataFile, ProcessDataRecordSplitsByTheRecordFormat) {
   const SplitCase cases[] = {
+      // Fault: the quotes stayed in the field ("\"1234\""), which no check
+      // reads as a number, so every quoted thousands value of a
+      // comma-delimited file was refused as a missing value.
       {"quoted thousands with comma delimiter",
        2,
        "2000,\"1,234\",5",
-       {"2000", "\"1234\"", "5"}},
+       {"2000", "1234", "5"}},
+      {"quoted empty field becomes one blank", 2, "2000,\"\",5",
+       {"2000", " ", "5"}},
       {"thousands comma with tab delimiter",
        0,
        "2000\t1,234\t5",

@@ -206,9 +206,8 @@ TEST(kmReadDataReadData, ComparabilityRatioReadsIndependentLabels) {
   EXPECT_EQ(rows[1][4], "100");
 }
 
-// As-given fields: with the missing text " " they keep their blanks and a
-// compressed file's last field keeps its line break; otherwise they are
-// trimmed.
+// As-given fields: with the missing text " " they keep their blanks;
+// otherwise they are trimmed. Plain and compressed files read alike.
 TEST(kmReadDataReadData, AsGivenFieldsKeepBlanksOnlyUnderTheBlankMissingText) {
   struct Case {
     int iMissingCode;
@@ -216,7 +215,9 @@ TEST(kmReadDataReadData, AsGivenFieldsKeepBlanksOnlyUnderTheBlankMissingText) {
     const char* sRate;
     const char* sSE;
   };
-  const Case kCases[] = {{0, false, "5.5 ", "1"}, {0, true, "5.5 ", "1\n"},
+  // Fault: a compressed file's last field kept its line break ("1\n"),
+  // so the same record read differently from a plain and a gzip file.
+  const Case kCases[] = {{0, false, "5.5 ", "1"}, {0, true, "5.5 ", "1"},
                          {1, false, "5.5", "1"},  {1, true, "5.5", "1"}};
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
@@ -299,6 +300,149 @@ TEST(kmReadDataReadData, CopyAccessOutsideTheVerifiedCopies) {
               std::string::npos);
     EXPECT_NE(std::string(e.GetCallPath()).find("ReadData() of kmReadData"),
               std::string::npos);
+  }
+}
+
+// Every copy of every cohort reads the same rows and error texts from a
+// plain file and from its gzip twin: header line, CRLF line ends, blank
+// lines, quoted thousands, missing and empty fields, under each missing
+// text, on the computing and the as-given path.
+TEST(kmReadDataReadData, PlainAndCompressedFilesReadAlike) {
+  // Fault: a compressed file's lines kept "\r\n", so under the missing text
+  // " " the last field of each as-given record read "1\r\n" where the
+  // plain file gave "1".
+  km_test::ScratchDir dir;
+  const std::string sBlankLines =
+      "Sex,Year,Count,Pop,Rate,SE\r\n  \r\n1,2000,\"1,200\",\"100,000\",5,1\r\n"
+      "1,2001,.,1000,5,1\r\n\r\n1,2002,\"13\",\"1,300\",5,1\r\n"
+      "2,2000,7,700,5,1\r\n \t \r\n2,2001,8,800,,1\r\n2,2002,9,900,5,\r\n";
+  // Under the missing text " " a line of blanks is a record: leave them out.
+  const std::string sNoBlankLines =
+      "Sex,Year,Count,Pop,Rate,SE\r\n1,2000,\"1,200\",\"100,000\",5,1\r\n"
+      "1,2001,.,1000,5,1\r\n\r\n1,2002,\"13\",\"1,300\",5,1\r\n"
+      "2,2000,7,700,5,1\r\n2,2001,8,800,,1\r\n2,2002,9,900,5,\r\n";
+  for (int iMissing : {0, 1, 2}) {
+    for (bool bComputed : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "missing code " << iMissing
+                                      << (bComputed ? " computed" : " given"));
+      std::string sRead[2];
+      for (bool bGz : {false, true}) {
+        auto pSession = MakeRateSession(preread_test::WriteDataFile(
+            dir, bGz ? "twin_gz" : "twin",
+            iMissing == 0 ? sNoBlankLines : sBlankLines, bGz));
+        pSession->SetBool(kmOptVarNamesIncluded, true);
+        pSession->SetInt(kmOptMissingCharacter, iMissing);
+        pSession->SetBool(kmOptDependentCalculated, bComputed);
+        pSession->SetInt(kmOptDependentType, 1);
+        pSession->SetInt(kmOptJumpCRMode, 3);
+        pSession->SetDouble(kmOptJumpLocation, 2001.0);
+        pSession->SetDouble(kmOptCRValue, 0.9);
+        pSession->SetDouble(kmOptCRVariance, 0.0);
+        pSession->AddByVarJump();
+        ReaderRun run(std::move(pSession));
+        ASSERT_EQ(run.reader.GetNumByGroups(), 4);
+        for (int i = 0; i < 4; ++i) {
+          int iCopy = -1;
+          run.reader.ReadData(&iCopy);
+          sRead[bGz] += "copy ";
+          sRead[bGz] += std::to_string(iCopy) + ": ";
+          sRead[bGz] += run.reader.GetIsCohortGoodToUse(iCopy).GetCString();
+          for (const kmRecordRow& row : run.reader.GetCohortRows()) {
+            sRead[bGz] += "\n";
+            for (const KmString& sField : row) {
+              sRead[bGz] += "[";
+              sRead[bGz] += sField.GetCString();
+              sRead[bGz] += "]";
+            }
+          }
+          sRead[bGz] += "\n";
+        }
+      }
+      EXPECT_EQ(sRead[0], sRead[1]);
+      EXPECT_EQ(sRead[0].find('\r'), std::string::npos);
+    }
+  }
+}
+
+TEST(kmReadDataReadData, QuotedThousandsReadAsNumbers) {
+  // Fault: a count or population written "1,200" in a comma-delimited file
+  // kept its quotes, did not read as a number and made the record invalid.
+  km_test::ScratchDir dir;
+  auto pSession = MakeRateSession(preread_test::WriteDataFile(
+      dir, "quoted", "1,2000,\"1,200\",\"100,000\"\n1,2001,13,\"1,300\"\n",
+      false));
+  pSession->SetBool(kmOptDependentCalculated, true);
+  pSession->SetInt(kmOptDependentType, 1);
+  ReaderRun run(std::move(pSession));
+  // Verification reads them as numbers too: the cohort may be fitted.
+  EXPECT_TRUE(run.reader.GetCohortGoodFlag(0));
+  EXPECT_EQ(run.reader.GetIsCohortGoodToUse(0), "");
+  int iCopy = -1;
+  run.reader.ReadData(&iCopy);
+  const kmCohortRows rows = run.reader.GetCohortRows();
+  ASSERT_EQ(rows.size(), 2u);
+  // The fields lose their quotes, as in the verification's records.
+  EXPECT_EQ(rows[0][2], "1200");
+  EXPECT_EQ(rows[1][3], "1300");
+  // Crude rates and standard errors per 100000 as R gives them:
+  // 1200 / 100000 * 1e5 and sqrt(1200) / 100000 * 1e5; 13 / 1300 * 1e5 and
+  // sqrt(13) / 1300 * 1e5.
+  EXPECT_EQ(rows[0][4], "     1200.0000000000");
+  EXPECT_TRUE(km_test::RelNear(Num(rows[0][5]), 34.6410161513775, 1e-12));
+  EXPECT_EQ(rows[1][4], "     1000.0000000000");
+  EXPECT_TRUE(km_test::RelNear(Num(rows[1][5]), 277.350098112615, 1e-11));
+}
+
+TEST(kmReadDataReadData, QuotedGivenValueLosesItsQuotes) {
+  // Fault: a given rate written "1,234.5" kept its quotes in the row, which
+  // read as 0 once verification had accepted the value.
+  km_test::ScratchDir dir;
+  for (int iMissing : {0, 1}) {
+    SCOPED_TRACE(iMissing);
+    auto pSession = MakeRateSession(preread_test::WriteDataFile(
+        dir, "qgiven", "1,2000,0,0,\"1,234.5\",\"1,000\"\n", false));
+    pSession->SetInt(kmOptMissingCharacter, iMissing);
+    ReaderRun run(std::move(pSession));
+    int iCopy = -1;
+    run.reader.ReadData(&iCopy);
+    const kmCohortRows rows = run.reader.GetCohortRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][4], "1234.5");
+    EXPECT_EQ(rows[0][5], "1000");
+  }
+}
+
+TEST(kmReadDataReadData, NegativeRatioVarianceGivesNoNaN) {
+  // Fault: a negative variance of the comparability ratio (-1 when unset)
+  // made the sum under the adjusted standard error's root negative, and
+  // "nan" was written into the row.
+  km_test::ScratchDir dir;
+  for (bool bComputed : {true, false}) {
+    SCOPED_TRACE(bComputed ? "computed" : "given");
+    auto pSession = MakeRateSession(preread_test::WriteDataFile(
+        dir, "negvar", "1,2000,10,1000,100,1\n1,2001,10,1000,100,1\n", false));
+    pSession->SetBool(kmOptDependentCalculated, bComputed);
+    pSession->SetInt(kmOptDependentType, 1);
+    pSession->SetInt(kmOptHetErrorModel, 2);
+    pSession->SetInt(kmOptJumpCRMode, 2);
+    pSession->SetDouble(kmOptJumpLocation, 2000.0);
+    pSession->SetDouble(kmOptCRValue, 0.9);
+    pSession->SetDouble(kmOptCRVariance, -1.0);
+    ReaderRun run(std::move(pSession));
+    ASSERT_TRUE(run.reader.GetCohortGoodFlag(0));
+    int iCopy = -1;
+    run.reader.ReadData(&iCopy);
+    const kmCohortRows rows = run.reader.GetCohortRows();
+    ASSERT_EQ(rows.size(), 2u);
+    const size_t uSE = rows[0].size() - 1;
+    EXPECT_FALSE(std::isnan(Num(rows[0][uSE])));
+    if (bComputed) {
+      EXPECT_EQ(Num(rows[0][uSE]), -1e30);
+      EXPECT_EQ(Num(rows[0][uSE - 1]), -1e30);
+    } else {
+      EXPECT_EQ(rows[0][uSE], ".");
+    }
+    EXPECT_EQ(rows[1][uSE], bComputed ? "      316.2277660168" : "1");
   }
 }
 

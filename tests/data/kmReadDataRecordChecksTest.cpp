@@ -218,6 +218,20 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        1,
        false,
        kNoIndep + At(0, 0)},
+      // Fault: the missing text "." and a lone sign passed as the number 0,
+      // so the record sat at independent value 0 and the cohort was fitted.
+      {"missing-text independent",
+       count,
+       {{"2000", "5", "1"}, {".", "5", "1"}},
+       1,
+       false,
+       kNoIndep + At(1, 0)},
+      {"lone sign as independent",
+       count,
+       {{"-", "5", "1"}},
+       1,
+       false,
+       kNonNumericIndep + At(0, 0)},
       {"non-numeric independent",
        count,
        {{"20o1", "5", "1"}},
@@ -425,6 +439,10 @@ TEST(ReadDataRecordChecksTest, ValidFloat) {
       {"1.2.3", false, "1.23"},               // second point removed
       {" 12", false, "12"},
       {"1.0e400", false, "inf"},  // beyond the range of a double
+      // Fault: texts without a digit passed and read as 0.
+      {".", false, "."},
+      {"-", false, "-"},
+      {"+.", false, "+."},
   };
   Reader r(Options{});
   for (const Case& c : cases) {

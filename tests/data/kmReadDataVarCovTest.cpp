@@ -121,6 +121,33 @@ TEST(ReadDataVarCovTest, LongCompressedRowStaysOneRow) {
   EXPECT_EQ(std::vector<double>(nColumns, 0.125), table[1]);
 }
 
+TEST(ReadDataVarCovTest, DelimiterCodes) {
+  struct Case {
+    int iDelimiter;
+    const char* sText;
+    Table expected;
+  };
+  const Case cases[] = {
+      {3, "1;2.5\n-3;x\n", {{1.0, 2.5}, {-3.0, 0.0}}},
+      // An empty cell between two tabs is a cell of its own, read as 0.0.
+      {0, "1\t\t2\n  \t \n3\t4\t5\n", {{1.0, 0.0, 2.0}, {3.0, 4.0, 5.0}}},
+      // Codes other than 0, 2 and 3 split at blanks; commas stay inside.
+      {1, "1 2,5\n", {{1.0, 0.0}}},
+      {9, "  7 8\n", {{7.0, 8.0}}},
+      // A comma file read with the semicolon code is one cell per row.
+      {3, "1,2\n", {{0.0}}},
+  };
+  km_test::ScratchDir dir;
+  int i = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("delimiter " + std::to_string(c.iDelimiter) + " text " +
+                 c.sText);
+    const std::string sFile = dir.File("d" + std::to_string(i++) + ".txt");
+    km_test::WriteAll(sFile, c.sText);
+    EXPECT_EQ(c.expected, Load(sFile, c.iDelimiter, false, false));
+  }
+}
+
 TEST(ReadDataVarCovTest, SmallTablesWithHeaderDropped) {
   km_test::ScratchDir dir;
   const std::string sFile = dir.File("one.csv");
