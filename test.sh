@@ -31,13 +31,13 @@ build_and_test() {
 tsan_targets="foundation_progress_tests stats_concurrency_tests models_apc_tests engine_pool_tests"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
-build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKM_SANITIZE=address,undefined
+build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=address,undefined
 
 echo "== ThreadSanitizer (concurrency suites) =="
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   build_and_test build-tsan "-L concurrency" "$tsan_targets" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM_SANITIZE=thread
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
 
 echo "== Release =="
 build_and_test build "" all -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_BENCHMARKS=ON

@@ -26,6 +26,15 @@
 //   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY, Invert
 //   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
 //   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
+//   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
+//   kmCalculatorWeightedCriteria.cpp  SetWeightedBIC, kinkmark correlations
+//   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
+//   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
+//                                  IncrementGrid
+//   kmCalculatorGrid.cpp           FindGridPoints
+//   kmCalculatorResiduals.cpp      Resids, Resids_JumpModel_Final
+//   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
+//   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -40,8 +49,13 @@
 class kmCalcHandler;
 class kmCalculationHandler;
 class kmSession;
+class KMSeriesSet;
 class MersenneTwister;
 class StatClass;
+class kmQMatrix;
+class kmUpperTriangularMatrix;
+class kmFTest;
+class kmTable;
 
 class kmCalculator {
  public:
@@ -236,6 +250,347 @@ class kmCalculator {
   // Throws: KmException (call path "calculateAutoParamPhi"); matrix-library
   // errors with source "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
+
+  // ======================================================================
+  // Candidate grid (kmCalculatorGrid.cpp)
+  // ======================================================================
+
+  // Builds the candidate kinkmark locations from column 2 of *pDataX (the
+  // shifted independent values x_1 <= ... <= x_n, n = iNumObs), keeping
+  // iMinObsEnd = e observations at each end and iMinObsBetween = b between
+  // consecutive kinkmarks, with iGridPointsBetween = g points per interval:
+  // interval x_i..x_{i+1} (i = e..n-e) gives x_i + j (x_{i+1} - x_i)/(g+1),
+  // j = 0..g, except j = 0 for i = e. Entries 1..K of *pGridValues get the
+  // locations and of *pGridAux the 1-based index of the first candidate a
+  // following kinkmark may take ((g+1)(b+m) + 1 in interval e+m); later
+  // entries keep their values. *pX0 becomes n x (K + 2): columns 1 and 2 of
+  // *pDataX, then per candidate p the hinge max(x_r - G_p, 0) (0.0 unless
+  // strictly positive). Returns K = g + (g+1)(n - 2e) for n >= 2e, else 0.
+  // REQUIRES: LoadCalcMembers has sized the grid vectors (length
+  // (g+1)(n-1)+1, enough for every e >= 1).
+  // Throws: KmException for missing observations or grid vectors, e < 1,
+  // g < 0, or grid vectors shorter than K (source
+  // "kmCalculator::FindGridPoints()"); call path "FindGridPoints()".
+  int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
+                         int iGridPointsBetween);
+
+  // ======================================================================
+  // Fitted values and residuals (kmCalculatorResiduals.cpp)
+  //
+  // The fitted model is continuous piecewise linear: segment s (1..k+1) has
+  // intercept vCoef(s) and slope vCoef(k+1+s); the breaks are vTau(1..k) on
+  // the shifted scale. An observation at or past the next break takes the
+  // next segment (one step per observation).
+  // ======================================================================
+
+  // For the model with k kinkmarks: row k+1 of mFitted gets the n fitted
+  // values f_i and row k+1 of mResid the weighted residuals (r_i mA(i,i) in
+  // kmOptAutocorrErrors mode 0, else (mA r)_i, r = y - f with y column 1 of
+  // *pDataY). The table's fitted-value and residual arrays get f and r (one
+  // block each); its data matrix becomes the result rows (x + iOrigin,
+  // observed, fitted, standard error from *pDataAux), with a row
+  // (tau + iOrigin, -9999.0, fitted at tau, SE of the next observation) for
+  // every kinkmark lying strictly between two observations. For a
+  // log-linear model (kmOptLogLinear) the rows hold exp of the observed and
+  // fitted values; mFitted and mResid stay on the log scale.
+  // REQUIRES: vCoef has 2k + 2 elements, vTau k; mFitted and mResid at
+  // least k + 1 rows and n columns; mA n x n.
+  // Throws: KmException for missing observation matrices; matrix-library
+  // errors (short inputs) with source "kmCalculator::Resids()"; call path
+  // "Resids()".
+  void Resids(int16_t k, int iOrigin, const NEWMAT::Matrix& mA,
+              const NEWMAT::ColumnVector& vCoef,
+              const NEWMAT::ColumnVector& vTau, NEWMAT::Matrix& mFitted,
+              NEWMAT::Matrix& mResid, kmTable& table);
+
+  // As Resids for a model with a jump of dJump (response scale of the fits)
+  // at dJumpLocationShifted (shifted scale; kmOptJumpLocation unshifted).
+  // mFitted and mResid hold the pieces alone, without the jump; the table's
+  // fitted-value and residual arrays are not written. The result rows add
+  // the jump to every fitted value at or past the jump location and draw
+  // the jump by two rows (J, -9999.0, value before, -9999.0) and
+  // (J, -9999.0, value after, -9999.0) (one row after an observation at J).
+  // No kinkmark row is written for a kinkmark at the jump location.
+  // Throws: as Resids, with source "kmCalculator::Resids_JumpModel_Final()"
+  // and call path "Resids_JumpModel_Final()".
+  void Resids_JumpModel_Final(int16_t k, int iOrigin, const NEWMAT::Matrix& mA,
+                              const NEWMAT::ColumnVector& vCoef,
+                              const NEWMAT::ColumnVector& vTau,
+                              NEWMAT::Matrix& mFitted, NEWMAT::Matrix& mResid,
+                              kmTable& table, double dJumpLocationShifted,
+                              double dJump);
+
+  // ======================================================================
+  // Permutation data sets (kmCalculatorPermutation.cpp)
+  //
+  // Residual permutation under the null model: data set j = fitted values of
+  // the k-kinkmark fit + mL P_j e, with e the weighted (whitened) residuals
+  // of that fit and P_j a random permutation; every draw comes from
+  // *pRandom, which the drivers seed once per cohort.
+  // ======================================================================
+
+  // One uniform integer in iLow..iHigh: (iHigh - iLow + 1) u + iLow
+  // truncated toward zero, u the next pRandom->genrand() in [0, 1).
+  // Throws: KmException when the generator is missing (call path
+  // "GetRandomIndex()").
+  int GetRandomIndex(int16_t iLow, int16_t iHigh);
+
+  // Fisher-Yates shuffle of v(1..n), n = iNumObs: for i = 1..n-1 exchanges
+  // v(i) and v(GetRandomIndex(i, n)); n - 1 draws.
+  // Throws: KmException for a v shorter than n (source
+  // "kmCalculator::Shuffle()"); call path "Shuffle()".
+  void Shuffle(NEWMAT::ColumnVector& v);
+
+  // Replaces *pDataY by n x iNumDataSets: column 1 (the observed response,
+  // unchanged) followed by iNumDataSets - 1 data sets Z(.,j) = (row k+1 of
+  // mFitted)' + mL e_j, where e_j is the residual vector (row k+1 of mResid)
+  // after j successive shuffles. Draws (iNumDataSets - 1)(n - 1) numbers.
+  // Throws: KmException for a missing *pDataY, iNumDataSets < 1, or mL not
+  // n x n; matrix-library errors (row k+1 missing or shorter than n) with
+  // source
+  // "kmCalculator::Permute()"; call path "Permute()".
+  void Permute(int16_t k, const NEWMAT::Matrix& mL,
+               const NEWMAT::Matrix& mFitted, const NEWMAT::Matrix& mResid,
+               int iNumDataSets);
+
+  // ======================================================================
+  // F statistics of the permutation test (kmCalculatorFTests.cpp)
+  //
+  // A model with k kinkmarks has 2k + 2 parameters. For null k0 and
+  // alternative k1 > k0 with weighted residual sums S0 and S1 (element 1 the
+  // observed data, 2.. the permuted data sets):
+  //   F = (S0 - S1) / S1 * df2 / df1, df1 = 2 (k1 - k0), df2 = n - 2 k1 - 2
+  // and the permutation p-value is the share of data sets (the observed one
+  // included) whose F reaches the observed F.
+  // ======================================================================
+
+  // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
+  // 0.0 when dF <= 0, iDf1 <= 0 or iDf2 <= 0.
+  double FPValue(double dF, int iDf1, int iDf2);
+
+  // Complete test of k0 against k1 over iNumDataSets data sets: records F,
+  // df1, df2, the parametric p-value (1.0 when F cannot be formed), for
+  // df1 = 2 also the second statistic 2F/3 on 3 and df2 degrees of freedom,
+  // the number of data sets, and, when iNumDataSets > 1, the permutation
+  // p-value (count of F_i >= F - eps over iNumDataSets) and dAlpha. Returns
+  // the permutation p-value, 0.0 when iNumDataSets <= 1. iTestsLeft is not
+  // used.
+  // Throws: KmException for vectors shorter than iNumDataSets (source
+  // "kmCalculator::FTest()"); call path "FTest()".
+  double FTest(int16_t iTestsLeft, int16_t k0, int16_t k1, double dAlpha,
+               int iNumDataSets, const NEWMAT::ColumnVector& vResidSum0,
+               const NEWMAT::ColumnVector& vResidSum1, kmFTest& test);
+
+  // Observed F of the sequential test, with df2 = n - 2 k0 - 2 (the null
+  // model's): records df1, df2, F and its parametric p-value; returns F
+  // (0.0 when S1(1) <= 0 or k1 <= k0).
+  // Throws: KmException for empty vectors (source
+  // "kmCalculator::FTestObs()"); call path "FTestObs()".
+  double FTestObs(kmFTest& test, int16_t k0, int16_t k1,
+                  const NEWMAT::ColumnVector& vResidSum0,
+                  const NEWMAT::ColumnVector& vResidSum1);
+
+  // 1 when the F of data set i (with F, df1 and df2 of the record written by
+  // FTestObs) is at least the record's F, else 0 (NaN gives 0).
+  // Throws: KmException for vectors shorter than i (source
+  // "kmCalculator::FTestPerm()"); call path "FTestPerm()".
+  int FTestPerm(const kmFTest& test, int16_t i,
+                const NEWMAT::ColumnVector& vResidSum0,
+                const NEWMAT::ColumnVector& vResidSum1);
+
+  // ======================================================================
+  // Kinkmark standard errors and distribution wrappers
+  // (kmCalculatorKinkmarkSEs.cpp)
+  // ======================================================================
+
+  // Covariance of the segment coefficients of the k-kinkmark model with
+  // locations vTau (shifted units, increasing), with the kinkmarks held
+  // fixed: the model is refitted with one intercept and one slope per
+  // segment (K1 = k + 1 segments; observation i with x = pX0(i, 2) is in
+  // segment 1 when x <= tau1, in segment j when tau(j-1) < x <= tauj, in
+  // segment K1 when x > tauk). Observations within the bandwidth
+  // h = 0.117 * 0.5 * n * (ln ln n)^0.6 / sqrt(n) of a kinkmark count only
+  // by the factor r = |x - tau| / h (the last such kinkmark wins). Fills
+  // *pCovariance ((2K1 + k) square: intercepts, slopes, then the slope
+  // difference at each kinkmark; rows whose coefficients have a zero
+  // variance are zeroed), sets pTable's reduced-rank flag (rank < 2K1) and
+  // returns df = (sum of the factors) - rank; a df <= 0 gives a zero
+  // covariance. Reads iNumObs, pX0, pDataY, the weights (WLSXPr, WLSNew).
+  // Throws: KmException for missing inputs or an n too small for the
+  // bandwidth (call path "KinkMkSEs()"); matrix-library errors with source
+  // "kmCalculator::KinkMkSEs()".
+  double KinkMkSEs(uint16_t k, const NEWMAT::ColumnVector& vTau,
+                   NEWMAT::Matrix* pCovariance, kmTable* pTable);
+
+  // F with P(F(iDF1, iDF2) <= F) = p; -1e30 unless 0 < p < 1, iDF1 > 0 and
+  // iDF2 > 0, or when the distribution routine fails. Never throws.
+  double FInverse(int iDF1, int iDF2, double p);
+  // t with P(T(dDF) <= t) = p; -1e30 unless 0 < p < 1 and dDF > 0, or on
+  // failure. Never throws.
+  double TInverse(double p, double dDF);
+  // P(T(dDF) <= t); -1e30 unless t > 0 and dDF > 0, or on failure. Never
+  // throws.
+  double TCumulative(double t, double dDF);
+  // Two-sided t test of the estimate dB with variance dVar on dDF degrees
+  // of freedom. dSE = sqrt|dVar|. dVar < 0: dSE = -sqrt|dVar|, statistic 0,
+  // p-value 1.0, false. dVar = 0 (or NaN): dSE 0, statistic and p-value
+  // -1e30, false. dVar > 0: statistic dB / dSE, p-value
+  // 2 (1 - TCumulative(|t|, dDF)) (1 for a zero statistic), true; when the
+  // t probability cannot be computed (dDF <= 0) the p-value is -1e30 and
+  // the result false. Never throws.
+  bool TTestPValue(double dB, double dVar, double dDF, double& dSE,
+                   double& dStat, double& dPValue);
+
+  // ======================================================================
+  // Weighted criteria and kinkmark squared correlations
+  // (kmCalculatorWeightedCriteria.cpp)
+  // ======================================================================
+
+  // For criterion code 5 (WBIC-Alt) or 6 (WBIC) replaces the BIC of
+  // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (-infinity for Q <= 0),
+  // n = iNumObs, c the smallest (5) or largest (6) kinkmark squared
+  // correlation of the table's kinkmarks over its series set weighted by
+  // mWorkA (c = 0 without kinkmarks). Other codes leave the table alone.
+  // Throws: KmException for a null table (call path "SetWeightedBIC()");
+  // the errors of KinkmarkSquaredCorrelations.
+  void SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
+                      bool bComparison, double dQ);
+
+  // R(i), i = 1..K (K = vTau's length), the squared partial correlation
+  // between the response and the hinge at tau(i) once a straight line is
+  // taken out, over the window (lo, hi] reaching to the neighbouring
+  // kinkmarks (the first window starts 1.0 below the smallest x, the last
+  // ends at the largest x). A window without observations, or one with no
+  // variation left in the response or the hinge, gives 0. R is resized to K.
+  // Throws: KmException when mW does not cover the series set's
+  // observations (call path "KinkmarkSquaredCorrelations()").
+  void KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
+                                   const KMSeriesSet& seriesSet,
+                                   const NEWMAT::Matrix& mW,
+                                   const NEWMAT::ColumnVector& vTau);
+
+  // The local design of the window lo < x <= hi over the series set's
+  // observations (numbered across the series in order): rows (1, x), the
+  // responses y and the hinge z = max(x - dTau, 0), each premultiplied by
+  // the sub-matrix of mW at the kept observations. Outputs have m rows (m
+  // may be 0).
+  // Throws: KmException when mW does not cover the observations (call path
+  // "BuildLocalDesignMatrix()").
+  void BuildLocalDesignMatrix(NEWMAT::Matrix& mX, NEWMAT::ColumnVector& vY,
+                              NEWMAT::ColumnVector& vZ,
+                              const KMSeriesSet& seriesSet,
+                              const NEWMAT::Matrix& mW, double dTau,
+                              double dLo, double dHi);
+
+  // ======================================================================
+  // Comparability ratio (kmCalculatorComparabilityRatio.cpp)
+  // ======================================================================
+
+  // Fills *pResult (resized to 7 when shorter) with the ratio dCR, its SE
+  // (sqrt of dVariance when > 0, else 0), z = (dCR - 1) / SE, the two-sided
+  // normal p-value, the bounds dCR -/+ z(1 - alpha/2) SE and the
+  // significance flag (1.0 when the interval excludes 1). Without an SE, z
+  // and p are -1e30; without an SE or with alpha outside (0, 1) the bounds
+  // are -1e30 and the flag 0.0.
+  // Throws: KmException for a null pResult (call path
+  // "Calculate_Comparability_Ratio_CI()").
+  void Calculate_Comparability_Ratio_CI(double dCR, double dVariance,
+                                        double dAlpha,
+                                        NEWMAT::ColumnVector* pResult);
+
+  // Row k + 1 of mFitted gets the fitted values of the k-kinkmark model
+  // (vBeta: intercepts at 1..K1, slopes at K1 + 1..2K1; vTau its
+  // kinkmarks) at the shifted x of pDataX column 2, row k + 1 of mResid the
+  // weighted residuals: r(i) W(i, i) in autocorrelation mode 0, else
+  // sum_j W(i, j) r(j).
+  // REQUIRES: mFitted and mResid have at least k + 1 rows and n columns.
+  // Throws: KmException for missing or short inputs (call path
+  // "Calculate_Resids_Comp_Ratio()"); matrix-library errors with source
+  // "kmCalculator::Calculate_Resids_Comp_Ratio()".
+  void Calculate_Resids_Comp_Ratio(uint16_t k, const NEWMAT::Matrix& mW,
+                                   const NEWMAT::ColumnVector& vBeta,
+                                   const NEWMAT::ColumnVector& vTau,
+                                   NEWMAT::Matrix& mFitted,
+                                   NEWMAT::Matrix& mResid);
+
+  // Replaces pTable's second matrix by the rows (unshifted x, observed,
+  // fitted, SE) of the comparability-ratio display: values before the jump
+  // location divided by the ratio (kmOptCRValue) with the SE of a product
+  // of independent factors, boundary rows at the kinkmarks and the two
+  // rows of the jump at kmOptJumpLocation. iOrigin is the integer origin
+  // of x, dJump the jump location in shifted units, fitted values from
+  // row k + 1 of mFitted.
+  // Throws: KmException for a null table or missing inputs (call path
+  // "Calculate_Comp_Ratio()"); the table's range errors; matrix-library
+  // errors with source "kmCalculator::Calculate_Comp_Ratio()".
+  void Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
+                            const NEWMAT::Matrix& mFitted, kmTable* pTable,
+                            double dJump);
+
+  // ======================================================================
+  // Segment fits and segmentation constraints of Hudson's method
+  // (kmCalculatorSegmentFits.cpp)
+  //
+  // A segmentation with k kinkmarks is an index vector p (k doubles holding
+  // whole numbers p_1 < ... < p_k): piece s runs from observation 1 (s = 1)
+  // or p_{s-1} + 1 to p_s (s <= k) or n (s = k + 1). With a =
+  // kmOptMinObsEnd and g = kmOptMinObsBetween + 2 it is admissible when
+  // p_1 >= a + 1, p_{m+1} - p_m >= g and p_k <= n - a - 1. Fits use X =
+  // *pDataX (column 1 the intercept column, column 2 the independent value),
+  // the weights W(r, r) of *pWeightMatrix and the columns of *pDataY.
+  // ======================================================================
+
+  // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
+  // weighted straight-line fit of observations i..j to column 1 of pDataY:
+  // xwxInverse = (X'WX)^-1 (LU inverse), beta = xwxInverse X'Wy, rss = sum
+  // of w_r r_r^2, set to 0.0 when below 1e-6.
+  // REQUIRES: table built for at least (n, n).
+  // Throws: KmException when pDataX, pDataY or pWeightMatrix is missing or
+  // too small (source "kmCalculator"), the table errors for cells it lacks,
+  // matrix-library errors (such as a singular X'WX) with source
+  // "kmCalculator::Partitions()"; call path "Partitions()".
+  void Partitions(kmUpperTriangularMatrix& table);
+
+  // Refreshes beta and rss of every cell filled by Partitions for data set
+  // iDataSet: column 1 of pDataY when iDataSet is 1, column 2 when it is 2
+  // or more. Uses the stored xwxInverse; rss = r'Wr with no threshold.
+  // Throws: as Partitions, with source "kmCalculator::PartitionSSEs()"
+  // (iDataSet < 1 or a missing column 2 is a matrix-library index error);
+  // call path "PartitionSSEs()".
+  void PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet);
+
+  // Stores in row k of qTable, numbered c = 1, 2, ... in IncrementGrid
+  // order from the first segmentation p_m = (a + 1) + (m - 1) g, every
+  // admissible segmentation with k kinkmarks: kinkmarkIndices = p,
+  // constraint = R, constraintCovariance = R B R' (see kmQ). Does nothing
+  // for k <= 0.
+  // REQUIRES: Partitions has filled table.
+  // Throws: KmException "There is no admissible segmentation with %d
+  // kinkmarks for %d observations." (source "kmCalculator") when even the
+  // first segmentation breaks the limits; the table errors (a qTable row
+  // too short); matrix-library errors with source
+  // "kmCalculator::PrecomputeQ()"; call path "PrecomputeQ()".
+  void PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
+                   kmQMatrix& qTable);
+
+  // Advances p in place to the next admissible segmentation with k
+  // kinkmarks in lexicographic order (the last kinkmark moving fastest) and
+  // returns true; returns false when there is none, and always for k <= 0.
+  // REQUIRES: p has at least k elements.
+  // Throws: KmException for a missing session (call path
+  // "IncrementGrid()"); matrix-library errors pass unchanged.
+  bool IncrementGrid(int16_t k, NEWMAT::ColumnVector& p);
+
+  // ======================================================================
+  // Cohort size (kmCalculatorCohortSize.cpp)
+  // ======================================================================
+
+  // The number of observations of the cohort behind analysis index
+  // iCohortIndex on pSession: the rule of GetNumObsForCohortIndex, shared
+  // with kmCalculationHandler::GetNumObsThisCohort.
+  // Throws: KmException for a null session or an index outside the
+  // session's counts; call path "GetNumObsThisCohort(int)".
+  static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
   // ======================================================================
   // Members, in declared order, grouped by concern.

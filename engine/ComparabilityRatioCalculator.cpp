@@ -1,0 +1,36 @@
+// CalculateComparabilityRatioForTable and its installation in the
+// results-file handler.
+#include "engine/ComparabilityRatioCalculator.h"
+
+#include <newmat.h>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmTable.h"
+
+void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
+                                         double dCRValue, double dCRVariance,
+                                         double dAlpha) {
+  try {
+    kmCalculator calculator(pSession);
+    calculator.Calculate_Comparability_Ratio_CI(dCRValue, dCRVariance, dAlpha,
+                                                &calculator.vCRResults);
+    const NEWMAT::ColumnVector& v = calculator.vCRResults;
+    model.SetComparabilityRatio(v(1));
+    model.SetComparabilitySE(v(2));
+    model.SetComparabilityStat(v(3));
+    model.SetComparabilityPValue(v(4));
+    model.SetComparabilityLowerCI(v(5));
+    model.SetComparabilityUpperCI(v(6));
+    model.SetComparabilityIsSig(v(7));
+  } catch (KmException& e) {
+    e.AddCallPath("CalculateComparabilityRatioForTable()", "kmCalculator");
+    throw;
+  }
+}
+
+void InstallComparabilityRatioCalculator() {
+  kmCalcHandler::SetComparabilityRatioCalculator(
+      &CalculateComparabilityRatioForTable);
+}

@@ -1,0 +1,29 @@
+// The fitting engine's comparability-ratio interval for stored models, as
+// the results-file handler calls it (the handler sits below the engine and
+// reaches it only through the function installed here).
+#ifndef KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H
+#define KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H
+
+class kmSession;
+class kmTable;
+
+// Builds a calculator on pSession, computes the comparability-ratio test
+// and interval of the ratio dCRValue with variance dCRVariance at level
+// dAlpha (kmCalculator::Calculate_Comparability_Ratio_CI) and stores the
+// seven results in model's comparability-ratio statistics (ratio, SE,
+// statistic, p-value, lower and upper bound, significance flag).
+// Throws: KmException "Session does not exist - invalid pointer." for a
+// null pSession; the calculator's errors; each with
+// "CalculateComparabilityRatioForTable()" of "kmCalculator" in the call
+// path.
+void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
+                                         double dCRValue, double dCRVariance,
+                                         double dAlpha);
+
+// Installs CalculateComparabilityRatioForTable as the results-file
+// handler's comparability-ratio calculator
+// (kmCalcHandler::SetComparabilityRatioCalculator).
+// REQUIRES: called before any thread uses a results-file handler.
+void InstallComparabilityRatioCalculator();
+
+#endif  // KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H

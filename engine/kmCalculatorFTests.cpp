@@ -1,0 +1,162 @@
+// kmCalculator: FPValue, FTest, FTestObs, FTestPerm.
+//
+// Turns the weighted residual sums of squares of a null and an alternative
+// model, over the observed and the permuted data sets, into F statistics,
+// parametric p-values and the permutation p-value of the test's record.
+#include <newmat.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "results/kmFTest.h"
+#include "stats/StatClass.h"
+
+using NEWMAT::ColumnVector;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Absolute tolerance within which a permuted F counts as reaching the
+// observed one in the complete test: the double-precision epsilon.
+constexpr double kTieTolerance = 2.220446049250313e-16;
+
+// Parameters of a model with k kinkmarks, in the 16-bit arithmetic of the
+// counts.
+int16_t NumParameters(int16_t k) { return static_cast<int16_t>(2 * k + 2); }
+
+// F of one data set: (S0 - S1) / S1 * r, or 0.0 when S1 <= 0.
+double FOf(double dS0, double dS1, double r) {
+  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
+}
+
+void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
+                   const char* sSource) {
+  if (v0.Nrows() < iNeeded || v1.Nrows() < iNeeded) {
+    GenerateKmExceptionF(
+        "The residual sums hold %d and %d data sets; %d are needed.", sSource,
+        static_cast<int>(v0.Nrows()), static_cast<int>(v1.Nrows()), iNeeded);
+  }
+}
+
+}  // namespace
+
+double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
+  if (dF <= 0.0 || iDf1 <= 0 || iDf2 <= 0) return 0.0;
+  if (pStatClass == nullptr) {
+    GenerateKmException("The distribution object does not exist.", kClassName);
+  }
+  int iWhich = 1;
+  double p = 0.0;
+  double q = 0.0;
+  double f = dF;
+  double dDfn = iDf1;
+  double dDfd = iDf2;
+  int iStatus = 0;
+  double dBound = 0.0;
+  pStatClass->cdff(&iWhich, &p, &q, &f, &dDfn, &dDfd, &iStatus, &dBound);
+  return q;
+}
+
+double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
+                           double dAlpha, int iNumDataSets,
+                           const ColumnVector& vResidSum0,
+                           const ColumnVector& vResidSum1, kmFTest& test) {
+  constexpr const char* kSource = "kmCalculator::FTest()";
+  try {
+    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> double {
+      RequireLength(vResidSum0, vResidSum1, iNumDataSets > 1 ? iNumDataSets : 1,
+                    kSource);
+      const int iDf1 = NumParameters(k1) - NumParameters(k0);
+      const int iDf2 = static_cast<int16_t>(iNumObs - NumParameters(k1));
+      double r = 0.0;
+      double dF = 0.0;
+      double dPF = 1.0;
+      if (iDf1 > 0 && iDf2 > 0 && vResidSum1(1) > 0.0) {
+        r = static_cast<double>(iDf2) / iDf1;
+        dF = FOf(vResidSum0(1), vResidSum1(1), r);
+        dPF = FPValue(dF, iDf1, iDf2);
+      }
+      test.dF = dF;
+      test.lNumeratorDF = iDf1;
+      test.lDenominatorDF = iDf2;
+      test.dPValue = dPF;
+      if (iDf1 == 2 && iDf2 > 0) {
+        // One added kinkmark: the same difference of sums spread over three
+        // numerator degrees of freedom (the kinkmark location counted).
+        test.bSecondStat = true;
+        test.dSecondF = dF * 2.0 / 3.0;
+        test.lSecondNumeratorDF = 3;
+        test.dSecondPValue = FPValue(test.dSecondF, 3, iDf2);
+      }
+      test.lNumPermutations = iNumDataSets;
+      if (iNumDataSets <= 1) return 0.0;
+
+      if (iDf1 > 0) r = static_cast<double>(iDf2) / iDf1;
+      int iCount = 0;
+      for (int i = 1; i <= iNumDataSets; ++i) {
+        const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
+        if (std::fabs(dFi - dF) < kTieTolerance || dFi > dF) ++iCount;
+      }
+      const double dP = static_cast<double>(iCount) / iNumDataSets;
+      test.dPermPValue = dP;
+      test.dAlpha = dAlpha;
+      return dP;
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("FTest()", kClassName);
+    throw;
+  }
+}
+
+double kmCalculator::FTestObs(kmFTest& test, int16_t k0, int16_t k1,
+                              const ColumnVector& vResidSum0,
+                              const ColumnVector& vResidSum1) {
+  constexpr const char* kSource = "kmCalculator::FTestObs()";
+  try {
+    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> double {
+      RequireLength(vResidSum0, vResidSum1, 1, kSource);
+      const int iDf1 = NumParameters(k1) - NumParameters(k0);
+      const int iDf2 = static_cast<int16_t>(iNumObs - NumParameters(k0));
+      // Without added parameters there is no F: 0.0 rather than a division
+      // by zero degrees of freedom.
+      const double dF = iDf1 > 0 ? FOf(vResidSum0(1), vResidSum1(1),
+                                       static_cast<double>(iDf2) / iDf1)
+                                 : 0.0;
+      test.lNumeratorDF = iDf1;
+      test.lDenominatorDF = iDf2;
+      test.dF = dF;
+      test.dPValue = FPValue(dF, iDf1, iDf2);
+      return dF;
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("FTestObs()", kClassName);
+    throw;
+  }
+}
+
+int kmCalculator::FTestPerm(const kmFTest& test, int16_t i,
+                            const ColumnVector& vResidSum0,
+                            const ColumnVector& vResidSum1) {
+  constexpr const char* kSource = "kmCalculator::FTestPerm()";
+  try {
+    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> int {
+      RequireLength(vResidSum0, vResidSum1, i, kSource);
+      if (i < 1) {
+        GenerateKmExceptionF("Data set %d does not exist.", kSource,
+                             static_cast<int>(i));
+      }
+      const double r =
+          test.lNumeratorDF > 0
+              ? static_cast<double>(test.lDenominatorDF) / test.lNumeratorDF
+              : 0.0;
+      const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
+      return dFi >= test.dF ? 1 : 0;
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("FTestPerm()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,95 @@
+// kmCalculator: FindGridPoints.
+//
+// The candidate grid and the design with one hinge column per candidate are
+// built once per cohort; every search then takes its model's columns and
+// cross products by index.
+#include <newmat.h>
+
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr const char* kSource = "kmCalculator::FindGridPoints()";
+
+}  // namespace
+
+int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
+                                     int iGridPointsBetween) {
+  try {
+    if (pDataX == nullptr || pGridValues == nullptr || pGridAux == nullptr) {
+      GenerateKmException(
+          "The observations and the grid vectors must be loaded before the "
+          "candidate grid is built.",
+          kSource);
+    }
+    if (iMinObsEnd < 1) {
+      GenerateKmExceptionF(
+          "At least one observation must lie at each end of the data; %d "
+          "was asked.",
+          kSource, static_cast<int>(iMinObsEnd));
+    }
+    if (iGridPointsBetween < 0) {
+      GenerateKmExceptionF(
+          "The number of grid points between observations must not be "
+          "negative; %d was asked.",
+          kSource, iGridPointsBetween);
+    }
+    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> int16_t {
+      const int16_t n = iNumObs;
+      const int16_t e = iMinObsEnd;
+      const int g = iGridPointsBetween;
+      const ColumnVector x = pDataX->Column(2);
+
+      // Counts of the candidate set: the first interval gives g points,
+      // each later one g + 1.
+      const int iExpected = n >= 2 * e ? g + (g + 1) * (n - 2 * e) : 0;
+      if (iExpected > pGridValues->Nrows() || iExpected > pGridAux->Nrows()) {
+        GenerateKmExceptionF(
+            "The grid vectors hold %d entries; the grid needs %d.", kSource,
+            static_cast<int>(pGridValues->Nrows()), iExpected);
+      }
+
+      int16_t K = 0;
+      uint16_t a = 0;
+      for (int16_t i = e; i <= n - e; ++i) {
+        const double dStep = (x(i + 1) - x(i)) / static_cast<double>(g + 1);
+        int j0 = 0;
+        if (i == e) {
+          a = static_cast<uint16_t>((g + 1) * iMinObsBetween + 1);
+          j0 = 1;
+        } else {
+          a = static_cast<uint16_t>(a + (g + 1));
+        }
+        for (int j = j0; j <= g; ++j) {
+          ++K;
+          (*pGridValues)(K) = x(i) + j * dStep;
+          (*pGridAux)(K) = a;
+        }
+      }
+
+      Matrix mDesign(n, K + 2);
+      mDesign.Columns(1, 2) = pDataX->Columns(1, 2);
+      for (int p = 1; p <= K; ++p) {
+        const double dG = (*pGridValues)(p);
+        for (int r = 1; r <= n; ++r) {
+          const double dDiff = x(r) - dG;
+          mDesign(r, p + 2) = dDiff > 0.0 ? dDiff : 0.0;
+        }
+      }
+      if (pX0 == nullptr) pX0 = new Matrix();
+      *pX0 = mDesign;
+      return K;
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("FindGridPoints()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,112 @@
+// kmCalculator: GetRandomIndex, Shuffle, Permute.
+//
+// Data sets under the null model are its fitted values plus a permutation
+// of its whitened residuals mapped back to the data scale; every draw comes
+// from the calculator's own generator so a cohort's data sets depend only on
+// the seed, the data and the sequence of tests.
+#include <newmat.h>
+
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "stats/MersenneTwister.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+
+}  // namespace
+
+int kmCalculator::GetRandomIndex(int16_t iLow, int16_t iHigh) {
+  try {
+    if (pRandom == nullptr) {
+      GenerateKmException("The random number generator does not exist.",
+                          kClassName);
+    }
+    const double u = pRandom->genrand();
+    return static_cast<int>((iHigh - iLow + 1) * u + iLow);
+  } catch (KmException& e) {
+    e.AddCallPath("GetRandomIndex()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Shuffle(ColumnVector& v) {
+  try {
+    const int16_t n = iNumObs;
+    if (v.Nrows() < n) {
+      GenerateKmExceptionF(
+          "The vector to shuffle has %d elements; %d are needed.",
+          "kmCalculator::Shuffle()", static_cast<int>(v.Nrows()),
+          static_cast<int>(n));
+    }
+    for (int16_t i = 1; i < n; ++i) {
+      const int16_t j = static_cast<int16_t>(GetRandomIndex(i, n));
+      const double dSwap = v(i);
+      v(i) = v(j);
+      v(j) = dSwap;
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Shuffle()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
+                           const Matrix& mResid, int iNumDataSets) {
+  constexpr const char* kSource = "kmCalculator::Permute()";
+  try {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    if (pDataY == nullptr) {
+      GenerateKmException(
+          "The observations must be loaded before data sets are permuted.",
+          kSource);
+    }
+    if (iNumDataSets < 1) {
+      GenerateKmExceptionF(
+          "The number of data sets must be at least 1; %d was asked.", kSource,
+          iNumDataSets);
+    }
+    if (mL.Nrows() != n || mL.Ncols() != n) {
+      GenerateKmExceptionF(
+          "The back-mapping matrix is %d x %d for %d observations.", kSource,
+          static_cast<int>(mL.Nrows()), static_cast<int>(mL.Ncols()), n);
+    }
+    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+      // Columns 1..n of the model's row; a shorter row is a library error.
+      ColumnVector e = mResid.SubMatrix(k + 1, k + 1, 1, n).t();
+      const ColumnVector vFitted = mFitted.SubMatrix(k + 1, k + 1, 1, n).t();
+      Matrix mZ(n, iNumDataSets - 1);
+      mZ = 0.0;
+      for (int j = 1; j <= iNumDataSets - 1; ++j) {
+        Shuffle(e);
+        if (iMode == 0) {
+          mZ.Column(j) = vFitted + mL * e;
+        } else {
+          for (int i = 1; i <= n; ++i) {
+            double dSum = 0.0;
+            for (int l = 1; l <= n; ++l) dSum += mL(i, l) * e(l);
+            mZ(i, j) = vFitted(i) + dSum;
+          }
+        }
+      }
+      const ColumnVector vObserved = pDataY->Column(1);
+      if (iNumDataSets > 1) {
+        *pDataY = vObserved | mZ;
+      } else {
+        *pDataY = vObserved;
+      }
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("Permute()", kClassName);
+    throw;
+  }
+}

@@ -1,0 +1,246 @@
+// kmCalculator: Resids, Resids_JumpModel_Final.
+//
+// Both evaluate the fitted continuous piecewise-linear model at every
+// observation, keep the fitted values and weighted residuals for the
+// permutation step and write the model's result rows (observations plus
+// kinkmarks, and for the jump model the two ends of the jump).
+#include <newmat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/MatrixBuilders.h"
+#include "models/internal/MatrixErrors.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Value of a result-row cell that has no value.
+constexpr double kMissing = -9999.0;
+// Break that follows the last kinkmark: no observation reaches it.
+constexpr double kNoMoreBreaks = 99999999.0;
+
+// Walks the segments of a fitted model along increasing observations.
+// Segment s has intercept vCoef(s) and slope vCoef(k + 1 + s); the walk
+// moves at most one segment per observation.
+class PieceWalk {
+ public:
+  PieceWalk(int16_t k, const ColumnVector& vCoef, const ColumnVector& vTau,
+            double dFirstX)
+      : k_(k), vCoef_(vCoef), vTau_(vTau), dBreak_(dFirstX) {}
+
+  // True when x is at or past the next break; the walk then needs Advance.
+  bool Reaches(double x) const { return x >= dBreak_; }
+  // The break about to be passed.
+  double Break() const { return dBreak_; }
+  // Takes the next segment and moves the break to the following kinkmark
+  // (kNoMoreBreaks after the last one).
+  void Advance() {
+    dIntercept_ = vCoef_(iSegment_ + 1);
+    dSlope_ = vCoef_(k_ + 2 + iSegment_);
+    ++iSegment_;
+    dBreak_ = iSegment_ <= k_ ? vTau_(iSegment_) : kNoMoreBreaks;
+  }
+  // Intercept and slope of the segment in force.
+  double Intercept() const { return dIntercept_; }
+  double Slope() const { return dSlope_; }
+  double ValueAt(double x) const { return dSlope_ * x + dIntercept_; }
+
+ private:
+  int16_t k_;
+  const ColumnVector& vCoef_;
+  const ColumnVector& vTau_;
+  double dBreak_;
+  int iSegment_ = 0;
+  double dIntercept_ = 0.0;
+  double dSlope_ = 0.0;
+};
+
+// Rows of a result matrix collected in order, four values each.
+class ResultRows {
+ public:
+  void Add(double dX, double dObserved, double dFitted, double dSE) {
+    values_.insert(values_.end(), {dX, dObserved, dFitted, dSE});
+  }
+  Matrix ToMatrix() const {
+    const int iRows = static_cast<int>(values_.size() / 4);
+    Matrix m(iRows, 4);
+    if (iRows > 0) m << values_.data();
+    return m;
+  }
+
+ private:
+  std::vector<double> values_;
+};
+
+void RequireObservations(const kmCalculator& calc, const char* sSource) {
+  if (calc.pDataX == nullptr || calc.pDataY == nullptr ||
+      calc.pDataAux == nullptr) {
+    GenerateKmException(
+        "The observations must be loaded before the residuals are formed.",
+        sSource);
+  }
+}
+
+// First pass shared by both methods: row k + 1 of mFitted gets the fitted
+// values, vRaw the raw residuals, row k + 1 of mResid the weighted ones.
+void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
+                  const ColumnVector& vCoef, const ColumnVector& vTau,
+                  int iAutocorrMode, Matrix& mFitted, Matrix& mResid,
+                  ColumnVector& vFitted, ColumnVector& vRaw) {
+  const int n = calc.iNumObs;
+  const Matrix& mX = *calc.pDataX;
+  const Matrix& mY = *calc.pDataY;
+  vFitted.ReSize(n);
+  vRaw.ReSize(n);
+  PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+  for (int i = 1; i <= n; ++i) {
+    const double x = mX(i, 2);
+    if (walk.Reaches(x)) walk.Advance();
+    vFitted(i) = walk.ValueAt(x);
+    mFitted(k + 1, i) = vFitted(i);
+    vRaw(i) = mY(i, 1) - vFitted(i);
+  }
+  for (int i = 1; i <= n; ++i) {
+    if (iAutocorrMode == 0) {
+      mResid(k + 1, i) = vRaw(i) * mA(i, i);
+    } else {
+      double dSum = 0.0;
+      for (int j = 1; j <= n; ++j) dSum += mA(i, j) * vRaw(j);
+      mResid(k + 1, i) = dSum;
+    }
+  }
+}
+
+}  // namespace
+
+void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
+                          const ColumnVector& vCoef, const ColumnVector& vTau,
+                          Matrix& mFitted, Matrix& mResid, kmTable& table) {
+  constexpr const char* kSource = "kmCalculator::Resids()";
+  try {
+    const kmSession* pSession = GetCalcSession();
+    const bool bLog = pSession->GetBool(kmOptLogLinear);
+    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    RequireObservations(*this, kSource);
+    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+      const int n = iNumObs;
+      const Matrix& mX = *pDataX;
+      ColumnVector vFitted;
+      ColumnVector vRaw;
+      FitAndWeight(*this, k, mA, vCoef, vTau, iMode, mFitted, mResid, vFitted,
+                   vRaw);
+      table.SetSampleArrays(split_IntoBlocks(vFitted, 1),
+                            split_IntoBlocks(vRaw, 1));
+
+      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
+      ResultRows rows;
+      PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+      for (int i = 1; i <= n; ++i) {
+        const double x = mX(i, 2);
+        const double dAux = (*pDataAux)(i, 1);
+        if (walk.Reaches(x)) {
+          const double dBreak = walk.Break();
+          walk.Advance();
+          if (x > dBreak) {
+            rows.Add(dBreak + iOrigin, kMissing, scale(walk.ValueAt(dBreak)),
+                     dAux);
+          }
+        }
+        rows.Add(x + iOrigin, scale((*pDataY)(i, 1)), scale(vFitted(i)), dAux);
+      }
+      table.SetData(rows.ToMatrix());
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("Resids()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Resids_JumpModel_Final(
+    int16_t k, int iOrigin, const Matrix& mA, const ColumnVector& vCoef,
+    const ColumnVector& vTau, Matrix& mFitted, Matrix& mResid, kmTable& table,
+    double dJumpLocationShifted, double dJump) {
+  constexpr const char* kSource = "kmCalculator::Resids_JumpModel_Final()";
+  try {
+    const kmSession* pSession = GetCalcSession();
+    const bool bLog = pSession->GetBool(kmOptLogLinear);
+    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    const double dJumpAt = pSession->GetDouble(kmOptJumpLocation);
+    RequireObservations(*this, kSource);
+    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+      const int n = iNumObs;
+      const Matrix& mX = *pDataX;
+      ColumnVector vFitted;
+      ColumnVector vRaw;
+      FitAndWeight(*this, k, mA, vCoef, vTau, iMode, mFitted, mResid, vFitted,
+                   vRaw);
+
+      // Values on the response scale of the fits, without and with the
+      // jump, as they appear in the rows (exp of the log for log-linear).
+      auto plain = [bLog](double v) { return bLog ? std::exp(v) : v; };
+      auto jumped = [bLog, dJump](double v) {
+        return bLog ? std::exp(v + dJump) : v + dJump;
+      };
+
+      ResultRows rows;
+      PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+      bool bJumpPieceFixed = false;
+      bool bJumpRowsWritten = false;
+      double dJumpIntercept = 0.0;
+      double dJumpSlope = 0.0;
+      for (int i = 1; i <= n; ++i) {
+        const double x = mX(i, 2);
+        const double dAux = (*pDataAux)(i, 1);
+        // The segment in force at the previous observation (none before
+        // the first).
+        const double dPrevIntercept = i > 1 ? walk.Intercept() : 0.0;
+        const double dPrevSlope = i > 1 ? walk.Slope() : 0.0;
+        if (walk.Reaches(x)) {
+          const double dBreak = walk.Break();
+          walk.Advance();
+          if (x > dBreak && dBreak != dJumpLocationShifted) {
+            const double g = walk.ValueAt(dBreak);
+            rows.Add(dBreak + iOrigin, kMissing,
+                     x >= dJumpLocationShifted ? jumped(g) : plain(g), dAux);
+          }
+        }
+        if (!bJumpPieceFixed && x >= dJumpLocationShifted) {
+          bJumpPieceFixed = true;
+          dJumpIntercept = dPrevIntercept;
+          dJumpSlope = dPrevSlope;
+        }
+        const double dXOut = x + iOrigin;
+        const double dObserved = plain((*pDataY)(i, 1));
+        if (dXOut < dJumpAt) {
+          rows.Add(dXOut, dObserved, plain(vFitted(i)), dAux);
+        } else if (dXOut == dJumpAt) {
+          rows.Add(dXOut, dObserved, plain(vFitted(i)), dAux);
+          rows.Add(dJumpAt, kMissing, jumped(vFitted(i)), kMissing);
+          bJumpRowsWritten = true;
+        } else {
+          if (!bJumpRowsWritten) {
+            const double h = dJumpSlope * dJumpLocationShifted + dJumpIntercept;
+            rows.Add(dJumpAt, kMissing, plain(h), kMissing);
+            rows.Add(dJumpAt, kMissing, jumped(h), kMissing);
+            bJumpRowsWritten = true;
+          }
+          rows.Add(dXOut, dObserved, jumped(vFitted(i)), dAux);
+        }
+      }
+      table.SetData(rows.ToMatrix());
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("Resids_JumpModel_Final()", kClassName);
+    throw;
+  }
+}

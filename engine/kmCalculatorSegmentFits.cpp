@@ -1,0 +1,230 @@
+// kmCalculator: Partitions, PartitionSSEs, PrecomputeQ, IncrementGrid.
+//
+// Hudson's method evaluates many segmentations of the same cohort for the
+// observed data and every permuted data set. Every run of observations is
+// fitted once here, and the continuity constraints of every segmentation are
+// formed once per number of kinkmarks, so that the search only combines
+// stored numbers.
+#include <newmat.h>
+
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "engine/kmQMatrix.h"
+#include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+using NEWMAT::SymmetricBandMatrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// A run's residual sum below this is taken as an exact fit.
+constexpr double kExactFitRss = 1e-6;
+
+// Fails clearly, instead of dereferencing null or reading past a matrix,
+// when the cohort's observations are not loaded for n observations.
+void RequireObservations(const Matrix* pX, const Matrix* pY, const Matrix* pW,
+                         int n) {
+  if (pX == nullptr || pY == nullptr || pW == nullptr) {
+    GenerateKmException(
+        "The observations and weights must be loaded before the segment "
+        "fits.",
+        kClassName);
+  }
+  if (pX->Nrows() < n || pX->Ncols() < 2 || pY->Nrows() < n ||
+      pW->Nrows() < n || pW->Ncols() < n) {
+    GenerateKmExceptionF(
+        "The data (%d x %d), response (%d rows) and weight (%d x %d) "
+        "matrices are too small for %d observations.",
+        kClassName, pX->Nrows(), pX->Ncols(), pY->Nrows(), pW->Nrows(),
+        pW->Ncols(), n);
+  }
+}
+
+// X'Wy of the run i..j for response column iCol (2 x 1).
+Matrix RunXWy(const Matrix& mX, const Matrix& mY, const Matrix& mW, int i,
+              int j, int iCol) {
+  Matrix mXWy(2, 1);
+  mXWy = 0.0;
+  for (int r = i; r <= j; ++r) {
+    const double dWy = mW(r, r) * mY(r, iCol);
+    mXWy(1, 1) += mX(r, 1) * dWy;
+    mXWy(2, 1) += mX(r, 2) * dWy;
+  }
+  return mXWy;
+}
+
+// sum of w_r (y_r - x_r' beta)^2 over the run i..j for response column iCol.
+double RunRss(const Matrix& mX, const Matrix& mY, const Matrix& mW,
+              const Matrix& mBeta, int i, int j, int iCol) {
+  double dRss = 0.0;
+  for (int r = i; r <= j; ++r) {
+    const double dRes =
+        mY(r, iCol) - mX(r, 1) * mBeta(1, 1) - mX(r, 2) * mBeta(2, 1);
+    dRss += mW(r, r) * dRes * dRes;
+  }
+  return dRss;
+}
+
+}  // namespace
+
+void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
+  try {
+    const int n = iNumObs;
+    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
+      const Matrix& mX = *pDataX;
+      const Matrix& mY = *pDataY;
+      const Matrix& mW = *pWeightMatrix;
+      for (int i = 1; i <= n - 1; ++i) {
+        // X'WX grows by one observation per step of j.
+        Matrix mXWX(2, 2);
+        mXWX = 0.0;
+        const double dW0 = mW(i, i);
+        mXWX(1, 1) = dW0 * mX(i, 1) * mX(i, 1);
+        mXWX(1, 2) = dW0 * mX(i, 1) * mX(i, 2);
+        mXWX(2, 2) = dW0 * mX(i, 2) * mX(i, 2);
+        for (int j = i + 1; j <= n; ++j) {
+          const double dW = mW(j, j);
+          mXWX(1, 1) += dW * mX(j, 1) * mX(j, 1);
+          mXWX(1, 2) += dW * mX(j, 1) * mX(j, 2);
+          mXWX(2, 2) += dW * mX(j, 2) * mX(j, 2);
+          mXWX(2, 1) = mXWX(1, 2);
+          const Matrix mInverse = mXWX.i();
+          const Matrix mBeta = mInverse * RunXWy(mX, mY, mW, i, j, 1);
+          double dRss = RunRss(mX, mY, mW, mBeta, i, j, 1);
+          if (dRss < kExactFitRss) dRss = 0.0;
+
+          kmPartition& cell = table.GetPartition(i, j);
+          cell.xwxInverse = mInverse;
+          cell.beta = mBeta;
+          cell.rss.ReSize(1);
+          cell.rss(1) = dRss;
+        }
+      }
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("Partitions()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
+  try {
+    const int n = iNumObs;
+    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::PartitionSSEs()", [&] {
+          const Matrix& mX = *pDataX;
+          const Matrix& mY = *pDataY;
+          const Matrix& mW = *pWeightMatrix;
+          const int iCol = iDataSet < 2 ? iDataSet : 2;
+          if (iCol < 1 || iCol > mY.Ncols()) {
+            // Reading the column through the library raises its own index
+            // error; the loops below index elements directly.
+            Matrix mColumn = mY.Column(iCol);
+          }
+          for (int i = 1; i <= n - 1; ++i) {
+            for (int j = i + 1; j <= n; ++j) {
+              kmPartition& cell = table.GetPartition(i, j);
+              const Matrix mBeta =
+                  cell.xwxInverse * RunXWy(mX, mY, mW, i, j, iCol);
+              // No exact-fit threshold here: the permutation F statistics
+              // compare these sums as computed.
+              cell.rss.ReSize(1);
+              cell.rss(1) = RunRss(mX, mY, mW, mBeta, i, j, iCol);
+              cell.beta = mBeta;
+            }
+          }
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("PartitionSSEs()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
+                               kmQMatrix& qTable) {
+  try {
+    if (k <= 0) return;
+    kmSession* pSession = GetCalcSession();
+    const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
+    const int g =
+        static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
+    const int n = iNumObs;
+    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    // Storing the first segmentation untested would, when the last piece
+    // still holds two or more observations, keep a placement that breaks
+    // the end limit and let the search fit it.
+    if ((a + 1) + (k - 1) * g > n - a - 1) {
+      GenerateKmExceptionF(
+          "There is no admissible segmentation with %d kinkmarks for %d "
+          "observations.",
+          kClassName, static_cast<int>(k), n);
+    }
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::PrecomputeQ()", [&] {
+          const Matrix& mX = *pDataX;
+          const int iCoefs = 2 * k + 2;
+          ColumnVector vP(k);
+          for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
+          SymmetricBandMatrix mB(iCoefs, 1);
+          mB = 0.0;
+          Matrix mR(k, iCoefs);
+          int c = 1;
+          do {
+            mR = 0.0;
+            for (int s = 1; s <= k + 1; ++s) {
+              const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
+              const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
+              const Matrix& mInv = table.GetPartition(iFirst, iLast).xwxInverse;
+              mB(2 * s - 1, 2 * s - 1) = mInv(1, 1);
+              mB(2 * s, 2 * s - 1) = mInv(2, 1);
+              mB(2 * s, 2 * s) = mInv(2, 2);
+              if (s <= k) {
+                const double x = mX(iLast, 2);
+                mR(s, 2 * s - 1) = 1.0;
+                mR(s, 2 * s) = x;
+                mR(s, 2 * s + 1) = -1.0;
+                mR(s, 2 * s + 2) = -x;
+              }
+            }
+            kmQ& cell = qTable.GetQ(k, c);
+            cell.kinkmarkIndices = vP;
+            cell.constraint = mR;
+            cell.constraintCovariance = mR * mB * mR.t();
+            ++c;
+          } while (IncrementGrid(k, vP));
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("PrecomputeQ()", kClassName);
+    throw;
+  }
+}
+
+bool kmCalculator::IncrementGrid(int16_t k, ColumnVector& p) {
+  try {
+    if (k <= 0) return false;
+    kmSession* pSession = GetCalcSession();
+    const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
+    const int g =
+        static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
+    const double dLimit = static_cast<double>(iNumObs) - (a + 1);
+    for (int m = k; m >= 1; --m) {
+      p(m) += 1.0;
+      if (p(m) + static_cast<double>(k - m) * g > dLimit) continue;
+      for (int q = m + 1; q <= k; ++q) p(q) = p(m) + (q - m) * g;
+      return true;
+    }
+    return false;
+  } catch (KmException& e) {
+    e.AddCallPath("IncrementGrid()", kClassName);
+    throw;
+  }
+}

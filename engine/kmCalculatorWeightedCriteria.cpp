@@ -1,0 +1,214 @@
+// kmCalculator: SetWeightedBIC, KinkmarkSquaredCorrelations,
+// BuildLocalDesignMatrix.
+#include <newmat.h>
+
+#include <cmath>
+#include <exception>
+#include <iostream>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "models/ForAllKinkMKAction.h"
+#include "models/KMSeriesSet.h"
+#include "models/KinkMKFitResult.h"
+#include "models/internal/MatrixErrors.h"
+#include "results/kmTable.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::IdentityMatrix;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Criterion codes of kmOptModelSelection that use the weighted penalty.
+constexpr int kCriterionWBICAlt = 5;
+constexpr int kCriterionWBIC = 6;
+
+// Total number of observations over the series of the set.
+int CountObservations(const KMSeriesSet& seriesSet) {
+  int n = 0;
+  for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+    n += seriesSet.xValues[s].Nrows();
+  }
+  return n;
+}
+
+// Prints a standard exception passing through (a KmException carries its
+// own call path instead) and rethrows it.
+template <typename Body>
+void ReportingStandardExceptions(Body&& body) {
+  try {
+    body();
+  } catch (KmException&) {
+    throw;
+  } catch (std::exception& e) {
+    const char* sText = e.what();
+    std::cout << "Standard exception: "
+              << ((sText != nullptr && *sText != '\0') ? sText
+                                                       : "Unknown exception")
+              << "\n";
+    throw;
+  }
+}
+
+}  // namespace
+
+void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
+                                  bool bComparison, double dQ) {
+  try {
+    if (pTable == nullptr) {
+      GenerateKmException("No table was given.", kClassName);
+    }
+    if (iCriterion != kCriterionWBICAlt && iCriterion != kCriterionWBIC) {
+      return;
+    }
+    const int p = bComparison ? iXColumn : 2;
+    KinkMKFitResult record;
+    record.k = k;
+    record.p = p;
+    record.sse = dQ;
+    record.q = p + 2 * k;
+
+    const int K = pTable->GetNumKinkmarks();
+    double dMin = 0.0;
+    double dMax = 0.0;
+    if (K > 0) {
+      ColumnVector vTau(K);
+      for (int i = 1; i <= K; ++i) {
+        vTau(i) = pTable->GetKinkmark(i - 1).dEstimate;
+      }
+      ColumnVector vR;
+      KinkmarkSquaredCorrelations(vR, pTable->GetSeriesSet(), mWorkA, vTau);
+      dMin = vR.Minimum();
+      dMax = vR.Maximum();
+    }
+    const double c = iCriterion == kCriterionWBICAlt ? dMin : dMax;
+    pTable->SetBIC(
+        ForAllKinkMKAction::calc_WeightedBICCriterion(record, iNumObs, c));
+  } catch (KmException& e) {
+    e.AddCallPath("SetWeightedBIC()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
+                                               const KMSeriesSet& seriesSet,
+                                               const Matrix& mW,
+                                               const ColumnVector& vTau) {
+  try {
+    ReportingStandardExceptions([&] {
+      km_models_internal::WithMatrixErrorsAsKm(
+          "kmCalculator::KinkmarkSquaredCorrelations()", [&] {
+            const int K = vTau.Nrows();
+            vR.ReSize(K);
+            vR = 0.0;
+            if (K == 0) return;
+            // Range of the independent values over every series.
+            bool bAny = false;
+            double dMinX = 0.0;
+            double dMaxX = 0.0;
+            for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+              const ColumnVector& x = seriesSet.xValues[s];
+              for (int i = 1; i <= x.Nrows(); ++i) {
+                if (!bAny || x(i) < dMinX) dMinX = x(i);
+                if (!bAny || x(i) > dMaxX) dMaxX = x(i);
+                bAny = true;
+              }
+            }
+            for (int i = 1; i <= K; ++i) {
+              const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
+              const double dHi = i == K ? dMaxX : vTau(i + 1);
+              Matrix mX;
+              ColumnVector vY, vZ;
+              BuildLocalDesignMatrix(mX, vY, vZ, seriesSet, mW, vTau(i), dLo,
+                                     dHi);
+              const int m = mX.Nrows();
+              if (m == 0) continue;
+              const Matrix mS = mX.t() * mX;
+              Matrix mSinv;
+              int16_t iRank = 0;
+              ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
+              const Matrix mH = mX * mSinv * mX.t();
+              const Matrix mP = IdentityMatrix(m) - mH;
+              const double a = NEWMAT::DotProduct(vY, mP * vZ);
+              const double b = NEWMAT::DotProduct(vY, mP * vY);
+              const double c = NEWMAT::DotProduct(vZ, mP * vZ);
+              // With nothing left to correlate (no bend can be seen in the
+              // window) the kinkmark counts as not supported: 0.
+              const double dDen = b * c;
+              vR(i) = (dDen != 0.0 && std::isfinite(dDen)) ? a * a / dDen : 0.0;
+            }
+          });
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("KinkmarkSquaredCorrelations()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
+                                          ColumnVector& vZ,
+                                          const KMSeriesSet& seriesSet,
+                                          const Matrix& mW, double dTau,
+                                          double dLo, double dHi) {
+  try {
+    ReportingStandardExceptions([&] {
+      km_models_internal::WithMatrixErrorsAsKm(
+          "kmCalculator::BuildLocalDesignMatrix()", [&] {
+            const int n = CountObservations(seriesSet);
+            if (mW.Nrows() < n || mW.Ncols() < n) {
+              GenerateKmExceptionF(
+                  "The weighting matrix is %d x %d; the series set has %d "
+                  "observations.",
+                  kClassName, mW.Nrows(), mW.Ncols(), n);
+            }
+            std::vector<int> vKept;
+            std::vector<double> vx, vy;
+            int iObs = 0;
+            for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+              const ColumnVector& x = seriesSet.xValues[s];
+              const ColumnVector& y = seriesSet.yValues[s];
+              if (y.Nrows() < x.Nrows()) {
+                GenerateKmExceptionF(
+                    "Series %d has %d independent values but %d responses.",
+                    kClassName, s + 1, x.Nrows(), y.Nrows());
+              }
+              for (int i = 1; i <= x.Nrows(); ++i) {
+                ++iObs;
+                if (x(i) > dLo && x(i) <= dHi) {
+                  vKept.push_back(iObs);
+                  vx.push_back(x(i));
+                  vy.push_back(y(i));
+                }
+              }
+            }
+            const int m = static_cast<int>(vKept.size());
+            mX.ReSize(m, 2);
+            vY.ReSize(m);
+            vZ.ReSize(m);
+            if (m == 0) return;
+            Matrix mRawX(m, 2);
+            ColumnVector vRawY(m), vRawZ(m);
+            Matrix mSubW(m, m);
+            for (int r = 1; r <= m; ++r) {
+              const double x = vx[r - 1];
+              mRawX(r, 1) = 1.0;
+              mRawX(r, 2) = x;
+              vRawY(r) = vy[r - 1];
+              vRawZ(r) = x > dTau ? x - dTau : 0.0;
+              for (int c = 1; c <= m; ++c) {
+                mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
+              }
+            }
+            mX = mSubW * mRawX;
+            vY = mSubW * vRawY;
+            vZ = mSubW * vRawZ;
+          });
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("BuildLocalDesignMatrix()", kClassName);
+    throw;
+  }
+}
