@@ -30,7 +30,7 @@ std::string FormatText(const char* sFormat, ...) {
 }
 
 // Length of the leading part of sFormat that ends with its first conversion
-// specification ("%%" is not one), or 0 when it has none.
+// directive ("%%" is not one), or 0 when it has none.
 size_t EndOfFirstConversion(const char* sFormat) {
   const size_t n = std::strlen(sFormat);
   size_t i = 0;

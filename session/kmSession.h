@@ -1,4 +1,4 @@
-// The session: the complete specification of one run.
+// The session: the complete definition of one analysis.
 #ifndef KM_SESSION_KMSESSION_H
 #define KM_SESSION_KMSESSION_H
 
@@ -294,7 +294,7 @@ class kmSession {
   // Throws: the GetKMVar error when the independent variable is not set.
   void GetIndependentVarLabels(KmVector<KmString>& vLabels) const;
 
-  // ---- Model specification text (kmSessionReportHeader.cpp) --------------
+  // ---- Model Specifications block (kmSessionReportHeader.cpp) --------------
 
   // Appends the " Model Specifications:" block of the run summary to the
   // text file sFileName (opened for appending): one labelled line per model
