@@ -31,10 +31,17 @@
 //   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
 //   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
 //                                  IncrementGrid
+//   kmCalculatorHudsons.cpp        AdjustBetas, Hudsons
+//   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
+//                                  SelectFinalModelDDS
 //   kmCalculatorGrid.cpp           FindGridPoints
 //   kmCalculatorResiduals.cpp      Resids, Resids_JumpModel_Final
 //   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
 //   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
+//   kmCalculatorTable.cpp          Table
+//   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
+//   kmCalculatorGridSearch.cpp     GridSearch, Search
+//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -56,6 +63,11 @@ class kmQMatrix;
 class kmUpperTriangularMatrix;
 class kmFTest;
 class kmTable;
+class kmCalcData;
+template <typename T>
+class OneDimensionArray;
+class kmBackgroundProgressTrackerWithBar;
+class KmProgressInterface;
 
 class kmCalculator {
  public:
@@ -243,10 +255,12 @@ class kmCalculator {
 
   // The AR(1) parameter for WLSWgt: 0.0 in mode 0 (and any mode other than
   // 1 and 2), kmOptAutocorrParameter in mode 2. Mode 1 estimates phi from
-  // the lag-one autocorrelation of the residuals of an unweighted
-  // iNumKinkmarks-kinkmark fit; this build has no grid search, so mode 1
-  // raises (see kmCalculatorAutocorr.cpp). The weight vector and the data
-  // matrix are left as they were.
+  // the lag-one autocorrelation of the residuals r of an unweighted
+  // iNumKinkmarks-kinkmark GridSearch fit (x shifted by its truncated
+  // minimum): sum r(i) r(i+1) / sum r(i)^2 over i = 1..n-1, 0.0 when the
+  // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
+  // the weight matrix and mWork for the preliminary fit; the weight vector
+  // and the data matrix are restored however the call ends.
   // Throws: KmException (call path "calculateAutoParamPhi"); matrix-library
   // errors with source "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
@@ -580,6 +594,231 @@ class kmCalculator {
   // Throws: KmException for a missing session (call path
   // "IncrementGrid()"); matrix-library errors pass unchanged.
   bool IncrementGrid(int16_t k, NEWMAT::ColumnVector& p);
+
+  // ======================================================================
+  // Hudson's continuous fit (kmCalculatorHudsons.cpp)
+  //
+  // For one segmentation with stacked separate fits beta = (a_1, b_1, ...,
+  // a_{k+1}, b_{k+1}) and B the block-diagonal matrix of the pieces'
+  // (X'WX)^-1, the continuous fit that pins a set of kinkmarks is the
+  // restricted least-squares estimate
+  //   beta' = beta - B Rq' (Rq B Rq')^-1 Rq beta,
+  // whose residual sum of squares exceeds the separate fits' by
+  //   t' (Rq B Rq')^-1 t,  t = Rq beta
+  // (Rq: one continuity row per pinned kinkmark). An unpinned kinkmark lies
+  // where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
+  // (b_m - b_{m+1}), and is admissible only inside its gap
+  // [x_{p_m}, x_{p_m+1}].
+  // ======================================================================
+
+  // The restricted step for the choice codes in choices (1 unpinned, 2
+  // pinned at x_{p_m}, 3 pinned at x_{p_m+1}, k entries) and the kinkmark
+  // locations (k entries). R and S = R B R' are the segmentation's
+  // constraints at x_{p_m}; when some code is 3 the rows of Rq are built
+  // from locations and Sq = Rq B Rq', otherwise they are taken from R and
+  // S. Writes B Rq' Sq^-1 t into dBeta and returns t' Sq^-1 t; returns 0.0
+  // and leaves dBeta alone when no kinkmark is pinned (or k < 1).
+  // iUnused is not read.
+  // REQUIRES: B (2k+2) square, beta 2k+2 long, R k x (2k+2), S k x k.
+  // Throws: matrix-library errors (a singular Sq, an index outside a
+  // matrix) as KmException with source "kmCalculator::AdjustBetas()"; call
+  // path "AdjustBetas()".
+  double AdjustBetas(NEWMAT::SymmetricBandMatrix& B, NEWMAT::Matrix& R,
+                     NEWMAT::Matrix& S, NEWMAT::ColumnVector& beta,
+                     NEWMAT::ColumnVector& dBeta,
+                     NEWMAT::ColumnVector& locations,
+                     NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
+
+  // Hudson's search for data set j (1 observed, >= 2 permuted) with k
+  // kinkmarks: walks every admissible segmentation (IncrementGrid order),
+  // skips those whose separate fits already cost more than best(j), and
+  // for the others tries every choice of unpinned / pinned kinkmarks,
+  // keeping per segmentation the smallest increase (the last of equal
+  // ones) and over segmentations the smallest total (the last of equal
+  // ones, best(j) included). best(j) becomes that total when it is not
+  // larger. For j = 1 only, and only when best(1) ends strictly below its
+  // value on entry, locations becomes the k winning kinkmark locations
+  // (unpinned ones rounded to six decimals) and coefficients the 3k+2
+  // vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
+  // nothing for k <= 0.
+  // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
+  // data set j and PrecomputeQ(k, table, qTable) has run; best has at
+  // least j entries.
+  // Throws: the table errors; matrix-library errors (k > 9 once a
+  // segmentation is searched, an index outside best) as KmException with
+  // source "kmCalculator::Hudsons()"; call path "Hudsons()".
+  void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
+               kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
+               NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
+
+  // ======================================================================
+  // Placeholder records and the data-dependent final choice
+  // (kmCalculatorPlaceholders.cpp)
+  //
+  // A placeholder model table carries the observations of a cohort that
+  // could not be fitted, one row per observation: independent value
+  // (column 2 of pDataX), observed value, -1e30 for the fitted value, and
+  // the standard error (pDataAux) -- the layout of a fitted model's rows.
+  // ======================================================================
+
+  // Appends to pCalcData->vModels one placeholder table with observation
+  // count n = iNumObs and the n rows above.
+  // Throws: KmException (source "kmCalculator") for a null record or a
+  // missing pDataX, pDataY or pDataAux; the matrix library's index error
+  // (source "kmCalculator::AddBadCohort()") when a matrix holds fewer than
+  // n rows or pDataX fewer than two columns; call path "AddBadCohort()".
+  // Nothing is appended when it throws.
+  void AddBadCohort(kmCalcData* pCalcData);
+
+  // As AddBadCohort for a comparison that cannot be computed: observation
+  // count n = iNumObs and 2n rows, first those of the first group
+  // (dependent values pWork2, standard errors pWork5), then those of the
+  // second group (pWork4, pWork6), each with the independent values of
+  // column 2 of pDataX.
+  // Throws: as AddBadCohort with "AddBadComparison()".
+  void AddBadComparison(kmCalcData* pCalcData);
+
+  // Data-dependent final choice (selection method 4) between the BIC
+  // winner kBIC and the BIC3 winner kBIC3 of a cohort whose models with
+  // kmin..kmax kinkmarks are stored in pCalcData. Each candidate is handed
+  // to BestKMRegModel::select_FinalModel as its coefficients (first
+  // intercept, first slope, slope changes) and kinkmark locations, with the
+  // independent values *pX, the weighting matrix *pA and the CMSE of the
+  // kmax model. Stores the chosen number in uFinalSelectedModel, 1 (BIC
+  // kept) or 3 (BIC3 chosen) in lSelectionCriterion, kBIC and kBIC3 in the
+  // selected-model fields and the two statistics and two thresholds in
+  // dSelectionValues. iUnused is not read.
+  // Throws: KmException (source "kmCalculator") for a null argument; the
+  // kmCalcData::GetModel range error for a model index outside the stored
+  // models; what the framework's choice throws; matrix-library errors with
+  // source "kmCalculator::SelectFinalModelDDS()"; call path
+  // "SelectFinalModelDDS()". The record is unchanged when it throws.
+  void SelectFinalModelDDS(kmCalcData* pCalcData, int iUnused, int16_t kBIC,
+                           int16_t kBIC3, int16_t kmin, int16_t kmax,
+                           OneDimensionArray<NEWMAT::ColumnVector>* pX,
+                           NEWMAT::Matrix* pA);
+
+  // ======================================================================
+  // Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
+  //
+  // Every model with kinkmarks at candidates p_1 < ... < p_k uses columns
+  // 1, 2, p_1 + 2, ..., p_k + 2 of the design M = *pX0; its X'WX and X'WY
+  // are taken by index from *pXWX and M'WY, so no fit touches the n
+  // observations. Q is the weighted SSE Y'WY - b'X'WY reported by WLS.
+  // ======================================================================
+
+  // Fits every admissible combination of k candidates (lexicographic in
+  // (p_1, ..., p_k), p_1 from 1, p_{j+1} from *pGridAux(p_j)) and keeps the
+  // one of smallest Q; on equal Q the first one met wins. Outputs:
+  // vLocations (k) the best candidates' *pGridValues; vEstimates (3k + 2)
+  // intercepts of segments 1..k+1, their slopes, then the k slope changes;
+  // vResidSum(1) the best Q (1e50 when none was fitted; lengthened to 1
+  // when empty); mProfile (K x k) the smallest Q of any fit with kinkmark j
+  // at candidate p, 1e50 where there was none; mWork the best X'WX. When
+  // pProgress reports a cancellation the search stops, vLocations and
+  // vEstimates stay zero and no exception is raised. A null pProgress is
+  // never cancelled.
+  // REQUIRES: FindGridPoints returned iNumGridPoints, PreCalcXWX is current,
+  // the weights and pDataY are loaded.
+  // Throws: KmException "Cannot place kinkmark <k> in GridSearch." (source
+  // "kmCalculator") when k >= 1 and no combination was fitted; a KmException
+  // for iNumDataSets != 1, k > 9 or an iNumGridPoints beyond the grid;
+  // matrix-library errors with source "kmCalculator::GridSearch()" or
+  // "kmCalculator::Search()"; call path "Search()" per level, then
+  // "GridSearch()".
+  void GridSearch(int iNumDataSets, uint16_t k, NEWMAT::ColumnVector& vLocations,
+                  NEWMAT::ColumnVector& vEstimates,
+                  NEWMAT::ColumnVector& vResidSum, int16_t iNumGridPoints,
+                  NEWMAT::Matrix& mProfile, KmProgressInterface* pProgress);
+
+  // GridSearch through the model framework (kmCalculatorGridSearchJump.cpp):
+  // the same search over the same grid, for D = iNumDataSets data sets
+  // (columns 1..D of pDataY) at once, and with a jump column (the column
+  // after the K hinge columns of pX0 and pXWX) when iJump is non-zero. With
+  // w = iXColumn and J = (iJump != 0): vEstimates is resized to w + 3k + J
+  // and zeroed, vResidSum(d) (lengthened to D when shorter) gets the best
+  // weighted SSE of data set d (+infinity when no placement exists). When
+  // D = 1, vLocations (k) and mProfile (K x k) are written as in GridSearch,
+  // vEstimates gets the segment layout of GridSearch followed by the jump
+  // coefficient, and mWork the best X'WX; for D > 1 they are left alone.
+  // The best model of data set 1 is always refitted through the framework
+  // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
+  // and its jump and level vectors are stored in vJumpResults and
+  // vCRResults. A cancellation skips the unpacking.
+  // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
+  // Throws: KmException for D < 1, k > 9, a grid, design or data not
+  // prepared, "Cannot place kinkmark <k> in GridSearch." when D = 1 and the
+  // framework found no model to unpack; matrix-library errors with source
+  // "kmCalculator::GridSearch_WithJumpModel()"; call path
+  // "GridSearch_WithJumpModel()".
+  void GridSearch_WithJumpModel(int iNumDataSets, uint16_t k,
+                                NEWMAT::ColumnVector& vLocations,
+                                NEWMAT::ColumnVector& vEstimates,
+                                NEWMAT::ColumnVector& vResidSum,
+                                int16_t iNumGridPoints, NEWMAT::Matrix& mProfile,
+                                int iJump, KmProgressInterface* pProgress);
+
+  // One level of the GridSearch enumeration: for c = iFirst..iK places
+  // kinkmark iLevel + 1 at candidate c (when iLevel < k) and recurses; level
+  // 8 fits the model in vCols and updates the profile, the best model and
+  // mWork (strict comparisons). mXWXWork is the full (symmetric) X'WX of
+  // the model in hand. Returns at once on a cancellation.
+  // Throws: as GridSearch, with call path "Search()".
+  void Search(uint16_t iLevel, uint16_t iFirst, int iNumCols, int16_t iK,
+              uint16_t k, int iNumDataSets, NEWMAT::RowVector& vCols,
+              NEWMAT::RowVector& vBestCols, double& dBestQ,
+              NEWMAT::Matrix& mProfile, NEWMAT::Matrix& mXWYWork,
+              const NEWMAT::Matrix& mXWYAll, NEWMAT::Matrix& mXWXWork,
+              NEWMAT::Matrix& mXWXInvWork, NEWMAT::ColumnVector& vBestCoef,
+              const NEWMAT::ColumnVector& vYWY, NEWMAT::ColumnVector& vCoefWork,
+              NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
+              KmProgressInterface* pProgress);
+
+  // ======================================================================
+  // Model table and AAPC interval pass (kmCalculatorTable.cpp,
+  // kmCalculatorIntervals.cpp)
+  // ======================================================================
+
+  // Fills pTable (freshly constructed) with the k-kinkmark model: counts,
+  // SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
+  // (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; Q <= 0 gives
+  // -999.0), the kinkmarks with their profile-F intervals (kmOptKinkmarkAlpha
+  // on mProfile, nGrid rows, grid *pGridValues), the segments with ranges,
+  // slope and unshifted intercept tests, the slope differences, the APCs of a
+  // log-linear model (kmOptAPCAlpha) and the covariance of the unshifted
+  // segment coefficients, intercept and slope alternating per segment. vTau is
+  // in shifted units; dShift (the integer origin) is added to every stored
+  // location. vBeta holds the K1 intercepts, K1 slopes and k slope
+  // differences (K1 = k + 1) of the segment form. vResidualSum(1) = Q.
+  // REQUIRES: pDataX holds the n shifted x in column 2, pX0 and mWorkA are
+  // set as KinkMkSEs needs them.
+  // Throws: KmException for a null table, a comparison (bComparison true:
+  // comparison standard errors are not available in this build), or short
+  // inputs; the errors of KinkMkSEs; matrix-library errors with source
+  // "kmCalculator::Table()"; call path "Table()".
+  void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
+             const NEWMAT::ColumnVector& vResidualSum,
+             const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
+             const NEWMAT::Matrix& mProfile, kmTable* pTable, int iCriterion,
+             double dShift);
+
+  // For every model of *pData (when bFinalOnly, only the model whose number
+  // of kinkmarks is the final selected model): appends the session's AAPC ranges (full range, last-N
+  // observations with 0 < N <= n, custom ranges; x from column 1 of model
+  // 0's data rows), computes each with kmTable::CalculateAAPC and then the
+  // APC intervals with kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3
+  // when bFinalOnly). Each model gets its own, fresh resampling cache, so
+  // no model reuses another model's refits. Stops before the next model
+  // once pProgress reports cancellation; with method 3 stores the progress
+  // position min(100, (i + P0 + 1) / dTotal * 100) after model i, P0 the
+  // entry position / dTotal.
+  // Throws: KmException for null arguments, a cohort without models, and
+  // the errors of the table's interval calculations; matrix-library errors
+  // with source "kmCalculator::Compute_APC_AAPC_CIs()"; call path
+  // "Compute_APC_AAPC_CIs()".
+  void Compute_APC_AAPC_CIs(kmCalcData* pData,
+                            kmBackgroundProgressTrackerWithBar* pProgress,
+                            int iTaskValue, bool bFinalOnly, double dTotal);
 
   // ======================================================================
   // Cohort size (kmCalculatorCohortSize.cpp)

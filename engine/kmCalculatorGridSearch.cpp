@@ -1,0 +1,201 @@
+// kmCalculator: GridSearch, Search.
+//
+// The exhaustive search over kinkmark placements costs, per combination,
+// (k + 2)(k + 3)/2 look-ups into the cross products of the full design and a
+// (k + 2)-dimensional solve, independent of the number of observations.
+#include <newmat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
+#include "models/internal/MatrixErrors.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+using NEWMAT::RowVector;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Score of "no model": larger than any Q a fit reports.
+constexpr double kNoFit = 1e50;
+// Kinkmarks are placed at levels 0..8 of the recursion; the fit is made at
+// the last level.
+constexpr uint16_t kFitLevel = 8;
+constexpr uint16_t kMaxKinkmarks = kFitLevel + 1;
+// Offset between a candidate index and its column in the design.
+constexpr double kColumnOffset = 2.0;
+
+bool Cancelled(const KmProgressInterface* pProgress) {
+  return pProgress != nullptr && pProgress->IsCancelled();
+}
+
+}  // namespace
+
+void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
+                              ColumnVector& vLocations,
+                              ColumnVector& vEstimates, ColumnVector& vResidSum,
+                              int16_t iNumGridPoints, Matrix& mProfile,
+                              KmProgressInterface* pProgress) {
+  try {
+    if (iNumDataSets != 1) {
+      GenerateKmExceptionF(
+          "The grid search fits one data set at a time, not %d.", kClassName,
+          iNumDataSets);
+    }
+    if (k > kMaxKinkmarks) {
+      GenerateKmExceptionF(
+          "The grid search places at most %d kinkmarks; %d were requested.",
+          kClassName, static_cast<int>(kMaxKinkmarks), static_cast<int>(k));
+    }
+    const int K = iNumGridPoints;
+    if (K < 0 || pXWX == nullptr || pXWX->Nrows() < K + 2 ||
+        pGridValues == nullptr || pGridValues->Nrows() < K ||
+        pGridAux == nullptr || pGridAux->Nrows() < K) {
+      GenerateKmExceptionF(
+          "The candidate grid and its cross products are not prepared for %d "
+          "candidates.",
+          kClassName, K);
+    }
+    const int iNumCols = k + 2;
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::GridSearch()", [&] {
+      vLocations.ReSize(k);
+      vLocations = 0.0;
+      vEstimates.ReSize(3 * k + 2);
+      vEstimates = 0.0;
+      if (vResidSum.Nrows() < 1) vResidSum.ReSize(1);
+      vResidSum = kNoFit;
+      mProfile.ReSize(K, k);
+      mProfile = kNoFit;
+
+      RowVector vCols(iNumCols);
+      vCols = 0.0;
+      vCols(1) = 1.0;
+      vCols(2) = 2.0;
+      RowVector vBestCols(iNumCols);
+      vBestCols = 0.0;
+      Matrix mXWYAll;
+      ColumnVector vYWY(1);
+      ColumnVector vOnes(iNumObs);
+      vOnes = 1.0;
+      PreCalcXWY(1, vOnes, mXWYAll, vYWY);
+
+      Matrix mXWYWork(iNumCols, 1);
+      mXWYWork = 0.0;
+      Matrix mXWXWork(iNumCols, iNumCols);
+      mXWXWork = 0.0;
+      for (int r = 1; r <= 2; ++r) {
+        mXWYWork(r, 1) = mXWYAll(r, 1);
+        for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
+      }
+      mWork << mXWXWork;
+      Matrix mXWXInvWork;
+      ColumnVector vCoefWork;
+      ColumnVector vBestCoef;
+      ColumnVector vQWork(1);
+      vQWork = 0.0;
+      uint16_t iFitStatus = 0;
+      double dBestQ = kNoFit;
+
+      const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
+      Search(0, iFirst, iNumCols, iNumGridPoints, k, iNumDataSets, vCols,
+             vBestCols, dBestQ, mProfile, mXWYWork, mXWYAll, mXWXWork,
+             mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork, iFitStatus,
+             pProgress);
+      vResidSum = dBestQ;
+      if (Cancelled(pProgress)) return;
+
+      // No fit at all (possible only when some kinkmark could not be
+      // placed) leaves no best model to unpack.
+      if (vBestCoef.Nrows() < iNumCols ||
+          (k >= 1 && !(dBestQ < kNoFit))) {
+        GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
+                             kClassName, static_cast<int>(k));
+      }
+      for (int j = 1; j <= k; ++j) {
+        const int p = static_cast<int16_t>(vBestCols(j + 2) - kColumnOffset);
+        if (p < 1) {
+          GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
+                               kClassName, static_cast<int>(k));
+        }
+        vLocations(j) = (*pGridValues)(p);
+      }
+      // Segment parameterisation: each kinkmark's slope change moves the
+      // next segment's slope, and its intercept so that the lines meet.
+      vEstimates(1) = vBestCoef(1);
+      vEstimates(k + 2) = vBestCoef(2);
+      for (int j = 1; j <= k; ++j) {
+        vEstimates(j + 1) = vEstimates(j) - vLocations(j) * vBestCoef(j + 2);
+        vEstimates(k + 2 + j) = vEstimates(k + 1 + j) + vBestCoef(j + 2);
+      }
+      for (int i = 3; i <= k + 2; ++i) vEstimates(2 * k + i) = vBestCoef(i);
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("GridSearch()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
+                          int16_t iK, uint16_t k, int iNumDataSets,
+                          RowVector& vCols, RowVector& vBestCols,
+                          double& dBestQ, Matrix& mProfile, Matrix& mXWYWork,
+                          const Matrix& mXWYAll, Matrix& mXWXWork,
+                          Matrix& mXWXInvWork, ColumnVector& vBestCoef,
+                          const ColumnVector& vYWY, ColumnVector& vCoefWork,
+                          ColumnVector& vQWork, uint16_t& iFitStatus,
+                          KmProgressInterface* pProgress) {
+  try {
+    for (int c = iFirst; c <= iK; ++c) {
+      if (Cancelled(pProgress)) return;
+      if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
+      if (iLevel < kFitLevel) {
+        // A following kinkmark never shares its candidate: with no
+        // observations required between kinkmarks the spacing index of a
+        // candidate can point at the candidate itself, which would fit the
+        // same hinge twice.
+        const uint16_t iNext =
+            k <= iLevel + 1
+                ? static_cast<uint16_t>(iK)
+                : static_cast<uint16_t>(
+                      std::max(std::trunc((*pGridAux)(c)), c + 1.0));
+        Search(static_cast<uint16_t>(iLevel + 1), iNext, iNumCols, iK, k,
+               iNumDataSets, vCols, vBestCols, dBestQ, mProfile, mXWYWork,
+               mXWYAll, mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork,
+               vQWork, iFitStatus, pProgress);
+        continue;
+      }
+      km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Search()", [&] {
+        for (int cc = 3; cc <= iNumCols; ++cc) {
+          const int iColC = static_cast<int>(vCols(cc));
+          for (int r = 1; r <= cc; ++r) {
+            const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
+            mXWXWork(cc, r) = d;
+            mXWXWork(r, cc) = d;
+          }
+          mXWYWork(cc, 1) = mXWYAll(iColC, 1);
+        }
+        WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
+            vQWork, iFitStatus);
+        const double dQ = vQWork(1);
+        for (int j = 1; j <= k; ++j) {
+          const int p = static_cast<int>(vCols(j + 2)) - 2;
+          if (mProfile(p, j) > dQ) mProfile(p, j) = dQ;
+        }
+        if (dBestQ > dQ) {
+          vBestCols = vCols;
+          vBestCoef = vCoefWork;
+          mWork << mXWXWork;
+          dBestQ = dQ;
+        }
+      });
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Search()", kClassName);
+    throw;
+  }
+}

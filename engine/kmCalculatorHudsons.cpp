@@ -1,0 +1,255 @@
+// kmCalculator: AdjustBetas, Hudsons.
+//
+// Hudson's method finds the best continuous piecewise-linear fit whose
+// kinkmarks may lie between observations. Per segmentation it only combines
+// the stored separate fits of the pieces with the stored continuity
+// constraints, so the search costs table reads and k-sized algebra.
+#include <newmat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "engine/kmQMatrix.h"
+#include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmException.h"
+#include "models/internal/MatrixErrors.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+using NEWMAT::SymmetricBandMatrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Increase of a choice combination that is not admissible.
+constexpr double kExcluded = 1e30;
+// The choice enumeration has one level per kinkmark, nine at most.
+constexpr int kMaxChoiceLevels = 9;
+
+// Meeting point of pieces m and m + 1 of the stacked fit beta.
+double MeetingPoint(const ColumnVector& beta, int m) {
+  return (beta(2 * m + 1) - beta(2 * m - 1)) / (beta(2 * m) - beta(2 * m + 2));
+}
+
+// x rounded to six decimals, as the kinkmark locations are reported.
+double RoundToSixDecimals(double x) {
+  return std::floor(x * 1000000.0 + 0.5) / 1000000.0;
+}
+
+}  // namespace
+
+double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
+                                 ColumnVector& beta, ColumnVector& dBeta,
+                                 ColumnVector& locations, ColumnVector& choices,
+                                 int /*iUnused*/, int16_t k) {
+  try {
+    return km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::AdjustBetas()", [&]() -> double {
+          if (k < 1) return 0.0;
+          std::vector<int> vPinned;
+          bool bAfterGap = false;
+          for (int m = 1; m <= k; ++m) {
+            if (choices(m) >= 2.0) vPinned.push_back(m);
+            if (choices(m) > 2.0) bAfterGap = true;
+          }
+          const int q = static_cast<int>(vPinned.size());
+          if (q == 0) return 0.0;
+
+          const int iCoefs = 2 * k + 2;
+          Matrix mRq(q, iCoefs);
+          mRq = 0.0;
+          Matrix mSq(q, q);
+          mSq = 0.0;
+          if (bAfterGap) {
+            // A kinkmark pinned at the first observation of the next piece
+            // is not the point R was built for: rebuild the rows at the
+            // chosen locations.
+            for (int r = 1; r <= q; ++r) {
+              const int m = vPinned[r - 1];
+              mRq(r, 2 * m - 1) = 1.0;
+              mRq(r, 2 * m) = locations(m);
+              mRq(r, 2 * m + 1) = -1.0;
+              mRq(r, 2 * m + 2) = -locations(m);
+            }
+            mSq = mRq * B * mRq.t();
+          } else {
+            for (int r = 1; r <= q; ++r) {
+              mRq.Row(r) = R.Row(vPinned[r - 1]);
+              for (int r2 = 1; r2 <= q; ++r2) {
+                mSq(r, r2) = S(vPinned[r - 1], vPinned[r2 - 1]);
+              }
+            }
+          }
+          const ColumnVector t = mRq * beta;
+          const ColumnVector u = mSq.i() * t;  // LU solve
+          dBeta = B * mRq.t() * u;
+          const Matrix mIncrease = t.t() * u;
+          return mIncrease(1, 1);
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("AdjustBetas()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
+                           kmQMatrix& qTable, ColumnVector& locations,
+                           ColumnVector& coefficients, ColumnVector& best) {
+  try {
+    if (k <= 0) return;
+    kmSession* pSession = GetCalcSession();
+    const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
+    const int g =
+        static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
+    const int n = iNumObs;
+    if (pDataX == nullptr || pDataX->Nrows() < n || pDataX->Ncols() < 2) {
+      GenerateKmException(
+          "The observations must be loaded before Hudson's search.",
+          kClassName);
+    }
+    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
+      const Matrix& mX = *pDataX;
+      const int iCoefs = 2 * k + 2;
+      const double dEntry = best(j);
+
+      ColumnVector vP(k);
+      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
+
+      SymmetricBandMatrix mB(iCoefs, 1);
+      mB = 0.0;
+      ColumnVector vBeta(iCoefs);
+      ColumnVector vBetaTry(iCoefs);
+      ColumnVector vDelta(iCoefs);
+      vDelta = 0.0;
+      ColumnVector vLocTry(k);
+      ColumnVector vCodes(k);
+      // Number of choices per kinkmark; indexing it past nine levels raises
+      // the matrix library's index error, the limit of the enumeration.
+      ColumnVector vNumChoices(kMaxChoiceLevels);
+      ColumnVector vBestLoc(k);
+      vBestLoc = 0.0;
+      ColumnVector vBestBeta(iCoefs);
+      vBestBeta = 0.0;
+      bool bHaveBest = false;
+
+      int c = 1;
+      do {
+        kmQ& cell = qTable.GetQ(k, c);
+        vP = cell.kinkmarkIndices;
+        Matrix& mR = cell.constraint;
+        Matrix& mS = cell.constraintCovariance;
+        double dTotal = 0.0;
+        for (int s = 1; s <= k + 1; ++s) {
+          const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
+          const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
+          kmPartition& piece = table.GetPartition(iFirst, iLast);
+          mB(2 * s - 1, 2 * s - 1) = piece.xwxInverse(1, 1);
+          mB(2 * s, 2 * s - 1) = piece.xwxInverse(2, 1);
+          mB(2 * s, 2 * s) = piece.xwxInverse(2, 2);
+          vBeta(2 * s - 1) = piece.beta(1, 1);
+          vBeta(2 * s) = piece.beta(2, 1);
+          dTotal += piece.rss(1);
+        }
+
+        // A segmentation whose separate fits already cost more than the
+        // best fit found cannot win: continuity only adds to the sum.
+        if (best(j) >= dTotal) {
+          for (int m = 1; m <= k; ++m) {
+            const int iNextFirst = static_cast<int>(vP(m)) + 1;
+            bool bTwo;
+            if (m < k) {
+              bTwo = static_cast<int>(vP(m + 1)) - iNextFirst > g;
+            } else {
+              bTwo = n - iNextFirst > a + 1;
+            }
+            vNumChoices(m) = bTwo ? 2.0 : 3.0;
+          }
+
+          double dBestIncrease = 0.0;
+          ColumnVector vSegLoc(k);
+          ColumnVector vSegBeta(iCoefs);
+          bool bFirstCombination = true;
+          for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
+          while (true) {
+            for (int m = 1; m <= k; ++m) {
+              const int p = static_cast<int>(vP(m));
+              if (vCodes(m) == 1.0) {
+                vLocTry(m) = MeetingPoint(vBeta, m);
+              } else if (vCodes(m) == 2.0) {
+                vLocTry(m) = mX(p, 2);
+              } else {
+                vLocTry(m) = mX(p + 1, 2);
+              }
+            }
+            vBetaTry = vBeta;
+            double dIncrease = AdjustBetas(mB, mR, mS, vBetaTry, vDelta,
+                                           vLocTry, vCodes, j, k);
+            if (dIncrease != 0.0) vBetaTry = vBetaTry - vDelta;
+
+            bool bValid = true;
+            for (int m = 1; m <= k; ++m) {
+              if (vCodes(m) != 1.0) continue;
+              const int p = static_cast<int>(vP(m));
+              const double dMeet = MeetingPoint(vBetaTry, m);
+              vLocTry(m) = RoundToSixDecimals(dMeet);
+              // NaN fails both comparisons and is excluded with the rest.
+              if (!(mX(p, 2) <= dMeet && dMeet <= mX(p + 1, 2))) {
+                bValid = false;
+              }
+            }
+            if (!bValid) {
+              dIncrease = kExcluded;
+              vLocTry = 0.0;
+            }
+            // Among equal increases the later combination wins.
+            if (bFirstCombination || dIncrease <= dBestIncrease) {
+              dBestIncrease = dIncrease;
+              vSegLoc = vLocTry;
+              vSegBeta = vBetaTry;
+              bFirstCombination = false;
+            }
+
+            // Next combination: kinkmark k fastest, kinkmark 1 slowest.
+            int m = k;
+            while (m >= 1 && vCodes(m) >= vNumChoices(m)) {
+              vCodes(m) = 1.0;
+              --m;
+            }
+            if (m < 1) break;
+            vCodes(m) += 1.0;
+          }
+
+          dTotal += dBestIncrease;
+          // A later segmentation with an equal total replaces an earlier.
+          if (best(j) >= dTotal) {
+            best(j) = dTotal;
+            vBestLoc = vSegLoc;
+            vBestBeta = vSegBeta;
+            bHaveBest = true;
+          }
+        }
+        ++c;
+      } while (IncrementGrid(k, vP));
+
+      if (j == 1 && bHaveBest && best(1) < dEntry) {
+        locations = vBestLoc;
+        coefficients.ReSize(3 * k + 2);
+        coefficients = 0.0;
+        for (int s = 1; s <= k + 1; ++s) {
+          coefficients(s) = vBestBeta(2 * s - 1);
+          coefficients(k + 1 + s) = vBestBeta(2 * s);
+        }
+        for (int m = 1; m <= k; ++m) {
+          coefficients(2 * k + 2 + m) = vBestBeta(2 * m + 2) - vBestBeta(2 * m);
+        }
+      }
+    });
+  } catch (KmException& e) {
+    e.AddCallPath("Hudsons()", kClassName);
+    throw;
+  }
+}

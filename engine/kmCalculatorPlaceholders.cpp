@@ -1,0 +1,160 @@
+// kmCalculator: AddBadCohort, AddBadComparison, SelectFinalModelDDS.
+//
+// A cohort or comparison that cannot be fitted still gets one model table
+// so that reports can show its observations; the data-dependent final
+// choice picks between the BIC and the BIC3 winner of a fitted cohort.
+#include <newmat.h>
+
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/OneDimensionArray.h"
+#include "models/BestKMRegModel.h"
+#include "models/internal/MatrixErrors.h"
+#include "results/kmCalcData.h"
+#include "results/kmTable.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Fitted value of a placeholder row: there is no fit.
+constexpr double kNoFit = -1e30;
+
+void RequireRecord(const kmCalcData* pCalcData) {
+  if (pCalcData == nullptr) {
+    GenerateKmException("No result record was given.", kClassName);
+  }
+}
+
+// Writes rows iFirst..iFirst+n-1 of mRows from the independent values
+// (column 2 of mX), the dependent values mY and the standard errors mAux.
+// Out-of-range reads raise the matrix library's index error.
+void FillRows(Matrix& mRows, int iFirst, int n, const Matrix& mX,
+              const Matrix& mY, const Matrix& mAux) {
+  for (int i = 1; i <= n; ++i) {
+    const int r = iFirst + i - 1;
+    mRows(r, 1) = mX(i, 2);
+    mRows(r, 2) = mY(i, 1);
+    mRows(r, 3) = kNoFit;
+    mRows(r, 4) = mAux(i, 1);
+  }
+}
+
+// The candidate handed to the final choice: coefficients (first intercept,
+// first slope, slope changes) and the kinkmark locations of model iIndex.
+void CandidateVectors(const kmCalcData& calcData, int iIndex,
+                      ColumnVector& vBeta, ColumnVector& vTau) {
+  const kmTable& model = calcData.GetModel(iIndex);
+  const int32_t m = model.GetNumKinkmarks();
+  vBeta.ReSize(m + 2);
+  vTau.ReSize(m);
+  const kmLineSegment& first = model.GetLineSegment(0);
+  vBeta(1) = first.intercept.dEstimate;
+  vBeta(2) = first.slope.dEstimate;
+  for (int32_t i = 0; i < m; ++i) {
+    vBeta(i + 3) = model.GetSlopeDiff(i).dEstimate;
+    vTau(i + 1) = model.GetKinkmark(i).dEstimate;
+  }
+}
+
+}  // namespace
+
+void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
+  try {
+    RequireRecord(pCalcData);
+    if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr) {
+      GenerateKmException(
+          "The observations must be loaded before a placeholder record is "
+          "built.",
+          kClassName);
+    }
+    const int n = iNumObs;
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::AddBadCohort()", [&] {
+          Matrix mRows(n, 4);
+          FillRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);
+          kmTable table;
+          table.SetNObs(static_cast<int16_t>(n));
+          table.SetData(mRows);
+          pCalcData->vModels.push_back(table);
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("AddBadCohort()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
+  try {
+    RequireRecord(pCalcData);
+    if (pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
+        pWork5 == nullptr || pWork6 == nullptr) {
+      GenerateKmException(
+          "The comparison's observations must be loaded before a "
+          "placeholder record is built.",
+          kClassName);
+    }
+    const int n = iNumObs;
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::AddBadComparison()", [&] {
+          // Both groups' rows are kept: the record is the only place the
+          // report can show the data of a comparison it could not compute.
+          Matrix mRows(2 * n, 4);
+          FillRows(mRows, 1, n, *pDataX, *pWork2, *pWork5);
+          FillRows(mRows, n + 1, n, *pDataX, *pWork4, *pWork6);
+          kmTable table;
+          table.SetNObs(static_cast<int16_t>(n));
+          table.SetData(mRows);
+          pCalcData->vModels.push_back(table);
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("AddBadComparison()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
+                                       int16_t kBIC, int16_t kBIC3,
+                                       int16_t kmin, int16_t kmax,
+                                       OneDimensionArray<ColumnVector>* pX,
+                                       Matrix* pA) {
+  try {
+    RequireRecord(pCalcData);
+    if (pX == nullptr || pA == nullptr) {
+      GenerateKmException(
+          "The independent values and the weighting matrix must be given "
+          "for the data-dependent selection.",
+          kClassName);
+    }
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::SelectFinalModelDDS()", [&] {
+          const double dCMSE = pCalcData->GetModel(kmax - kmin).GetCMSE();
+          ColumnVector vBetaBIC, vTauBIC, vBetaBIC3, vTauBIC3;
+          CandidateVectors(*pCalcData, kBIC - kmin, vBetaBIC, vTauBIC);
+          CandidateVectors(*pCalcData, kBIC3 - kmin, vBetaBIC3, vTauBIC3);
+
+          int32_t iSelected = 0;
+          bool bFirstKept = false;
+          double s1 = 0.0, s2 = 0.0, dLower = 0.0, dDifference = 0.0;
+          BestKMRegModel::select_FinalModel(
+              iSelected, *pX, *pA, vBetaBIC, vBetaBIC3, vTauBIC, vTauBIC3,
+              kBIC, kBIC3, dCMSE, bFirstKept, s1, s2, dLower, dDifference);
+
+          pCalcData->uFinalSelectedModel = static_cast<uint16_t>(iSelected);
+          pCalcData->lSelectionCriterion = bFirstKept ? 1 : 3;
+          pCalcData->uBICSelectedModel = static_cast<uint16_t>(kBIC);
+          pCalcData->uBIC3SelectedModel = static_cast<uint16_t>(kBIC3);
+          pCalcData->dSelectionValues[0] = s1;
+          pCalcData->dSelectionValues[1] = s2;
+          pCalcData->dSelectionValues[2] = dLower;
+          pCalcData->dSelectionValues[3] = dDifference;
+        });
+  } catch (KmException& e) {
+    e.AddCallPath("SelectFinalModelDDS()", kClassName);
+    throw;
+  }
+}

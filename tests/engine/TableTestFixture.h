@@ -1,0 +1,98 @@
+// A calculator loaded with the ten-observation data set of the model-table
+// and interval-pass tests, and the one-kinkmark fit of it (see
+// kmCalculatorTableTest.cpp for the R code behind the values).
+#ifndef KM_TESTS_ENGINE_TABLETESTFIXTURE_H
+#define KM_TESTS_ENGINE_TABLETESTFIXTURE_H
+
+#include <gtest/gtest.h>
+#include <newmat.h>
+
+#include <memory>
+
+#include "engine/kmCalculator.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace km_table_test {
+
+constexpr int kN = 10;
+constexpr double kY[kN] = {2.1, 3.9,  6.2,  7.8,  9.1,
+                           9.5, 10.2, 10.4, 11.0, 11.3};
+constexpr double kV[kN] = {1, 2, 1.5, 0.5, 1, 3, 2, 1, 2, 1};
+// Segment form of the weighted fit with a kinkmark at 5.5: intercepts,
+// slopes, slope difference; and its weighted residual sum of squares.
+constexpr double kBeta[5] = {0.87569880233841169, 7.5527235693210901,
+                             1.5872615535153536, 0.37325705042759383,
+                             -1.2140045030877598};
+constexpr double kQ = 1.1934965827454855;
+constexpr double kOrigin = 2000.0;
+
+class TableTest : public ::testing::Test {
+ protected:
+  // A calculator over the first n observations (x = 1..n shifted, weights
+  // kV), grid values 3, 4, 5, 6, 7 in the first five grid entries, levels
+  // 0.05 and the given scale.
+  void MakeCalculator(bool bLogLinear, int n = kN) {
+    session_ = std::make_unique<kmSession>();
+    session_->SetInt(kmOptAutocorrErrors, 0);
+    session_->SetBool(kmOptLogLinear, bLogLinear);
+    session_->SetDouble(kmOptKinkmarkAlpha, 0.05);
+    session_->SetDouble(kmOptAPCAlpha, 0.05);
+    ConfigureSession(*session_);
+    session_->ClearObservationCounts();
+    session_->AddObservationCount(n);
+    calc_ = std::make_unique<kmCalculator>(session_.get());
+    calc_->LoadCalcMembers(nullptr, 0);
+    calc_->SetNumObservations(static_cast<int16_t>(n));
+    calc_->pDataX = new NEWMAT::Matrix(n, 2);
+    calc_->pDataY = new NEWMAT::Matrix(n, 1);
+    calc_->pDataWeightInput = new NEWMAT::ColumnVector(n);
+    calc_->pX0->ReSize(n, 2);
+    for (int i = 1; i <= n; ++i) {
+      (*calc_->pDataX)(i, 1) = 1.0;
+      (*calc_->pDataX)(i, 2) = i;
+      (*calc_->pDataY)(i, 1) = kY[i - 1];
+      (*calc_->pDataWeightInput)(i) = kV[i - 1];
+      (*calc_->pX0)(i, 1) = 1.0;
+      (*calc_->pX0)(i, 2) = i;
+    }
+    if (calc_->pGridValues->Nrows() < 5) calc_->pGridValues->ReSize(5);
+    for (int r = 1; r <= 5; ++r) (*calc_->pGridValues)(r) = r + 2.0;
+    NEWMAT::Matrix mB;
+    calc_->WLSWgt(0.0, calc_->mWorkA, mB);
+  }
+
+  // Further options of a test's session, set before the calculator copies
+  // it.
+  virtual void ConfigureSession(kmSession&) {}
+
+  // Fills table with the one-kinkmark model under iCriterion; the profile
+  // defaults to {1e50, 3.0, 1.5, 2.0, 1e50}.
+  void FillOneKinkmark(kmTable& table, int iCriterion,
+                       const NEWMAT::Matrix* pProfile = nullptr,
+                       double dQ = kQ) {
+    NEWMAT::ColumnVector vTau(1);
+    vTau(1) = 5.5;
+    NEWMAT::ColumnVector vQ(1);
+    vQ(1) = dQ;
+    NEWMAT::ColumnVector vBeta(5);
+    for (int i = 1; i <= 5; ++i) vBeta(i) = kBeta[i - 1];
+    NEWMAT::Matrix mProfile(5, 1);
+    mProfile(1, 1) = 1e50;
+    mProfile(2, 1) = 3.0;
+    mProfile(3, 1) = 1.5;
+    mProfile(4, 1) = 2.0;
+    mProfile(5, 1) = 1e50;
+    calc_->Table(false, 1, vTau, vQ, vBeta, 5,
+                 pProfile != nullptr ? *pProfile : mProfile, &table, iCriterion,
+                 kOrigin);
+  }
+
+  std::unique_ptr<kmSession> session_;
+  std::unique_ptr<kmCalculator> calc_;
+};
+
+}  // namespace km_table_test
+
+#endif  // KM_TESTS_ENGINE_TABLETESTFIXTURE_H

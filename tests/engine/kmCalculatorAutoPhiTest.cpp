@@ -1,0 +1,98 @@
+// The estimated autocorrelation parameter (calculateAutoParamPhi, mode 1):
+// the lag-one ratio of the residuals of an unweighted grid-search fit,
+// checked against R, and the cohort's data left as they were.
+#include <gtest/gtest.h>
+#include <newmat.h>
+
+#include <memory>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "tests/test_util/TestUtil.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr double kPhiTol = 1e-9;
+const std::vector<double> kY = {3.1, 2.4, 2.9, 4.8, 6.1, 7.9,
+                                8.2, 7.1, 6.0, 6.4, 7.9, 9.6};
+const std::vector<double> kW = {1, 2, 0.5, 1.5, 1, 3, 2, 1, 0.7, 1.2, 2.5, 1};
+
+// Years 1990..2001 with kY and weights kW, mode 1, e = b = 2, g = 1.
+struct PhiCalculator {
+  PhiCalculator() {
+    const int n = 12;
+    session = std::make_unique<kmSession>();
+    session->SetInt(kmOptAutocorrErrors, 1);
+    session->SetInt(kmOptMinObsEnd, 2);
+    session->SetInt(kmOptMinObsBetween, 2);
+    session->SetInt(kmOptGridPointsBetween, 1);
+    session->ClearObservationCounts();
+    session->AddObservationCount(n);
+    calc = std::make_unique<kmCalculator>(session.get());
+    calc->LoadCalcMembers(nullptr, 0);
+    calc->SetNumObservations(static_cast<int16_t>(n));
+    calc->pDataX = new Matrix(n, 2);
+    calc->pDataY = new Matrix(n, 1);
+    calc->pDataWeightInput = new ColumnVector(n);
+    for (int i = 1; i <= n; ++i) {
+      (*calc->pDataX)(i, 1) = 1.0;
+      (*calc->pDataX)(i, 2) = 1989 + i;
+      (*calc->pDataY)(i, 1) = kY[i - 1];
+      (*calc->pDataWeightInput)(i) = kW[i - 1];
+    }
+  }
+  void ExpectDataUnchanged() const {
+    for (int i = 1; i <= 12; ++i) {
+      EXPECT_EQ((*calc->pDataX)(i, 2), 1989 + i) << i;
+      EXPECT_EQ((*calc->pDataWeightInput)(i), kW[i - 1]) << i;
+    }
+  }
+  std::unique_ptr<kmSession> session;
+  std::unique_ptr<kmCalculator> calc;
+};
+
+TEST(CalculateAutoParamPhi, EstimatesFromUnweightedFitResiduals) {
+  // R 4: xs <- 0:11; for every admissible placement p (candidates 1.5, 2,
+  // ..., 9.5, next kinkmark 3 intervals on) f <- lm.fit(cbind(1, xs,
+  // pmax(xs - G[p_1], 0), ...), y), best by the first strictly smaller
+  // sum(f$residuals^2); r <- f$residuals; sum(r[-n] * r[-1]) / sum(r[-n]^2).
+  // k = 2 has its best kinkmarks at 6 and 8.5: the observation at 8 lies
+  // before the second one and keeps the second segment's line (comparing
+  // truncated locations would move it to the third segment).
+  struct Case {
+    uint16_t k;
+    double dPhi;
+  };
+  const Case kCases[] = {{1, 0.37780237235201}, {2, 0.0590100813122589}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.k);
+    PhiCalculator pc;
+    EXPECT_TRUE(km_test::RelNear(pc.calc->calculateAutoParamPhi(c.k), c.dPhi,
+                                 kPhiTol));
+    pc.ExpectDataUnchanged();
+  }
+}
+
+TEST(CalculateAutoParamPhi, RestoresDataWhenTheFitFails) {
+  // The weights and years were restored only on success: a failed
+  // preliminary fit left the cohort unweighted and shifted for the fits
+  // that follow.
+  PhiCalculator pc;
+  EXPECT_THROW(pc.calc->calculateAutoParamPhi(6), KmException);
+  pc.ExpectDataUnchanged();
+}
+
+TEST(CalculateAutoParamPhi, MissingDataIsAnError) {
+  PhiCalculator pc;
+  delete pc.calc->pDataY;
+  pc.calc->pDataY = nullptr;
+  EXPECT_THROW(pc.calc->calculateAutoParamPhi(1), KmException);
+}
+
+}  // namespace

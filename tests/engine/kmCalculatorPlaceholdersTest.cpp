@@ -1,0 +1,200 @@
+// Placeholder records of cohorts and comparisons that cannot be fitted, and
+// the data-dependent final choice of kmCalculator.
+#include <gtest/gtest.h>
+#include <newmat.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/OneDimensionArray.h"
+#include "results/kmCalcData.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr int kN = 4;
+constexpr double kX[kN] = {0, 1, 2, 4};
+constexpr double kY[kN] = {1.5, 2.5, 2.0, 3.0};
+constexpr double kSE[kN] = {0.1, 0.2, 0.3, 0.4};
+
+template <typename Body>
+KmException CatchKm(Body body) {
+  try {
+    body();
+  } catch (const KmException& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no KmException raised";
+  return KmException();
+}
+
+class PlaceholdersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    session_ = std::make_unique<kmSession>();
+    session_->ClearObservationCounts();
+    session_->AddObservationCount(kN);
+    calc_ = std::make_unique<kmCalculator>(session_.get());
+    calc_->LoadCalcMembers(nullptr, 0);
+    calc_->SetNumObservations(kN);
+    calc_->pDataX = new Matrix(kN, 2);
+    calc_->pDataY = new Matrix(kN, 1);
+    calc_->pDataAux = new Matrix(kN, 1);
+    for (int i = 1; i <= kN; ++i) {
+      (*calc_->pDataX)(i, 1) = 1.0;
+      (*calc_->pDataX)(i, 2) = kX[i - 1];
+      (*calc_->pDataY)(i, 1) = kY[i - 1];
+      (*calc_->pDataAux)(i, 1) = kSE[i - 1];
+    }
+  }
+
+  std::unique_ptr<kmSession> session_;
+  std::unique_ptr<kmCalculator> calc_;
+};
+
+TEST_F(PlaceholdersTest, BadCohortGetsOneTableOfItsObservations) {
+  kmCalcData record;
+  calc_->AddBadCohort(&record);
+  ASSERT_EQ(record.vModels.size(), 1u);
+  const kmTable& table = record.vModels[0];
+  EXPECT_EQ(table.GetNObs(), kN);
+  const Matrix& mRows = table.GetData();
+  ASSERT_EQ(mRows.Nrows(), kN);
+  ASSERT_EQ(mRows.Ncols(), 4);
+  for (int i = 1; i <= kN; ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    EXPECT_EQ(mRows(i, 1), kX[i - 1]);
+    EXPECT_EQ(mRows(i, 2), kY[i - 1]);
+    EXPECT_EQ(mRows(i, 3), -1e30);
+    EXPECT_EQ(mRows(i, 4), kSE[i - 1]);
+  }
+}
+
+TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
+  struct Case {
+    const char* name;
+    int xRows, xCols, auxRows;
+  };
+  const Case kCases[] = {
+      {"one x column", kN, 1, kN},
+      {"short x", kN - 1, 2, kN},
+      {"short standard errors", kN, 2, kN - 1},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    delete calc_->pDataX;
+    calc_->pDataX = new Matrix(c.xRows, c.xCols);
+    *calc_->pDataX = 1.0;
+    delete calc_->pDataAux;
+    calc_->pDataAux = new Matrix(c.auxRows, 1);
+    *calc_->pDataAux = 1.0;
+    kmCalcData record;
+    const KmException e = CatchKm([&] { calc_->AddBadCohort(&record); });
+    EXPECT_STREQ(e.GetSource(), "kmCalculator::AddBadCohort()");
+    EXPECT_STREQ(e.GetCallPath(), "AddBadCohort() of kmCalculator");
+    EXPECT_TRUE(record.vModels.empty());
+  }
+}
+
+TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
+  // A null record or unloaded observations used to be dereferenced.
+  const KmException eRecord = CatchKm([&] { calc_->AddBadCohort(nullptr); });
+  EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
+  delete calc_->pDataAux;
+  calc_->pDataAux = nullptr;
+  kmCalcData record;
+  const KmException eData = CatchKm([&] { calc_->AddBadCohort(&record); });
+  EXPECT_STREQ(eData.GetCallPath(), "AddBadCohort() of kmCalculator");
+  const KmException eComp =
+      CatchKm([&] { calc_->AddBadComparison(&record); });
+  EXPECT_STREQ(eComp.GetCallPath(), "AddBadComparison() of kmCalculator");
+}
+
+TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
+  const double kY2[kN] = {9, 8, 7, 6};
+  const double kSE2[kN] = {0.9, 0.8, 0.7, 0.6};
+  *calc_->pWork2 = *calc_->pDataY;
+  *calc_->pWork5 = *calc_->pDataAux;
+  calc_->pWork4->ReSize(kN, 1);
+  calc_->pWork6->ReSize(kN, 1);
+  for (int i = 1; i <= kN; ++i) {
+    (*calc_->pWork4)(i, 1) = kY2[i - 1];
+    (*calc_->pWork6)(i, 1) = kSE2[i - 1];
+  }
+  kmCalcData record;
+  calc_->AddBadComparison(&record);
+  ASSERT_EQ(record.vModels.size(), 1u);
+  EXPECT_EQ(record.vModels[0].GetNObs(), kN);
+  const Matrix& mRows = record.vModels[0].GetData();
+  ASSERT_EQ(mRows.Nrows(), 2 * kN);
+  for (int i = 1; i <= kN; ++i) {
+    SCOPED_TRACE("observation " + std::to_string(i));
+    EXPECT_EQ(mRows(i, 1), kX[i - 1]);
+    EXPECT_EQ(mRows(i, 2), kY[i - 1]);
+    EXPECT_EQ(mRows(i, 4), kSE[i - 1]);
+    EXPECT_EQ(mRows(kN + i, 1), kX[i - 1]);
+    EXPECT_EQ(mRows(kN + i, 2), kY2[i - 1]);
+    EXPECT_EQ(mRows(kN + i, 3), -1e30);
+    EXPECT_EQ(mRows(kN + i, 4), kSE2[i - 1]);
+  }
+}
+
+// Models with 0 and 1 kinkmarks of a cohort fitted with kmin = 0.
+kmCalcData TwoModelRecord() {
+  kmCalcData record;
+  for (int k = 0; k <= 1; ++k) {
+    kmTable table;
+    KmVector<kmLineSegment> segments(k + 1);
+    segments[0].intercept.dEstimate = 1.0;
+    segments[0].slope.dEstimate = 0.5;
+    table.AddLineSegments(segments);
+    if (k == 1) {
+      table.AddKinkmark(2.0, 1.0, 3.0, true);
+      table.AddSlopeDiff(0.25, 0.1, 2.5, 0.05, true);
+    }
+    table.SetCMSE(0.3);
+    record.vModels.push_back(table);
+  }
+  return record;
+}
+
+TEST_F(PlaceholdersTest, FinalChoiceWithEqualWinnersStoresBoth) {
+  kmCalcData record = TwoModelRecord();
+  OneDimensionArray<ColumnVector> values;
+  values.SetSize(1);
+  values[0].ReSize(kN);
+  for (int i = 1; i <= kN; ++i) values[0](i) = kX[i - 1];
+  Matrix mA(kN, kN);
+  mA = 0.0;
+  for (int i = 1; i <= kN; ++i) mA(i, i) = 1.0;
+  calc_->SelectFinalModelDDS(&record, 0, 0, 0, 0, 1, &values, &mA);
+  EXPECT_EQ(record.uFinalSelectedModel, 0);
+  EXPECT_EQ(record.lSelectionCriterion, 1);
+  EXPECT_EQ(record.uBICSelectedModel, 0);
+  EXPECT_EQ(record.uBIC3SelectedModel, 0);
+  EXPECT_EQ(record.dSelectionValues[2], 10.0);
+  EXPECT_EQ(record.dSelectionValues[3], 200.0);
+}
+
+TEST_F(PlaceholdersTest, FinalChoiceOutsideStoredModelsRaisesRangeError) {
+  kmCalcData record = TwoModelRecord();
+  OneDimensionArray<ColumnVector> values;
+  values.SetSize(1);
+  values[0].ReSize(kN);
+  Matrix mA(kN, kN);
+  mA = 0.0;
+  const KmException e = CatchKm(
+      [&] { calc_->SelectFinalModelDDS(&record, 0, 0, 1, 0, 2, &values, &mA); });
+  EXPECT_NE(std::string(e.GetMessage()).find("Requested model number:  2"),
+            std::string::npos)
+      << e.GetMessage();
+  EXPECT_EQ(record.uFinalSelectedModel, kmCalcData::kNoModel);
+}
+
+}  // namespace
