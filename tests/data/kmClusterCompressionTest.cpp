@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -104,19 +105,8 @@ std::vector<bool> MergedOf(const KmVector<kmAdjustVarFormat>& groups) {
   return merged;
 }
 
-template <typename F>
-KmException CatchKm(F f) {
-  try {
-    f();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException";
-  return KmException();
-}
-
 TEST(kmClusterCompressionSetup, NullSessionIsRefused) {
-  KmException e = CatchKm([] { kmClusterCompression compression(nullptr); });
+  KmException e = km_test::CatchKmException([] { kmClusterCompression compression(nullptr); });
   EXPECT_STREQ(e.GetMessage(),
                "Cannot create a kmClusterCompression without a valid session "
                "pointer.");
@@ -132,7 +122,7 @@ TEST(kmClusterCompressionSetup, UndefinedAdjustmentVariableIsRefused) {
   setup.bAdjustmentRole = false;
   auto session = MakeSession(setup);
   KmException e =
-      CatchKm([&] { kmClusterCompression compression(session.get()); });
+      km_test::CatchKmException([&] { kmClusterCompression compression(session.get()); });
   EXPECT_STREQ(e.GetMessage(), "KM variable 6 not yet defined.");
 }
 
@@ -434,7 +424,7 @@ TEST(kmClusterCompressionMerge, TableNotMatchingTheGroupsIsAnInputError) {
     auto session = MakeSession(SessionSetup());
     kmClusterCompression compression(session.get());
     KmException e =
-        CatchKm([&] { compression.CompressAgeGroups(c.table, Groups(2)); });
+        km_test::CatchKmException([&] { compression.CompressAgeGroups(c.table, Groups(2)); });
     EXPECT_STREQ(e.GetMessage(), c.message);
     EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
     EXPECT_NE(std::string(e.GetCallPath())

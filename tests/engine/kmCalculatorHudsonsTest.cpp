@@ -39,6 +39,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/test_util/TestUtil.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -58,17 +59,6 @@ constexpr double kUnfitted = 1e50;
 constexpr double kRssRelTol = 1e-7;
 constexpr double kLocTol = 2e-6;
 constexpr double kCoefTol = 1e-5;
-
-template <typename Body>
-KmException CatchKm(Body body) {
-  try {
-    body();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException raised";
-  return KmException();
-}
 
 class HudsonsTest : public ::testing::Test {
  protected:
@@ -248,7 +238,7 @@ TEST_F(HudsonsTest, MoreThanNineKinkmarksFailWithMatrixIndexError) {
   MakeQ(10, 10);
   ColumnVector vLoc(10), vEst(1), vBest(1);
   vBest = kUnfitted;
-  const KmException e = CatchKm(
+  const KmException e = km_test::CatchKmException(
       [&] { calc_->Hudsons(1, 10, *table_, *qTable_, vLoc, vEst, vBest); });
   EXPECT_STREQ(e.GetCallPath(), "Hudsons() of kmCalculator");
   EXPECT_STREQ(e.GetSource(), "kmCalculator::Hudsons()");

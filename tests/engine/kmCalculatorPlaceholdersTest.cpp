@@ -12,6 +12,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -22,17 +23,6 @@ constexpr int kN = 4;
 constexpr double kX[kN] = {0, 1, 2, 4};
 constexpr double kY[kN] = {1.5, 2.5, 2.0, 3.0};
 constexpr double kSE[kN] = {0.1, 0.2, 0.3, 0.4};
-
-template <typename Body>
-KmException CatchKm(Body body) {
-  try {
-    body();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException raised";
-  return KmException();
-}
 
 class PlaceholdersTest : public ::testing::Test {
  protected:
@@ -95,7 +85,7 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
     calc_->pDataAux = new Matrix(c.auxRows, 1);
     *calc_->pDataAux = 1.0;
     kmCalcData record;
-    const KmException e = CatchKm([&] { calc_->AddBadCohort(&record); });
+    const KmException e = km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
     EXPECT_STREQ(e.GetSource(), "kmCalculator::AddBadCohort()");
     EXPECT_STREQ(e.GetCallPath(), "AddBadCohort() of kmCalculator");
     EXPECT_TRUE(record.vModels.empty());
@@ -104,15 +94,15 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
 
 TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
   // A null record or unloaded observations used to be dereferenced.
-  const KmException eRecord = CatchKm([&] { calc_->AddBadCohort(nullptr); });
+  const KmException eRecord = km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
   EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
   delete calc_->pDataAux;
   calc_->pDataAux = nullptr;
   kmCalcData record;
-  const KmException eData = CatchKm([&] { calc_->AddBadCohort(&record); });
+  const KmException eData = km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
   EXPECT_STREQ(eData.GetCallPath(), "AddBadCohort() of kmCalculator");
   const KmException eComp =
-      CatchKm([&] { calc_->AddBadComparison(&record); });
+      km_test::CatchKmException([&] { calc_->AddBadComparison(&record); });
   EXPECT_STREQ(eComp.GetCallPath(), "AddBadComparison() of kmCalculator");
 }
 
@@ -189,7 +179,7 @@ TEST_F(PlaceholdersTest, FinalChoiceOutsideStoredModelsRaisesRangeError) {
   values[0].ReSize(kN);
   Matrix mA(kN, kN);
   mA = 0.0;
-  const KmException e = CatchKm(
+  const KmException e = km_test::CatchKmException(
       [&] { calc_->SelectFinalModelDDS(&record, 0, 0, 1, 0, 2, &values, &mA); });
   EXPECT_NE(std::string(e.GetMessage()).find("Requested model number:  2"),
             std::string::npos)

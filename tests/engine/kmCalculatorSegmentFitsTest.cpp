@@ -27,6 +27,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/test_util/TestUtil.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -42,17 +43,6 @@ constexpr double kW[kN] = {1, 2, 0.5, 1.5, 1, 3, 2, 1, 0.8, 1.2, 2.5, 1};
 // relatively, a little tighter.
 constexpr double kCoefTol = 1e-10;
 constexpr double kRssRelTol = 1e-10;
-
-template <typename Body>
-KmException CatchKm(Body body) {
-  try {
-    body();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException raised";
-  return KmException();
-}
 
 // A calculator holding a cohort of n observations with the given limits
 // (kmOptMinObsEnd, kmOptMinObsBetween).
@@ -206,7 +196,7 @@ TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {
   calc_->Partitions(table);
   for (int iDataSet : {0, -3}) {
     SCOPED_TRACE(iDataSet);
-    KmException e = CatchKm([&] { calc_->PartitionSSEs(table, iDataSet); });
+    KmException e = km_test::CatchKmException([&] { calc_->PartitionSSEs(table, iDataSet); });
     EXPECT_STREQ(e.GetSource(), "kmCalculator::PartitionSSEs()");
     EXPECT_STREQ(e.GetCallPath(), "PartitionSSEs() of kmCalculator");
   }
@@ -214,7 +204,7 @@ TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {
   // Two observations without weight: X'WX of their run is singular.
   (*calc_->pWeightMatrix)(5, 5) = 0.0;
   (*calc_->pWeightMatrix)(6, 6) = 0.0;
-  KmException e = CatchKm([&] { calc_->Partitions(table); });
+  KmException e = km_test::CatchKmException([&] { calc_->Partitions(table); });
   EXPECT_STREQ(e.GetSource(), "kmCalculator::Partitions()");
   EXPECT_STREQ(e.GetCallPath(), "Partitions() of kmCalculator");
 
@@ -222,7 +212,7 @@ TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {
   (*calc_->pWeightMatrix)(5, 5) = 1.0;
   (*calc_->pWeightMatrix)(6, 6) = 1.0;
   kmUpperTriangularMatrix small(6, 6);
-  e = CatchKm([&] { calc_->Partitions(small); });
+  e = km_test::CatchKmException([&] { calc_->Partitions(small); });
   EXPECT_STREQ(e.GetMessage(), "Partition(1,8) is out of bounds.");
   EXPECT_STREQ(e.GetCallPath(),
                "GetPartition() of kmUpperTriangularMatrix\r\n"
@@ -234,10 +224,10 @@ TEST_F(SegmentFitsTest, MissingObservationsRaiseInsteadOfCrashing) {
   // cohort not yet loaded crashed the task.
   MakeCalculator(kN, 2, 2);
   kmUpperTriangularMatrix table(kN, kN);
-  KmException e = CatchKm([&] { calc_->Partitions(table); });
+  KmException e = km_test::CatchKmException([&] { calc_->Partitions(table); });
   EXPECT_STREQ(e.GetSource(), "kmCalculator");
   EXPECT_STREQ(e.GetCallPath(), "Partitions() of kmCalculator");
-  e = CatchKm([&] { calc_->PartitionSSEs(table, 1); });
+  e = km_test::CatchKmException([&] { calc_->PartitionSSEs(table, 1); });
   EXPECT_STREQ(e.GetCallPath(), "PartitionSSEs() of kmCalculator");
 }
 
@@ -356,7 +346,7 @@ TEST_F(SegmentFitsTest, PrecomputeQIgnoresNoKinkmarksAndShortTables) {
   calc_->PrecomputeQ(0, table, qTable);
   EXPECT_EQ(qTable.GetQ(1, 1).constraint.Nrows(), 0);
   // Seven segmentations with one kinkmark do not fit a row of five.
-  KmException e = CatchKm([&] { calc_->PrecomputeQ(1, table, qTable); });
+  KmException e = km_test::CatchKmException([&] { calc_->PrecomputeQ(1, table, qTable); });
   EXPECT_STREQ(e.GetSource(), "KmVector");
   EXPECT_STREQ(e.GetCallPath(),
                "GetQ() of kmQMatrix\r\nPrecomputeQ() of kmCalculator");
@@ -380,7 +370,7 @@ TEST_F(SegmentFitsTest, PrecomputeQRefusesAnInadmissibleFirstSegmentation) {
   kmUpperTriangularMatrix table(9, 9);
   calc_->Partitions(table);
   kmQMatrix qTable(2, 36);
-  KmException e = CatchKm([&] { calc_->PrecomputeQ(2, table, qTable); });
+  KmException e = km_test::CatchKmException([&] { calc_->PrecomputeQ(2, table, qTable); });
   EXPECT_STREQ(e.GetMessage(),
                "There is no admissible segmentation with 2 kinkmarks for 9 "
                "observations.");

@@ -7,20 +7,9 @@
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
-
-// Runs body, which must raise a KmException, and returns that exception.
-template <typename Body>
-KmException CatchKm(Body body) {
-  try {
-    body();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException raised";
-  return KmException();
-}
 
 TEST(kmUpperTriangularMatrixTest, RowsShrinkByOneFromTheFirst) {
   kmUpperTriangularMatrix table(5, 5);
@@ -52,7 +41,7 @@ TEST(kmUpperTriangularMatrixTest, OutOfBoundsRequestsRaise) {
   } kCases[] = {{2, 2}, {0, 3}, {1, 7}, {3, 1}, {5, 6}, {-1, 2}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::to_string(c.i) + "," + std::to_string(c.j));
-    KmException e = CatchKm([&] { table.GetPartition(c.i, c.j); });
+    KmException e = km_test::CatchKmException([&] { table.GetPartition(c.i, c.j); });
     EXPECT_EQ(std::string(e.GetMessage()), "Partition(" + std::to_string(c.i) +
                                                "," + std::to_string(c.j) +
                                                ") is out of bounds.");
@@ -60,7 +49,7 @@ TEST(kmUpperTriangularMatrixTest, OutOfBoundsRequestsRaise) {
     EXPECT_STREQ(e.GetCallPath(), "GetPartition() of kmUpperTriangularMatrix");
   }
   // Inside the outer bounds but past the end of a shorter row.
-  KmException e = CatchKm([&] { table.GetPartition(4, 7); });
+  KmException e = km_test::CatchKmException([&] { table.GetPartition(4, 7); });
   EXPECT_STREQ(e.GetMessage(), "Partition(4,7) is out of bounds.");
 }
 
@@ -68,12 +57,12 @@ TEST(kmUpperTriangularMatrixTest, DegenerateSizes) {
   // One observation gives a table without rows; every request raises.
   kmUpperTriangularMatrix empty(1, 1);
   EXPECT_EQ(empty.size(), 0u);
-  KmException e = CatchKm([&] { empty.GetPartition(1, 2); });
+  KmException e = km_test::CatchKmException([&] { empty.GetPartition(1, 2); });
   EXPECT_STREQ(e.GetMessage(), "Partition(1,2) is out of bounds.");
 
   // A negative row count used to reach the vector's resize as a huge
   // unsigned size; it must be refused with a clear error.
-  e = CatchKm([] { kmUpperTriangularMatrix bad(0, 3); });
+  e = km_test::CatchKmException([] { kmUpperTriangularMatrix bad(0, 3); });
   EXPECT_STREQ(e.GetMessage(),
                "kmUpperTriangularMatrix(0,3): the number of rows cannot be "
                "negative.");
@@ -110,7 +99,7 @@ TEST(kmQMatrixTest, OutOfBoundsRequestsRaise) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.message);
-    KmException e = CatchKm([&] { table.GetQ(c.k, c.c); });
+    KmException e = km_test::CatchKmException([&] { table.GetQ(c.k, c.c); });
     EXPECT_STREQ(e.GetMessage(), c.message);
     EXPECT_STREQ(e.GetSource(), c.source);
     EXPECT_STREQ(e.GetCallPath(), "GetQ() of kmQMatrix");
@@ -125,7 +114,7 @@ TEST(kmQMatrixTest, ShortSecondSizeLeavesLaterRowsEmpty) {
   EXPECT_EQ(table[1].size(), 1u);
   EXPECT_EQ(table[2].size(), 0u);
   EXPECT_EQ(table[3].size(), 0u);
-  KmException e = CatchKm([] { kmQMatrix bad(-2, 3); });
+  KmException e = km_test::CatchKmException([] { kmQMatrix bad(-2, 3); });
   EXPECT_STREQ(e.GetMessage(),
                "kmQMatrix(-2,3): the number of rows cannot be negative.");
   EXPECT_STREQ(e.GetCallPath(), "kmQMatrix() of kmQMatrix");

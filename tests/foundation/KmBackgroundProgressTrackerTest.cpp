@@ -5,6 +5,7 @@
 #include "foundation/KmBackgroundProgressTracker.h"
 #include "foundation/KmException.h"
 #include "foundation/kmRunProgressTrackers.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -20,18 +21,6 @@ class CountingTracker : public KmBackgroundProgressTracker {
   }
   int iCalls = 0;
 };
-
-// Runs f and returns the KmException it throws (fails when none).
-template <typename F>
-KmException CatchKm(F f) {
-  try {
-    f();
-  } catch (KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException thrown";
-  return KmException();
-}
 
 TEST(KmBackgroundProgressTracker, StartsAtZeroOfZeroToHundred) {
   KmBackgroundProgressTracker tracker;
@@ -252,27 +241,27 @@ TEST(KmBackgroundProgressTracker, ReleaseAndLookupFailuresAreReported) {
   };
   const Case kCases[] = {
       {"release a sub of another tracker",
-       CatchKm([&] { parent.ReleaseSubProgressInterface(pForeign); }),
+       km_test::CatchKmException([&] { parent.ReleaseSubProgressInterface(pForeign); }),
        "pInterface is not subbed to *this", "KmProgressTracker",
        "ReleaseSubProgressInterface of KmProgressTracker"},
       {"release null",
-       CatchKm([&] { parent.ReleaseSubProgressInterface(nullptr); }),
+       km_test::CatchKmException([&] { parent.ReleaseSubProgressInterface(nullptr); }),
        "Null pointer: pInterface", "KmProgressTracker",
        "ReleaseSubProgressInterface of KmProgressTracker"},
       {"index into an empty list",
-       CatchKm([&] { parent.GetSubProgressInterface(0); }),
+       km_test::CatchKmException([&] { parent.GetSubProgressInterface(0); }),
        "no sub-interfaces available", "GetSubProgressInterface",
        "GetSubProgressInterface of KmProgressTracker"},
-      {"index past the end", CatchKm([&] { other.GetSubProgressInterface(1); }),
+      {"index past the end", km_test::CatchKmException([&] { other.GetSubProgressInterface(1); }),
        "iIndex(==1) out of range [0, 0]", "GetSubProgressInterface",
        "GetSubProgressInterface of KmProgressTracker"},
       {"dispose of a foreign sub",
-       CatchKm([&] { parent.DisposeOfOldSubProgressInterface(pForeign); }),
+       km_test::CatchKmException([&] { parent.DisposeOfOldSubProgressInterface(pForeign); }),
        "pInterface not owned; can't dispose of it",
        "DisposeOfOldSubProgressInterface",
        "DisposeOfOldSubProgressInterface of KmBackgroundProgressTracker"},
       {"dispose of null",
-       CatchKm([&] { parent.DisposeOfOldSubProgressInterface(nullptr); }),
+       km_test::CatchKmException([&] { parent.DisposeOfOldSubProgressInterface(nullptr); }),
        "null pointer: pInterface", "DisposeOfOldSubProgressInterface",
        "DisposeOfOldSubProgressInterface of KmBackgroundProgressTracker"},
   };
@@ -290,14 +279,14 @@ TEST(KmBackgroundProgressTracker, MovingASubThatItsParentDoesNotListFails) {
   KmBackgroundProgressTracker parent;
   KmBackgroundProgressTracker stray;
   stray.SetSuper(&parent);
-  const KmException e = CatchKm([&] { stray.SetPosition(10); });
+  const KmException e = km_test::CatchKmException([&] { stray.SetPosition(10); });
   EXPECT_STREQ(e.GetMessage(), "pProgress is not a sub-progress of *this");
   EXPECT_STREQ(e.GetSource(), "RespondToSubProgressPositionChange");
   EXPECT_STREQ(e.GetCallPath(),
                "RespondToSubProgressPositionChange of KmProgressTracker\r\n"
                "SetPosition of KmBackgroundProgressTracker");
   // A caller's own layer adds its line after those.
-  const KmException eStep = CatchKm([&] { stray.StepBy(5); });
+  const KmException eStep = km_test::CatchKmException([&] { stray.StepBy(5); });
   EXPECT_STREQ(eStep.GetCallPath(),
                "RespondToSubProgressPositionChange of KmProgressTracker\r\n"
                "SetPosition of KmBackgroundProgressTracker\r\n"

@@ -8,7 +8,7 @@
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "foundation/OneDimensionArray.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "foundation/AllocateMemory.h"
 #include "foundation/KmException.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

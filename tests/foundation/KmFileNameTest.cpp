@@ -9,7 +9,7 @@
 
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmPlatform.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/TestUtil.h"
 

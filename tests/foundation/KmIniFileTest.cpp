@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/KmFileName.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -7,7 +7,7 @@
 
 #include "foundation/KmException.h"
 #include "models/MatrixCSVFile.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "results/kmCalcData.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/results/ResultsFileFixture.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/TestUtil.h"

@@ -12,7 +12,7 @@
 #include "results/kmCombos.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -6,7 +6,7 @@
 
 #include "foundation/KmIO_File.h"
 #include "results/kmFTest.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "session/DataExportOptions.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

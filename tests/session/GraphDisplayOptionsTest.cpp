@@ -9,7 +9,7 @@
 
 #include "foundation/KmIO_File.h"
 #include "session/GraphDisplayOptions.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "session/IniExportDict.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

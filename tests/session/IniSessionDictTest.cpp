@@ -4,7 +4,7 @@
 #include <string>
 
 #include "session/IniSessionDict.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

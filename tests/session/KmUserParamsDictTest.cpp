@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/KmFormat.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "foundation/KmIO_File.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmAdjustVarFormat.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -9,7 +9,7 @@
 #include "foundation/KmFormat.h"
 #include "session/VSExportDict.h"
 #include "session/kmSession.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "foundation/KmFormat.h"
 #include "session/kmSession.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "session/kmAAPCRanges.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

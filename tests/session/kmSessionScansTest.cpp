@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "session/kmSession.h"
-#include "tests/foundation/CatchKmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Test helper: runs a callable that is expected to throw KmException (or a
 // type derived from it) and hands back a copy of what was thrown.
-#ifndef KM_TESTS_FOUNDATION_CATCHKMEXCEPTION_H
-#define KM_TESTS_FOUNDATION_CATCHKMEXCEPTION_H
+#ifndef KM_TESTS_TEST_UTIL_CATCHKMEXCEPTION_H
+#define KM_TESTS_TEST_UTIL_CATCHKMEXCEPTION_H
 
 #include <gtest/gtest.h>
 
@@ -24,4 +24,4 @@ KmException CatchKmException(F&& f) {
 
 }  // namespace km_test
 
-#endif  // KM_TESTS_FOUNDATION_CATCHKMEXCEPTION_H
+#endif  // KM_TESTS_TEST_UTIL_CATCHKMEXCEPTION_H
