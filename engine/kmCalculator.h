@@ -42,6 +42,8 @@
 //   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
 //   kmCalculatorGridSearch.cpp     GridSearch, Search
 //   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
+//   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
+//                                  Search_Hudsons
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -775,6 +777,58 @@ class kmCalculator {
               KmProgressInterface* pProgress);
 
   // ======================================================================
+  // Grid search of a permuted data set under Hudson's method
+  // (kmCalculatorGridSearchHudsons.cpp)
+  //
+  // The GridSearch enumeration run for columns 1 (observed) and 2 (the
+  // current permuted data set) of pDataY at once, recording only the
+  // smallest weighted SSE of column 2. No locations, coefficients or
+  // profile are formed.
+  // ======================================================================
+
+  // Sets vResidSum(j) to 1e50, then to the smallest column-2 SSE of every
+  // admissible combination of k candidates (strictly smaller replaces; it
+  // stays 1e50 when no combination exists, which is not an error). Other
+  // entries of vResidSum and mProfile are not touched; vEstimates becomes
+  // 3k + 2 zeros; mWork becomes the (k + 2) x (k + 2) X'WX work matrix with
+  // its leading 2 x 2 block from pXWX and zeros elsewhere (the complete
+  // X'WX of the straight line for k = 0). pProgress (may be null) gets
+  // SetRange(first candidate, K) and is polled before every candidate; a
+  // cancellation stops the search without raising. iNumDataSets and
+  // vLocations are not read.
+  // REQUIRES: as GridSearch; pDataY holds at least two columns.
+  // Throws: KmException for k > 9, j outside 1..vResidSum.Nrows(), a grid
+  // or cross products not prepared for iNumGridPoints, fewer than two
+  // columns in pDataY (from PreCalcXWY); matrix-library errors with source
+  // "kmCalculator::GridSearchForHudsons()" or
+  // "kmCalculator::Search_Hudsons()"; call path "Search_Hudsons()" per
+  // level, then "GridSearchForHudson()".
+  void GridSearchForHudsons(int j, int iNumDataSets, uint16_t k,
+                            NEWMAT::ColumnVector& vLocations,
+                            NEWMAT::ColumnVector& vEstimates,
+                            NEWMAT::ColumnVector& vResidSum,
+                            int16_t iNumGridPoints, NEWMAT::Matrix& mProfile,
+                            KmProgressInterface* pProgress);
+
+  // One level of the GridSearchForHudsons enumeration (that of Search, with
+  // the data set j passed down): level 8 fits both data columns of the
+  // model in vCols and lowers vResidSum(j) to the column-2 SSE when
+  // strictly smaller. vBestCols, mProfile and vBestCoef are passed on and
+  // never written. Returns at once on a cancellation.
+  // Throws: as GridSearchForHudsons, with call path "Search_Hudsons()".
+  void Search_Hudsons(uint16_t iLevel, int j, uint16_t iFirst, int iNumCols,
+                      int16_t iK, uint16_t k, int iNumDataSets,
+                      NEWMAT::RowVector& vCols, NEWMAT::RowVector& vBestCols,
+                      NEWMAT::ColumnVector& vResidSum, NEWMAT::Matrix& mProfile,
+                      NEWMAT::Matrix& mXWYWork, const NEWMAT::Matrix& mXWYAll,
+                      NEWMAT::Matrix& mXWXWork, NEWMAT::Matrix& mXWXInvWork,
+                      NEWMAT::ColumnVector& vBestCoef,
+                      const NEWMAT::ColumnVector& vYWY,
+                      NEWMAT::ColumnVector& vCoefWork,
+                      NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
+                      KmProgressInterface* pProgress);
+
+  // ======================================================================
   // Model table and AAPC interval pass (kmCalculatorTable.cpp,
   // kmCalculatorIntervals.cpp)
   // ======================================================================
@@ -819,6 +873,46 @@ class kmCalculator {
   void Compute_APC_AAPC_CIs(kmCalcData* pData,
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);
+
+  // ======================================================================
+  // Model selection by grid search (kmCalculatorSelMod.cpp)
+  // ======================================================================
+
+  // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, lowered per cohort when
+  // kmOptPerCohortMaxKinkmarks is set) by grid search, appends one model
+  // table per k to pCalcData->vModels (index k - kmin), and chooses the
+  // final number of kinkmarks by kmOptModelSelection: 0 sequential
+  // permutation F tests (each appended to vFTests; test k0 against k1 at
+  // level alpha / (kmax - k0), rejecting when p <= that level), 1-3, 5, 6
+  // the smallest criterion (ties keep the smaller k), 4 the data-dependent
+  // choice between the BIC and BIC3 winners; an exact fit (SSE 0) makes the
+  // first such k final. Optionally re-checks by MADWD, runs the
+  // empirical-quantile intervals (kmOptAAPCCIMethod 3) and the
+  // comparability-ratio rows. Column 2 of pDataX is left shifted by the
+  // cohort's integer origin. pProgress may be null (never cancelled); its
+  // running flag is set for the call and cleared however it ends.
+  // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
+  // (and pDataAux) hold the cohort's n observations.
+  // Throws: KmException for a null record, missing observations, kmax <
+  // kmin, and the errors of the steps it calls; matrix-library errors with
+  // source "kmCalculator::SelMod()"; call path "SelMod()".
+  void SelMod(kmCalcData* pCalcData,
+              kmBackgroundProgressTrackerWithBar* pProgress, int iCohortIndex,
+              int iTaskValue);
+
+  // MADWD pass of SelMod: from kStart down while k > kmin, stores each
+  // model's pass flag (ForAllKinkMKAction::ComputeMADWDValues with dPsi on
+  // the first intercept, first slope and the slope changes) and returns
+  // the first k that passes, else kmin; pCalcData->vMADWDValues becomes the
+  // detail rows of the checked models.
+  // Throws: KmException (call path "MADWDPass()").
+  int16_t MADWDPass(kmCalcData* pCalcData, int16_t kStart, int16_t kmin,
+                    double dPsi, kmBackgroundProgressTrackerWithBar* pProgress);
+
+  // The seven comparability-ratio fields of table from vCRResults for a
+  // log-linear model, 0.0 each otherwise.
+  void SetComparabilityFields(kmTable& table, bool bLogLinear);
 
   // ======================================================================
   // Cohort size (kmCalculatorCohortSize.cpp)

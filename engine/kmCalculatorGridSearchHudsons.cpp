@@ -1,0 +1,173 @@
+// kmCalculator: GridSearchForHudsons, Search_Hudsons.
+//
+// The grid search of a permuted data set in the permutation test of
+// Hudson's method. Only the smallest residual sum of squares of the
+// permuted column matters there (Hudsons lowers it further), so no
+// locations, coefficients or profile are formed. The cross products are
+// taken for the observed and the permuted column at once, so each grid
+// model costs one (k + 2)-dimensional solve for two right-hand sides.
+#include <newmat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
+#include "models/internal/MatrixErrors.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+using NEWMAT::RowVector;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Residual sum of a data set for which no grid model was fitted.
+constexpr double kNoFit = 1e50;
+// Kinkmarks are placed at levels 0..8 of the recursion; the fit is made at
+// the last level.
+constexpr uint16_t kFitLevel = 8;
+constexpr uint16_t kMaxKinkmarks = kFitLevel + 1;
+// Offset between a candidate index and its column in the design.
+constexpr double kColumnOffset = 2.0;
+// Column 1 of pDataY (observed) and column 2 (the permuted data set).
+constexpr int kNumDataSets = 2;
+
+bool Cancelled(const KmProgressInterface* pProgress) {
+  return pProgress != nullptr && pProgress->IsCancelled();
+}
+
+}  // namespace
+
+void kmCalculator::GridSearchForHudsons(
+    int j, int /*iNumDataSets*/, uint16_t k, ColumnVector& /*vLocations*/,
+    ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
+    Matrix& mProfile, KmProgressInterface* pProgress) {
+  try {
+    if (k > kMaxKinkmarks) {
+      GenerateKmExceptionF(
+          "The grid search places at most %d kinkmarks; %d were requested.",
+          kClassName, static_cast<int>(kMaxKinkmarks), static_cast<int>(k));
+    }
+    if (j < 1 || j > vResidSum.Nrows()) {
+      GenerateKmExceptionF(
+          "Data set %d has no entry in the residual-sum vector of %d entries.",
+          kClassName, j, vResidSum.Nrows());
+    }
+    const int K = iNumGridPoints;
+    if (K < 0 || pXWX == nullptr || pXWX->Nrows() < K + 2 ||
+        pGridAux == nullptr || pGridAux->Nrows() < K) {
+      GenerateKmExceptionF(
+          "The candidate grid and its cross products are not prepared for %d "
+          "candidates.",
+          kClassName, K);
+    }
+    const int iNumCols = k + 2;
+    km_models_internal::WithMatrixErrorsAsKm(
+        "kmCalculator::GridSearchForHudsons()", [&] {
+          vEstimates.ReSize(3 * k + 2);
+          vEstimates = 0.0;
+          vResidSum(j) = kNoFit;
+          ColumnVector vOnes(iNumObs);
+          vOnes = 1.0;
+          ColumnVector vQWork(kNumDataSets);
+          vQWork = 0.0;
+
+          Matrix mXWYAll;
+          ColumnVector vYWY(kNumDataSets);
+          PreCalcXWY(kNumDataSets, vOnes, mXWYAll, vYWY);
+
+          const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
+          if (pProgress != nullptr) {
+            pProgress->SetRange(iFirst, K);
+            pProgress->SetPosition(pProgress->GetMinimum());
+          }
+
+          RowVector vCols(iNumCols);
+          vCols = 0.0;
+          vCols(1) = 1.0;
+          vCols(2) = 2.0;
+          RowVector vBestCols(iNumCols);
+          vBestCols = 0.0;
+          Matrix mXWYWork(iNumCols, kNumDataSets);
+          mXWYWork = 0.0;
+          // The elements outside the leading 2 x 2 block are filled per
+          // model; zero them so mWork holds no stale values.
+          Matrix mXWXWork(iNumCols, iNumCols);
+          mXWXWork = 0.0;
+          for (int r = 1; r <= 2; ++r) {
+            for (int c = 1; c <= kNumDataSets; ++c)
+              mXWYWork(r, c) = mXWYAll(r, c);
+            for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
+          }
+          mWork << mXWXWork;
+          Matrix mXWXInvWork;
+          ColumnVector vCoefWork;
+          ColumnVector vBestCoef;
+          uint16_t iFitStatus = 0;
+
+          Search_Hudsons(0, j, iFirst, iNumCols, iNumGridPoints, k,
+                         kNumDataSets, vCols, vBestCols, vResidSum, mProfile,
+                         mXWYWork, mXWYAll, mXWXWork, mXWXInvWork, vBestCoef,
+                         vYWY, vCoefWork, vQWork, iFitStatus, pProgress);
+        });
+  } catch (KmException& e) {
+    // The call-path line keeps the name the permutation test reports.
+    e.AddCallPath("GridSearchForHudson()", kClassName);
+    throw;
+  }
+}
+
+void kmCalculator::Search_Hudsons(
+    uint16_t iLevel, int j, uint16_t iFirst, int iNumCols, int16_t iK,
+    uint16_t k, int iNumDataSets, RowVector& vCols, RowVector& vBestCols,
+    ColumnVector& vResidSum, Matrix& mProfile, Matrix& mXWYWork,
+    const Matrix& mXWYAll, Matrix& mXWXWork, Matrix& mXWXInvWork,
+    ColumnVector& vBestCoef, const ColumnVector& vYWY, ColumnVector& vCoefWork,
+    ColumnVector& vQWork, uint16_t& iFitStatus,
+    KmProgressInterface* pProgress) {
+  try {
+    for (int c = iFirst; c <= iK; ++c) {
+      if (Cancelled(pProgress)) return;
+      if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
+      if (iLevel < kFitLevel) {
+        // The same enumeration as Search: a following kinkmark never shares
+        // its candidate, so both searches fit the same models.
+        const uint16_t iNext =
+            k <= iLevel + 1
+                ? static_cast<uint16_t>(iK)
+                : static_cast<uint16_t>(
+                      std::max(std::trunc((*pGridAux)(c)), c + 1.0));
+        Search_Hudsons(static_cast<uint16_t>(iLevel + 1), j, iNext, iNumCols,
+                       iK, k, iNumDataSets, vCols, vBestCols, vResidSum,
+                       mProfile, mXWYWork, mXWYAll, mXWXWork, mXWXInvWork,
+                       vBestCoef, vYWY, vCoefWork, vQWork, iFitStatus,
+                       pProgress);
+        continue;
+      }
+      km_models_internal::WithMatrixErrorsAsKm(
+          "kmCalculator::Search_Hudsons()", [&] {
+            for (int cc = 3; cc <= iNumCols; ++cc) {
+              const int iColC = static_cast<int>(vCols(cc));
+              for (int r = 1; r <= cc; ++r) {
+                const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
+                mXWXWork(cc, r) = d;
+                mXWXWork(r, cc) = d;
+              }
+              for (int d = 1; d <= iNumDataSets; ++d)
+                mXWYWork(cc, d) = mXWYAll(iColC, d);
+            }
+            WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY,
+                vCoefWork, vQWork, iFitStatus);
+            // Only the permuted column is recorded; the fit status is not
+            // consulted and neither profile nor best model is formed.
+            if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
+          });
+    }
+  } catch (KmException& e) {
+    e.AddCallPath("Search_Hudsons()", kClassName);
+    throw;
+  }
+}

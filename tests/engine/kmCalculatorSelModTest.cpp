@@ -1,0 +1,295 @@
+// Model selection by grid search (kmCalculator::SelMod) on a twelve-year
+// cohort, end to end: the stored models against a brute force in R
+// (kmCalculatorSelModBruteForce.R beside this file) and the number of
+// kinkmarks each selection method picks.
+#include <gtest/gtest.h>
+#include <newmat.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/kmBackgroundProgressTrackerWithBar.h"
+#include "results/kmCalcData.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "tests/test_util/TestUtil.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr int kN = 12;
+constexpr double kX0 = 1990.0;
+constexpr double kY[kN] = {1.00, 1.06, 1.09, 1.16, 1.21, 1.17,
+                           1.15, 1.11, 1.09, 1.18, 1.25, 1.34};
+constexpr double kW[kN] = {1, 2, 1.5, 1, 0.5, 2, 1, 1, 3, 1, 2, 1};
+
+// Tolerances: residual sums and criteria are well conditioned; APCs go
+// through the slopes.
+constexpr double kQTol = 1e-9;
+constexpr double kApcTol = 1e-7;
+
+// Rscript kmCalculatorSelModBruteForce.R: best placement of k = 0..3
+// kinkmarks (unshifted years), its weighted SSE, BIC and segment APCs.
+struct BruteForceModel {
+  int k;
+  double dQ;
+  double dBIC;
+  double dTau[3];
+  double dAPC[4];
+};
+const BruteForceModel kModels[] = {
+    {0, 0.056418099149310605, -4.9457208065450606, {0, 0, 0},
+     {1.7245878182385432, 0, 0, 0}},
+    {1, 0.03059848822039752, -5.1434091089984211, {1998, 0, 0},
+     {0.65851666476273163, 6.6815534889954176, 0, 0}},
+    {2, 0.00065956324604423257, -8.56638601530776, {1994, 1998, 0},
+     {5.0763433748378439, -2.7660579803541196, 8.6063240376190073, 0}},
+    {3, 0.0031675931775110491, -6.583085446061717, {1992, 1995, 1998},
+     {5.4643483550179894, 2.4142368341208753, -3.0406220864430122,
+      8.6306862709462742}},
+};
+// R picks 2 by BIC and by the permutation tests (0 vs 3, 1 vs 3 reject at
+// p = 0.005; 2 vs 3 keeps 2 at p = 0.615).
+constexpr int kSelected = 2;
+
+struct Options {
+  int iMethod = 0;
+  int kmin = 0;
+  int kmax = 3;
+  bool bMADWD = false;
+  double dPsi = 0.0;
+  bool bPerCohortMax = false;
+  int iFeasibility = 0;
+};
+
+class SelModTest : public ::testing::Test {
+ protected:
+  void Run(const Options& o, const double* pY = kY, int n = kN,
+           kmBackgroundProgressTrackerWithBar* pProgress = nullptr,
+           bool bJump = false, bool bCR = false) {
+    session_ = std::make_unique<kmSession>();
+    session_->SetInt(kmOptModelSelection, o.iMethod);
+    session_->SetInt(kmOptMinKinkmarks, o.kmin);
+    session_->SetInt(kmOptMaxKinkmarks, o.kmax);
+    session_->SetInt(kmOptMinObsEnd, 2);
+    session_->SetInt(kmOptMinObsBetween, 2);
+    session_->SetInt(kmOptGridPointsBetween, 0);
+    session_->SetBool(kmOptLogLinear, true);
+    session_->SetInt(kmOptAutocorrErrors, 0);
+    session_->SetInt(kmOptNumPermutations, 199);
+    session_->SetDouble(kmOptPermSignificance, 0.05);
+    session_->SetInt(kmOptAAPCCIMethod, 0);
+    session_->SetBool(kmOptMADWD, o.bMADWD);
+    session_->SetDouble(kmOptMADWDPsi, o.dPsi);
+    session_->SetBool(kmOptPerCohortMaxKinkmarks, o.bPerCohortMax);
+    session_->SetInt(kmOptMaxKinkmarksFeasibility, o.iFeasibility);
+    session_->SetDouble(kmOptJumpLocation, 1995.5);
+    session_->SetDouble(kmOptCRValue, 1.1);
+    session_->SetDouble(kmOptCRVariance, 0.0025);
+    session_->ClearObservationCounts();
+    session_->AddObservationCount(n);
+    calc_ = std::make_unique<kmCalculator>(session_.get());
+    calc_->LoadCalcMembers(nullptr, 0);
+    calc_->SetNumObservations(static_cast<int16_t>(n));
+    calc_->pDataX = new Matrix(n, 2);
+    calc_->pDataY = new Matrix(n, 1);
+    calc_->pDataWeightInput = new ColumnVector(n);
+    calc_->pDataAux = new Matrix(n, 1);
+    for (int i = 1; i <= n; ++i) {
+      (*calc_->pDataX)(i, 1) = 1.0;
+      (*calc_->pDataX)(i, 2) = kX0 + i - 1;
+      (*calc_->pDataY)(i, 1) = pY[i - 1];
+      (*calc_->pDataWeightInput)(i) = kW[i - 1];
+      (*calc_->pDataAux)(i, 1) = 0.1;
+    }
+    data_ = kmCalcData();
+    data_.bJumpModel = bJump;
+    data_.bComparabilityRatio = bCR;
+    calc_->SelMod(&data_, pProgress, 0, 0);
+  }
+
+  std::unique_ptr<kmSession> session_;
+  std::unique_ptr<kmCalculator> calc_;
+  kmCalcData data_;
+};
+
+TEST_F(SelModTest, StoredModelsMatchBruteForce) {
+  for (int iMethod : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "method " << iMethod);
+    Options o;
+    o.iMethod = iMethod;
+    Run(o);
+    ASSERT_EQ(data_.vModels.size(), 4u);
+    for (const BruteForceModel& m : kModels) {
+      SCOPED_TRACE(testing::Message() << "k = " << m.k);
+      const kmTable& table = data_.GetModel(m.k);
+      EXPECT_TRUE(km_test::RelNear(table.GetSSE(), m.dQ, kQTol));
+      EXPECT_TRUE(km_test::RelNear(table.GetBIC(), m.dBIC, kQTol));
+      ASSERT_EQ(table.GetNumKinkmarks(), m.k);
+      for (int j = 0; j < m.k; ++j) {
+        EXPECT_DOUBLE_EQ(table.GetKinkmark(j).dEstimate, m.dTau[j]);
+      }
+      ASSERT_EQ(table.GetNumLineSegments(), m.k + 1);
+      for (int s = 0; s <= m.k; ++s) {
+        EXPECT_TRUE(km_test::RelNear(table.GetLineSegment(s).apc.dEstimate,
+                                     m.dAPC[s], kApcTol));
+      }
+    }
+  }
+}
+
+TEST_F(SelModTest, PermutationTestAndCriteriaPickTheBruteForceChoice) {
+  struct Case {
+    int iMethod;
+    size_t nTests;
+  };
+  const Case kCases[] = {{0, 3}, {1, 0}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "method " << c.iMethod);
+    Options o;
+    o.iMethod = c.iMethod;
+    Run(o);
+    EXPECT_EQ(data_.uFinalSelectedModel, kSelected);
+    ASSERT_EQ(data_.vFTests.size(), c.nTests);
+  }
+  // The tests ran in order 0-3, 1-3, 2-3 at levels alpha / (kmax - k0).
+  Options o;
+  Run(o);
+  const double kLevels[] = {0.05 / 3, 0.05 / 2, 0.05};
+  for (int t = 0; t < 3; ++t) {
+    SCOPED_TRACE(testing::Message() << "test " << t);
+    EXPECT_DOUBLE_EQ(data_.GetFTest(t).dAlpha, kLevels[t]);
+    // The observed F dominates every permuted one in the two rejected
+    // tests; the third is far from significant (R: p = 0.615).
+    if (t < 2) {
+      EXPECT_DOUBLE_EQ(data_.GetFTest(t).dPermPValue, 1.0 / 200.0);
+    } else {
+      EXPECT_GT(data_.GetFTest(t).dPermPValue, 0.05);
+    }
+  }
+}
+
+TEST_F(SelModTest, SingleNumberOfKinkmarksNeedsNoTest) {
+  Options o;
+  o.kmin = 1;
+  o.kmax = 1;
+  Run(o);
+  EXPECT_EQ(data_.vModels.size(), 1u);
+  EXPECT_EQ(data_.vFTests.size(), 0u);
+  EXPECT_EQ(data_.uFinalSelectedModel, 1);
+}
+
+TEST_F(SelModTest, ExactFitIsFinalWhateverTheMethod) {
+  double dLine[kN];
+  for (int i = 0; i < kN; ++i) dLine[i] = 1.0 + 0.5 * i;
+  for (int iMethod : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "method " << iMethod);
+    Options o;
+    o.iMethod = iMethod;
+    Run(o, dLine);
+    EXPECT_EQ(data_.uFinalSelectedModel, 0);
+    EXPECT_EQ(data_.vFTests.size(), 0u);
+    EXPECT_EQ(data_.vModels.size(), 4u);
+  }
+}
+
+TEST_F(SelModTest, PerCohortMaximumFollowsTheSpacingRule) {
+  // minEnd 2, minBetween 2 and n = 10 leave room for 2 kinkmarks.
+  Options o;
+  o.iMethod = 1;
+  o.kmax = 4;
+  o.bPerCohortMax = true;
+  o.iFeasibility = 1;
+  Run(o, kY, 10);
+  EXPECT_EQ(data_.vModels.size(), 3u);
+}
+
+TEST_F(SelModTest, MADWDStepsDownFromTheCriterionWinner) {
+  struct Case {
+    double dPsi;
+    int kFinal;
+  };
+  // Slope changes at 1994 and 1998 move the APC by about 8 and 11 points:
+  // psi 1 keeps both, psi 50 rejects every model with kinkmarks.
+  const Case kCases[] = {{1.0, 2}, {50.0, 0}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "psi " << c.dPsi);
+    Options o;
+    o.iMethod = 1;
+    o.bMADWD = true;
+    o.dPsi = c.dPsi;
+    Run(o);
+    EXPECT_EQ(data_.uFinalSelectedModel, c.kFinal);
+    EXPECT_FALSE(data_.vMADWDValues.empty());
+    EXPECT_EQ(data_.GetModel(2).GetMADWDPass(), c.kFinal == 2);
+  }
+}
+
+TEST_F(SelModTest, FailureClearsTheRunningFlagAndNamesTheDriver) {
+  std::atomic<bool> bCancel(false);
+  kmBackgroundProgressTrackerWithBar progress(nullptr, 0, 100, 0, &bCancel);
+  Options o;
+  o.kmin = 3;
+  o.kmax = 1;
+  try {
+    Run(o, kY, kN, &progress);
+    FAIL() << "kmax < kmin was accepted";
+  } catch (const KmException& e) {
+    EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"),
+              std::string::npos);
+    EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"),
+              std::string::npos);
+  }
+  EXPECT_FALSE(progress.GetRunningFlag());
+  EXPECT_TRUE(data_.vModels.empty());
+}
+
+TEST_F(SelModTest, CancellationStopsTheSelectionNotTheFirstPass) {
+  std::atomic<bool> bCancel(true);
+  kmBackgroundProgressTrackerWithBar progress(nullptr, 0, 100, 0, &bCancel);
+  Options o;
+  Run(o, kY, kN, &progress);
+  EXPECT_EQ(data_.vModels.size(), 4u);
+  EXPECT_TRUE(data_.vFTests.empty());
+  EXPECT_EQ(data_.uFinalSelectedModel, 0);
+  EXPECT_FALSE(progress.GetRunningFlag());
+}
+
+TEST_F(SelModTest, JumpAndComparabilityRatioRunsFillTheirFields) {
+  // R, same data with the step J = (x - 1990 >= 5.5) added to the design:
+  //   X <- cbind(1, xs, J) (k = 0), cbind(1, xs, pmax(xs - t, 0), J) over
+  //   t = xs[3:10] (k = 1); weighted SSE and jump coefficient.
+  const double kJumpQ[2] = {0.028114619164619142, 0.015623578113750878};
+  const double kJump[2] = {-0.17214373464373439, -0.13251799856011498};
+  for (bool bCR : {false, true}) {
+    SCOPED_TRACE(testing::Message() << "comparability ratio " << bCR);
+    Options o;
+    o.iMethod = 1;
+    o.kmax = 1;
+    Run(o, kY, kN, nullptr, true, bCR);
+    ASSERT_EQ(data_.vModels.size(), 2u);
+    for (int k = 0; k <= 1; ++k) {
+      SCOPED_TRACE(testing::Message() << "k = " << k);
+      EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetSSE(), kJumpQ[k],
+                                   kQTol));
+      if (!bCR) {
+        EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetJumpValue(),
+                                     kJump[k], kApcTol));
+      }
+    }
+    EXPECT_DOUBLE_EQ(data_.GetModel(1).GetKinkmark(0).dEstimate, 1998.0);
+    if (bCR) {
+      // Log-linear: the ratio and its standard error reach the table.
+      EXPECT_DOUBLE_EQ(data_.GetModel(0).GetComparabilityRatio(), 1.1);
+      EXPECT_DOUBLE_EQ(data_.GetModel(0).GetComparabilitySE(), 0.05);
+    }
+  }
+}
+
+}  // namespace
