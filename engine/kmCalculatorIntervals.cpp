@@ -22,6 +22,8 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // Interval method that refits resampled data by empirical quantiles.
 constexpr int kEmpiricalQuantile = 3;
+// Observed value of a result row that draws a kinkmark or a jump.
+constexpr double kNoObservedValue = -9999.0;
 
 }  // namespace
 
@@ -53,8 +55,13 @@ void kmCalculator::Compute_APC_AAPC_CIs(
           // The observed x come from model 0's rows; without it there is
           // nothing to attach ranges to (GetModel raises its own message).
           const NEWMAT::Matrix mRows = pData->GetModel(0).GetData();
+          // Kinkmark and jump rows carry no observed value (-9999.0) and are
+          // not observations: the last-N ranges count observations only.
           std::vector<double> vX;
-          for (int r = 1; r <= mRows.Nrows(); ++r) vX.push_back(mRows(r, 1));
+          for (int r = 1; r <= mRows.Nrows(); ++r) {
+            if (mRows.Ncols() >= 2 && mRows(r, 2) == kNoObservedValue) continue;
+            vX.push_back(mRows(r, 1));
+          }
           const int iN = static_cast<int>(vX.size());
 
           const double dP0 = (iMethod == kEmpiricalQuantile && dTotal > 0.0)

@@ -343,8 +343,13 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
       if (kPerfect >= 0) {
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kPerfect);
       } else if (iMethod == 4) {
-        OneDimensionArray<ColumnVector> vX(seriesSet.xValues);
-        SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, kmin, kmax, &vX, &mA);
+        // A first pass stopped by cancellation leaves models missing, and
+        // the final choice reads them all: a cancelled run chooses nothing.
+        if (pCalcData->vModels.size() ==
+            static_cast<size_t>(kmax - kmin + 1)) {
+          OneDimensionArray<ColumnVector> vX(seriesSet.xValues);
+          SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, kmin, kmax, &vX, &mA);
+        }
       } else if (iMethod >= 1 && iMethod <= 6) {
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kBIC);
       } else if (iMethod == 0) {

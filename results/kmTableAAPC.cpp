@@ -152,17 +152,25 @@ void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
                       dJumpCRAlpha, pSession, 0, 0, iMethod, fitRecords);
       };
 
-      const int32_t n = data_.Nrows();
+      // The data rows also draw each kinkmark and the jump; those rows hold
+      // no observed value (-9999.0) and are not observations, so the ranges
+      // are taken over the observation rows only, as the engine takes them.
+      std::vector<double> vX;
+      for (int32_t r = 1; r <= data_.Nrows(); ++r) {
+        if (data_.Ncols() >= 2 && data_(r, 2) == -9999.0) continue;
+        vX.push_back(data_(r, 1));
+      }
+      const int32_t n = static_cast<int32_t>(vX.size());
       if (ranges.GetFullRange()) {
         if (n < 1) {
           GenerateKmException(
               "The model has no data rows to take the full AAPC range from.",
               "kmTable");
         }
-        addAndCompute(data_(1, 1), data_(n, 1));
+        addAndCompute(vX[0], vX[n - 1]);
       }
       for (const int32_t m : ranges.GetLastObsRanges()) {
-        if (m >= 1 && m <= n) addAndCompute(data_(n - m + 1, 1), data_(n, 1));
+        if (m >= 1 && m <= n) addAndCompute(vX[n - m], vX[n - 1]);
       }
       // Starts and ends are separate lists; only complete pairs are ranges.
       const std::vector<double> starts = ranges.GetStartRange();

@@ -132,6 +132,36 @@ TEST_F(IntervalPassTest, NoRangeRequestedGivesOnlyAPCIntervals) {
   }
 }
 
+TEST_F(IntervalPassTest, LastObservationsCountOnlyObservationRows) {
+  // Fault: the observed x were read from every result row of the first
+  // model, so its kinkmark row (observed value -9999.0) counted as an
+  // observation: "last 4 observations" started at the kinkmark 2007.5
+  // instead of 2007, and a length of 11 passed for ten observations.
+  ranges_ = kmAAPCRanges();
+  ranges_.SetLastObsRanges({4, 11});
+  kmCalcData data = MakeCohort();
+  Matrix mRows(km_table_test::kN + 1, 4);
+  mRows = 0.0;
+  int r = 1;
+  for (int i = 1; i <= km_table_test::kN; ++i, ++r) {
+    if (i == 8) {
+      mRows(r, 1) = 2007.5;
+      mRows(r, 2) = -9999.0;
+      ++r;
+    }
+    mRows(r, 1) = 2000 + i;
+  }
+  data.vModels[0].SetData(mRows);
+  calc_->Compute_APC_AAPC_CIs(&data, &progress_, 0, false, 1.0);
+  for (int m = 0; m < 2; ++m) {
+    SCOPED_TRACE("model " + std::to_string(m));
+    const kmTable& table = data.GetModel(m);
+    ASSERT_EQ(table.GetNumAAPCs(), 1);
+    EXPECT_DOUBLE_EQ(table.GetAAPC(0).range.dStart, 2007.0);
+    EXPECT_DOUBLE_EQ(table.GetAAPC(0).range.dEnd, 2010.0);
+  }
+}
+
 TEST_F(IntervalPassTest, CancelledRunLeavesTheModelsUntouched) {
   kmCalcData data = MakeCohort();
   const double dLower = data.GetModel(1).GetLineSegment(0).apc.dLower;

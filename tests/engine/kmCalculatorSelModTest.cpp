@@ -11,6 +11,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
@@ -259,6 +260,29 @@ TEST_F(SelModTest, CancellationStopsTheSelectionNotTheFirstPass) {
   EXPECT_TRUE(data_.vFTests.empty());
   EXPECT_EQ(data_.uFinalSelectedModel, 0);
   EXPECT_FALSE(progress.GetRunningFlag());
+}
+
+// A parent that reports the run cancelled: the grid searches poll it.
+class CancelledParent : public KmNullProgress {
+ public:
+  bool IsCancelled() const override { return true; }
+};
+
+TEST_F(SelModTest, SearchCancellationEndsEveryMethodQuietly) {
+  // Fault: a search cancelled by the parent left the models list short, and
+  // data-dependent selection then read the missing models and raised an
+  // index error on a cancelled run.
+  for (int iMethod : {0, 1, 4}) {
+    SCOPED_TRACE(testing::Message() << "method " << iMethod);
+    CancelledParent parent;
+    std::atomic<bool> bCancel(false);
+    kmBackgroundProgressTrackerWithBar progress(&parent, 0, 100, 0, &bCancel);
+    Options o;
+    o.iMethod = iMethod;
+    EXPECT_NO_THROW(Run(o, kY, kN, &progress));
+    EXPECT_TRUE(data_.vFTests.empty());
+    EXPECT_FALSE(progress.GetRunningFlag());
+  }
 }
 
 TEST_F(SelModTest, JumpAndComparabilityRatioRunsFillTheirFields) {

@@ -277,6 +277,34 @@ TEST(kmTableAAPC, RunAAPCCalcAddsTheSessionRangesInOrder) {
   ExpectAapc(table.GetAAPC(4), kParametricCases[0]);
 }
 
+TEST(kmTableAAPC, LastObservationRangesCountOnlyObservationRows) {
+  // Fault: the data rows also draw each kinkmark (observed value -9999.0);
+  // counting them made "last m observations" start at a kinkmark and accept
+  // m one larger than the number of observations.
+  auto session = MakeSession(0);
+  kmAAPCRanges ranges;
+  ranges.SetLastObsRanges({7, 14});
+  session->SetAAPCRanges(ranges);
+
+  kmTable table = km_interval_test::ParametricTable();
+  NEWMAT::Matrix data(14, 4);
+  data = 0.0;
+  int r = 1;
+  for (int i = 1; i <= 13; ++i, ++r) {
+    data(r, 1) = 1999 + i;
+    if (1999 + i == 2008) {  // the kinkmark row follows 2008
+      ++r;
+      data(r, 1) = 2008.5;
+      data(r, 2) = -9999.0;
+    }
+  }
+  table.SetData(data);
+  table.RunAAPCCalc(session.get(), -1);
+  ASSERT_EQ(table.GetNumAAPCs(), 1);  // 14 exceeds the 13 observations
+  EXPECT_EQ(table.GetAAPC(0).range.dStart, 2006);
+  EXPECT_EQ(table.GetAAPC(0).range.dEnd, 2012);
+}
+
 TEST(kmTableAAPC, RunAAPCCalcComputesTheRangesItAdds) {
   // Fault: the ranges were computed by an index counted from 0 while they
   // were appended, so a table that already held AAPCs recomputed those and
