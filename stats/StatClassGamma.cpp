@@ -1,6 +1,7 @@
-// StatClass incomplete gamma ratios: gratio and grat1 (Didonato and Morris,
-// ACM TOMS 654), with the series, continued fraction, asymptotic and Temme
-// expansions they choose between.
+// StatClass incomplete gamma ratios (Didonato and Morris, ACM TOMS 654):
+// gratio, grat1 and the small-a branches they share (gratHalf, gratSmallX),
+// with the series, continued fraction, asymptotic and Temme expansions they
+// choose between.
 #include <cmath>
 
 #include "stats/StatClass.h"
@@ -116,49 +117,11 @@ void StatClass::gratio(const double* pa, const double* px, double* ans,
   bool bContinuedFraction = false;
   if (a < 1.0) {
     if (a == 0.5) {
-      if (x < 0.25) {
-        *ans = erf1(std::sqrt(x));
-        *qans = 0.5 + (0.5 - *ans);
-      } else {
-        *qans = erfc1(0, std::sqrt(x));
-        *ans = 0.5 + (0.5 - *qans);
-      }
+      gratHalf(x, ans, qans);
       return;
     }
     if (x < 1.1) {
-      // Taylor series for P(a, x) / x^a.
-      double an = 3.0;
-      double c = x;
-      double sum = x / (a + 3.0);
-      const double tol = 3.0 * acc / (a + 1.0);
-      double t;
-      do {
-        an += 1.0;
-        c = -(c * (x / an));
-        t = c / (a + an);
-        sum += t;
-      } while (std::fabs(t) > tol);
-      const double j =
-          a * x * ((sum / 6.0 - 0.5 / (a + 2.0)) * x + 1.0 / (a + 1.0));
-      const double z = a * std::log(x);
-      const double h = gam1(a);
-      const double g = 1.0 + h;
-      const bool bFromQ = (x < 0.25) ? (z > -.13394) : (a < x / 2.59);
-      if (bFromQ) {
-        const double l = rexp(z);
-        const double w = 0.5 + (0.5 + l);
-        *qans = (w * j - l) * g - h;
-        if (*qans < 0.0) {
-          *ans = 1.0;
-          *qans = 0.0;
-          return;
-        }
-        *ans = 0.5 + (0.5 - *qans);
-      } else {
-        const double w = std::exp(z);
-        *ans = w * g * (0.5 + (0.5 - j));
-        *qans = 0.5 + (0.5 - *ans);
-      }
+      gratSmallX(a, x, 3.0 * acc / (a + 1.0), ans, qans);
       return;
     }
     const double t1 = a * std::log(x) - x;
@@ -361,6 +324,51 @@ void StatClass::gratio(const double* pa, const double* px, double* ans,
   *ans = 0.5 + (0.5 - *qans);
 }
 
+void StatClass::gratHalf(double x, double* p, double* q) {
+  if (x < 0.25) {
+    *p = erf1(std::sqrt(x));
+    *q = 0.5 + (0.5 - *p);
+  } else {
+    *q = erfc1(0, std::sqrt(x));
+    *p = 0.5 + (0.5 - *q);
+  }
+}
+
+void StatClass::gratSmallX(double a, double x, double tol, double* p,
+                           double* q) {
+  double an = 3.0;
+  double c = x;
+  double sum = x / (a + 3.0);
+  double t;
+  do {
+    an += 1.0;
+    c = -(c * (x / an));
+    t = c / (a + an);
+    sum += t;
+  } while (std::fabs(t) > tol);
+  const double j =
+      a * x * ((sum / 6.0 - 0.5 / (a + 2.0)) * x + 1.0 / (a + 1.0));
+  const double z = a * std::log(x);
+  const double h = gam1(a);
+  const double g = 1.0 + h;
+  const bool bFromQ = (x < 0.25) ? (z > -.13394) : (a < x / 2.59);
+  if (bFromQ) {
+    const double l = rexp(z);
+    const double w = 0.5 + (0.5 + l);
+    *q = (w * j - l) * g - h;
+    if (*q < 0.0) {
+      *p = 1.0;
+      *q = 0.0;
+      return;
+    }
+    *p = 0.5 + (0.5 - *q);
+  } else {
+    const double w = std::exp(z);
+    *p = w * g * (0.5 + (0.5 - j));
+    *q = 0.5 + (0.5 - *p);
+  }
+}
+
 void StatClass::grat1(double a, double x, double r, double* p, double* q,
                       double eps) {
   // P(a, x) and Q(a, x) for a <= 1, given r = exp(-x) x^a / Γ(a).
@@ -369,49 +377,11 @@ void StatClass::grat1(double a, double x, double r, double* p, double* q,
     return;
   }
   if (a == 0.5) {
-    if (x < 0.25) {
-      *p = erf1(std::sqrt(x));
-      *q = 0.5 + (0.5 - *p);
-    } else {
-      *q = erfc1(0, std::sqrt(x));
-      *p = 0.5 + (0.5 - *q);
-    }
+    gratHalf(x, p, q);
     return;
   }
   if (x < 1.1) {
-    // Taylor series for P(a, x) / x^a.
-    double an = 3.0;
-    double c = x;
-    double sum = x / (a + 3.0);
-    const double tol = 0.1 * eps / (a + 1.0);
-    double t;
-    do {
-      an += 1.0;
-      c = -(c * (x / an));
-      t = c / (a + an);
-      sum += t;
-    } while (std::fabs(t) > tol);
-    const double j =
-        a * x * ((sum / 6.0 - 0.5 / (a + 2.0)) * x + 1.0 / (a + 1.0));
-    const double z = a * std::log(x);
-    const double h = gam1(a);
-    const double g = 1.0 + h;
-    const bool bFromQ = (x < 0.25) ? (z > -.13394) : (a < x / 2.59);
-    if (bFromQ) {
-      const double l = rexp(z);
-      const double w = 0.5 + (0.5 + l);
-      *q = (w * j - l) * g - h;
-      if (*q < 0.0) {
-        *p = 1.0;
-        *q = 0.0;
-        return;
-      }
-      *p = 0.5 + (0.5 - *q);
-    } else {
-      const double w = std::exp(z);
-      *p = w * g * (0.5 + (0.5 - j));
-      *q = 0.5 + (0.5 - *p);
-    }
+    gratSmallX(a, x, 0.1 * eps / (a + 1.0), p, q);
     return;
   }
   // Continued fraction.
