@@ -8,6 +8,16 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 jobs=$(nproc)
 
+echo "== Formatting =="
+# Every C++ file must match the repository's .clang-format.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files '*.cpp' '*.h'
+else
+  find foundation stats session models results data engine reports driver \
+    tests bench main.cpp -name '*.cpp' -o -name '*.h' 2>/dev/null
+fi | xargs clang-format --dry-run -Werror
+echo "all files formatted"
+
 # build_and_test <dir> <ctest filter> <targets or "all"> <cmake args...>
 build_and_test() {
   local dir=$1 filter=$2 targets=$3; shift 3

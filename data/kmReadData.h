@@ -201,8 +201,7 @@ class kmReadData {
   // Throws: KmException "Adjustment group without records." for an empty
   // vGroup; the session's error for an unset count or population role.
   void ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup, double dCount,
-                                        double dPop, double dRate,
-                                        double dSE);
+                                        double dPop, double dRate, double dSE);
 
   // ==== Verification of the data set before the run ========================
 
@@ -242,8 +241,8 @@ class kmReadData {
   // 2, by bDelay) and the run-type suffix of analysis iAnalysis
   // (kmOptJumpCRMode not 0): 0 " Jump" or " Comparability Ratio", 1
   // " Comparability Ratio" or " Standard", 2 " Standard".
-  void ProcessCohortError(KmVector<int> codes, KmString sErrorText,
-                          bool bDelay, int iAnalysis);
+  void ProcessCohortError(KmVector<int> codes, KmString sErrorText, bool bDelay,
+                          int iAnalysis);
 
   // ---- Record checks of one cohort (VerifyCohortFieldValues, ...) --------
   // (bodies in kmReadDataRecordChecks.cpp)
@@ -277,9 +276,8 @@ class kmReadData {
   // negative value (counts, provided rates, log-linear analyses).
   void VerifyResponseVariable(KmString sField, KmString sMissing, int32_t iRow,
                               int iCol, KmString* psErrorText, bool* pbGood,
-                              bool& bMissingReported,
-                              bool& bZeroCountReported, bool& bZeroReported,
-                              bool& bNegativeReported,
+                              bool& bMissingReported, bool& bZeroCountReported,
+                              bool& bZeroReported, bool& bNegativeReported,
                               bool& bLogNegativeReported, double& dSum);
   // One independent field (trimmed): reports an empty or non-numeric value,
   // a non-numeric format label, and (unless clustered) a value equal to the

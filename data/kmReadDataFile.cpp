@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "data/kmReadData.h"
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmReadData.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"

@@ -1,11 +1,10 @@
 // kmReadData: reading a cohort of clustered data
 // (ReadDataAndCalcRates_Cluster).
-#include "data/kmReadData.h"
-
 #include <algorithm>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmReadData.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -40,16 +39,15 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
     const int nByVars = NumDataByVars();
     for (int b = 0; b < nByVars; ++b) {
       vNeeded.push_back(
-          static_cast<int>(pSession_->GetByVar(static_cast<int16_t>(b))
-                               .GetPosition()) -
+          static_cast<int>(
+              pSession_->GetByVar(static_cast<int16_t>(b)).GetPosition()) -
           1);
     }
     const size_t uIndep = vNeeded.size();
-    for (int iRole : {static_cast<int>(kmVarIndependent),
-                      static_cast<int>(kmVarAdjustment),
-                      static_cast<int>(kmVarCount),
-                      static_cast<int>(kmVarPopulation),
-                      static_cast<int>(kmVarStdPopulation)}) {
+    for (int iRole :
+         {static_cast<int>(kmVarIndependent), static_cast<int>(kmVarAdjustment),
+          static_cast<int>(kmVarCount), static_cast<int>(kmVarPopulation),
+          static_cast<int>(kmVarStdPopulation)}) {
       vNeeded.push_back(RoleColumn(*pSession_, iRole));
     }
     const int iHighest = *std::max_element(vNeeded.begin(), vNeeded.end());
@@ -81,8 +79,8 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
         sMessage << "Data record in cohort number " << iCopy
                  << " does not have enough fields.  Max number of fields "
                     "needed:  "
-                 << iHighest + 1 << "  Number of fields in data record:  "
-                 << nTokens;
+                 << iHighest + 1
+                 << "  Number of fields in data record:  " << nTokens;
         ThrowKmException(sMessage.GetCString(), kClusterSource);
       }
       std::vector<KmString> vCompact(vNeeded.size() + 2);
@@ -103,7 +101,8 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       dPreviousIndep = dIndep;
 
       kmValueRow entry(4, kMissingValue);
-      for (size_t v = 0; v < 4; ++v) entry[v] = readValue(vCompact[uIndep + 1 + v]);
+      for (size_t v = 0; v < 4; ++v)
+        entry[v] = readValue(vCompact[uIndep + 1 + v]);
       if (entry[1] < 0.0 || entry[2] < 0.0 || entry[3] < 0.0) {
         entry[1] = kMissingValue;
         entry[2] = kMissingValue;

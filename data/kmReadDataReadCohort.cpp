@@ -1,8 +1,6 @@
 // kmReadData: reading one cohort for a fit (IsJumpCopy,
 // IsComparabilityRatioCopy, IsDelayCopy, GetIsCohortGoodToUse,
 // GetCohortGoodFlag, BeginCopyRead, ReadData).
-#include "data/kmReadData.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmReadData.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
@@ -133,7 +132,8 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
     } else {
       if (s.bCRCopy && iIndepColumn >= 0 &&
           static_cast<size_t>(iIndepColumn) < n &&
-          RecordIsAdjusted(session, s, row[static_cast<size_t>(iIndepColumn)])) {
+          RecordIsAdjusted(session, s,
+                           row[static_cast<size_t>(iIndepColumn)])) {
         dSE = AdjustedStandardError(s.dRatio, s.dVariance, dRate, dSE);
         dRate *= s.dRatio;
       }
@@ -153,8 +153,7 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
 // comparability ratio applied to the dependent value and its standard
 // error in a comparability-ratio copy.
 void ReadGivenRows(kmReadData& reader, const kmSession& session,
-                   const CopySettings& s, int iLineCount,
-                   kmCohortRows& vRows) {
+                   const CopySettings& s, int iLineCount, kmCohortRows& vRows) {
   const bool bTrimFields = s.sMissing != " ";
   const int iIndepColumn =
       s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
@@ -213,8 +212,8 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
             const double dS = std::atof(sSE.GetCString());
             const double dAdjusted =
                 AdjustedStandardError(s.dRatio, s.dVariance, d, dS);
-            sSE = dAdjusted == kMissingValue ? s.sMissing
-                                             : FixedText(dAdjusted);
+            sSE =
+                dAdjusted == kMissingValue ? s.sMissing : FixedText(dAdjusted);
           }
         }
       }

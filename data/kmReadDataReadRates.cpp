@@ -2,13 +2,12 @@
 // (ReadDataAndCalcRates, both ReadDataAndCalcRates_ProcessLine forms) and
 // the comparability-ratio adjustment of its rows
 // (ComparabilityRatioAdjustment).
-#include "data/kmReadData.h"
-
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmReadData.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -31,8 +30,8 @@ const char kAdjustmentSource[] =
 
 // The number in column iColumn of row; false when the row has no such
 // field, or it is missing or not a number.
-bool ColumnNumber(const kmRecordRow& row, int iColumn,
-                  const KmString& sMissing, double& dValue) {
+bool ColumnNumber(const kmRecordRow& row, int iColumn, const KmString& sMissing,
+                  double& dValue) {
   return iColumn >= 0 && static_cast<size_t>(iColumn) < row.size() &&
          ReadNumber(row[static_cast<size_t>(iColumn)], sMissing, dValue);
 }
@@ -43,8 +42,8 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
   try {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
-    const bool bCRCopy = IsComparabilityRatioCopy(
-        pSession_->GetInt(kmOptJumpCRMode), iCopy);
+    const bool bCRCopy =
+        IsComparabilityRatioCopy(pSession_->GetInt(kmOptJumpCRMode), iCopy);
     const KmString sDelimiter = GetDelimiterText();
     const KmString sMissing = GetMissingText();
     const size_t uGroupSize =
@@ -111,8 +110,8 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
 
 void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
                                                   double* pdCount,
-                                                  double* pdPop,
-                                                  double* pdRate, double* pdSE,
+                                                  double* pdPop, double* pdRate,
+                                                  double* pdSE,
                                                   double* pdCohortPop) {
   try {
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);

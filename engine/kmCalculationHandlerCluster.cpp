@@ -29,8 +29,7 @@ void kmCalculationHandler::CompressData(const kmValueTable& records) {
     kmClusterCompression compression(pSession_);
 
     KmVector<kmAdjustVarFormat> formats = pSession_->GetAdjustVarFormats();
-    if (formats.empty() &&
-        pSession_->GetKMVarPosition(kmVarAdjustment) != 0) {
+    if (formats.empty() && pSession_->GetKMVarPosition(kmVarAdjustment) != 0) {
       const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
       if (adjust.HasFormat()) {
         const KmFormat& format = adjust.GetFormat();
@@ -81,10 +80,9 @@ void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
           GenerateKmException("A rate row holds fewer than two values.",
                               kClassName);
         }
-        table.push_back(kmValueRow({static_cast<double>(a),
-                                    static_cast<double>(b),
-                                    rate[rate.size() - 2],
-                                    rate[rate.size() - 1]}));
+        table.push_back(
+            kmValueRow({static_cast<double>(a), static_cast<double>(b),
+                        rate[rate.size() - 2], rate[rate.size() - 1]}));
       }
     }
     SwapFirstTwoColumns(&table);

@@ -223,8 +223,8 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
             if (pFormat != nullptr) {
               int32_t iLine = -1;
               try {
-                iLine = pFormat->GetIndexFromValue(sIndep.GetCString(), true,
-                                                   true);
+                iLine =
+                    pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
               } catch (KmException&) {
                 iLine = -1;  // a text of the wrong type matches no line
               }
@@ -371,10 +371,10 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
               }
             }
           }
-          iCurrentNumObs_ = static_cast<int16_t>(
-              r > std::numeric_limits<int16_t>::max()
-                  ? std::numeric_limits<int16_t>::max()
-                  : r);
+          iCurrentNumObs_ =
+              static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()
+                                       ? std::numeric_limits<int16_t>::max()
+                                       : r);
         });
   } catch (KmException& e) {
     e.AddCallPath("ProcessCohortRecords()", kClassName);
@@ -382,11 +382,11 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
   }
 }
 
-void kmCalculationHandler::ReadDataForAllByGroup(KmProgressInterface* pTracker) {
+void kmCalculationHandler::ReadDataForAllByGroup(
+    KmProgressInterface* pTracker) {
   try {
     if (pCompCalculator_ == nullptr) {
-      GenerateKmException("No calculator for the comparison pass.",
-                          kClassName);
+      GenerateKmException("No calculator for the comparison pass.", kClassName);
     }
     int m = pCalcHandler_->GetCombos()->GetNumCombinations();
     if (m < 1) m = 1;
@@ -438,8 +438,8 @@ void kmCalculationHandler::ReadDataForAllByGroup(KmProgressInterface* pTracker) 
             *ppCompAux_[k] = *pCompCalculator_->pDataAux;
             *ppCompWeights_[k] = *pCompCalculator_->pDataWeightInput;
           });
-      const int iPercent = static_cast<int>(
-          static_cast<double>(k + 1) / static_cast<double>(m) * 100.0);
+      const int iPercent = static_cast<int>(static_cast<double>(k + 1) /
+                                            static_cast<double>(m) * 100.0);
       pTracker->SetPosition(iPercent < 100 ? iPercent : 100);
     }
     pTracker->SetPosition(100);

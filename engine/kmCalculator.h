@@ -495,8 +495,8 @@ class kmCalculator {
   void BuildLocalDesignMatrix(NEWMAT::Matrix& mX, NEWMAT::ColumnVector& vY,
                               NEWMAT::ColumnVector& vZ,
                               const KMSeriesSet& seriesSet,
-                              const NEWMAT::Matrix& mW, double dTau,
-                              double dLo, double dHi);
+                              const NEWMAT::Matrix& mW, double dTau, double dLo,
+                              double dHi);
 
   // ======================================================================
   // Comparability ratio (kmCalculatorComparabilityRatio.cpp)
@@ -728,7 +728,8 @@ class kmCalculator {
   // matrix-library errors with source "kmCalculator::GridSearch()" or
   // "kmCalculator::Search()"; call path "Search()" per level, then
   // "GridSearch()".
-  void GridSearch(int iNumDataSets, uint16_t k, NEWMAT::ColumnVector& vLocations,
+  void GridSearch(int iNumDataSets, uint16_t k,
+                  NEWMAT::ColumnVector& vLocations,
                   NEWMAT::ColumnVector& vEstimates,
                   NEWMAT::ColumnVector& vResidSum, int16_t iNumGridPoints,
                   NEWMAT::Matrix& mProfile, KmProgressInterface* pProgress);
@@ -757,8 +758,9 @@ class kmCalculator {
                                 NEWMAT::ColumnVector& vLocations,
                                 NEWMAT::ColumnVector& vEstimates,
                                 NEWMAT::ColumnVector& vResidSum,
-                                int16_t iNumGridPoints, NEWMAT::Matrix& mProfile,
-                                int iJump, KmProgressInterface* pProgress);
+                                int16_t iNumGridPoints,
+                                NEWMAT::Matrix& mProfile, int iJump,
+                                KmProgressInterface* pProgress);
 
   // One level of the GridSearch enumeration: for c = iFirst..iK places
   // kinkmark iLevel + 1 at candidate c (when iLevel < k) and recurses; level
@@ -857,19 +859,18 @@ class kmCalculator {
              double dShift);
 
   // For every model of *pData (when bFinalOnly, only the model whose number
-  // of kinkmarks is the final selected model): appends the session's AAPC ranges (full range, last-N
-  // observations with 0 < N <= n, custom ranges; x from column 1 of model
-  // 0's data rows), computes each with kmTable::CalculateAAPC and then the
-  // APC intervals with kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3
-  // when bFinalOnly). Each model gets its own, fresh resampling cache, so
-  // no model reuses another model's refits. Stops before the next model
-  // once pProgress reports cancellation; with method 3 stores the progress
-  // position min(100, (i + P0 + 1) / dTotal * 100) after model i, P0 the
-  // entry position / dTotal.
-  // Throws: KmException for null arguments, a cohort without models, and
-  // the errors of the table's interval calculations; matrix-library errors
-  // with source "kmCalculator::Compute_APC_AAPC_CIs()"; call path
-  // "Compute_APC_AAPC_CIs()".
+  // of kinkmarks is the final selected model): appends the session's AAPC
+  // ranges (full range, last-N observations with 0 < N <= n, custom ranges; x
+  // from column 1 of model 0's data rows), computes each with
+  // kmTable::CalculateAAPC and then the APC intervals with
+  // kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3 when bFinalOnly). Each
+  // model gets its own, fresh resampling cache, so no model reuses another
+  // model's refits. Stops before the next model once pProgress reports
+  // cancellation; with method 3 stores the progress position min(100, (i + P0 +
+  // 1) / dTotal * 100) after model i, P0 the entry position / dTotal. Throws:
+  // KmException for null arguments, a cohort without models, and the errors of
+  // the table's interval calculations; matrix-library errors with source
+  // "kmCalculator::Compute_APC_AAPC_CIs()"; call path "Compute_APC_AAPC_CIs()".
   void Compute_APC_AAPC_CIs(kmCalcData* pData,
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);

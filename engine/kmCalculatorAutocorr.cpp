@@ -25,7 +25,9 @@ constexpr const char* kQualifiedName = "kmCalculator::CaculateAutoParamPhi()";
 class RestoreOnExit {
  public:
   RestoreOnExit(ColumnVector* pWeights, Matrix* pData)
-      : pWeights_(pWeights), pData_(pData), vWeights_(*pWeights),
+      : pWeights_(pWeights),
+        pData_(pData),
+        vWeights_(*pWeights),
         mData_(*pData) {}
   RestoreOnExit(const RestoreOnExit&) = delete;
   RestoreOnExit& operator=(const RestoreOnExit&) = delete;

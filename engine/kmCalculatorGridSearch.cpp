@@ -111,8 +111,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
 
       // No fit at all (possible only when some kinkmark could not be
       // placed) leaves no best model to unpack.
-      if (vBestCoef.Nrows() < iNumCols ||
-          (k >= 1 && !(dBestQ < kNoFit))) {
+      if (vBestCoef.Nrows() < iNumCols || (k >= 1 && !(dBestQ < kNoFit))) {
         GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
                              kClassName, static_cast<int>(k));
       }
@@ -158,11 +157,10 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
         // observations required between kinkmarks the spacing index of a
         // candidate can point at the candidate itself, which would fit the
         // same hinge twice.
-        const uint16_t iNext =
-            k <= iLevel + 1
-                ? static_cast<uint16_t>(iK)
-                : static_cast<uint16_t>(
-                      std::max(std::trunc((*pGridAux)(c)), c + 1.0));
+        const uint16_t iNext = k <= iLevel + 1
+                                   ? static_cast<uint16_t>(iK)
+                                   : static_cast<uint16_t>(std::max(
+                                         std::trunc((*pGridAux)(c)), c + 1.0));
         Search(static_cast<uint16_t>(iLevel + 1), iNext, iNumCols, iK, k,
                iNumDataSets, vCols, vBestCols, dBestQ, mProfile, mXWYWork,
                mXWYAll, mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork,

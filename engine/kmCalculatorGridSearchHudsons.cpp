@@ -135,11 +135,10 @@ void kmCalculator::Search_Hudsons(
       if (iLevel < kFitLevel) {
         // The same enumeration as Search: a following kinkmark never shares
         // its candidate, so both searches fit the same models.
-        const uint16_t iNext =
-            k <= iLevel + 1
-                ? static_cast<uint16_t>(iK)
-                : static_cast<uint16_t>(
-                      std::max(std::trunc((*pGridAux)(c)), c + 1.0));
+        const uint16_t iNext = k <= iLevel + 1
+                                   ? static_cast<uint16_t>(iK)
+                                   : static_cast<uint16_t>(std::max(
+                                         std::trunc((*pGridAux)(c)), c + 1.0));
         Search_Hudsons(static_cast<uint16_t>(iLevel + 1), j, iNext, iNumCols,
                        iK, k, iNumDataSets, vCols, vBestCols, vResidSum,
                        mProfile, mXWYWork, mXWYAll, mXWXWork, mXWXInvWork,
@@ -159,8 +158,8 @@ void kmCalculator::Search_Hudsons(
               for (int d = 1; d <= iNumDataSets; ++d)
                 mXWYWork(cc, d) = mXWYAll(iColC, d);
             }
-            WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY,
-                vCoefWork, vQWork, iFitStatus);
+            WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
+                vQWork, iFitStatus);
             // Only the permuted column is recorded; the fit status is not
             // consulted and neither profile nor best model is formed.
             if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);

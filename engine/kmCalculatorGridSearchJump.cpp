@@ -48,8 +48,9 @@ void kmCalculator::GridSearch_WithJumpModel(
     const int J = iJump != 0 ? 1 : 0;
     const int w = iXColumn;
     if (D < 1) {
-      GenerateKmExceptionF("The grid search needs at least one data set, not %d.",
-                           kClassName, D);
+      GenerateKmExceptionF(
+          "The grid search needs at least one data set, not %d.", kClassName,
+          D);
     }
     if (k > kMaxKinkmarks) {
       GenerateKmExceptionF(
@@ -113,7 +114,8 @@ void kmCalculator::GridSearch_WithJumpModel(
 
           KMRegModelSettings settings;
           settings.nDataSets = D;
-          settings.permutationAlpha = pSession->GetDouble(kmOptPermSignificance);
+          settings.permutationAlpha =
+              pSession->GetDouble(kmOptPermSignificance);
           settings.alpha = pSession->GetDouble(kmOptKinkmarkAlpha);
           settings.dMember7 = 0.0;
           settings.dMember8 = 0.0;
@@ -134,9 +136,8 @@ void kmCalculator::GridSearch_WithJumpModel(
 
           OneDimensionArray<KinkMKFitResult> results;
           ForAllKinkMKAction::findTheBestTau(xValues, yValues, fittingData,
-                                             settings, k, w, mXWX, mX0,
-                                             mXWYAll, yWy, results, mAtA,
-                                             pProgress);
+                                             settings, k, w, mXWX, mX0, mXWYAll,
+                                             yWy, results, mAtA, pProgress);
           if (results.GetSize() < 1) {
             GenerateKmException("The model framework returned no fit.",
                                 kClassName);

@@ -1,10 +1,9 @@
 // kmCalculator: KinkMkSEs, FInverse, TInverse, TCumulative, TTestPValue.
-#include "engine/kmCalculator.h"
+#include <newmat.h>
 
 #include <cmath>
 
-#include <newmat.h>
-
+#include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
 #include "models/DistributionWrappers.h"
 #include "models/internal/MatrixErrors.h"

@@ -141,8 +141,8 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
           bool bFirstKept = false;
           double s1 = 0.0, s2 = 0.0, dLower = 0.0, dDifference = 0.0;
           BestKMRegModel::select_FinalModel(
-              iSelected, *pX, *pA, vBetaBIC, vBetaBIC3, vTauBIC, vTauBIC3,
-              kBIC, kBIC3, dCMSE, bFirstKept, s1, s2, dLower, dDifference);
+              iSelected, *pX, *pA, vBetaBIC, vBetaBIC3, vTauBIC, vTauBIC3, kBIC,
+              kBIC3, dCMSE, bFirstKept, s1, s2, dLower, dDifference);
 
           pCalcData->uFinalSelectedModel = static_cast<uint16_t>(iSelected);
           pCalcData->lSelectionCriterion = bFirstKept ? 1 : 3;

@@ -159,8 +159,8 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
       if (pSession->GetBool(kmOptPerCohortMaxKinkmarks)) {
         const int iFeasibility = pSession->GetInt(kmOptMaxKinkmarksFeasibility);
         if (iFeasibility == 1) {
-          while (kmax > 0 &&
-                 !kmTools::KinkmarkCountFeasible(n, kmax, iMinEnd, iMinBetween)) {
+          while (kmax > 0 && !kmTools::KinkmarkCountFeasible(n, kmax, iMinEnd,
+                                                             iMinBetween)) {
             --kmax;
           }
         } else if (iFeasibility == 0) {
@@ -169,8 +169,8 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
       }
       if (kmin < 0 || kmax < kmin) {
         GenerateKmInputExceptionF(
-            "The cohort cannot be fitted with %d to %d kinkmarks.", "kmCalculator",
-            static_cast<int>(kmin), static_cast<int>(kmax));
+            "The cohort cannot be fitted with %d to %d kinkmarks.",
+            "kmCalculator", static_cast<int>(kmin), static_cast<int>(kmax));
       }
 
       int iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
@@ -230,8 +230,8 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
       ColumnVector vStackedX;
       ColumnVector vStackedY;
       ForAllKinkMKAction::calculateX0AllXAllY(iXColumn, groupX, groupY,
-                                              settings, vGrid, mAllX,
-                                              vStackedX, vStackedY);
+                                              settings, vGrid, mAllX, vStackedX,
+                                              vStackedY);
       *pX0 = mAllX;
       PreCalcXWX();
 
@@ -284,8 +284,8 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
               vEstimates, static_cast<uint16_t>(G), mProfile, &table, iMethod,
               dOrigin);
         if (bCR) {
-          Calculate_Resids_Comp_Ratio(static_cast<uint16_t>(k), mA,
-                                      vEstimates, vLocations, mFitted, mResid);
+          Calculate_Resids_Comp_Ratio(static_cast<uint16_t>(k), mA, vEstimates,
+                                      vLocations, mFitted, mResid);
           Calculate_Comparability_Ratio_CI(
               pSession->GetDouble(kmOptCRValue),
               pSession->GetDouble(kmOptCRVariance),
@@ -345,8 +345,7 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
       } else if (iMethod == 4) {
         // A first pass stopped by cancellation leaves models missing, and
         // the final choice reads them all: a cancelled run chooses nothing.
-        if (pCalcData->vModels.size() ==
-            static_cast<size_t>(kmax - kmin + 1)) {
+        if (pCalcData->vModels.size() == static_cast<size_t>(kmax - kmin + 1)) {
           OneDimensionArray<ColumnVector> vX(seriesSet.xValues);
           SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, kmin, kmax, &vX, &mA);
         }
@@ -383,10 +382,8 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
             --k1;
           }
         }
-        pCalcData->uFinalSelectedModel =
-            static_cast<uint16_t>(bMADWD ? MADWDPass(pCalcData, k0, kmin,
-                                                     dPsi, pProgress)
-                                         : k0);
+        pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
+            bMADWD ? MADWDPass(pCalcData, k0, kmin, dPsi, pProgress) : k0);
       }
 
       if (iCIMethod == 3 && !IsCancelled(pProgress)) {

@@ -24,9 +24,9 @@ const IntegerTarget kUnsignedShort = {
     "\"%s\" does not fit in an unsigned short", 'U', false};
 const IntegerTarget kLong = {"\"%s\" is not a valid long",
                              "\"%s\" does not fit in a long", 'I', true};
-const IntegerTarget kUnsignedLong = {
-    "\"%s\" is not a valid unsigned long",
-    "\"%s\" does not fit in an unsigned long", 'W', false};
+const IntegerTarget kUnsignedLong = {"\"%s\" is not a valid unsigned long",
+                                     "\"%s\" does not fit in an unsigned long",
+                                     'W', false};
 
 bool IsLeadingBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -86,8 +86,7 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
   return IsValidIntegerText(sText, bAllowLeadingBlanks, false);
 }
 
-void KmConvertValue(int16_t& out, const char* sText,
-                    bool bAllowLeadingBlanks) {
+void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks) {
   ConvertInteger(out, sText, bAllowLeadingBlanks, kShort);
 }
 
@@ -96,8 +95,7 @@ void KmConvertValue(uint16_t& out, const char* sText,
   ConvertInteger(out, sText, bAllowLeadingBlanks, kUnsignedShort);
 }
 
-void KmConvertValue(int32_t& out, const char* sText,
-                    bool bAllowLeadingBlanks) {
+void KmConvertValue(int32_t& out, const char* sText, bool bAllowLeadingBlanks) {
   ConvertInteger(out, sText, bAllowLeadingBlanks, kLong);
 }
 
@@ -109,14 +107,14 @@ void KmConvertValue(uint32_t& out, const char* sText,
 void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks) {
   RequireText(sText, 'N');
   if (!bAllowLeadingBlanks && (sText[0] == ' ' || sText[0] == '\t')) {
-    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N',
-                                     sText, kSource, sText);
+    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N', sText,
+                                     kSource, sText);
   }
   char* pEnd = nullptr;
   const double dValue = std::strtod(sText, &pEnd);
   if (*pEnd != '\0') {
-    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N',
-                                     sText, kSource, sText);
+    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N', sText,
+                                     kSource, sText);
   }
   out = dValue;
 }

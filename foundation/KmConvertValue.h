@@ -34,11 +34,9 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 //
 // A null sText raises "null pointer: sText".
 void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks);
-void KmConvertValue(uint16_t& out, const char* sText,
-                    bool bAllowLeadingBlanks);
+void KmConvertValue(uint16_t& out, const char* sText, bool bAllowLeadingBlanks);
 void KmConvertValue(int32_t& out, const char* sText, bool bAllowLeadingBlanks);
-void KmConvertValue(uint32_t& out, const char* sText,
-                    bool bAllowLeadingBlanks);
+void KmConvertValue(uint32_t& out, const char* sText, bool bAllowLeadingBlanks);
 void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks);
 
 #endif  // KM_FOUNDATION_KMCONVERTVALUE_H

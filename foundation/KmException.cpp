@@ -46,8 +46,7 @@ size_t EndOfFirstConversion(const char* sFormat) {
     // Skip flags, width, precision and length modifiers up to the
     // conversion letter.
     size_t j = i + 1;
-    while (j < n && std::strchr("-+ #0123456789.*hlLqjzt'", sFormat[j]))
-      ++j;
+    while (j < n && std::strchr("-+ #0123456789.*hlLqjzt'", sFormat[j])) ++j;
     return j < n ? j + 1 : n;
   }
   return 0;
@@ -81,15 +80,15 @@ KmException::KmException(const char* sMessage, const char* sSource,
       iNumber_(-1),
       iKind_(iKind) {}
 
-KmException::KmException(va_list args, const char* sFormat,
-                         const char* sSource, int32_t iKind)
+KmException::KmException(va_list args, const char* sFormat, const char* sSource,
+                         int32_t iKind)
     : sMessage_(FormatOrEmpty(sFormat, args)),
       sSource_(TextOrEmpty(sSource)),
       iNumber_(-1),
       iKind_(iKind) {}
 
-KmException::KmException(va_list args, const char* sFormat,
-                         const char* sSource, int32_t iKind, int32_t iNumber)
+KmException::KmException(va_list args, const char* sFormat, const char* sSource,
+                         int32_t iKind, int32_t iNumber)
     : sMessage_(FormatOrEmpty(sFormat, args)),
       sSource_(TextOrEmpty(sSource)),
       iNumber_(iNumber),
@@ -193,8 +192,7 @@ void GenerateKmExceptionF(const char* sFormat, const char* sSource, ...) {
 void GenerateKmInputExceptionF(const char* sFormat, const char* sSource, ...) {
   va_list args;
   va_start(args, sSource);
-  KmException exception(args, sFormat, sSource,
-                        KmException::kInputErrorKind);
+  KmException exception(args, sFormat, sSource, KmException::kInputErrorKind);
   va_end(args);
   throw exception;
 }
@@ -224,8 +222,7 @@ void GenerateKmMalformedDataException(const char* sFormat, char cDataType,
                                       ...) {
   va_list args;
   va_start(args, sSource);
-  KmMalformedDataException exception(args, sFormat, cDataType, sText,
-                                     sSource);
+  KmMalformedDataException exception(args, sFormat, cDataType, sText, sSource);
   va_end(args);
   throw exception;
 }

@@ -123,9 +123,8 @@ class KmMalformedDataException : public virtual KmException {
 [[noreturn]] void ThrowKmException(const char* sMessage, const char* sSource);
 // Internal error with values: message printed from sFormat and the further
 // arguments; kind 0, number -1.
-[[noreturn]] void GenerateKmExceptionF(const char* sFormat,
-                                       const char* sSource, ...)
-    KM_PRINTF_FORMAT(1, 3);
+[[noreturn]] void GenerateKmExceptionF(const char* sFormat, const char* sSource,
+                                       ...) KM_PRINTF_FORMAT(1, 3);
 // Error in the user's input: as GenerateKmExceptionF with kind 3.
 [[noreturn]] void GenerateKmInputExceptionF(const char* sFormat,
                                             const char* sSource, ...)

@@ -3,9 +3,9 @@
 #ifndef KM_FOUNDATION_KMGZFILE_H
 #define KM_FOUNDATION_KMGZFILE_H
 
-#include <cstdint>
-
 #include <zlib.h>
+
+#include <cstdint>
 
 // A data-file handle of zlib's gzip reader. A file without the gzip header
 // is read as it is, so one handle serves compressed and plain files alike.

@@ -87,8 +87,8 @@ void KmProgressTracker::RespondToSubProgressPositionChange(
       {
         Guard guard(lock_);
         if (GetOptionFlag() || FindSub(pSubInterface) < 0) return;
-        const int32_t iNow = ComputeTargetPosition(
-            *pSubInterface, pSubInterface->GetPosition());
+        const int32_t iNow =
+            ComputeTargetPosition(*pSubInterface, pSubInterface->GetPosition());
         if (iNow == iTarget) return;
         iTarget = iNow;
       }

@@ -93,9 +93,10 @@ void KmString::AppendNumber(const char* sFormat, ...) {
   }
   va_end(again);
   if (iNeeded < 0) {
-    GenerateKmExceptionF("error encountered in call to 'vsnprintf' with "
-                         "format string, \"%s\".",
-                         kClassName, sFormat);
+    GenerateKmExceptionF(
+        "error encountered in call to 'vsnprintf' with "
+        "format string, \"%s\".",
+        kClassName, sFormat);
   }
   sText_ += ZdDeblank(text.c_str(), true, true);
 }
@@ -227,8 +228,7 @@ bool KmString::EndsWith(const char* sText) const {
   return sText_.compare(sText_.size() - n, n, sText) == 0;
 }
 
-int32_t KmString::Find(const char* sText, int32_t lStart,
-                       bool bReverse) const {
+int32_t KmString::Find(const char* sText, int32_t lStart, bool bReverse) const {
   if (sText == nullptr) return -1;
   size_t pos;
   if (bReverse) {
@@ -282,9 +282,10 @@ KmString& KmString::vprintf(const char* sFormat, va_list args) {
   try {
     std::string text;
     if (km_internal::VFormat(text, sFormat, args) < 0) {
-      GenerateKmExceptionF("error encountered in call to 'vsnprintf' with "
-                           "format string, \"%s\".",
-                           kClassName, sFormat);
+      GenerateKmExceptionF(
+          "error encountered in call to 'vsnprintf' with "
+          "format string, \"%s\".",
+          kClassName, sFormat);
     }
     sText_.swap(text);
   } catch (KmException& e) {

@@ -1,9 +1,9 @@
 // KmString: the editing methods (GetSubstring, Insert, Remove, RemoveAll,
 // Replace, Truncate, Clear, MakeLower, MakeUpper), the trimming methods and
 // the trim routines ZdDeblank and ZdDeblankSpaces.
-#include "foundation/KmString.h"
-
 #include <cstring>
+
+#include "foundation/KmString.h"
 
 namespace {
 
@@ -72,10 +72,10 @@ KmString& KmString::GetSubstring(KmString& out, int32_t lStart,
     throw;
   }
   // Copy first: out may be this string itself.
-  const std::string part =
-      lLength < 0 ? sText_.substr(static_cast<size_t>(lStart))
-                  : sText_.substr(static_cast<size_t>(lStart),
-                                  static_cast<size_t>(lLength));
+  const std::string part = lLength < 0
+                               ? sText_.substr(static_cast<size_t>(lStart))
+                               : sText_.substr(static_cast<size_t>(lStart),
+                                               static_cast<size_t>(lLength));
   out.sText_ = part;
   return *this;
 }
@@ -84,8 +84,8 @@ KmString& KmString::Insert(const KmString& sText, int32_t lPos) {
   try {
     if (lPos < 0 || lPos > GetLength()) {
       GenerateKmExceptionF(
-          "Cannot insert at position %d into string of length %d.",
-          kClassName, lPos, GetLength());
+          "Cannot insert at position %d into string of length %d.", kClassName,
+          lPos, GetLength());
     }
   } catch (KmException& e) {
     e.AddCallPath("Insert()", kClassName);
@@ -99,8 +99,7 @@ KmString& KmString::Insert(const KmString& sText, int32_t lPos) {
 
 KmString& KmString::Remove(int32_t lStart, int32_t n) {
   try {
-    if (lStart < 0 || n < 0 ||
-        static_cast<int64_t>(lStart) + n > GetLength()) {
+    if (lStart < 0 || n < 0 || static_cast<int64_t>(lStart) + n > GetLength()) {
       GenerateKmExceptionF(
           "Cannot remove %d characters starting at position %d from string "
           "of length %d.",

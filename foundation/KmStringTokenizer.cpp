@@ -12,9 +12,8 @@ constexpr size_t kNone = std::string::npos;
 // kNone) with their leading spaces removed. A start past the end gives "".
 std::string TokenText(const std::string& text, size_t lStart, size_t lEnd) {
   if (lStart >= text.size()) return std::string();
-  const std::string part = lEnd == kNone
-                               ? text.substr(lStart)
-                               : text.substr(lStart, lEnd - lStart);
+  const std::string part =
+      lEnd == kNone ? text.substr(lStart) : text.substr(lStart, lEnd - lStart);
   return ZdDeblankSpaces(part.c_str(), true, false);
 }
 

@@ -33,8 +33,7 @@ class KmStringTokenizer {
   void SetDelimiter(const char* sDelimiter);
   // Sets the marker characters of the sections in which delimiters do not
   // split (empty: no sections), then the text.
-  void ParseStringWithIgnoredSections(const char* sText,
-                                      const char* sMarkers);
+  void ParseStringWithIgnoredSections(const char* sText, const char* sMarkers);
 
   // The number of tokens (at least 1).
   int32_t GetNumTokens();

@@ -16,9 +16,9 @@ template <typename T>
 class KmVector : public std::vector<T> {
  public:
   using Base = std::vector<T>;
+  using Base::Base;
   using typename Base::const_reference;
   using typename Base::reference;
-  using Base::Base;
 
   KmVector() = default;
   KmVector(const KmVector&) = default;

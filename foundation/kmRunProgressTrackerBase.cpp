@@ -72,8 +72,7 @@ void kmRunProgressTrackerBase::StepBy(int32_t n) {
   // the write.
   while (int64_t{iPosition} + n <= iMaximum) {
     // A sum below the smallest int stops there instead of overflowing.
-    const int32_t iNext =
-        km_internal::SaturateToInt32(int64_t{iPosition} + n);
+    const int32_t iNext = km_internal::SaturateToInt32(int64_t{iPosition} + n);
     if (iPosition_.compare_exchange_weak(iPosition, iNext)) return;
   }
 }

@@ -2,10 +2,10 @@
 #ifndef KM_MODELS_BASEKMREGMODEL_H
 #define KM_MODELS_BASEKMREGMODEL_H
 
+#include <newmat.h>
+
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMRegFitMatrices.h"
@@ -209,10 +209,9 @@ class BaseKMRegModel {
   // beta(s), delta = beta(s+1 .. last), intercept = beta(1) when s = 2,
   // else beta(i0) when i0 >= 1, else 0. Throws the matrix library's index
   // error when beta is too short.
-  static NEWMAT::ColumnVector calc_FittedValues(const NEWMAT::ColumnVector& tau,
-                                                const NEWMAT::ColumnVector& beta,
-                                                int32_t s, int32_t i0,
-                                                const NEWMAT::ColumnVector& x);
+  static NEWMAT::ColumnVector calc_FittedValues(
+      const NEWMAT::ColumnVector& tau, const NEWMAT::ColumnVector& beta,
+      int32_t s, int32_t i0, const NEWMAT::ColumnVector& x);
 
   // Returns the vectors of the array one below the other, in array order
   // (an empty vector for an empty array).
@@ -284,11 +283,10 @@ class BaseKMRegModel {
       const OneDimensionArray<NEWMAT::ColumnVector>& xValues,
       const OneDimensionArray<NEWMAT::ColumnVector>& responses,
       const NEWMAT::ColumnVector& grid, const NEWMAT::ColumnVector& limits,
-      int32_t k, int32_t p, double alpha, int32_t jump,
-      const NEWMAT::Matrix& W, const NEWMAT::Matrix& XtWX,
-      const NEWMAT::Matrix& X, const NEWMAT::Matrix& XtWY,
-      const OneDimensionArray<double>& yWy, int32_t splineCode,
-      std::string mode);
+      int32_t k, int32_t p, double alpha, int32_t jump, const NEWMAT::Matrix& W,
+      const NEWMAT::Matrix& XtWX, const NEWMAT::Matrix& X,
+      const NEWMAT::Matrix& XtWY, const OneDimensionArray<double>& yWy,
+      int32_t splineCode, std::string mode);
 
   // The profile interval of each kinkmark location. With
   // df = N - (p + 2k), s2 = bestRSS / df (0 when df <= 0),
@@ -502,8 +500,8 @@ class BaseKMRegModel {
   // standard output and rethrown. A failure leaves the record partly
   // written. The template is only read.
   static void calcForResampling(KMRegFitRecord& record,
-                                const KMRegFit& fitTemplate,
-                                int32_t iSkipRefit, std::string sMode);
+                                const KMRegFit& fitTemplate, int32_t iSkipRefit,
+                                std::string sMode);
 
   // The APC and AAPC step of a refit: calc_SegmentRanges (coefficient
   // tables, coefficient vector, iOffset, k, vX, vTau), calc_APC_Estimates at
@@ -512,9 +510,9 @@ class BaseKMRegModel {
   static void calc_APC_AAPC_Results(
       NEWMAT::Matrix& mAPC, NEWMAT::Matrix& mRanges, NEWMAT::Matrix& mAAPC,
       const OneDimensionArray<NEWMAT::Matrix>& coefTables,
-      const NEWMAT::ColumnVector& vCoef, int32_t iOffset, int32_t k,
-      double dDF, const NEWMAT::ColumnVector& vX,
-      const NEWMAT::ColumnVector& vTau, double dAPCAlpha, double dAAPCAlpha);
+      const NEWMAT::ColumnVector& vCoef, int32_t iOffset, int32_t k, double dDF,
+      const NEWMAT::ColumnVector& vX, const NEWMAT::ColumnVector& vTau,
+      double dAPCAlpha, double dAAPCAlpha);
 
   // Writes the goodness of fit into record: y (vObserved), the stacked
   // fitted values f and residuals e (series order), their count m, the
@@ -567,8 +565,7 @@ class BaseKMRegModel {
   // other mode or for an empty residual sample in the sample-based modes;
   // the matrix library's errors pass through (a non-conforming L). A
   // standard exception is written to standard output and rethrown.
-  static void simulate_CI(NEWMAT::ColumnVector& y,
-                          MTRandomGenerator& generator,
+  static void simulate_CI(NEWMAT::ColumnVector& y, MTRandomGenerator& generator,
                           const NEWMAT::ColumnVector& tau,
                           const NEWMAT::ColumnVector& delta, double b0,
                           double b1, double sigma, const NEWMAT::Matrix& L,
@@ -676,11 +673,11 @@ class BaseKMRegModel {
   // 2 + s the slope change b_(s+1) - b_s). Columns: estimate (from theta),
   // standard error sqrt|variance| (from covariance), t = estimate / se,
   // p = 2 (1 - F_t(|t|; dDF)); se = 0 gives t = estimate * infinity, p = 0.
-  static void calc_SegmentTTests(OneDimensionArray<NEWMAT::Matrix>& segmentTables,
-                                 OneDimensionArray<NEWMAT::Matrix>& kinkmarkTables,
-                                 const NEWMAT::ColumnVector& theta,
-                                 const NEWMAT::Matrix& covariance, double dDF,
-                                 int32_t p, int32_t k, int32_t nSeries);
+  static void calc_SegmentTTests(
+      OneDimensionArray<NEWMAT::Matrix>& segmentTables,
+      OneDimensionArray<NEWMAT::Matrix>& kinkmarkTables,
+      const NEWMAT::ColumnVector& theta, const NEWMAT::Matrix& covariance,
+      double dDF, int32_t p, int32_t k, int32_t nSeries);
 
   // The inference of the jump coefficient r0(1) (r0 has 9 entries) in the
   // segment J falls in, iJumpSegment = s_J >= 1: with j = p + 2k + 1 the
@@ -772,8 +769,7 @@ class BaseKMRegModel {
       const std::string& sMethod, const std::string& sTestSetting,
       const std::string& sModelType, const std::string& sModelScale,
       const std::string& sFittingMethod, const KMResamplingInputs& inputs,
-      OneDimensionArray<KMRegFitRecord>& records,
-      MTRandomGenerator& generator);
+      OneDimensionArray<KMRegFitRecord>& records, MTRandomGenerator& generator);
 
   // AAPC interval of the range (vRange(1), vRange(2)): returns its long
   // result (10 entries, led by the range). vX: the data's x values (only
@@ -788,8 +784,7 @@ class BaseKMRegModel {
       const std::string& sTestSetting, const std::string& sModelType,
       const std::string& sModelScale, const std::string& sFittingMethod,
       const KMResamplingInputs& inputs,
-      OneDimensionArray<KMRegFitRecord>& records,
-      MTRandomGenerator& generator);
+      OneDimensionArray<KMRegFitRecord>& records, MTRandomGenerator& generator);
 
   // The settings codes: iModelType = 2 for "Parallel", else 1; iLogLinear =
   // 1 for "Log", else 0; iFittingMethod = 1 for "Hudson", 2 for
@@ -813,8 +808,7 @@ class BaseKMRegModel {
       const std::string& sMethod, const std::string& sTestSetting,
       int32_t iModelType, int32_t iLogLinear, int32_t iFittingMethod,
       const KMResamplingInputs& inputs,
-      OneDimensionArray<KMRegFitRecord>& records,
-      MTRandomGenerator& generator);
+      OneDimensionArray<KMRegFitRecord>& records, MTRandomGenerator& generator);
 
   // The AAPC method set: returns the short result (9 entries,
   // calc_TestByMethod at dAAPCAlpha) of the range (vRange(1), vRange(2)).
@@ -827,8 +821,7 @@ class BaseKMRegModel {
       double dKinkmarkAlpha, double dDF, const std::string& sMethod,
       const std::string& sTestSetting, int32_t iModelType, int32_t iLogLinear,
       int32_t iFittingMethod, const KMResamplingInputs& inputs,
-      OneDimensionArray<KMRegFitRecord>& records,
-      MTRandomGenerator& generator);
+      OneDimensionArray<KMRegFitRecord>& records, MTRandomGenerator& generator);
 
   // A kinkmark row (dEstimate, dSE, lower, upper) with the normal bounds
   // dEstimate -/+ z(1 - dAlpha/2) dSE (make_TestResultVector).
@@ -858,8 +851,7 @@ class BaseKMRegModel {
   static void collect_AAPCSamples(
       NEWMAT::ColumnVector& samples, double& dSE,
       const OneDimensionArray<KMRegFitRecord>& records,
-      const NEWMAT::ColumnVector& vRange, int32_t k, int32_t N,
-      double dAAPC);
+      const NEWMAT::ColumnVector& vRange, int32_t k, int32_t N, double dAAPC);
 
   // Makes the N - 1 resampled refits of the observed fit (N =
   // inputs.numResamples) into records, rebuilt with N fresh records: the
@@ -884,7 +876,6 @@ class BaseKMRegModel {
                               int32_t iFittingMethod, double dAPCAlpha,
                               double dAAPCAlpha, double dKinkmarkAlpha);
   // ---- end of confidence intervals and resampled refits ----
-
 };
 
 #endif  // KM_MODELS_BASEKMREGMODEL_H

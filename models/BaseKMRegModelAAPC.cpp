@@ -2,11 +2,10 @@
 // calc_AAPC_Interval, calc_AAPC_Estimates, add_RangeEndsToTau,
 // calc_AAPC_OneSample, calc_WeightedSum, calc_AAPC_ResultVector,
 // calc_FullDataRange.
-#include "models/BaseKMRegModel.h"
-
 #include <algorithm>
 #include <cmath>
 
+#include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/TestResults.h"
 #include "models/internal/EstimateCatch.h"
@@ -21,8 +20,8 @@ double PercentChange(double dLogScale) {
 
 }  // namespace
 
-bool BaseKMRegModel::find_Segment(const NEWMAT::ColumnVector& T,
-                                  double dStart, double dEnd) {
+bool BaseKMRegModel::find_Segment(const NEWMAT::ColumnVector& T, double dStart,
+                                  double dEnd) {
   return WithEstimateCatch([&]() {
     const int32_t m = T.Nrows() - 1;
     for (int32_t i = 1; i <= m; ++i) {
@@ -84,13 +83,10 @@ void BaseKMRegModel::calc_AAPC_Interval(double& dEstimate, double& dVariance,
   });
 }
 
-void BaseKMRegModel::calc_AAPC_Estimates(NEWMAT::Matrix& mAAPC,
-                                         const NEWMAT::Matrix& mRanges,
-                                         int32_t k, double dDF,
-                                         const NEWMAT::ColumnVector& T,
-                                         const NEWMAT::ColumnVector& b,
-                                         const NEWMAT::ColumnVector& se,
-                                         double dAlpha) {
+void BaseKMRegModel::calc_AAPC_Estimates(
+    NEWMAT::Matrix& mAAPC, const NEWMAT::Matrix& mRanges, int32_t k, double dDF,
+    const NEWMAT::ColumnVector& T, const NEWMAT::ColumnVector& b,
+    const NEWMAT::ColumnVector& se, double dAlpha) {
   WithEstimateCatch([&]() {
     const double dLevel = 1.0 - dAlpha / 2.0;
     const double dZQ = calc_NormalQuantile(dLevel, 0.0, 1.0);
@@ -143,10 +139,9 @@ NEWMAT::ColumnVector BaseKMRegModel::add_RangeEndsToTau(
   });
 }
 
-double BaseKMRegModel::calc_AAPC_OneSample(const NEWMAT::ColumnVector& vRange,
-                                           const NEWMAT::ColumnVector& vX,
-                                           const NEWMAT::ColumnVector& vTau,
-                                           const NEWMAT::ColumnVector& vSlopes) {
+double BaseKMRegModel::calc_AAPC_OneSample(
+    const NEWMAT::ColumnVector& vRange, const NEWMAT::ColumnVector& vX,
+    const NEWMAT::ColumnVector& vTau, const NEWMAT::ColumnVector& vSlopes) {
   return WithEstimateCatch([&]() {
     const NEWMAT::ColumnVector T = add_RangeEndsToTau(vX, vTau);
     const NEWMAT::ColumnVector w = calc_AAPC_ForRange(T, vRange(2), vRange(1));

@@ -1,14 +1,13 @@
 // Holds BaseKMRegModel::calc_AAPC_MethodSet: the AAPC of one range by one
 // confidence-interval method.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
 #include "models/internal/IntervalMethod.h"
@@ -16,9 +15,9 @@
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
+using km_models_internal::IntervalMethod;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::IntervalMethod;
 
 namespace {
 

@@ -1,9 +1,8 @@
 // BaseKMRegModel: calc_APC_Estimates, calc_APC_OneSlope, calc_SegmentRanges,
 // calc_TestByMethod, extract_EvenEntries.
-#include "models/BaseKMRegModel.h"
-
 #include <cmath>
 
+#include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/TestResults.h"
 #include "models/internal/EstimateCatch.h"
@@ -104,8 +103,8 @@ NEWMAT::ColumnVector BaseKMRegModel::calc_TestByMethod(
 
     vResult(4) = PercentChange(dEstimate);
     vResult(5) = PercentChange(V(5));
-    vResult(6) = (V(6) > kUpperBoundCapLog) ? kCappedUpperBound
-                                            : PercentChange(V(6));
+    vResult(6) =
+        (V(6) > kUpperBoundCapLog) ? kCappedUpperBound : PercentChange(V(6));
     vResult(7) = (vResult(5) > 0.0 || vResult(6) < 0.0) ? 1.0 : 0.0;
 
     double dStatistic = V(3);

@@ -1,13 +1,12 @@
 // Holds BaseKMRegModel::calc_APC_MethodSet: the APC of every segment and the
 // interval of every kinkmark by one confidence-interval method.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cstdint>
 #include <string>
 
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
 #include "models/TestResults.h"
@@ -15,9 +14,9 @@
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
+using km_models_internal::IntervalMethod;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::IntervalMethod;
 
 namespace {
 
@@ -64,9 +63,8 @@ void BaseKMRegModel::calc_APC_MethodSet(
     ColumnVector tauSE;
     if (km_models_internal::IsEmpiricalMethod(method)) {
       if (records.GetSize() == 0) {
-        resample_new(generator, records, inputs, tau, k, iModelType,
-                     iLogLinear, iFittingMethod, dAPCAlpha, dAAPCAlpha,
-                     dKinkmarkAlpha);
+        resample_new(generator, records, inputs, tau, k, iModelType, iLogLinear,
+                     iFittingMethod, dAPCAlpha, dAAPCAlpha, dKinkmarkAlpha);
       }
       collect_APCSamples(slopeSamples, slopeSE, tauSamples, tauSE, records, b,
                          tau, k);
@@ -105,8 +103,8 @@ void BaseKMRegModel::calc_APC_MethodSet(
       switch (method) {
         case IntervalMethod::kUncorrelatedVariance:
         case IntervalMethod::kFirstLastT:
-          kinkmarkRows[j - 1] = KinkmarkRow(tau(j), 0.01, mTauInterval(2, j),
-                                            mTauInterval(1, j));
+          kinkmarkRows[j - 1] =
+              KinkmarkRow(tau(j), 0.01, mTauInterval(2, j), mTauInterval(1, j));
           break;
         case IntervalMethod::kEmpCDFT:
         case IntervalMethod::kEmpCDFZ:

@@ -1,11 +1,10 @@
 // Holds BaseKMRegModel::first_TauIndices, next_TauIndices and
 // next_TauIndices_Recursive: the placement iterator of the location search.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cstdint>
 
-#include <newmat.h>
-
+#include "models/BaseKMRegModel.h"
 #include "models/internal/StandardCatch.h"
 #include "models/internal/TauIndexSteps.h"
 

@@ -1,15 +1,14 @@
 // Holds BaseKMRegModel::fit_BaseKMRegModel, calc_WeightMatrices,
 // calc_FitEstimates and calc_SegmentTTests: the segment-form statistics of
 // a fitted kinkmark model.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMRegFitStats.h"
@@ -17,9 +16,9 @@
 #include "models/PositiveDefinite.h"
 #include "models/internal/StandardCatch.h"
 
+using km_models_internal::WithStandardCatch;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::WithStandardCatch;
 
 namespace {
 
@@ -103,11 +102,10 @@ void BaseKMRegModel::fit_BaseKMRegModel(KMRegFitRecord& record) {
       ColumnVector ratio;
       // iMember8 carries the log-linear code of the refit template
       // (resample_new), which decides the ratio-scale restatement.
-      calc_CoefficientInference(record.jumpVector, level, ratio, theta,
-                                covariance, dDF, iJumpSegment, false,
-                                record.normalMatrix, record.rss,
-                                record.residualDF, fit.alpha, fit.iMember8, p,
-                                k);
+      calc_CoefficientInference(
+          record.jumpVector, level, ratio, theta, covariance, dDF, iJumpSegment,
+          false, record.normalMatrix, record.rss, record.residualDF, fit.alpha,
+          fit.iMember8, p, k);
     }
 
     stats.df = dDF;
@@ -118,13 +116,10 @@ void BaseKMRegModel::fit_BaseKMRegModel(KMRegFitRecord& record) {
   });
 }
 
-void BaseKMRegModel::calc_WeightMatrices(ColumnVector& theta,
-                                         ColumnVector& betaCopy,
-                                         int32_t iIntercepts, int32_t k,
-                                         int32_t iJump, double dJumpLocation,
-                                         const ColumnVector& beta,
-                                         const ColumnVector& tau,
-                                         const ColumnVector& vJump) {
+void BaseKMRegModel::calc_WeightMatrices(
+    ColumnVector& theta, ColumnVector& betaCopy, int32_t iIntercepts, int32_t k,
+    int32_t iJump, double dJumpLocation, const ColumnVector& beta,
+    const ColumnVector& tau, const ColumnVector& vJump) {
   WithStandardCatch([&] {
     const int p = iIntercepts + 1;
     betaCopy = beta;
@@ -154,14 +149,11 @@ void BaseKMRegModel::calc_WeightMatrices(ColumnVector& theta,
   });
 }
 
-void BaseKMRegModel::calc_FitEstimates(ColumnVector& coefficients,
-                                       Matrix& covariance, double& dDF,
-                                       double& dRSS, int32_t& iJumpSegment,
-                                       const KMSeriesSet& seriesSet,
-                                       const Matrix& mTransform,
-                                       const ColumnVector& tau, int32_t k,
-                                       int32_t p, int32_t iJump,
-                                       double dJumpLocation) {
+void BaseKMRegModel::calc_FitEstimates(
+    ColumnVector& coefficients, Matrix& covariance, double& dDF, double& dRSS,
+    int32_t& iJumpSegment, const KMSeriesSet& seriesSet,
+    const Matrix& mTransform, const ColumnVector& tau, int32_t k, int32_t p,
+    int32_t iJump, double dJumpLocation) {
   WithStandardCatch([&] {
     const int nSeries = seriesSet.xValues.GetSize();
     int N = 0;
@@ -223,8 +215,8 @@ void BaseKMRegModel::calc_FitEstimates(ColumnVector& coefficients,
     ColumnVector w(N);
     w = 1.0;
     const double dN = N;
-    const double h =
-        0.5 * 0.117 * dN * std::pow(std::log(std::log(dN)), 0.6) / std::sqrt(dN);
+    const double h = 0.5 * 0.117 * dN * std::pow(std::log(std::log(dN)), 0.6) /
+                     std::sqrt(dN);
     for (int s = 1; s <= k; ++s) {
       for (int r = 1; r <= N; ++r) {
         const double u = std::fabs(x(r) - tau(s)) / h;

@@ -1,19 +1,18 @@
 // Holds BaseKMRegModel::collect_APCSamples and collect_AAPCSamples: the
 // samples of slopes, kinkmark locations and AAPCs over the resampled refits.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cstdint>
 
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/ModelNumerics.h"
 #include "models/internal/StandardCatch.h"
 
-using NEWMAT::ColumnVector;
 using km_models_internal::WithStandardCatch;
+using NEWMAT::ColumnVector;
 
 namespace {
 

@@ -1,22 +1,21 @@
 // Holds BaseKMRegModel::calc_APC_CIs, calc_AAPC_CIs, map_ModelSettings and
 // calc_APC_TestVector: the entry points of the confidence intervals.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cstdint>
 #include <string>
 
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
 #include "models/TestResults.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
+using km_models_internal::WithStandardCatch;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::WithStandardCatch;
 
 OneDimensionArray<ColumnVector> BaseKMRegModel::calc_APC_CIs(
     OneDimensionArray<ColumnVector>& kinkmarkRows, int32_t k,
@@ -36,8 +35,8 @@ OneDimensionArray<ColumnVector> BaseKMRegModel::calc_APC_CIs(
 
     OneDimensionArray<ColumnVector> shortResults;
     calc_APC_MethodSet(shortResults, kinkmarkRows, k, coefTables, tau,
-                       mTauInterval, dAPCAlpha, dAAPCAlpha, dKinkmarkAlpha,
-                       dDF, sMethod, sTestSetting, iModelType, iLogLinear,
+                       mTauInterval, dAPCAlpha, dAAPCAlpha, dKinkmarkAlpha, dDF,
+                       sMethod, sTestSetting, iModelType, iLogLinear,
                        iFittingMethod, inputs, records, generator);
 
     OneDimensionArray<ColumnVector> longResults;
@@ -76,8 +75,7 @@ ColumnVector BaseKMRegModel::calc_AAPC_CIs(
 void BaseKMRegModel::map_ModelSettings(const std::string& sModelType,
                                        const std::string& sModelScale,
                                        const std::string& sFittingMethod,
-                                       int32_t& iModelType,
-                                       int32_t& iLogLinear,
+                                       int32_t& iModelType, int32_t& iLogLinear,
                                        int32_t& iFittingMethod) {
   iModelType = (sModelType == "Parallel") ? 2 : 1;
   iLogLinear = (sModelScale == "Log") ? 1 : 0;

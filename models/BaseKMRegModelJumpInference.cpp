@@ -1,27 +1,26 @@
 // Holds BaseKMRegModel::calc_CoefficientInference, test_PositiveDefinite and
 // calc_CoefficientTests: the tests of the jump coefficient of a refit.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 
-#include <newmat.h>
-
+#include "models/BaseKMRegModel.h"
 #include "models/PositiveDefinite.h"
 #include "models/TestResults.h"
 #include "models/internal/StandardCatch.h"
 
+using km_models_internal::WithStandardCatch;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::WithStandardCatch;
 
 namespace {
 
 // Entries 3..9 of v from the t test of v(1) with standard error v(2)
 // against 0.
 void FillTTest(ColumnVector& v, double dDF, double dAlpha) {
-  const ColumnVector test = make_TestResultVector(0, v(1), v(2), dDF, dAlpha,
-                                                  0.0);
+  const ColumnVector test =
+      make_TestResultVector(0, v(1), v(2), dDF, dAlpha, 0.0);
   for (int i = 3; i <= 9; ++i) v(i) = test(i);
 }
 
@@ -62,8 +61,8 @@ void BaseKMRegModel::calc_CoefficientInference(
 }
 
 void BaseKMRegModel::test_PositiveDefinite(double& dSEJump, double& dSELevel,
-                                           const Matrix& mNormal,
-                                           int32_t iJump, double dScale) {
+                                           const Matrix& mNormal, int32_t iJump,
+                                           double dScale) {
   WithStandardCatch([&] {
     Matrix inverse;
     int16_t iRank = 0;

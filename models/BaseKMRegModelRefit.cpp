@@ -1,10 +1,9 @@
 // BaseKMRegModel: calcForResampling (search, counts, refit and summaries of
 // one data set).
-#include "models/BaseKMRegModel.h"
-
 #include <algorithm>
 
 #include "foundation/KmException.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFit.h"
 #include "models/KMRegFitRecord.h"
 #include "models/ModelNumerics.h"
@@ -122,8 +121,8 @@ void BaseKMRegModel::calcForResampling(KMRegFitRecord& record,
       shift_AllVectors(record.fit.seriesSet.xValues, fitTemplate.xShift);
       update_ResampledResponse(record, fitTemplate.xShift);
       fit_BaseKMRegModel(record);
-      calc_APC_AAPC_Results(record.apcTable, record.rangeList,
-                            record.aapcTable, record.fitStats.segmentTables,
+      calc_APC_AAPC_Results(record.apcTable, record.rangeList, record.aapcTable,
+                            record.fitStats.segmentTables,
                             record.fitStats.theta, p0 - 1, k,
                             record.fitStats.df, record.stackedX, record.tau,
                             fitTemplate.apcAlpha, fitTemplate.aapcAlpha);

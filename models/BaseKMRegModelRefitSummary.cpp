@@ -1,7 +1,6 @@
 // BaseKMRegModel: calc_APC_AAPC_Results, calc_GoodnessOfFit,
 // calc_CentredSumOfSquares (the summaries of a refit).
 #include "models/BaseKMRegModel.h"
-
 #include "models/KMRegFitRecord.h"
 #include "models/internal/EstimateCatch.h"
 
@@ -82,8 +81,7 @@ void BaseKMRegModel::calc_GoodnessOfFit(
     record.ssResidual = dQe;
     record.ssData = dQd;
     record.rSquared = dR2;
-    record.adjustedRSquared =
-        dR2 - static_cast<double>(p - 1) * (1.0 - dR2) /
-                  static_cast<double>(m - p);
+    record.adjustedRSquared = dR2 - static_cast<double>(p - 1) * (1.0 - dR2) /
+                                        static_cast<double>(m - p);
   });
 }

@@ -1,15 +1,14 @@
 // Holds BaseKMRegModel::resample_new: the resampled refits of a fitted
 // model that the empirical interval methods read.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFit.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
@@ -53,11 +52,13 @@ OneDimensionArray<ColumnVector> CutLikeSeries(
 
 }  // namespace
 
-int32_t BaseKMRegModel::resample_new(
-    MTRandomGenerator& generator, OneDimensionArray<KMRegFitRecord>& records,
-    const KMResamplingInputs& inputs, const ColumnVector& tau, int32_t k,
-    int32_t iModelType, int32_t iLogLinear, int32_t iFittingMethod,
-    double dAPCAlpha, double dAAPCAlpha, double dKinkmarkAlpha) {
+int32_t BaseKMRegModel::resample_new(MTRandomGenerator& generator,
+                                     OneDimensionArray<KMRegFitRecord>& records,
+                                     const KMResamplingInputs& inputs,
+                                     const ColumnVector& tau, int32_t k,
+                                     int32_t iModelType, int32_t iLogLinear,
+                                     int32_t iFittingMethod, double dAPCAlpha,
+                                     double dAAPCAlpha, double dKinkmarkAlpha) {
   return km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
     return km_models_internal::WithStandardCatch([&] {
       // 1. N fresh records and room for N - 1 simulated responses.

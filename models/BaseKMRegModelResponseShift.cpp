@@ -1,10 +1,9 @@
 // Holds BaseKMRegModel::update_ResampledResponse: carrying a fit made on a
 // shifted independent variable back to the scale of the data.
-#include "models/BaseKMRegModel.h"
-
 #include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
+#include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/internal/StandardCatch.h"
 

@@ -1,26 +1,25 @@
 // Holds BaseKMRegModel::simulate_CI, prepare_ResamplingData and
 // convert_AAPCResults_shorttolong: the response simulation of the resampling
 // intervals and the small rearrangements around it.
-#include "models/BaseKMRegModel.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
-#include "models/ModelNumerics.h"
+#include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
+#include "models/ModelNumerics.h"
 #include "models/TestResults.h"
 #include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
+using km_models_internal::WithStandardCatch;
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using km_models_internal::WithStandardCatch;
 
 namespace {
 
@@ -113,10 +112,10 @@ void BaseKMRegModel::simulate_CI(ColumnVector& y, MTRandomGenerator& generator,
           const int j = static_cast<int>(dFloor) + 1;
           // Uniform within the bin, or (connected lines, and the empirical
           // CDF without the bin switch) the linear inverse through E.
-          const double t = (mode == SimulationMode::kEmpiricalCDF &&
-                            iBinSwitch == 1)
-                               ? generator.genrand()
-                               : dScaled - dFloor;
+          const double t =
+              (mode == SimulationMode::kEmpiricalCDF && iBinSwitch == 1)
+                  ? generator.genrand()
+                  : dScaled - dFloor;
           e(i) = E(j) + (E(j + 1) - E(j)) * t;
           break;
         }

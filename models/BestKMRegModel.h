@@ -84,8 +84,7 @@ class BestKMRegModel {
   static double calc_LWZCriterion(int32_t k, int32_t n, double RSS);
   // ln(RSS / n) + (a + b) ln(n) / n: the BIC3, called with a = p and b = k
   // (one more parameter per kinkmark than the BIC).
-  static double calc_BIC3Criterion(int32_t a, int32_t b, int32_t n,
-                                   double RSS);
+  static double calc_BIC3Criterion(int32_t a, int32_t b, int32_t n, double RSS);
   // ln(RSS / n) + ((c + 2) k + 2) ln(n) / n: the weighted BIC, c a
   // data-dependent weight of the kinkmarks (0 <= c <= 1 for a squared
   // correlation).
@@ -125,9 +124,9 @@ class BestKMRegModel {
       const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& betaFirst,
       const NEWMAT::ColumnVector& betaSecond,
       const NEWMAT::ColumnVector& tauFirst,
-      const NEWMAT::ColumnVector& tauSecond, int32_t A, int32_t B,
-      double dMSE, bool& bFirstKept, double& s1, double& s2,
-      double& dLowerThreshold, double& dDifferenceThreshold);
+      const NEWMAT::ColumnVector& tauSecond, int32_t A, int32_t B, double dMSE,
+      bool& bFirstKept, double& s1, double& s2, double& dLowerThreshold,
+      double& dDifferenceThreshold);
   // ---- end of final-model selection ----
 
   // ---- Best-model fit (BestKMRegModelFit.cpp) ----
@@ -199,9 +198,8 @@ class BestKMRegModel {
       const OneDimensionArray<NEWMAT::ColumnVector>& xValues,
       const OneDimensionArray<NEWMAT::ColumnVector>& fitted,
       const OneDimensionArray<NEWMAT::ColumnVector>& residuals,
-      const NEWMAT::ColumnVector& rss, int32_t kMax, int32_t kMin,
-      double alpha, int32_t N, int32_t jump, double tauAlpha,
-      int32_t splineCode);
+      const NEWMAT::ColumnVector& rss, int32_t kMax, int32_t kMin, double alpha,
+      int32_t N, int32_t jump, double tauAlpha, int32_t splineCode);
 
   // One test of k0 against k1 kinkmarks into score, with the k0 model's
   // stacked fitted values and residuals and the observed RSS of both models
@@ -215,8 +213,7 @@ class BestKMRegModel {
       MTRandomGenerator& generator, KMModelScoreRec& score, int32_t k0,
       int32_t k1, const KMRegFitMatrices& fittingData,
       const OneDimensionArray<NEWMAT::ColumnVector>& xValues,
-      const NEWMAT::ColumnVector& fitted,
-      const NEWMAT::ColumnVector& residuals,
+      const NEWMAT::ColumnVector& fitted, const NEWMAT::ColumnVector& residuals,
       const NEWMAT::ColumnVector& observedRSS, double alpha, int32_t N,
       int32_t jump, double tauAlpha, int32_t splineCode);
 

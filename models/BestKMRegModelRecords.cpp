@@ -1,6 +1,5 @@
 // BestKMRegModel: resetFitRecord.
 #include "models/BestKMRegModel.h"
-
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;

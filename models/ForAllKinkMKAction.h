@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_FORALLKINKMKACTION_H
 #define KM_MODELS_FORALLKINKMKACTION_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 // Members and fit results of the engine (object and lifecycle section).
 #include "foundation/OneDimensionArray.h"
@@ -314,8 +314,8 @@ class ForAllKinkMKAction {
   // Weighted BIC: ln(SSE/n) + ((c + 2) k + 2) ln(n)/n, k = r.k. The caller
   // passes c = the smallest (WBIC-Alt) or the largest (WBIC) per-kinkmark
   // squared partial correlation, 0 for a model without kinkmarks.
-  static double calc_WeightedBICCriterion(const KinkMKFitResult& r,
-                                          int32_t n, double c);
+  static double calc_WeightedBICCriterion(const KinkMKFitResult& r, int32_t n,
+                                          double c);
 
   // MBIC, with L = ln|det M| (M = r.xtwx, through its LU decomposition; 0
   // for a singular or an empty M) and G = lnGamma((n - k - 3) / 2), n - k - 3
@@ -345,8 +345,8 @@ class ForAllKinkMKAction {
   // "ComputeMADWDValues()" of "ClassesKinkMarkCalculations.cpp" added to
   // its call path.
   static bool ComputeMADWDValues(
-      const NEWMAT::Matrix& slopes, NEWMAT::ColumnVector& passFlags,
-      double psi, std::vector<std::vector<double>>* details = nullptr);
+      const NEWMAT::Matrix& slopes, NEWMAT::ColumnVector& passFlags, double psi,
+      std::vector<std::vector<double>>* details = nullptr);
 
   // out = test (a 9-entry test-result vector: estimate, standard error,
   // statistic, p-value, lower, upper, flag, df, alpha). When mode is 1 the

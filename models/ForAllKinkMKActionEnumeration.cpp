@@ -1,11 +1,10 @@
 // Holds ForAllKinkMKAction::first_TauIndices, next_TauIndices and
 // next_TauIndices_Recursive: the placement iterator of the engine's search.
-#include "models/ForAllKinkMKAction.h"
+#include <newmat.h>
 
 #include <cstdint>
 
-#include <newmat.h>
-
+#include "models/ForAllKinkMKAction.h"
 #include "models/internal/StandardCatch.h"
 #include "models/internal/TauIndexSteps.h"
 

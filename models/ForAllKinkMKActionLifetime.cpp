@@ -1,6 +1,5 @@
 // ForAllKinkMKAction: construction, copying, init and clear.
 #include "models/ForAllKinkMKAction.h"
-
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;

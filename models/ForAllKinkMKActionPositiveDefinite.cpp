@@ -1,6 +1,5 @@
 // ForAllKinkMKAction: isPositiveDefinite.
 #include "models/ForAllKinkMKAction.h"
-
 #include "models/PositiveDefinite.h"
 
 // check_PositiveDefinite reports a passing standard exception itself, so

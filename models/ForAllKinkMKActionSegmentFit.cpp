@@ -1,14 +1,13 @@
 // ForAllKinkMKAction: fit_KinkMKModel (the segment-form refit).
-#include "models/ForAllKinkMKAction.h"
+#include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "models/DistributionWrappers.h"
+#include "models/ForAllKinkMKAction.h"
 #include "models/MatrixBuilders.h"
 #include "models/TestResults.h"
 #include "models/internal/StandardCatch.h"

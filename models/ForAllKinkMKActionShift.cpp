@@ -1,6 +1,5 @@
 // ForAllKinkMKAction: shift_XValues.
 #include "models/ForAllKinkMKAction.h"
-
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;

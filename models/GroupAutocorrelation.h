@@ -30,9 +30,9 @@
 #ifndef KM_MODELS_GROUPAUTOCORRELATION_H
 #define KM_MODELS_GROUPAUTOCORRELATION_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMSeriesSet.h"

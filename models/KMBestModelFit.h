@@ -2,10 +2,10 @@
 #ifndef KM_MODELS_KMBESTMODELFIT_H
 #define KM_MODELS_KMBESTMODELFIT_H
 
+#include <newmat.h>
+
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "models/KMRegFit.h"
 #include "models/KMSeriesSet.h"

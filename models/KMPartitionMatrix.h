@@ -2,10 +2,10 @@
 #ifndef KM_MODELS_KMPARTITIONMATRIX_H
 #define KM_MODELS_KMPARTITIONMATRIX_H
 
+#include <newmat.h>
+
 #include <string>
 #include <vector>
-
-#include <newmat.h>
 
 // The labelled rows of a comma-separated matrix file: the label of each
 // data line and one matrix row of its numbers (columns 1 to 3: independent

@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_KMREGFIT_H
 #define KM_MODELS_KMREGFIT_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMRegFitCounts.h"

@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_KMREGFITCOUNTS_H
 #define KM_MODELS_KMREGFITCOUNTS_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 // Four counts and a matrix that travel with a KMRegFit between the fitting
 // routines; they have no meaning of their own here.

@@ -3,9 +3,9 @@
 #ifndef KM_MODELS_KMREGFITRECORD_H
 #define KM_MODELS_KMREGFITRECORD_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMRegFit.h"

@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_KMREGFITSTATS_H
 #define KM_MODELS_KMREGFITSTATS_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/OneDimensionArray.h"
 

@@ -2,10 +2,10 @@
 #ifndef KM_MODELS_KMREGMODELSETTINGS_H
 #define KM_MODELS_KMREGMODELSETTINGS_H
 
+#include <newmat.h>
+
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/KmString.h"
 

@@ -3,10 +3,10 @@
 #ifndef KM_MODELS_KMRESAMPLINGINPUTS_H
 #define KM_MODELS_KMRESAMPLINGINPUTS_H
 
+#include <newmat.h>
+
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMSeriesSet.h"

@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_KINKMKFITRESULT_H
 #define KM_MODELS_KINKMKFITRESULT_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/KmString.h"
 #include "foundation/OneDimensionArray.h"

@@ -2,9 +2,9 @@
 #ifndef KM_RESULTS_KMTABLE_H
 #define KM_RESULTS_KMTABLE_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
@@ -60,32 +60,32 @@ class kmTable {
   // ---- Statistics (doubles, by index 0..19). Getters throw the list's
   // "Index %d out of range; vector is from %d to %d" when the index is
   // missing; setters write without a check.
-  double GetBIC() const;                  // 0
+  double GetBIC() const;  // 0
   void SetBIC(double dValue);
-  double GetCMSE() const;                 // 1: mean squared error
+  double GetCMSE() const;  // 1: mean squared error
   void SetCMSE(double dValue);
-  double GetSSE() const;                  // 2: sum of squared errors
+  double GetSSE() const;  // 2: sum of squared errors
   void SetSSE(double dValue);
-  double GetUDF() const;                  // 3: df of the t quantiles
+  double GetUDF() const;  // 3: df of the t quantiles
   void SetUDF(double dValue);
-  double GetJumpValue() const;            // 4
+  double GetJumpValue() const;  // 4
   void SetJumpValue(double dValue);
-  double GetJumpSE() const;               // 5
+  double GetJumpSE() const;  // 5
   void SetJumpSE(double dValue);
-  void SetJumpLocation(double dValue);    // 6 (no getter)
-  double GetJumpStat() const;             // 7
+  void SetJumpLocation(double dValue);  // 6 (no getter)
+  double GetJumpStat() const;           // 7
   void SetJumpStat(double dValue);
-  double GetJumpPValue() const;           // 8
+  double GetJumpPValue() const;  // 8
   void SetJumpPValue(double dValue);
-  double GetJumpLowerCI() const;          // 9
+  double GetJumpLowerCI() const;  // 9
   void SetJumpLowerCI(double dValue);
-  double GetJumpUpperCI() const;          // 10
+  double GetJumpUpperCI() const;  // 10
   void SetJumpUpperCI(double dValue);
-  double GetComparabilityRatio() const;   // 11
+  double GetComparabilityRatio() const;  // 11
   void SetComparabilityRatio(double dValue);
-  double GetComparabilitySE() const;      // 12
+  double GetComparabilitySE() const;  // 12
   void SetComparabilitySE(double dValue);
-  double GetComparabilityStat() const;    // 13
+  double GetComparabilityStat() const;  // 13
   void SetComparabilityStat(double dValue);
   double GetComparabilityPValue() const;  // 14
   void SetComparabilityPValue(double dValue);
@@ -99,20 +99,20 @@ class kmTable {
   // 18: true exactly when the stored value equals 1.0.
   bool GetJumpIsSig() const;
   void SetJumpIsSig(double dValue);
-  double GetBIC3() const;                 // 19
+  double GetBIC3() const;  // 19
   void SetBIC3(double dValue);
   // Number of stored statistics (20, or more when read from a file that
   // carried more).
   int32_t GetNumStatistics() const;
 
   // ---- Counts (shorts, by index 0..3); checked getters, unchecked setters.
-  int16_t GetDF() const;                  // 0: degrees of freedom
+  int16_t GetDF() const;  // 0: degrees of freedom
   void SetDF(int16_t iValue);
-  void SetReducedRank(int16_t iValue);    // 1: 1 when the weighted fit was
-                                          // rank deficient (no getter)
-  int16_t GetNObs() const;                // 2: number of observations
+  void SetReducedRank(int16_t iValue);  // 1: 1 when the weighted fit was
+                                        // rank deficient (no getter)
+  int16_t GetNObs() const;              // 2: number of observations
   void SetNObs(int16_t iValue);
-  int16_t GetNParm() const;               // 3: number of parameters
+  int16_t GetNParm() const;  // 3: number of parameters
   void SetNParm(int16_t iValue);
 
   // ---- Kinkmarks, segments, slope differences. Index getters are 0-based

@@ -1,14 +1,12 @@
 // Holds kmTable::CalculateAAPC and kmTable::RunAAPCCalc: the average annual
 // percent change of a fitted model over a range, with its interval.
-#include "results/kmTable.h"
+#include <newmat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
@@ -17,6 +15,7 @@
 #include "models/KMResamplingInputs.h"
 #include "models/internal/MatrixErrors.h"
 #include "results/internal/kmTableIntervalInputs.h"
+#include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"

@@ -1,11 +1,9 @@
 // Holds kmTable::CalculateAPC_CIs: the confidence intervals of the APC of
 // every segment, and for the empirical-quantile method of every kinkmark.
-#include "results/kmTable.h"
+#include <newmat.h>
 
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
@@ -14,6 +12,7 @@
 #include "models/KMResamplingInputs.h"
 #include "models/internal/MatrixErrors.h"
 #include "results/internal/kmTableIntervalInputs.h"
+#include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MTRandomGenerator.h"

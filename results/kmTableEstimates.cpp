@@ -1,11 +1,10 @@
 // kmTable: the kinkmark, segment, slope-difference and AAPC lists, the
 // matrices and the flags.
-#include "results/kmTable.h"
-
 #include <cassert>
 #include <cmath>
 
 #include "foundation/KmException.h"
+#include "results/kmTable.h"
 
 namespace {
 const char kClass[] = "kmTable";

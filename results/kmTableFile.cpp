@@ -1,6 +1,4 @@
 // kmTable: Write and Read of the record in the results file.
-#include "results/kmTable.h"
-
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -9,6 +7,7 @@
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "results/internal/RecordIO.h"
+#include "results/kmTable.h"
 
 namespace {
 const char kClass[] = "kmTable";

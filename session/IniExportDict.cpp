@@ -230,9 +230,8 @@ void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {
     const KmString sEnd = ValueOf(section, sEndKey.GetCString());
     if (sEnd.IsEmpty()) {
       // A fault of the user's file, reported as such (kind 3).
-      GenerateKmInputExceptionF(
-          "%s found but no corresponding End Range found", kClassName,
-          sStartKey.GetCString());
+      GenerateKmInputExceptionF("%s found but no corresponding End Range found",
+                                kClassName, sStartKey.GetCString());
     }
     dAAPCEndRanges.push_back(
         km_session_internal::LeadingDouble(sEnd.GetCString()));

@@ -182,7 +182,9 @@ class kmSession {
   // ---- Variables, roles and by-variables (kmSessionVariables.cpp) ---------
 
   // Number of variables of the data file known to the session.
-  int32_t GetNumVars() const { return static_cast<int32_t>(vVariables_.size()); }
+  int32_t GetNumVars() const {
+    return static_cast<int32_t>(vVariables_.size());
+  }
   // Variable i (0-based).
   // Throws: KmException "Variable %d does not exist." when i is at or beyond
   // the number of variables; the KmVector index error when i is negative.
@@ -241,7 +243,9 @@ class kmSession {
 
   // One label per cohort in cohort order; their number is the number of
   // cohorts. The driver adds them after the data pre-read.
-  void AddCohortLabel(const KmString& sLabel) { vCohortLabels_.push_back(sLabel); }
+  void AddCohortLabel(const KmString& sLabel) {
+    vCohortLabels_.push_back(sLabel);
+  }
   const KmVector<KmString>& GetCohortLabels() const { return vCohortLabels_; }
   int32_t GetNumCohorts() const {
     return static_cast<int32_t>(vCohortLabels_.size());
@@ -394,9 +398,7 @@ class kmSession {
   // True when the dictionary conversion recorded a problem.
   bool GetDictionaryError() const { return bDictionaryError_; }
   // The problems of the dictionary conversion, one after another.
-  const KmString& GetDictionaryMessages() const {
-    return sDictionaryMessages_;
-  }
+  const KmString& GetDictionaryMessages() const { return sDictionaryMessages_; }
   // True when the dictionary marked independent values that span years or
   // are totals as not used.
   bool GetDictionaryFlag() const { return bDictionaryFlag_; }

@@ -2,13 +2,12 @@
 // kmSession(const VSExportDict&, bool), AddDictionaryProblem, GetStatType
 // and SetHeterFromDict (ReadIniDictionary is in
 // kmSessionReadDictionary.cpp).
-#include "session/kmSession.h"
-
 #include <cstdint>
 
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/VSExportDict.h"
+#include "session/kmSession.h"
 
 namespace {
 

@@ -1,13 +1,12 @@
 // kmSession built from a session-parameter file: the constructor
 // kmSession(KmUserParamsDict) and CreateSessionFromUserDict.
-#include "session/kmSession.h"
-
 #include <cstdint>
 #include <initializer_list>
 
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/KmUserParamsDict.h"
+#include "session/kmSession.h"
 
 namespace {
 

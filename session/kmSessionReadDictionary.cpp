@@ -1,8 +1,6 @@
 // kmSession built from a VESK*Stat data dictionary: ReadIniDictionary, the
 // conversion of the dictionary's settings, variables and statistics into
 // options, variables and roles.
-#include "session/kmSession.h"
-
 #include <cstdint>
 
 #include "foundation/KmConvertValue.h"
@@ -10,6 +8,7 @@
 #include "foundation/KmFileName.h"
 #include "foundation/KmFormat.h"
 #include "session/VSExportDict.h"
+#include "session/kmSession.h"
 
 namespace {
 

@@ -1,7 +1,5 @@
 // kmSession::WriteTextReportHeader: the " Model Specifications:" block of the
 // run summary.
-#include "session/kmSession.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "session/kmAAPCRanges.h"
+#include "session/kmSession.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 // DetermineMaximumObservations, DetermineMaximumObservationsForAAR,
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort and RoleColumn.
-#include "session/kmSession.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/DataFileLineReader.h"
+#include "session/kmSession.h"
 
 namespace {
 

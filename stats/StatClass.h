@@ -247,8 +247,7 @@ class StatClass final {
   static void gratHalf(double x, double* p, double* q);
   // P(a, x) and Q(a, x) for a < 1 and x < 1.1 by the Taylor series of
   // P(a, x) / x^a, summed until a term falls below tol.
-  static void gratSmallX(double a, double x, double tol, double* p,
-                         double* q);
+  static void gratSmallX(double a, double x, double tol, double* p, double* q);
   static double gsumln(double a, double b);  // ln Γ(a + b), 1 <= a, b <= 2
   static double psi(double x);               // digamma
   static double rexp(double x);              // exp(x) - 1

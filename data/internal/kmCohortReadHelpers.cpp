@@ -82,7 +82,7 @@ KmString FixedText(double dValue) {
 double AdjustedStandardError(double dRatio, double dVariance, double dRate,
                              double dSE) {
   const double dSquare = dRatio * dRatio * dSE * dSE + dVariance * dSE * dSE +
-                        dVariance * dRate * dRate;
+                         dVariance * dRate * dRate;
   // A negative variance of the ratio (its unset value is -1) can make the
   // sum negative: the standard error is then missing, never NaN.
   if (!(dSquare >= 0.0) || !std::isfinite(dSquare)) return kMissingValue;
@@ -94,7 +94,8 @@ double IndependentValue(const kmSession& session, const KmString& sField,
   const kmVariable& independent = session.GetKMVar(0);
   if (!independent.HasFormat()) return std::atof(sField.GetCString());
   const KmFormat& format = independent.GetFormat();
-  const int32_t lLine = format.GetIndexFromValue(sField.GetCString(), true, true);
+  const int32_t lLine =
+      format.GetIndexFromValue(sField.GetCString(), true, true);
   if (lLine < 0) {
     KmString sMessage(
         "Could not locate the following Independent Variable value in the "

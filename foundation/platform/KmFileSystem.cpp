@@ -1,13 +1,13 @@
 #include "foundation/platform/KmFileSystem.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "foundation/platform/KmPlatform.h"
 

@@ -5,12 +5,12 @@
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 
+#include <zlib.h>
+
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
-
-#include <zlib.h>
 
 // KmFileSystem: the operations of the operating system that the file layer
 // uses. The base class does the real work; a test derives from it and

@@ -1,10 +1,10 @@
 // ParseIntervalMethod, IsEmpiricalMethod and ApplyEmpiricalQuantileBounds.
 #include "models/internal/IntervalMethod.h"
 
+#include <newmat.h>
+
 #include <cmath>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "models/TestResults.h"

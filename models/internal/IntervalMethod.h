@@ -2,9 +2,9 @@
 #ifndef KM_MODELS_INTERNAL_INTERVALMETHOD_H
 #define KM_MODELS_INTERNAL_INTERVALMETHOD_H
 
-#include <string>
-
 #include <newmat.h>
+
+#include <string>
 
 namespace km_models_internal {
 

@@ -8,9 +8,9 @@
 #ifndef KM_MODELS_INTERNAL_MATRIXERRORS_H
 #define KM_MODELS_INTERNAL_MATRIXERRORS_H
 
-#include <string>
-
 #include <newmat.h>
+
+#include <string>
 
 #include "foundation/KmException.h"
 

@@ -2,9 +2,9 @@
 // NextTauIndicesRecursive.
 #include "models/internal/TauIndexSteps.h"
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 namespace km_models_internal {
 namespace {

@@ -4,9 +4,9 @@
 #ifndef KM_MODELS_INTERNAL_TAUINDEXSTEPS_H
 #define KM_MODELS_INTERNAL_TAUINDEXSTEPS_H
 
-#include <cstdint>
-
 #include <newmat.h>
+
+#include <cstdint>
 
 namespace km_models_internal {
 

@@ -3,11 +3,11 @@
 // the resampling seed and the resampling inputs.
 #include "results/internal/kmTableIntervalInputs.h"
 
+#include <newmat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "models/WeightMatrices.h"

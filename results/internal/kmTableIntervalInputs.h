@@ -4,10 +4,10 @@
 #ifndef KM_RESULTS_INTERNAL_KMTABLEINTERVALINPUTS_H
 #define KM_RESULTS_INTERNAL_KMTABLEINTERVALINPUTS_H
 
+#include <newmat.h>
+
 #include <cstdint>
 #include <string>
-
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/KMResamplingInputs.h"

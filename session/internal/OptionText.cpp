@@ -57,8 +57,8 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c) {
   static const struct {
     const char* sWord;
     char c;
-  } kWords[] = {{"tab", '\t'}, {"space", ' '}, {"comma", ','},
-                {"semi-colon", ';'}};
+  } kWords[] = {
+      {"tab", '\t'}, {"space", ' '}, {"comma", ','}, {"semi-colon", ';'}};
   for (const auto& entry : kWords) {
     if (sWord == entry.sWord) {
       c = entry.c;

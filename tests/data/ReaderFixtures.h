@@ -5,8 +5,8 @@
 #define KM_TESTS_DATA_READERFIXTURES_H
 
 #include <cstdlib>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "data/kmReadData.h"
@@ -31,11 +31,11 @@ namespace reader_test {
 // ".", no header line, every cohort fittable (no kinkmarks asked for).
 inline std::unique_ptr<kmSession> MakeRateSession(const std::string& sFile) {
   auto pSession = std::make_unique<kmSession>();
-  const char* aNames[] = {"Sex", "Year", "Count", "Pop",
-                          "Rate", "SE", "DRate", "DSE"};
+  const char* aNames[] = {"Sex",  "Year", "Count", "Pop",
+                          "Rate", "SE",   "DRate", "DSE"};
   for (int i = 0; i < 8; ++i) {
-    pSession->AddVariable(kmVariable(aNames[i], static_cast<uint16_t>(i + 1),
-                                     nullptr));
+    pSession->AddVariable(
+        kmVariable(aNames[i], static_cast<uint16_t>(i + 1), nullptr));
   }
   pSession->AddByVarPosition(1);
   pSession->SetKMVarPosition(kmVarIndependent, 2);

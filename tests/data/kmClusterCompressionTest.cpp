@@ -106,7 +106,8 @@ std::vector<bool> MergedOf(const KmVector<kmAdjustVarFormat>& groups) {
 }
 
 TEST(kmClusterCompressionSetup, NullSessionIsRefused) {
-  KmException e = km_test::CatchKmException([] { kmClusterCompression compression(nullptr); });
+  KmException e = km_test::CatchKmException(
+      [] { kmClusterCompression compression(nullptr); });
   EXPECT_STREQ(e.GetMessage(),
                "Cannot create a kmClusterCompression without a valid session "
                "pointer.");
@@ -121,8 +122,8 @@ TEST(kmClusterCompressionSetup, UndefinedAdjustmentVariableIsRefused) {
   SessionSetup setup;
   setup.bAdjustmentRole = false;
   auto session = MakeSession(setup);
-  KmException e =
-      km_test::CatchKmException([&] { kmClusterCompression compression(session.get()); });
+  KmException e = km_test::CatchKmException(
+      [&] { kmClusterCompression compression(session.get()); });
   EXPECT_STREQ(e.GetMessage(), "KM variable 6 not yet defined.");
 }
 
@@ -423,8 +424,8 @@ TEST(kmClusterCompressionMerge, TableNotMatchingTheGroupsIsAnInputError) {
     SCOPED_TRACE(c.name);
     auto session = MakeSession(SessionSetup());
     kmClusterCompression compression(session.get());
-    KmException e =
-        km_test::CatchKmException([&] { compression.CompressAgeGroups(c.table, Groups(2)); });
+    KmException e = km_test::CatchKmException(
+        [&] { compression.CompressAgeGroups(c.table, Groups(2)); });
     EXPECT_STREQ(e.GetMessage(), c.message);
     EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
     EXPECT_NE(std::string(e.GetCallPath())

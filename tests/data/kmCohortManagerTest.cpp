@@ -182,11 +182,9 @@ TEST(kmCohortManager, TabLineKeepsItsLeadingEmptyField) {
     SCOPED_TRACE(bGzip ? "gzip" : "plain");
     km_test::ScratchDir dir;
     const std::string sPath = WriteDataFile(
-        dir, "tabs", "1\tA\t2000\n\tA\t2000\n\tA\t2001\n2\tA\t2000\n",
-        bGzip);
+        dir, "tabs", "1\tA\t2000\n\tA\t2000\n\tA\t2001\n2\tA\t2000\n", bGzip);
     auto pSession = MakeSession(1, sPath);
-    kmCohortManager manager(pSession.get(), sPath.c_str(), "\t", false,
-                            false);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), "\t", false, false);
     manager.ReadAllCohorts();
     ExpectCohorts(manager, *pSession,
                   {{"1", "Male", {"2000"}, {1}},

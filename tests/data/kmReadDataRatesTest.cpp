@@ -2,10 +2,10 @@
 // age-adjusted rates of ReadDataAndCalcRates, the comparability-ratio
 // adjustment of their rows, and the numeric groups of
 // ReadDataAndCalcRates_Cluster.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/data/PrereadFixtures.h"
 #include "tests/data/ReaderFixtures.h"
@@ -146,11 +146,10 @@ TEST(kmReadDataCalcRates, ComparabilityRatioCopyAdjustsRowsUpToTheJump) {
     if (c.dVariance < 0) {
       EXPECT_EQ(rows[0][8], ".");
     } else {
-      EXPECT_TRUE(km_test::RelNear(
-          Num(rows[0][8]),
-          std::sqrt(c.dRatio * c.dRatio * s * s +
-                    c.dVariance * (s * s + r * r)),
-          1e-9));
+      EXPECT_TRUE(km_test::RelNear(Num(rows[0][8]),
+                                   std::sqrt(c.dRatio * c.dRatio * s * s +
+                                             c.dVariance * (s * s + r * r)),
+                                   1e-9));
     }
     EXPECT_EQ(rows[1], base[1]);  // 2001 is after the jump
 

@@ -2,10 +2,10 @@
 // analysis copies, ReadData on its computing and as-given paths, the
 // comparability ratio applied while reading, and the re-read of the
 // comparison pass.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/data/PrereadFixtures.h"
 #include "tests/data/ReaderFixtures.h"
@@ -22,18 +22,27 @@ TEST(kmReadDataCopies, AnalysisKindsFollowJumpModeAndDelayType) {
     bool bJump, bCR, bDelay;
   };
   const Case kCases[] = {
-      {0, 0, 0, false, false, false}, {1, 0, 5, true, false, false},
-      {2, 1, 0, false, true, true},   {3, 0, 0, true, false, false},
-      {3, 0, 1, false, true, false},  {4, 0, 1, false, false, false},
-      {5, 0, 0, false, true, false},  {5, 0, 1, false, false, false},
+      {0, 0, 0, false, false, false},
+      {1, 0, 5, true, false, false},
+      {2, 1, 0, false, true, true},
+      {3, 0, 0, true, false, false},
+      {3, 0, 1, false, true, false},
+      {4, 0, 1, false, false, false},
+      {5, 0, 0, false, true, false},
+      {5, 0, 1, false, false, false},
       // Mode 6 with both delay variants: copies 0-2 are the jump,
       // comparability-ratio and standard copies of the delay cohort, 3-5
       // those of the non-delay cohort.
-      {6, 2, 0, true, false, true},   {6, 2, 1, false, true, true},
-      {6, 2, 2, false, false, true},  {6, 2, 3, true, false, false},
-      {6, 2, 4, false, true, false},  {6, 2, 5, false, false, false},
-      {0, 2, 0, false, false, true},  {0, 2, 1, false, false, false},
-      {3, 2, 3, false, true, false},   {3, 2, 2, true, false, false},
+      {6, 2, 0, true, false, true},
+      {6, 2, 1, false, true, true},
+      {6, 2, 2, false, false, true},
+      {6, 2, 3, true, false, false},
+      {6, 2, 4, false, true, false},
+      {6, 2, 5, false, false, false},
+      {0, 2, 0, false, false, true},
+      {0, 2, 1, false, false, false},
+      {3, 2, 3, false, true, false},
+      {3, 2, 2, true, false, false},
       {7, 0, 0, false, false, false},
   };
   for (const Case& c : kCases) {
@@ -65,8 +74,8 @@ TEST(kmReadDataReadData, ComputesCrudeRatesPerCohortInFileOrder) {
     EXPECT_EQ(rows[0][1], "2000");
     // 10 / 1000 per 100000 (kmOptRatesPerN left at 0).
     EXPECT_EQ(rows[0][4], "     1000.0000000000");
-    EXPECT_TRUE(km_test::RelNear(Num(rows[0][5]), std::sqrt(10.0) / 1000 * 1e5,
-                                 1e-10));
+    EXPECT_TRUE(
+        km_test::RelNear(Num(rows[0][5]), std::sqrt(10.0) / 1000 * 1e5, 1e-10));
 
     run.reader.ReadData(&iCopy);
     EXPECT_EQ(iCopy, 1);
@@ -92,7 +101,8 @@ TEST(kmReadDataReadData, RateTypesAndInvalidRecords) {
        std::sqrt(0.5) / 400 * kN},
       {"percent", 3, false, "1,2000,3,12", 25.0,
        100 * std::sqrt(0.25 * 0.75 / 12)},
-      {"proportion", 2, false, "1,2000,3,12", 0.25, std::sqrt(0.25 * 0.75 / 12)},
+      {"proportion", 2, false, "1,2000,3,12", 0.25,
+       std::sqrt(0.25 * 0.75 / 12)},
       {"proportion above one", 2, false, "1,2000,12,10", -1e30, -1e30},
       {"zero population", 1, false, "1,2000,3,0", -1e30, -1e30},
       {"missing count", 1, false, "1,2000,.,10", -1e30, -1e30},
@@ -150,8 +160,8 @@ TEST(kmReadDataReadData, ComparabilityRatioAdjustsRecordsUpToTheJump) {
       "2,2000,0,0,.,10\n2,2001,0,0,100,10\n";
   for (double dVariance : {0.0, 0.01}) {
     SCOPED_TRACE(dVariance);
-    auto pSession = MakeRateSession(
-        preread_test::WriteDataFile(dir, "cr", sText, false));
+    auto pSession =
+        MakeRateSession(preread_test::WriteDataFile(dir, "cr", sText, false));
     pSession->SetInt(kmOptHetErrorModel, 2);
     pSession->SetInt(kmOptJumpCRMode, 2);
     pSession->SetDouble(kmOptJumpLocation, 2001.0);
@@ -165,8 +175,8 @@ TEST(kmReadDataReadData, ComparabilityRatioAdjustsRecordsUpToTheJump) {
     run.reader.ReadData(&iCopy);
     kmCohortRows rows = run.reader.GetCohortRows();
     ASSERT_EQ(rows.size(), 3u);
-    const double dSE = std::sqrt(0.81 * 100 + dVariance * 100 +
-                                 dVariance * 100 * 100);
+    const double dSE =
+        std::sqrt(0.81 * 100 + dVariance * 100 + dVariance * 100 * 100);
     for (int r = 0; r < 2; ++r) {
       EXPECT_TRUE(km_test::RelNear(Num(rows[r][4]), 90.0, 1e-12));
       EXPECT_TRUE(km_test::RelNear(Num(rows[r][5]), dSE, 1e-9));
@@ -217,8 +227,10 @@ TEST(kmReadDataReadData, AsGivenFieldsKeepBlanksOnlyUnderTheBlankMissingText) {
   };
   // Fault: a compressed file's last field kept its line break ("1\n"),
   // so the same record read differently from a plain and a gzip file.
-  const Case kCases[] = {{0, false, "5.5 ", "1"}, {0, true, "5.5 ", "1"},
-                         {1, false, "5.5", "1"},  {1, true, "5.5", "1"}};
+  const Case kCases[] = {{0, false, "5.5 ", "1"},
+                         {0, true, "5.5 ", "1"},
+                         {1, false, "5.5", "1"},
+                         {1, true, "5.5", "1"}};
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << "missing code " << c.iMissingCode

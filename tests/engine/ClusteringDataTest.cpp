@@ -1,12 +1,11 @@
 // Tests of the clustering data classes: their start values, deep copies and
 // clear.
+#include <gtest/gtest.h>
 #include <newmat.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "engine/KMClusterFitSet.h"
 #include "engine/KMClusterMatrixBlock.h"

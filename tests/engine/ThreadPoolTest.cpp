@@ -1,6 +1,6 @@
 // Tests of thread_pool: the worker-count rule, draining the queue, and the
 // failure boundary of the workers.
-#include "engine/thread_pool.h"
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "engine/thread_pool.h"
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
 
@@ -25,9 +24,8 @@ TEST(ThreadPool, WorkerCountFollowsRequestAndHardware) {
     int32_t expected;
   };
   const Case kCases[] = {
-      {2, 8, 2},      {16, 8, 8},      {8, 8, 8},           {0, 8, 8},
-      {-1, 8, 8},     {-32768, 8, 8},  {1, 1, 1},           {9999, 4, 4},
-      {0, 100000, 32767},
+      {2, 8, 2},      {16, 8, 8}, {8, 8, 8},    {0, 8, 8},          {-1, 8, 8},
+      {-32768, 8, 8}, {1, 1, 1},  {9999, 4, 4}, {0, 100000, 32767},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE("requested " + std::to_string(c.requested) + ", hardware " +

@@ -6,12 +6,12 @@
 // Each test builds a handler on a session over a fixture of
 // tests/data/engine_prepare/, verifies the data set and reads cohorts with
 // the handler's own reader, as the cohort tasks do.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
@@ -76,7 +76,9 @@ struct Prepared {
 class RecordingProgress : public KmNullProgress {
  public:
   bool IsCancelled() const override { return bCancelled; }
-  void SetPosition(int32_t iPosition) override { positions.push_back(iPosition); }
+  void SetPosition(int32_t iPosition) override {
+    positions.push_back(iPosition);
+  }
   void SetProcessText(const char* sText) override { texts.push_back(sText); }
 
   bool bCancelled = false;
@@ -120,8 +122,8 @@ TEST(kmCalculationHandlerPrepare, CohortSizeFollowsTheAnalysisCopies) {
   };
   const Case kCases[] = {
       {0, 0, 3, 3}, {6, 2, 13, 2},  // 13 / 3 = 4, 4 / 2 = 2
-      {6, 0, 5, 1}, {3, 0, 5, 2}, {4, 0, 1, 0}, {5, 2, 7, 1},
-      {0, 2, 5, 2}, {1, 0, 4, 4}, {2, 1, 4, 4},
+      {6, 0, 5, 1}, {3, 0, 5, 2},  {4, 0, 1, 0}, {5, 2, 7, 1},
+      {0, 2, 5, 2}, {1, 0, 4, 4},  {2, 1, 4, 4},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.iMode << " delay "
@@ -142,7 +144,8 @@ TEST(kmCalculationHandlerPrepare, CohortSizeFollowsTheAnalysisCopies) {
             std::string::npos);
 }
 
-TEST(kmCalculationHandlerPrepare, ConstantVarianceKeepsResponsesAndUnitWeights) {
+TEST(kmCalculationHandlerPrepare,
+     ConstantVarianceKeepsResponsesAndUnitWeights) {
   auto pSession = RateSession("rates.csv", {4, 3});
   pSession->SetDouble(kmOptDataShift, 0.5);
   Prepared p(std::move(pSession));
@@ -175,8 +178,8 @@ TEST(kmCalculationHandlerPrepare, GivenStandardErrorsWeightLogResponses) {
   const double r[] = {1.0, 1.2, 1.25, 1.6}, s[] = {0.1, 0.2, 0.25, 0.4};
   std::vector<Row> rows;
   for (int i = 0; i < 4; ++i) {
-    rows.push_back({2000.0 + i, std::log(r[i]), r[i] * r[i] / (s[i] * s[i]),
-                    s[i]});
+    rows.push_back(
+        {2000.0 + i, std::log(r[i]), r[i] * r[i] / (s[i] * s[i]), s[i]});
   }
   ExpectRows(p.calc, rows);
 }
@@ -222,10 +225,9 @@ TEST(kmCalculationHandlerPrepare, PoissonRatesComeFromCountsAndPopulations) {
   bool bZero = false;
   p.PrepareNext(bZero);
   EXPECT_TRUE(bZero);
-  ExpectRows(p.calc,
-             {{2000, 0.25, 8, std::sqrt(0.5) / 2},
-              {2001, 5, 0.4, std::sqrt(10.0) / 2},
-              {2002, 5, 1 / 3.125, std::sqrt(8.0) / 1.6}});
+  ExpectRows(p.calc, {{2000, 0.25, 8, std::sqrt(0.5) / 2},
+                      {2001, 5, 0.4, std::sqrt(10.0) / 2},
+                      {2002, 5, 1 / 3.125, std::sqrt(8.0) / 1.6}});
 }
 
 TEST(kmCalculationHandlerPrepare, RateMultiplierOfZeroMeansPer100000) {
@@ -255,8 +257,9 @@ TEST(kmCalculationHandlerPrepare, UnverifiedCohortKeepsZerosAndDropsWeights) {
   bool bZero = false;
   p.PrepareNext(bZero);
   EXPECT_FALSE(bZero);
-  ExpectRows(p.calc, {{2000, 0, 0, 0.1}, {2001, 0, 0, kMissing},
-                      {2002, kMissing, 0, 0.25}});
+  ExpectRows(
+      p.calc,
+      {{2000, 0, 0, 0.1}, {2001, 0, 0, kMissing}, {2002, kMissing, 0, 0.25}});
 }
 
 TEST(kmCalculationHandlerPrepare, RowsBeyondTheCohortSizeAreCountedNotStored) {
@@ -339,8 +342,8 @@ TEST(kmCalculationHandlerPrepare, InputErrorsNameTheCohort) {
 TEST(kmCalculationHandlerPrepare, NoRecordsIsAnError) {
   Prepared p(RateSession("rates.csv", {4, 3}));
   bool bZero = false;
-  const KmException e = Thrown(
-      [&] { p.handler.ProcessCohortRecords(0, &p.calc, bZero); });
+  const KmException e =
+      Thrown([&] { p.handler.ProcessCohortRecords(0, &p.calc, bZero); });
   EXPECT_STREQ(e.GetMessage(), "Cohort has no data records.");
   EXPECT_EQ(e.GetKind(), 0);
 }
@@ -421,8 +424,8 @@ TEST(kmCalculationHandlerPrepare, AgeAdjustedRatesAreTheResponse) {
   for (int t = 0; t < 2; ++t) {
     EXPECT_NEAR((*p.calc.pDataY)(t + 1, 1), rows[t].y, 1e-9);
     EXPECT_NEAR((*p.calc.pDataAux)(t + 1, 1), rows[t].s, 1e-9);
-    EXPECT_TRUE(km_test::RelNear((*p.calc.pDataWeightInput)(t + 1),
-                                 rows[t].w, 1e-8));
+    EXPECT_TRUE(
+        km_test::RelNear((*p.calc.pDataWeightInput)(t + 1), rows[t].w, 1e-8));
   }
 }
 

@@ -73,8 +73,8 @@ TEST(CalculateAutoParamPhi, EstimatesFromUnweightedFitResiduals) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.k);
     PhiCalculator pc;
-    EXPECT_TRUE(km_test::RelNear(pc.calc->calculateAutoParamPhi(c.k), c.dPhi,
-                                 kPhiTol));
+    EXPECT_TRUE(
+        km_test::RelNear(pc.calc->calculateAutoParamPhi(c.k), c.dPhi, kPhiTol));
     pc.ExpectDataUnchanged();
   }
 }

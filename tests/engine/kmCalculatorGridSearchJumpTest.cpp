@@ -92,8 +92,8 @@ TEST(GridSearchWithJumpModel, OneDataSetAgreesWithGridSearch) {
     const Matrix mWorkGrid = jc.calc->mWork;
     ColumnVector vLocF, vEstF, vQF(1);
     Matrix mProfileF;
-    jc.calc->GridSearch_WithJumpModel(1, k, vLocF, vEstF, vQF, jc.K,
-                                      mProfileF, 0, nullptr);
+    jc.calc->GridSearch_WithJumpModel(1, k, vLocF, vEstF, vQF, jc.K, mProfileF,
+                                      0, nullptr);
     EXPECT_TRUE(km_test::RelNear(vQF(1), vQ(1), kQTol));
     ASSERT_EQ(vLocF.Nrows(), k);
     for (int j = 1; j <= k; ++j) EXPECT_EQ(vLocF(j), vLoc(j));
@@ -177,11 +177,12 @@ TEST(GridSearchWithJumpModel, JumpModelMatchesBruteForce) {
     JumpCalculator jc({kY}, true);
     ColumnVector vLoc, vEst, vQ(1);
     Matrix mProfile;
-    jc.calc->GridSearch_WithJumpModel(1, c.k, vLoc, vEst, vQ, jc.K, mProfile,
-                                      1, nullptr);
+    jc.calc->GridSearch_WithJumpModel(1, c.k, vLoc, vEst, vQ, jc.K, mProfile, 1,
+                                      nullptr);
     EXPECT_TRUE(km_test::RelNear(vQ(1), c.dQ, kQTol));
     ASSERT_EQ(vLoc.Nrows(), c.k);
-    for (int j = 1; j <= c.k; ++j) EXPECT_DOUBLE_EQ(vLoc(j), c.locations[j - 1]);
+    for (int j = 1; j <= c.k; ++j)
+      EXPECT_DOUBLE_EQ(vLoc(j), c.locations[j - 1]);
     ASSERT_EQ(vEst.Nrows(), 3 * c.k + 3);
     for (int i = 1; i <= 3 * c.k + 3; ++i) {
       EXPECT_TRUE(km_test::RelNear(vEst(i), c.estimates[i - 1], kCoefTol)) << i;
@@ -231,8 +232,8 @@ TEST(GridSearchWithJumpModel, NoPlacementIsReportedPlainly) {
     ColumnVector vLoc, vEst, vQ;
     Matrix mProfile;
     try {
-      jc.calc->GridSearch_WithJumpModel(D, 6, vLoc, vEst, vQ, jc.K, mProfile,
-                                        0, nullptr);
+      jc.calc->GridSearch_WithJumpModel(D, 6, vLoc, vEst, vQ, jc.K, mProfile, 0,
+                                        nullptr);
       ADD_FAILURE() << "no exception";
     } catch (const KmException& ex) {
       EXPECT_STREQ(ex.GetMessage(), "Cannot place kinkmark 6 in GridSearch.");

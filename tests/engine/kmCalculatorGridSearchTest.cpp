@@ -63,11 +63,11 @@ struct SearchOut {
 };
 
 SearchOut RunSearch(SearchCalculator& sc, uint16_t k,
-              KmProgressInterface* pProgress) {
+                    KmProgressInterface* pProgress) {
   SearchOut out;
   out.vResidSum.ReSize(1);
-  sc.calc->GridSearch(1, k, out.vLocations, out.vEstimates, out.vResidSum,
-                      sc.K, out.mProfile, pProgress);
+  sc.calc->GridSearch(1, k, out.vLocations, out.vEstimates, out.vResidSum, sc.K,
+                      out.mProfile, pProgress);
   return out;
 }
 
@@ -106,14 +106,25 @@ const BruteCase kBruteCases[] = {
      17,
      11.9963724016428,
      {5},
-     {1.73357431549566, 7.03546286879091, 1.14495313180543,
-      0.0845754211463798, -1.06037771065905},
-     {{26.5656489017279}, {24.4904648843814}, {21.9888020259398},
-      {20.4148391779528}, {17.480737048237},  {15.4202088706238},
-      {13.3128400914703}, {11.9963724016428}, {12.7940699489422},
-      {14.3037213488317}, {16.8700832033347}, {20.0015527835932},
-      {22.4382387104662}, {25.2955145249636}, {27.0128351670024},
-      {28.7594593717117}, {29.1556920213971}}},
+     {1.73357431549566, 7.03546286879091, 1.14495313180543, 0.0845754211463798,
+      -1.06037771065905},
+     {{26.5656489017279},
+      {24.4904648843814},
+      {21.9888020259398},
+      {20.4148391779528},
+      {17.480737048237},
+      {15.4202088706238},
+      {13.3128400914703},
+      {11.9963724016428},
+      {12.7940699489422},
+      {14.3037213488317},
+      {16.8700832033347},
+      {20.0015527835932},
+      {22.4382387104662},
+      {25.2955145249636},
+      {27.0128351670024},
+      {28.7594593717117},
+      {29.1556920213971}}},
     {2,
      85,
      4.09153815638556,
@@ -142,10 +153,9 @@ const BruteCase kBruteCases[] = {
      129,
      0.10148964402644,
      {1.5, 5.5, 8.5},
-     {3.06162284129824, -0.306970876060368, 14.6034862464433,
-      -8.2339427884486, -0.604057103245594, 1.64167204166014,
-      -1.06932016243144, 1.61743619461467, 2.24572914490574,
-      -2.71099220409158, 2.68675635704611},
+     {3.06162284129824, -0.306970876060368, 14.6034862464433, -8.2339427884486,
+      -0.604057103245594, 1.64167204166014, -1.06932016243144, 1.61743619461467,
+      2.24572914490574, -2.71099220409158, 2.68675635704611},
      {{0.10148964402644, N, N},
       {0.567715652262602, N, N},
       {1.22341920973621, N, N},
@@ -187,8 +197,8 @@ TEST(GridSearch, MatchesBruteForceOverEveryPlacement) {
     }
     ASSERT_EQ(out.vEstimates.Nrows(), 3 * c.k + 2);
     for (int i = 1; i <= 3 * c.k + 2; ++i) {
-      EXPECT_TRUE(km_test::RelNear(out.vEstimates(i), c.estimates[i - 1],
-                                   kCoefTol))
+      EXPECT_TRUE(
+          km_test::RelNear(out.vEstimates(i), c.estimates[i - 1], kCoefTol))
           << i;
     }
     ASSERT_EQ(out.mProfile.Nrows(), sc.K);
@@ -239,7 +249,8 @@ TEST(GridSearch, FirstOfEqualFitsWins) {
   EXPECT_EQ(out.vLocations(1), 2.0);
   EXPECT_EQ(out.mProfile(1, 1), out.mProfile(3, 1));
   EXPECT_EQ(out.vResidSum(1), out.mProfile(1, 1));
-  for (int p = 1; p <= 6; ++p) EXPECT_LE(out.mProfile(1, 1), out.mProfile(p, 1));
+  for (int p = 1; p <= 6; ++p)
+    EXPECT_LE(out.mProfile(1, 1), out.mProfile(p, 1));
 }
 
 TEST(GridSearch, PairsRespectTheSpacingRule) {
@@ -333,7 +344,8 @@ TEST(GridSearch, CancelledSearchReturnsWithoutUnpacking) {
       EXPECT_EQ(out.mProfile(1, 1), kNoFit);
     } else {
       EXPECT_LT(out.vResidSum(1), kNoFit);
-      EXPECT_TRUE(km_test::RelNear(out.mProfile(1, 1), 8.72941436800319, kQTol));
+      EXPECT_TRUE(
+          km_test::RelNear(out.mProfile(1, 1), 8.72941436800319, kQTol));
     }
   }
 }

@@ -38,8 +38,8 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/test_util/TestUtil.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -287,9 +287,9 @@ TEST_F(HudsonsTest, AdjustBetasIsTheRestrictedLeastSquaresStep) {
     ColumnVector vLoc(1), vCodes(1);
     vLoc = c.location;
     vCodes = c.code;
-    const double dInc = calc_->AdjustBetas(mB, cell.constraint,
-                                           cell.constraintCovariance, vBeta,
-                                           vDelta, vLoc, vCodes, 1, 1);
+    const double dInc =
+        calc_->AdjustBetas(mB, cell.constraint, cell.constraintCovariance,
+                           vBeta, vDelta, vLoc, vCodes, 1, 1);
     if (c.code == 1.0) {
       EXPECT_EQ(dInc, 0.0);
       EXPECT_EQ(vDelta(1), 123.0);  // untouched
@@ -298,8 +298,8 @@ TEST_F(HudsonsTest, AdjustBetasIsTheRestrictedLeastSquaresStep) {
     EXPECT_TRUE(km_test::RelNear(dInc, c.increase, 1e-9)) << dInc;
     const ColumnVector vFit = vBeta - vDelta;
     // The corrected pieces meet at the pinned location.
-    EXPECT_NEAR(vFit(1) + vFit(2) * c.location,
-                vFit(3) + vFit(4) * c.location, 1e-9);
+    EXPECT_NEAR(vFit(1) + vFit(2) * c.location, vFit(3) + vFit(4) * c.location,
+                1e-9);
     if (c.code == 3.0) {
       EXPECT_NEAR(vFit(4) - vFit(2), c.slopeChange, 1e-9);
     }

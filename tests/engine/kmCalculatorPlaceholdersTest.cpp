@@ -85,7 +85,8 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
     calc_->pDataAux = new Matrix(c.auxRows, 1);
     *calc_->pDataAux = 1.0;
     kmCalcData record;
-    const KmException e = km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
+    const KmException e =
+        km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
     EXPECT_STREQ(e.GetSource(), "kmCalculator::AddBadCohort()");
     EXPECT_STREQ(e.GetCallPath(), "AddBadCohort() of kmCalculator");
     EXPECT_TRUE(record.vModels.empty());
@@ -94,12 +95,14 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
 
 TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
   // A null record or unloaded observations used to be dereferenced.
-  const KmException eRecord = km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
+  const KmException eRecord =
+      km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
   EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
   delete calc_->pDataAux;
   calc_->pDataAux = nullptr;
   kmCalcData record;
-  const KmException eData = km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
+  const KmException eData =
+      km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
   EXPECT_STREQ(eData.GetCallPath(), "AddBadCohort() of kmCalculator");
   const KmException eComp =
       km_test::CatchKmException([&] { calc_->AddBadComparison(&record); });
@@ -179,8 +182,9 @@ TEST_F(PlaceholdersTest, FinalChoiceOutsideStoredModelsRaisesRangeError) {
   values[0].ReSize(kN);
   Matrix mA(kN, kN);
   mA = 0.0;
-  const KmException e = km_test::CatchKmException(
-      [&] { calc_->SelectFinalModelDDS(&record, 0, 0, 1, 0, 2, &values, &mA); });
+  const KmException e = km_test::CatchKmException([&] {
+    calc_->SelectFinalModelDDS(&record, 0, 0, 1, 0, 2, &values, &mA);
+  });
   EXPECT_NE(std::string(e.GetMessage()).find("Requested model number:  2"),
             std::string::npos)
       << e.GetMessage();

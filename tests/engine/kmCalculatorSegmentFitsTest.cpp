@@ -26,8 +26,8 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/test_util/TestUtil.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -196,7 +196,8 @@ TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {
   calc_->Partitions(table);
   for (int iDataSet : {0, -3}) {
     SCOPED_TRACE(iDataSet);
-    KmException e = km_test::CatchKmException([&] { calc_->PartitionSSEs(table, iDataSet); });
+    KmException e = km_test::CatchKmException(
+        [&] { calc_->PartitionSSEs(table, iDataSet); });
     EXPECT_STREQ(e.GetSource(), "kmCalculator::PartitionSSEs()");
     EXPECT_STREQ(e.GetCallPath(), "PartitionSSEs() of kmCalculator");
   }
@@ -346,7 +347,8 @@ TEST_F(SegmentFitsTest, PrecomputeQIgnoresNoKinkmarksAndShortTables) {
   calc_->PrecomputeQ(0, table, qTable);
   EXPECT_EQ(qTable.GetQ(1, 1).constraint.Nrows(), 0);
   // Seven segmentations with one kinkmark do not fit a row of five.
-  KmException e = km_test::CatchKmException([&] { calc_->PrecomputeQ(1, table, qTable); });
+  KmException e =
+      km_test::CatchKmException([&] { calc_->PrecomputeQ(1, table, qTable); });
   EXPECT_STREQ(e.GetSource(), "KmVector");
   EXPECT_STREQ(e.GetCallPath(),
                "GetQ() of kmQMatrix\r\nPrecomputeQ() of kmCalculator");
@@ -370,7 +372,8 @@ TEST_F(SegmentFitsTest, PrecomputeQRefusesAnInadmissibleFirstSegmentation) {
   kmUpperTriangularMatrix table(9, 9);
   calc_->Partitions(table);
   kmQMatrix qTable(2, 36);
-  KmException e = km_test::CatchKmException([&] { calc_->PrecomputeQ(2, table, qTable); });
+  KmException e =
+      km_test::CatchKmException([&] { calc_->PrecomputeQ(2, table, qTable); });
   EXPECT_STREQ(e.GetMessage(),
                "There is no admissible segmentation with 2 kinkmarks for 9 "
                "observations.");

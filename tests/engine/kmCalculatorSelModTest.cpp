@@ -45,13 +45,25 @@ struct BruteForceModel {
   double dAPC[4];
 };
 const BruteForceModel kModels[] = {
-    {0, 0.056418099149310605, -4.9457208065450606, {0, 0, 0},
+    {0,
+     0.056418099149310605,
+     -4.9457208065450606,
+     {0, 0, 0},
      {1.7245878182385432, 0, 0, 0}},
-    {1, 0.03059848822039752, -5.1434091089984211, {1998, 0, 0},
+    {1,
+     0.03059848822039752,
+     -5.1434091089984211,
+     {1998, 0, 0},
      {0.65851666476273163, 6.6815534889954176, 0, 0}},
-    {2, 0.00065956324604423257, -8.56638601530776, {1994, 1998, 0},
+    {2,
+     0.00065956324604423257,
+     -8.56638601530776,
+     {1994, 1998, 0},
      {5.0763433748378439, -2.7660579803541196, 8.6063240376190073, 0}},
-    {3, 0.0031675931775110491, -6.583085446061717, {1992, 1995, 1998},
+    {3,
+     0.0031675931775110491,
+     -6.583085446061717,
+     {1992, 1995, 1998},
      {5.4643483550179894, 2.4142368341208753, -3.0406220864430122,
       8.6306862709462742}},
 };
@@ -242,10 +254,8 @@ TEST_F(SelModTest, FailureClearsTheRunningFlagAndNamesTheDriver) {
     Run(o, kY, kN, &progress);
     FAIL() << "kmax < kmin was accepted";
   } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"),
-              std::string::npos);
-    EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"),
-              std::string::npos);
+    EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"), std::string::npos);
+    EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"), std::string::npos);
   }
   EXPECT_FALSE(progress.GetRunningFlag());
   EXPECT_TRUE(data_.vModels.empty());
@@ -300,11 +310,11 @@ TEST_F(SelModTest, JumpAndComparabilityRatioRunsFillTheirFields) {
     ASSERT_EQ(data_.vModels.size(), 2u);
     for (int k = 0; k <= 1; ++k) {
       SCOPED_TRACE(testing::Message() << "k = " << k);
-      EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetSSE(), kJumpQ[k],
-                                   kQTol));
+      EXPECT_TRUE(
+          km_test::RelNear(data_.GetModel(k).GetSSE(), kJumpQ[k], kQTol));
       if (!bCR) {
-        EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetJumpValue(),
-                                     kJump[k], kApcTol));
+        EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetJumpValue(), kJump[k],
+                                     kApcTol));
       }
     }
     EXPECT_DOUBLE_EQ(data_.GetModel(1).GetKinkmark(0).dEstimate, 1998.0);

@@ -41,7 +41,8 @@ TEST(kmUpperTriangularMatrixTest, OutOfBoundsRequestsRaise) {
   } kCases[] = {{2, 2}, {0, 3}, {1, 7}, {3, 1}, {5, 6}, {-1, 2}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::to_string(c.i) + "," + std::to_string(c.j));
-    KmException e = km_test::CatchKmException([&] { table.GetPartition(c.i, c.j); });
+    KmException e =
+        km_test::CatchKmException([&] { table.GetPartition(c.i, c.j); });
     EXPECT_EQ(std::string(e.GetMessage()), "Partition(" + std::to_string(c.i) +
                                                "," + std::to_string(c.j) +
                                                ") is out of bounds.");

@@ -240,28 +240,33 @@ TEST(KmBackgroundProgressTracker, ReleaseAndLookupFailuresAreReported) {
     const char* sCallPath;
   };
   const Case kCases[] = {
-      {"release a sub of another tracker",
-       km_test::CatchKmException([&] { parent.ReleaseSubProgressInterface(pForeign); }),
+      {"release a sub of another tracker", km_test::CatchKmException([&] {
+         parent.ReleaseSubProgressInterface(pForeign);
+       }),
        "pInterface is not subbed to *this", "KmProgressTracker",
        "ReleaseSubProgressInterface of KmProgressTracker"},
-      {"release null",
-       km_test::CatchKmException([&] { parent.ReleaseSubProgressInterface(nullptr); }),
+      {"release null", km_test::CatchKmException([&] {
+         parent.ReleaseSubProgressInterface(nullptr);
+       }),
        "Null pointer: pInterface", "KmProgressTracker",
        "ReleaseSubProgressInterface of KmProgressTracker"},
       {"index into an empty list",
        km_test::CatchKmException([&] { parent.GetSubProgressInterface(0); }),
        "no sub-interfaces available", "GetSubProgressInterface",
        "GetSubProgressInterface of KmProgressTracker"},
-      {"index past the end", km_test::CatchKmException([&] { other.GetSubProgressInterface(1); }),
+      {"index past the end",
+       km_test::CatchKmException([&] { other.GetSubProgressInterface(1); }),
        "iIndex(==1) out of range [0, 0]", "GetSubProgressInterface",
        "GetSubProgressInterface of KmProgressTracker"},
-      {"dispose of a foreign sub",
-       km_test::CatchKmException([&] { parent.DisposeOfOldSubProgressInterface(pForeign); }),
+      {"dispose of a foreign sub", km_test::CatchKmException([&] {
+         parent.DisposeOfOldSubProgressInterface(pForeign);
+       }),
        "pInterface not owned; can't dispose of it",
        "DisposeOfOldSubProgressInterface",
        "DisposeOfOldSubProgressInterface of KmBackgroundProgressTracker"},
-      {"dispose of null",
-       km_test::CatchKmException([&] { parent.DisposeOfOldSubProgressInterface(nullptr); }),
+      {"dispose of null", km_test::CatchKmException([&] {
+         parent.DisposeOfOldSubProgressInterface(nullptr);
+       }),
        "null pointer: pInterface", "DisposeOfOldSubProgressInterface",
        "DisposeOfOldSubProgressInterface of KmBackgroundProgressTracker"},
   };
@@ -279,7 +284,8 @@ TEST(KmBackgroundProgressTracker, MovingASubThatItsParentDoesNotListFails) {
   KmBackgroundProgressTracker parent;
   KmBackgroundProgressTracker stray;
   stray.SetSuper(&parent);
-  const KmException e = km_test::CatchKmException([&] { stray.SetPosition(10); });
+  const KmException e =
+      km_test::CatchKmException([&] { stray.SetPosition(10); });
   EXPECT_STREQ(e.GetMessage(), "pProgress is not a sub-progress of *this");
   EXPECT_STREQ(e.GetSource(), "RespondToSubProgressPositionChange");
   EXPECT_STREQ(e.GetCallPath(),

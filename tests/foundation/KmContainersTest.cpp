@@ -1,9 +1,9 @@
 // Tests of the container templates KmVector and OneDimensionArray.
-#include <cstring>
-#include <string>
-
 #include <gtest/gtest.h>
 #include <newmat.h>
+
+#include <cstring>
+#include <string>
 
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"

@@ -1,11 +1,10 @@
-#include "foundation/KmConvertValue.h"
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "foundation/AllocateMemory.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "tests/test_util/CatchKmException.h"
 
@@ -121,12 +120,12 @@ TEST(KmConvertValue, DoubleTarget) {
     double dValue;
   };
   const Case cases[] = {
-      {"1e3", false, true, 1000.0},     {"-0.5", false, true, -0.5},
-      {"", false, true, 0.0},           {"\n12", false, true, 12.0},
-      {" 12", true, true, 12.0},        {"\t12", true, true, 12.0},
-      {" 12", false, false, 0},         {"\t12", false, false, 0},
-      {"1,5", true, false, 0},          {"12 ", true, false, 0},
-      {"abc", true, false, 0},          {"  ", true, false, 0},
+      {"1e3", false, true, 1000.0}, {"-0.5", false, true, -0.5},
+      {"", false, true, 0.0},       {"\n12", false, true, 12.0},
+      {" 12", true, true, 12.0},    {"\t12", true, true, 12.0},
+      {" 12", false, false, 0},     {"\t12", false, false, 0},
+      {"1,5", true, false, 0},      {"12 ", true, false, 0},
+      {"abc", true, false, 0},      {"  ", true, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("text \"") + c.sText + "\"");
@@ -184,8 +183,8 @@ TEST(AllocateMemory, BuffersAndBadRequests) {
 
 TEST(AllocateMemory, OutOfMemoryMessageIsCutTo127Characters) {
   const std::string sFormat = std::string(200, 'm') + " %d";
-  const KmException e = km_test::CatchKmException(
-      [&] { ThrowOutOfMemory(sFormat.c_str(), 5); });
+  const KmException e =
+      km_test::CatchKmException([&] { ThrowOutOfMemory(sFormat.c_str(), 5); });
   EXPECT_EQ(std::string(e.GetMessage()), std::string(127, 'm'));
   EXPECT_STREQ(e.GetSource(), "Memory");
 }

@@ -1,10 +1,9 @@
-#include "foundation/KmDebugDump.h"
-
-#include <string>
-
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <string>
+
+#include "foundation/KmDebugDump.h"
 #include "foundation/KmIO_File.h"
 #include "tests/test_util/TestUtil.h"
 

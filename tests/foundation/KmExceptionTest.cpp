@@ -1,9 +1,8 @@
-#include "foundation/KmException.h"
+#include <gtest/gtest.h>
 
 #include <string>
 
-#include <gtest/gtest.h>
-
+#include "foundation/KmException.h"
 #include "tests/test_util/CatchKmException.h"
 
 namespace {
@@ -20,28 +19,26 @@ TEST(KmException, ThrowFunctionsSetKindNumberAndEmptyCallPath) {
   };
   const Case cases[] = {
       {"GenerateKmException",
-       CatchKmException([] { GenerateKmException("plain", "Src"); }),
-       "plain", 0, -1},
+       CatchKmException([] { GenerateKmException("plain", "Src"); }), "plain",
+       0, -1},
       {"ThrowKmException",
        CatchKmException([] { ThrowKmException("plain", "Src"); }), "plain", 0,
        -1},
       {"GenerateKmExceptionF",
        CatchKmException([] { GenerateKmExceptionF("v=%d %s", "Src", 4, "x"); }),
        "v=4 x", 0, -1},
-      {"GenerateKmInputExceptionF",
-       CatchKmException(
-           [] { GenerateKmInputExceptionF("bad key %s", "Src", "k"); }),
+      {"GenerateKmInputExceptionF", CatchKmException([] {
+         GenerateKmInputExceptionF("bad key %s", "Src", "k");
+       }),
        "bad key k", 3, -1},
-      {"GenerateKmInputExceptionN",
-       CatchKmException([] {
+      {"GenerateKmInputExceptionN", CatchKmException([] {
          GenerateKmInputExceptionN("Cannot have more than %d by variables.",
                                    "Src", 10);
        }),
        "Cannot have more than 10 by variables.", 3, 10},
       // The number is printed first; further arguments follow it, and "%%"
       // before the first conversion is not taken for it.
-      {"GenerateKmInputExceptionN with further arguments",
-       CatchKmException([] {
+      {"GenerateKmInputExceptionN with further arguments", CatchKmException([] {
          GenerateKmInputExceptionN("100%% of %d in %s (%d)", "Src", 7, "f", 2);
        }),
        "100% of 7 in f (2)", 3, 7},
@@ -105,7 +102,8 @@ TEST(KmException, CopyAndAssignmentCopyAllFields) {
   const KmException copy(original);
   KmException assigned;
   assigned = original;
-  for (const KmException* e : {&copy, static_cast<const KmException*>(&assigned)}) {
+  for (const KmException* e :
+       {&copy, static_cast<const KmException*>(&assigned)}) {
     EXPECT_STREQ(e->GetMessage(), "n=5");
     EXPECT_STREQ(e->GetSource(), "Src");
     EXPECT_STREQ(e->GetCallPath(), "F() of A");
@@ -152,9 +150,8 @@ TEST(KmMalformedDataException, CarriesLetterAndTextThroughCopies) {
     EXPECT_EQ(copy.GetText(), "1,5");
   }
   // Handlers of the base type catch it.
-  const KmException base = CatchKmException([] {
-    GenerateKmMalformedDataException("m", 'S', "t", "Conv");
-  });
+  const KmException base = CatchKmException(
+      [] { GenerateKmMalformedDataException("m", 'S', "t", "Conv"); });
   EXPECT_STREQ(base.GetMessage(), "m");
 }
 

@@ -1,16 +1,14 @@
-#include "foundation/KmFileName.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
 
-#include <sys/stat.h>
-
-#include <gtest/gtest.h>
-
+#include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmPlatform.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

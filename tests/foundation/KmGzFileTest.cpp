@@ -1,13 +1,12 @@
-#include "foundation/KmGzFile.h"
+#include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <zlib.h>
-
-#include "tests/test_util/CatchKmException.h"
+#include "foundation/KmGzFile.h"
 #include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -1,13 +1,12 @@
-#include "foundation/KmIO_File.h"
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "tests/test_util/CatchKmException.h"
+#include "foundation/KmIO_File.h"
 #include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -1,12 +1,11 @@
-#include "foundation/KmIniFile.h"
+#include <gtest/gtest.h>
 
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "foundation/KmFileName.h"
-#include "tests/test_util/CatchKmException.h"
+#include "foundation/KmIniFile.h"
 #include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

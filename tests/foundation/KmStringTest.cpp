@@ -1,11 +1,10 @@
-#include "foundation/KmString.h"
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
 #include <string>
 
-#include <gtest/gtest.h>
-
+#include "foundation/KmString.h"
 #include "tests/test_util/CatchKmException.h"
 
 namespace {
@@ -49,8 +48,7 @@ TEST(KmString, AppendsNumbersInFixedFormats) {
       {"int32 min", [](KmString& s) { s << INT32_MIN; }, "-2147483648"},
       {"uint32 max", [](KmString& s) { s << UINT32_MAX; }, "4294967295"},
       // A long is a 32-bit value: a wider host long is cut to 32 bits.
-      {"host long above 32 bits", [](KmString& s) { s << 0x100000005L; },
-       "5"},
+      {"host long above 32 bits", [](KmString& s) { s << 0x100000005L; }, "5"},
       {"double 2", [](KmString& s) { s << 2.0; }, "2.000000"},
       {"double 0.0000004", [](KmString& s) { s << 0.0000004; }, "0.000000"},
       {"double -0.5", [](KmString& s) { s << -0.5; }, "-0.500000"},
@@ -116,7 +114,8 @@ TEST(KmString, Trimming) {
   }
   EXPECT_EQ(ZdDeblank("\x01x\x20", true, true), "x");
   EXPECT_EQ(ZdDeblankSpaces("\x01x\x20", true, true), "\x01x");
-  const KmException e = CatchKmException([] { ZdDeblank(nullptr, true, true); });
+  const KmException e =
+      CatchKmException([] { ZdDeblank(nullptr, true, true); });
   EXPECT_STREQ(e.GetMessage(), "null pointer: sString");
   EXPECT_STREQ(e.GetSource(), "ZdDeblank");
 }

@@ -1,9 +1,9 @@
-#include "foundation/KmStringTokenizer.h"
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "foundation/KmStringTokenizer.h"
 
 namespace {
 
@@ -47,8 +47,7 @@ TEST(KmStringTokenizer, SplitsAtDelimiters) {
     if (c.sMarkers != nullptr) {
       tokenizer.ParseStringWithIgnoredSections(c.sText, c.sMarkers);
     }
-    EXPECT_EQ(tokenizer.GetNumTokens(),
-              static_cast<int32_t>(c.tokens.size()));
+    EXPECT_EQ(tokenizer.GetNumTokens(), static_cast<int32_t>(c.tokens.size()));
     EXPECT_EQ(AllTokens(tokenizer), c.tokens);
   }
 }

@@ -41,7 +41,8 @@ struct AAPCCase {
 //     A <- sum(w * b); sd <- sqrt(drop(t(w) %*% Sigma %*% w))
 //     q <- if (within) qt(0.975, 17) else qnorm(0.975)
 //     lo <- pc(A - q*sd); hi <- pc(A + q*sd); z <- A/sd
-//     c(s, e, A, sd, pc(A), lo, hi, lo > 0 | hi < 0, z, 2*(1 - pnorm(abs(z)))) }
+//     c(s, e, A, sd, pc(A), lo, hi, lo > 0 | hi < 0, z, 2*(1 - pnorm(abs(z))))
+//     }
 const AAPCCase kAAPCCases[] = {
     // row(1990, 2012, c(5.5, 7.5, 9)/22, FALSE)
     {"whole data range",
@@ -139,9 +140,8 @@ TEST(CalcAAPCEstimates, RangeListWithOneColumnRaisesTheMatrixIndexError) {
   NEWMAT::Matrix ranges(1, 1);
   ranges(1, 1) = 1995;
   NEWMAT::Matrix m;
-  EXPECT_THROW(BaseKMRegModel::calc_AAPC_Estimates(m, ranges, 2, 17, Vec(kT),
-                                                   Vec(kSlopes), Vec(kErrors),
-                                                   0.05),
+  EXPECT_THROW(BaseKMRegModel::calc_AAPC_Estimates(
+                   m, ranges, 2, 17, Vec(kT), Vec(kSlopes), Vec(kErrors), 0.05),
                NEWMAT::BaseException);
 }
 
@@ -194,8 +194,8 @@ TEST(CalcAAPCInterval, WeightsTheSlopesAndTheirVariances) {
   // variance (0.4*0.01)^2 + (0.6*0.02)^2 = 1.6e-5 + 1.44e-4 = 1.6e-4.
   double dA = -1, dV = -1;
   BaseKMRegModel::calc_AAPC_Interval(dA, dV, Vec({0.1, 0.2, 0.3}),
-                                     Vec({0.01, 0.02, 0.03}), Vec({2, 3, 0}),
-                                     5, 3);
+                                     Vec({0.01, 0.02, 0.03}), Vec({2, 3, 0}), 5,
+                                     3);
   EXPECT_DOUBLE_EQ(dA, 0.16);
   EXPECT_DOUBLE_EQ(dV, 1.6e-4);
   BaseKMRegModel::calc_AAPC_Interval(dA, dV, Vec({0.1}), Vec({0.01}), Vec({0}),

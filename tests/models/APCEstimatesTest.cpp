@@ -110,8 +110,8 @@ TEST(CalcAPCEstimates, ZeroStandardErrorCollapsesTheInterval) {
 
 TEST(CalcAPCEstimates, UpperBoundIsNotCapped) {
   NEWMAT::Matrix m;
-  BaseKMRegModel::calc_APC_Estimates(m, 0, Vec({0, 1}), Vec({79.5}),
-                                     Vec({0.4}), 0.05, 20);
+  BaseKMRegModel::calc_APC_Estimates(m, 0, Vec({0, 1}), Vec({79.5}), Vec({0.4}),
+                                     0.05, 20);
   EXPECT_LT(m(1, 7), 1e40);
   EXPECT_GT(m(1, 7), m(1, 5));
 }
@@ -146,31 +146,72 @@ struct TestByMethodCase {
 //     c(e, s, df, pc(e), lo, hi, lo > 0 | hi < 0, t, p) }
 const TestByMethodCase kTestByMethodCases[] = {
     // tbm(0.0123, 0.0071, 12, 0.05, FALSE, FALSE)
-    {"t interval, t test", 0.0123, 0.0071, 12, 0.05, "TValue", "",
+    {"t interval, t test",
+     0.0123,
+     0.0071,
+     12,
+     0.05,
+     "TValue",
+     "",
      {0.0123, 0.0071, 12, 1.2375956100545205, -0.31645533029995843,
       2.8158739625984364, 0, 1.732394366197183, 0.10880136835275422}},
     // A switch differing from "UseZForCI" in letter case switches nothing.
-    {"lower-case switch", 0.0123, 0.0071, 12, 0.05, "TValue", "usezforci",
+    {"lower-case switch",
+     0.0123,
+     0.0071,
+     12,
+     0.05,
+     "TValue",
+     "usezforci",
      {0.0123, 0.0071, 12, 1.2375956100545205, -0.31645533029995843,
       2.8158739625984364, 0, 1.732394366197183, 0.10880136835275422}},
     // tbm(0.0123, 0.0071, 12, 0.05, FALSE, TRUE)
-    {"t interval, z test", 0.0123, 0.0071, 12, 0.05, "TValue", "UseZForPValue",
+    {"t interval, z test",
+     0.0123,
+     0.0071,
+     12,
+     0.05,
+     "TValue",
+     "UseZForPValue",
      {0.0123, 0.0071, 12, 1.2375956100545205, -0.31645533029995843,
       2.8158739625984364, 0, 1.732394366197183, 0.083203370391990328}},
     // tbm(0.0123, 0.0071, 12, 0.05, TRUE, TRUE)
-    {"z interval, z test", 0.0123, 0.0071, 12, 0.05, "TValue", "UseZForCI",
+    {"z interval, z test",
+     0.0123,
+     0.0071,
+     12,
+     0.05,
+     "TValue",
+     "UseZForCI",
      {0.0123, 0.0071, 12, 1.2375956100545205, -0.16144396781631043,
       2.6562399560453809, 0, 1.732394366197183, 0.083203370391990328}},
-    {"ZValue test name", 0.0123, 0.0071, 12, 0.05, "ZValue", "",
+    {"ZValue test name",
+     0.0123,
+     0.0071,
+     12,
+     0.05,
+     "ZValue",
+     "",
      {0.0123, 0.0071, 12, 1.2375956100545205, -0.16144396781631043,
       2.6562399560453809, 0, 1.732394366197183, 0.083203370391990328}},
     // tbm(-0.0456, 0.0102, 6, 0.01, TRUE, TRUE)
-    {"negative, significant", -0.0456, 0.0102, 6, 0.01, "ZValue",
+    {"negative, significant",
+     -0.0456,
+     0.0102,
+     6,
+     0.01,
+     "ZValue",
      "UseZForPValue",
      {-0.0456, 0.0102, 6, -4.4575944610864005, -6.9351346331669728,
       -1.9140980843728728, 1, -4.4705882352941178, 7.8004753336635702e-06}},
     // tbm(79.5, 0.4, 20, 0.05, TRUE, TRUE): log upper bound above 80.
-    {"capped upper bound", 79.5, 0.4, 20, 0.05, "ZValue", "",
+    {"capped upper bound",
+     79.5,
+     0.4,
+     20,
+     0.05,
+     "ZValue",
+     "",
      {79.5, 0.4, 20, 3.3605573500247796e+36, 1.5343721036944982e+36, 1e50, 1,
       198.75, 0}},
 };
@@ -214,10 +255,9 @@ TEST(CalcSegmentRanges, ReadsSlopesAtTheOffsetAndErrorsFromTheFirstTable) {
   tables[1].ReSize(6, 4);
   tables[1] = 9.0;
   NEWMAT::ColumnVector b, se, T;
-  BaseKMRegModel::calc_SegmentRanges(b, se, T, tables,
-                                     Vec({0.5, 7, 0.01, 8, 0.02, 9, 0.03}), 2,
-                                     2, Vec({2000, 1990, 2010, 1995}),
-                                     Vec({1996, 2004}));
+  BaseKMRegModel::calc_SegmentRanges(
+      b, se, T, tables, Vec({0.5, 7, 0.01, 8, 0.02, 9, 0.03}), 2, 2,
+      Vec({2000, 1990, 2010, 1995}), Vec({1996, 2004}));
   EXPECT_EQ(km_test::ToVector(b), (std::vector<double>{0.01, 0.02, 0.03}));
   EXPECT_EQ(km_test::ToVector(se), (std::vector<double>{0.11, 0.22, 0.33}));
   EXPECT_EQ(km_test::ToVector(T),

@@ -2,13 +2,13 @@
 #ifndef KM_TESTS_MODELS_DATACLASSTESTHELPERS_H
 #define KM_TESTS_MODELS_DATACLASSTESTHELPERS_H
 
+#include <gtest/gtest.h>
+#include <newmat.h>
+
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 

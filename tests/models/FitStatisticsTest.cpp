@@ -1,12 +1,11 @@
 // The segment form of a fitted model, its weighted segmented fit, the
 // segment and kinkmark tests, and the tests of the jump coefficient.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <limits>
 #include <vector>
-
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
@@ -69,8 +68,8 @@ TEST(CalcWeightMatrices, JumpEntersEachLaterInterceptOnce) {
   const ColumnVector tau = Vec({4.0, 8.0});
   ColumnVector theta;
   ColumnVector betaCopy;
-  BaseKMRegModel::calc_WeightMatrices(theta, betaCopy, 1, 2, 1, 3.0, beta,
-                                      tau, Vec({2.0}));
+  BaseKMRegModel::calc_WeightMatrices(theta, betaCopy, 1, 2, 1, 3.0, beta, tau,
+                                      Vec({2.0}));
   EXPECT_NEAR(theta(3), 4.2, 1e-15);
   EXPECT_NEAR(theta(5), 2.6, 1e-15);
   for (double x : {5.0, 6.5, 8.5, 12.0}) {
@@ -133,8 +132,8 @@ TEST(CalcFitEstimates, AgreesWithWeightedLeastSquaresInR) {
   double dRSS = 0.0;
   int32_t iJumpSegment = -1;
   BaseKMRegModel::calc_FitEstimates(coef, V, dDF, dRSS, iJumpSegment,
-                                    TwoSeries(), InverseSDs(), Vec({5.2}), 1,
-                                    3, 0, -1.0);
+                                    TwoSeries(), InverseSDs(), Vec({5.2}), 1, 3,
+                                    0, -1.0);
   EXPECT_EQ(iJumpSegment, 0);
   EXPECT_TRUE(RelNear(dRSS, kRSS, 1e-10));
   EXPECT_TRUE(RelNear(dDF, kDF, 1e-13));
@@ -203,13 +202,12 @@ TEST(CalcSegmentTTests, StandardErrorsAndTestsAgreeWithR) {
   double dRSS = 0.0;
   int32_t iJumpSegment = 0;
   BaseKMRegModel::calc_FitEstimates(coef, V, dDF, dRSS, iJumpSegment,
-                                    TwoSeries(), InverseSDs(), Vec({5.2}), 1,
-                                    3, 0, -1.0);
+                                    TwoSeries(), InverseSDs(), Vec({5.2}), 1, 3,
+                                    0, -1.0);
   OneDimensionArray<Matrix> segments;
   OneDimensionArray<Matrix> kinkmarks;
-  BaseKMRegModel::calc_SegmentTTests(segments, kinkmarks,
-                                     Vec({0.9, 1.2, 0.95, 4.32, 0.35}), V, dDF,
-                                     3, 1, 2);
+  BaseKMRegModel::calc_SegmentTTests(
+      segments, kinkmarks, Vec({0.9, 1.2, 0.95, 4.32, 0.35}), V, dDF, 3, 1, 2);
   ASSERT_EQ(segments.GetSize(), 2);
   ASSERT_EQ(segments[0].Nrows(), 4);
   ASSERT_EQ(kinkmarks[1].Nrows(), 3);
@@ -234,9 +232,8 @@ TEST(CalcSegmentTTests, ZeroStandardErrorGivesInfiniteStatistic) {
   V = 0.0;
   OneDimensionArray<Matrix> segments;
   OneDimensionArray<Matrix> kinkmarks;
-  BaseKMRegModel::calc_SegmentTTests(segments, kinkmarks,
-                                     Vec({1.0, -0.5, 2.0, 0.25}), V, 10, 2, 1,
-                                     1);
+  BaseKMRegModel::calc_SegmentTTests(
+      segments, kinkmarks, Vec({1.0, -0.5, 2.0, 0.25}), V, 10, 2, 1, 1);
   EXPECT_EQ(segments[0](2, 3), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(segments[0](2, 4), 0.0);
   EXPECT_EQ(kinkmarks[0](3, 1), 0.75);
@@ -259,7 +256,8 @@ TEST(FitBaseKMRegModel, FillsTheRecordsStatistics) {
   EXPECT_EQ(stats.nSeries, 2);
   EXPECT_TRUE(RelNear(stats.df, kDF, 1e-13));
   const std::vector<double> kTheta = {0.9, 1.2, 0.95, 4.32, 0.35};
-  for (int i = 1; i <= 5; ++i) EXPECT_NEAR(stats.theta(i), kTheta[i - 1], 1e-14);
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_NEAR(stats.theta(i), kTheta[i - 1], 1e-14);
   EXPECT_EQ(km_test::ToVector(stats.beta),
             (std::vector<double>{1.2, 2.1, 0.95, -0.6}));
   for (int i = 1; i <= 5; ++i) {
@@ -347,10 +345,9 @@ TEST(CalcCoefficientInference, WithoutStepColumnUsesTheNormalMatrix) {
   r0(1) = 1.0;
   ColumnVector r1;
   ColumnVector r2;
-  BaseKMRegModel::calc_CoefficientInference(r0, r1, r2,
-                                            Vec({1.5, 0.1, 1.2, 0.3}), V, 12.0,
-                                            1, false, A, 6.0, 3.0, 0.05, 0, 2,
-                                            1);
+  BaseKMRegModel::calc_CoefficientInference(
+      r0, r1, r2, Vec({1.5, 0.1, 1.2, 0.3}), V, 12.0, 1, false, A, 6.0, 3.0,
+      0.05, 0, 2, 1);
   EXPECT_DOUBLE_EQ(r0(2), 2.0);
   EXPECT_DOUBLE_EQ(r1(2), std::sqrt(4.5));
   EXPECT_DOUBLE_EQ(r0(3), 0.5);

@@ -1,14 +1,13 @@
 // Tests of the ForAllKinkMKAction object (start values, clear, copies) and
 // of ForAllKinkMKAction::shift_XValues.
-#include "models/ForAllKinkMKAction.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/ForAllKinkMKAction.h"
 #include "models/PositiveDefinite.h"
 #include "tests/models/DataClassTestHelpers.h"
 

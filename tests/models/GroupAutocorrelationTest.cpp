@@ -4,17 +4,16 @@
 // Expected values from R with the lag-one ratio written out:
 //   lag1 <- function(e) { n <- length(e); A <- sum(e[-n]^2)
 //     B <- sum(e[-n]*e[-1]); min(if (A > 0) B/A else 0, 1) }
-#include "models/GroupAutocorrelation.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
+#include "models/GroupAutocorrelation.h"
 #include "models/KMSeriesSet.h"
 
 namespace {

@@ -1,11 +1,10 @@
 // APC and AAPC confidence intervals by method, over a fitted model with one
 // kinkmark and a fixed set of resampled fits.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <string>
 #include <vector>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
@@ -38,8 +37,8 @@ constexpr double kKinkmarkAlpha = 0.1;
 OneDimensionArray<Matrix> CoefficientTables() {
   Matrix table(4, 4);
   table = 0.0;
-  const double rows[4][2] = {{1.0, 0.1}, {0.05, 0.01}, {1.7, 0.12},
-                             {-0.02, 0.008}};
+  const double rows[4][2] = {
+      {1.0, 0.1}, {0.05, 0.01}, {1.7, 0.12}, {-0.02, 0.008}};
   for (int r = 0; r < 4; ++r) {
     table(r + 1, 1) = rows[r][0];
     table(r + 1, 2) = rows[r][1];
@@ -114,15 +113,15 @@ class IntervalMethodSet : public ::testing::Test {
   OneDimensionArray<ColumnVector> APC(const std::string& method,
                                       const std::string& setting = "NO") {
     return BaseKMRegModel::calc_APC_CIs(
-        kinkmarkRows, 1, Vec({1990, 2010}), tables, Vec({10.0}),
-        TauInterval(), kAlpha, kAlpha, kKinkmarkAlpha, kDF, method, setting,
-        "Parallel", "Log", "GridSearch", inputs, records, generator);
+        kinkmarkRows, 1, Vec({1990, 2010}), tables, Vec({10.0}), TauInterval(),
+        kAlpha, kAlpha, kKinkmarkAlpha, kDF, method, setting, "Parallel", "Log",
+        "GridSearch", inputs, records, generator);
   }
   ColumnVector AAPC(const std::string& method, double start, double end,
                     const Matrix& covariance = Matrix()) {
     return BaseKMRegModel::calc_AAPC_CIs(
-        Vec({start, end}), 1, tables, covariance, Vec({10.0}), DataX(),
-        kAlpha, kAlpha, kKinkmarkAlpha, kDF, method, "NO", "Parallel", "Log",
+        Vec({start, end}), 1, tables, covariance, Vec({10.0}), DataX(), kAlpha,
+        kAlpha, kKinkmarkAlpha, kDF, method, "NO", "Parallel", "Log",
         "GridSearch", inputs, records, generator);
   }
 
@@ -275,13 +274,22 @@ TEST_F(IntervalMethodSet, UncorrelatedAAPCTestsAcrossSegmentsWithZ) {
   // which spans the kinkmark; tb(0.05, 0.01, FALSE) for (2, 8) and for
   // (1, 10), which lie in segment 1 (its ends on the bounds included).
   const Case kCases[] = {
-      {5, 15, 0.015, 0.006403124237432849,
+      {5,
+       15,
+       0.015,
+       0.006403124237432849,
        {1.511306461571893, 0.24531110713563731, 2.7932900374995517, 1.0,
         2.3426064283290908, 0.019149571500766127}},
-      {2, 8, 0.05, 0.01,
+      {2,
+       8,
+       0.05,
+       0.01,
        {5.1271096376024117, 2.9569100342776489, 7.3430542649056685, 1.0, 5.0,
         6.8730285795570722e-05}},
-      {1, 10, 0.05, 0.01,
+      {1,
+       10,
+       0.05,
+       0.01,
        {5.1271096376024117, 2.9569100342776489, 7.3430542649056685, 1.0, 5.0,
         6.8730285795570722e-05}},
   };
@@ -316,13 +324,22 @@ TEST_F(IntervalMethodSet, FirstLastAAPCUsesTheChordAndItsCovariance) {
     LongTail tail;
   };
   const Case kCases[] = {
-      {5, 15, 0.015, 0.020892642245537062,
+      {5,
+       15,
+       0.015,
+       0.020892642245537062,
        {1.511306461571893, -2.8176706676436569, 6.0331174435466428, 0.0,
         0.71795610261809717, 0.48108754152120969}},
-      {5, 10, 0.05, 0.047613443479756858,
+      {5,
+       10,
+       0.05,
+       0.047613443479756858,
        {5.1271096376024117, -4.8123426896303778, 16.104435102559435, 0.0,
         1.050123585815796, 0.30618551728010202}},
-      {2, 8, 0.05, 0.011180339887498949,
+      {2,
+       8,
+       0.05,
+       0.011180339887498949,
        {5.1271096376024117, 2.7037269191915625, 7.6076741543379844, 1.0,
         4.4721359549995796, 0.00023344743474851271}},
   };
@@ -402,7 +419,8 @@ TEST(MapModelSettings, WholeWordsComparedExactly) {
 
 TEST(CalcAPCTestVector, NormalBoundsAroundTheEstimate) {
   // R: 0.03 + c(-1, 1) * qnorm(0.975) * 0.01
-  const ColumnVector row = BaseKMRegModel::calc_APC_TestVector(0.03, 0.01, 0.05);
+  const ColumnVector row =
+      BaseKMRegModel::calc_APC_TestVector(0.03, 0.01, 0.05);
   EXPECT_EQ(row(1), 0.03);
   EXPECT_EQ(row(2), 0.01);
   EXPECT_NEAR(row(3), 0.010400360154599463, 1e-15);
@@ -416,10 +434,10 @@ TEST(CollectSamples, TooFewResamplesAreRefused) {
   OneDimensionArray<ColumnVector> taus;
   ColumnVector slopeSE;
   ColumnVector tauSE;
-  EXPECT_THROW(BaseKMRegModel::collect_APCSamples(slopes, slopeSE, taus, tauSE,
-                                                  one, Vec({0.1, 0.2}),
-                                                  Vec({5.0}), 1),
-               KmException);
+  EXPECT_THROW(
+      BaseKMRegModel::collect_APCSamples(slopes, slopeSE, taus, tauSE, one,
+                                         Vec({0.1, 0.2}), Vec({5.0}), 1),
+      KmException);
   ColumnVector samples;
   double se = 0.0;
   EXPECT_THROW(BaseKMRegModel::collect_AAPCSamples(samples, se, one,

@@ -1,12 +1,11 @@
 // Tests of KMBestModelFit: start values and copies that carry the random
 // generator's state.
-#include "models/KMBestModelFit.h"
-
-#include <vector>
-
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <vector>
+
+#include "models/KMBestModelFit.h"
 #include "tests/models/DataClassTestHelpers.h"
 
 namespace {

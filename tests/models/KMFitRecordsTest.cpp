@@ -1,18 +1,17 @@
 // Tests of the fit records of the model framework: KMRegFitStats,
 // KMRegFitMatrices, KMRegFit and KMRegFitRecord (with
 // BestKMRegModel::resetFitRecord).
-#include "models/KMRegFitRecord.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <limits>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <newmat.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/BestKMRegModel.h"
 #include "models/KMRegFit.h"
 #include "models/KMRegFitMatrices.h"
+#include "models/KMRegFitRecord.h"
 #include "models/KMRegFitStats.h"
 #include "tests/models/DataClassTestHelpers.h"
 

@@ -1,6 +1,7 @@
 // Tests of the candidate-location grid built by
 // KMRegFittingData::fill_FittingDataArrays.
-#include "models/KMRegFittingData.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
+#include "models/KMRegFittingData.h"
 #include "tests/models/DataClassTestHelpers.h"
 
 namespace {

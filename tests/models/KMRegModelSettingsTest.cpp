@@ -1,5 +1,6 @@
 // Tests of KMRegModelSettings: defaults, deep copies, clear.
-#include "models/KMRegModelSettings.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <functional>
@@ -7,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
+#include "models/KMRegModelSettings.h"
 #include "tests/models/DataClassTestHelpers.h"
 
 namespace {

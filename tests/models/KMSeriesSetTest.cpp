@@ -1,19 +1,18 @@
 // Tests of the small value records of the model framework: KMSeriesSet,
 // KMPartitionMatrix, KMModelScoreRec, KMRegFitCounts, KMClusterCandidate
 // and kmFitLogNames.
-#include "models/KMSeriesSet.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <limits>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "models/KMClusterCandidate.h"
 #include "models/KMModelScoreRec.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/KMRegFitCounts.h"
+#include "models/KMSeriesSet.h"
 #include "models/kmFitLogNames.h"
 #include "tests/models/DataClassTestHelpers.h"
 

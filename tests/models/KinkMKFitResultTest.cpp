@@ -1,6 +1,7 @@
 // Tests of KinkMKFitResult: start values, the members assignment copies and
 // leaves, and clear. Members are addressed by their numbers 1 to 54.
-#include "models/KinkMKFitResult.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cstdlib>
 #include <limits>
@@ -8,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "foundation/OneDimensionArray.h"
+#include "models/KinkMKFitResult.h"
 #include "tests/models/DataClassTestHelpers.h"
 
 namespace {

@@ -3,14 +3,14 @@
 // ForAllKinkMKAction, whose copies must agree step for step. The expected
 // placements come from a brute-force filter over all increasing index
 // vectors, written independently below.
+#include <gtest/gtest.h>
+#include <newmat.h>
+
 #include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <newmat.h>
 
 #include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"

@@ -7,8 +7,8 @@
 
 #include "foundation/KmException.h"
 #include "models/MatrixCSVFile.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "models/internal/MatrixErrors.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <string>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
+#include "models/internal/MatrixErrors.h"
 
 namespace {
 
@@ -27,11 +27,9 @@ TEST(MatrixErrors, LibraryErrorBecomesKmExceptionWithItsText) {
 
 TEST(MatrixErrors, ResultAndOtherExceptionsPassThrough) {
   EXPECT_EQ(WithMatrixErrorsAsKm("f", [] { return 7; }), 7);
-  EXPECT_THROW(WithMatrixErrorsAsKm("f",
-                                    []() -> int {
-                                      throw KmException("m", "s");
-                                    }),
-               KmException);
+  EXPECT_THROW(
+      WithMatrixErrorsAsKm("f", []() -> int { throw KmException("m", "s"); }),
+      KmException);
 }
 
 }  // namespace

@@ -135,9 +135,9 @@ TEST(CalcAPCAAPCResults, BuildsBothTablesFromTheRefit) {
   NEWMAT::ColumnVector x(11);
   for (int i = 1; i <= 11; ++i) x(i) = 1999 + i;
   NEWMAT::Matrix apc, ranges, aapc;
-  BaseKMRegModel::calc_APC_AAPC_Results(
-      apc, ranges, aapc, tables, Vec({1.5, 0.031, 63.2, -0.012}), 1, 1, 7, x,
-      Vec({2004}), 0.05, 0.05);
+  BaseKMRegModel::calc_APC_AAPC_Results(apc, ranges, aapc, tables,
+                                        Vec({1.5, 0.031, 63.2, -0.012}), 1, 1,
+                                        7, x, Vec({2004}), 0.05, 0.05);
 
   const double kApc[2][10] = {
       {2000, 2004, 0.031, 0.004, 3.1485503886522714, 2.1775196186848422,

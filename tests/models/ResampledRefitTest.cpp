@@ -1,12 +1,11 @@
 // Resampled refits of a fitted model, and the empirical intervals that read
 // them, end to end through the location search.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
@@ -39,8 +38,8 @@ KMResamplingInputs ExactLine(int N) {
   ColumnVector y(n);
   for (int i = 1; i <= n; ++i) {
     x(i) = 1989 + i;
-    y(i) = 2.0 + 0.05 * (x(i) - 1990) +
-           (x(i) > 1996 ? 0.03 * (x(i) - 1996) : 0.0);
+    y(i) =
+        2.0 + 0.05 * (x(i) - 1990) + (x(i) > 1996 ? 0.03 * (x(i) - 1996) : 0.0);
   }
   KMResamplingInputs in;
   in.seriesSet.labels.Resize(1);
@@ -134,9 +133,8 @@ TEST(ResampleNew, ExactLineGivesTheObservedSlopesEveryDraw) {
   const KMResamplingInputs in = ExactLine(5);
   OneDimensionArray<KMRegFitRecord> records;
   MTRandomGenerator generator;
-  EXPECT_EQ(BaseKMRegModel::resample_new(generator, records, in,
-                                         Vec({1996.0}), 1, 1, 1, 0, 0.05,
-                                         0.05, 0.05),
+  EXPECT_EQ(BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}),
+                                         1, 1, 1, 0, 0.05, 0.05, 0.05),
             0);
   ASSERT_EQ(records.GetSize(), 5);
   EXPECT_EQ(records[0].segmentSlopes.Nrows(), 0);  // the observed fit's slot
@@ -170,11 +168,12 @@ TEST(ResampleNew, EmpiricalQuantileIntervalOfAnExactLineIsThePoint) {
   OneDimensionArray<ColumnVector> kinkmarkRows;
   MTRandomGenerator generator;
   const OneDimensionArray<ColumnVector> L = BaseKMRegModel::calc_APC_CIs(
-      kinkmarkRows, 1, Vec({1990, 2001}), tables, Vec({1996.0}), Matrix(),
-      0.05, 0.05, 0.05, 8.0, "EmpCDFQuantile", "NO", "Identical", "Log",
-      "GridSearch", in, records, generator);
+      kinkmarkRows, 1, Vec({1990, 2001}), tables, Vec({1996.0}), Matrix(), 0.05,
+      0.05, 0.05, 8.0, "EmpCDFQuantile", "NO", "Identical", "Log", "GridSearch",
+      in, records, generator);
   EXPECT_EQ(records.GetSize(), 6);
-  const double kAPC[] = {100 * (std::exp(0.05) - 1), 100 * (std::exp(0.08) - 1)};
+  const double kAPC[] = {100 * (std::exp(0.05) - 1),
+                         100 * (std::exp(0.08) - 1)};
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     EXPECT_NEAR(L[i](5), kAPC[i], 1e-12);
@@ -204,7 +203,8 @@ TEST(ResampleNew, ReseedNoRepeatsTheDrawsForTheSeed) {
   // The caller's data set used to get the first simulated response in place
   // of its observed responses; the observed data must come back unchanged.
   const KMResamplingInputs in = Noisy({12});
-  const std::vector<double> observed = km_test::ToVector(in.seriesSet.yValues[0]);
+  const std::vector<double> observed =
+      km_test::ToVector(in.seriesSet.yValues[0]);
 
   OneDimensionArray<KMRegFitRecord> first;
   OneDimensionArray<KMRegFitRecord> second;
@@ -225,8 +225,8 @@ TEST(ResampleNew, ReseedNoRepeatsTheDrawsForTheSeed) {
     KMResamplingInputs cont = in;
     cont.reseed = word;
     OneDimensionArray<KMRegFitRecord> third;
-    BaseKMRegModel::resample_new(g1, third, cont, Vec({4.0}), 1, 1, 1, 0,
-                                 0.05, 0.05, 0.05);
+    BaseKMRegModel::resample_new(g1, third, cont, Vec({4.0}), 1, 1, 1, 0, 0.05,
+                                 0.05, 0.05);
     EXPECT_NE(AllSamples(third), AllSamples(first));
   }
 }
@@ -261,8 +261,8 @@ TEST(ResampleNew, RefusesTooFewResamplesAndMissingResiduals) {
     OneDimensionArray<KMRegFitRecord> records;
     MTRandomGenerator generator;
     try {
-      BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1,
-                                   1, 1, 0, 0.05, 0.05, 0.05);
+      BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1, 1,
+                                   1, 0, 0.05, 0.05, 0.05);
       FAIL() << "no exception";
     } catch (const KmException& e) {
       EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");
@@ -277,8 +277,8 @@ TEST(ResampleNew, MatrixErrorsBecomeKmExceptions) {
   OneDimensionArray<KMRegFitRecord> records;
   MTRandomGenerator generator;
   try {
-    BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1, 1,
-                                 1, 0, 0.05, 0.05, 0.05);
+    BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1, 1, 1,
+                                 0, 0.05, 0.05, 0.05);
     FAIL() << "no exception";
   } catch (const KmException& e) {
     EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");

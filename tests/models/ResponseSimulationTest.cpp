@@ -1,13 +1,12 @@
 // Response simulation, the shift of a fit back to the data's scale, the
 // running sums of resampled coefficients and the long result layout.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
-
-#include <newmat.h>
 
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
@@ -69,10 +68,9 @@ TEST(SimulateCI, QuantileModeDrawsEmpiricalQuantilesOfTheSample) {
                       0.12120472416281700};
   MTRandomGenerator g = Seeded(2024);
   ColumnVector y;
-  BaseKMRegModel::simulate_CI(y, g, kTau, kDelta, 1.0, 0.5, 99.0,
-                              Diagonal({1, 2, 3}), kX,
-                              Vec({-0.7, -0.2, 0.1, 0.4, 1.3}), 0.0, 0.0, 1,
-                              "SimulatingQuantile");
+  BaseKMRegModel::simulate_CI(
+      y, g, kTau, kDelta, 1.0, 0.5, 99.0, Diagonal({1, 2, 3}), kX,
+      Vec({-0.7, -0.2, 0.1, 0.4, 1.3}), 0.0, 0.0, 1, "SimulatingQuantile");
   EXPECT_TRUE(RelNear(y(1), 1.5 + 1 * q[0], 1e-13));
   EXPECT_TRUE(RelNear(y(2), 2.5 + 2 * q[1], 1e-13));
   EXPECT_TRUE(RelNear(y(3), 4.0 + 3 * q[2], 1e-13));
@@ -117,9 +115,9 @@ TEST(SimulateCI, EmpiricalModesInterpolateInTheExtendedSample) {
     MTRandomGenerator g = Seeded(77);
     MTRandomGenerator replay = Seeded(77);
     ColumnVector y;
-    BaseKMRegModel::simulate_CI(y, g, ColumnVector(), ColumnVector(), 0.0,
-                                0.0, 1.0, L, x, s, c.upperBound, c.lowerBound,
-                                1, "SimulatingEmpiricalCDF");
+    BaseKMRegModel::simulate_CI(y, g, ColumnVector(), ColumnVector(), 0.0, 0.0,
+                                1.0, L, x, s, c.upperBound, c.lowerBound, 1,
+                                "SimulatingEmpiricalCDF");
     double dMin = 1e300;
     double dMax = -1e300;
     for (int i = 1; i <= n; ++i) {
@@ -138,9 +136,9 @@ TEST(SimulateCI, EmpiricalModesInterpolateInTheExtendedSample) {
     // Connected lines: one draw, the fractional part places it in the bin.
     g = Seeded(78);
     replay = Seeded(78);
-    BaseKMRegModel::simulate_CI(y, g, ColumnVector(), ColumnVector(), 0.0,
-                                0.0, 1.0, L, x, s, c.upperBound, c.lowerBound,
-                                1, "SimulatingEmpiricalCDFConnectedLines");
+    BaseKMRegModel::simulate_CI(y, g, ColumnVector(), ColumnVector(), 0.0, 0.0,
+                                1.0, L, x, s, c.upperBound, c.lowerBound, 1,
+                                "SimulatingEmpiricalCDFConnectedLines");
     for (int i = 1; i <= n; ++i) {
       const double u = replay.genrand();
       const double scaled = u * (c.sample.size() + 1);
@@ -162,10 +160,10 @@ TEST(SimulateCI, EmpiricalModeWithoutBinSwitchStaysInsideTheBin) {
   ColumnVector yb;
   const Matrix L = Diagonal({1, 1, 1, 1});
   const ColumnVector x = Vec({1, 2, 3, 4});
-  BaseKMRegModel::simulate_CI(ya, a, ColumnVector(), ColumnVector(), 0, 0, 1,
-                              L, x, s, 0, 0, 0, "SimulatingEmpiricalCDF");
-  BaseKMRegModel::simulate_CI(yb, b, ColumnVector(), ColumnVector(), 0, 0, 1,
-                              L, x, s, 0, 0, 0,
+  BaseKMRegModel::simulate_CI(ya, a, ColumnVector(), ColumnVector(), 0, 0, 1, L,
+                              x, s, 0, 0, 0, "SimulatingEmpiricalCDF");
+  BaseKMRegModel::simulate_CI(yb, b, ColumnVector(), ColumnVector(), 0, 0, 1, L,
+                              x, s, 0, 0, 0,
                               "SimulatingEmpiricalCDFConnectedLines");
   for (int i = 1; i <= 4; ++i) EXPECT_EQ(ya(i), yb(i)) << i;
   EXPECT_EQ(a.genrand(), b.genrand());
@@ -178,13 +176,11 @@ TEST(SimulateCI, RefusesUnknownModeAndEmptySample) {
   EXPECT_THROW(BaseKMRegModel::simulate_CI(y, g, kTau, kDelta, 0, 0, 1, L, kX,
                                            Vec({0.0}), 0, 0, 1, "simulating"),
                KmException);
-  for (const char* mode :
-       {"SimulatingQuantile", "SimulatingEmpiricalCDF",
-        "SimulatingEmpiricalCDFConnectedLines"}) {
+  for (const char* mode : {"SimulatingQuantile", "SimulatingEmpiricalCDF",
+                           "SimulatingEmpiricalCDFConnectedLines"}) {
     SCOPED_TRACE(mode);
-    EXPECT_THROW(BaseKMRegModel::simulate_CI(y, g, kTau, kDelta, 0, 0, 1, L,
-                                             kX, ColumnVector(), 0, 0, 1,
-                                             mode),
+    EXPECT_THROW(BaseKMRegModel::simulate_CI(y, g, kTau, kDelta, 0, 0, 1, L, kX,
+                                             ColumnVector(), 0, 0, 1, mode),
                  KmException);
   }
 }
@@ -284,8 +280,7 @@ TEST(UpdateResampledResponse, MovesAFitOnShiftedXToTheDataScale) {
   const Matrix expected = NormalMatrix(xData, 1994.0);
   for (int r = 1; r <= 3; ++r) {
     for (int col = 1; col <= 3; ++col) {
-      EXPECT_TRUE(RelNear(record.normalMatrix(r, col), expected(r, col),
-                          1e-12))
+      EXPECT_TRUE(RelNear(record.normalMatrix(r, col), expected(r, col), 1e-12))
           << r << "," << col;
     }
   }

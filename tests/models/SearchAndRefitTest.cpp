@@ -38,24 +38,54 @@ constexpr double kPValueAbsTol = 1e-9;
 //   y <- 3 + ifelse(x <= 1998, 0.03*(x-1990), 0.24 - 0.01*(x-1998)) + noise
 //   y2 <- y + 0.5*rev(noise)
 //   y3 <- 2 + ifelse(x <= 2001, 0.01*(x-1990), 0.11 + 0.04*(x-2001)) + noise
-const std::vector<double> kY = {
-    3.012, 3.0219999999999998, 3.0649999999999999, 3.0789999999999997,
-    3.1270000000000002, 3.1519999999999997, 3.1740000000000004,
-    3.2189999999999999, 3.2360000000000002, 3.2399999999999998,
-    3.2130000000000001, 3.2130000000000001, 3.1910000000000003,
-    3.1959999999999997, 3.181, 3.165};
-const std::vector<double> kY2 = {
-    3.0095000000000001, 3.0225, 3.0680000000000001, 3.0744999999999996,
-    3.1285000000000003, 3.1484999999999999, 3.1790000000000003,
-    3.2170000000000001, 3.2405000000000004, 3.2369999999999997, 3.214,
-    3.2164999999999999, 3.1855000000000002, 3.1984999999999997, 3.177,
-    3.1709999999999998};
-const std::vector<double> kY3 = {
-    2.012, 2.0019999999999998, 2.0249999999999999, 2.0189999999999997,
-    2.0470000000000002, 2.0519999999999996, 2.0540000000000003,
-    2.0789999999999997, 2.0760000000000001, 2.0999999999999996, 2.093,
-    2.113, 2.141, 2.1959999999999997, 2.2309999999999999,
-    2.2650000000000001};
+const std::vector<double> kY = {3.012,
+                                3.0219999999999998,
+                                3.0649999999999999,
+                                3.0789999999999997,
+                                3.1270000000000002,
+                                3.1519999999999997,
+                                3.1740000000000004,
+                                3.2189999999999999,
+                                3.2360000000000002,
+                                3.2399999999999998,
+                                3.2130000000000001,
+                                3.2130000000000001,
+                                3.1910000000000003,
+                                3.1959999999999997,
+                                3.181,
+                                3.165};
+const std::vector<double> kY2 = {3.0095000000000001,
+                                 3.0225,
+                                 3.0680000000000001,
+                                 3.0744999999999996,
+                                 3.1285000000000003,
+                                 3.1484999999999999,
+                                 3.1790000000000003,
+                                 3.2170000000000001,
+                                 3.2405000000000004,
+                                 3.2369999999999997,
+                                 3.214,
+                                 3.2164999999999999,
+                                 3.1855000000000002,
+                                 3.1984999999999997,
+                                 3.177,
+                                 3.1709999999999998};
+const std::vector<double> kY3 = {2.012,
+                                 2.0019999999999998,
+                                 2.0249999999999999,
+                                 2.0189999999999997,
+                                 2.0470000000000002,
+                                 2.0519999999999996,
+                                 2.0540000000000003,
+                                 2.0789999999999997,
+                                 2.0760000000000001,
+                                 2.0999999999999996,
+                                 2.093,
+                                 2.113,
+                                 2.141,
+                                 2.1959999999999997,
+                                 2.2309999999999999,
+                                 2.2650000000000001};
 
 // Best single kinkmark over the grid 1992..2003 (two distinct values left
 // out at each end), by brute force. R:
@@ -199,8 +229,8 @@ void ExpectObservedFit(const KMRegFitRecord& r) {
 
 TEST(CalcForResampling, SearchAndRefitAgreeWithR) {
   KMRegFitRecord record;
-  BaseKMRegModel::calcForResampling(record, MakeTemplate(Years(1990, 16), kY, 1),
-                                    0, "NO");
+  BaseKMRegModel::calcForResampling(
+      record, MakeTemplate(Years(1990, 16), kY, 1), 0, "NO");
   ExpectObservedFit(record);
   // Only the mode "CalcForResampling" fills the per-response slopes.
   EXPECT_EQ(record.responseSlopes.GetSize(), 0);
@@ -231,8 +261,8 @@ TEST(CalcForResampling, DataStartingAtZeroAreSearchedUnshifted) {
 
 TEST(CalcForResampling, SkippingTheRefitLeavesTablesAndFitUntouched) {
   KMRegFitRecord record;
-  BaseKMRegModel::calcForResampling(record, MakeTemplate(Years(1990, 16), kY, 1),
-                                    1, "NO");
+  BaseKMRegModel::calcForResampling(
+      record, MakeTemplate(Years(1990, 16), kY, 1), 1, "NO");
   EXPECT_EQ(record.n, 16);
   EXPECT_EQ(record.p, 4);
   EXPECT_TRUE(RelNear(record.mse, kRss / 12, kFitRelTol));
@@ -248,8 +278,8 @@ TEST(CalcForResampling, SkippingTheRefitLeavesTablesAndFitUntouched) {
 
 TEST(CalcForResampling, NoKinkmarkGivesOneSegmentOverTheData) {
   KMRegFitRecord record;
-  BaseKMRegModel::calcForResampling(record, MakeTemplate(Years(1990, 16), kY, 0),
-                                    0, "NO");
+  BaseKMRegModel::calcForResampling(
+      record, MakeTemplate(Years(1990, 16), kY, 0), 0, "NO");
   EXPECT_EQ(record.p, 2);
   EXPECT_EQ(record.tau.Nrows(), 0);
   ASSERT_EQ(record.apcTable.Nrows(), 1);
@@ -301,18 +331,19 @@ TEST(CalcForResampling, ResamplingModeGivesTheSlopesOfEveryResponse) {
   fit.responses[2] = Vec(kY3);
   KMRegFitRecord record;
   BaseKMRegModel::calcForResampling(record, fit, 1, "CalcForResampling");
-  const double kSlopes[3][2] = {
-      {0.029900193798449604, -0.010356727574750833},
-      {0.030072674418604735, -0.010326411960132953},
-      {0.0098357142857142497, 0.039564285714285774}};
+  const double kSlopes[3][2] = {{0.029900193798449604, -0.010356727574750833},
+                                {0.030072674418604735, -0.010326411960132953},
+                                {0.0098357142857142497, 0.039564285714285774}};
   const double kTaus[3] = {1998, 1998, 2001};
   ASSERT_EQ(record.responseSlopes.GetSize(), 3);
   ASSERT_EQ(record.responseTaus.GetSize(), 3);
   for (int r = 0; r < 3; ++r) {
     SCOPED_TRACE(r);
     ASSERT_EQ(record.responseSlopes[r].Nrows(), 2);
-    EXPECT_TRUE(RelNear(record.responseSlopes[r](1), kSlopes[r][0], kFitRelTol));
-    EXPECT_TRUE(RelNear(record.responseSlopes[r](2), kSlopes[r][1], kFitRelTol));
+    EXPECT_TRUE(
+        RelNear(record.responseSlopes[r](1), kSlopes[r][0], kFitRelTol));
+    EXPECT_TRUE(
+        RelNear(record.responseSlopes[r](2), kSlopes[r][1], kFitRelTol));
     ASSERT_EQ(record.responseTaus[r].Nrows(), 1);
     EXPECT_NEAR(record.responseTaus[r](1), kTaus[r], 1e-9);
   }
@@ -385,8 +416,7 @@ TEST(CalcForResampling, SearchWithoutAPlacementLeavesTheRecordUnfitted) {
           record,
           MakeTemplate(Years(1990, 8),
                        std::vector<double>(kY3.begin(), kY3.begin() + 8), k),
-          skip,
-          "CalcForResampling");
+          skip, "CalcForResampling");
       EXPECT_EQ(record.searchDone, 0);
       EXPECT_EQ(record.rss, std::numeric_limits<double>::infinity());
       EXPECT_FALSE(record.perfectFit);

@@ -62,19 +62,18 @@
 //
 // With no kinkmarks and all weights 1 the refit is an ordinary weighted
 // regression, so that case is checked against summary(lm(...)) directly.
-#include "models/ForAllKinkMKAction.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "foundation/KmException.h"
-#include "models/KinkMKFitResult.h"
+#include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
+#include "models/KinkMKFitResult.h"
 
 namespace {
 

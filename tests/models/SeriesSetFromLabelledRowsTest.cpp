@@ -1,16 +1,15 @@
 // Tests of build_SeriesSetFromLabelledRows.
-#include "models/SeriesSetFromLabelledRows.h"
+#include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <newmat.h>
-
 #include "foundation/KmException.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/KMSeriesSet.h"
+#include "models/SeriesSetFromLabelledRows.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // multi-group clustering. Expected subsets come from bitmask enumeration
 // sorted in the test; binomial coefficients from the multiplicative formula
 // and from R (choose(33, 16) = 1166803110, choose(34, 17) = 2333606220).
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "foundation/OneDimensionArray.h"
 #include "models/SubsetEnumeration.h"

@@ -3,10 +3,10 @@
 #ifndef KM_TESTS_RESULTS_INTERVALTESTTABLES_H
 #define KM_TESTS_RESULTS_INTERVALTESTTABLES_H
 
+#include <newmat.h>
+
 #include <cmath>
 #include <memory>
-
-#include <newmat.h>
 
 #include "foundation/KmVector.h"
 #include "foundation/OneDimensionArray.h"

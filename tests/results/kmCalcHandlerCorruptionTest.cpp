@@ -13,9 +13,9 @@
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmPlatform.h"
 #include "results/kmCalcHandler.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

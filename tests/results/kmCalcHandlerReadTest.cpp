@@ -12,9 +12,9 @@
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/results/ResultsFileFixture.h"
 #include "tests/session/SessionBlockBuilder.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -10,10 +10,10 @@
 
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcHandler.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/results/ResultsFileFixture.h"
 #include "tests/session/SessionBlockBuilder.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "results/kmCombos.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/session/SessionBlockBuilder.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

@@ -183,26 +183,24 @@ TEST(kmTable, WriteGoldenBytesOfASmallRecord) {
   data(1, 2) = 2.0;
   t.SetData(data);
   t.AddAAPC(1.0, 2.0, 0, 0, 0, 0, 0);
-  const Bytes expected = Cat({
-      S(20), D(0x3FF0), Repeat(D(0), 19),  // statistics
-      S(4), S(2), S(1), S(5), S(3),        // counts: DF, rank, NObs, NParm
-      // kinkmark: lower, upper, estimate, computed, p-value, statistic
-      S(1), D(0xBFF0), D(0x4010), D(0x4000), B(true), D9999(), D9999(),
-      S(0),  // segments
-      // parallel segment: intercept, slope (estimate, p-value, SE,
-      // statistic, computed), APC, range
-      S(1), D(0x3FF0), D(0xBFF0), D(0x3FE0), D(0x4000), B(true),
-      D(0x4000), D(0x4008), D(0x3FE0), D(0x4010), B(false),
-      D(0xBFF0), D(0x4010), D(0x4008), B(true), D(0x3FE0), D(0x4000),
-      D(0x3FF0), D(0x4000),
-      // slope difference
-      S(1), D(0x4000), D(0xBFF0), D(0x3FE0), D(0x4010), B(true),
-      I(2), I(1), D(0x3FF0), D(0x4000),  // data: columns first
-      I(0), I(0),                        // empty covariance
-      // AAPC: estimate, range, range-set, in-range, alpha
-      S(1), D(0), D(0), D(0), B(false), D(0), D(0), D(0x3FF0), D(0x4000),
-      S(1), S(0), D(0),
-      B(true), B(false)});  // MADWD pass, spare
+  const Bytes expected =
+      Cat({S(20), D(0x3FF0), Repeat(D(0), 19),  // statistics
+           S(4), S(2), S(1), S(5), S(3),        // counts: DF, rank, NObs, NParm
+           // kinkmark: lower, upper, estimate, computed, p-value, statistic
+           S(1), D(0xBFF0), D(0x4010), D(0x4000), B(true), D9999(), D9999(),
+           S(0),  // segments
+           // parallel segment: intercept, slope (estimate, p-value, SE,
+           // statistic, computed), APC, range
+           S(1), D(0x3FF0), D(0xBFF0), D(0x3FE0), D(0x4000), B(true), D(0x4000),
+           D(0x4008), D(0x3FE0), D(0x4010), B(false), D(0xBFF0), D(0x4010),
+           D(0x4008), B(true), D(0x3FE0), D(0x4000), D(0x3FF0), D(0x4000),
+           // slope difference
+           S(1), D(0x4000), D(0xBFF0), D(0x3FE0), D(0x4010), B(true), I(2),
+           I(1), D(0x3FF0), D(0x4000),  // data: columns first
+           I(0), I(0),                  // empty covariance
+           // AAPC: estimate, range, range-set, in-range, alpha
+           S(1), D(0), D(0), D(0), B(false), D(0), D(0), D(0x3FF0), D(0x4000),
+           S(1), S(0), D(0), B(true), B(false)});  // MADWD pass, spare
   EXPECT_EQ(TableBytes(t), expected);
 }
 

@@ -1,11 +1,10 @@
 // Tests of KmUserParamsDict, the reader of session-parameter files.
-#include "session/KmUserParamsDict.h"
+#include <gtest/gtest.h>
 
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "foundation/KmFormat.h"
+#include "session/KmUserParamsDict.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 

@@ -1,12 +1,11 @@
 // Tests of VSExportDict and VSVariable, the reader of VESK*Stat data
 // dictionaries.
-#include "session/VSExportDict.h"
+#include <gtest/gtest.h>
 
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "foundation/KmFormat.h"
+#include "session/VSExportDict.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 

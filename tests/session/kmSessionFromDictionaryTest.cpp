@@ -1,10 +1,10 @@
 // Tests of the session built from a VESK*Stat data dictionary
 // (kmSession(const VSExportDict&, bool), ReadIniDictionary, GetStatType,
 // SetHeterFromDict).
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "foundation/KmFormat.h"
 #include "session/VSExportDict.h"
@@ -197,8 +197,8 @@ TEST(kmSessionFromDictionary, StatisticsPresentChooseTypeAndDelayOptions) {
       {"Year,Delay Count", 0, 1, 1, 6, 1, 2},
       {"Year,Count,Delay Count", 0, 1, 2, 6, 1, 2},
       // A rate beside a delay rate of the same kind: both analyses.
-      {"Year,Age-Adjusted Rate,Delay Age-Adjusted Rate,Delay SE", 4, 1, 2, 2,
-       0, 2},
+      {"Year,Age-Adjusted Rate,Delay Age-Adjusted Rate,Delay SE", 4, 1, 2, 2, 0,
+       2},
       {"Year,Crude Rate,Delay Trend", 1, 1, 2, 3, 0, 2},
       // A plain delay rate beside a rate: delay only.
       {"Year,Crude Rate,Delay Rate", 1, 1, 1, 0, 0, 2},
@@ -214,8 +214,8 @@ TEST(kmSessionFromDictionary, StatisticsPresentChooseTypeAndDelayOptions) {
     for (size_t iStart = 0; iStart <= sNames.size();) {
       size_t iEnd = sNames.find(',', iStart);
       if (iEnd == std::string::npos) iEnd = sNames.size();
-      sVariables += "Var" + std::to_string(++n) + "Name=" +
-                    sNames.substr(iStart, iEnd - iStart) + "\n";
+      sVariables += "Var" + std::to_string(++n) +
+                    "Name=" + sNames.substr(iStart, iEnd - iStart) + "\n";
       iStart = iEnd + 1;
     }
     const std::string path = dir.File("dict.dic");

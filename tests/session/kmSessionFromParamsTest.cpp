@@ -1,9 +1,9 @@
 // Tests of the session built from a session-parameter file
 // (kmSession(KmUserParamsDict), CreateSessionFromUserDict).
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "foundation/KmFormat.h"
 #include "session/KmUserParamsDict.h"

@@ -2,10 +2,10 @@
 // (DetermineMaximumObservations, DetermineMaximumObservationsForAAR,
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort).
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "session/kmSession.h"
 #include "tests/test_util/CatchKmException.h"

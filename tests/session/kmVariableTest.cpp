@@ -8,8 +8,8 @@
 #include "foundation/KmFormat.h"
 #include "foundation/KmIO_File.h"
 #include "session/kmVariable.h"
-#include "tests/test_util/CatchKmException.h"
 #include "tests/session/SessionBlockBuilder.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {

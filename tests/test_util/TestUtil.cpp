@@ -1,5 +1,7 @@
 #include "tests/test_util/TestUtil.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -8,12 +10,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <unistd.h>
-
 namespace km_test {
 
-::testing::AssertionResult RelNear(double actual, double expected,
-                                   double tol) {
+::testing::AssertionResult RelNear(double actual, double expected, double tol) {
   if (std::isnan(expected) && std::isnan(actual)) {
     return ::testing::AssertionSuccess();
   }
@@ -34,8 +33,8 @@ std::string DataPath(const std::string& relative) {
 
 ScratchDir::ScratchDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") +
-                        "/kmtest-XXXXXX";
+  std::string pattern =
+      std::string(base && *base ? base : "/tmp") + "/kmtest-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (mkdtemp(buf.data()) == nullptr) {

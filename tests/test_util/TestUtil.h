@@ -3,10 +3,10 @@
 #ifndef KM_TESTS_TEST_UTIL_TESTUTIL_H
 #define KM_TESTS_TEST_UTIL_TESTUTIL_H
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace km_test {
 
