@@ -4,10 +4,10 @@
 #include <newmat.h>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFittingData.h"
 #include "models/internal/DesignColumns.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using NEWMAT::ColumnVector;
@@ -27,7 +27,7 @@ void BaseKMRegModel::calculateX0AllXAllY(
     const OneDimensionArray<ColumnVector>& yValues, int32_t p,
     const ColumnVector& tau, int32_t modelType, int32_t jump,
     double jumpLocation, int32_t splineCode) {
-  km_models_internal::WithMatrixErrorsAsKm(kCalculateX0Source, [&] {
+  WithMatrixErrorsAsKm(kCalculateX0Source, [&] {
     km_models_internal::WithStandardCatch([&] {
       km_models_internal::BuildKinkmarkDesign(
           X, allX, allY, xValues, yValues, p, tau, modelType, jump,
@@ -42,7 +42,7 @@ void BaseKMRegModel::prepare_BaseKMRegModel_FittingData(
     const ColumnVector& userLocations, bool useUserLocations, int32_t modelType,
     int32_t jump, double jumpLocation, int32_t a, int32_t b, int32_t c,
     int32_t splineCode) {
-  km_models_internal::WithMatrixErrorsAsKm(kPrepareSource, [&] {
+  WithMatrixErrorsAsKm(kPrepareSource, [&] {
     km_models_internal::WithStandardCatch([&] {
       // 1. The candidate grid.
       KMRegFittingData grid;

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/PositiveDefinite.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;
@@ -82,7 +82,7 @@ void BaseKMRegModel::findTheBestTau(
     int32_t jump, const Matrix& W, const Matrix& XtWX, const Matrix& X,
     const Matrix& XtWY, const OneDimensionArray<double>& yWy,
     int32_t splineCode, std::string mode) {
-  km_models_internal::WithMatrixErrorsAsKm(kSearchSource, [&] {
+  WithMatrixErrorsAsKm(kSearchSource, [&] {
     WithStandardCatch([&] {
       // 1. Nothing to search.
       const int32_t kk = k > 0 ? k : 0;

@@ -4,14 +4,13 @@
 #include <exception>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/TestResults.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/StatClass.h"
 
 using km_models_internal::ReportStandardException;
-using km_models_internal::WithMatrixErrorsAsKm;
 using km_models_internal::WithStandardCatch;
 
 namespace {

@@ -4,13 +4,12 @@
 #include <vector>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
 #include "models/ForAllKinkMKAction.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::ReportStandardException;
-using km_models_internal::WithMatrixErrorsAsKm;
 using km_models_internal::WithStandardCatch;
 
 namespace {
