@@ -191,6 +191,26 @@ class kmCalculationHandler {
   NEWMAT::Matrix** GetCompStdError() const { return ppCompAux_; }
   NEWMAT::ColumnVector** GetCompWeights() const { return ppCompWeights_; }
 
+  // ======================================================================
+  // Pairwise comparison pass (kmCalculationHandlerComparison.cpp)
+  // ======================================================================
+
+  // Runs after the cohort pool when pairwise comparisons are selected:
+  // rewinds the data file, reads every by-group into the comparison arrays
+  // on the comparison calculator (ReadDataForAllByGroup), installs them in
+  // that calculator and has it write one comparison record per pair
+  // (kmCalculator::TwoGroupComp, with vFinalModelSizes(i + 1) the final
+  // number of kinkmarks of cohort i and the reader's good flags), then
+  // closes the data file. Does nothing when no comparison calculator was
+  // set (no cohort was fitted). The tracker shows "Reading By-group Data
+  // For Comparison Analysis" at position max(1, combinations) x 1000.
+  // Throws: the errors of the steps, with "RunComparisonPass()" in the call
+  // path.
+  // REQUIRES: the results file has its head and every cohort record.
+  void RunComparisonPass(const KmString& sOutputFile,
+                         KmProgressInterface* pTracker,
+                         const NEWMAT::ColumnVector& vFinalModelSizes);
+
  private:
   // Deletes the comparison arrays with their matrices.
   void FreeComparisonArrays();
