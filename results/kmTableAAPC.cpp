@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/internal/kmTableIntervalInputs.h"
 #include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
@@ -132,7 +132,7 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
 
 void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm("kmTable::RunAAPCCalc()", [&] {
+    WithMatrixErrorsAsKm("kmTable::RunAAPCCalc()", [&] {
       const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
       const double dKinkmarkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
       const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
