@@ -12,6 +12,8 @@
 namespace km_reports_test {
 namespace {
 
+const IniExportDict kDict;
+
 // Sex x Area (2 x 2) with a comparison inside each Sex: cohort 1 could not
 // be fitted; every other record has models for 0 to 3 kinkmarks and three F
 // tests (a comparison's last one is its own test). Under MADWD the 3-
@@ -57,20 +59,20 @@ TEST(kmTextPermTestGolden, EachLayoutMatchesByteForByte) {
     auto pRun = SelectionRun(spec);
     ExpectGolden(std::string("modelselection_") + c.sName + ".txt",
                  Export([&](const char* sPath) {
-                   WriteModelSelectionExport(pRun->Handler(), sPath,
-                                             kSemicolon);
+                   WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon,
+                                             kDict);
                  }));
   }
   RunSpec spec;
   spec.iModelSelection = 4;
   auto pRun = SelectionRun(spec);
   ExpectGolden("selectionresults.txt", Export([&](const char* sPath) {
-                 WriteSelectionResultsExport(pRun->Handler(), sPath,
-                                             kSemicolon);
+                 WriteSelectionResultsExport(pRun->Handler(), sPath, kSemicolon,
+                                             kDict);
                }));
   ExpectGolden("pairwise.txt", Export([&](const char* sPath) {
                  WritePairwiseComparisonExport(pRun->Handler(), sPath,
-                                               kSemicolon);
+                                               kSemicolon, kDict);
                }));
 }
 
@@ -96,11 +98,11 @@ TEST(kmTextPermTest, ComparisonRowsFollowTheTwoBlockHeader) {
 
 TEST(kmTextPermTest, PaddedCellsKeepTheirBlanks) {
   auto pRun = SelectionRun(RunSpec());
-  const std::vector<std::string> vRow =
-      Cells(Lines(Export([&](const char* sPath) {
-              WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon);
-            }))[1],
-            ';');
+  const std::vector<std::string> vRow = Cells(
+      Lines(Export([&](const char* sPath) {
+        WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon, kDict);
+      }))[1],
+      ';');
   ASSERT_EQ(vRow.size(), 11u);
   EXPECT_EQ(vRow[0], "\"Male\"");
   EXPECT_EQ(vRow[6], "   2");
@@ -122,7 +124,7 @@ TEST(kmTextPermTest, MADWDHidesAllButModelKinkmarksAndObservations) {
   ReportsRun run(spec, {record, record}, {});
   run.Handler().GetOutputDisplayOptions().SetInt(5, 4);
   const std::vector<std::string> vLines = Lines(Export([&](const char* sPath) {
-    WriteModelSelectionExport(run.Handler(), sPath, kSemicolon);
+    WriteModelSelectionExport(run.Handler(), sPath, kSemicolon, kDict);
   }));
   ASSERT_EQ(vLines.size(), 5u);
   EXPECT_EQ(vLines[1].substr(vLines[1].find(";1;")),
@@ -154,7 +156,7 @@ TEST(kmTextPermTest, SelectionResultsCellsByFormat) {
         DataExportOptions::kMissingNA, c.iByVarFormat);
     const std::vector<std::string> vLines =
         Lines(Export([&](const char* sPath) {
-          WriteSelectionResultsExport(pRun->Handler(), sPath, options);
+          WriteSelectionResultsExport(pRun->Handler(), sPath, options, kDict);
         }));
     ASSERT_EQ(vLines.size(), 7u);
     EXPECT_EQ(Cells(vLines[0], ';')[6], "\"maxDelta <= 10\"");
@@ -172,13 +174,13 @@ TEST(kmTextPermTest, NoRecordsWritesTheHeaderAlone) {
   kmSession session = MakeSession(spec);
   kmCalcHandler empty(&session);
   const std::string sText = Export([&](const char* sPath) {
-    WriteSelectionResultsExport(empty, sPath, kSemicolon);
+    WriteSelectionResultsExport(empty, sPath, kSemicolon, kDict);
   });
   EXPECT_EQ(Lines(sText).size(), 1u);
   EXPECT_NE(sText.find("\"maxDelta <= 10\";\"diffDelta > 200\""),
             std::string::npos);
   EXPECT_EQ(Lines(Export([&](const char* sPath) {
-              WriteModelSelectionExport(empty, sPath, kSemicolon);
+              WriteModelSelectionExport(empty, sPath, kSemicolon, kDict);
             })).size(),
             1u);
 }
@@ -200,7 +202,8 @@ TEST(kmTextPermTest, PairsStayInsideTheirBlock) {
         run.Handler(), sPath,
         MakeOptions(DataExportOptions::kFieldComma,
                     DataExportOptions::kLineUnix,
-                    DataExportOptions::kMissingPeriod, kByVarQuotedLabels));
+                    DataExportOptions::kMissingPeriod, kByVarQuotedLabels),
+        kDict);
   }));
   ASSERT_EQ(vLines.size(), 4u);
   EXPECT_EQ(Cells(vLines[0], ',').back(), "\"Coincidence\"");
@@ -232,7 +235,8 @@ TEST(kmTextPermTest, PairwiseHeaderAloneWithoutValidComparisons) {
                                : std::vector<kmCalcData>());
     const std::vector<std::string> vLines =
         Lines(Export([&](const char* sPath) {
-          WritePairwiseComparisonExport(run.Handler(), sPath, kSemicolon);
+          WritePairwiseComparisonExport(run.Handler(), sPath, kSemicolon,
+                                        kDict);
         }));
     ASSERT_EQ(vLines.size(), 1u);
     EXPECT_EQ(Cells(vLines[0], ';').back(), c.sLastTitle);

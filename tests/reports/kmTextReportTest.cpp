@@ -15,6 +15,8 @@
 namespace km_reports_test {
 namespace {
 
+const IniExportDict kDict;
+
 const double kInf = std::numeric_limits<double>::infinity();
 
 // The small run of the golden files: Sex x Area with pairwise comparisons
@@ -48,7 +50,7 @@ std::string Report(kmCalcHandler& handler, const DataExportOptions& options,
 std::string FinalModels(kmCalcHandler& handler,
                         const DataExportOptions& options) {
   return WrittenBytes([&](const char* sPath) {
-    WriteFinalSelectedModelExport(handler, sPath, options);
+    WriteFinalSelectedModelExport(handler, sPath, options, kDict);
   });
 }
 
@@ -278,7 +280,7 @@ TEST(kmTextReport, UnwritableFileIsAnError) {
       MakeOptions(DataExportOptions::kFieldComma, DataExportOptions::kLineUnix);
   const KmException e = km_test::CatchKmException([&] {
     WriteReportExport(pRun->Handler(), pRun->Path("no/such/dir/x.txt").c_str(),
-                      options);
+                      options, kDict);
   });
   EXPECT_NE(std::string(e.GetMessage()).find("Unable to open the export file"),
             std::string::npos);
