@@ -23,4 +23,17 @@ auto WithCallPath(const char* sMethod, const char* sClassName, Body&& body)
   }
 }
 
+// As above, with sDetail (a file name, a section) added to the line in
+// brackets. sDetail must stay valid while body runs.
+template <typename Body>
+auto WithCallPath(const char* sMethod, const char* sClassName,
+                  const char* sDetail, Body&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (KmException& e) {
+    e.AddCallPath(sMethod, sClassName, sDetail);
+    throw;
+  }
+}
+
 #endif  // KM_FOUNDATION_KMCALLPATH_H
