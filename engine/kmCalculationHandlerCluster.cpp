@@ -10,7 +10,7 @@
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmAdjustVarFormat.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
@@ -87,7 +87,7 @@ void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
     }
     SwapFirstTwoColumns(&table);
 
-    km_models_internal::WithMatrixErrorsAsKm("ProcessClusterCohortData()", [&] {
+    WithMatrixErrorsAsKm("ProcessClusterCohortData()", [&] {
       const int iRows = static_cast<int>(table.size());
       NEWMAT::Matrix* pMatrix = new NEWMAT::Matrix(iRows, 3);
       vClusterRows_.clear();

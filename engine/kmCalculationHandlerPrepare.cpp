@@ -12,8 +12,8 @@
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmSession.h"
@@ -120,262 +120,259 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
                                                 kmCalculator* pCalculator,
                                                 bool& bZeroAdjusted) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmReadData::ProcessCohortRecords()", [&] {
-          const int i = iCohortIndex;
-          const kmSession& session = *pSession_;
-          const int iHet = session.GetInt(kmOptHetErrorModel);
-          const int iDependentType = session.GetInt(kmOptDependentType);
-          const bool bCountType = iDependentType == 0;
-          const bool bCalculated = session.GetBool(kmOptDependentCalculated);
-          const bool bCountsToCrudeRate =
-              bCalculated && iDependentType == 1 && iHet == 4;
-          const bool bLogLinear = session.GetBool(kmOptLogLinear);
-          const double dShift = session.GetDouble(kmOptDataShift);
-          // A multiplier of 0 would turn every rate into 0.
-          double dRatesPerN = session.GetInt(kmOptRatesPerN);
-          if (dRatesPerN <= 0) dRatesPerN = kDefaultRatesPerN;
-          const bool bZeroCountModel =
-              iHet == 4 || iHet == 1 || (iHet == 0 && bLogLinear);
+    WithMatrixErrorsAsKm("kmReadData::ProcessCohortRecords()", [&] {
+      const int i = iCohortIndex;
+      const kmSession& session = *pSession_;
+      const int iHet = session.GetInt(kmOptHetErrorModel);
+      const int iDependentType = session.GetInt(kmOptDependentType);
+      const bool bCountType = iDependentType == 0;
+      const bool bCalculated = session.GetBool(kmOptDependentCalculated);
+      const bool bCountsToCrudeRate =
+          bCalculated && iDependentType == 1 && iHet == 4;
+      const bool bLogLinear = session.GetBool(kmOptLogLinear);
+      const double dShift = session.GetDouble(kmOptDataShift);
+      // A multiplier of 0 would turn every rate into 0.
+      double dRatesPerN = session.GetInt(kmOptRatesPerN);
+      if (dRatesPerN <= 0) dRatesPerN = kDefaultRatesPerN;
+      const bool bZeroCountModel =
+          iHet == 4 || iHet == 1 || (iHet == 0 && bLogLinear);
 
-          int iResponseRole = kmVarDependent;
-          int iStdErrorRole = kmVarStdError;
-          ResponseSlots(session, i, bCountType, iResponseRole, iStdErrorRole);
-          const int iResponsePos = session.GetKMVarPosition(iResponseRole);
-          const int iStdErrorPos = session.GetKMVarPosition(iStdErrorRole);
-          const int iIndepPos = session.GetKMVarPosition(kmVarIndependent);
-          const int iPopPos = session.GetKMVarPosition(kmVarPopulation);
-          KmString sMissing;
-          session.GetMissingString(sMissing);
+      int iResponseRole = kmVarDependent;
+      int iStdErrorRole = kmVarStdError;
+      ResponseSlots(session, i, bCountType, iResponseRole, iStdErrorRole);
+      const int iResponsePos = session.GetKMVarPosition(iResponseRole);
+      const int iStdErrorPos = session.GetKMVarPosition(iStdErrorRole);
+      const int iIndepPos = session.GetKMVarPosition(kmVarIndependent);
+      const int iPopPos = session.GetKMVarPosition(kmVarPopulation);
+      KmString sMissing;
+      session.GetMissingString(sMissing);
 
-          const bool bGood = pReadData_->GetCohortGoodFlag(i);
-          kmCohortRows records = pReadData_->GetCohortRows();
-          if (records.empty()) {
-            GenerateKmException("Cohort has no data records.", kSource);
+      const bool bGood = pReadData_->GetCohortGoodFlag(i);
+      kmCohortRows records = pReadData_->GetCohortRows();
+      if (records.empty()) {
+        GenerateKmException("Cohort has no data records.", kSource);
+      }
+      const int iFirstFields = static_cast<int>(records[0].size());
+      if (iResponsePos == 0 || iResponsePos > iFirstFields) {
+        GenerateKmExceptionF(
+            "Invalid position for the response variable.  Position is:  "
+            "%d",
+            kSource, iResponsePos);
+      }
+      if (iIndepPos == 0 || iIndepPos > iFirstFields) {
+        GenerateKmExceptionF(
+            "Invalid position for independent variable.  Position is:  "
+            "%d",
+            kSource, iIndepPos);
+      }
+
+      iCurrentNumObs_ = 0;
+      int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
+                                      : GetNumObsThisCohort(i);
+      if (n < 0) n = 0;
+      DeleteAndNull(pCalculator->pDataX);
+      DeleteAndNull(pCalculator->pDataY);
+      DeleteAndNull(pCalculator->pDataWeightInput);
+      DeleteAndNull(pCalculator->pDataAux);
+      pCalculator->pDataX = new Matrix(n, 2);
+      *pCalculator->pDataX = 0.0;
+      pCalculator->pDataY = new Matrix(n, 1);
+      *pCalculator->pDataY = 0.0;
+      pCalculator->pDataWeightInput = new ColumnVector(n);
+      *pCalculator->pDataWeightInput = 0.0;
+      pCalculator->pDataAux = new Matrix(n, 1);
+      *pCalculator->pDataAux = 0.0;
+      Matrix& mX = *pCalculator->pDataX;
+      Matrix& mY = *pCalculator->pDataY;
+      ColumnVector& vW = *pCalculator->pDataWeightInput;
+      Matrix& mS = *pCalculator->pDataAux;
+
+      const kmVariable& indep = session.GetKMVar(kmVarIndependent);
+      const KmFormat* pFormat =
+          indep.HasFormat() ? &indep.GetFormat() : nullptr;
+
+      // The response as step one reads it: missing -> -1e30, else the
+      // number the text begins with; a zero count of a Poisson model in
+      // a verified cohort becomes 0.5.
+      auto ResponseValue = [&](const KmString& sField) {
+        if (IsMissing(sField, sMissing)) return kMissing;
+        double v = NumberAtStart(sField);
+        if (bGood && v == 0.0 && (bCountType || bCalculated) &&
+            bZeroCountModel) {
+          v = 0.5;
+          bZeroAdjusted = true;
+        }
+        return v;
+      };
+
+      int32_t r = 0;
+      for (kmRecordRow& fields : records) {
+        const int iFields = static_cast<int>(fields.size());
+        // Records shorter than the first one are refused instead of
+        // being read past their end.
+        if (iIndepPos > iFields) {
+          GenerateKmExceptionF(
+              "Invalid position for independent variable.  Position is:  "
+              "%d",
+              kSource, iIndepPos);
+        }
+        const KmString sIndep = Trimmed(fields[iIndepPos - 1]);
+
+        double dX = 0.0;
+        if (pFormat != nullptr) {
+          int32_t iLine = -1;
+          try {
+            iLine = pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
+          } catch (KmException&) {
+            iLine = -1;  // a text of the wrong type matches no line
           }
-          const int iFirstFields = static_cast<int>(records[0].size());
-          if (iResponsePos == 0 || iResponsePos > iFirstFields) {
+          if (iLine < 0) {
+            GenerateKmInputExceptionF(
+                "%s is not a valid value for the Independent variable.\n"
+                "You must redefine the Independent variable format.",
+                kSource, sIndep.GetCString());
+          }
+          const KmString sLabel = pFormat->GetLabel(iLine);
+          if (sLabel.EndsWith(kNotUsedSuffix)) continue;
+          dX = NumberAtStart(sLabel);
+        } else {
+          dX = NumberAtStart(sIndep);
+        }
+
+        for (KmString& sField : fields) sField.RemoveAll(',');
+        const bool bHaveResponse = iResponsePos <= iFields;
+        const double dResponseField =
+            bHaveResponse ? ResponseValue(fields[iResponsePos - 1]) : kMissing;
+        double dSecondLast = kMissing;
+        if (bRatesFromAdjustGroups_ && iFields >= 2) {
+          dSecondLast = ResponseValue(fields[iFields - 2]);
+        }
+
+        ++r;
+
+        // The reader hands an empty field on as the missing text.
+        if (sIndep.IsEmpty() || IsMissing(sIndep, sMissing)) {
+          GenerateKmInputExceptionF(
+              "\"%s\" is an invalid code for the Independent variable.  "
+              "Cohort index:  %d",
+              kSource, sIndep.GetCString(), i);
+        }
+        const double x = dX + dShift;
+
+        double y = kMissing;
+        if (!bCalculated || bCountsToCrudeRate) {
+          if (!bHaveResponse) {
             GenerateKmExceptionF(
-                "Invalid position for the response variable.  Position is:  "
+                "Invalid position for response variable.  Cohort Index = "
                 "%d",
-                kSource, iResponsePos);
+                kSource, i);
           }
-          if (iIndepPos == 0 || iIndepPos > iFirstFields) {
+          y = dResponseField;
+        } else {
+          if (iFields < 2) {
             GenerateKmExceptionF(
-                "Invalid position for independent variable.  Position is:  "
+                "Invalid position for response variable.  Cohort Index = "
                 "%d",
-                kSource, iIndepPos);
+                kSource, i);
           }
+          if (bRatesFromAdjustGroups_) {
+            y = dSecondLast;
+          } else {
+            ReadWhole(fields[iFields - 2], y);
+          }
+        }
+        if (!bGood && y < 0) y = kMissing;
 
-          iCurrentNumObs_ = 0;
-          int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
-                                          : GetNumObsThisCohort(i);
-          if (n < 0) n = 0;
-          DeleteAndNull(pCalculator->pDataX);
-          DeleteAndNull(pCalculator->pDataY);
-          DeleteAndNull(pCalculator->pDataWeightInput);
-          DeleteAndNull(pCalculator->pDataAux);
-          pCalculator->pDataX = new Matrix(n, 2);
-          *pCalculator->pDataX = 0.0;
-          pCalculator->pDataY = new Matrix(n, 1);
-          *pCalculator->pDataY = 0.0;
-          pCalculator->pDataWeightInput = new ColumnVector(n);
-          *pCalculator->pDataWeightInput = 0.0;
-          pCalculator->pDataAux = new Matrix(n, 1);
-          *pCalculator->pDataAux = 0.0;
-          Matrix& mX = *pCalculator->pDataX;
-          Matrix& mY = *pCalculator->pDataY;
-          ColumnVector& vW = *pCalculator->pDataWeightInput;
-          Matrix& mS = *pCalculator->pDataAux;
-
-          const kmVariable& indep = session.GetKMVar(kmVarIndependent);
-          const KmFormat* pFormat =
-              indep.HasFormat() ? &indep.GetFormat() : nullptr;
-
-          // The response as step one reads it: missing -> -1e30, else the
-          // number the text begins with; a zero count of a Poisson model in
-          // a verified cohort becomes 0.5.
-          auto ResponseValue = [&](const KmString& sField) {
-            if (IsMissing(sField, sMissing)) return kMissing;
-            double v = NumberAtStart(sField);
-            if (bGood && v == 0.0 && (bCountType || bCalculated) &&
-                bZeroCountModel) {
-              v = 0.5;
-              bZeroAdjusted = true;
-            }
-            return v;
-          };
-
-          int32_t r = 0;
-          for (kmRecordRow& fields : records) {
-            const int iFields = static_cast<int>(fields.size());
-            // Records shorter than the first one are refused instead of
-            // being read past their end.
-            if (iIndepPos > iFields) {
+        double s = kMissing;
+        double w = 1.0;
+        if ((iStdErrorPos == 0 && !bCalculated) || iHet == 0) {
+          s = kMissing;
+        } else {
+          KmString sSE;
+          if (!bCalculated) {
+            if (iStdErrorPos > iFields) {
               GenerateKmExceptionF(
-                  "Invalid position for independent variable.  Position is:  "
-                  "%d",
-                  kSource, iIndepPos);
+                  "Invalid position for standard error variable.  Cohort "
+                  "Index = %d",
+                  kSource, i);
             }
-            const KmString sIndep = Trimmed(fields[iIndepPos - 1]);
-
-            double dX = 0.0;
-            if (pFormat != nullptr) {
-              int32_t iLine = -1;
-              try {
-                iLine =
-                    pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
-              } catch (KmException&) {
-                iLine = -1;  // a text of the wrong type matches no line
-              }
-              if (iLine < 0) {
-                GenerateKmInputExceptionF(
-                    "%s is not a valid value for the Independent variable.\n"
-                    "You must redefine the Independent variable format.",
-                    kSource, sIndep.GetCString());
-              }
-              const KmString sLabel = pFormat->GetLabel(iLine);
-              if (sLabel.EndsWith(kNotUsedSuffix)) continue;
-              dX = NumberAtStart(sLabel);
-            } else {
-              dX = NumberAtStart(sIndep);
-            }
-
-            for (KmString& sField : fields) sField.RemoveAll(',');
-            const bool bHaveResponse = iResponsePos <= iFields;
-            const double dResponseField =
-                bHaveResponse ? ResponseValue(fields[iResponsePos - 1])
-                              : kMissing;
-            double dSecondLast = kMissing;
-            if (bRatesFromAdjustGroups_ && iFields >= 2) {
-              dSecondLast = ResponseValue(fields[iFields - 2]);
-            }
-
-            ++r;
-
-            // The reader hands an empty field on as the missing text.
-            if (sIndep.IsEmpty() || IsMissing(sIndep, sMissing)) {
-              GenerateKmInputExceptionF(
-                  "\"%s\" is an invalid code for the Independent variable.  "
-                  "Cohort index:  %d",
-                  kSource, sIndep.GetCString(), i);
-            }
-            const double x = dX + dShift;
-
-            double y = kMissing;
-            if (!bCalculated || bCountsToCrudeRate) {
-              if (!bHaveResponse) {
-                GenerateKmExceptionF(
-                    "Invalid position for response variable.  Cohort Index = "
-                    "%d",
-                    kSource, i);
-              }
-              y = dResponseField;
-            } else {
-              if (iFields < 2) {
-                GenerateKmExceptionF(
-                    "Invalid position for response variable.  Cohort Index = "
-                    "%d",
-                    kSource, i);
-              }
-              if (bRatesFromAdjustGroups_) {
-                y = dSecondLast;
-              } else {
-                ReadWhole(fields[iFields - 2], y);
-              }
-            }
-            if (!bGood && y < 0) y = kMissing;
-
-            double s = kMissing;
-            double w = 1.0;
-            if ((iStdErrorPos == 0 && !bCalculated) || iHet == 0) {
-              s = kMissing;
-            } else {
-              KmString sSE;
-              if (!bCalculated) {
-                if (iStdErrorPos > iFields) {
-                  GenerateKmExceptionF(
-                      "Invalid position for standard error variable.  Cohort "
-                      "Index = %d",
-                      kSource, i);
-                }
-                sSE = fields[iStdErrorPos - 1];
-              } else {
-                sSE = fields[iFields - 1];
-              }
-              if (bGood) {
-                ReadWhole(sSE, s);
-              } else {
-                if (IsMissing(sSE, sMissing) || !ReadWhole(sSE, s)) {
-                  s = kMissing;
-                }
-                w = 0.0;
-              }
-            }
-
-            if (bGood) {
-              double dVar = 1.0;
-              if (iHet == 4 || iHet == 1) {
-                dVar = y;
-              } else if (iHet == 2) {
-                dVar = s * s;
-              }
-              if (iHet == 4 && iPopPos != 0) {
-                double p = kMissing;
-                if (iPopPos <= iFields) ReadWhole(fields[iPopPos - 1], p);
-                if (p <= 0) {
-                  GenerateKmInputExceptionF(
-                      "Error in data file.  Population <= 0.  Cohort Index = "
-                      "%d",
-                      kSource, i);
-                }
-                s = std::sqrt(y) / p * dRatesPerN;
-                dVar = y * 1e10 / (p * p);
-                y = y / p * dRatesPerN;
-              }
-              if (bLogLinear) {
-                if (y <= 0 && iHet != 0) {
-                  GenerateKmInputExceptionF(
-                      "Illegal value for dependent variable.  Dependent value "
-                      "= %f  Cohort index:  %d",
-                      kSource, y, i);
-                }
-                dVar = dVar / (y * y);
-                y = std::log(y);
-              }
-              if (iHet != 0) {
-                if (!(dVar > 0)) {
-                  GenerateKmInputExceptionF(
-                      "Illegal value for weight.  The value for variance or "
-                      "the value for the response value in the data file is "
-                      "<= 0.  Cohort Index = %d",
-                      kSource, i);
-                }
-                w = 1.0 / dVar;
-              }
-            }
-
-            if (r > 0 && r <= n) {
-              mX(r, 1) = 1.0;
-              mX(r, 2) = x;
-              mY(r, 1) = y;
-              vW(r) = w;
-              mS(r, 1) = s;
-              if (r >= 2 && mX(r - 1, 2) > x) {
-                GenerateKmInputExceptionF(
-                    "Error in Data File:  Kinkmark encountered a problem with "
-                    "your Independent Variable.  Possible causes include your "
-                    "Independent Variable not being sorted or By-Variable(s) "
-                    "not properly defined.  Cohort Index = %d",
-                    kSource, i);
-              }
-            }
+            sSE = fields[iStdErrorPos - 1];
+          } else {
+            sSE = fields[iFields - 1];
           }
-          iCurrentNumObs_ =
-              static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()
-                                       ? std::numeric_limits<int16_t>::max()
-                                       : r);
-        });
+          if (bGood) {
+            ReadWhole(sSE, s);
+          } else {
+            if (IsMissing(sSE, sMissing) || !ReadWhole(sSE, s)) {
+              s = kMissing;
+            }
+            w = 0.0;
+          }
+        }
+
+        if (bGood) {
+          double dVar = 1.0;
+          if (iHet == 4 || iHet == 1) {
+            dVar = y;
+          } else if (iHet == 2) {
+            dVar = s * s;
+          }
+          if (iHet == 4 && iPopPos != 0) {
+            double p = kMissing;
+            if (iPopPos <= iFields) ReadWhole(fields[iPopPos - 1], p);
+            if (p <= 0) {
+              GenerateKmInputExceptionF(
+                  "Error in data file.  Population <= 0.  Cohort Index = "
+                  "%d",
+                  kSource, i);
+            }
+            s = std::sqrt(y) / p * dRatesPerN;
+            dVar = y * 1e10 / (p * p);
+            y = y / p * dRatesPerN;
+          }
+          if (bLogLinear) {
+            if (y <= 0 && iHet != 0) {
+              GenerateKmInputExceptionF(
+                  "Illegal value for dependent variable.  Dependent value "
+                  "= %f  Cohort index:  %d",
+                  kSource, y, i);
+            }
+            dVar = dVar / (y * y);
+            y = std::log(y);
+          }
+          if (iHet != 0) {
+            if (!(dVar > 0)) {
+              GenerateKmInputExceptionF(
+                  "Illegal value for weight.  The value for variance or "
+                  "the value for the response value in the data file is "
+                  "<= 0.  Cohort Index = %d",
+                  kSource, i);
+            }
+            w = 1.0 / dVar;
+          }
+        }
+
+        if (r > 0 && r <= n) {
+          mX(r, 1) = 1.0;
+          mX(r, 2) = x;
+          mY(r, 1) = y;
+          vW(r) = w;
+          mS(r, 1) = s;
+          if (r >= 2 && mX(r - 1, 2) > x) {
+            GenerateKmInputExceptionF(
+                "Error in Data File:  Kinkmark encountered a problem with "
+                "your Independent Variable.  Possible causes include your "
+                "Independent Variable not being sorted or By-Variable(s) "
+                "not properly defined.  Cohort Index = %d",
+                kSource, i);
+          }
+        }
+      }
+      iCurrentNumObs_ =
+          static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()
+                                   ? std::numeric_limits<int16_t>::max()
+                                   : r);
+    });
   } catch (KmException& e) {
     e.AddCallPath("ProcessCohortRecords()", kClassName);
     throw;
@@ -398,19 +395,18 @@ void kmCalculationHandler::ReadDataForAllByGroup(
     ppCompAux_ = new Matrix*[m]();
     ppCompWeights_ = new ColumnVector*[m]();
     iCompGroupCount_ = m;
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculationHandler::ReadDataForAllByGroup()", [&] {
-          for (int k = 0; k < m; ++k) {
-            ppCompX_[k] = new Matrix(R, 2);
-            *ppCompX_[k] = 0.0;
-            ppCompY_[k] = new Matrix(R, 1);
-            *ppCompY_[k] = 0.0;
-            ppCompAux_[k] = new Matrix(R, 1);
-            *ppCompAux_[k] = 0.0;
-            ppCompWeights_[k] = new ColumnVector(R);
-            *ppCompWeights_[k] = 0.0;
-          }
-        });
+    WithMatrixErrorsAsKm("kmCalculationHandler::ReadDataForAllByGroup()", [&] {
+      for (int k = 0; k < m; ++k) {
+        ppCompX_[k] = new Matrix(R, 2);
+        *ppCompX_[k] = 0.0;
+        ppCompY_[k] = new Matrix(R, 1);
+        *ppCompY_[k] = 0.0;
+        ppCompAux_[k] = new Matrix(R, 1);
+        *ppCompAux_[k] = 0.0;
+        ppCompWeights_[k] = new ColumnVector(R);
+        *ppCompWeights_[k] = 0.0;
+      }
+    });
 
     pTracker->SetPosition(0);
     for (int k = 0; k < m; ++k) {
@@ -431,7 +427,7 @@ void kmCalculationHandler::ReadDataForAllByGroup(
       KmString sText("Reading Data By-group ");
       sText << (k + 1) << " of " << m;
       pTracker->SetProcessText(sText.GetCString());
-      km_models_internal::WithMatrixErrorsAsKm(
+      WithMatrixErrorsAsKm(
           "kmCalculationHandler::ReadDataForAllByGroup()", [&] {
             *ppCompX_[k] = *pCompCalculator_->pDataX;
             *ppCompY_[k] = *pCompCalculator_->pDataY;

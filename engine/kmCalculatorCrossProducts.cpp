@@ -10,7 +10,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -56,7 +56,7 @@ void kmCalculator::PreCalcXWX() {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
       const Matrix& mM = *pX0;
       Matrix mWM;
       if (iMode == 0) {
@@ -88,7 +88,7 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
       GenerateKmException("The response matrix has not been loaded.",
                           kClassName);
     }
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
       Matrix mWY;
       if (iMode == 0) {
@@ -127,60 +127,59 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
       GenerateKmExceptionF("Cannot invert order %d of a %d x %d matrix.",
                            "kmCalculator::Invert()", p, mA.Nrows(), mA.Ncols());
     }
-    return km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::Invert()", [&]() -> bool {
-          // L: diagonal 1/d_i of A = L D L', strict lower triangle the
-          // multipliers, strict upper triangle the unscaled products; the
-          // back substitution then overwrites the upper triangle with the
-          // inverse.
-          Matrix mL(p, p);
-          mL = 0.0;
-          iRank = 0;
-          bool bFailed = false;
-          for (int i = 1; i <= p && !bFailed; ++i) {
-            double s = mA(i, i);
-            for (int k = 1; k < i; ++k) s -= mL(k, i) * mL(i, k);
-            if (kPivotTolerance * mA(i, i) > std::fabs(s) || mA(i, i) == 0.0) {
-              // Aliased column: dropped, with zero row and column.
-              for (int j = 1; j <= p; ++j) {
-                mL(i, j) = 0.0;
-                mL(j, i) = 0.0;
-              }
-            } else if (s < 0.0) {
-              bFailed = true;
-            } else {
-              const double d = 1.0 / s;
-              ++iRank;
-              mL(i, i) = d;
-              for (int j = i + 1; j <= p; ++j) {
-                double dSum = mA(i, j);
-                for (int k = 1; k < i; ++k) dSum -= mL(j, k) * mL(k, i);
-                mL(i, j) = dSum;
-                mL(j, i) = dSum * d;
-              }
-            }
+    return WithMatrixErrorsAsKm("kmCalculator::Invert()", [&]() -> bool {
+      // L: diagonal 1/d_i of A = L D L', strict lower triangle the
+      // multipliers, strict upper triangle the unscaled products; the
+      // back substitution then overwrites the upper triangle with the
+      // inverse.
+      Matrix mL(p, p);
+      mL = 0.0;
+      iRank = 0;
+      bool bFailed = false;
+      for (int i = 1; i <= p && !bFailed; ++i) {
+        double s = mA(i, i);
+        for (int k = 1; k < i; ++k) s -= mL(k, i) * mL(i, k);
+        if (kPivotTolerance * mA(i, i) > std::fabs(s) || mA(i, i) == 0.0) {
+          // Aliased column: dropped, with zero row and column.
+          for (int j = 1; j <= p; ++j) {
+            mL(i, j) = 0.0;
+            mL(j, i) = 0.0;
           }
-          if (!bFailed) {
-            for (int i = 1; i <= p; ++i) {
-              for (int j = i + 1; j <= p; ++j) mL(i, j) = 0.0;
-            }
-            for (int j = p; j >= 1; --j) {
-              for (int i = j; i >= 1; --i) {
-                double dValue = mL(i, j);
-                for (int k = i + 1; k <= j; ++k) dValue -= mL(k, i) * mL(k, j);
-                for (int k = j + 1; k <= p; ++k) dValue -= mL(k, i) * mL(j, k);
-                mL(i, j) = dValue;
-              }
-            }
-            for (int i = 1; i <= p; ++i) {
-              for (int j = i + 1; j <= p; ++j) mL(j, i) = mL(i, j);
-            }
+        } else if (s < 0.0) {
+          bFailed = true;
+        } else {
+          const double d = 1.0 / s;
+          ++iRank;
+          mL(i, i) = d;
+          for (int j = i + 1; j <= p; ++j) {
+            double dSum = mA(i, j);
+            for (int k = 1; k < i; ++k) dSum -= mL(j, k) * mL(k, i);
+            mL(i, j) = dSum;
+            mL(j, i) = dSum * d;
           }
-          // The symmetric result takes the lower triangle, which after a
-          // failure is the unfinished work matrix.
-          mAinv << mL;
-          return !bFailed;
-        });
+        }
+      }
+      if (!bFailed) {
+        for (int i = 1; i <= p; ++i) {
+          for (int j = i + 1; j <= p; ++j) mL(i, j) = 0.0;
+        }
+        for (int j = p; j >= 1; --j) {
+          for (int i = j; i >= 1; --i) {
+            double dValue = mL(i, j);
+            for (int k = i + 1; k <= j; ++k) dValue -= mL(k, i) * mL(k, j);
+            for (int k = j + 1; k <= p; ++k) dValue -= mL(k, i) * mL(j, k);
+            mL(i, j) = dValue;
+          }
+        }
+        for (int i = 1; i <= p; ++i) {
+          for (int j = i + 1; j <= p; ++j) mL(j, i) = mL(i, j);
+        }
+      }
+      // The symmetric result takes the lower triangle, which after a
+      // failure is the unfinished work matrix.
+      mAinv << mL;
+      return !bFailed;
+    });
   } catch (KmException& e) {
     e.AddCallPath("INVERT", "kmCalculator.cpp");
     throw;

@@ -6,11 +6,11 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmVector.h"
 #include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KinkMKFitResult.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -55,7 +55,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const Matrix& mProfile, kmTable* pTable,
                          int iCriterion, double dShift) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
+    WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
       }

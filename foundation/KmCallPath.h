@@ -23,8 +23,8 @@ auto WithCallPath(const char* sMethod, const char* sClassName, Body&& body)
   }
 }
 
-// As above, with sDetail (a file name, a section) added to the line in
-// brackets. sDetail must stay valid while body runs.
+// As above, with sDetail (may be null) added to the line in parentheses, as
+// KmException::AddCallPath writes it (for instance the file being read).
 template <typename Body>
 auto WithCallPath(const char* sMethod, const char* sClassName,
                   const char* sDetail, Body&& body) -> decltype(body()) {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/BestKMRegModel.h"
 #include "models/ModelNumerics.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 namespace {
@@ -240,7 +240,7 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
   } catch (NEWMAT::BaseException&) {
     // The matrix library's exceptions are reported like standard ones.
     std::fputs("Standard exception: ", stdout);
-    std::fputs(km_models_internal::CopyMatrixErrorText().c_str(), stdout);
+    std::fputs(CopyMatrixErrorText().c_str(), stdout);
     std::fputs("\n", stdout);
     throw;
   }

@@ -10,11 +10,11 @@
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/internal/kmTableIntervalInputs.h"
 #include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
@@ -130,7 +130,7 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
 
 void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
   WithCallPath("RunAAPCCalc()", "kmTable", [&] {
-    km_models_internal::WithMatrixErrorsAsKm("kmTable::RunAAPCCalc()", [&] {
+    WithMatrixErrorsAsKm("kmTable::RunAAPCCalc()", [&] {
       const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
       const double dKinkmarkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
       const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
