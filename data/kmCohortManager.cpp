@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -79,20 +80,17 @@ kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
       sDelimiter_(sDelimiter),
       sDataFileName_(sDataFileName),
       pSession_(pSession) {
-  try {
-    if (pSession_ == nullptr) {
-      GenerateKmException("Session does not exist - invalid pointer.",
-                          kClassName);
-    }
-    iHeaderLines_ = pSession_->GetInt(kmOptHeaderLines);
-    // A negative count of lines in front of each block means none.
-    if (iHeaderLines_ < 0) iHeaderLines_ = 0;
-  } catch (KmException& e) {
-    e.AddCallPath(
-        "kmCohortManager(kmSession, KmString, KmString, bool, bool, int)",
-        kClassName);
-    throw;
-  }
+  WithCallPath(
+      "kmCohortManager(kmSession, KmString, KmString, bool, bool, int)",
+      kClassName, [&] {
+        if (pSession_ == nullptr) {
+          GenerateKmException("Session does not exist - invalid pointer.",
+                              kClassName);
+        }
+        iHeaderLines_ = pSession_->GetInt(kmOptHeaderLines);
+        // A negative count of lines in front of each block means none.
+        if (iHeaderLines_ < 0) iHeaderLines_ = 0;
+      });
 }
 
 kmCohortManager::~kmCohortManager() = default;
@@ -100,54 +98,53 @@ kmCohortManager::~kmCohortManager() = default;
 KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
                                    km_gzFile pgzInputFile, char* pBuffer,
                                    bool bGzip) {
-  try {
-    std::vector<char> localBuffer;
-    if (bGzip && pBuffer == nullptr) {
-      localBuffer.resize(kGzLineBufferSize);
-      pBuffer = localBuffer.data();
-    }
-    KmString sResult;
-    while (sResult.IsEmpty() && !bEOF_) {
-      if (bGzip) {
-        bEOF_ = km_gzeof(pgzInputFile) != 0;
-        pBuffer[0] = '\0';
-        km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize);
-        sResult = pBuffer;
-        // A line longer than one buffer arrives in pieces; join them so a
-        // long record is not taken for several records.
-        while (std::strlen(pBuffer) == kGzLineBufferSize - 1 &&
-               pBuffer[kGzLineBufferSize - 2] != '\n') {
-          pBuffer[0] = '\0';
-          if (km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize) == nullptr) {
-            break;
-          }
-          sResult << pBuffer;
+  return WithCallPath(
+      "ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)", kClassName,
+      [&]() -> KmString {
+        std::vector<char> localBuffer;
+        if (bGzip && pBuffer == nullptr) {
+          localBuffer.resize(kGzLineBufferSize);
+          pBuffer = localBuffer.data();
         }
-      } else {
-        bEOF_ = theInputFile.IsEOF();
-        theInputFile.Read(sResult);
-      }
-      KmString sTrimmed(sResult);
-      TrimBoth(sTrimmed);
-      if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
-        sResult = sTrimmed;
-      } else {
-        // Leading tabs of a tab-delimited line are empty fields: dropping
-        // them would shift every column, and an empty first by-variable
-        // field would split its block into one cohort per record.
-        TrimKeepingLeadingTabs(sResult);
-      }
-    }
-    return sResult;
-  } catch (KmException& e) {
-    e.AddCallPath("ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)",
-                  kClassName);
-    throw;
-  }
+        KmString sResult;
+        while (sResult.IsEmpty() && !bEOF_) {
+          if (bGzip) {
+            bEOF_ = km_gzeof(pgzInputFile) != 0;
+            pBuffer[0] = '\0';
+            km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize);
+            sResult = pBuffer;
+            // A line longer than one buffer arrives in pieces; join them so a
+            // long record is not taken for several records.
+            while (std::strlen(pBuffer) == kGzLineBufferSize - 1 &&
+                   pBuffer[kGzLineBufferSize - 2] != '\n') {
+              pBuffer[0] = '\0';
+              if (km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize) ==
+                  nullptr) {
+                break;
+              }
+              sResult << pBuffer;
+            }
+          } else {
+            bEOF_ = theInputFile.IsEOF();
+            theInputFile.Read(sResult);
+          }
+          KmString sTrimmed(sResult);
+          TrimBoth(sTrimmed);
+          if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
+            sResult = sTrimmed;
+          } else {
+            // Leading tabs of a tab-delimited line are empty fields: dropping
+            // them would shift every column, and an empty first by-variable
+            // field would split its block into one cohort per record.
+            TrimKeepingLeadingTabs(sResult);
+          }
+        }
+        return sResult;
+      });
 }
 
 KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
-  try {
+  return WithCallPath("BuildCohort(KmString)", kClassName, [&]() -> KmString {
     KmString sKey;
     sLabel.Clear();
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
@@ -183,28 +180,22 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
       }
     }
     return sKey;
-  } catch (KmException& e) {
-    e.AddCallPath("BuildCohort(KmString)", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmCohortManager::GetIndepValue(KmString sLine) {
-  try {
+  return WithCallPath("GetIndepValue(KmString)", kClassName, [&]() -> KmString {
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
     const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent) - 1;
     KmString sField;
     if (iColumn >= 0) tokenizer.GetToken(sField, iColumn);
     TrimBoth(sField);
     return sField;
-  } catch (KmException& e) {
-    e.AddCallPath("GetIndepValue(KmString)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCohortManager::ReadAllCohorts() {
-  try {
+  WithCallPath("ReadAllCohorts()", kClassName, [&] {
     vCohorts_.clear();
     pSession_->ClearObservationCounts();
     // A second read starts from the top instead of finding the end of the
@@ -285,10 +276,7 @@ void kmCohortManager::ReadAllCohorts() {
     for (const kmCohort& cohort : vCohorts_) {
       pSession_->AddObservationCount(cohort.GetNumObservations());
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadAllCohorts()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCohortManager::HasVaryingObservationCounts() const {

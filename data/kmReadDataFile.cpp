@@ -6,6 +6,7 @@
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -51,7 +52,7 @@ void kmReadData::ClearPendingLines() {
 }
 
 void kmReadData::OpenInputFile(bool bSkipHeader) {
-  try {
+  WithCallPath("OpenInputFile()", kClassName, [&] {
     CloseInputFile();
     bCompressed_ = sDataFileName_.EndsWith(".gz");
     bSpreadsheet_ =
@@ -82,14 +83,11 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
       }
     }
     if (bSkipHeader) SkipColHeaderLine();
-  } catch (KmException& e) {
-    e.AddCallPath("OpenInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::SkipColHeaderLine() {
-  try {
+  WithCallPath("SkipColHeaderLine()", kClassName, [&] {
     if (!pSession_->GetBool(kmOptVarNamesIncluded)) return;
     KmString sLine;
     while (!ReadLineFromInputFile(sLine, true, nullptr)) {
@@ -97,15 +95,12 @@ void kmReadData::SkipColHeaderLine() {
       sLine.TrimRight();
       if (!sLine.IsEmpty()) break;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SkipColHeaderLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                                        int64_t* plPosition) {
-  try {
+  return WithCallPath("ReadLineFromInputFile()", kClassName, [&]() -> bool {
     const bool bGzip = pgzInputFile_ != nullptr;
     if (plPosition != nullptr) {
       *plPosition = bGzip ? km_gztell(pgzInputFile_)
@@ -134,38 +129,29 @@ bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
       inputFile_.Read(sLine);
     }
     return bEOFBeforeRead ? bEOF : IsInputAtEOF();
-  } catch (KmException& e) {
-    e.AddCallPath("ReadLineFromInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ResetDataFile() {
-  try {
+  WithCallPath("ResetDataFile()", kClassName, [&] {
     iNextCohort_ = 0;
     OpenInputFile(true);
-  } catch (KmException& e) {
-    e.AddCallPath("ResetDataFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::CloseInputFile() {
-  try {
+  WithCallPath("CloseInputFile()", kClassName, [&] {
     if (pgzInputFile_ != nullptr) {
       km_gzclose(pgzInputFile_);
       pgzInputFile_ = nullptr;
     }
     inputFile_.Close();
     ClearPendingLines();
-  } catch (KmException& e) {
-    e.AddCallPath("CloseInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
-  try {
+  return WithCallPath("ProcessDataRecord()", kClassName, [&]() -> bool {
     const KmString sDelimiter = GetDelimiterText();
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
     tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
@@ -201,14 +187,11 @@ bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
     }
     pRows->push_back(row);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("ProcessDataRecord()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::LineShouldBeIncluded(const char* sLine) {
-  try {
+  return WithCallPath("LineShouldBeIncluded()", kClassName, [&]() -> bool {
     const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
     if (!indep.HasFormat()) return true;
 
@@ -250,8 +233,5 @@ bool kmReadData::LineShouldBeIncluded(const char* sLine) {
     }
     pSession_->SetVarFormat(static_cast<int16_t>(iVarIndex), grown);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("LineShouldBeIncluded()", kClassName);
-    throw;
-  }
+  });
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmGzFile.h"
 #include "foundation/KmIO_File.h"
@@ -136,7 +137,7 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
 }  // namespace
 
 void kmReadData::LoadVarianceCovarianceMatrix() {
-  try {
+  WithCallPath("LoadVarianceCovarianceMatrix()", kClassName, [&] {
     vvVarCovTable_.clear();
     const char cDelimiter =
         MatrixDelimiter(pSession_->GetInt(kmOptVarCovarDelimiter));
@@ -167,8 +168,5 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       vvVarCovTable_ = kmTools::ExtractNumericTable(
           vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("LoadVarianceCovarianceMatrix()", kClassName);
-    throw;
-  }
+  });
 }

@@ -10,6 +10,7 @@
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -248,19 +249,16 @@ TEST(kmCohortManager, NumericValueWithoutFormatLineStopsTheRun) {
   const std::string sPath = WriteDataFile(dir, "data", "3,A,2000\n", false);
   auto pSession = MakeSession(1, sPath);
   kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
-  try {
-    manager.ReadAllCohorts();
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(),
-                 "Requesting line -1 of format for variable Sex which has "
-                 "only 2 lines.");
-    const std::string sPathText = e.GetCallPath();
-    EXPECT_NE(sPathText.find("BuildCohort(KmString) of kmCohortManager"),
-              std::string::npos);
-    EXPECT_NE(sPathText.find("ReadAllCohorts() of kmCohortManager"),
-              std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+  EXPECT_STREQ(e.GetMessage(),
+               "Requesting line -1 of format for variable Sex which has "
+               "only 2 lines.");
+  const std::string sPathText = e.GetCallPath();
+  EXPECT_NE(sPathText.find("BuildCohort(KmString) of kmCohortManager"),
+            std::string::npos);
+  EXPECT_NE(sPathText.find("ReadAllCohorts() of kmCohortManager"),
+            std::string::npos);
 }
 
 TEST(kmCohortManager, UnreadableFileRaisesInsteadOfWaiting) {
@@ -270,13 +268,10 @@ TEST(kmCohortManager, UnreadableFileRaisesInsteadOfWaiting) {
     const std::string sPath = dir.File(sName);
     auto pSession = MakeSession(1, sPath);
     kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
-    try {
-      manager.ReadAllCohorts();
-      FAIL() << "expected a KmException";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos)
-          << e.GetMessage();
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+    EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos)
+        << e.GetMessage();
   }
 }
 
@@ -308,18 +303,15 @@ TEST(kmCohort, GetObservationChecksItsIndex) {
   EXPECT_STREQ(cohort.GetObservation(1).GetCString(), "2001");
   for (int i : {-1, 2}) {
     SCOPED_TRACE(i);
-    try {
-      cohort.GetObservation(i);
-      FAIL() << "expected a KmException";
-    } catch (const KmException& e) {
-      EXPECT_EQ(std::string(e.GetMessage()),
-                "Requested observation (" + std::to_string(i) +
-                    ") is out of Range.  Number of obseravtions is: 2\r\n");
-      EXPECT_STREQ(e.GetSource(), "kmCohort::GetObservations(int)");
-      EXPECT_NE(
-          std::string(e.GetCallPath()).find("GetObservation(int) of kmCohort"),
-          std::string::npos);
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { cohort.GetObservation(i); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              "Requested observation (" + std::to_string(i) +
+                  ") is out of Range.  Number of obseravtions is: 2\r\n");
+    EXPECT_STREQ(e.GetSource(), "kmCohort::GetObservations(int)");
+    EXPECT_NE(
+        std::string(e.GetCallPath()).find("GetObservation(int) of kmCohort"),
+        std::string::npos);
   }
 }
 

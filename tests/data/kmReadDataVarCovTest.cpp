@@ -13,6 +13,7 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -158,22 +159,19 @@ TEST(ReadDataVarCovTest, SmallTablesWithHeaderDropped) {
 
 TEST(ReadDataVarCovTest, MissingFileStopsTheSetup) {
   const std::string sFile = km_test::DataPath("verify/no_such_matrix.csv");
-  try {
-    Load(sFile, 2, false, false);
-    ADD_FAILURE() << "no exception";
-  } catch (KmException& e) {
-    EXPECT_EQ(
-        "Could not load variance-covariance matrix.  The selected "
-        "file: " +
-            sFile + " does not exist.",
-        e.GetMessage());
-    EXPECT_STREQ("kmReadData", e.GetSource());
-    EXPECT_EQ(0, e.GetKind());
-    EXPECT_STREQ(
-        "LoadVarianceCovarianceMatrix() of kmReadData\r\nSetup() of "
-        "kmReadData\r\nkmReadData() of kmReadData",
-        e.GetCallPath());
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { Load(sFile, 2, false, false); });
+  EXPECT_EQ(
+      "Could not load variance-covariance matrix.  The selected "
+      "file: " +
+          sFile + " does not exist.",
+      e.GetMessage());
+  EXPECT_STREQ("kmReadData", e.GetSource());
+  EXPECT_EQ(0, e.GetKind());
+  EXPECT_STREQ(
+      "LoadVarianceCovarianceMatrix() of kmReadData\r\nSetup() of "
+      "kmReadData\r\nkmReadData() of kmReadData",
+      e.GetCallPath());
 }
 
 }  // namespace

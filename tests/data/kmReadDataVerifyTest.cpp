@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -399,14 +400,10 @@ TEST(ReadDataVerifyTest, ShiftAndPrecision) {
     const char* kText =
         "Error with shift value: The shift value cannot be larger than the "
         "largest independent variable interval.";
-    try {
-      run.Verify();
-      ADD_FAILURE() << "no exception";
-    } catch (KmException& e) {
-      EXPECT_STREQ(kText, e.GetMessage());
-      EXPECT_STREQ(kText, run.sMessage.GetCString());
-      EXPECT_EQ(KmException::kInputErrorKind, e.GetKind());
-    }
+    const KmException e = km_test::CatchKmException([&] { run.Verify(); });
+    EXPECT_STREQ(kText, e.GetMessage());
+    EXPECT_STREQ(kText, run.sMessage.GetCString());
+    EXPECT_EQ(KmException::kInputErrorKind, e.GetKind());
   }
 }
 
@@ -476,17 +473,13 @@ TEST(ReadDataVerifyTest, RunStoppingErrors) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sName);
     VerifyRun run(c.setup);
-    try {
-      run.Verify();
-      ADD_FAILURE() << "no exception";
-    } catch (KmException& e) {
-      EXPECT_STREQ(c.sMessage, e.GetMessage());
-      EXPECT_STREQ(c.sMessage, run.sMessage.GetCString());
-      EXPECT_STREQ("VerifyDelayRateCalc()", e.GetSource());
-      EXPECT_EQ(c.iKind, e.GetKind());
-      EXPECT_STREQ("VerifyDelayRateCalcNEW(KmString&, bool) of kmReadData",
-                   e.GetCallPath());
-    }
+    const KmException e = km_test::CatchKmException([&] { run.Verify(); });
+    EXPECT_STREQ(c.sMessage, e.GetMessage());
+    EXPECT_STREQ(c.sMessage, run.sMessage.GetCString());
+    EXPECT_STREQ("VerifyDelayRateCalc()", e.GetSource());
+    EXPECT_EQ(c.iKind, e.GetKind());
+    EXPECT_STREQ("VerifyDelayRateCalcNEW(KmString&, bool) of kmReadData",
+                 e.GetCallPath());
   }
 }
 

@@ -1,0 +1,84 @@
+// kmTextPermTest: pairwise_comparison.txt, the permutation test of every
+// pairwise comparison of two cohorts.
+#include "foundation/KmCallPath.h"
+#include "reports/kmExportEntries.h"
+#include "reports/kmExportLine.h"
+#include "reports/kmTextPermTest.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+const char* const kClassName = "kmTextPermTest";
+}  // namespace
+
+void kmTextPermTest::WriteComparisonExportFile(
+    const char* sPath, const DataExportOptions* pOptions) {
+  WithCallPath(
+      "WriteComparisonExportFile(const char*, const DataExportOptions*)",
+      kClassName, [&] {
+        std::unique_ptr<KmIO_File> pFile = OpenExportFile(sPath, kClassName);
+        WriteComparisonExportFile(pFile.get(), pOptions);
+        pFile->Close();
+      });
+}
+
+void kmTextPermTest::AppendComparisonRow(KmString& sRows, int32_t i, int32_t j,
+                                         int32_t iBlockSize,
+                                         const DataExportOptions& options) {
+  kmEntryRecords records(Handler(), i, j % iBlockSize);
+  const kmCalcData& comparison = records.Last();
+  if (!comparison.bValid) return;
+  const int32_t nTests = static_cast<int32_t>(comparison.vFTests.size());
+  const kmFTest& test = comparison.GetFTest(nTests - 1);
+  const kmSession& session = Session();
+  const kmCombos& combos = *Handler().GetCombos();
+  kmExportLine line(options);
+  const bool bCodes = line.GetByVarFormat() == kByVarNumeric;
+  line.AddCell(combos.GetLabel(i, &session, bCodes));
+  line.AddCell(combos.GetLabel(j, &session, bCodes));
+  line.AddPrinted("%d Kinkmark(s) ", test.uNullKinkmarks);
+  line.AddPrinted("%14d", test.lNumeratorDF);
+  line.AddPrinted("%14d", test.lDenominatorDF);
+  line.AddPrinted("%14d", test.lNumPermutations);
+  line.AddPrinted("%14f", test.dPermPValue);
+  line.AddPrinted("%14f", test.dAlpha);
+  line.AddCell(comparison.IsComparisonParallel() ? "Failed to reject"
+                                                 : "Rejected");
+  sRows << line.Finish();
+}
+
+void kmTextPermTest::WriteComparisonExportFile(
+    KmIO_File* pFile, const DataExportOptions* pOptions) {
+  WithCallPath(
+      "WriteComparisonExportFile(KmIO_File*, constDataExportOptions*)",
+      kClassName, [&] {
+        const DataExportOptions& options =
+            RequireExportOptions(pOptions, kClassName);
+        kmExportLine header(options);
+        for (const char* sTitle :
+             {"Cohort 1", "Cohort 2", "Kmax", "Numerator Degrees of Freedom",
+              "Denominator Degrees of Freedom", "# of Permutations", "P-Value",
+              "Significance Level"}) {
+          header.AddHeaderCell(sTitle);
+        }
+        header.AddHeaderCell(Session().GetInt(kmOptPairwiseType) == 1
+                                 ? "Coincidence"
+                                 : "Parallelism");
+        header.Write(pFile);
+
+        // Cohorts form consecutive blocks of b; each cohort is paired with
+        // every later cohort of its block that the file holds.
+        const int32_t b = Handler().GetComparisonGroupSize();
+        if (b <= 0) return;
+        const int32_t nCohorts = Handler().GetCombos()->GetNumCombinations();
+        KmString sRows;
+        for (int32_t i = 0; i < nCohorts; ++i) {
+          const int32_t iBlockEnd = i - i % b + b;
+          for (int32_t j = i + 1; j < iBlockEnd && j < nCohorts; ++j) {
+            AppendComparisonRow(sRows, i, j, b, options);
+          }
+        }
+        pFile->WriteString(sRows.GetCString(), false);
+      });
+}
