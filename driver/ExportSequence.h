@@ -10,6 +10,15 @@
 class kmCalcHandler;
 class kmSession;
 
+// The exports that the run summary lists, each true when it was written.
+struct ExportsWritten {
+  bool bReport = false;
+  bool bData = false;
+  bool bAPC = false;
+  bool bAAPC = false;
+  bool bFTest = false;
+};
+
 // Writes the exports of the results file sOutputFile, in this order, each
 // named sOutputFile less its last 3 characters followed by its suffix, each
 // between its console start and end lines:
@@ -26,16 +35,14 @@ class kmSession;
 //                           "export selection results"
 //   9 "finalselectedmodelexport.txt"  always
 // Every writer reads the results handler only. A step whose writer this
-// build does not have is left out and prints nothing.
+// build does not have (the data, APC, AAPC and jump exports for now) is
+// left out and prints nothing.
 // Throws: the KmException of a writer; the files written before it stay.
-void RunExportSequence(const KmString& sOutputFile, kmCalcHandler& handler,
-                       const DataExportOptions& options,
-                       const IniExportDict& dict, const kmSession& session);
-
-// The file name of the statistical-test export for a model selection
-// method: 1 "bicexport.txt", 2 "mbicexport.txt", 3 "bic3export.txt",
-// 4 "ddcexport.txt", 5 "wbicaltexport.txt", 6 "wbicexport.txt", otherwise
-// "permtestexport.txt".
-const char* StatTestExportSuffix(int iModelSelection);
+// Returns which of the exports the run summary lists were written.
+ExportsWritten RunExportSequence(const KmString& sOutputFile,
+                                 kmCalcHandler& handler,
+                                 const DataExportOptions& options,
+                                 const IniExportDict& dict,
+                                 const kmSession& session);
 
 #endif  // KM_DRIVER_EXPORTSEQUENCE_H

@@ -75,12 +75,12 @@ void KmRun::Export() {
   if (files_.bExportOptions) {
     ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
   }
-  RunExportSequence(files_.sOutputFile, *pResults_, exportOptions_, exportDict_,
-                    *pSession_);
-  WriteRunSummary();
+  const ExportsWritten written = RunExportSequence(
+      files_.sOutputFile, *pResults_, exportOptions_, exportDict_, *pSession_);
+  WriteRunSummary(written);
 }
 
-void KmRun::WriteRunSummary() {
+void KmRun::WriteRunSummary(const ExportsWritten& written) {
   KmString sSummary = DropLastChars(files_.sOutputFile, 3);
   sSummary << "RunSummary.txt";
   const KmString sDelimiter = exportOptions_.GetLineDelimeter();
@@ -101,9 +101,8 @@ void KmRun::WriteRunSummary() {
   Print("Start Run Summary Export\n");
   pSession_->WriteParametersText(
       sSummary.GetCString(), pResults_->GetOutputDisplayOptions(),
-      exportOptions_, exportDict_.bExportReport, exportDict_.bExportAPC,
-      exportDict_.bExportAAPC, exportDict_.bExportFTest,
-      exportDict_.bExportData, pSession_->GetInt(kmOptAAPCCIMethod),
+      exportOptions_, written.bReport, written.bAPC, written.bAAPC,
+      written.bFTest, written.bData, pSession_->GetInt(kmOptAAPCCIMethod),
       sDelimiter);
   Print("Finished Run Summary Export\n");
 }

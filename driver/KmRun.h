@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "driver/ExportSequence.h"
 #include "driver/KmRunFiles.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
@@ -51,7 +52,8 @@ class KmRun {
   void PreRead(bool bCalculatedRates);
   void RunThreaded();
   void Export();
-  void WriteRunSummary();
+  // Lists the exports that were written (switch on and writer present).
+  void WriteRunSummary(const ExportsWritten& written);
 
   KmRunFiles files_;
   DataExportOptions exportOptions_;

@@ -119,7 +119,7 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "ValidateExportOptions()"},
       // A run file name shorter than its four-character ending.
       {"r.i", "[Kinkmark Input Files]\nSession File = s.kms\n", "",
-       "r.i.ErrorFile.txt", "The following files do not exists:\n s.kms\nr.i\n",
+       "r.i.ErrorFile.txt", "The following files do not exists:\n s.kms\n",
        "CreateSession()"},
       // The results file would overwrite the data file.
       {"run.ini",
