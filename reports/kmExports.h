@@ -3,37 +3,31 @@
 #define KM_REPORTS_KMEXPORTS_H
 
 #include "session/DataExportOptions.h"
-#include "session/IniExportDict.h"
 
 class kmCalcHandler;
 
 // Each function writes one export file at sPath from the finished results
 // file that handler reads, with a fresh writer, as the export sequence of a
-// run calls them: options gives the layout, dict the export switches (none
-// of these five exports reads a switch). The caller names the file and
+// run calls them. The caller names the file (the model-selection export's
+// suffix comes from ModelSelectionExportSuffix in kmTextPermTest.h) and
 // decides which exports the run's switches and session options call for.
 // Each throws the writer's KmException, with the writer's call path; the
 // lines written before a failure stay in the file.
 
 // report.txt: the segment rows of the fitted models (all-segments off).
 void WriteReportExport(kmCalcHandler& handler, const char* sPath,
-                       const DataExportOptions& options,
-                       const IniExportDict& dict);
+                       const DataExportOptions& options);
 // finalselectedmodelexport.txt: the final selected model of every entry.
 void WriteFinalSelectedModelExport(kmCalcHandler& handler, const char* sPath,
-                                   const DataExportOptions& options,
-                                   const IniExportDict& dict);
+                                   const DataExportOptions& options);
 // The model-selection export: F tests or information criteria.
 void WriteModelSelectionExport(kmCalcHandler& handler, const char* sPath,
-                               const DataExportOptions& options,
-                               const IniExportDict& dict);
+                               const DataExportOptions& options);
 // selectionresultsexport.txt: the outcome of data-dependent selection.
 void WriteSelectionResultsExport(kmCalcHandler& handler, const char* sPath,
-                                 const DataExportOptions& options,
-                                 const IniExportDict& dict);
+                                 const DataExportOptions& options);
 // pairwise_comparison.txt: the pairwise comparisons of cohorts.
 void WritePairwiseComparisonExport(kmCalcHandler& handler, const char* sPath,
-                                   const DataExportOptions& options,
-                                   const IniExportDict& dict);
+                                   const DataExportOptions& options);
 
 #endif  // KM_REPORTS_KMEXPORTS_H

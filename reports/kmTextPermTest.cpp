@@ -18,6 +18,25 @@ constexpr int32_t kDataDependent = 4;
 
 }  // namespace
 
+const char* ModelSelectionExportSuffix(int32_t iModelSelection) {
+  switch (iModelSelection) {
+    case 1:
+      return "bicexport.txt";
+    case 2:
+      return "mbicexport.txt";
+    case 3:
+      return "bic3export.txt";
+    case 4:
+      return "ddcexport.txt";
+    case 5:
+      return "wbicaltexport.txt";
+    case 6:
+      return "wbicexport.txt";
+    default:
+      return "permtestexport.txt";
+  }
+}
+
 const char* kmTextPermTest::CriterionTitle(int32_t iModelSelection) {
   switch (iModelSelection) {
     case 2:

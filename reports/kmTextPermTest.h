@@ -53,8 +53,8 @@ class kmTextPermTest {
 
   // ---- Model-selection export --------------------------------------------
 
-  // Writes the model-selection export to sPath (the caller names the file
-  // by the selection method).
+  // Writes the model-selection export to sPath (the caller chooses the file
+  // name by the selection method, ModelSelectionExportSuffix).
   // Throws: KmException "Unable to open the export file <path> for
   // writing."; the option errors of kmExportLine before any byte is
   // written; the handler's and the records' errors.
@@ -163,5 +163,11 @@ class kmTextPermTest {
   bool bPermutationSelection_;
   bool bFlag_;
 };
+
+// The file suffix of the model-selection export for kmOptModelSelection
+// iModelSelection: 1 "bicexport.txt", 2 "mbicexport.txt", 3
+// "bic3export.txt", 4 "ddcexport.txt", 5 "wbicaltexport.txt", 6
+// "wbicexport.txt", any other "permtestexport.txt".
+const char* ModelSelectionExportSuffix(int32_t iModelSelection);
 
 #endif  // KM_REPORTS_KMTEXTPERMTEST_H

@@ -12,8 +12,6 @@
 namespace km_reports_test {
 namespace {
 
-const IniExportDict kDict;
-
 // Sex x Area (2 x 2) with a comparison inside each Sex: cohort 1 could not
 // be fitted; every other record has models for 0 to 3 kinkmarks and three F
 // tests (a comparison's last one is its own test). Under MADWD the 3-
@@ -59,20 +57,20 @@ TEST(kmTextPermTestGolden, EachLayoutMatchesByteForByte) {
     auto pRun = SelectionRun(spec);
     ExpectGolden(std::string("modelselection_") + c.sName + ".txt",
                  Export([&](const char* sPath) {
-                   WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon,
-                                             kDict);
+                   WriteModelSelectionExport(pRun->Handler(), sPath,
+                                             kSemicolon);
                  }));
   }
   RunSpec spec;
   spec.iModelSelection = 4;
   auto pRun = SelectionRun(spec);
   ExpectGolden("selectionresults.txt", Export([&](const char* sPath) {
-                 WriteSelectionResultsExport(pRun->Handler(), sPath, kSemicolon,
-                                             kDict);
+                 WriteSelectionResultsExport(pRun->Handler(), sPath,
+                                             kSemicolon);
                }));
   ExpectGolden("pairwise.txt", Export([&](const char* sPath) {
                  WritePairwiseComparisonExport(pRun->Handler(), sPath,
-                                               kSemicolon, kDict);
+                                               kSemicolon);
                }));
 }
 
@@ -98,11 +96,11 @@ TEST(kmTextPermTest, ComparisonRowsFollowTheTwoBlockHeader) {
 
 TEST(kmTextPermTest, PaddedCellsKeepTheirBlanks) {
   auto pRun = SelectionRun(RunSpec());
-  const std::vector<std::string> vRow = Cells(
-      Lines(Export([&](const char* sPath) {
-        WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon, kDict);
-      }))[1],
-      ';');
+  const std::vector<std::string> vRow =
+      Cells(Lines(Export([&](const char* sPath) {
+              WriteModelSelectionExport(pRun->Handler(), sPath, kSemicolon);
+            }))[1],
+            ';');
   ASSERT_EQ(vRow.size(), 11u);
   EXPECT_EQ(vRow[0], "\"Male\"");
   EXPECT_EQ(vRow[6], "   2");
@@ -124,7 +122,7 @@ TEST(kmTextPermTest, MADWDHidesAllButModelKinkmarksAndObservations) {
   ReportsRun run(spec, {record, record}, {});
   run.Handler().GetOutputDisplayOptions().SetInt(5, 4);
   const std::vector<std::string> vLines = Lines(Export([&](const char* sPath) {
-    WriteModelSelectionExport(run.Handler(), sPath, kSemicolon, kDict);
+    WriteModelSelectionExport(run.Handler(), sPath, kSemicolon);
   }));
   ASSERT_EQ(vLines.size(), 5u);
   EXPECT_EQ(vLines[1].substr(vLines[1].find(";1;")),
@@ -156,7 +154,7 @@ TEST(kmTextPermTest, SelectionResultsCellsByFormat) {
         DataExportOptions::kMissingNA, c.iByVarFormat);
     const std::vector<std::string> vLines =
         Lines(Export([&](const char* sPath) {
-          WriteSelectionResultsExport(pRun->Handler(), sPath, options, kDict);
+          WriteSelectionResultsExport(pRun->Handler(), sPath, options);
         }));
     ASSERT_EQ(vLines.size(), 7u);
     EXPECT_EQ(Cells(vLines[0], ';')[6], "\"maxDelta <= 10\"");
@@ -174,13 +172,13 @@ TEST(kmTextPermTest, NoRecordsWritesTheHeaderAlone) {
   kmSession session = MakeSession(spec);
   kmCalcHandler empty(&session);
   const std::string sText = Export([&](const char* sPath) {
-    WriteSelectionResultsExport(empty, sPath, kSemicolon, kDict);
+    WriteSelectionResultsExport(empty, sPath, kSemicolon);
   });
   EXPECT_EQ(Lines(sText).size(), 1u);
   EXPECT_NE(sText.find("\"maxDelta <= 10\";\"diffDelta > 200\""),
             std::string::npos);
   EXPECT_EQ(Lines(Export([&](const char* sPath) {
-              WriteModelSelectionExport(empty, sPath, kSemicolon, kDict);
+              WriteModelSelectionExport(empty, sPath, kSemicolon);
             })).size(),
             1u);
 }
@@ -202,8 +200,7 @@ TEST(kmTextPermTest, PairsStayInsideTheirBlock) {
         run.Handler(), sPath,
         MakeOptions(DataExportOptions::kFieldComma,
                     DataExportOptions::kLineUnix,
-                    DataExportOptions::kMissingPeriod, kByVarQuotedLabels),
-        kDict);
+                    DataExportOptions::kMissingPeriod, kByVarQuotedLabels));
   }));
   ASSERT_EQ(vLines.size(), 4u);
   EXPECT_EQ(Cells(vLines[0], ',').back(), "\"Coincidence\"");
@@ -232,8 +229,7 @@ TEST(kmTextPermTest, PairwiseCohortLabelsByFormat) {
               run.Handler(), sPath,
               MakeOptions(DataExportOptions::kFieldTab,
                           DataExportOptions::kLineUnix,
-                          DataExportOptions::kMissingPeriod, iFormat),
-              kDict);
+                          DataExportOptions::kMissingPeriod, iFormat));
         }));
     ASSERT_EQ(vLines.size(), 3u);
     const std::vector<std::string> vRow = Cells(vLines[2], '\t');
@@ -261,8 +257,7 @@ TEST(kmTextPermTest, PairwiseHeaderAloneWithoutValidComparisons) {
                                : std::vector<kmCalcData>());
     const std::vector<std::string> vLines =
         Lines(Export([&](const char* sPath) {
-          WritePairwiseComparisonExport(run.Handler(), sPath, kSemicolon,
-                                        kDict);
+          WritePairwiseComparisonExport(run.Handler(), sPath, kSemicolon);
         }));
     ASSERT_EQ(vLines.size(), 1u);
     EXPECT_EQ(Cells(vLines[0], ';').back(), c.sLastTitle);

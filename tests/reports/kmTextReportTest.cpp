@@ -15,8 +15,6 @@
 namespace km_reports_test {
 namespace {
 
-const IniExportDict kDict;
-
 const double kInf = std::numeric_limits<double>::infinity();
 
 // The small run of the golden files: Sex x Area with pairwise comparisons
@@ -50,7 +48,7 @@ std::string Report(kmCalcHandler& handler, const DataExportOptions& options,
 std::string FinalModels(kmCalcHandler& handler,
                         const DataExportOptions& options) {
   return WrittenBytes([&](const char* sPath) {
-    WriteFinalSelectedModelExport(handler, sPath, options, kDict);
+    WriteFinalSelectedModelExport(handler, sPath, options);
   });
 }
 
@@ -280,7 +278,7 @@ TEST(kmTextReport, UnwritableFileIsAnError) {
       MakeOptions(DataExportOptions::kFieldComma, DataExportOptions::kLineUnix);
   const KmException e = km_test::CatchKmException([&] {
     WriteReportExport(pRun->Handler(), pRun->Path("no/such/dir/x.txt").c_str(),
-                      options, kDict);
+                      options);
   });
   EXPECT_NE(std::string(e.GetMessage()).find("Unable to open the export file"),
             std::string::npos);
