@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -32,7 +33,9 @@ kmCalculateRates::~kmCalculateRates() = default;
 void kmCalculateRates::ComputeAgeAdjRates_Clustering(
     kmValueTable table, int iCodeCol, int iCountCol, int iPopCol,
     int iStdPopCol, KmVector<kmClusterFormat> clusterFormats) {
-  try {
+  // The result is stored only once every value is computed, so a failure
+  // leaves it empty.
+  WithCallPath("ComputeAgeAdjRates_Clustering()", kClassName, [&] {
     vResult_.clear();
     vWorkingRows_.clear();
     if (table.empty()) return;
@@ -105,11 +108,7 @@ void kmCalculateRates::ComputeAgeAdjRates_Clustering(
       result.push_back(vWorkingRows_);
     }
     vResult_ = std::move(result);
-  } catch (KmException& e) {
-    vResult_.clear();
-    e.AddCallPath("ComputeAgeAdjRates_Clustering()", kClassName);
-    throw;
-  }
+  });
 }
 
 void SwapFirstTwoColumns(kmValueRows* pTable) {

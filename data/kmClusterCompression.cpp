@@ -2,6 +2,7 @@
 // merging itself is in kmClusterCompressionMerge.cpp).
 #include "data/kmClusterCompression.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "session/kmSession.h"
@@ -23,7 +24,7 @@ int32_t FormatLineCount(const kmVariable& variable) {
 }  // namespace
 
 kmClusterCompression::kmClusterCompression(kmSession* pSession) {
-  try {
+  WithCallPath("kmClusterCompression(kmSession*)", kClassName, [&] {
     if (pSession == nullptr) {
       GenerateKmException(
           "Cannot create a kmClusterCompression without a valid session "
@@ -37,16 +38,13 @@ kmClusterCompression::kmClusterCompression(kmSession* pSession) {
     iNumIndepValues_ = static_cast<int16_t>(
         FormatLineCount(pSession->GetKMVar(kmVarIndependent)));
     Setup(pSession);
-  } catch (KmException& e) {
-    e.AddCallPath("kmClusterCompression(kmSession*)", kClassName);
-    throw;
-  }
+  });
 }
 
 kmClusterCompression::~kmClusterCompression() = default;
 
 void kmClusterCompression::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr) {
       GenerateKmException(
           "Cannot create a kmClusterCompression without a valid session "
@@ -61,25 +59,19 @@ void kmClusterCompression::Setup(kmSession* pSession) {
     const std::vector<kmClusterFormat>& formats = pSession->GetClusterFormats();
     vSessionClusterFormats_.assign(formats.begin(), formats.end());
     SetupAgeGroupVariable();
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmClusterCompression::SetupAgeGroupVariable() {
-  try {
+  WithCallPath("SetupAgeGroupVariable()", kClassName, [&] {
     SetupBaseAdjustmentVarFormat();
     vWorkingGroups_ = pSession_->GetAdjustVarFormats();
     if (vWorkingGroups_.empty()) vWorkingGroups_ = vBaseGroups_;
-  } catch (KmException& e) {
-    e.AddCallPath("SetupAgeGroupVariable()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmClusterCompression::SetupBaseAdjustmentVarFormat() {
-  try {
+  WithCallPath("SetupBaseAdjustmentVarFormat()", kClassName, [&] {
     if (pSession_->GetKMVarPosition(kmVarAdjustment) == 0 ||
         !pSession_->GetBool(kmOptDependentCalculated)) {
       return;
@@ -100,8 +92,5 @@ void kmClusterCompression::SetupBaseAdjustmentVarFormat() {
       group.codes.push_back(i);
       vBaseGroups_.push_back(group);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetupBaseAdjustmentVarFormat()", kClassName);
-    throw;
-  }
+  });
 }

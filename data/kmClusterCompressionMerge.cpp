@@ -2,6 +2,7 @@
 // CompressBackward, InternalCompressForward, InternalCompressBackward and
 // SetGroupStatistics.
 #include "data/kmClusterCompression.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -69,7 +70,7 @@ KmString RangeLabel(const KmVector<kmAdjustVarFormat>& vGroups,
 
 bool kmClusterCompression::CompressAgeGroups(
     kmValueTable table, KmVector<kmAdjustVarFormat> vGroups) {
-  try {
+  return WithCallPath("CompressAgeGroups()", kClassName, [&]() -> bool {
     const int32_t nGroups = static_cast<int32_t>(vGroups.size());
     CheckTableShape(table, nGroups);
 
@@ -128,41 +129,32 @@ bool kmClusterCompression::CompressAgeGroups(
     format.iSecondValue = 0;
     vClusterFormats_.push_back(format);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("CompressAgeGroups()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmClusterCompression::CompressForward(kmValueTable table,
                                            KmVector<kmGroupRange>* pRanges) {
-  try {
+  return WithCallPath("CompressForward()", kClassName, [&]() -> bool {
     // A last group too small to be absorbed forward goes into the group
     // before it; the working counts are those the forward pass left.
     if (InternalCompressForward(table, *pRanges)) {
       InternalCompressBackward(table, *pRanges);
     }
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("CompressForward()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmClusterCompression::CompressBackward(kmValueTable table,
                                             KmVector<kmGroupRange>* pRanges) {
-  try {
+  return WithCallPath("CompressBackward()", kClassName, [&]() -> bool {
     InternalCompressBackward(table, *pRanges);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("CompressBackward()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmClusterCompression::InternalCompressForward(
     kmValueTable& table, KmVector<kmGroupRange>& ranges) {
-  try {
+  return WithCallPath("InternalCompressForward()", kClassName, [&]() -> bool {
     const int32_t nRanges = static_cast<int32_t>(ranges.size());
     if (nRanges == 0) return false;
     KmVector<kmGroupRange> merged;
@@ -191,15 +183,12 @@ bool kmClusterCompression::InternalCompressForward(
     }
     ranges = merged;
     return bLastSmall;
-  } catch (KmException& e) {
-    e.AddCallPath("InternalCompressForward()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmClusterCompression::InternalCompressBackward(
     kmValueTable& table, KmVector<kmGroupRange>& ranges) {
-  try {
+  WithCallPath("InternalCompressBackward()", kClassName, [&] {
     KmVector<kmGroupRange> work = ranges;
     for (int32_t r = static_cast<int32_t>(work.size()) - 1; r >= 1; --r) {
       if (!RowHasSmallCount(table, r, dThreshold_)) continue;
@@ -211,15 +200,12 @@ void kmClusterCompression::InternalCompressBackward(
       work.erase(work.begin() + r);
     }
     ranges = work;
-  } catch (KmException& e) {
-    e.AddCallPath("InternalCompressBackward()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmClusterCompression::SetGroupStatistics(
     const kmValueTable& table, KmVector<kmAdjustVarFormat>& vGroups) {
-  try {
+  WithCallPath("SetGroupStatistics()", kClassName, [&] {
     const int32_t nValues = Size(table);
     for (int32_t g = 0; g < static_cast<int32_t>(vGroups.size()); ++g) {
       double dMin = 0.0;
@@ -245,8 +231,5 @@ void kmClusterCompression::SetGroupStatistics(
       // cohort does not have.
       vGroups[g].dValue3 = nValues > 0 ? dSum / nValues : 0.0;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetGroupStatistics()", kClassName);
-    throw;
-  }
+  });
 }

@@ -1,6 +1,7 @@
 // kmCohort: one cohort of the data file as the pre-read found it.
 #include "data/kmCohort.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -8,13 +9,10 @@ const char kClassName[] = "kmCohort";
 }  // namespace
 
 kmCohort::kmCohort() {
-  try {
+  WithCallPath("kmCohort()", kClassName, [&] {
     sKey_.Clear();
     sLabel_.Clear();
-  } catch (KmException& e) {
-    e.AddCallPath("kmCohort()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmCohort::~kmCohort() = default;
@@ -30,7 +28,7 @@ void kmCohort::AddObservation(const KmString& sIndepValue, int iRecordNumber) {
 }
 
 KmString kmCohort::GetObservation(int i) const {
-  try {
+  return WithCallPath("GetObservation(int)", kClassName, [&]() -> KmString {
     if (i < 0 || i >= GetNumObservations()) {
       KmString sMessage;
       sMessage << "Requested observation (" << i
@@ -39,8 +37,5 @@ KmString kmCohort::GetObservation(int i) const {
       ThrowKmException(sMessage.GetCString(), "kmCohort::GetObservations(int)");
     }
     return vObservations_[i];
-  } catch (KmException& e) {
-    e.AddCallPath("GetObservation(int)", kClassName);
-    throw;
-  }
+  });
 }

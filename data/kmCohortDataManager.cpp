@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
@@ -18,6 +19,12 @@ const char* const kClassName = "kmCohortDataManager";
 // Session file version from which the dictionary may carry delay-adjusted
 // statistics.
 constexpr double kDelayStatsFileVersion = 4.2;
+
+// Clears the manager's pointer to the rows under check when a check ends.
+struct RowsReset {
+  const kmCohortDataManager::Rows*& pRows;
+  ~RowsReset() { pRows = nullptr; }
+};
 
 }  // namespace
 
@@ -36,18 +43,13 @@ kmCohortDataManager::kmCohortDataManager(kmSession* pSession)
       iDelayDependentLoc_(0),
       iDelayStdErrorLoc_(0),
       dTotalStdPopulation_(-1.0) {
-  try {
-    Setup(pSession);
-  } catch (KmException& e) {
-    e.AddCallPath("kmCohortDataManager()", kClassName);
-    throw;
-  }
+  WithCallPath("kmCohortDataManager()", kClassName, [&] { Setup(pSession); });
 }
 
 kmCohortDataManager::~kmCohortDataManager() = default;
 
 void kmCohortDataManager::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr) {
       GenerateKmException("Session does not exist - invalid pointer.",
                           "kmCalculationHandler");
@@ -71,21 +73,21 @@ void kmCohortDataManager::Setup(kmSession* pSession) {
       iDelayDependentLoc_ = pSession_->GetKMVarPosition(kmVarDelayRate);
       iDelayStdErrorLoc_ = pSession_->GetKMVarPosition(kmVarDelaySE);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCohortDataManager::VerifyCohortData(const Rows& vRows,
                                            int iNumAdjustGroups,
                                            KmString* psErrorText,
                                            int iCohortNumber, bool bDelay) {
-  try {
+  return WithCallPath("VerifyCohortData()", kClassName, [&]() -> bool {
     pSession_->GetMissingString(sMissing_);
     bValid_ = true;
     sMessage_.Clear();
+    // The rows belong to the caller; keep no pointer past the call, however
+    // it ends.
     pRows_ = &vRows;
+    RowsReset reset{pRows_};
 
     if (pSession_->GetBool(kmOptDependentCalculated)) {
       switch (pSession_->GetInt(kmOptDependentType)) {
@@ -111,20 +113,14 @@ bool kmCohortDataManager::VerifyCohortData(const Rows& vRows,
     }
 
     if (psErrorText != nullptr) *psErrorText << sMessage_;
-    // The rows belong to the caller; keep no pointer past the call.
-    pRows_ = nullptr;
     return bValid_;
-  } catch (KmException& e) {
-    pRows_ = nullptr;
-    e.AddCallPath("VerifyCohortData()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
                                                KmString sMissing,
                                                int iCohortNumber) {
-  try {
+  WithCallPath("ValidateDependentVar()", kClassName, [&] {
     if (pRows_ == nullptr) return;
     const int iType = pSession_->GetInt(kmOptDependentType);
     const int32_t nRecords = static_cast<int32_t>(pRows_->size());
@@ -163,10 +159,7 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
                iCohortNumber, r, iLocation);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ValidateDependentVar()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmCohortDataManager::RowColText(int iCohortNumber, int32_t iRecord,

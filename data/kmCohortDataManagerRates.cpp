@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "data/kmCohortDataManager.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
@@ -54,7 +55,7 @@ FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
 void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
                                              int iCohortNumber) {
   static const char* const kSource = "ValidateCrudeRates";
-  try {
+  WithCallPath("ValidateCrudeRates()", kClassName, [&] {
     if (pRows_ == nullptr || pRows_->empty()) {
       GenerateKmException("Cohort Data Vector Empty.", kSource);
     }
@@ -161,10 +162,7 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
             iCohortNumber, r, iCountLoc_);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ValidateCrudeRates()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
@@ -172,7 +170,7 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
                                                     int iCohortNumber,
                                                     KmString sMissing) {
   static const char* const kSource = "ValidateCrudeOrAgeAdjRate";
-  try {
+  WithCallPath("ValidateCrudeOrAgeAdjRate()", kClassName, [&] {
     if (pRows_ == nullptr || pRows_->empty()) {
       GenerateKmException("Cohort Data Vector Empty.", kSource);
     }
@@ -317,10 +315,7 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
       sMessage_ << "  The total population for this cohort is zero.  Kinkmark "
                    "cannot compute age-adjusted rates when this occurs.";
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ValidateCrudeOrAgeAdjRate()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
@@ -370,7 +365,7 @@ void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
 void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
                                                     int iCohortNumber) {
   static const char* const kSource = "ValidateProportionPercent";
-  try {
+  WithCallPath("ValidateProportionPercent()", kClassName, [&] {
     if (pRows_ == nullptr || pRows_->empty()) {
       GenerateKmException("Cohort Data Vector Empty.", kSource);
     }
@@ -449,8 +444,5 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
             iCohortNumber, r, iCountLoc_);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ValidateProportionPercent()", kClassName);
-    throw;
-  }
+  });
 }

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "data/internal/kmTextLineCheck.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -19,9 +22,6 @@
 namespace {
 
 const char kClassName[] = "kmCohortManager";
-
-// zlib's gzgets reads at most this many bytes less one per call.
-const int kGzLineBufferSize = 8192;
 
 // Trims both ends of characters up to 0x20, tabs included.
 void TrimBoth(KmString& sText) {
@@ -79,75 +79,62 @@ kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
       sDelimiter_(sDelimiter),
       sDataFileName_(sDataFileName),
       pSession_(pSession) {
-  try {
-    if (pSession_ == nullptr) {
-      GenerateKmException("Session does not exist - invalid pointer.",
-                          kClassName);
-    }
-    iHeaderLines_ = pSession_->GetInt(kmOptHeaderLines);
-    // A negative count of lines in front of each block means none.
-    if (iHeaderLines_ < 0) iHeaderLines_ = 0;
-  } catch (KmException& e) {
-    e.AddCallPath(
-        "kmCohortManager(kmSession, KmString, KmString, bool, bool, int)",
-        kClassName);
-    throw;
-  }
+  WithCallPath(
+      "kmCohortManager(kmSession, KmString, KmString, bool, bool, int)",
+      kClassName, [&] {
+        if (pSession_ == nullptr) {
+          GenerateKmException("Session does not exist - invalid pointer.",
+                              kClassName);
+        }
+        iHeaderLines_ = pSession_->GetInt(kmOptHeaderLines);
+        // A negative count of lines in front of each block means none.
+        if (iHeaderLines_ < 0) iHeaderLines_ = 0;
+      });
 }
 
 kmCohortManager::~kmCohortManager() = default;
 
 KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
-                                   km_gzFile pgzInputFile, char* pBuffer,
+                                   km_gzFile pgzInputFile, char* /*pBuffer*/,
                                    bool bGzip) {
-  try {
-    std::vector<char> localBuffer;
-    if (bGzip && pBuffer == nullptr) {
-      localBuffer.resize(kGzLineBufferSize);
-      pBuffer = localBuffer.data();
-    }
-    KmString sResult;
-    while (sResult.IsEmpty() && !bEOF_) {
-      if (bGzip) {
-        bEOF_ = km_gzeof(pgzInputFile) != 0;
-        pBuffer[0] = '\0';
-        km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize);
-        sResult = pBuffer;
-        // A line longer than one buffer arrives in pieces; join them so a
-        // long record is not taken for several records.
-        while (std::strlen(pBuffer) == kGzLineBufferSize - 1 &&
-               pBuffer[kGzLineBufferSize - 2] != '\n') {
-          pBuffer[0] = '\0';
-          if (km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize) == nullptr) {
-            break;
+  return WithCallPath(
+      "ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)", kClassName,
+      [&]() -> KmString {
+        KmString sResult;
+        while (sResult.IsEmpty() && !bEOF_) {
+          int64_t lPosition = -1;
+          if (bGzip) {
+            bEOF_ = km_gzeof(pgzInputFile) != 0;
+            lPosition = km_gztell(pgzInputFile);
+            // The whole line however long, so a long record is not taken
+            // for several records.
+            std::string sRaw;
+            km_gzgetline(pgzInputFile, sRaw);
+            sResult = sRaw;
+          } else {
+            bEOF_ = theInputFile.IsEOF();
+            lPosition = theInputFile.Tell();
+            theInputFile.Read(sResult);
           }
-          sResult << pBuffer;
+          km_read_internal::RefuseNulByte(sResult, "Data file", sDataFileName_,
+                                          lPosition, kClassName);
+          KmString sTrimmed(sResult);
+          TrimBoth(sTrimmed);
+          if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
+            sResult = sTrimmed;
+          } else {
+            // Leading tabs of a tab-delimited line are empty fields: dropping
+            // them would shift every column, and an empty first by-variable
+            // field would split its block into one cohort per record.
+            TrimKeepingLeadingTabs(sResult);
+          }
         }
-      } else {
-        bEOF_ = theInputFile.IsEOF();
-        theInputFile.Read(sResult);
-      }
-      KmString sTrimmed(sResult);
-      TrimBoth(sTrimmed);
-      if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
-        sResult = sTrimmed;
-      } else {
-        // Leading tabs of a tab-delimited line are empty fields: dropping
-        // them would shift every column, and an empty first by-variable
-        // field would split its block into one cohort per record.
-        TrimKeepingLeadingTabs(sResult);
-      }
-    }
-    return sResult;
-  } catch (KmException& e) {
-    e.AddCallPath("ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)",
-                  kClassName);
-    throw;
-  }
+        return sResult;
+      });
 }
 
 KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
-  try {
+  return WithCallPath("BuildCohort(KmString)", kClassName, [&]() -> KmString {
     KmString sKey;
     sLabel.Clear();
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
@@ -183,28 +170,22 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
       }
     }
     return sKey;
-  } catch (KmException& e) {
-    e.AddCallPath("BuildCohort(KmString)", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmCohortManager::GetIndepValue(KmString sLine) {
-  try {
+  return WithCallPath("GetIndepValue(KmString)", kClassName, [&]() -> KmString {
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
     const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent) - 1;
     KmString sField;
     if (iColumn >= 0) tokenizer.GetToken(sField, iColumn);
     TrimBoth(sField);
     return sField;
-  } catch (KmException& e) {
-    e.AddCallPath("GetIndepValue(KmString)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCohortManager::ReadAllCohorts() {
-  try {
+  WithCallPath("ReadAllCohorts()", kClassName, [&] {
     vCohorts_.clear();
     pSession_->ClearObservationCounts();
     // A second read starts from the top instead of finding the end of the
@@ -216,10 +197,8 @@ void kmCohortManager::ReadAllCohorts() {
 
     const bool bGzip = sDataFileName_.EndsWith(".gz");
     PreReadFiles files;
-    std::vector<char> gzBuffer;
     if (bGzip) {
       files.pGz = km_gzopen(sDataFileName_.GetCString(), "rb");
-      gzBuffer.resize(kGzLineBufferSize);
     } else {
       files.plain.Open(sDataFileName_.GetCString(), KmIO_File::kRead);
     }
@@ -229,15 +208,23 @@ void kmCohortManager::ReadAllCohorts() {
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
-    char* pBuffer = bGzip ? gzBuffer.data() : nullptr;
     auto readLine = [&]() {
-      return ReadLine(files.plain, files.pGz, pBuffer, bGzip);
+      return ReadLine(files.plain, files.pGz, nullptr, bGzip);
+    };
+    // Reads the next iCount lines into sLine; an empty text means the end
+    // of the file, where the reading stops (the count may exceed the lines
+    // there are by far).
+    KmString sLine;
+    auto readLines = [&](int64_t iCount) {
+      for (int64_t i = 0; i < iCount; ++i) {
+        sLine = readLine();
+        if (sLine.IsEmpty()) break;
+      }
     };
 
     if (bVarNamesIncluded_) readLine();
     // The block's header lines, then its first record.
-    KmString sLine;
-    for (int i = 0; i <= iHeaderLines_; ++i) sLine = readLine();
+    readLines(static_cast<int64_t>(iHeaderLines_) + 1);
 
     int iRecord = 1;
     kmCohort working;
@@ -264,7 +251,7 @@ void kmCohortManager::ReadAllCohorts() {
       if (iHeaderLines_ > 0) {
         // This line opened the next block's header lines; the last of them
         // is the block's first record, which takes this line's number.
-        for (int i = 0; i < iHeaderLines_; ++i) sLine = readLine();
+        readLines(iHeaderLines_);
         if (sLine.IsEmpty()) {
           bHaveWorking = false;
           break;
@@ -285,10 +272,7 @@ void kmCohortManager::ReadAllCohorts() {
     for (const kmCohort& cohort : vCohorts_) {
       pSession_->AddObservationCount(cohort.GetNumObservations());
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadAllCohorts()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCohortManager::HasVaryingObservationCounts() const {

@@ -2,6 +2,7 @@
 #include "data/kmReadData.h"
 
 #include "data/kmCohortDataManager.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -13,7 +14,7 @@ const char kClassName[] = "kmReadData";
 }  // namespace
 
 kmReadData::kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler) {
-  try {
+  WithCallPath("kmReadData()", kClassName, [&] {
     pSession_ = nullptr;
     pgzInputFile_ = nullptr;
     bCompressed_ = false;
@@ -21,10 +22,7 @@ kmReadData::kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler) {
     iNextCohort_ = 0;
     pCalcHandler_ = pCalcHandler;
     Setup(pSession);
-  } catch (KmException& e) {
-    e.AddCallPath("kmReadData()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmReadData::~kmReadData() {
@@ -36,7 +34,7 @@ kmReadData::~kmReadData() {
 }
 
 void kmReadData::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr) {
       GenerateKmException("Session does not exist - invalid pointer.",
                           kClassName);
@@ -50,8 +48,5 @@ void kmReadData::Setup(kmSession* pSession) {
     if (pSession_->GetInt(kmOptHetErrorModel) == 5) {
       LoadVarianceCovarianceMatrix();
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+  });
 }

@@ -321,7 +321,8 @@ class kmReadData {
   // Throws: KmException "Could not load variance-covariance matrix.  The
   // selected file: <name> does not exist." (source "kmReadData") for a
   // missing file; a KmException naming the file when it cannot be opened;
-  // the gzip layer's error for damaged compressed data.
+  // "Variance-covariance matrix file "<name>" is damaged: line <n> holds a
+  // NUL byte."; the gzip layer's error for damaged compressed data.
   void LoadVarianceCovarianceMatrix();
 
   // ==== Data file access and record format (kmReadDataFile.cpp) ===========
@@ -350,7 +351,9 @@ class kmReadData {
   // whole however long it is; a plain file's line loses its line feed and
   // every carriage return. plPosition may be null. A reader with no file
   // open reads "" at the end of the file.
-  // Throws: the gzip layer's error for damaged compressed data.
+  // Throws: the gzip layer's error for damaged compressed data; KmException
+  // "Data file "<name>" is damaged: line <n> holds a NUL byte." for a line
+  // with a NUL byte, plain or compressed.
   bool ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                              int64_t* plPosition);
   // Sets the next cohort to 0 and opens the data file again from its start
@@ -469,6 +472,46 @@ class kmReadData {
   // file position, or the seek fails.
   int BeginCopyRead(int* piCohortIndex, int& iCopy);
 
+  // The phases of the verification pass (kmReadDataVerify.cpp). VerifyPass
+  // holds the run's settings and the totals carried from cohort to cohort;
+  // CohortVerdict one cohort's error texts and usable flags. sMessage
+  // receives the text of a run-stopping input error before it is thrown.
+  struct VerifyPass;
+  struct CohortVerdict;
+  // Empties the per-copy lists, cohort errors, notes and question.
+  void ResetVerifyResults();
+  // Locations of the dependent and standard-error variables of both
+  // variants and of the independent variable; adjustment groups from the
+  // adjustment variable's format.
+  void LocateVerifyVariables(VerifyPass& pass, KmString& sMessage);
+  // Reads and checks cohort after cohort to the end of the open file.
+  void VerifyAllCohorts(VerifyPass& pass, KmString& sMessage);
+  // Checks one cohort and appends its copies' flags, texts and combinations.
+  void VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
+                    const KmVector<int>& codes, KmString& sMessage);
+  // Largest and smallest observation counts, passed on to the handler.
+  void TrackObservationExtremes(VerifyPass& pass, int16_t n);
+  // Record checks of both variants; refuses a cohort the pre-read missed.
+  void CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
+                          CohortVerdict& verdict, KmString& sMessage);
+  // Marks variant 1 unusable when n records cannot hold the largest model.
+  void CheckObservationRequirement(const VerifyPass& pass, int16_t n,
+                                   CohortVerdict& verdict);
+  // The user's exclusion of the cohort, then the rate checks; records the
+  // cohort's error texts.
+  void ApplySelectionAndRateChecks(VerifyPass& pass, const kmCohortRows& rows,
+                                   const KmVector<int>& codes,
+                                   CohortVerdict& verdict, KmString& sMessage);
+  // Counts the cohort's copies and adds one combination per copy.
+  void AddCohortCombinations(VerifyPass& pass, const KmVector<int>& codes,
+                             KmString& sMessage);
+  // The large-run question, the shift and precision, the comparison groups,
+  // the hand-over to the handler, closing the file and the blank-line note.
+  void FinishVerifyPass(VerifyPass& pass, KmString& sMessage);
+  // Size of the comparison groups of pairwise comparisons (0 when none are
+  // asked for).
+  int32_t ComparisonGroupSize(const VerifyPass& pass, KmString& sMessage) const;
+
   // ---- Private helpers of file access and cohort boundaries -------------
 
   // Number of analysis copies of one cohort: 1, 2 or 3 by kmOptJumpCRMode,
@@ -482,6 +525,9 @@ class kmReadData {
   KmString GetDelimiterText() const;
   // The missing-value text of kmOptMissingCharacter.
   KmString GetMissingText() const;
+  // The name of the file OpenInputFile reads: the data file, or for a
+  // spreadsheet name the session's temporary input file.
+  KmString GetOpenFileName() const;
   // The end-of-file state of whichever file is open (true when none is).
   bool IsInputAtEOF() const;
   // The session whose by-variable formats receive the codes of text values:

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -81,7 +82,7 @@ kmSession* kmReadData::GetCodingSession() const {
 void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
                                   int& iLineCount, int& iBlankLines,
                                   KmVector<int>& codes) {
-  try {
+  WithCallPath("ReadInNextCohort()", kClassName, [&] {
     rows.clear();
     codes.clear();
     bEOF = false;
@@ -177,14 +178,11 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
         vLineCounts_.push_back(iLineCount);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadInNextCohort()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmVector<int> kmReadData::GetByCodes(KmString sLine) {
-  try {
+  return WithCallPath("GetByCodes()", kClassName, [&]() -> KmVector<int> {
     const KmString sDelimiter = GetDelimiterText();
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
     const int32_t nFields = tokenizer.GetNumTokens();
@@ -256,43 +254,40 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
       codes[i] = iLine;
     }
     return codes;
-  } catch (KmException& e) {
-    e.AddCallPath("GetByCodes()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmReadData::GetCohortLabel_Test(KmVector<int> codes) {
-  try {
-    const int nByVars = NumDataByVars();
-    if (static_cast<int>(codes.size()) != nByVars) {
-      return KmString(
-          "Mismatch between number of by variables and variable combinations "
-          "read from data file.");
-    }
-    const kmSession* pLabels = GetCodingSession();
-    KmString sLabel;
-    for (int i = 0; i < nByVars; ++i) {
-      if (i > 0) sLabel << " // ";
-      try {
-        KmString sPart;
-        pLabels->GetByVar(static_cast<int16_t>(i))
-            .GetLabel(codes[i], sPart, false);
-        sLabel << sPart;
-      } catch (KmException&) {
-        // No label for the code: the code stands for itself.
-        sLabel << codes[i];
-      }
-    }
-    return sLabel;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCohortLabel_Test(vector <int>)", kClassName);
-    throw;
-  }
+  return WithCallPath("GetCohortLabel_Test(vector <int>)", kClassName,
+                      [&]() -> KmString {
+                        const int nByVars = NumDataByVars();
+                        if (static_cast<int>(codes.size()) != nByVars) {
+                          return KmString(
+                              "Mismatch between number of by variables and "
+                              "variable combinations "
+                              "read from data file.");
+                        }
+                        const kmSession* pLabels = GetCodingSession();
+                        KmString sLabel;
+                        for (int i = 0; i < nByVars; ++i) {
+                          if (i > 0) sLabel << " // ";
+                          try {
+                            KmString sPart;
+                            pLabels->GetByVar(static_cast<int16_t>(i))
+                                .GetLabel(codes[i], sPart, false);
+                            sLabel << sPart;
+                          } catch (KmException&) {
+                            // No label for the code: the code stands for
+                            // itself.
+                            sLabel << codes[i];
+                          }
+                        }
+                        return sLabel;
+                      });
 }
 
 int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
-  try {
+  return WithCallPath("DetermineNumGroupVarCats()", kClassName, [&]() -> int {
     if (rows.empty()) {
       GenerateKmException("Cohort vector has no entries.", "kmCalculator");
     }
@@ -308,8 +303,5 @@ int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
       if (fieldOf(rows[r]) == sFirst) return static_cast<int>(r);
     }
     return static_cast<int>(rows.size());
-  } catch (KmException& e) {
-    e.AddCallPath("DetermineNumGroupVarCats()", kClassName);
-    throw;
-  }
+  });
 }

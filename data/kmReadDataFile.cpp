@@ -3,9 +3,12 @@
 // ProcessDataRecord, LineShouldBeIncluded) and their private helpers.
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -17,9 +20,6 @@
 namespace {
 
 const char kClassName[] = "kmReadData";
-
-// zlib's gzgets reads at most this many bytes less one per call.
-const int kGzLineBufferSize = 8192;
 
 // Label ending of an independent value that is kept out of the fits.
 const char kNotUsedSuffix[] = " (not used in calculations)";
@@ -37,6 +37,16 @@ KmString kmReadData::GetMissingText() const {
   return sMissing;
 }
 
+KmString kmReadData::GetOpenFileName() const {
+  if (!bSpreadsheet_) return sDataFileName_;
+  const kmSession* pNameSession = pSession_;
+  if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
+    pNameSession = pCalcHandler_->GetSession();
+  }
+  return pNameSession != nullptr ? pNameSession->GetTempInputFile()
+                                 : sDataFileName_;
+}
+
 bool kmReadData::IsInputAtEOF() const {
   if (pgzInputFile_ != nullptr) return km_gzeof(pgzInputFile_) != 0;
   return inputFile_.IsEOF();
@@ -51,19 +61,12 @@ void kmReadData::ClearPendingLines() {
 }
 
 void kmReadData::OpenInputFile(bool bSkipHeader) {
-  try {
+  WithCallPath("OpenInputFile()", kClassName, [&] {
     CloseInputFile();
     bCompressed_ = sDataFileName_.EndsWith(".gz");
     bSpreadsheet_ =
         sDataFileName_.EndsWith(".xls") || sDataFileName_.EndsWith(".xlsx");
-    KmString sOpenName = sDataFileName_;
-    if (bSpreadsheet_) {
-      const kmSession* pNameSession = pSession_;
-      if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
-        pNameSession = pCalcHandler_->GetSession();
-      }
-      if (pNameSession != nullptr) sOpenName = pNameSession->GetTempInputFile();
-    }
+    const KmString sOpenName = GetOpenFileName();
     if (bCompressed_) {
       pgzInputFile_ = km_gzopen(sOpenName.GetCString(), "rb");
       if (pgzInputFile_ == nullptr) {
@@ -82,14 +85,11 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
       }
     }
     if (bSkipHeader) SkipColHeaderLine();
-  } catch (KmException& e) {
-    e.AddCallPath("OpenInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::SkipColHeaderLine() {
-  try {
+  WithCallPath("SkipColHeaderLine()", kClassName, [&] {
     if (!pSession_->GetBool(kmOptVarNamesIncluded)) return;
     KmString sLine;
     while (!ReadLineFromInputFile(sLine, true, nullptr)) {
@@ -97,75 +97,55 @@ void kmReadData::SkipColHeaderLine() {
       sLine.TrimRight();
       if (!sLine.IsEmpty()) break;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SkipColHeaderLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                                        int64_t* plPosition) {
-  try {
+  return WithCallPath("ReadLineFromInputFile()", kClassName, [&]() -> bool {
     const bool bGzip = pgzInputFile_ != nullptr;
-    if (plPosition != nullptr) {
-      *plPosition = bGzip ? km_gztell(pgzInputFile_)
-                          : static_cast<int64_t>(inputFile_.Tell());
-    }
+    const int64_t lPosition = bGzip ? km_gztell(pgzInputFile_)
+                                    : static_cast<int64_t>(inputFile_.Tell());
+    if (plPosition != nullptr) *plPosition = lPosition;
     bool bEOF = false;
     if (bEOFBeforeRead) bEOF = IsInputAtEOF();
     if (bGzip) {
-      char aBuffer[kGzLineBufferSize];
-      aBuffer[0] = '\0';
-      km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize);
-      sLine = aBuffer;
-      // A line longer than one buffer arrives in pieces; join them so a
-      // long record is not taken for several records (the plain reader and
-      // the session's scans see it whole too).
-      while (std::strlen(aBuffer) == kGzLineBufferSize - 1 &&
-             aBuffer[kGzLineBufferSize - 2] != '\n') {
-        aBuffer[0] = '\0';
-        if (km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize) == nullptr) {
-          break;
-        }
-        sLine << aBuffer;
-      }
+      // The whole line however long, so a long record is not taken for
+      // several records (the plain reader and the session's scans see it
+      // whole too).
+      std::string sRaw;
+      km_gzgetline(pgzInputFile_, sRaw);
+      sLine = sRaw;
     } else {
       // A closed plain file reads as an empty line at the end of the file.
       inputFile_.Read(sLine);
     }
+    km_read_internal::RefuseNulByte(sLine, "Data file", GetOpenFileName(),
+                                    lPosition, kClassName);
     return bEOFBeforeRead ? bEOF : IsInputAtEOF();
-  } catch (KmException& e) {
-    e.AddCallPath("ReadLineFromInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ResetDataFile() {
-  try {
+  WithCallPath("ResetDataFile()", kClassName, [&] {
     iNextCohort_ = 0;
     OpenInputFile(true);
-  } catch (KmException& e) {
-    e.AddCallPath("ResetDataFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::CloseInputFile() {
-  try {
+  WithCallPath("CloseInputFile()", kClassName, [&] {
     if (pgzInputFile_ != nullptr) {
       km_gzclose(pgzInputFile_);
       pgzInputFile_ = nullptr;
     }
     inputFile_.Close();
     ClearPendingLines();
-  } catch (KmException& e) {
-    e.AddCallPath("CloseInputFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
-  try {
+  return WithCallPath("ProcessDataRecord()", kClassName, [&]() -> bool {
     const KmString sDelimiter = GetDelimiterText();
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
     tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
@@ -201,14 +181,11 @@ bool kmReadData::ProcessDataRecord(KmString sLine, kmCohortRows* pRows) {
     }
     pRows->push_back(row);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("ProcessDataRecord()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::LineShouldBeIncluded(const char* sLine) {
-  try {
+  return WithCallPath("LineShouldBeIncluded()", kClassName, [&]() -> bool {
     const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
     if (!indep.HasFormat()) return true;
 
@@ -250,8 +227,5 @@ bool kmReadData::LineShouldBeIncluded(const char* sLine) {
     }
     pSession_->SetVarFormat(static_cast<int16_t>(iVarIndex), grown);
     return true;
-  } catch (KmException& e) {
-    e.AddCallPath("LineShouldBeIncluded()", kClassName);
-    throw;
-  }
+  });
 }

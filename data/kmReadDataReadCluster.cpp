@@ -5,6 +5,7 @@
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -25,7 +26,7 @@ const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
 
 void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
                                               kmValueTable& table) {
-  try {
+  WithCallPath("ReadDataAndCalcRates_Cluster()", kClassName, [&] {
     table.clear();
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
@@ -111,8 +112,5 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       vGroup.push_back(entry);
     }
     table.push_back(vGroup);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDataAndCalcRates_Cluster()", kClassName);
-    throw;
-  }
+  });
 }

@@ -9,6 +9,7 @@
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
@@ -266,15 +267,13 @@ bool kmReadData::IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy) {
 }
 
 KmString kmReadData::GetIsCohortGoodToUse(int i) const {
-  try {
-    if (i < 0 || static_cast<size_t>(i) >= vErrorTexts_.size()) {
-      return KmString();
-    }
-    return vErrorTexts_[i];
-  } catch (KmException& e) {
-    e.AddCallPath("GetIsCohortGoodToUse(int)", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetIsCohortGoodToUse(int)", kClassName, [&]() -> KmString {
+        if (i < 0 || static_cast<size_t>(i) >= vErrorTexts_.size()) {
+          return KmString();
+        }
+        return vErrorTexts_[i];
+      });
 }
 
 bool kmReadData::GetCohortGoodFlag(int i) const {
@@ -283,7 +282,7 @@ bool kmReadData::GetCohortGoodFlag(int i) const {
 }
 
 int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
-  try {
+  return WithCallPath("BeginCopyRead()", kClassName, [&]() -> int {
     vvCohortRows_.clear();
     iCopy = iNextCohort_;
     if (piCohortIndex != nullptr) *piCohortIndex = iCopy;
@@ -325,14 +324,11 @@ int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
     }
     ClearPendingLines();
     return vLineCounts_[iCopy];
-  } catch (KmException& e) {
-    e.AddCallPath("BeginCopyRead()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ReadData(int* piCohortIndex) {
-  try {
+  WithCallPath("ReadData()", kClassName, [&] {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const int iJumpCRMode = pSession_->GetInt(kmOptJumpCRMode);
@@ -363,8 +359,5 @@ void kmReadData::ReadData(int* piCohortIndex) {
       ReadGivenRows(*this, *pSession_, s, iLineCount, vRows);
     }
     vvCohortRows_.swap(vRows);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadData()", kClassName);
-    throw;
-  }
+  });
 }

@@ -8,6 +8,7 @@
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -39,7 +40,7 @@ bool ColumnNumber(const kmRecordRow& row, int iColumn, const KmString& sMissing,
 }  // namespace
 
 void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
-  try {
+  WithCallPath("ReadDataAndCalcRates()", kClassName, [&] {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const bool bCRCopy =
@@ -102,10 +103,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
       }
     }
     if (bCRCopy && GetCohortGoodFlag(iCopy)) ComparabilityRatioAdjustment();
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDataAndCalcRates()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
@@ -113,7 +111,7 @@ void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
                                                   double* pdPop, double* pdRate,
                                                   double* pdSE,
                                                   double* pdCohortPop) {
-  try {
+  WithCallPath("ReadDataAndCalcRates_ProcessLine()", kClassName, [&] {
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);
     const double dN = iRatesPerN <= 0 ? 100000.0 : iRatesPerN;
     const int iCountColumn = RoleColumn(*pSession_, kmVarCount);
@@ -180,16 +178,13 @@ void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
       *pdSE = (dP > 0.0 && dA > 0.0 && dV >= 0.0) ? dN * std::sqrt(dV)
                                                   : kMissingValue;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDataAndCalcRates_ProcessLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
                                                   double dCount, double dPop,
                                                   double dRate, double dSE) {
-  try {
+  WithCallPath("ReadDataAndCalcRates_ProcessLine()", kClassName, [&] {
     if (vGroup.empty()) {
       GenerateKmException("Adjustment group without records.", kClassName);
     }
@@ -216,14 +211,11 @@ void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
       }
     }
     vvCohortRows_.push_back(out);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDataAndCalcRates_ProcessLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::ComparabilityRatioAdjustment() {
-  try {
+  WithCallPath("ComparabilityRatioAdjustment()", kClassName, [&] {
     if (vvCohortRows_.empty()) {
       ThrowKmException("Empty cohort vector found.", kAdjustmentSource);
     }
@@ -259,8 +251,5 @@ void kmReadData::ComparabilityRatioAdjustment() {
       const double dAdjusted = AdjustedStandardError(dRatio, dVariance, r, s);
       sSE = dAdjusted == kMissingValue ? sMissing : FixedText(dAdjusted);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ComparabilityRatioAdjustment()", kClassName);
-    throw;
-  }
+  });
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -78,7 +79,7 @@ void kmReadData::VerifyCohortFieldValues(
     kmCohortRows vRows, KmString* psErrorText, bool* pbGood, int iCohortNumber,
     double* pdLargestInterval, int* piPrecision, int /*iUnused*/,
     int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
-  try {
+  WithCallPath("VerifyCohortFieldValues()", kClassName, [&] {
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
     const bool bStdErrorsInData = pSession_->GetInt(kmOptHetErrorModel) == 2;
@@ -153,10 +154,7 @@ void kmReadData::VerifyCohortFieldValues(
             "zero.  Kinkmark will not analyze cohorts that have this error.";
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("VerifyCohortFieldValues()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::VerifyResponseVariable(
@@ -164,7 +162,7 @@ void kmReadData::VerifyResponseVariable(
     KmString* psErrorText, bool* pbGood, bool& bMissingReported,
     bool& bZeroCountReported, bool& bZeroReported, bool& bNegativeReported,
     bool& bLogNegativeReported, double& dSum) {
-  try {
+  WithCallPath("VerifyResponseVariable()", kClassName, [&] {
     const int iType = pSession_->GetInt(kmOptDependentType);
     const bool bCalculated = pSession_->GetBool(kmOptDependentCalculated);
     const int iModel = pSession_->GetInt(kmOptHetErrorModel);
@@ -236,10 +234,7 @@ void kmReadData::VerifyResponseVariable(
              iRow, iCol);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("VerifyResponseVariable()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::VerifyIndependentVariable(
@@ -247,7 +242,7 @@ void kmReadData::VerifyIndependentVariable(
     KmString* psErrorText, bool* pbGood, double& dPrevious,
     double& dLargestInterval, int& iPrecision, KmString sPrevious,
     bool& bMissingOrEqualReported, bool& bNonNumericReported) {
-  try {
+  WithCallPath("VerifyIndependentVariable()", kClassName, [&] {
     KmString v(sField);
     v.TrimLeft();
     v.TrimRight();
@@ -326,10 +321,7 @@ void kmReadData::VerifyIndependentVariable(
         AppendReport(psErrorText, sSentence.GetCString(), iRow, iCol);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("VerifyIndependentVariable()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
@@ -338,7 +330,7 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
                                      bool& bMissingReported,
                                      bool& bNonNumericReported,
                                      bool& bNotPositiveReported) {
-  try {
+  WithCallPath("VerifyStandardError()", kClassName, [&] {
     if (sField == sMissing) {
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing weight values.  "
@@ -356,52 +348,49 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("VerifyStandardError()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
-  try {
-    bool bResult = true;
-    bool bSeenPoint = false;
-    std::string sKept;
-    const char* p = s.GetCString();
-    for (int32_t i = 0; i < s.GetLength(); ++i) {
-      const char c = p[i];
-      if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' ||
-          c == 'E' || c == '\b') {
-        sKept += c;
-      } else if (c == '.' && !bSeenPoint) {
-        sKept += c;
-        bSeenPoint = true;
-      } else {
-        bResult = false;
-      }
-    }
-    s = sKept.c_str();
-    // Signs, points and exponent letters alone ("-", ".") are no number.
-    if (sKept.find_first_of("0123456789") == std::string::npos) bResult = false;
+  return WithCallPath(
+      "ValidFloat(KmString &, bool)", kClassName, [&]() -> bool {
+        bool bResult = true;
+        bool bSeenPoint = false;
+        std::string sKept;
+        const char* p = s.GetCString();
+        for (int32_t i = 0; i < s.GetLength(); ++i) {
+          const char c = p[i];
+          if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' ||
+              c == 'E' || c == '\b') {
+            sKept += c;
+          } else if (c == '.' && !bSeenPoint) {
+            sKept += c;
+            bSeenPoint = true;
+          } else {
+            bResult = false;
+          }
+        }
+        s = sKept.c_str();
+        // Signs, points and exponent letters alone ("-", ".") are no number.
+        if (sKept.find_first_of("0123456789") == std::string::npos)
+          bResult = false;
 
-    const size_t nExponents =
-        static_cast<size_t>(std::count(sKept.begin(), sKept.end(), 'e') +
-                            std::count(sKept.begin(), sKept.end(), 'E'));
-    if (nExponents == 0) return bResult;
-    if (nExponents > 1) {
-      bResult = false;
-    } else {
-      const size_t iExponent = sKept.find_first_of("eE");
-      const size_t iPoint = sKept.find('.');
-      if (iPoint == std::string::npos || iExponent < iPoint) bResult = false;
-    }
-    const double dValue = std::atof(sKept.c_str());
-    // An exponent past the range of a double gives no usable number.
-    if (!std::isfinite(dValue)) bResult = false;
-    s.printf("%.10f", dValue);
-    return bResult;
-  } catch (KmException& e) {
-    e.AddCallPath("ValidFloat(KmString &, bool)", kClassName);
-    throw;
-  }
+        const size_t nExponents =
+            static_cast<size_t>(std::count(sKept.begin(), sKept.end(), 'e') +
+                                std::count(sKept.begin(), sKept.end(), 'E'));
+        if (nExponents == 0) return bResult;
+        if (nExponents > 1) {
+          bResult = false;
+        } else {
+          const size_t iExponent = sKept.find_first_of("eE");
+          const size_t iPoint = sKept.find('.');
+          if (iPoint == std::string::npos || iExponent < iPoint)
+            bResult = false;
+        }
+        const double dValue = std::atof(sKept.c_str());
+        // An exponent past the range of a double gives no usable number.
+        if (!std::isfinite(dValue)) bResult = false;
+        s.printf("%.10f", dValue);
+        return bResult;
+      });
 }

@@ -6,6 +6,7 @@
 
 #include "data/kmCohortDataManager.h"
 #include "data/kmReadData.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
@@ -63,370 +64,458 @@ struct VariantLocations {
 
 }  // namespace
 
+// Settings of the run and totals carried from cohort to cohort through one
+// verification pass.
+struct kmReadData::VerifyPass {
+  explicit VerifyPass(kmSession* pSession)
+      : iJumpCRMode(pSession->GetInt(kmOptJumpCRMode)),
+        iDelayType(pSession->GetInt(kmOptDelayType)),
+        bBothDelay(iDelayType == 2),
+        nAnalyses(AnalysesForMode(iJumpCRMode)),
+        nCopies(bBothDelay ? 2 * nAnalyses : nAnalyses),
+        bCalculated(pSession->GetBool(kmOptDependentCalculated)),
+        iDependentType(pSession->GetInt(kmOptDependentType)),
+        combos(pSession->GetNumByVars()),
+        pManager(new kmCohortDataManager(pSession)) {}
+
+  const int iJumpCRMode;
+  const int iDelayType;
+  const bool bBothDelay;
+  const int nAnalyses;
+  const int nCopies;
+  const bool bCalculated;
+  const int iDependentType;
+  // The pass's own combination table and cohort data manager.
+  kmCombos combos;
+  std::unique_ptr<kmCohortDataManager> pManager;
+
+  VariantLocations loc;
+  int iIndependentLoc = 0;
+  int iMaxKinkmarks = 0;
+  int iMinObsEnd = 0;
+  int iMinObsBetween = 0;
+  bool bPerCohortMax = false;
+
+  int iCohort = 0;
+  int iBlankLines = 0;
+  int64_t lNumByGroups = 0;
+  int16_t iLargestN = 0;
+  bool bHaveSmallest = false;
+  uint16_t uiSmallest = 0;
+  double dLargestInterval = 0.0;
+  int iPrecision = 0;
+};
+
+// Error texts and usable flags of one cohort: variant 1 is the standard
+// analysis, variant 2 the delay-adjusted one (kmOptDelayType 2).
+struct kmReadData::CohortVerdict {
+  KmString sText1;
+  KmString sText2;
+  bool bGood1 = true;
+  bool bGood2 = true;
+};
+
 bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
-  try {
-    const int iJumpCRMode = pSession_->GetInt(kmOptJumpCRMode);
-    const int iDelayType = pSession_->GetInt(kmOptDelayType);
-    const bool bBothDelay = iDelayType == 2;
-    const int nAnalyses = AnalysesForMode(iJumpCRMode);
-    const int nCopies = bBothDelay ? 2 * nAnalyses : nAnalyses;
-    const bool bCalculated = pSession_->GetBool(kmOptDependentCalculated);
-    const int iDependentType = pSession_->GetInt(kmOptDependentType);
+  return WithCallPath("VerifyDelayRateCalcNEW(KmString&, bool)", kClassName,
+                      [&]() -> bool {
+                        try {
+                          // 1. Local combination table and cohort data manager;
+                          // empty results.
+                          VerifyPass pass(pSession_);
+                          ResetVerifyResults();
+                          // 2-3. Variable locations and adjustment groups.
+                          LocateVerifyVariables(pass, sMessage);
+                          // 4. Open the data file, its header line dropped.
+                          OpenInputFile(true);
+                          // 5-14. Cohort by cohort to the end of the file.
+                          VerifyAllCohorts(pass, sMessage);
+                          // 15-22. Totals, hand-over and closing.
+                          FinishVerifyPass(pass, sMessage);
+                          for (const KmString& sText : vErrorTexts_) {
+                            if (!sText.IsEmpty()) return false;
+                          }
+                          return true;
+                        } catch (KmException& e) {
+                          sMessage = e.GetMessage();
+                          try {
+                            CloseInputFile();
+                          } catch (KmException&) {
+                            // The original error is the one to report.
+                          }
+                          throw;
+                        }
+                      });
+}
 
-    // 1. Local combination table and cohort data manager; empty results.
-    kmCombos combos(pSession_->GetNumByVars());
-    std::unique_ptr<kmCohortDataManager> pManager(
-        new kmCohortDataManager(pSession_));
-    vGoodFlags_.clear();
-    vErrorTexts_.clear();
-    vLineCounts_.clear();
-    // Positions are appended per copy like the line counts; a second pass
-    // must not leave the first pass's positions in front of its own.
-    vFilePositions_.clear();
-    vCohortErrors_.clear();
-    vNotes_.clear();
-    sQuestion_.Clear();
-    iQuestionCode_ = -1;
+void kmReadData::ResetVerifyResults() {
+  vGoodFlags_.clear();
+  vErrorTexts_.clear();
+  vLineCounts_.clear();
+  // Positions are appended per copy like the line counts; a second pass
+  // must not leave the first pass's positions in front of its own.
+  vFilePositions_.clear();
+  vCohortErrors_.clear();
+  vNotes_.clear();
+  sQuestion_.Clear();
+  iQuestionCode_ = -1;
+}
 
-    // 2. Variable locations of copy 1 and of the delay variant.
-    VariantLocations loc;
-    if (bCalculated) {
-      loc.iDependent1 =
-          iDependentType == 1 ? pSession_->GetKMVarPosition(kmVarCount) : 0;
-      if (bClustered_)
-        loc.iAdjust = pSession_->GetKMVarPosition(kmVarAdjustment);
-    } else if (iJumpCRMode == 0) {
-      switch (iDelayType) {
-        case 0:
-          loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
-          loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
-          break;
-        case 1:
-          loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDelayRate);
-          loc.iStdError1 = pSession_->GetKMVarPosition(kmVarDelaySE);
-          break;
-        case 2:
-          loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
-          loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
-          loc.iDependent2 = pSession_->GetKMVarPosition(kmVarDelayRate);
-          loc.iStdError2 = pSession_->GetKMVarPosition(kmVarDelaySE);
-          break;
-        default:
-          sMessage =
-              "Invalid run type encountered.  Not a standard run, nor one of "
-              "the delay-adjusted run types.";
-          GenerateKmException(sMessage.GetCString(), kVerifySource);
-      }
-    } else {
-      loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
-      loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
-      if (bBothDelay) {
+void kmReadData::LocateVerifyVariables(VerifyPass& pass, KmString& sMessage) {
+  // Variable locations of copy 1 and of the delay variant.
+  VariantLocations& loc = pass.loc;
+  if (pass.bCalculated) {
+    loc.iDependent1 =
+        pass.iDependentType == 1 ? pSession_->GetKMVarPosition(kmVarCount) : 0;
+    if (bClustered_) loc.iAdjust = pSession_->GetKMVarPosition(kmVarAdjustment);
+  } else if (pass.iJumpCRMode == 0) {
+    switch (pass.iDelayType) {
+      case 0:
+        loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
+        loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
+        break;
+      case 1:
+        loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDelayRate);
+        loc.iStdError1 = pSession_->GetKMVarPosition(kmVarDelaySE);
+        break;
+      case 2:
+        loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
+        loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
         loc.iDependent2 = pSession_->GetKMVarPosition(kmVarDelayRate);
         loc.iStdError2 = pSession_->GetKMVarPosition(kmVarDelaySE);
-      }
-    }
-    if (pSession_->GetInt(kmOptHetErrorModel) != 2) {
-      loc.iStdError1 = 0;
-      loc.iStdError2 = 0;
-    }
-    const int iIndependentLoc = pSession_->GetKMVarPosition(kmVarIndependent);
-
-    // 3. Adjustment groups from the adjustment variable's format.
-    iNumAdjustGroups_ = 0;
-    if (loc.iAdjust > 0 && bCalculated) {
-      const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
-      iNumAdjustGroups_ =
-          adjust.HasFormat() ? adjust.GetFormat().GetNumLines() : -1;
-    }
-
-    // 4. Open the data file, its header line dropped.
-    OpenInputFile(true);
-
-    const int iMaxKinkmarks = pSession_->GetInt(kmOptMaxKinkmarks);
-    const int iMinObsEnd = pSession_->GetInt(kmOptMinObsEnd);
-    const int iMinObsBetween = pSession_->GetInt(kmOptMinObsBetween);
-    const bool bPerCohortMax = pSession_->GetBool(kmOptPerCohortMaxKinkmarks);
-
-    kmCohortRows rows;
-    KmVector<int> codes;
-    bool bEOF = false;
-    int iLineCount = 0;
-    int iBlankLines = 0;
-    int iCohort = 0;
-    int64_t lNumByGroups = 0;
-    int16_t iLargestN = 0;
-    bool bHaveSmallest = false;
-    uint16_t uiSmallest = 0;
-    double dLargestInterval = 0.0;
-    int iPrecision = 0;
-
-    KmString sText1;
-    KmString sText2;
-    bool bGood1 = true;
-    bool bGood2 = true;
-
-    // 5. Cohort by cohort to the end of the file.
-    while (!bEOF) {
-      const size_t nLineCountsBefore = vLineCounts_.size();
-      const size_t nPositionsBefore = vFilePositions_.size();
-      ReadInNextCohort(rows, bEOF, iLineCount, iBlankLines, codes);
-      if (rows.empty()) {
-        // No record: the end of the file, or a block whose records are all
-        // kept out of the calculations. Its lines stand before the next
-        // cohort's first position, so they must not be read as part of it,
-        // and the per-copy entries it appended belong to no copy.
-        vLineCounts_.resize(nLineCountsBefore);
-        vFilePositions_.resize(nPositionsBefore);
-        iLineCount = 0;
-        continue;
-      }
-      ++iCohort;
-      const int iCohortIndex = iCohort - 1;
-      const int16_t n = static_cast<int16_t>(rows.size());
-
-      // 6. Observation extremes; the minimum counts usable cohorts only.
-      const bool bHadSmallest = bHaveSmallest;
-      const uint16_t uiPreviousSmallest = uiSmallest;
-      if (n > iLargestN) {
-        iLargestN = n;
-        if (pCalcHandler_ != nullptr) {
-          pCalcHandler_->SetMaxObservations(static_cast<uint16_t>(n));
-        }
-      }
-      if (!bHaveSmallest || n < static_cast<int16_t>(uiSmallest)) {
-        bHaveSmallest = true;
-        uiSmallest = static_cast<uint16_t>(n);
-        if (pCalcHandler_ != nullptr)
-          pCalcHandler_->SetMinObservations(uiSmallest);
-      }
-
-      // 7. Adjustment groups from the first cohort when no format gave them.
-      if (iNumAdjustGroups_ < 1 && loc.iAdjust > 0 && bCalculated) {
-        iNumAdjustGroups_ = DetermineNumGroupVarCats(rows);
-      }
-
-      // 8. Record checks of both variants.
-      VerifyCohortFieldValues(rows, &sText1, &bGood1, iCohort,
-                              &dLargestInterval, &iPrecision, 0,
-                              loc.iDependent1, iIndependentLoc, loc.iStdError1);
-      if (bBothDelay) {
-        VerifyCohortFieldValues(
-            rows, &sText2, &bGood2, iCohort, &dLargestInterval, &iPrecision, 0,
-            loc.iDependent2, iIndependentLoc, loc.iStdError2);
-      }
-
-      // A cohort beyond the session's per-cohort lists (labels, observation
-      // counts) is one the pre-read did not see.
-      if ((pSession_->GetNumCohorts() > 0 &&
-           iCohortIndex >= pSession_->GetNumCohorts()) ||
-          (bPerCohortMax &&
-           iCohortIndex >=
-               static_cast<int>(pSession_->GetObservationCounts().size()))) {
-        ThrowByVariableProblem(sMessage, iCohort);
-      }
-
-      // 9. Observation requirement of the largest model.
-      int k = iMaxKinkmarks;
-      int iAvailable = n;
-      if (!bClustered_) {
-        if (bPerCohortMax) {
-          const int iCohortMax =
-              pSession_->GetMaxNumberOfKinkmarksForCohort(iCohortIndex);
-          while (k > iCohortMax) --k;
-        }
-      } else if (iNumAdjustGroups_ > 0) {
-        iAvailable = n / iNumAdjustGroups_;
-      }
-      const int64_t lNeed = (static_cast<int64_t>(k) - 1) * iMinObsBetween + k +
-                            2 * static_cast<int64_t>(iMinObsEnd);
-      if (lNeed > iAvailable) {
-        bGood1 = false;
-        KmString sNeed;
-        sNeed << static_cast<int32_t>(lNeed);
-        KmString sTooFew =
-            kmTools::GetErrorMessage(kmTools::TooFewObservations);
-        sTooFew.Replace("$$", sNeed.GetCString());
-        sText1 << sTooFew;
-      }
-
-      // 10. Selection and exclusion, then the rate checks.
-      bool bUse = true;
-      try {
-        bUse = pSession_->GetUserSelectedUseCohort(iCohortIndex);
-      } catch (KmException&) {
-        ThrowByVariableProblem(sMessage, iCohort);
-      }
-      if (!bUse) {
-        bGood1 = false;
-        bGood2 = false;
-        sText1 = "User Selected to Exclude This Cohort.";
-        if (bBothDelay) sText2 = "User Selected to Exclude This Cohort.";
-      }
-      // The per-cohort enough-observations flags of
-      // kmOptMaxKinkmarksFeasibility 2 are not exposed by the session: no
-      // cohort index lies inside them, so that exclusion never applies.
-
-      // The rate checks run whenever the copy is still usable, so a cohort
-      // whose only text is the zero-count note still has its counts and
-      // populations checked.
-      if (bGood1) {
-        const bool bRatesGood = pManager->VerifyCohortData(
-            rows, iNumAdjustGroups_, &sText1, iCohort, false);
-        bGood1 = bGood1 && bRatesGood;
-      }
-      if (!sText1.IsEmpty()) ProcessCohortError(codes, sText1, false, 0);
-      if (bBothDelay) {
-        const bool bRatesGood = pManager->VerifyCohortData(
-            rows, iNumAdjustGroups_, &sText2, iCohort, true);
-        bGood2 = bGood2 && bRatesGood;
-        if (!sText2.IsEmpty()) ProcessCohortError(codes, sText2, true, -1);
-      }
-
-      // 11. Flags and texts in copy order, the delay copies first.
-      if (bBothDelay) {
-        for (int a = 0; a < nAnalyses; ++a) {
-          vGoodFlags_.push_back(bGood2);
-          vErrorTexts_.push_back(sText2);
-        }
-      }
-      for (int a = 0; a < nAnalyses; ++a) {
-        vGoodFlags_.push_back(bGood1);
-        vErrorTexts_.push_back(sText1);
-      }
-      if (!bGood1) {
-        bHaveSmallest = bHadSmallest;
-        uiSmallest = uiPreviousSmallest;
-        if (pCalcHandler_ != nullptr) {
-          pCalcHandler_->SetMinObservations(uiPreviousSmallest);
-        }
-      }
-
-      // 12. Number of by-groups.
-      if (lNumByGroups + nCopies > std::numeric_limits<int32_t>::max()) {
-        sMessage.Clear();
-        sMessage << "There are too many by-group combinations in the input "
-                    "file.\n The number of combinations exceeds "
-                 << std::numeric_limits<int32_t>::max() << ".";
+        break;
+      default:
+        sMessage =
+            "Invalid run type encountered.  Not a standard run, nor one of "
+            "the delay-adjusted run types.";
         GenerateKmException(sMessage.GetCString(), kVerifySource);
-      }
-      lNumByGroups += nCopies;
-
-      // 13. One combination per copy: delay code, then analysis code.
-      const bool bAnalysisCode = iJumpCRMode >= 3 && iJumpCRMode <= 6;
-      const int nDelayCodes = bBothDelay ? 2 : 1;
-      for (int d = 0; d < nDelayCodes; ++d) {
-        for (int a = 0; a < nAnalyses; ++a) {
-          KmVector<int> combination(codes);
-          if (bBothDelay) combination.push_back(d);
-          if (bAnalysisCode) combination.push_back(a);
-          combos.AddCombination(combination);
-        }
-      }
-
-      // 14. Ready for the next cohort.
-      bGood1 = true;
-      bGood2 = true;
-      sText1.Clear();
-      sText2.Clear();
-      rows.clear();
-      iLineCount = 0;
     }
-
-    // 15. The large-run question.
-    if (pSession_->GetNumSelectedCohorts() > kLargeRunCohorts) {
-      sQuestion_.Clear();
-      sQuestion_ << "The number of cohorts found in your data file is "
-                 << static_cast<int32_t>(lNumByGroups)
-                 << ".  Kinkmark will be able to analyze your data, but the "
-                    "analysis could take a while.  Do you wish to continue?";
-      iQuestionCode_ = kLargeRunQuestionCode;
+  } else {
+    loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
+    loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
+    if (pass.bBothDelay) {
+      loc.iDependent2 = pSession_->GetKMVarPosition(kmVarDelayRate);
+      loc.iStdError2 = pSession_->GetKMVarPosition(kmVarDelaySE);
     }
-
-    // 16. The shift may not exceed the largest independent interval.
-    const double dShift = pSession_->GetDouble(kmOptDataShift);
-    if (dShift > dLargestInterval) {
-      ThrowInputError(sMessage,
-                      "Error with shift value: The shift value cannot be "
-                      "larger than the largest independent variable "
-                      "interval.");
-    }
-
-    // 17. Display precision of the independent variable.
-    KmString sShift;
-    sShift << dShift;
-    const int iShiftPrecision = kmTools::GetPrecision(sShift.GetCString());
-    pSession_->SetInt(kmOptIndepPrecision, iPrecision > iShiftPrecision
-                                               ? iPrecision
-                                               : iShiftPrecision);
-
-    // 18. Size of the comparison groups of pairwise comparisons.
-    int32_t iGroupSize = 0;
-    if (pSession_->GetInt(kmOptComparisonType) == 1) {
-      const int32_t nCombinations = combos.GetNumCombinations();
-      if (nCombinations <= 1) {
-        ThrowInputError(sMessage,
-                        "Only one cohort in data file.  You can not compare a "
-                        "cohort to itself.");
-      }
-      const KmVector<int> first = combos.GetCombination(0);
-      iGroupSize = 0;
-      for (int32_t i = 0; i < nCombinations; ++i) {
-        const KmVector<int> other = combos.GetCombination(i);
-        bool bSame = other.size() == first.size();
-        for (size_t j = 0; bSame && j + 1 < first.size(); ++j) {
-          bSame =
-              other[static_cast<int32_t>(j)] == first[static_cast<int32_t>(j)];
-        }
-        if (!bSame) break;
-        ++iGroupSize;
-      }
-      if (iGroupSize < 2) {
-        ThrowInputError(sMessage,
-                        "You cannot test for pairwise differences when the "
-                        "inner-most by variable only has one category.");
-      }
-    }
-
-    // 19. Hand over to the results-file handler.
-    if (pCalcHandler_ != nullptr) {
-      pCalcHandler_->SetValidCohorts(KmVector<bool>(vGoodFlags_),
-                                     KmVector<KmString>(vErrorTexts_));
-      pCalcHandler_->SetupComparisonVector(iGroupSize, &combos);
-      pCalcHandler_->SetCombos(combos);
-    }
-
-    // 20. Number of by-groups; one cohort's copies when the file had none.
-    iNumByGroups_ = iCohort > 0 ? static_cast<int>(lNumByGroups) : nCopies;
-
-    // 21. Close the file (the local manager goes with this scope).
-    CloseInputFile();
-
-    // 22. Note of the blank lines met.
-    if (iBlankLines > 0) {
-      KmString sNote;
-      sNote << iBlankLines << " blank lines were skipped";
-      vNotes_.push_back(kmTextPair(KmString("Blank Lines"), sNote));
-    }
-
-    for (const KmString& sText : vErrorTexts_) {
-      if (!sText.IsEmpty()) return false;
-    }
-    return true;
-  } catch (KmException& e) {
-    sMessage = e.GetMessage();
-    try {
-      CloseInputFile();
-    } catch (KmException&) {
-      // The original error is the one to report.
-    }
-    e.AddCallPath("VerifyDelayRateCalcNEW(KmString&, bool)", kClassName);
-    throw;
   }
+  if (pSession_->GetInt(kmOptHetErrorModel) != 2) {
+    loc.iStdError1 = 0;
+    loc.iStdError2 = 0;
+  }
+  pass.iIndependentLoc = pSession_->GetKMVarPosition(kmVarIndependent);
+
+  // Adjustment groups from the adjustment variable's format.
+  iNumAdjustGroups_ = 0;
+  if (loc.iAdjust > 0 && pass.bCalculated) {
+    const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
+    iNumAdjustGroups_ =
+        adjust.HasFormat() ? adjust.GetFormat().GetNumLines() : -1;
+  }
+}
+
+void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
+  pass.iMaxKinkmarks = pSession_->GetInt(kmOptMaxKinkmarks);
+  pass.iMinObsEnd = pSession_->GetInt(kmOptMinObsEnd);
+  pass.iMinObsBetween = pSession_->GetInt(kmOptMinObsBetween);
+  pass.bPerCohortMax = pSession_->GetBool(kmOptPerCohortMaxKinkmarks);
+
+  kmCohortRows rows;
+  KmVector<int> codes;
+  bool bEOF = false;
+  int iLineCount = 0;
+  while (!bEOF) {
+    const size_t nLineCountsBefore = vLineCounts_.size();
+    const size_t nPositionsBefore = vFilePositions_.size();
+    ReadInNextCohort(rows, bEOF, iLineCount, pass.iBlankLines, codes);
+    if (rows.empty()) {
+      // No record: the end of the file, or a block whose records are all
+      // kept out of the calculations. Its lines stand before the next
+      // cohort's first position, so they must not be read as part of it,
+      // and the per-copy entries it appended belong to no copy.
+      vLineCounts_.resize(nLineCountsBefore);
+      vFilePositions_.resize(nPositionsBefore);
+      iLineCount = 0;
+      continue;
+    }
+    ++pass.iCohort;
+    VerifyCohort(pass, rows, codes, sMessage);
+    // 14. Ready for the next cohort.
+    rows.clear();
+    iLineCount = 0;
+  }
+}
+
+void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
+                              const KmVector<int>& codes, KmString& sMessage) {
+  const int16_t n = static_cast<int16_t>(rows.size());
+  CohortVerdict verdict;
+
+  // 6. Observation extremes; the minimum counts usable cohorts only, so it
+  // is restored below when the cohort turns out unusable.
+  const bool bHadSmallest = pass.bHaveSmallest;
+  const uint16_t uiPreviousSmallest = pass.uiSmallest;
+  TrackObservationExtremes(pass, n);
+
+  // 7-8. Adjustment groups and record checks.
+  CheckCohortRecords(pass, rows, verdict, sMessage);
+  // 9. Observation requirement of the largest model.
+  CheckObservationRequirement(pass, n, verdict);
+  // 10. Selection and exclusion, then the rate checks.
+  ApplySelectionAndRateChecks(pass, rows, codes, verdict, sMessage);
+
+  // 11. Flags and texts in copy order, the delay copies first.
+  if (pass.bBothDelay) {
+    for (int a = 0; a < pass.nAnalyses; ++a) {
+      vGoodFlags_.push_back(verdict.bGood2);
+      vErrorTexts_.push_back(verdict.sText2);
+    }
+  }
+  for (int a = 0; a < pass.nAnalyses; ++a) {
+    vGoodFlags_.push_back(verdict.bGood1);
+    vErrorTexts_.push_back(verdict.sText1);
+  }
+  if (!verdict.bGood1) {
+    pass.bHaveSmallest = bHadSmallest;
+    pass.uiSmallest = uiPreviousSmallest;
+    if (pCalcHandler_ != nullptr) {
+      pCalcHandler_->SetMinObservations(uiPreviousSmallest);
+    }
+  }
+
+  // 12-13. By-group count and combinations.
+  AddCohortCombinations(pass, codes, sMessage);
+}
+
+void kmReadData::TrackObservationExtremes(VerifyPass& pass, int16_t n) {
+  if (n > pass.iLargestN) {
+    pass.iLargestN = n;
+    if (pCalcHandler_ != nullptr) {
+      pCalcHandler_->SetMaxObservations(static_cast<uint16_t>(n));
+    }
+  }
+  if (!pass.bHaveSmallest || n < static_cast<int16_t>(pass.uiSmallest)) {
+    pass.bHaveSmallest = true;
+    pass.uiSmallest = static_cast<uint16_t>(n);
+    if (pCalcHandler_ != nullptr) {
+      pCalcHandler_->SetMinObservations(pass.uiSmallest);
+    }
+  }
+}
+
+void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
+                                    CohortVerdict& verdict,
+                                    KmString& sMessage) {
+  const VariantLocations& loc = pass.loc;
+  // Adjustment groups from the first cohort when no format gave them.
+  if (iNumAdjustGroups_ < 1 && loc.iAdjust > 0 && pass.bCalculated) {
+    iNumAdjustGroups_ = DetermineNumGroupVarCats(rows);
+  }
+
+  // Record checks of both variants.
+  VerifyCohortFieldValues(rows, &verdict.sText1, &verdict.bGood1, pass.iCohort,
+                          &pass.dLargestInterval, &pass.iPrecision, 0,
+                          loc.iDependent1, pass.iIndependentLoc,
+                          loc.iStdError1);
+  if (pass.bBothDelay) {
+    VerifyCohortFieldValues(rows, &verdict.sText2, &verdict.bGood2,
+                            pass.iCohort, &pass.dLargestInterval,
+                            &pass.iPrecision, 0, loc.iDependent2,
+                            pass.iIndependentLoc, loc.iStdError2);
+  }
+
+  // A cohort beyond the session's per-cohort lists (labels, observation
+  // counts) is one the pre-read did not see.
+  const int iCohortIndex = pass.iCohort - 1;
+  if ((pSession_->GetNumCohorts() > 0 &&
+       iCohortIndex >= pSession_->GetNumCohorts()) ||
+      (pass.bPerCohortMax &&
+       iCohortIndex >=
+           static_cast<int>(pSession_->GetObservationCounts().size()))) {
+    ThrowByVariableProblem(sMessage, pass.iCohort);
+  }
+}
+
+void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
+                                             CohortVerdict& verdict) {
+  int k = pass.iMaxKinkmarks;
+  int iAvailable = n;
+  if (!bClustered_) {
+    if (pass.bPerCohortMax) {
+      const int iCohortMax =
+          pSession_->GetMaxNumberOfKinkmarksForCohort(pass.iCohort - 1);
+      while (k > iCohortMax) --k;
+    }
+  } else if (iNumAdjustGroups_ > 0) {
+    iAvailable = n / iNumAdjustGroups_;
+  }
+  const int64_t lNeed = (static_cast<int64_t>(k) - 1) * pass.iMinObsBetween +
+                        k + 2 * static_cast<int64_t>(pass.iMinObsEnd);
+  if (lNeed > iAvailable) {
+    verdict.bGood1 = false;
+    KmString sNeed;
+    sNeed << static_cast<int32_t>(lNeed);
+    KmString sTooFew = kmTools::GetErrorMessage(kmTools::TooFewObservations);
+    sTooFew.Replace("$$", sNeed.GetCString());
+    verdict.sText1 << sTooFew;
+  }
+}
+
+void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,
+                                             const kmCohortRows& rows,
+                                             const KmVector<int>& codes,
+                                             CohortVerdict& verdict,
+                                             KmString& sMessage) {
+  bool bUse = true;
+  try {
+    bUse = pSession_->GetUserSelectedUseCohort(pass.iCohort - 1);
+  } catch (KmException&) {
+    ThrowByVariableProblem(sMessage, pass.iCohort);
+  }
+  if (!bUse) {
+    verdict.bGood1 = false;
+    verdict.bGood2 = false;
+    verdict.sText1 = "User Selected to Exclude This Cohort.";
+    if (pass.bBothDelay) {
+      verdict.sText2 = "User Selected to Exclude This Cohort.";
+    }
+  }
+  // The per-cohort enough-observations flags of
+  // kmOptMaxKinkmarksFeasibility 2 are not exposed by the session: no
+  // cohort index lies inside them, so that exclusion never applies.
+
+  // The rate checks run whenever the copy is still usable, so a cohort
+  // whose only text is the zero-count note still has its counts and
+  // populations checked.
+  if (verdict.bGood1) {
+    const bool bRatesGood = pass.pManager->VerifyCohortData(
+        rows, iNumAdjustGroups_, &verdict.sText1, pass.iCohort, false);
+    verdict.bGood1 = verdict.bGood1 && bRatesGood;
+  }
+  if (!verdict.sText1.IsEmpty()) {
+    ProcessCohortError(codes, verdict.sText1, false, 0);
+  }
+  if (pass.bBothDelay) {
+    const bool bRatesGood = pass.pManager->VerifyCohortData(
+        rows, iNumAdjustGroups_, &verdict.sText2, pass.iCohort, true);
+    verdict.bGood2 = verdict.bGood2 && bRatesGood;
+    if (!verdict.sText2.IsEmpty()) {
+      ProcessCohortError(codes, verdict.sText2, true, -1);
+    }
+  }
+}
+
+void kmReadData::AddCohortCombinations(VerifyPass& pass,
+                                       const KmVector<int>& codes,
+                                       KmString& sMessage) {
+  // Number of by-groups.
+  if (pass.lNumByGroups + pass.nCopies > std::numeric_limits<int32_t>::max()) {
+    sMessage.Clear();
+    sMessage << "There are too many by-group combinations in the input "
+                "file.\n The number of combinations exceeds "
+             << std::numeric_limits<int32_t>::max() << ".";
+    GenerateKmException(sMessage.GetCString(), kVerifySource);
+  }
+  pass.lNumByGroups += pass.nCopies;
+
+  // One combination per copy: delay code, then analysis code.
+  const bool bAnalysisCode = pass.iJumpCRMode >= 3 && pass.iJumpCRMode <= 6;
+  const int nDelayCodes = pass.bBothDelay ? 2 : 1;
+  for (int d = 0; d < nDelayCodes; ++d) {
+    for (int a = 0; a < pass.nAnalyses; ++a) {
+      KmVector<int> combination(codes);
+      if (pass.bBothDelay) combination.push_back(d);
+      if (bAnalysisCode) combination.push_back(a);
+      pass.combos.AddCombination(combination);
+    }
+  }
+}
+
+void kmReadData::FinishVerifyPass(VerifyPass& pass, KmString& sMessage) {
+  // 15. The large-run question.
+  if (pSession_->GetNumSelectedCohorts() > kLargeRunCohorts) {
+    sQuestion_.Clear();
+    sQuestion_ << "The number of cohorts found in your data file is "
+               << static_cast<int32_t>(pass.lNumByGroups)
+               << ".  Kinkmark will be able to analyze your data, but the "
+                  "analysis could take a while.  Do you wish to continue?";
+    iQuestionCode_ = kLargeRunQuestionCode;
+  }
+
+  // 16. The shift may not exceed the largest independent interval.
+  const double dShift = pSession_->GetDouble(kmOptDataShift);
+  if (dShift > pass.dLargestInterval) {
+    ThrowInputError(sMessage,
+                    "Error with shift value: The shift value cannot be "
+                    "larger than the largest independent variable "
+                    "interval.");
+  }
+
+  // 17. Display precision of the independent variable.
+  KmString sShift;
+  sShift << dShift;
+  const int iShiftPrecision = kmTools::GetPrecision(sShift.GetCString());
+  pSession_->SetInt(kmOptIndepPrecision, pass.iPrecision > iShiftPrecision
+                                             ? pass.iPrecision
+                                             : iShiftPrecision);
+
+  // 18. Size of the comparison groups of pairwise comparisons.
+  const int32_t iGroupSize = ComparisonGroupSize(pass, sMessage);
+
+  // 19. Hand over to the results-file handler.
+  if (pCalcHandler_ != nullptr) {
+    pCalcHandler_->SetValidCohorts(KmVector<bool>(vGoodFlags_),
+                                   KmVector<KmString>(vErrorTexts_));
+    pCalcHandler_->SetupComparisonVector(iGroupSize, &pass.combos);
+    pCalcHandler_->SetCombos(pass.combos);
+  }
+
+  // 20. Number of by-groups; one cohort's copies when the file had none.
+  iNumByGroups_ =
+      pass.iCohort > 0 ? static_cast<int>(pass.lNumByGroups) : pass.nCopies;
+
+  // 21. Close the file.
+  CloseInputFile();
+
+  // 22. Note of the blank lines met.
+  if (pass.iBlankLines > 0) {
+    KmString sNote;
+    sNote << pass.iBlankLines << " blank lines were skipped";
+    vNotes_.push_back(kmTextPair(KmString("Blank Lines"), sNote));
+  }
+}
+
+int32_t kmReadData::ComparisonGroupSize(const VerifyPass& pass,
+                                        KmString& sMessage) const {
+  if (pSession_->GetInt(kmOptComparisonType) != 1) return 0;
+  const int32_t nCombinations = pass.combos.GetNumCombinations();
+  if (nCombinations <= 1) {
+    ThrowInputError(sMessage,
+                    "Only one cohort in data file.  You can not compare a "
+                    "cohort to itself.");
+  }
+  // The leading run of combinations that differ from the first only in
+  // the inner-most code.
+  const KmVector<int> first = pass.combos.GetCombination(0);
+  int32_t iGroupSize = 0;
+  for (int32_t i = 0; i < nCombinations; ++i) {
+    const KmVector<int> other = pass.combos.GetCombination(i);
+    bool bSame = other.size() == first.size();
+    for (size_t j = 0; bSame && j + 1 < first.size(); ++j) {
+      bSame = other[static_cast<int32_t>(j)] == first[static_cast<int32_t>(j)];
+    }
+    if (!bSame) break;
+    ++iGroupSize;
+  }
+  if (iGroupSize < 2) {
+    ThrowInputError(sMessage,
+                    "You cannot test for pairwise differences when the "
+                    "inner-most by variable only has one category.");
+  }
+  return iGroupSize;
 }
 
 void kmReadData::ProcessCohortError(KmVector<int> codes, KmString sErrorText,
                                     bool bDelay, int iAnalysis) {
-  try {
+  WithCallPath("ProcessCohortError()", kClassName, [&] {
     KmString sLabel = GetCohortLabel_Test(codes);
     if (pSession_->GetInt(kmOptDelayType) == 2) {
       sLabel << (bDelay ? " Delay" : " Non-Delay");
@@ -456,8 +545,5 @@ void kmReadData::ProcessCohortError(KmVector<int> codes, KmString sErrorText,
       }
     }
     vCohortErrors_.push_back(kmTextPair(sLabel, sErrorText));
-  } catch (KmException& e) {
-    e.AddCallPath("ProcessCohortError()", kClassName);
-    throw;
-  }
+  });
 }

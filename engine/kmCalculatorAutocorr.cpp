@@ -7,8 +7,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
-#include "models/internal/MatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -52,76 +52,73 @@ class RestoreOnExit {
 
 double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(
-        kQualifiedName, [&]() -> double {
-          const kmSession* pSession = GetCalcSession();
-          const int iMode = pSession->GetInt(kmOptAutocorrErrors);
-          if (iMode == 2) return pSession->GetDouble(kmOptAutocorrParameter);
-          if (iMode != 1) return 0.0;
+    return WithMatrixErrorsAsKm(kQualifiedName, [&]() -> double {
+      const kmSession* pSession = GetCalcSession();
+      const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+      if (iMode == 2) return pSession->GetDouble(kmOptAutocorrParameter);
+      if (iMode != 1) return 0.0;
 
-          const int n = iNumObs;
-          if (pDataWeightInput == nullptr || pDataX == nullptr ||
-              pDataY == nullptr || n < 1 || pDataWeightInput->Nrows() < n ||
-              pDataX->Nrows() < n || pDataX->Ncols() < 2 ||
-              pDataY->Nrows() < n) {
-            GenerateKmException(
-                "The cohort's weights and data must be loaded before the "
-                "autocorrelation parameter is estimated.",
-                kQualifiedName);
-          }
-          const int16_t iMinObsEnd =
-              static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
-          const int16_t iMinObsBetween =
-              static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween));
-          const int16_t iGridPoints =
-              static_cast<int16_t>(pSession->GetInt(kmOptGridPointsBetween));
-          const uint16_t q = iNumKinkmarks;
+      const int n = iNumObs;
+      if (pDataWeightInput == nullptr || pDataX == nullptr ||
+          pDataY == nullptr || n < 1 || pDataWeightInput->Nrows() < n ||
+          pDataX->Nrows() < n || pDataX->Ncols() < 2 || pDataY->Nrows() < n) {
+        GenerateKmException(
+            "The cohort's weights and data must be loaded before the "
+            "autocorrelation parameter is estimated.",
+            kQualifiedName);
+      }
+      const int16_t iMinObsEnd =
+          static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
+      const int16_t iMinObsBetween =
+          static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween));
+      const int16_t iGridPoints =
+          static_cast<int16_t>(pSession->GetInt(kmOptGridPointsBetween));
+      const uint16_t q = iNumKinkmarks;
 
-          RestoreOnExit restore(pDataWeightInput, pDataX);
-          // The preliminary fit is unweighted.
-          *pDataWeightInput = 1.0;
-          Matrix mA;
-          Matrix mB;
-          WLSWgt(0.0, mA, mB);
+      RestoreOnExit restore(pDataWeightInput, pDataX);
+      // The preliminary fit is unweighted.
+      *pDataWeightInput = 1.0;
+      Matrix mA;
+      Matrix mB;
+      WLSWgt(0.0, mA, mB);
 
-          Matrix& mD = *pDataX;
-          double dMin = mD(1, 2);
-          for (int i = 2; i <= n; ++i) dMin = std::min(dMin, mD(i, 2));
-          const double dShift = std::trunc(dMin);
-          for (int i = 1; i <= mD.Nrows(); ++i) mD(i, 2) -= dShift;
+      Matrix& mD = *pDataX;
+      double dMin = mD(1, 2);
+      for (int i = 2; i <= n; ++i) dMin = std::min(dMin, mD(i, 2));
+      const double dShift = std::trunc(dMin);
+      for (int i = 1; i <= mD.Nrows(); ++i) mD(i, 2) -= dShift;
 
-          const int16_t K =
-              FindGridPoints(iMinObsEnd, iMinObsBetween, iGridPoints);
-          PreCalcXWX();
-          ColumnVector vTau;
-          ColumnVector vBeta;
-          ColumnVector vSse(1);
-          Matrix mProfile;
-          KmNullProgress progress;
-          GridSearch(1, q, vTau, vBeta, vSse, K, mProfile, &progress);
+      const int16_t K = FindGridPoints(iMinObsEnd, iMinObsBetween, iGridPoints);
+      PreCalcXWX();
+      ColumnVector vTau;
+      ColumnVector vBeta;
+      ColumnVector vSse(1);
+      Matrix mProfile;
+      KmNullProgress progress;
+      GridSearch(1, q, vTau, vBeta, vSse, K, mProfile, &progress);
 
-          // Residuals of the continuous fit: observation i lies on segment
-          // s (0-based), the last one whose start (kinkmark s) it has
-          // reached. The kinkmarks are compared at their own values, not
-          // truncated, so that an observation just before a kinkmark between
-          // two whole numbers stays on its segment.
-          ColumnVector vR(n);
-          int s = 0;
-          for (int i = 1; i <= n; ++i) {
-            const double x = mD(i, 2);
-            while (s < q && x >= vTau(s + 1)) ++s;
-            const double dIntercept = vBeta(s + 1);
-            const double dSlope = vBeta(q + 2 + s);
-            vR(i) = (*pDataY)(i, 1) - (dIntercept + dSlope * x);
-          }
-          double dNum = 0.0;
-          double dDen = 0.0;
-          for (int i = 1; i <= n - 1; ++i) {
-            dNum += vR(i) * vR(i + 1);
-            dDen += vR(i) * vR(i);
-          }
-          return dDen > 0.0 ? dNum / dDen : 0.0;
-        });
+      // Residuals of the continuous fit: observation i lies on segment
+      // s (0-based), the last one whose start (kinkmark s) it has
+      // reached. The kinkmarks are compared at their own values, not
+      // truncated, so that an observation just before a kinkmark between
+      // two whole numbers stays on its segment.
+      ColumnVector vR(n);
+      int s = 0;
+      for (int i = 1; i <= n; ++i) {
+        const double x = mD(i, 2);
+        while (s < q && x >= vTau(s + 1)) ++s;
+        const double dIntercept = vBeta(s + 1);
+        const double dSlope = vBeta(q + 2 + s);
+        vR(i) = (*pDataY)(i, 1) - (dIntercept + dSlope * x);
+      }
+      double dNum = 0.0;
+      double dDen = 0.0;
+      for (int i = 1; i <= n - 1; ++i) {
+        dNum += vR(i) * vR(i + 1);
+        dDen += vR(i) * vR(i);
+      }
+      return dDen > 0.0 ? dNum / dDen : 0.0;
+    });
   } catch (KmException& e) {
     e.AddCallPath("calculateAutoParamPhi", "kmCalculator");
     throw;

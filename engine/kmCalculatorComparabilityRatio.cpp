@@ -7,8 +7,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -57,7 +57,7 @@ void kmCalculator::Calculate_Comparability_Ratio_CI(double dCR,
                                                     double dAlpha,
                                                     ColumnVector* pResult) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
+    WithMatrixErrorsAsKm(
         "kmCalculator::Calculate_Comparability_Ratio_CI()", [&] {
           if (pResult == nullptr) {
             GenerateKmException("No result vector was given.", kClassName);
@@ -100,49 +100,47 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
                                                Matrix& mFitted,
                                                Matrix& mResid) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::Calculate_Resids_Comp_Ratio()", [&] {
-          const int n = iNumObs;
-          const int K1 = k + 1;
-          RequireObservations(pDataX, pDataY, pDataAux, false, n);
-          if (vBeta.Nrows() < 2 * K1 || vTau.Nrows() < k ||
-              mFitted.Nrows() < K1 || mFitted.Ncols() < n ||
-              mResid.Nrows() < K1 || mResid.Ncols() < n || mW.Nrows() < n ||
-              mW.Ncols() < n) {
-            GenerateKmExceptionF(
-                "The coefficients, kinkmarks, weighting or output matrices "
-                "are too small for %d kinkmarks and %d observations.",
-                kClassName, static_cast<int>(k), n);
-          }
-          const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    WithMatrixErrorsAsKm("kmCalculator::Calculate_Resids_Comp_Ratio()", [&] {
+      const int n = iNumObs;
+      const int K1 = k + 1;
+      RequireObservations(pDataX, pDataY, pDataAux, false, n);
+      if (vBeta.Nrows() < 2 * K1 || vTau.Nrows() < k || mFitted.Nrows() < K1 ||
+          mFitted.Ncols() < n || mResid.Nrows() < K1 || mResid.Ncols() < n ||
+          mW.Nrows() < n || mW.Ncols() < n) {
+        GenerateKmExceptionF(
+            "The coefficients, kinkmarks, weighting or output matrices "
+            "are too small for %d kinkmarks and %d observations.",
+            kClassName, static_cast<int>(k), n);
+      }
+      const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
 
-          ColumnVector vRaw(n);
-          int s = 0;
-          double b = (*pDataX)(1, 2);
-          Line line;
-          for (int i = 1; i <= n; ++i) {
-            const double x = (*pDataX)(i, 2);
-            // Past every break the observation has reached.
-            while (x >= b && s < K1) {
-              ++s;
-              line.dIntercept = vBeta(s);
-              line.dSlope = vBeta(K1 + s);
-              b = s <= k ? vTau(s) : kNoBoundary;
-            }
-            const double dFit = line.At(x);
-            mFitted(K1, i) = dFit;
-            vRaw(i) = (*pDataY)(i, 1) - dFit;
-          }
-          for (int i = 1; i <= n; ++i) {
-            if (iMode == 0) {
-              mResid(K1, i) = vRaw(i) * mW(i, i);
-            } else {
-              double dSum = 0.0;
-              for (int j = 1; j <= n; ++j) dSum += mW(i, j) * vRaw(j);
-              mResid(K1, i) = dSum;
-            }
-          }
-        });
+      ColumnVector vRaw(n);
+      int s = 0;
+      double b = (*pDataX)(1, 2);
+      Line line;
+      for (int i = 1; i <= n; ++i) {
+        const double x = (*pDataX)(i, 2);
+        // Past every break the observation has reached.
+        while (x >= b && s < K1) {
+          ++s;
+          line.dIntercept = vBeta(s);
+          line.dSlope = vBeta(K1 + s);
+          b = s <= k ? vTau(s) : kNoBoundary;
+        }
+        const double dFit = line.At(x);
+        mFitted(K1, i) = dFit;
+        vRaw(i) = (*pDataY)(i, 1) - dFit;
+      }
+      for (int i = 1; i <= n; ++i) {
+        if (iMode == 0) {
+          mResid(K1, i) = vRaw(i) * mW(i, i);
+        } else {
+          double dSum = 0.0;
+          for (int j = 1; j <= n; ++j) dSum += mW(i, j) * vRaw(j);
+          mResid(K1, i) = dSum;
+        }
+      }
+    });
   } catch (KmException& e) {
     e.AddCallPath("Calculate_Resids_Comp_Ratio()", kClassName);
     throw;
@@ -153,100 +151,98 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
                                         const Matrix& mFitted, kmTable* pTable,
                                         double dJump) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::Calculate_Comp_Ratio()", [&] {
-          if (pTable == nullptr) {
-            GenerateKmException("No table was given.", kClassName);
-          }
-          const int n = iNumObs;
-          const int K1 = k + 1;
-          RequireObservations(pDataX, pDataY, pDataAux, true, n);
-          if (mFitted.Nrows() < K1 || mFitted.Ncols() < n) {
-            GenerateKmExceptionF(
-                "The fitted values do not cover %d kinkmarks and %d "
-                "observations.",
-                kClassName, static_cast<int>(k), n);
-          }
-          const kmSession* pSession = GetCalcSession();
-          const bool bLog = pSession->GetBool(kmOptLogLinear);
-          const double dJumpU = pSession->GetDouble(kmOptJumpLocation);
-          const double v = pSession->GetDouble(kmOptCRVariance);
-          const double c = pSession->GetDouble(kmOptCRValue);
-          const double o = iOrigin;
-          auto Scale = [bLog](double d) { return bLog ? std::exp(d) : d; };
-          // SE of y / c when y is the product of y / c and the independent
-          // factor c of variance v.
-          auto AdjustedSE = [c, v](double y, double s) {
-            const double yc = y / c;
-            return std::sqrt((s * s - yc * yc * v) / (c * c + v));
-          };
+    WithMatrixErrorsAsKm("kmCalculator::Calculate_Comp_Ratio()", [&] {
+      if (pTable == nullptr) {
+        GenerateKmException("No table was given.", kClassName);
+      }
+      const int n = iNumObs;
+      const int K1 = k + 1;
+      RequireObservations(pDataX, pDataY, pDataAux, true, n);
+      if (mFitted.Nrows() < K1 || mFitted.Ncols() < n) {
+        GenerateKmExceptionF(
+            "The fitted values do not cover %d kinkmarks and %d "
+            "observations.",
+            kClassName, static_cast<int>(k), n);
+      }
+      const kmSession* pSession = GetCalcSession();
+      const bool bLog = pSession->GetBool(kmOptLogLinear);
+      const double dJumpU = pSession->GetDouble(kmOptJumpLocation);
+      const double v = pSession->GetDouble(kmOptCRVariance);
+      const double c = pSession->GetDouble(kmOptCRValue);
+      const double o = iOrigin;
+      auto Scale = [bLog](double d) { return bLog ? std::exp(d) : d; };
+      // SE of y / c when y is the product of y / c and the independent
+      // factor c of variance v.
+      auto AdjustedSE = [c, v](double y, double s) {
+        const double yc = y / c;
+        return std::sqrt((s * s - yc * yc * v) / (c * c + v));
+      };
 
-          std::vector<std::vector<double>> vRows;
-          auto AddRow = [&vRows](double a, double b2, double c2, double d) {
-            vRows.push_back({a, b2, c2, d});
-          };
+      std::vector<std::vector<double>> vRows;
+      auto AddRow = [&vRows](double a, double b2, double c2, double d) {
+        vRows.push_back({a, b2, c2, d});
+      };
 
-          double b = (*pDataX)(1, 2);
-          int iCounter = 0;
-          Line current;  // the zero line until the first segment is taken
-          Line jumpLine;
-          bool bJumpLineSet = false;
-          bool bJumpRowsWritten = false;
-          for (int i = 1; i <= n; ++i) {
-            const double x = (*pDataX)(i, 2);
-            const double s = (*pDataAux)(i, 1);
-            while (iCounter <= k && x >= b) {
-              const kmLineSegment& seg = pTable->GetLineSegment(iCounter);
-              Line next;
-              next.dSlope = seg.slope.dEstimate;
-              next.dIntercept = seg.intercept.dEstimate + next.dSlope * o;
-              if (x > b && b != dJump) {
-                double w = Scale(next.At(b));
-                if (x < dJump) w /= c;
-                AddRow(b + o, kNoValue, w, s);
-              }
-              if (x >= dJump && !bJumpLineSet) {
-                jumpLine = current;
-                bJumpLineSet = true;
-              }
-              current = next;
-              ++iCounter;
-              b = iCounter <= k
-                      ? pTable->GetKinkmark(iCounter - 1).dEstimate - o
-                      : kNoBoundary;
-            }
-            if (x < b && x >= dJump && !bJumpLineSet) {
-              jumpLine = current;
-              bJumpLineSet = true;
-            }
-            const double xu = x + o;
-            const double y = Scale((*pDataY)(i, 1));
-            const double yFit = Scale(mFitted(K1, i));
-            if (xu == dJumpU) {
-              AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
-              AddRow(xu, kNoValue, Scale(jumpLine.At(dJump)), kNoValue);
-              bJumpRowsWritten = true;
-            } else if (xu > dJumpU) {
-              if (!bJumpRowsWritten) {
-                const double dAtJump = Scale(jumpLine.At(dJump));
-                AddRow(dJumpU, kNoValue, dAtJump / c, kNoValue);
-                AddRow(dJumpU, kNoValue, dAtJump, kNoValue);
-                bJumpRowsWritten = true;
-              }
-              AddRow(xu, y, yFit, s);
-            } else {
-              AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
-            }
+      double b = (*pDataX)(1, 2);
+      int iCounter = 0;
+      Line current;  // the zero line until the first segment is taken
+      Line jumpLine;
+      bool bJumpLineSet = false;
+      bool bJumpRowsWritten = false;
+      for (int i = 1; i <= n; ++i) {
+        const double x = (*pDataX)(i, 2);
+        const double s = (*pDataAux)(i, 1);
+        while (iCounter <= k && x >= b) {
+          const kmLineSegment& seg = pTable->GetLineSegment(iCounter);
+          Line next;
+          next.dSlope = seg.slope.dEstimate;
+          next.dIntercept = seg.intercept.dEstimate + next.dSlope * o;
+          if (x > b && b != dJump) {
+            double w = Scale(next.At(b));
+            if (x < dJump) w /= c;
+            AddRow(b + o, kNoValue, w, s);
           }
+          if (x >= dJump && !bJumpLineSet) {
+            jumpLine = current;
+            bJumpLineSet = true;
+          }
+          current = next;
+          ++iCounter;
+          b = iCounter <= k ? pTable->GetKinkmark(iCounter - 1).dEstimate - o
+                            : kNoBoundary;
+        }
+        if (x < b && x >= dJump && !bJumpLineSet) {
+          jumpLine = current;
+          bJumpLineSet = true;
+        }
+        const double xu = x + o;
+        const double y = Scale((*pDataY)(i, 1));
+        const double yFit = Scale(mFitted(K1, i));
+        if (xu == dJumpU) {
+          AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
+          AddRow(xu, kNoValue, Scale(jumpLine.At(dJump)), kNoValue);
+          bJumpRowsWritten = true;
+        } else if (xu > dJumpU) {
+          if (!bJumpRowsWritten) {
+            const double dAtJump = Scale(jumpLine.At(dJump));
+            AddRow(dJumpU, kNoValue, dAtJump / c, kNoValue);
+            AddRow(dJumpU, kNoValue, dAtJump, kNoValue);
+            bJumpRowsWritten = true;
+          }
+          AddRow(xu, y, yFit, s);
+        } else {
+          AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
+        }
+      }
 
-          Matrix mRows(static_cast<int>(vRows.size()), 4);
-          for (int r = 1; r <= mRows.Nrows(); ++r) {
-            for (int col = 1; col <= 4; ++col) {
-              mRows(r, col) = vRows[r - 1][col - 1];
-            }
-          }
-          pTable->SetData(mRows);
-        });
+      Matrix mRows(static_cast<int>(vRows.size()), 4);
+      for (int r = 1; r <= mRows.Nrows(); ++r) {
+        for (int col = 1; col <= 4; ++col) {
+          mRows(r, col) = vRows[r - 1][col - 1];
+        }
+      }
+      pTable->SetData(mRows);
+    });
   } catch (KmException& e) {
     e.AddCallPath("Calculate_Comp_Ratio()", kClassName);
     throw;

@@ -11,8 +11,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
-#include "models/internal/MatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -93,7 +93,7 @@ void kmCalculator::PreCalcXWX() {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
       const Matrix& mM = *pX0;
       Matrix mWM;
       if (iMode == 0) {
@@ -122,7 +122,7 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
     RequireResponses(pDataY);
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
       const Matrix mWY = WeightRows(mY, iMode, *pWeightMatrix, vMultipliers, n);
       mXWY = pX0->t() * mWY;
@@ -148,39 +148,37 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
           "The design needs the intercept and independent-value columns.",
           kClassName);
     }
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::PreCalcXWYAboutLine()", [&] {
-          const Matrix& mW = *pWeightMatrix;
-          const Matrix mX0 = pX0->SubMatrix(1, n, 1, 2);
-          // First the level: each data set less its mean on column 1, a
-          // subtraction without rounding for values near their mean.
-          Matrix mLevel(2, iNumDataSets);
-          mLevel = 0.0;
-          for (int j = 1; j <= iNumDataSets; ++j) {
-            double dSum = 0.0;
-            for (int i = 1; i <= n; ++i) dSum += (*pDataY)(i, j);
-            mLevel(1, j) = dSum / n;
-          }
-          const Matrix mY =
-              pDataY->SubMatrix(1, n, 1, iNumDataSets) - mX0 * mLevel;
-          // Then the weighted line of what is left. Its own rounding does
-          // not matter: whatever line is taken out, every candidate model
-          // refits it exactly.
-          const Matrix mWX0 = WeightRows(mX0, iMode, mW, vMultipliers, n);
-          const Matrix mWY = WeightRows(mY, iMode, mW, vMultipliers, n);
-          SymmetricMatrix mG0;
-          mG0 << mX0.t() * mWX0;
-          SymmetricMatrix mG0Inv;
-          int16_t iRank = 0;
-          mLine.ReSize(2, iNumDataSets);
-          mLine = 0.0;
-          if (Invert(2, mG0, mG0Inv, iRank)) mLine = mG0Inv * (mX0.t() * mWY);
-          const Matrix mZ = mY - mX0 * mLine;
-          mLine += mLevel;
-          const Matrix mWZ = WeightRows(mZ, iMode, mW, vMultipliers, n);
-          mXWZ = pX0->t() * mWZ;
-          SumsOfSquares(mZ, mWZ, iNumDataSets, vZWZ);
-        });
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWYAboutLine()", [&] {
+      const Matrix& mW = *pWeightMatrix;
+      const Matrix mX0 = pX0->SubMatrix(1, n, 1, 2);
+      // First the level: each data set less its mean on column 1, a
+      // subtraction without rounding for values near their mean.
+      Matrix mLevel(2, iNumDataSets);
+      mLevel = 0.0;
+      for (int j = 1; j <= iNumDataSets; ++j) {
+        double dSum = 0.0;
+        for (int i = 1; i <= n; ++i) dSum += (*pDataY)(i, j);
+        mLevel(1, j) = dSum / n;
+      }
+      const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets) - mX0 * mLevel;
+      // Then the weighted line of what is left. Its own rounding does
+      // not matter: whatever line is taken out, every candidate model
+      // refits it exactly.
+      const Matrix mWX0 = WeightRows(mX0, iMode, mW, vMultipliers, n);
+      const Matrix mWY = WeightRows(mY, iMode, mW, vMultipliers, n);
+      SymmetricMatrix mG0;
+      mG0 << mX0.t() * mWX0;
+      SymmetricMatrix mG0Inv;
+      int16_t iRank = 0;
+      mLine.ReSize(2, iNumDataSets);
+      mLine = 0.0;
+      if (Invert(2, mG0, mG0Inv, iRank)) mLine = mG0Inv * (mX0.t() * mWY);
+      const Matrix mZ = mY - mX0 * mLine;
+      mLine += mLevel;
+      const Matrix mWZ = WeightRows(mZ, iMode, mW, vMultipliers, n);
+      mXWZ = pX0->t() * mWZ;
+      SumsOfSquares(mZ, mWZ, iNumDataSets, vZWZ);
+    });
   } catch (KmException& e) {
     e.AddCallPath("PreCalcXWYAboutLine()", kClassName);
     throw;
@@ -197,16 +195,15 @@ bool kmCalculator::IsPerfectFit(double dResidSum) const {
       return dResidSum <= 0.0;
     }
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
-    return km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::IsPerfectFit()", [&]() -> bool {
-          // The weighting of the fits' cross products.
-          ColumnVector vOnes(n);
-          vOnes = 1.0;
-          const Matrix mW = WeightRows(NEWMAT::IdentityMatrix(n), iMode,
-                                       *pWeightMatrix, vOnes, n);
-          const ColumnVector y = pDataY->SubMatrix(1, n, 1, 1);
-          return dResidSum <= calc_PerfectFitBound(y, mW);
-        });
+    return WithMatrixErrorsAsKm("kmCalculator::IsPerfectFit()", [&]() -> bool {
+      // The weighting of the fits' cross products.
+      ColumnVector vOnes(n);
+      vOnes = 1.0;
+      const Matrix mW = WeightRows(NEWMAT::IdentityMatrix(n), iMode,
+                                   *pWeightMatrix, vOnes, n);
+      const ColumnVector y = pDataY->SubMatrix(1, n, 1, 1);
+      return dResidSum <= calc_PerfectFitBound(y, mW);
+    });
   } catch (KmException& e) {
     e.AddCallPath("IsPerfectFit()", kClassName);
     throw;
@@ -220,60 +217,59 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
       GenerateKmExceptionF("Cannot invert order %d of a %d x %d matrix.",
                            "kmCalculator::Invert()", p, mA.Nrows(), mA.Ncols());
     }
-    return km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::Invert()", [&]() -> bool {
-          // L: diagonal 1/d_i of A = L D L', strict lower triangle the
-          // multipliers, strict upper triangle the unscaled products; the
-          // back substitution then overwrites the upper triangle with the
-          // inverse.
-          Matrix mL(p, p);
-          mL = 0.0;
-          iRank = 0;
-          bool bFailed = false;
-          for (int i = 1; i <= p && !bFailed; ++i) {
-            double s = mA(i, i);
-            for (int k = 1; k < i; ++k) s -= mL(k, i) * mL(i, k);
-            if (kPivotTolerance * mA(i, i) > std::fabs(s) || mA(i, i) == 0.0) {
-              // Aliased column: dropped, with zero row and column.
-              for (int j = 1; j <= p; ++j) {
-                mL(i, j) = 0.0;
-                mL(j, i) = 0.0;
-              }
-            } else if (s < 0.0) {
-              bFailed = true;
-            } else {
-              const double d = 1.0 / s;
-              ++iRank;
-              mL(i, i) = d;
-              for (int j = i + 1; j <= p; ++j) {
-                double dSum = mA(i, j);
-                for (int k = 1; k < i; ++k) dSum -= mL(j, k) * mL(k, i);
-                mL(i, j) = dSum;
-                mL(j, i) = dSum * d;
-              }
-            }
+    return WithMatrixErrorsAsKm("kmCalculator::Invert()", [&]() -> bool {
+      // L: diagonal 1/d_i of A = L D L', strict lower triangle the
+      // multipliers, strict upper triangle the unscaled products; the
+      // back substitution then overwrites the upper triangle with the
+      // inverse.
+      Matrix mL(p, p);
+      mL = 0.0;
+      iRank = 0;
+      bool bFailed = false;
+      for (int i = 1; i <= p && !bFailed; ++i) {
+        double s = mA(i, i);
+        for (int k = 1; k < i; ++k) s -= mL(k, i) * mL(i, k);
+        if (kPivotTolerance * mA(i, i) > std::fabs(s) || mA(i, i) == 0.0) {
+          // Aliased column: dropped, with zero row and column.
+          for (int j = 1; j <= p; ++j) {
+            mL(i, j) = 0.0;
+            mL(j, i) = 0.0;
           }
-          if (!bFailed) {
-            for (int i = 1; i <= p; ++i) {
-              for (int j = i + 1; j <= p; ++j) mL(i, j) = 0.0;
-            }
-            for (int j = p; j >= 1; --j) {
-              for (int i = j; i >= 1; --i) {
-                double dValue = mL(i, j);
-                for (int k = i + 1; k <= j; ++k) dValue -= mL(k, i) * mL(k, j);
-                for (int k = j + 1; k <= p; ++k) dValue -= mL(k, i) * mL(j, k);
-                mL(i, j) = dValue;
-              }
-            }
-            for (int i = 1; i <= p; ++i) {
-              for (int j = i + 1; j <= p; ++j) mL(j, i) = mL(i, j);
-            }
+        } else if (s < 0.0) {
+          bFailed = true;
+        } else {
+          const double d = 1.0 / s;
+          ++iRank;
+          mL(i, i) = d;
+          for (int j = i + 1; j <= p; ++j) {
+            double dSum = mA(i, j);
+            for (int k = 1; k < i; ++k) dSum -= mL(j, k) * mL(k, i);
+            mL(i, j) = dSum;
+            mL(j, i) = dSum * d;
           }
-          // The symmetric result takes the lower triangle, which after a
-          // failure is the unfinished work matrix.
-          mAinv << mL;
-          return !bFailed;
-        });
+        }
+      }
+      if (!bFailed) {
+        for (int i = 1; i <= p; ++i) {
+          for (int j = i + 1; j <= p; ++j) mL(i, j) = 0.0;
+        }
+        for (int j = p; j >= 1; --j) {
+          for (int i = j; i >= 1; --i) {
+            double dValue = mL(i, j);
+            for (int k = i + 1; k <= j; ++k) dValue -= mL(k, i) * mL(k, j);
+            for (int k = j + 1; k <= p; ++k) dValue -= mL(k, i) * mL(j, k);
+            mL(i, j) = dValue;
+          }
+        }
+        for (int i = 1; i <= p; ++i) {
+          for (int j = i + 1; j <= p; ++j) mL(j, i) = mL(i, j);
+        }
+      }
+      // The symmetric result takes the lower triangle, which after a
+      // failure is the unfinished work matrix.
+      mAinv << mL;
+      return !bFailed;
+    });
   } catch (KmException& e) {
     e.AddCallPath("INVERT", "kmCalculator.cpp");
     throw;

@@ -10,7 +10,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "results/kmFTest.h"
 #include "stats/StatClass.h"
 
@@ -69,7 +69,7 @@ double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
                            const ColumnVector& vResidSum1, kmFTest& test) {
   constexpr const char* kSource = "kmCalculator::FTest()";
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> double {
+    return WithMatrixErrorsAsKm(kSource, [&]() -> double {
       RequireLength(vResidSum0, vResidSum1, iNumDataSets > 1 ? iNumDataSets : 1,
                     kSource);
       const int iDf1 = NumParameters(k1) - NumParameters(k0);
@@ -119,7 +119,7 @@ double kmCalculator::FTestObs(kmFTest& test, int16_t k0, int16_t k1,
                               const ColumnVector& vResidSum1) {
   constexpr const char* kSource = "kmCalculator::FTestObs()";
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> double {
+    return WithMatrixErrorsAsKm(kSource, [&]() -> double {
       RequireLength(vResidSum0, vResidSum1, 1, kSource);
       const int iDf1 = NumParameters(k1) - NumParameters(k0);
       const int iDf2 = static_cast<int16_t>(iNumObs - NumParameters(k0));
@@ -145,7 +145,7 @@ int kmCalculator::FTestPerm(const kmFTest& test, int16_t i,
                             const ColumnVector& vResidSum1) {
   constexpr const char* kSource = "kmCalculator::FTestPerm()";
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> int {
+    return WithMatrixErrorsAsKm(kSource, [&]() -> int {
       RequireLength(vResidSum0, vResidSum1, i, kSource);
       if (i < 1) {
         GenerateKmExceptionF("Data set %d does not exist.", kSource,

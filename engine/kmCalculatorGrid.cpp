@@ -9,7 +9,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -42,7 +42,7 @@ int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
           "negative; %d was asked.",
           kSource, iGridPointsBetween);
     }
-    return km_models_internal::WithMatrixErrorsAsKm(kSource, [&]() -> int16_t {
+    return WithMatrixErrorsAsKm(kSource, [&]() -> int16_t {
       const int16_t n = iNumObs;
       const int16_t e = iMinObsEnd;
       const int g = iGridPointsBetween;

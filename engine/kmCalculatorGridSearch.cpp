@@ -11,8 +11,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
-#include "models/internal/MatrixErrors.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -62,7 +62,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
           kClassName, K);
     }
     const int iNumCols = k + 2;
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::GridSearch()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::GridSearch()", [&] {
       vLocations.ReSize(k);
       vLocations = 0.0;
       vEstimates.ReSize(3 * k + 2);
@@ -173,7 +173,7 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
                vQWork, iFitStatus, pProgress);
         continue;
       }
-      km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Search()", [&] {
+      WithMatrixErrorsAsKm("kmCalculator::Search()", [&] {
         for (int cc = 3; cc <= iNumCols; ++cc) {
           const int iColC = static_cast<int>(vCols(cc));
           for (int r = 1; r <= cc; ++r) {

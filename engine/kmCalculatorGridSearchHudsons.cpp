@@ -14,8 +14,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
-#include "models/internal/MatrixErrors.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -65,57 +65,55 @@ void kmCalculator::GridSearchForHudsons(
           kClassName, K);
     }
     const int iNumCols = k + 2;
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::GridSearchForHudsons()", [&] {
-          vEstimates.ReSize(3 * k + 2);
-          vEstimates = 0.0;
-          vResidSum(j) = kNoFit;
-          ColumnVector vOnes(iNumObs);
-          vOnes = 1.0;
-          ColumnVector vQWork(kNumDataSets);
-          vQWork = 0.0;
+    WithMatrixErrorsAsKm("kmCalculator::GridSearchForHudsons()", [&] {
+      vEstimates.ReSize(3 * k + 2);
+      vEstimates = 0.0;
+      vResidSum(j) = kNoFit;
+      ColumnVector vOnes(iNumObs);
+      vOnes = 1.0;
+      ColumnVector vQWork(kNumDataSets);
+      vQWork = 0.0;
 
-          // Only residual sums are kept, so the data less their straight
-          // line serve as they are.
-          Matrix mXWYAll;
-          ColumnVector vYWY(kNumDataSets);
-          Matrix mLine;
-          PreCalcXWYAboutLine(kNumDataSets, vOnes, mXWYAll, vYWY, mLine);
+      // Only residual sums are kept, so the data less their straight
+      // line serve as they are.
+      Matrix mXWYAll;
+      ColumnVector vYWY(kNumDataSets);
+      Matrix mLine;
+      PreCalcXWYAboutLine(kNumDataSets, vOnes, mXWYAll, vYWY, mLine);
 
-          const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
-          if (pProgress != nullptr) {
-            pProgress->SetRange(iFirst, K);
-            pProgress->SetPosition(pProgress->GetMinimum());
-          }
+      const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
+      if (pProgress != nullptr) {
+        pProgress->SetRange(iFirst, K);
+        pProgress->SetPosition(pProgress->GetMinimum());
+      }
 
-          RowVector vCols(iNumCols);
-          vCols = 0.0;
-          vCols(1) = 1.0;
-          vCols(2) = 2.0;
-          RowVector vBestCols(iNumCols);
-          vBestCols = 0.0;
-          Matrix mXWYWork(iNumCols, kNumDataSets);
-          mXWYWork = 0.0;
-          // The elements outside the leading 2 x 2 block are filled per
-          // model; zero them so mWork holds no stale values.
-          Matrix mXWXWork(iNumCols, iNumCols);
-          mXWXWork = 0.0;
-          for (int r = 1; r <= 2; ++r) {
-            for (int c = 1; c <= kNumDataSets; ++c)
-              mXWYWork(r, c) = mXWYAll(r, c);
-            for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
-          }
-          mWork << mXWXWork;
-          Matrix mXWXInvWork;
-          ColumnVector vCoefWork;
-          ColumnVector vBestCoef;
-          uint16_t iFitStatus = 0;
+      RowVector vCols(iNumCols);
+      vCols = 0.0;
+      vCols(1) = 1.0;
+      vCols(2) = 2.0;
+      RowVector vBestCols(iNumCols);
+      vBestCols = 0.0;
+      Matrix mXWYWork(iNumCols, kNumDataSets);
+      mXWYWork = 0.0;
+      // The elements outside the leading 2 x 2 block are filled per
+      // model; zero them so mWork holds no stale values.
+      Matrix mXWXWork(iNumCols, iNumCols);
+      mXWXWork = 0.0;
+      for (int r = 1; r <= 2; ++r) {
+        for (int c = 1; c <= kNumDataSets; ++c) mXWYWork(r, c) = mXWYAll(r, c);
+        for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
+      }
+      mWork << mXWXWork;
+      Matrix mXWXInvWork;
+      ColumnVector vCoefWork;
+      ColumnVector vBestCoef;
+      uint16_t iFitStatus = 0;
 
-          Search_Hudsons(0, j, iFirst, iNumCols, iNumGridPoints, k,
-                         kNumDataSets, vCols, vBestCols, vResidSum, mProfile,
-                         mXWYWork, mXWYAll, mXWXWork, mXWXInvWork, vBestCoef,
-                         vYWY, vCoefWork, vQWork, iFitStatus, pProgress);
-        });
+      Search_Hudsons(0, j, iFirst, iNumCols, iNumGridPoints, k, kNumDataSets,
+                     vCols, vBestCols, vResidSum, mProfile, mXWYWork, mXWYAll,
+                     mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork,
+                     iFitStatus, pProgress);
+    });
   } catch (KmException& e) {
     // The call-path line keeps the name the permutation test reports.
     e.AddCallPath("GridSearchForHudson()", kClassName);
@@ -149,24 +147,23 @@ void kmCalculator::Search_Hudsons(
                        pProgress);
         continue;
       }
-      km_models_internal::WithMatrixErrorsAsKm(
-          "kmCalculator::Search_Hudsons()", [&] {
-            for (int cc = 3; cc <= iNumCols; ++cc) {
-              const int iColC = static_cast<int>(vCols(cc));
-              for (int r = 1; r <= cc; ++r) {
-                const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
-                mXWXWork(cc, r) = d;
-                mXWXWork(r, cc) = d;
-              }
-              for (int d = 1; d <= iNumDataSets; ++d)
-                mXWYWork(cc, d) = mXWYAll(iColC, d);
-            }
-            WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
-                vQWork, iFitStatus);
-            // Only the permuted column is recorded; the fit status is not
-            // consulted and neither profile nor best model is formed.
-            if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
-          });
+      WithMatrixErrorsAsKm("kmCalculator::Search_Hudsons()", [&] {
+        for (int cc = 3; cc <= iNumCols; ++cc) {
+          const int iColC = static_cast<int>(vCols(cc));
+          for (int r = 1; r <= cc; ++r) {
+            const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
+            mXWXWork(cc, r) = d;
+            mXWXWork(r, cc) = d;
+          }
+          for (int d = 1; d <= iNumDataSets; ++d)
+            mXWYWork(cc, d) = mXWYAll(iColC, d);
+        }
+        WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
+            vQWork, iFitStatus);
+        // Only the permuted column is recorded; the fit status is not
+        // consulted and neither profile nor best model is formed.
+        if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
+      });
     }
   } catch (KmException& e) {
     e.AddCallPath("Search_Hudsons()", kClassName);

@@ -11,6 +11,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/ForAllKinkMKAction.h"
@@ -18,7 +19,6 @@
 #include "models/KMRegModelSettings.h"
 #include "models/KMSeriesSet.h"
 #include "models/KinkMKFitResult.h"
-#include "models/internal/MatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -95,139 +95,136 @@ void kmCalculator::GridSearch_WithJumpModel(
     const int n = iNumObs;
     const int c = w + k + J;
     const int m = w + 3 * k + J;
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::GridSearch_WithJumpModel()", [&] {
-          if (D == 1) {
-            vLocations.ReSize(k);
-            vLocations = 0.0;
-            mProfile.ReSize(K, k);
-            mProfile = kNoFit;
-          }
-          vEstimates.ReSize(m);
-          vEstimates = 0.0;
-          if (vResidSum.Nrows() < D) vResidSum.ReSize(D);
-          vResidSum = kNoFit;
+    WithMatrixErrorsAsKm("kmCalculator::GridSearch_WithJumpModel()", [&] {
+      if (D == 1) {
+        vLocations.ReSize(k);
+        vLocations = 0.0;
+        mProfile.ReSize(K, k);
+        mProfile = kNoFit;
+      }
+      vEstimates.ReSize(m);
+      vEstimates = 0.0;
+      if (vResidSum.Nrows() < D) vResidSum.ReSize(D);
+      vResidSum = kNoFit;
 
-          // Every data set is searched less its straight line on the two
-          // base columns, which keeps the residual sums exact at any level
-          // (those of the permuted data sets come from the cross products
-          // alone); the line of the observed data goes back into its fit
-          // below.
-          Matrix mXWYAll;
-          ColumnVector vYWY(D);
-          Matrix mLine(2, D);
-          mLine = 0.0;
-          ColumnVector vOnes(n);
-          vOnes = 1.0;
-          if (w >= 2) {
-            PreCalcXWYAboutLine(D, vOnes, mXWYAll, vYWY, mLine);
-          } else {
-            PreCalcXWY(D, vOnes, mXWYAll, vYWY);
-          }
+      // Every data set is searched less its straight line on the two
+      // base columns, which keeps the residual sums exact at any level
+      // (those of the permuted data sets come from the cross products
+      // alone); the line of the observed data goes back into its fit
+      // below.
+      Matrix mXWYAll;
+      ColumnVector vYWY(D);
+      Matrix mLine(2, D);
+      mLine = 0.0;
+      ColumnVector vOnes(n);
+      vOnes = 1.0;
+      if (w >= 2) {
+        PreCalcXWYAboutLine(D, vOnes, mXWYAll, vYWY, mLine);
+      } else {
+        PreCalcXWY(D, vOnes, mXWYAll, vYWY);
+      }
 
-          KMRegFittingData fittingData;
-          fittingData.candidates.ReSize(K);
-          fittingData.candidateIndices.ReSize(K);
-          for (int p = 1; p <= K; ++p) {
-            fittingData.candidates(p) = (*pGridValues)(p);
-            fittingData.candidateIndices(p) = (*pGridAux)(p);
-          }
-          OneDimensionArray<ColumnVector> xValues;
-          xValues.SetSize(1);
-          xValues[0] = pDataX->SubMatrix(1, n, w, w);
-          OneDimensionArray<ColumnVector> yValues;
-          yValues.SetSize(D);
-          OneDimensionArray<ColumnVector> yAboutLine;
-          yAboutLine.SetSize(D);
-          for (int d = 1; d <= D; ++d) {
-            yValues[d - 1] = pDataY->SubMatrix(1, n, d, d);
-            yAboutLine[d - 1] = yValues[d - 1] - LineValues(mLine, d, *pX0, n);
-          }
-          OneDimensionArray<double> yWy;
-          yWy.SetSize(D);
-          for (int d = 1; d <= D; ++d) yWy[d - 1] = vYWY(d);
-          const Matrix mXWX = *pXWX;
-          const Matrix mX0 = *pX0;
-          const Matrix mAtA = mWorkA.t() * mWorkA;
+      KMRegFittingData fittingData;
+      fittingData.candidates.ReSize(K);
+      fittingData.candidateIndices.ReSize(K);
+      for (int p = 1; p <= K; ++p) {
+        fittingData.candidates(p) = (*pGridValues)(p);
+        fittingData.candidateIndices(p) = (*pGridAux)(p);
+      }
+      OneDimensionArray<ColumnVector> xValues;
+      xValues.SetSize(1);
+      xValues[0] = pDataX->SubMatrix(1, n, w, w);
+      OneDimensionArray<ColumnVector> yValues;
+      yValues.SetSize(D);
+      OneDimensionArray<ColumnVector> yAboutLine;
+      yAboutLine.SetSize(D);
+      for (int d = 1; d <= D; ++d) {
+        yValues[d - 1] = pDataY->SubMatrix(1, n, d, d);
+        yAboutLine[d - 1] = yValues[d - 1] - LineValues(mLine, d, *pX0, n);
+      }
+      OneDimensionArray<double> yWy;
+      yWy.SetSize(D);
+      for (int d = 1; d <= D; ++d) yWy[d - 1] = vYWY(d);
+      const Matrix mXWX = *pXWX;
+      const Matrix mX0 = *pX0;
+      const Matrix mAtA = mWorkA.t() * mWorkA;
 
-          KMRegModelSettings settings;
-          settings.nDataSets = D;
-          settings.permutationAlpha =
-              pSession->GetDouble(kmOptPermSignificance);
-          settings.alpha = pSession->GetDouble(kmOptKinkmarkAlpha);
-          settings.dMember7 = 0.0;
-          settings.dMember8 = 0.0;
-          settings.jumpAlpha = pSession->GetDouble(kmOptJumpCRAlpha);
-          settings.modelType = 0;
-          settings.testKind = 1;
-          settings.jump = J;
-          settings.jumpLocation = dJumpLocation;
-          settings.bMember15 = false;
-          settings.minObsAtEnds = pSession->GetInt(kmOptMinObsEnd);
-          settings.minObsBetween = pSession->GetInt(kmOptMinObsBetween);
-          settings.gridPointsBetween = pSession->GetInt(kmOptGridPointsBetween);
-          settings.minKinkmarks = k;
-          settings.maxKinkmarks = k;
-          settings.iMember23 = 0;
-          settings.dMember24 = 0.0;
-          settings.iMember30 = 0;
+      KMRegModelSettings settings;
+      settings.nDataSets = D;
+      settings.permutationAlpha = pSession->GetDouble(kmOptPermSignificance);
+      settings.alpha = pSession->GetDouble(kmOptKinkmarkAlpha);
+      settings.dMember7 = 0.0;
+      settings.dMember8 = 0.0;
+      settings.jumpAlpha = pSession->GetDouble(kmOptJumpCRAlpha);
+      settings.modelType = 0;
+      settings.testKind = 1;
+      settings.jump = J;
+      settings.jumpLocation = dJumpLocation;
+      settings.bMember15 = false;
+      settings.minObsAtEnds = pSession->GetInt(kmOptMinObsEnd);
+      settings.minObsBetween = pSession->GetInt(kmOptMinObsBetween);
+      settings.gridPointsBetween = pSession->GetInt(kmOptGridPointsBetween);
+      settings.minKinkmarks = k;
+      settings.maxKinkmarks = k;
+      settings.iMember23 = 0;
+      settings.dMember24 = 0.0;
+      settings.iMember30 = 0;
 
-          OneDimensionArray<KinkMKFitResult> results;
-          ForAllKinkMKAction::findTheBestTau(xValues, yAboutLine, fittingData,
-                                             settings, k, w, mXWX, mX0, mXWYAll,
-                                             yWy, results, mAtA, pProgress);
-          if (results.GetSize() < 1) {
-            GenerateKmException("The model framework returned no fit.",
-                                kClassName);
-          }
-          for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
-            vResidSum(d) = results[d - 1].sse;
-          }
-          KinkMKFitResult& first = results[0];
-          RestoreLine(first, mLine, *pX0, n);
-          ColumnVector vBeta;
-          if (D == 1) {
-            mProfile = first.profile;
-            vBeta = first.beta;
-            mWork << first.xtwx;
-          }
+      OneDimensionArray<KinkMKFitResult> results;
+      ForAllKinkMKAction::findTheBestTau(xValues, yAboutLine, fittingData,
+                                         settings, k, w, mXWX, mX0, mXWYAll,
+                                         yWy, results, mAtA, pProgress);
+      if (results.GetSize() < 1) {
+        GenerateKmException("The model framework returned no fit.", kClassName);
+      }
+      for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
+        vResidSum(d) = results[d - 1].sse;
+      }
+      KinkMKFitResult& first = results[0];
+      RestoreLine(first, mLine, *pX0, n);
+      ColumnVector vBeta;
+      if (D == 1) {
+        mProfile = first.profile;
+        vBeta = first.beta;
+        mWork << first.xtwx;
+      }
 
-          // Without any placement there is no model to refit or unpack (the
-          // refit would fail inside the matrix library); say so plainly.
-          if (!(first.sse < kNoFit)) {
-            GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
-                                 kClassName, static_cast<int>(k));
-          }
-          // The refit counts the intercept, slope, kinkmark locations and
-          // slope changes, not the jump.
-          first.q = w + 2 * k;
-          first.residualDF = static_cast<double>(pDataX->Nrows() - (w + 2 * k));
-          KMSeriesSet seriesSet;
-          seriesSet.xValues = xValues;
-          seriesSet.yValues.SetSize(1);
-          seriesSet.yValues[0] = yValues[0];
-          seriesSet.covariance << mWorkB;
-          first.settings = settings;
-          ForAllKinkMKAction::run_Fit(seriesSet, first);
-          vJumpResults = first.jumpVector;
-          vCRResults = first.levelVector;
+      // Without any placement there is no model to refit or unpack (the
+      // refit would fail inside the matrix library); say so plainly.
+      if (!(first.sse < kNoFit)) {
+        GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
+                             kClassName, static_cast<int>(k));
+      }
+      // The refit counts the intercept, slope, kinkmark locations and
+      // slope changes, not the jump.
+      first.q = w + 2 * k;
+      first.residualDF = static_cast<double>(pDataX->Nrows() - (w + 2 * k));
+      KMSeriesSet seriesSet;
+      seriesSet.xValues = xValues;
+      seriesSet.yValues.SetSize(1);
+      seriesSet.yValues[0] = yValues[0];
+      seriesSet.covariance << mWorkB;
+      first.settings = settings;
+      ForAllKinkMKAction::run_Fit(seriesSet, first);
+      vJumpResults = first.jumpVector;
+      vCRResults = first.levelVector;
 
-          if (D != 1 || Cancelled(pProgress)) return;
-          if (first.tau.Nrows() < k || vBeta.Nrows() < c) {
-            GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
-                                 kClassName, static_cast<int>(k));
-          }
-          vLocations = first.tau;
-          for (int i = 1; i <= w - 1; ++i) vEstimates(i) = vBeta(i);
-          vEstimates(k + w) = vBeta(w);
-          for (int j = 1; j <= k; ++j) {
-            if (Cancelled(pProgress)) break;
-            vEstimates(w + j - 1) =
-                vEstimates(w + j - 2) - vLocations(j) * vBeta(w + j);
-            vEstimates(k + w + j) = vEstimates(k + w + j - 1) + vBeta(w + j);
-          }
-          for (int i = w + 1; i <= c; ++i) vEstimates(2 * k + i) = vBeta(i);
-        });
+      if (D != 1 || Cancelled(pProgress)) return;
+      if (first.tau.Nrows() < k || vBeta.Nrows() < c) {
+        GenerateKmExceptionF("Cannot place kinkmark %d in GridSearch.",
+                             kClassName, static_cast<int>(k));
+      }
+      vLocations = first.tau;
+      for (int i = 1; i <= w - 1; ++i) vEstimates(i) = vBeta(i);
+      vEstimates(k + w) = vBeta(w);
+      for (int j = 1; j <= k; ++j) {
+        if (Cancelled(pProgress)) break;
+        vEstimates(w + j - 1) =
+            vEstimates(w + j - 2) - vLocations(j) * vBeta(w + j);
+        vEstimates(k + w + j) = vEstimates(k + w + j - 1) + vBeta(w + j);
+      }
+      for (int i = w + 1; i <= c; ++i) vEstimates(2 * k + i) = vBeta(i);
+    });
   } catch (KmException& e) {
     e.AddCallPath("GridSearch_WithJumpModel()", kClassName);
     throw;

@@ -14,7 +14,7 @@
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -47,49 +47,48 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
                                  ColumnVector& locations, ColumnVector& choices,
                                  int /*iUnused*/, int16_t k) {
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::AdjustBetas()", [&]() -> double {
-          if (k < 1) return 0.0;
-          std::vector<int> vPinned;
-          bool bAfterGap = false;
-          for (int m = 1; m <= k; ++m) {
-            if (choices(m) >= 2.0) vPinned.push_back(m);
-            if (choices(m) > 2.0) bAfterGap = true;
-          }
-          const int q = static_cast<int>(vPinned.size());
-          if (q == 0) return 0.0;
+    return WithMatrixErrorsAsKm("kmCalculator::AdjustBetas()", [&]() -> double {
+      if (k < 1) return 0.0;
+      std::vector<int> vPinned;
+      bool bAfterGap = false;
+      for (int m = 1; m <= k; ++m) {
+        if (choices(m) >= 2.0) vPinned.push_back(m);
+        if (choices(m) > 2.0) bAfterGap = true;
+      }
+      const int q = static_cast<int>(vPinned.size());
+      if (q == 0) return 0.0;
 
-          const int iCoefs = 2 * k + 2;
-          Matrix mRq(q, iCoefs);
-          mRq = 0.0;
-          Matrix mSq(q, q);
-          mSq = 0.0;
-          if (bAfterGap) {
-            // A kinkmark pinned at the first observation of the next piece
-            // is not the point R was built for: rebuild the rows at the
-            // chosen locations.
-            for (int r = 1; r <= q; ++r) {
-              const int m = vPinned[r - 1];
-              mRq(r, 2 * m - 1) = 1.0;
-              mRq(r, 2 * m) = locations(m);
-              mRq(r, 2 * m + 1) = -1.0;
-              mRq(r, 2 * m + 2) = -locations(m);
-            }
-            mSq = mRq * B * mRq.t();
-          } else {
-            for (int r = 1; r <= q; ++r) {
-              mRq.Row(r) = R.Row(vPinned[r - 1]);
-              for (int r2 = 1; r2 <= q; ++r2) {
-                mSq(r, r2) = S(vPinned[r - 1], vPinned[r2 - 1]);
-              }
-            }
+      const int iCoefs = 2 * k + 2;
+      Matrix mRq(q, iCoefs);
+      mRq = 0.0;
+      Matrix mSq(q, q);
+      mSq = 0.0;
+      if (bAfterGap) {
+        // A kinkmark pinned at the first observation of the next piece
+        // is not the point R was built for: rebuild the rows at the
+        // chosen locations.
+        for (int r = 1; r <= q; ++r) {
+          const int m = vPinned[r - 1];
+          mRq(r, 2 * m - 1) = 1.0;
+          mRq(r, 2 * m) = locations(m);
+          mRq(r, 2 * m + 1) = -1.0;
+          mRq(r, 2 * m + 2) = -locations(m);
+        }
+        mSq = mRq * B * mRq.t();
+      } else {
+        for (int r = 1; r <= q; ++r) {
+          mRq.Row(r) = R.Row(vPinned[r - 1]);
+          for (int r2 = 1; r2 <= q; ++r2) {
+            mSq(r, r2) = S(vPinned[r - 1], vPinned[r2 - 1]);
           }
-          const ColumnVector t = mRq * beta;
-          const ColumnVector u = mSq.i() * t;  // LU solve
-          dBeta = B * mRq.t() * u;
-          const Matrix mIncrease = t.t() * u;
-          return mIncrease(1, 1);
-        });
+        }
+      }
+      const ColumnVector t = mRq * beta;
+      const ColumnVector u = mSq.i() * t;  // LU solve
+      dBeta = B * mRq.t() * u;
+      const Matrix mIncrease = t.t() * u;
+      return mIncrease(1, 1);
+    });
   } catch (KmException& e) {
     e.AddCallPath("AdjustBetas()", kClassName);
     throw;
@@ -111,7 +110,7 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
           "The observations must be loaded before Hudson's search.",
           kClassName);
     }
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
       const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
       const double dEntry = best(j);

@@ -7,10 +7,10 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "models/KMRegFitRecord.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
@@ -31,101 +31,99 @@ void kmCalculator::Compute_APC_AAPC_CIs(
     kmCalcData* pData, kmBackgroundProgressTrackerWithBar* pProgress,
     int iTaskValue, bool bFinalOnly, double dTotal) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::Compute_APC_AAPC_CIs()", [&]() {
-          if (pData == nullptr || pProgress == nullptr) {
+    WithMatrixErrorsAsKm("kmCalculator::Compute_APC_AAPC_CIs()", [&]() {
+      if (pData == nullptr || pProgress == nullptr) {
+        GenerateKmException(
+            "The cohort record and its progress tracker must be given.",
+            kClassName);
+      }
+      const kmSession* pSession = GetCalcSession();
+      const int iMethod =
+          bFinalOnly ? kEmpiricalQuantile : pSession->GetInt(kmOptAAPCCIMethod);
+      const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
+      const double dPermAlpha = pSession->GetDouble(kmOptPermSignificance);
+      const double dKinkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
+      const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
+      const double dJumpAlpha = pSession->GetDouble(kmOptJumpCRAlpha);
+      const kmAAPCRanges ranges = pSession->GetAAPCRanges();
+      const std::vector<int32_t> vLastObs = ranges.GetLastObsRanges();
+      const std::vector<double> vStarts = ranges.GetStartRange();
+      const std::vector<double> vEnds = ranges.GetEndRange();
+
+      const int iNumModels = static_cast<int>(pData->vModels.size());
+      // The observed x come from model 0's rows; without it there is
+      // nothing to attach ranges to (GetModel raises its own message).
+      const NEWMAT::Matrix mRows = pData->GetModel(0).GetData();
+      // Kinkmark and jump rows carry no observed value (-9999.0) and are
+      // not observations: the last-N ranges count observations only.
+      std::vector<double> vX;
+      for (int r = 1; r <= mRows.Nrows(); ++r) {
+        if (mRows.Ncols() >= 2 && mRows(r, 2) == kNoObservedValue) continue;
+        vX.push_back(mRows(r, 1));
+      }
+      const int iN = static_cast<int>(vX.size());
+
+      const double dP0 = (iMethod == kEmpiricalQuantile && dTotal > 0.0)
+                             ? pProgress->GetBarPosition() / dTotal
+                             : 0.0;
+
+      for (int i = 0; i < iNumModels; ++i) {
+        if (pProgress->GetCancelFlag()) break;
+        kmTable& table = pData->vModels[i];
+        // The final selected model is a number of kinkmarks; the models
+        // start at the minimum number, so match it by kinkmark count
+        // rather than by position.
+        if (bFinalOnly &&
+            table.GetNumKinkmarks() != pData->uFinalSelectedModel) {
+          continue;
+        }
+        // One cache per model: the resampled refits belong to this
+        // model's fit and must not serve the next model.
+        OneDimensionArray<KMRegFitRecord> fitRecords;
+
+        int32_t iAAPC = 0;
+        if (ranges.GetFullRange()) {
+          if (iN == 0) {
             GenerateKmException(
-                "The cohort record and its progress tracker must be given.",
+                "The cohort's first model holds no observations, so its "
+                "full AAPC range cannot be set.",
                 kClassName);
           }
-          const kmSession* pSession = GetCalcSession();
-          const int iMethod = bFinalOnly ? kEmpiricalQuantile
-                                         : pSession->GetInt(kmOptAAPCCIMethod);
-          const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
-          const double dPermAlpha = pSession->GetDouble(kmOptPermSignificance);
-          const double dKinkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
-          const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
-          const double dJumpAlpha = pSession->GetDouble(kmOptJumpCRAlpha);
-          const kmAAPCRanges ranges = pSession->GetAAPCRanges();
-          const std::vector<int32_t> vLastObs = ranges.GetLastObsRanges();
-          const std::vector<double> vStarts = ranges.GetStartRange();
-          const std::vector<double> vEnds = ranges.GetEndRange();
+          table.AddAAPC(vX[0], vX[iN - 1], 0.0, 0.0, 0.0, 0.0, 0.0);
+          table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
+                              dJumpAlpha, pSession, iTaskValue, i, iMethod,
+                              fitRecords);
+          ++iAAPC;
+        }
+        for (int32_t iLength : vLastObs) {
+          if (iLength <= 0 || iLength > iN) continue;
+          table.AddAAPC(vX[iN - iLength], vX[iN - 1], 0.0, 0.0, 0.0, 0.0, 0.0);
+          table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
+                              dJumpAlpha, pSession, iTaskValue, i, iMethod,
+                              fitRecords);
+          ++iAAPC;
+        }
+        // A start without an end (or the reverse) is not a range.
+        const size_t nCustom = std::min(vStarts.size(), vEnds.size());
+        for (size_t r = 0; r < nCustom; ++r) {
+          table.AddAAPC(vStarts[r], vEnds[r], 0.0, 0.0, 0.0, 0.0, 0.0);
+          table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
+                              dJumpAlpha, pSession, iTaskValue, i, iMethod,
+                              fitRecords);
+          ++iAAPC;
+        }
+        table.CalculateAPC_CIs(dAAPCAlpha, dPermAlpha, dKinkAlpha, dAPCAlpha,
+                               dJumpAlpha, pSession, iTaskValue, i, iMethod,
+                               fitRecords);
 
-          const int iNumModels = static_cast<int>(pData->vModels.size());
-          // The observed x come from model 0's rows; without it there is
-          // nothing to attach ranges to (GetModel raises its own message).
-          const NEWMAT::Matrix mRows = pData->GetModel(0).GetData();
-          // Kinkmark and jump rows carry no observed value (-9999.0) and are
-          // not observations: the last-N ranges count observations only.
-          std::vector<double> vX;
-          for (int r = 1; r <= mRows.Nrows(); ++r) {
-            if (mRows.Ncols() >= 2 && mRows(r, 2) == kNoObservedValue) continue;
-            vX.push_back(mRows(r, 1));
-          }
-          const int iN = static_cast<int>(vX.size());
-
-          const double dP0 = (iMethod == kEmpiricalQuantile && dTotal > 0.0)
-                                 ? pProgress->GetBarPosition() / dTotal
-                                 : 0.0;
-
-          for (int i = 0; i < iNumModels; ++i) {
-            if (pProgress->GetCancelFlag()) break;
-            kmTable& table = pData->vModels[i];
-            // The final selected model is a number of kinkmarks; the models
-            // start at the minimum number, so match it by kinkmark count
-            // rather than by position.
-            if (bFinalOnly &&
-                table.GetNumKinkmarks() != pData->uFinalSelectedModel) {
-              continue;
-            }
-            // One cache per model: the resampled refits belong to this
-            // model's fit and must not serve the next model.
-            OneDimensionArray<KMRegFitRecord> fitRecords;
-
-            int32_t iAAPC = 0;
-            if (ranges.GetFullRange()) {
-              if (iN == 0) {
-                GenerateKmException(
-                    "The cohort's first model holds no observations, so its "
-                    "full AAPC range cannot be set.",
-                    kClassName);
-              }
-              table.AddAAPC(vX[0], vX[iN - 1], 0.0, 0.0, 0.0, 0.0, 0.0);
-              table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
-                                  dJumpAlpha, pSession, iTaskValue, i, iMethod,
-                                  fitRecords);
-              ++iAAPC;
-            }
-            for (int32_t iLength : vLastObs) {
-              if (iLength <= 0 || iLength > iN) continue;
-              table.AddAAPC(vX[iN - iLength], vX[iN - 1], 0.0, 0.0, 0.0, 0.0,
-                            0.0);
-              table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
-                                  dJumpAlpha, pSession, iTaskValue, i, iMethod,
-                                  fitRecords);
-              ++iAAPC;
-            }
-            // A start without an end (or the reverse) is not a range.
-            const size_t nCustom = std::min(vStarts.size(), vEnds.size());
-            for (size_t r = 0; r < nCustom; ++r) {
-              table.AddAAPC(vStarts[r], vEnds[r], 0.0, 0.0, 0.0, 0.0, 0.0);
-              table.CalculateAAPC(iAAPC, dAAPCAlpha, dKinkAlpha, dAPCAlpha,
-                                  dJumpAlpha, pSession, iTaskValue, i, iMethod,
-                                  fitRecords);
-              ++iAAPC;
-            }
-            table.CalculateAPC_CIs(dAAPCAlpha, dPermAlpha, dKinkAlpha,
-                                   dAPCAlpha, dJumpAlpha, pSession, iTaskValue,
-                                   i, iMethod, fitRecords);
-
-            // A denominator that is not positive gives no position.
-            if (iMethod == kEmpiricalQuantile && dTotal > 0.0) {
-              double dPosition = (i + dP0 + 1.0) / dTotal * 100.0;
-              if (dPosition > 100.0) dPosition = 100.0;
-              pProgress->SetPosition(static_cast<int32_t>(dPosition));
-            }
-          }
-        });
+        // A denominator that is not positive gives no position.
+        if (iMethod == kEmpiricalQuantile && dTotal > 0.0) {
+          double dPosition = (i + dP0 + 1.0) / dTotal * 100.0;
+          if (dPosition > 100.0) dPosition = 100.0;
+          pProgress->SetPosition(static_cast<int32_t>(dPosition));
+        }
+      }
+    });
   } catch (KmException& e) {
     e.AddCallPath("Compute_APC_AAPC_CIs()", kClassName);
     throw;

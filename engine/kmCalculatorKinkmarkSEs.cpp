@@ -5,8 +5,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmTable.h"
 
 using NEWMAT::ColumnVector;
@@ -23,100 +23,98 @@ constexpr double kInvalid = -1e30;
 double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
                                Matrix* pCovariance, kmTable* pTable) {
   try {
-    return km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::KinkMkSEs()", [&]() -> double {
-          const int n = iNumObs;
-          const int K1 = k + 1;
-          const int iCoef = 2 * K1;
-          const int iOut = iCoef + k;
-          if (pCovariance == nullptr || pTable == nullptr) {
-            GenerateKmException(
-                "The covariance matrix and the table must be given.",
-                kClassName);
-          }
-          if (pX0 == nullptr || pX0->Nrows() < n || pX0->Ncols() < 2) {
-            GenerateKmException("The design matrix has not been built.",
-                                kClassName);
-          }
-          if (vTau.Nrows() < k) {
-            GenerateKmExceptionF(
-                "%d kinkmark locations were given for a model with %d "
-                "kinkmarks.",
-                kClassName, vTau.Nrows(), static_cast<int>(k));
-          }
-          // ln(ln n) is not a real number for n < 3: no bandwidth exists.
-          if (n < 3) {
-            GenerateKmExceptionF(
-                "Kinkmark standard errors need at least 3 observations; the "
-                "cohort has %d.",
-                kClassName, n);
-          }
+    return WithMatrixErrorsAsKm("kmCalculator::KinkMkSEs()", [&]() -> double {
+      const int n = iNumObs;
+      const int K1 = k + 1;
+      const int iCoef = 2 * K1;
+      const int iOut = iCoef + k;
+      if (pCovariance == nullptr || pTable == nullptr) {
+        GenerateKmException(
+            "The covariance matrix and the table must be given.", kClassName);
+      }
+      if (pX0 == nullptr || pX0->Nrows() < n || pX0->Ncols() < 2) {
+        GenerateKmException("The design matrix has not been built.",
+                            kClassName);
+      }
+      if (vTau.Nrows() < k) {
+        GenerateKmExceptionF(
+            "%d kinkmark locations were given for a model with %d "
+            "kinkmarks.",
+            kClassName, vTau.Nrows(), static_cast<int>(k));
+      }
+      // ln(ln n) is not a real number for n < 3: no bandwidth exists.
+      if (n < 3) {
+        GenerateKmExceptionF(
+            "Kinkmark standard errors need at least 3 observations; the "
+            "cohort has %d.",
+            kClassName, n);
+      }
 
-          // Per-segment design: segment indicators, then x in each segment.
-          Matrix mD(n, iCoef);
-          mD = 0.0;
-          for (int i = 1; i <= n; ++i) {
-            const double x = (*pX0)(i, 2);
-            int s = 1;
-            while (s <= k && x > vTau(s)) ++s;
-            mD(i, s) = 1.0;
-            mD(i, K1 + s) = x;
-          }
+      // Per-segment design: segment indicators, then x in each segment.
+      Matrix mD(n, iCoef);
+      mD = 0.0;
+      for (int i = 1; i <= n; ++i) {
+        const double x = (*pX0)(i, 2);
+        int s = 1;
+        while (s <= k && x > vTau(s)) ++s;
+        mD(i, s) = 1.0;
+        mD(i, K1 + s) = x;
+      }
 
-          // Observations near a kinkmark count only partly, because the
-          // kinkmark's location is itself estimated.
-          const double h =
-              0.117 * 0.5 * n *
-              std::pow(std::log(std::log(static_cast<double>(n))), 0.6) /
-              std::sqrt(static_cast<double>(n));
-          ColumnVector vW(n);
-          vW = 1.0;
-          for (int i = 1; i <= n; ++i) {
-            const double x = (*pX0)(i, 2);
-            for (int j = 1; j <= k; ++j) {
-              const double r = std::fabs(x - vTau(j)) / h;
-              if (r < 1.0) vW(i) = r;
-            }
-          }
-          const double S = vW.Sum();
+      // Observations near a kinkmark count only partly, because the
+      // kinkmark's location is itself estimated.
+      const double h =
+          0.117 * 0.5 * n *
+          std::pow(std::log(std::log(static_cast<double>(n))), 0.6) /
+          std::sqrt(static_cast<double>(n));
+      ColumnVector vW(n);
+      vW = 1.0;
+      for (int i = 1; i <= n; ++i) {
+        const double x = (*pX0)(i, 2);
+        for (int j = 1; j <= k; ++j) {
+          const double r = std::fabs(x - vTau(j)) / h;
+          if (r < 1.0) vW(i) = r;
+        }
+      }
+      const double S = vW.Sum();
 
-          Matrix mXtX, mXtY, mXtXinv;
-          ColumnVector vYtY(1), vBeta, vSSE(1);
-          WLSXPr(vW, mD, mXtX, mXtY, vYtY);
-          uint16_t iRank = 0;
-          WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, vW, mD);
-          pTable->SetReducedRank(iRank < iCoef ? 1 : 0);
+      Matrix mXtX, mXtY, mXtXinv;
+      ColumnVector vYtY(1), vBeta, vSSE(1);
+      WLSXPr(vW, mD, mXtX, mXtY, vYtY);
+      uint16_t iRank = 0;
+      WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, vW, mD);
+      pTable->SetReducedRank(iRank < iCoef ? 1 : 0);
 
-          const double df = S - iRank;
-          const double dMse = df > 0.0 ? vSSE(1) / df : 0.0;
-          const Matrix mScaled = dMse * mXtXinv;
+      const double df = S - iRank;
+      const double dMse = df > 0.0 ? vSSE(1) / df : 0.0;
+      const Matrix mScaled = dMse * mXtXinv;
 
-          // T maps the segment coefficients to (coefficients, slope
-          // differences).
-          Matrix mT(iOut, iCoef);
-          mT = 0.0;
-          for (int i = 1; i <= iCoef; ++i) mT(i, i) = 1.0;
-          for (int i = 1; i <= k; ++i) {
-            mT(iCoef + i, K1 + i + 1) = 1.0;
-            mT(iCoef + i, K1 + i) = -1.0;
-          }
-          Matrix mOut = mT * mScaled * mT.t();
+      // T maps the segment coefficients to (coefficients, slope
+      // differences).
+      Matrix mT(iOut, iCoef);
+      mT = 0.0;
+      for (int i = 1; i <= iCoef; ++i) mT(i, i) = 1.0;
+      for (int i = 1; i <= k; ++i) {
+        mT(iCoef + i, K1 + i + 1) = 1.0;
+        mT(iCoef + i, K1 + i) = -1.0;
+      }
+      Matrix mOut = mT * mScaled * mT.t();
 
-          // A coefficient without variance (aliased, or df <= 0) makes every
-          // quantity built on it untestable.
-          for (int i = 1; i <= iOut; ++i) {
-            bool bZero = false;
-            for (int j = 1; j <= iCoef && !bZero; ++j) {
-              if (mT(i, j) != 0.0 && mScaled(j, j) == 0.0) bZero = true;
-            }
-            if (bZero) {
-              mOut.Row(i) = 0.0;
-              mOut.Column(i) = 0.0;
-            }
-          }
-          *pCovariance = mOut;
-          return df;
-        });
+      // A coefficient without variance (aliased, or df <= 0) makes every
+      // quantity built on it untestable.
+      for (int i = 1; i <= iOut; ++i) {
+        bool bZero = false;
+        for (int j = 1; j <= iCoef && !bZero; ++j) {
+          if (mT(i, j) != 0.0 && mScaled(j, j) == 0.0) bZero = true;
+        }
+        if (bZero) {
+          mOut.Row(i) = 0.0;
+          mOut.Column(i) = 0.0;
+        }
+      }
+      *pCovariance = mOut;
+      return df;
+    });
   } catch (KmException& e) {
     e.AddCallPath("KinkMkSEs()", kClassName);
     throw;

@@ -8,7 +8,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -131,9 +131,8 @@ void kmCalculator::Setup(kmSession* pSession) {
   try {
     if (pSession == nullptr) GenerateKmException(kNoSession, kClassName);
     std::unique_ptr<kmCalcHandler> pHandler;
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Setup()", [&] {
-      pHandler.reset(new kmCalcHandler(pSession));
-    });
+    WithMatrixErrorsAsKm("kmCalculator::Setup()",
+                         [&] { pHandler.reset(new kmCalcHandler(pSession)); });
     pOwnedCalcHandler = std::move(pHandler);
     pCalcHandler = pOwnedCalcHandler.get();
   } catch (KmException& e) {
@@ -151,52 +150,51 @@ kmSession* kmCalculator::GetCalcSession() const {
 
 void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::LoadCalcMembers()", [&] {
-          kmSession* pUse = pSession != nullptr ? pSession : GetCalcSession();
-          const int32_t g = pUse->GetInt(kmOptGridPointsBetween);
-          const int32_t n = GetNumObsForCohortIndex(pUse, iCohort);
-          // The grid length is a 16-bit count; refuse a grid that would
-          // not fit instead of letting the count wrap to a wrong size.
-          const int64_t iGrid =
-              n < 1 ? 0 : (static_cast<int64_t>(g) + 1) * (n - 1) + 1;
-          if (g < 0 || n > std::numeric_limits<int16_t>::max() ||
-              iGrid > std::numeric_limits<int16_t>::max()) {
-            GenerateKmExceptionF(
-                "Cannot build a grid of %d points between %d observations.",
-                kClassName, g, n);
-          }
-          const int iG = static_cast<int>(iGrid);
+    WithMatrixErrorsAsKm("kmCalculator::LoadCalcMembers()", [&] {
+      kmSession* pUse = pSession != nullptr ? pSession : GetCalcSession();
+      const int32_t g = pUse->GetInt(kmOptGridPointsBetween);
+      const int32_t n = GetNumObsForCohortIndex(pUse, iCohort);
+      // The grid length is a 16-bit count; refuse a grid that would
+      // not fit instead of letting the count wrap to a wrong size.
+      const int64_t iGrid =
+          n < 1 ? 0 : (static_cast<int64_t>(g) + 1) * (n - 1) + 1;
+      if (g < 0 || n > std::numeric_limits<int16_t>::max() ||
+          iGrid > std::numeric_limits<int16_t>::max()) {
+        GenerateKmExceptionF(
+            "Cannot build a grid of %d points between %d observations.",
+            kClassName, g, n);
+      }
+      const int iG = static_cast<int>(iGrid);
 
-          // Called once per calculator in a run; objects of an earlier call
-          // are released rather than leaked.
-          DeleteAndNull(pX0);
-          DeleteAndNull(pXWX);
-          DeleteAndNull(pWeightMatrix);
-          DeleteAndNull(pGridValues);
-          DeleteAndNull(pGridAux);
-          DeleteAndNull(pWork1);
-          DeleteAndNull(pWork2);
-          DeleteAndNull(pWork3);
-          DeleteAndNull(pWork4);
-          DeleteAndNull(pWork5);
-          DeleteAndNull(pWork6);
+      // Called once per calculator in a run; objects of an earlier call
+      // are released rather than leaked.
+      DeleteAndNull(pX0);
+      DeleteAndNull(pXWX);
+      DeleteAndNull(pWeightMatrix);
+      DeleteAndNull(pGridValues);
+      DeleteAndNull(pGridAux);
+      DeleteAndNull(pWork1);
+      DeleteAndNull(pWork2);
+      DeleteAndNull(pWork3);
+      DeleteAndNull(pWork4);
+      DeleteAndNull(pWork5);
+      DeleteAndNull(pWork6);
 
-          pX0 = new Matrix();
-          pXWX = new SymmetricMatrix();
-          pWeightMatrix = new Matrix(n, n);
-          *pWeightMatrix = 0.0;
-          pGridValues = new ColumnVector(iG);
-          *pGridValues = 0.0;
-          pGridAux = new ColumnVector(iG);
-          *pGridAux = 0.0;
-          pWork1 = new ColumnVector();
-          pWork2 = new Matrix();
-          pWork3 = new ColumnVector();
-          pWork4 = new Matrix();
-          pWork5 = new Matrix();
-          pWork6 = new Matrix();
-        });
+      pX0 = new Matrix();
+      pXWX = new SymmetricMatrix();
+      pWeightMatrix = new Matrix(n, n);
+      *pWeightMatrix = 0.0;
+      pGridValues = new ColumnVector(iG);
+      *pGridValues = 0.0;
+      pGridAux = new ColumnVector(iG);
+      *pGridAux = 0.0;
+      pWork1 = new ColumnVector();
+      pWork2 = new Matrix();
+      pWork3 = new ColumnVector();
+      pWork4 = new Matrix();
+      pWork5 = new Matrix();
+      pWork6 = new Matrix();
+    });
   } catch (KmException& e) {
     e.AddCallPath("LoadCalcMembers()", kClassName);
     throw;
@@ -208,14 +206,13 @@ void kmCalculator::SetNumObservations(int16_t iN) { iNumObs = iN; }
 void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
                                     const std::vector<ColumnVector>& vSeries) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::SetClusterMatrix()", [&] {
-          Matrix* pCopy = new Matrix(mGroupData);
-          delete pClusterMatrix;
-          pClusterMatrix = pCopy;
-          vClusterSeries = vSeries;
-          iNumObs = iN;
-        });
+    WithMatrixErrorsAsKm("kmCalculator::SetClusterMatrix()", [&] {
+      Matrix* pCopy = new Matrix(mGroupData);
+      delete pClusterMatrix;
+      pClusterMatrix = pCopy;
+      vClusterSeries = vSeries;
+      iNumObs = iN;
+    });
   } catch (KmException& e) {
     e.AddCallPath("SetClusterMatrix()", kClassName);
     throw;
@@ -231,16 +228,15 @@ void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
       GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
                            iNumGroupsIn);
     }
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::SetTwoGroupMatrices()", [&] {
-          ReleaseGroupArrays();
-          iNumGroups = iNumGroupsIn;
-          iGroupValue = iGroupValueIn;
-          ppGroupX = CopyArray(ppX, iNumGroups);
-          ppGroupY = CopyArray(ppY, iNumGroups);
-          ppGroupWeights = CopyArray(ppWeights, iNumGroups);
-          ppGroupAux = CopyArray(ppAux, iNumGroups);
-        });
+    WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
+      ReleaseGroupArrays();
+      iNumGroups = iNumGroupsIn;
+      iGroupValue = iGroupValueIn;
+      ppGroupX = CopyArray(ppX, iNumGroups);
+      ppGroupY = CopyArray(ppY, iNumGroups);
+      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
+      ppGroupAux = CopyArray(ppAux, iNumGroups);
+    });
   } catch (KmException& e) {
     e.AddCallPath("SetTwoGroupMatrices()", kClassName);
     throw;

@@ -10,7 +10,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -80,7 +80,7 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
           "The back-mapping matrix is %d x %d for %d observations.", kSource,
           static_cast<int>(mL.Nrows()), static_cast<int>(mL.Ncols()), n);
     }
-    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+    WithMatrixErrorsAsKm(kSource, [&] {
       // Columns 1..n of the model's row; a shorter row is a library error.
       ColumnVector e = mResid.SubMatrix(k + 1, k + 1, 1, n).t();
       const ColumnVector vFitted = mFitted.SubMatrix(k + 1, k + 1, 1, n).t();

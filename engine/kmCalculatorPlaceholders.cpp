@@ -9,9 +9,9 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BestKMRegModel.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
 
@@ -73,15 +73,14 @@ void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
           kClassName);
     }
     const int n = iNumObs;
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::AddBadCohort()", [&] {
-          Matrix mRows(n, 4);
-          FillRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);
-          kmTable table;
-          table.SetNObs(static_cast<int16_t>(n));
-          table.SetData(mRows);
-          pCalcData->vModels.push_back(table);
-        });
+    WithMatrixErrorsAsKm("kmCalculator::AddBadCohort()", [&] {
+      Matrix mRows(n, 4);
+      FillRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);
+      kmTable table;
+      table.SetNObs(static_cast<int16_t>(n));
+      table.SetData(mRows);
+      pCalcData->vModels.push_back(table);
+    });
   } catch (KmException& e) {
     e.AddCallPath("AddBadCohort()", kClassName);
     throw;
@@ -99,18 +98,17 @@ void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
           kClassName);
     }
     const int n = iNumObs;
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::AddBadComparison()", [&] {
-          // Both groups' rows are kept: the record is the only place the
-          // report can show the data of a comparison it could not compute.
-          Matrix mRows(2 * n, 4);
-          FillRows(mRows, 1, n, *pDataX, *pWork2, *pWork5);
-          FillRows(mRows, n + 1, n, *pDataX, *pWork4, *pWork6);
-          kmTable table;
-          table.SetNObs(static_cast<int16_t>(n));
-          table.SetData(mRows);
-          pCalcData->vModels.push_back(table);
-        });
+    WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
+      // Both groups' rows are kept: the record is the only place the
+      // report can show the data of a comparison it could not compute.
+      Matrix mRows(2 * n, 4);
+      FillRows(mRows, 1, n, *pDataX, *pWork2, *pWork5);
+      FillRows(mRows, n + 1, n, *pDataX, *pWork4, *pWork6);
+      kmTable table;
+      table.SetNObs(static_cast<int16_t>(n));
+      table.SetData(mRows);
+      pCalcData->vModels.push_back(table);
+    });
   } catch (KmException& e) {
     e.AddCallPath("AddBadComparison()", kClassName);
     throw;
@@ -130,29 +128,28 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
           "for the data-dependent selection.",
           kClassName);
     }
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::SelectFinalModelDDS()", [&] {
-          const double dCMSE = pCalcData->GetModel(kmax - kmin).GetCMSE();
-          ColumnVector vBetaBIC, vTauBIC, vBetaBIC3, vTauBIC3;
-          CandidateVectors(*pCalcData, kBIC - kmin, vBetaBIC, vTauBIC);
-          CandidateVectors(*pCalcData, kBIC3 - kmin, vBetaBIC3, vTauBIC3);
+    WithMatrixErrorsAsKm("kmCalculator::SelectFinalModelDDS()", [&] {
+      const double dCMSE = pCalcData->GetModel(kmax - kmin).GetCMSE();
+      ColumnVector vBetaBIC, vTauBIC, vBetaBIC3, vTauBIC3;
+      CandidateVectors(*pCalcData, kBIC - kmin, vBetaBIC, vTauBIC);
+      CandidateVectors(*pCalcData, kBIC3 - kmin, vBetaBIC3, vTauBIC3);
 
-          int32_t iSelected = 0;
-          bool bFirstKept = false;
-          double s1 = 0.0, s2 = 0.0, dLower = 0.0, dDifference = 0.0;
-          BestKMRegModel::select_FinalModel(
-              iSelected, *pX, *pA, vBetaBIC, vBetaBIC3, vTauBIC, vTauBIC3, kBIC,
-              kBIC3, dCMSE, bFirstKept, s1, s2, dLower, dDifference);
+      int32_t iSelected = 0;
+      bool bFirstKept = false;
+      double s1 = 0.0, s2 = 0.0, dLower = 0.0, dDifference = 0.0;
+      BestKMRegModel::select_FinalModel(
+          iSelected, *pX, *pA, vBetaBIC, vBetaBIC3, vTauBIC, vTauBIC3, kBIC,
+          kBIC3, dCMSE, bFirstKept, s1, s2, dLower, dDifference);
 
-          pCalcData->uFinalSelectedModel = static_cast<uint16_t>(iSelected);
-          pCalcData->lSelectionCriterion = bFirstKept ? 1 : 3;
-          pCalcData->uBICSelectedModel = static_cast<uint16_t>(kBIC);
-          pCalcData->uBIC3SelectedModel = static_cast<uint16_t>(kBIC3);
-          pCalcData->dSelectionValues[0] = s1;
-          pCalcData->dSelectionValues[1] = s2;
-          pCalcData->dSelectionValues[2] = dLower;
-          pCalcData->dSelectionValues[3] = dDifference;
-        });
+      pCalcData->uFinalSelectedModel = static_cast<uint16_t>(iSelected);
+      pCalcData->lSelectionCriterion = bFirstKept ? 1 : 3;
+      pCalcData->uBICSelectedModel = static_cast<uint16_t>(kBIC);
+      pCalcData->uBIC3SelectedModel = static_cast<uint16_t>(kBIC3);
+      pCalcData->dSelectionValues[0] = s1;
+      pCalcData->dSelectionValues[1] = s2;
+      pCalcData->dSelectionValues[2] = dLower;
+      pCalcData->dSelectionValues[3] = dDifference;
+    });
   } catch (KmException& e) {
     e.AddCallPath("SelectFinalModelDDS()", kClassName);
     throw;

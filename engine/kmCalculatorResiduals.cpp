@@ -12,8 +12,8 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/MatrixBuilders.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -134,7 +134,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
     RequireObservations(*this, kSource);
-    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+    WithMatrixErrorsAsKm(kSource, [&] {
       const int n = iNumObs;
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;
@@ -179,7 +179,7 @@ void kmCalculator::Resids_JumpModel_Final(
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
     const double dJumpAt = pSession->GetDouble(kmOptJumpLocation);
     RequireObservations(*this, kSource);
-    km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+    WithMatrixErrorsAsKm(kSource, [&] {
       const int n = iNumObs;
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;

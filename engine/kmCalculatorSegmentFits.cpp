@@ -13,7 +13,7 @@
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -78,7 +78,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
   try {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
       const Matrix& mW = *pWeightMatrix;
@@ -119,30 +119,28 @@ void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
   try {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::PartitionSSEs()", [&] {
-          const Matrix& mX = *pDataX;
-          const Matrix& mY = *pDataY;
-          const Matrix& mW = *pWeightMatrix;
-          const int iCol = iDataSet < 2 ? iDataSet : 2;
-          if (iCol < 1 || iCol > mY.Ncols()) {
-            // Reading the column through the library raises its own index
-            // error; the loops below index elements directly.
-            Matrix mColumn = mY.Column(iCol);
-          }
-          for (int i = 1; i <= n - 1; ++i) {
-            for (int j = i + 1; j <= n; ++j) {
-              kmPartition& cell = table.GetPartition(i, j);
-              const Matrix mBeta =
-                  cell.xwxInverse * RunXWy(mX, mY, mW, i, j, iCol);
-              // No exact-fit threshold here: the permutation F statistics
-              // compare these sums as computed.
-              cell.rss.ReSize(1);
-              cell.rss(1) = RunRss(mX, mY, mW, mBeta, i, j, iCol);
-              cell.beta = mBeta;
-            }
-          }
-        });
+    WithMatrixErrorsAsKm("kmCalculator::PartitionSSEs()", [&] {
+      const Matrix& mX = *pDataX;
+      const Matrix& mY = *pDataY;
+      const Matrix& mW = *pWeightMatrix;
+      const int iCol = iDataSet < 2 ? iDataSet : 2;
+      if (iCol < 1 || iCol > mY.Ncols()) {
+        // Reading the column through the library raises its own index
+        // error; the loops below index elements directly.
+        Matrix mColumn = mY.Column(iCol);
+      }
+      for (int i = 1; i <= n - 1; ++i) {
+        for (int j = i + 1; j <= n; ++j) {
+          kmPartition& cell = table.GetPartition(i, j);
+          const Matrix mBeta = cell.xwxInverse * RunXWy(mX, mY, mW, i, j, iCol);
+          // No exact-fit threshold here: the permutation F statistics
+          // compare these sums as computed.
+          cell.rss.ReSize(1);
+          cell.rss(1) = RunRss(mX, mY, mW, mBeta, i, j, iCol);
+          cell.beta = mBeta;
+        }
+      }
+    });
   } catch (KmException& e) {
     e.AddCallPath("PartitionSSEs()", kClassName);
     throw;
@@ -168,40 +166,39 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
           "observations.",
           kClassName, static_cast<int>(k), n);
     }
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::PrecomputeQ()", [&] {
-          const Matrix& mX = *pDataX;
-          const int iCoefs = 2 * k + 2;
-          ColumnVector vP(k);
-          for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
-          SymmetricBandMatrix mB(iCoefs, 1);
-          mB = 0.0;
-          Matrix mR(k, iCoefs);
-          int c = 1;
-          do {
-            mR = 0.0;
-            for (int s = 1; s <= k + 1; ++s) {
-              const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
-              const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
-              const Matrix& mInv = table.GetPartition(iFirst, iLast).xwxInverse;
-              mB(2 * s - 1, 2 * s - 1) = mInv(1, 1);
-              mB(2 * s, 2 * s - 1) = mInv(2, 1);
-              mB(2 * s, 2 * s) = mInv(2, 2);
-              if (s <= k) {
-                const double x = mX(iLast, 2);
-                mR(s, 2 * s - 1) = 1.0;
-                mR(s, 2 * s) = x;
-                mR(s, 2 * s + 1) = -1.0;
-                mR(s, 2 * s + 2) = -x;
-              }
-            }
-            kmQ& cell = qTable.GetQ(k, c);
-            cell.kinkmarkIndices = vP;
-            cell.constraint = mR;
-            cell.constraintCovariance = mR * mB * mR.t();
-            ++c;
-          } while (IncrementGrid(k, vP));
-        });
+    WithMatrixErrorsAsKm("kmCalculator::PrecomputeQ()", [&] {
+      const Matrix& mX = *pDataX;
+      const int iCoefs = 2 * k + 2;
+      ColumnVector vP(k);
+      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
+      SymmetricBandMatrix mB(iCoefs, 1);
+      mB = 0.0;
+      Matrix mR(k, iCoefs);
+      int c = 1;
+      do {
+        mR = 0.0;
+        for (int s = 1; s <= k + 1; ++s) {
+          const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
+          const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
+          const Matrix& mInv = table.GetPartition(iFirst, iLast).xwxInverse;
+          mB(2 * s - 1, 2 * s - 1) = mInv(1, 1);
+          mB(2 * s, 2 * s - 1) = mInv(2, 1);
+          mB(2 * s, 2 * s) = mInv(2, 2);
+          if (s <= k) {
+            const double x = mX(iLast, 2);
+            mR(s, 2 * s - 1) = 1.0;
+            mR(s, 2 * s) = x;
+            mR(s, 2 * s + 1) = -1.0;
+            mR(s, 2 * s + 2) = -x;
+          }
+        }
+        kmQ& cell = qTable.GetQ(k, c);
+        cell.kinkmarkIndices = vP;
+        cell.constraint = mR;
+        cell.constraintCovariance = mR * mB * mR.t();
+        ++c;
+      } while (IncrementGrid(k, vP));
+    });
   } catch (KmException& e) {
     e.AddCallPath("PrecomputeQ()", kClassName);
     throw;

@@ -9,12 +9,12 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "foundation/kmTools.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
@@ -114,7 +114,7 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
                           int iCohortIndex, int iTaskValue) {
   try {
     RunningFlag running(pProgress);
-    km_models_internal::WithMatrixErrorsAsKm(kQualifiedName, [&]() {
+    WithMatrixErrorsAsKm(kQualifiedName, [&]() {
       if (pCalcData == nullptr) {
         GenerateKmException("The cohort's result record is missing.",
                             "kmCalculator");

@@ -9,10 +9,10 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
 #include "models/KinkMKFitResult.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/kmTable.h"
 
 using NEWMAT::ColumnVector;
@@ -99,48 +99,46 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
                                                const ColumnVector& vTau) {
   try {
     ReportingStandardExceptions([&] {
-      km_models_internal::WithMatrixErrorsAsKm(
-          "kmCalculator::KinkmarkSquaredCorrelations()", [&] {
-            const int K = vTau.Nrows();
-            vR.ReSize(K);
-            vR = 0.0;
-            if (K == 0) return;
-            // Range of the independent values over every series.
-            bool bAny = false;
-            double dMinX = 0.0;
-            double dMaxX = 0.0;
-            for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-              const ColumnVector& x = seriesSet.xValues[s];
-              for (int i = 1; i <= x.Nrows(); ++i) {
-                if (!bAny || x(i) < dMinX) dMinX = x(i);
-                if (!bAny || x(i) > dMaxX) dMaxX = x(i);
-                bAny = true;
-              }
-            }
-            for (int i = 1; i <= K; ++i) {
-              const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
-              const double dHi = i == K ? dMaxX : vTau(i + 1);
-              Matrix mX;
-              ColumnVector vY, vZ;
-              BuildLocalDesignMatrix(mX, vY, vZ, seriesSet, mW, vTau(i), dLo,
-                                     dHi);
-              const int m = mX.Nrows();
-              if (m == 0) continue;
-              const Matrix mS = mX.t() * mX;
-              Matrix mSinv;
-              int16_t iRank = 0;
-              ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
-              const Matrix mH = mX * mSinv * mX.t();
-              const Matrix mP = IdentityMatrix(m) - mH;
-              const double a = NEWMAT::DotProduct(vY, mP * vZ);
-              const double b = NEWMAT::DotProduct(vY, mP * vY);
-              const double c = NEWMAT::DotProduct(vZ, mP * vZ);
-              // With nothing left to correlate (no bend can be seen in the
-              // window) the kinkmark counts as not supported: 0.
-              const double dDen = b * c;
-              vR(i) = (dDen != 0.0 && std::isfinite(dDen)) ? a * a / dDen : 0.0;
-            }
-          });
+      WithMatrixErrorsAsKm("kmCalculator::KinkmarkSquaredCorrelations()", [&] {
+        const int K = vTau.Nrows();
+        vR.ReSize(K);
+        vR = 0.0;
+        if (K == 0) return;
+        // Range of the independent values over every series.
+        bool bAny = false;
+        double dMinX = 0.0;
+        double dMaxX = 0.0;
+        for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+          const ColumnVector& x = seriesSet.xValues[s];
+          for (int i = 1; i <= x.Nrows(); ++i) {
+            if (!bAny || x(i) < dMinX) dMinX = x(i);
+            if (!bAny || x(i) > dMaxX) dMaxX = x(i);
+            bAny = true;
+          }
+        }
+        for (int i = 1; i <= K; ++i) {
+          const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
+          const double dHi = i == K ? dMaxX : vTau(i + 1);
+          Matrix mX;
+          ColumnVector vY, vZ;
+          BuildLocalDesignMatrix(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi);
+          const int m = mX.Nrows();
+          if (m == 0) continue;
+          const Matrix mS = mX.t() * mX;
+          Matrix mSinv;
+          int16_t iRank = 0;
+          ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
+          const Matrix mH = mX * mSinv * mX.t();
+          const Matrix mP = IdentityMatrix(m) - mH;
+          const double a = NEWMAT::DotProduct(vY, mP * vZ);
+          const double b = NEWMAT::DotProduct(vY, mP * vY);
+          const double c = NEWMAT::DotProduct(vZ, mP * vZ);
+          // With nothing left to correlate (no bend can be seen in the
+          // window) the kinkmark counts as not supported: 0.
+          const double dDen = b * c;
+          vR(i) = (dDen != 0.0 && std::isfinite(dDen)) ? a * a / dDen : 0.0;
+        }
+      });
     });
   } catch (KmException& e) {
     e.AddCallPath("KinkmarkSquaredCorrelations()", kClassName);
@@ -155,57 +153,56 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
                                           double dLo, double dHi) {
   try {
     ReportingStandardExceptions([&] {
-      km_models_internal::WithMatrixErrorsAsKm(
-          "kmCalculator::BuildLocalDesignMatrix()", [&] {
-            const int n = CountObservations(seriesSet);
-            if (mW.Nrows() < n || mW.Ncols() < n) {
-              GenerateKmExceptionF(
-                  "The weighting matrix is %d x %d; the series set has %d "
-                  "observations.",
-                  kClassName, mW.Nrows(), mW.Ncols(), n);
+      WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
+        const int n = CountObservations(seriesSet);
+        if (mW.Nrows() < n || mW.Ncols() < n) {
+          GenerateKmExceptionF(
+              "The weighting matrix is %d x %d; the series set has %d "
+              "observations.",
+              kClassName, mW.Nrows(), mW.Ncols(), n);
+        }
+        std::vector<int> vKept;
+        std::vector<double> vx, vy;
+        int iObs = 0;
+        for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+          const ColumnVector& x = seriesSet.xValues[s];
+          const ColumnVector& y = seriesSet.yValues[s];
+          if (y.Nrows() < x.Nrows()) {
+            GenerateKmExceptionF(
+                "Series %d has %d independent values but %d responses.",
+                kClassName, s + 1, x.Nrows(), y.Nrows());
+          }
+          for (int i = 1; i <= x.Nrows(); ++i) {
+            ++iObs;
+            if (x(i) > dLo && x(i) <= dHi) {
+              vKept.push_back(iObs);
+              vx.push_back(x(i));
+              vy.push_back(y(i));
             }
-            std::vector<int> vKept;
-            std::vector<double> vx, vy;
-            int iObs = 0;
-            for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-              const ColumnVector& x = seriesSet.xValues[s];
-              const ColumnVector& y = seriesSet.yValues[s];
-              if (y.Nrows() < x.Nrows()) {
-                GenerateKmExceptionF(
-                    "Series %d has %d independent values but %d responses.",
-                    kClassName, s + 1, x.Nrows(), y.Nrows());
-              }
-              for (int i = 1; i <= x.Nrows(); ++i) {
-                ++iObs;
-                if (x(i) > dLo && x(i) <= dHi) {
-                  vKept.push_back(iObs);
-                  vx.push_back(x(i));
-                  vy.push_back(y(i));
-                }
-              }
-            }
-            const int m = static_cast<int>(vKept.size());
-            mX.ReSize(m, 2);
-            vY.ReSize(m);
-            vZ.ReSize(m);
-            if (m == 0) return;
-            Matrix mRawX(m, 2);
-            ColumnVector vRawY(m), vRawZ(m);
-            Matrix mSubW(m, m);
-            for (int r = 1; r <= m; ++r) {
-              const double x = vx[r - 1];
-              mRawX(r, 1) = 1.0;
-              mRawX(r, 2) = x;
-              vRawY(r) = vy[r - 1];
-              vRawZ(r) = x > dTau ? x - dTau : 0.0;
-              for (int c = 1; c <= m; ++c) {
-                mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
-              }
-            }
-            mX = mSubW * mRawX;
-            vY = mSubW * vRawY;
-            vZ = mSubW * vRawZ;
-          });
+          }
+        }
+        const int m = static_cast<int>(vKept.size());
+        mX.ReSize(m, 2);
+        vY.ReSize(m);
+        vZ.ReSize(m);
+        if (m == 0) return;
+        Matrix mRawX(m, 2);
+        ColumnVector vRawY(m), vRawZ(m);
+        Matrix mSubW(m, m);
+        for (int r = 1; r <= m; ++r) {
+          const double x = vx[r - 1];
+          mRawX(r, 1) = 1.0;
+          mRawX(r, 2) = x;
+          vRawY(r) = vy[r - 1];
+          vRawZ(r) = x > dTau ? x - dTau : 0.0;
+          for (int c = 1; c <= m; ++c) {
+            mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
+          }
+        }
+        mX = mSubW * mRawX;
+        vY = mSubW * vRawY;
+        vZ = mSubW * vRawZ;
+      });
     });
   } catch (KmException& e) {
     e.AddCallPath("BuildLocalDesignMatrix()", kClassName);

@@ -5,7 +5,7 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -67,7 +67,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
   try {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
       if (iMode == 3) {
         if (pVarCovMatrix == nullptr || pVarCovMatrix->Nrows() != n ||
             pVarCovMatrix->Ncols() != n) {
@@ -157,7 +157,7 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
   try {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
       const ColumnVector y = ObservedSeries(pDataY, n);
       const Matrix mXn = mX.Rows(1, n);
       if (iMode == 0) {
@@ -195,7 +195,7 @@ void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
                        ColumnVector& vBeta, ColumnVector& vSSE,
                        uint16_t& iRank) {
   try {
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WLS()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::WLS()", [&] {
       if (k < 1 || mXtY.Ncols() < k || vYtY.Nrows() < k) {
         GenerateKmExceptionF(
             "Cannot solve %d data sets with %d cross-product columns and %d "
@@ -226,7 +226,7 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
                           const ColumnVector& vU, const Matrix& mX) {
   try {
     const int n = iNumObs;
-    km_models_internal::WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
       const Matrix mT = FactorWeighting(mWorkA, vU, n);
       const ColumnVector y = ObservedSeries(pDataY, n);

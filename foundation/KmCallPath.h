@@ -23,4 +23,17 @@ auto WithCallPath(const char* sMethod, const char* sClassName, Body&& body)
   }
 }
 
+// As above, with sDetail (may be null) added to the line in parentheses, as
+// KmException::AddCallPath writes it (for instance the file being read).
+template <typename Body>
+auto WithCallPath(const char* sMethod, const char* sClassName,
+                  const char* sDetail, Body&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (KmException& e) {
+    e.AddCallPath(sMethod, sClassName, sDetail);
+    throw;
+  }
+}
+
 #endif  // KM_FOUNDATION_KMCALLPATH_H

@@ -1,5 +1,6 @@
 #include "foundation/KmGzFile.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
 
@@ -24,13 +25,10 @@ void ThrowIfDamaged(km_gzFile file, const char* sMethod) {
   int iError = Z_OK;
   const char* sMessage = gzerror(file, &iError);
   if (iError == Z_OK) return;
-  try {
+  WithCallPath(sMethod, kSource, [&] {
     GenerateKmExceptionF("Cannot read compressed file: %s", kSource,
                          sMessage != nullptr ? sMessage : "");
-  } catch (KmException& e) {
-    e.AddCallPath(sMethod, kSource);
-    throw;
-  }
+  });
 }
 
 }  // namespace
@@ -81,4 +79,17 @@ int64_t km_gztell(km_gzFile file) {
 int km_gzclose(km_gzFile file) {
   if (file == nullptr) return Z_STREAM_ERROR;
   return gzclose(file);
+}
+
+bool km_gzgetline(km_gzFile file, std::string& sLine) {
+  sLine.clear();
+  if (file == nullptr) return false;
+  // Byte by byte through zlib's buffered gzgetc: a line of any length comes
+  // whole, and a NUL byte stays in it instead of ending it unseen.
+  for (int c = gzgetc(file); c != -1; c = gzgetc(file)) {
+    sLine.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  ThrowIfDamaged(file, "km_gzgetline()");
+  return !sLine.empty();
 }

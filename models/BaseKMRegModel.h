@@ -22,38 +22,20 @@ struct KMResamplingInputs;
 // different cohorts may call them at the same time on several threads.
 //
 // Each group of methods below is defined in its own BaseKMRegModel<Concern>
-// source file. New groups are added as their own commented sections.
+// source file, whose opening comment describes the model and the method.
+//
+// Errors, for every method unless its comment says otherwise: no method adds
+// a call-path line. A standard exception passing a method is written to
+// standard output as "Standard exception: <text>" and rethrown unchanged; in
+// the APC, AAPC and search-and-refit methods a KmException passes silently
+// instead. Where a method's comment names a source, a matrix-library error
+// becomes a KmException with the library's text and that source; elsewhere
+// the matrix library's errors pass through.
 class BaseKMRegModel {
  public:
   // ---- Kinkmark-location enumeration (BaseKMRegModelEnumeration.cpp) ----
-  //
-  // The exhaustive location search visits every admissible placement of k
-  // kinkmarks on a list of m candidate locations, in lexicographic order of
-  // the placements' index vectors; the first placement with the smallest
-  // residual sum of squares wins a tie, so the order is part of the result.
-  //
-  // A placement T is a ColumnVector of k whole numbers: T(i) is the 1-based
-  // index, in the candidate list, of kinkmark i. The successor table L (m
-  // entries) gives in L(p) the smallest index the kinkmark after one at index
-  // p may take; the minimal successor of v is succ(v) = max(L(v), v + 1). A
-  // placement is admissible when 1 <= T(1), T(i) >= succ(T(i-1)) for
-  // i = 2..k, and T(k) <= m. Entries are read as indices by truncation toward
-  // zero.
-  //
-  // The enumeration is exhaustive when succ is nondecreasing (a table of gap
-  // numbers of an ascending candidate grid, or of p + d for a fixed spacing
-  // d): a placement whose minimal tail overflows m is then never followed by
-  // an admissible one with the same prefix.
-  //
-  // Caller's loop: if first_TauIndices answers false, there is nothing to
-  // evaluate; otherwise evaluate T, call next_TauIndices, and repeat while it
-  // answers true. With k = 0 the loop evaluates the placement without
-  // kinkmarks exactly once.
-  //
-  // Failures: an entry of T that truncates to an index outside 1..m when L is
-  // read raises the matrix library's index error (never with T produced by
-  // these methods). A standard exception is reported on standard output as
-  // "Standard exception: <text>" and rethrown unchanged.
+  // The model and its method are described at the top of
+  // BaseKMRegModelEnumeration.cpp.
 
   // Writes the lexicographically smallest admissible placement into T and
   // answers true; answers false when there is none (then T holds no
@@ -78,21 +60,10 @@ class BaseKMRegModel {
   static bool next_TauIndices_Recursive(NEWMAT::ColumnVector& T,
                                         const NEWMAT::ColumnVector& L,
                                         int32_t j);
-  // ---- end of kinkmark-location enumeration ----
 
   // ---- Local kinkmark statistics (BaseKMRegModelStatistic.cpp) ----
-  //
-  // How strongly the observations near kinkmark i support it, judged only
-  // inside its window lo_i < x <= hi_i between the neighbouring kinkmarks:
-  //   lo_1 = (smallest x of all series) - 1,  lo_i = tau(i - 1) for i > 1;
-  //   hi_k = largest x of all series,         hi_i = tau(i + 1) for i < k.
-  // In the window a straight line is fitted under the weighting matrix; the
-  // local design rows are (1, x) and the hinge column is (x - tau_i)+, both
-  // premultiplied by W_i (W at the rows and columns of the window's global
-  // observation numbers: all series in order, rows in order). With
-  // M = I - X (X'X)^- X' ((X'X)^- the generalised inverse of
-  // isPositiveDefinite), M H is the part of the hinge column the local line
-  // does not explain.
+  // The model and its method are described at the top of
+  // BaseKMRegModelStatistic.cpp.
 
   // Empties X (to 0 x 2) and H, then fills them for one window: for every
   // observation (series in order, rows in order) with lo < x <= hi a row
@@ -118,43 +89,11 @@ class BaseKMRegModel {
       const OneDimensionArray<NEWMAT::ColumnVector>& values,
       const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& beta,
       const NEWMAT::ColumnVector& tau, double sigma2);
-  // ---- end of local kinkmark statistics ----
 
   // ---- Design matrices and fitting data (BaseKMRegModelDesign.cpp,
   // BaseKMRegModelVectors.cpp) ----
-  //
-  // The model of g series with N = n_1 + ... + n_g stacked observations and
-  // k kinkmarks tau_1 < ... < tau_k is the continuous piecewise-linear line
-  //
-  //   y = a_j + b x + sum_{i=1..k} d_i (x - tau_i)+      (series j)
-  //
-  // with (u)+ = u for u > 0, else 0. Its design matrix X has the columns, in
-  // this order (p base columns):
-  //   1..p-1  the intercepts: for model type 1 one column of 1.0 (p = 2);
-  //           otherwise one indicator column per series (p = g + 1);
-  //   p       x;
-  //   p+i     (x - tau_i)+, i = 1..k (0 at and below tau_i);
-  //   then    with the jump switch, the step 1.0 for x >= J, else 0.0;
-  //   then    with spline code 2 ("CubicSpline"), the squares of x and of
-  //           each kinkmark column, then the cubes of the same (2k + 2).
-  // The coefficients follow the same order: beta(p) is the slope of the
-  // first segment and beta(p + i) the change of slope at tau_i, so segment
-  // i + 1 has the slope beta(p) + ... + beta(p + i).
-  //
-  // The weighted fit with the N x N weighting matrix W minimises
-  // (y - X b)' W (y - X b); for any subset of the columns of X the residual
-  // sum of squares is y'Wy - b' (X'Wy) with b = (X'WX)^-1 X'Wy restricted to
-  // those columns. prepare_BaseKMRegModel_FittingData forms X'W, X'WX, X'WY
-  // and y'Wy once with one kinkmark column per candidate location, and the
-  // location search scores every placement from them.
-  //
-  // Failures: every method here writes "Standard exception: <text>" to
-  // standard output when a standard exception passes, and rethrows it
-  // unchanged. calculateX0AllXAllY, prepare_BaseKMRegModel_FittingData and
-  // get_mShfitInv turn a matrix-library exception into a KmException whose
-  // message is the library's text and whose source is the qualified method
-  // name ("BaseKMRegModel::calculateX0AllXAllY()", ...); the other methods
-  // let it pass.
+  // The model and its method are described at the top of
+  // BaseKMRegModelDesign.cpp.
 
   // Builds the design X (N x q) of the model above for the kinkmark
   // locations tau (k entries, may be empty), and the stacked x and y of all
@@ -233,27 +172,10 @@ class BaseKMRegModel {
   // Throws: KmException with source "BaseKMRegModel::get_mShfitInv()" when
   // k > n (column k does not exist) and k > 1.
   static NEWMAT::Matrix get_mShfitInv(int32_t k, int32_t n, double v);
-  // ---- end of design matrices and fitting data ----
 
   // ---- Kinkmark location search (BaseKMRegModelSearch.cpp) ----
-  //
-  // findTheBestTau minimises the weighted RSS over every admissible
-  // placement of k kinkmarks on the candidate grid (first_TauIndices /
-  // next_TauIndices over the successor table `limits`), scoring each
-  // placement from the all-candidates products of
-  // prepare_BaseKMRegModel_FittingData: for the placement's columns C,
-  //   A = (X'WX)[C, C],  B = (X'WY)[C, .],  Bhat = A^-1 B,
-  //   RSS_1 = (y_1 - X_C beta)' W (y_1 - X_C beta),  beta = Bhat(., 1),
-  //   RSS_r = y_r'Wy_r - sum_l Bhat(l, r) B(l, r)      (r = 2..m).
-  // A^-1 is the generalised inverse of isPositiveDefinite
-  // (models/PositiveDefinite.h): a column that adds nothing to the others
-  // gets a zero coefficient. Ties keep the first placement in enumeration
-  // order (strict <).
-  //
-  // Full-design column layout read here (Ng candidates): base 1..p;
-  // candidate c at p + c; the step at p + Ng + 1 with the jump switch; with
-  // spline code 2 the Ng + 1 squares (x, then each candidate) and then the
-  // Ng + 1 cubes follow.
+  // The model and its method are described at the top of
+  // BaseKMRegModelSearch.cpp.
 
   // Searches the best locations of k kinkmarks (k < 0 counts as 0) and
   // fills record: k, p0 = p, searchDone, rss, rssPerResponse (m), beta,
@@ -300,28 +222,9 @@ class BaseKMRegModel {
                            const NEWMAT::Matrix& profile, int32_t N,
                            const NEWMAT::ColumnVector& grid, double bestRSS,
                            int32_t p, int32_t k, double alpha);
-  // ---- end of kinkmark location search ----
 
   // ---- APC estimates (BaseKMRegModelAPC.cpp) ----
-  //
-  // A slope b is a change of the logarithm of the response per unit of x, so
-  // its annual percent change is APC = 100 (e^b - 1) and the bounds of an
-  // interval b -/+ q se are 100 (e^(b -/+ q se) - 1).
-  //
-  // Segment boundaries T (k + 2 entries, k kinkmarks): T(1) the smallest x,
-  // T(2..k+1) the kinkmark locations in increasing order, T(k+2) the largest
-  // x; segment i = 1..k+1 runs from T(i) to T(i+1).
-  //
-  // Estimate row (10 columns), the layout of the APC and AAPC tables:
-  //   1 start, 2 end, 3 log-scale estimate, 4 its standard error, 5 percent
-  //   change, 6 lower and 7 upper bound (percent), 8 flag (1.0 when the
-  //   lower bound > 0 or the upper bound < 0, else 0.0; strict), 9 test
-  //   statistic, 10 two-sided p-value.
-  //
-  // Failures: an index outside a vector or matrix raises the matrix
-  // library's index error, which passes through. A standard exception is
-  // written to standard output as "Standard exception: <text>" and
-  // rethrown unchanged; a KmException passes with its call path untouched.
+  // The model and its method are described at the top of BaseKMRegModelAPC.cpp.
 
   // Fills mAPC (resized to k+1 rows by 10 columns), one estimate row per
   // segment i with b = b(i), s = se(i): q = t quantile at 1 - dAlpha/2 with
@@ -380,18 +283,10 @@ class BaseKMRegModel {
   // REQUIRES: v has at least 2(k+1) entries.
   static NEWMAT::ColumnVector extract_EvenEntries(const NEWMAT::ColumnVector& v,
                                                   int32_t k);
-  // ---- end of APC estimates ----
 
   // ---- AAPC estimates over ranges (BaseKMRegModelAAPC.cpp) ----
-  //
-  // The AAPC over a range [start, end] of x is 100 (e^A - 1) with
-  // A = sum_i w(i) b(i), w(i) the overlap of segment i with the range divided
-  // by the total overlap. Its standard error treats the segment slopes as
-  // uncorrelated: s = sqrt(sum_i (w(i) se(i))^2). A range reaching beyond the
-  // data gives its excess to the first or last segment. A list of ranges is a
-  // Matrix with the start in column 1 and the end in column 2.
-  //
-  // Failures as for the APC estimates above.
+  // The model and its method are described at the top of
+  // BaseKMRegModelAAPC.cpp.
 
   // Answers true when some segment i = 1..(entries of T) - 1 has
   // T(i) <= dStart and dEnd <= T(i+1).
@@ -472,7 +367,6 @@ class BaseKMRegModel {
   // Throws the matrix library's error when vX is empty.
   static void calc_FullDataRange(NEWMAT::Matrix& mRanges,
                                  const NEWMAT::ColumnVector& vX);
-  // ---- end of AAPC estimates ----
 
   // ---- Search-and-refit of one data set (BaseKMRegModelRefit.cpp) ----
 
@@ -534,7 +428,6 @@ class BaseKMRegModel {
   // mean.
   static double calc_CentredSumOfSquares(const NEWMAT::ColumnVector& a,
                                          const NEWMAT::ColumnVector& b);
-  // ---- end of search-and-refit ----
   // ---- Response simulation and resampling support
   // (BaseKMRegModelSimulation.cpp, BaseKMRegModelResponseShift.cpp) ----
 
@@ -604,32 +497,11 @@ class BaseKMRegModel {
   // than 9 or vPair fewer than 2 entries.
   static NEWMAT::ColumnVector convert_AAPCResults_shorttolong(
       const NEWMAT::ColumnVector& vShort, const NEWMAT::ColumnVector& vPair);
-  // ---- end of response simulation and resampling support ----
 
   // ---- Fit statistics of a resampling fit (BaseKMRegModelFitStatistics.cpp,
   // BaseKMRegModelJumpInference.cpp) ----
-  //
-  // The segment form of a continuous fit with p base columns (p - 1
-  // intercepts) and k kinkmarks has p + 2k entries: the offsets of the
-  // intercepts of series 2..p-1 from that of series 1 (entries 1..p-2), then
-  // per segment s = 1..k+1 its intercept a_s and slope b_s at entries
-  // p - 1 + 2(s - 1) and p + 2(s - 1):
-  //   a_1 = beta(1), b_1 = beta(p),
-  //   a_s = a_(s-1) - tau_(s-1) beta(p+s-1) (+ the jump coefficient when the
-  //         jump is on and tau_(s-1) >= J),  b_s = b_(s-1) + beta(p+s-1).
-  // Its standard errors come from a weighted least-squares fit of the
-  // segmented design Z (the series indicators of the offsets, then per
-  // segment the indicator I_s(x) and I_s(x) x; I_1: x <= tau_1,
-  // I_s: tau_(s-1) < x <= tau_s, I_(k+1): x > tau_k) with the weighting
-  // matrix M = D P'P D: P the fit's transformation matrix (the identity when
-  // the fit has none) and D the observation weights, 1.0 except within
-  // h = 0.5 * 0.117 N (ln ln N)^0.6 / sqrt(N) of a kinkmark, where
-  // u = |x - tau_s| / h < 1 gives the weight u (a later kinkmark overrides).
-  // Then df = sum of the weights - rank(Z'MZ) and
-  // Cov = (RSS / df) (Z'MZ)^-1, RSS = e'Me.
-  //
-  // Failures: a standard exception is written to standard output and
-  // rethrown; the matrix library's errors pass through.
+  // The model and its method are described at the top of
+  // BaseKMRegModelFitStatistics.cpp.
 
   // Completes record with the statistics of its segment form: fitStats gets
   // k, nSeries, p (= record.p0), df, covariance, theta (segment form),
@@ -712,46 +584,13 @@ class BaseKMRegModel {
   static void calc_CoefficientTests(const NEWMAT::ColumnVector& r,
                                     NEWMAT::ColumnVector& out,
                                     int32_t iLogLinear);
-  // ---- end of fit statistics of a resampling fit ----
 
   // ---- Confidence intervals by method set and resampled refits
   // (BaseKMRegModelIntervals.cpp, BaseKMRegModelAPCMethodSet.cpp,
   // BaseKMRegModelAAPCMethodSet.cpp, BaseKMRegModelIntervalSamples.cpp,
   // BaseKMRegModelResampling.cpp) ----
-  //
-  // Method names (compared exactly):
-  //   "UncorrelatedVariance"  the model's standard errors; test "TValue"
-  //                           (an AAPC over more than one segment, or
-  //                           reaching beyond the data: "ZValue");
-  //   "EmpCDFT", "EmpCDFZ"    the empirical standard error of the resampled
-  //                           refits; test "TValue" / "ZValue";
-  //   "EmpCDFQuantile"        the empirical standard error with "TValue",
-  //                           the bounds replaced by the empirical quantiles
-  //                           at alpha/2 and 1 - alpha/2 of the N values
-  //                           (observed and resampled);
-  //   "FirstLastT"            AAPC: the chord between the fitted values at
-  //                           the range ends, its variance from the
-  //                           coefficient covariance; APC: a segment's chord
-  //                           is its slope, so as "UncorrelatedVariance".
-  // Any other name throws KmException "Unknown confidence interval method
-  // \"<name>\"." rather than report a zero-width interval.
-  //
-  // The empirical methods read N resampled fits from the caller's record
-  // array, made once by resample_new when the array is empty and kept for
-  // every later interval of the same model. Record r - 1 (0-based) holds
-  // resample r = 2..N; record 0 stands for the observed fit. The empirical
-  // standard error is the sample standard deviation over resamples 2..N.
-  //
-  // The coefficient table coefTables[0] has two rows per segment
-  // i = 1..k+1: row 2i - 1 its intercept, row 2i its slope; column 1 the
-  // estimate, column 2 the standard error. The coefficient covariance of
-  // "FirstLastT" is laid out the same way (intercept, slope per segment).
-  //
-  // Failures: a standard exception (KmException included) is written to
-  // standard output and rethrown. resample_new and calc_AAPC_MethodSet turn
-  // a matrix-library error into a KmException with the sources
-  // "BaseKMRegModel::resample_new()" and
-  // "ColumnVector BaseKMRegModel::calc_AAPC_MethodSet()".
+  // The model and its method are described at the top of
+  // BaseKMRegModelIntervals.cpp.
 
   // APC intervals of the k + 1 segments: returns one long result (10
   // entries, convert_AAPCResults_shorttolong with vPair) per segment and
@@ -813,6 +652,8 @@ class BaseKMRegModel {
   // The AAPC method set: returns the short result (9 entries,
   // calc_TestByMethod at dAAPCAlpha) of the range (vRange(1), vRange(2)).
   // A range of zero length has the estimate 0 and standard error 0.
+  // Matrix-library errors: source
+  // "ColumnVector BaseKMRegModel::calc_AAPC_MethodSet()".
   static NEWMAT::ColumnVector calc_AAPC_MethodSet(
       const NEWMAT::ColumnVector& vRange, int32_t k,
       const OneDimensionArray<NEWMAT::Matrix>& coefTables,
@@ -875,7 +716,6 @@ class BaseKMRegModel {
                               int32_t iModelType, int32_t iLogLinear,
                               int32_t iFittingMethod, double dAPCAlpha,
                               double dAAPCAlpha, double dKinkmarkAlpha);
-  // ---- end of confidence intervals and resampled refits ----
 };
 
 #endif  // KM_MODELS_BASEKMREGMODEL_H

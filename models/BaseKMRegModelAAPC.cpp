@@ -2,6 +2,13 @@
 // calc_AAPC_Interval, calc_AAPC_Estimates, add_RangeEndsToTau,
 // calc_AAPC_OneSample, calc_WeightedSum, calc_AAPC_ResultVector,
 // calc_FullDataRange.
+//
+// The AAPC over a range [start, end] of x is 100 (e^A - 1) with
+// A = sum_i w(i) b(i), w(i) the overlap of segment i with the range divided
+// by the total overlap. Its standard error treats the segment slopes as
+// uncorrelated: s = sqrt(sum_i (w(i) se(i))^2). A range reaching beyond the
+// data gives its excess to the first or last segment. A list of ranges is a
+// Matrix with the start in column 1 and the end in column 2.
 #include <algorithm>
 #include <cmath>
 

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
 #include "models/internal/IntervalMethod.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
@@ -73,7 +73,7 @@ ColumnVector BaseKMRegModel::calc_AAPC_MethodSet(
     int32_t iModelType, int32_t iLogLinear, int32_t iFittingMethod,
     const KMResamplingInputs& inputs,
     OneDimensionArray<KMRegFitRecord>& records, MTRandomGenerator& generator) {
-  return km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+  return WithMatrixErrorsAsKm(kSource, [&] {
     return km_models_internal::WithStandardCatch([&] {
       const IntervalMethod method =
           km_models_internal::ParseIntervalMethod(sMethod, kSource);

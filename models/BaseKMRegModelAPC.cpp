@@ -1,5 +1,19 @@
 // BaseKMRegModel: calc_APC_Estimates, calc_APC_OneSlope, calc_SegmentRanges,
 // calc_TestByMethod, extract_EvenEntries.
+//
+// A slope b is a change of the logarithm of the response per unit of x, so
+// its annual percent change is APC = 100 (e^b - 1) and the bounds of an
+// interval b -/+ q se are 100 (e^(b -/+ q se) - 1).
+//
+// Segment boundaries T (k + 2 entries, k kinkmarks): T(1) the smallest x,
+// T(2..k+1) the kinkmark locations in increasing order, T(k+2) the largest
+// x; segment i = 1..k+1 runs from T(i) to T(i+1).
+//
+// Estimate row (10 columns), the layout of the APC and AAPC tables:
+//   1 start, 2 end, 3 log-scale estimate, 4 its standard error, 5 percent
+//   change, 6 lower and 7 upper bound (percent), 8 flag (1.0 when the
+//   lower bound > 0 or the upper bound < 0, else 0.0; strict), 9 test
+//   statistic, 10 two-sided p-value.
 #include <cmath>
 
 #include "models/BaseKMRegModel.h"

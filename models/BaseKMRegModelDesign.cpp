@@ -1,13 +1,38 @@
 // Holds BaseKMRegModel::calculateX0AllXAllY and
 // prepare_BaseKMRegModel_FittingData: the design over the candidate
 // locations and its weighted cross-products.
+//
+// The model of g series with N = n_1 + ... + n_g stacked observations and
+// k kinkmarks tau_1 < ... < tau_k is the continuous piecewise-linear line
+//
+//   y = a_j + b x + sum_{i=1..k} d_i (x - tau_i)+      (series j)
+//
+// with (u)+ = u for u > 0, else 0. Its design matrix X has the columns, in
+// this order (p base columns):
+//   1..p-1  the intercepts: for model type 1 one column of 1.0 (p = 2);
+//           otherwise one indicator column per series (p = g + 1);
+//   p       x;
+//   p+i     (x - tau_i)+, i = 1..k (0 at and below tau_i);
+//   then    with the jump switch, the step 1.0 for x >= J, else 0.0;
+//   then    with spline code 2 ("CubicSpline"), the squares of x and of
+//           each kinkmark column, then the cubes of the same (2k + 2).
+// The coefficients follow the same order: beta(p) is the slope of the
+// first segment and beta(p + i) the change of slope at tau_i, so segment
+// i + 1 has the slope beta(p) + ... + beta(p + i).
+//
+// The weighted fit with the N x N weighting matrix W minimises
+// (y - X b)' W (y - X b); for any subset of the columns of X the residual
+// sum of squares is y'Wy - b' (X'Wy) with b = (X'WX)^-1 X'Wy restricted to
+// those columns. prepare_BaseKMRegModel_FittingData forms X'W, X'WX, X'WY
+// and y'Wy once with one kinkmark column per candidate location, and the
+// location search scores every placement from them.
 #include <newmat.h>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFittingData.h"
 #include "models/internal/DesignColumns.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using NEWMAT::ColumnVector;
@@ -27,7 +52,7 @@ void BaseKMRegModel::calculateX0AllXAllY(
     const OneDimensionArray<ColumnVector>& yValues, int32_t p,
     const ColumnVector& tau, int32_t modelType, int32_t jump,
     double jumpLocation, int32_t splineCode) {
-  km_models_internal::WithMatrixErrorsAsKm(kCalculateX0Source, [&] {
+  WithMatrixErrorsAsKm(kCalculateX0Source, [&] {
     km_models_internal::WithStandardCatch([&] {
       km_models_internal::BuildKinkmarkDesign(
           X, allX, allY, xValues, yValues, p, tau, modelType, jump,
@@ -42,7 +67,7 @@ void BaseKMRegModel::prepare_BaseKMRegModel_FittingData(
     const ColumnVector& userLocations, bool useUserLocations, int32_t modelType,
     int32_t jump, double jumpLocation, int32_t a, int32_t b, int32_t c,
     int32_t splineCode) {
-  km_models_internal::WithMatrixErrorsAsKm(kPrepareSource, [&] {
+  WithMatrixErrorsAsKm(kPrepareSource, [&] {
     km_models_internal::WithStandardCatch([&] {
       // 1. The candidate grid.
       KMRegFittingData grid;

@@ -1,6 +1,25 @@
 // Holds BaseKMRegModel::fit_BaseKMRegModel, calc_WeightMatrices,
 // calc_FitEstimates and calc_SegmentTTests: the segment-form statistics of
 // a fitted kinkmark model.
+//
+// The segment form of a continuous fit with p base columns (p - 1
+// intercepts) and k kinkmarks has p + 2k entries: the offsets of the
+// intercepts of series 2..p-1 from that of series 1 (entries 1..p-2), then
+// per segment s = 1..k+1 its intercept a_s and slope b_s at entries
+// p - 1 + 2(s - 1) and p + 2(s - 1):
+//   a_1 = beta(1), b_1 = beta(p),
+//   a_s = a_(s-1) - tau_(s-1) beta(p+s-1) (+ the jump coefficient when the
+//         jump is on and tau_(s-1) >= J),  b_s = b_(s-1) + beta(p+s-1).
+// Its standard errors come from a weighted least-squares fit of the
+// segmented design Z (the series indicators of the offsets, then per
+// segment the indicator I_s(x) and I_s(x) x; I_1: x <= tau_1,
+// I_s: tau_(s-1) < x <= tau_s, I_(k+1): x > tau_k) with the weighting
+// matrix M = D P'P D: P the fit's transformation matrix (the identity when
+// the fit has none) and D the observation weights, 1.0 except within
+// h = 0.5 * 0.117 N (ln ln N)^0.6 / sqrt(N) of a kinkmark, where
+// u = |x - tau_s| / h < 1 gives the weight u (a later kinkmark overrides).
+// Then df = sum of the weights - rank(Z'MZ) and
+// Cov = (RSS / df) (Z'MZ)^-1, RSS = e'Me.
 #include <newmat.h>
 
 #include <cmath>

@@ -1,5 +1,33 @@
 // Holds BaseKMRegModel::calc_APC_CIs, calc_AAPC_CIs, map_ModelSettings and
 // calc_APC_TestVector: the entry points of the confidence intervals.
+//
+// Method names (compared exactly):
+//   "UncorrelatedVariance"  the model's standard errors; test "TValue"
+//                           (an AAPC over more than one segment, or
+//                           reaching beyond the data: "ZValue");
+//   "EmpCDFT", "EmpCDFZ"    the empirical standard error of the resampled
+//                           refits; test "TValue" / "ZValue";
+//   "EmpCDFQuantile"        the empirical standard error with "TValue",
+//                           the bounds replaced by the empirical quantiles
+//                           at alpha/2 and 1 - alpha/2 of the N values
+//                           (observed and resampled);
+//   "FirstLastT"            AAPC: the chord between the fitted values at
+//                           the range ends, its variance from the
+//                           coefficient covariance; APC: a segment's chord
+//                           is its slope, so as "UncorrelatedVariance".
+// Any other name throws KmException "Unknown confidence interval method
+// \"<name>\"." rather than report a zero-width interval.
+//
+// The empirical methods read N resampled fits from the caller's record
+// array, made once by resample_new when the array is empty and kept for
+// every later interval of the same model. Record r - 1 (0-based) holds
+// resample r = 2..N; record 0 stands for the observed fit. The empirical
+// standard error is the sample standard deviation over resamples 2..N.
+//
+// The coefficient table coefTables[0] has two rows per segment
+// i = 1..k+1: row 2i - 1 its intercept, row 2i its slope; column 1 the
+// estimate, column 2 the standard error. The coefficient covariance of
+// "FirstLastT" is laid out the same way (intercept, slope per segment).
 #include <newmat.h>
 
 #include <cstdint>

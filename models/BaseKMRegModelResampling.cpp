@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFit.h"
@@ -16,7 +17,6 @@
 #include "models/MatrixBuilders.h"
 #include "models/ModelNumerics.h"
 #include "models/TestResults.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
@@ -59,7 +59,7 @@ int32_t BaseKMRegModel::resample_new(MTRandomGenerator& generator,
                                      int32_t iModelType, int32_t iLogLinear,
                                      int32_t iFittingMethod, double dAPCAlpha,
                                      double dAAPCAlpha, double dKinkmarkAlpha) {
-  return km_models_internal::WithMatrixErrorsAsKm(kSource, [&] {
+  return WithMatrixErrorsAsKm(kSource, [&] {
     return km_models_internal::WithStandardCatch([&] {
       // 1. N fresh records and room for N - 1 simulated responses.
       const int N = inputs.numResamples;

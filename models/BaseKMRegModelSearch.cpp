@@ -1,5 +1,23 @@
 // Holds BaseKMRegModel::findTheBestTau and test_TauStep: the exhaustive
 // kinkmark-location search and the profile intervals of the locations.
+//
+// findTheBestTau minimises the weighted RSS over every admissible
+// placement of k kinkmarks on the candidate grid (first_TauIndices /
+// next_TauIndices over the successor table `limits`), scoring each
+// placement from the all-candidates products of
+// prepare_BaseKMRegModel_FittingData: for the placement's columns C,
+//   A = (X'WX)[C, C],  B = (X'WY)[C, .],  Bhat = A^-1 B,
+//   RSS_1 = (y_1 - X_C beta)' W (y_1 - X_C beta),  beta = Bhat(., 1),
+//   RSS_r = y_r'Wy_r - sum_l Bhat(l, r) B(l, r)      (r = 2..m).
+// A^-1 is the generalised inverse of isPositiveDefinite
+// (models/PositiveDefinite.h): a column that adds nothing to the others
+// gets a zero coefficient. Ties keep the first placement in enumeration
+// order (strict <).
+//
+// Full-design column layout read here (Ng candidates): base 1..p;
+// candidate c at p + c; the step at p + Ng + 1 with the jump switch; with
+// spline code 2 the Ng + 1 squares (x, then each candidate) and then the
+// Ng + 1 cubes follow.
 #include <newmat.h>
 
 #include <cstdint>
@@ -8,10 +26,10 @@
 #include <vector>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/PositiveDefinite.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;
@@ -82,7 +100,7 @@ void BaseKMRegModel::findTheBestTau(
     int32_t jump, const Matrix& W, const Matrix& XtWX, const Matrix& X,
     const Matrix& XtWY, const OneDimensionArray<double>& yWy,
     int32_t splineCode, std::string mode) {
-  km_models_internal::WithMatrixErrorsAsKm(kSearchSource, [&] {
+  WithMatrixErrorsAsKm(kSearchSource, [&] {
     WithStandardCatch([&] {
       // 1. Nothing to search.
       const int32_t kk = k > 0 ? k : 0;

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
 #include "models/ModelNumerics.h"
 #include "models/TestResults.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/MTRandomGenerator.h"
 
@@ -149,7 +149,7 @@ void BaseKMRegModel::prepare_ResamplingData(
 
 ColumnVector BaseKMRegModel::convert_AAPCResults_shorttolong(
     const ColumnVector& vShort, const ColumnVector& vPair) {
-  return km_models_internal::WithMatrixErrorsAsKm(
+  return WithMatrixErrorsAsKm(
       "BaseKMRegModel::convert_AAPCResults_shorttolong()", [&] {
         return WithStandardCatch([&] {
           ColumnVector vLong(10);

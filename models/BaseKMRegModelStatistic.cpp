@@ -1,4 +1,16 @@
 // BaseKMRegModel: build_StatisticDesign, calc_ModelStatistic.
+//
+// How strongly the observations near kinkmark i support it, judged only
+// inside its window lo_i < x <= hi_i between the neighbouring kinkmarks:
+//   lo_1 = (smallest x of all series) - 1,  lo_i = tau(i - 1) for i > 1;
+//   hi_k = largest x of all series,         hi_i = tau(i + 1) for i < k.
+// In the window a straight line is fitted under the weighting matrix; the
+// local design rows are (1, x) and the hinge column is (x - tau_i)+, both
+// premultiplied by W_i (W at the rows and columns of the window's global
+// observation numbers: all series in order, rows in order). With
+// M = I - X (X'X)^- X' ((X'X)^- the generalised inverse of
+// isPositiveDefinite), M H is the part of the hinge column the local line
+// does not explain.
 #include "models/BaseKMRegModel.h"
 #include "models/ModelNumerics.h"
 #include "models/internal/KinkmarkWindows.h"

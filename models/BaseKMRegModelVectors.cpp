@@ -3,9 +3,9 @@
 // get_mShfitInv: the small vector routines of the fitting core.
 #include <newmat.h>
 
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/MatrixBuilders.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;
@@ -75,17 +75,16 @@ void BaseKMRegModel::shift_AllVectors(OneDimensionArray<ColumnVector>& vectors,
 }
 
 Matrix BaseKMRegModel::get_mShfitInv(int32_t k, int32_t n, double v) {
-  return km_models_internal::WithMatrixErrorsAsKm(
-      "BaseKMRegModel::get_mShfitInv()", [&] {
-        return WithStandardCatch([&] {
-          // The matrix library accepts a negative order silently; no rows
-          // is the only sensible answer.
-          const int iOrder = n > 0 ? n : 0;
-          Matrix shift(iOrder, iOrder);
-          shift = 0.0;
-          for (int i = 1; i <= iOrder; ++i) shift(i, i) = 1.0;
-          for (int r = 1; r <= k - 1; ++r) shift(r, k) = v;
-          return shift;
-        });
-      });
+  return WithMatrixErrorsAsKm("BaseKMRegModel::get_mShfitInv()", [&] {
+    return WithStandardCatch([&] {
+      // The matrix library accepts a negative order silently; no rows
+      // is the only sensible answer.
+      const int iOrder = n > 0 ? n : 0;
+      Matrix shift(iOrder, iOrder);
+      shift = 0.0;
+      for (int i = 1; i <= iOrder; ++i) shift(i, i) = 1.0;
+      for (int r = 1; r <= k - 1; ++r) shift(r, k) = v;
+      return shift;
+    });
+  });
 }

@@ -3,22 +3,26 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <limits>
 #include <string>
 
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/BestKMRegModel.h"
 #include "models/ModelNumerics.h"
-#include "models/internal/MatrixErrors.h"
 #include "models/internal/StandardCatch.h"
 
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr const char kDeltaStarText[] = "kDeltaStar";
+// The failure of a model that has kinkmarks but no locations.
+constexpr const char kMissingLocationsText[] =
+    "ERROR 1 in BestKMRegModel::fit_BestKMRegModel";
 
 // Criterion codes of the input record.
 constexpr int32_t kPermutationTests = 0;
@@ -237,23 +241,26 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
                                         const KMBestModelFit& input) {
   try {
     FitBestModel(result, input);
+  } catch (const KmException& e) {
+    if (std::strcmp(e.GetMessage(), kMissingLocationsText) != 0) {
+      km_models_internal::ReportStandardException(e);
+    }
+    throw;
   } catch (const std::exception& e) {
     km_models_internal::ReportStandardException(e);
     throw;
   } catch (NEWMAT::BaseException&) {
     // The matrix library's exceptions are reported like standard ones.
     std::fputs("Standard exception: ", stdout);
-    std::fputs(km_models_internal::CopyMatrixErrorText().c_str(), stdout);
+    std::fputs(CopyMatrixErrorText().c_str(), stdout);
     std::fputs("\n", stdout);
     throw;
   }
 }
 
 void BestKMRegModel::end_ProcessForMissingLocations() {
-  std::fputs("ERROR 1 in BestKMRegModel::fit_BestKMRegModel\n", stdout);
-  std::cout.flush();
-  std::fflush(nullptr);
-  // _Exit, not exit: the other fits of the run may still be working on the
-  // pool threads, and static destructors must not run under them.
-  std::_Exit(1);
+  // Raised, not ended here: a run's other fits may still be working on the
+  // pool threads, so the failure travels to the caller, which reports it
+  // once every worker has stopped.
+  GenerateKmException(kMissingLocationsText, "BestKMRegModel");
 }

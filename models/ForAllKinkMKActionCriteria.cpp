@@ -3,15 +3,16 @@
 #include <cmath>
 #include <exception>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/TestResults.h"
-#include "models/internal/MatrixErrors.h"
+#include "models/internal/EstimateCatch.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/StatClass.h"
 
-using km_models_internal::ReportStandardException;
-using km_models_internal::WithMatrixErrorsAsKm;
+using km_models_internal::WithEstimateCatch;
 using km_models_internal::WithStandardCatch;
 
 namespace {
@@ -65,44 +66,51 @@ double ForAllKinkMKAction::calc_LogGammaCriterion(const KinkMKFitResult& r,
   });
 }
 
+namespace {
+
+// The MADWD pass flags of every column of slopes (see ComputeMADWDValues).
+bool MADWDPassFlags(const NEWMAT::Matrix& slopes,
+                    NEWMAT::ColumnVector& passFlags, double psi,
+                    std::vector<std::vector<double>>* details) {
+  bool bAllPass = true;
+  const int iRows = slopes.Nrows();
+  if (iRows <= 2) return bAllPass;
+  const int K = iRows - 2;
+  for (int c = 1; c <= slopes.Ncols(); ++c) {
+    const double b1 = slopes(2, c);
+    bool bColumnPass = true;
+    for (int j = K; j >= 1; --j) {
+      double dS0 = 0.0;
+      for (int row = 3; row <= j + 1; ++row) dS0 += slopes(row, c);
+      const double dS1 = dS0 + slopes(j + 2, c);
+      const double dD =
+          100.0 * std::fabs(std::exp(b1 + dS1) - std::exp(b1 + dS0));
+      // Written as a pass test so that a NaN difference fails.
+      const bool bPass = dD >= psi;
+      if (!bPass) bColumnPass = false;
+      if (details != nullptr) {
+        details->push_back({static_cast<double>(K), static_cast<double>(j + 1),
+                            static_cast<double>(j), dD, bPass ? 1.0 : 0.0,
+                            0.0});
+      }
+    }
+    passFlags(c) = bColumnPass ? 1.0 : 0.0;
+    bAllPass = bAllPass && bColumnPass;
+  }
+  return bAllPass;
+}
+
+}  // namespace
+
 bool ForAllKinkMKAction::ComputeMADWDValues(
     const NEWMAT::Matrix& slopes, NEWMAT::ColumnVector& passFlags, double psi,
     std::vector<std::vector<double>>* details) {
   return WithMatrixErrorsAsKm("ForAllKinkMKAction::ComputeMADWDValues()", [&] {
-    try {
-      bool bAllPass = true;
-      const int iRows = slopes.Nrows();
-      if (iRows <= 2) return bAllPass;
-      const int K = iRows - 2;
-      for (int c = 1; c <= slopes.Ncols(); ++c) {
-        const double b1 = slopes(2, c);
-        bool bColumnPass = true;
-        for (int j = K; j >= 1; --j) {
-          double dS0 = 0.0;
-          for (int row = 3; row <= j + 1; ++row) dS0 += slopes(row, c);
-          const double dS1 = dS0 + slopes(j + 2, c);
-          const double dD =
-              100.0 * std::fabs(std::exp(b1 + dS1) - std::exp(b1 + dS0));
-          // Written as a pass test so that a NaN difference fails.
-          const bool bPass = dD >= psi;
-          if (!bPass) bColumnPass = false;
-          if (details != nullptr) {
-            details->push_back(
-                {static_cast<double>(K), static_cast<double>(j + 1),
-                 static_cast<double>(j), dD, bPass ? 1.0 : 0.0, 0.0});
-          }
-        }
-        passFlags(c) = bColumnPass ? 1.0 : 0.0;
-        bAllPass = bAllPass && bColumnPass;
-      }
-      return bAllPass;
-    } catch (KmException& e) {
-      e.AddCallPath("ComputeMADWDValues()", "ClassesKinkMarkCalculations.cpp");
-      throw;
-    } catch (const std::exception& e) {
-      ReportStandardException(e);
-      throw;
-    }
+    return WithEstimateCatch([&] {
+      return WithCallPath(
+          "ComputeMADWDValues()", "ClassesKinkMarkCalculations.cpp",
+          [&] { return MADWDPassFlags(slopes, passFlags, psi, details); });
+    });
   });
 }
 

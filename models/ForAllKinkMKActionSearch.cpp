@@ -3,14 +3,15 @@
 #include <exception>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
 #include "models/ForAllKinkMKAction.h"
-#include "models/internal/MatrixErrors.h"
+#include "models/internal/EstimateCatch.h"
 #include "models/internal/StandardCatch.h"
 
-using km_models_internal::ReportStandardException;
-using km_models_internal::WithMatrixErrorsAsKm;
+using km_models_internal::WithEstimateCatch;
 using km_models_internal::WithStandardCatch;
 
 namespace {
@@ -266,16 +267,12 @@ void ForAllKinkMKAction::findTheBestTau(
   // Matrix errors become a KmException outside the inner handlers, so the
   // converted exception carries no call-path line of its own.
   WithMatrixErrorsAsKm("ForAllKinkMKAction::findTheBestTau()", [&] {
-    try {
-      SearchBestTau(groups, series, grid, settings, k, p, xtwx, allX, xtwy, yWy,
-                    results, W, progress);
-    } catch (KmException& e) {
-      e.AddCallPath("findTheBestTau()", "ClassesKinkMarkCalculations.cpp");
-      throw;
-    } catch (const std::exception& e) {
-      ReportStandardException(e);
-      throw;
-    }
+    WithEstimateCatch([&] {
+      WithCallPath("findTheBestTau()", "ClassesKinkMarkCalculations.cpp", [&] {
+        SearchBestTau(groups, series, grid, settings, k, p, xtwx, allX, xtwy,
+                      yWy, results, W, progress);
+      });
+    });
   });
 }
 

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "models/internal/StandardCatch.h"
@@ -127,13 +128,9 @@ void readMatrixFromCSVFile(KMPartitionMatrix& result,
   WithStandardCatch([&] {
     result.labels.clear();
     result.matrix.ReSize(0, 3);
-    try {
-      ReadMatrixFile(result, sFileName);
-    } catch (KmException& e) {
-      result.labels.clear();
-      result.matrix.ReSize(0, 3);
-      e.AddCallPath("readMatrixFromCSVFile()", nullptr, sFileName.c_str());
-      throw;
-    }
+    // ReadMatrixFile assigns result only once the whole file has been read,
+    // so a failure leaves it as cleared above.
+    WithCallPath("readMatrixFromCSVFile()", nullptr, sFileName.c_str(),
+                 [&] { ReadMatrixFile(result, sFileName); });
   });
 }

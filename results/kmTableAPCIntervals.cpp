@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
-#include "models/internal/MatrixErrors.h"
 #include "results/internal/kmTableIntervalInputs.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -26,58 +27,53 @@ void kmTable::CalculateAPC_CIs(double dAAPCAlpha, double /*dPermAlpha*/,
                                const kmSession* pSession, int32_t iCohortNumber,
                                int32_t /*iModelIndex*/, int32_t iCIMethod,
                                OneDimensionArray<KMRegFitRecord>& fitRecords) {
-  try {
-    km_models_internal::WithMatrixErrorsAsKm(
-        "kmCalculator::CalculateAPC_CIs()", [&] {
-          const int32_t iMethod = ri::ResolveMethod(iCIMethod, pSession);
-          const ri::ModelInputs model = ri::BuildModelInputs(*this);
-          const int32_t S = model.k + 1;
-          const std::string sMethod = ri::MethodName(iMethod);
+  WithCallPath("CalculateAPC_CIs(int iIndex)", "kmTable", [&] {
+    WithMatrixErrorsAsKm("kmCalculator::CalculateAPC_CIs()", [&] {
+      const int32_t iMethod = ri::ResolveMethod(iCIMethod, pSession);
+      const ri::ModelInputs model = ri::BuildModelInputs(*this);
+      const int32_t S = model.k + 1;
+      const std::string sMethod = ri::MethodName(iMethod);
 
-          MTRandomGenerator generator = ri::MakeGenerator(pSession);
-          SetNumResamples(pSession->GetInt(kmOptNumResamples));
-          // The parametric methods never read the resampling inputs; only
-          // the resampled ones need the observed fit and its weights.
-          KMResamplingInputs inputs;
-          if (ri::IsResampledMethod(sMethod)) {
-            ri::FillResamplingInputs(inputs, *this, model, pSession,
-                                     iCohortNumber);
-          }
+      MTRandomGenerator generator = ri::MakeGenerator(pSession);
+      SetNumResamples(pSession->GetInt(kmOptNumResamples));
+      // The parametric methods never read the resampling inputs; only
+      // the resampled ones need the observed fit and its weights.
+      KMResamplingInputs inputs;
+      if (ri::IsResampledMethod(sMethod)) {
+        ri::FillResamplingInputs(inputs, *this, model, pSession, iCohortNumber);
+      }
 
-          OneDimensionArray<ColumnVector> kinkmarkRows;
-          const OneDimensionArray<ColumnVector> results =
-              BaseKMRegModel::calc_APC_CIs(
-                  kinkmarkRows, model.k, model.segmentSize, model.coefTables,
-                  model.tau, model.tauInterval, dAPCAlpha, dAAPCAlpha,
-                  dKinkmarkAlpha, GetUDF(), sMethod, ri::kSwitchNo,
-                  sModelType_.GetCString(), sModelScale_.GetCString(),
-                  sFittingMethod_.GetCString(), inputs, fitRecords, generator);
+      OneDimensionArray<ColumnVector> kinkmarkRows;
+      const OneDimensionArray<ColumnVector> results =
+          BaseKMRegModel::calc_APC_CIs(
+              kinkmarkRows, model.k, model.segmentSize, model.coefTables,
+              model.tau, model.tauInterval, dAPCAlpha, dAAPCAlpha,
+              dKinkmarkAlpha, GetUDF(), sMethod, ri::kSwitchNo,
+              sModelType_.GetCString(), sModelScale_.GetCString(),
+              sFittingMethod_.GetCString(), inputs, fitRecords, generator);
 
-          // Read every result before writing any, so that a short result
-          // leaves the segments and kinkmarks as they were.
-          const bool bKinkmarks =
-              iMethod == ri::kMethodEmpCDFQuantile && model.k >= 1;
-          KmVector<kmLineSegment> segments = segments_;
-          for (int i = 0; i < S; ++i) {
-            const ColumnVector& L = results[i];
-            // L(8), the framework's significance flag, is not kept: the
-            // segment reads significance from its bounds.
-            segments[i].SetAPC(L(5), L(6), L(7), true, L(9), L(10));
-          }
-          KmVector<kmEstValue> kinkmarks = kinkmarks_;
-          if (bKinkmarks) {
-            for (int j = 0; j < model.k; ++j) {
-              const ColumnVector& row = kinkmarkRows[j];
-              kinkmarks[j].dLower = row(3);
-              kinkmarks[j].dUpper = row(4);
-              kinkmarks[j].bComputed = true;
-            }
-          }
-          segments_ = segments;
-          if (bKinkmarks) kinkmarks_ = kinkmarks;
-        });
-  } catch (KmException& e) {
-    e.AddCallPath("CalculateAPC_CIs(int iIndex)", "kmTable");
-    throw;
-  }
+      // Read every result before writing any, so that a short result
+      // leaves the segments and kinkmarks as they were.
+      const bool bKinkmarks =
+          iMethod == ri::kMethodEmpCDFQuantile && model.k >= 1;
+      KmVector<kmLineSegment> segments = segments_;
+      for (int i = 0; i < S; ++i) {
+        const ColumnVector& L = results[i];
+        // L(8), the framework's significance flag, is not kept: the
+        // segment reads significance from its bounds.
+        segments[i].SetAPC(L(5), L(6), L(7), true, L(9), L(10));
+      }
+      KmVector<kmEstValue> kinkmarks = kinkmarks_;
+      if (bKinkmarks) {
+        for (int j = 0; j < model.k; ++j) {
+          const ColumnVector& row = kinkmarkRows[j];
+          kinkmarks[j].dLower = row(3);
+          kinkmarks[j].dUpper = row(4);
+          kinkmarks[j].bComputed = true;
+        }
+      }
+      segments_ = segments;
+      if (bKinkmarks) kinkmarks_ = kinkmarks;
+    });
+  });
 }

@@ -9,6 +9,7 @@
 
 #include "data/kmCalculateRates.h"
 #include "foundation/KmException.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -221,17 +222,15 @@ TEST(kmCalculateRates, MalformedInputIsAClearError) {
     kmCalculateRates rates(nullptr);
     rates.ComputeAgeAdjRates_Clustering(
         kmValueTable{kmValueRows{{0, 1, 100, 50}}}, 0, 1, 2, 3, Format({{0}}));
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       rates.ComputeAgeAdjRates_Clustering(c.table, 0, 1, 2, c.iStdCol,
                                           c.formats);
-      ADD_FAILURE() << "no KmException";
-    } catch (const KmException& e) {
-      EXPECT_STREQ(e.GetMessage(), c.message);
-      EXPECT_NE(std::string(e.GetCallPath())
-                    .find("ComputeAgeAdjRates_Clustering() of "
-                          "kmCalculateRates"),
-                std::string::npos);
-    }
+    });
+    EXPECT_STREQ(e.GetMessage(), c.message);
+    EXPECT_NE(std::string(e.GetCallPath())
+                  .find("ComputeAgeAdjRates_Clustering() of "
+                        "kmCalculateRates"),
+              std::string::npos);
     // No result of an earlier cohort survives a failed computation.
     EXPECT_TRUE(rates.GetAgeAdjRateTable().empty());
   }

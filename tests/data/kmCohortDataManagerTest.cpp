@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -608,32 +609,26 @@ TEST(CohortDataManagerTest, StructuralProblemsThrow) {
     if (c.iClearRole >= 0) session = MakeSessionWithout(o, c.iClearRole);
     kmCohortDataManager manager(session.get());
     KmString sText;
-    try {
-      manager.VerifyCohortData(c.rows, c.iGroups, &sText, 1, false);
-      ADD_FAILURE() << "no exception";
-    } catch (KmException& e) {
-      EXPECT_STREQ(c.sMessage, e.GetMessage());
-      EXPECT_STREQ(c.sSource, e.GetSource());
-      EXPECT_EQ(0, e.GetKind());
-      EXPECT_NE(nullptr, std::strstr(e.GetCallPath(),
-                                     "VerifyCohortData() of "
-                                     "kmCohortDataManager"));
-    }
+    const KmException e = km_test::CatchKmException(
+        [&] { manager.VerifyCohortData(c.rows, c.iGroups, &sText, 1, false); });
+    EXPECT_STREQ(c.sMessage, e.GetMessage());
+    EXPECT_STREQ(c.sSource, e.GetSource());
+    EXPECT_EQ(0, e.GetKind());
+    EXPECT_NE(nullptr, std::strstr(e.GetCallPath(),
+                                   "VerifyCohortData() of "
+                                   "kmCohortDataManager"));
   }
 }
 
 TEST(CohortDataManagerTest, NullSessionIsRefused) {
-  try {
-    kmCohortDataManager manager(nullptr);
-    ADD_FAILURE() << "no exception";
-  } catch (KmException& e) {
-    EXPECT_STREQ("Session does not exist - invalid pointer.", e.GetMessage());
-    EXPECT_STREQ("kmCalculationHandler", e.GetSource());
-    EXPECT_STREQ(
-        "Setup() of kmCohortDataManager\r\nkmCohortDataManager() of "
-        "kmCohortDataManager",
-        e.GetCallPath());
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { kmCohortDataManager manager(nullptr); });
+  EXPECT_STREQ("Session does not exist - invalid pointer.", e.GetMessage());
+  EXPECT_STREQ("kmCalculationHandler", e.GetSource());
+  EXPECT_STREQ(
+      "Setup() of kmCohortDataManager\r\nkmCohortDataManager() of "
+      "kmCohortDataManager",
+      e.GetCallPath());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "foundation/KmFormat.h"
 #include "results/kmCalcHandler.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -218,16 +219,13 @@ TEST(kmReadDataCohorts, BadByVariableFieldsStopTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sLine);
-    try {
-      rig.pReader->GetByCodes(c.sLine);
-      FAIL() << "expected a KmException";
-    } catch (const KmException& e) {
-      EXPECT_STREQ(e.GetMessage(), c.sMessage);
-      EXPECT_STREQ(e.GetSource(), "kmCalculator");
-      EXPECT_EQ(e.GetKind(), c.iKind);
-      EXPECT_NE(std::string(e.GetCallPath()).find("GetByCodes() of kmReadData"),
-                std::string::npos);
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { rig.pReader->GetByCodes(c.sLine); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+    EXPECT_STREQ(e.GetSource(), "kmCalculator");
+    EXPECT_EQ(e.GetKind(), c.iKind);
+    EXPECT_NE(std::string(e.GetCallPath()).find("GetByCodes() of kmReadData"),
+              std::string::npos);
   }
 }
 
@@ -247,12 +245,9 @@ TEST(kmReadDataCohorts, AdjustmentGroupsEndWhereTheFirstValueRepeats) {
             3);
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(rowsOf({"a", "b", "c"})), 3);
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(rowsOf({"a"})), 1);
-  try {
-    rig.pReader->DetermineNumGroupVarCats(kmCohortRows());
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "Cohort vector has no entries.");
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { rig.pReader->DetermineNumGroupVarCats(kmCohortRows()); });
+  EXPECT_STREQ(e.GetMessage(), "Cohort vector has no entries.");
 }
 
 }  // namespace

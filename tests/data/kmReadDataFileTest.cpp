@@ -12,6 +12,7 @@
 #include "foundation/KmFormat.h"
 #include "results/kmCalcHandler.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -181,15 +182,12 @@ TEST(kmReadDataFile, FileThatCannotBeOpenedRaisesNamingIt) {
     SCOPED_TRACE(sName);
     const std::string sPath = dir.File(sName);
     ReaderRig rig(MakeSession(1, sPath));
-    try {
-      rig.pReader->OpenInputFile(true);
-      FAIL() << "expected a KmException";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos);
-      EXPECT_NE(
-          std::string(e.GetCallPath()).find("OpenInputFile() of kmReadData"),
-          std::string::npos);
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { rig.pReader->OpenInputFile(true); });
+    EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos);
+    EXPECT_NE(
+        std::string(e.GetCallPath()).find("OpenInputFile() of kmReadData"),
+        std::string::npos);
     // A reader with nothing open reads the end of the file at once.
     KmString sLine;
     EXPECT_TRUE(rig.pReader->ReadLineFromInputFile(sLine, true, nullptr));

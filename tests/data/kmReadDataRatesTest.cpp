@@ -9,6 +9,7 @@
 
 #include "tests/data/PrereadFixtures.h"
 #include "tests/data/ReaderFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -198,16 +199,13 @@ TEST(kmReadDataCluster, RecordWithoutItsLastNeededFieldIsRefused) {
   ReaderRun run(std::move(pSession));
   kmValueTable table;
   int iCopy = -1;
-  try {
-    run.reader.ReadDataAndCalcRates_Cluster(&iCopy, table);
-    FAIL() << "the short record was read";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(),
-                 "Data record in cohort number 0 does not have enough fields. "
-                 " Max number of fields needed:  6  Number of fields in data "
-                 "record:  5");
-    EXPECT_STREQ(e.GetSource(), "kmReadData::ReadDataAndCalcRates_Cluster()");
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { run.reader.ReadDataAndCalcRates_Cluster(&iCopy, table); });
+  EXPECT_STREQ(e.GetMessage(),
+               "Data record in cohort number 0 does not have enough fields. "
+               " Max number of fields needed:  6  Number of fields in data "
+               "record:  5");
+  EXPECT_STREQ(e.GetSource(), "kmReadData::ReadDataAndCalcRates_Cluster()");
 }
 
 }  // namespace

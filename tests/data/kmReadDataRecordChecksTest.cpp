@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -370,17 +371,15 @@ TEST(ReadDataRecordChecksTest, IndependentValuesThroughTheirFormat) {
   bool bGood = true;
   double dInterval = 0.0;
   int iPrecision = 0;
-  try {
+  const KmException e = km_test::CatchKmException([&] {
     r.reader->VerifyCohortFieldValues(Rows({{"9", "5"}}), &sText, &bGood, 1,
                                       &dInterval, &iPrecision, 0, kValue, kYear,
                                       0);
-    ADD_FAILURE() << "no exception";
-  } catch (KmException& e) {
-    EXPECT_STREQ("\"9\" is not a valid value for the independent variable.",
-                 e.GetMessage());
-    EXPECT_STREQ("kmCalculator", e.GetSource());
-    EXPECT_EQ(KmException::kInputErrorKind, e.GetKind());
-  }
+  });
+  EXPECT_STREQ("\"9\" is not a valid value for the independent variable.",
+               e.GetMessage());
+  EXPECT_STREQ("kmCalculator", e.GetSource());
+  EXPECT_EQ(KmException::kInputErrorKind, e.GetKind());
 }
 
 TEST(ReadDataRecordChecksTest, LocationBeyondTheRecordThrows) {
@@ -408,16 +407,14 @@ TEST(ReadDataRecordChecksTest, LocationBeyondTheRecordThrows) {
     bool bGood = true;
     double dInterval = 0.0;
     int iPrecision = 0;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       r.reader->VerifyCohortFieldValues(Rows({{"2000", "5", "1"}}), &sText,
                                         &bGood, 1, &dInterval, &iPrecision, 0,
                                         c.iDep, c.iIndep, c.iSE);
-      ADD_FAILURE() << "no exception";
-    } catch (KmException& e) {
-      EXPECT_STREQ(c.sMessage, e.GetMessage());
-      EXPECT_STREQ("kmCalculationHandler", e.GetSource());
-      EXPECT_STREQ("VerifyCohortFieldValues() of kmReadData", e.GetCallPath());
-    }
+    });
+    EXPECT_STREQ(c.sMessage, e.GetMessage());
+    EXPECT_STREQ("kmCalculationHandler", e.GetSource());
+    EXPECT_STREQ("VerifyCohortFieldValues() of kmReadData", e.GetCallPath());
   }
 }
 

@@ -4,7 +4,7 @@
 // comparison pass's read of every by-group and the clustering matrix.
 //
 // Each test builds a handler on a session over a fixture of
-// tests/data/engine_prepare/, verifies the data set and reads cohorts with
+// tests/fixtures/engine_prepare/, verifies the data set and reads cohorts with
 // the handler's own reader, as the cohort tasks do.
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@
 #include "models/ForAllKinkMKAction.h"
 #include "models/WeightMatrices.h"
 #include "tests/models/UtilityTestHelpers.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -434,16 +435,13 @@ TEST(FindTheBestTau, MatrixErrorBecomesKmExceptionWithoutCallPath) {
   const NEWMAT::Matrix firstColumn = in.xtwy.Column(1);
   in.xtwy = firstColumn;  // three series but one cross-product column
   OneDimensionArray<KinkMKFitResult> results;
-  try {
-    Search(in, 1, results);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_STREQ(e.GetSource(), "ForAllKinkMKAction::findTheBestTau()");
-    EXPECT_NE(std::string(e.GetMessage()).find("detected by Newmat"),
-              std::string::npos)
-        << e.GetMessage();
-    EXPECT_STREQ(e.GetCallPath(), "");
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { Search(in, 1, results); });
+  EXPECT_STREQ(e.GetSource(), "ForAllKinkMKAction::findTheBestTau()");
+  EXPECT_NE(std::string(e.GetMessage()).find("detected by Newmat"),
+            std::string::npos)
+      << e.GetMessage();
+  EXPECT_STREQ(e.GetCallPath(), "");
 }
 
 // test_TauStep on hand-made profiles over the grid (10, 20, 30, 40, 50),

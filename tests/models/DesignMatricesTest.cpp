@@ -12,6 +12,7 @@
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMRegModelSettings.h"
 #include "tests/models/DesignTestHelpers.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -123,15 +124,13 @@ TEST(CalculateX0AllXAllY, RefusesSeriesWhoseXAndYDiffer) {
   Matrix X;
   ColumnVector allX;
   ColumnVector allY;
-  try {
+  const KmException e = km_test::CatchKmException([&] {
     BaseKMRegModel::calculateX0AllXAllY(X, allX, allY, VecArray({{1, 2, 3}}),
                                         VecArray({{1, 2}}), 2, ColumnVector(0),
                                         1, 0, 0.0, 0);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_EQ(std::string(e.GetSource()),
-              "BaseKMRegModel::calculateX0AllXAllY()");
-  }
+  });
+  EXPECT_EQ(std::string(e.GetSource()),
+            "BaseKMRegModel::calculateX0AllXAllY()");
   EXPECT_THROW(BaseKMRegModel::calculateX0AllXAllY(
                    X, allX, allY, VecArray({{1}}), VecArray({{1}}), 0,
                    ColumnVector(0), 1, 0, 0.0, 0),
@@ -240,15 +239,13 @@ TEST(PrepareFittingData, RefusesInputsThatDoNotConform) {
     KMRegFitMatrices data;
     data.weight = InverseDiagonal(
         std::vector<double>(static_cast<size_t>(c.weightOrder), 1.0));
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       BaseKMRegModel::prepare_BaseKMRegModel_FittingData(
           data, MakeSeriesSet(c.xs, c.ys), VecArray(c.extra), Vec({2}), true, 1,
           0, -1.0, 2, 1, 0, 0);
-      ADD_FAILURE() << "expected a KmException";
-    } catch (KmException& e) {
-      EXPECT_EQ(std::string(e.GetSource()),
-                "BaseKMRegModel::prepare_BaseKMRegModel_FittingData()");
-    }
+    });
+    EXPECT_EQ(std::string(e.GetSource()),
+              "BaseKMRegModel::prepare_BaseKMRegModel_FittingData()");
   }
 }
 
@@ -348,12 +345,9 @@ TEST(ShiftMatrix, HoldsTheShiftAboveTheDiagonalOfOneColumn) {
       (Table{{1, 0, 2.5, 0}, {0, 1, 2.5, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}));
   EXPECT_EQ(Rows(BaseKMRegModel::get_mShfitInv(1, 3, 2.5)),
             (Table{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
-  try {
-    BaseKMRegModel::get_mShfitInv(5, 3, 1.0);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_EQ(std::string(e.GetSource()), "BaseKMRegModel::get_mShfitInv()");
-  }
+  const KmException e = km_test::CatchKmException(
+      [] { BaseKMRegModel::get_mShfitInv(5, 3, 1.0); });
+  EXPECT_EQ(std::string(e.GetSource()), "BaseKMRegModel::get_mShfitInv()");
 }
 
 TEST(ShiftMatrix, NegativeOrderGivesNoRows) {

@@ -11,6 +11,7 @@
 #include "foundation/KmException.h"
 #include "models/ForAllKinkMKAction.h"
 #include "tests/models/UtilityTestHelpers.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -236,15 +237,13 @@ TEST(ComputeMADWDValues, NaNDifferenceFails) {
 
 TEST(ComputeMADWDValues, ShortFlagVectorBecomesKmException) {
   NEWMAT::ColumnVector flags(1);
-  try {
+  const KmException e = km_test::CatchKmException([&] {
     ForAllKinkMKAction::ComputeMADWDValues(SlopeTable(), flags, 0.0);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_STREQ(e.GetSource(), "ForAllKinkMKAction::ComputeMADWDValues()");
-    EXPECT_NE(std::string(e.GetMessage()).find("detected by Newmat"),
-              std::string::npos)
-        << e.GetMessage();
-  }
+  });
+  EXPECT_STREQ(e.GetSource(), "ForAllKinkMKAction::ComputeMADWDValues()");
+  EXPECT_NE(std::string(e.GetMessage()).find("detected by Newmat"),
+            std::string::npos)
+      << e.GetMessage();
 }
 
 // Re-test of b = 0.3, se = 0.1 on the exp scale against 1.0. R:

@@ -126,8 +126,8 @@ TEST(ReadMatrixFromCSVFile, MalformedDataLinesAreRefused) {
               std::string::npos);
     EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
     EXPECT_STREQ(e.GetSource(), "readMatrixFromCSVFile");
-    EXPECT_NE(std::string(e.GetCallPath()).find("readMatrixFromCSVFile()"),
-              std::string::npos);
+    EXPECT_EQ(std::string(e.GetCallPath()),
+              "readMatrixFromCSVFile() (" + dir.File("matrix.csv") + ")");
     // Nothing of the refused file is kept.
     EXPECT_TRUE(m.labels.empty());
     EXPECT_EQ(m.matrix.Nrows(), 0);

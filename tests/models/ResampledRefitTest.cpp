@@ -15,6 +15,7 @@
 #include "models/MatrixBuilders.h"
 #include "stats/MTRandomGenerator.h"
 #include "tests/models/UtilityTestHelpers.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -260,13 +261,11 @@ TEST(ResampleNew, RefusesTooFewResamplesAndMissingResiduals) {
     if (c.dropResiduals) in.residuals.Resize(0);
     OneDimensionArray<KMRegFitRecord> records;
     MTRandomGenerator generator;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1, 1,
                                    1, 0, 0.05, 0.05, 0.05);
-      FAIL() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");
-    }
+    });
+    EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");
   }
 }
 
@@ -276,13 +275,11 @@ TEST(ResampleNew, MatrixErrorsBecomeKmExceptions) {
   in.transform = make_IdentityMatrix(5);
   OneDimensionArray<KMRegFitRecord> records;
   MTRandomGenerator generator;
-  try {
+  const KmException e = km_test::CatchKmException([&] {
     BaseKMRegModel::resample_new(generator, records, in, Vec({1996.0}), 1, 1, 1,
                                  0, 0.05, 0.05, 0.05);
-    FAIL() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");
-  }
+  });
+  EXPECT_STREQ(e.GetSource(), "BaseKMRegModel::resample_new()");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "models/KMRegFitRecord.h"
 #include "stats/MTRandomGenerator.h"
 #include "tests/models/UtilityTestHelpers.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -214,14 +215,12 @@ TEST(ConvertAAPCResultsShortToLong, DropsTheDegreesOfFreedom) {
 }
 
 TEST(ConvertAAPCResultsShortToLong, ShortInputIsAKmException) {
-  try {
+  const KmException e = km_test::CatchKmException([] {
     BaseKMRegModel::convert_AAPCResults_shorttolong(Vec({1, 2, 3}),
                                                     Vec({0, 1}));
-    FAIL() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetSource(),
-                 "BaseKMRegModel::convert_AAPCResults_shorttolong()");
-  }
+  });
+  EXPECT_STREQ(e.GetSource(),
+               "BaseKMRegModel::convert_AAPCResults_shorttolong()");
 }
 
 // The normal matrix X'X of the continuous design (1, x, (x - t)+) over xs.

@@ -4,7 +4,7 @@
 // The R reference code (R 4.x, package MASS) shared by the suites; each
 // test names the function call that gave its numbers.
 //
-//   u <- scan("tests/data/models/mt19937_sgenrand_1234.txt"); pos <- 0
+//   u <- scan("tests/fixtures/models/mt19937_sgenrand_1234.txt"); pos <- 0
 //   draw <- function(lo, hi) { pos <<- pos + 1; trunc(u[pos] * (hi - lo + 1) +
 //   lo) } fy <- function(v) { n <- length(v); if (n > 1) for (i in 1:(n - 1)) {
 //     j <- draw(i, n); t <- v[i]; v[i] <- v[j]; v[j] <- t }; v }

@@ -18,7 +18,7 @@ constexpr double kSearchRelTol = 1e-8;
 // Succeeds when |actual - expected| <= tol * max(|expected|, tiny).
 ::testing::AssertionResult RelNear(double actual, double expected, double tol);
 
-// Path of a fixture below tests/data.
+// Path of a fixture below tests/fixtures.
 std::string DataPath(const std::string& relative);
 
 // A fresh directory below the system's temporary directory, removed with its

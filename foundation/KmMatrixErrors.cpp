@@ -1,8 +1,6 @@
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 
 #include <mutex>
-
-namespace km_models_internal {
 
 std::string CopyMatrixErrorText() {
   static std::mutex lock;
@@ -10,5 +8,3 @@ std::string CopyMatrixErrorText() {
   const char* sText = NEWMAT::BaseException::what();
   return sText != nullptr ? std::string(sText) : std::string();
 }
-
-}  // namespace km_models_internal

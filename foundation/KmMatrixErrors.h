@@ -1,20 +1,18 @@
-// Turns the matrix library's exceptions into KmException.
+// The one way a matrix-library exception becomes a KmException.
 //
 // newmat's exceptions are not std::exceptions: they derive from its own
 // BaseException, whose text lives in one process-wide buffer that the next
 // matrix error (in any thread) overwrites. The text is therefore copied out
 // at once, under a process-wide lock, so that two fits failing on different
 // worker threads at the same moment each keep a whole message of their own.
-#ifndef KM_MODELS_INTERNAL_MATRIXERRORS_H
-#define KM_MODELS_INTERNAL_MATRIXERRORS_H
+#ifndef KM_FOUNDATION_KMMATRIXERRORS_H
+#define KM_FOUNDATION_KMMATRIXERRORS_H
 
 #include <newmat.h>
 
 #include <string>
 
 #include "foundation/KmException.h"
-
-namespace km_models_internal {
 
 // A copy of the matrix library's current error text ("detected by Newmat:
 // ..."), taken under the lock that every copy shares.
@@ -35,6 +33,4 @@ auto WithMatrixErrorsAsKm(const char* sQualifiedName, Body&& body)
   }
 }
 
-}  // namespace km_models_internal
-
-#endif  // KM_MODELS_INTERNAL_MATRIXERRORS_H
+#endif  // KM_FOUNDATION_KMMATRIXERRORS_H

@@ -3,13 +3,11 @@
 
 #include <string>
 
-#include "models/internal/MatrixErrors.h"
+#include "foundation/KmMatrixErrors.h"
 
 namespace {
 
-using km_models_internal::WithMatrixErrorsAsKm;
-
-TEST(MatrixErrors, LibraryErrorBecomesKmExceptionWithItsText) {
+TEST(KmMatrixErrors, LibraryErrorBecomesKmExceptionWithItsText) {
   try {
     WithMatrixErrorsAsKm("BaseKMRegModel::findTheBestTau()", [] {
       NEWMAT::ColumnVector v(2);
@@ -25,7 +23,7 @@ TEST(MatrixErrors, LibraryErrorBecomesKmExceptionWithItsText) {
   }
 }
 
-TEST(MatrixErrors, ResultAndOtherExceptionsPassThrough) {
+TEST(KmMatrixErrors, ResultAndOtherExceptionsPassThrough) {
   EXPECT_EQ(WithMatrixErrorsAsKm("f", [] { return 7; }), 7);
   EXPECT_THROW(
       WithMatrixErrorsAsKm("f", []() -> int { throw KmException("m", "s"); }),

@@ -1,0 +1,46 @@
+// The run-options file: its validation before the run starts and its
+// application to the session once the session exists.
+#ifndef KM_DRIVER_RUNOPTIONS_H
+#define KM_DRIVER_RUNOPTIONS_H
+
+#include "foundation/KmString.h"
+#include "session/IniSessionDict.h"
+
+class kmSession;
+
+// Checks the section "Session Options" of sFileName line by line with
+// IsValidRunOption, reading the file exactly as IniSessionDict reads it
+// (trimmed lines, the section header without regard to case, blank and
+// comment lines passed over). Every faulty line adds its message to the
+// validation text (OptionValidation.h), in file order. A file without the
+// section adds "Missing [Session Options] in Options file: <file>\n".
+// Returns true when the section exists and every line passed.
+bool ValidateRunOptions(const char* sFileName);
+
+// True when sKey is a run option and sValue one of its values; otherwise
+// appends "\"<key>\" is not a valid Session Option.\n" or "\"<value>\" is
+// not a valid value for the \"<key>\" Session Option.\n" to the validation
+// text and returns false. Key and value are trimmed and compared in lower
+// case, and the messages show them so. The value classes:
+//   words          "model", "pairwise", "method", "run type", "ci method", ...
+//   true/false     "jump model", "comparability ratio", "madwd", ...
+//   0 to 1         the alpha levels, "madwd psi value", "pairwise
+//                  significance level"; "autocorr errors" also takes
+//                  "estimated" (1 is the same as "estimated")
+//   counts         kinkmarks, observations, permutations, resamples: no
+//                  sign; "maximum kinkmarks" also takes -1 (keep the
+//                  session's own maximum)
+//   numbers        the rest: decimal, optionally negative
+// An empty value passes: the reader then leaves its field unchanged.
+bool IsValidRunOption(KmString sKey, KmString sValue);
+
+// Copies the run options into pSession (see RunOptions.cpp for the table).
+// Every option is set from the record, given in the file or not, except the
+// data file name ("EMPTY"), the maximum kinkmarks and the delay type (-1)
+// and the dependent variable type (negative), which then keep the session's
+// values. "autocorr errors": 0 uncorrelated, 1 estimated, any other value
+// the fixed AR(1) parameter.
+// Throws: KmException from the session's setters (none for this table).
+void ApplyRunOptions(IniSessionDict dict, kmSession* pSession);
+
+#endif  // KM_DRIVER_RUNOPTIONS_H

@@ -1,0 +1,200 @@
+// The export-options file: validation and the copying of its values into
+// the export layout, the session's AAPC ranges and the display options.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/ExportOptions.h"
+#include "driver/OptionValidation.h"
+#include "session/kmSession.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+std::string Text() { return GetValidationText().GetCString(); }
+
+// Reads `body` (after the section header) into an IniExportDict.
+IniExportDict ReadBody(const std::string& body) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("export.ini");
+  km_test::WriteAll(path, "[Export Options]\n" + body);
+  IniExportDict dict;
+  dict.CreateDictFromFile(path.c_str());
+  return dict;
+}
+
+TEST(ValidateExportOptions, MissingSectionAndMessages) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("export.ini");
+  km_test::WriteAll(path, "[Session Options]\n");
+  ClearValidationText();
+  EXPECT_FALSE(ValidateExportOptions(path.c_str()));
+  EXPECT_EQ(Text(), "Missing [Export Options] in Options file: " + path + "\n");
+
+  km_test::WriteAll(path,
+                    "[export options]\nExport Report = TRUE\n\n"
+                    "export graphs = true\nx values precision = -1\n");
+  ClearValidationText();
+  EXPECT_FALSE(ValidateExportOptions(path.c_str()));
+  EXPECT_EQ(Text(),
+            "\"export graphs\" is not a valid Export Option.\n"
+            "\"-1\" is not a valid value for the \"x values precision\" "
+            "Export Option.\n");
+}
+
+struct OptionCase {
+  const char* sKey;
+  std::vector<const char*> valid;
+  const char* sInvalid;
+};
+
+const char* const kSwitches[] = {"remove km flags",
+                                 "remove best fit flags",
+                                 "output by-group headers",
+                                 "all models in same column",
+                                 "include km estimates",
+                                 "include apcs in data export",
+                                 "aapc full range",
+                                 "aapc last obs",
+                                 "export bad cohorts",
+                                 "export report",
+                                 "export data",
+                                 "export apc",
+                                 "export all apc segments",
+                                 "export aapc",
+                                 "export ftest",
+                                 "export jump_cr",
+                                 "export selection results",
+                                 "export pairwise"};
+
+const char* const kPrecisions[] = {"x values precision",
+                                   "y values precision",
+                                   "model statistics precision",
+                                   "estimated kinkmarks precision",
+                                   "regression coefficients precision",
+                                   "covariance matrix precision",
+                                   "correlation matrix precision",
+                                   "apc precision",
+                                   "aapc precision",
+                                   "aapc segment ranges precision",
+                                   "p-value precision"};
+
+TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
+  std::vector<OptionCase> cases = {
+      {"models", {"all", "Best Fit"}, "best"},
+      {"line delimiter", {"dos/windows", "unix"}, "mac"},
+      {"missing character", {"space", "period", "na"}, "dash"},
+      {"field delimiter", {"tab", "Comma", "semi-colon"}, "pipe"},
+      {"by-var format",
+       {"numeric", "quoted labels", "unquoted labels"},
+       "labels"},
+      {"export type", {"table", "text"}, "graph"},
+      {"aapc start range", {"1990", "-5", ""}, "x"},
+      {"aapc start range 3", {"2000.5"}, "2000-"},
+      {"aapc end range12", {"2010"}, "end"},
+  };
+  for (const char* sKey : kSwitches) {
+    cases.push_back({sKey, {"true", "FALSE"}, "yes"});
+  }
+  for (const char* sKey : kPrecisions) {
+    cases.push_back({sKey, {"3", "12", ""}, "-1"});
+  }
+  for (const OptionCase& c : cases) {
+    for (const char* sValue : c.valid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      ClearValidationText();
+      EXPECT_TRUE(IsValidExportOption(c.sKey, sValue));
+      EXPECT_EQ(Text(), "");
+    }
+    SCOPED_TRACE(std::string(c.sKey) + " = " + c.sInvalid);
+    ClearValidationText();
+    EXPECT_FALSE(IsValidExportOption(c.sKey, c.sInvalid));
+    EXPECT_EQ(Text(), std::string("\"") + c.sInvalid +
+                          "\" is not a valid value for the \"" + c.sKey +
+                          "\" Export Option.\n");
+  }
+}
+
+TEST(ApplyExportOptions, OneSwitchLeavesTheOthersOnAndResetsTheLayout) {
+  const IniExportDict dict = ReadBody("export data = false\n");
+  EXPECT_FALSE(dict.bExportData);
+  for (bool bSwitch : {dict.bExportReport, dict.bExportAPC, dict.bExportAAPC,
+                       dict.bExportFTest, dict.bExportPairwise,
+                       dict.bExportJumpCR, dict.bExportSelectionResults}) {
+    EXPECT_TRUE(bSwitch);
+  }
+  DataExportOptions options(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
+                            false, 2100, 1500, true);
+  ApplyExportOptions(dict, options);
+  EXPECT_EQ(options.GetFieldDelimeter(), '\t');
+  EXPECT_EQ(options.GetLineDelimeter(), "\r\n");
+  EXPECT_EQ(options.GetMissingChar(), " ");
+  EXPECT_EQ(options.iModels, 0);
+  EXPECT_FALSE(options.bAllModelsInSameColumn);
+  EXPECT_TRUE(options.bOutputByGroupHeaders);
+  EXPECT_FALSE(options.bRemoveBestFitFlags);
+}
+
+TEST(ApplyAAPCRanges, ReplacesTheSessionRangesWhole) {
+  struct Case {
+    const char* sBody;
+    bool bFull;
+    std::vector<int32_t> lastObs;
+    std::vector<double> starts;
+    std::vector<double> ends;
+  };
+  const Case cases[] = {
+      {"aapc full range = true\naapc last obs = true\n", true, {5, 10}, {}, {}},
+      {"aapc start range1 = 1990\naapc end range1 = 2000\n"
+       "aapc start range2 = 2000\naapc end range2 = 2010\n",
+       false,
+       {},
+       {1990, 2000},
+       {2000, 2010}},
+      // An end value without its start is not read: one range stays.
+      {"aapc start range1 = 1990\naapc end range1 = 2000\n"
+       "aapc end range2 = 2010\n",
+       false,
+       {},
+       {1990},
+       {2000}},
+      {"", false, {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sBody);
+    kmSession session;
+    kmAAPCRanges old;
+    old.SetStartRange({1, 2, 3});
+    old.SetEndRange({4, 5, 6});
+    session.SetAAPCRanges(old);
+    ApplyAAPCRanges(&session, ReadBody(c.sBody));
+    const kmAAPCRanges r = session.GetAAPCRanges();
+    EXPECT_EQ(r.GetFullRange(), c.bFull);
+    EXPECT_EQ(r.GetLastObsRanges(), c.lastObs);
+    EXPECT_EQ(r.GetStartRange(), c.starts);
+    EXPECT_EQ(r.GetEndRange(), c.ends);
+  }
+}
+
+TEST(ApplyDisplayPrecisions, SetsTheNumberedOptions) {
+  const IniExportDict dict = ReadBody(
+      "x values precision = 1\ny values precision = 2\n"
+      "model statistics precision = 4\nestimated kinkmarks precision = 5\n"
+      "apc precision = 6\np-value precision = 7\naapc full range = true\n"
+      "include apcs in data export = false\n");
+  OutputDisplayOptions options;
+  ApplyDisplayPrecisions(dict, options);
+  EXPECT_EQ(options.GetInt(0), 1);
+  EXPECT_EQ(options.GetInt(1), 2);
+  EXPECT_EQ(options.GetInt(2), 4);
+  EXPECT_EQ(options.GetInt(3), 5);
+  EXPECT_EQ(options.GetInt(28), 5);
+  EXPECT_EQ(options.GetInt(29), 6);
+  EXPECT_EQ(options.GetInt(5), 7);
+  EXPECT_EQ(options.GetInt(18), 3);
+  EXPECT_TRUE(options.GetBool(19));
+  EXPECT_FALSE(options.GetBool(11));
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// The run-options file: validation line by line, the messages, and the
+// application of the record to a session.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/OptionValidation.h"
+#include "driver/RunOptions.h"
+#include "session/kmSession.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+// Validates a file holding `body` and returns the verdict; the validation
+// text is left for the caller to inspect.
+bool ValidateBody(const km_test::ScratchDir& dir, const std::string& body) {
+  const std::string path = dir.File("run-options.ini");
+  km_test::WriteAll(path, body);
+  ClearValidationText();
+  return ValidateRunOptions(path.c_str());
+}
+
+std::string Text() { return GetValidationText().GetCString(); }
+
+TEST(ValidateRunOptions, MissingSectionNamesTheFile) {
+  km_test::ScratchDir dir;
+  EXPECT_FALSE(ValidateBody(dir, "[Other]\nmodel = ln\n"));
+  EXPECT_EQ(Text(), "Missing [Session Options] in Options file: " +
+                        dir.File("run-options.ini") + "\n");
+  ClearValidationText();
+  EXPECT_FALSE(ValidateRunOptions(dir.File("absent.ini").c_str()));
+}
+
+TEST(ValidateRunOptions, MessagesForKeyAndValue) {
+  ClearValidationText();
+  EXPECT_FALSE(IsValidRunOption("Foo", "1"));
+  EXPECT_EQ(Text(), "\"foo\" is not a valid Session Option.\n");
+  ClearValidationText();
+  EXPECT_FALSE(IsValidRunOption("apc alpha level", "1.5"));
+  EXPECT_EQ(Text(),
+            "\"1.5\" is not a valid value for the \"apc alpha level\" "
+            "Session Option.\n");
+}
+
+// Every key with values it accepts and one it refuses.
+struct OptionCase {
+  const char* sKey;
+  std::vector<const char*> valid;
+  const char* sInvalid;
+};
+
+const OptionCase kRunOptionCases[] = {
+    {"model", {"ln", "LN", "linear"}, "log"},
+    {"pairwise", {"parallel", "coincident"}, "yes"},
+    {"empirical quantile seed type", {"constant", "varying"}, "random"},
+    {"method", {"grid", "hudsons"}, "hudson"},
+    {"model selection method",
+     {"permutation test", "bic", "mbic", "bic3", "data dependent selection",
+      "wbic-alt", "wbic"},
+     "aic"},
+    {"early stopping", {"b-value", "curtailed", "fixed"}, "none"},
+    {"run type", {"calculated", "provided"}, "given"},
+    {"dependent variable type",
+     {"age-adjusted rate", "count", "crude rate", "percent", "proportion"},
+     "rate"},
+    {"het error",
+     {"constant variance", "standard error", "poisson rate", "poisson count"},
+     "poisson"},
+    {"ci method",
+     {"parametric", "empirical quantile method 1",
+      "empirical quantile method 2", "empirical quantile method 1 fsm only",
+      "empirical quantile method 2 fsm only"},
+     "empirical quantile method 3"},
+    {"delay type", {"delay", "non-delay", "both"}, "neither"},
+    {"autocorr errors", {"estimated", "0", "0.3", "1", ""}, "1.2"},
+    {"kinkmark alpha level", {"0.05", "1", "0", "1.0"}, "-0.1"},
+    {"apc alpha level", {"0.01", ".5"}, "1.5"},
+    {"jump cr alpha level", {"0.1"}, "0..1"},
+    {"aapc alpha level", {"0.1"}, "a"},
+    {"madwd psi value", {"0.5"}, "2"},
+    {"pairwise significance level", {"0.05"}, "5"},
+    {"jump model", {"true", "False"}, "yes"},
+    {"comparability ratio", {"true", "false"}, "1"},
+    {"include standard analysis", {"true", "false"}, "no"},
+    {"madwd", {"true", "false"}, "on"},
+    {"minimum kinkmarks", {"0", "2"}, "-1"},
+    {"maximum kinkmarks", {"3", "-1"}, "-2"},
+    {"min obs end", {"2"}, "-2"},
+    {"min obs between", {"2"}, "-3"},
+    {"num obs between", {"0"}, "-1"},
+    {"num permutations", {"50", "4499"}, "-3"},
+    {"pairwise number of permutations", {"4499"}, "-1"},
+    {"number of resamples", {"1000"}, "-5"},
+    {"data shift", {"-1.5", "2"}, "x"},
+    {"permutations significance level", {"0.05"}, "5%"},
+    {"jump location", {"2001", "-4"}, "year"},
+    {"comparability ratio value", {"1.1"}, "1,1"},
+    {"cr variance", {"0.001"}, "--1"},
+    {"rates per n", {"100000"}, "1e5"},
+    {"het error variable location", {"4"}, "d"},
+    {"num cores", {"4", "-1"}, "all"},
+    {"random number generator seed", {"7160"}, "seed"},
+    {"empirical quantile seed", {"10000"}, "1-2"},
+};
+
+TEST(IsValidRunOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
+  for (const OptionCase& c : kRunOptionCases) {
+    for (const char* sValue : c.valid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      ClearValidationText();
+      EXPECT_TRUE(IsValidRunOption(c.sKey, sValue));
+      EXPECT_EQ(Text(), "");
+    }
+    SCOPED_TRACE(std::string(c.sKey) + " = " + c.sInvalid);
+    ClearValidationText();
+    EXPECT_FALSE(IsValidRunOption(c.sKey, c.sInvalid));
+    EXPECT_EQ(Text(), std::string("\"") + c.sInvalid +
+                          "\" is not a valid value for the \"" + c.sKey +
+                          "\" Session Option.\n");
+  }
+}
+
+// The validator reads the lines the reader reads: trimmed lines and values,
+// any case in the header, blank and comment lines passed over, and every
+// faulty line reported in file order, also after a blank line.
+TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
+  km_test::ScratchDir dir;
+  EXPECT_TRUE(ValidateBody(
+      dir, "  [SESSION OPTIONS]  \r\n\tModel = LN \r\n; note = anything\n"));
+  EXPECT_FALSE(ValidateBody(dir,
+                            "[Other]\nbad = 1\n[Session Options]\n"
+                            "apc alpha level = 1.5\n\nfoo = 1\n"
+                            "[Session Options]\nalso ignored = 1\n"
+                            "[Next]\nbar = 2\n"));
+  EXPECT_EQ(Text(),
+            "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
+            "Option.\n\"foo\" is not a valid Session Option.\n");
+}
+
+// Writes `body` as a run-options file and applies it to a fresh session
+// whose maximum kinkmarks is 3.
+kmSession ApplyBody(const std::string& body) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("run.ini");
+  km_test::WriteAll(path, "[Session Options]\n" + body);
+  kmSession session;
+  session.SetInt(kmOptMaxKinkmarks, 3);
+  session.SetDouble(kmOptAPCAlpha, 0.01);
+  session.SetInt(kmOptNumPermutations, 999);
+  ApplyRunOptions(IniSessionDict(path.c_str()), &session);
+  return session;
+}
+
+TEST(ApplyRunOptions, OneKeyResetsTheOthersAndKeepsTheGuardedOnes) {
+  const kmSession session = ApplyBody("model = linear\n");
+  EXPECT_FALSE(session.GetBool(kmOptLogLinear));
+  EXPECT_EQ(session.GetDouble(kmOptAPCAlpha), 0.05);
+  EXPECT_EQ(session.GetDouble(kmOptKinkmarkAlpha), 0.05);
+  EXPECT_EQ(session.GetInt(kmOptNumPermutations), 4499);
+  EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), 3);
+  EXPECT_EQ(session.GetInt(kmOptComparisonType), 0);
+  EXPECT_EQ(session.GetInt(kmOptEmpQuantileSeed), 10000);
+  EXPECT_EQ(session.GetInt(kmOptJumpCRMode), 0);
+}
+
+TEST(ApplyRunOptions, AutocorrelationCodesAndFixedParameter) {
+  struct Case {
+    const char* sValue;
+    int iMode;
+    double dPhi;
+  };
+  // A value strictly between 0 and 1 is a fixed AR(1) parameter; cutting
+  // it to an integer code made phi = 0.5 mean "uncorrelated".
+  const Case cases[] = {
+      {"0", 0, 0.0}, {"estimated", 1, 0.0}, {"1", 1, 0.0}, {"0.5", 2, 0.5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sValue);
+    const kmSession s =
+        ApplyBody(std::string("autocorr errors = ") + c.sValue + "\n");
+    EXPECT_EQ(s.GetInt(kmOptAutocorrErrors), c.iMode);
+    EXPECT_EQ(s.GetDouble(kmOptAutocorrParameter), c.dPhi);
+  }
+}
+
+TEST(ApplyRunOptions, JumpModeFromTheThreeSwitches) {
+  const char* kT = "true";
+  const char* kF = "false";
+  struct Case {
+    const char *sJump, *sCR, *sStandard;
+    int iMode;
+  };
+  const Case cases[] = {{kT, kT, kT, 6}, {kF, kT, kT, 5}, {kT, kF, kT, 4},
+                        {kT, kT, kF, 3}, {kF, kT, kF, 2}, {kT, kF, kF, 1},
+                        {kF, kF, kT, 0}, {kF, kF, kF, 0}};
+  for (const Case& c : cases) {
+    const kmSession s =
+        ApplyBody(std::string("jump model = ") + c.sJump +
+                  "\ncomparability ratio = " + c.sCR +
+                  "\ninclude standard analysis = " + c.sStandard + "\n");
+    EXPECT_EQ(s.GetInt(kmOptJumpCRMode), c.iMode)
+        << c.sJump << c.sCR << c.sStandard;
+  }
+}
+
+TEST(ApplyRunOptions, PairwiseSignificanceLevelReachesTheSession) {
+  km_test::ScratchDir dir;
+  const std::string body =
+      "[Session Options]\npairwise = parallel\n"
+      "pairwise significance level = 0.01\n";
+  EXPECT_TRUE(ValidateBody(dir, body));
+  const kmSession s =
+      ApplyBody("pairwise = coincident\npairwise significance level = 0.01\n");
+  EXPECT_EQ(s.GetDouble(kmOptPairwiseAlpha), 0.01);
+  EXPECT_EQ(s.GetInt(kmOptComparisonType), 1);
+  EXPECT_EQ(s.GetInt(kmOptPairwiseType), 1);
+}
+
+}  // namespace
