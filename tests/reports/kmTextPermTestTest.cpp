@@ -213,6 +213,31 @@ TEST(kmTextPermTest, PairsStayInsideTheirBlock) {
   EXPECT_EQ(vLines[3].substr(0, 13), "South,East,0 ");
 }
 
+// Cohort labels asked for level codes came out as format line numbers, and
+// a by-variable without value labels ended the export in an error.
+TEST(kmTextPermTest, PairwiseCohortLabelsByFormat) {
+  RunSpec spec;
+  spec.bLabelledArea = false;
+  spec.bPairwise = true;
+  ReportsRun run(spec, std::vector<kmCalcData>(4, MakeRecord(0, 2, 0, 0.0)),
+                 std::vector<kmCalcData>(2, MakeRecord(0, 2, 0, 0.0)));
+  for (int iFormat : {kByVarNumeric, kByVarQuotedLabels}) {
+    SCOPED_TRACE(iFormat);
+    const std::vector<std::string> vLines =
+        Lines(Export([&](const char* sPath) {
+          WritePairwiseComparisonExport(
+              run.Handler(), sPath,
+              MakeOptions(DataExportOptions::kFieldTab,
+                          DataExportOptions::kLineUnix,
+                          DataExportOptions::kMissingPeriod, iFormat));
+        }));
+    ASSERT_EQ(vLines.size(), 3u);
+    const std::vector<std::string> vRow = Cells(vLines[2], '\t');
+    EXPECT_EQ(vRow[0], iFormat == kByVarNumeric ? "2 / 1" : "Female / 1");
+    EXPECT_EQ(vRow[1], iFormat == kByVarNumeric ? "2 / 2" : "Female / 2");
+  }
+}
+
 TEST(kmTextPermTest, PairwiseHeaderAloneWithoutValidComparisons) {
   struct Case {
     bool bPairwise;  // without, the stored block size is 0
