@@ -1104,8 +1104,8 @@ class kmCalculator {
   // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
   // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
   // when m < 2a).
-  // Throws: KmException for a missing or short design, or a design too
-  // large for a 16-bit count; matrix-library errors with source
+  // Throws: KmException for a missing or short design, iMinObsEnd < 1, or a
+  // design too large for a 16-bit count; matrix-library errors with source
   // "kmCalculator::FindGridPointsComp()"; call path "FindGridPointsComp()".
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);
