@@ -5,11 +5,44 @@
 #include "reports/kmExportLine.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
+#include "results/kmCombos.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
+
 const char* const kClassName = "kmTextPermTest";
+
+// The number of by-variables a cohort label names: all of them, less the
+// last when it is the synthetic split of an analysis of both delay types
+// or of a jump and comparability-ratio mode (as in the results file's own
+// cohort labels).
+int32_t LabelledByVars(const kmSession& session) {
+  const int32_t n = session.GetNumByVars();
+  const bool bBothDelayTypes = session.GetFileVersionAsDouble() >= 4.2 &&
+                               session.GetInt(kmOptDictDelayStats) != 0 &&
+                               session.GetInt(kmOptDelayType) == 2;
+  const int32_t iJumpMode = session.GetInt(kmOptJumpCRMode);
+  const bool bJumpSplit = iJumpMode >= 3 && iJumpMode <= 6;
+  return n > 0 && (bBothDelayTypes || bJumpSplit) ? n - 1 : n;
+}
+
+// The label of cohort iCohort: the texts of its levels joined by " / ",
+// never quoted: the level codes with the "numeric" by-variable format,
+// otherwise the value labels of the by-variables that have them and the
+// codes of those that do not.
+KmString CohortLabel(const kmSession& session, const kmCombos& combos,
+                     int32_t iCohort, int32_t iByVarFormat) {
+  const KmVector<int> vCodes = combos.GetCombination(iCohort);
+  const int32_t n = LabelledByVars(session);
+  KmString sLabel;
+  for (int32_t j = 0; j < n && j < static_cast<int32_t>(vCodes.size()); ++j) {
+    if (j > 0) sLabel << " / ";
+    sLabel << ByVarLabelText(session, j, vCodes[j], iByVarFormat, true);
+  }
+  return sLabel;
+}
+
 }  // namespace
 
 void kmTextPermTest::WriteComparisonExportFile(
@@ -34,9 +67,8 @@ void kmTextPermTest::AppendComparisonRow(KmString& sRows, int32_t i, int32_t j,
   const kmSession& session = Session();
   const kmCombos& combos = *Handler().GetCombos();
   kmExportLine line(options);
-  const bool bCodes = line.GetByVarFormat() == kByVarNumeric;
-  line.AddCell(combos.GetLabel(i, &session, bCodes));
-  line.AddCell(combos.GetLabel(j, &session, bCodes));
+  line.AddCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
+  line.AddCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
   line.AddPrinted("%d Kinkmark(s) ", test.uNullKinkmarks);
   line.AddPrinted("%14d", test.lNumeratorDF);
   line.AddPrinted("%14d", test.lDenominatorDF);

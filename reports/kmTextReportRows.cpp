@@ -184,7 +184,9 @@ void kmTextReport::WriteModelSegmentAndAPC(
         const kmLineSegment& seg = model.GetLineSegment(s);
         const bool bShown = !IsModelMADWDExcluded(session, record, iModel);
         kmExportLine line(RequireExportOptions(pOptions, kClassName));
-
+        // A row refuses an unsupported missing-value code whether or not it
+        // has a missing cell.
+        line.GetMissingText();
         line.AddByVarCells(session,
                            EntryByVarCodes(*handler.GetCombos(), iRecord));
         line.AddCell(bShown ? KmString() << k : KmString("-"));

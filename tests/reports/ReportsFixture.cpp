@@ -98,6 +98,9 @@ kmCalcData MakeRecord(int iMin, int iModels, int iFinal, double dSeed) {
       record.vFTests.push_back(test);
     }
   }
+  // A stored label spares the handler labelling the record from value
+  // formats, which an unlabelled by-variable does not have.
+  record.SetCohortLabel(KmVector<KmString>{KmString("cohort")});
   record.lSelectionCriterion = 3;
   record.uBICSelectedModel = 1;
   record.uBIC3SelectedModel = static_cast<uint16_t>(iFinal);
