@@ -120,7 +120,8 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
       Line line;
       for (int i = 1; i <= n; ++i) {
         const double x = (*pDataX)(i, 2);
-        if (x >= b && s < K1) {
+        // Past every break the observation has reached.
+        while (x >= b && s < K1) {
           ++s;
           line.dIntercept = vBeta(s);
           line.dSlope = vBeta(K1 + s);
@@ -191,7 +192,7 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       for (int i = 1; i <= n; ++i) {
         const double x = (*pDataX)(i, 2);
         const double s = (*pDataAux)(i, 1);
-        if (x >= b) {
+        while (iCounter <= k && x >= b) {
           const kmLineSegment& seg = pTable->GetLineSegment(iCounter);
           Line next;
           next.dSlope = seg.slope.dEstimate;

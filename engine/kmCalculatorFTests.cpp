@@ -44,7 +44,10 @@ void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
 }  // namespace
 
 double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
-  if (dF <= 0.0 || iDf1 <= 0 || iDf2 <= 0) return 0.0;
+  if (iDf1 <= 0 || iDf2 <= 0) return 0.0;
+  // An F of 0 or less (the larger model fitting no better, as a search on
+  // its grid can) is no evidence against the smaller model.
+  if (dF <= 0.0) return 1.0;
   if (pStatClass == nullptr) {
     GenerateKmException("The distribution object does not exist.", kClassName);
   }

@@ -78,11 +78,15 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       vCols(2) = 2.0;
       RowVector vBestCols(iNumCols);
       vBestCols = 0.0;
+      // The search fits the data less their straight line, which keeps the
+      // residual sums exact at any level; the line goes back into the
+      // intercept and slope of the best model below.
       Matrix mXWYAll;
       ColumnVector vYWY(1);
+      Matrix mLine;
       ColumnVector vOnes(iNumObs);
       vOnes = 1.0;
-      PreCalcXWY(1, vOnes, mXWYAll, vYWY);
+      PreCalcXWYAboutLine(1, vOnes, mXWYAll, vYWY, mLine);
 
       Matrix mXWYWork(iNumCols, 1);
       mXWYWork = 0.0;
@@ -125,6 +129,8 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       }
       // Segment parameterisation: each kinkmark's slope change moves the
       // next segment's slope, and its intercept so that the lines meet.
+      vBestCoef(1) += mLine(1, 1);
+      vBestCoef(2) += mLine(2, 1);
       vEstimates(1) = vBestCoef(1);
       vEstimates(k + 2) = vBestCoef(2);
       for (int j = 1; j <= k; ++j) {

@@ -74,9 +74,12 @@ void kmCalculator::GridSearchForHudsons(
       ColumnVector vQWork(kNumDataSets);
       vQWork = 0.0;
 
+      // Only residual sums are kept, so the data less their straight
+      // line serve as they are.
       Matrix mXWYAll;
       ColumnVector vYWY(kNumDataSets);
-      PreCalcXWY(kNumDataSets, vOnes, mXWYAll, vYWY);
+      Matrix mLine;
+      PreCalcXWYAboutLine(kNumDataSets, vOnes, mXWYAll, vYWY, mLine);
 
       const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
       if (pProgress != nullptr) {

@@ -313,7 +313,7 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
         }
         pCalcData->dAutocorrelation = dPhi;
         pCalcData->vModels.push_back(table);
-        if (vResidSum1(1) == 0.0) {
+        if (IsPerfectFit(vResidSum1(1))) {
           iNumDataSets = 1;
           if (kPerfect < 0) kPerfect = k;
         }

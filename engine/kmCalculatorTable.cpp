@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // Marks a profile cell that no feasible fit reached.
 constexpr double kInfeasible = 1e50;
-// Criterion value of a model whose residual sum of squares is not positive.
+// Criterion value of a perfect fit (no logarithm of its residual sum).
 constexpr double kNoCriterion = -999.0;
 
 // Row range [iLower, iUpper] of the grid rows of column i whose profile
@@ -97,7 +97,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       double dCriterion = 0.0;
       double dBIC3 = 0.0;
       const double dBIC = std::log(dQ / n) + iNParm * std::log(double(n)) / n;
-      if (dQ <= 0.0) {
+      if (IsPerfectFit(dQ)) {
         dCriterion = kNoCriterion;
       } else {
         KinkMKFitResult fit;
