@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
@@ -89,7 +90,7 @@ void SumsOfSquares(const Matrix& mY, const Matrix& mWY, int iNumDataSets,
 }  // namespace
 
 void kmCalculator::PreCalcXWX() {
-  try {
+  WithCallPath("PreCalcXWX()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
@@ -108,16 +109,13 @@ void kmCalculator::PreCalcXWX() {
       if (pXWX == nullptr) pXWX = new SymmetricMatrix();
       *pXWX << mM.t() * mWM;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PreCalcXWX()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PreCalcXWY(int iNumDataSets,
                               const ColumnVector& vMultipliers, Matrix& mXWY,
                               ColumnVector& vYWY) {
-  try {
+  WithCallPath("PreCalcXWY()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
@@ -128,17 +126,14 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
       mXWY = pX0->t() * mWY;
       SumsOfSquares(mY, mWY, iNumDataSets, vYWY);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PreCalcXWY()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
                                        const ColumnVector& vMultipliers,
                                        Matrix& mXWZ, ColumnVector& vZWZ,
                                        Matrix& mLine) {
-  try {
+  WithCallPath("PreCalcXWYAboutLine()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
@@ -179,14 +174,11 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
       mXWZ = pX0->t() * mWZ;
       SumsOfSquares(mZ, mWZ, iNumDataSets, vZWZ);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PreCalcXWYAboutLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalculator::IsPerfectFit(double dResidSum) const {
-  try {
+  return WithCallPath("IsPerfectFit()", kClassName, [&]() -> bool {
     const int n = iNumObs;
     // Without the observed data only a sum of 0 or less is perfect.
     if (pDataY == nullptr || pWeightMatrix == nullptr || n < 1 ||
@@ -204,15 +196,12 @@ bool kmCalculator::IsPerfectFit(double dResidSum) const {
       const ColumnVector y = pDataY->SubMatrix(1, n, 1, 1);
       return dResidSum <= calc_PerfectFitBound(y, mW);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("IsPerfectFit()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
                           SymmetricMatrix& mAinv, int16_t& iRank) {
-  try {
+  return WithCallPath("INVERT", "kmCalculator.cpp", [&]() -> bool {
     if (p < 0 || p > mA.Nrows()) {
       GenerateKmExceptionF("Cannot invert order %d of a %d x %d matrix.",
                            "kmCalculator::Invert()", p, mA.Nrows(), mA.Ncols());
@@ -270,8 +259,5 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
       mAinv << mL;
       return !bFailed;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("INVERT", "kmCalculator.cpp");
-    throw;
-  }
+  });
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -41,7 +42,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
                               ColumnVector& vEstimates, ColumnVector& vResidSum,
                               int16_t iNumGridPoints, Matrix& mProfile,
                               KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("GridSearch()", kClassName, [&] {
     if (iNumDataSets != 1) {
       GenerateKmExceptionF(
           "The grid search fits one data set at a time, not %d.", kClassName,
@@ -139,10 +140,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       }
       for (int i = 3; i <= k + 2; ++i) vEstimates(2 * k + i) = vBestCoef(i);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("GridSearch()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
@@ -154,7 +152,7 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
                           const ColumnVector& vYWY, ColumnVector& vCoefWork,
                           ColumnVector& vQWork, uint16_t& iFitStatus,
                           KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("Search()", kClassName, [&] {
     for (int c = iFirst; c <= iK; ++c) {
       if (Cancelled(pProgress)) return;
       if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
@@ -198,8 +196,5 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
         }
       });
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Search()", kClassName);
-    throw;
-  }
+  });
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -45,7 +46,8 @@ void kmCalculator::GridSearchForHudsons(
     int j, int /*iNumDataSets*/, uint16_t k, ColumnVector& /*vLocations*/,
     ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
     Matrix& mProfile, KmProgressInterface* pProgress) {
-  try {
+  // The call-path line keeps the name the permutation test reports.
+  WithCallPath("GridSearchForHudson()", kClassName, [&] {
     if (k > kMaxKinkmarks) {
       GenerateKmExceptionF(
           "The grid search places at most %d kinkmarks; %d were requested.",
@@ -114,11 +116,7 @@ void kmCalculator::GridSearchForHudsons(
                      mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork,
                      iFitStatus, pProgress);
     });
-  } catch (KmException& e) {
-    // The call-path line keeps the name the permutation test reports.
-    e.AddCallPath("GridSearchForHudson()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Search_Hudsons(
@@ -129,7 +127,7 @@ void kmCalculator::Search_Hudsons(
     ColumnVector& vBestCoef, const ColumnVector& vYWY, ColumnVector& vCoefWork,
     ColumnVector& vQWork, uint16_t& iFitStatus,
     KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("Search_Hudsons()", kClassName, [&] {
     for (int c = iFirst; c <= iK; ++c) {
       if (Cancelled(pProgress)) return;
       if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
@@ -165,8 +163,5 @@ void kmCalculator::Search_Hudsons(
         if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
       });
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Search_Hudsons()", kClassName);
-    throw;
-  }
+  });
 }

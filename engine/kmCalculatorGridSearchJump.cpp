@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -66,7 +67,7 @@ void kmCalculator::GridSearch_WithJumpModel(
     int iNumDataSets, uint16_t k, ColumnVector& vLocations,
     ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
     Matrix& mProfile, int iJump, KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("GridSearch_WithJumpModel()", kClassName, [&] {
     const int D = iNumDataSets;
     const int K = iNumGridPoints;
     const int J = iJump != 0 ? 1 : 0;
@@ -225,8 +226,5 @@ void kmCalculator::GridSearch_WithJumpModel(
       }
       for (int i = w + 1; i <= c; ++i) vEstimates(2 * k + i) = vBeta(i);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("GridSearch_WithJumpModel()", kClassName);
-    throw;
-  }
+  });
 }

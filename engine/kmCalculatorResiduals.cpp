@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/MatrixBuilders.h"
@@ -129,7 +130,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
                           const ColumnVector& vCoef, const ColumnVector& vTau,
                           Matrix& mFitted, Matrix& mResid, kmTable& table) {
   constexpr const char* kSource = "kmCalculator::Resids()";
-  try {
+  WithCallPath("Resids()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
@@ -162,10 +163,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
       }
       table.SetData(rows.ToMatrix());
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Resids()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Resids_JumpModel_Final(
@@ -173,7 +171,7 @@ void kmCalculator::Resids_JumpModel_Final(
     const ColumnVector& vTau, Matrix& mFitted, Matrix& mResid, kmTable& table,
     double dJumpLocationShifted, double dJump) {
   constexpr const char* kSource = "kmCalculator::Resids_JumpModel_Final()";
-  try {
+  WithCallPath("Resids_JumpModel_Final()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
@@ -241,8 +239,5 @@ void kmCalculator::Resids_JumpModel_Final(
       }
       table.SetData(rows.ToMatrix());
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Resids_JumpModel_Final()", kClassName);
-    throw;
-  }
+  });
 }

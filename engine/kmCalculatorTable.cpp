@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmVector.h"
@@ -54,7 +55,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
                          int iCriterion, double dShift) {
-  try {
+  WithCallPath("Table()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
@@ -266,8 +267,5 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       }
       pTable->SetCovariance(mCov);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Table()", kClassName);
-    throw;
-  }
+  });
 }
