@@ -2,7 +2,7 @@
 # Installs the build dependencies with apt-get when any is missing.
 set -euo pipefail
 packages=(cmake g++ make libnewmat10-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          clang-format)
+          clang-format clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
