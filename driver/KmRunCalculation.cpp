@@ -7,6 +7,7 @@
 #include "driver/ConsoleProgress.h"
 #include "driver/CreateSession.h"
 #include "driver/KmRun.h"
+#include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -15,12 +16,9 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 
-namespace {
+using km_driver_internal::Print;
 
-void Print(const char* sText) {
-  std::fputs(sText, stdout);
-  std::fflush(stdout);
-}
+namespace {
 
 // The data file's field delimiter: tab, blank, comma or semicolon for the
 // codes 0 to 3, empty for any other code.
@@ -55,7 +53,12 @@ void KmRun::Calculate() {
                                 pSession_->GetInt(kmOptDependentType) == 4;
   PrepareSession();
   PreRead(bCalculatedRates);
-  pSession_->Write(files_.sSavedSessionFile.GetCString());
+  // A run of a saved session named as the run file's saved session (run.ini
+  // reading run.kms) keeps its input as it is: the copy written here carries
+  // the run options and would replace the user's session unseen.
+  if (!SameFile(files_.sSavedSessionFile, files_.sSessionFile)) {
+    pSession_->Write(files_.sSavedSessionFile.GetCString());
+  }
 
   bool bVarying = false;
   if (bCalculatedRates) {

@@ -47,7 +47,8 @@
 //   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
 //                                  PermuteComp, GridSearchComp
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
-//   kmCalculatorComparison.cpp     TwoGroupComp, CompMod, CompFTest
+//   kmCalculatorComparison.cpp     CompMod, CompFTest
+//   kmCalculatorComparisonPass.cpp TwoGroupComp
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -181,6 +182,33 @@ class kmCalculator {
   // "kmCalculator::PreCalcXWY()"); call path "PreCalcXWY()".
   void PreCalcXWY(int iNumDataSets, const NEWMAT::ColumnVector& vMultipliers,
                   NEWMAT::Matrix& mXWY, NEWMAT::ColumnVector& vYWY);
+
+  // The products of PreCalcXWY for the searches, formed so that the
+  // residual sums y'W*y - b'M'W*y keep their precision however far the
+  // data lie from zero: each data set y_j enters as z_j = y_j less its
+  // weighted least-squares line on design columns 1 and 2 (intercept and
+  // independent value), whose coefficients go to column j of mLine (2 x
+  // iNumDataSets). Every candidate model contains those two columns, so a
+  // fit of z_j has the residuals of the fit of y_j, and its coefficients
+  // differ only on columns 1 and 2, by column j of mLine. mXWZ = M' W* Z,
+  // vZWZ(j) = z_j' W* z_j (the residual sum of the straight line).
+  // REQUIRES: vZWZ has at least iNumDataSets elements.
+  // Throws: as PreCalcXWY, with source
+  // "kmCalculator::PreCalcXWYAboutLine()"; call path
+  // "PreCalcXWYAboutLine()".
+  void PreCalcXWYAboutLine(int iNumDataSets,
+                           const NEWMAT::ColumnVector& vMultipliers,
+                           NEWMAT::Matrix& mXWZ, NEWMAT::ColumnVector& vZWZ,
+                           NEWMAT::Matrix& mLine);
+
+  // True when dResidSum, a weighted residual sum of squares of a fit of the
+  // observed data (column 1 of *pDataY), is a perfect fit: at most the
+  // rounding-level bound calc_PerfectFitBound (models/PerfectFit.h) of
+  // those data under the cross products' weighting W*. This is the one
+  // perfect-fit test of the drivers and criteria; without loaded data only
+  // a sum of 0 or less is perfect.
+  // Throws: KmException for a missing session; call path "IsPerfectFit()".
+  bool IsPerfectFit(double dResidSum) const;
 
   // Generalised inverse of the symmetric p x p matrix mA by a root-free
   // Cholesky (L D L') factorisation with relative pivot tolerance 1e-8. A
@@ -386,7 +414,7 @@ class kmCalculator {
   // ======================================================================
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
-  // 0.0 when dF <= 0, iDf1 <= 0 or iDf2 <= 0.
+  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0.
   double FPValue(double dF, int iDf1, int iDf2);
 
   // Complete test of k0 against k1 over iNumDataSets data sets: records F,
@@ -1036,7 +1064,8 @@ class kmCalculator {
 
   // ======================================================================
   // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
-  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp)
+  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
+  // kmCalculatorComparisonPass.cpp)
   //
   // Two cohorts of m observations on the same independent values are
   // stacked into one data set of n = 2m rows (first cohort first) with the
@@ -1075,8 +1104,8 @@ class kmCalculator {
   // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
   // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
   // when m < 2a).
-  // Throws: KmException for a missing or short design, or a design too
-  // large for a 16-bit count; matrix-library errors with source
+  // Throws: KmException for a missing or short design, iMinObsEnd < 1, or a
+  // design too large for a 16-bit count; matrix-library errors with source
   // "kmCalculator::FindGridPointsComp()"; call path "FindGridPointsComp()".
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);
@@ -1164,7 +1193,10 @@ class kmCalculator {
   // i); once the tracker is cancelled, each remaining good pair gets an
   // invalid placeholder record. The tracker's position ends at
   // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
-  // sFileName is not used.
+  // sFileName is not used. The good pairs are fitted on a pool of the
+  // session's number of cores, each by a calculator of its own; the records
+  // are written in list order by the calling thread and do not depend on
+  // the number of workers.
   // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
   // Throws: KmException "Not enough byGroups to compare." (source
   // "TwoGroupComp()") for fewer than 2 by-groups; the errors of the fits;
@@ -1174,7 +1206,8 @@ class kmCalculator {
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
-  // Fits and tests the installed pair into pRecord: one model table per
+  // Fits and tests the installed pair into pRecord, starting the generator
+  // from kmOptPermutationSeed: one model table per
   // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
   // kmOptModelSelection (permutation tests for 0, each appended to
   // vFTests), then the comparison test of the joint model with
