@@ -6,7 +6,6 @@
 #include <newmat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -14,7 +13,6 @@
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
-#include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
@@ -52,8 +50,7 @@ struct Options {
 class SelModESRTest : public ::testing::Test {
  protected:
   void Run(const Options& o, const std::vector<double>& vY,
-           const std::vector<double>& vW = {},
-           kmBackgroundProgressTrackerWithBar* pProgress = nullptr) {
+           const std::vector<double>& vW = {}) {
     const int n = static_cast<int>(vY.size());
     session_ = std::make_unique<kmSession>();
     session_->SetInt(kmOptMethod, o.iDriver);
@@ -88,9 +85,9 @@ class SelModESRTest : public ::testing::Test {
     }
     data_ = kmCalcData();
     if (o.iDriver == 1) {
-      calc_->SelModESR(&data_, pProgress, static_cast<int16_t>(o.iCohort));
+      calc_->SelModESR(&data_, nullptr, static_cast<int16_t>(o.iCohort));
     } else {
-      calc_->SelMod(&data_, pProgress, o.iCohort, 0);
+      calc_->SelMod(&data_, nullptr, o.iCohort, 0);
     }
   }
 
@@ -260,6 +257,7 @@ TEST_F(SelModESRTest, ChoosesAsTheGridSearchDriverOnObservationKinkmarks) {
     o.iMethod = c.iMethod;
     o.iStopping = c.iStopping;
     o.kmax = 3;
+    o.iPermutations = 99;
     o.iDriver = 0;
     Run(o, vY);
     const kmCalcData grid = data_;
@@ -393,37 +391,6 @@ TEST_F(SelModESRTest, EdgesOfTheSelection) {
       EXPECT_LE(data_.GetModel(2).GetSSE(), data_.GetModel(1).GetSSE());
     }
   }
-}
-
-TEST_F(SelModESRTest, FiveTestsHaveNoStoppingTable) {
-  const std::vector<double> vY = KinkedSeries(14, 0.01);
-  Options o;
-  o.kmax = 5;
-  o.iMinEnd = 1;
-  o.iMinBetween = 0;
-  o.iPermutations = 9;
-  o.iStopping = kStopBValue;
-  const KmException e = km_test::CatchKmException([&] { Run(o, vY); });
-  EXPECT_STREQ(e.GetMessage(),
-               "Early Stopping is not available for these values. You will "
-               "have to generate early stopping tables yourself.");
-  EXPECT_NE(std::string(e.GetCallPath()).find("SelModESR()"),
-            std::string::npos);
-  // Fixed stopping needs no table.
-  o.iStopping = kStopFixed;
-  Run(o, vY);
-  EXPECT_EQ(data_.vModels.size(), 6u);
-}
-
-TEST_F(SelModESRTest, ProgressEndsAtOneHundredAndRunningFlagIsUntouched) {
-  std::atomic<bool> bCancel(false);
-  kmBackgroundProgressTrackerWithBar progress(nullptr, 0, 100, 0, &bCancel);
-  Options o;
-  o.kmax = 1;
-  o.iPermutations = 49;
-  Run(o, KinkedSeries(14, 0.01), {}, &progress);
-  EXPECT_EQ(progress.GetBarPosition(), 100);
-  EXPECT_FALSE(progress.GetRunningFlag());
 }
 
 TEST(NChooseK, BinomialCoefficientsInSixtyFourBitsWithALimit) {
