@@ -1,41 +1,57 @@
 // The calculation control of one run.
 //
 // kmCalculationHandler owns the results handler, its own copy of the
-// session and the data reader of a calculation, verifies the cohorts and
-// prepares each cohort's records for the calculator that fits it.
-//
-// This header holds, so far, the members and operations that set the
-// handler up and prepare the cohort data; the run itself (the thread pool,
-// the writer thread, the per-cohort tasks) is added to the class in its own
-// section.
+// session and the data reader of a calculation. ExecuteThreaded fits every
+// cohort of the data file on a thread pool: each task reads the next cohort
+// under the data-file lock, prepares its records for a calculator of its
+// own and fits it outside the lock; a writer thread appends the finished
+// records to the results file strictly in cohort order while the workers
+// still fit; the caller's thread then runs the comparison pass (when asked
+// for) and completes the results file.
 //
 // Methods live in files by concern:
 //   kmCalculationHandlerLifetime.cpp  construction, Init, Setup, Free, Verify
+//   kmCalculationHandlerRun.cpp       ExecuteThreaded and its phases, the
+//                                     writer thread, the comparison pass
+//   kmCalculationHandlerCohort.cpp    CohortTask, CalculateCohort,
+//                                     ReadCohortData, the stored failure
 //   kmCalculationHandlerPrepare.cpp   GetNumObsThisCohort,
 //                                     ProcessCohortRecords,
 //                                     ReadDataForAllByGroup
 //   kmCalculationHandlerCluster.cpp   CompressData, ProcessClusterCohortData
 //
 // Errors: every operation adds its own line ("<method text>" of
-// "kmCalculationHandler") to the call path of a KmException passing through
-// and rethrows it.
+// "kmCalculationHandler", or of "kmCalculator" for ExecuteThreaded) to the
+// call path of a KmException passing through.
 //
-// Threads: the preparation operations run either under the data-file mutex
-// of the cohort tasks or on the controlling thread during the comparison
-// pass; the handler takes no lock of its own.
+// Threads: ExecuteThreaded runs on the caller's thread; the cohort tasks
+// run on the pool's workers and reach the handler's shared state only
+// through the data-file lock (ReadCohortData), the stored failure's lock,
+// the calculator list's lock and the result map's lock. The preparation
+// operations run under the data-file lock or on the caller's thread.
 #ifndef KM_ENGINE_KMCALCULATIONHANDLER_H
 #define KM_ENGINE_KMCALCULATIONHANDLER_H
 
 #include <newmat.h>
 
 #include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
+#include "data/kmCohortRows.h"
 #include "data/kmValueTable.h"
+#include "engine/kmFinishedResults.h"
 #include "foundation/KmString.h"
 
 class KmProgressInterface;
+class kmMultiProgressTracker;
 class StatClass;
+class kmBackgroundProgressTrackerWithBar;
+class kmCalcData;
 class kmCalcHandler;
 class kmCalculateRates;
 class kmCalculator;
@@ -79,6 +95,87 @@ class kmCalculationHandler {
   // Returns the reader's verdict (true when every cohort may be fitted).
   // Throws: the reader's errors, with "Verify()" in the call path.
   bool Verify(bool bExitOnError);
+
+  // ======================================================================
+  // The run (kmCalculationHandlerRun.cpp, kmCalculationHandlerCohort.cpp)
+  // ======================================================================
+
+  // Fits every cohort into the results file sOutputFile: opens the data
+  // file, writes the results-file head (session, combinations), fits the
+  // cohorts on the pool ("num cores" workers: the smaller of that setting
+  // and the hardware threads, all of them for 0 or a negative value) while
+  // the writer thread appends the records in cohort order, runs the
+  // comparison pass when pairwise comparisons are selected and, unless the
+  // run was cancelled, writes the offsets and the numeric data before the
+  // file is closed. The tracker's range is 0 .. (max(1, combinations) +
+  // comparisons) x 1000 and each fitted cohort adds 1000.
+  // Returns true when the run finished, false when it was cancelled (the
+  // results file then has no offsets and no numeric data, and the
+  // comparison pass is skipped).
+  // Throws (after every worker and the writer have ended, the data file
+  // closed): the first failure of a cohort task, whatever its type (a
+  // KmException as raised; a standard exception or a matrix-library error
+  // as a KmException with its text; anything else as "Unknown exception in
+  // a cohort task"); "The result record of cohort <i> is missing." when a
+  // finished run lacks a record; a null or unsuitable tracker; the errors of
+  // the files and of the comparison pass; each with "ExecuteThreaded()" of
+  // "kmCalculator" in the call path.
+  // REQUIRES: Verify has run; pTracker is the kmMultiProgressTracker sized
+  // with GetNumByGroups(); called once per handler.
+  bool ExecuteThreaded(const KmString& sOutputFile,
+                       KmProgressInterface* pTracker);
+
+  // The work of task iTask, run on a pool worker: makes a calculator on the
+  // results handler (kept in the calculator list when pairwise comparisons
+  // are selected), fits the next cohort with CalculateCohort and, when a
+  // failure has been stored, cancels the run. Never throws: any failure
+  // becomes the run's stored failure (the first one wins).
+  void CohortTask(int iTask);
+
+  // Reads the next cohort of the data file (ReadCohortData), fills its
+  // record (label, validity, jump and comparability-ratio flags, the
+  // variance-covariance matrix, MADWD settings), fits it (SelModESR when
+  // kmOptMethod is 1, else SelMod; AddBadCohort for a cohort that failed
+  // verification), notes its final model size and hands the record to the
+  // result map, advancing pTracker by 1000. A cancelled run skips the fit
+  // and drops the record. The calculator's four data matrices are freed on
+  // every path.
+  // Throws: the errors of the read, the preparation and the fit.
+  void CalculateCohort(kmCalculator* pCalculator, KmProgressInterface* pTracker,
+                       int iTask);
+
+  // Under the data-file lock: unless pTracker reports cancelled (then
+  // iCohortIndex stays as it is), reads the next cohort of the file
+  // (ReadDataAndCalcRates when rates are formed from adjustment groups,
+  // else ReadData), reports its index, prepares its records on pCalculator
+  // (ProcessCohortRecords) and sets the calculator's observation count.
+  // Throws: the reader's and the preparation's errors; call path
+  // "ReadCohortData".
+  void ReadCohortData(int& iCohortIndex, kmCalculator* pCalculator,
+                      KmProgressInterface* pTracker, bool& bZeroAdjusted);
+
+  // The writer thread's body: writes the records of cohorts 0 .. N-1 from
+  // the result map to the results file in cohort order as they arrive,
+  // deleting each once written; ends early when the run is cancelled. Never
+  // throws: its failure (a missing record once the pool has ended, a write
+  // error) is kept and raised by ExecuteThreaded.
+  void WriteResultsInOrder();
+
+  // The fit of one verified cohort: (calculator, record, the cohort's
+  // progress, cohort index).
+  using CohortFit = std::function<void(
+      kmCalculator&, kmCalcData*, kmBackgroundProgressTrackerWithBar*, int)>;
+  // Replaces the fit that CalculateCohort runs on a verified cohort (SelMod,
+  // or SelModESR under Hudson's method); an empty fit restores it. Tests use
+  // it to make a cohort fail.
+  // REQUIRES: not called while ExecuteThreaded runs.
+  void SetCohortFit(CohortFit fit) { cohortFit_ = std::move(fit); }
+
+  // Entry i + 1 = the number of kinkmarks of cohort i's final selected
+  // model (-1 for none), filled by ExecuteThreaded.
+  const NEWMAT::ColumnVector& GetFinalModelSizes() const {
+    return vFinalModelSizes_;
+  }
 
   // ======================================================================
   // Cohort data preparation (kmCalculationHandlerPrepare.cpp,
@@ -165,10 +262,12 @@ class kmCalculationHandler {
 
   // ---- Accessors of the preparation state --------------------------------
 
-  kmSession* GetSession() const { return pSession_; }
-  kmCalcHandler* GetCalcHandler() const { return pCalcHandler_; }
-  kmReadData* GetReadData() const { return pReadData_; }
-  kmCalculateRates* GetRatesCalculator() const { return pRatesCalculator_; }
+  kmSession* GetSession() const { return pSession_.get(); }
+  kmCalcHandler* GetCalcHandler() const { return pCalcHandler_.get(); }
+  kmReadData* GetReadData() const { return pReadData_.get(); }
+  kmCalculateRates* GetRatesCalculator() const {
+    return pRatesCalculator_.get();
+  }
   int GetNumByGroups() const { return iNumByGroups_; }
   bool IsClustering() const { return bClustering_; }
   bool RatesFromAdjustGroups() const { return bRatesFromAdjustGroups_; }
@@ -176,7 +275,9 @@ class kmCalculationHandler {
   int16_t GetCurrentNumObs() const { return iCurrentNumObs_; }
   const std::vector<KmString>& GetClusterRows() const { return vClusterRows_; }
   // Null until ProcessClusterCohortData has run.
-  const NEWMAT::Matrix* GetClusterMatrix() const { return pClusterMatrix_; }
+  const NEWMAT::Matrix* GetClusterMatrix() const {
+    return pClusterMatrix_.get();
+  }
   // The calculator of the comparison pass (not owned).
   kmCalculator* GetComparisonCalculator() const { return pCompCalculator_; }
   void SetComparisonCalculator(kmCalculator* pCalculator) {
@@ -186,45 +287,91 @@ class kmCalculationHandler {
   // entries each (null before ReadDataForAllByGroup).
   int GetCompGroupCount() const { return iCompGroupCount_; }
   uint16_t GetCompNumObs() const { return uiCompNumObs_; }
-  NEWMAT::Matrix** GetCompDesign() const { return ppCompX_; }
-  NEWMAT::Matrix** GetCompResponse() const { return ppCompY_; }
-  NEWMAT::Matrix** GetCompStdError() const { return ppCompAux_; }
-  NEWMAT::ColumnVector** GetCompWeights() const { return ppCompWeights_; }
+  const std::vector<std::unique_ptr<NEWMAT::Matrix>>& GetCompDesign() const {
+    return vCompX_;
+  }
+  const std::vector<std::unique_ptr<NEWMAT::Matrix>>& GetCompResponse() const {
+    return vCompY_;
+  }
+  const std::vector<std::unique_ptr<NEWMAT::Matrix>>& GetCompStdError() const {
+    return vCompAux_;
+  }
+  const std::vector<std::unique_ptr<NEWMAT::ColumnVector>>& GetCompWeights()
+      const {
+    return vCompWeights_;
+  }
 
  private:
   // Deletes the comparison arrays with their matrices.
   void FreeComparisonArrays();
 
+  // ---- Phases of ProcessCohortRecords (kmCalculationHandlerPrepare.cpp) --
+  struct CohortLayout;
+  struct CohortRow;
+  // The options and field positions that the preparation of cohort i reads.
+  CohortLayout ReadCohortLayout(int i) const;
+  // Creates the calculator's four matrices with n rows of zeros.
+  static void CreateCohortMatrices(kmCalculator* pCalculator, int n);
+  // Reads the independent value, response and standard error of one record
+  // (steps a to g); false when the record is skipped.
+  bool ReadRecordValues(const CohortLayout& layout, int i, kmRecordRow& fields,
+                        bool& bZeroAdjusted, CohortRow& row) const;
+  // The variance, weight and transformed response of one row of a cohort
+  // that passed verification.
+  static void WeighRow(const CohortLayout& layout, int i,
+                       const kmRecordRow& fields, CohortRow& row);
+
+  // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------
+  // Refuses what this build cannot run, before anything is opened.
+  void RefuseUnavailablePasses() const;
+  // Steps before the pool: the per-cohort maximum of a rates-from-groups
+  // run, the data file, the results-file head, the tracker's range and the
+  // final model sizes.
+  void PrepareRun(const KmString& sOutputFile);
+  // Fits the cohorts on the pool while the writer writes their records;
+  // returns once every worker and the writer have ended and the data file
+  // is closed. Returns false when the run was cancelled.
+  bool RunCohortPool();
+  // Raises the stored failure of a cohort task, else the writer's.
+  void RaiseRunFailure() const;
+  // Reads every by-group again and compares them pairwise.
+  void RunComparisonPass(const KmString& sOutputFile);
+
+  // ---- Failures of the run (kmCalculationHandlerCohort.cpp) --------------
+  // Keeps failure as the run's failure unless one is kept already.
+  void StoreFailure(std::exception_ptr failure);
+  bool HasFailure() const;
+
   // ---- Members read or written by the data preparation -------------------
 
-  // Results handler of the run (owned).
-  kmCalcHandler* pCalcHandler_ = nullptr;
-  // The handler's own copy of the caller's session (owned).
-  kmSession* pSession_ = nullptr;
-  // Data reader on the session copy and the results handler (owned).
-  kmReadData* pReadData_ = nullptr;
+  // Results handler of the run.
+  std::unique_ptr<kmCalcHandler> pCalcHandler_;
+  // The handler's own copy of the caller's session.
+  std::unique_ptr<kmSession> pSession_;
+  // Data reader on the session copy and the results handler.
+  std::unique_ptr<kmReadData> pReadData_;
   // Calculator of the comparison pass (not owned).
   kmCalculator* pCompCalculator_ = nullptr;
-  // Rates of clustered cohorts; only in a clustering run (owned).
-  kmCalculateRates* pRatesCalculator_ = nullptr;
+  // Rates of clustered cohorts; only in a clustering run.
+  std::unique_ptr<kmCalculateRates> pRatesCalculator_;
   // One text per row of the cluster matrix.
   std::vector<KmString> vClusterRows_;
-  // Clustering matrix of the cohort prepared last (owned).
-  NEWMAT::Matrix* pClusterMatrix_ = nullptr;
+  // Clustering matrix of the cohort prepared last.
+  std::unique_ptr<NEWMAT::Matrix> pClusterMatrix_;
   // Records (or, clustered, independent values) of the cohort prepared last.
   int16_t iCurrentNumObs_ = 0;
-  // Distribution object (owned).
-  StatClass* pStatClass_ = nullptr;
+  // Distribution object.
+  std::unique_ptr<StatClass> pStatClass_;
   // Number of analysis copies, set by Verify.
   int iNumByGroups_ = 0;
   // kmOptComparisonType == 2.
   bool bClustering_ = false;
   // Comparison pass: per by-group design, response, standard error and
-  // weights (owned arrays of owned objects, iCompGroupCount_ long).
-  NEWMAT::Matrix** ppCompX_ = nullptr;
-  NEWMAT::Matrix** ppCompY_ = nullptr;
-  NEWMAT::Matrix** ppCompAux_ = nullptr;
-  NEWMAT::ColumnVector** ppCompWeights_ = nullptr;
+  // weights, iCompGroupCount_ entries each.
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vCompX_;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vCompY_;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vCompAux_;
+  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> vCompWeights_;
   int iCompGroupCount_ = 0;
   // Observation count of the last cohort read by ReadDataForAllByGroup.
   uint16_t uiCompNumObs_ = 0;
@@ -233,6 +380,34 @@ class kmCalculationHandler {
   // With the flag above: lines of the adjustment variable's format (-1
   // without one); else 0.
   int iNumAdjustGroups_ = 0;
+
+  // ---- Members of the run -------------------------------------------------
+
+  // The tracker given to ExecuteThreaded (not owned).
+  kmMultiProgressTracker* pTracker_ = nullptr;
+  // kmOptComparisonType == 1, read by ExecuteThreaded.
+  bool bPairwise_ = false;
+  // Number of cohorts of the run (the reader's count of by-groups).
+  int iNumCohorts_ = 0;
+  // See GetFinalModelSizes; workers write distinct entries.
+  NEWMAT::ColumnVector vFinalModelSizes_;
+  // Serialises every read of the data file by the cohort tasks.
+  std::mutex dataFileMutex_;
+  // Finished records waiting for the writer (alive during the run).
+  std::unique_ptr<kmFinishedResults> pFinishedResults_;
+  // The first failure of a cohort task, always a KmException.
+  mutable std::mutex failureMutex_;
+  std::exception_ptr pFailure_;
+  // The writer thread's failure, read after it has been joined.
+  std::exception_ptr pWriterFailure_;
+  // The calculators kept for the comparison pass (pairwise runs only).
+  std::mutex calculatorsMutex_;
+  std::vector<std::unique_ptr<kmCalculator>> vCalculators_;
+  // Replacement of the cohort fit (empty: the selection the session asks
+  // for).
+  CohortFit cohortFit_;
+  // Set once the data file has been closed after the pool.
+  bool bInputClosed_ = false;
 };
 
 #endif  // KM_ENGINE_KMCALCULATIONHANDLER_H

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <utility>
 
 #include "data/kmCalculateRates.h"
 #include "data/kmClusterCompression.h"
 #include "engine/kmCalculationHandler.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmMatrixErrors.h"
@@ -24,9 +27,9 @@ constexpr const char* kNoRates =
 }  // namespace
 
 void kmCalculationHandler::CompressData(const kmValueTable& records) {
-  try {
+  WithCallPath("CompressData", kClassName, [&] {
     if (pRatesCalculator_ == nullptr) GenerateKmException(kNoRates, kClassName);
-    kmClusterCompression compression(pSession_);
+    kmClusterCompression compression(pSession_.get());
 
     KmVector<kmAdjustVarFormat> formats = pSession_->GetAdjustVarFormats();
     if (formats.empty() && pSession_->GetKMVarPosition(kmVarAdjustment) != 0) {
@@ -61,14 +64,11 @@ void kmCalculationHandler::CompressData(const kmValueTable& records) {
     compression.CompressAgeGroups(values, formats);
     pRatesCalculator_->ComputeAgeAdjRates_Clustering(
         records, 0, 1, 2, 3, compression.GetClusterFormats());
-  } catch (KmException& e) {
-    e.AddCallPath("CompressData", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
-  try {
+  WithCallPath("ProcessClusterCohortData()", kClassName, [&] {
     if (pRatesCalculator_ == nullptr) GenerateKmException(kNoRates, kClassName);
     const kmValueTable rates = pRatesCalculator_->GetAgeAdjRateTable();
 
@@ -89,7 +89,7 @@ void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
 
     WithMatrixErrorsAsKm("ProcessClusterCohortData()", [&] {
       const int iRows = static_cast<int>(table.size());
-      NEWMAT::Matrix* pMatrix = new NEWMAT::Matrix(iRows, 3);
+      auto pMatrix = std::make_unique<NEWMAT::Matrix>(iRows, 3);
       vClusterRows_.clear();
       for (int r = 0; r < iRows; ++r) {
         const kmValueRow& row = table[r];
@@ -100,16 +100,12 @@ void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
         (*pMatrix)(r + 1, 2) = row[2];
         (*pMatrix)(r + 1, 3) = row[3];
       }
-      delete pClusterMatrix_;
-      pClusterMatrix_ = pMatrix;
+      pClusterMatrix_ = std::move(pMatrix);
     });
     const size_t nValues = rates.size();
     iCurrentNumObs_ = static_cast<int16_t>(
         nValues > static_cast<size_t>(std::numeric_limits<int16_t>::max())
             ? std::numeric_limits<int16_t>::max()
             : nValues);
-  } catch (KmException& e) {
-    e.AddCallPath("ProcessClusterCohortData()", kClassName);
-    throw;
-  }
+  });
 }

@@ -1,10 +1,13 @@
 // kmCalculationHandler: constructor, destructor, Init, Setup, Free, Verify.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "data/kmCalculateRates.h"
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "results/kmCalcHandler.h"
@@ -17,56 +20,47 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculationHandler";
 
-template <typename T>
-void DeleteAndNull(T*& p) {
-  delete p;
-  p = nullptr;
-}
-
 }  // namespace
 
 kmCalculationHandler::kmCalculationHandler(kmSession* pSession) {
-  try {
+  // The members own what Setup made, so a half-built handler frees it.
+  WithCallPath("kmCalculationHandler()", kClassName, [&] {
     Init();
     Setup(pSession);
-  } catch (KmException& e) {
-    // The destructor does not run for a half-built object.
-    Free();
-    DeleteAndNull(pCalcHandler_);
-    e.AddCallPath("kmCalculationHandler()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmCalculationHandler::~kmCalculationHandler() {
   Free();
   FreeComparisonArrays();
-  DeleteAndNull(pCalcHandler_);
 }
 
 void kmCalculationHandler::Init() {
-  pCalcHandler_ = nullptr;
-  pSession_ = nullptr;
-  pReadData_ = nullptr;
-  pClusterMatrix_ = nullptr;
+  pCalcHandler_.reset();
+  pSession_.reset();
+  pReadData_.reset();
+  pClusterMatrix_.reset();
   iCurrentNumObs_ = 0;
   bClustering_ = false;
   iNumByGroups_ = 0;
   iNumAdjustGroups_ = 0;
-  pRatesCalculator_ = nullptr;
-  DeleteAndNull(pStatClass_);
-  pStatClass_ = new StatClass();
+  pRatesCalculator_.reset();
+  pStatClass_ = std::make_unique<StatClass>();
 }
 
 void kmCalculationHandler::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr) {
       GenerateKmException("Session does not exist - invalid pointer.",
                           kClassName);
     }
-    pCalcHandler_ = new kmCalcHandler(pSession);
-    pSession_ = new kmSession(*pSession);
-    pReadData_ = new kmReadData(pSession_, pCalcHandler_);
+    // The reader keeps pointers to the session copy and the results
+    // handler: it goes before them.
+    pReadData_.reset();
+    pCalcHandler_ = std::make_unique<kmCalcHandler>(pSession);
+    pSession_ = std::make_unique<kmSession>(*pSession);
+    pReadData_ =
+        std::make_unique<kmReadData>(pSession_.get(), pCalcHandler_.get());
 
     bRatesFromAdjustGroups_ = pSession_->GetBool(kmOptDependentCalculated) &&
                               pSession_->GetInt(kmOptDependentType) == 4;
@@ -82,24 +76,23 @@ void kmCalculationHandler::Setup(kmSession* pSession) {
     }
 
     bClustering_ = pSession_->GetInt(kmOptComparisonType) == 2;
-    if (bClustering_) pRatesCalculator_ = new kmCalculateRates(pSession_);
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+    if (bClustering_) {
+      pRatesCalculator_ = std::make_unique<kmCalculateRates>(pSession_.get());
+    }
+  });
 }
 
 void kmCalculationHandler::Free() {
   // The reader keeps a pointer to the session copy: it goes first.
-  DeleteAndNull(pReadData_);
-  DeleteAndNull(pSession_);
-  DeleteAndNull(pStatClass_);
-  DeleteAndNull(pRatesCalculator_);
-  DeleteAndNull(pClusterMatrix_);
+  pReadData_.reset();
+  pSession_.reset();
+  pStatClass_.reset();
+  pRatesCalculator_.reset();
+  pClusterMatrix_.reset();
 }
 
 bool kmCalculationHandler::Verify(bool bExitOnError) {
-  try {
+  return WithCallPath("Verify()", kClassName, [&] {
     KmString sMessage;
     const bool bResult = pReadData_->VerifyDelayRateCalcNEW(sMessage, false);
     iNumByGroups_ = pReadData_->GetNumByGroups();
@@ -108,8 +101,5 @@ bool kmCalculationHandler::Verify(bool bExitOnError) {
       std::exit(1);
     }
     return bResult;
-  } catch (KmException& e) {
-    e.AddCallPath("Verify()", kClassName);
-    throw;
-  }
+  });
 }

@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmMatrixErrors.h"
@@ -39,6 +41,19 @@ template <typename T>
 void DeleteAndNull(T*& p) {
   delete p;
   p = nullptr;
+}
+
+// Records whose independent position lies past their fields are refused
+// instead of being read past their end.
+[[noreturn]] void RaiseIndependentPosition(int iPosition) {
+  GenerateKmExceptionF(
+      "Invalid position for independent variable.  Position is:  %d", kSource,
+      iPosition);
+}
+
+[[noreturn]] void RaiseResponsePosition(int i) {
+  GenerateKmExceptionF(
+      "Invalid position for response variable.  Cohort Index = %d", kSource, i);
 }
 
 KmString Trimmed(const KmString& sText) {
@@ -107,265 +122,287 @@ void ResponseSlots(const kmSession& session, int i, bool bCountType,
 
 }  // namespace
 
+// What the preparation of one cohort reads from the session: the error
+// model, the response type and the field positions.
+struct kmCalculationHandler::CohortLayout {
+  int iHet = 0;
+  bool bCountType = false;
+  bool bCalculated = false;
+  bool bCountsToCrudeRate = false;
+  bool bLogLinear = false;
+  bool bZeroCountModel = false;
+  bool bGood = false;
+  bool bRatesFromAdjustGroups = false;
+  double dShift = 0.0;
+  double dRatesPerN = kDefaultRatesPerN;
+  int iResponsePos = 0;
+  int iStdErrorPos = 0;
+  int iIndepPos = 0;
+  int iPopPos = 0;
+  KmString sMissing;
+  const KmFormat* pFormat = nullptr;
+};
+
+// One observation on its way into the matrices.
+struct kmCalculationHandler::CohortRow {
+  double x = 0.0;
+  double y = kMissing;
+  double w = 1.0;
+  double s = kMissing;
+};
+
 int kmCalculationHandler::GetNumObsThisCohort(int iCohortIndex) const {
-  try {
-    return GetNumObsForCohortIndex(pSession_, iCohortIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("GetNumObsThisCohort(int)", kClassName);
-    throw;
+  return WithCallPath("GetNumObsThisCohort(int)", kClassName, [&] {
+    return GetNumObsForCohortIndex(pSession_.get(), iCohortIndex);
+  });
+}
+
+kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
+    int i) const {
+  const kmSession& session = *pSession_;
+  CohortLayout layout;
+  layout.iHet = session.GetInt(kmOptHetErrorModel);
+  const int iDependentType = session.GetInt(kmOptDependentType);
+  layout.bCountType = iDependentType == 0;
+  layout.bCalculated = session.GetBool(kmOptDependentCalculated);
+  layout.bCountsToCrudeRate =
+      layout.bCalculated && iDependentType == 1 && layout.iHet == 4;
+  layout.bLogLinear = session.GetBool(kmOptLogLinear);
+  layout.dShift = session.GetDouble(kmOptDataShift);
+  // A multiplier of 0 would turn every rate into 0.
+  layout.dRatesPerN = session.GetInt(kmOptRatesPerN);
+  if (layout.dRatesPerN <= 0) layout.dRatesPerN = kDefaultRatesPerN;
+  layout.bZeroCountModel = layout.iHet == 4 || layout.iHet == 1 ||
+                           (layout.iHet == 0 && layout.bLogLinear);
+  layout.bRatesFromAdjustGroups = bRatesFromAdjustGroups_;
+
+  int iResponseRole = kmVarDependent;
+  int iStdErrorRole = kmVarStdError;
+  ResponseSlots(session, i, layout.bCountType, iResponseRole, iStdErrorRole);
+  layout.iResponsePos = session.GetKMVarPosition(iResponseRole);
+  layout.iStdErrorPos = session.GetKMVarPosition(iStdErrorRole);
+  layout.iIndepPos = session.GetKMVarPosition(kmVarIndependent);
+  layout.iPopPos = session.GetKMVarPosition(kmVarPopulation);
+  session.GetMissingString(layout.sMissing);
+  layout.bGood = pReadData_->GetCohortGoodFlag(i);
+  const kmVariable& indep = session.GetKMVar(kmVarIndependent);
+  layout.pFormat = indep.HasFormat() ? &indep.GetFormat() : nullptr;
+  return layout;
+}
+
+void kmCalculationHandler::CreateCohortMatrices(kmCalculator* pCalculator,
+                                                int n) {
+  DeleteAndNull(pCalculator->pDataX);
+  DeleteAndNull(pCalculator->pDataY);
+  DeleteAndNull(pCalculator->pDataWeightInput);
+  DeleteAndNull(pCalculator->pDataAux);
+  pCalculator->pDataX = new Matrix(n, 2);
+  *pCalculator->pDataX = 0.0;
+  pCalculator->pDataY = new Matrix(n, 1);
+  *pCalculator->pDataY = 0.0;
+  pCalculator->pDataWeightInput = new ColumnVector(n);
+  *pCalculator->pDataWeightInput = 0.0;
+  pCalculator->pDataAux = new Matrix(n, 1);
+  *pCalculator->pDataAux = 0.0;
+}
+
+bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
+                                            kmRecordRow& fields,
+                                            bool& bZeroAdjusted,
+                                            CohortRow& row) const {
+  const int iFields = static_cast<int>(fields.size());
+  if (layout.iIndepPos > iFields) RaiseIndependentPosition(layout.iIndepPos);
+  const KmString sIndep = Trimmed(fields[layout.iIndepPos - 1]);
+
+  // The independent value through its format; a value labelled as not used
+  // skips the record.
+  double dX = 0.0;
+  if (layout.pFormat != nullptr) {
+    int32_t iLine = -1;
+    try {
+      iLine =
+          layout.pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
+    } catch (KmException&) {
+      iLine = -1;  // a text of the wrong type matches no line
+    }
+    if (iLine < 0) {
+      GenerateKmInputExceptionF(
+          "%s is not a valid value for the Independent variable.\n"
+          "You must redefine the Independent variable format.",
+          kSource, sIndep.GetCString());
+    }
+    const KmString sLabel = layout.pFormat->GetLabel(iLine);
+    if (sLabel.EndsWith(kNotUsedSuffix)) return false;
+    dX = NumberAtStart(sLabel);
+  } else {
+    dX = NumberAtStart(sIndep);
+  }
+
+  // The response as the first step reads it: missing -> -1e30, else the
+  // number the text begins with; a zero count of a Poisson model in a
+  // verified cohort becomes 0.5.
+  auto ResponseValue = [&](const KmString& sField) {
+    if (IsMissing(sField, layout.sMissing)) return kMissing;
+    double v = NumberAtStart(sField);
+    if (layout.bGood && v == 0.0 && (layout.bCountType || layout.bCalculated) &&
+        layout.bZeroCountModel) {
+      v = 0.5;
+      bZeroAdjusted = true;
+    }
+    return v;
+  };
+  for (KmString& sField : fields) sField.RemoveAll(',');
+  const bool bHaveResponse = layout.iResponsePos <= iFields;
+  const double dResponseField =
+      bHaveResponse ? ResponseValue(fields[layout.iResponsePos - 1]) : kMissing;
+  double dSecondLast = kMissing;
+  if (layout.bRatesFromAdjustGroups && iFields >= 2) {
+    dSecondLast = ResponseValue(fields[iFields - 2]);
+  }
+
+  // The reader hands an empty field on as the missing text.
+  if (sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing)) {
+    GenerateKmInputExceptionF(
+        "\"%s\" is an invalid code for the Independent variable.  "
+        "Cohort index:  %d",
+        kSource, sIndep.GetCString(), i);
+  }
+  row.x = dX + layout.dShift;
+
+  row.y = kMissing;
+  if (!layout.bCalculated || layout.bCountsToCrudeRate) {
+    if (!bHaveResponse) RaiseResponsePosition(i);
+    row.y = dResponseField;
+  } else {
+    if (iFields < 2) RaiseResponsePosition(i);
+    if (layout.bRatesFromAdjustGroups) {
+      row.y = dSecondLast;
+    } else {
+      ReadWhole(fields[iFields - 2], row.y);
+    }
+  }
+  if (!layout.bGood && row.y < 0) row.y = kMissing;
+
+  row.s = kMissing;
+  row.w = 1.0;
+  if ((layout.iStdErrorPos == 0 && !layout.bCalculated) || layout.iHet == 0) {
+    return true;
+  }
+  KmString sSE;
+  if (!layout.bCalculated) {
+    if (layout.iStdErrorPos > iFields) {
+      GenerateKmExceptionF(
+          "Invalid position for standard error variable.  Cohort "
+          "Index = %d",
+          kSource, i);
+    }
+    sSE = fields[layout.iStdErrorPos - 1];
+  } else {
+    sSE = fields[iFields - 1];
+  }
+  if (layout.bGood) {
+    ReadWhole(sSE, row.s);
+  } else {
+    if (IsMissing(sSE, layout.sMissing) || !ReadWhole(sSE, row.s)) {
+      row.s = kMissing;
+    }
+    row.w = 0.0;
+  }
+  return true;
+}
+
+void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
+                                    const kmRecordRow& fields, CohortRow& row) {
+  const int iHet = layout.iHet;
+  double dVar = 1.0;
+  if (iHet == 4 || iHet == 1) {
+    dVar = row.y;
+  } else if (iHet == 2) {
+    dVar = row.s * row.s;
+  }
+  if (iHet == 4 && layout.iPopPos != 0) {
+    double p = kMissing;
+    if (layout.iPopPos <= static_cast<int>(fields.size())) {
+      ReadWhole(fields[layout.iPopPos - 1], p);
+    }
+    if (p <= 0) {
+      GenerateKmInputExceptionF(
+          "Error in data file.  Population <= 0.  Cohort Index = %d", kSource,
+          i);
+    }
+    row.s = std::sqrt(row.y) / p * layout.dRatesPerN;
+    dVar = row.y * 1e10 / (p * p);
+    row.y = row.y / p * layout.dRatesPerN;
+  }
+  if (layout.bLogLinear) {
+    if (row.y <= 0 && iHet != 0) {
+      GenerateKmInputExceptionF(
+          "Illegal value for dependent variable.  Dependent value "
+          "= %f  Cohort index:  %d",
+          kSource, row.y, i);
+    }
+    dVar = dVar / (row.y * row.y);
+    row.y = std::log(row.y);
+  }
+  if (iHet != 0) {
+    if (!(dVar > 0)) {
+      GenerateKmInputExceptionF(
+          "Illegal value for weight.  The value for variance or "
+          "the value for the response value in the data file is "
+          "<= 0.  Cohort Index = %d",
+          kSource, i);
+    }
+    row.w = 1.0 / dVar;
   }
 }
 
 void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
                                                 kmCalculator* pCalculator,
                                                 bool& bZeroAdjusted) {
-  try {
+  WithCallPath("ProcessCohortRecords()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmReadData::ProcessCohortRecords()", [&] {
       const int i = iCohortIndex;
-      const kmSession& session = *pSession_;
-      const int iHet = session.GetInt(kmOptHetErrorModel);
-      const int iDependentType = session.GetInt(kmOptDependentType);
-      const bool bCountType = iDependentType == 0;
-      const bool bCalculated = session.GetBool(kmOptDependentCalculated);
-      const bool bCountsToCrudeRate =
-          bCalculated && iDependentType == 1 && iHet == 4;
-      const bool bLogLinear = session.GetBool(kmOptLogLinear);
-      const double dShift = session.GetDouble(kmOptDataShift);
-      // A multiplier of 0 would turn every rate into 0.
-      double dRatesPerN = session.GetInt(kmOptRatesPerN);
-      if (dRatesPerN <= 0) dRatesPerN = kDefaultRatesPerN;
-      const bool bZeroCountModel =
-          iHet == 4 || iHet == 1 || (iHet == 0 && bLogLinear);
-
-      int iResponseRole = kmVarDependent;
-      int iStdErrorRole = kmVarStdError;
-      ResponseSlots(session, i, bCountType, iResponseRole, iStdErrorRole);
-      const int iResponsePos = session.GetKMVarPosition(iResponseRole);
-      const int iStdErrorPos = session.GetKMVarPosition(iStdErrorRole);
-      const int iIndepPos = session.GetKMVarPosition(kmVarIndependent);
-      const int iPopPos = session.GetKMVarPosition(kmVarPopulation);
-      KmString sMissing;
-      session.GetMissingString(sMissing);
-
-      const bool bGood = pReadData_->GetCohortGoodFlag(i);
+      const CohortLayout layout = ReadCohortLayout(i);
       kmCohortRows records = pReadData_->GetCohortRows();
       if (records.empty()) {
         GenerateKmException("Cohort has no data records.", kSource);
       }
       const int iFirstFields = static_cast<int>(records[0].size());
-      if (iResponsePos == 0 || iResponsePos > iFirstFields) {
+      if (layout.iResponsePos == 0 || layout.iResponsePos > iFirstFields) {
         GenerateKmExceptionF(
-            "Invalid position for the response variable.  Position is:  "
-            "%d",
-            kSource, iResponsePos);
+            "Invalid position for the response variable.  Position is:  %d",
+            kSource, layout.iResponsePos);
       }
-      if (iIndepPos == 0 || iIndepPos > iFirstFields) {
-        GenerateKmExceptionF(
-            "Invalid position for independent variable.  Position is:  "
-            "%d",
-            kSource, iIndepPos);
+      if (layout.iIndepPos == 0 || layout.iIndepPos > iFirstFields) {
+        RaiseIndependentPosition(layout.iIndepPos);
       }
 
       iCurrentNumObs_ = 0;
       int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
                                       : GetNumObsThisCohort(i);
       if (n < 0) n = 0;
-      DeleteAndNull(pCalculator->pDataX);
-      DeleteAndNull(pCalculator->pDataY);
-      DeleteAndNull(pCalculator->pDataWeightInput);
-      DeleteAndNull(pCalculator->pDataAux);
-      pCalculator->pDataX = new Matrix(n, 2);
-      *pCalculator->pDataX = 0.0;
-      pCalculator->pDataY = new Matrix(n, 1);
-      *pCalculator->pDataY = 0.0;
-      pCalculator->pDataWeightInput = new ColumnVector(n);
-      *pCalculator->pDataWeightInput = 0.0;
-      pCalculator->pDataAux = new Matrix(n, 1);
-      *pCalculator->pDataAux = 0.0;
+      CreateCohortMatrices(pCalculator, n);
       Matrix& mX = *pCalculator->pDataX;
-      Matrix& mY = *pCalculator->pDataY;
-      ColumnVector& vW = *pCalculator->pDataWeightInput;
-      Matrix& mS = *pCalculator->pDataAux;
-
-      const kmVariable& indep = session.GetKMVar(kmVarIndependent);
-      const KmFormat* pFormat =
-          indep.HasFormat() ? &indep.GetFormat() : nullptr;
-
-      // The response as step one reads it: missing -> -1e30, else the
-      // number the text begins with; a zero count of a Poisson model in
-      // a verified cohort becomes 0.5.
-      auto ResponseValue = [&](const KmString& sField) {
-        if (IsMissing(sField, sMissing)) return kMissing;
-        double v = NumberAtStart(sField);
-        if (bGood && v == 0.0 && (bCountType || bCalculated) &&
-            bZeroCountModel) {
-          v = 0.5;
-          bZeroAdjusted = true;
-        }
-        return v;
-      };
 
       int32_t r = 0;
       for (kmRecordRow& fields : records) {
-        const int iFields = static_cast<int>(fields.size());
-        // Records shorter than the first one are refused instead of
-        // being read past their end.
-        if (iIndepPos > iFields) {
-          GenerateKmExceptionF(
-              "Invalid position for independent variable.  Position is:  "
-              "%d",
-              kSource, iIndepPos);
-        }
-        const KmString sIndep = Trimmed(fields[iIndepPos - 1]);
-
-        double dX = 0.0;
-        if (pFormat != nullptr) {
-          int32_t iLine = -1;
-          try {
-            iLine = pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
-          } catch (KmException&) {
-            iLine = -1;  // a text of the wrong type matches no line
-          }
-          if (iLine < 0) {
-            GenerateKmInputExceptionF(
-                "%s is not a valid value for the Independent variable.\n"
-                "You must redefine the Independent variable format.",
-                kSource, sIndep.GetCString());
-          }
-          const KmString sLabel = pFormat->GetLabel(iLine);
-          if (sLabel.EndsWith(kNotUsedSuffix)) continue;
-          dX = NumberAtStart(sLabel);
-        } else {
-          dX = NumberAtStart(sIndep);
-        }
-
-        for (KmString& sField : fields) sField.RemoveAll(',');
-        const bool bHaveResponse = iResponsePos <= iFields;
-        const double dResponseField =
-            bHaveResponse ? ResponseValue(fields[iResponsePos - 1]) : kMissing;
-        double dSecondLast = kMissing;
-        if (bRatesFromAdjustGroups_ && iFields >= 2) {
-          dSecondLast = ResponseValue(fields[iFields - 2]);
-        }
-
+        CohortRow row;
+        if (!ReadRecordValues(layout, i, fields, bZeroAdjusted, row)) continue;
         ++r;
-
-        // The reader hands an empty field on as the missing text.
-        if (sIndep.IsEmpty() || IsMissing(sIndep, sMissing)) {
+        if (layout.bGood) WeighRow(layout, i, fields, row);
+        if (r > n) continue;  // counted, not stored
+        mX(r, 1) = 1.0;
+        mX(r, 2) = row.x;
+        (*pCalculator->pDataY)(r, 1) = row.y;
+        (*pCalculator->pDataWeightInput)(r) = row.w;
+        (*pCalculator->pDataAux)(r, 1) = row.s;
+        if (r >= 2 && mX(r - 1, 2) > row.x) {
           GenerateKmInputExceptionF(
-              "\"%s\" is an invalid code for the Independent variable.  "
-              "Cohort index:  %d",
-              kSource, sIndep.GetCString(), i);
-        }
-        const double x = dX + dShift;
-
-        double y = kMissing;
-        if (!bCalculated || bCountsToCrudeRate) {
-          if (!bHaveResponse) {
-            GenerateKmExceptionF(
-                "Invalid position for response variable.  Cohort Index = "
-                "%d",
-                kSource, i);
-          }
-          y = dResponseField;
-        } else {
-          if (iFields < 2) {
-            GenerateKmExceptionF(
-                "Invalid position for response variable.  Cohort Index = "
-                "%d",
-                kSource, i);
-          }
-          if (bRatesFromAdjustGroups_) {
-            y = dSecondLast;
-          } else {
-            ReadWhole(fields[iFields - 2], y);
-          }
-        }
-        if (!bGood && y < 0) y = kMissing;
-
-        double s = kMissing;
-        double w = 1.0;
-        if ((iStdErrorPos == 0 && !bCalculated) || iHet == 0) {
-          s = kMissing;
-        } else {
-          KmString sSE;
-          if (!bCalculated) {
-            if (iStdErrorPos > iFields) {
-              GenerateKmExceptionF(
-                  "Invalid position for standard error variable.  Cohort "
-                  "Index = %d",
-                  kSource, i);
-            }
-            sSE = fields[iStdErrorPos - 1];
-          } else {
-            sSE = fields[iFields - 1];
-          }
-          if (bGood) {
-            ReadWhole(sSE, s);
-          } else {
-            if (IsMissing(sSE, sMissing) || !ReadWhole(sSE, s)) {
-              s = kMissing;
-            }
-            w = 0.0;
-          }
-        }
-
-        if (bGood) {
-          double dVar = 1.0;
-          if (iHet == 4 || iHet == 1) {
-            dVar = y;
-          } else if (iHet == 2) {
-            dVar = s * s;
-          }
-          if (iHet == 4 && iPopPos != 0) {
-            double p = kMissing;
-            if (iPopPos <= iFields) ReadWhole(fields[iPopPos - 1], p);
-            if (p <= 0) {
-              GenerateKmInputExceptionF(
-                  "Error in data file.  Population <= 0.  Cohort Index = "
-                  "%d",
-                  kSource, i);
-            }
-            s = std::sqrt(y) / p * dRatesPerN;
-            dVar = y * 1e10 / (p * p);
-            y = y / p * dRatesPerN;
-          }
-          if (bLogLinear) {
-            if (y <= 0 && iHet != 0) {
-              GenerateKmInputExceptionF(
-                  "Illegal value for dependent variable.  Dependent value "
-                  "= %f  Cohort index:  %d",
-                  kSource, y, i);
-            }
-            dVar = dVar / (y * y);
-            y = std::log(y);
-          }
-          if (iHet != 0) {
-            if (!(dVar > 0)) {
-              GenerateKmInputExceptionF(
-                  "Illegal value for weight.  The value for variance or "
-                  "the value for the response value in the data file is "
-                  "<= 0.  Cohort Index = %d",
-                  kSource, i);
-            }
-            w = 1.0 / dVar;
-          }
-        }
-
-        if (r > 0 && r <= n) {
-          mX(r, 1) = 1.0;
-          mX(r, 2) = x;
-          mY(r, 1) = y;
-          vW(r) = w;
-          mS(r, 1) = s;
-          if (r >= 2 && mX(r - 1, 2) > x) {
-            GenerateKmInputExceptionF(
-                "Error in Data File:  Kinkmark encountered a problem with "
-                "your Independent Variable.  Possible causes include your "
-                "Independent Variable not being sorted or By-Variable(s) "
-                "not properly defined.  Cohort Index = %d",
-                kSource, i);
-          }
+              "Error in Data File:  Kinkmark encountered a problem with "
+              "your Independent Variable.  Possible causes include your "
+              "Independent Variable not being sorted or By-Variable(s) "
+              "not properly defined.  Cohort Index = %d",
+              kSource, i);
         }
       }
       iCurrentNumObs_ =
@@ -373,15 +410,12 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
                                    ? std::numeric_limits<int16_t>::max()
                                    : r);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("ProcessCohortRecords()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculationHandler::ReadDataForAllByGroup(
     KmProgressInterface* pTracker) {
-  try {
+  WithCallPath("ReadDataForAllByGroup()", kClassName, [&] {
     if (pCompCalculator_ == nullptr) {
       GenerateKmException("No calculator for the comparison pass.", kClassName);
     }
@@ -390,23 +424,19 @@ void kmCalculationHandler::ReadDataForAllByGroup(
     const int R = pCalcHandler_->GetMaxObservations();
 
     FreeComparisonArrays();
-    ppCompX_ = new Matrix*[m]();
-    ppCompY_ = new Matrix*[m]();
-    ppCompAux_ = new Matrix*[m]();
-    ppCompWeights_ = new ColumnVector*[m]();
-    iCompGroupCount_ = m;
     WithMatrixErrorsAsKm("kmCalculationHandler::ReadDataForAllByGroup()", [&] {
       for (int k = 0; k < m; ++k) {
-        ppCompX_[k] = new Matrix(R, 2);
-        *ppCompX_[k] = 0.0;
-        ppCompY_[k] = new Matrix(R, 1);
-        *ppCompY_[k] = 0.0;
-        ppCompAux_[k] = new Matrix(R, 1);
-        *ppCompAux_[k] = 0.0;
-        ppCompWeights_[k] = new ColumnVector(R);
-        *ppCompWeights_[k] = 0.0;
+        vCompX_.push_back(std::make_unique<Matrix>(R, 2));
+        *vCompX_.back() = 0.0;
+        vCompY_.push_back(std::make_unique<Matrix>(R, 1));
+        *vCompY_.back() = 0.0;
+        vCompAux_.push_back(std::make_unique<Matrix>(R, 1));
+        *vCompAux_.back() = 0.0;
+        vCompWeights_.push_back(std::make_unique<ColumnVector>(R));
+        *vCompWeights_.back() = 0.0;
       }
     });
+    iCompGroupCount_ = m;
 
     pTracker->SetPosition(0);
     for (int k = 0; k < m; ++k) {
@@ -429,36 +459,23 @@ void kmCalculationHandler::ReadDataForAllByGroup(
       pTracker->SetProcessText(sText.GetCString());
       WithMatrixErrorsAsKm(
           "kmCalculationHandler::ReadDataForAllByGroup()", [&] {
-            *ppCompX_[k] = *pCompCalculator_->pDataX;
-            *ppCompY_[k] = *pCompCalculator_->pDataY;
-            *ppCompAux_[k] = *pCompCalculator_->pDataAux;
-            *ppCompWeights_[k] = *pCompCalculator_->pDataWeightInput;
+            *vCompX_[k] = *pCompCalculator_->pDataX;
+            *vCompY_[k] = *pCompCalculator_->pDataY;
+            *vCompAux_[k] = *pCompCalculator_->pDataAux;
+            *vCompWeights_[k] = *pCompCalculator_->pDataWeightInput;
           });
       const int iPercent = static_cast<int>(static_cast<double>(k + 1) /
                                             static_cast<double>(m) * 100.0);
       pTracker->SetPosition(iPercent < 100 ? iPercent : 100);
     }
     pTracker->SetPosition(100);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDataForAllByGroup()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculationHandler::FreeComparisonArrays() {
-  for (int k = 0; k < iCompGroupCount_; ++k) {
-    if (ppCompX_ != nullptr) delete ppCompX_[k];
-    if (ppCompY_ != nullptr) delete ppCompY_[k];
-    if (ppCompAux_ != nullptr) delete ppCompAux_[k];
-    if (ppCompWeights_ != nullptr) delete ppCompWeights_[k];
-  }
-  delete[] ppCompX_;
-  delete[] ppCompY_;
-  delete[] ppCompAux_;
-  delete[] ppCompWeights_;
-  ppCompX_ = nullptr;
-  ppCompY_ = nullptr;
-  ppCompAux_ = nullptr;
-  ppCompWeights_ = nullptr;
+  vCompX_.clear();
+  vCompY_.clear();
+  vCompAux_.clear();
+  vCompWeights_.clear();
   iCompGroupCount_ = 0;
 }

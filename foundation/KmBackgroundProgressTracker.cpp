@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/internal/KmProgressMath.h"
 
@@ -32,7 +33,7 @@ KmBackgroundProgressTracker::~KmBackgroundProgressTracker() {
 }
 
 void KmBackgroundProgressTracker::SetPosition(int32_t iPosition) {
-  try {
+  WithCallPath("SetPosition", kClassName, [&] {
     const int32_t iMaximum = GetMaximum();
     const int32_t iMinimum = GetMinimum();
     if (iPosition > iMaximum) iPosition = iMaximum;
@@ -43,14 +44,11 @@ void KmBackgroundProgressTracker::SetPosition(int32_t iPosition) {
     if (pSuper != nullptr) {
       pSuper->RespondToSubProgressPositionChange(this, iOld, iPosition, true);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetPosition", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::SetMaximum(int32_t iMaximum) {
-  try {
+  WithCallPath("SetMaximum", kClassName, [&] {
     Guard guard(GetLock());
     if (iMaximum <= GetMinimum()) return;
     if (iMaximum < GetSubrangeMaximum()) {
@@ -58,14 +56,11 @@ void KmBackgroundProgressTracker::SetMaximum(int32_t iMaximum) {
       SetSubrangeMaximum(iMaximum);
     }
     iMaximum_.store(iMaximum);
-  } catch (KmException& e) {
-    e.AddCallPath("SetMaximum", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::SetMinimum(int32_t iMinimum) {
-  try {
+  WithCallPath("SetMinimum", kClassName, [&] {
     Guard guard(GetLock());
     if (iMinimum >= GetMaximum()) return;
     if (iMinimum > GetSubrangeMinimum()) {
@@ -73,78 +68,56 @@ void KmBackgroundProgressTracker::SetMinimum(int32_t iMinimum) {
       SetSubrangeMinimum(iMinimum);
     }
     iMinimum_.store(iMinimum);
-  } catch (KmException& e) {
-    e.AddCallPath("SetMinimum", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::SetSubrangeMaximum(int32_t iMaximum) {
-  try {
+  WithCallPath("SetSubrangeMaximum", kClassName, [&] {
     Guard guard(GetLock());
     if (iMaximum <= GetMaximum() && iMaximum > GetSubrangeMinimum()) {
       iSubrangeMaximum_.store(iMaximum);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetSubrangeMaximum", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::SetSubrangeMinimum(int32_t iMinimum) {
-  try {
+  WithCallPath("SetSubrangeMinimum", kClassName, [&] {
     Guard guard(GetLock());
     if (iMinimum >= GetMinimum() && iMinimum < GetSubrangeMaximum()) {
       iSubrangeMinimum_.store(iMinimum);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetSubrangeMinimum", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::ResetPosition() {
-  try {
-    SetPosition(GetMinimum());
-  } catch (KmException& e) {
-    e.AddCallPath("ResetPosition", kClassName);
-    throw;
-  }
+  WithCallPath("ResetPosition", kClassName, [&] { SetPosition(GetMinimum()); });
 }
 
 void KmBackgroundProgressTracker::StepBy(int32_t n) {
-  try {
+  WithCallPath("StepBy", kClassName, [&] {
     SetPosition(km_internal::SaturateToInt32(int64_t{GetPosition()} + n));
-  } catch (KmException& e) {
-    e.AddCallPath("StepBy", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::StepIt() {
-  try {
+  WithCallPath("StepIt", kClassName, [&] {
     SetPosition(
         km_internal::SaturateToInt32(int64_t{GetPosition()} + GetStep()));
-  } catch (KmException& e) {
-    e.AddCallPath("StepIt", kClassName);
-    throw;
-  }
+  });
 }
 
 KmProgressInterface*
 KmBackgroundProgressTracker::GenerateNewSubProgressInterface() {
-  try {
-    return new KmBackgroundProgressTracker();
-  } catch (KmException& e) {
-    e.AddCallPath("GenerateNewSubProgressInterface", kClassName);
-    throw;
-  }
+  return WithCallPath("GenerateNewSubProgressInterface", kClassName,
+                      [&]() -> KmProgressInterface* {
+                        return new KmBackgroundProgressTracker();
+                      });
 }
 
 void KmBackgroundProgressTracker::DisposeOfOldSubProgressInterface(
     KmProgressInterface* pInterface) {
   const char kSource[] = "DisposeOfOldSubProgressInterface";
-  try {
+  WithCallPath(kSource, kClassName, [&] {
     if (pInterface == nullptr) {
       GenerateKmException("null pointer: pInterface", kSource);
     }
@@ -158,10 +131,7 @@ void KmBackgroundProgressTracker::DisposeOfOldSubProgressInterface(
     }
     pSub->ReleaseAllSubProgressInterfaces();
     delete pSub;
-  } catch (KmException& e) {
-    e.AddCallPath(kSource, kClassName);
-    throw;
-  }
+  });
 }
 
 void KmBackgroundProgressTracker::StoreRangeAndPosition(int32_t iMinimum,

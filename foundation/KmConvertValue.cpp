@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -62,7 +63,7 @@ void ConvertInteger(T& out, const char* sText, bool bAllowLeadingBlanks,
     GenerateKmMalformedDataException(target.sInvalidFormat, target.cDataType,
                                      sText, kSource, sText);
   }
-  try {
+  WithCallPath("KmConvertValue", "KmConvertValue", [&] {
     const double dValue = std::strtod(sText, nullptr);
     if (!(dValue >= static_cast<double>(std::numeric_limits<T>::min()) &&
           dValue <= static_cast<double>(std::numeric_limits<T>::max()))) {
@@ -70,10 +71,7 @@ void ConvertInteger(T& out, const char* sText, bool bAllowLeadingBlanks,
                                        sText, kSource, sText);
     }
     out = static_cast<T>(dValue);
-  } catch (KmException& e) {
-    e.AddCallPath("KmConvertValue", "KmConvertValue");
-    throw;
-  }
+  });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -41,21 +42,18 @@ void KmFileName::Copy(const KmFileName& other) {
 }
 
 void KmFileName::SetDrive(const char* sDrive) {
-  try {
+  WithCallPath(kMethodName, kClassName, [&] {
     RequireNotNull(sDrive);
     sDrive_ = sDrive;
     if (!sDrive_.IsEmpty() && !sDrive_.StartsWith("\\\\") &&
         !sDrive_.EndsWith(':')) {
       sDrive_ << ':';
     }
-  } catch (KmException& e) {
-    e.AddCallPath(kMethodName, kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFileName::SetDirectory(const char* sDirectory) {
-  try {
+  WithCallPath(kMethodName, kClassName, [&] {
     RequireNotNull(sDirectory);
     sDirectory_ = sDirectory;
     if (!sDirectory_.IsEmpty() && !sDirectory_.EndsWith('\\') &&
@@ -65,33 +63,24 @@ void KmFileName::SetDirectory(const char* sDirectory) {
           sDirectory_.Find("/") >= 0 && sDirectory_.Find("\\") < 0;
       sDirectory_ << (bSlashes ? '/' : '\\');
     }
-  } catch (KmException& e) {
-    e.AddCallPath(kMethodName, kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFileName::SetName(const char* sName) {
-  try {
+  WithCallPath(kMethodName, kClassName, [&] {
     RequireNotNull(sName);
     sName_ = sName;
-  } catch (KmException& e) {
-    e.AddCallPath(kMethodName, kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFileName::SetExtension(const char* sExtension) {
-  try {
+  WithCallPath(kMethodName, kClassName, [&] {
     RequireNotNull(sExtension);
     sExtension_ = sExtension;
     if (!sExtension_.IsEmpty() && !sExtension_.StartsWith(".")) {
       sExtension_.Insert(".", 0);
     }
-  } catch (KmException& e) {
-    e.AddCallPath(kMethodName, kClassName);
-    throw;
-  }
+  });
 }
 
 const char* KmFileName::GetFullName() {
@@ -101,12 +90,7 @@ const char* KmFileName::GetFullName() {
 }
 
 void KmFileName::SetFullPath(const char* sPath) {
-  try {
-    SetFullPathImpl(sPath);
-  } catch (KmException& e) {
-    e.AddCallPath(kMethodName, kClassName);
-    throw;
-  }
+  WithCallPath(kMethodName, kClassName, [&] { SetFullPathImpl(sPath); });
 }
 
 void KmFileName::SetFullPathImpl(const char* sPath) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/platform/KmPlatform.h"
@@ -20,25 +21,17 @@ KmFormat::KmFormat()
 
 KmFormat::KmFormat(const KmFormat& other)
     : cDataType_('I'), bCaseSensitive_(true), bSecondFlag_(true) {
-  try {
-    *this = other;
-  } catch (KmException& e) {
-    e.AddCallPath("Constructor()", kClassName);
-    throw;
-  }
+  WithCallPath("Constructor()", kClassName, [&] { *this = other; });
 }
 
 KmFormat& KmFormat::operator=(const KmFormat& other) {
-  try {
+  return WithCallPath("Assignment operator", kClassName, [&]() -> KmFormat& {
     if (this != &other) {
       vLines_ = other.vLines_;
       Copy(other);
     }
     return *this;
-  } catch (KmException& e) {
-    e.AddCallPath("Assignment operator", kClassName);
-    throw;
-  }
+  });
 }
 
 KmFormat::~KmFormat() = default;
@@ -46,15 +39,12 @@ KmFormat::~KmFormat() = default;
 KmFormat* KmFormat::Clone() const { return new KmFormat(*this); }
 
 void KmFormat::Copy(const KmFormat& other) {
-  try {
+  WithCallPath("Copy()", kClassName, [&] {
     sName_ = other.sName_;
     cDataType_ = other.cDataType_;
     bCaseSensitive_ = other.bCaseSensitive_;
     bSecondFlag_ = other.bSecondFlag_;
-  } catch (KmException& e) {
-    e.AddCallPath("Copy()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::InsertLine(const KmFormatLine& line, int32_t lIndex) {
@@ -66,38 +56,29 @@ void KmFormat::InsertLine(const KmFormatLine& line, int32_t lIndex) {
 }
 
 void KmFormat::AddLine(const KmFormatLine& rhs, int32_t lIndex) {
-  try {
+  WithCallPath("AddLine(KmFormatLine &rhs)", kClassName, [&] {
     AddLine(rhs.GetValue().c_str(), rhs.GetLabel().c_str(),
             rhs.GetDisplayLabel().c_str(), lIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("AddLine(KmFormatLine &rhs)", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::AddLine(const char* sValue, const char* sLabel,
                        const char* sDisplay, int32_t lIndex) {
-  try {
+  WithCallPath("AddLine(char *sValue, char *sLabel)", kClassName, [&] {
     // The line takes the format's type, so its ranges and its own letter
     // agree.
     InsertLine(KmFormatLine(sValue, sLabel, cDataType_, sDisplay), lIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("AddLine(char *sValue, char *sLabel)", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::AddLine(const char* sValue, const char* sLabel, int32_t lIndex) {
-  try {
+  WithCallPath("AddLine(char *sValue, char *sLabel)", kClassName, [&] {
     InsertLine(KmFormatLine(sValue, sLabel, cDataType_, nullptr), lIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("AddLine(char *sValue, char *sLabel)", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::AddLine(const char* sLine, int32_t lIndex, bool bWithDisplay) {
-  try {
+  WithCallPath("AddLine(char *sLine)", kClassName, [&] {
     KmString sText(sLine);
     sText.Trim();
     KmString sValue;
@@ -126,10 +107,7 @@ void KmFormat::AddLine(const char* sLine, int32_t lIndex, bool bWithDisplay) {
     sDisplay.Trim();
     AddLine(sValue.GetCString(), sLabel.GetCString(), sDisplay.GetCString(),
             lIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("AddLine(char *sLine)", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::SetWholeFormat(const char* sText, bool bWithDisplay) {
@@ -157,7 +135,7 @@ void KmFormat::SetWholeFormat(const char* sText, bool bWithDisplay) {
 }
 
 void KmFormat::GetWholeFormat(KmString& sOut) const {
-  try {
+  WithCallPath("GetWholeFormat()", kClassName, [&] {
     sOut.Clear();
     for (const KmFormatLine& line : vLines_) {
       sOut << line.GetValue().c_str() << "=" << line.GetLabel().c_str();
@@ -166,15 +144,12 @@ void KmFormat::GetWholeFormat(KmString& sOut) const {
       }
       sOut << "\n";
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetWholeFormat()", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmFormat::GetIndexFromValue(const void* pValue, bool bIsText,
                                     bool bAllowBlank) const {
-  try {
+  return WithCallPath("GetIndexFromValue()", kClassName, [&]() -> int32_t {
     if (pValue == nullptr) GenerateKmException("Null buffer", kClassName);
     for (int32_t i = 0; i < GetNumLines(); ++i) {
       if (vLines_[static_cast<size_t>(i)].GetIsInFormatLine(
@@ -183,14 +158,11 @@ int32_t KmFormat::GetIndexFromValue(const void* pValue, bool bIsText,
       }
     }
     return -1;
-  } catch (KmException& e) {
-    e.AddCallPath("GetIndexFromValue()", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmFormat::GetIndexFromLabel(const char* sLabel) const {
-  try {
+  return WithCallPath("GetIndexFromLabel()", kClassName, [&]() -> int32_t {
     if (sLabel == nullptr) GenerateKmException("Null buffer", kClassName);
     for (int32_t i = 0; i < GetNumLines(); ++i) {
       const char* sLineLabel =
@@ -200,10 +172,7 @@ int32_t KmFormat::GetIndexFromLabel(const char* sLabel) const {
       if (iOrder == 0) return i;
     }
     return -1;
-  } catch (KmException& e) {
-    e.AddCallPath("GetIndexFromLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::CheckIndex(int32_t i) const {
@@ -214,50 +183,33 @@ void KmFormat::CheckIndex(int32_t i) const {
 }
 
 const KmFormatLine& KmFormat::GetLine(int32_t i) const {
-  try {
+  return WithCallPath("GetLine()", kClassName, [&]() -> const KmFormatLine& {
     CheckIndex(i);
     return vLines_[static_cast<size_t>(i)];
-  } catch (KmException& e) {
-    e.AddCallPath("GetLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString KmFormat::GetValue(int32_t i) const {
-  try {
+  return WithCallPath("GetValue()", kClassName, [&]() -> KmString {
     CheckIndex(i);
     return KmString(vLines_[static_cast<size_t>(i)].GetValue());
-  } catch (KmException& e) {
-    e.AddCallPath("GetValue()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString KmFormat::GetLabel(int32_t i) const {
-  try {
+  return WithCallPath("GetLabel()", kClassName, [&]() -> KmString {
     CheckIndex(i);
     return KmString(vLines_[static_cast<size_t>(i)].GetLabel());
-  } catch (KmException& e) {
-    e.AddCallPath("GetLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString KmFormat::GetDisplayLabel(int32_t i) const {
-  try {
+  return WithCallPath("GetDisplayLabel()", kClassName, [&]() -> KmString {
     CheckIndex(i);
     return KmString(vLines_[static_cast<size_t>(i)].GetDisplayLabel());
-  } catch (KmException& e) {
-    e.AddCallPath("GetDisplayLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormat::SetName(const char* sName) {
-  try {
-    sName_ = sName;
-  } catch (KmException& e) {
-    e.AddCallPath("SetName()", kClassName);
-    throw;
-  }
+  WithCallPath("SetName()", kClassName, [&] { sName_ = sName; });
 }

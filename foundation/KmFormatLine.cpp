@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 
@@ -56,17 +57,14 @@ bool AnyRangeHolds(const std::vector<KmFormatRange>& vRanges,
 KmFormatLine::KmFormatLine(const char* sValue, const char* sLabel,
                            char cDataType, const char* sDisplay)
     : cDataType_(cDataType) {
-  try {
-    Init();
-    SetValue(sValue, cDataType);
-    SetLabel(sLabel);
-    SetDisplayLabel(sDisplay);
-  } catch (KmException& e) {
-    e.AddCallPath(
-        "Constructor(const char *sValue, const char *sLabel, char cDataType)",
-        kClassName);
-    throw;
-  }
+  WithCallPath(
+      "Constructor(const char *sValue, const char *sLabel, char cDataType)",
+      kClassName, [&] {
+        Init();
+        SetValue(sValue, cDataType);
+        SetLabel(sLabel);
+        SetDisplayLabel(sDisplay);
+      });
 }
 
 KmFormatLine::~KmFormatLine() = default;
@@ -77,7 +75,7 @@ void KmFormatLine::Init() {
 }
 
 void KmFormatLine::SetValue(const char* sValue, char cDataType) {
-  try {
+  WithCallPath("SetValue()", kClassName, [&] {
     // Parse before storing, so that a value text that cannot be read
     // leaves the line as it was.
     KmFormatLine parsed(*this);
@@ -86,10 +84,7 @@ void KmFormatLine::SetValue(const char* sValue, char cDataType) {
     parsed.SetAllRanges(cDataType);
     sValue_.swap(parsed.sValue_);
     vRanges_.swap(parsed.vRanges_);
-  } catch (KmException& e) {
-    e.AddCallPath("SetValue()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormatLine::SetValue(const char* sValue) {
@@ -103,49 +98,35 @@ void KmFormatLine::SetDisplayLabel(const char* sDisplay) {
 }
 
 const KmFormatRange& KmFormatLine::GetRange(int32_t i) const {
-  try {
+  return WithCallPath("GetRange()", kClassName, [&]() -> const KmFormatRange& {
     if (i < 0 || static_cast<size_t>(i) >= vRanges_.size()) {
       ThrowIndexError(i, vRanges_.size());
     }
     return vRanges_[static_cast<size_t>(i)];
-  } catch (KmException& e) {
-    e.AddCallPath("GetRange()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormatLine::AddRange(const KmFormatRange& range) {
-  try {
-    vRanges_.push_back(range);
-  } catch (KmException& e) {
-    e.AddCallPath("AddRange()", kClassName);
-    throw;
-  }
+  WithCallPath("AddRange()", kClassName, [&] { vRanges_.push_back(range); });
 }
 
 void KmFormatLine::DeleteRange(int32_t i) {
-  try {
+  WithCallPath("DeleteRange()", kClassName, [&] {
     if (i < 0 || static_cast<size_t>(i) >= vRanges_.size()) {
       ThrowIndexError(i, vRanges_.size());
     }
     vRanges_.erase(vRanges_.begin() + i);
-  } catch (KmException& e) {
-    e.AddCallPath("DeleteRange()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmFormatLine::DeleteAllRanges() {
-  try {
+  WithCallPath("DeleteAllRanges()", kClassName, [&] {
     while (!vRanges_.empty()) vRanges_.pop_back();
-  } catch (KmException& e) {
-    e.AddCallPath("DeleteAllRanges()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmFormatRange KmFormatLine::CreateBlankRange(char cDataType) {
-  try {
+  return WithCallPath("CreateBlankRange()", kClassName, [&]() -> KmFormatRange {
     switch (cDataType) {
       case 'A':
         return KmFormatRange("", "", 0);
@@ -165,75 +146,69 @@ KmFormatRange KmFormatLine::CreateBlankRange(char cDataType) {
       default:
         ThrowInvalidType();
     }
-  } catch (KmException& e) {
-    e.AddCallPath("CreateBlankRange()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmFormatRange KmFormatLine::CreateRange(const char* sRange, char cDataType) {
-  try {
-    const std::string sText = NotNull(sRange);
-    const size_t uDash = sText.find('-');
-    if (uDash == std::string::npos) {
-      return CreateRange(sText.c_str(), sText.c_str(), cDataType, 0);
-    }
-    if (uDash == 0) GenerateKmException("Invalid range", kClassName);
+  return WithCallPath(
+      "CreateRange(char* sRange)", kClassName, [&]() -> KmFormatRange {
+        const std::string sText = NotNull(sRange);
+        const size_t uDash = sText.find('-');
+        if (uDash == std::string::npos) {
+          return CreateRange(sText.c_str(), sText.c_str(), cDataType, 0);
+        }
+        if (uDash == 0) GenerateKmException("Invalid range", kClassName);
 
-    const bool bLowExclusive = sText[uDash - 1] == '<';
-    const bool bHighExclusive =
-        uDash + 1 < sText.size() && sText[uDash + 1] == '<';
-    int32_t lKind = 1;
-    if (bLowExclusive && bHighExclusive) {
-      lKind = 4;
-    } else if (bLowExclusive) {
-      lKind = 3;
-    } else if (bHighExclusive) {
-      lKind = 2;
-    }
+        const bool bLowExclusive = sText[uDash - 1] == '<';
+        const bool bHighExclusive =
+            uDash + 1 < sText.size() && sText[uDash + 1] == '<';
+        int32_t lKind = 1;
+        if (bLowExclusive && bHighExclusive) {
+          lKind = 4;
+        } else if (bLowExclusive) {
+          lKind = 3;
+        } else if (bHighExclusive) {
+          lKind = 2;
+        }
 
-    // The bounds are the texts on either side, without the '<' markers and
-    // without the blanks next to the "-", so "1 - 4" reads as 1 to 4.
-    std::string sLow = sText.substr(0, bLowExclusive ? uDash - 1 : uDash);
-    std::string sHigh = sText.substr(bHighExclusive ? uDash + 2 : uDash + 1);
-    sLow.erase(sLow.find_last_not_of(' ') + 1);
-    sHigh.erase(0, sHigh.find_first_not_of(' '));
-    return CreateRange(sLow.c_str(), sHigh.c_str(), cDataType, lKind);
-  } catch (KmException& e) {
-    e.AddCallPath("CreateRange(char* sRange)", kClassName);
-    throw;
-  }
+        // The bounds are the texts on either side, without the '<' markers and
+        // without the blanks next to the "-", so "1 - 4" reads as 1 to 4.
+        std::string sLow = sText.substr(0, bLowExclusive ? uDash - 1 : uDash);
+        std::string sHigh =
+            sText.substr(bHighExclusive ? uDash + 2 : uDash + 1);
+        sLow.erase(sLow.find_last_not_of(' ') + 1);
+        sHigh.erase(0, sHigh.find_first_not_of(' '));
+        return CreateRange(sLow.c_str(), sHigh.c_str(), cDataType, lKind);
+      });
 }
 
 KmFormatRange KmFormatLine::CreateRange(const char* sLow, const char* sHigh,
                                         char cDataType, int32_t lKind) {
-  try {
-    sLow = NotNull(sLow);
-    sHigh = NotNull(sHigh);
-    switch (cDataType) {
-      case 'A':
-        return KmFormatRange(sLow, sHigh, lKind);
-      case 'I':
-        return MakeNumberRange<int32_t>(sLow, sHigh, lKind);
-      case 'N':
-        return MakeNumberRange<double>(sLow, sHigh, lKind);
-      case 'S':
-        return MakeNumberRange<int16_t>(sLow, sHigh, lKind);
-      case 'U':
-        return MakeNumberRange<uint16_t>(sLow, sHigh, lKind);
-      case 'W':
-        return MakeNumberRange<uint32_t>(sLow, sHigh, lKind);
-      default:
-        ThrowInvalidType();
-    }
-  } catch (KmException& e) {
-    e.AddCallPath("CreateRange(char *sLow)", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "CreateRange(char *sLow)", kClassName, [&]() -> KmFormatRange {
+        sLow = NotNull(sLow);
+        sHigh = NotNull(sHigh);
+        switch (cDataType) {
+          case 'A':
+            return KmFormatRange(sLow, sHigh, lKind);
+          case 'I':
+            return MakeNumberRange<int32_t>(sLow, sHigh, lKind);
+          case 'N':
+            return MakeNumberRange<double>(sLow, sHigh, lKind);
+          case 'S':
+            return MakeNumberRange<int16_t>(sLow, sHigh, lKind);
+          case 'U':
+            return MakeNumberRange<uint16_t>(sLow, sHigh, lKind);
+          case 'W':
+            return MakeNumberRange<uint32_t>(sLow, sHigh, lKind);
+          default:
+            ThrowInvalidType();
+        }
+      });
 }
 
 void KmFormatLine::SetAllRanges(char cDataType) {
-  try {
+  WithCallPath("SetAllRanges()", kClassName, [&] {
     vRanges_.clear();
     const size_t uLength = sValue_.size();
     if (uLength >= 3 && sValue_.front() == '"' && sValue_.back() == '"') {
@@ -256,16 +231,13 @@ void KmFormatLine::SetAllRanges(char cDataType) {
         uStart = uComma + 1;
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetAllRanges()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool KmFormatLine::GetIsInFormatLine(const void* pValue, char cDataType,
                                      bool bIsText, bool bAllowBlank,
                                      bool bCaseSensitive) const {
-  try {
+  return WithCallPath("GetIsInFormatLine()", kClassName, [&]() -> bool {
     if (pValue == nullptr) return false;
     if (bIsText && !bAllowBlank && cDataType != 'A' &&
         static_cast<const char*>(pValue)[0] == ' ') {
@@ -294,8 +266,5 @@ bool KmFormatLine::GetIsInFormatLine(const void* pValue, char cDataType,
       default:
         ThrowInvalidType();
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetIsInFormatLine()", kClassName);
-    throw;
-  }
+  });
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmPlatform.h"
 
@@ -81,7 +82,7 @@ KmFormatRange::KmFormatRange(double dLow, double dHigh, int32_t lKind) {
 
 KmFormatRange::KmFormatRange(const char* sLow, const char* sHigh,
                              int32_t lKind) {
-  try {
+  WithCallPath("Constructor(char *sLow)", kClassName, [&] {
     Reset();
     cDataType_ = 'A';
     if (sLow == nullptr || sHigh == nullptr ||
@@ -92,17 +93,14 @@ KmFormatRange::KmFormatRange(const char* sLow, const char* sHigh,
     std::strcpy(low_.sText, sLow);
     std::strcpy(high_.sText, sHigh);
     lKind_ = lKind;
-  } catch (KmException& e) {
-    e.AddCallPath("Constructor(char *sLow)", kClassName);
-    throw;
-  }
+  });
 }
 
 KmFormatRange::~KmFormatRange() = default;
 
 bool KmFormatRange::GetIsInRange(const char* sValue,
                                  bool bCaseSensitive) const {
-  try {
+  return WithCallPath("GetIsInRange(char*)", kClassName, [&]() -> bool {
     if (sValue == nullptr || cDataType_ != 'A') return false;
     const int iLow = CompareText(sValue, low_.sText, bCaseSensitive);
     const int iHigh = CompareText(sValue, high_.sText, bCaseSensitive);
@@ -120,10 +118,7 @@ bool KmFormatRange::GetIsInRange(const char* sValue,
       default:
         return false;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetIsInRange(char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 bool KmFormatRange::GetNumericBound(const Bound& bound, double& dOut) const {

@@ -1,5 +1,6 @@
 #include "foundation/KmGzFile.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
 
@@ -24,13 +25,10 @@ void ThrowIfDamaged(km_gzFile file, const char* sMethod) {
   int iError = Z_OK;
   const char* sMessage = gzerror(file, &iError);
   if (iError == Z_OK) return;
-  try {
+  WithCallPath(sMethod, kSource, [&] {
     GenerateKmExceptionF("Cannot read compressed file: %s", kSource,
                          sMessage != nullptr ? sMessage : "");
-  } catch (KmException& e) {
-    e.AddCallPath(sMethod, kSource);
-    throw;
-  }
+  });
 }
 
 }  // namespace

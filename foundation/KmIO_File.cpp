@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmPlatform.h"
 
@@ -41,7 +42,7 @@ KmIO_File::KmIO_File(const char* sPath, int32_t lMode)
 KmIO_File::~KmIO_File() { Close(); }
 
 void KmIO_File::Open(const char* sPath, int32_t lMode) {
-  try {
+  WithCallPath("Open()", kClassName, [&] {
     Close();
     sPath_ = sPath;
     if (sPath == nullptr) return;
@@ -54,10 +55,7 @@ void KmIO_File::Open(const char* sPath, int32_t lMode) {
       pInput_ = fileSystem.OpenInput(sPath);
       bOpened_ = pInput_ && pInput_->good();
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Open()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIO_File::Close() {
@@ -124,7 +122,7 @@ int32_t KmIO_File::Read(void* pBuffer, int32_t lBytes) {
 }
 
 int32_t KmIO_File::Read(KmString& sLine) {
-  try {
+  return WithCallPath("Read()", kClassName, [&]() -> int32_t {
     sLine.Clear();
     if (!bReadMode_ || !pInput_ || !pInput_->good()) return 0;
     std::string sText;
@@ -132,10 +130,7 @@ int32_t KmIO_File::Read(KmString& sLine) {
     sLine = KmString(sText);
     sLine.RemoveAll('\r');
     return sLine.GetLength() + 2;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIO_File::ReadRaw(unsigned char* pBytes, int32_t n) {
@@ -175,7 +170,7 @@ double KmIO_File::ReadDouble() {
 }
 
 void KmIO_File::ReadCString(KmString& sOut) {
-  try {
+  WithCallPath("ReadCString()", kClassName, [&] {
     sOut.Clear();
     const int32_t lStored = ReadLong();
     if (lStored <= 0) return;
@@ -194,14 +189,11 @@ void KmIO_File::ReadCString(KmString& sOut) {
     const size_t iNul = sBytes.find('\0');
     if (iNul != std::string::npos) sBytes.resize(iNul);
     sOut = KmString(sBytes);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadCString()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIO_File::ReadString(KmString& sOut, char cTerminator) {
-  try {
+  WithCallPath("ReadString()", kClassName, [&] {
     sOut.Clear();
     if (!bReadMode_ || !pInput_) return;
     std::string sText;
@@ -212,10 +204,7 @@ void KmIO_File::ReadString(KmString& sOut, char cTerminator) {
       if (c != '\0') sText += c;
     }
     sOut = KmString(sText);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadString()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIO_File::Write(const void* pBuffer, int32_t lBytes) {
@@ -265,16 +254,13 @@ void KmIO_File::WriteCString(const char* sText) {
 }
 
 void KmIO_File::WriteString(const char* sText, bool bWithNul) {
-  try {
+  WithCallPath("WriteString()", kClassName, [&] {
     if (sText == nullptr) {
       GenerateKmException("Null pointer passed to WriteString", kClassName);
     }
     const size_t iLength = std::strlen(sText) + (bWithNul ? 1 : 0);
     Write(sText, static_cast<int32_t>(iLength));
-  } catch (KmException& e) {
-    e.AddCallPath("WriteString()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool KmIO_File::RemoveFile(const char* sPath) {

@@ -1,5 +1,6 @@
 #include "foundation/KmIniFile.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmPlatform.h"
@@ -14,14 +15,11 @@ constexpr int32_t kReadTextMode = KmIO_File::kRead | KmIO_File::kText;
 }  // namespace
 
 KmIniFile::KmIniFile(const char* sPath) {
-  try {
+  WithCallPath("Constructor()", kClassName, [&] {
     KmFileName fileName(sPath);
     sFileName_ = fileName.GetFullName();
     ReadFile();
-  } catch (KmException& e) {
-    e.AddCallPath("Constructor()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmIniFile::~KmIniFile() = default;
@@ -56,16 +54,13 @@ void KmIniFile::ReadFile() {
 }
 
 void KmIniFile::AddSection(const KmIniSection* pSection) {
-  try {
+  WithCallPath("AddSection(KmIniSection*)", kClassName, [&] {
     if (pSection != nullptr) sections_.push_back(*pSection);
-  } catch (KmException& e) {
-    e.AddCallPath("AddSection(KmIniSection*)", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmIniFile::GetSectionIndex(const char* sName) const {
-  try {
+  return WithCallPath("GetSectionIndex()", kClassName, [&]() -> int32_t {
     const KmString sGiven(sName);
     KmString sWanted;
     // The first character decides the brackets; an empty name has none and
@@ -82,10 +77,7 @@ int32_t KmIniFile::GetSectionIndex(const char* sName) const {
       }
     }
     return -1;
-  } catch (KmException& e) {
-    e.AddCallPath("GetSectionIndex()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmIniSection* KmIniFile::GetSection(const char* sName) {
@@ -94,13 +86,10 @@ KmIniSection* KmIniFile::GetSection(const char* sName) {
 }
 
 const KmIniSection* KmIniFile::GetSection(const char* sName) const {
-  try {
+  return WithCallPath("GetSection()", kClassName, [&]() -> const KmIniSection* {
     const int32_t iIndex = GetSectionIndex(sName);
     return iIndex < 0 ? nullptr : &sections_[static_cast<size_t>(iIndex)];
-  } catch (KmException& e) {
-    e.AddCallPath("GetSection()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmIniSection* KmIniFile::GetSectionByIndex(int32_t iIndex) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -30,7 +31,7 @@ KmIniSection::~KmIniSection() = default;
 void KmIniSection::SetName(const char* sName) { sName_ = BracketedName(sName); }
 
 void KmIniSection::AddLine(const char* sLine) {
-  try {
+  WithCallPath("AddLine()", kClassName, [&] {
     if (sLine == nullptr) return;
     const char* pEquals = std::strchr(sLine, '=');
     std::string sKey;
@@ -43,14 +44,11 @@ void KmIniSection::AddLine(const char* sLine) {
     }
     SetString(ZdDeblankSpaces(sKey.c_str()).c_str(),
               ZdDeblankSpaces(sValue.c_str()).c_str());
-  } catch (KmException& e) {
-    e.AddCallPath("AddLine()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIniSection::SetString(const char* sKey, const char* sValue) {
-  try {
+  WithCallPath("SetString()", kClassName, [&] {
     const int32_t iIndex = GetKeyIndex(sKey == nullptr ? "" : sKey);
     if (iIndex >= 0) {
       keys_[static_cast<size_t>(iIndex)] = sKey;
@@ -59,10 +57,7 @@ void KmIniSection::SetString(const char* sKey, const char* sValue) {
       keys_.emplace_back(sKey);
       values_.emplace_back(sValue);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetString()", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmIniSection::GetKeyIndex(const char* sKey) const {
@@ -76,22 +71,19 @@ int32_t KmIniSection::GetKeyIndex(const char* sKey) const {
 }
 
 void KmIniSection::GetString(KmString& sOut, const char* sKey) const {
-  try {
+  WithCallPath("GetString(Keyname)", kClassName, [&] {
     const int32_t iIndex = GetKeyIndex(sKey);
     if (iIndex < 0) {
       sOut.Clear();
     } else {
       sOut = values_[static_cast<size_t>(iIndex)];
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetString(Keyname)", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIniSection::GetString(KmString& sOut, const char* sKey,
                              const char* sDefault) const {
-  try {
+  WithCallPath("GetString()", kClassName, [&] {
     KmString sValue;
     GetString(sValue, sKey);
     sValue.TrimSpaces();
@@ -100,14 +92,11 @@ void KmIniSection::GetString(KmString& sOut, const char* sKey,
     } else {
       sOut = sValue;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetString()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool KmIniSection::GetBool(const char* sKey, bool bDefault) const {
-  try {
+  return WithCallPath("GetBool()", kClassName, [&]() -> bool {
     KmString sValue;
     GetString(sValue, sKey);
     if (sValue.IsEmpty()) return bDefault;
@@ -119,34 +108,25 @@ bool KmIniSection::GetBool(const char* sKey, bool bDefault) const {
     // The leading integer, as the standard text-to-int conversion reads it
     // (strtol saturates where atoi's overflow would be undefined).
     return std::strtol(sValue.GetCString(), nullptr, 10) == 1;
-  } catch (KmException& e) {
-    e.AddCallPath("GetBool()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIniSection::GetKeyByIndex(KmString& sOut, int32_t iIndex) const {
-  try {
+  WithCallPath("GetKeyByIndex()", kClassName, [&] {
     if (iIndex < 0 || iIndex >= GetNumKeys()) {
       sOut.Clear();
     } else {
       sOut = keys_[static_cast<size_t>(iIndex)];
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetKeyByIndex()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmIniSection::GetValueByIndex(KmString& sOut, int32_t iIndex) const {
-  try {
+  WithCallPath("GetValueByIndex()", kClassName, [&] {
     if (iIndex < 0 || iIndex >= GetNumKeys()) {
       sOut.Clear();
     } else {
       sOut = values_[static_cast<size_t>(iIndex)];
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetValueByIndex()", kClassName);
-    throw;
-  }
+  });
 }

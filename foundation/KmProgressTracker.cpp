@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/internal/KmProgressMath.h"
 
@@ -18,25 +19,24 @@ KmProgressTracker::KmProgressTracker() : pSuper_(nullptr) {}
 KmProgressTracker::~KmProgressTracker() = default;
 
 KmProgressInterface* KmProgressTracker::AcquireSubProgressInterface() {
-  try {
-    KmProgressInterface* pSub = nullptr;
-    {
-      Guard guard(lock_);
-      pSub = GenerateNewSubProgressInterface();
-      if (pSub == nullptr) return nullptr;
-      pSub->SetSuper(this);
-      vSubs_.push_back(pSub);
-    }
-    // Outside the lock: moving the sub may call back into this tracker and
-    // from there up the tree, and no lock is held while moving upwards.
-    pSub->SetPosition(pSub->GetMinimum());
-    pSub->SetDisplayMode(0);
-    pSub->SetProcessText(nullptr);
-    return pSub;
-  } catch (KmException& e) {
-    e.AddCallPath("AcquireSubProgressInterface", kClassName);
-    throw;
-  }
+  return WithCallPath("AcquireSubProgressInterface", kClassName,
+                      [&]() -> KmProgressInterface* {
+                        KmProgressInterface* pSub = nullptr;
+                        {
+                          Guard guard(lock_);
+                          pSub = GenerateNewSubProgressInterface();
+                          if (pSub == nullptr) return nullptr;
+                          pSub->SetSuper(this);
+                          vSubs_.push_back(pSub);
+                        }
+                        // Outside the lock: moving the sub may call back into
+                        // this tracker and from there up the tree, and no lock
+                        // is held while moving upwards.
+                        pSub->SetPosition(pSub->GetMinimum());
+                        pSub->SetDisplayMode(0);
+                        pSub->SetProcessText(nullptr);
+                        return pSub;
+                      });
 }
 
 int32_t KmProgressTracker::MapIntoSubrange(const KmProgressInterface& sub,
@@ -59,7 +59,7 @@ int32_t KmProgressTracker::MapIntoSubrange(const KmProgressInterface& sub,
 void KmProgressTracker::RespondToSubProgressPositionChange(
     KmProgressInterface* pSubInterface, int32_t /*iOldPosition*/,
     int32_t iNewPosition, bool bCheckMembership) {
-  try {
+  WithCallPath("RespondToSubProgressPositionChange", kClassName, [&] {
     int32_t iTarget = 0;
     {
       // The list is read under the lock: another thread may acquire or
@@ -94,10 +94,7 @@ void KmProgressTracker::RespondToSubProgressPositionChange(
       }
       SetPosition(iTarget);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("RespondToSubProgressPositionChange", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmProgressTracker::ComputeTargetPosition(const KmProgressInterface& sub,
@@ -138,18 +135,15 @@ void KmProgressTracker::OffsetPosition(int32_t iOffset) {
 }
 
 void KmProgressTracker::ReleaseAllSubProgressInterfaces() {
-  try {
+  WithCallPath("ReleaseAllSubProgressInterfaces", kClassName, [&] {
     Guard guard(lock_);
     while (!vSubs_.empty()) ReleaseSubProgressInterface(vSubs_.back());
-  } catch (KmException& e) {
-    e.AddCallPath("ReleaseAllSubProgressInterfaces", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmProgressTracker::ReleaseSubProgressInterface(
     KmProgressInterface* pInterface) {
-  try {
+  WithCallPath("ReleaseSubProgressInterface", kClassName, [&] {
     if (pInterface == nullptr) {
       GenerateKmException("Null pointer: pInterface", kClassName);
     }
@@ -162,38 +156,24 @@ void KmProgressTracker::ReleaseSubProgressInterface(
     // The sub is gone; drop its entry by position rather than by the
     // pointer's now stale value.
     vSubs_.erase(vSubs_.begin() + iIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("ReleaseSubProgressInterface", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmProgressTracker::ResetPosition() {
-  try {
-    SetPosition(GetMinimum());
-  } catch (KmException& e) {
-    e.AddCallPath("ResetPosition", kClassName);
-    throw;
-  }
+  WithCallPath("ResetPosition", kClassName, [&] { SetPosition(GetMinimum()); });
 }
 
 void KmProgressTracker::StepBy(int32_t n) {
-  try {
+  WithCallPath("StepBy", kClassName, [&] {
     SetPosition(km_internal::SaturateToInt32(int64_t{GetPosition()} + n));
-  } catch (KmException& e) {
-    e.AddCallPath("StepBy", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmProgressTracker::StepIt() {
-  try {
+  WithCallPath("StepIt", kClassName, [&] {
     SetPosition(
         km_internal::SaturateToInt32(int64_t{GetPosition()} + GetStep()));
-  } catch (KmException& e) {
-    e.AddCallPath("StepIt", kClassName);
-    throw;
-  }
+  });
 }
 
 bool KmProgressTracker::IsCancelled() const {
@@ -242,22 +222,20 @@ void KmProgressTracker::SetSuper(KmProgressInterface* pSuper) {
 
 KmProgressInterface* KmProgressTracker::GetSubProgressInterface(
     int32_t iIndex) const {
-  try {
-    Guard guard(lock_);
-    if (vSubs_.empty()) {
-      GenerateKmException("no sub-interfaces available",
-                          "GetSubProgressInterface");
-    }
-    const int32_t iLast = static_cast<int32_t>(vSubs_.size()) - 1;
-    if (iIndex < 0 || iIndex > iLast) {
-      GenerateKmExceptionF("iIndex(==%i) out of range [0, %i]",
-                           "GetSubProgressInterface", iIndex, iLast);
-    }
-    return vSubs_[static_cast<size_t>(iIndex)];
-  } catch (KmException& e) {
-    e.AddCallPath("GetSubProgressInterface", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetSubProgressInterface", kClassName, [&]() -> KmProgressInterface* {
+        Guard guard(lock_);
+        if (vSubs_.empty()) {
+          GenerateKmException("no sub-interfaces available",
+                              "GetSubProgressInterface");
+        }
+        const int32_t iLast = static_cast<int32_t>(vSubs_.size()) - 1;
+        if (iIndex < 0 || iIndex > iLast) {
+          GenerateKmExceptionF("iIndex(==%i) out of range [0, %i]",
+                               "GetSubProgressInterface", iIndex, iLast);
+        }
+        return vSubs_[static_cast<size_t>(iIndex)];
+      });
 }
 
 KmProgressInterface* KmProgressTracker::GetSuper() const {

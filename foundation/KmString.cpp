@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/internal/VFormat.h"
 
 namespace {
@@ -102,104 +103,72 @@ void KmString::AppendNumber(const char* sFormat, ...) {
 }
 
 KmString& KmString::Append(short iValue) {
-  try {
-    AppendNumber("%-d", static_cast<int>(iValue));
-  } catch (KmException& e) {
-    e.AddCallPath("Append(short)", kClassName);
-    throw;
-  }
+  WithCallPath("Append(short)", kClassName,
+               [&] { AppendNumber("%-d", static_cast<int>(iValue)); });
   return *this;
 }
 
 KmString& KmString::Append(int iValue) {
-  try {
-    AppendNumber("%-d", iValue);
-  } catch (KmException& e) {
-    e.AddCallPath("Append(int)", kClassName);
-    throw;
-  }
+  WithCallPath("Append(int)", kClassName, [&] { AppendNumber("%-d", iValue); });
   return *this;
 }
 
 KmString& KmString::Append(unsigned int uiValue) {
-  try {
-    AppendNumber("%-u", uiValue);
-  } catch (KmException& e) {
-    e.AddCallPath("Append(unsigned int)", kClassName);
-    throw;
-  }
+  WithCallPath("Append(unsigned int)", kClassName,
+               [&] { AppendNumber("%-u", uiValue); });
   return *this;
 }
 
 KmString& KmString::Append(long lValue) {
   // A long of the system is 32 bits wide: format the 32-bit value.
-  try {
+  WithCallPath("Append(long)", kClassName, [&] {
     AppendNumber("%-d", static_cast<int>(static_cast<int32_t>(lValue)));
-  } catch (KmException& e) {
-    e.AddCallPath("Append(long)", kClassName);
-    throw;
-  }
+  });
   return *this;
 }
 
 KmString& KmString::Append(unsigned long ulValue) {
   // An unsigned long of the system is 32 bits wide: format the 32-bit value.
-  try {
+  WithCallPath("Append(unsigned long)", kClassName, [&] {
     AppendNumber("%-u",
                  static_cast<unsigned int>(static_cast<uint32_t>(ulValue)));
-  } catch (KmException& e) {
-    e.AddCallPath("Append(unsigned long)", kClassName);
-    throw;
-  }
+  });
   return *this;
 }
 
 KmString& KmString::Append(double dValue) {
-  try {
-    AppendNumber("%-lf", dValue);
-  } catch (KmException& e) {
-    e.AddCallPath("Append(double)", kClassName);
-    throw;
-  }
+  WithCallPath("Append(double)", kClassName,
+               [&] { AppendNumber("%-lf", dValue); });
   return *this;
 }
 
 char& KmString::operator[](int32_t i) {
-  try {
+  WithCallPath("operator[]", kClassName, [&] {
     if (i < 0 || i >= GetLength()) {
       GenerateKmExceptionF("Index (value=%d) is out of range, [%d, %d]",
                            kClassName, i, 0, GetLength() - 1);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("operator[]", kClassName);
-    throw;
-  }
+  });
   return sText_[static_cast<size_t>(i)];
 }
 
 char KmString::operator[](int32_t i) const {
-  try {
+  WithCallPath("operator[]", kClassName, [&] {
     if (i < 0 || i >= GetLength()) {
       GenerateKmExceptionF("Index (value=%d) is out of range, [%d, %d]",
                            kClassName, i, 0, GetLength() - 1);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("operator[]", kClassName);
-    throw;
-  }
+  });
   return sText_[static_cast<size_t>(i)];
 }
 
 char KmString::GetCharAt(int32_t i) const {
-  try {
+  WithCallPath("GetCharAt", kClassName, [&] {
     if (static_cast<uint32_t>(i) >= sText_.size()) {
       GenerateKmExceptionF("index (value=%d) is out of range, [%d, %d]",
                            kClassName, i, 0, GetLength() - 1);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetCharAt", kClassName);
-    throw;
-  }
+  });
   return sText_[static_cast<size_t>(i)];
 }
 
@@ -247,14 +216,11 @@ int32_t KmString::Find(const KmString& sText, int32_t lStart,
 }
 
 int32_t KmString::GetCharCount(const char* pFindChars) const {
-  try {
+  WithCallPath("GetCharCount()", kClassName, [&] {
     if (pFindChars == nullptr) {
       GenerateKmException("null pointer: pFindChars", kClassName);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetCharCount()", kClassName);
-    throw;
-  }
+  });
   if (*pFindChars == '\0') return 0;
   int32_t iCount = 0;
   for (size_t pos = sText_.find(pFindChars); pos != std::string::npos;
@@ -279,7 +245,7 @@ KmString& KmString::printf(const char* sFormat, ...) {
 }
 
 KmString& KmString::vprintf(const char* sFormat, va_list args) {
-  try {
+  WithCallPath("vprintf()", kClassName, [&] {
     std::string text;
     if (km_internal::VFormat(text, sFormat, args) < 0) {
       GenerateKmExceptionF(
@@ -288,9 +254,6 @@ KmString& KmString::vprintf(const char* sFormat, va_list args) {
           kClassName, sFormat);
     }
     sText_.swap(text);
-  } catch (KmException& e) {
-    e.AddCallPath("vprintf()", kClassName);
-    throw;
-  }
+  });
   return *this;
 }

@@ -3,6 +3,7 @@
 // the trim routines ZdDeblank and ZdDeblankSpaces.
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmString.h"
 
 namespace {
@@ -51,7 +52,7 @@ std::string ZdDeblankSpaces(const char* sString, bool bLeft, bool bRight) {
 
 KmString& KmString::GetSubstring(KmString& out, int32_t lStart,
                                  int32_t lLength) {
-  try {
+  WithCallPath("GetSubstring()", kClassName, [&] {
     if (lStart < 0) {
       GenerateKmExceptionF("lStart (value=%d) must not be less than 0",
                            kClassName, lStart);
@@ -67,10 +68,7 @@ KmString& KmString::GetSubstring(KmString& out, int32_t lStart,
           "GetLength (value=%d) minus lStart (value=%d).",
           kClassName, lLength, GetLength(), lStart);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetSubstring()", kClassName);
-    throw;
-  }
+  });
   // Copy first: out may be this string itself.
   const std::string part = lLength < 0
                                ? sText_.substr(static_cast<size_t>(lStart))
@@ -81,16 +79,13 @@ KmString& KmString::GetSubstring(KmString& out, int32_t lStart,
 }
 
 KmString& KmString::Insert(const KmString& sText, int32_t lPos) {
-  try {
+  WithCallPath("Insert()", kClassName, [&] {
     if (lPos < 0 || lPos > GetLength()) {
       GenerateKmExceptionF(
           "Cannot insert at position %d into string of length %d.", kClassName,
           lPos, GetLength());
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Insert()", kClassName);
-    throw;
-  }
+  });
   // Copy first: sText may be this string itself.
   const std::string inserted(sText.GetCString());
   sText_.insert(static_cast<size_t>(lPos), inserted);
@@ -98,17 +93,14 @@ KmString& KmString::Insert(const KmString& sText, int32_t lPos) {
 }
 
 KmString& KmString::Remove(int32_t lStart, int32_t n) {
-  try {
+  WithCallPath("Remove()", kClassName, [&] {
     if (lStart < 0 || n < 0 || static_cast<int64_t>(lStart) + n > GetLength()) {
       GenerateKmExceptionF(
           "Cannot remove %d characters starting at position %d from string "
           "of length %d.",
           kClassName, n, lStart, GetLength());
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Remove()", kClassName);
-    throw;
-  }
+  });
   sText_.erase(static_cast<size_t>(lStart), static_cast<size_t>(n));
   return *this;
 }
@@ -125,17 +117,14 @@ KmString& KmString::RemoveAll(char c) {
 
 KmString& KmString::Replace(const char* sOriginal, const char* sReplace,
                             bool bAll) {
-  try {
+  WithCallPath("Replace()", kClassName, [&] {
     if (sOriginal == nullptr) {
       GenerateKmException("null pointer: sOriginal", kClassName);
     }
     if (sReplace == nullptr) {
       GenerateKmException("null pointer: sReplace", kClassName);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Replace()", kClassName);
-    throw;
-  }
+  });
   // An empty search text would match at every step without consuming any
   // text; it replaces nothing.
   const size_t n = std::strlen(sOriginal);
@@ -156,17 +145,14 @@ KmString& KmString::Replace(const char* sOriginal, const char* sReplace,
 }
 
 KmString& KmString::Truncate(uint32_t ulLength) {
-  try {
+  WithCallPath("Truncate()", kClassName, [&] {
     if (ulLength > sText_.size()) {
       GenerateKmExceptionF(
           "ulLength (value=%d) must not be greater than string length "
           "(value=%d).",
           kClassName, static_cast<int>(ulLength), GetLength());
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Truncate()", kClassName);
-    throw;
-  }
+  });
   sText_.resize(ulLength);
   return *this;
 }

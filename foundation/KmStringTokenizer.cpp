@@ -3,6 +3,8 @@
 #include <limits>
 #include <string>
 
+#include "foundation/KmCallPath.h"
+
 namespace {
 
 const char kClassName[] = "KmStringTokenizer";
@@ -27,78 +29,53 @@ KmStringTokenizer::KmStringTokenizer(const char* sText, const char* sDelimiter)
 KmStringTokenizer::~KmStringTokenizer() = default;
 
 void KmStringTokenizer::SetString(const char* sText) {
-  try {
-    sText_ = sText;
-  } catch (KmException& e) {
-    e.AddCallPath("SetString", kClassName);
-    throw;
-  }
+  WithCallPath("SetString", kClassName, [&] { sText_ = sText; });
 }
 
 void KmStringTokenizer::SetDelimiter(const char* sDelimiter) {
-  try {
-    sDelimiter_ = sDelimiter;
-  } catch (KmException& e) {
-    e.AddCallPath("SetDelimiter", kClassName);
-    throw;
-  }
+  WithCallPath("SetDelimiter", kClassName, [&] { sDelimiter_ = sDelimiter; });
 }
 
 void KmStringTokenizer::ParseStringWithIgnoredSections(const char* sText,
                                                        const char* sMarkers) {
-  try {
+  WithCallPath("ParseStringWithIgnoredSections", kClassName, [&] {
     sMarkers_ = sMarkers;
     SetString(sText);
-  } catch (KmException& e) {
-    e.AddCallPath("ParseStringWithIgnoredSections", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmStringTokenizer::GetNumTokens() {
-  try {
+  return WithCallPath("GetNumTokens", kClassName, [&]() -> int32_t {
     KmString unused;
     return GetTokenInternal(unused, std::numeric_limits<int32_t>::max(), true);
-  } catch (KmException& e) {
-    e.AddCallPath("GetNumTokens", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString& KmStringTokenizer::GetToken(KmString& out, int32_t lIndex) {
-  try {
+  WithCallPath("GetToken", kClassName, [&] {
     out.Clear();
     if (lIndex >= 0) GetTokenInternal(out, lIndex, false);
-  } catch (KmException& e) {
-    e.AddCallPath("GetToken", kClassName);
-    throw;
-  }
+  });
   return out;
 }
 
 KmString& KmStringTokenizer::GetNextToken(KmString& out) {
-  try {
+  WithCallPath("GetNextToken", kClassName, [&] {
     ++lCurrentIndex_;
     GetToken(out, lCurrentIndex_);
-  } catch (KmException& e) {
-    e.AddCallPath("GetNextToken", kClassName);
-    throw;
-  }
+  });
   return out;
 }
 
 bool KmStringTokenizer::HasMoreTokens() {
-  try {
+  return WithCallPath("HasMoreTokens", kClassName, [&]() -> bool {
     return lCurrentIndex_ < GetNumTokens() - 1;
-  } catch (KmException& e) {
-    e.AddCallPath("HasMoreTokens", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmStringTokenizer::GetTokenInternal(KmString& out, int32_t lIndex,
                                             bool bCountOnly) {
-  try {
+  return WithCallPath("GetTokenInternal", kClassName, [&]() -> int32_t {
     const std::string text(sText_.GetCString());
     const std::string delimiters(sDelimiter_.GetCString());
     const std::string markers(sMarkers_.GetCString());
@@ -159,8 +136,5 @@ int32_t KmStringTokenizer::GetTokenInternal(KmString& out, int32_t lIndex,
       if (bOpenSection || !bFound) out = TokenText(text, lStart, kNone);
     }
     return k + 1;
-  } catch (KmException& e) {
-    e.AddCallPath("GetTokenInternal", kClassName);
-    throw;
-  }
+  });
 }

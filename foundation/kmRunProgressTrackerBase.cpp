@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "foundation/KmBackgroundProgressTracker.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/internal/KmProgressMath.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
@@ -86,7 +87,7 @@ void kmRunProgressTrackerBase::StepIt() {
 void kmRunProgressTrackerBase::DisposeOfOldSubProgressInterface(
     KmProgressInterface* pInterface) {
   const char kSource[] = "DisposeOfOldSubProgressInterface";
-  try {
+  WithCallPath(kSource, "kmProgressTracker", [&] {
     if (pInterface == nullptr) {
       GenerateKmException("null pointer: pOldInterface", kSource);
     }
@@ -104,8 +105,5 @@ void kmRunProgressTrackerBase::DisposeOfOldSubProgressInterface(
     pSub->SetPosition(pSub->GetMinimum());
     pSub->SetOptionFlag(false);
     delete pSub;
-  } catch (KmException& e) {
-    e.AddCallPath(kSource, "kmProgressTracker");
-    throw;
-  }
+  });
 }

@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmStringTokenizer.h"
 
@@ -38,7 +39,7 @@ void StripEnclosingQuotes(KmString& sField, const KmString& sDelimiter) {
 }  // namespace
 
 int16_t CompareVersionNumbers(double dFirst, double dSecond) {
-  try {
+  return WithCallPath("CompareVersionNumbers()", "kmTools", [&]() -> int16_t {
     KmString sFirst;
     KmString sSecond;
     sFirst.printf("%5.3f", dFirst);
@@ -50,28 +51,24 @@ int16_t CompareVersionNumbers(double dFirst, double dSecond) {
         "Unknown error occurred while comparing file versions: Version 1 = "
         "%s, Version 2 = %s\n",
         "kmTools", sFirst.GetCString(), sSecond.GetCString());
-  } catch (KmException& e) {
-    e.AddCallPath("CompareVersionNumbers()", "kmTools");
-    throw;
-  }
+  });
 }
 
 KmString GetErrorMessage(ErrorMessages eMessage) {
-  try {
-    KmString sMessage;
-    if (eMessage == TooFewObservations) {
-      sMessage << "Too few observations to fit the specified model. Minimum "
-                  "observations required: "
-               << "$$. Adjust settings for Number of Observations on the "
-                  "Method and Parameters Tab of "
-               << "the Session Window, otherwise Kinkmark will not process "
-                  "this cohort.";
-    }
-    return sMessage;
-  } catch (KmException& e) {
-    e.AddCallPath("GetErrorMessage(ErrorMessages)", "kmtools");
-    throw;
-  }
+  return WithCallPath(
+      "GetErrorMessage(ErrorMessages)", "kmtools", [&]() -> KmString {
+        KmString sMessage;
+        if (eMessage == TooFewObservations) {
+          sMessage
+              << "Too few observations to fit the specified model. Minimum "
+                 "observations required: "
+              << "$$. Adjust settings for Number of Observations on the "
+                 "Method and Parameters Tab of "
+              << "the Session Window, otherwise Kinkmark will not process "
+                 "this cohort.";
+        }
+        return sMessage;
+      });
 }
 
 int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended) {
@@ -104,7 +101,7 @@ bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
 }
 
 int GetPrecision(const char* sNumber) {
-  try {
+  return WithCallPath("GetPrecision()", "kmTools", [&]() -> int {
     if (sNumber == nullptr) return 0;
     KmString sText(sNumber);
     sText.TrimRight();
@@ -120,10 +117,7 @@ int GetPrecision(const char* sNumber) {
       ++iDecimals;
     }
     return iDecimals;
-  } catch (KmException& e) {
-    e.AddCallPath("GetPrecision()", "kmTools");
-    throw;
-  }
+  });
 }
 
 bool StringToDouble(double& dValue, const char* sText,
@@ -143,7 +137,7 @@ bool StringToDouble(double& dValue, const char* sText,
 
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
                             const KmString& sMissing) {
-  try {
+  WithCallPath("RemoveUnecessaryQuotes(KmString &, KmString", "kmtools.h", [&] {
     // An empty delimiter splits nothing; the line stays as it is.
     if (sDelimiter.IsEmpty() || sLine.Find(sDelimiter) < 0) return;
 
@@ -169,10 +163,7 @@ void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
     // The last field is kept as it stands: quotes and emptiness included.
     sResult << sDelimiter << sField;
     sLine = sResult;
-  } catch (KmException& e) {
-    e.AddCallPath("RemoveUnecessaryQuotes(KmString &, KmString", "kmtools.h");
-    throw;
-  }
+  });
 }
 
 kmNumericTable ExtractNumericTable(const kmNumericTable& mTable,
@@ -193,20 +184,18 @@ kmNumericTable ExtractNumericTable(const kmNumericTable& mTable,
 
 std::string Get_Debug_ColumnVectorString(const NEWMAT::ColumnVector& vValues,
                                          bool bTab) {
-  try {
-    std::string sResult;
-    const int iRows = vValues.Nrows();
-    for (int i = 1; i <= iRows; ++i) {
-      if (i > 1) sResult += bTab ? "\t" : ", ";
-      std::ostringstream stream;
-      stream << std::fixed << std::setprecision(9) << vValues(i);
-      sResult += stream.str();
-    }
-    return sResult;
-  } catch (KmException& e) {
-    e.AddCallPath("Get_Debug_ColumnVectorString()", "kmCalculator");
-    throw;
-  }
+  return WithCallPath(
+      "Get_Debug_ColumnVectorString()", "kmCalculator", [&]() -> std::string {
+        std::string sResult;
+        const int iRows = vValues.Nrows();
+        for (int i = 1; i <= iRows; ++i) {
+          if (i > 1) sResult += bTab ? "\t" : ", ";
+          std::ostringstream stream;
+          stream << std::fixed << std::setprecision(9) << vValues(i);
+          sResult += stream.str();
+        }
+        return sResult;
+      });
 }
 
 }  // namespace kmTools

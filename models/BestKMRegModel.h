@@ -155,7 +155,7 @@ class BestKMRegModel {
   // the tests left it. result gets all nine members (see KMClusterFit), and
   // every record's fit data and design are dropped.
   // Codes 6 to 9 with a fitted model that has kinkmarks but no locations
-  // end the process (end_ProcessForMissingLocations).
+  // fail with end_ProcessForMissingLocations' KmException.
   // Throws what the fits throw; a standard exception is first written to
   // standard output as "Standard exception: <text>", and so is the text of
   // a matrix-library exception.
@@ -163,10 +163,10 @@ class BestKMRegModel {
   static void fit_BestKMRegModel(KMClusterFit& result,
                                  const KMBestModelFit& input);
 
-  // Writes "ERROR 1 in BestKMRegModel::fit_BestKMRegModel" and a line end
-  // to standard output and ends the process at once with exit status 1
-  // (no static destructors run: other fits may still be running on the
-  // worker threads).
+  // Throws KmException "ERROR 1 in BestKMRegModel::fit_BestKMRegModel"
+  // (source "BestKMRegModel"), which fit_BestKMRegModel passes on without
+  // reporting it; a run stops on it and its caller ends with status 1 once
+  // every worker has stopped.
   [[noreturn]] static void end_ProcessForMissingLocations();
   // ---- end of best-model fit ----
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <limits>
@@ -19,6 +20,9 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr const char kDeltaStarText[] = "kDeltaStar";
+// The failure of a model that has kinkmarks but no locations.
+constexpr const char kMissingLocationsText[] =
+    "ERROR 1 in BestKMRegModel::fit_BestKMRegModel";
 
 // Criterion codes of the input record.
 constexpr int32_t kPermutationTests = 0;
@@ -234,6 +238,11 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
                                         const KMBestModelFit& input) {
   try {
     FitBestModel(result, input);
+  } catch (const KmException& e) {
+    if (std::strcmp(e.GetMessage(), kMissingLocationsText) != 0) {
+      km_models_internal::ReportStandardException(e);
+    }
+    throw;
   } catch (const std::exception& e) {
     km_models_internal::ReportStandardException(e);
     throw;
@@ -247,10 +256,8 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
 }
 
 void BestKMRegModel::end_ProcessForMissingLocations() {
-  std::fputs("ERROR 1 in BestKMRegModel::fit_BestKMRegModel\n", stdout);
-  std::cout.flush();
-  std::fflush(nullptr);
-  // _Exit, not exit: the other fits of the run may still be working on the
-  // pool threads, and static destructors must not run under them.
-  std::_Exit(1);
+  // Raised, not ended here: a run's other fits may still be working on the
+  // pool threads, so the failure travels to the caller, which reports it
+  // once every worker has stopped.
+  GenerateKmException(kMissingLocationsText, "BestKMRegModel");
 }

@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/RecordIO.h"
 
@@ -31,7 +32,7 @@ void kmAAPCValue::SetAAPC(double dEstimate, double dLower, double dUpper,
 }
 
 void kmAAPCValue::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     // Read into a copy so that a record cut short leaves this one intact.
     kmAAPCValue read = *this;
@@ -42,22 +43,16 @@ void kmAAPCValue::Read(KmIO_File* pIO, double dFileVersion) {
     read.dAlpha = pIO->ReadDouble();
     km_results_internal::CheckNotEnded(pIO, kClass);
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmAAPCValue::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     aapc.Write(pIO);
     range.Write(pIO);
     pIO->WriteShort(bRangeSet ? 1 : 0);
     pIO->WriteShort(bInRange ? 1 : 0);
     pIO->WriteDouble(dAlpha);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }

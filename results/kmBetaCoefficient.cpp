@@ -1,6 +1,7 @@
 // kmBetaCoefficient: setter and the stored layout.
 #include "results/kmBetaCoefficient.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/RecordIO.h"
 
@@ -19,7 +20,7 @@ void kmBetaCoefficient::Set(double dEstimateIn, double dStdErrIn,
 }
 
 void kmBetaCoefficient::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     kmBetaCoefficient read;
     read.dEstimate = pIO->ReadDouble();
@@ -29,22 +30,16 @@ void kmBetaCoefficient::Read(KmIO_File* pIO) {
     read.bComputed = pIO->ReadBool();
     km_results_internal::CheckNotEnded(pIO, kClass);
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmBetaCoefficient::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     pIO->WriteDouble(dEstimate);
     pIO->WriteDouble(dPValue);
     pIO->WriteDouble(dStdErr);
     pIO->WriteDouble(dTestStat);
     pIO->WriteBool(bComputed);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }

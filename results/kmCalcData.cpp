@@ -3,6 +3,7 @@
 // kmCalcDataVarCov.cpp).
 #include "results/kmCalcData.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -91,7 +92,7 @@ void kmCalcData::TakeOver(kmCalcData& copy) {
 kmCalcData::~kmCalcData() = default;
 
 const kmTable& kmCalcData::GetModel(int iIndex) const {
-  try {
+  return WithCallPath("GetModel()", kClassName, [&]() -> const kmTable& {
     const int nModels = static_cast<int>(vModels.size());
     if (iIndex < 0 || iIndex >= nModels) {
       KmString sMessage;
@@ -103,14 +104,11 @@ const kmTable& kmCalcData::GetModel(int iIndex) const {
                        "const kmTable& kmCalcData::GetModel(int iIndex) const");
     }
     return vModels[iIndex];
-  } catch (KmException& e) {
-    e.AddCallPath("GetModel()", kClassName);
-    throw;
-  }
+  });
 }
 
 const kmFTest& kmCalcData::GetFTest(int iIndex) const {
-  try {
+  return WithCallPath("GetFTest()", kClassName, [&]() -> const kmFTest& {
     const int nTests = static_cast<int>(vFTests.size());
     if (iIndex >= nTests) {
       KmString sMessage;
@@ -120,40 +118,28 @@ const kmFTest& kmCalcData::GetFTest(int iIndex) const {
                        "const kmTable& kmCalcData::GetFTest(int iIndex) const");
     }
     return vFTests[iIndex];
-  } catch (KmException& e) {
-    e.AddCallPath("GetFTest()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalcData::IsComparisonParallel() const {
-  try {
+  return WithCallPath("IsComparisonParallel()", kClassName, [&]() -> bool {
     if (!bValid) return false;
     const kmFTest& test = GetFTest(static_cast<int>(vFTests.size()) - 1);
     return test.dPermPValue > test.dAlpha;
-  } catch (KmException& e) {
-    e.AddCallPath("IsComparisonParallel()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcData::SetCohortBadDescription(const KmString& sText) {
-  try {
+  WithCallPath("SetCohortBadDescription()", kClassName, [&] {
     sBadDescription = sText;
     sBadDescriptionDisplay = "** ";
     sBadDescriptionDisplay << sText;
-  } catch (KmException& e) {
-    e.AddCallPath("SetCohortBadDescription()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcData::SetCohortLabel(const KmVector<KmString>& vLabels) {
-  try {
+  WithCallPath("SetCohortLabel()", kClassName, [&] {
     vCohortLabel.clear();
     for (const KmString& sLabel : vLabels) vCohortLabel.push_back(sLabel);
-  } catch (KmException& e) {
-    e.AddCallPath("SetCohortLabel()", kClassName);
-    throw;
-  }
+  });
 }

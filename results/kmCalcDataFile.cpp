@@ -1,6 +1,7 @@
 // kmCalcData: the record in the results file (Write, Read).
 #include <utility>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "results/internal/RecordIO.h"
@@ -54,7 +55,7 @@ KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength) {
 }  // namespace
 
 void kmCalcData::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     // Rows the reader could not bring back are refused before the first
     // byte is written.
@@ -90,15 +91,12 @@ void kmCalcData::Write(KmIO_File* pIO) const {
     WriteCount(pIO, vMADWDValues.size(), kClassName, "MADWD rows");
     WriteCount(pIO, nFirstRow, kClassName, "MADWD values per row");
     WriteRows(pIO, vMADWDValues);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
                       double dSessionProgramVersion) {
-  try {
+  WithCallPath("Read()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     // Fill a fresh record and take it over only once the whole record has
     // been read: fields of older layouts keep their constructor values, and
@@ -171,8 +169,5 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
       }
     }
     TakeOver(read);
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "models/PositiveDefinite.h"
 #include "results/kmCalcData.h"
@@ -31,7 +32,7 @@ void RequireSquare(const KmVector<KmVector<double> >& vRows) {
 void kmCalcData::SetVarianceCovarianceMatrix(
     const KmVector<KmVector<double> >& vRows, const NEWMAT::Matrix& mResponses,
     bool bLogLinear) {
-  try {
+  WithCallPath("SetVarianceCovarianceMatrix()", kClassName, [&] {
     RequireSquare(vRows);
     const int n = static_cast<int>(vRows.size());
 
@@ -69,8 +70,5 @@ void kmCalcData::SetVarianceCovarianceMatrix(
     vVarCovRows = vRows;
     bVarCovMatrix = true;
     pWeightingMatrix_ = std::move(pInverse);
-  } catch (KmException& e) {
-    e.AddCallPath("SetVarianceCovarianceMatrix()", kClassName);
-    throw;
-  }
+  });
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/kmRunProgressTrackers.h"
@@ -37,7 +38,7 @@ double VersionNumber(const char* sVersion) {
 kmCalcHandler::kmCalcHandler(const char* sFileName,
                              KmProgressInterface* pProgress)
     : pProgress_(nullptr), combos_(0) {
-  try {
+  WithCallPath("kmCalcHandler(const char*)", kClassName, [&] {
     InitMembers();
     if (sFileName == nullptr || !KmIO_File::FileExists(sFileName)) {
       GenerateKmException("Invalid file name passed to constructor.",
@@ -51,14 +52,11 @@ kmCalcHandler::kmCalcHandler(const char* sFileName,
     }
     Read(sFileName);
     UpdateDependentVariableLabel();
-  } catch (KmException& e) {
-    e.AddCallPath("kmCalcHandler(const char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::Free() {
-  try {
+  WithCallPath("Free()", kClassName, [&] {
     pSession_.reset();
     pOwnedProgress_.reset();
     pProgress_ = nullptr;
@@ -66,24 +64,18 @@ void kmCalcHandler::Free() {
       pFile_->Close();
       pFile_.reset();
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Free()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::Reset() {
-  try {
+  WithCallPath("Reset()", kClassName, [&] {
     Free();
     InitMembers();
-  } catch (KmException& e) {
-    e.AddCallPath("Reset()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::ReadNumericData(KmIO_File* pIO) {
-  try {
+  WithCallPath("ReadNumericData()", kClassName, [&] {
     if (pIO == nullptr) GenerateKmException("Invalid KmIO_File.", kClassName);
     const int32_t iCount = pIO->ReadInt();
     RefuseIfEnded(pIO, "the numeric run data");
@@ -103,21 +95,15 @@ void kmCalcHandler::ReadNumericData(KmIO_File* pIO) {
           "number.");
     }
     vNumericData_ = vValues;
-  } catch (KmException& e) {
-    e.AddCallPath("ReadNumericData()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalcHandler::VersionIsTooOld() {
-  try {
+  return WithCallPath("VersionIsTooOld()", kClassName, [&]() -> bool {
     return kmTools::CompareVersionNumbers(
                vNumericData_[3], VersionNumber(kOldestReadableVersionText)) ==
            1;
-  } catch (KmException& e) {
-    e.AddCallPath("VersionIsTooOld()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::ReadGraphLabels(int32_t lStart) {
@@ -165,7 +151,7 @@ void kmCalcHandler::CheckOffsets() const {
 }
 
 void kmCalcHandler::Read(const char* sFileName) {
-  try {
+  WithCallPath("Read()", kClassName, [&] {
     // Reset releases the progress interface; reading reports to the same
     // one.
     KmProgressInterface* pProgress = pProgress_;
@@ -298,8 +284,5 @@ void kmCalcHandler::Read(const char* sFileName) {
     RefuseIfEnded(pFile_.get(), "the offset table");
     lRecordsStart_ = pFile_->Tell();
     CheckOffsets();
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }

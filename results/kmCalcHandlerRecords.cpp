@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/HandlerFileChecks.h"
 #include "results/kmCalcHandler.h"
@@ -42,7 +43,7 @@ void kmCalcHandler::ReadRecordAt(int32_t lOffset, kmCalcData& record) {
 }
 
 kmCalcData& kmCalcHandler::GetCalcData(int32_t iIndex) {
-  try {
+  return WithCallPath("GetCalcData()", kClassName, [&]() -> kmCalcData& {
     const int32_t iCohorts = GetNumCohortRecords();
     const int32_t iTotal = iCohorts + GetNumComparisonRecords();
     if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
@@ -59,10 +60,7 @@ kmCalcData& kmCalcHandler::GetCalcData(int32_t iIndex) {
       throw;
     }
     return currentCalcData_;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCalcData()", kClassName);
-    throw;
-  }
+  });
 }
 
 namespace {
@@ -107,68 +105,66 @@ std::unique_ptr<kmCalcData> kmCalcHandler::ReadComparisonRecord(
 }
 
 KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iIndex) {
-  try {
-    const int32_t iCohorts = GetNumCohortRecords();
-    const int32_t iComparisons = GetNumComparisonRecords();
-    const int32_t iTotal = iCohorts + iComparisons;
-    if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
-    // The records of the previous call belong to its caller.
-    vFetched_.clear();
+  return WithCallPath(
+      "GetCalcDataVector()", kClassName, [&]() -> KmVector<kmCalcData*>& {
+        const int32_t iCohorts = GetNumCohortRecords();
+        const int32_t iComparisons = GetNumComparisonRecords();
+        const int32_t iTotal = iCohorts + iComparisons;
+        if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
+        // The records of the previous call belong to its caller.
+        vFetched_.clear();
 
-    RecordList vRead;
-    if (iIndex < iCohorts) {
-      vRead.push_back(ReadCohortRecord(iIndex));
-    } else {
-      const int32_t iComparison = iIndex - iCohorts;
-      const KmVector<int> vPair = combos_.GetComparison(iComparison);
-      if (vPair.size() != 2) {
-        RefuseFile("Comparison " + std::to_string(iComparison) +
-                   " does not name two cohorts.");
-      }
-      vRead.push_back(ReadCohortRecord(vPair[0]));
-      vRead.push_back(ReadCohortRecord(vPair[1]));
-      vRead.push_back(ReadComparisonRecord(iComparison, vPair[0], vPair[1]));
-    }
-    for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
-      vFetched_.push_back(pRecord.release());
-    }
-    return vFetched_;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCalcDataVector()", kClassName);
-    throw;
-  }
+        RecordList vRead;
+        if (iIndex < iCohorts) {
+          vRead.push_back(ReadCohortRecord(iIndex));
+        } else {
+          const int32_t iComparison = iIndex - iCohorts;
+          const KmVector<int> vPair = combos_.GetComparison(iComparison);
+          if (vPair.size() != 2) {
+            RefuseFile("Comparison " + std::to_string(iComparison) +
+                       " does not name two cohorts.");
+          }
+          vRead.push_back(ReadCohortRecord(vPair[0]));
+          vRead.push_back(ReadCohortRecord(vPair[1]));
+          vRead.push_back(
+              ReadComparisonRecord(iComparison, vPair[0], vPair[1]));
+        }
+        for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
+          vFetched_.push_back(pRecord.release());
+        }
+        return vFetched_;
+      });
 }
 
 KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iCohort,
                                                         int32_t iEntry) {
-  try {
-    const int32_t iTableSize = static_cast<int32_t>(vCohortComparisons_.size());
-    if (iCohort < 0 || iCohort >= iTableSize)
-      ThrowIndexError(iCohort, iTableSize);
-    const KmVector<KmVector<int> >& vRows = vCohortComparisons_[iCohort];
-    const int32_t iRows = static_cast<int32_t>(vRows.size());
-    if (iEntry >= iRows) ThrowIndexError(iEntry, iRows);
-    vFetched_.clear();
+  return WithCallPath(
+      "GetCalcDataVector()", kClassName, [&]() -> KmVector<kmCalcData*>& {
+        const int32_t iTableSize =
+            static_cast<int32_t>(vCohortComparisons_.size());
+        if (iCohort < 0 || iCohort >= iTableSize)
+          ThrowIndexError(iCohort, iTableSize);
+        const KmVector<KmVector<int> >& vRows = vCohortComparisons_[iCohort];
+        const int32_t iRows = static_cast<int32_t>(vRows.size());
+        if (iEntry >= iRows) ThrowIndexError(iEntry, iRows);
+        vFetched_.clear();
 
-    RecordList vRead;
-    if (iEntry < 1) {
-      vRead.push_back(ReadCohortRecord(vRows[0][0]));
-    } else {
-      // Row {c, other, k}: both cohorts, then their comparison k.
-      const KmVector<int>& vRow = vRows[iEntry];
-      const int32_t c = vRow[0];
-      const int32_t iOther = vRow[1];
-      vRead.push_back(ReadCohortRecord(c));
-      vRead.push_back(ReadCohortRecord(iOther));
-      vRead.push_back(ReadComparisonRecord(vRow[2], c < iOther ? c : iOther,
-                                           c < iOther ? iOther : c));
-    }
-    for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
-      vFetched_.push_back(pRecord.release());
-    }
-    return vFetched_;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCalcDataVector()", kClassName);
-    throw;
-  }
+        RecordList vRead;
+        if (iEntry < 1) {
+          vRead.push_back(ReadCohortRecord(vRows[0][0]));
+        } else {
+          // Row {c, other, k}: both cohorts, then their comparison k.
+          const KmVector<int>& vRow = vRows[iEntry];
+          const int32_t c = vRow[0];
+          const int32_t iOther = vRow[1];
+          vRead.push_back(ReadCohortRecord(c));
+          vRead.push_back(ReadCohortRecord(iOther));
+          vRead.push_back(ReadComparisonRecord(vRow[2], c < iOther ? c : iOther,
+                                               c < iOther ? iOther : c));
+        }
+        for (std::unique_ptr<kmCalcData>& pRecord : vRead) {
+          vFetched_.push_back(pRecord.release());
+        }
+        return vFetched_;
+      });
 }

@@ -3,6 +3,7 @@
 // display-option getters and the comparability-ratio interval.
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "results/kmCalcHandler.h"
@@ -78,7 +79,7 @@ void kmCalcHandler::InitMembers() {
 
 kmCalcHandler::kmCalcHandler(kmSession* pSession)
     : pProgress_(nullptr), combos_(0) {
-  try {
+  WithCallPath("kmCalcHandler(kmSession*)", kClassName, [&] {
     InitMembers();
     if (pSession == nullptr) {
       GenerateKmException(
@@ -88,10 +89,7 @@ kmCalcHandler::kmCalcHandler(kmSession* pSession)
     pOwnedProgress_ = std::make_unique<kmProgressTracker>();
     pProgress_ = pOwnedProgress_.get();
     Setup(pSession);
-  } catch (KmException& e) {
-    e.AddCallPath("kmCalcHandler(kmSession*)", kClassName);
-    throw;
-  }
+  });
 }
 
 kmCalcHandler::~kmCalcHandler() { Free(); }
@@ -101,7 +99,7 @@ KmProgressInterface* kmCalcHandler::GetProgressInterface() {
 }
 
 void kmCalcHandler::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr)
       GenerateKmException("Invalid kmSession.", kClassName);
     pSession_ = std::make_unique<kmSession>(*pSession);
@@ -124,15 +122,12 @@ void kmCalcHandler::Setup(kmSession* pSession) {
     graphOptions_.SetString(GraphDisplayOptions::kDependentNameString,
                             sDependent);
     sGraphDependentLabel_ = sDependent;
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::SetValidCohorts(const KmVector<bool>& vFlags,
                                     const KmVector<KmString>& vLabels) {
-  try {
+  WithCallPath("SetValidCohorts()", kClassName, [&] {
     // The file stores the labels without a count of their own: the reader
     // takes one per flag, so lists of different lengths would make every
     // later block of the file unreadable.
@@ -145,15 +140,12 @@ void kmCalcHandler::SetValidCohorts(const KmVector<bool>& vFlags,
     }
     vValidCohorts_ = vFlags;
     vCohortLabels_ = vLabels;
-  } catch (KmException& e) {
-    e.AddCallPath("SetValidCohorts()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::SetupComparisonVector(int32_t iGroupSize,
                                           kmCombos* pCombos) {
-  try {
+  WithCallPath("SetupComparisonVector()", kClassName, [&] {
     if (pCombos == nullptr)
       GenerateKmException("Invalid kmCombos.", kClassName);
     if (!pSession_)
@@ -221,14 +213,11 @@ void kmCalcHandler::SetupComparisonVector(int32_t iGroupSize,
       vCohortComparisons_.push_back(vRows);
       if (bPairwise && (c + 1) % iStep == 0) pProgress->StepBy(1);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetupComparisonVector()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::UpdateDependentVariableLabel() {
-  try {
+  WithCallPath("UpdateDependentVariableLabel()", kClassName, [&] {
     if (!pSession_) return;
     if (pSession_->GetBool(kmOptVarNamesIncluded)) return;
     if (!sGraphDependentLabel_.StartsWith("Column")) return;
@@ -237,28 +226,17 @@ void kmCalcHandler::UpdateDependentVariableLabel() {
     if (sLabel.IsEmpty()) return;
     graphOptions_.SetString(GraphDisplayOptions::kDependentNameString, sLabel);
     sGraphDependentLabel_ = sLabel;
-  } catch (KmException& e) {
-    e.AddCallPath("UpdateDependentVariableLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalcHandler::GetBoolDisplayOption(int32_t iId) const {
-  try {
-    return outputOptions_.GetBool(iId);
-  } catch (KmException& e) {
-    e.AddCallPath("GetBoolDisplayOption()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetBoolDisplayOption()", kClassName,
+                      [&]() -> bool { return outputOptions_.GetBool(iId); });
 }
 
 int32_t kmCalcHandler::GetIntDisplayOption(int32_t iId) const {
-  try {
-    return outputOptions_.GetInt(iId);
-  } catch (KmException& e) {
-    e.AddCallPath("GetIntDisplayOption()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetIntDisplayOption()", kClassName,
+                      [&]() -> int32_t { return outputOptions_.GetInt(iId); });
 }
 
 void kmCalcHandler::SetComparabilityRatioCalculator(
@@ -267,7 +245,7 @@ void kmCalcHandler::SetComparabilityRatioCalculator(
 }
 
 void kmCalcHandler::CalculateComparabilityRatioCI(kmTable& model) {
-  try {
+  WithCallPath("CalculateComparabilityRatioCI()", kClassName, [&] {
     if (!pSession_)
       GenerateKmException("The handler has no session.", kClassName);
     if (g_pComparabilityRatioCI == nullptr) {
@@ -278,8 +256,5 @@ void kmCalcHandler::CalculateComparabilityRatioCI(kmTable& model) {
                             pSession_->GetDouble(kmOptCRValue),
                             pSession_->GetDouble(kmOptCRVariance),
                             pSession_->GetDouble(kmOptJumpCRAlpha));
-  } catch (KmException& e) {
-    e.AddCallPath("CalculateComparabilityRatioCI()", kClassName);
-    throw;
-  }
+  });
 }

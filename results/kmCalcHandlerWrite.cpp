@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "results/kmCalcHandler.h"
@@ -41,7 +42,7 @@ void kmCalcHandler::CheckWritten() {
 }
 
 void kmCalcHandler::SetOutFile(const char* sFileName) {
-  try {
+  WithCallPath("SetOutFile()", kClassName, [&] {
     if (iState_ != kStateNone) {
       GenerateKmException(
           "You cannot call SetOutFile() if the file name is already set.",
@@ -61,14 +62,11 @@ void kmCalcHandler::SetOutFile(const char* sFileName) {
     pFile_ = std::move(pFile);
     sFileName_ = sFileName;
     iState_ = kStateFileSet;
-  } catch (KmException& e) {
-    e.AddCallPath("SetOutFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::WriteSession() {
-  try {
+  WithCallPath("WriteSession()", kClassName, [&] {
     CheckWriteState(
         kStateFileSet,
         "You must call SetOutFile() before calling WriteSession().");
@@ -84,14 +82,11 @@ void kmCalcHandler::WriteSession() {
     outputOptions_.Write(pFile_.get());
     pFile_->Flush();
     CheckWritten();
-  } catch (KmException& e) {
-    e.AddCallPath("WriteSession()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::WriteCombos() {
-  try {
+  WithCallPath("WriteCombos()", kClassName, [&] {
     CheckWriteState(
         kStateSessionWritten,
         "You must call WriteSession() before calling WriteCombos().");
@@ -110,10 +105,7 @@ void kmCalcHandler::WriteCombos() {
     for (int32_t i = 0; i < iSlots; ++i) pFile_->WriteInt(-1);
     pFile_->Flush();
     CheckWritten();
-  } catch (KmException& e) {
-    e.AddCallPath("WriteCombos()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::AppendRecord(const kmCalcData& calcData,
@@ -129,7 +121,7 @@ void kmCalcHandler::AppendRecord(const kmCalcData& calcData,
 }
 
 void kmCalcHandler::WriteCohortCalcData(const kmCalcData* pCalcData) {
-  try {
+  WithCallPath("WriteCohortCalcData(kmCalcData *)", kClassName, [&] {
     CheckWriteState(
         kStateCombosWritten,
         "You must call WriteCombos() before calling WriteCalcData().");
@@ -137,26 +129,20 @@ void kmCalcHandler::WriteCohortCalcData(const kmCalcData* pCalcData) {
       GenerateKmException("Invalid kmCalcData pointer.", kClassName);
     }
     AppendRecord(*pCalcData, vCohortOffsets_);
-  } catch (KmException& e) {
-    e.AddCallPath("WriteCohortCalcData(kmCalcData *)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::WriteComparisonCalcData() {
-  try {
+  WithCallPath("WriteComparisonCalcData()", kClassName, [&] {
     CheckWriteState(
         kStateCombosWritten,
         "You must call WriteCombos() before calling WriteCalcData().");
     AppendRecord(currentCalcData_, vComparisonOffsets_);
-  } catch (KmException& e) {
-    e.AddCallPath("WriteComparisonCalcData()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::WriteOffsets() {
-  try {
+  WithCallPath("WriteOffsets()", kClassName, [&] {
     CheckWriteState(
         kStateCombosWritten,
         "You must call WriteCombos() before calling WriteOffsets().");
@@ -179,14 +165,11 @@ void kmCalcHandler::WriteOffsets() {
     pFile_->Flush();
     CheckWritten();
     iState_ = kStateOffsetsWritten;
-  } catch (KmException& e) {
-    e.AddCallPath("WriteOffsets()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::WriteNumericData() {
-  try {
+  WithCallPath("WriteNumericData()", kClassName, [&] {
     CheckWriteState(
         kStateOffsetsWritten,
         "You must call WriteOffsets() before calling WriteNumericData().");
@@ -201,23 +184,17 @@ void kmCalcHandler::WriteNumericData() {
     pFile_->Flush();
     CheckWritten();
     iState_ = kStateNumericWritten;
-  } catch (KmException& e) {
-    e.AddCallPath("WriteNumericData()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::CloseOutFile() {
-  try {
+  WithCallPath("CloseOutFile()", kClassName, [&] {
     if (pFile_) pFile_->Close();
-  } catch (KmException& e) {
-    e.AddCallPath("CloseOutFile()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalcHandler::SetCombos(const kmCombos& combos) {
-  try {
+  WithCallPath("SetCombos()", kClassName, [&] {
     if (iState_ == kStateReadFromFile) {
       GenerateKmException(
           "This output file has already been written. You cannot add to it.",
@@ -230,8 +207,5 @@ void kmCalcHandler::SetCombos(const kmCombos& combos) {
           "State Error");
     }
     combos_ = combos;
-  } catch (KmException& e) {
-    e.AddCallPath("SetCombos()", kClassName);
-    throw;
-  }
+  });
 }

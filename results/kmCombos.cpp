@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -12,30 +13,24 @@ const char* const kClassName = "kmCombos";
 }  // namespace
 
 kmCombos::kmCombos(int32_t nByVars) : nByVars_(nByVars) {
-  try {
+  WithCallPath("kmCombos()", kClassName, [&] {
     if (nByVars > kMaxByVars) {
       GenerateKmInputExceptionN("Cannot have more than %d by variables.",
                                 kClassName, kMaxByVars);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("kmCombos()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmCombos::~kmCombos() = default;
 
 void kmCombos::AddCombination(KmVector<int> v) {
-  try {
+  WithCallPath("AddCombination()", kClassName, [&] {
     if (static_cast<int64_t>(v.size()) != nByVars_) {
       GenerateKmExceptionF("Combination vector does not contain %d elements.",
                            "AddCombination()", nByVars_);
     }
     vCombinations_.push_back(std::move(v));
-  } catch (KmException& e) {
-    e.AddCallPath("AddCombination()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCombos::AddComparison(KmVector<int> v) {
@@ -51,33 +46,23 @@ void kmCombos::ResetComparisons() { vComparisons_.clear(); }
 void kmCombos::ResetCohortIndices() { vCohortIndices_.clear(); }
 
 KmVector<int> kmCombos::GetCombination(int i) const {
-  try {
-    return vCombinations_[i];
-  } catch (KmException& e) {
-    e.AddCallPath("GetCombination()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetCombination()", kClassName,
+                      [&]() -> KmVector<int> { return vCombinations_[i]; });
 }
 
 KmVector<int> kmCombos::GetComparison(int i) const {
-  try {
-    return vComparisons_[i];
-  } catch (KmException& e) {
-    e.AddCallPath("GetComparison()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetComparison()", kClassName,
+                      [&]() -> KmVector<int> { return vComparisons_[i]; });
 }
 
 KmVector<int> kmCombos::GetComboOrComparison(int i) const {
-  try {
-    const int nc = GetNumCombinations();
-    if (i < nc) return vCombinations_[i];
-    if (vComparisons_.empty()) return KmVector<int>();
-    return vComparisons_[i - nc];
-  } catch (KmException& e) {
-    e.AddCallPath("GetComboOrComparison()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetComboOrComparison()", kClassName,
+                      [&]() -> KmVector<int> {
+                        const int nc = GetNumCombinations();
+                        if (i < nc) return vCombinations_[i];
+                        if (vComparisons_.empty()) return KmVector<int>();
+                        return vComparisons_[i - nc];
+                      });
 }
 
 bool kmCombos::IsComparisonIndex(int i) const {

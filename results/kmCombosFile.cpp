@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
@@ -74,22 +75,19 @@ KmVector<int> ReadEntry(KmIO_File* pIO) {
 }  // namespace
 
 void kmCombos::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     WriteLongCount(pIO, vCombinations_.size(), "combinations");
     WriteLongCount(pIO, vComparisons_.size(), "comparisons");
     for (const KmVector<int>& vEntry : vCombinations_) WriteEntry(pIO, vEntry);
     for (const KmVector<int>& vEntry : vComparisons_) WriteEntry(pIO, vEntry);
     pIO->WriteInt(nByVars_);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCombos::Read(KmIO_File* pIO, double dFileVersion,
                     KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("Read()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     const int32_t nc = ReadLongCount(pIO, "combinations");
     int32_t np = 0;
@@ -117,8 +115,5 @@ void kmCombos::Read(KmIO_File* pIO, double dFileVersion,
       if ((k + 1) % iStep == 0) pProgress->StepBy(1);
       if (pProgress->IsCancelled()) break;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }

@@ -1,5 +1,6 @@
 // kmCombos: the label builders (GetCohortLabelEachLevel, GetComboLabel,
 // GetComparisonLabel, GetLabel).
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/kmCombos.h"
 #include "session/kmSession.h"
@@ -38,37 +39,34 @@ KmString kmCombos::LevelLabel(const kmSession& session, int j, int iValue,
 
 KmVector<KmString> kmCombos::GetCohortLabelEachLevel(
     int iCohort, const kmSession* pSession) const {
-  try {
-    const kmSession& session = RequireSession(pSession);
-    const KmVector<int>& vCombination = vCombinations_[iCohort];
-    KmVector<KmString> vLabels;
-    for (int j = 0; j < session.GetNumByVars(); ++j) {
-      vLabels.push_back(LevelLabel(session, j, vCombination[j], false));
-    }
-    return vLabels;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCohortLabelEachLevel()", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetCohortLabelEachLevel()", kClassName, [&]() -> KmVector<KmString> {
+        const kmSession& session = RequireSession(pSession);
+        const KmVector<int>& vCombination = vCombinations_[iCohort];
+        KmVector<KmString> vLabels;
+        for (int j = 0; j < session.GetNumByVars(); ++j) {
+          vLabels.push_back(LevelLabel(session, j, vCombination[j], false));
+        }
+        return vLabels;
+      });
 }
 
 KmVector<KmString> kmCombos::GetCohortLabelEachLevel(
     int iCohort1, int iCohort2, const kmSession* pSession) const {
-  try {
-    KmVector<KmString> vLabels = GetCohortLabelEachLevel(iCohort1, pSession);
-    const KmVector<KmString> vSecond =
-        GetCohortLabelEachLevel(iCohort2, pSession);
-    vLabels.insert(vLabels.end(), vSecond.begin(), vSecond.end());
-    return vLabels;
-  } catch (KmException& e) {
-    e.AddCallPath("GetCohortLabelEachLevel()", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetCohortLabelEachLevel()", kClassName, [&]() -> KmVector<KmString> {
+        KmVector<KmString> vLabels =
+            GetCohortLabelEachLevel(iCohort1, pSession);
+        const KmVector<KmString> vSecond =
+            GetCohortLabelEachLevel(iCohort2, pSession);
+        vLabels.insert(vLabels.end(), vSecond.begin(), vSecond.end());
+        return vLabels;
+      });
 }
 
 KmString kmCombos::GetComboLabel(int i, const kmSession* pSession,
                                  bool bByLine) const {
-  try {
+  return WithCallPath("GetComboLabel()", kClassName, [&]() -> KmString {
     const kmSession& session = RequireSession(pSession);
     const KmVector<int>& vCombination = vCombinations_[i];
     int n = session.GetNumByVars();
@@ -79,14 +77,11 @@ KmString kmCombos::GetComboLabel(int i, const kmSession* pSession,
       sLabel << LevelLabel(session, j, vCombination[j], bByLine);
     }
     return sLabel;
-  } catch (KmException& e) {
-    e.AddCallPath("GetComboLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmCombos::GetComparisonLabel(int k, const kmSession* pSession) const {
-  try {
+  return WithCallPath("GetComparisonLabel()", kClassName, [&]() -> KmString {
     const kmSession& session = RequireSession(pSession);
     const KmVector<int>& vPair = vComparisons_[k];
     const KmVector<int>& vFirst = vCombinations_[vPair[0]];
@@ -108,15 +103,12 @@ KmString kmCombos::GetComparisonLabel(int k, const kmSession* pSession) const {
       sLabel << iValue;
     }
     return sLabel;
-  } catch (KmException& e) {
-    e.AddCallPath("GetComparisonLabel()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString kmCombos::GetLabel(int i, const kmSession* pSession,
                             bool bByLine) const {
-  try {
+  return WithCallPath("GetLabel()", kClassName, [&]() -> KmString {
     const int nc = GetNumCombinations();
     const int nTotal = nc + GetNumComparisons();
     if (i < nc) return GetComboLabel(i, pSession, bByLine);
@@ -125,8 +117,5 @@ KmString kmCombos::GetLabel(int i, const kmSession* pSession,
         "Label index (%d) greater than number of comparisons and combinations "
         "combined (%d).",
         "GetLabel()", i, nTotal);
-  } catch (KmException& e) {
-    e.AddCallPath("GetLabel()", kClassName);
-    throw;
-  }
+  });
 }

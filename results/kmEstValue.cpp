@@ -1,6 +1,7 @@
 // kmEstValue: setter and the version-gated stored layout.
 #include "results/kmEstValue.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/RecordIO.h"
 
@@ -22,7 +23,7 @@ void kmEstValue::Set(double dEstimateValue, double dLowerBound,
 }
 
 void kmEstValue::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     // Read into a copy so that a record cut short leaves this one intact.
     kmEstValue read = *this;
@@ -36,14 +37,11 @@ void kmEstValue::Read(KmIO_File* pIO, double dFileVersion) {
     }
     km_results_internal::CheckNotEnded(pIO, kClass);
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmEstValue::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     pIO->WriteDouble(dLower);
     pIO->WriteDouble(dUpper);
@@ -51,8 +49,5 @@ void kmEstValue::Write(KmIO_File* pIO) const {
     pIO->WriteBool(bComputed);
     pIO->WriteDouble(dPValue);
     pIO->WriteDouble(dTestStat);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }

@@ -1,5 +1,6 @@
 #include "results/kmFTest.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "results/internal/RecordIO.h"
@@ -28,7 +29,7 @@ uint16_t kmFTest::GetSelectedHypothesis() const {
 }
 
 void kmFTest::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     kmFTest read;
     read.bSecondStat = pIO->ReadBool();
@@ -48,14 +49,11 @@ void kmFTest::Read(KmIO_File* pIO) {
     // the end-of-file state, which stays set for every later read.
     km_results_internal::CheckNotEnded(pIO, kClassName);
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmFTest::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClassName, [&] {
     // The writer's null-file error names the cohort record that owns it.
     km_results_internal::CheckFile(pIO, "kmCalcData");
     pIO->WriteBool(bSecondStat);
@@ -71,8 +69,5 @@ void kmFTest::Write(KmIO_File* pIO) const {
     pIO->WriteLong(lNumPermutations);
     pIO->WriteShort(static_cast<int16_t>(uAltKinkmarks));
     pIO->WriteShort(static_cast<int16_t>(uNullKinkmarks));
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClassName);
-    throw;
-  }
+  });
 }

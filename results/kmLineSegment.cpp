@@ -1,6 +1,7 @@
 // kmLineSegment: setters, significance and the stored layout.
 #include "results/kmLineSegment.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/RecordIO.h"
 
@@ -29,7 +30,7 @@ bool kmLineSegment::IsSignificant() const {
 }
 
 void kmLineSegment::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     // Read into a copy so that a record cut short leaves this one intact.
     kmLineSegment read = *this;
@@ -38,21 +39,15 @@ void kmLineSegment::Read(KmIO_File* pIO, double dFileVersion) {
     read.apc.Read(pIO, dFileVersion);
     read.range.Read(pIO);
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmLineSegment::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     intercept.Write(pIO);
     slope.Write(pIO);
     apc.Write(pIO);
     range.Write(pIO);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }

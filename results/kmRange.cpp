@@ -1,6 +1,7 @@
 // kmRange: setters, copy and the stored layout.
 #include "results/kmRange.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/internal/RecordIO.h"
 
@@ -19,26 +20,20 @@ void kmRange::Copy(const kmRange& other) {
 }
 
 void kmRange::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     const double dReadStart = pIO->ReadDouble();
     const double dReadEnd = pIO->ReadDouble();
     km_results_internal::CheckNotEnded(pIO, kClass);
     dStart = dReadStart;
     dEnd = dReadEnd;
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmRange::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     pIO->WriteDouble(dStart);
     pIO->WriteDouble(dEnd);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }

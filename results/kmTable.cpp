@@ -3,6 +3,7 @@
 
 #include <cassert>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -44,12 +45,7 @@ enum CountIndex : int32_t {
 // the list's range error.
 template <typename T>
 T CheckedGet(const KmVector<T>& values, int32_t i, const char* sMethod) {
-  try {
-    return values[i];
-  } catch (KmException& e) {
-    e.AddCallPath(sMethod, kClass);
-    throw;
-  }
+  return WithCallPath(sMethod, kClass, [&]() -> T { return values[i]; });
 }
 
 // Unchecked write: statistics and counts never hold fewer than 20 and 4

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -30,7 +31,7 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
                             int32_t iCohortNumber, int32_t /*iModelIndex*/,
                             int32_t iCIMethod,
                             OneDimensionArray<KMRegFitRecord>& fitRecords) {
-  try {
+  WithCallPath("CalculateAAPC(int iIndex)", "kmTable", [&] {
     kmAAPCValue& aapc = GetAAPC(iIndex);
     const int32_t iMethod = ri::ResolveMethod(iCIMethod, pSession);
     aapc.dAlpha = dAAPCAlpha;
@@ -124,14 +125,11 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
         ri::kSwitchNo, sModelType_.GetCString(), sModelScale_.GetCString(),
         sFittingMethod_.GetCString(), inputs, fitRecords, generator);
     aapc.SetAAPC(L(5), L(6), L(7), true, L(9), L(10));
-  } catch (KmException& e) {
-    e.AddCallPath("CalculateAAPC(int iIndex)", "kmTable");
-    throw;
-  }
+  });
 }
 
 void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
-  try {
+  WithCallPath("RunAAPCCalc()", "kmTable", [&] {
     WithMatrixErrorsAsKm("kmTable::RunAAPCCalc()", [&] {
       const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
       const double dKinkmarkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
@@ -177,8 +175,5 @@ void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
       const size_t nPairs = std::min(starts.size(), ends.size());
       for (size_t i = 0; i < nPairs; ++i) addAndCompute(starts[i], ends[i]);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("RunAAPCCalc()", "kmTable");
-    throw;
-  }
+  });
 }

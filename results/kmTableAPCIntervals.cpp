@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -26,7 +27,7 @@ void kmTable::CalculateAPC_CIs(double dAAPCAlpha, double /*dPermAlpha*/,
                                const kmSession* pSession, int32_t iCohortNumber,
                                int32_t /*iModelIndex*/, int32_t iCIMethod,
                                OneDimensionArray<KMRegFitRecord>& fitRecords) {
-  try {
+  WithCallPath("CalculateAPC_CIs(int iIndex)", "kmTable", [&] {
     WithMatrixErrorsAsKm("kmCalculator::CalculateAPC_CIs()", [&] {
       const int32_t iMethod = ri::ResolveMethod(iCIMethod, pSession);
       const ri::ModelInputs model = ri::BuildModelInputs(*this);
@@ -74,8 +75,5 @@ void kmTable::CalculateAPC_CIs(double dAAPCAlpha, double /*dPermAlpha*/,
       segments_ = segments;
       if (bKinkmarks) kinkmarks_ = kinkmarks;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("CalculateAPC_CIs(int iIndex)", "kmTable");
-    throw;
-  }
+  });
 }

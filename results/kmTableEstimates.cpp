@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/kmTable.h"
 
@@ -16,12 +17,7 @@ constexpr double kUntested = 9999.0;
 template <typename T>
 const T& CheckedElement(const KmVector<T>& values, int32_t i,
                         const char* sMethod) {
-  try {
-    return values[i];
-  } catch (KmException& e) {
-    e.AddCallPath(sMethod, kClass);
-    throw;
-  }
+  return WithCallPath(sMethod, kClass, [&]() -> const T& { return values[i]; });
 }
 
 template <typename T>
@@ -93,16 +89,14 @@ kmAAPCValue& kmTable::GetAAPC(int32_t iIndex) {
 }
 
 const kmAAPCValue& kmTable::GetAAPC(int32_t iIndex) const {
-  try {
-    if (iIndex < 0 || iIndex >= Count(aapcs_)) {
-      GenerateKmException("Invalid AAPC range requested.",
-                          "kmTable::GetAAPC(int iIndex)");
-    }
-    return aapcs_[iIndex];
-  } catch (KmException& e) {
-    e.AddCallPath("GetAAPC(int iIndex)", kClass);
-    throw;
-  }
+  return WithCallPath("GetAAPC(int iIndex)", kClass,
+                      [&]() -> const kmAAPCValue& {
+                        if (iIndex < 0 || iIndex >= Count(aapcs_)) {
+                          GenerateKmException("Invalid AAPC range requested.",
+                                              "kmTable::GetAAPC(int iIndex)");
+                        }
+                        return aapcs_[iIndex];
+                      });
 }
 
 KmVector<kmAAPCValue> kmTable::GetAAPCs() const { return aapcs_; }
@@ -130,7 +124,7 @@ const NEWMAT::Matrix& kmTable::GetData() const { return data_; }
 void kmTable::SetData(const NEWMAT::Matrix& mData) { data_ = mData; }
 
 void kmTable::GetCorrelationMatrix(NEWMAT::Matrix& out) const {
-  try {
+  WithCallPath("GetCorrelationMatrix(Matrix &mCorr)", kClass, [&] {
     const int iRows = covariance_.Nrows();
     const int iCols = covariance_.Ncols();
     if (iRows != iCols) {
@@ -149,10 +143,7 @@ void kmTable::GetCorrelationMatrix(NEWMAT::Matrix& out) const {
                     std::sqrt(covariance_(j, j) * covariance_(i, i));
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetCorrelationMatrix(Matrix &mCorr)", kClass);
-    throw;
-  }
+  });
 }
 
 bool kmTable::GetMADWDPass() const { return bMADWDPass_; }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "results/internal/RecordIO.h"
@@ -90,7 +91,7 @@ void ReadMatrix(KmIO_File* pIO, NEWMAT::Matrix& m, const char* sWhat) {
 }  // namespace
 
 void kmTable::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     km_results_internal::CheckFile(pIO, kClass);
     WriteCount(pIO, statistics_.size(), kClass, "statistics");
     for (double dValue : statistics_) pIO->WriteDouble(dValue);
@@ -105,14 +106,11 @@ void kmTable::Write(KmIO_File* pIO) const {
     WriteList(pIO, aapcs_, "AAPCs");
     pIO->WriteBool(bMADWDPass_);
     pIO->WriteBool(bSpare_);
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }
 
 void kmTable::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     try {
       km_results_internal::CheckFile(pIO, kClass);
       // Read into a copy so that a record cut short leaves this one intact.
@@ -154,10 +152,7 @@ void kmTable::Read(KmIO_File* pIO, double dFileVersion) {
     } catch (...) {
       ThrowKmException("Internal system error occured.", kReadSource);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }
 
 // Reads the counted statistics and counts of a file of version 3.1 or

@@ -1,6 +1,7 @@
 // DataExportOptions: construction and the delimiter and missing texts.
 #include "session/DataExportOptions.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -33,7 +34,7 @@ DataExportOptions::DataExportOptions(
       iHighResGraphHeight(iHighResGraphHeight) {}
 
 char DataExportOptions::GetFieldDelimeter() const {
-  try {
+  return WithCallPath("GetFieldDelimeter()", kClassName, [&]() -> char {
     switch (iFieldDelimiter) {
       case kFieldTab:
         return '\t';
@@ -44,14 +45,11 @@ char DataExportOptions::GetFieldDelimeter() const {
       default:
         GenerateKmException("Unsupported field delimiter.", kClassName);
     }
-  } catch (KmException& x) {
-    x.AddCallPath("GetFieldDelimeter()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString& DataExportOptions::GetLineDelimeter(KmString& sDelimiter) const {
-  try {
+  return WithCallPath("GetLineDelimeter()", kClassName, [&]() -> KmString& {
     switch (iLineDelimiter) {
       case kLineDos:
         sDelimiter = "\r\n";
@@ -63,25 +61,19 @@ KmString& DataExportOptions::GetLineDelimeter(KmString& sDelimiter) const {
         GenerateKmException("Unsupported line delimiter.", kClassName);
     }
     return sDelimiter;
-  } catch (KmException& x) {
-    x.AddCallPath("GetLineDelimeter()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString DataExportOptions::GetLineDelimeter() const {
-  try {
+  return WithCallPath("GetLineDelimeter()", kClassName, [&]() -> KmString {
     KmString sDelimiter;
     GetLineDelimeter(sDelimiter);
     return sDelimiter;
-  } catch (KmException& x) {
-    x.AddCallPath("GetLineDelimeter()", kClassName);
-    throw;
-  }
+  });
 }
 
 KmString DataExportOptions::GetMissingChar() const {
-  try {
+  return WithCallPath("GetMissingChar()", kClassName, [&]() -> KmString {
     switch (iMissingCharacter) {
       case kMissingSpace:
         return KmString(" ");
@@ -92,8 +84,5 @@ KmString DataExportOptions::GetMissingChar() const {
       default:
         GenerateKmException("Unsupported missing character.", kClassName);
     }
-  } catch (KmException& x) {
-    x.AddCallPath("GetMissingChar()", kClassName);
-    throw;
-  }
+  });
 }

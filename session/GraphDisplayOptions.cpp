@@ -1,6 +1,7 @@
 // GraphDisplayOptions: defaults, setters and the results-file record.
 #include "session/GraphDisplayOptions.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 
@@ -23,19 +24,16 @@ bool IsRegistryBoolean(int32_t iIndex) {
 }  // namespace
 
 GraphDisplayOptions::GraphDisplayOptions() {
-  try {
+  WithCallPath("GraphDisplayOptions()", kClassName, [&] {
     dRegOptions_.assign(kNumRegistryOptions, kUnset);
     SetUninitializedToDefaults();
     sStrings_.assign(kNumStrings, KmString());
     dOptions_.assign(kOptionDefaults, kOptionDefaults + kNumOptions);
-  } catch (KmException& x) {
-    x.AddCallPath("GraphDisplayOptions()", kClassName);
-    throw;
-  }
+  });
 }
 
 void GraphDisplayOptions::SetUninitializedToDefaults() {
-  try {
+  WithCallPath("SetUninitializedToDefaults()", kClassName, [&] {
     const int32_t iCount = static_cast<int32_t>(dRegOptions_.size());
     for (int32_t i = 0; i < iCount; ++i) {
       if (dRegOptions_[i] != kUnset) continue;
@@ -50,56 +48,38 @@ void GraphDisplayOptions::SetUninitializedToDefaults() {
         SetRegInt(i, static_cast<int32_t>(kRegistryDefaults[i]));
       }
     }
-  } catch (KmException& x) {
-    x.AddCallPath("SetUninitializedToDefaults()", kClassName);
-    throw;
-  }
+  });
 }
 
 void GraphDisplayOptions::SetBool(int32_t iIndex, bool bValue) {
-  try {
+  WithCallPath("SetBool(Option, bool)", kClassName, [&] {
     // Every option of this block may hold a switch.
     dOptions_[iIndex] = bValue ? 1.0 : 0.0;
-  } catch (KmException& x) {
-    x.AddCallPath("SetBool(Option, bool)", kClassName);
-    throw;
-  }
+  });
 }
 
 void GraphDisplayOptions::SetRegBool(int32_t iIndex, bool bValue) {
-  try {
+  WithCallPath("SetRegBool(RegistryOption, bool)", kClassName, [&] {
     if (!IsRegistryBoolean(iIndex)) {
       GenerateKmExceptionF(
           "Non-Boolean Graph Display Option %d received by function",
           kClassName, iIndex);
     }
     dRegOptions_[iIndex] = bValue ? 1.0 : 0.0;
-  } catch (KmException& x) {
-    x.AddCallPath("SetRegBool(RegistryOption, bool)", kClassName);
-    throw;
-  }
+  });
 }
 
 void GraphDisplayOptions::SetRegInt(int32_t iIndex, int32_t iValue) {
-  try {
-    dRegOptions_[iIndex] = static_cast<double>(iValue);
-  } catch (KmException& x) {
-    x.AddCallPath("SetRegInt(RegistryOption, int)", kClassName);
-    throw;
-  }
+  WithCallPath("SetRegInt(RegistryOption, int)", kClassName,
+               [&] { dRegOptions_[iIndex] = static_cast<double>(iValue); });
 }
 
 void GraphDisplayOptions::SetString(int32_t iIndex, KmString sValue) {
-  try {
-    sStrings_[iIndex] = sValue;
-  } catch (KmException& x) {
-    x.AddCallPath("SetString()", kClassName);
-    throw;
-  }
+  WithCallPath("SetString()", kClassName, [&] { sStrings_[iIndex] = sValue; });
 }
 
 void GraphDisplayOptions::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClassName, [&] {
     pIO->WriteShort(static_cast<int16_t>(kNumRegistryOptions));
     for (int32_t i = 0; i < kNumRegistryOptions; ++i) {
       pIO->WriteDouble(dRegOptions_[i]);
@@ -110,14 +90,11 @@ void GraphDisplayOptions::Write(KmIO_File* pIO) const {
     for (int32_t i = 0; i < kNumStrings; ++i) {
       pIO->WriteCString(sStrings_[i].GetCString());
     }
-  } catch (KmException& x) {
-    x.AddCallPath("Write()", kClassName);
-    throw;
-  }
+  });
 }
 
 void GraphDisplayOptions::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read()", kClassName, [&] {
     // The checked element access refuses a stored count larger than the
     // block, so a damaged record never writes past the last slot.
     const int16_t iRegCount = pIO->ReadShort();
@@ -136,8 +113,5 @@ void GraphDisplayOptions::Read(KmIO_File* pIO) {
       pIO->ReadCString(sValue);
       sStrings_[i] = sValue;
     }
-  } catch (KmException& x) {
-    x.AddCallPath("Read()", kClassName);
-    throw;
-  }
+  });
 }

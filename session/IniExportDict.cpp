@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
@@ -124,92 +125,86 @@ void IniExportDict::Init() {
 }
 
 void IniExportDict::CreateDictFromFile(const char* sFileName) {
-  try {
+  WithCallPath("IniExportDict(const char*)", kClassName, [&] {
     if (sFileName == nullptr || sFileName[0] == '\0') {
       GenerateKmException("Empty string pointer passed to CreateDictFromFile.",
                           kClassName);
     }
     fileName = KmFileName(sFileName);
     Setup(sFileName);
-  } catch (KmException& x) {
-    x.AddCallPath("IniExportDict(const char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 void IniExportDict::Setup(const char* sFileName) {
-  try {
+  WithCallPath("Setup(const char*)", kClassName, [&] {
     KmIniFile theIniFile(sFileName);
     Init();
     ReadExportOptionsSection(theIniFile);
-  } catch (KmException& x) {
-    x.AddCallPath("Setup(const char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 void IniExportDict::ReadExportOptionsSection(KmIniFile& theIniFile) {
-  try {
-    const KmIniSection* pSection = theIniFile.GetSection(kSectionName);
-    if (pSection == nullptr) {
-      GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
-                                kSectionName,
-                                theIniFile.GetFileName().GetCString());
-    }
-    const KmIniSection& section = *pSection;
+  WithCallPath(
+      "ReadExportOptionsSection(KmIniFile &theIniFile)", kClassName, [&] {
+        const KmIniSection* pSection = theIniFile.GetSection(kSectionName);
+        if (pSection == nullptr) {
+          GenerateKmInputExceptionF("Section \"[%s]\" not found in %s",
+                                    kClassName, kSectionName,
+                                    theIniFile.GetFileName().GetCString());
+        }
+        const KmIniSection& section = *pSection;
 
-    ReadCode(section, "models", kModelsWords, iModels);
-    ReadSwitch(section, "include apcs in data export",
-               bIncludeAPCsInDataExport);
-    ReadSwitch(section, "aapc full range", bAAPCFullRange);
-    ReadSwitch(section, "aapc last obs", bAAPCLastObs);
-    ReadAAPCRanges(section);
+        ReadCode(section, "models", kModelsWords, iModels);
+        ReadSwitch(section, "include apcs in data export",
+                   bIncludeAPCsInDataExport);
+        ReadSwitch(section, "aapc full range", bAAPCFullRange);
+        ReadSwitch(section, "aapc last obs", bAAPCLastObs);
+        ReadAAPCRanges(section);
 
-    ReadPrecision(section, "x values precision", iXValuesPrecision);
-    ReadPrecision(section, "y values precision", iYValuesPrecision);
-    ReadPrecision(section, "model statistics precision",
-                  iModelStatisticsPrecision);
-    ReadPrecision(section, "estimated kinkmarks precision",
-                  iEstimatedKinkmarksPrecision);
-    ReadPrecision(section, "regression coefficients precision",
-                  iRegressionCoefficientsPrecision);
-    ReadPrecision(section, "covariance matrix precision",
-                  iCovarianceMatrixPrecision);
-    ReadPrecision(section, "correlation matrix precision",
-                  iCorrelationMatrixPrecision);
-    ReadPrecision(section, "apc precision", iAPCPrecision);
-    ReadPrecision(section, "aapc precision", iAAPCPrecision);
-    ReadPrecision(section, "aapc segment ranges precision",
-                  iAAPCSegmentRangesPrecision);
-    ReadPrecision(section, "p-value precision", iPValuePrecision);
+        ReadPrecision(section, "x values precision", iXValuesPrecision);
+        ReadPrecision(section, "y values precision", iYValuesPrecision);
+        ReadPrecision(section, "model statistics precision",
+                      iModelStatisticsPrecision);
+        ReadPrecision(section, "estimated kinkmarks precision",
+                      iEstimatedKinkmarksPrecision);
+        ReadPrecision(section, "regression coefficients precision",
+                      iRegressionCoefficientsPrecision);
+        ReadPrecision(section, "covariance matrix precision",
+                      iCovarianceMatrixPrecision);
+        ReadPrecision(section, "correlation matrix precision",
+                      iCorrelationMatrixPrecision);
+        ReadPrecision(section, "apc precision", iAPCPrecision);
+        ReadPrecision(section, "aapc precision", iAAPCPrecision);
+        ReadPrecision(section, "aapc segment ranges precision",
+                      iAAPCSegmentRangesPrecision);
+        ReadPrecision(section, "p-value precision", iPValuePrecision);
 
-    ReadCode(section, "line delimiter", kLineWords, iLineDelimiter);
-    ReadCode(section, "missing character", kMissingWords, iMissingCharacter);
-    ReadCode(section, "field delimiter", kFieldWords, iFieldDelimiter);
-    ReadCode(section, "by-var format", kByVarWords, iByVarFormat);
-    ReadCode(section, "export type", kExportTypeWords, iExportType);
+        ReadCode(section, "line delimiter", kLineWords, iLineDelimiter);
+        ReadCode(section, "missing character", kMissingWords,
+                 iMissingCharacter);
+        ReadCode(section, "field delimiter", kFieldWords, iFieldDelimiter);
+        ReadCode(section, "by-var format", kByVarWords, iByVarFormat);
+        ReadCode(section, "export type", kExportTypeWords, iExportType);
 
-    ReadSwitch(section, "remove km flags", bRemoveKinkmarkFlags);
-    ReadSwitch(section, "remove best fit flags", bRemoveBestFitFlags);
-    ReadSwitch(section, "output by-group headers", bOutputByGroupHeaders);
-    ReadSwitch(section, "all models in same column", bAllModelsInSameColumn);
-    ReadSwitch(section, "include km estimates", bIncludeKinkmarkEstimates);
+        ReadSwitch(section, "remove km flags", bRemoveKinkmarkFlags);
+        ReadSwitch(section, "remove best fit flags", bRemoveBestFitFlags);
+        ReadSwitch(section, "output by-group headers", bOutputByGroupHeaders);
+        ReadSwitch(section, "all models in same column",
+                   bAllModelsInSameColumn);
+        ReadSwitch(section, "include km estimates", bIncludeKinkmarkEstimates);
 
-    ReadSwitch(section, "export bad cohorts", bExportBadCohorts);
-    ReadSwitch(section, "export report", bExportReport);
-    ReadSwitch(section, "export data", bExportData);
-    ReadSwitch(section, "export apc", bExportAPC);
-    ReadSwitch(section, "export all apc segments", bExportAllAPCSegments);
-    ReadSwitch(section, "export aapc", bExportAAPC);
-    ReadSwitch(section, "export ftest", bExportFTest);
-    ReadSwitch(section, "export pairwise", bExportPairwise);
-    ReadSwitch(section, "export jump_cr", bExportJumpCR);
-    ReadSwitch(section, "export selection results", bExportSelectionResults);
-  } catch (KmException& x) {
-    x.AddCallPath("ReadExportOptionsSection(KmIniFile &theIniFile)",
-                  kClassName);
-    throw;
-  }
+        ReadSwitch(section, "export bad cohorts", bExportBadCohorts);
+        ReadSwitch(section, "export report", bExportReport);
+        ReadSwitch(section, "export data", bExportData);
+        ReadSwitch(section, "export apc", bExportAPC);
+        ReadSwitch(section, "export all apc segments", bExportAllAPCSegments);
+        ReadSwitch(section, "export aapc", bExportAAPC);
+        ReadSwitch(section, "export ftest", bExportFTest);
+        ReadSwitch(section, "export pairwise", bExportPairwise);
+        ReadSwitch(section, "export jump_cr", bExportJumpCR);
+        ReadSwitch(section, "export selection results",
+                   bExportSelectionResults);
+      });
 }
 
 void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {

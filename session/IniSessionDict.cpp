@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "session/internal/OptionText.h"
@@ -23,28 +24,22 @@ KmString ValueOf(const KmIniSection& section, const char* sKey) {
 }  // namespace
 
 IniSessionDict::IniSessionDict(const char* sFileName) {
-  try {
+  WithCallPath("IniSessionDict(const char*)", kClassName, [&] {
     if (sFileName == nullptr || sFileName[0] == '\0') {
       GenerateKmException("Empty string pointer passed to constructor.",
                           kClassName);
     }
     Setup(sFileName);
-  } catch (KmException& x) {
-    x.AddCallPath("IniSessionDict(const char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 void IniSessionDict::Setup(const char* sFileName) {
-  try {
+  WithCallPath("Setup(const char*)", kClassName, [&] {
     sFileName_ = sFileName;
     KmIniFile theIniFile(sFileName);
     Init();
     IniReadSessionOptionsSection(theIniFile);
-  } catch (KmException& x) {
-    x.AddCallPath("Setup(const char*)", kClassName);
-    throw;
-  }
+  });
 }
 
 void IniSessionDict::Init() {
@@ -129,7 +124,7 @@ void IniSessionDict::ThrowInvalidValue(const KmString& sLowerValue,
 
 void IniSessionDict::IniReadSessionOptionsSection(KmIniFile& theIniFile) {
   using km_session_internal::Lowered;
-  try {
+  WithCallPath("IniReadSessionOptionsSection(KmIniFile&)", kClassName, [&] {
     const KmIniSection* pSection = theIniFile.GetSection(kSectionName);
     if (pSection == nullptr) return;
     const KmIniSection& section = *pSection;
@@ -326,8 +321,5 @@ void IniSessionDict::IniReadSessionOptionsSection(KmIniFile& theIniFile) {
     sValue = Lowered(ValueOf(section, "madwd"));
     if (!sValue.IsEmpty()) bMADWD = (sValue == "true");
     ReadDouble(section, "madwd psi value", dMADWDPsi);
-  } catch (KmException& x) {
-    x.AddCallPath("IniReadSessionOptionsSection(KmIniFile&)", kClassName);
-    throw;
-  }
+  });
 }

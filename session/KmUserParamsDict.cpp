@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -100,17 +101,14 @@ KmUserParamsDict::KmUserParamsDict(const char* sFileName)
       dataFile_(nullptr),
       thirdFile_(nullptr),
       sessionOptions_(nullptr) {
-  try {
+  WithCallPath("Constructor", kClassName, [&] {
     Init();
     if (sFileName == nullptr || *sFileName == '\0') {
       GenerateKmException("Empty string pointer passed to constructor.",
                           kClassName);
     }
     Setup(sFileName);
-  } catch (KmException& e) {
-    e.AddCallPath("Constructor", kClassName);
-    throw;
-  }
+  });
 }
 
 const char* KmUserParamsDict::FileName() {
@@ -165,7 +163,7 @@ void KmUserParamsDict::Setup(const char* sFileName) {
 }
 
 void KmUserParamsDict::ReadDatafileOptionsSection(KmIniFile& ini) {
-  try {
+  WithCallPath("ReadDatafileOptionsSection()", kClassName, [&] {
     const KmIniSection* pSection = ini.GetSection(kDatafileSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
@@ -190,14 +188,11 @@ void KmUserParamsDict::ReadDatafileOptionsSection(KmIniFile& ini) {
     bVariableNamesIncluded_ =
         pSection->GetBool("Variable names included", false);
     if (bVariableNamesIncluded_) ReadHeaderNames();
-  } catch (KmException& e) {
-    e.AddCallPath("ReadDatafileOptionsSection()", kClassName);
-    throw;
-  }
+  });
 }
 
 void KmUserParamsDict::ReadHeaderNames() {
-  try {
+  WithCallPath("ReadHeaderNames()", kClassName, [&] {
     KmString sDataFile = KmFileName(dataFile_).GetFullName();
     if (sDataFile.IsEmpty()) {
       GenerateKmInputExceptionF(
@@ -219,10 +214,7 @@ void KmUserParamsDict::ReadHeaderNames() {
       tokenizer.GetToken(sName, i);
       vHeaderNames_.push_back(sName);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadHeaderNames()", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
@@ -260,7 +252,7 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
   // Every error here leaves the reader: a file whose variables could only be
   // read in part would give a session with roles silently missing (a lost
   // standard-error column changes the model).
-  try {
+  WithCallPath("IniReadVariables()", kClassName, [&] {
     const KmIniSection* pSection = ini.GetSection(kParametersSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
@@ -383,8 +375,5 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
     const int16_t iModel =
         HetErrorModelFromWord(GetValue(*pSection, kHetLocationKey));
     if (iModel >= 0) iHetErrorModel_ = iModel;
-  } catch (KmException& e) {
-    e.AddCallPath("IniReadVariables()", kClassName);
-    throw;
-  }
+  });
 }

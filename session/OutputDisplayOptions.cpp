@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/kmTools.h"
@@ -28,18 +29,15 @@ bool IsMaskOption(int32_t iIndex) { return iIndex == 20 || iIndex == 22; }
 }  // namespace
 
 OutputDisplayOptions::OutputDisplayOptions() {
-  try {
+  WithCallPath("OutputDisplayOptions()", kClass, [&] {
     strings_.assign(kNumStrings, KmString(""));
     options_.assign(kNumOptions, kUnset);
     SetUninitializedToDefault();
-  } catch (KmException& e) {
-    e.AddCallPath("OutputDisplayOptions()", kClass);
-    throw;
-  }
+  });
 }
 
 void OutputDisplayOptions::SetUninitializedToDefault() {
-  try {
+  WithCallPath("SetUninitializedToDefault()", kClass, [&] {
     for (int32_t i = 0; i < static_cast<int32_t>(options_.size()); ++i) {
       if (options_[i] != kUnset) continue;
       if (i >= kNumOptions) {
@@ -57,10 +55,7 @@ void OutputDisplayOptions::SetUninitializedToDefault() {
         SetInt(i, kDefaults[i]);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("SetUninitializedToDefault()", kClass);
-    throw;
-  }
+  });
 }
 
 bool OutputDisplayOptions::IsBooleanOption(int32_t iIndex) {
@@ -88,21 +83,18 @@ bool OutputDisplayOptions::IsBooleanOption(int32_t iIndex) {
 }
 
 bool OutputDisplayOptions::GetBool(int32_t iIndex) const {
-  try {
+  return WithCallPath("GetBool()", kClass, [&]() -> bool {
     if (!IsBooleanOption(iIndex)) {
       GenerateKmExceptionF(
           "Non-Boolean Output Display Option %d received by function", kClass,
           iIndex);
     }
     return options_[iIndex] == 1.0;
-  } catch (KmException& e) {
-    e.AddCallPath("GetBool()", kClass);
-    throw;
-  }
+  });
 }
 
 int32_t OutputDisplayOptions::GetInt(int32_t iIndex) const {
-  try {
+  return WithCallPath("GetInt()", kClass, [&]() -> int32_t {
     const double dValue = options_[iIndex];
     // Only whole numbers are stored here, but a damaged results file can put
     // any double into a slot; converting one beyond the int range would be
@@ -113,62 +105,46 @@ int32_t OutputDisplayOptions::GetInt(int32_t iIndex) const {
           kClass, iIndex, dValue);
     }
     return static_cast<int32_t>(dValue);
-  } catch (KmException& e) {
-    e.AddCallPath("GetInt()", kClass);
-    throw;
-  }
+  });
 }
 
 const char* OutputDisplayOptions::GetString(int32_t iIndex,
                                             KmString& sOut) const {
-  try {
+  return WithCallPath("GetString()", kClass, [&]() -> const char* {
     sOut = strings_[iIndex];
     return sOut.GetCString();
-  } catch (KmException& e) {
-    e.AddCallPath("GetString()", kClass);
-    throw;
-  }
+  });
 }
 
 void OutputDisplayOptions::SetBool(int32_t iIndex, bool bValue) {
-  try {
+  WithCallPath("SetBool()", kClass, [&] {
     if (!IsBooleanOption(iIndex)) {
       GenerateKmExceptionF(
           "Non-Boolean Output Display Option %d received by function", kClass,
           iIndex);
     }
     options_[iIndex] = bValue ? 1.0 : 0.0;
-  } catch (KmException& e) {
-    e.AddCallPath("SetBool()", kClass);
-    throw;
-  }
+  });
 }
 
 void OutputDisplayOptions::SetInt(int32_t iIndex, int32_t iValue) {
-  try {
-    options_[iIndex] = static_cast<double>(iValue);
-  } catch (KmException& e) {
-    e.AddCallPath("SetInt()", kClass);
-    throw;
-  }
+  WithCallPath("SetInt()", kClass,
+               [&] { options_[iIndex] = static_cast<double>(iValue); });
 }
 
 void OutputDisplayOptions::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write()", kClass, [&] {
     pIO->WriteShort(static_cast<int16_t>(kNumOptions));
     for (int32_t i = 0; i < kNumOptions; ++i) pIO->WriteDouble(options_[i]);
     pIO->WriteShort(static_cast<int16_t>(kNumStrings));
     for (int32_t i = 0; i < kNumStrings; ++i) {
       pIO->WriteString(strings_[i].GetCString(), true);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Write()", kClass);
-    throw;
-  }
+  });
 }
 
 void OutputDisplayOptions::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read()", kClass, [&] {
     km_session_internal::SessionBlockReader in(pIO, kClass);
     int32_t iCount = in.ReadShort();
     for (int32_t i = 0; i < iCount; ++i) {
@@ -184,8 +160,5 @@ void OutputDisplayOptions::Read(KmIO_File* pIO, double dFileVersion) {
       KmString& sText = strings_[i];
       in.ReadString(sText);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Read()", kClass);
-    throw;
-  }
+  });
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "session/internal/FormatSection.h"
@@ -42,35 +43,25 @@ VSExportDict::VSExportDict(const char* sFileName)
       outputFile_(nullptr),
       matrixFile_(nullptr),
       sessionOptions_(nullptr) {
-  try {
+  WithCallPath("Constructor", kClassName, [&] {
     if (sFileName == nullptr || *sFileName == '\0') {
       GenerateKmException("Empty string pointer passed to constructor.",
                           kClassName);
     }
     dictionaryFile_.SetFullPath(sFileName);
     Setup();
-  } catch (KmException& e) {
-    e.AddCallPath("Constructor", kClassName);
-    throw;
-  }
+  });
 }
 
 void VSExportDict::SetDataFile(const char* sFileName) {
-  try {
-    outputFile_.SetFullPath(sFileName);
-  } catch (KmException& e) {
-    e.AddCallPath("SetDataFile()", kClassName);
-    throw;
-  }
+  WithCallPath("SetDataFile()", kClassName,
+               [&] { outputFile_.SetFullPath(sFileName); });
 }
 
 const VSVariable& VSExportDict::GetVariable(int32_t iPosition) const {
-  try {
+  return WithCallPath("GetVariable()", kClassName, [&]() -> const VSVariable& {
     return vVariables_[iPosition - 1];
-  } catch (KmException& e) {
-    e.AddCallPath("GetVariable()", kClassName);
-    throw;
-  }
+  });
 }
 
 void VSExportDict::Setup() {
@@ -90,7 +81,7 @@ void VSExportDict::Setup() {
 }
 
 void VSExportDict::ReadSystemSection(KmIniFile& ini) {
-  try {
+  WithCallPath("ReadSystemSection()", kClassName, [&] {
     const KmIniSection* pSection = ini.GetSection(kSystemSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
@@ -109,14 +100,11 @@ void VSExportDict::ReadSystemSection(KmIniFile& ini) {
       if (sTitle.IsEmpty()) break;
       vTitles_.push_back(sTitle);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadSystemSection()", kClassName);
-    throw;
-  }
+  });
 }
 
 void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
-  try {
+  WithCallPath("ReadSessionOptionsSection()", kClassName, [&] {
     const KmIniSection* pSection = ini.GetSection(kSessionOptionsSection);
     if (pSection != nullptr) {
       const KmString sType = GetValue(*pSection, "Type");
@@ -179,14 +167,11 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
           kClassName, dictionaryFile_.GetFullName(), kSessionOptionsSection);
     }
     sessionOptions_ = KmIniSection(kSessionOptionsSection);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadSessionOptionsSection()", kClassName);
-    throw;
-  }
+  });
 }
 
 void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
-  try {
+  WithCallPath("ReadExportOptionsSection()", kClassName, [&] {
     const KmIniSection* pSection = ini.GetSection(kExportOptionsSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("\"%s\" section could not be found in %s",
@@ -231,43 +216,38 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     bFlagsIncluded_ = pSection->GetBool("Flags included", false);
     bVariableNamesIncluded_ =
         pSection->GetBool("Variable names included", false);
-  } catch (KmException& e) {
-    e.AddCallPath("ReadExportOptionsSection()", kClassName);
-    throw;
-  }
+  });
 }
 
 const KmIniSection* VSExportDict::GetVariableSection(KmIniFile& ini) const {
-  try {
-    switch (iSessionType_) {
-      case kVSRate:
-      case kVSSurvival:
-      case kVSCaseListing:
-      case kVSFrequency:
-      case kVSDisparity:
-        return ini.GetSection(kVariablesSection);
-      case kVSSurvivalLife:
-      case kVSLifePage:
-        return ini.GetSection(kLifePageSection);
-      case kVSMPSirOE:
-        return ini.GetSection(kMPSirOEPageSection);
-      case kVSPrevalence:
-        return ini.GetSection(kPrevalencePageSection);
-      case kVSSurvivalSummary:
-        return ini.GetSection(kSummaryPageSection);
-      case kVSSurvivalZStatistics:
-        return ini.GetSection(kZStatisticsPageSection);
-      default:
-        return nullptr;
-    }
-  } catch (KmException& e) {
-    e.AddCallPath("GetVariableSection()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetVariableSection()", kClassName,
+                      [&]() -> const KmIniSection* {
+                        switch (iSessionType_) {
+                          case kVSRate:
+                          case kVSSurvival:
+                          case kVSCaseListing:
+                          case kVSFrequency:
+                          case kVSDisparity:
+                            return ini.GetSection(kVariablesSection);
+                          case kVSSurvivalLife:
+                          case kVSLifePage:
+                            return ini.GetSection(kLifePageSection);
+                          case kVSMPSirOE:
+                            return ini.GetSection(kMPSirOEPageSection);
+                          case kVSPrevalence:
+                            return ini.GetSection(kPrevalencePageSection);
+                          case kVSSurvivalSummary:
+                            return ini.GetSection(kSummaryPageSection);
+                          case kVSSurvivalZStatistics:
+                            return ini.GetSection(kZStatisticsPageSection);
+                          default:
+                            return nullptr;
+                        }
+                      });
 }
 
 void VSExportDict::ReadVariables(KmIniFile& ini) {
-  try {
+  WithCallPath("ReadVariables()", kClassName, [&] {
     const KmIniSection* pSection = GetVariableSection(ini);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("The Variable Section could not be found.",
@@ -287,8 +267,5 @@ void VSExportDict::ReadVariables(KmIniFile& ini) {
       }
       vVariables_.push_back(variable);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("ReadVariables()", kClassName);
-    throw;
-  }
+  });
 }

@@ -1,6 +1,7 @@
 // VSVariable: construction, copying and the owned format.
 #include "session/VSVariable.h"
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 
@@ -17,23 +18,15 @@ VSVariable::VSVariable(const char* sName) {
 
 VSVariable::VSVariable(const VSVariable& other) {
   Init();
-  try {
-    Copy(other);
-  } catch (KmException& e) {
-    e.AddCallPath("Copy Constructor", kClassName);
-    throw;
-  }
+  WithCallPath("Copy Constructor", kClassName, [&] { Copy(other); });
 }
 
 VSVariable::~VSVariable() { delete pFormat_; }
 
 VSVariable& VSVariable::operator=(const VSVariable& other) {
-  try {
+  WithCallPath("operator=", kClassName, [&] {
     if (this != &other) Copy(other);
-  } catch (KmException& e) {
-    e.AddCallPath("operator=", kClassName);
-    throw;
-  }
+  });
   return *this;
 }
 
@@ -48,7 +41,7 @@ void VSVariable::Clear() {
 }
 
 void VSVariable::Copy(const VSVariable& other) {
-  try {
+  WithCallPath("Copy()", kClassName, [&] {
     // Take copies before letting go of our own members, so that a failed
     // copy leaves this variable as it was and Copy(*this) keeps it whole.
     KmString sName = other.sName_;
@@ -57,32 +50,23 @@ void VSVariable::Copy(const VSVariable& other) {
     Clear();
     sName_ = sName;
     pFormat_ = pCopy;
-  } catch (KmException& e) {
-    e.AddCallPath("Copy()", kClassName);
-    throw;
-  }
+  });
 }
 
 const KmFormat& VSVariable::GetFormat() const {
-  try {
+  return WithCallPath("GetFormat()", kClassName, [&]() -> const KmFormat& {
     if (pFormat_ == nullptr) {
       GenerateKmExceptionF("Variable \"%s\" does not have a format.",
                            kClassName, sName_.GetCString());
     }
     return *pFormat_;
-  } catch (KmException& e) {
-    e.AddCallPath("GetFormat()", kClassName);
-    throw;
-  }
+  });
 }
 
 void VSVariable::SetFormat(const KmFormat& format) {
-  try {
+  WithCallPath("SetFormat()", kClassName, [&] {
     KmFormat* pCopy = new KmFormat(format);
     delete pFormat_;
     pFormat_ = pCopy;
-  } catch (KmException& e) {
-    e.AddCallPath("SetFormat()", kClassName);
-    throw;
-  }
+  });
 }

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "session/internal/SessionBlockReader.h"
@@ -26,7 +27,7 @@ void kmAAPCRanges::SetEndRange(std::vector<double> ends) {
 }
 
 void kmAAPCRanges::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write(KmIO_File *pIO)", kClass, [&] {
     pIO->WriteShort(static_cast<int16_t>(bFullRange_ ? 1 : 0));
     pIO->WriteInt(static_cast<int32_t>(lastObs_.size()));
     for (int32_t n : lastObs_) pIO->WriteInt(n);
@@ -34,14 +35,11 @@ void kmAAPCRanges::Write(KmIO_File* pIO) const {
     for (double d : starts_) pIO->WriteDouble(d);
     pIO->WriteInt(static_cast<int32_t>(ends_.size()));
     for (double d : ends_) pIO->WriteDouble(d);
-  } catch (KmException& e) {
-    e.AddCallPath("Write(KmIO_File *pIO)", kClass);
-    throw;
-  }
+  });
 }
 
 void kmAAPCRanges::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read(KmIO_File *pIO)", kClass, [&] {
     // Each list grows only with values the file really holds, so a
     // corrupted count ends in a refusal at the end of the file.
     km_session_internal::SessionBlockReader in(pIO, kClass);
@@ -57,10 +55,7 @@ void kmAAPCRanges::Read(KmIO_File* pIO) {
       read.ends_.push_back(in.ReadDouble());
     }
     *this = std::move(read);
-  } catch (KmException& e) {
-    e.AddCallPath("Read(KmIO_File *pIO)", kClass);
-    throw;
-  }
+  });
 }
 
 bool kmAAPCRanges::operator==(const kmAAPCRanges& other) const {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "session/internal/SessionBlockReader.h"
@@ -58,7 +59,7 @@ kmSession::kmSession(const char* sSessionFile, const char* /*sDataFile*/)
 }
 
 void kmSession::Write(const char* sFileName) {
-  try {
+  WithCallPath("Write(filename)", kClassName, [&] {
     KmIO_File file(sFileName, kWriteMode);
     // KmIO_File reports no failure to open; a session that silently is not
     // saved would look saved.
@@ -68,14 +69,11 @@ void kmSession::Write(const char* sFileName) {
     }
     Write(&file);
     file.Close();
-  } catch (KmException& e) {
-    e.AddCallPath("Write(filename)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::Write(KmIO_File* pIO) {
-  try {
+  WithCallPath("Write(IO)", kClassName, [&] {
     SetString(kmStrFileVersion, kFileVersionText);
     pIO->WriteCString(KinkMarkSession.GetCString());
 
@@ -113,26 +111,20 @@ void kmSession::Write(KmIO_File* pIO) {
 
     pIO->WriteInt(static_cast<int32_t>(vSelectedCohorts_.size()));
     for (bool bSelected : vSelectedCohorts_) pIO->WriteBool(bSelected);
-  } catch (KmException& e) {
-    e.AddCallPath("Write(IO)", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t kmSession::Read(const char* sFileName) {
-  try {
+  return WithCallPath("Read(filename)", kClassName, [&]() -> int32_t {
     Init();
     KmIO_File file(sFileName, KmIO_File::kRead);
     Read(&file);
     return 0;
-  } catch (KmException& e) {
-    e.AddCallPath("Read(filename)", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::Read(KmIO_File* pIO) {
-  try {
+  WithCallPath("Read(IO)", kClassName, [&] {
     km_session_internal::SessionBlockReader in(pIO, kFileSource);
 
     // Everything is read into copies first and kept only when the whole
@@ -220,8 +212,5 @@ void kmSession::Read(KmIO_File* pIO) {
     aapcRanges_ = ranges;
     vAdjustFormats_.swap(vAdjustFormats);
     vSelectedCohorts_.swap(vSelected);
-  } catch (KmException& e) {
-    e.AddCallPath("Read(IO)", kClassName);
-    throw;
-  }
+  });
 }

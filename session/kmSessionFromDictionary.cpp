@@ -4,6 +4,7 @@
 // kmSessionReadDictionary.cpp).
 #include <cstdint>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/VSExportDict.h"
@@ -75,29 +76,28 @@ KmString FullName(const KmFileName& fileName) {
 kmSession::kmSession(const VSExportDict& dict, bool bFromPositions)
     : iNumCores_(kDefaultNumCores) {
   const KmString sDictionary = FullName(dict.GetDictionaryFile());
-  try {
-    Init();
-    bool bConverted = false;
-    try {
-      bConverted = ReadIniDictionary(dict, bFromPositions);
-    } catch (KmException& e) {
-      // What the conversion raises is a fault of the dictionary.
-      e.SetKind(KmException::kInputErrorKind);
-      throw;
-    }
-    SetBool(kmOptDisparityDict, dict.GetSessionType() == kVSDisparity);
-    if (!bConverted) {
-      // The problems are recorded in the session, but a session that could
-      // not be converted must not go on into a run as if it had been.
-      GenerateKmInputExceptionF("%s", kClassName,
-                                sDictionaryMessages_.GetCString());
-    }
-    SetInt(kmOptMaxKinkmarks, GetEstimatedMaxKMs());
-  } catch (KmException& e) {
-    e.AddCallPath("kmSession(const VSExportDict & )", kClassName,
-                  sDictionary.GetCString());
-    throw;
-  }
+  WithCallPath("kmSession(const VSExportDict & )", kClassName,
+               sDictionary.GetCString(), [&] {
+                 Init();
+                 bool bConverted = false;
+                 try {
+                   bConverted = ReadIniDictionary(dict, bFromPositions);
+                 } catch (KmException& e) {
+                   // What the conversion raises is a fault of the dictionary.
+                   e.SetKind(KmException::kInputErrorKind);
+                   throw;
+                 }
+                 SetBool(kmOptDisparityDict,
+                         dict.GetSessionType() == kVSDisparity);
+                 if (!bConverted) {
+                   // The problems are recorded in the session, but a session
+                   // that could not be converted must not go on into a run as
+                   // if it had been.
+                   GenerateKmInputExceptionF("%s", kClassName,
+                                             sDictionaryMessages_.GetCString());
+                 }
+                 SetInt(kmOptMaxKinkmarks, GetEstimatedMaxKMs());
+               });
 }
 
 void kmSession::AddDictionaryProblem(const char* sMessage) {
@@ -106,7 +106,7 @@ void kmSession::AddDictionaryProblem(const char* sMessage) {
 }
 
 int kmSession::GetStatType(const KmString& sName) {
-  try {
+  return WithCallPath("GetStatType()", kClassName, [&]() -> int {
     KmString sKey(sName);
     sKey.Trim();
     sKey.MakeUpper();
@@ -114,17 +114,14 @@ int kmSession::GetStatType(const KmString& sName) {
       if (sKey == keyword.sKeyword) return keyword.iCode;
     }
     return 42;  // not a statistic: a table variable
-  } catch (KmException& e) {
-    e.AddCallPath("GetStatType()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
                                  int16_t iPopulation, int16_t iStdPop,
                                  int16_t iDelayRate, int16_t iDelayCount,
                                  int16_t iDelaySE, int16_t iDisparity) {
-  try {
+  WithCallPath("SetHeterFromDict()", kClassName, [&] {
     if (iRate < 0 || iCount < 0 || iSE < 0) {
       GenerateKmException(
           "Error setting positions from VESK*Stat "
@@ -191,8 +188,5 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
       }
     }
     SetInt(kmOptHetErrorModel, iModel);
-  } catch (KmException& e) {
-    e.AddCallPath("SetHeterFromDict()", kClassName);
-    throw;
-  }
+  });
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/KmUserParamsDict.h"
@@ -35,60 +36,60 @@ kmSession::kmSession(KmUserParamsDict dict) : iNumCores_(kDefaultNumCores) {
 }
 
 void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
-  try {
-    SetString(kmStrProgramVersion, "V4.9.0.0");
-    SetString(kmStrFileVersion, "4.900");
-    SetString(kmStrDataFile, FullName(dict.GetDataFile()).GetCString());
-    SetInt(kmOptAAPCCIMethod, 3);
+  WithCallPath(
+      "CreateSessionFromUserDict(const IniSessionDict)", kClassName, [&] {
+        SetString(kmStrProgramVersion, "V4.9.0.0");
+        SetString(kmStrFileVersion, "4.900");
+        SetString(kmStrDataFile, FullName(dict.GetDataFile()).GetCString());
+        SetInt(kmOptAAPCCIMethod, 3);
 
-    // The reader keeps only the four delimiters; anything else stands for
-    // the semicolon.
-    const int iDelimiter = GetDelimiterCode(dict.GetFieldDelimiter());
-    SetInt(kmOptFieldDelimiter, iDelimiter < 0 ? 3 : iDelimiter);
-    // The reader gives a period or a blank; anything else is taken as the
-    // blank it stands for.
-    SetInt(kmOptMissingCharacter, dict.GetMissingCharacter() == '.' ? 1 : 0);
-    SetBool(kmOptVarNamesIncluded, dict.GetVariableNamesIncluded());
+        // The reader keeps only the four delimiters; anything else stands for
+        // the semicolon.
+        const int iDelimiter = GetDelimiterCode(dict.GetFieldDelimiter());
+        SetInt(kmOptFieldDelimiter, iDelimiter < 0 ? 3 : iDelimiter);
+        // The reader gives a period or a blank; anything else is taken as the
+        // blank it stands for.
+        SetInt(kmOptMissingCharacter,
+               dict.GetMissingCharacter() == '.' ? 1 : 0);
+        SetBool(kmOptVarNamesIncluded, dict.GetVariableNamesIncluded());
 
-    ClearVariables();
-    const KmVector<VSVariable>& vSource = dict.GetVariables();
-    for (int32_t i = 0; i < static_cast<int32_t>(vSource.size()); ++i) {
-      const VSVariable& source = vSource[i];
-      vVariables_.push_back(kmVariable(
-          source.GetName().GetCString(), static_cast<uint16_t>(i + 1),
-          source.HasFormat() ? &source.GetFormat() : nullptr));
-    }
+        ClearVariables();
+        const KmVector<VSVariable>& vSource = dict.GetVariables();
+        for (int32_t i = 0; i < static_cast<int32_t>(vSource.size()); ++i) {
+          const VSVariable& source = vSource[i];
+          vVariables_.push_back(kmVariable(
+              source.GetName().GetCString(), static_cast<uint16_t>(i + 1),
+              source.HasFormat() ? &source.GetFormat() : nullptr));
+        }
 
-    // Roles from the location keys, in this order: a later assignment
-    // replaces an earlier one, and an absent key (-1) is skipped.
-    auto assign = [this](int32_t iLocation, std::initializer_list<int> roles) {
-      if (iLocation == -1) return;
-      for (int iRole : roles) SetKMVarPosition(iRole, iLocation);
-    };
-    assign(dict.GetDependentVariableLocation(), {kmVarDependent});
-    assign(dict.GetCountLocation(), {kmVarCount, kmVarDependent});
-    assign(dict.GetPopulationLocation(), {kmVarPopulation});
-    assign(dict.GetAgeAdjustedRateLocation(), {kmVarRate, kmVarDependent});
-    assign(dict.GetCrudeRateLocation(), {kmVarRate, kmVarDependent});
-    assign(dict.GetDependentVariableLocation(),
-           {kmVarRate, kmVarDependent, kmVarCount});
-    assign(dict.GetStandardErrorLocation(), {kmVarStdError});
-    assign(dict.GetAdjustmentVariableLocation(), {kmVarAdjustment});
-    assign(dict.GetStandardPopulationLocation(), {kmVarStdPopulation});
+        // Roles from the location keys, in this order: a later assignment
+        // replaces an earlier one, and an absent key (-1) is skipped.
+        auto assign = [this](int32_t iLocation,
+                             std::initializer_list<int> roles) {
+          if (iLocation == -1) return;
+          for (int iRole : roles) SetKMVarPosition(iRole, iLocation);
+        };
+        assign(dict.GetDependentVariableLocation(), {kmVarDependent});
+        assign(dict.GetCountLocation(), {kmVarCount, kmVarDependent});
+        assign(dict.GetPopulationLocation(), {kmVarPopulation});
+        assign(dict.GetAgeAdjustedRateLocation(), {kmVarRate, kmVarDependent});
+        assign(dict.GetCrudeRateLocation(), {kmVarRate, kmVarDependent});
+        assign(dict.GetDependentVariableLocation(),
+               {kmVarRate, kmVarDependent, kmVarCount});
+        assign(dict.GetStandardErrorLocation(), {kmVarStdError});
+        assign(dict.GetAdjustmentVariableLocation(), {kmVarAdjustment});
+        assign(dict.GetStandardPopulationLocation(), {kmVarStdPopulation});
 
-    SetHeterOptions(dict.GetHetErrorModel());
-    if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
-      // A Poisson rate is fitted to the count.
-      SetKMVarPosition(kmVarDependent, dict.GetCountLocation());
-    }
+        SetHeterOptions(dict.GetHetErrorModel());
+        if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
+          // A Poisson rate is fitted to the count.
+          SetKMVarPosition(kmVarDependent, dict.GetCountLocation());
+        }
 
-    for (int32_t iLocation : dict.GetByVarLocations()) {
-      AddByVarPosition(iLocation);
-    }
-    SetKMVarPosition(kmVarIndependent, dict.GetIndependentVariableLocation());
-  } catch (KmException& e) {
-    e.AddCallPath("CreateSessionFromUserDict(const IniSessionDict)",
-                  kClassName);
-    throw;
-  }
+        for (int32_t iLocation : dict.GetByVarLocations()) {
+          AddByVarPosition(iLocation);
+        }
+        SetKMVarPosition(kmVarIndependent,
+                         dict.GetIndependentVariableLocation());
+      });
 }

@@ -2,6 +2,7 @@
 // constructor, assignment, Copy and ClearVariables.
 #include <algorithm>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 
@@ -33,13 +34,10 @@ void kmSession::InitSessionMembers() {
 }
 
 kmSession::kmSession(const kmSession& other) : iNumCores_(kDefaultNumCores) {
-  try {
+  WithCallPath("Copy Constructor", kClassName, [&] {
     Init();
     Copy(other);
-  } catch (KmException& e) {
-    e.AddCallPath("Copy Constructor", kClassName);
-    throw;
-  }
+  });
 }
 
 kmSession& kmSession::operator=(const kmSession& other) {
@@ -48,7 +46,7 @@ kmSession& kmSession::operator=(const kmSession& other) {
 }
 
 void kmSession::Copy(const kmSession& other) {
-  try {
+  WithCallPath("Copy", kClassName, [&] {
     if (this == &other) return;
     Clear();
     vOptions_ = other.vOptions_;
@@ -69,10 +67,7 @@ void kmSession::Copy(const kmSession& other) {
     std::copy(std::begin(other.aReservedWords_),
               std::end(other.aReservedWords_), std::begin(aReservedWords_));
     vThirdFlags_ = other.vThirdFlags_;
-  } catch (KmException& e) {
-    e.AddCallPath("Copy", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::ClearVariables() {

@@ -4,6 +4,7 @@
 // GetMissingString).
 #include <cstdlib>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 
@@ -129,7 +130,7 @@ int kmSession::GetOptionType(int iId) {
 }
 
 int kmSession::GetInt(int iId) const {
-  try {
+  return WithCallPath("GetInt", kClassName, [&]() -> int {
     if (GetOptionType(iId) != kmOptTypeInt) {
       GenerateKmException("Invalid request for integer.", kClassName);
     }
@@ -142,120 +143,88 @@ int kmSession::GetInt(int iId) const {
                            kClassName, iId, dValue);
     }
     return static_cast<int>(dValue);
-  } catch (KmException& e) {
-    e.AddCallPath("GetInt", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmSession::GetBool(int iId) const {
-  try {
+  return WithCallPath("GetBool", kClassName, [&]() -> bool {
     if (GetOptionType(iId) != kmOptTypeBool) {
       GenerateKmException("Invalid request for boolean.", kClassName);
     }
     return vOptions_[iId] != 0.0;
-  } catch (KmException& e) {
-    e.AddCallPath("GetBool", kClassName);
-    throw;
-  }
+  });
 }
 
 double kmSession::GetDouble(int iId) const {
-  try {
+  return WithCallPath("GetDouble", kClassName, [&]() -> double {
     if (GetOptionType(iId) != kmOptTypeDouble) {
       GenerateKmException("Invalid request for double.", kClassName);
     }
     return vOptions_[iId];
-  } catch (KmException& e) {
-    e.AddCallPath("GetDouble", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetInt(int iId, int iValue) {
-  try {
+  WithCallPath("SetInt", kClassName, [&] {
     if (GetOptionType(iId) != kmOptTypeInt) {
       GenerateKmException("Invalid request to set int.", kClassName);
     }
     vOptions_[iId] = static_cast<double>(iValue);
-  } catch (KmException& e) {
-    e.AddCallPath("SetInt", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetBool(int iId, bool bValue) {
-  try {
+  WithCallPath("SetBool", kClassName, [&] {
     if (GetOptionType(iId) != kmOptTypeBool) {
       GenerateKmException("Invalid request to set boolean.", kClassName);
     }
     vOptions_[iId] = bValue ? 1.0 : 0.0;
-  } catch (KmException& e) {
-    e.AddCallPath("SetBool", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetDouble(int iId, double dValue) {
-  try {
+  WithCallPath("SetDouble", kClassName, [&] {
     if (GetOptionType(iId) != kmOptTypeDouble) {
       GenerateKmException("Invalid request to set double.", kClassName);
     }
     vOptions_[iId] = dValue;
-  } catch (KmException& e) {
-    e.AddCallPath("SetDouble", kClassName);
-    throw;
-  }
+  });
 }
 
 const char* kmSession::GetString(int iId, KmString& sOut) const {
-  try {
+  return WithCallPath("GetString", kClassName, [&]() -> const char* {
     if (iId < 0 || iId >= kmNumStrings) {
       GenerateKmExceptionF("Requesting invalid string value %d", kClassName,
                            iId);
     }
     sOut = vStrings_[iId];
     return sOut.GetCString();
-  } catch (KmException& e) {
-    e.AddCallPath("GetString", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetString(int16_t iId, const char* sText) {
-  try {
+  WithCallPath("SetString", kClassName, [&] {
     if (iId >= kmNumStrings) {
       GenerateKmExceptionF("String variable %d does not exist", kClassName,
                            static_cast<int>(iId));
     }
     // A negative slot fails in the vector's own index check.
     vStrings_[iId] = KmString(sText);
-  } catch (KmException& e) {
-    e.AddCallPath("SetString", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetVersion(const char* sText) {
-  try {
-    SetString(kmStrProgramVersion, sText);
-  } catch (KmException& e) {
-    e.AddCallPath("SetVersion(const char*)", kClassName);
-    throw;
-  }
+  WithCallPath("SetVersion(const char*)", kClassName,
+               [&] { SetString(kmStrProgramVersion, sText); });
 }
 
 void kmSession::GetProgramVersion(KmString& sOut) const {
-  try {
-    GetString(kmStrProgramVersion, sOut);
-  } catch (KmException& e) {
-    e.AddCallPath("GetProgramVersion", kClassName);
-    throw;
-  }
+  WithCallPath("GetProgramVersion", kClassName,
+               [&] { GetString(kmStrProgramVersion, sOut); });
 }
 
 double kmSession::GetProgramVersAsDouble() const {
-  try {
+  return WithCallPath("GetProgramVersAsDouble", kClassName, [&]() -> double {
     KmString sVersion;
     GetString(kmStrProgramVersion, sVersion);
     sVersion.RemoveAll('V');
@@ -265,30 +234,20 @@ double kmSession::GetProgramVersAsDouble() const {
     if (sVersion.IsEmpty()) return 0.0;
     sVersion.Insert(KmString("."), 1);
     return std::atof(sVersion.GetCString());
-  } catch (KmException& e) {
-    e.AddCallPath("GetProgramVersAsDouble", kClassName);
-    throw;
-  }
+  });
 }
 
 double kmSession::GetFileVersionAsDouble() const {
-  try {
+  return WithCallPath("GetFileVersionAsDouble()", kClassName, [&]() -> double {
     KmString sVersion;
     GetString(kmStrFileVersion, sVersion);
     return std::atof(sVersion.GetCString());
-  } catch (KmException& e) {
-    e.AddCallPath("GetFileVersionAsDouble()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetHeterOptions(int iModel) {
-  try {
-    SetInt(kmOptHetErrorModel, iModel);
-  } catch (KmException& e) {
-    e.AddCallPath("SetHeterOptions()", kClassName);
-    throw;
-  }
+  WithCallPath("SetHeterOptions()", kClassName,
+               [&] { SetInt(kmOptHetErrorModel, iModel); });
 }
 
 char kmSession::GetDelimiterChar(int iCode) {
@@ -315,25 +274,23 @@ int kmSession::GetDelimiterCode(char c) {
 }
 
 const KmString& kmSession::GetMissingString(KmString& sOut) const {
-  try {
-    const int iCode = GetInt(kmOptMissingCharacter);
-    switch (iCode) {
-      case 0:
-        sOut = " ";
-        break;
-      case 1:
-        sOut = ".";
-        break;
-      case 2:
-        sOut = "NA";
-        break;
-      default:
-        GenerateKmExceptionF("Missing character %i not recognized.", kClassName,
-                             iCode);
-    }
-    return sOut;
-  } catch (KmException& e) {
-    e.AddCallPath("GetMissingString()", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetMissingString()", kClassName, [&]() -> const KmString& {
+        const int iCode = GetInt(kmOptMissingCharacter);
+        switch (iCode) {
+          case 0:
+            sOut = " ";
+            break;
+          case 1:
+            sOut = ".";
+            break;
+          case 2:
+            sOut = "NA";
+            break;
+          default:
+            GenerateKmExceptionF("Missing character %i not recognized.",
+                                 kClassName, iCode);
+        }
+        return sOut;
+      });
 }

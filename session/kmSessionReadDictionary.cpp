@@ -3,6 +3,7 @@
 // options, variables and roles.
 #include <cstdint>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
@@ -49,7 +50,7 @@ const char kNotUsedSuffix[] = " (not used in calculations)";
 
 bool kmSession::ReadIniDictionary(const VSExportDict& dict,
                                   bool bFromPositions) {
-  try {
+  return WithCallPath("ReadIniDictionary", kClassName, [&]() -> bool {
     const int32_t iSessionType = dict.GetSessionType();
     if (iSessionType != kVSRate && iSessionType != kVSFrequency &&
         iSessionType != kVSDisparity) {
@@ -419,8 +420,5 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
     }
 
     return !bDictionaryError_;
-  } catch (KmException& e) {
-    e.AddCallPath("ReadIniDictionary", kClassName);
-    throw;
-  }
+  });
 }

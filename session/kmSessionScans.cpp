@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmStringTokenizer.h"
@@ -126,7 +127,7 @@ int32_t kmSession::RoleColumn(int iRole) const {
 }
 
 void kmSession::DetermineMaximumObservations(bool* pbVarying) {
-  try {
+  WithCallPath("DetermineMaximumObservations()", kClassName, [&] {
     vObsRecords_.clear();
     *pbVarying = false;
     const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
@@ -161,14 +162,11 @@ void kmSession::DetermineMaximumObservations(bool* pbVarying) {
       CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
     }
     FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
-  } catch (KmException& e) {
-    e.AddCallPath("DetermineMaximumObservations()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
-  try {
+  WithCallPath("DetermineMaximumObservationsForAAR()", kClassName, [&] {
     vNumObs_.clear();
     vObsRecords_.clear();
     *pbVarying = false;
@@ -212,14 +210,11 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
       CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
     }
     FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
-  } catch (KmException& e) {
-    e.AddCallPath("DetermineMaximumObservationsForAAR()", kClassName);
-    throw;
-  }
+  });
 }
 
 int16_t kmSession::GetEstimatedMaxKMs() {
-  try {
+  return WithCallPath("GetEstimatedMaxKMs()", kClassName, [&]() -> int16_t {
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
     if (IsSpreadsheet(sDataFile) &&
@@ -251,47 +246,40 @@ int16_t kmSession::GetEstimatedMaxKMs() {
       }
     }
     return static_cast<int16_t>(MaxKinkmarksFor(iCount));
-  } catch (KmException& e) {
-    e.AddCallPath("GetEstimatedMaxKMs()", kClassName);
-    throw;
-  }
+  });
 }
 
 int kmSession::GetNumObservationsThisCohort(int iCohort) const {
-  try {
-    if (iCohort < 0 || iCohort >= static_cast<int>(vNumObs_.size())) {
-      GenerateKmExceptionF("Index out of bounds.  Cohort Number: %d",
-                           "GetNumObservationsThisCohort(int)", iCohort);
-    }
-    return vNumObs_[iCohort];
-  } catch (KmException& e) {
-    e.AddCallPath("GetNumObservationsThisCohort(int)", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetNumObservationsThisCohort(int)", kClassName, [&]() -> int {
+        if (iCohort < 0 || iCohort >= static_cast<int>(vNumObs_.size())) {
+          GenerateKmExceptionF("Index out of bounds.  Cohort Number: %d",
+                               "GetNumObservationsThisCohort(int)", iCohort);
+        }
+        return vNumObs_[iCohort];
+      });
 }
 
 int kmSession::GetMaxNumberOfKinkmarksForCohort(int iCohort) const {
-  try {
-    int iKinkmarks = GetInt(kmOptMaxKinkmarks);
-    if (!GetBool(kmOptPerCohortMaxKinkmarks)) return iKinkmarks;
-    const int iObservations = GetNumObservationsThisCohort(iCohort);
-    if (GetInt(kmOptMaxKinkmarksFeasibility) == 1 ||
-        GetProgramVersAsDouble() < 4.9) {
-      // Lower the maximum until the kinkmarks fit the spacing rule, but
-      // never below zero kinkmarks: a cohort too short even for those
-      // still gets the model without kinkmarks, not a negative count.
-      const int iMinObsEnd = GetInt(kmOptMinObsEnd);
-      const int iMinObsBetween = GetInt(kmOptMinObsBetween);
-      while (iKinkmarks > 0 &&
-             !kmTools::KinkmarkCountFeasible(iObservations, iKinkmarks,
-                                             iMinObsEnd, iMinObsBetween)) {
-        --iKinkmarks;
-      }
-      return std::max(iKinkmarks, 0);
-    }
-    return MaxKinkmarksFor(iObservations);
-  } catch (KmException& e) {
-    e.AddCallPath("GetMaxNumberOfKinkmarksForCohort(int)", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetMaxNumberOfKinkmarksForCohort(int)", kClassName, [&]() -> int {
+        int iKinkmarks = GetInt(kmOptMaxKinkmarks);
+        if (!GetBool(kmOptPerCohortMaxKinkmarks)) return iKinkmarks;
+        const int iObservations = GetNumObservationsThisCohort(iCohort);
+        if (GetInt(kmOptMaxKinkmarksFeasibility) == 1 ||
+            GetProgramVersAsDouble() < 4.9) {
+          // Lower the maximum until the kinkmarks fit the spacing rule, but
+          // never below zero kinkmarks: a cohort too short even for those
+          // still gets the model without kinkmarks, not a negative count.
+          const int iMinObsEnd = GetInt(kmOptMinObsEnd);
+          const int iMinObsBetween = GetInt(kmOptMinObsBetween);
+          while (iKinkmarks > 0 &&
+                 !kmTools::KinkmarkCountFeasible(iObservations, iKinkmarks,
+                                                 iMinObsEnd, iMinObsBetween)) {
+            --iKinkmarks;
+          }
+          return std::max(iKinkmarks, 0);
+        }
+        return MaxKinkmarksFor(iObservations);
+      });
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "session/kmSession.h"
@@ -28,15 +29,12 @@ KmFormat MakeNumberedFormat(const std::vector<const char*>& labels) {
 }  // namespace
 
 const kmVariable& kmSession::GetVar(int16_t i) const {
-  try {
+  return WithCallPath("GetVar", kClassName, [&]() -> const kmVariable& {
     if (i >= GetNumVars()) {
       GenerateKmExceptionF("Variable %d does not exist.", kClassName, i);
     }
     return vVariables_[i];
-  } catch (KmException& e) {
-    e.AddCallPath("GetVar", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t kmSession::AddVariable(const kmVariable& variable) {
@@ -45,83 +43,65 @@ int32_t kmSession::AddVariable(const kmVariable& variable) {
 }
 
 const kmVariable& kmSession::GetByVar(int16_t i) const {
-  try {
+  return WithCallPath("GetByVar", kClassName, [&]() -> const kmVariable& {
     if (i < 0 || i >= GetNumByVars()) {
       GenerateKmExceptionF("Attempt to access By-variable %d of %d.",
                            "kmVariable", i, GetNumByVars());
     }
     return vVariables_[vByVars_[i] - 1];
-  } catch (KmException& e) {
-    e.AddCallPath("GetByVar", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::AddByVarPosition(int32_t iPosition) {
-  try {
+  WithCallPath("AddByVarPosition()", kClassName, [&] {
     if (iPosition < 1 || iPosition > GetNumVars()) {
       GenerateKmExceptionF("%i is out of bounds in vector of size %d.",
                            kClassName, iPosition, GetNumVars());
     }
     vByVars_.push_back(iPosition);
-  } catch (KmException& e) {
-    e.AddCallPath("AddByVarPosition()", kClassName);
-    throw;
-  }
+  });
 }
 
 const kmVariable& kmSession::GetKMVar(int iRole) const {
-  try {
+  return WithCallPath("GetKMVar()", kClassName, [&]() -> const kmVariable& {
     int32_t iPosition = vKMVarPositions_[iRole];
     if (iPosition == 0) {
       GenerateKmExceptionF("KM variable %d not yet defined.", kClassName,
                            iRole);
     }
     return vVariables_[iPosition - 1];
-  } catch (KmException& e) {
-    e.AddCallPath("GetKMVar()", kClassName);
-    throw;
-  }
+  });
 }
 
 int32_t kmSession::GetKMVarPosition(int iRole) const {
-  try {
-    return vKMVarPositions_[iRole];
-  } catch (KmException& e) {
-    e.AddCallPath("GetKMVarPosition()", kClassName);
-    throw;
-  }
+  return WithCallPath("GetKMVarPosition()", kClassName,
+                      [&]() -> int32_t { return vKMVarPositions_[iRole]; });
 }
 
 void kmSession::SetKMVarPosition(int iRole, int iPosition) {
-  try {
+  WithCallPath("SetKMVarPosition()", kClassName, [&] {
     if (iPosition < 1 || iPosition > GetNumVars()) {
       GenerateKmExceptionF("%i is out of bounds in vector of size %d.",
                            kClassName, iPosition, GetNumVars());
     }
     vKMVarPositions_[iRole] = iPosition;
-  } catch (KmException& e) {
-    e.AddCallPath("SetKMVarPosition()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::AddByVar() {
-  try {
-    KmFormat format = MakeNumberedFormat({"Delay", "Non-Delay"});
-    int32_t iPosition = GetNumVars() + 1;
-    vVariables_.push_back(kmVariable(
-        "Delay and NonDelay", static_cast<uint16_t>(iPosition), &format));
-    vByVars_.push_back(iPosition);
-    vKMVarPositions_.push_back(iPosition);
-  } catch (KmException& e) {
-    e.AddCallPath("AddByVar(const char*, short, const KmFormat*)", kClassName);
-    throw;
-  }
+  WithCallPath(
+      "AddByVar(const char*, short, const KmFormat*)", kClassName, [&] {
+        KmFormat format = MakeNumberedFormat({"Delay", "Non-Delay"});
+        int32_t iPosition = GetNumVars() + 1;
+        vVariables_.push_back(kmVariable(
+            "Delay and NonDelay", static_cast<uint16_t>(iPosition), &format));
+        vByVars_.push_back(iPosition);
+        vKMVarPositions_.push_back(iPosition);
+      });
 }
 
 void kmSession::AddByVarJump() {
-  try {
+  WithCallPath("AddByVarJump()", kClassName, [&] {
     int iMode = GetInt(kmOptJumpCRMode);
     // Modes 1 and 2 fit one model only; 0 and values beyond 6 are no
     // combined analysis, and a by-variable without labels would fail every
@@ -140,10 +120,7 @@ void kmSession::AddByVarJump() {
                                      &format));
     vByVars_.push_back(iPosition);
     vKMVarPositions_.push_back(iPosition);
-  } catch (KmException& e) {
-    e.AddCallPath("AddByVarJump()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmSession::SetSelectCohortsVector(bool bValue) {
@@ -151,22 +128,20 @@ void kmSession::SetSelectCohortsVector(bool bValue) {
 }
 
 bool kmSession::GetUserSelectedUseCohort(int iCohortIndex) const {
-  try {
-    if (vSelectedCohorts_.empty()) return true;
-    if (iCohortIndex < 0 ||
-        static_cast<size_t>(iCohortIndex) >= vSelectedCohorts_.size()) {
-      KmString sMessage("Index out of range.  Requested index = ");
-      sMessage << iCohortIndex << ".  Vector size = "
-               << static_cast<int32_t>(vSelectedCohorts_.size());
-      GenerateKmException(sMessage.GetCString(),
-                          "kmSession::GetUserSelectedUseCohort(int "
-                          "iCohortIndex)");
-    }
-    return vSelectedCohorts_[iCohortIndex];
-  } catch (KmException& e) {
-    e.AddCallPath("GetUserSelectedUseCohort(int)", kClassName);
-    throw;
-  }
+  return WithCallPath(
+      "GetUserSelectedUseCohort(int)", kClassName, [&]() -> bool {
+        if (vSelectedCohorts_.empty()) return true;
+        if (iCohortIndex < 0 ||
+            static_cast<size_t>(iCohortIndex) >= vSelectedCohorts_.size()) {
+          KmString sMessage("Index out of range.  Requested index = ");
+          sMessage << iCohortIndex << ".  Vector size = "
+                   << static_cast<int32_t>(vSelectedCohorts_.size());
+          GenerateKmException(sMessage.GetCString(),
+                              "kmSession::GetUserSelectedUseCohort(int "
+                              "iCohortIndex)");
+        }
+        return vSelectedCohorts_[iCohortIndex];
+      });
 }
 
 int kmSession::GetNumSelectedCohorts() const {
@@ -183,7 +158,7 @@ KmString kmSession::GetBlankString(int32_t iCount) {
 }
 
 void kmSession::GetIndependentVarLabels(KmVector<KmString>& vLabels) const {
-  try {
+  WithCallPath("GetIndependentVarLabels()", kClassName, [&] {
     const kmVariable& independent = GetKMVar(kmVarIndependent);
     if (!independent.HasFormat()) return;
     const KmFormat& format = independent.GetFormat();
@@ -191,8 +166,5 @@ void kmSession::GetIndependentVarLabels(KmVector<KmString>& vLabels) const {
       KmString sLabel(format.GetLabel(i));
       if (sLabel.Find("not used") < 0) vLabels.push_back(sLabel);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("GetIndependentVarLabels()", kClassName);
-    throw;
-  }
+  });
 }

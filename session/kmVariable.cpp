@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmIO_File.h"
@@ -36,15 +37,12 @@ kmVariable::kmVariable() : uPosition_(kPositionNotSet), pFormat_(nullptr) {}
 kmVariable::kmVariable(const char* sName, uint16_t uPosition,
                        const KmFormat* pFormat)
     : kmVariable() {
-  try {
-    sName_ = sName;
-    uPosition_ = uPosition;
-    SetFormat(pFormat);
-  } catch (KmException& e) {
-    e.AddCallPath("kmVariable(const char*, unsigned short, const KmFormat*)",
-                  kClassName);
-    throw;
-  }
+  WithCallPath("kmVariable(const char*, unsigned short, const KmFormat*)",
+               kClassName, [&] {
+                 sName_ = sName;
+                 uPosition_ = uPosition;
+                 SetFormat(pFormat);
+               });
 }
 
 kmVariable::kmVariable(const kmVariable& other) : kmVariable() { Copy(other); }
@@ -69,7 +67,7 @@ void kmVariable::Clear() {
 }
 
 void kmVariable::Copy(const kmVariable& other) {
-  try {
+  WithCallPath("Copy", kClassName, [&] {
     if (this == &other) return;
     // Clone first, so that a failed clone leaves this variable as it was.
     std::unique_ptr<KmFormat> pClone(
@@ -78,39 +76,30 @@ void kmVariable::Copy(const kmVariable& other) {
     sName_ = other.sName_;
     uPosition_ = other.uPosition_;
     pFormat_ = pClone.release();
-  } catch (KmException& e) {
-    e.AddCallPath("Copy", kClassName);
-    throw;
-  }
+  });
 }
 
 const KmFormat& kmVariable::GetFormat() const {
-  try {
+  return WithCallPath("GetFormat", kClassName, [&]() -> const KmFormat& {
     if (pFormat_ == nullptr) {
       GenerateKmExceptionF("No Format found for variable %s.", kClassName,
                            sName_.GetCString());
     }
     return *pFormat_;
-  } catch (KmException& e) {
-    e.AddCallPath("GetFormat", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmVariable::SetFormat(const KmFormat* pFormat) {
-  try {
+  WithCallPath("SetFormat", kClassName, [&] {
     KmFormat* pClone = pFormat != nullptr ? pFormat->Clone() : nullptr;
     delete pFormat_;
     pFormat_ = pClone;
-  } catch (KmException& e) {
-    e.AddCallPath("SetFormat", kClassName);
-    throw;
-  }
+  });
 }
 
 const char* kmVariable::GetLabel(int32_t iValue, KmString& sLabel,
                                  bool bLineNumber) const {
-  try {
+  return WithCallPath("GetLabel", kClassName, [&]() -> const char* {
     if (pFormat_ == nullptr) {
       GenerateKmExceptionF(
           "Requesting label for value %d of variable %s which has no format.",
@@ -142,14 +131,11 @@ const char* kmVariable::GetLabel(int32_t iValue, KmString& sLabel,
     }
     sLabel = pFormat_->GetLabel(iLine);
     return sLabel.GetCString();
-  } catch (KmException& e) {
-    e.AddCallPath("GetLabel", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmVariable::Write(KmIO_File* pIO) const {
-  try {
+  WithCallPath("Write", kClassName, [&] {
     pIO->WriteCString(sName_.GetCString());
     pIO->WriteShort(static_cast<int16_t>(uPosition_));
     pIO->WriteBool(pFormat_ != nullptr);
@@ -159,14 +145,11 @@ void kmVariable::Write(KmIO_File* pIO) const {
     KmString sWhole;
     pFormat_->GetWholeFormat(sWhole);
     pIO->WriteCString(sWhole.GetCString());
-  } catch (KmException& e) {
-    e.AddCallPath("Write", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmVariable::Read(KmIO_File* pIO, double dFileVersion) {
-  try {
+  WithCallPath("Read", kClassName, [&] {
     km_session_internal::SessionBlockReader in(pIO, kClassName);
     kmVariable read;
     in.ReadCString(read.sName_);
@@ -190,10 +173,7 @@ void kmVariable::Read(KmIO_File* pIO, double dFileVersion) {
       }
     }
     *this = read;
-  } catch (KmException& e) {
-    e.AddCallPath("Read", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmVariable::operator==(const kmVariable& other) const {

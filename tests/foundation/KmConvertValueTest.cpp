@@ -135,16 +135,14 @@ TEST(KmConvertValue, DoubleTarget) {
       EXPECT_EQ(d, c.dValue);
       continue;
     }
-    try {
-      KmConvertValue(d, c.sText, c.bAllow);
-      ADD_FAILURE() << "nothing thrown";
-    } catch (const KmMalformedDataException& e) {
-      EXPECT_EQ(std::string(e.GetMessage()),
-                std::string("\"") + c.sText + "\" is not a valid double");
-      EXPECT_EQ(e.GetDataType(), 'N');
-      EXPECT_STREQ(e.GetCallPath(), "");
-      EXPECT_EQ(d, -99.0);
-    }
+    const KmMalformedDataException e =
+        km_test::CatchKmException<KmMalformedDataException>(
+            [&] { KmConvertValue(d, c.sText, c.bAllow); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              std::string("\"") + c.sText + "\" is not a valid double");
+    EXPECT_EQ(e.GetDataType(), 'N');
+    EXPECT_STREQ(e.GetCallPath(), "");
+    EXPECT_EQ(d, -99.0);
   }
   double inf = 0.0;
   KmConvertValue(inf, "inf", false);

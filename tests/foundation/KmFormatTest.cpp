@@ -9,20 +9,9 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmIniSection.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
-
-// Runs fn, which must throw a KmException, and returns the exception.
-template <typename Fn>
-KmException CaptureKmException(Fn fn) {
-  try {
-    fn();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException was thrown";
-  return KmException();
-}
 
 // Index of the line holding the text value (blanks allowed), or -1.
 int32_t IndexOf(const KmFormat& format, const char* sValue) {
@@ -60,16 +49,16 @@ TEST(KmFormat, ParsesOneLineOfText) {
 TEST(KmFormat, RefusesLinesItCannotSplit) {
   KmFormat format;
   KmException e =
-      CaptureKmException([&] { format.AddLine("Male", -1, false); });
+      km_test::CatchKmException([&] { format.AddLine("Male", -1, false); });
   EXPECT_STREQ(e.GetMessage(), "Invalid line - AddLine(char *sLine)");
   EXPECT_STREQ(e.GetSource(), "KmFormat");
   EXPECT_STREQ(e.GetCallPath(), "AddLine(char *sLine) of KmFormat");
 
-  e = CaptureKmException([&] { format.AddLine("Male", -1, true); });
+  e = km_test::CatchKmException([&] { format.AddLine("Male", -1, true); });
   EXPECT_STREQ(e.GetMessage(),
                "Invalid line - AddLine(char *sLine, long lIndex)");
   format.SetDataType('A');
-  e = CaptureKmException([&] { format.AddLine("a=b=c=d", -1, true); });
+  e = km_test::CatchKmException([&] { format.AddLine("a=b=c=d", -1, true); });
   EXPECT_STREQ(e.GetMessage(),
                "Invalid line - AddLine(char *sLine, long lIndex)");
   EXPECT_EQ(format.GetNumLines(), 0);
@@ -152,7 +141,7 @@ TEST(KmFormat, RangeEndsFollowTheMarkersBesideTheDash) {
     KmFormat format;
     if (c.lKind < 0) {
       KmException e =
-          CaptureKmException([&] { format.AddLine(c.sRange, "r", -1); });
+          km_test::CatchKmException([&] { format.AddLine(c.sRange, "r", -1); });
       EXPECT_STREQ(e.GetMessage(), "Invalid range");
       EXPECT_STREQ(e.GetSource(), "KmFormatLine");
       continue;
@@ -248,7 +237,7 @@ TEST(KmFormat, UnknownTypeLetterIsRefused) {
   for (const char* sValue : {"1", "", "1-2", "\"abc\""}) {
     SCOPED_TRACE(sValue);
     KmException e =
-        CaptureKmException([&] { format.AddLine(sValue, "x", -1); });
+        km_test::CatchKmException([&] { format.AddLine(sValue, "x", -1); });
     EXPECT_STREQ(e.GetMessage(), "Invalid character type");
     EXPECT_STREQ(e.GetSource(), "KmFormatLine");
   }
@@ -265,8 +254,8 @@ TEST(KmFormat, TextBoundsHoldAtMostThirtyTwoCharacters) {
   format.SetDataType('A');
   format.AddLine(s32.c_str(), "long", -1);
   EXPECT_EQ(IndexOf(format, s32.c_str()), 0);
-  KmException e =
-      CaptureKmException([&] { format.AddLine(s33.c_str(), "too long", -1); });
+  KmException e = km_test::CatchKmException(
+      [&] { format.AddLine(s33.c_str(), "too long", -1); });
   EXPECT_STREQ(e.GetMessage(), "Invalid format range");
   EXPECT_STREQ(e.GetSource(), "KmFormatRange");
   EXPECT_THROW(KmFormatRange(nullptr, "a", 1), KmException);
@@ -302,18 +291,16 @@ TEST(KmFormat, ValueLookUpTakesTheFirstMatchingLine) {
   EXPECT_EQ(format.GetIndexFromValue(" 5", true, false), -1);
   EXPECT_EQ(format.GetIndexFromValue(" 5", true, true), 0);
   // A text that is no number stops the search with the conversion error.
-  try {
-    format.GetIndexFromValue("abc", true, true);
-    ADD_FAILURE() << "no exception";
-  } catch (const KmMalformedDataException& e) {
-    EXPECT_STREQ(e.GetMessage(), "\"abc\" is not a valid long");
-    EXPECT_NE(
-        std::string(e.GetCallPath()).find("GetIndexFromValue() of KmFormat"),
-        std::string::npos);
-  }
-  KmException e = CaptureKmException(
+  const KmMalformedDataException e =
+      km_test::CatchKmException<KmMalformedDataException>(
+          [&] { format.GetIndexFromValue("abc", true, true); });
+  EXPECT_STREQ(e.GetMessage(), "\"abc\" is not a valid long");
+  EXPECT_NE(
+      std::string(e.GetCallPath()).find("GetIndexFromValue() of KmFormat"),
+      std::string::npos);
+  KmException eNull = km_test::CatchKmException(
       [&] { format.GetIndexFromValue(nullptr, true, true); });
-  EXPECT_STREQ(e.GetMessage(), "Null buffer");
+  EXPECT_STREQ(eNull.GetMessage(), "Null buffer");
 }
 
 TEST(KmFormat, LabelLookUpFollowsTheCaseFlag) {
@@ -364,8 +351,8 @@ TEST(KmFormat, WholeFormatTextRoundTrip) {
 TEST(KmFormat, WholeFormatWithAnEmptyLineIsRefusedAndChangesNothing) {
   KmFormat format;
   format.AddLine("1", "one", -1);
-  KmException e =
-      CaptureKmException([&] { format.SetWholeFormat("1=a\n\n2=b\n", false); });
+  KmException e = km_test::CatchKmException(
+      [&] { format.SetWholeFormat("1=a\n\n2=b\n", false); });
   EXPECT_STREQ(e.GetMessage(), "Invalid line - AddLine(char *sLine)");
   EXPECT_NE(std::string(e.GetCallPath()).find("SetWholeFormat() of KmFormat"),
             std::string::npos);
@@ -383,7 +370,7 @@ TEST(KmFormat, LineAccessorsCheckTheirIndex) {
     SCOPED_TRACE(i);
     const std::string sMessage =
         "Index " + std::to_string(i) + " out of range; vector is from 0 to 1";
-    KmException e = CaptureKmException([&] { format.GetLine(i); });
+    KmException e = km_test::CatchKmException([&] { format.GetLine(i); });
     EXPECT_EQ(std::string(e.GetMessage()), sMessage);
     EXPECT_STREQ(e.GetSource(), "KmFormat");
     EXPECT_STREQ(e.GetCallPath(), "GetLine() of KmFormat");
@@ -392,7 +379,7 @@ TEST(KmFormat, LineAccessorsCheckTheirIndex) {
     EXPECT_THROW(format.GetDisplayLabel(i), KmException);
   }
   KmFormat empty;
-  KmException e = CaptureKmException([&] { empty.GetLabel(0); });
+  KmException e = km_test::CatchKmException([&] { empty.GetLabel(0); });
   EXPECT_STREQ(e.GetMessage(), "Index 0 out of range; vector is from 0 to -1");
   EXPECT_EQ(format.GetValue(1), "2");
   EXPECT_EQ(format.GetDisplayLabel(0), "One");
@@ -491,7 +478,7 @@ TEST(KmFormat, ReadTakesTheLinesOfAnIniSection) {
   EXPECT_EQ(format.GetDataType(), 'A');
   EXPECT_EQ(IndexOf(format, "3-9"), 2);
 
-  KmException e = CaptureKmException([&] { format.Read(nullptr, 'I'); });
+  KmException e = km_test::CatchKmException([&] { format.Read(nullptr, 'I'); });
   EXPECT_STREQ(e.GetMessage(), "Null buffer");
 }
 

@@ -7,6 +7,7 @@
 #include "foundation/KmException.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "foundation/kmRunProgressTrackers.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -73,15 +74,12 @@ TEST(kmProgressTracker, DisposalFailuresAreReported) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sWhat);
-    try {
-      c.pTracker->DisposeOfOldSubProgressInterface(c.pSub);
-      ADD_FAILURE() << "no exception";
-    } catch (KmException& e) {
-      EXPECT_STREQ(e.GetMessage(), c.sMessage);
-      EXPECT_STREQ(e.GetSource(), "DisposeOfOldSubProgressInterface");
-      EXPECT_STREQ(e.GetCallPath(),
-                   "DisposeOfOldSubProgressInterface of kmProgressTracker");
-    }
+    const KmException e = km_test::CatchKmException(
+        [&] { c.pTracker->DisposeOfOldSubProgressInterface(c.pSub); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+    EXPECT_STREQ(e.GetSource(), "DisposeOfOldSubProgressInterface");
+    EXPECT_STREQ(e.GetCallPath(),
+                 "DisposeOfOldSubProgressInterface of kmProgressTracker");
   }
 }
 
@@ -100,12 +98,9 @@ TEST(kmProgressTracker, SettersStoreWithoutChecks) {
 TEST(kmProgressTracker, ReleasingTheHandedOutSubIsRefused) {
   kmProgressTracker tracker;
   KmProgressInterface* pSub = tracker.AcquireSubProgressInterface();
-  try {
-    tracker.ReleaseSubProgressInterface(pSub);
-    FAIL() << "no exception";
-  } catch (KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "pInterface is not subbed to *this");
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { tracker.ReleaseSubProgressInterface(pSub); });
+  EXPECT_STREQ(e.GetMessage(), "pInterface is not subbed to *this");
   // The sub is still usable.
   pSub->StepIt();
   EXPECT_EQ(AsBar(pSub)->GetBarPosition(), 5);
@@ -228,13 +223,10 @@ TEST(kmMultiProgressTracker, HoldsOneSubPerByGroup) {
     subs.insert(pSub);
   }
   EXPECT_EQ(subs.size(), 3u);
-  try {
-    tracker.GetByGroupSubProgressInterface(3);
-    FAIL() << "no exception";
-  } catch (KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "no sub-progress interface for by-group 3");
-    EXPECT_STREQ(e.GetSource(), "kmMultiProgressTracker");
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { tracker.GetByGroupSubProgressInterface(3); });
+  EXPECT_STREQ(e.GetMessage(), "no sub-progress interface for by-group 3");
+  EXPECT_STREQ(e.GetSource(), "kmMultiProgressTracker");
 }
 
 TEST(kmMultiProgressTracker, EveryAcquireMakesANewSub) {

@@ -8,6 +8,7 @@
 
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -44,14 +45,11 @@ TEST(kmTools, CompareVersionNumbersRefusesUnorderedVersions) {
        "0.000, Version 2 = -0.000\n"},
   };
   for (const Case& c : kCases) {
-    try {
-      kmTools::CompareVersionNumbers(c.dFirst, c.dSecond);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_STREQ(e.GetMessage(), c.sMessage);
-      EXPECT_STREQ(e.GetSource(), "kmTools");
-      EXPECT_STREQ(e.GetCallPath(), "CompareVersionNumbers() of kmTools");
-    }
+    const KmException e = km_test::CatchKmException(
+        [&] { kmTools::CompareVersionNumbers(c.dFirst, c.dSecond); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+    EXPECT_STREQ(e.GetSource(), "kmTools");
+    EXPECT_STREQ(e.GetCallPath(), "CompareVersionNumbers() of kmTools");
   }
 }
 

@@ -3,7 +3,6 @@
 // same generator draws as R, the "kDeltaStar" rule, perfect fits, the jump
 // switch, and the end of the process for a fit without locations.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <limits>
 #include <string>
@@ -12,6 +11,7 @@
 #include "foundation/KmException.h"
 #include "models/BestKMRegModel.h"
 #include "tests/models/SelectionTestData.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -375,31 +375,27 @@ TEST(FitBestKMRegModel, UnknownCodeIsRefused) {
   }
 }
 
-TEST(FitBestKMRegModelDeathTest, WeightedCriterionWithoutLocationsEndsTheRun) {
+TEST(FitBestKMRegModel, WeightedCriterionWithoutLocationsFailsTheFit) {
   // Eight candidates at least three apart hold three kinkmarks but no
-  // placement of four: the k = 4 model has kinkmarks and no locations.
-  // Its message goes to standard output, sent to standard error here so
-  // that the death test sees it.
+  // placement of four: the k = 4 model has kinkmarks and no locations. The
+  // fit fails with the run's error text instead of ending the process, and
+  // writes nothing of its own.
   for (int32_t code : {6, 7, 8, 9}) {
     SCOPED_TRACE(code);
-    EXPECT_EXIT(
-        {
-          dup2(2, 1);
-          Fit(OneSeriesInput(code, 3, 4));
-        },
-        ::testing::ExitedWithCode(1),
-        "ERROR 1 in BestKMRegModel::fit_BestKMRegModel\n");
+    testing::internal::CaptureStdout();
+    const KmException e =
+        km_test::CatchKmException([&] { Fit(OneSeriesInput(code, 3, 4)); });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_STREQ(e.GetMessage(),
+                 "ERROR 1 in BestKMRegModel::fit_BestKMRegModel");
   }
 }
 
-TEST(FitBestKMRegModelDeathTest, EndProcessWritesTheMessageAndStatusOne) {
-  EXPECT_EXIT(
-      {
-        dup2(2, 1);
-        BestKMRegModel::end_ProcessForMissingLocations();
-      },
-      ::testing::ExitedWithCode(1),
-      "^ERROR 1 in BestKMRegModel::fit_BestKMRegModel\n$");
+TEST(FitBestKMRegModel, EndForMissingLocationsRaisesTheMessage) {
+  const KmException e = km_test::CatchKmException(
+      [] { BestKMRegModel::end_ProcessForMissingLocations(); });
+  EXPECT_STREQ(e.GetMessage(), "ERROR 1 in BestKMRegModel::fit_BestKMRegModel");
+  EXPECT_STREQ(e.GetSource(), "BestKMRegModel");
 }
 
 TEST(FitBestKMRegModel, UnplaceableModelLosesUnderOtherCodes) {

@@ -14,6 +14,7 @@
 #include "results/kmLineSegment.h"
 #include "results/kmRange.h"
 #include "tests/results/RecordBytes.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -291,15 +292,10 @@ TEST(EstimateRecords, NullFileIsRefusedWithTheClassName) {
   for (const RecordIO& r : AllRecords()) {
     SCOPED_TRACE(r.sClass);
     for (const auto* op : {&r.read, &r.write}) {
-      try {
-        (*op)(nullptr);
-        ADD_FAILURE() << "no exception";
-      } catch (const KmException& e) {
-        EXPECT_STREQ(e.GetMessage(), "Invalid KmIO_File.");
-        EXPECT_STREQ(e.GetSource(), r.sClass);
-        EXPECT_NE(std::string(e.GetCallPath()).find(r.sClass),
-                  std::string::npos);
-      }
+      const KmException e = km_test::CatchKmException([&] { (*op)(nullptr); });
+      EXPECT_STREQ(e.GetMessage(), "Invalid KmIO_File.");
+      EXPECT_STREQ(e.GetSource(), r.sClass);
+      EXPECT_NE(std::string(e.GetCallPath()).find(r.sClass), std::string::npos);
     }
   }
 }

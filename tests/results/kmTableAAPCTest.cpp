@@ -16,6 +16,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/results/IntervalTestTables.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -206,19 +207,17 @@ TEST(kmTableAAPC, RefusedRequests) {
       table.SetCovariance(covariance);
     }
     OneDimensionArray<KMRegFitRecord> cache;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       table.CalculateAAPC(c.iIndex, 0.1, 0.05, 0.05, 0.05, session.get(), 0, 0,
                           c.iMethod, cache);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetMessage()).find(c.sMessagePart),
-                std::string::npos)
-          << e.GetMessage();
-      EXPECT_NE(std::string(e.GetCallPath())
-                    .find("CalculateAAPC(int iIndex) of "
-                          "kmTable"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(e.GetMessage()).find(c.sMessagePart),
+              std::string::npos)
+        << e.GetMessage();
+    EXPECT_NE(std::string(e.GetCallPath())
+                  .find("CalculateAAPC(int iIndex) of "
+                        "kmTable"),
+              std::string::npos);
   }
 }
 
@@ -330,13 +329,10 @@ TEST(kmTableAAPC, RunAAPCCalcAddsItsNameToTheCallPath) {
   session->SetAAPCRanges(ranges);
   kmTable table = km_interval_test::ParametricTable();
   table.SetData(NEWMAT::Matrix());
-  try {
-    table.RunAAPCCalc(session.get(), 0);
-    ADD_FAILURE() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetCallPath()).find("RunAAPCCalc() of kmTable"),
-              std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { table.RunAAPCCalc(session.get(), 0); });
+  EXPECT_NE(std::string(e.GetCallPath()).find("RunAAPCCalc() of kmTable"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/results/IntervalTestTables.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -198,18 +199,16 @@ TEST(kmTableAPCIntervals, FailuresLeaveTheModelUnchanged) {
     auto session = MakeSession(c.iSessionMethod);
     kmTable table = c.table;
     OneDimensionArray<KMRegFitRecord> cache;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       table.CalculateAPC_CIs(0.1, 0.05, 0.05, 0.05, 0.05, session.get(), 0, 0,
                              c.iArgument, cache);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetMessage()).find(c.sMessagePart),
-                std::string::npos)
-          << e.GetMessage();
-      EXPECT_NE(std::string(e.GetCallPath())
-                    .find("CalculateAPC_CIs(int iIndex) of kmTable"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(e.GetMessage()).find(c.sMessagePart),
+              std::string::npos)
+        << e.GetMessage();
+    EXPECT_NE(std::string(e.GetCallPath())
+                  .find("CalculateAPC_CIs(int iIndex) of kmTable"),
+              std::string::npos);
     EXPECT_FALSE(table.GetLineSegment(0).apc.bComputed);
     EXPECT_EQ(table.GetLineSegment(0).apc.dLower, -1.0);
     EXPECT_FALSE(table.GetLineSegment(1).apc.bComputed);

@@ -12,6 +12,7 @@
 #include "foundation/KmException.h"
 #include "results/kmTable.h"
 #include "tests/results/RecordBytes.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -321,22 +322,20 @@ TEST(kmTable, StatisticsCountOutside0To100IsRefused) {
   for (int16_t count : {101, -1, 32767}) {
     SCOPED_TRACE(count);
     kmTable t;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       ReadBytesWith(
           MinimalWith("statistics", Cat({S(count), Repeat(D(0), 101)})),
           [&](KmIO_File* f) { t.Read(f, 4.9); });
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_EQ(std::string(e.GetMessage()),
-                "This KMO is either corrupt or not compatible with this "
-                "version of Kinkmark.    The KMO read process is trying to "
-                "read in " +
-                    std::to_string(count) + " shorts.");
-      EXPECT_STREQ(e.GetSource(),
-                   "kmTable::Read(KmIO_File *pIO, double dFileVersion)");
-      EXPECT_NE(std::string(e.GetCallPath()).find("Read() of kmTable"),
-                std::string::npos);
-    }
+    });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              "This KMO is either corrupt or not compatible with this "
+              "version of Kinkmark.    The KMO read process is trying to "
+              "read in " +
+                  std::to_string(count) + " shorts.");
+    EXPECT_STREQ(e.GetSource(),
+                 "kmTable::Read(KmIO_File *pIO, double dFileVersion)");
+    EXPECT_NE(std::string(e.GetCallPath()).find("Read() of kmTable"),
+              std::string::npos);
   }
 }
 
@@ -414,16 +413,14 @@ TEST(kmTable, NullFileIsRefused) {
   kmTable t;
   for (bool reading : {true, false}) {
     SCOPED_TRACE(reading);
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       if (reading)
         t.Read(nullptr, 4.9);
       else
         t.Write(nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_STREQ(e.GetMessage(), "Invalid KmIO_File.");
-      EXPECT_STREQ(e.GetSource(), "kmTable");
-    }
+    });
+    EXPECT_STREQ(e.GetMessage(), "Invalid KmIO_File.");
+    EXPECT_STREQ(e.GetSource(), "kmTable");
   }
 }
 
@@ -456,20 +453,14 @@ TEST(kmTable, CorrelationMatrixScalesByTheDiagonal) {
 
 TEST(kmTable, IndexOutsideAListIsRefused) {
   kmTable t = FilledTable();
-  try {
-    t.GetAAPC(2);
-    ADD_FAILURE() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "Invalid AAPC range requested.");
-    EXPECT_STREQ(e.GetSource(), "kmTable::GetAAPC(int iIndex)");
-  }
+  const KmException e = km_test::CatchKmException([&] { t.GetAAPC(2); });
+  EXPECT_STREQ(e.GetMessage(), "Invalid AAPC range requested.");
+  EXPECT_STREQ(e.GetSource(), "kmTable::GetAAPC(int iIndex)");
   EXPECT_THROW(t.GetAAPC(-1), KmException);
-  try {
-    t.GetKinkmark(2);
-    ADD_FAILURE() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "Index 2 out of range; vector is from 0 to 1");
-  }
+  const KmException eKinkmark =
+      km_test::CatchKmException([&] { t.GetKinkmark(2); });
+  EXPECT_STREQ(eKinkmark.GetMessage(),
+               "Index 2 out of range; vector is from 0 to 1");
   EXPECT_THROW(t.GetLineSegment(3), KmException);
   EXPECT_THROW(t.GetParallelLineSegment(1), KmException);
   EXPECT_THROW(t.GetSlopeDiff(-1), KmException);

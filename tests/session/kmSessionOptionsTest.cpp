@@ -6,20 +6,9 @@
 
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
-
-// Runs fn, which must throw a KmException, and returns the exception.
-template <typename Fn>
-KmException CaptureKmException(Fn fn) {
-  try {
-    fn();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no KmException was thrown";
-  return KmException();
-}
 
 enum Type { kInt, kBool, kDouble };
 
@@ -110,7 +99,7 @@ TEST(kmSessionOptions, TypeMismatchRaisesTheAccessorsMessage) {
     const int iType = kmSession::GetOptionType(iId);
     auto expectRefused = [&](auto fn, int iOwnType, const char* sMessage) {
       if (iType == iOwnType) return;
-      KmException e = CaptureKmException(fn);
+      KmException e = km_test::CatchKmException(fn);
       EXPECT_STREQ(e.GetMessage(), sMessage);
       EXPECT_STREQ(e.GetSource(), "kmSession");
       EXPECT_EQ(e.GetKind(), 0);
@@ -149,7 +138,7 @@ TEST(kmSessionOptions, IdentifierFortyTwoIsInvalidForEveryAccessor) {
 TEST(kmSessionOptions, GetIntOnADoubleOptionNamesTheRequest) {
   kmSession session;
   KmException e =
-      CaptureKmException([&] { session.GetInt(kmOptKinkmarkAlpha); });
+      km_test::CatchKmException([&] { session.GetInt(kmOptKinkmarkAlpha); });
   EXPECT_STREQ(e.GetMessage(), "Invalid request for integer.");
   EXPECT_STREQ(e.GetCallPath(), "GetInt of kmSession");
 }
@@ -188,17 +177,18 @@ TEST(kmSessionOptions, SettersStoreWhatGettersGive) {
 TEST(kmSessionOptions, TextSlotsOutsideZeroToSevenAreRefused) {
   kmSession session;
   KmString sOut;
-  KmException e = CaptureKmException([&] { session.GetString(8, sOut); });
+  KmException e =
+      km_test::CatchKmException([&] { session.GetString(8, sOut); });
   EXPECT_STREQ(e.GetMessage(), "Requesting invalid string value 8");
   EXPECT_STREQ(e.GetSource(), "kmSession");
-  e = CaptureKmException([&] { session.GetString(-1, sOut); });
+  e = km_test::CatchKmException([&] { session.GetString(-1, sOut); });
   EXPECT_STREQ(e.GetMessage(), "Requesting invalid string value -1");
 
-  e = CaptureKmException([&] { session.SetString(8, "x"); });
+  e = km_test::CatchKmException([&] { session.SetString(8, "x"); });
   EXPECT_STREQ(e.GetMessage(), "String variable 8 does not exist");
   EXPECT_STREQ(e.GetCallPath(), "SetString of kmSession");
   // A negative slot fails in the vector's index check.
-  e = CaptureKmException([&] { session.SetString(-1, "x"); });
+  e = km_test::CatchKmException([&] { session.SetString(-1, "x"); });
   EXPECT_STREQ(e.GetSource(), "KmVector");
 
   session.SetString(kmStrVarCovarFile, "cov.csv");
@@ -250,7 +240,7 @@ TEST(kmSessionOptions, DelimiterCodesOfTheDataFile) {
   for (int iCode : {-1, 4}) {
     SCOPED_TRACE(iCode);
     KmException e =
-        CaptureKmException([&] { kmSession::GetDelimiterChar(iCode); });
+        km_test::CatchKmException([&] { kmSession::GetDelimiterChar(iCode); });
     EXPECT_STREQ(e.GetMessage(), "Invalid call to GetDelimiterChar()");
     EXPECT_STREQ(e.GetSource(), "kmSession.cpp");
   }
@@ -272,7 +262,8 @@ TEST(kmSessionOptions, MissingStringFollowsTheMissingCharacterOption) {
   }
   session.SetInt(kmOptMissingCharacter, 3);
   KmString sOut;
-  KmException e = CaptureKmException([&] { session.GetMissingString(sOut); });
+  KmException e =
+      km_test::CatchKmException([&] { session.GetMissingString(sOut); });
   EXPECT_STREQ(e.GetMessage(), "Missing character 3 not recognized.");
   EXPECT_STREQ(e.GetCallPath(), "GetMissingString() of kmSession");
 }

@@ -10,16 +10,17 @@
 namespace km_test {
 
 // Returns the KmException thrown by f; records a test failure and returns an
-// empty exception when f throws nothing.
-template <typename F>
-KmException CatchKmException(F&& f) {
+// empty exception when f throws nothing. Name a derived type as E to keep
+// what it adds (a conversion's letter and text).
+template <typename E = KmException, typename F>
+E CatchKmException(F&& f) {
   try {
     f();
-  } catch (const KmException& e) {
+  } catch (const E& e) {
     return e;
   }
   ADD_FAILURE() << "expected a KmException";
-  return KmException();
+  return E();
 }
 
 }  // namespace km_test

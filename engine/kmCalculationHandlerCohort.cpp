@@ -1,0 +1,245 @@
+// kmCalculationHandler: CohortTask, CalculateCohort, ReadCohortData and the
+// run's stored failure, the work of the pool's workers.
+#include <newmat.h>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "data/kmReadData.h"
+#include "engine/kmCalculationHandler.h"
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
+#include "foundation/kmBackgroundProgressTrackerWithBar.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "results/kmCalcData.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmCombos.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculationHandler";
+constexpr const char* kTaskSource = "kmCalculationHandler::CohortTask()";
+// A verification text carrying only this note leaves the cohort valid.
+constexpr const char* kZeroCountNote = "added to each zero count";
+constexpr int kZeroCountNoteMaxLength = 130;
+// The final model field of a record without one.
+constexpr uint16_t kNoFinalModel = 65535;
+
+// The failure of a cohort task as the KmException the run raises: a
+// KmException as it is, anything else with its text (or a text saying that
+// it had none).
+KmException AsKmException(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const KmException& e) {
+    return e;
+  } catch (NEWMAT::BaseException&) {
+    return KmException(CopyMatrixErrorText().c_str(), kTaskSource);
+  } catch (const std::exception& e) {
+    return KmException(e.what(), kTaskSource);
+  } catch (const char* sText) {
+    return KmException(sText != nullptr ? sText : "", kTaskSource);
+  } catch (...) {
+    return KmException("Unknown exception in a cohort task", kTaskSource);
+  }
+}
+
+// The jump and comparability-ratio flags of analysis copy k under
+// kmOptJumpCRMode iMode.
+void JumpAndCRFlags(int iMode, int k, bool& bJump, bool& bCR) {
+  bJump = false;
+  bCR = false;
+  switch (iMode) {
+    case 1:
+      bJump = true;
+      break;
+    case 2:
+      bCR = true;
+      break;
+    case 3:
+      bJump = k % 2 == 0;
+      bCR = k % 2 == 1;
+      break;
+    case 4:
+      bJump = k % 2 == 0;
+      break;
+    case 5:
+      bCR = k % 2 == 0;
+      break;
+    case 6:
+      bJump = k % 3 == 0;
+      bCR = k % 3 == 1;
+      break;
+    default:
+      break;
+  }
+}
+
+// Frees the calculator's four per-cohort data matrices when it goes out of
+// scope, also when the fit fails.
+class CohortDataRelease {
+ public:
+  explicit CohortDataRelease(kmCalculator* pCalculator)
+      : pCalculator_(pCalculator) {}
+  CohortDataRelease(const CohortDataRelease&) = delete;
+  CohortDataRelease& operator=(const CohortDataRelease&) = delete;
+  ~CohortDataRelease() {
+    delete pCalculator_->pDataX;
+    pCalculator_->pDataX = nullptr;
+    delete pCalculator_->pDataY;
+    pCalculator_->pDataY = nullptr;
+    delete pCalculator_->pDataWeightInput;
+    pCalculator_->pDataWeightInput = nullptr;
+    delete pCalculator_->pDataAux;
+    pCalculator_->pDataAux = nullptr;
+  }
+
+ private:
+  kmCalculator* pCalculator_;
+};
+
+// Hudson's method with early stopping.
+void FitByHudsonsMethod(kmCalculator& /*calculator*/, kmCalcData* /*pRecord*/,
+                        kmBackgroundProgressTrackerWithBar* /*pProgress*/,
+                        int /*iCohortIndex*/) {
+  GenerateKmException(
+      "Hudson's method (kmOptMethod 1) is not available in this version.",
+      kClassName);
+}
+
+}  // namespace
+
+void kmCalculationHandler::StoreFailure(std::exception_ptr failure) {
+  std::lock_guard<std::mutex> lock(failureMutex_);
+  if (pFailure_) return;  // the first failure wins
+  pFailure_ = std::make_exception_ptr(AsKmException(std::move(failure)));
+}
+
+bool kmCalculationHandler::HasFailure() const {
+  std::lock_guard<std::mutex> lock(failureMutex_);
+  return static_cast<bool>(pFailure_);
+}
+
+void kmCalculationHandler::CohortTask(int iTask) {
+  // Nothing leaves a task: every failure becomes the run's failure.
+  try {
+    auto pCalculator =
+        std::make_unique<kmCalculator>(this, pCalcHandler_.get());
+    kmCalculator* pUsed = pCalculator.get();
+    if (bPairwise_) {
+      std::lock_guard<std::mutex> lock(calculatorsMutex_);
+      vCalculators_.push_back(std::move(pCalculator));
+    }
+    CalculateCohort(pUsed, pTracker_, iTask);
+  } catch (...) {
+    StoreFailure(std::current_exception());
+  }
+  if (HasFailure()) pTracker_->SetCancelFlag(true);
+}
+
+void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
+                                           KmProgressInterface* pTracker,
+                                           int /*iTask*/) {
+  CohortDataRelease release(pCalculator);
+  int iCohort = -1;
+  bool bZeroAdjusted = false;
+  ReadCohortData(iCohort, pCalculator, pTracker, bZeroAdjusted);
+  if (pTracker->IsCancelled()) return;
+  // Records are keyed by the cohort read, not by the task.
+  if (iCohort < 0 || iCohort >= iNumCohorts_) {
+    GenerateKmExceptionF(
+        "The data reader reported cohort %d, outside the run's cohorts 0 to "
+        "%d.",
+        kClassName, iCohort, iNumCohorts_ - 1);
+  }
+  pCalculator->LoadCalcMembers(pSession_.get(), iCohort);
+
+  // The reader's per-cohort state is read under the data-file lock, since
+  // another task may be reading the file meanwhile.
+  KmString sVerification;
+  bool bGood = false;
+  KmVector<KmVector<double>> vVarCov;
+  {
+    std::lock_guard<std::mutex> lock(dataFileMutex_);
+    sVerification = pReadData_->GetIsCohortGoodToUse(iCohort);
+    bGood = pReadData_->GetCohortGoodFlag(iCohort);
+    vVarCov = pReadData_->GetVarCovTable();
+  }
+
+  auto pRecord = std::make_unique<kmCalcData>();
+  const kmSession& session = *pSession_;
+  pRecord->bValid = sVerification.IsEmpty() ||
+                    (sVerification.Find(kZeroCountNote) >= 0 &&
+                     sVerification.GetLength() < kZeroCountNoteMaxLength);
+  JumpAndCRFlags(session.GetInt(kmOptJumpCRMode), iCohort, pRecord->bJumpModel,
+                 pRecord->bComparabilityRatio);
+  pRecord->SetCohortBadDescription(sVerification);
+  pRecord->SetCohortLabel(pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
+      iCohort, pCalcHandler_->GetSession()));
+  pRecord->bComparison = false;
+  if (!vVarCov.empty()) {
+    pRecord->SetVarianceCovarianceMatrix(vVarCov, *pCalculator->pDataY,
+                                         session.GetBool(kmOptLogLinear));
+  }
+  pRecord->bMADWD = session.GetBool(kmOptMADWD);
+  pRecord->dMADWDPsi = session.GetDouble(kmOptMADWDPsi);
+
+  if (bGood) {
+    kmBackgroundProgressTrackerWithBar* pSub =
+        pTracker_->GetByGroupSubProgressInterface(iCohort);
+    pSub->SetPosition(1);
+    pSub->SetRunningFlag(true);
+    if (cohortFit_) {
+      cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
+    } else if (session.GetInt(kmOptMethod) == 1) {
+      FitByHudsonsMethod(*pCalculator, pRecord.get(), pSub, iCohort);
+    } else {
+      // The cohort index, not the task index, seeds the resampled
+      // intervals, so that a cohort's figures do not depend on which
+      // worker happened to read it.
+      pCalculator->SelMod(pRecord.get(), pSub, iCohort, iCohort);
+    }
+    pSub->SetPosition(100);
+  } else {
+    pCalculator->AddBadCohort(pRecord.get());
+  }
+
+  // Distinct tasks write distinct entries.
+  vFinalModelSizes_(iCohort + 1) =
+      pRecord->uFinalSelectedModel == kNoFinalModel
+          ? -1.0
+          : static_cast<double>(
+                static_cast<int16_t>(pRecord->uFinalSelectedModel));
+  if (pTracker->IsCancelled()) {
+    pTracker->SetProcessText("Canceling...");
+    return;
+  }
+  pFinishedResults_->StoreFinishedResult(iCohort, std::move(pRecord));
+  pTracker->StepBy(1000);
+}
+
+void kmCalculationHandler::ReadCohortData(int& iCohortIndex,
+                                          kmCalculator* pCalculator,
+                                          KmProgressInterface* pTracker,
+                                          bool& bZeroAdjusted) {
+  std::lock_guard<std::mutex> lock(dataFileMutex_);
+  WithCallPath("ReadCohortData", kClassName, [&] {
+    if (pTracker->IsCancelled()) return;
+    if (bRatesFromAdjustGroups_) {
+      pReadData_->ReadDataAndCalcRates(&iCohortIndex);
+    } else {
+      pReadData_->ReadData(&iCohortIndex);
+    }
+    ProcessCohortRecords(iCohortIndex, pCalculator, bZeroAdjusted);
+    const int n = bRatesFromAdjustGroups_ ? iCurrentNumObs_
+                                          : GetNumObsThisCohort(iCohortIndex);
+    pCalculator->SetNumObservations(static_cast<int16_t>(n));
+  });
+}

@@ -1,0 +1,73 @@
+// kmFinishedResults: the result map of a calculation run, where the cohort
+// tasks leave their finished records and from which the writer thread takes
+// them in cohort order.
+#ifndef KM_ENGINE_KMFINISHEDRESULTS_H
+#define KM_ENGINE_KMFINISHEDRESULTS_H
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+class kmCalcData;
+
+// The finished records of the cohorts 0 .. N-1 of one run, keyed by cohort
+// index. The map owns what it holds: a record leaves it when the writer
+// takes it, and whatever is left is deleted with the map.
+//
+// Threads: every operation holds the map's lock; any thread may call any of
+// them. Storing a record wakes a writer waiting in WaitForRecord.
+class kmFinishedResults {
+ public:
+  explicit kmFinishedResults(int iNumCohorts);
+  kmFinishedResults(const kmFinishedResults&) = delete;
+  kmFinishedResults& operator=(const kmFinishedResults&) = delete;
+  ~kmFinishedResults();
+
+  // Takes pRecord over as the record of cohort iCohortIndex.
+  // Throws: KmException "Cohort index <i> is outside the run's cohorts 0 to
+  // <N-1>." or "The record of cohort <i> has already been stored." (the
+  // record is then deleted).
+  void StoreFinishedResult(int iCohortIndex,
+                           std::unique_ptr<kmCalcData> pRecord);
+  // The record of cohort iCohortIndex, still in the map; null when absent.
+  kmCalcData* FindFinishedResult(int iCohortIndex) const;
+  // Removes the record of cohort iCohortIndex from the map and hands it to
+  // the caller; null when absent.
+  std::unique_ptr<kmCalcData> TakeFinishedResult(int iCohortIndex);
+
+  // Marks that no further record will come (the pool has ended) and wakes a
+  // waiting writer.
+  void Close();
+  bool IsClosed() const;
+  // Waits until the record of cohort iCohortIndex is in the map or the map
+  // is closed, at most timeout.
+  void WaitForRecord(int iCohortIndex, std::chrono::milliseconds timeout);
+
+  int GetNumCohorts() const { return iNumCohorts_; }
+  size_t Size() const;
+
+ private:
+  const int iNumCohorts_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<int, std::unique_ptr<kmCalcData>> records_;
+  bool bClosed_ = false;
+};
+
+// The writer's loop: for i = 0 .. N-1 in turn, waits for cohort i's record,
+// takes it out of the map and hands it to write (the record is deleted
+// after). Returns early, writing nothing more, as soon as cancelled()
+// returns true. Polls every pollInterval at most, so a cancellation is seen
+// without a store.
+// Throws: KmException "The result record of cohort <i> is missing." when
+// the map is closed without that record; what write throws.
+void WriteFinishedResultsInOrder(
+    kmFinishedResults& results, const std::function<bool()>& cancelled,
+    const std::function<void(const kmCalcData&)>& write,
+    std::chrono::milliseconds pollInterval = std::chrono::milliseconds(500));
+
+#endif  // KM_ENGINE_KMFINISHEDRESULTS_H

@@ -1,0 +1,116 @@
+// kmTextPermTest: pairwise_comparison.txt, the permutation test of every
+// pairwise comparison of two cohorts.
+#include "foundation/KmCallPath.h"
+#include "reports/kmExportEntries.h"
+#include "reports/kmExportLine.h"
+#include "reports/kmTextPermTest.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmCombos.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char* const kClassName = "kmTextPermTest";
+
+// The number of by-variables a cohort label names: all of them, less the
+// last when it is the synthetic split of an analysis of both delay types
+// or of a jump and comparability-ratio mode (as in the results file's own
+// cohort labels).
+int32_t LabelledByVars(const kmSession& session) {
+  const int32_t n = session.GetNumByVars();
+  const bool bBothDelayTypes = session.GetFileVersionAsDouble() >= 4.2 &&
+                               session.GetInt(kmOptDictDelayStats) != 0 &&
+                               session.GetInt(kmOptDelayType) == 2;
+  const int32_t iJumpMode = session.GetInt(kmOptJumpCRMode);
+  const bool bJumpSplit = iJumpMode >= 3 && iJumpMode <= 6;
+  return n > 0 && (bBothDelayTypes || bJumpSplit) ? n - 1 : n;
+}
+
+// The label of cohort iCohort: the texts of its levels joined by " / ",
+// never quoted: the level codes with the "numeric" by-variable format,
+// otherwise the value labels of the by-variables that have them and the
+// codes of those that do not.
+KmString CohortLabel(const kmSession& session, const kmCombos& combos,
+                     int32_t iCohort, int32_t iByVarFormat) {
+  const KmVector<int> vCodes = combos.GetCombination(iCohort);
+  const int32_t n = LabelledByVars(session);
+  KmString sLabel;
+  for (int32_t j = 0; j < n && j < static_cast<int32_t>(vCodes.size()); ++j) {
+    if (j > 0) sLabel << " / ";
+    sLabel << ByVarLabelText(session, j, vCodes[j], iByVarFormat, true);
+  }
+  return sLabel;
+}
+
+}  // namespace
+
+void kmTextPermTest::WriteComparisonExportFile(
+    const char* sPath, const DataExportOptions* pOptions) {
+  WithCallPath(
+      "WriteComparisonExportFile(const char*, const DataExportOptions*)",
+      kClassName, [&] {
+        std::unique_ptr<KmIO_File> pFile = OpenExportFile(sPath, kClassName);
+        WriteComparisonExportFile(pFile.get(), pOptions);
+        pFile->Close();
+      });
+}
+
+void kmTextPermTest::AppendComparisonRow(KmString& sRows, int32_t i, int32_t j,
+                                         int32_t iBlockSize,
+                                         const DataExportOptions& options) {
+  kmEntryRecords records(Handler(), i, j % iBlockSize);
+  const kmCalcData& comparison = records.Last();
+  if (!comparison.bValid) return;
+  const int32_t nTests = static_cast<int32_t>(comparison.vFTests.size());
+  const kmFTest& test = comparison.GetFTest(nTests - 1);
+  const kmSession& session = Session();
+  const kmCombos& combos = *Handler().GetCombos();
+  kmExportLine line(options);
+  line.AddCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
+  line.AddCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
+  line.AddPrinted("%d Kinkmark(s) ", test.uNullKinkmarks);
+  line.AddPrinted("%14d", test.lNumeratorDF);
+  line.AddPrinted("%14d", test.lDenominatorDF);
+  line.AddPrinted("%14d", test.lNumPermutations);
+  line.AddPrinted("%14f", test.dPermPValue);
+  line.AddPrinted("%14f", test.dAlpha);
+  line.AddCell(comparison.IsComparisonParallel() ? "Failed to reject"
+                                                 : "Rejected");
+  sRows << line.Finish();
+}
+
+void kmTextPermTest::WriteComparisonExportFile(
+    KmIO_File* pFile, const DataExportOptions* pOptions) {
+  WithCallPath(
+      "WriteComparisonExportFile(KmIO_File*, constDataExportOptions*)",
+      kClassName, [&] {
+        const DataExportOptions& options =
+            RequireExportOptions(pOptions, kClassName);
+        kmExportLine header(options);
+        for (const char* sTitle :
+             {"Cohort 1", "Cohort 2", "Kmax", "Numerator Degrees of Freedom",
+              "Denominator Degrees of Freedom", "# of Permutations", "P-Value",
+              "Significance Level"}) {
+          header.AddHeaderCell(sTitle);
+        }
+        header.AddHeaderCell(Session().GetInt(kmOptPairwiseType) == 1
+                                 ? "Coincidence"
+                                 : "Parallelism");
+        header.Write(pFile);
+
+        // Cohorts form consecutive blocks of b; each cohort is paired with
+        // every later cohort of its block that the file holds.
+        const int32_t b = Handler().GetComparisonGroupSize();
+        if (b <= 0) return;
+        const int32_t nCohorts = Handler().GetCombos()->GetNumCombinations();
+        KmString sRows;
+        for (int32_t i = 0; i < nCohorts; ++i) {
+          const int32_t iBlockEnd = i - i % b + b;
+          for (int32_t j = i + 1; j < iBlockEnd && j < nCohorts; ++j) {
+            AppendComparisonRow(sRows, i, j, b, options);
+          }
+        }
+        pFile->WriteString(sRows.GetCString(), false);
+      });
+}

@@ -1,0 +1,124 @@
+// Shared setup of the whole-run tests and benchmarks of the calculation
+// control: a generated data file of many cohorts, a session that fits them
+// by grid search with permutation tests, and a run of kmCalculationHandler
+// over it.
+#ifndef KM_TESTS_ENGINE_RUNFIXTURE_H
+#define KM_TESTS_ENGINE_RUNFIXTURE_H
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engine/kmCalculationHandler.h"
+#include "foundation/KmFormat.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+namespace run_test {
+
+// What the generated data set holds.
+struct DataSpec {
+  int iCohorts = 20;
+  int iYears = 12;
+  // Cohort c bends (c mod iKinkCycle) times, so the cohorts need 0 .. 3
+  // kinkmarks.
+  int iKinkCycle = 4;
+};
+
+// The data file: Group, Year, Rate; cohort c (value c + 1) holds iYears
+// years from 1990 with a positive rate that bends (c mod iKinkCycle) times
+// and carries a small deterministic wobble.
+inline std::string MakeData(const DataSpec& spec) {
+  std::string sText;
+  uint32_t state = 12345u;
+  char sLine[96];
+  for (int c = 0; c < spec.iCohorts; ++c) {
+    const int iKinks = c % spec.iKinkCycle;
+    double y = 10.0 + c % 7;
+    double slope = 0.4;
+    for (int t = 0; t < spec.iYears; ++t) {
+      // A bend every iYears / (iKinks + 1) years reverses the slope.
+      if (iKinks > 0 && t > 0 && t % (spec.iYears / (iKinks + 1)) == 0) {
+        slope = -slope * 1.5;
+      }
+      state = state * 1103515245u + 12345u;
+      const double wobble = ((state >> 16) % 1000) / 1000.0 * 0.3;
+      y += slope;
+      std::snprintf(sLine, sizeof sLine, "%d,%d,%.4f\n", c + 1, 1990 + t,
+                    std::fabs(y) + 1.0 + wobble);
+      sText += sLine;
+    }
+  }
+  return sText;
+}
+
+// A session over sDataFile as the driver prepares it: Group is the
+// by-variable (with a format naming every cohort), Year the independent
+// variable, Rate the response; grid search with permutation tests for 0 to
+// 3 kinkmarks on a log-linear model, iThreads workers.
+inline std::unique_ptr<kmSession> MakeSession(const std::string& sDataFile,
+                                              const DataSpec& spec,
+                                              int iPermutations,
+                                              int16_t iThreads) {
+  auto pSession = std::make_unique<kmSession>();
+  KmFormat groups;
+  groups.SetDataType('S');
+  for (int c = 0; c < spec.iCohorts; ++c) {
+    const std::string sValue = std::to_string(c + 1);
+    const std::string sLabel = "Group " + sValue;
+    groups.AddLine(sValue.c_str(), sLabel.c_str(), -1);
+  }
+  pSession->AddVariable(kmVariable("Group", 1, &groups));
+  pSession->AddVariable(kmVariable("Year", 2, nullptr));
+  pSession->AddVariable(kmVariable("Rate", 3, nullptr));
+  pSession->AddByVarPosition(1);
+  pSession->SetKMVarPosition(kmVarIndependent, 2);
+  pSession->SetKMVarPosition(kmVarDependent, 3);
+  pSession->SetInt(kmOptFieldDelimiter, 2);
+  pSession->SetInt(kmOptMissingCharacter, 1);
+  pSession->SetInt(kmOptHetErrorModel, 0);
+  pSession->SetBool(kmOptLogLinear, true);
+  pSession->SetInt(kmOptMethod, 0);
+  pSession->SetInt(kmOptModelSelection, 0);
+  pSession->SetInt(kmOptMinKinkmarks, 0);
+  pSession->SetInt(kmOptMaxKinkmarks, 3);
+  pSession->SetInt(kmOptMinObsEnd, 2);
+  pSession->SetInt(kmOptMinObsBetween, 2);
+  pSession->SetInt(kmOptGridPointsBetween, 0);
+  pSession->SetInt(kmOptAutocorrErrors, 0);
+  pSession->SetInt(kmOptNumPermutations, iPermutations);
+  pSession->SetDouble(kmOptPermSignificance, 0.05);
+  pSession->SetInt(kmOptPermutationSeed, 7);
+  pSession->SetString(kmStrDataFile, sDataFile.c_str());
+  for (int c = 0; c < spec.iCohorts; ++c) {
+    pSession->AddObservationCount(spec.iYears);
+  }
+  pSession->SetNumCores(iThreads);
+  return pSession;
+}
+
+// One run: a handler on the session, verified, executed into sOutFile with
+// a tracker sized as the driver sizes it.
+struct Run {
+  explicit Run(std::unique_ptr<kmSession> pNewSession)
+      : pSession(std::move(pNewSession)), handler(pSession.get()) {
+    handler.Verify(false);
+    pTracker =
+        std::make_unique<kmMultiProgressTracker>(handler.GetNumByGroups());
+  }
+  bool Execute(const std::string& sOutFile) {
+    return handler.ExecuteThreaded(KmString(sOutFile.c_str()), pTracker.get());
+  }
+
+  std::unique_ptr<kmSession> pSession;
+  kmCalculationHandler handler;
+  std::unique_ptr<kmMultiProgressTracker> pTracker;
+};
+
+}  // namespace run_test
+
+#endif  // KM_TESTS_ENGINE_RUNFIXTURE_H

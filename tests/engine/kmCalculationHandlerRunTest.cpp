@@ -1,0 +1,291 @@
+// Whole runs of the calculation control: every cohort fitted on the pool,
+// written in cohort order, read back; failures of any type in one cohort
+// stopping the run without a hang; cancellation; the writer's order and the
+// result map.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/kmCalculationHandler.h"
+#include "engine/kmCalculator.h"
+#include "engine/kmFinishedResults.h"
+#include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
+#include "results/kmCalcData.h"
+#include "results/kmCalcHandler.h"
+#include "tests/engine/RunFixture.h"
+#include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+using run_test::DataSpec;
+using run_test::MakeData;
+using run_test::MakeSession;
+
+// A run over spec's data with iThreads workers, its files in dir.
+std::unique_ptr<run_test::Run> MakeRun(const km_test::ScratchDir& dir,
+                                       const DataSpec& spec, int16_t iThreads,
+                                       int iPermutations = 19) {
+  const std::string sData = dir.File("data.csv");
+  km_test::WriteAll(sData, MakeData(spec));
+  return std::make_unique<run_test::Run>(
+      MakeSession(sData, spec, iPermutations, iThreads));
+}
+
+std::string CohortLabel(const kmCalcData& record) {
+  return record.vCohortLabel.empty() ? "" : record.vCohortLabel[0].GetCString();
+}
+
+TEST(kmCalculationHandlerRun, SetupRefusesAMissingSession) {
+  const KmException e =
+      km_test::CatchKmException([] { kmCalculationHandler handler(nullptr); });
+  EXPECT_STREQ(e.GetMessage(), "Session does not exist - invalid pointer.");
+  EXPECT_NE(std::string(e.GetCallPath()).find("kmCalculationHandler()"),
+            std::string::npos);
+}
+
+TEST(kmCalculationHandlerRun, FinishedRunReadsBackInCohortOrder) {
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 9;
+  auto pRun = MakeRun(dir, spec, 4);
+  const std::string sOut = dir.File("out.kmo");
+  ASSERT_TRUE(pRun->Execute(sOut));
+
+  kmCalcHandler reader(sOut.c_str(), nullptr);
+  ASSERT_EQ(reader.GetNumCohortRecords(), spec.iCohorts);
+  for (int c = 0; c < spec.iCohorts; ++c) {
+    SCOPED_TRACE(c);
+    const kmCalcData& record = reader.GetCalcData(c);
+    EXPECT_EQ(CohortLabel(record), "Group " + std::to_string(c + 1));
+    EXPECT_TRUE(record.bValid);
+    EXPECT_EQ(record.vModels.size(), 4u);
+    // The final model sizes follow the records.
+    EXPECT_EQ(pRun->handler.GetFinalModelSizes()(c + 1),
+              static_cast<double>(record.uFinalSelectedModel));
+  }
+}
+
+TEST(kmCalculationHandlerRun, OneAndEightThreadsWriteTheSameFile) {
+  // The records, their order and every figure are the same whatever the
+  // number of workers; only the recorded start and elapsed times differ.
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 24;
+  std::vector<std::string> files;
+  for (int16_t iThreads : {1, 8}) {
+    auto pRun = MakeRun(dir, spec, iThreads, 49);
+    const std::string sOut =
+        dir.File("out" + std::to_string(iThreads) + ".kmo");
+    ASSERT_TRUE(pRun->Execute(sOut));
+    files.push_back(km_test::ReadAll(sOut));
+  }
+  // The numeric block (elapsed time, start time, two fixed values) is
+  // located by its stored values; its two times are blanked.
+  for (std::string& sFile : files) {
+    kmCalcHandler reader(
+        dir.File(&sFile == &files[0] ? "out1.kmo" : "out8.kmo").c_str(),
+        nullptr);
+    const KmVector<double>& vNumeric = reader.GetNumericData();
+    ASSERT_EQ(vNumeric.size(), 4u);
+    std::string sBlock(4 * sizeof(double), '\0');
+    for (int i = 0; i < 4; ++i) {
+      std::memcpy(&sBlock[i * sizeof(double)], &vNumeric[i], sizeof(double));
+    }
+    const size_t at = sFile.rfind(sBlock);
+    ASSERT_NE(at, std::string::npos);
+    std::memset(&sFile[at], 0, 2 * sizeof(double));
+  }
+  EXPECT_EQ(files[0].size(), files[1].size());
+  EXPECT_TRUE(files[0] == files[1]);
+}
+
+// The ways a cohort's fit may fail, each of which must stop the run.
+struct FailureCase {
+  const char* sName;
+  void (*raise)();
+  const char* sExpectedMessage;
+};
+
+const FailureCase kFailures[] = {
+    {"KmException", [] { throw KmException("bad cohort", "test"); },
+     "bad cohort"},
+    {"runtime_error", [] { throw std::runtime_error("worker broke"); },
+     "worker broke"},
+    {"empty message", [] { throw KmException("", "test"); }, ""},
+    {"foreign type", [] { throw 42; }, "Unknown exception in a cohort task"},
+};
+
+TEST(kmCalculationHandlerRun, FailureInOneCohortStopsTheRun) {
+  for (const FailureCase& c : kFailures) {
+    SCOPED_TRACE(c.sName);
+    km_test::ScratchDir dir;
+    DataSpec spec;
+    spec.iCohorts = 12;
+    auto pRun = MakeRun(dir, spec, 4);
+    std::atomic<int> fitted{0};
+    pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
+                                   kmBackgroundProgressTrackerWithBar* pSub,
+                                   int iCohort) {
+      if (iCohort == 5) c.raise();
+      ++fitted;
+      calc.SelMod(pRecord, pSub, iCohort, iCohort);
+    });
+    const std::string sOut = dir.File("out.kmo");
+    const auto start = std::chrono::steady_clock::now();
+    const KmException e =
+        km_test::CatchKmException([&] { pRun->Execute(sOut); });
+    EXPECT_STREQ(e.GetMessage(), c.sExpectedMessage);
+    EXPECT_NE(std::string(e.GetCallPath()).find("ExecuteThreaded()"),
+              std::string::npos);
+    EXPECT_NE(std::string(e.GetCallPath()).find("kmCalculator"),
+              std::string::npos);
+    // The writer stopped at the cancel flag instead of waiting.
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::seconds(30));
+    EXPECT_TRUE(pRun->pTracker->IsCancelled());
+    // The file of a failed run has no offsets: it does not read back.
+    EXPECT_THROW(kmCalcHandler(sOut.c_str(), nullptr), KmException);
+  }
+}
+
+TEST(kmCalculationHandlerRun, DataErrorInOneCohortReachesTheCaller) {
+  // Cohort 3's years run backwards: its preparation raises the sorting
+  // error, which carries the whole call path.
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 6;
+  std::string sData = MakeData(spec);
+  const std::string sLast = "4,2001,";
+  const size_t at = sData.find(sLast);
+  ASSERT_NE(at, std::string::npos);
+  sData.replace(at, sLast.size(), "4,1989,");
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  run_test::Run run(MakeSession(dir.File("data.csv"), spec, 19, 3));
+  const KmException e =
+      km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
+  EXPECT_NE(std::string(e.GetMessage()).find("not being sorted"),
+            std::string::npos);
+  const std::string sPath = e.GetCallPath();
+  EXPECT_NE(sPath.find("ProcessCohortRecords()"), std::string::npos);
+  EXPECT_NE(sPath.find("ReadCohortData"), std::string::npos);
+  EXPECT_NE(sPath.find("ExecuteThreaded()"), std::string::npos);
+}
+
+TEST(kmCalculationHandlerRun, CancelledRunIsReportedAsCancelled) {
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 8;
+  auto pRun = MakeRun(dir, spec, 2);
+  pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
+                                 kmBackgroundProgressTrackerWithBar* pSub,
+                                 int iCohort) {
+    if (iCohort == 2) pRun->pTracker->SetCancelFlag(true);
+    calc.SelMod(pRecord, pSub, iCohort, iCohort);
+  });
+  const std::string sOut = dir.File("out.kmo");
+  EXPECT_FALSE(pRun->Execute(sOut));
+  EXPECT_THROW(kmCalcHandler(sOut.c_str(), nullptr), KmException);
+}
+
+TEST(kmCalculationHandlerRun, UnavailablePassesAreRefusedBeforeTheRun) {
+  struct Case {
+    int iComparisonType;
+    const char* sMessage;
+  };
+  const Case kCases[] = {
+      {1, "Pairwise comparison of cohorts is not available in this version."},
+      {2, "Multi-group clustering is not available in this version."},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iComparisonType);
+    km_test::ScratchDir dir;
+    DataSpec spec;
+    spec.iCohorts = 2;
+    km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
+    auto pSession = MakeSession(dir.File("data.csv"), spec, 19, 1);
+    pSession->SetInt(kmOptComparisonType, c.iComparisonType);
+    run_test::Run run(std::move(pSession));
+    const KmException e =
+        km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+  }
+}
+
+TEST(kmCalculationHandlerRun, TrackerMustHoldOneEntryPerCohort) {
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 2;
+  auto pRun = MakeRun(dir, spec, 1);
+  KmNullProgress plain;
+  const KmException e = km_test::CatchKmException([&] {
+    pRun->handler.ExecuteThreaded(KmString(dir.File("o.kmo").c_str()), &plain);
+  });
+  EXPECT_NE(std::string(e.GetMessage()).find("progress tracker"),
+            std::string::npos);
+}
+
+// ---- The result map and the writer's order --------------------------------
+
+TEST(kmFinishedResults, RecordsFinishingOutOfOrderAreWrittenInOrder) {
+  kmFinishedResults results(3);
+  std::vector<int> written;
+  std::thread writer([&] {
+    WriteFinishedResultsInOrder(
+        results, [] { return false; },
+        [&](const kmCalcData& record) {
+          written.push_back(static_cast<int>(record.uFinalSelectedModel));
+        },
+        std::chrono::milliseconds(5));
+  });
+  for (int i : {2, 0, 1}) {
+    auto pRecord = std::make_unique<kmCalcData>();
+    pRecord->uFinalSelectedModel = static_cast<uint16_t>(i);
+    results.StoreFinishedResult(i, std::move(pRecord));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  writer.join();
+  EXPECT_EQ(written, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(results.Size(), 0u);
+}
+
+TEST(kmFinishedResults, WriterNeverWaitsForeverOnAMissingRecord) {
+  kmFinishedResults results(3);
+  results.StoreFinishedResult(0, std::make_unique<kmCalcData>());
+  results.StoreFinishedResult(2, std::make_unique<kmCalcData>());
+  results.Close();
+  int iWritten = 0;
+  const KmException e = km_test::CatchKmException([&] {
+    WriteFinishedResultsInOrder(
+        results, [] { return false; }, [&](const kmCalcData&) { ++iWritten; });
+  });
+  EXPECT_STREQ(e.GetMessage(), "The result record of cohort 1 is missing.");
+  EXPECT_EQ(iWritten, 1);
+}
+
+TEST(kmFinishedResults, IndicesOutsideTheRunAreRefused) {
+  kmFinishedResults results(2);
+  for (int i : {-1, 2}) {
+    SCOPED_TRACE(i);
+    const KmException e = km_test::CatchKmException([&] {
+      results.StoreFinishedResult(i, std::make_unique<kmCalcData>());
+    });
+    EXPECT_NE(std::string(e.GetMessage()).find("outside the run's cohorts"),
+              std::string::npos);
+  }
+  results.StoreFinishedResult(1, std::make_unique<kmCalcData>());
+  EXPECT_NE(results.FindFinishedResult(1), nullptr);
+  EXPECT_THROW(results.StoreFinishedResult(1, std::make_unique<kmCalcData>()),
+               KmException);
+  EXPECT_EQ(results.FindFinishedResult(0), nullptr);
+}
+
+}  // namespace
