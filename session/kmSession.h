@@ -15,6 +15,9 @@
 #include "session/kmVariable.h"
 
 class KmIO_File;
+// Options handed to the run summary's output-options block.
+class DataExportOptions;
+class OutputDisplayOptions;
 // Session definitions a session can be built from.
 class KmUserParamsDict;
 class VSExportDict;
@@ -247,6 +250,8 @@ class kmSession {
     vCohortLabels_.push_back(sLabel);
   }
   const KmVector<KmString>& GetCohortLabels() const { return vCohortLabels_; }
+  // Empties the cohort labels (the pre-read then adds them anew).
+  void ClearCohortLabels() { vCohortLabels_.clear(); }
   int32_t GetNumCohorts() const {
     return static_cast<int32_t>(vCohortLabels_.size());
   }
@@ -312,6 +317,23 @@ class kmSession {
   // independent variable or a wrongly typed option.
   void WriteTextReportHeader(const char* sFileName,
                              KmString sLineDelimiter) const;
+
+  // ---- Output options block of the run summary
+  // (kmSessionParametersText.cpp) --------------------------------------------
+
+  // Appends to sFileName the "Output Options" block of the run summary (the
+  // precisions and switches of displayOptions and the layout of
+  // exportOptions) and the "Reports Exported" list of the switches that are
+  // on (Report, Data, APC, AAPC, F-Test). iAAPCCIMethod names the AAPC
+  // interval method. Every line is sLineDelimiter followed by its text.
+  // Throws: KmException "Unable to open file \"<name>\" for appending." when
+  // the file cannot be opened; call path "WriteParametersText".
+  void WriteParametersText(const char* sFileName,
+                           OutputDisplayOptions displayOptions,
+                           DataExportOptions exportOptions, bool bExportReport,
+                           bool bExportAPC, bool bExportAAPC, bool bExportFTest,
+                           bool bExportData, int iAAPCCIMethod,
+                           KmString sLineDelimiter) const;
 
   // ---- Session file (kmSessionFile.cpp) -----------------------------------
 

@@ -1,0 +1,33 @@
+// Session creation from the run's session file and data file.
+#ifndef KM_DRIVER_CREATESESSION_H
+#define KM_DRIVER_CREATESESSION_H
+
+#include "foundation/KmString.h"
+
+class kmSession;
+
+// Thrown by CreateSession for a session file of a kind it does not know,
+// after it printed its message: the run ends at once with iStatus as the
+// process's exit status, and no error file is written.
+struct KmRunExit {
+  int iStatus;
+};
+
+// A new session (owned by the caller) from the session file:
+//   ".kms"  a saved session; the data file name is then set to sDataFile;
+//   ".dic"  a data dictionary, pointed at sDataFile; prints
+//           "Creating Session\n" and "Session Created\n\n";
+//   ".ini"  a session-parameter file; a data file named inside it wins over
+//           sDataFile; the maximum kinkmarks follows the number of
+//           observations of the data file's first series; prints as ".dic".
+// Endings are compared case-sensitively. Any other ending prints
+// "\n\nError:  Session file name must end in .kms, .dic, or .ini!\n\n" and
+// throws KmRunExit{1}.
+// Throws: KmException "The following files do not exists:\n " followed by
+// each missing file (session file first) and "\n", source
+// "CreateSession()", checked before the ending; the readers' errors, with
+// "CreateSession(KmString sSessionParamsFile)" of "kmSession" in the call
+// path.
+kmSession* CreateSession(KmString sSessionFile, KmString sDataFile);
+
+#endif  // KM_DRIVER_CREATESESSION_H

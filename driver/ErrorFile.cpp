@@ -1,0 +1,46 @@
+// WriteErrorFile.
+#include "driver/ErrorFile.h"
+
+#include <cstdio>
+
+#include "foundation/KmIO_File.h"
+
+namespace {
+
+// Write, text, truncated (KmIO_File mode bits 2, 4, 16).
+constexpr int32_t kWriteTextMode = 2 | 4 | 16;
+constexpr const char* kDashes = "--------------------------------";
+
+}  // namespace
+
+void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
+                    char** argv) {
+  KmString sText;
+  sText << "Error Message\n" << kDashes << "\n" << e.GetMessage();
+  sText << "\n\nCall Path\n" << kDashes << "\n" << e.GetCallPath() << "\n";
+  sText << "\n\nSource Module\n" << kDashes << "\n" << e.GetSource() << "\n";
+  sText << "\n\nExecution Command\n" << kDashes << "\n";
+  for (int i = 0; i < argc; ++i) sText << argv[i] << " ";
+
+  KmString sHeading("\n\n");
+  sHeading << sErrorFile << "\n\n";
+  std::fputs(sHeading.GetCString(), stdout);
+  bool bWritten = false;
+  try {
+    KmIO_File::RemoveFile(sErrorFile.GetCString());
+    KmIO_File file(sErrorFile.GetCString(), kWriteTextMode);
+    if (file.IsOpen()) {
+      file.WriteString(sText.GetCString(), false);
+      file.Close();
+      bWritten = KmIO_File::FileExists(sErrorFile.GetCString());
+    }
+  } catch (...) {
+    bWritten = false;
+  }
+  if (!bWritten) {
+    std::fputs("The error file could not be written:\n\n", stdout);
+    std::fputs(sText.GetCString(), stdout);
+    std::fputs("\n", stdout);
+  }
+  std::fflush(stdout);
+}

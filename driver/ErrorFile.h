@@ -1,0 +1,18 @@
+// The error file of a failed run.
+#ifndef KM_DRIVER_ERRORFILE_H
+#define KM_DRIVER_ERRORFILE_H
+
+#include "foundation/KmException.h"
+#include "foundation/KmString.h"
+
+// Prints "\n\n<error file>\n\n", deletes an old file of that name and
+// writes the error file: "Error Message", the message, "Call Path", the
+// call path, "Source Module", the source module and "Execution Command",
+// the command line (each argument followed by one blank), each heading
+// underlined by 32 dashes. No NUL byte is written. When the file cannot be
+// written, its text is printed on standard output instead, so the failure
+// is never lost. Never throws.
+void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
+                    char** argv);
+
+#endif  // KM_DRIVER_ERRORFILE_H

@@ -1,0 +1,86 @@
+// RunExportSequence: which exports are written, their names, their console
+// lines and their writers.
+#include "driver/ExportSequence.h"
+
+#include <cstdio>
+#include <functional>
+
+#include "driver/KmRunFiles.h"
+#include "foundation/KmCallPath.h"
+#include "reports/kmExports.h"
+#include "reports/kmTextPermTest.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+
+namespace {
+
+// A writer: (results handler, export file name, layout options). An empty
+// writer is an export this build does not have; its step is left out.
+using ExportWriter =
+    std::function<void(kmCalcHandler&, const char*, const DataExportOptions&)>;
+
+// What every export step shares.
+struct ExportRun {
+  const KmString& sOutputFile;
+  kmCalcHandler& handler;
+  const DataExportOptions& options;
+};
+
+// One export: when bGate holds and the writer exists, prints sStart, writes
+// the file and prints sEnd (null for none). Returns whether it was written.
+bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
+            const char* sStart, const ExportWriter& writer, const char* sEnd) {
+  if (!bGate || !writer) return false;
+  KmString sFile = DropLastChars(run.sOutputFile, 3);
+  sFile << sSuffix;
+  std::fputs(sStart, stdout);
+  std::fflush(stdout);
+  writer(run.handler, sFile.GetCString(), run.options);
+  if (sEnd != nullptr) std::fputs(sEnd, stdout);
+  std::fflush(stdout);
+  return true;
+}
+
+}  // namespace
+
+ExportsWritten RunExportSequence(const KmString& sOutputFile,
+                                 kmCalcHandler& handler,
+                                 const DataExportOptions& options,
+                                 const IniExportDict& dict,
+                                 const kmSession& session) {
+  return WithCallPath("RunExportSequence()", "main", [&] {
+    ExportsWritten written;
+    const ExportRun run{sOutputFile, handler, options};
+    const int iSelection = session.GetInt(kmOptModelSelection);
+    const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
+    const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
+    written.bReport =
+        Export(run, dict.bExportReport, "report.txt", "Start Report Export\n",
+               WriteReportExport, "Finished Report Export\n");
+    written.bData =
+        Export(run, dict.bExportData, "dataexport.txt", "Start Data Export\n",
+               nullptr, "Finished Data Export\n");
+    written.bAPC =
+        Export(run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
+               nullptr, "Finished APC Export\n");
+    written.bAAPC =
+        Export(run, dict.bExportAAPC, "aapcexport.txt",
+               "Start AAPC Export.txt\n", nullptr, "Finished AAPC Export\n");
+    written.bFTest =
+        Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
+               "Start Stat Test Export\n", WriteModelSelectionExport,
+               "Finish Stat Test Export\n");
+    Export(run, bPairwise && dict.bExportPairwise, "pairwise_comparison.txt",
+           "Start Pairwise Export\n", WritePairwiseComparisonExport, nullptr);
+    Export(run, bJumpCR && dict.bExportJumpCR, "jumpcrexport.txt",
+           "Start Jump/CR Export\n", nullptr, "Finished Jump/CR Export\n");
+    Export(run, iSelection == 4 && dict.bExportSelectionResults,
+           "selectionresultsexport.txt",
+           "Start Selection Results Export Export\n",
+           WriteSelectionResultsExport, "Finished Selection Results Export\n");
+    Export(run, true, "finalselectedmodelexport.txt",
+           "Start Final Selected Model Export\n", WriteFinalSelectedModelExport,
+           "Finished Final Selected Model Export\n");
+    return written;
+  });
+}

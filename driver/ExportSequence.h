@@ -1,0 +1,48 @@
+// The export sequence: every export file of a run, written from the results
+// file read back.
+#ifndef KM_DRIVER_EXPORTSEQUENCE_H
+#define KM_DRIVER_EXPORTSEQUENCE_H
+
+#include "foundation/KmString.h"
+#include "session/DataExportOptions.h"
+#include "session/IniExportDict.h"
+
+class kmCalcHandler;
+class kmSession;
+
+// The exports that the run summary lists, each true when it was written.
+struct ExportsWritten {
+  bool bReport = false;
+  bool bData = false;
+  bool bAPC = false;
+  bool bAAPC = false;
+  bool bFTest = false;
+};
+
+// Writes the exports of the results file sOutputFile, in this order, each
+// named sOutputFile less its last 3 characters followed by its suffix, each
+// between its console start and end lines:
+//   1 "report.txt"          switch "export report"
+//   2 "dataexport.txt"      switch "export data"
+//   3 "apcexport.txt"       switch "export apc"
+//   4 "aapcexport.txt"      switch "export aapc"
+//   5 the statistical-test export, named by the model selection method
+//                           switch "export ftest"
+//   6 "pairwise_comparison.txt"  pairwise comparisons and "export pairwise"
+//   7 "jumpcrexport.txt"    a jump or comparability-ratio mode and
+//                           "export jump_cr"
+//   8 "selectionresultsexport.txt"  data-dependent selection and
+//                           "export selection results"
+//   9 "finalselectedmodelexport.txt"  always
+// Every writer reads the results handler only. A step whose writer this
+// build does not have (the data, APC, AAPC and jump exports for now) is
+// left out and prints nothing.
+// Throws: the KmException of a writer; the files written before it stay.
+// Returns which of the exports the run summary lists were written.
+ExportsWritten RunExportSequence(const KmString& sOutputFile,
+                                 kmCalcHandler& handler,
+                                 const DataExportOptions& options,
+                                 const IniExportDict& dict,
+                                 const kmSession& session);
+
+#endif  // KM_DRIVER_EXPORTSEQUENCE_H

@@ -1,0 +1,108 @@
+// KmRun: the run's phases other than the calculation.
+#include "driver/KmRun.h"
+
+#include <cstdio>
+
+#include "driver/CreateSession.h"
+#include "driver/ExportOptions.h"
+#include "driver/ExportSequence.h"
+#include "driver/RunOptions.h"
+#include "driver/RunSummary.h"
+#include "engine/kmCalculationHandler.h"
+#include "foundation/KmIniFile.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "results/kmCalcHandler.h"
+#include "session/IniSessionDict.h"
+#include "session/kmSession.h"
+
+namespace {
+
+void Print(const char* sText) {
+  std::fputs(sText, stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+// The layout the writers use without an export-options file: the best-fit
+// model only, "\n", ".", ";", unquoted labels, the table layout.
+KmRun::KmRun(int argc, char** argv)
+    : exportOptions_(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true, false,
+                     2100, 1500, true) {
+  (void)argc;
+  SetDefaultRunFiles(files_, argv[0], argv[1]);
+}
+
+KmRun::~KmRun() = default;
+
+void KmRun::Execute() {
+  ReadRunFile(files_);
+  MakeSession();
+  ApplyOptions();
+  if (!files_.bExportOnly) Calculate();
+  Export();
+  KmString sDone(files_.sOutputFile);
+  sDone << " has finished running.\n";
+  Print(sDone.GetCString());
+}
+
+void KmRun::MakeSession() {
+  if (files_.bExportOnly) {
+    pReadTracker_ = std::make_unique<kmProgressTracker>();
+    pResults_ = std::make_unique<kmCalcHandler>(files_.sOutputFile.GetCString(),
+                                                pReadTracker_.get());
+    pSession_ = pResults_->GetSession();
+    return;
+  }
+  pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile));
+  pSession_ = pOwnedSession_.get();
+}
+
+void KmRun::ApplyOptions() {
+  if (files_.bRunOptions && !files_.bExportOnly) {
+    ApplyRunOptions(IniSessionDict(files_.sRunOptionsFile.GetCString()),
+                    pSession_);
+  }
+  if (!files_.bExportOptions) return;
+  const KmIniFile optionsFile(files_.sExportOptionsFile.GetCString());
+  if (optionsFile.GetSectionIndex("Export Options") < 0) return;
+  exportDict_.CreateDictFromFile(files_.sExportOptionsFile.GetCString());
+  ApplyExportOptions(exportDict_, exportOptions_);
+  ApplyAAPCRanges(pSession_, exportDict_);
+}
+
+void KmRun::Export() {
+  if (files_.bExportOptions) {
+    ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
+  }
+  const ExportsWritten written = RunExportSequence(
+      files_.sOutputFile, *pResults_, exportOptions_, exportDict_, *pSession_);
+  WriteRunSummary(written);
+}
+
+void KmRun::WriteRunSummary(const ExportsWritten& written) {
+  KmString sSummary = DropLastChars(files_.sOutputFile, 3);
+  sSummary << "RunSummary.txt";
+  const KmString sDelimiter = exportOptions_.GetLineDelimeter();
+  const KmVector<double>& numeric = pResults_->GetNumericData();
+  // The calculation's elapsed seconds, in whole seconds; a value no int
+  // holds (only a damaged results file has one) reads as 0.
+  const double dSeconds = numeric.empty() ? 0.0 : numeric[0];
+  const int iSeconds = dSeconds >= 0.0 && dSeconds < 2147483647.0
+                           ? static_cast<int>(dSeconds)
+                           : 0;
+  WriteKinkmarkRunInfo(
+      sSummary.GetCString(), files_.sProgram.GetCString(), iSeconds,
+      files_.sRunFile.GetCString(), files_.sSessionFile.GetCString(),
+      files_.sDataFile.GetCString(), files_.sRunOptionsFile.GetCString(),
+      files_.sExportOptionsFile.GetCString(), files_.sOutputFile.GetCString(),
+      sDelimiter);
+  pSession_->WriteTextReportHeader(sSummary.GetCString(), sDelimiter);
+  Print("Start Run Summary Export\n");
+  pSession_->WriteParametersText(
+      sSummary.GetCString(), pResults_->GetOutputDisplayOptions(),
+      exportOptions_, written.bReport, written.bAPC, written.bAAPC,
+      written.bFTest, written.bData, pSession_->GetInt(kmOptAAPCCIMethod),
+      sDelimiter);
+  Print("Finished Run Summary Export\n");
+}

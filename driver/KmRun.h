@@ -1,0 +1,71 @@
+// One run of kinkmark, from the run file to the run summary.
+#ifndef KM_DRIVER_KMRUN_H
+#define KM_DRIVER_KMRUN_H
+
+#include <memory>
+
+#include "driver/ExportSequence.h"
+#include "driver/KmRunFiles.h"
+#include "session/DataExportOptions.h"
+#include "session/IniExportDict.h"
+
+class kmCalcHandler;
+class kmCalculationHandler;
+class kmProgressTracker;
+class kmSession;
+
+// KmRun carries one run on the driver's thread; the calculation's worker
+// threads live inside kmCalculationHandler::ExecuteThreaded. Its phases, in
+// order (Execute):
+//   ReadRunFile     the names, the options files validated, the mode
+//   MakeSession     the session from its definition, or, for a results
+//                   file (".kmo"), the session stored in it (export only)
+//   ApplyOptions    run options (not in export-only mode), export options
+//   Calculate       data check, preparation, pre-read, saved session,
+//                   verification and the threaded calculation; then the
+//                   results file is read back
+//   Export          display precisions, the export sequence, run summary
+// Methods live in KmRun.cpp (the phases) and KmRunCalculation.cpp.
+class KmRun {
+ public:
+  // The run of the command line; argv[1] is the run file.
+  // REQUIRES: argc == 2.
+  KmRun(int argc, char** argv);
+  ~KmRun();
+  KmRun(const KmRun&) = delete;
+  KmRun& operator=(const KmRun&) = delete;
+
+  // Carries the run to its end and prints "<output> has finished running.\n".
+  // Throws: KmException on any failure (the caller writes the error file);
+  // KmRunExit for a session file of an unknown kind.
+  void Execute();
+
+  // The names of the run (the error file is known from the start).
+  const KmRunFiles& GetFiles() const { return files_; }
+
+ private:
+  void MakeSession();
+  void ApplyOptions();
+  // KmRunCalculation.cpp.
+  void Calculate();
+  void PrepareSession();
+  void PreRead(bool bCalculatedRates);
+  void RunThreaded();
+  void Export();
+  // Lists the exports that were written (switch on and writer present).
+  void WriteRunSummary(const ExportsWritten& written);
+
+  KmRunFiles files_;
+  DataExportOptions exportOptions_;
+  IniExportDict exportDict_;
+  // The session of a calculation run (owned); in export-only mode the
+  // session of the results handler (not owned).
+  std::unique_ptr<kmSession> pOwnedSession_;
+  kmSession* pSession_ = nullptr;
+  std::unique_ptr<kmCalculationHandler> pCalculation_;
+  std::unique_ptr<kmProgressTracker> pReadTracker_;
+  // The results file read back; every export reads from it.
+  std::unique_ptr<kmCalcHandler> pResults_;
+};
+
+#endif  // KM_DRIVER_KMRUN_H

@@ -1,0 +1,115 @@
+// KmRun::Calculate and its steps: from the data check to the results file
+// read back.
+#include <cstdio>
+#include <memory>
+
+#include "data/kmCohortManager.h"
+#include "driver/ConsoleProgress.h"
+#include "driver/KmRun.h"
+#include "engine/kmCalculationHandler.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+
+namespace {
+
+void Print(const char* sText) {
+  std::fputs(sText, stdout);
+  std::fflush(stdout);
+}
+
+// The data file's field delimiter: tab, blank, comma or semicolon for the
+// codes 0 to 3, empty for any other code.
+KmString FieldDelimiterText(int iCode) {
+  static const char* const kDelimiters[] = {"\t", " ", ",", ";"};
+  return iCode >= 0 && iCode < 4 ? KmString(kDelimiters[iCode]) : KmString();
+}
+
+}  // namespace
+
+void KmRun::Calculate() {
+  KmString sDataFile;
+  pSession_->GetString(kmStrDataFile, sDataFile);
+  CheckOutputIsNotInput(files_, sDataFile);
+  if (!KmIO_File::FileExists(sDataFile.GetCString())) {
+    KmString sMessage("Cannot open datafile: ");
+    sMessage << sDataFile;
+    throw KmException(sMessage.GetCString(), "main");
+  }
+  const bool bCalculatedRates = pSession_->GetBool(kmOptDependentCalculated) &&
+                                pSession_->GetInt(kmOptDependentType) == 4;
+  PrepareSession();
+  PreRead(bCalculatedRates);
+  pSession_->Write(files_.sSavedSessionFile.GetCString());
+
+  bool bVarying = false;
+  if (bCalculatedRates) {
+    pSession_->DetermineMaximumObservationsForAAR(&bVarying);
+  } else {
+    pSession_->DetermineMaximumObservations(&bVarying);
+  }
+  if (pSession_->GetSelectCohortsVector().empty()) {
+    pSession_->SetSelectCohortsVector(true);
+  }
+  RunThreaded();
+
+  pReadTracker_ = std::make_unique<kmProgressTracker>();
+  pResults_ = std::make_unique<kmCalcHandler>(files_.sOutputFile.GetCString(),
+                                              pReadTracker_.get());
+}
+
+void KmRun::PrepareSession() {
+  if (pSession_->GetInt(kmOptDelayType) == 2) pSession_->AddByVar();
+  if (pSession_->GetInt(kmOptJumpCRMode) != 0) pSession_->AddByVarJump();
+}
+
+void KmRun::PreRead(bool bCalculatedRates) {
+  KmString sDataFile;
+  pSession_->GetString(kmStrDataFile, sDataFile);
+  kmCohortManager cohorts(
+      pSession_, sDataFile,
+      FieldDelimiterText(pSession_->GetInt(kmOptFieldDelimiter)),
+      bCalculatedRates, pSession_->GetBool(kmOptVarNamesIncluded));
+  cohorts.ReadAllCohorts();
+  pSession_->ClearCohortLabels();
+  if (pSession_->GetNumByVars() > 0) {
+    for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {
+      pSession_->AddCohortLabel(cohorts.GetCohortLabel(i));
+    }
+  }
+  pSession_->SetBool(kmOptPerCohortMaxKinkmarks,
+                     cohorts.HasVaryingObservationCounts());
+}
+
+void KmRun::RunThreaded() {
+  Print("Creating Calc-Handler\n");
+  pCalculation_ = std::make_unique<kmCalculationHandler>(pSession_);
+  Print("Done creating Calc-Handler\n\n");
+  Print("Verify\n");
+  pCalculation_->Verify(false);
+  Print("Done Verify\n\n");
+
+  KmIO_File::RemoveFile(files_.sOutputFile.GetCString());
+  Print("Executing\n");
+  const int iGroups = pCalculation_->GetNumByGroups();
+  kmMultiProgressTracker tracker(iGroups);
+  bool bFinished = false;
+  try {
+    WithCallPath("main", "main", [&] {
+      ConsoleProgress progress(tracker, iGroups);
+      bFinished = pCalculation_->ExecuteThreaded(files_.sOutputFile, &tracker);
+    });
+  } catch (KmException& e) {
+    Print(e.GetMessage());
+    Print("\n");
+    throw;
+  }
+  if (!bFinished) {
+    throw KmException("The calculation was cancelled before it finished.",
+                      "main");
+  }
+  Print("Done Executing\n\n");
+}

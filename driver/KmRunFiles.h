@@ -1,0 +1,54 @@
+// The names of every file a run reads and writes.
+#ifndef KM_DRIVER_KMRUNFILES_H
+#define KM_DRIVER_KMRUNFILES_H
+
+#include "foundation/KmString.h"
+
+// The files of one run. The run file names the inputs in its section
+// "Kinkmark Input Files"; every input name not given there is the run file
+// itself. The base (the run file less its last four characters), the error
+// file, the saved session and, unless "Output File" is given, the results
+// file all follow the run file.
+struct KmRunFiles {
+  KmString sProgram;            // the program path, as called
+  KmString sRunFile;            // the one command-line argument
+  KmString sSessionFile;        // "Session File"
+  KmString sDataFile;           // "Data File"
+  KmString sRunOptionsFile;     // "Run Options File"
+  KmString sExportOptionsFile;  // "Export Options File"
+  KmString sOutputFile;         // "Output File", or base + ".kmo"
+  KmString sBase;               // the run file less its last 4 characters
+  KmString sErrorFile;          // base + ".ErrorFile.txt"
+  KmString sSavedSessionFile;   // base + ".kms"
+  bool bRunOptions = false;     // the run-options file passed validation
+  bool bExportOptions = false;  // the export-options file passed validation
+  bool bExportOnly = false;     // the data file is a results file (".kmo")
+};
+
+// sName less its last iCount characters; a name no longer than iCount is
+// kept whole, so a short name never loses what precedes its ending.
+KmString DropLastChars(const KmString& sName, int iCount);
+
+// Sets every name from sProgram and sRunFile: the defaults above.
+void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
+                        const char* sRunFile);
+
+// Reads the section "Kinkmark Input Files" (found without regard to case) of
+// the run file over the defaults: "Session File", "Data File", "Run Options
+// File" (validated at once), "Export Options File" (likewise) and "Output
+// File", each only when not empty. Then the mode: a data file ending in
+// ".kmo" is read back for its exports only and is also the output file.
+// Throws: KmException whose message is the validation text, source
+// "ValidateRunOptions()" or "ValidateExportOptions()", when a named options
+// file fails validation; the ini reader's error for an unreadable run file.
+void ReadRunFile(KmRunFiles& files);
+
+// Refuses a results file that is also one of the run's inputs (the run
+// deletes and rewrites it): throws KmException "The output file \"<name>\"
+// is also an input of the run; name another \"Output File\" in the run
+// file." (source "main"). sSessionDataFile is the data file the session
+// reads, which a session-parameter file may name itself.
+void CheckOutputIsNotInput(const KmRunFiles& files,
+                           const KmString& sSessionDataFile);
+
+#endif  // KM_DRIVER_KMRUNFILES_H

@@ -1,0 +1,69 @@
+// WriteKinkmarkRunInfo and GetCreationTime.
+#include "driver/RunSummary.h"
+
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
+
+namespace {
+
+// Write, binary, truncated (KmIO_File mode bits 2, 8, 16).
+constexpr int32_t kWriteNewMode = 26;
+constexpr const char* kVersion = "V4.9.0.0";
+constexpr int kBuildNumber = 1;
+
+// Appends " <n> <unit>" for n >= 1: the singular for 1, else with "s".
+void AppendPart(KmString& sText, int n, const char* sUnit, bool bLast) {
+  if (n < 1) return;
+  sText << n << " " << sUnit << (n == 1 ? "" : "s") << (bLast ? "" : ", ");
+}
+
+}  // namespace
+
+void GetCreationTime(KmString& sText, int iSeconds) {
+  const int iDays = iSeconds / 86400;
+  const int iHours = (iSeconds - iDays * 86400) / 3600;
+  const int iRest = iSeconds - iDays * 86400 - iHours * 3600;
+  sText.Clear();
+  AppendPart(sText, iDays, "day", false);
+  AppendPart(sText, iHours, "hour", false);
+  AppendPart(sText, iRest / 60, "minute", false);
+  AppendPart(sText, iRest % 60, "second", true);
+  if (sText.EndsWith(", ")) sText.Truncate(sText.GetLength() - 2);
+}
+
+void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
+                          int iElapsedSeconds, const char* sRunFile,
+                          const char* sSessionFile, const char* sDataFile,
+                          const char* sRunOptionsFile,
+                          const char* sExportOptionsFile,
+                          const char* sOutputFile, KmString sLineDelimiter) {
+  WithCallPath("WriteKinkmarkRunInfo()", "main", [&] {
+    const KmString& D = sLineDelimiter;
+    KmString sTime;
+    GetCreationTime(sTime, iElapsedSeconds);
+    KmString s("----------------------");
+    s << D << "Kinkmark Version Info" << D << "----------------------";
+    s << D << "Program Name = " << sProgram;
+    s << D << "Program Version = " << kVersion << "." << kBuildNumber;
+    s << D << "Execution Time = " << sTime;
+    s << D << D << "-------------------" << D << "Kinkmark Run Files" << D
+      << "-------------------";
+    s << D << "Run File = " << sRunFile << D
+      << "Session File = " << sSessionFile << D << "Data File = " << sDataFile
+      << D << "Session Options File = " << sRunOptionsFile << D
+      << "Output Options File = " << sExportOptionsFile << D
+      << "Kinkmark Output File = " << sOutputFile;
+    s << D << D << "-------------------------" << D
+      << "Kinkmark Session Options" << D << "-------------------------";
+
+    KmIO_File::RemoveFile(sSummaryFile);
+    KmIO_File file(sSummaryFile, kWriteNewMode);
+    if (!file.IsOpen()) {
+      GenerateKmExceptionF("Unable to open file \"%s\" for writing.",
+                           "KmIO_File", sSummaryFile);
+    }
+    file.WriteString(s.GetCString(), false);
+    file.Close();
+  });
+}

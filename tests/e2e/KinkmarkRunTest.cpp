@@ -1,0 +1,213 @@
+// Whole runs of the built kinkmark binary, as a user starts it: exit
+// statuses, console text, the files written and the error file's layout.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using km_test::ReadAll;
+using km_test::WriteAll;
+
+const std::string kDashes(32, '-');
+
+struct RunResult {
+  int iStatus;
+  std::string sConsole;
+};
+
+// Runs kinkmark with sArguments in the directory dir.Path(); the console
+// output goes to a file outside it.
+RunResult RunKinkmark(const km_test::ScratchDir& dir,
+                      const std::string& sArguments) {
+  static km_test::ScratchDir console;
+  const std::string sConsole = console.File("console.txt");
+  const std::string sCommand = "cd '" + dir.Path() + "' && '" KM_BINARY "' " +
+                               sArguments + " > '" + sConsole + "' 2>&1";
+  const int iRaw = std::system(sCommand.c_str());
+  return {WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, ReadAll(sConsole)};
+}
+
+// The names of the files in a directory, sorted.
+std::vector<std::string> Files(const km_test::ScratchDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Copies the fixtures of the whole-run tests into dir.
+void CopyFixtures(const km_test::ScratchDir& dir) {
+  for (const char* sName :
+       {"session.ini", "rates.txt", "options.ini", "run.ini"}) {
+    fs::copy_file(fs::path(KM_E2E_FIXTURES) / sName, dir.File(sName));
+  }
+}
+
+TEST(KinkmarkRun, WrongArgumentCountDoesNothing) {
+  for (const char* sArguments : {"", "run.ini other.ini"}) {
+    km_test::ScratchDir dir;
+    WriteAll(dir.File("run.ini"), "[Kinkmark Input Files]\n");
+    const RunResult result = RunKinkmark(dir, sArguments);
+    EXPECT_EQ(result.iStatus, 0) << sArguments;
+    EXPECT_EQ(result.sConsole, "") << sArguments;
+    EXPECT_EQ(Files(dir), std::vector<std::string>{"run.ini"});
+  }
+}
+
+TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
+  km_test::ScratchDir dir;
+  WriteAll(dir.File("a.KMS"), "");
+  WriteAll(dir.File("d.txt"), "");
+  WriteAll(dir.File("run.ini"),
+           "[kinkmark input files]\nSession File = a.KMS\nData File = d.txt\n");
+  const RunResult result = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(result.iStatus, 1);
+  EXPECT_EQ(result.sConsole,
+            "\n\nError:  Session file name must end in .kms, .dic, or "
+            ".ini!\n\n");
+  EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+}
+
+TEST(KinkmarkRun, ErrorFileLayout) {
+  km_test::ScratchDir dir;
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = a.kms\nData File = d.txt\n");
+  const RunResult result = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(result.iStatus, 0);
+  EXPECT_EQ(result.sConsole, "\n\nrun.ErrorFile.txt\n\n");
+  EXPECT_EQ(ReadAll(dir.File("run.ErrorFile.txt")),
+            "Error Message\n" + kDashes +
+                "\nThe following files do not exists:\n a.kms\nd.txt\n"
+                "\n\nCall Path\n" +
+                kDashes +
+                "\nCreateSession(KmString sSessionParamsFile) of kmSession\n"
+                "\n\nSource Module\n" +
+                kDashes + "\nCreateSession()\n\n\nExecution Command\n" +
+                kDashes + "\n" KM_BINARY " run.ini ");
+}
+
+// Runs that end in an error file: its name, the message and the source.
+TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
+  const struct {
+    const char* sRunFile;
+    const char* sRunBody;
+    const char* sOptions;
+    const char* sErrorFile;
+    const char* sMessage;
+    const char* sSource;
+  } cases[] = {
+      {"run.ini", "[Kinkmark Input Files]\nRun Options File = opts.ini\n",
+       "[Export Options]\n", "run.ErrorFile.txt",
+       "Missing [Session Options] in Options file: opts.ini\n",
+       "ValidateRunOptions()"},
+      {"run.ini", "[Kinkmark Input Files]\nExport Options File = opts.ini\n",
+       "[Export Options]\nmodels = best\nexport pdf = true\n",
+       "run.ErrorFile.txt",
+       "\"best\" is not a valid value for the \"models\" Export Option.\n"
+       "\"export pdf\" is not a valid Export Option.\n",
+       "ValidateExportOptions()"},
+      // A run file name shorter than its four-character ending.
+      {"r.i", "[Kinkmark Input Files]\nSession File = s.kms\n", "",
+       "r.i.ErrorFile.txt", "The following files do not exists:\n s.kms\n",
+       "CreateSession()"},
+      // The results file would overwrite the data file.
+      {"run.ini",
+       "[Kinkmark Input Files]\nSession File = session.ini\n"
+       "Data File = rates.txt\nOutput File = ./rates.txt\n",
+       "", "run.ErrorFile.txt",
+       "The output file \"./rates.txt\" is also an input of the run; name "
+       "another \"Output File\" in the run file.",
+       "main"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sRunBody);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    const std::string sData = ReadAll(dir.File("rates.txt"));
+    WriteAll(dir.File(c.sRunFile), c.sRunBody);
+    WriteAll(dir.File("opts.ini"), c.sOptions);
+    const RunResult result = RunKinkmark(dir, c.sRunFile);
+    EXPECT_EQ(result.iStatus, 0);
+    const std::string sError = ReadAll(dir.File(c.sErrorFile));
+    EXPECT_EQ(sError.substr(0, sError.find("\n\nCall Path")),
+              "Error Message\n" + kDashes + "\n" + c.sMessage);
+    EXPECT_NE(
+        sError.find("Source Module\n" + kDashes + "\n" + c.sSource + "\n"),
+        std::string::npos);
+    EXPECT_EQ(sError.find('\0'), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
+    EXPECT_FALSE(fs::exists(dir.File("run.kms")));
+  }
+}
+
+// A whole run, then the exports again from its results file alone.
+TEST(KinkmarkRun, WholeRunThenExportOnly) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  const RunResult run = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+  const std::string sExpectedStart =
+      "Creating Session\nSession Created\n\nCreating Calc-Handler\n"
+      "Done creating Calc-Handler\n\nVerify\nDone Verify\n\nExecuting\n"
+      "Done Executing\n\n";
+  EXPECT_EQ(run.sConsole.substr(0, sExpectedStart.size()), sExpectedStart);
+  const std::string sExpectedEnd =
+      "Start Run Summary Export\nFinished Run Summary Export\n"
+      "out.dat has finished running.\n";
+  ASSERT_GE(run.sConsole.size(), sExpectedEnd.size());
+  EXPECT_EQ(run.sConsole.substr(run.sConsole.size() - sExpectedEnd.size()),
+            sExpectedEnd);
+  // The results and exports follow "Output File"; the saved session and the
+  // error file follow the run file.
+  EXPECT_TRUE(fs::exists(dir.File("out.dat")));
+  EXPECT_TRUE(fs::exists(dir.File("run.kms")));
+  EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+  const std::string sSummary = ReadAll(dir.File("out.RunSummary.txt"));
+  EXPECT_EQ(
+      sSummary.rfind("----------------------\nKinkmark Version Info\n", 0), 0u);
+  EXPECT_NE(sSummary.find("\nProgram Version = V4.9.0.0.1\n"),
+            std::string::npos);
+  EXPECT_NE(sSummary.find("\nKinkmark Output File = out.dat\n"),
+            std::string::npos);
+  // The summary lists exactly the exports written, and ends without a line
+  // end.
+  std::string sListed = "Reports Exported\n----------------";
+  const std::pair<const char*, const char*> kListed[] = {
+      {"out.report.txt", "Report"},
+      {"out.dataexport.txt", "Data"},
+      {"out.apcexport.txt", "APC"},
+      {"out.aapcexport.txt", "AAPC"},
+      {"out.permtestexport.txt", "F-Test"}};
+  for (const auto& [sFile, sName] : kListed) {
+    if (fs::exists(dir.File(sFile))) sListed += std::string("\n") + sName;
+  }
+  ASSERT_GE(sSummary.size(), sListed.size());
+  EXPECT_EQ(sSummary.substr(sSummary.size() - sListed.size()), sListed);
+  EXPECT_TRUE(fs::exists(dir.File("out.report.txt")));
+  EXPECT_TRUE(fs::exists(dir.File("out.finalselectedmodelexport.txt")));
+
+  fs::copy_file(dir.File("out.dat"), dir.File("old.kmo"));
+  WriteAll(dir.File("again.ini"),
+           "[Kinkmark Input Files]\nData File = old.kmo\n");
+  const RunResult again = RunKinkmark(dir, "again.ini");
+  EXPECT_EQ(again.iStatus, 0) << again.sConsole;
+  EXPECT_EQ(again.sConsole.find("Executing"), std::string::npos);
+  EXPECT_NE(again.sConsole.find("old.kmo has finished running.\n"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(dir.File("old.RunSummary.txt")));
+  EXPECT_FALSE(fs::exists(dir.File("again.kms")));
+}
+
+}  // namespace
