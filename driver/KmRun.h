@@ -9,6 +9,7 @@
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
 
+class KmException;
 class kmCalcHandler;
 class kmCalculationHandler;
 class kmProgressTracker;
@@ -67,5 +68,11 @@ class KmRun {
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
 };
+
+// Prints the message of a failed calculation on the console. The failed
+// best-model fit ("ERROR 1 in BestKMRegModel::fit_BestKMRegModel") then
+// throws KmRunExit{1}: the run ends with status 1 and no error file. Any
+// other failure returns, for the caller to pass on to the error file.
+void ReportCalculationFailure(const KmException& e);
 
 #endif  // KM_DRIVER_KMRUN_H

@@ -5,6 +5,7 @@
 
 #include "data/kmCohortManager.h"
 #include "driver/ConsoleProgress.h"
+#include "driver/CreateSession.h"
 #include "driver/KmRun.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmCallPath.h"
@@ -29,6 +30,17 @@ KmString FieldDelimiterText(int iCode) {
 }
 
 }  // namespace
+
+void ReportCalculationFailure(const KmException& e) {
+  Print(e.GetMessage());
+  Print("\n");
+  // A best-model fit whose model has kinkmarks but no locations: the run
+  // ends with status 1, now that every worker has stopped.
+  if (KmString(e.GetMessage()) ==
+      "ERROR 1 in BestKMRegModel::fit_BestKMRegModel") {
+    throw KmRunExit{1};
+  }
+}
 
 void KmRun::Calculate() {
   KmString sDataFile;
@@ -103,8 +115,7 @@ void KmRun::RunThreaded() {
       bFinished = pCalculation_->ExecuteThreaded(files_.sOutputFile, &tracker);
     });
   } catch (KmException& e) {
-    Print(e.GetMessage());
-    Print("\n");
+    ReportCalculationFailure(e);
     throw;
   }
   if (!bFinished) {

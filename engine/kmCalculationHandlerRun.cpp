@@ -111,11 +111,6 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
 }
 
 void kmCalculationHandler::RefuseUnavailablePasses() const {
-  if (bPairwise_) {
-    GenerateKmException(
-        "Pairwise comparison of cohorts is not available in this version.",
-        kClassName);
-  }
   if (bClustering_) {
     GenerateKmException(
         "Multi-group clustering is not available in this version.", kClassName);
@@ -195,7 +190,7 @@ void kmCalculationHandler::RaiseRunFailure() const {
   if (failure) std::rethrow_exception(failure);
 }
 
-void kmCalculationHandler::RunComparisonPass(const KmString& /*sOutputFile*/) {
+void kmCalculationHandler::RunComparisonPass(const KmString& sOutputFile) {
   pReadData_->ResetDataFile();
   bInputClosed_ = false;
   // With no cohort task run, the pass makes its own calculator.
@@ -223,9 +218,8 @@ void kmCalculationHandler::RunComparisonPass(const KmString& /*sOutputFile*/) {
                                         vX.data(), vY.data(), vWeights.data(),
                                         vAux.data());
   pTracker_->SetPosition(iGroups * kUnitsPerCohort);
-  // The comparisons themselves join here; RefuseUnavailablePasses keeps a
-  // pairwise run from reaching this point until then.
-  GenerateKmException(
-      "Pairwise comparison of cohorts is not available in this version.",
-      kClassName);
+  pCompCalculator_->TwoGroupComp(sOutputFile, pTracker_, vFinalModelSizes_,
+                                 pReadData_->GetCohortGoodFlags());
+  pReadData_->CloseInputFile();
+  bInputClosed_ = true;
 }

@@ -55,6 +55,7 @@
 #include <vector>
 
 #include "foundation/KmString.h"
+#include "foundation/KmVector.h"
 
 class kmCalcHandler;
 class kmCalculationHandler;
@@ -1069,6 +1070,178 @@ class kmCalculator {
   NEWMAT::ColumnVector* pDataWeightInput;
   // n x 1 standard error of each observation.
   NEWMAT::Matrix* pDataAux;
+
+  // ======================================================================
+  // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
+  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp)
+  //
+  // Two cohorts of m observations on the same independent values are
+  // stacked into one data set of n = 2m rows (first cohort first) with the
+  // base design X0 = *pDataX of c = iXColumn columns: coincident (one curve,
+  // c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
+  // c = 3): (1, 0, x) for the first cohort, (0, 1, x) for the second. The
+  // coefficient vector B of a k-kinkmark comparison fit has c + 3k entries:
+  // B(1..c-1) the intercepts of segment 1 (per cohort when parallel),
+  // B(c..c+k-1) those of segments 2..k+1 (first cohort), B(c+k..c+2k) the
+  // k+1 segment slopes and B(c+2k+1..c+3k) the slope changes. In the
+  // parallel design the second cohort's segment intercepts are the first
+  // cohort's plus B(2) - B(1).
+  //
+  // The joint model is tested against two separate fits by
+  //   F = (SSE0 - SSE1 - SSE2) / (SSE1 + SSE2) * df2 / df1,
+  // df1 = p1 - p0, df2 = N - p1 (p0 = 2K + 2 coincident, 2K + 3 parallel,
+  // p1 = 4K + 4), with a permutation p-value over data sets made from the
+  // joint model's residuals by swapping the two cohorts' residuals at each
+  // position with probability 1/2.
+  // ======================================================================
+
+  // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
+  // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
+  // v(n) in place.
+  // Throws: KmException for a v shorter than n (source
+  // "kmCalculator::Shuffle2()"); call path "Shuffle2()".
+  void Shuffle2(NEWMAT::ColumnVector& v);
+
+  // Candidate kinkmarks of the current design from the first
+  // iCompGroupObs = m rows of column c of *pDataX (a = iMinObsEnd,
+  // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
+  // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
+  // j = 1..g for i = a and j = 0..g after; every point of an interval gets
+  // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
+  // *pGridValues and *pGridAux get the G points and indices (grown when
+  // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
+  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
+  // when m < 2a).
+  // Throws: KmException for a missing or short design, or a design too
+  // large for a 16-bit count; matrix-library errors with source
+  // "kmCalculator::FindGridPointsComp()"; call path "FindGridPointsComp()".
+  uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
+                              uint16_t iGridPointsBetween);
+
+  // Replaces *pDataY by n x iNumDataSets: column 1 unchanged, then data sets
+  // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
+  // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
+  // in shuffle mode 1, else Shuffle2).
+  // Throws: KmException for a missing response, D < 1 or a root inverse not
+  // n x n (source "kmCalculator::PermuteComp()"); matrix-library errors
+  // with that source; call path "PermuteComp()".
+  void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
+                   const NEWMAT::Matrix& mFits,
+                   const NEWMAT::Matrix& mResiduals, int iNumDataSets);
+
+  // Best placement of k kinkmarks on the G candidates for the first D
+  // columns of *pDataY at once, through the model framework, weighting by
+  // mWorkA'mWorkA. vSumSq(d) (sized by the caller to D) = the smallest
+  // weighted residual sum of squares of data set d (+infinity when no
+  // placement is admissible). For D = 1 also vKinkmarks (k), vCoefs (B
+  // above), mGridResult (G x k profile of the observed data) and mWork (the
+  // fit's cross products); these keep their initial zeros (1e50 for the
+  // profile) when no placement is admissible or pProgress reports a
+  // cancel.
+  // Throws: KmException for D < 1, k > 9 or a grid not prepared for G
+  // candidates; matrix-library errors with source
+  // "kmCalculator::GridSearchComp()"; call path "GridSearchComp()".
+  void GridSearchComp(int iNumDataSets, uint16_t k,
+                      NEWMAT::ColumnVector& vKinkmarks,
+                      NEWMAT::ColumnVector& vCoefs,
+                      NEWMAT::ColumnVector& vSumSq, int16_t iNumGridPoints,
+                      NEWMAT::Matrix& mGridResult,
+                      KmProgressInterface* pProgress);
+
+  // Fitted values (row k+1 of mFits), transformed residuals (row k+1 of
+  // mResiduals: e(r) mRoot(r, r) in kmOptAutocorrErrors mode 0, else
+  // (mRoot e)(r)) and the fit data of model (rows (x + iShift, observed,
+  // fitted, *pDataAux), a kinkmark row (location + iShift, -9999.0, value,
+  // standard error) where a kinkmark lies strictly between two
+  // observations; exp of the observed and fitted values when log-linear)
+  // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
+  // 1..n/2, then n/2+1..n).
+  // Throws: KmException for missing observations or mFits / mResiduals
+  // with fewer than k + 1 rows or n columns; matrix-library errors with
+  // source "kmCalculator::ResidsComp()"; call path "ResidsComp()".
+  void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
+                  const NEWMAT::ColumnVector& vCoefs,
+                  const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
+                  NEWMAT::Matrix& mResiduals, kmTable& model);
+
+  // F test of k0 against k1 > k0 kinkmarks of the comparison model:
+  // p0 = c + 2 k0, p1 = c + 2 k1, df1 = p1 - p0, df2 = n - p1, F of the
+  // observed sums (0 and parametric p 1.0 unless df1, df2 and vSumSq1(1)
+  // are positive), the second statistic 2F/3 on (3, df2) when df1 = 2, the
+  // number of data sets, and for D > 1 the permutation p-value (share of
+  // data sets whose F reaches the observed one) with dAlpha. Returns the
+  // permutation p-value, or dAlpha when D <= 1.
+  // Throws: KmException for sums shorter than D (source
+  // "kmCalculator::FTestComp()"); call path "FTestComp()".
+  double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
+                   int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
+                   const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
+
+  // Covariance (c + 3k square, in the order of B) of the comparison fit's
+  // coefficients and slope changes with the kinkmarks held fixed, from the
+  // weighted refit of the observed stacked response on the segmented
+  // design (rows within the bandwidth h = 0.117 * 0.5 * n (ln ln n)^0.6 /
+  // sqrt(n) of a kinkmark count by |x - kinkmark| / h), as KinkMkSEs does
+  // for one cohort. Sets model's reduced-rank flag and returns the residual
+  // degrees of freedom (sum of the factors less the rank); a df <= 0 gives
+  // a zero covariance.
+  // Throws: KmException for missing inputs or fewer than 3 observations;
+  // matrix-library errors with source "kmCalculator::KinkMkSEsComp()";
+  // call path "KinkMkSEsComp()".
+  double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
+                       NEWMAT::Matrix& mCovariance, kmTable& model);
+
+  // Writes one comparison record for every pair of the results handler's
+  // comparison list, in order, through WriteComparisonCalcData: a pair with
+  // a cohort that is not good, or whose cohorts have different observation
+  // counts or independent values, or that the weighting cannot stack (a
+  // user-supplied variance-covariance matrix), is recorded as a bad
+  // comparison; a good pair is fitted by CompMod with K0 = the larger of the
+  // two cohorts' final numbers of kinkmarks (vFinalModels(i + 1) for cohort
+  // i); once the tracker is cancelled, each remaining good pair gets an
+  // invalid placeholder record. The tracker's position ends at
+  // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
+  // sFileName is not used.
+  // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
+  // Throws: KmException "Not enough byGroups to compare." (source
+  // "TwoGroupComp()") for fewer than 2 by-groups; the errors of the fits;
+  // matrix-library errors with source "kmCalculator::TwoGroupComp()"; call
+  // path "TwoGroupComp()".
+  void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
+                    const NEWMAT::ColumnVector& vFinalModels,
+                    KmVector<bool> vGoodFlags);
+
+  // Fits and tests the installed pair into pRecord: one model table per
+  // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
+  // kmOptModelSelection (permutation tests for 0, each appended to
+  // vFTests), then the comparison test of the joint model with
+  // K = max(K0, chosen) kinkmarks against two separate fits, appended last.
+  // Throws: KmException for a pair that cannot be fitted; the errors of the
+  // steps; matrix-library errors with the library's text followed by
+  // "kmCalculation::CompMod()" and source "kmCalculator::CompMod()"; call
+  // path "CompMod()".
+  void CompMod(kmCalcData* pRecord, KmProgressInterface* pSub, int iK0);
+
+  // The comparison test of CompMod from the residual sums of the joint
+  // model (vSSE0) and of the two cohorts alone (vSSE1, vSSE2) over R =
+  // kmOptPairwisePermutations + 1 data sets, for model code 1 (coincident)
+  // or 2 (parallel), K kinkmarks and N stacked observations: F (0 below
+  // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
+  // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
+  // data sets whose F reaches the observed one).
+  // Throws: KmException for sums shorter than R; call path "CompFTest()".
+  void CompFTest(int16_t iModelCode, int K, int16_t N,
+                 const NEWMAT::ColumnVector& vSSE0,
+                 const NEWMAT::ColumnVector& vSSE1,
+                 const NEWMAT::ColumnVector& vSSE2, kmFTest& test);
+
+  // 1: the full shuffle of the selection tests; 2: the pair swap of the
+  // comparison test.
+  int iShuffleMode = 1;
+  // Number of comparisons of the pass.
+  int iNumComparisons = 0;
+  // Observations per cohort of the pair being compared.
+  int16_t iCompGroupObs = 0;
 
  private:
   // Deletes every owned object and sets its pointer to null.

@@ -59,14 +59,6 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
       }
-      if (bComparison) {
-        // The comparison model's covariance needs the comparison standard
-        // errors, which this build does not provide; refuse rather than
-        // fill the table with a covariance of the wrong layout.
-        GenerateKmException(
-            "Model tables of pairwise comparisons are not available.",
-            kClassName);
-      }
       if (pDataX == nullptr || pDataX->Nrows() < 1) {
         GenerateKmException("The cohort's observations have not been loaded.",
                             kClassName);
@@ -168,7 +160,9 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
 
       // 6-7. Coefficient covariance, its degrees of freedom, t quantile.
       auto pV = std::make_unique<Matrix>();
-      const double dDF = KinkMkSEs(k, vTau, pV.get(), pTable);
+      const double dDF = bComparison ? KinkMkSEsComp(static_cast<int16_t>(k),
+                                                     vTau, *pV, *pTable)
+                                     : KinkMkSEs(k, vTau, pV.get(), pTable);
       const Matrix& V = *pV;
       pTable->SetUDF(dDF);
       const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);

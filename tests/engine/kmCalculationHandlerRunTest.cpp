@@ -202,7 +202,6 @@ TEST(kmCalculationHandlerRun, UnavailablePassesAreRefusedBeforeTheRun) {
     const char* sMessage;
   };
   const Case kCases[] = {
-      {1, "Pairwise comparison of cohorts is not available in this version."},
       {2, "Multi-group clustering is not available in this version."},
   };
   for (const Case& c : kCases) {
@@ -217,6 +216,36 @@ TEST(kmCalculationHandlerRun, UnavailablePassesAreRefusedBeforeTheRun) {
     const KmException e =
         km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
     EXPECT_STREQ(e.GetMessage(), c.sMessage);
+  }
+}
+
+// Pairwise comparisons used to be refused before the run; a run with them
+// now writes one comparison record per pair after the cohort records, and
+// the file reads back whole.
+TEST(kmCalculationHandlerRun, PairwiseRunWritesEveryComparisonAndReadsBack) {
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 3;
+  km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
+  auto pSession = MakeSession(dir.File("data.csv"), spec, 19, 2);
+  pSession->SetInt(kmOptComparisonType, 1);
+  pSession->SetInt(kmOptPairwisePermutations, 19);
+  run_test::Run run(std::move(pSession));
+  const std::string sOut = dir.File("out.kmo");
+  ASSERT_TRUE(run.Execute(sOut));
+
+  kmCalcHandler reader(sOut.c_str(), nullptr);
+  ASSERT_EQ(reader.GetNumCohortRecords(), 3);
+  ASSERT_EQ(reader.GetNumComparisonRecords(), 3);
+  for (int k = 0; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    const kmCalcData& record = reader.GetCalcData(3 + k);
+    EXPECT_TRUE(record.bComparison);
+    EXPECT_TRUE(record.bValid);
+    EXPECT_EQ(record.vCohortLabel.size(), 2u);
+    EXPECT_EQ(record.vModels.size(), 4u);
+    ASSERT_FALSE(record.vFTests.empty());
+    EXPECT_EQ(record.vFTests.back().lNumPermutations, 20);
   }
 }
 

@@ -1,0 +1,608 @@
+// kmCalculator: TwoGroupComp, CompMod, CompFTest.
+//
+// The pairwise comparison of cohorts. For each pair of the results file's
+// comparison list, the two cohorts are stacked into one series of 2m rows
+// and a joint kinkmark model is fitted (one curve, or one curve per cohort
+// with common kinkmarks and slopes); its number of kinkmarks is chosen as
+// for a single cohort, and the joint model with K kinkmarks is then tested
+// against two separate K-kinkmark fits by a permutation F test whose data
+// sets swap the two cohorts' residuals at each position at random. A
+// permutation p-value above the pairwise level means the two trends cannot
+// be told apart from coincident (or parallel) curves.
+//
+// A pair is fitted only when both cohorts are good and have the same
+// observation count and independent values: the stacked design uses one
+// set of x values for both halves, so any other pair is recorded as a bad
+// comparison instead of being fitted on the wrong x.
+#include <newmat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
+#include "foundation/KmProgressInterface.h"
+#include "models/KMSeriesSet.h"
+#include "results/kmCalcData.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmCombos.h"
+#include "results/kmFTest.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "stats/MersenneTwister.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr const char* kInvalidPair =
+    "One or more of the comparison cohorts is invalid.";
+constexpr const char* kDifferentX =
+    "The comparison cohorts do not have the same independent values.";
+constexpr const char* kUserWeights =
+    "Pairwise comparisons cannot use a user-supplied variance-covariance "
+    "matrix.";
+constexpr const char* kCancelledPair = "The comparison was cancelled.";
+constexpr double kNoFit = 1e50;
+// An F statistic below this is taken as 0.
+constexpr double kSmallF = 1e-8;
+
+template <typename T>
+void Assign(T*& p, const T& value) {
+  if (p == nullptr) {
+    p = new T(value);
+  } else {
+    *p = value;
+  }
+}
+
+// Rows r0..r1 of every column of m.
+Matrix RowBlock(const Matrix& mValues, int r0, int r1) {
+  return mValues.SubMatrix(r0, r1, 1, mValues.Ncols());
+}
+
+// The number of rows a cohort filled in its design: the reader writes 1.0
+// into column 1 of every row it stores and leaves the others 0.
+int FilledRows(const Matrix& mDesign) {
+  int m = 0;
+  while (m < mDesign.Nrows() && mDesign(m + 1, 1) != 0.0) ++m;
+  return m;
+}
+
+bool SameX(double a, double b) {
+  return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+}
+
+// The options CompMod reads once.
+struct CompOptions {
+  int iMethod = 0;
+  int kmin = 0;
+  int kmax = 0;
+  int iSelectionSets = 1;
+  double dAlpha1 = 0.05;
+  uint16_t iMinEnd = 0;
+  int iMinBetween = 0;
+  uint16_t iGridPoints = 0;
+  int16_t iCode = 2;
+  int iCompSets = 1;
+  double dAlpha2 = 0.05;
+  uint32_t uSeed = 0;
+  bool bLogLinear = false;
+};
+
+CompOptions ReadCompOptions(const kmSession& session) {
+  CompOptions o;
+  o.iMethod = session.GetInt(kmOptModelSelection);
+  o.kmin = session.GetInt(kmOptMinKinkmarks);
+  o.kmax = session.GetInt(kmOptMaxKinkmarks);
+  o.iSelectionSets = session.GetInt(kmOptNumPermutations) + 1;
+  o.dAlpha1 = session.GetDouble(kmOptPermSignificance);
+  o.iMinEnd = static_cast<uint16_t>(session.GetInt(kmOptMinObsEnd));
+  o.iMinBetween = session.GetInt(kmOptMinObsBetween);
+  o.iGridPoints = static_cast<uint16_t>(session.GetInt(kmOptGridPointsBetween));
+  o.iCode = session.GetInt(kmOptPairwiseType) == 1 ? 1 : 2;
+  o.iCompSets = session.GetInt(kmOptPairwisePermutations) + 1;
+  o.dAlpha2 = session.GetDouble(kmOptPairwiseAlpha);
+  o.uSeed = static_cast<uint32_t>(session.GetInt(kmOptPermutationSeed));
+  o.bLogLinear = session.GetBool(kmOptLogLinear);
+  return o;
+}
+
+// Block-diagonal diag(mA, mB).
+Matrix BlockDiagonal(const Matrix& mA, const Matrix& mB) {
+  const int a = mA.Nrows();
+  const int b = mB.Nrows();
+  Matrix mOut(a + b, a + b);
+  mOut = 0.0;
+  mOut.SubMatrix(1, a, 1, a) = mA;
+  mOut.SubMatrix(a + 1, a + b, a + 1, a + b) = mB;
+  return mOut;
+}
+
+// Everything CompMod keeps between its phases.
+struct CompWork {
+  CompOptions o;
+  int m = 0;
+  int c = 2;
+  double dShift = 0.0;
+  int16_t G = 0;
+  Matrix mDesign1;  // the shifted one-cohort design (1, x), m rows
+  ColumnVector va, vb;
+  Matrix ya, yb, sa, sb;
+  Matrix A1, B1, A2, B2, As, Bs;
+  Matrix mFits, mResid;
+  KMSeriesSet seriesSet;
+  int iSteps = 1;
+  int iStepsDone = 0;
+};
+
+// Progress after one more of the CompMod's steps.
+void Step(CompWork& w, KmProgressInterface* pSub) {
+  ++w.iStepsDone;
+  const int iPercent =
+      static_cast<int>(static_cast<double>(w.iStepsDone) / w.iSteps * 100.0);
+  pSub->SetPosition(std::min(100, iPercent));
+  if (pSub->IsCancelled()) pSub->SetProcessText("Cancelling...");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The pass over every pair.
+
+namespace {
+
+// Installs the pair (a, b): the first cohort's design as the data matrix,
+// the two cohorts' responses, weights and standard errors in the work
+// members, and the observation count of the first cohort.
+void InstallPair(kmCalculator& calc, int a, int b, int m) {
+  const int mb = std::min(m, calc.ppGroupY[b]->Nrows());
+  Assign(calc.pDataX, Matrix(calc.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
+  Assign(calc.pWork2, Matrix(calc.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
+  Assign(calc.pWork5, Matrix(calc.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
+  Assign(calc.pWork1, ColumnVector(calc.ppGroupWeights[a]->Rows(1, m)));
+  Matrix yb(m, 1), sb(m, 1);
+  ColumnVector wb(m);
+  yb = 0.0;
+  sb = 0.0;
+  wb = 0.0;
+  if (mb > 0) {
+    yb.SubMatrix(1, mb, 1, 1) = calc.ppGroupY[b]->SubMatrix(1, mb, 1, 1);
+    sb.SubMatrix(1, mb, 1, 1) = calc.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
+    wb.Rows(1, mb) = calc.ppGroupWeights[b]->Rows(1, mb);
+  }
+  Assign(calc.pWork4, yb);
+  Assign(calc.pWork6, sb);
+  Assign(calc.pWork3, wb);
+  calc.iNumObs = static_cast<int16_t>(m);
+  calc.iCompGroupObs = static_cast<int16_t>(m);
+  calc.iXColumn = 2;
+}
+
+// Why the pair (a, b) cannot be compared, or null when it can.
+const char* PairProblem(const kmCalculator& calc, const kmSession& session,
+                        int a, int b, const KmVector<bool>& vGood, int& m) {
+  const bool bGood =
+      a >= 0 && b >= 0 && a < calc.iNumGroups && b < calc.iNumGroups &&
+      static_cast<size_t>(a) < vGood.size() &&
+      static_cast<size_t>(b) < vGood.size() && vGood[a] && vGood[b] &&
+      calc.ppGroupX[a] != nullptr && calc.ppGroupX[b] != nullptr;
+  m = 0;
+  if (!bGood) {
+    if (a >= 0 && a < calc.iNumGroups && calc.ppGroupX[a] != nullptr) {
+      m = FilledRows(*calc.ppGroupX[a]);
+    }
+    return kInvalidPair;
+  }
+  const Matrix& Xa = *calc.ppGroupX[a];
+  const Matrix& Xb = *calc.ppGroupX[b];
+  m = FilledRows(Xa);
+  if (FilledRows(Xb) != m || m < 2) return kDifferentX;
+  for (int r = 1; r <= m; ++r) {
+    if (!SameX(Xa(r, 2), Xb(r, 2))) return kDifferentX;
+  }
+  if (session.GetInt(kmOptAutocorrErrors) == 3) return kUserWeights;
+  return nullptr;
+}
+
+}  // namespace
+
+void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
+                                KmProgressInterface* pTracker,
+                                const ColumnVector& vFinalModels,
+                                KmVector<bool> vGoodFlags) {
+  WithCallPath("TwoGroupComp()", kClassName, [&] {
+    if (pTracker == nullptr) {
+      GenerateKmException("The comparison pass needs a progress tracker.",
+                          kClassName);
+    }
+    KmProgressInterface* pSub = pTracker->AcquireSubProgressInterface();
+    if (iNumGroups < 2) {
+      GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
+    }
+    kmSession* pSession = GetCalcSession();
+    const kmCombos combos = *pCalcHandler->GetCombos();
+    iNumComparisons = combos.GetNumComparisons();
+    const int G = combos.GetNumCombinations();
+    pSub->SetPosition(0);
+    WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
+      for (int c = 0; c < iNumComparisons; ++c) {
+        const KmVector<int> pair = combos.GetComparison(c);
+        const int a = pair[0];
+        const int b = pair[1];
+        kmCalcData& record = pCalcHandler->GetCurrentCalcData();
+        int m = 0;
+        const char* sProblem =
+            PairProblem(*this, *pSession, a, b, vGoodFlags, m);
+        const bool bCancelled = pTracker->IsCancelled();
+        if (sProblem != nullptr || bCancelled) {
+          // Not fitted: a placeholder of this pair's own, never the record
+          // of an earlier pair again.
+          record = kmCalcData();
+          if (m >= 1 && b >= 0 && b < iNumGroups && ppGroupY[b] != nullptr) {
+            InstallPair(*this, a, b, m);
+            AddBadComparison(&record);
+          }
+          record.bValid = false;
+          record.SetCohortBadDescription(
+              KmString(sProblem != nullptr ? sProblem : kCancelledPair));
+        } else {
+          KmString sText("Processing comparison between By-group ");
+          sText << a << " and " << b << " : " << (c + 1) << " of "
+                << iNumComparisons;
+          pTracker->SetProcessText(sText.GetCString());
+          InstallPair(*this, a, b, m);
+          record = kmCalcData();
+          const int K0 = static_cast<int>(
+              std::max(vFinalModels(a + 1), vFinalModels(b + 1)));
+          CompMod(&record, pSub, K0);
+          if (!pTracker->IsCancelled()) {
+            const int iPercent = static_cast<int>(static_cast<double>(c + 1) /
+                                                  iNumComparisons * 100.0);
+            pTracker->SetPosition(std::min(100, iPercent));
+          } else {
+            pTracker->SetProcessText("Canceling...");
+          }
+        }
+        record.SetCohortLabel(combos.GetCohortLabelEachLevel(a, b, pSession));
+        record.bComparison = true;
+        pCalcHandler->WriteComparisonCalcData();
+        pTracker->SetPosition((G + 1 + c) * 1000);
+      }
+    });
+  });
+}
+
+// ---------------------------------------------------------------------------
+// One pair.
+
+namespace {
+
+// Steps 2 to 6 of the pair: shift, one-cohort design and weights, then the
+// stacked design with block-diagonal weights.
+void PrepareStacked(kmCalculator& calc, CompWork& w) {
+  const int m = w.m;
+  Matrix& X = *calc.pDataX;
+  double dMin = X(1, 2);
+  for (int r = 2; r <= m; ++r) dMin = std::min(dMin, X(r, 2));
+  w.dShift = std::trunc(dMin);
+  for (int r = 1; r <= X.Nrows(); ++r) X(r, 2) -= w.dShift;
+  w.mDesign1 = X.SubMatrix(1, m, 1, 2);
+
+  w.ya = *calc.pWork2;
+  w.yb = *calc.pWork4;
+  w.sa = *calc.pWork5;
+  w.sb = *calc.pWork6;
+  w.va = *calc.pWork1;
+  w.vb = *calc.pWork3;
+
+  calc.iXColumn = 2;
+  calc.iNumObs = static_cast<int16_t>(m);
+  Assign(calc.pDataWeightInput, w.va);
+  calc.WLSWgt(0.0, w.A1, w.B1);
+  Assign(calc.pDataWeightInput, w.vb);
+  calc.WLSWgt(0.0, w.A2, w.B2);
+
+  // Base design of the joint model.
+  w.c = w.o.iCode == 1 ? 2 : 3;
+  Matrix X0(2 * m, w.c);
+  X0 = 0.0;
+  for (int r = 1; r <= m; ++r) {
+    const double x = w.mDesign1(r, 2);
+    X0(r, 1) = 1.0;
+    X0(r, w.c) = x;
+    X0(m + r, w.c == 2 ? 1 : 2) = 1.0;
+    X0(m + r, w.c) = x;
+  }
+  Matrix Y(2 * m, 1), Z(2 * m, 1);
+  ColumnVector v(2 * m);
+  for (int r = 1; r <= m; ++r) {
+    Y(r, 1) = w.ya(r, 1);
+    Y(m + r, 1) = w.yb(r, 1);
+    Z(r, 1) = w.sa(r, 1);
+    Z(m + r, 1) = w.sb(r, 1);
+    v(r) = w.va(r);
+    v(m + r) = w.vb(r);
+  }
+  calc.iNumObs = static_cast<int16_t>(2 * m);
+  calc.iXColumn = static_cast<int16_t>(w.c);
+  Assign(calc.pDataX, X0);
+  Assign(calc.pDataY, Y);
+  Assign(calc.pDataWeightInput, v);
+  Assign(calc.pDataAux, Z);
+  w.G = static_cast<int16_t>(
+      calc.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+  calc.WLSWgt(0.0, w.As, w.Bs);
+  w.As = BlockDiagonal(w.A1, w.A2);
+  w.Bs = BlockDiagonal(w.B1, w.B2);
+  calc.PreCalcXWX();
+  calc.mWorkA = w.As;
+
+  // The two cohorts as the series set of the weighted criteria, on the
+  // unshifted scale of the table's kinkmarks.
+  w.seriesSet.labels.SetSize(2);
+  w.seriesSet.xValues.SetSize(2);
+  w.seriesSet.yValues.SetSize(2);
+  for (int g = 0; g < 2; ++g) {
+    w.seriesSet.xValues[g] = w.mDesign1.Column(2);
+    for (int r = 1; r <= m; ++r) w.seriesSet.xValues[g](r) += w.dShift;
+  }
+  w.seriesSet.yValues[0] = w.ya.Column(1);
+  w.seriesSet.yValues[1] = w.yb.Column(1);
+}
+
+// Step 7: the joint model for every k; returns the first exactly fitting k
+// (or -1) and sets kBest to the smallest-BIC k. A k that cannot be placed
+// ends the models there.
+int FitJointModels(kmCalculator& calc, CompWork& w, kmCalcData& record,
+                   int& kBest) {
+  int kPerfect = -1;
+  kBest = w.o.kmin;
+  ColumnVector vKinkmarks, vCoefs, vSSE(1);
+  Matrix mGrid;
+  KmNullProgress nullProgress;
+  for (int k = w.o.kmin; k <= w.o.kmax; ++k) {
+    calc.GridSearchComp(1, static_cast<uint16_t>(k), vKinkmarks, vCoefs, vSSE,
+                        w.G, mGrid, &nullProgress);
+    if (!(vSSE(1) < kNoFit)) {
+      if (k == w.o.kmin) {
+        GenerateKmExceptionF(
+            "The stacked cohorts leave no room for %d kinkmarks.", kClassName,
+            k);
+      }
+      w.o.kmax = k - 1;
+      break;
+    }
+    kmTable table;
+    table.SetSeriesSet(w.seriesSet);
+    table.SetGridSettings(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints);
+    table.SetNumResamples(w.o.iSelectionSets);
+    calc.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
+               static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod,
+               w.dShift);
+    calc.ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
+                    vCoefs, vKinkmarks, w.mFits, w.mResid, table);
+    if (w.o.iMethod == 5 || w.o.iMethod == 6) {
+      calc.SetWeightedBIC(w.o.iMethod, &table, static_cast<int16_t>(k), true,
+                          vSSE(1));
+    }
+    record.vModels.push_back(table);
+    if (vSSE(1) <= 0.0) {
+      w.o.iSelectionSets = 1;
+      if (kPerfect < 0) kPerfect = k;
+    }
+    if (w.o.iMethod >= 1 && w.o.iMethod <= 6 && k > w.o.kmin &&
+        table.GetBIC() < record.GetModel(kBest - w.o.kmin).GetBIC()) {
+      kBest = k;
+    }
+  }
+  return kPerfect;
+}
+
+// Step 9, method 0: sequential permutation tests from kmin against kmax.
+int SelectByPermutation(kmCalculator& calc, CompWork& w, kmCalcData& record,
+                        KmProgressInterface* pSub) {
+  calc.pRandom->sgenrand(w.o.uSeed);
+  int k0 = w.o.kmin;
+  int k1 = w.o.kmax;
+  const int D = w.o.iSelectionSets;
+  ColumnVector vKinkmarks, vCoefs, vSSE0(D), vSSE1(D);
+  Matrix mGrid;
+  KmNullProgress nullProgress;
+  pSub->SetPosition(0);
+  while (k0 < k1 && D >= 2) {
+    if (pSub->IsCancelled()) break;
+    calc.iShuffleMode = 1;
+    calc.PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
+    if (pSub->IsCancelled()) break;
+    calc.GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0,
+                        w.G, mGrid, &nullProgress);
+    Step(w, pSub);
+    calc.GridSearchComp(D, static_cast<uint16_t>(k1), vKinkmarks, vCoefs, vSSE1,
+                        w.G, mGrid, &nullProgress);
+    Step(w, pSub);
+    // A cancel during the searches leaves sums of unfinished data sets.
+    if (pSub->IsCancelled()) break;
+    const double dAlphaK =
+        k0 >= w.o.kmax ? w.o.dAlpha1 : w.o.dAlpha1 / (w.o.kmax - k0);
+    kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
+    const double p =
+        calc.FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
+                       dAlphaK, D, vSSE0, vSSE1, test);
+    record.vFTests.push_back(test);
+    if (dAlphaK >= p) {
+      ++k0;
+    } else {
+      --k1;
+    }
+  }
+  return k0;
+}
+
+// Step 10 b and c: one cohort alone (rows r0..r1 of the permuted stacked
+// responses) with K kinkmarks into vSSE.
+void FitOneCohort(kmCalculator& calc, CompWork& w, const Matrix& mStackedY,
+                  int r0, const ColumnVector& v, int K, ColumnVector& vSSE,
+                  KmProgressInterface* pSub) {
+  calc.iNumObs = static_cast<int16_t>(w.m);
+  calc.iXColumn = 2;
+  Assign(calc.pDataX, w.mDesign1);
+  Assign(calc.pDataY, RowBlock(mStackedY, r0, r0 + w.m - 1));
+  Assign(calc.pDataWeightInput, v);
+  const int16_t G = static_cast<int16_t>(
+      calc.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+  Matrix A, B;
+  calc.WLSWgt(0.0, A, B);
+  calc.PreCalcXWX();
+  if (pSub->IsCancelled()) return;
+  calc.mWorkA = A;
+  ColumnVector vKinkmarks, vCoefs;
+  Matrix mGrid;
+  KmNullProgress nullProgress;
+  calc.GridSearchComp(w.o.iCompSets, static_cast<uint16_t>(K), vKinkmarks,
+                      vCoefs, vSSE, G, mGrid, &nullProgress);
+}
+
+// Step 10: the joint model with K kinkmarks against two separate fits.
+void CompareJointModel(kmCalculator& calc, CompWork& w, kmCalcData& record,
+                       int K0, KmProgressInterface* pSub) {
+  const int R = w.o.iCompSets;
+  ColumnVector vSSE0(R), vSSE1(R), vSSE2(R);
+  vSSE0 = kNoFit;
+  vSSE1 = kNoFit;
+  vSSE2 = kNoFit;
+  calc.iShuffleMode = 2;
+  int K = std::max(
+      K0, static_cast<int>(static_cast<int16_t>(record.uFinalSelectedModel)));
+  // Only the numbers of kinkmarks fitted above have residuals to permute.
+  K = std::min(std::max(K, w.o.kmin), w.o.kmax);
+
+  calc.PermuteComp(static_cast<int16_t>(K), w.Bs, w.mFits, w.mResid, R);
+  if (!pSub->IsCancelled()) {
+    ColumnVector vKinkmarks, vCoefs;
+    Matrix mGrid;
+    KmNullProgress nullProgress;
+    calc.GridSearchComp(R, static_cast<uint16_t>(K), vKinkmarks, vCoefs, vSSE0,
+                        w.G, mGrid, &nullProgress);
+  }
+  Step(w, pSub);
+  const Matrix mStackedY = *calc.pDataY;
+  FitOneCohort(calc, w, mStackedY, 1, w.va, K, vSSE1, pSub);
+  Step(w, pSub);
+  FitOneCohort(calc, w, mStackedY, w.m + 1, w.vb, K, vSSE2, pSub);
+  pSub->SetPosition(
+      std::min(100, static_cast<int>(static_cast<double>(w.iStepsDone + 1) /
+                                     w.iSteps * 100.0)));
+
+  kmFTest test(static_cast<uint16_t>(K), 1);
+  calc.CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1,
+                 vSSE2, test);
+  test.uNullKinkmarks = static_cast<uint16_t>(K);
+  test.dAlpha = w.o.dAlpha2;
+  record.vFTests.push_back(test);
+}
+
+}  // namespace
+
+void kmCalculator::CompMod(kmCalcData* pRecord, KmProgressInterface* pSub,
+                           int iK0) {
+  WithCallPath("CompMod()", kClassName, [&] {
+    if (pRecord == nullptr || pSub == nullptr || pDataX == nullptr ||
+        pWork1 == nullptr || pWork2 == nullptr || pWork3 == nullptr ||
+        pWork4 == nullptr || pWork5 == nullptr || pWork6 == nullptr ||
+        pRandom == nullptr) {
+      GenerateKmException(
+          "The comparison's record, progress and cohort data must be "
+          "installed before CompMod.",
+          kClassName);
+    }
+    CompWork w;
+    w.o = ReadCompOptions(*GetCalcSession());
+    w.m = iNumObs;
+    if (w.o.kmin < 0 || w.o.kmax < w.o.kmin || w.m < 2) {
+      GenerateKmExceptionF(
+          "The comparison cannot be fitted with %d to %d kinkmarks on %d "
+          "observations per cohort.",
+          kClassName, w.o.kmin, w.o.kmax, w.m);
+    }
+    try {
+      PrepareStacked(*this, w);
+      w.mFits.ReSize(w.o.kmax + 1, 2 * w.m);
+      w.mResid.ReSize(w.o.kmax + 1, 2 * w.m);
+      w.mFits = 0.0;
+      w.mResid = 0.0;
+      int kBest = w.o.kmin;
+      const int kPerfect = FitJointModels(*this, w, *pRecord, kBest);
+      pSub->SetRange(0, (w.o.kmax - w.o.kmin + 1) * 200);
+      w.iSteps = 2 * (w.o.kmax - w.o.kmin) + 3;
+      const int iMethod = w.o.iMethod;
+      if (kPerfect >= 0) {
+        pRecord->uFinalSelectedModel = static_cast<uint16_t>(kPerfect);
+      } else if (iMethod == 1 || iMethod == 2 || iMethod == 3 || iMethod == 5 ||
+                 iMethod == 6) {
+        pRecord->uFinalSelectedModel = static_cast<uint16_t>(kBest);
+      } else if (iMethod == 0) {
+        pRecord->uFinalSelectedModel = static_cast<uint16_t>(
+            SelectByPermutation(*this, w, *pRecord, pSub));
+      }
+      CompareJointModel(*this, w, *pRecord, iK0, pSub);
+    } catch (NEWMAT::BaseException&) {
+      KmString sText(CopyMatrixErrorText().c_str());
+      sText << "kmCalculation::CompMod()";
+      ThrowKmException(sText.GetCString(), "kmCalculator::CompMod()");
+    }
+    iShuffleMode = 1;
+    pSub->SetPosition(100);
+  });
+}
+
+void kmCalculator::CompFTest(int16_t iModelCode, int K, int16_t N,
+                             const ColumnVector& vSSE0,
+                             const ColumnVector& vSSE1,
+                             const ColumnVector& vSSE2, kmFTest& test) {
+  WithCallPath("CompFTest()", kClassName, [&] {
+    const int R = GetCalcSession()->GetInt(kmOptPairwisePermutations) + 1;
+    const int iNeeded = std::max(R, 1);
+    if (vSSE0.Nrows() < iNeeded || vSSE1.Nrows() < iNeeded ||
+        vSSE2.Nrows() < iNeeded) {
+      GenerateKmExceptionF(
+          "The residual sums of the comparison hold fewer than %d data sets.",
+          kClassName, iNeeded);
+    }
+    WithMatrixErrorsAsKm("kmCalculator::CompFTest()", [&] {
+      const int p = 2 * K + 2;
+      const int p0 = iModelCode == 1 ? 2 * K + 2 : 2 * K + 3;
+      const int p1 = 2 * p;
+      const int df1 = p1 - p0;
+      const int df2 = N - p1;
+      auto fOf = [&](int d) {
+        if (df1 < 1 || df2 < 1) return 0.0;
+        const double S = vSSE1(d) + vSSE2(d);
+        if (!(S > 0.0)) return 0.0;
+        const double F = (vSSE0(d) - S) / S * (static_cast<double>(df2) / df1);
+        return F < kSmallF ? 0.0 : F;
+      };
+      const double F = fOf(1);
+      // F = 0 is no evidence against the joint model: p-value 1, not the
+      // 0.0 that the distribution routine answers for a statistic of 0.
+      test.dF = F;
+      test.dPValue = F > 0.0 ? FPValue(F, df1, df2) : 1.0;
+      test.lNumeratorDF = df1;
+      test.lDenominatorDF = df2;
+      test.lNumPermutations = R;
+      if (R > 1) {
+        int iCount = 0;
+        for (int d = 1; d <= R; ++d) {
+          if (F <= fOf(d)) ++iCount;
+        }
+        test.dPermPValue = static_cast<double>(iCount) / R;
+      }
+    });
+  });
+}

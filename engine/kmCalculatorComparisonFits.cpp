@@ -1,0 +1,308 @@
+// kmCalculator: ResidsComp, FTestComp, KinkMkSEsComp.
+//
+// Fitted values, residuals, the F test between numbers of kinkmarks and the
+// coefficient covariance of a comparison fit of two stacked cohorts (the
+// layout of B is told in kmCalculator.h). The rows of each cohort run in
+// increasing x, so a walk along them moves at most one segment per row.
+#include <newmat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
+#include "results/kmFTest.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+// Value of a fit-data cell that has no value.
+constexpr double kMissing = -9999.0;
+// Break that follows the last kinkmark: no observation reaches it.
+constexpr double kNoMoreBreaks = 99999999.0;
+
+// Walks the segments of a comparison fit along one cohort's rows. Segment
+// s (0-based) has intercept B(1) for s = 0, else B(c - 1 + s), and slope
+// B(c + k + s); the second cohort of the parallel design adds B(2) - B(1)
+// to every intercept.
+class CompSegmentWalk {
+ public:
+  CompSegmentWalk(uint16_t k, int c, const ColumnVector& vB,
+                  const ColumnVector& vKinkmarks, double dFirstX, bool bShifted)
+      : k_(k),
+        c_(c),
+        pB_(&vB),
+        pKinkmarks_(&vKinkmarks),
+        dBreak_(dFirstX),
+        dOffset_(bShifted ? vB(2) - vB(1) : 0.0) {}
+
+  double Break() const { return dBreak_; }
+  // Takes the next segment and moves the break to the next kinkmark.
+  void Advance() {
+    const ColumnVector& vB = *pB_;
+    dIntercept_ = (s_ == 0 ? vB(1) : vB(c_ - 1 + s_)) + dOffset_;
+    dSlope_ = vB(c_ + k_ + s_);
+    ++s_;
+    dBreak_ = s_ <= k_ ? (*pKinkmarks_)(s_) : kNoMoreBreaks;
+  }
+  double ValueAt(double x) const { return dSlope_ * x + dIntercept_; }
+
+ private:
+  int k_;
+  int c_;
+  const ColumnVector* pB_;
+  const ColumnVector* pKinkmarks_;
+  double dBreak_;
+  double dOffset_;
+  int s_ = 0;
+  double dIntercept_ = 0.0;
+  double dSlope_ = 0.0;
+};
+
+// F of one data set, 0.0 when the alternative's sum is not positive.
+double FOf(double dS0, double dS1, double r) {
+  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
+}
+
+}  // namespace
+
+void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
+                              const ColumnVector& vCoefs,
+                              const ColumnVector& vKinkmarks, Matrix& mFits,
+                              Matrix& mResiduals, kmTable& model) {
+  constexpr const char* kSource = "kmCalculator::ResidsComp()";
+  WithCallPath("ResidsComp()", kClassName, [&] {
+    const kmSession* pSession = GetCalcSession();
+    const bool bLog = pSession->GetBool(kmOptLogLinear);
+    const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
+    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    const int c = iXColumn;
+    if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr ||
+        pDataX->Nrows() < n || pDataY->Nrows() < n || pDataAux->Nrows() < n) {
+      GenerateKmException(
+          "The comparison's observations must be loaded before its "
+          "residuals are formed.",
+          kSource);
+    }
+    if (mFits.Nrows() <= k || mFits.Ncols() < n || mResiduals.Nrows() <= k ||
+        mResiduals.Ncols() < n) {
+      GenerateKmExceptionF(
+          "The fit and residual matrices have no row for %d kinkmarks and "
+          "%d observations.",
+          kSource, static_cast<int>(k), n);
+    }
+    WithMatrixErrorsAsKm(kSource, [&] {
+      const Matrix& X0 = *pDataX;
+      const double dFirstX = X0(1, c);
+      ColumnVector e(n);
+      const int h = n / 2;
+      for (int g = 0; g < 2; ++g) {
+        CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX,
+                             bParallel && g == 1);
+        for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
+          const double x = X0(r, c);
+          if (x >= walk.Break()) walk.Advance();
+          mFits(k + 1, r) = walk.ValueAt(x);
+          e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
+        }
+      }
+      for (int r = 1; r <= n; ++r) {
+        if (iMode == 0) {
+          mResiduals(k + 1, r) = e(r) * mRoot(r, r);
+        } else {
+          double dSum = 0.0;
+          for (int j = 1; j <= n; ++j) dSum += mRoot(r, j) * e(j);
+          mResiduals(k + 1, r) = dSum;
+        }
+      }
+
+      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
+      std::vector<double> cells;
+      double dPreviousX = -1.0;
+      CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX, false);
+      for (int r = 1; r <= n; ++r) {
+        const double x = X0(r, c);
+        const double z = (*pDataAux)(r, 1);
+        const bool bSecond = r > h;
+        if (dPreviousX > x) {
+          walk = CompSegmentWalk(k, c, vCoefs, vKinkmarks, dFirstX,
+                                 bParallel && bSecond);
+        }
+        if (x >= walk.Break()) {
+          const double dBreak = walk.Break();
+          walk.Advance();
+          if (x > dBreak) {
+            cells.insert(cells.end(), {dBreak + iShift, kMissing,
+                                       scale(walk.ValueAt(dBreak)), z});
+          }
+        }
+        cells.insert(cells.end(), {x + iShift, scale((*pDataY)(r, 1)),
+                                   scale(mFits(k + 1, r)), z});
+        dPreviousX = x;
+      }
+      const int iRows = static_cast<int>(cells.size() / 4);
+      Matrix mData(iRows, 4);
+      if (iRows > 0) mData << cells.data();
+      model.SetData(mData);
+    });
+  });
+}
+
+double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
+                               double dAlpha, int iNumDataSets,
+                               const ColumnVector& vSumSq0,
+                               const ColumnVector& vSumSq1, kmFTest& test) {
+  constexpr const char* kSource = "kmCalculator::FTestComp()";
+  return WithCallPath("FTestComp()", kClassName, [&]() -> double {
+    const int D = iNumDataSets;
+    const int iNeeded = D > 1 ? D : 1;
+    if (vSumSq0.Nrows() < iNeeded || vSumSq1.Nrows() < iNeeded) {
+      GenerateKmExceptionF(
+          "The residual sums hold %d and %d data sets; %d are needed.", kSource,
+          static_cast<int>(vSumSq0.Nrows()), static_cast<int>(vSumSq1.Nrows()),
+          iNeeded);
+    }
+    return WithMatrixErrorsAsKm(kSource, [&]() -> double {
+      const int16_t p0 = static_cast<int16_t>(iXColumn + 2 * k0);
+      const int16_t p1 = static_cast<int16_t>(iXColumn + 2 * k1);
+      const int iDf2 = iNumObs - p1;
+      const int iDf1 = p1 - p0;
+      double dF = 0.0;
+      double dP = 1.0;
+      double r = 0.0;
+      if (iDf1 > 0 && iDf2 > 0 && vSumSq1(1) > 0.0) {
+        r = static_cast<double>(iDf2) / iDf1;
+        dF = FOf(vSumSq0(1), vSumSq1(1), r);
+        // An alternative no better than the null is no evidence for it:
+        // p-value 1, not the 0.0 the distribution routine answers there.
+        dP = dF > 0.0 ? FPValue(dF, iDf1, iDf2) : 1.0;
+      }
+      test.dF = dF;
+      test.lNumeratorDF = iDf1;
+      test.lDenominatorDF = iDf2;
+      test.dPValue = dP;
+      if (iDf1 == 2 && iDf2 > 0) {
+        test.bSecondStat = true;
+        test.dSecondF = dF * 2.0 / 3.0;
+        test.dSecondPValue = dF > 0.0 ? FPValue(test.dSecondF, 3, iDf2) : 1.0;
+        test.lSecondNumeratorDF = 3;
+      }
+      test.lNumPermutations = D;
+      if (D <= 1) return dAlpha;
+      if (iDf1 > 0) r = static_cast<double>(iDf2) / iDf1;
+      int iCount = 0;
+      for (int d = 1; d <= D; ++d) {
+        if (FOf(vSumSq0(d), vSumSq1(d), r) >= dF) ++iCount;
+      }
+      const double dPerm = static_cast<double>(iCount) / D;
+      test.dPermPValue = dPerm;
+      test.dAlpha = dAlpha;
+      return dPerm;
+    });
+  });
+}
+
+double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
+                                   Matrix& mCovariance, kmTable& model) {
+  constexpr const char* kSource = "kmCalculator::KinkMkSEsComp()";
+  return WithCallPath("KinkMkSEsComp()", kClassName, [&]() -> double {
+    const int n = iNumObs;
+    const int c = iXColumn;
+    const int p = c + 2 * k;
+    const int q = c + 3 * k;
+    if (k < 0 || c < 2 || pX0 == nullptr || pX0->Nrows() < n ||
+        pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
+      GenerateKmExceptionF(
+          "The comparison design or the %d kinkmarks of the model are not "
+          "available.",
+          kSource, static_cast<int>(k));
+    }
+    // ln(ln n) is not a real number for n < 3: no bandwidth exists.
+    if (n < 3) {
+      GenerateKmExceptionF(
+          "Kinkmark standard errors need at least 3 observations; the "
+          "comparison has %d.",
+          kSource, n);
+    }
+    return WithMatrixErrorsAsKm(kSource, [&]() -> double {
+      const double dN = static_cast<double>(n);
+      const double h = std::pow(std::log(std::log(dN)), 0.6) * dN * 0.5 *
+                       0.117 / std::sqrt(dN);
+      ColumnVector w(n);
+      w = 1.0;
+      Matrix Zd(n, p);
+      Zd = 0.0;
+      const int iPerGroup = n / (c - 1);
+      for (int i = 1; i <= n; ++i) {
+        const double x = (*pX0)(i, c);
+        // Segment j: x <= kinkmark 1, kinkmark j-1 < x <= kinkmark j, or
+        // x > kinkmark k.
+        int j = 1;
+        while (j <= k && x > vKinkmarks(j)) ++j;
+        const bool bSecond = (i - 1) / iPerGroup + 1 == 2;
+        if (j == 1) {
+          if (bSecond) {
+            Zd(i, 2) = 1.0;
+          } else {
+            Zd(i, 1) = 1.0;
+          }
+        } else {
+          Zd(i, c - 2 + j) = 1.0;
+          // The second cohort's line lies B(2) - B(1) above the first's.
+          if (bSecond) {
+            Zd(i, 2) += 1.0;
+            Zd(i, 1) -= 1.0;
+          }
+        }
+        Zd(i, c - 1 + k + j) = x;
+        for (int t = 1; t <= k; ++t) {
+          const double u = std::fabs(x - vKinkmarks(t)) / h;
+          if (u < 1.0) w(i) = u;
+        }
+      }
+
+      Matrix mXtX, mXtY, mXtXinv;
+      ColumnVector vYtY(1), vBeta, vSSE(1);
+      WLSXPr(w, Zd, mXtX, mXtY, vYtY);
+      uint16_t iRank = 0;
+      WLS(1, mXtY.SubMatrix(1, p, 1, 1), mXtX.SubMatrix(1, p, 1, p), mXtXinv,
+          vYtY, vBeta, vSSE, iRank);
+      model.SetReducedRank(iRank < p ? 1 : 0);
+
+      const double dfe = w.Sum() - iRank;
+      const double s2 = dfe > 0.0 ? vSSE(1) / dfe : 0.0;
+      const Matrix M = s2 * mXtXinv;
+      Matrix J(q, p);
+      J = 0.0;
+      for (int i = 1; i <= p; ++i) J(i, i) = 1.0;
+      for (int i = p + 1; i <= q; ++i) {
+        J(i, i - k) = 1.0;
+        J(i, i - k - 1) = -1.0;
+      }
+      mCovariance = J * M * J.t();
+      // A coefficient without variance makes every quantity built on it
+      // untestable.
+      for (int i = 1; i <= q; ++i) {
+        bool bZero = false;
+        for (int j = 1; j <= p && !bZero; ++j) {
+          if (J(i, j) != 0.0 && M(j, j) == 0.0) bZero = true;
+        }
+        if (bZero) {
+          mCovariance.Row(i) = 0.0;
+          mCovariance.Column(i) = 0.0;
+        }
+      }
+      return dfe;
+    });
+  });
+}

@@ -1,0 +1,315 @@
+// kmCalculator: Shuffle2, FindGridPointsComp, PermuteComp, GridSearchComp.
+//
+// The candidate grid, permuted data sets and grid search of a comparison of
+// two stacked cohorts (or of one cohort alone, with c = 2 and n = m). Only
+// the first cohort's rows define the candidates, since both cohorts share
+// their independent values; the hinge columns cover every row. The search
+// itself is the model framework's, run over all data sets at once with the
+// x values cut into the two cohorts.
+#include <newmat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
+#include "foundation/KmProgressInterface.h"
+#include "foundation/OneDimensionArray.h"
+#include "models/ForAllKinkMKAction.h"
+#include "models/KMRegFittingData.h"
+#include "models/KMRegModelSettings.h"
+#include "models/KinkMKFitResult.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr double kNoFit = 1e50;
+constexpr uint16_t kMaxKinkmarks = 9;
+
+bool Cancelled(const KmProgressInterface* pProgress) {
+  return pProgress != nullptr && pProgress->IsCancelled();
+}
+
+// Grows *pVector (created when null) to at least iSize entries, keeping
+// what it holds.
+void EnsureLength(ColumnVector*& pVector, int iSize) {
+  if (pVector == nullptr) pVector = new ColumnVector(0);
+  if (pVector->Nrows() >= iSize) return;
+  ColumnVector vGrown(iSize);
+  vGrown = 0.0;
+  for (int i = 1; i <= pVector->Nrows(); ++i) vGrown(i) = (*pVector)(i);
+  *pVector = vGrown;
+}
+
+// The model framework's settings for a comparison search of k kinkmarks.
+KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
+                                  double dJumpLocation) {
+  KMRegModelSettings settings;
+  settings.nDataSets = D;
+  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
+  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
+  settings.jump = 0;
+  settings.jumpLocation = dJumpLocation;
+  settings.minKinkmarks = k;
+  settings.maxKinkmarks = k;
+  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
+  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
+  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
+  return settings;
+}
+
+}  // namespace
+
+void kmCalculator::Shuffle2(ColumnVector& v) {
+  WithCallPath("Shuffle2()", kClassName, [&] {
+    const int16_t n = iNumObs;
+    if (v.Nrows() < n) {
+      GenerateKmExceptionF(
+          "The vector to shuffle has %d elements; %d are needed.",
+          "kmCalculator::Shuffle2()", static_cast<int>(v.Nrows()),
+          static_cast<int>(n));
+    }
+    const int16_t h = static_cast<int16_t>(n / 2);
+    for (int16_t i = 1; i <= h; ++i) {
+      if (GetRandomIndex(1, 2) == 2) {
+        const double dSwap = v(i);
+        v(i) = v(i + h);
+        v(i + h) = dSwap;
+      }
+    }
+  });
+}
+
+uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
+                                          int iMinObsBetween,
+                                          uint16_t iGridPointsBetween) {
+  constexpr const char* kSource = "kmCalculator::FindGridPointsComp()";
+  return WithCallPath("FindGridPointsComp()", kClassName, [&]() -> uint16_t {
+    const int n = iNumObs;
+    const int m = iCompGroupObs;
+    const int c = iXColumn;
+    if (pDataX == nullptr || c < 1 || pDataX->Ncols() < c ||
+        pDataX->Nrows() < n || m < 0 || m > n) {
+      GenerateKmExceptionF(
+          "The comparison design is not loaded for %d observations of %d "
+          "per cohort.",
+          kSource, n, m);
+    }
+    return WithMatrixErrorsAsKm(kSource, [&]() -> uint16_t {
+      const int a = iMinObsEnd;
+      const int g = iGridPointsBetween;
+      const ColumnVector x = pDataX->Column(c);
+      // Count first, so that the grid vectors are sized once.
+      long lCount = 0;
+      for (int i = a; i <= m - a; ++i) lCount += (i == a) ? g : g + 1;
+      if (lCount > std::numeric_limits<int16_t>::max() ||
+          c + lCount > std::numeric_limits<int16_t>::max()) {
+        GenerateKmExceptionF(
+            "The comparison grid of %ld candidates is too "
+            "large.",
+            kSource, lCount);
+      }
+      const int G = static_cast<int>(lCount);
+      EnsureLength(pGridValues, G);
+      EnsureLength(pGridAux, G);
+      int K = 0;
+      int16_t idx = 0;
+      for (int i = a; i <= m - a; ++i) {
+        const double dStep = (x(i + 1) - x(i)) / (g + 1);
+        int jFirst = 0;
+        if (i == a) {
+          idx = static_cast<int16_t>((g + 1) * iMinObsBetween + 1);
+          jFirst = 1;
+        } else {
+          idx = static_cast<int16_t>(idx + (g + 1));
+        }
+        for (int j = jFirst; j <= g; ++j) {
+          ++K;
+          (*pGridValues)(K) = x(i) + j * dStep;
+          (*pGridAux)(K) = idx;
+        }
+      }
+      if (pX0 == nullptr) pX0 = new Matrix();
+      Matrix& H = *pX0;
+      H.ReSize(n, c + K);
+      H.SubMatrix(1, n, 1, c) = pDataX->SubMatrix(1, n, 1, c);
+      for (int p = 1; p <= K; ++p) {
+        const double dValue = (*pGridValues)(p);
+        for (int r = 1; r <= n; ++r) {
+          const double d = x(r) - dValue;
+          H(r, c + p) = d > 0.0 ? d : 0.0;
+        }
+      }
+      return static_cast<uint16_t>(K);
+    });
+  });
+}
+
+void kmCalculator::PermuteComp(int16_t k, const Matrix& mRootInverse,
+                               const Matrix& mFits, const Matrix& mResiduals,
+                               int iNumDataSets) {
+  constexpr const char* kSource = "kmCalculator::PermuteComp()";
+  WithCallPath("PermuteComp()", kClassName, [&] {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    const int D = iNumDataSets;
+    if (pDataY == nullptr || D < 1) {
+      GenerateKmExceptionF(
+          "The comparison needs its response and at least one data set (%d "
+          "was asked).",
+          kSource, D);
+    }
+    if (mRootInverse.Nrows() != n || mRootInverse.Ncols() != n) {
+      GenerateKmExceptionF(
+          "The inverse weight root is %d x %d for %d observations.", kSource,
+          static_cast<int>(mRootInverse.Nrows()),
+          static_cast<int>(mRootInverse.Ncols()), n);
+    }
+    WithMatrixErrorsAsKm(kSource, [&] {
+      ColumnVector v = mResiduals.SubMatrix(k + 1, k + 1, 1, n).t();
+      const ColumnVector vFits = mFits.SubMatrix(k + 1, k + 1, 1, n).t();
+      Matrix P(n, D - 1);
+      P = 0.0;
+      for (int i = 1; i <= D - 1; ++i) {
+        if (iShuffleMode == 1) {
+          Shuffle(v);
+        } else {
+          Shuffle2(v);
+        }
+        if (iMode == 0) {
+          P.Column(i) = vFits + mRootInverse * v;
+        } else {
+          for (int r = 1; r <= n; ++r) {
+            double dSum = 0.0;
+            for (int j = 1; j <= n; ++j) dSum += v(j) * mRootInverse(r, j);
+            P(r, i) = vFits(r) + dSum;
+          }
+        }
+      }
+      const ColumnVector vObserved = pDataY->SubMatrix(1, n, 1, 1);
+      if (D > 1) {
+        *pDataY = vObserved | P;
+      } else {
+        *pDataY = vObserved;
+      }
+    });
+  });
+}
+
+void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
+                                  ColumnVector& vKinkmarks,
+                                  ColumnVector& vCoefs, ColumnVector& vSumSq,
+                                  int16_t iNumGridPoints, Matrix& mGridResult,
+                                  KmProgressInterface* pProgress) {
+  constexpr const char* kSource = "kmCalculator::GridSearchComp()";
+  WithCallPath("GridSearchComp()", kClassName, [&] {
+    const int D = iNumDataSets;
+    const int G = iNumGridPoints;
+    const int c = iXColumn;
+    const int n = iNumObs;
+    if (D < 1 || k > kMaxKinkmarks) {
+      GenerateKmExceptionF(
+          "The comparison search needs at least one data set and at most %d "
+          "kinkmarks (%d data sets, %d kinkmarks were asked).",
+          kSource, static_cast<int>(kMaxKinkmarks), D, static_cast<int>(k));
+    }
+    if (G < 0 || pXWX == nullptr || pX0 == nullptr || pX0->Nrows() != n ||
+        pX0->Ncols() < c + G || pGridValues == nullptr ||
+        pGridValues->Nrows() < G || pGridAux == nullptr ||
+        pGridAux->Nrows() < G || pDataX == nullptr || pDataX->Ncols() < c ||
+        pDataY == nullptr || pDataY->Ncols() < D) {
+      GenerateKmExceptionF(
+          "The comparison grid, its cross products or the data are not "
+          "prepared for %d candidates and %d data sets.",
+          kSource, G, D);
+    }
+    const kmSession* pSession = GetCalcSession();
+    WithMatrixErrorsAsKm(kSource, [&] {
+      if (D == 1) {
+        vKinkmarks.ReSize(k);
+        vKinkmarks = 0.0;
+        mGridResult.ReSize(G, k);
+        mGridResult = kNoFit;
+      }
+      vCoefs.ReSize(c + 3 * k);
+      vCoefs = 0.0;
+      if (vSumSq.Nrows() < D) vSumSq.ReSize(D);
+      vSumSq = kNoFit;
+
+      Matrix mXWY;
+      ColumnVector vYWY(D);
+      ColumnVector vOnes(n);
+      vOnes = 1.0;
+      PreCalcXWY(D, vOnes, mXWY, vYWY);
+      if (pProgress != nullptr) {
+        if (k != 0) {
+          pProgress->SetRange(1, G);
+          pProgress->SetPosition(1);
+        } else {
+          pProgress->SetRange(G, G);
+          pProgress->SetPosition(G);
+        }
+      }
+
+      const int N = pDataX->Nrows();
+      OneDimensionArray<ColumnVector> groups;
+      groups.SetSize(2);
+      groups[0] = pDataX->SubMatrix(1, N / 2, c, c);
+      groups[1] = pDataX->SubMatrix(N / 2 + 1, N, c, c);
+      OneDimensionArray<ColumnVector> series;
+      series.SetSize(D);
+      for (int d = 1; d <= D; ++d)
+        series[d - 1] = pDataY->SubMatrix(1, n, d, d);
+      KMRegFittingData grid;
+      grid.candidates.ReSize(G);
+      grid.candidateIndices.ReSize(G);
+      for (int p = 1; p <= G; ++p) {
+        grid.candidates(p) = (*pGridValues)(p);
+        grid.candidateIndices(p) = (*pGridAux)(p);
+      }
+      OneDimensionArray<double> yWy;
+      yWy.SetSize(D);
+      for (int d = 1; d <= D; ++d) yWy[d - 1] = vYWY(d);
+      const Matrix mXWX = *pXWX;
+      const Matrix mH = *pX0;
+      const Matrix mAtA = mWorkA.t() * mWorkA;
+      KmNullProgress nullProgress;
+      OneDimensionArray<KinkMKFitResult> results;
+      ForAllKinkMKAction::findTheBestTau(
+          groups, series, grid, SearchSettings(*pSession, D, k, dJumpLocation),
+          k, c, mXWX, mH, mXWY, yWy, results, mAtA, &nullProgress);
+      for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
+        vSumSq(d) = results[d - 1].sse;
+      }
+      if (D != 1 || results.GetSize() < 1) return;
+
+      const KinkMKFitResult& first = results[0];
+      // No admissible placement: the fit members are empty, and the outputs
+      // keep their initial values with the +infinity sum saying so.
+      if (!(first.sse < kNoFit)) return;
+      mGridResult = first.profile;
+      const ColumnVector e = first.beta;
+      mWork << first.xtwx;
+      if (Cancelled(pProgress)) return;
+      vKinkmarks = first.tau;
+      for (int i = 1; i <= c - 1; ++i) vCoefs(i) = e(i);
+      vCoefs(c + k) = e(c);
+      for (int j = 1; j <= k; ++j) {
+        if (Cancelled(pProgress)) break;
+        // Segment 2 starts from the first cohort's intercept B(1).
+        const double dPrevious = j == 1 ? vCoefs(1) : vCoefs(c + j - 2);
+        vCoefs(c + j - 1) = dPrevious - vKinkmarks(j) * e(c + j);
+        vCoefs(c + k + j) = vCoefs(c + k + j - 1) + e(c + j);
+      }
+      for (int i = c + 1; i <= c + k; ++i) vCoefs(2 * k + i) = e(i);
+    });
+  });
+}

@@ -1,0 +1,622 @@
+// Pairwise comparison of cohorts: the comparison grid, pair-swap shuffle,
+// residuals, F tests and standard errors, and whole comparison passes over
+// synthetic cohorts written to a results file and read back.
+//
+// The independent expectations: for straight lines (0 kinkmarks) the joint
+// and the separate fits are ordinary least squares, computed here from the
+// closed form of a simple regression; the coincident standard errors must
+// equal the single-cohort routine's on the stacked data.
+#include <gtest/gtest.h>
+#include <newmat.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
+#include "results/kmCalcData.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmFTest.h"
+#include "results/kmTable.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "stats/MersenneTwister.h"
+#include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::IdentityMatrix;
+using NEWMAT::Matrix;
+
+namespace {
+
+// A tracker that can be cancelled from the test.
+class CancellableProgress : public KmNullProgress {
+ public:
+  bool IsCancelled() const override { return bCancelled; }
+  bool bCancelled = false;
+};
+
+struct Cohort {
+  std::vector<double> x;
+  std::vector<double> y;
+};
+
+// Normal noise of standard deviation sd, by the Box-Muller transform of a
+// seeded generator.
+std::vector<double> Noise(int n, double sd, int iSeed) {
+  MersenneTwister mt;
+  mt.sgenrand(static_cast<uint32_t>(iSeed));
+  std::vector<double> e;
+  for (int i = 0; i < n; ++i) {
+    const double u1 = 1.0 - mt.genrand();
+    const double u2 = mt.genrand();
+    e.push_back(sd * std::sqrt(-2.0 * std::log(u1)) *
+                std::cos(6.283185307179586 * u2));
+  }
+  return e;
+}
+
+// Cohort of m years from x0 with y = a + b t (t = year - 2000) + noise.
+Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
+  Cohort c;
+  const std::vector<double> e = Noise(m, sd, iSeed);
+  for (int i = 0; i < m; ++i) {
+    c.x.push_back(x0 + i);
+    c.y.push_back(a + b * (x0 + i - 2000) + e[i]);
+  }
+  return c;
+}
+
+// A calculator whose results handler is ready for comparison records, for
+// a session with iNumByVars by-variables and pairwise comparisons.
+class ComparisonRun {
+ public:
+  ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod)
+      : session_(km_results_test::MakeSession(iNumByVars, true)) {
+    session_.SetBool(kmOptLogLinear, false);
+    session_.SetInt(kmOptMinKinkmarks, kmin);
+    session_.SetInt(kmOptMaxKinkmarks, kmax);
+    session_.SetInt(kmOptPairwiseType, iType);
+    session_.SetInt(kmOptModelSelection, iMethod);
+    session_.SetInt(kmOptNumPermutations, 19);
+    session_.SetInt(kmOptPairwisePermutations, 199);
+    session_.SetInt(kmOptPermutationSeed, 7160);
+    calc_ = std::make_unique<kmCalculator>(&session_);
+    sPath_ = dir_.File("pairs.kmo");
+    kmCalcHandler& h = *calc_->pCalcHandler;
+    km_results_test::PrepareWriter(h, sPath_, iNumByVars);
+    nCohorts_ = km_results_test::NumCohorts(iNumByVars);
+    const kmCalcData record = km_results_test::MakeRecord(0);
+    for (int c = 0; c < nCohorts_; ++c) h.WriteCohortCalcData(&record);
+  }
+
+  // Installs the cohorts' data as the comparison pass does: every array R
+  // rows long (R the longest cohort), unused rows 0.
+  void Install(const std::vector<Cohort>& cohorts) {
+    size_t R = 0;
+    for (const Cohort& c : cohorts) R = std::max(R, c.x.size());
+    const int n = static_cast<int>(cohorts.size());
+    std::vector<Matrix> X(n, Matrix(R, 2)), Y(n, Matrix(R, 1)),
+        S(n, Matrix(R, 1));
+    std::vector<ColumnVector> W(n, ColumnVector(R));
+    std::vector<Matrix*> pX, pY, pS;
+    std::vector<ColumnVector*> pW;
+    for (int i = 0; i < n; ++i) {
+      X[i] = 0.0;
+      Y[i] = 0.0;
+      S[i] = 0.0;
+      W[i] = 0.0;
+      for (size_t r = 1; r <= cohorts[i].x.size(); ++r) {
+        X[i](r, 1) = 1.0;
+        X[i](r, 2) = cohorts[i].x[r - 1];
+        Y[i](r, 1) = cohorts[i].y[r - 1];
+        S[i](r, 1) = 0.5;
+        W[i](r) = 1.0;
+      }
+      pX.push_back(&X[i]);
+      pY.push_back(&Y[i]);
+      pS.push_back(&S[i]);
+      pW.push_back(&W[i]);
+    }
+    calc_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(), pY.data(),
+                               pW.data(), pS.data());
+  }
+
+  // The pass, then the file completed and read back.
+  void Run(const std::vector<bool>& vGood, KmProgressInterface* pTracker) {
+    ColumnVector vFinal(nCohorts_);
+    vFinal = session_.GetInt(kmOptMinKinkmarks);
+    KmVector<bool> vFlags(vGood.begin(), vGood.end());
+    calc_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal, vFlags);
+    kmCalcHandler& h = *calc_->pCalcHandler;
+    h.WriteOffsets();
+    h.WriteNumericData();
+    h.CloseOutFile();
+    reader_ = std::make_unique<kmCalcHandler>(sPath_.c_str(), nullptr);
+  }
+
+  const kmCalcData& Comparison(int k) const {
+    return reader_->GetCalcData(nCohorts_ + k);
+  }
+  kmCalculator& Calc() { return *calc_; }
+  kmCalcHandler& Reader() { return *reader_; }
+
+ private:
+  km_test::ScratchDir dir_;
+  kmSession session_;
+  std::unique_ptr<kmCalculator> calc_;
+  std::string sPath_;
+  int nCohorts_ = 0;
+  std::unique_ptr<kmCalcHandler> reader_;
+};
+
+// SSE of the least-squares line through (x, y).
+double LineSSE(const std::vector<double>& x, const std::vector<double>& y) {
+  const double n = static_cast<double>(x.size());
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sx += x[i];
+    sy += y[i];
+  }
+  const double mx = sx / n, my = sy / n;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sxx += (x[i] - mx) * (x[i] - mx);
+    sxy += (x[i] - mx) * (y[i] - my);
+  }
+  const double b = sxy / sxx;
+  double sse = 0.0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    const double r = y[i] - my - b * (x[i] - mx);
+    sse += r * r;
+  }
+  return sse;
+}
+
+// A bare calculator on a session with the given pairwise type.
+struct BareCalc {
+  explicit BareCalc(int iType = 1) {
+    session.SetBool(kmOptLogLinear, false);
+    session.SetInt(kmOptPairwiseType, iType);
+    calc = std::make_unique<kmCalculator>(&session);
+  }
+  kmSession session;
+  std::unique_ptr<kmCalculator> calc;
+};
+
+TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
+  struct Case {
+    int g;
+    int iExpectedG;
+    std::vector<double> firstValues;
+    std::vector<double> firstIndices;
+  };
+  // x = 1, 2, 4, 7, ... (gaps 1, 2, 3, ...), m = 10, a = 2, b = 2.
+  const Case kCases[] = {{0, 6, {4, 7, 11}, {4, 5, 6}},
+                         {1, 13, {3, 4, 5.5, 7}, {5, 7, 7, 9}}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.g);
+    BareCalc b;
+    kmCalculator& k = *b.calc;
+    Matrix X(10, 2);
+    double x = 1.0;
+    for (int r = 1; r <= 10; ++r) {
+      X(r, 1) = 1.0;
+      X(r, 2) = x;
+      x += r;
+    }
+    k.pDataX = new Matrix(X);
+    k.iNumObs = 10;
+    k.iCompGroupObs = 10;
+    k.iXColumn = 2;
+    const int G = k.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
+    EXPECT_EQ(G, c.iExpectedG);
+    for (size_t i = 0; i < c.firstValues.size(); ++i) {
+      EXPECT_DOUBLE_EQ((*k.pGridValues)(i + 1), c.firstValues[i]) << i;
+      EXPECT_EQ((*k.pGridAux)(i + 1), c.firstIndices[i]) << i;
+    }
+    if (c.g == 0) {
+      EXPECT_EQ((*k.pGridAux)(6), 9);
+    }
+    ASSERT_EQ(k.pX0->Ncols(), 2 + G);
+    // Hinge of the first candidate at every row: max(0, x - value).
+    for (int r = 1; r <= 10; ++r) {
+      EXPECT_DOUBLE_EQ((*k.pX0)(r, 3),
+                       std::max(0.0, X(r, 2) - (*k.pGridValues)(1)));
+    }
+  }
+  // Fewer than 2a observations: no candidate and H = X0.
+  BareCalc b;
+  b.calc->pDataX = new Matrix(3, 2);
+  *b.calc->pDataX = 1.0;
+  b.calc->iNumObs = 3;
+  b.calc->iCompGroupObs = 3;
+  EXPECT_EQ(b.calc->FindGridPointsComp(2, 2, 0), 0);
+  EXPECT_EQ(b.calc->pX0->Ncols(), 2);
+}
+
+TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
+  for (int n : {20, 21}) {
+    SCOPED_TRACE(n);
+    BareCalc b;
+    b.calc->iNumObs = static_cast<int16_t>(n);
+    b.calc->pRandom->sgenrand(7160);
+    ColumnVector v(n);
+    for (int i = 1; i <= n; ++i) v(i) = i;
+    b.calc->Shuffle2(v);
+    const int h = n / 2;
+    int iSwapped = 0;
+    for (int i = 1; i <= h; ++i) {
+      const bool bSwapped = v(i) == i + h && v(i + h) == i;
+      EXPECT_TRUE(bSwapped || (v(i) == i && v(i + h) == i + h)) << i;
+      iSwapped += bSwapped ? 1 : 0;
+    }
+    EXPECT_GT(iSwapped, 0);
+    EXPECT_LT(iSwapped, h);
+    if (n % 2 == 1) {
+      EXPECT_EQ(v(n), n);
+    }
+  }
+}
+
+TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
+  // k = 1 at x = 2, B = (1, 4, [intercept 2 of group 1], slopes, change).
+  for (int iType : {1, 0}) {
+    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
+    BareCalc b(iType);
+    kmCalculator& k = *b.calc;
+    const int c = iType == 1 ? 2 : 3;
+    const int m = 5;
+    Matrix X0(2 * m, c);
+    X0 = 0.0;
+    Matrix Y(2 * m, 1), Z(2 * m, 1);
+    for (int r = 1; r <= m; ++r) {
+      X0(r, 1) = 1.0;
+      X0(m + r, c == 2 ? 1 : 2) = 1.0;
+      X0(r, c) = X0(m + r, c) = r - 1;
+      Y(r, 1) = Y(m + r, 1) = r;
+      Z(r, 1) = Z(m + r, 1) = 0.1;
+    }
+    k.pDataX = new Matrix(X0);
+    k.pDataY = new Matrix(Y);
+    k.pDataAux = new Matrix(Z);
+    k.iNumObs = 2 * m;
+    k.iXColumn = static_cast<int16_t>(c);
+    ColumnVector B(c + 3);
+    ColumnVector tau(1);
+    tau(1) = 2.0;
+    // Slopes 1 then 3 (change 2); intercept of segment 2 = B(1) - 2 * 2.
+    if (c == 2) {
+      B << 1.0 << -3.0 << 1.0 << 3.0 << 2.0;
+    } else {
+      B << 1.0 << 4.0 << -3.0 << 1.0 << 3.0 << 2.0;
+    }
+    Matrix mFits(2, 2 * m), mResid(2, 2 * m);
+    kmTable model;
+    k.ResidsComp(1, 2000, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
+    const double dOffset = c == 2 ? 0.0 : B(2) - B(1);
+    for (int r = 1; r <= m; ++r) {
+      const double x = r - 1;
+      EXPECT_DOUBLE_EQ(mFits(2, r), x <= 2 ? 1 + x : 1 + 2 + 3 * (x - 2));
+      EXPECT_DOUBLE_EQ(mFits(2, m + r), mFits(2, r) + dOffset) << r;
+      EXPECT_DOUBLE_EQ(mResid(2, r), Y(r, 1) - mFits(2, r));
+    }
+    // No kinkmark lies strictly between observations: one row each.
+    EXPECT_EQ(model.GetData().Nrows(), 2 * m);
+    EXPECT_DOUBLE_EQ(model.GetData()(1, 1), 2000.0);
+  }
+}
+
+TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
+  BareCalc b;
+  b.calc->iNumObs = 20;
+  b.calc->iXColumn = 2;
+  ColumnVector s0(4), s1(4);
+  s0 << 10.0 << 10.0 << 10.0 << 10.0;
+  s1 << 5.0 << 9.0 << 4.0 << 5.0;
+  kmFTest one(1, 2);
+  EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
+  EXPECT_EQ(one.lNumeratorDF, 2);
+  EXPECT_EQ(one.lDenominatorDF, 14);
+  EXPECT_TRUE(one.bSecondStat);
+  EXPECT_EQ(one.lSecondNumeratorDF, 3);
+  EXPECT_DOUBLE_EQ(one.dF, (10.0 - 5.0) / 5.0 * 14 / 2);
+  EXPECT_DOUBLE_EQ(one.dSecondF, one.dF * 2 / 3);
+  EXPECT_EQ(one.dPermPValue, 0.0);  // as constructed
+  kmFTest perm(1, 2);
+  // F_d >= F for data sets 1, 3 (larger) and 4 (equal).
+  EXPECT_DOUBLE_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
+  EXPECT_EQ(perm.dAlpha, 0.025);
+}
+
+TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
+  struct Case {
+    const char* sName;
+    int16_t iCode;
+    int K;
+    int16_t N;
+    std::vector<double> sse0, sse1, sse2;
+    int df1, df2;
+    double F, dPerm;
+  };
+  const Case kCases[] = {
+      // K = 0, m = 4, coincident: p0 = 2, p1 = 4.
+      {"coincident K 0",
+       1,
+       0,
+       8,
+       {6, 6, 6},
+       {1, 4, 1},
+       {1, 1, 0.5},
+       2,
+       4,
+       (6.0 - 2) / 2 * 4 / 2,
+       2.0 / 3},
+      {"parallel K 1",
+       2,
+       1,
+       20,
+       {6, 6, 6},
+       {1, 1, 1},
+       {1, 1, 1},
+       3,
+       12,
+       (6.0 - 2) / 2 * 12 / 3,
+       1.0},
+      {"F of 0", 1, 0, 8, {2, 6, 6}, {1, 1, 1}, {1, 1, 1}, 2, 4, 0.0, 1.0},
+      {"no df2", 1, 1, 8, {6, 6, 6}, {1, 1, 1}, {1, 1, 1}, 4, 0, 0.0, 1.0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    BareCalc b;
+    b.session.SetInt(kmOptPairwisePermutations, 2);
+    b.calc = std::make_unique<kmCalculator>(&b.session);
+    ColumnVector s0(3), s1(3), s2(3);
+    for (int d = 0; d < 3; ++d) {
+      s0(d + 1) = c.sse0[d];
+      s1(d + 1) = c.sse1[d];
+      s2(d + 1) = c.sse2[d];
+    }
+    kmFTest test(0, 1);
+    b.calc->CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
+    EXPECT_EQ(test.lNumeratorDF, c.df1);
+    EXPECT_EQ(test.lDenominatorDF, c.df2);
+    EXPECT_DOUBLE_EQ(test.dF, c.F);
+    EXPECT_DOUBLE_EQ(test.dPermPValue, c.dPerm);
+    EXPECT_EQ(test.lNumPermutations, 3);
+    if (c.F == 0.0) {
+      EXPECT_EQ(test.dPValue, 1.0);
+    }
+  }
+}
+
+TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
+  for (int k : {0, 1}) {
+    SCOPED_TRACE(k);
+    BareCalc b;
+    kmCalculator& calc = *b.calc;
+    const int n = 16;
+    const Cohort a = Line(8, 2000, 1.0, 0.3, 0.2, 1);
+    const Cohort s = Line(8, 2000, 1.2, 0.3, 0.2, 2);
+    calc.pX0 = new Matrix(n, 2);
+    calc.pDataY = new Matrix(n, 1);
+    calc.pDataWeightInput = new ColumnVector(n);
+    *calc.pDataWeightInput = 1.0;
+    for (int r = 1; r <= 8; ++r) {
+      (*calc.pX0)(r, 1) = (*calc.pX0)(8 + r, 1) = 1.0;
+      (*calc.pX0)(r, 2) = (*calc.pX0)(8 + r, 2) = r - 1;
+      (*calc.pDataY)(r, 1) = a.y[r - 1];
+      (*calc.pDataY)(8 + r, 1) = s.y[r - 1];
+    }
+    calc.iNumObs = n;
+    calc.iXColumn = 2;
+    Matrix mA, mB;
+    calc.WLSWgt(0.0, mA, mB);
+    calc.mWorkA = mA;
+    ColumnVector tau(k);
+    if (k == 1) tau(1) = 3.5;
+    Matrix mComp, mSingle;
+    kmTable tComp, tSingle;
+    const double dComp = calc.KinkMkSEsComp(k, tau, mComp, tComp);
+    const double dSingle =
+        calc.KinkMkSEs(static_cast<uint16_t>(k), tau, &mSingle, &tSingle);
+    EXPECT_DOUBLE_EQ(dComp, dSingle);
+    ASSERT_EQ(mComp.Nrows(), 2 + 3 * k);
+    for (int i = 1; i <= mComp.Nrows(); ++i) {
+      for (int j = 1; j <= mComp.Ncols(); ++j) {
+        EXPECT_NEAR(mComp(i, j), mSingle(i, j), 1e-10) << i << "," << j;
+      }
+    }
+  }
+}
+
+TEST(TwoGroupComp, OneByGroupIsRefused) {
+  ComparisonRun run(1, 0, 0, 1, 1);
+  run.Install({Line(8, 2000, 1, 0.2, 0.1, 1)});
+  CancellableProgress tracker;
+  const KmException e = km_test::CatchKmException([&] {
+    run.Calc().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
+                            KmVector<bool>{true});
+  });
+  EXPECT_STREQ(e.GetMessage(), "Not enough byGroups to compare.");
+  EXPECT_STREQ(e.GetSource(), "TwoGroupComp()");
+  EXPECT_STREQ(e.GetCallPath(), "TwoGroupComp() of kmCalculator");
+}
+
+// The straight-line comparison of one pair against least squares computed
+// here, and the decisions on data generated each way.
+TEST(TwoGroupComp, StraightLineTestsMatchLeastSquaresAndDecideAsGenerated) {
+  struct Case {
+    const char* sName;
+    int iType;  // 1 coincident, 0 parallel
+    double a2, b2;
+    bool bAccept;
+  };
+  // The accepting cases share the first cohort's noise: the data then lie
+  // exactly on coincident (or parallel) curves with one residual pattern,
+  // F is 0 and every permuted F reaches it. The rejecting ones have noise
+  // of their own.
+  const Case kCases[] = {
+      {"same line, coincident test", 1, 1.0, 0.2, true},
+      {"other level, coincident test", 1, 3.0, 0.2, false},
+      {"other level, parallel test", 0, 3.0, 0.2, true},
+      {"other slope, parallel test", 0, 1.0, 0.6, false},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    ComparisonRun run(1, 0, 0, c.iType, 1);
+    const Cohort a = Line(12, 2000, 1.0, 0.2, 0.3, 1);
+    const Cohort b = Line(12, 2000, c.a2, c.b2, 0.3, c.bAccept ? 1 : 2);
+    run.Install({a, b});
+    CancellableProgress tracker;
+    run.Run({true, true}, &tracker);
+    const kmCalcData& rec = run.Comparison(0);
+    ASSERT_TRUE(rec.bValid);
+    ASSERT_TRUE(rec.bComparison);
+    ASSERT_EQ(rec.vFTests.size(), 1u);
+    const kmFTest& test = rec.vFTests[0];
+
+    // Reduced model by least squares: one line (coincident), or one slope
+    // with two levels (parallel: the pooled within-cohort slope).
+    std::vector<double> x(a.x), y(a.y);
+    x.insert(x.end(), b.x.begin(), b.x.end());
+    y.insert(y.end(), b.y.begin(), b.y.end());
+    double sse0 = LineSSE(x, y);
+    if (c.iType == 0) {
+      double mxa = 0, mya = 0, mxb = 0, myb = 0;
+      for (int i = 0; i < 12; ++i) {
+        mxa += a.x[i] / 12;
+        mya += a.y[i] / 12;
+        mxb += b.x[i] / 12;
+        myb += b.y[i] / 12;
+      }
+      double sxx = 0, sxy = 0;
+      for (int i = 0; i < 12; ++i) {
+        sxx += std::pow(a.x[i] - mxa, 2) + std::pow(b.x[i] - mxb, 2);
+        sxy +=
+            (a.x[i] - mxa) * (a.y[i] - mya) + (b.x[i] - mxb) * (b.y[i] - myb);
+      }
+      const double slope = sxy / sxx;
+      sse0 = 0.0;
+      for (int i = 0; i < 12; ++i) {
+        sse0 += std::pow(a.y[i] - mya - slope * (a.x[i] - mxa), 2) +
+                std::pow(b.y[i] - myb - slope * (b.x[i] - mxb), 2);
+      }
+    }
+    const double sse1 = LineSSE(a.x, a.y) + LineSSE(b.x, b.y);
+    const int df1 = c.iType == 1 ? 2 : 1;
+    const int df2 = 24 - 4;
+    EXPECT_EQ(test.lNumeratorDF, df1);
+    EXPECT_EQ(test.lDenominatorDF, df2);
+    const double F = (sse0 - sse1) / sse1 * df2 / df1;
+    EXPECT_NEAR(test.dF, F < 1e-8 ? 0.0 : F, 1e-8 * std::max(1.0, F));
+    EXPECT_EQ(test.lNumPermutations, 200);
+    EXPECT_EQ(test.dAlpha, 0.05);
+    EXPECT_EQ(rec.IsComparisonParallel(), c.bAccept) << test.dPermPValue;
+    if (c.bAccept) {
+      EXPECT_EQ(test.dPermPValue, 1.0);
+    } else {
+      EXPECT_LE(test.dPermPValue, 0.01);
+    }
+  }
+}
+
+TEST(TwoGroupComp, NoiseFreeKinkedCurvesAreRecoveredExactly) {
+  // y = 10 + 0.5 t, slope -0.3 from t = 5, both cohorts (second one 2
+  // higher in the parallel case).
+  for (int iType : {1, 0}) {
+    SCOPED_TRACE(iType);
+    ComparisonRun run(1, 1, 1, iType, 1);
+    Cohort a, b;
+    for (int t = 0; t < 12; ++t) {
+      const double y = 10 + 0.5 * t - 0.8 * std::max(0, t - 5);
+      a.x.push_back(2000 + t);
+      a.y.push_back(y);
+      b.x.push_back(2000 + t);
+      b.y.push_back(y + (iType == 0 ? 2.0 : 0.0));
+    }
+    run.Install({a, b});
+    CancellableProgress tracker;
+    run.Run({true, true}, &tracker);
+    const kmCalcData& rec = run.Comparison(0);
+    ASSERT_TRUE(rec.bValid);
+    ASSERT_EQ(rec.vModels.size(), 1u);
+    const kmTable& model = rec.vModels[0];
+    EXPECT_NEAR(model.GetKinkmark(0).dEstimate, 2005.0, 1e-9);
+    EXPECT_NEAR(model.GetLineSegment(0).slope.dEstimate, 0.5, 1e-9);
+    EXPECT_NEAR(model.GetLineSegment(1).slope.dEstimate, -0.3, 1e-9);
+    EXPECT_NEAR(model.GetLineSegment(0).intercept.dEstimate, 10 - 0.5 * 2000,
+                1e-6);
+    if (iType == 0) {
+      EXPECT_NEAR(model.GetParallelLineSegment(0).intercept.dEstimate,
+                  12 - 0.5 * 2000, 1e-6);
+    }
+    EXPECT_NEAR(model.GetSSE(), 0.0, 1e-12);
+  }
+}
+
+// Fault: every pair was fitted on the first cohort's x values and the last
+// cohort's count; a pair now uses its own cohorts' data, and a pair whose
+// cohorts differ in count or x values is recorded as a bad comparison.
+TEST(TwoGroupComp, EachPairUsesItsOwnCohortsOrIsRecordedBad) {
+  ComparisonRun run(2, 0, 1, 1, 0);
+  run.Install({Line(12, 2000, 1, 0.2, 0.3, 1), Line(12, 2010, 1, 0.2, 0.3, 2),
+               Line(12, 2010, 1, 0.2, 0.3, 3), Line(12, 2000, 1, 0.2, 0.3, 4),
+               Line(12, 2000, 1, 0.2, 0.3, 5), Line(11, 2000, 1, 0.2, 0.3, 6)});
+  CancellableProgress tracker;
+  run.Run({true, true, true, true, false, true}, &tracker);
+  struct Expected {
+    bool bValid;
+    const char* sDescription;
+  };
+  const char* kX =
+      "The comparison cohorts do not have the same independent values.";
+  const char* kBad = "One or more of the comparison cohorts is invalid.";
+  // Pairs (0,1) (0,2) (1,2) (3,4) (3,5) (4,5); cohort 4 is not good.
+  const Expected kPairs[] = {{false, kX},   {false, kX}, {true, ""},
+                             {false, kBad}, {false, kX}, {false, kBad}};
+  EXPECT_EQ(run.Reader().GetNumComparisonRecords(), 6);
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    const kmCalcData& rec = run.Comparison(k);
+    EXPECT_EQ(rec.bValid, kPairs[k].bValid);
+    EXPECT_TRUE(rec.bComparison);
+    EXPECT_STREQ(rec.sBadDescription.GetCString(), kPairs[k].sDescription);
+    EXPECT_EQ(rec.vCohortLabel.size(), 4u);
+  }
+  // The good pair's models lie on its own years.
+  const kmCalcData& good = run.Comparison(2);
+  ASSERT_EQ(good.vModels.size(), 2u);
+  EXPECT_DOUBLE_EQ(good.vModels[0].GetData()(1, 1), 2010.0);
+  // Selection tests and the comparison test last.
+  ASSERT_GE(good.vFTests.size(), 2u);
+  EXPECT_EQ(good.vFTests.back().lNumPermutations, 200);
+}
+
+// Fault: a good pair met after a cancel left the handler's record as it
+// was, so the previous pair's record was written again under this pair.
+TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
+  ComparisonRun run(2, 0, 0, 1, 1);
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) cohorts.push_back(Line(10, 2000, 1, 0.1, 0.2, i));
+  run.Install(cohorts);
+  CancellableProgress tracker;
+  tracker.bCancelled = true;
+  ColumnVector vFinal(6);
+  vFinal = 0.0;
+  run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+                          KmVector<bool>(6, true));
+  kmCalcHandler& h = *run.Calc().pCalcHandler;
+  EXPECT_EQ(h.GetNumComparisonRecords(), 6);
+  const kmCalcData& last = h.GetCurrentCalcData();
+  EXPECT_FALSE(last.bValid);
+  EXPECT_STREQ(last.sBadDescription.GetCString(),
+               "The comparison was cancelled.");
+  EXPECT_TRUE(last.vFTests.empty());
+}
+
+}  // namespace
