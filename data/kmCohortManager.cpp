@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "data/internal/kmTextLineCheck.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -20,9 +22,6 @@
 namespace {
 
 const char kClassName[] = "kmCohortManager";
-
-// zlib's gzgets reads at most this many bytes less one per call.
-const int kGzLineBufferSize = 8192;
 
 // Trims both ends of characters up to 0x20, tabs included.
 void TrimBoth(KmString& sText) {
@@ -96,38 +95,29 @@ kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
 kmCohortManager::~kmCohortManager() = default;
 
 KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
-                                   km_gzFile pgzInputFile, char* pBuffer,
+                                   km_gzFile pgzInputFile, char* /*pBuffer*/,
                                    bool bGzip) {
   return WithCallPath(
       "ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)", kClassName,
       [&]() -> KmString {
-        std::vector<char> localBuffer;
-        if (bGzip && pBuffer == nullptr) {
-          localBuffer.resize(kGzLineBufferSize);
-          pBuffer = localBuffer.data();
-        }
         KmString sResult;
         while (sResult.IsEmpty() && !bEOF_) {
+          int64_t lPosition = -1;
           if (bGzip) {
             bEOF_ = km_gzeof(pgzInputFile) != 0;
-            pBuffer[0] = '\0';
-            km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize);
-            sResult = pBuffer;
-            // A line longer than one buffer arrives in pieces; join them so a
-            // long record is not taken for several records.
-            while (std::strlen(pBuffer) == kGzLineBufferSize - 1 &&
-                   pBuffer[kGzLineBufferSize - 2] != '\n') {
-              pBuffer[0] = '\0';
-              if (km_gzgets(pgzInputFile, pBuffer, kGzLineBufferSize) ==
-                  nullptr) {
-                break;
-              }
-              sResult << pBuffer;
-            }
+            lPosition = km_gztell(pgzInputFile);
+            // The whole line however long, so a long record is not taken
+            // for several records.
+            std::string sRaw;
+            km_gzgetline(pgzInputFile, sRaw);
+            sResult = sRaw;
           } else {
             bEOF_ = theInputFile.IsEOF();
+            lPosition = theInputFile.Tell();
             theInputFile.Read(sResult);
           }
+          km_read_internal::RefuseNulByte(sResult, "Data file", sDataFileName_,
+                                          lPosition, kClassName);
           KmString sTrimmed(sResult);
           TrimBoth(sTrimmed);
           if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
@@ -207,10 +197,8 @@ void kmCohortManager::ReadAllCohorts() {
 
     const bool bGzip = sDataFileName_.EndsWith(".gz");
     PreReadFiles files;
-    std::vector<char> gzBuffer;
     if (bGzip) {
       files.pGz = km_gzopen(sDataFileName_.GetCString(), "rb");
-      gzBuffer.resize(kGzLineBufferSize);
     } else {
       files.plain.Open(sDataFileName_.GetCString(), KmIO_File::kRead);
     }
@@ -220,15 +208,23 @@ void kmCohortManager::ReadAllCohorts() {
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
-    char* pBuffer = bGzip ? gzBuffer.data() : nullptr;
     auto readLine = [&]() {
-      return ReadLine(files.plain, files.pGz, pBuffer, bGzip);
+      return ReadLine(files.plain, files.pGz, nullptr, bGzip);
+    };
+    // Reads the next iCount lines into sLine; an empty text means the end
+    // of the file, where the reading stops (the count may exceed the lines
+    // there are by far).
+    KmString sLine;
+    auto readLines = [&](int64_t iCount) {
+      for (int64_t i = 0; i < iCount; ++i) {
+        sLine = readLine();
+        if (sLine.IsEmpty()) break;
+      }
     };
 
     if (bVarNamesIncluded_) readLine();
     // The block's header lines, then its first record.
-    KmString sLine;
-    for (int i = 0; i <= iHeaderLines_; ++i) sLine = readLine();
+    readLines(static_cast<int64_t>(iHeaderLines_) + 1);
 
     int iRecord = 1;
     kmCohort working;
@@ -255,7 +251,7 @@ void kmCohortManager::ReadAllCohorts() {
       if (iHeaderLines_ > 0) {
         // This line opened the next block's header lines; the last of them
         // is the block's first record, which takes this line's number.
-        for (int i = 0; i < iHeaderLines_; ++i) sLine = readLine();
+        readLines(iHeaderLines_);
         if (sLine.IsEmpty()) {
           bHaveWorking = false;
           break;

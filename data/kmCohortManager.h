@@ -46,16 +46,18 @@ class kmCohortManager {
   // one per cohort in cohort order.
   // Throws: KmException naming the file when it cannot be opened; "KM
   // variable 0 not yet defined." when the session has no independent
-  // variable; the label errors of BuildCohort; the gzip layer's error for
-  // damaged compressed data.
+  // variable; the label errors of BuildCohort; the errors of ReadLine.
+  // Header lines are read no further than the end of the file.
   void ReadAllCohorts();
   // The next non-blank line, trimmed at both ends of characters up to 0x20
   // (with the tab delimiter, leading tabs stay: they are empty fields).
   // Returns "" only at the end of the file, after which the end-of-file
   // flag is set. The flag is taken before each read, so a last line without
   // a line end is still returned. A compressed line is returned whole
-  // however long it is. pBuffer is a work buffer of 8192 bytes for the
-  // gzip reads (a local one is used when it is null).
+  // however long it is. pBuffer is not used (it may be null).
+  // Throws: KmException "Data file "<name>" is damaged: line <n> holds a
+  // NUL byte." for a line with a NUL byte, plain or compressed; the gzip
+  // layer's error for damaged compressed data.
   KmString ReadLine(KmIO_File& theInputFile, km_gzFile pgzInputFile,
                     char* pBuffer, bool bGzip);
   // The by-group key of a record line: each by-variable's trimmed field

@@ -321,7 +321,8 @@ class kmReadData {
   // Throws: KmException "Could not load variance-covariance matrix.  The
   // selected file: <name> does not exist." (source "kmReadData") for a
   // missing file; a KmException naming the file when it cannot be opened;
-  // the gzip layer's error for damaged compressed data.
+  // "Variance-covariance matrix file "<name>" is damaged: line <n> holds a
+  // NUL byte."; the gzip layer's error for damaged compressed data.
   void LoadVarianceCovarianceMatrix();
 
   // ==== Data file access and record format (kmReadDataFile.cpp) ===========
@@ -350,7 +351,9 @@ class kmReadData {
   // whole however long it is; a plain file's line loses its line feed and
   // every carriage return. plPosition may be null. A reader with no file
   // open reads "" at the end of the file.
-  // Throws: the gzip layer's error for damaged compressed data.
+  // Throws: the gzip layer's error for damaged compressed data; KmException
+  // "Data file "<name>" is damaged: line <n> holds a NUL byte." for a line
+  // with a NUL byte, plain or compressed.
   bool ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                              int64_t* plPosition);
   // Sets the next cohort to 0 and opens the data file again from its start
@@ -522,6 +525,9 @@ class kmReadData {
   KmString GetDelimiterText() const;
   // The missing-value text of kmOptMissingCharacter.
   KmString GetMissingText() const;
+  // The name of the file OpenInputFile reads: the data file, or for a
+  // spreadsheet name the session's temporary input file.
+  KmString GetOpenFileName() const;
   // The end-of-file state of whichever file is open (true when none is).
   bool IsInputAtEOF() const;
   // The session whose by-variable formats receive the codes of text values:

@@ -3,8 +3,10 @@
 // ProcessDataRecord, LineShouldBeIncluded) and their private helpers.
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -18,9 +20,6 @@
 namespace {
 
 const char kClassName[] = "kmReadData";
-
-// zlib's gzgets reads at most this many bytes less one per call.
-const int kGzLineBufferSize = 8192;
 
 // Label ending of an independent value that is kept out of the fits.
 const char kNotUsedSuffix[] = " (not used in calculations)";
@@ -36,6 +35,16 @@ KmString kmReadData::GetMissingText() const {
   KmString sMissing;
   pSession_->GetMissingString(sMissing);
   return sMissing;
+}
+
+KmString kmReadData::GetOpenFileName() const {
+  if (!bSpreadsheet_) return sDataFileName_;
+  const kmSession* pNameSession = pSession_;
+  if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
+    pNameSession = pCalcHandler_->GetSession();
+  }
+  return pNameSession != nullptr ? pNameSession->GetTempInputFile()
+                                 : sDataFileName_;
 }
 
 bool kmReadData::IsInputAtEOF() const {
@@ -57,14 +66,7 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
     bCompressed_ = sDataFileName_.EndsWith(".gz");
     bSpreadsheet_ =
         sDataFileName_.EndsWith(".xls") || sDataFileName_.EndsWith(".xlsx");
-    KmString sOpenName = sDataFileName_;
-    if (bSpreadsheet_) {
-      const kmSession* pNameSession = pSession_;
-      if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
-        pNameSession = pCalcHandler_->GetSession();
-      }
-      if (pNameSession != nullptr) sOpenName = pNameSession->GetTempInputFile();
-    }
+    const KmString sOpenName = GetOpenFileName();
     if (bCompressed_) {
       pgzInputFile_ = km_gzopen(sOpenName.GetCString(), "rb");
       if (pgzInputFile_ == nullptr) {
@@ -102,32 +104,24 @@ bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                                        int64_t* plPosition) {
   return WithCallPath("ReadLineFromInputFile()", kClassName, [&]() -> bool {
     const bool bGzip = pgzInputFile_ != nullptr;
-    if (plPosition != nullptr) {
-      *plPosition = bGzip ? km_gztell(pgzInputFile_)
-                          : static_cast<int64_t>(inputFile_.Tell());
-    }
+    const int64_t lPosition = bGzip ? km_gztell(pgzInputFile_)
+                                    : static_cast<int64_t>(inputFile_.Tell());
+    if (plPosition != nullptr) *plPosition = lPosition;
     bool bEOF = false;
     if (bEOFBeforeRead) bEOF = IsInputAtEOF();
     if (bGzip) {
-      char aBuffer[kGzLineBufferSize];
-      aBuffer[0] = '\0';
-      km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize);
-      sLine = aBuffer;
-      // A line longer than one buffer arrives in pieces; join them so a
-      // long record is not taken for several records (the plain reader and
-      // the session's scans see it whole too).
-      while (std::strlen(aBuffer) == kGzLineBufferSize - 1 &&
-             aBuffer[kGzLineBufferSize - 2] != '\n') {
-        aBuffer[0] = '\0';
-        if (km_gzgets(pgzInputFile_, aBuffer, kGzLineBufferSize) == nullptr) {
-          break;
-        }
-        sLine << aBuffer;
-      }
+      // The whole line however long, so a long record is not taken for
+      // several records (the plain reader and the session's scans see it
+      // whole too).
+      std::string sRaw;
+      km_gzgetline(pgzInputFile_, sRaw);
+      sLine = sRaw;
     } else {
       // A closed plain file reads as an empty line at the end of the file.
       inputFile_.Read(sLine);
     }
+    km_read_internal::RefuseNulByte(sLine, "Data file", GetOpenFileName(),
+                                    lPosition, kClassName);
     return bEOFBeforeRead ? bEOF : IsInputAtEOF();
   });
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -16,9 +17,6 @@
 namespace {
 
 const char kClassName[] = "kmReadData";
-
-// gzgets reads at most this many bytes less one per call.
-const int kGzBufferSize = 8192;
 
 // Field delimiter of the matrix file by kmOptVarCovarDelimiter.
 char MatrixDelimiter(int iCode) {
@@ -40,7 +38,7 @@ class MatrixLineSource {
   // Opens sName: through the gzip layer when it ends in ".gz".
   // Throws: KmException naming the file when it cannot be opened.
   explicit MatrixLineSource(const KmString& sName)
-      : bGzip_(sName.EndsWith(".gz")), pGz_(nullptr) {
+      : sName_(sName), bGzip_(sName.EndsWith(".gz")), pGz_(nullptr) {
     bool bOpen = false;
     if (bGzip_) {
       pGz_ = km_gzopen(sName.GetCString(), "rb");
@@ -65,34 +63,32 @@ class MatrixLineSource {
 
   // Reads the next line into sLine without its line end and carriage
   // returns. Returns false, with sLine empty, once the text is used up.
+  // Throws: KmException naming the file and line for a line with a NUL
+  // byte; the gzip layer's error for damaged compressed data.
   bool Next(KmString& sLine) {
     sLine.Clear();
+    int64_t lPosition = -1;
     if (bGzip_) {
-      // A line longer than one gzgets buffer arrives in pieces; the pieces
-      // are joined so that a wide matrix row stays one row.
-      std::string sJoined;
-      bool bAny = false;
-      for (;;) {
-        char aBuffer[kGzBufferSize];
-        aBuffer[0] = '\0';
-        if (km_gzgets(pGz_, aBuffer, kGzBufferSize) == nullptr) break;
-        bAny = true;
-        sJoined += aBuffer;
-        if (!sJoined.empty() && sJoined.back() == '\n') break;
-      }
-      if (!bAny) return false;
-      sLine = sJoined.c_str();
+      // The whole line, so that a wide matrix row stays one row.
+      lPosition = km_gztell(pGz_);
+      std::string sRaw;
+      if (!km_gzgetline(pGz_, sRaw)) return false;
+      sLine = sRaw;
     } else {
       if (file_.IsEOF()) return false;
+      lPosition = file_.Tell();
       file_.Read(sLine);
       if (file_.IsEOF() && sLine.IsEmpty()) return false;
     }
+    km_read_internal::RefuseNulByte(sLine, "Variance-covariance matrix file",
+                                    sName_, lPosition, kClassName);
     sLine.RemoveAll('\r');
     sLine.RemoveAll('\n');
     return true;
   }
 
  private:
+  KmString sName_;
   bool bGzip_;
   km_gzFile pGz_;
   KmIO_File file_;

@@ -55,7 +55,12 @@ void KmRun::Calculate() {
                                 pSession_->GetInt(kmOptDependentType) == 4;
   PrepareSession();
   PreRead(bCalculatedRates);
-  pSession_->Write(files_.sSavedSessionFile.GetCString());
+  // A run of a saved session named as the run file's saved session (run.ini
+  // reading run.kms) keeps its input as it is: the copy written here carries
+  // the run options and would replace the user's session unseen.
+  if (!SameFile(files_.sSavedSessionFile, files_.sSessionFile)) {
+    pSession_->Write(files_.sSavedSessionFile.GetCString());
+  }
 
   bool bVarying = false;
   if (bCalculatedRates) {

@@ -20,7 +20,8 @@ void ReadName(const KmIniSection& section, const char* sKey, KmString& sName) {
   if (!sValue.IsEmpty()) sName = sValue;
 }
 
-// True when the two names lead to the same file, however they are written.
+}  // namespace
+
 bool SameFile(const KmString& a, const KmString& b) {
   namespace fs = std::filesystem;
   std::error_code error;
@@ -33,8 +34,6 @@ bool SameFile(const KmString& a, const KmString& b) {
   const fs::path canonicalB = fs::weakly_canonical(pathB, error);
   return !error && canonicalA == canonicalB;
 }
-
-}  // namespace
 
 KmString DropLastChars(const KmString& sName, int iCount) {
   KmString sResult(sName);

@@ -29,6 +29,11 @@ struct KmRunFiles {
 // kept whole, so a short name never loses what precedes its ending.
 KmString DropLastChars(const KmString& sName, int iCount);
 
+// True when the two names lead to the same file, however they are written
+// ("./a.txt" and "a.txt"); for names of files that do not exist yet, when
+// their absolute forms agree.
+bool SameFile(const KmString& a, const KmString& b);
+
 // Sets every name from sProgram and sRunFile: the defaults above.
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
                         const char* sRunFile);

@@ -45,6 +45,10 @@
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
 //   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
+//   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
+//                                  PermuteComp, GridSearchComp
+//   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
+//   kmCalculatorComparison.cpp     TwoGroupComp, CompMod, CompFTest
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -850,9 +854,11 @@ class kmCalculator {
   // differences (K1 = k + 1) of the segment form. vResidualSum(1) = Q.
   // REQUIRES: pDataX holds the n shifted x in column 2, pX0 and mWorkA are
   // set as KinkMkSEs needs them.
-  // Throws: KmException for a null table, a comparison (bComparison true:
-  // comparison standard errors are not available in this build), or short
-  // inputs; the errors of KinkMkSEs; matrix-library errors with source
+  // A comparison model (bComparison) has c = iXColumn base columns and the
+  // coefficient layout of the comparison section; its covariance comes
+  // from KinkMkSEsComp.
+  // Throws: KmException for a null table or short inputs; the errors of
+  // KinkMkSEs (KinkMkSEsComp); matrix-library errors with source
   // "kmCalculator::Table()"; call path "Table()".
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,

@@ -80,3 +80,16 @@ int km_gzclose(km_gzFile file) {
   if (file == nullptr) return Z_STREAM_ERROR;
   return gzclose(file);
 }
+
+bool km_gzgetline(km_gzFile file, std::string& sLine) {
+  sLine.clear();
+  if (file == nullptr) return false;
+  // Byte by byte through zlib's buffered gzgetc: a line of any length comes
+  // whole, and a NUL byte stays in it instead of ending it unseen.
+  for (int c = gzgetc(file); c != -1; c = gzgetc(file)) {
+    sLine.push_back(static_cast<char>(c));
+    if (c == '\n') break;
+  }
+  ThrowIfDamaged(file, "km_gzgetline()");
+  return !sLine.empty();
+}

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <string>
 
 // A data-file handle of zlib's gzip reader. A file without the gzip header
 // is read as it is, so one handle serves compressed and plain files alike.
@@ -34,6 +35,13 @@ int km_gzread(km_gzFile file, void* pBuffer, unsigned uLen);
 // null at the end of the data (or for a null handle, or iLen < 1), leaving
 // pBuffer an empty text. Throws KmException on damaged data (see above).
 char* km_gzgets(km_gzFile file, char* pBuffer, int iLen);
+
+// Reads one whole line, however long, up to and including its line feed
+// (a last line may have none) into sLine. NUL bytes are kept as bytes of
+// the line, so a caller can see them. Returns false, with sLine empty, at
+// the end of the data (and for a null handle). Throws KmException on
+// damaged data (see above).
+bool km_gzgetline(km_gzFile file, std::string& sLine);
 
 // Nonzero once the end of the uncompressed data has been reached, and also
 // once the handle is in an error state, so that a loop

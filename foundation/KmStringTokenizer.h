@@ -3,14 +3,14 @@
 #define KM_FOUNDATION_KMSTRINGTOKENIZER_H
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/KmString.h"
 
 // KmStringTokenizer splits a line at delimiter characters: every byte of the
 // delimiter text is a delimiter on its own. Optionally, a set of marker
 // characters (the double quote in practice) opens and closes sections in
-// which delimiters do not split. Every request rescans the text from its
-// start; no token list is kept.
+// which delimiters do not split.
 //
 // Tokens lose their leading spaces (0x20) but keep trailing ones; a quoted
 // token keeps its quotes. A text without delimiters is one token, the empty
@@ -19,6 +19,10 @@
 // ends at the section's end and the byte right after it is skipped as if it
 // were the delimiter. An unterminated section runs to the end of the text.
 // A quoted section that closes at the end of the text is the last token.
+//
+// The text is split once, on the first request after it (or the delimiters)
+// was set, in time linear in its length; every request then answers from
+// the tokens kept.
 class KmStringTokenizer {
  public:
   // Empty text, delimiters and markers.
@@ -45,9 +49,9 @@ class KmStringTokenizer {
   // True while GetNextToken has tokens left to give.
   bool HasMoreTokens();
 
-  // The scanner behind the requests: writes token lIndex to out unless
-  // bCountOnly, and returns the number of tokens scanned (up to and
-  // including lIndex when it exists, or all of them).
+  // Writes token lIndex to out unless bCountOnly, and returns the number of
+  // tokens up to and including lIndex when it exists and bCountOnly is
+  // false, or else all of them.
   int32_t GetTokenInternal(KmString& out, int32_t lIndex, bool bCountOnly);
 
  private:
@@ -55,6 +59,12 @@ class KmStringTokenizer {
   KmString sDelimiter_;
   int32_t lCurrentIndex_;
   KmString sMarkers_;
+  // The tokens of the text, valid while bTokenized_.
+  std::vector<KmString> vTokens_;
+  bool bTokenized_ = false;
+
+  // Splits the text into vTokens_ unless that is already done.
+  void Tokenize();
 };
 
 #endif  // KM_FOUNDATION_KMSTRINGTOKENIZER_H

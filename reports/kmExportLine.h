@@ -18,7 +18,8 @@ class kmSession;
 //
 //  - A line is a list of cells joined by the field delimiter of the export
 //    options (tab, ',' or ';'); no delimiter follows the last cell, so an
-//    empty last cell still shows as a field (the line ends in a delimiter).
+//    empty last cell still shows as a field: the line then ends in a
+//    delimiter (the way to keep a delimiter after a row's last value).
 //  - The line ends with the line delimiter of the options ("\r\n" or "\n"),
 //    written as given (the file is binary; nothing is translated), and no
 //    NUL byte is ever written.

@@ -77,6 +77,20 @@ inline std::string WriteDataFile(const km_test::ScratchDir& dir,
   return sPath;
 }
 
+// Upper bound on the time one read of a file with the records below may
+// take. Split once, they take milliseconds; when every field re-splits its
+// record, the 3,000 fields take tens of seconds and the 2 MB line does not
+// finish.
+constexpr double kLinearTimeBudgetSeconds = 2.0;
+
+// nFields fields of nWidth '1's, each with a comma in front.
+inline std::string ExtraFields(int nFields, size_t nWidth) {
+  std::string s;
+  s.reserve(static_cast<size_t>(nFields) * (nWidth + 1));
+  for (int i = 0; i < nFields; ++i) s += "," + std::string(nWidth, '1');
+  return s;
+}
+
 }  // namespace preread_test
 
 #endif  // KM_TESTS_DATA_PREREADFIXTURES_H

@@ -229,6 +229,45 @@ TEST(kmCohortManager, ReadsLongCompressedLineAsOneRecord) {
   }
 }
 
+TEST(kmCohortManager, HeaderLineCountBeyondTheFileEndsTheRead) {
+  // Fault: the header lines were read in a loop to the option's value
+  // whatever the file held, so a count of 2147483647 never ended and its
+  // counter overflowed.
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    km_test::ScratchDir dir;
+    const std::string sPath =
+        WriteDataFile(dir, "data", "1,A,2000\n1,A,2001\n", bGzip);
+    auto pSession = MakeSession(1, sPath);
+    pSession->SetInt(kmOptHeaderLines, 2147483647);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+    manager.ReadAllCohorts();
+    EXPECT_EQ(manager.GetNumCohorts(), 0);
+    EXPECT_TRUE(manager.IsEndOfFile());
+  }
+}
+
+TEST(kmCohortManager, LineWithNulByteIsRefusedInPlainAndGzipFiles) {
+  // Fault: a NUL byte ended a line's text unseen: the plain file lost the
+  // rest of the record, and in the gzip twin the bytes after the NUL (more
+  // than 8 KB) became a record and a cohort of their own.
+  const std::string sText = "1,A,2000\n1,A,2001\n2,A,2002" +
+                            std::string(1, '\0') + "," +
+                            std::string(9000, '7') + "\n2,A,2003\n";
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    km_test::ScratchDir dir;
+    const std::string sPath = WriteDataFile(dir, "data", sText, bGzip);
+    auto pSession = MakeSession(1, sPath);
+    kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
+    const KmException e =
+        km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+    EXPECT_EQ(
+        std::string(e.GetMessage()),
+        "Data file \"" + sPath + "\" is damaged: line 3 holds a NUL byte.");
+  }
+}
+
 TEST(kmCohortManager, RefillsObservationCountsOnEveryRead) {
   // Fault: the end-of-file flag of a first read was never reset, so a
   // second read found no cohort and emptied the session's counts.

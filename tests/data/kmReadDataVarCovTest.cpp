@@ -13,6 +13,7 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/data/PrereadFixtures.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -155,6 +156,27 @@ TEST(ReadDataVarCovTest, SmallTablesWithHeaderDropped) {
   km_test::WriteAll(sFile, "1,2\n");
   EXPECT_TRUE(Load(sFile, 2, true, false).empty());
   EXPECT_EQ((Table{{2.0}}), Load(sFile, 2, false, true));
+}
+
+TEST(ReadDataVarCovTest, LineWithNulByteIsRefusedInPlainAndGzipFiles) {
+  // Fault: a NUL byte ended a matrix row's text unseen, so the numbers
+  // after it were dropped without a word.
+  const std::string sText = "1,0.5\n0.5" + std::string(1, '\0') + "9,2\n";
+  km_test::ScratchDir dir;
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    const std::string sFile = dir.File(bGzip ? "m.csv.gz" : "m.csv");
+    if (bGzip) {
+      preread_test::WriteGz(sFile, sText);
+    } else {
+      km_test::WriteAll(sFile, sText);
+    }
+    const KmException e =
+        km_test::CatchKmException([&] { Load(sFile, 2, false, false); });
+    EXPECT_EQ("Variance-covariance matrix file \"" + sFile +
+                  "\" is damaged: line 2 holds a NUL byte.",
+              e.GetMessage());
+  }
 }
 
 TEST(ReadDataVarCovTest, MissingFileStopsTheSetup) {

@@ -3,6 +3,7 @@
 // results-file handler, the run-wide settings and the run-stopping errors.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/data/PrereadFixtures.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -153,6 +155,59 @@ const std::string kTooFew5 =
     "required: 5. Adjust settings for Number of Observations on the Method "
     "and Parameters Tab of the Session Window, otherwise Kinkmark will not "
     "process this cohort.";
+
+TEST(ReadDataVerifyTest, WideRecordsVerifyAndReadInLinearTime) {
+  // Fault: every field of a record re-split the line from its start and
+  // searched it to its end for a quote, so a record of 3,000 fields took
+  // 40 s to verify and a 2 MB line with 40 commas did not finish.
+  const std::string sText =
+      "Sex,Year,Rate,SE\n1,2000,1,1\n1,2001,1,1\n" +
+      ("1,2002,1,1" + preread_test::ExtraFields(3000, 1)) + "\n" +
+      ("1,2003,1,1" + preread_test::ExtraFields(40, 50000)) + "\n1,2004,1,1\n";
+  km_test::ScratchDir dir;
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    RunSetup s;
+    s.sFile = preread_test::WriteDataFile(dir, "wide", sText, bGzip);
+    s.vars = kRateVars;
+    s.nLabels = 1;
+    VerifyRun run(s);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(run.Verify()) << run.sMessage.GetCString();
+    run.reader->ResetDataFile();
+    int iCopy = -1;
+    run.reader->ReadData(&iCopy);
+    const std::chrono::duration<double> elapsed =
+        std::chrono::steady_clock::now() - start;
+    EXPECT_LT(elapsed.count(), preread_test::kLinearTimeBudgetSeconds);
+    EXPECT_EQ((std::vector<std::string>{""}), run.Texts());
+    EXPECT_EQ(5u, run.reader->GetCohortRows().size());
+  }
+}
+
+TEST(ReadDataVerifyTest, LineWithNulByteIsRefusedInPlainAndGzipFiles) {
+  // Fault: a NUL byte ended a record's text unseen: the plain file lost
+  // the rest of the record, and in the gzip twin the bytes after the NUL
+  // (more than 8 KB) became a record and a cohort of their own.
+  const std::string sText = "Sex,Year,Rate,SE\n1,2000,1,1\n1,2001,1" +
+                            std::string(1, '\0') + "," +
+                            std::string(9000, '7') + ",1\n1,2002,1,1\n";
+  km_test::ScratchDir dir;
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    RunSetup s;
+    s.sFile = preread_test::WriteDataFile(dir, "nul", sText, bGzip);
+    s.vars = kRateVars;
+    s.nLabels = 1;
+    VerifyRun run(s);
+    const KmException e = km_test::CatchKmException([&] { run.Verify(); });
+    const std::string sExpected =
+        "Data file \"" + s.sFile + "\" is damaged: line 3 holds a NUL byte.";
+    EXPECT_EQ(sExpected, e.GetMessage());
+    EXPECT_EQ(sExpected, run.sMessage.GetCString());
+    EXPECT_TRUE(run.reader->GetErrorTexts().empty());
+  }
+}
 
 TEST(ReadDataVerifyTest, StandardRunPlainAndCompressed) {
   const std::string sPlain = km_test::DataPath("verify/rates_se.csv");

@@ -210,4 +210,24 @@ TEST(KinkmarkRun, WholeRunThenExportOnly) {
   EXPECT_FALSE(fs::exists(dir.File("again.kms")));
 }
 
+// A saved session run again under its own run file's name (run.ini reading
+// run.kms) must not be replaced by the run's copy, which carries the run
+// options of that run.
+TEST(KinkmarkRun, SavedSessionInputIsKept) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  ASSERT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+  const std::string sSaved = ReadAll(dir.File("run.kms"));
+  WriteAll(dir.File("options.ini"),
+           "[Session Options]\nmaximum kinkmarks = 0\n");
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = run.kms\n"
+           "Data File = rates.txt\nRun Options File = options.ini\n"
+           "Output File = second.kmo\n");
+  const RunResult again = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(again.iStatus, 0) << again.sConsole;
+  EXPECT_TRUE(fs::exists(dir.File("second.RunSummary.txt")));
+  EXPECT_EQ(ReadAll(dir.File("run.kms")), sSaved);
+}
+
 }  // namespace

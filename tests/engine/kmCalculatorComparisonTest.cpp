@@ -17,10 +17,12 @@
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
 #include "foundation/KmProgressInterface.h"
+#include "reports/kmExports.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/DataExportOptions.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -434,6 +436,54 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
   }
 }
 
+// Fault: the parallel design's refit measured the second cohort's intercept
+// as an offset from the first's, while B(2) and the model table read it as
+// the second cohort's own intercept, so its standard error was that of the
+// offset. For k = 0 the covariance must be s2 (Z'Z)^-1 of Z = (first-cohort
+// indicator, second-cohort indicator, x), computed here by least squares.
+TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
+  BareCalc b(0);
+  kmCalculator& calc = *b.calc;
+  const int m = 8;
+  const int n = 2 * m;
+  const Cohort a = Line(m, 2000, 1.0, 0.3, 0.2, 1);
+  const Cohort s = Line(m, 2000, 2.0, 0.3, 0.2, 2);
+  Matrix Z(n, 3);
+  Z = 0.0;
+  ColumnVector y(n);
+  for (int r = 1; r <= m; ++r) {
+    Z(r, 1) = 1.0;
+    Z(m + r, 2) = 1.0;
+    Z(r, 3) = Z(m + r, 3) = r - 1;
+    y(r) = a.y[r - 1];
+    y(m + r) = s.y[r - 1];
+  }
+  calc.pX0 = new Matrix(Z);
+  calc.pDataY = new Matrix(y);
+  calc.pDataWeightInput = new ColumnVector(n);
+  *calc.pDataWeightInput = 1.0;
+  calc.iNumObs = n;
+  calc.iXColumn = 3;
+  Matrix mA, mB;
+  calc.WLSWgt(0.0, mA, mB);
+  calc.mWorkA = mA;
+  Matrix mCov;
+  kmTable table;
+  EXPECT_DOUBLE_EQ(calc.KinkMkSEsComp(0, ColumnVector(0), mCov, table),
+                   n - 3.0);
+
+  const Matrix mInv = (Z.t() * Z).i();
+  const ColumnVector beta = mInv * Z.t() * y;
+  const ColumnVector e = y - Z * beta;
+  const double s2 = e.SumSquare() / (n - 3);
+  ASSERT_EQ(mCov.Nrows(), 3);
+  for (int i = 1; i <= 3; ++i) {
+    for (int j = 1; j <= 3; ++j) {
+      EXPECT_NEAR(mCov(i, j), s2 * mInv(i, j), 1e-12) << i << "," << j;
+    }
+  }
+}
+
 TEST(TwoGroupComp, OneByGroupIsRefused) {
   ComparisonRun run(1, 0, 0, 1, 1);
   run.Install({Line(8, 2000, 1, 0.2, 0.1, 1)});
@@ -617,6 +667,45 @@ TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
   EXPECT_STREQ(last.sBadDescription.GetCString(),
                "The comparison was cancelled.");
   EXPECT_TRUE(last.vFTests.empty());
+}
+
+TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
+  ComparisonRun run(2, 0, 1, 0, 1);
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) {
+    cohorts.push_back(Line(12, 2000, 1 + 0.1 * i, 0.2, 0.3, i + 1));
+  }
+  run.Install(cohorts);
+  CancellableProgress tracker;
+  run.Run(std::vector<bool>(6, true), &tracker);
+  km_test::ScratchDir dir;
+  const std::string sPath = dir.File("pairwise_comparison.txt");
+  WritePairwiseComparisonExport(
+      run.Reader(), sPath.c_str(),
+      DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
+                        false, 2100, 1500, true));
+  // One row per pair in list order, under the header; the cohorts were
+  // generated parallel (levels apart, one slope), so none is rejected.
+  const std::string sText = km_test::ReadAll(sPath);
+  std::vector<std::string> vLines;
+  for (size_t i = 0, j; i < sText.size(); i = j + 1) {
+    j = sText.find('\n', i);
+    if (j == std::string::npos) j = sText.size();
+    vLines.push_back(sText.substr(i, j - i));
+  }
+  const char* kPairs[6][2] = {
+      {"M / White", "M / Black"}, {"M / White", "M / Other"},
+      {"M / Black", "M / Other"}, {"W / White", "W / Black"},
+      {"W / White", "W / Other"}, {"W / Black", "W / Other"}};
+  ASSERT_EQ(vLines.size(), 7u);
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    const std::string& sRow = vLines[k + 1];
+    EXPECT_EQ(
+        sRow.rfind(std::string(kPairs[k][0]) + ";" + kPairs[k][1] + ";", 0), 0u)
+        << sRow;
+    EXPECT_NE(sRow.find("Failed to reject"), std::string::npos) << sRow;
+  }
 }
 
 }  // namespace
