@@ -48,7 +48,8 @@
 //   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
 //                                  PermuteComp, GridSearchComp
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
-//   kmCalculatorComparison.cpp     TwoGroupComp, CompMod, CompFTest
+//   kmCalculatorComparison.cpp     CompMod, CompFTest
+//   kmCalculatorComparisonPass.cpp TwoGroupComp
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -1079,7 +1080,8 @@ class kmCalculator {
 
   // ======================================================================
   // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
-  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp)
+  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
+  // kmCalculatorComparisonPass.cpp)
   //
   // Two cohorts of m observations on the same independent values are
   // stacked into one data set of n = 2m rows (first cohort first) with the
@@ -1207,7 +1209,10 @@ class kmCalculator {
   // i); once the tracker is cancelled, each remaining good pair gets an
   // invalid placeholder record. The tracker's position ends at
   // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
-  // sFileName is not used.
+  // sFileName is not used. The good pairs are fitted on a pool of the
+  // session's number of cores, each by a calculator of its own; the records
+  // are written in list order by the calling thread and do not depend on
+  // the number of workers.
   // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
   // Throws: KmException "Not enough byGroups to compare." (source
   // "TwoGroupComp()") for fewer than 2 by-groups; the errors of the fits;
@@ -1217,7 +1222,8 @@ class kmCalculator {
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
-  // Fits and tests the installed pair into pRecord: one model table per
+  // Fits and tests the installed pair into pRecord, starting the generator
+  // from kmOptPermutationSeed: one model table per
   // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
   // kmOptModelSelection (permutation tests for 0, each appended to
   // vFTests), then the comparison test of the joint model with

@@ -88,7 +88,10 @@ class kmTextReport {
   // with six decimals; bParallel adds the parallel model's intercept group
   // (multi-cohort records). The values of a model hidden by the MADWD rule
   // are "-" (kmExportEntries.h); other cells without a value hold the
-  // missing-value text.
+  // missing-value text. The covariance and correlation cells are the
+  // variance of the segment's intercept, its covariance with the segment's
+  // slope and the slope's variance, read from the model's matrix over the
+  // segment coefficients (intercept and slope alternating per segment).
   // Throws: the record's and the model's range errors; KmException "The
   // covariance matrix of a model with <k> kinkmarks has <r> rows and <c>
   // columns; <n> are needed." when the covariance columns ask for an

@@ -109,21 +109,24 @@ void AddSlopeChangeCells(kmExportLine& line, const kmTable& model, int32_t s,
   }
 }
 
-// The elements (s, s), (s, k + 1 + s) and (k + 1 + s, k + 1 + s), 0-based,
-// of a 2(k + 1) square matrix: intercepts of the segments first, then their
-// slopes.
+// The variance of segment s's intercept, its covariance with the segment's
+// slope and the variance of the slope, from a matrix over the segment
+// coefficients as the model stores them: intercept and slope alternating
+// per segment (intercept 0, slope 0, intercept 1, ...), so segment s is at
+// 0-based rows and columns 2s and 2s + 1.
 void AddMatrixCells(kmExportLine& line, const NEWMAT::Matrix& m, int32_t k,
                     int32_t s, const KmString& sFormat) {
-  const int32_t iSlope = k + 1 + s;
-  if (m.Nrows() <= iSlope || m.Ncols() <= iSlope) {
+  const int32_t iIntercept = 2 * s + 1;  // 1-based
+  const int32_t iSlope = iIntercept + 1;
+  if (m.Nrows() < iSlope || m.Ncols() < iSlope) {
     GenerateKmExceptionF(
         "The covariance matrix of a model with %d kinkmarks has %d rows and "
         "%d columns; %d are needed.",
-        kClassName, k, m.Nrows(), m.Ncols(), iSlope + 1);
+        kClassName, k, m.Nrows(), m.Ncols(), iSlope);
   }
-  line.AddNumber(sFormat, m(s + 1, s + 1));
-  line.AddNumber(sFormat, m(s + 1, iSlope + 1));
-  line.AddNumber(sFormat, m(iSlope + 1, iSlope + 1));
+  line.AddNumber(sFormat, m(iIntercept, iIntercept));
+  line.AddNumber(sFormat, m(iIntercept, iSlope));
+  line.AddNumber(sFormat, m(iSlope, iSlope));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
@@ -360,9 +361,15 @@ class kmCalcHandler {
   // The graph texts of the display-options block that starts at lStart;
   // leaves the file positioned where it found it.
   void ReadGraphLabels(int32_t lStart);
-  // Refuses an offset table that names a position outside the records.
-  void CheckOffsets() const;
-  // Reads the record at lOffset into record.
+  // Refuses an offset table that names a position outside the records, or
+  // whose offsets are not those of records written one after another.
+  void CheckOffsets();
+  // Refuses offsets that do not increase within each list, or that together
+  // do not start where the offset table ends each at its own position;
+  // keeps them sorted in vRecordStarts_.
+  void CheckRecordOrder();
+  // Reads the record at lOffset into record and refuses it unless it ends
+  // exactly where the next record begins (the last at the end of the file).
   void ReadRecordAt(int32_t lOffset, kmCalcData& record);
   // Reads cohort record iCohort, or comparison record iComparison (of
   // cohorts a and b), into a new record; a record with an empty cohort label
@@ -410,6 +417,8 @@ class kmCalcHandler {
   KmString sFileName_;
   int64_t lFileSize_;
   int32_t lRecordsStart_;
+  // Every record offset of the table, ascending.
+  std::vector<int32_t> vRecordStarts_;
   // Mirrors of graph texts 1 and 2.
   KmString sGraphIndependentLabel_;
   KmString sGraphDependentLabel_;

@@ -75,6 +75,7 @@ void kmCalcHandler::InitMembers() {
   sFileName_ = "";
   lFileSize_ = -1;
   lRecordsStart_ = -1;
+  vRecordStarts_.clear();
 }
 
 kmCalcHandler::kmCalcHandler(kmSession* pSession)

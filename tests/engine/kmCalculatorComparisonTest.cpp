@@ -78,8 +78,10 @@ Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
 // a session with iNumByVars by-variables and pairwise comparisons.
 class ComparisonRun {
  public:
-  ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod)
+  ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
+                int16_t iCores = 1)
       : session_(km_results_test::MakeSession(iNumByVars, true)) {
+    session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
     session_.SetInt(kmOptMinKinkmarks, kmin);
     session_.SetInt(kmOptMaxKinkmarks, kmax);
@@ -706,6 +708,50 @@ TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
         << sRow;
     EXPECT_NE(sRow.find("Failed to reject"), std::string::npos) << sRow;
   }
+}
+
+// The pairs are fitted on a pool; each starts its own generator, so neither
+// the number of workers nor draws made before the pass change a record.
+TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) {
+    cohorts.push_back(Line(12, 2000, 1 + 0.3 * i, 0.2 + 0.02 * i, 0.3, i + 7));
+  }
+  std::vector<std::unique_ptr<ComparisonRun>> runs;
+  for (int16_t iCores : {1, 4}) {
+    runs.push_back(std::make_unique<ComparisonRun>(2, 0, 1, 1, 1, iCores));
+    runs.back()->Install(cohorts);
+    for (int d = 0; d < 3 * iCores; ++d) runs.back()->Calc().pRandom->genrand();
+    CancellableProgress tracker;
+    runs.back()->Run(std::vector<bool>(6, true), &tracker);
+  }
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    ASSERT_TRUE(runs[0]->Comparison(k).bValid);
+    km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
+                                      runs[0]->Comparison(k));
+  }
+}
+
+TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
+  // Four observations leave no candidate for the one kinkmark asked for.
+  ComparisonRun run(2, 1, 1, 1, 1, 4);
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) cohorts.push_back(Line(4, 2000, 1, 0.2, 0.3, i));
+  run.Install(cohorts);
+  CancellableProgress tracker;
+  ColumnVector vFinal(6);
+  vFinal = 1.0;
+  const KmException e = km_test::CatchKmException([&] {
+    run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+                            KmVector<bool>(6, true));
+  });
+  EXPECT_STREQ(e.GetMessage(),
+               "The stacked cohorts leave no room for 1 kinkmarks.");
+  EXPECT_NE(std::string(e.GetCallPath()).find("CompMod() of kmCalculator"),
+            std::string::npos);
+  EXPECT_NE(std::string(e.GetCallPath()).find("TwoGroupComp() of kmCalculator"),
+            std::string::npos);
 }
 
 }  // namespace

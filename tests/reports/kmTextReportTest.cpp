@@ -1,6 +1,7 @@
 // report.txt, finalselectedmodelexport.txt and the shared cell and line
 // rules, through the writers' public operations.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <cmath>
 #include <limits>
@@ -196,6 +197,36 @@ TEST(kmTextReport, MADWDHidesTheValuesOfAFailedModel) {
   EXPECT_EQ(vHidden[8], "Uncorrelated");  // Auto Corr stays
   EXPECT_EQ(vHidden[9], "-");             // Segment
   EXPECT_EQ(vHidden[13], "-");            // Intercept Estimate
+}
+
+// The covariance columns read the matrix as if the intercepts of all
+// segments came first and the slopes after them, while a model stores them
+// alternating per segment: a segment's cells mixed in other segments'
+// coefficients.
+TEST(kmTextReport, CovarianceCellsAreTheSegmentsOwn) {
+  RunSpec spec;
+  spec.iAreaLevels = 1;
+  kmCalcData record = MakeRecord(1, 1, 1, 0.0);
+  NEWMAT::Matrix mCovariance(4, 4);
+  for (int r = 1; r <= 4; ++r) {
+    for (int c = 1; c <= 4; ++c) mCovariance(r, c) = 10 * r + c;
+  }
+  record.vModels[0].SetCovariance(mCovariance);
+  ReportsRun run(spec, {record, record}, {});
+  OutputDisplayOptions& display = run.Handler().GetOutputDisplayOptions();
+  display.SetBool(13, true);
+  display.SetInt(14, 0);
+  const std::vector<std::string> vLines =
+      Lines(Report(run.Handler(), MakeOptions(DataExportOptions::kFieldComma,
+                                              DataExportOptions::kLineUnix)));
+  ASSERT_EQ(vLines.size(), 1u + 2 * 2);
+  for (int s = 0; s < 2; ++s) {
+    const std::vector<std::string> vRow = Cells(vLines[1 + s], ',');
+    const int i = 2 * s + 1;
+    EXPECT_EQ(vRow[vRow.size() - 3], std::to_string(11 * i));
+    EXPECT_EQ(vRow[vRow.size() - 2], std::to_string(11 * i + 1));
+    EXPECT_EQ(vRow[vRow.size() - 1], std::to_string(11 * (i + 1)));
+  }
 }
 
 TEST(kmTextReport, FinalModelHeaderIsQuotedAndRowsBare) {
