@@ -184,6 +184,33 @@ class kmCalculator {
   void PreCalcXWY(int iNumDataSets, const NEWMAT::ColumnVector& vMultipliers,
                   NEWMAT::Matrix& mXWY, NEWMAT::ColumnVector& vYWY);
 
+  // The products of PreCalcXWY for the searches, formed so that the
+  // residual sums y'W*y - b'M'W*y keep their precision however far the
+  // data lie from zero: each data set y_j enters as z_j = y_j less its
+  // weighted least-squares line on design columns 1 and 2 (intercept and
+  // independent value), whose coefficients go to column j of mLine (2 x
+  // iNumDataSets). Every candidate model contains those two columns, so a
+  // fit of z_j has the residuals of the fit of y_j, and its coefficients
+  // differ only on columns 1 and 2, by column j of mLine. mXWZ = M' W* Z,
+  // vZWZ(j) = z_j' W* z_j (the residual sum of the straight line).
+  // REQUIRES: vZWZ has at least iNumDataSets elements.
+  // Throws: as PreCalcXWY, with source
+  // "kmCalculator::PreCalcXWYAboutLine()"; call path
+  // "PreCalcXWYAboutLine()".
+  void PreCalcXWYAboutLine(int iNumDataSets,
+                           const NEWMAT::ColumnVector& vMultipliers,
+                           NEWMAT::Matrix& mXWZ, NEWMAT::ColumnVector& vZWZ,
+                           NEWMAT::Matrix& mLine);
+
+  // True when dResidSum, a weighted residual sum of squares of a fit of the
+  // observed data (column 1 of *pDataY), is a perfect fit: at most the
+  // rounding-level bound calc_PerfectFitBound (models/PerfectFit.h) of
+  // those data under the cross products' weighting W*. This is the one
+  // perfect-fit test of the drivers and criteria; without loaded data only
+  // a sum of 0 or less is perfect.
+  // Throws: KmException for a missing session; call path "IsPerfectFit()".
+  bool IsPerfectFit(double dResidSum) const;
+
   // Generalised inverse of the symmetric p x p matrix mA by a root-free
   // Cholesky (L D L') factorisation with relative pivot tolerance 1e-8. A
   // column whose reduced pivot s satisfies 1e-8 A(i,i) > |s|, or whose
@@ -388,7 +415,7 @@ class kmCalculator {
   // ======================================================================
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
-  // 0.0 when dF <= 0, iDf1 <= 0 or iDf2 <= 0.
+  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0.
   double FPValue(double dF, int iDf1, int iDf2);
 
   // Complete test of k0 against k1 over iNumDataSets data sets: records F,
@@ -1120,8 +1147,8 @@ class kmCalculator {
   // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
   // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
   // when m < 2a).
-  // Throws: KmException for a missing or short design, or a design too
-  // large for a 16-bit count; matrix-library errors with source
+  // Throws: KmException for a missing or short design, iMinObsEnd < 1, or a
+  // design too large for a 16-bit count; matrix-library errors with source
   // "kmCalculator::FindGridPointsComp()"; call path "FindGridPointsComp()".
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);

@@ -103,6 +103,11 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
           "per cohort.",
           kSource, n, m);
     }
+    if (iMinObsEnd < 1) {
+      GenerateKmException(
+          "The comparison grid needs at least one observation at each end.",
+          kSource);
+    }
     return WithMatrixErrorsAsKm(kSource, [&]() -> uint16_t {
       const int a = iMinObsEnd;
       const int g = iGridPointsBetween;

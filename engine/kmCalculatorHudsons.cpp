@@ -13,6 +13,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -46,7 +47,7 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
                                  ColumnVector& beta, ColumnVector& dBeta,
                                  ColumnVector& locations, ColumnVector& choices,
                                  int /*iUnused*/, int16_t k) {
-  try {
+  return WithCallPath("AdjustBetas()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::AdjustBetas()", [&]() -> double {
       if (k < 1) return 0.0;
       std::vector<int> vPinned;
@@ -89,16 +90,13 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
       const Matrix mIncrease = t.t() * u;
       return mIncrease(1, 1);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AdjustBetas()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                            kmQMatrix& qTable, ColumnVector& locations,
                            ColumnVector& coefficients, ColumnVector& best) {
-  try {
+  WithCallPath("Hudsons()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -247,8 +245,5 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Hudsons()", kClassName);
-    throw;
-  }
+  });
 }

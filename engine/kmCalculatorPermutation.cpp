@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -25,21 +26,18 @@ constexpr const char* kClassName = "kmCalculator";
 }  // namespace
 
 int kmCalculator::GetRandomIndex(int16_t iLow, int16_t iHigh) {
-  try {
+  return WithCallPath("GetRandomIndex()", kClassName, [&]() -> int {
     if (pRandom == nullptr) {
       GenerateKmException("The random number generator does not exist.",
                           kClassName);
     }
     const double u = pRandom->genrand();
     return static_cast<int>((iHigh - iLow + 1) * u + iLow);
-  } catch (KmException& e) {
-    e.AddCallPath("GetRandomIndex()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Shuffle(ColumnVector& v) {
-  try {
+  WithCallPath("Shuffle()", kClassName, [&] {
     const int16_t n = iNumObs;
     if (v.Nrows() < n) {
       GenerateKmExceptionF(
@@ -53,16 +51,13 @@ void kmCalculator::Shuffle(ColumnVector& v) {
       v(i) = v(j);
       v(j) = dSwap;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Shuffle()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
                            const Matrix& mResid, int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::Permute()";
-  try {
+  WithCallPath("Permute()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     if (pDataY == nullptr) {
@@ -105,8 +100,5 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
         *pDataY = vObserved;
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Permute()", kClassName);
-    throw;
-  }
+  });
 }

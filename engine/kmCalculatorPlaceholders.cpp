@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -64,7 +65,7 @@ void CandidateVectors(const kmCalcData& calcData, int iIndex,
 }  // namespace
 
 void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
-  try {
+  WithCallPath("AddBadCohort()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr) {
       GenerateKmException(
@@ -81,14 +82,11 @@ void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
       table.SetData(mRows);
       pCalcData->vModels.push_back(table);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AddBadCohort()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
-  try {
+  WithCallPath("AddBadComparison()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
         pWork5 == nullptr || pWork6 == nullptr) {
@@ -109,10 +107,7 @@ void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
       table.SetData(mRows);
       pCalcData->vModels.push_back(table);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AddBadComparison()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
@@ -120,7 +115,7 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
                                        int16_t kmin, int16_t kmax,
                                        OneDimensionArray<ColumnVector>* pX,
                                        Matrix* pA) {
-  try {
+  WithCallPath("SelectFinalModelDDS()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pX == nullptr || pA == nullptr) {
       GenerateKmException(
@@ -150,8 +145,5 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
       pCalcData->dSelectionValues[2] = dLower;
       pCalcData->dSelectionValues[3] = dDifference;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("SelectFinalModelDDS()", kClassName);
-    throw;
-  }
+  });
 }

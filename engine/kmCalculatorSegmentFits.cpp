@@ -12,6 +12,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -75,7 +76,7 @@ double RunRss(const Matrix& mX, const Matrix& mY, const Matrix& mW,
 }  // namespace
 
 void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
-  try {
+  WithCallPath("Partitions()", kClassName, [&] {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
     WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
@@ -109,14 +110,11 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Partitions()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
-  try {
+  WithCallPath("PartitionSSEs()", kClassName, [&] {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
     WithMatrixErrorsAsKm("kmCalculator::PartitionSSEs()", [&] {
@@ -141,15 +139,12 @@ void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PartitionSSEs()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
                                kmQMatrix& qTable) {
-  try {
+  WithCallPath("PrecomputeQ()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -199,14 +194,11 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
         ++c;
       } while (IncrementGrid(k, vP));
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PrecomputeQ()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalculator::IncrementGrid(int16_t k, ColumnVector& p) {
-  try {
+  return WithCallPath("IncrementGrid()", kClassName, [&]() -> bool {
     if (k <= 0) return false;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -220,8 +212,5 @@ bool kmCalculator::IncrementGrid(int16_t k, ColumnVector& p) {
       return true;
     }
     return false;
-  } catch (KmException& e) {
-    e.AddCallPath("IncrementGrid()", kClassName);
-    throw;
-  }
+  });
 }
