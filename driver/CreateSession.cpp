@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "driver/frmSession.h"
+#include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -14,14 +15,11 @@
 #include "session/VSExportDict.h"
 #include "session/kmSession.h"
 
+using km_driver_internal::Print;
+
 namespace {
 
 constexpr const char* kFileVersion = "4.900";
-
-void Print(const char* sText) {
-  std::fputs(sText, stdout);
-  std::fflush(stdout);
-}
 
 // Throws the missing-files message when either file does not exist.
 void CheckFilesExist(const KmString& sSessionFile, const KmString& sDataFile) {

@@ -2,15 +2,17 @@
 // lines and their writers.
 #include "driver/ExportSequence.h"
 
-#include <cstdio>
 #include <functional>
 
 #include "driver/KmRunFiles.h"
+#include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
+
+using km_driver_internal::Print;
 
 namespace {
 
@@ -33,11 +35,9 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
   if (!bGate || !writer) return false;
   KmString sFile = DropLastChars(run.sOutputFile, 3);
   sFile << sSuffix;
-  std::fputs(sStart, stdout);
-  std::fflush(stdout);
+  Print(sStart);
   writer(run.handler, sFile.GetCString(), run.options);
-  if (sEnd != nullptr) std::fputs(sEnd, stdout);
-  std::fflush(stdout);
+  if (sEnd != nullptr) Print(sEnd);
   return true;
 }
 

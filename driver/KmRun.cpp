@@ -8,6 +8,7 @@
 #include "driver/ExportSequence.h"
 #include "driver/RunOptions.h"
 #include "driver/RunSummary.h"
+#include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/kmRunProgressTrackers.h"
@@ -15,14 +16,7 @@
 #include "session/IniSessionDict.h"
 #include "session/kmSession.h"
 
-namespace {
-
-void Print(const char* sText) {
-  std::fputs(sText, stdout);
-  std::fflush(stdout);
-}
-
-}  // namespace
+using km_driver_internal::Print;
 
 // The layout the writers use without an export-options file: the best-fit
 // model only, "\n", ".", ";", unquoted labels, the table layout.

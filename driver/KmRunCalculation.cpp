@@ -7,6 +7,7 @@
 #include "driver/ConsoleProgress.h"
 #include "driver/CreateSession.h"
 #include "driver/KmRun.h"
+#include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -15,12 +16,9 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 
-namespace {
+using km_driver_internal::Print;
 
-void Print(const char* sText) {
-  std::fputs(sText, stdout);
-  std::fflush(stdout);
-}
+namespace {
 
 // The data file's field delimiter: tab, blank, comma or semicolon for the
 // codes 0 to 3, empty for any other code.

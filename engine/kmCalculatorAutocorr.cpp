@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -51,7 +52,7 @@ class RestoreOnExit {
 }  // namespace
 
 double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
-  try {
+  return WithCallPath("calculateAutoParamPhi", "kmCalculator", [&]() -> double {
     return WithMatrixErrorsAsKm(kQualifiedName, [&]() -> double {
       const kmSession* pSession = GetCalcSession();
       const int iMode = pSession->GetInt(kmOptAutocorrErrors);
@@ -119,8 +120,5 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
       }
       return dDen > 0.0 ? dNum / dDen : 0.0;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("calculateAutoParamPhi", "kmCalculator");
-    throw;
-  }
+  });
 }

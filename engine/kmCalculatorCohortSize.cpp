@@ -1,12 +1,10 @@
 // kmCalculator: GetNumObsThisCohort.
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 int kmCalculator::GetNumObsThisCohort(kmSession* pSession, int iCohortIndex) {
-  try {
+  return WithCallPath("GetNumObsThisCohort(int)", "kmCalculator", [&]() -> int {
     return GetNumObsForCohortIndex(pSession, iCohortIndex);
-  } catch (KmException& e) {
-    e.AddCallPath("GetNumObsThisCohort(int)", "kmCalculator");
-    throw;
-  }
+  });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
@@ -56,7 +57,7 @@ void kmCalculator::Calculate_Comparability_Ratio_CI(double dCR,
                                                     double dVariance,
                                                     double dAlpha,
                                                     ColumnVector* pResult) {
-  try {
+  WithCallPath("Calculate_Comparability_Ratio_CI()", kClassName, [&] {
     WithMatrixErrorsAsKm(
         "kmCalculator::Calculate_Comparability_Ratio_CI()", [&] {
           if (pResult == nullptr) {
@@ -88,10 +89,7 @@ void kmCalculator::Calculate_Comparability_Ratio_CI(double dCR,
             v(7) = 0.0;
           }
         });
-  } catch (KmException& e) {
-    e.AddCallPath("Calculate_Comparability_Ratio_CI()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
@@ -99,7 +97,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
                                                const ColumnVector& vTau,
                                                Matrix& mFitted,
                                                Matrix& mResid) {
-  try {
+  WithCallPath("Calculate_Resids_Comp_Ratio()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::Calculate_Resids_Comp_Ratio()", [&] {
       const int n = iNumObs;
       const int K1 = k + 1;
@@ -120,7 +118,8 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
       Line line;
       for (int i = 1; i <= n; ++i) {
         const double x = (*pDataX)(i, 2);
-        if (x >= b && s < K1) {
+        // Past every break the observation has reached.
+        while (x >= b && s < K1) {
           ++s;
           line.dIntercept = vBeta(s);
           line.dSlope = vBeta(K1 + s);
@@ -140,16 +139,13 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Calculate_Resids_Comp_Ratio()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
                                         const Matrix& mFitted, kmTable* pTable,
                                         double dJump) {
-  try {
+  WithCallPath("Calculate_Comp_Ratio()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::Calculate_Comp_Ratio()", [&] {
       if (pTable == nullptr) {
         GenerateKmException("No table was given.", kClassName);
@@ -191,7 +187,7 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       for (int i = 1; i <= n; ++i) {
         const double x = (*pDataX)(i, 2);
         const double s = (*pDataAux)(i, 1);
-        if (x >= b) {
+        while (iCounter <= k && x >= b) {
           const kmLineSegment& seg = pTable->GetLineSegment(iCounter);
           Line next;
           next.dSlope = seg.slope.dEstimate;
@@ -242,8 +238,5 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       }
       pTable->SetData(mRows);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Calculate_Comp_Ratio()", kClassName);
-    throw;
-  }
+  });
 }

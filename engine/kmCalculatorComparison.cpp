@@ -1,4 +1,4 @@
-// kmCalculator: TwoGroupComp, CompMod, CompFTest.
+// kmCalculator: CompMod, CompFTest.
 //
 // The pairwise comparison of cohorts. For each pair of the results file's
 // comparison list, the two cohorts are stacked into one series of 2m rows
@@ -10,10 +10,9 @@
 // permutation p-value above the pairwise level means the two trends cannot
 // be told apart from coincident (or parallel) curves.
 //
-// A pair is fitted only when both cohorts are good and have the same
-// observation count and independent values: the stacked design uses one
-// set of x values for both halves, so any other pair is recorded as a bad
-// comparison instead of being fitted on the wrong x.
+// Every pair starts its generator from kmOptPermutationSeed, so its data
+// sets depend on the pair alone: not on the pairs before it, nor on which
+// calculator fits it or on which thread.
 #include <newmat.h>
 
 #include <algorithm>
@@ -27,8 +26,6 @@
 #include "foundation/KmProgressInterface.h"
 #include "models/KMSeriesSet.h"
 #include "results/kmCalcData.h"
-#include "results/kmCalcHandler.h"
-#include "results/kmCombos.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -41,14 +38,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr const char* kInvalidPair =
-    "One or more of the comparison cohorts is invalid.";
-constexpr const char* kDifferentX =
-    "The comparison cohorts do not have the same independent values.";
-constexpr const char* kUserWeights =
-    "Pairwise comparisons cannot use a user-supplied variance-covariance "
-    "matrix.";
-constexpr const char* kCancelledPair = "The comparison was cancelled.";
 constexpr double kNoFit = 1e50;
 // An F statistic below this is taken as 0.
 constexpr double kSmallF = 1e-8;
@@ -65,18 +54,6 @@ void Assign(T*& p, const T& value) {
 // Rows r0..r1 of every column of m.
 Matrix RowBlock(const Matrix& mValues, int r0, int r1) {
   return mValues.SubMatrix(r0, r1, 1, mValues.Ncols());
-}
-
-// The number of rows a cohort filled in its design: the reader writes 1.0
-// into column 1 of every row it stores and leaves the others 0.
-int FilledRows(const Matrix& mDesign) {
-  int m = 0;
-  while (m < mDesign.Nrows() && mDesign(m + 1, 1) != 0.0) ++m;
-  return m;
-}
-
-bool SameX(double a, double b) {
-  return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
 }
 
 // The options CompMod reads once.
@@ -152,132 +129,6 @@ void Step(CompWork& w, KmProgressInterface* pSub) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The pass over every pair.
-
-namespace {
-
-// Installs the pair (a, b): the first cohort's design as the data matrix,
-// the two cohorts' responses, weights and standard errors in the work
-// members, and the observation count of the first cohort.
-void InstallPair(kmCalculator& calc, int a, int b, int m) {
-  const int mb = std::min(m, calc.ppGroupY[b]->Nrows());
-  Assign(calc.pDataX, Matrix(calc.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
-  Assign(calc.pWork2, Matrix(calc.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
-  Assign(calc.pWork5, Matrix(calc.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
-  Assign(calc.pWork1, ColumnVector(calc.ppGroupWeights[a]->Rows(1, m)));
-  Matrix yb(m, 1), sb(m, 1);
-  ColumnVector wb(m);
-  yb = 0.0;
-  sb = 0.0;
-  wb = 0.0;
-  if (mb > 0) {
-    yb.SubMatrix(1, mb, 1, 1) = calc.ppGroupY[b]->SubMatrix(1, mb, 1, 1);
-    sb.SubMatrix(1, mb, 1, 1) = calc.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
-    wb.Rows(1, mb) = calc.ppGroupWeights[b]->Rows(1, mb);
-  }
-  Assign(calc.pWork4, yb);
-  Assign(calc.pWork6, sb);
-  Assign(calc.pWork3, wb);
-  calc.iNumObs = static_cast<int16_t>(m);
-  calc.iCompGroupObs = static_cast<int16_t>(m);
-  calc.iXColumn = 2;
-}
-
-// Why the pair (a, b) cannot be compared, or null when it can.
-const char* PairProblem(const kmCalculator& calc, const kmSession& session,
-                        int a, int b, const KmVector<bool>& vGood, int& m) {
-  const bool bGood =
-      a >= 0 && b >= 0 && a < calc.iNumGroups && b < calc.iNumGroups &&
-      static_cast<size_t>(a) < vGood.size() &&
-      static_cast<size_t>(b) < vGood.size() && vGood[a] && vGood[b] &&
-      calc.ppGroupX[a] != nullptr && calc.ppGroupX[b] != nullptr;
-  m = 0;
-  if (!bGood) {
-    if (a >= 0 && a < calc.iNumGroups && calc.ppGroupX[a] != nullptr) {
-      m = FilledRows(*calc.ppGroupX[a]);
-    }
-    return kInvalidPair;
-  }
-  const Matrix& Xa = *calc.ppGroupX[a];
-  const Matrix& Xb = *calc.ppGroupX[b];
-  m = FilledRows(Xa);
-  if (FilledRows(Xb) != m || m < 2) return kDifferentX;
-  for (int r = 1; r <= m; ++r) {
-    if (!SameX(Xa(r, 2), Xb(r, 2))) return kDifferentX;
-  }
-  if (session.GetInt(kmOptAutocorrErrors) == 3) return kUserWeights;
-  return nullptr;
-}
-
-}  // namespace
-
-void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
-                                KmProgressInterface* pTracker,
-                                const ColumnVector& vFinalModels,
-                                KmVector<bool> vGoodFlags) {
-  WithCallPath("TwoGroupComp()", kClassName, [&] {
-    if (pTracker == nullptr) {
-      GenerateKmException("The comparison pass needs a progress tracker.",
-                          kClassName);
-    }
-    KmProgressInterface* pSub = pTracker->AcquireSubProgressInterface();
-    if (iNumGroups < 2) {
-      GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
-    }
-    kmSession* pSession = GetCalcSession();
-    const kmCombos combos = *pCalcHandler->GetCombos();
-    iNumComparisons = combos.GetNumComparisons();
-    const int G = combos.GetNumCombinations();
-    pSub->SetPosition(0);
-    WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
-      for (int c = 0; c < iNumComparisons; ++c) {
-        const KmVector<int> pair = combos.GetComparison(c);
-        const int a = pair[0];
-        const int b = pair[1];
-        kmCalcData& record = pCalcHandler->GetCurrentCalcData();
-        int m = 0;
-        const char* sProblem =
-            PairProblem(*this, *pSession, a, b, vGoodFlags, m);
-        const bool bCancelled = pTracker->IsCancelled();
-        if (sProblem != nullptr || bCancelled) {
-          // Not fitted: a placeholder of this pair's own, never the record
-          // of an earlier pair again.
-          record = kmCalcData();
-          if (m >= 1 && b >= 0 && b < iNumGroups && ppGroupY[b] != nullptr) {
-            InstallPair(*this, a, b, m);
-            AddBadComparison(&record);
-          }
-          record.bValid = false;
-          record.SetCohortBadDescription(
-              KmString(sProblem != nullptr ? sProblem : kCancelledPair));
-        } else {
-          KmString sText("Processing comparison between By-group ");
-          sText << a << " and " << b << " : " << (c + 1) << " of "
-                << iNumComparisons;
-          pTracker->SetProcessText(sText.GetCString());
-          InstallPair(*this, a, b, m);
-          record = kmCalcData();
-          const int K0 = static_cast<int>(
-              std::max(vFinalModels(a + 1), vFinalModels(b + 1)));
-          CompMod(&record, pSub, K0);
-          if (!pTracker->IsCancelled()) {
-            const int iPercent = static_cast<int>(static_cast<double>(c + 1) /
-                                                  iNumComparisons * 100.0);
-            pTracker->SetPosition(std::min(100, iPercent));
-          } else {
-            pTracker->SetProcessText("Canceling...");
-          }
-        }
-        record.SetCohortLabel(combos.GetCohortLabelEachLevel(a, b, pSession));
-        record.bComparison = true;
-        pCalcHandler->WriteComparisonCalcData();
-        pTracker->SetPosition((G + 1 + c) * 1000);
-      }
-    });
-  });
-}
 
 // ---------------------------------------------------------------------------
 // One pair.
@@ -525,6 +376,7 @@ void kmCalculator::CompMod(kmCalcData* pRecord, KmProgressInterface* pSub,
     CompWork w;
     w.o = ReadCompOptions(*GetCalcSession());
     w.m = iNumObs;
+    pRandom->sgenrand(w.o.uSeed);
     if (w.o.kmin < 0 || w.o.kmax < w.o.kmin || w.m < 2) {
       GenerateKmExceptionF(
           "The comparison cannot be fitted with %d to %d kinkmarks on %d "

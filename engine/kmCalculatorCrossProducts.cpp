@@ -1,16 +1,26 @@
-// kmCalculator: PreCalcXWX, PreCalcXWY, Invert.
+// kmCalculator: PreCalcXWX, PreCalcXWY, PreCalcXWYAboutLine, IsPerfectFit,
+// Invert.
 //
 // The searches assemble each candidate model's small normal equations by
 // index from the cross products of the full design computed here, so the
 // n observations are touched once per cohort (and once per set of data
 // sets), not once per candidate.
+//
+// With M = *pX0 (n x (K + 2): intercept, independent value, one hinge
+// column per grid candidate) and W = *pWeightMatrix, the weight W* that
+// enters the products depends on kmOptAutocorrErrors:
+//   0      diag(W(1,1), ..., W(n,n)); off-diagonal elements are ignored
+//   3      W in full
+//   other  W in full (in PreCalcXWY with W(i,i) scaled by v(i)^2)
 #include <newmat.h>
 
 #include <cmath>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "models/PerfectFit.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -49,10 +59,45 @@ void RequireDesign(const Matrix* pX0, const Matrix* pW, int n) {
   }
 }
 
+void RequireResponses(const Matrix* pY) {
+  if (pY == nullptr) {
+    GenerateKmException("The response matrix has not been loaded.", kClassName);
+  }
+}
+
+// W* Y for the columns of mY: in mode 0 the diagonal v(i) W(i,i) v(i); in
+// mode 3 W as it stands; otherwise W with its diagonal scaled by v(i)^2.
+Matrix WeightRows(const Matrix& mY, int iMode, const Matrix& mW,
+                  const ColumnVector& vMultipliers, int n) {
+  if (iMode == 0) {
+    ColumnVector vD(n);
+    for (int i = 1; i <= n; ++i) {
+      vD(i) = vMultipliers(i) * mW(i, i) * vMultipliers(i);
+    }
+    return ScaleRows(mY, vD, n);
+  }
+  if (iMode == 3) return mW * mY;
+  Matrix mScaled = mW;
+  for (int i = 1; i <= n; ++i) {
+    mScaled(i, i) *= vMultipliers(i) * vMultipliers(i);
+  }
+  return mScaled * mY;
+}
+
+// vSums(j) = y_j' (W* y_j), column by column, so that each weighted sum of
+// squares is a 1 x 1 product of its own data set.
+void SumsOfSquares(const Matrix& mY, const Matrix& mWY, int iNumDataSets,
+                   ColumnVector& vSums) {
+  for (int j = 1; j <= iNumDataSets; ++j) {
+    const Matrix mProduct = mY.Column(j).t() * mWY.Column(j);
+    vSums(j) = mProduct(1, 1);
+  }
+}
+
 }  // namespace
 
 void kmCalculator::PreCalcXWX() {
-  try {
+  WithCallPath("PreCalcXWX()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
@@ -71,58 +116,99 @@ void kmCalculator::PreCalcXWX() {
       if (pXWX == nullptr) pXWX = new SymmetricMatrix();
       *pXWX << mM.t() * mWM;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PreCalcXWX()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PreCalcXWY(int iNumDataSets,
                               const ColumnVector& vMultipliers, Matrix& mXWY,
                               ColumnVector& vYWY) {
-  try {
+  WithCallPath("PreCalcXWY()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     RequireDesign(pX0, pWeightMatrix, n);
-    if (pDataY == nullptr) {
-      GenerateKmException("The response matrix has not been loaded.",
-                          kClassName);
-    }
+    RequireResponses(pDataY);
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
-      Matrix mWY;
-      if (iMode == 0) {
-        ColumnVector vD(n);
-        for (int i = 1; i <= n; ++i) {
-          vD(i) = vMultipliers(i) * (*pWeightMatrix)(i, i) * vMultipliers(i);
-        }
-        mWY = ScaleRows(mY, vD, n);
-      } else if (iMode == 3) {
-        mWY = (*pWeightMatrix) * mY;
-      } else {
-        Matrix mW = *pWeightMatrix;
-        for (int i = 1; i <= n; ++i) {
-          mW(i, i) *= vMultipliers(i) * vMultipliers(i);
-        }
-        mWY = mW * mY;
-      }
+      const Matrix mWY = WeightRows(mY, iMode, *pWeightMatrix, vMultipliers, n);
       mXWY = pX0->t() * mWY;
-      // Column by column, so that each weighted total sum of squares is a
-      // 1 x 1 product of its own data set.
-      for (int j = 1; j <= iNumDataSets; ++j) {
-        const Matrix mProduct = mY.Column(j).t() * mWY.Column(j);
-        vYWY(j) = mProduct(1, 1);
-      }
+      SumsOfSquares(mY, mWY, iNumDataSets, vYWY);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PreCalcXWY()", kClassName);
-    throw;
-  }
+  });
+}
+
+void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
+                                       const ColumnVector& vMultipliers,
+                                       Matrix& mXWZ, ColumnVector& vZWZ,
+                                       Matrix& mLine) {
+  WithCallPath("PreCalcXWYAboutLine()", kClassName, [&] {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    RequireDesign(pX0, pWeightMatrix, n);
+    RequireResponses(pDataY);
+    if (pX0->Ncols() < 2) {
+      GenerateKmException(
+          "The design needs the intercept and independent-value columns.",
+          kClassName);
+    }
+    WithMatrixErrorsAsKm("kmCalculator::PreCalcXWYAboutLine()", [&] {
+      const Matrix& mW = *pWeightMatrix;
+      const Matrix mX0 = pX0->SubMatrix(1, n, 1, 2);
+      // First the level: each data set less its mean on column 1, a
+      // subtraction without rounding for values near their mean.
+      Matrix mLevel(2, iNumDataSets);
+      mLevel = 0.0;
+      for (int j = 1; j <= iNumDataSets; ++j) {
+        double dSum = 0.0;
+        for (int i = 1; i <= n; ++i) dSum += (*pDataY)(i, j);
+        mLevel(1, j) = dSum / n;
+      }
+      const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets) - mX0 * mLevel;
+      // Then the weighted line of what is left. Its own rounding does
+      // not matter: whatever line is taken out, every candidate model
+      // refits it exactly.
+      const Matrix mWX0 = WeightRows(mX0, iMode, mW, vMultipliers, n);
+      const Matrix mWY = WeightRows(mY, iMode, mW, vMultipliers, n);
+      SymmetricMatrix mG0;
+      mG0 << mX0.t() * mWX0;
+      SymmetricMatrix mG0Inv;
+      int16_t iRank = 0;
+      mLine.ReSize(2, iNumDataSets);
+      mLine = 0.0;
+      if (Invert(2, mG0, mG0Inv, iRank)) mLine = mG0Inv * (mX0.t() * mWY);
+      const Matrix mZ = mY - mX0 * mLine;
+      mLine += mLevel;
+      const Matrix mWZ = WeightRows(mZ, iMode, mW, vMultipliers, n);
+      mXWZ = pX0->t() * mWZ;
+      SumsOfSquares(mZ, mWZ, iNumDataSets, vZWZ);
+    });
+  });
+}
+
+bool kmCalculator::IsPerfectFit(double dResidSum) const {
+  return WithCallPath("IsPerfectFit()", kClassName, [&]() -> bool {
+    const int n = iNumObs;
+    // Without the observed data only a sum of 0 or less is perfect.
+    if (pDataY == nullptr || pWeightMatrix == nullptr || n < 1 ||
+        pDataY->Nrows() < n || pWeightMatrix->Nrows() < n ||
+        pWeightMatrix->Ncols() < n) {
+      return dResidSum <= 0.0;
+    }
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    return WithMatrixErrorsAsKm("kmCalculator::IsPerfectFit()", [&]() -> bool {
+      // The weighting of the fits' cross products.
+      ColumnVector vOnes(n);
+      vOnes = 1.0;
+      const Matrix mW = WeightRows(NEWMAT::IdentityMatrix(n), iMode,
+                                   *pWeightMatrix, vOnes, n);
+      const ColumnVector y = pDataY->SubMatrix(1, n, 1, 1);
+      return dResidSum <= calc_PerfectFitBound(y, mW);
+    });
+  });
 }
 
 bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
                           SymmetricMatrix& mAinv, int16_t& iRank) {
-  try {
+  return WithCallPath("INVERT", "kmCalculator.cpp", [&]() -> bool {
     if (p < 0 || p > mA.Nrows()) {
       GenerateKmExceptionF("Cannot invert order %d of a %d x %d matrix.",
                            "kmCalculator::Invert()", p, mA.Nrows(), mA.Ncols());
@@ -180,8 +266,5 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
       mAinv << mL;
       return !bFailed;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("INVERT", "kmCalculator.cpp");
-    throw;
-  }
+  });
 }

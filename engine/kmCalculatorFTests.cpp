@@ -3,12 +3,20 @@
 // Turns the weighted residual sums of squares of a null and an alternative
 // model, over the observed and the permuted data sets, into F statistics,
 // parametric p-values and the permutation p-value of the test's record.
+//
+// A model with k kinkmarks has 2k + 2 parameters. For null k0 and
+// alternative k1 > k0 with weighted residual sums S0 and S1 (element 1 the
+// observed data, 2.. the permuted data sets):
+//   F = (S0 - S1) / S1 * df2 / df1, df1 = 2 (k1 - k0), df2 = n - 2 k1 - 2
+// and the permutation p-value is the share of data sets (the observed one
+// included) whose F reaches the observed F.
 #include <newmat.h>
 
 #include <cmath>
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "results/kmFTest.h"
@@ -44,7 +52,10 @@ void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
 }  // namespace
 
 double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
-  if (dF <= 0.0 || iDf1 <= 0 || iDf2 <= 0) return 0.0;
+  if (iDf1 <= 0 || iDf2 <= 0) return 0.0;
+  // An F of 0 or less (the larger model fitting no better, as a search on
+  // its grid can) is no evidence against the smaller model.
+  if (dF <= 0.0) return 1.0;
   if (pStatClass == nullptr) {
     GenerateKmException("The distribution object does not exist.", kClassName);
   }
@@ -65,7 +76,7 @@ double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
                            const ColumnVector& vResidSum0,
                            const ColumnVector& vResidSum1, kmFTest& test) {
   constexpr const char* kSource = "kmCalculator::FTest()";
-  try {
+  return WithCallPath("FTest()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
       RequireLength(vResidSum0, vResidSum1, iNumDataSets > 1 ? iNumDataSets : 1,
                     kSource);
@@ -105,17 +116,14 @@ double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
       test.dAlpha = dAlpha;
       return dP;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("FTest()", kClassName);
-    throw;
-  }
+  });
 }
 
 double kmCalculator::FTestObs(kmFTest& test, int16_t k0, int16_t k1,
                               const ColumnVector& vResidSum0,
                               const ColumnVector& vResidSum1) {
   constexpr const char* kSource = "kmCalculator::FTestObs()";
-  try {
+  return WithCallPath("FTestObs()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
       RequireLength(vResidSum0, vResidSum1, 1, kSource);
       const int iDf1 = NumParameters(k1) - NumParameters(k0);
@@ -131,17 +139,14 @@ double kmCalculator::FTestObs(kmFTest& test, int16_t k0, int16_t k1,
       test.dPValue = FPValue(dF, iDf1, iDf2);
       return dF;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("FTestObs()", kClassName);
-    throw;
-  }
+  });
 }
 
 int kmCalculator::FTestPerm(const kmFTest& test, int16_t i,
                             const ColumnVector& vResidSum0,
                             const ColumnVector& vResidSum1) {
   constexpr const char* kSource = "kmCalculator::FTestPerm()";
-  try {
+  return WithCallPath("FTestPerm()", kClassName, [&]() -> int {
     return WithMatrixErrorsAsKm(kSource, [&]() -> int {
       RequireLength(vResidSum0, vResidSum1, i, kSource);
       if (i < 1) {
@@ -155,8 +160,5 @@ int kmCalculator::FTestPerm(const kmFTest& test, int16_t i,
       const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
       return dFi >= test.dF ? 1 : 0;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("FTestPerm()", kClassName);
-    throw;
-  }
+  });
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 
@@ -23,7 +24,7 @@ constexpr const char* kSource = "kmCalculator::FindGridPoints()";
 
 int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                                      int iGridPointsBetween) {
-  try {
+  return WithCallPath("FindGridPoints()", kClassName, [&]() -> int16_t {
     if (pDataX == nullptr || pGridValues == nullptr || pGridAux == nullptr) {
       GenerateKmException(
           "The observations and the grid vectors must be loaded before the "
@@ -88,8 +89,5 @@ int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
       *pX0 = mDesign;
       return K;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("FindGridPoints()", kClassName);
-    throw;
-  }
+  });
 }

@@ -3,6 +3,11 @@
 // The exhaustive search over kinkmark placements costs, per combination,
 // (k + 2)(k + 3)/2 look-ups into the cross products of the full design and a
 // (k + 2)-dimensional solve, independent of the number of observations.
+//
+// Every model with kinkmarks at candidates p_1 < ... < p_k uses columns
+// 1, 2, p_1 + 2, ..., p_k + 2 of the design M = *pX0; its X'WX and X'WY
+// are taken by index from *pXWX and M'WY, so no fit touches the n
+// observations. Q is the weighted SSE Y'WY - b'X'WY reported by WLS.
 #include <newmat.h>
 
 #include <algorithm>
@@ -10,6 +15,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -41,7 +47,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
                               ColumnVector& vEstimates, ColumnVector& vResidSum,
                               int16_t iNumGridPoints, Matrix& mProfile,
                               KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("GridSearch()", kClassName, [&] {
     if (iNumDataSets != 1) {
       GenerateKmExceptionF(
           "The grid search fits one data set at a time, not %d.", kClassName,
@@ -78,11 +84,15 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       vCols(2) = 2.0;
       RowVector vBestCols(iNumCols);
       vBestCols = 0.0;
+      // The search fits the data less their straight line, which keeps the
+      // residual sums exact at any level; the line goes back into the
+      // intercept and slope of the best model below.
       Matrix mXWYAll;
       ColumnVector vYWY(1);
+      Matrix mLine;
       ColumnVector vOnes(iNumObs);
       vOnes = 1.0;
-      PreCalcXWY(1, vOnes, mXWYAll, vYWY);
+      PreCalcXWYAboutLine(1, vOnes, mXWYAll, vYWY, mLine);
 
       Matrix mXWYWork(iNumCols, 1);
       mXWYWork = 0.0;
@@ -125,6 +135,8 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       }
       // Segment parameterisation: each kinkmark's slope change moves the
       // next segment's slope, and its intercept so that the lines meet.
+      vBestCoef(1) += mLine(1, 1);
+      vBestCoef(2) += mLine(2, 1);
       vEstimates(1) = vBestCoef(1);
       vEstimates(k + 2) = vBestCoef(2);
       for (int j = 1; j <= k; ++j) {
@@ -133,10 +145,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       }
       for (int i = 3; i <= k + 2; ++i) vEstimates(2 * k + i) = vBestCoef(i);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("GridSearch()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
@@ -148,7 +157,7 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
                           const ColumnVector& vYWY, ColumnVector& vCoefWork,
                           ColumnVector& vQWork, uint16_t& iFitStatus,
                           KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("Search()", kClassName, [&] {
     for (int c = iFirst; c <= iK; ++c) {
       if (Cancelled(pProgress)) return;
       if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
@@ -192,8 +201,5 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
         }
       });
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Search()", kClassName);
-    throw;
-  }
+  });
 }

@@ -6,6 +6,11 @@
 // locations, coefficients or profile are formed. The cross products are
 // taken for the observed and the permuted column at once, so each grid
 // model costs one (k + 2)-dimensional solve for two right-hand sides.
+//
+// The GridSearch enumeration run for columns 1 (observed) and 2 (the
+// current permuted data set) of pDataY at once, recording only the
+// smallest weighted SSE of column 2. No locations, coefficients or
+// profile are formed.
 #include <newmat.h>
 
 #include <algorithm>
@@ -13,6 +18,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -45,7 +51,8 @@ void kmCalculator::GridSearchForHudsons(
     int j, int /*iNumDataSets*/, uint16_t k, ColumnVector& /*vLocations*/,
     ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
     Matrix& mProfile, KmProgressInterface* pProgress) {
-  try {
+  // The call-path line keeps the name the permutation test reports.
+  WithCallPath("GridSearchForHudson()", kClassName, [&] {
     if (k > kMaxKinkmarks) {
       GenerateKmExceptionF(
           "The grid search places at most %d kinkmarks; %d were requested.",
@@ -74,9 +81,12 @@ void kmCalculator::GridSearchForHudsons(
       ColumnVector vQWork(kNumDataSets);
       vQWork = 0.0;
 
+      // Only residual sums are kept, so the data less their straight
+      // line serve as they are.
       Matrix mXWYAll;
       ColumnVector vYWY(kNumDataSets);
-      PreCalcXWY(kNumDataSets, vOnes, mXWYAll, vYWY);
+      Matrix mLine;
+      PreCalcXWYAboutLine(kNumDataSets, vOnes, mXWYAll, vYWY, mLine);
 
       const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
       if (pProgress != nullptr) {
@@ -111,11 +121,7 @@ void kmCalculator::GridSearchForHudsons(
                      mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork,
                      iFitStatus, pProgress);
     });
-  } catch (KmException& e) {
-    // The call-path line keeps the name the permutation test reports.
-    e.AddCallPath("GridSearchForHudson()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Search_Hudsons(
@@ -126,7 +132,7 @@ void kmCalculator::Search_Hudsons(
     ColumnVector& vBestCoef, const ColumnVector& vYWY, ColumnVector& vCoefWork,
     ColumnVector& vQWork, uint16_t& iFitStatus,
     KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("Search_Hudsons()", kClassName, [&] {
     for (int c = iFirst; c <= iK; ++c) {
       if (Cancelled(pProgress)) return;
       if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
@@ -162,8 +168,5 @@ void kmCalculator::Search_Hudsons(
         if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
       });
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Search_Hudsons()", kClassName);
-    throw;
-  }
+  });
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
@@ -36,13 +37,37 @@ bool Cancelled(const KmProgressInterface* pProgress) {
   return pProgress != nullptr && pProgress->IsCancelled();
 }
 
+// The straight line of data set d (column d of mLine) on design columns 1
+// and 2 of mX0, rows 1..n.
+ColumnVector LineValues(const Matrix& mLine, int d, const Matrix& mX0, int n) {
+  ColumnVector v(n);
+  for (int i = 1; i <= n; ++i) {
+    v(i) = mLine(1, d) * mX0(i, 1) + mLine(2, d) * mX0(i, 2);
+  }
+  return v;
+}
+
+// Puts the line taken out of the observed data back into its fit: the
+// intercept and slope coefficients and the fitted values. The residuals,
+// sums of squares and profile are those of the data as observed already.
+void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
+                 int n) {
+  if (fit.beta.Nrows() >= 2) {
+    fit.beta(1) += mLine(1, 1);
+    fit.beta(2) += mLine(2, 1);
+  }
+  if (fit.fittedValues.GetSize() >= 1 && fit.fittedValues[0].Nrows() == n) {
+    fit.fittedValues[0] += LineValues(mLine, 1, mX0, n);
+  }
+}
+
 }  // namespace
 
 void kmCalculator::GridSearch_WithJumpModel(
     int iNumDataSets, uint16_t k, ColumnVector& vLocations,
     ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
     Matrix& mProfile, int iJump, KmProgressInterface* pProgress) {
-  try {
+  WithCallPath("GridSearch_WithJumpModel()", kClassName, [&] {
     const int D = iNumDataSets;
     const int K = iNumGridPoints;
     const int J = iJump != 0 ? 1 : 0;
@@ -83,11 +108,22 @@ void kmCalculator::GridSearch_WithJumpModel(
       if (vResidSum.Nrows() < D) vResidSum.ReSize(D);
       vResidSum = kNoFit;
 
+      // Every data set is searched less its straight line on the two
+      // base columns, which keeps the residual sums exact at any level
+      // (those of the permuted data sets come from the cross products
+      // alone); the line of the observed data goes back into its fit
+      // below.
       Matrix mXWYAll;
       ColumnVector vYWY(D);
+      Matrix mLine(2, D);
+      mLine = 0.0;
       ColumnVector vOnes(n);
       vOnes = 1.0;
-      PreCalcXWY(D, vOnes, mXWYAll, vYWY);
+      if (w >= 2) {
+        PreCalcXWYAboutLine(D, vOnes, mXWYAll, vYWY, mLine);
+      } else {
+        PreCalcXWY(D, vOnes, mXWYAll, vYWY);
+      }
 
       KMRegFittingData fittingData;
       fittingData.candidates.ReSize(K);
@@ -101,8 +137,11 @@ void kmCalculator::GridSearch_WithJumpModel(
       xValues[0] = pDataX->SubMatrix(1, n, w, w);
       OneDimensionArray<ColumnVector> yValues;
       yValues.SetSize(D);
+      OneDimensionArray<ColumnVector> yAboutLine;
+      yAboutLine.SetSize(D);
       for (int d = 1; d <= D; ++d) {
         yValues[d - 1] = pDataY->SubMatrix(1, n, d, d);
+        yAboutLine[d - 1] = yValues[d - 1] - LineValues(mLine, d, *pX0, n);
       }
       OneDimensionArray<double> yWy;
       yWy.SetSize(D);
@@ -133,7 +172,7 @@ void kmCalculator::GridSearch_WithJumpModel(
       settings.iMember30 = 0;
 
       OneDimensionArray<KinkMKFitResult> results;
-      ForAllKinkMKAction::findTheBestTau(xValues, yValues, fittingData,
+      ForAllKinkMKAction::findTheBestTau(xValues, yAboutLine, fittingData,
                                          settings, k, w, mXWX, mX0, mXWYAll,
                                          yWy, results, mAtA, pProgress);
       if (results.GetSize() < 1) {
@@ -143,6 +182,7 @@ void kmCalculator::GridSearch_WithJumpModel(
         vResidSum(d) = results[d - 1].sse;
       }
       KinkMKFitResult& first = results[0];
+      RestoreLine(first, mLine, *pX0, n);
       ColumnVector vBeta;
       if (D == 1) {
         mProfile = first.profile;
@@ -186,8 +226,5 @@ void kmCalculator::GridSearch_WithJumpModel(
       }
       for (int i = w + 1; i <= c; ++i) vEstimates(2 * k + i) = vBeta(i);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("GridSearch_WithJumpModel()", kClassName);
-    throw;
-  }
+  });
 }

@@ -4,6 +4,18 @@
 // kinkmarks may lie between observations. Per segmentation it only combines
 // the stored separate fits of the pieces with the stored continuity
 // constraints, so the search costs table reads and k-sized algebra.
+//
+// For one segmentation with stacked separate fits beta = (a_1, b_1, ...,
+// a_{k+1}, b_{k+1}) and B the block-diagonal matrix of the pieces'
+// (X'WX)^-1, the continuous fit that pins a set of kinkmarks is the
+// restricted least-squares estimate
+//   beta' = beta - B Rq' (Rq B Rq')^-1 Rq beta,
+// whose residual sum of squares exceeds the separate fits' by
+//   t' (Rq B Rq')^-1 t,  t = Rq beta
+// (Rq: one continuity row per pinned kinkmark). An unpinned kinkmark lies
+// where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
+// (b_m - b_{m+1}), and is admissible only inside its gap
+// [x_{p_m}, x_{p_m+1}].
 #include <newmat.h>
 
 #include <cmath>
@@ -13,6 +25,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -46,7 +59,7 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
                                  ColumnVector& beta, ColumnVector& dBeta,
                                  ColumnVector& locations, ColumnVector& choices,
                                  int /*iUnused*/, int16_t k) {
-  try {
+  return WithCallPath("AdjustBetas()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::AdjustBetas()", [&]() -> double {
       if (k < 1) return 0.0;
       std::vector<int> vPinned;
@@ -89,16 +102,13 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
       const Matrix mIncrease = t.t() * u;
       return mIncrease(1, 1);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AdjustBetas()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                            kmQMatrix& qTable, ColumnVector& locations,
                            ColumnVector& coefficients, ColumnVector& best) {
-  try {
+  WithCallPath("Hudsons()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -247,8 +257,5 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Hudsons()", kClassName);
-    throw;
-  }
+  });
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -30,7 +31,7 @@ constexpr double kNoObservedValue = -9999.0;
 void kmCalculator::Compute_APC_AAPC_CIs(
     kmCalcData* pData, kmBackgroundProgressTrackerWithBar* pProgress,
     int iTaskValue, bool bFinalOnly, double dTotal) {
-  try {
+  WithCallPath("Compute_APC_AAPC_CIs()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::Compute_APC_AAPC_CIs()", [&]() {
       if (pData == nullptr || pProgress == nullptr) {
         GenerateKmException(
@@ -124,8 +125,5 @@ void kmCalculator::Compute_APC_AAPC_CIs(
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Compute_APC_AAPC_CIs()", kClassName);
-    throw;
-  }
+  });
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
@@ -22,7 +23,7 @@ constexpr double kInvalid = -1e30;
 
 double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
                                Matrix* pCovariance, kmTable* pTable) {
-  try {
+  return WithCallPath("KinkMkSEs()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::KinkMkSEs()", [&]() -> double {
       const int n = iNumObs;
       const int K1 = k + 1;
@@ -115,10 +116,7 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
       *pCovariance = mOut;
       return df;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("KinkMkSEs()", kClassName);
-    throw;
-  }
+  });
 }
 
 // The distribution wrappers of the model framework serve the calculator:

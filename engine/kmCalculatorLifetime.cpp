@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "results/kmCalcHandler.h"
@@ -59,13 +60,16 @@ T** CopyArray(T** ppSource, int32_t iCount) {
 
 }  // namespace
 
+// A constructor that fails releases what it made: no destructor runs for an
+// object whose construction did not finish.
 kmCalculator::kmCalculator(kmSession* pSession) {
   try {
-    Init();
-    Setup(pSession);
-  } catch (KmException& e) {
+    WithCallPath("kmCalculator(kmSession*)", kClassName, [&] {
+      Init();
+      Setup(pSession);
+    });
+  } catch (...) {
     Release();
-    e.AddCallPath("kmCalculator(kmSession*)", kClassName);
     throw;
   }
 }
@@ -73,12 +77,13 @@ kmCalculator::kmCalculator(kmSession* pSession) {
 kmCalculator::kmCalculator(kmCalculationHandler* /*pCalculationHandler*/,
                            kmCalcHandler* pCalcHandlerIn) {
   try {
-    Init();
-    pCalcHandler = pCalcHandlerIn;
-  } catch (KmException& e) {
+    WithCallPath("kmCalculator(kmCalculationHandler*, kmCalcHandler*)",
+                 kClassName, [&] {
+                   Init();
+                   pCalcHandler = pCalcHandlerIn;
+                 });
+  } catch (...) {
     Release();
-    e.AddCallPath("kmCalculator(kmCalculationHandler*, kmCalcHandler*)",
-                  kClassName);
     throw;
   }
 }
@@ -118,27 +123,21 @@ void kmCalculator::Init() {
   pDataY = nullptr;
   pDataWeightInput = nullptr;
   pDataAux = nullptr;
-  try {
+  WithCallPath("Init()", kClassName, [&] {
     pStatClass = new StatClass();
     pRandom = new MersenneTwister();
-  } catch (KmException& e) {
-    e.AddCallPath("Init()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Setup(kmSession* pSession) {
-  try {
+  WithCallPath("Setup()", kClassName, [&] {
     if (pSession == nullptr) GenerateKmException(kNoSession, kClassName);
     std::unique_ptr<kmCalcHandler> pHandler;
     WithMatrixErrorsAsKm("kmCalculator::Setup()",
                          [&] { pHandler.reset(new kmCalcHandler(pSession)); });
     pOwnedCalcHandler = std::move(pHandler);
     pCalcHandler = pOwnedCalcHandler.get();
-  } catch (KmException& e) {
-    e.AddCallPath("Setup()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmSession* kmCalculator::GetCalcSession() const {
@@ -149,7 +148,7 @@ kmSession* kmCalculator::GetCalcSession() const {
 }
 
 void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
-  try {
+  WithCallPath("LoadCalcMembers()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::LoadCalcMembers()", [&] {
       kmSession* pUse = pSession != nullptr ? pSession : GetCalcSession();
       const int32_t g = pUse->GetInt(kmOptGridPointsBetween);
@@ -195,17 +194,14 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
       pWork5 = new Matrix();
       pWork6 = new Matrix();
     });
-  } catch (KmException& e) {
-    e.AddCallPath("LoadCalcMembers()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SetNumObservations(int16_t iN) { iNumObs = iN; }
 
 void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
                                     const std::vector<ColumnVector>& vSeries) {
-  try {
+  WithCallPath("SetClusterMatrix()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::SetClusterMatrix()", [&] {
       Matrix* pCopy = new Matrix(mGroupData);
       delete pClusterMatrix;
@@ -213,17 +209,14 @@ void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
       vClusterSeries = vSeries;
       iNumObs = iN;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("SetClusterMatrix()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
                                        Matrix** ppX, Matrix** ppY,
                                        ColumnVector** ppWeights,
                                        Matrix** ppAux) {
-  try {
+  WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
     if (iNumGroupsIn < 0) {
       GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
                            iNumGroupsIn);
@@ -237,10 +230,7 @@ void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
       ppGroupWeights = CopyArray(ppWeights, iNumGroups);
       ppGroupAux = CopyArray(ppAux, iNumGroups);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("SetTwoGroupMatrices()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::ReleaseGroupArrays() {
@@ -275,7 +265,7 @@ void kmCalculator::Release() {
 }
 
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {
-  try {
+  return WithCallPath("GetNumObsForCohortIndex()", nullptr, [&]() -> int {
     if (pSession == nullptr) GenerateKmException(kNoSession, "");
     int iCohort = iIndex;
     const int iMode = pSession->GetInt(kmOptJumpCRMode);
@@ -286,8 +276,5 @@ int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {
     }
     if (pSession->GetInt(kmOptDelayType) == 2) iCohort /= 2;
     return pSession->GetNumObservationsThisCohort(iCohort);
-  } catch (KmException& e) {
-    e.AddCallPath("GetNumObsForCohortIndex()", nullptr);
-    throw;
-  }
+  });
 }

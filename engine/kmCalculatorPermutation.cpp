@@ -4,11 +4,17 @@
 // of its whitened residuals mapped back to the data scale; every draw comes
 // from the calculator's own generator so a cohort's data sets depend only on
 // the seed, the data and the sequence of tests.
+//
+// Residual permutation under the null model: data set j = fitted values of
+// the k-kinkmark fit + mL P_j e, with e the weighted (whitened) residuals
+// of that fit and P_j a random permutation; every draw comes from
+// *pRandom, which the drivers seed once per cohort.
 #include <newmat.h>
 
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -25,21 +31,18 @@ constexpr const char* kClassName = "kmCalculator";
 }  // namespace
 
 int kmCalculator::GetRandomIndex(int16_t iLow, int16_t iHigh) {
-  try {
+  return WithCallPath("GetRandomIndex()", kClassName, [&]() -> int {
     if (pRandom == nullptr) {
       GenerateKmException("The random number generator does not exist.",
                           kClassName);
     }
     const double u = pRandom->genrand();
     return static_cast<int>((iHigh - iLow + 1) * u + iLow);
-  } catch (KmException& e) {
-    e.AddCallPath("GetRandomIndex()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Shuffle(ColumnVector& v) {
-  try {
+  WithCallPath("Shuffle()", kClassName, [&] {
     const int16_t n = iNumObs;
     if (v.Nrows() < n) {
       GenerateKmExceptionF(
@@ -53,16 +56,13 @@ void kmCalculator::Shuffle(ColumnVector& v) {
       v(i) = v(j);
       v(j) = dSwap;
     }
-  } catch (KmException& e) {
-    e.AddCallPath("Shuffle()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
                            const Matrix& mResid, int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::Permute()";
-  try {
+  WithCallPath("Permute()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     if (pDataY == nullptr) {
@@ -105,8 +105,5 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
         *pDataY = vObserved;
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Permute()", kClassName);
-    throw;
-  }
+  });
 }

@@ -3,11 +3,17 @@
 // A cohort or comparison that cannot be fitted still gets one model table
 // so that reports can show its observations; the data-dependent final
 // choice picks between the BIC and the BIC3 winner of a fitted cohort.
+//
+// A placeholder model table carries the observations of a cohort that
+// could not be fitted, one row per observation: independent value
+// (column 2 of pDataX), observed value, -1e30 for the fitted value, and
+// the standard error (pDataAux) -- the layout of a fitted model's rows.
 #include <newmat.h>
 
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -64,7 +70,7 @@ void CandidateVectors(const kmCalcData& calcData, int iIndex,
 }  // namespace
 
 void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
-  try {
+  WithCallPath("AddBadCohort()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr) {
       GenerateKmException(
@@ -81,14 +87,11 @@ void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
       table.SetData(mRows);
       pCalcData->vModels.push_back(table);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AddBadCohort()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
-  try {
+  WithCallPath("AddBadComparison()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
         pWork5 == nullptr || pWork6 == nullptr) {
@@ -109,10 +112,7 @@ void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
       table.SetData(mRows);
       pCalcData->vModels.push_back(table);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("AddBadComparison()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
@@ -120,7 +120,7 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
                                        int16_t kmin, int16_t kmax,
                                        OneDimensionArray<ColumnVector>* pX,
                                        Matrix* pA) {
-  try {
+  WithCallPath("SelectFinalModelDDS()", kClassName, [&] {
     RequireRecord(pCalcData);
     if (pX == nullptr || pA == nullptr) {
       GenerateKmException(
@@ -150,8 +150,5 @@ void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
       pCalcData->dSelectionValues[2] = dLower;
       pCalcData->dSelectionValues[3] = dDifference;
     });
-  } catch (KmException& e) {
-    e.AddCallPath("SelectFinalModelDDS()", kClassName);
-    throw;
-  }
+  });
 }

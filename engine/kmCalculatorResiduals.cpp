@@ -4,6 +4,11 @@
 // observation, keep the fitted values and weighted residuals for the
 // permutation step and write the model's result rows (observations plus
 // kinkmarks, and for the jump model the two ends of the jump).
+//
+// The fitted model is continuous piecewise linear: segment s (1..k+1) has
+// intercept vCoef(s) and slope vCoef(k+1+s); the breaks are vTau(1..k) on
+// the shifted scale. An observation takes the segment after every break it
+// has reached.
 #include <newmat.h>
 
 #include <cmath>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/MatrixBuilders.h"
@@ -30,16 +36,18 @@ constexpr double kMissing = -9999.0;
 constexpr double kNoMoreBreaks = 99999999.0;
 
 // Walks the segments of a fitted model along increasing observations.
-// Segment s has intercept vCoef(s) and slope vCoef(k + 1 + s); the walk
-// moves at most one segment per observation.
+// Segment s has intercept vCoef(s) and slope vCoef(k + 1 + s). An
+// observation takes the segment after every break it has reached, also when
+// two or more kinkmarks lie between it and the previous observation.
 class PieceWalk {
  public:
   PieceWalk(int16_t k, const ColumnVector& vCoef, const ColumnVector& vTau,
             double dFirstX)
       : k_(k), vCoef_(vCoef), vTau_(vTau), dBreak_(dFirstX) {}
 
-  // True when x is at or past the next break; the walk then needs Advance.
-  bool Reaches(double x) const { return x >= dBreak_; }
+  // True when x is at or past the next break and a segment follows it; the
+  // walk then needs Advance.
+  bool Reaches(double x) const { return iSegment_ <= k_ && x >= dBreak_; }
   // The break about to be passed.
   double Break() const { return dBreak_; }
   // Takes the next segment and moves the break to the following kinkmark
@@ -105,7 +113,7 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
   PieceWalk walk(k, vCoef, vTau, mX(1, 2));
   for (int i = 1; i <= n; ++i) {
     const double x = mX(i, 2);
-    if (walk.Reaches(x)) walk.Advance();
+    while (walk.Reaches(x)) walk.Advance();
     vFitted(i) = walk.ValueAt(x);
     mFitted(k + 1, i) = vFitted(i);
     vRaw(i) = mY(i, 1) - vFitted(i);
@@ -127,7 +135,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
                           const ColumnVector& vCoef, const ColumnVector& vTau,
                           Matrix& mFitted, Matrix& mResid, kmTable& table) {
   constexpr const char* kSource = "kmCalculator::Resids()";
-  try {
+  WithCallPath("Resids()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
@@ -148,7 +156,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
       for (int i = 1; i <= n; ++i) {
         const double x = mX(i, 2);
         const double dAux = (*pDataAux)(i, 1);
-        if (walk.Reaches(x)) {
+        while (walk.Reaches(x)) {
           const double dBreak = walk.Break();
           walk.Advance();
           if (x > dBreak) {
@@ -160,10 +168,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
       }
       table.SetData(rows.ToMatrix());
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Resids()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::Resids_JumpModel_Final(
@@ -171,7 +176,7 @@ void kmCalculator::Resids_JumpModel_Final(
     const ColumnVector& vTau, Matrix& mFitted, Matrix& mResid, kmTable& table,
     double dJumpLocationShifted, double dJump) {
   constexpr const char* kSource = "kmCalculator::Resids_JumpModel_Final()";
-  try {
+  WithCallPath("Resids_JumpModel_Final()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
@@ -205,7 +210,7 @@ void kmCalculator::Resids_JumpModel_Final(
         // the first).
         const double dPrevIntercept = i > 1 ? walk.Intercept() : 0.0;
         const double dPrevSlope = i > 1 ? walk.Slope() : 0.0;
-        if (walk.Reaches(x)) {
+        while (walk.Reaches(x)) {
           const double dBreak = walk.Break();
           walk.Advance();
           if (x > dBreak && dBreak != dJumpLocationShifted) {
@@ -239,8 +244,5 @@ void kmCalculator::Resids_JumpModel_Final(
       }
       table.SetData(rows.ToMatrix());
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Resids_JumpModel_Final()", kClassName);
-    throw;
-  }
+  });
 }

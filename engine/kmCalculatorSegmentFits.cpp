@@ -5,6 +5,14 @@
 // fitted once here, and the continuity constraints of every segmentation are
 // formed once per number of kinkmarks, so that the search only combines
 // stored numbers.
+//
+// A segmentation with k kinkmarks is an index vector p (k doubles holding
+// whole numbers p_1 < ... < p_k): piece s runs from observation 1 (s = 1)
+// or p_{s-1} + 1 to p_s (s <= k) or n (s = k + 1). With a =
+// kmOptMinObsEnd and g = kmOptMinObsBetween + 2 it is admissible when
+// p_1 >= a + 1, p_{m+1} - p_m >= g and p_k <= n - a - 1. Fits use X =
+// *pDataX (column 1 the intercept column, column 2 the independent value),
+// the weights W(r, r) of *pWeightMatrix and the columns of *pDataY.
 #include <newmat.h>
 
 #include <cstdint>
@@ -12,6 +20,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -75,7 +84,7 @@ double RunRss(const Matrix& mX, const Matrix& mY, const Matrix& mW,
 }  // namespace
 
 void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
-  try {
+  WithCallPath("Partitions()", kClassName, [&] {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
     WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
@@ -109,14 +118,11 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Partitions()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
-  try {
+  WithCallPath("PartitionSSEs()", kClassName, [&] {
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
     WithMatrixErrorsAsKm("kmCalculator::PartitionSSEs()", [&] {
@@ -141,15 +147,12 @@ void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PartitionSSEs()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
                                kmQMatrix& qTable) {
-  try {
+  WithCallPath("PrecomputeQ()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -199,14 +202,11 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
         ++c;
       } while (IncrementGrid(k, vP));
     });
-  } catch (KmException& e) {
-    e.AddCallPath("PrecomputeQ()", kClassName);
-    throw;
-  }
+  });
 }
 
 bool kmCalculator::IncrementGrid(int16_t k, ColumnVector& p) {
-  try {
+  return WithCallPath("IncrementGrid()", kClassName, [&]() -> bool {
     if (k <= 0) return false;
     kmSession* pSession = GetCalcSession();
     const int a = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -220,8 +220,5 @@ bool kmCalculator::IncrementGrid(int16_t k, ColumnVector& p) {
       return true;
     }
     return false;
-  } catch (KmException& e) {
-    e.AddCallPath("IncrementGrid()", kClassName);
-    throw;
-  }
+  });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
@@ -72,7 +73,7 @@ void Advance(kmBackgroundProgressTrackerWithBar* pProgress, double& dCount,
 int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
                                 int16_t kmin, double dPsi,
                                 kmBackgroundProgressTrackerWithBar* pProgress) {
-  try {
+  return WithCallPath("MADWDPass()", "kmCalculator", [&]() -> int16_t {
     std::vector<std::vector<double>> vDetails;
     int16_t kResult = kmin;
     for (int16_t k = kStart; k > kmin && !IsCancelled(pProgress); --k) {
@@ -103,16 +104,13 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
     }
     pCalcData->vMADWDValues = vRows;
     return kResult;
-  } catch (KmException& e) {
-    e.AddCallPath("MADWDPass()", "kmCalculator");
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SelMod(kmCalcData* pCalcData,
                           kmBackgroundProgressTrackerWithBar* pProgress,
                           int iCohortIndex, int iTaskValue) {
-  try {
+  WithCallPath("SelMod()", "kmCalculator", [&] {
     RunningFlag running(pProgress);
     WithMatrixErrorsAsKm(kQualifiedName, [&]() {
       if (pCalcData == nullptr) {
@@ -313,7 +311,7 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
         }
         pCalcData->dAutocorrelation = dPhi;
         pCalcData->vModels.push_back(table);
-        if (vResidSum1(1) == 0.0) {
+        if (IsPerfectFit(vResidSum1(1))) {
           iNumDataSets = 1;
           if (kPerfect < 0) kPerfect = k;
         }
@@ -398,10 +396,7 @@ void kmCalculator::SelMod(kmCalcData* pCalcData,
         }
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("SelMod()", "kmCalculator");
-    throw;
-  }
+  });
 }
 
 void kmCalculator::SetComparabilityFields(kmTable& table, bool bLogLinear) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmVector.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // Marks a profile cell that no feasible fit reached.
 constexpr double kInfeasible = 1e50;
-// Criterion value of a model whose residual sum of squares is not positive.
+// Criterion value of a perfect fit (no logarithm of its residual sum).
 constexpr double kNoCriterion = -999.0;
 
 // Row range [iLower, iUpper] of the grid rows of column i whose profile
@@ -54,7 +55,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
                          int iCriterion, double dShift) {
-  try {
+  WithCallPath("Table()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
@@ -97,7 +98,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       double dCriterion = 0.0;
       double dBIC3 = 0.0;
       const double dBIC = std::log(dQ / n) + iNParm * std::log(double(n)) / n;
-      if (dQ <= 0.0) {
+      if (IsPerfectFit(dQ)) {
         dCriterion = kNoCriterion;
       } else {
         KinkMKFitResult fit;
@@ -266,8 +267,5 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       }
       pTable->SetCovariance(mCov);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("Table()", kClassName);
-    throw;
-  }
+  });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/ForAllKinkMKAction.h"
@@ -57,7 +58,7 @@ void ReportingStandardExceptions(Body&& body) {
 
 void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
                                   bool bComparison, double dQ) {
-  try {
+  WithCallPath("SetWeightedBIC()", kClassName, [&] {
     if (pTable == nullptr) {
       GenerateKmException("No table was given.", kClassName);
     }
@@ -68,7 +69,8 @@ void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
     KinkMKFitResult record;
     record.k = k;
     record.p = p;
-    record.sse = dQ;
+    // A perfect fit scores as a residual sum of exactly 0 would.
+    record.sse = IsPerfectFit(dQ) ? 0.0 : dQ;
     record.q = p + 2 * k;
 
     const int K = pTable->GetNumKinkmarks();
@@ -87,17 +89,14 @@ void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
     const double c = iCriterion == kCriterionWBICAlt ? dMin : dMax;
     pTable->SetBIC(
         ForAllKinkMKAction::calc_WeightedBICCriterion(record, iNumObs, c));
-  } catch (KmException& e) {
-    e.AddCallPath("SetWeightedBIC()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
                                                const KMSeriesSet& seriesSet,
                                                const Matrix& mW,
                                                const ColumnVector& vTau) {
-  try {
+  WithCallPath("KinkmarkSquaredCorrelations()", kClassName, [&] {
     ReportingStandardExceptions([&] {
       WithMatrixErrorsAsKm("kmCalculator::KinkmarkSquaredCorrelations()", [&] {
         const int K = vTau.Nrows();
@@ -140,10 +139,7 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
         }
       });
     });
-  } catch (KmException& e) {
-    e.AddCallPath("KinkmarkSquaredCorrelations()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
@@ -151,7 +147,7 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
                                           const KMSeriesSet& seriesSet,
                                           const Matrix& mW, double dTau,
                                           double dLo, double dHi) {
-  try {
+  WithCallPath("BuildLocalDesignMatrix()", kClassName, [&] {
     ReportingStandardExceptions([&] {
       WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
         const int n = CountObservations(seriesSet);
@@ -204,8 +200,5 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
         vZ = mSubW * vRawZ;
       });
     });
-  } catch (KmException& e) {
-    e.AddCallPath("BuildLocalDesignMatrix()", kClassName);
-    throw;
-  }
+  });
 }

@@ -1,9 +1,18 @@
 // kmCalculator: WLSWgt, WLSXPr, WLS, WLSNew.
+//
+// Model: y = X b + e with Var(e) proportional to V^-1, V = A'A. The
+// estimator is b = (X'TX)^- X'Ty with T = Du A'A Du for per-observation
+// factors u (Du = diag(u)); the SSE is (y - Xb)' T (y - Xb). For AR(1)
+// errors with parameter phi and weights v, A is the upper-bidiagonal root
+// with A'A = diag(sqrt(v)) R^-1 diag(sqrt(v)), R(i,j) = phi^|i-j|, the
+// generalised least squares of a first-order autoregressive error process
+// (Prais-Winsten transformation).
 #include <newmat.h>
 
 #include <cmath>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "session/kmSession.h"
@@ -64,7 +73,7 @@ Matrix SolveNormalEquations(const Matrix& mXtY, const Matrix& mXtX,
 }  // namespace
 
 void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
-  try {
+  WithCallPath("WLSWgt()", "kmCalc", [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
@@ -146,15 +155,12 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
         if (i < n) mV(i, i + 1) += mA(i, i + 1) * mA(i, i);
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("WLSWgt()", "kmCalc");
-    throw;
-  }
+  });
 }
 
 void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
                           Matrix& mXtTX, Matrix& mXtTy, ColumnVector& vytTy) {
-  try {
+  WithCallPath("WLSXPr()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
@@ -184,17 +190,14 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
       mXtTy = mXn.t() * vTy;
       vytTy(1) = NEWMAT::DotProduct(y, vTy);
     });
-  } catch (KmException& e) {
-    e.AddCallPath("WLSXPr()", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
                        Matrix& mXtXinv, const ColumnVector& vYtY,
                        ColumnVector& vBeta, ColumnVector& vSSE,
                        uint16_t& iRank) {
-  try {
+  WithCallPath("WLS", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::WLS()", [&] {
       if (k < 1 || mXtY.Ncols() < k || vYtY.Nrows() < k) {
         GenerateKmExceptionF(
@@ -214,17 +217,14 @@ void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
         vSSE(1) = 0.0;
       }
     });
-  } catch (KmException& e) {
-    e.AddCallPath("WLS", kClassName);
-    throw;
-  }
+  });
 }
 
 void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
                           Matrix& mXtXinv, ColumnVector& vBeta,
                           ColumnVector& vSSE, uint16_t& iRank,
                           const ColumnVector& vU, const Matrix& mX) {
-  try {
+  WithCallPath("WLSNew", kClassName, [&] {
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
@@ -242,8 +242,5 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
         GenerateKmException("Error: SSE < 0.", kClassName);
       }
     }
-  } catch (KmException& e) {
-    e.AddCallPath("WLSNew", kClassName);
-    throw;
-  }
+  });
 }

@@ -112,6 +112,22 @@ int32_t KmIO_File::Tell() {
   return static_cast<int32_t>(static_cast<std::streamoff>(pos));
 }
 
+int64_t KmIO_File::GetSize() {
+  if (!bReadMode_ || !pInput_) return -1;
+  // Measured by a seek to the end and back; the read position and the
+  // stream's state are as they were.
+  const std::ios::iostate state = pInput_->rdstate();
+  pInput_->clear();
+  const std::streampos pos = pInput_->tellg();
+  pInput_->seekg(0, std::ios::end);
+  const std::streampos end = pInput_->tellg();
+  pInput_->seekg(pos);
+  const bool bKnown =
+      pInput_->good() && pos != std::streampos(-1) && end != std::streampos(-1);
+  pInput_->clear(state);
+  return bKnown ? static_cast<int64_t>(static_cast<std::streamoff>(end)) : -1;
+}
+
 int32_t KmIO_File::Read(void* pBuffer, int32_t lBytes) {
   if (!bReadMode_ || !pInput_ || lBytes <= 0) return 0;
   char* pChars = static_cast<char*>(pBuffer);

@@ -84,6 +84,9 @@ class KmIO_File {
   void Seek(int32_t lPos);
   // The current read or write position; -1 when closed or unknown.
   int32_t Tell();
+  // Read mode: the size of the file in bytes, leaving the read position and
+  // state as they were; -1 in write mode, when closed or unknown.
+  int64_t GetSize();
 
   // Read mode: reads up to lBytes bytes into pBuffer and returns how many
   // were read; the rest of the lBytes bytes are set to 0. Returns 0 in write

@@ -7,6 +7,7 @@
 #include "models/KMRegFit.h"
 #include "models/KMRegFitRecord.h"
 #include "models/ModelNumerics.h"
+#include "models/PerfectFit.h"
 #include "models/internal/EstimateCatch.h"
 
 using km_models_internal::WithEstimateCatch;
@@ -100,7 +101,9 @@ void BaseKMRegModel::calcForResampling(KMRegFitRecord& record,
     const int32_t p0 = design.p;
     const int32_t n = design.X.Nrows();
     const int32_t p = p0 + 2 * k + (bJump ? 1 : 0);
-    record.perfectFit = (record.rss == 0.0);
+    record.perfectFit =
+        design.responses.GetSize() > 0 &&
+        record.rss <= calc_PerfectFitBound(design.responses[0], design.weight);
     record.p = p;
     record.residualDF = static_cast<double>(n - p);
     if (n - p > 0) record.mse = record.rss / static_cast<double>(n - p);

@@ -73,6 +73,9 @@ double WeightOfKinkmarks(int32_t code, const KMRegFitRecord& record,
 double CriterionValue(int32_t code, const KMRegFitRecord& record,
                       const KMSeriesSet& series, const NEWMAT::Matrix& T,
                       double dShift) {
+  // A perfect fit's residual sum is rounding: it scores as the logarithm of
+  // an exact 0 would.
+  if (record.perfectFit) return -kInfinity;
   switch (code) {
     case kLogGamma:
       return BestKMRegModel::calc_LogGammaCriterion(

@@ -1,6 +1,7 @@
 // kmCalcHandler, reading the head of a file: the reading constructor, Read,
 // ReadNumericData, VersionIsTooOld, Reset, Free and the checks of the graph
 // texts and the offset table.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -13,9 +14,8 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
 
-using km_results_handler::CheckCount;
+using km_results_handler::HandlerReader;
 using km_results_handler::RefuseFile;
-using km_results_handler::RefuseIfEnded;
 
 namespace {
 
@@ -77,8 +77,8 @@ void kmCalcHandler::Reset() {
 void kmCalcHandler::ReadNumericData(KmIO_File* pIO) {
   WithCallPath("ReadNumericData()", kClassName, [&] {
     if (pIO == nullptr) GenerateKmException("Invalid KmIO_File.", kClassName);
-    const int32_t iCount = pIO->ReadInt();
-    RefuseIfEnded(pIO, "the numeric run data");
+    KmCheckedReader in = HandlerReader(pIO, "the numeric run data");
+    const int32_t iCount = in.ReadInt();
     // This program writes exactly four values; any other count is not a
     // block it can place in its four slots.
     if (iCount != kNumNumericEntries) {
@@ -87,8 +87,7 @@ void kmCalcHandler::ReadNumericData(KmIO_File* pIO) {
     }
     KmVector<double> vValues(kNumNumericEntries, 0.0);
     for (int32_t i = 0; i < kNumNumericEntries; ++i)
-      vValues[i] = pIO->ReadDouble();
-    RefuseIfEnded(pIO, "the numeric run data");
+      vValues[i] = in.ReadDouble();
     if (!std::isfinite(vValues[3])) {
       RefuseFile(
           "The file version stored in the numeric run data is not a "
@@ -128,11 +127,11 @@ void kmCalcHandler::ReadGraphLabels(int32_t lStart) {
       sGraphDependentLabel_ = sText;
     }
   }
-  RefuseIfEnded(pFile_.get(), "the graph display options");
+  HandlerReader(pFile_.get(), "the graph display options").CheckNotEnded();
   file.Seek(lEnd);
 }
 
-void kmCalcHandler::CheckOffsets() const {
+void kmCalcHandler::CheckOffsets() {
   for (const KmVector<int32_t>* pOffsets :
        {&vCohortOffsets_, &vComparisonOffsets_}) {
     for (int32_t lOffset : *pOffsets) {
@@ -147,6 +146,39 @@ void kmCalcHandler::CheckOffsets() const {
                    ") lies outside the records of the file.");
       }
     }
+  }
+  CheckRecordOrder();
+}
+
+void kmCalcHandler::CheckRecordOrder() {
+  // The writer appends each record where the previous one ended, cohorts and
+  // comparisons in the order of their lists, starting right after the
+  // offset table: offsets that break this order name records other than
+  // the ones their index says.
+  for (const KmVector<int32_t>* pOffsets :
+       {&vCohortOffsets_, &vComparisonOffsets_}) {
+    for (size_t i = 1; i < pOffsets->size(); ++i) {
+      const int32_t lPrevious = (*pOffsets)[static_cast<int32_t>(i) - 1];
+      const int32_t lOffset = (*pOffsets)[static_cast<int32_t>(i)];
+      if (lOffset <= lPrevious) {
+        RefuseFile("Its record offsets do not increase (" +
+                   std::to_string(lPrevious) + " is followed by " +
+                   std::to_string(lOffset) + ").");
+      }
+    }
+  }
+  vRecordStarts_.assign(vCohortOffsets_.begin(), vCohortOffsets_.end());
+  vRecordStarts_.insert(vRecordStarts_.end(), vComparisonOffsets_.begin(),
+                        vComparisonOffsets_.end());
+  std::sort(vRecordStarts_.begin(), vRecordStarts_.end());
+  if (std::adjacent_find(vRecordStarts_.begin(), vRecordStarts_.end()) !=
+      vRecordStarts_.end()) {
+    RefuseFile("Two of its records share one offset.");
+  }
+  if (!vRecordStarts_.empty() && vRecordStarts_.front() != lRecordsStart_) {
+    RefuseFile(
+        "Its first record does not begin where the offset table "
+        "ends.");
   }
 }
 
@@ -172,10 +204,7 @@ void kmCalcHandler::Read(const char* sFileName) {
       GenerateKmException(sMessage.c_str(), kClassName);
     }
     sFileName_ = sFileName;
-    lFileSize_ = km_results_handler::FileSize(sFileName);
-    auto BytesLeft = [this]() -> int64_t {
-      return lFileSize_ < 0 ? -1 : lFileSize_ - pFile_->Tell();
-    };
+    lFileSize_ = pFile_->GetSize();
 
     auto pSession = std::make_unique<kmSession>();
     pSession->Read(pFile_.get());
@@ -203,12 +232,15 @@ void kmCalcHandler::Read(const char* sFileName) {
           "Error", dVersion);
     }
 
+    KmCheckedReader in = HandlerReader(pFile_.get(), "");
     const int32_t lGraphStart = pFile_->Tell();
     graphOptions_.Read(pFile_.get());
-    RefuseIfEnded(pFile_.get(), "the graph display options");
+    in.SetPart("the graph display options");
+    in.CheckNotEnded();
     ReadGraphLabels(lGraphStart);
     outputOptions_.Read(pFile_.get(), dVersion);
-    RefuseIfEnded(pFile_.get(), "the output display options");
+    in.SetPart("the output display options");
+    in.CheckNotEnded();
 
     const bool bPairwise = pSession_->GetInt(kmOptComparisonType) == 1;
     if (bPairwise) pReport->StepBy(5);
@@ -219,22 +251,21 @@ void kmCalcHandler::Read(const char* sFileName) {
     if (kmTools::CompareVersionNumbers(dVersion, kVersionWithoutCohortBlocks) <
         0) {
       if (pReport->IsCancelled()) return;
-      const int32_t n = pFile_->ReadLong();
-      RefuseIfEnded(pFile_.get(), "the valid-cohort flags");
-      CheckCount(n, 1, BytesLeft(), "valid-cohort flags");
+      in.SetPart("the valid-cohort flags");
+      const int32_t n = in.ReadLong();
+      in.CheckCount(n, 1, "valid-cohort flags");
       KmVector<bool> vFlags;
-      for (int32_t i = 0; i < n; ++i) vFlags.push_back(pFile_->ReadBool());
-      RefuseIfEnded(pFile_.get(), "the valid-cohort flags");
+      for (int32_t i = 0; i < n; ++i) vFlags.push_back(in.ReadBool());
       // Every label takes at least its terminating zero byte.
-      CheckCount(n, 1, BytesLeft(), "cohort labels");
+      in.CheckCount(n, 1, "cohort labels");
+      in.SetPart("the cohort labels");
       KmVector<KmString> vLabels(static_cast<size_t>(n));
-      for (int32_t i = 0; i < n; ++i) pFile_->ReadString(vLabels[i]);
-      RefuseIfEnded(pFile_.get(), "the cohort labels");
+      for (int32_t i = 0; i < n; ++i) in.ReadString(vLabels[i]);
       vValidCohorts_ = vFlags;
       vCohortLabels_ = vLabels;
 
-      const int32_t g = pFile_->ReadLong();
-      RefuseIfEnded(pFile_.get(), "the comparison group size");
+      in.SetPart("the comparison group size");
+      const int32_t g = in.ReadLong();
       // The comparisons are rebuilt from the group size; they must be the
       // ones the table stores, or the offsets would name other records.
       // Without pairwise comparisons the size is stored as given and unused.
@@ -256,9 +287,10 @@ void kmCalcHandler::Read(const char* sFileName) {
       if (pReport->IsCancelled()) return;
 
       const int32_t iSlots = nc + np == 0 ? 1 : nc + np;
-      CheckCount(iSlots, 4, BytesLeft(), "record offsets");
+      in.SetPart("the offset table");
+      in.CheckCount(iSlots, 4, "record offsets");
       for (int32_t i = 0; i < iSlots; ++i) {
-        const int32_t lOffset = pFile_->ReadInt();
+        const int32_t lOffset = in.ReadInt();
         if (nc + np == 0 || i < nc) {
           vCohortOffsets_.push_back(lOffset);
         } else {
@@ -271,9 +303,10 @@ void kmCalcHandler::Read(const char* sFileName) {
       vValidCohorts_.assign(static_cast<size_t>(m), true);
       vCohortLabels_.assign(static_cast<size_t>(m), KmString(""));
       const int32_t iSlots = nc + np == 0 ? 1 : nc;
-      CheckCount(iSlots, 4, BytesLeft(), "record offsets");
+      in.SetPart("the offset table");
+      in.CheckCount(iSlots, 4, "record offsets");
       for (int32_t i = 0; i < iSlots; ++i)
-        vCohortOffsets_.push_back(pFile_->ReadInt());
+        vCohortOffsets_.push_back(in.ReadInt());
       iComparisonGroupSize_ = 0;
       for (int32_t c = 0; c < m; ++c) {
         KmVector<KmVector<int> > vRows;
@@ -281,7 +314,6 @@ void kmCalcHandler::Read(const char* sFileName) {
         vCohortComparisons_.push_back(vRows);
       }
     }
-    RefuseIfEnded(pFile_.get(), "the offset table");
     lRecordsStart_ = pFile_->Tell();
     CheckOffsets();
   });

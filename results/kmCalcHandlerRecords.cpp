@@ -1,5 +1,6 @@
 // kmCalcHandler, fetching records: GetCalcData, both GetCalcDataVector
 // forms and the checked read of one record at its offset.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,8 +12,8 @@
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
 
+using km_results_handler::HandlerReader;
 using km_results_handler::RefuseFile;
-using km_results_handler::RefuseIfEnded;
 
 namespace {
 
@@ -67,7 +68,20 @@ void kmCalcHandler::ReadRecordAt(int32_t lOffset, kmCalcData& record) {
   pFile_->Seek(lOffset);
   record.Read(pFile_.get(), vNumericData_[3],
               pSession_->GetProgramVersAsDouble());
-  RefuseIfEnded(pFile_.get(), "a cohort or comparison record");
+  HandlerReader(pFile_.get(), "a cohort or comparison record").CheckNotEnded();
+  // A record that ends short of the next one, or runs into it, was read
+  // from damaged bytes even where each value looked sound.
+  const auto next =
+      std::upper_bound(vRecordStarts_.begin(), vRecordStarts_.end(), lOffset);
+  const int64_t lExpectedEnd =
+      next != vRecordStarts_.end() ? *next : lFileSize_;
+  const int64_t lEnd = pFile_->Tell();
+  if (lExpectedEnd >= 0 && lEnd != lExpectedEnd) {
+    RefuseFile("The record at offset " + std::to_string(lOffset) +
+               " ends at byte " + std::to_string(lEnd) +
+               ", not where the next one begins (byte " +
+               std::to_string(lExpectedEnd) + ").");
+  }
 }
 
 kmCalcData& kmCalcHandler::GetCalcData(int32_t iIndex) {

@@ -145,7 +145,7 @@ void OutputDisplayOptions::Write(KmIO_File* pIO) const {
 
 void OutputDisplayOptions::Read(KmIO_File* pIO, double dFileVersion) {
   WithCallPath("Read()", kClass, [&] {
-    km_session_internal::SessionBlockReader in(pIO, kClass);
+    KmCheckedReader in = km_session_internal::SessionBlockReader(pIO, kClass);
     int32_t iCount = in.ReadShort();
     for (int32_t i = 0; i < iCount; ++i) {
       double dValue = in.ReadDouble();

@@ -42,7 +42,7 @@ void kmAAPCRanges::Read(KmIO_File* pIO) {
   WithCallPath("Read(KmIO_File *pIO)", kClass, [&] {
     // Each list grows only with values the file really holds, so a
     // corrupted count ends in a refusal at the end of the file.
-    km_session_internal::SessionBlockReader in(pIO, kClass);
+    KmCheckedReader in = km_session_internal::SessionBlockReader(pIO, kClass);
     kmAAPCRanges read;
     read.bFullRange_ = in.ReadShort() != 0;
     for (int32_t n = in.CheckCount(in.ReadInt()); n > 0; --n) {

@@ -31,6 +31,9 @@ constexpr double kVersionIntSelectionCount = 4.802;
 constexpr int32_t kStoredOptions = 64;
 constexpr int32_t kStoredStrings = 8;
 
+// The codes an adjustment variable can have: every Short value once.
+constexpr int64_t kMaxAdjustCodes = 65536;
+
 // Mode of KmIO_File::Open for writing a session file (binary write).
 constexpr int32_t kWriteMode = KmIO_File::kWrite | KmIO_File::kShared;
 
@@ -119,22 +122,34 @@ int32_t kmSession::Read(const char* sFileName) {
     Init();
     KmIO_File file(sFileName, KmIO_File::kRead);
     Read(&file);
+    // A session file holds the block and nothing else: bytes after it mean
+    // the block was damaged (a version or count changed) and read short.
+    // The damaged block is not kept.
+    try {
+      km_session_internal::SessionBlockReader(&file, kFileSource).CheckAtEnd();
+    } catch (KmException&) {
+      Init();
+      throw;
+    }
     return 0;
   });
 }
 
 void kmSession::Read(KmIO_File* pIO) {
   WithCallPath("Read(IO)", kClassName, [&] {
-    km_session_internal::SessionBlockReader in(pIO, kFileSource);
+    KmCheckedReader in =
+        km_session_internal::SessionBlockReader(pIO, kFileSource);
 
     // Everything is read into copies first and kept only when the whole
     // block has been read, so a refused block leaves the session as it was.
-    const int32_t iMagicLength = KinkMarkSession.GetLength() + 1;
+    // The magic text is checked whole, its zero byte included.
+    const std::string sExpectedMagic(KinkMarkSession.GetCString(),
+                                     KinkMarkSession.GetLength() + 1);
+    const int32_t iMagicLength = static_cast<int32_t>(sExpectedMagic.size());
     if (in.ReadInt() != iMagicLength) in.Refuse();
     std::string sMagic;
     in.ReadBytes(sMagic, iMagicLength);
-    sMagic.back() = '\0';
-    if (KmString(sMagic.c_str()) != KinkMarkSession) in.Refuse();
+    if (sMagic != sExpectedMagic) in.Refuse();
 
     std::vector<double> vOptions = vOptions_;
     int32_t iNumOptions = in.CheckCount(in.ReadShort());
@@ -181,11 +196,16 @@ void kmSession::Read(KmIO_File* pIO) {
     KmVector<kmAdjustVarFormat> vAdjustFormats = vAdjustFormats_;
     if (dVersion >= kVersionAdjustFormats) {
       vAdjustFormats.clear();
+      int64_t iTotalCodes = 0;
       for (int32_t n = in.CheckCount(in.ReadShort()); n > 0; --n) {
         kmAdjustVarFormat format;
         int32_t iFirst = in.ReadShort();
         int32_t iLast = in.ReadShort();
         in.ReadString(format.sLabel);
+        // The ranges are expanded code by code: their codes together are
+        // bounded by the codes the variable can have before any is stored.
+        if (iFirst <= iLast) iTotalCodes += iLast - iFirst + 1;
+        if (iTotalCodes > kMaxAdjustCodes) in.Refuse();
         for (int32_t iCode = iFirst; iCode <= iLast; ++iCode) {
           format.codes.push_back(iCode);
         }

@@ -150,7 +150,8 @@ void kmVariable::Write(KmIO_File* pIO) const {
 
 void kmVariable::Read(KmIO_File* pIO, double dFileVersion) {
   WithCallPath("Read", kClassName, [&] {
-    km_session_internal::SessionBlockReader in(pIO, kClassName);
+    KmCheckedReader in =
+        km_session_internal::SessionBlockReader(pIO, kClassName);
     kmVariable read;
     in.ReadCString(read.sName_);
     read.uPosition_ = static_cast<uint16_t>(in.ReadShort());

@@ -1,12 +1,8 @@
-// Size and refusal checks of the results-file reader.
+// The refusals of the results-file reader.
 #include "results/internal/HandlerFileChecks.h"
-
-#include <istream>
-#include <memory>
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
-#include "foundation/platform/KmFileSystem.h"
 
 namespace km_results_handler {
 
@@ -20,31 +16,21 @@ void RefuseFile(const std::string& sDetail) {
   ThrowKmException(sMessage.c_str(), "kmCalcHandler");
 }
 
-void RefuseIfEnded(KmIO_File* pIO, const char* sWhat) {
-  if (pIO != nullptr && !pIO->IsEOF()) return;
-  RefuseFile(std::string("The file ends early, while reading ") + sWhat + ".");
-}
-
-int64_t FileSize(const char* sPath) {
-  if (sPath == nullptr) return -1;
-  std::unique_ptr<std::istream> pStream = KmGetFileSystem().OpenInput(sPath);
-  if (!pStream || !pStream->good()) return -1;
-  pStream->seekg(0, std::ios::end);
-  const std::streamoff lSize = static_cast<std::streamoff>(pStream->tellg());
-  return pStream->good() ? static_cast<int64_t>(lSize) : -1;
-}
-
-void CheckCount(int64_t iCount, int64_t iBytesEach, int64_t iBytesLeft,
-                const char* sWhat) {
-  if (iCount < 0) {
-    RefuseFile("The KMO read process found a count of " +
-               std::to_string(iCount) + " " + sWhat + ".");
-  }
-  if (iBytesLeft >= 0 && iCount * iBytesEach > iBytesLeft) {
-    RefuseFile("The KMO read process found a count of " +
-               std::to_string(iCount) + " " + sWhat +
-               ", more than the rest of the file can hold.");
-  }
+KmCheckedReader HandlerReader(KmIO_File* pIO, const char* sPart) {
+  auto refuse = [](const KmCheckedReader::Failure& f) {
+    const std::string sCount = "The KMO read process found a count of " +
+                               std::to_string(f.iValue) + " " + f.sPart;
+    switch (f.eFault) {
+      case KmCheckedReader::kNegativeCount:
+        RefuseFile(sCount + ".");
+      case KmCheckedReader::kCountBeyondFile:
+        RefuseFile(sCount + ", more than the rest of the file can hold.");
+      default:
+        RefuseFile(std::string("The file ends early, while reading ") +
+                   f.sPart + ".");
+    }
+  };
+  return KmCheckedReader(pIO, refuse, sPart);
 }
 
 }  // namespace km_results_handler

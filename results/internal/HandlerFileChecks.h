@@ -1,10 +1,11 @@
-// Checks of the results-file reader: the size of the file and the refusal
-// of a damaged file whose counts, offsets or length cannot be trusted.
+// Checks of the results-file reader: the refusal of a damaged file whose
+// counts, offsets or length cannot be trusted.
 #ifndef KM_RESULTS_INTERNAL_HANDLERFILECHECKS_H
 #define KM_RESULTS_INTERNAL_HANDLERFILECHECKS_H
 
-#include <cstdint>
 #include <string>
+
+#include "foundation/KmCheckedReader.h"
 
 class KmIO_File;
 
@@ -17,20 +18,14 @@ extern const char* const kCorruptFileMessage;
 // "kmCalcHandler").
 [[noreturn]] void RefuseFile(const std::string& sDetail);
 
-// Refuses the file (RefuseFile) with "The file ends early, while reading
-// <sWhat>." when the last read ran past the end of pIO or the stream can
-// deliver nothing more.
-void RefuseIfEnded(KmIO_File* pIO, const char* sWhat);
-
-// The size in bytes of the file sPath, opened through the installed file
-// system; -1 when it cannot be opened or measured.
-int64_t FileSize(const char* sPath);
-
-// Refuses a count of sWhat read from the file when it is negative, or when
-// iCount elements of at least iBytesEach bytes each cannot fit in the
-// iBytesLeft bytes that remain of the file.
-void CheckCount(int64_t iCount, int64_t iBytesEach, int64_t iBytesLeft,
-                const char* sWhat);
+// The checked reader of the handler's own parts of pIO, sPart naming the
+// part read first (SetPart names the next ones: "the offset table"). Its
+// refusals (RefuseFile) say "The file ends early, while reading <part>." for
+// a file that ends inside a value or a stream that failed, and, for the
+// counts of CheckCount(n, size, what), "The KMO read process found a count
+// of <n> <what>." (", more than the rest of the file can hold." for a count
+// beyond the file).
+KmCheckedReader HandlerReader(KmIO_File* pIO, const char* sPart);
 
 }  // namespace km_results_handler
 

@@ -9,24 +9,29 @@ void CheckFile(const KmIO_File* pIO, const char* sClass) {
   if (pIO == nullptr) GenerateKmException("Invalid KmIO_File.", sClass);
 }
 
-void CheckNotEnded(const KmIO_File* pIO, const char* sClass) {
-  if (pIO->IsEOF()) {
+KmCheckedReader RecordReader(KmIO_File* pIO, const char* sClass) {
+  return KmCheckedReader(pIO, [sClass](const KmCheckedReader::Failure& f) {
+    if (f.eFault == KmCheckedReader::kNegativeCount) {
+      GenerateKmExceptionF(
+          "This KMO is either corrupt or not compatible with this version of "
+          "Kinkmark.  The KMO read process found a negative count (%d) of "
+          "%s.",
+          sClass, static_cast<int>(f.iValue), f.sPart);
+    }
     GenerateKmExceptionF(
         "Unexpected end of the results file while reading a %s record.", sClass,
         sClass);
-  }
+  });
+}
+
+void CheckNotEnded(KmIO_File* pIO, const char* sClass) {
+  RecordReader(pIO, sClass).CheckNotEnded();
 }
 
 int32_t ReadCount(KmIO_File* pIO, const char* sClass, const char* sWhat) {
-  const int32_t iCount = pIO->ReadShort();
-  CheckNotEnded(pIO, sClass);
-  if (iCount < 0) {
-    GenerateKmExceptionF(
-        "This KMO is either corrupt or not compatible with this version of "
-        "Kinkmark.  The KMO read process found a negative count (%d) of %s.",
-        sClass, static_cast<int>(iCount), sWhat);
-  }
-  return iCount;
+  KmCheckedReader in = RecordReader(pIO, sClass);
+  in.SetPart(sWhat);
+  return in.ReadShortCount();
 }
 
 void WriteCount(KmIO_File* pIO, size_t iCount, const char* sClass,

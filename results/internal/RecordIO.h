@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "foundation/KmCheckedReader.h"
 #include "foundation/KmIO_File.h"
 
 namespace km_results_internal {
@@ -12,13 +13,19 @@ namespace km_results_internal {
 // null.
 void CheckFile(const KmIO_File* pIO, const char* sClass);
 
-// The file layer answers zeros for bytes past the end of the file; a record
-// read must not take those for data. Throws KmException "Unexpected end of
-// the results file while reading a <sClass> record." (source sClass) when
-// the last read ran past the end of pIO or the stream failed.
-void CheckNotEnded(const KmIO_File* pIO, const char* sClass);
+// The checked reader of a <sClass> record: a file that ends inside the
+// record (or a damaged text) is refused with KmException "Unexpected end of
+// the results file while reading a <sClass> record.", a negative count with
+// the message of ReadCount (source sClass). sClass must outlive the reader.
+KmCheckedReader RecordReader(KmIO_File* pIO, const char* sClass);
 
-// Reads a Short element count and refuses a negative one with KmException
+// The file layer answers zeros for bytes past the end of the file; a record
+// read must not take those for data. Refuses the record (RecordReader) when
+// the last read ran past the end of pIO or the stream failed.
+void CheckNotEnded(KmIO_File* pIO, const char* sClass);
+
+// Reads a Short element count and refuses an ended file (RecordReader) or a
+// negative count with KmException
 // "This KMO is either corrupt or not compatible with this version of
 // Kinkmark.  The KMO read process found a negative count (<n>) of
 // <sWhat>." (source sClass).

@@ -78,8 +78,10 @@ Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
 // a session with iNumByVars by-variables and pairwise comparisons.
 class ComparisonRun {
  public:
-  ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod)
+  ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
+                int16_t iCores = 1)
       : session_(km_results_test::MakeSession(iNumByVars, true)) {
+    session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
     session_.SetInt(kmOptMinKinkmarks, kmin);
     session_.SetInt(kmOptMaxKinkmarks, kmax);
@@ -157,26 +159,32 @@ class ComparisonRun {
   std::unique_ptr<kmCalcHandler> reader_;
 };
 
-// SSE of the least-squares line through (x, y).
-double LineSSE(const std::vector<double>& x, const std::vector<double>& y) {
-  const double n = static_cast<double>(x.size());
-  double sx = 0, sy = 0, sxx = 0, sxy = 0;
-  for (size_t i = 0; i < x.size(); ++i) {
-    sx += x[i];
-    sy += y[i];
+// Residual sum of squares of the least-squares fit of y on the columns of
+// Z, by the normal equations.
+double LeastSquaresSSE(const Matrix& Z, const ColumnVector& y) {
+  const ColumnVector beta = (Z.t() * Z).i() * (Z.t() * y);
+  const ColumnVector e = y - Z * beta;
+  return e.SumSquare();
+}
+
+// The design of the lines through cohorts a and b (12 rows each): with
+// bOwnIntercepts a level per cohort, with bOwnSlopes a slope per cohort.
+Matrix LineDesign(const Cohort& a, const Cohort& b, bool bOwnIntercepts,
+                  bool bOwnSlopes) {
+  const int m = static_cast<int>(a.x.size());
+  const int p = 2 + (bOwnIntercepts ? 1 : 0) + (bOwnSlopes ? 1 : 0);
+  Matrix Z(2 * m, p);
+  Z = 0.0;
+  for (int r = 1; r <= 2 * m; ++r) {
+    const bool bSecond = r > m;
+    const double x = bSecond ? b.x[r - m - 1] : a.x[r - 1];
+    Z(r, 1) = 1.0;
+    Z(r, 2) = x - 2000;
+    int c = 3;
+    if (bOwnIntercepts) Z(r, c++) = bSecond ? 1.0 : 0.0;
+    if (bOwnSlopes) Z(r, c) = bSecond ? x - 2000 : 0.0;
   }
-  const double mx = sx / n, my = sy / n;
-  for (size_t i = 0; i < x.size(); ++i) {
-    sxx += (x[i] - mx) * (x[i] - mx);
-    sxy += (x[i] - mx) * (y[i] - my);
-  }
-  const double b = sxy / sxx;
-  double sse = 0.0;
-  for (size_t i = 0; i < x.size(); ++i) {
-    const double r = y[i] - my - b * (x[i] - mx);
-    sse += r * r;
-  }
-  return sse;
+  return Z;
 }
 
 // A bare calculator on a session with the given pairwise type.
@@ -530,34 +538,16 @@ TEST(TwoGroupComp, StraightLineTestsMatchLeastSquaresAndDecideAsGenerated) {
     ASSERT_EQ(rec.vFTests.size(), 1u);
     const kmFTest& test = rec.vFTests[0];
 
-    // Reduced model by least squares: one line (coincident), or one slope
-    // with two levels (parallel: the pooled within-cohort slope).
-    std::vector<double> x(a.x), y(a.y);
-    x.insert(x.end(), b.x.begin(), b.x.end());
-    y.insert(y.end(), b.y.begin(), b.y.end());
-    double sse0 = LineSSE(x, y);
-    if (c.iType == 0) {
-      double mxa = 0, mya = 0, mxb = 0, myb = 0;
-      for (int i = 0; i < 12; ++i) {
-        mxa += a.x[i] / 12;
-        mya += a.y[i] / 12;
-        mxb += b.x[i] / 12;
-        myb += b.y[i] / 12;
-      }
-      double sxx = 0, sxy = 0;
-      for (int i = 0; i < 12; ++i) {
-        sxx += std::pow(a.x[i] - mxa, 2) + std::pow(b.x[i] - mxb, 2);
-        sxy +=
-            (a.x[i] - mxa) * (a.y[i] - mya) + (b.x[i] - mxb) * (b.y[i] - myb);
-      }
-      const double slope = sxy / sxx;
-      sse0 = 0.0;
-      for (int i = 0; i < 12; ++i) {
-        sse0 += std::pow(a.y[i] - mya - slope * (a.x[i] - mxa), 2) +
-                std::pow(b.y[i] - myb - slope * (b.x[i] - mxb), 2);
-      }
+    // The joint model (one line, or one slope with two levels) and the
+    // two separate lines, by least squares.
+    ColumnVector y(24);
+    for (int i = 0; i < 12; ++i) {
+      y(i + 1) = a.y[i];
+      y(i + 13) = b.y[i];
     }
-    const double sse1 = LineSSE(a.x, a.y) + LineSSE(b.x, b.y);
+    const double sse0 =
+        LeastSquaresSSE(LineDesign(a, b, c.iType == 0, false), y);
+    const double sse1 = LeastSquaresSSE(LineDesign(a, b, true, true), y);
     const int df1 = c.iType == 1 ? 2 : 1;
     const int df2 = 24 - 4;
     EXPECT_EQ(test.lNumeratorDF, df1);
@@ -706,6 +696,50 @@ TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
         << sRow;
     EXPECT_NE(sRow.find("Failed to reject"), std::string::npos) << sRow;
   }
+}
+
+// The pairs are fitted on a pool; each starts its own generator, so neither
+// the number of workers nor draws made before the pass change a record.
+TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) {
+    cohorts.push_back(Line(12, 2000, 1 + 0.3 * i, 0.2 + 0.02 * i, 0.3, i + 7));
+  }
+  std::vector<std::unique_ptr<ComparisonRun>> runs;
+  for (int16_t iCores : {1, 4}) {
+    runs.push_back(std::make_unique<ComparisonRun>(2, 0, 1, 1, 1, iCores));
+    runs.back()->Install(cohorts);
+    for (int d = 0; d < 3 * iCores; ++d) runs.back()->Calc().pRandom->genrand();
+    CancellableProgress tracker;
+    runs.back()->Run(std::vector<bool>(6, true), &tracker);
+  }
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(k);
+    ASSERT_TRUE(runs[0]->Comparison(k).bValid);
+    km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
+                                      runs[0]->Comparison(k));
+  }
+}
+
+TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
+  // Four observations leave no candidate for the one kinkmark asked for.
+  ComparisonRun run(2, 1, 1, 1, 1, 4);
+  std::vector<Cohort> cohorts;
+  for (int i = 0; i < 6; ++i) cohorts.push_back(Line(4, 2000, 1, 0.2, 0.3, i));
+  run.Install(cohorts);
+  CancellableProgress tracker;
+  ColumnVector vFinal(6);
+  vFinal = 1.0;
+  const KmException e = km_test::CatchKmException([&] {
+    run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+                            KmVector<bool>(6, true));
+  });
+  EXPECT_STREQ(e.GetMessage(),
+               "The stacked cohorts leave no room for 1 kinkmarks.");
+  EXPECT_NE(std::string(e.GetCallPath()).find("CompMod() of kmCalculator"),
+            std::string::npos);
+  EXPECT_NE(std::string(e.GetCallPath()).find("TwoGroupComp() of kmCalculator"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ TEST(FPValue, UpperTailAndInvalidArguments) {
       {2.5, 1, 10, 0.1449276054040804},  // pf(2.5, 1, 10, lower = F)
       {0.3, 7, 3, 0.91412549774791541},
       {40, 5, 100, 2.1235493538408472e-22},
-      {0.0, 2, 10, 0.0},  // not formed: 0.0, not 1.0
-      {-1.0, 2, 10, 0.0},
+      {0.0, 2, 10, 1.0},  // no evidence against the smaller model
+      {-1.0, 2, 10, 1.0},
       {3.0, 0, 10, 0.0},
       {3.0, 2, 0, 0.0},
   };
@@ -91,6 +91,22 @@ TEST(FTest, OneAddedKinkmarkRecordsBothStatistics) {
   EXPECT_DOUBLE_EQ(p, 3.0 / 5.0);
   EXPECT_DOUBLE_EQ(test.dPermPValue, 3.0 / 5.0);
   EXPECT_EQ(test.dAlpha, 0.05);
+}
+
+TEST(FTest, LargerModelFittingWorseIsNoEvidence) {
+  // The one-kinkmark search on its grid ended above the straight line: F
+  // = (30 - 31) / 31 * 8 < 0. Both parametric p-values are 1, not 0.
+  FCalculator fc(20);
+  kmFTest test(0, 1);
+  fc.calc->FTest(5, 0, 1, 0.05, 2, Vec({30, 40}), Vec({31, 20}), test);
+  EXPECT_LT(test.dF, 0.0);
+  EXPECT_EQ(test.dPValue, 1.0);
+  EXPECT_LT(test.dSecondF, 0.0);
+  EXPECT_EQ(test.dSecondPValue, 1.0);
+  // The sequential test's observed statistic alike.
+  kmFTest seq(0, 1);
+  fc.calc->FTestObs(seq, 0, 1, Vec({30}), Vec({31}));
+  EXPECT_EQ(seq.dPValue, 1.0);
 }
 
 TEST(FTest, TwoAddedKinkmarksHasNoSecondStatistic) {

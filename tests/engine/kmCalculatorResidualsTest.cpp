@@ -212,6 +212,43 @@ TEST(Resids, KinkmarkRowsOnlyBetweenObservations) {
   ExpectRow(m, 6, 4.5 + kOrigin, -9999.0, 5.0, kSE[5]);
 }
 
+TEST(Resids, ObservationPastTwoKinkmarksTakesTheLastSegment) {
+  // Hand-worked: breaks at 3.25 and 3.75, both between x = 3 and x = 4;
+  // segments 1 + 2x, 20.5 - 4x and 1.75 + x meet at 7.5 and 5.5. The
+  // observation at 4 lies on the third segment, not the second (4.5).
+  const double kFit[kN] = {1, 3, 5, 7, 5.75, 6.75, 7.75, 8.75};
+  for (bool bJumpModel : {false, true}) {
+    SCOPED_TRACE(bJumpModel ? "jump model" : "continuous");
+    // The jump lies beyond the data, so both methods write the same rows.
+    ResidCalculator rc(0, false, 2100.0);
+    kmTable table;
+    const ColumnVector vCoef = Vec({1, 20.5, 1.75, 2, -4, 1, -6, 5});
+    if (bJumpModel) {
+      rc.calc->Resids_JumpModel_Final(2, kOrigin, rc.mA, vCoef,
+                                      Vec({3.25, 3.75}), rc.mFitted, rc.mResid,
+                                      table, 2100.0 - kOrigin, 0.0);
+    } else {
+      rc.calc->Resids(2, kOrigin, rc.mA, vCoef, Vec({3.25, 3.75}), rc.mFitted,
+                      rc.mResid, table);
+    }
+    for (int i = 1; i <= kN; ++i) {
+      EXPECT_DOUBLE_EQ(rc.mFitted(3, i), kFit[i - 1]) << i;
+      EXPECT_NEAR(rc.mResid(3, i),
+                  (kY[i - 1] - kFit[i - 1]) * std::sqrt(kV[i - 1]), kFitTol)
+          << i;
+    }
+    const Matrix& m = table.GetData();
+    ASSERT_EQ(m.Nrows(), kN + 2);
+    for (int i = 1; i <= kN; ++i) {
+      const int r = i <= 4 ? i : i + 2;
+      ExpectRow(m, r, kX[i - 1] + kOrigin, kY[i - 1], kFit[i - 1], kSE[i - 1]);
+    }
+    // Both kinkmark rows stand before the observation that passed them.
+    ExpectRow(m, 5, 3.25 + kOrigin, -9999.0, 7.5, kSE[4]);
+    ExpectRow(m, 6, 3.75 + kOrigin, -9999.0, 5.5, kSE[4]);
+  }
+}
+
 TEST(Resids, NoKinkmarkIsOneLine) {
   ResidCalculator rc(0, false);
   kmTable table;

@@ -339,6 +339,37 @@ TEST(FitBestKMRegModel, PerfectFitIsSelectedWhateverTheCode) {
   }
 }
 
+TEST(FitBestKMRegModel, PerfectFitIsDecidedAtRoundingLevel) {
+  // A constant series of 2.0: the RSS of every fit is rounding, exactly 0
+  // for some numbers of kinkmarks and not for others; every fit is perfect
+  // all the same, and the last is selected under every code.
+  for (int32_t code : {0, 2, 4, 7}) {
+    SCOPED_TRACE(code);
+    KMBestModelFit in = OneSeriesInput(code, 0, 3);
+    in.seriesSet.yValues[0] = 2.0;
+    const km_selection_test::Weights w =
+        km_selection_test::DiagonalWeights(std::vector<double>(12, 1.0));
+    in.weight = w.W;
+    in.covariance = w.V;
+    in.transform = w.T;
+    in.backTransform = w.B;
+    in.N = 20;
+    const KMClusterFit out = Fit(in);
+    ASSERT_EQ(out.records.GetSize(), 4);
+    for (int i = 0; i < out.records.GetSize(); ++i) {
+      EXPECT_TRUE(out.records[i].perfectFit) << i;
+      // Far below 1e-20 of the values' y'Wy = 48.
+      EXPECT_LT(out.records[i].rss, 1e-20 * 48.0) << i;
+    }
+    EXPECT_EQ(out.selectedK, 3);
+    if (code != 0) {
+      EXPECT_EQ(out.criterionValues(4), -kInf);
+    }
+    EXPECT_EQ(out.scores.GetSize(), 0);
+    EXPECT_TRUE(MadeDraws(out.generator, 0));
+  }
+}
+
 TEST(FitBestKMRegModel, JumpStaysOnlyStrictlyInsideTheData) {
   // The jump adds one parameter; at the first or last year (or outside) it
   // is switched off before the fits.

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmPlatform.h"
@@ -88,7 +89,7 @@ class DamagedFile : public ::testing::Test {
  protected:
   void SetUp() override {
     sPath_ = dir_.File("damaged.kmo");
-    WriteWholeFile(sPath_, 1, true);
+    written_ = WriteWholeFile(sPath_, 1, true);
     bytes_ = km_test::ReadAll(sPath_);
     kmCalcHandler reader(sPath_.c_str(), nullptr);
     lFirstRecord_ = reader.GetCohortOffsets()[0];
@@ -101,6 +102,15 @@ class DamagedFile : public ::testing::Test {
     iNumeric_ = NumericPos(1, true);
   }
 
+  // The Int stored at iPos of the undamaged file.
+  int32_t GetIntAt(size_t iPos) const {
+    uint32_t u = 0;
+    for (int i = 3; i >= 0; --i) {
+      u = (u << 8) | static_cast<unsigned char>(bytes_.at(iPos + i));
+    }
+    return static_cast<int32_t>(u);
+  }
+
   // Writes bytes as the file and reads it; returns the outcome.
   Outcome ReadBytes(const std::string& bytes, std::string* pMessage = nullptr) {
     km_test::WriteAll(sPath_, bytes);
@@ -108,6 +118,7 @@ class DamagedFile : public ::testing::Test {
   }
 
   km_test::ScratchDir dir_;
+  km_results_test::WrittenFile written_;
   std::string sPath_;
   std::string bytes_;
   int32_t lFirstRecord_ = 0;
@@ -210,6 +221,72 @@ TEST_F(DamagedFile, DamagedHeadValuesAreRefusedWithTheirReason) {
     std::string sMessage;
     ASSERT_EQ(ReadBytes(damaged, &sMessage), kRefused);
     EXPECT_EQ(sMessage, kCorrupt + c.sReason);
+  }
+}
+
+// Fault: the offsets were checked only against the records region: a
+// duplicated offset served cohort 0's record as cohort 1's, swapped offsets
+// swapped two cohorts, and bytes inserted into or deleted from the last
+// record could read as success with other contents.
+TEST_F(DamagedFile, OffsetsMustFollowTheRecordsAsWritten) {
+  const int32_t lSecond = GetIntAt(iOffsetTable_ + 4);
+  const struct {
+    const char* sName;
+    std::function<void(std::string&)> damage;
+    std::string sReason;
+  } kCases[] = {
+      {"cohort 0's offset given twice",
+       [&](std::string& b) { PutInt(b, iOffsetTable_ + 4, lFirstRecord_); },
+       "Its record offsets do not increase (" + std::to_string(lFirstRecord_) +
+           " is followed by " + std::to_string(lFirstRecord_) + ")."},
+      {"cohort offsets swapped",
+       [&](std::string& b) {
+         PutInt(b, iOffsetTable_, lSecond);
+         PutInt(b, iOffsetTable_ + 4, lFirstRecord_);
+       },
+       "Its record offsets do not increase (" + std::to_string(lSecond) +
+           " is followed by " + std::to_string(lFirstRecord_) + ")."},
+      {"comparison sharing cohort 1's offset",
+       [&](std::string& b) { PutInt(b, iOffsetTable_ + 8, lSecond); },
+       "Two of its records share one offset."},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    std::string damaged = bytes_;
+    c.damage(damaged);
+    std::string sMessage;
+    ASSERT_EQ(ReadBytes(damaged, &sMessage), kRefused);
+    EXPECT_EQ(sMessage, kCorrupt + c.sReason);
+  }
+
+  // The bytes of the last record after its texts: values of fixed size,
+  // found by writing the record with a marked text.
+  kmCalcData marked = written_.vComparisons[0];
+  marked.sBadDescription = "\x7f";
+  const std::string sMarked =
+      km_results_test::BytesOf([&](KmIO_File* f) { marked.Write(f); });
+  const size_t iTailLength = sMarked.size() - (sMarked.rfind("\x7f") + 2);
+  // The tail begins after the Short count of the record's labels (it has
+  // none): a byte added before that count makes it 1 and the next byte an
+  // empty label.
+  ASSERT_TRUE(written_.vComparisons[0].vCohortLabel.empty());
+  const size_t iTail = bytes_.size() - iTailLength + 2;
+  // A byte taken from the last record, or added to it after its texts or
+  // after the record, makes it end elsewhere than the records region. (A
+  // byte added before a text can be absorbed by that text unnoticed.)
+  for (size_t iPos = static_cast<size_t>(lComparison_); iPos <= bytes_.size();
+       ++iPos) {
+    SCOPED_TRACE(iPos);
+    if (iPos < bytes_.size()) {
+      std::string deleted = bytes_;
+      deleted.erase(iPos, 1);
+      ASSERT_EQ(ReadBytes(deleted), kRefused);
+    }
+    if (iPos >= iTail) {
+      std::string inserted = bytes_;
+      inserted.insert(iPos, 1, '\x01');
+      ASSERT_EQ(ReadBytes(inserted), kRefused);
+    }
   }
 }
 

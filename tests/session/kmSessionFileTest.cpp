@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -626,6 +627,98 @@ TEST(kmSessionFile, BlockAtTheHeadOfALargerFile) {
   read.Read(&file);
   EXPECT_EQ(file.ReadInt(), 12345);
   ExpectSameStoredContent(read, session);
+}
+
+TEST(kmSessionFile, AdjustmentRangesBeyondTheVariablesCodesAreRefused) {
+  // Fault: each stored (first, last) range was expanded code by code before
+  // anything bounded it; 32,767 ranges of -32768..32767 in a 164 KB file
+  // asked for some 8 GB.
+  struct Case {
+    const char* sWhat;
+    int iRanges;
+    int16_t iFirst, iLast;
+  };
+  const Case kCases[] = {
+      {"32,767 full ranges", 32767, -32768, 32767},
+      {"4,000 full ranges", 4000, -32768, 32767},
+      {"two full ranges", 2, -32768, 32767},
+  };
+  km_test::ScratchDir dir;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sWhat);
+    BlockBuilder tail;
+    tail.Short(0).Int(0).Int(0).Int(0).Short(static_cast<int16_t>(c.iRanges));
+    for (int i = 0; i < c.iRanges; ++i)
+      tail.Short(c.iFirst).Short(c.iLast).String("");
+    tail.Int(0);
+    BlockSpec spec;
+    spec.tail = tail.Bytes();
+    kmSession session;
+    KmException e =
+        CatchKmException([&] { ReadBlock(session, Build(spec), dir); });
+    EXPECT_STREQ(e.GetMessage(), kNotValid);
+    EXPECT_TRUE(session.GetStoredAdjustVarFormats().empty());
+  }
+  // One range over every code is still a block that can be read.
+  BlockSpec spec;
+  spec.tail = BlockBuilder()
+                  .Short(0)
+                  .Int(0)
+                  .Int(0)
+                  .Int(0)
+                  .Short(1)
+                  .Short(-32768)
+                  .Short(32767)
+                  .String("all")
+                  .Int(0)
+                  .Bytes();
+  kmSession session;
+  ReadBlock(session, Build(spec), dir);
+  ASSERT_EQ(session.GetStoredAdjustVarFormats().size(), 1u);
+  EXPECT_EQ(session.GetStoredAdjustVarFormats().at(0).codes.size(), 65536u);
+}
+
+TEST(kmSessionFile, DamagedSessionFileIsRefusedNotReadWithDataLost) {
+  // Fault: the last byte of the magic text was overwritten before the
+  // comparison, so a file without it read as success with its variables
+  // lost; and a changed version read as success with the later fields
+  // dropped and left unread at the end of the file.
+  kmSession full = FullSession();
+  full.SetStoredAdjustVarFormats(KmVector<kmAdjustVarFormat>{Group("g", 0, 3)});
+  km_test::ScratchDir dir;
+  const std::string whole = Written(full, dir);
+  const size_t iMagicNul = 4 + std::strlen("KinkMarkSession");
+  ASSERT_EQ(whole[iMagicNul], '\0');
+  const size_t iVersion = whole.find("4.900");
+  ASSERT_NE(iVersion, std::string::npos);
+
+  std::string noNul = whole;
+  noNul.erase(iMagicNul, 1);
+  std::string otherNul = whole;
+  otherNul[iMagicNul] = 'X';
+  std::string olderVersion = whole;
+  olderVersion.replace(iVersion, 5, "4.000");
+  const struct {
+    const char* sWhat;
+    std::string bytes;
+  } kCases[] = {
+      {"magic without its zero byte", noNul},
+      {"magic with another last byte", otherNul},
+      {"version changed to 4.000", olderVersion},
+      {"one byte after the block", whole + std::string(1, '\0')},
+      {"a second block after the block", whole + whole},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sWhat);
+    kmSession session = FullSession();
+    KmException e =
+        CatchKmException([&] { session.Read(PathOf(c.bytes, dir).c_str()); });
+    EXPECT_STREQ(e.GetMessage(), kNotValid);
+    EXPECT_EQ(session.GetNumVars(), 0);
+  }
+  kmSession session;
+  session.Read(PathOf(whole, dir).c_str());
+  ExpectSameStoredContent(session, full);
 }
 
 }  // namespace

@@ -1,0 +1,322 @@
+// kmCalculator: TwoGroupComp, the pass over every pair of the results file's
+// comparison list.
+//
+// A pair is fitted only when both cohorts are good and have the same
+// observation count and independent values: the stacked design uses one
+// set of x values for both halves, so any other pair is recorded as a bad
+// comparison instead of being fitted on the wrong x.
+//
+// The pairs are independent (each seeds its own generator), so the good
+// ones are fitted on a thread pool, each by a calculator of its own that
+// reads the cohorts' data from this one, while this thread writes the
+// records in list order as they are finished. The records are the same
+// whatever the number of workers.
+#include <newmat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/kmCalculator.h"
+#include "engine/thread_pool.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
+#include "foundation/KmProgressInterface.h"
+#include "results/kmCalcData.h"
+#include "results/kmCalcHandler.h"
+#include "results/kmCombos.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+using NEWMAT::ColumnVector;
+using NEWMAT::Matrix;
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr const char* kInvalidPair =
+    "One or more of the comparison cohorts is invalid.";
+constexpr const char* kDifferentX =
+    "The comparison cohorts do not have the same independent values.";
+constexpr const char* kUserWeights =
+    "Pairwise comparisons cannot use a user-supplied variance-covariance "
+    "matrix.";
+constexpr const char* kCancelledPair = "The comparison was cancelled.";
+
+// Replaces *p (created when null) by value.
+template <typename T>
+void Put(T*& p, const T& value) {
+  delete p;
+  p = new T(value);
+}
+
+// The number of rows a cohort filled in its design: the reader writes 1.0
+// into column 1 of every row it stores and leaves the others 0.
+int FilledRows(const Matrix& mDesign) {
+  int m = 0;
+  while (m < mDesign.Nrows() && mDesign(m + 1, 1) != 0.0) ++m;
+  return m;
+}
+
+bool SameX(double a, double b) {
+  return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+}
+
+// Installs the pair (a, b) of source's cohort data in target: the first
+// cohort's design as the data matrix, both cohorts' responses, weights and
+// standard errors (the second cohort's cut or padded with 0 to m rows) in
+// the work members, and m as the observation count.
+void InstallPair(kmCalculator& target, const kmCalculator& source, int a, int b,
+                 int m) {
+  Put(target.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
+  Put(target.pWork2, Matrix(source.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
+  Put(target.pWork5, Matrix(source.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
+  Put(target.pWork1, ColumnVector(source.ppGroupWeights[a]->Rows(1, m)));
+  const int mb = std::min(m, source.ppGroupY[b]->Nrows());
+  Matrix yb(m, 1), sb(m, 1);
+  ColumnVector wb(m);
+  yb = 0.0;
+  sb = 0.0;
+  wb = 0.0;
+  if (mb > 0) {
+    yb.SubMatrix(1, mb, 1, 1) = source.ppGroupY[b]->SubMatrix(1, mb, 1, 1);
+    sb.SubMatrix(1, mb, 1, 1) = source.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
+    wb.Rows(1, mb) = source.ppGroupWeights[b]->Rows(1, mb);
+  }
+  Put(target.pWork4, yb);
+  Put(target.pWork6, sb);
+  Put(target.pWork3, wb);
+  target.iNumObs = static_cast<int16_t>(m);
+  target.iCompGroupObs = static_cast<int16_t>(m);
+  target.iXColumn = 2;
+}
+
+// One pair of the list and whether it can be fitted.
+struct Pair {
+  int a = 0;
+  int b = 0;
+  // Observations of the first cohort (0 when it has no data).
+  int m = 0;
+  // Why the pair cannot be compared, or null.
+  const char* sProblem = nullptr;
+  int K0 = 0;
+};
+
+Pair Plan(const kmCalculator& calc, const kmSession& session,
+          const kmCombos& combos, int c, const KmVector<bool>& vGood,
+          const ColumnVector& vFinalModels) {
+  Pair p;
+  const KmVector<int> pair = combos.GetComparison(c);
+  p.a = pair[0];
+  p.b = pair[1];
+  auto has = [&](int i) {
+    return i >= 0 && i < calc.iNumGroups && calc.ppGroupX[i] != nullptr &&
+           calc.ppGroupY[i] != nullptr && calc.ppGroupAux[i] != nullptr &&
+           calc.ppGroupWeights[i] != nullptr;
+  };
+  if (has(p.a)) p.m = FilledRows(*calc.ppGroupX[p.a]);
+  auto good = [&](int i) {
+    return has(i) && static_cast<size_t>(i) < vGood.size() && vGood[i];
+  };
+  if (!good(p.a) || !good(p.b)) {
+    p.sProblem = kInvalidPair;
+    if (!has(p.b)) p.m = 0;
+    return p;
+  }
+  const Matrix& Xa = *calc.ppGroupX[p.a];
+  const Matrix& Xb = *calc.ppGroupX[p.b];
+  bool bSame = FilledRows(Xb) == p.m && p.m >= 2;
+  for (int r = 1; bSame && r <= p.m; ++r) bSame = SameX(Xa(r, 2), Xb(r, 2));
+  if (!bSame) {
+    p.sProblem = kDifferentX;
+  } else if (session.GetInt(kmOptAutocorrErrors) == 3) {
+    p.sProblem = kUserWeights;
+  } else {
+    p.K0 = static_cast<int>(
+        std::max(vFinalModels(p.a + 1), vFinalModels(p.b + 1)));
+  }
+  return p;
+}
+
+// The progress interface of a pair fitted on a worker: it reports the run's
+// cancellation (or an abandoned pass) and records nothing, since several
+// pairs run at once.
+class PairProgress : public KmNullProgress {
+ public:
+  PairProgress(const KmProgressInterface* pTracker,
+               const std::atomic<bool>* pAbandoned)
+      : pTracker_(pTracker), pAbandoned_(pAbandoned) {}
+  bool IsCancelled() const override {
+    return pTracker_->IsCancelled() || pAbandoned_->load();
+  }
+
+ private:
+  const KmProgressInterface* pTracker_;
+  const std::atomic<bool>* pAbandoned_;
+};
+
+// The finished records of the good pairs, handed from the workers to the
+// writing thread in list order.
+class PairRecords {
+ public:
+  explicit PairRecords(int n) : records_(n), fitted_(n, false), done_(n) {}
+
+  void Finish(int c, std::unique_ptr<kmCalcData> pRecord, bool bFitted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    records_[c] = std::move(pRecord);
+    fitted_[c] = bFitted;
+    done_[c] = true;
+    ready_.notify_all();
+  }
+  // A worker failed: no further record will come.
+  void Fail() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bFailed_ = true;
+    ready_.notify_all();
+  }
+  // Waits for the record of pair c; null when a worker failed first.
+  std::unique_ptr<kmCalcData> Take(int c, bool& bFitted) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [&] { return done_[c] || bFailed_; });
+    if (!done_[c]) return nullptr;
+    bFitted = fitted_[c];
+    return std::move(records_[c]);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::vector<std::unique_ptr<kmCalcData>> records_;
+  std::vector<bool> fitted_;
+  std::vector<char> done_;
+  bool bFailed_ = false;
+};
+
+// Fits the good pairs of plans on a pool of iWorkers threads started by
+// the returned thread; each record goes to records as it is finished.
+std::thread StartPairPool(const kmCalculator& calc,
+                          const std::vector<Pair>& plans, int16_t iWorkers,
+                          const KmProgressInterface* pTracker,
+                          const std::atomic<bool>* pAbandoned,
+                          PairRecords& records, std::exception_ptr& failure) {
+  auto pPool = std::make_shared<thread_pool>();
+  for (size_t c = 0; c < plans.size(); ++c) {
+    if (plans[c].sProblem != nullptr) continue;
+    pPool->submit([&calc, &plans, pTracker, pAbandoned, &records, c] {
+      try {
+        auto pRecord = std::make_unique<kmCalcData>();
+        bool bFitted = false;
+        PairProgress progress(pTracker, pAbandoned);
+        if (!progress.IsCancelled()) {
+          const Pair& p = plans[c];
+          kmCalculator worker(nullptr, calc.pCalcHandler);
+          WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
+            InstallPair(worker, calc, p.a, p.b, p.m);
+          });
+          worker.CompMod(pRecord.get(), &progress, p.K0);
+          bFitted = true;
+        }
+        records.Finish(static_cast<int>(c), std::move(pRecord), bFitted);
+      } catch (...) {
+        records.Fail();
+        throw;
+      }
+    });
+  }
+  return std::thread([pPool, iWorkers, &records, &failure] {
+    try {
+      pPool->start(iWorkers);
+    } catch (...) {
+      failure = std::current_exception();
+      records.Fail();
+    }
+  });
+}
+
+}  // namespace
+
+void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
+                                KmProgressInterface* pTracker,
+                                const ColumnVector& vFinalModels,
+                                KmVector<bool> vGoodFlags) {
+  WithCallPath("TwoGroupComp()", kClassName, [&] {
+    if (pTracker == nullptr) {
+      GenerateKmException("The comparison pass needs a progress tracker.",
+                          kClassName);
+    }
+    KmProgressInterface* pSub = pTracker->AcquireSubProgressInterface();
+    if (iNumGroups < 2) {
+      GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
+    }
+    kmSession* pSession = GetCalcSession();
+    const kmCombos combos = *pCalcHandler->GetCombos();
+    iNumComparisons = combos.GetNumComparisons();
+    const int G = combos.GetNumCombinations();
+    pSub->SetPosition(0);
+    WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
+      std::vector<Pair> plans;
+      for (int c = 0; c < iNumComparisons; ++c) {
+        plans.push_back(
+            Plan(*this, *pSession, combos, c, vGoodFlags, vFinalModels));
+      }
+      std::atomic<bool> bAbandoned(false);
+      PairRecords records(iNumComparisons);
+      std::exception_ptr failure;
+      std::thread pool = StartPairPool(*this, plans, pSession->GetNumCores(),
+                                       pTracker, &bAbandoned, records, failure);
+      try {
+        for (int c = 0; c < iNumComparisons; ++c) {
+          const Pair& p = plans[c];
+          kmCalcData& record = pCalcHandler->GetCurrentCalcData();
+          bool bFitted = false;
+          if (p.sProblem == nullptr) {
+            KmString sText("Processing comparison between By-group ");
+            sText << p.a << " and " << p.b << " : " << (c + 1) << " of "
+                  << iNumComparisons;
+            pTracker->SetProcessText(sText.GetCString());
+            std::unique_ptr<kmCalcData> pRecord = records.Take(c, bFitted);
+            if (pRecord == nullptr) break;  // a worker failed
+            record = *pRecord;
+          }
+          if (!bFitted) {
+            // Not fitted: a placeholder of this pair's own, never the record
+            // of an earlier pair again.
+            record = kmCalcData();
+            if (p.m >= 1) {
+              InstallPair(*this, *this, p.a, p.b, p.m);
+              AddBadComparison(&record);
+            }
+            record.bValid = false;
+            record.SetCohortBadDescription(
+                KmString(p.sProblem != nullptr ? p.sProblem : kCancelledPair));
+          } else if (!pTracker->IsCancelled()) {
+            const int iPercent = static_cast<int>(static_cast<double>(c + 1) /
+                                                  iNumComparisons * 100.0);
+            pTracker->SetPosition(std::min(100, iPercent));
+          } else {
+            pTracker->SetProcessText("Canceling...");
+          }
+          record.SetCohortLabel(
+              combos.GetCohortLabelEachLevel(p.a, p.b, pSession));
+          record.bComparison = true;
+          pCalcHandler->WriteComparisonCalcData();
+          pTracker->SetPosition((G + 1 + c) * 1000);
+        }
+      } catch (...) {
+        bAbandoned = true;
+        pool.join();
+        throw;
+      }
+      pool.join();
+      if (failure) std::rethrow_exception(failure);
+    });
+  });
+}
