@@ -54,6 +54,7 @@
 //   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
+//   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
 //   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
 //                                  PermuteComp, GridSearchComp
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
@@ -768,6 +769,48 @@ class kmCalculator {
   // The seven comparability-ratio fields of table from vCRResults for a
   // log-linear model, 0.0 each otherwise.
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
+
+  // ======================================================================
+  // Model selection by Hudson's method with early stopping
+  // (kmCalculatorSelModESR.cpp)
+  // ======================================================================
+
+  // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
+  // Hudson's method: a grid search over the observations (one more
+  // observation kept at each end, two more between kinkmarks) whose fit
+  // Hudson's continuous search replaces when it is strictly better. One
+  // model table per k is appended to pCalcData->vModels (index k - kmin).
+  // The final number of kinkmarks is chosen by kmOptModelSelection: 0
+  // sequential permutation F tests of k0 against k1 at level
+  // alpha / (kmax - k0), run data set by data set and stopped by the
+  // stopping table of kmOptEarlyStopping (0 B-value, 1 curtailed, 2 fixed:
+  // all P + 1 data sets), each test appended to vFTests; 1-3, 5, 6 the
+  // smallest criterion (ties keep the smaller k); 4 the data-dependent
+  // choice. An exact fit makes the first such k final. The generator is
+  // seeded with kmOptPermutationSeed, or 7160 + iCohortIndex when that is
+  // 0. Column 2 of pDataX is left shifted by the cohort's integer origin.
+  // pProgress may be null (never cancelled); its running flag is not
+  // touched. iTaskValue is not read.
+  // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
+  // and pDataAux hold the cohort's n observations.
+  // Throws: KmException for a null record, missing observations, kmax <
+  // kmin, a segmentation table too large to hold (NChooseK), no admissible
+  // segmentation for kmax kinkmarks, "Early Stopping is not available for
+  // these values. ..." when early stopping is asked for a level or number
+  // of tests without a table, and the errors of the steps it calls;
+  // matrix-library errors with source "kmCalculator::SelModESR()"; call
+  // path "SelModESR()".
+  void SelModESR(kmCalcData* pCalcData,
+                 kmBackgroundProgressTrackerWithBar* pProgress,
+                 int16_t iCohortIndex, int iTaskValue = 0);
+
+  // The binomial coefficient C(n, k): 1 for k <= 0, 0 for k > n, computed
+  // in 64-bit arithmetic.
+  // Throws: KmException (source "kmCalculator", call path "NChooseK()") for
+  // a negative n, or when C(n, k) exceeds the largest segmentation table
+  // (2147483647 cells a row).
+  static int32_t NChooseK(int16_t n, int16_t k);
 
   // ======================================================================
   // Cohort size (kmCalculatorCohortSize.cpp)
