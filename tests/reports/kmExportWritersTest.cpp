@@ -337,6 +337,48 @@ TEST(kmAAPCTools, StoredAAPCsAreLabelledFromTheirOwnRanges) {
   EXPECT_EQ(vSecond[9], "0");  // upper limit 0.0: not significant
 }
 
+TEST(kmAAPCTools, MethodDecidesWhichModelsAreComputedAnew) {
+  struct Case {
+    int iMethod;
+    bool bFinalOnly;
+    // The index labels of cohort 0's models 0 and 1 (model 1 is final).
+    std::vector<std::string> vModel0, vModel1;
+  };
+  // The stored AAPCs, labelled from their own ranges.
+  const std::vector<std::string> kStored = {"\"1990-2001\"", "\"1995-2000\""};
+  const std::vector<std::string> kSession = {"\"Last 5 Obs.\""};
+  const Case kCases[] = {
+      {0, false, kSession, kSession},
+      {2, false, kStored, kStored},
+      {3, false, kStored, kStored},
+      {3, true, kSession, kStored},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iMethod);
+    RunSpec spec;
+    spec.adjustSession = [&](kmSession& s) {
+      GoldenSession(s);
+      s.SetInt(kmOptAAPCCIMethod, c.iMethod);
+      s.SetBool(kmOptFSMOnly, c.bFinalOnly);
+      kmAAPCRanges ranges;
+      ranges.SetLastObsRanges({5});
+      s.SetAAPCRanges(ranges);
+    };
+    auto pRun = GoldenRun(spec);
+    const std::vector<std::string> vLines =
+        Lines(Export(pRun->Handler(), WriteAAPCExport, DataOptions(true)));
+    std::vector<std::string> vModel0, vModel1;
+    for (size_t i = 1; i < vLines.size(); ++i) {
+      const std::vector<std::string> v = Cells(vLines[i], kTab);
+      if (v[0] != "\"Male\"" || v[1] != "\"North\"") continue;
+      if (v[2] == "0") vModel0.push_back(v[3]);
+      if (v[2] == "1") vModel1.push_back(v[3]);
+    }
+    EXPECT_EQ(vModel0, c.vModel0);
+    EXPECT_EQ(vModel1, c.vModel1);
+  }
+}
+
 TEST(kmAAPCTools, DisplayTokensGiveRangesOfTheObservations) {
   struct Case {
     const char* sToken;
