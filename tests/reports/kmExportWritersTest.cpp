@@ -274,6 +274,49 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
   }
 }
 
+// Stands in for the fitting engine's comparability-ratio interval.
+void FakeCRCalculator(kmSession*, kmTable& model, double, double, double) {
+  model.SetComparabilityRatio(2.5);
+  model.SetComparabilitySE(1e-14);
+  model.SetComparabilityIsSig(1.0);
+}
+
+TEST(kmTextReportJumpCR, RatiosOfVersion44AreComputedAgain) {
+  struct Case {
+    const char* sVersion;
+    bool bLogLinear;
+    const char* sRatio;
+    const char* sSE;
+    const char* sSignificant;
+  };
+  const Case kCases[] = {
+      {"V4.4.0.0", true, "2.500", "0.000", "1"},
+      {"V4.4.0.0", false, "0.000", "0.000", "0"},
+      {"V4.9.0.0", true, "1.000", "0.500", "0"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sRatio);
+    std::vector<kmCalcData> vCohorts(4, DataRecord(1, 0, 0.0));
+    vCohorts[0].bComparabilityRatio = true;
+    vCohorts[0].vModels[0].SetComparabilityRatio(1.0);
+    vCohorts[0].vModels[0].SetComparabilitySE(0.5);
+    RunSpec spec;
+    spec.adjustSession = [&](kmSession& s) {
+      s.SetVersion(c.sVersion);
+      s.SetBool(kmOptLogLinear, c.bLogLinear);
+    };
+    ReportsRun run(spec, vCohorts, {});
+    run.Handler().GetOutputDisplayOptions().SetInt(2, 3);
+    run.Handler().SetComparabilityRatioCalculator(&FakeCRCalculator);
+    const std::vector<std::string> vCells = Cells(
+        Lines(Export(run.Handler(), WriteJumpCRExport, DataOptions(true)))[1],
+        kTab);
+    EXPECT_EQ(vCells[11], c.sRatio);
+    EXPECT_EQ(vCells[12], c.sSE);
+    EXPECT_EQ(vCells[15], c.sSignificant);
+  }
+}
+
 TEST(kmAAPCTools, HeaderTitles) {
   auto pRun = GoldenRun();
   const std::vector<std::string> vHeader = Cells(
