@@ -59,11 +59,12 @@ inline std::string MakeData(const DataSpec& spec) {
 // A session over sDataFile as the driver prepares it: Group is the
 // by-variable (with a format naming every cohort), Year the independent
 // variable, Rate the response; grid search with permutation tests for 0 to
-// 3 kinkmarks on a log-linear model, iThreads workers.
+// iMaxKinkmarks kinkmarks on a log-linear model, iThreads workers.
 inline std::unique_ptr<kmSession> MakeSession(const std::string& sDataFile,
                                               const DataSpec& spec,
                                               int iPermutations,
-                                              int16_t iThreads) {
+                                              int16_t iThreads,
+                                              int iMaxKinkmarks = 3) {
   auto pSession = std::make_unique<kmSession>();
   KmFormat groups;
   groups.SetDataType('S');
@@ -85,7 +86,7 @@ inline std::unique_ptr<kmSession> MakeSession(const std::string& sDataFile,
   pSession->SetInt(kmOptMethod, 0);
   pSession->SetInt(kmOptModelSelection, 0);
   pSession->SetInt(kmOptMinKinkmarks, 0);
-  pSession->SetInt(kmOptMaxKinkmarks, 3);
+  pSession->SetInt(kmOptMaxKinkmarks, iMaxKinkmarks);
   pSession->SetInt(kmOptMinObsEnd, 2);
   pSession->SetInt(kmOptMinObsBetween, 2);
   pSession->SetInt(kmOptGridPointsBetween, 0);

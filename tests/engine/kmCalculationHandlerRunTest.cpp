@@ -3,6 +3,7 @@
 // stopping the run without a hang; cancellation; the writer's order and the
 // result map.
 #include <gtest/gtest.h>
+#include <newmat.h>
 
 #include <atomic>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmFinishedResults.h"
 #include "foundation/KmException.h"
+#include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
@@ -292,6 +294,75 @@ TEST(kmFinishedResults, IndicesOutsideTheRunAreRefused) {
   EXPECT_THROW(results.StoreFinishedResult(1, std::make_unique<kmCalcData>()),
                KmException);
   EXPECT_EQ(results.FindFinishedResult(0), nullptr);
+}
+
+// ---- Matrix errors on the workers ------------------------------------------
+
+// The text of the matrix library's error for inverting a singular matrix,
+// raised and caught on the calling thread.
+std::string SingularInverseError() {
+  try {
+    NEWMAT::Matrix m(3, 3);
+    m = 1.0;
+    NEWMAT::Matrix inverse = m.i();
+  } catch (NEWMAT::BaseException&) {
+    return CopyMatrixErrorText();
+  }
+  return "";
+}
+
+TEST(kmCalculationHandlerMatrixErrors, ErrorsOnSomeWorkersLeaveOthersIntact) {
+  // The library keeps its trace list and error text per thread: workers
+  // raising matrix errors while others fit neither race (the
+  // ThreadSanitizer pass runs this) nor garble each other's texts.
+  const std::string sExpected = SingularInverseError();
+  ASSERT_NE(sExpected.find("singular"), std::string::npos);
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 40;
+  auto pRun = MakeRun(dir, spec, 8);
+  std::atomic<int> raised{0};
+  std::atomic<int> garbled{0};
+  pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
+                                 kmBackgroundProgressTrackerWithBar* pSub,
+                                 int iCohort) {
+    if (iCohort % 3 == 1) {
+      for (int k = 0; k < 20; ++k) {
+        if (SingularInverseError() != sExpected) ++garbled;
+        ++raised;
+      }
+    }
+    calc.SelMod(pRecord, pSub, iCohort, iCohort);
+  });
+  const std::string sOut = dir.File("out.kmo");
+  ASSERT_TRUE(pRun->Execute(sOut));
+  EXPECT_EQ(garbled.load(), 0);
+  EXPECT_EQ(raised.load(), 13 * 20);
+  kmCalcHandler reader(sOut.c_str(), nullptr);
+  EXPECT_EQ(reader.GetNumCohortRecords(), spec.iCohorts);
+}
+
+TEST(kmCalculationHandlerMatrixErrors, ErrorLeavingAFitFailsTheRunWithItsText) {
+  const std::string sExpected = SingularInverseError();
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 24;
+  auto pRun = MakeRun(dir, spec, 8);
+  pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
+                                 kmBackgroundProgressTrackerWithBar* pSub,
+                                 int iCohort) {
+    calc.SelMod(pRecord, pSub, iCohort, iCohort);
+    if (iCohort == 9) {
+      NEWMAT::Matrix m(3, 3);
+      m = 1.0;
+      NEWMAT::Matrix inverse = m.i();
+    }
+  });
+  const KmException e =
+      km_test::CatchKmException([&] { pRun->Execute(dir.File("out.kmo")); });
+  EXPECT_EQ(e.GetMessage(), sExpected);
+  EXPECT_NE(std::string(e.GetCallPath()).find("ExecuteThreaded()"),
+            std::string::npos);
 }
 
 }  // namespace

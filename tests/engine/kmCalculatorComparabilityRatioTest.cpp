@@ -116,7 +116,6 @@ TEST(ComparabilityRatioInterval, HandlerComputesItOnceInstalled) {
   kmCalcHandler handler(&session);
   kmTable table;
 
-  kmCalcHandler::SetComparabilityRatioCalculator(nullptr);
   try {
     handler.CalculateComparabilityRatioCI(table);
     FAIL() << "expected a KmException";
@@ -125,7 +124,7 @@ TEST(ComparabilityRatioInterval, HandlerComputesItOnceInstalled) {
               std::string::npos);
   }
 
-  InstallComparabilityRatioCalculator();
+  InstallComparabilityRatioCalculator(handler);
   handler.CalculateComparabilityRatioCI(table);
   const double dActual[7] = {table.GetComparabilityRatio(),
                              table.GetComparabilitySE(),
