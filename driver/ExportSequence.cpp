@@ -59,13 +59,16 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
                WriteReportExport, "Finished Report Export\n");
     written.bData =
         Export(run, dict.bExportData, "dataexport.txt", "Start Data Export\n",
-               nullptr, "Finished Data Export\n");
-    written.bAPC =
-        Export(run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
-               nullptr, "Finished APC Export\n");
-    written.bAAPC =
-        Export(run, dict.bExportAAPC, "aapcexport.txt",
-               "Start AAPC Export.txt\n", nullptr, "Finished AAPC Export\n");
+               WriteDataExport, "Finished Data Export\n");
+    written.bAPC = Export(
+        run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
+        [&](kmCalcHandler& h, const char* sPath, const DataExportOptions& o) {
+          WriteAPCExport(h, sPath, o, dict.bExportAllAPCSegments);
+        },
+        "Finished APC Export\n");
+    written.bAAPC = Export(run, dict.bExportAAPC, "aapcexport.txt",
+                           "Start AAPC Export.txt\n", WriteAAPCExport,
+                           "Finished AAPC Export\n");
     written.bFTest =
         Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
                "Start Stat Test Export\n", WriteModelSelectionExport,
@@ -73,7 +76,8 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     Export(run, bPairwise && dict.bExportPairwise, "pairwise_comparison.txt",
            "Start Pairwise Export\n", WritePairwiseComparisonExport, nullptr);
     Export(run, bJumpCR && dict.bExportJumpCR, "jumpcrexport.txt",
-           "Start Jump/CR Export\n", nullptr, "Finished Jump/CR Export\n");
+           "Start Jump/CR Export\n", WriteJumpCRExport,
+           "Finished Jump/CR Export\n");
     Export(run, iSelection == 4 && dict.bExportSelectionResults,
            "selectionresultsexport.txt",
            "Start Selection Results Export Export\n",

@@ -4,6 +4,18 @@
 // kinkmarks may lie between observations. Per segmentation it only combines
 // the stored separate fits of the pieces with the stored continuity
 // constraints, so the search costs table reads and k-sized algebra.
+//
+// For one segmentation with stacked separate fits beta = (a_1, b_1, ...,
+// a_{k+1}, b_{k+1}) and B the block-diagonal matrix of the pieces'
+// (X'WX)^-1, the continuous fit that pins a set of kinkmarks is the
+// restricted least-squares estimate
+//   beta' = beta - B Rq' (Rq B Rq')^-1 Rq beta,
+// whose residual sum of squares exceeds the separate fits' by
+//   t' (Rq B Rq')^-1 t,  t = Rq beta
+// (Rq: one continuity row per pinned kinkmark). An unpinned kinkmark lies
+// where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
+// (b_m - b_{m+1}), and is admissible only inside its gap
+// [x_{p_m}, x_{p_m+1}].
 #include <newmat.h>
 
 #include <cmath>
