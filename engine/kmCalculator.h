@@ -1057,6 +1057,21 @@ class kmCalculator {
  private:
   // Deletes every owned object and sets its pointer to null.
   void Release();
+
+  // The phases of SelMod, in order, over the working state of one call:
+  // the options and the per-cohort maximum; the weighting, integer origin,
+  // grid and cross products; one model per number of kinkmarks (false when
+  // a cancelled search stops the pass); the final choice by criterion,
+  // data-dependent selection or the permutation tests (which return the
+  // number they keep); the intervals and comparability-ratio rows.
+  struct SelModRun;
+  void ReadSelModOptions(SelModRun& run, int iCohortIndex);
+  void PrepareSelModFits(SelModRun& run);
+  void FitEveryNumberOfKinkmarks(SelModRun& run);
+  bool FitOneNumberOfKinkmarks(SelModRun& run, int16_t k);
+  void ChooseFinalModel(SelModRun& run);
+  int16_t RunPermutationTests(SelModRun& run);
+  void FinishSelMod(SelModRun& run);
   // Deletes the four per-group arrays and their elements.
   void ReleaseGroupArrays();
 
