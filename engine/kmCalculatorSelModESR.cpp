@@ -250,7 +250,8 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
       calc.SetWeightedBIC(run.iMethod, &table, k, false, run.vResidSum1(1));
     }
     pCalcData->vModels.push_back(table);
-    if (run.vResidSum1(1) == 0.0) {
+    // An exact fit (to rounding) leaves nothing for the tests to judge.
+    if (calc.IsPerfectFit(run.vResidSum1(1))) {
       run.iNumDataSets = 1;
       pCalcData->uFinalSelectedModel = static_cast<uint16_t>(k);
       if (run.kPerfect < 0) run.kPerfect = k;

@@ -393,6 +393,20 @@ TEST_F(SelModESRTest, EdgesOfTheSelection) {
   }
 }
 
+TEST_F(SelModESRTest, ExactFitIsFinalWhateverTheMethod) {
+  std::vector<double> vLine;
+  for (int i = 0; i < 14; ++i) vLine.push_back(1.3 + 0.07 * i);
+  for (int iMethod : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "method " << iMethod);
+    Options o;
+    o.iMethod = iMethod;
+    Run(o, vLine);
+    EXPECT_EQ(data_.uFinalSelectedModel, 0);
+    EXPECT_TRUE(data_.vFTests.empty());
+    EXPECT_EQ(data_.vModels.size(), 3u);
+  }
+}
+
 TEST(NChooseK, BinomialCoefficientsInSixtyFourBitsWithALimit) {
   struct Case {
     int n;
