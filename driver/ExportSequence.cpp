@@ -6,6 +6,7 @@
 
 #include "driver/KmRunFiles.h"
 #include "driver/internal/KmConsole.h"
+#include "engine/ComparabilityRatioCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
@@ -54,6 +55,9 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     const int iSelection = session.GetInt(kmOptModelSelection);
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
+    // Results of one program version have their comparability ratios
+    // computed again by the jump export.
+    InstallComparabilityRatioCalculator(handler);
     written.bReport =
         Export(run, dict.bExportReport, "report.txt", "Start Report Export\n",
                WriteReportExport, "Finished Report Export\n");

@@ -12,6 +12,7 @@
 #include "foundation/KmException.h"
 #include "results/kmFTest.h"
 #include "session/kmSession.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -29,14 +30,10 @@ ColumnVector Vec(const std::vector<double>& values) {
   return v;
 }
 
-struct FCalculator {
-  explicit FCalculator(int16_t n) {
-    session = std::make_unique<kmSession>();
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->SetNumObservations(n);
-  }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
+struct FCalculator : km_engine_test::LoadedCalculator {
+  explicit FCalculator(int16_t iN)
+      : LoadedCalculator(km_engine_test::Observations(
+            km_engine_test::Sequence(iN), std::vector<double>(iN))) {}
 };
 
 TEST(FPValue, UpperTailAndInvalidArguments) {

@@ -38,6 +38,7 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -67,23 +68,17 @@ class HudsonsTest : public ::testing::Test {
   void Load(int n, const double* pX, const double* pY, const double* pW,
             int iMinObsEnd, int iMinObsBetween) {
     n_ = n;
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptMinObsEnd, iMinObsEnd);
-    session_->SetInt(kmOptMinObsBetween, iMinObsBetween);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(n);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = new Matrix(n, 2);
-    calc_->pDataY = new Matrix(n, 2);
-    for (int i = 1; i <= n; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = pX[i - 1];
-      (*calc_->pDataY)(i, 1) = pY[i - 1];
-      (*calc_->pDataY)(i, 2) = pY[n - i];
-      (*calc_->pWeightMatrix)(i, i) = pW[i - 1];
-    }
+    const std::vector<double> vY(pY, pY + n);
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(std::vector<double>(pX, pX + n), vY,
+                                     std::vector<double>(pW, pW + n)),
+        [&](kmSession& s) {
+          s.SetInt(kmOptMinObsEnd, iMinObsEnd);
+          s.SetInt(kmOptMinObsBetween, iMinObsBetween);
+        });
+    lc.SetResponseColumns({vY, std::vector<double>(vY.rbegin(), vY.rend())});
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     table_ = std::make_unique<kmUpperTriangularMatrix>(n, n);
     calc_->Partitions(*table_);
   }

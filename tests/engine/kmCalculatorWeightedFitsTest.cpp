@@ -16,6 +16,7 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -61,22 +62,15 @@ void ExpectMatrixNear(const Matrix& mActual, const Matrix& mExpected,
 class WeightedFitsTest : public ::testing::Test {
  protected:
   void MakeCalculator(int iAutocorrMode) {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptAutocorrErrors, iAutocorrMode);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(kN);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(kN);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 1);
-    calc_->pDataWeightInput = new ColumnVector(kN);
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(std::vector<double>(kX, kX + kN),
+                                     std::vector<double>(kY, kY + kN),
+                                     std::vector<double>(kV, kV + kN)),
+        [=](kmSession& s) { s.SetInt(kmOptAutocorrErrors, iAutocorrMode); });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     design_.ReSize(kN, 3);
     for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX[i - 1];
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataWeightInput)(i) = kV[i - 1];
       design_(i, 1) = 1.0;
       design_(i, 2) = kX[i - 1];
       design_(i, 3) = std::max(kX[i - 1] - 4.0, 0.0);

@@ -274,6 +274,49 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
   }
 }
 
+// Stands in for the fitting engine's comparability-ratio interval.
+void FakeCRCalculator(kmSession*, kmTable& model, double, double, double) {
+  model.SetComparabilityRatio(2.5);
+  model.SetComparabilitySE(1e-14);
+  model.SetComparabilityIsSig(1.0);
+}
+
+TEST(kmTextReportJumpCR, RatiosOfVersion44AreComputedAgain) {
+  struct Case {
+    const char* sVersion;
+    bool bLogLinear;
+    const char* sRatio;
+    const char* sSE;
+    const char* sSignificant;
+  };
+  const Case kCases[] = {
+      {"V4.4.0.0", true, "2.500", "0.000", "1"},
+      {"V4.4.0.0", false, "0.000", "0.000", "0"},
+      {"V4.9.0.0", true, "1.000", "0.500", "0"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sRatio);
+    std::vector<kmCalcData> vCohorts(4, DataRecord(1, 0, 0.0));
+    vCohorts[0].bComparabilityRatio = true;
+    vCohorts[0].vModels[0].SetComparabilityRatio(1.0);
+    vCohorts[0].vModels[0].SetComparabilitySE(0.5);
+    RunSpec spec;
+    spec.adjustSession = [&](kmSession& s) {
+      s.SetVersion(c.sVersion);
+      s.SetBool(kmOptLogLinear, c.bLogLinear);
+    };
+    ReportsRun run(spec, vCohorts, {});
+    run.Handler().GetOutputDisplayOptions().SetInt(2, 3);
+    run.Handler().SetComparabilityRatioCalculator(&FakeCRCalculator);
+    const std::vector<std::string> vCells = Cells(
+        Lines(Export(run.Handler(), WriteJumpCRExport, DataOptions(true)))[1],
+        kTab);
+    EXPECT_EQ(vCells[11], c.sRatio);
+    EXPECT_EQ(vCells[12], c.sSE);
+    EXPECT_EQ(vCells[15], c.sSignificant);
+  }
+}
+
 TEST(kmAAPCTools, HeaderTitles) {
   auto pRun = GoldenRun();
   const std::vector<std::string> vHeader = Cells(
@@ -335,6 +378,48 @@ TEST(kmAAPCTools, StoredAAPCsAreLabelledFromTheirOwnRanges) {
   EXPECT_EQ(vFirst[4], "1990.000");
   EXPECT_EQ(vSecond[3], "\"1995.000-2000.000\"");
   EXPECT_EQ(vSecond[9], "0");  // upper limit 0.0: not significant
+}
+
+TEST(kmAAPCTools, MethodDecidesWhichModelsAreComputedAnew) {
+  struct Case {
+    int iMethod;
+    bool bFinalOnly;
+    // The index labels of cohort 0's models 0 and 1 (model 1 is final).
+    std::vector<std::string> vModel0, vModel1;
+  };
+  // The stored AAPCs, labelled from their own ranges.
+  const std::vector<std::string> kStored = {"\"1990-2001\"", "\"1995-2000\""};
+  const std::vector<std::string> kSession = {"\"Last 5 Obs.\""};
+  const Case kCases[] = {
+      {0, false, kSession, kSession},
+      {2, false, kStored, kStored},
+      {3, false, kStored, kStored},
+      {3, true, kSession, kStored},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iMethod);
+    RunSpec spec;
+    spec.adjustSession = [&](kmSession& s) {
+      GoldenSession(s);
+      s.SetInt(kmOptAAPCCIMethod, c.iMethod);
+      s.SetBool(kmOptFSMOnly, c.bFinalOnly);
+      kmAAPCRanges ranges;
+      ranges.SetLastObsRanges({5});
+      s.SetAAPCRanges(ranges);
+    };
+    auto pRun = GoldenRun(spec);
+    const std::vector<std::string> vLines =
+        Lines(Export(pRun->Handler(), WriteAAPCExport, DataOptions(true)));
+    std::vector<std::string> vModel0, vModel1;
+    for (size_t i = 1; i < vLines.size(); ++i) {
+      const std::vector<std::string> v = Cells(vLines[i], kTab);
+      if (v[0] != "\"Male\"" || v[1] != "\"North\"") continue;
+      if (v[2] == "0") vModel0.push_back(v[3]);
+      if (v[2] == "1") vModel1.push_back(v[3]);
+    }
+    EXPECT_EQ(vModel0, c.vModel0);
+    EXPECT_EQ(vModel1, c.vModel1);
+  }
 }
 
 TEST(kmAAPCTools, DisplayTokensGiveRangesOfTheObservations) {
