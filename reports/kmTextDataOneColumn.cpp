@@ -1,5 +1,7 @@
 // kmTextData: the one-model-column layout (every written model of an entry
 // is a block of rows with its fitted values in one column).
+#include <cmath>
+
 #include "foundation/KmCallPath.h"
 #include "reports/kmExportEntries.h"
 #include "reports/kmExportLine.h"
@@ -67,7 +69,7 @@ void AppendModelRows(KmString& sOut, const ModelBlock& b,
   // A comparison stacks its second cohort after its first: the cohort
   // changes where the independent value falls back.
   int32_t iCohort = 0;
-  int32_t iPreviousX = static_cast<int32_t>(data(1, 1));
+  double dPreviousX = std::trunc(data(1, 1));
   int32_t iPassed = 0;
   kmExportLine line(options);
   for (int32_t r = 1; r <= data.Nrows(); ++r) {
@@ -78,8 +80,8 @@ void AppendModelRows(KmString& sOut, const ModelBlock& b,
     }
     line.AddByVarCells(b.session, b.vCodes);
     if (bTwoCohorts) {
-      if (static_cast<int32_t>(x) < iPreviousX) iCohort = 1;
-      iPreviousX = static_cast<int32_t>(x);
+      if (std::trunc(x) < dPreviousX) iCohort = 1;
+      dPreviousX = std::trunc(x);
       AddCodedWordCell(line, iCohort,
                        iCohort == 0 ? "Cohort One" : "Cohort Two");
     }

@@ -151,9 +151,11 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
   for (int32_t c = 0; c < grid.Width(); ++c) {
     const double v = vRow[static_cast<size_t>(c)];
     if (c < grid.nByVars) {
-      line.AddCell(ByVarLabelText(session, c % nSessionByVars,
-                                  static_cast<int32_t>(v),
-                                  line.GetByVarFormat(), false));
+      const int32_t iCode = static_cast<int32_t>(v);
+      line.AddCell(nSessionByVars == 0
+                       ? KmString() << iCode
+                       : ByVarLabelText(session, c % nSessionByVars, iCode,
+                                        line.GetByVarFormat(), false));
       continue;
     }
     if (c == grid.nByVars) {

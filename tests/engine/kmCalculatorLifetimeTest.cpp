@@ -182,13 +182,12 @@ TEST(KmCalculatorLifetime, SetClusterMatrixReplacesTheCopy) {
   kmCalculator calc(pSession.get());
   Matrix mData(2, 3);
   mData = 1.5;
-  std::vector<ColumnVector> vSeries(2, ColumnVector(3));
-  calc.SetClusterMatrix(3, mData, vSeries);
+  calc.SetClusterMatrix(3, mData, std::vector<KmString>{"0", "1"});
   mData = 2.5;
-  calc.SetClusterMatrix(6, mData, std::vector<ColumnVector>(1));
+  calc.SetClusterMatrix(6, mData, std::vector<KmString>{"2"});
   EXPECT_EQ(calc.iNumObs, 6);
   EXPECT_EQ((*calc.pClusterMatrix)(2, 3), 2.5);
-  EXPECT_EQ(calc.vClusterSeries.size(), 1u);
+  EXPECT_EQ(calc.vClusterRows, std::vector<KmString>{"2"});
 }
 
 TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {
