@@ -536,6 +536,15 @@ class kmCalculator {
                      NEWMAT::ColumnVector& locations,
                      NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
 
+  // The number of choices for kinkmark m (1..k) of segmentation vP in
+  // Hudson's search, decided by the piece after it: 2 (at the meeting point,
+  // pinned at x_{p_m}) when that piece is long, 3 (also pinned at
+  // x_{p_m+1}) otherwise. An interior piece is long when last - first > g,
+  // the last piece when n - first > a + 1 (a = kmOptMinObsEnd, g =
+  // kmOptMinObsBetween + 2).
+  static int ContinuityChoices(int m, int k, const NEWMAT::ColumnVector& vP,
+                               int n, int a, int g);
+
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks: walks every admissible segmentation (IncrementGrid order),
   // skips those whose separate fits already cost more than best(j), and
