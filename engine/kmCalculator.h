@@ -54,11 +54,13 @@
 //   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
+//   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
 //   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
 //                                  PermuteComp, GridSearchComp
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
 //   kmCalculatorComparison.cpp     CompMod, CompFTest
 //   kmCalculatorComparisonPass.cpp TwoGroupComp
+//   kmCalculatorClustering.cpp     ClusterByGroups
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -135,9 +137,9 @@ class kmCalculator {
   void SetNumObservations(int16_t iN);
 
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
-  // vSeries into vClusterSeries.
+  // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
-                        const std::vector<NEWMAT::ColumnVector>& vSeries);
+                        const std::vector<KmString>& vRows);
 
   // Stores the group count and the second count, deletes the four previous
   // per-group arrays with their elements and fills four new arrays with
@@ -534,6 +536,15 @@ class kmCalculator {
                      NEWMAT::ColumnVector& locations,
                      NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
 
+  // The number of choices for kinkmark m (1..k) of segmentation vP in
+  // Hudson's search, decided by the piece after it: 2 (at the meeting point,
+  // pinned at x_{p_m}) when that piece is long, 3 (also pinned at
+  // x_{p_m+1}) otherwise. An interior piece is long when last - first > g,
+  // the last piece when n - first > a + 1 (a = kmOptMinObsEnd, g =
+  // kmOptMinObsBetween + 2).
+  static int ContinuityChoices(int m, int k, const NEWMAT::ColumnVector& vP,
+                               int n, int a, int g);
+
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks: walks every admissible segmentation (IncrementGrid order),
   // skips those whose separate fits already cost more than best(j), and
@@ -770,6 +781,48 @@ class kmCalculator {
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
 
   // ======================================================================
+  // Model selection by Hudson's method with early stopping
+  // (kmCalculatorSelModESR.cpp)
+  // ======================================================================
+
+  // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
+  // Hudson's method: a grid search over the observations (one more
+  // observation kept at each end, two more between kinkmarks) whose fit
+  // Hudson's continuous search replaces when it is strictly better. One
+  // model table per k is appended to pCalcData->vModels (index k - kmin).
+  // The final number of kinkmarks is chosen by kmOptModelSelection: 0
+  // sequential permutation F tests of k0 against k1 at level
+  // alpha / (kmax - k0), run data set by data set and stopped by the
+  // stopping table of kmOptEarlyStopping (0 B-value, 1 curtailed, 2 fixed:
+  // all P + 1 data sets), each test appended to vFTests; 1-3, 5, 6 the
+  // smallest criterion (ties keep the smaller k); 4 the data-dependent
+  // choice. An exact fit makes the first such k final. The generator is
+  // seeded with kmOptPermutationSeed, or 7160 + iCohortIndex when that is
+  // 0. Column 2 of pDataX is left shifted by the cohort's integer origin.
+  // pProgress may be null (never cancelled); its running flag is not
+  // touched. iTaskValue is not read.
+  // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
+  // and pDataAux hold the cohort's n observations.
+  // Throws: KmException for a null record, missing observations, kmax <
+  // kmin, a segmentation table too large to hold (NChooseK), no admissible
+  // segmentation for kmax kinkmarks, "Early Stopping is not available for
+  // these values. ..." when early stopping is asked for a level or number
+  // of tests without a table, and the errors of the steps it calls;
+  // matrix-library errors with source "kmCalculator::SelModESR()"; call
+  // path "SelModESR()".
+  void SelModESR(kmCalcData* pCalcData,
+                 kmBackgroundProgressTrackerWithBar* pProgress,
+                 int16_t iCohortIndex, int iTaskValue = 0);
+
+  // The binomial coefficient C(n, k): 1 for k <= 0, 0 for k > n, computed
+  // in 64-bit arithmetic.
+  // Throws: KmException (source "kmCalculator", call path "NChooseK()") for
+  // a negative n, or when C(n, k) exceeds the largest segmentation table
+  // (2147483647 cells a row).
+  static int32_t NChooseK(int16_t n, int16_t k);
+
+  // ======================================================================
   // Cohort size (kmCalculatorCohortSize.cpp)
   // ======================================================================
 
@@ -814,8 +867,8 @@ class kmCalculator {
   NEWMAT::SymmetricMatrix* pXWX;
 
   // -- Clustering ------------------------------------------------------
-  // Per-group series of a clustering run.
-  std::vector<NEWMAT::ColumnVector> vClusterSeries;
+  // The group label of each row of the group data of a clustering run.
+  std::vector<KmString> vClusterRows;
   // Group data matrix of a clustering run (owned).
   NEWMAT::Matrix* pClusterMatrix;
 
@@ -983,6 +1036,30 @@ class kmCalculator {
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
+  // ======================================================================
+  // Multi-group clustering (kmCalculatorClustering.cpp)
+  // ======================================================================
+
+  // Clusters the groups of the installed clustering data (SetClusterMatrix:
+  // one series per group label, its rows (x, y, standard error)) by
+  // run_ClusteringAnalysis with the session's clustering options, and
+  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
+  // in the folder of sResultsFile (the working folder when it names none).
+  // The appends of all calculators of the process are serialised, so the
+  // blocks of one clustering stay together. Stores nothing in a results
+  // record. pProgress follows the subset fits and stops them when cancelled
+  // (nothing is written then).
+  // Throws: KmException when no clustering data is installed; the
+  // analysis's input error for too many groups; the errors of the fits; call
+  // path "ClusterByGroups()".
+  void ClusterByGroups(const KmString& sResultsFile,
+                       KmProgressInterface* pProgress);
+
+  // The file the clustering of this session appends to, in the folder of
+  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
+  // order + ".txt".
+  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
+
   // Fits and tests the installed pair into pRecord, starting the generator
   // from kmOptPermutationSeed: one model table per
   // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
@@ -1014,6 +1091,21 @@ class kmCalculator {
  private:
   // Deletes every owned object and sets its pointer to null.
   void Release();
+
+  // The phases of SelMod, in order, over the working state of one call:
+  // the options and the per-cohort maximum; the weighting, integer origin,
+  // grid and cross products; one model per number of kinkmarks (false when
+  // a cancelled search stops the pass); the final choice by criterion,
+  // data-dependent selection or the permutation tests (which return the
+  // number they keep); the intervals and comparability-ratio rows.
+  struct SelModRun;
+  void ReadSelModOptions(SelModRun& run, int iCohortIndex);
+  void PrepareSelModFits(SelModRun& run);
+  void FitEveryNumberOfKinkmarks(SelModRun& run);
+  bool FitOneNumberOfKinkmarks(SelModRun& run, int16_t k);
+  void ChooseFinalModel(SelModRun& run);
+  int16_t RunPermutationTests(SelModRun& run);
+  void FinishSelMod(SelModRun& run);
   // Deletes the four per-group arrays and their elements.
   void ReleaseGroupArrays();
 
