@@ -83,8 +83,16 @@ TEST(kmCalculationHandlerRun, OneAndEightThreadsWriteTheSameFile) {
   DataSpec spec;
   spec.iCohorts = 24;
   std::vector<std::string> files;
+  km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
   for (int16_t iThreads : {1, 8}) {
-    auto pRun = MakeRun(dir, spec, iThreads, 49);
+    // Resampled intervals seeded per cohort: a cohort's seed must follow
+    // the cohort, not the worker or task that happened to fit it.
+    auto pSession = MakeSession(dir.File("data.csv"), spec, 49, iThreads);
+    pSession->SetInt(kmOptAAPCCIMethod, 3);
+    pSession->SetInt(kmOptNumResamples, 50);
+    pSession->SetInt(kmOptEmpQuantileSeedType, 1);
+    pSession->SetInt(kmOptEmpQuantileSeed, 11);
+    auto pRun = std::make_unique<run_test::Run>(std::move(pSession));
     const std::string sOut =
         dir.File("out" + std::to_string(iThreads) + ".kmo");
     ASSERT_TRUE(pRun->Execute(sOut));
