@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with tests and runs them: first under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the thread-safety
-# suites under ThreadSanitizer, then the plain Release build, whose ctest
-# summary ends the output.
+# suites under ThreadSanitizer, then the fuzz targets of the file readers
+# (with clang), then the plain Release build, whose ctest summary ends the
+# output.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
@@ -48,6 +49,24 @@ echo "== ThreadSanitizer (concurrency suites) =="
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   build_and_test build-tsan "-L concurrency" "$tsan_targets" \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
+
+echo "== Fuzz targets (libFuzzer, 10 s each) =="
+# Every reader of user files runs on its seed corpus under AddressSanitizer
+# and UndefinedBehaviorSanitizer; any finding fails the run.
+if command -v clang++ >/dev/null; then
+  CXX=clang++ cmake -S . -B build-fuzz -DKM_BUILD_TESTS=OFF \
+    -DKM_BUILD_FUZZERS=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
+    -DKM_SANITIZE=address,undefined >/dev/null
+  known=$(cmake --build build-fuzz --target help)
+  if grep -qx '\.\.\. km_fuzzers' <<<"$known"; then
+    cmake --build build-fuzz -j"$jobs" --target km_fuzzers
+    tests/fuzz/run_fuzzers.sh build-fuzz 10 "$jobs"
+  else
+    echo "(clang has no libFuzzer: fuzz targets skipped)"
+  fi
+else
+  echo "(no clang: fuzz targets skipped)"
+fi
 
 echo "== Release =="
 build_and_test build "" all -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_BENCHMARKS=ON

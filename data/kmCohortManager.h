@@ -86,7 +86,7 @@ class kmCohortManager {
 
  private:
   // Given by the driver (clustered run); never consulted by the reading.
-  bool bClustered_;
+  [[maybe_unused]] bool bClustered_;
   // Set by ReadLine once the end of the file has been met.
   bool bEOF_;
   // The file begins with one line of variable names (kmOptVarNamesIncluded).

@@ -6,6 +6,7 @@
 
 #include "driver/KmRunFiles.h"
 #include "driver/internal/KmConsole.h"
+#include "engine/ComparabilityRatioCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
@@ -54,18 +55,24 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     const int iSelection = session.GetInt(kmOptModelSelection);
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
+    // Results of one program version have their comparability ratios
+    // computed again by the jump export.
+    InstallComparabilityRatioCalculator(handler);
     written.bReport =
         Export(run, dict.bExportReport, "report.txt", "Start Report Export\n",
                WriteReportExport, "Finished Report Export\n");
     written.bData =
         Export(run, dict.bExportData, "dataexport.txt", "Start Data Export\n",
-               nullptr, "Finished Data Export\n");
-    written.bAPC =
-        Export(run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
-               nullptr, "Finished APC Export\n");
-    written.bAAPC =
-        Export(run, dict.bExportAAPC, "aapcexport.txt",
-               "Start AAPC Export.txt\n", nullptr, "Finished AAPC Export\n");
+               WriteDataExport, "Finished Data Export\n");
+    written.bAPC = Export(
+        run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
+        [&](kmCalcHandler& h, const char* sPath, const DataExportOptions& o) {
+          WriteAPCExport(h, sPath, o, dict.bExportAllAPCSegments);
+        },
+        "Finished APC Export\n");
+    written.bAAPC = Export(run, dict.bExportAAPC, "aapcexport.txt",
+                           "Start AAPC Export.txt\n", WriteAAPCExport,
+                           "Finished AAPC Export\n");
     written.bFTest =
         Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
                "Start Stat Test Export\n", WriteModelSelectionExport,
@@ -73,7 +80,8 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     Export(run, bPairwise && dict.bExportPairwise, "pairwise_comparison.txt",
            "Start Pairwise Export\n", WritePairwiseComparisonExport, nullptr);
     Export(run, bJumpCR && dict.bExportJumpCR, "jumpcrexport.txt",
-           "Start Jump/CR Export\n", nullptr, "Finished Jump/CR Export\n");
+           "Start Jump/CR Export\n", WriteJumpCRExport,
+           "Finished Jump/CR Export\n");
     Export(run, iSelection == 4 && dict.bExportSelectionResults,
            "selectionresultsexport.txt",
            "Start Selection Results Export Export\n",

@@ -34,9 +34,7 @@ struct ExportsWritten {
 //   8 "selectionresultsexport.txt"  data-dependent selection and
 //                           "export selection results"
 //   9 "finalselectedmodelexport.txt"  always
-// Every writer reads the results handler only. A step whose writer this
-// build does not have (the data, APC, AAPC and jump exports for now) is
-// left out and prints nothing.
+// Every writer reads the results handler only.
 // Throws: the KmException of a writer; the files written before it stay.
 // Returns which of the exports the run summary lists were written.
 ExportsWritten RunExportSequence(const KmString& sOutputFile,

@@ -30,7 +30,6 @@ void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
   }
 }
 
-void InstallComparabilityRatioCalculator() {
-  kmCalcHandler::SetComparabilityRatioCalculator(
-      &CalculateComparabilityRatioForTable);
+void InstallComparabilityRatioCalculator(kmCalcHandler& handler) {
+  handler.SetComparabilityRatioCalculator(&CalculateComparabilityRatioForTable);
 }

@@ -1,9 +1,10 @@
 // The fitting engine's comparability-ratio interval for stored models, as
 // the results-file handler calls it (the handler sits below the engine and
-// reaches it only through the function installed here).
+// reaches it only through the function its user gives it).
 #ifndef KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H
 #define KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H
 
+class kmCalcHandler;
 class kmSession;
 class kmTable;
 
@@ -20,10 +21,9 @@ void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
                                          double dCRValue, double dCRVariance,
                                          double dAlpha);
 
-// Installs CalculateComparabilityRatioForTable as the results-file
-// handler's comparability-ratio calculator
+// Gives handler CalculateComparabilityRatioForTable as its
+// comparability-ratio calculator
 // (kmCalcHandler::SetComparabilityRatioCalculator).
-// REQUIRES: called before any thread uses a results-file handler.
-void InstallComparabilityRatioCalculator();
+void InstallComparabilityRatioCalculator(kmCalcHandler& handler);
 
 #endif  // KM_ENGINE_COMPARABILITYRATIOCALCULATOR_H

@@ -16,10 +16,20 @@
 // Threads: a calculator is used by one thread at a time. Calculators on
 // different threads share only the session, which they read.
 //
-// Errors: every method adds its own line to the call path of a KmException
-// passing through ("<Method>()" of "kmCalculator" unless its comment says
-// otherwise) and rethrows it; a matrix-library error becomes a KmException
-// with the library's text and the qualified method name as its source.
+// Errors: every method wraps its body in WithCallPath, so a KmException
+// passing through gains the line "<Method>()" of "kmCalculator"; a
+// matrix-library error becomes a KmException with the library's text and
+// the source "kmCalculator::<Method>()". A missing, short or
+// non-conforming input raises a KmException that says which. The comments
+// below name only the messages a method raises itself. Lines that differ
+// from the rule: WLS "WLS", WLSNew "WLSNew" (source
+// "kmCalculator::WlSNew()"), WLSWgt "WLSWgt()" of "kmCalc", WLSXPr source
+// "kmCalculator::WLSWPr()", calculateAutoParamPhi "calculateAutoParamPhi"
+// (source "kmCalculator::CaculateAutoParamPhi()"), Invert "INVERT" of
+// "kmCalculator.cpp", GridSearchForHudsons "GridSearchForHudson()",
+// GetNumObsThisCohort "GetNumObsThisCohort(int)", the constructors their
+// signatures, and GetNumObsForCohortIndex "GetNumObsForCohortIndex()" with
+// no class.
 //
 // Methods live in files by concern:
 //   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
@@ -44,11 +54,13 @@
 //   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
+//   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
 //   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
 //                                  PermuteComp, GridSearchComp
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
 //   kmCalculatorComparison.cpp     CompMod, CompFTest
 //   kmCalculatorComparisonPass.cpp TwoGroupComp
+//   kmCalculatorClustering.cpp     ClusterByGroups
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -86,14 +98,12 @@ class kmCalculator {
   // Calculator working through a results handler of its own, made by
   // Setup(pSession) from a copy of the session; the handler is deleted with
   // the calculator.
-  // Throws: KmException "Session does not exist - invalid pointer." for a
-  // null session; the errors of Init and of the handler's construction.
+  // Throws: "Session does not exist - invalid pointer." for a null session.
   explicit kmCalculator(kmSession* pSession);
 
   // Calculator of one pool task, writing through pCalcHandler, which stays
   // with the calculation control (never deleted here). The calculation
   // handler is not kept.
-  // Throws: KmException from Init.
   kmCalculator(kmCalculationHandler* pCalculationHandler,
                kmCalcHandler* pCalcHandler);
 
@@ -106,15 +116,12 @@ class kmCalculator {
   // Creates the distribution object and an unseeded generator, sets every
   // owned pointer, the per-group arrays, pVarCovMatrix and pCalcHandler to
   // null, iNumObs to 0, iOne to 1 and iXColumn to 2.
-  // Throws: KmException (call path "Init()").
   void Init();
 
   // Creates a results handler for pSession (the handler keeps its own copy
   // of the session) and stores it in pCalcHandler; a handler made by an
   // earlier Setup is deleted.
-  // Throws: KmException "Session does not exist - invalid pointer." (source
-  // "kmCalculator") for a null pSession, in which case nothing changes; the
-  // handler's construction errors; each with "Setup()" in the call path.
+  // Throws: "Session does not exist - invalid pointer." for a null session.
   void Setup(kmSession* pSession);
 
   // Prepares the members for cohort iCohort (an analysis index, see
@@ -124,19 +131,15 @@ class kmCalculator {
   // pGridValues and pGridAux of G = (g + 1)(n - 1) + 1 zeros (16-bit
   // arithmetic) and the six work objects empty. Objects of an earlier call
   // are deleted first.
-  // Throws: KmException for a missing session, an index outside the
-  // session's observation counts, a negative g, or a grid longer than a
-  // 16-bit count holds; call path "LoadCalcMembers()".
   void LoadCalcMembers(kmSession* pSession, int iCohort);
 
   // Stores the number of observations n of the cohort being fitted.
   void SetNumObservations(int16_t iN);
 
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
-  // vSeries into vClusterSeries.
-  // Throws: KmException (call path "SetClusterMatrix()").
+  // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
-                        const std::vector<NEWMAT::ColumnVector>& vSeries);
+                        const std::vector<KmString>& vRows);
 
   // Stores the group count and the second count, deletes the four previous
   // per-group arrays with their elements and fills four new arrays with
@@ -144,32 +147,20 @@ class kmCalculator {
   // The caller keeps its arrays.
   // REQUIRES: each given array has iNumGroupsIn elements (or is null when
   // iNumGroupsIn is 0).
-  // Throws: KmException for a negative group count; matrix-library errors
-  // with source "kmCalculator::SetTwoGroupMatrices()".
   void SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
                            NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
                            NEWMAT::ColumnVector** ppWeights,
                            NEWMAT::Matrix** ppAux);
 
   // The session whose options the calculator reads: the handler's session.
-  // Throws: KmException "Session does not exist - invalid pointer." when
-  // there is no handler or it holds no session.
+  // Throws: "Session does not exist - invalid pointer." for a null session.
   kmSession* GetCalcSession() const;
 
   // ======================================================================
   // Cross products and inversion (kmCalculatorCrossProducts.cpp)
-  //
-  // With M = *pX0 (n x (K + 2): intercept, independent value, one hinge
-  // column per grid candidate) and W = *pWeightMatrix, the weight W* that
-  // enters the products depends on kmOptAutocorrErrors:
-  //   0      diag(W(1,1), ..., W(n,n)); off-diagonal elements are ignored
-  //   3      W in full
-  //   other  W in full (in PreCalcXWY with W(i,i) scaled by v(i)^2)
   // ======================================================================
 
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
-  // Throws: KmException for a missing session or non-conforming sizes
-  // (source "kmCalculator::PreCalcXWX()"); call path "PreCalcXWX()".
   void PreCalcXWX();
 
   // With Y the first iNumDataSets columns of *pDataY (rows 1..n) and the
@@ -177,9 +168,6 @@ class kmCalculator {
   // and vYWY(j) = y_j' W* y_j for j = 1..iNumDataSets. In mode 0 W* is
   // diag(v(i) W(i,i) v(i)); in mode 3 v is not used.
   // REQUIRES: vYWY has at least iNumDataSets elements.
-  // Throws: KmException for too few columns in pDataY, a short vYWY or
-  // vMultipliers, or non-conforming sizes (source
-  // "kmCalculator::PreCalcXWY()"); call path "PreCalcXWY()".
   void PreCalcXWY(int iNumDataSets, const NEWMAT::ColumnVector& vMultipliers,
                   NEWMAT::Matrix& mXWY, NEWMAT::ColumnVector& vYWY);
 
@@ -193,9 +181,6 @@ class kmCalculator {
   // differ only on columns 1 and 2, by column j of mLine. mXWZ = M' W* Z,
   // vZWZ(j) = z_j' W* z_j (the residual sum of the straight line).
   // REQUIRES: vZWZ has at least iNumDataSets elements.
-  // Throws: as PreCalcXWY, with source
-  // "kmCalculator::PreCalcXWYAboutLine()"; call path
-  // "PreCalcXWYAboutLine()".
   void PreCalcXWYAboutLine(int iNumDataSets,
                            const NEWMAT::ColumnVector& vMultipliers,
                            NEWMAT::Matrix& mXWZ, NEWMAT::ColumnVector& vZWZ,
@@ -207,7 +192,6 @@ class kmCalculator {
   // those data under the cross products' weighting W*. This is the one
   // perfect-fit test of the drivers and criteria; without loaded data only
   // a sum of 0 or less is perfect.
-  // Throws: KmException for a missing session; call path "IsPerfectFit()".
   bool IsPerfectFit(double dResidSum) const;
 
   // Generalised inverse of the symmetric p x p matrix mA by a root-free
@@ -219,22 +203,12 @@ class kmCalculator {
   // (mA not positive semi-definite), and then mAinv holds the unfinished
   // work matrix (not an inverse) and iRank the pivots accepted before it.
   // Static: uses no member.
-  // Throws: KmException for p outside 0..order of mA (source
-  // "kmCalculator::Invert()"); call path "INVERT" of "kmCalculator.cpp".
   static bool Invert(int16_t p, const NEWMAT::SymmetricMatrix& mA,
                      NEWMAT::SymmetricMatrix& mAinv, int16_t& iRank);
 
   // ======================================================================
   // Weighted least squares (kmCalculatorWeightedFits.cpp,
   // kmCalculatorAutocorr.cpp)
-  //
-  // Model: y = X b + e with Var(e) proportional to V^-1, V = A'A. The
-  // estimator is b = (X'TX)^- X'Ty with T = Du A'A Du for per-observation
-  // factors u (Du = diag(u)); the SSE is (y - Xb)' T (y - Xb). For AR(1)
-  // errors with parameter phi and weights v, A is the upper-bidiagonal root
-  // with A'A = diag(sqrt(v)) R^-1 diag(sqrt(v)), R(i,j) = phi^|i-j|, the
-  // generalised least squares of a first-order autoregressive error process
-  // (Prais-Winsten transformation).
   // ======================================================================
 
   // Builds, for the n = iNumObs observations, the weight matrix
@@ -247,9 +221,6 @@ class kmCalculator {
   //   other  AR(1) with parameter dPhi: A upper bidiagonal, B its inverse,
   //          V = A'A (tridiagonal)
   // v is *pDataWeightInput. A and B are resized to n x n.
-  // Throws: KmException when mode 3 has no user-supplied n x n matrix, when
-  // |dPhi| >= 1 in an AR(1) mode, or for missing weights (source
-  // "kmCalculator::WLSWgt()"); call path "WLSWgt()" of "kmCalc".
   void WLSWgt(double dPhi, NEWMAT::Matrix& mA, NEWMAT::Matrix& mB);
 
   // Weighted cross products of the n x p design mX and y = column 1 of
@@ -257,8 +228,6 @@ class kmCalculator {
   // Mode 0 uses T = diag(V(i,i) u(i)^2); other modes T = Du A'A Du with A =
   // mWorkA.
   // REQUIRES: vytTy has at least one element.
-  // Throws: KmException for short or non-conforming inputs (source
-  // "kmCalculator::WLSWPr()"); call path "WLSXPr()".
   void WLSXPr(const NEWMAT::ColumnVector& vU, const NEWMAT::Matrix& mX,
               NEWMAT::Matrix& mXtTX, NEWMAT::Matrix& mXtTy,
               NEWMAT::ColumnVector& vytTy);
@@ -270,8 +239,6 @@ class kmCalculator {
   // failed (the solve then goes on with the unfinished inverse). A vSSE(1)
   // in (-1e-6, 0) becomes 0; nothing else is corrected. vSSE is lengthened
   // to k when shorter. Static: uses no member.
-  // Throws: KmException for non-conforming inputs or a vYtY shorter than k
-  // (source "kmCalculator::WLS()"); call path "WLS".
   static void WLS(int k, const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
                   NEWMAT::Matrix& mXtXinv, const NEWMAT::ColumnVector& vYtY,
                   NEWMAT::ColumnVector& vBeta, NEWMAT::ColumnVector& vSSE,
@@ -280,9 +247,7 @@ class kmCalculator {
   // As WLS with k = 1, except that vSSE(1) = e'Te computed from the
   // residuals e = y - X beta of y = column 1 of *pDataY, with T = Du A'A Du
   // and A = mWorkA.
-  // Throws: KmException "Error: SSE < 0." (source "kmCalculator") when
-  // vSSE(1) < -1e-6 (a value in (-1e-6, 0) becomes 0); matrix-library errors
-  // with source "kmCalculator::WlSNew()"; call path "WLSNew".
+  // Throws: "Error: SSE < 0." when vSSE(1) < -1e-6.
   void WLSNew(const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
               NEWMAT::Matrix& mXtXinv, NEWMAT::ColumnVector& vBeta,
               NEWMAT::ColumnVector& vSSE, uint16_t& iRank,
@@ -296,8 +261,6 @@ class kmCalculator {
   // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
   // the weight matrix and mWork for the preliminary fit; the weight vector
   // and the data matrix are restored however the call ends.
-  // Throws: KmException (call path "calculateAutoParamPhi"); matrix-library
-  // errors with source "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
 
   // ======================================================================
@@ -317,19 +280,11 @@ class kmCalculator {
   // strictly positive). Returns K = g + (g+1)(n - 2e) for n >= 2e, else 0.
   // REQUIRES: LoadCalcMembers has sized the grid vectors (length
   // (g+1)(n-1)+1, enough for every e >= 1).
-  // Throws: KmException for missing observations or grid vectors, e < 1,
-  // g < 0, or grid vectors shorter than K (source
-  // "kmCalculator::FindGridPoints()"); call path "FindGridPoints()".
   int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                          int iGridPointsBetween);
 
   // ======================================================================
   // Fitted values and residuals (kmCalculatorResiduals.cpp)
-  //
-  // The fitted model is continuous piecewise linear: segment s (1..k+1) has
-  // intercept vCoef(s) and slope vCoef(k+1+s); the breaks are vTau(1..k) on
-  // the shifted scale. An observation at or past the next break takes the
-  // next segment (one step per observation).
   // ======================================================================
 
   // For the model with k kinkmarks: row k+1 of mFitted gets the n fitted
@@ -344,9 +299,6 @@ class kmCalculator {
   // fitted values; mFitted and mResid stay on the log scale.
   // REQUIRES: vCoef has 2k + 2 elements, vTau k; mFitted and mResid at
   // least k + 1 rows and n columns; mA n x n.
-  // Throws: KmException for missing observation matrices; matrix-library
-  // errors (short inputs) with source "kmCalculator::Resids()"; call path
-  // "Resids()".
   void Resids(int16_t k, int iOrigin, const NEWMAT::Matrix& mA,
               const NEWMAT::ColumnVector& vCoef,
               const NEWMAT::ColumnVector& vTau, NEWMAT::Matrix& mFitted,
@@ -360,8 +312,6 @@ class kmCalculator {
   // the jump by two rows (J, -9999.0, value before, -9999.0) and
   // (J, -9999.0, value after, -9999.0) (one row after an observation at J).
   // No kinkmark row is written for a kinkmark at the jump location.
-  // Throws: as Resids, with source "kmCalculator::Resids_JumpModel_Final()"
-  // and call path "Resids_JumpModel_Final()".
   void Resids_JumpModel_Final(int16_t k, int iOrigin, const NEWMAT::Matrix& mA,
                               const NEWMAT::ColumnVector& vCoef,
                               const NEWMAT::ColumnVector& vTau,
@@ -371,46 +321,26 @@ class kmCalculator {
 
   // ======================================================================
   // Permutation data sets (kmCalculatorPermutation.cpp)
-  //
-  // Residual permutation under the null model: data set j = fitted values of
-  // the k-kinkmark fit + mL P_j e, with e the weighted (whitened) residuals
-  // of that fit and P_j a random permutation; every draw comes from
-  // *pRandom, which the drivers seed once per cohort.
   // ======================================================================
 
   // One uniform integer in iLow..iHigh: (iHigh - iLow + 1) u + iLow
   // truncated toward zero, u the next pRandom->genrand() in [0, 1).
-  // Throws: KmException when the generator is missing (call path
-  // "GetRandomIndex()").
   int GetRandomIndex(int16_t iLow, int16_t iHigh);
 
   // Fisher-Yates shuffle of v(1..n), n = iNumObs: for i = 1..n-1 exchanges
   // v(i) and v(GetRandomIndex(i, n)); n - 1 draws.
-  // Throws: KmException for a v shorter than n (source
-  // "kmCalculator::Shuffle()"); call path "Shuffle()".
   void Shuffle(NEWMAT::ColumnVector& v);
 
   // Replaces *pDataY by n x iNumDataSets: column 1 (the observed response,
   // unchanged) followed by iNumDataSets - 1 data sets Z(.,j) = (row k+1 of
   // mFitted)' + mL e_j, where e_j is the residual vector (row k+1 of mResid)
   // after j successive shuffles. Draws (iNumDataSets - 1)(n - 1) numbers.
-  // Throws: KmException for a missing *pDataY, iNumDataSets < 1, or mL not
-  // n x n; matrix-library errors (row k+1 missing or shorter than n) with
-  // source
-  // "kmCalculator::Permute()"; call path "Permute()".
   void Permute(int16_t k, const NEWMAT::Matrix& mL,
                const NEWMAT::Matrix& mFitted, const NEWMAT::Matrix& mResid,
                int iNumDataSets);
 
   // ======================================================================
   // F statistics of the permutation test (kmCalculatorFTests.cpp)
-  //
-  // A model with k kinkmarks has 2k + 2 parameters. For null k0 and
-  // alternative k1 > k0 with weighted residual sums S0 and S1 (element 1 the
-  // observed data, 2.. the permuted data sets):
-  //   F = (S0 - S1) / S1 * df2 / df1, df1 = 2 (k1 - k0), df2 = n - 2 k1 - 2
-  // and the permutation p-value is the share of data sets (the observed one
-  // included) whose F reaches the observed F.
   // ======================================================================
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
@@ -424,8 +354,6 @@ class kmCalculator {
   // p-value (count of F_i >= F - eps over iNumDataSets) and dAlpha. Returns
   // the permutation p-value, 0.0 when iNumDataSets <= 1. iTestsLeft is not
   // used.
-  // Throws: KmException for vectors shorter than iNumDataSets (source
-  // "kmCalculator::FTest()"); call path "FTest()".
   double FTest(int16_t iTestsLeft, int16_t k0, int16_t k1, double dAlpha,
                int iNumDataSets, const NEWMAT::ColumnVector& vResidSum0,
                const NEWMAT::ColumnVector& vResidSum1, kmFTest& test);
@@ -433,16 +361,12 @@ class kmCalculator {
   // Observed F of the sequential test, with df2 = n - 2 k0 - 2 (the null
   // model's): records df1, df2, F and its parametric p-value; returns F
   // (0.0 when S1(1) <= 0 or k1 <= k0).
-  // Throws: KmException for empty vectors (source
-  // "kmCalculator::FTestObs()"); call path "FTestObs()".
   double FTestObs(kmFTest& test, int16_t k0, int16_t k1,
                   const NEWMAT::ColumnVector& vResidSum0,
                   const NEWMAT::ColumnVector& vResidSum1);
 
   // 1 when the F of data set i (with F, df1 and df2 of the record written by
   // FTestObs) is at least the record's F, else 0 (NaN gives 0).
-  // Throws: KmException for vectors shorter than i (source
-  // "kmCalculator::FTestPerm()"); call path "FTestPerm()".
   int FTestPerm(const kmFTest& test, int16_t i,
                 const NEWMAT::ColumnVector& vResidSum0,
                 const NEWMAT::ColumnVector& vResidSum1);
@@ -465,9 +389,6 @@ class kmCalculator {
   // variance are zeroed), sets pTable's reduced-rank flag (rank < 2K1) and
   // returns df = (sum of the factors) - rank; a df <= 0 gives a zero
   // covariance. Reads iNumObs, pX0, pDataY, the weights (WLSXPr, WLSNew).
-  // Throws: KmException for missing inputs or an n too small for the
-  // bandwidth (call path "KinkMkSEs()"); matrix-library errors with source
-  // "kmCalculator::KinkMkSEs()".
   double KinkMkSEs(uint16_t k, const NEWMAT::ColumnVector& vTau,
                    NEWMAT::Matrix* pCovariance, kmTable* pTable);
 
@@ -496,12 +417,10 @@ class kmCalculator {
   // ======================================================================
 
   // For criterion code 5 (WBIC-Alt) or 6 (WBIC) replaces the BIC of
-  // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (-infinity for Q <= 0),
-  // n = iNumObs, c the smallest (5) or largest (6) kinkmark squared
-  // correlation of the table's kinkmarks over its series set weighted by
-  // mWorkA (c = 0 without kinkmarks). Other codes leave the table alone.
-  // Throws: KmException for a null table (call path "SetWeightedBIC()");
-  // the errors of KinkmarkSquaredCorrelations.
+  // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (the value of Q = 0 for a
+  // perfect fit), n = iNumObs, c the smallest (5) or largest (6) kinkmark
+  // squared correlation of the table's kinkmarks over its series set weighted
+  // by mWorkA (c = 0 without kinkmarks). Other codes leave the table alone.
   void SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
                       bool bComparison, double dQ);
 
@@ -511,8 +430,6 @@ class kmCalculator {
   // kinkmarks (the first window starts 1.0 below the smallest x, the last
   // ends at the largest x). A window without observations, or one with no
   // variation left in the response or the hinge, gives 0. R is resized to K.
-  // Throws: KmException when mW does not cover the series set's
-  // observations (call path "KinkmarkSquaredCorrelations()").
   void KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
                                    const KMSeriesSet& seriesSet,
                                    const NEWMAT::Matrix& mW,
@@ -523,8 +440,6 @@ class kmCalculator {
   // responses y and the hinge z = max(x - dTau, 0), each premultiplied by
   // the sub-matrix of mW at the kept observations. Outputs have m rows (m
   // may be 0).
-  // Throws: KmException when mW does not cover the observations (call path
-  // "BuildLocalDesignMatrix()").
   void BuildLocalDesignMatrix(NEWMAT::Matrix& mX, NEWMAT::ColumnVector& vY,
                               NEWMAT::ColumnVector& vZ,
                               const KMSeriesSet& seriesSet,
@@ -541,8 +456,6 @@ class kmCalculator {
   // significance flag (1.0 when the interval excludes 1). Without an SE, z
   // and p are -1e30; without an SE or with alpha outside (0, 1) the bounds
   // are -1e30 and the flag 0.0.
-  // Throws: KmException for a null pResult (call path
-  // "Calculate_Comparability_Ratio_CI()").
   void Calculate_Comparability_Ratio_CI(double dCR, double dVariance,
                                         double dAlpha,
                                         NEWMAT::ColumnVector* pResult);
@@ -553,9 +466,6 @@ class kmCalculator {
   // weighted residuals: r(i) W(i, i) in autocorrelation mode 0, else
   // sum_j W(i, j) r(j).
   // REQUIRES: mFitted and mResid have at least k + 1 rows and n columns.
-  // Throws: KmException for missing or short inputs (call path
-  // "Calculate_Resids_Comp_Ratio()"); matrix-library errors with source
-  // "kmCalculator::Calculate_Resids_Comp_Ratio()".
   void Calculate_Resids_Comp_Ratio(uint16_t k, const NEWMAT::Matrix& mW,
                                    const NEWMAT::ColumnVector& vBeta,
                                    const NEWMAT::ColumnVector& vTau,
@@ -569,9 +479,6 @@ class kmCalculator {
   // rows of the jump at kmOptJumpLocation. iOrigin is the integer origin
   // of x, dJump the jump location in shifted units, fitted values from
   // row k + 1 of mFitted.
-  // Throws: KmException for a null table or missing inputs (call path
-  // "Calculate_Comp_Ratio()"); the table's range errors; matrix-library
-  // errors with source "kmCalculator::Calculate_Comp_Ratio()".
   void Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
                             const NEWMAT::Matrix& mFitted, kmTable* pTable,
                             double dJump);
@@ -579,14 +486,6 @@ class kmCalculator {
   // ======================================================================
   // Segment fits and segmentation constraints of Hudson's method
   // (kmCalculatorSegmentFits.cpp)
-  //
-  // A segmentation with k kinkmarks is an index vector p (k doubles holding
-  // whole numbers p_1 < ... < p_k): piece s runs from observation 1 (s = 1)
-  // or p_{s-1} + 1 to p_s (s <= k) or n (s = k + 1). With a =
-  // kmOptMinObsEnd and g = kmOptMinObsBetween + 2 it is admissible when
-  // p_1 >= a + 1, p_{m+1} - p_m >= g and p_k <= n - a - 1. Fits use X =
-  // *pDataX (column 1 the intercept column, column 2 the independent value),
-  // the weights W(r, r) of *pWeightMatrix and the columns of *pDataY.
   // ======================================================================
 
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
@@ -594,18 +493,11 @@ class kmCalculator {
   // xwxInverse = (X'WX)^-1 (LU inverse), beta = xwxInverse X'Wy, rss = sum
   // of w_r r_r^2, set to 0.0 when below 1e-6.
   // REQUIRES: table built for at least (n, n).
-  // Throws: KmException when pDataX, pDataY or pWeightMatrix is missing or
-  // too small (source "kmCalculator"), the table errors for cells it lacks,
-  // matrix-library errors (such as a singular X'WX) with source
-  // "kmCalculator::Partitions()"; call path "Partitions()".
   void Partitions(kmUpperTriangularMatrix& table);
 
   // Refreshes beta and rss of every cell filled by Partitions for data set
   // iDataSet: column 1 of pDataY when iDataSet is 1, column 2 when it is 2
   // or more. Uses the stored xwxInverse; rss = r'Wr with no threshold.
-  // Throws: as Partitions, with source "kmCalculator::PartitionSSEs()"
-  // (iDataSet < 1 or a missing column 2 is a matrix-library index error);
-  // call path "PartitionSSEs()".
   void PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet);
 
   // Stores in row k of qTable, numbered c = 1, 2, ... in IncrementGrid
@@ -614,11 +506,8 @@ class kmCalculator {
   // constraint = R, constraintCovariance = R B R' (see kmQ). Does nothing
   // for k <= 0.
   // REQUIRES: Partitions has filled table.
-  // Throws: KmException "There is no admissible segmentation with %d
-  // kinkmarks for %d observations." (source "kmCalculator") when even the
-  // first segmentation breaks the limits; the table errors (a qTable row
-  // too short); matrix-library errors with source
-  // "kmCalculator::PrecomputeQ()"; call path "PrecomputeQ()".
+  // Throws: "There is no admissible segmentation with <k> kinkmarks for <n>
+  // observations." when even the first segmentation breaks the limits.
   void PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
                    kmQMatrix& qTable);
 
@@ -626,24 +515,10 @@ class kmCalculator {
   // kinkmarks in lexicographic order (the last kinkmark moving fastest) and
   // returns true; returns false when there is none, and always for k <= 0.
   // REQUIRES: p has at least k elements.
-  // Throws: KmException for a missing session (call path
-  // "IncrementGrid()"); matrix-library errors pass unchanged.
   bool IncrementGrid(int16_t k, NEWMAT::ColumnVector& p);
 
   // ======================================================================
   // Hudson's continuous fit (kmCalculatorHudsons.cpp)
-  //
-  // For one segmentation with stacked separate fits beta = (a_1, b_1, ...,
-  // a_{k+1}, b_{k+1}) and B the block-diagonal matrix of the pieces'
-  // (X'WX)^-1, the continuous fit that pins a set of kinkmarks is the
-  // restricted least-squares estimate
-  //   beta' = beta - B Rq' (Rq B Rq')^-1 Rq beta,
-  // whose residual sum of squares exceeds the separate fits' by
-  //   t' (Rq B Rq')^-1 t,  t = Rq beta
-  // (Rq: one continuity row per pinned kinkmark). An unpinned kinkmark lies
-  // where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
-  // (b_m - b_{m+1}), and is admissible only inside its gap
-  // [x_{p_m}, x_{p_m+1}].
   // ======================================================================
 
   // The restricted step for the choice codes in choices (1 unpinned, 2
@@ -655,14 +530,20 @@ class kmCalculator {
   // and leaves dBeta alone when no kinkmark is pinned (or k < 1).
   // iUnused is not read.
   // REQUIRES: B (2k+2) square, beta 2k+2 long, R k x (2k+2), S k x k.
-  // Throws: matrix-library errors (a singular Sq, an index outside a
-  // matrix) as KmException with source "kmCalculator::AdjustBetas()"; call
-  // path "AdjustBetas()".
   double AdjustBetas(NEWMAT::SymmetricBandMatrix& B, NEWMAT::Matrix& R,
                      NEWMAT::Matrix& S, NEWMAT::ColumnVector& beta,
                      NEWMAT::ColumnVector& dBeta,
                      NEWMAT::ColumnVector& locations,
                      NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
+
+  // The number of choices for kinkmark m (1..k) of segmentation vP in
+  // Hudson's search, decided by the piece after it: 2 (at the meeting point,
+  // pinned at x_{p_m}) when that piece is long, 3 (also pinned at
+  // x_{p_m+1}) otherwise. An interior piece is long when last - first > g,
+  // the last piece when n - first > a + 1 (a = kmOptMinObsEnd, g =
+  // kmOptMinObsBetween + 2).
+  static int ContinuityChoices(int m, int k, const NEWMAT::ColumnVector& vP,
+                               int n, int a, int g);
 
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks: walks every admissible segmentation (IncrementGrid order),
@@ -679,9 +560,6 @@ class kmCalculator {
   // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
   // data set j and PrecomputeQ(k, table, qTable) has run; best has at
   // least j entries.
-  // Throws: the table errors; matrix-library errors (k > 9 once a
-  // segmentation is searched, an index outside best) as KmException with
-  // source "kmCalculator::Hudsons()"; call path "Hudsons()".
   void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
@@ -689,19 +567,10 @@ class kmCalculator {
   // ======================================================================
   // Placeholder records and the data-dependent final choice
   // (kmCalculatorPlaceholders.cpp)
-  //
-  // A placeholder model table carries the observations of a cohort that
-  // could not be fitted, one row per observation: independent value
-  // (column 2 of pDataX), observed value, -1e30 for the fitted value, and
-  // the standard error (pDataAux) -- the layout of a fitted model's rows.
   // ======================================================================
 
   // Appends to pCalcData->vModels one placeholder table with observation
   // count n = iNumObs and the n rows above.
-  // Throws: KmException (source "kmCalculator") for a null record or a
-  // missing pDataX, pDataY or pDataAux; the matrix library's index error
-  // (source "kmCalculator::AddBadCohort()") when a matrix holds fewer than
-  // n rows or pDataX fewer than two columns; call path "AddBadCohort()".
   // Nothing is appended when it throws.
   void AddBadCohort(kmCalcData* pCalcData);
 
@@ -710,7 +579,6 @@ class kmCalculator {
   // (dependent values pWork2, standard errors pWork5), then those of the
   // second group (pWork4, pWork6), each with the independent values of
   // column 2 of pDataX.
-  // Throws: as AddBadCohort with "AddBadComparison()".
   void AddBadComparison(kmCalcData* pCalcData);
 
   // Data-dependent final choice (selection method 4) between the BIC
@@ -723,11 +591,6 @@ class kmCalculator {
   // kept) or 3 (BIC3 chosen) in lSelectionCriterion, kBIC and kBIC3 in the
   // selected-model fields and the two statistics and two thresholds in
   // dSelectionValues. iUnused is not read.
-  // Throws: KmException (source "kmCalculator") for a null argument; the
-  // kmCalcData::GetModel range error for a model index outside the stored
-  // models; what the framework's choice throws; matrix-library errors with
-  // source "kmCalculator::SelectFinalModelDDS()"; call path
-  // "SelectFinalModelDDS()". The record is unchanged when it throws.
   void SelectFinalModelDDS(kmCalcData* pCalcData, int iUnused, int16_t kBIC,
                            int16_t kBIC3, int16_t kmin, int16_t kmax,
                            OneDimensionArray<NEWMAT::ColumnVector>* pX,
@@ -735,11 +598,6 @@ class kmCalculator {
 
   // ======================================================================
   // Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
-  //
-  // Every model with kinkmarks at candidates p_1 < ... < p_k uses columns
-  // 1, 2, p_1 + 2, ..., p_k + 2 of the design M = *pX0; its X'WX and X'WY
-  // are taken by index from *pXWX and M'WY, so no fit touches the n
-  // observations. Q is the weighted SSE Y'WY - b'X'WY reported by WLS.
   // ======================================================================
 
   // Fits every admissible combination of k candidates (lexicographic in
@@ -755,12 +613,8 @@ class kmCalculator {
   // never cancelled.
   // REQUIRES: FindGridPoints returned iNumGridPoints, PreCalcXWX is current,
   // the weights and pDataY are loaded.
-  // Throws: KmException "Cannot place kinkmark <k> in GridSearch." (source
-  // "kmCalculator") when k >= 1 and no combination was fitted; a KmException
-  // for iNumDataSets != 1, k > 9 or an iNumGridPoints beyond the grid;
-  // matrix-library errors with source "kmCalculator::GridSearch()" or
-  // "kmCalculator::Search()"; call path "Search()" per level, then
-  // "GridSearch()".
+  // Throws: "Cannot place kinkmark <k> in GridSearch." when k >= 1 and no
+  // combination was fitted.
   void GridSearch(int iNumDataSets, uint16_t k,
                   NEWMAT::ColumnVector& vLocations,
                   NEWMAT::ColumnVector& vEstimates,
@@ -782,11 +636,8 @@ class kmCalculator {
   // and its jump and level vectors are stored in vJumpResults and
   // vCRResults. A cancellation skips the unpacking.
   // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
-  // Throws: KmException for D < 1, k > 9, a grid, design or data not
-  // prepared, "Cannot place kinkmark <k> in GridSearch." when D = 1 and the
-  // framework found no model to unpack; matrix-library errors with source
-  // "kmCalculator::GridSearch_WithJumpModel()"; call path
-  // "GridSearch_WithJumpModel()".
+  // Throws: "Cannot place kinkmark <k> in GridSearch." when k >= 1 and no
+  // combination was fitted.
   void GridSearch_WithJumpModel(int iNumDataSets, uint16_t k,
                                 NEWMAT::ColumnVector& vLocations,
                                 NEWMAT::ColumnVector& vEstimates,
@@ -800,7 +651,6 @@ class kmCalculator {
   // 8 fits the model in vCols and updates the profile, the best model and
   // mWork (strict comparisons). mXWXWork is the full (symmetric) X'WX of
   // the model in hand. Returns at once on a cancellation.
-  // Throws: as GridSearch, with call path "Search()".
   void Search(uint16_t iLevel, uint16_t iFirst, int iNumCols, int16_t iK,
               uint16_t k, int iNumDataSets, NEWMAT::RowVector& vCols,
               NEWMAT::RowVector& vBestCols, double& dBestQ,
@@ -814,11 +664,6 @@ class kmCalculator {
   // ======================================================================
   // Grid search of a permuted data set under Hudson's method
   // (kmCalculatorGridSearchHudsons.cpp)
-  //
-  // The GridSearch enumeration run for columns 1 (observed) and 2 (the
-  // current permuted data set) of pDataY at once, recording only the
-  // smallest weighted SSE of column 2. No locations, coefficients or
-  // profile are formed.
   // ======================================================================
 
   // Sets vResidSum(j) to 1e50, then to the smallest column-2 SSE of every
@@ -832,12 +677,6 @@ class kmCalculator {
   // cancellation stops the search without raising. iNumDataSets and
   // vLocations are not read.
   // REQUIRES: as GridSearch; pDataY holds at least two columns.
-  // Throws: KmException for k > 9, j outside 1..vResidSum.Nrows(), a grid
-  // or cross products not prepared for iNumGridPoints, fewer than two
-  // columns in pDataY (from PreCalcXWY); matrix-library errors with source
-  // "kmCalculator::GridSearchForHudsons()" or
-  // "kmCalculator::Search_Hudsons()"; call path "Search_Hudsons()" per
-  // level, then "GridSearchForHudson()".
   void GridSearchForHudsons(int j, int iNumDataSets, uint16_t k,
                             NEWMAT::ColumnVector& vLocations,
                             NEWMAT::ColumnVector& vEstimates,
@@ -850,7 +689,6 @@ class kmCalculator {
   // model in vCols and lowers vResidSum(j) to the column-2 SSE when
   // strictly smaller. vBestCols, mProfile and vBestCoef are passed on and
   // never written. Returns at once on a cancellation.
-  // Throws: as GridSearchForHudsons, with call path "Search_Hudsons()".
   void Search_Hudsons(uint16_t iLevel, int j, uint16_t iFirst, int iNumCols,
                       int16_t iK, uint16_t k, int iNumDataSets,
                       NEWMAT::RowVector& vCols, NEWMAT::RowVector& vBestCols,
@@ -870,23 +708,19 @@ class kmCalculator {
 
   // Fills pTable (freshly constructed) with the k-kinkmark model: counts,
   // SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
-  // (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; Q <= 0 gives
-  // -999.0), the kinkmarks with their profile-F intervals (kmOptKinkmarkAlpha
-  // on mProfile, nGrid rows, grid *pGridValues), the segments with ranges,
-  // slope and unshifted intercept tests, the slope differences, the APCs of a
-  // log-linear model (kmOptAPCAlpha) and the covariance of the unshifted
-  // segment coefficients, intercept and slope alternating per segment. vTau is
-  // in shifted units; dShift (the integer origin) is added to every stored
-  // location. vBeta holds the K1 intercepts, K1 slopes and k slope
-  // differences (K1 = k + 1) of the segment form. vResidualSum(1) = Q.
-  // REQUIRES: pDataX holds the n shifted x in column 2, pX0 and mWorkA are
-  // set as KinkMkSEs needs them.
-  // A comparison model (bComparison) has c = iXColumn base columns and the
-  // coefficient layout of the comparison section; its covariance comes
-  // from KinkMkSEsComp.
-  // Throws: KmException for a null table or short inputs; the errors of
-  // KinkMkSEs (KinkMkSEsComp); matrix-library errors with source
-  // "kmCalculator::Table()"; call path "Table()".
+  // (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
+  // gives -999.0), the kinkmarks with their profile-F intervals
+  // (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
+  // segments with ranges, slope and unshifted intercept tests, the slope
+  // differences, the APCs of a log-linear model (kmOptAPCAlpha) and the
+  // covariance of the unshifted segment coefficients, intercept and slope
+  // alternating per segment. vTau is in shifted units; dShift (the integer
+  // origin) is added to every stored location. vBeta holds the K1 intercepts,
+  // K1 slopes and k slope differences (K1 = k + 1) of the segment form.
+  // vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
+  // pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
+  // (bComparison) has c = iXColumn base columns and the coefficient layout of
+  // the comparison section; its covariance comes from KinkMkSEsComp.
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
@@ -922,17 +756,14 @@ class kmCalculator {
   // permutation F tests (each appended to vFTests; test k0 against k1 at
   // level alpha / (kmax - k0), rejecting when p <= that level), 1-3, 5, 6
   // the smallest criterion (ties keep the smaller k), 4 the data-dependent
-  // choice between the BIC and BIC3 winners; an exact fit (SSE 0) makes the
-  // first such k final. Optionally re-checks by MADWD, runs the
+  // choice between the BIC and BIC3 winners; a perfect fit (IsPerfectFit)
+  // makes the first such k final. Optionally re-checks by MADWD, runs the
   // empirical-quantile intervals (kmOptAAPCCIMethod 3) and the
   // comparability-ratio rows. Column 2 of pDataX is left shifted by the
   // cohort's integer origin. pProgress may be null (never cancelled); its
   // running flag is set for the call and cleared however it ends.
   // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
   // (and pDataAux) hold the cohort's n observations.
-  // Throws: KmException for a null record, missing observations, kmax <
-  // kmin, and the errors of the steps it calls; matrix-library errors with
-  // source "kmCalculator::SelMod()"; call path "SelMod()".
   void SelMod(kmCalcData* pCalcData,
               kmBackgroundProgressTrackerWithBar* pProgress, int iCohortIndex,
               int iTaskValue);
@@ -942,7 +773,6 @@ class kmCalculator {
   // the first intercept, first slope and the slope changes) and returns
   // the first k that passes, else kmin; pCalcData->vMADWDValues becomes the
   // detail rows of the checked models.
-  // Throws: KmException (call path "MADWDPass()").
   int16_t MADWDPass(kmCalcData* pCalcData, int16_t kStart, int16_t kmin,
                     double dPsi, kmBackgroundProgressTrackerWithBar* pProgress);
 
@@ -951,14 +781,54 @@ class kmCalculator {
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
 
   // ======================================================================
+  // Model selection by Hudson's method with early stopping
+  // (kmCalculatorSelModESR.cpp)
+  // ======================================================================
+
+  // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
+  // Hudson's method: a grid search over the observations (one more
+  // observation kept at each end, two more between kinkmarks) whose fit
+  // Hudson's continuous search replaces when it is strictly better. One
+  // model table per k is appended to pCalcData->vModels (index k - kmin).
+  // The final number of kinkmarks is chosen by kmOptModelSelection: 0
+  // sequential permutation F tests of k0 against k1 at level
+  // alpha / (kmax - k0), run data set by data set and stopped by the
+  // stopping table of kmOptEarlyStopping (0 B-value, 1 curtailed, 2 fixed:
+  // all P + 1 data sets), each test appended to vFTests; 1-3, 5, 6 the
+  // smallest criterion (ties keep the smaller k); 4 the data-dependent
+  // choice. An exact fit makes the first such k final. The generator is
+  // seeded with kmOptPermutationSeed, or 7160 + iCohortIndex when that is
+  // 0. Column 2 of pDataX is left shifted by the cohort's integer origin.
+  // pProgress may be null (never cancelled); its running flag is not
+  // touched. iTaskValue is not read.
+  // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
+  // and pDataAux hold the cohort's n observations.
+  // Throws: KmException for a null record, missing observations, kmax <
+  // kmin, a segmentation table too large to hold (NChooseK), no admissible
+  // segmentation for kmax kinkmarks, "Early Stopping is not available for
+  // these values. ..." when early stopping is asked for a level or number
+  // of tests without a table, and the errors of the steps it calls;
+  // matrix-library errors with source "kmCalculator::SelModESR()"; call
+  // path "SelModESR()".
+  void SelModESR(kmCalcData* pCalcData,
+                 kmBackgroundProgressTrackerWithBar* pProgress,
+                 int16_t iCohortIndex, int iTaskValue = 0);
+
+  // The binomial coefficient C(n, k): 1 for k <= 0, 0 for k > n, computed
+  // in 64-bit arithmetic.
+  // Throws: KmException (source "kmCalculator", call path "NChooseK()") for
+  // a negative n, or when C(n, k) exceeds the largest segmentation table
+  // (2147483647 cells a row).
+  static int32_t NChooseK(int16_t n, int16_t k);
+
+  // ======================================================================
   // Cohort size (kmCalculatorCohortSize.cpp)
   // ======================================================================
 
   // The number of observations of the cohort behind analysis index
   // iCohortIndex on pSession: the rule of GetNumObsForCohortIndex, shared
   // with kmCalculationHandler::GetNumObsThisCohort.
-  // Throws: KmException for a null session or an index outside the
-  // session's counts; call path "GetNumObsThisCohort(int)".
   static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
   // ======================================================================
@@ -997,8 +867,8 @@ class kmCalculator {
   NEWMAT::SymmetricMatrix* pXWX;
 
   // -- Clustering ------------------------------------------------------
-  // Per-group series of a clustering run.
-  std::vector<NEWMAT::ColumnVector> vClusterSeries;
+  // The group label of each row of the group data of a clustering run.
+  std::vector<KmString> vClusterRows;
   // Group data matrix of a clustering run (owned).
   NEWMAT::Matrix* pClusterMatrix;
 
@@ -1066,32 +936,11 @@ class kmCalculator {
   // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
   // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
   // kmCalculatorComparisonPass.cpp)
-  //
-  // Two cohorts of m observations on the same independent values are
-  // stacked into one data set of n = 2m rows (first cohort first) with the
-  // base design X0 = *pDataX of c = iXColumn columns: coincident (one curve,
-  // c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
-  // c = 3): (1, 0, x) for the first cohort, (0, 1, x) for the second. The
-  // coefficient vector B of a k-kinkmark comparison fit has c + 3k entries:
-  // B(1..c-1) the intercepts of segment 1 (per cohort when parallel),
-  // B(c..c+k-1) those of segments 2..k+1 (first cohort), B(c+k..c+2k) the
-  // k+1 segment slopes and B(c+2k+1..c+3k) the slope changes. In the
-  // parallel design the second cohort's segment intercepts are the first
-  // cohort's plus B(2) - B(1).
-  //
-  // The joint model is tested against two separate fits by
-  //   F = (SSE0 - SSE1 - SSE2) / (SSE1 + SSE2) * df2 / df1,
-  // df1 = p1 - p0, df2 = N - p1 (p0 = 2K + 2 coincident, 2K + 3 parallel,
-  // p1 = 4K + 4), with a permutation p-value over data sets made from the
-  // joint model's residuals by swapping the two cohorts' residuals at each
-  // position with probability 1/2.
   // ======================================================================
 
   // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
   // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
   // v(n) in place.
-  // Throws: KmException for a v shorter than n (source
-  // "kmCalculator::Shuffle2()"); call path "Shuffle2()".
   void Shuffle2(NEWMAT::ColumnVector& v);
 
   // Candidate kinkmarks of the current design from the first
@@ -1104,9 +953,6 @@ class kmCalculator {
   // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
   // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
   // when m < 2a).
-  // Throws: KmException for a missing or short design, iMinObsEnd < 1, or a
-  // design too large for a 16-bit count; matrix-library errors with source
-  // "kmCalculator::FindGridPointsComp()"; call path "FindGridPointsComp()".
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);
 
@@ -1114,9 +960,6 @@ class kmCalculator {
   // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
   // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
   // in shuffle mode 1, else Shuffle2).
-  // Throws: KmException for a missing response, D < 1 or a root inverse not
-  // n x n (source "kmCalculator::PermuteComp()"); matrix-library errors
-  // with that source; call path "PermuteComp()".
   void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
                    const NEWMAT::Matrix& mFits,
                    const NEWMAT::Matrix& mResiduals, int iNumDataSets);
@@ -1130,9 +973,6 @@ class kmCalculator {
   // fit's cross products); these keep their initial zeros (1e50 for the
   // profile) when no placement is admissible or pProgress reports a
   // cancel.
-  // Throws: KmException for D < 1, k > 9 or a grid not prepared for G
-  // candidates; matrix-library errors with source
-  // "kmCalculator::GridSearchComp()"; call path "GridSearchComp()".
   void GridSearchComp(int iNumDataSets, uint16_t k,
                       NEWMAT::ColumnVector& vKinkmarks,
                       NEWMAT::ColumnVector& vCoefs,
@@ -1148,9 +988,6 @@ class kmCalculator {
   // observations; exp of the observed and fitted values when log-linear)
   // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
   // 1..n/2, then n/2+1..n).
-  // Throws: KmException for missing observations or mFits / mResiduals
-  // with fewer than k + 1 rows or n columns; matrix-library errors with
-  // source "kmCalculator::ResidsComp()"; call path "ResidsComp()".
   void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
                   const NEWMAT::ColumnVector& vCoefs,
                   const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
@@ -1163,8 +1000,6 @@ class kmCalculator {
   // number of data sets, and for D > 1 the permutation p-value (share of
   // data sets whose F reaches the observed one) with dAlpha. Returns the
   // permutation p-value, or dAlpha when D <= 1.
-  // Throws: KmException for sums shorter than D (source
-  // "kmCalculator::FTestComp()"); call path "FTestComp()".
   double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
                    int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
                    const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
@@ -1177,9 +1012,6 @@ class kmCalculator {
   // for one cohort. Sets model's reduced-rank flag and returns the residual
   // degrees of freedom (sum of the factors less the rank); a df <= 0 gives
   // a zero covariance.
-  // Throws: KmException for missing inputs or fewer than 3 observations;
-  // matrix-library errors with source "kmCalculator::KinkMkSEsComp()";
-  // call path "KinkMkSEsComp()".
   double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
                        NEWMAT::Matrix& mCovariance, kmTable& model);
 
@@ -1198,13 +1030,35 @@ class kmCalculator {
   // are written in list order by the calling thread and do not depend on
   // the number of workers.
   // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
-  // Throws: KmException "Not enough byGroups to compare." (source
-  // "TwoGroupComp()") for fewer than 2 by-groups; the errors of the fits;
-  // matrix-library errors with source "kmCalculator::TwoGroupComp()"; call
-  // path "TwoGroupComp()".
+  // Throws: "Not enough byGroups to compare." (source "TwoGroupComp()") for
+  // fewer than 2 by-groups.
   void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
+
+  // ======================================================================
+  // Multi-group clustering (kmCalculatorClustering.cpp)
+  // ======================================================================
+
+  // Clusters the groups of the installed clustering data (SetClusterMatrix:
+  // one series per group label, its rows (x, y, standard error)) by
+  // run_ClusteringAnalysis with the session's clustering options, and
+  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
+  // in the folder of sResultsFile (the working folder when it names none).
+  // The appends of all calculators of the process are serialised, so the
+  // blocks of one clustering stay together. Stores nothing in a results
+  // record. pProgress follows the subset fits and stops them when cancelled
+  // (nothing is written then).
+  // Throws: KmException when no clustering data is installed; the
+  // analysis's input error for too many groups; the errors of the fits; call
+  // path "ClusterByGroups()".
+  void ClusterByGroups(const KmString& sResultsFile,
+                       KmProgressInterface* pProgress);
+
+  // The file the clustering of this session appends to, in the folder of
+  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
+  // order + ".txt".
+  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
 
   // Fits and tests the installed pair into pRecord, starting the generator
   // from kmOptPermutationSeed: one model table per
@@ -1212,10 +1066,6 @@ class kmCalculator {
   // kmOptModelSelection (permutation tests for 0, each appended to
   // vFTests), then the comparison test of the joint model with
   // K = max(K0, chosen) kinkmarks against two separate fits, appended last.
-  // Throws: KmException for a pair that cannot be fitted; the errors of the
-  // steps; matrix-library errors with the library's text followed by
-  // "kmCalculation::CompMod()" and source "kmCalculator::CompMod()"; call
-  // path "CompMod()".
   void CompMod(kmCalcData* pRecord, KmProgressInterface* pSub, int iK0);
 
   // The comparison test of CompMod from the residual sums of the joint
@@ -1225,7 +1075,6 @@ class kmCalculator {
   // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
   // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
   // data sets whose F reaches the observed one).
-  // Throws: KmException for sums shorter than R; call path "CompFTest()".
   void CompFTest(int16_t iModelCode, int K, int16_t N,
                  const NEWMAT::ColumnVector& vSSE0,
                  const NEWMAT::ColumnVector& vSSE1,
@@ -1242,6 +1091,21 @@ class kmCalculator {
  private:
   // Deletes every owned object and sets its pointer to null.
   void Release();
+
+  // The phases of SelMod, in order, over the working state of one call:
+  // the options and the per-cohort maximum; the weighting, integer origin,
+  // grid and cross products; one model per number of kinkmarks (false when
+  // a cancelled search stops the pass); the final choice by criterion,
+  // data-dependent selection or the permutation tests (which return the
+  // number they keep); the intervals and comparability-ratio rows.
+  struct SelModRun;
+  void ReadSelModOptions(SelModRun& run, int iCohortIndex);
+  void PrepareSelModFits(SelModRun& run);
+  void FitEveryNumberOfKinkmarks(SelModRun& run);
+  bool FitOneNumberOfKinkmarks(SelModRun& run, int16_t k);
+  void ChooseFinalModel(SelModRun& run);
+  int16_t RunPermutationTests(SelModRun& run);
+  void FinishSelMod(SelModRun& run);
   // Deletes the four per-group arrays and their elements.
   void ReleaseGroupArrays();
 
@@ -1254,7 +1118,6 @@ class kmCalculator {
 // the index is divided by 3 when kmOptJumpCRMode is 6, by 2 when it is 3, 4
 // or 5, and by 2 again when kmOptDelayType is 2; the session's observation
 // count of that cohort is returned.
-// Throws: KmException for a null session or an index outside the counts.
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex);
 
 #endif  // KM_ENGINE_KMCALCULATOR_H

@@ -6,6 +6,25 @@
 // their independent values; the hinge columns cover every row. The search
 // itself is the model framework's, run over all data sets at once with the
 // x values cut into the two cohorts.
+//
+// Two cohorts of m observations on the same independent values are
+// stacked into one data set of n = 2m rows (first cohort first) with the
+// base design X0 = *pDataX of c = iXColumn columns: coincident (one curve,
+// c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
+// c = 3): (1, 0, x) for the first cohort, (0, 1, x) for the second. The
+// coefficient vector B of a k-kinkmark comparison fit has c + 3k entries:
+// B(1..c-1) the intercepts of segment 1 (per cohort when parallel),
+// B(c..c+k-1) those of segments 2..k+1 (first cohort), B(c+k..c+2k) the
+// k+1 segment slopes and B(c+2k+1..c+3k) the slope changes. In the
+// parallel design the second cohort's segment intercepts are the first
+// cohort's plus B(2) - B(1).
+//
+// The joint model is tested against two separate fits by
+//   F = (SSE0 - SSE1 - SSE2) / (SSE1 + SSE2) * df2 / df1,
+// df1 = p1 - p0, df2 = N - p1 (p0 = 2K + 2 coincident, 2K + 3 parallel,
+// p1 = 4K + 4), with a permutation p-value over data sets made from the
+// joint model's residuals by swapping the two cohorts' residuals at each
+// position with probability 1/2.
 #include <newmat.h>
 
 #include <cmath>

@@ -5,6 +5,13 @@
 // index from the cross products of the full design computed here, so the
 // n observations are touched once per cohort (and once per set of data
 // sets), not once per candidate.
+//
+// With M = *pX0 (n x (K + 2): intercept, independent value, one hinge
+// column per grid candidate) and W = *pWeightMatrix, the weight W* that
+// enters the products depends on kmOptAutocorrErrors:
+//   0      diag(W(1,1), ..., W(n,n)); off-diagonal elements are ignored
+//   3      W in full
+//   other  W in full (in PreCalcXWY with W(i,i) scaled by v(i)^2)
 #include <newmat.h>
 
 #include <cmath>

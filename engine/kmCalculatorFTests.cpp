@@ -3,6 +3,13 @@
 // Turns the weighted residual sums of squares of a null and an alternative
 // model, over the observed and the permuted data sets, into F statistics,
 // parametric p-values and the permutation p-value of the test's record.
+//
+// A model with k kinkmarks has 2k + 2 parameters. For null k0 and
+// alternative k1 > k0 with weighted residual sums S0 and S1 (element 1 the
+// observed data, 2.. the permuted data sets):
+//   F = (S0 - S1) / S1 * df2 / df1, df1 = 2 (k1 - k0), df2 = n - 2 k1 - 2
+// and the permutation p-value is the share of data sets (the observed one
+// included) whose F reaches the observed F.
 #include <newmat.h>
 
 #include <cmath>

@@ -3,6 +3,11 @@
 // The exhaustive search over kinkmark placements costs, per combination,
 // (k + 2)(k + 3)/2 look-ups into the cross products of the full design and a
 // (k + 2)-dimensional solve, independent of the number of observations.
+//
+// Every model with kinkmarks at candidates p_1 < ... < p_k uses columns
+// 1, 2, p_1 + 2, ..., p_k + 2 of the design M = *pX0; its X'WX and X'WY
+// are taken by index from *pXWX and M'WY, so no fit touches the n
+// observations. Q is the weighted SSE Y'WY - b'X'WY reported by WLS.
 #include <newmat.h>
 
 #include <algorithm>

@@ -6,6 +6,11 @@
 // locations, coefficients or profile are formed. The cross products are
 // taken for the observed and the permuted column at once, so each grid
 // model costs one (k + 2)-dimensional solve for two right-hand sides.
+//
+// The GridSearch enumeration run for columns 1 (observed) and 2 (the
+// current permuted data set) of pDataY at once, recording only the
+// smallest weighted SSE of column 2. No locations, coefficients or
+// profile are formed.
 #include <newmat.h>
 
 #include <algorithm>

@@ -1,9 +1,21 @@
-// kmCalculator: AdjustBetas, Hudsons.
+// kmCalculator: AdjustBetas, ContinuityChoices, Hudsons.
 //
 // Hudson's method finds the best continuous piecewise-linear fit whose
 // kinkmarks may lie between observations. Per segmentation it only combines
 // the stored separate fits of the pieces with the stored continuity
 // constraints, so the search costs table reads and k-sized algebra.
+//
+// For one segmentation with stacked separate fits beta = (a_1, b_1, ...,
+// a_{k+1}, b_{k+1}) and B the block-diagonal matrix of the pieces'
+// (X'WX)^-1, the continuous fit that pins a set of kinkmarks is the
+// restricted least-squares estimate
+//   beta' = beta - B Rq' (Rq B Rq')^-1 Rq beta,
+// whose residual sum of squares exceeds the separate fits' by
+//   t' (Rq B Rq')^-1 t,  t = Rq beta
+// (Rq: one continuity row per pinned kinkmark). An unpinned kinkmark lies
+// where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
+// (b_m - b_{m+1}), and is admissible only inside its gap
+// [x_{p_m}, x_{p_m+1}].
 #include <newmat.h>
 
 #include <cmath>
@@ -93,6 +105,16 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
   });
 }
 
+int kmCalculator::ContinuityChoices(int m, int k, const ColumnVector& vP, int n,
+                                    int a, int g) {
+  // The piece after kinkmark m runs from observation p_m + 1 to p_{m+1}, or
+  // to n for the last kinkmark.
+  const int iNextFirst = static_cast<int>(vP(m)) + 1;
+  const bool bTwo = m < k ? static_cast<int>(vP(m + 1)) - iNextFirst > g
+                          : n - iNextFirst > a + 1;
+  return bTwo ? 2 : 3;
+}
+
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                            kmQMatrix& qTable, ColumnVector& locations,
                            ColumnVector& coefficients, ColumnVector& best) {
@@ -156,14 +178,7 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         // best fit found cannot win: continuity only adds to the sum.
         if (best(j) >= dTotal) {
           for (int m = 1; m <= k; ++m) {
-            const int iNextFirst = static_cast<int>(vP(m)) + 1;
-            bool bTwo;
-            if (m < k) {
-              bTwo = static_cast<int>(vP(m + 1)) - iNextFirst > g;
-            } else {
-              bTwo = n - iNextFirst > a + 1;
-            }
-            vNumChoices(m) = bTwo ? 2.0 : 3.0;
+            vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
 
           double dBestIncrease = 0.0;

@@ -4,6 +4,11 @@
 // of its whitened residuals mapped back to the data scale; every draw comes
 // from the calculator's own generator so a cohort's data sets depend only on
 // the seed, the data and the sequence of tests.
+//
+// Residual permutation under the null model: data set j = fitted values of
+// the k-kinkmark fit + mL P_j e, with e the weighted (whitened) residuals
+// of that fit and P_j a random permutation; every draw comes from
+// *pRandom, which the drivers seed once per cohort.
 #include <newmat.h>
 
 #include <cstdint>

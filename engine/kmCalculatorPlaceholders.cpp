@@ -3,6 +3,11 @@
 // A cohort or comparison that cannot be fitted still gets one model table
 // so that reports can show its observations; the data-dependent final
 // choice picks between the BIC and the BIC3 winner of a fitted cohort.
+//
+// A placeholder model table carries the observations of a cohort that
+// could not be fitted, one row per observation: independent value
+// (column 2 of pDataX), observed value, -1e30 for the fitted value, and
+// the standard error (pDataAux) -- the layout of a fitted model's rows.
 #include <newmat.h>
 
 #include <cstdint>

@@ -4,6 +4,11 @@
 // observation, keep the fitted values and weighted residuals for the
 // permutation step and write the model's result rows (observations plus
 // kinkmarks, and for the jump model the two ends of the jump).
+//
+// The fitted model is continuous piecewise linear: segment s (1..k+1) has
+// intercept vCoef(s) and slope vCoef(k+1+s); the breaks are vTau(1..k) on
+// the shifted scale. An observation takes the segment after every break it
+// has reached.
 #include <newmat.h>
 
 #include <cmath>

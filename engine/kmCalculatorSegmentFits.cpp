@@ -5,6 +5,14 @@
 // fitted once here, and the continuity constraints of every segmentation are
 // formed once per number of kinkmarks, so that the search only combines
 // stored numbers.
+//
+// A segmentation with k kinkmarks is an index vector p (k doubles holding
+// whole numbers p_1 < ... < p_k): piece s runs from observation 1 (s = 1)
+// or p_{s-1} + 1 to p_s (s <= k) or n (s = k + 1). With a =
+// kmOptMinObsEnd and g = kmOptMinObsBetween + 2 it is admissible when
+// p_1 >= a + 1, p_{m+1} - p_m >= g and p_k <= n - a - 1. Fits use X =
+// *pDataX (column 1 the intercept column, column 2 the independent value),
+// the weights W(r, r) of *pWeightMatrix and the columns of *pDataY.
 #include <newmat.h>
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-// kmCalculator: SelMod (model selection by grid search) and its MADWD pass.
+// kmCalculator: SelMod (model selection by grid search), its phases and its
+// MADWD pass.
 #include <newmat.h>
 
 #include <algorithm>
@@ -107,296 +108,371 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
   });
 }
 
+// The working state of one SelMod call, shared by its phases and released
+// with it, also on failure.
+struct kmCalculator::SelModRun {
+  kmCalcData* pCalcData = nullptr;
+  kmBackgroundProgressTrackerWithBar* pProgress = nullptr;
+  int iTaskValue = 0;
+  // Options.
+  bool bJump = false;
+  bool bCR = false;
+  bool bMADWD = false;
+  bool bLogLinear = false;
+  double dPsi = 0.0;
+  double dJumpOption = 0.0;
+  int iMethod = 0;
+  int16_t kmin = 0;
+  int16_t kmax = 0;
+  int16_t iMinEnd = 0;
+  int iMinBetween = 0;
+  int iGridPoints = 0;
+  int16_t n = 0;
+  int iNumDataSets = 1;
+  double dAlpha = 0.0;
+  // Fits.
+  ColumnVector vResidSum0;
+  ColumnVector vResidSum1;
+  ColumnVector vLocations;
+  ColumnVector vEstimates;
+  Matrix mFitted;
+  Matrix mResid;
+  Matrix mProfile;
+  // Weighting: A for the residuals, L for the permuted data sets.
+  Matrix mA;
+  Matrix mL;
+  double dPhi = 0.0;
+  int iPhiMode = 0;
+  double dOrigin = 0.0;
+  int16_t G = 0;
+  // Tables and progress.
+  int iCIMethod = 0;
+  const char* sCIMethod = "UncorrelatedVariance";
+  double dTotal = 1.0;
+  KMSeriesSet seriesSet;
+  KmString sModelType;
+  int16_t kPerfect = -1;
+};
+
 void kmCalculator::SelMod(kmCalcData* pCalcData,
                           kmBackgroundProgressTrackerWithBar* pProgress,
                           int iCohortIndex, int iTaskValue) {
   WithCallPath("SelMod()", "kmCalculator", [&] {
     RunningFlag running(pProgress);
     WithMatrixErrorsAsKm(kQualifiedName, [&]() {
-      if (pCalcData == nullptr) {
-        GenerateKmException("The cohort's result record is missing.",
-                            "kmCalculator");
-      }
-      if (pDataX == nullptr || pDataY == nullptr ||
-          pDataWeightInput == nullptr || pGridValues == nullptr ||
-          pGridAux == nullptr) {
-        GenerateKmException(
-            "The cohort's observations must be loaded (LoadCalcMembers) "
-            "before SelMod.",
-            "kmCalculator");
-      }
-      kmSession* pSession = GetCalcSession();
-      const bool bJump = pCalcData->bJumpModel;
-      const bool bCR = pCalcData->bComparabilityRatio;
-      const double dPsi = pSession->GetDouble(kmOptMADWDPsi);
-      const bool bMADWD = pSession->GetBool(kmOptMADWD);
-      const double dJumpOption = pSession->GetDouble(kmOptJumpLocation);
-      if (pCalcData->bVarCovMatrix) {
-        pVarCovMatrix = pCalcData->GetWeightingMatrix();
-      }
-      iXColumn = 2;
-
-      const int iMethod = pSession->GetInt(kmOptModelSelection);
-      const int16_t kmin =
-          static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
-      int16_t kmax = static_cast<int16_t>(pSession->GetInt(kmOptMaxKinkmarks));
-      const int16_t iMinEnd =
-          static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
-      const int iMinBetween = pSession->GetInt(kmOptMinObsBetween);
-      const int iGridPoints = pSession->GetInt(kmOptGridPointsBetween);
-      const int16_t n =
-          static_cast<int16_t>(GetNumObsThisCohort(pSession, iCohortIndex));
-      if (n < 1 || pDataX->Nrows() < n || pDataY->Nrows() < n) {
-        GenerateKmException(
-            "The cohort's observation matrices hold fewer rows than its "
-            "observation count.",
-            "kmCalculator");
-      }
-      iNumObs = n;
-
-      if (pSession->GetBool(kmOptPerCohortMaxKinkmarks)) {
-        const int iFeasibility = pSession->GetInt(kmOptMaxKinkmarksFeasibility);
-        if (iFeasibility == 1) {
-          while (kmax > 0 && !kmTools::KinkmarkCountFeasible(n, kmax, iMinEnd,
-                                                             iMinBetween)) {
-            --kmax;
-          }
-        } else if (iFeasibility == 0) {
-          kmax = kmTools::MaxKinkmarksForObservations(n, false);
-        }
-      }
-      if (kmin < 0 || kmax < kmin) {
-        GenerateKmInputExceptionF(
-            "The cohort cannot be fitted with %d to %d kinkmarks.",
-            "kmCalculator", static_cast<int>(kmin), static_cast<int>(kmax));
-      }
-
-      int iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
-      const double dAlpha = pSession->GetDouble(kmOptPermSignificance);
-      ColumnVector vResidSum0(std::max(iNumDataSets, 1));
-      ColumnVector vResidSum1(std::max(iNumDataSets, 1));
-      vResidSum0 = 1e50;
-      vResidSum1 = 1e50;
-      ColumnVector vLocations;
-      ColumnVector vEstimates;
-      Matrix mFitted(kmax + 1, n);
-      Matrix mResid(kmax + 1, n);
-      mFitted = 0.0;
-      mResid = 0.0;
-      Matrix mProfile;
-
-      // Autocorrelation and weighting.
-      const int iAutoMode = pSession->GetInt(kmOptAutocorrErrors);
-      double dPhi = 0.0;
-      int iPhiMode = 0;
-      if (iAutoMode == 1) {
-        dPhi = calculateAutoParamPhi(static_cast<uint16_t>(kmax));
-        iPhiMode = 1;
-      } else if (iAutoMode != 0) {
-        dPhi = pSession->GetDouble(kmOptAutocorrParameter);
-        iPhiMode = 2;
-      }
-      Matrix mA;
-      Matrix mL;
-      WLSWgt(dPhi, mA, mL);
-      mWorkA = mA;
-      mWorkB = mL.t() * mL;
-
-      // Integer origin: the fits work on x less t.
-      double dMinX = (*pDataX)(1, 2);
-      for (int i = 2; i <= n; ++i) dMinX = std::min(dMinX, (*pDataX)(i, 2));
-      const double dOrigin = std::trunc(dMinX);
-      for (int i = 1; i <= pDataX->Nrows(); ++i) (*pDataX)(i, 2) -= dOrigin;
-      dJumpLocation = dJumpOption - dOrigin;
-
-      const int16_t G = FindGridPoints(iMinEnd, iMinBetween, iGridPoints);
-
-      // The all-candidates design of the framework (intercept, x, one hinge
-      // per candidate, the jump step when the jump model is on).
-      KMRegModelSettings settings;
-      settings.jump = bJump ? 1 : 0;
-      settings.jumpLocation = dJumpLocation;
-      OneDimensionArray<ColumnVector> groupX;
-      OneDimensionArray<ColumnVector> groupY;
-      groupX.SetSize(1);
-      groupY.SetSize(1);
-      groupX[0] = pDataX->SubMatrix(1, n, 2, 2);
-      groupY[0] = pDataY->SubMatrix(1, n, 1, 1);
-      ColumnVector vGrid(std::max<int>(G, 0));
-      for (int p = 1; p <= G; ++p) vGrid(p) = (*pGridValues)(p);
-      Matrix mAllX;
-      ColumnVector vStackedX;
-      ColumnVector vStackedY;
-      ForAllKinkMKAction::calculateX0AllXAllY(iXColumn, groupX, groupY,
-                                              settings, vGrid, mAllX, vStackedX,
-                                              vStackedY);
-      *pX0 = mAllX;
-      PreCalcXWX();
-
-      const int iCIMethod = pSession->GetInt(kmOptAAPCCIMethod);
-      double dTotal = 0.0;
-      if (iMethod == 0) dTotal += 2.0 * (kmax - kmin);
-      if (dTotal <= 0.0) dTotal = 1.0;
-      if (iCIMethod == 3) dTotal += kmax - kmin + 1;
-      const char* sCIMethod = "UncorrelatedVariance";
-      if (iCIMethod == 1) sCIMethod = "FirstLastT";
-      if (iCIMethod == 2) sCIMethod = "EmpCDFT";
-      if (iCIMethod == 3) sCIMethod = "EmpCDFQuantile";
-
-      KMSeriesSet seriesSet;
-      seriesSet.labels.SetSize(1);
-      seriesSet.xValues.SetSize(1);
-      seriesSet.yValues.SetSize(1);
-      seriesSet.xValues[0] = groupX[0];
-      for (int i = 1; i <= n; ++i) seriesSet.xValues[0](i) += dOrigin;
-      seriesSet.yValues[0] = groupY[0];
-      seriesSet.covariance << mWorkB;
-      const KmString sModelType(
-          pSession->GetInt(kmOptPairwiseType) == 1 ? "Identical" : "Parallel");
-      const bool bLogLinear = pSession->GetBool(kmOptLogLinear);
-
-      // First pass: one model per number of kinkmarks.
-      int16_t kPerfect = -1;
-      for (int16_t k = kmin; k <= kmax; ++k) {
-        if (bJump) {
-          GridSearch_WithJumpModel(1, static_cast<uint16_t>(k), vLocations,
-                                   vEstimates, vResidSum1, G, mProfile, 1,
-                                   pProgress);
-        } else {
-          GridSearch(1, static_cast<uint16_t>(k), vLocations, vEstimates,
-                     vResidSum1, G, mProfile, pProgress);
-        }
-        // A cancelled search returns without a model; there is nothing to
-        // tabulate, so the record keeps the models finished so far.
-        if (SearchCancelled(pProgress)) break;
-        kmTable table;
-        table.SetErrorType(iPhiMode);
-        table.SetAutocorrelation(dPhi);
-        table.SetCIMethodName(KmString(sCIMethod));
-        table.SetSeriesSet(seriesSet);
-        table.SetModelWords(sModelType, KmString("Log"),
-                            KmString("GridSearch"));
-        table.SetGridSettings(iMinEnd, iMinBetween, iGridPoints);
-        table.SetNumResamples(iNumDataSets);
-        Table(false, static_cast<uint16_t>(k), vLocations, vResidSum1,
-              vEstimates, static_cast<uint16_t>(G), mProfile, &table, iMethod,
-              dOrigin);
-        if (bCR) {
-          Calculate_Resids_Comp_Ratio(static_cast<uint16_t>(k), mA, vEstimates,
-                                      vLocations, mFitted, mResid);
-          Calculate_Comparability_Ratio_CI(
-              pSession->GetDouble(kmOptCRValue),
-              pSession->GetDouble(kmOptCRVariance),
-              pSession->GetDouble(kmOptJumpCRAlpha), &vCRResults);
-          SetComparabilityFields(table, bLogLinear);
-        } else if (bJump) {
-          Resids_JumpModel_Final(k, static_cast<int>(dOrigin), mA, vEstimates,
-                                 vLocations, mFitted, mResid, table,
-                                 dJumpLocation, vJumpResults(1));
-          table.SetJumpLocation(dJumpLocation);
-          table.SetJumpValue(vJumpResults(1));
-          table.SetJumpSE(vJumpResults(2));
-          table.SetJumpStat(vJumpResults(3));
-          table.SetJumpPValue(vJumpResults(4));
-          table.SetJumpLowerCI(vJumpResults(5));
-          table.SetJumpUpperCI(vJumpResults(6));
-          table.SetJumpIsSig(vJumpResults(7));
-          SetComparabilityFields(table, bLogLinear);
-        } else {
-          Resids(k, static_cast<int>(dOrigin), mA, vEstimates, vLocations,
-                 mFitted, mResid, table);
-        }
-        if (iMethod == 5 || iMethod == 6) {
-          SetWeightedBIC(iMethod, &table, k, false, vResidSum1(1));
-        }
-        pCalcData->dAutocorrelation = dPhi;
-        pCalcData->vModels.push_back(table);
-        if (IsPerfectFit(vResidSum1(1))) {
-          iNumDataSets = 1;
-          if (kPerfect < 0) kPerfect = k;
-        }
-      }
-
-      // Criteria winners; ties keep the smaller number of kinkmarks.
-      int16_t kBIC = kmin;
-      int16_t kBIC3 = kmin;
-      if (iMethod >= 1 && iMethod <= 6) {
-        for (int16_t k = kmin; k <= kmax && !IsCancelled(pProgress); ++k) {
-          const kmTable& table = pCalcData->GetModel(k - kmin);
-          const kmTable& best = pCalcData->GetModel(kBIC - kmin);
-          if (table.GetBIC() < best.GetBIC()) kBIC = k;
-          if (iMethod == 4 &&
-              table.GetBIC3() < pCalcData->GetModel(kBIC3 - kmin).GetBIC3()) {
-            kBIC3 = k;
-          }
-        }
-        if (bMADWD) {
-          const int16_t kChecked = MADWDPass(
-              pCalcData, iMethod == 4 ? kBIC3 : kBIC, kmin, dPsi, pProgress);
-          kBIC = kChecked;
-          if (iMethod == 4) kBIC3 = kChecked;
-        }
-      }
-
-      if (kPerfect >= 0) {
-        pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kPerfect);
-      } else if (iMethod == 4) {
-        // A first pass stopped by cancellation leaves models missing, and
-        // the final choice reads them all: a cancelled run chooses nothing.
-        if (pCalcData->vModels.size() == static_cast<size_t>(kmax - kmin + 1)) {
-          OneDimensionArray<ColumnVector> vX(seriesSet.xValues);
-          SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, kmin, kmax, &vX, &mA);
-        }
-      } else if (iMethod >= 1 && iMethod <= 6) {
-        pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kBIC);
-      } else if (iMethod == 0) {
-        pRandom->sgenrand(
-            static_cast<uint32_t>(pSession->GetInt(kmOptPermutationSeed)));
-        int16_t k0 = kmin;
-        int16_t k1 = kmax;
-        double dCount = 0.0;
-        while (k0 < k1 && iNumDataSets > 1 && !IsCancelled(pProgress)) {
-          Permute(k0, mL, mFitted, mResid, iNumDataSets);
-          if (IsCancelled(pProgress)) break;
-          GridSearch_WithJumpModel(iNumDataSets, static_cast<uint16_t>(k0),
-                                   vLocations, vEstimates, vResidSum0, G,
-                                   mProfile, bJump ? 1 : 0, pProgress);
-          Advance(pProgress, dCount, dTotal);
-          if (IsCancelled(pProgress)) break;
-          GridSearch_WithJumpModel(iNumDataSets, static_cast<uint16_t>(k1),
-                                   vLocations, vEstimates, vResidSum1, G,
-                                   mProfile, bJump ? 1 : 0, pProgress);
-          Advance(pProgress, dCount, dTotal);
-          if (IsCancelled(pProgress)) break;
-          const double dAlphaAdj = dAlpha / (kmax - k0);
-          kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
-          const double dP =
-              FTest(static_cast<int16_t>(kmax - k0), k0, k1, dAlphaAdj,
-                    iNumDataSets, vResidSum0, vResidSum1, test);
-          pCalcData->vFTests.push_back(test);
-          if (dP <= dAlphaAdj) {
-            ++k0;
-          } else {
-            --k1;
-          }
-        }
-        pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
-            bMADWD ? MADWDPass(pCalcData, k0, kmin, dPsi, pProgress) : k0);
-      }
-
-      if (iCIMethod == 3 && !IsCancelled(pProgress)) {
-        Compute_APC_AAPC_CIs(pCalcData, pProgress, iTaskValue,
-                             pSession->GetBool(kmOptFSMOnly), dTotal);
-      }
-      if (bCR) {
-        for (int16_t k = kmin; k <= kmax && !IsCancelled(pProgress); ++k) {
-          Calculate_Comp_Ratio(static_cast<uint16_t>(k),
-                               static_cast<int32_t>(dOrigin), mFitted,
-                               &pCalcData->vModels[k - kmin], dJumpLocation);
-        }
-      }
+      SelModRun run;
+      run.pCalcData = pCalcData;
+      run.pProgress = pProgress;
+      run.iTaskValue = iTaskValue;
+      ReadSelModOptions(run, iCohortIndex);
+      PrepareSelModFits(run);
+      FitEveryNumberOfKinkmarks(run);
+      ChooseFinalModel(run);
+      FinishSelMod(run);
     });
   });
+}
+
+void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
+  kmCalcData* pCalcData = run.pCalcData;
+  if (pCalcData == nullptr) {
+    GenerateKmException("The cohort's result record is missing.",
+                        "kmCalculator");
+  }
+  if (pDataX == nullptr || pDataY == nullptr || pDataWeightInput == nullptr ||
+      pGridValues == nullptr || pGridAux == nullptr) {
+    GenerateKmException(
+        "The cohort's observations must be loaded (LoadCalcMembers) "
+        "before SelMod.",
+        "kmCalculator");
+  }
+  kmSession* pSession = GetCalcSession();
+  run.bJump = pCalcData->bJumpModel;
+  run.bCR = pCalcData->bComparabilityRatio;
+  run.dPsi = pSession->GetDouble(kmOptMADWDPsi);
+  run.bMADWD = pSession->GetBool(kmOptMADWD);
+  run.dJumpOption = pSession->GetDouble(kmOptJumpLocation);
+  if (pCalcData->bVarCovMatrix) {
+    pVarCovMatrix = pCalcData->GetWeightingMatrix();
+  }
+  iXColumn = 2;
+
+  run.iMethod = pSession->GetInt(kmOptModelSelection);
+  run.kmin = static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
+  run.kmax = static_cast<int16_t>(pSession->GetInt(kmOptMaxKinkmarks));
+  run.iMinEnd = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
+  run.iMinBetween = pSession->GetInt(kmOptMinObsBetween);
+  run.iGridPoints = pSession->GetInt(kmOptGridPointsBetween);
+  const int16_t n =
+      static_cast<int16_t>(GetNumObsThisCohort(pSession, iCohortIndex));
+  if (n < 1 || pDataX->Nrows() < n || pDataY->Nrows() < n) {
+    GenerateKmException(
+        "The cohort's observation matrices hold fewer rows than its "
+        "observation count.",
+        "kmCalculator");
+  }
+  run.n = n;
+  iNumObs = n;
+
+  if (pSession->GetBool(kmOptPerCohortMaxKinkmarks)) {
+    const int iFeasibility = pSession->GetInt(kmOptMaxKinkmarksFeasibility);
+    if (iFeasibility == 1) {
+      while (run.kmax > 0 && !kmTools::KinkmarkCountFeasible(
+                                 n, run.kmax, run.iMinEnd, run.iMinBetween)) {
+        --run.kmax;
+      }
+    } else if (iFeasibility == 0) {
+      run.kmax = kmTools::MaxKinkmarksForObservations(n, false);
+    }
+  }
+  if (run.kmin < 0 || run.kmax < run.kmin) {
+    GenerateKmInputExceptionF(
+        "The cohort cannot be fitted with %d to %d kinkmarks.", "kmCalculator",
+        static_cast<int>(run.kmin), static_cast<int>(run.kmax));
+  }
+  run.iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
+  run.dAlpha = pSession->GetDouble(kmOptPermSignificance);
+  run.iCIMethod = pSession->GetInt(kmOptAAPCCIMethod);
+  run.sModelType = KmString(
+      pSession->GetInt(kmOptPairwiseType) == 1 ? "Identical" : "Parallel");
+  run.bLogLinear = pSession->GetBool(kmOptLogLinear);
+}
+
+void kmCalculator::PrepareSelModFits(SelModRun& run) {
+  kmSession* pSession = GetCalcSession();
+  const int16_t n = run.n;
+  run.vResidSum0.ReSize(std::max(run.iNumDataSets, 1));
+  run.vResidSum1.ReSize(std::max(run.iNumDataSets, 1));
+  run.vResidSum0 = 1e50;
+  run.vResidSum1 = 1e50;
+  run.mFitted.ReSize(run.kmax + 1, n);
+  run.mResid.ReSize(run.kmax + 1, n);
+  run.mFitted = 0.0;
+  run.mResid = 0.0;
+
+  // Autocorrelation and weighting.
+  const int iAutoMode = pSession->GetInt(kmOptAutocorrErrors);
+  if (iAutoMode == 1) {
+    run.dPhi = calculateAutoParamPhi(static_cast<uint16_t>(run.kmax));
+    run.iPhiMode = 1;
+  } else if (iAutoMode != 0) {
+    run.dPhi = pSession->GetDouble(kmOptAutocorrParameter);
+    run.iPhiMode = 2;
+  }
+  WLSWgt(run.dPhi, run.mA, run.mL);
+  mWorkA = run.mA;
+  mWorkB = run.mL.t() * run.mL;
+
+  // Integer origin: the fits work on x less t.
+  double dMinX = (*pDataX)(1, 2);
+  for (int i = 2; i <= n; ++i) dMinX = std::min(dMinX, (*pDataX)(i, 2));
+  run.dOrigin = std::trunc(dMinX);
+  for (int i = 1; i <= pDataX->Nrows(); ++i) (*pDataX)(i, 2) -= run.dOrigin;
+  dJumpLocation = run.dJumpOption - run.dOrigin;
+
+  run.G = FindGridPoints(run.iMinEnd, run.iMinBetween, run.iGridPoints);
+
+  // The all-candidates design of the framework (intercept, x, one hinge
+  // per candidate, the jump step when the jump model is on).
+  KMRegModelSettings settings;
+  settings.jump = run.bJump ? 1 : 0;
+  settings.jumpLocation = dJumpLocation;
+  OneDimensionArray<ColumnVector> groupX;
+  OneDimensionArray<ColumnVector> groupY;
+  groupX.SetSize(1);
+  groupY.SetSize(1);
+  groupX[0] = pDataX->SubMatrix(1, n, 2, 2);
+  groupY[0] = pDataY->SubMatrix(1, n, 1, 1);
+  ColumnVector vGrid(std::max<int>(run.G, 0));
+  for (int p = 1; p <= run.G; ++p) vGrid(p) = (*pGridValues)(p);
+  Matrix mAllX;
+  ColumnVector vStackedX;
+  ColumnVector vStackedY;
+  ForAllKinkMKAction::calculateX0AllXAllY(iXColumn, groupX, groupY, settings,
+                                          vGrid, mAllX, vStackedX, vStackedY);
+  *pX0 = mAllX;
+  PreCalcXWX();
+
+  run.dTotal = 0.0;
+  if (run.iMethod == 0) run.dTotal += 2.0 * (run.kmax - run.kmin);
+  if (run.dTotal <= 0.0) run.dTotal = 1.0;
+  if (run.iCIMethod == 3) run.dTotal += run.kmax - run.kmin + 1;
+  if (run.iCIMethod == 1) run.sCIMethod = "FirstLastT";
+  if (run.iCIMethod == 2) run.sCIMethod = "EmpCDFT";
+  if (run.iCIMethod == 3) run.sCIMethod = "EmpCDFQuantile";
+
+  KMSeriesSet& seriesSet = run.seriesSet;
+  seriesSet.labels.SetSize(1);
+  seriesSet.xValues.SetSize(1);
+  seriesSet.yValues.SetSize(1);
+  seriesSet.xValues[0] = groupX[0];
+  for (int i = 1; i <= n; ++i) seriesSet.xValues[0](i) += run.dOrigin;
+  seriesSet.yValues[0] = groupY[0];
+  seriesSet.covariance << mWorkB;
+}
+
+void kmCalculator::FitEveryNumberOfKinkmarks(SelModRun& run) {
+  for (int16_t k = run.kmin; k <= run.kmax; ++k) {
+    if (!FitOneNumberOfKinkmarks(run, k)) break;
+  }
+}
+
+bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
+  const uint16_t uK = static_cast<uint16_t>(k);
+  if (run.bJump) {
+    GridSearch_WithJumpModel(1, uK, run.vLocations, run.vEstimates,
+                             run.vResidSum1, run.G, run.mProfile, 1,
+                             run.pProgress);
+  } else {
+    GridSearch(1, uK, run.vLocations, run.vEstimates, run.vResidSum1, run.G,
+               run.mProfile, run.pProgress);
+  }
+  // A cancelled search returns without a model; there is nothing to
+  // tabulate, so the record keeps the models finished so far.
+  if (SearchCancelled(run.pProgress)) return false;
+  kmTable table;
+  table.SetErrorType(run.iPhiMode);
+  table.SetAutocorrelation(run.dPhi);
+  table.SetCIMethodName(KmString(run.sCIMethod));
+  table.SetSeriesSet(run.seriesSet);
+  table.SetModelWords(run.sModelType, KmString("Log"), KmString("GridSearch"));
+  table.SetGridSettings(run.iMinEnd, run.iMinBetween, run.iGridPoints);
+  table.SetNumResamples(run.iNumDataSets);
+  Table(false, uK, run.vLocations, run.vResidSum1, run.vEstimates,
+        static_cast<uint16_t>(run.G), run.mProfile, &table, run.iMethod,
+        run.dOrigin);
+  if (run.bCR) {
+    kmSession* pSession = GetCalcSession();
+    Calculate_Resids_Comp_Ratio(uK, run.mA, run.vEstimates, run.vLocations,
+                                run.mFitted, run.mResid);
+    Calculate_Comparability_Ratio_CI(
+        pSession->GetDouble(kmOptCRValue), pSession->GetDouble(kmOptCRVariance),
+        pSession->GetDouble(kmOptJumpCRAlpha), &vCRResults);
+    SetComparabilityFields(table, run.bLogLinear);
+  } else if (run.bJump) {
+    Resids_JumpModel_Final(k, static_cast<int>(run.dOrigin), run.mA,
+                           run.vEstimates, run.vLocations, run.mFitted,
+                           run.mResid, table, dJumpLocation, vJumpResults(1));
+    table.SetJumpLocation(dJumpLocation);
+    table.SetJumpValue(vJumpResults(1));
+    table.SetJumpSE(vJumpResults(2));
+    table.SetJumpStat(vJumpResults(3));
+    table.SetJumpPValue(vJumpResults(4));
+    table.SetJumpLowerCI(vJumpResults(5));
+    table.SetJumpUpperCI(vJumpResults(6));
+    table.SetJumpIsSig(vJumpResults(7));
+    SetComparabilityFields(table, run.bLogLinear);
+  } else {
+    Resids(k, static_cast<int>(run.dOrigin), run.mA, run.vEstimates,
+           run.vLocations, run.mFitted, run.mResid, table);
+  }
+  if (run.iMethod == 5 || run.iMethod == 6) {
+    SetWeightedBIC(run.iMethod, &table, k, false, run.vResidSum1(1));
+  }
+  run.pCalcData->dAutocorrelation = run.dPhi;
+  run.pCalcData->vModels.push_back(table);
+  if (IsPerfectFit(run.vResidSum1(1))) {
+    run.iNumDataSets = 1;
+    if (run.kPerfect < 0) run.kPerfect = k;
+  }
+  return true;
+}
+
+void kmCalculator::ChooseFinalModel(SelModRun& run) {
+  kmCalcData* pCalcData = run.pCalcData;
+  const int iMethod = run.iMethod;
+  // Criteria winners; ties keep the smaller number of kinkmarks.
+  int16_t kBIC = run.kmin;
+  int16_t kBIC3 = run.kmin;
+  if (iMethod >= 1 && iMethod <= 6) {
+    for (int16_t k = run.kmin; k <= run.kmax && !IsCancelled(run.pProgress);
+         ++k) {
+      const kmTable& table = pCalcData->GetModel(k - run.kmin);
+      const kmTable& best = pCalcData->GetModel(kBIC - run.kmin);
+      if (table.GetBIC() < best.GetBIC()) kBIC = k;
+      if (iMethod == 4 &&
+          table.GetBIC3() < pCalcData->GetModel(kBIC3 - run.kmin).GetBIC3()) {
+        kBIC3 = k;
+      }
+    }
+    if (run.bMADWD) {
+      const int16_t kChecked = MADWDPass(pCalcData, iMethod == 4 ? kBIC3 : kBIC,
+                                         run.kmin, run.dPsi, run.pProgress);
+      kBIC = kChecked;
+      if (iMethod == 4) kBIC3 = kChecked;
+    }
+  }
+
+  if (run.kPerfect >= 0) {
+    pCalcData->uFinalSelectedModel = static_cast<uint16_t>(run.kPerfect);
+  } else if (iMethod == 4) {
+    // A first pass stopped by cancellation leaves models missing, and
+    // the final choice reads them all: a cancelled run chooses nothing.
+    if (pCalcData->vModels.size() ==
+        static_cast<size_t>(run.kmax - run.kmin + 1)) {
+      OneDimensionArray<ColumnVector> vX(run.seriesSet.xValues);
+      SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, run.kmin, run.kmax, &vX,
+                          &run.mA);
+    }
+  } else if (iMethod >= 1 && iMethod <= 6) {
+    pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kBIC);
+  } else if (iMethod == 0) {
+    const int16_t k0 = RunPermutationTests(run);
+    pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
+        run.bMADWD ? MADWDPass(pCalcData, k0, run.kmin, run.dPsi, run.pProgress)
+                   : k0);
+  }
+}
+
+int16_t kmCalculator::RunPermutationTests(SelModRun& run) {
+  kmBackgroundProgressTrackerWithBar* pProgress = run.pProgress;
+  const int iJump = run.bJump ? 1 : 0;
+  pRandom->sgenrand(
+      static_cast<uint32_t>(GetCalcSession()->GetInt(kmOptPermutationSeed)));
+  int16_t k0 = run.kmin;
+  int16_t k1 = run.kmax;
+  double dCount = 0.0;
+  while (k0 < k1 && run.iNumDataSets > 1 && !IsCancelled(pProgress)) {
+    Permute(k0, run.mL, run.mFitted, run.mResid, run.iNumDataSets);
+    if (IsCancelled(pProgress)) break;
+    GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k0),
+                             run.vLocations, run.vEstimates, run.vResidSum0,
+                             run.G, run.mProfile, iJump, pProgress);
+    Advance(pProgress, dCount, run.dTotal);
+    if (IsCancelled(pProgress)) break;
+    GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k1),
+                             run.vLocations, run.vEstimates, run.vResidSum1,
+                             run.G, run.mProfile, iJump, pProgress);
+    Advance(pProgress, dCount, run.dTotal);
+    if (IsCancelled(pProgress)) break;
+    const double dAlphaAdj = run.dAlpha / (run.kmax - k0);
+    kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
+    const double dP =
+        FTest(static_cast<int16_t>(run.kmax - k0), k0, k1, dAlphaAdj,
+              run.iNumDataSets, run.vResidSum0, run.vResidSum1, test);
+    run.pCalcData->vFTests.push_back(test);
+    if (dP <= dAlphaAdj) {
+      ++k0;
+    } else {
+      --k1;
+    }
+  }
+  return k0;
+}
+
+void kmCalculator::FinishSelMod(SelModRun& run) {
+  kmBackgroundProgressTrackerWithBar* pProgress = run.pProgress;
+  if (run.iCIMethod == 3 && !IsCancelled(pProgress)) {
+    Compute_APC_AAPC_CIs(run.pCalcData, pProgress, run.iTaskValue,
+                         GetCalcSession()->GetBool(kmOptFSMOnly), run.dTotal);
+  }
+  if (run.bCR) {
+    for (int16_t k = run.kmin; k <= run.kmax && !IsCancelled(pProgress); ++k) {
+      Calculate_Comp_Ratio(
+          static_cast<uint16_t>(k), static_cast<int32_t>(run.dOrigin),
+          run.mFitted, &run.pCalcData->vModels[k - run.kmin], dJumpLocation);
+    }
+  }
 }
 
 void kmCalculator::SetComparabilityFields(kmTable& table, bool bLogLinear) {

@@ -48,6 +48,206 @@ void ProfileInterval(const Matrix& mProfile, int nGrid, int i,
   if (iUpper < nGrid && mProfile(iUpper + 1, i) != kInfeasible) ++iUpper;
 }
 
+// The shape of the model being tabulated: n observations, p base columns,
+// K1 = k + 1 segments, f = 1 for a parallel comparison (the second group's
+// first intercept at position 2 of the coefficients), the parameter count
+// and residual degrees of freedom, and the integer origin.
+struct TableShape {
+  int n;
+  int p;
+  int k;
+  int K1;
+  int f;
+  int16_t iNParm;
+  int16_t iUDF;
+  double dShift;
+};
+
+// Positions in the segment-form coefficients: intercept and slope of
+// segment j (1-based).
+int InterceptAt(const TableShape& s, int j) { return j == 1 ? 1 : s.f + j; }
+int SlopeAt(const TableShape& s, int j) { return s.f + s.K1 + j; }
+
+// Counts, residual sum, mean square and the selection criterion (iCriterion
+// 2 MBIC, 3 BIC3, 4 BIC with BIC3 beside it, else BIC; a perfect fit has
+// none).
+void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
+                      int iCriterion, kmTable* pTable) {
+  const int n = s.n;
+  const double dMSE = (s.iUDF >= 1) ? dQ / s.iUDF : 0.0;
+  double dCriterion = 0.0;
+  double dBIC3 = 0.0;
+  const double dBIC = std::log(dQ / n) + s.iNParm * std::log(double(n)) / n;
+  if (calc.IsPerfectFit(dQ)) {
+    dCriterion = kNoCriterion;
+  } else {
+    KinkMKFitResult fit;
+    fit.k = s.k;
+    fit.p = s.p;
+    fit.sse = dQ;
+    fit.q = s.iNParm;
+    if (iCriterion == 2) {
+      fit.xtwx = calc.mWork;
+      dCriterion = ForAllKinkMKAction::calc_LogGammaCriterion(fit, n);
+    } else if (iCriterion == 3) {
+      dCriterion = ForAllKinkMKAction::calc_BICCriterion(fit, n);
+    } else if (iCriterion == 4) {
+      dCriterion = dBIC;
+      dBIC3 = ForAllKinkMKAction::calc_BICCriterion(fit, n);
+    } else {
+      dCriterion = dBIC;
+    }
+  }
+  pTable->SetNObs(static_cast<int16_t>(n));
+  pTable->SetNParm(s.iNParm);
+  pTable->SetDF(s.iUDF);
+  pTable->SetSSE(dQ);
+  pTable->SetCMSE(dMSE);
+  pTable->SetBIC(dCriterion);
+  pTable->SetBIC3(dBIC3);
+}
+
+// Each kinkmark with its interval from inverting the F test on the profile.
+void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
+                          const ColumnVector& vTau, uint16_t nGrid,
+                          const Matrix& mProfile, kmTable* pTable) {
+  if (s.k <= 0) return;
+  const double dMSE = (s.iUDF >= 1) ? dQ / s.iUDF : 0.0;
+  const double dAlpha = calc.GetCalcSession()->GetDouble(kmOptKinkmarkAlpha);
+  const double dF = calc.FInverse(s.k, s.n - s.iNParm, 1.0 - dAlpha);
+  const double dThreshold = dQ + s.k * dMSE * dF;
+  for (int i = 1; i <= s.k; ++i) {
+    int iLower = 1;
+    int iUpper = nGrid;
+    ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
+    const double dLower = (*calc.pGridValues)(iLower) + s.dShift;
+    const double dUpper = (*calc.pGridValues)(iUpper) + s.dShift;
+    pTable->AddKinkmark(vTau(i) + s.dShift, dLower, dUpper, dUpper > dLower);
+  }
+}
+
+// Segment ends on the unshifted scale: the first x, the kinkmarks, the last
+// x.
+KmVector<double> SegmentBounds(const kmCalculator& calc, const TableShape& s,
+                               const ColumnVector& vTau) {
+  KmVector<double> vBounds;
+  vBounds.resize(static_cast<size_t>(s.k) + 2);
+  vBounds[0] = (*calc.pDataX)(1, s.p) + s.dShift;
+  for (int i = 1; i <= s.k; ++i) vBounds[i] = vTau(i) + s.dShift;
+  vBounds[s.K1] = (*calc.pDataX)(s.n, s.p) + s.dShift;
+  return vBounds;
+}
+
+// Slope and unshifted intercept tests of every segment; for a parallel
+// comparison also the second group's lines.
+void TestSegmentLines(kmCalculator& calc, const TableShape& s,
+                      const ColumnVector& vBeta, const Matrix& V, double dDF,
+                      KmVector<kmLineSegment>& segments,
+                      KmVector<kmLineSegment>& parallel) {
+  const double dShift = s.dShift;
+  double dSE = 0.0;
+  double dStat = 0.0;
+  double dPValue = 0.0;
+  for (int j = 1; j <= s.K1; ++j) {
+    const int m = SlopeAt(s, j);
+    const int a = InterceptAt(s, j);
+    bool bOk = calc.TTestPValue(vBeta(m), V(m, m), dDF, dSE, dStat, dPValue);
+    segments[j - 1].slope.Set(vBeta(m), dSE, dStat, dPValue, bOk);
+    if (s.f == 1) parallel[j - 1].slope.Set(vBeta(m), dSE, dStat, dPValue, bOk);
+
+    const double dIntercept = vBeta(a) - dShift * vBeta(m);
+    const double dVar =
+        V(a, a) + dShift * dShift * V(m, m) - 2.0 * dShift * V(a, m);
+    bOk = calc.TTestPValue(dIntercept, dVar, dDF, dSE, dStat, dPValue);
+    segments[j - 1].intercept.Set(dIntercept, dSE, dStat, dPValue, bOk);
+
+    if (s.f == 1) {
+      // The second group's line: a linear combination c'beta.
+      ColumnVector c(V.Nrows());
+      c = 0.0;
+      c(2) += 1.0;
+      c(m) -= dShift;
+      if (j > 1) {
+        c(1) -= 1.0;
+        c(s.p - 2 + j) += 1.0;
+      }
+      const double dParallel = (c.t() * vBeta.Rows(1, c.Nrows())).AsScalar();
+      const double dParallelVar = (c.t() * V * c).AsScalar();
+      bOk = calc.TTestPValue(dParallel, dParallelVar, dDF, dSE, dStat, dPValue);
+      parallel[j - 1].intercept.Set(dParallel, dSE, dStat, dPValue, bOk);
+    }
+  }
+}
+
+// The slope difference at each kinkmark with its test.
+void AddSlopeDifferences(kmCalculator& calc, const TableShape& s,
+                         const ColumnVector& vBeta, const Matrix& V, double dDF,
+                         kmTable* pTable) {
+  double dSE = 0.0;
+  double dStat = 0.0;
+  double dPValue = 0.0;
+  for (int i = 1; i <= s.k; ++i) {
+    const int d = s.f + 2 * s.K1 + i;
+    const bool bOk =
+        calc.TTestPValue(vBeta(d), V(d, d), dDF, dSE, dStat, dPValue);
+    pTable->AddSlopeDiff(vBeta(d), dSE, dStat, dPValue, bOk);
+  }
+}
+
+// Annual percent changes of the segments of a log-linear model.
+void SetSegmentAPCs(kmCalculator& calc, const TableShape& s,
+                    const ColumnVector& vBeta, const Matrix& V, double dDF,
+                    const KmVector<double>& vBounds,
+                    KmVector<kmLineSegment>& segments,
+                    KmVector<kmLineSegment>& parallel) {
+  const double dAPCAlpha = calc.GetCalcSession()->GetDouble(kmOptAPCAlpha);
+  const double dT = calc.TInverse(1.0 - dAPCAlpha / 2.0, dDF);
+  for (int j = 1; j <= s.K1; ++j) {
+    const int iPos = s.p + s.k + j - 1;
+    const double b = vBeta(iPos);
+    const double v = V(iPos, iPos);
+    const double dAPC = 100.0 * (std::exp(b) - 1.0);
+    double dLower = 0.0;
+    double dUpper = 0.0;
+    bool bOk = false;
+    if (v > 0.0 && v < 100.0) {
+      const double dSlopeSE = std::sqrt(v);
+      dLower = 100.0 * (std::exp(b - dT * dSlopeSE) - 1.0);
+      dUpper = 100.0 * (std::exp(b + dT * dSlopeSE) - 1.0);
+      bOk = true;
+    }
+    ColumnVector vRange(2);
+    vRange(1) = vBounds[j - 1];
+    vRange(2) = vBounds[j];
+    const ColumnVector vTest = BaseKMRegModel::calc_APC_OneSlope(
+        dDF, vRange, dAPCAlpha, b, std::sqrt(std::fabs(v)));
+    segments[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9), vTest(10));
+    if (s.f == 1) {
+      parallel[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9), vTest(10));
+    }
+  }
+}
+
+// Covariance of the unshifted segment coefficients, intercept and slope
+// alternating per segment (the layout the interval code reads).
+Matrix UnshiftedCovariance(const TableShape& s, const Matrix& V) {
+  const int K1 = s.K1;
+  Matrix A = IdentityMatrix(s.iNParm);
+  for (int j = 1; j <= K1; ++j) A(InterceptAt(s, j), SlopeAt(s, j)) = -s.dShift;
+  const Matrix mShifted = A * V.SubMatrix(1, s.iNParm, 1, s.iNParm) * A.t();
+  Matrix mCov(2 * K1, 2 * K1);
+  for (int r = 1; r <= 2 * K1; ++r) {
+    const int jr = (r + 1) / 2;
+    const int ir = (r % 2 == 1) ? InterceptAt(s, jr) : SlopeAt(s, jr);
+    for (int c = 1; c <= 2 * K1; ++c) {
+      const int jc = (c + 1) / 2;
+      const int ic = (c % 2 == 1) ? InterceptAt(s, jc) : SlopeAt(s, jc);
+      mCov(r, c) = mShifted(ir, ic);
+    }
+  }
+  return mCov;
+}
+
 }  // namespace
 
 void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
@@ -65,19 +265,21 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                             kClassName);
       }
       const kmSession* pSession = GetCalcSession();
-      const int n = iNumObs;
-      const int p = bComparison ? iXColumn : 2;
-      const int K1 = k + 1;
-      const int16_t iNParm = static_cast<int16_t>(2 * k + p);
-      const int16_t iUDF = static_cast<int16_t>(n - iNParm);
-      const int f =
-          (bComparison && pSession->GetInt(kmOptPairwiseType) != 1) ? 1 : 0;
-      if (pDataX->Nrows() < n || pDataX->Ncols() < p) {
+      TableShape s;
+      s.n = iNumObs;
+      s.p = bComparison ? iXColumn : 2;
+      s.k = k;
+      s.K1 = k + 1;
+      s.f = (bComparison && pSession->GetInt(kmOptPairwiseType) != 1) ? 1 : 0;
+      s.iNParm = static_cast<int16_t>(2 * k + s.p);
+      s.iUDF = static_cast<int16_t>(s.n - s.iNParm);
+      s.dShift = dShift;
+      if (pDataX->Nrows() < s.n || pDataX->Ncols() < s.p) {
         GenerateKmException("The cohort's observations have not been loaded.",
                             kClassName);
       }
       if (vResidualSum.Nrows() < 1 || vTau.Nrows() < k ||
-          vBeta.Nrows() < f + 2 * K1 + k) {
+          vBeta.Nrows() < s.f + 2 * s.K1 + k) {
         GenerateKmExceptionF(
             "The fit of a model with %d kinkmarks is incomplete: %d "
             "locations, %d coefficients and %d residual sums were given.",
@@ -92,180 +294,37 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
             kClassName);
       }
 
-      // 1-2. Fit statistics and the selection criterion.
       const double dQ = vResidualSum(1);
-      const double dMSE = (iUDF >= 1) ? dQ / iUDF : 0.0;
-      double dCriterion = 0.0;
-      double dBIC3 = 0.0;
-      const double dBIC = std::log(dQ / n) + iNParm * std::log(double(n)) / n;
-      if (IsPerfectFit(dQ)) {
-        dCriterion = kNoCriterion;
-      } else {
-        KinkMKFitResult fit;
-        fit.k = k;
-        fit.p = p;
-        fit.sse = dQ;
-        fit.q = iNParm;
-        if (iCriterion == 2) {
-          fit.xtwx = mWork;
-          dCriterion = ForAllKinkMKAction::calc_LogGammaCriterion(fit, n);
-        } else if (iCriterion == 3) {
-          dCriterion = ForAllKinkMKAction::calc_BICCriterion(fit, n);
-        } else if (iCriterion == 4) {
-          dCriterion = dBIC;
-          dBIC3 = ForAllKinkMKAction::calc_BICCriterion(fit, n);
-        } else {
-          dCriterion = dBIC;
-        }
-      }
+      SetFitStatistics(*this, s, dQ, iCriterion, pTable);
+      AddKinkmarkIntervals(*this, s, dQ, vTau, nGrid, mProfile, pTable);
 
-      // 3. Scalars.
-      pTable->SetNObs(static_cast<int16_t>(n));
-      pTable->SetNParm(iNParm);
-      pTable->SetDF(iUDF);
-      pTable->SetSSE(dQ);
-      pTable->SetCMSE(dMSE);
-      pTable->SetBIC(dCriterion);
-      pTable->SetBIC3(dBIC3);
-
-      // 4. Kinkmark intervals by inverting the F test on the profile.
-      if (k > 0) {
-        const double dAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
-        const double dF = FInverse(k, n - iNParm, 1.0 - dAlpha);
-        const double dThreshold = dQ + k * dMSE * dF;
-        for (int i = 1; i <= k; ++i) {
-          int iLower = 1;
-          int iUpper = nGrid;
-          ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
-          const double dLower = (*pGridValues)(iLower) + dShift;
-          const double dUpper = (*pGridValues)(iUpper) + dShift;
-          pTable->AddKinkmark(vTau(i) + dShift, dLower, dUpper,
-                              dUpper > dLower);
-        }
-      }
-
-      // 5. Segment ranges on the unshifted scale.
-      KmVector<double> vBounds;
-      vBounds.resize(static_cast<size_t>(k) + 2);
-      vBounds[0] = (*pDataX)(1, p) + dShift;
-      for (int i = 1; i <= k; ++i) vBounds[i] = vTau(i) + dShift;
-      vBounds[K1] = (*pDataX)(n, p) + dShift;
+      const KmVector<double> vBounds = SegmentBounds(*this, s, vTau);
       KmVector<kmLineSegment> segments;
-      segments.resize(static_cast<size_t>(K1));
+      segments.resize(static_cast<size_t>(s.K1));
       KmVector<kmLineSegment> parallel;
-      if (f == 1) parallel.resize(static_cast<size_t>(K1));
-      for (int j = 1; j <= K1; ++j) {
+      if (s.f == 1) parallel.resize(static_cast<size_t>(s.K1));
+      for (int j = 1; j <= s.K1; ++j) {
         segments[j - 1].SetRange(vBounds[j - 1], vBounds[j]);
-        if (f == 1) parallel[j - 1].SetRange(vBounds[j - 1], vBounds[j]);
+        if (s.f == 1) parallel[j - 1].SetRange(vBounds[j - 1], vBounds[j]);
       }
 
-      // 6-7. Coefficient covariance, its degrees of freedom, t quantile.
+      // Coefficient covariance with the kinkmarks held fixed, and its
+      // degrees of freedom.
       auto pV = std::make_unique<Matrix>();
       const double dDF = bComparison ? KinkMkSEsComp(static_cast<int16_t>(k),
                                                      vTau, *pV, *pTable)
                                      : KinkMkSEs(k, vTau, pV.get(), pTable);
       const Matrix& V = *pV;
       pTable->SetUDF(dDF);
-      const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
-      const double dT = TInverse(1.0 - dAPCAlpha / 2.0, dDF);
 
-      // 8. Slopes and intercepts moved to the unshifted scale.
-      double dSE = 0.0;
-      double dStat = 0.0;
-      double dPValue = 0.0;
-      for (int j = 1; j <= K1; ++j) {
-        const int m = f + K1 + j;
-        const int a = (j == 1) ? 1 : f + j;
-        bool bOk = TTestPValue(vBeta(m), V(m, m), dDF, dSE, dStat, dPValue);
-        segments[j - 1].slope.Set(vBeta(m), dSE, dStat, dPValue, bOk);
-        if (f == 1)
-          parallel[j - 1].slope.Set(vBeta(m), dSE, dStat, dPValue, bOk);
-
-        const double dIntercept = vBeta(a) - dShift * vBeta(m);
-        const double dVar =
-            V(a, a) + dShift * dShift * V(m, m) - 2.0 * dShift * V(a, m);
-        bOk = TTestPValue(dIntercept, dVar, dDF, dSE, dStat, dPValue);
-        segments[j - 1].intercept.Set(dIntercept, dSE, dStat, dPValue, bOk);
-
-        if (f == 1) {
-          // The second group's line: a linear combination c'beta.
-          ColumnVector c(V.Nrows());
-          c = 0.0;
-          c(2) += 1.0;
-          c(m) -= dShift;
-          if (j > 1) {
-            c(1) -= 1.0;
-            c(p - 2 + j) += 1.0;
-          }
-          const double dParallel =
-              (c.t() * vBeta.Rows(1, c.Nrows())).AsScalar();
-          const double dParallelVar = (c.t() * V * c).AsScalar();
-          bOk = TTestPValue(dParallel, dParallelVar, dDF, dSE, dStat, dPValue);
-          parallel[j - 1].intercept.Set(dParallel, dSE, dStat, dPValue, bOk);
-        }
-      }
-
-      // 9. Slope differences at the kinkmarks.
-      for (int i = 1; i <= k; ++i) {
-        const int d = f + 2 * K1 + i;
-        const bool bOk =
-            TTestPValue(vBeta(d), V(d, d), dDF, dSE, dStat, dPValue);
-        pTable->AddSlopeDiff(vBeta(d), dSE, dStat, dPValue, bOk);
-      }
-
-      // 10. Annual percent changes of a log-linear model.
+      TestSegmentLines(*this, s, vBeta, V, dDF, segments, parallel);
+      AddSlopeDifferences(*this, s, vBeta, V, dDF, pTable);
       if (pSession->GetBool(kmOptLogLinear)) {
-        for (int j = 1; j <= K1; ++j) {
-          const int iPos = p + k + j - 1;
-          const double b = vBeta(iPos);
-          const double v = V(iPos, iPos);
-          const double dAPC = 100.0 * (std::exp(b) - 1.0);
-          double dLower = 0.0;
-          double dUpper = 0.0;
-          bool bOk = false;
-          if (v > 0.0 && v < 100.0) {
-            const double dSlopeSE = std::sqrt(v);
-            dLower = 100.0 * (std::exp(b - dT * dSlopeSE) - 1.0);
-            dUpper = 100.0 * (std::exp(b + dT * dSlopeSE) - 1.0);
-            bOk = true;
-          }
-          ColumnVector vRange(2);
-          vRange(1) = vBounds[j - 1];
-          vRange(2) = vBounds[j];
-          const ColumnVector vTest = BaseKMRegModel::calc_APC_OneSlope(
-              dDF, vRange, dAPCAlpha, b, std::sqrt(std::fabs(v)));
-          segments[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9),
-                                 vTest(10));
-          if (f == 1) {
-            parallel[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9),
-                                   vTest(10));
-          }
-        }
+        SetSegmentAPCs(*this, s, vBeta, V, dDF, vBounds, segments, parallel);
       }
-
-      // 11. Segments.
       pTable->AddLineSegments(segments);
       pTable->AddParallelLineSegments(parallel);
-
-      // 12. Covariance of the unshifted segment coefficients, intercept and
-      // slope alternating per segment (the layout the interval code reads).
-      Matrix A = IdentityMatrix(iNParm);
-      for (int j = 1; j <= K1; ++j) {
-        const int a = (j == 1) ? 1 : f + j;
-        A(a, f + K1 + j) = -dShift;
-      }
-      const Matrix mShifted = A * V.SubMatrix(1, iNParm, 1, iNParm) * A.t();
-      Matrix mCov(2 * K1, 2 * K1);
-      for (int r = 1; r <= 2 * K1; ++r) {
-        const int jr = (r + 1) / 2;
-        const int ir = (r % 2 == 1) ? ((jr == 1) ? 1 : f + jr) : f + K1 + jr;
-        for (int c = 1; c <= 2 * K1; ++c) {
-          const int jc = (c + 1) / 2;
-          const int ic = (c % 2 == 1) ? ((jc == 1) ? 1 : f + jc) : f + K1 + jc;
-          mCov(r, c) = mShifted(ir, ic);
-        }
-      }
-      pTable->SetCovariance(mCov);
+      pTable->SetCovariance(UnshiftedCovariance(s, V));
     });
   });
 }

@@ -69,7 +69,8 @@ void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
     KinkMKFitResult record;
     record.k = k;
     record.p = p;
-    record.sse = dQ;
+    // A perfect fit scores as a residual sum of exactly 0 would.
+    record.sse = IsPerfectFit(dQ) ? 0.0 : dQ;
     record.q = p + 2 * k;
 
     const int K = pTable->GetNumKinkmarks();

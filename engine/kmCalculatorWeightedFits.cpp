@@ -1,4 +1,12 @@
 // kmCalculator: WLSWgt, WLSXPr, WLS, WLSNew.
+//
+// Model: y = X b + e with Var(e) proportional to V^-1, V = A'A. The
+// estimator is b = (X'TX)^- X'Ty with T = Du A'A Du for per-observation
+// factors u (Du = diag(u)); the SSE is (y - Xb)' T (y - Xb). For AR(1)
+// errors with parameter phi and weights v, A is the upper-bidiagonal root
+// with A'A = diag(sqrt(v)) R^-1 diag(sqrt(v)), R(i,j) = phi^|i-j|, the
+// generalised least squares of a first-order autoregressive error process
+// (Prais-Winsten transformation).
 #include <newmat.h>
 
 #include <cmath>

@@ -51,6 +51,14 @@ const kmCalcData& kmEntryRecords::Last() const {
   return *vRecords_.back();
 }
 
+const kmCalcData& kmEntryRecords::At(int32_t i) const {
+  if (i < 0 || i >= Size()) {
+    GenerateKmExceptionF("Attempt to access element %d in vector of size %d.",
+                         "kmEntryRecords", i, Size());
+  }
+  return *vRecords_[static_cast<size_t>(i)];
+}
+
 int32_t ModelIndexOfKinkmarks(const kmSession& session, int32_t iKinkmarks) {
   const int32_t iIndex = iKinkmarks - session.GetInt(kmOptMinKinkmarks);
   return iIndex < 0 ? 0 : iIndex;
@@ -69,4 +77,10 @@ bool IsModelMADWDExcluded(const kmSession& session, const kmCalcData& record,
     return true;
   }
   return !record.GetModel(iModel).GetMADWDPass();
+}
+
+char RateUnitLetter(const kmSession& session) {
+  KmString sUnit;
+  session.GetString(kmStrRateUnit, sUnit);
+  return sUnit.IsEmpty() ? 'A' : sUnit[0];
 }

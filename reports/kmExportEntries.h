@@ -55,6 +55,9 @@ class kmEntryRecords {
   // Throws: KmException "The results file returned no record for this
   // entry." for an empty list.
   const kmCalcData& Last() const;
+  // Record i of the list (0 is the first).
+  // Throws: the KmVector index error for i outside the list.
+  const kmCalcData& At(int32_t i) const;
 
  private:
   void TakeOver(KmVector<kmCalcData*>& vFetched);
@@ -79,5 +82,10 @@ bool HasFinalModel(const kmCalcData& record);
 // counts as hidden. A hidden model's values are written as "-".
 bool IsModelMADWDExcluded(const kmSession& session, const kmCalcData& record,
                           int32_t iModel);
+
+// The first letter of the session's rate unit ("A" for "Annual"), which
+// titles such as "APC" carry in place of their "A"; an empty rate unit
+// reads as annual.
+char RateUnitLetter(const kmSession& session);
 
 #endif  // KM_REPORTS_KMEXPORTENTRIES_H

@@ -1,6 +1,8 @@
 // The entry points of the export sequence.
 #include "reports/kmExports.h"
 
+#include "reports/kmAAPCTools.h"
+#include "reports/kmTextData.h"
 #include "reports/kmTextPermTest.h"
 #include "reports/kmTextReport.h"
 
@@ -28,4 +30,24 @@ void WriteSelectionResultsExport(kmCalcHandler& handler, const char* sPath,
 void WritePairwiseComparisonExport(kmCalcHandler& handler, const char* sPath,
                                    const DataExportOptions& options) {
   kmTextPermTest(&handler, true).WriteComparisonExportFile(sPath, &options);
+}
+
+void WriteDataExport(kmCalcHandler& handler, const char* sPath,
+                     const DataExportOptions& options) {
+  kmTextData(&handler).Write(sPath, &options);
+}
+
+void WriteAPCExport(kmCalcHandler& handler, const char* sPath,
+                    const DataExportOptions& options, bool bAllSegments) {
+  kmTextReport(&handler).WriteAPCExportFile(sPath, &options, bAllSegments);
+}
+
+void WriteAAPCExport(kmCalcHandler& handler, const char* sPath,
+                     const DataExportOptions& options) {
+  kmAAPCTools::WriteAAPCExportFile(&handler, sPath, &options);
+}
+
+void WriteJumpCRExport(kmCalcHandler& handler, const char* sPath,
+                       const DataExportOptions& options) {
+  kmTextReport(&handler).WriteJumpCRExportFile(sPath, &options);
 }

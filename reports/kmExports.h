@@ -30,4 +30,18 @@ void WriteSelectionResultsExport(kmCalcHandler& handler, const char* sPath,
 void WritePairwiseComparisonExport(kmCalcHandler& handler, const char* sPath,
                                    const DataExportOptions& options);
 
+// dataexport.txt: the observations beside the fitted values.
+void WriteDataExport(kmCalcHandler& handler, const char* sPath,
+                     const DataExportOptions& options);
+// apcexport.txt: the segment APCs; bAllSegments writes every segment of a
+// model, otherwise its last.
+void WriteAPCExport(kmCalcHandler& handler, const char* sPath,
+                    const DataExportOptions& options, bool bAllSegments);
+// aapcexport.txt: the AAPCs over the session's ranges.
+void WriteAAPCExport(kmCalcHandler& handler, const char* sPath,
+                     const DataExportOptions& options);
+// jumpcrexport.txt: the jump and comparability-ratio statistics.
+void WriteJumpCRExport(kmCalcHandler& handler, const char* sPath,
+                       const DataExportOptions& options);
+
 #endif  // KM_REPORTS_KMEXPORTS_H

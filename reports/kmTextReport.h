@@ -126,6 +126,61 @@ class kmTextReport {
                                       int32_t iRecord,
                                       const DataExportOptions* pOptions);
 
+  // ---- apcexport.txt ----------------------------------------------------
+
+  // Writes the APC export to sPath: the segments of the fitted models with
+  // their ranges, APCs, limits and tests. bAllSegments writes every
+  // segment of a model, otherwise its last segment only.
+  // Throws as WriteExportFile.
+  void WriteAPCExportFile(const char* sPath, const DataExportOptions* pOptions,
+                          bool bAllSegments);
+  // The header line (its four APC titles carry the first letter of the
+  // session's rate unit), then the rows of every entry in entry order,
+  // with the two-cohort header ("APC" titles whatever the rate unit) before
+  // the first comparison. With the models option "best fit" the final
+  // selected model of each valid entry that has one; with "all" every
+  // model of each entry.
+  // Throws: kmCalcData::GetModel's error for a final selected model that
+  // the record does not hold.
+  void WriteAPCExportFile(KmIO_File* pFile, const DataExportOptions* pOptions,
+                          bool bAllSegments);
+  // One row: segment iSegment of model iModel of record (entry iEntry).
+  // A model hidden by the MADWD rule shows its index and "-" cells. A
+  // linear (not log-linear) model's row ends after its segment number,
+  // which keeps its field delimiter. With the interval method 3 the test
+  // statistic and p-value are "--"; files older than 4.05 have none.
+  // Throws: the record's and the model's range errors.
+  void WriteAPCSegment(KmIO_File* pFile, const kmCalcData& record,
+                       int32_t iModel, int32_t iEntry, int32_t iSegment,
+                       const DataExportOptions* pOptions);
+
+  // ---- jumpcrexport.txt --------------------------------------------------
+
+  // Writes the jump and comparability-ratio export to sPath: one row per
+  // written model of every valid entry. Throws as WriteExportFile.
+  void WriteJumpCRExportFile(const char* sPath,
+                             const DataExportOptions* pOptions);
+  // The header line: the by-variable names and the sixteen fixed titles.
+  void WriteJumpCRHeader(KmIO_File* pFile, const DataExportOptions* pOptions);
+  // The rows of entry iRecord: none for an invalid record; with the models
+  // option "all" one per model, with "best fit" one for the final selected
+  // model (none when the record has no final model).
+  // Throws: kmCalcData::GetModel's error for a final selected model that
+  // the record does not hold.
+  void WriteTableReportJumpCR(KmIO_File* pFile, int32_t iRecord,
+                              const DataExportOptions* pOptions);
+  // One row of model (entry iRecord): by-variable labels, number of
+  // kinkmarks, jump location, then seven jump and seven comparability-ratio
+  // cells: empty jump cells for a comparability-ratio record, the jump
+  // statistics for a jump record, fourteen empty cells for neither. A
+  // standard error below 1e-13 in size is written as 0. Results written by
+  // program version 4.4 have their comparability-ratio interval computed
+  // anew through the handler.
+  // Throws: the handler's comparability-ratio errors.
+  void WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
+                             const DataExportOptions* pOptions, int32_t iRecord,
+                             bool bJump, bool bCR);
+
  protected:
   // The handler's session. Throws: KmException "The results handler holds
   // no session." when there is none.

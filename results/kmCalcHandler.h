@@ -84,8 +84,9 @@ class kmCalcHandler {
   // Signature of the fitting engine's comparability-ratio interval: builds
   // a calculator on pSession, computes the interval of model with the ratio
   // dCRValue, its variance dCRVariance and level dAlpha, and stores it in
-  // the model's comparability-ratio statistics. The fitting engine installs
-  // one (SetComparabilityRatioCalculator) before any export asks for it.
+  // the model's comparability-ratio statistics. The results layer cannot
+  // build a calculator itself: whoever uses a handler for it gives the
+  // handler the fitting engine's function (SetComparabilityRatioCalculator).
   typedef void (*ComparabilityRatioCIFunction)(kmSession* pSession,
                                                kmTable& model, double dCRValue,
                                                double dCRVariance,
@@ -174,17 +175,18 @@ class kmCalcHandler {
   bool GetBoolDisplayOption(int32_t iId) const;
   int32_t GetIntDisplayOption(int32_t iId) const;
 
-  // Computes the comparability-ratio interval of model with the installed
+  // Computes the comparability-ratio interval of model with the handler's
   // calculator on the handler's session, with kmOptCRValue, kmOptCRVariance
   // and kmOptJumpCRAlpha.
   // Throws: KmException "No comparability-ratio calculator has been
-  // installed." when the fitting engine installed none; "The handler has no
+  // installed." when the handler was given none; "The handler has no
   // session." without a session; the calculator's errors.
   void CalculateComparabilityRatioCI(kmTable& model);
-  // Installs the fitting engine's comparability-ratio interval (null
-  // removes it). REQUIRES: called before any thread uses a handler.
-  static void SetComparabilityRatioCalculator(
-      ComparabilityRatioCIFunction pFunction);
+  // Gives this handler the fitting engine's comparability-ratio interval
+  // (null removes it); it stays through Reset and Read.
+  void SetComparabilityRatioCalculator(ComparabilityRatioCIFunction pFunction) {
+    pCRCalculator_ = pFunction;
+  }
 
   // ---- Writing (kmCalcHandlerWrite.cpp) -----------------------------------
   // Each write operation first checks the state: in state 6 it throws
@@ -419,6 +421,8 @@ class kmCalcHandler {
   int32_t lRecordsStart_;
   // Every record offset of the table, ascending.
   std::vector<int32_t> vRecordStarts_;
+  // The comparability-ratio interval given by the caller, or null.
+  ComparabilityRatioCIFunction pCRCalculator_ = nullptr;
   // Mirrors of graph texts 1 and 2.
   KmString sGraphIndependentLabel_;
   KmString sGraphDependentLabel_;

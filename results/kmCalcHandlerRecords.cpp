@@ -9,6 +9,8 @@
 #include "foundation/KmException.h"
 #include "results/internal/HandlerFileChecks.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmVariable.h"
 
 using km_results_handler::HandlerReader;
 using km_results_handler::RefuseFile;
@@ -19,6 +21,32 @@ const char kClassName[] = "kmCalcHandler";
 
 // Records read by one call, owned until they are handed to the caller.
 typedef std::vector<std::unique_ptr<kmCalcData> > RecordList;
+
+// The level texts of combination iCohort: per by-variable the value label of
+// its level when the by-variable's format holds one, else the level's code,
+// so that a by-variable without value labels does not stop the read.
+KmVector<KmString> LevelTexts(const kmCombos& combos, const kmSession& session,
+                              int32_t iCohort) {
+  const KmVector<int> vCodes = combos.GetCombination(iCohort);
+  KmVector<KmString> vTexts;
+  for (int32_t j = 0;
+       j < session.GetNumByVars() && j < static_cast<int32_t>(vCodes.size());
+       ++j) {
+    const kmVariable& byVar = session.GetByVar(static_cast<int16_t>(j));
+    const int iCode = vCodes[static_cast<size_t>(j)];
+    KmString sText;
+    if (byVar.HasFormat()) {
+      byVar.GetLabel(iCode, sText, true);
+      if (sText != "-1") {
+        byVar.GetLabel(iCode, sText, false);
+        vTexts.push_back(sText);
+        continue;
+      }
+    }
+    vTexts.push_back(KmString() << iCode);
+  }
+  return vTexts;
+}
 
 }  // namespace
 
@@ -98,8 +126,7 @@ std::unique_ptr<kmCalcData> kmCalcHandler::ReadCohortRecord(int32_t iCohort) {
   // A file without by-variables has no combination to label from; its
   // cohort keeps the empty label.
   if (pRecord->vCohortLabel.empty() && iCohort < combos_.GetNumCombinations()) {
-    pRecord->SetCohortLabel(
-        combos_.GetCohortLabelEachLevel(iCohort, pSession_.get()));
+    pRecord->SetCohortLabel(LevelTexts(combos_, *pSession_, iCohort));
   }
   return pRecord;
 }
@@ -112,8 +139,10 @@ std::unique_ptr<kmCalcData> kmCalcHandler::ReadComparisonRecord(
   // A comparison is labelled by the levels of both of its cohorts.
   const int32_t nc = combos_.GetNumCombinations();
   if (pRecord->vCohortLabel.empty() && a >= 0 && a < nc && b >= 0 && b < nc) {
-    pRecord->SetCohortLabel(
-        combos_.GetCohortLabelEachLevel(a, b, pSession_.get()));
+    KmVector<KmString> vLabels = LevelTexts(combos_, *pSession_, a);
+    const KmVector<KmString> vSecond = LevelTexts(combos_, *pSession_, b);
+    vLabels.insert(vLabels.end(), vSecond.begin(), vSecond.end());
+    pRecord->SetCohortLabel(vLabels);
   }
   return pRecord;
 }

@@ -39,9 +39,6 @@ int64_t PairPosition(int64_t a, int64_t b, int64_t g) {
   return a * g - a * (a + 1) / 2 + (b - a - 1);
 }
 
-// The installed comparability-ratio calculator of the fitting engine.
-kmCalcHandler::ComparabilityRatioCIFunction g_pComparabilityRatioCI = nullptr;
-
 }  // namespace
 
 const char* const kmCalcHandler::kFileVersionText = "4.900";
@@ -240,22 +237,16 @@ int32_t kmCalcHandler::GetIntDisplayOption(int32_t iId) const {
                       [&]() -> int32_t { return outputOptions_.GetInt(iId); });
 }
 
-void kmCalcHandler::SetComparabilityRatioCalculator(
-    ComparabilityRatioCIFunction pFunction) {
-  g_pComparabilityRatioCI = pFunction;
-}
-
 void kmCalcHandler::CalculateComparabilityRatioCI(kmTable& model) {
   WithCallPath("CalculateComparabilityRatioCI()", kClassName, [&] {
     if (!pSession_)
       GenerateKmException("The handler has no session.", kClassName);
-    if (g_pComparabilityRatioCI == nullptr) {
+    if (pCRCalculator_ == nullptr) {
       GenerateKmException(
           "No comparability-ratio calculator has been installed.", kClassName);
     }
-    g_pComparabilityRatioCI(pSession_.get(), model,
-                            pSession_->GetDouble(kmOptCRValue),
-                            pSession_->GetDouble(kmOptCRVariance),
-                            pSession_->GetDouble(kmOptJumpCRAlpha));
+    pCRCalculator_(pSession_.get(), model, pSession_->GetDouble(kmOptCRValue),
+                   pSession_->GetDouble(kmOptCRVariance),
+                   pSession_->GetDouble(kmOptJumpCRAlpha));
   });
 }

@@ -1,6 +1,9 @@
 // VSVariable: construction, copying and the owned format.
 #include "session/VSVariable.h"
 
+#include <memory>
+#include <utility>
+
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -21,7 +24,7 @@ VSVariable::VSVariable(const VSVariable& other) {
   WithCallPath("Copy Constructor", kClassName, [&] { Copy(other); });
 }
 
-VSVariable::~VSVariable() { delete pFormat_; }
+VSVariable::~VSVariable() = default;
 
 VSVariable& VSVariable::operator=(const VSVariable& other) {
   WithCallPath("operator=", kClassName, [&] {
@@ -32,24 +35,20 @@ VSVariable& VSVariable::operator=(const VSVariable& other) {
 
 void VSVariable::Init() {
   sName_.Clear();
-  pFormat_ = nullptr;
+  pFormat_.reset();
 }
 
-void VSVariable::Clear() {
-  delete pFormat_;
-  Init();
-}
+void VSVariable::Clear() { Init(); }
 
 void VSVariable::Copy(const VSVariable& other) {
   WithCallPath("Copy()", kClassName, [&] {
     // Take copies before letting go of our own members, so that a failed
     // copy leaves this variable as it was and Copy(*this) keeps it whole.
     KmString sName = other.sName_;
-    KmFormat* pCopy =
-        other.pFormat_ != nullptr ? new KmFormat(*other.pFormat_) : nullptr;
-    Clear();
+    std::unique_ptr<KmFormat> pCopy;
+    if (other.pFormat_) pCopy = std::make_unique<KmFormat>(*other.pFormat_);
     sName_ = sName;
-    pFormat_ = pCopy;
+    pFormat_ = std::move(pCopy);
   });
 }
 
@@ -64,9 +63,6 @@ const KmFormat& VSVariable::GetFormat() const {
 }
 
 void VSVariable::SetFormat(const KmFormat& format) {
-  WithCallPath("SetFormat()", kClassName, [&] {
-    KmFormat* pCopy = new KmFormat(format);
-    delete pFormat_;
-    pFormat_ = pCopy;
-  });
+  WithCallPath("SetFormat()", kClassName,
+               [&] { pFormat_ = std::make_unique<KmFormat>(format); });
 }

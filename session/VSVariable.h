@@ -2,6 +2,8 @@
 #ifndef KM_SESSION_VSVARIABLE_H
 #define KM_SESSION_VSVARIABLE_H
 
+#include <memory>
+
 #include "foundation/KmString.h"
 
 class KmFormat;
@@ -50,7 +52,7 @@ class VSVariable {
 
   KmString sName_;
   // Owned; null when the variable has no format.
-  KmFormat* pFormat_;
+  std::unique_ptr<KmFormat> pFormat_;
 };
 
 #endif  // KM_SESSION_VSVARIABLE_H

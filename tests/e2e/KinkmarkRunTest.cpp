@@ -197,6 +197,10 @@ TEST(KinkmarkRun, WholeRunThenExportOnly) {
   EXPECT_EQ(sSummary.substr(sSummary.size() - sListed.size()), sListed);
   EXPECT_TRUE(fs::exists(dir.File("out.report.txt")));
   EXPECT_TRUE(fs::exists(dir.File("out.finalselectedmodelexport.txt")));
+  for (const char* sFile :
+       {"out.dataexport.txt", "out.apcexport.txt", "out.aapcexport.txt"}) {
+    EXPECT_TRUE(fs::exists(dir.File(sFile))) << sFile;
+  }
 
   fs::copy_file(dir.File("out.dat"), dir.File("old.kmo"));
   WriteAll(dir.File("again.ini"),

@@ -35,6 +35,13 @@ inline std::vector<Observation> Observations(
   return obs;
 }
 
+// n independent values dFirst, dFirst + 1, ...
+inline std::vector<double> Sequence(int n, double dFirst = 0.0) {
+  std::vector<double> xs;
+  for (int i = 0; i < n; ++i) xs.push_back(dFirst + i);
+  return xs;
+}
+
 // Owns a session and a calculator whose members hold the observations:
 // pDataX (1, x), pDataY (y), pDataWeightInput (the weights), pDataAux (the
 // standard errors) and the weights on the diagonal of pWeightMatrix. The
@@ -64,6 +71,19 @@ struct LoadedCalculator {
       (*calc->pDataWeightInput)(i) = o.weight;
       (*calc->pDataAux)(i, 1) = o.se;
       (*calc->pWeightMatrix)(i, i) = o.weight;
+    }
+  }
+
+  // Replaces *pDataY by the given columns, each n long: the observed
+  // response first, then permuted data sets.
+  void SetResponseColumns(const std::vector<std::vector<double>>& columns) {
+    const int D = static_cast<int>(columns.size());
+    calc->pDataY->ReSize(n, D);
+    for (int d = 1; d <= D; ++d) {
+      for (int i = 1; i <= n; ++i) {
+        (*calc->pDataY)(i, d) =
+            columns[static_cast<size_t>(d - 1)][static_cast<size_t>(i - 1)];
+      }
     }
   }
 

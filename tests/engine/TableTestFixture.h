@@ -13,6 +13,7 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 
 namespace km_table_test {
 
@@ -34,29 +35,20 @@ class TableTest : public ::testing::Test {
   // kV), grid values 3, 4, 5, 6, 7 in the first five grid entries, levels
   // 0.05 and the given scale.
   void MakeCalculator(bool bLogLinear, int n = kN) {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptAutocorrErrors, 0);
-    session_->SetBool(kmOptLogLinear, bLogLinear);
-    session_->SetDouble(kmOptKinkmarkAlpha, 0.05);
-    session_->SetDouble(kmOptAPCAlpha, 0.05);
-    ConfigureSession(*session_);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(n);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = new NEWMAT::Matrix(n, 2);
-    calc_->pDataY = new NEWMAT::Matrix(n, 1);
-    calc_->pDataWeightInput = new NEWMAT::ColumnVector(n);
-    calc_->pX0->ReSize(n, 2);
-    for (int i = 1; i <= n; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = i;
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataWeightInput)(i) = kV[i - 1];
-      (*calc_->pX0)(i, 1) = 1.0;
-      (*calc_->pX0)(i, 2) = i;
-    }
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(km_engine_test::Sequence(n, 1.0),
+                                     std::vector<double>(kY, kY + n),
+                                     std::vector<double>(kV, kV + n)),
+        [&](kmSession& s) {
+          s.SetInt(kmOptAutocorrErrors, 0);
+          s.SetBool(kmOptLogLinear, bLogLinear);
+          s.SetDouble(kmOptKinkmarkAlpha, 0.05);
+          s.SetDouble(kmOptAPCAlpha, 0.05);
+          ConfigureSession(s);
+        });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
+    *calc_->pX0 = calc_->pDataX->Columns(1, 2);
     if (calc_->pGridValues->Nrows() < 5) calc_->pGridValues->ReSize(5);
     for (int r = 1; r <= 5; ++r) (*calc_->pGridValues)(r) = r + 2.0;
     NEWMAT::Matrix mB;

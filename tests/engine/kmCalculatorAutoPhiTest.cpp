@@ -11,6 +11,7 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -24,37 +25,22 @@ const std::vector<double> kY = {3.1, 2.4, 2.9, 4.8, 6.1, 7.9,
 const std::vector<double> kW = {1, 2, 0.5, 1.5, 1, 3, 2, 1, 0.7, 1.2, 2.5, 1};
 
 // Years 1990..2001 with kY and weights kW, mode 1, e = b = 2, g = 1.
-struct PhiCalculator {
-  PhiCalculator() {
-    const int n = 12;
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptAutocorrErrors, 1);
-    session->SetInt(kmOptMinObsEnd, 2);
-    session->SetInt(kmOptMinObsBetween, 2);
-    session->SetInt(kmOptGridPointsBetween, 1);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new Matrix(n, 2);
-    calc->pDataY = new Matrix(n, 1);
-    calc->pDataWeightInput = new ColumnVector(n);
-    for (int i = 1; i <= n; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = 1989 + i;
-      (*calc->pDataY)(i, 1) = kY[i - 1];
-      (*calc->pDataWeightInput)(i) = kW[i - 1];
-    }
-  }
+struct PhiCalculator : km_engine_test::LoadedCalculator {
+  PhiCalculator()
+      : LoadedCalculator(km_engine_test::Observations(
+                             km_engine_test::Sequence(12, 1990), kY, kW),
+                         [](kmSession& s) {
+                           s.SetInt(kmOptAutocorrErrors, 1);
+                           s.SetInt(kmOptMinObsEnd, 2);
+                           s.SetInt(kmOptMinObsBetween, 2);
+                           s.SetInt(kmOptGridPointsBetween, 1);
+                         }) {}
   void ExpectDataUnchanged() const {
     for (int i = 1; i <= 12; ++i) {
       EXPECT_EQ((*calc->pDataX)(i, 2), 1989 + i) << i;
       EXPECT_EQ((*calc->pDataWeightInput)(i), kW[i - 1]) << i;
     }
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
 };
 
 TEST(CalculateAutoParamPhi, EstimatesFromUnweightedFitResiduals) {

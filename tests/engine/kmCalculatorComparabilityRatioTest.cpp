@@ -24,6 +24,8 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -116,16 +118,12 @@ TEST(ComparabilityRatioInterval, HandlerComputesItOnceInstalled) {
   kmCalcHandler handler(&session);
   kmTable table;
 
-  kmCalcHandler::SetComparabilityRatioCalculator(nullptr);
-  try {
-    handler.CalculateComparabilityRatioCI(table);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_NE(std::string(e.what()).find("No comparability-ratio calculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { handler.CalculateComparabilityRatioCI(table); });
+  EXPECT_NE(std::string(e.what()).find("No comparability-ratio calculator"),
+            std::string::npos);
 
-  InstallComparabilityRatioCalculator();
+  InstallComparabilityRatioCalculator(handler);
   handler.CalculateComparabilityRatioCI(table);
   const double dActual[7] = {table.GetComparabilityRatio(),
                              table.GetComparabilitySE(),
@@ -150,22 +148,16 @@ constexpr double kCR = 1.25;
 class CompRatioRowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptAutocorrErrors, 0);
-    session_->SetBool(kmOptLogLinear, false);
-    session_->SetDouble(kmOptCRValue, kCR);
-    session_->SetDouble(kmOptCRVariance, 0.01);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->SetNumObservations(kN);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 1);
-    calc_->pDataAux = new Matrix(kN, 1);
-    for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = i - 1;
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataAux)(i, 1) = kS[i - 1];
-    }
+    std::vector<km_engine_test::Observation> obs;
+    for (int i = 0; i < kN; ++i) obs.push_back({double(i), kY[i], 1.0, kS[i]});
+    km_engine_test::LoadedCalculator lc(obs, [](kmSession& s) {
+      s.SetInt(kmOptAutocorrErrors, 0);
+      s.SetBool(kmOptLogLinear, false);
+      s.SetDouble(kmOptCRValue, kCR);
+      s.SetDouble(kmOptCRVariance, 0.01);
+    });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     // Unshifted intercepts: a = a' - b * origin.
     KmVector<kmLineSegment> segments;
     kmLineSegment seg;

@@ -14,6 +14,8 @@
 #include "foundation/KmProgressInterface.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -39,32 +41,21 @@ const std::vector<double> kObserved = {9.0, 1.0, 8.0, 2.0, 7.0, 3.0,
 
 // A calculator whose pDataY holds col1 and col2, with the grid and the
 // cross products of the full design, diagonal weights (mode 0).
-struct PermCalculator {
+struct PermCalculator : km_engine_test::LoadedCalculator {
   PermCalculator(const std::vector<double>& col1,
-                 const std::vector<double>& col2, int iNumCols = 2) {
-    const int n = static_cast<int>(col1.size());
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptGridPointsBetween, 1);
-    session->SetInt(kmOptAutocorrErrors, 0);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new Matrix(n, 2);
-    calc->pDataY = new Matrix(n, iNumCols);
-    for (int i = 1; i <= n; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = i - 1;
-      (*calc->pDataY)(i, 1) = col1[i - 1];
-      if (iNumCols >= 2) (*calc->pDataY)(i, 2) = col2[i - 1];
-      (*calc->pWeightMatrix)(i, i) = kW[i - 1];
-    }
+                 const std::vector<double>& col2, int iNumCols = 2)
+      : LoadedCalculator(
+            km_engine_test::Observations(
+                km_engine_test::Sequence(static_cast<int>(col1.size())), col1,
+                kW),
+            [](kmSession& s) {
+              s.SetInt(kmOptGridPointsBetween, 1);
+              s.SetInt(kmOptAutocorrErrors, 0);
+            }) {
+    if (iNumCols >= 2) SetResponseColumns({col1, col2});
     K = calc->FindGridPoints(2, 2, 1);
     calc->PreCalcXWX();
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
   int16_t K = 0;
 };
 
@@ -240,14 +231,11 @@ TEST(GridSearchForHudsons, RefusesBadArguments) {
   for (const RefusalCase& rc : kCases) {
     SCOPED_TRACE(rc.name);
     PermCalculator pc(kObserved, kY, rc.iNumDataCols);
-    try {
-      RunPerm(pc, rc.j, rc.k, nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetCallPath()).find("GridSearchForHudson()"),
-                std::string::npos)
-          << e.GetCallPath();
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { RunPerm(pc, rc.j, rc.k, nullptr); });
+    EXPECT_NE(std::string(e.GetCallPath()).find("GridSearchForHudson()"),
+              std::string::npos)
+        << e.GetCallPath();
   }
 }
 

@@ -12,6 +12,8 @@
 #include "foundation/KmProgressInterface.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -39,29 +41,17 @@ constexpr double kJump = 2.5;
 // set), weights kW (mode 0), the grid of e = 2, b = 2, g = 1 (17
 // candidates), the weighting products and, with bJump, the jump indicator
 // x - kJump >= 0 as the design's last column.
-struct JumpCalculator {
-  JumpCalculator(const std::vector<std::vector<double>>& ys, bool bJump) {
-    const int n = 12;
-    const int D = static_cast<int>(ys.size());
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptGridPointsBetween, 1);
-    session->SetInt(kmOptMinObsEnd, 2);
-    session->SetInt(kmOptMinObsBetween, 2);
-    session->SetInt(kmOptAutocorrErrors, 0);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new Matrix(n, 2);
-    calc->pDataY = new Matrix(n, D);
-    calc->pDataWeightInput = new ColumnVector(n);
-    for (int i = 1; i <= n; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = i - 1;
-      for (int d = 1; d <= D; ++d) (*calc->pDataY)(i, d) = ys[d - 1][i - 1];
-      (*calc->pDataWeightInput)(i) = kW[i - 1];
-    }
+struct JumpCalculator : km_engine_test::LoadedCalculator {
+  JumpCalculator(const std::vector<std::vector<double>>& ys, bool bJump)
+      : LoadedCalculator(km_engine_test::Observations(
+                             km_engine_test::Sequence(12), ys[0], kW),
+                         [](kmSession& s) {
+                           s.SetInt(kmOptGridPointsBetween, 1);
+                           s.SetInt(kmOptMinObsEnd, 2);
+                           s.SetInt(kmOptMinObsBetween, 2);
+                           s.SetInt(kmOptAutocorrErrors, 0);
+                         }) {
+    SetResponseColumns(ys);
     Matrix mB;
     calc->WLSWgt(0.0, calc->mWorkA, mB);
     calc->mWorkB = mB.t() * mB;
@@ -77,8 +67,6 @@ struct JumpCalculator {
     }
     calc->PreCalcXWX();
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
   int16_t K = 0;
 };
 
@@ -231,13 +219,11 @@ TEST(GridSearchWithJumpModel, NoPlacementIsReportedPlainly) {
     JumpCalculator jc(sets, false);
     ColumnVector vLoc, vEst, vQ;
     Matrix mProfile;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       jc.calc->GridSearch_WithJumpModel(D, 6, vLoc, vEst, vQ, jc.K, mProfile, 0,
                                         nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_STREQ(ex.GetMessage(), "Cannot place kinkmark 6 in GridSearch.");
-    }
+    });
+    EXPECT_STREQ(ex.GetMessage(), "Cannot place kinkmark 6 in GridSearch.");
   }
 }
 

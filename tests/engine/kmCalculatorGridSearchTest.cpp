@@ -13,6 +13,8 @@
 #include "foundation/KmProgressInterface.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -28,31 +30,17 @@ constexpr double kCoefTol = 1e-7;
 
 // A calculator with the cohort (xs, ys, weights), the grid of (e, b, g), the
 // cross products of the full design and diagonal weights (mode 0).
-struct SearchCalculator {
+struct SearchCalculator : km_engine_test::LoadedCalculator {
   SearchCalculator(const std::vector<double>& xs, const std::vector<double>& ys,
-                   const std::vector<double>& ws, int e, int b, int g) {
-    const int n = static_cast<int>(xs.size());
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptGridPointsBetween, g);
-    session->SetInt(kmOptAutocorrErrors, 0);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new Matrix(n, 2);
-    calc->pDataY = new Matrix(n, 1);
-    for (int i = 1; i <= n; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = xs[i - 1];
-      (*calc->pDataY)(i, 1) = ys[i - 1];
-      (*calc->pWeightMatrix)(i, i) = ws[i - 1];
-    }
+                   const std::vector<double>& ws, int e, int b, int g)
+      : LoadedCalculator(km_engine_test::Observations(xs, ys, ws),
+                         [g](kmSession& s) {
+                           s.SetInt(kmOptGridPointsBetween, g);
+                           s.SetInt(kmOptAutocorrErrors, 0);
+                         }) {
     K = calc->FindGridPoints(static_cast<int16_t>(e), b, g);
     calc->PreCalcXWX();
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
   int16_t K = 0;
 };
 
@@ -300,18 +288,16 @@ TEST(GridSearch, RefusesWhatCannotBeSearched) {
     SearchCalculator sc(Range(10), Range(10), std::vector<double>(10, 1.0), 2,
                         2, 0);
     SearchOut out;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       sc.calc->GridSearch(c.iNumDataSets, c.k, out.vLocations, out.vEstimates,
                           out.vResidSum, sc.K, out.mProfile, nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      if (*c.sMessage != '\0') {
-        EXPECT_STREQ(ex.GetMessage(), c.sMessage);
-      }
-      EXPECT_NE(std::string(ex.GetCallPath()).find("GridSearch()"),
-                std::string::npos)
-          << ex.GetCallPath();
+    });
+    if (*c.sMessage != '\0') {
+      EXPECT_STREQ(ex.GetMessage(), c.sMessage);
     }
+    EXPECT_NE(std::string(ex.GetCallPath()).find("GridSearch()"),
+              std::string::npos)
+        << ex.GetCallPath();
   }
 }
 

@@ -13,6 +13,8 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -21,24 +23,11 @@ namespace {
 
 // A calculator holding the independent values xs, its grid vectors sized by
 // LoadCalcMembers for g grid points between observations.
-struct GridCalculator {
-  GridCalculator(const std::vector<double>& xs, int g) {
-    const int n = static_cast<int>(xs.size());
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptGridPointsBetween, g);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new Matrix(n, 2);
-    for (int i = 1; i <= n; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = xs[i - 1];
-    }
-  }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
+struct GridCalculator : km_engine_test::LoadedCalculator {
+  GridCalculator(const std::vector<double>& xs, int g)
+      : LoadedCalculator(
+            km_engine_test::Observations(xs, std::vector<double>(xs.size())),
+            [g](kmSession& s) { s.SetInt(kmOptGridPointsBetween, g); }) {}
 };
 
 std::vector<double> Range(int n, double dStart) {
@@ -155,14 +144,11 @@ TEST(FindGridPoints, RejectsBadSettingsWithCallPath) {
   for (const BadCase& c : kCases) {
     SCOPED_TRACE(c.sName);
     GridCalculator gc(Range(6, 0.0), 0);
-    try {
-      gc.calc->FindGridPoints(static_cast<int16_t>(c.e), 0, c.g);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_NE(std::string(ex.GetCallPath()).find("FindGridPoints()"),
-                std::string::npos)
-          << ex.GetCallPath();
-    }
+    const KmException ex = km_test::CatchKmException(
+        [&] { gc.calc->FindGridPoints(static_cast<int16_t>(c.e), 0, c.g); });
+    EXPECT_NE(std::string(ex.GetCallPath()).find("FindGridPoints()"),
+              std::string::npos)
+        << ex.GetCallPath();
   }
 }
 

@@ -38,6 +38,7 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -67,23 +68,17 @@ class HudsonsTest : public ::testing::Test {
   void Load(int n, const double* pX, const double* pY, const double* pW,
             int iMinObsEnd, int iMinObsBetween) {
     n_ = n;
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptMinObsEnd, iMinObsEnd);
-    session_->SetInt(kmOptMinObsBetween, iMinObsBetween);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(n);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = new Matrix(n, 2);
-    calc_->pDataY = new Matrix(n, 2);
-    for (int i = 1; i <= n; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = pX[i - 1];
-      (*calc_->pDataY)(i, 1) = pY[i - 1];
-      (*calc_->pDataY)(i, 2) = pY[n - i];
-      (*calc_->pWeightMatrix)(i, i) = pW[i - 1];
-    }
+    const std::vector<double> vY(pY, pY + n);
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(std::vector<double>(pX, pX + n), vY,
+                                     std::vector<double>(pW, pW + n)),
+        [&](kmSession& s) {
+          s.SetInt(kmOptMinObsEnd, iMinObsEnd);
+          s.SetInt(kmOptMinObsBetween, iMinObsBetween);
+        });
+    lc.SetResponseColumns({vY, std::vector<double>(vY.rbegin(), vY.rend())});
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     table_ = std::make_unique<kmUpperTriangularMatrix>(n, n);
     calc_->Partitions(*table_);
   }
@@ -303,6 +298,37 @@ TEST_F(HudsonsTest, AdjustBetasIsTheRestrictedLeastSquaresStep) {
     if (c.code == 3.0) {
       EXPECT_NEAR(vFit(4) - vFit(2), c.slopeChange, 1e-9);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ContinuityChoices, ThirdChoiceUpToTheShortestLongPiece) {
+  // n = 12, a = 2, g = 4 (two observations between kinkmarks). Hand-worked
+  // from the pieces' sizes: the piece after kinkmark 1 (p_2 - p_1
+  // observations) is long with 6 or more, the last piece (12 - p_2
+  // observations) with 5 or more; a kinkmark before a long piece has 2
+  // choices, before a shorter one 3. (3, 8) sits on both boundaries.
+  struct Case {
+    double p1, p2;
+    int iFirst, iSecond;
+  };
+  const Case kCases[] = {
+      {3, 7, 3, 2},  // pieces of 4 and 5 observations
+      {3, 8, 3, 3},  // 5 and 4: each one short of long
+      {3, 9, 2, 3},  // 6 and 3
+      {4, 9, 3, 3},  // 5 and 3
+      {5, 9, 3, 3},  // 4 and 3
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "(" << c.p1 << ", " << c.p2 << ")");
+    ColumnVector vP(2);
+    vP(1) = c.p1;
+    vP(2) = c.p2;
+    EXPECT_EQ(kmCalculator::ContinuityChoices(1, 2, vP, 12, 2, 4), c.iFirst);
+    EXPECT_EQ(kmCalculator::ContinuityChoices(2, 2, vP, 12, 2, 4), c.iSecond);
   }
 }
 

@@ -21,6 +21,8 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -36,25 +38,14 @@ constexpr double kV[kN] = {1, 2, 1.5, 0.5, 1, 3, 2, 1, 2, 1};
 class KinkmarkSEsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptAutocorrErrors, 0);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(kN);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(kN);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 1);
-    calc_->pDataWeightInput = new ColumnVector(kN);
-    calc_->pX0->ReSize(kN, 2);
-    for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = i;
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataWeightInput)(i) = kV[i - 1];
-      (*calc_->pX0)(i, 1) = 1.0;
-      (*calc_->pX0)(i, 2) = i;
-    }
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(km_engine_test::Sequence(kN, 1.0),
+                                     std::vector<double>(kY, kY + kN),
+                                     std::vector<double>(kV, kV + kN)),
+        [](kmSession& s) { s.SetInt(kmOptAutocorrErrors, 0); });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
+    *calc_->pX0 = calc_->pDataX->Columns(1, 2);
     Matrix mB;
     calc_->WLSWgt(0.0, calc_->mWorkA, mB);
   }
@@ -160,13 +151,10 @@ TEST_F(KinkmarkSEsTest, TooFewObservationsForABandwidthIsAnError) {
   ColumnVector vTau(0);
   Matrix mCov;
   kmTable table;
-  try {
-    calc_->KinkMkSEs(0, vTau, &mCov, &table);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_NE(std::string(e.what()).find("at least 3 observations"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->KinkMkSEs(0, vTau, &mCov, &table); });
+  EXPECT_NE(std::string(e.what()).find("at least 3 observations"),
+            std::string::npos);
 }
 
 // R: qf(0.95, 3, 10); qt(0.975, 7); pt(2.1, 7)

@@ -26,6 +26,8 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -62,16 +64,11 @@ const double kDataSets[3][kN] = {
 // A calculator with the observations of the shared data set, the fitted
 // values and weighted residuals of its one-kinkmark model in row 2, and the
 // back-mapping matrix L = diag(1 / sqrt(v)).
-struct PermCalculator {
-  explicit PermCalculator(int iAutocorrMode = 0, int n = kN) {
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptAutocorrErrors, iAutocorrMode);
-    session->ClearObservationCounts();
-    session->AddObservationCount(n);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataY = new Matrix(n, 1);
+struct PermCalculator : km_engine_test::LoadedCalculator {
+  explicit PermCalculator(int iAutocorrMode = 0, int iN = kN)
+      : LoadedCalculator(SharedObservations(iN), [=](kmSession& s) {
+          s.SetInt(kmOptAutocorrErrors, iAutocorrMode);
+        }) {
     mFitted.ReSize(2, n);
     mFitted = 0.0;
     mResid.ReSize(2, n);
@@ -79,15 +76,20 @@ struct PermCalculator {
     mL.ReSize(n, n);
     mL = 0.0;
     for (int i = 1; i <= n && i <= kN; ++i) {
-      (*calc->pDataY)(i, 1) = kY[i - 1];
       mFitted(2, i) = kFitted[i - 1];
       mResid(2, i) = kWeightedResid[i - 1];
       mL(i, i) = 1.0 / std::sqrt(kV[i - 1]);
     }
     calc->pRandom->sgenrand(kSeed);
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
+  // The first n observations of the shared data set (0.0 beyond it).
+  static std::vector<km_engine_test::Observation> SharedObservations(int iN) {
+    std::vector<km_engine_test::Observation> obs;
+    for (int i = 0; i < iN; ++i) {
+      obs.push_back({double(i), i < kN ? kY[i] : 0.0});
+    }
+    return obs;
+  }
   Matrix mFitted, mResid, mL;
 };
 
@@ -158,13 +160,10 @@ TEST(Permute, BadInputsThrowWithCallPath) {
     SCOPED_TRACE(c.sName);
     PermCalculator pc;
     Matrix mL = pc.mL.SubMatrix(1, c.iLRows, 1, c.iLRows);
-    try {
-      pc.calc->Permute(c.k, mL, pc.mFitted, pc.mResid, c.iDataSets);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_NE(std::string(ex.GetCallPath()).find("Permute()"),
-                std::string::npos);
-    }
+    const KmException ex = km_test::CatchKmException(
+        [&] { pc.calc->Permute(c.k, mL, pc.mFitted, pc.mResid, c.iDataSets); });
+    EXPECT_NE(std::string(ex.GetCallPath()).find("Permute()"),
+              std::string::npos);
     EXPECT_EQ(pc.calc->pDataY->Ncols(), 1) << "response changed on failure";
   }
 }

@@ -12,6 +12,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -27,21 +28,11 @@ constexpr double kSE[kN] = {0.1, 0.2, 0.3, 0.4};
 class PlaceholdersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    session_ = std::make_unique<kmSession>();
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(kN);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(kN);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 1);
-    calc_->pDataAux = new Matrix(kN, 1);
-    for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX[i - 1];
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataAux)(i, 1) = kSE[i - 1];
-    }
+    std::vector<km_engine_test::Observation> obs;
+    for (int i = 0; i < kN; ++i) obs.push_back({kX[i], kY[i], 1.0, kSE[i]});
+    km_engine_test::LoadedCalculator lc(obs);
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
   }
 
   std::unique_ptr<kmSession> session_;

@@ -20,6 +20,8 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -74,38 +76,29 @@ ColumnVector Vec(std::initializer_list<double> values) {
 
 // A calculator holding the shared observations (response log(y) when
 // bLog), its session with the given error model.
-struct ResidCalculator {
-  ResidCalculator(int iAutocorrMode, bool bLog, double dJumpAt = 0.0) {
-    session = std::make_unique<kmSession>();
-    session->SetInt(kmOptAutocorrErrors, iAutocorrMode);
-    session->SetBool(kmOptLogLinear, bLog);
-    session->SetDouble(kmOptJumpLocation, dJumpAt);
-    session->ClearObservationCounts();
-    session->AddObservationCount(kN);
-    calc = std::make_unique<kmCalculator>(session.get());
-    calc->LoadCalcMembers(nullptr, 0);
-    calc->SetNumObservations(kN);
-    calc->pDataX = new Matrix(kN, 2);
-    calc->pDataY = new Matrix(kN, 1);
-    calc->pDataAux = new Matrix(kN, 1);
-    calc->pDataWeightInput = new ColumnVector(kN);
+struct ResidCalculator : km_engine_test::LoadedCalculator {
+  ResidCalculator(int iAutocorrMode, bool bLog, double dJumpAt = 0.0)
+      : LoadedCalculator(SharedObservations(bLog), [=](kmSession& s) {
+          s.SetInt(kmOptAutocorrErrors, iAutocorrMode);
+          s.SetBool(kmOptLogLinear, bLog);
+          s.SetDouble(kmOptJumpLocation, dJumpAt);
+        }) {
     mA.ReSize(kN, kN);
     mA = 0.0;
-    for (int i = 1; i <= kN; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = kX[i - 1];
-      (*calc->pDataY)(i, 1) = bLog ? std::log(kY[i - 1]) : kY[i - 1];
-      (*calc->pDataAux)(i, 1) = kSE[i - 1];
-      (*calc->pDataWeightInput)(i) = kV[i - 1];
-      mA(i, i) = std::sqrt(kV[i - 1]);
-    }
+    for (int i = 1; i <= kN; ++i) mA(i, i) = std::sqrt(kV[i - 1]);
     mFitted.ReSize(3, kN);
     mFitted = 0.0;
     mResid.ReSize(3, kN);
     mResid = 0.0;
   }
-  std::unique_ptr<kmSession> session;
-  std::unique_ptr<kmCalculator> calc;
+  static std::vector<km_engine_test::Observation> SharedObservations(
+      bool bLog) {
+    std::vector<km_engine_test::Observation> obs;
+    for (int i = 0; i < kN; ++i) {
+      obs.push_back({kX[i], bLog ? std::log(kY[i]) : kY[i], kV[i], kSE[i]});
+    }
+    return obs;
+  }
   Matrix mA, mFitted, mResid;
 };
 
@@ -278,14 +271,12 @@ TEST(Resids, ShortInputsThrowWithSource) {
     ResidCalculator rc(0, false);
     rc.mFitted.ReSize(c.iFittedRows, kN);
     kmTable table;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       rc.calc->Resids(c.k, 0, rc.mA, c.vCoef, c.vTau, rc.mFitted, rc.mResid,
                       table);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_NE(std::string(ex.GetCallPath()).find("Resids()"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(ex.GetCallPath()).find("Resids()"),
+              std::string::npos);
   }
 }
 

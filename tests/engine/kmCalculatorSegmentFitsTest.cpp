@@ -26,6 +26,7 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -61,16 +62,17 @@ class SegmentFitsTest : public ::testing::Test {
 
   // The shared cohort, with y in column 1 and y2 in column 2 of pDataY.
   void LoadSharedCohort(int iMinObsEnd = 2, int iMinObsBetween = 2) {
-    MakeCalculator(kN, iMinObsEnd, iMinObsBetween);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 2);
-    for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX[i - 1];
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataY)(i, 2) = kY[kN - i];
-      (*calc_->pWeightMatrix)(i, i) = kW[i - 1];
-    }
+    const std::vector<double> vY(kY, kY + kN);
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(std::vector<double>(kX, kX + kN), vY,
+                                     std::vector<double>(kW, kW + kN)),
+        [&](kmSession& s) {
+          s.SetInt(kmOptMinObsEnd, iMinObsEnd);
+          s.SetInt(kmOptMinObsBetween, iMinObsBetween);
+        });
+    lc.SetResponseColumns({vY, std::vector<double>(vY.rbegin(), vY.rend())});
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
   }
 
   std::unique_ptr<kmSession> session_;

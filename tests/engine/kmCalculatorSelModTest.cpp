@@ -17,6 +17,8 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -86,41 +88,30 @@ class SelModTest : public ::testing::Test {
   void Run(const Options& o, const double* pY = kY, int n = kN,
            kmBackgroundProgressTrackerWithBar* pProgress = nullptr,
            bool bJump = false, bool bCR = false) {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptModelSelection, o.iMethod);
-    session_->SetInt(kmOptMinKinkmarks, o.kmin);
-    session_->SetInt(kmOptMaxKinkmarks, o.kmax);
-    session_->SetInt(kmOptMinObsEnd, 2);
-    session_->SetInt(kmOptMinObsBetween, 2);
-    session_->SetInt(kmOptGridPointsBetween, 0);
-    session_->SetBool(kmOptLogLinear, true);
-    session_->SetInt(kmOptAutocorrErrors, 0);
-    session_->SetInt(kmOptNumPermutations, 199);
-    session_->SetDouble(kmOptPermSignificance, 0.05);
-    session_->SetInt(kmOptAAPCCIMethod, 0);
-    session_->SetBool(kmOptMADWD, o.bMADWD);
-    session_->SetDouble(kmOptMADWDPsi, o.dPsi);
-    session_->SetBool(kmOptPerCohortMaxKinkmarks, o.bPerCohortMax);
-    session_->SetInt(kmOptMaxKinkmarksFeasibility, o.iFeasibility);
-    session_->SetDouble(kmOptJumpLocation, 1995.5);
-    session_->SetDouble(kmOptCRValue, 1.1);
-    session_->SetDouble(kmOptCRVariance, 0.0025);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(n);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = new Matrix(n, 2);
-    calc_->pDataY = new Matrix(n, 1);
-    calc_->pDataWeightInput = new ColumnVector(n);
-    calc_->pDataAux = new Matrix(n, 1);
-    for (int i = 1; i <= n; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX0 + i - 1;
-      (*calc_->pDataY)(i, 1) = pY[i - 1];
-      (*calc_->pDataWeightInput)(i) = kW[i - 1];
-      (*calc_->pDataAux)(i, 1) = 0.1;
-    }
+    std::vector<km_engine_test::Observation> obs;
+    for (int i = 0; i < n; ++i) obs.push_back({kX0 + i, pY[i], kW[i], 0.1});
+    km_engine_test::LoadedCalculator lc(obs, [&o](kmSession& s) {
+      s.SetInt(kmOptModelSelection, o.iMethod);
+      s.SetInt(kmOptMinKinkmarks, o.kmin);
+      s.SetInt(kmOptMaxKinkmarks, o.kmax);
+      s.SetInt(kmOptMinObsEnd, 2);
+      s.SetInt(kmOptMinObsBetween, 2);
+      s.SetInt(kmOptGridPointsBetween, 0);
+      s.SetBool(kmOptLogLinear, true);
+      s.SetInt(kmOptAutocorrErrors, 0);
+      s.SetInt(kmOptNumPermutations, 199);
+      s.SetDouble(kmOptPermSignificance, 0.05);
+      s.SetInt(kmOptAAPCCIMethod, 0);
+      s.SetBool(kmOptMADWD, o.bMADWD);
+      s.SetDouble(kmOptMADWDPsi, o.dPsi);
+      s.SetBool(kmOptPerCohortMaxKinkmarks, o.bPerCohortMax);
+      s.SetInt(kmOptMaxKinkmarksFeasibility, o.iFeasibility);
+      s.SetDouble(kmOptJumpLocation, 1995.5);
+      s.SetDouble(kmOptCRValue, 1.1);
+      s.SetDouble(kmOptCRVariance, 0.0025);
+    });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     data_ = kmCalcData();
     data_.bJumpModel = bJump;
     data_.bComparabilityRatio = bCR;
@@ -250,13 +241,10 @@ TEST_F(SelModTest, FailureClearsTheRunningFlagAndNamesTheDriver) {
   Options o;
   o.kmin = 3;
   o.kmax = 1;
-  try {
-    Run(o, kY, kN, &progress);
-    FAIL() << "kmax < kmin was accepted";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"), std::string::npos);
-    EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"), std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { Run(o, kY, kN, &progress); });
+  EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"), std::string::npos);
+  EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"), std::string::npos);
   EXPECT_FALSE(progress.GetRunningFlag());
   EXPECT_TRUE(data_.vModels.empty());
 }

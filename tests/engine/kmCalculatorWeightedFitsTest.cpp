@@ -16,6 +16,8 @@
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -61,22 +63,15 @@ void ExpectMatrixNear(const Matrix& mActual, const Matrix& mExpected,
 class WeightedFitsTest : public ::testing::Test {
  protected:
   void MakeCalculator(int iAutocorrMode) {
-    session_ = std::make_unique<kmSession>();
-    session_->SetInt(kmOptAutocorrErrors, iAutocorrMode);
-    session_->ClearObservationCounts();
-    session_->AddObservationCount(kN);
-    calc_ = std::make_unique<kmCalculator>(session_.get());
-    calc_->LoadCalcMembers(nullptr, 0);
-    calc_->SetNumObservations(kN);
-    calc_->pDataX = new Matrix(kN, 2);
-    calc_->pDataY = new Matrix(kN, 1);
-    calc_->pDataWeightInput = new ColumnVector(kN);
+    km_engine_test::LoadedCalculator lc(
+        km_engine_test::Observations(std::vector<double>(kX, kX + kN),
+                                     std::vector<double>(kY, kY + kN),
+                                     std::vector<double>(kV, kV + kN)),
+        [=](kmSession& s) { s.SetInt(kmOptAutocorrErrors, iAutocorrMode); });
+    session_ = std::move(lc.session);
+    calc_ = std::move(lc.calc);
     design_.ReSize(kN, 3);
     for (int i = 1; i <= kN; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX[i - 1];
-      (*calc_->pDataY)(i, 1) = kY[i - 1];
-      (*calc_->pDataWeightInput)(i) = kV[i - 1];
       design_(i, 1) = 1.0;
       design_(i, 2) = kX[i - 1];
       design_(i, 3) = std::max(kX[i - 1] - 4.0, 0.0);
@@ -224,14 +219,11 @@ TEST_F(WeightedFitsTest, PreCalcXWYTakesThePermutedColumns) {
 
   // More data sets than response columns is a clear error.
   ColumnVector vYWY3(3);
-  try {
-    calc_->PreCalcXWY(3, ones_, mXWY, vYWY3);
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetSource(), "kmCalculator::PreCalcXWY()");
-    EXPECT_NE(std::string(e.GetCallPath()).find("PreCalcXWY() of kmCalculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->PreCalcXWY(3, ones_, mXWY, vYWY3); });
+  EXPECT_STREQ(e.GetSource(), "kmCalculator::PreCalcXWY()");
+  EXPECT_NE(std::string(e.GetCallPath()).find("PreCalcXWY() of kmCalculator"),
+            std::string::npos);
 }
 
 TEST_F(WeightedFitsTest, WeightRootsInvertAndSquareToV) {
@@ -268,13 +260,10 @@ TEST_F(WeightedFitsTest, UserMatrixModeCopiesTheBorrowedMatrix) {
   // the calculator keeps a copy instead, and refuses the mode without one.
   MakeCalculator(3);
   Matrix mA, mB;
-  try {
-    calc_->WLSWgt(0.0, mA, mB);
-    FAIL() << "mode 3 without a matrix must be refused";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetCallPath()).find("WLSWgt() of kmCalc"),
-              std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { calc_->WLSWgt(0.0, mA, mB); });
+  EXPECT_NE(std::string(e.GetCallPath()).find("WLSWgt() of kmCalc"),
+            std::string::npos);
   Matrix mUser(kN, kN);
   mUser = 0.5;
   for (int i = 1; i <= kN; ++i) mUser(i, i) = 4.0 * i;

@@ -135,6 +135,7 @@ kmSession MakeSession(const RunSpec& spec) {
   session.SetInt(kmOptMinKinkmarks, spec.iMinKinkmarks);
   session.SetInt(kmOptAutocorrErrors, spec.iAutocorrErrors);
   session.SetBool(kmOptMADWD, spec.bMADWD);
+  if (spec.adjustSession) spec.adjustSession(session);
   return session;
 }
 

@@ -32,6 +32,8 @@ struct RunSpec {
   int iMinKinkmarks = 0;
   int iAutocorrErrors = 0;
   bool bMADWD = false;
+  // Further session settings of a test, applied last.
+  std::function<void(kmSession&)> adjustSession;
 };
 
 // A model with iKinkmarks kinkmarks whose values all follow from dSeed:

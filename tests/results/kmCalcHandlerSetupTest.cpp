@@ -276,22 +276,30 @@ TEST(kmCalcHandlerSetup, ComparabilityRatioUsesTheInstalledCalculator) {
   kmCalcHandler handler(&session);
   kmTable model;
 
-  kmCalcHandler::SetComparabilityRatioCalculator(nullptr);
   KmException e =
       CatchKmException([&] { handler.CalculateComparabilityRatioCI(model); });
   EXPECT_STREQ(e.GetMessage(),
                "No comparability-ratio calculator has been installed.");
 
-  kmCalcHandler::SetComparabilityRatioCalculator(&FakeCalculator);
+  handler.SetComparabilityRatioCalculator(&FakeCalculator);
   g_call = CRCall();
   handler.CalculateComparabilityRatioCI(model);
-  kmCalcHandler::SetComparabilityRatioCalculator(nullptr);
   EXPECT_EQ(g_call.iCalls, 1);
   EXPECT_EQ(g_call.pSession, handler.GetSession());
   EXPECT_EQ(g_call.dValue, 1.05);
   EXPECT_EQ(g_call.dVariance, 0.0004);
   EXPECT_EQ(g_call.dAlpha, 0.01);
   EXPECT_EQ(model.GetComparabilityLowerCI(), 1.05 - 0.1);
+
+  // The calculator belongs to the handler it was given to, until removed.
+  kmCalcHandler other(&session);
+  e = CatchKmException([&] { other.CalculateComparabilityRatioCI(model); });
+  EXPECT_STREQ(e.GetMessage(),
+               "No comparability-ratio calculator has been installed.");
+  handler.SetComparabilityRatioCalculator(nullptr);
+  e = CatchKmException([&] { handler.CalculateComparabilityRatioCI(model); });
+  EXPECT_STREQ(e.GetMessage(),
+               "No comparability-ratio calculator has been installed.");
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+# KM_BUILD_FUZZERS: builds the libFuzzer targets of tests/fuzz. They need a
+# compiler with libFuzzer (clang); with any other the option is turned off
+# with a warning. When on, every library is compiled with the fuzzer's
+# coverage instrumentation.
+option(KM_BUILD_FUZZERS "Build the libFuzzer targets of the file readers" OFF)
+if(KM_BUILD_FUZZERS)
+  include(CheckCXXSourceCompiles)
+  set(CMAKE_REQUIRED_FLAGS -fsanitize=fuzzer)
+  check_cxx_source_compiles([[
+    #include <cstddef>
+    #include <cstdint>
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
+  ]] KM_HAVE_LIBFUZZER)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(KM_HAVE_LIBFUZZER)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  else()
+    message(WARNING "The compiler has no libFuzzer: the fuzz targets are not built.")
+    set(KM_BUILD_FUZZERS OFF)
+  endif()
+endif()

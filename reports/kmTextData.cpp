@@ -1,0 +1,242 @@
+// kmTextData: construction, the file, the column headers and the cell rules
+// both layouts share (rows in kmTextDataOneColumn.cpp and
+// kmTextDataSeparate.cpp).
+#include "reports/kmTextData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "foundation/KmCallPath.h"
+#include "foundation/KmException.h"
+#include "reports/kmExportEntries.h"
+#include "reports/kmExportLine.h"
+#include "reports/kmTextDataLayout.h"
+#include "reports/kmTextReport.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char* const kClassName = "kmTextData";
+// The first file version that stores standard errors in the data rows.
+const double kFirstVersionWithSEs = 4.03;
+
+KmString DataFormat(const char* sWidth, int32_t iPrecision) {
+  KmString sFormat(sWidth);
+  sFormat << (iPrecision < 0 ? 0 : iPrecision) << "f";
+  return sFormat;
+}
+
+// The title of the observed values.
+KmString DependentLabel(const kmSession& session) {
+  if (session.GetInt(kmOptDelayType) == 1) {
+    return session.GetKMVar(kmVarDelayRate).GetName();
+  }
+  if (session.GetBool(kmOptDependentCalculated)) {
+    static const char* const kTypes[] = {
+        "Count",   "Crude Rate",        "Proportion",
+        "Percent", "Age-Adjusted Rate", "Other"};
+    const int32_t iType = session.GetInt(kmOptDependentType);
+    return iType >= 0 && iType < 6 ? kTypes[iType] : "";
+  }
+  return session.GetKMVar(kmVarDependent).GetName();
+}
+
+}  // namespace
+
+kmTextDataLayout::kmTextDataLayout(const kmCalcHandler& handler,
+                                   const kmSession& session,
+                                   const DataExportOptions& options,
+                                   bool bStandardErrorColumn)
+    : bOneModelColumn(options.bAllModelsInSameColumn || options.iModels == 1),
+      bByGroupHeaders(options.bOutputByGroupHeaders),
+      bBestFitFlags(!options.bRemoveBestFitFlags &&
+                    session.GetInt(kmOptNumPermutations) > 1),
+      bKinkmarkFlags(!options.bRemoveKinkmarkFlags),
+      bAPCColumn(handler.GetBoolDisplayOption(11)),
+      bStandardErrors(bStandardErrorColumn && handler.GetBoolDisplayOption(33)),
+      iMinKinkmarks(session.GetInt(kmOptMinKinkmarks)),
+      iMaxKinkmarks(session.GetInt(kmOptMaxKinkmarks)),
+      bLogLinear(session.GetBool(kmOptLogLinear)),
+      sXFormat(DataFormat("%20.", handler.GetIntDisplayOption(0))),
+      sYFormat(DataFormat("%20.", handler.GetIntDisplayOption(1))),
+      sAPCFormat(DataFormat("%19.", handler.GetIntDisplayOption(12))),
+      sSEFormat(DataFormat("%20.", handler.GetIntDisplayOption(30))) {}
+
+bool PassKinkmark(const kmTable& model, double x, int32_t& iPassed) {
+  if (iPassed >= model.GetNumKinkmarks()) return false;
+  // The data row of a kinkmark holds the kinkmark's own estimate; allow for
+  // the rounding of a value stored two ways.
+  const double k = model.GetKinkmark(iPassed).dEstimate;
+  if (std::fabs(x - k) > 1e-9 * std::max(1.0, std::fabs(k))) return false;
+  ++iPassed;
+  return true;
+}
+
+void AddSegmentAPCCell(kmExportLine& line, const kmTable& model,
+                       int32_t iSegment, bool bSlope, const KmString& sFormat) {
+  if (iSegment >= model.GetNumLineSegments()) {
+    line.AddMissing();
+    return;
+  }
+  const kmLineSegment& seg = model.GetLineSegment(iSegment);
+  if (bSlope) {
+    line.AddNumber(sFormat, seg.slope.dEstimate);
+    return;
+  }
+  if (kmTextReport::IsMissingValue(seg.apc.dEstimate)) {
+    line.AddMissing();
+    return;
+  }
+  KmString sCell;
+  kmTextReport::FormatTableValue(sCell, sFormat, KmString(), seg.apc.dEstimate);
+  if (seg.IsSignificant()) sCell << "*";
+  line.AddCell(sCell);
+}
+
+void AddKinkmarkFlagCell(kmExportLine& line, bool bShown, bool bKinkmarkRow,
+                         int32_t iPassed) {
+  if (!bShown) {
+    line.AddNotAvailable();
+  } else if (bKinkmarkRow) {
+    line.AddCell(KmString("Kinkmark ") << iPassed);
+  } else {
+    line.AddMissing();
+  }
+}
+
+void AddCodedWordCell(kmExportLine& line, int32_t iCode, const char* sWord) {
+  switch (line.GetByVarFormat()) {
+    case kByVarNumeric:
+      line.AddCell(KmString() << iCode);
+      break;
+    case kByVarQuotedLabels:
+      line.AddCell(KmString("\"") << sWord << "\"");
+      break;
+    default:
+      line.AddCell(sWord);
+  }
+}
+
+kmTextData::kmTextData(kmCalcHandler* pHandler)
+    : pHandler_(pHandler), bStandardErrorColumn_(false) {
+  const kmSession* pSession =
+      pHandler == nullptr ? nullptr : pHandler->GetSession();
+  if (pSession != nullptr) {
+    const int32_t iModel = pSession->GetInt(kmOptHetErrorModel);
+    KmString sVersion;
+    pSession->GetString(kmStrFileVersion, sVersion);
+    bStandardErrorColumn_ =
+        iModel >= 2 && iModel <= 4 &&
+        std::atof(sVersion.GetCString()) >= kFirstVersionWithSEs - 1e-9;
+  }
+}
+
+kmCalcHandler& kmTextData::Handler() const {
+  if (pHandler_ == nullptr) {
+    ThrowKmException("No results handler was given to the export writer.",
+                     kClassName);
+  }
+  return *pHandler_;
+}
+
+const kmSession& kmTextData::Session() const {
+  const kmSession* pSession = Handler().GetSession();
+  if (pSession == nullptr) {
+    ThrowKmException("The results handler holds no session.", kClassName);
+  }
+  return *pSession;
+}
+
+void kmTextData::Write(const char* sPath, const DataExportOptions* pOptions) {
+  WithCallPath("Write()", kClassName, [&] {
+    const DataExportOptions& options =
+        RequireExportOptions(pOptions, kClassName);
+    std::unique_ptr<KmIO_File> pFile = OpenExportFile(sPath, kClassName);
+    if (!options.bAllModelsInSameColumn && options.iModels != 1) {
+      writeSeparateColumns(pFile.get(), pOptions);
+    } else {
+      writeOneModelColumn(pFile.get(), pOptions);
+    }
+    pFile->Close();
+  });
+}
+
+const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
+                                        KmString& sLine, int32_t iEntry,
+                                        int32_t iModel, bool bComparisonColumn,
+                                        bool bCohortColumn) {
+  return WithCallPath("GetColumnHeader()", kClassName, [&]() -> const char* {
+    const kmSession& session = Session();
+    const DataExportOptions& options =
+        RequireExportOptions(pOptions, kClassName);
+    const kmTextDataLayout layout(Handler(), session, options,
+                                  bStandardErrorColumn_);
+    // The final selected model of each group (-1 for none).
+    std::vector<int32_t> vFinal(1, -1);
+    bool bComparison = false;
+    int32_t nGroups = 1;
+    if (iEntry < NumExportEntries(Handler())) {
+      kmEntryRecords records(Handler(), iEntry);
+      bComparison = records.Last().bComparison;
+      // The rows of the one-model-column layout carry one group.
+      if (records.IsComparison() && !layout.bOneModelColumn) {
+        nGroups =
+            records.Size() + (session.GetInt(kmOptPairwiseType) == 0 ? 1 : 0);
+      }
+      vFinal.assign(static_cast<size_t>(nGroups), -1);
+      for (int32_t i = 0; i < nGroups; ++i) {
+        const kmCalcData& r = records.At(std::min(i, records.Size() - 1));
+        if (HasFinalModel(r))
+          vFinal[static_cast<size_t>(i)] = r.uFinalSelectedModel;
+      }
+    }
+    kmExportLine line(options);
+    if (bComparisonColumn) line.AddHeaderCell("Comparison");
+    for (int32_t copy = 0; copy < (bComparison ? 2 : 1); ++copy) {
+      for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
+        line.AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
+      }
+    }
+    if (bCohortColumn) line.AddHeaderCell("Cohort ID");
+    line.AddHeaderCell(session.GetKMVar(kmVarIndependent).GetName());
+    const KmString sDependent = DependentLabel(session);
+    for (int32_t g = 0; g < nGroups; ++g) {
+      const int32_t iFinal = vFinal[static_cast<size_t>(g)];
+      line.AddHeaderCell(sDependent);
+      auto addModelTitles = [&](int32_t k, bool bMark) {
+        KmString sKM("KM");
+        sKM << k;
+        if (bMark && layout.bBestFitFlags && k == iFinal) sKM << "^";
+        line.AddHeaderCell(sKM);
+        if (layout.bOneModelColumn && layout.bStandardErrors) {
+          line.AddHeaderCell("Standard Error");
+        }
+        if (layout.bKinkmarkFlags) line.AddHeaderCell(KmString("Flag") << k);
+        if (layout.bAPCColumn) line.AddHeaderCell(KmString("APC") << k);
+      };
+      if (!layout.bOneModelColumn) {
+        for (int32_t k = layout.iMinKinkmarks; k <= layout.iMaxKinkmarks; ++k) {
+          addModelTitles(k, layout.bByGroupHeaders);
+        }
+      } else if (layout.bByGroupHeaders) {
+        addModelTitles(layout.iMinKinkmarks + std::max(0, iModel), true);
+      } else {
+        line.AddHeaderCell("Model");
+        if (layout.bStandardErrors) line.AddHeaderCell("Standard Error");
+        if (layout.bKinkmarkFlags) line.AddHeaderCell("Flag");
+        if (layout.bAPCColumn) {
+          line.AddHeaderCell(layout.bLogLinear ? "APC" : "Slope");
+        }
+        line.AddHeaderCell("Kinkmarks");
+      }
+    }
+    if (!layout.bByGroupHeaders && layout.bBestFitFlags) {
+      line.AddHeaderCell("Final Selected Model");
+    }
+    sLine << line.Finish();
+    return sLine.GetCString();
+  });
+}
