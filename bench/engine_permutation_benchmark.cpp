@@ -9,12 +9,12 @@
 // alpha 0.05, no grid points between observations. The counter "data_sets"
 // is the number of data sets the tests fitted (observed one included).
 //
-// Baseline (Release, GCC 12, one core of an 8-core AMD EPYC KVM guest under
-// a load of about 20), one cohort:
-//   B-value     939 data sets    9.4 s
-//   curtailed  4839 data sets   46 s
-//   fixed     13500 data sets   61 s
-//   grid search (all data sets of a test in one search) 13500   1.3 s
+// Baseline (Release, GCC 12, 8-core AMD EPYC KVM guest under a load of
+// about 30; CPU time of one cohort):
+//   B-value       939 data sets    6.9 s
+//   curtailed    4839 data sets   37.7 s
+//   fixed       13500 data sets   50.3 s
+//   grid search 13500 data sets    0.7 s (a test's data sets in one search)
 // Hudson's continuous search of every data set dominates the cost.
 #include <benchmark/benchmark.h>
 #include <newmat.h>

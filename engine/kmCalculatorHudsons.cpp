@@ -1,4 +1,4 @@
-// kmCalculator: AdjustBetas, Hudsons.
+// kmCalculator: AdjustBetas, ContinuityChoices, Hudsons.
 //
 // Hudson's method finds the best continuous piecewise-linear fit whose
 // kinkmarks may lie between observations. Per segmentation it only combines
@@ -105,6 +105,16 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
   });
 }
 
+int kmCalculator::ContinuityChoices(int m, int k, const ColumnVector& vP, int n,
+                                    int a, int g) {
+  // The piece after kinkmark m runs from observation p_m + 1 to p_{m+1}, or
+  // to n for the last kinkmark.
+  const int iNextFirst = static_cast<int>(vP(m)) + 1;
+  const bool bTwo = m < k ? static_cast<int>(vP(m + 1)) - iNextFirst > g
+                          : n - iNextFirst > a + 1;
+  return bTwo ? 2 : 3;
+}
+
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                            kmQMatrix& qTable, ColumnVector& locations,
                            ColumnVector& coefficients, ColumnVector& best) {
@@ -168,14 +178,7 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         // best fit found cannot win: continuity only adds to the sum.
         if (best(j) >= dTotal) {
           for (int m = 1; m <= k; ++m) {
-            const int iNextFirst = static_cast<int>(vP(m)) + 1;
-            bool bTwo;
-            if (m < k) {
-              bTwo = static_cast<int>(vP(m + 1)) - iNextFirst > g;
-            } else {
-              bTwo = n - iNextFirst > a + 1;
-            }
-            vNumChoices(m) = bTwo ? 2.0 : 3.0;
+            vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
 
           double dBestIncrease = 0.0;
