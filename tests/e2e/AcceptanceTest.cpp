@@ -181,6 +181,15 @@ const Case kCases[] = {
      {{"out.report.txt", "\"Site\",\"Model\","},
       {"out.RunSummary.txt", "Data File = out.kmo"}},
      {}},
+    // A saved session that selects multi-group clustering.
+    {"clustering",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
+      {"out.RunSummary.txt", "Comparison Type"},
+      {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
+     {}},
 };
 
 bool Close(double dExpected, double dActual) {
@@ -294,6 +303,13 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
         << result.sConsole;
     EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
     EXPECT_FALSE(fs::exists(dir.File("again.ErrorFile.txt")));
+    for (const char* sSummary :
+         {"out.RunSummary.txt", "again.RunSummary.txt"}) {
+      if (!fs::exists(dir.File(sSummary))) continue;
+      EXPECT_EQ(km_test::ReadAll(dir.File(sSummary)).find('\0'),
+                std::string::npos)
+          << sSummary;
+    }
     for (const Expected& e : c.expected) {
       const bool bConsole = std::string(e.sFile) == "console";
       if (!bConsole) {
