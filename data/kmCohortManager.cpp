@@ -163,6 +163,17 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
           kmTools::StringToDouble(dValue, sField.GetCString(), true) &&
           byVar.GetFormat().GetDataType() != 'A';
       if (bFormatLabel) {
+        // A code that the format does not know is the user's fault: name it
+        // and the variable instead of the format's line lookup.
+        KmString sLineNumber;
+        byVar.GetLabel(IntegerPart(sField.GetCString()), sLineNumber, true);
+        if (std::atoi(sLineNumber.GetCString()) < 0) {
+          GenerateKmInputExceptionF(
+              "\"%s\" is an invalid code for the %s by variable.  You must "
+              "redefine the %s variable format.",
+              kClassName, sField.GetCString(), byVar.GetName().GetCString(),
+              byVar.GetName().GetCString());
+        }
         KmString sFormatLabel;
         byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);
         sLabel << sFormatLabel;
