@@ -181,6 +181,47 @@ const Case kCases[] = {
      {{"out.report.txt", "\"Site\",\"Model\","},
       {"out.RunSummary.txt", "Data File = out.kmo"}},
      {}},
+    // Export layouts: a column per model, quoted labels, commas, dos line
+    // ends and "NA"; a header per model, numeric by-variables, semicolons,
+    // no APC column, AAPC ranges, the text export type.
+    {"layout_columns",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.dataexport.txt",
+       "\"Site\",\"Year\",\"Crude Rate\",\"KM0\",\"Flag0\",\"APC0\","
+       "\"KM1\",\"Flag1\",\"APC1\",\"KM2\",\"Flag2\",\"APC2\","
+       "\"Final Selected Model\"\r\n\"East\",2000.000000000,49.800000000,"},
+      {"out.dataexport.txt", ",Kinkmark 1,NA,"},
+      {"out.dataexport.txt", ",1\r\n\"West\",2000.000000000,"},
+      {"out.report.txt", "\r\n\"East\",1,24,4,20,"},
+      {"out.RunSummary.txt",
+       "\r\nExport All Models in Same Column = false\r\n"
+       "Remove Kinkmark Flags = false\r\nRemove Best Model Flags = false\r\n"
+       "Output Variable Names Before Each By-Group = false\r\n"
+       "Output By-Variables As = Labels Enclosed in Quotes\r\n"
+       "Line Delimiter = DOS/Windows\r\nField Delimiter = Comma\r\n"
+       "Export Models = All Models\r\nExport Type = Table\r\n"}},
+     {}},
+    {"layout_headers",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.finalselectedmodelexport.txt", "\n1;1\n2;2\n"},
+      {"out.dataexport.txt",
+       "\"Site\";\"Year\";\"Crude Rate\";\"KM1^\";\"Standard Error\";"
+       "\"Flag1\"\n1;2000.000000000;49.800000000;"},
+      {"out.dataexport.txt", ";Kinkmark 1\n"},
+      {"out.aapcexport.txt", "\n1;1;1;2019.000;2023.000;"},
+      {"out.aapcexport.txt", "\n1;1;2;2014.000;2023.000;"},
+      {"out.aapcexport.txt", "\n1;1;3;2005.000;2015.000;"},
+      {"out.RunSummary.txt",
+       "\nOutput Variable Names Before Each By-Group = true\n"
+       "Output By-Variables As = Numeric Representation\n"
+       "Line Delimiter = UNIX\nField Delimiter = Semi-Colon\n"
+       "Export Models = All Models\nMissing Characters = Period\n"
+       "Export Type = Text\n"}},
+     {}},
     // A saved session that selects multi-group clustering.
     {"clustering",
      nullptr,
