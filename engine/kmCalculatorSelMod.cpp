@@ -103,7 +103,7 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
       for (double d : row) vRow.push_back(d);
       vRows.push_back(vRow);
     }
-    pCalcData->vMADWDValues = vRows;
+    pCalcData->SetMADWDValues(vRows);
     return kResult;
   });
 }

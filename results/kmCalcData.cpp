@@ -137,6 +137,10 @@ void kmCalcData::SetCohortBadDescription(const KmString& sText) {
   });
 }
 
+void kmCalcData::SetMADWDValues(KmVector<KmVector<double> > vRows) {
+  vMADWDValues.swap(vRows);
+}
+
 void kmCalcData::SetCohortLabel(const KmVector<KmString>& vLabels) {
   WithCallPath("SetCohortLabel()", kClassName, [&] {
     vCohortLabel.clear();
