@@ -137,13 +137,14 @@ void kmCalcData::SetCohortBadDescription(const KmString& sText) {
   });
 }
 
-void kmCalcData::SetMADWDValues(KmVector<KmVector<double> > vRows) {
-  vMADWDValues.swap(vRows);
-}
-
 void kmCalcData::SetCohortLabel(const KmVector<KmString>& vLabels) {
   WithCallPath("SetCohortLabel()", kClassName, [&] {
     vCohortLabel.clear();
     for (const KmString& sLabel : vLabels) vCohortLabel.push_back(sLabel);
   });
+}
+
+void kmCalcData::SetMADWDValues(KmVector<KmVector<double> > vValues) {
+  WithCallPath("SetMADWDValues()", kClassName,
+               [&] { vMADWDValues.swap(vValues); });
 }
