@@ -1,5 +1,17 @@
-// KMClusterResampleState: construction, init and clear.
+// KMClusterResampleState: construction, init, clear and resetFits.
 #include "engine/KMClusterResampleState.h"
+
+#include "models/BestKMRegModel.h"
+
+namespace {
+
+void ResetFitSet(KMClusterFitSet& fitSet) {
+  for (int i = 0; i < fitSet.fits.GetSize(); ++i) {
+    BestKMRegModel::resetFitRecord(fitSet.fits[i].records);
+  }
+}
+
+}  // namespace
 
 KMClusterResampleState::KMClusterResampleState()
     : chosenK(0), zeroCriterion(0) {
@@ -18,4 +30,13 @@ void KMClusterResampleState::clear() {
   fitSets.Clear();
   matrixBlock.clear();
   generator = MTRandomGenerator();
+}
+
+void KMClusterResampleState::resetFits() {
+  for (int k = 0; k < scores.GetSize(); ++k) {
+    for (int i = 0; i < scores[k].fitSets.GetSize(); ++i) {
+      ResetFitSet(scores[k].fitSets[i]);
+    }
+  }
+  for (int i = 0; i < fitSets.GetSize(); ++i) ResetFitSet(fitSets[i]);
 }

@@ -34,6 +34,9 @@ class KMClusterResampleState {
   // Frees the three arrays, empties the vector, clears the block and puts the
   // generator back in its unseeded state. The counters keep their values.
   void clear();
+  // Releases the fit data of every fit held in the scores and in the fit
+  // sets (BestKMRegModel::resetFitRecord); every fit keeps its results.
+  void resetFits();
 
   // The best partition for k = 1..K (entry k - 1).
   OneDimensionArray<KMClusterScores> scores;

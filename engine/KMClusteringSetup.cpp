@@ -8,7 +8,19 @@ KMClusteringSetup::KMClusteringSetup()
       value(0.0),
       maxClusters(1),
       subsetLevel(0.05),
-      secondLevel(0.05) {
+      secondLevel(0.05),
+      modelType(2),
+      minObsAtEnds(2),
+      minObsBetween(2),
+      gridPointsBetween(0),
+      logLinear(false),
+      useUserLocations(false),
+      splineCode(0),
+      permAlpha(0.05),
+      kinkmarkAlpha(0.05),
+      apcAlpha(0.05),
+      aapcAlpha(0.05),
+      modelAlpha(0.05) {
   setDefaults();
 }
 
@@ -34,4 +46,5 @@ void KMClusteringSetup::clear() {
   matrixArray3.Clear();
   matrixArray4.Clear();
   etaGrid.CleanUp();
+  userLocations.CleanUp();
 }

@@ -134,21 +134,25 @@ class kmCalculationHandler {
 
   // Reads the next cohort of the data file (ReadCohortData), fills its
   // record (label, validity, jump and comparability-ratio flags, the
-  // variance-covariance matrix, MADWD settings), fits it (SelModESR when
-  // kmOptMethod is 1, else SelMod; AddBadCohort for a cohort that failed
-  // verification), notes its final model size and hands the record to the
-  // result map, advancing pTracker by 1000. A cancelled run skips the fit
-  // and drops the record. The calculator's four data matrices are freed on
-  // every path.
+  // variance-covariance matrix, MADWD settings), fits it (ClusterByGroups
+  // in a clustering run, which leaves the record empty and writes its
+  // result file beside the results file; else SelModESR when kmOptMethod
+  // is 1, else SelMod; AddBadCohort for a cohort that failed verification),
+  // notes its final model size and hands the record to the result map,
+  // advancing pTracker by 1000. A cancelled run skips the fit and drops the
+  // record. The calculator's four data matrices are freed on every path.
   // Throws: the errors of the read, the preparation and the fit.
   void CalculateCohort(kmCalculator* pCalculator, KmProgressInterface* pTracker,
                        int iTask);
 
   // Under the data-file lock: unless pTracker reports cancelled (then
-  // iCohortIndex stays as it is), reads the next cohort of the file
-  // (ReadDataAndCalcRates when rates are formed from adjustment groups,
-  // else ReadData), reports its index, prepares its records on pCalculator
-  // (ProcessCohortRecords) and sets the calculator's observation count.
+  // iCohortIndex stays as it is), reads the next cohort of the file and
+  // reports its index. A clustering run reads its groups
+  // (ReadDataAndCalcRates_Cluster), merges them (CompressData), builds the
+  // cluster matrix (ProcessClusterCohortData) and installs it on
+  // pCalculator; otherwise the records (ReadDataAndCalcRates when rates are
+  // formed from adjustment groups, else ReadData) are prepared on
+  // pCalculator (ProcessCohortRecords) and its observation count is set.
   // Throws: the reader's and the preparation's errors; call path
   // "ReadCohortData".
   void ReadCohortData(int& iCohortIndex, kmCalculator* pCalculator,
@@ -322,8 +326,6 @@ class kmCalculationHandler {
                        const kmRecordRow& fields, CohortRow& row);
 
   // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------
-  // Refuses what this build cannot run, before anything is opened.
-  void RefuseUnavailablePasses() const;
   // Steps before the pool: the per-cohort maximum of a rates-from-groups
   // run, the data file, the results-file head, the tracker's range and the
   // final model sizes.
@@ -408,6 +410,8 @@ class kmCalculationHandler {
   CohortFit cohortFit_;
   // Set once the data file has been closed after the pool.
   bool bInputClosed_ = false;
+  // The results file of the run; clustering writes beside it.
+  KmString sOutputFile_;
 };
 
 #endif  // KM_ENGINE_KMCALCULATIONHANDLER_H

@@ -184,7 +184,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   pRecord->SetCohortLabel(pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
       iCohort, pCalcHandler_->GetSession()));
   pRecord->bComparison = false;
-  if (!vVarCov.empty()) {
+  if (!vVarCov.empty() && pCalculator->pDataY != nullptr) {
     pRecord->SetVarianceCovarianceMatrix(vVarCov, *pCalculator->pDataY,
                                          session.GetBool(kmOptLogLinear));
   }
@@ -198,6 +198,8 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     pSub->SetRunningFlag(true);
     if (cohortFit_) {
       cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
+    } else if (bClustering_) {
+      pCalculator->ClusterByGroups(sOutputFile_, pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
       FitByHudsonsMethod(*pCalculator, pRecord.get(), pSub, iCohort);
     } else {
@@ -232,6 +234,15 @@ void kmCalculationHandler::ReadCohortData(int& iCohortIndex,
   std::lock_guard<std::mutex> lock(dataFileMutex_);
   WithCallPath("ReadCohortData", kClassName, [&] {
     if (pTracker->IsCancelled()) return;
+    if (bClustering_) {
+      kmValueTable records;
+      pReadData_->ReadDataAndCalcRates_Cluster(&iCohortIndex, records);
+      CompressData(records);
+      ProcessClusterCohortData(iCohortIndex);
+      pCalculator->SetClusterMatrix(iCurrentNumObs_, *pClusterMatrix_,
+                                    vClusterRows_);
+      return;
+    }
     if (bRatesFromAdjustGroups_) {
       pReadData_->ReadDataAndCalcRates(&iCohortIndex);
     } else {

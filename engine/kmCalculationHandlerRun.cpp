@@ -79,8 +79,8 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
               kClassName);
         }
         bInputClosed_ = false;
+        sOutputFile_ = sOutputFile;
         bPairwise_ = pSession_->GetInt(kmOptComparisonType) == 1;
-        RefuseUnavailablePasses();
         PrepareRun(sOutputFile);
         RunCohortPool();
         RaiseRunFailure();
@@ -107,13 +107,6 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
       bInputClosed_ = true;
     }
     throw;
-  }
-}
-
-void kmCalculationHandler::RefuseUnavailablePasses() const {
-  if (bClustering_) {
-    GenerateKmException(
-        "Multi-group clustering is not available in this version.", kClassName);
   }
 }
 

@@ -60,6 +60,7 @@
 //   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
 //   kmCalculatorComparison.cpp     CompMod, CompFTest
 //   kmCalculatorComparisonPass.cpp TwoGroupComp
+//   kmCalculatorClustering.cpp     ClusterByGroups
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -76,6 +77,8 @@ class kmCalcHandler;
 class kmCalculationHandler;
 class kmSession;
 class KMSeriesSet;
+class KMRegModelSettings;
+class KinkMKFitResult;
 class MersenneTwister;
 class StatClass;
 class kmQMatrix;
@@ -136,9 +139,9 @@ class kmCalculator {
   void SetNumObservations(int16_t iN);
 
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
-  // vSeries into vClusterSeries.
+  // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
-                        const std::vector<NEWMAT::ColumnVector>& vSeries);
+                        const std::vector<KmString>& vRows);
 
   // Stores the group count and the second count, deletes the four previous
   // per-group arrays with their elements and fills four new arrays with
@@ -535,6 +538,15 @@ class kmCalculator {
                      NEWMAT::ColumnVector& locations,
                      NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
 
+  // The number of choices for kinkmark m (1..k) of segmentation vP in
+  // Hudson's search, decided by the piece after it: 2 (at the meeting point,
+  // pinned at x_{p_m}) when that piece is long, 3 (also pinned at
+  // x_{p_m+1}) otherwise. An interior piece is long when last - first > g,
+  // the last piece when n - first > a + 1 (a = kmOptMinObsEnd, g =
+  // kmOptMinObsBetween + 2).
+  static int ContinuityChoices(int m, int k, const NEWMAT::ColumnVector& vP,
+                               int n, int a, int g);
+
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks: walks every admissible segmentation (IncrementGrid order),
   // skips those whose separate fits already cost more than best(j), and
@@ -857,8 +869,8 @@ class kmCalculator {
   NEWMAT::SymmetricMatrix* pXWX;
 
   // -- Clustering ------------------------------------------------------
-  // Per-group series of a clustering run.
-  std::vector<NEWMAT::ColumnVector> vClusterSeries;
+  // The group label of each row of the group data of a clustering run.
+  std::vector<KmString> vClusterRows;
   // Group data matrix of a clustering run (owned).
   NEWMAT::Matrix* pClusterMatrix;
 
@@ -1026,6 +1038,30 @@ class kmCalculator {
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
+  // ======================================================================
+  // Multi-group clustering (kmCalculatorClustering.cpp)
+  // ======================================================================
+
+  // Clusters the groups of the installed clustering data (SetClusterMatrix:
+  // one series per group label, its rows (x, y, standard error)) by
+  // run_ClusteringAnalysis with the session's clustering options, and
+  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
+  // in the folder of sResultsFile (the working folder when it names none).
+  // The appends of all calculators of the process are serialised, so the
+  // blocks of one clustering stay together. Stores nothing in a results
+  // record. pProgress follows the subset fits and stops them when cancelled
+  // (nothing is written then).
+  // Throws: KmException when no clustering data is installed; the
+  // analysis's input error for too many groups; the errors of the fits; call
+  // path "ClusterByGroups()".
+  void ClusterByGroups(const KmString& sResultsFile,
+                       KmProgressInterface* pProgress);
+
+  // The file the clustering of this session appends to, in the folder of
+  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
+  // order + ".txt".
+  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
+
   // Fits and tests the installed pair into pRecord, starting the generator
   // from kmOptPermutationSeed: one model table per
   // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
@@ -1064,6 +1100,20 @@ class kmCalculator {
   // a cancelled search stops the pass); the final choice by criterion,
   // data-dependent selection or the permutation tests (which return the
   // number they keep); the intervals and comparability-ratio rows.
+  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
+  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
+  // iNumGridPoints candidates, with p base columns of *pX0 and the given
+  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
+  // is searched less its straight line on design columns 1 and 2
+  // (PreCalcXWYAboutLine); the observed data's line is put back into the
+  // coefficients and fitted values of result 0.
+  void SearchThroughFramework(
+      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
+      const KMRegModelSettings& settings,
+      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+      OneDimensionArray<KinkMKFitResult>& results,
+      KmProgressInterface* pProgress);
+
   struct SelModRun;
   void ReadSelModOptions(SelModRun& run, int iCohortIndex);
   void PrepareSelModFits(SelModRun& run);

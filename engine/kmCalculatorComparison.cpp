@@ -244,7 +244,7 @@ int FitJointModels(kmCalculator& calc, CompWork& w, kmCalcData& record,
                           vSSE(1));
     }
     record.vModels.push_back(table);
-    if (vSSE(1) <= 0.0) {
+    if (calc.IsPerfectFit(vSSE(1))) {
       w.o.iSelectionSets = 1;
       if (kPerfect < 0) kPerfect = k;
     }

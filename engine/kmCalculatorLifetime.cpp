@@ -200,13 +200,13 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
 void kmCalculator::SetNumObservations(int16_t iN) { iNumObs = iN; }
 
 void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
-                                    const std::vector<ColumnVector>& vSeries) {
+                                    const std::vector<KmString>& vRows) {
   WithCallPath("SetClusterMatrix()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::SetClusterMatrix()", [&] {
       Matrix* pCopy = new Matrix(mGroupData);
       delete pClusterMatrix;
       pClusterMatrix = pCopy;
-      vClusterSeries = vSeries;
+      vClusterRows = vRows;
       iNumObs = iN;
     });
   });

@@ -123,203 +123,214 @@ void IniSessionDict::ThrowInvalidValue(const KmString& sLowerValue,
 }
 
 void IniSessionDict::IniReadSessionOptionsSection(KmIniFile& theIniFile) {
-  using km_session_internal::Lowered;
   WithCallPath("IniReadSessionOptionsSection(KmIniFile&)", kClassName, [&] {
     const KmIniSection* pSection = theIniFile.GetSection(kSectionName);
     if (pSection == nullptr) return;
-    const KmIniSection& section = *pSection;
-    KmString sValue;
-
-    sValue = ValueOf(section, "datafile name");
-    if (!sValue.IsEmpty()) sDataFileName_ = sValue;
-    sValue = ValueOf(section, "model");
-    if (!sValue.IsEmpty()) sModel_ = Lowered(sValue);
-
-    ReadInt(section, "minimum kinkmarks", iMinKinkmarks);
-    ReadInt(section, "maximum kinkmarks", iMaxKinkmarks);
-    int32_t iCores = iNumCores;
-    if (ReadInt(section, "num cores", iCores)) {
-      // The session keeps the thread count in 16 bits.
-      if (iCores < std::numeric_limits<int16_t>::min() ||
-          iCores > std::numeric_limits<int16_t>::max()) {
-        ThrowOutOfRange(ValueOf(section, "num cores"), "num cores");
-      }
-      iNumCores = static_cast<int16_t>(iCores);
-    }
-    ReadDouble(section, "data shift", dDataShift);
-
-    sValue = Lowered(ValueOf(section, "run type"));
-    if (!sValue.IsEmpty()) iRunType = (sValue == "calculated") ? 0 : 1;
-
-    sValue = Lowered(ValueOf(section, "dependent variable type"));
-    if (!sValue.IsEmpty()) {
-      if (sValue == "crude rate") {
-        iDependentVarType = 1;
-      } else if (sValue == "count") {
-        iDependentVarType = 0;
-      } else if (sValue == "proportion") {
-        iDependentVarType = 2;
-      } else if (sValue == "percent") {
-        iDependentVarType = 3;
-      } else {
-        iDependentVarType = 4;
-      }
-    }
-
-    sValue = Lowered(ValueOf(section, "het error"));
-    if (!sValue.IsEmpty()) {
-      if (sValue == "constant variance") {
-        iHetErrorModel = 0;
-      } else if (sValue == "poisson count") {
-        iHetErrorModel = 1;
-      } else if (sValue == "standard error") {
-        iHetErrorModel = 2;
-      } else if (sValue == "poisson rate") {
-        iHetErrorModel = 4;
-      }
-      // Provided standard errors and Poisson rates need the column of the
-      // standard-error variable.
-      if (iRunType == 1 && (iHetErrorModel == 2 || iHetErrorModel == 4)) {
-        if (!ReadInt(section, kHetErrorLocationKey, iHetErrorVarLocation)) {
-          GenerateKmInputExceptionF(
-              "Variable definition \"[%s]\" not found in %s", kClassName,
-              kHetErrorLocationKey, sFileName_.GetCString());
-        }
-      }
-    }
-
-    sValue = Lowered(ValueOf(section, "pairwise"));
-    if (!sValue.IsEmpty()) {
-      bPairwise = true;
-      iPairwiseType = (sValue == "parallel") ? 0 : 1;
-      ReadDouble(section, "pairwise significance level",
-                 dPairwiseSignificanceLevel);
-      ReadInt(section, "pairwise number of permutations",
-              iPairwisePermutations);
-    }
-
-    sValue = Lowered(ValueOf(section, "method"));
-    if (!sValue.IsEmpty()) {
-      if (sValue == "grid") {
-        iMethod = 0;
-      } else if (sValue == "hudsons") {
-        iMethod = 1;
-      } else {
-        ThrowInvalidValue(sValue, "Method");
-      }
-    }
-
-    ReadInt(section, "min obs end", iMinObsEnd);
-    ReadInt(section, "min obs between", iMinObsBetween);
-    ReadInt(section, "num obs between", iNumObsBetween);
-
-    sValue = Lowered(ValueOf(section, "autocorr errors"));
-    if (!sValue.IsEmpty()) {
-      dAutocorrelation =
-          (sValue == "estimated")
-              ? 1.0
-              : km_session_internal::LeadingDouble(sValue.GetCString());
-    }
-
-    sValue = Lowered(ValueOf(section, "model selection method"));
-    if (!sValue.IsEmpty()) {
-      if (sValue == "permutation test") {
-        iModelSelectionMethod = 0;
-      } else if (sValue == "bic") {
-        iModelSelectionMethod = 1;
-      } else if (sValue == "mbic") {
-        iModelSelectionMethod = 2;
-      } else if (sValue == "bic3") {
-        iModelSelectionMethod = 3;
-      } else if (sValue == "wbic-alt") {
-        iModelSelectionMethod = 5;
-      } else if (sValue == "wbic") {
-        iModelSelectionMethod = 6;
-      } else if (sValue == "data dependent selection") {
-        iModelSelectionMethod = 4;
-      } else {
-        ThrowInvalidValue(sValue, "Model selection method");
-      }
-    }
-    if (iModelSelectionMethod == 0) {
-      ReadDouble(section, "permutations significance level",
-                 dPermSignificanceLevel);
-      ReadInt(section, "num permutations", iNumPermutations);
-    }
-
-    if (iMethod == 1) {
-      sValue = Lowered(ValueOf(section, "early stopping"));
-      if (!sValue.IsEmpty()) {
-        if (sValue == "b-value") {
-          iEarlyStopping = 0;
-        } else if (sValue == "curtailed") {
-          iEarlyStopping = 1;
-        } else if (sValue == "fixed") {
-          iEarlyStopping = 2;
-        } else {
-          ThrowInvalidValue(sValue, "Early stopping");
-        }
-      }
-    }
-
-    if (!ReadInt(section, "rates per n", iRatesPerN)) iRatesPerN = 100000;
-
-    sValue = Lowered(ValueOf(section, "ci method"));
-    if (!sValue.IsEmpty()) {
-      bFSMOnly = false;
-      if (sValue == "parametric") {
-        iCIMethod = 0;
-      } else if (sValue == "empirical quantile method 1") {
-        iCIMethod = 3;
-        iEmpQuantileMethod = 0;
-      } else if (sValue == "empirical quantile method 2") {
-        iCIMethod = 3;
-        iEmpQuantileMethod = 1;
-      } else if (sValue == "empirical quantile method 1 fsm only") {
-        iCIMethod = 3;
-        iEmpQuantileMethod = 0;
-        bFSMOnly = true;
-      } else if (sValue == "empirical quantile method 2 fsm only") {
-        iCIMethod = 3;
-        iEmpQuantileMethod = 1;
-        bFSMOnly = true;
-      }
-    }
-    ReadInt(section, "number of resamples", iNumResamples);
-
-    sValue = Lowered(ValueOf(section, "delay type"));
-    if (sValue == "delay") {
-      iDelayType = 1;
-    } else if (sValue == "non-delay") {
-      iDelayType = 0;
-    } else if (sValue == "both") {
-      iDelayType = 2;
-    }
-
-    sValue = Lowered(ValueOf(section, "jump model"));
-    if (!sValue.IsEmpty()) bJumpModel = (sValue == "true");
-    ReadDouble(section, "jump location", dJumpLocation);
-    sValue = Lowered(ValueOf(section, "comparability ratio"));
-    if (!sValue.IsEmpty()) bComparabilityRatio = (sValue == "true");
-    ReadDouble(section, "comparability ratio value", dCRValue);
-    ReadDouble(section, "cr variance", dCRVariance);
-    sValue = Lowered(ValueOf(section, "include standard analysis"));
-    if (!sValue.IsEmpty()) bStandardAnalysis = (sValue == "true");
-
-    ReadDouble(section, "kinkmark alpha level", dKinkmarkAlpha);
-    ReadDouble(section, "apc alpha level", dAPCAlpha);
-    ReadDouble(section, "aapc alpha level", dAAPCAlpha);
-    ReadDouble(section, "jump cr alpha level", dJumpCRAlpha);
-
-    ReadInt(section, "random number generator seed", iRandomSeed);
-    ReadInt(section, "empirical quantile seed", iEmpQuantileSeed);
-    sValue = Lowered(ValueOf(section, "empirical quantile seed type"));
-    if (!sValue.IsEmpty()) {
-      iEmpQuantileSeedType = (sValue == "constant") ? 0 : 1;
-    }
-
-    sValue = Lowered(ValueOf(section, "madwd"));
-    if (!sValue.IsEmpty()) bMADWD = (sValue == "true");
-    ReadDouble(section, "madwd psi value", dMADWDPsi);
+    ReadModelKeys(*pSection);
+    ReadSelectionKeys(*pSection);
+    ReadEstimateKeys(*pSection);
   });
+}
+
+void IniSessionDict::ReadModelKeys(const KmIniSection& section) {
+  using km_session_internal::Lowered;
+  KmString sValue;
+  sValue = ValueOf(section, "datafile name");
+  if (!sValue.IsEmpty()) sDataFileName_ = sValue;
+  sValue = ValueOf(section, "model");
+  if (!sValue.IsEmpty()) sModel_ = Lowered(sValue);
+
+  ReadInt(section, "minimum kinkmarks", iMinKinkmarks);
+  ReadInt(section, "maximum kinkmarks", iMaxKinkmarks);
+  int32_t iCores = iNumCores;
+  if (ReadInt(section, "num cores", iCores)) {
+    // The session keeps the thread count in 16 bits.
+    if (iCores < std::numeric_limits<int16_t>::min() ||
+        iCores > std::numeric_limits<int16_t>::max()) {
+      ThrowOutOfRange(ValueOf(section, "num cores"), "num cores");
+    }
+    iNumCores = static_cast<int16_t>(iCores);
+  }
+  ReadDouble(section, "data shift", dDataShift);
+
+  sValue = Lowered(ValueOf(section, "run type"));
+  if (!sValue.IsEmpty()) iRunType = (sValue == "calculated") ? 0 : 1;
+
+  sValue = Lowered(ValueOf(section, "dependent variable type"));
+  if (!sValue.IsEmpty()) {
+    if (sValue == "crude rate") {
+      iDependentVarType = 1;
+    } else if (sValue == "count") {
+      iDependentVarType = 0;
+    } else if (sValue == "proportion") {
+      iDependentVarType = 2;
+    } else if (sValue == "percent") {
+      iDependentVarType = 3;
+    } else {
+      iDependentVarType = 4;
+    }
+  }
+
+  sValue = Lowered(ValueOf(section, "het error"));
+  if (!sValue.IsEmpty()) {
+    if (sValue == "constant variance") {
+      iHetErrorModel = 0;
+    } else if (sValue == "poisson count") {
+      iHetErrorModel = 1;
+    } else if (sValue == "standard error") {
+      iHetErrorModel = 2;
+    } else if (sValue == "poisson rate") {
+      iHetErrorModel = 4;
+    }
+    // Provided standard errors and Poisson rates need the column of the
+    // standard-error variable.
+    if (iRunType == 1 && (iHetErrorModel == 2 || iHetErrorModel == 4)) {
+      if (!ReadInt(section, kHetErrorLocationKey, iHetErrorVarLocation)) {
+        GenerateKmInputExceptionF(
+            "Variable definition \"[%s]\" not found in %s", kClassName,
+            kHetErrorLocationKey, sFileName_.GetCString());
+      }
+    }
+  }
+}
+
+void IniSessionDict::ReadSelectionKeys(const KmIniSection& section) {
+  using km_session_internal::Lowered;
+  KmString sValue;
+  sValue = Lowered(ValueOf(section, "pairwise"));
+  if (!sValue.IsEmpty()) {
+    bPairwise = true;
+    iPairwiseType = (sValue == "parallel") ? 0 : 1;
+    ReadDouble(section, "pairwise significance level",
+               dPairwiseSignificanceLevel);
+    ReadInt(section, "pairwise number of permutations", iPairwisePermutations);
+  }
+
+  sValue = Lowered(ValueOf(section, "method"));
+  if (!sValue.IsEmpty()) {
+    if (sValue == "grid") {
+      iMethod = 0;
+    } else if (sValue == "hudsons") {
+      iMethod = 1;
+    } else {
+      ThrowInvalidValue(sValue, "Method");
+    }
+  }
+
+  ReadInt(section, "min obs end", iMinObsEnd);
+  ReadInt(section, "min obs between", iMinObsBetween);
+  ReadInt(section, "num obs between", iNumObsBetween);
+
+  sValue = Lowered(ValueOf(section, "autocorr errors"));
+  if (!sValue.IsEmpty()) {
+    dAutocorrelation =
+        (sValue == "estimated")
+            ? 1.0
+            : km_session_internal::LeadingDouble(sValue.GetCString());
+  }
+
+  sValue = Lowered(ValueOf(section, "model selection method"));
+  if (!sValue.IsEmpty()) {
+    if (sValue == "permutation test") {
+      iModelSelectionMethod = 0;
+    } else if (sValue == "bic") {
+      iModelSelectionMethod = 1;
+    } else if (sValue == "mbic") {
+      iModelSelectionMethod = 2;
+    } else if (sValue == "bic3") {
+      iModelSelectionMethod = 3;
+    } else if (sValue == "wbic-alt") {
+      iModelSelectionMethod = 5;
+    } else if (sValue == "wbic") {
+      iModelSelectionMethod = 6;
+    } else if (sValue == "data dependent selection") {
+      iModelSelectionMethod = 4;
+    } else {
+      ThrowInvalidValue(sValue, "Model selection method");
+    }
+  }
+  if (iModelSelectionMethod == 0) {
+    ReadDouble(section, "permutations significance level",
+               dPermSignificanceLevel);
+    ReadInt(section, "num permutations", iNumPermutations);
+  }
+
+  if (iMethod == 1) {
+    sValue = Lowered(ValueOf(section, "early stopping"));
+    if (!sValue.IsEmpty()) {
+      if (sValue == "b-value") {
+        iEarlyStopping = 0;
+      } else if (sValue == "curtailed") {
+        iEarlyStopping = 1;
+      } else if (sValue == "fixed") {
+        iEarlyStopping = 2;
+      } else {
+        ThrowInvalidValue(sValue, "Early stopping");
+      }
+    }
+  }
+}
+
+void IniSessionDict::ReadEstimateKeys(const KmIniSection& section) {
+  using km_session_internal::Lowered;
+  KmString sValue;
+  if (!ReadInt(section, "rates per n", iRatesPerN)) iRatesPerN = 100000;
+
+  sValue = Lowered(ValueOf(section, "ci method"));
+  if (!sValue.IsEmpty()) {
+    bFSMOnly = false;
+    if (sValue == "parametric") {
+      iCIMethod = 0;
+    } else if (sValue == "empirical quantile method 1") {
+      iCIMethod = 3;
+      iEmpQuantileMethod = 0;
+    } else if (sValue == "empirical quantile method 2") {
+      iCIMethod = 3;
+      iEmpQuantileMethod = 1;
+    } else if (sValue == "empirical quantile method 1 fsm only") {
+      iCIMethod = 3;
+      iEmpQuantileMethod = 0;
+      bFSMOnly = true;
+    } else if (sValue == "empirical quantile method 2 fsm only") {
+      iCIMethod = 3;
+      iEmpQuantileMethod = 1;
+      bFSMOnly = true;
+    }
+  }
+  ReadInt(section, "number of resamples", iNumResamples);
+
+  sValue = Lowered(ValueOf(section, "delay type"));
+  if (sValue == "delay") {
+    iDelayType = 1;
+  } else if (sValue == "non-delay") {
+    iDelayType = 0;
+  } else if (sValue == "both") {
+    iDelayType = 2;
+  }
+
+  sValue = Lowered(ValueOf(section, "jump model"));
+  if (!sValue.IsEmpty()) bJumpModel = (sValue == "true");
+  ReadDouble(section, "jump location", dJumpLocation);
+  sValue = Lowered(ValueOf(section, "comparability ratio"));
+  if (!sValue.IsEmpty()) bComparabilityRatio = (sValue == "true");
+  ReadDouble(section, "comparability ratio value", dCRValue);
+  ReadDouble(section, "cr variance", dCRVariance);
+  sValue = Lowered(ValueOf(section, "include standard analysis"));
+  if (!sValue.IsEmpty()) bStandardAnalysis = (sValue == "true");
+
+  ReadDouble(section, "kinkmark alpha level", dKinkmarkAlpha);
+  ReadDouble(section, "apc alpha level", dAPCAlpha);
+  ReadDouble(section, "aapc alpha level", dAAPCAlpha);
+  ReadDouble(section, "jump cr alpha level", dJumpCRAlpha);
+
+  ReadInt(section, "random number generator seed", iRandomSeed);
+  ReadInt(section, "empirical quantile seed", iEmpQuantileSeed);
+  sValue = Lowered(ValueOf(section, "empirical quantile seed type"));
+  if (!sValue.IsEmpty()) {
+    iEmpQuantileSeedType = (sValue == "constant") ? 0 : 1;
+  }
+
+  sValue = Lowered(ValueOf(section, "madwd"));
+  if (!sValue.IsEmpty()) bMADWD = (sValue == "true");
+  ReadDouble(section, "madwd psi value", dMADWDPsi);
 }

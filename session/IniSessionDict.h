@@ -132,6 +132,16 @@ class IniSessionDict {
   bool bFSMOnly;  // false
 
  private:
+  // The phases of IniReadSessionOptionsSection, in its order: the data and
+  // model keys (data file, model, kinkmark counts, cores, run type,
+  // dependent type, heteroscedastic errors); the selection keys (pairwise
+  // comparison, method, observation limits, autocorrelation, model
+  // selection, permutations, early stopping); the estimate keys (rates per
+  // n, interval method, resamples, delay, jump and comparability ratio,
+  // alpha levels, seeds, MADWD).
+  void ReadModelKeys(const KmIniSection& section);
+  void ReadSelectionKeys(const KmIniSection& section);
+  void ReadEstimateKeys(const KmIniSection& section);
   // Reads a whole-number key into iField when present; throws the
   // out-of-range message when it does not fit in 32 bits. Returns whether
   // the key was present.

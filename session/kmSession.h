@@ -509,6 +509,30 @@ class kmSession {
   // Throws: KmException "KM variable %d not yet defined." when unset.
   int32_t RoleColumn(int iRole) const;
 
+  // The phases of ReadIniDictionary, in its order
+  // (kmSessionReadDictionary.cpp). Those returning false have recorded the
+  // problem that ends the conversion.
+  struct DictionaryStatistics;  // what the dictionary's statistics say
+  // The data file, its delimiter and missing character, and the export
+  // settings the data reader cannot handle.
+  bool ReadDictionarySettings(const VSExportDict& dict);
+  bool CheckDictionaryExport(const VSExportDict& dict);
+  // Variable i takes dictionary variable i's name, column and labels.
+  void TakeDictionaryVariables(const VSExportDict& dict);
+  // First pass over the variables: which statistics are present, the delay
+  // statistic's kind and the last table variable.
+  void FindDictionaryStatistics(const VSExportDict& dict,
+                                DictionaryStatistics& stats);
+  // Second pass: the roles and by-variables from the statistics.
+  void AssignDictionaryRoles(const VSExportDict& dict,
+                             DictionaryStatistics& stats);
+  // Marks the independent variable's labels that are no years as not used
+  // and records the problems of those that cannot be used at all.
+  void CheckIndependentLabels(int32_t iSessionType,
+                              const DictionaryStatistics& stats);
+  // The dependent-variable type and the delay options.
+  void SetDictionaryStatisticOptions(const DictionaryStatistics& stats);
+
   // ---- End of session definitions and data-file scans ---------------------
 
  private:

@@ -1,6 +1,6 @@
-// kmSession built from a VESK*Stat data dictionary: ReadIniDictionary, the
-// conversion of the dictionary's settings, variables and statistics into
-// options, variables and roles.
+// kmSession built from a VESK*Stat data dictionary: ReadIniDictionary and
+// its phases, the conversion of the dictionary's settings, variables and
+// statistics into options, variables and roles.
 #include <cstdint>
 
 #include "foundation/KmCallPath.h"
@@ -48,6 +48,27 @@ const char kNotUsedSuffix[] = " (not used in calculations)";
 
 }  // namespace
 
+// What the statistics of the dictionary's variables say.
+struct kmSession::DictionaryStatistics {
+  bool bPresent[kTableVariable + 1] = {};
+  // Position of the last table variable, 0 when there is none.
+  int32_t iLastTableVar = 0;
+  // Set by the roles pass: trend statistics, and crude rates (present, or
+  // given by a crude delay trend).
+  bool bTrend = false;
+  bool bCrude = false;
+
+  bool Has(int iType) const { return bPresent[iType]; }
+  bool AgeAdjusted() const {
+    return bPresent[kAgeAdjustedRate] || bPresent[kAgeAdjustedRateTrend];
+  }
+  // Counts and both populations: the rates are calculated from them.
+  bool CalculatedRates() const {
+    return bPresent[kCount] && bPresent[kPopulation] &&
+           bPresent[kStandardPopulation];
+  }
+};
+
 bool kmSession::ReadIniDictionary(const VSExportDict& dict,
                                   bool bFromPositions) {
   return WithCallPath("ReadIniDictionary", kClassName, [&]() -> bool {
@@ -59,224 +80,16 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
           "Parlex Disparity session are supported.\n");
       return false;
     }
-
-    SetString(kmStrDataFile, KmFileName(dict.GetOutputFile()).GetFullName());
-
-    const int iDelimiter = GetDelimiterCode(dict.GetFieldDelimiter());
-    if (iDelimiter < 0) {
-      KmString sProblem(
-          "Invalid field delimiter specified in the export dictionary "
-          "(tab, space, comma, semicolon are valid).  \n");
-      sProblem << kUnsupportedVersion;
-      AddDictionaryProblem(sProblem.GetCString());
-      return false;
-    }
-    SetInt(kmOptFieldDelimiter, iDelimiter);
-
-    const KmString& sMissing = dict.GetMissingCharacter();
-    if (sMissing == " ") {
-      SetInt(kmOptMissingCharacter, 0);
-    } else if (sMissing == ".") {
-      SetInt(kmOptMissingCharacter, 1);
-    } else if (sMissing == "NA") {
-      SetInt(kmOptMissingCharacter, 2);
-    } else {
-      KmString sProblem(
-          "Invalid missing character specified in the export dictionary "
-          "(period, space, and NA are valid).  \n");
-      sProblem << kUnsupportedVersion;
-      AddDictionaryProblem(sProblem.GetCString());
-      return false;
-    }
-
-    // Export settings the data reader cannot handle.
-    if (GetInt(kmOptFieldDelimiter) == 2 &&
-        !dict.GetRemoveThousandsSeparators()) {
-      AddDictionaryProblem(
-          "The input data file can not include commas as thousands "
-          "separators if commas are used as the field delimiter.  \n"
-          "Please use the export feature of VESK*Stat to create a new data "
-          "file.  Check 'Remove All Thousands Separators' or use a field "
-          "delimiter other than the comma.\n");
-      return false;
-    }
-    if (dict.GetFlagsIncluded()) {
-      AddDictionaryProblem(
-          "The input data file can not include flag characters.  \n"
-          "Please use the export feature of VESK*Stat to create a new data "
-          "file. Be sure to check 'Remove Flags' on the VESK*Stat export "
-          "dialog.\n");
-      return false;
-    }
-    if (dict.GetVariableFormat() == 1) {
-      AddDictionaryProblem(
-          "The input file data file can not contain quotes around any "
-          "variables.  \nPlease use the export feature of VESK*Stat to "
-          "create a new data file.  Chose 'Output variables as - Numeric "
-          "Representation'.\n");
-      return false;
-    }
-    if (dict.GetQuotes() && dict.GetVariableNamesIncluded()) {
-      AddDictionaryProblem(
-          "The input file data file can not contain quotes around the header "
-          "row variable names.  \nThis is likely caused from field delimiter "
-          "appearing in the hearder row.Please use the export feature of "
-          "VESK*Stat to create a new data file and chose a different field "
-          "delimiter.\n");
-      return false;
-    }
-
+    if (!ReadDictionarySettings(dict)) return false;
+    if (!CheckDictionaryExport(dict)) return false;
     SetBool(kmOptVarNamesIncluded, dict.GetVariableNamesIncluded());
+    TakeDictionaryVariables(dict);
 
-    // Variable i takes dictionary variable i's name, column and labels.
-    const int32_t iNumVars = dict.GetNumVariables();
-    ClearVariables();
-    for (int32_t p = 1; p <= iNumVars; ++p) {
-      const VSVariable& source = dict.GetVariable(p);
-      vVariables_.push_back(
-          kmVariable(source.GetName().GetCString(), static_cast<uint16_t>(p),
-                     source.HasFormat() ? &source.GetFormat() : nullptr));
-    }
-
-    // First pass: which statistics the dictionary holds.
-    bool bPresent[kTableVariable + 1] = {};
-    int32_t iLastTableVar = 0;
-    for (int32_t p = 1; p <= iNumVars; ++p) {
-      const int iType = GetStatType(dict.GetVariable(p).GetName());
-      bPresent[iType] = true;
-      switch (iType) {
-        case kDelayRate:
-          SetInt(kmOptDelayStatKind, 0);
-          break;
-        case kDelayCrudeRate:
-          SetInt(kmOptDelayStatKind, 1);
-          break;
-        case kDelayAgeAdjustedRate:
-          SetInt(kmOptDelayStatKind, 2);
-          break;
-        case kDelayTrend:
-          SetInt(kmOptDelayStatKind, 3);
-          break;
-        case kDelayCrudeRateTrend:
-          SetInt(kmOptDelayStatKind, 4);
-          break;
-        case kDelayAgeAdjustedRateTrend:
-          SetInt(kmOptDelayStatKind, 5);
-          break;
-        case kTableVariable:
-          iLastTableVar = p;
-          break;
-        default:
-          break;
-      }
-    }
-    const bool bCount = bPresent[kCount];
-    const bool bAgeAdjusted =
-        bPresent[kAgeAdjustedRate] || bPresent[kAgeAdjustedRateTrend];
-    bool bCrude = bPresent[kCrudeRate];
-    const bool bPopulation = bPresent[kPopulation];
-    const bool bStdPopulation = bPresent[kStandardPopulation];
-    const bool bDelayCount = bPresent[kDelayCount];
-    const bool bDisparity = bPresent[kDisparity];
-    const bool bCalculatedRates = bCount && bPopulation && bStdPopulation;
-    bool bTrend = false;
-
+    DictionaryStatistics stats;
+    FindDictionaryStatistics(dict, stats);
+    stats.bCrude = stats.Has(kCrudeRate);
     if (!bFromPositions) {
-      // Second pass: the roles from the statistics. Table variables are the
-      // by-variables, the last of them the independent variable.
-      int16_t iRate = 0, iCountPos = 0, iSE = 0, iPop = 0, iStdPop = 0;
-      int16_t iDelayRatePos = 0, iDelayCountPos = 0, iDelaySEPos = 0;
-      int16_t iDisparityPos = 0;
-      for (int32_t p = 1; p <= iNumVars; ++p) {
-        const int iType = GetStatType(dict.GetVariable(p).GetName());
-        const int16_t iPos = static_cast<int16_t>(p);
-        switch (iType) {
-          case kCount:
-            SetKMVarPosition(kmVarCount, p);
-            iCountPos = iPos;
-            break;
-          case kTrend:
-            bTrend = true;
-            break;
-          case kAgeAdjustedRate:
-          case kCrudeRate:
-            SetKMVarPosition(kmVarRate, p);
-            iRate = iPos;
-            break;
-          case kCrudeRateTrend:
-          case kAgeAdjustedRateTrend:
-            SetKMVarPosition(kmVarRate, p);
-            iRate = iPos;
-            bTrend = true;
-            break;
-          case kPopulation:
-            SetKMVarPosition(kmVarPopulation, p);
-            iPop = iPos;
-            break;
-          case kStandardPopulation:
-            SetKMVarPosition(kmVarStdPopulation, p);
-            iStdPop = iPos;
-            break;
-          case kStandardError:
-          case kStandardErrorPValue:
-            iSE = iPos;
-            break;
-          case kDelayRate:
-          case kDelayCrudeRate:
-          case kDelayAgeAdjustedRate:
-            SetKMVarPosition(kmVarDelayRate, p);
-            iDelayRatePos = iPos;
-            break;
-          case kDelayTrend:
-          case kDelayAgeAdjustedRateTrend:
-            SetKMVarPosition(kmVarDelayRate, p);
-            iDelayRatePos = iPos;
-            bTrend = true;
-            break;
-          case kDelayCrudeRateTrend:
-            SetKMVarPosition(kmVarDelayRate, p);
-            iDelayRatePos = iPos;
-            bTrend = true;
-            bCrude = true;
-            break;
-          case kDelayCount:
-            SetKMVarPosition(kmVarDelayCount, p);
-            iDelayCountPos = iPos;
-            break;
-          case kDelaySE:
-          case kDelaySEPValue:
-            SetKMVarPosition(kmVarDelaySE, p);
-            iDelaySEPos = iPos;
-            break;
-          case kDisparity:
-            SetKMVarPosition(kmVarDisparity, p);
-            iDisparityPos = iPos;
-            break;
-          case kTableVariable:
-            if (bCalculatedRates && p == iLastTableVar) {
-              // Counts and both populations: the last table variable holds
-              // the groups over which the rates are adjusted.
-              SetBool(kmOptDependentCalculated, true);
-              SetKMVarPosition(kmVarAdjustment, p);
-            } else {
-              AddByVarPosition(p);
-              SetKMVarPosition(kmVarIndependent, p);
-            }
-            break;
-          default:
-            if (iType > kTableVariable) {
-              GenerateKmExceptionF("Invalid stat type %d", "ReadIniDictionary",
-                                   iType);
-            }
-            break;
-        }
-      }
-      // The last table variable taken as a by-variable is the independent
-      // variable. A dictionary without table variables has none to give
-      // back; its missing independent variable is reported below.
-      if (!vByVars_.empty()) vByVars_.pop_back();
-      SetHeterFromDict(iRate, iCountPos, iSE, iPop, iStdPop, iDelayRatePos,
-                       iDelayCountPos, iDelaySEPos, iDisparityPos);
+      AssignDictionaryRoles(dict, stats);
     } else {
       for (int32_t iLocation : dict.GetByVarLocations()) {
         AddByVarPosition(iLocation);
@@ -297,128 +110,344 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
           "(year) last.\n");
       return false;
     }
-
-    // The labels of the independent variable must be years; labels that
-    // span years, totals and trend rows are kept but left out of the fits.
-    const int32_t iIndependent = GetKMVarPosition(kmVarIndependent);
-    bool bNotUsedRows = false;
-    bool bLabelsCopied = false;
-    KmFormat checkedFormat;
-    if (vVariables_[iIndependent - 1].HasFormat()) {
-      const KmFormat& source = vVariables_[iIndependent - 1].GetFormat();
-      checkedFormat.Copy(source);
-      bLabelsCopied = true;
-      for (int32_t i = 0; i < source.GetNumLines(); ++i) {
-        KmString sLabel = source.GetLabel(i);
-        bool bMark = false;
-        if (bTrend && (sLabel.EndsWith(" PC") || sLabel.EndsWith(" APC"))) {
-          bMark = true;
-        } else {
-          bool bRateRow = false;
-          if (bTrend && sLabel.EndsWith(" Rate")) {
-            sLabel.Truncate(static_cast<uint32_t>(sLabel.GetLength() - 5));
-            bRateRow = true;
-          }
-          KmString sLower(sLabel);
-          sLower.MakeLower();
-          if (!bRateRow &&
-              (sLabel.Find("-") >= 0 || sLower.Find("total") >= 0)) {
-            bMark = true;
-            bNotUsedRows = true;
-          } else if (IsValidUnsignedIntegerText(sLabel.GetCString(), false)) {
-            // A year: used as it is.
-          } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
-            if (bCalculatedRates) {
-              AddDictionaryProblem(
-                  "Kinkmark detected Count, Population and Standard "
-                  "Population variables but no Adjustment Variable.\n"
-                  "Please double check your VESK*Stat session and add an "
-                  "Adjustment Variable.  If you are not trying to calculate "
-                  "Age-Adjusted Rates, please remove your Standard "
-                  "Population variable from your VESK*Stat session and "
-                  "re-export your results.");
-            } else {
-              AddDictionaryProblem(
-                  "The independent variable (e.g. year) must be a numeric "
-                  "value.\n\n Please use the export feature of VESK*Stat to "
-                  "create a new data file. On the VESK*Stat Table tab put "
-                  "all table variables in the row dimension. List the "
-                  "Independent variable (year) last and export as a numeric "
-                  "value");
-            }
-          }
-        }
-        if (bMark) {
-          sLabel << kNotUsedSuffix;
-          ++iNotUsedCount_;
-        }
-        checkedFormat.AddLine(source.GetValue(i).GetCString(),
-                              sLabel.GetCString(),
-                              source.GetDisplayLabel(i).GetCString(), -1);
-      }
-    }
-
-    if (!bDictionaryError_) {
-      SetInt(kmOptHeaderLines, iNotUsedCount_);
-      bDictionaryFlag_ = bNotUsedRows;
-      if (bLabelsCopied) {
-        if (iSessionType == kVSDisparity) {
-          // Disparity dictionaries give their independent values as
-          // numbers with decimals.
-          KmFormat numericFormat;
-          numericFormat.Copy(checkedFormat);
-          numericFormat.SetDataType('N');
-          for (int32_t i = 0; i < checkedFormat.GetNumLines(); ++i) {
-            numericFormat.AddLine(checkedFormat.GetValue(i).GetCString(),
-                                  checkedFormat.GetLabel(i).GetCString(),
-                                  checkedFormat.GetDisplayLabel(i).GetCString(),
-                                  -1);
-          }
-          vVariables_[iIndependent - 1].SetFormat(&numericFormat);
-        } else {
-          vVariables_[iIndependent - 1].SetFormat(&checkedFormat);
-        }
-      }
-    }
-
-    // The dependent-variable type from the statistics present.
-    const bool bDelayCrude = bPresent[kDelayCrudeRate];
-    const bool bDelayAgeAdjusted = bPresent[kDelayAgeAdjustedRate];
-    if (bCrude || bDelayCrude) {
-      SetInt(kmOptDependentType, 1);
-    } else if (bAgeAdjusted || bDelayAgeAdjusted) {
-      SetInt(kmOptDependentType, 4);
-    } else if (bCount || bDelayCount) {
-      SetInt(kmOptDependentType, 0);
-    } else if (bDisparity) {
-      SetInt(kmOptDependentType, 5);
-    }
-
-    // Delay options, when the dictionary holds delay statistics.
-    bool bAnyDelay = false;
-    bool bOtherDelay = false;
-    for (int iType = kDelayRate; iType <= kLastDelayStat; ++iType) {
-      if (!bPresent[iType]) continue;
-      bAnyDelay = true;
-      if (iType != kDelayCount) bOtherDelay = true;
-    }
-    if (bAnyDelay) {
-      SetInt(kmOptDictDelayStats, 1);
-      if (!bOtherDelay) {
-        SetInt(kmOptDelayStatKind, 6);
-        SetInt(kmOptDelayType, bCount ? 2 : 1);
-      } else if (!bAgeAdjusted && !bCrude) {
-        SetInt(kmOptDelayType, 1);
-      } else if (bDelayCrude || bDelayAgeAdjusted ||
-                 bPresent[kDelayCrudeRateTrend] ||
-                 bPresent[kDelayAgeAdjustedRateTrend] ||
-                 bPresent[kDelayTrend]) {
-        SetInt(kmOptDelayType, 2);
-      } else {
-        SetInt(kmOptDelayType, 1);
-      }
-    }
-
+    CheckIndependentLabels(iSessionType, stats);
+    SetDictionaryStatisticOptions(stats);
     return !bDictionaryError_;
   });
+}
+
+bool kmSession::ReadDictionarySettings(const VSExportDict& dict) {
+  SetString(kmStrDataFile, KmFileName(dict.GetOutputFile()).GetFullName());
+
+  const int iDelimiter = GetDelimiterCode(dict.GetFieldDelimiter());
+  if (iDelimiter < 0) {
+    KmString sProblem(
+        "Invalid field delimiter specified in the export dictionary "
+        "(tab, space, comma, semicolon are valid).  \n");
+    sProblem << kUnsupportedVersion;
+    AddDictionaryProblem(sProblem.GetCString());
+    return false;
+  }
+  SetInt(kmOptFieldDelimiter, iDelimiter);
+
+  const KmString& sMissing = dict.GetMissingCharacter();
+  if (sMissing == " ") {
+    SetInt(kmOptMissingCharacter, 0);
+  } else if (sMissing == ".") {
+    SetInt(kmOptMissingCharacter, 1);
+  } else if (sMissing == "NA") {
+    SetInt(kmOptMissingCharacter, 2);
+  } else {
+    KmString sProblem(
+        "Invalid missing character specified in the export dictionary "
+        "(period, space, and NA are valid).  \n");
+    sProblem << kUnsupportedVersion;
+    AddDictionaryProblem(sProblem.GetCString());
+    return false;
+  }
+  return true;
+}
+
+bool kmSession::CheckDictionaryExport(const VSExportDict& dict) {
+  if (GetInt(kmOptFieldDelimiter) == 2 &&
+      !dict.GetRemoveThousandsSeparators()) {
+    AddDictionaryProblem(
+        "The input data file can not include commas as thousands "
+        "separators if commas are used as the field delimiter.  \n"
+        "Please use the export feature of VESK*Stat to create a new data "
+        "file.  Check 'Remove All Thousands Separators' or use a field "
+        "delimiter other than the comma.\n");
+    return false;
+  }
+  if (dict.GetFlagsIncluded()) {
+    AddDictionaryProblem(
+        "The input data file can not include flag characters.  \n"
+        "Please use the export feature of VESK*Stat to create a new data "
+        "file. Be sure to check 'Remove Flags' on the VESK*Stat export "
+        "dialog.\n");
+    return false;
+  }
+  if (dict.GetVariableFormat() == 1) {
+    AddDictionaryProblem(
+        "The input file data file can not contain quotes around any "
+        "variables.  \nPlease use the export feature of VESK*Stat to "
+        "create a new data file.  Chose 'Output variables as - Numeric "
+        "Representation'.\n");
+    return false;
+  }
+  if (dict.GetQuotes() && dict.GetVariableNamesIncluded()) {
+    AddDictionaryProblem(
+        "The input file data file can not contain quotes around the header "
+        "row variable names.  \nThis is likely caused from field delimiter "
+        "appearing in the hearder row.Please use the export feature of "
+        "VESK*Stat to create a new data file and chose a different field "
+        "delimiter.\n");
+    return false;
+  }
+  return true;
+}
+
+void kmSession::TakeDictionaryVariables(const VSExportDict& dict) {
+  const int32_t iNumVars = dict.GetNumVariables();
+  ClearVariables();
+  for (int32_t p = 1; p <= iNumVars; ++p) {
+    const VSVariable& source = dict.GetVariable(p);
+    vVariables_.push_back(
+        kmVariable(source.GetName().GetCString(), static_cast<uint16_t>(p),
+                   source.HasFormat() ? &source.GetFormat() : nullptr));
+  }
+}
+
+void kmSession::FindDictionaryStatistics(const VSExportDict& dict,
+                                         DictionaryStatistics& stats) {
+  for (int32_t p = 1; p <= dict.GetNumVariables(); ++p) {
+    const int iType = GetStatType(dict.GetVariable(p).GetName());
+    stats.bPresent[iType] = true;
+    switch (iType) {
+      case kDelayRate:
+        SetInt(kmOptDelayStatKind, 0);
+        break;
+      case kDelayCrudeRate:
+        SetInt(kmOptDelayStatKind, 1);
+        break;
+      case kDelayAgeAdjustedRate:
+        SetInt(kmOptDelayStatKind, 2);
+        break;
+      case kDelayTrend:
+        SetInt(kmOptDelayStatKind, 3);
+        break;
+      case kDelayCrudeRateTrend:
+        SetInt(kmOptDelayStatKind, 4);
+        break;
+      case kDelayAgeAdjustedRateTrend:
+        SetInt(kmOptDelayStatKind, 5);
+        break;
+      case kTableVariable:
+        stats.iLastTableVar = p;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void kmSession::AssignDictionaryRoles(const VSExportDict& dict,
+                                      DictionaryStatistics& stats) {
+  // Table variables are the by-variables, the last of them the independent
+  // variable.
+  int16_t iRate = 0, iCountPos = 0, iSE = 0, iPop = 0, iStdPop = 0;
+  int16_t iDelayRatePos = 0, iDelayCountPos = 0, iDelaySEPos = 0;
+  int16_t iDisparityPos = 0;
+  for (int32_t p = 1; p <= dict.GetNumVariables(); ++p) {
+    const int iType = GetStatType(dict.GetVariable(p).GetName());
+    const int16_t iPos = static_cast<int16_t>(p);
+    switch (iType) {
+      case kCount:
+        SetKMVarPosition(kmVarCount, p);
+        iCountPos = iPos;
+        break;
+      case kTrend:
+        stats.bTrend = true;
+        break;
+      case kAgeAdjustedRate:
+      case kCrudeRate:
+        SetKMVarPosition(kmVarRate, p);
+        iRate = iPos;
+        break;
+      case kCrudeRateTrend:
+      case kAgeAdjustedRateTrend:
+        SetKMVarPosition(kmVarRate, p);
+        iRate = iPos;
+        stats.bTrend = true;
+        break;
+      case kPopulation:
+        SetKMVarPosition(kmVarPopulation, p);
+        iPop = iPos;
+        break;
+      case kStandardPopulation:
+        SetKMVarPosition(kmVarStdPopulation, p);
+        iStdPop = iPos;
+        break;
+      case kStandardError:
+      case kStandardErrorPValue:
+        iSE = iPos;
+        break;
+      case kDelayRate:
+      case kDelayCrudeRate:
+      case kDelayAgeAdjustedRate:
+        SetKMVarPosition(kmVarDelayRate, p);
+        iDelayRatePos = iPos;
+        break;
+      case kDelayTrend:
+      case kDelayAgeAdjustedRateTrend:
+        SetKMVarPosition(kmVarDelayRate, p);
+        iDelayRatePos = iPos;
+        stats.bTrend = true;
+        break;
+      case kDelayCrudeRateTrend:
+        SetKMVarPosition(kmVarDelayRate, p);
+        iDelayRatePos = iPos;
+        stats.bTrend = true;
+        stats.bCrude = true;
+        break;
+      case kDelayCount:
+        SetKMVarPosition(kmVarDelayCount, p);
+        iDelayCountPos = iPos;
+        break;
+      case kDelaySE:
+      case kDelaySEPValue:
+        SetKMVarPosition(kmVarDelaySE, p);
+        iDelaySEPos = iPos;
+        break;
+      case kDisparity:
+        SetKMVarPosition(kmVarDisparity, p);
+        iDisparityPos = iPos;
+        break;
+      case kTableVariable:
+        if (stats.CalculatedRates() && p == stats.iLastTableVar) {
+          // Counts and both populations: the last table variable holds the
+          // groups over which the rates are adjusted.
+          SetBool(kmOptDependentCalculated, true);
+          SetKMVarPosition(kmVarAdjustment, p);
+        } else {
+          AddByVarPosition(p);
+          SetKMVarPosition(kmVarIndependent, p);
+        }
+        break;
+      default:
+        if (iType > kTableVariable) {
+          GenerateKmExceptionF("Invalid stat type %d", "ReadIniDictionary",
+                               iType);
+        }
+        break;
+    }
+  }
+  // The last table variable taken as a by-variable is the independent
+  // variable. A dictionary without table variables has none to give back;
+  // its missing independent variable is reported by the caller.
+  if (!vByVars_.empty()) vByVars_.pop_back();
+  SetHeterFromDict(iRate, iCountPos, iSE, iPop, iStdPop, iDelayRatePos,
+                   iDelayCountPos, iDelaySEPos, iDisparityPos);
+}
+
+void kmSession::CheckIndependentLabels(int32_t iSessionType,
+                                       const DictionaryStatistics& stats) {
+  // The labels of the independent variable must be years; labels that span
+  // years, totals and trend rows are kept but left out of the fits.
+  const int32_t iIndependent = GetKMVarPosition(kmVarIndependent);
+  bool bNotUsedRows = false;
+  bool bLabelsCopied = false;
+  KmFormat checkedFormat;
+  if (vVariables_[iIndependent - 1].HasFormat()) {
+    const KmFormat& source = vVariables_[iIndependent - 1].GetFormat();
+    checkedFormat.Copy(source);
+    bLabelsCopied = true;
+    for (int32_t i = 0; i < source.GetNumLines(); ++i) {
+      KmString sLabel = source.GetLabel(i);
+      bool bMark = false;
+      if (stats.bTrend && (sLabel.EndsWith(" PC") || sLabel.EndsWith(" APC"))) {
+        bMark = true;
+      } else {
+        bool bRateRow = false;
+        if (stats.bTrend && sLabel.EndsWith(" Rate")) {
+          sLabel.Truncate(static_cast<uint32_t>(sLabel.GetLength() - 5));
+          bRateRow = true;
+        }
+        KmString sLower(sLabel);
+        sLower.MakeLower();
+        if (!bRateRow && (sLabel.Find("-") >= 0 || sLower.Find("total") >= 0)) {
+          bMark = true;
+          bNotUsedRows = true;
+        } else if (IsValidUnsignedIntegerText(sLabel.GetCString(), false)) {
+          // A year: used as it is.
+        } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
+          if (stats.CalculatedRates()) {
+            AddDictionaryProblem(
+                "Kinkmark detected Count, Population and Standard "
+                "Population variables but no Adjustment Variable.\n"
+                "Please double check your VESK*Stat session and add an "
+                "Adjustment Variable.  If you are not trying to calculate "
+                "Age-Adjusted Rates, please remove your Standard "
+                "Population variable from your VESK*Stat session and "
+                "re-export your results.");
+          } else {
+            AddDictionaryProblem(
+                "The independent variable (e.g. year) must be a numeric "
+                "value.\n\n Please use the export feature of VESK*Stat to "
+                "create a new data file. On the VESK*Stat Table tab put "
+                "all table variables in the row dimension. List the "
+                "Independent variable (year) last and export as a numeric "
+                "value");
+          }
+        }
+      }
+      if (bMark) {
+        sLabel << kNotUsedSuffix;
+        ++iNotUsedCount_;
+      }
+      checkedFormat.AddLine(source.GetValue(i).GetCString(),
+                            sLabel.GetCString(),
+                            source.GetDisplayLabel(i).GetCString(), -1);
+    }
+  }
+
+  if (bDictionaryError_) return;
+  SetInt(kmOptHeaderLines, iNotUsedCount_);
+  bDictionaryFlag_ = bNotUsedRows;
+  if (!bLabelsCopied) return;
+  if (iSessionType == kVSDisparity) {
+    // Disparity dictionaries give their independent values as numbers with
+    // decimals.
+    KmFormat numericFormat;
+    numericFormat.Copy(checkedFormat);
+    numericFormat.SetDataType('N');
+    for (int32_t i = 0; i < checkedFormat.GetNumLines(); ++i) {
+      numericFormat.AddLine(checkedFormat.GetValue(i).GetCString(),
+                            checkedFormat.GetLabel(i).GetCString(),
+                            checkedFormat.GetDisplayLabel(i).GetCString(), -1);
+    }
+    vVariables_[iIndependent - 1].SetFormat(&numericFormat);
+  } else {
+    vVariables_[iIndependent - 1].SetFormat(&checkedFormat);
+  }
+}
+
+void kmSession::SetDictionaryStatisticOptions(
+    const DictionaryStatistics& stats) {
+  const bool bCount = stats.Has(kCount);
+  const bool bAgeAdjusted = stats.AgeAdjusted();
+  const bool bDelayCrude = stats.Has(kDelayCrudeRate);
+  const bool bDelayAgeAdjusted = stats.Has(kDelayAgeAdjustedRate);
+  if (stats.bCrude || bDelayCrude) {
+    SetInt(kmOptDependentType, 1);
+  } else if (bAgeAdjusted || bDelayAgeAdjusted) {
+    SetInt(kmOptDependentType, 4);
+  } else if (bCount || stats.Has(kDelayCount)) {
+    SetInt(kmOptDependentType, 0);
+  } else if (stats.Has(kDisparity)) {
+    SetInt(kmOptDependentType, 5);
+  }
+
+  // Delay options, when the dictionary holds delay statistics.
+  bool bAnyDelay = false;
+  bool bOtherDelay = false;
+  for (int iType = kDelayRate; iType <= kLastDelayStat; ++iType) {
+    if (!stats.Has(iType)) continue;
+    bAnyDelay = true;
+    if (iType != kDelayCount) bOtherDelay = true;
+  }
+  if (!bAnyDelay) return;
+  SetInt(kmOptDictDelayStats, 1);
+  if (!bOtherDelay) {
+    SetInt(kmOptDelayStatKind, 6);
+    SetInt(kmOptDelayType, bCount ? 2 : 1);
+  } else if (!bAgeAdjusted && !stats.bCrude) {
+    SetInt(kmOptDelayType, 1);
+  } else if (bDelayCrude || bDelayAgeAdjusted ||
+             stats.Has(kDelayCrudeRateTrend) ||
+             stats.Has(kDelayAgeAdjustedRateTrend) || stats.Has(kDelayTrend)) {
+    SetInt(kmOptDelayType, 2);
+  } else {
+    SetInt(kmOptDelayType, 1);
+  }
 }

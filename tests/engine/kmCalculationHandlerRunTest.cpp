@@ -198,29 +198,6 @@ TEST(kmCalculationHandlerRun, CancelledRunIsReportedAsCancelled) {
   EXPECT_THROW(kmCalcHandler(sOut.c_str(), nullptr), KmException);
 }
 
-TEST(kmCalculationHandlerRun, UnavailablePassesAreRefusedBeforeTheRun) {
-  struct Case {
-    int iComparisonType;
-    const char* sMessage;
-  };
-  const Case kCases[] = {
-      {2, "Multi-group clustering is not available in this version."},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.iComparisonType);
-    km_test::ScratchDir dir;
-    DataSpec spec;
-    spec.iCohorts = 2;
-    km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
-    auto pSession = MakeSession(dir.File("data.csv"), spec, 19, 1);
-    pSession->SetInt(kmOptComparisonType, c.iComparisonType);
-    run_test::Run run(std::move(pSession));
-    const KmException e =
-        km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
-    EXPECT_STREQ(e.GetMessage(), c.sMessage);
-  }
-}
-
 // Pairwise comparisons used to be refused before the run; a run with them
 // now writes one comparison record per pair after the cohort records, and
 // the file reads back whole.

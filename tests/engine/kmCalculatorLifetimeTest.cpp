@@ -12,6 +12,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -44,15 +45,12 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
 }
 
 TEST(KmCalculatorLifetime, SetupRefusesNullSession) {
-  try {
-    kmCalculator calc(static_cast<kmSession*>(nullptr));
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "Session does not exist - invalid pointer.");
-    EXPECT_STREQ(e.GetSource(), "kmCalculator");
-    EXPECT_NE(std::string(e.GetCallPath()).find("Setup() of kmCalculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { kmCalculator calc(static_cast<kmSession*>(nullptr)); });
+  EXPECT_STREQ(e.GetMessage(), "Session does not exist - invalid pointer.");
+  EXPECT_STREQ(e.GetSource(), "kmCalculator");
+  EXPECT_NE(std::string(e.GetCallPath()).find("Setup() of kmCalculator"),
+            std::string::npos);
 
   // A failed Setup keeps the handler the calculator already had.
   auto pSession = SessionWithCounts({5}, 0);
@@ -104,13 +102,10 @@ TEST(KmCalculatorLifetime, LoadCalcMembersRefusesAGridTooLongForItsCount) {
   // between them would wrap to a negative length instead of failing.
   auto pSession = SessionWithCounts({2000}, 20);
   kmCalculator calc(pSession.get());
-  try {
-    calc.LoadCalcMembers(pSession.get(), 0);
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetCallPath()).find("LoadCalcMembers()"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc.LoadCalcMembers(pSession.get(), 0); });
+  EXPECT_NE(std::string(e.GetCallPath()).find("LoadCalcMembers()"),
+            std::string::npos);
 }
 
 TEST(KmCalculatorLifetime, CohortIndexMapsAnalysisCopiesToCohorts) {
@@ -187,13 +182,12 @@ TEST(KmCalculatorLifetime, SetClusterMatrixReplacesTheCopy) {
   kmCalculator calc(pSession.get());
   Matrix mData(2, 3);
   mData = 1.5;
-  std::vector<ColumnVector> vSeries(2, ColumnVector(3));
-  calc.SetClusterMatrix(3, mData, vSeries);
+  calc.SetClusterMatrix(3, mData, std::vector<KmString>{"0", "1"});
   mData = 2.5;
-  calc.SetClusterMatrix(6, mData, std::vector<ColumnVector>(1));
+  calc.SetClusterMatrix(6, mData, std::vector<KmString>{"2"});
   EXPECT_EQ(calc.iNumObs, 6);
   EXPECT_EQ((*calc.pClusterMatrix)(2, 3), 2.5);
-  EXPECT_EQ(calc.vClusterSeries.size(), 1u);
+  EXPECT_EQ(calc.vClusterRows, std::vector<KmString>{"2"});
 }
 
 TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {

@@ -1,0 +1,162 @@
+// kmCalculator: ClusterByGroups, the multi-group clustering of one cohort's
+// groups, and the name of its result file.
+#include <newmat.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "engine/KMClusterResampleState.h"
+#include "engine/KMClusteringAnalysis.h"
+#include "engine/KMClusteringSetup.h"
+#include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
+#include "foundation/KmDebugDump.h"
+#include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
+#include "models/KMPartitionMatrix.h"
+#include "models/MatrixBuilders.h"
+#include "models/MatrixDump.h"
+#include "models/SeriesSetFromLabelledRows.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "stats/MTRandomGenerator.h"
+
+namespace {
+
+constexpr const char* kClassName = "kmCalculator";
+constexpr const char* kNumberFormat = "%.10f";
+// Permutation data sets of each best-model fit.
+constexpr int32_t kClusterPermutations = 20;
+
+// Serialises the appends of every clustering of the process: the cohort
+// tasks of a run share one result file per criterion and group order.
+std::mutex& ResultFileMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+const char* CriterionLabel(int iCriterion) {
+  if (iCriterion == 0) return "KPerm-CBIC";
+  if (iCriterion == 1) return "kmbic-cbic";
+  return "KBIC-CBIC";
+}
+
+const char* GroupOrderLabel(int iOrdering) {
+  return iOrdering == 0 ? "ordered" : "unordered";
+}
+
+// The folder part of sPath, with its trailing separator; empty when the
+// path names no folder.
+std::string FolderOf(const std::string& sPath) {
+  const size_t iLast = sPath.find_last_of("/\\");
+  return iLast == std::string::npos ? std::string()
+                                    : sPath.substr(0, iLast + 1);
+}
+
+void WriteValue(const KmString& sFile, const char* sLabel, double dValue) {
+  NEWMAT::Matrix mValue(1, 1);
+  mValue(1, 1) = dValue;
+  writeMatrixToStream(sFile, sLabel, mValue, kNumberFormat);
+}
+
+// The clustering setup from the session's options and the groups.
+void FillSetup(KMClusteringSetup& setup, const kmSession& session,
+               const KMSeriesSet& groups) {
+  setup.seriesSet = groups;
+  setup.modelType = session.GetInt(kmOptPairwiseType) == 1 ? 1 : 2;
+  setup.bestModelFit.kMin = session.GetInt(kmOptMinKinkmarks);
+  setup.bestModelFit.kMax = session.GetInt(kmOptMaxKinkmarks);
+  setup.bestModelFit.criterionCode = 0;
+  setup.bestModelFit.selection = "NotkDeltaStar";
+  setup.bestModelFit.N = kClusterPermutations;
+  setup.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
+  setup.minObsBetween = session.GetInt(kmOptMinObsBetween);
+  setup.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
+  if (setup.gridPointsBetween > 0) {
+    setup.minObsAtEnds += 1;
+    setup.minObsBetween += 2;
+  }
+  setup.logLinear = session.GetBool(kmOptLogLinear);
+  setup.permAlpha = session.GetDouble(kmOptPermSignificance);
+  setup.kinkmarkAlpha = session.GetDouble(kmOptKinkmarkAlpha);
+  setup.apcAlpha = session.GetDouble(kmOptAPCAlpha);
+  setup.aapcAlpha = session.GetDouble(kmOptAAPCAlpha);
+  setup.subsetLevel = setup.permAlpha;
+  setup.secondLevel = 0.05;
+  setup.maxClusters = session.GetInt(kmOptClusterSetting);
+  setup.userLocations.CleanUp();
+  setup.useUserLocations = false;
+  setup.counter = 0;
+  setup.splineCode = 0;
+  setup.value = -1.0;
+  setup.criterionLabel = CriterionLabel(session.GetInt(kmOptClusterCriterion));
+  setup.groupOrder = GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
+  // A negative seed wraps to its unsigned 32-bit pattern.
+  setup.generator.sgenrand(static_cast<uint32_t>(
+      static_cast<int64_t>(session.GetInt(kmOptPermutationSeed))));
+}
+
+void WriteClusteringResult(const KmString& sFile, const kmSession& session,
+                           const KMSeriesSet& groups,
+                           const KMClusterResampleState& state) {
+  std::lock_guard<std::mutex> lock(ResultFileMutex());
+  WriteValue(sFile, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
+  WriteValue(sFile, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
+  WriteValue(sFile, "lNumAllPerm is ", kClusterPermutations);
+  WriteValue(sFile, "lMaxNumClust is ", session.GetInt(kmOptClusterSetting));
+  for (int32_t i = 1; i <= groups.labels.GetSize(); ++i) {
+    KmString sLine("(Group Index, Group ID) = ");
+    sLine << "(" << i << ", " << groups.labels[i - 1] << ")";
+    DebugWriteLine(sFile, sLine);
+  }
+  WriteValue(sFile, "lBestNumClusters is ", state.chosenK);
+  for (int32_t k = 1; k <= state.scores.GetSize(); ++k) {
+    WriteValue(sFile, "lNumClust : --- ", k);
+    writeMatrixToStream(sFile, "Best clusters: ",
+                        partitionsToMatrix(collect_PartitionGroups(
+                            state.scores[k - 1].groupLists)),
+                        kNumberFormat);
+  }
+}
+
+}  // namespace
+
+KmString kmCalculator::GetClusteringResultFile(
+    const KmString& sResultsFile) const {
+  const kmSession& session = *GetCalcSession();
+  std::string sName = FolderOf(sResultsFile.GetCString());
+  sName += "ClusteringResult-";
+  sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
+  sName += "-Type-";
+  sName += GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
+  sName += ".txt";
+  return KmString(sName.c_str());
+}
+
+void kmCalculator::ClusterByGroups(const KmString& sResultsFile,
+                                   KmProgressInterface* pProgress) {
+  WithCallPath("ClusterByGroups()", kClassName, [&] {
+    if (pClusterMatrix == nullptr) {
+      GenerateKmException("No clustering data has been installed.", kClassName);
+    }
+    const kmSession& session = *GetCalcSession();
+    KMPartitionMatrix rows;
+    for (const KmString& sRow : vClusterRows) {
+      rows.labels.push_back(sRow.GetCString());
+    }
+    rows.matrix = *pClusterMatrix;
+    KMSeriesSet groups;
+    build_SeriesSetFromLabelledRows(
+        groups, rows, session.GetBool(kmOptLogLinear) ? 1 : 0,
+        session.GetInt(kmOptHetErrorModel) == 2 ? 2 : 0);
+
+    KMClusteringSetup setup;
+    FillSetup(setup, session, groups);
+    KMClusterResampleState state;
+    run_ClusteringAnalysis(state, setup, pProgress);
+    if (pProgress != nullptr && pProgress->IsCancelled()) return;
+    WriteClusteringResult(GetClusteringResultFile(sResultsFile), session,
+                          groups, state);
+  });
+}

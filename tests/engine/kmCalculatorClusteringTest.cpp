@@ -1,0 +1,259 @@
+// ClusterByGroups: the result file it appends beside the results file, its
+// appends from several calculators at once, and whole clustering runs of
+// the calculation control.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/kmCalculationHandler.h"
+#include "engine/kmCalculator.h"
+#include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
+#include "foundation/KmProgressInterface.h"
+#include "foundation/kmRunProgressTrackers.h"
+#include "results/kmCalcHandler.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+#include "tests/engine/RunFixture.h"
+#include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+// Clustering options: straight lines chosen by BIC, groups in order.
+void SetClusterOptions(kmSession& session, int iMaxClusters) {
+  session.SetInt(kmOptMinKinkmarks, 0);
+  session.SetInt(kmOptMaxKinkmarks, 0);
+  session.SetInt(kmOptMinObsEnd, 2);
+  session.SetInt(kmOptMinObsBetween, 2);
+  session.SetInt(kmOptGridPointsBetween, 0);
+  session.SetInt(kmOptClusterSetting, iMaxClusters);
+  session.SetInt(kmOptClusterCriterion, 2);
+  session.SetInt(kmOptClusterOrdering, 0);
+  session.SetInt(kmOptPermutationSeed, 7);
+}
+
+// Four groups "a".."d" of 8 rows (x, y, standard error): a and b rise, c
+// and d fall.
+void InstallTwoTrends(kmCalculator& calc) {
+  NEWMAT::Matrix m(32, 3);
+  std::vector<KmString> labels;
+  const char* kLabels[] = {"a", "b", "c", "d"};
+  for (int g = 0; g < 4; ++g) {
+    for (int t = 0; t < 8; ++t) {
+      const int r = g * 8 + t + 1;
+      const double wobble = ((r * 37) % 11 - 5) * 0.01;
+      m(r, 1) = t;
+      m(r, 2) = (g < 2 ? 1.0 + g + 0.5 * t : 9.0 + g - 0.6 * t) + wobble;
+      m(r, 3) = 1.0;
+      labels.push_back(kLabels[g]);
+    }
+  }
+  calc.SetClusterMatrix(8, m, labels);
+}
+
+std::string Block(const char* sLabel, const std::string& sRows, int iRows,
+                  int iCols) {
+  return "\n" + std::string(sLabel) + "\nDinmenstions:(" +
+         std::to_string(iRows) + "," + std::to_string(iCols) + ")\n" + sRows;
+}
+
+// What one clustering of the four groups writes.
+std::string ExpectedResult(int iMaxClusters, int iChosen,
+                           const std::vector<std::string>& partitions) {
+  std::string s = Block("lKMax is ", "0.0000000000,\n", 1, 1) +
+                  Block("lKMin is ", "0.0000000000,\n", 1, 1) +
+                  Block("lNumAllPerm is ", "20.0000000000,\n", 1, 1) +
+                  Block("lMaxNumClust is ",
+                        std::to_string(iMaxClusters) + ".0000000000,\n", 1, 1);
+  const char* kLabels[] = {"a", "b", "c", "d"};
+  for (int i = 1; i <= 4; ++i) {
+    s += "(Group Index, Group ID) = (" + std::to_string(i) + ", " +
+         kLabels[i - 1] + ")\n";
+  }
+  s += Block("lBestNumClusters is ", std::to_string(iChosen) + ".0000000000,\n",
+             1, 1);
+  for (size_t k = 1; k <= partitions.size(); ++k) {
+    s += Block("lNumClust : --- ", std::to_string(k) + ".0000000000,\n", 1, 1);
+    s += partitions[k - 1];
+  }
+  return s;
+}
+
+TEST(kmCalculatorClustering, ResultBlocksBesideTheResultsFile) {
+  const std::string kOne = "1.0000000000,";
+  const std::string kTwo = "2.0000000000,";
+  const std::string kThree = "3.0000000000,";
+  const std::string kFour = "4.0000000000,";
+  struct Case {
+    int iMaxClusters;
+    int iChosen;
+    std::vector<std::string> partitions;
+  };
+  const Case kCases[] = {
+      {0, -1, {}},
+      {2,
+       2,
+       {Block("Best clusters: ", kOne + kTwo + kThree + kFour + "\n", 1, 4),
+        Block("Best clusters: ", kOne + kTwo + "\n" + kThree + kFour + "\n", 2,
+              2)}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iMaxClusters);
+    km_test::ScratchDir dir;
+    kmSession session;
+    SetClusterOptions(session, c.iMaxClusters);
+    kmCalculator calc(&session);
+    InstallTwoTrends(calc);
+    const std::string sResults = dir.File("out.kmo");
+    calc.ClusterByGroups(sResults.c_str(), nullptr);
+    // A second clustering appends; nothing is truncated.
+    calc.ClusterByGroups(sResults.c_str(), nullptr);
+    const std::string sOnce =
+        ExpectedResult(c.iMaxClusters, c.iChosen, c.partitions);
+    EXPECT_EQ(km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-"
+                                        "ordered.txt")),
+              sOnce + sOnce);
+  }
+}
+
+TEST(kmCalculatorClustering, AppendsFromSeveralCalculatorsStayWhole) {
+  km_test::ScratchDir dir;
+  kmSession session;
+  SetClusterOptions(session, 1);
+  const std::string sResults = dir.File("out.kmo");
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([&] {
+      kmCalculator calc(&session);
+      InstallTwoTrends(calc);
+      calc.ClusterByGroups(sResults.c_str(), nullptr);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  const std::string sOnce = ExpectedResult(
+      1, 1,
+      {Block("Best clusters: ",
+             "1.0000000000,2.0000000000,3.0000000000,4.0000000000,\n", 1, 4)});
+  EXPECT_EQ(
+      km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt")),
+      sOnce + sOnce + sOnce + sOnce);
+}
+
+TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
+  kmSession session;
+  kmCalculator calc(&session);
+  const KmException e = km_test::CatchKmException(
+      [&] { calc.ClusterByGroups("out.kmo", nullptr); });
+  EXPECT_STREQ(e.GetMessage(), "No clustering data has been installed.");
+}
+
+// A clustered data file: Sex, Year, Age, Count, Pop, StdPop, one cohort of
+// iYears years and iAges age groups; ages below half rise, the rest fall.
+std::string ClusteredData(int iAges, int iYears) {
+  std::string s;
+  char sLine[96];
+  for (int t = 0; t < iYears; ++t) {
+    for (int a = 1; a <= iAges; ++a) {
+      const int iCount =
+          a <= iAges / 2 ? 400 + 40 * t + 3 * a : 900 - 30 * t + 5 * a;
+      std::snprintf(sLine, sizeof sLine, "1,%d,%d,%d,100000,1000\n", 2000 + t,
+                    a, iCount + (t * 7 + a) % 5);
+      s += sLine;
+    }
+  }
+  return s;
+}
+
+std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
+                                            int iYears, int iOrdering) {
+  auto pSession = std::make_unique<kmSession>();
+  KmFormat sexes, ages;
+  sexes.SetDataType('S');
+  sexes.AddLine("1", "Both", -1);
+  ages.SetDataType('S');
+  for (int a = 1; a <= iAges; ++a) {
+    const std::string sValue = std::to_string(a);
+    ages.AddLine(sValue.c_str(), ("Age " + sValue).c_str(), -1);
+  }
+  const char* aNames[] = {"Sex", "Year", "Age", "Count", "Pop", "StdPop"};
+  for (int i = 0; i < 6; ++i) {
+    const KmFormat* pFormat = i == 0 ? &sexes : i == 2 ? &ages : nullptr;
+    pSession->AddVariable(
+        kmVariable(aNames[i], static_cast<uint16_t>(i + 1), pFormat));
+  }
+  pSession->AddByVarPosition(1);
+  pSession->SetKMVarPosition(kmVarIndependent, 2);
+  pSession->SetKMVarPosition(kmVarAdjustment, 3);
+  pSession->SetKMVarPosition(kmVarCount, 4);
+  pSession->SetKMVarPosition(kmVarPopulation, 5);
+  pSession->SetKMVarPosition(kmVarStdPopulation, 6);
+  pSession->SetInt(kmOptFieldDelimiter, 2);
+  pSession->SetInt(kmOptMissingCharacter, 1);
+  pSession->SetBool(kmOptLogLinear, false);
+  pSession->SetInt(kmOptHetErrorModel, 0);
+  pSession->SetBool(kmOptDependentCalculated, true);
+  pSession->SetInt(kmOptDependentType, 4);
+  pSession->SetInt(kmOptComparisonType, 2);
+  SetClusterOptions(*pSession, 3);
+  pSession->SetInt(kmOptClusterOrdering, iOrdering);
+  pSession->SetString(kmStrDataFile, sData.c_str());
+  pSession->AddObservationCount(iYears * iAges);
+  pSession->SetNumCores(2);
+  return pSession;
+}
+
+TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
+  // The permutation-test criterion and the unordered group order run the
+  // same way as the default pair.
+  struct Case {
+    int iCriterion;
+    int iOrdering;
+    const char* sFile;
+  };
+  const Case kCases[] = {
+      {2, 0, "ClusteringResult-KBIC-CBIC-Type-ordered.txt"},
+      {0, 1, "ClusteringResult-KPerm-CBIC-Type-unordered.txt"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sFile);
+    km_test::ScratchDir dir;
+    km_test::WriteAll(dir.File("data.csv"), ClusteredData(4, 8));
+    auto pSession = ClusteredSession(dir.File("data.csv"), 4, 8, c.iOrdering);
+    pSession->SetInt(kmOptClusterCriterion, c.iCriterion);
+    run_test::Run run(std::move(pSession));
+    const std::string sOut = dir.File("out.kmo");
+    ASSERT_TRUE(run.Execute(sOut));
+    kmCalcHandler reader(sOut.c_str(), nullptr);
+    EXPECT_EQ(reader.GetNumCohortRecords(), 1);
+    const std::string sResult = km_test::ReadAll(dir.File(c.sFile));
+    EXPECT_NE(sResult.find("(Group Index, Group ID) = (4, 3)\n"),
+              std::string::npos);
+    EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"),
+              std::string::npos);
+    EXPECT_NE(sResult.find("\nlNumClust : --- \nDinmenstions:(1,1)\n"
+                           "3.0000000000,\n"),
+              std::string::npos);
+  }
+}
+
+TEST(kmCalculatorClustering, FailedClusteringIsTheRunsFailure) {
+  km_test::ScratchDir dir;
+  km_test::WriteAll(dir.File("data.csv"), ClusteredData(13, 6));
+  run_test::Run run(ClusteredSession(dir.File("data.csv"), 13, 6, 1));
+  const KmException e =
+      km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
+  EXPECT_STREQ(e.GetMessage(),
+               "The clustering of 13 groups exceeds the limit of 12 groups "
+               "for the unordered group order.");
+  const std::string sPath = e.GetCallPath();
+  EXPECT_NE(sPath.find("ClusterByGroups()"), std::string::npos);
+  EXPECT_NE(sPath.find("ExecuteThreaded()"), std::string::npos);
+}
+
+}  // namespace
