@@ -337,7 +337,8 @@ void kmSession::WriteTextReportHeader(const char* sFileName,
                                kClassName,
                                sFileName != nullptr ? sFileName : "");
         }
-        file.WriteString(sText.GetCString());
+        // Plain text: no terminating zero byte inside the summary.
+        file.WriteString(sText.GetCString(), false);
         file.Close();
       });
 }
