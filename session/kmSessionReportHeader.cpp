@@ -153,7 +153,8 @@ void kmSession::WriteTextReportHeader(const char* sFileName,
                                kClassName,
                                sFileName != nullptr ? sFileName : "");
         }
-        file.WriteString(sText.GetCString());
+        // Plain text: no terminating zero byte inside the summary.
+        file.WriteString(sText.GetCString(), false);
         file.Close();
       });
 }
