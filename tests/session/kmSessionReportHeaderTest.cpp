@@ -88,7 +88,7 @@ TEST(WriteTextReportHeader, WritesNoZeroByteIntoTheRunSummary) {
   session.WriteTextReportHeader(path.c_str(), "\n");
   const std::string sText = km_test::ReadAll(path);
   EXPECT_EQ(sText.find('\0'), std::string::npos);
-  EXPECT_EQ(sText.substr(sText.size() - 16), "Not Applicable\n");
+  EXPECT_EQ(sText.substr(sText.size() - 15), "Not Applicable\n");
 }
 
 TEST(WriteTextReportHeader, UsesTheGivenLineDelimiter) {
