@@ -102,10 +102,8 @@ KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
       [&]() -> KmString {
         KmString sResult;
         while (sResult.IsEmpty() && !bEOF_) {
-          int64_t lPosition = -1;
           if (bGzip) {
             bEOF_ = km_gzeof(pgzInputFile) != 0;
-            lPosition = km_gztell(pgzInputFile);
             // The whole line however long, so a long record is not taken
             // for several records.
             std::string sRaw;
@@ -113,11 +111,14 @@ KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
             sResult = sRaw;
           } else {
             bEOF_ = theInputFile.IsEOF();
-            lPosition = theInputFile.Tell();
             theInputFile.Read(sResult);
           }
-          km_read_internal::RefuseNulByte(sResult, "Data file", sDataFileName_,
-                                          lPosition, kClassName);
+          if (km_read_internal::HoldsNulByte(sResult)) {
+            km_read_internal::ThrowNulByte(
+                "Data file", sDataFileName_,
+                bGzip ? km_gztell(pgzInputFile) : theInputFile.Tell(),
+                kClassName);
+          }
           KmString sTrimmed(sResult);
           TrimBoth(sTrimmed);
           if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {

@@ -528,6 +528,9 @@ class kmReadData {
   // The name of the file OpenInputFile reads: the data file, or for a
   // spreadsheet name the session's temporary input file.
   KmString GetOpenFileName() const;
+  // The read position of whichever file is open (of the uncompressed text
+  // for a gzip file); -1 when none is.
+  int64_t CurrentInputPosition();
   // The end-of-file state of whichever file is open (true when none is).
   bool IsInputAtEOF() const;
   // The session whose by-variable formats receive the codes of text values:

@@ -47,6 +47,11 @@ KmString kmReadData::GetOpenFileName() const {
                                  : sDataFileName_;
 }
 
+int64_t kmReadData::CurrentInputPosition() {
+  if (pgzInputFile_ != nullptr) return km_gztell(pgzInputFile_);
+  return static_cast<int64_t>(inputFile_.Tell());
+}
+
 bool kmReadData::IsInputAtEOF() const {
   if (pgzInputFile_ != nullptr) return km_gzeof(pgzInputFile_) != 0;
   return inputFile_.IsEOF();
@@ -104,9 +109,7 @@ bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                                        int64_t* plPosition) {
   return WithCallPath("ReadLineFromInputFile()", kClassName, [&]() -> bool {
     const bool bGzip = pgzInputFile_ != nullptr;
-    const int64_t lPosition = bGzip ? km_gztell(pgzInputFile_)
-                                    : static_cast<int64_t>(inputFile_.Tell());
-    if (plPosition != nullptr) *plPosition = lPosition;
+    if (plPosition != nullptr) *plPosition = CurrentInputPosition();
     bool bEOF = false;
     if (bEOFBeforeRead) bEOF = IsInputAtEOF();
     if (bGzip) {
@@ -120,8 +123,10 @@ bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
       // A closed plain file reads as an empty line at the end of the file.
       inputFile_.Read(sLine);
     }
-    km_read_internal::RefuseNulByte(sLine, "Data file", GetOpenFileName(),
-                                    lPosition, kClassName);
+    if (km_read_internal::HoldsNulByte(sLine)) {
+      km_read_internal::ThrowNulByte("Data file", GetOpenFileName(),
+                                     CurrentInputPosition(), kClassName);
+    }
     return bEOFBeforeRead ? bEOF : IsInputAtEOF();
   });
 }

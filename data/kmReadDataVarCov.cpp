@@ -67,21 +67,21 @@ class MatrixLineSource {
   // byte; the gzip layer's error for damaged compressed data.
   bool Next(KmString& sLine) {
     sLine.Clear();
-    int64_t lPosition = -1;
     if (bGzip_) {
       // The whole line, so that a wide matrix row stays one row.
-      lPosition = km_gztell(pGz_);
       std::string sRaw;
       if (!km_gzgetline(pGz_, sRaw)) return false;
       sLine = sRaw;
     } else {
       if (file_.IsEOF()) return false;
-      lPosition = file_.Tell();
       file_.Read(sLine);
       if (file_.IsEOF() && sLine.IsEmpty()) return false;
     }
-    km_read_internal::RefuseNulByte(sLine, "Variance-covariance matrix file",
-                                    sName_, lPosition, kClassName);
+    if (km_read_internal::HoldsNulByte(sLine)) {
+      km_read_internal::ThrowNulByte("Variance-covariance matrix file", sName_,
+                                     bGzip_ ? km_gztell(pGz_) : file_.Tell(),
+                                     kClassName);
+    }
     sLine.RemoveAll('\r');
     sLine.RemoveAll('\n');
     return true;

@@ -20,6 +20,8 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 const char kVerifySource[] = "VerifyDelayRateCalc()";
+// The call-path line of the verification pass.
+const char kVerifyMethod[] = "VerifyDelayRateCalcNEW(KmString&, bool)";
 
 // More selected cohorts than this raise the large-run question.
 constexpr int kLargeRunCohorts = 100;
@@ -116,35 +118,33 @@ struct kmReadData::CohortVerdict {
 };
 
 bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
-  return WithCallPath("VerifyDelayRateCalcNEW(KmString&, bool)", kClassName,
-                      [&]() -> bool {
-                        try {
-                          // 1. Local combination table and cohort data manager;
-                          // empty results.
-                          VerifyPass pass(pSession_);
-                          ResetVerifyResults();
-                          // 2-3. Variable locations and adjustment groups.
-                          LocateVerifyVariables(pass, sMessage);
-                          // 4. Open the data file, its header line dropped.
-                          OpenInputFile(true);
-                          // 5-14. Cohort by cohort to the end of the file.
-                          VerifyAllCohorts(pass, sMessage);
-                          // 15-22. Totals, hand-over and closing.
-                          FinishVerifyPass(pass, sMessage);
-                          for (const KmString& sText : vErrorTexts_) {
-                            if (!sText.IsEmpty()) return false;
-                          }
-                          return true;
-                        } catch (KmException& e) {
-                          sMessage = e.GetMessage();
-                          try {
-                            CloseInputFile();
-                          } catch (KmException&) {
-                            // The original error is the one to report.
-                          }
-                          throw;
-                        }
-                      });
+  return WithCallPath(kVerifyMethod, kClassName, [&]() -> bool {
+    try {
+      // 1. Local combination table and cohort data manager; empty results.
+      VerifyPass pass(pSession_);
+      ResetVerifyResults();
+      // 2-3. Variable locations and adjustment groups.
+      LocateVerifyVariables(pass, sMessage);
+      // 4. Open the data file, its header line dropped.
+      OpenInputFile(true);
+      // 5-14. Cohort by cohort to the end of the file.
+      VerifyAllCohorts(pass, sMessage);
+      // 15-22. Totals, hand-over and closing.
+      FinishVerifyPass(pass, sMessage);
+      for (const KmString& sText : vErrorTexts_) {
+        if (!sText.IsEmpty()) return false;
+      }
+      return true;
+    } catch (KmException& e) {
+      sMessage = e.GetMessage();
+      try {
+        CloseInputFile();
+      } catch (KmException&) {
+        // The original error is the one to report.
+      }
+      throw;
+    }
+  });
 }
 
 void kmReadData::ResetVerifyResults() {

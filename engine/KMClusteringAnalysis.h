@@ -41,7 +41,7 @@ class KmProgressInterface;
 // set partition (Bell(n) in all), so its work doubles with each group; the
 // ordered mode fits n(n+1)/2 runs and scores up to 2^(n-1) partitions.
 constexpr int32_t kMaxUnorderedClusterGroups = 12;
-constexpr int32_t kMaxOrderedClusterGroups = 30;
+constexpr int32_t kMaxOrderedClusterGroups = 20;
 
 // The four weighting matrices of a set of groups (weights, covariance,
 // whitening transformation, its inverse): entry 0 for all groups of the

@@ -77,6 +77,8 @@ class kmCalcHandler;
 class kmCalculationHandler;
 class kmSession;
 class KMSeriesSet;
+class KMRegModelSettings;
+class KinkMKFitResult;
 class MersenneTwister;
 class StatClass;
 class kmQMatrix;
@@ -535,6 +537,15 @@ class kmCalculator {
                      NEWMAT::ColumnVector& dBeta,
                      NEWMAT::ColumnVector& locations,
                      NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
+
+  // The number of choices for kinkmark m (1..k) of segmentation vP in
+  // Hudson's search, decided by the piece after it: 2 (at the meeting point,
+  // pinned at x_{p_m}) when that piece is long, 3 (also pinned at
+  // x_{p_m+1}) otherwise. An interior piece is long when last - first > g,
+  // the last piece when n - first > a + 1 (a = kmOptMinObsEnd, g =
+  // kmOptMinObsBetween + 2).
+  static int ContinuityChoices(int m, int k, const NEWMAT::ColumnVector& vP,
+                               int n, int a, int g);
 
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks: walks every admissible segmentation (IncrementGrid order),
@@ -1089,6 +1100,20 @@ class kmCalculator {
   // a cancelled search stops the pass); the final choice by criterion,
   // data-dependent selection or the permutation tests (which return the
   // number they keep); the intervals and comparability-ratio rows.
+  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
+  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
+  // iNumGridPoints candidates, with p base columns of *pX0 and the given
+  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
+  // is searched less its straight line on design columns 1 and 2
+  // (PreCalcXWYAboutLine); the observed data's line is put back into the
+  // coefficients and fitted values of result 0.
+  void SearchThroughFramework(
+      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
+      const KMRegModelSettings& settings,
+      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+      OneDimensionArray<KinkMKFitResult>& results,
+      KmProgressInterface* pProgress);
+
   struct SelModRun;
   void ReadSelModOptions(SelModRun& run, int iCohortIndex);
   void PrepareSelModFits(SelModRun& run);

@@ -268,11 +268,6 @@ void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
       if (vSumSq.Nrows() < D) vSumSq.ReSize(D);
       vSumSq = kNoFit;
 
-      Matrix mXWY;
-      ColumnVector vYWY(D);
-      ColumnVector vOnes(n);
-      vOnes = 1.0;
-      PreCalcXWY(D, vOnes, mXWY, vYWY);
       if (pProgress != nullptr) {
         if (k != 0) {
           pProgress->SetRange(1, G);
@@ -288,28 +283,11 @@ void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
       groups.SetSize(2);
       groups[0] = pDataX->SubMatrix(1, N / 2, c, c);
       groups[1] = pDataX->SubMatrix(N / 2 + 1, N, c, c);
-      OneDimensionArray<ColumnVector> series;
-      series.SetSize(D);
-      for (int d = 1; d <= D; ++d)
-        series[d - 1] = pDataY->SubMatrix(1, n, d, d);
-      KMRegFittingData grid;
-      grid.candidates.ReSize(G);
-      grid.candidateIndices.ReSize(G);
-      for (int p = 1; p <= G; ++p) {
-        grid.candidates(p) = (*pGridValues)(p);
-        grid.candidateIndices(p) = (*pGridAux)(p);
-      }
-      OneDimensionArray<double> yWy;
-      yWy.SetSize(D);
-      for (int d = 1; d <= D; ++d) yWy[d - 1] = vYWY(d);
-      const Matrix mXWX = *pXWX;
-      const Matrix mH = *pX0;
-      const Matrix mAtA = mWorkA.t() * mWorkA;
       KmNullProgress nullProgress;
       OneDimensionArray<KinkMKFitResult> results;
-      ForAllKinkMKAction::findTheBestTau(
-          groups, series, grid, SearchSettings(*pSession, D, k, dJumpLocation),
-          k, c, mXWX, mH, mXWY, yWy, results, mAtA, &nullProgress);
+      SearchThroughFramework(D, k, iNumGridPoints, c,
+                             SearchSettings(*pSession, D, k, dJumpLocation),
+                             groups, results, &nullProgress);
       for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
         vSumSq(d) = results[d - 1].sse;
       }

@@ -1,4 +1,4 @@
-// kmCalculator: GridSearch_WithJumpModel.
+// kmCalculator: GridSearch_WithJumpModel, SearchThroughFramework.
 //
 // The model framework searches the kinkmark placements here, over the same
 // candidate grid and cross products as GridSearch, for any number of data
@@ -48,20 +48,102 @@ ColumnVector LineValues(const Matrix& mLine, int d, const Matrix& mX0, int n) {
 }
 
 // Puts the line taken out of the observed data back into its fit: the
-// intercept and slope coefficients and the fitted values. The residuals,
-// sums of squares and profile are those of the data as observed already.
+// coefficients of design columns 1 and 2 and the fitted values (cut into
+// the groups in order). The residuals, sums of squares and profile are
+// those of the data as observed already.
 void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
                  int n) {
   if (fit.beta.Nrows() >= 2) {
     fit.beta(1) += mLine(1, 1);
     fit.beta(2) += mLine(2, 1);
   }
-  if (fit.fittedValues.GetSize() >= 1 && fit.fittedValues[0].Nrows() == n) {
-    fit.fittedValues[0] += LineValues(mLine, 1, mX0, n);
+  const ColumnVector vLine = LineValues(mLine, 1, mX0, n);
+  int iOffset = 0;
+  for (int g = 0; g < fit.fittedValues.GetSize(); ++g) {
+    ColumnVector& v = fit.fittedValues[g];
+    if (iOffset + v.Nrows() > n) break;
+    for (int i = 1; i <= v.Nrows(); ++i) v(i) += vLine(iOffset + i);
+    iOffset += v.Nrows();
   }
 }
 
+// The settings of the framework's search and refit for D data sets, k
+// kinkmarks and the jump flag J.
+KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
+                                  int J, double dJumpLocation) {
+  KMRegModelSettings settings;
+  settings.nDataSets = D;
+  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
+  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
+  settings.dMember7 = 0.0;
+  settings.dMember8 = 0.0;
+  settings.jumpAlpha = session.GetDouble(kmOptJumpCRAlpha);
+  settings.modelType = 0;
+  settings.testKind = 1;
+  settings.jump = J;
+  settings.jumpLocation = dJumpLocation;
+  settings.bMember15 = false;
+  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
+  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
+  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
+  settings.minKinkmarks = k;
+  settings.maxKinkmarks = k;
+  settings.iMember23 = 0;
+  settings.dMember24 = 0.0;
+  settings.iMember30 = 0;
+  return settings;
+}
+
 }  // namespace
+
+void kmCalculator::SearchThroughFramework(
+    int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
+    const KMRegModelSettings& settings,
+    const OneDimensionArray<ColumnVector>& groups,
+    OneDimensionArray<KinkMKFitResult>& results,
+    KmProgressInterface* pProgress) {
+  const int D = iNumDataSets;
+  const int K = iNumGridPoints;
+  const int n = iNumObs;
+  // Every data set is searched less its straight line on the two base
+  // columns, which keeps the residual sums exact at any level (those of the
+  // permuted data sets come from the cross products alone); the line of
+  // the observed data goes back into its fit.
+  Matrix mXWY;
+  ColumnVector vYWY(D);
+  Matrix mLine(2, D);
+  mLine = 0.0;
+  ColumnVector vOnes(n);
+  vOnes = 1.0;
+  if (p >= 2) {
+    PreCalcXWYAboutLine(D, vOnes, mXWY, vYWY, mLine);
+  } else {
+    PreCalcXWY(D, vOnes, mXWY, vYWY);
+  }
+  KMRegFittingData fittingData;
+  fittingData.candidates.ReSize(K);
+  fittingData.candidateIndices.ReSize(K);
+  for (int c = 1; c <= K; ++c) {
+    fittingData.candidates(c) = (*pGridValues)(c);
+    fittingData.candidateIndices(c) = (*pGridAux)(c);
+  }
+  OneDimensionArray<ColumnVector> series;
+  series.SetSize(D);
+  OneDimensionArray<double> yWy;
+  yWy.SetSize(D);
+  for (int d = 1; d <= D; ++d) {
+    series[d - 1] =
+        pDataY->SubMatrix(1, n, d, d) - LineValues(mLine, d, *pX0, n);
+    yWy[d - 1] = vYWY(d);
+  }
+  const Matrix mXWX = *pXWX;
+  const Matrix mX0 = *pX0;
+  const Matrix mAtA = mWorkA.t() * mWorkA;
+  ForAllKinkMKAction::findTheBestTau(groups, series, fittingData, settings, k,
+                                     p, mXWX, mX0, mXWY, yWy, results, mAtA,
+                                     pProgress);
+  if (results.GetSize() >= 1) RestoreLine(results[0], mLine, *pX0, n);
+}
 
 void kmCalculator::GridSearch_WithJumpModel(
     int iNumDataSets, uint16_t k, ColumnVector& vLocations,
@@ -92,10 +174,8 @@ void kmCalculator::GridSearch_WithJumpModel(
           "prepared for %d candidates and %d data sets.",
           kClassName, K, D);
     }
-    const kmSession* pSession = GetCalcSession();
     const int n = iNumObs;
     const int c = w + k + J;
-    const int m = w + 3 * k + J;
     WithMatrixErrorsAsKm("kmCalculator::GridSearch_WithJumpModel()", [&] {
       if (D == 1) {
         vLocations.ReSize(k);
@@ -103,78 +183,19 @@ void kmCalculator::GridSearch_WithJumpModel(
         mProfile.ReSize(K, k);
         mProfile = kNoFit;
       }
-      vEstimates.ReSize(m);
+      vEstimates.ReSize(w + 3 * k + J);
       vEstimates = 0.0;
       if (vResidSum.Nrows() < D) vResidSum.ReSize(D);
       vResidSum = kNoFit;
 
-      // Every data set is searched less its straight line on the two
-      // base columns, which keeps the residual sums exact at any level
-      // (those of the permuted data sets come from the cross products
-      // alone); the line of the observed data goes back into its fit
-      // below.
-      Matrix mXWYAll;
-      ColumnVector vYWY(D);
-      Matrix mLine(2, D);
-      mLine = 0.0;
-      ColumnVector vOnes(n);
-      vOnes = 1.0;
-      if (w >= 2) {
-        PreCalcXWYAboutLine(D, vOnes, mXWYAll, vYWY, mLine);
-      } else {
-        PreCalcXWY(D, vOnes, mXWYAll, vYWY);
-      }
-
-      KMRegFittingData fittingData;
-      fittingData.candidates.ReSize(K);
-      fittingData.candidateIndices.ReSize(K);
-      for (int p = 1; p <= K; ++p) {
-        fittingData.candidates(p) = (*pGridValues)(p);
-        fittingData.candidateIndices(p) = (*pGridAux)(p);
-      }
       OneDimensionArray<ColumnVector> xValues;
       xValues.SetSize(1);
       xValues[0] = pDataX->SubMatrix(1, n, w, w);
-      OneDimensionArray<ColumnVector> yValues;
-      yValues.SetSize(D);
-      OneDimensionArray<ColumnVector> yAboutLine;
-      yAboutLine.SetSize(D);
-      for (int d = 1; d <= D; ++d) {
-        yValues[d - 1] = pDataY->SubMatrix(1, n, d, d);
-        yAboutLine[d - 1] = yValues[d - 1] - LineValues(mLine, d, *pX0, n);
-      }
-      OneDimensionArray<double> yWy;
-      yWy.SetSize(D);
-      for (int d = 1; d <= D; ++d) yWy[d - 1] = vYWY(d);
-      const Matrix mXWX = *pXWX;
-      const Matrix mX0 = *pX0;
-      const Matrix mAtA = mWorkA.t() * mWorkA;
-
-      KMRegModelSettings settings;
-      settings.nDataSets = D;
-      settings.permutationAlpha = pSession->GetDouble(kmOptPermSignificance);
-      settings.alpha = pSession->GetDouble(kmOptKinkmarkAlpha);
-      settings.dMember7 = 0.0;
-      settings.dMember8 = 0.0;
-      settings.jumpAlpha = pSession->GetDouble(kmOptJumpCRAlpha);
-      settings.modelType = 0;
-      settings.testKind = 1;
-      settings.jump = J;
-      settings.jumpLocation = dJumpLocation;
-      settings.bMember15 = false;
-      settings.minObsAtEnds = pSession->GetInt(kmOptMinObsEnd);
-      settings.minObsBetween = pSession->GetInt(kmOptMinObsBetween);
-      settings.gridPointsBetween = pSession->GetInt(kmOptGridPointsBetween);
-      settings.minKinkmarks = k;
-      settings.maxKinkmarks = k;
-      settings.iMember23 = 0;
-      settings.dMember24 = 0.0;
-      settings.iMember30 = 0;
-
+      const KMRegModelSettings settings =
+          SearchSettings(*GetCalcSession(), D, k, J, dJumpLocation);
       OneDimensionArray<KinkMKFitResult> results;
-      ForAllKinkMKAction::findTheBestTau(xValues, yAboutLine, fittingData,
-                                         settings, k, w, mXWX, mX0, mXWYAll,
-                                         yWy, results, mAtA, pProgress);
+      SearchThroughFramework(D, k, iNumGridPoints, w, settings, xValues,
+                             results, pProgress);
       if (results.GetSize() < 1) {
         GenerateKmException("The model framework returned no fit.", kClassName);
       }
@@ -182,7 +203,6 @@ void kmCalculator::GridSearch_WithJumpModel(
         vResidSum(d) = results[d - 1].sse;
       }
       KinkMKFitResult& first = results[0];
-      RestoreLine(first, mLine, *pX0, n);
       ColumnVector vBeta;
       if (D == 1) {
         mProfile = first.profile;
@@ -203,7 +223,7 @@ void kmCalculator::GridSearch_WithJumpModel(
       KMSeriesSet seriesSet;
       seriesSet.xValues = xValues;
       seriesSet.yValues.SetSize(1);
-      seriesSet.yValues[0] = yValues[0];
+      seriesSet.yValues[0] = pDataY->SubMatrix(1, n, 1, 1);
       seriesSet.covariance << mWorkB;
       first.settings = settings;
       ForAllKinkMKAction::run_Fit(seriesSet, first);

@@ -1,4 +1,4 @@
-// kmCalculator: AdjustBetas, Hudsons.
+// kmCalculator: AdjustBetas, ContinuityChoices, Hudsons.
 //
 // Hudson's method finds the best continuous piecewise-linear fit whose
 // kinkmarks may lie between observations. Per segmentation it only combines
@@ -53,6 +53,75 @@ double RoundToSixDecimals(double x) {
   return std::floor(x * 1000000.0 + 0.5) / 1000000.0;
 }
 
+// Every combination of choice codes for the segmentation vP (kinkmark k
+// fastest): the continuous fit of each, its increase over the separate fits
+// beta, and the exclusion of a meeting point outside its gap. Returns the
+// smallest increase (the later of equal ones) and leaves its locations and
+// coefficients in vSegLoc and vSegBeta.
+double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
+                             const ColumnVector& vP,
+                             const ColumnVector& vNumChoices,
+                             SymmetricBandMatrix& mB, Matrix& mR, Matrix& mS,
+                             const ColumnVector& vBeta, ColumnVector& vSegLoc,
+                             ColumnVector& vSegBeta) {
+  const Matrix& mX = *calc.pDataX;
+  ColumnVector vBetaTry(vBeta.Nrows());
+  ColumnVector vDelta(vBeta.Nrows());
+  vDelta = 0.0;
+  ColumnVector vLocTry(k);
+  ColumnVector vCodes(k);
+  double dBestIncrease = 0.0;
+  bool bFirstCombination = true;
+  for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
+  while (true) {
+    for (int m = 1; m <= k; ++m) {
+      const int p = static_cast<int>(vP(m));
+      if (vCodes(m) == 1.0) {
+        vLocTry(m) = MeetingPoint(vBeta, m);
+      } else if (vCodes(m) == 2.0) {
+        vLocTry(m) = mX(p, 2);
+      } else {
+        vLocTry(m) = mX(p + 1, 2);
+      }
+    }
+    vBetaTry = vBeta;
+    double dIncrease =
+        calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, j, k);
+    if (dIncrease != 0.0) vBetaTry = vBetaTry - vDelta;
+
+    bool bValid = true;
+    for (int m = 1; m <= k; ++m) {
+      if (vCodes(m) != 1.0) continue;
+      const int p = static_cast<int>(vP(m));
+      const double dMeet = MeetingPoint(vBetaTry, m);
+      vLocTry(m) = RoundToSixDecimals(dMeet);
+      // NaN fails both comparisons and is excluded with the rest.
+      if (!(mX(p, 2) <= dMeet && dMeet <= mX(p + 1, 2))) bValid = false;
+    }
+    if (!bValid) {
+      dIncrease = kExcluded;
+      vLocTry = 0.0;
+    }
+    // Among equal increases the later combination wins.
+    if (bFirstCombination || dIncrease <= dBestIncrease) {
+      dBestIncrease = dIncrease;
+      vSegLoc = vLocTry;
+      vSegBeta = vBetaTry;
+      bFirstCombination = false;
+    }
+
+    // Next combination: kinkmark k fastest, kinkmark 1 slowest.
+    int m = k;
+    while (m >= 1 && vCodes(m) >= vNumChoices(m)) {
+      vCodes(m) = 1.0;
+      --m;
+    }
+    if (m < 1) break;
+    vCodes(m) += 1.0;
+  }
+  return dBestIncrease;
+}
+
 }  // namespace
 
 double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
@@ -105,6 +174,16 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
   });
 }
 
+int kmCalculator::ContinuityChoices(int m, int k, const ColumnVector& vP, int n,
+                                    int a, int g) {
+  // The piece after kinkmark m runs from observation p_m + 1 to p_{m+1}, or
+  // to n for the last kinkmark.
+  const int iNextFirst = static_cast<int>(vP(m)) + 1;
+  const bool bTwo = m < k ? static_cast<int>(vP(m + 1)) - iNextFirst > g
+                          : n - iNextFirst > a + 1;
+  return bTwo ? 2 : 3;
+}
+
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                            kmQMatrix& qTable, ColumnVector& locations,
                            ColumnVector& coefficients, ColumnVector& best) {
@@ -121,7 +200,6 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
           kClassName);
     }
     WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
-      const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
       const double dEntry = best(j);
 
@@ -131,11 +209,6 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
       SymmetricBandMatrix mB(iCoefs, 1);
       mB = 0.0;
       ColumnVector vBeta(iCoefs);
-      ColumnVector vBetaTry(iCoefs);
-      ColumnVector vDelta(iCoefs);
-      vDelta = 0.0;
-      ColumnVector vLocTry(k);
-      ColumnVector vCodes(k);
       // Number of choices per kinkmark; indexing it past nine levels raises
       // the matrix library's index error, the limit of the enumeration.
       ColumnVector vNumChoices(kMaxChoiceLevels);
@@ -168,70 +241,14 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         // best fit found cannot win: continuity only adds to the sum.
         if (best(j) >= dTotal) {
           for (int m = 1; m <= k; ++m) {
-            const int iNextFirst = static_cast<int>(vP(m)) + 1;
-            bool bTwo;
-            if (m < k) {
-              bTwo = static_cast<int>(vP(m + 1)) - iNextFirst > g;
-            } else {
-              bTwo = n - iNextFirst > a + 1;
-            }
-            vNumChoices(m) = bTwo ? 2.0 : 3.0;
+            vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
 
-          double dBestIncrease = 0.0;
           ColumnVector vSegLoc(k);
           ColumnVector vSegBeta(iCoefs);
-          bool bFirstCombination = true;
-          for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
-          while (true) {
-            for (int m = 1; m <= k; ++m) {
-              const int p = static_cast<int>(vP(m));
-              if (vCodes(m) == 1.0) {
-                vLocTry(m) = MeetingPoint(vBeta, m);
-              } else if (vCodes(m) == 2.0) {
-                vLocTry(m) = mX(p, 2);
-              } else {
-                vLocTry(m) = mX(p + 1, 2);
-              }
-            }
-            vBetaTry = vBeta;
-            double dIncrease = AdjustBetas(mB, mR, mS, vBetaTry, vDelta,
-                                           vLocTry, vCodes, j, k);
-            if (dIncrease != 0.0) vBetaTry = vBetaTry - vDelta;
-
-            bool bValid = true;
-            for (int m = 1; m <= k; ++m) {
-              if (vCodes(m) != 1.0) continue;
-              const int p = static_cast<int>(vP(m));
-              const double dMeet = MeetingPoint(vBetaTry, m);
-              vLocTry(m) = RoundToSixDecimals(dMeet);
-              // NaN fails both comparisons and is excluded with the rest.
-              if (!(mX(p, 2) <= dMeet && dMeet <= mX(p + 1, 2))) {
-                bValid = false;
-              }
-            }
-            if (!bValid) {
-              dIncrease = kExcluded;
-              vLocTry = 0.0;
-            }
-            // Among equal increases the later combination wins.
-            if (bFirstCombination || dIncrease <= dBestIncrease) {
-              dBestIncrease = dIncrease;
-              vSegLoc = vLocTry;
-              vSegBeta = vBetaTry;
-              bFirstCombination = false;
-            }
-
-            // Next combination: kinkmark k fastest, kinkmark 1 slowest.
-            int m = k;
-            while (m >= 1 && vCodes(m) >= vNumChoices(m)) {
-              vCodes(m) = 1.0;
-              --m;
-            }
-            if (m < 1) break;
-            vCodes(m) += 1.0;
-          }
-
+          const double dBestIncrease =
+              BestChoiceCombination(*this, j, k, vP, vNumChoices, mB, mR, mS,
+                                    vBeta, vSegLoc, vSegBeta);
           dTotal += dBestIncrease;
           // A later segmentation with an equal total replaces an earlier.
           if (best(j) >= dTotal) {

@@ -1,5 +1,7 @@
 #include "foundation/KmIniFile.h"
 
+#include <cstring>
+
 #include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
@@ -37,8 +39,18 @@ void KmIniFile::ReadFile() {
   bool bHaveSection = false;
   KmIniSection current(nullptr);
   KmString sLine;
+  int32_t iLine = 0;
   while (!file.IsEOF()) {
     file.Read(sLine);
+    ++iLine;
+    // A zero byte would end every text taken from the line early ("[Sec"
+    // for "[Sec\0tion]"): a text file holding one is damaged.
+    if (std::strlen(sLine.GetCString()) !=
+        static_cast<size_t>(sLine.GetLength())) {
+      GenerateKmInputExceptionF(
+          "The file \"%s\" is damaged: line %d holds a zero (NUL) byte.",
+          kClassName, sFileName_.GetCString(), static_cast<int>(iLine));
+    }
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
     if (sLine.StartsWith("[")) {

@@ -25,8 +25,10 @@ class KmIniFile {
   // Reads the file sPath, kept as its full path (KmFileName). A file that
   // does not exist gives an object without sections. Throws KmException
   // (source "KmIniFile") "Unable to open file \"<full path>\" for reading."
-  // when the file exists but cannot be opened, and passes on the errors of
-  // the path resolution.
+  // when the file exists but cannot be opened, KmException of the input
+  // kind "The file \"<full path>\" is damaged: line <n> holds a zero (NUL)
+  // byte." for a line (counted from 1) holding a zero byte, and passes on
+  // the errors of the path resolution.
   explicit KmIniFile(const char* sPath);
   virtual ~KmIniFile();
 

@@ -10,6 +10,16 @@ namespace {
 
 const char kClassName[] = "KmIniSection";
 
+// The text of sKey as case-insensitive comparison (KmStricmp) sees it:
+// ASCII capitals lowered, ending at the first zero byte.
+std::string Folded(const char* sKey) {
+  std::string sOut(sKey);
+  for (char& c : sOut) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return sOut;
+}
+
 KmString BracketedName(const char* sName) {
   KmString sOut;
   if (sName == nullptr) return sOut;
@@ -56,18 +66,16 @@ void KmIniSection::SetString(const char* sKey, const char* sValue) {
     } else {
       keys_.emplace_back(sKey);
       values_.emplace_back(sValue);
+      index_.emplace(Folded(keys_.back().GetCString()),
+                     static_cast<int32_t>(keys_.size() - 1));
     }
   });
 }
 
 int32_t KmIniSection::GetKeyIndex(const char* sKey) const {
   if (sKey == nullptr) return -1;
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (KmStricmp(keys_[i].GetCString(), sKey) == 0) {
-      return static_cast<int32_t>(i);
-    }
-  }
-  return -1;
+  const auto found = index_.find(Folded(sKey));
+  return found == index_.end() ? -1 : found->second;
 }
 
 void KmIniSection::GetString(KmString& sOut, const char* sKey) const {

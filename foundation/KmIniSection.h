@@ -3,6 +3,8 @@
 #define KM_FOUNDATION_KMINISECTION_H
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "foundation/KmString.h"
@@ -57,6 +59,10 @@ class KmIniSection {
   KmString sName_;
   std::vector<KmString> keys_;
   std::vector<KmString> values_;
+  // Index of each key by its text folded to lower case as the lookups
+  // compare, so that a section of many keys (a large value-label format)
+  // is built and searched in time linear in its keys.
+  std::unordered_map<std::string, int32_t> index_;
 };
 
 #endif  // KM_FOUNDATION_KMINISECTION_H

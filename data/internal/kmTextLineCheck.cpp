@@ -11,14 +11,17 @@ namespace km_read_internal {
 
 namespace {
 
-// 1-based number of the line that starts at byte lPosition of sFile, or 0
-// when the file cannot be read again. The gzip layer reads a plain file as
-// it is, so one count serves both kinds.
-int64_t LineNumberAt(const KmString& sFile, int64_t lPosition) {
+// 1-based number of the line of sFile that ends just before byte lLineEnd
+// (its line feed, when it has one, is the byte before): one more than the
+// line feeds in front of that byte. 0 when the file cannot be read again.
+// The gzip layer reads a plain file as it is, so one count serves both
+// kinds.
+int64_t LineNumberEndingAt(const KmString& sFile, int64_t lLineEnd) {
+  if (lLineEnd < 1) return lLineEnd == 0 ? 1 : 0;
   km_gzFile file = km_gzopen(sFile.GetCString(), "rb");
   if (file == nullptr) return 0;
   int64_t lLine = 1;
-  int64_t lLeft = lPosition;
+  int64_t lLeft = lLineEnd - 1;
   std::vector<char> buffer(1 << 16);
   try {
     while (lLeft > 0) {
@@ -44,12 +47,9 @@ bool HoldsNulByte(const KmString& sLine) {
                      static_cast<size_t>(sLine.GetLength())) != nullptr;
 }
 
-void RefuseNulByte(const KmString& sLine, const char* sWhat,
-                   const KmString& sFile, int64_t lLinePosition,
-                   const char* sSource) {
-  if (!HoldsNulByte(sLine)) return;
-  const int64_t lLine =
-      lLinePosition >= 0 ? LineNumberAt(sFile, lLinePosition) : 0;
+void ThrowNulByte(const char* sWhat, const KmString& sFile, int64_t lLineEnd,
+                  const char* sSource) {
+  const int64_t lLine = LineNumberEndingAt(sFile, lLineEnd);
   KmString sMessage;
   sMessage << sWhat << " \"" << sFile << "\" is damaged: ";
   if (lLine > 0) {

@@ -14,14 +14,14 @@ namespace km_read_internal {
 // True when the bytes of sLine (all GetLength() of them) hold a NUL.
 bool HoldsNulByte(const KmString& sLine);
 
-// Does nothing unless sLine holds a NUL byte. Otherwise throws KmException
-// (kind 0, source sSource) "<sWhat> "<sFile>" is damaged: line <n> holds a
-// NUL byte.", where n is the 1-based number of the line that starts at
-// byte lLinePosition of the file (of its uncompressed text for a gzip
-// file), counted by reading the file again up to there.
-void RefuseNulByte(const KmString& sLine, const char* sWhat,
-                   const KmString& sFile, int64_t lLinePosition,
-                   const char* sSource);
+// Throws KmException (kind 0, source sSource) "<sWhat> "<sFile>" is
+// damaged: line <n> holds a NUL byte.", where n is the number of the line
+// that ends just before byte lLineEnd of the file (of its uncompressed text
+// for a gzip file; the position after the read), counted by reading the
+// file again up to there. Readers ask for the position only then, so the
+// check costs nothing per line.
+[[noreturn]] void ThrowNulByte(const char* sWhat, const KmString& sFile,
+                               int64_t lLineEnd, const char* sSource);
 
 }  // namespace km_read_internal
 

@@ -161,21 +161,33 @@ TEST(ReadDataVarCovTest, SmallTablesWithHeaderDropped) {
 TEST(ReadDataVarCovTest, LineWithNulByteIsRefusedInPlainAndGzipFiles) {
   // Fault: a NUL byte ended a matrix row's text unseen, so the numbers
   // after it were dropped without a word.
-  const std::string sText = "1,0.5\n0.5" + std::string(1, '\0') + "9,2\n";
+  const std::string kNul(1, '\0');
+  const struct {
+    std::string sText;
+    int iLine;
+  } cases[] = {
+      {"1,0.5\n0.5" + kNul + "9,2\n", 2},
+      {kNul + "1\n", 1},
+      // The last line, without a line feed, after a CRLF line.
+      {"1,0.5\r\n0.5,2\r\n" + kNul, 3},
+  };
   km_test::ScratchDir dir;
-  for (bool bGzip : {false, true}) {
-    SCOPED_TRACE(bGzip ? "gzip" : "plain");
-    const std::string sFile = dir.File(bGzip ? "m.csv.gz" : "m.csv");
-    if (bGzip) {
-      preread_test::WriteGz(sFile, sText);
-    } else {
-      km_test::WriteAll(sFile, sText);
+  for (const auto& c : cases) {
+    for (bool bGzip : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.iLine) + (bGzip ? " gzip" : " plain"));
+      const std::string sFile = dir.File(bGzip ? "m.csv.gz" : "m.csv");
+      if (bGzip) {
+        preread_test::WriteGz(sFile, c.sText);
+      } else {
+        km_test::WriteAll(sFile, c.sText);
+      }
+      const KmException e =
+          km_test::CatchKmException([&] { Load(sFile, 2, false, false); });
+      EXPECT_EQ("Variance-covariance matrix file \"" + sFile +
+                    "\" is damaged: line " + std::to_string(c.iLine) +
+                    " holds a NUL byte.",
+                e.GetMessage());
     }
-    const KmException e =
-        km_test::CatchKmException([&] { Load(sFile, 2, false, false); });
-    EXPECT_EQ("Variance-covariance matrix file \"" + sFile +
-                  "\" is damaged: line 2 holds a NUL byte.",
-              e.GetMessage());
   }
 }
 

@@ -310,8 +310,8 @@ TEST(KMClusteringAnalysis, TooManyGroupsAreRefusedBeforeAnyFit) {
       {"unordered", 13,
        "The clustering of 13 groups exceeds the limit of 12 groups for the "
        "unordered group order."},
-      {"ordered", 31,
-       "The clustering of 31 groups exceeds the limit of 30 groups for the "
+      {"ordered", 21,
+       "The clustering of 21 groups exceeds the limit of 20 groups for the "
        "ordered group order."},
       {"ordered", 0, "The clustering needs at least one group."},
   };

@@ -209,22 +209,37 @@ std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
 }
 
 TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
-  km_test::ScratchDir dir;
-  km_test::WriteAll(dir.File("data.csv"), ClusteredData(4, 8));
-  run_test::Run run(ClusteredSession(dir.File("data.csv"), 4, 8, 0));
-  const std::string sOut = dir.File("out.kmo");
-  ASSERT_TRUE(run.Execute(sOut));
-  kmCalcHandler reader(sOut.c_str(), nullptr);
-  EXPECT_EQ(reader.GetNumCohortRecords(), 1);
-  const std::string sResult =
-      km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt"));
-  EXPECT_NE(sResult.find("(Group Index, Group ID) = (4, 3)\n"),
-            std::string::npos);
-  EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"),
-            std::string::npos);
-  EXPECT_NE(sResult.find("\nlNumClust : --- \nDinmenstions:(1,1)\n"
-                         "3.0000000000,\n"),
-            std::string::npos);
+  // The permutation-test criterion and the unordered group order run the
+  // same way as the default pair.
+  struct Case {
+    int iCriterion;
+    int iOrdering;
+    const char* sFile;
+  };
+  const Case kCases[] = {
+      {2, 0, "ClusteringResult-KBIC-CBIC-Type-ordered.txt"},
+      {0, 1, "ClusteringResult-KPerm-CBIC-Type-unordered.txt"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sFile);
+    km_test::ScratchDir dir;
+    km_test::WriteAll(dir.File("data.csv"), ClusteredData(4, 8));
+    auto pSession = ClusteredSession(dir.File("data.csv"), 4, 8, c.iOrdering);
+    pSession->SetInt(kmOptClusterCriterion, c.iCriterion);
+    run_test::Run run(std::move(pSession));
+    const std::string sOut = dir.File("out.kmo");
+    ASSERT_TRUE(run.Execute(sOut));
+    kmCalcHandler reader(sOut.c_str(), nullptr);
+    EXPECT_EQ(reader.GetNumCohortRecords(), 1);
+    const std::string sResult = km_test::ReadAll(dir.File(c.sFile));
+    EXPECT_NE(sResult.find("(Group Index, Group ID) = (4, 3)\n"),
+              std::string::npos);
+    EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"),
+              std::string::npos);
+    EXPECT_NE(sResult.find("\nlNumClust : --- \nDinmenstions:(1,1)\n"
+                           "3.0000000000,\n"),
+              std::string::npos);
+  }
 }
 
 TEST(kmCalculatorClustering, FailedClusteringIsTheRunsFailure) {

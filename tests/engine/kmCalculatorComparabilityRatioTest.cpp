@@ -25,6 +25,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -117,13 +118,10 @@ TEST(ComparabilityRatioInterval, HandlerComputesItOnceInstalled) {
   kmCalcHandler handler(&session);
   kmTable table;
 
-  try {
-    handler.CalculateComparabilityRatioCI(table);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_NE(std::string(e.what()).find("No comparability-ratio calculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { handler.CalculateComparabilityRatioCI(table); });
+  EXPECT_NE(std::string(e.what()).find("No comparability-ratio calculator"),
+            std::string::npos);
 
   InstallComparabilityRatioCalculator(handler);
   handler.CalculateComparabilityRatioCI(table);

@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -230,14 +231,11 @@ TEST(GridSearchForHudsons, RefusesBadArguments) {
   for (const RefusalCase& rc : kCases) {
     SCOPED_TRACE(rc.name);
     PermCalculator pc(kObserved, kY, rc.iNumDataCols);
-    try {
-      RunPerm(pc, rc.j, rc.k, nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetCallPath()).find("GridSearchForHudson()"),
-                std::string::npos)
-          << e.GetCallPath();
-    }
+    const KmException e =
+        km_test::CatchKmException([&] { RunPerm(pc, rc.j, rc.k, nullptr); });
+    EXPECT_NE(std::string(e.GetCallPath()).find("GridSearchForHudson()"),
+              std::string::npos)
+        << e.GetCallPath();
   }
 }
 

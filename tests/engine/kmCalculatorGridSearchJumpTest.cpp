@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -218,13 +219,11 @@ TEST(GridSearchWithJumpModel, NoPlacementIsReportedPlainly) {
     JumpCalculator jc(sets, false);
     ColumnVector vLoc, vEst, vQ;
     Matrix mProfile;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       jc.calc->GridSearch_WithJumpModel(D, 6, vLoc, vEst, vQ, jc.K, mProfile, 0,
                                         nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_STREQ(ex.GetMessage(), "Cannot place kinkmark 6 in GridSearch.");
-    }
+    });
+    EXPECT_STREQ(ex.GetMessage(), "Cannot place kinkmark 6 in GridSearch.");
   }
 }
 

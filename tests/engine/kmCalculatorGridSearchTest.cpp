@@ -14,6 +14,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -287,18 +288,16 @@ TEST(GridSearch, RefusesWhatCannotBeSearched) {
     SearchCalculator sc(Range(10), Range(10), std::vector<double>(10, 1.0), 2,
                         2, 0);
     SearchOut out;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       sc.calc->GridSearch(c.iNumDataSets, c.k, out.vLocations, out.vEstimates,
                           out.vResidSum, sc.K, out.mProfile, nullptr);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      if (*c.sMessage != '\0') {
-        EXPECT_STREQ(ex.GetMessage(), c.sMessage);
-      }
-      EXPECT_NE(std::string(ex.GetCallPath()).find("GridSearch()"),
-                std::string::npos)
-          << ex.GetCallPath();
+    });
+    if (*c.sMessage != '\0') {
+      EXPECT_STREQ(ex.GetMessage(), c.sMessage);
     }
+    EXPECT_NE(std::string(ex.GetCallPath()).find("GridSearch()"),
+              std::string::npos)
+        << ex.GetCallPath();
   }
 }
 

@@ -14,6 +14,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -143,14 +144,11 @@ TEST(FindGridPoints, RejectsBadSettingsWithCallPath) {
   for (const BadCase& c : kCases) {
     SCOPED_TRACE(c.sName);
     GridCalculator gc(Range(6, 0.0), 0);
-    try {
-      gc.calc->FindGridPoints(static_cast<int16_t>(c.e), 0, c.g);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_NE(std::string(ex.GetCallPath()).find("FindGridPoints()"),
-                std::string::npos)
-          << ex.GetCallPath();
-    }
+    const KmException ex = km_test::CatchKmException(
+        [&] { gc.calc->FindGridPoints(static_cast<int16_t>(c.e), 0, c.g); });
+    EXPECT_NE(std::string(ex.GetCallPath()).find("FindGridPoints()"),
+              std::string::npos)
+        << ex.GetCallPath();
   }
 }
 

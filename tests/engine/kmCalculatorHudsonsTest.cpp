@@ -302,3 +302,34 @@ TEST_F(HudsonsTest, AdjustBetasIsTheRestrictedLeastSquaresStep) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ContinuityChoices, ThirdChoiceUpToTheShortestLongPiece) {
+  // n = 12, a = 2, g = 4 (two observations between kinkmarks). Hand-worked
+  // from the pieces' sizes: the piece after kinkmark 1 (p_2 - p_1
+  // observations) is long with 6 or more, the last piece (12 - p_2
+  // observations) with 5 or more; a kinkmark before a long piece has 2
+  // choices, before a shorter one 3. (3, 8) sits on both boundaries.
+  struct Case {
+    double p1, p2;
+    int iFirst, iSecond;
+  };
+  const Case kCases[] = {
+      {3, 7, 3, 2},  // pieces of 4 and 5 observations
+      {3, 8, 3, 3},  // 5 and 4: each one short of long
+      {3, 9, 2, 3},  // 6 and 3
+      {4, 9, 3, 3},  // 5 and 3
+      {5, 9, 3, 3},  // 4 and 3
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "(" << c.p1 << ", " << c.p2 << ")");
+    ColumnVector vP(2);
+    vP(1) = c.p1;
+    vP(2) = c.p2;
+    EXPECT_EQ(kmCalculator::ContinuityChoices(1, 2, vP, 12, 2, 4), c.iFirst);
+    EXPECT_EQ(kmCalculator::ContinuityChoices(2, 2, vP, 12, 2, 4), c.iSecond);
+  }
+}
+
+}  // namespace

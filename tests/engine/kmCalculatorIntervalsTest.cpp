@@ -27,6 +27,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/TableTestFixture.h"
 #include "tests/results/IntervalTestTables.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -184,13 +185,11 @@ TEST_F(IntervalPassTest, RefusedInputsCarryTheCallPath) {
                          {"no models", &empty, &progress_}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       calc_->Compute_APC_AAPC_CIs(c.pData, c.pProgress, 0, false, 1.0);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetCallPath()).find("Compute_APC_AAPC_CIs()"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(e.GetCallPath()).find("Compute_APC_AAPC_CIs()"),
+              std::string::npos);
   }
 }
 
@@ -313,13 +312,10 @@ TEST_F(ResampledPassTest, FullRangeWithoutObservedValuesIsRefused) {
   // read past the end of the observed values.
   kmCalcData data;
   data.vModels.push_back(kmTable());
-  try {
-    calc_->Compute_APC_AAPC_CIs(&data, &progress_, 0, false, 1.0);
-    ADD_FAILURE() << "no exception";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetMessage()).find("full AAPC range"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->Compute_APC_AAPC_CIs(&data, &progress_, 0, false, 1.0); });
+  EXPECT_NE(std::string(e.GetMessage()).find("full AAPC range"),
+            std::string::npos);
   EXPECT_EQ(data.GetModel(0).GetNumAAPCs(), 0);
 }
 

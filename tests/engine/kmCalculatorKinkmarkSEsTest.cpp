@@ -22,6 +22,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -150,13 +151,10 @@ TEST_F(KinkmarkSEsTest, TooFewObservationsForABandwidthIsAnError) {
   ColumnVector vTau(0);
   Matrix mCov;
   kmTable table;
-  try {
-    calc_->KinkMkSEs(0, vTau, &mCov, &table);
-    FAIL() << "expected a KmException";
-  } catch (KmException& e) {
-    EXPECT_NE(std::string(e.what()).find("at least 3 observations"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->KinkMkSEs(0, vTau, &mCov, &table); });
+  EXPECT_NE(std::string(e.what()).find("at least 3 observations"),
+            std::string::npos);
 }
 
 // R: qf(0.95, 3, 10); qt(0.975, 7); pt(2.1, 7)

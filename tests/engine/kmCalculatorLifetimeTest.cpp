@@ -12,6 +12,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -44,15 +45,12 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
 }
 
 TEST(KmCalculatorLifetime, SetupRefusesNullSession) {
-  try {
-    kmCalculator calc(static_cast<kmSession*>(nullptr));
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetMessage(), "Session does not exist - invalid pointer.");
-    EXPECT_STREQ(e.GetSource(), "kmCalculator");
-    EXPECT_NE(std::string(e.GetCallPath()).find("Setup() of kmCalculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { kmCalculator calc(static_cast<kmSession*>(nullptr)); });
+  EXPECT_STREQ(e.GetMessage(), "Session does not exist - invalid pointer.");
+  EXPECT_STREQ(e.GetSource(), "kmCalculator");
+  EXPECT_NE(std::string(e.GetCallPath()).find("Setup() of kmCalculator"),
+            std::string::npos);
 
   // A failed Setup keeps the handler the calculator already had.
   auto pSession = SessionWithCounts({5}, 0);
@@ -104,13 +102,10 @@ TEST(KmCalculatorLifetime, LoadCalcMembersRefusesAGridTooLongForItsCount) {
   // between them would wrap to a negative length instead of failing.
   auto pSession = SessionWithCounts({2000}, 20);
   kmCalculator calc(pSession.get());
-  try {
-    calc.LoadCalcMembers(pSession.get(), 0);
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetCallPath()).find("LoadCalcMembers()"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc.LoadCalcMembers(pSession.get(), 0); });
+  EXPECT_NE(std::string(e.GetCallPath()).find("LoadCalcMembers()"),
+            std::string::npos);
 }
 
 TEST(KmCalculatorLifetime, CohortIndexMapsAnalysisCopiesToCohorts) {

@@ -21,6 +21,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -270,14 +271,12 @@ TEST(Resids, ShortInputsThrowWithSource) {
     ResidCalculator rc(0, false);
     rc.mFitted.ReSize(c.iFittedRows, kN);
     kmTable table;
-    try {
+    const KmException ex = km_test::CatchKmException([&] {
       rc.calc->Resids(c.k, 0, rc.mA, c.vCoef, c.vTau, rc.mFitted, rc.mResid,
                       table);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& ex) {
-      EXPECT_NE(std::string(ex.GetCallPath()).find("Resids()"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(ex.GetCallPath()).find("Resids()"),
+              std::string::npos);
   }
 }
 

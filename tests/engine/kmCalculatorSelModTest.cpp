@@ -18,6 +18,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -240,13 +241,10 @@ TEST_F(SelModTest, FailureClearsTheRunningFlagAndNamesTheDriver) {
   Options o;
   o.kmin = 3;
   o.kmax = 1;
-  try {
-    Run(o, kY, kN, &progress);
-    FAIL() << "kmax < kmin was accepted";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"), std::string::npos);
-    EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"), std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { Run(o, kY, kN, &progress); });
+  EXPECT_NE(std::string(e.GetMessage()).find("kinkmarks"), std::string::npos);
+  EXPECT_NE(std::string(e.GetCallPath()).find("SelMod()"), std::string::npos);
   EXPECT_FALSE(progress.GetRunningFlag());
   EXPECT_TRUE(data_.vModels.empty());
 }

@@ -35,6 +35,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/TableTestFixture.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -324,14 +325,11 @@ TEST_F(TableTest, RefusedInputsCarryTheCallPath) {
     Matrix mProfile(5, 1);
     mProfile = 1.0;
     kmTable table;
-    try {
+    const KmException e = km_test::CatchKmException([&] {
       calc_->Table(c.bComparison, 1, vTau, vQ, vBeta, 5, mProfile,
                    c.bNullTable ? nullptr : &table, 1, 2000.0);
-      ADD_FAILURE() << "no exception";
-    } catch (const KmException& e) {
-      EXPECT_NE(std::string(e.GetCallPath()).find("Table()"),
-                std::string::npos);
-    }
+    });
+    EXPECT_NE(std::string(e.GetCallPath()).find("Table()"), std::string::npos);
     EXPECT_EQ(table.GetNumLineSegments(), 0);
   }
 }

@@ -17,6 +17,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -218,14 +219,11 @@ TEST_F(WeightedFitsTest, PreCalcXWYTakesThePermutedColumns) {
 
   // More data sets than response columns is a clear error.
   ColumnVector vYWY3(3);
-  try {
-    calc_->PreCalcXWY(3, ones_, mXWY, vYWY3);
-    FAIL() << "expected a KmException";
-  } catch (const KmException& e) {
-    EXPECT_STREQ(e.GetSource(), "kmCalculator::PreCalcXWY()");
-    EXPECT_NE(std::string(e.GetCallPath()).find("PreCalcXWY() of kmCalculator"),
-              std::string::npos);
-  }
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->PreCalcXWY(3, ones_, mXWY, vYWY3); });
+  EXPECT_STREQ(e.GetSource(), "kmCalculator::PreCalcXWY()");
+  EXPECT_NE(std::string(e.GetCallPath()).find("PreCalcXWY() of kmCalculator"),
+            std::string::npos);
 }
 
 TEST_F(WeightedFitsTest, WeightRootsInvertAndSquareToV) {
@@ -262,13 +260,10 @@ TEST_F(WeightedFitsTest, UserMatrixModeCopiesTheBorrowedMatrix) {
   // the calculator keeps a copy instead, and refuses the mode without one.
   MakeCalculator(3);
   Matrix mA, mB;
-  try {
-    calc_->WLSWgt(0.0, mA, mB);
-    FAIL() << "mode 3 without a matrix must be refused";
-  } catch (const KmException& e) {
-    EXPECT_NE(std::string(e.GetCallPath()).find("WLSWgt() of kmCalc"),
-              std::string::npos);
-  }
+  const KmException e =
+      km_test::CatchKmException([&] { calc_->WLSWgt(0.0, mA, mB); });
+  EXPECT_NE(std::string(e.GetCallPath()).find("WLSWgt() of kmCalc"),
+            std::string::npos);
   Matrix mUser(kN, kN);
   mUser = 0.5;
   for (int i = 1; i <= kN; ++i) mUser(i, i) = 4.0 * i;

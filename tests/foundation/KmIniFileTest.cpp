@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "foundation/KmFileName.h"
@@ -228,6 +229,67 @@ TEST(KmIniFile, ReadErrorEndsTheReadingLoop) {
   const KmIniFile ini(sPath.c_str());
   ASSERT_NE(ini.GetSection("A"), nullptr);
   EXPECT_EQ(Value(*ini.GetSection("A"), "x"), "1");
+}
+
+// Fault: a zero byte cut the text of its line short, "method=hud\0sons"
+// reading as "hud" and "[Sec\0tion]" as "[Sec".
+TEST(KmIniFile, ZeroByteIsRefusedNamingFileAndLine) {
+  const struct {
+    const char* sWhat;
+    std::string text;
+    int iLine;
+  } kCases[] = {
+      {"in a value", std::string("[Session Options]\nmethod=hud\0sons\n", 33),
+       2},
+      {"in a section name", std::string("; c\r\n\n[Sec\0tion]\nx=1\n", 20), 3},
+      {"in a comment", std::string("[A]\n;\0\n", 7), 2},
+      {"on the last line, without line feed", std::string("[A]\nx=1\n\0", 9),
+       3},
+  };
+  ScratchDir dir;
+  const std::string sPath = dir.File("options.ini");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sWhat);
+    WriteAll(sPath, c.text);
+    const KmException e =
+        CatchKmException([&] { KmIniFile ini(sPath.c_str()); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              "The file \"" + sPath + "\" is damaged: line " +
+                  std::to_string(c.iLine) + " holds a zero (NUL) byte.");
+    EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
+    EXPECT_STREQ(e.GetCallPath(), "Constructor() of KmIniFile");
+  }
+}
+
+// Fault: each added key searched all earlier ones, so a section of 100,000
+// keys (a large value-label format) took seconds, 200,000 most of a minute.
+TEST(KmIniFile, ManyKeysReadInLinearTime) {
+  constexpr int kKeys = 100000;
+  std::string text = "[Format=Big]\n";
+  for (int i = 0; i < kKeys; ++i) {
+    text += "Key" + std::to_string(i) + "=v" + std::to_string(i) + "\n";
+  }
+  text += "KEY7=replaced\n";
+  ScratchDir dir;
+  const std::string sPath = dir.File("big.ini");
+  WriteAll(sPath, text);
+  const auto start = std::chrono::steady_clock::now();
+  const KmIniFile ini(sPath.c_str());
+  const double dSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
+  const KmIniSection* pSection = ini.GetSection("Format=Big");
+  ASSERT_NE(pSection, nullptr);
+  EXPECT_EQ(pSection->GetNumKeys(), kKeys);
+  EXPECT_EQ(Value(*pSection, "key99999"), "v99999");
+  // A key given again in other case replaces the first in place.
+  EXPECT_EQ(pSection->GetKeyIndex("kEy7"), 7);
+  EXPECT_EQ(Value(*pSection, "Key7"), "replaced");
+  KmString sKey;
+  pSection->GetKeyByIndex(sKey, 7);
+  EXPECT_EQ(Text(sKey), "KEY7");
+  // Generous for sanitizer builds; the quadratic search took 7.7 s.
+  EXPECT_LT(dSeconds, 3.0);
 }
 
 }  // namespace
