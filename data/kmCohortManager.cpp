@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "data/internal/kmTextLineCheck.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -141,12 +142,15 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
     KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
     const int32_t nTokens = tokenizer.GetNumTokens();
     const int32_t nByVars = pSession_->GetNumByVars();
+    // The synthetic delay and jump by-variables stand in no data column:
+    // their position may name a column the session leaves unused.
+    const int32_t nDataByVars = km_read_internal::NumDataByVars(*pSession_);
     KmString sField;
     for (int32_t i = 0; i < nByVars; ++i) {
       const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
       const int32_t iColumn = static_cast<int32_t>(byVar.GetPosition()) - 1;
       sField.Clear();
-      if (iColumn >= 0 && iColumn < nTokens)
+      if (i < nDataByVars && iColumn >= 0 && iColumn < nTokens)
         tokenizer.GetToken(sField, iColumn);
       TrimBoth(sField);
       sKey << sField;
@@ -159,6 +163,17 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
           kmTools::StringToDouble(dValue, sField.GetCString(), true) &&
           byVar.GetFormat().GetDataType() != 'A';
       if (bFormatLabel) {
+        // A code that the format does not know is the user's fault: name it
+        // and the variable instead of the format's line lookup.
+        KmString sLineNumber;
+        byVar.GetLabel(IntegerPart(sField.GetCString()), sLineNumber, true);
+        if (std::atoi(sLineNumber.GetCString()) < 0) {
+          GenerateKmInputExceptionF(
+              "\"%s\" is an invalid code for the %s by variable.  You must "
+              "redefine the %s variable format.",
+              kClassName, sField.GetCString(), byVar.GetName().GetCString(),
+              byVar.GetName().GetCString());
+        }
         KmString sFormatLabel;
         byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);
         sLabel << sFormatLabel;

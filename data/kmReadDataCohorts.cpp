@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
@@ -65,11 +66,7 @@ int kmReadData::CopiesPerCohort() const {
 }
 
 int kmReadData::NumDataByVars() const {
-  int nByVars = pSession_->GetNumByVars();
-  const int iJumpMode = pSession_->GetInt(kmOptJumpCRMode);
-  if (iJumpMode >= 3 && iJumpMode <= 6) --nByVars;
-  if (pSession_->GetInt(kmOptDelayType) == 2) --nByVars;
-  return nByVars < 0 ? 0 : nByVars;
+  return km_read_internal::NumDataByVars(*pSession_);
 }
 
 kmSession* kmReadData::GetCodingSession() const {

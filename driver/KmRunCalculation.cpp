@@ -89,6 +89,10 @@ void KmRun::PreRead(bool bCalculatedRates) {
       FieldDelimiterText(pSession_->GetInt(kmOptFieldDelimiter)),
       bCalculatedRates, pSession_->GetBool(kmOptVarNamesIncluded));
   cohorts.ReadAllCohorts();
+  if (cohorts.GetNumCohorts() == 0) {
+    GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
+                              "main", sDataFile.GetCString());
+  }
   pSession_->ClearCohortLabels();
   if (pSession_->GetNumByVars() > 0) {
     for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {

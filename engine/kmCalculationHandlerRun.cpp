@@ -118,6 +118,16 @@ void kmCalculationHandler::PrepareRun(const KmString& sOutputFile) {
         static_cast<int16_t>(pCalcHandler_->GetMaxObservations());
     pCalcHandler_->SetMaxObservations(
         static_cast<uint16_t>(iMax / iNumAdjustGroups_));
+    // The session's scan counted the lines of every group; the fit of a
+    // cohort takes its count of independent values, from either session.
+    for (kmSession* pSession : {pSession_.get(), pCalcHandler_->GetSession()}) {
+      if (pSession == nullptr) continue;
+      const KmVector<int32_t> vLines = pSession->GetObservationCounts();
+      pSession->ClearObservationCounts();
+      for (int32_t iLines : vLines) {
+        pSession->AddObservationCount(iLines / iNumAdjustGroups_);
+      }
+    }
   }
   pReadData_->OpenInputFile(true);
 

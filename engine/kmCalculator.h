@@ -773,8 +773,8 @@ class kmCalculator {
   // MADWD pass of SelMod: from kStart down while k > kmin, stores each
   // model's pass flag (ForAllKinkMKAction::ComputeMADWDValues with dPsi on
   // the first intercept, first slope and the slope changes) and returns
-  // the first k that passes, else kmin; pCalcData->vMADWDValues becomes the
-  // detail rows of the checked models.
+  // the first k that passes, else kmin; the detail rows of the checked
+  // models become pCalcData's MADWD values (SetMADWDValues).
   int16_t MADWDPass(kmCalcData* pCalcData, int16_t kStart, int16_t kmin,
                     double dPsi, kmBackgroundProgressTrackerWithBar* pProgress);
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/kmCalculator.h"
@@ -103,7 +104,7 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
       for (double d : row) vRow.push_back(d);
       vRows.push_back(vRow);
     }
-    pCalcData->vMADWDValues = vRows;
+    pCalcData->SetMADWDValues(std::move(vRows));
     return kResult;
   });
 }

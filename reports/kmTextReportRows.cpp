@@ -213,9 +213,13 @@ void kmTextReport::WriteModelSegmentAndAPC(
         }
         if (f.bCoefficients) {
           AddCoefficient(line, seg.intercept, bShown, false, f.sEstimate);
-          if (bParallel) {
+          // A coincidence comparison fits no parallel model: its cells
+          // stay empty.
+          if (bParallel && s < model.GetNumParallelLineSegments()) {
             AddCoefficient(line, model.GetParallelLineSegment(s).intercept,
                            bShown, true, f.sEstimate);
+          } else if (bParallel) {
+            line.AddUnavailable(4, bShown);
           }
           AddCoefficient(line, seg.slope, bShown, false, f.sEstimate);
           AddSlopeChangeCells(line, model, s, bShown, f);

@@ -143,3 +143,8 @@ void kmCalcData::SetCohortLabel(const KmVector<KmString>& vLabels) {
     for (const KmString& sLabel : vLabels) vCohortLabel.push_back(sLabel);
   });
 }
+
+void kmCalcData::SetMADWDValues(KmVector<KmVector<double> > vValues) {
+  WithCallPath("SetMADWDValues()", kClassName,
+               [&] { vMADWDValues.swap(vValues); });
+}

@@ -77,6 +77,8 @@ class kmCalcData {
   void SetCohortBadDescription(const KmString& sText);
   // Replaces the cohort label by the given labels, in order.
   void SetCohortLabel(const KmVector<KmString>& vLabels);
+  // Replaces the MADWD detail rows by the given rows (taken over).
+  void SetMADWDValues(KmVector<KmVector<double> > vValues);
   // Stores the given variance-covariance rows (n rows of n values) and sets
   // the variance-covariance flag, then builds the weighting matrix: the
   // generalised inverse (isPositiveDefinite) of W, where W = the rows as

@@ -9,8 +9,17 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
 
 namespace km_read_internal {
+
+int NumDataByVars(const kmSession& session) {
+  int nByVars = session.GetNumByVars();
+  const int iJumpMode = session.GetInt(kmOptJumpCRMode);
+  if (iJumpMode >= 3 && iJumpMode <= 6) --nByVars;
+  if (session.GetInt(kmOptDelayType) == 2) --nByVars;
+  return nByVars < 0 ? 0 : nByVars;
+}
 
 int RoleColumn(const kmSession& session, int iRole) {
   const int32_t iPosition = session.GetKMVarPosition(iRole);

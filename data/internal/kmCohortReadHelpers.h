@@ -15,6 +15,11 @@ namespace km_read_internal {
 // Value that marks a number as missing or not computable.
 constexpr double kMissingValue = -1e30;
 
+// Number of by-variables read from the data: the session's count less the
+// synthetic delay (kmOptDelayType 2) and jump (kmOptJumpCRMode 3 to 6)
+// by-variables, which come last and stand in no data column.
+int NumDataByVars(const kmSession& session);
+
 // The 0-based data-file column of the variable playing iRole.
 // Throws: the session's "KM variable %d not yet defined." when the role is
 // unset.

@@ -1,6 +1,8 @@
 // Line-by-line reading of a plain or gzip-compressed data file.
 #include "session/internal/DataFileLineReader.h"
 
+#include <cstring>
+
 #include "foundation/KmException.h"
 
 namespace km_session_internal {
@@ -20,7 +22,8 @@ DataFileLineReader::DataFileLineReader(const char* sFileName)
       bGzip_(FileNameEndsWith(sFileName_, ".gz")),
       gzFile_(nullptr),
       iBufferPos_(0),
-      bGzEnd_(false) {
+      bGzEnd_(false),
+      iLine_(0) {
   if (!KmIO_File::FileExists(sFileName_.GetCString())) {
     GenerateKmInputExceptionF("Data file \"%s\" does not exist.", kClassName,
                               sFileName_.GetCString());
@@ -69,11 +72,22 @@ bool DataFileLineReader::FillBuffer() {
   return iRead > 0;
 }
 
+void DataFileLineReader::CheckLine(const KmString& sLine) {
+  ++iLine_;
+  if (std::memchr(sLine.GetCString(), '\0',
+                  static_cast<size_t>(sLine.GetLength())) != nullptr) {
+    GenerateKmInputExceptionF(
+        "Data file \"%s\" is damaged: line %d holds a NUL byte.", kClassName,
+        sFileName_.GetCString(), static_cast<int>(iLine_));
+  }
+}
+
 bool DataFileLineReader::ReadLine(KmString& sLine) {
   sLine.Clear();
   if (!bGzip_) {
     if (plainFile_.IsEOF()) return false;
     plainFile_.Read(sLine);
+    CheckLine(sLine);
     return true;
   }
   std::string sText;
@@ -91,11 +105,14 @@ bool DataFileLineReader::ReadLine(KmString& sLine) {
     iBufferPos_ = iEnd + 1;
     sLine = sText;
     sLine.RemoveAll('\r');
+    CheckLine(sLine);
     return true;
   }
   sLine = sText;
   sLine.RemoveAll('\r');
-  return bAny && !sText.empty();
+  if (!bAny || sText.empty()) return false;
+  CheckLine(sLine);
+  return true;
 }
 
 bool DataFileLineReader::ReadNonBlankLine(KmString& sLine) {

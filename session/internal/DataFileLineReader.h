@@ -2,6 +2,7 @@
 #ifndef KM_SESSION_INTERNAL_DATAFILELINEREADER_H
 #define KM_SESSION_INTERNAL_DATAFILELINEREADER_H
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,7 +32,9 @@ class DataFileLineReader {
   // there is any, is the last line.
   // Throws: KmException (kind 3) "Data file \"<name>\" could not be read to
   // its end; it is damaged or not a complete gzip file." when the
-  // compressed data is corrupt or cut short.
+  // compressed data is corrupt or cut short; "Data file \"<name>\" is
+  // damaged: line <n> holds a NUL byte." when the line holds one (a text
+  // file has none; read on, the byte would cut the line short unseen).
   bool ReadLine(KmString& sLine);
   // Reads lines until one is not empty after trimming blanks (bytes 0x01 to
   // 0x20) at both ends; sLine receives it trimmed. Returns false (sLine "")
@@ -41,6 +44,8 @@ class DataFileLineReader {
  private:
   // Refills the gzip buffer; false at the end of the data.
   bool FillBuffer();
+  // Counts the line just read and refuses it when it holds a NUL byte.
+  void CheckLine(const KmString& sLine);
 
   KmString sFileName_;
   bool bGzip_;
@@ -49,6 +54,8 @@ class DataFileLineReader {
   std::string sBuffer_;
   size_t iBufferPos_;
   bool bGzEnd_;
+  // Lines read so far, blank ones included.
+  int32_t iLine_;
 };
 
 // True when sFileName ends in sExtension (exact, case-sensitive).

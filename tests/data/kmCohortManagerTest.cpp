@@ -291,8 +291,9 @@ TEST(kmCohortManager, NumericValueWithoutFormatLineStopsTheRun) {
   const KmException e =
       km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
   EXPECT_STREQ(e.GetMessage(),
-               "Requesting line -1 of format for variable Sex which has "
-               "only 2 lines.");
+               "\"3\" is an invalid code for the Sex by variable.  You must "
+               "redefine the Sex variable format.");
+  EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
   const std::string sPathText = e.GetCallPath();
   EXPECT_NE(sPathText.find("BuildCohort(KmString) of kmCohortManager"),
             std::string::npos);

@@ -83,8 +83,16 @@ TEST(kmCalculationHandlerRun, OneAndEightThreadsWriteTheSameFile) {
   DataSpec spec;
   spec.iCohorts = 24;
   std::vector<std::string> files;
+  km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
   for (int16_t iThreads : {1, 8}) {
-    auto pRun = MakeRun(dir, spec, iThreads, 49);
+    // Resampled intervals seeded per cohort: a cohort's seed must follow
+    // the cohort, not the worker or task that happened to fit it.
+    auto pSession = MakeSession(dir.File("data.csv"), spec, 49, iThreads);
+    pSession->SetInt(kmOptAAPCCIMethod, 3);
+    pSession->SetInt(kmOptNumResamples, 50);
+    pSession->SetInt(kmOptEmpQuantileSeedType, 1);
+    pSession->SetInt(kmOptEmpQuantileSeed, 11);
+    auto pRun = std::make_unique<run_test::Run>(std::move(pSession));
     const std::string sOut =
         dir.File("out" + std::to_string(iThreads) + ".kmo");
     ASSERT_TRUE(pRun->Execute(sOut));
@@ -127,6 +135,9 @@ const FailureCase kFailures[] = {
 };
 
 TEST(kmCalculationHandlerRun, FailureInOneCohortStopsTheRun) {
+  // Faults: a failure with an empty message was taken for no failure, and
+  // a failure of another type than KmException ended the process; both
+  // must stop the run and reach the caller once every thread has ended.
   for (const FailureCase& c : kFailures) {
     SCOPED_TRACE(c.sName);
     km_test::ScratchDir dir;
@@ -183,6 +194,8 @@ TEST(kmCalculationHandlerRun, DataErrorInOneCohortReachesTheCaller) {
 }
 
 TEST(kmCalculationHandlerRun, CancelledRunIsReportedAsCancelled) {
+  // A run cancelled while its cohorts are fitted returns false and leaves
+  // no finished results file behind.
   km_test::ScratchDir dir;
   DataSpec spec;
   spec.iCohorts = 8;
@@ -266,6 +279,8 @@ TEST(kmFinishedResults, RecordsFinishingOutOfOrderAreWrittenInOrder) {
 }
 
 TEST(kmFinishedResults, WriterNeverWaitsForeverOnAMissingRecord) {
+  // Fault: the writer looked for a missing record every 500 ms forever;
+  // once the pool has ended it raises instead.
   kmFinishedResults results(3);
   results.StoreFinishedResult(0, std::make_unique<kmCalcData>());
   results.StoreFinishedResult(2, std::make_unique<kmCalcData>());
@@ -280,6 +295,8 @@ TEST(kmFinishedResults, WriterNeverWaitsForeverOnAMissingRecord) {
 }
 
 TEST(kmFinishedResults, IndicesOutsideTheRunAreRefused) {
+  // Fault: a record under an index outside 0 .. N-1 was stored and never
+  // written, leaving the writer waiting for the record it expected.
   kmFinishedResults results(2);
   for (int i : {-1, 2}) {
     SCOPED_TRACE(i);

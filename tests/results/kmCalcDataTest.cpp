@@ -131,7 +131,7 @@ TEST(kmCalcData, ValidComparisonWithoutTestsCannotBeJudged) {
   EXPECT_FALSE(data.IsComparisonParallel());
 }
 
-TEST(kmCalcData, BadDescriptionAndLabelsAreReplacedWhole) {
+TEST(kmCalcData, BadDescriptionLabelsAndMADWDValuesAreReplacedWhole) {
   kmCalcData data;
   data.SetCohortBadDescription("Too few observations");
   EXPECT_EQ(data.sBadDescription, "Too few observations");
@@ -141,6 +141,11 @@ TEST(kmCalcData, BadDescriptionAndLabelsAreReplacedWhole) {
   data.SetCohortLabel(KmVector<KmString>{"Male", "White"});
   data.SetCohortLabel(KmVector<KmString>{"Female"});
   EXPECT_EQ(data.vCohortLabel, KmVector<KmString>{"Female"});
+  data.SetMADWDValues(Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}));
+  data.SetMADWDValues(Rows({{0.5, 0, 1, 0, 2, 1}}));
+  EXPECT_EQ(data.vMADWDValues, Rows({{0.5, 0, 1, 0, 2, 1}}));
+  data.SetMADWDValues(Rows({}));
+  EXPECT_TRUE(data.vMADWDValues.empty());
 }
 
 TEST(kmCalcData, UnloggedCovarianceIsInvertedAsGiven) {

@@ -3,8 +3,11 @@
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort).
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "session/kmSession.h"
@@ -199,6 +202,43 @@ TEST(kmSessionScans, DamagedGzipFileIsReported) {
       << e.GetMessage();
   EXPECT_NE(std::string(e.GetCallPath()).find("DetermineMaximumObservations"),
             std::string::npos);
+}
+
+TEST(kmSessionScans, LineWithNulByteIsRefusedByEveryScan) {
+  // Fault: a NUL byte cut a line short unseen, so a scan counted a record
+  // the readers of the data later refuse.
+  const std::string sText = "1\t2000\t0\n1\t2001\t0\n\n1\t20" +
+                            std::string(1, '\0') + "02\t0\n2\t2000\t0\n";
+  using Scan = std::function<void(kmSession&)>;
+  bool bVarying = false;
+  const std::vector<std::pair<const char*, Scan>> scans = {
+      {"plain",
+       [&](kmSession& s) { s.DetermineMaximumObservations(&bVarying); }},
+      {"clustered",
+       [&](kmSession& s) { s.DetermineMaximumObservationsForAAR(&bVarying); }},
+      {"estimate", [](kmSession& s) { s.GetEstimatedMaxKMs(); }}};
+  for (bool bGzip : {false, true}) {
+    km_test::ScratchDir dir;
+    const std::string path = dir.File(bGzip ? "nul.txt.gz" : "nul.txt");
+    if (bGzip) {
+      gzFile out = gzopen(path.c_str(), "wb");
+      ASSERT_NE(out, nullptr);
+      gzwrite(out, sText.data(), static_cast<unsigned>(sText.size()));
+      gzclose(out);
+    } else {
+      km_test::WriteAll(path, sText);
+    }
+    for (const auto& scan : scans) {
+      SCOPED_TRACE(std::string(bGzip ? "gzip " : "") + scan.first);
+      kmSession session;
+      SetUpSession(session, path);
+      KmException e = CatchKmException([&] { scan.second(session); });
+      EXPECT_EQ(
+          std::string(e.GetMessage()),
+          "Data file \"" + path + "\" is damaged: line 4 holds a NUL byte.");
+      EXPECT_EQ(e.GetKind(), 3);
+    }
+  }
 }
 
 TEST(kmSessionScans, ClusteredScanCountsTheLinesOfEachCohort) {

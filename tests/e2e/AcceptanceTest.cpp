@@ -1,0 +1,371 @@
+// Whole runs as users make them, one fixture folder per case: the exit
+// status, console lines, files written, the numbers of kinkmarks chosen on
+// series built with known kinkmarks, and the fitted figures against an
+// independent weighted least-squares fit at the chosen kinkmarks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/E2eRun.h"
+#include "tests/e2e/WlsRefit.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using km_e2e::Response;
+
+// A text that a file of the run (or "console") must hold; an empty text
+// asks only that the file exists.
+struct Expected {
+  const char* sFile;
+  const char* sText;
+};
+
+// The data the engine's figures are recomputed from; no data file: no
+// recomputation (autocorrelated and jump fits are no plain WLS fits).
+struct Refit {
+  const char* sData = nullptr;
+  Response response = Response::kRateStdError;
+  bool bLog = true;
+};
+
+struct Case {
+  const char* sCase;     // fixture folder
+  const char* sPrepare;  // fixture folder run first in the same folder
+  const char* sRunFile;
+  const char* sModels;  // the final selected models, rows joined by ";"
+  std::vector<Expected> expected;
+  Refit refit;
+};
+
+// The generating kinkmarks: East turns at 2010, West at 2006 and 2016.
+const char kGenerating[] = "East 1;West 2";
+const Refit kSE{"kinked.csv", Response::kRateStdError, true};
+
+const Case kCases[] = {
+    {"permutation",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t"}},
+     kSE},
+    {"bic", nullptr, "run.ini", kGenerating, {{"out.bicexport.txt", ""}}, kSE},
+    {"mbic",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.mbicexport.txt", ""}},
+     kSE},
+    {"bic3",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.bic3export.txt", ""}},
+     kSE},
+    {"dds",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.ddcexport.txt", ""}, {"out.selectionresultsexport.txt", ""}},
+     kSE},
+    {"wbic",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.wbicexport.txt", ""}},
+     kSE},
+    {"wbicalt",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.wbicaltexport.txt", ""}},
+     kSE},
+    {"bvalue", nullptr, "run.ini", kGenerating, {}, kSE},
+    {"curtailed", nullptr, "run.ini", kGenerating, {}, kSE},
+    {"fixed",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.permtestexport.txt", "\t  50\t"}},
+     kSE},
+    {"linear",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kRateStdError, false}},
+    {"constant",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kRateConstant, true}},
+    {"poissonrate",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kPoissonRate, true}},
+    {"poissoncount",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kPoissonCount, true}},
+    {"crude",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kPoissonRate, true}},
+    {"provided", nullptr, "run.ini", kGenerating, {}, kSE},
+    {"ageadjusted",
+     nullptr,
+     "run.ini",
+     "East 0;West 1",
+     {{"out.dataexport.txt", "\"Age-Adjusted Rate\""}},
+     {"agegroups.csv", Response::kAgeAdjusted, true}},
+    {"autoest", nullptr, "run.ini", kGenerating, {}, {}},
+    {"autofixed",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.report.txt", "\t0.300000000000\t"}},
+     {}},
+    {"jump",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.jumpcrexport.txt", ""}, {"console", "Start Jump/CR Export\n"}},
+     {}},
+    {"ratio", nullptr, "run.ini", nullptr, {{"out.jumpcrexport.txt", ""}}, {}},
+    {"gzip", nullptr, "run.ini", kGenerating, {}, kSE},
+    {"dic",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"console", "Creating Session\nSession Created\n\n"}},
+     kSE},
+    {"parallel",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.pairwise_comparison.txt", "\t\"Parallelism\"\n"},
+      {"console", "Start Pairwise Export\nStart Final Selected"}},
+     {}},
+    {"coincident",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.pairwise_comparison.txt", "\t\"Coincidence\"\n"}},
+     {}},
+    // A saved session of an earlier run, and the exports written again from
+    // an earlier run's results file.
+    {"kms",
+     "permutation",
+     "again.ini",
+     kGenerating,
+     {{"again.kmo", ""}, {"again.RunSummary.txt", "Session File = run.kms"}},
+     kSE},
+    {"exportonly",
+     "permutation",
+     "again.ini",
+     nullptr,
+     {{"out.report.txt", "\"Site\",\"Model\","},
+      {"out.RunSummary.txt", "Data File = out.kmo"}},
+     {}},
+    // Export layouts: a column per model, quoted labels, commas, dos line
+    // ends and "NA"; a header per model, numeric by-variables, semicolons,
+    // no APC column, AAPC ranges, the text export type.
+    {"layout_columns",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.dataexport.txt",
+       "\"Site\",\"Year\",\"Crude Rate\",\"KM0\",\"Flag0\",\"APC0\","
+       "\"KM1\",\"Flag1\",\"APC1\",\"KM2\",\"Flag2\",\"APC2\","
+       "\"Final Selected Model\"\r\n\"East\",2000.000000000,49.800000000,"},
+      {"out.dataexport.txt", ",Kinkmark 1,NA,"},
+      {"out.dataexport.txt", ",1\r\n\"West\",2000.000000000,"},
+      {"out.report.txt", "\r\n\"East\",1,24,4,20,"},
+      {"out.RunSummary.txt",
+       "\r\nExport All Models in Same Column = false\r\n"
+       "Remove Kinkmark Flags = false\r\nRemove Best Model Flags = false\r\n"
+       "Output Variable Names Before Each By-Group = false\r\n"
+       "Output By-Variables As = Labels Enclosed in Quotes\r\n"
+       "Line Delimiter = DOS/Windows\r\nField Delimiter = Comma\r\n"
+       "Export Models = All Models\r\nExport Type = Table\r\n"}},
+     {}},
+    {"layout_headers",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.finalselectedmodelexport.txt", "\n1;1\n2;2\n"},
+      {"out.dataexport.txt",
+       "\"Site\";\"Year\";\"Crude Rate\";\"KM1^\";\"Standard Error\";"
+       "\"Flag1\"\n1;2000.000000000;49.800000000;"},
+      {"out.dataexport.txt", ";Kinkmark 1\n"},
+      {"out.aapcexport.txt", "\n1;1;1;2019.000;2023.000;"},
+      {"out.aapcexport.txt", "\n1;1;2;2014.000;2023.000;"},
+      {"out.aapcexport.txt", "\n1;1;3;2005.000;2015.000;"},
+      {"out.RunSummary.txt",
+       "\nOutput Variable Names Before Each By-Group = true\n"
+       "Output By-Variables As = Numeric Representation\n"
+       "Line Delimiter = UNIX\nField Delimiter = Semi-Colon\n"
+       "Export Models = All Models\nMissing Characters = Period\n"
+       "Export Type = Text\n"}},
+     {}},
+    // A saved session that selects multi-group clustering.
+    {"clustering",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
+      {"out.RunSummary.txt", "Comparison Type"},
+      {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
+     {}},
+};
+
+bool Close(double dExpected, double dActual) {
+  return std::fabs(dExpected - dActual) <=
+         1e-8 * std::max(std::fabs(dExpected), std::fabs(dActual)) + 1e-11;
+}
+
+// The rows of a tab-delimited export by column name, header first.
+struct Table {
+  std::vector<std::string> header;
+  std::vector<std::vector<std::string>> rows;
+  double Number(size_t iRow, const char* sColumn) const {
+    const auto it = std::find(header.begin(), header.end(),
+                              std::string("\"") + sColumn + "\"");
+    EXPECT_NE(it, header.end()) << sColumn;
+    if (it == header.end()) return 0.0;
+    return std::strtod(rows[iRow][it - header.begin()].c_str(), nullptr);
+  }
+};
+
+Table ReadTable(const std::string& sPath) {
+  Table table;
+  for (const std::string& sLine : km_e2e::ReadLines(sPath)) {
+    if (sLine.empty()) continue;
+    auto cells = km_e2e::SplitCells(sLine, '\t');
+    if (table.header.empty()) {
+      table.header = cells;
+    } else {
+      table.rows.push_back(cells);
+    }
+  }
+  return table;
+}
+
+// The engine's best fit of each site (East, West in file order): its
+// kinkmarks, SSE and segment coefficients from the report, its APCs from the
+// APC export.
+void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
+  const auto series =
+      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  const Table apcs = ReadTable(dir.File("out.apcexport.txt"));
+  const char* kSites[] = {"East", "West"};
+  for (size_t iSite = 0; iSite < series.size(); ++iSite) {
+    SCOPED_TRACE(kSites[iSite]);
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < report.rows.size(); ++r) {
+      if (report.rows[r][0] == kSites[iSite]) rows.push_back(r);
+    }
+    ASSERT_FALSE(rows.empty());
+    std::vector<double> kinkmarks;
+    for (size_t s = 1; s < rows.size(); ++s) {
+      kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
+    }
+    const auto fit = km_e2e::FitWithKinkmarks(series[iSite], kinkmarks);
+    EXPECT_PRED2(Close, fit.dSSE, report.Number(rows[0], "SSE"));
+    for (size_t s = 0; s < rows.size(); ++s) {
+      EXPECT_PRED2(Close, fit.intercepts[s],
+                   report.Number(rows[s], "Intercept Estimate"));
+      EXPECT_PRED2(Close, fit.slopes[s],
+                   report.Number(rows[s], "Slope Estimate"));
+    }
+    if (!refit.bLog) continue;
+    size_t nAPCs = 0;
+    for (size_t r = 0; r < apcs.rows.size(); ++r) {
+      if (apcs.rows[r][0] != kSites[iSite] ||
+          apcs.Number(r, "Model") != static_cast<double>(kinkmarks.size())) {
+        continue;
+      }
+      const auto s = static_cast<size_t>(apcs.Number(r, "Segment"));
+      ASSERT_LT(s, fit.slopes.size());
+      EXPECT_PRED2(Close, 100.0 * std::expm1(fit.slopes[s]),
+                   apcs.Number(r, "APC"));
+      ++nAPCs;
+    }
+    EXPECT_EQ(nAPCs, fit.slopes.size());
+  }
+}
+
+// The final selected model export's rows, cells joined by blanks.
+std::string FinalModels(const km_test::ScratchDir& dir) {
+  std::string sModels;
+  const auto lines =
+      km_e2e::ReadLines(dir.File("out.finalselectedmodelexport.txt"));
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    std::string sRow = lines[i];
+    std::replace(sRow.begin(), sRow.end(), '\t', ' ');
+    sModels += (sModels.empty() ? "" : ";") + sRow;
+  }
+  return sModels;
+}
+
+const char kCompleted[] =
+    "\nStart Run Summary Export\nFinished Run Summary Export\n";
+
+TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sCase);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    if (c.sPrepare != nullptr) {
+      km_e2e::CopyFixtureFolder(c.sPrepare, dir);
+      ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+    }
+    km_e2e::CopyFixtureFolder(c.sCase, dir);
+    const auto result = km_e2e::RunKinkmark(dir, c.sRunFile);
+    EXPECT_EQ(result.iStatus, 0);
+    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole));
+    EXPECT_NE(result.sConsole.find(kCompleted), std::string::npos)
+        << result.sConsole;
+    EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+    EXPECT_FALSE(fs::exists(dir.File("again.ErrorFile.txt")));
+    for (const char* sSummary :
+         {"out.RunSummary.txt", "again.RunSummary.txt"}) {
+      if (!fs::exists(dir.File(sSummary))) continue;
+      EXPECT_EQ(km_test::ReadAll(dir.File(sSummary)).find('\0'),
+                std::string::npos)
+          << sSummary;
+    }
+    for (const Expected& e : c.expected) {
+      const bool bConsole = std::string(e.sFile) == "console";
+      if (!bConsole) {
+        ASSERT_TRUE(fs::exists(dir.File(e.sFile))) << e.sFile;
+      }
+      const std::string sText =
+          bConsole ? result.sConsole : km_test::ReadAll(dir.File(e.sFile));
+      EXPECT_NE(sText.find(e.sText), std::string::npos)
+          << e.sFile << " lacks " << e.sText;
+    }
+    if (c.sModels != nullptr) {
+      EXPECT_EQ(FinalModels(dir), c.sModels);
+    }
+    if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+// Broken inputs run through the command line, one fixture folder each: every
+// run ends cleanly, with the error file and its message, or, where only one
+// cohort is at fault, with a completed run that leaves that cohort out and
+// keeps the reason in the results file. No run leaves a results file that
+// reads as complete.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/e2e/E2eRun.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BadCase {
+  const char* sCase;     // fixture folder (with the files of "common")
+  const char* sMessage;  // part of the error file's message; nullptr: the
+                         // run completes without the faulty cohort
+  const char* sSource;   // the error file's source module; for a completed
+                         // run, the cohort's reason in the results file
+};
+
+const char kMissingValue[] =
+    "Kinkmark cannot process records with missing dependent variable values.";
+const char kUnsorted[] =
+    "Kinkmark encountered a problem with your Independent Variable.  Possible "
+    "causes include your Independent Variable not being sorted";
+const char kNotSession[] = "Error:  This file is not a valid Kinkmark file.";
+const char kNoRecords[] = "holds no data records";
+
+const BadCase kCases[] = {
+    // The data file's records.
+    {"bad_fewfields",
+     "The standard error variable location ( 4 ) is beyond the end of the "
+     "vvCohortRecord row length ( 3 ).",
+     "kmCalculationHandler"},
+    {"bad_nonnumeric", nullptr, kMissingValue},
+    {"bad_emptyvalue", nullptr, kMissingValue},
+    {"bad_emptyerror", nullptr, "with missing weight values."},
+    {"bad_negativerate", nullptr, "rate and is negative."},
+    {"bad_zeroerror", nullptr, "with weight variable <= 0."},
+    {"bad_negativecount", nullptr, "and is negative."},
+    {"bad_negativepopulation",
+     "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
+    {"bad_zeropopulation",
+     "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
+    {"bad_unsorted", kUnsorted, "kmCalculator"},
+    {"bad_repeated", nullptr,
+     "where two or more independent variable values are equal."},
+    {"bad_badyear", kUnsorted, "kmCalculator"},
+    {"bad_badcode",
+     "\"3\" is an invalid code for the Site by variable.  You must redefine "
+     "the Site variable format.",
+     "kmCohortManager"},
+    {"bad_fewobservations",
+     "The cohort cannot be fitted with 2 to 0 kinkmarks.", "kmCalculator"},
+    {"bad_locationbeyondfields",
+     "The response variable location ( 9 ) is beyond the end of the "
+     "vvCohortRecord row length ( 6 ).",
+     "kmCalculationHandler"},
+    // The data file itself.
+    {"bad_truncatedgzip",
+     "Cannot read compressed file: data.csv.gz: unexpected end of file",
+     "km_gzFile"},
+    {"bad_corruptgzip", "Cannot read compressed file: data.csv.gz: invalid",
+     "km_gzFile"},
+    {"bad_emptydata", kNoRecords, "main"},
+    {"bad_blankdata", kNoRecords, "main"},
+    {"bad_datadirectory", "Unable to open data file \"data.csv\".",
+     "frmSession"},
+    {"bad_missingdata", "The following files do not exists:\n data.csv\n",
+     "CreateSession()"},
+    // Option files.
+    {"bad_unknownrunoption", "\"colour\" is not a valid Session Option.\n",
+     "ValidateRunOptions()"},
+    {"bad_badrunvalue",
+     "\"cubic\" is not a valid value for the \"model\" Session Option.\n"
+     "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
+     "Option.\n\"many\" is not a valid value for the \"num permutations\" "
+     "Session Option.\n",
+     "ValidateRunOptions()"},
+    {"bad_norunsection",
+     "Missing [Session Options] in Options file: options.ini",
+     "ValidateRunOptions()"},
+    {"bad_unknownexportoption", "\"export pdf\" is not a valid Export Option.",
+     "ValidateExportOptions()"},
+    {"bad_badexportvalue",
+     "\"pipe\" is not a valid value for the \"field delimiter\" Export "
+     "Option.\n\"high\" is not a valid value for the \"apc precision\" Export "
+     "Option.\n",
+     "ValidateExportOptions()"},
+    // Session files and results files.
+    {"bad_nodatafileoptions", "Section \"[Datafile Options]\" not found in",
+     "KMUserParamsDict"},
+    {"bad_garbagekms", kNotSession, "kmSession.cpp"},
+    {"bad_truncatedkms", kNotSession, "kmSession.cpp"},
+    {"bad_garbagekmo", kNotSession, "kmSession.cpp"},
+    {"bad_truncatedkmo",
+     "This KMO is either corrupt or not compatible with this version of "
+     "Kinkmark.",
+     "kmCalcHandler"},
+};
+
+const std::string kDashes(32, '-');
+
+// A results file left by a failed run must not read as a finished one.
+void ExpectNoCompleteResults(const km_test::ScratchDir& dir) {
+  if (!fs::exists(dir.File("out.kmo"))) return;
+  km_test::WriteAll(dir.File("check.ini"),
+                    "[Kinkmark Input Files]\nData File = out.kmo\n");
+  const auto check = km_e2e::RunKinkmark(dir, "check.ini");
+  EXPECT_EQ(check.iStatus, 0);
+  EXPECT_TRUE(fs::exists(dir.File("check.ErrorFile.txt"))) << check.sConsole;
+}
+
+void ExpectErrorFile(const km_test::ScratchDir& dir, const BadCase& c,
+                     const km_e2e::RunResult& result) {
+  EXPECT_NE(result.sConsole.find("\n\nrun.ErrorFile.txt\n\n"),
+            std::string::npos)
+      << result.sConsole;
+  EXPECT_EQ(result.sConsole.find("has finished running"), std::string::npos);
+  const std::string sError = km_test::ReadAll(dir.File("run.ErrorFile.txt"));
+  const std::string sHead = "Error Message\n" + kDashes + "\n";
+  ASSERT_EQ(sError.rfind(sHead, 0), 0u) << sError;
+  const std::string sMessage =
+      sError.substr(sHead.size(), sError.find("\n\nCall Path") - sHead.size());
+  EXPECT_NE(sMessage.find(c.sMessage), std::string::npos) << sMessage;
+  EXPECT_NE(sError.find("Source Module\n" + kDashes + "\n" + c.sSource + "\n"),
+            std::string::npos)
+      << sError;
+  EXPECT_EQ(sError.find('\0'), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("out.RunSummary.txt")));
+  ExpectNoCompleteResults(dir);
+}
+
+// A cohort that fails its checks is left out; the run completes and the
+// results file keeps the reason.
+void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
+                         const km_e2e::RunResult& result) {
+  EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
+            std::string::npos)
+      << result.sConsole;
+  EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+  EXPECT_NE(km_test::ReadAll(dir.File("out.kmo")).find(c.sSource),
+            std::string::npos);
+  const std::string sFinal =
+      km_test::ReadAll(dir.File("out.finalselectedmodelexport.txt"));
+  EXPECT_EQ(sFinal.find("East"), std::string::npos) << sFinal;
+  EXPECT_NE(sFinal.find("West"), std::string::npos) << sFinal;
+}
+
+TEST(BadInput, EveryBrokenInputEndsCleanly) {
+  for (const BadCase& c : kCases) {
+    SCOPED_TRACE(c.sCase);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_e2e::CopyFixtureFolder(c.sCase, dir);
+    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
+    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
+        << result.sConsole;
+    if (c.sMessage != nullptr) {
+      ExpectErrorFile(dir, c, result);
+    } else {
+      ExpectCohortLeftOut(dir, c, result);
+    }
+  }
+}
+
+}  // namespace

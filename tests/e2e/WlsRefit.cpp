@@ -1,0 +1,136 @@
+#include "tests/e2e/WlsRefit.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "tests/e2e/E2eRun.h"
+
+namespace km_e2e {
+
+namespace {
+
+// Solves min |A b - r| for the m x p matrix A (rows) by Householder QR;
+// A and r are overwritten.
+std::vector<double> LeastSquares(std::vector<std::vector<double>> a,
+                                 std::vector<double> r) {
+  const size_t m = a.size(), p = a[0].size();
+  for (size_t j = 0; j < p; ++j) {
+    double dNorm = 0.0;
+    for (size_t i = j; i < m; ++i) dNorm += a[i][j] * a[i][j];
+    dNorm = std::sqrt(dNorm);
+    const double dAlpha = a[j][j] > 0 ? -dNorm : dNorm;
+    std::vector<double> v(m, 0.0);
+    for (size_t i = j; i < m; ++i) v[i] = a[i][j];
+    v[j] -= dAlpha;
+    double dVV = 0.0;
+    for (size_t i = j; i < m; ++i) dVV += v[i] * v[i];
+    auto reflect = [&](auto column) {
+      double dDot = 0.0;
+      for (size_t i = j; i < m; ++i) dDot += v[i] * column(i);
+      const double f = 2.0 * dDot / dVV;
+      for (size_t i = j; i < m; ++i) column(i) -= f * v[i];
+    };
+    for (size_t c = j; c < p; ++c) {
+      reflect([&](size_t i) -> double& { return a[i][c]; });
+    }
+    reflect([&](size_t i) -> double& { return r[i]; });
+  }
+  std::vector<double> b(p);
+  for (size_t j = p; j-- > 0;) {
+    double d = r[j];
+    for (size_t c = j + 1; c < p; ++c) d -= a[j][c] * b[c];
+    b[j] = d / a[j][j];
+  }
+  return b;
+}
+
+}  // namespace
+
+Refitted FitWithKinkmarks(const Series& s,
+                          const std::vector<double>& kinkmarks) {
+  std::vector<std::vector<double>> a;
+  std::vector<double> r;
+  for (size_t i = 0; i < s.x.size(); ++i) {
+    const double dRoot = std::sqrt(s.w[i]);
+    std::vector<double> row = {dRoot, dRoot * s.x[i]};
+    for (double k : kinkmarks) {
+      row.push_back(dRoot * (s.x[i] > k ? s.x[i] - k : 0.0));
+    }
+    a.push_back(row);
+    r.push_back(dRoot * s.y[i]);
+  }
+  const std::vector<double> b = LeastSquares(a, r);
+  Refitted fit;
+  for (size_t i = 0; i < s.x.size(); ++i) {
+    double dFitted = b[0] + b[1] * s.x[i];
+    for (size_t j = 0; j < kinkmarks.size(); ++j) {
+      if (s.x[i] > kinkmarks[j]) dFitted += b[2 + j] * (s.x[i] - kinkmarks[j]);
+    }
+    fit.dSSE += s.w[i] * (s.y[i] - dFitted) * (s.y[i] - dFitted);
+  }
+  double dIntercept = b[0], dSlope = b[1];
+  fit.intercepts.push_back(dIntercept);
+  fit.slopes.push_back(dSlope);
+  for (size_t j = 0; j < kinkmarks.size(); ++j) {
+    dSlope += b[2 + j];
+    dIntercept -= b[2 + j] * kinkmarks[j];
+    fit.intercepts.push_back(dIntercept);
+    fit.slopes.push_back(dSlope);
+  }
+  return fit;
+}
+
+std::vector<Series> ReadSeries(const std::string& sPath, Response response,
+                               bool bLog) {
+  // Per site and year: the response and its variance (the age groups of
+  // one year are summed first).
+  std::map<int, std::map<double, std::pair<double, double>>> cells;
+  for (const std::string& sLine : ReadLines(sPath)) {
+    if (sLine.empty()) continue;
+    std::vector<double> v;
+    for (const std::string& sCell : SplitCells(sLine, ',')) {
+      v.push_back(std::strtod(sCell.c_str(), nullptr));
+    }
+    auto& cell = cells[static_cast<int>(v[0])][v[1]];
+    switch (response) {
+      case Response::kRateStdError:
+        cell = {v[2], v[3] * v[3]};
+        break;
+      case Response::kRateConstant:
+        cell = {v[2], 1.0};
+        break;
+      case Response::kPoissonRate:
+        cell = {v[4] / v[5] * 1e5, v[4] * 1e10 / (v[5] * v[5])};
+        break;
+      case Response::kPoissonCount:
+        cell = {v[4], v[4]};
+        break;
+      case Response::kAgeAdjusted:
+        // Standard population weights 500, 300 and 200 of 1000.
+        cell.first += 1e5 * v[5] / 1000.0 * v[3] / v[4];
+        cell.second = 1.0;
+        break;
+    }
+  }
+  const bool bConstant =
+      response == Response::kRateConstant || response == Response::kAgeAdjusted;
+  std::vector<Series> series;
+  for (const auto& [iSite, years] : cells) {
+    Series s;
+    for (const auto& [dYear, cell] : years) {
+      double y = cell.first, dVar = cell.second;
+      if (bLog) {
+        dVar /= y * y;
+        y = std::log(y);
+      }
+      s.x.push_back(dYear);
+      s.y.push_back(y);
+      s.w.push_back(bConstant ? 1.0 : 1.0 / dVar);
+    }
+    series.push_back(s);
+  }
+  return series;
+}
+
+}  // namespace km_e2e

@@ -1,0 +1,45 @@
+// An ordinary weighted least-squares fit of a continuous piecewise-linear
+// model with given kinkmarks, written apart from the engine so that the
+// whole-run tests can check the engine's figures against it.
+#ifndef KM_TESTS_E2E_WLSREFIT_H
+#define KM_TESTS_E2E_WLSREFIT_H
+
+#include <string>
+#include <vector>
+
+namespace km_e2e {
+
+struct Series {
+  std::vector<double> x, y, w;  // independent value, response, weight
+};
+
+struct Refitted {
+  double dSSE = 0.0;               // weighted residual sum of squares
+  std::vector<double> intercepts;  // per segment, on the x scale
+  std::vector<double> slopes;      // per segment
+};
+
+// Fits y = b0 + b1 x + sum_j d_j (x - k_j)+ by weighted least squares
+// (Householder QR of the weighted design) and returns the fit per segment.
+Refitted FitWithKinkmarks(const Series& series,
+                          const std::vector<double>& kinkmarks);
+
+// How the response and weights of a cohort are made from the columns site,
+// year, rate, standard error, count, population of the acceptance data, or
+// from the age groups of the age-adjusted data.
+enum class Response {
+  kRateStdError,  // rate, weight 1 / se^2
+  kRateConstant,  // rate, weight 1
+  kPoissonRate,   // count / population x 100000, variance of a count
+  kPoissonCount,  // count, variance count
+  kAgeAdjusted,   // rate over age groups by the standard population
+};
+
+// The series of every site code (1, 2, ...) of a comma-separated data file,
+// on the log scale when bLog.
+std::vector<Series> ReadSeries(const std::string& sPath, Response response,
+                               bool bLog);
+
+}  // namespace km_e2e
+
+#endif  // KM_TESTS_E2E_WLSREFIT_H
