@@ -84,13 +84,31 @@ Matrix WeightRows(const Matrix& mY, int iMode, const Matrix& mW,
   return mScaled * mY;
 }
 
-// vSums(j) = y_j' (W* y_j), column by column, so that each weighted sum of
-// squares is a 1 x 1 product of its own data set.
+// vSums(j) = y_j' (W* y_j), column by column, summed in the order of the
+// library's 1 x 1 product (the first term, then the others one by one)
+// without forming the column temporaries.
 void SumsOfSquares(const Matrix& mY, const Matrix& mWY, int iNumDataSets,
                    ColumnVector& vSums) {
-  for (int j = 1; j <= iNumDataSets; ++j) {
-    const Matrix mProduct = mY.Column(j).t() * mWY.Column(j);
-    vSums(j) = mProduct(1, 1);
+  const int n = mY.Nrows();
+  if (mWY.Nrows() != n || mY.Ncols() < iNumDataSets ||
+      mWY.Ncols() < iNumDataSets || vSums.Nrows() < iNumDataSets) {
+    GenerateKmExceptionF(
+        "Sums of squares of %d data sets need %d x %d products; they are "
+        "%d x %d and %d x %d with %d entries for the sums.",
+        kClassName, iNumDataSets, n, iNumDataSets, mY.Nrows(), mY.Ncols(),
+        mWY.Nrows(), mWY.Ncols(), vSums.Nrows());
+  }
+  const int iStrideY = mY.Ncols();
+  const int iStrideWY = mWY.Ncols();
+  const double* pY = mY.Store();
+  const double* pWY = mWY.Store();
+  for (int j = 0; j < iNumDataSets; ++j) {
+    double dSum = 0.0;
+    if (n > 0) dSum = pY[j] * pWY[j];
+    for (int i = 1; i < n; ++i) {
+      dSum += pY[i * iStrideY + j] * pWY[i * iStrideWY + j];
+    }
+    vSums(j + 1) = dSum;
   }
 }
 

@@ -11,6 +11,7 @@
 // *pRandom, which the drivers seed once per cohort.
 #include <newmat.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
@@ -75,6 +76,11 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
           "The number of data sets must be at least 1; %d was asked.", kSource,
           iNumDataSets);
     }
+    if (pDataY->Nrows() != n) {
+      GenerateKmExceptionF(
+          "The response matrix has %d rows for %d observations.", kSource,
+          static_cast<int>(pDataY->Nrows()), n);
+    }
     if (mL.Nrows() != n || mL.Ncols() != n) {
       GenerateKmExceptionF(
           "The back-mapping matrix is %d x %d for %d observations.", kSource,
@@ -84,26 +90,35 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
       // Columns 1..n of the model's row; a shorter row is a library error.
       ColumnVector e = mResid.SubMatrix(k + 1, k + 1, 1, n).t();
       const ColumnVector vFitted = mFitted.SubMatrix(k + 1, k + 1, 1, n).t();
-      Matrix mZ(n, iNumDataSets - 1);
-      mZ = 0.0;
-      for (int j = 1; j <= iNumDataSets - 1; ++j) {
+      const ColumnVector vObserved = pDataY->Column(1);
+      // Data set j goes straight into column j + 1 of the new responses,
+      // with no temporaries per data set; *pDataY is replaced only once
+      // they are complete. mL is n x n (checked above) and row-major.
+      const int D = iNumDataSets;
+      Matrix mNew(n, D);
+      double* pY = mNew.Store();
+      for (int i = 0; i < n; ++i) pY[i * D] = vObserved(i + 1);
+      const double* pL = mL.Store();
+      const double* pE = e.Store();
+      for (int j = 1; j <= D - 1; ++j) {
         Shuffle(e);
-        if (iMode == 0) {
-          mZ.Column(j) = vFitted + mL * e;
-        } else {
-          for (int i = 1; i <= n; ++i) {
-            double dSum = 0.0;
-            for (int l = 1; l <= n; ++l) dSum += mL(i, l) * e(l);
-            mZ(i, j) = vFitted(i) + dSum;
+        for (int i = 0; i < n; ++i) {
+          const double* pRow = pL + static_cast<ptrdiff_t>(i) * n;
+          double dSum;
+          if (iMode == 0) {
+            // The order of the library's product mL * e: the first term,
+            // then the others added one by one.
+            dSum = pRow[0] * pE[0];
+            for (int l = 1; l < n; ++l) dSum += pRow[l] * pE[l];
+          } else {
+            dSum = 0.0;
+            for (int l = 0; l < n; ++l) dSum += pRow[l] * pE[l];
           }
+          pY[i * D + j] = vFitted(i + 1) + dSum;
         }
       }
-      const ColumnVector vObserved = pDataY->Column(1);
-      if (iNumDataSets > 1) {
-        *pDataY = vObserved | mZ;
-      } else {
-        *pDataY = vObserved;
-      }
+      mNew.Release();
+      *pDataY = mNew;
     });
   });
 }

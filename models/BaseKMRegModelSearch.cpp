@@ -91,6 +91,46 @@ ColumnVector LocationsOf(const ColumnVector& idx, const ColumnVector& grid) {
   return tau;
 }
 
+// The responses 2..m less their weighted least-squares fit on the base
+// columns 1..p, which every placement contains, so that their residual sums
+// by the quick formula keep their precision however far the data lie from
+// zero. Column r of XtWZ and zWz[r - 1] take the place of response r's
+// products (column 1, the observed response's, is copied as it is);
+// column r of aBase holds the base coefficients taken out, which go back
+// into the response's coefficients.
+void ResponsesAboutBase(const OneDimensionArray<ColumnVector>& responses,
+                        const Matrix& X, const Matrix& XtWX, const Matrix& XtWY,
+                        const OneDimensionArray<double>& yWy, const Matrix& W,
+                        int32_t p, Matrix& XtWZ, std::vector<double>& zWz,
+                        Matrix& aBase) {
+  const int m = responses.GetSize();
+  XtWZ = XtWY;
+  zWz.assign(static_cast<size_t>(m), 0.0);
+  for (int r = 1; r <= m; ++r) zWz[static_cast<size_t>(r - 1)] = yWy[r - 1];
+  aBase.ReSize(p > 0 ? p : 0, m);
+  aBase = 0.0;
+  if (m < 2 || p < 1) return;
+  Matrix G0inv;
+  int16_t iRank = 0;
+  isPositiveDefinite(XtWX.SubMatrix(1, p, 1, p), G0inv, iRank);
+  const Matrix X0 = X.Columns(1, p);
+  const int N = X.Nrows();
+  for (int r = 2; r <= m; ++r) {
+    // First the level, on column 1: a subtraction without rounding for
+    // values near their mean.
+    const ColumnVector& y = responses[r - 1];
+    const double dLevel = y.Sum() / N;
+    const ColumnVector yLevel = y - dLevel * X0.Column(1);
+    ColumnVector a = G0inv * (X0.t() * (W * yLevel));
+    const ColumnVector z = yLevel - X0 * a;
+    const ColumnVector Wz = W * z;
+    XtWZ.Column(r) = X.t() * Wz;
+    zWz[static_cast<size_t>(r - 1)] = NEWMAT::DotProduct(z, Wz);
+    a(1) += dLevel;
+    aBase.Column(r) = a;
+  }
+}
+
 }  // namespace
 
 void BaseKMRegModel::findTheBestTau(
@@ -141,6 +181,10 @@ void BaseKMRegModel::findTheBestTau(
       ColumnVector idx(kk);
       idx = 0.0;
       const ColumnVector& y1 = responses[0];
+      Matrix XtWZ;
+      std::vector<double> zWz;
+      Matrix aBase;
+      ResponsesAboutBase(responses, X, XtWX, XtWY, yWy, W, p, XtWZ, zWz, aBase);
       record.searchDone = 0;
       if (first_TauIndices(idx, limits)) {
         do {
@@ -153,7 +197,7 @@ void BaseKMRegModel::findTheBestTau(
           for (int a = 1; a <= q; ++a) {
             for (int r = 1; r <= N; ++r) Xc(r, a) = X(r, cols[a]);
             for (int b = 1; b <= q; ++b) A(a, b) = XtWX(cols[a], cols[b]);
-            for (int r = 1; r <= m; ++r) B(a, r) = XtWY(cols[a], r);
+            for (int r = 1; r <= m; ++r) B(a, r) = XtWZ(cols[a], r);
           }
           Matrix Ainv;
           int16_t iRank = 0;
@@ -180,12 +224,14 @@ void BaseKMRegModel::findTheBestTau(
           }
           // The other responses by the quick formula, no refit.
           for (int r = 2; r <= m; ++r) {
-            double rssR = yWy[r - 1];
+            double rssR = zWz[static_cast<size_t>(r - 1)];
             for (int l = 1; l <= q; ++l) rssR -= Bhat(l, r) * B(l, r);
             if (record.rssPerResponse(r) > rssR) {
               record.rssPerResponse(r) = rssR;
               if (bResampling) {
-                record.responseBetas[r - 1] = Bhat.Column(r);
+                ColumnVector bR = Bhat.Column(r);
+                for (int l = 1; l <= p; ++l) bR(l) += aBase(l, r);
+                record.responseBetas[r - 1] = bR;
                 responseIdx[static_cast<size_t>(r - 1)] = idx;
               }
             }

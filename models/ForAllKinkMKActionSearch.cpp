@@ -1,5 +1,7 @@
 // ForAllKinkMKAction: findTheBestTau, test_TauStep.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <exception>
 #include <vector>
 
@@ -54,11 +56,12 @@ NEWMAT::Matrix SelectedDesign(const NEWMAT::Matrix& allX,
   return X;
 }
 
-// The rows and columns of a square matrix at the selected numbers.
+// The rows and columns of a square matrix at the selected numbers. The
+// block keeps its storage when it already has the right size.
 void SelectBlock(NEWMAT::Matrix& block, const NEWMAT::Matrix& M,
                  const std::vector<int>& columns) {
   const int q = static_cast<int>(columns.size());
-  block.ReSize(q, q);
+  if (block.Nrows() != q || block.Ncols() != q) block.ReSize(q, q);
   for (int a = 1; a <= q; ++a) {
     const int r = columns[static_cast<size_t>(a - 1)];
     for (int b = 1; b <= q; ++b) {
@@ -67,24 +70,141 @@ void SelectBlock(NEWMAT::Matrix& block, const NEWMAT::Matrix& M,
   }
 }
 
-// (y - X_c b)' W (y - X_c b), X_c read straight from allX.
-double WeightedSSE(const NEWMAT::ColumnVector& y, const NEWMAT::Matrix& allX,
-                   const std::vector<int>& columns, const NEWMAT::Matrix& B,
+// Row i (1-based) of a row-major newmat matrix. The caller has checked that
+// the row and the columns it reads lie inside the matrix.
+const double* RowOf(const NEWMAT::Matrix& M, int i) {
+  return M.Store() + static_cast<ptrdiff_t>(i - 1) * M.Ncols();
+}
+
+// Confirms that rows `rows` and columns 1..nCols lie inside M. A position
+// outside is read through the library's checked access, which raises the
+// same index error that an element-by-element read would have met first.
+void CheckReadable(const NEWMAT::Matrix& M, const std::vector<int>& rows,
+                   int nCols) {
+  for (const int r : rows) {
+    if (r < 1 || r > M.Nrows()) static_cast<void>(M(r, 1));
+    if (nCols > M.Ncols()) static_cast<void>(M(r, M.Ncols() + 1));
+  }
+}
+
+// The work space of one search, sized once so that no placement allocates:
+// the placement's block of X'WX and its inverse, one row of the solution
+// matrix B = Ginv Hc over every series, the explained sums b_s'X'Wy_s, the
+// smallest SSE of each series, the observed series' coefficients and
+// residuals, and the nonzero entries of W by row.
+struct SearchWork {
+  NEWMAT::Matrix Gc;
+  NEWMAT::Matrix Ginv;
+  std::vector<const double*> hRows;
+  std::vector<double> bRow;
+  std::vector<double> explained;
+  std::vector<double> seriesSSE;
+  std::vector<double> yWy;
+  NEWMAT::ColumnVector beta;
+  std::vector<double> residual;
+  // Row i of W holds entries wStart[i - 1] .. wStart[i] - 1 of wColumn
+  // (0-based columns) and wValue.
+  std::vector<int> wStart;
+  std::vector<int> wColumn;
+  std::vector<double> wValue;
+  bool bReady = false;
+};
+
+// Reads the products that do not change between placements (yWy, W) on the
+// first placement, through the library's checked access, so that a
+// misshapen input fails where it failed before.
+void PrepareWork(SearchWork& w, const OneDimensionArray<double>& yWy, int S,
+                 const NEWMAT::Matrix& W, int n) {
+  w.yWy.assign(static_cast<size_t>(S), 0.0);
+  for (int s = 1; s < S; ++s) w.yWy[static_cast<size_t>(s)] = yWy[s];
+  w.wStart.assign(1, 0);
+  w.wColumn.clear();
+  w.wValue.clear();
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j <= n; ++j) {
+      const double dValue = W(i, j);
+      if (dValue == 0.0) continue;
+      w.wColumn.push_back(j - 1);
+      w.wValue.push_back(dValue);
+    }
+    w.wStart.push_back(static_cast<int>(w.wColumn.size()));
+  }
+  w.residual.assign(static_cast<size_t>(n), 0.0);
+  w.bReady = true;
+}
+
+// Series per block of SolveAllSeries: the block's slices of B, of the
+// explained sums and of the q rows of Hc stay in the first-level cache.
+constexpr int kSeriesBlock = 256;
+
+// B = Ginv Hc row by row, with Hc's rows read in place from xtwy, in the
+// order of the library's matrix product (b_is = sum over j of Ginv(i, j)
+// Hc(j, s), j ascending); column 1 of B goes to w.beta and, for the other
+// series, the explained sums b_s'Hc_s accumulate row by row. Each series'
+// sums are independent of the others', so working through the series in
+// blocks changes no result.
+void SolveAllSeries(SearchWork& w, int q, int S) {
+  double* b = w.bRow.data();
+  double* e = w.explained.data();
+  for (int s0 = 0; s0 < S; s0 += kSeriesBlock) {
+    const int s1 = std::min(S, s0 + kSeriesBlock);
+    for (int s = s0; s < s1; ++s) e[s] = 0.0;
+    for (int i = 1; i <= q; ++i) {
+      const double* g = RowOf(w.Ginv, i);
+      const double* h = w.hRows[0];
+      double f = g[0];
+      for (int s = s0; s < s1; ++s) b[s] = f * h[s];
+      for (int j = 1; j < q; ++j) {
+        f = g[j];
+        h = w.hRows[static_cast<size_t>(j)];
+        for (int s = s0; s < s1; ++s) b[s] += f * h[s];
+      }
+      if (s0 == 0) w.beta(i) = b[0];
+      const double* hi = w.hRows[static_cast<size_t>(i - 1)];
+      for (int s = std::max(s0, 1); s < s1; ++s) e[s] += b[s] * hi[s];
+    }
+  }
+}
+
+// (y - X_c b)' W (y - X_c b), X_c read straight from allX and b = w.beta.
+// Terms of W that are exactly zero contribute exactly nothing to a sum that
+// starts at +0 while every residual is finite, so only the nonzero entries
+// are visited; a non-finite residual takes the full product, which keeps
+// its NaN.
+double WeightedSSE(SearchWork& w, const NEWMAT::ColumnVector& y,
+                   const NEWMAT::Matrix& allX, const std::vector<int>& columns,
                    const NEWMAT::Matrix& W) {
   const int n = y.Nrows();
-  NEWMAT::ColumnVector residual(n);
+  if (allX.Nrows() < n) static_cast<void>(allX(allX.Nrows() + 1, 1));
+  for (const int c : columns) {
+    if (c < 1 || c > allX.Ncols()) static_cast<void>(allX(1, c));
+  }
+  const int q = static_cast<int>(columns.size());
+  bool bFinite = true;
   for (int i = 1; i <= n; ++i) {
+    const double* x = RowOf(allX, i);
     double dFit = 0.0;
-    for (size_t j = 0; j < columns.size(); ++j) {
-      dFit += allX(i, columns[j]) * B(static_cast<int>(j) + 1, 1);
+    for (int j = 0; j < q; ++j) {
+      dFit += x[columns[static_cast<size_t>(j)] - 1] * w.beta(j + 1);
     }
-    residual(i) = y(i) - dFit;
+    const double r = y(i) - dFit;
+    w.residual[static_cast<size_t>(i - 1)] = r;
+    if (!std::isfinite(r)) bFinite = false;
   }
   double dSSE = 0.0;
   for (int i = 1; i <= n; ++i) {
     double dRow = 0.0;
-    for (int j = 1; j <= n; ++j) dRow += W(i, j) * residual(j);
-    dSSE += residual(i) * dRow;
+    if (bFinite) {
+      for (int e = w.wStart[i - 1]; e < w.wStart[i]; ++e) {
+        dRow += w.wValue[static_cast<size_t>(e)] *
+                w.residual[static_cast<size_t>(w.wColumn[e])];
+      }
+    } else {
+      for (int j = 1; j <= n; ++j) {
+        dRow += W(i, j) * w.residual[static_cast<size_t>(j - 1)];
+      }
+    }
+    dSSE += w.residual[static_cast<size_t>(i - 1)] * dRow;
   }
   return dSSE;
 }
@@ -184,28 +304,32 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
     best.profile.ReSize(m, k);
     best.profile = kNotVisited;
     std::vector<int> columns;
-    NEWMAT::Matrix Gc;
-    NEWMAT::Matrix Ginv;
+    SearchWork w;
     do {
       SelectColumns(columns, T, p, m, bJump);
       const int q = static_cast<int>(columns.size());
-      SelectBlock(Gc, xtwx, columns);
-      NEWMAT::Matrix Hc(q, S);
-      for (int a = 1; a <= q; ++a) {
-        const int r = columns[static_cast<size_t>(a - 1)];
-        for (int s = 1; s <= S; ++s) Hc(a, s) = xtwy(r, s);
+      SelectBlock(w.Gc, xtwx, columns);
+      CheckReadable(xtwy, columns, S);
+      if (!w.bReady) {
+        PrepareWork(w, yWy, S, W, n);
+        w.bRow.assign(static_cast<size_t>(S), 0.0);
+        w.explained.assign(static_cast<size_t>(S), 0.0);
+        w.seriesSSE.assign(static_cast<size_t>(S), INFINITY);
+        w.beta.ReSize(q);
       }
+      w.hRows.clear();
+      for (const int r : columns) w.hRows.push_back(RowOf(xtwy, r));
       int16_t iRank = 0;
       // A singular G_c is used through its generalised inverse.
-      ForAllKinkMKAction::isPositiveDefinite(q, Gc, Ginv, iRank);
-      const NEWMAT::Matrix B = Ginv * Hc;
+      ForAllKinkMKAction::isPositiveDefinite(q, w.Gc, w.Ginv, iRank);
+      SolveAllSeries(w, q, S);
 
-      const double dSSE = WeightedSSE(y0, allX, columns, B, W);
+      const double dSSE = WeightedSSE(w, y0, allX, columns, W);
       if (dSSE < best.sse) {
         best.sse = dSSE;
         bestT = T;
-        best.beta = B.Column(1);
-        best.xtwx = Gc;
+        best.beta = w.beta;
+        best.xtwx = w.Gc;
         if (bSecond)
           SelectBlock(best.secondXtwx, settings.secondCrossProduct, columns);
         bHaveFit = true;
@@ -216,13 +340,17 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
       }
       // The further series need only y'Wy - b'X'Wy.
       for (int s = 1; s < S; ++s) {
-        double dExplained = 0.0;
-        for (int r = 1; r <= q; ++r) dExplained += B(r, s + 1) * Hc(r, s + 1);
-        const double dSSEs = yWy[s] - dExplained;
-        if (dSSEs < results[s].sse) results[s].sse = dSSEs;
+        const size_t i = static_cast<size_t>(s);
+        const double dSSEs = w.yWy[i] - w.explained[i];
+        if (dSSEs < w.seriesSSE[i]) w.seriesSSE[i] = dSSEs;
       }
       if (IsCancelled(progress)) break;
     } while (ForAllKinkMKAction::next_TauIndices(T, successors));
+    if (w.bReady) {
+      for (int s = 1; s < S; ++s) {
+        results[s].sse = w.seriesSSE[static_cast<size_t>(s)];
+      }
+    }
   }
 
   // Locations of the best placement (the first k grid values when no

@@ -31,7 +31,16 @@ bool check_PositiveDefinite(int n, const NEWMAT::Matrix& A,
           "order %d was given.",
           "check_PositiveDefinite", kPositiveDefiniteMaxOrder, n);
     }
-    NEWMAT::Matrix mWork(n, n);
+    // The inverse's own storage is the working matrix when it already has
+    // order n and is not A itself, so that repeated calls of one order (a
+    // search over placements) allocate nothing; A must then be large enough
+    // that no read of it fails half-way.
+    const bool bInPlace = &inverse != &A && inverse.Nrows() == n &&
+                          inverse.Ncols() == n && A.Nrows() >= n &&
+                          A.Ncols() >= n;
+    NEWMAT::Matrix mLocal;
+    if (!bInPlace) mLocal.ReSize(n, n);
+    NEWMAT::Matrix& mWork = bInPlace ? inverse : mLocal;
     mWork = 0.0;
     Work W(mWork, n);
     rank = 0;
@@ -66,7 +75,7 @@ bool check_PositiveDefinite(int n, const NEWMAT::Matrix& A,
       }
     }
     if (bFailed) {
-      inverse = mWork;
+      if (!bInPlace) inverse = mWork;
       return false;
     }
 
@@ -90,7 +99,7 @@ bool check_PositiveDefinite(int n, const NEWMAT::Matrix& A,
     for (int i = 1; i <= n; ++i) {
       for (int j = i + 1; j <= n; ++j) W(j, i) = W(i, j);
     }
-    inverse = mWork;
+    if (!bInPlace) inverse = mWork;
     return true;
   });
 }

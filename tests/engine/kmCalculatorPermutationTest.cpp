@@ -152,19 +152,26 @@ TEST(Permute, BadInputsThrowWithCallPath) {
     int16_t k;
     int iLRows;
     int iDataSets;
+    int iYRows;
   };
-  const Case kCases[] = {{"model row missing", 2, kN, 3},
-                         {"back-mapping not n x n", 1, kN - 1, 3},
-                         {"no data set", 1, kN, 0}};
+  const Case kCases[] = {{"model row missing", 2, kN, 3, kN},
+                         {"back-mapping not n x n", 1, kN - 1, 3, kN},
+                         {"no data set", 1, kN, 0, kN},
+                         {"response shorter than n", 1, kN, 3, kN - 1},
+                         {"response longer than n", 1, kN, 3, kN + 1}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
     PermCalculator pc;
     Matrix mL = pc.mL.SubMatrix(1, c.iLRows, 1, c.iLRows);
+    pc.calc->pDataY->ReSize(c.iYRows, 1);
+    *pc.calc->pDataY = 1.5;
     const KmException ex = km_test::CatchKmException(
         [&] { pc.calc->Permute(c.k, mL, pc.mFitted, pc.mResid, c.iDataSets); });
     EXPECT_NE(std::string(ex.GetCallPath()).find("Permute()"),
               std::string::npos);
     EXPECT_EQ(pc.calc->pDataY->Ncols(), 1) << "response changed on failure";
+    EXPECT_EQ(pc.calc->pDataY->Nrows(), c.iYRows);
+    EXPECT_EQ((*pc.calc->pDataY)(1, 1), 1.5);
   }
 }
 

@@ -352,6 +352,40 @@ TEST(FindTheBestTau, ScoresExtraResponsesWithoutRefitting) {
   }
 }
 
+TEST(FindTheBestTau, ScoresExtraResponsesFarFromZeroAsNearIt) {
+  // An extra response that is the observed one raised by a level: the level
+  // goes into the intercept only, so its placement and quick RSS are the
+  // observed response's, however large the level.
+  // The responses are multiples of 1/64, so that raised by up to 1e9 they
+  // are still exact.
+  Values y = kAY;
+  for (double& v : y) v = std::round(v * 64.0) / 64.0;
+  const DataSet d = {{kAX}, {y}, kAV};
+  for (double dLevel : {1e4, 1e7, 1e9}) {
+    SCOPED_TRACE(dLevel);
+    Values raised = y;
+    for (double& v : raised) v += dLevel;
+    FitSetup s;
+    s.extra = {raised};
+    const KMRegFitMatrices data = Prepare(d, s);
+    for (int k : {1, 2}) {
+      SCOPED_TRACE(k);
+      const KMRegFitRecord r = Search(data, d, s, k, "CalcForResampling");
+      ASSERT_EQ(r.rssPerResponse.Nrows(), 2);
+      EXPECT_TRUE(RelNear(r.rssPerResponse(2), r.rssPerResponse(1), 1e-9));
+      ASSERT_EQ(r.responseTaus.GetSize(), 2);
+      EXPECT_EQ(ToVector(r.responseTaus[1]), ToVector(r.responseTaus[0]));
+      const ColumnVector& b0 = r.responseBetas[0];
+      const ColumnVector& b1 = r.responseBetas[1];
+      ASSERT_EQ(b1.Nrows(), b0.Nrows());
+      EXPECT_TRUE(RelNear(b1(1), b0(1) + dLevel, 1e-12));
+      for (int i = 2; i <= b0.Nrows(); ++i) {
+        EXPECT_NEAR(b1(i), b0(i), 1e-6) << i;
+      }
+    }
+  }
+}
+
 TEST(FindTheBestTau, ProfilesTheRSSAndBoundsEachLocation) {
   // R, data set A, k = 2:
   //   prof <- matrix(1e50, 8, 2)
