@@ -27,9 +27,10 @@ StatisticAndP TestAgainstNull(int iUseNormal, double dX, double dSE, double dDF,
   }
   const double dStatistic = d / dSE;
   const double dAbs = std::fabs(dStatistic);
-  const double dCdf =
-      (iUseNormal == 0) ? calc_TCDF(dAbs, dDF) : calc_NormalCDF(dAbs, 0.0, 1.0);
-  return {dStatistic, 2.0 * (1.0 - dCdf)};
+  const double dUpper = (iUseNormal == 0)
+                            ? calc_TUpperTail(dAbs, dDF)
+                            : calc_NormalUpperTail(dAbs, 0.0, 1.0);
+  return {dStatistic, TwoSidedPValue(dUpper)};
 }
 
 // i clamped into 0..n-1 (0 when n is 0, which the array access refuses).
