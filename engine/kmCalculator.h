@@ -33,7 +33,8 @@
 //
 // Methods live in files by concern:
 //   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
-//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY, Invert
+//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY,
+//                                  PreCalcXWYAboutLine, IsPerfectFit, Invert
 //   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
 //   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
 //   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
@@ -41,7 +42,7 @@
 //   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
 //   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
 //                                  IncrementGrid
-//   kmCalculatorHudsons.cpp        AdjustBetas, Hudsons
+//   kmCalculatorHudsons.cpp        AdjustBetas, ContinuityChoices, Hudsons
 //   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
 //                                  SelectFinalModelDDS
 //   kmCalculatorGrid.cpp           FindGridPoints
@@ -49,9 +50,12 @@
 //   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
 //   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
 //   kmCalculatorTable.cpp          Table
+//   kmCalculatorSelMod.cpp         SelMod and its phases, MADWDPass,
+//                                  SetComparabilityFields
 //   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
 //   kmCalculatorGridSearch.cpp     GridSearch, Search
-//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
+//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel,
+//                                  SearchThroughFramework
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
 //   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
@@ -468,7 +472,8 @@ class kmCalculator {
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
   // weighted straight-line fit of observations i..j to column 1 of pDataY:
   // xwxInverse = (X'WX)^-1 (LU inverse), beta = xwxInverse X'Wy, rss = sum
-  // of w_r r_r^2, set to 0.0 when below 1e-6.
+  // of w_r r_r^2, set to 0.0 when at most the perfect-fit bound of the
+  // cohort's observed data under those weights (calc_PerfectFitBound).
   // REQUIRES: table built for at least (n, n).
   void Partitions(kmUpperTriangularMatrix& table);
 
