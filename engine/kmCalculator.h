@@ -33,7 +33,8 @@
 //
 // Methods live in files by concern:
 //   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
-//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY, Invert
+//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY,
+//                                  PreCalcXWYAboutLine, IsPerfectFit, Invert
 //   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
 //   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
 //   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
@@ -41,7 +42,7 @@
 //   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
 //   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
 //                                  IncrementGrid
-//   kmCalculatorHudsons.cpp        AdjustBetas, Hudsons
+//   kmCalculatorHudsons.cpp        AdjustBetas, ContinuityChoices, Hudsons
 //   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
 //                                  SelectFinalModelDDS
 //   kmCalculatorGrid.cpp           FindGridPoints
@@ -49,9 +50,12 @@
 //   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
 //   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
 //   kmCalculatorTable.cpp          Table
+//   kmCalculatorSelMod.cpp         SelMod and its phases, MADWDPass,
+//                                  SetComparabilityFields
 //   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
 //   kmCalculatorGridSearch.cpp     GridSearch, Search
-//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
+//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel,
+//                                  SearchThroughFramework
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
 //   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
