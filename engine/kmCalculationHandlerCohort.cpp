@@ -105,6 +105,14 @@ class CohortDataRelease {
   kmCalculator* pCalculator_;
 };
 
+// Hudson's method with early stopping.
+void FitByHudsonsMethod(kmCalculator& calculator, kmCalcData* pRecord,
+                        kmBackgroundProgressTrackerWithBar* pProgress,
+                        int iCohortIndex) {
+  calculator.SelModESR(pRecord, pProgress, static_cast<int16_t>(iCohortIndex),
+                       iCohortIndex);
+}
+
 }  // namespace
 
 void kmCalculationHandler::StoreFailure(std::exception_ptr failure) {
@@ -192,8 +200,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     } else if (bClustering_) {
       pCalculator->ClusterByGroups(sOutputFile_, pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
-      // Hudson's method with early stopping.
-      pCalculator->SelModESR(pRecord.get(), pSub, iCohort);
+      FitByHudsonsMethod(*pCalculator, pRecord.get(), pSub, iCohort);
     } else {
       // The cohort index, not the task index, seeds the resampled
       // intervals, so that a cohort's figures do not depend on which

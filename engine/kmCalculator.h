@@ -472,7 +472,8 @@ class kmCalculator {
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
   // weighted straight-line fit of observations i..j to column 1 of pDataY:
   // xwxInverse = (X'WX)^-1 (LU inverse), beta = xwxInverse X'Wy, rss = sum
-  // of w_r r_r^2, set to 0.0 when below 1e-6.
+  // of w_r r_r^2, set to 0.0 when at most the perfect-fit bound of the
+  // cohort's observed data under those weights (calc_PerfectFitBound).
   // REQUIRES: table built for at least (n, n).
   void Partitions(kmUpperTriangularMatrix& table);
 

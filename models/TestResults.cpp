@@ -23,6 +23,10 @@ StatisticAndP TestAgainstNull(int iUseNormal, double dX, double dSE, double dDF,
                               double dX0) {
   const double d = dX - dX0;
   if (dSE == 0.0) {
+    // An estimate equal to the null value with no spread (a coefficient the
+    // data cannot estimate, an empty range) has the statistic 0, not the NaN
+    // of 0 times infinity; the p-value stays 0 as for every zero spread.
+    if (d == 0.0) return {0.0, 0.0};
     return {d * std::numeric_limits<double>::infinity(), 0.0};
   }
   const double dStatistic = d / dSE;

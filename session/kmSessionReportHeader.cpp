@@ -146,14 +146,14 @@ void kmSession::WriteTextReportHeader(const char* sFileName,
         AppendJumpAndComparisonHeader(sText, D);
 
         // The block is written in one piece, so a failure above leaves the
-        // file as it was.
+        // file as it was. The run summary is a text file that the driver
+        // goes on appending to, so no terminating zero byte is written.
         KmIO_File file(sFileName, kAppendTextMode);
         if (!file.IsOpen()) {
           GenerateKmExceptionF("Unable to open file \"%s\" for appending.",
                                kClassName,
                                sFileName != nullptr ? sFileName : "");
         }
-        // Plain text: no terminating zero byte inside the summary.
         file.WriteString(sText.GetCString(), false);
         file.Close();
       });

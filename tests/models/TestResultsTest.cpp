@@ -88,6 +88,22 @@ TEST(MakePValueVector, ZeroStandardErrorGivesInfiniteStatistic) {
   EXPECT_EQ(down(2), 0.0);
 }
 
+TEST(MakePValueVector, EstimateAtTheNullWithZeroStandardErrorHasStatisticZero) {
+  // Fault: 0 times infinity wrote NaN as the statistic (a jump model whose
+  // jump lies before the first value, an empty AAPC range).
+  for (int useNormal : {0, 1}) {
+    SCOPED_TRACE(useNormal);
+    const NEWMAT::ColumnVector r =
+        make_PValueVector(useNormal, 1.0, 0.0, 5, 1.0);
+    EXPECT_EQ(r(1), 0.0);
+    EXPECT_EQ(r(2), 0.0);
+    const NEWMAT::ColumnVector t =
+        make_TestResultVector(useNormal, 0.0, 0.0, 5, 0.05, 0.0);
+    EXPECT_EQ(t(3), 0.0);
+    EXPECT_EQ(t(7), 0.0);
+  }
+}
+
 struct TestResultCase {
   int useNormal;
   double x, se, df, alpha, x0;
