@@ -320,6 +320,10 @@ class kmCalculationHandler {
   // (steps a to g); false when the record is skipped.
   bool ReadRecordValues(const CohortLayout& layout, int i, kmRecordRow& fields,
                         bool& bZeroAdjusted, CohortRow& row) const;
+  // The standard error of one record and, in a cohort that failed
+  // verification, its zero weight (step g).
+  static void ReadStdError(const CohortLayout& layout, int i,
+                           const kmRecordRow& fields, CohortRow& row);
   // The variance, weight and transformed response of one row of a cohort
   // that passed verification.
   static void WeighRow(const CohortLayout& layout, int i,

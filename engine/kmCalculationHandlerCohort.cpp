@@ -106,12 +106,11 @@ class CohortDataRelease {
 };
 
 // Hudson's method with early stopping.
-void FitByHudsonsMethod(kmCalculator& /*calculator*/, kmCalcData* /*pRecord*/,
-                        kmBackgroundProgressTrackerWithBar* /*pProgress*/,
-                        int /*iCohortIndex*/) {
-  GenerateKmException(
-      "Hudson's method (kmOptMethod 1) is not available in this version.",
-      kClassName);
+void FitByHudsonsMethod(kmCalculator& calculator, kmCalcData* pRecord,
+                        kmBackgroundProgressTrackerWithBar* pProgress,
+                        int iCohortIndex) {
+  calculator.SelModESR(pRecord, pProgress, static_cast<int16_t>(iCohortIndex),
+                       iCohortIndex);
 }
 
 }  // namespace

@@ -283,10 +283,18 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   }
   if (!layout.bGood && row.y < 0) row.y = kMissing;
 
+  ReadStdError(layout, i, fields, row);
+  return true;
+}
+
+void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
+                                        const kmRecordRow& fields,
+                                        CohortRow& row) {
+  const int iFields = static_cast<int>(fields.size());
   row.s = kMissing;
   row.w = 1.0;
   if ((layout.iStdErrorPos == 0 && !layout.bCalculated) || layout.iHet == 0) {
-    return true;
+    return;
   }
   KmString sSE;
   if (!layout.bCalculated) {
@@ -308,7 +316,6 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
     }
     row.w = 0.0;
   }
-  return true;
 }
 
 void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,

@@ -167,10 +167,23 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       const double o = iOrigin;
       auto Scale = [bLog](double d) { return bLog ? std::exp(d) : d; };
       // SE of y / c when y is the product of y / c and the independent
-      // factor c of variance v.
+      // factor c of variance v. The readers widened s by exactly the part
+      // subtracted here, so a difference below zero by no more than
+      // rounding (an observation read with standard error 0) is 0; a
+      // standard error that cannot be formed (a negative or unset variance
+      // of the ratio, a ratio of 0) is marked absent rather than NaN.
       auto AdjustedSE = [c, v](double y, double s) {
         const double yc = y / c;
-        return std::sqrt((s * s - yc * yc * v) / (c * c + v));
+        const double dPart = yc * yc * v;
+        double dDiff = s * s - dPart;
+        const double dDenominator = c * c + v;
+        if (dDiff < 0.0 && -dDiff <= 1e-12 * std::fabs(dPart)) dDiff = 0.0;
+        const double dSquare = dDiff / dDenominator;
+        if (!(dDenominator > 0.0) || !(dSquare >= 0.0) ||
+            !std::isfinite(dSquare)) {
+          return kNoValue;
+        }
+        return std::sqrt(dSquare);
       };
 
       std::vector<std::vector<double>> vRows;

@@ -300,6 +300,32 @@ TEST_F(CompRatioRowsTest, LogLinearModelExponentiates) {
   EXPECT_NEAR(m(8, 2), std::exp(2.1), 1e-12);
 }
 
+TEST_F(CompRatioRowsTest, StandardErrorThatCannotBeFormedIsMarkedAbsent) {
+  // Fault: the square root of a negative difference wrote NaN into the
+  // table: a ratio variance larger than the observation's share, a
+  // negative variance, or an observation read with standard error 0, whose
+  // difference is 0 up to rounding. The first row has y = 1.2, s = 0.2.
+  const double kTouching = 0.04 / (0.96 * 0.96) * (1.0 + 1e-14);
+  const struct {
+    const char* sName;
+    double dVariance;
+    double dExpected;
+  } kCases[] = {
+      {"usual", 0.01, 0.13991594115123301},
+      {"difference zero up to rounding", kTouching, 0.0},
+      {"variance above the observation's share", 0.1, kNo},
+      {"negative variance", -2.0, kNo},
+  };
+  session_->SetDouble(kmOptJumpLocation, 2004.0);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    session_->SetDouble(kmOptCRVariance, c.dVariance);
+    calc_->Setup(session_.get());
+    calc_->Calculate_Comp_Ratio(1, kOrigin, fitted_, &table_, 4.0);
+    EXPECT_NEAR(table_.GetData()(1, 4), c.dExpected, 1e-12);
+  }
+}
+
 TEST_F(CompRatioRowsTest, MissingInputsAreErrors) {
   EXPECT_THROW(calc_->Calculate_Comp_Ratio(1, kOrigin, fitted_, nullptr, 4.0),
                KmException);
