@@ -64,6 +64,25 @@ struct VariantLocations {
   GenerateKmInputExceptionF("%s", kVerifySource, sText);
 }
 
+// Refuses, as an input error, a comparability-ratio analysis whose ratio is
+// not above 0: the values before the jump are multiplied by the ratio and
+// later divided by it, so a ratio of 0 (the value when none is given) would
+// turn them into zeros and the reported values into NaN.
+void RequirePositiveRatio(const kmSession& session) {
+  const int iMode = session.GetInt(kmOptJumpCRMode);
+  bool bRatioCopy = false;
+  for (int iCopy = 0; iCopy < AnalysesForMode(iMode); ++iCopy) {
+    bRatioCopy =
+        bRatioCopy || kmReadData::IsComparabilityRatioCopy(iMode, iCopy);
+  }
+  const double dRatio = session.GetDouble(kmOptCRValue);
+  if (!bRatioCopy || dRatio > 0.0) return;
+  GenerateKmInputExceptionF(
+      "The comparability ratio value must be greater than 0 for a "
+      "comparability-ratio analysis; it is %g.",
+      kVerifySource, dRatio);
+}
+
 }  // namespace
 
 // Settings of the run and totals carried from cohort to cohort through one
@@ -123,6 +142,7 @@ bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
       // 1. Local combination table and cohort data manager; empty results.
       VerifyPass pass(pSession_);
       ResetVerifyResults();
+      RequirePositiveRatio(*pSession_);
       // 2-3. Variable locations and adjustment groups.
       LocateVerifyVariables(pass, sMessage);
       // 4. Open the data file, its header line dropped.

@@ -33,7 +33,8 @@
 //
 // Methods live in files by concern:
 //   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
-//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY, Invert
+//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY,
+//                                  PreCalcXWYAboutLine, IsPerfectFit, Invert
 //   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
 //   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
 //   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
@@ -41,7 +42,7 @@
 //   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
 //   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
 //                                  IncrementGrid
-//   kmCalculatorHudsons.cpp        AdjustBetas, Hudsons
+//   kmCalculatorHudsons.cpp        AdjustBetas, ContinuityChoices, Hudsons
 //   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
 //                                  SelectFinalModelDDS
 //   kmCalculatorGrid.cpp           FindGridPoints
@@ -49,9 +50,12 @@
 //   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
 //   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
 //   kmCalculatorTable.cpp          Table
+//   kmCalculatorSelMod.cpp         SelMod and its phases, MADWDPass,
+//                                  SetComparabilityFields
 //   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
 //   kmCalculatorGridSearch.cpp     GridSearch, Search
-//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel
+//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel,
+//                                  SearchThroughFramework
 //   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
 //                                  Search_Hudsons
 //   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
@@ -269,19 +273,11 @@ class kmCalculator {
   // Candidate grid (kmCalculatorGrid.cpp)
   // ======================================================================
 
-  // Builds the candidate kinkmark locations from column 2 of *pDataX (the
-  // shifted independent values x_1 <= ... <= x_n, n = iNumObs), keeping
-  // iMinObsEnd = e observations at each end and iMinObsBetween = b between
-  // consecutive kinkmarks, with iGridPointsBetween = g points per interval:
-  // interval x_i..x_{i+1} (i = e..n-e) gives x_i + j (x_{i+1} - x_i)/(g+1),
-  // j = 0..g, except j = 0 for i = e. Entries 1..K of *pGridValues get the
-  // locations and of *pGridAux the 1-based index of the first candidate a
-  // following kinkmark may take ((g+1)(b+m) + 1 in interval e+m); later
-  // entries keep their values. *pX0 becomes n x (K + 2): columns 1 and 2 of
-  // *pDataX, then per candidate p the hinge max(x_r - G_p, 0) (0.0 unless
-  // strictly positive). Returns K = g + (g+1)(n - 2e) for n >= 2e, else 0.
-  // REQUIRES: LoadCalcMembers has sized the grid vectors (length
-  // (g+1)(n-1)+1, enough for every e >= 1).
+  // Builds the K candidate kinkmark locations of the shifted x in column 2 of
+  // *pDataX, with e = iMinObsEnd observations kept at each end, b =
+  // iMinObsBetween between kinkmarks and g = iGridPointsBetween points per
+  // interval: *pGridValues and *pGridAux (entries 1..K) and the design *pX0 (n
+  // x (K + 2)). Returns K.
   int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                          int iGridPointsBetween);
 
@@ -289,18 +285,10 @@ class kmCalculator {
   // Fitted values and residuals (kmCalculatorResiduals.cpp)
   // ======================================================================
 
-  // For the model with k kinkmarks: row k+1 of mFitted gets the n fitted
-  // values f_i and row k+1 of mResid the weighted residuals (r_i mA(i,i) in
-  // kmOptAutocorrErrors mode 0, else (mA r)_i, r = y - f with y column 1 of
-  // *pDataY). The table's fitted-value and residual arrays get f and r (one
-  // block each); its data matrix becomes the result rows (x + iOrigin,
-  // observed, fitted, standard error from *pDataAux), with a row
-  // (tau + iOrigin, -9999.0, fitted at tau, SE of the next observation) for
-  // every kinkmark lying strictly between two observations. For a
-  // log-linear model (kmOptLogLinear) the rows hold exp of the observed and
-  // fitted values; mFitted and mResid stay on the log scale.
-  // REQUIRES: vCoef has 2k + 2 elements, vTau k; mFitted and mResid at
-  // least k + 1 rows and n columns; mA n x n.
+  // For the model with k kinkmarks: row k + 1 of mFitted gets the fitted
+  // values, row k + 1 of mResid the weighted residuals, and the table its
+  // fitted-value and residual arrays and its result rows (observations and
+  // kinkmarks, unshifted by iOrigin, back-transformed for a log-linear model).
   void Resids(int16_t k, int iOrigin, const NEWMAT::Matrix& mA,
               const NEWMAT::ColumnVector& vCoef,
               const NEWMAT::ColumnVector& vTau, NEWMAT::Matrix& mFitted,
@@ -379,18 +367,9 @@ class kmCalculator {
   // ======================================================================
 
   // Covariance of the segment coefficients of the k-kinkmark model with
-  // locations vTau (shifted units, increasing), with the kinkmarks held
-  // fixed: the model is refitted with one intercept and one slope per
-  // segment (K1 = k + 1 segments; observation i with x = pX0(i, 2) is in
-  // segment 1 when x <= tau1, in segment j when tau(j-1) < x <= tauj, in
-  // segment K1 when x > tauk). Observations within the bandwidth
-  // h = 0.117 * 0.5 * n * (ln ln n)^0.6 / sqrt(n) of a kinkmark count only
-  // by the factor r = |x - tau| / h (the last such kinkmark wins). Fills
-  // *pCovariance ((2K1 + k) square: intercepts, slopes, then the slope
-  // difference at each kinkmark; rows whose coefficients have a zero
-  // variance are zeroed), sets pTable's reduced-rank flag (rank < 2K1) and
-  // returns df = (sum of the factors) - rank; a df <= 0 gives a zero
-  // covariance. Reads iNumObs, pX0, pDataY, the weights (WLSXPr, WLSNew).
+  // locations vTau held fixed, into *pCovariance; sets pTable's reduced-rank
+  // flag and returns the residual degrees of freedom (a zero covariance when
+  // they are not positive).
   double KinkMkSEs(uint16_t k, const NEWMAT::ColumnVector& vTau,
                    NEWMAT::Matrix* pCovariance, kmTable* pTable);
 
@@ -493,7 +472,8 @@ class kmCalculator {
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
   // weighted straight-line fit of observations i..j to column 1 of pDataY:
   // xwxInverse = (X'WX)^-1 (LU inverse), beta = xwxInverse X'Wy, rss = sum
-  // of w_r r_r^2, set to 0.0 when below 1e-6.
+  // of w_r r_r^2, set to 0.0 when at most the perfect-fit bound of the
+  // cohort's observed data under those weights (calc_PerfectFitBound).
   // REQUIRES: table built for at least (n, n).
   void Partitions(kmUpperTriangularMatrix& table);
 
@@ -548,20 +528,9 @@ class kmCalculator {
                                int n, int a, int g);
 
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
-  // kinkmarks: walks every admissible segmentation (IncrementGrid order),
-  // skips those whose separate fits already cost more than best(j), and
-  // for the others tries every choice of unpinned / pinned kinkmarks,
-  // keeping per segmentation the smallest increase (the last of equal
-  // ones) and over segmentations the smallest total (the last of equal
-  // ones, best(j) included). best(j) becomes that total when it is not
-  // larger. For j = 1 only, and only when best(1) ends strictly below its
-  // value on entry, locations becomes the k winning kinkmark locations
-  // (unpinned ones rounded to six decimals) and coefficients the 3k+2
-  // vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
-  // nothing for k <= 0.
-  // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
-  // data set j and PrecomputeQ(k, table, qTable) has run; best has at
-  // least j entries.
+  // kinkmarks over every admissible segmentation: best(j) becomes the smallest
+  // continuous-fit total when not larger; for j = 1, when it fell strictly,
+  // locations and coefficients (3k + 2) become the winning fit's.
   void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
@@ -602,19 +571,11 @@ class kmCalculator {
   // Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
   // ======================================================================
 
-  // Fits every admissible combination of k candidates (lexicographic in
-  // (p_1, ..., p_k), p_1 from 1, p_{j+1} from *pGridAux(p_j)) and keeps the
-  // one of smallest Q; on equal Q the first one met wins. Outputs:
-  // vLocations (k) the best candidates' *pGridValues; vEstimates (3k + 2)
-  // intercepts of segments 1..k+1, their slopes, then the k slope changes;
-  // vResidSum(1) the best Q (1e50 when none was fitted; lengthened to 1
-  // when empty); mProfile (K x k) the smallest Q of any fit with kinkmark j
-  // at candidate p, 1e50 where there was none; mWork the best X'WX. When
-  // pProgress reports a cancellation the search stops, vLocations and
-  // vEstimates stay zero and no exception is raised. A null pProgress is
-  // never cancelled.
-  // REQUIRES: FindGridPoints returned iNumGridPoints, PreCalcXWX is current,
-  // the weights and pDataY are loaded.
+  // Fits every admissible combination of k candidates and keeps the smallest
+  // weighted SSE (the first of equal ones): vLocations (k), vEstimates (3k + 2:
+  // intercepts, slopes, slope changes), vResidSum(1), mProfile (K x k, 1e50
+  // where no fit had kinkmark j at candidate p) and mWork. A cancellation stops
+  // the search quietly.
   // Throws: "Cannot place kinkmark <k> in GridSearch." when k >= 1 and no
   // combination was fitted.
   void GridSearch(int iNumDataSets, uint16_t k,
@@ -623,23 +584,13 @@ class kmCalculator {
                   NEWMAT::ColumnVector& vResidSum, int16_t iNumGridPoints,
                   NEWMAT::Matrix& mProfile, KmProgressInterface* pProgress);
 
-  // GridSearch through the model framework (kmCalculatorGridSearchJump.cpp):
-  // the same search over the same grid, for D = iNumDataSets data sets
-  // (columns 1..D of pDataY) at once, and with a jump column (the column
-  // after the K hinge columns of pX0 and pXWX) when iJump is non-zero. With
-  // w = iXColumn and J = (iJump != 0): vEstimates is resized to w + 3k + J
-  // and zeroed, vResidSum(d) (lengthened to D when shorter) gets the best
-  // weighted SSE of data set d (+infinity when no placement exists). When
-  // D = 1, vLocations (k) and mProfile (K x k) are written as in GridSearch,
-  // vEstimates gets the segment layout of GridSearch followed by the jump
-  // coefficient, and mWork the best X'WX; for D > 1 they are left alone.
-  // The best model of data set 1 is always refitted through the framework
-  // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
-  // and its jump and level vectors are stored in vJumpResults and
-  // vCRResults. A cancellation skips the unpacking.
-  // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
-  // Throws: "Cannot place kinkmark <k> in GridSearch." when k >= 1 and no
-  // combination was fitted.
+  // GridSearch through the model framework for D = iNumDataSets data sets
+  // (columns 1..D of pDataY) at once, with a jump column when iJump is
+  // non-zero: vResidSum(d) gets the best weighted SSE of data set d; for D = 1
+  // also vLocations, vEstimates (the GridSearch layout, then the jump),
+  // mProfile and mWork. The best model of data set 1 is refitted; its jump and
+  // level vectors go to vJumpResults and vCRResults. Throws: "Cannot place
+  // kinkmark <k> in GridSearch." when no model exists.
   void GridSearch_WithJumpModel(int iNumDataSets, uint16_t k,
                                 NEWMAT::ColumnVector& vLocations,
                                 NEWMAT::ColumnVector& vEstimates,
@@ -668,17 +619,10 @@ class kmCalculator {
   // (kmCalculatorGridSearchHudsons.cpp)
   // ======================================================================
 
-  // Sets vResidSum(j) to 1e50, then to the smallest column-2 SSE of every
-  // admissible combination of k candidates (strictly smaller replaces; it
-  // stays 1e50 when no combination exists, which is not an error). Other
-  // entries of vResidSum and mProfile are not touched; vEstimates becomes
-  // 3k + 2 zeros; mWork becomes the (k + 2) x (k + 2) X'WX work matrix with
-  // its leading 2 x 2 block from pXWX and zeros elsewhere (the complete
-  // X'WX of the straight line for k = 0). pProgress (may be null) gets
-  // SetRange(first candidate, K) and is polled before every candidate; a
-  // cancellation stops the search without raising. iNumDataSets and
-  // vLocations are not read.
-  // REQUIRES: as GridSearch; pDataY holds at least two columns.
+  // Sets vResidSum(j) to the smallest weighted SSE of column 2 of pDataY (the
+  // current permuted data set) over every admissible combination of k
+  // candidates, 1e50 when there is none. vEstimates becomes 3k + 2 zeros and
+  // mWork the straight line's X'WX block; a cancellation stops quietly.
   void GridSearchForHudsons(int j, int iNumDataSets, uint16_t k,
                             NEWMAT::ColumnVector& vLocations,
                             NEWMAT::ColumnVector& vEstimates,
@@ -708,40 +652,21 @@ class kmCalculator {
   // kmCalculatorIntervals.cpp)
   // ======================================================================
 
-  // Fills pTable (freshly constructed) with the k-kinkmark model: counts,
-  // SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
-  // (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
-  // gives -999.0), the kinkmarks with their profile-F intervals
-  // (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
-  // segments with ranges, slope and unshifted intercept tests, the slope
-  // differences, the APCs of a log-linear model (kmOptAPCAlpha) and the
-  // covariance of the unshifted segment coefficients, intercept and slope
-  // alternating per segment. vTau is in shifted units; dShift (the integer
-  // origin) is added to every stored location. vBeta holds the K1 intercepts,
-  // K1 slopes and k slope differences (K1 = k + 1) of the segment form.
-  // vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
-  // pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
-  // (bComparison) has c = iXColumn base columns and the coefficient layout of
-  // the comparison section; its covariance comes from KinkMkSEsComp.
+  // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
+  // kinkmarks vTau (shifted units; dShift is added back) and residual sum
+  // vResidualSum(1): counts, SSE, MSE, the criterion of iCriterion (-999.0 for
+  // a perfect fit), kinkmark intervals from the profile, segment tests, slope
+  // differences, APCs and the covariance of the unshifted coefficients.
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
              const NEWMAT::Matrix& mProfile, kmTable* pTable, int iCriterion,
              double dShift);
 
-  // For every model of *pData (when bFinalOnly, only the model whose number
-  // of kinkmarks is the final selected model): appends the session's AAPC
-  // ranges (full range, last-N observations with 0 < N <= n, custom ranges; x
-  // from column 1 of model 0's data rows), computes each with
-  // kmTable::CalculateAAPC and then the APC intervals with
-  // kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3 when bFinalOnly). Each
-  // model gets its own, fresh resampling cache, so no model reuses another
-  // model's refits. Stops before the next model once pProgress reports
-  // cancellation; with method 3 stores the progress position min(100, (i + P0 +
-  // 1) / dTotal * 100) after model i, P0 the entry position / dTotal. Throws:
-  // KmException for null arguments, a cohort without models, and the errors of
-  // the table's interval calculations; matrix-library errors with source
-  // "kmCalculator::Compute_APC_AAPC_CIs()"; call path "Compute_APC_AAPC_CIs()".
+  // The AAPC ranges and APC intervals of every model of *pData (only the
+  // final model when bFinalOnly), by kmOptAAPCCIMethod (3 when bFinalOnly),
+  // each model with its own resampling cache; stops on cancellation and moves
+  // the progress bar with method 3.
   void Compute_APC_AAPC_CIs(kmCalcData* pData,
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);
@@ -750,22 +675,12 @@ class kmCalculator {
   // Model selection by grid search (kmCalculatorSelMod.cpp)
   // ======================================================================
 
-  // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
-  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, lowered per cohort when
-  // kmOptPerCohortMaxKinkmarks is set) by grid search, appends one model
-  // table per k to pCalcData->vModels (index k - kmin), and chooses the
-  // final number of kinkmarks by kmOptModelSelection: 0 sequential
-  // permutation F tests (each appended to vFTests; test k0 against k1 at
-  // level alpha / (kmax - k0), rejecting when p <= that level), 1-3, 5, 6
-  // the smallest criterion (ties keep the smaller k), 4 the data-dependent
-  // choice between the BIC and BIC3 winners; a perfect fit (IsPerfectFit)
-  // makes the first such k final. Optionally re-checks by MADWD, runs the
-  // empirical-quantile intervals (kmOptAAPCCIMethod 3) and the
-  // comparability-ratio rows. Column 2 of pDataX is left shifted by the
-  // cohort's integer origin. pProgress may be null (never cancelled); its
-  // running flag is set for the call and cleared however it ends.
-  // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
-  // (and pDataAux) hold the cohort's n observations.
+  // Model selection by grid search for the loaded cohort: one model table per
+  // number of kinkmarks kmin..kmax in pCalcData->vModels (index k - kmin), the
+  // final number chosen by kmOptModelSelection (permutation tests, a criterion
+  // or data-dependent selection; a perfect fit makes the first such k final),
+  // then the optional MADWD re-check, intervals and comparability-ratio rows.
+  // pProgress may be null; its running flag is set for the call.
   void SelMod(kmCalcData* pCalcData,
               kmBackgroundProgressTrackerWithBar* pProgress, int iCohortIndex,
               int iTaskValue);

@@ -3,6 +3,21 @@
 // The candidate grid and the design with one hinge column per candidate are
 // built once per cohort; every search then takes its model's columns and
 // cross products by index.
+//
+// FindGridPoints in full:
+// Builds the candidate kinkmark locations from column 2 of *pDataX (the
+// shifted independent values x_1 <= ... <= x_n, n = iNumObs), keeping
+// iMinObsEnd = e observations at each end and iMinObsBetween = b between
+// consecutive kinkmarks, with iGridPointsBetween = g points per interval:
+// interval x_i..x_{i+1} (i = e..n-e) gives x_i + j (x_{i+1} - x_i)/(g+1),
+// j = 0..g, except j = 0 for i = e. Entries 1..K of *pGridValues get the
+// locations and of *pGridAux the 1-based index of the first candidate a
+// following kinkmark may take ((g+1)(b+m) + 1 in interval e+m); later
+// entries keep their values. *pX0 becomes n x (K + 2): columns 1 and 2 of
+// *pDataX, then per candidate p the hinge max(x_r - G_p, 0) (0.0 unless
+// strictly positive). Returns K = g + (g+1)(n - 2e) for n >= 2e, else 0.
+// REQUIRES: LoadCalcMembers has sized the grid vectors (length
+// (g+1)(n-1)+1, enough for every e >= 1).
 #include <newmat.h>
 
 #include <cstdint>

@@ -7,7 +7,24 @@
 // Every model with kinkmarks at candidates p_1 < ... < p_k uses columns
 // 1, 2, p_1 + 2, ..., p_k + 2 of the design M = *pX0; its X'WX and X'WY
 // are taken by index from *pXWX and M'WY, so no fit touches the n
-// observations. Q is the weighted SSE Y'WY - b'X'WY reported by WLS.
+// observations. Q is the weighted SSE Z'WZ - b'X'WZ reported by WLS, with
+// Z the data less their straight line (PreCalcXWYAboutLine), which every
+// candidate model refits exactly.
+//
+// GridSearch in full:
+// Fits every admissible combination of k candidates (lexicographic in
+// (p_1, ..., p_k), p_1 from 1, p_{j+1} from *pGridAux(p_j)) and keeps the
+// one of smallest Q; on equal Q the first one met wins. Outputs:
+// vLocations (k) the best candidates' *pGridValues; vEstimates (3k + 2)
+// intercepts of segments 1..k+1, their slopes, then the k slope changes;
+// vResidSum(1) the best Q (1e50 when none was fitted; lengthened to 1
+// when empty); mProfile (K x k) the smallest Q of any fit with kinkmark j
+// at candidate p, 1e50 where there was none; mWork the best X'WX. When
+// pProgress reports a cancellation the search stops, vLocations and
+// vEstimates stay zero and no exception is raised. A null pProgress is
+// never cancelled.
+// REQUIRES: FindGridPoints returned iNumGridPoints, PreCalcXWX is current,
+// the weights and pDataY are loaded.
 #include <newmat.h>
 
 #include <algorithm>

@@ -11,6 +11,19 @@
 // current permuted data set) of pDataY at once, recording only the
 // smallest weighted SSE of column 2. No locations, coefficients or
 // profile are formed.
+//
+// GridSearchForHudsons in full:
+// Sets vResidSum(j) to 1e50, then to the smallest column-2 SSE of every
+// admissible combination of k candidates (strictly smaller replaces; it
+// stays 1e50 when no combination exists, which is not an error). Other
+// entries of vResidSum and mProfile are not touched; vEstimates becomes
+// 3k + 2 zeros; mWork becomes the (k + 2) x (k + 2) X'WX work matrix with
+// its leading 2 x 2 block from pXWX and zeros elsewhere (the complete
+// X'WX of the straight line for k = 0). pProgress (may be null) gets
+// SetRange(first candidate, K) and is polled before every candidate; a
+// cancellation stops the search without raising. iNumDataSets and
+// vLocations are not read.
+// REQUIRES: as GridSearch; pDataY holds at least two columns.
 #include <newmat.h>
 
 #include <algorithm>

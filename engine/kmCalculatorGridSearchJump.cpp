@@ -5,6 +5,23 @@
 // sets at once (the observed response and the permuted ones of a
 // permutation test) and optionally with a jump column; the best model of
 // the observed data is then refitted once through the framework.
+//
+// GridSearch_WithJumpModel in full:
+// GridSearch through the model framework (kmCalculatorGridSearchJump.cpp):
+// the same search over the same grid, for D = iNumDataSets data sets
+// (columns 1..D of pDataY) at once, and with a jump column (the column
+// after the K hinge columns of pX0 and pXWX) when iJump is non-zero. With
+// w = iXColumn and J = (iJump != 0): vEstimates is resized to w + 3k + J
+// and zeroed, vResidSum(d) (lengthened to D when shorter) gets the best
+// weighted SSE of data set d (+infinity when no placement exists). When
+// D = 1, vLocations (k) and mProfile (K x k) are written as in GridSearch,
+// vEstimates gets the segment layout of GridSearch followed by the jump
+// coefficient, and mWork the best X'WX; for D > 1 they are left alone.
+// The best model of data set 1 is always refitted through the framework
+// (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
+// and its jump and level vectors are stored in vJumpResults and
+// vCRResults. A cancellation skips the unpacking.
+// REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
 #include <newmat.h>
 
 #include <cstdint>

@@ -16,6 +16,23 @@
 // where its two neighbouring pieces meet, x* = (a_{m+1} - a_m) /
 // (b_m - b_{m+1}), and is admissible only inside its gap
 // [x_{p_m}, x_{p_m+1}].
+//
+// Hudsons in full:
+// Hudson's search for data set j (1 observed, >= 2 permuted) with k
+// kinkmarks: walks every admissible segmentation (IncrementGrid order),
+// skips those whose separate fits already cost more than best(j), and
+// for the others tries every choice of unpinned / pinned kinkmarks,
+// keeping per segmentation the smallest increase (the last of equal
+// ones) and over segmentations the smallest total (the last of equal
+// ones, best(j) included). best(j) becomes that total when it is not
+// larger. For j = 1 only, and only when best(1) ends strictly below its
+// value on entry, locations becomes the k winning kinkmark locations
+// (unpinned ones rounded to six decimals) and coefficients the 3k+2
+// vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
+// nothing for k <= 0.
+// REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
+// data set j and PrecomputeQ(k, table, qTable) has run; best has at
+// least j entries.
 #include <newmat.h>
 
 #include <cmath>

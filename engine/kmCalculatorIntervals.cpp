@@ -1,5 +1,20 @@
 // kmCalculator: Compute_APC_AAPC_CIs (AAPC ranges and the interval pass
 // over the models of one cohort).
+//
+// Compute_APC_AAPC_CIs in full:
+// For every model of *pData (when bFinalOnly, only the model whose number
+// of kinkmarks is the final selected model): appends the session's AAPC
+// ranges (full range, last-N observations with 0 < N <= n, custom ranges; x
+// from column 1 of model 0's data rows), computes each with
+// kmTable::CalculateAAPC and then the APC intervals with
+// kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3 when bFinalOnly). Each
+// model gets its own, fresh resampling cache, so no model reuses another
+// model's refits. Stops before the next model once pProgress reports
+// cancellation; with method 3 stores the progress position min(100, (i + P0 +
+// 1) / dTotal * 100) after model i, P0 the entry position / dTotal. Throws:
+// KmException for null arguments, a cohort without models, and the errors of
+// the table's interval calculations; matrix-library errors with source
+// "kmCalculator::Compute_APC_AAPC_CIs()"; call path "Compute_APC_AAPC_CIs()".
 #include <newmat.h>
 
 #include <algorithm>

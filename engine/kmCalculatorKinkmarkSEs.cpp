@@ -1,4 +1,19 @@
 // kmCalculator: KinkMkSEs, FInverse, TInverse, TCumulative, TTestPValue.
+//
+// KinkMkSEs in full:
+// Covariance of the segment coefficients of the k-kinkmark model with
+// locations vTau (shifted units, increasing), with the kinkmarks held
+// fixed: the model is refitted with one intercept and one slope per
+// segment (K1 = k + 1 segments; observation i with x = pX0(i, 2) is in
+// segment 1 when x <= tau1, in segment j when tau(j-1) < x <= tauj, in
+// segment K1 when x > tauk). Observations within the bandwidth
+// h = 0.117 * 0.5 * n * (ln ln n)^0.6 / sqrt(n) of a kinkmark count only
+// by the factor r = |x - tau| / h (the last such kinkmark wins). Fills
+// *pCovariance ((2K1 + k) square: intercepts, slopes, then the slope
+// difference at each kinkmark; rows whose coefficients have a zero
+// variance are zeroed), sets pTable's reduced-rank flag (rank < 2K1) and
+// returns df = (sum of the factors) - rank; a df <= 0 gives a zero
+// covariance. Reads iNumObs, pX0, pDataY, the weights (WLSXPr, WLSNew).
 #include <newmat.h>
 
 #include <cmath>

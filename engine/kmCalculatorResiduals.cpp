@@ -9,6 +9,20 @@
 // intercept vCoef(s) and slope vCoef(k+1+s); the breaks are vTau(1..k) on
 // the shifted scale. An observation takes the segment after every break it
 // has reached.
+//
+// Resids in full:
+// For the model with k kinkmarks: row k+1 of mFitted gets the n fitted
+// values f_i and row k+1 of mResid the weighted residuals (r_i mA(i,i) in
+// kmOptAutocorrErrors mode 0, else (mA r)_i, r = y - f with y column 1 of
+// *pDataY). The table's fitted-value and residual arrays get f and r (one
+// block each); its data matrix becomes the result rows (x + iOrigin,
+// observed, fitted, standard error from *pDataAux), with a row
+// (tau + iOrigin, -9999.0, fitted at tau, SE of the next observation) for
+// every kinkmark lying strictly between two observations. For a
+// log-linear model (kmOptLogLinear) the rows hold exp of the observed and
+// fitted values; mFitted and mResid stay on the log scale.
+// REQUIRES: vCoef has 2k + 2 elements, vTau k; mFitted and mResid at
+// least k + 1 rows and n columns; mA n x n.
 #include <newmat.h>
 
 #include <cmath>

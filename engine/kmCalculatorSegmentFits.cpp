@@ -23,6 +23,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "models/PerfectFit.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -33,8 +34,6 @@ using NEWMAT::SymmetricBandMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// A run's residual sum below this is taken as an exact fit.
-constexpr double kExactFitRss = 1e-6;
 
 // Fails clearly, instead of dereferencing null or reading past a matrix,
 // when the cohort's observations are not loaded for n observations.
@@ -81,6 +80,20 @@ double RunRss(const Matrix& mX, const Matrix& mY, const Matrix& mW,
   return dRss;
 }
 
+// The residual sum at or below which a run's fit is taken as exact: the
+// perfect-fit bound of the cohort's observed data under the segment fits'
+// weights. It scales with the data, so a series in small units keeps its
+// runs' residual sums, and a run's sum can never exceed the cohort's.
+double ExactRunFitBound(const Matrix& mY, const Matrix& mW, int n) {
+  ColumnVector y(n);
+  ColumnVector w(n);
+  for (int r = 1; r <= n; ++r) {
+    y(r) = mY(r, 1);
+    w(r) = mW(r, r);
+  }
+  return calc_PerfectFitBound(y, w);
+}
+
 }  // namespace
 
 void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
@@ -91,6 +104,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
       const Matrix& mW = *pWeightMatrix;
+      const double dExactFit = ExactRunFitBound(mY, mW, n);
       for (int i = 1; i <= n - 1; ++i) {
         // X'WX grows by one observation per step of j.
         Matrix mXWX(2, 2);
@@ -108,7 +122,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
           const Matrix mInverse = mXWX.i();
           const Matrix mBeta = mInverse * RunXWy(mX, mY, mW, i, j, 1);
           double dRss = RunRss(mX, mY, mW, mBeta, i, j, 1);
-          if (dRss < kExactFitRss) dRss = 0.0;
+          if (dRss <= dExactFit) dRss = 0.0;
 
           kmPartition& cell = table.GetPartition(i, j);
           cell.xwxInverse = mInverse;

@@ -1,5 +1,23 @@
 // kmCalculator: SelMod (model selection by grid search), its phases and its
 // MADWD pass.
+//
+// SelMod in full:
+// Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
+// (kmOptMinKinkmarks, kmOptMaxKinkmarks, lowered per cohort when
+// kmOptPerCohortMaxKinkmarks is set) by grid search, appends one model
+// table per k to pCalcData->vModels (index k - kmin), and chooses the
+// final number of kinkmarks by kmOptModelSelection: 0 sequential
+// permutation F tests (each appended to vFTests; test k0 against k1 at
+// level alpha / (kmax - k0), rejecting when p <= that level), 1-3, 5, 6
+// the smallest criterion (ties keep the smaller k), 4 the data-dependent
+// choice between the BIC and BIC3 winners; a perfect fit (IsPerfectFit)
+// makes the first such k final. Optionally re-checks by MADWD, runs the
+// empirical-quantile intervals (kmOptAAPCCIMethod 3) and the
+// comparability-ratio rows. Column 2 of pDataX is left shifted by the
+// cohort's integer origin. pProgress may be null (never cancelled); its
+// running flag is set for the call and cleared however it ends.
+// REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
+// (and pDataAux) hold the cohort's n observations.
 #include <newmat.h>
 
 #include <algorithm>

@@ -1,4 +1,21 @@
 // kmCalculator: Table (the result record of one fitted model).
+//
+// Table in full:
+// Fills pTable (freshly constructed) with the k-kinkmark model: counts,
+// SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
+// (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
+// gives -999.0), the kinkmarks with their profile-F intervals
+// (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
+// segments with ranges, slope and unshifted intercept tests, the slope
+// differences, the APCs of a log-linear model (kmOptAPCAlpha) and the
+// covariance of the unshifted segment coefficients, intercept and slope
+// alternating per segment. vTau is in shifted units; dShift (the integer
+// origin) is added to every stored location. vBeta holds the K1 intercepts,
+// K1 slopes and k slope differences (K1 = k + 1) of the segment form.
+// vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
+// pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
+// (bComparison) has c = iXColumn base columns and the coefficient layout of
+// the comparison section; its covariance comes from KinkMkSEsComp.
 #include <newmat.h>
 
 #include <cmath>

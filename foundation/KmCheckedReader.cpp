@@ -1,6 +1,7 @@
 // KmCheckedReader: the checked binary readers.
 #include "foundation/KmCheckedReader.h"
 
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -131,6 +132,8 @@ int32_t KmCheckedReader::CheckCount(int64_t iCount, int64_t iBytesEach,
                                     const char* sWhat) {
   const char* sPart = sWhat != nullptr ? sWhat : sPart_;
   if (iCount < 0) RefuseAs(sPart, kNegativeCount, iCount);
+  // No file this layer reads holds more than 2^31 - 1 elements.
+  if (iCount > INT32_MAX) RefuseAs(sPart, kCountBeyondFile, iCount);
   if (iBytesEach > 0) {
     const int64_t iLeft = BytesLeft();
     if (iLeft >= 0 && iCount * iBytesEach > iLeft) {

@@ -25,3 +25,8 @@ void KmProgressInterface::SetSubrange(int32_t iMinimum, int32_t iMaximum) {
 }
 
 KmNullProgress::~KmNullProgress() = default;
+
+KmNullProgress& KmNullProgress::GetInstance() {
+  static KmNullProgress instance;
+  return instance;
+}

@@ -96,11 +96,16 @@ class KmProgressInterface {
 // state, so one object may serve any number of threads. Every getter answers
 // a fixed value: position, minimum, subrange minimum and percent 0; maximum
 // and subrange maximum 1; step 1; never cancelled, paused or finished.
-// AcquireSubProgressInterface returns the object itself.
+// AcquireSubProgressInterface returns the object itself. Code may keep
+// local instances or share the one program-wide instance (GetInstance).
 class KmNullProgress : public KmProgressInterface {
  public:
   KmNullProgress() = default;
   ~KmNullProgress() override;
+
+  // The program-wide instance; it lives until the program ends and may be
+  // used from any thread, even while static objects are being built.
+  static KmNullProgress& GetInstance();
 
   void Refresh() override {}
   KmProgressInterface* AcquireSubProgressInterface() override { return this; }

@@ -75,6 +75,8 @@ class kmBackgroundProgressTrackerWithBar : public KmBackgroundProgressTracker {
 
  private:
   const std::atomic<bool>* pCancelFlag_;
+  // The text of the first process of the job; empty, since nothing sets it.
+  KmString sFirstProcessText_;
   KmString sProcessText_;  // Guarded by mutex_.
   mutable std::mutex mutex_;
   bool bRunning_;  // Guarded by mutex_.

@@ -20,6 +20,7 @@ kmRunProgressTrackerBase::kmRunProgressTrackerBase()
       iPosition_(1),
       iStep_(1),
       bCancelFlag_(false),
+      bSecondFlag_(false),
       iSubrangeMaximum_(100),
       iSubrangeMinimum_(0),
       iSharedPosition_(0),
@@ -42,6 +43,7 @@ void kmRunProgressTrackerBase::ResetRunValues() {
   iPosition_.store(1);
   iStep_.store(1);
   bCancelFlag_.store(false);
+  bSecondFlag_ = false;
   iSubrangeMaximum_.store(100);
   iSubrangeMinimum_.store(0);
   iSharedPosition_.store(0);

@@ -101,6 +101,9 @@ class kmRunProgressTrackerBase : public KmProgressTracker {
   std::atomic<int32_t> iPosition_;
   std::atomic<int32_t> iStep_;
   std::atomic<bool> bCancelFlag_;
+  // A second run flag beside the cancel flag; cleared with the run values
+  // and read by nothing yet.
+  bool bSecondFlag_;
   KmString sProcessText_;  // Guarded by the lock.
   std::atomic<int32_t> iSubrangeMaximum_;
   std::atomic<int32_t> iSubrangeMinimum_;

@@ -75,7 +75,7 @@ void FillTestRow(Matrix& table, int row, double dEstimate, double dVariance,
     p = 0.0;
   } else {
     t = dEstimate / dSE;
-    p = 2.0 * (1.0 - calc_TCDF(std::fabs(t), dDF));
+    p = TwoSidedPValue(calc_TUpperTail(std::fabs(t), dDF));
   }
   table(row, 1) = dEstimate;
   table(row, 2) = dSE;

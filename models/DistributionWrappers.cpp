@@ -1,4 +1,5 @@
-// calc_NormalQuantile, calc_NormalCDF, calc_TQuantile, calc_TCDF,
+// calc_NormalQuantile, calc_NormalCDF, calc_NormalUpperTail,
+// calc_TQuantile, calc_TCDF, calc_TUpperTail, TwoSidedPValue,
 // calc_FQuantile, calc_FUpperTail.
 #include "models/DistributionWrappers.h"
 
@@ -25,15 +26,49 @@ double calc_NormalQuantile(double p, double dMean, double dSD) {
   return iStatus == 0 ? dX : kInvalidDistributionValue;
 }
 
-double calc_NormalCDF(double x, double dMean, double dSD) {
-  if (!(x >= 0.0 && dSD > 0.0)) return kInvalidDistributionValue;
+namespace {
+
+// The pair (P(N(dMean, dSD^2) <= x), the upper tail) for x >= 0 and
+// dSD > 0; false when the arguments lie outside that or StatClass fails.
+bool NormalProbabilities(double x, double dMean, double dSD, double& dP,
+                         double& dQ) {
+  if (!(x >= 0.0 && dSD > 0.0)) return false;
   int iWhich = kProbabilitiesFromValue;
-  double dP = 0.0;
-  double dQ = 0.0;
   int iStatus = 0;
   double dBound = 0.0;
   StatClass::cdfnor(&iWhich, &dP, &dQ, &x, &dMean, &dSD, &iStatus, &dBound);
-  return iStatus == 0 ? dP : kInvalidDistributionValue;
+  return iStatus == 0;
+}
+
+// The same pair for Student t: P(T_df <= t) and the upper tail.
+bool TProbabilities(double t, double dDF, double& dP, double& dQ) {
+  if (!(t >= 0.0 && dDF > 0.0)) return false;
+  try {
+    StatClass stat;
+    int iWhich = kProbabilitiesFromValue;
+    int iStatus = 0;
+    double dBound = 0.0;
+    stat.cdft(&iWhich, &dP, &dQ, &t, &dDF, &iStatus, &dBound);
+    return iStatus == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+double calc_NormalCDF(double x, double dMean, double dSD) {
+  double dP = 0.0;
+  double dQ = 0.0;
+  return NormalProbabilities(x, dMean, dSD, dP, dQ) ? dP
+                                                    : kInvalidDistributionValue;
+}
+
+double calc_NormalUpperTail(double x, double dMean, double dSD) {
+  double dP = 0.0;
+  double dQ = 0.0;
+  return NormalProbabilities(x, dMean, dSD, dP, dQ) ? dQ
+                                                    : kInvalidDistributionValue;
 }
 
 double calc_TQuantile(double p, double dDF) {
@@ -54,19 +89,23 @@ double calc_TQuantile(double p, double dDF) {
 }
 
 double calc_TCDF(double t, double dDF) {
-  if (!(t >= 0.0 && dDF > 0.0)) return kInvalidDistributionValue;
-  try {
-    StatClass stat;
-    int iWhich = kProbabilitiesFromValue;
-    double dP = 0.0;
-    double dQ = 0.0;
-    int iStatus = 0;
-    double dBound = 0.0;
-    stat.cdft(&iWhich, &dP, &dQ, &t, &dDF, &iStatus, &dBound);
-    return iStatus == 0 ? dP : kInvalidDistributionValue;
-  } catch (...) {
-    return kInvalidDistributionValue;
+  double dP = 0.0;
+  double dQ = 0.0;
+  return TProbabilities(t, dDF, dP, dQ) ? dP : kInvalidDistributionValue;
+}
+
+double calc_TUpperTail(double t, double dDF) {
+  double dP = 0.0;
+  double dQ = 0.0;
+  return TProbabilities(t, dDF, dP, dQ) ? dQ : kInvalidDistributionValue;
+}
+
+double TwoSidedPValue(double dUpperTail) {
+  // The marker keeps the value the lower-tail form 2 (1 - P) gave it.
+  if (dUpperTail == kInvalidDistributionValue) {
+    return 2.0 * (1.0 - kInvalidDistributionValue);
   }
+  return 2.0 * dUpperTail;
 }
 
 double calc_FQuantile(double p, int iDF1, int iDF2) {

@@ -24,12 +24,26 @@ double calc_NormalQuantile(double p, double dMean, double dSD);
 // absolute values of statistics).
 double calc_NormalCDF(double x, double dMean, double dSD);
 
+// Returns P(N(dMean, dSD^2) > x), computed directly rather than as 1 minus
+// the CDF, so that small tail probabilities keep their digits. Domain as
+// calc_NormalCDF.
+double calc_NormalUpperTail(double x, double dMean, double dSD);
+
 // Returns t with P(T_df <= t) = p. Domain: 0 < p < 1, dDF > 0.
 double calc_TQuantile(double p, double dDF);
 
 // Returns P(T_df <= t). Domain: t >= 0, dDF > 0; t = 0 gives 0.5 (callers
 // pass absolute values of statistics, and a zero statistic is a valid one).
 double calc_TCDF(double t, double dDF);
+
+// Returns P(T_df > t), computed directly. Domain as calc_TCDF.
+double calc_TUpperTail(double t, double dDF);
+
+// The two-sided p-value 2 Q of a statistic whose absolute value has the
+// upper-tail probability Q (from calc_NormalUpperTail or calc_TUpperTail).
+// An invalid Q (-1e30) gives 2 (1 + 1e30), as 2 (1 - P) does for an
+// invalid P.
+double TwoSidedPValue(double dUpperTail);
 
 // Returns f with P(F(iDF1, iDF2) <= f) = p. Domain: 0 < p < 1, iDF1 > 0,
 // iDF2 > 0. Note the order: the probability comes first.

@@ -82,9 +82,11 @@ bool MADWDPassFlags(const NEWMAT::Matrix& slopes,
     for (int j = K; j >= 1; --j) {
       double dS0 = 0.0;
       for (int row = 3; row <= j + 1; ++row) dS0 += slopes(row, c);
-      const double dS1 = dS0 + slopes(j + 2, c);
+      // 100 |e^(b1 + S0 + d) - e^(b1 + S0)| with d the slope change at
+      // kinkmark j, written as 100 e^(b1 + S0) |e^d - 1| so that a small
+      // change keeps its digits instead of cancelling in the difference.
       const double dD =
-          100.0 * std::fabs(std::exp(b1 + dS1) - std::exp(b1 + dS0));
+          100.0 * std::exp(b1 + dS0) * std::fabs(std::expm1(slopes(j + 2, c)));
       // Written as a pass test so that a NaN difference fails.
       const bool bPass = dD >= psi;
       if (!bPass) bColumnPass = false;

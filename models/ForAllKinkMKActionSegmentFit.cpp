@@ -44,8 +44,7 @@ void FillTestRow(NEWMAT::Matrix& table, int iRow, double dEstimate, double dSE,
     dPValue = 0.0;
   } else {
     dStat = dEstimate / dSE;
-    const double dCDF = calc_TCDF(std::fabs(dStat), dDF);
-    dPValue = (1.0 - dCDF) + (1.0 - dCDF);
+    dPValue = TwoSidedPValue(calc_TUpperTail(std::fabs(dStat), dDF));
   }
   table(iRow, 1) = dEstimate;
   table(iRow, 2) = dSE;

@@ -13,6 +13,17 @@ constexpr double kFitRounding = 1e-12;
 // may keep from the rounding of the values.
 constexpr double kValueUlpsSquared = 1e4;
 
+// The bound from the weighted total about the mean and the raw y'Wy.
+double BoundFrom(double dAboutMean, double dRaw) {
+  const double eps = std::numeric_limits<double>::epsilon();
+  return kFitRounding * std::max(dAboutMean, 0.0) +
+         kValueUlpsSquared * eps * eps * std::max(dRaw, 0.0);
+}
+
+double WeightedMean(double dOnesWy, double dOnesW1) {
+  return dOnesW1 > 0.0 ? dOnesWy / dOnesW1 : 0.0;
+}
+
 }  // namespace
 
 double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
@@ -26,13 +37,30 @@ double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
     dOnesWy += Wy(i);
     for (int j = 1; j <= n; ++j) dOnesW1 += W(i, j);
   }
-  const double dMean = dOnesW1 > 0.0 ? dOnesWy / dOnesW1 : 0.0;
   NEWMAT::ColumnVector d = y;
-  d -= dMean;
+  d -= WeightedMean(dOnesWy, dOnesW1);
   // About the mean, so that the total keeps its precision at any level.
   const double dAboutMean = (d.t() * W * d).AsScalar();
-  const double dRaw = NEWMAT::DotProduct(y, Wy);
-  const double eps = std::numeric_limits<double>::epsilon();
-  return kFitRounding * std::max(dAboutMean, 0.0) +
-         kValueUlpsSquared * eps * eps * std::max(dRaw, 0.0);
+  return BoundFrom(dAboutMean, NEWMAT::DotProduct(y, Wy));
+}
+
+double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
+                            const NEWMAT::ColumnVector& w) {
+  const int n = y.Nrows();
+  if (n < 1 || w.Nrows() != n) return 0.0;
+  double dOnesW1 = 0.0;
+  double dOnesWy = 0.0;
+  double dRaw = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    dOnesW1 += w(i);
+    dOnesWy += w(i) * y(i);
+    dRaw += w(i) * y(i) * y(i);
+  }
+  const double dMean = WeightedMean(dOnesWy, dOnesW1);
+  double dAboutMean = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    const double d = y(i) - dMean;
+    dAboutMean += w(i) * d * d;
+  }
+  return BoundFrom(dAboutMean, dRaw);
 }

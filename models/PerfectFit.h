@@ -25,4 +25,8 @@
 double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
                             const NEWMAT::Matrix& W);
 
+// The same bound for a diagonal weighting: w holds the n weights.
+double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
+                            const NEWMAT::ColumnVector& w);
+
 #endif  // KM_MODELS_PERFECTFIT_H

@@ -23,13 +23,18 @@ StatisticAndP TestAgainstNull(int iUseNormal, double dX, double dSE, double dDF,
                               double dX0) {
   const double d = dX - dX0;
   if (dSE == 0.0) {
+    // An estimate equal to the null value with no spread (a coefficient the
+    // data cannot estimate, an empty range) has the statistic 0, not the NaN
+    // of 0 times infinity; the p-value stays 0 as for every zero spread.
+    if (d == 0.0) return {0.0, 0.0};
     return {d * std::numeric_limits<double>::infinity(), 0.0};
   }
   const double dStatistic = d / dSE;
   const double dAbs = std::fabs(dStatistic);
-  const double dCdf =
-      (iUseNormal == 0) ? calc_TCDF(dAbs, dDF) : calc_NormalCDF(dAbs, 0.0, 1.0);
-  return {dStatistic, 2.0 * (1.0 - dCdf)};
+  const double dUpper = (iUseNormal == 0)
+                            ? calc_TUpperTail(dAbs, dDF)
+                            : calc_NormalUpperTail(dAbs, 0.0, 1.0);
+  return {dStatistic, TwoSidedPValue(dUpper)};
 }
 
 // i clamped into 0..n-1 (0 when n is 0, which the array access refuses).

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/KmCheckedReader.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "foundation/KmString.h"
@@ -363,6 +364,15 @@ class kmCalcHandler {
   // The graph texts of the display-options block that starts at lStart;
   // leaves the file positioned where it found it.
   void ReadGraphLabels(int32_t lStart);
+  // Refuses a file older than the oldest readable version or newer than
+  // this program's (the messages of Read).
+  void CheckReadableVersion(double dVersion);
+  // Reads what follows the combinations: for files before version 3.3 the
+  // valid-cohort flags, cohort labels, comparison group size and the whole
+  // offset table; for later ones the cohort offsets alone. Returns false
+  // when the reading was cancelled.
+  bool ReadCohortBlocks(KmCheckedReader& in, double dVersion, bool bPairwise,
+                        KmProgressInterface* pReport);
   // Refuses an offset table that names a position outside the records, or
   // whose offsets are not those of records written one after another.
   void CheckOffsets();

@@ -212,25 +212,7 @@ void kmCalcHandler::Read(const char* sFileName) {
 
     ReadNumericData(pFile_.get());
     const double dVersion = vNumericData_[3];
-    if (VersionIsTooOld()) {
-      const std::string sMessage =
-          std::string(
-              "The session you are trying to read was saved with a "
-              "version of Kinkmark prior to ") +
-          kOldestReadableVersionText + ". Kinkmark cannot read this session.";
-      GenerateKmException(sMessage.c_str(), "Error");
-    }
-    // The layout of a newer program is unknown: reading it by this one's
-    // rules would take its fields for others.
-    if (kmTools::CompareVersionNumbers(dVersion,
-                                       VersionNumber(kFileVersionText)) == -1) {
-      GenerateKmExceptionF(
-          "Kinkmark cannot open this file.  The file you are trying to open "
-          "was created by a more recent version of Kinkmark (Version = "
-          "%5.3f).  In order to open this file you will need to upgrade your "
-          "version of Kinkmark.",
-          "Error", dVersion);
-    }
+    CheckReadableVersion(dVersion);
 
     KmCheckedReader in = HandlerReader(pFile_.get(), "");
     const int32_t lGraphStart = pFile_->Tell();
@@ -245,76 +227,105 @@ void kmCalcHandler::Read(const char* sFileName) {
     const bool bPairwise = pSession_->GetInt(kmOptComparisonType) == 1;
     if (bPairwise) pReport->StepBy(5);
     combos_.Read(pFile_.get(), dVersion, pReport);
-    const int32_t nc = combos_.GetNumCombinations();
-    const int32_t np = combos_.GetNumComparisons();
 
-    if (kmTools::CompareVersionNumbers(dVersion, kVersionWithoutCohortBlocks) <
-        0) {
-      if (pReport->IsCancelled()) return;
-      in.SetPart("the valid-cohort flags");
-      const int32_t n = in.ReadLong();
-      in.CheckCount(n, 1, "valid-cohort flags");
-      KmVector<bool> vFlags;
-      for (int32_t i = 0; i < n; ++i) vFlags.push_back(in.ReadBool());
-      // Every label takes at least its terminating zero byte.
-      in.CheckCount(n, 1, "cohort labels");
-      in.SetPart("the cohort labels");
-      KmVector<KmString> vLabels(static_cast<size_t>(n));
-      for (int32_t i = 0; i < n; ++i) in.ReadString(vLabels[i]);
-      vValidCohorts_ = vFlags;
-      vCohortLabels_ = vLabels;
-
-      in.SetPart("the comparison group size");
-      const int32_t g = in.ReadLong();
-      // The comparisons are rebuilt from the group size; they must be the
-      // ones the table stores, or the offsets would name other records.
-      // Without pairwise comparisons the size is stored as given and unused.
-      int64_t iExpected = 0;
-      if (bPairwise && (g < 0 || (g > 0 && n % g != 0))) {
-        RefuseFile("The comparison group size (" + std::to_string(g) +
-                   ") does not divide the " + std::to_string(n) + " cohorts.");
-      }
-      if (bPairwise && g > 0) {
-        iExpected = static_cast<int64_t>(n / g) *
-                    (static_cast<int64_t>(g) * (g - 1) / 2);
-      }
-      if (iExpected != np) {
-        RefuseFile("The file stores " + std::to_string(np) +
-                   " comparisons where its cohorts and group size give " +
-                   std::to_string(iExpected) + ".");
-      }
-      SetupComparisonVector(g, &combos_);
-      if (pReport->IsCancelled()) return;
-
-      const int32_t iSlots = nc + np == 0 ? 1 : nc + np;
-      in.SetPart("the offset table");
-      in.CheckCount(iSlots, 4, "record offsets");
-      for (int32_t i = 0; i < iSlots; ++i) {
-        const int32_t lOffset = in.ReadInt();
-        if (nc + np == 0 || i < nc) {
-          vCohortOffsets_.push_back(lOffset);
-        } else {
-          vComparisonOffsets_.push_back(lOffset);
-        }
-      }
-    } else {
-      if (pReport->IsCancelled()) return;
-      const int32_t m = nc > 1 ? nc : 1;
-      vValidCohorts_.assign(static_cast<size_t>(m), true);
-      vCohortLabels_.assign(static_cast<size_t>(m), KmString(""));
-      const int32_t iSlots = nc + np == 0 ? 1 : nc;
-      in.SetPart("the offset table");
-      in.CheckCount(iSlots, 4, "record offsets");
-      for (int32_t i = 0; i < iSlots; ++i)
-        vCohortOffsets_.push_back(in.ReadInt());
-      iComparisonGroupSize_ = 0;
-      for (int32_t c = 0; c < m; ++c) {
-        KmVector<KmVector<int> > vRows;
-        vRows.push_back(KmVector<int>{c});
-        vCohortComparisons_.push_back(vRows);
-      }
-    }
+    if (!ReadCohortBlocks(in, dVersion, bPairwise, pReport)) return;
     lRecordsStart_ = pFile_->Tell();
     CheckOffsets();
   });
+}
+
+void kmCalcHandler::CheckReadableVersion(double dVersion) {
+  if (VersionIsTooOld()) {
+    const std::string sMessage =
+        std::string(
+            "The session you are trying to read was saved with a "
+            "version of Kinkmark prior to ") +
+        kOldestReadableVersionText + ". Kinkmark cannot read this session.";
+    GenerateKmException(sMessage.c_str(), "Error");
+  }
+  // The layout of a newer program is unknown: reading it by this one's
+  // rules would take its fields for others.
+  if (kmTools::CompareVersionNumbers(dVersion,
+                                     VersionNumber(kFileVersionText)) == -1) {
+    GenerateKmExceptionF(
+        "Kinkmark cannot open this file.  The file you are trying to open "
+        "was created by a more recent version of Kinkmark (Version = "
+        "%5.3f).  In order to open this file you will need to upgrade your "
+        "version of Kinkmark.",
+        "Error", dVersion);
+  }
+}
+
+bool kmCalcHandler::ReadCohortBlocks(KmCheckedReader& in, double dVersion,
+                                     bool bPairwise,
+                                     KmProgressInterface* pReport) {
+  const int32_t nc = combos_.GetNumCombinations();
+  const int32_t np = combos_.GetNumComparisons();
+  if (kmTools::CompareVersionNumbers(dVersion, kVersionWithoutCohortBlocks) <
+      0) {
+    if (pReport->IsCancelled()) return false;
+    in.SetPart("the valid-cohort flags");
+    const int32_t n = in.ReadLong();
+    in.CheckCount(n, 1, "valid-cohort flags");
+    KmVector<bool> vFlags;
+    for (int32_t i = 0; i < n; ++i) vFlags.push_back(in.ReadBool());
+    // Every label takes at least its terminating zero byte.
+    in.CheckCount(n, 1, "cohort labels");
+    in.SetPart("the cohort labels");
+    KmVector<KmString> vLabels(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) in.ReadString(vLabels[i]);
+    vValidCohorts_ = vFlags;
+    vCohortLabels_ = vLabels;
+
+    in.SetPart("the comparison group size");
+    const int32_t g = in.ReadLong();
+    // The comparisons are rebuilt from the group size; they must be the
+    // ones the table stores, or the offsets would name other records.
+    // Without pairwise comparisons the size is stored as given and unused.
+    int64_t iExpected = 0;
+    if (bPairwise && (g < 0 || (g > 0 && n % g != 0))) {
+      RefuseFile("The comparison group size (" + std::to_string(g) +
+                 ") does not divide the " + std::to_string(n) + " cohorts.");
+    }
+    if (bPairwise && g > 0) {
+      iExpected =
+          static_cast<int64_t>(n / g) * (static_cast<int64_t>(g) * (g - 1) / 2);
+    }
+    if (iExpected != np) {
+      RefuseFile("The file stores " + std::to_string(np) +
+                 " comparisons where its cohorts and group size give " +
+                 std::to_string(iExpected) + ".");
+    }
+    SetupComparisonVector(g, &combos_);
+    if (pReport->IsCancelled()) return false;
+
+    const int32_t iSlots = nc + np == 0 ? 1 : nc + np;
+    in.SetPart("the offset table");
+    in.CheckCount(iSlots, 4, "record offsets");
+    for (int32_t i = 0; i < iSlots; ++i) {
+      const int32_t lOffset = in.ReadInt();
+      if (nc + np == 0 || i < nc) {
+        vCohortOffsets_.push_back(lOffset);
+      } else {
+        vComparisonOffsets_.push_back(lOffset);
+      }
+    }
+  } else {
+    if (pReport->IsCancelled()) return false;
+    const int32_t m = nc > 1 ? nc : 1;
+    vValidCohorts_.assign(static_cast<size_t>(m), true);
+    vCohortLabels_.assign(static_cast<size_t>(m), KmString(""));
+    const int32_t iSlots = nc + np == 0 ? 1 : nc;
+    in.SetPart("the offset table");
+    in.CheckCount(iSlots, 4, "record offsets");
+    for (int32_t i = 0; i < iSlots; ++i)
+      vCohortOffsets_.push_back(in.ReadInt());
+    iComparisonGroupSize_ = 0;
+    for (int32_t c = 0; c < m; ++c) {
+      KmVector<KmVector<int> > vRows;
+      vRows.push_back(KmVector<int>{c});
+      vCohortComparisons_.push_back(vRows);
+    }
+  }
+  return true;
 }

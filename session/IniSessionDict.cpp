@@ -67,7 +67,7 @@ void IniSessionDict::Init() {
   iNumCores = 9999;
   iRatesPerN = 100000;
   iRunType = 1;
-  iDependentVarType = 4;
+  iDependentVarType = -1;
   iDelayType = -1;
   bJumpModel = false;
   bComparabilityRatio = false;

@@ -102,9 +102,10 @@ class IniSessionDict {
   int32_t iRatesPerN;  // 100000, "rates per n"
   // 0 dependent variable calculated ("calculated"), 1 provided. "run type".
   int32_t iRunType;  // 1
-  // 0 count, 1 crude rate, 2 proportion, 3 percent, 4 any other word.
+  // 0 count, 1 crude rate, 2 proportion, 3 percent, 4 any other word;
+  // -1 not given, so that the session keeps the type its definition gave.
   // "dependent variable type".
-  int32_t iDependentVarType;  // 4
+  int32_t iDependentVarType;  // -1
   // 0 non-delay, 1 delay, 2 both; -1 not given. "delay type".
   int32_t iDelayType;        // -1
   bool bJumpModel;           // false, "jump model"

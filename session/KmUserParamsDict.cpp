@@ -277,7 +277,6 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
       if (sLocation.IsEmpty()) continue;
 
       const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
-      const int16_t iLocation16 = static_cast<int16_t>(iLocation);
 
       KmString sName;
       if (role.bNameFromHeader && bVariableNamesIncluded_) {
@@ -296,50 +295,7 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
         if (sName.IsEmpty()) sName = role.sDefaultName;
       }
 
-      switch (role.eRole) {
-        case kIndependent:
-          iIndependentLoc_ = iLocation16;
-          break;
-        case kAdjustment:
-          iAdjustmentLoc_ = iLocation16;
-          break;
-        case kAgeAdjustedRate:
-          iAgeAdjustedRateLoc_ = iLocation16;
-          break;
-        case kCount:
-          iCountLoc_ = iLocation;
-          break;
-        case kCrudeRate:
-          iCrudeRateLoc_ = iLocation16;
-          break;
-        case kDependent:
-          iDependentLoc_ = iLocation16;
-          break;
-        case kDenominator:
-          iDenominatorLoc_ = iLocation16;
-          iPopulationLoc_ = iLocation16;
-          break;
-        case kNumerator:
-          iNumeratorLoc_ = iLocation16;
-          iCountLoc_ = iLocation;
-          break;
-        case kPercent:
-          iPercentLoc_ = iLocation16;
-          break;
-        case kPopulation:
-          iPopulationLoc_ = iLocation16;
-          break;
-        case kProportion:
-          iProportionLoc_ = iLocation16;
-          break;
-        case kStandardErrorRole:
-          iStandardErrorLoc_ = iLocation16;
-          iHetErrorModel_ = kStandardError;
-          break;
-        case kStandardPopulation:
-          iStandardPopulationLoc_ = iLocation16;
-          break;
-      }
+      SetRoleLocation(role.eRole, iLocation);
 
       VSVariable variable(sName.GetCString());
       KmFormat format;
@@ -351,29 +307,82 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
       StoreVariable(iLocation, variable);
     }
 
-    // By-variables: by-var1, by-var2, ... up to the first empty name; one
-    // whose location is empty is skipped.
-    for (int32_t n = 1;; ++n) {
-      char sKey[32];
-      char sLocationKey[48];
-      std::snprintf(sKey, sizeof(sKey), "by-var%d", n);
-      std::snprintf(sLocationKey, sizeof(sLocationKey), "%s location", sKey);
-      const KmString sName = GetValue(*pSection, sKey);
-      if (sName.IsEmpty()) break;
-      const KmString sLocation = GetValue(*pSection, sLocationKey);
-      if (sLocation.IsEmpty()) continue;
-      const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
-      vByVarLocations_.push_back(iLocation);
-      VSVariable variable(sName.GetCString());
-      KmFormat format;
-      if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
-        variable.SetFormat(format);
-      }
-      StoreVariable(iLocation, variable);
-    }
+    ReadByVariables(ini, *pSection);
 
     const int16_t iModel =
         HetErrorModelFromWord(GetValue(*pSection, kHetLocationKey));
     if (iModel >= 0) iHetErrorModel_ = iModel;
   });
+}
+
+void KmUserParamsDict::SetRoleLocation(int iRole, int32_t iLocation) {
+  const int16_t iLocation16 = static_cast<int16_t>(iLocation);
+  switch (static_cast<Role>(iRole)) {
+    case kIndependent:
+      iIndependentLoc_ = iLocation16;
+      break;
+    case kAdjustment:
+      iAdjustmentLoc_ = iLocation16;
+      break;
+    case kAgeAdjustedRate:
+      iAgeAdjustedRateLoc_ = iLocation16;
+      break;
+    case kCount:
+      iCountLoc_ = iLocation;
+      break;
+    case kCrudeRate:
+      iCrudeRateLoc_ = iLocation16;
+      break;
+    case kDependent:
+      iDependentLoc_ = iLocation16;
+      break;
+    case kDenominator:
+      iDenominatorLoc_ = iLocation16;
+      iPopulationLoc_ = iLocation16;
+      break;
+    case kNumerator:
+      iNumeratorLoc_ = iLocation16;
+      iCountLoc_ = iLocation;
+      break;
+    case kPercent:
+      iPercentLoc_ = iLocation16;
+      break;
+    case kPopulation:
+      iPopulationLoc_ = iLocation16;
+      break;
+    case kProportion:
+      iProportionLoc_ = iLocation16;
+      break;
+    case kStandardErrorRole:
+      iStandardErrorLoc_ = iLocation16;
+      iHetErrorModel_ = kStandardError;
+      break;
+    case kStandardPopulation:
+      iStandardPopulationLoc_ = iLocation16;
+      break;
+  }
+}
+
+void KmUserParamsDict::ReadByVariables(KmIniFile& ini,
+                                       const KmIniSection& section) {
+  // By-variables: by-var1, by-var2, ... up to the first empty name; one
+  // whose location is empty is skipped.
+  for (int32_t n = 1;; ++n) {
+    char sKey[32];
+    char sLocationKey[48];
+    std::snprintf(sKey, sizeof(sKey), "by-var%d", n);
+    std::snprintf(sLocationKey, sizeof(sLocationKey), "%s location", sKey);
+    const KmString sName = GetValue(section, sKey);
+    if (sName.IsEmpty()) break;
+    const KmString sLocation = GetValue(section, sLocationKey);
+    if (sLocation.IsEmpty()) continue;
+    const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
+    vByVarLocations_.push_back(iLocation);
+    VSVariable variable(sName.GetCString());
+    KmFormat format;
+    if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
+      variable.SetFormat(format);
+    }
+    StoreVariable(iLocation, variable);
+  }
 }

@@ -141,6 +141,12 @@ class KmUserParamsDict {
   // Section "Kinkmark Session Parameters": the variables by role, the
   // by-variables and the error-variance model.
   void IniReadVariables(KmIniFile& ini);
+  // Sets the location field(s) of role iRole (the file's roles in their
+  // reading order) to iLocation.
+  void SetRoleLocation(int iRole, int32_t iLocation);
+  // The by-variables of section: by-var1, by-var2, ... up to the first
+  // empty name; one whose location is empty is skipped.
+  void ReadByVariables(KmIniFile& ini, const KmIniSection& section);
   // Reads the data file's first non-blank line into the header names.
   void ReadHeaderNames();
   // The location text sValue of key sKey as a column number.

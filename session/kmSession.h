@@ -509,6 +509,16 @@ class kmSession {
   // Throws: KmException "KM variable %d not yet defined." when unset.
   int32_t RoleColumn(int iRole) const;
 
+  // The parts of the report header, in WriteTextReportHeader's order
+  // (kmSessionReportHeader.cpp), each appended to sText with line
+  // delimiter D: the model specification and by-variables; the search
+  // method, kinkmark counts and model selection; the significance levels,
+  // interval method and AAPC ranges; the jump model and comparison type.
+  void AppendModelHeader(KmString& sText, const KmString& D) const;
+  void AppendSearchHeader(KmString& sText, const KmString& D) const;
+  void AppendLevelsHeader(KmString& sText, const KmString& D) const;
+  void AppendJumpAndComparisonHeader(KmString& sText, const KmString& D) const;
+
   // The phases of ReadIniDictionary, in its order
   // (kmSessionReadDictionary.cpp). Those returning false have recorded the
   // problem that ends the conversion.

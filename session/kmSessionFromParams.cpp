@@ -18,6 +18,24 @@ KmString FullName(const KmFileName& fileName) {
   return KmString(KmFileName(fileName).GetFullName());
 }
 
+// Codes of kmOptDependentType.
+constexpr int kCrudeRateType = 1;
+constexpr int kAgeAdjustedRateType = 4;
+
+// The rate that ends as the dependent variable names the dependent variable
+// type, so that the run sees a crude rate as one and not as the "any other"
+// (age-adjusted) type of a new session. A generic dependent variable
+// location, assigned last, says nothing of the type, which then stays.
+void SetDependentTypeFromUserDict(kmSession& session,
+                                  const KmUserParamsDict& dict) {
+  if (dict.GetDependentVariableLocation() != -1) return;
+  if (dict.GetCrudeRateLocation() != -1) {
+    session.SetInt(kmOptDependentType, kCrudeRateType);
+  } else if (dict.GetAgeAdjustedRateLocation() != -1) {
+    session.SetInt(kmOptDependentType, kAgeAdjustedRateType);
+  }
+}
+
 }  // namespace
 
 kmSession::kmSession(KmUserParamsDict dict) : iNumCores_(kDefaultNumCores) {
@@ -79,6 +97,8 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         assign(dict.GetStandardErrorLocation(), {kmVarStdError});
         assign(dict.GetAdjustmentVariableLocation(), {kmVarAdjustment});
         assign(dict.GetStandardPopulationLocation(), {kmVarStdPopulation});
+
+        SetDependentTypeFromUserDict(*this, dict);
 
         SetHeterOptions(dict.GetHetErrorModel());
         if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {

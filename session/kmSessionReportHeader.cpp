@@ -139,206 +139,210 @@ void kmSession::WriteTextReportHeader(const char* sFileName,
       "KmString)",
       kClassName, [&] {
         const KmString& D = sLineDelimiter;
-        const bool bCalculated = GetBool(kmOptDependentCalculated);
         KmString sText;
-
-        sText << D << " Model Specifications:" << D << D;
-        AppendLine(sText, 4, "Independent Variable",
-                   GetKMVar(kmVarIndependent).GetName())
-            << D;
-        KmString sShift;
-        sShift << GetDouble(kmOptDataShift);
-        AppendLine(sText, 4, "Shift Data Points by", sShift) << D << D;
-
-        sText << "    Dependent Variable:" << D;
-        AppendLine(sText, 6, "Calculated or Provided",
-                   bCalculated ? "Calculated" : "Provided",
-                   kDependentLabelWidth)
-            << D;
-        AppendLine(
-            sText, 6, "Type",
-            NameOf(kDependentTypeNames, GetInt(kmOptDependentType), "Unknown"),
-            kDependentLabelWidth)
-            << D << D;
-
-        AppendLine(sText, 4, "Type of Change Point Model", "Kinkmark") << D;
-        AppendLine(sText, 4, "Loglinear Model",
-                   GetBool(kmOptLogLinear) ? "Yes {ln(y) = xb}" : "No {y = xb}")
-            << D;
-        const char* sHetError = "Unknown";
-        switch (GetInt(kmOptHetErrorModel)) {
-          case 0:
-            sHetError = "Constant Variance (Homoscedasticity)";
-            break;
-          case 2:
-            sHetError = bCalculated ? "Standard Error (Calculated)"
-                                    : "Standard Error (Provided)";
-            break;
-          case 4:
-            sHetError = "Poisson Variance";
-            break;
-          default:
-            break;
-        }
-        AppendLine(sText, 4, "Heteroscedastic Errors Model", sHetError)
-            << D << D;
-
-        const int32_t iNumByVars = GetNumByVars();
-        if (iNumByVars > 0) {
-          sText << "    By Variables:" << D << GetBlankString(6);
-          for (int32_t i = 0; i < iNumByVars; ++i) {
-            if (i > 0) sText << ", ";
-            sText << GetByVar(static_cast<int16_t>(i)).GetName();
-          }
-          sText << D << D;
-        }
-
-        const int32_t iMethod = GetInt(kmOptMethod);
-        AppendLine(sText, 4, "Method",
-                   iMethod == 0 ? "Grid Search" : "Hudson's")
-            << D;
-        // The whole code is compared: a value that only looks like 0 or 1 in
-        // its low 16 bits is still a specified parameter.
-        const int32_t iAutocorr = GetInt(kmOptAutocorrErrors);
-        if (iAutocorr == 0) {
-          AppendLine(sText, 4, "Autocorrelation Errors", "Uncorrelated");
-        } else if (iAutocorr == 1) {
-          AppendLine(sText, 4, "Autocorrelation Errors", "Estimated");
-        } else {
-          AppendLine(sText, 4, "Autocorrelation Errors", "Specified") << D;
-          AppendLine(sText, 4, "Autocorrelation Parameter (AR(1))",
-                     Formatted("%.4f", GetDouble(kmOptAutocorrParameter)));
-        }
-        sText << D << D;
-
-        AppendLine(sText, 4, "Minimum Number of Kinkmarks",
-                   Whole(GetInt(kmOptMinKinkmarks)))
-            << D;
-        AppendLine(sText, 4, "Maximum Number of Kinkmarks",
-                   Whole(GetInt(kmOptMaxKinkmarks)))
-            << D << D;
-        AppendLine(sText, 4, "Minimum Number Obs Before First Kinkmark",
-                   Whole(GetInt(kmOptMinObsEnd)))
-            << D;
-        AppendLine(sText, 4, "Minimum Number Obs Between Two Kinkmarks",
-                   Whole(GetInt(kmOptMinObsBetween)))
-            << D;
-        AppendLine(sText, 4, "Number of Grid Points Between Data Points",
-                   Whole(GetInt(kmOptGridPointsBetween)))
-            << D << D;
-
-        const int32_t iSelection = GetInt(kmOptModelSelection);
-        if (iSelection == 0) {
-          AppendLine(sText, 4, "Model Selection Method", "Permutation Test")
-              << D;
-          AppendLine(sText, 4,
-                     "Overall Significance Level of Permutation Tests",
-                     Formatted("%.4f", GetDouble(kmOptPermSignificance)))
-              << D;
-          AppendLine(sText, 4,
-                     "Number of Permutations to Perform for Each Test",
-                     Whole(GetInt(kmOptNumPermutations)))
-              << D;
-        } else if (const char* sName =
-                       NameOf(kModelSelectionNames, iSelection, nullptr)) {
-          AppendLine(sText, 4, "Model Selection Method", sName) << D;
-        } else {
-          AppendLine(sText, 4, "Model Selection Method", "");
-        }
-        AppendLine(sText, 4, "Seed for Randomly Permuting Data",
-                   Whole(GetInt(kmOptPermutationSeed)))
-            << D;
-        if (iMethod != 0 && iSelection == 0) {
-          const int32_t iStopping = GetInt(kmOptEarlyStopping);
-          sText << D;
-          AppendLine(sText, 4, "Early Stopping Options",
-                     iStopping == 0   ? "B-Value"
-                     : iStopping == 1 ? "Curtailed"
-                                      : "Fixed")
-              << D;
-        }
-
-        const int32_t iJumpCRMode = GetInt(kmOptJumpCRMode);
-        AppendLine(sText, 4, "Kinkmark Significance Level",
-                   Formatted("%.4f", GetDouble(kmOptKinkmarkAlpha)))
-            << D;
-        AppendLine(sText, 4, "APC Significance Level",
-                   Formatted("%.4f", GetDouble(kmOptAPCAlpha)))
-            << D;
-        AppendLine(sText, 4, "AAPC Significance Level",
-                   Formatted("%.4f", GetDouble(kmOptAAPCAlpha)))
-            << D;
-        AppendLine(sText, 4, "Jump Value and CR Significance Level",
-                   iJumpCRMode != 0
-                       ? Formatted("%.4f", GetDouble(kmOptJumpCRAlpha))
-                       : KmString("Not Applicable"))
-            << D << D;
-
-        const int32_t iCIMethod = GetInt(kmOptAAPCCIMethod);
-        KmString sInterval(NameOf(kCIMethodNames, iCIMethod, ""));
-        if (GetBool(kmOptFSMOnly)) sInterval << " FSMO";
-        if (iCIMethod != 0) {
-          sInterval << NameOf(kEmpQuantileSuffixes,
-                              GetInt(kmOptEmpQuantileMethod), "");
-        }
-        AppendLine(sText, 4, "AAPC Confidence Interval Method", sInterval) << D;
-        if (iCIMethod == 3) {
-          sText << "      Number of Resamples  =  " << GetInt(kmOptNumResamples)
-                << D;
-        }
-
-        KmVector<KmString> vLabels;
-        GetIndependentVarLabels(vLabels);
-        AppendAAPCRanges(sText, vLabels, GetAAPCRanges(), D);
-        sText << D;
-
-        AppendLine(sText, 4, "Jump Model / Comparability Ratio",
-                   NameOf(kJumpCRModeNames, iJumpCRMode, ""))
-            << D;
-        const struct {
-          const char* sLabel;
-          int32_t iOption;
-        } kJumpLines[] = {{"Jump Location", kmOptJumpLocation},
-                          {"Comparability Ratio", kmOptCRValue},
-                          {"Variance of CR", kmOptCRVariance}};
-        for (const auto& line : kJumpLines) {
-          AppendLine(sText, 6, line.sLabel,
-                     iJumpCRMode != 0
-                         ? Formatted("%.9f", GetDouble(line.iOption))
-                         : KmString("Not Applicable"))
-              << D;
-        }
-        sText << D;
-
-        const int32_t iComparison = GetInt(kmOptComparisonType);
-        if (iComparison == 1) {
-          AppendLine(sText, 4, "Comparison Type", "Pairwise Comparison") << D;
-          AppendLine(sText, 6, "Pairwise Comparison",
-                     GetInt(kmOptPairwiseType) == 0 ? "Parallel" : "Coincident")
-              << D;
-          AppendLine(sText, 6, "Significance Level of Permutation Tests",
-                     Formatted("%.4f", GetDouble(kmOptPairwiseAlpha)))
-              << D;
-          AppendLine(sText, 6, "Permutations to Perform for Each Test",
-                     Whole(GetInt(kmOptPairwisePermutations)))
-              << D;
-        } else {
-          AppendLine(sText, 4, "Comparison Type",
-                     iComparison == 0 ? "None" : "Multi-Group Clustering")
-              << D;
-          AppendLine(sText, 6, "Pairwise Comparison", "Not Applicable") << D;
-        }
+        AppendModelHeader(sText, D);
+        AppendSearchHeader(sText, D);
+        AppendLevelsHeader(sText, D);
+        AppendJumpAndComparisonHeader(sText, D);
 
         // The block is written in one piece, so a failure above leaves the
-        // file as it was.
+        // file as it was. The run summary is a text file that the driver
+        // goes on appending to, so no terminating zero byte is written.
         KmIO_File file(sFileName, kAppendTextMode);
         if (!file.IsOpen()) {
           GenerateKmExceptionF("Unable to open file \"%s\" for appending.",
                                kClassName,
                                sFileName != nullptr ? sFileName : "");
         }
-        // Plain text: no terminating zero byte inside the summary.
         file.WriteString(sText.GetCString(), false);
         file.Close();
       });
+}
+
+void kmSession::AppendModelHeader(KmString& sText, const KmString& D) const {
+  const bool bCalculated = GetBool(kmOptDependentCalculated);
+  sText << D << " Model Specifications:" << D << D;
+  AppendLine(sText, 4, "Independent Variable",
+             GetKMVar(kmVarIndependent).GetName())
+      << D;
+  KmString sShift;
+  sShift << GetDouble(kmOptDataShift);
+  AppendLine(sText, 4, "Shift Data Points by", sShift) << D << D;
+
+  sText << "    Dependent Variable:" << D;
+  AppendLine(sText, 6, "Calculated or Provided",
+             bCalculated ? "Calculated" : "Provided", kDependentLabelWidth)
+      << D;
+  AppendLine(sText, 6, "Type",
+             NameOf(kDependentTypeNames, GetInt(kmOptDependentType), "Unknown"),
+             kDependentLabelWidth)
+      << D << D;
+
+  AppendLine(sText, 4, "Type of Change Point Model", "Kinkmark") << D;
+  AppendLine(sText, 4, "Loglinear Model",
+             GetBool(kmOptLogLinear) ? "Yes {ln(y) = xb}" : "No {y = xb}")
+      << D;
+  const char* sHetError = "Unknown";
+  switch (GetInt(kmOptHetErrorModel)) {
+    case 0:
+      sHetError = "Constant Variance (Homoscedasticity)";
+      break;
+    case 2:
+      sHetError = bCalculated ? "Standard Error (Calculated)"
+                              : "Standard Error (Provided)";
+      break;
+    case 4:
+      sHetError = "Poisson Variance";
+      break;
+    default:
+      break;
+  }
+  AppendLine(sText, 4, "Heteroscedastic Errors Model", sHetError) << D << D;
+
+  const int32_t iNumByVars = GetNumByVars();
+  if (iNumByVars > 0) {
+    sText << "    By Variables:" << D << GetBlankString(6);
+    for (int32_t i = 0; i < iNumByVars; ++i) {
+      if (i > 0) sText << ", ";
+      sText << GetByVar(static_cast<int16_t>(i)).GetName();
+    }
+    sText << D << D;
+  }
+}
+
+void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
+  const int32_t iMethod = GetInt(kmOptMethod);
+  AppendLine(sText, 4, "Method", iMethod == 0 ? "Grid Search" : "Hudson's")
+      << D;
+  // The whole code is compared: a value that only looks like 0 or 1 in
+  // its low 16 bits is still a specified parameter.
+  const int32_t iAutocorr = GetInt(kmOptAutocorrErrors);
+  if (iAutocorr == 0) {
+    AppendLine(sText, 4, "Autocorrelation Errors", "Uncorrelated");
+  } else if (iAutocorr == 1) {
+    AppendLine(sText, 4, "Autocorrelation Errors", "Estimated");
+  } else {
+    AppendLine(sText, 4, "Autocorrelation Errors", "Specified") << D;
+    AppendLine(sText, 4, "Autocorrelation Parameter (AR(1))",
+               Formatted("%.4f", GetDouble(kmOptAutocorrParameter)));
+  }
+  sText << D << D;
+
+  AppendLine(sText, 4, "Minimum Number of Kinkmarks",
+             Whole(GetInt(kmOptMinKinkmarks)))
+      << D;
+  AppendLine(sText, 4, "Maximum Number of Kinkmarks",
+             Whole(GetInt(kmOptMaxKinkmarks)))
+      << D << D;
+  AppendLine(sText, 4, "Minimum Number Obs Before First Kinkmark",
+             Whole(GetInt(kmOptMinObsEnd)))
+      << D;
+  AppendLine(sText, 4, "Minimum Number Obs Between Two Kinkmarks",
+             Whole(GetInt(kmOptMinObsBetween)))
+      << D;
+  AppendLine(sText, 4, "Number of Grid Points Between Data Points",
+             Whole(GetInt(kmOptGridPointsBetween)))
+      << D << D;
+
+  const int32_t iSelection = GetInt(kmOptModelSelection);
+  if (iSelection == 0) {
+    AppendLine(sText, 4, "Model Selection Method", "Permutation Test") << D;
+    AppendLine(sText, 4, "Overall Significance Level of Permutation Tests",
+               Formatted("%.4f", GetDouble(kmOptPermSignificance)))
+        << D;
+    AppendLine(sText, 4, "Number of Permutations to Perform for Each Test",
+               Whole(GetInt(kmOptNumPermutations)))
+        << D;
+  } else if (const char* sName =
+                 NameOf(kModelSelectionNames, iSelection, nullptr)) {
+    AppendLine(sText, 4, "Model Selection Method", sName) << D;
+  } else {
+    AppendLine(sText, 4, "Model Selection Method", "");
+  }
+  AppendLine(sText, 4, "Seed for Randomly Permuting Data",
+             Whole(GetInt(kmOptPermutationSeed)))
+      << D;
+  if (iMethod != 0 && iSelection == 0) {
+    const int32_t iStopping = GetInt(kmOptEarlyStopping);
+    sText << D;
+    AppendLine(sText, 4, "Early Stopping Options",
+               iStopping == 0   ? "B-Value"
+               : iStopping == 1 ? "Curtailed"
+                                : "Fixed")
+        << D;
+  }
+}
+
+void kmSession::AppendLevelsHeader(KmString& sText, const KmString& D) const {
+  const int32_t iJumpCRMode = GetInt(kmOptJumpCRMode);
+  AppendLine(sText, 4, "Kinkmark Significance Level",
+             Formatted("%.4f", GetDouble(kmOptKinkmarkAlpha)))
+      << D;
+  AppendLine(sText, 4, "APC Significance Level",
+             Formatted("%.4f", GetDouble(kmOptAPCAlpha)))
+      << D;
+  AppendLine(sText, 4, "AAPC Significance Level",
+             Formatted("%.4f", GetDouble(kmOptAAPCAlpha)))
+      << D;
+  AppendLine(sText, 4, "Jump Value and CR Significance Level",
+             iJumpCRMode != 0 ? Formatted("%.4f", GetDouble(kmOptJumpCRAlpha))
+                              : KmString("Not Applicable"))
+      << D << D;
+
+  const int32_t iCIMethod = GetInt(kmOptAAPCCIMethod);
+  KmString sInterval(NameOf(kCIMethodNames, iCIMethod, ""));
+  if (GetBool(kmOptFSMOnly)) sInterval << " FSMO";
+  if (iCIMethod != 0) {
+    sInterval << NameOf(kEmpQuantileSuffixes, GetInt(kmOptEmpQuantileMethod),
+                        "");
+  }
+  AppendLine(sText, 4, "AAPC Confidence Interval Method", sInterval) << D;
+  if (iCIMethod == 3) {
+    sText << "      Number of Resamples  =  " << GetInt(kmOptNumResamples) << D;
+  }
+
+  KmVector<KmString> vLabels;
+  GetIndependentVarLabels(vLabels);
+  AppendAAPCRanges(sText, vLabels, GetAAPCRanges(), D);
+  sText << D;
+}
+
+void kmSession::AppendJumpAndComparisonHeader(KmString& sText,
+                                              const KmString& D) const {
+  const int32_t iJumpCRMode = GetInt(kmOptJumpCRMode);
+  AppendLine(sText, 4, "Jump Model / Comparability Ratio",
+             NameOf(kJumpCRModeNames, iJumpCRMode, ""))
+      << D;
+  const struct {
+    const char* sLabel;
+    int32_t iOption;
+  } kJumpLines[] = {{"Jump Location", kmOptJumpLocation},
+                    {"Comparability Ratio", kmOptCRValue},
+                    {"Variance of CR", kmOptCRVariance}};
+  for (const auto& line : kJumpLines) {
+    AppendLine(sText, 6, line.sLabel,
+               iJumpCRMode != 0 ? Formatted("%.9f", GetDouble(line.iOption))
+                                : KmString("Not Applicable"))
+        << D;
+  }
+  sText << D;
+
+  const int32_t iComparison = GetInt(kmOptComparisonType);
+  if (iComparison == 1) {
+    AppendLine(sText, 4, "Comparison Type", "Pairwise Comparison") << D;
+    AppendLine(sText, 6, "Pairwise Comparison",
+               GetInt(kmOptPairwiseType) == 0 ? "Parallel" : "Coincident")
+        << D;
+    AppendLine(sText, 6, "Significance Level of Permutation Tests",
+               Formatted("%.4f", GetDouble(kmOptPairwiseAlpha)))
+        << D;
+    AppendLine(sText, 6, "Permutations to Perform for Each Test",
+               Whole(GetInt(kmOptPairwisePermutations)))
+        << D;
+  } else {
+    AppendLine(sText, 4, "Comparison Type",
+               iComparison == 0 ? "None" : "Multi-Group Clustering")
+        << D;
+    AppendLine(sText, 6, "Pairwise Comparison", "Not Applicable") << D;
+  }
 }

@@ -40,6 +40,7 @@ struct RunSetup {
   int iModel = 2;  // standard errors in the data
   bool bLogLinear = true;
   int iJumpMode = 0;
+  double dRatio = 1.1;  // kmOptCRValue
   int iDelayType = 0;
   int iComparison = 0;
   double dShift = 0.0;
@@ -83,6 +84,7 @@ struct VerifyRun {
     session->SetInt(kmOptMinObsEnd, 2);
     session->SetInt(kmOptMinObsBetween, 2);
     session->SetInt(kmOptJumpCRMode, s.iJumpMode);
+    session->SetDouble(kmOptCRValue, s.dRatio);
     session->SetInt(kmOptDelayType, s.iDelayType);
     session->SetInt(kmOptDictDelayStats, s.iDelayType == 2 ? 1 : 0);
     session->SetInt(kmOptComparisonType, s.iComparison);
@@ -535,6 +537,42 @@ TEST(ReadDataVerifyTest, RunStoppingErrors) {
     EXPECT_EQ(c.iKind, e.GetKind());
     EXPECT_STREQ("VerifyDelayRateCalcNEW(KmString&, bool) of kmReadData",
                  e.GetCallPath());
+  }
+}
+
+TEST(ReadDataVerifyTest, ComparabilityRatioAnalysisNeedsAPositiveRatio) {
+  // Fault: a ratio of 0 (the value when none is given) turned the values
+  // before the jump into zeros and the reported ones into NaN.
+  const struct {
+    int iJumpMode;
+    double dRatio;
+    bool bRefused;
+  } kCases[] = {
+      {2, 0.0, true},  {3, 0.0, true},  {5, -1.0, true},
+      {6, 0.0, true},  {2, 1.1, false}, {6, 0.5, false},
+      {0, 0.0, false}, {1, 0.0, false}, {4, 0.0, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message()
+                 << "mode " << c.iJumpMode << " ratio " << c.dRatio);
+    RunSetup s;
+    s.sFile = km_test::DataPath("verify/rates_se.csv");
+    s.vars = kRateVars;
+    s.iJumpMode = c.iJumpMode;
+    s.dRatio = c.dRatio;
+    VerifyRun run(s);
+    if (!c.bRefused) {
+      EXPECT_NO_THROW(run.Verify());
+      continue;
+    }
+    const KmException e = km_test::CatchKmException([&] { run.Verify(); });
+    const std::string sExpected =
+        "The comparability ratio value must be greater than 0 for a "
+        "comparability-ratio analysis; it is " +
+        std::string(c.dRatio == 0.0 ? "0" : "-1") + ".";
+    EXPECT_EQ(sExpected, e.GetMessage());
+    EXPECT_EQ(sExpected, run.sMessage.GetCString());
+    EXPECT_EQ(3, e.GetKind());
   }
 }
 

@@ -139,7 +139,8 @@ TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
 }
 
 // Writes `body` as a run-options file and applies it to a fresh session
-// whose maximum kinkmarks is 3.
+// whose maximum kinkmarks is 3 and whose dependent variable is a crude
+// rate.
 kmSession ApplyBody(const std::string& body) {
   km_test::ScratchDir dir;
   const std::string path = dir.File("run.ini");
@@ -148,6 +149,7 @@ kmSession ApplyBody(const std::string& body) {
   session.SetInt(kmOptMaxKinkmarks, 3);
   session.SetDouble(kmOptAPCAlpha, 0.01);
   session.SetInt(kmOptNumPermutations, 999);
+  session.SetInt(kmOptDependentType, 1);
   ApplyRunOptions(IniSessionDict(path.c_str()), &session);
   return session;
 }
@@ -159,9 +161,26 @@ TEST(ApplyRunOptions, OneKeyResetsTheOthersAndKeepsTheGuardedOnes) {
   EXPECT_EQ(session.GetDouble(kmOptKinkmarkAlpha), 0.05);
   EXPECT_EQ(session.GetInt(kmOptNumPermutations), 4499);
   EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), 3);
+  EXPECT_EQ(session.GetInt(kmOptDependentType), 1);
   EXPECT_EQ(session.GetInt(kmOptComparisonType), 0);
   EXPECT_EQ(session.GetInt(kmOptEmpQuantileSeed), 10000);
   EXPECT_EQ(session.GetInt(kmOptJumpCRMode), 0);
+}
+
+// A run-options file without the key keeps the type the session
+// definition gave; a default of 4 here once turned every crude rate into an
+// age-adjusted one.
+TEST(ApplyRunOptions, DependentVariableTypeReplacesTheSessionsOnlyWhenGiven) {
+  const struct {
+    const char* sBody;
+    int iType;
+  } kCases[] = {{"model = ln\n", 1},
+                {"dependent variable type = count\n", 0},
+                {"dependent variable type = age-adjusted rate\n", 4}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sBody);
+    EXPECT_EQ(ApplyBody(c.sBody).GetInt(kmOptDependentType), c.iType);
+  }
 }
 
 TEST(ApplyRunOptions, AutocorrelationCodesAndFixedParameter) {

@@ -34,6 +34,9 @@ struct Refit {
   const char* sData = nullptr;
   Response response = Response::kRateStdError;
   bool bLog = true;
+  // Kinkmarks between observations (Hudson's method), reported to six
+  // decimals: the refit finds them again.
+  bool bFreeKinkmarks = false;
 };
 
 struct Case {
@@ -48,6 +51,7 @@ struct Case {
 // The generating kinkmarks: East turns at 2010, West at 2006 and 2016.
 const char kGenerating[] = "East 1;West 2";
 const Refit kSE{"kinked.csv", Response::kRateStdError, true};
+const Refit kSEFree{"kinked.csv", Response::kRateStdError, true, true};
 
 const Case kCases[] = {
     {"permutation",
@@ -87,8 +91,26 @@ const Case kCases[] = {
      kGenerating,
      {{"out.wbicaltexport.txt", ""}},
      kSE},
-    {"bvalue", nullptr, "run.ini", kGenerating, {}, kSE},
-    {"curtailed", nullptr, "run.ini", kGenerating, {}, kSE},
+    // Hudson's method, with a fixed number of permutations and with the
+    // tests that end early once their outcome is settled.
+    {"hudson",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.report.txt", "\t2009.959037000000\t"}},
+     kSEFree},
+    {"bvalue",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t  20\t"}},
+     kSEFree},
+    {"curtailed",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t 204\t"}},
+     kSEFree},
     {"fixed",
      nullptr,
      "run.ini",
@@ -284,6 +306,13 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     std::vector<double> kinkmarks;
     for (size_t s = 1; s < rows.size(); ++s) {
       kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
+    }
+    if (refit.bFreeKinkmarks) {
+      const auto optimal = km_e2e::OptimalKinkmarks(series[iSite], kinkmarks);
+      for (size_t j = 0; j < kinkmarks.size(); ++j) {
+        EXPECT_NEAR(optimal[j], kinkmarks[j], 5.000001e-7);
+      }
+      kinkmarks = optimal;
     }
     const auto fit = km_e2e::FitWithKinkmarks(series[iSite], kinkmarks);
     EXPECT_PRED2(Close, fit.dSSE, report.Number(rows[0], "SSE"));

@@ -181,6 +181,12 @@ TEST(KinkmarkRun, WholeRunThenExportOnly) {
             std::string::npos);
   EXPECT_NE(sSummary.find("\nKinkmark Output File = out.dat\n"),
             std::string::npos);
+  // The session names a crude rate location, and the run options leave the
+  // type alone; the summary is plain text, without a zero byte.
+  EXPECT_NE(
+      sSummary.find("      Type" + std::string(42, ' ') + "=  Crude Rate\n"),
+      std::string::npos);
+  EXPECT_EQ(sSummary.find('\0'), std::string::npos);
   // The summary lists exactly the exports written, and ends without a line
   // end.
   std::string sListed = "Reports Exported\n----------------";

@@ -1,5 +1,6 @@
 #include "tests/e2e/WlsRefit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -68,6 +69,7 @@ Refitted FitWithKinkmarks(const Series& s,
       if (s.x[i] > kinkmarks[j]) dFitted += b[2 + j] * (s.x[i] - kinkmarks[j]);
     }
     fit.dSSE += s.w[i] * (s.y[i] - dFitted) * (s.y[i] - dFitted);
+    fit.residuals.push_back(s.y[i] - dFitted);
   }
   double dIntercept = b[0], dSlope = b[1];
   fit.intercepts.push_back(dIntercept);
@@ -79,6 +81,40 @@ Refitted FitWithKinkmarks(const Series& s,
     fit.slopes.push_back(dSlope);
   }
   return fit;
+}
+
+std::vector<double> OptimalKinkmarks(const Series& s,
+                                     std::vector<double> kinkmarks) {
+  // Sum of w r over the observations beyond kinkmark j.
+  auto beyond = [&](size_t j, double dLocation) {
+    std::vector<double> trial = kinkmarks;
+    trial[j] = dLocation;
+    const Refitted fit = FitWithKinkmarks(s, trial);
+    double dSum = 0.0;
+    for (size_t i = 0; i < s.x.size(); ++i) {
+      if (s.x[i] > dLocation) dSum += s.w[i] * fit.residuals[i];
+    }
+    return dSum;
+  };
+  for (int iSweep = 0; iSweep < 20; ++iSweep) {
+    for (size_t j = 0; j < kinkmarks.size(); ++j) {
+      if (std::find(s.x.begin(), s.x.end(), kinkmarks[j]) != s.x.end()) {
+        continue;
+      }
+      // Secant steps from both sides of the given location.
+      double t0 = kinkmarks[j] - 1e-4, t1 = kinkmarks[j] + 1e-4;
+      double g0 = beyond(j, t0), g1 = beyond(j, t1);
+      for (int i = 0; i < 50 && g1 != g0 && std::fabs(t1 - t0) > 1e-13; ++i) {
+        const double t2 = t1 - g1 * (t1 - t0) / (g1 - g0);
+        t0 = t1;
+        g0 = g1;
+        t1 = t2;
+        g1 = beyond(j, t1);
+      }
+      kinkmarks[j] = t1;
+    }
+  }
+  return kinkmarks;
 }
 
 std::vector<Series> ReadSeries(const std::string& sPath, Response response,

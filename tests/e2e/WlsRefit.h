@@ -17,12 +17,20 @@ struct Refitted {
   double dSSE = 0.0;               // weighted residual sum of squares
   std::vector<double> intercepts;  // per segment, on the x scale
   std::vector<double> slopes;      // per segment
+  std::vector<double> residuals;   // y - fitted, per observation
 };
 
 // Fits y = b0 + b1 x + sum_j d_j (x - k_j)+ by weighted least squares
 // (Householder QR of the weighted design) and returns the fit per segment.
 Refitted FitWithKinkmarks(const Series& series,
                           const std::vector<double>& kinkmarks);
+
+// The kinkmarks between observations moved to where the weighted residual
+// sum beyond each of them vanishes, the condition of a least-squares
+// optimum over the locations (the derivative of the SSE in a location is
+// proportional to that sum); kinkmarks on an observation stay.
+std::vector<double> OptimalKinkmarks(const Series& series,
+                                     std::vector<double> kinkmarks);
 
 // How the response and weights of a cohort are made from the columns site,
 // year, rate, standard error, count, population of the acceptance data, or

@@ -24,6 +24,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 #include "tests/data/ReaderFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -104,18 +105,6 @@ void ExpectRows(const kmCalculator& calc, const std::vector<Row>& rows) {
   }
 }
 
-// Runs body, which must throw; returns the exception.
-template <typename Body>
-KmException Thrown(Body body) {
-  try {
-    body();
-  } catch (const KmException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no exception";
-  return KmException();
-}
-
 TEST(kmCalculationHandlerPrepare, CohortSizeFollowsTheAnalysisCopies) {
   struct Case {
     int iMode, iDelay, iIndex, iBase;
@@ -139,7 +128,8 @@ TEST(kmCalculationHandlerPrepare, CohortSizeFollowsTheAnalysisCopies) {
 
   auto pSession = RateSession("rates.csv", {4, 3});
   kmCalculationHandler handler(pSession.get());
-  const KmException e = Thrown([&] { handler.GetNumObsThisCohort(2); });
+  const KmException e =
+      km_test::CatchKmException([&] { handler.GetNumObsThisCohort(2); });
   EXPECT_NE(std::string(e.GetCallPath()).find("GetNumObsThisCohort(int)"),
             std::string::npos);
 }
@@ -329,7 +319,8 @@ TEST(kmCalculationHandlerPrepare, InputErrorsNameTheCohort) {
     pSession->SetBool(kmOptLogLinear, c.bLog);
     Prepared p(std::move(pSession));
     bool bZero = false;
-    const KmException e = Thrown([&] { p.PrepareNext(bZero); });
+    const KmException e =
+        km_test::CatchKmException([&] { p.PrepareNext(bZero); });
     EXPECT_STREQ(e.GetMessage(), c.sMessage);
     EXPECT_STREQ(e.GetSource(), "kmCalculator");
     EXPECT_EQ(e.GetKind(), c.iKind);
@@ -342,8 +333,8 @@ TEST(kmCalculationHandlerPrepare, InputErrorsNameTheCohort) {
 TEST(kmCalculationHandlerPrepare, NoRecordsIsAnError) {
   Prepared p(RateSession("rates.csv", {4, 3}));
   bool bZero = false;
-  const KmException e =
-      Thrown([&] { p.handler.ProcessCohortRecords(0, &p.calc, bZero); });
+  const KmException e = km_test::CatchKmException(
+      [&] { p.handler.ProcessCohortRecords(0, &p.calc, bZero); });
   EXPECT_STREQ(e.GetMessage(), "Cohort has no data records.");
   EXPECT_EQ(e.GetKind(), 0);
 }

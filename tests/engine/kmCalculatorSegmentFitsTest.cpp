@@ -170,26 +170,35 @@ TEST_F(SegmentFitsTest, PartitionSSEsReadsTheDataSetColumn) {
   ExpectFits(table, kObservedFits, std::size(kObservedFits));
 }
 
-TEST_F(SegmentFitsTest, TinyRssIsZeroOnlyInTheFirstFit) {
+TEST_F(SegmentFitsTest, ExactFitIsRelativeToTheData) {
   // R: d <- sqrt(7.5e-7); yt <- c(1, 2 + d, 3, 4)
   //    sum(resid(lm(yt[1:3] ~ c(1, 2, 3)))^2)   # 4.9999999999972162e-07
-  MakeCalculator(4, 1, 0);
+  // A small residual sum is a real misfit, not rounding, at any scale of
+  // the data: an absolute cut at 1e-6 zeroed it, and zeroed every run of a
+  // series in small units. Runs of two observations are exact at any scale.
   const double d = std::sqrt(7.5e-7);
   const double kYt[4] = {1.0, 2.0 + d, 3.0, 4.0};
-  calc_->pDataX = new Matrix(4, 2);
-  calc_->pDataY = new Matrix(4, 1);
-  for (int i = 1; i <= 4; ++i) {
-    (*calc_->pDataX)(i, 1) = 1.0;
-    (*calc_->pDataX)(i, 2) = i;
-    (*calc_->pDataY)(i, 1) = kYt[i - 1];
-    (*calc_->pWeightMatrix)(i, i) = 1.0;
+  for (double dScale : {1.0, 1e-4, 1e4}) {
+    SCOPED_TRACE(dScale);
+    MakeCalculator(4, 1, 0);
+    calc_->pDataX = new Matrix(4, 2);
+    calc_->pDataY = new Matrix(4, 1);
+    for (int i = 1; i <= 4; ++i) {
+      (*calc_->pDataX)(i, 1) = 1.0;
+      (*calc_->pDataX)(i, 2) = i;
+      (*calc_->pDataY)(i, 1) = dScale * kYt[i - 1];
+      (*calc_->pWeightMatrix)(i, i) = 1.0;
+    }
+    const double dRss = 4.9999999999972162e-07 * dScale * dScale;
+    kmUpperTriangularMatrix table(4, 4);
+    calc_->Partitions(table);
+    EXPECT_TRUE(km_test::RelNear(table.GetPartition(1, 3).rss(1), dRss, 1e-6));
+    for (int i = 1; i <= 3; ++i) {
+      EXPECT_EQ(table.GetPartition(i, i + 1).rss(1), 0.0) << i;
+    }
+    calc_->PartitionSSEs(table, 1);
+    EXPECT_TRUE(km_test::RelNear(table.GetPartition(1, 3).rss(1), dRss, 1e-6));
   }
-  kmUpperTriangularMatrix table(4, 4);
-  calc_->Partitions(table);
-  EXPECT_EQ(table.GetPartition(1, 3).rss(1), 0.0);
-  calc_->PartitionSSEs(table, 1);
-  EXPECT_TRUE(km_test::RelNear(table.GetPartition(1, 3).rss(1),
-                               4.9999999999972162e-07, 1e-6));
 }
 
 TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {

@@ -238,6 +238,47 @@ TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
   }
 }
 
+TEST_F(SelModESRTest, SmallUnitsGiveTheSameFits) {
+  // The same series in units 1e-4 as large (a proportion instead of a
+  // count): every run's residual sum falls below 1e-6, and an absolute
+  // exact-fit cut zeroed them all, so the search placed the kinkmarks
+  // anywhere. The kinkmarks and the choice must not depend on the units.
+  const int n = 16;
+  const std::vector<double> e = Disturbance(n, 11u);
+  std::vector<double> vY;
+  for (int i = 0; i < n; ++i) {
+    vY.push_back(3.0 + 0.4 * i - 0.9 * std::max(i - 5.3, 0.0) +
+                 0.8 * std::max(i - 10.6, 0.0) + 0.05 * e[i]);
+  }
+  Options o;
+  o.iMethod = 1;
+  o.iMinEnd = 1;
+  o.iMinBetween = 1;
+  Run(o, vY);
+  const kmCalcData unscaled = data_;
+  ASSERT_EQ(unscaled.vModels.size(), 3u);
+  for (double dScale : {1e-4, 1e-6}) {
+    SCOPED_TRACE(dScale);
+    std::vector<double> vScaled;
+    for (double y : vY) vScaled.push_back(dScale * y);
+    Run(o, vScaled);
+    ASSERT_EQ(data_.vModels.size(), 3u);
+    EXPECT_EQ(data_.uFinalSelectedModel, unscaled.uFinalSelectedModel);
+    for (int k = 1; k <= 2; ++k) {
+      SCOPED_TRACE(testing::Message() << "k = " << k);
+      const kmTable& a = unscaled.GetModel(k);
+      const kmTable& b = data_.GetModel(k);
+      EXPECT_TRUE(
+          km_test::RelNear(b.GetSSE(), a.GetSSE() * dScale * dScale, 1e-9));
+      ASSERT_EQ(b.GetNumKinkmarks(), k);
+      for (int j = 0; j < k; ++j) {
+        EXPECT_NEAR(b.GetKinkmark(j).dEstimate, a.GetKinkmark(j).dEstimate,
+                    1e-9);
+      }
+    }
+  }
+}
+
 TEST_F(SelModESRTest, ChoosesAsTheGridSearchDriverOnObservationKinkmarks) {
   const std::vector<double> vY = KinkedSeries(22, 0.01);
   struct Case {

@@ -85,6 +85,9 @@ TEST(KmCheckedReader, DamagedBytesAreRefusedWithTheirFault) {
        R::kNegativeCount, -2},
       {"count beyond the file", "\x01\x02", [](R& r) { r.CheckCount(3, 1); },
        R::kCountBeyondFile, 3},
+      {"count beyond any file", "",
+       [](R& r) { r.CheckCount(int64_t{1} << 31); }, R::kCountBeyondFile,
+       int64_t{1} << 31},
       {"CString length past the end", kFourBytes + "ab",
        [](R& r) {
          KmString s;

@@ -34,6 +34,16 @@ TEST(KmNullProgress, SubProgressIsTheObjectItself) {
   progress.ReleaseAllSubProgressInterfaces();
 }
 
+TEST(KmNullProgress, TheProgramWideInstanceIsOneObjectThatStaysNull) {
+  KmNullProgress& shared = KmNullProgress::GetInstance();
+  EXPECT_EQ(&shared, &KmNullProgress::GetInstance());
+  shared.SetRange(10, 20);
+  shared.StepIt();
+  EXPECT_EQ(shared.AcquireSubProgressInterface(), &shared);
+  EXPECT_EQ(KmNullProgress::GetInstance().GetPosition(), 0);
+  EXPECT_TRUE(KmNullProgress::GetInstance().CanContinue());
+}
+
 // SetRange picks the order of its two setters so that a tracker that
 // refuses an inverted range still accepts a range beyond the present one.
 TEST(KmProgressInterface, SetRangeOrdersItsSettersToKeepTheRangeValid) {

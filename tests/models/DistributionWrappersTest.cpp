@@ -151,6 +151,8 @@ TEST(DistributionWrappers, ArgumentsOutsideTheDomainGiveTheMarker) {
       {"t cdf t < 0", calc_TCDF(-0.5, 5)},
       {"t cdf df < 0", calc_TCDF(1.0, -2)},
       {"t cdf NaN t", calc_TCDF(kNaN, 5)},
+      {"normal upper tail x < 0", calc_NormalUpperTail(-1.0, 0, 1)},
+      {"t upper tail df = 0", calc_TUpperTail(1.0, 0)},
       {"F quantile p = 0", calc_FQuantile(0.0, 2, 10)},
       {"F quantile df1 = 0", calc_FQuantile(0.5, 0, 10)},
       {"F quantile df2 < 0", calc_FQuantile(0.5, 2, -1)},
@@ -169,6 +171,14 @@ TEST(DistributionWrappers, ZeroStatisticIsValidForTheTDistribution) {
   // zero would turn the p-value 2 (1 - F) of a zero statistic into 2e30.
   EXPECT_EQ(calc_TCDF(0.0, 12), 0.5);
   EXPECT_EQ(calc_NormalCDF(0.0, 0, 1), 0.5);
+  EXPECT_EQ(calc_TUpperTail(0.0, 12), 0.5);
+  EXPECT_EQ(calc_NormalUpperTail(0.0, 0, 1), 0.5);
+}
+
+TEST(DistributionWrappers, InvalidUpperTailKeepsThePValueMarker) {
+  EXPECT_EQ(TwoSidedPValue(0.25), 0.5);
+  EXPECT_EQ(TwoSidedPValue(kInvalidDistributionValue),
+            2.0 * (1.0 - kInvalidDistributionValue));
 }
 
 TEST(DistributionWrappers, CallsOnSeveralThreadsAgreeWithOneThread) {

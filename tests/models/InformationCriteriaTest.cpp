@@ -225,6 +225,22 @@ TEST(ComputeMADWDValues, NoKinkmarksPassWithoutTouchingAnything) {
   EXPECT_TRUE(details.empty());
 }
 
+// A tiny slope change is judged by its own size: 100 (e^1e-12 - 1) is
+// 1e-10 to within 1e-22, while the difference of the two exponentials
+// would carry an error near 1e-4 of the value and pass this psi.
+TEST(ComputeMADWDValues, TinySlopeChangeKeepsItsDigits) {
+  NEWMAT::Matrix slopes(3, 1);
+  slopes(1, 1) = 0.0;
+  slopes(2, 1) = 0.0;
+  slopes(3, 1) = 1e-12;
+  NEWMAT::ColumnVector flags(1);
+  std::vector<std::vector<double>> details;
+  EXPECT_FALSE(ForAllKinkMKAction::ComputeMADWDValues(slopes, flags,
+                                                      1.00005e-10, &details));
+  ASSERT_EQ(details.size(), 1u);
+  EXPECT_TRUE(RelNear(details[0][3], 1e-10, 1e-12)) << details[0][3];
+}
+
 TEST(ComputeMADWDValues, NaNDifferenceFails) {
   NEWMAT::Matrix slopes(3, 1);
   slopes(1, 1) = 0.0;

@@ -45,6 +45,33 @@ TEST(MakePValueVector, AgreesWithR) {
   }
 }
 
+// Far in the tail the two-sided p-value keeps its digits instead of
+// cancelling to 0 in 2 (1 - F). Closed forms: the normal tail is
+// erfc(|z| / sqrt 2) / 2, and the t tail on 1 degree of freedom (Cauchy)
+// is atan(1 / |t|) / pi.
+TEST(MakePValueVector, FarTailPValuesKeepTheirDigits) {
+  struct Case {
+    int useNormal;
+    double x, df;
+    double p;
+  };
+  const double kPi = std::acos(-1.0);
+  const Case cases[] = {
+      {1, 10.0, 5, std::erfc(10.0 / std::sqrt(2.0))},
+      {1, -9.0, 5, std::erfc(9.0 / std::sqrt(2.0))},
+      {0, 1e6, 1, 2.0 * std::atan(1e-6) / kPi},
+      {0, -1e9, 1, 2.0 * std::atan(1e-9) / kPi},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    const double p = make_PValueVector(c.useNormal, c.x, 1.0, c.df, 0.0)(2);
+    EXPECT_TRUE(RelNear(p, c.p, 1e-9)) << p << " vs " << c.p;
+    EXPECT_TRUE(RelNear(
+        make_TestResultVector(c.useNormal, c.x, 1.0, c.df, 0.05, 0.0)(4), c.p,
+        1e-9));
+  }
+}
+
 TEST(MakePValueVector, ZeroStatisticHasPValueOneInBothBranches) {
   // A zero t statistic must give p = 1 like the normal branch, not the
   // 2 (1 - (-1e30)) that refusing t = 0 in the t probability would give.
@@ -59,6 +86,22 @@ TEST(MakePValueVector, ZeroStandardErrorGivesInfiniteStatistic) {
   const NEWMAT::ColumnVector down = make_PValueVector(1, -3.0, 0.0, 5, 1.0);
   EXPECT_EQ(down(1), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(down(2), 0.0);
+}
+
+TEST(MakePValueVector, EstimateAtTheNullWithZeroStandardErrorHasStatisticZero) {
+  // Fault: 0 times infinity wrote NaN as the statistic (a jump model whose
+  // jump lies before the first value, an empty AAPC range).
+  for (int useNormal : {0, 1}) {
+    SCOPED_TRACE(useNormal);
+    const NEWMAT::ColumnVector r =
+        make_PValueVector(useNormal, 1.0, 0.0, 5, 1.0);
+    EXPECT_EQ(r(1), 0.0);
+    EXPECT_EQ(r(2), 0.0);
+    const NEWMAT::ColumnVector t =
+        make_TestResultVector(useNormal, 0.0, 0.0, 5, 0.05, 0.0);
+    EXPECT_EQ(t(3), 0.0);
+    EXPECT_EQ(t(7), 0.0);
+  }
 }
 
 struct TestResultCase {

@@ -44,7 +44,7 @@ void ExpectDefaults(const IniSessionDict& d) {
   EXPECT_EQ(d.iNumCores, 9999);
   EXPECT_EQ(d.iRatesPerN, 100000);
   EXPECT_EQ(d.iRunType, 1);
-  EXPECT_EQ(d.iDependentVarType, 4);
+  EXPECT_EQ(d.iDependentVarType, -1);
   EXPECT_EQ(d.iDelayType, -1);
   EXPECT_FALSE(d.bJumpModel);
   EXPECT_FALSE(d.bComparabilityRatio);

@@ -57,18 +57,19 @@ TEST(kmSessionFromParams, RolesFromTheLocationKeys) {
     int iFieldDelimiter;
     int iMissing;
     std::vector<int32_t> byVars;
+    int iDependentType;  // a crude rate location names a crude rate
   };
   const Case kCases[] = {
       // by-var Sex 1, Year 2, crude rate 3, standard error 4 (het error
       // variable location), count 5, population 6.
-      {"rate_se", {2, 3, 4, 6, 0, 5, 0, 3, 0, 0, 0, 0}, 2, 2, 1, {1}},
+      {"rate_se", {2, 3, 4, 6, 0, 5, 0, 3, 0, 0, 0, 0}, 2, 2, 1, {1}, 1},
       // Year 1, count 2, population 3, dependent 4, Poisson rate: the
       // dependent variable's second assignment takes roles 7, 1 and 5, and
       // the Poisson rate then fits the count.
-      {"poisson_rate", {1, 2, 0, 3, 0, 4, 0, 4, 0, 0, 0, 0}, 4, 3, 0, {}},
+      {"poisson_rate", {1, 2, 0, 3, 0, 4, 0, 4, 0, 0, 0, 0}, 4, 3, 0, {}, 4},
       // Registry 1, year 2, age 3, numerator 4 (the count), denominator 5
       // (the population), standard population 6.
-      {"age_adjusted", {2, 4, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0}, 0, 0, 0, {1}},
+      {"age_adjusted", {2, 4, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0}, 0, 0, 0, {1}, 4},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
@@ -77,6 +78,7 @@ TEST(kmSessionFromParams, RolesFromTheLocationKeys) {
     EXPECT_EQ(session.GetInt(kmOptHetErrorModel), c.iModel);
     EXPECT_EQ(session.GetInt(kmOptFieldDelimiter), c.iFieldDelimiter);
     EXPECT_EQ(session.GetInt(kmOptMissingCharacter), c.iMissing);
+    EXPECT_EQ(session.GetInt(kmOptDependentType), c.iDependentType);
     EXPECT_EQ(std::vector<int32_t>(session.GetByVarPositions().begin(),
                                    session.GetByVarPositions().end()),
               c.byVars);

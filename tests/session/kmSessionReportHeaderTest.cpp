@@ -76,6 +76,21 @@ TEST(WriteTextReportHeader, DefaultSessionMatchesTheGoldenFile) {
   EXPECT_EQ(km_test::ReadAll(path), "Run information\n" + golden);
 }
 
+// The run summary is a text file that the driver appends to after the
+// block: a zero byte in it would cut the text for many readers.
+TEST(WriteTextReportHeader, WritesNoZeroByteIntoTheRunSummary) {
+  km_test::ScratchDir dir;
+  kmSession session;
+  AddYear(session, Years(2000, 2004));
+  const std::string path = dir.File("RunSummary.txt");
+  km_test::WriteAll(path, "Run information\n");
+  session.WriteTextReportHeader(path.c_str(), "\r\n");
+  session.WriteTextReportHeader(path.c_str(), "\n");
+  const std::string sText = km_test::ReadAll(path);
+  EXPECT_EQ(sText.find('\0'), std::string::npos);
+  EXPECT_EQ(sText.substr(sText.size() - 15), "Not Applicable\n");
+}
+
 TEST(WriteTextReportHeader, UsesTheGivenLineDelimiter) {
   km_test::ScratchDir dir;
   kmSession session;
