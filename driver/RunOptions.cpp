@@ -85,6 +85,16 @@ void ApplyAutocorrelation(double dValue, kmSession* pSession) {
   }
 }
 
+// "het error" and "het error variable location": given, they replace the
+// session definition's error-variance model and standard-error column;
+// absent, the definition's stay.
+void ApplyErrorModel(const IniSessionDict& dict, kmSession* pSession) {
+  if (dict.iHetErrorModel >= 0) pSession->SetHeterOptions(dict.iHetErrorModel);
+  if (dict.iHetErrorVarLocation > 0) {
+    pSession->SetKMVarPosition(kmVarStdError, dict.iHetErrorVarLocation);
+  }
+}
+
 // The model and search settings of the record.
 void ApplyModelOptions(const IniSessionDict& dict, kmSession* pSession) {
   if (dict.GetDataFileName() != "EMPTY") {
@@ -118,6 +128,7 @@ void ApplyModelOptions(const IniSessionDict& dict, kmSession* pSession) {
     pSession->SetInt(kmOptDependentType, dict.iDependentVarType);
   }
   ApplyAutocorrelation(dict.dAutocorrelation, pSession);
+  ApplyErrorModel(dict, pSession);
   if (dict.iDelayType != -1) pSession->SetInt(kmOptDelayType, dict.iDelayType);
 }
 

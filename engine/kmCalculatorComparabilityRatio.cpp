@@ -71,7 +71,9 @@ void kmCalculator::Calculate_Comparability_Ratio_CI(double dCR,
           if (dSE != 0.0) {
             const double z = (dCR - 1.0) / dSE;
             v(3) = z;
-            v(4) = 2.0 * (1.0 - calc_NormalCDF(std::fabs(z), 0.0, 1.0));
+            // From the upper tail directly: 1 - CDF rounds far-tail
+            // p-values to 0.
+            v(4) = TwoSidedPValue(calc_NormalUpperTail(std::fabs(z), 0.0, 1.0));
           } else {
             v(3) = kInvalid;
             v(4) = kInvalid;

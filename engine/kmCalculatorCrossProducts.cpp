@@ -15,7 +15,9 @@
 #include <newmat.h>
 
 #include <cmath>
+#include <vector>
 
+#include "engine/SymmetricInverse.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -31,7 +33,6 @@ using NEWMAT::SymmetricMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kPivotTolerance = 1e-8;
 
 // Rows 1..n of mM, each multiplied by d(i): diag(d) * M without forming the
 // n x n diagonal matrix.
@@ -232,57 +233,16 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
                            "kmCalculator::Invert()", p, mA.Nrows(), mA.Ncols());
     }
     return WithMatrixErrorsAsKm("kmCalculator::Invert()", [&]() -> bool {
-      // L: diagonal 1/d_i of A = L D L', strict lower triangle the
-      // multipliers, strict upper triangle the unscaled products; the
-      // back substitution then overwrites the upper triangle with the
-      // inverse.
+      std::vector<double> vA(static_cast<size_t>(p) * p);
+      for (int i = 1; i <= p; ++i) {
+        for (int j = 1; j <= p; ++j) vA[(i - 1) * p + (j - 1)] = mA(i, j);
+      }
       Matrix mL(p, p);
-      mL = 0.0;
-      iRank = 0;
-      bool bFailed = false;
-      for (int i = 1; i <= p && !bFailed; ++i) {
-        double s = mA(i, i);
-        for (int k = 1; k < i; ++k) s -= mL(k, i) * mL(i, k);
-        if (kPivotTolerance * mA(i, i) > std::fabs(s) || mA(i, i) == 0.0) {
-          // Aliased column: dropped, with zero row and column.
-          for (int j = 1; j <= p; ++j) {
-            mL(i, j) = 0.0;
-            mL(j, i) = 0.0;
-          }
-        } else if (s < 0.0) {
-          bFailed = true;
-        } else {
-          const double d = 1.0 / s;
-          ++iRank;
-          mL(i, i) = d;
-          for (int j = i + 1; j <= p; ++j) {
-            double dSum = mA(i, j);
-            for (int k = 1; k < i; ++k) dSum -= mL(j, k) * mL(k, i);
-            mL(i, j) = dSum;
-            mL(j, i) = dSum * d;
-          }
-        }
-      }
-      if (!bFailed) {
-        for (int i = 1; i <= p; ++i) {
-          for (int j = i + 1; j <= p; ++j) mL(i, j) = 0.0;
-        }
-        for (int j = p; j >= 1; --j) {
-          for (int i = j; i >= 1; --i) {
-            double dValue = mL(i, j);
-            for (int k = i + 1; k <= j; ++k) dValue -= mL(k, i) * mL(k, j);
-            for (int k = j + 1; k <= p; ++k) dValue -= mL(k, i) * mL(j, k);
-            mL(i, j) = dValue;
-          }
-        }
-        for (int i = 1; i <= p; ++i) {
-          for (int j = i + 1; j <= p; ++j) mL(j, i) = mL(i, j);
-        }
-      }
+      const bool bOk = InvertSymmetric(p, vA.data(), mL.Store(), iRank);
       // The symmetric result takes the lower triangle, which after a
       // failure is the unfinished work matrix.
       mAinv << mL;
-      return !bFailed;
+      return bOk;
     });
   });
 }

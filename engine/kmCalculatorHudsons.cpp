@@ -35,10 +35,12 @@
 // least j entries.
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "engine/RestrictedStep.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
@@ -65,6 +67,13 @@ double MeetingPoint(const ColumnVector& beta, int m) {
   return (beta(2 * m + 1) - beta(2 * m - 1)) / (beta(2 * m) - beta(2 * m + 2));
 }
 
+// The elements of a vector copied into another of the same length, in
+// place of an assignment, which would allocate anew.
+void CopyElements(const ColumnVector& vFrom, ColumnVector& vTo) {
+  const double* pFrom = vFrom.Store();
+  std::copy(pFrom, pFrom + vFrom.Nrows(), vTo.Store());
+}
+
 // x rounded to six decimals, as the kinkmark locations are reported.
 double RoundToSixDecimals(double x) {
   return std::floor(x * 1000000.0 + 0.5) / 1000000.0;
@@ -82,11 +91,16 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
                              const ColumnVector& vBeta, ColumnVector& vSegLoc,
                              ColumnVector& vSegBeta) {
   const Matrix& mX = *calc.pDataX;
-  ColumnVector vBetaTry(vBeta.Nrows());
-  ColumnVector vDelta(vBeta.Nrows());
+  // Work vectors of one size for every combination: their elements are
+  // copied in place, so no combination allocates.
+  const int iCoefs = vBeta.Nrows();
+  ColumnVector vBetaTry(iCoefs);
+  ColumnVector vDelta(iCoefs);
   vDelta = 0.0;
   ColumnVector vLocTry(k);
   ColumnVector vCodes(k);
+  if (vSegLoc.Nrows() != k) vSegLoc.ReSize(k);
+  if (vSegBeta.Nrows() != iCoefs) vSegBeta.ReSize(iCoefs);
   double dBestIncrease = 0.0;
   bool bFirstCombination = true;
   for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
@@ -101,10 +115,15 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
         vLocTry(m) = mX(p + 1, 2);
       }
     }
-    vBetaTry = vBeta;
+    CopyElements(vBeta, vBetaTry);
     double dIncrease =
         calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, j, k);
-    if (dIncrease != 0.0) vBetaTry = vBetaTry - vDelta;
+    if (dIncrease != 0.0) {
+      if (vDelta.Nrows() != iCoefs) {
+        vBetaTry = vBetaTry - vDelta;  // the library's error for the sizes
+      }
+      for (int i = 1; i <= iCoefs; ++i) vBetaTry(i) -= vDelta(i);
+    }
 
     bool bValid = true;
     for (int m = 1; m <= k; ++m) {
@@ -122,8 +141,8 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
     // Among equal increases the later combination wins.
     if (bFirstCombination || dIncrease <= dBestIncrease) {
       dBestIncrease = dIncrease;
-      vSegLoc = vLocTry;
-      vSegBeta = vBetaTry;
+      CopyElements(vLocTry, vSegLoc);
+      CopyElements(vBetaTry, vSegBeta);
       bFirstCombination = false;
     }
 
@@ -148,6 +167,14 @@ double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
   return WithCallPath("AdjustBetas()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::AdjustBetas()", [&]() -> double {
       if (k < 1) return 0.0;
+      // The same step on plain arrays, without the library's temporaries;
+      // inputs it does not take are evaluated below, where the library
+      // reports what is wrong with them.
+      double dIncrease = 0.0;
+      if (RestrictedStep(B, R, S, beta, dBeta, locations, choices, k,
+                         dIncrease)) {
+        return dIncrease;
+      }
       std::vector<int> vPinned;
       bool bAfterGap = false;
       for (int m = 1; m <= k; ++m) {
@@ -234,11 +261,19 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
       ColumnVector vBestBeta(iCoefs);
       vBestBeta = 0.0;
       bool bHaveBest = false;
+      // The best combination of the segmentation in hand; every
+      // segmentation searched overwrites both.
+      ColumnVector vSegLoc(k);
+      ColumnVector vSegBeta(iCoefs);
 
       int c = 1;
       do {
         kmQ& cell = qTable.GetQ(k, c);
-        vP = cell.kinkmarkIndices;
+        if (cell.kinkmarkIndices.Nrows() == k) {
+          CopyElements(cell.kinkmarkIndices, vP);
+        } else {
+          vP = cell.kinkmarkIndices;
+        }
         Matrix& mR = cell.constraint;
         Matrix& mS = cell.constraintCovariance;
         double dTotal = 0.0;
@@ -261,8 +296,6 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
             vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
 
-          ColumnVector vSegLoc(k);
-          ColumnVector vSegBeta(iCoefs);
           const double dBestIncrease =
               BestChoiceCombination(*this, j, k, vP, vNumChoices, mB, mR, mS,
                                     vBeta, vSegLoc, vSegBeta);

@@ -10,7 +10,9 @@
 #include <newmat.h>
 
 #include <cmath>
+#include <cstdint>
 
+#include "engine/SymmetricInverse.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -68,6 +70,67 @@ Matrix SolveNormalEquations(const Matrix& mXtY, const Matrix& mXtX,
   Matrix mM = mXtXinv * mXtY;
   vBeta = mM.Column(1);
   return mM;
+}
+
+// The searches' small systems: orders up to 16 with at most 4 columns of
+// cross products.
+constexpr int kSmallOrder = 16;
+constexpr int kSmallColumns = 4;
+
+// WLS for the small systems of the searches, on fixed arrays so that no
+// candidate model allocates: the same generalised inverse, M = XtXinv XtY
+// summed in the library's order (first term, then the others), beta, and
+// SSE(c) = YtY(c) - sum_j M(j,c) XtY(j,c). False, with nothing written, for
+// a system outside those sizes or of non-conforming shapes, which the
+// library path takes instead.
+bool SolveSmallSystem(int k, const Matrix& mXtY, const Matrix& mXtX,
+                      Matrix& mXtXinv, const ColumnVector& vYtY,
+                      ColumnVector& vBeta, ColumnVector& vSSE,
+                      uint16_t& iRank) {
+  const int p = mXtX.Nrows();
+  const int iCols = mXtY.Ncols();
+  if (p < 1 || p > kSmallOrder || mXtX.Ncols() != p || mXtY.Nrows() != p ||
+      iCols > kSmallColumns || iCols < k) {
+    return false;
+  }
+  // The generalised inverse reads the lower triangle, as the symmetric
+  // matrix it was given would.
+  const double* pX = mXtX.Store();
+  double a[kSmallOrder * kSmallOrder];
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j < p; ++j) {
+      a[i * p + j] = i >= j ? pX[i * p + j] : pX[j * p + i];
+    }
+  }
+  double w[kSmallOrder * kSmallOrder];
+  int16_t iAccepted = static_cast<int16_t>(p);
+  const bool bOk = InvertSymmetric(p, a, w, iAccepted);
+  iRank = bOk ? static_cast<uint16_t>(iAccepted) : 0;
+  if (mXtXinv.Nrows() != p || mXtXinv.Ncols() != p) mXtXinv.ReSize(p, p);
+  double* pInv = mXtXinv.Store();
+  for (int i = 0; i < p; ++i) {
+    for (int j = 0; j < p; ++j) {
+      pInv[i * p + j] = i >= j ? w[i * p + j] : w[j * p + i];
+    }
+  }
+  const double* pY = mXtY.Store();
+  double m[kSmallOrder * kSmallColumns];
+  for (int i = 0; i < p; ++i) {
+    for (int c = 0; c < iCols; ++c) {
+      double dSum = pInv[i * p] * pY[c];
+      for (int j = 1; j < p; ++j) dSum += pInv[i * p + j] * pY[j * iCols + c];
+      m[i * iCols + c] = dSum;
+    }
+  }
+  if (vBeta.Nrows() != p) vBeta.ReSize(p);
+  for (int i = 0; i < p; ++i) vBeta(i + 1) = m[i * iCols];
+  if (vSSE.Nrows() < k) vSSE.ReSize(k);
+  for (int c = 0; c < k; ++c) {
+    double dSse = vYtY(c + 1);
+    for (int j = 0; j < p; ++j) dSse -= m[j * iCols + c] * pY[j * iCols + c];
+    vSSE(c + 1) = dSse;
+  }
+  return true;
 }
 
 }  // namespace
@@ -205,13 +268,16 @@ void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
             "sums of squares.",
             "kmCalculator::WLS()", k, mXtY.Ncols(), vYtY.Nrows());
       }
-      const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
-      if (vSSE.Nrows() < k) vSSE.ReSize(k);
-      const int p = mXtX.Nrows();
-      for (int c = 1; c <= k; ++c) {
-        double dSse = vYtY(c);
-        for (int j = 1; j <= p; ++j) dSse -= mM(j, c) * mXtY(j, c);
-        vSSE(c) = dSse;
+      if (!SolveSmallSystem(k, mXtY, mXtX, mXtXinv, vYtY, vBeta, vSSE, iRank)) {
+        const Matrix mM =
+            SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
+        if (vSSE.Nrows() < k) vSSE.ReSize(k);
+        const int p = mXtX.Nrows();
+        for (int c = 1; c <= k; ++c) {
+          double dSse = vYtY(c);
+          for (int j = 1; j <= p; ++j) dSse -= mM(j, c) * mXtY(j, c);
+          vSSE(c) = dSse;
+        }
       }
       if (vSSE(1) < 0.0 && std::fabs(vSSE(1)) < kSseRoundingTolerance) {
         vSSE(1) = 0.0;

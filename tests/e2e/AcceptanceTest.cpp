@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 using km_e2e::Response;
 
 // A text that a file of the run (or "console") must hold; an empty text
-// asks only that the file exists.
+// asks only that the file exists. A text that starts with "!" must not be
+// there, and "!" alone asks that the file does not exist.
 struct Expected {
   const char* sFile;
   const char* sText;
@@ -244,6 +245,18 @@ const Case kCases[] = {
        "Export Models = All Models\nMissing Characters = Period\n"
        "Export Type = Text\n"}},
      {}},
+    {"layout_segments",
+     nullptr,
+     "run.ini",
+     "West 2",
+     {{"out.apcexport.txt", "\"P-Value\"\nWest\t2\t2\t2016\t2023\t"},
+      {"out.apcexport.txt", "!West\t2\t1\t"},
+      {"out.dataexport.txt", "!East"},
+      {"out.report.txt", "!"},
+      {"out.permtestexport.txt", "!"},
+      {"out.RunSummary.txt",
+       "Reports Exported\n----------------\nData\nAPC\nAAPC"}},
+     {}},
     // A saved session that selects multi-group clustering.
     {"clustering",
      nullptr,
@@ -382,6 +395,17 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     }
     for (const Expected& e : c.expected) {
       const bool bConsole = std::string(e.sFile) == "console";
+      if (e.sText[0] == '!') {
+        const std::string sText =
+            bConsole ? result.sConsole : km_test::ReadAll(dir.File(e.sFile));
+        if (e.sText[1] == '\0') {
+          EXPECT_FALSE(fs::exists(dir.File(e.sFile))) << e.sFile;
+        } else {
+          EXPECT_EQ(sText.find(e.sText + 1), std::string::npos)
+              << e.sFile << " holds " << e.sText + 1;
+        }
+        continue;
+      }
       if (!bConsole) {
         ASSERT_TRUE(fs::exists(dir.File(e.sFile))) << e.sFile;
       }

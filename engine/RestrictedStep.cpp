@@ -1,0 +1,209 @@
+// RestrictedStep: t = Rq beta, u = (Rq B Rq')^-1 t, dBeta = B Rq' u, t'u.
+//
+// Every sum below is formed in the order the matrix library forms it, so
+// that the step gives the library's numbers exactly:
+//  - a product of dense matrices starts from its first term and adds the
+//    others in index order;
+//  - a product with the band matrix B (as left or right factor) starts
+//    from 0.0 and adds the terms of B's band, at most three, in index order;
+//  - the LU factorisation pivots and eliminates as the library's outer-
+//    product algorithm does, and the solve skips the leading zeros of the
+//    right-hand side as the library's does.
+#include "engine/RestrictedStep.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxPinned = kRestrictedStepMaxKinkmarks;
+constexpr int kMaxCoefs = 2 * kRestrictedStepMaxKinkmarks + 2;
+
+// B(i, j), 1-based, of a symmetric band matrix of bandwidth 1 from its band
+// storage, in which row r keeps B(r, r - 1) and then B(r, r).
+double BandAt(const double* pBand, int i, int j) {
+  if (i < j) std::swap(i, j);
+  if (i - j > 1) return 0.0;
+  return pBand[2 * (i - 1) + (i == j ? 1 : 0)];
+}
+
+// LU factorisation in place of the n x n row-major a, with partial pivoting:
+// multipliers below the diagonal, U on and above it, the pivot row of step
+// k in indx[k]. The next pivot is chosen while step k eliminates, from the
+// absolute values of the updated column k + 1. False when a pivot is 0.
+bool LuFactor(double* a, int n, int* indx) {
+  bool bSingular = false;
+  double dBig = std::fabs(a[0]);
+  int mu = 0;
+  for (int r = 1; r < n; ++r) {
+    const double dTry = std::fabs(a[r * n]);
+    if (dBig < dTry) {
+      dBig = dTry;
+      mu = r;
+    }
+  }
+  for (int k = 0; k < n; ++k) {
+    indx[k] = mu;
+    if (mu != k) {
+      for (int c = 0; c < n; ++c) std::swap(a[k * n + c], a[mu * n + c]);
+    }
+    const double dDiag = a[k * n + k];
+    dBig = 0.0;
+    mu = k + 1;
+    if (dDiag == 0.0) {
+      bSingular = true;
+      continue;
+    }
+    for (int r = k + 1; r < n; ++r) {
+      double* pRow = a + r * n;
+      const double dMult = pRow[k] / dDiag;
+      pRow[k] = dMult;
+      if (k + 1 >= n) continue;
+      pRow[k + 1] -= dMult * a[k * n + k + 1];
+      const double dTry = std::fabs(pRow[k + 1]);
+      if (dBig < dTry) {
+        dBig = dTry;
+        mu = r;
+      }
+      for (int c = k + 2; c < n; ++c) pRow[c] -= dMult * a[k * n + c];
+    }
+  }
+  return !bSingular;
+}
+
+// Solves LU x = P b in place on b, for the factorisation of LuFactor.
+void LuSolve(const double* a, int n, const int* indx, double* b) {
+  // Rows exchange while the right-hand side is zero; the forward pass
+  // starts at its first nonzero entry.
+  int ii = n;
+  for (int i = 0; i < n; ++i) {
+    const int ip = indx[i];
+    const double dTemp = b[ip];
+    b[ip] = b[i];
+    b[i] = dTemp;
+    if (dTemp != 0.0) {
+      ii = i;
+      break;
+    }
+  }
+  for (int i = ii + 1; i < n; ++i) {
+    const int ip = indx[i];
+    double dSum = b[ip];
+    b[ip] = b[i];
+    for (int j = ii; j < i; ++j) dSum -= a[i * n + j] * b[j];
+    b[i] = dSum;
+  }
+  for (int i = n - 1; i >= 0; --i) {
+    double dSum = b[i];
+    for (int j = i + 1; j < n; ++j) dSum -= a[i * n + j] * b[j];
+    b[i] = dSum / a[i * n + i];
+  }
+}
+
+// The pinned kinkmarks (choice code >= 2) in increasing order; bAfterGap
+// when one of them is pinned after its gap (code > 2).
+int PinnedKinkmarks(const NEWMAT::ColumnVector& choices, int k, int* pPinned,
+                    bool& bAfterGap) {
+  int q = 0;
+  bAfterGap = false;
+  for (int m = 1; m <= k; ++m) {
+    if (choices(m) >= 2.0) pPinned[q++] = m;
+    if (choices(m) > 2.0) bAfterGap = true;
+  }
+  return q;
+}
+
+}  // namespace
+
+bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
+                    const NEWMAT::Matrix& R, const NEWMAT::Matrix& S,
+                    const NEWMAT::ColumnVector& beta,
+                    NEWMAT::ColumnVector& dBeta,
+                    const NEWMAT::ColumnVector& locations,
+                    const NEWMAT::ColumnVector& choices, int16_t k,
+                    double& dIncrease) {
+  const int N = 2 * k + 2;
+  if (k < 1 || k > kMaxPinned || choices.Nrows() < k || beta.Nrows() != N ||
+      B.Nrows() != N || B.BandWidth().Lower() != 1) {
+    return false;
+  }
+  int vPinned[kMaxPinned];
+  bool bAfterGap = false;
+  const int q = PinnedKinkmarks(choices, k, vPinned, bAfterGap);
+  dIncrease = 0.0;
+  if (q == 0) return true;
+  if (bAfterGap
+          ? locations.Nrows() < vPinned[q - 1]
+          : R.Nrows() < k || R.Ncols() != N || S.Nrows() < k || S.Ncols() < k) {
+    return false;
+  }
+
+  const double* pB = B.Store();
+  const double* pBeta = beta.Store();
+  double mRq[kMaxPinned * kMaxCoefs] = {};
+  double mSq[kMaxPinned * kMaxPinned];
+  for (int r = 0; r < q; ++r) {
+    const int m = vPinned[r];
+    double* pRow = mRq + r * N;
+    if (bAfterGap) {
+      pRow[2 * m - 2] = 1.0;
+      pRow[2 * m - 1] = locations(m);
+      pRow[2 * m] = -1.0;
+      pRow[2 * m + 1] = -locations(m);
+    } else {
+      const double* pR = R.Store() + (m - 1) * N;
+      std::copy(pR, pR + N, pRow);
+      for (int r2 = 0; r2 < q; ++r2) mSq[r * q + r2] = S(m, vPinned[r2]);
+    }
+  }
+  if (bAfterGap) {
+    // Sq = (Rq B) Rq'.
+    double mRqB[kMaxPinned * kMaxCoefs];
+    for (int i = 0; i < q; ++i) {
+      for (int c = 1; c <= N; ++c) {
+        double dSum = 0.0;
+        for (int j = std::max(1, c - 1); j <= std::min(N, c + 1); ++j) {
+          dSum += mRq[i * N + j - 1] * BandAt(pB, j, c);
+        }
+        mRqB[i * N + c - 1] = dSum;
+      }
+    }
+    for (int i = 0; i < q; ++i) {
+      for (int c = 0; c < q; ++c) {
+        double dSum = mRqB[i * N] * mRq[c * N];
+        for (int j = 1; j < N; ++j) dSum += mRqB[i * N + j] * mRq[c * N + j];
+        mSq[i * q + c] = dSum;
+      }
+    }
+  }
+
+  double t[kMaxPinned];
+  for (int i = 0; i < q; ++i) {
+    double dSum = mRq[i * N] * pBeta[0];
+    for (int j = 1; j < N; ++j) dSum += mRq[i * N + j] * pBeta[j];
+    t[i] = dSum;
+  }
+  int indx[kMaxPinned];
+  if (!LuFactor(mSq, q, indx)) return false;
+  double u[kMaxPinned];
+  std::copy(t, t + q, u);
+  LuSolve(mSq, q, indx, u);
+
+  // dBeta = (B Rq') u.
+  if (dBeta.Nrows() != N) dBeta.ReSize(N);
+  for (int r = 1; r <= N; ++r) {
+    double dSum = 0.0;
+    for (int c = 0; c < q; ++c) {
+      double dBRq = 0.0;
+      for (int j = std::max(1, r - 1); j <= std::min(N, r + 1); ++j) {
+        dBRq += BandAt(pB, r, j) * mRq[c * N + j - 1];
+      }
+      dSum = c == 0 ? dBRq * u[0] : dSum + dBRq * u[c];
+    }
+    dBeta(r) = dSum;
+  }
+  double dTU = t[0] * u[0];
+  for (int i = 1; i < q; ++i) dTU += t[i] * u[i];
+  dIncrease = dTU;
+  return true;
+}
