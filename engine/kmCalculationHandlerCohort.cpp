@@ -105,14 +105,6 @@ class CohortDataRelease {
   kmCalculator* pCalculator_;
 };
 
-// Hudson's method with early stopping.
-void FitByHudsonsMethod(kmCalculator& calculator, kmCalcData* pRecord,
-                        kmBackgroundProgressTrackerWithBar* pProgress,
-                        int iCohortIndex) {
-  calculator.SelModESR(pRecord, pProgress, static_cast<int16_t>(iCohortIndex),
-                       iCohortIndex);
-}
-
 }  // namespace
 
 void kmCalculationHandler::StoreFailure(std::exception_ptr failure) {
@@ -200,7 +192,8 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     } else if (bClustering_) {
       pCalculator->ClusterByGroups(sOutputFile_, pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
-      FitByHudsonsMethod(*pCalculator, pRecord.get(), pSub, iCohort);
+      pCalculator->SelModESR(pRecord.get(), pSub,
+                             static_cast<int16_t>(iCohort));
     } else {
       // The cohort index, not the task index, seeds the resampled
       // intervals, so that a cohort's figures do not depend on which

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPieceWalk.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -98,19 +99,14 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
       KmNullProgress progress;
       GridSearch(1, q, vTau, vBeta, vSse, K, mProfile, &progress);
 
-      // Residuals of the continuous fit: observation i lies on segment
-      // s (0-based), the last one whose start (kinkmark s) it has
-      // reached. The kinkmarks are compared at their own values, not
-      // truncated, so that an observation just before a kinkmark between
-      // two whole numbers stays on its segment.
+      // Residuals of the continuous fit. The kinkmarks are compared at
+      // their own values, not truncated, so that an observation just before
+      // a kinkmark between two whole numbers stays on its segment.
       ColumnVector vR(n);
-      int s = 0;
+      kmPieceWalk walk(static_cast<int16_t>(q), vBeta, vTau, mD(1, 2));
       for (int i = 1; i <= n; ++i) {
         const double x = mD(i, 2);
-        while (s < q && x >= vTau(s + 1)) ++s;
-        const double dIntercept = vBeta(s + 1);
-        const double dSlope = vBeta(q + 2 + s);
-        vR(i) = (*pDataY)(i, 1) - (dIntercept + dSlope * x);
+        vR(i) = (*pDataY)(i, 1) - walk.ValueAfterBreaks(x);
       }
       double dNum = 0.0;
       double dDen = 0.0;

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPieceWalk.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -46,47 +47,6 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // Value of a result-row cell that has no value.
 constexpr double kMissing = -9999.0;
-// Break that follows the last kinkmark: no observation reaches it.
-constexpr double kNoMoreBreaks = 99999999.0;
-
-// Walks the segments of a fitted model along increasing observations.
-// Segment s has intercept vCoef(s) and slope vCoef(k + 1 + s). An
-// observation takes the segment after every break it has reached, also when
-// two or more kinkmarks lie between it and the previous observation.
-class PieceWalk {
- public:
-  PieceWalk(int16_t k, const ColumnVector& vCoef, const ColumnVector& vTau,
-            double dFirstX)
-      : k_(k), vCoef_(vCoef), vTau_(vTau), dBreak_(dFirstX) {}
-
-  // True when x is at or past the next break and a segment follows it; the
-  // walk then needs Advance.
-  bool Reaches(double x) const { return iSegment_ <= k_ && x >= dBreak_; }
-  // The break about to be passed.
-  double Break() const { return dBreak_; }
-  // Takes the next segment and moves the break to the following kinkmark
-  // (kNoMoreBreaks after the last one).
-  void Advance() {
-    dIntercept_ = vCoef_(iSegment_ + 1);
-    dSlope_ = vCoef_(k_ + 2 + iSegment_);
-    ++iSegment_;
-    dBreak_ = iSegment_ <= k_ ? vTau_(iSegment_) : kNoMoreBreaks;
-  }
-  // Intercept and slope of the segment in force.
-  double Intercept() const { return dIntercept_; }
-  double Slope() const { return dSlope_; }
-  double ValueAt(double x) const { return dSlope_ * x + dIntercept_; }
-
- private:
-  int16_t k_;
-  const ColumnVector& vCoef_;
-  const ColumnVector& vTau_;
-  double dBreak_;
-  int iSegment_ = 0;
-  double dIntercept_ = 0.0;
-  double dSlope_ = 0.0;
-};
-
 // Rows of a result matrix collected in order, four values each.
 class ResultRows {
  public:
@@ -124,11 +84,9 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
   const Matrix& mY = *calc.pDataY;
   vFitted.ReSize(n);
   vRaw.ReSize(n);
-  PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+  kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));
   for (int i = 1; i <= n; ++i) {
-    const double x = mX(i, 2);
-    while (walk.Reaches(x)) walk.Advance();
-    vFitted(i) = walk.ValueAt(x);
+    vFitted(i) = walk.ValueAfterBreaks(mX(i, 2));
     mFitted(k + 1, i) = vFitted(i);
     vRaw(i) = mY(i, 1) - vFitted(i);
   }
@@ -166,7 +124,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
 
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ResultRows rows;
-      PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+      kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));
       for (int i = 1; i <= n; ++i) {
         const double x = mX(i, 2);
         const double dAux = (*pDataAux)(i, 1);
@@ -212,7 +170,7 @@ void kmCalculator::Resids_JumpModel_Final(
       };
 
       ResultRows rows;
-      PieceWalk walk(k, vCoef, vTau, mX(1, 2));
+      kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));
       bool bJumpPieceFixed = false;
       bool bJumpRowsWritten = false;
       double dJumpIntercept = 0.0;

@@ -46,6 +46,25 @@ std::string CohortLabel(const kmCalcData& record) {
   return record.vCohortLabel.empty() ? "" : record.vCohortLabel[0].GetCString();
 }
 
+// The bytes of the results file sPath with the two recorded times (start
+// and elapsed) of its numeric block set to zero; the block is located by
+// the values the reader finds in it.
+std::string WithoutRecordedTimes(const std::string& sPath) {
+  std::string sFile = km_test::ReadAll(sPath);
+  kmCalcHandler reader(sPath.c_str(), nullptr);
+  const KmVector<double>& vNumeric = reader.GetNumericData();
+  EXPECT_EQ(vNumeric.size(), 4u);
+  if (vNumeric.size() != 4u) return sFile;
+  std::string sBlock(4 * sizeof(double), '\0');
+  for (int i = 0; i < 4; ++i) {
+    std::memcpy(&sBlock[i * sizeof(double)], &vNumeric[i], sizeof(double));
+  }
+  const size_t at = sFile.rfind(sBlock);
+  EXPECT_NE(at, std::string::npos);
+  if (at != std::string::npos) std::memset(&sFile[at], 0, 2 * sizeof(double));
+  return sFile;
+}
+
 TEST(kmCalculationHandlerRun, SetupRefusesAMissingSession) {
   const KmException e =
       km_test::CatchKmException([] { kmCalculationHandler handler(nullptr); });
@@ -96,23 +115,7 @@ TEST(kmCalculationHandlerRun, OneAndEightThreadsWriteTheSameFile) {
     const std::string sOut =
         dir.File("out" + std::to_string(iThreads) + ".kmo");
     ASSERT_TRUE(pRun->Execute(sOut));
-    files.push_back(km_test::ReadAll(sOut));
-  }
-  // The numeric block (elapsed time, start time, two fixed values) is
-  // located by its stored values; its two times are blanked.
-  for (std::string& sFile : files) {
-    kmCalcHandler reader(
-        dir.File(&sFile == &files[0] ? "out1.kmo" : "out8.kmo").c_str(),
-        nullptr);
-    const KmVector<double>& vNumeric = reader.GetNumericData();
-    ASSERT_EQ(vNumeric.size(), 4u);
-    std::string sBlock(4 * sizeof(double), '\0');
-    for (int i = 0; i < 4; ++i) {
-      std::memcpy(&sBlock[i * sizeof(double)], &vNumeric[i], sizeof(double));
-    }
-    const size_t at = sFile.rfind(sBlock);
-    ASSERT_NE(at, std::string::npos);
-    std::memset(&sFile[at], 0, 2 * sizeof(double));
+    files.push_back(WithoutRecordedTimes(sOut));
   }
   EXPECT_EQ(files[0].size(), files[1].size());
   EXPECT_TRUE(files[0] == files[1]);
@@ -239,6 +242,35 @@ TEST(kmCalculationHandlerRun, PairwiseRunWritesEveryComparisonAndReadsBack) {
     ASSERT_FALSE(record.vFTests.empty());
     EXPECT_EQ(record.vFTests.back().lNumPermutations, 20);
   }
+}
+
+TEST(kmCalculationHandlerRun, HudsonsMethodRunsOnThePool) {
+  // kmOptMethod 1 fits each cohort by Hudson's method; its records read
+  // back in cohort order and do not depend on the number of workers.
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 8;
+  km_test::WriteAll(dir.File("data.csv"), MakeData(spec));
+  std::vector<std::string> files;
+  for (int16_t iThreads : {1, 4}) {
+    auto pSession = MakeSession(dir.File("data.csv"), spec, 19, iThreads, 2);
+    pSession->SetInt(kmOptMethod, 1);
+    pSession->SetInt(kmOptEarlyStopping, 2);
+    run_test::Run run(std::move(pSession));
+    const std::string sOut =
+        dir.File("hudson" + std::to_string(iThreads) + ".kmo");
+    ASSERT_TRUE(run.Execute(sOut));
+    kmCalcHandler reader(sOut.c_str(), nullptr);
+    ASSERT_EQ(reader.GetNumCohortRecords(), spec.iCohorts);
+    for (int c = 0; c < spec.iCohorts; ++c) {
+      SCOPED_TRACE(c);
+      const kmCalcData& record = reader.GetCalcData(c);
+      EXPECT_EQ(CohortLabel(record), "Group " + std::to_string(c + 1));
+      EXPECT_EQ(record.vModels.size(), 3u);
+    }
+    files.push_back(WithoutRecordedTimes(sOut));
+  }
+  EXPECT_TRUE(files[0] == files[1]);
 }
 
 TEST(kmCalculationHandlerRun, TrackerMustHoldOneEntryPerCohort) {

@@ -65,6 +65,30 @@ TEST(CalculateAutoParamPhi, EstimatesFromUnweightedFitResiduals) {
   }
 }
 
+TEST(CalculateAutoParamPhi,
+     AnObservationPastTwoKinkmarksTakesTheSegmentAfterBoth) {
+  // A level shift between x = 2 and x = 3 with three observations required
+  // at each end and none between kinkmarks: the best two-kinkmark fits put
+  // both kinkmarks in (2, 3], so the first three values keep their own line
+  // and x = 3 onward the other. Moving one segment per observation left
+  // x = 3 on the short middle segment.
+  // R: xs <- 0:13; r <- c(resid(lm(y[1:3] ~ xs[1:3])),
+  //                       resid(lm(y[4:14] ~ xs[4:14])))
+  //    sum(r[-14] * r[-1]) / sum(r[-14]^2)
+  const std::vector<double> vY = {5.0,  5.6, 5.1,  1.02, 1.27, 1.61, 1.94,
+                                  2.18, 2.5, 2.76, 3.13, 3.39, 3.72, 3.97};
+  km_engine_test::LoadedCalculator lc(
+      km_engine_test::Observations(km_engine_test::Sequence(14), vY, {}),
+      [](kmSession& s) {
+        s.SetInt(kmOptAutocorrErrors, 1);
+        s.SetInt(kmOptMinObsEnd, 3);
+        s.SetInt(kmOptMinObsBetween, 0);
+        s.SetInt(kmOptGridPointsBetween, 3);
+      });
+  EXPECT_TRUE(km_test::RelNear(lc.calc->calculateAutoParamPhi(2),
+                               -0.674550548724585, kPhiTol));
+}
+
 TEST(CalculateAutoParamPhi, RestoresDataWhenTheFitFails) {
   // The weights and years were restored only on success: a failed
   // preliminary fit left the cohort unweighted and shifted for the fits
