@@ -81,7 +81,7 @@ inline std::string WriteDataFile(const km_test::ScratchDir& dir,
 // records below read in milliseconds (under half a second with the
 // sanitizers on a loaded machine); when every field re-splits its record,
 // the 2 MB line does not finish at all. The bound is wide so that a busy
-// machine never fails the test; the speed itself is measured in bench/.
+// machine never fails the test.
 constexpr double kLinearTimeBudgetSeconds = 20.0;
 
 // nFields fields of nWidth '1's, each with a comma in front.
