@@ -334,8 +334,16 @@ class kmCalculator {
   // ======================================================================
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
-  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0.
+  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0 or is NaN.
   double FPValue(double dF, int iDf1, int iDf2);
+
+  // Records in test the observed statistic of a null model with residual
+  // sum dSum0 against an alternative with dSum1 on iDf1 and iDf2 degrees of
+  // freedom: F = (dSum0 - dSum1) / dSum1 * iDf2 / iDf1 and its p-value (F 0
+  // and p-value 1.0 when F cannot be formed), the degrees of freedom, and
+  // for iDf1 = 2 the second statistic 2F/3 on 3 and iDf2. Returns F.
+  double RecordObservedF(kmFTest& test, double dSum0, double dSum1, int iDf1,
+                         int iDf2);
 
   // Complete test of k0 against k1 over iNumDataSets data sets: records F,
   // df1, df2, the parametric p-value (1.0 when F cannot be formed), for
