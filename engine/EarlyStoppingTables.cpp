@@ -1,5 +1,5 @@
-// The twelve stopping tables: their specs and the rules that build their
-// rows.
+// The twelve stopping tables: their descriptions and the rules that build
+// their rows.
 #include "engine/EarlyStoppingTables.h"
 
 #include <algorithm>

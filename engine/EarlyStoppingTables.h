@@ -38,8 +38,8 @@ struct EarlyStoppingTableSpec {
 // the levels 0.1, 0.1/3, 0.05, 0.05/2, 0.05/3 and 0.05/4.
 const std::vector<EarlyStoppingTableSpec>& EarlyStoppingTableSpecs();
 
-// The spec of the table of the given kind and level 1 / iLevelDenominator,
-// or null when the engine has none.
+// The description of the table of the given kind and level
+// 1 / iLevelDenominator, or null when the engine has none.
 const EarlyStoppingTableSpec* FindEarlyStoppingTable(bool bCurtailed,
                                                      int iLevelDenominator);
 
@@ -69,7 +69,7 @@ std::vector<BValueBoundaryPoint> BValueBoundary(int iLevelDenominator, int N);
 // the end row, followed by (-1, -1, -1).
 std::vector<EarlyStopperRow> BValueTableRows(int iLevelDenominator, int N);
 
-// The rows of the spec's table.
+// The rows of the described table.
 std::vector<EarlyStopperRow> EarlyStoppingTableRows(
     const EarlyStoppingTableSpec& spec);
 

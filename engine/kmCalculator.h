@@ -386,9 +386,9 @@ class kmCalculator {
   // of freedom. dSE = sqrt|dVar|. dVar < 0: dSE = -sqrt|dVar|, statistic 0,
   // p-value 1.0, false. dVar = 0 (or NaN): dSE 0, statistic and p-value
   // -1e30, false. dVar > 0: statistic dB / dSE, p-value
-  // 2 (1 - TCumulative(|t|, dDF)) (1 for a zero statistic), true; when the
-  // t probability cannot be computed (dDF <= 0) the p-value is -1e30 and
-  // the result false. Never throws.
+  // 2 P(T(dDF) > |t|), the upper tail computed directly (1 for a zero
+  // statistic), true; when the t probability cannot be computed (dDF <= 0)
+  // the p-value is -1e30 and the result false. Never throws.
   bool TTestPValue(double dB, double dVar, double dDF, double& dSE,
                    double& dStat, double& dPValue);
 

@@ -170,13 +170,15 @@ bool kmCalculator::TTestPValue(double dB, double dVar, double dDF, double& dSE,
     dPValue = 1.0;
     return true;
   }
-  const double dCum = TCumulative(std::fabs(dStat), dDF);
-  if (dCum == kInvalid) {
+  // The upper tail directly, so that a small p-value keeps its digits
+  // instead of vanishing in 1 - P.
+  const double dUpper = calc_TUpperTail(std::fabs(dStat), dDF);
+  if (dUpper == kInvalid) {
     // Without degrees of freedom there is no t distribution: report the
     // test as not made rather than a p-value of 2e30.
     dPValue = kInvalid;
     return false;
   }
-  dPValue = 2.0 * (1.0 - dCum);
+  dPValue = TwoSidedPValue(dUpper);
   return true;
 }

@@ -9,6 +9,7 @@
 // (Prais-Winsten transformation).
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -17,6 +18,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "models/PerfectFit.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -28,8 +30,16 @@ using NEWMAT::SymmetricMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Negative SSEs of smaller magnitude are rounding noise of an exact fit.
+// Negative SSEs of smaller magnitude are rounding noise of an exact fit at
+// any level of the data.
 constexpr double kSseRoundingTolerance = 1e-6;
+
+// True when the negative residual sum dSse is rounding of an exact fit: its
+// magnitude within kSseRoundingTolerance or within dBound, the perfect-fit
+// bound of the data, which grows with their level.
+bool IsRoundingBelowZero(double dSse, double dBound) {
+  return dSse < 0.0 && -dSse <= std::max(kSseRoundingTolerance, dBound);
+}
 
 // Column 1 of the response matrix, rows 1..n.
 ColumnVector ObservedSeries(const Matrix* pDataY, int n) {
@@ -279,7 +289,10 @@ void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
           vSSE(c) = dSse;
         }
       }
-      if (vSSE(1) < 0.0 && std::fabs(vSSE(1)) < kSseRoundingTolerance) {
+      // Only the sums are known here: the bound of data whose total about
+      // the mean may be as large as their raw total Y'Y.
+      if (IsRoundingBelowZero(vSSE(1),
+                              calc_PerfectFitBound(vYtY(1), vYtY(1)))) {
         vSSE(1) = 0.0;
       }
     });
@@ -292,6 +305,7 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
                           const ColumnVector& vU, const Matrix& mX) {
   WithCallPath("WLSNew", kClassName, [&] {
     const int n = iNumObs;
+    double dBound = 0.0;
     WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
       const Matrix mT = FactorWeighting(mWorkA, vU, n);
@@ -300,13 +314,12 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
       const ColumnVector vTe = mT * e;
       if (vSSE.Nrows() < 1) vSSE.ReSize(1);
       vSSE(1) = NEWMAT::DotProduct(e, vTe);
+      if (vSSE(1) < 0.0) dBound = calc_PerfectFitBound(y, mT);
     });
-    if (vSSE(1) < 0.0) {
-      if (std::fabs(vSSE(1)) < kSseRoundingTolerance) {
-        vSSE(1) = 0.0;
-      } else {
-        GenerateKmException("Error: SSE < 0.", kClassName);
-      }
+    if (IsRoundingBelowZero(vSSE(1), dBound)) {
+      vSSE(1) = 0.0;
+    } else if (vSSE(1) < 0.0) {
+      GenerateKmException("Error: SSE < 0.", kClassName);
     }
   });
 }

@@ -64,3 +64,7 @@ double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
   }
   return BoundFrom(dAboutMean, dRaw);
 }
+
+double calc_PerfectFitBound(double dTotalAboutMean, double dRawTotal) {
+  return BoundFrom(dTotalAboutMean, dRawTotal);
+}

@@ -29,4 +29,9 @@ double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
 double calc_PerfectFitBound(const NEWMAT::ColumnVector& y,
                             const NEWMAT::ColumnVector& w);
 
+// The same bound from the two totals themselves: T about the weighted mean
+// and the raw y'Wy. Where only y'Wy is known, passing it for both gives
+// the widest bound that data with that total can have.
+double calc_PerfectFitBound(double dTotalAboutMean, double dRawTotal);
+
 #endif  // KM_MODELS_PERFECTFIT_H

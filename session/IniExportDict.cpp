@@ -223,12 +223,12 @@ void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {
     KmString sEndKey("aapc end range");
     sEndKey << i;
     const KmString sEnd = ValueOf(section, sEndKey.GetCString());
-    if (sEnd.IsEmpty()) {
-      // A fault of the user's file, reported as such (kind 3).
-      GenerateKmInputExceptionF("%s found but no corresponding End Range found",
-                                kClassName, sStartKey.GetCString());
+    // A start without its end leaves the end list shorter; lists of
+    // unequal length give the run no custom ranges (ApplyAAPCRanges), so
+    // an unpaired start never fails the run.
+    if (!sEnd.IsEmpty()) {
+      dAAPCEndRanges.push_back(
+          km_session_internal::LeadingDouble(sEnd.GetCString()));
     }
-    dAAPCEndRanges.push_back(
-        km_session_internal::LeadingDouble(sEnd.GetCString()));
   }
 }

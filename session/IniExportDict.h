@@ -39,10 +39,8 @@ class IniExportDict {
   //  - kind 3 "Section \"[Export Options]\" not found in <full path>" when
   //    the file lacks the section (a file that does not exist lacks it);
   //  - kind 3 "Invalid value: <value> for variable: <key>" for a value
-  //    outside its key's words (members read before it keep their values);
-  //  - kind 3 "aapc start range<i> found but no corresponding End Range
-  //    found" when a numbered start has no end (that start is already in the
-  //    list).
+  //    outside its key's words (members read before it keep their values).
+  // A numbered start without its end is kept in the start list alone.
   void CreateDictFromFile(const char* sFileName);
 
   // Opens sFileName, puts the switches, precisions and codes back to their

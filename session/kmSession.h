@@ -511,7 +511,7 @@ class kmSession {
 
   // The parts of the report header, in WriteTextReportHeader's order
   // (kmSessionReportHeader.cpp), each appended to sText with line
-  // delimiter D: the model specification and by-variables; the search
+  // delimiter D: the model definition and by-variables; the search
   // method, kinkmark counts and model selection; the significance levels,
   // interval method and AAPC ranges; the jump model and comparison type.
   void AppendModelHeader(KmString& sText, const KmString& D) const;

@@ -191,7 +191,8 @@ void kmSession::AppendModelHeader(KmString& sText, const KmString& D) const {
       sHetError = bCalculated ? "Standard Error (Calculated)"
                               : "Standard Error (Provided)";
       break;
-    case 4:
+    case 1:  // Poisson count
+    case 4:  // Poisson rate
       sHetError = "Poisson Variance";
       break;
     default:

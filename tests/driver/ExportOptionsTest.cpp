@@ -159,6 +159,13 @@ TEST(ApplyAAPCRanges, ReplacesTheSessionRangesWhole) {
        {},
        {1990},
        {2000}},
+      // A start without its end: unequal lists, no custom ranges.
+      {"aapc start range1 = 1990\naapc end range1 = 2000\n"
+       "aapc start range2 = 2005\n",
+       false,
+       {},
+       {},
+       {}},
       {"", false, {}, {}, {}},
   };
   for (const Case& c : cases) {

@@ -202,6 +202,9 @@ TEST_F(KinkmarkSEsTest, TTestPValueCases) {
       {"negative variance", 1.5, -0.25, 7.0, false, -0.5, 0.0, 1.0},
       {"zero variance", 1.5, 0.0, 7.0, false, 0.0, -1e30, -1e30},
       {"zero estimate", 0.0, 0.25, 7.0, true, 0.5, 0.0, 1.0},
+      // 2 (1 - P) rounds to 0 here: the upper tail keeps the p-value.
+      // R: 2*pt(40, 20, lower.tail = FALSE)
+      {"far tail", 40.0, 1.0, 20.0, true, 1.0, 40.0, 1.4574696554310764e-20},
       // Without degrees of freedom the p-value would be 2 (1 + 1e30):
       // the test is reported as not made instead.
       {"no degrees of freedom", 1.5, 0.25, 0.0, false, 0.5, 3.0, -1e30},

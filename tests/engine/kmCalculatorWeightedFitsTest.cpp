@@ -406,3 +406,38 @@ TEST_F(WeightedFitsTest, AutocorrelationParameterByMode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KmCalculatorWLS, RoundingBelowZeroIsClearedAtAnyLevel) {
+  // An exact line y = L + 1.5 t at t = 1..8 fitted by X = [1, t] from raw
+  // cross products: at a high level L the difference Y'Y - M'X'Y rounds
+  // to a negative sum far beyond 1e-6, yet still rounding of the data.
+  for (double dLevel : {1.0, 1e6, 1e7, 1.5e8}) {
+    SCOPED_TRACE(dLevel);
+    Matrix mXtX(2, 2);
+    Matrix mXtY(2, 1);
+    ColumnVector vYtY(1);
+    mXtX = 0.0;
+    mXtY = 0.0;
+    vYtY = 0.0;
+    for (int t = 1; t <= 8; ++t) {
+      const double y = dLevel + 1.5 * t;
+      mXtX(1, 1) += 1.0;
+      mXtX(1, 2) += t;
+      mXtX(2, 2) += 1.0 * t * t;
+      mXtY(1, 1) += y;
+      mXtY(2, 1) += t * y;
+      vYtY(1) += y * y;
+    }
+    mXtX(2, 1) = mXtX(1, 2);
+    Matrix mInv;
+    ColumnVector vBeta, vSse;
+    uint16_t iRank = 0;
+    kmCalculator::WLS(1, mXtY, mXtX, mInv, vYtY, vBeta, vSse, iRank);
+    EXPECT_EQ(iRank, 2);
+    EXPECT_GE(vSse(1), 0.0);
+  }
+}
+
+}  // namespace

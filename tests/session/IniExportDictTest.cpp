@@ -200,24 +200,22 @@ TEST(IniExportDict, ReadsGaplessNumberedRangePairs) {
   EXPECT_EQ(d.dAAPCEndRanges, (std::vector<double>{2000, 2010}));
 }
 
-TEST(IniExportDict, StartRangeWithoutItsEndRaises) {
-  // Fault: a start range without its end, an error in the user's
-  // export-options file, was raised as an internal error (kind 0). It is
-  // now an input error (kind 3) like every other fault of the file.
+TEST(IniExportDict, StartRangeWithoutItsEndIsReadAlone) {
+  // Fault: a start range without its end failed the whole run; the start
+  // is now read alone, and the unequal lists give the run no custom ranges.
   km_test::ScratchDir dir;
   const std::string path = ExportFile(dir,
                                       "aapc start range1=1990\n"
                                       "aapc end range1=2000\n"
-                                      "aapc start range2=2005\n");
+                                      "aapc start range2=2005\n"
+                                      "aapc start range3=2008\n"
+                                      "aapc end range3=2012\n"
+                                      "export data=false\n");
   IniExportDict d;
-  const KmException e =
-      CatchKmException([&] { d.CreateDictFromFile(path.c_str()); });
-  EXPECT_STREQ(e.GetMessage(),
-               "aapc start range2 found but no corresponding End Range found");
-  EXPECT_EQ(e.GetKind(), 3);
-  EXPECT_STREQ(e.GetSource(), "IniExportDict");
-  EXPECT_EQ(d.dAAPCStartRanges, (std::vector<double>{1990, 2005}));
-  EXPECT_EQ(d.dAAPCEndRanges, (std::vector<double>{2000}));
+  d.CreateDictFromFile(path.c_str());
+  EXPECT_EQ(d.dAAPCStartRanges, (std::vector<double>{1990, 2005, 2008}));
+  EXPECT_EQ(d.dAAPCEndRanges, (std::vector<double>{2000, 2012}));
+  EXPECT_FALSE(d.bExportData);  // read after the ranges
 }
 
 TEST(IniExportDict, ReadingAgainStartsFromTheDefaults) {

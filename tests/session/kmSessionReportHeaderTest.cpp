@@ -204,10 +204,20 @@ TEST(WriteTextReportHeader, SettingsChooseTheirTexts) {
         Line(4, "Heteroscedastic Errors Model", "Standard Error (Calculated)") +
             D},
        {}},
-      {"Poisson count is not named",
+      // Fault: the Poisson-count model, a model the run fits, was reported
+      // as "Unknown"; it has Poisson variance like the Poisson rate.
+      {"Poisson count has Poisson variance",
        {{kmOptHetErrorModel, 1}, {kmOptDependentType, 9}},
-       {Line(4, "Heteroscedastic Errors Model", "Unknown") + D,
+       {Line(4, "Heteroscedastic Errors Model", "Poisson Variance") + D,
         Line(6, "Type", "Unknown", 52) + D},
+       {}},
+      {"Poisson rate",
+       {{kmOptHetErrorModel, 4}},
+       {Line(4, "Heteroscedastic Errors Model", "Poisson Variance") + D},
+       {}},
+      {"variance-covariance matrix is not named",
+       {{kmOptHetErrorModel, 5}},
+       {Line(4, "Heteroscedastic Errors Model", "Unknown") + D},
        {}},
       {"jump and comparability ratio",
        {{kmOptJumpCRMode, 3},
