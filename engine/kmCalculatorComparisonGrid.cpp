@@ -32,6 +32,7 @@
 #include <limits>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -51,11 +52,8 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculator";
 constexpr double kNoFit = 1e50;
-constexpr uint16_t kMaxKinkmarks = 9;
-
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kMaxKinkmarks;
 
 // Grows *pVector (created when null) to at least iSize entries, keeping
 // what it holds.

@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -49,11 +50,8 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculator";
 constexpr double kNoFit = 1e50;
-constexpr uint16_t kMaxKinkmarks = 9;
-
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kMaxKinkmarks;
 
 // The straight line of data set d (column d of mLine) on design columns 1
 // and 2 of mX0, rows 1..n.

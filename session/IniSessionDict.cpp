@@ -14,12 +14,7 @@ const char kClassName[] = "IniSessionDict";
 const char kSectionName[] = "Session Options";
 const char kHetErrorLocationKey[] = "het error variable location";
 
-// The value of sKey as the ini reader holds it; "" when absent.
-KmString ValueOf(const KmIniSection& section, const char* sKey) {
-  KmString sValue;
-  section.GetString(sValue, sKey);
-  return sValue;
-}
+using km_session_internal::ValueOf;
 
 }  // namespace
 
