@@ -38,6 +38,7 @@ struct Refit {
   // Kinkmarks between observations (Hudson's method), reported to six
   // decimals: the refit finds them again.
   bool bFreeKinkmarks = false;
+  double dRatesPerN = 1e5;
 };
 
 struct Case {
@@ -136,6 +137,13 @@ const Case kCases[] = {
      kGenerating,
      {},
      {"kinked.csv", Response::kPoissonRate, true}},
+    // The same counts as rates per 1000: the variance follows the multiplier.
+    {"poissonrate_per1000",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kPoissonRate, true, false, 1000.0}},
     {"poissoncount",
      nullptr,
      "run.ini",
@@ -304,8 +312,8 @@ Table ReadTable(const std::string& sPath) {
 // kinkmarks, SSE and segment coefficients from the report, its APCs from the
 // APC export.
 void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
-  const auto series =
-      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const auto series = km_e2e::ReadSeries(dir.File(refit.sData), refit.response,
+                                         refit.bLog, refit.dRatesPerN);
   const Table report = ReadTable(dir.File("out.report.txt"));
   const Table apcs = ReadTable(dir.File("out.apcexport.txt"));
   const char* kSites[] = {"East", "West"};
