@@ -588,8 +588,9 @@ class kmCalculator {
   // (columns 1..D of pDataY) at once, with a jump column when iJump is
   // non-zero: vResidSum(d) gets the best weighted SSE of data set d; for D = 1
   // also vLocations, vEstimates (the GridSearch layout, then the jump),
-  // mProfile and mWork. The best model of data set 1 is refitted; its jump and
-  // level vectors go to vJumpResults and vCRResults. Throws: "Cannot place
+  // mProfile and mWork. The best model of data set 1 is refitted; its jump
+  // test goes to vJumpResults and the jump on the ratio scale, exp(jump)
+  // tested against 1, to vCRResults. Throws: "Cannot place
   // kinkmark <k> in GridSearch." when no model exists.
   void GridSearch_WithJumpModel(int iNumDataSets, uint16_t k,
                                 NEWMAT::ColumnVector& vLocations,

@@ -19,8 +19,9 @@
 // coefficient, and mWork the best X'WX; for D > 1 they are left alone.
 // The best model of data set 1 is always refitted through the framework
 // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
-// and its jump and level vectors are stored in vJumpResults and
-// vCRResults. A cancellation skips the unpacking.
+// and its jump test is stored in vJumpResults and the jump on the ratio
+// scale (exp(jump) tested against 1, the comparability ratio the jump
+// implies) in vCRResults. A cancellation skips the unpacking.
 // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
 #include <newmat.h>
 
@@ -243,7 +244,9 @@ void kmCalculator::GridSearch_WithJumpModel(
       first.settings = settings;
       ForAllKinkMKAction::run_Fit(seriesSet, first);
       vJumpResults = first.jumpVector;
-      vCRResults = first.levelVector;
+      // The level reached after the jump is no ratio: a jump model's
+      // comparability ratio is its jump carried to the ratio scale.
+      vCRResults = first.jumpRetest;
 
       if (D != 1 || Cancelled(pProgress)) return;
       if (first.tau.Nrows() < k || vBeta.Nrows() < c) {
