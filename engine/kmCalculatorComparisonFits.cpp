@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -116,15 +117,7 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
           e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
         }
       }
-      for (int r = 1; r <= n; ++r) {
-        if (iMode == 0) {
-          mResiduals(k + 1, r) = e(r) * mRoot(r, r);
-        } else {
-          double dSum = 0.0;
-          for (int j = 1; j <= n; ++j) dSum += mRoot(r, j) * e(j);
-          mResiduals(k + 1, r) = dSum;
-        }
-      }
+      WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
 
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       std::vector<double> cells;
