@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -87,23 +88,15 @@ void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
 // kinkmarks and the jump flag J.
 KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
                                   int J, double dJumpLocation) {
-  KMRegModelSettings settings;
-  settings.nDataSets = D;
-  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
-  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
+  KMRegModelSettings settings =
+      FrameworkSearchSettings(session, D, k, dJumpLocation);
   settings.dMember7 = 0.0;
   settings.dMember8 = 0.0;
   settings.jumpAlpha = session.GetDouble(kmOptJumpCRAlpha);
   settings.modelType = 0;
   settings.testKind = 1;
   settings.jump = J;
-  settings.jumpLocation = dJumpLocation;
   settings.bMember15 = false;
-  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
-  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
-  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
-  settings.minKinkmarks = k;
-  settings.maxKinkmarks = k;
   settings.iMember23 = 0;
   settings.dMember24 = 0.0;
   settings.iMember30 = 0;
