@@ -32,6 +32,7 @@
 #include <limits>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -69,17 +70,9 @@ void EnsureLength(ColumnVector*& pVector, int iSize) {
 // The model framework's settings for a comparison search of k kinkmarks.
 KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
                                   double dJumpLocation) {
-  KMRegModelSettings settings;
-  settings.nDataSets = D;
-  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
-  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
+  KMRegModelSettings settings =
+      FrameworkSearchSettings(session, D, k, dJumpLocation);
   settings.jump = 0;
-  settings.jumpLocation = dJumpLocation;
-  settings.minKinkmarks = k;
-  settings.maxKinkmarks = k;
-  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
-  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
-  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
   return settings;
 }
 

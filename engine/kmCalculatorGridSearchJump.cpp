@@ -19,14 +19,16 @@
 // coefficient, and mWork the best X'WX; for D > 1 they are left alone.
 // The best model of data set 1 is always refitted through the framework
 // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
-// and its jump and level vectors are stored in vJumpResults and
-// vCRResults. A cancellation skips the unpacking.
+// and its jump test is stored in vJumpResults and the jump on the ratio
+// scale (exp(jump) tested against 1, the comparability ratio the jump
+// implies) in vCRResults. A cancellation skips the unpacking.
 // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
 #include <newmat.h>
 
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -86,23 +88,15 @@ void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
 // kinkmarks and the jump flag J.
 KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
                                   int J, double dJumpLocation) {
-  KMRegModelSettings settings;
-  settings.nDataSets = D;
-  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
-  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
+  KMRegModelSettings settings =
+      FrameworkSearchSettings(session, D, k, dJumpLocation);
   settings.dMember7 = 0.0;
   settings.dMember8 = 0.0;
   settings.jumpAlpha = session.GetDouble(kmOptJumpCRAlpha);
   settings.modelType = 0;
   settings.testKind = 1;
   settings.jump = J;
-  settings.jumpLocation = dJumpLocation;
   settings.bMember15 = false;
-  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
-  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
-  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
-  settings.minKinkmarks = k;
-  settings.maxKinkmarks = k;
   settings.iMember23 = 0;
   settings.dMember24 = 0.0;
   settings.iMember30 = 0;
@@ -243,7 +237,9 @@ void kmCalculator::GridSearch_WithJumpModel(
       first.settings = settings;
       ForAllKinkMKAction::run_Fit(seriesSet, first);
       vJumpResults = first.jumpVector;
-      vCRResults = first.levelVector;
+      // The level reached after the jump is no ratio: a jump model's
+      // comparability ratio is its jump carried to the ratio scale.
+      vCRResults = first.jumpRetest;
 
       if (D != 1 || Cancelled(pProgress)) return;
       if (first.tau.Nrows() < k || vBeta.Nrows() < c) {

@@ -102,7 +102,15 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
 
         SetHeterOptions(dict.GetHetErrorModel());
         if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
-          // A Poisson rate is fitted to the count.
+          // A Poisson rate is fitted to the count, so the file must say
+          // where the count is before anything is read or fitted.
+          if (dict.GetCountLocation() == -1) {
+            GenerateKmInputExceptionF(
+                "The \"poisson rate\" het error model needs the count of "
+                "each record, but the session parameter file gives no "
+                "\"count location\".",
+                kClassName);
+          }
           SetKMVarPosition(kmVarDependent, dict.GetCountLocation());
         }
 

@@ -111,7 +111,9 @@ TEST(kmSessionFromParams, MissingLocationsAreInputErrors) {
       {"poisson rate without count",
        "independent variable location = 1\npopulation location = 2\n"
        "het error variable location = poisson rate\n",
-       "-1 is out of bounds in vector of size 2."},
+       "The \"poisson rate\" het error model needs the count of each "
+       "record, but the session parameter file gives no \"count "
+       "location\"."},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
