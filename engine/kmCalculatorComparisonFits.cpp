@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -68,11 +69,6 @@ class CompSegmentWalk {
   double dIntercept_ = 0.0;
   double dSlope_ = 0.0;
 };
-
-// F of one data set, 0.0 when the alternative's sum is not positive.
-double FOf(double dS0, double dS1, double r) {
-  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
-}
 
 }  // namespace
 
@@ -177,7 +173,7 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
       const double r = iDf1 > 0 ? static_cast<double>(iDf2) / iDf1 : 0.0;
       int iCount = 0;
       for (int d = 1; d <= D; ++d) {
-        if (FOf(vSumSq0(d), vSumSq1(d), r) >= dF) ++iCount;
+        if (ReachesObservedF(FOf(vSumSq0(d), vSumSq1(d), r), dF)) ++iCount;
       }
       const double dPerm = static_cast<double>(iCount) / D;
       test.dPermPValue = dPerm;

@@ -32,6 +32,7 @@
 #include <limits>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
@@ -52,7 +53,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kNoFit = 1e50;
 using km_grid::Cancelled;
 using km_grid::kMaxKinkmarks;
 

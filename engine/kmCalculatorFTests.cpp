@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -27,18 +28,10 @@ using NEWMAT::ColumnVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Absolute tolerance within which a permuted F counts as reaching the
-// observed one in the complete test: the double-precision epsilon.
-constexpr double kTieTolerance = 2.220446049250313e-16;
 
 // Parameters of a model with k kinkmarks, in the 16-bit arithmetic of the
 // counts.
 int16_t NumParameters(int16_t k) { return static_cast<int16_t>(2 * k + 2); }
-
-// F of one data set: (S0 - S1) / S1 * r, or 0.0 when S1 <= 0.
-double FOf(double dS0, double dS1, double r) {
-  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
-}
 
 void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
                    const char* sSource) {
@@ -115,7 +108,7 @@ double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
       int iCount = 0;
       for (int i = 1; i <= iNumDataSets; ++i) {
         const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
-        if (std::fabs(dFi - dF) < kTieTolerance || dFi > dF) ++iCount;
+        if (ReachesObservedF(dFi, dF)) ++iCount;
       }
       const double dP = static_cast<double>(iCount) / iNumDataSets;
       test.dPermPValue = dP;

@@ -32,6 +32,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -45,8 +46,6 @@ using NEWMAT::RowVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Score of "no model": larger than any Q a fit reports.
-constexpr double kNoFit = 1e50;
 
 using km_grid::Cancelled;
 using km_grid::kColumnOffset;

@@ -31,6 +31,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -44,8 +45,6 @@ using NEWMAT::RowVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Residual sum of a data set for which no grid model was fitted.
-constexpr double kNoFit = 1e50;
 // Column 1 of pDataY (observed) and column 2 (the permuted data set).
 constexpr int kNumDataSets = 2;
 

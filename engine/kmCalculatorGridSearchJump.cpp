@@ -28,6 +28,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
@@ -50,7 +51,6 @@ using NEWMAT::SymmetricMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kNoFit = 1e50;
 using km_grid::Cancelled;
 using km_grid::kMaxKinkmarks;
 

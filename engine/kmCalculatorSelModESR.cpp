@@ -16,6 +16,7 @@
 #include "engine/EarlyStopper.h"
 #include "engine/EarlyStopperSet.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmSelModFits.h"
 #include "engine/kmUpperTriangularMatrix.h"
@@ -39,8 +40,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Residual sum of a data set that no model has fitted yet.
-constexpr double kNoFit = 1e50;
 // With kmOptPermutationSeed 0, cohort i is seeded with kSeedBase + i.
 constexpr int kSeedBase = 7160;
 // kmOptEarlyStopping codes.
