@@ -6,13 +6,28 @@
 #include <string>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
+#include "foundation/KmFormatIndex.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
 
 const char* const kClassName = "KmFormat";
+
+// The value at pValue as a T (read from text when bIsText), as a double.
+template <typename T>
+double NumberOf(const void* pValue, bool bIsText, bool bAllowBlank) {
+  T value = 0;
+  if (bIsText) {
+    KmConvertValue(value, static_cast<const char*>(pValue), bAllowBlank);
+  } else {
+    // The caller's buffer need not be aligned for T.
+    std::memcpy(&value, pValue, sizeof(value));
+  }
+  return static_cast<double>(value);
+}
 
 }  // namespace
 
@@ -29,6 +44,7 @@ KmFormat& KmFormat::operator=(const KmFormat& other) {
     if (this != &other) {
       vLines_ = other.vLines_;
       Copy(other);
+      DropSearchIndex();
     }
     return *this;
   });
@@ -44,10 +60,26 @@ void KmFormat::Copy(const KmFormat& other) {
     cDataType_ = other.cDataType_;
     bCaseSensitive_ = other.bCaseSensitive_;
     bSecondFlag_ = other.bSecondFlag_;
+    DropSearchIndex();
   });
 }
 
+std::shared_ptr<const KmFormatIndex> KmFormat::GetSearchIndex() const {
+  std::lock_guard<std::mutex> lock(mSearchIndex_);
+  if (!pSearchIndex_) {
+    pSearchIndex_ =
+        std::make_shared<KmFormatIndex>(vLines_, cDataType_, bCaseSensitive_);
+  }
+  return pSearchIndex_;
+}
+
+void KmFormat::DropSearchIndex() {
+  std::lock_guard<std::mutex> lock(mSearchIndex_);
+  pSearchIndex_.reset();
+}
+
 void KmFormat::InsertLine(const KmFormatLine& line, int32_t lIndex) {
+  DropSearchIndex();
   if (lIndex < 0 || lIndex >= GetNumLines()) {
     vLines_.push_back(line);
   } else {
@@ -111,6 +143,7 @@ void KmFormat::AddLine(const char* sLine, int32_t lIndex, bool bWithDisplay) {
 }
 
 void KmFormat::SetWholeFormat(const char* sText, bool bWithDisplay) {
+  DropSearchIndex();
   std::vector<KmFormatLine> vPrevious;
   vPrevious.swap(vLines_);
   try {
@@ -151,27 +184,48 @@ int32_t KmFormat::GetIndexFromValue(const void* pValue, bool bIsText,
                                     bool bAllowBlank) const {
   return WithCallPath("GetIndexFromValue()", kClassName, [&]() -> int32_t {
     if (pValue == nullptr) GenerateKmException("Null buffer", kClassName);
-    for (int32_t i = 0; i < GetNumLines(); ++i) {
-      if (vLines_[static_cast<size_t>(i)].GetIsInFormatLine(
-              pValue, cDataType_, bIsText, bAllowBlank, bCaseSensitive_)) {
-        return i;
-      }
+    const char* sText = static_cast<const char*>(pValue);
+    // A number text with a leading blank, blanks not allowed, is in no line.
+    if (bIsText && !bAllowBlank && cDataType_ != 'A' && sText[0] == ' ') {
+      return -1;
     }
-    return -1;
+    const std::shared_ptr<const KmFormatIndex> pIndex = GetSearchIndex();
+    const int32_t lFirst = pIndex->GetFirstRangedLine();
+    if (lFirst < 0) return -1;
+    // The first line that can hold a value reads it as a scan would, so a
+    // value that is no number of the type fails there.
+    if (vLines_[static_cast<size_t>(lFirst)].GetIsInFormatLine(
+            pValue, cDataType_, bIsText, bAllowBlank, bCaseSensitive_)) {
+      return lFirst;
+    }
+    switch (cDataType_) {
+      case 'A':
+        return pIndex->FindText(sText);
+      case 'I':
+        return pIndex->FindNumber(
+            NumberOf<int32_t>(pValue, bIsText, bAllowBlank));
+      case 'N':
+        return pIndex->FindNumber(
+            NumberOf<double>(pValue, bIsText, bAllowBlank));
+      case 'S':
+        return pIndex->FindNumber(
+            NumberOf<int16_t>(pValue, bIsText, bAllowBlank));
+      case 'U':
+        return pIndex->FindNumber(
+            NumberOf<uint16_t>(pValue, bIsText, bAllowBlank));
+      case 'W':
+        return pIndex->FindNumber(
+            NumberOf<uint32_t>(pValue, bIsText, bAllowBlank));
+      default:
+        return -1;
+    }
   });
 }
 
 int32_t KmFormat::GetIndexFromLabel(const char* sLabel) const {
   return WithCallPath("GetIndexFromLabel()", kClassName, [&]() -> int32_t {
     if (sLabel == nullptr) GenerateKmException("Null buffer", kClassName);
-    for (int32_t i = 0; i < GetNumLines(); ++i) {
-      const char* sLineLabel =
-          vLines_[static_cast<size_t>(i)].GetLabel().c_str();
-      const int iOrder = bCaseSensitive_ ? std::strcmp(sLineLabel, sLabel)
-                                         : KmStricmp(sLineLabel, sLabel);
-      if (iOrder == 0) return i;
-    }
-    return -1;
+    return GetSearchIndex()->FindLabel(sLabel);
   });
 }
 

@@ -3,11 +3,14 @@
 #define KM_FOUNDATION_KMFORMAT_H
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "foundation/KmFormatLine.h"
 #include "foundation/KmString.h"
 
+class KmFormatIndex;
 class KmIniSection;
 
 // KmFormat maps values of a variable to labels through an ordered list of
@@ -116,10 +119,14 @@ class KmFormat {
   const KmString& GetName() const { return sName_; }
   // The type letter used to read the value texts of lines added from now on
   // and to match values.
-  void SetDataType(char cDataType) { cDataType_ = cDataType; }
+  void SetDataType(char cDataType) {
+    cDataType_ = cDataType;
+    DropSearchIndex();
+  }
   char GetDataType() const { return cDataType_; }
   void SetCaseSensitive(bool bCaseSensitive) {
     bCaseSensitive_ = bCaseSensitive;
+    DropSearchIndex();
   }
   bool GetCaseSensitive() const { return bCaseSensitive_; }
   // A second flag kept, read and copied with the format; no operation of
@@ -133,12 +140,20 @@ class KmFormat {
   void InsertLine(const KmFormatLine& line, int32_t lIndex);
   // Throws the index error unless 0 <= i < GetNumLines().
   void CheckIndex(int32_t i) const;
+  // The search index of the present lines, type and case flag, built on
+  // the first look-up after a change; look-ups on several threads share it.
+  std::shared_ptr<const KmFormatIndex> GetSearchIndex() const;
+  // Forgets the search index: every change of the lines, the type or the
+  // case flag calls it.
+  void DropSearchIndex();
 
   KmString sName_;
   std::vector<KmFormatLine> vLines_;
   char cDataType_;
   bool bCaseSensitive_;
   bool bSecondFlag_;
+  mutable std::mutex mSearchIndex_;
+  mutable std::shared_ptr<const KmFormatIndex> pSearchIndex_;
 };
 
 #endif  // KM_FOUNDATION_KMFORMAT_H

@@ -185,3 +185,15 @@ bool KmFormatRange::GetIsInRange(uint32_t ulValue) const {
 bool KmFormatRange::GetIsInRange(double dValue) const {
   return IsInNumericRange(dValue);
 }
+
+bool KmFormatRange::GetNumericBounds(double& dLow, double& dHigh) const {
+  return GetNumericBound(low_, dLow) && GetNumericBound(high_, dHigh);
+}
+
+const char* KmFormatRange::GetLowText() const {
+  return cDataType_ == 'A' ? low_.sText : nullptr;
+}
+
+const char* KmFormatRange::GetHighText() const {
+  return cDataType_ == 'A' ? high_.sText : nullptr;
+}

@@ -51,6 +51,12 @@ class KmFormatRange {
   bool GetIsInRange(uint32_t ulValue) const;
   bool GetIsInRange(double dValue) const;
 
+  // The bounds as the numbers they hold; false for a text range.
+  bool GetNumericBounds(double& dLow, double& dHigh) const;
+  // The bounds of a text range; null for a number range.
+  const char* GetLowText() const;
+  const char* GetHighText() const;
+
  private:
   // A bound: one number of the range's type, or a text with its NUL.
   union Bound {

@@ -7,6 +7,7 @@ void KmFormat::Read(const KmIniSection* pSection, char cDefaultType,
                     const KmIniSection* pCaseSection,
                     const KmIniSection* pSecondSection,
                     const KmIniSection* pTypeSection) {
+  DropSearchIndex();
   std::vector<KmFormatLine> vPrevious;
   bool bLinesTaken = false;
   try {

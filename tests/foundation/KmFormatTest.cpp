@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -494,3 +496,112 @@ TEST(KmFormat, ReadKeepsTheOldLinesWhenASectionCannotBeRead) {
 }
 
 }  // namespace
+
+// The first line holding the value, scanning the lines in order: what every
+// look-up of a format must give, whatever its size.
+int32_t ScanFor(const KmFormat& format, const char* sValue) {
+  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+    if (format.GetLine(i).GetIsInFormatLine(sValue, format.GetDataType(), true,
+                                            true, format.GetCaseSensitive())) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// A value text of a large format: single values, lists and ranges of every
+// kind of end, overlapping one another, drawn from the seed.
+std::string RandomValueText(std::mt19937& random, char cType) {
+  std::uniform_int_distribution<int> number(0, 3000);
+  std::uniform_int_distribution<int> shape(0, 5);
+  auto one = [&]() -> std::string {
+    const int n = number(random);
+    if (cType == 'A') return "k" + std::to_string(n);
+    if (cType == 'N') return std::to_string(n) + ".5";
+    return std::to_string(n);
+  };
+  auto range = [&]() {
+    static const char* const kDashes[] = {"-", "<-", "-<", "<-<"};
+    return one() + kDashes[number(random) % 4] + one();
+  };
+  switch (shape(random)) {
+    case 0:
+      return range();
+    case 1:
+      return one() + "," + range() + "," + one();
+    case 2:
+      return one() + "," + one();
+    default:
+      return one();
+  }
+}
+
+TEST(KmFormat, LargeFormatsGiveTheLinesOfAScanInOrder) {
+  struct Case {
+    char cType;
+    bool bCaseSensitive;
+  };
+  const Case kCases[] = {
+      {'I', true}, {'N', true}, {'W', true}, {'A', true}, {'A', false}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(1, c.cType) + (c.bCaseSensitive ? "" : " nocase"));
+    std::mt19937 random(20261207);
+    KmFormat format;
+    format.SetDataType(c.cType);
+    format.SetCaseSensitive(c.bCaseSensitive);
+    for (int i = 0; i < 5000; ++i) {
+      const std::string sLabel = "L" + std::to_string(i % 4000);
+      format.AddLine(RandomValueText(random, c.cType).c_str(), sLabel.c_str(),
+                     -1);
+    }
+    format.AddLine("", "blank", -1);
+    for (int v = c.cType == 'W' ? 0 : -2; v <= 3002; ++v) {
+      const std::string sNumber = std::to_string(v);
+      std::vector<std::string> vValues = {sNumber};
+      if (c.cType == 'N') vValues.push_back(sNumber + ".5");
+      if (c.cType == 'A') vValues = {sNumber, "k" + sNumber, "K" + sNumber};
+      for (const std::string& sValue : vValues) {
+        ASSERT_EQ(IndexOf(format, sValue.c_str()),
+                  ScanFor(format, sValue.c_str()))
+            << sValue;
+      }
+    }
+    if (c.cType == 'A') {
+      EXPECT_EQ(IndexOf(format, ""), ScanFor(format, ""));
+      EXPECT_EQ(IndexOf(format, "zzz"), ScanFor(format, "zzz"));
+    }
+    EXPECT_EQ(format.GetIndexFromLabel("L3999"), 3999);
+    EXPECT_EQ(format.GetIndexFromLabel("L5"), 5);
+    EXPECT_EQ(format.GetIndexFromLabel("blank"), 5000);
+    EXPECT_EQ(format.GetIndexFromLabel("L4000"), -1);
+  }
+}
+
+TEST(KmFormat, LookUpsFollowChangesOfLinesTypeAndCase) {
+  KmFormat format;
+  format.SetDataType('A');
+  format.AddLine("b-d", "Range", -1);
+  EXPECT_EQ(IndexOf(format, "c"), 0);
+  EXPECT_EQ(IndexOf(format, "C"), -1);
+  format.SetCaseSensitive(false);
+  EXPECT_EQ(IndexOf(format, "C"), 0);
+  EXPECT_EQ(format.GetIndexFromLabel("RANGE"), 0);
+  format.AddLine("c", "Single", 0);
+  EXPECT_EQ(IndexOf(format, "C"), 0);
+  EXPECT_EQ(IndexOf(format, "b"), 1);
+  format.SetWholeFormat("1-<5=Low\n5=Five\n", false);
+  EXPECT_EQ(IndexOf(format, "c"), -1);
+  // Lines read as text stay text ranges, which hold no number.
+  format.SetDataType('I');
+  EXPECT_EQ(IndexOf(format, "5"), -1);
+  format.SetWholeFormat("1-<5=Low\n5=Five\n", false);
+  EXPECT_EQ(IndexOf(format, "4"), 0);
+  EXPECT_EQ(IndexOf(format, "5"), 1);
+  KmFormat copy;
+  copy = format;
+  EXPECT_EQ(IndexOf(copy, "5"), 1);
+  // A text that is no number fails as the scan of the lines fails.
+  EXPECT_STREQ(
+      km_test::CatchKmException([&] { IndexOf(copy, "x5"); }).GetMessage(),
+      km_test::CatchKmException([&] { ScanFor(copy, "x5"); }).GetMessage());
+}
