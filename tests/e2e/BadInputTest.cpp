@@ -97,6 +97,15 @@ const BadCase kCases[] = {
      "The \"poisson rate\" het error model needs the count of each record, "
      "but the session parameter file gives no \"count location\".",
      "kmSession"},
+    {"bad_noindependentlocation",
+     "Every record needs its independent variable, but the session parameter "
+     "file gives no \"independent variable location\".",
+     "kmSession"},
+    {"bad_nodependentlocation",
+     "Every record needs the value to be fitted, but the session parameter "
+     "file gives none of \"dependent variable location\", \"crude rate "
+     "location\", \"age-adjusted rate location\" and \"count location\".",
+     "kmSession"},
     {"bad_nodatafileoptions", "Section \"[Datafile Options]\" not found in",
      "KMUserParamsDict"},
     {"bad_garbagekms", kNotSession, "kmSession.cpp"},
