@@ -122,6 +122,9 @@ class kmCohortDataManager {
   // total uncomputed (-1.0), so that the next cohort computes it.
   void ComputeTotalStdPopulation(int32_t nGroup, int iCohortNumber,
                                  const KmString& sMissing);
+  // Refuses an empty cohort and count, population or standard population
+  // locations that are unset or lie past the first record's fields.
+  void CheckRateLayout(bool bAgeAdjusted, const char* sSource) const;
   // Poisson-type errors: kmOptHetErrorModel 4 or 1, or 0 in a log-linear
   // analysis.
   bool IsPoissonType() const;

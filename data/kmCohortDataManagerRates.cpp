@@ -165,40 +165,45 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
   });
 }
 
+void kmCohortDataManager::CheckRateLayout(bool bAgeAdjusted,
+                                          const char* kSource) const {
+  if (pRows_ == nullptr || pRows_->empty()) {
+    GenerateKmException("Cohort Data Vector Empty.", kSource);
+  }
+  if (iCountLoc_ < 1) {
+    GenerateKmException("Count variable offset is zero or less.", kSource);
+  }
+  if (iPopulationLoc_ < 1) {
+    GenerateKmException("Pop variable offset is zero or less.", kSource);
+  }
+  if (bAgeAdjusted && iStdPopulationLoc_ < 1) {
+    GenerateKmException("Stnd Pop variable offset is zero or less.", kSource);
+  }
+  const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
+  if (nFirst == 0) {
+    GenerateKmException("Cohort row vector is empty.", kSource);
+  }
+  if (nFirst < iCountLoc_) {
+    ThrowTooShort("count variable (field position ", iCountLoc_, nFirst,
+                  " fields.", kSource);
+  }
+  if (nFirst < iPopulationLoc_) {
+    ThrowTooShort("population variable (field position ", iPopulationLoc_,
+                  nFirst, " fields.", kSource);
+  }
+  if (bAgeAdjusted && nFirst < iStdPopulationLoc_) {
+    ThrowTooShort("standard population variable (field position ",
+                  iStdPopulationLoc_, nFirst, " fields.", kSource);
+  }
+}
+
 void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
                                                     int iNumAdjustGroups,
                                                     int iCohortNumber,
                                                     KmString sMissing) {
   static const char* const kSource = "ValidateCrudeOrAgeAdjRate";
   WithCallPath("ValidateCrudeOrAgeAdjRate()", kClassName, [&] {
-    if (pRows_ == nullptr || pRows_->empty()) {
-      GenerateKmException("Cohort Data Vector Empty.", kSource);
-    }
-    if (iCountLoc_ < 1) {
-      GenerateKmException("Count variable offset is zero or less.", kSource);
-    }
-    if (iPopulationLoc_ < 1) {
-      GenerateKmException("Pop variable offset is zero or less.", kSource);
-    }
-    if (bAgeAdjusted && iStdPopulationLoc_ < 1) {
-      GenerateKmException("Stnd Pop variable offset is zero or less.", kSource);
-    }
-    const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
-    if (nFirst == 0) {
-      GenerateKmException("Cohort row vector is empty.", kSource);
-    }
-    if (nFirst < iCountLoc_) {
-      ThrowTooShort("count variable (field position ", iCountLoc_, nFirst,
-                    " fields.", kSource);
-    }
-    if (nFirst < iPopulationLoc_) {
-      ThrowTooShort("population variable (field position ", iPopulationLoc_,
-                    nFirst, " fields.", kSource);
-    }
-    if (bAgeAdjusted && nFirst < iStdPopulationLoc_) {
-      ThrowTooShort("standard population variable (field position ",
-                    iStdPopulationLoc_, nFirst, " fields.", kSource);
-    }
+    CheckRateLayout(bAgeAdjusted, kSource);
 
     const int32_t nRecords = static_cast<int32_t>(pRows_->size());
     // Without age adjustment the whole cohort is walked record by record.

@@ -5,6 +5,7 @@
 #include <newmat.h>
 
 #include "engine/kmCalculator.h"
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmTable.h"
@@ -12,7 +13,7 @@
 void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
                                          double dCRValue, double dCRVariance,
                                          double dAlpha) {
-  try {
+  WithCallPath("CalculateComparabilityRatioForTable()", "kmCalculator", [&] {
     kmCalculator calculator(pSession);
     calculator.Calculate_Comparability_Ratio_CI(dCRValue, dCRVariance, dAlpha,
                                                 &calculator.vCRResults);
@@ -24,10 +25,7 @@ void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
     model.SetComparabilityLowerCI(v(5));
     model.SetComparabilityUpperCI(v(6));
     model.SetComparabilityIsSig(v(7));
-  } catch (KmException& e) {
-    e.AddCallPath("CalculateComparabilityRatioForTable()", "kmCalculator");
-    throw;
-  }
+  });
 }
 
 void InstallComparabilityRatioCalculator(kmCalcHandler& handler) {

@@ -338,7 +338,9 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
           i);
     }
     row.s = std::sqrt(row.y) / p * layout.dRatesPerN;
-    dVar = row.y * 1e10 / (p * p);
+    // The variance of the rate c / p x N is c N^2 / p^2; the squared
+    // multiplier is taken first so that rates per 100000 keep their figures.
+    dVar = row.y * (layout.dRatesPerN * layout.dRatesPerN) / (p * p);
     row.y = row.y / p * layout.dRatesPerN;
   }
   if (layout.bLogLinear) {

@@ -334,8 +334,16 @@ class kmCalculator {
   // ======================================================================
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
-  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0.
+  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0 or is NaN.
   double FPValue(double dF, int iDf1, int iDf2);
+
+  // Records in test the observed statistic of a null model with residual
+  // sum dSum0 against an alternative with dSum1 on iDf1 and iDf2 degrees of
+  // freedom: F = (dSum0 - dSum1) / dSum1 * iDf2 / iDf1 and its p-value (F 0
+  // and p-value 1.0 when F cannot be formed), the degrees of freedom, and
+  // for iDf1 = 2 the second statistic 2F/3 on 3 and iDf2. Returns F.
+  double RecordObservedF(kmFTest& test, double dSum0, double dSum1, int iDf1,
+                         int iDf2);
 
   // Complete test of k0 against k1 over iNumDataSets data sets: records F,
   // df1, df2, the parametric p-value (1.0 when F cannot be formed), for
@@ -588,8 +596,9 @@ class kmCalculator {
   // (columns 1..D of pDataY) at once, with a jump column when iJump is
   // non-zero: vResidSum(d) gets the best weighted SSE of data set d; for D = 1
   // also vLocations, vEstimates (the GridSearch layout, then the jump),
-  // mProfile and mWork. The best model of data set 1 is refitted; its jump and
-  // level vectors go to vJumpResults and vCRResults. Throws: "Cannot place
+  // mProfile and mWork. The best model of data set 1 is refitted; its jump
+  // test goes to vJumpResults and the jump on the ratio scale, exp(jump)
+  // tested against 1, to vCRResults. Throws: "Cannot place
   // kinkmark <k> in GridSearch." when no model exists.
   void GridSearch_WithJumpModel(int iNumDataSets, uint16_t k,
                                 NEWMAT::ColumnVector& vLocations,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -131,15 +132,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
         mFitted(K1, i) = dFit;
         vRaw(i) = (*pDataY)(i, 1) - dFit;
       }
-      for (int i = 1; i <= n; ++i) {
-        if (iMode == 0) {
-          mResid(K1, i) = vRaw(i) * mW(i, i);
-        } else {
-          double dSum = 0.0;
-          for (int j = 1; j <= n; ++j) dSum += mW(i, j) * vRaw(j);
-          mResid(K1, i) = dSum;
-        }
-      }
+      WeightResiduals(mW, vRaw, n, iMode, K1, mResid);
     });
   });
 }

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -38,7 +39,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kNoFit = 1e50;
 // An F statistic below this is taken as 0.
 constexpr double kSmallF = 1e-8;
 

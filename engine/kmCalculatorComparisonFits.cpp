@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
+#include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -68,11 +70,6 @@ class CompSegmentWalk {
   double dSlope_ = 0.0;
 };
 
-// F of one data set, 0.0 when the alternative's sum is not positive.
-double FOf(double dS0, double dS1, double r) {
-  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
-}
-
 }  // namespace
 
 void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
@@ -116,15 +113,7 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
           e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
         }
       }
-      for (int r = 1; r <= n; ++r) {
-        if (iMode == 0) {
-          mResiduals(k + 1, r) = e(r) * mRoot(r, r);
-        } else {
-          double dSum = 0.0;
-          for (int j = 1; j <= n; ++j) dSum += mRoot(r, j) * e(j);
-          mResiduals(k + 1, r) = dSum;
-        }
-      }
+      WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
 
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       std::vector<double> cells;
@@ -177,32 +166,14 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
       const int16_t p1 = static_cast<int16_t>(iXColumn + 2 * k1);
       const int iDf2 = iNumObs - p1;
       const int iDf1 = p1 - p0;
-      double dF = 0.0;
-      double dP = 1.0;
-      double r = 0.0;
-      if (iDf1 > 0 && iDf2 > 0 && vSumSq1(1) > 0.0) {
-        r = static_cast<double>(iDf2) / iDf1;
-        dF = FOf(vSumSq0(1), vSumSq1(1), r);
-        // An alternative no better than the null is no evidence for it:
-        // p-value 1, not the 0.0 the distribution routine answers there.
-        dP = dF > 0.0 ? FPValue(dF, iDf1, iDf2) : 1.0;
-      }
-      test.dF = dF;
-      test.lNumeratorDF = iDf1;
-      test.lDenominatorDF = iDf2;
-      test.dPValue = dP;
-      if (iDf1 == 2 && iDf2 > 0) {
-        test.bSecondStat = true;
-        test.dSecondF = dF * 2.0 / 3.0;
-        test.dSecondPValue = dF > 0.0 ? FPValue(test.dSecondF, 3, iDf2) : 1.0;
-        test.lSecondNumeratorDF = 3;
-      }
+      const double dF =
+          RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
       test.lNumPermutations = D;
       if (D <= 1) return dAlpha;
-      if (iDf1 > 0) r = static_cast<double>(iDf2) / iDf1;
+      const double r = iDf1 > 0 ? static_cast<double>(iDf2) / iDf1 : 0.0;
       int iCount = 0;
       for (int d = 1; d <= D; ++d) {
-        if (FOf(vSumSq0(d), vSumSq1(d), r) >= dF) ++iCount;
+        if (ReachesObservedF(FOf(vSumSq0(d), vSumSq1(d), r), dF)) ++iCount;
       }
       const double dPerm = static_cast<double>(iCount) / D;
       test.dPermPValue = dPerm;

@@ -32,6 +32,9 @@
 #include <limits>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
+#include "engine/kmFrameworkSearchSettings.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -50,12 +53,8 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kNoFit = 1e50;
-constexpr uint16_t kMaxKinkmarks = 9;
-
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kMaxKinkmarks;
 
 // Grows *pVector (created when null) to at least iSize entries, keeping
 // what it holds.
@@ -71,17 +70,9 @@ void EnsureLength(ColumnVector*& pVector, int iSize) {
 // The model framework's settings for a comparison search of k kinkmarks.
 KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
                                   double dJumpLocation) {
-  KMRegModelSettings settings;
-  settings.nDataSets = D;
-  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
-  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
+  KMRegModelSettings settings =
+      FrameworkSearchSettings(session, D, k, dJumpLocation);
   settings.jump = 0;
-  settings.jumpLocation = dJumpLocation;
-  settings.minKinkmarks = k;
-  settings.maxKinkmarks = k;
-  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
-  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
-  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
   return settings;
 }
 

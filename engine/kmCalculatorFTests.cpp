@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -27,18 +28,10 @@ using NEWMAT::ColumnVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Absolute tolerance within which a permuted F counts as reaching the
-// observed one in the complete test: the double-precision epsilon.
-constexpr double kTieTolerance = 2.220446049250313e-16;
 
 // Parameters of a model with k kinkmarks, in the 16-bit arithmetic of the
 // counts.
 int16_t NumParameters(int16_t k) { return static_cast<int16_t>(2 * k + 2); }
-
-// F of one data set: (S0 - S1) / S1 * r, or 0.0 when S1 <= 0.
-double FOf(double dS0, double dS1, double r) {
-  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
-}
 
 void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
                    const char* sSource) {
@@ -54,8 +47,9 @@ void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
 double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
   if (iDf1 <= 0 || iDf2 <= 0) return 0.0;
   // An F of 0 or less (the larger model fitting no better, as a search on
-  // its grid can) is no evidence against the smaller model.
-  if (dF <= 0.0) return 1.0;
+  // its grid can) is no evidence against the smaller model; nor is an F
+  // that is not a number.
+  if (!(dF > 0.0)) return 1.0;
   if (pStatClass == nullptr) {
     GenerateKmException("The distribution object does not exist.", kClassName);
   }
@@ -71,6 +65,29 @@ double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
   return q;
 }
 
+double kmCalculator::RecordObservedF(kmFTest& test, double dSum0, double dSum1,
+                                     int iDf1, int iDf2) {
+  double dF = 0.0;
+  double dP = 1.0;
+  if (iDf1 > 0 && iDf2 > 0 && dSum1 > 0.0) {
+    dF = FOf(dSum0, dSum1, static_cast<double>(iDf2) / iDf1);
+    dP = FPValue(dF, iDf1, iDf2);
+  }
+  test.dF = dF;
+  test.lNumeratorDF = iDf1;
+  test.lDenominatorDF = iDf2;
+  test.dPValue = dP;
+  if (iDf1 == 2 && iDf2 > 0) {
+    // One added kinkmark: the same difference of sums spread over three
+    // numerator degrees of freedom (the kinkmark location counted).
+    test.bSecondStat = true;
+    test.dSecondF = dF * 2.0 / 3.0;
+    test.lSecondNumeratorDF = 3;
+    test.dSecondPValue = FPValue(test.dSecondF, 3, iDf2);
+  }
+  return dF;
+}
+
 double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
                            double dAlpha, int iNumDataSets,
                            const ColumnVector& vResidSum0,
@@ -82,34 +99,16 @@ double kmCalculator::FTest(int16_t /*iTestsLeft*/, int16_t k0, int16_t k1,
                     kSource);
       const int iDf1 = NumParameters(k1) - NumParameters(k0);
       const int iDf2 = static_cast<int16_t>(iNumObs - NumParameters(k1));
-      double r = 0.0;
-      double dF = 0.0;
-      double dPF = 1.0;
-      if (iDf1 > 0 && iDf2 > 0 && vResidSum1(1) > 0.0) {
-        r = static_cast<double>(iDf2) / iDf1;
-        dF = FOf(vResidSum0(1), vResidSum1(1), r);
-        dPF = FPValue(dF, iDf1, iDf2);
-      }
-      test.dF = dF;
-      test.lNumeratorDF = iDf1;
-      test.lDenominatorDF = iDf2;
-      test.dPValue = dPF;
-      if (iDf1 == 2 && iDf2 > 0) {
-        // One added kinkmark: the same difference of sums spread over three
-        // numerator degrees of freedom (the kinkmark location counted).
-        test.bSecondStat = true;
-        test.dSecondF = dF * 2.0 / 3.0;
-        test.lSecondNumeratorDF = 3;
-        test.dSecondPValue = FPValue(test.dSecondF, 3, iDf2);
-      }
+      const double dF =
+          RecordObservedF(test, vResidSum0(1), vResidSum1(1), iDf1, iDf2);
       test.lNumPermutations = iNumDataSets;
       if (iNumDataSets <= 1) return 0.0;
 
-      if (iDf1 > 0) r = static_cast<double>(iDf2) / iDf1;
+      const double r = iDf1 > 0 ? static_cast<double>(iDf2) / iDf1 : 0.0;
       int iCount = 0;
       for (int i = 1; i <= iNumDataSets; ++i) {
         const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
-        if (std::fabs(dFi - dF) < kTieTolerance || dFi > dF) ++iCount;
+        if (ReachesObservedF(dFi, dF)) ++iCount;
       }
       const double dP = static_cast<double>(iCount) / iNumDataSets;
       test.dPermPValue = dP;

@@ -32,6 +32,8 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -44,18 +46,11 @@ using NEWMAT::RowVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Score of "no model": larger than any Q a fit reports.
-constexpr double kNoFit = 1e50;
-// Kinkmarks are placed at levels 0..8 of the recursion; the fit is made at
-// the last level.
-constexpr uint16_t kFitLevel = 8;
-constexpr uint16_t kMaxKinkmarks = kFitLevel + 1;
-// Offset between a candidate index and its column in the design.
-constexpr double kColumnOffset = 2.0;
 
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kColumnOffset;
+using km_grid::kFitLevel;
+using km_grid::kMaxKinkmarks;
 
 }  // namespace
 
@@ -95,10 +90,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       mProfile.ReSize(K, k);
       mProfile = kNoFit;
 
-      RowVector vCols(iNumCols);
-      vCols = 0.0;
-      vCols(1) = 1.0;
-      vCols(2) = 2.0;
+      RowVector vCols;
       RowVector vBestCols(iNumCols);
       vBestCols = 0.0;
       // The search fits the data less their straight line, which keeps the
@@ -111,14 +103,10 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       vOnes = 1.0;
       PreCalcXWYAboutLine(1, vOnes, mXWYAll, vYWY, mLine);
 
-      Matrix mXWYWork(iNumCols, 1);
-      mXWYWork = 0.0;
-      Matrix mXWXWork(iNumCols, iNumCols);
-      mXWXWork = 0.0;
-      for (int r = 1; r <= 2; ++r) {
-        mXWYWork(r, 1) = mXWYAll(r, 1);
-        for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
-      }
+      Matrix mXWYWork;
+      Matrix mXWXWork;
+      km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, 1, vCols, mXWXWork,
+                                  mXWYWork);
       mWork << mXWXWork;
       Matrix mXWXInvWork;
       ColumnVector vCoefWork;
@@ -183,10 +171,8 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
         // observations required between kinkmarks the spacing index of a
         // candidate can point at the candidate itself, which would fit the
         // same hinge twice.
-        const uint16_t iNext = k <= iLevel + 1
-                                   ? static_cast<uint16_t>(iK)
-                                   : static_cast<uint16_t>(std::max(
-                                         std::trunc((*pGridAux)(c)), c + 1.0));
+        const uint16_t iNext =
+            km_grid::NextFirstCandidate(iLevel, k, iK, c, *pGridAux);
         Search(static_cast<uint16_t>(iLevel + 1), iNext, iNumCols, iK, k,
                iNumDataSets, vCols, vBestCols, dBestQ, mProfile, mXWYWork,
                mXWYAll, mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork,
@@ -194,15 +180,8 @@ void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
         continue;
       }
       WithMatrixErrorsAsKm("kmCalculator::Search()", [&] {
-        for (int cc = 3; cc <= iNumCols; ++cc) {
-          const int iColC = static_cast<int>(vCols(cc));
-          for (int r = 1; r <= cc; ++r) {
-            const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
-            mXWXWork(cc, r) = d;
-            mXWXWork(r, cc) = d;
-          }
-          mXWYWork(cc, 1) = mXWYAll(iColC, 1);
-        }
+        km_grid::LoadCandidateCrossProducts(*pXWX, vCols, iNumCols, mXWYAll, 1,
+                                            mXWXWork, mXWYWork);
         WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
             vQWork, iFitStatus);
         const double dQ = vQWork(1);

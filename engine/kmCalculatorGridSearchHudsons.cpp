@@ -31,6 +31,8 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -43,20 +45,13 @@ using NEWMAT::RowVector;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Residual sum of a data set for which no grid model was fitted.
-constexpr double kNoFit = 1e50;
-// Kinkmarks are placed at levels 0..8 of the recursion; the fit is made at
-// the last level.
-constexpr uint16_t kFitLevel = 8;
-constexpr uint16_t kMaxKinkmarks = kFitLevel + 1;
-// Offset between a candidate index and its column in the design.
-constexpr double kColumnOffset = 2.0;
 // Column 1 of pDataY (observed) and column 2 (the permuted data set).
 constexpr int kNumDataSets = 2;
 
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kColumnOffset;
+using km_grid::kFitLevel;
+using km_grid::kMaxKinkmarks;
 
 }  // namespace
 
@@ -107,22 +102,15 @@ void kmCalculator::GridSearchForHudsons(
         pProgress->SetPosition(pProgress->GetMinimum());
       }
 
-      RowVector vCols(iNumCols);
-      vCols = 0.0;
-      vCols(1) = 1.0;
-      vCols(2) = 2.0;
+      RowVector vCols;
       RowVector vBestCols(iNumCols);
       vBestCols = 0.0;
-      Matrix mXWYWork(iNumCols, kNumDataSets);
-      mXWYWork = 0.0;
       // The elements outside the leading 2 x 2 block are filled per
-      // model; zero them so mWork holds no stale values.
-      Matrix mXWXWork(iNumCols, iNumCols);
-      mXWXWork = 0.0;
-      for (int r = 1; r <= 2; ++r) {
-        for (int c = 1; c <= kNumDataSets; ++c) mXWYWork(r, c) = mXWYAll(r, c);
-        for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = (*pXWX)(r, c);
-      }
+      // model; they start at zero so mWork holds no stale values.
+      Matrix mXWYWork;
+      Matrix mXWXWork;
+      km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, kNumDataSets, vCols,
+                                  mXWXWork, mXWYWork);
       mWork << mXWXWork;
       Matrix mXWXInvWork;
       ColumnVector vCoefWork;
@@ -152,10 +140,8 @@ void kmCalculator::Search_Hudsons(
       if (iLevel < kFitLevel) {
         // The same enumeration as Search: a following kinkmark never shares
         // its candidate, so both searches fit the same models.
-        const uint16_t iNext = k <= iLevel + 1
-                                   ? static_cast<uint16_t>(iK)
-                                   : static_cast<uint16_t>(std::max(
-                                         std::trunc((*pGridAux)(c)), c + 1.0));
+        const uint16_t iNext =
+            km_grid::NextFirstCandidate(iLevel, k, iK, c, *pGridAux);
         Search_Hudsons(static_cast<uint16_t>(iLevel + 1), j, iNext, iNumCols,
                        iK, k, iNumDataSets, vCols, vBestCols, vResidSum,
                        mProfile, mXWYWork, mXWYAll, mXWXWork, mXWXInvWork,
@@ -164,16 +150,8 @@ void kmCalculator::Search_Hudsons(
         continue;
       }
       WithMatrixErrorsAsKm("kmCalculator::Search_Hudsons()", [&] {
-        for (int cc = 3; cc <= iNumCols; ++cc) {
-          const int iColC = static_cast<int>(vCols(cc));
-          for (int r = 1; r <= cc; ++r) {
-            const double d = (*pXWX)(iColC, static_cast<int>(vCols(r)));
-            mXWXWork(cc, r) = d;
-            mXWXWork(r, cc) = d;
-          }
-          for (int d = 1; d <= iNumDataSets; ++d)
-            mXWYWork(cc, d) = mXWYAll(iColC, d);
-        }
+        km_grid::LoadCandidateCrossProducts(*pXWX, vCols, iNumCols, mXWYAll,
+                                            iNumDataSets, mXWXWork, mXWYWork);
         WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
             vQWork, iFitStatus);
         // Only the permuted column is recorded; the fit status is not

@@ -19,14 +19,18 @@
 // coefficient, and mWork the best X'WX; for D > 1 they are left alone.
 // The best model of data set 1 is always refitted through the framework
 // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
-// and its jump and level vectors are stored in vJumpResults and
-// vCRResults. A cancellation skips the unpacking.
+// and its jump test is stored in vJumpResults and the jump on the ratio
+// scale (exp(jump) tested against 1, the comparability ratio the jump
+// implies) in vCRResults. A cancellation skips the unpacking.
 // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
 #include <newmat.h>
 
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
+#include "engine/kmFrameworkSearchSettings.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -47,12 +51,8 @@ using NEWMAT::SymmetricMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-constexpr double kNoFit = 1e50;
-constexpr uint16_t kMaxKinkmarks = 9;
-
-bool Cancelled(const KmProgressInterface* pProgress) {
-  return pProgress != nullptr && pProgress->IsCancelled();
-}
+using km_grid::Cancelled;
+using km_grid::kMaxKinkmarks;
 
 // The straight line of data set d (column d of mLine) on design columns 1
 // and 2 of mX0, rows 1..n.
@@ -88,23 +88,15 @@ void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
 // kinkmarks and the jump flag J.
 KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
                                   int J, double dJumpLocation) {
-  KMRegModelSettings settings;
-  settings.nDataSets = D;
-  settings.permutationAlpha = session.GetDouble(kmOptPermSignificance);
-  settings.alpha = session.GetDouble(kmOptKinkmarkAlpha);
+  KMRegModelSettings settings =
+      FrameworkSearchSettings(session, D, k, dJumpLocation);
   settings.dMember7 = 0.0;
   settings.dMember8 = 0.0;
   settings.jumpAlpha = session.GetDouble(kmOptJumpCRAlpha);
   settings.modelType = 0;
   settings.testKind = 1;
   settings.jump = J;
-  settings.jumpLocation = dJumpLocation;
   settings.bMember15 = false;
-  settings.minObsAtEnds = session.GetInt(kmOptMinObsEnd);
-  settings.minObsBetween = session.GetInt(kmOptMinObsBetween);
-  settings.gridPointsBetween = session.GetInt(kmOptGridPointsBetween);
-  settings.minKinkmarks = k;
-  settings.maxKinkmarks = k;
   settings.iMember23 = 0;
   settings.dMember24 = 0.0;
   settings.iMember30 = 0;
@@ -245,7 +237,9 @@ void kmCalculator::GridSearch_WithJumpModel(
       first.settings = settings;
       ForAllKinkMKAction::run_Fit(seriesSet, first);
       vJumpResults = first.jumpVector;
-      vCRResults = first.levelVector;
+      // The level reached after the jump is no ratio: a jump model's
+      // comparability ratio is its jump carried to the ratio scale.
+      vCRResults = first.jumpRetest;
 
       if (D != 1 || Cancelled(pProgress)) return;
       if (first.tau.Nrows() < k || vBeta.Nrows() < c) {

@@ -25,10 +25,10 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNoSession = "Session does not exist - invalid pointer.";
 
-template <typename T>
-void DeleteAndNull(T*& p) {
-  delete p;
-  p = nullptr;
+// Deletes each owned object in turn and nulls its pointer.
+template <typename... T>
+void DeleteAndNull(T*&... p) {
+  ((delete p, p = nullptr), ...);
 }
 
 // Deletes iCount elements of an owned array of owned objects, then the array.
@@ -167,17 +167,8 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
 
       // Called once per calculator in a run; objects of an earlier call
       // are released rather than leaked.
-      DeleteAndNull(pX0);
-      DeleteAndNull(pXWX);
-      DeleteAndNull(pWeightMatrix);
-      DeleteAndNull(pGridValues);
-      DeleteAndNull(pGridAux);
-      DeleteAndNull(pWork1);
-      DeleteAndNull(pWork2);
-      DeleteAndNull(pWork3);
-      DeleteAndNull(pWork4);
-      DeleteAndNull(pWork5);
-      DeleteAndNull(pWork6);
+      DeleteAndNull(pX0, pXWX, pWeightMatrix, pGridValues, pGridAux);
+      DeleteAndNull(pWork1, pWork2, pWork3, pWork4, pWork5, pWork6);
 
       pX0 = new Matrix();
       pXWX = new SymmetricMatrix();
@@ -253,12 +244,7 @@ void kmCalculator::Release() {
   DeleteAndNull(pClusterMatrix);
   DeleteAndNull(pDataAux);
   ReleaseGroupArrays();
-  DeleteAndNull(pWork1);
-  DeleteAndNull(pWork2);
-  DeleteAndNull(pWork3);
-  DeleteAndNull(pWork4);
-  DeleteAndNull(pWork5);
-  DeleteAndNull(pWork6);
+  DeleteAndNull(pWork1, pWork2, pWork3, pWork4, pWork5, pWork6);
   DeleteAndNull(pRandom);
   pCalcHandler = nullptr;
   pOwnedCalcHandler.reset();

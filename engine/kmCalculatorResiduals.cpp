@@ -31,6 +31,7 @@
 
 #include "engine/kmCalculator.h"
 #include "engine/kmPieceWalk.h"
+#include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -90,15 +91,7 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
     mFitted(k + 1, i) = vFitted(i);
     vRaw(i) = mY(i, 1) - vFitted(i);
   }
-  for (int i = 1; i <= n; ++i) {
-    if (iAutocorrMode == 0) {
-      mResid(k + 1, i) = vRaw(i) * mA(i, i);
-    } else {
-      double dSum = 0.0;
-      for (int j = 1; j <= n; ++j) dSum += mA(i, j) * vRaw(j);
-      mResid(k + 1, i) = dSum;
-    }
-  }
+  WeightResiduals(mA, vRaw, n, iAutocorrMode, k + 1, mResid);
 }
 
 }  // namespace

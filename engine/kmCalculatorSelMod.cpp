@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmSelModFits.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -49,12 +50,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kQualifiedName = "kmCalculator::SelMod()";
-
-// The run's cancel flag, or a cancellation reported through the parent.
-bool IsCancelled(const kmBackgroundProgressTrackerWithBar* pProgress) {
-  return pProgress != nullptr &&
-         (pProgress->GetCancelFlag() || pProgress->IsCancelled());
-}
 
 // What the grid searches poll: they stop only on this one.
 bool SearchCancelled(const kmBackgroundProgressTrackerWithBar* pProgress) {
@@ -96,7 +91,7 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
   return WithCallPath("MADWDPass()", "kmCalculator", [&]() -> int16_t {
     std::vector<std::vector<double>> vDetails;
     int16_t kResult = kmin;
-    for (int16_t k = kStart; k > kmin && !IsCancelled(pProgress); --k) {
+    for (int16_t k = kStart; k > kmin && !IsSelModCancelled(pProgress); --k) {
       kmTable& table = pCalcData->vModels[k - kmin];
       // First intercept, first slope, then the slope change at each
       // kinkmark (the difference of neighbouring segment slopes).
@@ -129,7 +124,7 @@ int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
 
 // The working state of one SelMod call, shared by its phases and released
 // with it, also on failure.
-struct kmCalculator::SelModRun {
+struct kmCalculator::SelModRun : kmSelModFits {
   kmCalcData* pCalcData = nullptr;
   kmBackgroundProgressTrackerWithBar* pProgress = nullptr;
   int iTaskValue = 0;
@@ -149,17 +144,6 @@ struct kmCalculator::SelModRun {
   int16_t n = 0;
   int iNumDataSets = 1;
   double dAlpha = 0.0;
-  // Fits.
-  ColumnVector vResidSum0;
-  ColumnVector vResidSum1;
-  ColumnVector vLocations;
-  ColumnVector vEstimates;
-  Matrix mFitted;
-  Matrix mResid;
-  Matrix mProfile;
-  // Weighting: A for the residuals, L for the permuted data sets.
-  Matrix mA;
-  Matrix mL;
   double dPhi = 0.0;
   int iPhiMode = 0;
   double dOrigin = 0.0;
@@ -404,8 +388,8 @@ void kmCalculator::ChooseFinalModel(SelModRun& run) {
   int16_t kBIC = run.kmin;
   int16_t kBIC3 = run.kmin;
   if (iMethod >= 1 && iMethod <= 6) {
-    for (int16_t k = run.kmin; k <= run.kmax && !IsCancelled(run.pProgress);
-         ++k) {
+    for (int16_t k = run.kmin;
+         k <= run.kmax && !IsSelModCancelled(run.pProgress); ++k) {
       const kmTable& table = pCalcData->GetModel(k - run.kmin);
       const kmTable& best = pCalcData->GetModel(kBIC - run.kmin);
       if (table.GetBIC() < best.GetBIC()) kBIC = k;
@@ -451,19 +435,19 @@ int16_t kmCalculator::RunPermutationTests(SelModRun& run) {
   int16_t k0 = run.kmin;
   int16_t k1 = run.kmax;
   double dCount = 0.0;
-  while (k0 < k1 && run.iNumDataSets > 1 && !IsCancelled(pProgress)) {
+  while (k0 < k1 && run.iNumDataSets > 1 && !IsSelModCancelled(pProgress)) {
     Permute(k0, run.mL, run.mFitted, run.mResid, run.iNumDataSets);
-    if (IsCancelled(pProgress)) break;
+    if (IsSelModCancelled(pProgress)) break;
     GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k0),
                              run.vLocations, run.vEstimates, run.vResidSum0,
                              run.G, run.mProfile, iJump, pProgress);
     Advance(pProgress, dCount, run.dTotal);
-    if (IsCancelled(pProgress)) break;
+    if (IsSelModCancelled(pProgress)) break;
     GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k1),
                              run.vLocations, run.vEstimates, run.vResidSum1,
                              run.G, run.mProfile, iJump, pProgress);
     Advance(pProgress, dCount, run.dTotal);
-    if (IsCancelled(pProgress)) break;
+    if (IsSelModCancelled(pProgress)) break;
     const double dAlphaAdj = run.dAlpha / (run.kmax - k0);
     kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
     const double dP =
@@ -481,12 +465,13 @@ int16_t kmCalculator::RunPermutationTests(SelModRun& run) {
 
 void kmCalculator::FinishSelMod(SelModRun& run) {
   kmBackgroundProgressTrackerWithBar* pProgress = run.pProgress;
-  if (run.iCIMethod == 3 && !IsCancelled(pProgress)) {
+  if (run.iCIMethod == 3 && !IsSelModCancelled(pProgress)) {
     Compute_APC_AAPC_CIs(run.pCalcData, pProgress, run.iTaskValue,
                          GetCalcSession()->GetBool(kmOptFSMOnly), run.dTotal);
   }
   if (run.bCR) {
-    for (int16_t k = run.kmin; k <= run.kmax && !IsCancelled(pProgress); ++k) {
+    for (int16_t k = run.kmin; k <= run.kmax && !IsSelModCancelled(pProgress);
+         ++k) {
       Calculate_Comp_Ratio(
           static_cast<uint16_t>(k), static_cast<int32_t>(run.dOrigin),
           run.mFitted, &run.pCalcData->vModels[k - run.kmin], dJumpLocation);

@@ -16,7 +16,9 @@
 #include "engine/EarlyStopper.h"
 #include "engine/EarlyStopperSet.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "engine/kmQMatrix.h"
+#include "engine/kmSelModFits.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -38,8 +40,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Residual sum of a data set that no model has fitted yet.
-constexpr double kNoFit = 1e50;
 // With kmOptPermutationSeed 0, cohort i is seeded with kSeedBase + i.
 constexpr int kSeedBase = 7160;
 // kmOptEarlyStopping codes.
@@ -49,19 +49,13 @@ constexpr int kStopFixed = 2;
 constexpr int kMethodWBICAlt = 5;
 constexpr int kMethodWBIC = 6;
 
-// The run's cancel flag, or a cancellation reported through the parent.
-bool IsCancelled(const kmBackgroundProgressTrackerWithBar* pProgress) {
-  return pProgress != nullptr &&
-         (pProgress->GetCancelFlag() || pProgress->IsCancelled());
-}
-
 void SetProgress(kmBackgroundProgressTrackerWithBar* pProgress, double dPos) {
   if (pProgress == nullptr) return;
   pProgress->SetPosition(static_cast<int32_t>(std::clamp(dPos, 1.0, 100.0)));
 }
 
 // The working objects of one SelModESR call.
-struct EsrRun {
+struct EsrRun : kmSelModFits {
   kmSession* pSession = nullptr;
   int iMethod = 0;
   int16_t kmin = 0;
@@ -73,15 +67,6 @@ struct EsrRun {
   // The integer origin t subtracted from the independent values.
   double dOrigin = 0.0;
   int16_t G = 0;
-  ColumnVector vResidSum0;
-  ColumnVector vResidSum1;
-  ColumnVector vLocations;
-  ColumnVector vEstimates;
-  Matrix mFitted;
-  Matrix mResid;
-  Matrix mProfile;
-  Matrix mA;
-  Matrix mL;
   std::unique_ptr<kmUpperTriangularMatrix> pPartitions;
   std::unique_ptr<kmQMatrix> pQ;
   KmNullProgress nullProgress;
@@ -233,7 +218,8 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
                EsrRun& run) {
   run.kBIC = run.kmin;
   run.kBIC3 = run.kmin;
-  for (int16_t k = run.kmin; k <= run.kmax && !IsCancelled(pProgress); ++k) {
+  for (int16_t k = run.kmin; k <= run.kmax && !IsSelModCancelled(pProgress);
+       ++k) {
     calc.PrecomputeQ(k, *run.pPartitions, *run.pQ);
     FitObserved(calc, run, k, run.vResidSum1, true);
     kmTable table;
@@ -302,7 +288,7 @@ int RunOneTest(kmCalculator& calc, EsrRun& run, TestProgress& progress,
   int iExceedances = 1;
   const int iSets = run.iNumDataSets;
   for (int j = 1; j <= iSets; ++j) {
-    if (IsCancelled(progress.pProgress)) return 0;
+    if (IsSelModCancelled(progress.pProgress)) return 0;
     if (j >= 2) calc.Permute(k0, run.mL, run.mFitted, run.mResid, 2);
     calc.PartitionSSEs(*run.pPartitions, j);
     FitDataSet(calc, run, j, k0, run.vResidSum0);
@@ -351,7 +337,7 @@ int16_t PermutationTests(kmCalculator& calc, kmCalcData* pCalcData,
       pProgress, 0.0,
       static_cast<double>(run.kmax - run.kmin) * run.iNumDataSets};
   if (progress.dTotal <= 0.0) progress.dTotal = 1.0;
-  while (k0 < k1 && !IsCancelled(pProgress)) {
+  while (k0 < k1 && !IsSelModCancelled(pProgress)) {
     kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
     const int jLast = RunOneTest(calc, run, progress, pStopper, k0, k1, test);
     // A cancelled test is left out of the record.

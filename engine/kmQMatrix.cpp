@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -11,7 +12,7 @@ constexpr const char* kClassName = "kmQMatrix";
 
 kmQMatrix::kmQMatrix(int16_t a, int b) {
   // A throw from here destroys the rows already built with the base vector.
-  try {
+  WithCallPath("kmQMatrix()", kClassName, [&] {
     if (a < -1) {
       GenerateKmExceptionF(
           "kmQMatrix(%d,%d): the number of rows cannot be negative.",
@@ -32,14 +33,11 @@ kmQMatrix::kmQMatrix(int16_t a, int b) {
       GenerateKmExceptionF("kmQMatrix(%d,%d): not enough memory for the table.",
                            kClassName, static_cast<int>(a), b);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("kmQMatrix()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmQ& kmQMatrix::GetQ(int16_t k, int c) {
-  try {
+  return WithCallPath("GetQ()", kClassName, [&]() -> kmQ& {
     if (k <= 0) {
       GenerateKmExceptionF("Q(%d,%d) is out of bounds.", "",
                            static_cast<int>(k), c);
@@ -49,8 +47,5 @@ kmQ& kmQMatrix::GetQ(int16_t k, int c) {
     const int32_t iIndex =
         iPos < INT32_MIN ? INT32_MIN : static_cast<int32_t>(iPos);
     return (*this)[k - 1][iIndex];
-  } catch (KmException& e) {
-    e.AddCallPath("GetQ()", kClassName);
-    throw;
-  }
+  });
 }

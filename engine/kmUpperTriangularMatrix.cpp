@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr const char* kClassName = "kmUpperTriangularMatrix";
 kmUpperTriangularMatrix::kmUpperTriangularMatrix(int a, int b) {
   // A throw from here destroys the rows already built with the base vector,
   // so a failed construction leaves nothing behind.
-  try {
+  WithCallPath("kmUpperTriangularMatrix()", kClassName, [&] {
     if (a < 1) {
       // a - 1 rows would be negative: a resize to that would ask for an
       // enormous unsigned count instead of failing clearly.
@@ -37,22 +38,16 @@ kmUpperTriangularMatrix::kmUpperTriangularMatrix(int a, int b) {
           "kmUpperTriangularMatrix(%d,%d): not enough memory for the table.",
           kClassName, a, b);
     }
-  } catch (KmException& e) {
-    e.AddCallPath("kmUpperTriangularMatrix()", kClassName);
-    throw;
-  }
+  });
 }
 
 kmPartition& kmUpperTriangularMatrix::GetPartition(int i, int j) {
-  try {
+  return WithCallPath("GetPartition()", kClassName, [&]() -> kmPartition& {
     const int iRows = static_cast<int>(size());
     if (i < 1 || i > iRows || i >= j ||
         j > static_cast<int>((*this)[0].size()) + 1) {
       GenerateKmExceptionF("Partition(%d,%d) is out of bounds.", "", i, j);
     }
     return (*this)[i - 1][j - i - 1];
-  } catch (KmException& e) {
-    e.AddCallPath("GetPartition()", kClassName);
-    throw;
-  }
+  });
 }

@@ -131,6 +131,37 @@ void ResponsesAboutBase(const OneDimensionArray<ColumnVector>& responses,
   }
 }
 
+// The best placement's fitted values, residuals and values at the
+// kinkmarks, series by series (empty arrays of g series when unfitted).
+void StoreSeriesFits(KMRegFitRecord& record,
+                     const OneDimensionArray<ColumnVector>& xValues,
+                     const ColumnVector& y1, const Matrix& bestX,
+                     const ColumnVector& beta, int32_t p, bool bFitted) {
+  const int32_t g = xValues.GetSize();
+  record.fittedValues.Resize(g);
+  record.valuesAtTau.Resize(g);
+  record.residuals.Resize(g);
+  if (bFitted) {
+    const ColumnVector fitted = bestX * beta;
+    const ColumnVector residual = y1 - fitted;
+    int32_t iFirst = 1;
+    for (int j = 0; j < g; ++j) {
+      const int32_t nj = xValues[j].Nrows();
+      ColumnVector fj(nj);
+      ColumnVector ej(nj);
+      for (int i = 1; i <= nj; ++i) {
+        fj(i) = fitted(iFirst + i - 1);
+        ej(i) = residual(iFirst + i - 1);
+      }
+      record.fittedValues[j] = fj;
+      record.residuals[j] = ej;
+      record.valuesAtTau[j] = BaseKMRegModel::calc_FittedValues(
+          record.tau, beta, p, j + 1, record.tau);
+      iFirst += nj;
+    }
+  }
+}
+
 }  // namespace
 
 void BaseKMRegModel::findTheBestTau(
@@ -256,29 +287,7 @@ void BaseKMRegModel::findTheBestTau(
       }
 
       // 7. Per-series fitted values, values at the kinkmarks, residuals.
-      const int32_t g = xValues.GetSize();
-      record.fittedValues.Resize(g);
-      record.valuesAtTau.Resize(g);
-      record.residuals.Resize(g);
-      if (bFitted) {
-        const ColumnVector fitted = bestX * beta;
-        const ColumnVector residual = y1 - fitted;
-        int32_t iFirst = 1;
-        for (int j = 0; j < g; ++j) {
-          const int32_t nj = xValues[j].Nrows();
-          ColumnVector fj(nj);
-          ColumnVector ej(nj);
-          for (int i = 1; i <= nj; ++i) {
-            fj(i) = fitted(iFirst + i - 1);
-            ej(i) = residual(iFirst + i - 1);
-          }
-          record.fittedValues[j] = fj;
-          record.residuals[j] = ej;
-          record.valuesAtTau[j] =
-              calc_FittedValues(record.tau, beta, p, j + 1, record.tau);
-          iFirst += nj;
-        }
-      }
+      StoreSeriesFits(record, xValues, y1, bestX, beta, p, bFitted);
 
       // 8. Location intervals.
       test_TauStep(record.tauInterval, record.profile, N, grid, record.rss, p,

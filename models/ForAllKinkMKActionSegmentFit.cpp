@@ -204,6 +204,101 @@ void CheckRefitInputs(const KMSeriesSet& seriesSet,
   }
 }
 
+// Segment tables of every series (intercept and slope of each segment),
+// then its kinkmark tables.
+void FillCoefficientTables(KMRegFitStats& stats,
+                           const NEWMAT::ColumnVector& theta,
+                           const NEWMAT::Matrix& C, double df, int P, int K,
+                           int S) {
+  // Segment tables of every series.
+  for (int s = 1; s <= S; ++s) {
+    NEWMAT::Matrix table(2 * K + 2, 4);
+    for (int j = 1; j <= K + 1; ++j) {
+      const int a = P + 2 * j - 3;
+      const int bs = a + 1;
+      double dIntercept = theta(a);
+      double dInterceptVar = C(a, a);
+      if (s > 1) {
+        dIntercept += theta(s - 1);
+        dInterceptVar = C(s - 1, s - 1) + C(s - 1, a) + C(a, s - 1) + C(a, a);
+      }
+      FillTestRow(table, 2 * j - 1, dIntercept,
+                  std::sqrt(std::fabs(dInterceptVar)), df);
+      FillTestRow(table, 2 * j, theta(bs), std::sqrt(std::fabs(C(bs, bs))), df);
+    }
+    stats.segmentTables[s - 1] = table;
+  }
+
+  // Kinkmark tables: the first intercept and slope, then the change of
+  // slope at each kinkmark.
+  for (int s = 1; s <= S; ++s) {
+    NEWMAT::Matrix table(K + 2, 4);
+    const NEWMAT::Matrix& segments = stats.segmentTables[s - 1];
+    table.Row(1) = segments.Row(1);
+    table.Row(2) = segments.Row(2);
+    for (int p = 1; p <= K; ++p) {
+      const int c = P + 2 * p;
+      const int d = c - 2;
+      double dVar = 0.0;
+      if (C(c, c) != 0.0 && C(d, d) != 0.0) {
+        dVar = C(c, c) - C(c, d) - C(d, c) + C(d, d);
+      }
+      FillTestRow(table, p + 2, theta(c) - theta(d), std::sqrt(std::fabs(dVar)),
+                  df);
+    }
+    stats.kinkmarkTables[s - 1] = table;
+  }
+}
+
+// The jump and the level reached after it, with their tests, into result.
+void FitJumpAndLevel(KinkMKFitResult& result, const NEWMAT::ColumnVector& theta,
+                     const NEWMAT::Matrix& C, double df, bool bJumpColumn,
+                     int iJumpSegment, double dJump, int P, int K) {
+  NEWMAT::ColumnVector jumpVector = result.jumpVector;
+  NEWMAT::ColumnVector levelVector = jumpVector;
+  levelVector = 0.0;
+  const int c = P + 2 * K + 1;
+  const int aStar = P + 2 * iJumpSegment - 3;
+  const int q = P + K + 1;
+  bool bFallBack = !bJumpColumn;
+  if (!bFallBack) {
+    jumpVector(2) = std::sqrt(C(c, c));
+    levelVector(1) = dJump + theta(aStar);
+    levelVector(2) =
+        std::sqrt(C(aStar, aStar) + C(aStar, c) + C(c, aStar) + C(c, c));
+    bFallBack = jumpVector(2) == 0.0;
+  }
+  if (bFallBack) {
+    // The segment form cannot estimate the jump: take its variance from
+    // the continuous fit, sse / residualDF times the inverse of X'WX.
+    NEWMAT::Matrix xtwxInv;
+    int16_t iXtwxRank = 0;
+    ForAllKinkMKAction::isPositiveDefinite(result.xtwx.Nrows(), result.xtwx,
+                                           xtwxInv, iXtwxRank);
+    const NEWMAT::Matrix Cf = xtwxInv * (result.sse / result.residualDF);
+    jumpVector(2) = std::sqrt(Cf(q, q));
+    levelVector(1) = theta(aStar) + dJump;
+    levelVector(2) = std::sqrt(C(aStar, aStar) + Cf(q, q));
+  }
+  const double dAlpha = result.settings.jumpAlpha;
+  const double dKeptEntry9 = jumpVector(9);
+  jumpVector(9) = dAlpha;
+  const NEWMAT::ColumnVector jumpTest =
+      make_TestResultVector(0, dJump, jumpVector(2), df, dAlpha, 0.0);
+  for (int i = 3; i <= 9; ++i) jumpVector(i) = jumpTest(i);
+  const NEWMAT::ColumnVector levelTest =
+      make_TestResultVector(0, levelVector(1), levelVector(2), df, dAlpha, 0.0);
+  for (int i = 3; i <= 9; ++i) levelVector(i) = levelTest(i);
+  NEWMAT::ColumnVector jumpRetest;
+  ForAllKinkMKAction::calc_CoefficientTests(jumpVector, jumpRetest,
+                                            result.settings.testKind);
+  jumpVector(9) = dKeptEntry9;
+
+  result.jumpVector = jumpVector;
+  result.levelVector = levelVector;
+  result.jumpRetest = jumpRetest;
+}
+
 }  // namespace
 
 void ForAllKinkMKAction::fit_KinkMKModel(KinkMKFitResult& result) {
@@ -289,88 +384,9 @@ void ForAllKinkMKAction::fit_KinkMKModel(KinkMKFitResult& result) {
     fitStats.df = df;
     fitStats.covariance = C;
 
-    // Segment tables of every series.
-    for (int s = 1; s <= S; ++s) {
-      NEWMAT::Matrix table(2 * K + 2, 4);
-      for (int j = 1; j <= K + 1; ++j) {
-        const int a = P + 2 * j - 3;
-        const int bs = a + 1;
-        double dIntercept = theta(a);
-        double dInterceptVar = C(a, a);
-        if (s > 1) {
-          dIntercept += theta(s - 1);
-          dInterceptVar = C(s - 1, s - 1) + C(s - 1, a) + C(a, s - 1) + C(a, a);
-        }
-        FillTestRow(table, 2 * j - 1, dIntercept,
-                    std::sqrt(std::fabs(dInterceptVar)), df);
-        FillTestRow(table, 2 * j, theta(bs), std::sqrt(std::fabs(C(bs, bs))),
-                    df);
-      }
-      fitStats.segmentTables[s - 1] = table;
-    }
-
-    // Kinkmark tables: the first intercept and slope, then the change of
-    // slope at each kinkmark.
-    for (int s = 1; s <= S; ++s) {
-      NEWMAT::Matrix table(K + 2, 4);
-      const NEWMAT::Matrix& segments = fitStats.segmentTables[s - 1];
-      table.Row(1) = segments.Row(1);
-      table.Row(2) = segments.Row(2);
-      for (int p = 1; p <= K; ++p) {
-        const int c = P + 2 * p;
-        const int d = c - 2;
-        double dVar = 0.0;
-        if (C(c, c) != 0.0 && C(d, d) != 0.0) {
-          dVar = C(c, c) - C(c, d) - C(d, c) + C(d, d);
-        }
-        FillTestRow(table, p + 2, theta(c) - theta(d),
-                    std::sqrt(std::fabs(dVar)), df);
-      }
-      fitStats.kinkmarkTables[s - 1] = table;
-    }
-
-    // The jump and the level reached after it.
+    FillCoefficientTables(fitStats, theta, C, df, P, K, S);
     if (!bJump) return;
-    NEWMAT::ColumnVector jumpVector = result.jumpVector;
-    NEWMAT::ColumnVector levelVector = jumpVector;
-    levelVector = 0.0;
-    const int c = P + 2 * K + 1;
-    const int aStar = P + 2 * iJumpSegment - 3;
-    const int q = P + K + 1;
-    bool bFallBack = !design.bJumpColumn;
-    if (!bFallBack) {
-      jumpVector(2) = std::sqrt(C(c, c));
-      levelVector(1) = dJump + theta(aStar);
-      levelVector(2) =
-          std::sqrt(C(aStar, aStar) + C(aStar, c) + C(c, aStar) + C(c, c));
-      bFallBack = jumpVector(2) == 0.0;
-    }
-    if (bFallBack) {
-      // The segment form cannot estimate the jump: take its variance from
-      // the continuous fit, sse / residualDF times the inverse of X'WX.
-      NEWMAT::Matrix xtwxInv;
-      int16_t iXtwxRank = 0;
-      isPositiveDefinite(result.xtwx.Nrows(), result.xtwx, xtwxInv, iXtwxRank);
-      const NEWMAT::Matrix Cf = xtwxInv * (result.sse / result.residualDF);
-      jumpVector(2) = std::sqrt(Cf(q, q));
-      levelVector(1) = theta(aStar) + dJump;
-      levelVector(2) = std::sqrt(C(aStar, aStar) + Cf(q, q));
-    }
-    const double dAlpha = result.settings.jumpAlpha;
-    const double dKeptEntry9 = jumpVector(9);
-    jumpVector(9) = dAlpha;
-    const NEWMAT::ColumnVector jumpTest =
-        make_TestResultVector(0, dJump, jumpVector(2), df, dAlpha, 0.0);
-    for (int i = 3; i <= 9; ++i) jumpVector(i) = jumpTest(i);
-    const NEWMAT::ColumnVector levelTest = make_TestResultVector(
-        0, levelVector(1), levelVector(2), df, dAlpha, 0.0);
-    for (int i = 3; i <= 9; ++i) levelVector(i) = levelTest(i);
-    NEWMAT::ColumnVector jumpRetest;
-    calc_CoefficientTests(jumpVector, jumpRetest, result.settings.testKind);
-    jumpVector(9) = dKeptEntry9;
-
-    result.jumpVector = jumpVector;
-    result.levelVector = levelVector;
-    result.jumpRetest = jumpRetest;
+    FitJumpAndLevel(result, theta, C, df, design.bJumpColumn, iJumpSegment,
+                    dJump, P, K);
   });
 }

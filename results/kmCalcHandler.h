@@ -253,7 +253,8 @@ class kmCalcHandler {
   // version of Kinkmark (Version = v).  In order to open this file you will
   // need to upgrade your version of Kinkmark." (source "Error") for a newer
   // one (the session block refuses it the same way); the corrupt-file
-  // refusal above. The handler stays in state 6 with what it had read.
+  // refusal above, also for a file whose run did not finish (its version
+  // placeholder still 0). The handler stays in state 6 with what it had read.
   void Read(const char* sFileName);
   // Reads the numeric block at the file's current position.
   // Throws: the corrupt-file refusal when its count is not 4 or the file

@@ -235,6 +235,13 @@ void kmCalcHandler::Read(const char* sFileName) {
 }
 
 void kmCalcHandler::CheckReadableVersion(double dVersion) {
+  // The version is one of the placeholders patched when a run ends; a run
+  // that failed or was cancelled leaves it 0.
+  if (dVersion == 0.0) {
+    RefuseFile(
+        "The run that wrote it did not finish: the file is incomplete and "
+        "holds no usable results.");
+  }
   if (VersionIsTooOld()) {
     const std::string sMessage =
         std::string(

@@ -30,12 +30,7 @@ const CodeWord kByVarWords[] = {
     {"numeric", 0}, {"quoted labels", 1}, {"unquoted labels", 2}};
 const CodeWord kExportTypeWords[] = {{"table", 0}, {"text", 1}};
 
-// The value of sKey, trimmed by the ini reader; "" when absent.
-KmString ValueOf(const KmIniSection& section, const char* sKey) {
-  KmString sValue;
-  section.GetString(sValue, sKey);
-  return sValue;
-}
+using km_session_internal::ValueOf;
 
 [[noreturn]] void ThrowInvalidValue(const KmString& sLowerValue,
                                     const char* sKey) {

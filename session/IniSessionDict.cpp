@@ -14,11 +14,14 @@ const char kClassName[] = "IniSessionDict";
 const char kSectionName[] = "Session Options";
 const char kHetErrorLocationKey[] = "het error variable location";
 
-// The value of sKey as the ini reader holds it; "" when absent.
-KmString ValueOf(const KmIniSection& section, const char* sKey) {
-  KmString sValue;
-  section.GetString(sValue, sKey);
-  return sValue;
+using km_session_internal::ValueOf;
+
+// Reads a flag key into bMember: "true" in any case sets it and any other
+// value clears it; absent or empty leaves it.
+void ReadTrueFlag(const KmIniSection& section, const char* sKey,
+                  bool& bMember) {
+  const KmString sValue = km_session_internal::Lowered(ValueOf(section, sKey));
+  if (!sValue.IsEmpty()) bMember = (sValue == "true");
 }
 
 }  // namespace
@@ -308,15 +311,12 @@ void IniSessionDict::ReadEstimateKeys(const KmIniSection& section) {
     iDelayType = 2;
   }
 
-  sValue = Lowered(ValueOf(section, "jump model"));
-  if (!sValue.IsEmpty()) bJumpModel = (sValue == "true");
+  ReadTrueFlag(section, "jump model", bJumpModel);
   ReadDouble(section, "jump location", dJumpLocation);
-  sValue = Lowered(ValueOf(section, "comparability ratio"));
-  if (!sValue.IsEmpty()) bComparabilityRatio = (sValue == "true");
+  ReadTrueFlag(section, "comparability ratio", bComparabilityRatio);
   ReadDouble(section, "comparability ratio value", dCRValue);
   ReadDouble(section, "cr variance", dCRVariance);
-  sValue = Lowered(ValueOf(section, "include standard analysis"));
-  if (!sValue.IsEmpty()) bStandardAnalysis = (sValue == "true");
+  ReadTrueFlag(section, "include standard analysis", bStandardAnalysis);
 
   ReadDouble(section, "kinkmark alpha level", dKinkmarkAlpha);
   ReadDouble(section, "apc alpha level", dAPCAlpha);
@@ -330,7 +330,6 @@ void IniSessionDict::ReadEstimateKeys(const KmIniSection& section) {
     iEmpQuantileSeedType = (sValue == "constant") ? 0 : 1;
   }
 
-  sValue = Lowered(ValueOf(section, "madwd"));
-  if (!sValue.IsEmpty()) bMADWD = (sValue == "true");
+  ReadTrueFlag(section, "madwd", bMADWD);
   ReadDouble(section, "madwd psi value", dMADWDPsi);
 }

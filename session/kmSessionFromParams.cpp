@@ -36,6 +36,37 @@ void SetDependentTypeFromUserDict(kmSession& session,
   }
 }
 
+// The file must say where the independent variable and the fitted value of
+// each record are before anything is read or fitted. A Poisson rate is
+// fitted to the count; any other model to the dependent variable or a rate.
+void RequireLocations(const KmUserParamsDict& dict) {
+  if (dict.GetIndependentVariableLocation() == -1) {
+    GenerateKmInputExceptionF(
+        "Every record needs its independent variable, but the session "
+        "parameter file gives no \"independent variable location\".",
+        kClassName);
+  }
+  if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
+    if (dict.GetCountLocation() == -1) {
+      GenerateKmInputExceptionF(
+          "The \"poisson rate\" het error model needs the count of each "
+          "record, but the session parameter file gives no \"count "
+          "location\".",
+          kClassName);
+    }
+  } else if (dict.GetDependentVariableLocation() == -1 &&
+             dict.GetCountLocation() == -1 &&
+             dict.GetAgeAdjustedRateLocation() == -1 &&
+             dict.GetCrudeRateLocation() == -1) {
+    GenerateKmInputExceptionF(
+        "Every record needs the value to be fitted, but the session "
+        "parameter file gives none of \"dependent variable location\", "
+        "\"crude rate location\", \"age-adjusted rate location\" and "
+        "\"count location\".",
+        kClassName);
+  }
+}
+
 }  // namespace
 
 kmSession::kmSession(KmUserParamsDict dict) : iNumCores_(kDefaultNumCores) {
@@ -80,6 +111,7 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
               source.HasFormat() ? &source.GetFormat() : nullptr));
         }
 
+        RequireLocations(dict);
         // Roles from the location keys, in this order: a later assignment
         // replaces an earlier one, and an absent key (-1) is skipped.
         auto assign = [this](int32_t iLocation,
@@ -102,7 +134,6 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
 
         SetHeterOptions(dict.GetHetErrorModel());
         if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
-          // A Poisson rate is fitted to the count.
           SetKMVarPosition(kmVarDependent, dict.GetCountLocation());
         }
 

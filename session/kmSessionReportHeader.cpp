@@ -229,21 +229,23 @@ void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
   }
   sText << D << D;
 
-  AppendLine(sText, 4, "Minimum Number of Kinkmarks",
-             Whole(GetInt(kmOptMinKinkmarks)))
-      << D;
-  AppendLine(sText, 4, "Maximum Number of Kinkmarks",
-             Whole(GetInt(kmOptMaxKinkmarks)))
-      << D << D;
-  AppendLine(sText, 4, "Minimum Number Obs Before First Kinkmark",
-             Whole(GetInt(kmOptMinObsEnd)))
-      << D;
-  AppendLine(sText, 4, "Minimum Number Obs Between Two Kinkmarks",
-             Whole(GetInt(kmOptMinObsBetween)))
-      << D;
-  AppendLine(sText, 4, "Number of Grid Points Between Data Points",
-             Whole(GetInt(kmOptGridPointsBetween)))
-      << D << D;
+  // The kinkmark counts, then the spacing of the kinkmarks, each group
+  // followed by a blank line.
+  const struct {
+    const char* sLabel;
+    int32_t iOption;
+    bool bEndsGroup;
+  } kCountLines[] = {
+      {"Minimum Number of Kinkmarks", kmOptMinKinkmarks, false},
+      {"Maximum Number of Kinkmarks", kmOptMaxKinkmarks, true},
+      {"Minimum Number Obs Before First Kinkmark", kmOptMinObsEnd, false},
+      {"Minimum Number Obs Between Two Kinkmarks", kmOptMinObsBetween, false},
+      {"Number of Grid Points Between Data Points", kmOptGridPointsBetween,
+       true}};
+  for (const auto& line : kCountLines) {
+    AppendLine(sText, 4, line.sLabel, Whole(GetInt(line.iOption))) << D;
+    if (line.bEndsGroup) sText << D;
+  }
 
   const int32_t iSelection = GetInt(kmOptModelSelection);
   if (iSelection == 0) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "foundation/KmIniSection.h"
+
 namespace km_session_internal {
 namespace {
 
@@ -66,6 +68,12 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c) {
     }
   }
   return false;
+}
+
+KmString ValueOf(const KmIniSection& section, const char* sKey) {
+  KmString sValue;
+  section.GetString(sValue, sKey);
+  return sValue;
 }
 
 }  // namespace km_session_internal

@@ -8,7 +8,12 @@
 
 #include "foundation/KmString.h"
 
+class KmIniSection;
+
 namespace km_session_internal {
+
+// The value of sKey in section, trimmed by the ini reader; "" when absent.
+KmString ValueOf(const KmIniSection& section, const char* sKey);
 
 // Reads the leading whole number of sText the way atoi does: leading blanks,
 // an optional sign, then decimal digits; text without leading digits gives 0.

@@ -77,11 +77,12 @@ inline std::string WriteDataFile(const km_test::ScratchDir& dir,
   return sPath;
 }
 
-// Upper bound on the time one read of a file with the records below may
-// take. Split once, they take milliseconds; when every field re-splits its
-// record, the 3,000 fields take tens of seconds and the 2 MB line does not
-// finish.
-constexpr double kLinearTimeBudgetSeconds = 2.0;
+// A guard against the old behaviour, not a measurement: split once, the
+// records below read in milliseconds (under half a second with the
+// sanitizers on a loaded machine); when every field re-splits its record,
+// the 2 MB line does not finish at all. The bound is wide so that a busy
+// machine never fails the test.
+constexpr double kLinearTimeBudgetSeconds = 20.0;
 
 // nFields fields of nWidth '1's, each with a comma in front.
 inline std::string ExtraFields(int nFields, size_t nWidth) {

@@ -38,6 +38,21 @@ struct Refit {
   // Kinkmarks between observations (Hudson's method), reported to six
   // decimals: the refit finds them again.
   bool bFreeKinkmarks = false;
+  double dRatesPerN = 1e5;
+};
+
+// The rule by which the permutation tests of a run may end early, for
+// alpha 0.05 and two tests (an effective level of 1/40). The run's own
+// counts are checked against the rule, worked out here from its definition.
+enum class Stopping {
+  kNone,
+  // Stop once the exceedances reach J = floor(level x 5840), or once so
+  // many data sets fell short that J can no longer be reached.
+  kCurtailed,
+  // Stop once the B-value (j - i level) / sqrt(N level (1 - level)), with
+  // N = 5479 data sets at most, leaves (-z, z), z the normal 0.9 quantile,
+  // or once either count reaches its share of N + 1.
+  kBValue,
 };
 
 struct Case {
@@ -47,6 +62,8 @@ struct Case {
   const char* sModels;  // the final selected models, rows joined by ";"
   std::vector<Expected> expected;
   Refit refit;
+  Stopping stopping = Stopping::kNone;
+  int iPermutations = 0;  // permutations asked for, with a stopping rule
 };
 
 // The generating kinkmarks: East turns at 2010, West at 2006 and 2016.
@@ -93,7 +110,9 @@ const Case kCases[] = {
      {{"out.wbicaltexport.txt", ""}},
      kSE},
     // Hudson's method, with a fixed number of permutations and with the
-    // tests that end early once their outcome is settled.
+    // tests that end early once their outcome is settled. East's kinkmark
+    // lies between two years (the refit leaves kinkmarks on a year where
+    // they are) and is the refit's own least-squares optimum.
     {"hudson",
      nullptr,
      "run.ini",
@@ -104,14 +123,18 @@ const Case kCases[] = {
      nullptr,
      "run.ini",
      kGenerating,
-     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t  20\t"}},
-     kSEFree},
+     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t"}},
+     kSEFree,
+     Stopping::kBValue,
+     999},
     {"curtailed",
      nullptr,
      "run.ini",
      kGenerating,
-     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t 204\t"}},
-     kSEFree},
+     {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t   2\t  18\t"}},
+     kSEFree,
+     Stopping::kCurtailed,
+     999},
     {"fixed",
      nullptr,
      "run.ini",
@@ -136,6 +159,13 @@ const Case kCases[] = {
      kGenerating,
      {},
      {"kinked.csv", Response::kPoissonRate, true}},
+    // The same counts as rates per 1000: the variance follows the multiplier.
+    {"poissonrate_per1000",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kPoissonRate, true, false, 1000.0}},
     {"poissoncount",
      nullptr,
      "run.ini",
@@ -304,8 +334,8 @@ Table ReadTable(const std::string& sPath) {
 // kinkmarks, SSE and segment coefficients from the report, its APCs from the
 // APC export.
 void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
-  const auto series =
-      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const auto series = km_e2e::ReadSeries(dir.File(refit.sData), refit.response,
+                                         refit.bLog, refit.dRatesPerN);
   const Table report = ReadTable(dir.File("out.report.txt"));
   const Table apcs = ReadTable(dir.File("out.apcexport.txt"));
   const char* kSites[] = {"East", "West"};
@@ -350,6 +380,44 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     }
     EXPECT_EQ(nAPCs, fit.slopes.size());
   }
+}
+
+// Where the stopping rule stands after i data sets with j exceedances (the
+// observed statistic the first): 0 go on, 1 stop with many exceedances,
+// -1 stop with few.
+int StoppingSide(Stopping stopping, int i, int j) {
+  constexpr double kLevel = 1.0 / 40.0;
+  const int N = stopping == Stopping::kCurtailed ? 5839 : 5479;
+  const int iExceedances = static_cast<int>(std::floor(kLevel * (N + 1)));
+  if (j >= iExceedances) return 1;
+  if (i - j >= N + 1 - iExceedances) return -1;
+  if (stopping == Stopping::kCurtailed) return 0;
+  const double z = 1.2815515655446004;
+  const double b = (j - i * kLevel) / std::sqrt(N * kLevel * (1.0 - kLevel));
+  return b >= z ? 1 : (b <= -z ? -1 : 0);
+}
+
+// Every test of the permutation export ran all its data sets or ended at
+// the first point where the rule says stop, and at least one ended early.
+void CheckStopping(const km_test::ScratchDir& dir, Stopping stopping,
+                   int iPermutations) {
+  const Table tests = ReadTable(dir.File("out.permtestexport.txt"));
+  int nEarly = 0;
+  for (size_t r = 0; r < tests.rows.size(); ++r) {
+    SCOPED_TRACE(tests.rows[r][0] + " test " + tests.rows[r][1]);
+    const auto i = static_cast<int>(tests.Number(r, "# of Permutations"));
+    // The p-value, to three decimals, is j / i: j is unique below 1000.
+    const auto j =
+        static_cast<int>(std::lround(tests.Number(r, "P-Value") * i));
+    ASSERT_LE(i, iPermutations + 1);
+    const int iSide = StoppingSide(stopping, i, j);
+    if (i == iPermutations + 1 && iSide == 0) continue;
+    EXPECT_NE(iSide, 0) << i << " data sets, " << j << " exceedances";
+    EXPECT_EQ(StoppingSide(stopping, i - 1, iSide > 0 ? j - 1 : j), 0)
+        << i << " data sets, " << j << " exceedances";
+    nEarly += i <= iPermutations;
+  }
+  EXPECT_GT(nEarly, 0);
 }
 
 // The final selected model export's rows, cells joined by blanks.
@@ -418,6 +486,9 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
       EXPECT_EQ(FinalModels(dir), c.sModels);
     }
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
+    if (c.stopping != Stopping::kNone) {
+      CheckStopping(dir, c.stopping, c.iPermutations);
+    }
   }
 }
 

@@ -93,6 +93,19 @@ const BadCase kCases[] = {
      "Option.\n",
      "ValidateExportOptions()"},
     // Session files and results files.
+    {"bad_nocountlocation",
+     "The \"poisson rate\" het error model needs the count of each record, "
+     "but the session parameter file gives no \"count location\".",
+     "kmSession"},
+    {"bad_noindependentlocation",
+     "Every record needs its independent variable, but the session parameter "
+     "file gives no \"independent variable location\".",
+     "kmSession"},
+    {"bad_nodependentlocation",
+     "Every record needs the value to be fitted, but the session parameter "
+     "file gives none of \"dependent variable location\", \"crude rate "
+     "location\", \"age-adjusted rate location\" and \"count location\".",
+     "kmSession"},
     {"bad_nodatafileoptions", "Section \"[Datafile Options]\" not found in",
      "KMUserParamsDict"},
     {"bad_garbagekms", kNotSession, "kmSession.cpp"},
@@ -113,7 +126,12 @@ void ExpectNoCompleteResults(const km_test::ScratchDir& dir) {
                     "[Kinkmark Input Files]\nData File = out.kmo\n");
   const auto check = km_e2e::RunKinkmark(dir, "check.ini");
   EXPECT_EQ(check.iStatus, 0);
-  EXPECT_TRUE(fs::exists(dir.File("check.ErrorFile.txt"))) << check.sConsole;
+  ASSERT_TRUE(fs::exists(dir.File("check.ErrorFile.txt"))) << check.sConsole;
+  // The refusal must say why: a file of an earlier version it is not.
+  EXPECT_NE(km_test::ReadAll(dir.File("check.ErrorFile.txt"))
+                .find("The run that wrote it did not finish"),
+            std::string::npos)
+      << km_test::ReadAll(dir.File("check.ErrorFile.txt"));
 }
 
 void ExpectErrorFile(const km_test::ScratchDir& dir, const BadCase& c,

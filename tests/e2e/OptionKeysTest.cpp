@@ -252,6 +252,14 @@ const OptionRow kRows[] = {
      {"S:jump location = 2006"},
      "jumpcrexport.txt",
      F},
+    // A log-linear jump model's ratio columns hold exp(jump), East's 1.021
+    // for its jump of 0.020; a linear model has no ratio.
+    {"jump model ratio",
+     {"S:jump model = true", "S:jump location = 2006", "S:model = ln"},
+     {"S:jump model = true", "S:jump location = 2006", "S:model = linear"},
+     "jumpcrexport.txt",
+     T,
+     "\t0.020\t0.016\t-0.016\t0.057\t0\t1.252\t0.242\t1.021\t0.017\t"},
     {"comparability ratio",
      {"S:comparability ratio = true", "S:comparability ratio value = 1.1",
       "S:cr variance = 0.01", "S:jump location = 2006"},

@@ -118,7 +118,7 @@ std::vector<double> OptimalKinkmarks(const Series& s,
 }
 
 std::vector<Series> ReadSeries(const std::string& sPath, Response response,
-                               bool bLog) {
+                               bool bLog, double dRatesPerN) {
   // Per site and year: the response and its variance (the age groups of
   // one year are summed first).
   std::map<int, std::map<double, std::pair<double, double>>> cells;
@@ -137,7 +137,8 @@ std::vector<Series> ReadSeries(const std::string& sPath, Response response,
         cell = {v[2], 1.0};
         break;
       case Response::kPoissonRate:
-        cell = {v[4] / v[5] * 1e5, v[4] * 1e10 / (v[5] * v[5])};
+        cell = {v[4] / v[5] * dRatesPerN,
+                v[4] * dRatesPerN * dRatesPerN / (v[5] * v[5])};
         break;
       case Response::kPoissonCount:
         cell = {v[4], v[4]};

@@ -38,15 +38,15 @@ std::vector<double> OptimalKinkmarks(const Series& series,
 enum class Response {
   kRateStdError,  // rate, weight 1 / se^2
   kRateConstant,  // rate, weight 1
-  kPoissonRate,   // count / population x 100000, variance of a count
+  kPoissonRate,   // count / population x rates per n, variance of a count
   kPoissonCount,  // count, variance count
   kAgeAdjusted,   // rate over age groups by the standard population
 };
 
 // The series of every site code (1, 2, ...) of a comma-separated data file,
-// on the log scale when bLog.
+// on the log scale when bLog; Poisson rates are per dRatesPerN.
 std::vector<Series> ReadSeries(const std::string& sPath, Response response,
-                               bool bLog);
+                               bool bLog, double dRatesPerN = 1e5);
 
 }  // namespace km_e2e
 

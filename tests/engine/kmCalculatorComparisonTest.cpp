@@ -343,6 +343,35 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   EXPECT_EQ(perm.dAlpha, 0.025);
 }
 
+TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
+  // One residual degree of freedom over two added parameters (r = 0.5): a
+  // permuted S0 one step below the observed one gives an F a rounding error
+  // below the observed F, a tie in the comparison test as in the cohort
+  // test. A clearly smaller F counts in neither.
+  struct Row {
+    double dS0;
+    double dExpected;
+  };
+  const Row rows[] = {{10.2, 1.0},
+                      {std::nextafter(10.2, 0.0), 1.0},
+                      {std::nextafter(10.2, 20.0), 1.0},
+                      {10.1, 0.5}};
+  BareCalc b;
+  b.calc->iXColumn = 2;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.dS0);
+    ColumnVector s0(2), s1(2);
+    s0 << 10.2 << row.dS0;
+    s1 << 10.0 << 10.0;
+    kmFTest comp(1, 2);
+    b.calc->iNumObs = 7;  // p1 = 6
+    EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
+    kmFTest cohort(0, 1);
+    b.calc->iNumObs = 5;  // 4 parameters with one kinkmark
+    EXPECT_EQ(b.calc->FTest(1, 0, 1, 0.05, 2, s0, s1, cohort), row.dExpected);
+  }
+}
+
 TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
   struct Case {
     const char* sName;

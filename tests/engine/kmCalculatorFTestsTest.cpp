@@ -49,6 +49,7 @@ TEST(FPValue, UpperTailAndInvalidArguments) {
       {40, 5, 100, 2.1235493538408472e-22},
       {0.0, 2, 10, 1.0},  // no evidence against the smaller model
       {-1.0, 2, 10, 1.0},
+      {std::nan(""), 2, 10, 1.0},  // nor is an F that is not a number
       {3.0, 0, 10, 0.0},
       {3.0, 2, 0, 0.0},
   };

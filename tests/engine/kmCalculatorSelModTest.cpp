@@ -6,6 +6,7 @@
 #include <newmat.h>
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -301,8 +302,19 @@ TEST_F(SelModTest, JumpAndComparabilityRatioRunsFillTheirFields) {
       EXPECT_TRUE(
           km_test::RelNear(data_.GetModel(k).GetSSE(), kJumpQ[k], kQTol));
       if (!bCR) {
-        EXPECT_TRUE(km_test::RelNear(data_.GetModel(k).GetJumpValue(), kJump[k],
-                                     kApcTol));
+        const kmTable& m = data_.GetModel(k);
+        EXPECT_TRUE(km_test::RelNear(m.GetJumpValue(), kJump[k], kApcTol));
+        // Fault: the ratio columns held the log level after the jump. A
+        // log-linear jump model's ratio is exp(jump), its standard error
+        // exp(jump) times the jump's, tested against 1.
+        const double dRatio = std::exp(m.GetJumpValue());
+        const double dSE = dRatio * m.GetJumpSE();
+        EXPECT_TRUE(km_test::RelNear(m.GetComparabilityRatio(), dRatio, 1e-12));
+        EXPECT_TRUE(km_test::RelNear(m.GetComparabilitySE(), dSE, 1e-12));
+        EXPECT_TRUE(km_test::RelNear(m.GetComparabilityStat(),
+                                     (dRatio - 1.0) / dSE, 1e-9));
+        EXPECT_LT(m.GetComparabilityLowerCI(), dRatio);
+        EXPECT_GT(m.GetComparabilityUpperCI(), dRatio);
       }
     }
     EXPECT_DOUBLE_EQ(data_.GetModel(1).GetKinkmark(0).dEstimate, 1998.0);

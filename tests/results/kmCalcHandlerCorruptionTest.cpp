@@ -315,8 +315,9 @@ TEST_F(DamagedFile, AFileEndingInsideARecordIsRefusedWhenTheRecordIsFetched) {
 }
 
 // A run that stopped before the offsets and the numeric data were patched
-// leaves a file whose version is still the placeholder 0.0.
-TEST(kmCalcHandlerCorruption, UnfinishedFileIsRefusedAsTooOld) {
+// leaves a file whose version is still the placeholder 0.0: it is refused
+// as unfinished, not as a file of an earlier version.
+TEST(kmCalcHandlerCorruption, UnfinishedFileIsRefusedAsIncomplete) {
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("unfinished.kmo");
   kmSession session = MakeSession(1, false);
@@ -329,8 +330,10 @@ TEST(kmCalcHandlerCorruption, UnfinishedFileIsRefusedAsTooOld) {
   KmException e =
       CatchKmException([&] { kmCalcHandler reader(sPath.c_str(), nullptr); });
   EXPECT_STREQ(e.GetMessage(),
-               "The session you are trying to read was saved with a version of "
-               "Kinkmark prior to 3.001. Kinkmark cannot read this session.");
+               "This KMO is either corrupt or not compatible with this version "
+               "of Kinkmark.  The run that wrote it did not finish: the file "
+               "is incomplete and holds no usable results.");
+  EXPECT_STREQ(e.GetSource(), "kmCalcHandler");
 }
 
 TEST_F(DamagedFile, ReadErrorsPartWayAreRefused) {

@@ -352,7 +352,7 @@ std::string OldLayoutFile(double dVersion) {
 TEST(kmCalcHandlerRead, RefusesFilesOlderThan3001) {
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("old.kmo");
-  for (double dVersion : {3.0, 2.5, 0.0, 3.0004}) {
+  for (double dVersion : {3.0, 2.5, 1.0, 3.0004}) {
     SCOPED_TRACE(dVersion);
     km_test::WriteAll(sPath, OldLayoutFile(dVersion));
     KmException e =

@@ -28,10 +28,11 @@ std::vector<int32_t> Roles(const kmSession& session) {
   return roles;
 }
 
-TEST(kmSessionFromParams, OnlyTheIndependentVariableGivesTheDefaults) {
-  kmSession session(ReadParams("independent_only"));
+TEST(kmSessionFromParams, OnlyTheTwoVariablesGiveTheDefaults) {
+  // The dependent variable's second assignment also takes roles 5 and 7.
+  kmSession session(ReadParams("independent_dependent"));
   EXPECT_EQ(Roles(session),
-            (std::vector<int32_t>{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+            (std::vector<int32_t>{3, 1, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0}));
   EXPECT_EQ(session.GetNumVars(), 3);
   EXPECT_EQ(session.GetVar(2).GetName(), "Independent Variable");
   EXPECT_EQ(session.GetVar(2).GetPosition(), 3);
@@ -107,11 +108,20 @@ TEST(kmSessionFromParams, MissingLocationsAreInputErrors) {
   };
   const Case kCases[] = {
       {"no independent variable", "count location = 2\n",
-       "-1 is out of bounds in vector of size 2."},
+       "Every record needs its independent variable, but the session "
+       "parameter file gives no \"independent variable location\"."},
+      {"no dependent value",
+       "independent variable location = 1\npopulation location = 2\n",
+       "Every record needs the value to be fitted, but the session parameter "
+       "file gives none of \"dependent variable location\", \"crude rate "
+       "location\", \"age-adjusted rate location\" and \"count "
+       "location\"."},
       {"poisson rate without count",
        "independent variable location = 1\npopulation location = 2\n"
        "het error variable location = poisson rate\n",
-       "-1 is out of bounds in vector of size 2."},
+       "The \"poisson rate\" het error model needs the count of each "
+       "record, but the session parameter file gives no \"count "
+       "location\"."},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {

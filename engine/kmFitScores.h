@@ -1,0 +1,28 @@
+// kmFitScores: the score of a missing fit and the F statistic of one data
+// set, shared by the cohort and comparison fits and their tests.
+#ifndef KM_ENGINE_KMFITSCORES_H
+#define KM_ENGINE_KMFITSCORES_H
+
+#include <cmath>
+
+// Residual sum, or score, of a data set that no model has fitted: larger than
+// any Q a fit reports.
+constexpr double kNoFit = 1e50;
+
+// Absolute tolerance within which a permuted F counts as reaching the
+// observed one in a complete permutation test: the double-precision epsilon.
+constexpr double kFTieTolerance = 2.220446049250313e-16;
+
+// F of one data set: (S0 - S1) / S1 * r, or 0.0 when S1 <= 0.
+inline double FOf(double dS0, double dS1, double r) {
+  return dS1 > 0.0 ? (dS0 - dS1) / dS1 * r : 0.0;
+}
+
+// Whether a permuted F reaches the observed one: above it, or equal to it
+// within the tie tolerance, so that a tie does not hang on rounding. A NaN
+// reaches nothing.
+inline bool ReachesObservedF(double dFi, double dF) {
+  return std::fabs(dFi - dF) < kFTieTolerance || dFi > dF;
+}
+
+#endif  // KM_ENGINE_KMFITSCORES_H
