@@ -6,8 +6,9 @@
 //   BM_RunSpeedUp/N     N cohorts of 30 observations needing 0 to 3
 //                       kinkmarks, grid search with 4499 permutations,
 //                       first on 1 worker, then on 8, in one iteration;
-//                       reports cohorts per second of each and the
-//                       speed-up, with the load average when it started.
+//                       reports cohorts per second of each, the speed-up,
+//                       the cores the 8 workers kept busy and the load
+//                       average when it started.
 //   BM_RunMemory/N      N cohorts of 8 observations without kinkmarks on 8
 //                       workers; reports the resident memory that the run
 //                       adds at its peak (sampled every 20 ms) over what the
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -112,14 +114,27 @@ double LoadAverage() {
   return dLoad;
 }
 
-// Wall-clock seconds of one run over spec.
+// CPU seconds of the whole process, all threads.
+double ProcessSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Wall-clock seconds of one run over spec; pCores, when given, receives the
+// cores the run kept busy on average (process CPU time over wall time),
+// which falls short of the workers when other load takes the machine.
 double TimedRun(benchmark::State& state, const BenchDir& dir,
                 const run_test::DataSpec& spec, int iPermutations,
-                int16_t iThreads) {
+                int16_t iThreads, double* pCores = nullptr) {
+  const double dCpuStart = ProcessSeconds();
   const auto start = std::chrono::steady_clock::now();
   RunOnce(state, dir, spec, iPermutations, iThreads);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-      .count();
+  const double dWall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
+  if (pCores != nullptr) *pCores = (ProcessSeconds() - dCpuStart) / dWall;
+  return dWall;
 }
 
 // The cohorts of the speed-up and peak-memory runs: 30 yearly observations
@@ -140,13 +155,15 @@ void BM_RunSpeedUp(benchmark::State& state) {
   state.counters["load_1min"] = LoadAverage();
   double dOne = 0.0;
   double dEight = 0.0;
+  double dCoresEight = 0.0;
   for (auto _ : state) {
     dOne = TimedRun(state, dir, spec, kRunPermutations, 1);
-    dEight = TimedRun(state, dir, spec, kRunPermutations, 8);
+    dEight = TimedRun(state, dir, spec, kRunPermutations, 8, &dCoresEight);
   }
   state.counters["cohorts_per_s_1"] = spec.iCohorts / dOne;
   state.counters["cohorts_per_s_8"] = spec.iCohorts / dEight;
   state.counters["speedup_8"] = dOne / dEight;
+  state.counters["cores_busy_8"] = dCoresEight;
   state.counters["threads_available"] =
       static_cast<double>(std::thread::hardware_concurrency());
 }

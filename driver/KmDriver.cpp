@@ -20,17 +20,9 @@ KmException AsKmException(const char* sMessage) {
 
 }  // namespace
 
-int KmRunDriver(int argc, char** argv) {
-  // One argument, the run file; anything else does nothing.
-  if (argc != 2) return 0;
-  ClearValidationText();
-  std::unique_ptr<KmRun> pRun;
-  KmString sErrorFile;
+int EndFailedRun(const KmString& sErrorFile, int argc, char** argv) {
   try {
-    pRun = std::make_unique<KmRun>(argc, argv);
-    sErrorFile = pRun->GetFiles().sErrorFile;
-    pRun->Execute();
-    return 0;
+    throw;
   } catch (const KmRunExit& exit) {
     return exit.iStatus;
   } catch (const KmException& e) {
@@ -44,4 +36,20 @@ int KmRunDriver(int argc, char** argv) {
     WriteErrorFile(sErrorFile, AsKmException("Unknown exception"), argc, argv);
   }
   return 0;
+}
+
+int KmRunDriver(int argc, char** argv) {
+  // One argument, the run file; anything else does nothing.
+  if (argc != 2) return 0;
+  ClearValidationText();
+  std::unique_ptr<KmRun> pRun;
+  KmString sErrorFile;
+  try {
+    pRun = std::make_unique<KmRun>(argc, argv);
+    sErrorFile = pRun->GetFiles().sErrorFile;
+    pRun->Execute();
+    return 0;
+  } catch (...) {
+    return EndFailedRun(sErrorFile, argc, argv);
+  }
 }

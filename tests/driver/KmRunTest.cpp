@@ -1,11 +1,17 @@
-// The console report of a failed calculation.
+// How a failed run ends: the console report and the error file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "driver/CreateSession.h"
+#include "driver/KmDriver.h"
 #include "driver/KmRun.h"
 #include "foundation/KmException.h"
+#include "tests/test_util/TestUtil.h"
 
 namespace {
 
@@ -28,6 +34,85 @@ TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
               std::string(c.sMessage) + "\n");
     EXPECT_EQ(iStatus, c.iStatus) << c.sMessage;
   }
+}
+
+// Every failure reaching the command line ends in the error file, whatever
+// its type; only KmRunExit ends the run with its own status.
+TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
+  const struct {
+    const char* sName;
+    std::function<void()> raise;
+    const char* sMessage;  // null: no error file
+    const char* sSource;
+    int iStatus;
+  } cases[] = {
+      {"KmException", [] { throw KmException("bad input", "CreateSession()"); },
+       "bad input", "CreateSession()", 0},
+      {"std::exception", [] { throw std::runtime_error("disk gone"); },
+       "disk gone", "main", 0},
+      {"std::bad_alloc", [] { throw std::bad_alloc(); }, "std::bad_alloc",
+       "main", 0},
+      {"foreign type", [] { throw 42; }, "Unknown exception", "main", 0},
+      {"run exit", [] { throw KmRunExit{1}; }, nullptr, "", 1},
+  };
+  char sProgram[] = "kinkmark";
+  char sRunFile[] = "run.ini";
+  char* argv[] = {sProgram, sRunFile};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sName);
+    km_test::ScratchDir dir;
+    const std::string sErrorFile = dir.File("run.ErrorFile.txt");
+    testing::internal::CaptureStdout();
+    int iStatus = -1;
+    try {
+      c.raise();
+    } catch (...) {
+      iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv);
+    }
+    const std::string sConsole = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(iStatus, c.iStatus);
+    if (c.sMessage == nullptr) {
+      EXPECT_EQ(sConsole, "");
+      EXPECT_FALSE(std::filesystem::exists(sErrorFile));
+      continue;
+    }
+    EXPECT_EQ(sConsole, "\n\n" + sErrorFile + "\n\n");
+    const std::string sError = km_test::ReadAll(sErrorFile);
+    EXPECT_EQ(sError.rfind("Error Message\n" + std::string(32, '-') + "\n" +
+                               c.sMessage + "\n\nCall Path",
+                           0),
+              0u)
+        << sError;
+    EXPECT_NE(sError.find("Source Module\n" + std::string(32, '-') + "\n" +
+                          c.sSource + "\n"),
+              std::string::npos);
+    EXPECT_NE(sError.find("kinkmark run.ini "), std::string::npos);
+  }
+}
+
+TEST(EndFailedRun, MessageIsPrintedWhenTheErrorFileCannotBeWritten) {
+  km_test::ScratchDir dir;
+  const std::string sErrorFile = dir.File("no such folder/run.ErrorFile.txt");
+  char sProgram[] = "kinkmark";
+  char sRunFile[] = "run.ini";
+  char* argv[] = {sProgram, sRunFile};
+  testing::internal::CaptureStdout();
+  int iStatus = -1;
+  try {
+    throw KmException("The data file is damaged.", "kmReadData");
+  } catch (...) {
+    iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv);
+  }
+  const std::string sConsole = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(iStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(sErrorFile));
+  EXPECT_EQ(sConsole.rfind("\n\n" + sErrorFile + "\n\n", 0), 0u) << sConsole;
+  EXPECT_NE(sConsole.find("The error file could not be written:"),
+            std::string::npos);
+  EXPECT_NE(sConsole.find("Error Message\n" + std::string(32, '-') +
+                          "\nThe data file is damaged."),
+            std::string::npos)
+      << sConsole;
 }
 
 }  // namespace

@@ -240,4 +240,28 @@ TEST(KinkmarkRun, SavedSessionInputIsKept) {
   EXPECT_EQ(ReadAll(dir.File("run.kms")), sSaved);
 }
 
+// The bundled example, run as run.sh runs it (from the top directory): it
+// finishes and writes its results file, report and run summary.
+TEST(KinkmarkRun, BundledExampleWritesItsResultsReportAndSummary) {
+  km_test::ScratchDir dir;
+  const fs::path example = fs::path(dir.Path()) / "examples" / "basic";
+  fs::create_directories(example / "output");
+  for (const char* sName : {"run.ini", "session.ini", "rates.csv",
+                            "run-options.ini", "export-options.ini"}) {
+    fs::copy_file(fs::path(KM_EXAMPLES) / "basic" / sName, example / sName);
+  }
+  const RunResult run = RunKinkmark(dir, "examples/basic/run.ini");
+  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+  EXPECT_NE(run.sConsole.find("rates.kmo has finished running.\n"),
+            std::string::npos)
+      << run.sConsole;
+  EXPECT_FALSE(fs::exists(example / "run.ErrorFile.txt"));
+  for (const char* sName :
+       {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"}) {
+    SCOPED_TRACE(sName);
+    ASSERT_TRUE(fs::exists(example / "output" / sName));
+    EXPECT_GT(fs::file_size(example / "output" / sName), 0u);
+  }
+}
+
 }  // namespace

@@ -504,6 +504,32 @@ TEST(kmTextData, SeparateColumnsKeepEveryFittedValue) {
   EXPECT_EQ(vRow[4], "10.50");
 }
 
+// A model table narrower than the data export reads (here only the
+// independent and observed values) gives missing cells in either layout,
+// never a read past the table's columns.
+TEST(kmTextData, NarrowModelTablesGiveMissingCells) {
+  for (bool bSameColumn : {true, false}) {
+    SCOPED_TRACE(bSameColumn ? "one column" : "separate columns");
+    std::vector<kmCalcData> vCohorts(4, DataRecord(1, 0, 0.0));
+    for (kmCalcData& record : vCohorts) {
+      const NEWMAT::Matrix data = record.vModels[0].GetData();
+      record.vModels[0].SetData(data.Columns(1, 2));
+    }
+    RunSpec spec;
+    spec.adjustSession = GoldenSession;
+    ReportsRun run(spec, vCohorts, {});
+    const std::vector<std::string> vLines =
+        Lines(Export(run.Handler(), WriteDataExport, DataOptions(bSameColumn)));
+    ASSERT_EQ(vLines.size(), 1u + 4 * 12);
+    const std::vector<std::string> vHeader = Cells(vLines[0], kTab);
+    for (size_t i = 1; i < vLines.size(); ++i) {
+      const std::vector<std::string> vRow = Cells(vLines[i], kTab);
+      ASSERT_EQ(vRow.size(), vHeader.size()) << vLines[i];
+      EXPECT_EQ(vRow[4], ".") << vLines[i];  // no fitted value
+    }
+  }
+}
+
 TEST(kmCalcHandler, RecordsWithoutLabelsAreLabelledFromLevelCodes) {
   std::vector<kmCalcData> vCohorts(2, DataRecord(1, 0, 0.0));
   for (kmCalcData& r : vCohorts) r.vCohortLabel.clear();
