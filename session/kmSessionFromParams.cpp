@@ -39,11 +39,21 @@ void SetDependentTypeFromUserDict(kmSession& session,
 // The file must say where the independent variable and the fitted value of
 // each record are before anything is read or fitted. A Poisson rate is
 // fitted to the count; any other model to the dependent variable or a rate.
+// A model of given standard errors needs their column: without it every
+// record would be weighted by the reader's missing-value mark.
 void RequireLocations(const KmUserParamsDict& dict) {
   if (dict.GetIndependentVariableLocation() == -1) {
     GenerateKmInputExceptionF(
         "Every record needs its independent variable, but the session "
         "parameter file gives no \"independent variable location\".",
+        kClassName);
+  }
+  if (dict.GetHetErrorModel() == KmUserParamsDict::kStandardError &&
+      dict.GetStandardErrorLocation() == -1) {
+    GenerateKmInputExceptionF(
+        "The \"standard error\" het error model needs the standard error of "
+        "each record, but the session parameter file gives no \"standard "
+        "error location\".",
         kClassName);
   }
   if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {

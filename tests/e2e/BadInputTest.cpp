@@ -101,6 +101,11 @@ const BadCase kCases[] = {
      "Every record needs its independent variable, but the session parameter "
      "file gives no \"independent variable location\".",
      "kmSession"},
+    {"bad_nostandarderrorlocation",
+     "The \"standard error\" het error model needs the standard error of "
+     "each record, but the session parameter file gives no \"standard error "
+     "location\".",
+     "kmSession"},
     {"bad_nodependentlocation",
      "Every record needs the value to be fitted, but the session parameter "
      "file gives none of \"dependent variable location\", \"crude rate "

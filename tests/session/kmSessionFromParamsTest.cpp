@@ -122,6 +122,12 @@ TEST(kmSessionFromParams, MissingLocationsAreInputErrors) {
        "The \"poisson rate\" het error model needs the count of each "
        "record, but the session parameter file gives no \"count "
        "location\"."},
+      {"standard error model without its column",
+       "independent variable location = 1\ndependent variable location = 2\n"
+       "het error variable location = standard error\n",
+       "The \"standard error\" het error model needs the standard error of "
+       "each record, but the session parameter file gives no \"standard "
+       "error location\"."},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
