@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds with tests and runs them: first under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the thread-safety
-# suites under ThreadSanitizer, then the fuzz targets of the file readers
-# (with clang), then the plain Release build, whose ctest summary ends the
-# output.
+# Installs what is needed, checks the format, builds with tests and runs them:
+# first under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# thread-safety suites under ThreadSanitizer, then the fuzz targets of the
+# file readers (with clang), then the plain Release build, whose ctest
+# summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
