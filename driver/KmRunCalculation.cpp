@@ -20,11 +20,11 @@ using km_driver_internal::Print;
 
 namespace {
 
-// The data file's field delimiter: tab, blank, comma or semicolon for the
-// codes 0 to 3, empty for any other code.
+// The data file's field delimiter: the session's character for the codes 0
+// to 3, empty for any other code.
 KmString FieldDelimiterText(int iCode) {
-  static const char* const kDelimiters[] = {"\t", " ", ",", ";"};
-  return iCode >= 0 && iCode < 4 ? KmString(kDelimiters[iCode]) : KmString();
+  return iCode >= 0 && iCode < 4 ? KmString(kmSession::GetDelimiterChar(iCode))
+                                 : KmString();
 }
 
 }  // namespace
