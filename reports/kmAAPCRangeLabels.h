@@ -18,11 +18,6 @@ struct kmAAPCRangeLabel {
   kmRange range;
 };
 
-// The independent values of the observation rows of model's data, in row
-// order. Rows without an observed value (-9999.0 in column 2) only draw a
-// kinkmark or a jump and are left out.
-std::vector<double> ObservationValues(const kmTable& model);
-
 // The ranges of the session's AAPC settings over model, in the order in
 // which kmTable::RunAAPCCalc computes them: the full range when its flag is
 // set; each last-observations length L with 0 < L <= the number of

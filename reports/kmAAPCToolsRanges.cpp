@@ -19,8 +19,6 @@
 namespace {
 
 const char* const kClassName = "kmAAPCTools";
-// The observed value of a row that is not an observation.
-const double kNoValue = -9999.0;
 const char* const kFullRange = "Full Range";
 
 // Two ends agree when they differ by no more than rounding of the same
@@ -81,22 +79,11 @@ bool BothAmong(double dStart, double dEnd, const std::vector<double>& vX) {
 
 }  // namespace
 
-std::vector<double> ObservationValues(const kmTable& model) {
-  const NEWMAT::Matrix& data = model.GetData();
-  std::vector<double> vX;
-  if (data.Ncols() < 1) return vX;
-  for (int32_t r = 1; r <= data.Nrows(); ++r) {
-    if (data.Ncols() >= 2 && data(r, 2) == kNoValue) continue;
-    vX.push_back(data(r, 1));
-  }
-  return vX;
-}
-
 std::vector<kmAAPCRangeLabel> SessionAAPCRanges(const kmSession& session,
                                                 const kmTable& model,
                                                 int32_t iPrecision) {
   const kmAAPCRanges ranges = session.GetAAPCRanges();
-  const std::vector<double> vX = ObservationValues(model);
+  const std::vector<double> vX = model.GetObservationValues();
   const int32_t n = static_cast<int32_t>(vX.size());
   std::vector<kmAAPCRangeLabel> vOut;
   if (ranges.GetFullRange() && n > 0) {
@@ -153,7 +140,7 @@ void kmAAPCTools::GetAAPCRanges(kmCalcHandler* pHandler,
                        kClassName);
     }
     const std::vector<double> vX =
-        ObservationValues(pHandler->GetCalcData(iEntry).GetModel(iModel));
+        pHandler->GetCalcData(iEntry).GetModel(iModel).GetObservationValues();
     const OutputDisplayOptions& display = pHandler->GetOutputDisplayOptions();
     if (display.GetBool(19) && !vX.empty()) {
       vLabels.push_back(kFullRange);

@@ -5,6 +5,7 @@
 #include <newmat.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
@@ -165,6 +166,10 @@ class kmTable {
   // The model's data rows; column 1 holds x.
   const NEWMAT::Matrix& GetData() const;
   void SetData(const NEWMAT::Matrix& mData);
+  // The x values of the observation rows of the data, in row order. The
+  // rows that only draw a kinkmark or the jump hold no observed value
+  // (-9999.0 in column 2) and are left out.
+  std::vector<double> GetObservationValues() const;
   // out = the correlation matrix of the covariance c: out(i,j) =
   // c(i,j) / sqrt(c(j,j) c(i,i)), of c's size (empty for an empty c).
   void GetCorrelationMatrix(NEWMAT::Matrix& out) const;

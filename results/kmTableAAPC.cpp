@@ -152,11 +152,7 @@ void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {
       // The data rows also draw each kinkmark and the jump; those rows hold
       // no observed value (-9999.0) and are not observations, so the ranges
       // are taken over the observation rows only, as the engine takes them.
-      std::vector<double> vX;
-      for (int32_t r = 1; r <= data_.Nrows(); ++r) {
-        if (data_.Ncols() >= 2 && data_(r, 2) == -9999.0) continue;
-        vX.push_back(data_(r, 1));
-      }
+      const std::vector<double> vX = GetObservationValues();
       const int32_t n = static_cast<int32_t>(vX.size());
       if (ranges.GetFullRange()) {
         if (n < 1) {

@@ -2,6 +2,7 @@
 // matrices and the flags.
 #include <cassert>
 #include <cmath>
+#include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -11,6 +12,8 @@ namespace {
 const char kClass[] = "kmTable";
 // p-value and test statistic of an estimate that was never tested.
 constexpr double kUntested = 9999.0;
+// The observed value of a data row that is not an observation.
+constexpr double kNoObservedValue = -9999.0;
 
 // Checked access to element i of a list, adding sMethod to the call path of
 // the list's range error.
@@ -122,6 +125,16 @@ void kmTable::SetCovariance(const NEWMAT::Matrix& mCovariance) {
 const NEWMAT::Matrix& kmTable::GetData() const { return data_; }
 
 void kmTable::SetData(const NEWMAT::Matrix& mData) { data_ = mData; }
+
+std::vector<double> kmTable::GetObservationValues() const {
+  std::vector<double> vX;
+  if (data_.Ncols() < 1) return vX;
+  for (int32_t r = 1; r <= data_.Nrows(); ++r) {
+    if (data_.Ncols() >= 2 && data_(r, 2) == kNoObservedValue) continue;
+    vX.push_back(data_(r, 1));
+  }
+  return vX;
+}
 
 void kmTable::GetCorrelationMatrix(NEWMAT::Matrix& out) const {
   WithCallPath("GetCorrelationMatrix(Matrix &mCorr)", kClass, [&] {
