@@ -239,7 +239,6 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
     // An exact fit (to rounding) leaves nothing for the tests to judge.
     if (calc.IsPerfectFit(run.vResidSum1(1))) {
       run.iNumDataSets = 1;
-      pCalcData->uFinalSelectedModel = static_cast<uint16_t>(k);
       if (run.kPerfect < 0) run.kPerfect = k;
     }
     if (run.iMethod >= 1 && run.iMethod <= 6) {

@@ -210,7 +210,6 @@ void FillCoefficientTables(KMRegFitStats& stats,
                            const NEWMAT::ColumnVector& theta,
                            const NEWMAT::Matrix& C, double df, int P, int K,
                            int S) {
-  // Segment tables of every series.
   for (int s = 1; s <= S; ++s) {
     NEWMAT::Matrix table(2 * K + 2, 4);
     for (int j = 1; j <= K + 1; ++j) {
