@@ -17,12 +17,12 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/SymmetricInverse.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
+#include "models/SymmetricInverse.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -238,7 +238,7 @@ bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
         for (int j = 1; j <= p; ++j) vA[(i - 1) * p + (j - 1)] = mA(i, j);
       }
       Matrix mL(p, p);
-      const bool bOk = InvertSymmetric(p, vA.data(), mL.Store(), iRank);
+      const bool bOk = InvertSymmetric(p, vA.data(), p, mL.Store(), iRank);
       // The symmetric result takes the lower triangle, which after a
       // failure is the unfinished work matrix.
       mAinv << mL;

@@ -13,12 +13,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/SymmetricInverse.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
+#include "models/SymmetricInverse.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -114,7 +114,7 @@ bool SolveSmallSystem(int k, const Matrix& mXtY, const Matrix& mXtX,
   }
   double w[kSmallOrder * kSmallOrder];
   int16_t iAccepted = static_cast<int16_t>(p);
-  const bool bOk = InvertSymmetric(p, a, w, iAccepted);
+  const bool bOk = InvertSymmetric(p, a, p, w, iAccepted);
   iRank = bOk ? static_cast<uint16_t>(iAccepted) : 0;
   if (mXtXinv.Nrows() != p || mXtXinv.Ncols() != p) mXtXinv.ReSize(p, p);
   double* pInv = mXtXinv.Store();

@@ -7,9 +7,12 @@
 
 #include <cstdint>
 
+#include "models/SymmetricInverse.h"
+
 // Relative pivot tolerance of the test: pivot i is dropped when
 // |d_i| < kPositiveDefinitePivotTolerance * A(i, i), or when A(i, i) = 0.
-inline constexpr double kPositiveDefinitePivotTolerance = 1e-8;
+inline constexpr double kPositiveDefinitePivotTolerance =
+    kSymmetricInversePivotTolerance;
 
 // Largest order the test handles (its order and pivot count are 16-bit).
 inline constexpr int kPositiveDefiniteMaxOrder = 32767;

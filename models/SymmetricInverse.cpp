@@ -1,12 +1,13 @@
 // InvertSymmetric.
-#include "engine/SymmetricInverse.h"
+#include "models/SymmetricInverse.h"
 
 #include <algorithm>
 #include <cmath>
 
-bool InvertSymmetric(int p, const double* a, double* w, int16_t& iRank) {
+bool InvertSymmetric(int p, const double* a, int iStride, double* w,
+                     int16_t& iRank) {
   // A(i, j) and L(i, j), 1-based.
-  auto A = [&](int i, int j) { return a[(i - 1) * p + (j - 1)]; };
+  auto A = [&](int i, int j) { return a[(i - 1) * iStride + (j - 1)]; };
   auto L = [&](int i, int j) -> double& { return w[(i - 1) * p + (j - 1)]; };
   std::fill(w, w + p * p, 0.0);
   iRank = 0;
