@@ -188,4 +188,18 @@ TEST(PositiveDefinite, OrderLargerThanTheMatrixRaisesTheIndexError) {
       NEWMAT::Logic_error);
 }
 
+TEST(PositiveDefinite, OrderLargerThanTheMatrixFailsWhateverItsPivots) {
+  // A negative or dropped first pivot must not hide the missing rows, and
+  // the inverse is left as it was.
+  for (const std::vector<double>& a :
+       {std::vector<double>{-1, 0, 0, 1}, std::vector<double>{0, 0, 0, 1}}) {
+    NEWMAT::Matrix inverse(3, 3);
+    inverse = 7.0;
+    int16_t rank = 0;
+    EXPECT_THROW(check_PositiveDefinite(3, Square(2, a), inverse, rank),
+                 NEWMAT::Logic_error);
+    EXPECT_EQ(inverse(3, 3), 7.0);
+  }
+}
+
 }  // namespace
