@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int32_t kReadTextMode = 1 | 4;
-constexpr int kGzLineBytes = 8192;
 
 // Delivers the lines of a plain or gzip-compressed text file, each without
 // its line end and its carriage returns.
@@ -43,8 +42,11 @@ class DataLines {
       file_.Read(sLine);
       return true;
     }
-    if (km_gzgets(pGz_, buffer_, kGzLineBytes) == nullptr) return false;
-    sLine = buffer_;
+    // The whole line however long: a line cut at a buffer's end would count
+    // its tail as one more record.
+    std::string sRaw;
+    if (!km_gzgetline(pGz_, sRaw)) return false;
+    sLine = sRaw;
     sLine.RemoveAll('\r');
     sLine.RemoveAll('\n');
     return true;
@@ -54,7 +56,6 @@ class DataLines {
   bool bGzip_;
   km_gzFile pGz_ = nullptr;
   KmIO_File file_;
-  char buffer_[kGzLineBytes] = {};
 };
 
 }  // namespace

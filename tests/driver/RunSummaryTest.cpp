@@ -51,6 +51,10 @@ TEST(WriteKinkmarkRunInfo, HeadWithUnixLineEnds) {
 
 TEST(ReadIndependentValues, CountsTheFirstSeries) {
   km_test::ScratchDir dir;
+  // A label longer than any line buffer must not split its record in two.
+  const std::string sLong(9000, 'a');
+  const std::string sLongBody =
+      sLong + ",1990\n" + sLong + ",1991\n" + sLong + ",1992\n";
   const struct {
     const char* sBody;
     bool bNames;
@@ -59,6 +63,7 @@ TEST(ReadIndependentValues, CountsTheFirstSeries) {
       {"a,1990\na,1991\na,1992\nb,1990\nb,1991\n", false, 3},
       {"Site,Year\na,1990\na,1991\n\n", true, 2},
       {"a,2000\na,2001\na,2002\na,2003\n", false, 4},
+      {sLongBody.c_str(), false, 3},
   };
   for (const auto& c : cases) {
     const std::string plain = dir.File("data.csv");
