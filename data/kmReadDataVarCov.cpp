@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/KmGzFile.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -31,68 +30,6 @@ char MatrixDelimiter(int iCode) {
       return ' ';
   }
 }
-
-// One source of text lines: a gzip stream or a plain file.
-class MatrixLineSource {
- public:
-  // Opens sName: through the gzip layer when it ends in ".gz".
-  // Throws: KmException naming the file when it cannot be opened.
-  explicit MatrixLineSource(const KmString& sName)
-      : sName_(sName), bGzip_(sName.EndsWith(".gz")), pGz_(nullptr) {
-    bool bOpen = false;
-    if (bGzip_) {
-      pGz_ = km_gzopen(sName.GetCString(), "rb");
-      bOpen = pGz_ != nullptr;
-    } else {
-      file_.Open(sName.GetCString(), KmIO_File::kRead);
-      bOpen = file_.IsOpen();
-    }
-    if (!bOpen) {
-      KmString sText;
-      sText << "Could not load variance-covariance matrix.  The selected "
-               "file: "
-            << sName << " could not be opened.";
-      GenerateKmException(sText.GetCString(), kClassName);
-    }
-  }
-  MatrixLineSource(const MatrixLineSource&) = delete;
-  MatrixLineSource& operator=(const MatrixLineSource&) = delete;
-  ~MatrixLineSource() {
-    if (pGz_ != nullptr) km_gzclose(pGz_);
-  }
-
-  // Reads the next line into sLine without its line end and carriage
-  // returns. Returns false, with sLine empty, once the text is used up.
-  // Throws: KmException naming the file and line for a line with a NUL
-  // byte; the gzip layer's error for damaged compressed data.
-  bool Next(KmString& sLine) {
-    sLine.Clear();
-    if (bGzip_) {
-      // The whole line, so that a wide matrix row stays one row.
-      std::string sRaw;
-      if (!km_gzgetline(pGz_, sRaw)) return false;
-      sLine = sRaw;
-    } else {
-      if (file_.IsEOF()) return false;
-      file_.Read(sLine);
-      if (file_.IsEOF() && sLine.IsEmpty()) return false;
-    }
-    if (km_read_internal::HoldsNulByte(sLine)) {
-      km_read_internal::ThrowNulByte("Variance-covariance matrix file", sName_,
-                                     bGzip_ ? km_gztell(pGz_) : file_.Tell(),
-                                     kClassName);
-    }
-    sLine.RemoveAll('\r');
-    sLine.RemoveAll('\n');
-    return true;
-  }
-
- private:
-  KmString sName_;
-  bool bGzip_;
-  km_gzFile pGz_;
-  KmIO_File file_;
-};
 
 // The numbers of one matrix line split at cDelimiter: a field that is not
 // read whole as a finite number gives 0.0. Fields lose their leading and
@@ -146,9 +83,16 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       GenerateKmException(sText.GetCString(), kClassName);
     }
 
-    MatrixLineSource source(sVarCovFileName_);
+    KmLineSource source("Variance-covariance matrix file");
+    if (!source.Open(sVarCovFileName_.GetCString())) {
+      KmString sText;
+      sText << "Could not load variance-covariance matrix.  The selected "
+               "file: "
+            << sVarCovFileName_ << " could not be opened.";
+      GenerateKmException(sText.GetCString(), kClassName);
+    }
     KmString sLine;
-    while (source.Next(sLine)) {
+    while (source.ReadLine(sLine)) {
       sLine.TrimLeftSpaces();
       sLine.TrimRight();
       if (sLine.IsEmpty()) continue;

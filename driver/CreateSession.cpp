@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "driver/frmSession.h"
+#include "data/frmSession.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"

@@ -6,11 +6,9 @@
 #include <cstring>
 
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 
 namespace {
-
-// Read mode as text (KmIO_File mode bits 1 read, 4 text).
-constexpr int32_t kReadTextMode = 1 | 4;
 
 // True when s is an unsigned decimal number: digits with at most one '.'
 // and at least one digit. The empty text passes (the reader ignores it).
@@ -93,10 +91,10 @@ bool ValidateOptionsSection(
   bool bFound = false;
   bool bAllValid = true;
   if (KmIO_File::FileExists(sFileName)) {
-    KmIO_File file(sFileName, kReadTextMode);
+    KmLineSource file("The file");
+    file.Open(sFileName, false);
     KmString sLine;
-    while (file.IsOpen() && !file.IsEOF()) {
-      file.Read(sLine);
+    while (file.ReadLine(sLine)) {
       sLine.Trim();
       if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
       if (sLine.StartsWith("[")) {

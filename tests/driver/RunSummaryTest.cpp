@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "data/frmSession.h"
 #include "driver/RunSummary.h"
-#include "driver/frmSession.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
