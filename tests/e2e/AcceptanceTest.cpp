@@ -79,6 +79,9 @@ const Case kCases[] = {
      {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t"}},
      kSE},
     {"bic", nullptr, "run.ini", kGenerating, {{"out.bicexport.txt", ""}}, kSE},
+    // Fault: the byte-order mark stuck to the first record's code, which
+    // made a phantom cohort of that record.
+    {"bom", nullptr, "run.ini", kGenerating, {{"out.bicexport.txt", ""}}, kSE},
     {"mbic",
      nullptr,
      "run.ini",

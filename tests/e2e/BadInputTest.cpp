@@ -67,6 +67,17 @@ const BadCase kCases[] = {
      "km_gzFile"},
     {"bad_corruptgzip", "Cannot read compressed file: data.csv.gz: invalid",
      "km_gzFile"},
+    // Fault: a gzip file cut where its text ends just past 128 KiB read as
+    // complete, and the run finished without the records after the cut.
+    {"bad_gzipcutatbuffer",
+     "Cannot read compressed file: data.csv.gz: unexpected end of file",
+     "km_gzFile"},
+    // Fault: a data file without line ends was read into memory until the
+    // allocation failed.
+    {"bad_nolineend",
+     "Data file \"/dev/zero\" has no line end within 16777216 bytes at line "
+     "1",
+     "KmLineSource"},
     {"bad_emptydata", kNoRecords, "main"},
     {"bad_blankdata", kNoRecords, "main"},
     {"bad_datadirectory", "Unable to open data file \"data.csv\".",
