@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "reports/kmRunSummary.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
 #include "session/kmSession.h"
@@ -17,8 +18,8 @@ std::string Block(int iMissing, int iMethod, int iModels) {
   km_test::WriteAll(path, "head");
   DataExportOptions options(iModels, 1, iMissing, 0, 2, 0, 0, true, false, true,
                             false, true, false, 2100, 1500, true);
-  kmSession().WriteParametersText(path.c_str(), OutputDisplayOptions(), options,
-                                  true, true, true, true, true, iMethod, "\n");
+  WriteParametersText(path.c_str(), OutputDisplayOptions(), options, true, true,
+                      true, true, true, iMethod, "\n");
   return km_test::ReadAll(path);
 }
 

@@ -1,0 +1,38 @@
+#include "data/kmCohortPreRead.h"
+
+#include "data/kmCohortManager.h"
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+
+namespace {
+
+// The data file's field delimiter: the session's character for the codes 0
+// to 3, empty for any other code.
+KmString FieldDelimiterText(int iCode) {
+  return iCode >= 0 && iCode < 4 ? KmString(kmSession::GetDelimiterChar(iCode))
+                                 : KmString();
+}
+
+}  // namespace
+
+void PreReadCohorts(kmSession& session, bool bCalculatedRates) {
+  KmString sDataFile;
+  session.GetString(kmStrDataFile, sDataFile);
+  kmCohortManager cohorts(
+      &session, sDataFile,
+      FieldDelimiterText(session.GetInt(kmOptFieldDelimiter)), bCalculatedRates,
+      session.GetBool(kmOptVarNamesIncluded));
+  cohorts.ReadAllCohorts();
+  if (cohorts.GetNumCohorts() == 0) {
+    GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
+                              "main", sDataFile.GetCString());
+  }
+  session.ClearCohortLabels();
+  if (session.GetNumByVars() > 0) {
+    for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {
+      session.AddCohortLabel(cohorts.GetCohortLabel(i));
+    }
+  }
+  session.SetBool(kmOptPerCohortMaxKinkmarks,
+                  cohorts.HasVaryingObservationCounts());
+}
