@@ -34,8 +34,7 @@ void ReportCalculationFailure(const KmException& e) {
   Print("\n");
   // A best-model fit whose model has kinkmarks but no locations: the run
   // ends with status 1, now that every worker has stopped.
-  if (KmString(e.GetMessage()) ==
-      "ERROR 1 in BestKMRegModel::fit_BestKMRegModel") {
+  if (e.GetFailure() == KmFailure::kFitWithoutLocations) {
     throw KmRunExit{1};
   }
 }

@@ -26,9 +26,6 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculationHandler";
 constexpr const char* kTaskSource = "kmCalculationHandler::CohortTask()";
-// A verification text carrying only this note leaves the cohort valid.
-constexpr const char* kZeroCountNote = "added to each zero count";
-constexpr int kZeroCountNoteMaxLength = 130;
 // The final model field of a record without one.
 constexpr uint16_t kNoFinalModel = 65535;
 
@@ -155,20 +152,20 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   // The reader's per-cohort state is read under the data-file lock, since
   // another task may be reading the file meanwhile.
   KmString sVerification;
+  kmCohortValidity validity = kmCohortValidity::kNoFinding;
   bool bGood = false;
   KmVector<KmVector<double>> vVarCov;
   {
     std::lock_guard<std::mutex> lock(dataFileMutex_);
     sVerification = pReadData_->GetIsCohortGoodToUse(iCohort);
+    validity = pReadData_->GetCohortValidity(iCohort);
     bGood = pReadData_->GetCohortGoodFlag(iCohort);
     vVarCov = pReadData_->GetVarCovTable();
   }
 
   auto pRecord = std::make_unique<kmCalcData>();
   const kmSession& session = *pSession_;
-  pRecord->bValid = sVerification.IsEmpty() ||
-                    (sVerification.Find(kZeroCountNote) >= 0 &&
-                     sVerification.GetLength() < kZeroCountNoteMaxLength);
+  pRecord->bValid = IsValidCohort(validity);
   JumpAndCRFlags(session.GetInt(kmOptJumpCRMode), iCohort, pRecord->bJumpModel,
                  pRecord->bComparabilityRatio);
   pRecord->SetCohortBadDescription(sVerification);
