@@ -451,7 +451,7 @@ void kmCalculator::CompFTest(int16_t iModelCode, int K, int16_t N,
       if (R > 1) {
         int iCount = 0;
         for (int d = 1; d <= R; ++d) {
-          if (F <= fOf(d)) ++iCount;
+          if (ReachesObservedF(fOf(d), F)) ++iCount;
         }
         test.dPermPValue = static_cast<double>(iCount) / R;
       }

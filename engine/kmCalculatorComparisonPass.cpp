@@ -16,15 +16,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFinishedResults.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -163,70 +162,34 @@ class PairProgress : public KmNullProgress {
   const std::atomic<bool>* pAbandoned_;
 };
 
-// The finished records of the good pairs, handed from the workers to the
-// writing thread in list order.
-class PairRecords {
- public:
-  explicit PairRecords(int n) : records_(n), fitted_(n, false), done_(n) {}
-
-  void Finish(int c, std::unique_ptr<kmCalcData> pRecord, bool bFitted) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_[c] = std::move(pRecord);
-    fitted_[c] = bFitted;
-    done_[c] = true;
-    ready_.notify_all();
-  }
-  // A worker failed: no further record will come.
-  void Fail() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    bFailed_ = true;
-    ready_.notify_all();
-  }
-  // Waits for the record of pair c; null when a worker failed first.
-  std::unique_ptr<kmCalcData> Take(int c, bool& bFitted) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [&] { return done_[c] || bFailed_; });
-    if (!done_[c]) return nullptr;
-    bFitted = fitted_[c];
-    return std::move(records_[c]);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::vector<std::unique_ptr<kmCalcData>> records_;
-  std::vector<bool> fitted_;
-  std::vector<char> done_;
-  bool bFailed_ = false;
-};
-
 // Fits the good pairs of plans on a pool of iWorkers threads started by
 // the returned thread; each record goes to records as it is finished.
 std::thread StartPairPool(const kmCalculator& calc,
                           const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
-                          PairRecords& records, std::exception_ptr& failure) {
+                          kmFinishedResults& records,
+                          std::exception_ptr& failure) {
   auto pPool = std::make_shared<thread_pool>();
   for (size_t c = 0; c < plans.size(); ++c) {
     if (plans[c].sProblem != nullptr) continue;
     pPool->submit([&calc, &plans, pTracker, pAbandoned, &records, c] {
       try {
-        auto pRecord = std::make_unique<kmCalcData>();
-        bool bFitted = false;
+        // A pair cancelled before its fit is done without a record.
+        std::unique_ptr<kmCalcData> pRecord;
         PairProgress progress(pTracker, pAbandoned);
         if (!progress.IsCancelled()) {
+          pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
           kmCalculator worker(nullptr, calc.pCalcHandler);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
             InstallPair(worker, calc, p.a, p.b, p.m);
           });
           worker.CompMod(pRecord.get(), &progress, p.K0);
-          bFitted = true;
         }
-        records.Finish(static_cast<int>(c), std::move(pRecord), bFitted);
+        records.StoreFinishedResult(static_cast<int>(c), std::move(pRecord));
       } catch (...) {
-        records.Fail();
+        records.Close();
         throw;
       }
     });
@@ -236,7 +199,7 @@ std::thread StartPairPool(const kmCalculator& calc,
       pPool->start(iWorkers);
     } catch (...) {
       failure = std::current_exception();
-      records.Fail();
+      records.Close();
     }
   });
 }
@@ -268,7 +231,7 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
             Plan(*this, *pSession, combos, c, vGoodFlags, vFinalModels));
       }
       std::atomic<bool> bAbandoned(false);
-      PairRecords records(iNumComparisons);
+      kmFinishedResults records(iNumComparisons);
       std::exception_ptr failure;
       std::thread pool = StartPairPool(*this, plans, pSession->GetNumCores(),
                                        pTracker, &bAbandoned, records, failure);
@@ -282,9 +245,10 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
             sText << p.a << " and " << p.b << " : " << (c + 1) << " of "
                   << iNumComparisons;
             pTracker->SetProcessText(sText.GetCString());
-            std::unique_ptr<kmCalcData> pRecord = records.Take(c, bFitted);
-            if (pRecord == nullptr) break;  // a worker failed
-            record = *pRecord;
+            std::unique_ptr<kmCalcData> pRecord;
+            if (!records.WaitAndTake(c, pRecord)) break;  // a worker failed
+            bFitted = pRecord != nullptr;
+            if (bFitted) record = *pRecord;
           }
           if (!bFitted) {
             // Not fitted: a placeholder of this pair's own, never the record

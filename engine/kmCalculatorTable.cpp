@@ -29,6 +29,7 @@
 #include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KinkMKFitResult.h"
+#include "models/ModelNumerics.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -223,14 +224,14 @@ void SetSegmentAPCs(kmCalculator& calc, const TableShape& s,
     const int iPos = s.p + s.k + j - 1;
     const double b = vBeta(iPos);
     const double v = V(iPos, iPos);
-    const double dAPC = 100.0 * (std::exp(b) - 1.0);
+    const double dAPC = PercentChange(b);
     double dLower = 0.0;
     double dUpper = 0.0;
     bool bOk = false;
     if (v > 0.0 && v < 100.0) {
       const double dSlopeSE = std::sqrt(v);
-      dLower = 100.0 * (std::exp(b - dT * dSlopeSE) - 1.0);
-      dUpper = 100.0 * (std::exp(b + dT * dSlopeSE) - 1.0);
+      dLower = PercentChange(b - dT * dSlopeSE);
+      dUpper = PercentChange(b + dT * dSlopeSE);
       bOk = true;
     }
     ColumnVector vRange(2);
