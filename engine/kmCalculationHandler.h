@@ -314,8 +314,6 @@ class kmCalculationHandler {
   struct CohortRow;
   // The options and field positions that the preparation of cohort i reads.
   CohortLayout ReadCohortLayout(int i) const;
-  // Creates the calculator's four matrices with n rows of zeros.
-  static void CreateCohortMatrices(kmCalculator* pCalculator, int n);
   // Reads the independent value, response and standard error of one record
   // (steps a to g); false when the record is skipped.
   bool ReadRecordValues(const CohortLayout& layout, int i, kmRecordRow& fields,

@@ -87,16 +87,7 @@ class CohortDataRelease {
       : pCalculator_(pCalculator) {}
   CohortDataRelease(const CohortDataRelease&) = delete;
   CohortDataRelease& operator=(const CohortDataRelease&) = delete;
-  ~CohortDataRelease() {
-    delete pCalculator_->pDataX;
-    pCalculator_->pDataX = nullptr;
-    delete pCalculator_->pDataY;
-    pCalculator_->pDataY = nullptr;
-    delete pCalculator_->pDataWeightInput;
-    pCalculator_->pDataWeightInput = nullptr;
-    delete pCalculator_->pDataAux;
-    pCalculator_->pDataAux = nullptr;
-  }
+  ~CohortDataRelease() { pCalculator_->ReleaseObservations(); }
 
  private:
   kmCalculator* pCalculator_;

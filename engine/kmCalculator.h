@@ -142,6 +142,16 @@ class kmCalculator {
   // Stores the number of observations n of the cohort being fitted.
   void SetNumObservations(int16_t iN);
 
+  // Replaces the cohort's observations by n rows of zeros: pDataX n x 2,
+  // pDataY n x 1, pDataWeightInput n, pDataAux n x 1.
+  void CreateObservations(int n);
+  // Row r of the observations: (1.0, x), response y, weight input w and
+  // standard error s.
+  // REQUIRES: CreateObservations made at least r rows.
+  void SetObservation(int r, double x, double y, double w, double s);
+  // Frees the four observation matrices (null afterwards).
+  void ReleaseObservations();
+
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
   // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
@@ -763,40 +773,40 @@ class kmCalculator {
 
   // -- Services --------------------------------------------------------
   // Distribution object of the t, F and normal probabilities (owned).
-  StatClass* pStatClass;
+  std::unique_ptr<StatClass> pStatClass;
   // Results handler; its session is the source of every option read.
   // Owned only when made by Setup (see pOwnedCalcHandler).
   kmCalcHandler* pCalcHandler;
   // MT19937 generator of the permutation tests, seeded by the driver (owned).
-  MersenneTwister* pRandom;
+  std::unique_ptr<MersenneTwister> pRandom;
 
   // -- Design and weighting --------------------------------------------
   // Design matrix M of the fits: intercept, independent value, one hinge
   // column per grid candidate (owned).
-  NEWMAT::Matrix* pX0;
+  std::unique_ptr<NEWMAT::Matrix> pX0;
   // n x n weight matrix V of the weighted least squares; zeros until
   // WLSWgt fills it; in mode 3 a copy of the user-supplied matrix (owned).
-  NEWMAT::Matrix* pWeightMatrix;
+  std::unique_ptr<NEWMAT::Matrix> pWeightMatrix;
   // The cohort's user-supplied variance-covariance matrix, or null
   // (borrowed from the cohort's record).
   NEWMAT::Matrix* pVarCovMatrix;
 
   // -- Candidate grid --------------------------------------------------
   // Candidate kinkmark locations, length G (owned).
-  NEWMAT::ColumnVector* pGridValues;
+  std::unique_ptr<NEWMAT::ColumnVector> pGridValues;
   // Per candidate, the first candidate at which a following kinkmark may
   // stand, length G (owned).
-  NEWMAT::ColumnVector* pGridAux;
+  std::unique_ptr<NEWMAT::ColumnVector> pGridAux;
 
   // -- Cross products --------------------------------------------------
   // M' W* M of the full design (owned).
-  NEWMAT::SymmetricMatrix* pXWX;
+  std::unique_ptr<NEWMAT::SymmetricMatrix> pXWX;
 
   // -- Clustering ------------------------------------------------------
   // The group label of each row of the group data of a clustering run.
   std::vector<KmString> vClusterRows;
   // Group data matrix of a clustering run (owned).
-  NEWMAT::Matrix* pClusterMatrix;
+  std::unique_ptr<NEWMAT::Matrix> pClusterMatrix;
 
   // -- Cohort size and label -------------------------------------------
   // Number of observations n of the cohort being fitted.
@@ -805,9 +815,9 @@ class kmCalculator {
 
   // -- Comparison pass: per by-group data (owned arrays of owned objects,
   // iNumGroups long) -----------------------------------------------------
-  NEWMAT::Matrix** ppGroupX;
-  NEWMAT::Matrix** ppGroupY;
-  NEWMAT::ColumnVector** ppGroupWeights;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupX;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupY;
+  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> ppGroupWeights;
 
   // -- Fitting work ----------------------------------------------------
   // X'WX of the model in hand.
@@ -823,15 +833,15 @@ class kmCalculator {
   // -- Fitting work (owned, created empty); in the comparison pass
   // pWork2 and pWork4 hold the two groups' dependent values and pWork5 and
   // pWork6 their standard errors ------------------------------------------
-  NEWMAT::ColumnVector* pWork1;
-  NEWMAT::Matrix* pWork2;
-  NEWMAT::ColumnVector* pWork3;
-  NEWMAT::Matrix* pWork4;
-  NEWMAT::Matrix* pWork5;
-  NEWMAT::Matrix* pWork6;
+  std::unique_ptr<NEWMAT::ColumnVector> pWork1;
+  std::unique_ptr<NEWMAT::Matrix> pWork2;
+  std::unique_ptr<NEWMAT::ColumnVector> pWork3;
+  std::unique_ptr<NEWMAT::Matrix> pWork4;
+  std::unique_ptr<NEWMAT::Matrix> pWork5;
+  std::unique_ptr<NEWMAT::Matrix> pWork6;
 
   // -- Comparison pass: per by-group standard errors (owned) -------------
-  NEWMAT::Matrix** ppGroupAux;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupAux;
 
   // -- Weighting state set by the drivers ------------------------------
   // Weight root A (A'A = V), copied from WLSWgt by the drivers.
@@ -850,13 +860,13 @@ class kmCalculator {
 
   // -- Observations of the cohort (filled by the calculation control) ----
   // n x 2, independent values in column 2.
-  NEWMAT::Matrix* pDataX;
+  std::unique_ptr<NEWMAT::Matrix> pDataX;
   // n x D: column 1 the observed response, columns 2.. permuted data sets.
-  NEWMAT::Matrix* pDataY;
+  std::unique_ptr<NEWMAT::Matrix> pDataY;
   // n weight inputs v (1 / variance).
-  NEWMAT::ColumnVector* pDataWeightInput;
+  std::unique_ptr<NEWMAT::ColumnVector> pDataWeightInput;
   // n x 1 standard error of each observation.
-  NEWMAT::Matrix* pDataAux;
+  std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
   // ======================================================================
   // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
@@ -43,9 +44,9 @@ constexpr const char* kClassName = "kmCalculator";
 constexpr double kSmallF = 1e-8;
 
 template <typename T>
-void Assign(T*& p, const T& value) {
+void Assign(std::unique_ptr<T>& p, const T& value) {
   if (p == nullptr) {
-    p = new T(value);
+    p = std::make_unique<T>(value);
   } else {
     *p = value;
   }

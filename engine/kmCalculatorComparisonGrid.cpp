@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
@@ -58,8 +59,8 @@ using km_grid::kMaxKinkmarks;
 
 // Grows *pVector (created when null) to at least iSize entries, keeping
 // what it holds.
-void EnsureLength(ColumnVector*& pVector, int iSize) {
-  if (pVector == nullptr) pVector = new ColumnVector(0);
+void EnsureLength(std::unique_ptr<ColumnVector>& pVector, int iSize) {
+  if (pVector == nullptr) pVector = std::make_unique<ColumnVector>(0);
   if (pVector->Nrows() >= iSize) return;
   ColumnVector vGrown(iSize);
   vGrown = 0.0;
@@ -152,7 +153,7 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
           (*pGridAux)(K) = idx;
         }
       }
-      if (pX0 == nullptr) pX0 = new Matrix();
+      if (pX0 == nullptr) pX0 = std::make_unique<Matrix>();
       Matrix& H = *pX0;
       H.ReSize(n, c + K);
       H.SubMatrix(1, n, 1, c) = pDataX->SubMatrix(1, n, 1, c);

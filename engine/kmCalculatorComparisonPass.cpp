@@ -52,9 +52,8 @@ constexpr const char* kCancelledPair = "The comparison was cancelled.";
 
 // Replaces *p (created when null) by value.
 template <typename T>
-void Put(T*& p, const T& value) {
-  delete p;
-  p = new T(value);
+void Put(std::unique_ptr<T>& p, const T& value) {
+  p = std::make_unique<T>(value);
 }
 
 // The number of rows a cohort filled in its design: the reader writes 1.0

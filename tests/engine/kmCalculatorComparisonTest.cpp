@@ -219,7 +219,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
       X(r, 2) = x;
       x += r;
     }
-    k.pDataX = new Matrix(X);
+    k.pDataX = std::make_unique<Matrix>(X);
     k.iNumObs = 10;
     k.iCompGroupObs = 10;
     k.iXColumn = 2;
@@ -241,7 +241,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   }
   // Fewer than 2a observations: no candidate and H = X0.
   BareCalc b;
-  b.calc->pDataX = new Matrix(3, 2);
+  b.calc->pDataX = std::make_unique<Matrix>(3, 2);
   *b.calc->pDataX = 1.0;
   b.calc->iNumObs = 3;
   b.calc->iCompGroupObs = 3;
@@ -291,9 +291,9 @@ TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
       Y(r, 1) = Y(m + r, 1) = r;
       Z(r, 1) = Z(m + r, 1) = 0.1;
     }
-    k.pDataX = new Matrix(X0);
-    k.pDataY = new Matrix(Y);
-    k.pDataAux = new Matrix(Z);
+    k.pDataX = std::make_unique<Matrix>(X0);
+    k.pDataY = std::make_unique<Matrix>(Y);
+    k.pDataAux = std::make_unique<Matrix>(Z);
     k.iNumObs = 2 * m;
     k.iXColumn = static_cast<int16_t>(c);
     ColumnVector B(c + 3);
@@ -441,9 +441,9 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     const int n = 16;
     const Cohort a = Line(8, 2000, 1.0, 0.3, 0.2, 1);
     const Cohort s = Line(8, 2000, 1.2, 0.3, 0.2, 2);
-    calc.pX0 = new Matrix(n, 2);
-    calc.pDataY = new Matrix(n, 1);
-    calc.pDataWeightInput = new ColumnVector(n);
+    calc.pX0 = std::make_unique<Matrix>(n, 2);
+    calc.pDataY = std::make_unique<Matrix>(n, 1);
+    calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
     *calc.pDataWeightInput = 1.0;
     for (int r = 1; r <= 8; ++r) {
       (*calc.pX0)(r, 1) = (*calc.pX0)(8 + r, 1) = 1.0;
@@ -495,9 +495,9 @@ TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
     y(r) = a.y[r - 1];
     y(m + r) = s.y[r - 1];
   }
-  calc.pX0 = new Matrix(Z);
-  calc.pDataY = new Matrix(y);
-  calc.pDataWeightInput = new ColumnVector(n);
+  calc.pX0 = std::make_unique<Matrix>(Z);
+  calc.pDataY = std::make_unique<Matrix>(y);
+  calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
   *calc.pDataWeightInput = 1.0;
   calc.iNumObs = n;
   calc.iXColumn = 3;

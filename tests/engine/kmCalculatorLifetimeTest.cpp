@@ -154,7 +154,7 @@ TEST(KmCalculatorLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   calc.SetTwoGroupMatrices(2, 9, ppX, ppY, ppW, ppZ);
   EXPECT_EQ(calc.iNumGroups, 2);
   EXPECT_EQ(calc.iGroupValue, 9);
-  ASSERT_NE(calc.ppGroupX[1], &mX2);  // a copy, not the caller's object
+  ASSERT_NE(calc.ppGroupX[1].get(), &mX2);  // a copy, not the caller's object
   EXPECT_EQ((*calc.ppGroupX[1])(4, 2), 2.0);
   EXPECT_EQ((*calc.ppGroupWeights[0])(3), 7.0);
   EXPECT_EQ((*calc.ppGroupAux[1])(1, 1), 6.0);
@@ -196,10 +196,10 @@ TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {
   // verifies that they, and observation matrices left by the task, are freed.
   auto pSession = SessionWithCounts({4}, 0);
   auto pCalc = std::make_unique<kmCalculator>(pSession.get());
-  pCalc->pDataX = new Matrix(4, 2);
-  pCalc->pDataY = new Matrix(4, 1);
-  pCalc->pDataWeightInput = new ColumnVector(4);
-  pCalc->pDataAux = new Matrix(4, 1);
+  pCalc->pDataX = std::make_unique<Matrix>(4, 2);
+  pCalc->pDataY = std::make_unique<Matrix>(4, 1);
+  pCalc->pDataWeightInput = std::make_unique<ColumnVector>(4);
+  pCalc->pDataAux = std::make_unique<Matrix>(4, 1);
   pCalc->LoadCalcMembers(nullptr, 0);
   pCalc->LoadCalcMembers(nullptr, 0);
   EXPECT_EQ(pCalc->pGridValues->Nrows(), 4);

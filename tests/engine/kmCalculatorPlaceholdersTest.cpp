@@ -69,11 +69,9 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    delete calc_->pDataX;
-    calc_->pDataX = new Matrix(c.xRows, c.xCols);
+    calc_->pDataX = std::make_unique<Matrix>(c.xRows, c.xCols);
     *calc_->pDataX = 1.0;
-    delete calc_->pDataAux;
-    calc_->pDataAux = new Matrix(c.auxRows, 1);
+    calc_->pDataAux = std::make_unique<Matrix>(c.auxRows, 1);
     *calc_->pDataAux = 1.0;
     kmCalcData record;
     const KmException e =
@@ -89,8 +87,7 @@ TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
   const KmException eRecord =
       km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
   EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
-  delete calc_->pDataAux;
-  calc_->pDataAux = nullptr;
+  calc_->pDataAux.reset();
   kmCalcData record;
   const KmException eData =
       km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
