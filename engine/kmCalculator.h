@@ -1,70 +1,30 @@
-// The fitting engine of one cohort (or of one comparison pass).
+// The fitting engine of one cohort.
 //
 // One kmCalculator is created per fitting task. It holds the cohort's
 // observations, the candidate grid, the precomputed cross products, the
 // weighting state, the distribution object and the random generator, and
-// every fitting operation of the engine is one of its methods. Members are
-// public: the calculation control fills the observation matrices directly
-// and each fitting step reads and writes the members it needs.
+// offers the fitting services (weighted least squares, grid searches,
+// Hudson's method, F tests, permutations, tables, intervals, the
+// comparability ratio) that its per-cohort drivers SelMod and SelModESR
+// run, and that the pairwise comparison (kmPairwiseComparison) and the
+// clustering (kmCohortClustering) use.
 //
-// Ownership: every pointer marked "owned" is created on the heap by the
-// calculator (or handed to it) and deleted by its release step, which sets
-// the pointer back to null. The four observation matrices belong to the
-// cohort task, which normally deletes them (and nulls the pointers) before
-// the calculator; whatever is still set is deleted with the calculator.
+// Ownership: the calculator owns its work data (values and unique_ptr
+// members); it borrows the results handler given by the calculation control
+// and the cohort's variance-covariance matrix. The calculation control
+// creates the observations through CreateObservations and SetObservation
+// and frees them through ReleaseObservations once the cohort is done.
 //
 // Threads: a calculator is used by one thread at a time. Calculators on
 // different threads share only the session, which they read.
 //
-// Errors: every method wraps its body in WithCallPath, so a KmException
-// passing through gains the line "<Method>()" of "kmCalculator"; a
-// matrix-library error becomes a KmException with the library's text and
-// the source "kmCalculator::<Method>()". A missing, short or
-// non-conforming input raises a KmException that says which. The comments
-// below name only the messages a method raises itself. Lines that differ
-// from the rule: WLS "WLS", WLSNew "WLSNew" (source
-// "kmCalculator::WlSNew()"), WLSWgt "WLSWgt()" of "kmCalc", WLSXPr source
-// "kmCalculator::WLSWPr()", calculateAutoParamPhi "calculateAutoParamPhi"
-// (source "kmCalculator::CaculateAutoParamPhi()"), Invert "INVERT" of
-// "kmCalculator.cpp", GridSearchForHudsons "GridSearchForHudson()",
-// GetNumObsThisCohort "GetNumObsThisCohort(int)", the constructors their
-// signatures, and GetNumObsForCohortIndex "GetNumObsForCohortIndex()" with
-// no class.
-//
-// Methods live in files by concern:
-//   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
-//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY,
-//                                  PreCalcXWYAboutLine, IsPerfectFit, Invert
-//   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
-//   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
-//   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
-//   kmCalculatorWeightedCriteria.cpp  SetWeightedBIC, kinkmark correlations
-//   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
-//   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
-//                                  IncrementGrid
-//   kmCalculatorHudsons.cpp        AdjustBetas, ContinuityChoices, Hudsons
-//   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
-//                                  SelectFinalModelDDS
-//   kmCalculatorGrid.cpp           FindGridPoints
-//   kmCalculatorResiduals.cpp      Resids, Resids_JumpModel_Final
-//   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
-//   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
-//   kmCalculatorTable.cpp          Table
-//   kmCalculatorSelMod.cpp         SelMod and its phases, MADWDPass,
-//                                  SetComparabilityFields
-//   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
-//   kmCalculatorGridSearch.cpp     GridSearch, Search
-//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel,
-//                                  SearchThroughFramework
-//   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
-//                                  Search_Hudsons
-//   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
-//   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
-//                                  PermuteComp, GridSearchComp
-//   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
-//   kmCalculatorComparison.cpp     CompMod, CompFTest
-//   kmCalculatorComparisonPass.cpp TwoGroupComp
-//   kmCalculatorClustering.cpp     ClusterByGroups
+// Errors: every method adds its name and "kmCalculator" to the call path of
+// a KmException passing through (WithCallPath), and turns a matrix-library
+// error into a KmException with the library's text; each part file names
+// the exceptions to that rule. A missing, short or non-conforming input
+// raises a KmException that says which. The comments below name only the
+// messages a method raises itself. Each part file opens with the methods
+// it holds.
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
@@ -97,19 +57,19 @@ class KmProgressInterface;
 
 class kmCalculator {
  public:
-  // ======================================================================
-  // Lifetime and setup (kmCalculatorLifetime.cpp)
-  // ======================================================================
+  // -- Lifetime and setup (kmCalculatorLifetime.cpp) --
 
   // Calculator working through a results handler of its own, made by
   // Setup(pSession) from a copy of the session; the handler is deleted with
   // the calculator.
   // Throws: "Session does not exist - invalid pointer." for a null session.
+  // Call path: "kmCalculator(kmSession*)".
   explicit kmCalculator(kmSession* pSession);
 
   // Calculator of one pool task, writing through pCalcHandler, which stays
   // with the calculation control (never deleted here). The calculation
   // handler is not kept.
+  // Call path: "kmCalculator(kmCalculationHandler*, kmCalcHandler*)".
   kmCalculator(kmCalculationHandler* pCalculationHandler,
                kmCalcHandler* pCalcHandler);
 
@@ -119,9 +79,8 @@ class kmCalculator {
   // Runs the release step (every owned object is deleted).
   ~kmCalculator();
 
-  // Creates the distribution object and an unseeded generator, sets every
-  // owned pointer, the per-group arrays, pVarCovMatrix and pCalcHandler to
-  // null, iNumObs to 0, iOne to 1 and iXColumn to 2.
+  // Creates the distribution object and an unseeded generator; pVarCovMatrix
+  // and pCalcHandler null, iNumObs 0 and iXColumn 2.
   void Init();
 
   // Creates a results handler for pSession (the handler keeps its own copy
@@ -172,9 +131,7 @@ class kmCalculator {
   // Throws: "Session does not exist - invalid pointer." for a null session.
   kmSession* GetCalcSession() const;
 
-  // ======================================================================
-  // Cross products and inversion (kmCalculatorCrossProducts.cpp)
-  // ======================================================================
+  // -- Cross products and inversion (kmCalculatorCrossProducts.cpp) --
 
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
   void PreCalcXWX();
@@ -219,13 +176,12 @@ class kmCalculator {
   // (mA not positive semi-definite), and then mAinv holds the unfinished
   // work matrix (not an inverse) and iRank the pivots accepted before it.
   // Static: uses no member.
+  // Call path: "INVERT" of "kmCalculator.cpp".
   static bool Invert(int16_t p, const NEWMAT::SymmetricMatrix& mA,
                      NEWMAT::SymmetricMatrix& mAinv, int16_t& iRank);
 
-  // ======================================================================
-  // Weighted least squares (kmCalculatorWeightedFits.cpp,
-  // kmCalculatorAutocorr.cpp)
-  // ======================================================================
+  // -- Weighted least squares (kmCalculatorWeightedFits.cpp,
+  //   kmCalculatorAutocorr.cpp) --
 
   // Builds, for the n = iNumObs observations, the weight matrix
   // *pWeightMatrix = V, its root A (A'A = V) and B = A^-1, by
@@ -237,6 +193,7 @@ class kmCalculator {
   //   other  AR(1) with parameter dPhi: A upper bidiagonal, B its inverse,
   //          V = A'A (tridiagonal)
   // v is *pDataWeightInput. A and B are resized to n x n.
+  // Call path: "WLSWgt()" of "kmCalc".
   void WLSWgt(double dPhi, NEWMAT::Matrix& mA, NEWMAT::Matrix& mB);
 
   // Weighted cross products of the n x p design mX and y = column 1 of
@@ -244,6 +201,7 @@ class kmCalculator {
   // Mode 0 uses T = diag(V(i,i) u(i)^2); other modes T = Du A'A Du with A =
   // mWorkA.
   // REQUIRES: vytTy has at least one element.
+  // Matrix-library errors: source "kmCalculator::WLSWPr()".
   void WLSXPr(const NEWMAT::ColumnVector& vU, const NEWMAT::Matrix& mX,
               NEWMAT::Matrix& mXtTX, NEWMAT::Matrix& mXtTy,
               NEWMAT::ColumnVector& vytTy);
@@ -255,6 +213,7 @@ class kmCalculator {
   // failed (the solve then goes on with the unfinished inverse). A vSSE(1)
   // in (-1e-6, 0) becomes 0; nothing else is corrected. vSSE is lengthened
   // to k when shorter. Static: uses no member.
+  // Call path: "WLS".
   static void WLS(int k, const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
                   NEWMAT::Matrix& mXtXinv, const NEWMAT::ColumnVector& vYtY,
                   NEWMAT::ColumnVector& vBeta, NEWMAT::ColumnVector& vSSE,
@@ -264,6 +223,8 @@ class kmCalculator {
   // residuals e = y - X beta of y = column 1 of *pDataY, with T = Du A'A Du
   // and A = mWorkA.
   // Throws: "Error: SSE < 0." when vSSE(1) < -1e-6.
+  // Call path: "WLSNew"; matrix-library errors: source
+  // "kmCalculator::WlSNew()".
   void WLSNew(const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
               NEWMAT::Matrix& mXtXinv, NEWMAT::ColumnVector& vBeta,
               NEWMAT::ColumnVector& vSSE, uint16_t& iRank,
@@ -277,11 +238,11 @@ class kmCalculator {
   // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
   // the weight matrix and mWork for the preliminary fit; the weight vector
   // and the data matrix are restored however the call ends.
+  // Call path: "calculateAutoParamPhi"; matrix-library errors: source
+  // "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
 
-  // ======================================================================
-  // Candidate grid (kmCalculatorGrid.cpp)
-  // ======================================================================
+  // -- Candidate grid (kmCalculatorGrid.cpp) --
 
   // Builds the K candidate kinkmark locations of the shifted x in column 2 of
   // *pDataX, with e = iMinObsEnd observations kept at each end, b =
@@ -291,9 +252,7 @@ class kmCalculator {
   int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                          int iGridPointsBetween);
 
-  // ======================================================================
-  // Fitted values and residuals (kmCalculatorResiduals.cpp)
-  // ======================================================================
+  // -- Fitted values and residuals (kmCalculatorResiduals.cpp) --
 
   // For the model with k kinkmarks: row k + 1 of mFitted gets the fitted
   // values, row k + 1 of mResid the weighted residuals, and the table its
@@ -319,9 +278,7 @@ class kmCalculator {
                               kmTable& table, double dJumpLocationShifted,
                               double dJump);
 
-  // ======================================================================
-  // Permutation data sets (kmCalculatorPermutation.cpp)
-  // ======================================================================
+  // -- Permutation data sets (kmCalculatorPermutation.cpp) --
 
   // One uniform integer in iLow..iHigh: (iHigh - iLow + 1) u + iLow
   // truncated toward zero, u the next pRandom->genrand() in [0, 1).
@@ -339,9 +296,7 @@ class kmCalculator {
                const NEWMAT::Matrix& mFitted, const NEWMAT::Matrix& mResid,
                int iNumDataSets);
 
-  // ======================================================================
-  // F statistics of the permutation test (kmCalculatorFTests.cpp)
-  // ======================================================================
+  // -- F statistics of the permutation test (kmCalculatorFTests.cpp) --
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
   // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0 or is NaN.
@@ -379,10 +334,8 @@ class kmCalculator {
                 const NEWMAT::ColumnVector& vResidSum0,
                 const NEWMAT::ColumnVector& vResidSum1);
 
-  // ======================================================================
-  // Kinkmark standard errors and distribution wrappers
-  // (kmCalculatorKinkmarkSEs.cpp)
-  // ======================================================================
+  // -- Kinkmark standard errors and distribution wrappers
+  //   (kmCalculatorKinkmarkSEs.cpp) --
 
   // Covariance of the segment coefficients of the k-kinkmark model with
   // locations vTau held fixed, into *pCovariance; sets pTable's reduced-rank
@@ -410,10 +363,8 @@ class kmCalculator {
   bool TTestPValue(double dB, double dVar, double dDF, double& dSE,
                    double& dStat, double& dPValue);
 
-  // ======================================================================
-  // Weighted criteria and kinkmark squared correlations
-  // (kmCalculatorWeightedCriteria.cpp)
-  // ======================================================================
+  // -- Weighted criteria and kinkmark squared correlations
+  //   (kmCalculatorWeightedCriteria.cpp) --
 
   // For criterion code 5 (WBIC-Alt) or 6 (WBIC) replaces the BIC of
   // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (the value of Q = 0 for a
@@ -445,9 +396,7 @@ class kmCalculator {
                               const NEWMAT::Matrix& mW, double dTau, double dLo,
                               double dHi);
 
-  // ======================================================================
-  // Comparability ratio (kmCalculatorComparabilityRatio.cpp)
-  // ======================================================================
+  // -- Comparability ratio (kmCalculatorComparabilityRatio.cpp) --
 
   // Fills *pResult (resized to 7 when shorter) with the ratio dCR, its SE
   // (sqrt of dVariance when > 0, else 0), z = (dCR - 1) / SE, the two-sided
@@ -482,10 +431,8 @@ class kmCalculator {
                             const NEWMAT::Matrix& mFitted, kmTable* pTable,
                             double dJump);
 
-  // ======================================================================
-  // Segment fits and segmentation constraints of Hudson's method
-  // (kmCalculatorSegmentFits.cpp)
-  // ======================================================================
+  // -- Segment fits and segmentation constraints of Hudson's method
+  //   (kmCalculatorSegmentFits.cpp) --
 
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
   // weighted straight-line fit of observations i..j to column 1 of pDataY:
@@ -517,9 +464,7 @@ class kmCalculator {
   // REQUIRES: p has at least k elements.
   bool IncrementGrid(int16_t k, NEWMAT::ColumnVector& p);
 
-  // ======================================================================
-  // Hudson's continuous fit (kmCalculatorHudsons.cpp)
-  // ======================================================================
+  // -- Hudson's continuous fit (kmCalculatorHudsons.cpp) --
 
   // The restricted step for the choice codes in choices (1 unpinned, 2
   // pinned at x_{p_m}, 3 pinned at x_{p_m+1}, k entries) and the kinkmark
@@ -553,10 +498,8 @@ class kmCalculator {
                kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
 
-  // ======================================================================
-  // Placeholder records and the data-dependent final choice
-  // (kmCalculatorPlaceholders.cpp)
-  // ======================================================================
+  // -- Placeholder records and the data-dependent final choice
+  //   (kmCalculatorPlaceholders.cpp) --
 
   // Appends to pCalcData->vModels one placeholder table with observation
   // count n = iNumObs and the n rows above.
@@ -585,9 +528,8 @@ class kmCalculator {
                            OneDimensionArray<NEWMAT::ColumnVector>* pX,
                            NEWMAT::Matrix* pA);
 
-  // ======================================================================
-  // Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
-  // ======================================================================
+  // -- Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
+  //   --
 
   // Fits every admissible combination of k candidates and keeps the smallest
   // weighted SSE (the first of equal ones): vLocations (k), vEstimates (3k + 2:
@@ -633,15 +575,14 @@ class kmCalculator {
               NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
               KmProgressInterface* pProgress);
 
-  // ======================================================================
-  // Grid search of a permuted data set under Hudson's method
-  // (kmCalculatorGridSearchHudsons.cpp)
-  // ======================================================================
+  // -- Grid search of a permuted data set under Hudson's method
+  //   (kmCalculatorGridSearchHudsons.cpp) --
 
   // Sets vResidSum(j) to the smallest weighted SSE of column 2 of pDataY (the
   // current permuted data set) over every admissible combination of k
   // candidates, 1e50 when there is none. vEstimates becomes 3k + 2 zeros and
   // mWork the straight line's X'WX block; a cancellation stops quietly.
+  // Call path: "GridSearchForHudson()".
   void GridSearchForHudsons(int j, int iNumDataSets, uint16_t k,
                             NEWMAT::ColumnVector& vLocations,
                             NEWMAT::ColumnVector& vEstimates,
@@ -666,10 +607,8 @@ class kmCalculator {
                       NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
                       KmProgressInterface* pProgress);
 
-  // ======================================================================
-  // Model table and AAPC interval pass (kmCalculatorTable.cpp,
-  // kmCalculatorIntervals.cpp)
-  // ======================================================================
+  // -- Model table and AAPC interval pass (kmCalculatorTable.cpp,
+  //   kmCalculatorIntervals.cpp) --
 
   // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
   // kinkmarks vTau (shifted units; dShift is added back) and residual sum
@@ -690,9 +629,7 @@ class kmCalculator {
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);
 
-  // ======================================================================
-  // Model selection by grid search (kmCalculatorSelMod.cpp)
-  // ======================================================================
+  // -- Model selection by grid search (kmCalculatorSelMod.cpp) --
 
   // Model selection by grid search for the loaded cohort: one model table per
   // number of kinkmarks kmin..kmax in pCalcData->vModels (index k - kmin), the
@@ -716,10 +653,8 @@ class kmCalculator {
   // log-linear model, 0.0 each otherwise.
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
 
-  // ======================================================================
-  // Model selection by Hudson's method with early stopping
-  // (kmCalculatorSelModESR.cpp)
-  // ======================================================================
+  // -- Model selection by Hudson's method with early stopping
+  //   (kmCalculatorSelModESR.cpp) --
 
   // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
   // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
@@ -758,18 +693,15 @@ class kmCalculator {
   // (2147483647 cells a row).
   static int32_t NChooseK(int16_t n, int16_t k);
 
-  // ======================================================================
-  // Cohort size (kmCalculatorCohortSize.cpp)
-  // ======================================================================
+  // -- Cohort size (kmCalculatorCohortSize.cpp) --
 
   // The number of observations of the cohort behind analysis index
   // iCohortIndex on pSession: the rule of GetNumObsForCohortIndex, shared
   // with kmCalculationHandler::GetNumObsThisCohort.
+  // Call path: "GetNumObsThisCohort(int)".
   static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
-  // ======================================================================
-  // Members, in declared order, grouped by concern.
-  // ======================================================================
+  // -- Members, in declared order, grouped by concern. --
 
   // -- Services --------------------------------------------------------
   // Distribution object of the t, F and normal probabilities (owned).
@@ -811,7 +743,6 @@ class kmCalculator {
   // -- Cohort size and label -------------------------------------------
   // Number of observations n of the cohort being fitted.
   int16_t iNumObs;
-  KmString sLabel;
 
   // -- Comparison pass: per by-group data (owned arrays of owned objects,
   // iNumGroups long) -----------------------------------------------------
@@ -825,7 +756,6 @@ class kmCalculator {
 
   // -- Comparison pass: counts -----------------------------------------
   int32_t iNumGroups;
-  int32_t iOne;
   int32_t iGroupValue;
   // Column of the independent values in pDataX.
   int16_t iXColumn;
@@ -855,8 +785,6 @@ class kmCalculator {
   // Value, SE, statistic, p-value, lower and upper limit, significance flag.
   NEWMAT::ColumnVector vJumpResults;
   NEWMAT::ColumnVector vCRResults;
-  KmString sText1;
-  KmString sText2;
 
   // -- Observations of the cohort (filled by the calculation control) ----
   // n x 2, independent values in column 2.
@@ -868,11 +796,9 @@ class kmCalculator {
   // n x 1 standard error of each observation.
   std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
-  // ======================================================================
-  // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
-  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
-  // kmCalculatorComparisonPass.cpp)
-  // ======================================================================
+  // -- Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
+  //   kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
+  //   kmCalculatorComparisonPass.cpp) --
 
   // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
   // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
@@ -972,9 +898,7 @@ class kmCalculator {
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
-  // ======================================================================
-  // Multi-group clustering (kmCalculatorClustering.cpp)
-  // ======================================================================
+  // -- Multi-group clustering (kmCalculatorClustering.cpp) --
 
   // Clusters the groups of the installed clustering data (SetClusterMatrix:
   // one series per group label, its rows (x, y, standard error)) by
@@ -1068,6 +992,7 @@ class kmCalculator {
 // the index is divided by 3 when kmOptJumpCRMode is 6, by 2 when it is 3, 4
 // or 5, and by 2 again when kmOptDelayType is 2; the session's observation
 // count of that cohort is returned.
+// Call path: "GetNumObsForCohortIndex()", with no class.
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex);
 
 #endif  // KM_ENGINE_KMCALCULATOR_H

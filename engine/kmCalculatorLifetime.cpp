@@ -76,7 +76,6 @@ void kmCalculator::Init() {
   pVarCovMatrix = nullptr;
   iNumObs = 0;
   iNumGroups = 0;
-  iOne = 1;
   iGroupValue = 0;
   iXColumn = 2;
   dJumpLocation = 0.0;

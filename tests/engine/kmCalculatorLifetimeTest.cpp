@@ -39,7 +39,6 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
   ASSERT_NE(calc.pRandom, nullptr);
   EXPECT_EQ(calc.pRandom->mti, 625);  // unseeded until the driver seeds it
   EXPECT_EQ(calc.iNumObs, 0);
-  EXPECT_EQ(calc.iOne, 1);
   EXPECT_EQ(calc.pVarCovMatrix, nullptr);
   EXPECT_EQ(calc.pX0, nullptr);
 }
