@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -321,6 +322,63 @@ TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
   }
 }
 
+// Fault: the walk moved at most one segment per observation, so with two
+// kinkmarks between x = 9 and x = 10 the fit at 10 stayed on the middle
+// segment. The model is f(x) = x - 11 (x - 9.25)+ + 10.5 (x - 9.5)+, and the
+// second cohort of the parallel design lies 5 above it.
+TEST(ResidsComp, TwoKinkmarksInOneGapArePassedTogether) {
+  for (int iType : {1, 0}) {
+    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
+    BareCalc b(iType);
+    kmCalculator& k = *b.calc;
+    const int c = iType == 1 ? 2 : 3;
+    const int m = 20;
+    Matrix X0(2 * m, c), Y(2 * m, 1), Z(2 * m, 1);
+    X0 = 0.0;
+    Y = 0.0;
+    Z = 0.0;
+    for (int r = 1; r <= m; ++r) {
+      X0(r, 1) = 1.0;
+      X0(m + r, c == 2 ? 1 : 2) = 1.0;
+      X0(r, c) = X0(m + r, c) = r - 1;
+    }
+    k.pDataX = new Matrix(X0);
+    k.pDataY = new Matrix(Y);
+    k.pDataAux = new Matrix(Z);
+    k.iNumObs = 2 * m;
+    k.iXColumn = static_cast<int16_t>(c);
+    ColumnVector tau(2);
+    tau << 9.25 << 9.5;
+    ColumnVector B(c + 6);
+    if (c == 2) {
+      B << 0.0 << 101.75 << 2.0 << 1.0 << -10.0 << 0.5 << -11.0 << 10.5;
+    } else {
+      B << 0.0 << 5.0 << 101.75 << 2.0 << 1.0 << -10.0 << 0.5 << -11.0 << 10.5;
+    }
+    auto f = [](double x) {
+      return x - 11.0 * std::max(0.0, x - 9.25) + 10.5 * std::max(0.0, x - 9.5);
+    };
+    Matrix mFits(3, 2 * m), mResid(3, 2 * m);
+    kmTable model;
+    k.ResidsComp(2, 0, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
+    const double dOffset = c == 2 ? 0.0 : 5.0;
+    for (int r = 1; r <= m; ++r) {
+      EXPECT_NEAR(mFits(3, r), f(r - 1), 1e-12) << r;
+      EXPECT_NEAR(mFits(3, m + r), f(r - 1) + dOffset, 1e-12) << r;
+    }
+    // Both kinkmarks lie strictly between observations: one row each.
+    const Matrix& mData = model.GetData();
+    ASSERT_EQ(mData.Nrows(), 2 * m + 4);
+    for (int g = 0; g < 2; ++g) {
+      const int r0 = g * (m + 2) + 11;
+      EXPECT_DOUBLE_EQ(mData(r0, 1), 9.25);
+      EXPECT_NEAR(mData(r0, 3), f(9.25) + g * dOffset, 1e-12);
+      EXPECT_DOUBLE_EQ(mData(r0 + 1, 1), 9.5);
+      EXPECT_NEAR(mData(r0 + 1, 3), f(9.5) + g * dOffset, 1e-12);
+    }
+  }
+}
+
 TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   BareCalc b;
   b.calc->iNumObs = 20;
@@ -468,6 +526,52 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     for (int i = 1; i <= mComp.Nrows(); ++i) {
       for (int j = 1; j <= mComp.Ncols(); ++j) {
         EXPECT_NEAR(mComp(i, j), mSingle(i, j), 1e-10) << i << "," << j;
+      }
+    }
+  }
+}
+
+// Fault: the residual sum came from cross products, Y'WY - b'X'WY, which
+// cancels at count-like levels (var(slope 1) fell to 0 at 1e8). A shift of
+// the data's level changes no residual, so no variance may change.
+TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
+  const int m = 30;
+  const int n = 2 * m;
+  const std::vector<double> e = Noise(n, 0.3, 11);
+  std::vector<Matrix> covs;
+  for (double dLevel : {0.0, 1e7, 1e8}) {
+    SCOPED_TRACE(dLevel);
+    BareCalc b;
+    kmCalculator& calc = *b.calc;
+    calc.pX0 = new Matrix(n, 2);
+    calc.pDataY = new Matrix(n, 1);
+    calc.pDataWeightInput = new ColumnVector(n);
+    *calc.pDataWeightInput = 1.0;
+    for (int r = 1; r <= n; ++r) {
+      const double x = (r - 1) % m;
+      (*calc.pX0)(r, 1) = 1.0;
+      (*calc.pX0)(r, 2) = x;
+      (*calc.pDataY)(r, 1) =
+          dLevel + 2.0 + 0.5 * x - 0.8 * std::max(0.0, x - 14.5) + e[r - 1];
+    }
+    calc.iNumObs = n;
+    calc.iXColumn = 2;
+    Matrix mA, mB;
+    calc.WLSWgt(0.0, mA, mB);
+    calc.mWorkA = mA;
+    ColumnVector tau(1);
+    tau(1) = 14.5;
+    Matrix mCov;
+    kmTable table;
+    calc.KinkMkSEsComp(1, tau, mCov, table);
+    covs.push_back(mCov);
+  }
+  ASSERT_GT(covs[0](3, 3), 0.0);
+  for (const Matrix& mCov : {covs[1], covs[2]}) {
+    for (int i = 1; i <= 5; ++i) {
+      for (int j = 1; j <= 5; ++j) {
+        const double dScale = std::sqrt(covs[0](i, i) * covs[0](j, j));
+        EXPECT_NEAR(mCov(i, j), covs[0](i, j), 1e-6 * dScale) << i << "," << j;
       }
     }
   }
