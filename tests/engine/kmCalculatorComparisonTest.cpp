@@ -80,7 +80,7 @@ Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
 class ComparisonRun {
  public:
   ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
-                int16_t iCores = 1)
+                int16_t iCores = 1, int iSeed = 7160)
       : session_(km_results_test::MakeSession(iNumByVars, true)) {
     session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
@@ -90,7 +90,7 @@ class ComparisonRun {
     session_.SetInt(kmOptModelSelection, iMethod);
     session_.SetInt(kmOptNumPermutations, 19);
     session_.SetInt(kmOptPairwisePermutations, 199);
-    session_.SetInt(kmOptPermutationSeed, 7160);
+    session_.SetInt(kmOptPermutationSeed, iSeed);
     calc_ = std::make_unique<kmCalculator>(&session_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->pCalcHandler;
@@ -852,6 +852,26 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
     km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
                                       runs[0]->Comparison(k));
   }
+}
+
+TEST(TwoGroupComp, PermutationSeedChoosesTheDrawsAndRepeatsThem) {
+  // Levels apart by about the noise: the permuted p-value lies well inside
+  // (0, 1), where other draws move it.
+  const std::vector<Cohort> cohorts = {Line(12, 2000, 1.0, 0.2, 0.3, 1),
+                                       Line(12, 2000, 1.25, 0.2, 0.3, 2)};
+  std::vector<double> pValues;
+  for (int iSeed : {7160, 7160, 99}) {
+    ComparisonRun run(1, 0, 0, 1, 1, 1, iSeed);
+    run.Install(cohorts);
+    CancellableProgress tracker;
+    run.Run({true, true}, &tracker);
+    ASSERT_FALSE(run.Comparison(0).vFTests.empty());
+    pValues.push_back(run.Comparison(0).vFTests.back().dPermPValue);
+  }
+  EXPECT_GT(pValues[0], 0.02);
+  EXPECT_LT(pValues[0], 0.98);
+  EXPECT_EQ(pValues[1], pValues[0]);
+  EXPECT_NE(pValues[2], pValues[0]);
 }
 
 TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
