@@ -274,107 +274,82 @@ TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   }
 }
 
-TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
-  // k = 1 at x = 2, B = (1, 4, [intercept 2 of group 1], slopes, change).
-  for (int iType : {1, 0}) {
-    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
-    BareCalc b(iType);
-    kmCalculator& k = *b.calc;
-    const int c = iType == 1 ? 2 : 3;
-    const int m = 5;
-    Matrix X0(2 * m, c);
-    X0 = 0.0;
-    Matrix Y(2 * m, 1), Z(2 * m, 1);
-    for (int r = 1; r <= m; ++r) {
-      X0(r, 1) = 1.0;
-      X0(m + r, c == 2 ? 1 : 2) = 1.0;
-      X0(r, c) = X0(m + r, c) = r - 1;
-      Y(r, 1) = Y(m + r, 1) = r;
-      Z(r, 1) = Z(m + r, 1) = 0.1;
-    }
-    k.pDataX = new Matrix(X0);
-    k.pDataY = new Matrix(Y);
-    k.pDataAux = new Matrix(Z);
-    k.iNumObs = 2 * m;
-    k.iXColumn = static_cast<int16_t>(c);
-    ColumnVector B(c + 3);
-    ColumnVector tau(1);
-    tau(1) = 2.0;
-    // Slopes 1 then 3 (change 2); intercept of segment 2 = B(1) - 2 * 2.
-    if (c == 2) {
-      B << 1.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    } else {
-      B << 1.0 << 4.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    }
-    Matrix mFits(2, 2 * m), mResid(2, 2 * m);
-    kmTable model;
-    k.ResidsComp(1, 2000, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
-    const double dOffset = c == 2 ? 0.0 : B(2) - B(1);
-    for (int r = 1; r <= m; ++r) {
-      const double x = r - 1;
-      EXPECT_DOUBLE_EQ(mFits(2, r), x <= 2 ? 1 + x : 1 + 2 + 3 * (x - 2));
-      EXPECT_DOUBLE_EQ(mFits(2, m + r), mFits(2, r) + dOffset) << r;
-      EXPECT_DOUBLE_EQ(mResid(2, r), Y(r, 1) - mFits(2, r));
-    }
-    // No kinkmark lies strictly between observations: one row each.
-    EXPECT_EQ(model.GetData().Nrows(), 2 * m);
-    EXPECT_DOUBLE_EQ(model.GetData()(1, 1), 2000.0);
-  }
-}
-
-// Fault: the walk moved at most one segment per observation, so with two
-// kinkmarks between x = 9 and x = 10 the fit at 10 stayed on the middle
-// segment. The model is f(x) = x - 11 (x - 9.25)+ + 10.5 (x - 9.5)+, and the
-// second cohort of the parallel design lies 5 above it.
-TEST(ResidsComp, TwoKinkmarksInOneGapArePassedTogether) {
-  for (int iType : {1, 0}) {
-    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
-    BareCalc b(iType);
-    kmCalculator& k = *b.calc;
-    const int c = iType == 1 ? 2 : 3;
-    const int m = 20;
-    Matrix X0(2 * m, c), Y(2 * m, 1), Z(2 * m, 1);
-    X0 = 0.0;
-    Y = 0.0;
-    Z = 0.0;
-    for (int r = 1; r <= m; ++r) {
-      X0(r, 1) = 1.0;
-      X0(m + r, c == 2 ? 1 : 2) = 1.0;
-      X0(r, c) = X0(m + r, c) = r - 1;
-    }
-    k.pDataX = new Matrix(X0);
-    k.pDataY = new Matrix(Y);
-    k.pDataAux = new Matrix(Z);
-    k.iNumObs = 2 * m;
-    k.iXColumn = static_cast<int16_t>(c);
-    ColumnVector tau(2);
-    tau << 9.25 << 9.5;
-    ColumnVector B(c + 6);
-    if (c == 2) {
-      B << 0.0 << 101.75 << 2.0 << 1.0 << -10.0 << 0.5 << -11.0 << 10.5;
-    } else {
-      B << 0.0 << 5.0 << 101.75 << 2.0 << 1.0 << -10.0 << 0.5 << -11.0 << 10.5;
-    }
-    auto f = [](double x) {
-      return x - 11.0 * std::max(0.0, x - 9.25) + 10.5 * std::max(0.0, x - 9.5);
-    };
-    Matrix mFits(3, 2 * m), mResid(3, 2 * m);
-    kmTable model;
-    k.ResidsComp(2, 0, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
-    const double dOffset = c == 2 ? 0.0 : 5.0;
-    for (int r = 1; r <= m; ++r) {
-      EXPECT_NEAR(mFits(3, r), f(r - 1), 1e-12) << r;
-      EXPECT_NEAR(mFits(3, m + r), f(r - 1) + dOffset, 1e-12) << r;
-    }
-    // Both kinkmarks lie strictly between observations: one row each.
-    const Matrix& mData = model.GetData();
-    ASSERT_EQ(mData.Nrows(), 2 * m + 4);
-    for (int g = 0; g < 2; ++g) {
-      const int r0 = g * (m + 2) + 11;
-      EXPECT_DOUBLE_EQ(mData(r0, 1), 9.25);
-      EXPECT_NEAR(mData(r0, 3), f(9.25) + g * dOffset, 1e-12);
-      EXPECT_DOUBLE_EQ(mData(r0 + 1, 1), 9.5);
-      EXPECT_NEAR(mData(r0 + 1, 3), f(9.5) + g * dOffset, 1e-12);
+// Two cohorts at x = 0 .. m - 1 on the model with first intercept a, slopes
+// b and kinkmarks tau; the second cohort of the parallel design lies 5
+// above the first. Expected: f(x) = a + b1 x + sum (b(s+1) - bs)(x - taus)+,
+// and one data row more per kinkmark strictly between observations.
+// Fault (second row): the walk moved at most one segment per observation, so
+// with two kinkmarks between x = 9 and x = 10 the fit at 10 stayed on the
+// middle segment.
+TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
+  struct Case {
+    int m;
+    double a;
+    std::vector<double> b, tau;
+    int iBetween;
+  };
+  const Case kCases[] = {{5, 1.0, {1.0, 3.0}, {2.0}, 0},
+                         {20, 0.0, {1.0, -10.0, 0.5}, {9.25, 9.5}, 2}};
+  for (const Case& t : kCases) {
+    for (int iType : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << t.m << (iType == 1 ? " co" : " par"));
+      const int k = static_cast<int>(t.tau.size());
+      const int c = iType == 1 ? 2 : 3;
+      const int n = 2 * t.m;
+      auto f = [&](double x) {
+        double y = t.a + t.b[0] * x;
+        for (int s = 0; s < k; ++s) {
+          y += (t.b[s + 1] - t.b[s]) * std::max(0.0, x - t.tau[s]);
+        }
+        return y;
+      };
+      BareCalc bare(iType);
+      kmCalculator& calc = *bare.calc;
+      Matrix X0(n, c), Y(n, 1), Z(n, 1);
+      X0 = 0.0;
+      Z = 0.1;
+      for (int r = 1; r <= t.m; ++r) {
+        X0(r, 1) = X0(t.m + r, c == 2 ? 1 : 2) = 1.0;
+        X0(r, c) = X0(t.m + r, c) = r - 1;
+        Y(r, 1) = Y(t.m + r, 1) = r;
+      }
+      calc.pDataX = new Matrix(X0);
+      calc.pDataY = new Matrix(Y);
+      calc.pDataAux = new Matrix(Z);
+      calc.iNumObs = static_cast<int16_t>(n);
+      calc.iXColumn = static_cast<int16_t>(c);
+      // B: first intercept (and the second cohort's), the other segments'
+      // intercepts, the slopes, the slope changes.
+      std::vector<double> vB = {t.a};
+      if (c == 3) vB.push_back(t.a + 5.0);
+      double dIntercept = t.a;
+      for (int s = 0; s < k; ++s) {
+        dIntercept += (t.b[s] - t.b[s + 1]) * t.tau[s];
+        vB.push_back(dIntercept);
+      }
+      vB.insert(vB.end(), t.b.begin(), t.b.end());
+      for (int s = 0; s < k; ++s) vB.push_back(t.b[s + 1] - t.b[s]);
+      ColumnVector B(static_cast<int>(vB.size())), tau(k);
+      for (size_t i = 0; i < vB.size(); ++i) B(i + 1) = vB[i];
+      for (int s = 0; s < k; ++s) tau(s + 1) = t.tau[s];
+      Matrix mFits(k + 1, n), mResid(k + 1, n);
+      kmTable model;
+      calc.ResidsComp(static_cast<uint16_t>(k), 2000, IdentityMatrix(n), B, tau,
+                      mFits, mResid, model);
+      const double dOffset = c == 2 ? 0.0 : 5.0;
+      for (int r = 1; r <= t.m; ++r) {
+        EXPECT_NEAR(mFits(k + 1, r), f(r - 1), 1e-12) << r;
+        EXPECT_NEAR(mFits(k + 1, t.m + r), f(r - 1) + dOffset, 1e-12) << r;
+        EXPECT_NEAR(mResid(k + 1, r), r - f(r - 1), 1e-12) << r;
+      }
+      const Matrix& mData = model.GetData();
+      const int iRows = t.m + t.iBetween;
+      ASSERT_EQ(mData.Nrows(), 2 * iRows);
+      for (int r = 1; r <= 2 * iRows; ++r) {
+        const double x = mData(r, 1) - 2000;
+        EXPECT_NEAR(mData(r, 3), f(x) + (r > iRows ? dOffset : 0.0), 1e-12)
+            << r;
+      }
     }
   }
 }
