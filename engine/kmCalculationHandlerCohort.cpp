@@ -11,6 +11,7 @@
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmCohortClustering.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -178,7 +179,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     if (cohortFit_) {
       cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
     } else if (bClustering_) {
-      pCalculator->ClusterByGroups(sOutputFile_, pSub);
+      kmCohortClustering(*pCalculator).ClusterByGroups(sOutputFile_, pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
       pCalculator->SelModESR(pRecord.get(), pSub,
                              static_cast<int16_t>(iCohort));

@@ -31,6 +31,7 @@
 #include <newmat.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,13 @@ class KmProgressInterface;
 
 class kmCalculator {
  public:
+  // The coefficient covariance of a comparison model with k kinkmarks at
+  // vTau held fixed, into mCovariance; sets the table's reduced-rank flag
+  // and returns the residual degrees of freedom.
+  using ComparisonCovariance =
+      std::function<double(int16_t k, const NEWMAT::ColumnVector& vTau,
+                           NEWMAT::Matrix& mCovariance, kmTable& table)>;
+
   // -- Lifetime and setup (kmCalculatorLifetime.cpp) --
 
   // Calculator working through a results handler of its own, made by
@@ -115,17 +123,6 @@ class kmCalculator {
   // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
                         const std::vector<KmString>& vRows);
-
-  // Stores the group count and the second count, deletes the four previous
-  // per-group arrays with their elements and fills four new arrays with
-  // copies of element i of each given array (a null element stays null).
-  // The caller keeps its arrays.
-  // REQUIRES: each given array has iNumGroupsIn elements (or is null when
-  // iNumGroupsIn is 0).
-  void SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
-                           NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
-                           NEWMAT::ColumnVector** ppWeights,
-                           NEWMAT::Matrix** ppAux);
 
   // The session whose options the calculator reads: the handler's session.
   // Throws: "Session does not exist - invalid pointer." for a null session.
@@ -501,17 +498,20 @@ class kmCalculator {
   // -- Placeholder records and the data-dependent final choice
   //   (kmCalculatorPlaceholders.cpp) --
 
+  // Writes rows iFirst..iFirst+n-1 of mRows, the layout of a fitted model's
+  // observation rows with no fit: the independent value (column 2 of mX),
+  // the dependent value (mY), -1e30 for the fitted value and the standard
+  // error (mAux). Out-of-range reads raise the matrix library's index
+  // error. Static: uses no member.
+  static void FillPlaceholderRows(NEWMAT::Matrix& mRows, int iFirst, int n,
+                                  const NEWMAT::Matrix& mX,
+                                  const NEWMAT::Matrix& mY,
+                                  const NEWMAT::Matrix& mAux);
+
   // Appends to pCalcData->vModels one placeholder table with observation
   // count n = iNumObs and the n rows above.
   // Nothing is appended when it throws.
   void AddBadCohort(kmCalcData* pCalcData);
-
-  // As AddBadCohort for a comparison that cannot be computed: observation
-  // count n = iNumObs and 2n rows, first those of the first group
-  // (dependent values pWork2, standard errors pWork5), then those of the
-  // second group (pWork4, pWork6), each with the independent values of
-  // column 2 of pDataX.
-  void AddBadComparison(kmCalcData* pCalcData);
 
   // Data-dependent final choice (selection method 4) between the BIC
   // winner kBIC and the BIC3 winner kBIC3 of a cohort whose models with
@@ -615,11 +615,17 @@ class kmCalculator {
   // vResidualSum(1): counts, SSE, MSE, the criterion of iCriterion (-999.0 for
   // a perfect fit), kinkmark intervals from the profile, segment tests, slope
   // differences, APCs and the covariance of the unshifted coefficients.
+  // A comparison model (bComparison) takes its covariance from
+  // comparisonCovariance (kmPairwiseComparison::KinkMkSEsComp), a cohort's
+  // from KinkMkSEs.
+  // Throws: KmException when bComparison is set without
+  // comparisonCovariance.
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
              const NEWMAT::Matrix& mProfile, kmTable* pTable, int iCriterion,
-             double dShift);
+             double dShift,
+             const ComparisonCovariance& comparisonCovariance = nullptr);
 
   // The AAPC ranges and APC intervals of every model of *pData (only the
   // final model when bFinalOnly), by kmOptAAPCCIMethod (3 when bFinalOnly),
@@ -652,6 +658,20 @@ class kmCalculator {
   // The seven comparability-ratio fields of table from vCRResults for a
   // log-linear model, 0.0 each otherwise.
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
+
+  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
+  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
+  // iNumGridPoints candidates, with p base columns of *pX0 and the given
+  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
+  // is searched less its straight line on design columns 1 and 2
+  // (PreCalcXWYAboutLine); the observed data's line is put back into the
+  // coefficients and fitted values of result 0.
+  void SearchThroughFramework(
+      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
+      const KMRegModelSettings& settings,
+      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+      OneDimensionArray<KinkMKFitResult>& results,
+      KmProgressInterface* pProgress);
 
   // -- Model selection by Hudson's method with early stopping
   //   (kmCalculatorSelModESR.cpp) --
@@ -744,34 +764,12 @@ class kmCalculator {
   // Number of observations n of the cohort being fitted.
   int16_t iNumObs;
 
-  // -- Comparison pass: per by-group data (owned arrays of owned objects,
-  // iNumGroups long) -----------------------------------------------------
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupX;
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupY;
-  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> ppGroupWeights;
-
   // -- Fitting work ----------------------------------------------------
   // X'WX of the model in hand.
   NEWMAT::SymmetricMatrix mWork;
 
-  // -- Comparison pass: counts -----------------------------------------
-  int32_t iNumGroups;
-  int32_t iGroupValue;
   // Column of the independent values in pDataX.
   int16_t iXColumn;
-
-  // -- Fitting work (owned, created empty); in the comparison pass
-  // pWork2 and pWork4 hold the two groups' dependent values and pWork5 and
-  // pWork6 their standard errors ------------------------------------------
-  std::unique_ptr<NEWMAT::ColumnVector> pWork1;
-  std::unique_ptr<NEWMAT::Matrix> pWork2;
-  std::unique_ptr<NEWMAT::ColumnVector> pWork3;
-  std::unique_ptr<NEWMAT::Matrix> pWork4;
-  std::unique_ptr<NEWMAT::Matrix> pWork5;
-  std::unique_ptr<NEWMAT::Matrix> pWork6;
-
-  // -- Comparison pass: per by-group standard errors (owned) -------------
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupAux;
 
   // -- Weighting state set by the drivers ------------------------------
   // Weight root A (A'A = V), copied from WLSWgt by the drivers.
@@ -796,160 +794,6 @@ class kmCalculator {
   // n x 1 standard error of each observation.
   std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
-  // -- Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
-  //   kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
-  //   kmCalculatorComparisonPass.cpp) --
-
-  // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
-  // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
-  // v(n) in place.
-  void Shuffle2(NEWMAT::ColumnVector& v);
-
-  // Candidate kinkmarks of the current design from the first
-  // iCompGroupObs = m rows of column c of *pDataX (a = iMinObsEnd,
-  // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
-  // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
-  // j = 1..g for i = a and j = 0..g after; every point of an interval gets
-  // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
-  // *pGridValues and *pGridAux get the G points and indices (grown when
-  // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
-  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
-  // when m < 2a).
-  uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
-                              uint16_t iGridPointsBetween);
-
-  // Replaces *pDataY by n x iNumDataSets: column 1 unchanged, then data sets
-  // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
-  // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
-  // in shuffle mode 1, else Shuffle2).
-  void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
-                   const NEWMAT::Matrix& mFits,
-                   const NEWMAT::Matrix& mResiduals, int iNumDataSets);
-
-  // Best placement of k kinkmarks on the G candidates for the first D
-  // columns of *pDataY at once, through the model framework, weighting by
-  // mWorkA'mWorkA. vSumSq(d) (sized by the caller to D) = the smallest
-  // weighted residual sum of squares of data set d (+infinity when no
-  // placement is admissible). For D = 1 also vKinkmarks (k), vCoefs (B
-  // above), mGridResult (G x k profile of the observed data) and mWork (the
-  // fit's cross products); these keep their initial zeros (1e50 for the
-  // profile) when no placement is admissible or pProgress reports a
-  // cancel.
-  void GridSearchComp(int iNumDataSets, uint16_t k,
-                      NEWMAT::ColumnVector& vKinkmarks,
-                      NEWMAT::ColumnVector& vCoefs,
-                      NEWMAT::ColumnVector& vSumSq, int16_t iNumGridPoints,
-                      NEWMAT::Matrix& mGridResult,
-                      KmProgressInterface* pProgress);
-
-  // Fitted values (row k+1 of mFits), transformed residuals (row k+1 of
-  // mResiduals: e(r) mRoot(r, r) in kmOptAutocorrErrors mode 0, else
-  // (mRoot e)(r)) and the fit data of model (rows (x + iShift, observed,
-  // fitted, *pDataAux), a kinkmark row (location + iShift, -9999.0, value,
-  // standard error) where a kinkmark lies strictly between two
-  // observations; exp of the observed and fitted values when log-linear)
-  // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
-  // 1..n/2, then n/2+1..n). Each row takes the segment after every kinkmark
-  // it has reached, also several between two rows (kmPieceWalk).
-  void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
-                  const NEWMAT::ColumnVector& vCoefs,
-                  const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
-                  NEWMAT::Matrix& mResiduals, kmTable& model);
-
-  // F test of k0 against k1 > k0 kinkmarks of the comparison model:
-  // p0 = c + 2 k0, p1 = c + 2 k1, df1 = p1 - p0, df2 = n - p1, F of the
-  // observed sums (0 and parametric p 1.0 unless df1, df2 and vSumSq1(1)
-  // are positive), the second statistic 2F/3 on (3, df2) when df1 = 2, the
-  // number of data sets, and for D > 1 the permutation p-value (share of
-  // data sets whose F reaches the observed one) with dAlpha. Returns the
-  // permutation p-value, or dAlpha when D <= 1.
-  double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
-                   int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
-                   const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
-
-  // Covariance (c + 3k square, in the order of B) of the comparison fit's
-  // coefficients and slope changes with the kinkmarks held fixed, from the
-  // weighted refit of the observed stacked response on the segmented
-  // design (rows within the bandwidth h = 0.117 * 0.5 * n (ln ln n)^0.6 /
-  // sqrt(n) of a kinkmark count by |x - kinkmark| / h), as KinkMkSEs does
-  // for one cohort, the residual sum from the residuals (WLSNew), so that a
-  // shift of the data's level changes nothing. Sets model's reduced-rank
-  // flag and returns the residual degrees of freedom (sum of the factors
-  // less the rank); a df <= 0 gives a zero covariance.
-  double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
-                       NEWMAT::Matrix& mCovariance, kmTable& model);
-
-  // Writes one comparison record for every pair of the results handler's
-  // comparison list, in order, through WriteComparisonCalcData: a pair with
-  // a cohort that is not good, or whose cohorts have different observation
-  // counts or independent values, or that the weighting cannot stack (a
-  // user-supplied variance-covariance matrix), is recorded as a bad
-  // comparison; a good pair is fitted by CompMod with K0 = the larger of the
-  // two cohorts' final numbers of kinkmarks (vFinalModels(i + 1) for cohort
-  // i); once the tracker is cancelled, each remaining good pair gets an
-  // invalid placeholder record. The tracker's position ends at
-  // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
-  // sFileName is not used. The good pairs are fitted on a pool of the
-  // session's number of cores, each by a calculator of its own; the records
-  // are written in list order by the calling thread and do not depend on
-  // the number of workers.
-  // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
-  // Throws: "Not enough byGroups to compare." (source "TwoGroupComp()") for
-  // fewer than 2 by-groups.
-  void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
-                    const NEWMAT::ColumnVector& vFinalModels,
-                    KmVector<bool> vGoodFlags);
-
-  // -- Multi-group clustering (kmCalculatorClustering.cpp) --
-
-  // Clusters the groups of the installed clustering data (SetClusterMatrix:
-  // one series per group label, its rows (x, y, standard error)) by
-  // run_ClusteringAnalysis with the session's clustering options, and
-  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
-  // in the folder of sResultsFile (the working folder when it names none).
-  // The appends of all calculators of the process are serialised, so the
-  // blocks of one clustering stay together. Stores nothing in a results
-  // record. pProgress follows the subset fits and stops them when cancelled
-  // (nothing is written then).
-  // Throws: KmException when no clustering data is installed; the
-  // analysis's input error for too many groups; the errors of the fits; call
-  // path "ClusterByGroups()".
-  void ClusterByGroups(const KmString& sResultsFile,
-                       KmProgressInterface* pProgress);
-
-  // The file the clustering of this session appends to, in the folder of
-  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
-  // order + ".txt".
-  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
-
-  // Fits and tests the installed pair into pRecord, starting the generator
-  // from kmOptPermutationSeed: one model table per
-  // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
-  // kmOptModelSelection (permutation tests for 0, each appended to
-  // vFTests), then the comparison test of the joint model with
-  // K = max(K0, chosen) kinkmarks against two separate fits, appended last.
-  void CompMod(kmCalcData* pRecord, KmProgressInterface* pSub, int iK0);
-
-  // The comparison test of CompMod from the residual sums of the joint
-  // model (vSSE0) and of the two cohorts alone (vSSE1, vSSE2) over R =
-  // kmOptPairwisePermutations + 1 data sets, for model code 1 (coincident)
-  // or 2 (parallel), K kinkmarks and N stacked observations: F (0 below
-  // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
-  // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
-  // data sets whose F reaches the observed one).
-  void CompFTest(int16_t iModelCode, int K, int16_t N,
-                 const NEWMAT::ColumnVector& vSSE0,
-                 const NEWMAT::ColumnVector& vSSE1,
-                 const NEWMAT::ColumnVector& vSSE2, kmFTest& test);
-
-  // 1: the full shuffle of the selection tests; 2: the pair swap of the
-  // comparison test.
-  int iShuffleMode = 1;
-  // Number of comparisons of the pass.
-  int iNumComparisons = 0;
-  // Observations per cohort of the pair being compared.
-  int16_t iCompGroupObs = 0;
-
  private:
   // Deletes every owned object and sets its pointer to null.
   void Release();
@@ -960,20 +804,6 @@ class kmCalculator {
   // a cancelled search stops the pass); the final choice by criterion,
   // data-dependent selection or the permutation tests (which return the
   // number they keep); the intervals and comparability-ratio rows.
-  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
-  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
-  // iNumGridPoints candidates, with p base columns of *pX0 and the given
-  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
-  // is searched less its straight line on design columns 1 and 2
-  // (PreCalcXWYAboutLine); the observed data's line is put back into the
-  // coefficients and fitted values of result 0.
-  void SearchThroughFramework(
-      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
-      const KMRegModelSettings& settings,
-      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
-      OneDimensionArray<KinkMKFitResult>& results,
-      KmProgressInterface* pProgress);
-
   struct SelModRun;
   void ReadSelModOptions(SelModRun& run, int iCohortIndex);
   void PrepareSelModFits(SelModRun& run);
@@ -982,8 +812,6 @@ class kmCalculator {
   void ChooseFinalModel(SelModRun& run);
   int16_t RunPermutationTests(SelModRun& run);
   void FinishSelMod(SelModRun& run);
-  // Deletes the four per-group arrays and their elements.
-  void ReleaseGroupArrays();
 
   // The handler made by Setup, deleted with the calculator; null when the
   // handler was given by the calculation control.

@@ -1,5 +1,5 @@
 // kmCalculator: constructors, destructor, Init, Setup, GetCalcSession,
-// LoadCalcMembers, SetNumObservations, SetClusterMatrix, SetTwoGroupMatrices,
+// LoadCalcMembers, SetNumObservations, SetClusterMatrix, the observations,
 // the release step; and GetNumObsForCohortIndex.
 #include <newmat.h>
 
@@ -26,18 +26,6 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNoSession = "Session does not exist - invalid pointer.";
-
-// Copies of the objects of ppSource, iCount of them (null stays null).
-template <typename T>
-std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
-  std::vector<std::unique_ptr<T>> copies(static_cast<size_t>(iCount));
-  for (int32_t i = 0; i < iCount; ++i) {
-    if (ppSource != nullptr && ppSource[i] != nullptr) {
-      copies[static_cast<size_t>(i)] = std::make_unique<T>(*ppSource[i]);
-    }
-  }
-  return copies;
-}
 
 }  // namespace
 
@@ -75,8 +63,6 @@ void kmCalculator::Init() {
   pCalcHandler = nullptr;
   pVarCovMatrix = nullptr;
   iNumObs = 0;
-  iNumGroups = 0;
-  iGroupValue = 0;
   iXColumn = 2;
   dJumpLocation = 0.0;
   WithCallPath("Init()", kClassName, [&] {
@@ -131,12 +117,6 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
       *pGridValues = 0.0;
       pGridAux = std::make_unique<ColumnVector>(iG);
       *pGridAux = 0.0;
-      pWork1 = std::make_unique<ColumnVector>();
-      pWork2 = std::make_unique<Matrix>();
-      pWork3 = std::make_unique<ColumnVector>();
-      pWork4 = std::make_unique<Matrix>();
-      pWork5 = std::make_unique<Matrix>();
-      pWork6 = std::make_unique<Matrix>();
     });
   });
 }
@@ -154,34 +134,6 @@ void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
   });
 }
 
-void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
-                                       Matrix** ppX, Matrix** ppY,
-                                       ColumnVector** ppWeights,
-                                       Matrix** ppAux) {
-  WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
-    if (iNumGroupsIn < 0) {
-      GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
-                           iNumGroupsIn);
-    }
-    WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
-      ReleaseGroupArrays();
-      iNumGroups = iNumGroupsIn;
-      iGroupValue = iGroupValueIn;
-      ppGroupX = CopyArray(ppX, iNumGroups);
-      ppGroupY = CopyArray(ppY, iNumGroups);
-      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
-      ppGroupAux = CopyArray(ppAux, iNumGroups);
-    });
-  });
-}
-
-void kmCalculator::ReleaseGroupArrays() {
-  ppGroupX.clear();
-  ppGroupY.clear();
-  ppGroupAux.clear();
-  ppGroupWeights.clear();
-}
-
 void kmCalculator::Release() {
   pStatClass.reset();
   ReleaseObservations();
@@ -191,13 +143,6 @@ void kmCalculator::Release() {
   pGridAux.reset();
   pGridValues.reset();
   pClusterMatrix.reset();
-  ReleaseGroupArrays();
-  pWork1.reset();
-  pWork2.reset();
-  pWork3.reset();
-  pWork4.reset();
-  pWork5.reset();
-  pWork6.reset();
   pRandom.reset();
   pCalcHandler = nullptr;
   pOwnedCalcHandler.reset();

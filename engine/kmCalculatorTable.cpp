@@ -15,7 +15,8 @@
 // vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
 // pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
 // (bComparison) has c = iXColumn base columns and the coefficient layout of
-// the comparison section; its covariance comes from KinkMkSEsComp.
+// the comparison section; its covariance comes from the comparison's
+// KinkMkSEsComp.
 #include <newmat.h>
 
 #include <cmath>
@@ -272,8 +273,13 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vResidualSum,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
-                         int iCriterion, double dShift) {
+                         int iCriterion, double dShift,
+                         const ComparisonCovariance& comparisonCovariance) {
   WithCallPath("Table()", kClassName, [&] {
+    if (bComparison && !comparisonCovariance) {
+      GenerateKmException("A comparison model needs its covariance.",
+                          kClassName);
+    }
     WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
@@ -329,9 +335,10 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       // Coefficient covariance with the kinkmarks held fixed, and its
       // degrees of freedom.
       auto pV = std::make_unique<Matrix>();
-      const double dDF = bComparison ? KinkMkSEsComp(static_cast<int16_t>(k),
-                                                     vTau, *pV, *pTable)
-                                     : KinkMkSEs(k, vTau, pV.get(), pTable);
+      const double dDF = bComparison
+                             ? comparisonCovariance(static_cast<int16_t>(k),
+                                                    vTau, *pV, *pTable)
+                             : KinkMkSEs(k, vTau, pV.get(), pTable);
       const Matrix& V = *pV;
       pTable->SetUDF(dDF);
 

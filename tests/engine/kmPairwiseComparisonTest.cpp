@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPairwiseComparison.h"
 #include "foundation/KmException.h"
 #include "foundation/KmProgressInterface.h"
 #include "reports/kmExports.h"
@@ -92,6 +93,7 @@ class ComparisonRun {
     session_.SetInt(kmOptPairwisePermutations, 199);
     session_.SetInt(kmOptPermutationSeed, iSeed);
     calc_ = std::make_unique<kmCalculator>(&session_);
+    comparison_ = std::make_unique<kmPairwiseComparison>(*calc_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->pCalcHandler;
     km_results_test::PrepareWriter(h, sPath_, iNumByVars);
@@ -128,8 +130,8 @@ class ComparisonRun {
       pS.push_back(&S[i]);
       pW.push_back(&W[i]);
     }
-    calc_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(), pY.data(),
-                               pW.data(), pS.data());
+    comparison_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(),
+                                     pY.data(), pW.data(), pS.data());
   }
 
   // The pass, then the file completed and read back.
@@ -137,7 +139,8 @@ class ComparisonRun {
     ColumnVector vFinal(nCohorts_);
     vFinal = session_.GetInt(kmOptMinKinkmarks);
     KmVector<bool> vFlags(vGood.begin(), vGood.end());
-    calc_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal, vFlags);
+    comparison_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal,
+                              vFlags);
     kmCalcHandler& h = *calc_->pCalcHandler;
     h.WriteOffsets();
     h.WriteNumericData();
@@ -149,12 +152,14 @@ class ComparisonRun {
     return reader_->GetCalcData(nCohorts_ + k);
   }
   kmCalculator& Calc() { return *calc_; }
+  kmPairwiseComparison& Pass() { return *comparison_; }
   kmCalcHandler& Reader() { return *reader_; }
 
  private:
   km_test::ScratchDir dir_;
   kmSession session_;
   std::unique_ptr<kmCalculator> calc_;
+  std::unique_ptr<kmPairwiseComparison> comparison_;
   std::string sPath_;
   int nCohorts_ = 0;
   std::unique_ptr<kmCalcHandler> reader_;
@@ -195,8 +200,16 @@ struct BareCalc {
     session.SetInt(kmOptPairwiseType, iType);
     calc = std::make_unique<kmCalculator>(&session);
   }
+  // The comparison on the current calculator (made anew when calc is).
+  kmPairwiseComparison& Cmp() {
+    if (comparison == nullptr || &comparison->calc_ != calc.get()) {
+      comparison = std::make_unique<kmPairwiseComparison>(*calc);
+    }
+    return *comparison;
+  }
   kmSession session;
   std::unique_ptr<kmCalculator> calc;
+  std::unique_ptr<kmPairwiseComparison> comparison;
 };
 
 TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
@@ -213,6 +226,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
     SCOPED_TRACE(c.g);
     BareCalc b;
     kmCalculator& k = *b.calc;
+    kmPairwiseComparison cmp(k);
     Matrix X(10, 2);
     double x = 1.0;
     for (int r = 1; r <= 10; ++r) {
@@ -222,9 +236,9 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
     }
     k.pDataX = std::make_unique<Matrix>(X);
     k.iNumObs = 10;
-    k.iCompGroupObs = 10;
+    cmp.iCompGroupObs = 10;
     k.iXColumn = 2;
-    const int G = k.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
+    const int G = cmp.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
     EXPECT_EQ(G, c.iExpectedG);
     for (size_t i = 0; i < c.firstValues.size(); ++i) {
       EXPECT_DOUBLE_EQ((*k.pGridValues)(i + 1), c.firstValues[i]) << i;
@@ -245,8 +259,8 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   b.calc->pDataX = std::make_unique<Matrix>(3, 2);
   *b.calc->pDataX = 1.0;
   b.calc->iNumObs = 3;
-  b.calc->iCompGroupObs = 3;
-  EXPECT_EQ(b.calc->FindGridPointsComp(2, 2, 0), 0);
+  b.Cmp().iCompGroupObs = 3;
+  EXPECT_EQ(b.Cmp().FindGridPointsComp(2, 2, 0), 0);
   EXPECT_EQ(b.calc->pX0->Ncols(), 2);
 }
 
@@ -258,7 +272,7 @@ TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
     b.calc->pRandom->sgenrand(7160);
     ColumnVector v(n);
     for (int i = 1; i <= n; ++i) v(i) = i;
-    b.calc->Shuffle2(v);
+    b.Cmp().Shuffle2(v);
     const int h = n / 2;
     int iSwapped = 0;
     for (int i = 1; i <= h; ++i) {
@@ -305,6 +319,7 @@ TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
       };
       BareCalc bare(iType);
       kmCalculator& calc = *bare.calc;
+      kmPairwiseComparison cmp(calc);
       Matrix X0(n, c), Y(n, 1), Z(n, 1);
       X0 = 0.0;
       Z = 0.1;
@@ -334,8 +349,8 @@ TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
       for (int s = 0; s < k; ++s) tau(s + 1) = t.tau[s];
       Matrix mFits(k + 1, n), mResid(k + 1, n);
       kmTable model;
-      calc.ResidsComp(static_cast<uint16_t>(k), 2000, IdentityMatrix(n), B, tau,
-                      mFits, mResid, model);
+      cmp.ResidsComp(static_cast<uint16_t>(k), 2000, IdentityMatrix(n), B, tau,
+                     mFits, mResid, model);
       const double dOffset = c == 2 ? 0.0 : 5.0;
       for (int r = 1; r <= t.m; ++r) {
         EXPECT_NEAR(mFits(k + 1, r), f(r - 1), 1e-12) << r;
@@ -362,7 +377,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   s0 << 10.0 << 10.0 << 10.0 << 10.0;
   s1 << 5.0 << 9.0 << 4.0 << 5.0;
   kmFTest one(1, 2);
-  EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
+  EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
   EXPECT_EQ(one.lNumeratorDF, 2);
   EXPECT_EQ(one.lDenominatorDF, 14);
   EXPECT_TRUE(one.bSecondStat);
@@ -372,7 +387,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   EXPECT_EQ(one.dPermPValue, 0.0);  // as constructed
   kmFTest perm(1, 2);
   // F_d >= F for data sets 1, 3 (larger) and 4 (equal).
-  EXPECT_DOUBLE_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
+  EXPECT_DOUBLE_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
   EXPECT_EQ(perm.dAlpha, 0.025);
 }
 
@@ -398,7 +413,7 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
     s1 << 10.0 << 10.0;
     kmFTest comp(1, 2);
     b.calc->iNumObs = 7;  // p1 = 6
-    EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
+    EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
     kmFTest cohort(0, 1);
     b.calc->iNumObs = 5;  // 4 parameters with one kinkmark
     EXPECT_EQ(b.calc->FTest(1, 0, 1, 0.05, 2, s0, s1, cohort), row.dExpected);
@@ -454,7 +469,7 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
       s2(d + 1) = c.sse2[d];
     }
     kmFTest test(0, 1);
-    b.calc->CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
+    b.Cmp().CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
     EXPECT_EQ(test.lNumeratorDF, c.df1);
     EXPECT_EQ(test.lDenominatorDF, c.df2);
     EXPECT_DOUBLE_EQ(test.dF, c.F);
@@ -471,6 +486,7 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     SCOPED_TRACE(k);
     BareCalc b;
     kmCalculator& calc = *b.calc;
+    kmPairwiseComparison cmp(calc);
     const int n = 16;
     const Cohort a = Line(8, 2000, 1.0, 0.3, 0.2, 1);
     const Cohort s = Line(8, 2000, 1.2, 0.3, 0.2, 2);
@@ -493,7 +509,7 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     if (k == 1) tau(1) = 3.5;
     Matrix mComp, mSingle;
     kmTable tComp, tSingle;
-    const double dComp = calc.KinkMkSEsComp(k, tau, mComp, tComp);
+    const double dComp = cmp.KinkMkSEsComp(k, tau, mComp, tComp);
     const double dSingle =
         calc.KinkMkSEs(static_cast<uint16_t>(k), tau, &mSingle, &tSingle);
     EXPECT_DOUBLE_EQ(dComp, dSingle);
@@ -518,6 +534,7 @@ TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
     SCOPED_TRACE(dLevel);
     BareCalc b;
     kmCalculator& calc = *b.calc;
+    kmPairwiseComparison cmp(calc);
     calc.pX0 = std::make_unique<Matrix>(n, 2);
     calc.pDataY = std::make_unique<Matrix>(n, 1);
     calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
@@ -538,7 +555,7 @@ TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
     tau(1) = 14.5;
     Matrix mCov;
     kmTable table;
-    calc.KinkMkSEsComp(1, tau, mCov, table);
+    cmp.KinkMkSEsComp(1, tau, mCov, table);
     covs.push_back(mCov);
   }
   ASSERT_GT(covs[0](3, 3), 0.0);
@@ -560,6 +577,7 @@ TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
 TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
   BareCalc b(0);
   kmCalculator& calc = *b.calc;
+  kmPairwiseComparison cmp(calc);
   const int m = 8;
   const int n = 2 * m;
   const Cohort a = Line(m, 2000, 1.0, 0.3, 0.2, 1);
@@ -585,8 +603,7 @@ TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
   calc.mWorkA = mA;
   Matrix mCov;
   kmTable table;
-  EXPECT_DOUBLE_EQ(calc.KinkMkSEsComp(0, ColumnVector(0), mCov, table),
-                   n - 3.0);
+  EXPECT_DOUBLE_EQ(cmp.KinkMkSEsComp(0, ColumnVector(0), mCov, table), n - 3.0);
 
   const Matrix mInv = (Z.t() * Z).i();
   const ColumnVector beta = mInv * Z.t() * y;
@@ -605,7 +622,7 @@ TEST(TwoGroupComp, OneByGroupIsRefused) {
   run.Install({Line(8, 2000, 1, 0.2, 0.1, 1)});
   CancellableProgress tracker;
   const KmException e = km_test::CatchKmException([&] {
-    run.Calc().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
+    run.Pass().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
                             KmVector<bool>{true});
   });
   EXPECT_STREQ(e.GetMessage(), "Not enough byGroups to compare.");
@@ -756,7 +773,7 @@ TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
   tracker.bCancelled = true;
   ColumnVector vFinal(6);
   vFinal = 0.0;
-  run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+  run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
                           KmVector<bool>(6, true));
   kmCalcHandler& h = *run.Calc().pCalcHandler;
   EXPECT_EQ(h.GetNumComparisonRecords(), 6);
@@ -859,7 +876,7 @@ TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
   ColumnVector vFinal(6);
   vFinal = 1.0;
   const KmException e = km_test::CatchKmException([&] {
-    run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+    run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
                             KmVector<bool>(6, true));
   });
   EXPECT_STREQ(e.GetMessage(),

@@ -1,5 +1,6 @@
-// kmCalculator: TwoGroupComp, the pass over every pair of the results file's
-// comparison list.
+// kmPairwiseComparison: the constructor, SetTwoGroupMatrices,
+// AddBadComparison and TwoGroupComp, the pass over every pair of the
+// results file's comparison list.
 //
 // A pair is fitted only when both cohorts are good and have the same
 // observation count and independent values: the stacked design uses one
@@ -24,6 +25,7 @@
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFinishedResults.h"
+#include "engine/kmPairwiseComparison.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -72,9 +74,9 @@ bool SameX(double a, double b) {
 // cohort's design as the data matrix, both cohorts' responses, weights and
 // standard errors (the second cohort's cut or padded with 0 to m rows) in
 // the work members, and m as the observation count.
-void InstallPair(kmCalculator& target, const kmCalculator& source, int a, int b,
-                 int m) {
-  Put(target.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
+void InstallPair(kmPairwiseComparison& target,
+                 const kmPairwiseComparison& source, int a, int b, int m) {
+  Put(target.calc_.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
   Put(target.pWork2, Matrix(source.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
   Put(target.pWork5, Matrix(source.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
   Put(target.pWork1, ColumnVector(source.ppGroupWeights[a]->Rows(1, m)));
@@ -92,9 +94,9 @@ void InstallPair(kmCalculator& target, const kmCalculator& source, int a, int b,
   Put(target.pWork4, yb);
   Put(target.pWork6, sb);
   Put(target.pWork3, wb);
-  target.iNumObs = static_cast<int16_t>(m);
+  target.calc_.iNumObs = static_cast<int16_t>(m);
   target.iCompGroupObs = static_cast<int16_t>(m);
-  target.iXColumn = 2;
+  target.calc_.iXColumn = 2;
 }
 
 // One pair of the list and whether it can be fitted.
@@ -108,7 +110,7 @@ struct Pair {
   int K0 = 0;
 };
 
-Pair Plan(const kmCalculator& calc, const kmSession& session,
+Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
           const kmCombos& combos, int c, const KmVector<bool>& vGood,
           const ColumnVector& vFinalModels) {
   Pair p;
@@ -163,7 +165,7 @@ class PairProgress : public KmNullProgress {
 
 // Fits the good pairs of plans on a pool of iWorkers threads started by
 // the returned thread; each record goes to records as it is finished.
-std::thread StartPairPool(const kmCalculator& calc,
+std::thread StartPairPool(const kmPairwiseComparison& calc,
                           const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
@@ -180,7 +182,9 @@ std::thread StartPairPool(const kmCalculator& calc,
         if (!progress.IsCancelled()) {
           pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
-          kmCalculator worker(nullptr, calc.pCalcHandler);
+          // Each pair has a calculator and a comparison of its own.
+          kmCalculator workerCalc(nullptr, calc.calc_.pCalcHandler);
+          kmPairwiseComparison worker(workerCalc);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
             InstallPair(worker, calc, p.a, p.b, p.m);
           });
@@ -203,12 +207,84 @@ std::thread StartPairPool(const kmCalculator& calc,
   });
 }
 
+// Copies of the objects of ppSource, iCount of them (null stays null).
+template <typename T>
+std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
+  std::vector<std::unique_ptr<T>> copies(static_cast<size_t>(iCount));
+  for (int32_t i = 0; i < iCount; ++i) {
+    if (ppSource != nullptr && ppSource[i] != nullptr) {
+      copies[static_cast<size_t>(i)] = std::make_unique<T>(*ppSource[i]);
+    }
+  }
+  return copies;
+}
+
 }  // namespace
 
-void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
-                                KmProgressInterface* pTracker,
-                                const ColumnVector& vFinalModels,
-                                KmVector<bool> vGoodFlags) {
+kmPairwiseComparison::kmPairwiseComparison(kmCalculator& calc) : calc_(calc) {}
+
+void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
+                                               int iGroupValueIn, Matrix** ppX,
+                                               Matrix** ppY,
+                                               ColumnVector** ppWeights,
+                                               Matrix** ppAux) {
+  WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
+    if (iNumGroupsIn < 0) {
+      GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
+                           iNumGroupsIn);
+    }
+    WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
+      ReleaseGroupArrays();
+      iNumGroups = iNumGroupsIn;
+      iGroupValue = iGroupValueIn;
+      ppGroupX = CopyArray(ppX, iNumGroups);
+      ppGroupY = CopyArray(ppY, iNumGroups);
+      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
+      ppGroupAux = CopyArray(ppAux, iNumGroups);
+    });
+  });
+}
+
+void kmPairwiseComparison::ReleaseGroupArrays() {
+  ppGroupX.clear();
+  ppGroupY.clear();
+  ppGroupAux.clear();
+  ppGroupWeights.clear();
+}
+
+void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
+  WithCallPath("AddBadComparison()", kClassName, [&] {
+    if (pCalcData == nullptr) {
+      GenerateKmException("No result record was given.", kClassName);
+    }
+    if (calc_.pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
+        pWork5 == nullptr || pWork6 == nullptr) {
+      GenerateKmException(
+          "The comparison's observations must be loaded before a "
+          "placeholder record is built.",
+          kClassName);
+    }
+    const int n = calc_.iNumObs;
+    WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
+      // Both groups' rows are kept: the record is the only place the
+      // report can show the data of a comparison it could not compute.
+      Matrix mRows(2 * n, 4);
+      kmCalculator::FillPlaceholderRows(mRows, 1, n, *calc_.pDataX, *pWork2,
+                                        *pWork5);
+      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, *calc_.pDataX, *pWork4,
+                                        *pWork6);
+      kmTable table;
+      table.SetNObs(static_cast<int16_t>(n));
+      table.SetData(mRows);
+      pCalcData->vModels.push_back(table);
+    });
+  });
+}
+
+void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
+                                        KmProgressInterface* pTracker,
+                                        const ColumnVector& vFinalModels,
+                                        KmVector<bool> vGoodFlags) {
   WithCallPath("TwoGroupComp()", kClassName, [&] {
     if (pTracker == nullptr) {
       GenerateKmException("The comparison pass needs a progress tracker.",
@@ -218,8 +294,8 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
     if (iNumGroups < 2) {
       GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
     }
-    kmSession* pSession = GetCalcSession();
-    const kmCombos combos = *pCalcHandler->GetCombos();
+    kmSession* pSession = calc_.GetCalcSession();
+    const kmCombos combos = *calc_.pCalcHandler->GetCombos();
     iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
     pSub->SetPosition(0);
@@ -237,7 +313,7 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
       try {
         for (int c = 0; c < iNumComparisons; ++c) {
           const Pair& p = plans[c];
-          kmCalcData& record = pCalcHandler->GetCurrentCalcData();
+          kmCalcData& record = calc_.pCalcHandler->GetCurrentCalcData();
           bool bFitted = false;
           if (p.sProblem == nullptr) {
             KmString sText("Processing comparison between By-group ");
@@ -270,7 +346,7 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
           record.SetCohortLabel(
               combos.GetCohortLabelEachLevel(p.a, p.b, pSession));
           record.bComparison = true;
-          pCalcHandler->WriteComparisonCalcData();
+          calc_.pCalcHandler->WriteComparisonCalcData();
           pTracker->SetPosition((G + 1 + c) * 1000);
         }
       } catch (...) {
