@@ -455,6 +455,19 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
        (6.0 - 2) / 2 * 12 / 3,
        1.0},
       {"F of 0", 1, 0, 8, {2, 6, 6}, {1, 1, 1}, {1, 1, 1}, 2, 4, 0.0, 1.0},
+      // Data set 2 is data set 1 times 7: its F falls one rounding step
+      // below the observed one and still counts as reaching it.
+      {"tie within rounding",
+       1,
+       0,
+       8,
+       {0.5, 0.5 * 7, 1},
+       {0.1, 0.1 * 7, 1},
+       {0.3, 0.3 * 7, 1},
+       2,
+       4,
+       (0.5 - 0.4) / 0.4 * 2,
+       2.0 / 3},
       {"no df2", 1, 1, 8, {6, 6, 6}, {1, 1, 1}, {1, 1, 1}, 4, 0, 0.0, 1.0},
   };
   for (const Case& c : kCases) {
