@@ -296,6 +296,18 @@ const Case kCases[] = {
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},
+    // Cohorts of 24 and 20 years with "maximum kinkmarks = 1": each cohort
+    // used to be tested up to the default for its length (4 and 3).
+    {"percohortmax",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.permtestexport.txt", "\nEast\t0\t0\t1\t"},
+      {"out.permtestexport.txt", "\nWest\t0\t0\t1\t"},
+      {"out.permtestexport.txt", "!\t1\t0\t"},
+      {"out.RunSummary.txt",
+       "Maximum Number of Kinkmarks                      =  1"}},
+     {}},
 };
 
 bool Close(double dExpected, double dActual) {
