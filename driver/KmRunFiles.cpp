@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "driver/ExportOptions.h"
-#include "driver/OptionValidation.h"
+#include "driver/InputFileValidation.h"
 #include "driver/RunOptions.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
@@ -64,24 +64,28 @@ void ReadRunFile(KmRunFiles& files) {
   const KmIniFile runFile(files.sRunFile.GetCString());
   const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
   if (pSection != nullptr) {
+    KmString sMessages;
+    if (!ValidateRunFileKeys(*pSection, sMessages)) {
+      throw KmException(sMessages.GetCString(), "ValidateRunFile()");
+    }
     ReadName(*pSection, "Session File", files.sSessionFile);
     ReadName(*pSection, "Data File", files.sDataFile);
     KmString sName;
     pSection->GetString(sName, "Run Options File");
     if (!sName.IsEmpty()) {
       files.sRunOptionsFile = sName;
-      if (!ValidateRunOptions(sName.GetCString())) {
-        throw KmException(GetValidationText().GetCString(),
-                          "ValidateRunOptions()");
+      KmString sMessages;
+      if (!ValidateRunOptions(sName.GetCString(), sMessages)) {
+        throw KmException(sMessages.GetCString(), "ValidateRunOptions()");
       }
       files.bRunOptions = true;
     }
     pSection->GetString(sName, "Export Options File");
     if (!sName.IsEmpty()) {
       files.sExportOptionsFile = sName;
-      if (!ValidateExportOptions(sName.GetCString())) {
-        throw KmException(GetValidationText().GetCString(),
-                          "ValidateExportOptions()");
+      KmString sMessages;
+      if (!ValidateExportOptions(sName.GetCString(), sMessages)) {
+        throw KmException(sMessages.GetCString(), "ValidateExportOptions()");
       }
       files.bExportOptions = true;
     }
@@ -90,6 +94,11 @@ void ReadRunFile(KmRunFiles& files) {
   if (files.sDataFile.EndsWith(".kmo")) {
     files.bExportOnly = true;
     files.sOutputFile = files.sDataFile;
+  }
+  KmString sMessages;
+  if (!files.bExportOnly && files.sSessionFile.EndsWith(".ini") &&
+      !ValidateSessionParameters(files.sSessionFile.GetCString(), sMessages)) {
+    throw KmException(sMessages.GetCString(), "ValidateSessionParameters()");
   }
 }
 

@@ -43,9 +43,13 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 // File" (validated at once), "Export Options File" (likewise) and "Output
 // File", each only when not empty. Then the mode: a data file ending in
 // ".kmo" is read back for its exports only and is also the output file.
-// Throws: KmException whose message is the validation text, source
-// "ValidateRunOptions()" or "ValidateExportOptions()", when a named options
-// file fails validation; the ini reader's error for an unreadable run file.
+// Before any name is used, the section's keys are checked
+// (ValidateRunFileKeys); after them, a session-parameter file (".ini") of a
+// run that is not export-only (ValidateSessionParameters).
+// Throws: KmException whose message lists every faulty line, source
+// "ValidateRunFile()", "ValidateRunOptions()", "ValidateExportOptions()" or
+// "ValidateSessionParameters()", when a file fails its checks; the ini
+// reader's error for an unreadable run file.
 void ReadRunFile(KmRunFiles& files);
 
 // Refuses a results file that is also one of the run's inputs (the run

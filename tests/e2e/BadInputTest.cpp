@@ -92,6 +92,34 @@ const BadCase kCases[] = {
      "Option.\n\"high\" is not a valid value for the \"apc precision\" Export "
      "Option.\n",
      "ValidateExportOptions()"},
+    {"bad_runoptionranges",
+     "\"100\" is not a valid value for the \"maximum kinkmarks\" Session "
+     "Option.\n\"1000\" is not a valid value for the \"num obs between\" "
+     "Session Option.\n\"2147483647\" is not a valid value for the \"number "
+     "of resamples\" Session Option.\n\"-3\" is not a valid value for the "
+     "\"num cores\" Session Option.\n\"0\" is not a valid value for the \"apc "
+     "alpha level\" Session Option.\n\"0\" is not a valid value for the \"num "
+     "permutations\" Session Option.\n",
+     "ValidateRunOptions()"},
+    {"bad_exportranges",
+     "\"2000000000\" is not a valid value for the \"p-value precision\" "
+     "Export Option.\n\"aapc start range2\" has no matching \"aapc end "
+     "range2\" Export Option.\n",
+     "ValidateExportOptions()"},
+    {"bad_runfilekey",
+     "\"Run Option File\" is not a valid Kinkmark Input Files key; use "
+     "\"Session File\", \"Data File\", \"Run Options File\", \"Export "
+     "Options File\" or \"Output File\".\n",
+     "ValidateRunFile()"},
+    {"bad_sessionwords",
+     "\"Unx\" is not a valid value for the \"File format\" Session "
+     "Parameter; use \"UNIX\" or \"DOS\".\n\"coma\" is not a valid value for "
+     "the \"Field delimiter\" Session Parameter; use \"tab\", \"space\", "
+     "\"comma\" or \"semi-colon\".\n\"ture\" is not a valid value for the "
+     "\"Variable names included\" Session Parameter; use \"true\" or "
+     "\"false\".\n\"populaton location\" is not a valid Session "
+     "Parameter.\n",
+     "ValidateSessionParameters()"},
     // Session files and results files.
     {"bad_nocountlocation",
      "The \"poisson rate\" het error model needs the count of each record, "

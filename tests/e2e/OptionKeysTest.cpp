@@ -483,15 +483,6 @@ const OptionRow kRows[] = {
      "aapcexport.txt",
      T,
      "\t2002.000\t2008.000\t"},
-    // A start without its end gives the run no custom ranges (the run
-    // itself goes on); the comparison run holds one more start.
-    {"aapc start range without its end",
-     {"E:aapc start range1 = 2002", "E:aapc end range1 = 2008"},
-     {"E:aapc start range1 = 2002", "E:aapc end range1 = 2008",
-      "E:aapc start range2 = 2004"},
-     "aapcexport.txt",
-     T,
-     "\t2002.000\t2008.000\t"},
     {"export bad cohorts",
      {"E:all models in same column = true", "E:export bad cohorts = true"},
      {"E:all models in same column = true", "E:export bad cohorts = false"},
