@@ -62,8 +62,12 @@ kmTextDataLayout::kmTextDataLayout(const kmCalcHandler& handler,
       bLogLinear(session.GetBool(kmOptLogLinear)),
       sXFormat(DataFormat("%20.", handler.GetIntDisplayOption(0))),
       sYFormat(DataFormat("%20.", handler.GetIntDisplayOption(1))),
-      sAPCFormat(DataFormat("%19.", handler.GetIntDisplayOption(12))),
-      sSEFormat(DataFormat("%20.", handler.GetIntDisplayOption(30))) {}
+      // APCs follow "apc precision" (29) and standard errors "y values
+      // precision" (1), as in the other exports: the data export's own
+      // precisions (12, 30) no option sets, and 2 decimals print small
+      // standard errors as 0.00.
+      sAPCFormat(DataFormat("%19.", handler.GetIntDisplayOption(29))),
+      sSEFormat(DataFormat("%20.", handler.GetIntDisplayOption(1))) {}
 
 bool PassKinkmark(const kmTable& model, double x, int32_t& iPassed) {
   if (iPassed >= model.GetNumKinkmarks()) return false;

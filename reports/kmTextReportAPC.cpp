@@ -124,8 +124,10 @@ void kmTextReport::WriteAPCSegment(KmIO_File* pFile, const kmCalcData& record,
           line.Write(pFile);
           return;
         }
+        // Segment ranges follow "aapc segment ranges precision" (10), so a
+        // kinkmark between observations (1864.424) keeps its decimals.
         const KmString sRange =
-            PrecisionFormat(handler.GetIntDisplayOption(42));
+            PrecisionFormat(handler.GetIntDisplayOption(10));
         const KmString sAPC = PrecisionFormat(handler.GetIntDisplayOption(29));
         const KmString sPValue =
             PrecisionFormat(handler.GetIntDisplayOption(41));
