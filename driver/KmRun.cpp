@@ -45,8 +45,11 @@ void KmRun::MakeSession() {
     pSession_ = pResults_->GetSession();
     return;
   }
-  pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile));
+  pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile,
+                                     files_.bDataFileNamed));
   pSession_ = pOwnedSession_.get();
+  // The run summary names the data file the session reads.
+  pSession_->GetString(kmStrDataFile, files_.sDataFile);
 }
 
 void KmRun::ApplyOptions() {

@@ -65,10 +65,14 @@ kmTextDataLayout::kmTextDataLayout(const kmCalcHandler& handler,
           DataFormat("%20.", handler.GetIntDisplayOption(kmDispXValuesPrec))),
       sYFormat(
           DataFormat("%20.", handler.GetIntDisplayOption(kmDispYValuesPrec))),
+      // APCs follow "apc precision" and standard errors "y values
+      // precision", as in the other exports: the data export's own
+      // precisions no option sets, and 2 decimals print small standard
+      // errors as 0.00.
       sAPCFormat(
-          DataFormat("%19.", handler.GetIntDisplayOption(kmDispDataAPCPrec))),
+          DataFormat("%19.", handler.GetIntDisplayOption(kmDispTrendAPCPrec))),
       sSEFormat(
-          DataFormat("%20.", handler.GetIntDisplayOption(kmDispDataSEPrec))) {}
+          DataFormat("%20.", handler.GetIntDisplayOption(kmDispYValuesPrec))) {}
 
 bool PassKinkmark(const kmTable& model, double x, int32_t& iPassed) {
   if (iPassed >= model.GetNumKinkmarks()) return false;

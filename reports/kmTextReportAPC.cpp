@@ -124,8 +124,10 @@ void kmTextReport::WriteAPCSegment(KmIO_File* pFile, const kmCalcData& record,
           line.Write(pFile);
           return;
         }
+        // Segment ranges follow "aapc segment ranges precision", so a
+        // kinkmark between observations (1864.424) keeps its decimals.
         const KmString sRange = PrecisionFormat(
-            handler.GetIntDisplayOption(kmDispTrendAPCRangePrec));
+            handler.GetIntDisplayOption(kmDispSegmentRangePrec));
         const KmString sAPC =
             PrecisionFormat(handler.GetIntDisplayOption(kmDispTrendAPCPrec));
         const KmString sPValue =
