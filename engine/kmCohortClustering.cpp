@@ -26,6 +26,8 @@
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNumberFormat = "%.10f";
 // Permutation data sets of each best-model fit.

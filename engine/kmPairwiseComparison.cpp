@@ -41,6 +41,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 // An F statistic below this is taken as 0.
 constexpr double kSmallF = 1e-8;

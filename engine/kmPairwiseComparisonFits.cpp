@@ -2,9 +2,9 @@
 //
 // Fitted values, residuals, the F test between numbers of kinkmarks and the
 // coefficient covariance of a comparison fit of two stacked cohorts (the
-// layout of B is told in kmCalculator.h). The rows of each cohort run in
-// increasing x; a walk along them passes every kinkmark a row has reached,
-// also several between two rows.
+// layout of B is told in kmPairwiseComparisonGrid.cpp). The rows of each cohort
+// run in increasing x; a walk along them passes every kinkmark a row has
+// reached, also several between two rows.
 #include <newmat.h>
 
 #include <cmath>
@@ -29,6 +29,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 // Value of a fit-data cell that has no value.
 constexpr double kMissing = -9999.0;

@@ -55,6 +55,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 using km_grid::Cancelled;
 using km_grid::kMaxKinkmarks;

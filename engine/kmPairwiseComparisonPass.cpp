@@ -8,8 +8,9 @@
 // comparison instead of being fitted on the wrong x.
 //
 // The pairs are independent (each seeds its own generator), so the good
-// ones are fitted on a thread pool, each by a calculator of its own that
-// reads the cohorts' data from this one, while this thread writes the
+// ones are fitted on a thread pool, each by a calculator and a comparison
+// of its own that read the cohorts' data from this one, while this thread
+// writes the
 // records in list order as they are finished. The records are the same
 // whatever the number of workers.
 #include <newmat.h>
@@ -42,6 +43,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kInvalidPair =
     "One or more of the comparison cohorts is invalid.";
