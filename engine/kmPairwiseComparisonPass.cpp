@@ -10,9 +10,8 @@
 // The pairs are independent (each seeds its own generator), so the good
 // ones are fitted on a thread pool, each by a calculator and a comparison
 // of its own that read the cohorts' data from this one, while this thread
-// writes the
-// records in list order as they are finished. The records are the same
-// whatever the number of workers.
+// writes the records in list order as they are finished. The records are
+// the same whatever the number of workers.
 #include <newmat.h>
 
 #include <algorithm>
