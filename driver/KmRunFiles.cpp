@@ -20,6 +20,14 @@ void ReadName(const KmIniSection& section, const char* sKey, KmString& sName) {
   if (!sValue.IsEmpty()) sName = sValue;
 }
 
+// A data file that is a results file (".kmo") is read back for its
+// exports only and is also the output file.
+void SetExportOnlyMode(KmRunFiles& files) {
+  if (!files.sDataFile.EndsWith(".kmo")) return;
+  files.bExportOnly = true;
+  files.sOutputFile = files.sDataFile;
+}
+
 }  // namespace
 
 bool SameFile(const KmString& a, const KmString& b) {
@@ -66,6 +74,10 @@ void ReadRunFile(KmRunFiles& files) {
   if (pSection != nullptr) {
     ReadName(*pSection, "Session File", files.sSessionFile);
     ReadName(*pSection, "Data File", files.sDataFile);
+    // The output names are known before an options file can fail, so that
+    // a failed run clears the outputs of its own names.
+    ReadName(*pSection, "Output File", files.sOutputFile);
+    SetExportOnlyMode(files);
     KmString sName;
     pSection->GetString(sName, "Run Options File");
     if (!sName.IsEmpty()) {
@@ -85,12 +97,8 @@ void ReadRunFile(KmRunFiles& files) {
       }
       files.bExportOptions = true;
     }
-    ReadName(*pSection, "Output File", files.sOutputFile);
   }
-  if (files.sDataFile.EndsWith(".kmo")) {
-    files.bExportOnly = true;
-    files.sOutputFile = files.sDataFile;
-  }
+  SetExportOnlyMode(files);
 }
 
 void CheckOutputIsNotInput(const KmRunFiles& files,
