@@ -222,13 +222,18 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   } cases[] = {
       {"bad_tworefused",
        {"Cohort \"East\" could not be fitted (data file data.csv): " +
-            std::string(kMissingValue),
+            std::string(kMissingValue) +
+            "  Kinkmark will not analyze by-groups that have this error. "
+            "(record 6, column 3)\n",
         "Cohort \"South\" could not be fitted (data file data.csv): "
-        "Kinkmark cannot process records with weight variable <= 0.",
+        "Kinkmark cannot process records with weight variable <= 0.  "
+        "Kinkmark will not analyze by-groups that have this error. (record "
+        "11, column 4)\n",
         "2 of 6 cohorts could not be fitted\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
-        "zero for count.  0.5 will be added to each zero count value."}},
+        "zero for count.  0.5 will be added to each zero count value. "
+        "(record 6, column 5)\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sCase);
