@@ -132,6 +132,11 @@ class kmCalculationHandler {
   // becomes the run's stored failure (the first one wins).
   void CohortTask(int iTask);
 
+  // True when a cohort with verification text sVerification is valid: no
+  // text, or only the note that 0.5 is "added to each zero count" (a text
+  // under 130 characters that holds it). Never throws.
+  static bool IsValidVerification(const KmString& sVerification);
+
   // Reads the next cohort of the data file (ReadCohortData), fills its
   // record (label, validity, jump and comparability-ratio flags, the
   // variance-covariance matrix, MADWD settings), fits it (ClusterByGroups

@@ -286,6 +286,29 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   }
 }
 
+// The session names its own data file, which the run file's "Data File"
+// does not: naming it as the output is refused all the same, and the data
+// stay as they were.
+TEST(KinkmarkRun, OutputNamedAsTheSessionsDataFileIsRefused) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  std::string sSession = ReadAll(dir.File("session.ini"));
+  const std::string sDelimiter = "Field delimiter = tab\n";
+  sSession.insert(sSession.find(sDelimiter) + sDelimiter.size(),
+                  "Datafile name = rates.txt\n");
+  WriteAll(dir.File("own.ini"), sSession);
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = own.ini\n"
+           "Output File = rates.txt\n");
+  const std::string sData = ReadAll(dir.File("rates.txt"));
+  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 2);
+  EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
+                .find("The output file \"rates.txt\" is also an input of the "
+                      "run;"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
+}
+
 // A whole run, then the exports again from its results file alone.
 TEST(KinkmarkRun, WholeRunThenExportOnly) {
   km_test::ScratchDir dir;
