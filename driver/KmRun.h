@@ -88,7 +88,8 @@ class KmRun {
 
 // Prints the message of a failed calculation on the console. The failed
 // best-model fit ("ERROR 1 in BestKMRegModel::fit_BestKMRegModel") then
-// throws KmRunExit{1}: the run ends with status 1 and no error file. Any
+// prints "Error: <message>" on standard error and throws KmRunExit{1}: the
+// run ends with status 1 and no error file. Any
 // other failure returns, for the caller to pass on to the error file.
 void ReportCalculationFailure(const KmException& e);
 

@@ -37,6 +37,8 @@ void ReportCalculationFailure(const KmException& e) {
   // ends with status 1, now that every worker has stopped.
   if (KmString(e.GetMessage()) ==
       "ERROR 1 in BestKMRegModel::fit_BestKMRegModel") {
+    std::fprintf(stderr, "Error: %s\n", e.GetMessage());
+    std::fflush(stderr);
     throw KmRunExit{1};
   }
 }

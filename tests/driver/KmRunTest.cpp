@@ -24,12 +24,15 @@ TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
                {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.", -1}};
   for (const auto& c : cases) {
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     int iStatus = -1;
     try {
       ReportCalculationFailure(KmException(c.sMessage, "BestKMRegModel"));
     } catch (const KmRunExit& exit) {
       iStatus = exit.iStatus;
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              iStatus == 1 ? "Error: " + std::string(c.sMessage) + "\n" : "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               std::string(c.sMessage) + "\n");
     EXPECT_EQ(iStatus, c.iStatus) << c.sMessage;
