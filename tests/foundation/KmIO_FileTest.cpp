@@ -320,44 +320,6 @@ TEST(KmIO_File, ReadingLoopEndsOnStreamsThatCannotRead) {
   }
 }
 
-// Fault: a write to a full device was lost without a word. Every write,
-// flush and close is checked and names the file and the system's reason,
-// whichever of them meets the failure; the destructor never raises.
-TEST(KmIO_File, WriteToAFullDeviceIsRefused) {
-  const std::string sBig(1 << 20, 'x');
-  const struct {
-    const char* sName;
-    std::function<void(KmIO_File&)> write;
-    const char* sCallPath;
-  } cases[] = {
-      {"close", [](KmIO_File& f) { f.WriteString("a", false); }, "Close()"},
-      {"flush",
-       [](KmIO_File& f) {
-         f.WriteLong(1);
-         f.Flush();
-       },
-       "Flush()"},
-      {"write", [&](KmIO_File& f) { f.WriteString(sBig.c_str(), false); },
-       "Write()"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.sName);
-    KmIO_File file("/dev/full", kTruncateWrite);
-    ASSERT_TRUE(file.IsOpen());
-    const KmException e = km_test::CatchKmException([&] {
-      c.write(file);
-      file.Close();
-    });
-    EXPECT_STREQ(e.GetMessage(),
-                 "Unable to write the file \"/dev/full\": No space left on "
-                 "device.");
-    EXPECT_EQ(std::string(e.GetCallPath()).rfind(c.sCallPath, 0), 0u)
-        << e.GetCallPath();
-  }
-  KmIO_File unclosed("/dev/full", kTruncateWrite);
-  unclosed.WriteString("lost when the object goes", false);
-}
-
 TEST(KmIO_File, DirectoryDoesNotOpenAsAnEmptyFile) {
   // Fault: a directory opened for reading like an empty file (the open
   // succeeded and the first read failed), so a directory named where a file
