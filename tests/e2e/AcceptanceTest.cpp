@@ -308,7 +308,7 @@ const Case kCases[] = {
      nullptr,
      "run.ini",
      "West 2",
-     {{"out.apcexport.txt", "\"P-Value\"\nWest\t2\t2\t2016\t2023\t"},
+     {{"out.apcexport.txt", "\"P-Value\"\nWest\t2\t2\t2016.000\t2023.000\t"},
       {"out.apcexport.txt", "!West\t2\t1\t"},
       {"out.dataexport.txt", "!East"},
       {"out.report.txt", "!"},

@@ -177,9 +177,13 @@ ReportsRun::ReportsRun(const RunSpec& spec,
 
 DataExportOptions MakeOptions(int iField, int iLine, int iMissing,
                               int iByVarFormat, int iModels) {
-  return DataExportOptions(iModels, iLine, iMissing, iField, iByVarFormat, 0, 0,
-                           true, true, false, true, true, false, 2100, 1500,
-                           true);
+  DataExportOptions options;
+  options.iModels = iModels;
+  options.iLineDelimiter = iLine;
+  options.iMissingCharacter = iMissing;
+  options.iFieldDelimiter = iField;
+  options.iByVarFormat = iByVarFormat;
+  return options;
 }
 
 std::string WrittenBytes(const std::function<void(const char*)>& write) {
