@@ -329,9 +329,9 @@ class kmCalculationHandler {
   // verification, its zero weight (step g).
   static void ReadStdError(const CohortLayout& layout, int i,
                            const kmRecordRow& fields, CohortRow& row);
-  // The variance, weight and transformed response of one row of a cohort
-  // that passed verification.
-  static void WeighRow(const CohortLayout& layout, int i,
+  // The variance, weight and transformed response of row r (1-based) of
+  // cohort i, which passed verification.
+  static void WeighRow(const CohortLayout& layout, int i, int r,
                        const kmRecordRow& fields, CohortRow& row);
 
   // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------

@@ -308,7 +308,7 @@ const Case kCases[] = {
      nullptr,
      "run.ini",
      "West 2",
-     {{"out.apcexport.txt", "\"P-Value\"\nWest\t2\t2\t2016\t2023\t"},
+     {{"out.apcexport.txt", "\"P-Value\"\nWest\t2\t2\t2016.000\t2023.000\t"},
       {"out.apcexport.txt", "!West\t2\t1\t"},
       {"out.dataexport.txt", "!East"},
       {"out.report.txt", "!"},
@@ -324,6 +324,18 @@ const Case kCases[] = {
      {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
+     {}},
+    // Cohorts of 24 and 20 years with "maximum kinkmarks = 1": each cohort
+    // used to be tested up to the default for its length (4 and 3).
+    {"percohortmax",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.permtestexport.txt", "\nEast\t0\t0\t1\t"},
+      {"out.permtestexport.txt", "\nWest\t0\t0\t1\t"},
+      {"out.permtestexport.txt", "!\t1\t0\t"},
+      {"out.RunSummary.txt",
+       "Maximum Number of Kinkmarks                      =  1"}},
      {}},
 };
 

@@ -82,14 +82,21 @@ TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
 
 TEST(KinkmarkRun, ErrorFileLayout) {
   km_test::ScratchDir dir;
+  // The session names a data file that does not exist.
+  WriteAll(
+      dir.File("a.ini"),
+      "[Datafile Options]\nDatafile name = d.txt\n"
+      "[Kinkmark Session Parameters]\nindependent variable location = 1\n");
   WriteAll(dir.File("run.ini"),
-           "[Kinkmark Input Files]\nSession File = a.kms\nData File = d.txt\n");
+           "[Kinkmark Input Files]\nSession File = a.ini\n");
   const RunResult result = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(result.iStatus, 0);
   EXPECT_EQ(result.sConsole, "\n\nrun.ErrorFile.txt\n\n");
   EXPECT_EQ(ReadAll(dir.File("run.ErrorFile.txt")),
             "Error Message\n" + kDashes +
-                "\nThe following files do not exists:\n a.kms\nd.txt\n"
+                "\nThe following files do not exists:\n " +
+                fs::canonical(dir.File("")).string() +
+                "/d.txt\n"
                 "\n\nCall Path\n" +
                 kDashes +
                 "\nCreateSession(KmString sSessionParamsFile) of kmSession\n"
@@ -119,9 +126,10 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "\"export pdf\" is not a valid Export Option.\n",
        "ValidateExportOptions()"},
       // A run file name shorter than its four-character ending.
-      {"r.i", "[Kinkmark Input Files]\nSession File = s.kms\n", "",
-       "r.i.ErrorFile.txt", "The following files do not exists:\n s.kms\n",
-       "CreateSession()"},
+      {"r.i", "[Kinkmark Input Files]\nRun Options File = opts.ini\n",
+       "[Export Options]\n", "r.i.ErrorFile.txt",
+       "Missing [Session Options] in Options file: opts.ini\n",
+       "ValidateRunOptions()"},
       // The results file would overwrite the data file.
       {"run.ini",
        "[Kinkmark Input Files]\nSession File = session.ini\n"

@@ -778,10 +778,8 @@ TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
   run.Run(std::vector<bool>(6, true), &tracker);
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("pairwise_comparison.txt");
-  WritePairwiseComparisonExport(
-      run.Reader(), sPath.c_str(),
-      DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-                        false, 2100, 1500, true));
+  WritePairwiseComparisonExport(run.Reader(), sPath.c_str(),
+                                DataExportOptions());
   // One row per pair in list order, under the header; the cohorts were
   // generated parallel (levels apart, one slope), so none is rejected.
   const std::string sText = km_test::ReadAll(sPath);

@@ -497,6 +497,8 @@ TEST(kmTextData, FlagsAPCsAndMissingValues) {
   spec.adjustSession = GoldenSession;
   ReportsRun run(spec, vCohorts, {});
   run.Handler().GetOutputDisplayOptions().SetBool(11, true);
+  // The APCs follow "apc precision" (29).
+  run.Handler().GetOutputDisplayOptions().SetInt(29, 2);
   const std::vector<std::string> vLines =
       Lines(Export(run.Handler(), WriteDataExport, DataOptions(true)));
   // Header, then cohort 0: 12 + 0 rows for models 0 and 2 (model 1 has
