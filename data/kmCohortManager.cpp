@@ -84,6 +84,7 @@ KmString kmCohortManager::ReadLine(KmLineSource& lines) {
         KmString sResult;
         while (sResult.IsEmpty() && !bEOF_) {
           bEOF_ = !lines.ReadLine(sResult);
+          if (!bEOF_) ++iLineNumber_;
           KmString sTrimmed(sResult);
           TrimBoth(sTrimmed);
           if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
@@ -182,6 +183,7 @@ void kmCohortManager::ReadAllCohorts() {
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
+    PrepareRecordChecks();
     auto readLine = [&]() { return ReadLine(lines); };
     // Reads the next iCount lines into sLine; an empty text means the end
     // of the file, where the reading stops (the count may exceed the lines
@@ -203,8 +205,10 @@ void kmCohortManager::ReadAllCohorts() {
     // A file without data lines has no cohort at all.
     bool bHaveWorking = !sLine.IsEmpty();
     KmString sLabel;
+    int iLastLine = iLineNumber_;
     if (bHaveWorking) {
       working.SetKey(BuildCohort(sLine, sLabel));
+      CheckRecord(sLine, true);
       working.SetLabel(sLabel);
       working.AddObservation(GetIndepValue(sLine), iRecord);
     }
@@ -216,10 +220,13 @@ void kmCohortManager::ReadAllCohorts() {
       if (sLine.IsEmpty()) continue;
       KmString sKey = BuildCohort(sLine, sLabel);
       if (sKey == sPreviousKey) {
+        CheckRecord(sLine, false);
+        iLastLine = iLineNumber_;
         working.AddObservation(GetIndepValue(sLine), iRecord);
         continue;
       }
       vCohorts_.push_back(working);
+      CloseCohort(working, iLastLine);
       if (iHeaderLines_ > 0) {
         // This line opened the next block's header lines; the last of them
         // is the block's first record, which takes this line's number.
@@ -230,6 +237,9 @@ void kmCohortManager::ReadAllCohorts() {
         }
         sKey = BuildCohort(sLine, sLabel);
       }
+      CheckCohortNotClosed(sKey);
+      CheckRecord(sLine, false);
+      iLastLine = iLineNumber_;
       working = kmCohort();
       working.SetKey(sKey);
       working.SetLabel(sLabel);

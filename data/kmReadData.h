@@ -23,6 +23,24 @@ class kmSession;
 // A {title or label, text} pair of the cohort error list and the notes list.
 typedef std::pair<KmString, KmString> kmTextPair;
 
+// What verification found in one analysis copy, carried beside its text.
+// Every finding but one refuses the copy; the zero-count note (0.5 is added
+// to each zero count) leaves it usable, so a copy whose only finding is
+// that note is still a valid cohort.
+enum class kmCohortValidity {
+  // Verification wrote no text for the copy.
+  kNoFinding,
+  // The only finding is the zero-count note: valid, and fitted.
+  kZeroCountNoteOnly,
+  // A finding that refuses the copy.
+  kRefused,
+};
+
+// True for kNoFinding and kZeroCountNoteOnly: the cohort's record is valid.
+inline bool IsValidCohort(kmCohortValidity validity) {
+  return validity != kmCohortValidity::kRefused;
+}
+
 // kmReadData: the one data reader of a calculation run, owned by the
 // calculation control.
 //
@@ -95,6 +113,9 @@ class kmReadData {
 
   // The error text of copy i; "" when i is outside the copies.
   KmString GetIsCohortGoodToUse(int i) const;
+  // What verification found in copy i, beside its text (kNoFinding when i
+  // is outside the copies).
+  kmCohortValidity GetCohortValidity(int i) const;
   // The good flag of copy i; false when i is outside the copies.
   bool GetCohortGoodFlag(int i) const;
   // Copies of the good flags and of the rows of the copy read last.
@@ -155,8 +176,11 @@ class kmReadData {
   // Reads the next analysis copy of clustered data (copy index, seek and
   // line count as ReadData) into table: one entry per run of consecutive
   // records with equal independent values (compared as numbers), holding
-  // per record {adjustment value, count, population, standard population}.
-  // A missing or non-numeric value is -1e30 (an empty field reads 0); a
+  // per record {adjustment group, count, population, standard population}.
+  // The adjustment group is the 0-based line of the adjustment variable's
+  // format whose values hold the record's code (the code itself when the
+  // variable has no format). A missing or non-numeric count, population or
+  // standard population is -1e30 (an empty field reads 0); a
   // negative count, population or standard population makes all three
   // -1e30. The last run is appended even when empty, so a copy without
   // records gives one empty entry. The cohort rows are only cleared.
@@ -164,7 +188,9 @@ class kmReadData {
   // Max number of fields needed:  <f>  Number of fields in data record:
   // <n>" (source "kmReadData::ReadDataAndCalcRates_Cluster()") for a record
   // lacking one of the by-variable, independent, adjustment, count,
-  // population or standard-population columns; the session's error for an
+  // population or standard-population columns; an input error naming the
+  // record and its code for a code that no line of the adjustment format
+  // holds; the session's error for an
   // unset role; as ReadData otherwise.
   void ReadDataAndCalcRates_Cluster(int* piCohortIndex, kmValueTable& table);
 
@@ -248,8 +274,8 @@ class kmReadData {
   // (bodies in kmReadDataRecordChecks.cpp)
   //
   // Each problem clears *pbGood and appends to *psErrorText the sentence
-  // "  <text> (Row = r, Col = c)  ", r = (cohort number - 1) x (records of
-  // the cohort) + the record's 0-based index, c = 1-based location - 1; each
+  // "  <text> (record r, column c)  ", r = the record's 1-based index in the
+  // cohort, c = the field's 1-based location in the data file; each
   // kind is reported once per cohort (its reported flag), at its first
   // occurrence.
 
@@ -488,6 +514,8 @@ class kmReadData {
   // Checks one cohort and appends its copies' flags, texts and combinations.
   void VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
                     const KmVector<int>& codes, KmString& sMessage);
+  // Appends one copy's good flag, text and validity.
+  void AppendCopyVerdict(bool bGood, const KmString& sText);
   // Largest and smallest observation counts, passed on to the handler.
   void TrackObservationExtremes(VerifyPass& pass, int16_t n);
   // Record checks of both variants; refuses a cohort the pre-read missed.
@@ -564,6 +592,8 @@ class kmReadData {
   // Per analysis copy, set by verification: empty when the copy may be
   // fitted, else the reason.
   KmVector<KmString> vErrorTexts_;
+  // Per analysis copy, set by verification with its text.
+  KmVector<kmCohortValidity> vValidity_;
   // Per analysis copy: its file lines (records plus the blank lines met).
   KmVector<int> vLineCounts_;
   // The rows of the copy read last; cleared at the start of every read.

@@ -314,8 +314,6 @@ class kmCalculationHandler {
   struct CohortRow;
   // The options and field positions that the preparation of cohort i reads.
   CohortLayout ReadCohortLayout(int i) const;
-  // Creates the calculator's four matrices with n rows of zeros.
-  static void CreateCohortMatrices(kmCalculator* pCalculator, int n);
   // Reads the independent value, response and standard error of one record
   // (steps a to g); false when the record is skipped.
   bool ReadRecordValues(const CohortLayout& layout, int i, kmRecordRow& fields,
@@ -324,9 +322,9 @@ class kmCalculationHandler {
   // verification, its zero weight (step g).
   static void ReadStdError(const CohortLayout& layout, int i,
                            const kmRecordRow& fields, CohortRow& row);
-  // The variance, weight and transformed response of one row of a cohort
-  // that passed verification.
-  static void WeighRow(const CohortLayout& layout, int i,
+  // The variance, weight and transformed response of row r (1-based) of
+  // cohort i, which passed verification.
+  static void WeighRow(const CohortLayout& layout, int i, int r,
                        const kmRecordRow& fields, CohortRow& row);
 
   // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------

@@ -37,12 +37,6 @@ constexpr double kMissing = -1e30;
 constexpr double kDefaultRatesPerN = 100000.0;
 constexpr const char* kNotUsedSuffix = " (not used in calculations)";
 
-template <typename T>
-void DeleteAndNull(T*& p) {
-  delete p;
-  p = nullptr;
-}
-
 // Records whose independent position lies past their fields are refused
 // instead of being read past their end.
 [[noreturn]] void RaiseIndependentPosition(int iPosition) {
@@ -190,22 +184,6 @@ kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
   return layout;
 }
 
-void kmCalculationHandler::CreateCohortMatrices(kmCalculator* pCalculator,
-                                                int n) {
-  DeleteAndNull(pCalculator->pDataX);
-  DeleteAndNull(pCalculator->pDataY);
-  DeleteAndNull(pCalculator->pDataWeightInput);
-  DeleteAndNull(pCalculator->pDataAux);
-  pCalculator->pDataX = new Matrix(n, 2);
-  *pCalculator->pDataX = 0.0;
-  pCalculator->pDataY = new Matrix(n, 1);
-  *pCalculator->pDataY = 0.0;
-  pCalculator->pDataWeightInput = new ColumnVector(n);
-  *pCalculator->pDataWeightInput = 0.0;
-  pCalculator->pDataAux = new Matrix(n, 1);
-  *pCalculator->pDataAux = 0.0;
-}
-
 bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
                                             kmRecordRow& fields,
                                             bool& bZeroAdjusted,
@@ -318,9 +296,10 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
   }
 }
 
-void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
+void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
                                     const kmRecordRow& fields, CohortRow& row) {
   const int iHet = layout.iHet;
+  const double dResponse = row.y;
   double dVar = 1.0;
   if (iHet == 4 || iHet == 1) {
     dVar = row.y;
@@ -354,6 +333,18 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
     row.y = std::log(row.y);
   }
   if (iHet != 0) {
+    // Valid values whose variance leaves the range of doubles (a rate of
+    // 1e308 squared) are no fault of sign: say which value is out of range.
+    if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
+        std::isfinite(dResponse)) {
+      GenerateKmInputExceptionF(
+          "The dependent value %g of record %d of the cohort with index %d "
+          "(column %d of the data file) is too large or too small to be "
+          "weighted: its variance falls outside the range of numbers the fit "
+          "can use (about 1e-300 to 1e300).  Correct the value, or rescale "
+          "the data (for example rates per 100,000 instead of per person).",
+          kSource, dResponse, r, i, layout.iResponsePos);
+    }
     if (!(dVar > 0)) {
       GenerateKmInputExceptionF(
           "Illegal value for weight.  The value for variance or "
@@ -390,21 +381,17 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
                                       : GetNumObsThisCohort(i);
       if (n < 0) n = 0;
-      CreateCohortMatrices(pCalculator, n);
-      Matrix& mX = *pCalculator->pDataX;
+      pCalculator->CreateObservations(n);
+      const Matrix& mX = *pCalculator->pDataX;
 
       int32_t r = 0;
       for (kmRecordRow& fields : records) {
         CohortRow row;
         if (!ReadRecordValues(layout, i, fields, bZeroAdjusted, row)) continue;
         ++r;
-        if (layout.bGood) WeighRow(layout, i, fields, row);
+        if (layout.bGood) WeighRow(layout, i, r, fields, row);
         if (r > n) continue;  // counted, not stored
-        mX(r, 1) = 1.0;
-        mX(r, 2) = row.x;
-        (*pCalculator->pDataY)(r, 1) = row.y;
-        (*pCalculator->pDataWeightInput)(r) = row.w;
-        (*pCalculator->pDataAux)(r, 1) = row.s;
+        pCalculator->SetObservation(r, row.x, row.y, row.w, row.s);
         if (r >= 2 && mX(r - 1, 2) > row.x) {
           GenerateKmInputExceptionF(
               "Error in Data File:  Kinkmark encountered a problem with "

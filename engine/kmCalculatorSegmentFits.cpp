@@ -99,7 +99,7 @@ double ExactRunFitBound(const Matrix& mY, const Matrix& mW, int n) {
 void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
   WithCallPath("Partitions()", kClassName, [&] {
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
@@ -138,7 +138,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
 void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
   WithCallPath("PartitionSSEs()", kClassName, [&] {
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PartitionSSEs()", [&] {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
@@ -173,7 +173,7 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
     const int g =
         static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     // Storing the first segmentation untested would, when the last piece
     // still holds two or more observations, keep a placement that breaks
     // the end limit and let the search fit it.

@@ -211,13 +211,34 @@ TEST(kmCalculationHandlerPrepare, PoissonRatesComeFromCountsAndPopulations) {
   pSession->SetInt(kmOptHetErrorModel, 4);
   pSession->SetInt(kmOptRatesPerN, 100000);
   Prepared p(std::move(pSession));
+  // The zero count leaves only its note: the cohort is fitted and valid.
   ASSERT_TRUE(p.handler.GetReadData()->GetCohortGoodFlag(0));
+  const KmString sNote = p.handler.GetReadData()->GetIsCohortGoodToUse(0);
+  EXPECT_GE(sNote.Find("added to each zero count"), 0);
+  EXPECT_EQ(p.handler.GetReadData()->GetCohortValidity(0),
+            kmCohortValidity::kZeroCountNoteOnly);
   bool bZero = false;
   p.PrepareNext(bZero);
   EXPECT_TRUE(bZero);
   ExpectRows(p.calc, {{2000, 0.25, 8, std::sqrt(0.5) / 2},
                       {2001, 5, 0.4, std::sqrt(10.0) / 2},
                       {2002, 5, 1 / 3.125, std::sqrt(8.0) / 1.6}});
+}
+
+TEST(kmCalculationHandlerPrepare, OnlyTheZeroCountNoteLeavesACohortValid) {
+  // The validity travels as a type beside the text: only a refusal makes
+  // the cohort's record invalid.
+  const struct {
+    kmCohortValidity validity;
+    bool bValid;
+  } kCases[] = {
+      {kmCohortValidity::kNoFinding, true},
+      {kmCohortValidity::kZeroCountNoteOnly, true},
+      {kmCohortValidity::kRefused, false},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(IsValidCohort(c.validity), c.bValid);
+  }
 }
 
 TEST(kmCalculationHandlerPrepare, RateMultiplierOfZeroMeansPer100000) {

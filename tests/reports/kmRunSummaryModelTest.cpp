@@ -385,7 +385,8 @@ TEST(WriteTextReportHeader, FailureWritesNothing) {
     const KmException e = CatchKmException(
         [&] { WriteTextReportHeader(session, missing.c_str(), "\n"); });
     EXPECT_EQ(std::string(e.GetMessage()),
-              "Unable to open file \"" + missing + "\" for appending.");
+              "Unable to open file \"" + missing +
+                  "\" for appending: No such file or directory.");
     EXPECT_STREQ(e.GetCallPath(), kCallPath);
   }
 }

@@ -9,12 +9,14 @@
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPairwiseComparison.h"
 #include "foundation/KmException.h"
 #include "foundation/KmProgressInterface.h"
 #include "reports/kmExports.h"
@@ -79,7 +81,7 @@ Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
 class ComparisonRun {
  public:
   ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
-                int16_t iCores = 1)
+                int16_t iCores = 1, int iSeed = 7160)
       : session_(km_results_test::MakeSession(iNumByVars, true)) {
     session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
@@ -89,8 +91,9 @@ class ComparisonRun {
     session_.SetInt(kmOptModelSelection, iMethod);
     session_.SetInt(kmOptNumPermutations, 19);
     session_.SetInt(kmOptPairwisePermutations, 199);
-    session_.SetInt(kmOptPermutationSeed, 7160);
+    session_.SetInt(kmOptPermutationSeed, iSeed);
     calc_ = std::make_unique<kmCalculator>(&session_);
+    comparison_ = std::make_unique<kmPairwiseComparison>(*calc_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->pCalcHandler;
     km_results_test::PrepareWriter(h, sPath_, iNumByVars);
@@ -127,8 +130,8 @@ class ComparisonRun {
       pS.push_back(&S[i]);
       pW.push_back(&W[i]);
     }
-    calc_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(), pY.data(),
-                               pW.data(), pS.data());
+    comparison_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(),
+                                     pY.data(), pW.data(), pS.data());
   }
 
   // The pass, then the file completed and read back.
@@ -136,7 +139,8 @@ class ComparisonRun {
     ColumnVector vFinal(nCohorts_);
     vFinal = session_.GetInt(kmOptMinKinkmarks);
     KmVector<bool> vFlags(vGood.begin(), vGood.end());
-    calc_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal, vFlags);
+    comparison_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal,
+                              vFlags);
     kmCalcHandler& h = *calc_->pCalcHandler;
     h.WriteOffsets();
     h.WriteNumericData();
@@ -148,12 +152,14 @@ class ComparisonRun {
     return reader_->GetCalcData(nCohorts_ + k);
   }
   kmCalculator& Calc() { return *calc_; }
+  kmPairwiseComparison& Pass() { return *comparison_; }
   kmCalcHandler& Reader() { return *reader_; }
 
  private:
   km_test::ScratchDir dir_;
   kmSession session_;
   std::unique_ptr<kmCalculator> calc_;
+  std::unique_ptr<kmPairwiseComparison> comparison_;
   std::string sPath_;
   int nCohorts_ = 0;
   std::unique_ptr<kmCalcHandler> reader_;
@@ -194,8 +200,16 @@ struct BareCalc {
     session.SetInt(kmOptPairwiseType, iType);
     calc = std::make_unique<kmCalculator>(&session);
   }
+  // The comparison on the current calculator (made anew when calc is).
+  kmPairwiseComparison& Cmp() {
+    if (comparison == nullptr || &comparison->calc_ != calc.get()) {
+      comparison = std::make_unique<kmPairwiseComparison>(*calc);
+    }
+    return *comparison;
+  }
   kmSession session;
   std::unique_ptr<kmCalculator> calc;
+  std::unique_ptr<kmPairwiseComparison> comparison;
 };
 
 TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
@@ -212,6 +226,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
     SCOPED_TRACE(c.g);
     BareCalc b;
     kmCalculator& k = *b.calc;
+    kmPairwiseComparison cmp(k);
     Matrix X(10, 2);
     double x = 1.0;
     for (int r = 1; r <= 10; ++r) {
@@ -219,11 +234,11 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
       X(r, 2) = x;
       x += r;
     }
-    k.pDataX = new Matrix(X);
+    k.pDataX = std::make_unique<Matrix>(X);
     k.iNumObs = 10;
-    k.iCompGroupObs = 10;
+    cmp.iCompGroupObs = 10;
     k.iXColumn = 2;
-    const int G = k.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
+    const int G = cmp.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
     EXPECT_EQ(G, c.iExpectedG);
     for (size_t i = 0; i < c.firstValues.size(); ++i) {
       EXPECT_DOUBLE_EQ((*k.pGridValues)(i + 1), c.firstValues[i]) << i;
@@ -241,11 +256,11 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   }
   // Fewer than 2a observations: no candidate and H = X0.
   BareCalc b;
-  b.calc->pDataX = new Matrix(3, 2);
+  b.calc->pDataX = std::make_unique<Matrix>(3, 2);
   *b.calc->pDataX = 1.0;
   b.calc->iNumObs = 3;
-  b.calc->iCompGroupObs = 3;
-  EXPECT_EQ(b.calc->FindGridPointsComp(2, 2, 0), 0);
+  b.Cmp().iCompGroupObs = 3;
+  EXPECT_EQ(b.Cmp().FindGridPointsComp(2, 2, 0), 0);
   EXPECT_EQ(b.calc->pX0->Ncols(), 2);
 }
 
@@ -257,7 +272,7 @@ TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
     b.calc->pRandom->sgenrand(7160);
     ColumnVector v(n);
     for (int i = 1; i <= n; ++i) v(i) = i;
-    b.calc->Shuffle2(v);
+    b.Cmp().Shuffle2(v);
     const int h = n / 2;
     int iSwapped = 0;
     for (int i = 1; i <= h; ++i) {
@@ -273,51 +288,84 @@ TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   }
 }
 
-TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
-  // k = 1 at x = 2, B = (1, 4, [intercept 2 of group 1], slopes, change).
-  for (int iType : {1, 0}) {
-    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
-    BareCalc b(iType);
-    kmCalculator& k = *b.calc;
-    const int c = iType == 1 ? 2 : 3;
-    const int m = 5;
-    Matrix X0(2 * m, c);
-    X0 = 0.0;
-    Matrix Y(2 * m, 1), Z(2 * m, 1);
-    for (int r = 1; r <= m; ++r) {
-      X0(r, 1) = 1.0;
-      X0(m + r, c == 2 ? 1 : 2) = 1.0;
-      X0(r, c) = X0(m + r, c) = r - 1;
-      Y(r, 1) = Y(m + r, 1) = r;
-      Z(r, 1) = Z(m + r, 1) = 0.1;
+// Two cohorts at x = 0 .. m - 1 on the model with first intercept a, slopes
+// b and kinkmarks tau; the second cohort of the parallel design lies 5
+// above the first. Expected: f(x) = a + b1 x + sum (b(s+1) - bs)(x - taus)+,
+// and one data row more per kinkmark strictly between observations.
+// Fault (second row): the walk moved at most one segment per observation, so
+// with two kinkmarks between x = 9 and x = 10 the fit at 10 stayed on the
+// middle segment.
+TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
+  struct Case {
+    int m;
+    double a;
+    std::vector<double> b, tau;
+    int iBetween;
+  };
+  const Case kCases[] = {{5, 1.0, {1.0, 3.0}, {2.0}, 0},
+                         {20, 0.0, {1.0, -10.0, 0.5}, {9.25, 9.5}, 2}};
+  for (const Case& t : kCases) {
+    for (int iType : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << t.m << (iType == 1 ? " co" : " par"));
+      const int k = static_cast<int>(t.tau.size());
+      const int c = iType == 1 ? 2 : 3;
+      const int n = 2 * t.m;
+      auto f = [&](double x) {
+        double y = t.a + t.b[0] * x;
+        for (int s = 0; s < k; ++s) {
+          y += (t.b[s + 1] - t.b[s]) * std::max(0.0, x - t.tau[s]);
+        }
+        return y;
+      };
+      BareCalc bare(iType);
+      kmCalculator& calc = *bare.calc;
+      kmPairwiseComparison cmp(calc);
+      Matrix X0(n, c), Y(n, 1), Z(n, 1);
+      X0 = 0.0;
+      Z = 0.1;
+      for (int r = 1; r <= t.m; ++r) {
+        X0(r, 1) = X0(t.m + r, c == 2 ? 1 : 2) = 1.0;
+        X0(r, c) = X0(t.m + r, c) = r - 1;
+        Y(r, 1) = Y(t.m + r, 1) = r;
+      }
+      calc.pDataX = std::make_unique<Matrix>(X0);
+      calc.pDataY = std::make_unique<Matrix>(Y);
+      calc.pDataAux = std::make_unique<Matrix>(Z);
+      calc.iNumObs = static_cast<int16_t>(n);
+      calc.iXColumn = static_cast<int16_t>(c);
+      // B: first intercept (and the second cohort's), the other segments'
+      // intercepts, the slopes, the slope changes.
+      std::vector<double> vB = {t.a};
+      if (c == 3) vB.push_back(t.a + 5.0);
+      double dIntercept = t.a;
+      for (int s = 0; s < k; ++s) {
+        dIntercept += (t.b[s] - t.b[s + 1]) * t.tau[s];
+        vB.push_back(dIntercept);
+      }
+      vB.insert(vB.end(), t.b.begin(), t.b.end());
+      for (int s = 0; s < k; ++s) vB.push_back(t.b[s + 1] - t.b[s]);
+      ColumnVector B(static_cast<int>(vB.size())), tau(k);
+      for (size_t i = 0; i < vB.size(); ++i) B(i + 1) = vB[i];
+      for (int s = 0; s < k; ++s) tau(s + 1) = t.tau[s];
+      Matrix mFits(k + 1, n), mResid(k + 1, n);
+      kmTable model;
+      cmp.ResidsComp(static_cast<uint16_t>(k), 2000, IdentityMatrix(n), B, tau,
+                     mFits, mResid, model);
+      const double dOffset = c == 2 ? 0.0 : 5.0;
+      for (int r = 1; r <= t.m; ++r) {
+        EXPECT_NEAR(mFits(k + 1, r), f(r - 1), 1e-12) << r;
+        EXPECT_NEAR(mFits(k + 1, t.m + r), f(r - 1) + dOffset, 1e-12) << r;
+        EXPECT_NEAR(mResid(k + 1, r), r - f(r - 1), 1e-12) << r;
+      }
+      const Matrix& mData = model.GetData();
+      const int iRows = t.m + t.iBetween;
+      ASSERT_EQ(mData.Nrows(), 2 * iRows);
+      for (int r = 1; r <= 2 * iRows; ++r) {
+        const double x = mData(r, 1) - 2000;
+        EXPECT_NEAR(mData(r, 3), f(x) + (r > iRows ? dOffset : 0.0), 1e-12)
+            << r;
+      }
     }
-    k.pDataX = new Matrix(X0);
-    k.pDataY = new Matrix(Y);
-    k.pDataAux = new Matrix(Z);
-    k.iNumObs = 2 * m;
-    k.iXColumn = static_cast<int16_t>(c);
-    ColumnVector B(c + 3);
-    ColumnVector tau(1);
-    tau(1) = 2.0;
-    // Slopes 1 then 3 (change 2); intercept of segment 2 = B(1) - 2 * 2.
-    if (c == 2) {
-      B << 1.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    } else {
-      B << 1.0 << 4.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    }
-    Matrix mFits(2, 2 * m), mResid(2, 2 * m);
-    kmTable model;
-    k.ResidsComp(1, 2000, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
-    const double dOffset = c == 2 ? 0.0 : B(2) - B(1);
-    for (int r = 1; r <= m; ++r) {
-      const double x = r - 1;
-      EXPECT_DOUBLE_EQ(mFits(2, r), x <= 2 ? 1 + x : 1 + 2 + 3 * (x - 2));
-      EXPECT_DOUBLE_EQ(mFits(2, m + r), mFits(2, r) + dOffset) << r;
-      EXPECT_DOUBLE_EQ(mResid(2, r), Y(r, 1) - mFits(2, r));
-    }
-    // No kinkmark lies strictly between observations: one row each.
-    EXPECT_EQ(model.GetData().Nrows(), 2 * m);
-    EXPECT_DOUBLE_EQ(model.GetData()(1, 1), 2000.0);
   }
 }
 
@@ -329,7 +377,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   s0 << 10.0 << 10.0 << 10.0 << 10.0;
   s1 << 5.0 << 9.0 << 4.0 << 5.0;
   kmFTest one(1, 2);
-  EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
+  EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
   EXPECT_EQ(one.lNumeratorDF, 2);
   EXPECT_EQ(one.lDenominatorDF, 14);
   EXPECT_TRUE(one.bSecondStat);
@@ -339,7 +387,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   EXPECT_EQ(one.dPermPValue, 0.0);  // as constructed
   kmFTest perm(1, 2);
   // F_d >= F for data sets 1, 3 (larger) and 4 (equal).
-  EXPECT_DOUBLE_EQ(b.calc->FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
+  EXPECT_DOUBLE_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
   EXPECT_EQ(perm.dAlpha, 0.025);
 }
 
@@ -365,7 +413,7 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
     s1 << 10.0 << 10.0;
     kmFTest comp(1, 2);
     b.calc->iNumObs = 7;  // p1 = 6
-    EXPECT_EQ(b.calc->FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
+    EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
     kmFTest cohort(0, 1);
     b.calc->iNumObs = 5;  // 4 parameters with one kinkmark
     EXPECT_EQ(b.calc->FTest(1, 0, 1, 0.05, 2, s0, s1, cohort), row.dExpected);
@@ -407,6 +455,19 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
        (6.0 - 2) / 2 * 12 / 3,
        1.0},
       {"F of 0", 1, 0, 8, {2, 6, 6}, {1, 1, 1}, {1, 1, 1}, 2, 4, 0.0, 1.0},
+      // Data set 2 is data set 1 times 7: its F falls one rounding step
+      // below the observed one and still counts as reaching it.
+      {"tie within rounding",
+       1,
+       0,
+       8,
+       {0.5, 0.5 * 7, 1},
+       {0.1, 0.1 * 7, 1},
+       {0.3, 0.3 * 7, 1},
+       2,
+       4,
+       (0.5 - 0.4) / 0.4 * 2,
+       2.0 / 3},
       {"no df2", 1, 1, 8, {6, 6, 6}, {1, 1, 1}, {1, 1, 1}, 4, 0, 0.0, 1.0},
   };
   for (const Case& c : kCases) {
@@ -421,7 +482,7 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
       s2(d + 1) = c.sse2[d];
     }
     kmFTest test(0, 1);
-    b.calc->CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
+    b.Cmp().CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
     EXPECT_EQ(test.lNumeratorDF, c.df1);
     EXPECT_EQ(test.lDenominatorDF, c.df2);
     EXPECT_DOUBLE_EQ(test.dF, c.F);
@@ -438,12 +499,13 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     SCOPED_TRACE(k);
     BareCalc b;
     kmCalculator& calc = *b.calc;
+    kmPairwiseComparison cmp(calc);
     const int n = 16;
     const Cohort a = Line(8, 2000, 1.0, 0.3, 0.2, 1);
     const Cohort s = Line(8, 2000, 1.2, 0.3, 0.2, 2);
-    calc.pX0 = new Matrix(n, 2);
-    calc.pDataY = new Matrix(n, 1);
-    calc.pDataWeightInput = new ColumnVector(n);
+    calc.pX0 = std::make_unique<Matrix>(n, 2);
+    calc.pDataY = std::make_unique<Matrix>(n, 1);
+    calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
     *calc.pDataWeightInput = 1.0;
     for (int r = 1; r <= 8; ++r) {
       (*calc.pX0)(r, 1) = (*calc.pX0)(8 + r, 1) = 1.0;
@@ -460,7 +522,7 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     if (k == 1) tau(1) = 3.5;
     Matrix mComp, mSingle;
     kmTable tComp, tSingle;
-    const double dComp = calc.KinkMkSEsComp(k, tau, mComp, tComp);
+    const double dComp = cmp.KinkMkSEsComp(k, tau, mComp, tComp);
     const double dSingle =
         calc.KinkMkSEs(static_cast<uint16_t>(k), tau, &mSingle, &tSingle);
     EXPECT_DOUBLE_EQ(dComp, dSingle);
@@ -468,6 +530,53 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     for (int i = 1; i <= mComp.Nrows(); ++i) {
       for (int j = 1; j <= mComp.Ncols(); ++j) {
         EXPECT_NEAR(mComp(i, j), mSingle(i, j), 1e-10) << i << "," << j;
+      }
+    }
+  }
+}
+
+// Fault: the residual sum came from cross products, Y'WY - b'X'WY, which
+// cancels at count-like levels (var(slope 1) fell to 0 at 1e8). A shift of
+// the data's level changes no residual, so no variance may change.
+TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
+  const int m = 30;
+  const int n = 2 * m;
+  const std::vector<double> e = Noise(n, 0.3, 11);
+  std::vector<Matrix> covs;
+  for (double dLevel : {0.0, 1e7, 1e8}) {
+    SCOPED_TRACE(dLevel);
+    BareCalc b;
+    kmCalculator& calc = *b.calc;
+    kmPairwiseComparison cmp(calc);
+    calc.pX0 = std::make_unique<Matrix>(n, 2);
+    calc.pDataY = std::make_unique<Matrix>(n, 1);
+    calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
+    *calc.pDataWeightInput = 1.0;
+    for (int r = 1; r <= n; ++r) {
+      const double x = (r - 1) % m;
+      (*calc.pX0)(r, 1) = 1.0;
+      (*calc.pX0)(r, 2) = x;
+      (*calc.pDataY)(r, 1) =
+          dLevel + 2.0 + 0.5 * x - 0.8 * std::max(0.0, x - 14.5) + e[r - 1];
+    }
+    calc.iNumObs = n;
+    calc.iXColumn = 2;
+    Matrix mA, mB;
+    calc.WLSWgt(0.0, mA, mB);
+    calc.mWorkA = mA;
+    ColumnVector tau(1);
+    tau(1) = 14.5;
+    Matrix mCov;
+    kmTable table;
+    cmp.KinkMkSEsComp(1, tau, mCov, table);
+    covs.push_back(mCov);
+  }
+  ASSERT_GT(covs[0](3, 3), 0.0);
+  for (const Matrix& mCov : {covs[1], covs[2]}) {
+    for (int i = 1; i <= 5; ++i) {
+      for (int j = 1; j <= 5; ++j) {
+        const double dScale = std::sqrt(covs[0](i, i) * covs[0](j, j));
+        EXPECT_NEAR(mCov(i, j), covs[0](i, j), 1e-6 * dScale) << i << "," << j;
       }
     }
   }
@@ -481,6 +590,7 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
 TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
   BareCalc b(0);
   kmCalculator& calc = *b.calc;
+  kmPairwiseComparison cmp(calc);
   const int m = 8;
   const int n = 2 * m;
   const Cohort a = Line(m, 2000, 1.0, 0.3, 0.2, 1);
@@ -495,9 +605,9 @@ TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
     y(r) = a.y[r - 1];
     y(m + r) = s.y[r - 1];
   }
-  calc.pX0 = new Matrix(Z);
-  calc.pDataY = new Matrix(y);
-  calc.pDataWeightInput = new ColumnVector(n);
+  calc.pX0 = std::make_unique<Matrix>(Z);
+  calc.pDataY = std::make_unique<Matrix>(y);
+  calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
   *calc.pDataWeightInput = 1.0;
   calc.iNumObs = n;
   calc.iXColumn = 3;
@@ -506,8 +616,7 @@ TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
   calc.mWorkA = mA;
   Matrix mCov;
   kmTable table;
-  EXPECT_DOUBLE_EQ(calc.KinkMkSEsComp(0, ColumnVector(0), mCov, table),
-                   n - 3.0);
+  EXPECT_DOUBLE_EQ(cmp.KinkMkSEsComp(0, ColumnVector(0), mCov, table), n - 3.0);
 
   const Matrix mInv = (Z.t() * Z).i();
   const ColumnVector beta = mInv * Z.t() * y;
@@ -526,7 +635,7 @@ TEST(TwoGroupComp, OneByGroupIsRefused) {
   run.Install({Line(8, 2000, 1, 0.2, 0.1, 1)});
   CancellableProgress tracker;
   const KmException e = km_test::CatchKmException([&] {
-    run.Calc().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
+    run.Pass().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
                             KmVector<bool>{true});
   });
   EXPECT_STREQ(e.GetMessage(), "Not enough byGroups to compare.");
@@ -677,7 +786,7 @@ TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
   tracker.bCancelled = true;
   ColumnVector vFinal(6);
   vFinal = 0.0;
-  run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+  run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
                           KmVector<bool>(6, true));
   kmCalcHandler& h = *run.Calc().pCalcHandler;
   EXPECT_EQ(h.GetNumComparisonRecords(), 6);
@@ -699,10 +808,8 @@ TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
   run.Run(std::vector<bool>(6, true), &tracker);
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("pairwise_comparison.txt");
-  WritePairwiseComparisonExport(
-      run.Reader(), sPath.c_str(),
-      DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-                        false, 2100, 1500, true));
+  WritePairwiseComparisonExport(run.Reader(), sPath.c_str(),
+                                DataExportOptions());
   // One row per pair in list order, under the header; the cohorts were
   // generated parallel (levels apart, one slope), so none is rejected.
   const std::string sText = km_test::ReadAll(sPath);
@@ -750,6 +857,26 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
   }
 }
 
+TEST(TwoGroupComp, PermutationSeedChoosesTheDrawsAndRepeatsThem) {
+  // Levels apart by about the noise: the permuted p-value lies well inside
+  // (0, 1), where other draws move it.
+  const std::vector<Cohort> cohorts = {Line(12, 2000, 1.0, 0.2, 0.3, 1),
+                                       Line(12, 2000, 1.25, 0.2, 0.3, 2)};
+  std::vector<double> pValues;
+  for (int iSeed : {7160, 7160, 99}) {
+    ComparisonRun run(1, 0, 0, 1, 1, 1, iSeed);
+    run.Install(cohorts);
+    CancellableProgress tracker;
+    run.Run({true, true}, &tracker);
+    ASSERT_FALSE(run.Comparison(0).vFTests.empty());
+    pValues.push_back(run.Comparison(0).vFTests.back().dPermPValue);
+  }
+  EXPECT_GT(pValues[0], 0.02);
+  EXPECT_LT(pValues[0], 0.98);
+  EXPECT_EQ(pValues[1], pValues[0]);
+  EXPECT_NE(pValues[2], pValues[0]);
+}
+
 TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
   // Four observations leave no candidate for the one kinkmark asked for.
   ComparisonRun run(2, 1, 1, 1, 1, 4);
@@ -760,7 +887,7 @@ TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
   ColumnVector vFinal(6);
   vFinal = 1.0;
   const KmException e = km_test::CatchKmException([&] {
-    run.Calc().TwoGroupComp(KmString("x"), &tracker, vFinal,
+    run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
                             KmVector<bool>(6, true));
   });
   EXPECT_STREQ(e.GetMessage(),

@@ -1,9 +1,12 @@
-// kmCalculator: ClusterByGroups, the multi-group clustering of one cohort's
-// groups, and the name of its result file.
+// kmCohortClustering: ClusterByGroups, the multi-group clustering of one
+// cohort's groups, and the name of its result file.
+#include "engine/kmCohortClustering.h"
+
 #include <newmat.h>
 
 #include <cstdint>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 #include "engine/KMClusterResampleState.h"
@@ -11,8 +14,8 @@
 #include "engine/KMClusteringSetup.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
-#include "foundation/KmDebugDump.h"
 #include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/MatrixBuilders.h"
@@ -24,6 +27,8 @@
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNumberFormat = "%.10f";
 // Permutation data sets of each best-model fit.
@@ -54,10 +59,10 @@ std::string FolderOf(const std::string& sPath) {
                                     : sPath.substr(0, iLast + 1);
 }
 
-void WriteValue(const KmString& sFile, const char* sLabel, double dValue) {
+void WriteValue(std::ostream& out, const char* sLabel, double dValue) {
   NEWMAT::Matrix mValue(1, 1);
   mValue(1, 1) = dValue;
-  writeMatrixToStream(sFile, sLabel, mValue, kNumberFormat);
+  writeMatrixText(out, sLabel, mValue, kNumberFormat);
 }
 
 // The clustering setup from the session's options and the groups.
@@ -97,34 +102,45 @@ void FillSetup(KMClusteringSetup& setup, const kmSession& session,
       static_cast<int64_t>(session.GetInt(kmOptPermutationSeed))));
 }
 
+// Appends the result of one clustering to sFile, checked: the text is
+// built first and written in one piece.
 void WriteClusteringResult(const KmString& sFile, const kmSession& session,
                            const KMSeriesSet& groups,
                            const KMClusterResampleState& state) {
-  std::lock_guard<std::mutex> lock(ResultFileMutex());
-  WriteValue(sFile, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
-  WriteValue(sFile, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
-  WriteValue(sFile, "lNumAllPerm is ", kClusterPermutations);
-  WriteValue(sFile, "lMaxNumClust is ", session.GetInt(kmOptClusterSetting));
+  std::ostringstream out;
+  WriteValue(out, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
+  WriteValue(out, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
+  WriteValue(out, "lNumAllPerm is ", kClusterPermutations);
+  WriteValue(out, "lMaxNumClust is ", session.GetInt(kmOptClusterSetting));
   for (int32_t i = 1; i <= groups.labels.GetSize(); ++i) {
-    KmString sLine("(Group Index, Group ID) = ");
-    sLine << "(" << i << ", " << groups.labels[i - 1] << ")";
-    DebugWriteLine(sFile, sLine);
+    out << "(Group Index, Group ID) = (" << i << ", "
+        << groups.labels[i - 1].GetCString() << ")\n";
   }
-  WriteValue(sFile, "lBestNumClusters is ", state.chosenK);
+  WriteValue(out, "lBestNumClusters is ", state.chosenK);
   for (int32_t k = 1; k <= state.scores.GetSize(); ++k) {
-    WriteValue(sFile, "lNumClust : --- ", k);
-    writeMatrixToStream(sFile, "Best clusters: ",
-                        partitionsToMatrix(collect_PartitionGroups(
-                            state.scores[k - 1].groupLists)),
-                        kNumberFormat);
+    WriteValue(out, "lNumClust : --- ", k);
+    writeMatrixText(out, "Best clusters: ",
+                    partitionsToMatrix(collect_PartitionGroups(
+                        state.scores[k - 1].groupLists)),
+                    kNumberFormat);
   }
+  const std::string sText = out.str();
+  std::lock_guard<std::mutex> lock(ResultFileMutex());
+  KmIO_File file(sFile.GetCString(), KmIO_File::kWrite | KmIO_File::kAppend);
+  if (!file.IsOpen()) {
+    GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
+                         kClassName, sFile.GetCString(),
+                         file.GetErrorText().GetCString());
+  }
+  file.Write(sText.data(), static_cast<int32_t>(sText.size()));
+  file.Close();
 }
 
 }  // namespace
 
-KmString kmCalculator::GetClusteringResultFile(
+KmString kmCohortClustering::GetClusteringResultFile(
     const KmString& sResultsFile) const {
-  const kmSession& session = *GetCalcSession();
+  const kmSession& session = *calc_.GetCalcSession();
   std::string sName = FolderOf(sResultsFile.GetCString());
   sName += "ClusteringResult-";
   sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
@@ -134,18 +150,18 @@ KmString kmCalculator::GetClusteringResultFile(
   return KmString(sName.c_str());
 }
 
-void kmCalculator::ClusterByGroups(const KmString& sResultsFile,
-                                   KmProgressInterface* pProgress) {
+void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
+                                         KmProgressInterface* pProgress) {
   WithCallPath("ClusterByGroups()", kClassName, [&] {
-    if (pClusterMatrix == nullptr) {
+    if (calc_.pClusterMatrix == nullptr) {
       GenerateKmException("No clustering data has been installed.", kClassName);
     }
-    const kmSession& session = *GetCalcSession();
+    const kmSession& session = *calc_.GetCalcSession();
     KMPartitionMatrix rows;
-    for (const KmString& sRow : vClusterRows) {
+    for (const KmString& sRow : calc_.vClusterRows) {
       rows.labels.push_back(sRow.GetCString());
     }
-    rows.matrix = *pClusterMatrix;
+    rows.matrix = *calc_.pClusterMatrix;
     KMSeriesSet groups;
     build_SeriesSetFromLabelledRows(
         groups, rows, session.GetBool(kmOptLogLinear) ? 1 : 0,

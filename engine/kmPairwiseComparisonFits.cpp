@@ -1,9 +1,10 @@
-// kmCalculator: ResidsComp, FTestComp, KinkMkSEsComp.
+// kmPairwiseComparison: ResidsComp, FTestComp, KinkMkSEsComp.
 //
 // Fitted values, residuals, the F test between numbers of kinkmarks and the
 // coefficient covariance of a comparison fit of two stacked cohorts (the
-// layout of B is told in kmCalculator.h). The rows of each cohort run in
-// increasing x, so a walk along them moves at most one segment per row.
+// layout of B is told in kmPairwiseComparisonGrid.cpp). The rows of each cohort
+// run in increasing x; a walk along them passes every kinkmark a row has
+// reached, also several between two rows.
 #include <newmat.h>
 
 #include <cmath>
@@ -12,6 +13,8 @@
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
+#include "engine/kmPairwiseComparison.h"
+#include "engine/kmPieceWalk.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -26,66 +29,45 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 // Value of a fit-data cell that has no value.
 constexpr double kMissing = -9999.0;
-// Break that follows the last kinkmark: no observation reaches it.
-constexpr double kNoMoreBreaks = 99999999.0;
-
-// Walks the segments of a comparison fit along one cohort's rows. Segment
-// s (0-based) has intercept B(1) for s = 0, else B(c - 1 + s), and slope
-// B(c + k + s); the second cohort of the parallel design adds B(2) - B(1)
-// to every intercept.
-class CompSegmentWalk {
- public:
-  CompSegmentWalk(uint16_t k, int c, const ColumnVector& vB,
-                  const ColumnVector& vKinkmarks, double dFirstX, bool bShifted)
-      : k_(k),
-        c_(c),
-        pB_(&vB),
-        pKinkmarks_(&vKinkmarks),
-        dBreak_(dFirstX),
-        dOffset_(bShifted ? vB(2) - vB(1) : 0.0) {}
-
-  double Break() const { return dBreak_; }
-  // Takes the next segment and moves the break to the next kinkmark.
-  void Advance() {
-    const ColumnVector& vB = *pB_;
-    dIntercept_ = (s_ == 0 ? vB(1) : vB(c_ - 1 + s_)) + dOffset_;
-    dSlope_ = vB(c_ + k_ + s_);
-    ++s_;
-    dBreak_ = s_ <= k_ ? (*pKinkmarks_)(s_) : kNoMoreBreaks;
+// The segment coefficients of a comparison fit in the layout of
+// kmPieceWalk (intercepts, then slopes). Segment s (0-based) has intercept
+// B(1) for s = 0, else B(c - 1 + s), and slope B(c + k + s); the second
+// cohort of the parallel design adds B(2) - B(1) to every intercept.
+ColumnVector CohortSegments(int k, int c, const ColumnVector& vB,
+                            bool bShifted) {
+  const double dOffset = bShifted ? vB(2) - vB(1) : 0.0;
+  ColumnVector v(2 * (k + 1));
+  for (int s = 0; s <= k; ++s) {
+    v(s + 1) = (s == 0 ? vB(1) : vB(c - 1 + s)) + dOffset;
+    v(k + 2 + s) = vB(c + k + s);
   }
-  double ValueAt(double x) const { return dSlope_ * x + dIntercept_; }
-
- private:
-  int k_;
-  int c_;
-  const ColumnVector* pB_;
-  const ColumnVector* pKinkmarks_;
-  double dBreak_;
-  double dOffset_;
-  int s_ = 0;
-  double dIntercept_ = 0.0;
-  double dSlope_ = 0.0;
-};
+  return v;
+}
 
 }  // namespace
 
-void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
-                              const ColumnVector& vCoefs,
-                              const ColumnVector& vKinkmarks, Matrix& mFits,
-                              Matrix& mResiduals, kmTable& model) {
+void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
+                                      const Matrix& mRoot,
+                                      const ColumnVector& vCoefs,
+                                      const ColumnVector& vKinkmarks,
+                                      Matrix& mFits, Matrix& mResiduals,
+                                      kmTable& model) {
   constexpr const char* kSource = "kmCalculator::ResidsComp()";
   WithCallPath("ResidsComp()", kClassName, [&] {
-    const kmSession* pSession = GetCalcSession();
+    const kmSession* pSession = calc_.GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
-    const int n = iNumObs;
-    const int c = iXColumn;
-    if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr ||
-        pDataX->Nrows() < n || pDataY->Nrows() < n || pDataAux->Nrows() < n) {
+    const int n = calc_.iNumObs;
+    const int c = calc_.iXColumn;
+    if (calc_.pDataX == nullptr || calc_.pDataY == nullptr ||
+        calc_.pDataAux == nullptr || calc_.pDataX->Nrows() < n ||
+        calc_.pDataY->Nrows() < n || calc_.pDataAux->Nrows() < n) {
       GenerateKmException(
           "The comparison's observations must be loaded before its "
           "residuals are formed.",
@@ -99,46 +81,31 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
           kSource, static_cast<int>(k), n);
     }
     WithMatrixErrorsAsKm(kSource, [&] {
-      const Matrix& X0 = *pDataX;
+      const Matrix& X0 = *calc_.pDataX;
       const double dFirstX = X0(1, c);
+      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ColumnVector e(n);
+      std::vector<double> cells;
       const int h = n / 2;
       for (int g = 0; g < 2; ++g) {
-        CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX,
-                             bParallel && g == 1);
+        const ColumnVector vSeg =
+            CohortSegments(k, c, vCoefs, bParallel && g == 1);
+        kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);
         for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
           const double x = X0(r, c);
-          if (x >= walk.Break()) walk.Advance();
-          mFits(k + 1, r) = walk.ValueAt(x);
-          e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
+          const double z = (*calc_.pDataAux)(r, 1);
+          mFits(k + 1, r) =
+              walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
+                cells.insert(cells.end(),
+                             {dBreak + iShift, kMissing, scale(dValue), z});
+              });
+          e(r) = (*calc_.pDataY)(r, 1) - mFits(k + 1, r);
+          cells.insert(cells.end(), {x + iShift, scale((*calc_.pDataY)(r, 1)),
+                                     scale(mFits(k + 1, r)), z});
         }
       }
       WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
 
-      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
-      std::vector<double> cells;
-      double dPreviousX = -1.0;
-      CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX, false);
-      for (int r = 1; r <= n; ++r) {
-        const double x = X0(r, c);
-        const double z = (*pDataAux)(r, 1);
-        const bool bSecond = r > h;
-        if (dPreviousX > x) {
-          walk = CompSegmentWalk(k, c, vCoefs, vKinkmarks, dFirstX,
-                                 bParallel && bSecond);
-        }
-        if (x >= walk.Break()) {
-          const double dBreak = walk.Break();
-          walk.Advance();
-          if (x > dBreak) {
-            cells.insert(cells.end(), {dBreak + iShift, kMissing,
-                                       scale(walk.ValueAt(dBreak)), z});
-          }
-        }
-        cells.insert(cells.end(), {x + iShift, scale((*pDataY)(r, 1)),
-                                   scale(mFits(k + 1, r)), z});
-        dPreviousX = x;
-      }
       const int iRows = static_cast<int>(cells.size() / 4);
       Matrix mData(iRows, 4);
       if (iRows > 0) mData << cells.data();
@@ -147,10 +114,9 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
   });
 }
 
-double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
-                               double dAlpha, int iNumDataSets,
-                               const ColumnVector& vSumSq0,
-                               const ColumnVector& vSumSq1, kmFTest& test) {
+double kmPairwiseComparison::FTestComp(
+    int /*iUnused*/, uint16_t k0, uint16_t k1, double dAlpha, int iNumDataSets,
+    const ColumnVector& vSumSq0, const ColumnVector& vSumSq1, kmFTest& test) {
   constexpr const char* kSource = "kmCalculator::FTestComp()";
   return WithCallPath("FTestComp()", kClassName, [&]() -> double {
     const int D = iNumDataSets;
@@ -162,12 +128,12 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
           iNeeded);
     }
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
-      const int16_t p0 = static_cast<int16_t>(iXColumn + 2 * k0);
-      const int16_t p1 = static_cast<int16_t>(iXColumn + 2 * k1);
-      const int iDf2 = iNumObs - p1;
+      const int16_t p0 = static_cast<int16_t>(calc_.iXColumn + 2 * k0);
+      const int16_t p1 = static_cast<int16_t>(calc_.iXColumn + 2 * k1);
+      const int iDf2 = calc_.iNumObs - p1;
       const int iDf1 = p1 - p0;
       const double dF =
-          RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
+          calc_.RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
       test.lNumPermutations = D;
       if (D <= 1) return dAlpha;
       const double r = iDf1 > 0 ? static_cast<double>(iDf2) / iDf1 : 0.0;
@@ -183,16 +149,18 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
   });
 }
 
-double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
-                                   Matrix& mCovariance, kmTable& model) {
+double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
+                                           const ColumnVector& vKinkmarks,
+                                           Matrix& mCovariance,
+                                           kmTable& model) {
   constexpr const char* kSource = "kmCalculator::KinkMkSEsComp()";
   return WithCallPath("KinkMkSEsComp()", kClassName, [&]() -> double {
-    const int n = iNumObs;
-    const int c = iXColumn;
+    const int n = calc_.iNumObs;
+    const int c = calc_.iXColumn;
     const int p = c + 2 * k;
     const int q = c + 3 * k;
-    if (k < 0 || c < 2 || pX0 == nullptr || pX0->Nrows() < n ||
-        pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
+    if (k < 0 || c < 2 || calc_.pX0 == nullptr || calc_.pX0->Nrows() < n ||
+        calc_.pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
       GenerateKmExceptionF(
           "The comparison design or the %d kinkmarks of the model are not "
           "available.",
@@ -215,7 +183,7 @@ double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
       Zd = 0.0;
       const int iPerGroup = n / (c - 1);
       for (int i = 1; i <= n; ++i) {
-        const double x = (*pX0)(i, c);
+        const double x = (*calc_.pX0)(i, c);
         // Segment j: x <= kinkmark 1, kinkmark j-1 < x <= kinkmark j, or
         // x > kinkmark k.
         int j = 1;
@@ -244,10 +212,11 @@ double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
 
       Matrix mXtX, mXtY, mXtXinv;
       ColumnVector vYtY(1), vBeta, vSSE(1);
-      WLSXPr(w, Zd, mXtX, mXtY, vYtY);
+      calc_.WLSXPr(w, Zd, mXtX, mXtY, vYtY);
       uint16_t iRank = 0;
-      WLS(1, mXtY.SubMatrix(1, p, 1, 1), mXtX.SubMatrix(1, p, 1, p), mXtXinv,
-          vYtY, vBeta, vSSE, iRank);
+      // The residual sum from the residuals, not from the cross products:
+      // a shift of the data's level changes no residual.
+      calc_.WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, w, Zd);
       model.SetReducedRank(iRank < p ? 1 : 0);
 
       const double dfe = w.Sum() - iRank;
