@@ -85,6 +85,7 @@ KmString kmCohortManager::ReadLine(KmLineSource& lines) {
         while (sResult.IsEmpty() && !bEOF_) {
           bEOF_ = !lines.ReadLine(sResult);
           if (!bEOF_) ++iLineNumber_;
+          if (!bEOF_ && lineListener_) lineListener_(sResult);
           KmString sTrimmed(sResult);
           TrimBoth(sTrimmed);
           if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {

@@ -1,7 +1,10 @@
 #include "data/kmCohortPreRead.h"
 
+#include <memory>
+
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
+#include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -15,13 +18,28 @@ KmString FieldDelimiterText(int iCode) {
 
 }  // namespace
 
-void PreReadCohorts(kmSession& session, bool bCalculatedRates) {
+bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
+                    bool* pbVarying) {
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
   kmCohortManager cohorts(
       &session, sDataFile,
       FieldDelimiterText(session.GetInt(kmOptFieldDelimiter)), bCalculatedRates,
       session.GetBool(kmOptVarNamesIncluded));
+  std::unique_ptr<kmObservationScan> pScan;
+  const bool bSpreadsheet =
+      sDataFile.EndsWith(".xls") || sDataFile.EndsWith(".xlsx");
+  if (!bCalculatedRates && !bSpreadsheet) {
+    try {
+      pScan = std::make_unique<kmObservationScan>(session);
+    } catch (KmException&) {
+      pScan.reset();
+    }
+  }
+  if (pScan) {
+    cohorts.SetLineListener(
+        [&pScan](const KmString& sLine) { pScan->AddLine(sLine); });
+  }
   cohorts.ReadAllCohorts();
   if (cohorts.GetNumCohorts() == 0) {
     GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
@@ -35,4 +53,8 @@ void PreReadCohorts(kmSession& session, bool bCalculatedRates) {
   }
   session.SetBool(kmOptPerCohortMaxKinkmarks,
                   cohorts.HasVaryingObservationCounts());
+  if (!pScan) return false;
+  // After the pre-read's counts, as the scan's own pass would add them.
+  pScan->Finish(session, pbVarying);
+  return true;
 }

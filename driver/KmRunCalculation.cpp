@@ -44,7 +44,8 @@ void KmRun::Calculate() {
                                 pSession_->GetInt(kmOptDependentType) == 4;
   PrepareSession();
   sPhase_ = "reading the data file";
-  PreReadCohorts(*pSession_, bCalculatedRates);
+  bool bVarying = false;
+  const bool bScanned = PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
   // A run of a saved session named as the run file's saved session (run.ini
   // reading run.kms) keeps its input as it is: the copy written here carries
   // the run options and would replace the user's session unseen.
@@ -55,10 +56,10 @@ void KmRun::Calculate() {
     saved.Commit();
   }
 
-  bool bVarying = false;
+  // The plain scan shared the pre-read's pass unless it could not.
   if (bCalculatedRates) {
     pSession_->DetermineMaximumObservationsForAAR(&bVarying);
-  } else {
+  } else if (!bScanned) {
     pSession_->DetermineMaximumObservations(&bVarying);
   }
   if (pSession_->GetSelectCohortsVector().empty()) {

@@ -60,6 +60,9 @@ enum kmVarRole : int {
 // The session is filled on the driver's thread before the calculation starts
 // and only read while worker threads run; no accessor takes a lock.
 class kmSession {
+  // Fills the observation counts and records of a scan fed by another pass.
+  friend class kmObservationScan;
+
  public:
   // Value of the worker-thread count after Init: more than any machine has,
   // so a run that does not set it uses every hardware thread.

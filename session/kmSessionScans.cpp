@@ -13,6 +13,7 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/OpenDataLines.h"
+#include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -125,42 +126,76 @@ int32_t kmSession::RoleColumn(int iRole) const {
   return GetKMVarPosition(iRole) - 1;
 }
 
+kmObservationScan::kmObservationScan(const kmSession& session)
+    : iIndepColumn_(session.RoleColumn(kmVarIndependent)),
+      iSkip_(session.GetInt(kmOptHeaderLines)),
+      bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
+  sDelimiter_[0] =
+      kmSession::GetDelimiterChar(session.GetInt(kmOptFieldDelimiter));
+  sDelimiter_[1] = '\0';
+}
+
+KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
+  KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
+  KmString sField;
+  tokenizer.GetToken(sField, iIndepColumn_);
+  sField.Trim();
+  return sField;
+}
+
+void kmObservationScan::AddLine(const KmString& sRawLine) {
+  KmString sLine(sRawLine);
+  if (sLine.Trim().IsEmpty()) return;
+  if (bHeaderPending_) {
+    bHeaderPending_ = false;
+    return;
+  }
+  if (!bStarted_) {
+    // The rows the dictionary marked as not used open each cohort.
+    bStarted_ = true;
+    iCount_ = 1;
+    iSkipLeft_ = iSkip_;
+    sPrevious_ = IndependentValue(sLine);
+    return;
+  }
+  KmString sValue = IndependentValue(sLine);
+  if (iSkipLeft_ > 0) {
+    // Of the lines that open a cohort, the last one counts for it.
+    --iSkipLeft_;
+  } else if (std::atof(sValue.GetCString()) >
+             std::atof(sPrevious_.GetCString())) {
+    ++iCount_;
+  } else {
+    // A value that does not increase starts the next cohort.
+    CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
+    iCount_ = 1;
+    iSkipLeft_ = iSkip_;
+  }
+  sPrevious_ = sValue;
+}
+
+void kmObservationScan::Finish(kmSession& session, bool* pbVarying) {
+  *pbVarying = false;
+  if (bStarted_) CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
+  for (int32_t iCount : vCounts_) session.vNumObs_.push_back(iCount);
+  session.vObsRecords_ = vRecords_;
+  FinishScan(session.vObsRecords_, session.iMaxObservations_, pbVarying);
+}
+
 void kmSession::DetermineMaximumObservations(bool* pbVarying) {
   WithCallPath("DetermineMaximumObservations()", kClassName, [&] {
     vObsRecords_.clear();
     *pbVarying = false;
-    const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
-    const int32_t iSkip = GetInt(kmOptHeaderLines);
-    FieldReader fields(GetDelimiterChar(GetInt(kmOptFieldDelimiter)));
+    kmObservationScan scan(*this);
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
-
+    const KmString& sFile =
+        IsSpreadsheet(sDataFile) ? sTempInputFile_ : sDataFile;
     KmLineSource reader(kDataFile);
+    km_session_internal::OpenDataLines(reader, sFile.GetCString());
     KmString sLine;
-    if (StartScan(reader, sDataFile, sTempInputFile_,
-                  GetBool(kmOptVarNamesIncluded), sLine)) {
-      // The rows the dictionary marked as not used open each cohort.
-      SkipLines(reader, iSkip, sLine);
-      KmString sPrevious = fields.Field(sLine, iIndepColumn);
-      int32_t iCount = 1;
-      int32_t iCohortIndex = 0;
-      while (reader.ReadNonBlankLine(sLine)) {
-        KmString sValue = fields.Field(sLine, iIndepColumn);
-        if (std::atof(sValue.GetCString()) >
-            std::atof(sPrevious.GetCString())) {
-          ++iCount;
-        } else {
-          // A value that does not increase starts the next cohort.
-          CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-          iCount = 1;
-          SkipLines(reader, iSkip, sLine);
-          sValue = fields.Field(sLine, iIndepColumn);
-        }
-        sPrevious = sValue;
-      }
-      CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-    }
-    FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
+    while (reader.ReadLine(sLine)) scan.AddLine(sLine);
+    scan.Finish(*this, pbVarying);
   });
 }
 
