@@ -23,15 +23,25 @@ constexpr size_t kByteOrderMarkBytes = 3;
 // cannot be read again. Counted only for a message, so nothing is kept per
 // line while reading.
 int64_t LineNumberAt(const char* sPath, bool bGzip, int64_t lLineStart) {
-  KmLineSource again("");
-  if (!again.Open(sPath, bGzip)) return 0;
-  int64_t lLine = 1;
+  // The lines before the faulty one were read without fault, so the count
+  // never meets it; the guard makes sure a count never starts another.
+  static thread_local bool tCounting = false;
+  if (tCounting) return 0;
+  tCounting = true;
+  int64_t lLine = 0;
   try {
-    KmString sLine;
-    while (again.Tell() < lLineStart && again.ReadLine(sLine)) ++lLine;
+    KmLineSource again("");
+    if (again.Open(sPath, bGzip)) {
+      // Past the byte-order mark, so positions compare as in the first read.
+      again.AtEnd();
+      lLine = 1;
+      KmString sLine;
+      while (again.Tell() < lLineStart && again.ReadLine(sLine)) ++lLine;
+    }
   } catch (KmException&) {
-    return 0;
+    lLine = 0;
   }
+  tCounting = false;
   return lLine;
 }
 

@@ -85,6 +85,12 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
        "a\nb" + std::string(1, '\0') + "c\n",
        {"a"},
        "\" is damaged: line 2 holds a NUL byte."},
+      // Fault: counting the lines for the message met the same line again
+      // and again, past the mark, until the stack overflowed.
+      {"NUL byte on the first line after a byte-order mark",
+       kBom + "a" + std::string(1, '\0') + "b\n",
+       {},
+       "\" is damaged: line 1 holds a NUL byte."},
       // Fault: a file without line ends (a device of zeros) was read into
       // memory until the allocation failed.
       {"no line end",
