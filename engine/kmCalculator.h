@@ -232,10 +232,10 @@ class kmCalculator {
   // the lag-one autocorrelation of the residuals r of an unweighted
   // iNumKinkmarks-kinkmark GridSearch fit (x shifted by its truncated
   // minimum): sum r(i) r(i+1) / sum r(i)^2 over i = 1..n-1, 0.0 when the
-  // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
-  // the weight matrix and mWork for the preliminary fit; the weight vector
-  // and the data matrix are restored however the call ends.
-  // Call path: "calculateAutoParamPhi"; matrix-library errors: source
+  // denominator is 0, clipped to [-0.99, 0.99]. Mode 1 rebuilds the grid, pX0,
+  // pXWX, the weight matrix and mWork for the preliminary fit; the weight
+  // vector and the data matrix are restored however the call ends. Call path:
+  // "calculateAutoParamPhi"; matrix-library errors: source
   // "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
 
@@ -677,7 +677,8 @@ class kmCalculator {
   //   (kmCalculatorSelModESR.cpp) --
 
   // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
-  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks lowered to what Hudson's
+  // segmentations can place in the cohort, kmTools::PlaceableKinkmarks) by
   // Hudson's method: a grid search over the observations (one more
   // observation kept at each end, two more between kinkmarks) whose fit
   // Hudson's continuous search replaces when it is strictly better. One

@@ -26,6 +26,7 @@
 #include "foundation/KmProgressInterface.h"
 #include "foundation/OneDimensionArray.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
+#include "foundation/kmTools.h"
 #include "models/KMSeriesSet.h"
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
@@ -114,6 +115,10 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int16_t iCohortIndex,
         kClassName);
   }
   calc.iNumObs = n;
+  // No more kinkmarks than Hudson's segmentations can place; verification
+  // refused the cohorts that cannot hold the minimum.
+  run.kmax = static_cast<int16_t>(
+      kmTools::PlaceableKinkmarks(n, run.kmax, iMinEnd, iMinBetween, true));
   if (run.kmin < 0 || run.kmax < run.kmin) {
     GenerateKmInputExceptionF(
         "The cohort cannot be fitted with %d to %d kinkmarks.", kClassName,
