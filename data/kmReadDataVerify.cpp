@@ -356,7 +356,7 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
 
   // 7-8. Adjustment groups and record checks.
   CheckCohortRecords(pass, rows, verdict, sMessage);
-  // 9. Observation requirement of the largest model.
+  // 9. Room for the smallest model within the cohort's maximum.
   CheckObservationRequirement(pass, n, verdict);
   // 10. Selection and exclusion, then the rate checks.
   ApplySelectionAndRateChecks(pass, rows, codes, verdict, sMessage);
