@@ -1,6 +1,7 @@
 // Tests of thread_pool: the worker-count rule, draining the queue, and the
 // failure boundary of the workers.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -33,6 +34,29 @@ TEST(ThreadPool, WorkerCountFollowsRequestAndHardware) {
     EXPECT_EQ(thread_pool::worker_count_for(c.requested, c.hardware),
               c.expected);
   }
+}
+
+TEST(ThreadPool, AllowedCpusFollowTheAffinityMask) {
+  // Fault: the default worker count took every CPU of the machine, so a
+  // run restricted to two CPUs (taskset, a container) started one worker
+  // per machine CPU.
+  cpu_set_t saved;
+  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+  for (int iCpus : {1, 2}) {
+    if (CPU_COUNT(&saved) < iCpus) continue;
+    cpu_set_t mask;
+    CPU_ZERO(&mask);
+    for (int c = 0, iTaken = 0; c < CPU_SETSIZE && iTaken < iCpus; ++c) {
+      if (CPU_ISSET(c, &saved)) {
+        CPU_SET(c, &mask);
+        ++iTaken;
+      }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof(mask), &mask), 0);
+    EXPECT_LE(thread_pool::allowed_cpu_count(), static_cast<uint32_t>(iCpus));
+    EXPECT_GE(thread_pool::allowed_cpu_count(), 1u);
+  }
+  ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
 }
 
 TEST(ThreadPool, ZeroHardwareThreadsStillGetsOneWorker) {
