@@ -539,8 +539,10 @@ class kmCalculator {
   // kinkmarks over every admissible segmentation: best(j) becomes the smallest
   // continuous-fit total when not larger; for j = 1, when it fell strictly,
   // locations and coefficients (3k + 2) become the winning fit's.
+  // The continuity constraints of each segmentation searched are formed
+  // from the table as it is reached.
   void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
-               kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
+               NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
 
   // ======================================================================
@@ -731,10 +733,9 @@ class kmCalculator {
   // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
   // and pDataAux hold the cohort's n observations.
   // Throws: KmException for a null record, missing observations, kmax <
-  // kmin, a segmentation table too large to hold (NChooseK), no admissible
-  // segmentation for kmax kinkmarks, "Early Stopping is not available for
-  // these values. ..." when early stopping is asked for a level or number
-  // of tests without a table, and the errors of the steps it calls;
+  // kmin, no admissible segmentation for kmax kinkmarks, "Early Stopping is not
+  // available for these values. ..." when early stopping is asked for a level
+  // or number of tests without a table, and the errors of the steps it calls;
   // matrix-library errors with source "kmCalculator::SelModESR()"; call
   // path "SelModESR()".
   void SelModESR(kmCalcData* pCalcData,

@@ -30,9 +30,10 @@
 // (unpinned ones rounded to six decimals) and coefficients the 3k+2
 // vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
 // nothing for k <= 0.
+// Throws "There is no admissible segmentation with k kinkmarks for n
+// observations." when the options leave none.
 // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
-// data set j and PrecomputeQ(k, table, qTable) has run; best has at
-// least j entries.
+// data set j; best has at least j entries.
 #include <newmat.h>
 
 #include <algorithm>
@@ -42,7 +43,7 @@
 
 #include "engine/RestrictedStep.h"
 #include "engine/kmCalculator.h"
-#include "engine/kmQMatrix.h"
+#include "engine/kmSegmentations.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -229,8 +230,8 @@ int kmCalculator::ContinuityChoices(int m, int k, const ColumnVector& vP, int n,
 }
 
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
-                           kmQMatrix& qTable, ColumnVector& locations,
-                           ColumnVector& coefficients, ColumnVector& best) {
+                           ColumnVector& locations, ColumnVector& coefficients,
+                           ColumnVector& best) {
   WithCallPath("Hudsons()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
@@ -244,11 +245,12 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
           kClassName);
     }
     WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
+      const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
       const double dEntry = best(j);
 
       ColumnVector vP(k);
-      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
+      km_segmentations::FirstSegmentation(k, a, g, n, vP, kClassName);
 
       SymmetricBandMatrix mB(iCoefs, 1);
       mB = 0.0;
@@ -265,17 +267,13 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
       // segmentation searched overwrites both.
       ColumnVector vSegLoc(k);
       ColumnVector vSegBeta(iCoefs);
+      // The continuity rows R of the segmentation in hand and R B R',
+      // formed only for the segmentations searched, so that no table of
+      // them is kept for every segmentation.
+      Matrix mR(k, iCoefs);
+      Matrix mS(k, k);
 
-      int c = 1;
       do {
-        kmQ& cell = qTable.GetQ(k, c);
-        if (cell.kinkmarkIndices.Nrows() == k) {
-          CopyElements(cell.kinkmarkIndices, vP);
-        } else {
-          vP = cell.kinkmarkIndices;
-        }
-        Matrix& mR = cell.constraint;
-        Matrix& mS = cell.constraintCovariance;
         double dTotal = 0.0;
         for (int s = 1; s <= k + 1; ++s) {
           const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
@@ -292,6 +290,8 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         // A segmentation whose separate fits already cost more than the
         // best fit found cannot win: continuity only adds to the sum.
         if (best(j) >= dTotal) {
+          km_segmentations::ContinuityRows(mX, k, vP, mR);
+          ConstraintCovariance(mB, mR, mS);
           for (int m = 1; m <= k; ++m) {
             vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
@@ -308,7 +308,6 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
             bHaveBest = true;
           }
         }
-        ++c;
       } while (IncrementGrid(k, vP));
 
       if (j == 1 && bHaveBest && best(1) < dEntry) {

@@ -17,8 +17,10 @@
 
 #include <cstdint>
 
+#include "engine/RestrictedStep.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
+#include "engine/kmSegmentations.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -174,26 +176,16 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
         static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
     const int n = iNumObs;
     RequireObservations(pDataX, pDataY, pWeightMatrix, n);
-    // Storing the first segmentation untested would, when the last piece
-    // still holds two or more observations, keep a placement that breaks
-    // the end limit and let the search fit it.
-    if ((a + 1) + (k - 1) * g > n - a - 1) {
-      GenerateKmExceptionF(
-          "There is no admissible segmentation with %d kinkmarks for %d "
-          "observations.",
-          kClassName, static_cast<int>(k), n);
-    }
+    const Matrix& mX = *pDataX;
+    ColumnVector vP(k);
+    km_segmentations::FirstSegmentation(k, a, g, n, vP, kClassName);
     WithMatrixErrorsAsKm("kmCalculator::PrecomputeQ()", [&] {
-      const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
-      ColumnVector vP(k);
-      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
       SymmetricBandMatrix mB(iCoefs, 1);
       mB = 0.0;
       Matrix mR(k, iCoefs);
       int c = 1;
       do {
-        mR = 0.0;
         for (int s = 1; s <= k + 1; ++s) {
           const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
           const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
@@ -201,18 +193,12 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
           mB(2 * s - 1, 2 * s - 1) = mInv(1, 1);
           mB(2 * s, 2 * s - 1) = mInv(2, 1);
           mB(2 * s, 2 * s) = mInv(2, 2);
-          if (s <= k) {
-            const double x = mX(iLast, 2);
-            mR(s, 2 * s - 1) = 1.0;
-            mR(s, 2 * s) = x;
-            mR(s, 2 * s + 1) = -1.0;
-            mR(s, 2 * s + 2) = -x;
-          }
         }
+        km_segmentations::ContinuityRows(mX, k, vP, mR);
         kmQ& cell = qTable.GetQ(k, c);
         cell.kinkmarkIndices = vP;
         cell.constraint = mR;
-        cell.constraintCovariance = mR * mB * mR.t();
+        ConstraintCovariance(mB, mR, cell.constraintCovariance);
         ++c;
       } while (IncrementGrid(k, vP));
     });
