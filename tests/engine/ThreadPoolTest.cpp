@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -57,6 +59,36 @@ TEST(ThreadPool, AllowedCpusFollowTheAffinityMask) {
     EXPECT_GE(thread_pool::allowed_cpu_count(), 1u);
   }
   ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
+}
+
+TEST(ThreadPool, WorkersAreSizedToTheMemoryTheRunMayTake) {
+  constexpr double kMB = 1024.0 * 1024.0;
+  struct Case {
+    int32_t workers;
+    double need;
+    double available;
+    int32_t expected;  // 0: refused
+  };
+  const Case kCases[] = {
+      {8, 100 * kMB, 1000 * kMB, 8},  {8, 300 * kMB, 1000 * kMB, 3},
+      {8, 1000 * kMB, 1000 * kMB, 1}, {8, 1500 * kMB, 0.0, 8},
+      {8, 1500 * kMB, 1000 * kMB, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE("need " + std::to_string(c.need / kMB) + " MB");
+    if (c.expected > 0) {
+      EXPECT_EQ(
+          km_run_memory::WorkersWithinMemory(c.workers, c.need, c.available),
+          c.expected);
+      continue;
+    }
+    const KmException e = km_test::CatchKmException([&] {
+      km_run_memory::WorkersWithinMemory(c.workers, c.need, c.available);
+    });
+    EXPECT_STREQ(e.GetMessage(),
+                 "The run needs about 1500 MB of memory for each cohort, but "
+                 "only 1000 MB are available.");
+  }
 }
 
 TEST(ThreadPool, ZeroHardwareThreadsStillGetsOneWorker) {
