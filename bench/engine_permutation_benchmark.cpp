@@ -223,7 +223,8 @@ class PlainCholeskyLoop {
     const int iCols = K_ + 2;
     xwx_.assign(static_cast<size_t>(iCols * iCols), 0.0);
     for (int i = 1; i <= iCols; ++i) {
-      for (int j = 1; j <= iCols; ++j) xwx_[(i - 1) * iCols + j - 1] = mXWX(i, j);
+      for (int j = 1; j <= iCols; ++j)
+        xwx_[(i - 1) * iCols + j - 1] = mXWX(i, j);
     }
     Matrix mXWY;
     ColumnVector vYWY(1);
@@ -333,9 +334,9 @@ void BM_PlacementCost(benchmark::State& state) {
     };
     auto hudsonsSearch = [&](int iKinkmarks) {
       return SecondsPerCall([&] {
-        paired.calc->GridSearchForHudsons(2, 2, static_cast<uint16_t>(iKinkmarks),
-                                          vLocations, vEstimates, vResidSum,
-                                          paired.K, mProfile, &progress);
+        paired.calc->GridSearchForHudsons(
+            2, 2, static_cast<uint16_t>(iKinkmarks), vLocations, vEstimates,
+            vResidSum, paired.K, mProfile, &progress);
       });
     };
     dObserved = observedSearch(k);
@@ -364,8 +365,7 @@ void BM_PlacementCost(benchmark::State& state) {
   state.counters["ratio_hudsons_set"] = dPerHudsons / dPerPlain;
   state.counters["ns_setup_observed"] = 1e9 * dObservedSetup;
   state.counters["ratio_observed_beyond_setup"] = dMarginObserved / dPerPlain;
-  state.counters["ratio_hudsons_set_beyond_setup"] =
-      dMarginHudsons / dPerPlain;
+  state.counters["ratio_hudsons_set_beyond_setup"] = dMarginHudsons / dPerPlain;
   state.counters["ns_per_set_4500"] = 1e9 * dPerSet;
   state.counters["ratio_per_set_4500"] = dPerSet / dPerPlain;
 }

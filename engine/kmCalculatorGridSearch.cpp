@@ -34,11 +34,11 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
 #include "engine/kmGridEnumeration.h"
-#include "models/PerfectFit.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
+#include "models/PerfectFit.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;

@@ -314,9 +314,10 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         locations = vBestLoc;
         coefficients.ReSize(3 * k + 2);
         coefficients = 0.0;
+        // The segment fits are of the data less the table's line.
         for (int s = 1; s <= k + 1; ++s) {
-          coefficients(s) = vBestBeta(2 * s - 1);
-          coefficients(k + 1 + s) = vBestBeta(2 * s);
+          coefficients(s) = vBestBeta(2 * s - 1) + table.dLineIntercept;
+          coefficients(k + 1 + s) = vBestBeta(2 * s) + table.dLineSlope;
         }
         for (int m = 1; m <= k; ++m) {
           coefficients(2 * k + 2 + m) = vBestBeta(2 * m + 2) - vBestBeta(2 * m);

@@ -80,7 +80,8 @@ bool EnumeratePlacements(uint16_t iLevel, uint16_t iFirst, uint16_t k,
   const bool bLastLevel = iLevel + 1 >= k;
   for (int c = iFirst; c <= iK; ++c) {
     if (Cancelled(pProgress)) return false;
-    if (iLevel < k) fit.SetColumn(iLevel + 3, c + static_cast<int>(kColumnOffset));
+    if (iLevel < k)
+      fit.SetColumn(iLevel + 3, c + static_cast<int>(kColumnOffset));
     if (!bLastLevel) {
       if (!EnumeratePlacements(static_cast<uint16_t>(iLevel + 1),
                                NextFirstCandidate(iLevel, k, iK, c, vGridAux),
