@@ -63,9 +63,11 @@ constexpr double kExcluded = 1e30;
 // The choice enumeration has one level per kinkmark, nine at most.
 constexpr int kMaxChoiceLevels = 9;
 
-// Meeting point of pieces m and m + 1 of the stacked fit beta.
-double MeetingPoint(const ColumnVector& beta, int m) {
-  return (beta(2 * m + 1) - beta(2 * m - 1)) / (beta(2 * m) - beta(2 * m + 2));
+// Meeting point of pieces m and m + 1 of the stacked fit beta (its
+// elements from pBeta[0]).
+double MeetingPoint(const double* pBeta, int m) {
+  return (pBeta[2 * m] - pBeta[2 * m - 2]) /
+         (pBeta[2 * m - 1] - pBeta[2 * m + 1]);
 }
 
 // The elements of a vector copied into another of the same length, in
@@ -104,16 +106,28 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
   if (vSegBeta.Nrows() != iCoefs) vSegBeta.ReSize(iCoefs);
   double dBestIncrease = 0.0;
   bool bFirstCombination = true;
-  for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
+  vCodes = 1.0;
+  // The elements from index 0, read and written in place (element m of
+  // the library's 1-based vectors is [m - 1]); x(r) is observation r's
+  // independent value.
+  const double* pP = vP.Store();
+  const double* pBeta = vBeta.Store();
+  const double* pNumChoices = vNumChoices.Store();
+  double* pCodes = vCodes.Store();
+  double* pLocTry = vLocTry.Store();
+  double* pBetaTry = vBetaTry.Store();
+  const int iXStride = mX.Ncols();
+  const double* pX = mX.Store();
+  auto x = [&](int r) { return pX[(r - 1) * iXStride + 1]; };
   while (true) {
     for (int m = 1; m <= k; ++m) {
-      const int p = static_cast<int>(vP(m));
-      if (vCodes(m) == 1.0) {
-        vLocTry(m) = MeetingPoint(vBeta, m);
-      } else if (vCodes(m) == 2.0) {
-        vLocTry(m) = mX(p, 2);
+      const int p = static_cast<int>(pP[m - 1]);
+      if (pCodes[m - 1] == 1.0) {
+        pLocTry[m - 1] = MeetingPoint(pBeta, m);
+      } else if (pCodes[m - 1] == 2.0) {
+        pLocTry[m - 1] = x(p);
       } else {
-        vLocTry(m) = mX(p + 1, 2);
+        pLocTry[m - 1] = x(p + 1);
       }
     }
     CopyElements(vBeta, vBetaTry);
@@ -123,17 +137,18 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
       if (vDelta.Nrows() != iCoefs) {
         vBetaTry = vBetaTry - vDelta;  // the library's error for the sizes
       }
-      for (int i = 1; i <= iCoefs; ++i) vBetaTry(i) -= vDelta(i);
+      const double* pDelta = vDelta.Store();
+      for (int i = 0; i < iCoefs; ++i) pBetaTry[i] -= pDelta[i];
     }
 
     bool bValid = true;
     for (int m = 1; m <= k; ++m) {
-      if (vCodes(m) != 1.0) continue;
-      const int p = static_cast<int>(vP(m));
-      const double dMeet = MeetingPoint(vBetaTry, m);
-      vLocTry(m) = RoundToSixDecimals(dMeet);
+      if (pCodes[m - 1] != 1.0) continue;
+      const int p = static_cast<int>(pP[m - 1]);
+      const double dMeet = MeetingPoint(pBetaTry, m);
+      pLocTry[m - 1] = RoundToSixDecimals(dMeet);
       // NaN fails both comparisons and is excluded with the rest.
-      if (!(mX(p, 2) <= dMeet && dMeet <= mX(p + 1, 2))) bValid = false;
+      if (!(x(p) <= dMeet && dMeet <= x(p + 1))) bValid = false;
     }
     if (!bValid) {
       dIncrease = kExcluded;
@@ -149,12 +164,12 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
 
     // Next combination: kinkmark k fastest, kinkmark 1 slowest.
     int m = k;
-    while (m >= 1 && vCodes(m) >= vNumChoices(m)) {
-      vCodes(m) = 1.0;
+    while (m >= 1 && pCodes[m - 1] >= pNumChoices[m - 1]) {
+      pCodes[m - 1] = 1.0;
       --m;
     }
     if (m < 1) break;
-    vCodes(m) += 1.0;
+    pCodes[m - 1] += 1.0;
   }
   return dBestIncrease;
 }
