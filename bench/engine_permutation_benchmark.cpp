@@ -64,14 +64,17 @@ double Response(int i) {
   return 1.0 + 0.03 * i - 0.05 * (i > 12 ? i - 12 : 0) + 0.02 * e;
 }
 
-// Runs one cohort's selection with the given fitting method and stopping
-// rule and returns the data sets its tests fitted.
-long RunCohort(int iFitMethod, int iStopping) {
+// Runs the selection of one cohort of n observations with the given fitting
+// method (0 grid search, 1 Hudson's), stopping rule, maximum number of
+// kinkmarks and selection method (0 permutation tests, 1 BIC) and returns
+// the data sets its tests fitted.
+long RunCohort(int iFitMethod, int iStopping, int n = kN, int iMaxKinkmarks = 3,
+               int iSelection = 0) {
   kmSession session;
   session.SetInt(kmOptMethod, iFitMethod);
-  session.SetInt(kmOptModelSelection, 0);
+  session.SetInt(kmOptModelSelection, iSelection);
   session.SetInt(kmOptMinKinkmarks, 0);
-  session.SetInt(kmOptMaxKinkmarks, 3);
+  session.SetInt(kmOptMaxKinkmarks, iMaxKinkmarks);
   session.SetInt(kmOptMinObsEnd, 2);
   session.SetInt(kmOptMinObsBetween, 2);
   session.SetInt(kmOptGridPointsBetween, 0);
@@ -83,15 +86,15 @@ long RunCohort(int iFitMethod, int iStopping) {
   session.SetDouble(kmOptPermSignificance, 0.05);
   session.SetInt(kmOptAAPCCIMethod, 0);
   session.ClearObservationCounts();
-  session.AddObservationCount(kN);
+  session.AddObservationCount(n);
   kmCalculator calc(&session);
   calc.LoadCalcMembers(nullptr, 0);
-  calc.SetNumObservations(kN);
-  calc.pDataX = new Matrix(kN, 2);
-  calc.pDataY = new Matrix(kN, 1);
-  calc.pDataWeightInput = new ColumnVector(kN);
-  calc.pDataAux = new Matrix(kN, 1);
-  for (int i = 1; i <= kN; ++i) {
+  calc.SetNumObservations(n);
+  calc.pDataX = new Matrix(n, 2);
+  calc.pDataY = new Matrix(n, 1);
+  calc.pDataWeightInput = new ColumnVector(n);
+  calc.pDataAux = new Matrix(n, 1);
+  for (int i = 1; i <= n; ++i) {
     (*calc.pDataX)(i, 1) = 1.0;
     (*calc.pDataX)(i, 2) = 1990.0 + i - 1;
     (*calc.pDataY)(i, 1) = Response(i - 1);
@@ -149,6 +152,28 @@ double SecondsPerCall(F&& f) {
     if (dElapsed >= 0.1) return dElapsed / static_cast<double>(lCalls);
   }
 }
+
+// The growth of one cohort's selection by BIC (every number of kinkmarks
+// fitted once, no permutations) with the number of observations n and the
+// maximum number of kinkmarks: arguments n, kmax and the fitting method (0
+// grid search, 1 Hudson's). Reports the CPU seconds; kinkmarks on the
+// observations, two observations kept at the ends and between kinkmarks.
+void BM_SelectionGrowth(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const int kmax = static_cast<int>(state.range(1));
+  const int iFitMethod = static_cast<int>(state.range(2));
+  double dSeconds = 0.0;
+  for (auto _ : state) {
+    const double dStart = ThreadSeconds();
+    RunCohort(iFitMethod, 2, n, kmax, 1);
+    dSeconds = ThreadSeconds() - dStart;
+  }
+  state.counters["seconds"] = dSeconds;
+}
+BENCHMARK(BM_SelectionGrowth)
+    ->ArgsProduct({{20, 30, 50, 100, 200}, {2, 3, 4, 5}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // A calculator holding the benchmark cohort with its candidate grid (no
 // points between observations, two observations at the ends and between
