@@ -40,6 +40,8 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmQMatrix.h"
+#include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmProgressInterface.h"
 #include "models/ForAllKinkMKAction.h"
 #include "results/kmCalcData.h"
@@ -401,5 +403,45 @@ BENCHMARK(BM_PlacementCost)
     ->Arg(4)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// Bytes one matrix of the library holds: its object and its elements with
+// the allocation's header.
+double MatrixBytes(const NEWMAT::GeneralMatrix& m) {
+  return sizeof(m) + (m.Storage() > 0 ? 16.0 + 8.0 * m.Storage() : 0.0);
+}
+
+// The memory of Hudson's tables per cell, for k kinkmarks on the benchmark
+// cohort: a cell of the segmentation table as it was kept for every
+// segmentation (its object and its three filled matrices; the driver sized
+// kmax + 1 rows of C(n, kmax) such cells), against what the search now
+// keeps per segmentation (nothing: it forms each searched segmentation's
+// constraints in two work matrices of its own); and a cell of the segment
+// table (one fitted run), which the search still reads.
+void BM_HudsonTableBytes(benchmark::State& state) {
+  const int16_t k = static_cast<int16_t>(state.range(0));
+  PreparedCohort cohort(1);
+  kmCalculator& calc = *cohort.calc;
+  double dSegmentation = 0.0;
+  double dRun = 0.0;
+  for (auto _ : state) {
+    kmUpperTriangularMatrix table(kN, kN);
+    calc.Partitions(table);
+    kmQMatrix qTable(k, kmCalculator::NChooseK(kN, k));
+    calc.PrecomputeQ(k, table, qTable);
+    const kmQ& cell = qTable.GetQ(k, 1);
+    dSegmentation = MatrixBytes(cell.kinkmarkIndices) +
+                    MatrixBytes(cell.constraint) +
+                    MatrixBytes(cell.constraintCovariance);
+    const kmPartition& run = table.GetPartition(1, kN);
+    dRun = MatrixBytes(run.rss) + MatrixBytes(run.beta) +
+           MatrixBytes(run.xwxInverse);
+  }
+  state.counters["bytes_per_segmentation_before"] = dSegmentation;
+  state.counters["bytes_per_segmentation_after"] = 0.0;
+  state.counters["segmentation_cells_before"] =
+      static_cast<double>(k + 1) * kmCalculator::NChooseK(kN, k);
+  state.counters["bytes_per_run_cell"] = dRun;
+}
+BENCHMARK(BM_HudsonTableBytes)->Arg(3)->Arg(4)->Iterations(1);
 
 }  // namespace
