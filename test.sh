@@ -39,7 +39,9 @@ build_and_test() {
 }
 
 # Test binaries whose suites exercise the locks shared by worker threads.
-tsan_targets="foundation_progress_tests stats_concurrency_tests models_apc_tests engine_pool_tests engine_run_tests"
+tsan_targets="foundation_progress_tests stats_concurrency_tests models_apc_tests
+  engine_pool_tests engine_run_tests engine_early_stopping_thread_tests
+  engine_comparison_tests engine_clustering_tests"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=Debug \

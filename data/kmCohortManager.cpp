@@ -114,6 +114,7 @@ KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
             bEOF_ = theInputFile.IsEOF();
             theInputFile.Read(sResult);
           }
+          ++iLineNumber_;
           if (km_read_internal::HoldsNulByte(sResult)) {
             km_read_internal::ThrowNulByte(
                 "Data file", sDataFileName_,
@@ -224,6 +225,7 @@ void kmCohortManager::ReadAllCohorts() {
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
+    PrepareRecordChecks();
     auto readLine = [&]() {
       return ReadLine(files.plain, files.pGz, nullptr, bGzip);
     };
@@ -247,8 +249,10 @@ void kmCohortManager::ReadAllCohorts() {
     // A file without data lines has no cohort at all.
     bool bHaveWorking = !sLine.IsEmpty();
     KmString sLabel;
+    int iLastLine = iLineNumber_;
     if (bHaveWorking) {
       working.SetKey(BuildCohort(sLine, sLabel));
+      CheckRecord(sLine, true);
       working.SetLabel(sLabel);
       working.AddObservation(GetIndepValue(sLine), iRecord);
     }
@@ -260,10 +264,13 @@ void kmCohortManager::ReadAllCohorts() {
       if (sLine.IsEmpty()) continue;
       KmString sKey = BuildCohort(sLine, sLabel);
       if (sKey == sPreviousKey) {
+        CheckRecord(sLine, false);
+        iLastLine = iLineNumber_;
         working.AddObservation(GetIndepValue(sLine), iRecord);
         continue;
       }
       vCohorts_.push_back(working);
+      CloseCohort(working, iLastLine);
       if (iHeaderLines_ > 0) {
         // This line opened the next block's header lines; the last of them
         // is the block's first record, which takes this line's number.
@@ -274,6 +281,9 @@ void kmCohortManager::ReadAllCohorts() {
         }
         sKey = BuildCohort(sLine, sLabel);
       }
+      CheckCohortNotClosed(sKey);
+      CheckRecord(sLine, false);
+      iLastLine = iLineNumber_;
       working = kmCohort();
       working.SetKey(sKey);
       working.SetLabel(sLabel);

@@ -3,8 +3,12 @@
 #define KM_DATA_KMCOHORTMANAGER_H
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "data/kmCohort.h"
+#include "foundation/KmException.h"
 #include "foundation/KmGzFile.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
@@ -25,6 +29,16 @@ class kmSession;
 // begins with h lines that are not data; with the variable-names flag the
 // file also begins with one line of variable names.
 //
+// Each record is checked as it is read, so that a fault of the data file
+// stops the run before anything else reads it, naming the file, the line
+// and the column: a record with fewer fields than the columns the session
+// reads (with a hint when another delimiter would split it), a number with a
+// comma that does not separate thousands, an independent value that is not
+// a number (on the first line: a header row), a by-variable code that is no
+// whole number for a numeric format (or, without a format, a mix of numbers
+// and texts), and a cohort whose records come back after it closed (the
+// file must be sorted by the by-variables).
+//
 // Usage: construct, ReadAllCohorts once, then the accessors. The file is
 // open only during ReadAllCohorts. Runs on the driver's thread; no lock.
 class kmCohortManager {
@@ -44,7 +58,10 @@ class kmCohortManager {
   // Reads the whole file (gzip for a name ending in ".gz", else plain),
   // replaces the cohort list and refills the session's observation counts,
   // one per cohort in cohort order.
-  // Throws: KmException naming the file when it cannot be opened; "KM
+  // Throws: KmException (kind 3) "Data file \"<name>\", line <n>[, column
+  // <c>]: ..." for a record that fails the checks above; the by-variable's
+  // "invalid code" error for a code of a numeric format that is no whole
+  // number; KmException naming the file when it cannot be opened; "KM
   // variable 0 not yet defined." when the session has no independent
   // variable; the label errors of BuildCohort; the errors of ReadLine.
   // Header lines are read no further than the end of the file.
@@ -85,6 +102,37 @@ class kmCohortManager {
   bool IsEndOfFile() const { return bEOF_; }
 
  private:
+  // The first code of a by-variable without a format, and its line.
+  struct CodeSeen {
+    int iLine = 0;
+    bool bInteger = false;
+    KmString sCode;
+  };
+  // A cohort whose records ended: its label and its last record's line.
+  struct ClosedCohort {
+    KmString sLabel;
+    int iLastLine;
+  };
+
+  // kmCohortManagerChecks.cpp: the record and order checks described above.
+  // Resets the checks and finds the last column the session reads.
+  void PrepareRecordChecks();
+  // Checks the record sLine, read at line iLineNumber_; bFirstRecord for the
+  // file's first record.
+  void CheckRecord(const KmString& sLine, bool bFirstRecord);
+  void CheckFieldCount(const KmString& sLine, int nFields);
+  void CheckIndependentValue(const KmString& sValue, int32_t iColumn,
+                             bool bFirstRecord);
+  void CheckByVarCode(int iByVar, const KmString& sCode);
+  // Records that cohort ended with the record at line iLastLine.
+  void CloseCohort(const kmCohort& cohort, int iLastLine);
+  // Refuses a cohort key that belongs to a cohort already closed.
+  void CheckCohortNotClosed(const KmString& sKey);
+  // Throws the input error "Data file \"<name>\", line <n>, column <c>: "
+  // (no column when iColumn is 0) followed by the formatted text.
+  [[noreturn]] void ThrowAtLine(int32_t iColumn, const char* sFormat, ...)
+      KM_PRINTF_FORMAT(3, 4);
+
   // Given by the driver (clustered run); never consulted by the reading.
   [[maybe_unused]] bool bClustered_;
   // Set by ReadLine once the end of the file has been met.
@@ -100,6 +148,15 @@ class kmCohortManager {
   KmVector<kmCohort> vCohorts_;
   // Not owned; read for options and variables, observation counts written.
   kmSession* pSession_;
+  // Lines read so far (blank lines included): the line of the last record.
+  int iLineNumber_ = 0;
+  // The last column the session reads, and the variable that stands there.
+  int32_t iRequiredColumns_ = 0;
+  KmString sRequiredName_;
+  // Per data by-variable, its first code (by-variables without a format).
+  std::vector<CodeSeen> vByVarFirst_;
+  // The keys of the cohorts whose records have ended.
+  std::map<std::string, ClosedCohort> closedCohorts_;
 };
 
 #endif  // KM_DATA_KMCOHORTMANAGER_H

@@ -155,8 +155,11 @@ class kmReadData {
   // Reads the next analysis copy of clustered data (copy index, seek and
   // line count as ReadData) into table: one entry per run of consecutive
   // records with equal independent values (compared as numbers), holding
-  // per record {adjustment value, count, population, standard population}.
-  // A missing or non-numeric value is -1e30 (an empty field reads 0); a
+  // per record {adjustment group, count, population, standard population}.
+  // The adjustment group is the 0-based line of the adjustment variable's
+  // format whose values hold the record's code (the code itself when the
+  // variable has no format). A missing or non-numeric count, population or
+  // standard population is -1e30 (an empty field reads 0); a
   // negative count, population or standard population makes all three
   // -1e30. The last run is appended even when empty, so a copy without
   // records gives one empty entry. The cohort rows are only cleared.
@@ -164,7 +167,9 @@ class kmReadData {
   // Max number of fields needed:  <f>  Number of fields in data record:
   // <n>" (source "kmReadData::ReadDataAndCalcRates_Cluster()") for a record
   // lacking one of the by-variable, independent, adjustment, count,
-  // population or standard-population columns; the session's error for an
+  // population or standard-population columns; an input error naming the
+  // record and its code for a code that no line of the adjustment format
+  // holds; the session's error for an
   // unset role; as ReadData otherwise.
   void ReadDataAndCalcRates_Cluster(int* piCohortIndex, kmValueTable& table);
 

@@ -32,19 +32,6 @@ void DropLineBreak(KmString& sLine) {
   if (n < sLine.GetLength()) sLine.Truncate(static_cast<uint32_t>(n));
 }
 
-// True when sField is a signed integer text with at least one digit whose
-// value fits in an int; *piValue then holds the value.
-bool ReadIntegerCode(const KmString& sField, int* piValue) {
-  const char* sText = sField.GetCString();
-  if (!IsValidSignedIntegerText(sText, false)) return false;
-  if (std::strpbrk(sText, "0123456789") == nullptr) return false;
-  char* pEnd = nullptr;
-  const long long llValue = std::strtoll(sText, &pEnd, 10);
-  if (llValue < INT32_MIN || llValue > INT32_MAX) return false;
-  *piValue = static_cast<int>(llValue);
-  return true;
-}
-
 }  // namespace
 
 int kmReadData::CopiesPerCohort() const {
@@ -204,7 +191,7 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
       if (sField.IsEmpty()) continue;
 
       int iValue = 0;
-      const bool bInteger = ReadIntegerCode(sField, &iValue);
+      const bool bInteger = km_read_internal::ReadIntegerCode(sField, &iValue);
       const bool bHasLines =
           byVar.HasFormat() && byVar.GetFormat().GetNumLines() > 0;
       if (bInteger && bHasLines) {

@@ -7,6 +7,7 @@
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -21,6 +22,31 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
+
+// The adjustment group of a record: the line of the adjustment variable's
+// format whose values hold the record's code, the groups being numbered by
+// those lines. Without a format the code stands for itself.
+// Throws: an input error naming the record and its code when no line holds
+// the code (a code outside the format's type holds none).
+double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
+                         double dCode, int iRecord, int iCopy) {
+  if (!adjust.HasFormat()) return dCode;
+  int32_t iLine = -1;
+  try {
+    iLine =
+        adjust.GetFormat().GetIndexFromValue(sCode.GetCString(), true, true);
+  } catch (KmException&) {
+    iLine = -1;
+  }
+  if (iLine < 0) {
+    GenerateKmInputExceptionF(
+        "Data record %d in cohort number %d has the adjustment code \"%s\", "
+        "which belongs to no adjustment group of the %s variable's format.",
+        kClusterSource, iRecord, iCopy, sCode.GetCString(),
+        adjust.GetName().GetCString());
+  }
+  return static_cast<double>(iLine);
+}
 
 }  // namespace
 
@@ -58,6 +84,8 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       return ReadNumber(sField, sMissing, dValue) ? dValue : kMissingValue;
     };
 
+    const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
+    int iRecord = 0;
     kmValueRows vGroup;
     double dPreviousIndep = 0.0;
     bool bFirstRecord = true;
@@ -70,6 +98,7 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       sTrimmed.TrimLeft();
       sTrimmed.TrimRight();
       if (sTrimmed.IsEmpty()) continue;
+      ++iRecord;
 
       SplitRecord(sLine, sDelimiter, vTokens);
       const int nTokens = static_cast<int>(vTokens.size());
@@ -104,6 +133,8 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       kmValueRow entry(4, kMissingValue);
       for (size_t v = 0; v < 4; ++v)
         entry[v] = readValue(vCompact[uIndep + 1 + v]);
+      entry[0] = AdjustmentGroupOf(adjust, vCompact[uIndep + 1], entry[0],
+                                   iRecord, iCopy);
       if (entry[1] < 0.0 || entry[2] < 0.0 || entry[3] < 0.0) {
         entry[1] = kMissingValue;
         entry[2] = kMissingValue;

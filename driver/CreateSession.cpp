@@ -3,12 +3,14 @@
 #include "driver/CreateSession.h"
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 
 #include "driver/frmSession.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/kmTools.h"
 #include "session/KmUserParamsDict.h"
@@ -21,10 +23,10 @@ namespace {
 
 constexpr const char* kFileVersion = "4.900";
 
-// Throws the missing-files message when either file does not exist.
-void CheckFilesExist(const KmString& sSessionFile, const KmString& sDataFile) {
+// Throws the missing-files message when any of the files does not exist.
+void CheckFilesExist(std::initializer_list<const KmString*> names) {
   KmString sMissing;
-  for (const KmString* pName : {&sSessionFile, &sDataFile}) {
+  for (const KmString* pName : names) {
     if (!KmIO_File::FileExists(pName->GetCString())) {
       sMissing << *pName << "\n";
     }
@@ -35,18 +37,32 @@ void CheckFilesExist(const KmString& sSessionFile, const KmString& sDataFile) {
   throw KmException(sMessage.GetCString(), "CreateSession()");
 }
 
+// The data file a session reads: the run file's when it names one, else the
+// one the session definition stores, else sDataFile (the run's default).
+KmString ChosenDataFile(const KmString& sDataFile, bool bDataFileNamed,
+                        const KmString& sStored) {
+  if (bDataFileNamed || sStored.IsEmpty()) return sDataFile;
+  return sStored;
+}
+
 kmSession* FromSavedSession(const KmString& sSessionFile,
-                            const KmString& sDataFile) {
+                            const KmString& sDataFile, bool bDataFileNamed) {
   auto pSession = std::make_unique<kmSession>(sSessionFile.GetCString(),
                                               sDataFile.GetCString());
-  pSession->SetString(kmStrDataFile, sDataFile.GetCString());
+  KmString sStored;
+  pSession->GetString(kmStrDataFile, sStored);
+  pSession->SetString(
+      kmStrDataFile,
+      ChosenDataFile(sDataFile, bDataFileNamed, sStored).GetCString());
   return pSession.release();
 }
 
 kmSession* FromDictionary(const KmString& sSessionFile,
-                          const KmString& sDataFile) {
+                          const KmString& sDataFile, bool bDataFileNamed) {
   VSExportDict dict(sSessionFile.GetCString());
-  dict.SetDataFile(sDataFile.GetCString());
+  const KmString sStored(KmFileName(dict.GetOutputFile()).GetFullName());
+  dict.SetDataFile(
+      ChosenDataFile(sDataFile, bDataFileNamed, sStored).GetCString());
   Print("Creating Session\n");
   auto pSession = std::make_unique<kmSession>(dict, false);
   Print("Session Created\n\n");
@@ -55,16 +71,14 @@ kmSession* FromDictionary(const KmString& sSessionFile,
 }
 
 kmSession* FromParameters(const KmString& sSessionFile,
-                          const KmString& sDataFile) {
+                          const KmString& sDataFile, bool bDataFileNamed) {
   KmUserParamsDict dict(sSessionFile.GetCString());
+  const KmString sSessionData = ChosenDataFile(
+      sDataFile, bDataFileNamed, KmFileName(dict.GetDataFile()).GetFullName());
+  CheckFilesExist({&sSessionData});
   Print("Creating Session\n");
   auto pSession = std::make_unique<kmSession>(dict);
-  KmString sSessionData;
-  pSession->GetString(kmStrDataFile, sSessionData);
-  if (sSessionData.IsEmpty()) {
-    pSession->SetString(kmStrDataFile, sDataFile.GetCString());
-    sSessionData = sDataFile;
-  }
+  pSession->SetString(kmStrDataFile, sSessionData.GetCString());
   pSession->SetVersion(kFileVersion);
   const int iCount = frmSession::ReadIndependentValues(
       sSessionData,
@@ -81,18 +95,19 @@ kmSession* FromParameters(const KmString& sSessionFile,
 
 }  // namespace
 
-kmSession* CreateSession(KmString sSessionFile, KmString sDataFile) {
+kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
+                         bool bDataFileNamed) {
   return WithCallPath(
       "CreateSession(KmString sSessionParamsFile)", "kmSession", [&] {
-        CheckFilesExist(sSessionFile, sDataFile);
+        CheckFilesExist({&sSessionFile, &sDataFile});
         if (sSessionFile.EndsWith(".kms")) {
-          return FromSavedSession(sSessionFile, sDataFile);
+          return FromSavedSession(sSessionFile, sDataFile, bDataFileNamed);
         }
         if (sSessionFile.EndsWith(".dic")) {
-          return FromDictionary(sSessionFile, sDataFile);
+          return FromDictionary(sSessionFile, sDataFile, bDataFileNamed);
         }
         if (sSessionFile.EndsWith(".ini")) {
-          return FromParameters(sSessionFile, sDataFile);
+          return FromParameters(sSessionFile, sDataFile, bDataFileNamed);
         }
         Print(
             "\n\nError:  Session file name must end in .kms, .dic, or "

@@ -14,20 +14,26 @@ struct KmRunExit {
 };
 
 // A new session (owned by the caller) from the session file:
-//   ".kms"  a saved session; the data file name is then set to sDataFile;
-//   ".dic"  a data dictionary, pointed at sDataFile; prints
-//           "Creating Session\n" and "Session Created\n\n";
-//   ".ini"  a session-parameter file; a data file named inside it wins over
-//           sDataFile; the maximum kinkmarks follows the number of
-//           observations of the data file's first series; prints as ".dic".
+//   ".kms"  a saved session;
+//   ".dic"  a data dictionary; prints "Creating Session\n" and
+//           "Session Created\n\n";
+//   ".ini"  a session-parameter file; the maximum kinkmarks follows the
+//           number of observations of the data file's first series; prints
+//           as ".dic".
+// The session reads sDataFile when bDataFileNamed (the run file names its
+// data file); otherwise the data file the session definition stores
+// ("Datafile name", a saved session's data file, a dictionary's "Output
+// filename"), or sDataFile when it stores none.
 // Endings are compared case-sensitively. Any other ending prints
 // "\n\nError:  Session file name must end in .kms, .dic, or .ini!\n\n" and
 // throws KmRunExit{1}.
 // Throws: KmException "The following files do not exists:\n " followed by
 // each missing file (session file first) and "\n", source
-// "CreateSession()", checked before the ending; the readers' errors, with
+// "CreateSession()", checked before the ending (and for a session-parameter
+// file's own data file once it is read); the readers' errors, with
 // "CreateSession(KmString sSessionParamsFile)" of "kmSession" in the call
 // path.
-kmSession* CreateSession(KmString sSessionFile, KmString sDataFile);
+kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
+                         bool bDataFileNamed);
 
 #endif  // KM_DRIVER_CREATESESSION_H

@@ -2,7 +2,7 @@
 // ApplyAAPCRanges and ApplyDisplayPrecisions.
 #include "driver/ExportOptions.h"
 
-#include <iterator>
+#include <initializer_list>
 #include <vector>
 
 #include "driver/OptionValidation.h"
@@ -12,48 +12,37 @@
 
 namespace {
 
-using C = OptionValueClass;
+// The suffix of a numbered AAPC range key after sPrefix, trimmed.
+KmString RangeNumber(const KmString& sKey, const char* sPrefix) {
+  KmString sNumber;
+  KmString(sKey).GetSubstring(sNumber, KmString(sPrefix).GetLength(), -1);
+  sNumber.TrimSpaces();
+  return sNumber;
+}
 
-// Every key of the section "Export Options" with its values.
-const OptionRecord kExportOptions[] = {
-    {"models", C::kWord, "all|best fit", false},
-    {"line delimiter", C::kWord, "dos/windows|unix", false},
-    {"missing character", C::kWord, "space|period|na", false},
-    {"field delimiter", C::kWord, "tab|comma|semi-colon", false},
-    {"by-var format", C::kWord, "numeric|quoted labels|unquoted labels", false},
-    {"export type", C::kWord, "table|text", false},
-    {"remove km flags", C::kBool, nullptr, false},
-    {"remove best fit flags", C::kBool, nullptr, false},
-    {"output by-group headers", C::kBool, nullptr, false},
-    {"all models in same column", C::kBool, nullptr, false},
-    {"include km estimates", C::kBool, nullptr, false},
-    {"include apcs in data export", C::kBool, nullptr, false},
-    {"aapc full range", C::kBool, nullptr, false},
-    {"aapc last obs", C::kBool, nullptr, false},
-    {"export bad cohorts", C::kBool, nullptr, false},
-    {"export report", C::kBool, nullptr, false},
-    {"export data", C::kBool, nullptr, false},
-    {"export apc", C::kBool, nullptr, false},
-    {"export all apc segments", C::kBool, nullptr, false},
-    {"export aapc", C::kBool, nullptr, false},
-    {"export ftest", C::kBool, nullptr, false},
-    {"export jump_cr", C::kBool, nullptr, false},
-    {"export selection results", C::kBool, nullptr, false},
-    {"export pairwise", C::kBool, nullptr, false},
-    {"x values precision", C::kCount, nullptr, false},
-    {"y values precision", C::kCount, nullptr, false},
-    {"model statistics precision", C::kCount, nullptr, false},
-    {"estimated kinkmarks precision", C::kCount, nullptr, false},
-    {"regression coefficients precision", C::kCount, nullptr, false},
-    {"covariance matrix precision", C::kCount, nullptr, false},
-    {"correlation matrix precision", C::kCount, nullptr, false},
-    {"apc precision", C::kCount, nullptr, false},
-    {"aapc precision", C::kCount, nullptr, false},
-    {"aapc segment ranges precision", C::kCount, nullptr, false},
-    {"p-value precision", C::kCount, nullptr, false},
-    {"aapc start range", C::kNumber, nullptr, true},
-    {"aapc end range", C::kNumber, nullptr, true},
-};
+// Appends a message for every numbered start range without the end range of
+// its number, and every end without its start: such a range would be left
+// out of the exports without a word.
+bool AllRangesPaired(const std::vector<KmString>& starts,
+                     const std::vector<KmString>& ends, KmString& sMessages) {
+  bool bPaired = true;
+  const auto check = [&](const std::vector<KmString>& mine,
+                         const std::vector<KmString>& theirs, const char* sMine,
+                         const char* sTheirs) {
+    for (const KmString& sNumber : mine) {
+      bool bFound = false;
+      for (const KmString& sOther : theirs)
+        bFound = bFound || sOther == sNumber;
+      if (bFound) continue;
+      sMessages << "\"" << sMine << sNumber << "\" has no matching \""
+                << sTheirs << sNumber << "\" Export Option.\n";
+      bPaired = false;
+    }
+  };
+  check(starts, ends, "aapc start range", "aapc end range");
+  check(ends, starts, "aapc end range", "aapc start range");
+  return bPaired;
+}
 
 std::vector<double> ToStdVector(const KmVector<double>& values) {
   return std::vector<double>(values.begin(), values.end());
@@ -61,31 +50,39 @@ std::vector<double> ToStdVector(const KmVector<double>& values) {
 
 }  // namespace
 
-bool ValidateExportOptions(const char* sFileName) {
-  return ValidateOptionsSection(sFileName, "Export Options",
-                                [](const KmString& sKey, const KmString& sV) {
-                                  return IsValidExportOption(sKey, sV);
-                                });
+bool ValidateExportOptions(const char* sFileName, KmString& sMessages) {
+  std::vector<KmString> starts;
+  std::vector<KmString> ends;
+  const bool bLinesValid = ValidateOptionsSection(
+      sFileName, "Export Options",
+      [&](const KmString& sKey, const KmString& sValue) {
+        KmString sLower(sKey);
+        sLower.Trim().MakeLower();
+        if (sLower.StartsWith("aapc start range")) {
+          starts.push_back(RangeNumber(sLower, "aapc start range"));
+        } else if (sLower.StartsWith("aapc end range")) {
+          ends.push_back(RangeNumber(sLower, "aapc end range"));
+        }
+        return IsValidExportOption(sKey, sValue, sMessages);
+      },
+      sMessages);
+  return AllRangesPaired(starts, ends, sMessages) && bLinesValid;
 }
 
-bool IsValidExportOption(KmString sKey, KmString sValue) {
-  return IsValidTableOption(kExportOptions, std::size(kExportOptions), "Export",
-                            sKey, sValue);
+bool IsValidExportOption(KmString sKey, KmString sValue, KmString& sMessages) {
+  size_t iNumRows = 0;
+  const ExportOptionRow* pRows = ExportOptionRows(iNumRows);
+  return IsValidTableOption(pRows, iNumRows, "Export", sKey, sValue, sMessages);
 }
 
 void ApplyExportOptions(IniExportDict dict, DataExportOptions& options) {
-  options.bAllModelsInSameColumn = dict.bAllModelsInSameColumn;
-  options.bOutputByGroupHeaders = dict.bOutputByGroupHeaders;
-  options.bRemoveBestFitFlags = dict.bRemoveBestFitFlags;
-  options.bRemoveKinkmarkFlags = dict.bRemoveKinkmarkFlags;
-  options.bIncludeKinkmarkEstimates = dict.bIncludeKinkmarkEstimates;
-  options.bExportBadCohorts = dict.bExportBadCohorts;
-  options.iModels = dict.iModels;
-  options.iLineDelimiter = dict.iLineDelimiter;
-  options.iMissingCharacter = dict.iMissingCharacter;
-  options.iFieldDelimiter = dict.iFieldDelimiter;
-  options.iByVarFormat = dict.iByVarFormat;
-  options.iExportType = dict.iExportType;
+  size_t iNumRows = 0;
+  const ExportOptionRow* pRows = ExportOptionRows(iNumRows);
+  for (size_t i = 0; i < iNumRows; ++i) {
+    const ExportOptionRow& row = pRows[i];
+    if (row.pbLayout != nullptr) options.*row.pbLayout = dict.*row.pbField;
+    if (row.piLayout != nullptr) options.*row.piLayout = dict.*row.piField;
+  }
 }
 
 void ApplyAAPCRanges(kmSession* pSession, IniExportDict dict) {
@@ -101,19 +98,18 @@ void ApplyAAPCRanges(kmSession* pSession, IniExportDict dict) {
 
 void ApplyDisplayPrecisions(IniExportDict dict, OutputDisplayOptions& options) {
   WithCallPath("ApplyDisplayPrecisions()", "main", [&] {
-    options.SetBool(19, dict.bAAPCFullRange);
-    options.SetInt(0, dict.iXValuesPrecision);
-    options.SetInt(1, dict.iYValuesPrecision);
-    options.SetInt(3, dict.iEstimatedKinkmarksPrecision);
-    options.SetInt(2, dict.iModelStatisticsPrecision);
-    options.SetInt(4, dict.iRegressionCoefficientsPrecision);
-    options.SetInt(14, dict.iCovarianceMatrixPrecision);
-    options.SetInt(16, dict.iCorrelationMatrixPrecision);
-    options.SetInt(28, dict.iEstimatedKinkmarksPrecision);
-    options.SetInt(29, dict.iAPCPrecision);
-    options.SetInt(18, dict.iAAPCPrecision);
-    options.SetInt(10, dict.iAAPCSegmentRangesPrecision);
-    options.SetInt(5, dict.iPValuePrecision);
-    options.SetBool(11, dict.bIncludeAPCsInDataExport);
+    size_t iNumRows = 0;
+    const ExportOptionRow* pRows = ExportOptionRows(iNumRows);
+    for (size_t i = 0; i < iNumRows; ++i) {
+      const ExportOptionRow& row = pRows[i];
+      for (int32_t iDisplay : {row.iDisplay, row.iDisplay2}) {
+        if (iDisplay < 0) continue;
+        if (row.pbField != nullptr) {
+          options.SetBool(iDisplay, dict.*row.pbField);
+        } else {
+          options.SetInt(iDisplay, dict.*row.piField);
+        }
+      }
+    }
   });
 }

@@ -12,22 +12,27 @@ class kmSession;
 
 // The twin of ValidateRunOptions for the section "Export Options" and
 // IsValidExportOption; a file without the section adds "Missing [Export
-// Options] in Options file: <file>\n" to the validation text.
-bool ValidateExportOptions(const char* sFileName);
+// Options] in Options file: <file>\n" to sMessages. After the lines, every
+// numbered "aapc start range<n>" without its "aapc end range<n>" (and every
+// end without its start) adds "\"aapc start range<n>\" has no matching
+// \"aapc end range<n>\" Export Option.\n" and fails the file.
+bool ValidateExportOptions(const char* sFileName, KmString& sMessages);
 
-// True when sKey is an export option and sValue one of its values; otherwise
-// appends "\"<key>\" is not a valid Export Option.\n" or "\"<value>\" is not
-// a valid value for the \"<key>\" Export Option.\n" and returns false. Key
-// and value are trimmed and compared in lower case. Switches take "true" or
-// "false"; the coded keys their words; precisions an unsigned number; the
-// keys beginning with "aapc start range" or "aapc end range" a decimal
-// number, optionally negative.
-bool IsValidExportOption(KmString sKey, KmString sValue);
+// True when sKey is an export option (a row of ExportOptionRows) and sValue
+// one of its values; otherwise appends "\"<key>\" is not a valid Export
+// Option.\n" or "\"<value>\" is not a valid value for the \"<key>\" Export
+// Option.\n" to sMessages and returns false. Key and value are trimmed and
+// compared in lower case. Switches take "true" or "false"; the coded keys
+// their words; precisions a number from 0 to kMaxDisplayPrecision; the keys
+// beginning with "aapc start range" or "aapc end range" a decimal number,
+// optionally negative.
+bool IsValidExportOption(KmString sKey, KmString sValue, KmString& sMessages);
 
-// Copies the layout switches and codes of dict into options: all models in
-// same column, by-group headers, remove best fit flags, remove km flags,
-// include km estimates, export bad cohorts, models, line delimiter, missing
-// character, field delimiter, by-var format, export type. Nothing else.
+// Copies the layout switches and codes of dict into options, as the rows of
+// ExportOptionRows name them: all models in same column, by-group headers,
+// remove best fit flags, remove km flags, include km estimates, export bad
+// cohorts, models, line delimiter, missing character, field delimiter,
+// by-var format, export type. Nothing else.
 void ApplyExportOptions(IniExportDict dict, DataExportOptions& options);
 
 // Replaces the session's AAPC ranges whole: the full-range flag from "aapc
@@ -36,9 +41,10 @@ void ApplyExportOptions(IniExportDict dict, DataExportOptions& options);
 // (otherwise no custom ranges).
 void ApplyAAPCRanges(kmSession* pSession, IniExportDict dict);
 
-// Sets the display options of the results: option 19 from "aapc full
-// range", the precisions 0, 1, 3, 2, 4, 14, 16, 28, 29, 18, 10, 5 and
-// option 11 from "include apcs in data export".
+// Sets the display options of the results that the rows of
+// ExportOptionRows name: "aapc full range", the eleven precisions
+// ("estimated kinkmarks precision" sets both kinkmark precisions) and
+// "include apcs in data export".
 // Throws: KmException of the display options' setters.
 void ApplyDisplayPrecisions(IniExportDict dict, OutputDisplayOptions& options);
 

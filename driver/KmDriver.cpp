@@ -7,7 +7,6 @@
 #include "driver/CreateSession.h"
 #include "driver/ErrorFile.h"
 #include "driver/KmRun.h"
-#include "driver/OptionValidation.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 
@@ -41,7 +40,6 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv) {
 int KmRunDriver(int argc, char** argv) {
   // One argument, the run file; anything else does nothing.
   if (argc != 2) return 0;
-  ClearValidationText();
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
   try {

@@ -18,11 +18,8 @@
 
 using km_driver_internal::Print;
 
-// The layout the writers use without an export-options file: the best-fit
-// model only, "\n", ".", ";", unquoted labels, the table layout.
-KmRun::KmRun(int argc, char** argv)
-    : exportOptions_(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true, false,
-                     2100, 1500, true) {
+// The writers' layout starts at DataExportOptions' own defaults.
+KmRun::KmRun(int argc, char** argv) {
   (void)argc;
   SetDefaultRunFiles(files_, argv[0], argv[1]);
 }
@@ -48,8 +45,11 @@ void KmRun::MakeSession() {
     pSession_ = pResults_->GetSession();
     return;
   }
-  pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile));
+  pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile,
+                                     files_.bDataFileNamed));
   pSession_ = pOwnedSession_.get();
+  // The run summary names the data file the session reads.
+  pSession_->GetString(kmStrDataFile, files_.sDataFile);
 }
 
 void KmRun::ApplyOptions() {

@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "driver/ExportOptions.h"
-#include "driver/OptionValidation.h"
+#include "driver/InputFileValidation.h"
 #include "driver/RunOptions.h"
 #include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 
 namespace {
@@ -18,6 +20,61 @@ void ReadName(const KmIniSection& section, const char* sKey, KmString& sName) {
   KmString sValue;
   section.GetString(sValue, sKey);
   if (!sValue.IsEmpty()) sName = sValue;
+}
+
+// An options file the run file names (sName not empty): it becomes the
+// run's sFile once Validate accepts it, and bValid is set; a refused file
+// throws the validation text with the source sSource.
+void ValidateNamedOptions(const KmString& sName,
+                          bool (*Validate)(const char*, KmString&),
+                          const char* sSource, KmString& sFile, bool& bValid) {
+  if (sName.IsEmpty()) return;
+  sFile = sName;
+  KmString sMessages;
+  if (!Validate(sName.GetCString(), sMessages)) {
+    throw KmException(sMessages.GetCString(), sSource);
+  }
+  bValid = true;
+}
+
+// Refuses a run whose run file names inputs that do not exist: every such
+// file once, with the keys that name it, and the folder that relative names
+// are read from (the folder the run was started in).
+void CheckNamedInputsExist(const KmIniSection& section,
+                           const KmString& sRunFile) {
+  const char* const keys[] = {"Session File", "Data File", "Run Options File",
+                              "Export Options File"};
+  std::vector<std::string> vMissing;
+  std::vector<std::string> vKeys;
+  for (const char* sKey : keys) {
+    KmString sName;
+    section.GetString(sName, sKey);
+    if (sName.IsEmpty() || KmIO_File::FileExists(sName.GetCString())) continue;
+    const std::string sFile(sName.GetCString());
+    size_t i = 0;
+    while (i < vMissing.size() && vMissing[i] != sFile) ++i;
+    if (i == vMissing.size()) {
+      vMissing.push_back(sFile);
+      vKeys.push_back(std::string("\"") + sKey + "\"");
+    } else {
+      vKeys[i] += std::string(", \"") + sKey + "\"";
+    }
+  }
+  if (vMissing.empty()) return;
+  std::error_code error;
+  const std::string sFolder = std::filesystem::current_path(error).string();
+  KmString sMessage;
+  sMessage << "The run file \"" << sRunFile << "\" names "
+           << (vMissing.size() == 1 ? "a file that does not exist"
+                                    : "files that do not exist")
+           << " (relative names are read from the folder \"" << sFolder.c_str()
+           << "\"):\n";
+  for (size_t i = 0; i < vMissing.size(); ++i) {
+    sMessage << " " << vMissing[i].c_str() << " (" << vKeys[i].c_str()
+             << ") was not found.\n";
+  }
+  throw KmException(sMessage.GetCString(), "ReadRunFile()",
+                    KmException::kInputErrorKind);
 }
 
 }  // namespace
@@ -63,33 +120,36 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 void ReadRunFile(KmRunFiles& files) {
   const KmIniFile runFile(files.sRunFile.GetCString());
   const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
+  KmString sRunOptions;
+  KmString sExportOptions;
   if (pSection != nullptr) {
+    KmString sMessages;
+    if (!ValidateRunFileKeys(*pSection, sMessages)) {
+      throw KmException(sMessages.GetCString(), "ValidateRunFile()");
+    }
     ReadName(*pSection, "Session File", files.sSessionFile);
-    ReadName(*pSection, "Data File", files.sDataFile);
-    KmString sName;
-    pSection->GetString(sName, "Run Options File");
-    if (!sName.IsEmpty()) {
-      files.sRunOptionsFile = sName;
-      if (!ValidateRunOptions(sName.GetCString())) {
-        throw KmException(GetValidationText().GetCString(),
-                          "ValidateRunOptions()");
-      }
-      files.bRunOptions = true;
-    }
-    pSection->GetString(sName, "Export Options File");
-    if (!sName.IsEmpty()) {
-      files.sExportOptionsFile = sName;
-      if (!ValidateExportOptions(sName.GetCString())) {
-        throw KmException(GetValidationText().GetCString(),
-                          "ValidateExportOptions()");
-      }
-      files.bExportOptions = true;
-    }
+    KmString sData;
+    ReadName(*pSection, "Data File", sData);
+    files.bDataFileNamed = !sData.IsEmpty();
+    if (files.bDataFileNamed) files.sDataFile = sData;
+    ReadName(*pSection, "Run Options File", sRunOptions);
+    ReadName(*pSection, "Export Options File", sExportOptions);
     ReadName(*pSection, "Output File", files.sOutputFile);
+    CheckNamedInputsExist(*pSection, files.sRunFile);
   }
+  ValidateNamedOptions(sRunOptions, ValidateRunOptions, "ValidateRunOptions()",
+                       files.sRunOptionsFile, files.bRunOptions);
+  ValidateNamedOptions(sExportOptions, ValidateExportOptions,
+                       "ValidateExportOptions()", files.sExportOptionsFile,
+                       files.bExportOptions);
   if (files.sDataFile.EndsWith(".kmo")) {
     files.bExportOnly = true;
     files.sOutputFile = files.sDataFile;
+  }
+  KmString sMessages;
+  if (!files.bExportOnly && files.sSessionFile.EndsWith(".ini") &&
+      !ValidateSessionParameters(files.sSessionFile.GetCString(), sMessages)) {
+    throw KmException(sMessages.GetCString(), "ValidateSessionParameters()");
   }
 }
 

@@ -23,6 +23,7 @@ struct KmRunFiles {
   bool bRunOptions = false;     // the run-options file passed validation
   bool bExportOptions = false;  // the export-options file passed validation
   bool bExportOnly = false;     // the data file is a results file (".kmo")
+  bool bDataFileNamed = false;  // the run file names its data file
 };
 
 // sName less its last iCount characters; a name no longer than iCount is
@@ -40,12 +41,22 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 
 // Reads the section "Kinkmark Input Files" (found without regard to case) of
 // the run file over the defaults: "Session File", "Data File", "Run Options
-// File" (validated at once), "Export Options File" (likewise) and "Output
-// File", each only when not empty. Then the mode: a data file ending in
-// ".kmo" is read back for its exports only and is also the output file.
-// Throws: KmException whose message is the validation text, source
-// "ValidateRunOptions()" or "ValidateExportOptions()", when a named options
-// file fails validation; the ini reader's error for an unreadable run file.
+// File", "Export Options File" and "Output File", each only when not empty.
+// Before any name is used, the section's keys are checked
+// (ValidateRunFileKeys); every named input must exist; then the run-options
+// file and the export-options file are validated, in that order. Then the
+// mode: a data file ending in ".kmo" is read back for its exports only and
+// is also the output file. Last, a session-parameter file (".ini") of a run
+// that is not export-only is checked (ValidateSessionParameters).
+// Throws: KmException whose message lists every faulty key, source
+// "ValidateRunFile()"; KmException (kind 3, source "ReadRunFile()") "The run
+// file \"<run file>\" names a file that does not exist (relative names are
+// read from the folder \"<folder>\"):\n" with one line " <name>
+// (\"<key>\", ...) was not found.\n" per missing file, before any other
+// file is read; KmException whose message lists every faulty line, source
+// "ValidateRunOptions()", "ValidateExportOptions()" or
+// "ValidateSessionParameters()", when a file fails its checks; the ini
+// reader's error for an unreadable run file.
 void ReadRunFile(KmRunFiles& files);
 
 // Refuses a results file that is also one of the run's inputs (the run

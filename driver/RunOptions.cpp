@@ -1,67 +1,11 @@
 // ValidateRunOptions, IsValidRunOption and ApplyRunOptions.
 #include "driver/RunOptions.h"
 
-#include <iterator>
-
 #include "driver/OptionValidation.h"
 #include "foundation/KmCallPath.h"
 #include "session/kmSession.h"
 
 namespace {
-
-using C = OptionValueClass;
-
-// Every key of the section "Session Options" with its values.
-const OptionRecord kRunOptions[] = {
-    {"model", C::kWord, "ln|linear", false},
-    {"pairwise", C::kWord, "parallel|coincident", false},
-    {"empirical quantile seed type", C::kWord, "constant|varying", false},
-    {"method", C::kWord, "grid|hudsons", false},
-    {"model selection method", C::kWord,
-     "permutation test|bic|mbic|bic3|data dependent selection|wbic-alt|wbic",
-     false},
-    {"early stopping", C::kWord, "b-value|curtailed|fixed", false},
-    {"run type", C::kWord, "calculated|provided", false},
-    {"dependent variable type", C::kWord,
-     "age-adjusted rate|count|crude rate|percent|proportion", false},
-    {"het error", C::kWord,
-     "constant variance|standard error|poisson rate|poisson count", false},
-    {"ci method", C::kWord,
-     "parametric|empirical quantile method 1|empirical quantile method 2|"
-     "empirical quantile method 1 fsm only|"
-     "empirical quantile method 2 fsm only",
-     false},
-    {"delay type", C::kWord, "delay|non-delay|both", false},
-    {"autocorr errors", C::kProbability, "estimated", false},
-    {"kinkmark alpha level", C::kProbability, nullptr, false},
-    {"apc alpha level", C::kProbability, nullptr, false},
-    {"jump cr alpha level", C::kProbability, nullptr, false},
-    {"aapc alpha level", C::kProbability, nullptr, false},
-    {"madwd psi value", C::kProbability, nullptr, false},
-    {"pairwise significance level", C::kProbability, nullptr, false},
-    {"jump model", C::kBool, nullptr, false},
-    {"comparability ratio", C::kBool, nullptr, false},
-    {"include standard analysis", C::kBool, nullptr, false},
-    {"madwd", C::kBool, nullptr, false},
-    {"minimum kinkmarks", C::kCount, nullptr, false},
-    {"maximum kinkmarks", C::kCount, "-1", false},
-    {"min obs end", C::kCount, nullptr, false},
-    {"min obs between", C::kCount, nullptr, false},
-    {"num obs between", C::kCount, nullptr, false},
-    {"num permutations", C::kCount, nullptr, false},
-    {"pairwise number of permutations", C::kCount, nullptr, false},
-    {"number of resamples", C::kCount, nullptr, false},
-    {"data shift", C::kNumber, nullptr, false},
-    {"permutations significance level", C::kNumber, nullptr, false},
-    {"jump location", C::kNumber, nullptr, false},
-    {"comparability ratio value", C::kNumber, nullptr, false},
-    {"cr variance", C::kNumber, nullptr, false},
-    {"rates per n", C::kNumber, nullptr, false},
-    {"het error variable location", C::kNumber, nullptr, false},
-    {"num cores", C::kNumber, nullptr, false},
-    {"random number generator seed", C::kNumber, nullptr, false},
-    {"empirical quantile seed", C::kNumber, nullptr, false},
-};
 
 // kmOptJumpCRMode from the three switches: jump, comparability ratio and
 // standard analysis. The standard analysis alone is no jump mode.
@@ -95,32 +39,40 @@ void ApplyErrorModel(const IniSessionDict& dict, kmSession* pSession) {
   }
 }
 
-// The model and search settings of the record.
-void ApplyModelOptions(const IniSessionDict& dict, kmSession* pSession) {
+// The options of the rows that name their session option: copied as they
+// are, given in the file or not.
+void ApplyTableOptions(const IniSessionDict& dict, kmSession* pSession) {
+  size_t iNumRows = 0;
+  const RunOptionRow* pRows = IniSessionDict::Rows(iNumRows);
+  for (size_t i = 0; i < iNumRows; ++i) {
+    const RunOptionRow& row = pRows[i];
+    if (row.iSessionOption < 0) continue;
+    if (row.piField != nullptr) {
+      pSession->SetInt(row.iSessionOption, dict.*row.piField);
+    } else if (row.pdField != nullptr) {
+      pSession->SetDouble(row.iSessionOption, dict.*row.pdField);
+    } else if (row.pbField != nullptr) {
+      pSession->SetBool(row.iSessionOption, dict.*row.pbField);
+    }
+  }
+}
+
+// The options with rules of their own: the ones that keep the session's
+// value when not given, and the ones that combine several fields.
+void ApplyOwnRuleOptions(const IniSessionDict& dict, kmSession* pSession) {
   if (dict.GetDataFileName() != "EMPTY") {
     pSession->SetString(kmStrDataFile, dict.GetDataFileName().GetCString());
   }
   pSession->SetBool(kmOptLogLinear, dict.GetModel() == "ln");
-  pSession->SetInt(kmOptMinKinkmarks, dict.iMinKinkmarks);
   if (dict.iMaxKinkmarks != -1) {
     pSession->SetInt(kmOptMaxKinkmarks, dict.iMaxKinkmarks);
   }
-  pSession->SetDouble(kmOptDataShift, dict.dDataShift);
   pSession->SetInt(kmOptComparisonType, dict.bPairwise ? 1 : 0);
   pSession->SetInt(kmOptPairwiseType, dict.iPairwiseType);
-  pSession->SetInt(kmOptMethod, dict.iMethod);
-  pSession->SetInt(kmOptMinObsEnd, dict.iMinObsEnd);
-  pSession->SetInt(kmOptMinObsBetween, dict.iMinObsBetween);
-  pSession->SetInt(kmOptGridPointsBetween, dict.iNumObsBetween);
-  pSession->SetInt(kmOptModelSelection, dict.iModelSelectionMethod);
-  pSession->SetDouble(kmOptPermSignificance, dict.dPermSignificanceLevel);
-  pSession->SetInt(kmOptNumPermutations, dict.iNumPermutations);
-  pSession->SetInt(kmOptEarlyStopping, dict.iEarlyStopping);
   pSession->SetInt(kmOptAAPCCIMethod, dict.iCIMethod);
   pSession->SetInt(kmOptEmpQuantileMethod, dict.iEmpQuantileMethod);
   pSession->SetBool(kmOptFSMOnly, dict.bFSMOnly);
   pSession->SetNumCores(dict.iNumCores);
-  pSession->SetInt(kmOptRatesPerN, dict.iRatesPerN);
   pSession->SetBool(
       kmOptDependentCalculated,
       dict.iRunType == 0 && pSession->GetInt(kmOptDictDelayStats) == 0);
@@ -130,47 +82,32 @@ void ApplyModelOptions(const IniSessionDict& dict, kmSession* pSession) {
   ApplyAutocorrelation(dict.dAutocorrelation, pSession);
   ApplyErrorModel(dict, pSession);
   if (dict.iDelayType != -1) pSession->SetInt(kmOptDelayType, dict.iDelayType);
-}
-
-// The jump, comparability-ratio, significance and resampling settings.
-void ApplyTestOptions(const IniSessionDict& dict, kmSession* pSession) {
   pSession->SetInt(kmOptJumpCRMode,
                    JumpCRMode(dict.bJumpModel, dict.bComparabilityRatio,
                               dict.bStandardAnalysis));
-  pSession->SetDouble(kmOptJumpLocation, dict.dJumpLocation);
-  pSession->SetDouble(kmOptCRValue, dict.dCRValue);
-  pSession->SetDouble(kmOptCRVariance, dict.dCRVariance);
-  pSession->SetDouble(kmOptKinkmarkAlpha, dict.dKinkmarkAlpha);
-  pSession->SetDouble(kmOptAPCAlpha, dict.dAPCAlpha);
-  pSession->SetDouble(kmOptAAPCAlpha, dict.dAAPCAlpha);
-  pSession->SetDouble(kmOptJumpCRAlpha, dict.dJumpCRAlpha);
-  pSession->SetDouble(kmOptPairwiseAlpha, dict.dPairwiseSignificanceLevel);
-  pSession->SetInt(kmOptPairwisePermutations, dict.iPairwisePermutations);
-  pSession->SetInt(kmOptPermutationSeed, dict.iRandomSeed);
-  pSession->SetInt(kmOptEmpQuantileSeed, dict.iEmpQuantileSeed);
-  pSession->SetInt(kmOptEmpQuantileSeedType, dict.iEmpQuantileSeedType);
-  pSession->SetInt(kmOptNumResamples, dict.iNumResamples);
-  pSession->SetBool(kmOptMADWD, dict.bMADWD);
-  pSession->SetDouble(kmOptMADWDPsi, dict.dMADWDPsi);
 }
 
 }  // namespace
 
-bool ValidateRunOptions(const char* sFileName) {
-  return ValidateOptionsSection(sFileName, "Session Options",
-                                [](const KmString& sKey, const KmString& sV) {
-                                  return IsValidRunOption(sKey, sV);
-                                });
+bool ValidateRunOptions(const char* sFileName, KmString& sMessages) {
+  return ValidateOptionsSection(
+      sFileName, "Session Options",
+      [&](const KmString& sKey, const KmString& sValue) {
+        return IsValidRunOption(sKey, sValue, sMessages);
+      },
+      sMessages);
 }
 
-bool IsValidRunOption(KmString sKey, KmString sValue) {
-  return IsValidTableOption(kRunOptions, std::size(kRunOptions), "Session",
-                            sKey, sValue);
+bool IsValidRunOption(KmString sKey, KmString sValue, KmString& sMessages) {
+  size_t iNumRows = 0;
+  const RunOptionRow* pRows = IniSessionDict::Rows(iNumRows);
+  return IsValidTableOption(pRows, iNumRows, "Session", sKey, sValue,
+                            sMessages);
 }
 
 void ApplyRunOptions(IniSessionDict dict, kmSession* pSession) {
   WithCallPath("ApplyRunOptions()", "main", [&] {
-    ApplyModelOptions(dict, pSession);
-    ApplyTestOptions(dict, pSession);
+    ApplyTableOptions(dict, pSession);
+    ApplyOwnRuleOptions(dict, pSession);
   });
 }

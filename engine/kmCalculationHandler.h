@@ -132,6 +132,11 @@ class kmCalculationHandler {
   // becomes the run's stored failure (the first one wins).
   void CohortTask(int iTask);
 
+  // True when a cohort with verification text sVerification is valid: no
+  // text, or only the note that 0.5 is "added to each zero count" (a text
+  // under 130 characters that holds it). Never throws.
+  static bool IsValidVerification(const KmString& sVerification);
+
   // Reads the next cohort of the data file (ReadCohortData), fills its
   // record (label, validity, jump and comparability-ratio flags, the
   // variance-covariance matrix, MADWD settings), fits it (ClusterByGroups
@@ -324,9 +329,9 @@ class kmCalculationHandler {
   // verification, its zero weight (step g).
   static void ReadStdError(const CohortLayout& layout, int i,
                            const kmRecordRow& fields, CohortRow& row);
-  // The variance, weight and transformed response of one row of a cohort
-  // that passed verification.
-  static void WeighRow(const CohortLayout& layout, int i,
+  // The variance, weight and transformed response of row r (1-based) of
+  // cohort i, which passed verification.
+  static void WeighRow(const CohortLayout& layout, int i, int r,
                        const kmRecordRow& fields, CohortRow& row);
 
   // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------

@@ -135,6 +135,12 @@ void kmCalculationHandler::CohortTask(int iTask) {
   if (HasFailure()) pTracker_->SetCancelFlag(true);
 }
 
+bool kmCalculationHandler::IsValidVerification(const KmString& sVerification) {
+  return sVerification.IsEmpty() ||
+         (sVerification.Find(kZeroCountNote) >= 0 &&
+          sVerification.GetLength() < kZeroCountNoteMaxLength);
+}
+
 void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
                                            KmProgressInterface* pTracker,
                                            int /*iTask*/) {
@@ -166,9 +172,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
 
   auto pRecord = std::make_unique<kmCalcData>();
   const kmSession& session = *pSession_;
-  pRecord->bValid = sVerification.IsEmpty() ||
-                    (sVerification.Find(kZeroCountNote) >= 0 &&
-                     sVerification.GetLength() < kZeroCountNoteMaxLength);
+  pRecord->bValid = IsValidVerification(sVerification);
   JumpAndCRFlags(session.GetInt(kmOptJumpCRMode), iCohort, pRecord->bJumpModel,
                  pRecord->bComparabilityRatio);
   pRecord->SetCohortBadDescription(sVerification);

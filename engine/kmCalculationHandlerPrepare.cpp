@@ -318,9 +318,10 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
   }
 }
 
-void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
+void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
                                     const kmRecordRow& fields, CohortRow& row) {
   const int iHet = layout.iHet;
+  const double dResponse = row.y;
   double dVar = 1.0;
   if (iHet == 4 || iHet == 1) {
     dVar = row.y;
@@ -354,6 +355,18 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i,
     row.y = std::log(row.y);
   }
   if (iHet != 0) {
+    // Valid values whose variance leaves the range of doubles (a rate of
+    // 1e308 squared) are no fault of sign: say which value is out of range.
+    if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
+        std::isfinite(dResponse)) {
+      GenerateKmInputExceptionF(
+          "The dependent value %g of record %d of the cohort with index %d "
+          "(column %d of the data file) is too large or too small to be "
+          "weighted: its variance falls outside the range of numbers the fit "
+          "can use (about 1e-300 to 1e300).  Correct the value, or rescale "
+          "the data (for example rates per 100,000 instead of per person).",
+          kSource, dResponse, r, i, layout.iResponsePos);
+    }
     if (!(dVar > 0)) {
       GenerateKmInputExceptionF(
           "Illegal value for weight.  The value for variance or "
@@ -398,7 +411,7 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         CohortRow row;
         if (!ReadRecordValues(layout, i, fields, bZeroAdjusted, row)) continue;
         ++r;
-        if (layout.bGood) WeighRow(layout, i, fields, row);
+        if (layout.bGood) WeighRow(layout, i, r, fields, row);
         if (r > n) continue;  // counted, not stored
         mX(r, 1) = 1.0;
         mX(r, 2) = row.x;

@@ -902,7 +902,8 @@ class kmCalculator {
   // standard error) where a kinkmark lies strictly between two
   // observations; exp of the observed and fitted values when log-linear)
   // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
-  // 1..n/2, then n/2+1..n).
+  // 1..n/2, then n/2+1..n). Each row takes the segment after every kinkmark
+  // it has reached, also several between two rows (kmPieceWalk).
   void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
                   const NEWMAT::ColumnVector& vCoefs,
                   const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
@@ -924,9 +925,10 @@ class kmCalculator {
   // weighted refit of the observed stacked response on the segmented
   // design (rows within the bandwidth h = 0.117 * 0.5 * n (ln ln n)^0.6 /
   // sqrt(n) of a kinkmark count by |x - kinkmark| / h), as KinkMkSEs does
-  // for one cohort. Sets model's reduced-rank flag and returns the residual
-  // degrees of freedom (sum of the factors less the rank); a df <= 0 gives
-  // a zero covariance.
+  // for one cohort, the residual sum from the residuals (WLSNew), so that a
+  // shift of the data's level changes nothing. Sets model's reduced-rank
+  // flag and returns the residual degrees of freedom (sum of the factors
+  // less the rank); a df <= 0 gives a zero covariance.
   double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
                        NEWMAT::Matrix& mCovariance, kmTable& model);
 

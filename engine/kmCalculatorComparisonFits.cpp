@@ -3,7 +3,8 @@
 // Fitted values, residuals, the F test between numbers of kinkmarks and the
 // coefficient covariance of a comparison fit of two stacked cohorts (the
 // layout of B is told in kmCalculator.h). The rows of each cohort run in
-// increasing x, so a walk along them moves at most one segment per row.
+// increasing x; a walk along them passes every kinkmark a row has reached,
+// also several between two rows.
 #include <newmat.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
+#include "engine/kmPieceWalk.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -29,46 +31,20 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // Value of a fit-data cell that has no value.
 constexpr double kMissing = -9999.0;
-// Break that follows the last kinkmark: no observation reaches it.
-constexpr double kNoMoreBreaks = 99999999.0;
-
-// Walks the segments of a comparison fit along one cohort's rows. Segment
-// s (0-based) has intercept B(1) for s = 0, else B(c - 1 + s), and slope
-// B(c + k + s); the second cohort of the parallel design adds B(2) - B(1)
-// to every intercept.
-class CompSegmentWalk {
- public:
-  CompSegmentWalk(uint16_t k, int c, const ColumnVector& vB,
-                  const ColumnVector& vKinkmarks, double dFirstX, bool bShifted)
-      : k_(k),
-        c_(c),
-        pB_(&vB),
-        pKinkmarks_(&vKinkmarks),
-        dBreak_(dFirstX),
-        dOffset_(bShifted ? vB(2) - vB(1) : 0.0) {}
-
-  double Break() const { return dBreak_; }
-  // Takes the next segment and moves the break to the next kinkmark.
-  void Advance() {
-    const ColumnVector& vB = *pB_;
-    dIntercept_ = (s_ == 0 ? vB(1) : vB(c_ - 1 + s_)) + dOffset_;
-    dSlope_ = vB(c_ + k_ + s_);
-    ++s_;
-    dBreak_ = s_ <= k_ ? (*pKinkmarks_)(s_) : kNoMoreBreaks;
+// The segment coefficients of a comparison fit in the layout of
+// kmPieceWalk (intercepts, then slopes). Segment s (0-based) has intercept
+// B(1) for s = 0, else B(c - 1 + s), and slope B(c + k + s); the second
+// cohort of the parallel design adds B(2) - B(1) to every intercept.
+ColumnVector CohortSegments(int k, int c, const ColumnVector& vB,
+                            bool bShifted) {
+  const double dOffset = bShifted ? vB(2) - vB(1) : 0.0;
+  ColumnVector v(2 * (k + 1));
+  for (int s = 0; s <= k; ++s) {
+    v(s + 1) = (s == 0 ? vB(1) : vB(c - 1 + s)) + dOffset;
+    v(k + 2 + s) = vB(c + k + s);
   }
-  double ValueAt(double x) const { return dSlope_ * x + dIntercept_; }
-
- private:
-  int k_;
-  int c_;
-  const ColumnVector* pB_;
-  const ColumnVector* pKinkmarks_;
-  double dBreak_;
-  double dOffset_;
-  int s_ = 0;
-  double dIntercept_ = 0.0;
-  double dSlope_ = 0.0;
-};
+  return v;
+}
 
 }  // namespace
 
@@ -101,44 +77,29 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
     WithMatrixErrorsAsKm(kSource, [&] {
       const Matrix& X0 = *pDataX;
       const double dFirstX = X0(1, c);
+      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ColumnVector e(n);
+      std::vector<double> cells;
       const int h = n / 2;
       for (int g = 0; g < 2; ++g) {
-        CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX,
-                             bParallel && g == 1);
+        const ColumnVector vSeg =
+            CohortSegments(k, c, vCoefs, bParallel && g == 1);
+        kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);
         for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
           const double x = X0(r, c);
-          if (x >= walk.Break()) walk.Advance();
-          mFits(k + 1, r) = walk.ValueAt(x);
+          const double z = (*pDataAux)(r, 1);
+          mFits(k + 1, r) =
+              walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
+                cells.insert(cells.end(),
+                             {dBreak + iShift, kMissing, scale(dValue), z});
+              });
           e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
+          cells.insert(cells.end(), {x + iShift, scale((*pDataY)(r, 1)),
+                                     scale(mFits(k + 1, r)), z});
         }
       }
       WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
 
-      auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
-      std::vector<double> cells;
-      double dPreviousX = -1.0;
-      CompSegmentWalk walk(k, c, vCoefs, vKinkmarks, dFirstX, false);
-      for (int r = 1; r <= n; ++r) {
-        const double x = X0(r, c);
-        const double z = (*pDataAux)(r, 1);
-        const bool bSecond = r > h;
-        if (dPreviousX > x) {
-          walk = CompSegmentWalk(k, c, vCoefs, vKinkmarks, dFirstX,
-                                 bParallel && bSecond);
-        }
-        if (x >= walk.Break()) {
-          const double dBreak = walk.Break();
-          walk.Advance();
-          if (x > dBreak) {
-            cells.insert(cells.end(), {dBreak + iShift, kMissing,
-                                       scale(walk.ValueAt(dBreak)), z});
-          }
-        }
-        cells.insert(cells.end(), {x + iShift, scale((*pDataY)(r, 1)),
-                                   scale(mFits(k + 1, r)), z});
-        dPreviousX = x;
-      }
       const int iRows = static_cast<int>(cells.size() / 4);
       Matrix mData(iRows, 4);
       if (iRows > 0) mData << cells.data();
@@ -246,8 +207,9 @@ double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
       ColumnVector vYtY(1), vBeta, vSSE(1);
       WLSXPr(w, Zd, mXtX, mXtY, vYtY);
       uint16_t iRank = 0;
-      WLS(1, mXtY.SubMatrix(1, p, 1, 1), mXtX.SubMatrix(1, p, 1, p), mXtXinv,
-          vYtY, vBeta, vSSE, iRank);
+      // The residual sum from the residuals, not from the cross products:
+      // a shift of the data's level changes no residual.
+      WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, w, Zd);
       model.SetReducedRank(iRank < p ? 1 : 0);
 
       const double dfe = w.Sum() - iRank;

@@ -121,14 +121,9 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
       for (int i = 1; i <= n; ++i) {
         const double x = mX(i, 2);
         const double dAux = (*pDataAux)(i, 1);
-        while (walk.Reaches(x)) {
-          const double dBreak = walk.Break();
-          walk.Advance();
-          if (x > dBreak) {
-            rows.Add(dBreak + iOrigin, kMissing, scale(walk.ValueAt(dBreak)),
-                     dAux);
-          }
-        }
+        walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
+          rows.Add(dBreak + iOrigin, kMissing, scale(dValue), dAux);
+        });
         rows.Add(x + iOrigin, scale((*pDataY)(i, 1)), scale(vFitted(i)), dAux);
       }
       table.SetData(rows.ToMatrix());

@@ -225,7 +225,10 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
         --run.kmax;
       }
     } else if (iFeasibility == 0) {
-      run.kmax = kmTools::MaxKinkmarksForObservations(n, false);
+      // The default for the cohort's length only lowers the user's
+      // maximum, never raises it.
+      run.kmax =
+          std::min(run.kmax, kmTools::MaxKinkmarksForObservations(n, false));
     }
   }
   if (run.kmin < 0 || run.kmax < run.kmin) {

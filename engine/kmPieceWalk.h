@@ -48,6 +48,18 @@ class kmPieceWalk {
     while (Reaches(x)) Advance();
     return ValueAt(x);
   }
+  // As ValueAfterBreaks, also calling onPassed(break, value there of the
+  // segment that starts at it) for every break passed that lies strictly
+  // before x: the points where the fitted line bends between observations.
+  template <class OnPassed>
+  double ValueAfterBreaks(double x, OnPassed onPassed) {
+    while (Reaches(x)) {
+      const double dBreak = dBreak_;
+      Advance();
+      if (x > dBreak) onPassed(dBreak, ValueAt(dBreak));
+    }
+    return ValueAt(x);
+  }
   // Intercept and slope of the segment in force.
   double Intercept() const { return dIntercept_; }
   double Slope() const { return dSlope_; }

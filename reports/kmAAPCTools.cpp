@@ -177,13 +177,15 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
           model.RunAAPCCalc(&session, kParametric);
         }
 
-        const KmString sRange =
-            PrecisionFormat(handler.GetIntDisplayOption(10));
-        const KmString sAAPC = PrecisionFormat(handler.GetIntDisplayOption(18));
+        const KmString sRange = PrecisionFormat(
+            handler.GetIntDisplayOption(kmDispSegmentRangePrec));
+        const KmString sAAPC =
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispAAPCPrec));
         const KmString sPValue =
-            PrecisionFormat(handler.GetIntDisplayOption(43));
-        const std::vector<kmAAPCRangeLabel> vSessionRanges =
-            SessionAAPCRanges(session, model, handler.GetIntDisplayOption(10));
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispTrendPValuePrec));
+        const std::vector<kmAAPCRangeLabel> vSessionRanges = SessionAAPCRanges(
+            session, model,
+            handler.GetIntDisplayOption(kmDispSegmentRangePrec));
         const KmVector<kmAAPCValue> vValues = model.GetAAPCs();
         kmExportLine line(options);
         for (int32_t k = 0; k < static_cast<int32_t>(vValues.size()); ++k) {
@@ -194,8 +196,9 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
           if (line.GetByVarFormat() == kByVarNumeric) {
             line.AddCell(KmString() << k);
           } else {
-            KmString sLabel = LabelOfRange(vSessionRanges, k, value.range,
-                                           handler.GetIntDisplayOption(10));
+            KmString sLabel = LabelOfRange(
+                vSessionRanges, k, value.range,
+                handler.GetIntDisplayOption(kmDispSegmentRangePrec));
             if (line.GetByVarFormat() == kByVarQuotedLabels) {
               sLabel = KmString("\"") << sLabel << "\"";
             }

@@ -142,7 +142,7 @@ void kmAAPCTools::GetAAPCRanges(kmCalcHandler* pHandler,
     const std::vector<double> vX =
         pHandler->GetCalcData(iEntry).GetModel(iModel).GetObservationValues();
     const OutputDisplayOptions& display = pHandler->GetOutputDisplayOptions();
-    if (display.GetBool(19) && !vX.empty()) {
+    if (display.GetBool(kmDispAAPCFullRange) && !vX.empty()) {
       vLabels.push_back(kFullRange);
       vRanges.push_back(MakeRange(vX.front(), vX.back()));
     }

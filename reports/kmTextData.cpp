@@ -55,15 +55,24 @@ kmTextDataLayout::kmTextDataLayout(const kmCalcHandler& handler,
       bBestFitFlags(!options.bRemoveBestFitFlags &&
                     session.GetInt(kmOptNumPermutations) > 1),
       bKinkmarkFlags(!options.bRemoveKinkmarkFlags),
-      bAPCColumn(handler.GetBoolDisplayOption(11)),
-      bStandardErrors(bStandardErrorColumn && handler.GetBoolDisplayOption(33)),
+      bAPCColumn(handler.GetBoolDisplayOption(kmDispDataShowAPCs)),
+      bStandardErrors(bStandardErrorColumn &&
+                      handler.GetBoolDisplayOption(kmDispDataShowSEs)),
       iMinKinkmarks(session.GetInt(kmOptMinKinkmarks)),
       iMaxKinkmarks(session.GetInt(kmOptMaxKinkmarks)),
       bLogLinear(session.GetBool(kmOptLogLinear)),
-      sXFormat(DataFormat("%20.", handler.GetIntDisplayOption(0))),
-      sYFormat(DataFormat("%20.", handler.GetIntDisplayOption(1))),
-      sAPCFormat(DataFormat("%19.", handler.GetIntDisplayOption(12))),
-      sSEFormat(DataFormat("%20.", handler.GetIntDisplayOption(30))) {}
+      sXFormat(
+          DataFormat("%20.", handler.GetIntDisplayOption(kmDispXValuesPrec))),
+      sYFormat(
+          DataFormat("%20.", handler.GetIntDisplayOption(kmDispYValuesPrec))),
+      // APCs follow "apc precision" and standard errors "y values
+      // precision", as in the other exports: the data export's own
+      // precisions no option sets, and 2 decimals print small standard
+      // errors as 0.00.
+      sAPCFormat(
+          DataFormat("%19.", handler.GetIntDisplayOption(kmDispTrendAPCPrec))),
+      sSEFormat(
+          DataFormat("%20.", handler.GetIntDisplayOption(kmDispYValuesPrec))) {}
 
 bool PassKinkmark(const kmTable& model, double x, int32_t& iPassed) {
   if (iPassed >= model.GetNumKinkmarks()) return false;

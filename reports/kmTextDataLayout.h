@@ -30,7 +30,8 @@ struct kmTextDataLayout {
   int32_t iMinKinkmarks;
   int32_t iMaxKinkmarks;
   bool bLogLinear;
-  // "%20.<p>f" of x and y values and standard errors, "%19.<p>f" of APCs.
+  // "%20.<p>f" of x and y values and standard errors (the y precision),
+  // "%19.<p>f" of APCs (the APC precision).
   KmString sXFormat, sYFormat, sAPCFormat, sSEFormat;
 };
 

@@ -79,7 +79,7 @@ const kmSession& kmTextPermTest::Session() const {
 }
 
 void kmTextPermTest::AddPaddedReal(kmExportLine& line, double dValue) const {
-  const int32_t iPrecision = Handler().GetIntDisplayOption(5);
+  const int32_t iPrecision = Handler().GetIntDisplayOption(kmDispPValuePrec);
   line.AddPrinted("%16.*f", iPrecision < 0 ? 0 : iPrecision, dValue);
 }
 

@@ -105,19 +105,19 @@ void kmTextReport::WriteTableHeader(KmIO_File* pFile,
           }
         }
         add({"Model"});
-        if (handler.GetBoolDisplayOption(6)) {
+        if (handler.GetBoolDisplayOption(kmDispShowModelInfo)) {
           add({"#Obs", "#Param", "DF", "SSE", "MSE", "Auto Corr"});
         }
         add({"Segment"});
-        if (handler.GetBoolDisplayOption(7)) {
+        if (handler.GetBoolDisplayOption(kmDispShowKinkmarks)) {
           add({"Kinkmark", "Kinkmark 95% LCL", "Kinkmark 95% UCL"});
         }
-        if (bAllSegments && handler.GetBoolDisplayOption(9) &&
+        if (bAllSegments && handler.GetBoolDisplayOption(kmDispShowAPCs) &&
             session.GetBool(kmOptLogLinear)) {
           add({"Segment Start", "Segment End", "APC", "APC 95% LCL",
                "APC 95% UCL", "APC Significant"});
         }
-        if (handler.GetBoolDisplayOption(8)) {
+        if (handler.GetBoolDisplayOption(kmDispShowCoefficients)) {
           for (int32_t g = 0; g < iGroups; ++g) {
             add({"Intercept Estimate", "Intercept Std Error",
                  "Intercept Test Statistic", "Intercept P-Value"});
@@ -126,11 +126,11 @@ void kmTextReport::WriteTableHeader(KmIO_File* pFile,
                "Slope P-Value", "SlopeChg Estimate", "SlopeChg Std Error",
                "SlopeChg Test Statistic", "SlopeChg P-Value"});
         }
-        if (handler.GetBoolDisplayOption(13)) {
+        if (handler.GetBoolDisplayOption(kmDispShowCovariance)) {
           add({"Covar-Int vs Int", "Covar-Int vs Slope",
                "Covar-Slope vs Slope"});
         }
-        if (handler.GetBoolDisplayOption(15)) {
+        if (handler.GetBoolDisplayOption(kmDispShowCorrelation)) {
           add({"Corr-Int vs Int", "Corr-Int vs Slope", "Corr-Slope vs Slope"});
         }
         line.Write(pFile);

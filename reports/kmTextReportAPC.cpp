@@ -124,11 +124,14 @@ void kmTextReport::WriteAPCSegment(KmIO_File* pFile, const kmCalcData& record,
           line.Write(pFile);
           return;
         }
-        const KmString sRange =
-            PrecisionFormat(handler.GetIntDisplayOption(42));
-        const KmString sAPC = PrecisionFormat(handler.GetIntDisplayOption(29));
+        // Segment ranges follow "aapc segment ranges precision", so a
+        // kinkmark between observations (1864.424) keeps its decimals.
+        const KmString sRange = PrecisionFormat(
+            handler.GetIntDisplayOption(kmDispSegmentRangePrec));
+        const KmString sAPC =
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispTrendAPCPrec));
         const KmString sPValue =
-            PrecisionFormat(handler.GetIntDisplayOption(41));
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispTrendPtPrec));
         const kmEstValue& apc = seg.apc;
         line.AddNumber(sRange, seg.range.dStart);
         line.AddNumber(sRange, seg.range.dEnd);

@@ -133,7 +133,8 @@ void kmTextReport::WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
   WithCallPath("WriteJumpAndCRSegment()", kClassName, [&] {
     const kmSession& session = Session();
     kmCalcHandler& handler = Handler();
-    const KmString sFormat = PrecisionFormat(handler.GetIntDisplayOption(2));
+    const KmString sFormat =
+        PrecisionFormat(handler.GetIntDisplayOption(kmDispModelStatisticsPrec));
     kmExportLine line(RequireExportOptions(pOptions, kClassName));
     line.AddByVarCells(session, EntryByVarCodes(*handler.GetCombos(), iRecord));
     line.AddCell(KmString() << model.GetNumKinkmarks());

@@ -21,17 +21,22 @@ const char* const kUncorrelated = "Uncorrelated";
 // covariances, P16 correlations).
 struct RowFormats {
   explicit RowFormats(const kmCalcHandler& handler)
-      : bModelInfo(handler.GetBoolDisplayOption(6)),
-        bKinkmarks(handler.GetBoolDisplayOption(7)),
-        bCoefficients(handler.GetBoolDisplayOption(8)),
-        bAPCs(handler.GetBoolDisplayOption(9)),
-        bCovariance(handler.GetBoolDisplayOption(13)),
-        bCorrelation(handler.GetBoolDisplayOption(15)),
-        sKinkmark(PrecisionFormat(handler.GetIntDisplayOption(3))),
-        sEstimate(PrecisionFormat(handler.GetIntDisplayOption(4))),
-        sRange(PrecisionFormat(handler.GetIntDisplayOption(10))),
-        sCovariance(PrecisionFormat(handler.GetIntDisplayOption(14))),
-        sCorrelation(PrecisionFormat(handler.GetIntDisplayOption(16))) {}
+      : bModelInfo(handler.GetBoolDisplayOption(kmDispShowModelInfo)),
+        bKinkmarks(handler.GetBoolDisplayOption(kmDispShowKinkmarks)),
+        bCoefficients(handler.GetBoolDisplayOption(kmDispShowCoefficients)),
+        bAPCs(handler.GetBoolDisplayOption(kmDispShowAPCs)),
+        bCovariance(handler.GetBoolDisplayOption(kmDispShowCovariance)),
+        bCorrelation(handler.GetBoolDisplayOption(kmDispShowCorrelation)),
+        sKinkmark(
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispKinkmarkPrec))),
+        sEstimate(PrecisionFormat(
+            handler.GetIntDisplayOption(kmDispCoefficientsPrec))),
+        sRange(PrecisionFormat(
+            handler.GetIntDisplayOption(kmDispSegmentRangePrec))),
+        sCovariance(
+            PrecisionFormat(handler.GetIntDisplayOption(kmDispCovariancePrec))),
+        sCorrelation(PrecisionFormat(
+            handler.GetIntDisplayOption(kmDispCorrelationPrec))) {}
   bool bModelInfo, bKinkmarks, bCoefficients, bAPCs, bCovariance, bCorrelation;
   KmString sKinkmark, sEstimate, sRange, sCovariance, sCorrelation;
 };

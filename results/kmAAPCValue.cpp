@@ -11,6 +11,14 @@ namespace {
 const char kClass[] = "kmAAPCValue";
 // Upper bounds beyond this are unbounded intervals.
 constexpr double kInfiniteUpper = 1e49;
+
+// Reads a flag that this record stores as a Short: 0 or 1, anything else is
+// refused.
+bool ReadShortFlag(KmIO_File* pIO, const char* sWhat) {
+  const int16_t iValue = pIO->ReadShort();
+  km_results_internal::CheckRange(iValue, 0, 1, kClass, sWhat);
+  return iValue == 1;
+}
 }  // namespace
 
 void kmAAPCValue::Init() {
@@ -38,8 +46,8 @@ void kmAAPCValue::Read(KmIO_File* pIO, double dFileVersion) {
     kmAAPCValue read = *this;
     read.aapc.Read(pIO, dFileVersion);
     read.range.Read(pIO);
-    read.bRangeSet = pIO->ReadShort() != 0;
-    read.bInRange = pIO->ReadShort() != 0;
+    read.bRangeSet = ReadShortFlag(pIO, "the range-set flag");
+    read.bInRange = ReadShortFlag(pIO, "the in-range flag");
     read.dAlpha = pIO->ReadDouble();
     km_results_internal::CheckNotEnded(pIO, kClass);
     *this = read;

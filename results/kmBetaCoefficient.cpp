@@ -27,7 +27,8 @@ void kmBetaCoefficient::Read(KmIO_File* pIO) {
     read.dPValue = pIO->ReadDouble();
     read.dStdErr = pIO->ReadDouble();
     read.dTestStat = pIO->ReadDouble();
-    read.bComputed = pIO->ReadBool();
+    read.bComputed =
+        km_results_internal::ReadFlag(pIO, kClass, "the computed flag");
     km_results_internal::CheckNotEnded(pIO, kClass);
     *this = read;
   });

@@ -10,7 +10,10 @@
 namespace {
 
 using km_results_internal::CheckNotEnded;
+using km_results_internal::CheckRange;
 using km_results_internal::ReadCount;
+using km_results_internal::ReadFlag;
+using km_results_internal::ReadKinkmarks;
 using km_results_internal::WriteCount;
 
 const char* const kClassName = "kmCalcData";
@@ -38,10 +41,15 @@ void WriteRows(KmIO_File* pIO, const KmVector<KmVector<double> >& vRows) {
   }
 }
 
-// Reads nRows rows of nLength doubles. Rows are added one at a time, each
-// checked against the end of the file, so a damaged count costs no more
-// memory than the file holds.
-KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength) {
+// Reads nRows rows of nLength doubles. Rows that the rest of the file cannot
+// hold are refused before any is read, and rows are added one at a time,
+// each checked against the end of the file, so a damaged count costs no
+// more memory than the file holds.
+KmVector<KmVector<double> > ReadRows(KmIO_File* pIO, int nRows, int nLength,
+                                     const char* sWhat) {
+  KmCheckedReader in = km_results_internal::RecordReader(pIO, kClassName);
+  in.SetPart(sWhat);
+  in.CheckCount(static_cast<int64_t>(nRows) * nLength, 8);
   KmVector<KmVector<double> > vRows;
   for (int r = 0; r < nRows; ++r) {
     KmVector<double> vRow(static_cast<size_t>(nLength));
@@ -102,7 +110,8 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
     // been read: fields of older layouts keep their constructor values, and
     // a refused record leaves this one untouched.
     kmCalcData read;
-    read.uFinalSelectedModel = static_cast<uint16_t>(pIO->ReadShort());
+    read.uFinalSelectedModel =
+        ReadKinkmarks(pIO, kClassName, "the final selected model", true);
     // The autocorrelation is stored by sessions after 3.54, and by files
     // from 3.42 on whose session is older than 3.44; the two conditions
     // never hold together.
@@ -127,8 +136,8 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
     }
 
     if (dFileVersion > 3.3) {
-      read.bComparison = pIO->ReadBool();
-      read.bValid = pIO->ReadBool();
+      read.bComparison = ReadFlag(pIO, kClassName, "the comparison flag");
+      read.bValid = ReadFlag(pIO, kClassName, "the valid flag");
       KmString sText;
       pIO->ReadString(sText);
       CheckNotEnded(pIO, kClassName);
@@ -143,29 +152,38 @@ void kmCalcData::Read(KmIO_File* pIO, double dFileVersion,
       read.SetCohortLabel(vLabels);
     }
     if (dFileVersion >= 4.321) {
-      read.bJumpModel = pIO->ReadBool();
-      read.bComparabilityRatio = pIO->ReadBool();
+      read.bJumpModel = ReadFlag(pIO, kClassName, "the jump-model flag");
+      read.bComparabilityRatio =
+          ReadFlag(pIO, kClassName, "the comparability-ratio flag");
     }
-    if (dFileVersion >= 4.402) read.bCohortData = pIO->ReadBool();
+    if (dFileVersion >= 4.402) {
+      read.bCohortData = ReadFlag(pIO, kClassName, "the cohort-data flag");
+    }
     if (dFileVersion >= 4.6) {
       read.lSelectionCriterion = pIO->ReadLong();
-      read.uBICSelectedModel = static_cast<uint16_t>(pIO->ReadShort());
-      read.uBIC3SelectedModel = static_cast<uint16_t>(pIO->ReadShort());
+      read.uBICSelectedModel =
+          ReadKinkmarks(pIO, kClassName, "the BIC-selected model", true);
+      read.uBIC3SelectedModel =
+          ReadKinkmarks(pIO, kClassName, "the BIC3-selected model", true);
       for (double& dValue : read.dSelectionValues) dValue = pIO->ReadDouble();
     }
     CheckNotEnded(pIO, kClassName);
     // Files of 4.702 to 4.801 carry the MADWD block but no var-cov rows.
     if (dFileVersion >= 4.802) {
       const int n = ReadCount(pIO, kClassName, "variance-covariance rows");
-      read.vVarCovRows = ReadRows(pIO, n, n);
+      read.vVarCovRows = ReadRows(pIO, n, n, "variance-covariance values");
     }
     if (dFileVersion >= 4.702) {
-      read.bMADWD = pIO->ReadBool();
+      read.bMADWD = ReadFlag(pIO, kClassName, "the MADWD flag");
       read.dMADWDPsi = pIO->ReadDouble();
       const int nRows = ReadCount(pIO, kClassName, "MADWD rows");
       const int nLength = ReadCount(pIO, kClassName, "MADWD values per row");
+      // The writer stores a row length of 0 when there are no rows.
+      if (nRows == 0)
+        CheckRange(nLength, 0, 0, kClassName,
+                   "a MADWD row length with no rows");
       if (nRows > 0 && nLength > 0) {
-        read.vMADWDValues = ReadRows(pIO, nRows, nLength);
+        read.vMADWDValues = ReadRows(pIO, nRows, nLength, "MADWD values");
       }
     }
     TakeOver(read);

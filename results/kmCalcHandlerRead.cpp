@@ -275,7 +275,15 @@ bool kmCalcHandler::ReadCohortBlocks(KmCheckedReader& in, double dVersion,
     const int32_t n = in.ReadLong();
     in.CheckCount(n, 1, "valid-cohort flags");
     KmVector<bool> vFlags;
-    for (int32_t i = 0; i < n; ++i) vFlags.push_back(in.ReadBool());
+    for (int32_t i = 0; i < n; ++i) {
+      const int iFlag = static_cast<unsigned char>(in.ReadByte());
+      // The writer stores 0 or 1: any other byte is damage, not a flag.
+      if (iFlag > 1) {
+        RefuseFile("The valid-cohort flag of cohort " + std::to_string(i) +
+                   " is " + std::to_string(iFlag) + ", not 0 or 1.");
+      }
+      vFlags.push_back(iFlag == 1);
+    }
     // Every label takes at least its terminating zero byte.
     in.CheckCount(n, 1, "cohort labels");
     in.SetPart("the cohort labels");

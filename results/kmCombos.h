@@ -137,7 +137,8 @@ class kmCombos {
             KmProgressInterface* pProgress);
 
  private:
-  // The value-format label of value iValue of by-variable j.
+  // The value-format label of value iValue of by-variable j (its line with
+  // bByLine); the value itself when the by-variable has no format.
   static KmString LevelLabel(const kmSession& session, int j, int iValue,
                              bool bByLine);
 

@@ -33,7 +33,10 @@ bool LastByVarIsSynthetic(const kmSession& session) {
 KmString kmCombos::LevelLabel(const kmSession& session, int j, int iValue,
                               bool bByLine) {
   KmString sLabel;
-  session.GetByVar(static_cast<int16_t>(j)).GetLabel(iValue, sLabel, bByLine);
+  const kmVariable& byVar = session.GetByVar(static_cast<int16_t>(j));
+  // A numeric by-variable without value labels is labelled by its codes.
+  if (!byVar.HasFormat()) return sLabel << iValue;
+  byVar.GetLabel(iValue, sLabel, bByLine);
   return sLabel;
 }
 
@@ -97,11 +100,7 @@ KmString kmCombos::GetComparisonLabel(int k, const kmSession* pSession) const {
     // right-hand side names just that level.
     const int iLast = n - 1;
     const int iValue = vSecond[iLast];
-    if (session.GetByVar(static_cast<int16_t>(iLast)).HasFormat()) {
-      sLabel << LevelLabel(session, iLast, iValue, false);
-    } else {
-      sLabel << iValue;
-    }
+    sLabel << LevelLabel(session, iLast, iValue, false);
     return sLabel;
   });
 }

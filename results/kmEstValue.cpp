@@ -30,7 +30,8 @@ void kmEstValue::Read(KmIO_File* pIO, double dFileVersion) {
     read.dLower = pIO->ReadDouble();
     read.dUpper = pIO->ReadDouble();
     read.dEstimate = pIO->ReadDouble();
-    read.bComputed = pIO->ReadBool();
+    read.bComputed =
+        km_results_internal::ReadFlag(pIO, kClass, "the computed flag");
     if (dFileVersion >= kTestsVersion) {
       read.dPValue = pIO->ReadDouble();
       read.dTestStat = pIO->ReadDouble();

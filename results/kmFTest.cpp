@@ -32,7 +32,8 @@ void kmFTest::Read(KmIO_File* pIO) {
   WithCallPath("Read()", kClassName, [&] {
     km_results_internal::CheckFile(pIO, kClassName);
     kmFTest read;
-    read.bSecondStat = pIO->ReadBool();
+    read.bSecondStat =
+        km_results_internal::ReadFlag(pIO, kClassName, "the second-test flag");
     read.dAlpha = pIO->ReadDouble();
     read.dF = pIO->ReadDouble();
     read.dSecondF = pIO->ReadDouble();
@@ -43,8 +44,10 @@ void kmFTest::Read(KmIO_File* pIO) {
     read.lNumeratorDF = pIO->ReadLong();
     read.lSecondNumeratorDF = pIO->ReadLong();
     read.lNumPermutations = pIO->ReadLong();
-    read.uAltKinkmarks = static_cast<uint16_t>(pIO->ReadShort());
-    read.uNullKinkmarks = static_cast<uint16_t>(pIO->ReadShort());
+    read.uAltKinkmarks = km_results_internal::ReadKinkmarks(
+        pIO, kClassName, "the kinkmarks of the alternative model", false);
+    read.uNullKinkmarks = km_results_internal::ReadKinkmarks(
+        pIO, kClassName, "the kinkmarks of the null model", false);
     // One check after the whole record is enough: a read past the end sets
     // the end-of-file state, which stays set for every later read.
     km_results_internal::CheckNotEnded(pIO, kClassName);

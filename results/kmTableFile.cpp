@@ -25,6 +25,7 @@ constexpr int32_t kOldStatistics = 3;
 
 using km_results_internal::CheckNotEnded;
 using km_results_internal::ReadCount;
+using km_results_internal::ReadFlag;
 using km_results_internal::WriteCount;
 
 // Writes a list as a Short count followed by its elements.
@@ -52,25 +53,35 @@ void ReadList(KmIO_File* pIO, KmVector<kmBetaCoefficient>& values,
   for (kmBetaCoefficient& value : values) value.Read(pIO);
 }
 
-// Writes Int columns, Int rows, then the elements row by row.
+// Writes Int columns, Int rows, then the elements row by row. The loops
+// count from 0 below the dimensions, so no bound can overflow.
 void WriteMatrix(KmIO_File* pIO, const NEWMAT::Matrix& m) {
-  pIO->WriteInt(m.Ncols());
-  pIO->WriteInt(m.Nrows());
-  for (int i = 1; i <= m.Nrows(); ++i) {
-    for (int j = 1; j <= m.Ncols(); ++j) pIO->WriteDouble(m(i, j));
+  const int iRows = m.Nrows();
+  const int iCols = m.Ncols();
+  pIO->WriteInt(iCols);
+  pIO->WriteInt(iRows);
+  for (int i = 0; i < iRows; ++i) {
+    for (int j = 0; j < iCols; ++j) pIO->WriteDouble(m(i + 1, j + 1));
   }
 }
 
 // Reads the layout of WriteMatrix into m. The stored dimensions are not
-// trusted: negative ones, or more elements than a matrix can index, are
-// refused, and the elements are collected before the matrix is sized, so a
-// damaged header cannot make it allocate more than the file holds.
+// trusted: a negative one, more elements than a matrix can index, or a
+// size the bytes left in the file cannot stand behind is refused. Each
+// dimension counts as at least one Double, so that a matrix of 0 columns
+// cannot declare rows beyond what its record holds either. The elements
+// are collected before the matrix is sized, so a damaged header cannot make
+// it allocate more than the file holds.
 void ReadMatrix(KmIO_File* pIO, NEWMAT::Matrix& m, const char* sWhat) {
-  const int32_t iCols = pIO->ReadInt();
-  const int32_t iRows = pIO->ReadInt();
-  CheckNotEnded(pIO, kClass);
+  KmCheckedReader in = km_results_internal::RecordReader(pIO, kClass);
+  const int32_t iCols = in.ReadInt();
+  const int32_t iRows = in.ReadInt();
   const int64_t iElements = static_cast<int64_t>(iRows) * iCols;
-  if (iRows < 0 || iCols < 0 ||
+  const int64_t iDoublesLeft = in.BytesLeft() < 0
+                                   ? std::numeric_limits<int32_t>::max()
+                                   : in.BytesLeft() / 8;
+  if (iRows < 0 || iCols < 0 || iRows > iDoublesLeft || iCols > iDoublesLeft ||
+      iElements > iDoublesLeft ||
       iElements > std::numeric_limits<int32_t>::max()) {
     GenerateKmExceptionF(
         "This KMO is either corrupt or not compatible with this version of "
@@ -78,14 +89,11 @@ void ReadMatrix(KmIO_File* pIO, NEWMAT::Matrix& m, const char* sWhat) {
         kClass, iRows, iCols, sWhat);
   }
   std::vector<double> elements;
-  for (int64_t k = 0; k < iElements; ++k) {
-    elements.push_back(pIO->ReadDouble());
-    CheckNotEnded(pIO, kClass);
-  }
+  for (int64_t k = 0; k < iElements; ++k) elements.push_back(in.ReadDouble());
   m.ReSize(iRows, iCols);
   size_t k = 0;
-  for (int i = 1; i <= iRows; ++i) {
-    for (int j = 1; j <= iCols; ++j) m(i, j) = elements[k++];
+  for (int i = 0; i < iRows; ++i) {
+    for (int j = 0; j < iCols; ++j) m(i + 1, j + 1) = elements[k++];
   }
 }
 }  // namespace
@@ -140,9 +148,8 @@ void kmTable::Read(KmIO_File* pIO, double dFileVersion) {
         ReadList(pIO, dFileVersion, read.aapcs_, "AAPCs");
       }
       if (dFileVersion >= kFlagsVersion) {
-        read.bMADWDPass_ = pIO->ReadBool();
-        read.bSpare_ = pIO->ReadBool();
-        CheckNotEnded(pIO, kClass);
+        read.bMADWDPass_ = ReadFlag(pIO, kClass, "the MADWD-pass flag");
+        read.bSpare_ = ReadFlag(pIO, kClass, "the spare flag");
       }
       *this = read;
     } catch (KmException&) {

@@ -26,18 +26,11 @@ class DataExportOptions {
   static constexpr int32_t kMissingPeriod = 1;  // "."
   static constexpr int32_t kMissingNA = 2;      // "NA"
 
-  // Takes every member; the parameter order is not the member order. The
-  // driver starts from (1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-  // false, 2100, 1500, true): best-fit model only, "\n", ".", ";", unquoted
-  // labels, table layout.
-  DataExportOptions(int32_t iModels, int32_t iLineDelimiter,
-                    int32_t iMissingCharacter, int32_t iFieldDelimiter,
-                    int32_t iByVarFormat, int32_t iExportType, int32_t iGraphs,
-                    bool bRemoveKinkmarkFlags, bool bRemoveBestFitFlags,
-                    bool bOutputByGroupHeaders, bool bAllModelsInSameColumn,
-                    bool bIncludeKinkmarkEstimates, bool bUseHighResGraphs,
-                    int32_t iHighResGraphWidth, int32_t iHighResGraphHeight,
-                    bool bExportBadCohorts);
+  // Members start at the driver's values when the run has no export-options
+  // file: the best-fit model only, "\n", ".", ";", unquoted labels, table
+  // layout, no by-group headers, all models in one column, kinkmark
+  // estimates included, both kinds of flags removed, bad cohorts exported.
+  // Callers change single members by name.
 
   // The field delimiter: tab (9) for code 0, ',' for 1, ';' for 2. Throws
   // KmException "Unsupported field delimiter." for any other code.
@@ -52,30 +45,30 @@ class DataExportOptions {
   // KmException "Unsupported missing character." for any other code.
   KmString GetMissingChar() const;
 
-  bool bAllModelsInSameColumn;
-  bool bOutputByGroupHeaders;
-  bool bRemoveBestFitFlags;
-  bool bRemoveKinkmarkFlags;
-  bool bIncludeKinkmarkEstimates;
-  bool bExportBadCohorts;
+  bool bAllModelsInSameColumn = true;
+  bool bOutputByGroupHeaders = false;
+  bool bRemoveBestFitFlags = true;
+  bool bRemoveKinkmarkFlags = true;
+  bool bIncludeKinkmarkEstimates = true;
+  bool bExportBadCohorts = true;
   // 0 all models, 1 the best-fit model only.
-  int32_t iModels;
+  int32_t iModels = 1;
   // kLineDos or kLineUnix.
-  int32_t iLineDelimiter;
+  int32_t iLineDelimiter = kLineUnix;
   // kMissingSpace, kMissingPeriod or kMissingNA.
-  int32_t iMissingCharacter;
+  int32_t iMissingCharacter = kMissingPeriod;
   // kFieldTab, kFieldComma or kFieldSemicolon.
-  int32_t iFieldDelimiter;
+  int32_t iFieldDelimiter = kFieldSemicolon;
   // Graph setting of the package; no writer reads it.
-  int32_t iGraphs;
+  int32_t iGraphs = 0;
   // 0 numeric codes, 1 quoted labels, 2 unquoted labels.
-  int32_t iByVarFormat;
+  int32_t iByVarFormat = 2;
   // 0 table, 1 text.
-  int32_t iExportType;
+  int32_t iExportType = 0;
   // Graph settings of the package; no writer reads them.
-  bool bUseHighResGraphs;
-  int32_t iHighResGraphWidth;
-  int32_t iHighResGraphHeight;
+  bool bUseHighResGraphs = false;
+  int32_t iHighResGraphWidth = 2100;
+  int32_t iHighResGraphHeight = 1500;
 };
 
 #endif  // KM_SESSION_DATAEXPORTOPTIONS_H

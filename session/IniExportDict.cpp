@@ -2,11 +2,13 @@
 #include "session/IniExportDict.h"
 
 #include <cstddef>
+#include <iterator>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
+#include "session/OutputDisplayOptions.h"
 #include "session/internal/OptionText.h"
 
 namespace {
@@ -15,20 +17,6 @@ const char kClassName[] = "IniExportDict";
 const char kSectionName[] = "Export Options";
 // Source of the invalid-value message.
 const char kInvalidValueSource[] = "ReadExportOptionsSection";
-
-// One accepted word of a coded key and the code it stands for.
-struct CodeWord {
-  const char* sWord;
-  int32_t iCode;
-};
-
-const CodeWord kModelsWords[] = {{"all", 0}, {"best fit", 1}};
-const CodeWord kLineWords[] = {{"dos/windows", 0}, {"unix", 1}};
-const CodeWord kMissingWords[] = {{"space", 0}, {"period", 1}, {"na", 2}};
-const CodeWord kFieldWords[] = {{"tab", 0}, {"comma", 1}, {"semi-colon", 2}};
-const CodeWord kByVarWords[] = {
-    {"numeric", 0}, {"quoted labels", 1}, {"unquoted labels", 2}};
-const CodeWord kExportTypeWords[] = {{"table", 0}, {"text", 1}};
 
 using km_session_internal::ValueOf;
 
@@ -39,84 +27,117 @@ using km_session_internal::ValueOf;
                             sKey);
 }
 
-// Reads a coded key into iMember; absent or empty leaves it.
-template <size_t N>
-void ReadCode(const KmIniSection& section, const char* sKey,
-              const CodeWord (&words)[N], int32_t& iMember) {
-  const KmString sValue = ValueOf(section, sKey);
-  if (sValue.IsEmpty()) return;
-  const KmString sLower = km_session_internal::Lowered(sValue);
-  for (const CodeWord& word : words) {
-    if (sLower == word.sWord) {
-      iMember = word.iCode;
-      return;
-    }
-  }
-  ThrowInvalidValue(sLower, sKey);
+using D = IniExportDict;
+using L = DataExportOptions;
+
+constexpr OptionRow RangeOption(const char* sKey) {
+  return {sKey, OptionValueClass::kNumber, nullptr, -kNoLimit, kNoLimit, true};
+}
+constexpr OptionRow Precision(const char* sKey) {
+  return CountOption(sKey, 0, kMaxDisplayPrecision);
 }
 
-// Reads a "true"/"false" key into bMember; absent or empty leaves it.
-void ReadSwitch(const KmIniSection& section, const char* sKey, bool& bMember) {
-  const KmString sValue = ValueOf(section, sKey);
-  if (sValue.IsEmpty()) return;
-  const KmString sLower = km_session_internal::Lowered(sValue);
-  if (sLower == "true") {
-    bMember = true;
-  } else if (sLower == "false") {
-    bMember = false;
-  } else {
-    ThrowInvalidValue(sLower, sKey);
-  }
-}
-
-// Reads a precision key into iMember; absent or empty leaves it.
-void ReadPrecision(const KmIniSection& section, const char* sKey,
-                   int32_t& iMember) {
-  const KmString sValue = ValueOf(section, sKey);
-  if (sValue.IsEmpty()) return;
-  iMember = km_session_internal::LeadingInt32Clamped(sValue.GetCString());
-}
+// Every key of "Export Options" in reading order: the option, its default,
+// the dictionary member, the layout member and the display options it sets.
+const ExportOptionRow kRows[] = {
+    {WordOption("models", "all|best fit"), 0, nullptr, &D::iModels, nullptr,
+     &L::iModels, -1, -1},
+    {BoolOption("include apcs in data export"), 1, &D::bIncludeAPCsInDataExport,
+     nullptr, nullptr, nullptr, kmDispDataShowAPCs, -1},
+    {BoolOption("aapc full range"), 0, &D::bAAPCFullRange, nullptr, nullptr,
+     nullptr, kmDispAAPCFullRange, -1},
+    {BoolOption("aapc last obs"), 0, &D::bAAPCLastObs, nullptr, nullptr,
+     nullptr, -1, -1},
+    {RangeOption("aapc start range"), 0, nullptr, nullptr, nullptr, nullptr, -1,
+     -1},
+    {RangeOption("aapc end range"), 0, nullptr, nullptr, nullptr, nullptr, -1,
+     -1},
+    {Precision("x values precision"), 9, nullptr, &D::iXValuesPrecision,
+     nullptr, nullptr, kmDispXValuesPrec, -1},
+    {Precision("y values precision"), 9, nullptr, &D::iYValuesPrecision,
+     nullptr, nullptr, kmDispYValuesPrec, -1},
+    {Precision("model statistics precision"), 3, nullptr,
+     &D::iModelStatisticsPrecision, nullptr, nullptr, kmDispModelStatisticsPrec,
+     -1},
+    {Precision("estimated kinkmarks precision"), 3, nullptr,
+     &D::iEstimatedKinkmarksPrecision, nullptr, nullptr, kmDispKinkmarkPrec,
+     kmDispTrendKinkmarkPrec},
+    {Precision("regression coefficients precision"), 3, nullptr,
+     &D::iRegressionCoefficientsPrecision, nullptr, nullptr,
+     kmDispCoefficientsPrec, -1},
+    {Precision("covariance matrix precision"), 3, nullptr,
+     &D::iCovarianceMatrixPrecision, nullptr, nullptr, kmDispCovariancePrec,
+     -1},
+    {Precision("correlation matrix precision"), 3, nullptr,
+     &D::iCorrelationMatrixPrecision, nullptr, nullptr, kmDispCorrelationPrec,
+     -1},
+    {Precision("apc precision"), 3, nullptr, &D::iAPCPrecision, nullptr,
+     nullptr, kmDispTrendAPCPrec, -1},
+    {Precision("aapc precision"), 3, nullptr, &D::iAAPCPrecision, nullptr,
+     nullptr, kmDispAAPCPrec, -1},
+    {Precision("aapc segment ranges precision"), 3, nullptr,
+     &D::iAAPCSegmentRangesPrecision, nullptr, nullptr, kmDispSegmentRangePrec,
+     -1},
+    {Precision("p-value precision"), 3, nullptr, &D::iPValuePrecision, nullptr,
+     nullptr, kmDispPValuePrec, -1},
+    {WordOption("line delimiter", "dos/windows|unix"), 0, nullptr,
+     &D::iLineDelimiter, nullptr, &L::iLineDelimiter, -1, -1},
+    {WordOption("missing character", "space|period|na"), 0, nullptr,
+     &D::iMissingCharacter, nullptr, &L::iMissingCharacter, -1, -1},
+    {WordOption("field delimiter", "tab|comma|semi-colon"), 0, nullptr,
+     &D::iFieldDelimiter, nullptr, &L::iFieldDelimiter, -1, -1},
+    {WordOption("by-var format", "numeric|quoted labels|unquoted labels"), 2,
+     nullptr, &D::iByVarFormat, nullptr, &L::iByVarFormat, -1, -1},
+    {WordOption("export type", "table|text"), 0, nullptr, &D::iExportType,
+     nullptr, &L::iExportType, -1, -1},
+    {BoolOption("remove km flags"), 1, &D::bRemoveKinkmarkFlags, nullptr,
+     &L::bRemoveKinkmarkFlags, nullptr, -1, -1},
+    {BoolOption("remove best fit flags"), 0, &D::bRemoveBestFitFlags, nullptr,
+     &L::bRemoveBestFitFlags, nullptr, -1, -1},
+    {BoolOption("output by-group headers"), 1, &D::bOutputByGroupHeaders,
+     nullptr, &L::bOutputByGroupHeaders, nullptr, -1, -1},
+    {BoolOption("all models in same column"), 0, &D::bAllModelsInSameColumn,
+     nullptr, &L::bAllModelsInSameColumn, nullptr, -1, -1},
+    {BoolOption("include km estimates"), 0, &D::bIncludeKinkmarkEstimates,
+     nullptr, &L::bIncludeKinkmarkEstimates, nullptr, -1, -1},
+    {BoolOption("export bad cohorts"), 1, &D::bExportBadCohorts, nullptr,
+     &L::bExportBadCohorts, nullptr, -1, -1},
+    {BoolOption("export report"), 1, &D::bExportReport, nullptr, nullptr,
+     nullptr, -1, -1},
+    {BoolOption("export data"), 1, &D::bExportData, nullptr, nullptr, nullptr,
+     -1, -1},
+    {BoolOption("export apc"), 1, &D::bExportAPC, nullptr, nullptr, nullptr, -1,
+     -1},
+    {BoolOption("export all apc segments"), 1, &D::bExportAllAPCSegments,
+     nullptr, nullptr, nullptr, -1, -1},
+    {BoolOption("export aapc"), 1, &D::bExportAAPC, nullptr, nullptr, nullptr,
+     -1, -1},
+    {BoolOption("export ftest"), 1, &D::bExportFTest, nullptr, nullptr, nullptr,
+     -1, -1},
+    {BoolOption("export pairwise"), 1, &D::bExportPairwise, nullptr, nullptr,
+     nullptr, -1, -1},
+    {BoolOption("export jump_cr"), 1, &D::bExportJumpCR, nullptr, nullptr,
+     nullptr, -1, -1},
+    {BoolOption("export selection results"), 1, &D::bExportSelectionResults,
+     nullptr, nullptr, nullptr, -1, -1},
+};
 
 }  // namespace
+
+const ExportOptionRow* ExportOptionRows(size_t& iNumRows) {
+  iNumRows = std::size(kRows);
+  return kRows;
+}
 
 IniExportDict::IniExportDict() : fileName(nullptr) { Init(); }
 
 void IniExportDict::Init() {
-  bAllModelsInSameColumn = false;
-  bIncludeKinkmarkEstimates = false;
-  bOutputByGroupHeaders = true;
-  bRemoveBestFitFlags = false;
-  bRemoveKinkmarkFlags = true;
-  bAAPCLastObs = false;
-  bAAPCFullRange = false;
-  bIncludeAPCsInDataExport = true;
-  bExportBadCohorts = true;
-  bExportReport = true;
-  bExportData = true;
-  bExportAPC = true;
-  bExportAllAPCSegments = true;
-  bExportAAPC = true;
-  bExportFTest = true;
-  bExportJumpCR = true;
-  bExportSelectionResults = true;
-  bExportPairwise = true;
-  iXValuesPrecision = 9;
-  iYValuesPrecision = 9;
-  iModelStatisticsPrecision = 3;
-  iEstimatedKinkmarksPrecision = 3;
-  iRegressionCoefficientsPrecision = 3;
-  iCovarianceMatrixPrecision = 3;
-  iCorrelationMatrixPrecision = 3;
-  iAPCPrecision = 3;
-  iAAPCPrecision = 3;
-  iAAPCSegmentRangesPrecision = 3;
-  iPValuePrecision = 3;
-  iByVarFormat = 2;
-  iExportType = 0;
-  iFieldDelimiter = 0;
-  iLineDelimiter = 0;
-  iMissingCharacter = 0;
-  iModels = 0;
+  for (const ExportOptionRow& row : kRows) {
+    if (row.pbField != nullptr) this->*row.pbField = row.dDefault != 0.0;
+    if (row.piField != nullptr) {
+      this->*row.piField = static_cast<int32_t>(row.dDefault);
+    }
+  }
 }
 
 void IniExportDict::CreateDictFromFile(const char* sFileName) {
@@ -147,59 +168,35 @@ void IniExportDict::ReadExportOptionsSection(KmIniFile& theIniFile) {
                                     kClassName, kSectionName,
                                     theIniFile.GetFileName().GetCString());
         }
-        const KmIniSection& section = *pSection;
-
-        ReadCode(section, "models", kModelsWords, iModels);
-        ReadSwitch(section, "include apcs in data export",
-                   bIncludeAPCsInDataExport);
-        ReadSwitch(section, "aapc full range", bAAPCFullRange);
-        ReadSwitch(section, "aapc last obs", bAAPCLastObs);
-        ReadAAPCRanges(section);
-
-        ReadPrecision(section, "x values precision", iXValuesPrecision);
-        ReadPrecision(section, "y values precision", iYValuesPrecision);
-        ReadPrecision(section, "model statistics precision",
-                      iModelStatisticsPrecision);
-        ReadPrecision(section, "estimated kinkmarks precision",
-                      iEstimatedKinkmarksPrecision);
-        ReadPrecision(section, "regression coefficients precision",
-                      iRegressionCoefficientsPrecision);
-        ReadPrecision(section, "covariance matrix precision",
-                      iCovarianceMatrixPrecision);
-        ReadPrecision(section, "correlation matrix precision",
-                      iCorrelationMatrixPrecision);
-        ReadPrecision(section, "apc precision", iAPCPrecision);
-        ReadPrecision(section, "aapc precision", iAAPCPrecision);
-        ReadPrecision(section, "aapc segment ranges precision",
-                      iAAPCSegmentRangesPrecision);
-        ReadPrecision(section, "p-value precision", iPValuePrecision);
-
-        ReadCode(section, "line delimiter", kLineWords, iLineDelimiter);
-        ReadCode(section, "missing character", kMissingWords,
-                 iMissingCharacter);
-        ReadCode(section, "field delimiter", kFieldWords, iFieldDelimiter);
-        ReadCode(section, "by-var format", kByVarWords, iByVarFormat);
-        ReadCode(section, "export type", kExportTypeWords, iExportType);
-
-        ReadSwitch(section, "remove km flags", bRemoveKinkmarkFlags);
-        ReadSwitch(section, "remove best fit flags", bRemoveBestFitFlags);
-        ReadSwitch(section, "output by-group headers", bOutputByGroupHeaders);
-        ReadSwitch(section, "all models in same column",
-                   bAllModelsInSameColumn);
-        ReadSwitch(section, "include km estimates", bIncludeKinkmarkEstimates);
-
-        ReadSwitch(section, "export bad cohorts", bExportBadCohorts);
-        ReadSwitch(section, "export report", bExportReport);
-        ReadSwitch(section, "export data", bExportData);
-        ReadSwitch(section, "export apc", bExportAPC);
-        ReadSwitch(section, "export all apc segments", bExportAllAPCSegments);
-        ReadSwitch(section, "export aapc", bExportAAPC);
-        ReadSwitch(section, "export ftest", bExportFTest);
-        ReadSwitch(section, "export pairwise", bExportPairwise);
-        ReadSwitch(section, "export jump_cr", bExportJumpCR);
-        ReadSwitch(section, "export selection results",
-                   bExportSelectionResults);
+        for (const ExportOptionRow& row : kRows) ReadRow(*pSection, row);
       });
+}
+
+void IniExportDict::ReadRow(const KmIniSection& section,
+                            const ExportOptionRow& row) {
+  const OptionRow& option = row.option;
+  if (option.bPrefix) {
+    // The numbered pairs are read once, at the start-range row.
+    if (KmString(option.sKey) == "aapc start range") ReadAAPCRanges(section);
+    return;
+  }
+  const KmString sValue = ValueOf(section, option.sKey);
+  if (sValue.IsEmpty()) return;
+  const KmString sLower = km_session_internal::Lowered(sValue);
+  if (option.valueClass == OptionValueClass::kCount) {
+    this->*row.piField =
+        km_session_internal::LeadingInt32Clamped(sValue.GetCString());
+    return;
+  }
+  const int32_t iCode = option.valueClass == OptionValueClass::kBool
+                            ? WordCode("false|true", sLower)
+                            : WordCode(option.sWords, sLower);
+  if (iCode < 0) ThrowInvalidValue(sLower, option.sKey);
+  if (row.pbField != nullptr) {
+    this->*row.pbField = iCode == 1;
+  } else {
+    this->*row.piField = iCode;
+  }
 }
 
 void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {

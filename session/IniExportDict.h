@@ -3,13 +3,17 @@
 #ifndef KM_SESSION_INIEXPORTDICT_H
 #define KM_SESSION_INIEXPORTDICT_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/KmFileName.h"
 #include "foundation/KmVector.h"
+#include "session/DataExportOptions.h"
+#include "session/OptionRow.h"
 
 class KmIniFile;
 class KmIniSection;
+struct ExportOptionRow;
 
 // IniExportDict holds the section "Export Options" of an export-options file
 // as plain public members, each with its default and its key. The driver
@@ -17,6 +21,10 @@ class KmIniSection;
 // CreateDictFromFile and copies the members into the DataExportOptions, the
 // session's AAPC ranges and the output display options; members 10 to 18
 // (the export switches) decide which export files are written.
+//
+// Every key is a row of the table ExportOptionRows (below), which drives
+// the defaults (Init), the reading, the validation of the file and the
+// copying of the values to where the exports read them.
 //
 // Value words are compared after lower-casing. Boolean keys take "true" or
 // "false" only; precision keys take the leading whole number of the value
@@ -108,6 +116,32 @@ class IniExportDict {
  private:
   // Empties both range lists and reads the numbered pairs.
   void ReadAAPCRanges(const KmIniSection& section);
+  // Reads the key of row into its member; absent or empty leaves it.
+  void ReadRow(const KmIniSection& section, const ExportOptionRow& row);
 };
+
+// The largest display precision (decimals after the point) an export-options
+// file may ask for: a double carries 17 significant digits, so more decimals
+// only print noise (and a huge count would make every row huge).
+constexpr int32_t kMaxDisplayPrecision = 17;
+
+// One row of the export-options table: the option (key, value class, words
+// whose codes are their positions, range), its default and where its value
+// goes. Null members and -1 indices mean "nowhere".
+struct ExportOptionRow {
+  OptionRow option;
+  double dDefault;
+  bool IniExportDict::*pbField;          // switch read into the dictionary
+  int32_t IniExportDict::*piField;       // code or precision read into it
+  bool DataExportOptions::*pbLayout;     // layout switch it is copied to
+  int32_t DataExportOptions::*piLayout;  // layout code it is copied to
+  int32_t iDisplay;   // display option (OutputDisplayOptions) it sets
+  int32_t iDisplay2;  // a second display option it sets
+};
+
+// The rows of every key of "Export Options", in reading order; iNumRows
+// receives their number. The numbered AAPC range keys are the two rows with
+// bPrefix set.
+const ExportOptionRow* ExportOptionRows(size_t& iNumRows);
 
 #endif  // KM_SESSION_INIEXPORTDICT_H

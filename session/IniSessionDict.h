@@ -3,18 +3,42 @@
 #ifndef KM_SESSION_INISESSIONDICT_H
 #define KM_SESSION_INISESSIONDICT_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/KmString.h"
+#include "session/OptionRow.h"
 
 class KmIniFile;
 class KmIniSection;
+struct RunOptionRow;
+
+// The ranges of the run options' counts, both ends included; the validator
+// refuses a value outside them.
+constexpr int32_t kRunMaxKinkmarks = 9;  // "minimum/maximum kinkmarks" 0 to 9
+// "num cores" 0 to 9999; 0 and 9999 mean every hardware thread.
+constexpr int32_t kRunMaxCores = 9999;
+// "het error variable location": a column from 1 to 32767.
+constexpr int32_t kRunMaxLocation = 32767;
+// "num permutations", "pairwise number of permutations": 1 to 100000.
+constexpr int32_t kRunMaxPermutations = 100000;
+// "min obs end", "min obs between": 1 to 1000.
+constexpr int32_t kRunMaxObservations = 1000;
+// "num obs between" (grid points between two data points): 0 to 20; the
+// grid, and the memory of the search, grow with it.
+constexpr int32_t kRunMaxGridPointsBetween = 20;
+constexpr int32_t kRunMaxRatesPerN = 1000000000;  // "rates per n" 1 to 1e9
+constexpr int32_t kRunMaxResamples = 100000;  // "number of resamples" 1 to 1e5
 
 // IniSessionDict reads the section "Session Options" of a run-options file
 // into the fields below, each with its default, and does nothing else: it
 // neither validates the file as a whole nor touches a session. The driver
 // validates every key first, constructs an IniSessionDict, applies the
 // fields to the session through its option setters and destroys it.
+//
+// Every key is a row of the table Rows() (below), which drives the
+// defaults (Init), the reading, the validation of the file and the applying
+// of the values to the session.
 //
 // Rules of the reader:
 //  - a file without the section, or a file that does not exist, leaves
@@ -54,6 +78,10 @@ class IniSessionDict {
   // Reads the section "Session Options" of theIniFile over the fields.
   // Reading stops at the first error. Throws as the constructor.
   void IniReadSessionOptionsSection(KmIniFile& theIniFile);
+
+  // The rows of every key of "Session Options", in reading order;
+  // iNumRows receives their number.
+  static const RunOptionRow* Rows(size_t& iNumRows);
 
   // "datafile name", unchanged; "EMPTY" when the file gives none.
   KmString GetDataFileName() const { return sDataFileName_; }
@@ -133,16 +161,15 @@ class IniSessionDict {
   bool bFSMOnly;  // false
 
  private:
-  // The phases of IniReadSessionOptionsSection, in its order: the data and
-  // model keys (data file, model, kinkmark counts, cores, run type,
-  // dependent type, heteroscedastic errors); the selection keys (pairwise
-  // comparison, method, observation limits, autocorrelation, model
-  // selection, permutations, early stopping); the estimate keys (rates per
-  // n, interval method, resamples, delay, jump and comparability ratio,
-  // alpha levels, seeds, MADWD).
-  void ReadModelKeys(const KmIniSection& section);
-  void ReadSelectionKeys(const KmIniSection& section);
-  void ReadEstimateKeys(const KmIniSection& section);
+  // Reads the key of row into its field, as the row says.
+  void ReadRow(const KmIniSection& section, const RunOptionRow& row);
+  // The keys whose reading has rules of its own, each read by hand.
+  void ReadModel(const KmIniSection& section, const OptionRow& row);
+  void ReadNumCores(const KmIniSection& section, const OptionRow& row);
+  void ReadHetError(const KmIniSection& section, const OptionRow& row);
+  void ReadPairwise(const KmIniSection& section, const OptionRow& row);
+  void ReadAutocorrelation(const KmIniSection& section, const OptionRow& row);
+  void ReadCIMethod(const KmIniSection& section, const OptionRow& row);
   // Reads a whole-number key into iField when present; throws the
   // out-of-range message when it does not fit in 32 bits. Returns whether
   // the key was present.
@@ -162,6 +189,42 @@ class IniSessionDict {
   KmString sModel_;
   // The name the file was read from, for the messages.
   KmString sFileName_;
+};
+
+// How the reader takes the value of a row.
+enum class RunOptionRead {
+  kByHand,  // the row's own reader (pByHand)
+  kInt,     // the leading whole number into piField
+  kDouble,  // the leading number into pdField
+  kFlag,    // "true" sets pbField, any other word clears it
+  kCode,    // the position of the word in the row's list into piField
+};
+
+// When the reader takes a row: always, or only with a pairwise comparison,
+// the permutation test or Hudson's method read before it.
+enum class RunOptionWhen { kAlways, kPairwise, kPermutationTest, kHudsons };
+
+// kCode rows: what a word outside the list does.
+constexpr int32_t kRefuseUnknownWord = -2;  // the invalid-value message
+constexpr int32_t kKeepOnUnknownWord = -1;  // the field keeps its value
+
+// One row of the run-options table: the option (key, value class, words,
+// range), its default, how and when it is read, and the session option it is
+// copied to (-1: the driver applies it by its own rule).
+struct RunOptionRow {
+  OptionRow option;
+  double dDefault;
+  RunOptionRead read;
+  int32_t IniSessionDict::*piField;
+  double IniSessionDict::*pdField;
+  bool IniSessionDict::*pbField;
+  void (IniSessionDict::*pByHand)(const KmIniSection&, const OptionRow&);
+  // kCode: the code of a word outside the list, or one of the two above.
+  int32_t iUnknownCode;
+  // kCode with kRefuseUnknownWord: the variable the message names.
+  const char* sVariable;
+  RunOptionWhen when;
+  int32_t iSessionOption;
 };
 
 #endif  // KM_SESSION_INISESSIONDICT_H

@@ -2,6 +2,8 @@
 #include "session/KmUserParamsDict.h"
 
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -94,7 +96,45 @@ int16_t HetErrorModelFromWord(const KmString& sValue) {
   return -1;
 }
 
+// The keys of "Datafile Options" and their values.
+const OptionRow kDatafileRows[] = {
+    TextOption("datafile name"),
+    WordOption("file format", "UNIX|DOS"),
+    WordOption("field delimiter", "tab|space|comma|semi-colon"),
+    WordOption("missing character", "period|space"),
+    {"fields with delimiter in quotes", OptionValueClass::kBool, "yes|no|1|0",
+     0.0, 0.0, false},
+    {"variable names included", OptionValueClass::kBool, "yes|no|1|0", 0.0, 0.0,
+     false},
+};
+
+// True when sText is "by-var" followed by decimal digits and then sEnd.
+bool IsByVarKey(const KmString& sText, const char* sEnd) {
+  const char* p = sText.GetCString();
+  if (std::strncmp(p, "by-var", 6) != 0) return false;
+  p += 6;
+  if (*p < '0' || *p > '9') return false;
+  while (*p >= '0' && *p <= '9') ++p;
+  return std::strcmp(p, sEnd) == 0;
+}
+
 }  // namespace
+
+const OptionRow* KmUserParamsDict::DatafileOptionRows(size_t& iNumRows) {
+  iNumRows = std::size(kDatafileRows);
+  return kDatafileRows;
+}
+
+bool KmUserParamsDict::IsParameterKey(const KmString& sKey) {
+  if (sKey == kHetLocationKey || IsByVarKey(sKey, "") ||
+      IsByVarKey(sKey, " location")) {
+    return true;
+  }
+  for (const RoleKeys& role : kRoles) {
+    if (sKey == role.sLocationKey || sKey == role.sNameKey) return true;
+  }
+  return false;
+}
 
 KmUserParamsDict::KmUserParamsDict(const char* sFileName)
     : dictionaryFile_(nullptr),

@@ -3,12 +3,14 @@
 #ifndef KM_SESSION_KMUSERPARAMSDICT_H
 #define KM_SESSION_KMUSERPARAMSDICT_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "foundation/KmFileName.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "session/OptionRow.h"
 #include "session/VSVariable.h"
 
 // KmUserParamsDict reads a session-parameter file into plain fields. The
@@ -49,6 +51,15 @@ class KmUserParamsDict {
   static constexpr int16_t kPoissonCount = 1;
   static constexpr int16_t kStandardError = 2;
   static constexpr int16_t kPoissonRate = 4;
+
+  // The keys of "Datafile Options" with the values the reader knows; the
+  // words compare with their case, the two switches ("true", "false",
+  // "yes", "no", "1", "0") without. iNumRows receives their number.
+  static const OptionRow* DatafileOptionRows(size_t& iNumRows);
+  // True when sKey (lower case) is a key of "Kinkmark Session Parameters"
+  // that the reader reads: a role's location or name key, "het error
+  // variable location", "by-var<n>" or "by-var<n> location".
+  static bool IsParameterKey(const KmString& sKey);
 
   // Reads the session-parameter file sFileName.
   // Throws: KmException "Empty string pointer passed to constructor." (source

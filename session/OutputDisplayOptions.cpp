@@ -24,7 +24,9 @@ constexpr int32_t kDefaults[OutputDisplayOptions::kNumOptions] = {
 
 // Options 20 and 22 are boolean-typed but hold bit masks, so they take
 // their defaults as integers.
-bool IsMaskOption(int32_t iIndex) { return iIndex == 20 || iIndex == 22; }
+bool IsMaskOption(int32_t iIndex) {
+  return iIndex == kmDispAAPCEndRanges || iIndex == kmDispAAPCCustomRanges;
+}
 
 }  // namespace
 
@@ -44,10 +46,10 @@ void OutputDisplayOptions::SetUninitializedToDefault() {
         GenerateKmExceptionF(
             "Output Display Option %d has no initialization value.", kClass, i);
       }
-      if (i == 20) {
+      if (i == kmDispAAPCEndRanges) {
         SetInt(i, kDefaults[i]);
-        strings_[0] = kDefaultEndRanges;
-      } else if (i == 23) {
+        strings_[kmDispStrEndRanges] = kDefaultEndRanges;
+      } else if (i == kmDispAAPCEndRangesLength) {
         SetInt(i, static_cast<int32_t>(std::strlen(kDefaultEndRanges)));
       } else if (IsBooleanOption(i) && !IsMaskOption(i)) {
         SetBool(i, kDefaults[i] != 0);
@@ -60,22 +62,22 @@ void OutputDisplayOptions::SetUninitializedToDefault() {
 
 bool OutputDisplayOptions::IsBooleanOption(int32_t iIndex) {
   switch (iIndex) {
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 11:
-    case 13:
-    case 15:
-    case 17:
-    case 19:
-    case 20:
-    case 22:
-    case 27:
-    case 33:
-    case 36:
-    case 37:
-    case 39:
+    case kmDispShowModelInfo:
+    case kmDispShowKinkmarks:
+    case kmDispShowCoefficients:
+    case kmDispShowAPCs:
+    case kmDispDataShowAPCs:
+    case kmDispShowCovariance:
+    case kmDispShowCorrelation:
+    case kmDispShowAAPCs:
+    case kmDispAAPCFullRange:
+    case kmDispAAPCEndRanges:
+    case kmDispAAPCCustomRanges:
+    case kmDispTrendShowKinkmarks:
+    case kmDispDataShowSEs:
+    case kmDispShowJump:
+    case kmDispShowCR:
+    case kmDispDataShowMatrix:
       return true;
     default:
       return false;
@@ -153,7 +155,8 @@ void OutputDisplayOptions::Read(KmIO_File* pIO, double dFileVersion) {
       // slot, so the record is consumed whole.
       if (i < kNumOptions) options_[i] = dValue;
     }
-    if (dFileVersion < 4.9) options_[42] = options_[28];
+    if (dFileVersion < 4.9)
+      options_[kmDispTrendAPCRangePrec] = options_[kmDispTrendKinkmarkPrec];
     if (kmTools::CompareVersionNumbers(dFileVersion, 3.1) == 1) return;
     int32_t iStrings = in.ReadShort();
     for (int32_t i = 0; i < iStrings; ++i) {

@@ -10,6 +10,63 @@
 
 class KmIO_File;
 
+// The numbered display options by name (the index of each in the table
+// above). Callers use these names, never the raw indices.
+enum kmDisplayOption : int32_t {
+  kmDispXValuesPrec = 0,
+  kmDispYValuesPrec = 1,
+  kmDispModelStatisticsPrec = 2,
+  kmDispKinkmarkPrec = 3,
+  kmDispCoefficientsPrec = 4,
+  kmDispPValuePrec = 5,
+  kmDispShowModelInfo = 6,
+  kmDispShowKinkmarks = 7,
+  kmDispShowCoefficients = 8,
+  kmDispShowAPCs = 9,
+  kmDispSegmentRangePrec = 10,
+  kmDispDataShowAPCs = 11,
+  kmDispDataAPCPrec = 12,
+  kmDispShowCovariance = 13,
+  kmDispCovariancePrec = 14,
+  kmDispShowCorrelation = 15,
+  kmDispCorrelationPrec = 16,
+  kmDispShowAAPCs = 17,
+  kmDispAAPCPrec = 18,
+  kmDispAAPCFullRange = 19,
+  kmDispAAPCEndRanges = 20,
+  kmDispAAPCStartRanges = 21,
+  kmDispAAPCCustomRanges = 22,
+  kmDispAAPCEndRangesLength = 23,
+  kmDispAAPCStartRangesLength = 24,
+  kmDispAAPCCustomRangesLength = 25,
+  kmDispAAPCFinalRangesLength = 26,
+  kmDispTrendShowKinkmarks = 27,
+  kmDispTrendKinkmarkPrec = 28,
+  kmDispTrendAPCPrec = 29,
+  kmDispDataSEPrec = 30,
+  kmDispComparisonPValuePrec = 31,
+  kmDispComparisonSignificancePrec = 32,
+  kmDispDataShowSEs = 33,
+  kmDispJumpPrec = 34,
+  kmDispCRPrec = 35,
+  kmDispShowJump = 36,
+  kmDispShowCR = 37,
+  kmDispDataMatrixPrec = 38,
+  kmDispDataShowMatrix = 39,
+  kmDispMADWDPrec = 40,
+  kmDispTrendPtPrec = 41,
+  kmDispTrendAPCRangePrec = 42,
+  kmDispTrendPValuePrec = 43,
+};
+
+// The texts by name.
+enum kmDisplayString : int32_t {
+  kmDispStrEndRanges = 0,
+  kmDispStrStartRanges = 1,
+  kmDispStrCustomRanges = 2,
+  kmDispStrFinalRanges = 3,
+};
+
 // OutputDisplayOptions holds 44 numbered numeric settings and 4 texts. Each
 // results-file handler owns one and stores it in the results file right
 // after the graph display options; the driver overwrites some precisions

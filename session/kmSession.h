@@ -476,7 +476,8 @@ class kmSession {
   // kmOptMaxKinkmarksFeasibility is 1 or the program version is below 4.9,
   // kmOptMaxKinkmarks lowered until the kinkmarks fit the cohort's count
   // with kmOptMinObsEnd and kmOptMinObsBetween, never below 0; otherwise
-  // the default maximum for the cohort's count.
+  // the smaller of kmOptMaxKinkmarks and the default maximum for the
+  // cohort's count.
   // Throws: as GetNumObservationsThisCohort.
   int GetMaxNumberOfKinkmarksForCohort(int iCohort) const;
   // The observation counts, the observation records and the maximum

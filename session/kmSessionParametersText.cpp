@@ -39,15 +39,15 @@ void AppendDisplayOptions(KmString& s, const KmString& D,
     int iOption;
   };
   static const Precision kPrecisions[] = {
-      {"X Value Precision = ", 0},
-      {"Y Value Precision = ", 1},
-      {"Squared Error Precision = ", 2},
-      {"Estimated Kinkmarks Precision = ", 3},
-      {"Regression Coefficients Precision = ", 4},
-      {"P-Value Precision = ", 5},
-      {"Segment Ranges Precision = ", 10},
-      {"APC Precision = ", 29},
-      {"AAPC Precision = ", 18}};
+      {"X Value Precision = ", kmDispXValuesPrec},
+      {"Y Value Precision = ", kmDispYValuesPrec},
+      {"Squared Error Precision = ", kmDispModelStatisticsPrec},
+      {"Estimated Kinkmarks Precision = ", kmDispKinkmarkPrec},
+      {"Regression Coefficients Precision = ", kmDispCoefficientsPrec},
+      {"P-Value Precision = ", kmDispPValuePrec},
+      {"Segment Ranges Precision = ", kmDispSegmentRangePrec},
+      {"APC Precision = ", kmDispTrendAPCPrec},
+      {"AAPC Precision = ", kmDispAAPCPrec}};
   for (const Precision& p : kPrecisions) {
     s << D << p.sLabel << display.GetInt(p.iOption);
   }
@@ -55,12 +55,15 @@ void AppendDisplayOptions(KmString& s, const KmString& D,
       CodeName(iAAPCCIMethod, {"Parametric", "First Last Method.",
                                "Resampling T", "Emperical Quantile"});
   s << D << "AAPC CI Method = " << (sMethod ? sMethod : "");
-  s << D << "Covariance Matrix Precision = " << display.GetInt(14);
-  s << D << "Correlation Matrix Precision = " << display.GetInt(16);
-  s << D << "Display AAPC Full Range = " << BoolText(display.GetInt(19) != 0);
+  s << D
+    << "Covariance Matrix Precision = " << display.GetInt(kmDispCovariancePrec);
+  s << D << "Correlation Matrix Precision = "
+    << display.GetInt(kmDispCorrelationPrec);
+  s << D << "Display AAPC Full Range = "
+    << BoolText(display.GetInt(kmDispAAPCFullRange) != 0);
 
   KmString sCustom;
-  display.GetString(2, sCustom);
+  display.GetString(kmDispStrCustomRanges, sCustom);
   if (sCustom.IsEmpty()) return;
   s << D << "String Custom AAPC Range(s)= ";
   KmStringTokenizer items(sCustom.GetCString(), ",");

@@ -280,6 +280,8 @@ int kmSession::GetMaxNumberOfKinkmarksForCohort(int iCohort) const {
           }
           return std::max(iKinkmarks, 0);
         }
-        return MaxKinkmarksFor(iObservations);
+        // A per-cohort maximum only lowers the user's: a long cohort must
+        // not be fitted with more kinkmarks than the run was asked for.
+        return std::min(iKinkmarks, MaxKinkmarksFor(iObservations));
       });
 }

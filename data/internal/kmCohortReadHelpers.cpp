@@ -3,8 +3,11 @@
 #include "data/internal/kmCohortReadHelpers.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
@@ -46,6 +49,70 @@ void DropEnclosingQuotes(KmString& sField) {
   KmString sInner(sField.GetCString() + 1);
   sInner.Truncate(static_cast<uint32_t>(n - 2));
   sField = sInner;
+}
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// True when sText is text rather than a number: a character outside the
+// characters of numbers, or no digit at all.
+bool IsText(const char* sText) {
+  bool bDigit = false;
+  for (const char* p = sText; *p != '\0'; ++p) {
+    if (IsDigit(*p)) {
+      bDigit = true;
+    } else if (std::strchr("+-.,eE", *p) == nullptr) {
+      return true;
+    }
+  }
+  return !bDigit;
+}
+
+// Skips a run of digits from p; returns the number of digits skipped.
+int SkipDigits(const char*& p) {
+  int n = 0;
+  while (IsDigit(*p)) {
+    ++p;
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool HasOnlyThousandsCommas(const KmString& sField) {
+  const char* p = sField.GetCString();
+  if (std::strchr(p, ',') == nullptr || IsText(p)) return true;
+  if (*p == '+' || *p == '-') ++p;
+  if (*p == '0') return false;
+  const int nFirst = SkipDigits(p);
+  if (nFirst < 1 || nFirst > 3) return false;
+  while (*p == ',') {
+    ++p;
+    if (SkipDigits(p) != 3) return false;
+  }
+  if (*p == '.') {
+    ++p;
+    SkipDigits(p);
+  }
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    if (*p == '+' || *p == '-') ++p;
+    if (SkipDigits(p) == 0) return false;
+  }
+  return *p == '\0';
+}
+
+bool ReadIntegerCode(const KmString& sField, int* piValue) {
+  const char* sText = sField.GetCString();
+  if (!IsValidSignedIntegerText(sText, false)) return false;
+  if (std::strpbrk(sText, "0123456789") == nullptr) return false;
+  char* pEnd = nullptr;
+  const long long llValue = std::strtoll(sText, &pEnd, 10);
+  if (llValue < INT32_MIN || llValue > INT32_MAX) return false;
+  *piValue = static_cast<int>(llValue);
+  return true;
 }
 
 KmString CleanField(const KmString& sToken) {

@@ -35,6 +35,20 @@ void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
 // that are no part of its value.
 void DropEnclosingQuotes(KmString& sField);
 
+// True when sField holds no comma, or its commas separate thousands in
+// well-formed groups: an optional sign, a first group of 1 to 3 digits that
+// does not begin with 0, then groups of exactly 3 digits, then an optional
+// fraction and exponent without commas ("1,900,000", "-12,345.5"). A field
+// that is no number (it holds a character other than digits, signs, points,
+// commas and exponent letters, or no digit) is text and passes too. False for
+// a number with any other comma: "63,6", "1,2,3", "0,597", "1,5e3,0".
+bool HasOnlyThousandsCommas(const KmString& sField);
+
+// True when sField is a signed integer text with at least one digit whose
+// value fits in an int (a by-variable's numeric code); *piValue then holds
+// the value.
+bool ReadIntegerCode(const KmString& sField, int* piValue);
+
 // sToken with every ',' removed, blanks (codes up to 0x20) trimmed at both
 // ends and enclosing double quotes dropped ("1,200" gives 1200).
 KmString CleanField(const KmString& sToken);

@@ -28,8 +28,29 @@ void CheckNotEnded(KmIO_File* pIO, const char* sClass);
 // negative count with KmException
 // "This KMO is either corrupt or not compatible with this version of
 // Kinkmark.  The KMO read process found a negative count (<n>) of
-// <sWhat>." (source sClass).
+// <sWhat>." (source sClass). Every element takes at least one byte, so a
+// count larger than the rest of the file is refused too ("... found a count
+// of <n> <sWhat>, more than the rest of the file can hold.").
 int32_t ReadCount(KmIO_File* pIO, const char* sClass, const char* sWhat);
+
+// Refuses iValue outside iLow..iHigh with KmException "This KMO is either
+// corrupt or not compatible with this version of Kinkmark.  The KMO read
+// process found <sWhat> of <n>, outside <iLow> to <iHigh>." (source
+// sClass). A byte shifted by damage into a field of a small range is
+// caught here even where the record still ends where it should.
+void CheckRange(int64_t iValue, int64_t iLow, int64_t iHigh, const char* sClass,
+                const char* sWhat);
+
+// Reads a Bool flag; the writer stores 0 or 1, any other byte is refused
+// (CheckRange), as is a file that ends first (RecordReader).
+bool ReadFlag(KmIO_File* pIO, const char* sClass, const char* sWhat);
+
+// Reads a number of kinkmarks stored as a Short: 0 to kMaxKinkmarks, or
+// 65535 where bNoneAllowed ("no model"); anything else is refused
+// (CheckRange).
+constexpr int32_t kMaxKinkmarks = 9;
+uint16_t ReadKinkmarks(KmIO_File* pIO, const char* sClass, const char* sWhat,
+                       bool bNoneAllowed);
 
 // Writes iCount as the Short count of a list; throws KmException "Cannot
 // store <n> <sWhat> in the results file (at most 32767)." (source sClass)

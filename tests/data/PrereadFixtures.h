@@ -27,10 +27,11 @@ constexpr int kPopCol = 5;
 // A session over the layout above, comma-delimited, missing text ".".
 // Sex has a short format (1 Male, 2 Female); Site has none. The first
 // nByVars of Sex and Site are by-variables; Year is the independent
-// variable, Count the count and Pop the population. sDataFile goes to
-// string slot 0.
+// variable, Count the count and Pop the population (unless bRateColumns is
+// false: then no role stands beyond Year). sDataFile goes to string slot 0.
 inline std::unique_ptr<kmSession> MakeSession(int nByVars,
-                                              const std::string& sDataFile) {
+                                              const std::string& sDataFile,
+                                              bool bRateColumns = true) {
   auto pSession = std::make_unique<kmSession>();
   KmFormat sex;
   sex.SetDataType('S');
@@ -44,8 +45,10 @@ inline std::unique_ptr<kmSession> MakeSession(int nByVars,
   if (nByVars >= 1) pSession->AddByVarPosition(kSexCol);
   if (nByVars >= 2) pSession->AddByVarPosition(kSiteCol);
   pSession->SetKMVarPosition(kmVarIndependent, kYearCol);
-  pSession->SetKMVarPosition(kmVarCount, kCountCol);
-  pSession->SetKMVarPosition(kmVarPopulation, kPopCol);
+  if (bRateColumns) {
+    pSession->SetKMVarPosition(kmVarCount, kCountCol);
+    pSession->SetKMVarPosition(kmVarPopulation, kPopCol);
+  }
   pSession->SetInt(kmOptFieldDelimiter, 2);
   pSession->SetInt(kmOptMissingCharacter, 1);
   pSession->SetString(kmStrDataFile, sDataFile.c_str());

@@ -15,7 +15,13 @@
 
 namespace {
 
-using preread_test::MakeSession;
+// The test session less its count and population: the pre-read reads the
+// by-variables and the independent value, and refuses records shorter than
+// the columns of the session's variables.
+std::unique_ptr<kmSession> MakeSession(int nByVars,
+                                       const std::string& sDataFile) {
+  return preread_test::MakeSession(nByVars, sDataFile, false);
+}
 using preread_test::WriteDataFile;
 
 struct ExpectedCohort {
@@ -56,16 +62,17 @@ TEST(kmCohortManager, ReadsFixtureBlocksFromPlainAndGzipTwins) {
     const std::string sPath = km_test::DataPath(sName);
     auto pSession = MakeSession(2, sPath);
     kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, true);
-    manager.ReadAllCohorts();
     // Blank lines, lines of blanks or a tab, and carriage returns are not
-    // records; the last line has no line end. The repeated key is a new
-    // cohort because the records of a cohort must stand together.
-    ExpectCohorts(manager, *pSession,
-                  {{"1/A", "Male/A", {"2000", "2001"}, {1, 2}},
-                   {"2/A", "Female/A", {"2000", "2001"}, {3, 4}},
-                   {"1/A", "Male/A", {"2002"}, {5}}});
-    EXPECT_TRUE(manager.HasVaryingObservationCounts());
-    EXPECT_TRUE(manager.IsEndOfFile());
+    // records but count as lines; the last line has no line end. The
+    // records of a cohort must stand together: the repeated key is refused.
+    const KmException e =
+        km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              "Data file \"" + sPath +
+                  "\", line 9: the cohort \"Male/A\" comes back after its "
+                  "records ended at line 4.  The data file must be sorted by "
+                  "the by variables, with all records of a cohort together.");
+    EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
   }
 }
 
@@ -77,6 +84,7 @@ struct PreReadCase {
   std::string sText;
   std::vector<ExpectedCohort> expected;
   bool bVarying;
+  const char* sError = nullptr;  // the refusal after "Data file <path>, "
 };
 
 TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
@@ -101,10 +109,11 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        false,
        0,
        "1,A,2000\n2,A,2000\n1,A,2001\n",
-       {{"1", "Male", {"2000"}, {1}},
-        {"2", "Female", {"2000"}, {2}},
-        {"1", "Male", {"2001"}, {3}}},
-       false},
+       {},
+       false,
+       "line 3: the cohort \"Male\" comes back after its records ended at "
+       "line 1.  The data file must be sorted by the by variables, with all "
+       "records of a cohort together."},
       {"names line and two header lines per block",
        1,
        true,
@@ -113,30 +122,53 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        {{"1", "Male", {"2000", "2001"}, {1, 2}},
         {"2", "Female", {"2000"}, {3}}},
        true},
-      {"labels: numeric format, text field, no format",
+      {"labels: numeric format, text field without format",
        2,
        false,
        0,
-       "2,North,2000\nX,3,2000\n",
+       "2,North,2000\n1, South ,2000\n",
        {{"2/North", "Female/North", {"2000"}, {1}},
-        {"X/3", "X/3", {"2000"}, {2}}},
+        {"1/South", "Male/South", {"2000"}, {2}}},
        false},
-      {"fields trimmed; decimal value looks up its integer part",
+      {"decimal code of a numeric format",
        1,
        false,
        0,
        " 2.7 , A , 2000 \n",
-       {{"2.7", "Female", {"2000"}, {1}}},
-       false},
-      {"by-variable column beyond the line gives an empty field",
+       {},
+       false,
+       "\"2.7\" is an invalid code for the Sex by variable.  You must "
+       "redefine the Sex variable format."},
+      {"numbers and texts of a by-variable without format",
+       2,
+       false,
+       0,
+       "1,North,2000\n1,3,2000\n",
+       {},
+       false,
+       "line 2, column 2: the by variable Site holds \"3\", but \"North\" at "
+       "line 1: a by variable without a format section holds whole-number "
+       "codes only or texts only."},
+      {"comma group beginning with 0",
+       0,
+       false,
+       0,
+       "1,A,2000,\"1,234.5\"\n1,A,2001,\"0,597\"\n",
+       {},
+       false,
+       "line 2, column 4: \"0,597\" is not a number"},
+      {"record shorter than the session's columns",
        2,
        false,
        0,
        "1\n",
-       {{"1/", "Male/", {""}, {1}}},
-       false},
+       {},
+       false,
+       "line 1: the record has 1 field, but the session reads column 3 (the "
+       "variable Year).  Every record needs a field in each column the "
+       "session reads (the field delimiter is comma)."},
       {"10, 10 and 9 records",
-       1,
+       2,
        false,
        0,
        s10a +
@@ -160,6 +192,14 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
       pSession->SetInt(kmOptHeaderLines, c.iHeaderLines);
       kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false,
                               c.bVarNames);
+      if (c.sError != nullptr) {
+        const KmException e =
+            km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+        const std::string sMessage = e.GetMessage();
+        EXPECT_NE(sMessage.find(c.sError), std::string::npos) << sMessage;
+        EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
+        continue;
+      }
       manager.ReadAllCohorts();
       if (std::string(c.sName) == "10, 10 and 9 records") {
         std::vector<int> vCounts(pSession->GetObservationCounts().begin(),

@@ -177,17 +177,18 @@ TEST(kmReadDataCluster, GroupsRunsOfEqualIndependentValues) {
   ASSERT_EQ(table.size(), 2u);
   ASSERT_EQ(table[0].size(), 2u);
   ASSERT_EQ(table[1].size(), 3u);
-  EXPECT_EQ(table[0][0], kmValueRow({1, 10, 1000, 1}));
+  // Codes 1, 2, 3 are the age format's lines 0, 1, 2.
+  EXPECT_EQ(table[0][0], kmValueRow({0, 10, 1000, 1}));
   // A negative population clears count, population and standard population.
-  EXPECT_EQ(table[0][1], kmValueRow({2, -1e30, -1e30, -1e30}));
+  EXPECT_EQ(table[0][1], kmValueRow({1, -1e30, -1e30, -1e30}));
   // A count that is no number does the same.
-  EXPECT_EQ(table[1][1], kmValueRow({2, -1e30, -1e30, -1e30}));
-  EXPECT_EQ(table[1][2], kmValueRow({3, 13, 1300, 2}));
+  EXPECT_EQ(table[1][1], kmValueRow({1, -1e30, -1e30, -1e30}));
+  EXPECT_EQ(table[1][2], kmValueRow({2, 13, 1300, 2}));
 
   run.reader.ReadDataAndCalcRates_Cluster(&iCopy, table);
   EXPECT_EQ(iCopy, 1);
   ASSERT_EQ(table.size(), 1u);
-  EXPECT_EQ(table[0][0], kmValueRow({1, 1, 10, 1}));
+  EXPECT_EQ(table[0][0], kmValueRow({0, 1, 10, 1}));
 }
 
 TEST(kmReadDataCluster, RecordWithoutItsLastNeededFieldIsRefused) {

@@ -6,13 +6,31 @@
 #include <vector>
 
 #include "driver/ExportOptions.h"
-#include "driver/OptionValidation.h"
 #include "session/kmSession.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-std::string Text() { return GetValidationText().GetCString(); }
+// The messages of the last validation.
+std::string sText;
+
+std::string Text() { return sText; }
+
+// Validates the file path; the messages are left in sText.
+bool Validate(const std::string& path) {
+  KmString sMessages;
+  const bool bValid = ValidateExportOptions(path.c_str(), sMessages);
+  sText = sMessages.GetCString();
+  return bValid;
+}
+
+// Checks one option line; the messages are left in sText.
+bool IsValid(const char* sKey, const char* sValue) {
+  KmString sMessages;
+  const bool bValid = IsValidExportOption(sKey, sValue, sMessages);
+  sText = sMessages.GetCString();
+  return bValid;
+}
 
 // Reads `body` (after the section header) into an IniExportDict.
 IniExportDict ReadBody(const std::string& body) {
@@ -28,25 +46,34 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
   km_test::ScratchDir dir;
   const std::string path = dir.File("export.ini");
   km_test::WriteAll(path, "[Session Options]\n");
-  ClearValidationText();
-  EXPECT_FALSE(ValidateExportOptions(path.c_str()));
+  EXPECT_FALSE(Validate(path));
   EXPECT_EQ(Text(), "Missing [Export Options] in Options file: " + path + "\n");
 
   km_test::WriteAll(path,
                     "[export options]\nExport Report = TRUE\n\n"
                     "export graphs = true\nx values precision = -1\n");
-  ClearValidationText();
-  EXPECT_FALSE(ValidateExportOptions(path.c_str()));
+  EXPECT_FALSE(Validate(path));
   EXPECT_EQ(Text(),
             "\"export graphs\" is not a valid Export Option.\n"
             "\"-1\" is not a valid value for the \"x values precision\" "
             "Export Option.\n");
+
+  // A numbered range without its partner would be left out silently.
+  km_test::WriteAll(path,
+                    "[Export Options]\naapc start range1 = 1990\n"
+                    "aapc end range1 = 2000\naapc start range2 = 2005\n"
+                    "aapc end range3 = 2010\n");
+  EXPECT_FALSE(Validate(path));
+  EXPECT_EQ(Text(),
+            "\"aapc start range2\" has no matching \"aapc end range2\" Export "
+            "Option.\n\"aapc end range3\" has no matching \"aapc start "
+            "range3\" Export Option.\n");
 }
 
 struct OptionCase {
   const char* sKey;
   std::vector<const char*> valid;
-  const char* sInvalid;
+  std::vector<const char*> invalid;
 };
 
 const char* const kSwitches[] = {"remove km flags",
@@ -82,37 +109,37 @@ const char* const kPrecisions[] = {"x values precision",
 
 TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
   std::vector<OptionCase> cases = {
-      {"models", {"all", "Best Fit"}, "best"},
-      {"line delimiter", {"dos/windows", "unix"}, "mac"},
-      {"missing character", {"space", "period", "na"}, "dash"},
-      {"field delimiter", {"tab", "Comma", "semi-colon"}, "pipe"},
+      {"models", {"all", "Best Fit"}, {"best"}},
+      {"line delimiter", {"dos/windows", "unix"}, {"mac"}},
+      {"missing character", {"space", "period", "na"}, {"dash"}},
+      {"field delimiter", {"tab", "Comma", "semi-colon"}, {"pipe"}},
       {"by-var format",
        {"numeric", "quoted labels", "unquoted labels"},
-       "labels"},
-      {"export type", {"table", "text"}, "graph"},
-      {"aapc start range", {"1990", "-5", ""}, "x"},
-      {"aapc start range 3", {"2000.5"}, "2000-"},
-      {"aapc end range12", {"2010"}, "end"},
+       {"labels"}},
+      {"export type", {"table", "text"}, {"graph"}},
+      {"aapc start range", {"1990", "-5", ""}, {"x"}},
+      {"aapc start range 3", {"2000.5"}, {"2000-"}},
+      {"aapc end range12", {"2010"}, {"end"}},
   };
   for (const char* sKey : kSwitches) {
-    cases.push_back({sKey, {"true", "FALSE"}, "yes"});
+    cases.push_back({sKey, {"true", "FALSE"}, {"yes"}});
   }
   for (const char* sKey : kPrecisions) {
-    cases.push_back({sKey, {"3", "12", ""}, "-1"});
+    cases.push_back({sKey, {"3", "12", "17", ""}, {"-1", "18", "2000000000"}});
   }
   for (const OptionCase& c : cases) {
     for (const char* sValue : c.valid) {
       SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      ClearValidationText();
-      EXPECT_TRUE(IsValidExportOption(c.sKey, sValue));
+      EXPECT_TRUE(IsValid(c.sKey, sValue));
       EXPECT_EQ(Text(), "");
     }
-    SCOPED_TRACE(std::string(c.sKey) + " = " + c.sInvalid);
-    ClearValidationText();
-    EXPECT_FALSE(IsValidExportOption(c.sKey, c.sInvalid));
-    EXPECT_EQ(Text(), std::string("\"") + c.sInvalid +
-                          "\" is not a valid value for the \"" + c.sKey +
-                          "\" Export Option.\n");
+    for (const char* sValue : c.invalid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      EXPECT_FALSE(IsValid(c.sKey, sValue));
+      EXPECT_EQ(Text(), std::string("\"") + sValue +
+                            "\" is not a valid value for the \"" + c.sKey +
+                            "\" Export Option.\n");
+    }
   }
 }
 
@@ -124,8 +151,7 @@ TEST(ApplyExportOptions, OneSwitchLeavesTheOthersOnAndResetsTheLayout) {
                        dict.bExportJumpCR, dict.bExportSelectionResults}) {
     EXPECT_TRUE(bSwitch);
   }
-  DataExportOptions options(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-                            false, 2100, 1500, true);
+  DataExportOptions options;
   ApplyExportOptions(dict, options);
   EXPECT_EQ(options.GetFieldDelimeter(), '\t');
   EXPECT_EQ(options.GetLineDelimeter(), "\r\n");
@@ -192,16 +218,16 @@ TEST(ApplyDisplayPrecisions, SetsTheNumberedOptions) {
       "include apcs in data export = false\n");
   OutputDisplayOptions options;
   ApplyDisplayPrecisions(dict, options);
-  EXPECT_EQ(options.GetInt(0), 1);
-  EXPECT_EQ(options.GetInt(1), 2);
-  EXPECT_EQ(options.GetInt(2), 4);
-  EXPECT_EQ(options.GetInt(3), 5);
-  EXPECT_EQ(options.GetInt(28), 5);
-  EXPECT_EQ(options.GetInt(29), 6);
-  EXPECT_EQ(options.GetInt(5), 7);
-  EXPECT_EQ(options.GetInt(18), 3);
-  EXPECT_TRUE(options.GetBool(19));
-  EXPECT_FALSE(options.GetBool(11));
+  EXPECT_EQ(options.GetInt(kmDispXValuesPrec), 1);
+  EXPECT_EQ(options.GetInt(kmDispYValuesPrec), 2);
+  EXPECT_EQ(options.GetInt(kmDispModelStatisticsPrec), 4);
+  EXPECT_EQ(options.GetInt(kmDispKinkmarkPrec), 5);
+  EXPECT_EQ(options.GetInt(kmDispTrendKinkmarkPrec), 5);
+  EXPECT_EQ(options.GetInt(kmDispTrendAPCPrec), 6);
+  EXPECT_EQ(options.GetInt(kmDispPValuePrec), 7);
+  EXPECT_EQ(options.GetInt(kmDispAAPCPrec), 3);
+  EXPECT_TRUE(options.GetBool(kmDispAAPCFullRange));
+  EXPECT_FALSE(options.GetBool(kmDispDataShowAPCs));
 }
 
 }  // namespace

@@ -5,119 +5,130 @@
 #include <string>
 #include <vector>
 
-#include "driver/OptionValidation.h"
 #include "driver/RunOptions.h"
 #include "session/kmSession.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-// Validates a file holding `body` and returns the verdict; the validation
-// text is left for the caller to inspect.
+// The messages of the last validation.
+std::string sText;
+
+// Validates a file holding `body` and returns the verdict; the messages are
+// left in sText.
 bool ValidateBody(const km_test::ScratchDir& dir, const std::string& body) {
   const std::string path = dir.File("run-options.ini");
   km_test::WriteAll(path, body);
-  ClearValidationText();
-  return ValidateRunOptions(path.c_str());
+  KmString sMessages;
+  const bool bValid = ValidateRunOptions(path.c_str(), sMessages);
+  sText = sMessages.GetCString();
+  return bValid;
 }
 
-std::string Text() { return GetValidationText().GetCString(); }
+// Checks one option line; the messages are left in sText.
+bool IsValid(const char* sKey, const char* sValue) {
+  KmString sMessages;
+  const bool bValid = IsValidRunOption(sKey, sValue, sMessages);
+  sText = sMessages.GetCString();
+  return bValid;
+}
+
+std::string Text() { return sText; }
 
 TEST(ValidateRunOptions, MissingSectionNamesTheFile) {
   km_test::ScratchDir dir;
   EXPECT_FALSE(ValidateBody(dir, "[Other]\nmodel = ln\n"));
   EXPECT_EQ(Text(), "Missing [Session Options] in Options file: " +
                         dir.File("run-options.ini") + "\n");
-  ClearValidationText();
-  EXPECT_FALSE(ValidateRunOptions(dir.File("absent.ini").c_str()));
+  KmString sMessages;
+  EXPECT_FALSE(ValidateRunOptions(dir.File("absent.ini").c_str(), sMessages));
 }
 
 TEST(ValidateRunOptions, MessagesForKeyAndValue) {
-  ClearValidationText();
-  EXPECT_FALSE(IsValidRunOption("Foo", "1"));
+  EXPECT_FALSE(IsValid("Foo", "1"));
   EXPECT_EQ(Text(), "\"foo\" is not a valid Session Option.\n");
-  ClearValidationText();
-  EXPECT_FALSE(IsValidRunOption("apc alpha level", "1.5"));
+  EXPECT_FALSE(IsValid("apc alpha level", "1.5"));
   EXPECT_EQ(Text(),
             "\"1.5\" is not a valid value for the \"apc alpha level\" "
             "Session Option.\n");
 }
 
-// Every key with values it accepts and one it refuses.
+// Every key with values it accepts and values it refuses (outside its
+// words, its class or its range).
 struct OptionCase {
   const char* sKey;
   std::vector<const char*> valid;
-  const char* sInvalid;
+  std::vector<const char*> invalid;
 };
 
 const OptionCase kRunOptionCases[] = {
-    {"model", {"ln", "LN", "linear"}, "log"},
-    {"pairwise", {"parallel", "coincident"}, "yes"},
-    {"empirical quantile seed type", {"constant", "varying"}, "random"},
-    {"method", {"grid", "hudsons"}, "hudson"},
+    {"model", {"ln", "LN", "linear"}, {"log"}},
+    {"pairwise", {"parallel", "coincident"}, {"yes"}},
+    {"empirical quantile seed type", {"constant", "varying"}, {"random"}},
+    {"method", {"grid", "hudsons"}, {"hudson"}},
     {"model selection method",
      {"permutation test", "bic", "mbic", "bic3", "data dependent selection",
       "wbic-alt", "wbic"},
-     "aic"},
-    {"early stopping", {"b-value", "curtailed", "fixed"}, "none"},
-    {"run type", {"calculated", "provided"}, "given"},
+     {"aic"}},
+    {"early stopping", {"b-value", "curtailed", "fixed"}, {"none"}},
+    {"run type", {"calculated", "provided"}, {"given"}},
     {"dependent variable type",
      {"age-adjusted rate", "count", "crude rate", "percent", "proportion"},
-     "rate"},
+     {"rate"}},
     {"het error",
      {"constant variance", "standard error", "poisson rate", "poisson count"},
-     "poisson"},
+     {"poisson"}},
     {"ci method",
      {"parametric", "empirical quantile method 1",
       "empirical quantile method 2", "empirical quantile method 1 fsm only",
       "empirical quantile method 2 fsm only"},
-     "empirical quantile method 3"},
-    {"delay type", {"delay", "non-delay", "both"}, "neither"},
-    {"autocorr errors", {"estimated", "0", "0.3", "1", ""}, "1.2"},
-    {"kinkmark alpha level", {"0.05", "1", "0", "1.0"}, "-0.1"},
-    {"apc alpha level", {"0.01", ".5"}, "1.5"},
-    {"jump cr alpha level", {"0.1"}, "0..1"},
-    {"aapc alpha level", {"0.1"}, "a"},
-    {"madwd psi value", {"0.5"}, "2"},
-    {"pairwise significance level", {"0.05"}, "5"},
-    {"jump model", {"true", "False"}, "yes"},
-    {"comparability ratio", {"true", "false"}, "1"},
-    {"include standard analysis", {"true", "false"}, "no"},
-    {"madwd", {"true", "false"}, "on"},
-    {"minimum kinkmarks", {"0", "2"}, "-1"},
-    {"maximum kinkmarks", {"3", "-1"}, "-2"},
-    {"min obs end", {"2"}, "-2"},
-    {"min obs between", {"2"}, "-3"},
-    {"num obs between", {"0"}, "-1"},
-    {"num permutations", {"50", "4499"}, "-3"},
-    {"pairwise number of permutations", {"4499"}, "-1"},
-    {"number of resamples", {"1000"}, "-5"},
-    {"data shift", {"-1.5", "2"}, "x"},
-    {"permutations significance level", {"0.05"}, "5%"},
-    {"jump location", {"2001", "-4"}, "year"},
-    {"comparability ratio value", {"1.1"}, "1,1"},
-    {"cr variance", {"0.001"}, "--1"},
-    {"rates per n", {"100000"}, "1e5"},
-    {"het error variable location", {"4"}, "d"},
-    {"num cores", {"4", "-1"}, "all"},
-    {"random number generator seed", {"7160"}, "seed"},
-    {"empirical quantile seed", {"10000"}, "1-2"},
+     {"empirical quantile method 3"}},
+    {"delay type", {"delay", "non-delay", "both"}, {"neither"}},
+    {"autocorr errors", {"estimated", "0", "0.3", "1", ""}, {"1.2"}},
+    {"kinkmark alpha level", {"0.05", "0.999"}, {"-0.1", "0", "1", "1.0"}},
+    {"apc alpha level", {"0.01", ".5"}, {"1.5", "0"}},
+    {"jump cr alpha level", {"0.1"}, {"0..1"}},
+    {"aapc alpha level", {"0.1"}, {"a"}},
+    {"madwd psi value", {"0.5"}, {"2"}},
+    {"pairwise significance level", {"0.05"}, {"5", "1"}},
+    {"jump model", {"true", "False"}, {"yes"}},
+    {"comparability ratio", {"true", "false"}, {"1"}},
+    {"include standard analysis", {"true", "false"}, {"no"}},
+    {"madwd", {"true", "false"}, {"on"}},
+    {"minimum kinkmarks", {"0", "9"}, {"-1", "10"}},
+    {"maximum kinkmarks", {"3", "-1", "9"}, {"-2", "10", "100"}},
+    {"min obs end", {"1", "1000"}, {"-2", "0", "1001"}},
+    {"min obs between", {"2"}, {"-3", "0"}},
+    {"num obs between", {"0", "20"}, {"-1", "21", "1000"}},
+    {"num permutations", {"50", "100000"}, {"-3", "0", "100001"}},
+    {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
+    {"number of resamples", {"1000", "100000"}, {"-5", "0", "2147483647"}},
+    {"data shift", {"-1.5", "2"}, {"x"}},
+    {"permutations significance level", {"0.05"}, {"5%", "0"}},
+    {"jump location", {"2001", "-4"}, {"year"}},
+    {"comparability ratio value", {"1.1"}, {"1,1"}},
+    {"cr variance", {"0.001"}, {"--1"}},
+    {"rates per n", {"100000"}, {"1e5", "0"}},
+    {"het error variable location", {"4"}, {"d", "0"}},
+    {"num cores", {"4", "0", "9999"}, {"all", "-3", "10000"}},
+    {"random number generator seed", {"7160", "-5"}, {"seed", "2147483648"}},
+    {"empirical quantile seed", {"10000"}, {"1-2"}},
 };
 
 TEST(IsValidRunOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
   for (const OptionCase& c : kRunOptionCases) {
     for (const char* sValue : c.valid) {
       SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      ClearValidationText();
-      EXPECT_TRUE(IsValidRunOption(c.sKey, sValue));
+      EXPECT_TRUE(IsValid(c.sKey, sValue));
       EXPECT_EQ(Text(), "");
     }
-    SCOPED_TRACE(std::string(c.sKey) + " = " + c.sInvalid);
-    ClearValidationText();
-    EXPECT_FALSE(IsValidRunOption(c.sKey, c.sInvalid));
-    EXPECT_EQ(Text(), std::string("\"") + c.sInvalid +
-                          "\" is not a valid value for the \"" + c.sKey +
-                          "\" Session Option.\n");
+    for (const char* sValue : c.invalid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      EXPECT_FALSE(IsValid(c.sKey, sValue));
+      EXPECT_EQ(Text(), std::string("\"") + sValue +
+                            "\" is not a valid value for the \"" + c.sKey +
+                            "\" Session Option.\n");
+    }
   }
 }
 

@@ -60,7 +60,9 @@ TEST(ReadIndependentValues, CountsTheFirstSeries) {
     bool bNames;
     int iCount;
   } cases[] = {
-      {"a,1990\na,1991\na,1992\nb,1990\nb,1991\n", false, 3},
+      // The second series holds a year the first lacks: four values in
+      // all, three in the first series.
+      {"a,1990\na,1991\na,1992\nb,1990\nb,1991\nb,1993\n", false, 3},
       {"Site,Year\na,1990\na,1991\n\n", true, 2},
       {"a,2000\na,2001\na,2002\na,2003\n", false, 4},
       {sLongBody.c_str(), false, 3},

@@ -5,6 +5,7 @@
 // reads as complete.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -34,9 +35,9 @@ const char kNoRecords[] = "holds no data records";
 const BadCase kCases[] = {
     // The data file's records.
     {"bad_fewfields",
-     "The standard error variable location ( 4 ) is beyond the end of the "
-     "vvCohortRecord row length ( 3 ).",
-     "kmCalculationHandler"},
+     "Data file \"data.csv\", line 31: the record has 3 fields, but the "
+     "session reads column 4 (the variable Standard Error).",
+     "kmCohortManager"},
     {"bad_nonnumeric", nullptr, kMissingValue},
     {"bad_emptyvalue", nullptr, kMissingValue},
     {"bad_emptyerror", nullptr, "with missing weight values."},
@@ -50,7 +51,10 @@ const BadCase kCases[] = {
     {"bad_unsorted", kUnsorted, "kmCalculator"},
     {"bad_repeated", nullptr,
      "where two or more independent variable values are equal."},
-    {"bad_badyear", kUnsorted, "kmCalculator"},
+    {"bad_badyear",
+     "Data file \"data.csv\", line 6, column 2: the independent variable "
+     "Year holds \"abc\", which is not a number.",
+     "kmCohortManager"},
     {"bad_badcode",
      "\"3\" is an invalid code for the Site by variable.  You must redefine "
      "the Site variable format.",
@@ -58,9 +62,9 @@ const BadCase kCases[] = {
     {"bad_fewobservations",
      "The cohort cannot be fitted with 2 to 0 kinkmarks.", "kmCalculator"},
     {"bad_locationbeyondfields",
-     "The response variable location ( 9 ) is beyond the end of the "
-     "vvCohortRecord row length ( 6 ).",
-     "kmCalculationHandler"},
+     "Data file \"data.csv\", line 1: the record has 6 fields, but the "
+     "session reads column 9 (the variable Crude Rate).",
+     "kmCohortManager"},
     // The data file itself.
     {"bad_truncatedgzip",
      "Cannot read compressed file: data.csv.gz: unexpected end of file",
@@ -71,8 +75,10 @@ const BadCase kCases[] = {
     {"bad_blankdata", kNoRecords, "main"},
     {"bad_datadirectory", "Unable to open data file \"data.csv\".",
      "frmSession"},
-    {"bad_missingdata", "The following files do not exists:\n data.csv\n",
-     "CreateSession()"},
+    {"bad_missingdata",
+     "names a file that does not exist (relative names are read from the "
+     "folder \"",
+     "ReadRunFile()"},
     // Option files.
     {"bad_unknownrunoption", "\"colour\" is not a valid Session Option.\n",
      "ValidateRunOptions()"},
@@ -92,6 +98,34 @@ const BadCase kCases[] = {
      "Option.\n\"high\" is not a valid value for the \"apc precision\" Export "
      "Option.\n",
      "ValidateExportOptions()"},
+    {"bad_runoptionranges",
+     "\"100\" is not a valid value for the \"maximum kinkmarks\" Session "
+     "Option.\n\"1000\" is not a valid value for the \"num obs between\" "
+     "Session Option.\n\"2147483647\" is not a valid value for the \"number "
+     "of resamples\" Session Option.\n\"-3\" is not a valid value for the "
+     "\"num cores\" Session Option.\n\"0\" is not a valid value for the \"apc "
+     "alpha level\" Session Option.\n\"0\" is not a valid value for the \"num "
+     "permutations\" Session Option.\n",
+     "ValidateRunOptions()"},
+    {"bad_exportranges",
+     "\"2000000000\" is not a valid value for the \"p-value precision\" "
+     "Export Option.\n\"aapc start range2\" has no matching \"aapc end "
+     "range2\" Export Option.\n",
+     "ValidateExportOptions()"},
+    {"bad_runfilekey",
+     "\"Run Option File\" is not a valid Kinkmark Input Files key; use "
+     "\"Session File\", \"Data File\", \"Run Options File\", \"Export "
+     "Options File\" or \"Output File\".\n",
+     "ValidateRunFile()"},
+    {"bad_sessionwords",
+     "\"Unx\" is not a valid value for the \"File format\" Session "
+     "Parameter; use \"UNIX\" or \"DOS\".\n\"coma\" is not a valid value for "
+     "the \"Field delimiter\" Session Parameter; use \"tab\", \"space\", "
+     "\"comma\" or \"semi-colon\".\n\"ture\" is not a valid value for the "
+     "\"Variable names included\" Session Parameter; use \"true\" or "
+     "\"false\".\n\"populaton location\" is not a valid Session "
+     "Parameter.\n",
+     "ValidateSessionParameters()"},
     // Session files and results files.
     {"bad_nocountlocation",
      "The \"poisson rate\" het error model needs the count of each record, "
@@ -190,6 +224,117 @@ TEST(BadInput, EveryBrokenInputEndsCleanly) {
     } else {
       ExpectCohortLeftOut(dir, c, result);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Data files made from the fixture kinked.csv (two cohorts, East and West,
+// 2000 to 2023) by one edit, run with one session of "common": each run is
+// refused with a message that names the file, the line and the column, or
+// completes with the expected text in one of its files.
+struct DataCase {
+  const char* sName;
+  const char* sSession;   // session file of "common"
+  const char* sFind;      // every occurrence is replaced; nullptr: sReplace
+  const char* sReplace;   // is put in front of the data
+  const char* sDataFile;  // the run file's "Data File"
+  const char* sMessage;   // part of the error message; nullptr: completes
+  const char* sSource;    // the error file's source, or the file to search
+  const char* sExpect;    // for a completed run, text of that file
+};
+
+const DataCase kDataCases[] = {
+    {"header row not declared", "se.ini", nullptr,
+     "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
+     "Data file \"data.csv\", line 1, column 2: the independent variable Year "
+     "holds \"Year\", which is not a number.  The line looks like a header "
+     "row of variable names: declare it with \"Variable names included = "
+     "true\" in the session file, or remove it.",
+     "kmCohortManager", nullptr},
+    {"year that is not a number", "se.ini", "1,2005,", "1,Y2005,", "data.csv",
+     "line 6, column 2: the independent variable Year holds \"Y2005\"",
+     "kmCohortManager", nullptr},
+    {"decimal comma", "se.ini", "1,2005,57.70,", "1,2005,\"57,7\",", "data.csv",
+     "line 6, column 3: \"57,7\" is not a number: a comma in a number may "
+     "only separate thousands",
+     "kmCohortManager", nullptr},
+    {"text code of a numeric by-variable", "se.ini", "1,2005,", "x,2005,",
+     "data.csv",
+     "\"x\" is an invalid code for the Site by variable.  You must redefine "
+     "the Site variable format.",
+     "kmCohortManager", nullptr},
+    {"cohort in two blocks", "se.ini", "2,2023,",
+     "1,2024,51.95,0.5195,1039,2000000\n2,2023,", "data.csv",
+     "line 48: the cohort \"East\" comes back after its records ended at line "
+     "24.  The data file must be sorted by the by variables",
+     "kmCohortManager", nullptr},
+    {"wrong field delimiter", "se.ini", ",", ";", "data.csv",
+     "line 1: the record has 1 field, but the session reads column 4 (the "
+     "variable Standard Error).  The line is split at its field delimiter, "
+     "comma, but it splits into enough fields at semi-colon",
+     "kmCohortManager", nullptr},
+    {"rate beyond the range of weights", "se.ini", "1,2005,57.70,",
+     "1,2005,1e308,", "data.csv",
+     "The dependent value 1e+308 of record 6 of the cohort with index 0 "
+     "(column 3 of the data file) is too large or too small to be weighted",
+     "kmCalculator", nullptr},
+    {"results file of an export-only run missing", "se.ini", nullptr, "",
+     "old.kmo", " old.kmo (\"Data File\") was not found.", "ReadRunFile()",
+     nullptr},
+    {"thousands commas in groups of three", "counts.ini",
+     "1,2005,57.70,0.5770,1154,2000000",
+     "1,2005,57.70,0.5770,\"1,154\",\"2,000,000\"", "data.csv", nullptr,
+     "out.dataexport.txt", "\nEast;2005;57.70;"},
+    {"the run file's data file wins over the session's", "datafile.ini",
+     nullptr, "", "data.csv", nullptr, "out.RunSummary.txt",
+     "Data File = data.csv"},
+    {"numeric by-variable without format", "noformat.ini", nullptr, "",
+     "data.csv", nullptr, "out.finalselectedmodelexport.txt", "\n2;"},
+};
+
+// sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
+// in front).
+std::string Edited(std::string sText, const DataCase& c) {
+  if (c.sFind == nullptr) return c.sReplace + sText;
+  const std::string sFind(c.sFind);
+  for (size_t i = sText.find(sFind); i != std::string::npos;
+       i = sText.find(sFind, i + std::strlen(c.sReplace))) {
+    sText.replace(i, sFind.size(), c.sReplace);
+  }
+  return sText;
+}
+
+TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
+  for (const DataCase& c : kDataCases) {
+    SCOPED_TRACE(c.sName);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_test::WriteAll(dir.File("data.csv"),
+                      Edited(km_test::ReadAll(dir.File("kinked.csv")), c));
+    km_test::WriteAll(dir.File("options.ini"),
+                      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
+                      "num permutations = 9\n");
+    km_test::WriteAll(dir.File("run.ini"),
+                      std::string("[Kinkmark Input Files]\nSession File = ") +
+                          c.sSession + "\nData File = " + c.sDataFile +
+                          "\nRun Options File = options.ini\n"
+                          "Output File = out.kmo\n");
+    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
+    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
+        << result.sConsole;
+    if (c.sMessage != nullptr) {
+      ExpectErrorFile(dir, BadCase{c.sName, c.sMessage, c.sSource}, result);
+      continue;
+    }
+    EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
+              std::string::npos)
+        << result.sConsole;
+    const std::string sOut = km_test::ReadAll(dir.File(c.sSource));
+    EXPECT_NE(sOut.find(c.sExpect), std::string::npos) << sOut;
   }
 }
 

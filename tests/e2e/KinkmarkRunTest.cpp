@@ -82,14 +82,21 @@ TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
 
 TEST(KinkmarkRun, ErrorFileLayout) {
   km_test::ScratchDir dir;
+  // The session names a data file that does not exist.
+  WriteAll(
+      dir.File("a.ini"),
+      "[Datafile Options]\nDatafile name = d.txt\n"
+      "[Kinkmark Session Parameters]\nindependent variable location = 1\n");
   WriteAll(dir.File("run.ini"),
-           "[Kinkmark Input Files]\nSession File = a.kms\nData File = d.txt\n");
+           "[Kinkmark Input Files]\nSession File = a.ini\n");
   const RunResult result = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(result.iStatus, 0);
   EXPECT_EQ(result.sConsole, "\n\nrun.ErrorFile.txt\n\n");
   EXPECT_EQ(ReadAll(dir.File("run.ErrorFile.txt")),
             "Error Message\n" + kDashes +
-                "\nThe following files do not exists:\n a.kms\nd.txt\n"
+                "\nThe following files do not exists:\n " +
+                fs::canonical(dir.File("")).string() +
+                "/d.txt\n"
                 "\n\nCall Path\n" +
                 kDashes +
                 "\nCreateSession(KmString sSessionParamsFile) of kmSession\n"
@@ -119,9 +126,10 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "\"export pdf\" is not a valid Export Option.\n",
        "ValidateExportOptions()"},
       // A run file name shorter than its four-character ending.
-      {"r.i", "[Kinkmark Input Files]\nSession File = s.kms\n", "",
-       "r.i.ErrorFile.txt", "The following files do not exists:\n s.kms\n",
-       "CreateSession()"},
+      {"r.i", "[Kinkmark Input Files]\nRun Options File = opts.ini\n",
+       "[Export Options]\n", "r.i.ErrorFile.txt",
+       "Missing [Session Options] in Options file: opts.ini\n",
+       "ValidateRunOptions()"},
       // The results file would overwrite the data file.
       {"run.ini",
        "[Kinkmark Input Files]\nSession File = session.ini\n"
@@ -150,6 +158,29 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
     EXPECT_FALSE(fs::exists(dir.File("run.kms")));
   }
+}
+
+// The session names its own data file, which the run file's "Data File"
+// does not: naming it as the output is refused all the same, and the data
+// stay as they were.
+TEST(KinkmarkRun, OutputNamedAsTheSessionsDataFileIsRefused) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  std::string sSession = ReadAll(dir.File("session.ini"));
+  const std::string sDelimiter = "Field delimiter = tab\n";
+  sSession.insert(sSession.find(sDelimiter) + sDelimiter.size(),
+                  "Datafile name = rates.txt\n");
+  WriteAll(dir.File("own.ini"), sSession);
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = own.ini\n"
+           "Output File = rates.txt\n");
+  const std::string sData = ReadAll(dir.File("rates.txt"));
+  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+  EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
+                .find("The output file \"rates.txt\" is also an input of the "
+                      "run;"),
+            std::string::npos);
+  EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
 }
 
 // A whole run, then the exports again from its results file alone.

@@ -199,6 +199,16 @@ TEST(KMClusteringAnalysis, TiesKeepTheEarlierPartitionAndTheSmallerK) {
   ASSERT_EQ(values.Nrows(), 2);
   EXPECT_DOUBLE_EQ(values(1), std::log(2.0 / 30) + std::log(30.0) * 4 / 30);
   EXPECT_DOUBLE_EQ(values(2), values(1));
+
+  // Each kinkmark a cluster's groups share costs two parameters (location
+  // and slope change): a smaller V for k = 2 no longer outweighs them.
+  scores[1].criterionValue = 1.8;
+  EXPECT_EQ(select_BestNumberOfClusters(values, scores, 30), 2);
+  // Its one fit record is then the fit with 1 kinkmark.
+  scores[1].fitSets[1].commonK = 1;
+  scores[1].fitSets[1].kMin = 1;
+  EXPECT_EQ(select_BestNumberOfClusters(values, scores, 30), 1);
+  EXPECT_DOUBLE_EQ(values(2), std::log(1.8 / 30) + std::log(30.0) * 6 / 30);
 }
 
 TEST(KMClusteringAnalysis, ZeroValuesAreFlagged) {

@@ -211,13 +211,39 @@ TEST(kmCalculationHandlerPrepare, PoissonRatesComeFromCountsAndPopulations) {
   pSession->SetInt(kmOptHetErrorModel, 4);
   pSession->SetInt(kmOptRatesPerN, 100000);
   Prepared p(std::move(pSession));
+  // The zero count leaves only its note: the cohort is fitted and valid.
   ASSERT_TRUE(p.handler.GetReadData()->GetCohortGoodFlag(0));
+  const KmString sNote = p.handler.GetReadData()->GetIsCohortGoodToUse(0);
+  EXPECT_GE(sNote.Find("added to each zero count"), 0);
+  EXPECT_TRUE(kmCalculationHandler::IsValidVerification(sNote));
   bool bZero = false;
   p.PrepareNext(bZero);
   EXPECT_TRUE(bZero);
   ExpectRows(p.calc, {{2000, 0.25, 8, std::sqrt(0.5) / 2},
                       {2001, 5, 0.4, std::sqrt(10.0) / 2},
                       {2002, 5, 1 / 3.125, std::sqrt(8.0) / 1.6}});
+}
+
+TEST(kmCalculationHandlerPrepare, OnlyTheShortZeroCountNoteLeavesACohortValid) {
+  const std::string sNote = "0.5 will be added to each zero count value.";
+  const struct {
+    std::string sText;
+    bool bValid;
+  } kCases[] = {
+      {"", true},
+      {sNote, true},
+      {sNote + std::string(129 - sNote.size(), ' '), true},
+      {sNote + std::string(130 - sNote.size(), ' '), false},
+      {"  Kinkmark cannot process records with missing dependent variable "
+       "values.",
+       false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sText.size());
+    EXPECT_EQ(
+        kmCalculationHandler::IsValidVerification(KmString(c.sText.c_str())),
+        c.bValid);
+  }
 }
 
 TEST(kmCalculationHandlerPrepare, RateMultiplierOfZeroMeansPer100000) {

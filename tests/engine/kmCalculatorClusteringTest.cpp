@@ -154,8 +154,9 @@ TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
 }
 
 // A clustered data file: Sex, Year, Age, Count, Pop, StdPop, one cohort of
-// iYears years and iAges age groups; ages below half rise, the rest fall.
-std::string ClusteredData(int iAges, int iYears) {
+// iYears years and iAges age groups coded from iFirstCode; ages below half
+// rise, the rest fall.
+std::string ClusteredData(int iAges, int iYears, int iFirstCode = 1) {
   std::string s;
   char sLine[96];
   for (int t = 0; t < iYears; ++t) {
@@ -163,7 +164,7 @@ std::string ClusteredData(int iAges, int iYears) {
       const int iCount =
           a <= iAges / 2 ? 400 + 40 * t + 3 * a : 900 - 30 * t + 5 * a;
       std::snprintf(sLine, sizeof sLine, "1,%d,%d,%d,100000,1000\n", 2000 + t,
-                    a, iCount + (t * 7 + a) % 5);
+                    a - 1 + iFirstCode, iCount + (t * 7 + a) % 5);
       s += sLine;
     }
   }
@@ -171,15 +172,16 @@ std::string ClusteredData(int iAges, int iYears) {
 }
 
 std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
-                                            int iYears, int iOrdering) {
+                                            int iYears, int iOrdering,
+                                            int iFirstCode = 1) {
   auto pSession = std::make_unique<kmSession>();
   KmFormat sexes, ages;
   sexes.SetDataType('S');
   sexes.AddLine("1", "Both", -1);
   ages.SetDataType('S');
   for (int a = 1; a <= iAges; ++a) {
-    const std::string sValue = std::to_string(a);
-    ages.AddLine(sValue.c_str(), ("Age " + sValue).c_str(), -1);
+    const std::string sValue = std::to_string(a - 1 + iFirstCode);
+    ages.AddLine(sValue.c_str(), ("Age " + std::to_string(a)).c_str(), -1);
   }
   const char* aNames[] = {"Sex", "Year", "Age", "Count", "Pop", "StdPop"};
   for (int i = 0; i < 6; ++i) {
@@ -208,23 +210,31 @@ std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
   return pSession;
 }
 
+// Fault: group codes were read as format line indices, so ages coded 1..4
+// fell into the groups after their own (code 4 dropped, group 1 empty) and
+// the clustering became 3 clusters with best pair {1,2,3}{4}. Either coding
+// of the same counts gives the two trends: {1,2} rising, {3,4} falling.
 TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
   // The permutation-test criterion and the unordered group order run the
   // same way as the default pair.
   struct Case {
     int iCriterion;
     int iOrdering;
+    int iFirstCode;
     const char* sFile;
   };
   const Case kCases[] = {
-      {2, 0, "ClusteringResult-KBIC-CBIC-Type-ordered.txt"},
-      {0, 1, "ClusteringResult-KPerm-CBIC-Type-unordered.txt"},
+      {2, 0, 1, "ClusteringResult-KBIC-CBIC-Type-ordered.txt"},
+      {2, 0, 0, "ClusteringResult-KBIC-CBIC-Type-ordered.txt"},
+      {0, 1, 1, "ClusteringResult-KPerm-CBIC-Type-unordered.txt"},
   };
   for (const Case& c : kCases) {
-    SCOPED_TRACE(c.sFile);
+    SCOPED_TRACE(std::string(c.sFile) + " from " +
+                 std::to_string(c.iFirstCode));
     km_test::ScratchDir dir;
-    km_test::WriteAll(dir.File("data.csv"), ClusteredData(4, 8));
-    auto pSession = ClusteredSession(dir.File("data.csv"), 4, 8, c.iOrdering);
+    km_test::WriteAll(dir.File("data.csv"), ClusteredData(4, 8, c.iFirstCode));
+    auto pSession =
+        ClusteredSession(dir.File("data.csv"), 4, 8, c.iOrdering, c.iFirstCode);
     pSession->SetInt(kmOptClusterCriterion, c.iCriterion);
     run_test::Run run(std::move(pSession));
     const std::string sOut = dir.File("out.kmo");
@@ -234,12 +244,36 @@ TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
     const std::string sResult = km_test::ReadAll(dir.File(c.sFile));
     EXPECT_NE(sResult.find("(Group Index, Group ID) = (4, 3)\n"),
               std::string::npos);
-    EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"),
+    EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"
+                           "2.0000000000,\n"),
+              std::string::npos)
+        << sResult;
+    EXPECT_NE(sResult.find("\nlNumClust : --- \nDinmenstions:(1,1)\n"
+                           "2.0000000000,\n\nBest clusters: \n"
+                           "Dinmenstions:(2,2)\n"
+                           "1.0000000000,2.0000000000,\n"
+                           "3.0000000000,4.0000000000,\n"),
               std::string::npos);
     EXPECT_NE(sResult.find("\nlNumClust : --- \nDinmenstions:(1,1)\n"
                            "3.0000000000,\n"),
               std::string::npos);
   }
+}
+
+TEST(kmCalculatorClustering, CodeOfNoAgeGroupIsRefused) {
+  km_test::ScratchDir dir;
+  std::string sData = ClusteredData(4, 8);
+  const std::string sSeventh = "1,2001,3,";
+  sData.replace(sData.find(sSeventh), sSeventh.size(), "1,2001,5,");
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  run_test::Run run(ClusteredSession(dir.File("data.csv"), 4, 8, 0));
+  const KmException e =
+      km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
+  EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
+  EXPECT_STREQ(e.GetMessage(),
+               "Data record 7 in cohort number 0 has the adjustment code "
+               "\"5\", which belongs to no adjustment group of the Age "
+               "variable's format.");
 }
 
 TEST(kmCalculatorClustering, FailedClusteringIsTheRunsFailure) {

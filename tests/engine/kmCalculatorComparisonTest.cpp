@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -79,7 +80,7 @@ Cohort Line(int m, double x0, double a, double b, double sd, int iSeed) {
 class ComparisonRun {
  public:
   ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
-                int16_t iCores = 1)
+                int16_t iCores = 1, int iSeed = 7160)
       : session_(km_results_test::MakeSession(iNumByVars, true)) {
     session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
@@ -89,7 +90,7 @@ class ComparisonRun {
     session_.SetInt(kmOptModelSelection, iMethod);
     session_.SetInt(kmOptNumPermutations, 19);
     session_.SetInt(kmOptPairwisePermutations, 199);
-    session_.SetInt(kmOptPermutationSeed, 7160);
+    session_.SetInt(kmOptPermutationSeed, iSeed);
     calc_ = std::make_unique<kmCalculator>(&session_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->pCalcHandler;
@@ -273,51 +274,83 @@ TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   }
 }
 
-TEST(ResidsComp, CoincidentFitsAreEqualAndParallelOnesDifferByTheOffset) {
-  // k = 1 at x = 2, B = (1, 4, [intercept 2 of group 1], slopes, change).
-  for (int iType : {1, 0}) {
-    SCOPED_TRACE(iType == 1 ? "coincident" : "parallel");
-    BareCalc b(iType);
-    kmCalculator& k = *b.calc;
-    const int c = iType == 1 ? 2 : 3;
-    const int m = 5;
-    Matrix X0(2 * m, c);
-    X0 = 0.0;
-    Matrix Y(2 * m, 1), Z(2 * m, 1);
-    for (int r = 1; r <= m; ++r) {
-      X0(r, 1) = 1.0;
-      X0(m + r, c == 2 ? 1 : 2) = 1.0;
-      X0(r, c) = X0(m + r, c) = r - 1;
-      Y(r, 1) = Y(m + r, 1) = r;
-      Z(r, 1) = Z(m + r, 1) = 0.1;
+// Two cohorts at x = 0 .. m - 1 on the model with first intercept a, slopes
+// b and kinkmarks tau; the second cohort of the parallel design lies 5
+// above the first. Expected: f(x) = a + b1 x + sum (b(s+1) - bs)(x - taus)+,
+// and one data row more per kinkmark strictly between observations.
+// Fault (second row): the walk moved at most one segment per observation, so
+// with two kinkmarks between x = 9 and x = 10 the fit at 10 stayed on the
+// middle segment.
+TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
+  struct Case {
+    int m;
+    double a;
+    std::vector<double> b, tau;
+    int iBetween;
+  };
+  const Case kCases[] = {{5, 1.0, {1.0, 3.0}, {2.0}, 0},
+                         {20, 0.0, {1.0, -10.0, 0.5}, {9.25, 9.5}, 2}};
+  for (const Case& t : kCases) {
+    for (int iType : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << t.m << (iType == 1 ? " co" : " par"));
+      const int k = static_cast<int>(t.tau.size());
+      const int c = iType == 1 ? 2 : 3;
+      const int n = 2 * t.m;
+      auto f = [&](double x) {
+        double y = t.a + t.b[0] * x;
+        for (int s = 0; s < k; ++s) {
+          y += (t.b[s + 1] - t.b[s]) * std::max(0.0, x - t.tau[s]);
+        }
+        return y;
+      };
+      BareCalc bare(iType);
+      kmCalculator& calc = *bare.calc;
+      Matrix X0(n, c), Y(n, 1), Z(n, 1);
+      X0 = 0.0;
+      Z = 0.1;
+      for (int r = 1; r <= t.m; ++r) {
+        X0(r, 1) = X0(t.m + r, c == 2 ? 1 : 2) = 1.0;
+        X0(r, c) = X0(t.m + r, c) = r - 1;
+        Y(r, 1) = Y(t.m + r, 1) = r;
+      }
+      calc.pDataX = new Matrix(X0);
+      calc.pDataY = new Matrix(Y);
+      calc.pDataAux = new Matrix(Z);
+      calc.iNumObs = static_cast<int16_t>(n);
+      calc.iXColumn = static_cast<int16_t>(c);
+      // B: first intercept (and the second cohort's), the other segments'
+      // intercepts, the slopes, the slope changes.
+      std::vector<double> vB = {t.a};
+      if (c == 3) vB.push_back(t.a + 5.0);
+      double dIntercept = t.a;
+      for (int s = 0; s < k; ++s) {
+        dIntercept += (t.b[s] - t.b[s + 1]) * t.tau[s];
+        vB.push_back(dIntercept);
+      }
+      vB.insert(vB.end(), t.b.begin(), t.b.end());
+      for (int s = 0; s < k; ++s) vB.push_back(t.b[s + 1] - t.b[s]);
+      ColumnVector B(static_cast<int>(vB.size())), tau(k);
+      for (size_t i = 0; i < vB.size(); ++i) B(i + 1) = vB[i];
+      for (int s = 0; s < k; ++s) tau(s + 1) = t.tau[s];
+      Matrix mFits(k + 1, n), mResid(k + 1, n);
+      kmTable model;
+      calc.ResidsComp(static_cast<uint16_t>(k), 2000, IdentityMatrix(n), B, tau,
+                      mFits, mResid, model);
+      const double dOffset = c == 2 ? 0.0 : 5.0;
+      for (int r = 1; r <= t.m; ++r) {
+        EXPECT_NEAR(mFits(k + 1, r), f(r - 1), 1e-12) << r;
+        EXPECT_NEAR(mFits(k + 1, t.m + r), f(r - 1) + dOffset, 1e-12) << r;
+        EXPECT_NEAR(mResid(k + 1, r), r - f(r - 1), 1e-12) << r;
+      }
+      const Matrix& mData = model.GetData();
+      const int iRows = t.m + t.iBetween;
+      ASSERT_EQ(mData.Nrows(), 2 * iRows);
+      for (int r = 1; r <= 2 * iRows; ++r) {
+        const double x = mData(r, 1) - 2000;
+        EXPECT_NEAR(mData(r, 3), f(x) + (r > iRows ? dOffset : 0.0), 1e-12)
+            << r;
+      }
     }
-    k.pDataX = new Matrix(X0);
-    k.pDataY = new Matrix(Y);
-    k.pDataAux = new Matrix(Z);
-    k.iNumObs = 2 * m;
-    k.iXColumn = static_cast<int16_t>(c);
-    ColumnVector B(c + 3);
-    ColumnVector tau(1);
-    tau(1) = 2.0;
-    // Slopes 1 then 3 (change 2); intercept of segment 2 = B(1) - 2 * 2.
-    if (c == 2) {
-      B << 1.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    } else {
-      B << 1.0 << 4.0 << -3.0 << 1.0 << 3.0 << 2.0;
-    }
-    Matrix mFits(2, 2 * m), mResid(2, 2 * m);
-    kmTable model;
-    k.ResidsComp(1, 2000, IdentityMatrix(2 * m), B, tau, mFits, mResid, model);
-    const double dOffset = c == 2 ? 0.0 : B(2) - B(1);
-    for (int r = 1; r <= m; ++r) {
-      const double x = r - 1;
-      EXPECT_DOUBLE_EQ(mFits(2, r), x <= 2 ? 1 + x : 1 + 2 + 3 * (x - 2));
-      EXPECT_DOUBLE_EQ(mFits(2, m + r), mFits(2, r) + dOffset) << r;
-      EXPECT_DOUBLE_EQ(mResid(2, r), Y(r, 1) - mFits(2, r));
-    }
-    // No kinkmark lies strictly between observations: one row each.
-    EXPECT_EQ(model.GetData().Nrows(), 2 * m);
-    EXPECT_DOUBLE_EQ(model.GetData()(1, 1), 2000.0);
   }
 }
 
@@ -468,6 +501,52 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     for (int i = 1; i <= mComp.Nrows(); ++i) {
       for (int j = 1; j <= mComp.Ncols(); ++j) {
         EXPECT_NEAR(mComp(i, j), mSingle(i, j), 1e-10) << i << "," << j;
+      }
+    }
+  }
+}
+
+// Fault: the residual sum came from cross products, Y'WY - b'X'WY, which
+// cancels at count-like levels (var(slope 1) fell to 0 at 1e8). A shift of
+// the data's level changes no residual, so no variance may change.
+TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
+  const int m = 30;
+  const int n = 2 * m;
+  const std::vector<double> e = Noise(n, 0.3, 11);
+  std::vector<Matrix> covs;
+  for (double dLevel : {0.0, 1e7, 1e8}) {
+    SCOPED_TRACE(dLevel);
+    BareCalc b;
+    kmCalculator& calc = *b.calc;
+    calc.pX0 = new Matrix(n, 2);
+    calc.pDataY = new Matrix(n, 1);
+    calc.pDataWeightInput = new ColumnVector(n);
+    *calc.pDataWeightInput = 1.0;
+    for (int r = 1; r <= n; ++r) {
+      const double x = (r - 1) % m;
+      (*calc.pX0)(r, 1) = 1.0;
+      (*calc.pX0)(r, 2) = x;
+      (*calc.pDataY)(r, 1) =
+          dLevel + 2.0 + 0.5 * x - 0.8 * std::max(0.0, x - 14.5) + e[r - 1];
+    }
+    calc.iNumObs = n;
+    calc.iXColumn = 2;
+    Matrix mA, mB;
+    calc.WLSWgt(0.0, mA, mB);
+    calc.mWorkA = mA;
+    ColumnVector tau(1);
+    tau(1) = 14.5;
+    Matrix mCov;
+    kmTable table;
+    calc.KinkMkSEsComp(1, tau, mCov, table);
+    covs.push_back(mCov);
+  }
+  ASSERT_GT(covs[0](3, 3), 0.0);
+  for (const Matrix& mCov : {covs[1], covs[2]}) {
+    for (int i = 1; i <= 5; ++i) {
+      for (int j = 1; j <= 5; ++j) {
+        const double dScale = std::sqrt(covs[0](i, i) * covs[0](j, j));
+        EXPECT_NEAR(mCov(i, j), covs[0](i, j), 1e-6 * dScale) << i << "," << j;
       }
     }
   }
@@ -699,10 +778,8 @@ TEST(TwoGroupComp, PairwiseExportListsEveryPair) {
   run.Run(std::vector<bool>(6, true), &tracker);
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("pairwise_comparison.txt");
-  WritePairwiseComparisonExport(
-      run.Reader(), sPath.c_str(),
-      DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-                        false, 2100, 1500, true));
+  WritePairwiseComparisonExport(run.Reader(), sPath.c_str(),
+                                DataExportOptions());
   // One row per pair in list order, under the header; the cohorts were
   // generated parallel (levels apart, one slope), so none is rejected.
   const std::string sText = km_test::ReadAll(sPath);
@@ -748,6 +825,26 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
     km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
                                       runs[0]->Comparison(k));
   }
+}
+
+TEST(TwoGroupComp, PermutationSeedChoosesTheDrawsAndRepeatsThem) {
+  // Levels apart by about the noise: the permuted p-value lies well inside
+  // (0, 1), where other draws move it.
+  const std::vector<Cohort> cohorts = {Line(12, 2000, 1.0, 0.2, 0.3, 1),
+                                       Line(12, 2000, 1.25, 0.2, 0.3, 2)};
+  std::vector<double> pValues;
+  for (int iSeed : {7160, 7160, 99}) {
+    ComparisonRun run(1, 0, 0, 1, 1, 1, iSeed);
+    run.Install(cohorts);
+    CancellableProgress tracker;
+    run.Run({true, true}, &tracker);
+    ASSERT_FALSE(run.Comparison(0).vFTests.empty());
+    pValues.push_back(run.Comparison(0).vFTests.back().dPermPValue);
+  }
+  EXPECT_GT(pValues[0], 0.02);
+  EXPECT_LT(pValues[0], 0.98);
+  EXPECT_EQ(pValues[1], pValues[0]);
+  EXPECT_NE(pValues[2], pValues[0]);
 }
 
 TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {

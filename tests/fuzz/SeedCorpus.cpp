@@ -11,6 +11,7 @@
 #include "session/kmSession.h"
 #include "tests/fuzz/FuzzFiles.h"
 #include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/TestUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +36,12 @@ const std::vector<FixtureSeeds>& TextSeeds() {
       {"fuzz_parameter_file",
        {"params/rate_se.ini", "params/age_adjusted.ini",
         "params/poisson_rate.ini", "e2e/session.ini"}},
-      {"fuzz_data_preread", {"preread/blocks.csv"}},
-      {"fuzz_data_preread_gz", {"preread/blocks.csv", "preread/blocks.csv.gz"}},
+      {"fuzz_data_preread",
+       {"preread/blocks.csv", "preread/textcode.csv", "preread/twoblocks.csv",
+        "preread/mixedcodes.csv"}},
+      {"fuzz_data_preread_gz",
+       {"preread/blocks.csv", "preread/blocks.csv.gz", "preread/textcode.csv",
+        "preread/twoblocks.csv"}},
       {"fuzz_data_verify", {"verify/rates_se.csv", "verify/unsorted.csv"}},
       {"fuzz_data_verify_gz",
        {"verify/rates_se.csv", "verify/rates_se.csv.gz"}},
@@ -66,11 +71,17 @@ void WriteSessionSeeds(const fs::path& dir) {
   }
 }
 
-// Whole results files written through the writing handler.
+// Whole results files written through the writing handler, and the
+// damaged files that earlier readers accepted or hung on.
 void WriteResultsSeeds(const fs::path& dir) {
   km_results_test::WriteWholeFile((dir / "none.kmo").string(), 0, false);
   km_results_test::WriteWholeFile((dir / "one.kmo").string(), 1, true);
-  km_results_test::WriteWholeFile((dir / "two.kmo").string(), 2, false);
+  int iDamaged = 0;
+  for (const km_results_test::DamagedFile& file :
+       km_results_test::DamagedFiles((dir / "two.kmo").string())) {
+    const std::string sName = "damaged" + std::to_string(++iDamaged) + ".kmo";
+    km_test::WriteAll((dir / sName).string(), file.sBytes);
+  }
 }
 
 }  // namespace

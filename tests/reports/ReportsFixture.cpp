@@ -177,9 +177,13 @@ ReportsRun::ReportsRun(const RunSpec& spec,
 
 DataExportOptions MakeOptions(int iField, int iLine, int iMissing,
                               int iByVarFormat, int iModels) {
-  return DataExportOptions(iModels, iLine, iMissing, iField, iByVarFormat, 0, 0,
-                           true, true, false, true, true, false, 2100, 1500,
-                           true);
+  DataExportOptions options;
+  options.iModels = iModels;
+  options.iLineDelimiter = iLine;
+  options.iMissingCharacter = iMissing;
+  options.iFieldDelimiter = iField;
+  options.iByVarFormat = iByVarFormat;
+  return options;
 }
 
 std::string WrittenBytes(const std::function<void(const char*)>& write) {
@@ -221,6 +225,19 @@ void ExpectGolden(const std::string& sName, const std::string& sActual) {
   }
   EXPECT_EQ(sActual, km_test::ReadAll(sPath)) << "golden file " << sPath;
   EXPECT_EQ(sActual.find('\0'), std::string::npos);
+}
+
+std::string GoldenCell(const std::string& sName, char cDelimiter, int iLine,
+                       const std::string& sColumn) {
+  const std::vector<std::string> vLines =
+      Lines(km_test::ReadAll(std::string(KM_REPORTS_GOLDEN_DIR) + "/" + sName));
+  if (iLine < 1 || iLine >= static_cast<int>(vLines.size())) return "<no line>";
+  const std::vector<std::string> vHeader = Cells(vLines[0], cDelimiter);
+  const std::vector<std::string> vRow = Cells(vLines[iLine], cDelimiter);
+  for (size_t i = 0; i < vHeader.size() && i < vRow.size(); ++i) {
+    if (vHeader[i] == sColumn) return vRow[i];
+  }
+  return "<no column>";
 }
 
 }  // namespace km_reports_test

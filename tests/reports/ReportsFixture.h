@@ -89,6 +89,12 @@ std::vector<std::string> Cells(const std::string& sLine, char cDelimiter);
 // instead.
 void ExpectGolden(const std::string& sName, const std::string& sActual);
 
+// The cell below the header sColumn in data line iLine (1 = the line after
+// the header) of the golden file sName, whose cells are split at
+// cDelimiter.
+std::string GoldenCell(const std::string& sName, char cDelimiter, int iLine,
+                       const std::string& sColumn);
+
 }  // namespace km_reports_test
 
 #endif  // KM_TESTS_REPORTS_REPORTSFIXTURE_H

@@ -225,6 +225,33 @@ TEST(kmTextReportAPC, RowsFollowModelsSegmentsAndMethod) {
   }
 }
 
+TEST(kmTextReportAPC, SegmentWithoutAnIntervalKeepsEveryColumn) {
+  std::vector<kmCalcData> vCohorts(4, DataRecord(1, 0, 0.0));
+  kmLineSegment seg = vCohorts[0].vModels[0].GetLineSegment(0);
+  seg.apc.bComputed = false;
+  vCohorts[0].vModels[0].AddLineSegments({seg});
+  RunSpec spec;
+  spec.adjustSession = GoldenSession;
+  ReportsRun run(spec, vCohorts, {});
+  const std::vector<std::string> vLines =
+      Lines(APC(run.Handler(), DataOptions(true)));
+  const size_t nColumns = Cells(vLines[0], kTab).size();
+  const size_t iLast =
+      static_cast<size_t>(vCohorts[0].vModels[0].GetNumLineSegments());
+  ASSERT_GT(vLines.size(), iLast);
+  for (size_t i = 1; i <= iLast; ++i) {
+    EXPECT_EQ(Cells(vLines[i], kTab).size(), nColumns) << vLines[i];
+  }
+  const std::vector<std::string> vCells = Cells(vLines[iLast], kTab);
+  const std::vector<std::string> vFirst = Cells(vLines[1], kTab);
+  // Its interval and significance cells are missing, the cells after them
+  // stay in their columns.
+  EXPECT_NE(vCells[7], vFirst[7]);
+  EXPECT_EQ(vCells[7], vCells[8]);
+  EXPECT_EQ(vCells[8], vCells[9]);
+  EXPECT_EQ(vCells[10], vFirst[10]);
+}
+
 TEST(kmTextReportAPC, ARunWithoutRecordsWritesTheHeaderOnly) {
   // A handler that holds no records yet.
   RunSpec spec;
@@ -470,6 +497,8 @@ TEST(kmTextData, FlagsAPCsAndMissingValues) {
   spec.adjustSession = GoldenSession;
   ReportsRun run(spec, vCohorts, {});
   run.Handler().GetOutputDisplayOptions().SetBool(11, true);
+  // The APCs follow "apc precision" (29).
+  run.Handler().GetOutputDisplayOptions().SetInt(29, 2);
   const std::vector<std::string> vLines =
       Lines(Export(run.Handler(), WriteDataExport, DataOptions(true)));
   // Header, then cohort 0: 12 + 0 rows for models 0 and 2 (model 1 has

@@ -4,6 +4,7 @@
 #include <newmat.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "foundation/KmIO_File.h"
@@ -78,6 +79,51 @@ TEST(kmTextReportGolden, ReportAndFinalModelMatchByteForByte) {
                  Report(pRun->Handler(), options));
     ExpectGolden(std::string("finalmodel_") + c.sName + ".txt",
                  FinalModels(pRun->Handler(), options));
+  }
+}
+
+std::string Printed(const char* sFormat, double dValue) {
+  char sText[64];
+  std::snprintf(sText, sizeof sText, sFormat, dValue);
+  return sText;
+}
+
+// The golden files were written by the writers themselves; these cells are
+// worked out independently from the records the golden runs are built from
+// (MakeModel, MakeRecord): a correlation from the covariance formula, a
+// Bonferroni level, a permutation decision, an APC with its limit.
+TEST(GoldenFiles, HandWorkedCellsAgree) {
+  const double dLevel3 = 0.05 / 3;  // level of the third test, k = 2 vs 3
+  const struct {
+    const char* sFile;
+    char cDelimiter;
+    int iLine;
+    const char* sColumn;
+    std::string sExpected;
+  } kCells[] = {
+      // Segment 0: var(int) 0.25, cov 0.03125 x 3, var(slope) 0.5.
+      {"report_tab_unix.txt", '\t', 1, "\"Corr-Int vs Slope\"",
+       Printed("%.6f", 0.09375 / std::sqrt(0.25 * 0.5))},
+      // Segment 2: rows 5 and 6 of the covariance matrix.
+      {"report_tab_unix.txt", '\t', 6, "\"Corr-Int vs Slope\"",
+       Printed("%.6f", 0.03125 * 11 / std::sqrt(1.25 * 1.5))},
+      // Test 3: p = 0.0375 above 0.05 / 3 keeps the null model (2).
+      {"modelselection_permtest.txt", ';', 3, "\"Selected Hypothesis\"", "2"},
+      {"modelselection_permtest.txt", ';', 3, "\"Significance level\"",
+       Printed("%.4f", dLevel3)},
+      {"pairwise.txt", ';', 1, "\"Significance Level\"",
+       Printed("%.6f", dLevel3)},
+      {"pairwise.txt", ';', 1, "\"Parallelism\"", "Failed to reject"},
+      {"pairwise.txt", ';', 2, "\"Parallelism\"", "Rejected"},
+      // Segment 1: APC 1.25 x 2 - 1, lower limit 0.5 - 0.75.
+      {"apc.txt", '\t', 3, "\"APC\"", "1.5"},
+      {"apc.txt", '\t', 3, "\"APC 95% LCL\"", "-0.2"},
+  };
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(std::string(c.sFile) + " " + c.sColumn);
+    std::string sCell = GoldenCell(c.sFile, c.cDelimiter, c.iLine, c.sColumn);
+    sCell.erase(0, sCell.find_first_not_of(' '));
+    EXPECT_EQ(sCell, c.sExpected);
   }
 }
 

@@ -249,4 +249,44 @@ WrittenFile WriteWholeFile(const std::string& sPath, int iNumByVars,
   return written;
 }
 
+std::vector<DamagedFile> DamagedFiles(const std::string& sPath) {
+  const WrittenFile written = WriteWholeFile(sPath, 2, false);
+  const std::string bytes = km_test::ReadAll(sPath);
+  size_t lLast = 0;
+  {
+    kmCalcHandler reader(sPath.c_str(), nullptr);
+    lLast = static_cast<size_t>(reader.GetCohortOffsets().back());
+  }
+  // The first model's data matrix: Int 2 columns, Int 3 rows, then 1990.0.
+  const size_t iData = bytes.find(
+      std::string("\x02\0\0\0\x03\0\0\0\0\0\0\0\0\x18\x9f\x40", 16), lLast);
+  // The last record is invalid: its flags 0 (comparison), 0 (valid) come
+  // right before its bad description.
+  const std::string sText =
+      written.vCohorts.back().sBadDescription.GetCString();
+  const size_t iValid = bytes.find(std::string("\0\0", 2) + sText, lLast) + 1;
+  std::vector<DamagedFile> files;
+  for (int32_t iRows : {2147483647, 2147483646}) {
+    std::string damaged = bytes;
+    for (int i = 0; i < 8; ++i) {
+      const uint32_t u = i < 4 ? 0u : static_cast<uint32_t>(iRows);
+      damaged.at(iData + i) = static_cast<char>((u >> (8 * (i % 4))) & 0xFF);
+    }
+    files.push_back(
+        {"data matrix of 0 columns x " + std::to_string(iRows) + " rows",
+         damaged,
+         "The KMO read process found a " + std::to_string(iRows) +
+             " x 0 data matrix."});
+  }
+  // The byte before the flags: the text's first letter becomes the valid
+  // flag.
+  std::string deleted = bytes;
+  deleted.erase(iValid - 2, 1);
+  files.push_back({"byte deleted before the valid flag", deleted,
+                   "The KMO read process found the valid flag of " +
+                       std::to_string(static_cast<int>(sText[0])) +
+                       ", outside 0 to 1."});
+  return files;
+}
+
 }  // namespace km_results_test

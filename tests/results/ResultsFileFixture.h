@@ -59,6 +59,22 @@ struct WrittenFile {
 WrittenFile WriteWholeFile(const std::string& sPath, int iNumByVars,
                            bool bPairwise);
 
+// A damaged results file that an earlier reader accepted or hung on: its
+// bytes and the reason the reader now gives when refusing it (the text
+// after the opening sentence of every refusal of a damaged file).
+struct DamagedFile {
+  std::string sName;
+  std::string sBytes;
+  std::string sReason;
+};
+
+// The damaged files, made from a whole file of two by-variables (six
+// cohorts, the last one invalid with a bad description) written at sPath:
+// a matrix of 0 columns whose row count overflowed the reader's loop, and
+// a byte deleted from the last record that shifted a text into its valid
+// flag.
+std::vector<DamagedFile> DamagedFiles(const std::string& sPath);
+
 // A writing handler brought up to state 3 (combinations written) for a
 // session with iNumByVars by-variables, file sPath.
 void PrepareWriter(kmCalcHandler& handler, const std::string& sPath,

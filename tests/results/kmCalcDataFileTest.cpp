@@ -345,8 +345,7 @@ TEST(kmCalcDataFile, DamagedCountsAreRefused) {
   km_test::ScratchDir dir;
   const std::string fresh = Written(kmCalcData(), dir);
   ASSERT_EQ(fresh.size(), kMADWDLengthAt + 2);
-  const std::string sEnded =
-      "Unexpected end of the results file while reading a kmCalcData record.";
+  const std::string sCorrupt = std::string(kCorrupt) + "The KMO read process ";
   const struct {
     const char* sName;
     size_t at;
@@ -375,11 +374,29 @@ TEST(kmCalcDataFile, DamagedCountsAreRefused) {
            "The KMO read process found a negative count (-1) of MADWD values "
            "per row."},
       // The largest counts would need gigabytes if allocated up front.
-      {"huge var-cov block", kVarCovAt, 32767, sEnded},
+      {"huge var-cov block", kVarCovAt, 32767,
+       sCorrupt + "found a count of 32767 variance-covariance rows, more "
+                  "than the rest of the file can hold."},
       {"huge model count", kModelsAt, 32767, ""},
       {"huge F-test count", kTestsAt, 32767,
-       "Unexpected end of the results file while reading a kmFTest record."},
-      {"huge label count", kLabelsAt, 32767, sEnded},
+       sCorrupt + "found a count of 32767 F tests, more than the rest of "
+                  "the file can hold."},
+      {"huge label count", kLabelsAt, 32767,
+       sCorrupt + "found a count of 32767 cohort labels, more than the rest "
+                  "of the file can hold."},
+      // Fault: a byte shifted into a flag or a number of kinkmarks was
+      // taken as a value (a damaged record read back as valid); each is now
+      // checked against its range.
+      {"comparison flag of 2", 14, 2,
+       sCorrupt + "found the comparison flag of 2, outside 0 to 1."},
+      {"valid flag of 84", 15, 84,
+       sCorrupt + "found the valid flag of 84, outside 0 to 1."},
+      {"MADWD flag of 255", 64, 255,
+       sCorrupt + "found the MADWD flag of 255, outside 0 to 1."},
+      {"final model of 10 kinkmarks", 0, 10,
+       sCorrupt + "found the final selected model of 10, outside 0 to 9."},
+      {"BIC3 model of 65534 kinkmarks", 28, -2,
+       sCorrupt + "found the BIC3-selected model of 65534, outside 0 to 9."},
   };
   const kmCalcData before = FilledRecord();
   for (const auto& c : kCases) {
@@ -408,9 +425,10 @@ TEST(kmCalcDataFile, HugeMADWDBlockInAShortFileIsRefused) {
   kmCalcData read;
   KmException e =
       CatchKmException([&] { ReadInto(read, bytes, 4.9, 4.9, dir); });
-  EXPECT_STREQ(
-      e.GetMessage(),
-      "Unexpected end of the results file while reading a kmCalcData record.");
+  EXPECT_EQ(std::string(e.GetMessage()),
+            std::string(kCorrupt) +
+                "The KMO read process found a count of 32767 MADWD rows, more "
+                "than the rest of the file can hold.");
 }
 
 TEST(kmCalcDataFile, EveryTruncationIsRefused) {

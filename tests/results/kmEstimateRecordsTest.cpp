@@ -187,10 +187,21 @@ TEST(EstimateRecords, EstimateTestsAreReadFromVersion405On) {
   }
 }
 
-TEST(EstimateRecords, AAPCFlagsReadAnyNonzeroShortAsTrue) {
-  const Bytes bytes = Cat({kEstBytes, kRangeBytes, S(2), S(-1), D(0x3FE0)});
+// Fault: any nonzero Short was read as true, so damage that shifted a byte
+// into a flag went unnoticed; the writer stores 0 or 1 and nothing else is
+// accepted.
+TEST(EstimateRecords, AAPCFlagsOtherThan0Or1AreRefused) {
   kmAAPCValue a;
-  ReadBytesWith(bytes, [&](KmIO_File* f) { a.Read(f, 4.9); });
+  KmException e = km_test::CatchKmException([&] {
+    ReadBytesWith(Cat({kEstBytes, kRangeBytes, S(2), S(1), D(0x3FE0)}),
+                  [&](KmIO_File* f) { a.Read(f, 4.9); });
+  });
+  EXPECT_STREQ(e.GetMessage(),
+               "This KMO is either corrupt or not compatible with this "
+               "version of Kinkmark.  The KMO read process found the "
+               "range-set flag of 2, outside 0 to 1.");
+  const Bytes ones = Cat({kEstBytes, kRangeBytes, S(1), S(1), D(0x3FE0)});
+  ReadBytesWith(ones, [&](KmIO_File* f) { a.Read(f, 4.9); });
   EXPECT_TRUE(a.bRangeSet);
   EXPECT_TRUE(a.bInRange);
   const Bytes zeros = Cat({kEstBytes, kRangeBytes, S(0), S(0), D(0x3FE0)});

@@ -121,14 +121,20 @@ TEST(kmFTest, WritesSixtyNineBytesInFieldOrder) {
   EXPECT_EQ(bytes.substr(65), std::string("\x03\0\x01\0", 4));
 }
 
-TEST(kmFTest, KinkmarkCountsAreUnsigned) {
+// Fault: any stored number of kinkmarks was taken; a model has 0 to 9, and
+// a count beyond that is damage.
+TEST(kmFTest, KinkmarkCountsBeyond9AreRefused) {
   km_test::ScratchDir dir;
   kmFTest test(65535, 40000);
   const std::string bytes = Written(test, dir);
   EXPECT_EQ(bytes.substr(65), std::string("\x40\x9c\xff\xff", 4));
-  kmFTest read = ReadFrom(bytes, dir);
-  EXPECT_EQ(read.uNullKinkmarks, 65535);
-  EXPECT_EQ(read.uAltKinkmarks, 40000);
+  KmException e = CatchKmException([&] { ReadFrom(bytes, dir); });
+  EXPECT_STREQ(e.GetMessage(),
+               "This KMO is either corrupt or not compatible with this "
+               "version of Kinkmark.  The KMO read process found the "
+               "kinkmarks of the alternative model of 40000, outside 0 to 9.");
+  kmFTest read = ReadFrom(Written(kmFTest(9, 0), dir), dir);
+  EXPECT_EQ(read.uNullKinkmarks, 9);
 }
 
 TEST(kmFTest, RoundTripRestoresEveryField) {

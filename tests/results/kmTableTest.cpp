@@ -378,6 +378,14 @@ TEST(kmTable, NegativeOrOversizedCountsAreRefused) {
       // the file, without sizing the matrix first.
       {"covariance", Cat({I(1000), I(100000)})},
       {"kinkmarks", Cat({S(30000), D(0)})},
+      // Fault: 0 columns x 2^31 - 1 rows filled an empty matrix in a loop
+      // whose bound overflowed (it never ended), one row fewer took 16 s;
+      // a dimension the rest of the record cannot hold is now refused.
+      {"data", Cat({I(0), I(2147483647)})},
+      {"covariance", Cat({I(0), I(2147483646)})},
+      {"data", Cat({I(2147483647), I(0)})},
+      // Fault: any byte was read as a flag; only 0 and 1 are written.
+      {"flags", Cat({B(true), Bytes{2}})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.piece);

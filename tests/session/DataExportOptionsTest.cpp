@@ -1,4 +1,4 @@
-// Tests of DataExportOptions: construction order and the texts by code.
+// Tests of DataExportOptions: the defaults and the texts by code.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,31 +11,19 @@ namespace {
 using km_test::CatchKmException;
 
 // The driver's starting values.
-DataExportOptions DriverDefaults() {
-  return DataExportOptions(1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
-                           false, 2100, 1500, true);
-}
+DataExportOptions DriverDefaults() { return DataExportOptions(); }
 
-TEST(DataExportOptions, ConstructorTakesItsParametersInTheirOwnOrder) {
-  // Distinct values so that a swapped parameter shows.
-  const DataExportOptions o(1, 0, 2, 1, 0, 1, 7, true, false, true, false, true,
-                            true, 640, 480, false);
+TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
+  const DataExportOptions o;
   EXPECT_EQ(o.iModels, 1);
-  EXPECT_EQ(o.iLineDelimiter, 0);
-  EXPECT_EQ(o.iMissingCharacter, 2);
-  EXPECT_EQ(o.iFieldDelimiter, 1);
-  EXPECT_EQ(o.iByVarFormat, 0);
-  EXPECT_EQ(o.iExportType, 1);
-  EXPECT_EQ(o.iGraphs, 7);
+  EXPECT_EQ(o.iByVarFormat, 2);
+  EXPECT_EQ(o.iExportType, 0);
   EXPECT_TRUE(o.bRemoveKinkmarkFlags);
-  EXPECT_FALSE(o.bRemoveBestFitFlags);
-  EXPECT_TRUE(o.bOutputByGroupHeaders);
-  EXPECT_FALSE(o.bAllModelsInSameColumn);
+  EXPECT_TRUE(o.bRemoveBestFitFlags);
+  EXPECT_FALSE(o.bOutputByGroupHeaders);
+  EXPECT_TRUE(o.bAllModelsInSameColumn);
   EXPECT_TRUE(o.bIncludeKinkmarkEstimates);
-  EXPECT_TRUE(o.bUseHighResGraphs);
-  EXPECT_EQ(o.iHighResGraphWidth, 640);
-  EXPECT_EQ(o.iHighResGraphHeight, 480);
-  EXPECT_FALSE(o.bExportBadCohorts);
+  EXPECT_TRUE(o.bExportBadCohorts);
 }
 
 TEST(DataExportOptions, DriverDefaultsGiveSemicolonNewlineAndPeriod) {

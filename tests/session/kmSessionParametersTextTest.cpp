@@ -15,8 +15,13 @@ std::string Block(int iMissing, int iMethod, int iModels) {
   km_test::ScratchDir dir;
   const std::string path = dir.File("summary.txt");
   km_test::WriteAll(path, "head");
-  DataExportOptions options(iModels, 1, iMissing, 0, 2, 0, 0, true, false, true,
-                            false, true, false, 2100, 1500, true);
+  DataExportOptions options;
+  options.iModels = iModels;
+  options.iMissingCharacter = iMissing;
+  options.iFieldDelimiter = DataExportOptions::kFieldTab;
+  options.bRemoveBestFitFlags = false;
+  options.bOutputByGroupHeaders = true;
+  options.bAllModelsInSameColumn = false;
   kmSession().WriteParametersText(path.c_str(), OutputDisplayOptions(), options,
                                   true, true, true, true, true, iMethod, "\n");
   return km_test::ReadAll(path);

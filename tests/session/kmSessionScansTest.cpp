@@ -373,7 +373,10 @@ TEST(kmSessionScans, PerCohortMaximumNumberOfKinkmarks) {
       {"older session follows the spacing rule", true, 0, "4.800", 4, 2, 2, 10,
        2},
       {"default for the count", true, 0, "V4.9.0.0", 4, 2, 2, 26, 4},
-      {"default for a long cohort", true, 0, "4.900", 3, 2, 2, 40, 5},
+      // Fault: the default for a long cohort (5) replaced the user's 3; a
+      // per-cohort maximum now only lowers it.
+      {"user's maximum below the default", true, 0, "4.900", 3, 2, 2, 40, 3},
+      {"default below the user's maximum", true, 0, "V4.9.0.0", 5, 2, 2, 20, 3},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {

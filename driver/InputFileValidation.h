@@ -1,0 +1,30 @@
+// The checks of the run file's keys and of a session-parameter file, made
+// before anything of the run is read: a misspelt key or word there would
+// otherwise be ignored and the run would fit another model than asked.
+#ifndef KM_DRIVER_INPUTFILEVALIDATION_H
+#define KM_DRIVER_INPUTFILEVALIDATION_H
+
+#include "foundation/KmString.h"
+
+class KmIniSection;
+
+// True when every key of the run file's section "[Kinkmark Input Files]" is
+// one of "Session File", "Data File", "Run Options File", "Export Options
+// File" and "Output File" (in any case). Appends, for every other key:
+//   "<key>" is not a valid Kinkmark Input Files key; use "Session File",
+//   "Data File", "Run Options File", "Export Options File" or "Output
+//   File".\n
+bool ValidateRunFileKeys(const KmIniSection& section, KmString& sMessages);
+
+// True when every key of the sections "Datafile Options" and "Kinkmark
+// Session Parameters" of the session-parameter file sFileName is one the
+// reader knows and every value of "Datafile Options" one of its words
+// (KmUserParamsDict::DatafileOptionRows). Appends one line per faulty key,
+// in file order:
+//   "<key>" is not a valid Session Parameter.\n
+//   "<value>" is not a valid value for the "<key>" Session Parameter; use
+//   "tab", "space", "comma" or "semi-colon".\n
+// A missing section adds nothing: the reader reports it.
+bool ValidateSessionParameters(const char* sFileName, KmString& sMessages);
+
+#endif  // KM_DRIVER_INPUTFILEVALIDATION_H

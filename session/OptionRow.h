@@ -1,0 +1,88 @@
+// One row of an options file's table: the key, the class of its values,
+// its words and its range. The readers, the validators and the code that
+// applies the options all work from rows of this kind.
+#ifndef KM_SESSION_OPTIONROW_H
+#define KM_SESSION_OPTIONROW_H
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "foundation/KmString.h"
+
+// Value classes. An empty value passes every class: the readers then leave
+// their field as it is.
+enum class OptionValueClass {
+  kWord,    // one of the listed words
+  kBool,    // "true" or "false"
+  kCount,   // an unsigned decimal number (digits and one '.') in the range
+  kNumber,  // a decimal number, optionally negative, in the range
+  kLevel,   // an unsigned decimal number strictly between 0 and 1
+  kText,    // any text
+};
+
+// One option. sKey is in lower case. sWords is a '|'-separated list (null for
+// none): for kWord the whole of the accepted values, whose codes are their
+// positions in the list; for the other classes special values accepted
+// beside the class (such as "estimated" beside a number). dMin and dMax
+// bound the numbers of kCount and kNumber, both included. With bPrefix,
+// every key that begins with sKey is this option (numbered keys such as
+// "aapc start range1").
+struct OptionRow {
+  const char* sKey;
+  OptionValueClass valueClass;
+  const char* sWords;
+  double dMin;
+  double dMax;
+  bool bPrefix;
+};
+
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+// Row builders, so that tables read as one line per option.
+constexpr OptionRow WordOption(const char* sKey, const char* sWords) {
+  return {sKey, OptionValueClass::kWord, sWords, 0.0, 0.0, false};
+}
+constexpr OptionRow BoolOption(const char* sKey) {
+  return {sKey, OptionValueClass::kBool, nullptr, 0.0, 0.0, false};
+}
+constexpr OptionRow CountOption(const char* sKey, double dMin, double dMax,
+                                const char* sWords = nullptr) {
+  return {sKey, OptionValueClass::kCount, sWords, dMin, dMax, false};
+}
+constexpr OptionRow NumberOption(const char* sKey, double dMin = -kNoLimit,
+                                 double dMax = kNoLimit) {
+  return {sKey, OptionValueClass::kNumber, nullptr, dMin, dMax, false};
+}
+constexpr OptionRow TextOption(const char* sKey) {
+  return {sKey, OptionValueClass::kText, nullptr, 0.0, 0.0, false};
+}
+constexpr OptionRow LevelOption(const char* sKey) {
+  return {sKey, OptionValueClass::kLevel, nullptr, 0.0, 1.0, false};
+}
+
+// True when sValue (already lower-cased) is an accepted value of row: one of
+// its words, or a value of its class within its range.
+bool IsValueOfRow(const OptionRow& row, const KmString& sValue);
+
+// The position of sValue in the '|'-separated list sWords, or -1.
+int32_t WordCode(const char* sWords, const KmString& sValue);
+
+// True when the lower-case key sKey is the key of row (or, for a prefix
+// row, begins with it).
+bool IsKeyOfRow(const OptionRow& row, const KmString& sKey);
+
+// The row of a table whose option (member `option`) has the key sKey (lower
+// case), or null.
+template <typename Row>
+const Row* FindRow(const Row* pRows, size_t iNumRows, const KmString& sKey) {
+  for (size_t i = 0; i < iNumRows; ++i) {
+    if (IsKeyOfRow(pRows[i].option, sKey)) return &pRows[i];
+  }
+  return nullptr;
+}
+
+// The words of sWords for a message: "\"a\", \"b\" or \"c\"".
+KmString WordListText(const char* sWords);
+
+#endif  // KM_SESSION_OPTIONROW_H

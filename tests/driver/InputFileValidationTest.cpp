@@ -1,0 +1,78 @@
+// The checks of a session-parameter file's keys and words and of the run
+// file's keys: what the readers take passes, in the case they take it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/InputFileValidation.h"
+#include "foundation/KmIniFile.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+struct ParameterCase {
+  const char* sLine;     // one line of the section
+  const char* sSection;  // "Datafile Options" or "Kinkmark Session Parameters"
+  const char* sMessage;  // "" when the line passes
+};
+
+const char kData[] = "Datafile Options";
+const char kParams[] = "Kinkmark Session Parameters";
+
+const ParameterCase kParameterCases[] = {
+    {"Field delimiter = semi-colon", kData, ""},
+    {"field delimiter = tab", kData, ""},
+    {"Variable names included = YES", kData, ""},
+    {"Fields with delimiter in quotes = 0", kData, ""},
+    {"File format = DOS", kData, ""},
+    {"Datafile name = any name.csv", kData, ""},
+    // The reader compares these words with their case.
+    {"Field delimiter = Comma", kData,
+     "\"Comma\" is not a valid value for the \"Field delimiter\" Session "
+     "Parameter; use \"tab\", \"space\", \"comma\" or \"semi-colon\".\n"},
+    {"Field delimiter = semicolon", kData,
+     "\"semicolon\" is not a valid value for the \"Field delimiter\" Session "
+     "Parameter; use \"tab\", \"space\", \"comma\" or \"semi-colon\".\n"},
+    {"Missing character = NA", kData,
+     "\"NA\" is not a valid value for the \"Missing character\" Session "
+     "Parameter; use \"period\" or \"space\".\n"},
+    {"Delimiter = tab", kData,
+     "\"Delimiter\" is not a valid Session Parameter.\n"},
+    {"By-Var2 Location = 3", kParams, ""},
+    {"by-var12 = Region", kParams, ""},
+    {"het error variable location = standard error", kParams, ""},
+    {"standard population = Std", kParams, ""},
+    {"by-var location = 3", kParams,
+     "\"by-var location\" is not a valid Session Parameter.\n"},
+    {"by-var1 locaton = 3", kParams,
+     "\"by-var1 locaton\" is not a valid Session Parameter.\n"},
+};
+
+TEST(ValidateSessionParameters, KeysAndWordsAsTheReaderTakesThem) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("session.ini");
+  for (const ParameterCase& c : kParameterCases) {
+    SCOPED_TRACE(c.sLine);
+    km_test::WriteAll(path,
+                      std::string("[") + c.sSection + "]\n" + c.sLine + "\n");
+    KmString sMessages;
+    EXPECT_EQ(ValidateSessionParameters(path.c_str(), sMessages),
+              *c.sMessage == '\0');
+    EXPECT_EQ(std::string(sMessages.GetCString()), c.sMessage);
+  }
+}
+
+TEST(ValidateRunFileKeys, TheFiveKeysInAnyCase) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("run.ini");
+  km_test::WriteAll(path,
+                    "[Kinkmark Input Files]\nsession file = a.ini\n"
+                    "DATA FILE = a.csv\nRun Options File = r.ini\n"
+                    "Export Options File = e.ini\nOutput File = o.kmo\n");
+  KmString sMessages;
+  EXPECT_TRUE(ValidateRunFileKeys(
+      *KmIniFile(path.c_str()).GetSection("Kinkmark Input Files"), sMessages));
+  EXPECT_EQ(std::string(sMessages.GetCString()), "");
+}
+
+}  // namespace
