@@ -162,17 +162,10 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
   });
 }
 
-KmString kmCohortDataManager::RowColText(int iCohortNumber, int32_t iRecord,
+KmString kmCohortDataManager::RowColText(int /*iCohortNumber*/, int32_t iRecord,
                                          int iLocation) const {
-  const int32_t nRecords =
-      pRows_ == nullptr ? 0 : static_cast<int32_t>(pRows_->size());
-  // Wide arithmetic: a long file can push the product past 32 bits; the
-  // text shows the 32-bit value as the rest of the system does.
-  const int64_t lRow =
-      (static_cast<int64_t>(iCohortNumber) - 1) * nRecords + iRecord;
   KmString sText;
-  sText << " (Row = " << static_cast<int32_t>(lRow)
-        << ", Col = " << (iLocation - 1) << ")  ";
+  sText << " (record " << (iRecord + 1) << ", column " << iLocation << ")  ";
   return sText;
 }
 

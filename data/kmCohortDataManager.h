@@ -111,7 +111,8 @@ class kmCohortDataManager {
   double GetTotalStandardPopulation() const { return dTotalStdPopulation_; }
 
  private:
-  // " (Row = r, Col = c)  " of record iRecord of the current cohort.
+  // " (record r, column c)  " of record iRecord (0-based) of the current
+  // cohort: its 1-based record and the 1-based column iLocation.
   KmString RowColText(int iCohortNumber, int32_t iRecord, int iLocation) const;
   // Appends sSentence and its row and column to the message; clears valid.
   void Report(const char* sSentence, int iCohortNumber, int32_t iRecord,

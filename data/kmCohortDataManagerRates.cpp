@@ -300,13 +300,11 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
       if ((r + 1) % nGroup == 0) {
         if (bValid_ && bLogLinear && dGroupRate == 0.0) {
           bValid_ = false;
-          const int64_t lRow =
-              (static_cast<int64_t>(iCohortNumber) - 1) * nRecords + r;
           sMessage_ << "  The calculated age-adjusted rate is zero.  Kinkmark "
                        "cannot process records with dependent variable = 0.  "
                        "Kinkmark will not analyze by-groups that have this "
                        "error."
-                    << " (Row = " << static_cast<int32_t>(lRow) << ")  ";
+                    << " (record " << static_cast<int32_t>(r + 1) << ")  ";
         }
         dGroupRate = 0.0;
       }

@@ -253,8 +253,8 @@ class kmReadData {
   // (bodies in kmReadDataRecordChecks.cpp)
   //
   // Each problem clears *pbGood and appends to *psErrorText the sentence
-  // "  <text> (Row = r, Col = c)  ", r = (cohort number - 1) x (records of
-  // the cohort) + the record's 0-based index, c = 1-based location - 1; each
+  // "  <text> (record r, column c)  ", r = the record's 1-based index in the
+  // cohort, c = the field's 1-based location in the data file; each
   // kind is reported once per cohort (its reported flag), at its first
   // occurrence.
 

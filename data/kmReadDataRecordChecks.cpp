@@ -28,12 +28,14 @@ constexpr double kNoPreviousValue = -9999.0;
 // Previous independent text of a cohort's first record.
 const char kNoPreviousText[] = "empty";
 
-// Appends one report: the sentence and its " (Row = r, Col = c)  ".
+// Appends one report: the sentence and where it is in the data file,
+// " (record r, column c)  ", r the 1-based record of the cohort, c the
+// 1-based column (iRow and iCol count from 0).
 void AppendReport(KmString* psErrorText, const char* sSentence, int32_t iRow,
                   int iCol) {
   if (psErrorText == nullptr) return;
-  *psErrorText << sSentence << " (Row = " << iRow << ", Col = " << iCol
-               << ")  ";
+  *psErrorText << sSentence << " (record " << (iRow + 1) << ", column "
+               << (iCol + 1) << ")  ";
 }
 
 // Clears the good flag and, the first time its kind is met in the cohort,
@@ -76,9 +78,9 @@ int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
 }  // namespace
 
 void kmReadData::VerifyCohortFieldValues(
-    kmCohortRows vRows, KmString* psErrorText, bool* pbGood, int iCohortNumber,
-    double* pdLargestInterval, int* piPrecision, int /*iUnused*/,
-    int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
+    kmCohortRows vRows, KmString* psErrorText, bool* pbGood,
+    int /*iCohortNumber*/, double* pdLargestInterval, int* piPrecision,
+    int /*iUnused*/, int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
   WithCallPath("VerifyCohortFieldValues()", kClassName, [&] {
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
@@ -106,10 +108,7 @@ void kmReadData::VerifyCohortFieldValues(
     for (size_t r = 0; r < nRecords; ++r) {
       const kmRecordRow& record = vRows[r];
       // Wide arithmetic; the text shows the 32-bit value.
-      const int32_t iRow =
-          static_cast<int32_t>((static_cast<int64_t>(iCohortNumber) - 1) *
-                                   static_cast<int64_t>(nRecords) +
-                               static_cast<int64_t>(r));
+      const int32_t iRow = static_cast<int32_t>(r);
 
       if (iDependentLoc > 0) {
         if (static_cast<size_t>(iDependentLoc) > record.size()) {

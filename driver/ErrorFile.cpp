@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "foundation/KmIO_File.h"
+#include "foundation/KmPendingFile.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ constexpr const char* kDashes = "--------------------------------";
 
 }  // namespace
 
-void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
+bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
                     char** argv) {
   KmString sText;
   sText << "Error Message\n" << kDashes << "\n" << e.GetMessage();
@@ -28,10 +29,12 @@ void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
   bool bWritten = false;
   try {
     KmIO_File::RemoveFile(sErrorFile.GetCString());
-    KmIO_File file(sErrorFile.GetCString(), kWriteTextMode);
+    KmPendingFile pending(sErrorFile);
+    KmIO_File file(pending.GetPartialName().GetCString(), kWriteTextMode);
     if (file.IsOpen()) {
       file.WriteString(sText.GetCString(), false);
       file.Close();
+      pending.Commit();
       bWritten = KmIO_File::FileExists(sErrorFile.GetCString());
     }
   } catch (...) {
@@ -43,4 +46,5 @@ void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
     std::fputs("\n", stdout);
   }
   std::fflush(stdout);
+  return bWritten;
 }

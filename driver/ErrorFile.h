@@ -9,10 +9,12 @@
 // writes the error file: "Error Message", the message, "Call Path", the
 // call path, "Source Module", the source module and "Execution Command",
 // the command line (each argument followed by one blank), each heading
-// underlined by 32 dashes. No NUL byte is written. When the file cannot be
-// written, its text is printed on standard output instead, so the failure
-// is never lost. Never throws.
-void WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
+// underlined by 32 dashes. No NUL byte is written. The file is written
+// under its partial name and moved into place when complete. When the file
+// cannot be written, its text is printed on standard output instead, so the
+// failure is never lost. Returns whether the file was written. Never
+// throws.
+bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
                     char** argv);
 
 #endif  // KM_DRIVER_ERRORFILE_H

@@ -8,6 +8,7 @@
 #include "driver/internal/KmConsole.h"
 #include "engine/ComparabilityRatioCalculator.h"
 #include "foundation/KmCallPath.h"
+#include "foundation/KmPendingFile.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
@@ -27,22 +28,53 @@ struct ExportRun {
   const KmString& sOutputFile;
   kmCalcHandler& handler;
   const DataExportOptions& options;
+  ExportsWritten& written;
 };
+
+// Suffixes of the exports other than the model-selection export.
+const char* const kExportSuffixes[] = {"report.txt",
+                                       "dataexport.txt",
+                                       "apcexport.txt",
+                                       "aapcexport.txt",
+                                       "pairwise_comparison.txt",
+                                       "jumpcrexport.txt",
+                                       "selectionresultsexport.txt",
+                                       "finalselectedmodelexport.txt"};
+// The model-selection methods, each naming its export.
+constexpr int kSelectionMethods = 7;
+
+KmString ExportFileName(const KmString& sOutputFile, const char* sSuffix) {
+  KmString sFile = DropLastChars(sOutputFile, 3);
+  sFile << sSuffix;
+  return sFile;
+}
 
 // One export: when bGate holds and the writer exists, prints sStart, writes
 // the file and prints sEnd (null for none). Returns whether it was written.
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
-  KmString sFile = DropLastChars(run.sOutputFile, 3);
-  sFile << sSuffix;
+  KmPendingFile file(ExportFileName(run.sOutputFile, sSuffix));
   Print(sStart);
-  writer(run.handler, sFile.GetCString(), run.options);
+  writer(run.handler, file.GetPartialName().GetCString(), run.options);
+  file.Commit();
+  run.written.files.push_back(file.GetName());
   if (sEnd != nullptr) Print(sEnd);
   return true;
 }
 
 }  // namespace
+
+std::vector<KmString> AllExportFileNames(const KmString& sOutputFile) {
+  std::vector<KmString> names;
+  for (const char* sSuffix : kExportSuffixes) {
+    names.push_back(ExportFileName(sOutputFile, sSuffix));
+  }
+  for (int i = 0; i < kSelectionMethods; ++i) {
+    names.push_back(ExportFileName(sOutputFile, ModelSelectionExportSuffix(i)));
+  }
+  return names;
+}
 
 ExportsWritten RunExportSequence(const KmString& sOutputFile,
                                  kmCalcHandler& handler,
@@ -51,7 +83,7 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
                                  const kmSession& session) {
   return WithCallPath("RunExportSequence()", "main", [&] {
     ExportsWritten written;
-    const ExportRun run{sOutputFile, handler, options};
+    const ExportRun run{sOutputFile, handler, options, written};
     const int iSelection = session.GetInt(kmOptModelSelection);
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;

@@ -3,6 +3,8 @@
 #ifndef KM_DRIVER_EXPORTSEQUENCE_H
 #define KM_DRIVER_EXPORTSEQUENCE_H
 
+#include <vector>
+
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
@@ -17,7 +19,14 @@ struct ExportsWritten {
   bool bAPC = false;
   bool bAAPC = false;
   bool bFTest = false;
+  // Every export file the sequence wrote.
+  std::vector<KmString> files;
 };
+
+// Every export file name a run with the results file sOutputFile may
+// write, whatever its switches and options (each model-selection name
+// included).
+std::vector<KmString> AllExportFileNames(const KmString& sOutputFile);
 
 // Writes the exports of the results file sOutputFile, in this order, each
 // named sOutputFile less its last 3 characters followed by its suffix, each
@@ -34,8 +43,11 @@ struct ExportsWritten {
 //   8 "selectionresultsexport.txt"  data-dependent selection and
 //                           "export selection results"
 //   9 "finalselectedmodelexport.txt"  always
-// Every writer reads the results handler only.
-// Throws: the KmException of a writer; the files written before it stay.
+// Every writer reads the results handler only, and writes the file under
+// its partial name (KmPendingFile); the file is moved into place and its
+// end line printed only when it was written in full.
+// Throws: the KmException of a writer (or of the move), with no partial
+// file left; the files written before it stay.
 // Returns which of the exports the run summary lists were written.
 ExportsWritten RunExportSequence(const KmString& sOutputFile,
                                  kmCalcHandler& handler,

@@ -1,8 +1,11 @@
 // KmRunDriver: the command line, the run and the error file.
 #include "driver/KmDriver.h"
 
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "driver/CreateSession.h"
 #include "driver/ErrorFile.h"
@@ -17,37 +20,64 @@ KmException AsKmException(const char* sMessage) {
   return KmException(sMessage, "main");
 }
 
+// The failure in flight as a KmException. Running out of memory names what
+// the run was doing: a worker's failure arrives with the bare text.
+KmException CurrentFailure(const char* sPhase) {
+  KmException failure;
+  try {
+    throw;
+  } catch (const KmException& e) {
+    failure = e;
+  } catch (const std::bad_alloc&) {
+    failure = AsKmException("std::bad_alloc");
+  } catch (const std::exception& e) {
+    failure = AsKmException(e.what());
+  } catch (const NEWMAT::BaseException&) {
+    failure = AsKmException(CopyMatrixErrorText().c_str());
+  } catch (...) {
+    failure = AsKmException("Unknown exception");
+  }
+  if (std::string(failure.GetMessage()) == "std::bad_alloc") {
+    const std::string sMessage =
+        std::string("Out of memory while ") + sPhase + ".";
+    failure.SetMessage(sMessage.c_str());
+  }
+  return failure;
+}
+
 }  // namespace
 
-int EndFailedRun(const KmString& sErrorFile, int argc, char** argv) {
+int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
+                 const char* sPhase) {
   try {
     throw;
   } catch (const KmRunExit& exit) {
     return exit.iStatus;
-  } catch (const KmException& e) {
-    WriteErrorFile(sErrorFile, e, argc, argv);
-  } catch (const std::exception& e) {
-    WriteErrorFile(sErrorFile, AsKmException(e.what()), argc, argv);
-  } catch (const NEWMAT::BaseException&) {
-    WriteErrorFile(sErrorFile, AsKmException(CopyMatrixErrorText().c_str()),
-                   argc, argv);
   } catch (...) {
-    WriteErrorFile(sErrorFile, AsKmException("Unknown exception"), argc, argv);
+    const KmException failure = CurrentFailure(sPhase);
+    const bool bWritten = WriteErrorFile(sErrorFile, failure, argc, argv);
+    std::fprintf(stderr, "Error: %s\n", failure.GetMessage());
+    std::fflush(stderr);
+    return bWritten ? kExitFailed : kExitErrorFileNotWritten;
   }
-  return 0;
 }
 
 int KmRunDriver(int argc, char** argv) {
   // One argument, the run file; anything else does nothing.
-  if (argc != 2) return 0;
+  if (argc != 2) return kExitCompleted;
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
   try {
     pRun = std::make_unique<KmRun>(argc, argv);
     sErrorFile = pRun->GetFiles().sErrorFile;
     pRun->Execute();
-    return 0;
+    return kExitCompleted;
   } catch (...) {
-    return EndFailedRun(sErrorFile, argc, argv);
+    const char* sPhase = "starting the run";
+    if (pRun) {
+      sPhase = pRun->GetPhase();
+      pRun->RemoveOutputsOfFailedRun();
+    }
+    return EndFailedRun(sErrorFile, argc, argv, sPhase);
   }
 }

@@ -8,10 +8,20 @@
 // KmDriver.cpp. Returns the process's exit status.
 int KmRunDriver(int argc, char** argv);
 
+// Exit statuses of a run.
+constexpr int kExitCompleted = 0;  // also for a wrong argument count
+// 1: the best-model fit failed, or the session file is of an unknown kind
+// (KmRunExit); no error file.
+constexpr int kExitFailed = 2;               // the error file says why
+constexpr int kExitErrorFileNotWritten = 3;  // its text is on the console
+
 // Called from a catch block of the run: ends the failure in flight. A
 // KmRunExit gives its status; any other failure, of whatever type, goes to
 // the error file sErrorFile (its text on the console when the file cannot
-// be written) and gives status 0.
-int EndFailedRun(const KmString& sErrorFile, int argc, char** argv);
+// be written), its message is printed on standard error, and the status is
+// kExitFailed, or kExitErrorFileNotWritten. A failure for want of memory is
+// reported as "Out of memory while <sPhase>.".
+int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
+                 const char* sPhase);
 
 #endif  // KM_DRIVER_KMDRIVER_H

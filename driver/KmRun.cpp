@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "driver/CohortOutcomes.h"
 #include "driver/CreateSession.h"
 #include "driver/ExportOptions.h"
 #include "driver/ExportSequence.h"
@@ -10,7 +11,9 @@
 #include "driver/RunSummary.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
+#include "foundation/KmPendingFile.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "results/kmCalcHandler.h"
 #include "session/IniSessionDict.h"
@@ -28,9 +31,13 @@ KmRun::~KmRun() = default;
 
 void KmRun::Execute() {
   ReadRunFile(files_);
+  sPhase_ = "creating the session";
   MakeSession();
+  sPhase_ = "applying the options";
   ApplyOptions();
   if (!files_.bExportOnly) Calculate();
+  sPhase_ = "reporting the cohorts that could not be fitted";
+  ReportCohortOutcomes(*pResults_);
   Export();
   KmString sDone(files_.sOutputFile);
   sDone << " has finished running.\n";
@@ -66,17 +73,68 @@ void KmRun::ApplyOptions() {
 }
 
 void KmRun::Export() {
+  sPhase_ = "writing the exports";
   if (files_.bExportOptions) {
     ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
   }
   const ExportsWritten written = RunExportSequence(
       files_.sOutputFile, *pResults_, exportOptions_, exportDict_, *pSession_);
+  sPhase_ = "writing the run summary";
   WriteRunSummary(written);
+  RemoveStaleOutputs(written);
+}
+
+KmString KmRun::SummaryFileName() const {
+  KmString sSummary = DropLastChars(files_.sOutputFile, 3);
+  sSummary << "RunSummary.txt";
+  return sSummary;
+}
+
+void KmRun::RemoveOwnedFile(const KmString& sName) const {
+  KmString sSessionDataFile;
+  if (pSession_ != nullptr)
+    pSession_->GetString(kmStrDataFile, sSessionDataFile);
+  const KmString* inputs[] = {
+      &files_.sRunFile,  &files_.sSessionFile,    &files_.sDataFile,
+      &sSessionDataFile, &files_.sRunOptionsFile, &files_.sExportOptionsFile};
+  for (const KmString* pInput : inputs) {
+    if (!pInput->IsEmpty() && SameFile(sName, *pInput)) return;
+  }
+  KmIO_File::RemoveFile(sName.GetCString());
+  // And what a killed run left of it.
+  KmIO_File::RemoveFile(
+      KmIO_File::PartialName(sName.GetCString()).GetCString());
+}
+
+void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
+  for (const KmString& sName : AllExportFileNames(files_.sOutputFile)) {
+    bool bWritten = false;
+    for (const KmString& sFile : written.files) {
+      bWritten = bWritten || sFile == sName;
+    }
+    if (!bWritten) RemoveOwnedFile(sName);
+  }
+  RemoveOwnedFile(files_.sErrorFile);
+}
+
+void KmRun::RemoveOutputsOfFailedRun() noexcept {
+  try {
+    for (const KmString& sName : AllExportFileNames(files_.sOutputFile)) {
+      RemoveOwnedFile(sName);
+    }
+    RemoveOwnedFile(SummaryFileName());
+    if (!files_.bExportOnly) RemoveOwnedFile(files_.sOutputFile);
+  } catch (...) {
+    // A file that cannot be removed stays; the error file still says why
+    // the run failed.
+  }
 }
 
 void KmRun::WriteRunSummary(const ExportsWritten& written) {
-  KmString sSummary = DropLastChars(files_.sOutputFile, 3);
-  sSummary << "RunSummary.txt";
+  // Its three writers fill the partial file; it appears complete or not at
+  // all.
+  KmPendingFile summary(SummaryFileName());
+  const KmString& sSummary = summary.GetPartialName();
   const KmString sDelimiter = exportOptions_.GetLineDelimeter();
   const KmVector<double>& numeric = pResults_->GetNumericData();
   // The calculation's elapsed seconds, in whole seconds; a value no int
@@ -98,5 +156,6 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
       exportOptions_, written.bReport, written.bAPC, written.bAAPC,
       written.bFTest, written.bData, pSession_->GetInt(kmOptAAPCCIMethod),
       sDelimiter);
+  summary.Commit();
   Print("Finished Run Summary Export\n");
 }

@@ -43,6 +43,15 @@ class KmRun {
 
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
+  // What the run was doing, in words ("fitting the cohorts"), for a
+  // failure that carries no such context (running out of memory).
+  const char* GetPhase() const { return sPhase_; }
+
+  // After a failed run: removes the exports and run summary under the run's
+  // names and, in a calculation run, the results file, so that no output
+  // stands beside the error file. A file that is one of the run's inputs is
+  // never removed. Raises nothing.
+  void RemoveOutputsOfFailedRun() noexcept;
 
  private:
   void MakeSession();
@@ -55,6 +64,13 @@ class KmRun {
   void Export();
   // Lists the exports that were written (switch on and writer present).
   void WriteRunSummary(const ExportsWritten& written);
+  // After a completed run: removes an earlier error file and the exports of
+  // earlier runs that this run did not write.
+  void RemoveStaleOutputs(const ExportsWritten& written) const;
+  // Removes sName and its partial file unless it is one of the run's
+  // inputs.
+  void RemoveOwnedFile(const KmString& sName) const;
+  KmString SummaryFileName() const;
 
   KmRunFiles files_;
   DataExportOptions exportOptions_;
@@ -67,11 +83,13 @@ class KmRun {
   std::unique_ptr<kmProgressTracker> pReadTracker_;
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
+  const char* sPhase_ = "reading the run file";
 };
 
 // Prints the message of a failed calculation on the console. The failed
 // best-model fit ("ERROR 1 in BestKMRegModel::fit_BestKMRegModel") then
-// throws KmRunExit{1}: the run ends with status 1 and no error file. Any
+// prints "Error: <message>" on standard error and throws KmRunExit{1}: the
+// run ends with status 1 and no error file. Any
 // other failure returns, for the caller to pass on to the error file.
 void ReportCalculationFailure(const KmException& e);
 

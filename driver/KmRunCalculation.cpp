@@ -12,6 +12,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmPendingFile.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
@@ -36,6 +37,8 @@ void ReportCalculationFailure(const KmException& e) {
   // ends with status 1, now that every worker has stopped.
   if (KmString(e.GetMessage()) ==
       "ERROR 1 in BestKMRegModel::fit_BestKMRegModel") {
+    std::fprintf(stderr, "Error: %s\n", e.GetMessage());
+    std::fflush(stderr);
     throw KmRunExit{1};
   }
 }
@@ -52,12 +55,16 @@ void KmRun::Calculate() {
   const bool bCalculatedRates = pSession_->GetBool(kmOptDependentCalculated) &&
                                 pSession_->GetInt(kmOptDependentType) == 4;
   PrepareSession();
+  sPhase_ = "reading the data file";
   PreRead(bCalculatedRates);
   // A run of a saved session named as the run file's saved session (run.ini
   // reading run.kms) keeps its input as it is: the copy written here carries
   // the run options and would replace the user's session unseen.
   if (!SameFile(files_.sSavedSessionFile, files_.sSessionFile)) {
-    pSession_->Write(files_.sSavedSessionFile.GetCString());
+    sPhase_ = "saving the session";
+    KmPendingFile saved(files_.sSavedSessionFile);
+    pSession_->Write(saved.GetPartialName().GetCString());
+    saved.Commit();
   }
 
   bool bVarying = false;
@@ -71,6 +78,7 @@ void KmRun::Calculate() {
   }
   RunThreaded();
 
+  sPhase_ = "reading the results file back";
   pReadTracker_ = std::make_unique<kmProgressTracker>();
   pResults_ = std::make_unique<kmCalcHandler>(files_.sOutputFile.GetCString(),
                                               pReadTracker_.get());
@@ -104,6 +112,7 @@ void KmRun::PreRead(bool bCalculatedRates) {
 }
 
 void KmRun::RunThreaded() {
+  sPhase_ = "checking the data file";
   Print("Creating Calc-Handler\n");
   pCalculation_ = std::make_unique<kmCalculationHandler>(pSession_);
   Print("Done creating Calc-Handler\n\n");
@@ -111,7 +120,10 @@ void KmRun::RunThreaded() {
   pCalculation_->Verify(false);
   Print("Done Verify\n\n");
 
-  KmIO_File::RemoveFile(files_.sOutputFile.GetCString());
+  // The results file is written under its partial name and replaces an
+  // earlier one only once it is complete.
+  KmPendingFile results(files_.sOutputFile);
+  sPhase_ = "fitting the cohorts";
   Print("Executing\n");
   const int iGroups = pCalculation_->GetNumByGroups();
   kmMultiProgressTracker tracker(iGroups);
@@ -119,7 +131,8 @@ void KmRun::RunThreaded() {
   try {
     WithCallPath("main", "main", [&] {
       ConsoleProgress progress(tracker, iGroups);
-      bFinished = pCalculation_->ExecuteThreaded(files_.sOutputFile, &tracker);
+      bFinished =
+          pCalculation_->ExecuteThreaded(results.GetPartialName(), &tracker);
     });
   } catch (KmException& e) {
     ReportCalculationFailure(e);
@@ -129,5 +142,6 @@ void KmRun::RunThreaded() {
     throw KmException("The calculation was cancelled before it finished.",
                       "main");
   }
+  results.Commit();
   Print("Done Executing\n\n");
 }

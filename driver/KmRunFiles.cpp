@@ -122,11 +122,9 @@ void ReadRunFile(KmRunFiles& files) {
   const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
   KmString sRunOptions;
   KmString sExportOptions;
+  // Every name is read before anything can fail, so that a failed run
+  // clears the outputs of its own names and never one of its inputs.
   if (pSection != nullptr) {
-    KmString sMessages;
-    if (!ValidateRunFileKeys(*pSection, sMessages)) {
-      throw KmException(sMessages.GetCString(), "ValidateRunFile()");
-    }
     ReadName(*pSection, "Session File", files.sSessionFile);
     KmString sData;
     ReadName(*pSection, "Data File", sData);
@@ -135,6 +133,16 @@ void ReadRunFile(KmRunFiles& files) {
     ReadName(*pSection, "Run Options File", sRunOptions);
     ReadName(*pSection, "Export Options File", sExportOptions);
     ReadName(*pSection, "Output File", files.sOutputFile);
+  }
+  if (files.sDataFile.EndsWith(".kmo")) {
+    files.bExportOnly = true;
+    files.sOutputFile = files.sDataFile;
+  }
+  if (pSection != nullptr) {
+    KmString sMessages;
+    if (!ValidateRunFileKeys(*pSection, sMessages)) {
+      throw KmException(sMessages.GetCString(), "ValidateRunFile()");
+    }
     CheckNamedInputsExist(*pSection, files.sRunFile);
   }
   ValidateNamedOptions(sRunOptions, ValidateRunOptions, "ValidateRunOptions()",
@@ -142,10 +150,6 @@ void ReadRunFile(KmRunFiles& files) {
   ValidateNamedOptions(sExportOptions, ValidateExportOptions,
                        "ValidateExportOptions()", files.sExportOptionsFile,
                        files.bExportOptions);
-  if (files.sDataFile.EndsWith(".kmo")) {
-    files.bExportOnly = true;
-    files.sOutputFile = files.sDataFile;
-  }
   KmString sMessages;
   if (!files.bExportOnly && files.sSessionFile.EndsWith(".ini") &&
       !ValidateSessionParameters(files.sSessionFile.GetCString(), sMessages)) {

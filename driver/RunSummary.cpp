@@ -57,11 +57,11 @@ void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
     s << D << D << "-------------------------" << D
       << "Kinkmark Session Options" << D << "-------------------------";
 
-    KmIO_File::RemoveFile(sSummaryFile);
     KmIO_File file(sSummaryFile, kWriteNewMode);
     if (!file.IsOpen()) {
-      GenerateKmExceptionF("Unable to open file \"%s\" for writing.",
-                           "KmIO_File", sSummaryFile);
+      GenerateKmExceptionF("Unable to open file \"%s\" for writing: %s.",
+                           "KmIO_File", sSummaryFile,
+                           file.GetErrorText().GetCString());
     }
     file.WriteString(s.GetCString(), false);
     file.Close();

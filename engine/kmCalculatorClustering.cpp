@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 #include "engine/KMClusterResampleState.h"
@@ -11,8 +12,8 @@
 #include "engine/KMClusteringSetup.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
-#include "foundation/KmDebugDump.h"
 #include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/MatrixBuilders.h"
@@ -54,10 +55,10 @@ std::string FolderOf(const std::string& sPath) {
                                     : sPath.substr(0, iLast + 1);
 }
 
-void WriteValue(const KmString& sFile, const char* sLabel, double dValue) {
+void WriteValue(std::ostream& out, const char* sLabel, double dValue) {
   NEWMAT::Matrix mValue(1, 1);
   mValue(1, 1) = dValue;
-  writeMatrixToStream(sFile, sLabel, mValue, kNumberFormat);
+  writeMatrixText(out, sLabel, mValue, kNumberFormat);
 }
 
 // The clustering setup from the session's options and the groups.
@@ -97,27 +98,38 @@ void FillSetup(KMClusteringSetup& setup, const kmSession& session,
       static_cast<int64_t>(session.GetInt(kmOptPermutationSeed))));
 }
 
+// Appends the result of one clustering to sFile, checked: the text is
+// built first and written in one piece.
 void WriteClusteringResult(const KmString& sFile, const kmSession& session,
                            const KMSeriesSet& groups,
                            const KMClusterResampleState& state) {
-  std::lock_guard<std::mutex> lock(ResultFileMutex());
-  WriteValue(sFile, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
-  WriteValue(sFile, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
-  WriteValue(sFile, "lNumAllPerm is ", kClusterPermutations);
-  WriteValue(sFile, "lMaxNumClust is ", session.GetInt(kmOptClusterSetting));
+  std::ostringstream out;
+  WriteValue(out, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
+  WriteValue(out, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
+  WriteValue(out, "lNumAllPerm is ", kClusterPermutations);
+  WriteValue(out, "lMaxNumClust is ", session.GetInt(kmOptClusterSetting));
   for (int32_t i = 1; i <= groups.labels.GetSize(); ++i) {
-    KmString sLine("(Group Index, Group ID) = ");
-    sLine << "(" << i << ", " << groups.labels[i - 1] << ")";
-    DebugWriteLine(sFile, sLine);
+    out << "(Group Index, Group ID) = (" << i << ", "
+        << groups.labels[i - 1].GetCString() << ")\n";
   }
-  WriteValue(sFile, "lBestNumClusters is ", state.chosenK);
+  WriteValue(out, "lBestNumClusters is ", state.chosenK);
   for (int32_t k = 1; k <= state.scores.GetSize(); ++k) {
-    WriteValue(sFile, "lNumClust : --- ", k);
-    writeMatrixToStream(sFile, "Best clusters: ",
-                        partitionsToMatrix(collect_PartitionGroups(
-                            state.scores[k - 1].groupLists)),
-                        kNumberFormat);
+    WriteValue(out, "lNumClust : --- ", k);
+    writeMatrixText(out, "Best clusters: ",
+                    partitionsToMatrix(collect_PartitionGroups(
+                        state.scores[k - 1].groupLists)),
+                    kNumberFormat);
   }
+  const std::string sText = out.str();
+  std::lock_guard<std::mutex> lock(ResultFileMutex());
+  KmIO_File file(sFile.GetCString(), KmIO_File::kWrite | KmIO_File::kAppend);
+  if (!file.IsOpen()) {
+    GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
+                         kClassName, sFile.GetCString(),
+                         file.GetErrorText().GetCString());
+  }
+  file.Write(sText.data(), static_cast<int32_t>(sText.size()));
+  file.Close();
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "foundation/KmIO_File.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
+#include <system_error>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/platform/KmFileSystem.h"
@@ -30,6 +33,12 @@ uint64_t DecodeLittleEndian(const unsigned char* pBytes, int iCount) {
   return uValue;
 }
 
+// The system's text for iErrno.
+KmString ReasonText(int iErrno) {
+  return KmString(
+      std::error_code(iErrno, std::generic_category()).message().c_str());
+}
+
 }  // namespace
 
 KmIO_File::KmIO_File() : bReadMode_(true), bOpened_(false) {}
@@ -39,14 +48,21 @@ KmIO_File::KmIO_File(const char* sPath, int32_t lMode)
   Open(sPath, lMode);
 }
 
-KmIO_File::~KmIO_File() { Close(); }
+KmIO_File::~KmIO_File() {
+  int iErrno = 0;
+  CloseStreams(iErrno);
+}
 
 void KmIO_File::Open(const char* sPath, int32_t lMode) {
   WithCallPath("Open()", kClassName, [&] {
-    Close();
+    // Whatever was open before is given up, written or not.
+    int iErrno = 0;
+    CloseStreams(iErrno);
     sPath_ = sPath;
+    sError_.Clear();
     if (sPath == nullptr) return;
     KmFileSystem& fileSystem = KmGetFileSystem();
+    errno = 0;
     if ((lMode & kWrite) != 0) {
       bReadMode_ = false;
       pOutput_ = fileSystem.OpenOutput(sPath, (lMode & kAppend) != 0);
@@ -54,22 +70,53 @@ void KmIO_File::Open(const char* sPath, int32_t lMode) {
     } else if ((lMode & kRead) != 0) {
       pInput_ = fileSystem.OpenInput(sPath);
       bOpened_ = pInput_ && pInput_->good();
+    } else {
+      return;
     }
+    if (!bOpened_) sError_ = ReasonText(errno != 0 ? errno : EIO);
   });
 }
 
-void KmIO_File::Close() {
+bool KmIO_File::CloseStreams(int& iErrno) {
+  bool bWritten = true;
   if (pOutput_) {
+    errno = 0;
     pOutput_->flush();
+    if (pOutput_->fail() && iErrno == 0) iErrno = errno;
+    if (auto* pFile = dynamic_cast<std::ofstream*>(pOutput_.get())) {
+      pFile->close();
+      if (pFile->fail() && iErrno == 0) iErrno = errno;
+    }
+    bWritten = !pOutput_->fail();
     pOutput_.reset();
   }
   pInput_.reset();
   bReadMode_ = true;
   bOpened_ = false;
+  return bWritten;
+}
+
+void KmIO_File::Close() {
+  WithCallPath("Close()", kClassName, [&] {
+    int iErrno = 0;
+    if (!CloseStreams(iErrno)) CheckOutput(iErrno);
+  });
 }
 
 void KmIO_File::Flush() {
-  if (!bReadMode_ && pOutput_) pOutput_->flush();
+  WithCallPath("Flush()", kClassName, [&] {
+    if (bReadMode_ || !pOutput_) return;
+    errno = 0;
+    pOutput_->flush();
+    if (pOutput_->fail()) CheckOutput(errno);
+  });
+}
+
+void KmIO_File::CheckOutput(int iErrno) {
+  if (iErrno != 0) sError_ = ReasonText(iErrno);
+  if (sError_.IsEmpty()) sError_ = ReasonText(EIO);
+  GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
+                       sPath_.GetCString(), sError_.GetCString());
 }
 
 bool KmIO_File::IsOpen() const {
@@ -91,7 +138,11 @@ void KmIO_File::Seek(int32_t lPos) {
     pInput_->clear();
     pInput_->seekg(lPos, std::ios::beg);
   } else if (pOutput_) {
-    pOutput_->seekp(lPos, std::ios::beg);
+    WithCallPath("Seek()", kClassName, [&] {
+      errno = 0;
+      pOutput_->seekp(lPos, std::ios::beg);
+      if (pOutput_->fail()) CheckOutput(errno);
+    });
   }
 }
 
@@ -225,7 +276,11 @@ void KmIO_File::ReadString(KmString& sOut, char cTerminator) {
 
 void KmIO_File::Write(const void* pBuffer, int32_t lBytes) {
   if (bReadMode_ || !pOutput_ || lBytes <= 0) return;
+  errno = 0;
   pOutput_->write(static_cast<const char*>(pBuffer), lBytes);
+  if (pOutput_->fail()) {
+    WithCallPath("Write()", kClassName, [&] { CheckOutput(errno); });
+  }
 }
 
 void KmIO_File::WriteRaw(const unsigned char* pBytes, int32_t n) {
@@ -285,3 +340,17 @@ bool KmIO_File::RemoveFile(const char* sPath) {
 }
 
 bool KmIO_File::FileExists(const char* sPath) { return KmAccessExists(sPath); }
+
+KmString KmIO_File::PartialName(const char* sPath) {
+  KmString sName(sPath != nullptr ? sPath : "");
+  sName << ".partial";
+  return sName;
+}
+
+void KmIO_File::MoveIntoPlace(const char* sFrom, const char* sTo) {
+  errno = 0;
+  if (KmGetFileSystem().Rename(sFrom, sTo)) return;
+  const KmString sReason = ReasonText(errno != 0 ? errno : EIO);
+  GenerateKmExceptionF("Unable to move the finished file \"%s\" to \"%s\": %s.",
+                       kClassName, sFrom, sTo, sReason.GetCString());
+}

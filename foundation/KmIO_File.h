@@ -31,12 +31,16 @@
 // could not be opened, a read error), so a loop "while (!IsEOF()) Read(...)"
 // always ends.
 //
-// Open reports no failure (the stream is left in its failed state and
-// IsOpen tells); stream errors raise nothing. The only own error is the null
-// text of WriteString. Text mode (bit 4) translates nothing on this
-// platform: text is written with "\n" line ends as given, and the line
-// reader drops every carriage return, so files from either platform read
-// the same.
+// Open reports no failure (the stream is left in its failed state, IsOpen
+// tells and GetErrorText gives the system's reason); read errors raise
+// nothing. Every write, flush, seek and close of a file open for writing is
+// checked: a failure (a full device, a write error) raises KmException
+// "Unable to write the file \"<path>\": <reason>." (source "KmIO_File"), so
+// no output is ever taken for written when it was not. The destructor closes
+// without raising; a writer closes with Close to learn of a failure. Text mode
+// (bit 4) translates nothing on this platform: text is written with "\n" line
+// ends as given, and the line reader drops every carriage return, so files from
+// either platform read the same.
 //
 // Files are opened through the installed KmFileSystem; path texts may use
 // '/' or '\' as the directory separator.
@@ -66,9 +70,15 @@ class KmIO_File {
   void Open(const char* sPath, int32_t lMode);
   // Flushes and closes whichever stream is open; the object is then closed
   // (read mode, no stream).
+  // Throws: the write failure above when the output could not be written in
+  // full (the object is closed all the same).
   void Close();
   // Flushes the output stream (write mode only).
+  // Throws: the write failure above.
   void Flush();
+  // The system's reason for the last failure to open or write ("" when
+  // there was none), e.g. "No space left on device".
+  const KmString& GetErrorText() const { return sError_; }
 
   // True when the last Open produced a stream that opened successfully and
   // the object has not been closed since.
@@ -135,6 +145,14 @@ class KmIO_File {
 
   // Deletes the file sPath; true on success.
   static bool RemoveFile(const char* sPath);
+  // The name under which an output sPath is written until it is complete:
+  // sPath + ".partial", in the same folder, so that MoveIntoPlace is one
+  // rename on one file system.
+  static KmString PartialName(const char* sPath);
+  // Renames the finished file sFrom to sTo, replacing an older sTo in one
+  // step. Throws: KmException "Unable to move the finished file \"<sFrom>\"
+  // to \"<sTo>\": <reason>." (source "KmIO_File").
+  static void MoveIntoPlace(const char* sFrom, const char* sTo);
   // True when sPath exists (the access test with mode 0); false for null.
   static bool FileExists(const char* sPath);
 
@@ -142,12 +160,18 @@ class KmIO_File {
   // Reads exactly n bytes into pBytes, zero-filling what is missing.
   void ReadRaw(unsigned char* pBytes, int32_t n);
   void WriteRaw(const unsigned char* pBytes, int32_t n);
+  // Raises the write failure when the output stream has failed.
+  void CheckOutput(int iErrno);
+  // Flushes and closes the streams; true when the output was written in
+  // full. Raises nothing.
+  bool CloseStreams(int& iErrno);
 
   KmString sPath_;
   bool bReadMode_;
   std::unique_ptr<std::istream> pInput_;
   std::unique_ptr<std::ostream> pOutput_;
-  bool bOpened_;  // the stream of the last Open opened successfully
+  bool bOpened_;     // the stream of the last Open opened successfully
+  KmString sError_;  // the system's reason for the last failure
 };
 
 #endif  // KM_FOUNDATION_KMIO_FILE_H

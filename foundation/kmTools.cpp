@@ -62,10 +62,9 @@ KmString GetErrorMessage(ErrorMessages eMessage) {
           sMessage
               << "Too few observations to fit the specified model. Minimum "
                  "observations required: "
-              << "$$. Adjust settings for Number of Observations on the "
-                 "Method and Parameters Tab of "
-              << "the Session Window, otherwise Kinkmark will not process "
-                 "this cohort.";
+              << "$$. Lower \"maximum kinkmarks\", \"min obs end\" or "
+                 "\"min obs between\" in the run options, otherwise "
+                 "Kinkmark will not process this cohort.";
         }
         return sMessage;
       });

@@ -33,7 +33,12 @@ void writeMatrixToStream(const KmString& sFileName, const KmString& sTitle,
   std::unique_ptr<std::ostream> pOut =
       KmGetFileSystem().OpenOutput(sFileName.GetCString(), true);
   // A stream that failed to open ignores every write.
-  std::ostream& out = *pOut;
+  writeMatrixText(*pOut, sTitle, M, sNumberFormat);
+  pOut->flush();
+}
+
+void writeMatrixText(std::ostream& out, const KmString& sTitle,
+                     const NEWMAT::Matrix& M, const char* sNumberFormat) {
   const int iRows = M.Nrows();
   const int iColumns = M.Ncols();
   out << "\n" << sTitle.GetCString() << "\n";
@@ -48,5 +53,4 @@ void writeMatrixToStream(const KmString& sFileName, const KmString& sTitle,
     }
     out << "\n";
   }
-  out.flush();
 }

@@ -4,6 +4,8 @@
 
 #include <newmat.h>
 
+#include <ostream>
+
 #include "foundation/KmString.h"
 
 // Appends to the file sFileName (created when missing): "\n", sTitle and
@@ -17,5 +19,9 @@
 // (the one caller passes "%.10f").
 void writeMatrixToStream(const KmString& sFileName, const KmString& sTitle,
                          const NEWMAT::Matrix& M, const char* sNumberFormat);
+
+// The same text, appended to out.
+void writeMatrixText(std::ostream& out, const KmString& sTitle,
+                     const NEWMAT::Matrix& M, const char* sNumberFormat);
 
 #endif  // KM_MODELS_MATRIXDUMP_H

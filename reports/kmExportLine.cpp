@@ -30,7 +30,11 @@ std::unique_ptr<KmIO_File> OpenExportFile(const char* sPath,
   }
   if (sPath == nullptr || !pFile->IsOpen()) {
     KmString sMessage("Unable to open the export file ");
-    sMessage << (sPath == nullptr ? "(no name)" : sPath) << " for writing.";
+    sMessage << (sPath == nullptr ? "(no name)" : sPath) << " for writing";
+    if (!pFile->GetErrorText().IsEmpty()) {
+      sMessage << ": " << pFile->GetErrorText();
+    }
+    sMessage << ".";
     ThrowKmException(sMessage.GetCString(), sClassName);
   }
   return pFile;

@@ -56,7 +56,7 @@ void kmCalcHandler::SetOutFile(const char* sFileName) {
     if (!pFile->IsOpen()) {
       const std::string sMessage =
           std::string("Unable to open the results file ") + sFileName +
-          " for writing.";
+          " for writing: " + pFile->GetErrorText().GetCString() + ".";
       GenerateKmException(sMessage.c_str(), kClassName);
     }
     pFile_ = std::move(pFile);

@@ -67,8 +67,10 @@ void kmSession::Write(const char* sFileName) {
     // KmIO_File reports no failure to open; a session that silently is not
     // saved would look saved.
     if (!file.IsOpen()) {
-      GenerateKmExceptionF("Unable to open the session file %s for writing.",
-                           kFileSource, sFileName != nullptr ? sFileName : "");
+      GenerateKmExceptionF(
+          "Unable to open the session file %s for writing: %s.", kFileSource,
+          sFileName != nullptr ? sFileName : "",
+          file.GetErrorText().GetCString());
     }
     Write(&file);
     file.Close();

@@ -126,8 +126,9 @@ void kmSession::WriteParametersText(const char* sFileName,
 
     KmIO_File file(sFileName, kAppendMode);
     if (!file.IsOpen()) {
-      GenerateKmExceptionF("Unable to open file \"%s\" for appending.",
-                           "kmSession", sFileName);
+      GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
+                           "kmSession", sFileName,
+                           file.GetErrorText().GetCString());
     }
     file.WriteString(s.GetCString(), false);
     file.Close();

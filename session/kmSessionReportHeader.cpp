@@ -150,9 +150,10 @@ void kmSession::WriteTextReportHeader(const char* sFileName,
         // goes on appending to, so no terminating zero byte is written.
         KmIO_File file(sFileName, kAppendTextMode);
         if (!file.IsOpen()) {
-          GenerateKmExceptionF("Unable to open file \"%s\" for appending.",
+          GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
                                kClassName,
-                               sFileName != nullptr ? sFileName : "");
+                               sFileName != nullptr ? sFileName : "",
+                               file.GetErrorText().GetCString());
         }
         file.WriteString(sText.GetCString(), false);
         file.Close();

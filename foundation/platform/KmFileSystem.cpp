@@ -67,6 +67,11 @@ bool KmFileSystem::Remove(const std::string& sPath) {
   return std::remove(KmNativePath(sPath).c_str()) == 0;
 }
 
+bool KmFileSystem::Rename(const std::string& sFrom, const std::string& sTo) {
+  return std::rename(KmNativePath(sFrom).c_str(), KmNativePath(sTo).c_str()) ==
+         0;
+}
+
 bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {
   // getcwd reports ERANGE while the buffer is too short: grow until it fits,
   // so working directories of any length resolve.

@@ -51,6 +51,10 @@ class KmFileSystem {
   // Deletes the file sPath; true on success.
   virtual bool Remove(const std::string& sPath);
 
+  // Renames sFrom to sTo, replacing an existing sTo in one step; true on
+  // success (errno tells why not).
+  virtual bool Rename(const std::string& sFrom, const std::string& sTo);
+
   // Stores the absolute path of the working directory in sDir (native form,
   // no trailing separator unless it is the root); false when it cannot be
   // determined.

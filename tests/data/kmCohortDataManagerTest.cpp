@@ -74,10 +74,10 @@ kmCohortRows CountPopRows(const std::vector<std::vector<std::string>>& v) {
   return rows;
 }
 
-// " (Row = r, Col = c)  "
-std::string At(int iRow, int iCol) {
-  return " (Row = " + std::to_string(iRow) + ", Col = " + std::to_string(iCol) +
-         ")  ";
+// " (record r, column c)  " of 0-based record iRecord and column iCol
+std::string At(int iRecord, int iCol) {
+  return " (record " + std::to_string(iRecord + 1) + ", column " +
+         std::to_string(iCol + 1) + ")  ";
 }
 
 const char kMissingCount[] = "  There was one or more missing count values.";
@@ -137,7 +137,7 @@ TEST(CohortDataManagerTest, CrudeRateSentences) {
        {{"4", "10"}, {"5", "."}},
        3,
        false,
-       kMissingPop + At(5, 2)},
+       kMissingPop + At(1, 2)},
       {"non-numeric pop",
        linear,
        {{"4", "ten"}},
@@ -193,7 +193,7 @@ TEST(CohortDataManagerTest, CrudeRateSentences) {
        {{"-1", "10"}, {".", "10"}},
        2,
        false,
-       kNegativeCount + At(2, 1)},
+       kNegativeCount + At(0, 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sName);
@@ -249,7 +249,7 @@ TEST(CohortDataManagerTest, ProportionSentences) {
        {{"0", "5"}},
        2,
        false,
-       kZeroNum + At(1, 1)},
+       kZeroNum + At(0, 1)},
       {"missing numerator",
        prop,
        {{".", "5"}},
@@ -381,7 +381,7 @@ TEST(CohortDataManagerTest, AgeAdjustedSentences) {
         {"0", "20", "50"}},
        2,
        false,
-       kZeroAAR + " (Row = 7)  "},
+       kZeroAAR + " (record 4)  "},
       {"zero rate, linear",
        linear,
        {{"0", "10", "50"}, {"0", "20", "50"}},

@@ -71,9 +71,9 @@ kmCohortRows Rows(const std::vector<std::vector<std::string>>& v) {
   return rows;
 }
 
-std::string At(int iRow, int iCol) {
-  return " (Row = " + std::to_string(iRow) + ", Col = " + std::to_string(iCol) +
-         ")  ";
+std::string At(int iRecord, int iCol) {
+  return " (record " + std::to_string(iRecord + 1) + ", column " +
+         std::to_string(iCol + 1) + ")  ";
 }
 
 const std::string kMissingDep =
@@ -146,7 +146,7 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{"2000", "5", "1"}, {"2001", ".", "1"}, {"2002", ".", "1"}},
        2,
        false,
-       kMissingDep + At(4, 1)},
+       kMissingDep + At(1, 1)},
       {"blank dependent is missing",
        count,
        {{"2000", " ", "1"}},
@@ -282,9 +282,9 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{"2000", ".", "0"}, {"2000", "5", "1"}},
        3,
        false,
-       kMissingDep + At(4, 1) + kNotPositiveSE + At(4, 2) + kEqualIndep +
+       kMissingDep + At(0, 1) + kNotPositiveSE + At(0, 2) + kEqualIndep +
            "  Current Value: 2000.000000  Previous Value: 2000.000000" +
-           At(5, 0)},
+           At(1, 0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sName);

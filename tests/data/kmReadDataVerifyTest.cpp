@@ -141,9 +141,9 @@ int64_t OffsetOfLine(const std::string& sFile, const std::string& sStart) {
   return lPos == std::string::npos ? -1 : static_cast<int64_t>(lPos + 1);
 }
 
-std::string At(int iRow, int iCol) {
-  return " (Row = " + std::to_string(iRow) + ", Col = " + std::to_string(iCol) +
-         ")  ";
+std::string At(int iRecord, int iCol) {
+  return " (record " + std::to_string(iRecord + 1) + ", column " +
+         std::to_string(iCol + 1) + ")  ";
 }
 
 const std::string kMissingSE =
@@ -154,9 +154,9 @@ const std::string kMissingDep =
     "values.  Kinkmark will not analyze by-groups that have this error.";
 const std::string kTooFew5 =
     "Too few observations to fit the specified model. Minimum observations "
-    "required: 5. Adjust settings for Number of Observations on the Method "
-    "and Parameters Tab of the Session Window, otherwise Kinkmark will not "
-    "process this cohort.";
+    "required: 5. Lower \"maximum kinkmarks\", \"min obs end\" or \"min "
+    "obs between\" in the run options, otherwise Kinkmark will not process "
+    "this cohort.";
 
 TEST(ReadDataVerifyTest, WideRecordsVerifyAndReadInLinearTime) {
   // Fault: every field of a record re-split the line from its start and
@@ -228,7 +228,7 @@ TEST(ReadDataVerifyTest, StandardRunPlainAndCompressed) {
     EXPECT_EQ((std::vector<bool>{true, false, false}), run.Flags());
     // Cohort 2 (5 records): its second record lacks the standard error.
     // Cohort 3 has 4 records where the model needs 5.
-    EXPECT_EQ((std::vector<std::string>{"", kMissingSE + At(6, 3), kTooFew5}),
+    EXPECT_EQ((std::vector<std::string>{"", kMissingSE + At(1, 3), kTooFew5}),
               run.Texts());
     const KmVector<KmString>& labels = run.handler->GetCohortLabels();
     ASSERT_EQ(3u, labels.size());
@@ -244,7 +244,7 @@ TEST(ReadDataVerifyTest, StandardRunPlainAndCompressed) {
     EXPECT_EQ(OffsetOfLine(sPlain, "3,2000"), positions[2]);
     EXPECT_EQ((std::vector<std::vector<int>>{{1}, {2}, {3}}), run.Combos());
     EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{
-                  {"2", kMissingSE + At(6, 3)}, {"3", kTooFew5}}),
+                  {"2", kMissingSE + At(1, 3)}, {"3", kTooFew5}}),
               run.CohortErrors());
     ASSERT_EQ(1u, run.reader->GetNotes().size());
     EXPECT_STREQ("Blank Lines", run.reader->GetNotes()[0].first.GetCString());
@@ -279,7 +279,7 @@ TEST(ReadDataVerifyTest, DelayAndJumpCopies) {
   const std::string sDelay1 =
       kMissingDep + At(1, 4) +
       "  One or more dependent variable values are missing." + At(1, 4);
-  const std::string sPlain2 = kMissingDep + At(7, 2);  // cohort 2, record 3
+  const std::string sPlain2 = kMissingDep + At(2, 2);  // cohort 2, record 3
   EXPECT_EQ(12, run.reader->GetNumByGroups());
   EXPECT_EQ((std::vector<bool>{false, false, false, true, true, true, true,
                                true, true, false, false, false}),

@@ -24,12 +24,15 @@ TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
                {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.", -1}};
   for (const auto& c : cases) {
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     int iStatus = -1;
     try {
       ReportCalculationFailure(KmException(c.sMessage, "BestKMRegModel"));
     } catch (const KmRunExit& exit) {
       iStatus = exit.iStatus;
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              iStatus == 1 ? "Error: " + std::string(c.sMessage) + "\n" : "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               std::string(c.sMessage) + "\n");
     EXPECT_EQ(iStatus, c.iStatus) << c.sMessage;
@@ -37,7 +40,8 @@ TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
 }
 
 // Every failure reaching the command line ends in the error file, whatever
-// its type; only KmRunExit ends the run with its own status.
+// its type, with status 2; only KmRunExit ends the run with its own status.
+// Running out of memory names what the run was doing.
 TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
   const struct {
     const char* sName;
@@ -47,12 +51,15 @@ TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
     int iStatus;
   } cases[] = {
       {"KmException", [] { throw KmException("bad input", "CreateSession()"); },
-       "bad input", "CreateSession()", 0},
+       "bad input", "CreateSession()", 2},
       {"std::exception", [] { throw std::runtime_error("disk gone"); },
-       "disk gone", "main", 0},
-      {"std::bad_alloc", [] { throw std::bad_alloc(); }, "std::bad_alloc",
-       "main", 0},
-      {"foreign type", [] { throw 42; }, "Unknown exception", "main", 0},
+       "disk gone", "main", 2},
+      {"std::bad_alloc", [] { throw std::bad_alloc(); },
+       "Out of memory while fitting the cohorts.", "main", 2},
+      {"a worker's bad_alloc",
+       [] { throw KmException("std::bad_alloc", "CohortTask()"); },
+       "Out of memory while fitting the cohorts.", "CohortTask()", 2},
+      {"foreign type", [] { throw 42; }, "Unknown exception", "main", 2},
       {"run exit", [] { throw KmRunExit{1}; }, nullptr, "", 1},
   };
   char sProgram[] = "kinkmark";
@@ -63,20 +70,25 @@ TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
     km_test::ScratchDir dir;
     const std::string sErrorFile = dir.File("run.ErrorFile.txt");
     testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     int iStatus = -1;
     try {
       c.raise();
     } catch (...) {
-      iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv);
+      iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv,
+                             "fitting the cohorts");
     }
+    const std::string sErrors = testing::internal::GetCapturedStderr();
     const std::string sConsole = testing::internal::GetCapturedStdout();
     EXPECT_EQ(iStatus, c.iStatus);
     if (c.sMessage == nullptr) {
       EXPECT_EQ(sConsole, "");
+      EXPECT_EQ(sErrors, "");
       EXPECT_FALSE(std::filesystem::exists(sErrorFile));
       continue;
     }
     EXPECT_EQ(sConsole, "\n\n" + sErrorFile + "\n\n");
+    EXPECT_EQ(sErrors, "Error: " + std::string(c.sMessage) + "\n");
     const std::string sError = km_test::ReadAll(sErrorFile);
     EXPECT_EQ(sError.rfind("Error Message\n" + std::string(32, '-') + "\n" +
                                c.sMessage + "\n\nCall Path",
@@ -101,10 +113,10 @@ TEST(EndFailedRun, MessageIsPrintedWhenTheErrorFileCannotBeWritten) {
   try {
     throw KmException("The data file is damaged.", "kmReadData");
   } catch (...) {
-    iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv);
+    iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv, "");
   }
   const std::string sConsole = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(iStatus, 0);
+  EXPECT_EQ(iStatus, 3);
   EXPECT_FALSE(std::filesystem::exists(sErrorFile));
   EXPECT_EQ(sConsole.rfind("\n\n" + sErrorFile + "\n\n", 0), 0u) << sConsole;
   EXPECT_NE(sConsole.find("The error file could not be written:"),

@@ -1,13 +1,15 @@
 // Broken inputs run through the command line, one fixture folder each: every
-// run ends cleanly, with the error file and its message, or, where only one
-// cohort is at fault, with a completed run that leaves that cohort out and
-// keeps the reason in the results file. No run leaves a results file that
-// reads as complete.
+// run ends cleanly, with the error file, its message on standard error and
+// status 2, or, where only some cohorts are at fault, with a completed run
+// (status 0) that leaves those cohorts out, names them and their reasons on
+// standard error and keeps the reasons in the results file. No run leaves a
+// results file that reads as complete.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/E2eRun.h"
 #include "tests/test_util/TestUtil.h"
@@ -39,6 +41,8 @@ const BadCase kCases[] = {
      "session reads column 4 (the variable Standard Error).",
      "kmCohortManager"},
     {"bad_nonnumeric", nullptr, kMissingValue},
+    {"bad_tworefused", nullptr, kMissingValue},
+    {"bad_allrefused", "2 of 2 cohorts could not be fitted", "main"},
     {"bad_emptyvalue", nullptr, kMissingValue},
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
@@ -164,7 +168,7 @@ void ExpectNoCompleteResults(const km_test::ScratchDir& dir) {
   km_test::WriteAll(dir.File("check.ini"),
                     "[Kinkmark Input Files]\nData File = out.kmo\n");
   const auto check = km_e2e::RunKinkmark(dir, "check.ini");
-  EXPECT_EQ(check.iStatus, 0);
+  EXPECT_EQ(check.iStatus, 2);
   ASSERT_TRUE(fs::exists(dir.File("check.ErrorFile.txt"))) << check.sConsole;
   // The refusal must say why: a file of an earlier version it is not.
   EXPECT_NE(km_test::ReadAll(dir.File("check.ErrorFile.txt"))
@@ -179,6 +183,9 @@ void ExpectErrorFile(const km_test::ScratchDir& dir, const BadCase& c,
             std::string::npos)
       << result.sConsole;
   EXPECT_EQ(result.sConsole.find("has finished running"), std::string::npos);
+  EXPECT_EQ(result.iStatus, 2);
+  EXPECT_NE(result.sConsole.find("Error: "), std::string::npos);
+  EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos);
   const std::string sError = km_test::ReadAll(dir.File("run.ErrorFile.txt"));
   const std::string sHead = "Error Message\n" + kDashes + "\n";
   ASSERT_EQ(sError.rfind(sHead, 0), 0u) << sError;
@@ -201,6 +208,13 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
             std::string::npos)
       << result.sConsole;
   EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+  EXPECT_EQ(result.iStatus, 0);
+  EXPECT_NE(result.sConsole.find(
+                "Cohort \"East\" could not be fitted (data file data.csv): "),
+            std::string::npos)
+      << result.sConsole;
+  EXPECT_NE(result.sConsole.find(" cohorts could not be fitted\n"),
+            std::string::npos);
   EXPECT_NE(km_test::ReadAll(dir.File("out.kmo")).find(c.sSource),
             std::string::npos);
   const std::string sFinal =
@@ -209,14 +223,19 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
   EXPECT_NE(sFinal.find("West"), std::string::npos) << sFinal;
 }
 
+// Runs the fixture folder sCase, with the files of "common", in dir.
+km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir,
+                             const char* sCase) {
+  km_e2e::CopyFixtureFolder("common", dir);
+  km_e2e::CopyFixtureFolder(sCase, dir);
+  return km_e2e::RunKinkmark(dir, "run.ini");
+}
+
 TEST(BadInput, EveryBrokenInputEndsCleanly) {
   for (const BadCase& c : kCases) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
-    km_e2e::CopyFixtureFolder("common", dir);
-    km_e2e::CopyFixtureFolder(c.sCase, dir);
-    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
-    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
+    const auto result = RunFixture(dir, c.sCase);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
@@ -224,6 +243,45 @@ TEST(BadInput, EveryBrokenInputEndsCleanly) {
     } else {
       ExpectCohortLeftOut(dir, c, result);
     }
+  }
+}
+
+// What a completed run says on standard error about its cohorts: one line
+// per cohort it could not fit, with its labels and reason, the count, and a
+// note for a cohort whose zero counts were fitted as 0.5.
+TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
+  const struct {
+    const char* sCase;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"bad_tworefused",
+       {"Cohort \"East\" could not be fitted (data file data.csv): " +
+            std::string(kMissingValue) +
+            "  Kinkmark will not analyze by-groups that have this error. "
+            "(record 6, column 3)\n",
+        "Cohort \"South\" could not be fitted (data file data.csv): "
+        "Kinkmark cannot process records with weight variable <= 0.  "
+        "Kinkmark will not analyze by-groups that have this error. (record "
+        "11, column 4)\n",
+        "2 of 6 cohorts could not be fitted\n"}},
+      {"bad_zerocount",
+       {"Note: cohort \"East\" was fitted: There are records with a value of "
+        "zero for count.  0.5 will be added to each zero count value. "
+        "(record 6, column 5)\n"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sCase);
+    km_test::ScratchDir dir;
+    const auto result = RunFixture(dir, c.sCase);
+    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
+    EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
+              std::string::npos);
+    for (const std::string& sLine : c.lines) {
+      EXPECT_NE(result.sConsole.find(sLine), std::string::npos)
+          << sLine << "\n"
+          << result.sConsole;
+    }
+    EXPECT_EQ(result.sConsole.find("Cohort \"West\""), std::string::npos);
   }
 }
 
@@ -323,13 +381,13 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
                           "\nRun Options File = options.ini\n"
                           "Output File = out.kmo\n");
     const auto result = km_e2e::RunKinkmark(dir, "run.ini");
-    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
       ExpectErrorFile(dir, BadCase{c.sName, c.sMessage, c.sSource}, result);
       continue;
     }
+    EXPECT_EQ(result.iStatus, 0) << result.sConsole;
     EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
               std::string::npos)
         << result.sConsole;

@@ -90,8 +90,11 @@ TEST(KinkmarkRun, ErrorFileLayout) {
   WriteAll(dir.File("run.ini"),
            "[Kinkmark Input Files]\nSession File = a.ini\n");
   const RunResult result = RunKinkmark(dir, "run.ini");
-  EXPECT_EQ(result.iStatus, 0);
-  EXPECT_EQ(result.sConsole, "\n\nrun.ErrorFile.txt\n\n");
+  EXPECT_EQ(result.iStatus, 2);
+  EXPECT_EQ(result.sConsole,
+            "\n\nrun.ErrorFile.txt\n\nError: The following files do not "
+            "exists:\n " +
+                fs::canonical(dir.File("")).string() + "/d.txt\n\n");
   EXPECT_EQ(ReadAll(dir.File("run.ErrorFile.txt")),
             "Error Message\n" + kDashes +
                 "\nThe following files do not exists:\n " +
@@ -105,7 +108,8 @@ TEST(KinkmarkRun, ErrorFileLayout) {
                 kDashes + "\n" KM_BINARY " run.ini ");
 }
 
-// Runs that end in an error file: its name, the message and the source.
+// Runs that end in an error file: its name, the message and the source,
+// status 2 and the message on standard error.
 TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
   const struct {
     const char* sRunFile;
@@ -147,7 +151,10 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     WriteAll(dir.File(c.sRunFile), c.sRunBody);
     WriteAll(dir.File("opts.ini"), c.sOptions);
     const RunResult result = RunKinkmark(dir, c.sRunFile);
-    EXPECT_EQ(result.iStatus, 0);
+    EXPECT_EQ(result.iStatus, 2);
+    EXPECT_NE(result.sConsole.find(std::string("Error: ") + c.sMessage),
+              std::string::npos)
+        << result.sConsole;
     const std::string sError = ReadAll(dir.File(c.sErrorFile));
     EXPECT_EQ(sError.substr(0, sError.find("\n\nCall Path")),
               "Error Message\n" + kDashes + "\n" + c.sMessage);
@@ -157,6 +164,120 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     EXPECT_EQ(sError.find('\0'), std::string::npos);
     EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
     EXPECT_FALSE(fs::exists(dir.File("run.kms")));
+  }
+}
+
+// Outputs that cannot be written end the run in its error file (or, when
+// that cannot be written either, with its text on the console), never as a
+// finished run; no partial file is left under any name.
+TEST(KinkmarkRun, OutputsThatCannotBeWrittenEndTheRun) {
+  const struct {
+    const char* sFull;    // the partial file sent to /dev/full, if any
+    const char* sOutput;  // "Output File"
+    int iStatus;
+    std::string sMessage;
+  } cases[] = {
+      {"out.report.txt", "out.dat", 2, ""},
+      {"out.dat", "out.dat", 2, ""},
+      {"out.RunSummary.txt", "out.dat", 2, ""},
+      {"run.kms", "out.dat", 2, ""},
+      {nullptr, "no-folder/out.dat", 2,
+       "Unable to open the results file no-folder/out.dat.partial for "
+       "writing: No such file or directory."},
+      // The error file cannot be written either.
+      {"run.ErrorFile.txt", "out.dat", 3, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sOutput + std::string(" ") + std::to_string(c.iStatus));
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    WriteAll(dir.File("run.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = options.ini\n"
+             "Output File = " +
+                 std::string(c.sOutput) + "\n");
+    // With the error file, the report goes to the full device too.
+    const std::string sFull = c.iStatus == 3       ? "out.report.txt"
+                              : c.sFull != nullptr ? c.sFull
+                                                   : "";
+    if (c.iStatus == 3) {
+      fs::create_symlink("/dev/full", dir.File(c.sFull) + ".partial");
+    }
+    if (!sFull.empty()) {
+      fs::create_symlink("/dev/full", dir.File(sFull) + ".partial");
+    }
+    const std::string sMessage =
+        sFull.empty() ? c.sMessage
+                      : "Unable to write the file \"" + sFull +
+                            ".partial\": No space left on device.";
+    const RunResult result = RunKinkmark(dir, "run.ini");
+    EXPECT_EQ(result.iStatus, c.iStatus) << result.sConsole;
+    EXPECT_NE(result.sConsole.find("Error: " + sMessage), std::string::npos)
+        << result.sConsole;
+    EXPECT_EQ(result.sConsole.find("has finished running"), std::string::npos);
+    if (sFull == "out.report.txt") {
+      EXPECT_EQ(result.sConsole.find("Finished Report Export"),
+                std::string::npos);
+    }
+    if (c.iStatus == 2) {
+      EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find(sMessage),
+                std::string::npos);
+    } else {
+      EXPECT_NE(result.sConsole.find("The error file could not be written"),
+                std::string::npos);
+    }
+    for (const std::string& sName : Files(dir)) {
+      EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
+    }
+    EXPECT_FALSE(fs::exists(dir.File("out.report.txt")));
+    EXPECT_FALSE(fs::exists(dir.File("out.RunSummary.txt")));
+  }
+}
+
+// The files under a run's names belong to one run: a completed run removes
+// an earlier error file, a failed run the outputs of earlier runs, and a run
+// killed part-way leaves the earlier finished files as they were.
+TEST(KinkmarkRun, OutputsBelongToOneRun) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  WriteAll(dir.File("run.ErrorFile.txt"), "an earlier failure");
+  ASSERT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+  EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+  const std::string sResults = ReadAll(dir.File("out.dat"));
+  const std::string sReport = ReadAll(dir.File("out.report.txt"));
+
+  // Killed while fitting a long series: the partial results file is not
+  // under the output name, and the finished files stay.
+  std::string sRates;
+  for (int iYear = 1900; iYear < 1980; ++iYear) {
+    sRates += "1\t" + std::to_string(iYear) + "\t" +
+              std::to_string(40 + iYear % 7) + "\t0.8\n";
+  }
+  WriteAll(dir.File("rates.txt"), sRates);
+  WriteAll(dir.File("options.ini"),
+           "[Session Options]\nmaximum kinkmarks = 4\nnum permutations = "
+           "999\nnum cores = 1\n\n[Export Options]\n");
+  std::system(("cd '" + dir.Path() +
+               "' && { '" KM_BINARY
+               "' run.ini > /dev/null 2>&1 & echo $! > pid.txt; }")
+                  .c_str());
+  for (int i = 0; i < 3000 && !fs::exists(dir.File("out.dat.partial")); ++i) {
+    std::system("sleep 0.01");
+  }
+  EXPECT_TRUE(fs::exists(dir.File("out.dat.partial")));
+  const std::string sPid = ReadAll(dir.File("pid.txt"));
+  std::system(
+      ("kill -9 " + sPid.substr(0, sPid.find('\n')) + "; sleep 0.2").c_str());
+  EXPECT_TRUE(ReadAll(dir.File("out.dat")) == sResults);
+  EXPECT_TRUE(ReadAll(dir.File("out.report.txt")) == sReport);
+
+  // A failed run leaves no output of the earlier run beside its error file.
+  WriteAll(dir.File("options.ini"), "[Session Options]\nmodel = cubic\n");
+  const RunResult failed = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(failed.iStatus, 2);
+  EXPECT_TRUE(fs::exists(dir.File("run.ErrorFile.txt")));
+  for (const std::string& sName : Files(dir)) {
+    EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
   }
 }
 
@@ -175,7 +296,7 @@ TEST(KinkmarkRun, OutputNamedAsTheSessionsDataFileIsRefused) {
            "[Kinkmark Input Files]\nSession File = own.ini\n"
            "Output File = rates.txt\n");
   const std::string sData = ReadAll(dir.File("rates.txt"));
-  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 2);
   EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
                 .find("The output file \"rates.txt\" is also an input of the "
                       "run;"),

@@ -58,9 +58,9 @@ TEST(kmTools, ErrorMessageHoldsThePlaceholder) {
       kmTools::GetErrorMessage(kmTools::TooFewObservations);
   EXPECT_STREQ(sMessage.GetCString(),
                "Too few observations to fit the specified model. Minimum "
-               "observations required: $$. Adjust settings for Number of "
-               "Observations on the Method and Parameters Tab of the Session "
-               "Window, otherwise Kinkmark will not process this cohort.");
+               "observations required: $$. Lower \"maximum kinkmarks\", "
+               "\"min obs end\" or \"min obs between\" in the run options, "
+               "otherwise Kinkmark will not process this cohort.");
   EXPECT_TRUE(kmTools::GetErrorMessage(static_cast<kmTools::ErrorMessages>(1))
                   .IsEmpty());
 }

@@ -384,7 +384,8 @@ TEST(WriteTextReportHeader, FailureWritesNothing) {
     const KmException e = CatchKmException(
         [&] { session.WriteTextReportHeader(missing.c_str(), "\n"); });
     EXPECT_EQ(std::string(e.GetMessage()),
-              "Unable to open file \"" + missing + "\" for appending.");
+              "Unable to open file \"" + missing +
+                  "\" for appending: No such file or directory.");
     EXPECT_STREQ(e.GetCallPath(), kCallPath);
   }
 }

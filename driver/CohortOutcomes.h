@@ -1,0 +1,19 @@
+// What a run tells its user about cohorts it could not fit.
+#ifndef KM_DRIVER_COHORTOUTCOMES_H
+#define KM_DRIVER_COHORTOUTCOMES_H
+
+class kmCalcHandler;
+
+// Reads every cohort record of the results file and writes on standard
+// error, in cohort order:
+//   for a cohort that could not be fitted:
+//     Cohort "<labels>" could not be fitted (data file <name>): <reason>
+//   for a cohort fitted with its zero counts raised to 0.5:
+//     Note: cohort "<labels>" was fitted: <the note>
+// then, when some cohorts could not be fitted, "N of M cohorts could not be
+// fitted". The reasons are those stored in the results file.
+// Throws: KmException (input kind, source "main") whose message is those
+// lines, when no cohort at all could be fitted; nothing is printed then.
+void ReportCohortOutcomes(kmCalcHandler& results);
+
+#endif  // KM_DRIVER_COHORTOUTCOMES_H
