@@ -5,31 +5,23 @@
 //                                    rules;
 //   BM_GridPermutationTest           SelMod, the grid-search driver, on the
 //                                    same cohort and options;
-//   BM_PlacementCost/k               the grid search with k kinkmarks over
-//                                    that cohort's candidates, per placement
-//                                    of the kinkmarks: for the observed data
-//                                    alone (GridSearch) and for the 4500
-//                                    data sets of a permutation test at once
-//                                    (GridSearch_WithJumpModel), each as a
-//                                    ratio to one LU solve of the same
-//                                    (k + 2) x (k + 2) system. Thread CPU
-//                                    times, so that other load on the
-//                                    machine does not enter the ratios.
+//   BM_PlacementCost/k               the searches with k kinkmarks over
+//                                    that cohort's candidates, per placement,
+//                                    against a plain Cholesky loop over the
+//                                    same cross products (see below);
+//   BM_SelectionGrowth/n/kmax/method one cohort's selection by BIC for
+//                                    series of n observations;
+//   BM_HudsonTableBytes/k            the bytes Hudson's tables keep per
+//                                    cell.
+// Thread CPU times, so that other load on the machine enters the ratios
+// as little as it can.
 // The cohort: 30 yearly observations with one clear change of slope and a
 // small fixed disturbance; 0 to 3 kinkmarks, 4499 permutations per test,
 // alpha 0.05, no grid points between observations. The counter "data_sets"
 // is the number of data sets the tests fitted (observed one included).
 //
-// CPU time of one cohort (Release, GCC 12, 8-core AMD EPYC KVM guest under
-// a load of about 30 before, 13 after the removal of the matrix-library
-// temporaries from the searches):
-//                  data sets    before    after
-//   B-value              939     6.9 s    1.7 s
-//   curtailed           4839    37.7 s    9.8 s
-//   fixed              13500    50.3 s   14.9 s
-//   grid search        13500     0.7 s    0.21 s (a test's data sets in
-//                                                  one search)
-// Hudson's continuous search of every data set dominates the cost.
+// Figures and the machine they were taken on: the README's performance
+// section.
 #include <benchmark/benchmark.h>
 #include <newmat.h>
 

@@ -4,8 +4,9 @@
 // Hudson's method. Only the smallest residual sum of squares of the
 // permuted column matters there (Hudsons lowers it further), so no
 // locations, coefficients or profile are formed. The cross products are
-// taken for the observed and the permuted column at once, so each grid
-// model costs one (k + 2)-dimensional solve for two right-hand sides.
+// taken for the observed and the permuted column at once; each grid model
+// costs one generalised inverse of order k + 2 and the residual sum of the
+// permuted column.
 //
 // The GridSearch enumeration run for columns 1 (observed) and 2 (the
 // current permuted data set) of pDataY at once, recording only the
