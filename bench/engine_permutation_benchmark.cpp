@@ -84,10 +84,10 @@ long RunCohort(int iFitMethod, int iStopping, int n = kN, int iMaxKinkmarks = 3,
   kmCalculator calc(&session);
   calc.LoadCalcMembers(nullptr, 0);
   calc.SetNumObservations(n);
-  calc.pDataX = new Matrix(n, 2);
-  calc.pDataY = new Matrix(n, 1);
-  calc.pDataWeightInput = new ColumnVector(n);
-  calc.pDataAux = new Matrix(n, 1);
+  calc.pDataX = std::make_unique<Matrix>(n, 2);
+  calc.pDataY = std::make_unique<Matrix>(n, 1);
+  calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
+  calc.pDataAux = std::make_unique<Matrix>(n, 1);
   for (int i = 1; i <= n; ++i) {
     (*calc.pDataX)(i, 1) = 1.0;
     (*calc.pDataX)(i, 2) = 1990.0 + i - 1;
@@ -185,10 +185,10 @@ struct PreparedCohort {
     calc = std::make_unique<kmCalculator>(&session);
     calc->LoadCalcMembers(nullptr, 0);
     calc->SetNumObservations(kN);
-    calc->pDataX = new Matrix(kN, 2);
-    calc->pDataY = new Matrix(kN, D);
-    calc->pDataWeightInput = new ColumnVector(kN);
-    calc->pDataAux = new Matrix(kN, 1);
+    calc->pDataX = std::make_unique<Matrix>(kN, 2);
+    calc->pDataY = std::make_unique<Matrix>(kN, D);
+    calc->pDataWeightInput = std::make_unique<ColumnVector>(kN);
+    calc->pDataAux = std::make_unique<Matrix>(kN, 1);
     unsigned uState = 99u;
     for (int i = 1; i <= kN; ++i) {
       (*calc->pDataX)(i, 1) = 1.0;

@@ -23,6 +23,24 @@ class kmSession;
 // A {title or label, text} pair of the cohort error list and the notes list.
 typedef std::pair<KmString, KmString> kmTextPair;
 
+// What verification found in one analysis copy, carried beside its text.
+// Every finding but one refuses the copy; the zero-count note (0.5 is added
+// to each zero count) leaves it usable, so a copy whose only finding is
+// that note is still a valid cohort.
+enum class kmCohortValidity {
+  // Verification wrote no text for the copy.
+  kNoFinding,
+  // The only finding is the zero-count note: valid, and fitted.
+  kZeroCountNoteOnly,
+  // A finding that refuses the copy.
+  kRefused,
+};
+
+// True for kNoFinding and kZeroCountNoteOnly: the cohort's record is valid.
+inline bool IsValidCohort(kmCohortValidity validity) {
+  return validity != kmCohortValidity::kRefused;
+}
+
 // kmReadData: the one data reader of a calculation run, owned by the
 // calculation control.
 //
@@ -95,6 +113,9 @@ class kmReadData {
 
   // The error text of copy i; "" when i is outside the copies.
   KmString GetIsCohortGoodToUse(int i) const;
+  // What verification found in copy i, beside its text (kNoFinding when i
+  // is outside the copies).
+  kmCohortValidity GetCohortValidity(int i) const;
   // The good flag of copy i; false when i is outside the copies.
   bool GetCohortGoodFlag(int i) const;
   // Copies of the good flags and of the rows of the copy read last.
@@ -494,6 +515,8 @@ class kmReadData {
   // Checks one cohort and appends its copies' flags, texts and combinations.
   void VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
                     const KmVector<int>& codes, KmString& sMessage);
+  // Appends one copy's good flag, text and validity.
+  void AppendCopyVerdict(bool bGood, const KmString& sText);
   // Largest and smallest observation counts, passed on to the handler.
   void TrackObservationExtremes(VerifyPass& pass, int16_t n);
   // Record checks of both variants; refuses a cohort the pre-read missed.
@@ -572,6 +595,8 @@ class kmReadData {
   // Per analysis copy, set by verification: empty when the copy may be
   // fitted, else the reason.
   KmVector<KmString> vErrorTexts_;
+  // Per analysis copy, set by verification with its text.
+  KmVector<kmCohortValidity> vValidity_;
   // Per analysis copy: its file lines (records plus the blank lines met).
   KmVector<int> vLineCounts_;
   // The rows of the copy read last; cleared at the start of every read.

@@ -276,6 +276,13 @@ KmString kmReadData::GetIsCohortGoodToUse(int i) const {
       });
 }
 
+kmCohortValidity kmReadData::GetCohortValidity(int i) const {
+  if (i < 0 || static_cast<size_t>(i) >= vValidity_.size()) {
+    return kmCohortValidity::kNoFinding;
+  }
+  return vValidity_[i];
+}
+
 bool kmReadData::GetCohortGoodFlag(int i) const {
   if (i < 0 || static_cast<size_t>(i) >= vGoodFlags_.size()) return false;
   return vGoodFlags_[i];

@@ -170,6 +170,7 @@ bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
 void kmReadData::ResetVerifyResults() {
   vGoodFlags_.clear();
   vErrorTexts_.clear();
+  vValidity_.clear();
   vLineCounts_.clear();
   // Positions are appended per copy like the line counts; a second pass
   // must not leave the first pass's positions in front of its own.
@@ -285,13 +286,11 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
   // 11. Flags and texts in copy order, the delay copies first.
   if (pass.bBothDelay) {
     for (int a = 0; a < pass.nAnalyses; ++a) {
-      vGoodFlags_.push_back(verdict.bGood2);
-      vErrorTexts_.push_back(verdict.sText2);
+      AppendCopyVerdict(verdict.bGood2, verdict.sText2);
     }
   }
   for (int a = 0; a < pass.nAnalyses; ++a) {
-    vGoodFlags_.push_back(verdict.bGood1);
-    vErrorTexts_.push_back(verdict.sText1);
+    AppendCopyVerdict(verdict.bGood1, verdict.sText1);
   }
   if (!verdict.bGood1) {
     pass.bHaveSmallest = bHadSmallest;
@@ -319,6 +318,21 @@ void kmReadData::TrackObservationExtremes(VerifyPass& pass, int16_t n) {
       pCalcHandler_->SetMinObservations(pass.uiSmallest);
     }
   }
+}
+
+void kmReadData::AppendCopyVerdict(bool bGood, const KmString& sText) {
+  vGoodFlags_.push_back(bGood);
+  vErrorTexts_.push_back(sText);
+  // Every finding that refuses a copy clears its good flag; the zero-count
+  // note alone leaves it set. So a copy with a text that is still good
+  // carries only that note.
+  kmCohortValidity validity = kmCohortValidity::kRefused;
+  if (sText.IsEmpty()) {
+    validity = kmCohortValidity::kNoFinding;
+  } else if (bGood) {
+    validity = kmCohortValidity::kZeroCountNoteOnly;
+  }
+  vValidity_.push_back(validity);
 }
 
 void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,

@@ -86,10 +86,10 @@ class KmRun {
   const char* sPhase_ = "reading the run file";
 };
 
-// Prints the message of a failed calculation on the console. The failed
-// best-model fit ("ERROR 1 in BestKMRegModel::fit_BestKMRegModel") then
-// prints "Error: <message>" on standard error and throws KmRunExit{1}: the
-// run ends with status 1 and no error file. Any
+// Prints the message of a failed calculation on the console. A failure of
+// KmFailure::kFitWithoutLocations (the failed best-model fit) then prints
+// "Error: <message>" on standard error and throws KmRunExit{1}: the run
+// ends with status 1 and no error file. Any
 // other failure returns, for the caller to pass on to the error file.
 void ReportCalculationFailure(const KmException& e);
 

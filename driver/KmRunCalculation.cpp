@@ -35,8 +35,7 @@ void ReportCalculationFailure(const KmException& e) {
   Print("\n");
   // A best-model fit whose model has kinkmarks but no locations: the run
   // ends with status 1, now that every worker has stopped.
-  if (KmString(e.GetMessage()) ==
-      "ERROR 1 in BestKMRegModel::fit_BestKMRegModel") {
+  if (e.GetFailure() == KmFailure::kFitWithoutLocations) {
     std::fprintf(stderr, "Error: %s\n", e.GetMessage());
     std::fflush(stderr);
     throw KmRunExit{1};

@@ -132,11 +132,6 @@ class kmCalculationHandler {
   // becomes the run's stored failure (the first one wins).
   void CohortTask(int iTask);
 
-  // True when a cohort with verification text sVerification is valid: no
-  // text, or only the note that 0.5 is "added to each zero count" (a text
-  // under 130 characters that holds it). Never throws.
-  static bool IsValidVerification(const KmString& sVerification);
-
   // Reads the next cohort of the data file (ReadCohortData), fills its
   // record (label, validity, jump and comparability-ratio flags, the
   // variance-covariance matrix, MADWD settings), fits it (ClusterByGroups
@@ -319,8 +314,6 @@ class kmCalculationHandler {
   struct CohortRow;
   // The options and field positions that the preparation of cohort i reads.
   CohortLayout ReadCohortLayout(int i) const;
-  // Creates the calculator's four matrices with n rows of zeros.
-  static void CreateCohortMatrices(kmCalculator* pCalculator, int n);
   // Reads the independent value, response and standard error of one record
   // (steps a to g); false when the record is skipped.
   bool ReadRecordValues(const CohortLayout& layout, int i, kmRecordRow& fields,

@@ -11,6 +11,7 @@
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmCohortClustering.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -26,9 +27,6 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculationHandler";
 constexpr const char* kTaskSource = "kmCalculationHandler::CohortTask()";
-// A verification text carrying only this note leaves the cohort valid.
-constexpr const char* kZeroCountNote = "added to each zero count";
-constexpr int kZeroCountNoteMaxLength = 130;
 // The final model field of a record without one.
 constexpr uint16_t kNoFinalModel = 65535;
 
@@ -90,16 +88,7 @@ class CohortDataRelease {
       : pCalculator_(pCalculator) {}
   CohortDataRelease(const CohortDataRelease&) = delete;
   CohortDataRelease& operator=(const CohortDataRelease&) = delete;
-  ~CohortDataRelease() {
-    delete pCalculator_->pDataX;
-    pCalculator_->pDataX = nullptr;
-    delete pCalculator_->pDataY;
-    pCalculator_->pDataY = nullptr;
-    delete pCalculator_->pDataWeightInput;
-    pCalculator_->pDataWeightInput = nullptr;
-    delete pCalculator_->pDataAux;
-    pCalculator_->pDataAux = nullptr;
-  }
+  ~CohortDataRelease() { pCalculator_->ReleaseObservations(); }
 
  private:
   kmCalculator* pCalculator_;
@@ -135,12 +124,6 @@ void kmCalculationHandler::CohortTask(int iTask) {
   if (HasFailure()) pTracker_->SetCancelFlag(true);
 }
 
-bool kmCalculationHandler::IsValidVerification(const KmString& sVerification) {
-  return sVerification.IsEmpty() ||
-         (sVerification.Find(kZeroCountNote) >= 0 &&
-          sVerification.GetLength() < kZeroCountNoteMaxLength);
-}
-
 void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
                                            KmProgressInterface* pTracker,
                                            int /*iTask*/) {
@@ -161,18 +144,20 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   // The reader's per-cohort state is read under the data-file lock, since
   // another task may be reading the file meanwhile.
   KmString sVerification;
+  kmCohortValidity validity = kmCohortValidity::kNoFinding;
   bool bGood = false;
   KmVector<KmVector<double>> vVarCov;
   {
     std::lock_guard<std::mutex> lock(dataFileMutex_);
     sVerification = pReadData_->GetIsCohortGoodToUse(iCohort);
+    validity = pReadData_->GetCohortValidity(iCohort);
     bGood = pReadData_->GetCohortGoodFlag(iCohort);
     vVarCov = pReadData_->GetVarCovTable();
   }
 
   auto pRecord = std::make_unique<kmCalcData>();
   const kmSession& session = *pSession_;
-  pRecord->bValid = IsValidVerification(sVerification);
+  pRecord->bValid = IsValidCohort(validity);
   JumpAndCRFlags(session.GetInt(kmOptJumpCRMode), iCohort, pRecord->bJumpModel,
                  pRecord->bComparabilityRatio);
   pRecord->SetCohortBadDescription(sVerification);
@@ -194,7 +179,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     if (cohortFit_) {
       cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
     } else if (bClustering_) {
-      pCalculator->ClusterByGroups(sOutputFile_, pSub);
+      kmCohortClustering(*pCalculator).ClusterByGroups(sOutputFile_, pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
       pCalculator->SelModESR(pRecord.get(), pSub,
                              static_cast<int16_t>(iCohort));

@@ -37,12 +37,6 @@ constexpr double kMissing = -1e30;
 constexpr double kDefaultRatesPerN = 100000.0;
 constexpr const char* kNotUsedSuffix = " (not used in calculations)";
 
-template <typename T>
-void DeleteAndNull(T*& p) {
-  delete p;
-  p = nullptr;
-}
-
 // Records whose independent position lies past their fields are refused
 // instead of being read past their end.
 [[noreturn]] void RaiseIndependentPosition(int iPosition) {
@@ -188,22 +182,6 @@ kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
   const kmVariable& indep = session.GetKMVar(kmVarIndependent);
   layout.pFormat = indep.HasFormat() ? &indep.GetFormat() : nullptr;
   return layout;
-}
-
-void kmCalculationHandler::CreateCohortMatrices(kmCalculator* pCalculator,
-                                                int n) {
-  DeleteAndNull(pCalculator->pDataX);
-  DeleteAndNull(pCalculator->pDataY);
-  DeleteAndNull(pCalculator->pDataWeightInput);
-  DeleteAndNull(pCalculator->pDataAux);
-  pCalculator->pDataX = new Matrix(n, 2);
-  *pCalculator->pDataX = 0.0;
-  pCalculator->pDataY = new Matrix(n, 1);
-  *pCalculator->pDataY = 0.0;
-  pCalculator->pDataWeightInput = new ColumnVector(n);
-  *pCalculator->pDataWeightInput = 0.0;
-  pCalculator->pDataAux = new Matrix(n, 1);
-  *pCalculator->pDataAux = 0.0;
 }
 
 bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
@@ -403,8 +381,8 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
                                       : GetNumObsThisCohort(i);
       if (n < 0) n = 0;
-      CreateCohortMatrices(pCalculator, n);
-      Matrix& mX = *pCalculator->pDataX;
+      pCalculator->CreateObservations(n);
+      const Matrix& mX = *pCalculator->pDataX;
 
       int32_t r = 0;
       for (kmRecordRow& fields : records) {
@@ -413,11 +391,7 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         ++r;
         if (layout.bGood) WeighRow(layout, i, r, fields, row);
         if (r > n) continue;  // counted, not stored
-        mX(r, 1) = 1.0;
-        mX(r, 2) = row.x;
-        (*pCalculator->pDataY)(r, 1) = row.y;
-        (*pCalculator->pDataWeightInput)(r) = row.w;
-        (*pCalculator->pDataAux)(r, 1) = row.s;
+        pCalculator->SetObservation(r, row.x, row.y, row.w, row.s);
         if (r >= 2 && mX(r - 1, 2) > row.x) {
           GenerateKmInputExceptionF(
               "Error in Data File:  Kinkmark encountered a problem with "

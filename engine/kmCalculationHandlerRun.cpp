@@ -11,6 +11,7 @@
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmPairwiseComparison.h"
 #include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
@@ -233,12 +234,12 @@ void kmCalculationHandler::RunComparisonPass(const KmString& sOutputFile) {
     vAux.push_back(vCompAux_[k].get());
     vWeights.push_back(vCompWeights_[k].get());
   }
-  pCompCalculator_->SetTwoGroupMatrices(iCompGroupCount_, uiCompNumObs_,
-                                        vX.data(), vY.data(), vWeights.data(),
-                                        vAux.data());
+  kmPairwiseComparison comparison(*pCompCalculator_);
+  comparison.SetTwoGroupMatrices(iCompGroupCount_, uiCompNumObs_, vX.data(),
+                                 vY.data(), vWeights.data(), vAux.data());
   pTracker_->SetPosition(iGroups * kUnitsPerCohort);
-  pCompCalculator_->TwoGroupComp(sOutputFile, pTracker_, vFinalModelSizes_,
-                                 pReadData_->GetCohortGoodFlags());
+  comparison.TwoGroupComp(sOutputFile, pTracker_, vFinalModelSizes_,
+                          pReadData_->GetCohortGoodFlags());
   pReadData_->CloseInputFile();
   bInputClosed_ = true;
 }

@@ -1,76 +1,37 @@
-// The fitting engine of one cohort (or of one comparison pass).
+// The fitting engine of one cohort.
 //
 // One kmCalculator is created per fitting task. It holds the cohort's
 // observations, the candidate grid, the precomputed cross products, the
 // weighting state, the distribution object and the random generator, and
-// every fitting operation of the engine is one of its methods. Members are
-// public: the calculation control fills the observation matrices directly
-// and each fitting step reads and writes the members it needs.
+// offers the fitting services (weighted least squares, grid searches,
+// Hudson's method, F tests, permutations, tables, intervals, the
+// comparability ratio) that its per-cohort drivers SelMod and SelModESR
+// run, and that the pairwise comparison (kmPairwiseComparison) and the
+// clustering (kmCohortClustering) use.
 //
-// Ownership: every pointer marked "owned" is created on the heap by the
-// calculator (or handed to it) and deleted by its release step, which sets
-// the pointer back to null. The four observation matrices belong to the
-// cohort task, which normally deletes them (and nulls the pointers) before
-// the calculator; whatever is still set is deleted with the calculator.
+// Ownership: the calculator owns its work data (values and unique_ptr
+// members); it borrows the results handler given by the calculation control
+// and the cohort's variance-covariance matrix. The calculation control
+// creates the observations through CreateObservations and SetObservation
+// and frees them through ReleaseObservations once the cohort is done.
 //
 // Threads: a calculator is used by one thread at a time. Calculators on
 // different threads share only the session, which they read.
 //
-// Errors: every method wraps its body in WithCallPath, so a KmException
-// passing through gains the line "<Method>()" of "kmCalculator"; a
-// matrix-library error becomes a KmException with the library's text and
-// the source "kmCalculator::<Method>()". A missing, short or
-// non-conforming input raises a KmException that says which. The comments
-// below name only the messages a method raises itself. Lines that differ
-// from the rule: WLS "WLS", WLSNew "WLSNew" (source
-// "kmCalculator::WlSNew()"), WLSWgt "WLSWgt()" of "kmCalc", WLSXPr source
-// "kmCalculator::WLSWPr()", calculateAutoParamPhi "calculateAutoParamPhi"
-// (source "kmCalculator::CaculateAutoParamPhi()"), Invert "INVERT" of
-// "kmCalculator.cpp", GridSearchForHudsons "GridSearchForHudson()",
-// GetNumObsThisCohort "GetNumObsThisCohort(int)", the constructors their
-// signatures, and GetNumObsForCohortIndex "GetNumObsForCohortIndex()" with
-// no class.
-//
-// Methods live in files by concern:
-//   kmCalculatorLifetime.cpp       construction, setup, cohort loading, release
-//   kmCalculatorCrossProducts.cpp  PreCalcXWX, PreCalcXWY,
-//                                  PreCalcXWYAboutLine, IsPerfectFit, Invert
-//   kmCalculatorWeightedFits.cpp   WLSWgt, WLSXPr, WLS, WLSNew
-//   kmCalculatorAutocorr.cpp       calculateAutoParamPhi
-//   kmCalculatorKinkmarkSEs.cpp    KinkMkSEs and the t and F wrappers
-//   kmCalculatorWeightedCriteria.cpp  SetWeightedBIC, kinkmark correlations
-//   kmCalculatorComparabilityRatio.cpp  comparability-ratio interval and rows
-//   kmCalculatorSegmentFits.cpp    Partitions, PartitionSSEs, PrecomputeQ,
-//                                  IncrementGrid
-//   kmCalculatorHudsons.cpp        AdjustBetas, ContinuityChoices, Hudsons
-//   kmCalculatorPlaceholders.cpp   AddBadCohort, AddBadComparison,
-//                                  SelectFinalModelDDS
-//   kmCalculatorGrid.cpp           FindGridPoints
-//   kmCalculatorResiduals.cpp      Resids, Resids_JumpModel_Final
-//   kmCalculatorPermutation.cpp    GetRandomIndex, Shuffle, Permute
-//   kmCalculatorFTests.cpp         FPValue, FTest, FTestObs, FTestPerm
-//   kmCalculatorTable.cpp          Table
-//   kmCalculatorSelMod.cpp         SelMod and its phases, MADWDPass,
-//                                  SetComparabilityFields
-//   kmCalculatorIntervals.cpp      Compute_APC_AAPC_CIs
-//   kmCalculatorGridSearch.cpp     GridSearch, Search
-//   kmCalculatorGridSearchJump.cpp GridSearch_WithJumpModel,
-//                                  SearchThroughFramework
-//   kmCalculatorGridSearchHudsons.cpp  GridSearchForHudsons,
-//                                  Search_Hudsons
-//   kmCalculatorSelModESR.cpp      SelModESR, NChooseK
-//   kmCalculatorComparisonGrid.cpp Shuffle2, FindGridPointsComp,
-//                                  PermuteComp, GridSearchComp
-//   kmCalculatorComparisonFits.cpp ResidsComp, FTestComp, KinkMkSEsComp
-//   kmCalculatorComparison.cpp     CompMod, CompFTest
-//   kmCalculatorComparisonPass.cpp TwoGroupComp
-//   kmCalculatorClustering.cpp     ClusterByGroups
+// Errors: every method adds its name and "kmCalculator" to the call path of
+// a KmException passing through (WithCallPath), and turns a matrix-library
+// error into a KmException with the library's text; each part file names
+// the exceptions to that rule. A missing, short or non-conforming input
+// raises a KmException that says which. The comments below name only the
+// messages a method raises itself. Each part file opens with the methods
+// it holds.
 #ifndef KM_ENGINE_KMCALCULATOR_H
 #define KM_ENGINE_KMCALCULATOR_H
 
 #include <newmat.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -100,19 +61,26 @@ class KmProgressInterface;
 
 class kmCalculator {
  public:
-  // ======================================================================
-  // Lifetime and setup (kmCalculatorLifetime.cpp)
-  // ======================================================================
+  // The coefficient covariance of a comparison model with k kinkmarks at
+  // vTau held fixed, into mCovariance; sets the table's reduced-rank flag
+  // and returns the residual degrees of freedom.
+  using ComparisonCovariance =
+      std::function<double(int16_t k, const NEWMAT::ColumnVector& vTau,
+                           NEWMAT::Matrix& mCovariance, kmTable& table)>;
+
+  // -- Lifetime and setup (kmCalculatorLifetime.cpp) --
 
   // Calculator working through a results handler of its own, made by
   // Setup(pSession) from a copy of the session; the handler is deleted with
   // the calculator.
   // Throws: "Session does not exist - invalid pointer." for a null session.
+  // Call path: "kmCalculator(kmSession*)".
   explicit kmCalculator(kmSession* pSession);
 
   // Calculator of one pool task, writing through pCalcHandler, which stays
   // with the calculation control (never deleted here). The calculation
   // handler is not kept.
+  // Call path: "kmCalculator(kmCalculationHandler*, kmCalcHandler*)".
   kmCalculator(kmCalculationHandler* pCalculationHandler,
                kmCalcHandler* pCalcHandler);
 
@@ -122,9 +90,8 @@ class kmCalculator {
   // Runs the release step (every owned object is deleted).
   ~kmCalculator();
 
-  // Creates the distribution object and an unseeded generator, sets every
-  // owned pointer, the per-group arrays, pVarCovMatrix and pCalcHandler to
-  // null, iNumObs to 0, iOne to 1 and iXColumn to 2.
+  // Creates the distribution object and an unseeded generator; pVarCovMatrix
+  // and pCalcHandler null, iNumObs 0 and iXColumn 2.
   void Init();
 
   // Creates a results handler for pSession (the handler keeps its own copy
@@ -145,29 +112,26 @@ class kmCalculator {
   // Stores the number of observations n of the cohort being fitted.
   void SetNumObservations(int16_t iN);
 
+  // Replaces the cohort's observations by n rows of zeros: pDataX n x 2,
+  // pDataY n x 1, pDataWeightInput n, pDataAux n x 1.
+  void CreateObservations(int n);
+  // Row r of the observations: (1.0, x), response y, weight input w and
+  // standard error s.
+  // REQUIRES: CreateObservations made at least r rows.
+  void SetObservation(int r, double x, double y, double w, double s);
+  // Frees the four observation matrices (null afterwards).
+  void ReleaseObservations();
+
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
   // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
                         const std::vector<KmString>& vRows);
 
-  // Stores the group count and the second count, deletes the four previous
-  // per-group arrays with their elements and fills four new arrays with
-  // copies of element i of each given array (a null element stays null).
-  // The caller keeps its arrays.
-  // REQUIRES: each given array has iNumGroupsIn elements (or is null when
-  // iNumGroupsIn is 0).
-  void SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
-                           NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
-                           NEWMAT::ColumnVector** ppWeights,
-                           NEWMAT::Matrix** ppAux);
-
   // The session whose options the calculator reads: the handler's session.
   // Throws: "Session does not exist - invalid pointer." for a null session.
   kmSession* GetCalcSession() const;
 
-  // ======================================================================
-  // Cross products and inversion (kmCalculatorCrossProducts.cpp)
-  // ======================================================================
+  // -- Cross products and inversion (kmCalculatorCrossProducts.cpp) --
 
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
   void PreCalcXWX();
@@ -212,13 +176,12 @@ class kmCalculator {
   // (mA not positive semi-definite), and then mAinv holds the unfinished
   // work matrix (not an inverse) and iRank the pivots accepted before it.
   // Static: uses no member.
+  // Call path: "INVERT" of "kmCalculator.cpp".
   static bool Invert(int16_t p, const NEWMAT::SymmetricMatrix& mA,
                      NEWMAT::SymmetricMatrix& mAinv, int16_t& iRank);
 
-  // ======================================================================
-  // Weighted least squares (kmCalculatorWeightedFits.cpp,
-  // kmCalculatorAutocorr.cpp)
-  // ======================================================================
+  // -- Weighted least squares (kmCalculatorWeightedFits.cpp,
+  //   kmCalculatorAutocorr.cpp) --
 
   // Builds, for the n = iNumObs observations, the weight matrix
   // *pWeightMatrix = V, its root A (A'A = V) and B = A^-1, by
@@ -230,6 +193,7 @@ class kmCalculator {
   //   other  AR(1) with parameter dPhi: A upper bidiagonal, B its inverse,
   //          V = A'A (tridiagonal)
   // v is *pDataWeightInput. A and B are resized to n x n.
+  // Call path: "WLSWgt()" of "kmCalc".
   void WLSWgt(double dPhi, NEWMAT::Matrix& mA, NEWMAT::Matrix& mB);
 
   // Weighted cross products of the n x p design mX and y = column 1 of
@@ -237,6 +201,7 @@ class kmCalculator {
   // Mode 0 uses T = diag(V(i,i) u(i)^2); other modes T = Du A'A Du with A =
   // mWorkA.
   // REQUIRES: vytTy has at least one element.
+  // Matrix-library errors: source "kmCalculator::WLSWPr()".
   void WLSXPr(const NEWMAT::ColumnVector& vU, const NEWMAT::Matrix& mX,
               NEWMAT::Matrix& mXtTX, NEWMAT::Matrix& mXtTy,
               NEWMAT::ColumnVector& vytTy);
@@ -248,6 +213,7 @@ class kmCalculator {
   // failed (the solve then goes on with the unfinished inverse). A vSSE(1)
   // in (-1e-6, 0) becomes 0; nothing else is corrected. vSSE is lengthened
   // to k when shorter. Static: uses no member.
+  // Call path: "WLS".
   static void WLS(int k, const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
                   NEWMAT::Matrix& mXtXinv, const NEWMAT::ColumnVector& vYtY,
                   NEWMAT::ColumnVector& vBeta, NEWMAT::ColumnVector& vSSE,
@@ -257,6 +223,8 @@ class kmCalculator {
   // residuals e = y - X beta of y = column 1 of *pDataY, with T = Du A'A Du
   // and A = mWorkA.
   // Throws: "Error: SSE < 0." when vSSE(1) < -1e-6.
+  // Call path: "WLSNew"; matrix-library errors: source
+  // "kmCalculator::WlSNew()".
   void WLSNew(const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
               NEWMAT::Matrix& mXtXinv, NEWMAT::ColumnVector& vBeta,
               NEWMAT::ColumnVector& vSSE, uint16_t& iRank,
@@ -270,11 +238,11 @@ class kmCalculator {
   // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
   // the weight matrix and mWork for the preliminary fit; the weight vector
   // and the data matrix are restored however the call ends.
+  // Call path: "calculateAutoParamPhi"; matrix-library errors: source
+  // "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
 
-  // ======================================================================
-  // Candidate grid (kmCalculatorGrid.cpp)
-  // ======================================================================
+  // -- Candidate grid (kmCalculatorGrid.cpp) --
 
   // Builds the K candidate kinkmark locations of the shifted x in column 2 of
   // *pDataX, with e = iMinObsEnd observations kept at each end, b =
@@ -284,9 +252,7 @@ class kmCalculator {
   int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                          int iGridPointsBetween);
 
-  // ======================================================================
-  // Fitted values and residuals (kmCalculatorResiduals.cpp)
-  // ======================================================================
+  // -- Fitted values and residuals (kmCalculatorResiduals.cpp) --
 
   // For the model with k kinkmarks: row k + 1 of mFitted gets the fitted
   // values, row k + 1 of mResid the weighted residuals, and the table its
@@ -312,9 +278,7 @@ class kmCalculator {
                               kmTable& table, double dJumpLocationShifted,
                               double dJump);
 
-  // ======================================================================
-  // Permutation data sets (kmCalculatorPermutation.cpp)
-  // ======================================================================
+  // -- Permutation data sets (kmCalculatorPermutation.cpp) --
 
   // One uniform integer in iLow..iHigh: (iHigh - iLow + 1) u + iLow
   // truncated toward zero, u the next pRandom->genrand() in [0, 1).
@@ -332,9 +296,7 @@ class kmCalculator {
                const NEWMAT::Matrix& mFitted, const NEWMAT::Matrix& mResid,
                int iNumDataSets);
 
-  // ======================================================================
-  // F statistics of the permutation test (kmCalculatorFTests.cpp)
-  // ======================================================================
+  // -- F statistics of the permutation test (kmCalculatorFTests.cpp) --
 
   // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
   // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0 or is NaN.
@@ -372,10 +334,8 @@ class kmCalculator {
                 const NEWMAT::ColumnVector& vResidSum0,
                 const NEWMAT::ColumnVector& vResidSum1);
 
-  // ======================================================================
-  // Kinkmark standard errors and distribution wrappers
-  // (kmCalculatorKinkmarkSEs.cpp)
-  // ======================================================================
+  // -- Kinkmark standard errors and distribution wrappers
+  //   (kmCalculatorKinkmarkSEs.cpp) --
 
   // Covariance of the segment coefficients of the k-kinkmark model with
   // locations vTau held fixed, into *pCovariance; sets pTable's reduced-rank
@@ -403,10 +363,8 @@ class kmCalculator {
   bool TTestPValue(double dB, double dVar, double dDF, double& dSE,
                    double& dStat, double& dPValue);
 
-  // ======================================================================
-  // Weighted criteria and kinkmark squared correlations
-  // (kmCalculatorWeightedCriteria.cpp)
-  // ======================================================================
+  // -- Weighted criteria and kinkmark squared correlations
+  //   (kmCalculatorWeightedCriteria.cpp) --
 
   // For criterion code 5 (WBIC-Alt) or 6 (WBIC) replaces the BIC of
   // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (the value of Q = 0 for a
@@ -438,9 +396,7 @@ class kmCalculator {
                               const NEWMAT::Matrix& mW, double dTau, double dLo,
                               double dHi);
 
-  // ======================================================================
-  // Comparability ratio (kmCalculatorComparabilityRatio.cpp)
-  // ======================================================================
+  // -- Comparability ratio (kmCalculatorComparabilityRatio.cpp) --
 
   // Fills *pResult (resized to 7 when shorter) with the ratio dCR, its SE
   // (sqrt of dVariance when > 0, else 0), z = (dCR - 1) / SE, the two-sided
@@ -475,10 +431,8 @@ class kmCalculator {
                             const NEWMAT::Matrix& mFitted, kmTable* pTable,
                             double dJump);
 
-  // ======================================================================
-  // Segment fits and segmentation constraints of Hudson's method
-  // (kmCalculatorSegmentFits.cpp)
-  // ======================================================================
+  // -- Segment fits and segmentation constraints of Hudson's method
+  //   (kmCalculatorSegmentFits.cpp) --
 
   // Fills every cell (i, j), i = 1..n-1, j = i+1..n, of table with the
   // weighted straight-line fit of observations i..j to column 1 of pDataY:
@@ -510,9 +464,7 @@ class kmCalculator {
   // REQUIRES: p has at least k elements.
   bool IncrementGrid(int16_t k, NEWMAT::ColumnVector& p);
 
-  // ======================================================================
-  // Hudson's continuous fit (kmCalculatorHudsons.cpp)
-  // ======================================================================
+  // -- Hudson's continuous fit (kmCalculatorHudsons.cpp) --
 
   // The restricted step for the choice codes in choices (1 unpinned, 2
   // pinned at x_{p_m}, 3 pinned at x_{p_m+1}, k entries) and the kinkmark
@@ -548,22 +500,23 @@ class kmCalculator {
                NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
 
-  // ======================================================================
-  // Placeholder records and the data-dependent final choice
-  // (kmCalculatorPlaceholders.cpp)
-  // ======================================================================
+  // -- Placeholder records and the data-dependent final choice
+  //   (kmCalculatorPlaceholders.cpp) --
+
+  // Writes rows iFirst..iFirst+n-1 of mRows, the layout of a fitted model's
+  // observation rows with no fit: the independent value (column 2 of mX),
+  // the dependent value (mY), -1e30 for the fitted value and the standard
+  // error (mAux). Out-of-range reads raise the matrix library's index
+  // error. Static: uses no member.
+  static void FillPlaceholderRows(NEWMAT::Matrix& mRows, int iFirst, int n,
+                                  const NEWMAT::Matrix& mX,
+                                  const NEWMAT::Matrix& mY,
+                                  const NEWMAT::Matrix& mAux);
 
   // Appends to pCalcData->vModels one placeholder table with observation
   // count n = iNumObs and the n rows above.
   // Nothing is appended when it throws.
   void AddBadCohort(kmCalcData* pCalcData);
-
-  // As AddBadCohort for a comparison that cannot be computed: observation
-  // count n = iNumObs and 2n rows, first those of the first group
-  // (dependent values pWork2, standard errors pWork5), then those of the
-  // second group (pWork4, pWork6), each with the independent values of
-  // column 2 of pDataX.
-  void AddBadComparison(kmCalcData* pCalcData);
 
   // Data-dependent final choice (selection method 4) between the BIC
   // winner kBIC and the BIC3 winner kBIC3 of a cohort whose models with
@@ -580,9 +533,8 @@ class kmCalculator {
                            OneDimensionArray<NEWMAT::ColumnVector>* pX,
                            NEWMAT::Matrix* pA);
 
-  // ======================================================================
-  // Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
-  // ======================================================================
+  // -- Grid search for a given number of kinkmarks (kmCalculatorGridSearch.cpp)
+  //   --
 
   // Fits every admissible combination of k candidates and keeps the smallest
   // weighted SSE (the first of equal ones): vLocations (k), vEstimates (3k + 2:
@@ -622,15 +574,14 @@ class kmCalculator {
               NEWMAT::ColumnVector& vBestCoef, NEWMAT::Matrix& mProfile,
               KmProgressInterface* pProgress);
 
-  // ======================================================================
-  // Grid search of a permuted data set under Hudson's method
-  // (kmCalculatorGridSearchHudsons.cpp)
-  // ======================================================================
+  // -- Grid search of a permuted data set under Hudson's method
+  //   (kmCalculatorGridSearchHudsons.cpp) --
 
   // Sets vResidSum(j) to the smallest weighted SSE of column 2 of pDataY (the
   // current permuted data set) over every admissible combination of k
   // candidates, 1e50 when there is none. vEstimates becomes 3k + 2 zeros and
   // mWork the straight line's X'WX block; a cancellation stops quietly.
+  // Call path: "GridSearchForHudson()".
   void GridSearchForHudsons(int j, int iNumDataSets, uint16_t k,
                             NEWMAT::ColumnVector& vLocations,
                             NEWMAT::ColumnVector& vEstimates,
@@ -646,21 +597,25 @@ class kmCalculator {
                       NEWMAT::ColumnVector& vResidSum,
                       KmProgressInterface* pProgress);
 
-  // ======================================================================
-  // Model table and AAPC interval pass (kmCalculatorTable.cpp,
-  // kmCalculatorIntervals.cpp)
-  // ======================================================================
+  // -- Model table and AAPC interval pass (kmCalculatorTable.cpp,
+  //   kmCalculatorIntervals.cpp) --
 
   // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
   // kinkmarks vTau (shifted units; dShift is added back) and residual sum
   // vResidualSum(1): counts, SSE, MSE, the criterion of iCriterion (-999.0 for
   // a perfect fit), kinkmark intervals from the profile, segment tests, slope
   // differences, APCs and the covariance of the unshifted coefficients.
+  // A comparison model (bComparison) takes its covariance from
+  // comparisonCovariance (kmPairwiseComparison::KinkMkSEsComp), a cohort's
+  // from KinkMkSEs.
+  // Throws: KmException when bComparison is set without
+  // comparisonCovariance.
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
              const NEWMAT::Matrix& mProfile, kmTable* pTable, int iCriterion,
-             double dShift);
+             double dShift,
+             const ComparisonCovariance& comparisonCovariance = nullptr);
 
   // The AAPC ranges and APC intervals of every model of *pData (only the
   // final model when bFinalOnly), by kmOptAAPCCIMethod (3 when bFinalOnly),
@@ -670,9 +625,7 @@ class kmCalculator {
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);
 
-  // ======================================================================
-  // Model selection by grid search (kmCalculatorSelMod.cpp)
-  // ======================================================================
+  // -- Model selection by grid search (kmCalculatorSelMod.cpp) --
 
   // Model selection by grid search for the loaded cohort: one model table per
   // number of kinkmarks kmin..kmax in pCalcData->vModels (index k - kmin), the
@@ -696,10 +649,22 @@ class kmCalculator {
   // log-linear model, 0.0 each otherwise.
   void SetComparabilityFields(kmTable& table, bool bLogLinear);
 
-  // ======================================================================
-  // Model selection by Hudson's method with early stopping
-  // (kmCalculatorSelModESR.cpp)
-  // ======================================================================
+  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
+  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
+  // iNumGridPoints candidates, with p base columns of *pX0 and the given
+  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
+  // is searched less its straight line on design columns 1 and 2
+  // (PreCalcXWYAboutLine); the observed data's line is put back into the
+  // coefficients and fitted values of result 0.
+  void SearchThroughFramework(
+      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
+      const KMRegModelSettings& settings,
+      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+      OneDimensionArray<KinkMKFitResult>& results,
+      KmProgressInterface* pProgress);
+
+  // -- Model selection by Hudson's method with early stopping
+  //   (kmCalculatorSelModESR.cpp) --
 
   // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
   // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
@@ -737,90 +702,63 @@ class kmCalculator {
   // (2147483647 cells a row).
   static int32_t NChooseK(int16_t n, int16_t k);
 
-  // ======================================================================
-  // Cohort size (kmCalculatorCohortSize.cpp)
-  // ======================================================================
+  // -- Cohort size (kmCalculatorCohortSize.cpp) --
 
   // The number of observations of the cohort behind analysis index
   // iCohortIndex on pSession: the rule of GetNumObsForCohortIndex, shared
   // with kmCalculationHandler::GetNumObsThisCohort.
+  // Call path: "GetNumObsThisCohort(int)".
   static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
-  // ======================================================================
-  // Members, in declared order, grouped by concern.
-  // ======================================================================
+  // -- Members, in declared order, grouped by concern. --
 
   // -- Services --------------------------------------------------------
   // Distribution object of the t, F and normal probabilities (owned).
-  StatClass* pStatClass;
+  std::unique_ptr<StatClass> pStatClass;
   // Results handler; its session is the source of every option read.
   // Owned only when made by Setup (see pOwnedCalcHandler).
   kmCalcHandler* pCalcHandler;
   // MT19937 generator of the permutation tests, seeded by the driver (owned).
-  MersenneTwister* pRandom;
+  std::unique_ptr<MersenneTwister> pRandom;
 
   // -- Design and weighting --------------------------------------------
   // Design matrix M of the fits: intercept, independent value, one hinge
   // column per grid candidate (owned).
-  NEWMAT::Matrix* pX0;
+  std::unique_ptr<NEWMAT::Matrix> pX0;
   // n x n weight matrix V of the weighted least squares; zeros until
   // WLSWgt fills it; in mode 3 a copy of the user-supplied matrix (owned).
-  NEWMAT::Matrix* pWeightMatrix;
+  std::unique_ptr<NEWMAT::Matrix> pWeightMatrix;
   // The cohort's user-supplied variance-covariance matrix, or null
   // (borrowed from the cohort's record).
   NEWMAT::Matrix* pVarCovMatrix;
 
   // -- Candidate grid --------------------------------------------------
   // Candidate kinkmark locations, length G (owned).
-  NEWMAT::ColumnVector* pGridValues;
+  std::unique_ptr<NEWMAT::ColumnVector> pGridValues;
   // Per candidate, the first candidate at which a following kinkmark may
   // stand, length G (owned).
-  NEWMAT::ColumnVector* pGridAux;
+  std::unique_ptr<NEWMAT::ColumnVector> pGridAux;
 
   // -- Cross products --------------------------------------------------
   // M' W* M of the full design (owned).
-  NEWMAT::SymmetricMatrix* pXWX;
+  std::unique_ptr<NEWMAT::SymmetricMatrix> pXWX;
 
   // -- Clustering ------------------------------------------------------
   // The group label of each row of the group data of a clustering run.
   std::vector<KmString> vClusterRows;
   // Group data matrix of a clustering run (owned).
-  NEWMAT::Matrix* pClusterMatrix;
+  std::unique_ptr<NEWMAT::Matrix> pClusterMatrix;
 
   // -- Cohort size and label -------------------------------------------
   // Number of observations n of the cohort being fitted.
   int16_t iNumObs;
-  KmString sLabel;
-
-  // -- Comparison pass: per by-group data (owned arrays of owned objects,
-  // iNumGroups long) -----------------------------------------------------
-  NEWMAT::Matrix** ppGroupX;
-  NEWMAT::Matrix** ppGroupY;
-  NEWMAT::ColumnVector** ppGroupWeights;
 
   // -- Fitting work ----------------------------------------------------
   // X'WX of the model in hand.
   NEWMAT::SymmetricMatrix mWork;
 
-  // -- Comparison pass: counts -----------------------------------------
-  int32_t iNumGroups;
-  int32_t iOne;
-  int32_t iGroupValue;
   // Column of the independent values in pDataX.
   int16_t iXColumn;
-
-  // -- Fitting work (owned, created empty); in the comparison pass
-  // pWork2 and pWork4 hold the two groups' dependent values and pWork5 and
-  // pWork6 their standard errors ------------------------------------------
-  NEWMAT::ColumnVector* pWork1;
-  NEWMAT::Matrix* pWork2;
-  NEWMAT::ColumnVector* pWork3;
-  NEWMAT::Matrix* pWork4;
-  NEWMAT::Matrix* pWork5;
-  NEWMAT::Matrix* pWork6;
-
-  // -- Comparison pass: per by-group standard errors (owned) -------------
-  NEWMAT::Matrix** ppGroupAux;
 
   // -- Weighting state set by the drivers ------------------------------
   // Weight root A (A'A = V), copied from WLSWgt by the drivers.
@@ -834,176 +772,16 @@ class kmCalculator {
   // Value, SE, statistic, p-value, lower and upper limit, significance flag.
   NEWMAT::ColumnVector vJumpResults;
   NEWMAT::ColumnVector vCRResults;
-  KmString sText1;
-  KmString sText2;
 
   // -- Observations of the cohort (filled by the calculation control) ----
   // n x 2, independent values in column 2.
-  NEWMAT::Matrix* pDataX;
+  std::unique_ptr<NEWMAT::Matrix> pDataX;
   // n x D: column 1 the observed response, columns 2.. permuted data sets.
-  NEWMAT::Matrix* pDataY;
+  std::unique_ptr<NEWMAT::Matrix> pDataY;
   // n weight inputs v (1 / variance).
-  NEWMAT::ColumnVector* pDataWeightInput;
+  std::unique_ptr<NEWMAT::ColumnVector> pDataWeightInput;
   // n x 1 standard error of each observation.
-  NEWMAT::Matrix* pDataAux;
-
-  // ======================================================================
-  // Pairwise comparison of cohorts (kmCalculatorComparisonGrid.cpp,
-  // kmCalculatorComparisonFits.cpp, kmCalculatorComparison.cpp,
-  // kmCalculatorComparisonPass.cpp)
-  // ======================================================================
-
-  // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
-  // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
-  // v(n) in place.
-  void Shuffle2(NEWMAT::ColumnVector& v);
-
-  // Candidate kinkmarks of the current design from the first
-  // iCompGroupObs = m rows of column c of *pDataX (a = iMinObsEnd,
-  // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
-  // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
-  // j = 1..g for i = a and j = 0..g after; every point of an interval gets
-  // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
-  // *pGridValues and *pGridAux get the G points and indices (grown when
-  // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
-  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
-  // when m < 2a).
-  uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
-                              uint16_t iGridPointsBetween);
-
-  // Replaces *pDataY by n x iNumDataSets: column 1 unchanged, then data sets
-  // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
-  // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
-  // in shuffle mode 1, else Shuffle2).
-  void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
-                   const NEWMAT::Matrix& mFits,
-                   const NEWMAT::Matrix& mResiduals, int iNumDataSets);
-
-  // Best placement of k kinkmarks on the G candidates for the first D
-  // columns of *pDataY at once, through the model framework, weighting by
-  // mWorkA'mWorkA. vSumSq(d) (sized by the caller to D) = the smallest
-  // weighted residual sum of squares of data set d (+infinity when no
-  // placement is admissible). For D = 1 also vKinkmarks (k), vCoefs (B
-  // above), mGridResult (G x k profile of the observed data) and mWork (the
-  // fit's cross products); these keep their initial zeros (1e50 for the
-  // profile) when no placement is admissible or pProgress reports a
-  // cancel.
-  void GridSearchComp(int iNumDataSets, uint16_t k,
-                      NEWMAT::ColumnVector& vKinkmarks,
-                      NEWMAT::ColumnVector& vCoefs,
-                      NEWMAT::ColumnVector& vSumSq, int16_t iNumGridPoints,
-                      NEWMAT::Matrix& mGridResult,
-                      KmProgressInterface* pProgress);
-
-  // Fitted values (row k+1 of mFits), transformed residuals (row k+1 of
-  // mResiduals: e(r) mRoot(r, r) in kmOptAutocorrErrors mode 0, else
-  // (mRoot e)(r)) and the fit data of model (rows (x + iShift, observed,
-  // fitted, *pDataAux), a kinkmark row (location + iShift, -9999.0, value,
-  // standard error) where a kinkmark lies strictly between two
-  // observations; exp of the observed and fitted values when log-linear)
-  // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
-  // 1..n/2, then n/2+1..n). Each row takes the segment after every kinkmark
-  // it has reached, also several between two rows (kmPieceWalk).
-  void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
-                  const NEWMAT::ColumnVector& vCoefs,
-                  const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
-                  NEWMAT::Matrix& mResiduals, kmTable& model);
-
-  // F test of k0 against k1 > k0 kinkmarks of the comparison model:
-  // p0 = c + 2 k0, p1 = c + 2 k1, df1 = p1 - p0, df2 = n - p1, F of the
-  // observed sums (0 and parametric p 1.0 unless df1, df2 and vSumSq1(1)
-  // are positive), the second statistic 2F/3 on (3, df2) when df1 = 2, the
-  // number of data sets, and for D > 1 the permutation p-value (share of
-  // data sets whose F reaches the observed one) with dAlpha. Returns the
-  // permutation p-value, or dAlpha when D <= 1.
-  double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
-                   int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
-                   const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
-
-  // Covariance (c + 3k square, in the order of B) of the comparison fit's
-  // coefficients and slope changes with the kinkmarks held fixed, from the
-  // weighted refit of the observed stacked response on the segmented
-  // design (rows within the bandwidth h = 0.117 * 0.5 * n (ln ln n)^0.6 /
-  // sqrt(n) of a kinkmark count by |x - kinkmark| / h), as KinkMkSEs does
-  // for one cohort, the residual sum from the residuals (WLSNew), so that a
-  // shift of the data's level changes nothing. Sets model's reduced-rank
-  // flag and returns the residual degrees of freedom (sum of the factors
-  // less the rank); a df <= 0 gives a zero covariance.
-  double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
-                       NEWMAT::Matrix& mCovariance, kmTable& model);
-
-  // Writes one comparison record for every pair of the results handler's
-  // comparison list, in order, through WriteComparisonCalcData: a pair with
-  // a cohort that is not good, or whose cohorts have different observation
-  // counts or independent values, or that the weighting cannot stack (a
-  // user-supplied variance-covariance matrix), is recorded as a bad
-  // comparison; a good pair is fitted by CompMod with K0 = the larger of the
-  // two cohorts' final numbers of kinkmarks (vFinalModels(i + 1) for cohort
-  // i); once the tracker is cancelled, each remaining good pair gets an
-  // invalid placeholder record. The tracker's position ends at
-  // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
-  // sFileName is not used. The good pairs are fitted on a pool of the
-  // session's number of cores, each by a calculator of its own; the records
-  // are written in list order by the calling thread and do not depend on
-  // the number of workers.
-  // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
-  // Throws: "Not enough byGroups to compare." (source "TwoGroupComp()") for
-  // fewer than 2 by-groups.
-  void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
-                    const NEWMAT::ColumnVector& vFinalModels,
-                    KmVector<bool> vGoodFlags);
-
-  // ======================================================================
-  // Multi-group clustering (kmCalculatorClustering.cpp)
-  // ======================================================================
-
-  // Clusters the groups of the installed clustering data (SetClusterMatrix:
-  // one series per group label, its rows (x, y, standard error)) by
-  // run_ClusteringAnalysis with the session's clustering options, and
-  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
-  // in the folder of sResultsFile (the working folder when it names none).
-  // The appends of all calculators of the process are serialised, so the
-  // blocks of one clustering stay together. Stores nothing in a results
-  // record. pProgress follows the subset fits and stops them when cancelled
-  // (nothing is written then).
-  // Throws: KmException when no clustering data is installed; the
-  // analysis's input error for too many groups; the errors of the fits; call
-  // path "ClusterByGroups()".
-  void ClusterByGroups(const KmString& sResultsFile,
-                       KmProgressInterface* pProgress);
-
-  // The file the clustering of this session appends to, in the folder of
-  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
-  // order + ".txt".
-  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
-
-  // Fits and tests the installed pair into pRecord, starting the generator
-  // from kmOptPermutationSeed: one model table per
-  // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
-  // kmOptModelSelection (permutation tests for 0, each appended to
-  // vFTests), then the comparison test of the joint model with
-  // K = max(K0, chosen) kinkmarks against two separate fits, appended last.
-  void CompMod(kmCalcData* pRecord, KmProgressInterface* pSub, int iK0);
-
-  // The comparison test of CompMod from the residual sums of the joint
-  // model (vSSE0) and of the two cohorts alone (vSSE1, vSSE2) over R =
-  // kmOptPairwisePermutations + 1 data sets, for model code 1 (coincident)
-  // or 2 (parallel), K kinkmarks and N stacked observations: F (0 below
-  // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
-  // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
-  // data sets whose F reaches the observed one).
-  void CompFTest(int16_t iModelCode, int K, int16_t N,
-                 const NEWMAT::ColumnVector& vSSE0,
-                 const NEWMAT::ColumnVector& vSSE1,
-                 const NEWMAT::ColumnVector& vSSE2, kmFTest& test);
-
-  // 1: the full shuffle of the selection tests; 2: the pair swap of the
-  // comparison test.
-  int iShuffleMode = 1;
-  // Number of comparisons of the pass.
-  int iNumComparisons = 0;
-  // Observations per cohort of the pair being compared.
-  int16_t iCompGroupObs = 0;
+  std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
  private:
   // Deletes every owned object and sets its pointer to null.
@@ -1015,20 +793,6 @@ class kmCalculator {
   // a cancelled search stops the pass); the final choice by criterion,
   // data-dependent selection or the permutation tests (which return the
   // number they keep); the intervals and comparability-ratio rows.
-  // The model framework's search (ForAllKinkMKAction::findTheBestTau) of
-  // the first iNumDataSets columns of *pDataY for k kinkmarks on the first
-  // iNumGridPoints candidates, with p base columns of *pX0 and the given
-  // groups of independent values, weighting by mWorkA'mWorkA. Each data set
-  // is searched less its straight line on design columns 1 and 2
-  // (PreCalcXWYAboutLine); the observed data's line is put back into the
-  // coefficients and fitted values of result 0.
-  void SearchThroughFramework(
-      int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
-      const KMRegModelSettings& settings,
-      const OneDimensionArray<NEWMAT::ColumnVector>& groups,
-      OneDimensionArray<KinkMKFitResult>& results,
-      KmProgressInterface* pProgress);
-
   struct SelModRun;
   void ReadSelModOptions(SelModRun& run, int iCohortIndex);
   void PrepareSelModFits(SelModRun& run);
@@ -1037,8 +801,6 @@ class kmCalculator {
   void ChooseFinalModel(SelModRun& run);
   int16_t RunPermutationTests(SelModRun& run);
   void FinishSelMod(SelModRun& run);
-  // Deletes the four per-group arrays and their elements.
-  void ReleaseGroupArrays();
 
   // The handler made by Setup, deleted with the calculator; null when the
   // handler was given by the calculation control.
@@ -1049,6 +811,7 @@ class kmCalculator {
 // the index is divided by 3 when kmOptJumpCRMode is 6, by 2 when it is 3, 4
 // or 5, and by 2 again when kmOptDelayType is 2; the session's observation
 // count of that cohort is returned.
+// Call path: "GetNumObsForCohortIndex()", with no class.
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex);
 
 #endif  // KM_ENGINE_KMCALCULATOR_H

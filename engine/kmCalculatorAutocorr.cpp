@@ -77,7 +77,7 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
           static_cast<int16_t>(pSession->GetInt(kmOptGridPointsBetween));
       const uint16_t q = iNumKinkmarks;
 
-      RestoreOnExit restore(pDataWeightInput, pDataX);
+      RestoreOnExit restore(pDataWeightInput.get(), pDataX.get());
       // The preliminary fit is unweighted.
       *pDataWeightInput = 1.0;
       Matrix mA;

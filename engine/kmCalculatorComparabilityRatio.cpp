@@ -104,7 +104,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
     WithMatrixErrorsAsKm("kmCalculator::Calculate_Resids_Comp_Ratio()", [&] {
       const int n = iNumObs;
       const int K1 = k + 1;
-      RequireObservations(pDataX, pDataY, pDataAux, false, n);
+      RequireObservations(pDataX.get(), pDataY.get(), pDataAux.get(), false, n);
       if (vBeta.Nrows() < 2 * K1 || vTau.Nrows() < k || mFitted.Nrows() < K1 ||
           mFitted.Ncols() < n || mResid.Nrows() < K1 || mResid.Ncols() < n ||
           mW.Nrows() < n || mW.Ncols() < n) {
@@ -147,7 +147,7 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       }
       const int n = iNumObs;
       const int K1 = k + 1;
-      RequireObservations(pDataX, pDataY, pDataAux, true, n);
+      RequireObservations(pDataX.get(), pDataY.get(), pDataAux.get(), true, n);
       if (mFitted.Nrows() < K1 || mFitted.Ncols() < n) {
         GenerateKmExceptionF(
             "The fitted values do not cover %d kinkmarks and %d "

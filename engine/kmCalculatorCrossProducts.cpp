@@ -119,7 +119,7 @@ void kmCalculator::PreCalcXWX() {
   WithCallPath("PreCalcXWX()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
-    RequireDesign(pX0, pWeightMatrix, n);
+    RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
       const Matrix& mM = *pX0;
       Matrix mWM;
@@ -132,7 +132,7 @@ void kmCalculator::PreCalcXWX() {
       } else {
         mWM = (*pWeightMatrix) * mM;
       }
-      if (pXWX == nullptr) pXWX = new SymmetricMatrix();
+      if (pXWX == nullptr) pXWX = std::make_unique<SymmetricMatrix>();
       *pXWX << mM.t() * mWM;
     });
   });
@@ -144,8 +144,8 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
   WithCallPath("PreCalcXWY()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
-    RequireDesign(pX0, pWeightMatrix, n);
-    RequireResponses(pDataY);
+    RequireDesign(pX0.get(), pWeightMatrix.get(), n);
+    RequireResponses(pDataY.get());
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
       const Matrix mWY = WeightRows(mY, iMode, *pWeightMatrix, vMultipliers, n);
@@ -162,8 +162,8 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
   WithCallPath("PreCalcXWYAboutLine()", kClassName, [&] {
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
-    RequireDesign(pX0, pWeightMatrix, n);
-    RequireResponses(pDataY);
+    RequireDesign(pX0.get(), pWeightMatrix.get(), n);
+    RequireResponses(pDataY.get());
     if (pX0->Ncols() < 2) {
       GenerateKmException(
           "The design needs the intercept and independent-value columns.",

@@ -157,7 +157,7 @@ int kmCalculator::FTestPerm(const kmFTest& test, int16_t i,
               ? static_cast<double>(test.lDenominatorDF) / test.lNumeratorDF
               : 0.0;
       const double dFi = FOf(vResidSum0(i), vResidSum1(i), r);
-      return dFi >= test.dF ? 1 : 0;
+      return ReachesObservedFExactly(dFi, test.dF) ? 1 : 0;
     });
   });
 }

@@ -100,7 +100,7 @@ int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
           mDesign(r, p + 2) = dDiff > 0.0 ? dDiff : 0.0;
         }
       }
-      if (pX0 == nullptr) pX0 = new Matrix();
+      if (pX0 == nullptr) pX0 = std::make_unique<Matrix>();
       *pX0 = mDesign;
       return K;
     });

@@ -1,10 +1,12 @@
 // kmCalculator: constructors, destructor, Init, Setup, GetCalcSession,
-// LoadCalcMembers, SetNumObservations, SetClusterMatrix, SetTwoGroupMatrices,
+// LoadCalcMembers, SetNumObservations, SetClusterMatrix, the observations,
 // the release step; and GetNumObsForCohortIndex.
 #include <newmat.h>
 
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
@@ -24,39 +26,6 @@ namespace {
 
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNoSession = "Session does not exist - invalid pointer.";
-
-// Deletes each owned object in turn and nulls its pointer.
-template <typename... T>
-void DeleteAndNull(T*&... p) {
-  ((delete p, p = nullptr), ...);
-}
-
-// Deletes iCount elements of an owned array of owned objects, then the array.
-template <typename T>
-void DeleteArray(T**& pp, int32_t iCount) {
-  if (pp == nullptr) return;
-  for (int32_t i = 0; i < iCount; ++i) delete pp[i];
-  delete[] pp;
-  pp = nullptr;
-}
-
-// A new array of iCount copies of the objects of ppSource (null stays null).
-template <typename T>
-T** CopyArray(T** ppSource, int32_t iCount) {
-  T** ppCopy = new T*[iCount];
-  for (int32_t i = 0; i < iCount; ++i) ppCopy[i] = nullptr;
-  try {
-    for (int32_t i = 0; i < iCount; ++i) {
-      if (ppSource != nullptr && ppSource[i] != nullptr) {
-        ppCopy[i] = new T(*ppSource[i]);
-      }
-    }
-  } catch (...) {
-    DeleteArray(ppCopy, iCount);
-    throw;
-  }
-  return ppCopy;
-}
 
 }  // namespace
 
@@ -91,41 +60,14 @@ kmCalculator::kmCalculator(kmCalculationHandler* /*pCalculationHandler*/,
 kmCalculator::~kmCalculator() { Release(); }
 
 void kmCalculator::Init() {
-  // Pointers first, so that a failed allocation below leaves a calculator
-  // whose release step is safe.
-  pStatClass = nullptr;
   pCalcHandler = nullptr;
-  pRandom = nullptr;
-  pX0 = nullptr;
-  pWeightMatrix = nullptr;
   pVarCovMatrix = nullptr;
-  pGridValues = nullptr;
-  pGridAux = nullptr;
-  pXWX = nullptr;
-  pClusterMatrix = nullptr;
   iNumObs = 0;
-  ppGroupX = nullptr;
-  ppGroupY = nullptr;
-  ppGroupWeights = nullptr;
-  ppGroupAux = nullptr;
-  iNumGroups = 0;
-  iOne = 1;
-  iGroupValue = 0;
   iXColumn = 2;
-  pWork1 = nullptr;
-  pWork2 = nullptr;
-  pWork3 = nullptr;
-  pWork4 = nullptr;
-  pWork5 = nullptr;
-  pWork6 = nullptr;
   dJumpLocation = 0.0;
-  pDataX = nullptr;
-  pDataY = nullptr;
-  pDataWeightInput = nullptr;
-  pDataAux = nullptr;
   WithCallPath("Init()", kClassName, [&] {
-    pStatClass = new StatClass();
-    pRandom = new MersenneTwister();
+    pStatClass = std::make_unique<StatClass>();
+    pRandom = std::make_unique<MersenneTwister>();
   });
 }
 
@@ -166,24 +108,15 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
       const int iG = static_cast<int>(iGrid);
 
       // Called once per calculator in a run; objects of an earlier call
-      // are released rather than leaked.
-      DeleteAndNull(pX0, pXWX, pWeightMatrix, pGridValues, pGridAux);
-      DeleteAndNull(pWork1, pWork2, pWork3, pWork4, pWork5, pWork6);
-
-      pX0 = new Matrix();
-      pXWX = new SymmetricMatrix();
-      pWeightMatrix = new Matrix(n, n);
+      // are replaced.
+      pX0 = std::make_unique<Matrix>();
+      pXWX = std::make_unique<SymmetricMatrix>();
+      pWeightMatrix = std::make_unique<Matrix>(n, n);
       *pWeightMatrix = 0.0;
-      pGridValues = new ColumnVector(iG);
+      pGridValues = std::make_unique<ColumnVector>(iG);
       *pGridValues = 0.0;
-      pGridAux = new ColumnVector(iG);
+      pGridAux = std::make_unique<ColumnVector>(iG);
       *pGridAux = 0.0;
-      pWork1 = new ColumnVector();
-      pWork2 = new Matrix();
-      pWork3 = new ColumnVector();
-      pWork4 = new Matrix();
-      pWork5 = new Matrix();
-      pWork6 = new Matrix();
     });
   });
 }
@@ -194,60 +127,54 @@ void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
                                     const std::vector<KmString>& vRows) {
   WithCallPath("SetClusterMatrix()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::SetClusterMatrix()", [&] {
-      Matrix* pCopy = new Matrix(mGroupData);
-      delete pClusterMatrix;
-      pClusterMatrix = pCopy;
+      pClusterMatrix = std::make_unique<Matrix>(mGroupData);
       vClusterRows = vRows;
       iNumObs = iN;
     });
   });
 }
 
-void kmCalculator::SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
-                                       Matrix** ppX, Matrix** ppY,
-                                       ColumnVector** ppWeights,
-                                       Matrix** ppAux) {
-  WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
-    if (iNumGroupsIn < 0) {
-      GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
-                           iNumGroupsIn);
-    }
-    WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
-      ReleaseGroupArrays();
-      iNumGroups = iNumGroupsIn;
-      iGroupValue = iGroupValueIn;
-      ppGroupX = CopyArray(ppX, iNumGroups);
-      ppGroupY = CopyArray(ppY, iNumGroups);
-      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
-      ppGroupAux = CopyArray(ppAux, iNumGroups);
-    });
+void kmCalculator::Release() {
+  pStatClass.reset();
+  ReleaseObservations();
+  pX0.reset();
+  pXWX.reset();
+  pWeightMatrix.reset();
+  pGridAux.reset();
+  pGridValues.reset();
+  pClusterMatrix.reset();
+  pRandom.reset();
+  pCalcHandler = nullptr;
+  pOwnedCalcHandler.reset();
+}
+
+void kmCalculator::CreateObservations(int n) {
+  WithMatrixErrorsAsKm("kmCalculator::CreateObservations()", [&] {
+    pDataX = std::make_unique<Matrix>(n, 2);
+    *pDataX = 0.0;
+    pDataY = std::make_unique<Matrix>(n, 1);
+    *pDataY = 0.0;
+    pDataWeightInput = std::make_unique<ColumnVector>(n);
+    *pDataWeightInput = 0.0;
+    pDataAux = std::make_unique<Matrix>(n, 1);
+    *pDataAux = 0.0;
   });
 }
 
-void kmCalculator::ReleaseGroupArrays() {
-  DeleteArray(ppGroupX, iNumGroups);
-  DeleteArray(ppGroupY, iNumGroups);
-  DeleteArray(ppGroupAux, iNumGroups);
-  DeleteArray(ppGroupWeights, iNumGroups);
+void kmCalculator::SetObservation(int r, double x, double y, double w,
+                                  double s) {
+  (*pDataX)(r, 1) = 1.0;
+  (*pDataX)(r, 2) = x;
+  (*pDataY)(r, 1) = y;
+  (*pDataWeightInput)(r) = w;
+  (*pDataAux)(r, 1) = s;
 }
 
-void kmCalculator::Release() {
-  DeleteAndNull(pStatClass);
-  DeleteAndNull(pDataX);
-  DeleteAndNull(pX0);
-  DeleteAndNull(pXWX);
-  DeleteAndNull(pDataY);
-  DeleteAndNull(pWeightMatrix);
-  DeleteAndNull(pDataWeightInput);
-  DeleteAndNull(pGridAux);
-  DeleteAndNull(pGridValues);
-  DeleteAndNull(pClusterMatrix);
-  DeleteAndNull(pDataAux);
-  ReleaseGroupArrays();
-  DeleteAndNull(pWork1, pWork2, pWork3, pWork4, pWork5, pWork6);
-  DeleteAndNull(pRandom);
-  pCalcHandler = nullptr;
-  pOwnedCalcHandler.reset();
+void kmCalculator::ReleaseObservations() {
+  pDataX.reset();
+  pDataY.reset();
+  pDataWeightInput.reset();
+  pDataAux.reset();
 }
 
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {

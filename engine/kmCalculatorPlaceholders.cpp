@@ -1,4 +1,4 @@
-// kmCalculator: AddBadCohort, AddBadComparison, SelectFinalModelDDS.
+// kmCalculator: FillPlaceholderRows, AddBadCohort, SelectFinalModelDDS.
 //
 // A cohort or comparison that cannot be fitted still gets one model table
 // so that reports can show its observations; the data-dependent final
@@ -36,20 +36,6 @@ void RequireRecord(const kmCalcData* pCalcData) {
   }
 }
 
-// Writes rows iFirst..iFirst+n-1 of mRows from the independent values
-// (column 2 of mX), the dependent values mY and the standard errors mAux.
-// Out-of-range reads raise the matrix library's index error.
-void FillRows(Matrix& mRows, int iFirst, int n, const Matrix& mX,
-              const Matrix& mY, const Matrix& mAux) {
-  for (int i = 1; i <= n; ++i) {
-    const int r = iFirst + i - 1;
-    mRows(r, 1) = mX(i, 2);
-    mRows(r, 2) = mY(i, 1);
-    mRows(r, 3) = kNoFit;
-    mRows(r, 4) = mAux(i, 1);
-  }
-}
-
 // The candidate handed to the final choice: coefficients (first intercept,
 // first slope, slope changes) and the kinkmark locations of model iIndex.
 void CandidateVectors(const kmCalcData& calcData, int iIndex,
@@ -69,6 +55,18 @@ void CandidateVectors(const kmCalcData& calcData, int iIndex,
 
 }  // namespace
 
+void kmCalculator::FillPlaceholderRows(Matrix& mRows, int iFirst, int n,
+                                       const Matrix& mX, const Matrix& mY,
+                                       const Matrix& mAux) {
+  for (int i = 1; i <= n; ++i) {
+    const int r = iFirst + i - 1;
+    mRows(r, 1) = mX(i, 2);
+    mRows(r, 2) = mY(i, 1);
+    mRows(r, 3) = kNoFit;
+    mRows(r, 4) = mAux(i, 1);
+  }
+}
+
 void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
   WithCallPath("AddBadCohort()", kClassName, [&] {
     RequireRecord(pCalcData);
@@ -81,32 +79,7 @@ void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::AddBadCohort()", [&] {
       Matrix mRows(n, 4);
-      FillRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);
-      kmTable table;
-      table.SetNObs(static_cast<int16_t>(n));
-      table.SetData(mRows);
-      pCalcData->vModels.push_back(table);
-    });
-  });
-}
-
-void kmCalculator::AddBadComparison(kmCalcData* pCalcData) {
-  WithCallPath("AddBadComparison()", kClassName, [&] {
-    RequireRecord(pCalcData);
-    if (pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
-        pWork5 == nullptr || pWork6 == nullptr) {
-      GenerateKmException(
-          "The comparison's observations must be loaded before a "
-          "placeholder record is built.",
-          kClassName);
-    }
-    const int n = iNumObs;
-    WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
-      // Both groups' rows are kept: the record is the only place the
-      // report can show the data of a comparison it could not compute.
-      Matrix mRows(2 * n, 4);
-      FillRows(mRows, 1, n, *pDataX, *pWork2, *pWork5);
-      FillRows(mRows, n + 1, n, *pDataX, *pWork4, *pWork6);
+      FillPlaceholderRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);
       kmTable table;
       table.SetNObs(static_cast<int16_t>(n));
       table.SetData(mRows);

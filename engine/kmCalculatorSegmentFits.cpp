@@ -137,7 +137,7 @@ double ExactRunFitBound(const Matrix& mY, const Matrix& mW, int n) {
 void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
   WithCallPath("Partitions()", kClassName, [&] {
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::Partitions()", [&] {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
@@ -178,7 +178,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
 void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
   WithCallPath("PartitionSSEs()", kClassName, [&] {
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PartitionSSEs()", [&] {
       const Matrix& mX = *pDataX;
       const Matrix& mY = *pDataY;
@@ -215,7 +215,7 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
     const int g =
         static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
     const int n = iNumObs;
-    RequireObservations(pDataX, pDataY, pWeightMatrix, n);
+    RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
     const Matrix& mX = *pDataX;
     ColumnVector vP(k);
     km_segmentations::FirstSegmentation(k, a, g, n, vP, kClassName);

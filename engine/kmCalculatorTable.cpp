@@ -15,7 +15,8 @@
 // vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
 // pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
 // (bComparison) has c = iXColumn base columns and the coefficient layout of
-// the comparison section; its covariance comes from KinkMkSEsComp.
+// the comparison section; its covariance comes from the comparison's
+// KinkMkSEsComp.
 #include <newmat.h>
 
 #include <cmath>
@@ -29,6 +30,7 @@
 #include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KinkMKFitResult.h"
+#include "models/ModelNumerics.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -223,14 +225,14 @@ void SetSegmentAPCs(kmCalculator& calc, const TableShape& s,
     const int iPos = s.p + s.k + j - 1;
     const double b = vBeta(iPos);
     const double v = V(iPos, iPos);
-    const double dAPC = 100.0 * (std::exp(b) - 1.0);
+    const double dAPC = PercentChange(b);
     double dLower = 0.0;
     double dUpper = 0.0;
     bool bOk = false;
     if (v > 0.0 && v < 100.0) {
       const double dSlopeSE = std::sqrt(v);
-      dLower = 100.0 * (std::exp(b - dT * dSlopeSE) - 1.0);
-      dUpper = 100.0 * (std::exp(b + dT * dSlopeSE) - 1.0);
+      dLower = PercentChange(b - dT * dSlopeSE);
+      dUpper = PercentChange(b + dT * dSlopeSE);
       bOk = true;
     }
     ColumnVector vRange(2);
@@ -271,8 +273,13 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vResidualSum,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
-                         int iCriterion, double dShift) {
+                         int iCriterion, double dShift,
+                         const ComparisonCovariance& comparisonCovariance) {
   WithCallPath("Table()", kClassName, [&] {
+    if (bComparison && !comparisonCovariance) {
+      GenerateKmException("A comparison model needs its covariance.",
+                          kClassName);
+    }
     WithMatrixErrorsAsKm("kmCalculator::Table()", [&]() {
       if (pTable == nullptr) {
         GenerateKmException("The model table must be given.", kClassName);
@@ -328,9 +335,10 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       // Coefficient covariance with the kinkmarks held fixed, and its
       // degrees of freedom.
       auto pV = std::make_unique<Matrix>();
-      const double dDF = bComparison ? KinkMkSEsComp(static_cast<int16_t>(k),
-                                                     vTau, *pV, *pTable)
-                                     : KinkMkSEs(k, vTau, pV.get(), pTable);
+      const double dDF = bComparison
+                             ? comparisonCovariance(static_cast<int16_t>(k),
+                                                    vTau, *pV, *pTable)
+                             : KinkMkSEs(k, vTau, pV.get(), pTable);
       const Matrix& V = *pV;
       pTable->SetUDF(dDF);
 

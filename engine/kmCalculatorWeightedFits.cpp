@@ -163,7 +163,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
             "kmCalculator::WLSWgt()", dPhi);
       }
 
-      if (pWeightMatrix == nullptr) pWeightMatrix = new Matrix();
+      if (pWeightMatrix == nullptr) pWeightMatrix = std::make_unique<Matrix>();
       Matrix& mV = *pWeightMatrix;
       mV.ReSize(n, n);
       mV = 0.0;
@@ -227,7 +227,7 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
     const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
-      const ColumnVector y = ObservedSeries(pDataY, n);
+      const ColumnVector y = ObservedSeries(pDataY.get(), n);
       const Matrix mXn = mX.Rows(1, n);
       if (iMode == 0) {
         if (pWeightMatrix == nullptr) {
@@ -299,7 +299,7 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
     WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
       const Matrix mT = FactorWeighting(mWorkA, vU, n);
-      const ColumnVector y = ObservedSeries(pDataY, n);
+      const ColumnVector y = ObservedSeries(pDataY.get(), n);
       const ColumnVector e = y - mX.Rows(1, n) * mM.Column(1);
       const ColumnVector vTe = mT * e;
       if (vSSE.Nrows() < 1) vSSE.ReSize(1);

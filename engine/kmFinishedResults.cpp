@@ -75,6 +75,17 @@ void kmFinishedResults::WaitForRecord(int iCohortIndex,
   });
 }
 
+bool kmFinishedResults::WaitAndTake(int iIndex,
+                                    std::unique_ptr<kmCalcData>& pRecord) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return bClosed_ || records_.count(iIndex) != 0; });
+  auto it = records_.find(iIndex);
+  if (it == records_.end()) return false;
+  pRecord = std::move(it->second);
+  records_.erase(it);
+  return true;
+}
+
 size_t kmFinishedResults::Size() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return records_.size();

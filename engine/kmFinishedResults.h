@@ -1,6 +1,7 @@
-// kmFinishedResults: the result map of a calculation run, where the cohort
-// tasks leave their finished records and from which the writer thread takes
-// them in cohort order.
+// kmFinishedResults: the result map of a pass run on a pool, where the tasks
+// leave their finished records and from which one thread takes them in
+// order: the cohorts of a calculation run, and the pairs of the comparison
+// pass.
 #ifndef KM_ENGINE_KMFINISHEDRESULTS_H
 #define KM_ENGINE_KMFINISHEDRESULTS_H
 
@@ -14,9 +15,11 @@
 
 class kmCalcData;
 
-// The finished records of the cohorts 0 .. N-1 of one run, keyed by cohort
-// index. The map owns what it holds: a record leaves it when the writer
-// takes it, and whatever is left is deleted with the map.
+// The finished records of the tasks 0 .. N-1 of one pass (cohorts or
+// pairs), keyed by index. The map owns what it holds: a record leaves it
+// when the writer takes it, and whatever is left is deleted with the map.
+// A task may finish without a record (a null one): its index is then done
+// all the same.
 //
 // Threads: every operation holds the map's lock; any thread may call any of
 // them. Storing a record wakes a writer waiting in WaitForRecord.
@@ -46,6 +49,10 @@ class kmFinishedResults {
   // Waits until the record of cohort iCohortIndex is in the map or the map
   // is closed, at most timeout.
   void WaitForRecord(int iCohortIndex, std::chrono::milliseconds timeout);
+  // Waits until index iIndex is done or the map is closed. Returns false
+  // when the map was closed without it; otherwise takes its record (null
+  // for a task that finished without one) into pRecord and returns true.
+  bool WaitAndTake(int iIndex, std::unique_ptr<kmCalcData>& pRecord);
 
   int GetNumCohorts() const { return iNumCohorts_; }
   size_t Size() const;

@@ -1,5 +1,6 @@
-// kmFitScores: the score of a missing fit and the F statistic of one data
-// set, shared by the cohort and comparison fits and their tests.
+// kmFitScores: the score of a missing fit, the F statistic of one data set
+// and the rules that count a permuted F as reaching the observed one, shared
+// by the cohort and comparison fits and their tests.
 #ifndef KM_ENGINE_KMFITSCORES_H
 #define KM_ENGINE_KMFITSCORES_H
 
@@ -36,5 +37,11 @@ constexpr double kSseRoundingTolerance = 1e-6;
 inline bool IsRoundingBelowZero(double dSse, double dBound) {
   return dSse < 0.0 && -dSse <= std::max(kSseRoundingTolerance, dBound);
 }
+
+// The sequential (early-stopping) test's rule, the one exact comparison of
+// the permutation tests: its stopping tables were built counting a data set
+// whose F is at least the observed one, with no tolerance. A NaN reaches
+// nothing.
+inline bool ReachesObservedFExactly(double dFi, double dF) { return dFi >= dF; }
 
 #endif  // KM_ENGINE_KMFITSCORES_H

@@ -128,6 +128,7 @@ void KmException::Init() {
   sSource_.clear();
   sCallPath_.clear();
   iNumber_ = -1;
+  failure_ = KmFailure::kOther;
 }
 
 void KmException::AddCallPath(const char* sMethod, const char* sClassName,

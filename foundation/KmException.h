@@ -14,6 +14,16 @@
 #define KM_PRINTF_FORMAT(fmt, first)
 #endif
 
+// What a failure means to the control of the run, carried beside its text
+// so that no decision reads the message.
+enum class KmFailure : int32_t {
+  // Any failure the run reports and ends with in the error file.
+  kOther = 0,
+  // A best-model fit met a model with kinkmarks but no locations: the run
+  // reports the message and ends with status 1 once every worker stopped.
+  kFitWithoutLocations = 1,
+};
+
 // KmException carries an error from the point of failure to the driver.
 // It is thrown by value and caught by reference; each catching layer appends
 // one line naming its method and class to the call path (AddCallPath) and
@@ -56,6 +66,9 @@ class KmException : public std::exception {
   const char* GetCallPath() const { return sCallPath_.c_str(); }
   int32_t GetKind() const { return iKind_; }
   int32_t GetNumber() const { return iNumber_; }
+  // KmFailure::kOther unless set; copies keep it.
+  KmFailure GetFailure() const { return failure_; }
+  void SetFailure(KmFailure failure) { failure_ = failure; }
 
   // Replaces the message with sText (null gives "").
   void SetMessage(const char* sText);
@@ -71,7 +84,8 @@ class KmException : public std::exception {
   void SetCallPath(const char* sCallPath);
   void SetKind(int32_t iKind) { iKind_ = iKind; }
 
-  // Message, source and call path "", number -1 (the kind stays).
+  // Message, source and call path "", number -1, failure kOther (the kind
+  // stays).
   void Init();
 
   // Appends one line to the call path: sMethod, then " of " and sClassName
@@ -89,6 +103,7 @@ class KmException : public std::exception {
   std::string sCallPath_;
   int32_t iNumber_;
   int32_t iKind_;
+  KmFailure failure_ = KmFailure::kOther;
 };
 
 // The exception raised by the text-to-number conversions (KmConvertValue):

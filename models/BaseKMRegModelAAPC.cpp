@@ -14,18 +14,11 @@
 
 #include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
+#include "models/ModelNumerics.h"
 #include "models/TestResults.h"
 #include "models/internal/EstimateCatch.h"
 
 using km_models_internal::WithEstimateCatch;
-
-namespace {
-
-double PercentChange(double dLogScale) {
-  return 100.0 * (std::exp(dLogScale) - 1.0);
-}
-
-}  // namespace
 
 bool BaseKMRegModel::find_Segment(const NEWMAT::ColumnVector& T, double dStart,
                                   double dEnd) {

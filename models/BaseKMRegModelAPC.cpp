@@ -18,17 +18,13 @@
 
 #include "models/BaseKMRegModel.h"
 #include "models/DistributionWrappers.h"
+#include "models/ModelNumerics.h"
 #include "models/TestResults.h"
 #include "models/internal/EstimateCatch.h"
 
 using km_models_internal::WithEstimateCatch;
 
 namespace {
-
-// 100 (e^b - 1): the percent change of a slope on the log scale.
-double PercentChange(double dLogScale) {
-  return 100.0 * (std::exp(dLogScale) - 1.0);
-}
 
 // A log-scale upper bound beyond this is reported as kCappedUpperBound by
 // calc_TestByMethod: e^80 is already far outside any meaningful percent.

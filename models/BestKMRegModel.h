@@ -164,7 +164,8 @@ class BestKMRegModel {
                                  const KMBestModelFit& input);
 
   // Throws KmException "ERROR 1 in BestKMRegModel::fit_BestKMRegModel"
-  // (source "BestKMRegModel"), which fit_BestKMRegModel passes on without
+  // (source "BestKMRegModel", failure KmFailure::kFitWithoutLocations),
+  // which fit_BestKMRegModel passes on without
   // reporting it; a run stops on it and its caller ends with status 1 once
   // every worker has stopped.
   [[noreturn]] static void end_ProcessForMissingLocations();

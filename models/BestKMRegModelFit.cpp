@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <limits>
@@ -242,7 +241,7 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
   try {
     FitBestModel(result, input);
   } catch (const KmException& e) {
-    if (std::strcmp(e.GetMessage(), kMissingLocationsText) != 0) {
+    if (e.GetFailure() != KmFailure::kFitWithoutLocations) {
       km_models_internal::ReportStandardException(e);
     }
     throw;
@@ -262,5 +261,7 @@ void BestKMRegModel::end_ProcessForMissingLocations() {
   // Raised, not ended here: a run's other fits may still be working on the
   // pool threads, so the failure travels to the caller, which reports it
   // once every worker has stopped.
-  GenerateKmException(kMissingLocationsText, "BestKMRegModel");
+  KmException e(kMissingLocationsText, "BestKMRegModel");
+  e.SetFailure(KmFailure::kFitWithoutLocations);
+  throw e;
 }

@@ -1,4 +1,5 @@
-// Extremes and sample statistics: find_MinWithIndex, find_MaxWithIndex,
+// Percent change, extremes and sample statistics: PercentChange,
+// find_MinWithIndex, find_MaxWithIndex,
 // find_MinOfVectorArray, find_MaxOfVectorArray, find_MinOfIntArray,
 // find_MaxOfIntArray, calc_StdDev, sum_PrefixMinima, calc_Median.
 #include "models/ModelNumerics.h"
@@ -101,6 +102,10 @@ double find_MaxOfIntArray(const OneDimensionArray<int>& values) {
     }
     return static_cast<double>(iBest);
   });
+}
+
+double PercentChange(double dLogScale) {
+  return 100.0 * (std::exp(dLogScale) - 1.0);
 }
 
 double calc_StdDev(const NEWMAT::ColumnVector& v) {

@@ -26,6 +26,13 @@ struct KMIndexValuePair {
   double value = 0.0;
 };
 
+// -- Percent change --
+
+// 100 (e^b - 1): the percent change per unit of a slope b on the log scale,
+// the one formula of every APC, AAPC and interval bound of one. Formed as
+// written (not through expm1), so the figures stay those of earlier runs.
+double PercentChange(double dLogScale);
+
 // -- Extremes --
 //
 // Each scans in storage order. The value-only routines answer for empty

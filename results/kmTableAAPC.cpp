@@ -15,6 +15,7 @@
 #include "models/BaseKMRegModel.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
+#include "models/ModelNumerics.h"
 #include "results/internal/kmTableIntervalInputs.h"
 #include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
@@ -82,7 +83,7 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
       bAllComputed = bAllComputed && segment.slope.bComputed;
     }
     if (!bAllComputed) {
-      aapc.SetAAPC(100.0 * (std::exp(dSum) - 1.0), 0.0, 0.0, false, 0.0, 0.0);
+      aapc.SetAAPC(PercentChange(dSum), 0.0, 0.0, false, 0.0, 0.0);
       return;
     }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "models/ModelNumerics.h"
 #include "models/TestResults.h"
 
 namespace km_models_internal {
@@ -38,8 +39,8 @@ void ApplyEmpiricalQuantileBounds(NEWMAT::ColumnVector& shortResult,
   probabilities(2) = 1.0 - dAlpha / 2.0;
   const NEWMAT::ColumnVector q =
       calc_EmpiricalQuantiles(sample, probabilities, false);
-  const double dLower = 100.0 * (std::exp(q(1)) - 1.0);
-  const double dUpper = 100.0 * (std::exp(q(2)) - 1.0);
+  const double dLower = PercentChange(q(1));
+  const double dUpper = PercentChange(q(2));
   shortResult(5) = dLower;
   shortResult(6) = dUpper;
   shortResult(7) = (dLower <= 0.0 && 0.0 <= dUpper) ? 0.0 : 1.0;

@@ -334,6 +334,36 @@ TEST(ReadDataVerifyTest, ZeroCountNoteStillChecksTheRates) {
           At(0, 1) + "  There was one or more missing population values." +
           At(2, 2)}),
       run.Texts());
+  EXPECT_EQ(kmCohortValidity::kRefused, run.reader->GetCohortValidity(0));
+}
+
+TEST(ReadDataVerifyTest, ValidityIsCarriedBesideTheText) {
+  // The zero-count note alone leaves the cohort valid; the type says so
+  // without reading the text.
+  const struct {
+    const char* sName;
+    int iModel;
+    bool bLogLinear;
+    kmCohortValidity expected;
+  } cases[] = {
+      {"note only", 4, true, kmCohortValidity::kZeroCountNoteOnly},
+      {"no finding", 0, false, kmCohortValidity::kNoFinding},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sName);
+    RunSetup s;
+    s.sFile = km_test::DataPath("verify/crude_zero.csv");
+    s.vars = {{"Year", kmVarIndependent, false},
+              {"Count", kmVarDependent, false},
+              {"Pop", -1, false}};
+    s.iType = 0;
+    s.iModel = c.iModel;
+    s.bLogLinear = c.bLogLinear;
+    VerifyRun run(s);
+    run.Verify();
+    EXPECT_EQ(c.expected, run.reader->GetCohortValidity(0));
+    EXPECT_TRUE(IsValidCohort(run.reader->GetCohortValidity(0)));
+  }
 }
 
 TEST(ReadDataVerifyTest, AdjustmentGroupsFromFormatOrData) {

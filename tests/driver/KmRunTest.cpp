@@ -16,18 +16,26 @@
 namespace {
 
 TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
+  // The decision follows the failure's type; the text is only printed.
   const struct {
     const char* sMessage;
+    KmFailure failure;
     int iStatus;  // -1: the failure goes on to the error file
-  } cases[] = {{"ERROR 1 in BestKMRegModel::fit_BestKMRegModel", 1},
-               {"Error: SSE < 0.", -1},
-               {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.", -1}};
+  } cases[] = {
+      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel",
+       KmFailure::kFitWithoutLocations, 1},
+      {"Error: SSE < 0.", KmFailure::kOther, -1},
+      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel", KmFailure::kOther, -1},
+      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.", KmFailure::kOther,
+       -1}};
   for (const auto& c : cases) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int iStatus = -1;
     try {
-      ReportCalculationFailure(KmException(c.sMessage, "BestKMRegModel"));
+      KmException e(c.sMessage, "BestKMRegModel");
+      e.SetFailure(c.failure);
+      ReportCalculationFailure(e);
     } catch (const KmRunExit& exit) {
       iStatus = exit.iStatus;
     }

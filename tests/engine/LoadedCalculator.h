@@ -59,10 +59,10 @@ struct LoadedCalculator {
     calc = std::make_unique<kmCalculator>(session.get());
     calc->LoadCalcMembers(nullptr, 0);
     calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = new NEWMAT::Matrix(n, 2);
-    calc->pDataY = new NEWMAT::Matrix(n, 1);
-    calc->pDataWeightInput = new NEWMAT::ColumnVector(n);
-    calc->pDataAux = new NEWMAT::Matrix(n, 1);
+    calc->pDataX = std::make_unique<NEWMAT::Matrix>(n, 2);
+    calc->pDataY = std::make_unique<NEWMAT::Matrix>(n, 1);
+    calc->pDataWeightInput = std::make_unique<NEWMAT::ColumnVector>(n);
+    calc->pDataAux = std::make_unique<NEWMAT::Matrix>(n, 1);
     for (int i = 1; i <= n; ++i) {
       const Observation& o = obs[static_cast<size_t>(i - 1)];
       (*calc->pDataX)(i, 1) = 1.0;

@@ -215,7 +215,8 @@ TEST(kmCalculationHandlerPrepare, PoissonRatesComeFromCountsAndPopulations) {
   ASSERT_TRUE(p.handler.GetReadData()->GetCohortGoodFlag(0));
   const KmString sNote = p.handler.GetReadData()->GetIsCohortGoodToUse(0);
   EXPECT_GE(sNote.Find("added to each zero count"), 0);
-  EXPECT_TRUE(kmCalculationHandler::IsValidVerification(sNote));
+  EXPECT_EQ(p.handler.GetReadData()->GetCohortValidity(0),
+            kmCohortValidity::kZeroCountNoteOnly);
   bool bZero = false;
   p.PrepareNext(bZero);
   EXPECT_TRUE(bZero);
@@ -224,25 +225,19 @@ TEST(kmCalculationHandlerPrepare, PoissonRatesComeFromCountsAndPopulations) {
                       {2002, 5, 1 / 3.125, std::sqrt(8.0) / 1.6}});
 }
 
-TEST(kmCalculationHandlerPrepare, OnlyTheShortZeroCountNoteLeavesACohortValid) {
-  const std::string sNote = "0.5 will be added to each zero count value.";
+TEST(kmCalculationHandlerPrepare, OnlyTheZeroCountNoteLeavesACohortValid) {
+  // The validity travels as a type beside the text: only a refusal makes
+  // the cohort's record invalid.
   const struct {
-    std::string sText;
+    kmCohortValidity validity;
     bool bValid;
   } kCases[] = {
-      {"", true},
-      {sNote, true},
-      {sNote + std::string(129 - sNote.size(), ' '), true},
-      {sNote + std::string(130 - sNote.size(), ' '), false},
-      {"  Kinkmark cannot process records with missing dependent variable "
-       "values.",
-       false},
+      {kmCohortValidity::kNoFinding, true},
+      {kmCohortValidity::kZeroCountNoteOnly, true},
+      {kmCohortValidity::kRefused, false},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.sText.size());
-    EXPECT_EQ(
-        kmCalculationHandler::IsValidVerification(KmString(c.sText.c_str())),
-        c.bValid);
+    EXPECT_EQ(IsValidCohort(c.validity), c.bValid);
   }
 }
 

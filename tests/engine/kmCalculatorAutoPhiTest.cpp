@@ -100,8 +100,7 @@ TEST(CalculateAutoParamPhi, RestoresDataWhenTheFitFails) {
 
 TEST(CalculateAutoParamPhi, MissingDataIsAnError) {
   PhiCalculator pc;
-  delete pc.calc->pDataY;
-  pc.calc->pDataY = nullptr;
+  pc.calc->pDataY.reset();
   EXPECT_THROW(pc.calc->calculateAutoParamPhi(1), KmException);
 }
 

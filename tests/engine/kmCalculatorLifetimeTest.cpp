@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPairwiseComparison.h"
 #include "foundation/KmException.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
@@ -39,7 +40,6 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
   ASSERT_NE(calc.pRandom, nullptr);
   EXPECT_EQ(calc.pRandom->mti, 625);  // unseeded until the driver seeds it
   EXPECT_EQ(calc.iNumObs, 0);
-  EXPECT_EQ(calc.iOne, 1);
   EXPECT_EQ(calc.pVarCovMatrix, nullptr);
   EXPECT_EQ(calc.pX0, nullptr);
 }
@@ -93,7 +93,6 @@ TEST(KmCalculatorLifetime, LoadCalcMembersSizesTheGridAndWeights) {
     EXPECT_EQ(calc.pWeightMatrix->SumAbsoluteValue(), 0.0);
     EXPECT_EQ(calc.pX0->Nrows(), 0);
     EXPECT_EQ(calc.pXWX->Nrows(), 0);
-    ASSERT_NE(calc.pWork6, nullptr);
   }
 }
 
@@ -133,9 +132,10 @@ TEST(KmCalculatorLifetime, CohortIndexMapsAnalysisCopiesToCohorts) {
   EXPECT_THROW(GetNumObsForCohortIndex(nullptr, 0), KmException);
 }
 
-TEST(KmCalculatorLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
+TEST(KmPairwiseComparisonLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   auto pSession = SessionWithCounts({5}, 0);
   kmCalculator calc(pSession.get());
+  kmPairwiseComparison comparison(calc);
 
   Matrix mX1(3, 2), mX2(4, 2), mY1(3, 1), mY2(4, 1), mZ1(3, 1), mZ2(4, 1);
   mX1 = 1.0;
@@ -151,15 +151,16 @@ TEST(KmCalculatorLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   Matrix* ppY[] = {&mY1, &mY2};
   ColumnVector* ppW[] = {&vW1, &vW2};
   Matrix* ppZ[] = {&mZ1, &mZ2};
-  calc.SetTwoGroupMatrices(2, 9, ppX, ppY, ppW, ppZ);
-  EXPECT_EQ(calc.iNumGroups, 2);
-  EXPECT_EQ(calc.iGroupValue, 9);
-  ASSERT_NE(calc.ppGroupX[1], &mX2);  // a copy, not the caller's object
-  EXPECT_EQ((*calc.ppGroupX[1])(4, 2), 2.0);
-  EXPECT_EQ((*calc.ppGroupWeights[0])(3), 7.0);
-  EXPECT_EQ((*calc.ppGroupAux[1])(1, 1), 6.0);
+  comparison.SetTwoGroupMatrices(2, 9, ppX, ppY, ppW, ppZ);
+  EXPECT_EQ(comparison.iNumGroups, 2);
+  EXPECT_EQ(comparison.iGroupValue, 9);
+  ASSERT_NE(comparison.ppGroupX[1].get(),
+            &mX2);  // a copy, not the caller's object
+  EXPECT_EQ((*comparison.ppGroupX[1])(4, 2), 2.0);
+  EXPECT_EQ((*comparison.ppGroupWeights[0])(3), 7.0);
+  EXPECT_EQ((*comparison.ppGroupAux[1])(1, 1), 6.0);
   mY1 = -1.0;
-  EXPECT_EQ((*calc.ppGroupY[0])(1, 1), 3.0);
+  EXPECT_EQ((*comparison.ppGroupY[0])(1, 1), 3.0);
 
   // A second call replaces the arrays (the sanitizer build checks that the
   // first call's objects are freed exactly once).
@@ -167,13 +168,13 @@ TEST(KmCalculatorLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   Matrix* ppY1[] = {&mY2};
   ColumnVector* ppW1[] = {&vW2};
   Matrix* ppZ1[] = {&mZ2};
-  calc.SetTwoGroupMatrices(1, 4, ppX1, ppY1, ppW1, ppZ1);
-  EXPECT_EQ(calc.iNumGroups, 1);
-  EXPECT_EQ(calc.iGroupValue, 4);
-  EXPECT_EQ(calc.ppGroupY[0]->Nrows(), 4);
+  comparison.SetTwoGroupMatrices(1, 4, ppX1, ppY1, ppW1, ppZ1);
+  EXPECT_EQ(comparison.iNumGroups, 1);
+  EXPECT_EQ(comparison.iGroupValue, 4);
+  EXPECT_EQ(comparison.ppGroupY[0]->Nrows(), 4);
 
   EXPECT_THROW(
-      calc.SetTwoGroupMatrices(-1, 0, nullptr, nullptr, nullptr, nullptr),
+      comparison.SetTwoGroupMatrices(-1, 0, nullptr, nullptr, nullptr, nullptr),
       KmException);
 }
 
@@ -196,10 +197,10 @@ TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {
   // verifies that they, and observation matrices left by the task, are freed.
   auto pSession = SessionWithCounts({4}, 0);
   auto pCalc = std::make_unique<kmCalculator>(pSession.get());
-  pCalc->pDataX = new Matrix(4, 2);
-  pCalc->pDataY = new Matrix(4, 1);
-  pCalc->pDataWeightInput = new ColumnVector(4);
-  pCalc->pDataAux = new Matrix(4, 1);
+  pCalc->pDataX = std::make_unique<Matrix>(4, 2);
+  pCalc->pDataY = std::make_unique<Matrix>(4, 1);
+  pCalc->pDataWeightInput = std::make_unique<ColumnVector>(4);
+  pCalc->pDataAux = std::make_unique<Matrix>(4, 1);
   pCalc->LoadCalcMembers(nullptr, 0);
   pCalc->LoadCalcMembers(nullptr, 0);
   EXPECT_EQ(pCalc->pGridValues->Nrows(), 4);

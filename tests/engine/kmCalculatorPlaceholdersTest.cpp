@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmPairwiseComparison.h"
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
 #include "results/kmCalcData.h"
@@ -69,11 +70,9 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    delete calc_->pDataX;
-    calc_->pDataX = new Matrix(c.xRows, c.xCols);
+    calc_->pDataX = std::make_unique<Matrix>(c.xRows, c.xCols);
     *calc_->pDataX = 1.0;
-    delete calc_->pDataAux;
-    calc_->pDataAux = new Matrix(c.auxRows, 1);
+    calc_->pDataAux = std::make_unique<Matrix>(c.auxRows, 1);
     *calc_->pDataAux = 1.0;
     kmCalcData record;
     const KmException e =
@@ -89,30 +88,31 @@ TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
   const KmException eRecord =
       km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
   EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
-  delete calc_->pDataAux;
-  calc_->pDataAux = nullptr;
+  calc_->pDataAux.reset();
   kmCalcData record;
   const KmException eData =
       km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
   EXPECT_STREQ(eData.GetCallPath(), "AddBadCohort() of kmCalculator");
+  kmPairwiseComparison comparison(*calc_);
   const KmException eComp =
-      km_test::CatchKmException([&] { calc_->AddBadComparison(&record); });
+      km_test::CatchKmException([&] { comparison.AddBadComparison(&record); });
   EXPECT_STREQ(eComp.GetCallPath(), "AddBadComparison() of kmCalculator");
 }
 
 TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
   const double kY2[kN] = {9, 8, 7, 6};
   const double kSE2[kN] = {0.9, 0.8, 0.7, 0.6};
-  *calc_->pWork2 = *calc_->pDataY;
-  *calc_->pWork5 = *calc_->pDataAux;
-  calc_->pWork4->ReSize(kN, 1);
-  calc_->pWork6->ReSize(kN, 1);
+  kmPairwiseComparison comparison(*calc_);
+  comparison.pWork2 = std::make_unique<Matrix>(*calc_->pDataY);
+  comparison.pWork5 = std::make_unique<Matrix>(*calc_->pDataAux);
+  comparison.pWork4 = std::make_unique<Matrix>(kN, 1);
+  comparison.pWork6 = std::make_unique<Matrix>(kN, 1);
   for (int i = 1; i <= kN; ++i) {
-    (*calc_->pWork4)(i, 1) = kY2[i - 1];
-    (*calc_->pWork6)(i, 1) = kSE2[i - 1];
+    (*comparison.pWork4)(i, 1) = kY2[i - 1];
+    (*comparison.pWork6)(i, 1) = kSE2[i - 1];
   }
   kmCalcData record;
-  calc_->AddBadComparison(&record);
+  comparison.AddBadComparison(&record);
   ASSERT_EQ(record.vModels.size(), 1u);
   EXPECT_EQ(record.vModels[0].GetNObs(), kN);
   const Matrix& mRows = record.vModels[0].GetData();

@@ -182,8 +182,8 @@ TEST_F(SegmentFitsTest, ExactFitIsRelativeToTheData) {
   for (double dScale : {1.0, 1e-4, 1e4}) {
     SCOPED_TRACE(dScale);
     MakeCalculator(4, 1, 0);
-    calc_->pDataX = new Matrix(4, 2);
-    calc_->pDataY = new Matrix(4, 1);
+    calc_->pDataX = std::make_unique<Matrix>(4, 2);
+    calc_->pDataY = std::make_unique<Matrix>(4, 1);
     for (int i = 1; i <= 4; ++i) {
       (*calc_->pDataX)(i, 1) = 1.0;
       (*calc_->pDataX)(i, 2) = i;
@@ -373,8 +373,8 @@ TEST_F(SegmentFitsTest, PrecomputeQRefusesAnInadmissibleFirstSegmentation) {
   // a model breaking the end limit was kept for the search. It must be
   // refused.
   MakeCalculator(9, 2, 2);
-  calc_->pDataX = new Matrix(9, 2);
-  calc_->pDataY = new Matrix(9, 1);
+  calc_->pDataX = std::make_unique<Matrix>(9, 2);
+  calc_->pDataY = std::make_unique<Matrix>(9, 1);
   for (int i = 1; i <= 9; ++i) {
     (*calc_->pDataX)(i, 1) = 1.0;
     (*calc_->pDataX)(i, 2) = i;

@@ -72,10 +72,10 @@ class SelModESRTest : public ::testing::Test {
     calc_ = std::make_unique<kmCalculator>(session_.get());
     calc_->LoadCalcMembers(nullptr, o.iCohort);
     calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = new Matrix(n, 2);
-    calc_->pDataY = new Matrix(n, 1);
-    calc_->pDataWeightInput = new ColumnVector(n);
-    calc_->pDataAux = new Matrix(n, 1);
+    calc_->pDataX = std::make_unique<Matrix>(n, 2);
+    calc_->pDataY = std::make_unique<Matrix>(n, 1);
+    calc_->pDataWeightInput = std::make_unique<ColumnVector>(n);
+    calc_->pDataAux = std::make_unique<Matrix>(n, 1);
     for (int i = 1; i <= n; ++i) {
       (*calc_->pDataX)(i, 1) = 1.0;
       (*calc_->pDataX)(i, 2) = kX0 + i - 1;

@@ -419,6 +419,7 @@ TEST(FitBestKMRegModel, WeightedCriterionWithoutLocationsFailsTheFit) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_STREQ(e.GetMessage(),
                  "ERROR 1 in BestKMRegModel::fit_BestKMRegModel");
+    EXPECT_EQ(e.GetFailure(), KmFailure::kFitWithoutLocations);
   }
 }
 
@@ -427,6 +428,7 @@ TEST(FitBestKMRegModel, EndForMissingLocationsRaisesTheMessage) {
       [] { BestKMRegModel::end_ProcessForMissingLocations(); });
   EXPECT_STREQ(e.GetMessage(), "ERROR 1 in BestKMRegModel::fit_BestKMRegModel");
   EXPECT_STREQ(e.GetSource(), "BestKMRegModel");
+  EXPECT_EQ(e.GetFailure(), KmFailure::kFitWithoutLocations);
 }
 
 TEST(FitBestKMRegModel, UnplaceableModelLosesUnderOtherCodes) {

@@ -1,4 +1,4 @@
-// kmCalculator: CompMod, CompFTest.
+// kmPairwiseComparison: CompMod, CompFTest.
 //
 // The pairwise comparison of cohorts. For each pair of the results file's
 // comparison list, the two cohorts are stacked into one series of 2m rows
@@ -13,11 +13,14 @@
 // Every pair starts its generator from kmOptPermutationSeed, so its data
 // sets depend on the pair alone: not on the pairs before it, nor on which
 // calculator fits it or on which thread.
+#include "engine/kmPairwiseComparison.h"
+
 #include <newmat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
@@ -38,14 +41,16 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 // An F statistic below this is taken as 0.
 constexpr double kSmallF = 1e-8;
 
 template <typename T>
-void Assign(T*& p, const T& value) {
+void Assign(std::unique_ptr<T>& p, const T& value) {
   if (p == nullptr) {
-    p = new T(value);
+    p = std::make_unique<T>(value);
   } else {
     *p = value;
   }
@@ -137,7 +142,8 @@ namespace {
 
 // Steps 2 to 6 of the pair: shift, one-cohort design and weights, then the
 // stacked design with block-diagonal weights.
-void PrepareStacked(kmCalculator& calc, CompWork& w) {
+void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
+  kmCalculator& calc = cmp.calc_;
   const int m = w.m;
   Matrix& X = *calc.pDataX;
   double dMin = X(1, 2);
@@ -146,12 +152,12 @@ void PrepareStacked(kmCalculator& calc, CompWork& w) {
   for (int r = 1; r <= X.Nrows(); ++r) X(r, 2) -= w.dShift;
   w.mDesign1 = X.SubMatrix(1, m, 1, 2);
 
-  w.ya = *calc.pWork2;
-  w.yb = *calc.pWork4;
-  w.sa = *calc.pWork5;
-  w.sb = *calc.pWork6;
-  w.va = *calc.pWork1;
-  w.vb = *calc.pWork3;
+  w.ya = *cmp.pWork2;
+  w.yb = *cmp.pWork4;
+  w.sa = *cmp.pWork5;
+  w.sb = *cmp.pWork6;
+  w.va = *cmp.pWork1;
+  w.vb = *cmp.pWork3;
 
   calc.iXColumn = 2;
   calc.iNumObs = static_cast<int16_t>(m);
@@ -188,7 +194,7 @@ void PrepareStacked(kmCalculator& calc, CompWork& w) {
   Assign(calc.pDataWeightInput, v);
   Assign(calc.pDataAux, Z);
   w.G = static_cast<int16_t>(
-      calc.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
   calc.WLSWgt(0.0, w.As, w.Bs);
   w.As = BlockDiagonal(w.A1, w.A2);
   w.Bs = BlockDiagonal(w.B1, w.B2);
@@ -211,16 +217,17 @@ void PrepareStacked(kmCalculator& calc, CompWork& w) {
 // Step 7: the joint model for every k; returns the first exactly fitting k
 // (or -1) and sets kBest to the smallest-BIC k. A k that cannot be placed
 // ends the models there.
-int FitJointModels(kmCalculator& calc, CompWork& w, kmCalcData& record,
+int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
                    int& kBest) {
+  kmCalculator& calc = cmp.calc_;
   int kPerfect = -1;
   kBest = w.o.kmin;
   ColumnVector vKinkmarks, vCoefs, vSSE(1);
   Matrix mGrid;
   KmNullProgress nullProgress;
   for (int k = w.o.kmin; k <= w.o.kmax; ++k) {
-    calc.GridSearchComp(1, static_cast<uint16_t>(k), vKinkmarks, vCoefs, vSSE,
-                        w.G, mGrid, &nullProgress);
+    cmp.GridSearchComp(1, static_cast<uint16_t>(k), vKinkmarks, vCoefs, vSSE,
+                       w.G, mGrid, &nullProgress);
     if (!(vSSE(1) < kNoFit)) {
       if (k == w.o.kmin) {
         GenerateKmExceptionF(
@@ -235,10 +242,13 @@ int FitJointModels(kmCalculator& calc, CompWork& w, kmCalcData& record,
     table.SetGridSettings(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints);
     table.SetNumResamples(w.o.iSelectionSets);
     calc.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
-               static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod,
-               w.dShift);
-    calc.ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
-                    vCoefs, vKinkmarks, w.mFits, w.mResid, table);
+               static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod, w.dShift,
+               [&cmp](int16_t kk, const ColumnVector& vTau, Matrix& mCov,
+                      kmTable& model) {
+                 return cmp.KinkMkSEsComp(kk, vTau, mCov, model);
+               });
+    cmp.ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
+                   vCoefs, vKinkmarks, w.mFits, w.mResid, table);
     if (w.o.iMethod == 5 || w.o.iMethod == 6) {
       calc.SetWeightedBIC(w.o.iMethod, &table, static_cast<int16_t>(k), true,
                           vSSE(1));
@@ -257,8 +267,9 @@ int FitJointModels(kmCalculator& calc, CompWork& w, kmCalcData& record,
 }
 
 // Step 9, method 0: sequential permutation tests from kmin against kmax.
-int SelectByPermutation(kmCalculator& calc, CompWork& w, kmCalcData& record,
-                        KmProgressInterface* pSub) {
+int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
+                        kmCalcData& record, KmProgressInterface* pSub) {
+  kmCalculator& calc = cmp.calc_;
   calc.pRandom->sgenrand(w.o.uSeed);
   int k0 = w.o.kmin;
   int k1 = w.o.kmax;
@@ -269,14 +280,14 @@ int SelectByPermutation(kmCalculator& calc, CompWork& w, kmCalcData& record,
   pSub->SetPosition(0);
   while (k0 < k1 && D >= 2) {
     if (pSub->IsCancelled()) break;
-    calc.iShuffleMode = 1;
-    calc.PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
+    cmp.iShuffleMode = 1;
+    cmp.PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
     if (pSub->IsCancelled()) break;
-    calc.GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0,
-                        w.G, mGrid, &nullProgress);
+    cmp.GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0,
+                       w.G, mGrid, &nullProgress);
     Step(w, pSub);
-    calc.GridSearchComp(D, static_cast<uint16_t>(k1), vKinkmarks, vCoefs, vSSE1,
-                        w.G, mGrid, &nullProgress);
+    cmp.GridSearchComp(D, static_cast<uint16_t>(k1), vKinkmarks, vCoefs, vSSE1,
+                       w.G, mGrid, &nullProgress);
     Step(w, pSub);
     // A cancel during the searches leaves sums of unfinished data sets.
     if (pSub->IsCancelled()) break;
@@ -284,8 +295,8 @@ int SelectByPermutation(kmCalculator& calc, CompWork& w, kmCalcData& record,
         k0 >= w.o.kmax ? w.o.dAlpha1 : w.o.dAlpha1 / (w.o.kmax - k0);
     kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
     const double p =
-        calc.FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
-                       dAlphaK, D, vSSE0, vSSE1, test);
+        cmp.FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
+                      dAlphaK, D, vSSE0, vSSE1, test);
     record.vFTests.push_back(test);
     if (dAlphaK >= p) {
       ++k0;
@@ -298,16 +309,17 @@ int SelectByPermutation(kmCalculator& calc, CompWork& w, kmCalcData& record,
 
 // Step 10 b and c: one cohort alone (rows r0..r1 of the permuted stacked
 // responses) with K kinkmarks into vSSE.
-void FitOneCohort(kmCalculator& calc, CompWork& w, const Matrix& mStackedY,
-                  int r0, const ColumnVector& v, int K, ColumnVector& vSSE,
-                  KmProgressInterface* pSub) {
+void FitOneCohort(kmPairwiseComparison& cmp, CompWork& w,
+                  const Matrix& mStackedY, int r0, const ColumnVector& v, int K,
+                  ColumnVector& vSSE, KmProgressInterface* pSub) {
+  kmCalculator& calc = cmp.calc_;
   calc.iNumObs = static_cast<int16_t>(w.m);
   calc.iXColumn = 2;
   Assign(calc.pDataX, w.mDesign1);
   Assign(calc.pDataY, RowBlock(mStackedY, r0, r0 + w.m - 1));
   Assign(calc.pDataWeightInput, v);
   const int16_t G = static_cast<int16_t>(
-      calc.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
   Matrix A, B;
   calc.WLSWgt(0.0, A, B);
   calc.PreCalcXWX();
@@ -316,44 +328,45 @@ void FitOneCohort(kmCalculator& calc, CompWork& w, const Matrix& mStackedY,
   ColumnVector vKinkmarks, vCoefs;
   Matrix mGrid;
   KmNullProgress nullProgress;
-  calc.GridSearchComp(w.o.iCompSets, static_cast<uint16_t>(K), vKinkmarks,
-                      vCoefs, vSSE, G, mGrid, &nullProgress);
+  cmp.GridSearchComp(w.o.iCompSets, static_cast<uint16_t>(K), vKinkmarks,
+                     vCoefs, vSSE, G, mGrid, &nullProgress);
 }
 
 // Step 10: the joint model with K kinkmarks against two separate fits.
-void CompareJointModel(kmCalculator& calc, CompWork& w, kmCalcData& record,
-                       int K0, KmProgressInterface* pSub) {
+void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
+                       kmCalcData& record, int K0, KmProgressInterface* pSub) {
+  kmCalculator& calc = cmp.calc_;
   const int R = w.o.iCompSets;
   ColumnVector vSSE0(R), vSSE1(R), vSSE2(R);
   vSSE0 = kNoFit;
   vSSE1 = kNoFit;
   vSSE2 = kNoFit;
-  calc.iShuffleMode = 2;
+  cmp.iShuffleMode = 2;
   int K = std::max(
       K0, static_cast<int>(static_cast<int16_t>(record.uFinalSelectedModel)));
   // Only the numbers of kinkmarks fitted above have residuals to permute.
   K = std::min(std::max(K, w.o.kmin), w.o.kmax);
 
-  calc.PermuteComp(static_cast<int16_t>(K), w.Bs, w.mFits, w.mResid, R);
+  cmp.PermuteComp(static_cast<int16_t>(K), w.Bs, w.mFits, w.mResid, R);
   if (!pSub->IsCancelled()) {
     ColumnVector vKinkmarks, vCoefs;
     Matrix mGrid;
     KmNullProgress nullProgress;
-    calc.GridSearchComp(R, static_cast<uint16_t>(K), vKinkmarks, vCoefs, vSSE0,
-                        w.G, mGrid, &nullProgress);
+    cmp.GridSearchComp(R, static_cast<uint16_t>(K), vKinkmarks, vCoefs, vSSE0,
+                       w.G, mGrid, &nullProgress);
   }
   Step(w, pSub);
   const Matrix mStackedY = *calc.pDataY;
-  FitOneCohort(calc, w, mStackedY, 1, w.va, K, vSSE1, pSub);
+  FitOneCohort(cmp, w, mStackedY, 1, w.va, K, vSSE1, pSub);
   Step(w, pSub);
-  FitOneCohort(calc, w, mStackedY, w.m + 1, w.vb, K, vSSE2, pSub);
+  FitOneCohort(cmp, w, mStackedY, w.m + 1, w.vb, K, vSSE2, pSub);
   pSub->SetPosition(
       std::min(100, static_cast<int>(static_cast<double>(w.iStepsDone + 1) /
                                      w.iSteps * 100.0)));
 
   kmFTest test(static_cast<uint16_t>(K), 1);
-  calc.CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1,
-                 vSSE2, test);
+  cmp.CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1,
+                vSSE2, test);
   test.uNullKinkmarks = static_cast<uint16_t>(K);
   test.dAlpha = w.o.dAlpha2;
   record.vFTests.push_back(test);
@@ -361,22 +374,22 @@ void CompareJointModel(kmCalculator& calc, CompWork& w, kmCalcData& record,
 
 }  // namespace
 
-void kmCalculator::CompMod(kmCalcData* pRecord, KmProgressInterface* pSub,
-                           int iK0) {
+void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
+                                   KmProgressInterface* pSub, int iK0) {
   WithCallPath("CompMod()", kClassName, [&] {
-    if (pRecord == nullptr || pSub == nullptr || pDataX == nullptr ||
+    if (pRecord == nullptr || pSub == nullptr || calc_.pDataX == nullptr ||
         pWork1 == nullptr || pWork2 == nullptr || pWork3 == nullptr ||
         pWork4 == nullptr || pWork5 == nullptr || pWork6 == nullptr ||
-        pRandom == nullptr) {
+        calc_.pRandom == nullptr) {
       GenerateKmException(
           "The comparison's record, progress and cohort data must be "
           "installed before CompMod.",
           kClassName);
     }
     CompWork w;
-    w.o = ReadCompOptions(*GetCalcSession());
-    w.m = iNumObs;
-    pRandom->sgenrand(w.o.uSeed);
+    w.o = ReadCompOptions(*calc_.GetCalcSession());
+    w.m = calc_.iNumObs;
+    calc_.pRandom->sgenrand(w.o.uSeed);
     if (w.o.kmin < 0 || w.o.kmax < w.o.kmin || w.m < 2) {
       GenerateKmExceptionF(
           "The comparison cannot be fitted with %d to %d kinkmarks on %d "
@@ -414,12 +427,12 @@ void kmCalculator::CompMod(kmCalcData* pRecord, KmProgressInterface* pSub,
   });
 }
 
-void kmCalculator::CompFTest(int16_t iModelCode, int K, int16_t N,
-                             const ColumnVector& vSSE0,
-                             const ColumnVector& vSSE1,
-                             const ColumnVector& vSSE2, kmFTest& test) {
+void kmPairwiseComparison::CompFTest(int16_t iModelCode, int K, int16_t N,
+                                     const ColumnVector& vSSE0,
+                                     const ColumnVector& vSSE1,
+                                     const ColumnVector& vSSE2, kmFTest& test) {
   WithCallPath("CompFTest()", kClassName, [&] {
-    const int R = GetCalcSession()->GetInt(kmOptPairwisePermutations) + 1;
+    const int R = calc_.GetCalcSession()->GetInt(kmOptPairwisePermutations) + 1;
     const int iNeeded = std::max(R, 1);
     if (vSSE0.Nrows() < iNeeded || vSSE1.Nrows() < iNeeded ||
         vSSE2.Nrows() < iNeeded) {
@@ -444,14 +457,14 @@ void kmCalculator::CompFTest(int16_t iModelCode, int K, int16_t N,
       // F = 0 is no evidence against the joint model: p-value 1, not the
       // 0.0 that the distribution routine answers for a statistic of 0.
       test.dF = F;
-      test.dPValue = F > 0.0 ? FPValue(F, df1, df2) : 1.0;
+      test.dPValue = F > 0.0 ? calc_.FPValue(F, df1, df2) : 1.0;
       test.lNumeratorDF = df1;
       test.lDenominatorDF = df2;
       test.lNumPermutations = R;
       if (R > 1) {
         int iCount = 0;
         for (int d = 1; d <= R; ++d) {
-          if (F <= fOf(d)) ++iCount;
+          if (ReachesObservedF(fOf(d), F)) ++iCount;
         }
         test.dPermPValue = static_cast<double>(iCount) / R;
       }

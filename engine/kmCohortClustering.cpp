@@ -1,5 +1,7 @@
-// kmCalculator: ClusterByGroups, the multi-group clustering of one cohort's
-// groups, and the name of its result file.
+// kmCohortClustering: ClusterByGroups, the multi-group clustering of one
+// cohort's groups, and the name of its result file.
+#include "engine/kmCohortClustering.h"
+
 #include <newmat.h>
 
 #include <cstdint>
@@ -25,6 +27,8 @@
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNumberFormat = "%.10f";
 // Permutation data sets of each best-model fit.
@@ -134,9 +138,9 @@ void WriteClusteringResult(const KmString& sFile, const kmSession& session,
 
 }  // namespace
 
-KmString kmCalculator::GetClusteringResultFile(
+KmString kmCohortClustering::GetClusteringResultFile(
     const KmString& sResultsFile) const {
-  const kmSession& session = *GetCalcSession();
+  const kmSession& session = *calc_.GetCalcSession();
   std::string sName = FolderOf(sResultsFile.GetCString());
   sName += "ClusteringResult-";
   sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
@@ -146,18 +150,18 @@ KmString kmCalculator::GetClusteringResultFile(
   return KmString(sName.c_str());
 }
 
-void kmCalculator::ClusterByGroups(const KmString& sResultsFile,
-                                   KmProgressInterface* pProgress) {
+void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
+                                         KmProgressInterface* pProgress) {
   WithCallPath("ClusterByGroups()", kClassName, [&] {
-    if (pClusterMatrix == nullptr) {
+    if (calc_.pClusterMatrix == nullptr) {
       GenerateKmException("No clustering data has been installed.", kClassName);
     }
-    const kmSession& session = *GetCalcSession();
+    const kmSession& session = *calc_.GetCalcSession();
     KMPartitionMatrix rows;
-    for (const KmString& sRow : vClusterRows) {
+    for (const KmString& sRow : calc_.vClusterRows) {
       rows.labels.push_back(sRow.GetCString());
     }
-    rows.matrix = *pClusterMatrix;
+    rows.matrix = *calc_.pClusterMatrix;
     KMSeriesSet groups;
     build_SeriesSetFromLabelledRows(
         groups, rows, session.GetBool(kmOptLogLinear) ? 1 : 0,

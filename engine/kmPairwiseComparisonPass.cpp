@@ -1,5 +1,6 @@
-// kmCalculator: TwoGroupComp, the pass over every pair of the results file's
-// comparison list.
+// kmPairwiseComparison: the constructor, SetTwoGroupMatrices,
+// AddBadComparison and TwoGroupComp, the pass over every pair of the
+// results file's comparison list.
 //
 // A pair is fitted only when both cohorts are good and have the same
 // observation count and independent values: the stacked design uses one
@@ -7,24 +8,24 @@
 // comparison instead of being fitted on the wrong x.
 //
 // The pairs are independent (each seeds its own generator), so the good
-// ones are fitted on a thread pool, each by a calculator of its own that
-// reads the cohorts' data from this one, while this thread writes the
-// records in list order as they are finished. The records are the same
-// whatever the number of workers.
+// ones are fitted on a thread pool, each by a calculator and a comparison
+// of its own that read the cohorts' data from this one, while this thread
+// writes the records in list order as they are finished. The records are
+// the same whatever the number of workers.
 #include <newmat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFinishedResults.h"
+#include "engine/kmPairwiseComparison.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -41,6 +42,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kInvalidPair =
     "One or more of the comparison cohorts is invalid.";
@@ -53,9 +56,8 @@ constexpr const char* kCancelledPair = "The comparison was cancelled.";
 
 // Replaces *p (created when null) by value.
 template <typename T>
-void Put(T*& p, const T& value) {
-  delete p;
-  p = new T(value);
+void Put(std::unique_ptr<T>& p, const T& value) {
+  p = std::make_unique<T>(value);
 }
 
 // The number of rows a cohort filled in its design: the reader writes 1.0
@@ -74,9 +76,9 @@ bool SameX(double a, double b) {
 // cohort's design as the data matrix, both cohorts' responses, weights and
 // standard errors (the second cohort's cut or padded with 0 to m rows) in
 // the work members, and m as the observation count.
-void InstallPair(kmCalculator& target, const kmCalculator& source, int a, int b,
-                 int m) {
-  Put(target.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
+void InstallPair(kmPairwiseComparison& target,
+                 const kmPairwiseComparison& source, int a, int b, int m) {
+  Put(target.calc_.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
   Put(target.pWork2, Matrix(source.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
   Put(target.pWork5, Matrix(source.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
   Put(target.pWork1, ColumnVector(source.ppGroupWeights[a]->Rows(1, m)));
@@ -94,9 +96,9 @@ void InstallPair(kmCalculator& target, const kmCalculator& source, int a, int b,
   Put(target.pWork4, yb);
   Put(target.pWork6, sb);
   Put(target.pWork3, wb);
-  target.iNumObs = static_cast<int16_t>(m);
+  target.calc_.iNumObs = static_cast<int16_t>(m);
   target.iCompGroupObs = static_cast<int16_t>(m);
-  target.iXColumn = 2;
+  target.calc_.iXColumn = 2;
 }
 
 // One pair of the list and whether it can be fitted.
@@ -110,7 +112,7 @@ struct Pair {
   int K0 = 0;
 };
 
-Pair Plan(const kmCalculator& calc, const kmSession& session,
+Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
           const kmCombos& combos, int c, const KmVector<bool>& vGood,
           const ColumnVector& vFinalModels) {
   Pair p;
@@ -163,70 +165,36 @@ class PairProgress : public KmNullProgress {
   const std::atomic<bool>* pAbandoned_;
 };
 
-// The finished records of the good pairs, handed from the workers to the
-// writing thread in list order.
-class PairRecords {
- public:
-  explicit PairRecords(int n) : records_(n), fitted_(n, false), done_(n) {}
-
-  void Finish(int c, std::unique_ptr<kmCalcData> pRecord, bool bFitted) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    records_[c] = std::move(pRecord);
-    fitted_[c] = bFitted;
-    done_[c] = true;
-    ready_.notify_all();
-  }
-  // A worker failed: no further record will come.
-  void Fail() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    bFailed_ = true;
-    ready_.notify_all();
-  }
-  // Waits for the record of pair c; null when a worker failed first.
-  std::unique_ptr<kmCalcData> Take(int c, bool& bFitted) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [&] { return done_[c] || bFailed_; });
-    if (!done_[c]) return nullptr;
-    bFitted = fitted_[c];
-    return std::move(records_[c]);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::vector<std::unique_ptr<kmCalcData>> records_;
-  std::vector<bool> fitted_;
-  std::vector<char> done_;
-  bool bFailed_ = false;
-};
-
 // Fits the good pairs of plans on a pool of iWorkers threads started by
 // the returned thread; each record goes to records as it is finished.
-std::thread StartPairPool(const kmCalculator& calc,
+std::thread StartPairPool(const kmPairwiseComparison& calc,
                           const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
-                          PairRecords& records, std::exception_ptr& failure) {
+                          kmFinishedResults& records,
+                          std::exception_ptr& failure) {
   auto pPool = std::make_shared<thread_pool>();
   for (size_t c = 0; c < plans.size(); ++c) {
     if (plans[c].sProblem != nullptr) continue;
     pPool->submit([&calc, &plans, pTracker, pAbandoned, &records, c] {
       try {
-        auto pRecord = std::make_unique<kmCalcData>();
-        bool bFitted = false;
+        // A pair cancelled before its fit is done without a record.
+        std::unique_ptr<kmCalcData> pRecord;
         PairProgress progress(pTracker, pAbandoned);
         if (!progress.IsCancelled()) {
+          pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
-          kmCalculator worker(nullptr, calc.pCalcHandler);
+          // Each pair has a calculator and a comparison of its own.
+          kmCalculator workerCalc(nullptr, calc.calc_.pCalcHandler);
+          kmPairwiseComparison worker(workerCalc);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
             InstallPair(worker, calc, p.a, p.b, p.m);
           });
           worker.CompMod(pRecord.get(), &progress, p.K0);
-          bFitted = true;
         }
-        records.Finish(static_cast<int>(c), std::move(pRecord), bFitted);
+        records.StoreFinishedResult(static_cast<int>(c), std::move(pRecord));
       } catch (...) {
-        records.Fail();
+        records.Close();
         throw;
       }
     });
@@ -236,17 +204,89 @@ std::thread StartPairPool(const kmCalculator& calc,
       pPool->start(iWorkers);
     } catch (...) {
       failure = std::current_exception();
-      records.Fail();
+      records.Close();
     }
   });
 }
 
+// Copies of the objects of ppSource, iCount of them (null stays null).
+template <typename T>
+std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
+  std::vector<std::unique_ptr<T>> copies(static_cast<size_t>(iCount));
+  for (int32_t i = 0; i < iCount; ++i) {
+    if (ppSource != nullptr && ppSource[i] != nullptr) {
+      copies[static_cast<size_t>(i)] = std::make_unique<T>(*ppSource[i]);
+    }
+  }
+  return copies;
+}
+
 }  // namespace
 
-void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
-                                KmProgressInterface* pTracker,
-                                const ColumnVector& vFinalModels,
-                                KmVector<bool> vGoodFlags) {
+kmPairwiseComparison::kmPairwiseComparison(kmCalculator& calc) : calc_(calc) {}
+
+void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
+                                               int iGroupValueIn, Matrix** ppX,
+                                               Matrix** ppY,
+                                               ColumnVector** ppWeights,
+                                               Matrix** ppAux) {
+  WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
+    if (iNumGroupsIn < 0) {
+      GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
+                           iNumGroupsIn);
+    }
+    WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
+      ReleaseGroupArrays();
+      iNumGroups = iNumGroupsIn;
+      iGroupValue = iGroupValueIn;
+      ppGroupX = CopyArray(ppX, iNumGroups);
+      ppGroupY = CopyArray(ppY, iNumGroups);
+      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
+      ppGroupAux = CopyArray(ppAux, iNumGroups);
+    });
+  });
+}
+
+void kmPairwiseComparison::ReleaseGroupArrays() {
+  ppGroupX.clear();
+  ppGroupY.clear();
+  ppGroupAux.clear();
+  ppGroupWeights.clear();
+}
+
+void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
+  WithCallPath("AddBadComparison()", kClassName, [&] {
+    if (pCalcData == nullptr) {
+      GenerateKmException("No result record was given.", kClassName);
+    }
+    if (calc_.pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
+        pWork5 == nullptr || pWork6 == nullptr) {
+      GenerateKmException(
+          "The comparison's observations must be loaded before a "
+          "placeholder record is built.",
+          kClassName);
+    }
+    const int n = calc_.iNumObs;
+    WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
+      // Both groups' rows are kept: the record is the only place the
+      // report can show the data of a comparison it could not compute.
+      Matrix mRows(2 * n, 4);
+      kmCalculator::FillPlaceholderRows(mRows, 1, n, *calc_.pDataX, *pWork2,
+                                        *pWork5);
+      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, *calc_.pDataX, *pWork4,
+                                        *pWork6);
+      kmTable table;
+      table.SetNObs(static_cast<int16_t>(n));
+      table.SetData(mRows);
+      pCalcData->vModels.push_back(table);
+    });
+  });
+}
+
+void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
+                                        KmProgressInterface* pTracker,
+                                        const ColumnVector& vFinalModels,
+                                        KmVector<bool> vGoodFlags) {
   WithCallPath("TwoGroupComp()", kClassName, [&] {
     if (pTracker == nullptr) {
       GenerateKmException("The comparison pass needs a progress tracker.",
@@ -256,8 +296,8 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
     if (iNumGroups < 2) {
       GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
     }
-    kmSession* pSession = GetCalcSession();
-    const kmCombos combos = *pCalcHandler->GetCombos();
+    kmSession* pSession = calc_.GetCalcSession();
+    const kmCombos combos = *calc_.pCalcHandler->GetCombos();
     iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
     pSub->SetPosition(0);
@@ -268,23 +308,24 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
             Plan(*this, *pSession, combos, c, vGoodFlags, vFinalModels));
       }
       std::atomic<bool> bAbandoned(false);
-      PairRecords records(iNumComparisons);
+      kmFinishedResults records(iNumComparisons);
       std::exception_ptr failure;
       std::thread pool = StartPairPool(*this, plans, pSession->GetNumCores(),
                                        pTracker, &bAbandoned, records, failure);
       try {
         for (int c = 0; c < iNumComparisons; ++c) {
           const Pair& p = plans[c];
-          kmCalcData& record = pCalcHandler->GetCurrentCalcData();
+          kmCalcData& record = calc_.pCalcHandler->GetCurrentCalcData();
           bool bFitted = false;
           if (p.sProblem == nullptr) {
             KmString sText("Processing comparison between By-group ");
             sText << p.a << " and " << p.b << " : " << (c + 1) << " of "
                   << iNumComparisons;
             pTracker->SetProcessText(sText.GetCString());
-            std::unique_ptr<kmCalcData> pRecord = records.Take(c, bFitted);
-            if (pRecord == nullptr) break;  // a worker failed
-            record = *pRecord;
+            std::unique_ptr<kmCalcData> pRecord;
+            if (!records.WaitAndTake(c, pRecord)) break;  // a worker failed
+            bFitted = pRecord != nullptr;
+            if (bFitted) record = *pRecord;
           }
           if (!bFitted) {
             // Not fitted: a placeholder of this pair's own, never the record
@@ -307,7 +348,7 @@ void kmCalculator::TwoGroupComp(KmString /*sFileName*/,
           record.SetCohortLabel(
               combos.GetCohortLabelEachLevel(p.a, p.b, pSession));
           record.bComparison = true;
-          pCalcHandler->WriteComparisonCalcData();
+          calc_.pCalcHandler->WriteComparisonCalcData();
           pTracker->SetPosition((G + 1 + c) * 1000);
         }
       } catch (...) {

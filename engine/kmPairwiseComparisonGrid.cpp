@@ -1,4 +1,5 @@
-// kmCalculator: Shuffle2, FindGridPointsComp, PermuteComp, GridSearchComp.
+// kmPairwiseComparison: Shuffle2, FindGridPointsComp, PermuteComp,
+// GridSearchComp.
 //
 // The candidate grid, permuted data sets and grid search of a comparison of
 // two stacked cohorts (or of one cohort alone, with c = 2 and n = m). Only
@@ -30,11 +31,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
 #include "engine/kmFrameworkSearchSettings.h"
 #include "engine/kmGridEnumeration.h"
+#include "engine/kmPairwiseComparison.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -52,14 +55,16 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 using km_grid::Cancelled;
 using km_grid::kMaxKinkmarks;
 
 // Grows *pVector (created when null) to at least iSize entries, keeping
 // what it holds.
-void EnsureLength(ColumnVector*& pVector, int iSize) {
-  if (pVector == nullptr) pVector = new ColumnVector(0);
+void EnsureLength(std::unique_ptr<ColumnVector>& pVector, int iSize) {
+  if (pVector == nullptr) pVector = std::make_unique<ColumnVector>(0);
   if (pVector->Nrows() >= iSize) return;
   ColumnVector vGrown(iSize);
   vGrown = 0.0;
@@ -78,9 +83,9 @@ KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
 
 }  // namespace
 
-void kmCalculator::Shuffle2(ColumnVector& v) {
+void kmPairwiseComparison::Shuffle2(ColumnVector& v) {
   WithCallPath("Shuffle2()", kClassName, [&] {
-    const int16_t n = iNumObs;
+    const int16_t n = calc_.iNumObs;
     if (v.Nrows() < n) {
       GenerateKmExceptionF(
           "The vector to shuffle has %d elements; %d are needed.",
@@ -89,7 +94,7 @@ void kmCalculator::Shuffle2(ColumnVector& v) {
     }
     const int16_t h = static_cast<int16_t>(n / 2);
     for (int16_t i = 1; i <= h; ++i) {
-      if (GetRandomIndex(1, 2) == 2) {
+      if (calc_.GetRandomIndex(1, 2) == 2) {
         const double dSwap = v(i);
         v(i) = v(i + h);
         v(i + h) = dSwap;
@@ -98,16 +103,16 @@ void kmCalculator::Shuffle2(ColumnVector& v) {
   });
 }
 
-uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
-                                          int iMinObsBetween,
-                                          uint16_t iGridPointsBetween) {
+uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
+                                                  int iMinObsBetween,
+                                                  uint16_t iGridPointsBetween) {
   constexpr const char* kSource = "kmCalculator::FindGridPointsComp()";
   return WithCallPath("FindGridPointsComp()", kClassName, [&]() -> uint16_t {
-    const int n = iNumObs;
+    const int n = calc_.iNumObs;
     const int m = iCompGroupObs;
-    const int c = iXColumn;
-    if (pDataX == nullptr || c < 1 || pDataX->Ncols() < c ||
-        pDataX->Nrows() < n || m < 0 || m > n) {
+    const int c = calc_.iXColumn;
+    if (calc_.pDataX == nullptr || c < 1 || calc_.pDataX->Ncols() < c ||
+        calc_.pDataX->Nrows() < n || m < 0 || m > n) {
       GenerateKmExceptionF(
           "The comparison design is not loaded for %d observations of %d "
           "per cohort.",
@@ -121,7 +126,7 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
     return WithMatrixErrorsAsKm(kSource, [&]() -> uint16_t {
       const int a = iMinObsEnd;
       const int g = iGridPointsBetween;
-      const ColumnVector x = pDataX->Column(c);
+      const ColumnVector x = calc_.pDataX->Column(c);
       // Count first, so that the grid vectors are sized once.
       long lCount = 0;
       for (int i = a; i <= m - a; ++i) lCount += (i == a) ? g : g + 1;
@@ -133,8 +138,8 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
             kSource, lCount);
       }
       const int G = static_cast<int>(lCount);
-      EnsureLength(pGridValues, G);
-      EnsureLength(pGridAux, G);
+      EnsureLength(calc_.pGridValues, G);
+      EnsureLength(calc_.pGridAux, G);
       int K = 0;
       int16_t idx = 0;
       for (int i = a; i <= m - a; ++i) {
@@ -148,16 +153,16 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
         }
         for (int j = jFirst; j <= g; ++j) {
           ++K;
-          (*pGridValues)(K) = x(i) + j * dStep;
-          (*pGridAux)(K) = idx;
+          (*calc_.pGridValues)(K) = x(i) + j * dStep;
+          (*calc_.pGridAux)(K) = idx;
         }
       }
-      if (pX0 == nullptr) pX0 = new Matrix();
-      Matrix& H = *pX0;
+      if (calc_.pX0 == nullptr) calc_.pX0 = std::make_unique<Matrix>();
+      Matrix& H = *calc_.pX0;
       H.ReSize(n, c + K);
-      H.SubMatrix(1, n, 1, c) = pDataX->SubMatrix(1, n, 1, c);
+      H.SubMatrix(1, n, 1, c) = calc_.pDataX->SubMatrix(1, n, 1, c);
       for (int p = 1; p <= K; ++p) {
-        const double dValue = (*pGridValues)(p);
+        const double dValue = (*calc_.pGridValues)(p);
         for (int r = 1; r <= n; ++r) {
           const double d = x(r) - dValue;
           H(r, c + p) = d > 0.0 ? d : 0.0;
@@ -168,15 +173,16 @@ uint16_t kmCalculator::FindGridPointsComp(uint16_t iMinObsEnd,
   });
 }
 
-void kmCalculator::PermuteComp(int16_t k, const Matrix& mRootInverse,
-                               const Matrix& mFits, const Matrix& mResiduals,
-                               int iNumDataSets) {
+void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
+                                       const Matrix& mFits,
+                                       const Matrix& mResiduals,
+                                       int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::PermuteComp()";
   WithCallPath("PermuteComp()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
-    const int n = iNumObs;
+    const int iMode = calc_.GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = calc_.iNumObs;
     const int D = iNumDataSets;
-    if (pDataY == nullptr || D < 1) {
+    if (calc_.pDataY == nullptr || D < 1) {
       GenerateKmExceptionF(
           "The comparison needs its response and at least one data set (%d "
           "was asked).",
@@ -195,7 +201,7 @@ void kmCalculator::PermuteComp(int16_t k, const Matrix& mRootInverse,
       P = 0.0;
       for (int i = 1; i <= D - 1; ++i) {
         if (iShuffleMode == 1) {
-          Shuffle(v);
+          calc_.Shuffle(v);
         } else {
           Shuffle2(v);
         }
@@ -209,44 +215,44 @@ void kmCalculator::PermuteComp(int16_t k, const Matrix& mRootInverse,
           }
         }
       }
-      const ColumnVector vObserved = pDataY->SubMatrix(1, n, 1, 1);
+      const ColumnVector vObserved = calc_.pDataY->SubMatrix(1, n, 1, 1);
       if (D > 1) {
-        *pDataY = vObserved | P;
+        *calc_.pDataY = vObserved | P;
       } else {
-        *pDataY = vObserved;
+        *calc_.pDataY = vObserved;
       }
     });
   });
 }
 
-void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
-                                  ColumnVector& vKinkmarks,
-                                  ColumnVector& vCoefs, ColumnVector& vSumSq,
-                                  int16_t iNumGridPoints, Matrix& mGridResult,
-                                  KmProgressInterface* pProgress) {
+void kmPairwiseComparison::GridSearchComp(
+    int iNumDataSets, uint16_t k, ColumnVector& vKinkmarks,
+    ColumnVector& vCoefs, ColumnVector& vSumSq, int16_t iNumGridPoints,
+    Matrix& mGridResult, KmProgressInterface* pProgress) {
   constexpr const char* kSource = "kmCalculator::GridSearchComp()";
   WithCallPath("GridSearchComp()", kClassName, [&] {
     const int D = iNumDataSets;
     const int G = iNumGridPoints;
-    const int c = iXColumn;
-    const int n = iNumObs;
+    const int c = calc_.iXColumn;
+    const int n = calc_.iNumObs;
     if (D < 1 || k > kMaxKinkmarks) {
       GenerateKmExceptionF(
           "The comparison search needs at least one data set and at most %d "
           "kinkmarks (%d data sets, %d kinkmarks were asked).",
           kSource, static_cast<int>(kMaxKinkmarks), D, static_cast<int>(k));
     }
-    if (G < 0 || pXWX == nullptr || pX0 == nullptr || pX0->Nrows() != n ||
-        pX0->Ncols() < c + G || pGridValues == nullptr ||
-        pGridValues->Nrows() < G || pGridAux == nullptr ||
-        pGridAux->Nrows() < G || pDataX == nullptr || pDataX->Ncols() < c ||
-        pDataY == nullptr || pDataY->Ncols() < D) {
+    if (G < 0 || calc_.pXWX == nullptr || calc_.pX0 == nullptr ||
+        calc_.pX0->Nrows() != n || calc_.pX0->Ncols() < c + G ||
+        calc_.pGridValues == nullptr || calc_.pGridValues->Nrows() < G ||
+        calc_.pGridAux == nullptr || calc_.pGridAux->Nrows() < G ||
+        calc_.pDataX == nullptr || calc_.pDataX->Ncols() < c ||
+        calc_.pDataY == nullptr || calc_.pDataY->Ncols() < D) {
       GenerateKmExceptionF(
           "The comparison grid, its cross products or the data are not "
           "prepared for %d candidates and %d data sets.",
           kSource, G, D);
     }
-    const kmSession* pSession = GetCalcSession();
+    const kmSession* pSession = calc_.GetCalcSession();
     WithMatrixErrorsAsKm(kSource, [&] {
       if (D == 1) {
         vKinkmarks.ReSize(k);
@@ -269,16 +275,17 @@ void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
         }
       }
 
-      const int N = pDataX->Nrows();
+      const int N = calc_.pDataX->Nrows();
       OneDimensionArray<ColumnVector> groups;
       groups.SetSize(2);
-      groups[0] = pDataX->SubMatrix(1, N / 2, c, c);
-      groups[1] = pDataX->SubMatrix(N / 2 + 1, N, c, c);
+      groups[0] = calc_.pDataX->SubMatrix(1, N / 2, c, c);
+      groups[1] = calc_.pDataX->SubMatrix(N / 2 + 1, N, c, c);
       KmNullProgress nullProgress;
       OneDimensionArray<KinkMKFitResult> results;
-      SearchThroughFramework(D, k, iNumGridPoints, c,
-                             SearchSettings(*pSession, D, k, dJumpLocation),
-                             groups, results, &nullProgress);
+      calc_.SearchThroughFramework(
+          D, k, iNumGridPoints, c,
+          SearchSettings(*pSession, D, k, calc_.dJumpLocation), groups, results,
+          &nullProgress);
       for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
         vSumSq(d) = results[d - 1].sse;
       }
@@ -290,7 +297,7 @@ void kmCalculator::GridSearchComp(int iNumDataSets, uint16_t k,
       if (!(first.sse < kNoFit)) return;
       mGridResult = first.profile;
       const ColumnVector e = first.beta;
-      mWork << first.xtwx;
+      calc_.mWork << first.xtwx;
       if (Cancelled(pProgress)) return;
       vKinkmarks = first.tau;
       for (int i = 1; i <= c - 1; ++i) vCoefs(i) = e(i);

@@ -11,6 +11,7 @@
 
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmProgressInterface.h"
@@ -111,9 +112,9 @@ TEST(kmCalculatorClustering, ResultBlocksBesideTheResultsFile) {
     kmCalculator calc(&session);
     InstallTwoTrends(calc);
     const std::string sResults = dir.File("out.kmo");
-    calc.ClusterByGroups(sResults.c_str(), nullptr);
+    kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
     // A second clustering appends; nothing is truncated.
-    calc.ClusterByGroups(sResults.c_str(), nullptr);
+    kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
     const std::string sOnce =
         ExpectedResult(c.iMaxClusters, c.iChosen, c.partitions);
     EXPECT_EQ(km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-"
@@ -132,7 +133,7 @@ TEST(kmCalculatorClustering, AppendsFromSeveralCalculatorsStayWhole) {
     threads.emplace_back([&] {
       kmCalculator calc(&session);
       InstallTwoTrends(calc);
-      calc.ClusterByGroups(sResults.c_str(), nullptr);
+      kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
     });
   }
   for (std::thread& t : threads) t.join();
@@ -149,7 +150,7 @@ TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
   kmSession session;
   kmCalculator calc(&session);
   const KmException e = km_test::CatchKmException(
-      [&] { calc.ClusterByGroups("out.kmo", nullptr); });
+      [&] { kmCohortClustering(calc).ClusterByGroups("out.kmo", nullptr); });
   EXPECT_STREQ(e.GetMessage(), "No clustering data has been installed.");
 }
 

@@ -1,10 +1,10 @@
-// kmCalculator: ResidsComp, FTestComp, KinkMkSEsComp.
+// kmPairwiseComparison: ResidsComp, FTestComp, KinkMkSEsComp.
 //
 // Fitted values, residuals, the F test between numbers of kinkmarks and the
 // coefficient covariance of a comparison fit of two stacked cohorts (the
-// layout of B is told in kmCalculator.h). The rows of each cohort run in
-// increasing x; a walk along them passes every kinkmark a row has reached,
-// also several between two rows.
+// layout of B is told in kmPairwiseComparisonGrid.cpp). The rows of each cohort
+// run in increasing x; a walk along them passes every kinkmark a row has
+// reached, also several between two rows.
 #include <newmat.h>
 
 #include <cmath>
@@ -13,6 +13,7 @@
 
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
+#include "engine/kmPairwiseComparison.h"
 #include "engine/kmPieceWalk.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
@@ -28,6 +29,8 @@ using NEWMAT::Matrix;
 
 namespace {
 
+// The class text of call-path lines and messages, as the error files have
+// always carried it.
 constexpr const char* kClassName = "kmCalculator";
 // Value of a fit-data cell that has no value.
 constexpr double kMissing = -9999.0;
@@ -48,20 +51,23 @@ ColumnVector CohortSegments(int k, int c, const ColumnVector& vB,
 
 }  // namespace
 
-void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
-                              const ColumnVector& vCoefs,
-                              const ColumnVector& vKinkmarks, Matrix& mFits,
-                              Matrix& mResiduals, kmTable& model) {
+void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
+                                      const Matrix& mRoot,
+                                      const ColumnVector& vCoefs,
+                                      const ColumnVector& vKinkmarks,
+                                      Matrix& mFits, Matrix& mResiduals,
+                                      kmTable& model) {
   constexpr const char* kSource = "kmCalculator::ResidsComp()";
   WithCallPath("ResidsComp()", kClassName, [&] {
-    const kmSession* pSession = GetCalcSession();
+    const kmSession* pSession = calc_.GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
-    const int n = iNumObs;
-    const int c = iXColumn;
-    if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr ||
-        pDataX->Nrows() < n || pDataY->Nrows() < n || pDataAux->Nrows() < n) {
+    const int n = calc_.iNumObs;
+    const int c = calc_.iXColumn;
+    if (calc_.pDataX == nullptr || calc_.pDataY == nullptr ||
+        calc_.pDataAux == nullptr || calc_.pDataX->Nrows() < n ||
+        calc_.pDataY->Nrows() < n || calc_.pDataAux->Nrows() < n) {
       GenerateKmException(
           "The comparison's observations must be loaded before its "
           "residuals are formed.",
@@ -75,7 +81,7 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
           kSource, static_cast<int>(k), n);
     }
     WithMatrixErrorsAsKm(kSource, [&] {
-      const Matrix& X0 = *pDataX;
+      const Matrix& X0 = *calc_.pDataX;
       const double dFirstX = X0(1, c);
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ColumnVector e(n);
@@ -87,14 +93,14 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
         kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);
         for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
           const double x = X0(r, c);
-          const double z = (*pDataAux)(r, 1);
+          const double z = (*calc_.pDataAux)(r, 1);
           mFits(k + 1, r) =
               walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
                 cells.insert(cells.end(),
                              {dBreak + iShift, kMissing, scale(dValue), z});
               });
-          e(r) = (*pDataY)(r, 1) - mFits(k + 1, r);
-          cells.insert(cells.end(), {x + iShift, scale((*pDataY)(r, 1)),
+          e(r) = (*calc_.pDataY)(r, 1) - mFits(k + 1, r);
+          cells.insert(cells.end(), {x + iShift, scale((*calc_.pDataY)(r, 1)),
                                      scale(mFits(k + 1, r)), z});
         }
       }
@@ -108,10 +114,9 @@ void kmCalculator::ResidsComp(uint16_t k, int iShift, const Matrix& mRoot,
   });
 }
 
-double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
-                               double dAlpha, int iNumDataSets,
-                               const ColumnVector& vSumSq0,
-                               const ColumnVector& vSumSq1, kmFTest& test) {
+double kmPairwiseComparison::FTestComp(
+    int /*iUnused*/, uint16_t k0, uint16_t k1, double dAlpha, int iNumDataSets,
+    const ColumnVector& vSumSq0, const ColumnVector& vSumSq1, kmFTest& test) {
   constexpr const char* kSource = "kmCalculator::FTestComp()";
   return WithCallPath("FTestComp()", kClassName, [&]() -> double {
     const int D = iNumDataSets;
@@ -123,12 +128,12 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
           iNeeded);
     }
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
-      const int16_t p0 = static_cast<int16_t>(iXColumn + 2 * k0);
-      const int16_t p1 = static_cast<int16_t>(iXColumn + 2 * k1);
-      const int iDf2 = iNumObs - p1;
+      const int16_t p0 = static_cast<int16_t>(calc_.iXColumn + 2 * k0);
+      const int16_t p1 = static_cast<int16_t>(calc_.iXColumn + 2 * k1);
+      const int iDf2 = calc_.iNumObs - p1;
       const int iDf1 = p1 - p0;
       const double dF =
-          RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
+          calc_.RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
       test.lNumPermutations = D;
       if (D <= 1) return dAlpha;
       const double r = iDf1 > 0 ? static_cast<double>(iDf2) / iDf1 : 0.0;
@@ -144,16 +149,18 @@ double kmCalculator::FTestComp(int /*iUnused*/, uint16_t k0, uint16_t k1,
   });
 }
 
-double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
-                                   Matrix& mCovariance, kmTable& model) {
+double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
+                                           const ColumnVector& vKinkmarks,
+                                           Matrix& mCovariance,
+                                           kmTable& model) {
   constexpr const char* kSource = "kmCalculator::KinkMkSEsComp()";
   return WithCallPath("KinkMkSEsComp()", kClassName, [&]() -> double {
-    const int n = iNumObs;
-    const int c = iXColumn;
+    const int n = calc_.iNumObs;
+    const int c = calc_.iXColumn;
     const int p = c + 2 * k;
     const int q = c + 3 * k;
-    if (k < 0 || c < 2 || pX0 == nullptr || pX0->Nrows() < n ||
-        pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
+    if (k < 0 || c < 2 || calc_.pX0 == nullptr || calc_.pX0->Nrows() < n ||
+        calc_.pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
       GenerateKmExceptionF(
           "The comparison design or the %d kinkmarks of the model are not "
           "available.",
@@ -176,7 +183,7 @@ double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
       Zd = 0.0;
       const int iPerGroup = n / (c - 1);
       for (int i = 1; i <= n; ++i) {
-        const double x = (*pX0)(i, c);
+        const double x = (*calc_.pX0)(i, c);
         // Segment j: x <= kinkmark 1, kinkmark j-1 < x <= kinkmark j, or
         // x > kinkmark k.
         int j = 1;
@@ -205,11 +212,11 @@ double kmCalculator::KinkMkSEsComp(int16_t k, const ColumnVector& vKinkmarks,
 
       Matrix mXtX, mXtY, mXtXinv;
       ColumnVector vYtY(1), vBeta, vSSE(1);
-      WLSXPr(w, Zd, mXtX, mXtY, vYtY);
+      calc_.WLSXPr(w, Zd, mXtX, mXtY, vYtY);
       uint16_t iRank = 0;
       // The residual sum from the residuals, not from the cross products:
       // a shift of the data's level changes no residual.
-      WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, w, Zd);
+      calc_.WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, w, Zd);
       model.SetReducedRank(iRank < p ? 1 : 0);
 
       const double dfe = w.Sum() - iRank;

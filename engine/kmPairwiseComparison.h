@@ -1,0 +1,227 @@
+// The pairwise comparison of cohorts.
+//
+// A kmPairwiseComparison tests whether the trends of two cohorts are
+// coincident (or parallel): it stacks the two cohorts into one series, fits
+// the joint model through the fitting services of a kmCalculator (weights,
+// cross products, the model framework's search, tables, F probabilities,
+// the generator) and compares it with two separate fits by a permutation F
+// test. TwoGroupComp runs every pair of the results file's comparison list,
+// each pair on a pool worker with a calculator and a comparison of its own.
+//
+// The calculator is borrowed and must outlive the comparison. The pair in
+// hand is installed into the calculator's observations (first cohort's
+// design as pDataX, the stacked design as pX0) and into this object's two
+// groups (pWork1 .. pWork6).
+//
+// Threads: one comparison and its calculator are used by one thread at a
+// time.
+//
+// Errors: call-path lines carry the class text "kmCalculator", as the error
+// files always have; matrix-library errors become a KmException whose source
+// names "kmCalculator::<Method>()".
+#ifndef KM_ENGINE_KMPAIRWISECOMPARISON_H
+#define KM_ENGINE_KMPAIRWISECOMPARISON_H
+
+#include <newmat.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "foundation/KmString.h"
+#include "foundation/KmVector.h"
+
+class kmCalculator;
+class kmCalcData;
+class kmFTest;
+class kmTable;
+class KmProgressInterface;
+
+class kmPairwiseComparison {
+ public:
+  explicit kmPairwiseComparison(kmCalculator& calc);
+
+  kmPairwiseComparison(const kmPairwiseComparison&) = delete;
+  kmPairwiseComparison& operator=(const kmPairwiseComparison&) = delete;
+
+  // -- The pass (kmPairwiseComparisonPass.cpp) --
+
+  // Stores the group count and the second count, deletes the four previous
+  // per-group arrays with their elements and fills four new arrays with
+  // copies of element i of each given array (a null element stays null).
+  // The caller keeps its arrays.
+  // REQUIRES: each given array has iNumGroupsIn elements (or is null when
+  // iNumGroupsIn is 0).
+  void SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
+                           NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
+                           NEWMAT::ColumnVector** ppWeights,
+                           NEWMAT::Matrix** ppAux);
+  // Empties the four per-group arrays.
+  void ReleaseGroupArrays();
+
+  // Writes one comparison record for every pair of the results handler's
+  // comparison list, in order, through WriteComparisonCalcData: a pair with
+  // a cohort that is not good, or whose cohorts have different observation
+  // counts or independent values, or that the weighting cannot stack (a
+  // user-supplied variance-covariance matrix), is recorded as a bad
+  // comparison; a good pair is fitted by CompMod with K0 = the larger of the
+  // two cohorts' final numbers of kinkmarks (vFinalModels(i + 1) for cohort
+  // i); once the tracker is cancelled, each remaining good pair gets an
+  // invalid placeholder record. The tracker's position ends at
+  // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
+  // sFileName is not used. The good pairs are fitted on a pool of the
+  // session's number of cores, each by a calculator of its own; the records
+  // are written in list order by the calling thread and do not depend on
+  // the number of workers.
+  // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
+  // Throws: "Not enough byGroups to compare." (source "TwoGroupComp()") for
+  // fewer than 2 by-groups.
+  void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
+                    const NEWMAT::ColumnVector& vFinalModels,
+                    KmVector<bool> vGoodFlags);
+
+  // -- One pair (kmPairwiseComparison.cpp) --
+
+  // Fits and tests the installed pair into pRecord, starting the generator
+  // from kmOptPermutationSeed: one model table per
+  // k = kmin..kmax of the joint model, the number of kinkmarks chosen by
+  // kmOptModelSelection (permutation tests for 0, each appended to
+  // vFTests), then the comparison test of the joint model with
+  // K = max(K0, chosen) kinkmarks against two separate fits, appended last.
+  void CompMod(kmCalcData* pRecord, KmProgressInterface* pSub, int iK0);
+
+  // The comparison test of CompMod from the residual sums of the joint
+  // model (vSSE0) and of the two cohorts alone (vSSE1, vSSE2) over R =
+  // kmOptPairwisePermutations + 1 data sets, for model code 1 (coincident)
+  // or 2 (parallel), K kinkmarks and N stacked observations: F (0 below
+  // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
+  // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
+  // data sets whose F reaches the observed one).
+  void CompFTest(int16_t iModelCode, int K, int16_t N,
+                 const NEWMAT::ColumnVector& vSSE0,
+                 const NEWMAT::ColumnVector& vSSE1,
+                 const NEWMAT::ColumnVector& vSSE2, kmFTest& test);
+
+  // -- Grid, permutations, fits and tests of the joint model
+  //   (kmPairwiseComparisonGrid.cpp, kmPairwiseComparisonFits.cpp) --
+
+  // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
+  // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
+  // v(n) in place.
+  void Shuffle2(NEWMAT::ColumnVector& v);
+
+  // Candidate kinkmarks of the current design from the first
+  // iCompGroupObs = m rows of column c of *pDataX (a = iMinObsEnd,
+  // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
+  // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
+  // j = 1..g for i = a and j = 0..g after; every point of an interval gets
+  // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
+  // *pGridValues and *pGridAux get the G points and indices (grown when
+  // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
+  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
+  // when m < 2a).
+  uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
+                              uint16_t iGridPointsBetween);
+
+  // Replaces *pDataY by n x iNumDataSets: column 1 unchanged, then data sets
+  // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
+  // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
+  // in shuffle mode 1, else Shuffle2).
+  void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
+                   const NEWMAT::Matrix& mFits,
+                   const NEWMAT::Matrix& mResiduals, int iNumDataSets);
+
+  // Best placement of k kinkmarks on the G candidates for the first D
+  // columns of *pDataY at once, through the model framework, weighting by
+  // mWorkA'mWorkA. vSumSq(d) (sized by the caller to D) = the smallest
+  // weighted residual sum of squares of data set d (+infinity when no
+  // placement is admissible). For D = 1 also vKinkmarks (k), vCoefs (B
+  // above), mGridResult (G x k profile of the observed data) and mWork (the
+  // fit's cross products); these keep their initial zeros (1e50 for the
+  // profile) when no placement is admissible or pProgress reports a
+  // cancel.
+  void GridSearchComp(int iNumDataSets, uint16_t k,
+                      NEWMAT::ColumnVector& vKinkmarks,
+                      NEWMAT::ColumnVector& vCoefs,
+                      NEWMAT::ColumnVector& vSumSq, int16_t iNumGridPoints,
+                      NEWMAT::Matrix& mGridResult,
+                      KmProgressInterface* pProgress);
+
+  // Fitted values (row k+1 of mFits), transformed residuals (row k+1 of
+  // mResiduals: e(r) mRoot(r, r) in kmOptAutocorrErrors mode 0, else
+  // (mRoot e)(r)) and the fit data of model (rows (x + iShift, observed,
+  // fitted, *pDataAux), a kinkmark row (location + iShift, -9999.0, value,
+  // standard error) where a kinkmark lies strictly between two
+  // observations; exp of the observed and fitted values when log-linear)
+  // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
+  // 1..n/2, then n/2+1..n). Each row takes the segment after every kinkmark
+  // it has reached, also several between two rows (kmPieceWalk).
+  void ResidsComp(uint16_t k, int iShift, const NEWMAT::Matrix& mRoot,
+                  const NEWMAT::ColumnVector& vCoefs,
+                  const NEWMAT::ColumnVector& vKinkmarks, NEWMAT::Matrix& mFits,
+                  NEWMAT::Matrix& mResiduals, kmTable& model);
+
+  // F test of k0 against k1 > k0 kinkmarks of the comparison model:
+  // p0 = c + 2 k0, p1 = c + 2 k1, df1 = p1 - p0, df2 = n - p1, F of the
+  // observed sums (0 and parametric p 1.0 unless df1, df2 and vSumSq1(1)
+  // are positive), the second statistic 2F/3 on (3, df2) when df1 = 2, the
+  // number of data sets, and for D > 1 the permutation p-value (share of
+  // data sets whose F reaches the observed one) with dAlpha. Returns the
+  // permutation p-value, or dAlpha when D <= 1.
+  double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
+                   int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
+                   const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
+
+  // Covariance (c + 3k square, in the order of B) of the comparison fit's
+  // coefficients and slope changes with the kinkmarks held fixed, from the
+  // weighted refit of the observed stacked response on the segmented
+  // design (rows within the bandwidth h = 0.117 * 0.5 * n (ln ln n)^0.6 /
+  // sqrt(n) of a kinkmark count by |x - kinkmark| / h), as KinkMkSEs does
+  // for one cohort, the residual sum from the residuals (WLSNew), so that a
+  // shift of the data's level changes nothing. Sets model's reduced-rank
+  // flag and returns the residual degrees of freedom (sum of the factors
+  // less the rank); a df <= 0 gives a zero covariance.
+  double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
+                       NEWMAT::Matrix& mCovariance, kmTable& model);
+
+  // As kmCalculator::AddBadCohort for a comparison that cannot be computed:
+  // observation count n = iNumObs and 2n rows, first those of the first group
+  // (dependent values pWork2, standard errors pWork5), then those of the
+  // second group (pWork4, pWork6), each with the independent values of
+  // column 2 of pDataX.
+  void AddBadComparison(kmCalcData* pCalcData);
+
+  // -- Members --
+
+  // The calculator whose services and cohort state the comparison uses.
+  kmCalculator& calc_;
+
+  // Every cohort's data of the pass, iNumGroups long: design, response,
+  // weight inputs and standard errors (SetTwoGroupMatrices).
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupX;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupY;
+  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> ppGroupWeights;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupAux;
+  int32_t iNumGroups = 0;
+  int32_t iGroupValue = 0;
+
+  // The pair in hand: pWork1 and pWork3 the two groups' weight inputs,
+  // pWork2 and pWork4 their dependent values, pWork5 and pWork6 their
+  // standard errors.
+  std::unique_ptr<NEWMAT::ColumnVector> pWork1;
+  std::unique_ptr<NEWMAT::Matrix> pWork2;
+  std::unique_ptr<NEWMAT::ColumnVector> pWork3;
+  std::unique_ptr<NEWMAT::Matrix> pWork4;
+  std::unique_ptr<NEWMAT::Matrix> pWork5;
+  std::unique_ptr<NEWMAT::Matrix> pWork6;
+
+  // 1: the full shuffle of the selection tests; 2: the pair swap of the
+  // comparison test.
+  int iShuffleMode = 1;
+  // Number of comparisons of the pass.
+  int iNumComparisons = 0;
+  // Observations per cohort of the pair being compared.
+  int16_t iCompGroupObs = 0;
+};
+
+#endif  // KM_ENGINE_KMPAIRWISECOMPARISON_H
