@@ -316,12 +316,17 @@ const Case kCases[] = {
       {"out.RunSummary.txt",
        "Reports Exported\n----------------\nData\nAPC\nAAPC"}},
      {}},
-    // A saved session that selects multi-group clustering.
+    // A saved session that selects multi-group clustering. The blocks of
+    // the cohorts follow their order (East splits its groups {1} {2, 3},
+    // West {1, 2} {3}), however many workers finish first.
     {"clustering",
      nullptr,
      "run.ini",
      nullptr,
-     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "\n1.0000000000,0.0000000000,\n2.0000000000,3.0000000000,\n\nlKMax is "},
+      {"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "\n1.0000000000,2.0000000000,\n3.0000000000,0.0000000000,\n"},
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},
