@@ -480,6 +480,29 @@ std::string FinalModels(const km_test::ScratchDir& dir) {
   return sModels;
 }
 
+// Every row of the data export has as many cells as the header line above
+// it (the comparison rows, two cohorts wide, have a header of their own).
+// Header lines have every cell in double quotes; the first line is one.
+void CheckDataExportWidths(const km_test::ScratchDir& dir) {
+  const std::string sPath = dir.File("out.dataexport.txt");
+  if (!fs::exists(sPath)) return;
+  const auto lines = km_e2e::ReadLines(sPath);
+  ASSERT_FALSE(lines.empty());
+  const char cDelimiter = lines[0][lines[0].find('"', 1) + 1];
+  size_t nHeader = 0;
+  for (const std::string& sLine : lines) {
+    if (sLine.empty()) continue;
+    const auto cells = km_e2e::SplitCells(sLine, cDelimiter);
+    if (std::all_of(cells.begin(), cells.end(), [](const std::string& s) {
+          return s.size() >= 2 && s.front() == '"' && s.back() == '"';
+        })) {
+      nHeader = cells.size();
+    } else {
+      EXPECT_EQ(cells.size(), nHeader) << sLine;
+    }
+  }
+}
+
 const char kCompleted[] =
     "\nStart Run Summary Export\nFinished Run Summary Export\n";
 
@@ -531,6 +554,7 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     if (c.sModels != nullptr) {
       EXPECT_EQ(FinalModels(dir), c.sModels);
     }
+    CheckDataExportWidths(dir);
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);
