@@ -100,10 +100,9 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
     }
     if (iCohorts > 0 && iRefused == iCohorts) ThrowNothingComputed(sLines);
     int iFailed = 0;
+    // Comparisons that could not be computed are named but do not fail the
+    // run: the cohorts' own fits are sound and their exports are kept.
     sLines << ComparisonLines(results, sDataFile, iFailed);
-    if (iFailed > 0 && iFailed == results.GetNumComparisonRecords()) {
-      ThrowNothingComputed(sLines);
-    }
     std::fputs(sLines.GetCString(), stderr);
     std::fflush(stderr);
   });

@@ -20,8 +20,8 @@ class kmCalcHandler;
 // and, when some comparisons could not be computed, "N of M comparisons
 // could not be computed". The reasons are those stored in the results file.
 // Throws: KmException (input kind, source "main") whose message is those
-// lines, when no cohort at all could be fitted, or when there are
-// comparisons and none of them could be computed; nothing is printed then.
+// lines, when no cohort at all could be fitted; nothing is printed then.
+// Comparisons that could not be computed never fail the run.
 void ReportCohortOutcomes(kmCalcHandler& results);
 
 #endif  // KM_DRIVER_COHORTOUTCOMES_H
