@@ -337,6 +337,25 @@ const Case kCases[] = {
       {"out.RunSummary.txt",
        "Maximum Number of Kinkmarks                      =  1"}},
      {}},
+    // One kinkmark in four rows leaves no residual degrees of freedom: the
+    // mean square, the tests and every interval are missing, nothing is
+    // significant (the p-values were 0.000, quantile intervals flagged).
+    {"nodf",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.report.txt", "\t4\t0\t0.038\t \tUncorrelated\t1\t2002.000\t \t \t"},
+      {"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t \t \n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"}},
+     {}},
+    {"nodfquantile",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t--\t--\n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t--\t--\n"},
+      {"out.dataexport.txt", "!*"}},
+     {}},
 };
 
 bool Close(double dExpected, double dActual) {
