@@ -348,6 +348,15 @@ const Case kCases[] = {
       {"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t \t \n"},
       {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"}},
      {}},
+    // Two kinkmarks over five rows leave the modified BIC undefined: it was
+    // -inf and chose that model.
+    {"mbicfewrows",
+     nullptr,
+     "run.ini",
+     "East 0",
+     {{"out.mbicexport.txt", "\t-1\t           0.327\t \n"},
+      {"out.mbicexport.txt", "!inf"}},
+     {}},
     {"nodfquantile",
      nullptr,
      "run.ini",
