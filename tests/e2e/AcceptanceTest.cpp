@@ -346,7 +346,8 @@ const Case kCases[] = {
      nullptr,
      {{"out.report.txt", "\t4\t0\t0.038\t \tUncorrelated\t1\t2002.000\t \t \t"},
       {"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t \t \n"},
-      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"}},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t \t \n"}},
      {}},
     // Two kinkmarks over five rows leave the modified BIC undefined: it was
     // -inf and chose that model.
@@ -363,6 +364,7 @@ const Case kCases[] = {
      nullptr,
      {{"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t--\t--\n"},
       {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t--\t--\n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t--\t--\n"},
       {"out.dataexport.txt", "!*"}},
      {}},
 };
