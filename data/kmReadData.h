@@ -517,12 +517,20 @@ class kmReadData {
                     const KmVector<int>& codes, KmString& sMessage);
   // Appends one copy's good flag, text and validity.
   void AppendCopyVerdict(bool bGood, const KmString& sText);
+  // Appends the verdict of one delay variant to each of its analysis
+  // copies; a usable jump copy is refused with sJumpRefusal when that is
+  // not empty.
+  void AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
+                            const KmString& sText,
+                            const KmString& sJumpRefusal);
   // Largest and smallest observation counts, passed on to the handler.
   void TrackObservationExtremes(VerifyPass& pass, int16_t n);
   // Record checks of both variants; refuses a cohort the pre-read missed.
   void CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
                           CohortVerdict& verdict, KmString& sMessage);
-  // Marks variant 1 unusable when n records cannot hold the largest model.
+  // Marks variant 1 unusable when n records cannot hold the smallest
+  // model (kmOptMinKinkmarks) with the cohort's maximum and the method's
+  // spacing.
   void CheckObservationRequirement(const VerifyPass& pass, int16_t n,
                                    CohortVerdict& verdict);
   // The user's exclusion of the cohort, then the rate checks; records the

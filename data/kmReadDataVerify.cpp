@@ -1,9 +1,12 @@
 // kmReadData: the verification pass over the whole data set
 // (VerifyDelayRateCalcNEW) and the cohort error list (ProcessCohortError).
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmCohortDataManager.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
@@ -83,6 +86,66 @@ void RequirePositiveRatio(const kmSession& session) {
       kVerifySource, dRatio);
 }
 
+// The refusal of a cohort's jump analyses when the jump location dJumpAt
+// does not lie strictly between the cohort's first and last independent
+// values (as fitted: shifted by kmOptDataShift): with no observation on
+// one side the jump cannot be estimated. "" when it does, or when dJumpAt
+// is NaN (no jump analyses).
+KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
+                             int iIndependentLoc, double dJumpAt) {
+  KmString sRefusal;
+  if (std::isnan(dJumpAt) || rows.empty() || iIndependentLoc < 1) {
+    return sRefusal;
+  }
+  const double dShift = session.GetDouble(kmOptDataShift);
+  double dFirst = std::numeric_limits<double>::infinity();
+  double dLast = -dFirst;
+  for (const kmRecordRow& row : rows) {
+    if (static_cast<int>(row.size()) < iIndependentLoc) continue;
+    const double x = km_read_internal::IndependentValue(
+                         session, row[static_cast<size_t>(iIndependentLoc - 1)],
+                         kVerifySource) +
+                     dShift;
+    dFirst = std::min(dFirst, x);
+    dLast = std::max(dLast, x);
+  }
+  if (dFirst < dJumpAt && dJumpAt < dLast) return sRefusal;
+  sRefusal.printf(
+      "The jump location %g does not lie strictly between the cohort's first "
+      "and last independent values (%g to %g), so the jump cannot be "
+      "estimated. Set \"jump location\" in the run options to a value "
+      "inside the data, otherwise Kinkmark will not process this cohort's "
+      "jump model.",
+      dJumpAt, dFirst, dLast);
+  return sRefusal;
+}
+
+// The refusal of a cohort whose iObservations observations cannot hold
+// iKinkmarks kinkmarks (the minimum; the maximum with bMaximum), which need
+// lNeed observations; iPlaceable kinkmarks is what the cohort's maximum
+// allows. Names the run options that would let the cohort be fitted.
+KmString TooFewObservationsText(int64_t lNeed, int iObservations,
+                                int iPlaceable, int iKinkmarks, bool bMaximum) {
+  KmString sText;
+  if (lNeed > iObservations) {
+    KmString sNeed;
+    sNeed << static_cast<int32_t>(lNeed);
+    sText = kmTools::GetErrorMessage(kmTools::TooFewObservations);
+    sText.Replace("$$", sNeed.GetCString());
+    if (bMaximum)
+      sText.Replace("\"minimum kinkmarks\"", "\"maximum kinkmarks\"");
+    return sText;
+  }
+  // The spacing fits, the per-cohort maximum for this length does not.
+  sText.printf(
+      "Too few observations to fit the specified model: the cohort's %d "
+      "observations allow at most %d kinkmarks, fewer than \"minimum "
+      "kinkmarks\" (%d). Lower \"minimum kinkmarks\" in the run options, "
+      "otherwise Kinkmark will not process this cohort.",
+      iObservations, iPlaceable, iKinkmarks);
+  return sText;
+}
+
 }  // namespace
 
 // Settings of the run and totals carried from cohort to cohort through one
@@ -115,7 +178,14 @@ struct kmReadData::VerifyPass {
   int iMaxKinkmarks = 0;
   int iMinObsEnd = 0;
   int iMinObsBetween = 0;
+  int iMinKinkmarks = 0;
   bool bPerCohortMax = false;
+  // Hudson's method (kmOptMethod 1) places fewer kinkmarks in a cohort.
+  bool bHudsons = false;
+  // Clustering (kmOptComparisonType 2) fits every cohort up to the maximum.
+  bool bClustering = false;
+  // The jump location when the run fits jump models; NaN otherwise.
+  double dJumpAt = std::numeric_limits<double>::quiet_NaN();
 
   int iCohort = 0;
   int iBlankLines = 0;
@@ -237,7 +307,15 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
   pass.iMaxKinkmarks = pSession_->GetInt(kmOptMaxKinkmarks);
   pass.iMinObsEnd = pSession_->GetInt(kmOptMinObsEnd);
   pass.iMinObsBetween = pSession_->GetInt(kmOptMinObsBetween);
+  pass.iMinKinkmarks = pSession_->GetInt(kmOptMinKinkmarks);
   pass.bPerCohortMax = pSession_->GetBool(kmOptPerCohortMaxKinkmarks);
+  pass.bHudsons = pSession_->GetInt(kmOptMethod) == 1;
+  pass.bClustering = pSession_->GetInt(kmOptComparisonType) == 2;
+  for (int a = 0; a < pass.nAnalyses; ++a) {
+    if (IsJumpCopy(pass.iJumpCRMode, a)) {
+      pass.dJumpAt = pSession_->GetDouble(kmOptJumpLocation);
+    }
+  }
 
   kmCohortRows rows;
   KmVector<int> codes;
@@ -278,20 +356,29 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
 
   // 7-8. Adjustment groups and record checks.
   CheckCohortRecords(pass, rows, verdict, sMessage);
-  // 9. Observation requirement of the largest model.
+  // 9. Room for the smallest model within the cohort's maximum.
   CheckObservationRequirement(pass, n, verdict);
   // 10. Selection and exclusion, then the rate checks.
   ApplySelectionAndRateChecks(pass, rows, codes, verdict, sMessage);
 
+  // The jump analyses of a cohort whose values do not surround the jump.
+  KmString sJump;
+  if (verdict.bGood1 || verdict.bGood2) {
+    sJump = JumpLocationRefusal(*pSession_, rows, pass.iIndependentLoc,
+                                pass.dJumpAt);
+  }
+  if (!sJump.IsEmpty() && verdict.bGood1) {
+    ProcessCohortError(codes, sJump, false, 0);
+  }
+  if (!sJump.IsEmpty() && pass.bBothDelay && verdict.bGood2) {
+    ProcessCohortError(codes, sJump, true, 0);
+  }
+
   // 11. Flags and texts in copy order, the delay copies first.
   if (pass.bBothDelay) {
-    for (int a = 0; a < pass.nAnalyses; ++a) {
-      AppendCopyVerdict(verdict.bGood2, verdict.sText2);
-    }
+    AppendAnalysisCopies(pass, verdict.bGood2, verdict.sText2, sJump);
   }
-  for (int a = 0; a < pass.nAnalyses; ++a) {
-    AppendCopyVerdict(verdict.bGood1, verdict.sText1);
-  }
+  AppendAnalysisCopies(pass, verdict.bGood1, verdict.sText1, sJump);
   if (!verdict.bGood1) {
     pass.bHaveSmallest = bHadSmallest;
     pass.uiSmallest = uiPreviousSmallest;
@@ -317,6 +404,21 @@ void kmReadData::TrackObservationExtremes(VerifyPass& pass, int16_t n) {
     if (pCalcHandler_ != nullptr) {
       pCalcHandler_->SetMinObservations(pass.uiSmallest);
     }
+  }
+}
+
+void kmReadData::AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
+                                      const KmString& sText,
+                                      const KmString& sJumpRefusal) {
+  for (int a = 0; a < pass.nAnalyses; ++a) {
+    if (!bGood || sJumpRefusal.IsEmpty() || !IsJumpCopy(pass.iJumpCRMode, a)) {
+      AppendCopyVerdict(bGood, sText);
+      continue;
+    }
+    KmString sRefused(sText);
+    if (!sRefused.IsEmpty()) sRefused << "  ";
+    sRefused << sJumpRefusal;
+    AppendCopyVerdict(false, sRefused);
   }
 }
 
@@ -370,27 +472,31 @@ void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
 
 void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
                                              CohortVerdict& verdict) {
+  // The cohort's maximum: the user's, lowered to the per-cohort maximum of
+  // grid search (Hudson's fit takes the user's), then to what the method
+  // can place in the cohort's observations. The fit lowers it the same way.
   int k = pass.iMaxKinkmarks;
   int iAvailable = n;
   if (!bClustered_) {
-    if (pass.bPerCohortMax) {
-      const int iCohortMax =
-          pSession_->GetMaxNumberOfKinkmarksForCohort(pass.iCohort - 1);
-      while (k > iCohortMax) --k;
+    if (pass.bPerCohortMax && !pass.bHudsons) {
+      k = std::min(k,
+                   static_cast<int>(pSession_->GetMaxNumberOfKinkmarksForCohort(
+                       pass.iCohort - 1)));
     }
   } else if (iNumAdjustGroups_ > 0) {
     iAvailable = n / iNumAdjustGroups_;
   }
-  const int64_t lNeed = (static_cast<int64_t>(k) - 1) * pass.iMinObsBetween +
-                        k + 2 * static_cast<int64_t>(pass.iMinObsEnd);
-  if (lNeed > iAvailable) {
-    verdict.bGood1 = false;
-    KmString sNeed;
-    sNeed << static_cast<int32_t>(lNeed);
-    KmString sTooFew = kmTools::GetErrorMessage(kmTools::TooFewObservations);
-    sTooFew.Replace("$$", sNeed.GetCString());
-    verdict.sText1 << sTooFew;
-  }
+  // Clustering fits every cohort with that maximum; the other fits need
+  // room for the minimum only.
+  const int iMin = pass.bClustering ? k : std::max(pass.iMinKinkmarks, 0);
+  const int iPlaceable = kmTools::PlaceableKinkmarks(
+      iAvailable, k, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
+  if (iPlaceable >= iMin) return;
+  verdict.bGood1 = false;
+  const int64_t lNeed = kmTools::ObservationsForKinkmarks(
+      iMin, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
+  verdict.sText1 << TooFewObservationsText(lNeed, iAvailable, iPlaceable, iMin,
+                                           pass.bClustering);
 }
 
 void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,

@@ -100,6 +100,29 @@ void LuSolve(const double* a, int n, const int* indx, double* b) {
   }
 }
 
+// Sq = (Rq B) Rq' for the q x N row-major rows Rq and the band storage of B
+// (order N, bandwidth 1), into the q x q row-major Sq.
+void BandQuadraticForm(const double* pB, const double* pRq, int q, int N,
+                       double* pSq) {
+  double mRqB[kMaxPinned * kMaxCoefs];
+  for (int i = 0; i < q; ++i) {
+    for (int c = 1; c <= N; ++c) {
+      double dSum = 0.0;
+      for (int j = std::max(1, c - 1); j <= std::min(N, c + 1); ++j) {
+        dSum += pRq[i * N + j - 1] * BandAt(pB, j, c);
+      }
+      mRqB[i * N + c - 1] = dSum;
+    }
+  }
+  for (int i = 0; i < q; ++i) {
+    for (int c = 0; c < q; ++c) {
+      double dSum = mRqB[i * N] * pRq[c * N];
+      for (int j = 1; j < N; ++j) dSum += mRqB[i * N + j] * pRq[c * N + j];
+      pSq[i * q + c] = dSum;
+    }
+  }
+}
+
 // The pinned kinkmarks (choice code >= 2) in increasing order; bAfterGap
 // when one of them is pinned after its gap (code > 2).
 int PinnedKinkmarks(const NEWMAT::ColumnVector& choices, int k, int* pPinned,
@@ -156,26 +179,7 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
       for (int r2 = 0; r2 < q; ++r2) mSq[r * q + r2] = S(m, vPinned[r2]);
     }
   }
-  if (bAfterGap) {
-    // Sq = (Rq B) Rq'.
-    double mRqB[kMaxPinned * kMaxCoefs];
-    for (int i = 0; i < q; ++i) {
-      for (int c = 1; c <= N; ++c) {
-        double dSum = 0.0;
-        for (int j = std::max(1, c - 1); j <= std::min(N, c + 1); ++j) {
-          dSum += mRq[i * N + j - 1] * BandAt(pB, j, c);
-        }
-        mRqB[i * N + c - 1] = dSum;
-      }
-    }
-    for (int i = 0; i < q; ++i) {
-      for (int c = 0; c < q; ++c) {
-        double dSum = mRqB[i * N] * mRq[c * N];
-        for (int j = 1; j < N; ++j) dSum += mRqB[i * N + j] * mRq[c * N + j];
-        mSq[i * q + c] = dSum;
-      }
-    }
-  }
+  if (bAfterGap) BandQuadraticForm(pB, mRq, q, N, mSq);
 
   double t[kMaxPinned];
   for (int i = 0; i < q; ++i) {
@@ -206,4 +210,17 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
   for (int i = 1; i < q; ++i) dTU += t[i] * u[i];
   dIncrease = dTU;
   return true;
+}
+
+void ConstraintCovariance(const NEWMAT::SymmetricBandMatrix& B,
+                          const NEWMAT::Matrix& R, NEWMAT::Matrix& S) {
+  const int q = R.Nrows();
+  const int N = R.Ncols();
+  if (q < 1 || q > kMaxPinned || N > kMaxCoefs || B.Nrows() != N ||
+      B.BandWidth().Lower() != 1) {
+    S = R * B * R.t();
+    return;
+  }
+  if (S.Nrows() != q || S.Ncols() != q) S.ReSize(q, q);
+  BandQuadraticForm(B.Store(), R.Store(), q, N, S.Store());
 }

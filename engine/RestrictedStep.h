@@ -36,4 +36,10 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
                     const NEWMAT::ColumnVector& choices, int16_t k,
                     double& dIncrease);
 
+// S = R B R' for the q x (2k + 2) constraint rows R and the band matrix B of
+// the step above, summed as the library sums R * B * R.t() (to the last
+// bit); other shapes are left to the library.
+void ConstraintCovariance(const NEWMAT::SymmetricBandMatrix& B,
+                          const NEWMAT::Matrix& R, NEWMAT::Matrix& S);
+
 #endif  // KM_ENGINE_RESTRICTEDSTEP_H

@@ -12,6 +12,7 @@
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmPairwiseComparison.h"
+#include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -64,6 +65,21 @@ class WriterJoin {
   kmFinishedResults& results_;
   std::thread& writer_;
 };
+
+// The workers of the cohort pool: "num cores", capped by the CPUs the
+// process may use and by the cohort tasks that fit in the memory it may
+// take, sized for the largest cohort.
+int32_t CohortWorkers(const kmSession& session) {
+  int32_t iLargest = 0;
+  for (int32_t iLines : session.GetObservationCounts()) {
+    iLargest = std::max(iLargest, iLines);
+  }
+  const int32_t iWorkers = thread_pool::worker_count_for(
+      session.GetNumCores(), thread_pool::allowed_cpu_count());
+  return km_run_memory::WorkersWithinMemory(
+      iWorkers, km_run_memory::CohortTaskBytes(session, iLargest),
+      km_run_memory::AvailableBytes());
+}
 
 }  // namespace
 
@@ -162,7 +178,7 @@ bool kmCalculationHandler::RunCohortPool() {
       if (pTracker_->IsCancelled()) break;
       pool.submit([this, i] { CohortTask(i); });
     }
-    pool.start(pSession_->GetNumCores());
+    pool.start(static_cast<int16_t>(CohortWorkers(*pSession_)));
   }
   const bool bCancelled = pTracker_->IsCancelled();
   writerJoin.Join();

@@ -47,6 +47,9 @@ class KinkMKFitResult;
 class MersenneTwister;
 class StatClass;
 class kmQMatrix;
+namespace km_grid {
+class CandidateFit;
+}
 class kmUpperTriangularMatrix;
 class kmFTest;
 class kmTable;
@@ -232,10 +235,10 @@ class kmCalculator {
   // the lag-one autocorrelation of the residuals r of an unweighted
   // iNumKinkmarks-kinkmark GridSearch fit (x shifted by its truncated
   // minimum): sum r(i) r(i+1) / sum r(i)^2 over i = 1..n-1, 0.0 when the
-  // denominator is 0, not clipped. Mode 1 rebuilds the grid, pX0, pXWX,
-  // the weight matrix and mWork for the preliminary fit; the weight vector
-  // and the data matrix are restored however the call ends.
-  // Call path: "calculateAutoParamPhi"; matrix-library errors: source
+  // denominator is 0, clipped to [-0.99, 0.99]. Mode 1 rebuilds the grid, pX0,
+  // pXWX, the weight matrix and mWork for the preliminary fit; the weight
+  // vector and the data matrix are restored however the call ends. Call path:
+  // "calculateAutoParamPhi"; matrix-library errors: source
   // "kmCalculator::CaculateAutoParamPhi()".
   double calculateAutoParamPhi(uint16_t iNumKinkmarks);
 
@@ -491,8 +494,10 @@ class kmCalculator {
   // kinkmarks over every admissible segmentation: best(j) becomes the smallest
   // continuous-fit total when not larger; for j = 1, when it fell strictly,
   // locations and coefficients (3k + 2) become the winning fit's.
+  // The continuity constraints of each segmentation searched are formed
+  // from the table as it is reached.
   void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
-               kmQMatrix& qTable, NEWMAT::ColumnVector& locations,
+               NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);
 
   // -- Placeholder records and the data-dependent final choice
@@ -560,19 +565,13 @@ class kmCalculator {
                                 NEWMAT::Matrix& mProfile, int iJump,
                                 KmProgressInterface* pProgress);
 
-  // One level of the GridSearch enumeration: for c = iFirst..iK places
-  // kinkmark iLevel + 1 at candidate c (when iLevel < k) and recurses; level
-  // 8 fits the model in vCols and updates the profile, the best model and
-  // mWork (strict comparisons). mXWXWork is the full (symmetric) X'WX of
-  // the model in hand. Returns at once on a cancellation.
-  void Search(uint16_t iLevel, uint16_t iFirst, int iNumCols, int16_t iK,
-              uint16_t k, int iNumDataSets, NEWMAT::RowVector& vCols,
-              NEWMAT::RowVector& vBestCols, double& dBestQ,
-              NEWMAT::Matrix& mProfile, NEWMAT::Matrix& mXWYWork,
-              const NEWMAT::Matrix& mXWYAll, NEWMAT::Matrix& mXWXWork,
-              NEWMAT::Matrix& mXWXInvWork, NEWMAT::ColumnVector& vBestCoef,
-              const NEWMAT::ColumnVector& vYWY, NEWMAT::ColumnVector& vCoefWork,
-              NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
+  // The GridSearch enumeration of every placement of k kinkmarks on the iK
+  // candidates, each fitted by fit (dYWY: the data's Y'WY): updates the
+  // profile, and the best model (dBestQ, vBestCols, vBestCoef, mWork) on a
+  // strictly smaller Q. Returns at once on a cancellation.
+  void Search(uint16_t k, int16_t iK, double dYWY, km_grid::CandidateFit& fit,
+              double& dBestQ, NEWMAT::RowVector& vBestCols,
+              NEWMAT::ColumnVector& vBestCoef, NEWMAT::Matrix& mProfile,
               KmProgressInterface* pProgress);
 
   // -- Grid search of a permuted data set under Hudson's method
@@ -590,21 +589,12 @@ class kmCalculator {
                             int16_t iNumGridPoints, NEWMAT::Matrix& mProfile,
                             KmProgressInterface* pProgress);
 
-  // One level of the GridSearchForHudsons enumeration (that of Search, with
-  // the data set j passed down): level 8 fits both data columns of the
-  // model in vCols and lowers vResidSum(j) to the column-2 SSE when
-  // strictly smaller. vBestCols, mProfile and vBestCoef are passed on and
-  // never written. Returns at once on a cancellation.
-  void Search_Hudsons(uint16_t iLevel, int j, uint16_t iFirst, int iNumCols,
-                      int16_t iK, uint16_t k, int iNumDataSets,
-                      NEWMAT::RowVector& vCols, NEWMAT::RowVector& vBestCols,
-                      NEWMAT::ColumnVector& vResidSum, NEWMAT::Matrix& mProfile,
-                      NEWMAT::Matrix& mXWYWork, const NEWMAT::Matrix& mXWYAll,
-                      NEWMAT::Matrix& mXWXWork, NEWMAT::Matrix& mXWXInvWork,
-                      NEWMAT::ColumnVector& vBestCoef,
-                      const NEWMAT::ColumnVector& vYWY,
-                      NEWMAT::ColumnVector& vCoefWork,
-                      NEWMAT::ColumnVector& vQWork, uint16_t& iFitStatus,
+  // The GridSearchForHudsons enumeration (that of Search): lowers
+  // vResidSum(j) to the column-2 residual sum of each placement (dYWY its
+  // Y'WY) when strictly smaller. Returns at once on a cancellation.
+  void Search_Hudsons(int j, uint16_t k, int16_t iK, double dYWY,
+                      km_grid::CandidateFit& fit,
+                      NEWMAT::ColumnVector& vResidSum,
                       KmProgressInterface* pProgress);
 
   // -- Model table and AAPC interval pass (kmCalculatorTable.cpp,
@@ -677,7 +667,8 @@ class kmCalculator {
   //   (kmCalculatorSelModESR.cpp) --
 
   // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
-  // (kmOptMinKinkmarks, kmOptMaxKinkmarks, no per-cohort lowering) by
+  // (kmOptMinKinkmarks, kmOptMaxKinkmarks lowered to what Hudson's
+  // segmentations can place in the cohort, kmTools::PlaceableKinkmarks) by
   // Hudson's method: a grid search over the observations (one more
   // observation kept at each end, two more between kinkmarks) whose fit
   // Hudson's continuous search replaces when it is strictly better. One
@@ -696,10 +687,9 @@ class kmCalculator {
   // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
   // and pDataAux hold the cohort's n observations.
   // Throws: KmException for a null record, missing observations, kmax <
-  // kmin, a segmentation table too large to hold (NChooseK), no admissible
-  // segmentation for kmax kinkmarks, "Early Stopping is not available for
-  // these values. ..." when early stopping is asked for a level or number
-  // of tests without a table, and the errors of the steps it calls;
+  // kmin, no admissible segmentation for kmax kinkmarks, "Early Stopping is not
+  // available for these values. ..." when early stopping is asked for a level
+  // or number of tests without a table, and the errors of the steps it calls;
   // matrix-library errors with source "kmCalculator::SelModESR()"; call
   // path "SelModESR()".
   void SelModESR(kmCalcData* pCalcData,

@@ -20,6 +20,8 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kQualifiedName = "kmCalculator::CaculateAutoParamPhi()";
+// The largest size of an estimated AR(1) parameter.
+constexpr double kMaxEstimatedPhi = 0.99;
 
 // Puts the weight vector and the data matrix back as they were when the
 // estimate started, however it ends: the caller goes on fitting the cohort
@@ -114,7 +116,10 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
         dNum += vR(i) * vR(i + 1);
         dDen += vR(i) * vR(i);
       }
-      return dDen > 0.0 ? dNum / dDen : 0.0;
+      if (!(dDen > 0.0)) return 0.0;
+      // The ratio is not bounded by 1 on short or trending series, and AR(1)
+      // weights need |phi| < 1: the estimate is kept within the bound.
+      return std::clamp(dNum / dDen, -kMaxEstimatedPhi, kMaxEstimatedPhi);
     });
   });
 }

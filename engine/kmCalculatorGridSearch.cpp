@@ -38,6 +38,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
+#include "models/PerfectFit.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -49,7 +50,6 @@ constexpr const char* kClassName = "kmCalculator";
 
 using km_grid::Cancelled;
 using km_grid::kColumnOffset;
-using km_grid::kFitLevel;
 using km_grid::kMaxKinkmarks;
 
 }  // namespace
@@ -108,19 +108,11 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, 1, vCols, mXWXWork,
                                   mXWYWork);
       mWork << mXWXWork;
-      Matrix mXWXInvWork;
-      ColumnVector vCoefWork;
       ColumnVector vBestCoef;
-      ColumnVector vQWork(1);
-      vQWork = 0.0;
-      uint16_t iFitStatus = 0;
       double dBestQ = kNoFit;
-
-      const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(K);
-      Search(0, iFirst, iNumCols, iNumGridPoints, k, iNumDataSets, vCols,
-             vBestCols, dBestQ, mProfile, mXWYWork, mXWYAll, mXWXWork,
-             mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork, iFitStatus,
-             pProgress);
+      km_grid::CandidateFit fit(*pXWX, mXWYAll, iNumCols);
+      Search(k, static_cast<int16_t>(K), vYWY(1), fit, dBestQ, vBestCols,
+             vBestCoef, mProfile, pProgress);
       vResidSum = dBestQ;
       if (Cancelled(pProgress)) return;
 
@@ -153,49 +145,35 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
   });
 }
 
-void kmCalculator::Search(uint16_t iLevel, uint16_t iFirst, int iNumCols,
-                          int16_t iK, uint16_t k, int iNumDataSets,
-                          RowVector& vCols, RowVector& vBestCols,
-                          double& dBestQ, Matrix& mProfile, Matrix& mXWYWork,
-                          const Matrix& mXWYAll, Matrix& mXWXWork,
-                          Matrix& mXWXInvWork, ColumnVector& vBestCoef,
-                          const ColumnVector& vYWY, ColumnVector& vCoefWork,
-                          ColumnVector& vQWork, uint16_t& iFitStatus,
-                          KmProgressInterface* pProgress) {
+void kmCalculator::Search(uint16_t k, int16_t iK, double dYWY,
+                          km_grid::CandidateFit& fit, double& dBestQ,
+                          RowVector& vBestCols, ColumnVector& vBestCoef,
+                          Matrix& mProfile, KmProgressInterface* pProgress) {
   WithCallPath("Search()", kClassName, [&] {
-    for (int c = iFirst; c <= iK; ++c) {
-      if (Cancelled(pProgress)) return;
-      if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
-      if (iLevel < kFitLevel) {
-        // A following kinkmark never shares its candidate: with no
-        // observations required between kinkmarks the spacing index of a
-        // candidate can point at the candidate itself, which would fit the
-        // same hinge twice.
-        const uint16_t iNext =
-            km_grid::NextFirstCandidate(iLevel, k, iK, c, *pGridAux);
-        Search(static_cast<uint16_t>(iLevel + 1), iNext, iNumCols, iK, k,
-               iNumDataSets, vCols, vBestCols, dBestQ, mProfile, mXWYWork,
-               mXWYAll, mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork,
-               vQWork, iFitStatus, pProgress);
-        continue;
+    const int iNumCols = k + 2;
+    // WLS's rule for a residual sum that rounding took below zero.
+    const double dBound = calc_PerfectFitBound(dYWY, dYWY);
+    double* pProfile = mProfile.Store();
+    Matrix mXWX;
+    auto onFit = [&] {
+      fit.Fit();
+      double dQ = fit.Sse(1, dYWY);
+      if (IsRoundingBelowZero(dQ, dBound)) dQ = 0.0;
+      for (int j = 1; j <= k; ++j) {
+        const int p = fit.Column(j + 2) - static_cast<int>(kColumnOffset);
+        double& dCell = pProfile[(p - 1) * k + (j - 1)];
+        if (dCell > dQ) dCell = dQ;
       }
-      WithMatrixErrorsAsKm("kmCalculator::Search()", [&] {
-        km_grid::LoadCandidateCrossProducts(*pXWX, vCols, iNumCols, mXWYAll, 1,
-                                            mXWXWork, mXWYWork);
-        WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
-            vQWork, iFitStatus);
-        const double dQ = vQWork(1);
-        for (int j = 1; j <= k; ++j) {
-          const int p = static_cast<int>(vCols(j + 2)) - 2;
-          if (mProfile(p, j) > dQ) mProfile(p, j) = dQ;
-        }
-        if (dBestQ > dQ) {
-          vBestCols = vCols;
-          vBestCoef = vCoefWork;
-          mWork << mXWXWork;
-          dBestQ = dQ;
-        }
-      });
-    }
+      if (dBestQ > dQ) {
+        for (int c = 1; c <= iNumCols; ++c) vBestCols(c) = fit.Column(c);
+        fit.CopyCoefficients(vBestCoef);
+        fit.CopyCrossProducts(mXWX);
+        mWork << mXWX;
+        dBestQ = dQ;
+      }
+    };
+    const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
+    km_grid::EnumeratePlacements(0, iFirst, k, iK, *pGridAux, fit, pProgress,
+                                 onFit);
   });
 }

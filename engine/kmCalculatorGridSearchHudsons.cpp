@@ -4,8 +4,9 @@
 // Hudson's method. Only the smallest residual sum of squares of the
 // permuted column matters there (Hudsons lowers it further), so no
 // locations, coefficients or profile are formed. The cross products are
-// taken for the observed and the permuted column at once, so each grid
-// model costs one (k + 2)-dimensional solve for two right-hand sides.
+// taken for the observed and the permuted column at once; each grid model
+// costs one generalised inverse of order k + 2 and the residual sum of the
+// permuted column.
 //
 // The GridSearch enumeration run for columns 1 (observed) and 2 (the
 // current permuted data set) of pDataY at once, recording only the
@@ -48,9 +49,6 @@ constexpr const char* kClassName = "kmCalculator";
 // Column 1 of pDataY (observed) and column 2 (the permuted data set).
 constexpr int kNumDataSets = 2;
 
-using km_grid::Cancelled;
-using km_grid::kColumnOffset;
-using km_grid::kFitLevel;
 using km_grid::kMaxKinkmarks;
 
 }  // namespace
@@ -58,7 +56,7 @@ using km_grid::kMaxKinkmarks;
 void kmCalculator::GridSearchForHudsons(
     int j, int /*iNumDataSets*/, uint16_t k, ColumnVector& /*vLocations*/,
     ColumnVector& vEstimates, ColumnVector& vResidSum, int16_t iNumGridPoints,
-    Matrix& mProfile, KmProgressInterface* pProgress) {
+    Matrix& /*mProfile*/, KmProgressInterface* pProgress) {
   // The call-path line keeps the name the permutation test reports.
   WithCallPath("GridSearchForHudson()", kClassName, [&] {
     if (k > kMaxKinkmarks) {
@@ -86,8 +84,6 @@ void kmCalculator::GridSearchForHudsons(
       vResidSum(j) = kNoFit;
       ColumnVector vOnes(iNumObs);
       vOnes = 1.0;
-      ColumnVector vQWork(kNumDataSets);
-      vQWork = 0.0;
 
       // Only residual sums are kept, so the data less their straight
       // line serve as they are.
@@ -103,8 +99,6 @@ void kmCalculator::GridSearchForHudsons(
       }
 
       RowVector vCols;
-      RowVector vBestCols(iNumCols);
-      vBestCols = 0.0;
       // The elements outside the leading 2 x 2 block are filled per
       // model; they start at zero so mWork holds no stale values.
       Matrix mXWYWork;
@@ -112,52 +106,28 @@ void kmCalculator::GridSearchForHudsons(
       km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, kNumDataSets, vCols,
                                   mXWXWork, mXWYWork);
       mWork << mXWXWork;
-      Matrix mXWXInvWork;
-      ColumnVector vCoefWork;
-      ColumnVector vBestCoef;
-      uint16_t iFitStatus = 0;
-
-      Search_Hudsons(0, j, iFirst, iNumCols, iNumGridPoints, k, kNumDataSets,
-                     vCols, vBestCols, vResidSum, mProfile, mXWYWork, mXWYAll,
-                     mXWXWork, mXWXInvWork, vBestCoef, vYWY, vCoefWork, vQWork,
-                     iFitStatus, pProgress);
+      km_grid::CandidateFit fit(*pXWX, mXWYAll, iNumCols);
+      Search_Hudsons(j, k, static_cast<int16_t>(K), vYWY(kNumDataSets), fit,
+                     vResidSum, pProgress);
     });
   });
 }
 
-void kmCalculator::Search_Hudsons(
-    uint16_t iLevel, int j, uint16_t iFirst, int iNumCols, int16_t iK,
-    uint16_t k, int iNumDataSets, RowVector& vCols, RowVector& vBestCols,
-    ColumnVector& vResidSum, Matrix& mProfile, Matrix& mXWYWork,
-    const Matrix& mXWYAll, Matrix& mXWXWork, Matrix& mXWXInvWork,
-    ColumnVector& vBestCoef, const ColumnVector& vYWY, ColumnVector& vCoefWork,
-    ColumnVector& vQWork, uint16_t& iFitStatus,
-    KmProgressInterface* pProgress) {
+void kmCalculator::Search_Hudsons(int j, uint16_t k, int16_t iK, double dYWY,
+                                  km_grid::CandidateFit& fit,
+                                  ColumnVector& vResidSum,
+                                  KmProgressInterface* pProgress) {
   WithCallPath("Search_Hudsons()", kClassName, [&] {
-    for (int c = iFirst; c <= iK; ++c) {
-      if (Cancelled(pProgress)) return;
-      if (iLevel < k) vCols(iLevel + 3) = c + kColumnOffset;
-      if (iLevel < kFitLevel) {
-        // The same enumeration as Search: a following kinkmark never shares
-        // its candidate, so both searches fit the same models.
-        const uint16_t iNext =
-            km_grid::NextFirstCandidate(iLevel, k, iK, c, *pGridAux);
-        Search_Hudsons(static_cast<uint16_t>(iLevel + 1), j, iNext, iNumCols,
-                       iK, k, iNumDataSets, vCols, vBestCols, vResidSum,
-                       mProfile, mXWYWork, mXWYAll, mXWXWork, mXWXInvWork,
-                       vBestCoef, vYWY, vCoefWork, vQWork, iFitStatus,
-                       pProgress);
-        continue;
-      }
-      WithMatrixErrorsAsKm("kmCalculator::Search_Hudsons()", [&] {
-        km_grid::LoadCandidateCrossProducts(*pXWX, vCols, iNumCols, mXWYAll,
-                                            iNumDataSets, mXWXWork, mXWYWork);
-        WLS(iNumDataSets, mXWYWork, mXWXWork, mXWXInvWork, vYWY, vCoefWork,
-            vQWork, iFitStatus);
-        // Only the permuted column is recorded; the fit status is not
-        // consulted and neither profile nor best model is formed.
-        if (vResidSum(j) > vQWork(2)) vResidSum(j) = vQWork(2);
-      });
-    }
+    double& dBest = vResidSum(j);
+    // Only the permuted column is recorded; neither profile nor best model
+    // is formed.
+    auto onFit = [&] {
+      fit.Fit();
+      const double dQ = fit.Sse(kNumDataSets, dYWY);
+      if (dBest > dQ) dBest = dQ;
+    };
+    const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
+    km_grid::EnumeratePlacements(0, iFirst, k, iK, *pGridAux, fit, pProgress,
+                                 onFit);
   });
 }

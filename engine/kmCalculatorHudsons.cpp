@@ -30,9 +30,10 @@
 // (unpinned ones rounded to six decimals) and coefficients the 3k+2
 // vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
 // nothing for k <= 0.
+// Throws "There is no admissible segmentation with k kinkmarks for n
+// observations." when the options leave none.
 // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
-// data set j and PrecomputeQ(k, table, qTable) has run; best has at
-// least j entries.
+// data set j; best has at least j entries.
 #include <newmat.h>
 
 #include <algorithm>
@@ -42,7 +43,7 @@
 
 #include "engine/RestrictedStep.h"
 #include "engine/kmCalculator.h"
-#include "engine/kmQMatrix.h"
+#include "engine/kmSegmentations.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -62,9 +63,11 @@ constexpr double kExcluded = 1e30;
 // The choice enumeration has one level per kinkmark, nine at most.
 constexpr int kMaxChoiceLevels = 9;
 
-// Meeting point of pieces m and m + 1 of the stacked fit beta.
-double MeetingPoint(const ColumnVector& beta, int m) {
-  return (beta(2 * m + 1) - beta(2 * m - 1)) / (beta(2 * m) - beta(2 * m + 2));
+// Meeting point of pieces m and m + 1 of the stacked fit beta (its
+// elements from pBeta[0]).
+double MeetingPoint(const double* pBeta, int m) {
+  return (pBeta[2 * m] - pBeta[2 * m - 2]) /
+         (pBeta[2 * m - 1] - pBeta[2 * m + 1]);
 }
 
 // The elements of a vector copied into another of the same length, in
@@ -103,16 +106,28 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
   if (vSegBeta.Nrows() != iCoefs) vSegBeta.ReSize(iCoefs);
   double dBestIncrease = 0.0;
   bool bFirstCombination = true;
-  for (int m = 1; m <= k; ++m) vCodes(m) = 1.0;
+  vCodes = 1.0;
+  // The elements from index 0, read and written in place (element m of
+  // the library's 1-based vectors is [m - 1]); x(r) is observation r's
+  // independent value.
+  const double* pP = vP.Store();
+  const double* pBeta = vBeta.Store();
+  const double* pNumChoices = vNumChoices.Store();
+  double* pCodes = vCodes.Store();
+  double* pLocTry = vLocTry.Store();
+  double* pBetaTry = vBetaTry.Store();
+  const int iXStride = mX.Ncols();
+  const double* pX = mX.Store();
+  auto x = [&](int r) { return pX[(r - 1) * iXStride + 1]; };
   while (true) {
     for (int m = 1; m <= k; ++m) {
-      const int p = static_cast<int>(vP(m));
-      if (vCodes(m) == 1.0) {
-        vLocTry(m) = MeetingPoint(vBeta, m);
-      } else if (vCodes(m) == 2.0) {
-        vLocTry(m) = mX(p, 2);
+      const int p = static_cast<int>(pP[m - 1]);
+      if (pCodes[m - 1] == 1.0) {
+        pLocTry[m - 1] = MeetingPoint(pBeta, m);
+      } else if (pCodes[m - 1] == 2.0) {
+        pLocTry[m - 1] = x(p);
       } else {
-        vLocTry(m) = mX(p + 1, 2);
+        pLocTry[m - 1] = x(p + 1);
       }
     }
     CopyElements(vBeta, vBetaTry);
@@ -122,17 +137,18 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
       if (vDelta.Nrows() != iCoefs) {
         vBetaTry = vBetaTry - vDelta;  // the library's error for the sizes
       }
-      for (int i = 1; i <= iCoefs; ++i) vBetaTry(i) -= vDelta(i);
+      const double* pDelta = vDelta.Store();
+      for (int i = 0; i < iCoefs; ++i) pBetaTry[i] -= pDelta[i];
     }
 
     bool bValid = true;
     for (int m = 1; m <= k; ++m) {
-      if (vCodes(m) != 1.0) continue;
-      const int p = static_cast<int>(vP(m));
-      const double dMeet = MeetingPoint(vBetaTry, m);
-      vLocTry(m) = RoundToSixDecimals(dMeet);
+      if (pCodes[m - 1] != 1.0) continue;
+      const int p = static_cast<int>(pP[m - 1]);
+      const double dMeet = MeetingPoint(pBetaTry, m);
+      pLocTry[m - 1] = RoundToSixDecimals(dMeet);
       // NaN fails both comparisons and is excluded with the rest.
-      if (!(mX(p, 2) <= dMeet && dMeet <= mX(p + 1, 2))) bValid = false;
+      if (!(x(p) <= dMeet && dMeet <= x(p + 1))) bValid = false;
     }
     if (!bValid) {
       dIncrease = kExcluded;
@@ -148,12 +164,12 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
 
     // Next combination: kinkmark k fastest, kinkmark 1 slowest.
     int m = k;
-    while (m >= 1 && vCodes(m) >= vNumChoices(m)) {
-      vCodes(m) = 1.0;
+    while (m >= 1 && pCodes[m - 1] >= pNumChoices[m - 1]) {
+      pCodes[m - 1] = 1.0;
       --m;
     }
     if (m < 1) break;
-    vCodes(m) += 1.0;
+    pCodes[m - 1] += 1.0;
   }
   return dBestIncrease;
 }
@@ -229,8 +245,8 @@ int kmCalculator::ContinuityChoices(int m, int k, const ColumnVector& vP, int n,
 }
 
 void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
-                           kmQMatrix& qTable, ColumnVector& locations,
-                           ColumnVector& coefficients, ColumnVector& best) {
+                           ColumnVector& locations, ColumnVector& coefficients,
+                           ColumnVector& best) {
   WithCallPath("Hudsons()", kClassName, [&] {
     if (k <= 0) return;
     kmSession* pSession = GetCalcSession();
@@ -244,11 +260,12 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
           kClassName);
     }
     WithMatrixErrorsAsKm("kmCalculator::Hudsons()", [&] {
+      const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
       const double dEntry = best(j);
 
       ColumnVector vP(k);
-      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
+      km_segmentations::FirstSegmentation(k, a, g, n, vP, kClassName);
 
       SymmetricBandMatrix mB(iCoefs, 1);
       mB = 0.0;
@@ -265,17 +282,13 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
       // segmentation searched overwrites both.
       ColumnVector vSegLoc(k);
       ColumnVector vSegBeta(iCoefs);
+      // The continuity rows R of the segmentation in hand and R B R',
+      // formed only for the segmentations searched, so that no table of
+      // them is kept for every segmentation.
+      Matrix mR(k, iCoefs);
+      Matrix mS(k, k);
 
-      int c = 1;
       do {
-        kmQ& cell = qTable.GetQ(k, c);
-        if (cell.kinkmarkIndices.Nrows() == k) {
-          CopyElements(cell.kinkmarkIndices, vP);
-        } else {
-          vP = cell.kinkmarkIndices;
-        }
-        Matrix& mR = cell.constraint;
-        Matrix& mS = cell.constraintCovariance;
         double dTotal = 0.0;
         for (int s = 1; s <= k + 1; ++s) {
           const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
@@ -292,6 +305,8 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         // A segmentation whose separate fits already cost more than the
         // best fit found cannot win: continuity only adds to the sum.
         if (best(j) >= dTotal) {
+          km_segmentations::ContinuityRows(mX, k, vP, mR);
+          ConstraintCovariance(mB, mR, mS);
           for (int m = 1; m <= k; ++m) {
             vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
@@ -308,16 +323,16 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
             bHaveBest = true;
           }
         }
-        ++c;
       } while (IncrementGrid(k, vP));
 
       if (j == 1 && bHaveBest && best(1) < dEntry) {
         locations = vBestLoc;
         coefficients.ReSize(3 * k + 2);
         coefficients = 0.0;
+        // The segment fits are of the data less the table's line.
         for (int s = 1; s <= k + 1; ++s) {
-          coefficients(s) = vBestBeta(2 * s - 1);
-          coefficients(k + 1 + s) = vBestBeta(2 * s);
+          coefficients(s) = vBestBeta(2 * s - 1) + table.dLineIntercept;
+          coefficients(k + 1 + s) = vBestBeta(2 * s) + table.dLineSlope;
         }
         for (int m = 1; m <= k; ++m) {
           coefficients(2 * k + 2 + m) = vBestBeta(2 * m + 2) - vBestBeta(2 * m);

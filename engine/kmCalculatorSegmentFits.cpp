@@ -16,9 +16,12 @@
 #include <newmat.h>
 
 #include <cstdint>
+#include <vector>
 
+#include "engine/RestrictedStep.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
+#include "engine/kmSegmentations.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -55,26 +58,61 @@ void RequireObservations(const Matrix* pX, const Matrix* pY, const Matrix* pW,
   }
 }
 
-// X'Wy of the run i..j for response column iCol (2 x 1).
-Matrix RunXWy(const Matrix& mX, const Matrix& mY, const Matrix& mW, int i,
-              int j, int iCol) {
+// Response column iCol of mY less its level and its weighted straight line
+// over all n observations (0-based), with the line taken out (intercept
+// dA, slope dB). A line changes no residual of a run's fit, only its
+// coefficients, so the runs are fitted to what is left: small numbers
+// whose sums stay exact at any level of the data.
+std::vector<double> LessLine(const Matrix& mX, const Matrix& mY,
+                             const Matrix& mW, int n, int iCol, double& dA,
+                             double& dB) {
+  double dLevel = 0.0;
+  for (int r = 1; r <= n; ++r) dLevel += mY(r, iCol);
+  dLevel /= n;
+  double s11 = 0.0, s12 = 0.0, s22 = 0.0, t1 = 0.0, t2 = 0.0;
+  for (int r = 1; r <= n; ++r) {
+    const double w = mW(r, r);
+    const double y = mY(r, iCol) - dLevel;
+    s11 += w * mX(r, 1) * mX(r, 1);
+    s12 += w * mX(r, 1) * mX(r, 2);
+    s22 += w * mX(r, 2) * mX(r, 2);
+    t1 += w * mX(r, 1) * y;
+    t2 += w * mX(r, 2) * y;
+  }
+  const double dDet = s11 * s22 - s12 * s12;
+  // Whatever line is taken out, every run refits it: a singular one is
+  // left out.
+  const double a = dDet > 0.0 ? (s22 * t1 - s12 * t2) / dDet : 0.0;
+  const double b = dDet > 0.0 ? (s11 * t2 - s12 * t1) / dDet : 0.0;
+  std::vector<double> vZ(static_cast<size_t>(n));
+  for (int r = 1; r <= n; ++r) {
+    vZ[r - 1] = (mY(r, iCol) - dLevel) - (a * mX(r, 1) + b * mX(r, 2));
+  }
+  dA = dLevel + a;
+  dB = b;
+  return vZ;
+}
+
+// X'Wz of the run i..j (2 x 1).
+Matrix RunXWy(const Matrix& mX, const std::vector<double>& vZ, const Matrix& mW,
+              int i, int j) {
   Matrix mXWy(2, 1);
   mXWy = 0.0;
   for (int r = i; r <= j; ++r) {
-    const double dWy = mW(r, r) * mY(r, iCol);
+    const double dWy = mW(r, r) * vZ[r - 1];
     mXWy(1, 1) += mX(r, 1) * dWy;
     mXWy(2, 1) += mX(r, 2) * dWy;
   }
   return mXWy;
 }
 
-// sum of w_r (y_r - x_r' beta)^2 over the run i..j for response column iCol.
-double RunRss(const Matrix& mX, const Matrix& mY, const Matrix& mW,
-              const Matrix& mBeta, int i, int j, int iCol) {
+// sum of w_r (z_r - x_r' beta)^2 over the run i..j.
+double RunRss(const Matrix& mX, const std::vector<double>& vZ, const Matrix& mW,
+              const Matrix& mBeta, int i, int j) {
   double dRss = 0.0;
   for (int r = i; r <= j; ++r) {
     const double dRes =
-        mY(r, iCol) - mX(r, 1) * mBeta(1, 1) - mX(r, 2) * mBeta(2, 1);
+        vZ[r - 1] - mX(r, 1) * mBeta(1, 1) - mX(r, 2) * mBeta(2, 1);
     dRss += mW(r, r) * dRes * dRes;
   }
   return dRss;
@@ -105,6 +143,8 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
       const Matrix& mY = *pDataY;
       const Matrix& mW = *pWeightMatrix;
       const double dExactFit = ExactRunFitBound(mY, mW, n);
+      const std::vector<double> vZ =
+          LessLine(mX, mY, mW, n, 1, table.dLineIntercept, table.dLineSlope);
       for (int i = 1; i <= n - 1; ++i) {
         // X'WX grows by one observation per step of j.
         Matrix mXWX(2, 2);
@@ -120,8 +160,8 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
           mXWX(2, 2) += dW * mX(j, 2) * mX(j, 2);
           mXWX(2, 1) = mXWX(1, 2);
           const Matrix mInverse = mXWX.i();
-          const Matrix mBeta = mInverse * RunXWy(mX, mY, mW, i, j, 1);
-          double dRss = RunRss(mX, mY, mW, mBeta, i, j, 1);
+          const Matrix mBeta = mInverse * RunXWy(mX, vZ, mW, i, j);
+          double dRss = RunRss(mX, vZ, mW, mBeta, i, j);
           if (dRss <= dExactFit) dRss = 0.0;
 
           kmPartition& cell = table.GetPartition(i, j);
@@ -149,14 +189,16 @@ void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
         // error; the loops below index elements directly.
         Matrix mColumn = mY.Column(iCol);
       }
+      const std::vector<double> vZ =
+          LessLine(mX, mY, mW, n, iCol, table.dLineIntercept, table.dLineSlope);
       for (int i = 1; i <= n - 1; ++i) {
         for (int j = i + 1; j <= n; ++j) {
           kmPartition& cell = table.GetPartition(i, j);
-          const Matrix mBeta = cell.xwxInverse * RunXWy(mX, mY, mW, i, j, iCol);
+          const Matrix mBeta = cell.xwxInverse * RunXWy(mX, vZ, mW, i, j);
           // No exact-fit threshold here: the permutation F statistics
           // compare these sums as computed.
           cell.rss.ReSize(1);
-          cell.rss(1) = RunRss(mX, mY, mW, mBeta, i, j, iCol);
+          cell.rss(1) = RunRss(mX, vZ, mW, mBeta, i, j);
           cell.beta = mBeta;
         }
       }
@@ -174,26 +216,16 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
         static_cast<int16_t>(pSession->GetInt(kmOptMinObsBetween) + 2);
     const int n = iNumObs;
     RequireObservations(pDataX.get(), pDataY.get(), pWeightMatrix.get(), n);
-    // Storing the first segmentation untested would, when the last piece
-    // still holds two or more observations, keep a placement that breaks
-    // the end limit and let the search fit it.
-    if ((a + 1) + (k - 1) * g > n - a - 1) {
-      GenerateKmExceptionF(
-          "There is no admissible segmentation with %d kinkmarks for %d "
-          "observations.",
-          kClassName, static_cast<int>(k), n);
-    }
+    const Matrix& mX = *pDataX;
+    ColumnVector vP(k);
+    km_segmentations::FirstSegmentation(k, a, g, n, vP, kClassName);
     WithMatrixErrorsAsKm("kmCalculator::PrecomputeQ()", [&] {
-      const Matrix& mX = *pDataX;
       const int iCoefs = 2 * k + 2;
-      ColumnVector vP(k);
-      for (int m = 1; m <= k; ++m) vP(m) = (a + 1) + (m - 1) * g;
       SymmetricBandMatrix mB(iCoefs, 1);
       mB = 0.0;
       Matrix mR(k, iCoefs);
       int c = 1;
       do {
-        mR = 0.0;
         for (int s = 1; s <= k + 1; ++s) {
           const int iFirst = s == 1 ? 1 : static_cast<int>(vP(s - 1)) + 1;
           const int iLast = s <= k ? static_cast<int>(vP(s)) : n;
@@ -201,18 +233,12 @@ void kmCalculator::PrecomputeQ(int16_t k, kmUpperTriangularMatrix& table,
           mB(2 * s - 1, 2 * s - 1) = mInv(1, 1);
           mB(2 * s, 2 * s - 1) = mInv(2, 1);
           mB(2 * s, 2 * s) = mInv(2, 2);
-          if (s <= k) {
-            const double x = mX(iLast, 2);
-            mR(s, 2 * s - 1) = 1.0;
-            mR(s, 2 * s) = x;
-            mR(s, 2 * s + 1) = -1.0;
-            mR(s, 2 * s + 2) = -x;
-          }
         }
+        km_segmentations::ContinuityRows(mX, k, vP, mR);
         kmQ& cell = qTable.GetQ(k, c);
         cell.kinkmarkIndices = vP;
         cell.constraint = mR;
-        cell.constraintCovariance = mR * mB * mR.t();
+        ConstraintCovariance(mB, mR, cell.constraintCovariance);
         ++c;
       } while (IncrementGrid(k, vP));
     });

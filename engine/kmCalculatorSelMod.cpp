@@ -4,7 +4,8 @@
 // SelMod in full:
 // Fits the loaded cohort with every number of kinkmarks k = kmin..kmax
 // (kmOptMinKinkmarks, kmOptMaxKinkmarks, lowered per cohort when
-// kmOptPerCohortMaxKinkmarks is set) by grid search, appends one model
+// kmOptPerCohortMaxKinkmarks is set, and to what the grid can place) by
+// grid search, appends one model
 // table per k to pCalcData->vModels (index k - kmin), and chooses the
 // final number of kinkmarks by kmOptModelSelection: 0 sequential
 // permutation F tests (each appended to vFTests; test k0 against k1 at
@@ -231,6 +232,10 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
           std::min(run.kmax, kmTools::MaxKinkmarksForObservations(n, false));
     }
   }
+  // No more kinkmarks than the grid can place; verification refused the
+  // cohorts that cannot hold the minimum.
+  run.kmax = static_cast<int16_t>(kmTools::PlaceableKinkmarks(
+      n, run.kmax, run.iMinEnd, run.iMinBetween, false));
   if (run.kmin < 0 || run.kmax < run.kmin) {
     GenerateKmInputExceptionF(
         "The cohort cannot be fitted with %d to %d kinkmarks.", "kmCalculator",

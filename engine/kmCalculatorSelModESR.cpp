@@ -1,11 +1,11 @@
 // kmCalculator: SelModESR (model selection by Hudson's method with early
 // stopping) and NChooseK.
 //
-// Every run of observations is fitted once (Partitions) and every
-// segmentation's constraints are formed once per number of kinkmarks
-// (PrecomputeQ); a data set then costs its partition sums and the two
-// searches. The permutation tests run data set by data set, so that a
-// stopping table can end a test as soon as its outcome is settled.
+// Every run of observations is fitted once (Partitions); a data set then
+// costs its partition sums and the two searches, which form each searched
+// segmentation's continuity constraints from those fits. The permutation tests
+// run data set by data set, so that a stopping table can end a test as soon as
+// its outcome is settled.
 #include <newmat.h>
 
 #include <algorithm>
@@ -17,7 +17,6 @@
 #include "engine/EarlyStopperSet.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmFitScores.h"
-#include "engine/kmQMatrix.h"
 #include "engine/kmSelModFits.h"
 #include "engine/kmUpperTriangularMatrix.h"
 #include "foundation/KmCallPath.h"
@@ -26,6 +25,7 @@
 #include "foundation/KmProgressInterface.h"
 #include "foundation/OneDimensionArray.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
+#include "foundation/kmTools.h"
 #include "models/KMSeriesSet.h"
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
@@ -68,15 +68,14 @@ struct EsrRun : kmSelModFits {
   double dOrigin = 0.0;
   int16_t G = 0;
   std::unique_ptr<kmUpperTriangularMatrix> pPartitions;
-  std::unique_ptr<kmQMatrix> pQ;
   KmNullProgress nullProgress;
   int16_t kPerfect = -1;
   int16_t kBIC = 0;
   int16_t kBIC3 = 0;
 };
 
-// Options, sizes, weights, the origin shift, the grid and the two segment
-// tables of the cohort.
+// Options, sizes, weights, the origin shift, the grid and the segment
+// table of the cohort.
 void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int16_t iCohortIndex,
              EsrRun& run) {
   if (pCalcData == nullptr) {
@@ -114,6 +113,10 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int16_t iCohortIndex,
         kClassName);
   }
   calc.iNumObs = n;
+  // No more kinkmarks than Hudson's segmentations can place; verification
+  // refused the cohorts that cannot hold the minimum.
+  run.kmax = static_cast<int16_t>(
+      kmTools::PlaceableKinkmarks(n, run.kmax, iMinEnd, iMinBetween, true));
   if (run.kmin < 0 || run.kmax < run.kmin) {
     GenerateKmInputExceptionF(
         "The cohort cannot be fitted with %d to %d kinkmarks.", kClassName,
@@ -152,8 +155,6 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int16_t iCohortIndex,
   calc.PreCalcXWX();
   run.pPartitions = std::make_unique<kmUpperTriangularMatrix>(n, n);
   calc.Partitions(*run.pPartitions);
-  run.pQ = std::make_unique<kmQMatrix>(run.kmax,
-                                       kmCalculator::NChooseK(n, run.kmax));
 }
 
 // True when the grid holds at least one placement of k kinkmarks: the
@@ -194,7 +195,7 @@ void FitObserved(kmCalculator& calc, EsrRun& run, int16_t k,
     calc.GridSearch(1, uk, run.vLocations, run.vEstimates, vResidSum, run.G,
                     run.mProfile, &run.nullProgress);
   }
-  calc.Hudsons(1, k, *run.pPartitions, *run.pQ, run.vLocations, run.vEstimates,
+  calc.Hudsons(1, k, *run.pPartitions, run.vLocations, run.vEstimates,
                vResidSum);
 }
 
@@ -220,7 +221,6 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
   run.kBIC3 = run.kmin;
   for (int16_t k = run.kmin; k <= run.kmax && !IsSelModCancelled(pProgress);
        ++k) {
-    calc.PrecomputeQ(k, *run.pPartitions, *run.pQ);
     FitObserved(calc, run, k, run.vResidSum1, true);
     kmTable table;
     calc.Table(false, static_cast<uint16_t>(k), run.vLocations, run.vResidSum1,
@@ -264,7 +264,7 @@ void FitDataSet(kmCalculator& calc, EsrRun& run, int j, int16_t k,
   calc.GridSearchForHudsons(j, run.iNumDataSets, static_cast<uint16_t>(k),
                             run.vLocations, run.vEstimates, vResidSum, run.G,
                             run.mProfile, &run.nullProgress);
-  calc.Hudsons(j, k, *run.pPartitions, *run.pQ, run.vLocations, run.vEstimates,
+  calc.Hudsons(j, k, *run.pPartitions, run.vLocations, run.vEstimates,
                vResidSum);
 }
 

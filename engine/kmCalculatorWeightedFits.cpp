@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmFitScores.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -30,17 +31,6 @@ using NEWMAT::SymmetricMatrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Negative SSEs of smaller magnitude are rounding noise of an exact fit at
-// any level of the data.
-constexpr double kSseRoundingTolerance = 1e-6;
-
-// True when the negative residual sum dSse is rounding of an exact fit: its
-// magnitude within kSseRoundingTolerance or within dBound, the perfect-fit
-// bound of the data, which grows with their level.
-bool IsRoundingBelowZero(double dSse, double dBound) {
-  return dSse < 0.0 && -dSse <= std::max(kSseRoundingTolerance, dBound);
-}
-
 // Column 1 of the response matrix, rows 1..n.
 ColumnVector ObservedSeries(const Matrix* pDataY, int n) {
   if (pDataY == nullptr) {

@@ -4,6 +4,7 @@
 #ifndef KM_ENGINE_KMFITSCORES_H
 #define KM_ENGINE_KMFITSCORES_H
 
+#include <algorithm>
 #include <cmath>
 
 // Residual sum, or score, of a data set that no model has fitted: larger than
@@ -24,6 +25,17 @@ inline double FOf(double dS0, double dS1, double r) {
 // reaches nothing.
 inline bool ReachesObservedF(double dFi, double dF) {
   return std::fabs(dFi - dF) < kFTieTolerance || dFi > dF;
+}
+
+// Negative residual sums of smaller magnitude are rounding noise of an
+// exact fit at any level of the data.
+constexpr double kSseRoundingTolerance = 1e-6;
+
+// True when the negative residual sum dSse is rounding of an exact fit: its
+// magnitude within kSseRoundingTolerance or within dBound, the perfect-fit
+// bound of the data, which grows with their level.
+inline bool IsRoundingBelowZero(double dSse, double dBound) {
+  return dSse < 0.0 && -dSse <= std::max(kSseRoundingTolerance, dBound);
 }
 
 // The sequential (early-stopping) test's rule, the one exact comparison of

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/kmCandidateFit.h"
 #include "foundation/KmProgressInterface.h"
 
 namespace km_grid {
@@ -64,25 +65,34 @@ inline void StartCandidateWork(const NEWMAT::SymmetricMatrix& mXWX,
   }
 }
 
-// Loads the cross products of the candidate model whose design columns are
-// vCols(1..iNumCols): the rows and columns 3..iNumCols of mXWXWork from the
-// full mXWX (the base columns 1 and 2 stay as set up) and rows 3..iNumCols
-// of columns 1..iDataSets of mXWYWork from mXWYAll.
-inline void LoadCandidateCrossProducts(const NEWMAT::SymmetricMatrix& mXWX,
-                                       const NEWMAT::RowVector& vCols,
-                                       int iNumCols,
-                                       const NEWMAT::Matrix& mXWYAll,
-                                       int iDataSets, NEWMAT::Matrix& mXWXWork,
-                                       NEWMAT::Matrix& mXWYWork) {
-  for (int cc = 3; cc <= iNumCols; ++cc) {
-    const int iColC = static_cast<int>(vCols(cc));
-    for (int r = 1; r <= cc; ++r) {
-      const double d = mXWX(iColC, static_cast<int>(vCols(r)));
-      mXWXWork(cc, r) = d;
-      mXWXWork(r, cc) = d;
+// Calls onFit() once for every admissible placement of k kinkmarks on the
+// iK candidates, with columns 3..k + 2 of fit set to the hinges of the
+// placement (candidate + 2): lexicographic in (p_1, ..., p_k), p_1 from
+// iFirst at level 0, each next kinkmark from NextFirstCandidate. pProgress
+// is polled once per candidate of each kinkmark, before the fit of the
+// last one, and the enumeration ends at the first cancellation (answer
+// false).
+template <typename OnFit>
+bool EnumeratePlacements(uint16_t iLevel, uint16_t iFirst, uint16_t k,
+                         int16_t iK, const NEWMAT::ColumnVector& vGridAux,
+                         CandidateFit& fit,
+                         const KmProgressInterface* pProgress, OnFit& onFit) {
+  const bool bLastLevel = iLevel + 1 >= k;
+  for (int c = iFirst; c <= iK; ++c) {
+    if (Cancelled(pProgress)) return false;
+    if (iLevel < k)
+      fit.SetColumn(iLevel + 3, c + static_cast<int>(kColumnOffset));
+    if (!bLastLevel) {
+      if (!EnumeratePlacements(static_cast<uint16_t>(iLevel + 1),
+                               NextFirstCandidate(iLevel, k, iK, c, vGridAux),
+                               k, iK, vGridAux, fit, pProgress, onFit)) {
+        return false;
+      }
+      continue;
     }
-    for (int d = 1; d <= iDataSets; ++d) mXWYWork(cc, d) = mXWYAll(iColC, d);
+    onFit();
   }
+  return true;
 }
 
 }  // namespace km_grid

@@ -8,7 +8,9 @@
 #include "foundation/KmVector.h"
 
 // The separate weighted least-squares fit y = a + b x of the observations
-// i..j of a cohort, with weights w_r = W(r, r):
+// i..j of a cohort, with weights w_r = W(r, r), where y is the data less
+// the straight line the table records (so a and b are the run's line less
+// that one):
 //   beta       = (X' W X)^-1 X' W y          (2 x 1: a, b)
 //   xwxInverse = (X' W X)^-1                 (2 x 2)
 //   rss(1)     = sum_r w_r (y_r - a - b x_r)^2
@@ -46,6 +48,12 @@ class kmUpperTriangularMatrix : public KmVector<KmVector<kmPartition>> {
   // row i - 1; each with call path "GetPartition()" of
   // "kmUpperTriangularMatrix".
   kmPartition& GetPartition(int i, int j);
+
+  // The straight line taken out of the data set whose runs the cells hold
+  // (its level, then its weighted line over all observations): each run's
+  // own intercept and slope are the cell's beta plus these.
+  double dLineIntercept = 0.0;
+  double dLineSlope = 0.0;
 };
 
 #endif  // KM_ENGINE_KMUPPERTRIANGULARMATRIX_H

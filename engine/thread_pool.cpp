@@ -1,9 +1,15 @@
 // thread_pool, task_queue and thread_joiner.
 #include "engine/thread_pool.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <limits>
+#include <string>
 
 #include "foundation/KmException.h"
 
@@ -32,7 +38,44 @@ thread_joiner::~thread_joiner() {
   }
 }
 
+namespace {
+
+// CPUs allowed by a control group's quota, 0 when there is none: cgroup v2
+// "cpu.max" ("max 100000" or "<quota> <period>"), else cgroup v1
+// "cpu.cfs_quota_us" (-1 for none) over "cpu.cfs_period_us".
+uint32_t CgroupCpuLimit() {
+  double dQuota = 0.0;
+  double dPeriod = 0.0;
+  std::ifstream v2("/sys/fs/cgroup/cpu.max");
+  std::string sQuota;
+  if (v2 >> sQuota >> dPeriod) {
+    if (sQuota == "max") return 0;
+    dQuota = std::atof(sQuota.c_str());
+  } else {
+    std::ifstream q("/sys/fs/cgroup/cpu/cpu.cfs_quota_us");
+    std::ifstream p("/sys/fs/cgroup/cpu/cpu.cfs_period_us");
+    if (!(q >> dQuota) || !(p >> dPeriod)) return 0;
+  }
+  if (!(dQuota > 0.0) || !(dPeriod > 0.0)) return 0;
+  return static_cast<uint32_t>(std::max(1.0, std::ceil(dQuota / dPeriod)));
+}
+
+}  // namespace
+
 thread_pool::thread_pool() : done(false) {}
+
+uint32_t thread_pool::allowed_cpu_count() {
+  uint32_t count = std::thread::hardware_concurrency();
+  cpu_set_t mask;
+  CPU_ZERO(&mask);
+  if (sched_getaffinity(0, sizeof(mask), &mask) == 0) {
+    const int iAllowed = CPU_COUNT(&mask);
+    if (iAllowed > 0) count = static_cast<uint32_t>(iAllowed);
+  }
+  const uint32_t quota = CgroupCpuLimit();
+  if (quota > 0) count = count == 0 ? quota : std::min(count, quota);
+  return std::max<uint32_t>(count, 1);
+}
 
 thread_pool::~thread_pool() { done.exchange(true); }
 
@@ -47,8 +90,7 @@ int32_t thread_pool::worker_count_for(int16_t requested, uint32_t hardware) {
 
 void thread_pool::start(int16_t requested) {
   done.exchange(false);
-  const int32_t count =
-      worker_count_for(requested, std::thread::hardware_concurrency());
+  const int32_t count = worker_count_for(requested, allowed_cpu_count());
   {
     // Joins whatever was started, also when starting a thread fails.
     thread_joiner joiner(workers);

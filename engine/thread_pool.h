@@ -86,12 +86,12 @@ class thread_pool {
     queue.push(task_queue::task(std::move(f)));
   }
 
-  // Starts the workers (worker_count_for(requested, the platform's hardware
-  // thread count)), lets them drain the queue and returns after all of them
-  // have ended. Throws: the first failure of a task, as described above,
-  // after every worker has ended; std::system_error when a thread cannot be
-  // started (done is then set and the workers already started are joined).
-  // REQUIRES: called once, after every submit.
+  // Starts the workers (worker_count_for(requested, allowed_cpu_count())), lets
+  // them drain the queue and returns after all of them have ended. Throws: the
+  // first failure of a task, as described above, after every worker has ended;
+  // std::system_error when a thread cannot be started (done is then set and the
+  // workers already started are joined). REQUIRES: called once, after every
+  // submit.
   void start(int16_t requested);
 
   // Sleeps 200 ms, then returns the done flag.
@@ -102,6 +102,12 @@ class thread_pool {
   // hardware; never fewer than 1 (a platform that reports 0 hardware
   // threads still gets one worker, so the queue is always drained).
   static int32_t worker_count_for(int16_t requested, uint32_t hardware);
+
+  // The CPUs this process may run on: those of its affinity mask, fewer
+  // when a CPU quota of its control group allows less (the quota over the
+  // period, rounded up), the platform's hardware thread count where neither
+  // can be read; never fewer than 1.
+  static uint32_t allowed_cpu_count();
 
  private:
   // The body of each worker: until done, take and run the front task; the

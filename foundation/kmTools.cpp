@@ -62,7 +62,7 @@ KmString GetErrorMessage(ErrorMessages eMessage) {
           sMessage
               << "Too few observations to fit the specified model. Minimum "
                  "observations required: "
-              << "$$. Lower \"maximum kinkmarks\", \"min obs end\" or "
+              << "$$. Lower \"minimum kinkmarks\", \"min obs end\" or "
                  "\"min obs between\" in the run options, otherwise "
                  "Kinkmark will not process this cohort.";
         }
@@ -91,12 +91,31 @@ int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended) {
 
 bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
                            int iMinObsBetween) {
+  return ObservationsForKinkmarks(iKinkmarks, iMinObsEnd, iMinObsBetween,
+                                  false) <= iObservations;
+}
+
+int64_t ObservationsForKinkmarks(int iKinkmarks, int iMinObsEnd,
+                                 int iMinObsBetween, bool bHudsons) {
   // 64-bit, so that a large spacing cannot wrap the need round to a small
   // or negative number and pass a count that does not fit.
-  const int64_t lNeed =
-      (static_cast<int64_t>(iKinkmarks) - 1) * iMinObsBetween + iKinkmarks +
-      2 * static_cast<int64_t>(iMinObsEnd);
-  return lNeed <= iObservations;
+  const int64_t k = iKinkmarks;
+  const int64_t lEnd = iMinObsEnd;
+  const int64_t lBetween = iMinObsBetween;
+  if (!bHudsons) return (k - 1) * lBetween + k + 2 * lEnd;
+  if (k <= 0) return 2;
+  return 2 * lEnd + 2 + (k - 1) * (lBetween + 2);
+}
+
+int PlaceableKinkmarks(int iObservations, int iMaxKinkmarks, int iMinObsEnd,
+                       int iMinObsBetween, bool bHudsons) {
+  for (int k = iMaxKinkmarks; k >= 0; --k) {
+    if (ObservationsForKinkmarks(k, iMinObsEnd, iMinObsBetween, bHudsons) <=
+        iObservations) {
+      return k;
+    }
+  }
+  return -1;
 }
 
 int GetPrecision(const char* sNumber) {

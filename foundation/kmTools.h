@@ -53,6 +53,20 @@ int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended);
 bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
                            int iMinObsBetween);
 
+// The observations a fit needs for iKinkmarks kinkmarks. Grid search: the
+// need of KinkmarkCountFeasible. Hudson's method (bHudsons) keeps one more
+// observation at each end and two more between kinkmarks, and its pieces
+// meet at observations: 2 * end + 2 + (k - 1) * (between + 2), and 2 for
+// the model without kinkmarks. 64-bit, so no input can overflow it.
+int64_t ObservationsForKinkmarks(int iKinkmarks, int iMinObsEnd,
+                                 int iMinObsBetween, bool bHudsons);
+
+// The largest number of kinkmarks, at most iMaxKinkmarks, whose need
+// (ObservationsForKinkmarks) iObservations observations meet; -1 when not
+// even the model without kinkmarks fits.
+int PlaceableKinkmarks(int iObservations, int iMaxKinkmarks, int iMinObsEnd,
+                       int iMinObsBetween, bool bHudsons);
+
 // The number of decimal places written in a number text: trailing blanks and
 // then trailing '0' characters are dropped, and the digits after the first
 // '.' are counted up to the first non-digit. "12.50" gives 1, "1.25e3" 2,

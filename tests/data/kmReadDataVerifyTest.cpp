@@ -40,7 +40,8 @@ struct RunSetup {
   int iModel = 2;  // standard errors in the data
   bool bLogLinear = true;
   int iJumpMode = 0;
-  double dRatio = 1.1;  // kmOptCRValue
+  double dRatio = 1.1;    // kmOptCRValue
+  double dJump = 2002.0;  // kmOptJumpLocation, inside the files' years
   int iDelayType = 0;
   int iComparison = 0;
   double dShift = 0.0;
@@ -80,11 +81,13 @@ struct VerifyRun {
     session->SetInt(kmOptDependentType, s.iType);
     session->SetInt(kmOptHetErrorModel, s.iModel);
     session->SetBool(kmOptLogLinear, s.bLogLinear);
+    session->SetInt(kmOptMinKinkmarks, 1);
     session->SetInt(kmOptMaxKinkmarks, 1);
     session->SetInt(kmOptMinObsEnd, 2);
     session->SetInt(kmOptMinObsBetween, 2);
     session->SetInt(kmOptJumpCRMode, s.iJumpMode);
     session->SetDouble(kmOptCRValue, s.dRatio);
+    session->SetDouble(kmOptJumpLocation, s.dJump);
     session->SetInt(kmOptDelayType, s.iDelayType);
     session->SetInt(kmOptDictDelayStats, s.iDelayType == 2 ? 1 : 0);
     session->SetInt(kmOptComparisonType, s.iComparison);
@@ -154,7 +157,7 @@ const std::string kMissingDep =
     "values.  Kinkmark will not analyze by-groups that have this error.";
 const std::string kTooFew5 =
     "Too few observations to fit the specified model. Minimum observations "
-    "required: 5. Lower \"maximum kinkmarks\", \"min obs end\" or \"min "
+    "required: 5. Lower \"minimum kinkmarks\", \"min obs end\" or \"min "
     "obs between\" in the run options, otherwise Kinkmark will not process "
     "this cohort.";
 

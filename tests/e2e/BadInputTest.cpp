@@ -63,8 +63,16 @@ const BadCase kCases[] = {
      "\"3\" is an invalid code for the Site by variable.  You must redefine "
      "the Site variable format.",
      "kmCohortManager"},
-    {"bad_fewobservations",
-     "The cohort cannot be fitted with 2 to 0 kinkmarks.", "kmCalculator"},
+    // Cohorts too short for the smallest model, each method's spacing, and
+    // a jump location outside a cohort's values or not given at all.
+    {"bad_hudsonshort", nullptr, "Minimum observations required: 6."},
+    {"bad_shortcohort", nullptr,
+     "the cohort's 5 observations allow at most 0 kinkmarks, fewer than "
+     "\"minimum kinkmarks\" (1)."},
+    {"bad_jumpoutside", nullptr,
+     "The jump location 2010 does not lie strictly between the cohort's "
+     "first and last independent values (2000 to 2010)"},
+    {"bad_jumpnolocation", "2 of 2 cohorts could not be fitted", "main"},
     {"bad_locationbeyondfields",
      "Data file \"data.csv\", line 1: the record has 6 fields, but the "
      "session reads column 9 (the variable Crude Rate).",
@@ -264,6 +272,13 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "Kinkmark will not analyze by-groups that have this error. (record "
         "11, column 4)\n",
         "2 of 6 cohorts could not be fitted\n"}},
+      {"bad_fewobservations",
+       {"Cohort \"North\" could not be fitted (data file data.csv): Too few "
+        "observations to fit the specified model. Minimum observations "
+        "required: 8. Lower \"minimum kinkmarks\", \"min obs end\" or \"min "
+        "obs between\" in the run options, otherwise Kinkmark will not "
+        "process this cohort.\n",
+        "1 of 3 cohorts could not be fitted\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "

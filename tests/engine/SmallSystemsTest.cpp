@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmCandidateFit.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -82,6 +83,55 @@ TEST(WLSSmallSystems, EqualTheLibrarySolve) {
         }
         for (int c = 1; c <= k; ++c) EXPECT_EQ(vSse(c), vSseLib(c)) << c;
       }
+    }
+  }
+}
+
+TEST(WLSSmallSystems, CandidateFitsOfTheSearchesEqualWLS) {
+  // The searches fit each placement on plain arrays; a sum that differs in
+  // its last bit could change which placement wins.
+  enum Kind { kFullRank, kAliased, kIndefinite };
+  const int n = 14;
+  const int iAll = 9;  // intercept, slope and seven hinge columns
+  for (int p = 2; p <= 7; ++p) {
+    for (Kind kind : {kFullRank, kAliased, kIndefinite}) {
+      SCOPED_TRACE("p " + std::to_string(p) + " kind " + std::to_string(kind));
+      uint32_t seed = 1000u + 10u * p + kind;
+      Matrix X(n, iAll);
+      Matrix Y(n, 2);
+      for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= iAll; ++j) X(i, j) = Next(seed) + (j == 1);
+        for (int c = 1; c <= 2; ++c) Y(i, c) = 3.0 * Next(seed);
+      }
+      // The model takes columns 1, 2, then every second hinge from 3.
+      int iCols[7] = {1, 2, 3, 5, 7, 9, 4};
+      if (kind == kAliased) X.Column(iCols[p - 1]) = X.Column(2);
+      SymmetricMatrix mXWX;
+      mXWX << X.t() * X;
+      if (kind == kIndefinite) mXWX(iCols[1], iCols[0]) = 10.0 * mXWX(1, 1);
+      const Matrix mXWY = X.t() * Y;
+      ColumnVector vYWY(2);
+      for (int c = 1; c <= 2; ++c)
+        vYWY(c) = (Y.Column(c).t() * Y.Column(c)).AsScalar();
+
+      km_grid::CandidateFit fit(mXWX, mXWY, p);
+      Matrix mXtX(p, p);
+      Matrix mXtY(p, 2);
+      for (int r = 1; r <= p; ++r) {
+        if (r >= 3) fit.SetColumn(r, iCols[r - 1]);
+        for (int c = 1; c <= p; ++c)
+          mXtX(r, c) = mXWX(iCols[r - 1], iCols[c - 1]);
+        for (int d = 1; d <= 2; ++d) mXtY(r, d) = mXWY(iCols[r - 1], d);
+      }
+      fit.Fit();
+      Matrix mInv;
+      ColumnVector vBeta, vSse, vFitBeta;
+      uint16_t iRank = 0;
+      kmCalculator::WLS(2, mXtY, mXtX, mInv, vYWY, vBeta, vSse, iRank);
+      fit.CopyCoefficients(vFitBeta);
+      for (int i = 1; i <= p; ++i) EXPECT_EQ(vFitBeta(i), vBeta(i)) << i;
+      EXPECT_EQ(fit.Sse(1, vYWY(1)), vSse(1));
+      EXPECT_EQ(fit.Sse(2, vYWY(2)), vSse(2));
     }
   }
 }

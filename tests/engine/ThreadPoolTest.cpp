@@ -1,6 +1,7 @@
 // Tests of thread_pool: the worker-count rule, draining the queue, and the
 // failure boundary of the workers.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmException.h"
 #include "foundation/OneDimensionArray.h"
+#include "tests/test_util/CatchKmException.h"
 
 namespace {
 
@@ -32,6 +35,59 @@ TEST(ThreadPool, WorkerCountFollowsRequestAndHardware) {
                  std::to_string(c.hardware));
     EXPECT_EQ(thread_pool::worker_count_for(c.requested, c.hardware),
               c.expected);
+  }
+}
+
+TEST(ThreadPool, AllowedCpusFollowTheAffinityMask) {
+  // Fault: the default worker count took every CPU of the machine, so a
+  // run restricted to two CPUs (taskset, a container) started one worker
+  // per machine CPU.
+  cpu_set_t saved;
+  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+  for (int iCpus : {1, 2}) {
+    if (CPU_COUNT(&saved) < iCpus) continue;
+    cpu_set_t mask;
+    CPU_ZERO(&mask);
+    for (int c = 0, iTaken = 0; c < CPU_SETSIZE && iTaken < iCpus; ++c) {
+      if (CPU_ISSET(c, &saved)) {
+        CPU_SET(c, &mask);
+        ++iTaken;
+      }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof(mask), &mask), 0);
+    EXPECT_LE(thread_pool::allowed_cpu_count(), static_cast<uint32_t>(iCpus));
+    EXPECT_GE(thread_pool::allowed_cpu_count(), 1u);
+  }
+  ASSERT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
+}
+
+TEST(ThreadPool, WorkersAreSizedToTheMemoryTheRunMayTake) {
+  constexpr double kMB = 1024.0 * 1024.0;
+  struct Case {
+    int32_t workers;
+    double need;
+    double available;
+    int32_t expected;  // 0: refused
+  };
+  const Case kCases[] = {
+      {8, 100 * kMB, 1000 * kMB, 8},  {8, 300 * kMB, 1000 * kMB, 3},
+      {8, 1000 * kMB, 1000 * kMB, 1}, {8, 1500 * kMB, 0.0, 8},
+      {8, 1500 * kMB, 1000 * kMB, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE("need " + std::to_string(c.need / kMB) + " MB");
+    if (c.expected > 0) {
+      EXPECT_EQ(
+          km_run_memory::WorkersWithinMemory(c.workers, c.need, c.available),
+          c.expected);
+      continue;
+    }
+    const KmException e = km_test::CatchKmException([&] {
+      km_run_memory::WorkersWithinMemory(c.workers, c.need, c.available);
+    });
+    EXPECT_STREQ(e.GetMessage(),
+                 "The run needs about 1500 MB of memory for each cohort, but "
+                 "only 1000 MB are available.");
   }
 }
 

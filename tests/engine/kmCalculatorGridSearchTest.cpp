@@ -313,8 +313,8 @@ class CancelAfter : public KmNullProgress {
 };
 
 TEST(GridSearch, CancelledSearchReturnsWithoutUnpacking) {
-  // p_1 = 1 takes 1 + 13 x 8 queries (13 fits, each under 8 levels).
-  const int kAllowed[] = {0, 110};
+  // p_1 = 1 takes 1 + 13 queries (one per fit of kinkmark 2).
+  const int kAllowed[] = {0, 14};
   for (int iAllowed : kAllowed) {
     SCOPED_TRACE(iAllowed);
     SearchCalculator sc(Range(12), kY, kW, 2, 2, 1);

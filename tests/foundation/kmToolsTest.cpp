@@ -58,7 +58,7 @@ TEST(kmTools, ErrorMessageHoldsThePlaceholder) {
       kmTools::GetErrorMessage(kmTools::TooFewObservations);
   EXPECT_STREQ(sMessage.GetCString(),
                "Too few observations to fit the specified model. Minimum "
-               "observations required: $$. Lower \"maximum kinkmarks\", "
+               "observations required: $$. Lower \"minimum kinkmarks\", "
                "\"min obs end\" or \"min obs between\" in the run options, "
                "otherwise Kinkmark will not process this cohort.");
   EXPECT_TRUE(kmTools::GetErrorMessage(static_cast<kmTools::ErrorMessages>(1))
@@ -139,6 +139,26 @@ TEST(kmTools, DefaultMaximumIsFeasibleWithDefaultSpacing) {
         kmTools::MaxKinkmarksForObservations(static_cast<int16_t>(n), false);
     if (k == 0) continue;
     EXPECT_TRUE(kmTools::KinkmarkCountFeasible(n, k, 2, 2)) << "n=" << n;
+  }
+}
+
+// The cohort's maximum is the user's, lowered to what the method places:
+// Hudson's segmentations keep one more observation at each end and two
+// more between, so 13 observations hold 3 kinkmarks on the grid, 2 there.
+TEST(kmTools, PlaceableKinkmarksFollowsTheMethodsSpacing) {
+  const struct {
+    int n, iMax;
+    bool bHudsons;
+    int iExpected;
+  } cases[] = {
+      {13, 3, false, 3}, {13, 3, true, 2},  {14, 3, true, 3},
+      {10, 4, false, 2}, {5, 3, true, 0},   {6, 3, true, 1},
+      {1, 2, true, -1},  {1, 0, false, -1}, {40, 2, true, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(kmTools::PlaceableKinkmarks(c.n, c.iMax, 2, 2, c.bHudsons),
+              c.iExpected)
+        << "n=" << c.n << " max=" << c.iMax << " hudsons=" << c.bHudsons;
   }
 }
 

@@ -1,0 +1,120 @@
+// km_grid::CandidateFit.
+#include "engine/kmCandidateFit.h"
+
+#include <algorithm>
+#include <type_traits>
+
+#include "models/SymmetricInverse.h"
+
+namespace km_grid {
+
+namespace {
+
+template <int P>
+using OrderOf = std::integral_constant<int, P>;
+
+// Calls f with the order p as a compile-time constant for the orders of up
+// to five kinkmarks, so that the short loops of those fits unroll, and as
+// an int beyond.
+template <typename F>
+auto WithOrder(int p, F&& f) {
+  switch (p) {
+    case 2:
+      return f(OrderOf<2>());
+    case 3:
+      return f(OrderOf<3>());
+    case 4:
+      return f(OrderOf<4>());
+    case 5:
+      return f(OrderOf<5>());
+    case 6:
+      return f(OrderOf<6>());
+    case 7:
+      return f(OrderOf<7>());
+    default:
+      return f(p);
+  }
+}
+
+}  // namespace
+
+CandidateFit::CandidateFit(const NEWMAT::SymmetricMatrix& mXWX,
+                           const NEWMAT::Matrix& mXWYAll, int iNumCols)
+    : pXWX_(mXWX.Store()),
+      pXWY_(mXWYAll.Store()),
+      iStride_(mXWYAll.Ncols()),
+      iDataSets_(std::min(mXWYAll.Ncols(), kMaxDataSets)),
+      p_(iNumCols) {
+  for (int i = 0; i < kMaxCols; ++i) iCols_[i] = i + 1;
+  std::fill(a_, a_ + kMaxCols * kMaxCols, 0.0);
+  std::fill(inv_, inv_ + kMaxCols * kMaxCols, 0.0);
+  std::fill(y_, y_ + kMaxCols * kMaxDataSets, 0.0);
+  // The base columns stay; each fit loads the rows of the hinges.
+  for (int r = 0; r < 2; ++r) {
+    for (int c = 0; c < 2; ++c) a_[r * p_ + c] = FullXWX(r + 1, c + 1);
+    for (int d = 0; d < iDataSets_; ++d) {
+      y_[r * kMaxDataSets + d] = pXWY_[r * iStride_ + d];
+    }
+  }
+}
+
+void CandidateFit::Fit() {
+  WithOrder(p_, [this](auto order) {
+    const int p = order;
+    for (int cc = 3; cc <= p; ++cc) {
+      const int iColC = iCols_[cc - 1];
+      for (int r = 1; r <= cc; ++r) {
+        const double d = FullXWX(iColC, iCols_[r - 1]);
+        a_[(cc - 1) * p + r - 1] = d;
+        a_[(r - 1) * p + cc - 1] = d;
+      }
+      for (int d = 0; d < iDataSets_; ++d) {
+        y_[(cc - 1) * kMaxDataSets + d] = pXWY_[(iColC - 1) * iStride_ + d];
+      }
+    }
+    double w[kMaxCols * kMaxCols];
+    int16_t iAccepted = static_cast<int16_t>(p);
+    // A negative pivot leaves the unfinished work matrix, which WLS uses as
+    // it stands; so does this fit.
+    InvertSymmetric(p, a_, p, w, iAccepted);
+    for (int i = 0; i < p; ++i) {
+      for (int j = 0; j < p; ++j) {
+        inv_[i * p + j] = i >= j ? w[i * p + j] : w[j * p + i];
+      }
+    }
+  });
+}
+
+double CandidateFit::Coefficient(int i, int d) const {
+  const double* pRow = inv_ + i * p_;
+  double dSum = pRow[0] * y_[d];
+  for (int j = 1; j < p_; ++j) dSum += pRow[j] * y_[j * kMaxDataSets + d];
+  return dSum;
+}
+
+double CandidateFit::Sse(int d, double dYWY) const {
+  return WithOrder(p_, [&](auto order) {
+    const int p = order;
+    const double* pY = y_ + (d - 1);
+    double dSse = dYWY;
+    for (int i = 0; i < p; ++i) {
+      const double* pRow = inv_ + i * p;
+      double dCoef = pRow[0] * pY[0];
+      for (int j = 1; j < p; ++j) dCoef += pRow[j] * pY[j * kMaxDataSets];
+      dSse -= dCoef * pY[i * kMaxDataSets];
+    }
+    return dSse;
+  });
+}
+
+void CandidateFit::CopyCoefficients(NEWMAT::ColumnVector& vBeta) const {
+  if (vBeta.Nrows() != p_) vBeta.ReSize(p_);
+  for (int i = 0; i < p_; ++i) vBeta(i + 1) = Coefficient(i, 0);
+}
+
+void CandidateFit::CopyCrossProducts(NEWMAT::Matrix& mXWX) const {
+  if (mXWX.Nrows() != p_ || mXWX.Ncols() != p_) mXWX.ReSize(p_, p_);
+  std::copy(a_, a_ + p_ * p_, mXWX.Store());
+}
+
+}  // namespace km_grid
