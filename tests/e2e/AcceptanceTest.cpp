@@ -247,6 +247,11 @@ const Case kCases[] = {
      "run.ini",
      nullptr,
      {{"out.pairwise_comparison.txt", "\t\"Parallelism\"\n"},
+      // The comparison rows, two cohorts wide, have a header of their own.
+      {"out.dataexport.txt",
+       "\n\"Comparison\"\t\"Site\"\t\"Site\"\t\"Cohort ID\"\t\"Year\"\t"
+       "\"Crude Rate\"\t\"Model\"\t\"Standard Error\"\t\"APC\"\t"
+       "\"Kinkmarks\"\t\"Final Selected Model\"\nParallel\tEast\tWest\t"},
       {"console", "Start Pairwise Export\nStart Final Selected"}},
      {}},
     {"coincident",
@@ -283,6 +288,8 @@ const Case kCases[] = {
        "\"Final Selected Model\"\r\n\"East\",2000.000000000,49.800000000,"},
       {"out.dataexport.txt", ",Kinkmark 1,NA,"},
       {"out.dataexport.txt", ",1\r\n\"West\",2000.000000000,"},
+      {"out.dataexport.txt",
+       ",\"APC2\",\"Final Selected Model\"\r\n\"East\",\"West\",2000.0"},
       {"out.report.txt", "\r\n\"East\",1,24,4,20,"},
       {"out.RunSummary.txt",
        "\r\nExport All Models in Same Column = false\r\n"
@@ -323,12 +330,15 @@ const Case kCases[] = {
       {"out.RunSummary.txt",
        "Reports Exported\n----------------\nData\nAPC\nAAPC"}},
      {}},
-    // A saved session that selects multi-group clustering.
+    // A saved session that selects multi-group clustering. The blocks of
+    // the cohorts follow their order (East splits its groups {1} {2, 3},
+    // West {1, 2} {3}), however many workers finish first.
     {"clustering",
      nullptr,
      "run.ini",
      nullptr,
-     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "\n1.0000000000,0.0000000000,\n2.0000000000,3.0000000000,\n\nlKMax is "},
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},

@@ -43,6 +43,7 @@ const BadCase kCases[] = {
     {"bad_nonnumeric", nullptr, kMissingValue},
     {"bad_tworefused", nullptr, kMissingValue},
     {"bad_allrefused", "2 of 2 cohorts could not be fitted", "main"},
+    // A pairwise run whose one comparison cannot be computed.
     {"bad_emptyvalue", nullptr, kMissingValue},
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
@@ -256,7 +257,8 @@ TEST(BadInput, EveryBrokenInputEndsCleanly) {
 
 // What a completed run says on standard error about its cohorts: one line
 // per cohort it could not fit, with its labels and reason, the count, and a
-// note for a cohort whose zero counts were fitted as 0.5.
+// note for a cohort whose zero counts were fitted as 0.5; the same for the
+// pairwise comparisons it could not compute.
 TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   const struct {
     const char* sCase;
@@ -283,6 +285,20 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
         "(record 6, column 5)\n"}},
+      // Fault: a comparison that could not be computed left no trace
+      // outside the results file.
+      {"pairwise_differentyears",
+       {"Comparison of cohorts \"Male, North\" and \"Male, South\" could not "
+        "be computed (data file rates.csv): The comparison cohorts do not "
+        "have the same independent values.\n",
+        "1 of 2 comparisons could not be computed\n"}},
+      // A run none of whose comparisons could be computed still keeps its
+      // cohorts' results.
+      {"bad_pairwiseyears",
+       {"Comparison of cohorts \"East\" and \"West\" could not be computed "
+        "(data file data.csv): The comparison cohorts do not have the same "
+        "independent values.\n",
+        "1 of 1 comparisons could not be computed\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sCase);
