@@ -170,7 +170,7 @@ void RequirePositiveDefinite(const KmVector<KmVector<double> >& vTable,
   int16_t iRank = 0;
   if (!isPositiveDefinite(mTable, mInverse, iRank)) {
     GenerateKmInputExceptionF(
-        "The variance-covariance matrix in file \"%s\" is not positive "
+        "The variance-covariance matrix file \"%s\" is not positive "
         "definite.",
         kClassName, sFile.GetCString());
   }
