@@ -10,6 +10,7 @@
 #include "foundation/KmIO_File.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/kmTools.h"
+#include "models/PositiveDefinite.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -31,12 +32,22 @@ char MatrixDelimiter(int iCode) {
   }
 }
 
-// The numbers of one matrix line split at cDelimiter: a field that is not
-// read whole as a finite number gives 0.0. Fields lose their leading and
-// trailing blanks. The split is done here in one pass rather than through
-// the tokenizer, which rescans the line for every field: a matrix row of
-// thousands of fields would cost quadratic time.
-KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
+// Where a matrix line stands and which of its fields the table keeps.
+struct MatrixLine {
+  const KmString& sFile;
+  int32_t iLine;         // line number in the file, from 1
+  bool bCheckFields;     // the row is kept (not a dropped header row)
+  bool bSkipFirstField;  // the first field is a dropped label
+};
+
+// The numbers of one matrix line split at cDelimiter. Fields lose their
+// leading and trailing blanks. A kept field that is not read whole as a
+// finite number is refused with the file, row and column; the fields of a
+// dropped header row or label column read as 0.0. The split is done here in
+// one pass rather than through the tokenizer, which rescans the line for
+// every field: a matrix row of thousands of fields would cost quadratic time.
+KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter,
+                                const MatrixLine& where) {
   const std::string sText(sLine.GetCString());
   KmVector<double> vRow;
   size_t lStart = 0;
@@ -55,8 +66,18 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
     // is one separator, not a series of empty fields.
     if (!(cDelimiter == ' ' && sField.empty())) {
       double dValue = 0.0;
-      if (!kmTools::StringToDouble(dValue, sField.c_str(), true) ||
+      const bool bKept =
+          where.bCheckFields && !(where.bSkipFirstField && vRow.empty());
+      if (sField.empty() ||
+          !kmTools::StringToDouble(dValue, sField.c_str(), true) ||
           !std::isfinite(dValue)) {
+        if (bKept) {
+          GenerateKmInputExceptionF(
+              "The variance-covariance matrix file \"%s\" holds \"%s\" at "
+              "row %d, column %d, which is not a number.",
+              kClassName, where.sFile.GetCString(), sField.c_str(),
+              static_cast<int>(where.iLine), static_cast<int>(vRow.size()) + 1);
+        }
         dValue = 0.0;
       }
       vRow.push_back(dValue);
@@ -65,6 +86,31 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
     lStart = lEnd + 1;
   }
   return vRow;
+}
+
+// Refuses a square table that is not a covariance matrix: one that is not
+// positive (semi-)definite would turn into a weighting that drops or
+// reverses observations. A table of another shape is refused per cohort,
+// where its rows meet the observations.
+void RequirePositiveDefinite(const KmVector<KmVector<double> >& vTable,
+                             const KmString& sFile) {
+  const int n = static_cast<int>(vTable.size());
+  for (const KmVector<double>& vRow : vTable) {
+    if (static_cast<int>(vRow.size()) != n) return;
+  }
+  if (n == 0) return;
+  NEWMAT::Matrix mTable(n, n);
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j <= n; ++j) mTable(i, j) = vTable[i - 1][j - 1];
+  }
+  NEWMAT::Matrix mInverse;
+  int16_t iRank = 0;
+  if (!isPositiveDefinite(mTable, mInverse, iRank)) {
+    GenerateKmInputExceptionF(
+        "The variance-covariance matrix file \"%s\" is not positive "
+        "definite.",
+        kClassName, sFile.GetCString());
+  }
 }
 
 }  // namespace
@@ -83,6 +129,8 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       GenerateKmException(sText.GetCString(), kClassName);
     }
 
+    const bool bDropFirstRow = pSession_->GetBool(kmOptVarCovarFlagA);
+    const bool bDropFirstColumn = pSession_->GetBool(kmOptVarCovarFlagB);
     KmLineSource source("Variance-covariance matrix file");
     if (!source.Open(sVarCovFileName_.GetCString())) {
       KmString sText;
@@ -92,21 +140,25 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       GenerateKmException(sText.GetCString(), kClassName);
     }
     KmString sLine;
+    int32_t iLine = 0;
     while (source.ReadLine(sLine)) {
+      ++iLine;
       sLine.TrimLeftSpaces();
       sLine.TrimRight();
       if (sLine.IsEmpty()) continue;
       KmString sNoBlanks(sLine);
       sNoBlanks.RemoveAll(' ');
       if (sNoBlanks.IsEmpty()) continue;
-      vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter));
+      const MatrixLine where{sVarCovFileName_, iLine,
+                             !(bDropFirstRow && vvVarCovTable_.empty()),
+                             bDropFirstColumn};
+      vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter, where));
     }
 
-    const bool bDropFirstRow = pSession_->GetBool(kmOptVarCovarFlagA);
-    const bool bDropFirstColumn = pSession_->GetBool(kmOptVarCovarFlagB);
     if (bDropFirstRow || bDropFirstColumn) {
       vvVarCovTable_ = kmTools::ExtractNumericTable(
           vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
     }
+    RequirePositiveDefinite(vvVarCovTable_, sVarCovFileName_);
   });
 }

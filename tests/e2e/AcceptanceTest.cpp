@@ -357,6 +357,36 @@ const Case kCases[] = {
       {"out.RunSummary.txt",
        "Maximum Number of Kinkmarks                      =  1"}},
      {}},
+    // One kinkmark in four rows leaves no residual degrees of freedom: the
+    // mean square, the tests and every interval are missing, nothing is
+    // significant (the p-values were 0.000, quantile intervals flagged).
+    {"nodf",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.report.txt", "\t4\t0\t0.038\t \tUncorrelated\t1\t2002.000\t \t \t"},
+      {"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t \t \n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t \t \n"}},
+     {}},
+    // Two kinkmarks over five rows leave the modified BIC undefined: it was
+    // -inf and chose that model.
+    {"mbicfewrows",
+     nullptr,
+     "run.ini",
+     "East 0",
+     {{"out.mbicexport.txt", "\t-1\t           0.327\t \n"},
+      {"out.mbicexport.txt", "!inf"}},
+     {}},
+    {"nodfquantile",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t--\t--\n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t--\t--\n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t--\t--\n"},
+      {"out.dataexport.txt", "!*"}},
+     {}},
 };
 
 bool Close(double dExpected, double dActual) {
