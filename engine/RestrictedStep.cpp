@@ -163,7 +163,10 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
 
   const double* pB = B.Store();
   const double* pBeta = beta.Store();
-  double mRq[kMaxPinned * kMaxCoefs] = {};
+  // Only the q rows in use are cleared: the step runs for every choice
+  // combination, and clearing the whole array took as long as the rest.
+  double mRq[kMaxPinned * kMaxCoefs];
+  std::fill(mRq, mRq + q * N, 0.0);
   double mSq[kMaxPinned * kMaxPinned];
   for (int r = 0; r < q; ++r) {
     const int m = vPinned[r];
