@@ -50,19 +50,26 @@ void RowByRow(const double* pA, int n, int iColsA, int iStrideA,
 template <int kD>
 using OneOrTwo = std::integral_constant<int, kD>;
 
+// Row i of Y (n x D) times v(i) W(i,i) v(i), the weighting of mode 0.
+template <typename Count>
+void ScaleRows(const double* pY, int n, Count D, const double* pW,
+               const double* pV, double* __restrict pOut) {
+  for (int i = 0; i < n; ++i) {
+    const double d = pV[i] * pW[static_cast<long>(i) * n + i] * pV[i];
+    for (int c = 0; c < D; ++c) {
+      pOut[static_cast<long>(i) * D + c] = pY[static_cast<long>(i) * D + c] * d;
+    }
+  }
+}
+
 }  // namespace
 
 void WeightRows(const double* pY, int n, int D, int iMode, const double* pW,
                 const double* pV, double* pOut) {
   if (iMode == 0) {
-    for (int i = 0; i < n; ++i) {
-      const double d = pV[i] * pW[static_cast<long>(i) * n + i] * pV[i];
-      for (int c = 0; c < D; ++c) {
-        pOut[static_cast<long>(i) * D + c] =
-            pY[static_cast<long>(i) * D + c] * d;
-      }
-    }
-    return;
+    if (D == 1) return ScaleRows(pY, n, OneOrTwo<1>(), pW, pV, pOut);
+    if (D == 2) return ScaleRows(pY, n, OneOrTwo<2>(), pW, pV, pOut);
+    return ScaleRows(pY, n, D, pW, pV, pOut);
   }
   if (iMode == 3) {
     Times(pW, n, n, pY, D, pOut);
