@@ -5,15 +5,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
-#include "data/internal/kmTextLineCheck.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
@@ -53,21 +50,6 @@ int IntegerPart(const char* sText) {
   return static_cast<int>(lValue);
 }
 
-// Closes whichever file ReadAllCohorts opened when it leaves, also by an
-// exception.
-class PreReadFiles {
- public:
-  PreReadFiles() = default;
-  PreReadFiles(const PreReadFiles&) = delete;
-  PreReadFiles& operator=(const PreReadFiles&) = delete;
-  ~PreReadFiles() {
-    if (pGz != nullptr) km_gzclose(pGz);
-    plain.Close();
-  }
-  KmIO_File plain;
-  km_gzFile pGz = nullptr;
-};
-
 }  // namespace
 
 kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
@@ -95,32 +77,15 @@ kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
 
 kmCohortManager::~kmCohortManager() = default;
 
-KmString kmCohortManager::ReadLine(KmIO_File& theInputFile,
-                                   km_gzFile pgzInputFile, char* /*pBuffer*/,
-                                   bool bGzip) {
+KmString kmCohortManager::ReadLine(KmLineSource& lines) {
   return WithCallPath(
       "ReadLine(KmIO_File theInputFile, km_gzFile pgzInputFile)", kClassName,
       [&]() -> KmString {
         KmString sResult;
         while (sResult.IsEmpty() && !bEOF_) {
-          if (bGzip) {
-            bEOF_ = km_gzeof(pgzInputFile) != 0;
-            // The whole line however long, so a long record is not taken
-            // for several records.
-            std::string sRaw;
-            km_gzgetline(pgzInputFile, sRaw);
-            sResult = sRaw;
-          } else {
-            bEOF_ = theInputFile.IsEOF();
-            theInputFile.Read(sResult);
-          }
-          ++iLineNumber_;
-          if (km_read_internal::HoldsNulByte(sResult)) {
-            km_read_internal::ThrowNulByte(
-                "Data file", sDataFileName_,
-                bGzip ? km_gztell(pgzInputFile) : theInputFile.Tell(),
-                kClassName);
-          }
+          bEOF_ = !lines.ReadLine(sResult);
+          if (!bEOF_) ++iLineNumber_;
+          if (!bEOF_ && lineListener_) lineListener_(sResult);
           KmString sTrimmed(sResult);
           TrimBoth(sTrimmed);
           if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
@@ -212,23 +177,15 @@ void kmCohortManager::ReadAllCohorts() {
     // an independent variable instead of reading only empty values.
     pSession_->GetKMVar(kmVarIndependent);
 
-    const bool bGzip = sDataFileName_.EndsWith(".gz");
-    PreReadFiles files;
-    if (bGzip) {
-      files.pGz = km_gzopen(sDataFileName_.GetCString(), "rb");
-    } else {
-      files.plain.Open(sDataFileName_.GetCString(), KmIO_File::kRead);
-    }
-    if (bGzip ? files.pGz == nullptr : !files.plain.IsOpen()) {
+    KmLineSource lines("Data file");
+    if (!lines.Open(sDataFileName_.GetCString())) {
       KmString sMessage;
       sMessage << "Unable to open data file \"" << sDataFileName_
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
     PrepareRecordChecks();
-    auto readLine = [&]() {
-      return ReadLine(files.plain, files.pGz, nullptr, bGzip);
-    };
+    auto readLine = [&]() { return ReadLine(lines); };
     // Reads the next iCount lines into sLine; an empty text means the end
     // of the file, where the reading stops (the count may exceed the lines
     // there are by far).

@@ -3,17 +3,18 @@
 #define KM_DATA_KMCOHORTMANAGER_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/kmCohort.h"
 #include "foundation/KmException.h"
-#include "foundation/KmGzFile.h"
-#include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 
+class KmLineSource;
 class kmSession;
 
 // kmCohortManager: reads the whole data file once, before any fitting, to
@@ -66,17 +67,14 @@ class kmCohortManager {
   // variable; the label errors of BuildCohort; the errors of ReadLine.
   // Header lines are read no further than the end of the file.
   void ReadAllCohorts();
-  // The next non-blank line, trimmed at both ends of characters up to 0x20
-  // (with the tab delimiter, leading tabs stay: they are empty fields).
-  // Returns "" only at the end of the file, after which the end-of-file
-  // flag is set. The flag is taken before each read, so a last line without
-  // a line end is still returned. A compressed line is returned whole
-  // however long it is. pBuffer is not used (it may be null).
-  // Throws: KmException "Data file "<name>" is damaged: line <n> holds a
-  // NUL byte." for a line with a NUL byte, plain or compressed; the gzip
-  // layer's error for damaged compressed data.
-  KmString ReadLine(KmIO_File& theInputFile, km_gzFile pgzInputFile,
-                    char* pBuffer, bool bGzip);
+  // The next non-blank line of lines, trimmed at both ends of characters up
+  // to 0x20 (with the tab delimiter, leading tabs stay: they are empty
+  // fields). Returns "" only at the end of the file, after which the
+  // end-of-file flag is set. A last line without a line end is still
+  // returned.
+  // Throws: the line source's errors (KmLineSource::ReadLine): a line with
+  // a NUL byte, a line without end, damaged compressed data.
+  KmString ReadLine(KmLineSource& lines);
   // The by-group key of a record line: each by-variable's trimmed field
   // (empty when its column lies beyond the line), joined by "/". sLabel
   // receives the display label: per by-variable its format label (a numeric
@@ -91,6 +89,12 @@ class kmCohortManager {
   // True when the cohorts do not all have the same number of records; false
   // for no cohorts.
   bool HasVaryingObservationCounts() const;
+  // Hands every line ReadAllCohorts reads, as read (blank ones included),
+  // to listener as well, so that another scan of the same file shares the
+  // pass. An empty function stops it.
+  void SetLineListener(std::function<void(const KmString&)> listener) {
+    lineListener_ = std::move(listener);
+  }
   // A copy of the label of cohort i (0-based).
   // Throws: the KmVector index error for a bad i.
   KmString GetCohortLabel(int i) const;
@@ -148,6 +152,8 @@ class kmCohortManager {
   KmVector<kmCohort> vCohorts_;
   // Not owned; read for options and variables, observation counts written.
   kmSession* pSession_;
+  // Also given every line read (SetLineListener).
+  std::function<void(const KmString&)> lineListener_;
   // Lines read so far (blank lines included): the line of the last record.
   int iLineNumber_ = 0;
   // The last column the session reads, and the variable that stands there.

@@ -16,7 +16,6 @@ const char kClassName[] = "kmReadData";
 kmReadData::kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler) {
   WithCallPath("kmReadData()", kClassName, [&] {
     pSession_ = nullptr;
-    pgzInputFile_ = nullptr;
     bCompressed_ = false;
     bClustered_ = false;
     iNextCohort_ = 0;
@@ -25,13 +24,7 @@ kmReadData::kmReadData(kmSession* pSession, kmCalcHandler* pCalcHandler) {
   });
 }
 
-kmReadData::~kmReadData() {
-  // The plain file closes itself; the gzip stream has no destructor.
-  if (pgzInputFile_ != nullptr) {
-    km_gzclose(pgzInputFile_);
-    pgzInputFile_ = nullptr;
-  }
-}
+kmReadData::~kmReadData() = default;
 
 void kmReadData::Setup(kmSession* pSession) {
   WithCallPath("Setup()", kClassName, [&] {

@@ -12,7 +12,7 @@
 #include "data/kmCohortRows.h"
 #include "data/kmValueTable.h"
 #include "foundation/KmGzFile.h"
-#include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 
@@ -353,8 +353,8 @@ class kmReadData {
 
   // ==== Data file access and record format (kmReadDataFile.cpp) ===========
 
-  // Opens the data file: km_gzopen (mode "rb") for a name ending in ".gz",
-  // else KmIO_File::Open with mode 1 (read, binary). A ".xls" or ".xlsx"
+  // Opens the data file with the line source: through the gzip reader for a
+  // name ending in ".gz", else as it is. A ".xls" or ".xlsx"
   // name opens the session's temporary input file instead (the ".gz" test
   // looks at the configured name). With bSkipHeader true it then calls
   // SkipColHeaderLine. Any file the reader still has open is closed first.
@@ -373,13 +373,12 @@ class kmReadData {
   // taken before the read and returned, so the last line of a file comes
   // back with false even when no line feed ends it, and the next call
   // returns "" with true; with it false, the state after the read is
-  // returned. A compressed file's line keeps its line break and arrives
-  // whole however long it is; a plain file's line loses its line feed and
-  // every carriage return. plPosition may be null. A reader with no file
-  // open reads "" at the end of the file.
-  // Throws: the gzip layer's error for damaged compressed data; KmException
-  // "Data file "<name>" is damaged: line <n> holds a NUL byte." for a line
-  // with a NUL byte, plain or compressed.
+  // returned. A line, plain or compressed, loses its line feed and every
+  // carriage return and arrives whole (KmLineSource). plPosition may be
+  // null. A reader with no file open reads "" at the end of the file.
+  // Throws: the line source's errors: damaged compressed data, a line with
+  // a NUL byte ("Data file "<name>" is damaged: line <n> holds a NUL
+  // byte."), a line longer than the line source takes.
   bool ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                              int64_t* plPosition);
   // Sets the next cohort to 0 and opens the data file again from its start
@@ -567,8 +566,8 @@ class kmReadData {
   // The read position of whichever file is open (of the uncompressed text
   // for a gzip file); -1 when none is.
   int64_t CurrentInputPosition();
-  // The end-of-file state of whichever file is open (true when none is).
-  bool IsInputAtEOF() const;
+  // True when no line of the open file is left (true when none is open).
+  bool IsInputAtEOF();
   // The session whose by-variable formats receive the codes of text values:
   // the results handler's, else the reader's own.
   kmSession* GetCodingSession() const;
@@ -588,10 +587,8 @@ class kmReadData {
   // String slot 0 of the session; the temporary input file for ".xls" and
   // ".xlsx" names.
   KmString sDataFileName_;
-  // The open plain data file.
-  KmIO_File inputFile_;
-  // The open gzip stream; null when none is open.
-  km_gzFile pgzInputFile_ = nullptr;
+  // The lines of the open data file.
+  KmLineSource inputLines_{"Data file"};
   // String slot 6 of the session.
   KmString sVarCovFileName_;
   // The data file name ends in ".gz".

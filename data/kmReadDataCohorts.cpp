@@ -24,14 +24,6 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 
-// Drops the line feed and carriage returns that end a compressed file's
-// line, so a blank line reads the same from a plain and a compressed file.
-void DropLineBreak(KmString& sLine) {
-  int32_t n = sLine.GetLength();
-  while (n > 0 && (sLine[n - 1] == '\n' || sLine[n - 1] == '\r')) --n;
-  if (n < sLine.GetLength()) sLine.Truncate(static_cast<uint32_t>(n));
-}
-
 }  // namespace
 
 int kmReadData::CopiesPerCohort() const {
@@ -103,16 +95,10 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
           bEOF = true;
           break;
         }
-        // The empty text read after the last line end is no line.
-        if (sRawLine.IsEmpty() && IsInputAtEOF()) {
-          bEOF = true;
-          break;
-        }
       }
       if (lFirstPosition < 0) lFirstPosition = lPosition;
 
       KmString sLine = sRawLine;
-      DropLineBreak(sLine);
       if (bTrimLine) {
         sLine.TrimLeft();
         sLine.TrimRight();

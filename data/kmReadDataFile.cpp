@@ -6,7 +6,6 @@
 #include <string>
 
 #include "data/internal/kmCohortReadHelpers.h"
-#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -48,14 +47,10 @@ KmString kmReadData::GetOpenFileName() const {
 }
 
 int64_t kmReadData::CurrentInputPosition() {
-  if (pgzInputFile_ != nullptr) return km_gztell(pgzInputFile_);
-  return static_cast<int64_t>(inputFile_.Tell());
+  return inputLines_.IsOpen() ? inputLines_.Tell() : -1;
 }
 
-bool kmReadData::IsInputAtEOF() const {
-  if (pgzInputFile_ != nullptr) return km_gzeof(pgzInputFile_) != 0;
-  return inputFile_.IsEOF();
-}
+bool kmReadData::IsInputAtEOF() { return inputLines_.AtEnd(); }
 
 void kmReadData::ClearPendingLines() {
   bPendingLine_ = false;
@@ -72,22 +67,11 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
     bSpreadsheet_ =
         sDataFileName_.EndsWith(".xls") || sDataFileName_.EndsWith(".xlsx");
     const KmString sOpenName = GetOpenFileName();
-    if (bCompressed_) {
-      pgzInputFile_ = km_gzopen(sOpenName.GetCString(), "rb");
-      if (pgzInputFile_ == nullptr) {
-        KmString sMessage;
-        sMessage << "Unable to open data file \"" << sOpenName
-                 << "\" for reading.";
-        GenerateKmException(sMessage.GetCString(), kClassName);
-      }
-    } else {
-      inputFile_.Open(sOpenName.GetCString(), KmIO_File::kRead);
-      if (!inputFile_.IsOpen()) {
-        KmString sMessage;
-        sMessage << "Unable to open data file \"" << sOpenName
-                 << "\" for reading.";
-        GenerateKmException(sMessage.GetCString(), kClassName);
-      }
+    if (!inputLines_.Open(sOpenName.GetCString(), bCompressed_)) {
+      KmString sMessage;
+      sMessage << "Unable to open data file \"" << sOpenName
+               << "\" for reading.";
+      GenerateKmException(sMessage.GetCString(), kClassName);
     }
     if (bSkipHeader) SkipColHeaderLine();
   });
@@ -108,26 +92,11 @@ void kmReadData::SkipColHeaderLine() {
 bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
                                        int64_t* plPosition) {
   return WithCallPath("ReadLineFromInputFile()", kClassName, [&]() -> bool {
-    const bool bGzip = pgzInputFile_ != nullptr;
     if (plPosition != nullptr) *plPosition = CurrentInputPosition();
-    bool bEOF = false;
-    if (bEOFBeforeRead) bEOF = IsInputAtEOF();
-    if (bGzip) {
-      // The whole line however long, so a long record is not taken for
-      // several records (the plain reader and the session's scans see it
-      // whole too).
-      std::string sRaw;
-      km_gzgetline(pgzInputFile_, sRaw);
-      sLine = sRaw;
-    } else {
-      // A closed plain file reads as an empty line at the end of the file.
-      inputFile_.Read(sLine);
-    }
-    if (km_read_internal::HoldsNulByte(sLine)) {
-      km_read_internal::ThrowNulByte("Data file", GetOpenFileName(),
-                                     CurrentInputPosition(), kClassName);
-    }
-    return bEOFBeforeRead ? bEOF : IsInputAtEOF();
+    // A closed file reads as an empty line at the end of the file.
+    const bool bRead = inputLines_.ReadLine(sLine);
+    if (bEOFBeforeRead) return !bRead;
+    return !bRead || inputLines_.AtEnd();
   });
 }
 
@@ -140,11 +109,7 @@ void kmReadData::ResetDataFile() {
 
 void kmReadData::CloseInputFile() {
   WithCallPath("CloseInputFile()", kClassName, [&] {
-    if (pgzInputFile_ != nullptr) {
-      km_gzclose(pgzInputFile_);
-      pgzInputFile_ = nullptr;
-    }
-    inputFile_.Close();
+    inputLines_.Close();
     ClearPendingLines();
   });
 }

@@ -164,12 +164,6 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
   std::vector<KmString> vTokens;
   for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
     bEOF = reader.ReadLineFromInputFile(sLine, false, nullptr);
-    // A compressed file's line keeps its line break (and a carriage
-    // return): drop them, so that a record's last field and a blank line
-    // read the same from a plain and a compressed file.
-    while (sLine.EndsWith('\n') || sLine.EndsWith('\r')) {
-      sLine.Truncate(static_cast<uint32_t>(sLine.GetLength() - 1));
-    }
     kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
     KmString sCopy(sLine);
     if (bTrimFields) sCopy.TrimSpaces();
@@ -315,14 +309,7 @@ int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
           kClassName, iCopy);
     }
     const int64_t lPosition = vFilePositions_[static_cast<size_t>(iCopy)];
-    bool bMoved = false;
-    if (pgzInputFile_ != nullptr) {
-      bMoved = km_gzseek(pgzInputFile_, lPosition, 0) == lPosition;
-    } else if (inputFile_.IsOpen()) {
-      inputFile_.Seek(static_cast<int32_t>(lPosition));
-      bMoved = inputFile_.Tell() == lPosition;
-    }
-    if (!bMoved) {
+    if (!inputLines_.Seek(lPosition)) {
       KmString sMessage;
       sMessage << "Cannot move to position " << static_cast<long>(lPosition)
                << " of data file \"" << sDataFileName_

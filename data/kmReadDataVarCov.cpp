@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
-#include "data/internal/kmTextLineCheck.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/KmGzFile.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/kmTools.h"
+#include "models/PositiveDefinite.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -32,74 +32,22 @@ char MatrixDelimiter(int iCode) {
   }
 }
 
-// One source of text lines: a gzip stream or a plain file.
-class MatrixLineSource {
- public:
-  // Opens sName: through the gzip layer when it ends in ".gz".
-  // Throws: KmException naming the file when it cannot be opened.
-  explicit MatrixLineSource(const KmString& sName)
-      : sName_(sName), bGzip_(sName.EndsWith(".gz")), pGz_(nullptr) {
-    bool bOpen = false;
-    if (bGzip_) {
-      pGz_ = km_gzopen(sName.GetCString(), "rb");
-      bOpen = pGz_ != nullptr;
-    } else {
-      file_.Open(sName.GetCString(), KmIO_File::kRead);
-      bOpen = file_.IsOpen();
-    }
-    if (!bOpen) {
-      KmString sText;
-      sText << "Could not load variance-covariance matrix.  The selected "
-               "file: "
-            << sName << " could not be opened.";
-      GenerateKmException(sText.GetCString(), kClassName);
-    }
-  }
-  MatrixLineSource(const MatrixLineSource&) = delete;
-  MatrixLineSource& operator=(const MatrixLineSource&) = delete;
-  ~MatrixLineSource() {
-    if (pGz_ != nullptr) km_gzclose(pGz_);
-  }
-
-  // Reads the next line into sLine without its line end and carriage
-  // returns. Returns false, with sLine empty, once the text is used up.
-  // Throws: KmException naming the file and line for a line with a NUL
-  // byte; the gzip layer's error for damaged compressed data.
-  bool Next(KmString& sLine) {
-    sLine.Clear();
-    if (bGzip_) {
-      // The whole line, so that a wide matrix row stays one row.
-      std::string sRaw;
-      if (!km_gzgetline(pGz_, sRaw)) return false;
-      sLine = sRaw;
-    } else {
-      if (file_.IsEOF()) return false;
-      file_.Read(sLine);
-      if (file_.IsEOF() && sLine.IsEmpty()) return false;
-    }
-    if (km_read_internal::HoldsNulByte(sLine)) {
-      km_read_internal::ThrowNulByte("Variance-covariance matrix file", sName_,
-                                     bGzip_ ? km_gztell(pGz_) : file_.Tell(),
-                                     kClassName);
-    }
-    sLine.RemoveAll('\r');
-    sLine.RemoveAll('\n');
-    return true;
-  }
-
- private:
-  KmString sName_;
-  bool bGzip_;
-  km_gzFile pGz_;
-  KmIO_File file_;
+// Where a matrix line stands and which of its fields the table keeps.
+struct MatrixLine {
+  const KmString& sFile;
+  int32_t iLine;         // line number in the file, from 1
+  bool bCheckFields;     // the row is kept (not a dropped header row)
+  bool bSkipFirstField;  // the first field is a dropped label
 };
 
-// The numbers of one matrix line split at cDelimiter: a field that is not
-// read whole as a finite number gives 0.0. Fields lose their leading and
-// trailing blanks. The split is done here in one pass rather than through
-// the tokenizer, which rescans the line for every field: a matrix row of
-// thousands of fields would cost quadratic time.
-KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
+// The numbers of one matrix line split at cDelimiter. Fields lose their
+// leading and trailing blanks. A kept field that is not read whole as a
+// finite number is refused with the file, row and column; the fields of a
+// dropped header row or label column read as 0.0. The split is done here in
+// one pass rather than through the tokenizer, which rescans the line for
+// every field: a matrix row of thousands of fields would cost quadratic time.
+KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter,
+                                const MatrixLine& where) {
   const std::string sText(sLine.GetCString());
   KmVector<double> vRow;
   size_t lStart = 0;
@@ -118,8 +66,18 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
     // is one separator, not a series of empty fields.
     if (!(cDelimiter == ' ' && sField.empty())) {
       double dValue = 0.0;
-      if (!kmTools::StringToDouble(dValue, sField.c_str(), true) ||
+      const bool bKept =
+          where.bCheckFields && !(where.bSkipFirstField && vRow.empty());
+      if (sField.empty() ||
+          !kmTools::StringToDouble(dValue, sField.c_str(), true) ||
           !std::isfinite(dValue)) {
+        if (bKept) {
+          GenerateKmInputExceptionF(
+              "The variance-covariance matrix file \"%s\" holds \"%s\" at "
+              "row %d, column %d, which is not a number.",
+              kClassName, where.sFile.GetCString(), sField.c_str(),
+              static_cast<int>(where.iLine), static_cast<int>(vRow.size()) + 1);
+        }
         dValue = 0.0;
       }
       vRow.push_back(dValue);
@@ -128,6 +86,31 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter) {
     lStart = lEnd + 1;
   }
   return vRow;
+}
+
+// Refuses a square table that is not a covariance matrix: one that is not
+// positive (semi-)definite would turn into a weighting that drops or
+// reverses observations. A table of another shape is refused per cohort,
+// where its rows meet the observations.
+void RequirePositiveDefinite(const KmVector<KmVector<double> >& vTable,
+                             const KmString& sFile) {
+  const int n = static_cast<int>(vTable.size());
+  for (const KmVector<double>& vRow : vTable) {
+    if (static_cast<int>(vRow.size()) != n) return;
+  }
+  if (n == 0) return;
+  NEWMAT::Matrix mTable(n, n);
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j <= n; ++j) mTable(i, j) = vTable[i - 1][j - 1];
+  }
+  NEWMAT::Matrix mInverse;
+  int16_t iRank = 0;
+  if (!isPositiveDefinite(mTable, mInverse, iRank)) {
+    GenerateKmInputExceptionF(
+        "The variance-covariance matrix file \"%s\" is not positive "
+        "definite.",
+        kClassName, sFile.GetCString());
+  }
 }
 
 }  // namespace
@@ -146,23 +129,36 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       GenerateKmException(sText.GetCString(), kClassName);
     }
 
-    MatrixLineSource source(sVarCovFileName_);
+    const bool bDropFirstRow = pSession_->GetBool(kmOptVarCovarFlagA);
+    const bool bDropFirstColumn = pSession_->GetBool(kmOptVarCovarFlagB);
+    KmLineSource source("Variance-covariance matrix file");
+    if (!source.Open(sVarCovFileName_.GetCString())) {
+      KmString sText;
+      sText << "Could not load variance-covariance matrix.  The selected "
+               "file: "
+            << sVarCovFileName_ << " could not be opened.";
+      GenerateKmException(sText.GetCString(), kClassName);
+    }
     KmString sLine;
-    while (source.Next(sLine)) {
+    int32_t iLine = 0;
+    while (source.ReadLine(sLine)) {
+      ++iLine;
       sLine.TrimLeftSpaces();
       sLine.TrimRight();
       if (sLine.IsEmpty()) continue;
       KmString sNoBlanks(sLine);
       sNoBlanks.RemoveAll(' ');
       if (sNoBlanks.IsEmpty()) continue;
-      vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter));
+      const MatrixLine where{sVarCovFileName_, iLine,
+                             !(bDropFirstRow && vvVarCovTable_.empty()),
+                             bDropFirstColumn};
+      vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter, where));
     }
 
-    const bool bDropFirstRow = pSession_->GetBool(kmOptVarCovarFlagA);
-    const bool bDropFirstColumn = pSession_->GetBool(kmOptVarCovarFlagB);
     if (bDropFirstRow || bDropFirstColumn) {
       vvVarCovTable_ = kmTools::ExtractNumericTable(
           vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
     }
+    RequirePositiveDefinite(vvVarCovTable_, sVarCovFileName_);
   });
 }

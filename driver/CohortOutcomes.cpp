@@ -14,13 +14,20 @@ namespace {
 // The note of a cohort whose zero counts were fitted as 0.5.
 constexpr const char* kZeroCountNote = "added to each zero count";
 
+// Labels iFirst .. iFirst + iCount - 1 of the record, joined by ", ".
+KmString JoinLabels(const kmCalcData& record, size_t iFirst, size_t iCount) {
+  KmString sLabel;
+  for (size_t i = iFirst; i < iFirst + iCount && i < record.vCohortLabel.size();
+       ++i) {
+    sLabel << (i == iFirst ? "" : ", ") << record.vCohortLabel[i];
+  }
+  return sLabel;
+}
+
 // The cohort's labels, one per by-variable, joined by ", "; the cohort's
 // number when it has none (a data set without by-variables).
 KmString CohortLabel(const kmCalcData& record, int iCohort) {
-  KmString sLabel;
-  for (size_t i = 0; i < record.vCohortLabel.size(); ++i) {
-    sLabel << (i == 0 ? "" : ", ") << record.vCohortLabel[i];
-  }
+  KmString sLabel = JoinLabels(record, 0, record.vCohortLabel.size());
   if (sLabel.IsEmpty()) sLabel << (iCohort + 1);
   return sLabel;
 }
@@ -29,6 +36,38 @@ KmString Trimmed(const KmString& sText) {
   KmString sOut(sText);
   sOut.Trim();
   return sOut;
+}
+
+// The lines of the comparisons that could not be computed, and their count
+// line; adds their number to iFailed. A comparison record holds the labels
+// of its first cohort followed by those of its second.
+KmString ComparisonLines(kmCalcHandler& results, const KmString& sDataFile,
+                         int& iFailed) {
+  const int iCohorts = results.GetNumCohortRecords();
+  const int iComparisons = results.GetNumComparisonRecords();
+  KmString sLines;
+  for (int k = 0; k < iComparisons; ++k) {
+    const kmCalcData& record = results.GetCalcData(iCohorts + k);
+    if (record.bValid) continue;
+    ++iFailed;
+    const size_t iHalf = record.vCohortLabel.size() / 2;
+    sLines << "Comparison of cohorts \"" << JoinLabels(record, 0, iHalf)
+           << "\" and \"" << JoinLabels(record, iHalf, iHalf)
+           << "\" could not be computed (data file " << sDataFile
+           << "): " << Trimmed(record.sBadDescription) << "\n";
+  }
+  if (iFailed > 0) {
+    sLines << iFailed << " of " << iComparisons
+           << " comparisons could not be computed\n";
+  }
+  return sLines;
+}
+
+// Throws the input error whose message is sLines (without its last line
+// end).
+[[noreturn]] void ThrowNothingComputed(KmString sLines) {
+  sLines.Truncate(sLines.GetLength() - 1);
+  throw KmException(sLines.GetCString(), "main", KmException::kInputErrorKind);
 }
 
 }  // namespace
@@ -59,11 +98,11 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
       sLines << iRefused << " of " << iCohorts
              << " cohorts could not be fitted\n";
     }
-    if (iCohorts > 0 && iRefused == iCohorts) {
-      sLines.Truncate(sLines.GetLength() - 1);
-      throw KmException(sLines.GetCString(), "main",
-                        KmException::kInputErrorKind);
-    }
+    if (iCohorts > 0 && iRefused == iCohorts) ThrowNothingComputed(sLines);
+    int iFailed = 0;
+    // Comparisons that could not be computed are named but do not fail the
+    // run: the cohorts' own fits are sound and their exports are kept.
+    sLines << ComparisonLines(results, sDataFile, iFailed);
     std::fputs(sLines.GetCString(), stderr);
     std::fflush(stderr);
   });

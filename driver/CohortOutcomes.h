@@ -1,4 +1,5 @@
-// What a run tells its user about cohorts it could not fit.
+// What a run tells its user about cohorts it could not fit and comparisons
+// it could not compute.
 #ifndef KM_DRIVER_COHORTOUTCOMES_H
 #define KM_DRIVER_COHORTOUTCOMES_H
 
@@ -11,9 +12,16 @@ class kmCalcHandler;
 //   for a cohort fitted with its zero counts raised to 0.5:
 //     Note: cohort "<labels>" was fitted: <the note>
 // then, when some cohorts could not be fitted, "N of M cohorts could not be
-// fitted". The reasons are those stored in the results file.
+// fitted". Then, in the same way, every comparison record, in comparison
+// order:
+//   for a comparison that could not be computed:
+//     Comparison of cohorts "<labels>" and "<labels>" could not be computed
+//     (data file <name>): <reason>
+// and, when some comparisons could not be computed, "N of M comparisons
+// could not be computed". The reasons are those stored in the results file.
 // Throws: KmException (input kind, source "main") whose message is those
 // lines, when no cohort at all could be fitted; nothing is printed then.
+// Comparisons that could not be computed never fail the run.
 void ReportCohortOutcomes(kmCalcHandler& results);
 
 #endif  // KM_DRIVER_COHORTOUTCOMES_H

@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "driver/frmSession.h"
+#include "data/frmSession.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"

@@ -8,13 +8,13 @@
 #include "driver/ExportOptions.h"
 #include "driver/ExportSequence.h"
 #include "driver/RunOptions.h"
-#include "driver/RunSummary.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmPendingFile.h"
 #include "foundation/kmRunProgressTrackers.h"
+#include "reports/kmRunSummary.h"
 #include "results/kmCalcHandler.h"
 #include "session/IniSessionDict.h"
 #include "session/kmSession.h"
@@ -149,13 +149,13 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
       files_.sDataFile.GetCString(), files_.sRunOptionsFile.GetCString(),
       files_.sExportOptionsFile.GetCString(), files_.sOutputFile.GetCString(),
       sDelimiter);
-  pSession_->WriteTextReportHeader(sSummary.GetCString(), sDelimiter);
+  WriteTextReportHeader(*pSession_, sSummary.GetCString(), sDelimiter);
   Print("Start Run Summary Export\n");
-  pSession_->WriteParametersText(
-      sSummary.GetCString(), pResults_->GetOutputDisplayOptions(),
-      exportOptions_, written.bReport, written.bAPC, written.bAAPC,
-      written.bFTest, written.bData, pSession_->GetInt(kmOptAAPCCIMethod),
-      sDelimiter);
+  WriteParametersText(sSummary.GetCString(),
+                      pResults_->GetOutputDisplayOptions(), exportOptions_,
+                      written.bReport, written.bAPC, written.bAAPC,
+                      written.bFTest, written.bData,
+                      pSession_->GetInt(kmOptAAPCCIMethod), sDelimiter);
   summary.Commit();
   Print("Finished Run Summary Export\n");
 }

@@ -59,7 +59,6 @@ class KmRun {
   // KmRunCalculation.cpp.
   void Calculate();
   void PrepareSession();
-  void PreRead(bool bCalculatedRates);
   void RunThreaded();
   void Export();
   // Lists the exports that were written (switch on and writer present).

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "data/kmCohortManager.h"
+#include "data/kmCohortPreRead.h"
 #include "driver/ConsoleProgress.h"
 #include "driver/CreateSession.h"
 #include "driver/KmRun.h"
@@ -18,17 +18,6 @@
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
-
-namespace {
-
-// The data file's field delimiter: the session's character for the codes 0
-// to 3, empty for any other code.
-KmString FieldDelimiterText(int iCode) {
-  return iCode >= 0 && iCode < 4 ? KmString(kmSession::GetDelimiterChar(iCode))
-                                 : KmString();
-}
-
-}  // namespace
 
 void ReportCalculationFailure(const KmException& e) {
   Print(e.GetMessage());
@@ -55,7 +44,8 @@ void KmRun::Calculate() {
                                 pSession_->GetInt(kmOptDependentType) == 4;
   PrepareSession();
   sPhase_ = "reading the data file";
-  PreRead(bCalculatedRates);
+  bool bVarying = false;
+  const bool bScanned = PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
   // A run of a saved session named as the run file's saved session (run.ini
   // reading run.kms) keeps its input as it is: the copy written here carries
   // the run options and would replace the user's session unseen.
@@ -66,10 +56,10 @@ void KmRun::Calculate() {
     saved.Commit();
   }
 
-  bool bVarying = false;
+  // The plain scan shared the pre-read's pass unless it could not.
   if (bCalculatedRates) {
     pSession_->DetermineMaximumObservationsForAAR(&bVarying);
-  } else {
+  } else if (!bScanned) {
     pSession_->DetermineMaximumObservations(&bVarying);
   }
   if (pSession_->GetSelectCohortsVector().empty()) {
@@ -86,28 +76,6 @@ void KmRun::Calculate() {
 void KmRun::PrepareSession() {
   if (pSession_->GetInt(kmOptDelayType) == 2) pSession_->AddByVar();
   if (pSession_->GetInt(kmOptJumpCRMode) != 0) pSession_->AddByVarJump();
-}
-
-void KmRun::PreRead(bool bCalculatedRates) {
-  KmString sDataFile;
-  pSession_->GetString(kmStrDataFile, sDataFile);
-  kmCohortManager cohorts(
-      pSession_, sDataFile,
-      FieldDelimiterText(pSession_->GetInt(kmOptFieldDelimiter)),
-      bCalculatedRates, pSession_->GetBool(kmOptVarNamesIncluded));
-  cohorts.ReadAllCohorts();
-  if (cohorts.GetNumCohorts() == 0) {
-    GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
-                              "main", sDataFile.GetCString());
-  }
-  pSession_->ClearCohortLabels();
-  if (pSession_->GetNumByVars() > 0) {
-    for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {
-      pSession_->AddCohortLabel(cohorts.GetCohortLabel(i));
-    }
-  }
-  pSession_->SetBool(kmOptPerCohortMaxKinkmarks,
-                     cohorts.HasVaryingObservationCounts());
 }
 
 void KmRun::RunThreaded() {

@@ -3,11 +3,9 @@
 #include "driver/OptionValidation.h"
 
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 
 namespace {
-
-// Read mode as text (KmIO_File mode bits 1 read, 4 text).
-constexpr int32_t kReadTextMode = 1 | 4;
 
 // The key and value of a trimmed key line as the ini reader splits it: at
 // the first '=', each side trimmed of spaces; no '=' gives an empty value.
@@ -51,10 +49,10 @@ bool ValidateOptionsSection(
   bool bFound = false;
   bool bAllValid = true;
   if (KmIO_File::FileExists(sFileName)) {
-    KmIO_File file(sFileName, kReadTextMode);
+    KmLineSource file("The file");
+    file.Open(sFileName, false);
     KmString sLine;
-    while (file.IsOpen() && !file.IsEOF()) {
-      file.Read(sLine);
+    while (file.ReadLine(sLine)) {
       sLine.Trim();
       if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
       if (sLine.StartsWith("[")) {

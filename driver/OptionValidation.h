@@ -24,8 +24,10 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
 // file: lines are trimmed, blank lines and lines starting with ';' are
 // skipped, the first section whose trimmed header matches without regard to
 // case is the one read, and a key line is split at its first '=' into a key
-// and a value, each trimmed of spaces. Every line is checked, so the
-// validation text lists all faults in file order.
+// and a value, each trimmed of spaces. Lines come from KmLineSource, as
+// the ini reader's do. Every line is checked, so the validation text lists
+// all faults in file order. Throws: the line source's errors (a line with a
+// NUL byte, a line without end).
 // Without the section (or without a readable file) appends "Missing
 // [<sSection>] in Options file: <file>\n" to sMessages and returns false.
 // Returns true when the section exists and every line passed.

@@ -134,14 +134,14 @@ class kmCalculationHandler {
 
   // Reads the next cohort of the data file (ReadCohortData), fills its
   // record (label, validity, jump and comparability-ratio flags, the
-  // variance-covariance matrix, MADWD settings), fits it (ClusterByGroups
-  // in a clustering run, which leaves the record empty and writes its
-  // result file beside the results file; else SelModESR when kmOptMethod
-  // is 1, else SelMod; AddBadCohort for a cohort that failed verification),
-  // notes its final model size and hands the record to the result map,
-  // advancing pTracker by 1000. A cancelled run skips the fit and drops the
-  // record. The calculator's four data matrices are freed on every path.
-  // Throws: the errors of the read, the preparation and the fit.
+  // variance-covariance matrix, MADWD settings), fits it (the clustering of
+  // kmCohortClustering in a clustering run, which leaves the record empty
+  // and hands its outcome to the result map with it; else SelModESR when
+  // kmOptMethod is 1, else SelMod; AddBadCohort for a cohort that failed
+  // verification), notes its final model size and hands the record to the
+  // result map, advancing pTracker by 1000. A cancelled run skips the fit and
+  // drops the record. The calculator's four data matrices are freed on every
+  // path. Throws: the errors of the read, the preparation and the fit.
   void CalculateCohort(kmCalculator* pCalculator, KmProgressInterface* pTracker,
                        int iTask);
 
@@ -160,7 +160,10 @@ class kmCalculationHandler {
 
   // The writer thread's body: writes the records of cohorts 0 .. N-1 from
   // the result map to the results file in cohort order as they arrive,
-  // deleting each once written; ends early when the run is cancelled. Never
+  // deleting each once written, and appends a cohort's clustering outcome
+  // to the clustering result file beside the results file right after its
+  // record, so that the file's blocks follow the cohort order whatever the
+  // number of workers; ends early when the run is cancelled. Never
   // throws: its failure (a missing record once the pool has ended, a write
   // error) is kept and raised by ExecuteThreaded.
   void WriteResultsInOrder();

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "data/kmReadData.h"
@@ -171,6 +172,9 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   pRecord->bMADWD = session.GetBool(kmOptMADWD);
   pRecord->dMADWDPsi = session.GetDouble(kmOptMADWDPsi);
 
+  // A clustering's outcome goes to its result file with the record, in
+  // cohort order.
+  std::string sClustering;
   if (bGood) {
     kmBackgroundProgressTrackerWithBar* pSub =
         pTracker_->GetByGroupSubProgressInterface(iCohort);
@@ -179,7 +183,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     if (cohortFit_) {
       cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
     } else if (bClustering_) {
-      kmCohortClustering(*pCalculator).ClusterByGroups(sOutputFile_, pSub);
+      sClustering = kmCohortClustering(*pCalculator).Cluster(pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
       pCalculator->SelModESR(pRecord.get(), pSub,
                              static_cast<int16_t>(iCohort));
@@ -204,7 +208,8 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     pTracker->SetProcessText("Canceling...");
     return;
   }
-  pFinishedResults_->StoreFinishedResult(iCohort, std::move(pRecord));
+  pFinishedResults_->StoreFinishedResult(iCohort, std::move(pRecord),
+                                         std::move(sClustering));
   pTracker->StepBy(1000);
 }
 

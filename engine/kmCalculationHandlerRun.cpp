@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
+#include "engine/kmCohortClustering.h"
 #include "engine/kmPairwiseComparison.h"
 #include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
@@ -191,8 +193,10 @@ void kmCalculationHandler::WriteResultsInOrder() {
   try {
     WriteFinishedResultsInOrder(
         *pFinishedResults_, [this] { return pTracker_->IsCancelled(); },
-        [this](const kmCalcData& record) {
+        [this](const kmCalcData& record, const std::string& sClustering) {
           pCalcHandler_->WriteCohortCalcData(&record);
+          AppendClusteringResult(ClusteringResultFile(*pSession_, sOutputFile_),
+                                 sClustering);
         });
   } catch (...) {
     // The run stops on it: the workers see the cancel flag.

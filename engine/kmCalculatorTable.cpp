@@ -141,7 +141,9 @@ void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
     ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
     const double dLower = (*calc.pGridValues)(iLower) + s.dShift;
     const double dUpper = (*calc.pGridValues)(iUpper) + s.dShift;
-    pTable->AddKinkmark(vTau(i) + s.dShift, dLower, dUpper, dUpper > dLower);
+    // Without residual degrees of freedom there is no interval.
+    pTable->AddKinkmark(vTau(i) + s.dShift, dLower, dUpper,
+                        s.iUDF >= 1 && dUpper > dLower);
   }
 }
 

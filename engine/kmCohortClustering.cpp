@@ -34,8 +34,8 @@ constexpr const char* kNumberFormat = "%.10f";
 // Permutation data sets of each best-model fit.
 constexpr int32_t kClusterPermutations = 20;
 
-// Serialises the appends of every clustering of the process: the cohort
-// tasks of a run share one result file per criterion and group order.
+// Serialises the appends of every clustering of the process: the result
+// file is one per criterion and group order, whoever writes to it.
 std::mutex& ResultFileMutex() {
   static std::mutex mutex;
   return mutex;
@@ -102,11 +102,10 @@ void FillSetup(KMClusteringSetup& setup, const kmSession& session,
       static_cast<int64_t>(session.GetInt(kmOptPermutationSeed))));
 }
 
-// Appends the result of one clustering to sFile, checked: the text is
-// built first and written in one piece.
-void WriteClusteringResult(const KmString& sFile, const kmSession& session,
-                           const KMSeriesSet& groups,
-                           const KMClusterResampleState& state) {
+// The text of one clustering's outcome.
+std::string ClusteringResultText(const kmSession& session,
+                                 const KMSeriesSet& groups,
+                                 const KMClusterResampleState& state) {
   std::ostringstream out;
   WriteValue(out, "lKMax is ", session.GetInt(kmOptMaxKinkmarks));
   WriteValue(out, "lKMin is ", session.GetInt(kmOptMinKinkmarks));
@@ -124,7 +123,24 @@ void WriteClusteringResult(const KmString& sFile, const kmSession& session,
                         state.scores[k - 1].groupLists)),
                     kNumberFormat);
   }
-  const std::string sText = out.str();
+  return out.str();
+}
+
+}  // namespace
+
+KmString ClusteringResultFile(const kmSession& session,
+                              const KmString& sResultsFile) {
+  std::string sName = FolderOf(sResultsFile.GetCString());
+  sName += "ClusteringResult-";
+  sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
+  sName += "-Type-";
+  sName += GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
+  sName += ".txt";
+  return KmString(sName.c_str());
+}
+
+void AppendClusteringResult(const KmString& sFile, const std::string& sText) {
+  if (sText.empty()) return;
   std::lock_guard<std::mutex> lock(ResultFileMutex());
   KmIO_File file(sFile.GetCString(), KmIO_File::kWrite | KmIO_File::kAppend);
   if (!file.IsOpen()) {
@@ -136,23 +152,13 @@ void WriteClusteringResult(const KmString& sFile, const kmSession& session,
   file.Close();
 }
 
-}  // namespace
-
 KmString kmCohortClustering::GetClusteringResultFile(
     const KmString& sResultsFile) const {
-  const kmSession& session = *calc_.GetCalcSession();
-  std::string sName = FolderOf(sResultsFile.GetCString());
-  sName += "ClusteringResult-";
-  sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
-  sName += "-Type-";
-  sName += GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
-  sName += ".txt";
-  return KmString(sName.c_str());
+  return ClusteringResultFile(*calc_.GetCalcSession(), sResultsFile);
 }
 
-void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
-                                         KmProgressInterface* pProgress) {
-  WithCallPath("ClusterByGroups()", kClassName, [&] {
+std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
+  return WithCallPath("ClusterByGroups()", kClassName, [&]() -> std::string {
     if (calc_.pClusterMatrix == nullptr) {
       GenerateKmException("No clustering data has been installed.", kClassName);
     }
@@ -171,8 +177,15 @@ void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
     FillSetup(setup, session, groups);
     KMClusterResampleState state;
     run_ClusteringAnalysis(state, setup, pProgress);
-    if (pProgress != nullptr && pProgress->IsCancelled()) return;
-    WriteClusteringResult(GetClusteringResultFile(sResultsFile), session,
-                          groups, state);
+    if (pProgress != nullptr && pProgress->IsCancelled()) return std::string();
+    return ClusteringResultText(session, groups, state);
+  });
+}
+
+void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
+                                         KmProgressInterface* pProgress) {
+  const std::string sText = Cluster(pProgress);
+  WithCallPath("ClusterByGroups()", kClassName, [&] {
+    AppendClusteringResult(GetClusteringResultFile(sResultsFile), sText);
   });
 }

@@ -2,8 +2,9 @@
 //
 // A kmCohortClustering clusters the groups of the clustering data a
 // calculator holds for its cohort (kmCalculator::SetClusterMatrix) with the
-// session's clustering options, and appends the outcome to the run's
-// clustering result file.
+// session's clustering options; the outcome goes to the run's clustering
+// result file, in a run in cohort order (the calculation control appends it
+// when it writes the cohort's record).
 //
 // The calculator is borrowed and must outlive the clustering. Call-path
 // lines carry the class text "kmCalculator", as the error files always
@@ -11,9 +12,12 @@
 #ifndef KM_ENGINE_KMCOHORTCLUSTERING_H
 #define KM_ENGINE_KMCOHORTCLUSTERING_H
 
+#include <string>
+
 #include "foundation/KmString.h"
 
 class kmCalculator;
+class kmSession;
 class KmProgressInterface;
 
 class kmCohortClustering {
@@ -22,16 +26,18 @@ class kmCohortClustering {
 
   // Clusters the groups of the calculator's clustering data (SetClusterMatrix:
   // one series per group label, its rows (x, y, standard error)) by
-  // run_ClusteringAnalysis with the session's clustering options, and
-  // appends the outcome to "ClusteringResult-<criterion>-Type-<order>.txt"
-  // in the folder of sResultsFile (the working folder when it names none).
-  // The appends of all clusterings of the process are serialised, so the
-  // blocks of one clustering stay together. Stores nothing in a results
-  // record. pProgress follows the subset fits and stops them when cancelled
-  // (nothing is written then).
+  // run_ClusteringAnalysis with the session's clustering options and
+  // returns the text of the outcome, the blocks that go to the clustering
+  // result file. Stores nothing in a results record. pProgress follows the
+  // subset fits and stops them when cancelled (the text is then empty).
   // Throws: KmException when no clustering data is installed; the
   // analysis's input error for too many groups; the errors of the fits; call
   // path "ClusterByGroups()".
+  std::string Cluster(KmProgressInterface* pProgress) const;
+
+  // Cluster, then appends its text to the clustering result file
+  // (GetClusteringResultFile) beside sResultsFile.
+  // Throws: as Cluster and AppendClusteringResult.
   void ClusterByGroups(const KmString& sResultsFile,
                        KmProgressInterface* pProgress);
 
@@ -43,5 +49,17 @@ class kmCohortClustering {
  private:
   const kmCalculator& calc_;
 };
+
+// The clustering result file of session beside sResultsFile (the working
+// folder when it names none); see GetClusteringResultFile.
+KmString ClusteringResultFile(const kmSession& session,
+                              const KmString& sResultsFile);
+
+// Appends sText to sFile in one piece, never truncating it. The appends of
+// every thread of the process are serialised, so the blocks of one
+// clustering stay together. An empty text writes nothing.
+// Throws: KmException "Unable to open the clustering result "<file>":
+// <reason>." (class "kmCalculator").
+void AppendClusteringResult(const KmString& sFile, const std::string& sText);
 
 #endif  // KM_ENGINE_KMCOHORTCLUSTERING_H

@@ -17,8 +17,9 @@ kmFinishedResults::kmFinishedResults(int iNumCohorts)
 
 kmFinishedResults::~kmFinishedResults() = default;
 
-void kmFinishedResults::StoreFinishedResult(
-    int iCohortIndex, std::unique_ptr<kmCalcData> pRecord) {
+void kmFinishedResults::StoreFinishedResult(int iCohortIndex,
+                                            std::unique_ptr<kmCalcData> pRecord,
+                                            std::string sAttached) {
   // An index outside the run would leave the writer waiting for a record
   // that never comes.
   if (iCohortIndex < 0 || iCohortIndex >= iNumCohorts_) {
@@ -28,12 +29,13 @@ void kmFinishedResults::StoreFinishedResult(
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto inserted = records_.emplace(iCohortIndex, nullptr);
+    auto inserted = records_.emplace(iCohortIndex, Entry());
     if (!inserted.second) {
       GenerateKmExceptionF("The record of cohort %d has already been stored.",
                            kClassName, iCohortIndex);
     }
-    inserted.first->second = std::move(pRecord);
+    inserted.first->second.pRecord = std::move(pRecord);
+    inserted.first->second.sAttached = std::move(sAttached);
   }
   changed_.notify_all();
 }
@@ -41,15 +43,16 @@ void kmFinishedResults::StoreFinishedResult(
 kmCalcData* kmFinishedResults::FindFinishedResult(int iCohortIndex) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = records_.find(iCohortIndex);
-  return it == records_.end() ? nullptr : it->second.get();
+  return it == records_.end() ? nullptr : it->second.pRecord.get();
 }
 
 std::unique_ptr<kmCalcData> kmFinishedResults::TakeFinishedResult(
-    int iCohortIndex) {
+    int iCohortIndex, std::string* pAttached) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = records_.find(iCohortIndex);
   if (it == records_.end()) return nullptr;
-  std::unique_ptr<kmCalcData> pRecord = std::move(it->second);
+  std::unique_ptr<kmCalcData> pRecord = std::move(it->second.pRecord);
+  if (pAttached != nullptr) *pAttached = std::move(it->second.sAttached);
   records_.erase(it);
   return pRecord;
 }
@@ -81,7 +84,7 @@ bool kmFinishedResults::WaitAndTake(int iIndex,
   changed_.wait(lock, [&] { return bClosed_ || records_.count(iIndex) != 0; });
   auto it = records_.find(iIndex);
   if (it == records_.end()) return false;
-  pRecord = std::move(it->second);
+  pRecord = std::move(it->second.pRecord);
   records_.erase(it);
   return true;
 }
@@ -93,7 +96,7 @@ size_t kmFinishedResults::Size() const {
 
 void WriteFinishedResultsInOrder(
     kmFinishedResults& results, const std::function<bool()>& cancelled,
-    const std::function<void(const kmCalcData&)>& write,
+    const std::function<void(const kmCalcData&, const std::string&)>& write,
     std::chrono::milliseconds pollInterval) {
   for (int i = 0; i < results.GetNumCohorts(); ++i) {
     for (;;) {
@@ -101,9 +104,11 @@ void WriteFinishedResultsInOrder(
       // Closed is read before the look-up: a record stored before the map
       // was closed is then always found.
       const bool bClosed = results.IsClosed();
-      std::unique_ptr<kmCalcData> pRecord = results.TakeFinishedResult(i);
+      std::string sAttached;
+      std::unique_ptr<kmCalcData> pRecord =
+          results.TakeFinishedResult(i, &sAttached);
       if (pRecord) {
-        write(*pRecord);
+        write(*pRecord, sAttached);
         break;
       }
       if (bClosed) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class kmCalcData;
 
@@ -19,7 +20,8 @@ class kmCalcData;
 // pairs), keyed by index. The map owns what it holds: a record leaves it
 // when the writer takes it, and whatever is left is deleted with the map.
 // A task may finish without a record (a null one): its index is then done
-// all the same.
+// all the same. A record may carry a text of its task's (the outcome of a
+// clustering) that is written with it, so that it follows the same order.
 //
 // Threads: every operation holds the map's lock; any thread may call any of
 // them. Storing a record wakes a writer waiting in WaitForRecord.
@@ -30,17 +32,21 @@ class kmFinishedResults {
   kmFinishedResults& operator=(const kmFinishedResults&) = delete;
   ~kmFinishedResults();
 
-  // Takes pRecord over as the record of cohort iCohortIndex.
+  // Takes pRecord over as the record of cohort iCohortIndex, with
+  // sAttached as the text written along with it.
   // Throws: KmException "Cohort index <i> is outside the run's cohorts 0 to
   // <N-1>." or "The record of cohort <i> has already been stored." (the
   // record is then deleted).
   void StoreFinishedResult(int iCohortIndex,
-                           std::unique_ptr<kmCalcData> pRecord);
+                           std::unique_ptr<kmCalcData> pRecord,
+                           std::string sAttached = std::string());
   // The record of cohort iCohortIndex, still in the map; null when absent.
   kmCalcData* FindFinishedResult(int iCohortIndex) const;
   // Removes the record of cohort iCohortIndex from the map and hands it to
-  // the caller; null when absent.
-  std::unique_ptr<kmCalcData> TakeFinishedResult(int iCohortIndex);
+  // the caller, its attached text into *pAttached when given; null when
+  // absent.
+  std::unique_ptr<kmCalcData> TakeFinishedResult(
+      int iCohortIndex, std::string* pAttached = nullptr);
 
   // Marks that no further record will come (the pool has ended) and wakes a
   // waiting writer.
@@ -61,20 +67,25 @@ class kmFinishedResults {
   const int iNumCohorts_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::map<int, std::unique_ptr<kmCalcData>> records_;
+  struct Entry {
+    std::unique_ptr<kmCalcData> pRecord;
+    std::string sAttached;
+  };
+  std::map<int, Entry> records_;
   bool bClosed_ = false;
 };
 
 // The writer's loop: for i = 0 .. N-1 in turn, waits for cohort i's record,
-// takes it out of the map and hands it to write (the record is deleted
-// after). Returns early, writing nothing more, as soon as cancelled()
+// takes it out of the map and hands it with its attached text to write (the
+// record is deleted after). Returns early, writing nothing more, as soon as
+// cancelled()
 // returns true. Polls every pollInterval at most, so a cancellation is seen
 // without a store.
 // Throws: KmException "The result record of cohort <i> is missing." when
 // the map is closed without that record; what write throws.
 void WriteFinishedResultsInOrder(
     kmFinishedResults& results, const std::function<bool()>& cancelled,
-    const std::function<void(const kmCalcData&)>& write,
+    const std::function<void(const kmCalcData&, const std::string&)>& write,
     std::chrono::milliseconds pollInterval = std::chrono::milliseconds(500));
 
 #endif  // KM_ENGINE_KMFINISHEDRESULTS_H

@@ -1,5 +1,10 @@
 #include "foundation/KmGzFile.h"
 
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
@@ -29,6 +34,67 @@ void ThrowIfDamaged(km_gzFile file, const char* sMethod) {
     GenerateKmExceptionF("Cannot read compressed file: %s", kSource,
                          sMessage != nullptr ? sMessage : "");
   });
+}
+
+// The length field of the gzip trailer: the last four bytes of sPath, a
+// little-endian count of the data modulo 2^32. False when they cannot be
+// read.
+bool ReadTrailerLength(const char* sPath, uint32_t& uLength) {
+  std::unique_ptr<std::istream> pInput = KmGetFileSystem().OpenInput(sPath);
+  if (!pInput || !pInput->good()) return false;
+  pInput->seekg(-4, std::ios::end);
+  unsigned char bytes[4] = {0, 0, 0, 0};
+  pInput->read(reinterpret_cast<char*>(bytes), 4);
+  if (pInput->gcount() != 4) return false;
+  uLength = static_cast<uint32_t>(bytes[0]) |
+            static_cast<uint32_t>(bytes[1]) << 8 |
+            static_cast<uint32_t>(bytes[2]) << 16 |
+            static_cast<uint32_t>(bytes[3]) << 24;
+  return true;
+}
+
+// Decompresses the whole of sPath, member after member as zlib's gzip
+// reader takes them (bytes after a member that do not begin another one
+// are ignored, as it ignores them). Returns "" when every member ends with
+// its end marker, else the fault: "unexpected end of file" for a stream cut
+// short, zlib's diagnosis for corrupt data.
+std::string WholeStreamFault(const char* sPath) {
+  std::unique_ptr<std::istream> pInput = KmGetFileSystem().OpenInput(sPath);
+  if (!pInput || !pInput->good()) return "cannot be read again";
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 16) != Z_OK) return "out of memory";
+  std::vector<unsigned char> in(kGzBufferBytes);
+  std::vector<unsigned char> out(kGzBufferBytes);
+  std::string sFault = "unexpected end of file";
+  bool bMemberEnded = false;
+  for (;;) {
+    if (stream.avail_in == 0) {
+      pInput->read(reinterpret_cast<char*>(in.data()),
+                   static_cast<std::streamsize>(in.size()));
+      stream.next_in = in.data();
+      stream.avail_in = static_cast<uInt>(pInput->gcount());
+      if (stream.avail_in == 0) break;
+    }
+    if (bMemberEnded) {
+      const bool bNextMember =
+          stream.next_in[0] == 0x1f &&
+          (stream.avail_in < 2 || stream.next_in[1] == 0x8b);
+      if (!bNextMember) break;
+      inflateReset(&stream);
+      bMemberEnded = false;
+    }
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int iResult = inflate(&stream, Z_NO_FLUSH);
+    if (iResult == Z_STREAM_END) {
+      bMemberEnded = true;
+    } else if (iResult != Z_OK && iResult != Z_BUF_ERROR) {
+      sFault = stream.msg != nullptr ? stream.msg : "invalid data";
+      break;
+    }
+  }
+  inflateEnd(&stream);
+  return bMemberEnded ? std::string() : sFault;
 }
 
 }  // namespace
@@ -81,15 +147,20 @@ int km_gzclose(km_gzFile file) {
   return gzclose(file);
 }
 
-bool km_gzgetline(km_gzFile file, std::string& sLine) {
-  sLine.clear();
-  if (file == nullptr) return false;
-  // Byte by byte through zlib's buffered gzgetc: a line of any length comes
-  // whole, and a NUL byte stays in it instead of ending it unseen.
-  for (int c = gzgetc(file); c != -1; c = gzgetc(file)) {
-    sLine.push_back(static_cast<char>(c));
-    if (c == '\n') break;
+void km_gzconfirmend(km_gzFile file, const char* sPath) {
+  if (file == nullptr || sPath == nullptr) return;
+  ThrowIfDamaged(file, "km_gzconfirmend()");
+  if (gzdirect(file) != 0) return;
+  uint32_t uTrailerLength = 0;
+  const int64_t lDelivered = km_gztell(file);
+  if (ReadTrailerLength(sPath, uTrailerLength) &&
+      uTrailerLength == static_cast<uint32_t>(lDelivered)) {
+    return;
   }
-  ThrowIfDamaged(file, "km_gzgetline()");
-  return !sLine.empty();
+  const std::string sReason = WholeStreamFault(sPath);
+  if (sReason.empty()) return;
+  WithCallPath("km_gzconfirmend()", kSource, [&] {
+    GenerateKmExceptionF("Cannot read compressed file: %s: %s", kSource, sPath,
+                         sReason.c_str());
+  });
 }

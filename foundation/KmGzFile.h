@@ -36,12 +36,20 @@ int km_gzread(km_gzFile file, void* pBuffer, unsigned uLen);
 // pBuffer an empty text. Throws KmException on damaged data (see above).
 char* km_gzgets(km_gzFile file, char* pBuffer, int iLen);
 
-// Reads one whole line, however long, up to and including its line feed
-// (a last line may have none) into sLine. NUL bytes are kept as bytes of
-// the line, so a caller can see them. Returns false, with sLine empty, at
-// the end of the data (and for a null handle). Throws KmException on
-// damaged data (see above).
-bool km_gzgetline(km_gzFile file, std::string& sLine);
+// Confirms, once the reads of file have reached the end of its data, that
+// the compressed stream ended with its own end marker. zlib can answer a
+// stream cut short with an ordinary end and no error (when the data
+// decompressed from the cut prefix ends just past a multiple of its output
+// buffer, the last bytes are dropped unseen). The length in the gzip
+// trailer is compared with the bytes delivered; when they differ (a cut
+// stream, or a file of several gzip members) the whole file is
+// decompressed once more to decide. A file that is not compressed passes.
+// sPath is the name the file was opened with. Nothing happens for a null
+// handle.
+// Throws: KmException (kind 0, source "km_gzFile") "Cannot read compressed
+// file: <path>: unexpected end of file" for a stream cut short, with
+// zlib's diagnosis in place of the last words for corrupt data.
+void km_gzconfirmend(km_gzFile file, const char* sPath);
 
 // Nonzero once the end of the uncompressed data has been reached, and also
 // once the handle is in an error state, so that a loop

@@ -5,14 +5,12 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
 
 const char kClassName[] = "KmIniFile";
-
-// Open mode of the reader: read, text.
-constexpr int32_t kReadTextMode = KmIO_File::kRead | KmIO_File::kText;
 
 }  // namespace
 
@@ -28,10 +26,10 @@ KmIniFile::~KmIniFile() = default;
 
 void KmIniFile::ReadFile() {
   if (!KmIO_File::FileExists(sFileName_.GetCString())) return;
-  KmIO_File file(sFileName_.GetCString(), kReadTextMode);
+  KmLineSource file("The file");
   // An existing file that cannot be read must not pass for an empty one:
   // every option it holds would silently fall back to its default.
-  if (!file.IsOpen()) {
+  if (!file.Open(sFileName_.GetCString(), false)) {
     GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kClassName,
                          sFileName_.GetCString());
   }
@@ -39,18 +37,7 @@ void KmIniFile::ReadFile() {
   bool bHaveSection = false;
   KmIniSection current(nullptr);
   KmString sLine;
-  int32_t iLine = 0;
-  while (!file.IsEOF()) {
-    file.Read(sLine);
-    ++iLine;
-    // A zero byte would end every text taken from the line early ("[Sec"
-    // for "[Sec\0tion]"): a text file holding one is damaged.
-    if (std::strlen(sLine.GetCString()) !=
-        static_cast<size_t>(sLine.GetLength())) {
-      GenerateKmInputExceptionF(
-          "The file \"%s\" is damaged: line %d holds a zero (NUL) byte.",
-          kClassName, sFileName_.GetCString(), static_cast<int>(iLine));
-    }
+  while (file.ReadLine(sLine)) {
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
     if (sLine.StartsWith("[")) {
@@ -62,7 +49,6 @@ void KmIniFile::ReadFile() {
     }
   }
   if (bHaveSection) sections_.push_back(current);
-  file.Close();
 }
 
 void KmIniFile::AddSection(const KmIniSection* pSection) {

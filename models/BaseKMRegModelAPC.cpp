@@ -44,8 +44,13 @@ void BaseKMRegModel::calc_APC_Estimates(NEWMAT::Matrix& mAPC, int32_t k,
     for (int32_t i = 1; i <= k + 1; ++i) {
       const double dB = b(i);
       const double dS = se(i);
-      const double dLower = PercentChange(dB - dQ * dS);
-      const double dUpper = PercentChange(dB + dQ * dS);
+      // No critical value (no degrees of freedom): no interval, and the
+      // estimate is not significant.
+      const bool bInterval = dQ != kInvalidDistributionValue;
+      const double dLower =
+          bInterval ? PercentChange(dB - dQ * dS) : kInvalidDistributionValue;
+      const double dUpper =
+          bInterval ? PercentChange(dB + dQ * dS) : kInvalidDistributionValue;
       const NEWMAT::ColumnVector vTest = make_PValueVector(0, dB, dS, dDF, 0.0);
       mAPC(i, 1) = T(i);
       mAPC(i, 2) = T(i + 1);
@@ -54,7 +59,7 @@ void BaseKMRegModel::calc_APC_Estimates(NEWMAT::Matrix& mAPC, int32_t k,
       mAPC(i, 5) = PercentChange(dB);
       mAPC(i, 6) = dLower;
       mAPC(i, 7) = dUpper;
-      mAPC(i, 8) = (dLower > 0.0 || dUpper < 0.0) ? 1.0 : 0.0;
+      mAPC(i, 8) = bInterval && (dLower > 0.0 || dUpper < 0.0) ? 1.0 : 0.0;
       mAPC(i, 9) = vTest(1);
       mAPC(i, 10) = vTest(2);
     }

@@ -75,6 +75,10 @@ double BestKMRegModel::calc_LogGammaCriterion(const NEWMAT::Matrix& M,
     // could never replace. Its value is +infinity (for n > k + 3, the limit
     // of the formula).
     if (std::isinf(RSS)) return RSS;
+    // With n <= k + 3 the gamma term has no value (ln Gamma(0) is infinite)
+    // and the -infinity it gave would win every selection: undefined, the
+    // criterion is +infinity as for a model never fitted.
+    if (n - k - 3 <= 0) return -kMinusInfinity;
     const double dN = static_cast<double>(n);
     const double dK = static_cast<double>(k);
     const double dHalf = static_cast<double>(n - k - 3) / 2.0;

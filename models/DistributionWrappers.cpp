@@ -101,10 +101,8 @@ double calc_TUpperTail(double t, double dDF) {
 }
 
 double TwoSidedPValue(double dUpperTail) {
-  // The marker keeps the value the lower-tail form 2 (1 - P) gave it.
-  if (dUpperTail == kInvalidDistributionValue) {
-    return 2.0 * (1.0 - kInvalidDistributionValue);
-  }
+  // A tail that could not be computed leaves the p-value missing.
+  if (dUpperTail == kInvalidDistributionValue) return kInvalidDistributionValue;
   return 2.0 * dUpperTail;
 }
 

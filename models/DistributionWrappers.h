@@ -41,8 +41,7 @@ double calc_TUpperTail(double t, double dDF);
 
 // The two-sided p-value 2 Q of a statistic whose absolute value has the
 // upper-tail probability Q (from calc_NormalUpperTail or calc_TUpperTail).
-// An invalid Q (-1e30) gives 2 (1 + 1e30), as 2 (1 - P) does for an
-// invalid P.
+// An invalid Q (-1e30) gives the invalid marker: the p-value is missing.
 double TwoSidedPValue(double dUpperTail);
 
 // Returns f with P(F(iDF1, iDF2) <= f) = p. Domain: 0 < p < 1, iDF1 > 0,

@@ -2,6 +2,7 @@
 // calc_LogGammaCriterion, ComputeMADWDValues, calc_CoefficientTests.
 #include <cmath>
 #include <exception>
+#include <limits>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -57,6 +58,9 @@ double ForAllKinkMKAction::calc_LogGammaCriterion(const KinkMKFitResult& r,
     // the SSE makes the answer -infinity.
     const double dLogDet = LogAbsDeterminant(r.xtwx);
     if (!HasPositiveSSE(r.sse)) return kNoCriterion;
+    // With n <= k + 3 the gamma term has no value (ln Gamma(0) is infinite):
+    // the criterion is undefined, +infinity, so no selection prefers it.
+    if (n - r.k - 3 <= 0) return std::numeric_limits<double>::infinity();
     const double dN = static_cast<double>(n);
     const double dK = static_cast<double>(r.k);
     const double dGammaArg = static_cast<double>(n - r.k - 3) * 0.5;

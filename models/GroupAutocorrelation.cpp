@@ -114,7 +114,10 @@ double calc_LagOneAutocorrelation(
       B += e(i) * e(i + 1);
     }
     const double dRatio = A > 0.0 ? B / A : 0.0;
-    // Capped above only; NaN passes through.
-    return dRatio > 1.0 ? 1.0 : dRatio;
+    // Bounded to [-1, 1] like any correlation: beyond -1 the weight
+    // matrices would take the root of a negative 1 - r^2. NaN passes
+    // through.
+    if (dRatio > 1.0) return 1.0;
+    return dRatio < -1.0 ? -1.0 : dRatio;
   });
 }

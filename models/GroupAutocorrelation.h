@@ -66,9 +66,9 @@ double estimate_RangeAutocorrelation(
     int32_t iSplineCode, double dJumpLocation, int32_t iMinObsAtEnds,
     int32_t iMinObsBetween, int32_t iGridPointsBetween, double dAlpha);
 
-// Returns min(1, B / A) of the vectors stacked in array order (see the file
-// comment), 0.0 when A is not positive (fewer than two values, all but the
-// last zero).
+// Returns B / A bounded to [-1, 1] of the vectors stacked in array order (see
+// the file comment), 0.0 when A is not positive (fewer than two values, all but
+// the last zero).
 double calc_LagOneAutocorrelation(
     const OneDimensionArray<NEWMAT::ColumnVector>& residuals);
 

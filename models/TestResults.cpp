@@ -21,6 +21,11 @@ struct StatisticAndP {
 // The statistic and two-sided p-value shared by the two builders.
 StatisticAndP TestAgainstNull(int iUseNormal, double dX, double dSE, double dDF,
                               double dX0) {
+  // Without residual degrees of freedom the t test is not defined: the
+  // statistic and the p-value are missing, whatever the spread.
+  if (iUseNormal == 0 && !(dDF > 0.0)) {
+    return {kInvalidDistributionValue, kInvalidDistributionValue};
+  }
   const double d = dX - dX0;
   if (dSE == 0.0) {
     // An estimate equal to the null value with no spread (a coefficient the
@@ -66,9 +71,14 @@ NEWMAT::ColumnVector make_TestResultVector(int iUseNormal, double dX,
     const StatisticAndP test = TestAgainstNull(iUseNormal, dX, dSE, dDF, dX0);
     const double dCritical =
         (iUseNormal == 0) ? calc_TQuantile(dLevel, dDF) : dZ;
-    const double dLower = dX - dCritical * dSE;
-    const double dUpper = dX + dCritical * dSE;
-    const bool bSignificant = dLower > dX0 || dX0 > dUpper;
+    // A critical value that does not exist (no degrees of freedom) leaves
+    // the interval missing and the estimate not significant.
+    const bool bInterval = dCritical != kInvalidDistributionValue;
+    const double dLower =
+        bInterval ? dX - dCritical * dSE : kInvalidDistributionValue;
+    const double dUpper =
+        bInterval ? dX + dCritical * dSE : kInvalidDistributionValue;
+    const bool bSignificant = bInterval && (dLower > dX0 || dX0 > dUpper);
 
     NEWMAT::ColumnVector result(9);
     result(1) = dX;

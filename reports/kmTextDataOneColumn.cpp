@@ -136,8 +136,19 @@ void kmTextData::writeOneModelColumn(KmIO_File* pFile,
     }
     const bool bPermutations = session.GetInt(kmOptNumPermutations) > 1;
     const int32_t n = NumExportEntries(Handler());
+    bool bComparisonHeaderWritten = false;
     for (int32_t e = 0; e < n; ++e) {
       kmEntryRecords records(Handler(), e);
+      // Comparison rows carry both cohorts' by-variables and the cohort
+      // cell: without headers per block they get a header line of their
+      // own before the first comparison.
+      if (!layout.bByGroupHeaders && records.IsComparison() &&
+          !bComparisonHeaderWritten) {
+        KmString sHeader;
+        GetColumnHeader(pOptions, sHeader, e, -1, bComparisonType, true);
+        pFile->WriteString(sHeader.GetCString(), false);
+        bComparisonHeaderWritten = true;
+      }
       const kmCalcData& record = records.Last();
       if (!record.bValid && !options.bExportBadCohorts) continue;
       const KmVector<int> vCodes = EntryByVarCodes(*Handler().GetCombos(), e);

@@ -211,13 +211,21 @@ void kmTextData::writeSeparateColumns(KmIO_File* pFile,
       pFile->WriteString(sHeader.GetCString(), false);
     }
     const int32_t n = NumExportEntries(Handler());
+    bool bComparisonHeaderWritten = false;
     for (int32_t e = 0; e < n; ++e) {
-      if (layout.bByGroupHeaders) {
+      kmEntryRecords records(Handler(), e);
+      // Without headers per entry, the wider rows of the comparisons get a
+      // header line of their own before the first of them.
+      const bool bComparisonHeader = !layout.bByGroupHeaders &&
+                                     records.IsComparison() &&
+                                     !bComparisonHeaderWritten;
+      if (layout.bByGroupHeaders || bComparisonHeader) {
         KmString sHeader;
         GetColumnHeader(pOptions, sHeader, e, -1, false, false);
         pFile->WriteString(sHeader.GetCString(), false);
+        bComparisonHeaderWritten =
+            bComparisonHeaderWritten || bComparisonHeader;
       }
-      kmEntryRecords records(Handler(), e);
       const KmVector<int> vCodes = EntryByVarCodes(*Handler().GetCombos(), e);
       const EntryGrid grid = BuildGrid(session, layout, records, vCodes);
       // Kinkmarks passed so far, per group and model.

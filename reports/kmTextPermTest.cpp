@@ -1,6 +1,8 @@
 // kmTextPermTest: construction and the model-selection export.
 #include "reports/kmTextPermTest.h"
 
+#include <cmath>
+
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "reports/kmExportEntries.h"
@@ -228,8 +230,17 @@ void kmTextPermTest::WriteTableBIC(KmIO_File* pFile, int32_t iEntry,
           line.AddPrinted("%d", model.GetNParm());
           line.AddPrinted("%d", model.GetDF());
           AddPaddedReal(line, model.GetSSE());
-          AddPaddedReal(line, model.GetBIC());
-          if (bDataDependent) AddPaddedReal(line, model.GetBIC3());
+          // An undefined criterion (too few observations) is a missing
+          // cell, not "inf".
+          auto addCriterion = [&](double dValue) {
+            if (std::isfinite(dValue)) {
+              AddPaddedReal(line, dValue);
+            } else {
+              line.AddMissing();
+            }
+          };
+          addCriterion(model.GetBIC());
+          if (bDataDependent) addCriterion(model.GetBIC3());
         }
         line.Write(pFile);
       });

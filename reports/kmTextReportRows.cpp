@@ -203,7 +203,10 @@ void kmTextReport::WriteModelSegmentAndAPC(
           line.AddNumber(kCountFormat, model.GetNParm());
           line.AddNumber(kCountFormat, model.GetDF());
           AddShownNumber(line, bShown, f.sEstimate, model.GetSSE());
-          AddShownNumber(line, bShown, f.sEstimate, model.GetCMSE());
+          // A fit without residual degrees of freedom has no mean square.
+          AddShownNumber(
+              line, bShown, f.sEstimate,
+              model.GetDF() >= 1 ? model.GetCMSE() : kmEstValue::kUnset);
           if (sAutoCorr == kUncorrelated) {
             line.AddCell(sAutoCorr);
           } else {

@@ -87,9 +87,10 @@ class kmCalcData {
   // rows[i][i] / y(i)^2 and W(i, j) = W(j, i) = rows[i][j] / (y(i) y(j)) for
   // i < j where rows[i][j] is nonzero (only the upper triangle is read).
   // Throws: KmException "The variance-covariance matrix must be square: row
-  // <r> holds <m> values, not <n>." when a row has another length (the
-  // record is then unchanged); matrix-library errors (for instance fewer
-  // than n responses) pass out as they are.
+  // <r> holds <m> values, not <n>." when a row has another length, or "The
+  // variance-covariance matrix is not positive definite." when W has a
+  // negative pivot (the record is then unchanged); matrix-library errors
+  // (for instance fewer than n responses) pass out as they are.
   void SetVarianceCovarianceMatrix(const KmVector<KmVector<double> >& vRows,
                                    const NEWMAT::Matrix& mResponses,
                                    bool bLogLinear);

@@ -60,11 +60,16 @@ void kmCalcData::SetVarianceCovarianceMatrix(
     }
 
     // The weights are the (generalised) inverse of the covariance; a
-    // singular matrix still yields one, so the routine's verdict and rank
-    // are not needed here. Only W's diagonal and upper triangle count.
+    // singular matrix still yields one. A matrix with a negative pivot is no
+    // covariance: its partial factor would be taken as the weights. Only
+    // W's diagonal and upper triangle count.
     auto pInverse = std::make_unique<NEWMAT::Matrix>(n, n);
     int16_t iRank = 0;
-    isPositiveDefinite(mW, *pInverse, iRank);
+    if (!isPositiveDefinite(mW, *pInverse, iRank)) {
+      GenerateKmInputExceptionF(
+          "The variance-covariance matrix is not positive definite.",
+          kClassName);
+    }
 
     mWork = mW;
     vVarCovRows = vRows;

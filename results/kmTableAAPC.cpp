@@ -125,7 +125,14 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
         model.span, dAAPCAlpha, dAPCAlpha, dKinkmarkAlpha, GetUDF(), sMethod,
         ri::kSwitchNo, sModelType_.GetCString(), sModelScale_.GetCString(),
         sFittingMethod_.GetCString(), inputs, fitRecords, generator);
-    aapc.SetAAPC(L(5), L(6), L(7), true, L(9), L(10));
+    // Without residual degrees of freedom the interval and the tests are
+    // not defined; the estimate is kept.
+    if (GetUDF() > 0.0) {
+      aapc.SetAAPC(L(5), L(6), L(7), true, L(9), L(10));
+    } else {
+      aapc.SetAAPC(L(5), 0.0, 0.0, false, kmEstValue::kUnset,
+                   kmEstValue::kUnset);
+    }
   });
 }
 

@@ -54,14 +54,22 @@ void kmTable::CalculateAPC_CIs(double dAAPCAlpha, double /*dPermAlpha*/,
 
       // Read every result before writing any, so that a short result
       // leaves the segments and kinkmarks as they were.
+      // Without residual degrees of freedom no interval is defined: the
+      // estimate is kept, the interval and the tests are left missing.
+      const bool bDefined = GetUDF() > 0.0;
       const bool bKinkmarks =
-          iMethod == ri::kMethodEmpCDFQuantile && model.k >= 1;
+          bDefined && iMethod == ri::kMethodEmpCDFQuantile && model.k >= 1;
       KmVector<kmLineSegment> segments = segments_;
       for (int i = 0; i < S; ++i) {
         const ColumnVector& L = results[i];
         // L(8), the framework's significance flag, is not kept: the
         // segment reads significance from its bounds.
-        segments[i].SetAPC(L(5), L(6), L(7), true, L(9), L(10));
+        if (bDefined) {
+          segments[i].SetAPC(L(5), L(6), L(7), true, L(9), L(10));
+        } else {
+          segments[i].SetAPC(L(5), 0.0, 0.0, false, kmEstValue::kUnset,
+                             kmEstValue::kUnset);
+        }
       }
       KmVector<kmEstValue> kinkmarks = kinkmarks_;
       if (bKinkmarks) {

@@ -152,8 +152,13 @@ void kmTable::GetCorrelationMatrix(NEWMAT::Matrix& out) const {
     out = 0.0;
     for (int i = 1; i <= iRows; ++i) {
       for (int j = 1; j <= iCols; ++j) {
-        out(i, j) = covariance_(i, j) /
-                    std::sqrt(covariance_(j, j) * covariance_(i, i));
+        // A coefficient without a positive variance has no correlation:
+        // the cell is missing rather than NaN or infinite.
+        const bool bDefined =
+            covariance_(i, i) > 0.0 && covariance_(j, j) > 0.0;
+        out(i, j) = bDefined ? covariance_(i, j) / std::sqrt(covariance_(j, j) *
+                                                             covariance_(i, i))
+                             : kmEstValue::kUnset;
       }
     }
   });

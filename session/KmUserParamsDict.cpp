@@ -8,9 +8,10 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
-#include "session/internal/DataFileLineReader.h"
 #include "session/internal/FormatSection.h"
+#include "session/internal/OpenDataLines.h"
 #include "session/internal/OptionText.h"
 
 namespace {
@@ -242,7 +243,8 @@ void KmUserParamsDict::ReadHeaderNames() {
     }
     // The reader goes through the gzip reader for a ".gz" file, so the
     // names of a compressed file are read from its text, not its bytes.
-    km_session_internal::DataFileLineReader reader(sDataFile.GetCString());
+    KmLineSource reader("Data file");
+    km_session_internal::OpenDataLines(reader, sDataFile.GetCString());
     KmString sLine;
     reader.ReadNonBlankLine(sLine);
     const char sDelimiter[2] = {cFieldDelimiter_, '\0'};

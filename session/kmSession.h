@@ -16,8 +16,6 @@
 
 class KmIO_File;
 // Options handed to the run summary's output-options block.
-class DataExportOptions;
-class OutputDisplayOptions;
 // Session definitions a session can be built from.
 class KmUserParamsDict;
 class VSExportDict;
@@ -62,6 +60,9 @@ enum kmVarRole : int {
 // The session is filled on the driver's thread before the calculation starts
 // and only read while worker threads run; no accessor takes a lock.
 class kmSession {
+  // Fills the observation counts and records of a scan fed by another pass.
+  friend class kmObservationScan;
+
  public:
   // Value of the worker-thread count after Init: more than any machine has,
   // so a run that does not set it uses every hardware thread.
@@ -303,38 +304,6 @@ class kmSession {
   // Throws: the GetKMVar error when the independent variable is not set.
   void GetIndependentVarLabels(KmVector<KmString>& vLabels) const;
 
-  // ---- Model Specifications block (kmSessionReportHeader.cpp) --------------
-
-  // Appends the " Model Specifications:" block of the run summary to the
-  // text file sFileName (opened for appending): one labelled line per model
-  // setting, each line ended by sLineDelimiter, the "=" of every labelled
-  // line in column 54. The block is built whole and written in one piece,
-  // followed by one zero byte; nothing is written when a failure comes
-  // first. Of the last-observation AAPC ranges, a length that the
-  // independent variable's labels cannot cover is left out.
-  // Throws: KmException "Unable to open file \"<name>\" for appending."
-  // when the file cannot be opened; the session's own errors for an unset
-  // independent variable or a wrongly typed option.
-  void WriteTextReportHeader(const char* sFileName,
-                             KmString sLineDelimiter) const;
-
-  // ---- Output options block of the run summary
-  // (kmSessionParametersText.cpp) --------------------------------------------
-
-  // Appends to sFileName the "Output Options" block of the run summary (the
-  // precisions and switches of displayOptions and the layout of
-  // exportOptions) and the "Reports Exported" list of the switches that are
-  // on (Report, Data, APC, AAPC, F-Test). iAAPCCIMethod names the AAPC
-  // interval method. Every line is sLineDelimiter followed by its text.
-  // Throws: KmException "Unable to open file \"<name>\" for appending." when
-  // the file cannot be opened; call path "WriteParametersText".
-  void WriteParametersText(const char* sFileName,
-                           OutputDisplayOptions displayOptions,
-                           DataExportOptions exportOptions, bool bExportReport,
-                           bool bExportAPC, bool bExportAAPC, bool bExportFTest,
-                           bool bExportData, int iAAPCCIMethod,
-                           KmString sLineDelimiter) const;
-
   // ---- Session file (kmSessionFile.cpp) -----------------------------------
 
   // Init, then Read(sSessionFile). sDataFile is not used (the driver sets
@@ -509,16 +478,6 @@ class kmSession {
   // 0-based data-file column of the variable of iRole.
   // Throws: KmException "KM variable %d not yet defined." when unset.
   int32_t RoleColumn(int iRole) const;
-
-  // The parts of the report header, in WriteTextReportHeader's order
-  // (kmSessionReportHeader.cpp), each appended to sText with line
-  // delimiter D: the model definition and by-variables; the search
-  // method, kinkmark counts and model selection; the significance levels,
-  // interval method and AAPC ranges; the jump model and comparison type.
-  void AppendModelHeader(KmString& sText, const KmString& D) const;
-  void AppendSearchHeader(KmString& sText, const KmString& D) const;
-  void AppendLevelsHeader(KmString& sText, const KmString& D) const;
-  void AppendJumpAndComparisonHeader(KmString& sText, const KmString& D) const;
 
   // The phases of ReadIniDictionary, in its order
   // (kmSessionReadDictionary.cpp). Those returning false have recorded the

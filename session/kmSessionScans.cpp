@@ -5,21 +5,21 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
-#include "session/internal/DataFileLineReader.h"
+#include "session/internal/OpenDataLines.h"
+#include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
 namespace {
 
-using km_session_internal::DataFileLineReader;
-
 const char kClassName[] = "kmSession";
+const char kDataFile[] = "Data file";
 
 // The maximum number of kinkmarks for n observations; counts beyond the
 // 16-bit range get the value of the largest.
@@ -61,7 +61,7 @@ class FieldReader {
 
 // Reads up to iCount further non-blank lines; sLine becomes the last one
 // read (it stays as it is when the file ends first).
-void SkipLines(DataFileLineReader& reader, int32_t iCount, KmString& sLine) {
+void SkipLines(KmLineSource& reader, int32_t iCount, KmString& sLine) {
   KmString sNext;
   for (int32_t i = 0; i < iCount; ++i) {
     if (!reader.ReadNonBlankLine(sNext)) return;
@@ -73,13 +73,13 @@ void SkipLines(DataFileLineReader& reader, int32_t iCount, KmString& sLine) {
 // place of a spreadsheet), drops the header line when bHeader (blank lines
 // before it are passed over, as the data reader does), and reads the first
 // data line into sFirstLine. Returns false when the file holds no data line.
-bool StartScan(std::unique_ptr<DataFileLineReader>& pReader,
-               const KmString& sDataFile, const KmString& sTempInputFile,
-               bool bHeader, KmString& sFirstLine) {
+bool StartScan(KmLineSource& reader, const KmString& sDataFile,
+               const KmString& sTempInputFile, bool bHeader,
+               KmString& sFirstLine) {
   const KmString& sFile = IsSpreadsheet(sDataFile) ? sTempInputFile : sDataFile;
-  pReader.reset(new DataFileLineReader(sFile.GetCString()));
-  if (bHeader && !pReader->ReadNonBlankLine(sFirstLine)) return false;
-  return pReader->ReadNonBlankLine(sFirstLine);
+  km_session_internal::OpenDataLines(reader, sFile.GetCString());
+  if (bHeader && !reader.ReadNonBlankLine(sFirstLine)) return false;
+  return reader.ReadNonBlankLine(sFirstLine);
 }
 
 // Records one cohort of iCount observations: appends the count and adds the
@@ -126,42 +126,76 @@ int32_t kmSession::RoleColumn(int iRole) const {
   return GetKMVarPosition(iRole) - 1;
 }
 
+kmObservationScan::kmObservationScan(const kmSession& session)
+    : iIndepColumn_(session.RoleColumn(kmVarIndependent)),
+      iSkip_(session.GetInt(kmOptHeaderLines)),
+      bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
+  sDelimiter_[0] =
+      kmSession::GetDelimiterChar(session.GetInt(kmOptFieldDelimiter));
+  sDelimiter_[1] = '\0';
+}
+
+KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
+  KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
+  KmString sField;
+  tokenizer.GetToken(sField, iIndepColumn_);
+  sField.Trim();
+  return sField;
+}
+
+void kmObservationScan::AddLine(const KmString& sRawLine) {
+  KmString sLine(sRawLine);
+  if (sLine.Trim().IsEmpty()) return;
+  if (bHeaderPending_) {
+    bHeaderPending_ = false;
+    return;
+  }
+  if (!bStarted_) {
+    // The rows the dictionary marked as not used open each cohort.
+    bStarted_ = true;
+    iCount_ = 1;
+    iSkipLeft_ = iSkip_;
+    sPrevious_ = IndependentValue(sLine);
+    return;
+  }
+  KmString sValue = IndependentValue(sLine);
+  if (iSkipLeft_ > 0) {
+    // Of the lines that open a cohort, the last one counts for it.
+    --iSkipLeft_;
+  } else if (std::atof(sValue.GetCString()) >
+             std::atof(sPrevious_.GetCString())) {
+    ++iCount_;
+  } else {
+    // A value that does not increase starts the next cohort.
+    CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
+    iCount_ = 1;
+    iSkipLeft_ = iSkip_;
+  }
+  sPrevious_ = sValue;
+}
+
+void kmObservationScan::Finish(kmSession& session, bool* pbVarying) {
+  *pbVarying = false;
+  if (bStarted_) CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
+  for (int32_t iCount : vCounts_) session.vNumObs_.push_back(iCount);
+  session.vObsRecords_ = vRecords_;
+  FinishScan(session.vObsRecords_, session.iMaxObservations_, pbVarying);
+}
+
 void kmSession::DetermineMaximumObservations(bool* pbVarying) {
   WithCallPath("DetermineMaximumObservations()", kClassName, [&] {
     vObsRecords_.clear();
     *pbVarying = false;
-    const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
-    const int32_t iSkip = GetInt(kmOptHeaderLines);
-    FieldReader fields(GetDelimiterChar(GetInt(kmOptFieldDelimiter)));
+    kmObservationScan scan(*this);
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
-
-    std::unique_ptr<DataFileLineReader> pReader;
+    const KmString& sFile =
+        IsSpreadsheet(sDataFile) ? sTempInputFile_ : sDataFile;
+    KmLineSource reader(kDataFile);
+    km_session_internal::OpenDataLines(reader, sFile.GetCString());
     KmString sLine;
-    if (StartScan(pReader, sDataFile, sTempInputFile_,
-                  GetBool(kmOptVarNamesIncluded), sLine)) {
-      // The rows the dictionary marked as not used open each cohort.
-      SkipLines(*pReader, iSkip, sLine);
-      KmString sPrevious = fields.Field(sLine, iIndepColumn);
-      int32_t iCount = 1;
-      int32_t iCohortIndex = 0;
-      while (pReader->ReadNonBlankLine(sLine)) {
-        KmString sValue = fields.Field(sLine, iIndepColumn);
-        if (std::atof(sValue.GetCString()) >
-            std::atof(sPrevious.GetCString())) {
-          ++iCount;
-        } else {
-          // A value that does not increase starts the next cohort.
-          CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-          iCount = 1;
-          SkipLines(*pReader, iSkip, sLine);
-          sValue = fields.Field(sLine, iIndepColumn);
-        }
-        sPrevious = sValue;
-      }
-      CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-    }
-    FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
+    while (reader.ReadLine(sLine)) scan.AddLine(sLine);
+    scan.Finish(*this, pbVarying);
   });
 }
 
@@ -176,24 +210,24 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
 
-    std::unique_ptr<DataFileLineReader> pReader;
+    KmLineSource reader(kDataFile);
     KmString sLine;
-    if (StartScan(pReader, sDataFile, sTempInputFile_,
+    if (StartScan(reader, sDataFile, sTempInputFile_,
                   GetBool(kmOptVarNamesIncluded), sLine)) {
-      SkipLines(*pReader, GetInt(kmOptHeaderLines), sLine);
+      SkipLines(reader, GetInt(kmOptHeaderLines), sLine);
       // A cohort begins at every line with the start key: the independent
       // and adjustment values of the first counted line.
       const KmString sStartIndep = fields.Field(sLine, iIndepColumn);
       const KmString sStartAdjust = fields.Field(sLine, iAdjustColumn);
       int32_t iCount = 1;
       int32_t iCohortIndex = 0;
-      bool bMore = pReader->ReadNonBlankLine(sLine);
+      bool bMore = reader.ReadNonBlankLine(sLine);
       // Counts the lines of other adjustment groups up to the next line of
       // the start group.
       auto countOtherGroups = [&]() {
         while (bMore && fields.Field(sLine, iAdjustColumn) != sStartAdjust) {
           ++iCount;
-          bMore = pReader->ReadNonBlankLine(sLine);
+          bMore = reader.ReadNonBlankLine(sLine);
         }
       };
       countOtherGroups();
@@ -204,7 +238,7 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
           CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
           iCount = 1;
         }
-        bMore = pReader->ReadNonBlankLine(sLine);
+        bMore = reader.ReadNonBlankLine(sLine);
         countOtherGroups();
       }
       CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
@@ -223,19 +257,19 @@ int16_t kmSession::GetEstimatedMaxKMs() {
                           "GetEstimatedMaxKMs()");
     }
     FieldReader fields(GetDelimiterChar(GetInt(kmOptFieldDelimiter)));
-    std::unique_ptr<DataFileLineReader> pReader;
+    KmLineSource reader(kDataFile);
     KmString sLine;
     int32_t iCount = 0;
-    if (StartScan(pReader, sDataFile, sTempInputFile_,
+    if (StartScan(reader, sDataFile, sTempInputFile_,
                   GetBool(kmOptVarNamesIncluded), sLine)) {
       iCount = 1;
       if (vByVars_.empty()) {
-        while (pReader->ReadNonBlankLine(sLine)) ++iCount;
+        while (reader.ReadNonBlankLine(sLine)) ++iCount;
       } else {
         // The first cohort ends where the last by-variable changes.
         const int32_t iKeyColumn = vByVars_.back() - 1;
         const KmString sKey = fields.Field(sLine, iKeyColumn);
-        while (pReader->ReadNonBlankLine(sLine)) {
+        while (reader.ReadNonBlankLine(sLine)) {
           if (fields.NumFields(sLine) <= iKeyColumn) {
             ++iCount;
             break;

@@ -50,20 +50,10 @@ TEST(ReadDataVarCovTest, LoadsFixtures) {
     Table expected;
   };
   const Case cases[] = {
-      // Header of years and a year column, blank lines around the rows,
-      // "NA" read as 0.0; plain and compressed alike.
+      // Header of years and a year column, blank lines around the rows;
+      // plain and compressed alike.
       {"verify/varcov_labelled.csv", 2, true, true, kLabelled},
       {"verify/varcov_labelled.csv.gz", 2, true, true, kLabelled},
-      // Without the flags the header and the label column stay (the word
-      // "Year" reads as 0.0).
-      {"verify/varcov_labelled.csv",
-       2,
-       false,
-       false,
-       {{0.0, 2000.0, 2001.0, 2002.0},
-        {2000.0, 1.0, 0.5, 0.25},
-        {2001.0, 0.5, 0.0, 0.5},
-        {2002.0, 0.25, 0.5, 1.5}}},
       {"verify/varcov_labelled.csv",
        2,
        true,
@@ -82,6 +72,41 @@ TEST(ReadDataVarCovTest, LoadsFixtures) {
   }
 }
 
+TEST(ReadDataVarCovTest, WhatIsNoCovarianceIsRefused) {
+  // Fault: unreadable fields became 0.0 without a word, and a matrix that is
+  // not positive definite became weights that dropped observations. Text
+  // may stand in a dropped header row or label column; the row is the line.
+  const struct {
+    const char* sText;
+    int iDelimiter;
+    bool bDropRow, bDropColumn;
+    const char* sMessage;  // after the file name
+  } cases[] = {
+      {"1;2.5\n-3;x\n", 3, false, false, " holds \"x\" at row 2, column 2"},
+      {"\n1,0.5\n0.5,NA\n", 2, false, false,
+       " holds \"NA\" at row 3, column 2"},
+      {"1\t\t2\n", 0, false, false, " holds \"\" at row 1, column 2"},
+      {"Y,2000\n2000,x\n", 2, true, true, " holds \"x\" at row 2, column 2"},
+      {"x,Year\n2000,1\n", 2, false, true,
+       " holds \"Year\" at row 1, column 2"},
+      {"1,0\n0,-1\n", 2, false, false, " is not positive definite."},
+      {"1,2\n0,1\n", 2, false, false, " is not positive definite."},
+  };
+  km_test::ScratchDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sText);
+    const std::string sFile = dir.File("m.csv");
+    km_test::WriteAll(sFile, c.sText);
+    const KmException e = km_test::CatchKmException(
+        [&] { Load(sFile, c.iDelimiter, c.bDropRow, c.bDropColumn); });
+    const std::string sMessage = e.GetMessage();
+    EXPECT_EQ(0u, sMessage.find("The variance-covariance matrix file \"" +
+                                sFile + "\"" + c.sMessage))
+        << sMessage;
+    EXPECT_EQ(3, e.GetKind());
+  }
+}
+
 TEST(ReadDataVarCovTest, AlignedBlankColumnsAreOneSeparator) {
   // Fault: with the blank delimiter every extra blank of an aligned layout
   // became an empty field read as 0.0, so rows gained spurious zeros.
@@ -96,8 +121,8 @@ TEST(ReadDataVarCovTest, BlankBeforeDelimiterKeepsTheNumber) {
   // the comma stopped the whole-text conversion.
   km_test::ScratchDir dir;
   const std::string sFile = dir.File("m.csv");
-  km_test::WriteAll(sFile, "1.5 ,2.5\n2.5 , 4\n");
-  EXPECT_EQ((Table{{1.5, 2.5}, {2.5, 4.0}}), Load(sFile, 2, false, false));
+  km_test::WriteAll(sFile, "1.5 ,0.5\n0.5 , 4\n");
+  EXPECT_EQ((Table{{1.5, 0.5}, {0.5, 4.0}}), Load(sFile, 2, false, false));
 }
 
 TEST(ReadDataVarCovTest, LongCompressedRowStaysOneRow) {
@@ -130,14 +155,16 @@ TEST(ReadDataVarCovTest, DelimiterCodes) {
     Table expected;
   };
   const Case cases[] = {
-      {3, "1;2.5\n-3;x\n", {{1.0, 2.5}, {-3.0, 0.0}}},
-      // An empty cell between two tabs is a cell of its own, read as 0.0.
-      {0, "1\t\t2\n  \t \n3\t4\t5\n", {{1.0, 0.0, 2.0}, {3.0, 4.0, 5.0}}},
-      // Codes other than 0, 2 and 3 split at blanks; commas stay inside.
-      {1, "1 2,5\n", {{1.0, 0.0}}},
+      {3, "1;0.5\n-3;4\n", {{1.0, 0.5}, {-3.0, 4.0}}},
+      // A line of blanks and a tab is skipped.
+      {0, "1\t2\n  \t \n3\t4\n", {{1.0, 2.0}, {3.0, 4.0}}},
+      // Codes other than 0, 2 and 3 split at blanks.
+      {1, "1 2.5\n", {{1.0, 2.5}}},
       {9, "  7 8\n", {{7.0, 8.0}}},
-      // A comma file read with the semicolon code is one cell per row.
-      {3, "1,2\n", {{0.0}}},
+      // Singular (a generalised inverse serves) and only the upper triangle
+      // read: kept.
+      {2, "1,1\n1,1\n", {{1.0, 1.0}, {1.0, 1.0}}},
+      {2, "1,0.5\n9,1\n", {{1.0, 0.5}, {9.0, 1.0}}},
   };
   km_test::ScratchDir dir;
   int i = 0;

@@ -79,6 +79,9 @@ const Case kCases[] = {
      {{"out.permtestexport.txt", "East\t1\t1\t2\t1\t"}},
      kSE},
     {"bic", nullptr, "run.ini", kGenerating, {{"out.bicexport.txt", ""}}, kSE},
+    // Fault: the byte-order mark stuck to the first record's code, which
+    // made a phantom cohort of that record.
+    {"bom", nullptr, "run.ini", kGenerating, {{"out.bicexport.txt", ""}}, kSE},
     {"mbic",
      nullptr,
      "run.ini",
@@ -247,6 +250,11 @@ const Case kCases[] = {
      "run.ini",
      nullptr,
      {{"out.pairwise_comparison.txt", "\t\"Parallelism\"\n"},
+      // The comparison rows, two cohorts wide, have a header of their own.
+      {"out.dataexport.txt",
+       "\n\"Comparison\"\t\"Site\"\t\"Site\"\t\"Cohort ID\"\t\"Year\"\t"
+       "\"Crude Rate\"\t\"Model\"\t\"Standard Error\"\t\"APC\"\t"
+       "\"Kinkmarks\"\t\"Final Selected Model\"\nParallel\tEast\tWest\t"},
       {"console", "Start Pairwise Export\nStart Final Selected"}},
      {}},
     {"coincident",
@@ -283,6 +291,8 @@ const Case kCases[] = {
        "\"Final Selected Model\"\r\n\"East\",2000.000000000,49.800000000,"},
       {"out.dataexport.txt", ",Kinkmark 1,NA,"},
       {"out.dataexport.txt", ",1\r\n\"West\",2000.000000000,"},
+      {"out.dataexport.txt",
+       ",\"APC2\",\"Final Selected Model\"\r\n\"East\",\"West\",2000.0"},
       {"out.report.txt", "\r\n\"East\",1,24,4,20,"},
       {"out.RunSummary.txt",
        "\r\nExport All Models in Same Column = false\r\n"
@@ -323,12 +333,15 @@ const Case kCases[] = {
       {"out.RunSummary.txt",
        "Reports Exported\n----------------\nData\nAPC\nAAPC"}},
      {}},
-    // A saved session that selects multi-group clustering.
+    // A saved session that selects multi-group clustering. The blocks of
+    // the cohorts follow their order (East splits its groups {1} {2, 3},
+    // West {1, 2} {3}), however many workers finish first.
     {"clustering",
      nullptr,
      "run.ini",
      nullptr,
-     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt", "lBestNumClusters"},
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "\n1.0000000000,0.0000000000,\n2.0000000000,3.0000000000,\n\nlKMax is "},
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},
@@ -343,6 +356,36 @@ const Case kCases[] = {
       {"out.permtestexport.txt", "!\t1\t0\t"},
       {"out.RunSummary.txt",
        "Maximum Number of Kinkmarks                      =  1"}},
+     {}},
+    // One kinkmark in four rows leaves no residual degrees of freedom: the
+    // mean square, the tests and every interval are missing, nothing is
+    // significant (the p-values were 0.000, quantile intervals flagged).
+    {"nodf",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.report.txt", "\t4\t0\t0.038\t \tUncorrelated\t1\t2002.000\t \t \t"},
+      {"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t \t \n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t \t \n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t \t \n"}},
+     {}},
+    // Two kinkmarks over five rows leave the modified BIC undefined: it was
+    // -inf and chose that model.
+    {"mbicfewrows",
+     nullptr,
+     "run.ini",
+     "East 0",
+     {{"out.mbicexport.txt", "\t-1\t           0.327\t \n"},
+      {"out.mbicexport.txt", "!inf"}},
+     {}},
+    {"nodfquantile",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.apcexport.txt", "\t2002.000\t3.357\t \t \t \t--\t--\n"},
+      {"out.apcexport.txt", "\t2003.000\t2.242\t \t \t \t--\t--\n"},
+      {"out.aapcexport.txt", "\t2.984\t \t \t0\t--\t--\n"},
+      {"out.dataexport.txt", "!*"}},
      {}},
 };
 

@@ -43,6 +43,7 @@ const BadCase kCases[] = {
     {"bad_nonnumeric", nullptr, kMissingValue},
     {"bad_tworefused", nullptr, kMissingValue},
     {"bad_allrefused", "2 of 2 cohorts could not be fitted", "main"},
+    // A pairwise run whose one comparison cannot be computed.
     {"bad_emptyvalue", nullptr, kMissingValue},
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
@@ -83,6 +84,17 @@ const BadCase kCases[] = {
      "km_gzFile"},
     {"bad_corruptgzip", "Cannot read compressed file: data.csv.gz: invalid",
      "km_gzFile"},
+    // Fault: a gzip file cut where its text ends just past 128 KiB read as
+    // complete, and the run finished without the records after the cut.
+    {"bad_gzipcutatbuffer",
+     "Cannot read compressed file: data.csv.gz: unexpected end of file",
+     "km_gzFile"},
+    // Fault: a data file without line ends was read into memory until the
+    // allocation failed.
+    {"bad_nolineend",
+     "Data file \"/dev/zero\" has no line end within 16777216 bytes at line "
+     "1",
+     "KmLineSource"},
     {"bad_emptydata", kNoRecords, "main"},
     {"bad_blankdata", kNoRecords, "main"},
     {"bad_datadirectory", "Unable to open data file \"data.csv\".",
@@ -256,7 +268,8 @@ TEST(BadInput, EveryBrokenInputEndsCleanly) {
 
 // What a completed run says on standard error about its cohorts: one line
 // per cohort it could not fit, with its labels and reason, the count, and a
-// note for a cohort whose zero counts were fitted as 0.5.
+// note for a cohort whose zero counts were fitted as 0.5; the same for the
+// pairwise comparisons it could not compute.
 TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   const struct {
     const char* sCase;
@@ -283,6 +296,20 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
         "(record 6, column 5)\n"}},
+      // Fault: a comparison that could not be computed left no trace
+      // outside the results file.
+      {"pairwise_differentyears",
+       {"Comparison of cohorts \"Male, North\" and \"Male, South\" could not "
+        "be computed (data file rates.csv): The comparison cohorts do not "
+        "have the same independent values.\n",
+        "1 of 2 comparisons could not be computed\n"}},
+      // A run none of whose comparisons could be computed still keeps its
+      // cohorts' results.
+      {"bad_pairwiseyears",
+       {"Comparison of cohorts \"East\" and \"West\" could not be computed "
+        "(data file data.csv): The comparison cohorts do not have the same "
+        "independent values.\n",
+        "1 of 1 comparisons could not be computed\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sCase);

@@ -296,22 +296,25 @@ TEST(kmCalculationHandlerRun, TrackerMustHoldOneEntryPerCohort) {
 TEST(kmFinishedResults, RecordsFinishingOutOfOrderAreWrittenInOrder) {
   kmFinishedResults results(3);
   std::vector<int> written;
+  std::vector<std::string> attached;
   std::thread writer([&] {
     WriteFinishedResultsInOrder(
         results, [] { return false; },
-        [&](const kmCalcData& record) {
+        [&](const kmCalcData& record, const std::string& sAttached) {
           written.push_back(static_cast<int>(record.uFinalSelectedModel));
+          attached.push_back(sAttached);
         },
         std::chrono::milliseconds(5));
   });
   for (int i : {2, 0, 1}) {
     auto pRecord = std::make_unique<kmCalcData>();
     pRecord->uFinalSelectedModel = static_cast<uint16_t>(i);
-    results.StoreFinishedResult(i, std::move(pRecord));
+    results.StoreFinishedResult(i, std::move(pRecord), std::to_string(i));
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   writer.join();
   EXPECT_EQ(written, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(attached, (std::vector<std::string>{"0", "1", "2"}));
   EXPECT_EQ(results.Size(), 0u);
 }
 
@@ -325,7 +328,8 @@ TEST(kmFinishedResults, WriterNeverWaitsForeverOnAMissingRecord) {
   int iWritten = 0;
   const KmException e = km_test::CatchKmException([&] {
     WriteFinishedResultsInOrder(
-        results, [] { return false; }, [&](const kmCalcData&) { ++iWritten; });
+        results, [] { return false; },
+        [&](const kmCalcData&, const std::string&) { ++iWritten; });
   });
   EXPECT_STREQ(e.GetMessage(), "The result record of cohort 1 is missing.");
   EXPECT_EQ(iWritten, 1);

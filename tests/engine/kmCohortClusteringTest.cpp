@@ -154,31 +154,35 @@ TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
   EXPECT_STREQ(e.GetMessage(), "No clustering data has been installed.");
 }
 
-// A clustered data file: Sex, Year, Age, Count, Pop, StdPop, one cohort of
-// iYears years and iAges age groups coded from iFirstCode; ages below half
-// rise, the rest fall.
-std::string ClusteredData(int iAges, int iYears, int iFirstCode = 1) {
+// A clustered data file: Sex, Year, Age, Count, Pop, StdPop, one cohort
+// (sex iSex) of iYears years and iAges age groups coded from iFirstCode;
+// for sex 1 ages below half rise and the rest fall, for sex 2 all rise.
+std::string ClusteredData(int iAges, int iYears, int iFirstCode = 1,
+                          int iSex = 1) {
   std::string s;
   char sLine[96];
   for (int t = 0; t < iYears; ++t) {
     for (int a = 1; a <= iAges; ++a) {
-      const int iCount =
-          a <= iAges / 2 ? 400 + 40 * t + 3 * a : 900 - 30 * t + 5 * a;
-      std::snprintf(sLine, sizeof sLine, "1,%d,%d,%d,100000,1000\n", 2000 + t,
-                    a - 1 + iFirstCode, iCount + (t * 7 + a) % 5);
+      const int iCount = iSex == 2 || a <= iAges / 2 ? 400 + 40 * t + 3 * a
+                                                     : 900 - 30 * t + 5 * a;
+      std::snprintf(sLine, sizeof sLine, "%d,%d,%d,%d,100000,1000\n", iSex,
+                    2000 + t, a - 1 + iFirstCode, iCount + (t * 7 + a) % 5);
       s += sLine;
     }
   }
   return s;
 }
 
+// The session of iCohorts cohorts (sexes 1 .. iCohorts) of ClusteredData.
 std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
                                             int iYears, int iOrdering,
-                                            int iFirstCode = 1) {
+                                            int iFirstCode = 1,
+                                            int iCohorts = 1) {
   auto pSession = std::make_unique<kmSession>();
   KmFormat sexes, ages;
   sexes.SetDataType('S');
   sexes.AddLine("1", "Both", -1);
+  if (iCohorts > 1) sexes.AddLine("2", "Second", -1);
   ages.SetDataType('S');
   for (int a = 1; a <= iAges; ++a) {
     const std::string sValue = std::to_string(a - 1 + iFirstCode);
@@ -206,7 +210,9 @@ std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
   SetClusterOptions(*pSession, 3);
   pSession->SetInt(kmOptClusterOrdering, iOrdering);
   pSession->SetString(kmStrDataFile, sData.c_str());
-  pSession->AddObservationCount(iYears * iAges);
+  for (int c = 0; c < iCohorts; ++c) {
+    pSession->AddObservationCount(iYears * iAges);
+  }
   pSession->SetNumCores(2);
   return pSession;
 }
@@ -259,6 +265,32 @@ TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
                            "3.0000000000,\n"),
               std::string::npos);
   }
+}
+
+// Fault: each cohort's blocks were appended as its worker finished, so the
+// order of the cohorts in the file changed from run to run. They follow the
+// cohort order on any number of workers: the first cohort's two trends make
+// 2 clusters, the second's one trend 1.
+TEST(kmCalculatorClustering, BlocksFollowTheCohortOrder) {
+  km_test::ScratchDir dir;
+  km_test::WriteAll(dir.File("data.csv"),
+                    ClusteredData(4, 8) + ClusteredData(4, 8, 1, 2));
+  const std::string sFile =
+      dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt");
+  std::vector<std::string> files;
+  for (int16_t iThreads : {1, 8}) {
+    auto pSession = ClusteredSession(dir.File("data.csv"), 4, 8, 0, 1, 2);
+    pSession->SetNumCores(iThreads);
+    run_test::Run run(std::move(pSession));
+    ASSERT_TRUE(run.Execute(dir.File("out.kmo")));
+    files.push_back(km_test::ReadAll(sFile));
+    std::remove(sFile.c_str());
+  }
+  EXPECT_EQ(files[0], files[1]);
+  const std::string sChosen = "\nlBestNumClusters is \nDinmenstions:(1,1)\n";
+  const size_t iOne = files[0].find(sChosen + "1.0");
+  EXPECT_LT(files[0].find(sChosen + "2.0"), iOne) << files[0];
+  EXPECT_NE(iOne, std::string::npos);
 }
 
 TEST(kmCalculatorClustering, CodeOfNoAgeGroupIsRefused) {

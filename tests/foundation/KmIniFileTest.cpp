@@ -255,7 +255,7 @@ TEST(KmIniFile, ZeroByteIsRefusedNamingFileAndLine) {
         CatchKmException([&] { KmIniFile ini(sPath.c_str()); });
     EXPECT_EQ(std::string(e.GetMessage()),
               "The file \"" + sPath + "\" is damaged: line " +
-                  std::to_string(c.iLine) + " holds a zero (NUL) byte.");
+                  std::to_string(c.iLine) + " holds a NUL byte.");
     EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
     EXPECT_STREQ(e.GetCallPath(), "Constructor() of KmIniFile");
   }

@@ -108,6 +108,17 @@ TEST(CalcAPCEstimates, ZeroStandardErrorCollapsesTheInterval) {
   EXPECT_EQ(m(2, 10), 0.0);
 }
 
+TEST(CalcAPCEstimates, NoDegreesOfFreedomLeaveTheIntervalMissing) {
+  // Fault: df = 0 made the critical value -1e30, giving lower = inf,
+  // upper = -100, the flag 1 and p = 2e30.
+  NEWMAT::Matrix m;
+  BaseKMRegModel::calc_APC_Estimates(m, 0, Vec({0, 10}), Vec({0.02}),
+                                     Vec({0.01}), 0.05, 0.0);
+  EXPECT_NEAR(m(1, 5), 2.0201340026755776, 1e-12);
+  for (int c : {6, 7, 9, 10}) EXPECT_EQ(m(1, c), -1e30) << c;
+  EXPECT_EQ(m(1, 8), 0.0);
+}
+
 TEST(CalcAPCEstimates, UpperBoundIsNotCapped) {
   NEWMAT::Matrix m;
   BaseKMRegModel::calc_APC_Estimates(m, 0, Vec({0, 1}), Vec({79.5}), Vec({0.4}),

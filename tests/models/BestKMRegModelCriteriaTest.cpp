@@ -115,6 +115,10 @@ TEST(BestKMRegModelCriteria, LogGammaOfAModelNeverFitted) {
   NEWMAT::Matrix M(2, 2);
   M << 2 << 0 << 0 << 3;
   EXPECT_EQ(BestKMRegModel::calc_LogGammaCriterion(M, 0, 12, kInf), kInf);
+  // Too few observations for the gamma term (n <= k + 3): undefined, and
+  // no longer the -infinity that won every selection.
+  EXPECT_EQ(BestKMRegModel::calc_LogGammaCriterion(M, 1, 4, 0.5), kInf);
+  EXPECT_EQ(BestKMRegModel::calc_LogGammaCriterion(M, 1, 3, 0.5), kInf);
 }
 
 // ---- select_FinalModel ----

@@ -48,8 +48,10 @@ TEST(LagOneAutocorrelation, RatioOfLaggedProducts) {
        -0.4358974358974359},
       // B / A = 20 / 14 > 1 is capped at 1.
       {"trend capped at one", {{1, 2, 3, 4}}, 1.0},
-      // A = 3, B = -3: no lower cap.
       {"alternating", {{1, -1, 1, -1}}, -1.0},
+      // B / A = -20 / 14 < -1 is bounded at -1 (it was passed on, and the
+      // weight matrices took the root of 1 - r^2 < 0).
+      {"alternating growth bounded at minus one", {{1, -2, 3, -4}}, -1.0},
       // A is over e(1..n-1) only: a single value gives A = 0.
       {"single residual", {{2.5}}, 0.0},
       {"last residual alone non-zero", {{0, 0, 3}}, 0.0},

@@ -106,6 +106,15 @@ TEST(InformationCriteria, MatchTheFormulasOnAnRFit) {
   }
 }
 
+TEST(InformationCriteria, LogGammaWithoutGammaTermIsPlusInfinity) {
+  // Fault: n = k + 3 took ln Gamma(0) = inf: -infinity won the selection.
+  for (int n : {4, 3}) {
+    EXPECT_EQ(
+        ForAllKinkMKAction::calc_LogGammaCriterion(Record(1, 0, kSSE1, kM1), n),
+        INFINITY);
+  }
+}
+
 TEST(InformationCriteria, NonPositiveOrNaNSSEGivesMinusInfinity) {
   const double sses[] = {0.0, -1.5, std::numeric_limits<double>::quiet_NaN()};
   for (double sse : sses) {

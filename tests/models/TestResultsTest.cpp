@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "foundation/OneDimensionArray.h"
+#include "models/DistributionWrappers.h"
 #include "models/TestResults.h"
 #include "tests/models/UtilityTestHelpers.h"
 #include "tests/test_util/TestUtil.h"
@@ -102,6 +103,14 @@ TEST(MakePValueVector, EstimateAtTheNullWithZeroStandardErrorHasStatisticZero) {
     EXPECT_EQ(t(3), 0.0);
     EXPECT_EQ(t(7), 0.0);
   }
+}
+
+TEST(MakeTestResultVector, NoDegreesOfFreedomLeaveTheTestMissing) {
+  // Fault: df = 0 gave p = 0 and, from the -1e30 critical value, flag 1.
+  const NEWMAT::ColumnVector r =
+      make_TestResultVector(0, 0.02, 0.01, 0, 0.05, 0);
+  for (int i : {3, 4, 5, 6}) EXPECT_EQ(r(i), kInvalidDistributionValue) << i;
+  EXPECT_EQ(r(7), 0.0);
 }
 
 struct TestResultCase {

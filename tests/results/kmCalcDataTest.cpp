@@ -189,7 +189,7 @@ TEST(kmCalcData, LogLinearCovarianceIsScaledByTheDeltaMethod) {
   }
 }
 
-TEST(kmCalcData, NonSquareCovarianceIsRefusedAndChangesNothing) {
+TEST(kmCalcData, InvalidCovarianceIsRefusedAndChangesNothing) {
   kmCalcData data;
   data.SetVarianceCovarianceMatrix(Rows({{1.0}}), NEWMAT::Matrix(), false);
   const NEWMAT::Matrix* pBefore = data.GetWeightingMatrix();
@@ -202,6 +202,15 @@ TEST(kmCalcData, NonSquareCovarianceIsRefusedAndChangesNothing) {
                "values, not 2.");
   EXPECT_STREQ(e.GetCallPath(), "SetVarianceCovarianceMatrix() of kmCalcData");
   EXPECT_EQ(data.vVarCovRows.size(), 1u);
+  EXPECT_EQ(data.GetWeightingMatrix(), pBefore);
+  // Fault: a negative pivot left the partial factor as the weights
+  // ([[1, 0], [0, 0]] here, dropping observation 2).
+  e = CatchKmException([&] {
+    data.SetVarianceCovarianceMatrix(Rows({{1.0, 0.0}, {0.0, -1.0}}),
+                                     NEWMAT::Matrix(), false);
+  });
+  EXPECT_STREQ(e.GetMessage(),
+               "The variance-covariance matrix is not positive definite.");
   EXPECT_EQ(data.GetWeightingMatrix(), pBefore);
 }
 

@@ -454,6 +454,15 @@ TEST(kmTable, CorrelationMatrixScalesByTheDiagonal) {
   EXPECT_DOUBLE_EQ(r(3, 2), -1.0);
   EXPECT_DOUBLE_EQ(r(1, 3), 0.0);
 
+  // Fault: a coefficient without variance gave NaN and inf cells.
+  c << 4.0 << 2.0 << 0.0 << 2.0 << 0.0 << 0.0 << 0.0 << 0.0 << -1e-18;
+  t.SetCovariance(c);
+  t.GetCorrelationMatrix(r);
+  for (int j : {2, 3}) {
+    EXPECT_EQ(r(1, j), kmEstValue::kUnset);
+    EXPECT_EQ(r(j, 3), kmEstValue::kUnset);
+  }
+
   // A covariance read from a damaged file need not be square.
   t.SetCovariance(MakeMatrix(2, 3, 0.0));
   EXPECT_THROW(t.GetCorrelationMatrix(r), KmException);

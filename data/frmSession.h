@@ -1,7 +1,7 @@
 // Reading of the data file that a session definition needs before the
 // session exists.
-#ifndef KM_DRIVER_FRMSESSION_H
-#define KM_DRIVER_FRMSESSION_H
+#ifndef KM_DATA_FRMSESSION_H
+#define KM_DATA_FRMSESSION_H
 
 #include <cstdint>
 
@@ -13,13 +13,14 @@ class frmSession {
   // sDataFile: the values of the 0-based column iColumn (fields split at
   // sDelimiter) collected line by line until one repeats, since the file
   // lists the observations of each series one after the other. With
-  // bVarNamesIncluded the first line is skipped. A name ending in ".gz" is
-  // read through the gzip reader. Returns the count.
+  // bVarNamesIncluded the first line is skipped; blank lines hold no value.
+  // The file is read through KmLineSource (gzip for a ".gz" name). Returns
+  // the count.
   // Throws: KmException (call path "ReadIndependentValues()" of
-  // "frmSession") when the file cannot be opened or its compressed data is
-  // damaged.
+  // "frmSession") "Unable to open data file \"<name>\"." when the file
+  // cannot be opened; the line source's errors.
   static int ReadIndependentValues(KmString sDataFile, int16_t iColumn,
                                    bool bVarNamesIncluded, KmString sDelimiter);
 };
 
-#endif  // KM_DRIVER_FRMSESSION_H
+#endif  // KM_DATA_FRMSESSION_H

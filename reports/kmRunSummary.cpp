@@ -1,5 +1,5 @@
 // WriteKinkmarkRunInfo and GetCreationTime.
-#include "driver/RunSummary.h"
+#include "reports/kmRunSummary.h"
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"

@@ -1,12 +1,9 @@
-// The run summary's head, its time in words and the first-series count of a
-// session-parameter file's data.
+// The run summary's head and its time in words.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
-#include "driver/RunSummary.h"
-#include "driver/frmSession.h"
+#include "reports/kmRunSummary.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -47,42 +44,6 @@ TEST(WriteKinkmarkRunInfo, HeadWithUnixLineEnds) {
             "Kinkmark Output File = x.kmo\n\n"
             "-------------------------\nKinkmark Session Options\n"
             "-------------------------");
-}
-
-TEST(ReadIndependentValues, CountsTheFirstSeries) {
-  km_test::ScratchDir dir;
-  // A label longer than any line buffer must not split its record in two.
-  const std::string sLong(9000, 'a');
-  const std::string sLongBody =
-      sLong + ",1990\n" + sLong + ",1991\n" + sLong + ",1992\n";
-  const struct {
-    const char* sBody;
-    bool bNames;
-    int iCount;
-  } cases[] = {
-      // The second series holds a year the first lacks: four values in
-      // all, three in the first series.
-      {"a,1990\na,1991\na,1992\nb,1990\nb,1991\nb,1993\n", false, 3},
-      {"Site,Year\na,1990\na,1991\n\n", true, 2},
-      {"a,2000\na,2001\na,2002\na,2003\n", false, 4},
-      {sLongBody.c_str(), false, 3},
-  };
-  for (const auto& c : cases) {
-    const std::string plain = dir.File("data.csv");
-    km_test::WriteAll(plain, c.sBody);
-    EXPECT_EQ(
-        frmSession::ReadIndependentValues(plain.c_str(), 1, c.bNames, ","),
-        c.iCount)
-        << c.sBody;
-    const std::string packed = dir.File("data.csv.gz");
-    gzFile gz = gzopen(packed.c_str(), "wb");
-    gzputs(gz, c.sBody);
-    gzclose(gz);
-    EXPECT_EQ(
-        frmSession::ReadIndependentValues(packed.c_str(), 1, c.bNames, ","),
-        c.iCount)
-        << c.sBody;
-  }
 }
 
 }  // namespace

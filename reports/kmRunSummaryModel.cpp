@@ -1,5 +1,5 @@
-// kmSession::WriteTextReportHeader: the " Model Specifications:" block of the
-// run summary.
+// WriteTextReportHeader: the " Model Specifications:" block of the run
+// summary.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -9,6 +9,7 @@
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "reports/kmRunSummary.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSession.h"
 
@@ -130,44 +131,16 @@ void AppendAAPCRanges(KmString& sText, const KmVector<KmString>& vLabels,
   }
 }
 
-}  // namespace
-
-void kmSession::WriteTextReportHeader(const char* sFileName,
-                                      KmString sLineDelimiter) const {
-  WithCallPath(
-      "WriteTextReportHeader(const kmCalcHandler *pHandler, "
-      "KmString)",
-      kClassName, [&] {
-        const KmString& D = sLineDelimiter;
-        KmString sText;
-        AppendModelHeader(sText, D);
-        AppendSearchHeader(sText, D);
-        AppendLevelsHeader(sText, D);
-        AppendJumpAndComparisonHeader(sText, D);
-
-        // The block is written in one piece, so a failure above leaves the
-        // file as it was. The run summary is a text file that the driver
-        // goes on appending to, so no terminating zero byte is written.
-        KmIO_File file(sFileName, kAppendTextMode);
-        if (!file.IsOpen()) {
-          GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
-                               kClassName,
-                               sFileName != nullptr ? sFileName : "",
-                               file.GetErrorText().GetCString());
-        }
-        file.WriteString(sText.GetCString(), false);
-        file.Close();
-      });
-}
-
-void kmSession::AppendModelHeader(KmString& sText, const KmString& D) const {
-  const bool bCalculated = GetBool(kmOptDependentCalculated);
+// The model definition and by-variables.
+void AppendModelHeader(const kmSession& session, KmString& sText,
+                       const KmString& D) {
+  const bool bCalculated = session.GetBool(kmOptDependentCalculated);
   sText << D << " Model Specifications:" << D << D;
   AppendLine(sText, 4, "Independent Variable",
-             GetKMVar(kmVarIndependent).GetName())
+             session.GetKMVar(kmVarIndependent).GetName())
       << D;
   KmString sShift;
-  sShift << GetDouble(kmOptDataShift);
+  sShift << session.GetDouble(kmOptDataShift);
   AppendLine(sText, 4, "Shift Data Points by", sShift) << D << D;
 
   sText << "    Dependent Variable:" << D;
@@ -175,16 +148,18 @@ void kmSession::AppendModelHeader(KmString& sText, const KmString& D) const {
              bCalculated ? "Calculated" : "Provided", kDependentLabelWidth)
       << D;
   AppendLine(sText, 6, "Type",
-             NameOf(kDependentTypeNames, GetInt(kmOptDependentType), "Unknown"),
+             NameOf(kDependentTypeNames, session.GetInt(kmOptDependentType),
+                    "Unknown"),
              kDependentLabelWidth)
       << D << D;
 
   AppendLine(sText, 4, "Type of Change Point Model", "Kinkmark") << D;
-  AppendLine(sText, 4, "Loglinear Model",
-             GetBool(kmOptLogLinear) ? "Yes {ln(y) = xb}" : "No {y = xb}")
+  AppendLine(
+      sText, 4, "Loglinear Model",
+      session.GetBool(kmOptLogLinear) ? "Yes {ln(y) = xb}" : "No {y = xb}")
       << D;
   const char* sHetError = "Unknown";
-  switch (GetInt(kmOptHetErrorModel)) {
+  switch (session.GetInt(kmOptHetErrorModel)) {
     case 0:
       sHetError = "Constant Variance (Homoscedasticity)";
       break;
@@ -201,24 +176,26 @@ void kmSession::AppendModelHeader(KmString& sText, const KmString& D) const {
   }
   AppendLine(sText, 4, "Heteroscedastic Errors Model", sHetError) << D << D;
 
-  const int32_t iNumByVars = GetNumByVars();
+  const int32_t iNumByVars = session.GetNumByVars();
   if (iNumByVars > 0) {
-    sText << "    By Variables:" << D << GetBlankString(6);
+    sText << "    By Variables:" << D << kmSession::GetBlankString(6);
     for (int32_t i = 0; i < iNumByVars; ++i) {
       if (i > 0) sText << ", ";
-      sText << GetByVar(static_cast<int16_t>(i)).GetName();
+      sText << session.GetByVar(static_cast<int16_t>(i)).GetName();
     }
     sText << D << D;
   }
 }
 
-void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
-  const int32_t iMethod = GetInt(kmOptMethod);
+// The search method, kinkmark counts and model selection.
+void AppendSearchHeader(const kmSession& session, KmString& sText,
+                        const KmString& D) {
+  const int32_t iMethod = session.GetInt(kmOptMethod);
   AppendLine(sText, 4, "Method", iMethod == 0 ? "Grid Search" : "Hudson's")
       << D;
   // The whole code is compared: a value that only looks like 0 or 1 in
   // its low 16 bits is still a specified parameter.
-  const int32_t iAutocorr = GetInt(kmOptAutocorrErrors);
+  const int32_t iAutocorr = session.GetInt(kmOptAutocorrErrors);
   if (iAutocorr == 0) {
     AppendLine(sText, 4, "Autocorrelation Errors", "Uncorrelated");
   } else if (iAutocorr == 1) {
@@ -226,7 +203,7 @@ void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
   } else {
     AppendLine(sText, 4, "Autocorrelation Errors", "Specified") << D;
     AppendLine(sText, 4, "Autocorrelation Parameter (AR(1))",
-               Formatted("%.4f", GetDouble(kmOptAutocorrParameter)));
+               Formatted("%.4f", session.GetDouble(kmOptAutocorrParameter)));
   }
   sText << D << D;
 
@@ -244,18 +221,18 @@ void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
       {"Number of Grid Points Between Data Points", kmOptGridPointsBetween,
        true}};
   for (const auto& line : kCountLines) {
-    AppendLine(sText, 4, line.sLabel, Whole(GetInt(line.iOption))) << D;
+    AppendLine(sText, 4, line.sLabel, Whole(session.GetInt(line.iOption))) << D;
     if (line.bEndsGroup) sText << D;
   }
 
-  const int32_t iSelection = GetInt(kmOptModelSelection);
+  const int32_t iSelection = session.GetInt(kmOptModelSelection);
   if (iSelection == 0) {
     AppendLine(sText, 4, "Model Selection Method", "Permutation Test") << D;
     AppendLine(sText, 4, "Overall Significance Level of Permutation Tests",
-               Formatted("%.4f", GetDouble(kmOptPermSignificance)))
+               Formatted("%.4f", session.GetDouble(kmOptPermSignificance)))
         << D;
     AppendLine(sText, 4, "Number of Permutations to Perform for Each Test",
-               Whole(GetInt(kmOptNumPermutations)))
+               Whole(session.GetInt(kmOptNumPermutations)))
         << D;
   } else if (const char* sName =
                  NameOf(kModelSelectionNames, iSelection, nullptr)) {
@@ -264,10 +241,10 @@ void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
     AppendLine(sText, 4, "Model Selection Method", "");
   }
   AppendLine(sText, 4, "Seed for Randomly Permuting Data",
-             Whole(GetInt(kmOptPermutationSeed)))
+             Whole(session.GetInt(kmOptPermutationSeed)))
       << D;
   if (iMethod != 0 && iSelection == 0) {
-    const int32_t iStopping = GetInt(kmOptEarlyStopping);
+    const int32_t iStopping = session.GetInt(kmOptEarlyStopping);
     sText << D;
     AppendLine(sText, 4, "Early Stopping Options",
                iStopping == 0   ? "B-Value"
@@ -277,43 +254,48 @@ void kmSession::AppendSearchHeader(KmString& sText, const KmString& D) const {
   }
 }
 
-void kmSession::AppendLevelsHeader(KmString& sText, const KmString& D) const {
-  const int32_t iJumpCRMode = GetInt(kmOptJumpCRMode);
+// The significance levels, interval method and AAPC ranges.
+void AppendLevelsHeader(const kmSession& session, KmString& sText,
+                        const KmString& D) {
+  const int32_t iJumpCRMode = session.GetInt(kmOptJumpCRMode);
   AppendLine(sText, 4, "Kinkmark Significance Level",
-             Formatted("%.4f", GetDouble(kmOptKinkmarkAlpha)))
+             Formatted("%.4f", session.GetDouble(kmOptKinkmarkAlpha)))
       << D;
   AppendLine(sText, 4, "APC Significance Level",
-             Formatted("%.4f", GetDouble(kmOptAPCAlpha)))
+             Formatted("%.4f", session.GetDouble(kmOptAPCAlpha)))
       << D;
   AppendLine(sText, 4, "AAPC Significance Level",
-             Formatted("%.4f", GetDouble(kmOptAAPCAlpha)))
+             Formatted("%.4f", session.GetDouble(kmOptAAPCAlpha)))
       << D;
   AppendLine(sText, 4, "Jump Value and CR Significance Level",
-             iJumpCRMode != 0 ? Formatted("%.4f", GetDouble(kmOptJumpCRAlpha))
-                              : KmString("Not Applicable"))
+             iJumpCRMode != 0
+                 ? Formatted("%.4f", session.GetDouble(kmOptJumpCRAlpha))
+                 : KmString("Not Applicable"))
       << D << D;
 
-  const int32_t iCIMethod = GetInt(kmOptAAPCCIMethod);
+  const int32_t iCIMethod = session.GetInt(kmOptAAPCCIMethod);
   KmString sInterval(NameOf(kCIMethodNames, iCIMethod, ""));
-  if (GetBool(kmOptFSMOnly)) sInterval << " FSMO";
+  if (session.GetBool(kmOptFSMOnly)) sInterval << " FSMO";
   if (iCIMethod != 0) {
-    sInterval << NameOf(kEmpQuantileSuffixes, GetInt(kmOptEmpQuantileMethod),
-                        "");
+    sInterval << NameOf(kEmpQuantileSuffixes,
+                        session.GetInt(kmOptEmpQuantileMethod), "");
   }
   AppendLine(sText, 4, "AAPC Confidence Interval Method", sInterval) << D;
   if (iCIMethod == 3) {
-    sText << "      Number of Resamples  =  " << GetInt(kmOptNumResamples) << D;
+    sText << "      Number of Resamples  =  "
+          << session.GetInt(kmOptNumResamples) << D;
   }
 
   KmVector<KmString> vLabels;
-  GetIndependentVarLabels(vLabels);
-  AppendAAPCRanges(sText, vLabels, GetAAPCRanges(), D);
+  session.GetIndependentVarLabels(vLabels);
+  AppendAAPCRanges(sText, vLabels, session.GetAAPCRanges(), D);
   sText << D;
 }
 
-void kmSession::AppendJumpAndComparisonHeader(KmString& sText,
-                                              const KmString& D) const {
-  const int32_t iJumpCRMode = GetInt(kmOptJumpCRMode);
+// The jump model and comparison type.
+void AppendJumpAndComparisonHeader(const kmSession& session, KmString& sText,
+                                   const KmString& D) {
+  const int32_t iJumpCRMode = session.GetInt(kmOptJumpCRMode);
   AppendLine(sText, 4, "Jump Model / Comparability Ratio",
              NameOf(kJumpCRModeNames, iJumpCRMode, ""))
       << D;
@@ -325,23 +307,25 @@ void kmSession::AppendJumpAndComparisonHeader(KmString& sText,
                     {"Variance of CR", kmOptCRVariance}};
   for (const auto& line : kJumpLines) {
     AppendLine(sText, 6, line.sLabel,
-               iJumpCRMode != 0 ? Formatted("%.9f", GetDouble(line.iOption))
-                                : KmString("Not Applicable"))
+               iJumpCRMode != 0
+                   ? Formatted("%.9f", session.GetDouble(line.iOption))
+                   : KmString("Not Applicable"))
         << D;
   }
   sText << D;
 
-  const int32_t iComparison = GetInt(kmOptComparisonType);
+  const int32_t iComparison = session.GetInt(kmOptComparisonType);
   if (iComparison == 1) {
     AppendLine(sText, 4, "Comparison Type", "Pairwise Comparison") << D;
-    AppendLine(sText, 6, "Pairwise Comparison",
-               GetInt(kmOptPairwiseType) == 0 ? "Parallel" : "Coincident")
+    AppendLine(
+        sText, 6, "Pairwise Comparison",
+        session.GetInt(kmOptPairwiseType) == 0 ? "Parallel" : "Coincident")
         << D;
     AppendLine(sText, 6, "Significance Level of Permutation Tests",
-               Formatted("%.4f", GetDouble(kmOptPairwiseAlpha)))
+               Formatted("%.4f", session.GetDouble(kmOptPairwiseAlpha)))
         << D;
     AppendLine(sText, 6, "Permutations to Perform for Each Test",
-               Whole(GetInt(kmOptPairwisePermutations)))
+               Whole(session.GetInt(kmOptPairwisePermutations)))
         << D;
   } else {
     AppendLine(sText, 4, "Comparison Type",
@@ -349,4 +333,34 @@ void kmSession::AppendJumpAndComparisonHeader(KmString& sText,
         << D;
     AppendLine(sText, 6, "Pairwise Comparison", "Not Applicable") << D;
   }
+}
+
+}  // namespace
+
+void WriteTextReportHeader(const kmSession& session, const char* sFileName,
+                           KmString sLineDelimiter) {
+  WithCallPath(
+      "WriteTextReportHeader(const kmCalcHandler *pHandler, "
+      "KmString)",
+      kClassName, [&] {
+        const KmString& D = sLineDelimiter;
+        KmString sText;
+        AppendModelHeader(session, sText, D);
+        AppendSearchHeader(session, sText, D);
+        AppendLevelsHeader(session, sText, D);
+        AppendJumpAndComparisonHeader(session, sText, D);
+
+        // The block is written in one piece, so a failure above leaves the
+        // file as it was. The run summary is a text file that the driver
+        // goes on appending to, so no terminating zero byte is written.
+        KmIO_File file(sFileName, kAppendTextMode);
+        if (!file.IsOpen()) {
+          GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
+                               kClassName,
+                               sFileName != nullptr ? sFileName : "",
+                               file.GetErrorText().GetCString());
+        }
+        file.WriteString(sText.GetCString(), false);
+        file.Close();
+      });
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "reports/kmRunSummary.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
 #include "session/kmSession.h"
@@ -22,8 +23,8 @@ std::string Block(int iMissing, int iMethod, int iModels) {
   options.bRemoveBestFitFlags = false;
   options.bOutputByGroupHeaders = true;
   options.bAllModelsInSameColumn = false;
-  kmSession().WriteParametersText(path.c_str(), OutputDisplayOptions(), options,
-                                  true, true, true, true, true, iMethod, "\n");
+  WriteParametersText(path.c_str(), OutputDisplayOptions(), options, true, true,
+                      true, true, true, iMethod, "\n");
   return km_test::ReadAll(path);
 }
 

@@ -1,4 +1,4 @@
-// kmSession::WriteParametersText: the output options and the exported
+// WriteParametersText: the output options and the exported
 // reports of the run summary.
 #include <initializer_list>
 
@@ -6,9 +6,9 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmStringTokenizer.h"
+#include "reports/kmRunSummary.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
-#include "session/kmSession.h"
 
 namespace {
 
@@ -102,13 +102,12 @@ void AppendExportOptions(KmString& s, const KmString& D,
 
 }  // namespace
 
-void kmSession::WriteParametersText(const char* sFileName,
-                                    OutputDisplayOptions displayOptions,
-                                    DataExportOptions exportOptions,
-                                    bool bExportReport, bool bExportAPC,
-                                    bool bExportAAPC, bool bExportFTest,
-                                    bool bExportData, int iAAPCCIMethod,
-                                    KmString sLineDelimiter) const {
+void WriteParametersText(const char* sFileName,
+                         OutputDisplayOptions displayOptions,
+                         DataExportOptions exportOptions, bool bExportReport,
+                         bool bExportAPC, bool bExportAAPC, bool bExportFTest,
+                         bool bExportData, int iAAPCCIMethod,
+                         KmString sLineDelimiter) {
   WithCallPath("WriteParametersText", "kmSession", [&] {
     const KmString& D = sLineDelimiter;
     KmString s;

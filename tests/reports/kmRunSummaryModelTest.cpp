@@ -1,4 +1,4 @@
-// Tests of kmSession::WriteTextReportHeader, the " Model Specifications:"
+// Tests of WriteTextReportHeader, the " Model Specifications:"
 // block of the run summary.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/KmFormat.h"
+#include "reports/kmRunSummary.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
@@ -53,7 +54,7 @@ std::vector<int> Years(int iFirst, int iLast) {
 std::string Block(const kmSession& session, const km_test::ScratchDir& dir) {
   const std::string path = dir.File("RunSummary.txt");
   km_test::WriteAll(path, "");
-  session.WriteTextReportHeader(path.c_str(), "\n");
+  WriteTextReportHeader(session, path.c_str(), "\n");
   return km_test::ReadAll(path);
 }
 
@@ -72,7 +73,7 @@ TEST(WriteTextReportHeader, DefaultSessionMatchesTheGoldenFile) {
   // The block is appended after what the driver has written already.
   const std::string path = dir.File("RunSummary.txt");
   km_test::WriteAll(path, "Run information\n");
-  session.WriteTextReportHeader(path.c_str(), "\n");
+  WriteTextReportHeader(session, path.c_str(), "\n");
   EXPECT_EQ(km_test::ReadAll(path), "Run information\n" + golden);
 }
 
@@ -84,8 +85,8 @@ TEST(WriteTextReportHeader, WritesNoZeroByteIntoTheRunSummary) {
   AddYear(session, Years(2000, 2004));
   const std::string path = dir.File("RunSummary.txt");
   km_test::WriteAll(path, "Run information\n");
-  session.WriteTextReportHeader(path.c_str(), "\r\n");
-  session.WriteTextReportHeader(path.c_str(), "\n");
+  WriteTextReportHeader(session, path.c_str(), "\r\n");
+  WriteTextReportHeader(session, path.c_str(), "\n");
   const std::string sText = km_test::ReadAll(path);
   EXPECT_EQ(sText.find('\0'), std::string::npos);
   EXPECT_EQ(sText.substr(sText.size() - 15), "Not Applicable\n");
@@ -103,7 +104,7 @@ TEST(WriteTextReportHeader, UsesTheGivenLineDelimiter) {
     crlf += c;
   }
   const std::string path = dir.File("RunSummary.txt");
-  session.WriteTextReportHeader(path.c_str(), "\r\n");
+  WriteTextReportHeader(session, path.c_str(), "\r\n");
   EXPECT_EQ(km_test::ReadAll(path), crlf);
 }
 
@@ -371,7 +372,7 @@ TEST(WriteTextReportHeader, FailureWritesNothing) {
     SCOPED_TRACE("independent variable not set");
     kmSession session;
     const KmException e = CatchKmException(
-        [&] { session.WriteTextReportHeader(path.c_str(), "\n"); });
+        [&] { WriteTextReportHeader(session, path.c_str(), "\n"); });
     EXPECT_STREQ(e.GetMessage(), "KM variable 0 not yet defined.");
     EXPECT_TRUE(Contains(e.GetCallPath(), kCallPath));
     EXPECT_EQ(km_test::ReadAll(path), "head\n");
@@ -382,7 +383,7 @@ TEST(WriteTextReportHeader, FailureWritesNothing) {
     AddYear(session, {});
     const std::string missing = dir.File("no/such/dir/RunSummary.txt");
     const KmException e = CatchKmException(
-        [&] { session.WriteTextReportHeader(missing.c_str(), "\n"); });
+        [&] { WriteTextReportHeader(session, missing.c_str(), "\n"); });
     EXPECT_EQ(std::string(e.GetMessage()),
               "Unable to open file \"" + missing +
                   "\" for appending: No such file or directory.");

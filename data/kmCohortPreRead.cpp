@@ -1,0 +1,60 @@
+#include "data/kmCohortPreRead.h"
+
+#include <memory>
+
+#include "data/kmCohortManager.h"
+#include "foundation/KmException.h"
+#include "session/kmObservationScan.h"
+#include "session/kmSession.h"
+
+namespace {
+
+// The data file's field delimiter: the session's character for the codes 0
+// to 3, empty for any other code.
+KmString FieldDelimiterText(int iCode) {
+  return iCode >= 0 && iCode < 4 ? KmString(kmSession::GetDelimiterChar(iCode))
+                                 : KmString();
+}
+
+}  // namespace
+
+bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
+                    bool* pbVarying) {
+  KmString sDataFile;
+  session.GetString(kmStrDataFile, sDataFile);
+  kmCohortManager cohorts(
+      &session, sDataFile,
+      FieldDelimiterText(session.GetInt(kmOptFieldDelimiter)), bCalculatedRates,
+      session.GetBool(kmOptVarNamesIncluded));
+  std::unique_ptr<kmObservationScan> pScan;
+  const bool bSpreadsheet =
+      sDataFile.EndsWith(".xls") || sDataFile.EndsWith(".xlsx");
+  if (!bCalculatedRates && !bSpreadsheet) {
+    try {
+      pScan = std::make_unique<kmObservationScan>(session);
+    } catch (KmException&) {
+      pScan.reset();
+    }
+  }
+  if (pScan) {
+    cohorts.SetLineListener(
+        [&pScan](const KmString& sLine) { pScan->AddLine(sLine); });
+  }
+  cohorts.ReadAllCohorts();
+  if (cohorts.GetNumCohorts() == 0) {
+    GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
+                              "main", sDataFile.GetCString());
+  }
+  session.ClearCohortLabels();
+  if (session.GetNumByVars() > 0) {
+    for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {
+      session.AddCohortLabel(cohorts.GetCohortLabel(i));
+    }
+  }
+  session.SetBool(kmOptPerCohortMaxKinkmarks,
+                  cohorts.HasVaryingObservationCounts());
+  if (!pScan) return false;
+  // After the pre-read's counts, as the scan's own pass would add them.
+  pScan->Finish(session, pbVarying);
+  return true;
+}

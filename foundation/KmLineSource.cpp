@@ -1,0 +1,239 @@
+#include "foundation/KmLineSource.h"
+
+#include <algorithm>
+#include <cstring>
+#include <istream>
+#include <stdexcept>
+
+#include "foundation/KmException.h"
+#include "foundation/platform/KmFileSystem.h"
+
+namespace {
+
+const char kClassName[] = "KmLineSource";
+
+// Bytes read from the file per piece.
+constexpr size_t kPieceBytes = size_t{1} << 16;
+
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr size_t kByteOrderMarkBytes = 3;
+
+// 1-based number of the line that begins at byte lLineStart of the text of
+// sPath: one more than the line feeds in front of it. 0 when the file
+// cannot be read again. Counted only for a message, so nothing is kept per
+// line while reading.
+int64_t LineNumberAt(const char* sPath, bool bGzip, int64_t lLineStart) {
+  // The lines before the faulty one were read without fault, so the count
+  // never meets it; the guard makes sure a count never starts another.
+  static thread_local bool tCounting = false;
+  if (tCounting) return 0;
+  tCounting = true;
+  int64_t lLine = 0;
+  try {
+    KmLineSource again("");
+    if (again.Open(sPath, bGzip)) {
+      // Past the byte-order mark, so positions compare as in the first read.
+      again.AtEnd();
+      lLine = 1;
+      KmString sLine;
+      while (again.Tell() < lLineStart && again.ReadLine(sLine)) ++lLine;
+    }
+  } catch (KmException&) {
+    lLine = 0;
+  }
+  tCounting = false;
+  return lLine;
+}
+
+// Reads up to kPieceBytes bytes of a plain file into pBuffer and returns
+// how many. A read error ends the text where it struck, keeping the bytes
+// read before it (a stream's own block read would lose them).
+size_t ReadPlainPiece(std::istream& input, char* pBuffer) {
+  std::streambuf* pBuf = input.rdbuf();
+  size_t uGot = 0;
+  try {
+    while (uGot < kPieceBytes) {
+      const std::streamsize lReady = pBuf->in_avail();
+      if (lReady > 0) {
+        const std::streamsize lWant = std::min<std::streamsize>(
+            lReady, static_cast<std::streamsize>(kPieceBytes - uGot));
+        uGot += static_cast<size_t>(pBuf->sgetn(pBuffer + uGot, lWant));
+        continue;
+      }
+      const int c = pBuf->sbumpc();
+      if (c == std::char_traits<char>::eof()) break;
+      pBuffer[uGot++] = static_cast<char>(c);
+    }
+  } catch (const std::exception&) {
+    input.setstate(std::ios::badbit);
+  }
+  return uGot;
+}
+
+}  // namespace
+
+KmLineSource::KmLineSource(const char* sWhat)
+    : sWhat_(sWhat),
+      bGzip_(false),
+      pGz_(nullptr),
+      uBufferPos_(0),
+      lPosition_(0),
+      bEnd_(true),
+      bAtStart_(false) {}
+
+KmLineSource::~KmLineSource() { Close(); }
+
+bool KmLineSource::Open(const char* sPath) {
+  return Open(sPath, sPath != nullptr && KmString(sPath).EndsWith(".gz"));
+}
+
+bool KmLineSource::Open(const char* sPath, bool bGzip) {
+  Close();
+  if (sPath == nullptr) return false;
+  sFileName_ = sPath;
+  bGzip_ = bGzip;
+  if (bGzip_) {
+    pGz_ = km_gzopen(sPath, "rb");
+    if (pGz_ == nullptr) return false;
+  } else {
+    pPlain_ = KmGetFileSystem().OpenInput(sPath);
+    if (!pPlain_ || !pPlain_->good()) {
+      pPlain_.reset();
+      return false;
+    }
+  }
+  bEnd_ = false;
+  bAtStart_ = true;
+  return true;
+}
+
+bool KmLineSource::IsOpen() const { return pGz_ != nullptr || pPlain_; }
+
+void KmLineSource::Close() {
+  if (pGz_ != nullptr) km_gzclose(pGz_);
+  pGz_ = nullptr;
+  pPlain_.reset();
+  sBuffer_.clear();
+  uBufferPos_ = 0;
+  lPosition_ = 0;
+  bEnd_ = true;
+  bAtStart_ = false;
+}
+
+bool KmLineSource::Fill() {
+  if (bEnd_) return false;
+  sBuffer_.resize(kPieceBytes);
+  int64_t lRead = 0;
+  if (pGz_ != nullptr) {
+    // km_gzread raises on corrupt or cut-short compressed data in the call
+    // that meets it, the last one included.
+    lRead = km_gzread(pGz_, &sBuffer_[0], static_cast<unsigned>(kPieceBytes));
+  } else {
+    lRead = static_cast<int64_t>(ReadPlainPiece(*pPlain_, &sBuffer_[0]));
+  }
+  sBuffer_.resize(static_cast<size_t>(std::max<int64_t>(lRead, 0)));
+  uBufferPos_ = 0;
+  if (lRead <= 0) {
+    if (pGz_ != nullptr) km_gzconfirmend(pGz_, sFileName_.GetCString());
+    bEnd_ = true;
+  }
+  return lRead > 0;
+}
+
+void KmLineSource::SkipByteOrderMark() {
+  if (!bAtStart_) return;
+  bAtStart_ = false;
+  if (lPosition_ != 0 || !Fill()) return;
+  if (sBuffer_.compare(0, kByteOrderMarkBytes, kByteOrderMark) == 0) {
+    uBufferPos_ = kByteOrderMarkBytes;
+    lPosition_ = kByteOrderMarkBytes;
+  }
+}
+
+bool KmLineSource::ReadLine(KmString& sLine) {
+  sLine.Clear();
+  SkipByteOrderMark();
+  const int64_t lLineStart = lPosition_;
+  std::string sText;
+  bool bEnded = false;
+  while (!bEnded) {
+    if (uBufferPos_ >= sBuffer_.size() && !Fill()) break;
+    const char* pStart = sBuffer_.data() + uBufferPos_;
+    const size_t uLeft = sBuffer_.size() - uBufferPos_;
+    const void* pFeed = std::memchr(pStart, '\n', uLeft);
+    const size_t uTake =
+        pFeed != nullptr
+            ? static_cast<size_t>(static_cast<const char*>(pFeed) - pStart)
+            : uLeft;
+    if (static_cast<int64_t>(sText.size() + uTake) > kMaxLineBytes) {
+      ThrowBadLine(lLineStart, "too long");
+    }
+    sText.append(pStart, uTake);
+    bEnded = pFeed != nullptr;
+    const size_t uUsed = uTake + (bEnded ? 1 : 0);
+    uBufferPos_ += uUsed;
+    lPosition_ += static_cast<int64_t>(uUsed);
+  }
+  if (!bEnded && sText.empty()) return false;
+  if (std::memchr(sText.data(), '\0', sText.size()) != nullptr) {
+    ThrowBadLine(lLineStart, "NUL");
+  }
+  sText.erase(std::remove(sText.begin(), sText.end(), '\r'), sText.end());
+  sLine = sText;
+  return true;
+}
+
+bool KmLineSource::ReadNonBlankLine(KmString& sLine) {
+  while (ReadLine(sLine)) {
+    sLine.Trim();
+    if (!sLine.IsEmpty()) return true;
+  }
+  sLine.Clear();
+  return false;
+}
+
+bool KmLineSource::AtEnd() {
+  SkipByteOrderMark();
+  return uBufferPos_ >= sBuffer_.size() && !Fill();
+}
+
+bool KmLineSource::Seek(int64_t lPosition) {
+  if (!IsOpen() || lPosition < 0) return false;
+  bool bMoved = false;
+  if (pGz_ != nullptr) {
+    bMoved = km_gzseek(pGz_, lPosition, 0) == lPosition;
+  } else {
+    pPlain_->clear();
+    pPlain_->seekg(static_cast<std::streamoff>(lPosition), std::ios::beg);
+    bMoved = pPlain_->good() &&
+             static_cast<std::streamoff>(pPlain_->tellg()) == lPosition;
+  }
+  sBuffer_.clear();
+  uBufferPos_ = 0;
+  lPosition_ = lPosition;
+  bEnd_ = !bMoved;
+  bAtStart_ = bMoved && lPosition == 0;
+  return bMoved;
+}
+
+void KmLineSource::ThrowBadLine(int64_t lLineStart, const char* sFault) const {
+  const int64_t lLine =
+      LineNumberAt(sFileName_.GetCString(), bGzip_, lLineStart);
+  KmString sMessage;
+  sMessage << sWhat_ << " \"" << sFileName_ << "\" ";
+  if (std::strcmp(sFault, "NUL") == 0) {
+    sMessage << "is damaged: ";
+    if (lLine > 0) {
+      sMessage << "line " << static_cast<int32_t>(lLine);
+    } else {
+      sMessage << "a line";
+    }
+    sMessage << " holds a NUL byte.";
+  } else {
+    sMessage << "has no line end within " << static_cast<int32_t>(kMaxLineBytes)
+             << " bytes at line "
+             << static_cast<int32_t>(std::max<int64_t>(lLine, 1))
+             << "; it is not a text file of lines.";
+  }
+  GenerateKmInputExceptionF("%s", kClassName, sMessage.GetCString());
+}

@@ -1,0 +1,101 @@
+// KmLineSource: the one reader of text input lines, plain or gzip alike.
+#ifndef KM_FOUNDATION_KMLINESOURCE_H
+#define KM_FOUNDATION_KMLINESOURCE_H
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+
+#include "foundation/KmGzFile.h"
+#include "foundation/KmString.h"
+
+// Delivers the lines of a text file one at a time, with one set of rules
+// for every reader of data, matrix, option and ini files:
+// - a line ends at a line feed, which is not part of it; every carriage
+//   return is dropped;
+// - the text after the last line feed is the last line when it is not
+//   empty (a file that ends with its line feed has no empty line after it);
+// - a UTF-8 byte-order mark at the start of the file is skipped;
+// - a line holding a NUL byte is refused (a text file has none; read on,
+//   the byte would cut the line's text short unseen);
+// - a line longer than kMaxLineBytes is refused (a file without line ends,
+//   such as a device of zeros, would otherwise fill the memory);
+// - a gzip stream must end in its own end marker: compressed data that is
+//   corrupt or cut short is refused, never read as a shorter file.
+// A compressed file is read through the gzip reader, which also reads a
+// file that is not compressed; any other file is read as it is. A read
+// error of a plain file ends its text where it struck. Files are opened
+// through the installed KmFileSystem. Positions
+// (Tell, Seek) are offsets in the uncompressed text.
+//
+// Not thread-safe: one source serves one reader at a time.
+class KmLineSource {
+ public:
+  // Longest line accepted, in bytes before its carriage returns are dropped.
+  static constexpr int64_t kMaxLineBytes = int64_t{1} << 24;
+
+  // sWhat names the kind of file in messages, e.g. "Data file".
+  explicit KmLineSource(const char* sWhat);
+  KmLineSource(const KmLineSource&) = delete;
+  KmLineSource& operator=(const KmLineSource&) = delete;
+  ~KmLineSource();
+
+  // Opens sPath (closing any file open before): through the gzip reader
+  // when bGzip. Returns false, with nothing open, when the file cannot be
+  // opened (a missing file, a directory, no permission): each reader says
+  // in its own words which file it wanted.
+  bool Open(const char* sPath, bool bGzip);
+  // Opens sPath through the gzip reader when its name ends in ".gz".
+  bool Open(const char* sPath);
+  bool IsOpen() const;
+  void Close();
+
+  // Reads the next line into sLine (rules above) and returns true; returns
+  // false, with sLine empty, once the text is used up (and when no file is
+  // open).
+  // Throws: KmException (kind 3, source "KmLineSource") "<what> \"<file>\"
+  // is damaged: line <n> holds a NUL byte." and "<what> \"<file>\" has no
+  // line end within <max> bytes at line <n>."; the gzip reader's
+  // "Cannot read compressed file: <file>: <reason>" (source "km_gzFile")
+  // for corrupt or cut-short compressed data.
+  bool ReadLine(KmString& sLine);
+  // Reads lines until one is not empty after trimming bytes 0x01 to 0x20
+  // at both ends; sLine receives it trimmed. Returns false (sLine "") when
+  // the text ends first. Throws: as ReadLine.
+  bool ReadNonBlankLine(KmString& sLine);
+  // True when no line is left (it reads ahead to know). Throws: as
+  // ReadLine for damaged compressed data.
+  bool AtEnd();
+
+  // The offset of the next line in the uncompressed text.
+  int64_t Tell() const { return lPosition_; }
+  // Moves to lPosition, an offset that Tell gave. Returns false when the
+  // file cannot be positioned there.
+  bool Seek(int64_t lPosition);
+
+  const KmString& GetFileName() const { return sFileName_; }
+
+ private:
+  // Reads the next piece of the file into the buffer; false at its end.
+  bool Fill();
+  // Skips the byte-order mark once, before the first line of the file.
+  void SkipByteOrderMark();
+  // Throws the damaged-line error for the line that begins at lLineStart.
+  [[noreturn]] void ThrowBadLine(int64_t lLineStart, const char* sFault) const;
+
+  KmString sWhat_;
+  KmString sFileName_;
+  bool bGzip_;
+  km_gzFile pGz_;
+  std::unique_ptr<std::istream> pPlain_;
+  std::string sBuffer_;
+  size_t uBufferPos_;
+  // Offset of the buffer's next unread byte in the uncompressed text.
+  int64_t lPosition_;
+  bool bEnd_;
+  // The first line of the file is next: its byte-order mark is yet to go.
+  bool bAtStart_;
+};
+
+#endif  // KM_FOUNDATION_KMLINESOURCE_H
