@@ -112,6 +112,10 @@ kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
         Print(
             "\n\nError:  Session file name must end in .kms, .dic, or "
             ".ini!\n\n");
+        std::fprintf(stderr,
+                     "Error: Session file name must end in .kms, .dic, or "
+                     ".ini!\n");
+        std::fflush(stderr);
         throw KmRunExit{1};
       });
 }

@@ -11,6 +11,7 @@
 #include "driver/ErrorFile.h"
 #include "driver/KmRun.h"
 #include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmMatrixErrors.h"
 
 namespace {
@@ -52,6 +53,9 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
   try {
     throw;
   } catch (const KmRunExit& exit) {
+    // This run writes no error file: an earlier run's must not stand beside
+    // it as if it told why this one ended.
+    KmIO_File::RemoveFile(sErrorFile.GetCString());
     return exit.iStatus;
   } catch (...) {
     const KmException failure = CurrentFailure(sPhase);

@@ -162,6 +162,13 @@ void CheckOutputIsNotInput(const KmRunFiles& files,
   const KmString* inputs[] = {
       &files.sRunFile,   &files.sSessionFile,    &files.sDataFile,
       &sSessionDataFile, &files.sRunOptionsFile, &files.sExportOptionsFile};
+  if (KmIO_File::IsSpecialFile(files.sOutputFile.GetCString())) {
+    KmString sMessage;
+    sMessage << "The output file \"" << files.sOutputFile
+             << "\" is not a regular file (a device, a pipe or a folder); "
+                "name a file as \"Output File\" in the run file.";
+    throw KmException(sMessage.GetCString(), "main");
+  }
   for (const KmString* pInput : inputs) {
     if (!SameFile(files.sOutputFile, *pInput)) continue;
     KmString sMessage;

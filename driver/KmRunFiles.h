@@ -62,8 +62,11 @@ void ReadRunFile(KmRunFiles& files);
 // Refuses a results file that is also one of the run's inputs (the run
 // deletes and rewrites it): throws KmException "The output file \"<name>\"
 // is also an input of the run; name another \"Output File\" in the run
-// file." (source "main"). sSessionDataFile is the data file the session
-// reads, which a session-parameter file may name itself.
+// file." (source "main"); likewise "The output file \"<name>\" is not a
+// regular file (a device, a pipe or a folder); name a file as \"Output
+// File\" in the run file." for an existing name that is not a regular file.
+// sSessionDataFile is the data file the session reads, which a
+// session-parameter file may name itself.
 void CheckOutputIsNotInput(const KmRunFiles& files,
                            const KmString& sSessionDataFile);
 

@@ -335,8 +335,12 @@ void KmIO_File::WriteString(const char* sText, bool bWithNul) {
 }
 
 bool KmIO_File::RemoveFile(const char* sPath) {
-  if (sPath == nullptr) return false;
+  if (sPath == nullptr || IsSpecialFile(sPath)) return false;
   return KmGetFileSystem().Remove(sPath);
+}
+
+bool KmIO_File::IsSpecialFile(const char* sPath) {
+  return sPath != nullptr && KmGetFileSystem().IsSpecial(sPath);
 }
 
 bool KmIO_File::FileExists(const char* sPath) { return KmAccessExists(sPath); }
@@ -348,6 +352,12 @@ KmString KmIO_File::PartialName(const char* sPath) {
 }
 
 void KmIO_File::MoveIntoPlace(const char* sFrom, const char* sTo) {
+  if (IsSpecialFile(sTo)) {
+    GenerateKmExceptionF(
+        "Unable to write the file \"%s\": it is not a "
+        "regular file.",
+        kClassName, sTo);
+  }
   errno = 0;
   if (KmGetFileSystem().Rename(sFrom, sTo)) return;
   const KmString sReason = ReasonText(errno != 0 ? errno : EIO);

@@ -63,6 +63,14 @@ bool KmFileSystem::Exists(const std::string& sPath) {
   return access(KmNativePath(sPath).c_str(), F_OK) == 0;
 }
 
+bool KmFileSystem::IsSpecial(const std::string& sPath) {
+  // A symbolic link itself is not special: removing or replacing the link
+  // leaves what it points to alone.
+  struct stat info;
+  return lstat(KmNativePath(sPath).c_str(), &info) == 0 &&
+         !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
+}
+
 bool KmFileSystem::Remove(const std::string& sPath) {
   return std::remove(KmNativePath(sPath).c_str()) == 0;
 }

@@ -48,6 +48,11 @@ class KmFileSystem {
   // mode 0 answers.
   virtual bool Exists(const std::string& sPath);
 
+  // True when sPath exists and is neither a regular file nor a symbolic
+  // link (a device, a pipe, a directory): such a name must never be
+  // removed or renamed over.
+  virtual bool IsSpecial(const std::string& sPath);
+
   // Deletes the file sPath; true on success.
   virtual bool Remove(const std::string& sPath);
 

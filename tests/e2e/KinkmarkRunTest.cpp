@@ -1,6 +1,7 @@
 // Whole runs of the built kinkmark binary, as a user starts it: exit
 // statuses, console text, the files written and the error file's layout.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -72,11 +73,17 @@ TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
   WriteAll(dir.File("d.txt"), "");
   WriteAll(dir.File("run.ini"),
            "[kinkmark input files]\nSession File = a.KMS\nData File = d.txt\n");
+  // Fault: an earlier run's error file stayed beside this run's outcome.
+  WriteAll(dir.File("run.ErrorFile.txt"), "an earlier run's failure");
   const RunResult result = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(result.iStatus, 1);
-  EXPECT_EQ(result.sConsole,
-            "\n\nError:  Session file name must end in .kms, .dic, or "
-            ".ini!\n\n");
+  EXPECT_NE(result.sConsole.find(
+                "\n\nError:  Session file name must end in .kms, .dic, or "
+                ".ini!\n\n"),
+            std::string::npos);
+  EXPECT_NE(result.sConsole.find("Error: Session file name must end in "
+                                 ".kms, .dic, or .ini!\n"),
+            std::string::npos);
   EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
 }
 
@@ -231,6 +238,35 @@ TEST(KinkmarkRun, OutputsThatCannotBeWrittenEndTheRun) {
     }
     EXPECT_FALSE(fs::exists(dir.File("out.report.txt")));
     EXPECT_FALSE(fs::exists(dir.File("out.RunSummary.txt")));
+  }
+}
+
+// Fault: an output name that was a device or a pipe was replaced by a
+// regular file (as root, /dev/full itself), and the run reported success.
+TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
+  const struct {
+    const char* sPipe;  // the output name made a pipe
+    const char* sMessage;
+  } cases[] = {
+      {"out.dat", "The output file \"out.dat\" is not a regular file"},
+      {"out.report.txt",
+       "Unable to write the file \"out.report.txt\": it is not a regular "
+       "file."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sPipe);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    WriteAll(dir.File("run.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = options.ini\n"
+             "Output File = out.dat\n");
+    ASSERT_EQ(mkfifo(dir.File(c.sPipe).c_str(), 0600), 0);
+    const RunResult result = RunKinkmark(dir, "run.ini");
+    EXPECT_EQ(result.iStatus, 2) << result.sConsole;
+    EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
+        << result.sConsole;
+    EXPECT_TRUE(fs::is_fifo(dir.File(c.sPipe)));
   }
 }
 
