@@ -51,6 +51,23 @@ void DropEnclosingQuotes(KmString& sField) {
   sField = sInner;
 }
 
+KmString FieldText(const KmString& sToken) {
+  KmString sField(sToken);
+  sField.TrimLeft();
+  sField.TrimRight();
+  DropEnclosingQuotes(sField);
+  sField.TrimLeft();
+  sField.TrimRight();
+  return sField;
+}
+
+KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition) {
+  if (iPosition < 1 || static_cast<size_t>(iPosition) > vTokens.size()) {
+    return KmString();
+  }
+  return FieldText(vTokens[static_cast<size_t>(iPosition) - 1]);
+}
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -118,12 +135,7 @@ bool ReadIntegerCode(const KmString& sField, int* piValue) {
 KmString CleanField(const KmString& sToken) {
   KmString sField(sToken);
   sField.RemoveAll(',');
-  sField.TrimLeft();
-  sField.TrimRight();
-  DropEnclosingQuotes(sField);
-  sField.TrimLeft();
-  sField.TrimRight();
-  return sField;
+  return FieldText(sField);
 }
 
 bool ReadNumber(const KmString& sField, const KmString& sMissing,

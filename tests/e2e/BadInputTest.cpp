@@ -338,7 +338,8 @@ namespace {
 struct DataCase {
   const char* sName;
   const char* sSession;   // session file of "common"
-  const char* sFind;      // every occurrence is replaced; nullptr: sReplace
+  const char* sFind;      // every occurrence is replaced (a leading "^":
+                          // at the start of a line); nullptr: sReplace
   const char* sReplace;   // is put in front of the data
   const char* sDataFile;  // the run file's "Data File"
   const char* sMessage;   // part of the error message; nullptr: completes
@@ -393,16 +394,30 @@ const DataCase kDataCases[] = {
      "Data File = data.csv"},
     {"numeric by-variable without format", "noformat.ini", nullptr, "",
      "data.csv", nullptr, "out.finalselectedmodelexport.txt", "\n2;"},
+    // Fault: an empty by-variable field was read as the code 0, and the
+    // run labelled its cohort with another cohort's label.
+    {"empty by-variable field", "se.ini", "^1,", ",", "data.csv",
+     "Data file \"data.csv\", line 1, column 1: the by variable Site is "
+     "empty.  Every record needs a value for each by variable.",
+     "kmCohortManager", nullptr},
+    // Fault: a quoted by-variable value was split at its comma, and every
+    // export labelled its cohort "North.
+    {"quoted by-variable text holding the delimiter", "region.ini", ",2000000",
+     ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
+     "\nNorth, coast;East;2005;57.70;"},
 };
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
-// in front).
+// in front; "^" in front of sFind: only where a line starts).
 std::string Edited(std::string sText, const DataCase& c) {
   if (c.sFind == nullptr) return c.sReplace + sText;
-  const std::string sFind(c.sFind);
+  const bool bLineStart = c.sFind[0] == '^';
+  const std::string sFind(c.sFind + (bLineStart ? 1 : 0));
   for (size_t i = sText.find(sFind); i != std::string::npos;
-       i = sText.find(sFind, i + std::strlen(c.sReplace))) {
+       i = sText.find(sFind, i + 1)) {
+    if (bLineStart && i > 0 && sText[i - 1] != '\n') continue;
     sText.replace(i, sFind.size(), c.sReplace);
+    i += std::strlen(c.sReplace) - 1;
   }
   return sText;
 }

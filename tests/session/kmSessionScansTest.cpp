@@ -129,6 +129,22 @@ TEST(kmSessionScans, PlainScanCases) {
        {3, 3},
        false,
        3},
+      // Fault: lines were trimmed of their leading tab, so the year was
+      // read from the column after it: counts [1, 3, 3, 13].
+      {"leading empty field of tab lines",
+       [] {
+         std::string s;
+         for (int y = 2000; y < 2010; ++y) {
+           s += "\t" + std::to_string(y) + "\t" + std::to_string(y % 3) + "\n";
+         }
+         return s;
+       }() +
+           Cohorts({{}, Years(2000, 10)}),
+       false,
+       0,
+       {10, 10},
+       false,
+       10},
       {"empty file", "", false, 0, {}, false, 0},
       // Lines without the year field have no increasing value.
       {"too few fields", "1\n1\n", false, 0, {1, 1}, false, 1},
