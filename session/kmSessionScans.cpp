@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -42,18 +43,21 @@ class FieldReader {
   }
   char Delimiter() const { return sDelimiter_[0]; }
   // Field iColumn (0-based) of sLine, trimmed of blanks at both ends; ""
-  // when the line has fewer fields.
-  KmString Field(const KmString& sLine, int32_t iColumn) {
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-    KmString sField;
-    tokenizer.GetToken(sField, iColumn);
-    sField.Trim();
-    return sField;
+  // when the line has fewer fields. Quoted sections are not split, as the
+  // data readers split records.
+  KmString Field(const KmString& sLine, int32_t iColumn) const {
+    std::vector<KmString> vTokens;
+    KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens);
+    if (iColumn < 0 || static_cast<size_t>(iColumn) >= vTokens.size()) {
+      return KmString();
+    }
+    return vTokens[static_cast<size_t>(iColumn)].Trim();
   }
   // The number of fields of sLine.
-  int32_t NumFields(const KmString& sLine) {
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-    return tokenizer.GetNumTokens();
+  int32_t NumFields(const KmString& sLine) const {
+    std::vector<KmString> vTokens;
+    KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens);
+    return static_cast<int32_t>(vTokens.size());
   }
 
  private:
@@ -138,11 +142,7 @@ kmObservationScan::kmObservationScan(const kmSession& session)
 }
 
 KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
-  KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-  KmString sField;
-  tokenizer.GetToken(sField, iIndepColumn_);
-  sField.Trim();
-  return sField;
+  return FieldReader(sDelimiter_[0]).Field(sLine, iIndepColumn_);
 }
 
 void kmObservationScan::AddLine(const KmString& sRawLine) {

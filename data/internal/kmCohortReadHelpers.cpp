@@ -33,14 +33,7 @@ int RoleColumn(const kmSession& session, int iRole) {
 
 void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
                  std::vector<KmString>& vTokens) {
-  KmStringTokenizer tokenizer;
-  tokenizer.SetDelimiter(sDelimiter.GetCString());
-  tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
-  const int32_t lCount = tokenizer.GetNumTokens();
-  vTokens.assign(static_cast<size_t>(lCount), KmString());
-  for (int32_t t = 0; t < lCount; ++t) {
-    tokenizer.GetToken(vTokens[static_cast<size_t>(t)], t);
-  }
+  KmStringTokenizer::SplitRecord(sLine, sDelimiter, vTokens);
 }
 
 void DropEnclosingQuotes(KmString& sField) {

@@ -145,6 +145,15 @@ TEST(kmSessionScans, PlainScanCases) {
        {10, 10},
        false,
        10},
+      // Fault: the quoted first field was split at its tab, and the year
+      // read from the field after it.
+      {"quoted field holding the delimiter",
+       "\"a\tb\"\t2000\t0\n\"a\tb\"\t2001\t0\n\"a\tb\"\t2002\t0\n",
+       false,
+       0,
+       {3},
+       false,
+       3},
       {"empty file", "", false, 0, {}, false, 0},
       // Lines without the year field have no increasing value.
       {"too few fields", "1\n1\n", false, 0, {1, 1}, false, 1},
