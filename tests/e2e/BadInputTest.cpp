@@ -345,6 +345,7 @@ struct DataCase {
   const char* sMessage;   // part of the error message; nullptr: completes
   const char* sSource;    // the error file's source, or the file to search
   const char* sExpect;    // for a completed run, text of that file
+  const char* sExportOptions = nullptr;  // an export options file's text
 };
 
 const DataCase kDataCases[] = {
@@ -404,7 +405,8 @@ const DataCase kDataCases[] = {
     // export labelled its cohort "North.
     {"quoted by-variable text holding the delimiter", "region.ini", ",2000000",
      ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
-     "\nNorth, coast;East;2005;57.70;"},
+     "\n\"North, coast\",East,2005.000000000,57.700000000,",
+     "[Export Options]\nfield delimiter = comma\nexport data = true\n"},
 };
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
@@ -432,11 +434,15 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     km_test::WriteAll(dir.File("options.ini"),
                       "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
                       "num permutations = 9\n");
-    km_test::WriteAll(dir.File("run.ini"),
-                      std::string("[Kinkmark Input Files]\nSession File = ") +
-                          c.sSession + "\nData File = " + c.sDataFile +
-                          "\nRun Options File = options.ini\n"
-                          "Output File = out.kmo\n");
+    std::string sRun = std::string("[Kinkmark Input Files]\nSession File = ") +
+                       c.sSession + "\nData File = " + c.sDataFile +
+                       "\nRun Options File = options.ini\n"
+                       "Output File = out.kmo\n";
+    if (c.sExportOptions != nullptr) {
+      km_test::WriteAll(dir.File("export.ini"), c.sExportOptions);
+      sRun += "Export Options File = export.ini\n";
+    }
+    km_test::WriteAll(dir.File("run.ini"), sRun);
     const auto result = km_e2e::RunKinkmark(dir, "run.ini");
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
