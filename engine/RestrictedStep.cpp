@@ -19,12 +19,15 @@ namespace {
 constexpr int kMaxPinned = kRestrictedStepMaxKinkmarks;
 constexpr int kMaxCoefs = 2 * kRestrictedStepMaxKinkmarks + 2;
 
-// B(i, j), 1-based, of a symmetric band matrix of bandwidth 1 from its band
-// storage, in which row r keeps B(r, r - 1) and then B(r, r).
-double BandAt(const double* pBand, int i, int j) {
-  if (i < j) std::swap(i, j);
-  if (i - j > 1) return 0.0;
-  return pBand[2 * (i - 1) + (i == j ? 1 : 0)];
+// Sum over j = c - 1, c, c + 1 (within 1..N) of v(j) B(j, c), 1-based, for
+// the symmetric band matrix B of bandwidth 1 in band storage (row r keeps
+// B(r, r - 1), then B(r, r)): from 0.0, the terms in that order.
+double BandTimes(const double* pBand, int N, int c, const double* v) {
+  double dSum = 0.0;
+  if (c > 1) dSum += v[c - 2] * pBand[2 * (c - 1)];
+  dSum += v[c - 1] * pBand[2 * (c - 1) + 1];
+  if (c < N) dSum += v[c] * pBand[2 * c];
+  return dSum;
 }
 
 // LU factorisation in place of the n x n row-major a, with partial pivoting:
@@ -107,11 +110,7 @@ void BandQuadraticForm(const double* pB, const double* pRq, int q, int N,
   double mRqB[kMaxPinned * kMaxCoefs];
   for (int i = 0; i < q; ++i) {
     for (int c = 1; c <= N; ++c) {
-      double dSum = 0.0;
-      for (int j = std::max(1, c - 1); j <= std::min(N, c + 1); ++j) {
-        dSum += pRq[i * N + j - 1] * BandAt(pB, j, c);
-      }
-      mRqB[i * N + c - 1] = dSum;
+      mRqB[i * N + c - 1] = BandTimes(pB, N, c, pRq + i * N);
     }
   }
   for (int i = 0; i < q; ++i) {
@@ -129,9 +128,10 @@ int PinnedKinkmarks(const NEWMAT::ColumnVector& choices, int k, int* pPinned,
                     bool& bAfterGap) {
   int q = 0;
   bAfterGap = false;
+  const double* pChoices = choices.Store();
   for (int m = 1; m <= k; ++m) {
-    if (choices(m) >= 2.0) pPinned[q++] = m;
-    if (choices(m) > 2.0) bAfterGap = true;
+    if (pChoices[m - 1] >= 2.0) pPinned[q++] = m;
+    if (pChoices[m - 1] > 2.0) bAfterGap = true;
   }
   return q;
 }
@@ -163,20 +163,25 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
 
   const double* pB = B.Store();
   const double* pBeta = beta.Store();
-  double mRq[kMaxPinned * kMaxCoefs] = {};
+  // Only the q rows in use are cleared: the step runs for every choice
+  // combination, and clearing the whole array took as long as the rest.
+  double mRq[kMaxPinned * kMaxCoefs];
+  std::fill(mRq, mRq + q * N, 0.0);
   double mSq[kMaxPinned * kMaxPinned];
   for (int r = 0; r < q; ++r) {
     const int m = vPinned[r];
     double* pRow = mRq + r * N;
     if (bAfterGap) {
+      const double dLocation = locations.Store()[m - 1];
       pRow[2 * m - 2] = 1.0;
-      pRow[2 * m - 1] = locations(m);
+      pRow[2 * m - 1] = dLocation;
       pRow[2 * m] = -1.0;
-      pRow[2 * m + 1] = -locations(m);
+      pRow[2 * m + 1] = -dLocation;
     } else {
       const double* pR = R.Store() + (m - 1) * N;
       std::copy(pR, pR + N, pRow);
-      for (int r2 = 0; r2 < q; ++r2) mSq[r * q + r2] = S(m, vPinned[r2]);
+      const double* pS = S.Store() + (m - 1) * S.Ncols();
+      for (int r2 = 0; r2 < q; ++r2) mSq[r * q + r2] = pS[vPinned[r2] - 1];
     }
   }
   if (bAfterGap) BandQuadraticForm(pB, mRq, q, N, mSq);
@@ -195,16 +200,11 @@ bool RestrictedStep(const NEWMAT::SymmetricBandMatrix& B,
 
   // dBeta = (B Rq') u.
   if (dBeta.Nrows() != N) dBeta.ReSize(N);
+  double* pDBeta = dBeta.Store();
   for (int r = 1; r <= N; ++r) {
-    double dSum = 0.0;
-    for (int c = 0; c < q; ++c) {
-      double dBRq = 0.0;
-      for (int j = std::max(1, r - 1); j <= std::min(N, r + 1); ++j) {
-        dBRq += BandAt(pB, r, j) * mRq[c * N + j - 1];
-      }
-      dSum = c == 0 ? dBRq * u[0] : dSum + dBRq * u[c];
-    }
-    dBeta(r) = dSum;
+    double dSum = BandTimes(pB, N, r, mRq) * u[0];
+    for (int c = 1; c < q; ++c) dSum += BandTimes(pB, N, r, mRq + c * N) * u[c];
+    pDBeta[r - 1] = dSum;
   }
   double dTU = t[0] * u[0];
   for (int i = 1; i < q; ++i) dTU += t[i] * u[i];

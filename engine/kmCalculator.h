@@ -136,6 +136,13 @@ class kmCalculator {
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
   void PreCalcXWX();
 
+  // mXWX = X' W* X, weighted as PreCalcXWX, for the model with kinkmarks at
+  // vLocations (shifted units, anywhere, not only on the grid): X holds
+  // columns 1 and 2 of *pDataX and one hinge max(x - tau_j, 0) per
+  // kinkmark. The matrix the MBIC of a model with those kinkmarks needs.
+  void ModelCrossProducts(const NEWMAT::ColumnVector& vLocations,
+                          NEWMAT::SymmetricMatrix& mXWX);
+
   // With Y the first iNumDataSets columns of *pDataY (rows 1..n) and the
   // per-observation multipliers v: mXWY = M' W* Y ((K + 2) x iNumDataSets)
   // and vYWY(j) = y_j' W* y_j for j = 1..iNumDataSets. In mode 0 W* is
@@ -493,9 +500,9 @@ class kmCalculator {
   // Hudson's search for data set j (1 observed, >= 2 permuted) with k
   // kinkmarks over every admissible segmentation: best(j) becomes the smallest
   // continuous-fit total when not larger; for j = 1, when it fell strictly,
-  // locations and coefficients (3k + 2) become the winning fit's.
-  // The continuity constraints of each segmentation searched are formed
-  // from the table as it is reached.
+  // locations and coefficients (3k + 2) become the winning fit's, and
+  // mWork its X'WX (ModelCrossProducts). The continuity constraints of each
+  // segmentation searched are formed from the table as it is reached.
   void Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
                NEWMAT::ColumnVector& locations,
                NEWMAT::ColumnVector& coefficients, NEWMAT::ColumnVector& best);

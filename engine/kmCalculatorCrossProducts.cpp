@@ -1,5 +1,5 @@
-// kmCalculator: PreCalcXWX, PreCalcXWY, PreCalcXWYAboutLine, IsPerfectFit,
-// Invert.
+// kmCalculator: PreCalcXWX, ModelCrossProducts, PreCalcXWY,
+// PreCalcXWYAboutLine, IsPerfectFit, Invert.
 //
 // The searches assemble each candidate model's small normal equations by
 // index from the cross products of the full design computed here, so the
@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmGridEnumeration.h"
+#include "engine/kmPlainProducts.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -43,6 +45,21 @@ Matrix ScaleRows(const Matrix& mM, const ColumnVector& vD, int n) {
     for (int j = 1; j <= mOut.Ncols(); ++j) mOut(i, j) *= d;
   }
   return mOut;
+}
+
+// mOut = M' W* M for the design mM (n rows): in mode 0 only the diagonal
+// of W counts, and scaling rows costs n (K + 2)^2 instead of n^2 (K + 2).
+void WeightedCrossProducts(const Matrix& mM, const Matrix& mW, int iMode, int n,
+                           SymmetricMatrix& mOut) {
+  Matrix mWM;
+  if (iMode == 0) {
+    ColumnVector vD(n);
+    for (int i = 1; i <= n; ++i) vD(i) = mW(i, i);
+    mWM = ScaleRows(mM, vD, n);
+  } else {
+    mWM = mW * mM;
+  }
+  mOut << mM.t() * mWM;
 }
 
 void RequireDesign(const Matrix* pX0, const Matrix* pW, int n) {
@@ -87,22 +104,16 @@ Matrix WeightRows(const Matrix& mY, int iMode, const Matrix& mW,
 
 // vSums(j) = y_j' (W* y_j), column by column, summed in the order of the
 // library's 1 x 1 product (the first term, then the others one by one)
-// without forming the column temporaries.
-void SumsOfSquares(const Matrix& mY, const Matrix& mWY, int iNumDataSets,
+// without forming the column temporaries. Y and W*Y are n rows of
+// iStrideY and iStrideWY values.
+void SumsOfSquares(const double* pY, int iStrideY, const double* pWY,
+                   int iStrideWY, int n, int iNumDataSets,
                    ColumnVector& vSums) {
-  const int n = mY.Nrows();
-  if (mWY.Nrows() != n || mY.Ncols() < iNumDataSets ||
-      mWY.Ncols() < iNumDataSets || vSums.Nrows() < iNumDataSets) {
+  if (vSums.Nrows() < iNumDataSets) {
     GenerateKmExceptionF(
-        "Sums of squares of %d data sets need %d x %d products; they are "
-        "%d x %d and %d x %d with %d entries for the sums.",
-        kClassName, iNumDataSets, n, iNumDataSets, mY.Nrows(), mY.Ncols(),
-        mWY.Nrows(), mWY.Ncols(), vSums.Nrows());
+        "Sums of squares of %d data sets need as many entries; there are %d.",
+        kClassName, iNumDataSets, vSums.Nrows());
   }
-  const int iStrideY = mY.Ncols();
-  const int iStrideWY = mWY.Ncols();
-  const double* pY = mY.Store();
-  const double* pWY = mWY.Store();
   for (int j = 0; j < iNumDataSets; ++j) {
     double dSum = 0.0;
     if (n > 0) dSum = pY[j] * pWY[j];
@@ -113,6 +124,117 @@ void SumsOfSquares(const Matrix& mY, const Matrix& mWY, int iNumDataSets,
   }
 }
 
+// The work of PreCalcXWYAboutLine on plain arrays, in one allocation: the
+// levels (D), the data less level and line (n x D), the two base columns
+// and their weighted form (n x 2 each), W* times the data (n x D) and the
+// base columns' X'W* Y (2 x D).
+struct LineWork {
+  LineWork(int n, int D)
+      : v(2 * static_cast<size_t>(n) * D + 4 * static_cast<size_t>(n) +
+          3 * static_cast<size_t>(D)),
+        pLevel(v.data()),
+        pY(pLevel + D),
+        pX0(pY + static_cast<size_t>(n) * D),
+        pWX0(pX0 + 2 * n),
+        pWY(pWX0 + 2 * n),
+        pH(pWY + static_cast<size_t>(n) * D) {}
+  std::vector<double> v;
+  double* pLevel;
+  double* pY;
+  double* pX0;
+  double* pWX0;
+  double* pWY;
+  double* pH;
+};
+
+// Y := Y - X0 L for the n x 2 base columns and the 2 x D line L, each
+// element as the library's product and difference form it.
+void SubtractLine(const double* pX0, const double* pLine, int n, int D,
+                  const double* pFrom, int iStrideFrom, double* pY) {
+  for (int i = 0; i < n; ++i) {
+    for (int c = 0; c < D; ++c) {
+      double dFit = pX0[2 * i] * pLine[c];
+      dFit += pX0[2 * i + 1] * pLine[D + c];
+      pY[i * D + c] = pFrom[i * iStrideFrom + c] - dFit;
+    }
+  }
+}
+
+// The weighted least-squares line of each column of w.pY on the base
+// columns, into pLine (2 x D; zero when the base columns are aliased).
+void FitLines(LineWork& w, int n, int D, int iMode, const double* pW,
+              const double* pV, double* pLine) {
+  km_plain::WeightRows(w.pX0, n, 2, iMode, pW, pV, w.pWX0);
+  km_plain::WeightRows(w.pY, n, D, iMode, pW, pV, w.pWY);
+  // X0'W*X0; the off-diagonal element is (1, 2), the one the library's
+  // product into a symmetric matrix forms.
+  double a[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int r = 0; r < n; ++r) a[0] += w.pX0[2 * r] * w.pWX0[2 * r];
+  for (int r = 0; r < n; ++r) a[1] += w.pX0[2 * r] * w.pWX0[2 * r + 1];
+  for (int r = 0; r < n; ++r) a[3] += w.pX0[2 * r + 1] * w.pWX0[2 * r + 1];
+  a[2] = a[1];
+  double dInv[4];
+  int16_t iRank = 0;
+  if (!InvertSymmetric(2, a, 2, dInv, iRank)) {
+    for (int e = 0; e < 2 * D; ++e) pLine[e] = 0.0;
+    return;
+  }
+  km_plain::TransposeTimes(w.pX0, n, 2, 2, w.pWY, D, w.pH);
+  // The inverse is symmetric, taken from its lower triangle.
+  dInv[1] = dInv[2];
+  for (int i = 0; i < 2; ++i) {
+    for (int c = 0; c < D; ++c) {
+      double dSum = 0.0;
+      dSum += dInv[2 * i] * w.pH[c];
+      dSum += dInv[2 * i + 1] * w.pH[D + c];
+      pLine[i * D + c] = dSum;
+    }
+  }
+}
+
+// PreCalcXWYAboutLine on plain arrays, for the shapes it checked: mDesign
+// (n x (K + 2)), mW (n x n), the first D columns of mData (n rows), pV the
+// multipliers (null in mode 3). Every sum is the library's, in its order.
+void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
+                       const Matrix& mData, int n, int D, int iMode,
+                       const double* pV, Matrix& mXWZ, ColumnVector& vZWZ,
+                       Matrix& mLine) {
+  const double* pData = mData.Store();
+  const int iStrideY = mData.Ncols();
+  const int iCols = mDesign.Ncols();
+  const double* pDesign = mDesign.Store();
+  LineWork w(n, D);
+  // First the level: each data set less its mean on column 1, a
+  // subtraction without rounding for values near their mean.
+  for (int c = 0; c < D; ++c) {
+    double dSum = 0.0;
+    for (int i = 0; i < n; ++i) dSum += pData[i * iStrideY + c];
+    w.pLevel[c] = dSum / n;
+    w.pH[c] = w.pLevel[c];
+    w.pH[D + c] = 0.0;
+  }
+  for (int i = 0; i < n; ++i) {
+    w.pX0[2 * i] = pDesign[i * iCols];
+    w.pX0[2 * i + 1] = pDesign[i * iCols + 1];
+  }
+  SubtractLine(w.pX0, w.pH, n, D, pData, iStrideY, w.pY);
+  // Then the weighted line of what is left. Its own rounding does not
+  // matter: whatever line is taken out, every candidate model refits it
+  // exactly.
+  mLine.ReSize(2, D);
+  double* pLine = mLine.Store();
+  FitLines(w, n, D, iMode, mW.Store(), pV, pLine);
+  SubtractLine(w.pX0, pLine, n, D, w.pY, D, w.pY);
+  for (int c = 0; c < D; ++c) {
+    pLine[c] += w.pLevel[c];
+    pLine[D + c] += 0.0;
+  }
+  km_plain::WeightRows(w.pY, n, D, iMode, mW.Store(), pV, w.pWY);
+  mXWZ.ReSize(iCols, D);
+  km_plain::TransposeTimes(pDesign, n, iCols, iCols, w.pWY, D, mXWZ.Store());
+  SumsOfSquares(w.pY, D, w.pWY, D, n, D, vZWZ);
+}
+
 }  // namespace
 
 void kmCalculator::PreCalcXWX() {
@@ -121,19 +243,34 @@ void kmCalculator::PreCalcXWX() {
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
-      const Matrix& mM = *pX0;
-      Matrix mWM;
-      if (iMode == 0) {
-        // Only the diagonal of W counts in this mode; scaling rows costs
-        // n (K + 2)^2 instead of n^2 (K + 2).
-        ColumnVector vD(n);
-        for (int i = 1; i <= n; ++i) vD(i) = (*pWeightMatrix)(i, i);
-        mWM = ScaleRows(mM, vD, n);
-      } else {
-        mWM = (*pWeightMatrix) * mM;
-      }
       if (pXWX == nullptr) pXWX = std::make_unique<SymmetricMatrix>();
-      *pXWX << mM.t() * mWM;
+      WeightedCrossProducts(*pX0, *pWeightMatrix, iMode, n, *pXWX);
+    });
+  });
+}
+
+void kmCalculator::ModelCrossProducts(const ColumnVector& vLocations,
+                                      SymmetricMatrix& mXWX) {
+  WithCallPath("ModelCrossProducts()", kClassName, [&] {
+    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int n = iNumObs;
+    if (pDataX == nullptr || pDataX->Nrows() < n || pDataX->Ncols() < 2) {
+      GenerateKmException(
+          "The observations must be loaded before a model's cross products "
+          "are formed.",
+          kClassName);
+    }
+    WithMatrixErrorsAsKm("kmCalculator::ModelCrossProducts()", [&] {
+      const int k = vLocations.Nrows();
+      Matrix mDesign(n, k + 2);
+      mDesign.Columns(1, 2) = pDataX->SubMatrix(1, n, 1, 2);
+      for (int j = 1; j <= k; ++j) {
+        for (int r = 1; r <= n; ++r) {
+          mDesign(r, j + 2) = km_grid::Hinge((*pDataX)(r, 2), vLocations(j));
+        }
+      }
+      RequireDesign(&mDesign, pWeightMatrix.get(), n);
+      WeightedCrossProducts(mDesign, *pWeightMatrix, iMode, n, mXWX);
     });
   });
 }
@@ -150,7 +287,8 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
       const Matrix mWY = WeightRows(mY, iMode, *pWeightMatrix, vMultipliers, n);
       mXWY = pX0->t() * mWY;
-      SumsOfSquares(mY, mWY, iNumDataSets, vYWY);
+      SumsOfSquares(mY.Store(), mY.Ncols(), mWY.Store(), mWY.Ncols(), n,
+                    iNumDataSets, vYWY);
     });
   });
 }
@@ -170,35 +308,16 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
           kClassName);
     }
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWYAboutLine()", [&] {
-      const Matrix& mW = *pWeightMatrix;
-      const Matrix mX0 = pX0->SubMatrix(1, n, 1, 2);
-      // First the level: each data set less its mean on column 1, a
-      // subtraction without rounding for values near their mean.
-      Matrix mLevel(2, iNumDataSets);
-      mLevel = 0.0;
-      for (int j = 1; j <= iNumDataSets; ++j) {
-        double dSum = 0.0;
-        for (int i = 1; i <= n; ++i) dSum += (*pDataY)(i, j);
-        mLevel(1, j) = dSum / n;
+      if (iNumDataSets < 1 || pDataY->Nrows() < n ||
+          pDataY->Ncols() < iNumDataSets ||
+          (iMode != 3 && vMultipliers.Nrows() < n)) {
+        // The library's error for what does not fit.
+        WeightRows(pDataY->SubMatrix(1, n, 1, iNumDataSets), iMode,
+                   *pWeightMatrix, vMultipliers, n);
       }
-      const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets) - mX0 * mLevel;
-      // Then the weighted line of what is left. Its own rounding does
-      // not matter: whatever line is taken out, every candidate model
-      // refits it exactly.
-      const Matrix mWX0 = WeightRows(mX0, iMode, mW, vMultipliers, n);
-      const Matrix mWY = WeightRows(mY, iMode, mW, vMultipliers, n);
-      SymmetricMatrix mG0;
-      mG0 << mX0.t() * mWX0;
-      SymmetricMatrix mG0Inv;
-      int16_t iRank = 0;
-      mLine.ReSize(2, iNumDataSets);
-      mLine = 0.0;
-      if (Invert(2, mG0, mG0Inv, iRank)) mLine = mG0Inv * (mX0.t() * mWY);
-      const Matrix mZ = mY - mX0 * mLine;
-      mLine += mLevel;
-      const Matrix mWZ = WeightRows(mZ, iMode, mW, vMultipliers, n);
-      mXWZ = pX0->t() * mWZ;
-      SumsOfSquares(mZ, mWZ, iNumDataSets, vZWZ);
+      ProductsAboutLine(*pX0, *pWeightMatrix, *pDataY, n, iNumDataSets, iMode,
+                        iMode == 3 ? nullptr : vMultipliers.Store(), mXWZ, vZWZ,
+                        mLine);
     });
   });
 }

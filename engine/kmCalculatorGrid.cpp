@@ -23,6 +23,7 @@
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmGridEnumeration.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -95,10 +96,8 @@ int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
       mDesign.Columns(1, 2) = pDataX->Columns(1, 2);
       for (int p = 1; p <= K; ++p) {
         const double dG = (*pGridValues)(p);
-        for (int r = 1; r <= n; ++r) {
-          const double dDiff = x(r) - dG;
-          mDesign(r, p + 2) = dDiff > 0.0 ? dDiff : 0.0;
-        }
+        for (int r = 1; r <= n; ++r)
+          mDesign(r, p + 2) = km_grid::Hinge(x(r), dG);
       }
       if (pX0 == nullptr) pX0 = std::make_unique<Matrix>();
       *pX0 = mDesign;

@@ -90,7 +90,6 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       mProfile.ReSize(K, k);
       mProfile = kNoFit;
 
-      RowVector vCols;
       RowVector vBestCols(iNumCols);
       vBestCols = 0.0;
       // The search fits the data less their straight line, which keeps the
@@ -103,11 +102,7 @@ void kmCalculator::GridSearch(int iNumDataSets, uint16_t k,
       vOnes = 1.0;
       PreCalcXWYAboutLine(1, vOnes, mXWYAll, vYWY, mLine);
 
-      Matrix mXWYWork;
-      Matrix mXWXWork;
-      km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, 1, vCols, mXWXWork,
-                                  mXWYWork);
-      mWork << mXWXWork;
+      km_grid::StartCrossProductWork(*pXWX, iNumCols, mWork);
       ColumnVector vBestCoef;
       double dBestQ = kNoFit;
       km_grid::CandidateFit fit(*pXWX, mXWYAll, iNumCols);
@@ -154,7 +149,11 @@ void kmCalculator::Search(uint16_t k, int16_t iK, double dYWY,
     // WLS's rule for a residual sum that rounding took below zero.
     const double dBound = calc_PerfectFitBound(dYWY, dYWY);
     double* pProfile = mProfile.Store();
-    Matrix mXWX;
+    // Only the columns of a new best model are kept while searching; its
+    // fit is repeated once at the end, with the same arithmetic and so the
+    // same figures, for its coefficients and X'WX.
+    int iBestCols[km_grid::CandidateFit::kMaxCols] = {};
+    bool bImproved = false;
     auto onFit = [&] {
       fit.Fit();
       double dQ = fit.Sse(1, dYWY);
@@ -165,15 +164,19 @@ void kmCalculator::Search(uint16_t k, int16_t iK, double dYWY,
         if (dCell > dQ) dCell = dQ;
       }
       if (dBestQ > dQ) {
-        for (int c = 1; c <= iNumCols; ++c) vBestCols(c) = fit.Column(c);
-        fit.CopyCoefficients(vBestCoef);
-        fit.CopyCrossProducts(mXWX);
-        mWork << mXWX;
+        for (int c = 1; c <= iNumCols; ++c) iBestCols[c - 1] = fit.Column(c);
+        bImproved = true;
         dBestQ = dQ;
       }
     };
     const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
     km_grid::EnumeratePlacements(0, iFirst, k, iK, *pGridAux, fit, pProgress,
                                  onFit);
+    if (!bImproved) return;
+    for (int c = 1; c <= iNumCols; ++c) vBestCols(c) = iBestCols[c - 1];
+    for (int c = 3; c <= iNumCols; ++c) fit.SetColumn(c, iBestCols[c - 1]);
+    fit.Fit();
+    fit.CopyCoefficients(vBestCoef);
+    fit.CopyCrossProducts(mWork);
   });
 }

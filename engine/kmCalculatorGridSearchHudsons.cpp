@@ -41,7 +41,6 @@
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
-using NEWMAT::RowVector;
 
 namespace {
 
@@ -98,14 +97,7 @@ void kmCalculator::GridSearchForHudsons(
         pProgress->SetPosition(pProgress->GetMinimum());
       }
 
-      RowVector vCols;
-      // The elements outside the leading 2 x 2 block are filled per
-      // model; they start at zero so mWork holds no stale values.
-      Matrix mXWYWork;
-      Matrix mXWXWork;
-      km_grid::StartCandidateWork(*pXWX, mXWYAll, iNumCols, kNumDataSets, vCols,
-                                  mXWXWork, mXWYWork);
-      mWork << mXWXWork;
+      km_grid::StartCrossProductWork(*pXWX, iNumCols, mWork);
       km_grid::CandidateFit fit(*pXWX, mXWYAll, iNumCols);
       Search_Hudsons(j, k, static_cast<int16_t>(K), vYWY(kNumDataSets), fit,
                      vResidSum, pProgress);

@@ -28,8 +28,9 @@
 // larger. For j = 1 only, and only when best(1) ends strictly below its
 // value on entry, locations becomes the k winning kinkmark locations
 // (unpinned ones rounded to six decimals) and coefficients the 3k+2
-// vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k). Does
-// nothing for k <= 0.
+// vector (a_1..a_{k+1}, b_1..b_{k+1}, b_{m+1} - b_m for m = 1..k), and
+// mWork the X'WX of the design with those kinkmarks. Does nothing for
+// k <= 0.
 // Throws "There is no admissible segmentation with k kinkmarks for n
 // observations." when the options leave none.
 // REQUIRES: Partitions (or PartitionSSEs(table, j)) has filled table for
@@ -337,6 +338,8 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
         for (int m = 1; m <= k; ++m) {
           coefficients(2 * k + 2 + m) = vBestBeta(2 * m + 2) - vBestBeta(2 * m);
         }
+        // The model is now this one, not the grid's: so is its X'WX.
+        ModelCrossProducts(locations, mWork);
       }
     });
   });

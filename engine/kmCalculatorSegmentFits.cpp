@@ -93,29 +93,67 @@ std::vector<double> LessLine(const Matrix& mX, const Matrix& mY,
   return vZ;
 }
 
-// X'Wz of the run i..j (2 x 1).
-Matrix RunXWy(const Matrix& mX, const std::vector<double>& vZ, const Matrix& mW,
-              int i, int j) {
-  Matrix mXWy(2, 1);
-  mXWy = 0.0;
-  for (int r = i; r <= j; ++r) {
-    const double dWy = mW(r, r) * vZ[r - 1];
-    mXWy(1, 1) += mX(r, 1) * dWy;
-    mXWy(2, 1) += mX(r, 2) * dWy;
+// Plain views of the observations: x(r, c) of *pDataX, the weight W(r, r)
+// and the data less their line, 1-based r.
+struct RunData {
+  RunData(const Matrix& mX, const Matrix& mW, const std::vector<double>& vZ)
+      : pX(mX.Store()),
+        iXStride(mX.Ncols()),
+        pW(mW.Store()),
+        iWStride(mW.Ncols()),
+        pZ(vZ.data()) {}
+  double x(int r, int c) const { return pX[(r - 1) * iXStride + c - 1]; }
+  double w(int r) const { return pW[(r - 1) * iWStride + r - 1]; }
+  double z(int r) const { return pZ[r - 1]; }
+  const double* pX;
+  int iXStride;
+  const double* pW;
+  int iWStride;
+  const double* pZ;
+};
+
+// The fit of the run i..j with (X'WX)^-1 mInverse (2 x 2): its intercept and
+// slope, (X'WX)^-1 X'Wz summed as the library's product, into pBeta[0..1].
+void RunBeta(const RunData& d, const Matrix& mInverse, int i, int j,
+             double* pBeta) {
+  if (mInverse.Nrows() != 2 || mInverse.Ncols() != 2) {
+    Matrix mXWz(2, 1);
+    mXWz = 0.0;
+    const Matrix mProduct = mInverse * mXWz;  // the library's error, if any
+    GenerateKmExceptionF("The run %d..%d has a %d x %d inverse, not 2 x 2.",
+                         kClassName, i, j, mInverse.Nrows(), mInverse.Ncols());
   }
-  return mXWy;
+  double dXWz1 = 0.0;
+  double dXWz2 = 0.0;
+  for (int r = i; r <= j; ++r) {
+    const double dWz = d.w(r) * d.z(r);
+    dXWz1 += d.x(r, 1) * dWz;
+    dXWz2 += d.x(r, 2) * dWz;
+  }
+  const double* pInv = mInverse.Store();
+  pBeta[0] = pInv[0] * dXWz1;
+  pBeta[0] += pInv[1] * dXWz2;
+  pBeta[1] = pInv[2] * dXWz1;
+  pBeta[1] += pInv[3] * dXWz2;
 }
 
 // sum of w_r (z_r - x_r' beta)^2 over the run i..j.
-double RunRss(const Matrix& mX, const std::vector<double>& vZ, const Matrix& mW,
-              const Matrix& mBeta, int i, int j) {
+double RunRss(const RunData& d, const double* pBeta, int i, int j) {
   double dRss = 0.0;
   for (int r = i; r <= j; ++r) {
-    const double dRes =
-        vZ[r - 1] - mX(r, 1) * mBeta(1, 1) - mX(r, 2) * mBeta(2, 1);
-    dRss += mW(r, r) * dRes * dRes;
+    const double dRes = d.z(r) - d.x(r, 1) * pBeta[0] - d.x(r, 2) * pBeta[1];
+    dRss += d.w(r) * dRes * dRes;
   }
   return dRss;
+}
+
+// Stores a run's fit in its cell, in place when the cell has the shapes.
+void StoreRunFit(kmPartition& cell, const double* pBeta, double dRss) {
+  if (cell.beta.Nrows() != 2 || cell.beta.Ncols() != 1) cell.beta.ReSize(2, 1);
+  cell.beta.Store()[0] = pBeta[0];
+  cell.beta.Store()[1] = pBeta[1];
+  if (cell.rss.Nrows() != 1) cell.rss.ReSize(1);
+  cell.rss.Store()[0] = dRss;
 }
 
 // The residual sum at or below which a run's fit is taken as exact: the
@@ -145,6 +183,7 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
       const double dExactFit = ExactRunFitBound(mY, mW, n);
       const std::vector<double> vZ =
           LessLine(mX, mY, mW, n, 1, table.dLineIntercept, table.dLineSlope);
+      const RunData run(mX, mW, vZ);
       for (int i = 1; i <= n - 1; ++i) {
         // X'WX grows by one observation per step of j.
         Matrix mXWX(2, 2);
@@ -160,15 +199,14 @@ void kmCalculator::Partitions(kmUpperTriangularMatrix& table) {
           mXWX(2, 2) += dW * mX(j, 2) * mX(j, 2);
           mXWX(2, 1) = mXWX(1, 2);
           const Matrix mInverse = mXWX.i();
-          const Matrix mBeta = mInverse * RunXWy(mX, vZ, mW, i, j);
-          double dRss = RunRss(mX, vZ, mW, mBeta, i, j);
+          double dBeta[2];
+          RunBeta(run, mInverse, i, j, dBeta);
+          double dRss = RunRss(run, dBeta, i, j);
           if (dRss <= dExactFit) dRss = 0.0;
 
           kmPartition& cell = table.GetPartition(i, j);
           cell.xwxInverse = mInverse;
-          cell.beta = mBeta;
-          cell.rss.ReSize(1);
-          cell.rss(1) = dRss;
+          StoreRunFit(cell, dBeta, dRss);
         }
       }
     });
@@ -191,15 +229,15 @@ void kmCalculator::PartitionSSEs(kmUpperTriangularMatrix& table, int iDataSet) {
       }
       const std::vector<double> vZ =
           LessLine(mX, mY, mW, n, iCol, table.dLineIntercept, table.dLineSlope);
+      const RunData run(mX, mW, vZ);
       for (int i = 1; i <= n - 1; ++i) {
         for (int j = i + 1; j <= n; ++j) {
           kmPartition& cell = table.GetPartition(i, j);
-          const Matrix mBeta = cell.xwxInverse * RunXWy(mX, vZ, mW, i, j);
+          double dBeta[2];
+          RunBeta(run, cell.xwxInverse, i, j, dBeta);
           // No exact-fit threshold here: the permutation F statistics
           // compare these sums as computed.
-          cell.rss.ReSize(1);
-          cell.rss(1) = RunRss(mX, vZ, mW, mBeta, i, j);
-          cell.beta = mBeta;
+          StoreRunFit(cell, dBeta, RunRss(run, dBeta, i, j));
         }
       }
     });

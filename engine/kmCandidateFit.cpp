@@ -112,9 +112,13 @@ void CandidateFit::CopyCoefficients(NEWMAT::ColumnVector& vBeta) const {
   for (int i = 0; i < p_; ++i) vBeta(i + 1) = Coefficient(i, 0);
 }
 
-void CandidateFit::CopyCrossProducts(NEWMAT::Matrix& mXWX) const {
-  if (mXWX.Nrows() != p_ || mXWX.Ncols() != p_) mXWX.ReSize(p_, p_);
-  std::copy(a_, a_ + p_ * p_, mXWX.Store());
+void CandidateFit::CopyCrossProducts(NEWMAT::SymmetricMatrix& mXWX) const {
+  if (mXWX.Nrows() != p_) mXWX.ReSize(p_);
+  // The library keeps the lower triangle, row by row.
+  double* pOut = mXWX.Store();
+  for (int i = 0; i < p_; ++i) {
+    for (int j = 0; j <= i; ++j) *pOut++ = a_[i * p_ + j];
+  }
 }
 
 }  // namespace km_grid

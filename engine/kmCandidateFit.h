@@ -49,7 +49,7 @@ class CandidateFit {
   // The coefficients of data column 1 of the last fit, into vBeta (resized
   // to the number of columns), and the model's X'WX into mXWX.
   void CopyCoefficients(NEWMAT::ColumnVector& vBeta) const;
-  void CopyCrossProducts(NEWMAT::Matrix& mXWX) const;
+  void CopyCrossProducts(NEWMAT::SymmetricMatrix& mXWX) const;
 
  private:
   // Element (i, j), 1-based, of the full symmetric cross products.

@@ -22,6 +22,13 @@ constexpr uint16_t kMaxKinkmarks = kFitLevel + 1;
 // Offset between a candidate index and its column in the design.
 constexpr double kColumnOffset = 2.0;
 
+// The hinge column of a kinkmark at tau for the independent value x:
+// x - tau where positive, else 0.
+inline double Hinge(double x, double tau) {
+  const double dDiff = x - tau;
+  return dDiff > 0.0 ? dDiff : 0.0;
+}
+
 // True when pProgress (may be null) reports a cancellation.
 inline bool Cancelled(const KmProgressInterface* pProgress) {
   return pProgress != nullptr && pProgress->IsCancelled();
@@ -41,27 +48,17 @@ inline uint16_t NextFirstCandidate(uint16_t iLevel, uint16_t k, int16_t iK,
                                std::max(std::trunc(vGridAux(c)), c + 1.0));
 }
 
-// Sets up the work of a search fitting iNumCols design columns to
-// iDataSets data sets: vCols holds the base columns 1 and 2 and zeros,
-// mXWXWork (iNumCols x iNumCols) and mXWYWork (iNumCols x iDataSets) the
-// cross products of the base columns and zeros elsewhere, so that no
-// stale value is left outside what each model fills.
-inline void StartCandidateWork(const NEWMAT::SymmetricMatrix& mXWX,
-                               const NEWMAT::Matrix& mXWYAll, int iNumCols,
-                               int iDataSets, NEWMAT::RowVector& vCols,
-                               NEWMAT::Matrix& mXWXWork,
-                               NEWMAT::Matrix& mXWYWork) {
-  vCols.ReSize(iNumCols);
-  vCols = 0.0;
-  vCols(1) = 1.0;
-  vCols(2) = 2.0;
-  mXWYWork.ReSize(iNumCols, iDataSets);
-  mXWYWork = 0.0;
-  mXWXWork.ReSize(iNumCols, iNumCols);
-  mXWXWork = 0.0;
+// The X'WX work of a search fitting iNumCols design columns as it stands
+// before any placement: the cross products of the base columns 1 and 2
+// and zeros elsewhere, so that no stale value is left outside what each
+// model fills.
+inline void StartCrossProductWork(const NEWMAT::SymmetricMatrix& mXWX,
+                                  int iNumCols,
+                                  NEWMAT::SymmetricMatrix& mWork) {
+  if (mWork.Nrows() != iNumCols) mWork.ReSize(iNumCols);
+  mWork = 0.0;
   for (int r = 1; r <= 2; ++r) {
-    for (int d = 1; d <= iDataSets; ++d) mXWYWork(r, d) = mXWYAll(r, d);
-    for (int c = 1; c <= 2; ++c) mXWXWork(r, c) = mXWX(r, c);
+    for (int c = 1; c <= r; ++c) mWork(r, c) = mXWX(r, c);
   }
 }
 

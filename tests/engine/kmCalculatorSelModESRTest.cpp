@@ -202,9 +202,9 @@ double BruteForceSSE(const std::vector<double>& vY,
   return dBest;
 }
 
-TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
-  // Kinks between observations (at x = 4.4 and 8.7) so that Hudson's
-  // search, not the grid, finds the best fit.
+// 13 observations with kinks at x = 4.4 and 8.7 (x counted from 0), between
+// observations, and a small disturbance; weighted by kBetweenWeights.
+std::vector<double> KinksBetweenObservations() {
   const int n = 13;
   std::vector<double> vY;
   const std::vector<double> e = Disturbance(n, 5u);
@@ -212,7 +212,16 @@ TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
     vY.push_back(2.0 + 0.1 * i - 0.25 * std::max(i - 4.4, 0.0) +
                  0.3 * std::max(i - 8.7, 0.0) + 0.01 * e[i]);
   }
-  const std::vector<double> vW = {1, 2, 1.5, 1, 0.5, 2, 1, 1, 3, 1, 2, 1, 1};
+  return vY;
+}
+const std::vector<double> kBetweenWeights = {1, 2, 1.5, 1, 0.5, 2, 1,
+                                             1, 3, 1,   2, 1,   1};
+
+TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
+  // Kinks between observations so that Hudson's search, not the grid,
+  // finds the best fit.
+  const std::vector<double> vY = KinksBetweenObservations();
+  const std::vector<double>& vW = kBetweenWeights;
   struct Case {
     int a;
     int iMinBetween;
@@ -235,6 +244,58 @@ TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
       EXPECT_LE(dESR, dBrute * (1.0 + 1e-9));
       EXPECT_TRUE(km_test::RelNear(dESR, dBrute, 1e-5));
     }
+  }
+}
+
+// ln|det| of a small symmetric positive definite matrix (row-major p x p),
+// by Gaussian elimination without pivoting.
+double LogDeterminant(std::vector<double> a, int p) {
+  double dLog = 0.0;
+  for (int i = 0; i < p; ++i) {
+    for (int r = i + 1; r < p; ++r) {
+      const double f = a[r * p + i] / a[i * p + i];
+      for (int c = i; c < p; ++c) a[r * p + c] -= f * a[i * p + c];
+    }
+    dLog += std::log(std::fabs(a[i * p + i]));
+  }
+  return dLog;
+}
+
+TEST_F(SelModESRTest, MBICOfAContinuousFitUsesItsOwnDesign) {
+  // Kinks between observations, so that Hudson's fit replaces the grid's;
+  // its MBIC recomputed from the X'WX of its own kinkmarks.
+  const std::vector<double> vY = KinksBetweenObservations();
+  const std::vector<double>& vW = kBetweenWeights;
+  const int n = static_cast<int>(vY.size());
+  Options o;
+  o.iMethod = 2;
+  Run(o, vY, vW);
+  ASSERT_EQ(data_.vModels.size(), 3u);
+  for (int k = 1; k <= 2; ++k) {
+    SCOPED_TRACE(testing::Message() << "k = " << k);
+    const kmTable& model = data_.GetModel(k);
+    const int p = k + 2;
+    std::vector<double> vXWX(p * p, 0.0);
+    bool bBetweenObservations = false;
+    for (int i = 0; i < n; ++i) {
+      std::vector<double> vRow = {1.0, static_cast<double>(i)};
+      for (int j = 0; j < k; ++j) {
+        const double dTau = model.GetKinkmark(j).dEstimate - kX0;
+        bBetweenObservations |= dTau != std::round(dTau);
+        vRow.push_back(std::max(i - dTau, 0.0));
+      }
+      for (int r = 0; r < p; ++r) {
+        for (int c = 0; c < p; ++c)
+          vXWX[r * p + c] += vW[i] * vRow[r] * vRow[c];
+      }
+    }
+    EXPECT_TRUE(bBetweenObservations);
+    const double dSSE = model.GetSSE();
+    const double dMBIC = std::log(dSSE / n) + 2.0 * k * std::log(n) / n +
+                         LogDeterminant(vXWX, p) / n -
+                         2.0 * std::lgamma((n - k - 3) * 0.5) / n -
+                         (k + 3) * std::log(dSSE) / n;
+    EXPECT_NEAR(model.GetBIC(), dMBIC, 1e-9);
   }
 }
 
