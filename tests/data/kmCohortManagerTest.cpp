@@ -234,11 +234,6 @@ TEST(kmCohortManager, TabLineKeepsItsLeadingEmptyField) {
     km_test::ScratchDir dir;
     const std::string sPath = WriteDataFile(
         dir, "tabs", "1\tA\t2000\n\tA\t2000\n\tA\t2001\n2\tA\t2000\n", bGzip);
-    auto pUnused = MakeSession(0, sPath);
-    kmCohortManager unused(pUnused.get(), sPath.c_str(), "\t", false, false);
-    unused.ReadAllCohorts();
-    ExpectCohorts(unused, *pUnused,
-                  {{"", "", {"2000", "2000", "2001", "2000"}, {1, 2, 3, 4}}});
     auto pSession = MakeSession(1, sPath);
     kmCohortManager manager(pSession.get(), sPath.c_str(), "\t", false, false);
     const KmException e =
