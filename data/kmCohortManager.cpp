@@ -5,13 +5,13 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmLineSource.h"
-#include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -20,26 +20,6 @@
 namespace {
 
 const char kClassName[] = "kmCohortManager";
-
-// Trims both ends of characters up to 0x20, tabs included.
-void TrimBoth(KmString& sText) {
-  sText.TrimLeft();
-  sText.TrimRight();
-}
-
-// Trims the right end of characters up to 0x20 and the left end of those
-// characters other than the tab.
-void TrimKeepingLeadingTabs(KmString& sText) {
-  sText.TrimRight();
-  const char* sChars = sText.GetCString();
-  size_t uStart = 0;
-  while (sChars[uStart] != '\0' &&
-         static_cast<unsigned char>(sChars[uStart]) <= 0x20 &&
-         sChars[uStart] != '\t') {
-    ++uStart;
-  }
-  if (uStart > 0) sText = KmString(sChars + uStart);
-}
 
 // The integer part of a number text, as atoi reads it but held to the
 // range of int so that a huge value cannot overflow.
@@ -86,16 +66,9 @@ KmString kmCohortManager::ReadLine(KmLineSource& lines) {
           bEOF_ = !lines.ReadLine(sResult);
           if (!bEOF_) ++iLineNumber_;
           if (!bEOF_ && lineListener_) lineListener_(sResult);
-          KmString sTrimmed(sResult);
-          TrimBoth(sTrimmed);
-          if (sTrimmed.IsEmpty() || sDelimiter_ != "\t") {
-            sResult = sTrimmed;
-          } else {
-            // Leading tabs of a tab-delimited line are empty fields: dropping
-            // them would shift every column, and an empty first by-variable
-            // field would split its block into one cohort per record.
-            TrimKeepingLeadingTabs(sResult);
-          }
+          // A leading tab of a tab-delimited line ends an empty field.
+          KmLineSource::TrimDataLine(
+              sResult, sDelimiter_.IsEmpty() ? '\0' : sDelimiter_[0]);
         }
         return sResult;
       });
@@ -105,8 +78,8 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
   return WithCallPath("BuildCohort(KmString)", kClassName, [&]() -> KmString {
     KmString sKey;
     sLabel.Clear();
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
-    const int32_t nTokens = tokenizer.GetNumTokens();
+    std::vector<KmString> vTokens;
+    km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
     const int32_t nByVars = pSession_->GetNumByVars();
     // The synthetic delay and jump by-variables stand in no data column:
     // their position may name a column the session leaves unused.
@@ -114,11 +87,11 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
     KmString sField;
     for (int32_t i = 0; i < nByVars; ++i) {
       const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
-      const int32_t iColumn = static_cast<int32_t>(byVar.GetPosition()) - 1;
       sField.Clear();
-      if (i < nDataByVars && iColumn >= 0 && iColumn < nTokens)
-        tokenizer.GetToken(sField, iColumn);
-      TrimBoth(sField);
+      if (i < nDataByVars) {
+        sField = km_read_internal::ColumnField(
+            vTokens, static_cast<int>(byVar.GetPosition()));
+      }
       sKey << sField;
 
       double dValue = 0.0;
@@ -157,12 +130,12 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
 
 KmString kmCohortManager::GetIndepValue(KmString sLine) {
   return WithCallPath("GetIndepValue(KmString)", kClassName, [&]() -> KmString {
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_.GetCString());
-    const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent) - 1;
-    KmString sField;
-    if (iColumn >= 0) tokenizer.GetToken(sField, iColumn);
-    TrimBoth(sField);
-    return sField;
+    // Split as the by-variables are: a quoted field before the column must
+    // not move it.
+    std::vector<KmString> vTokens;
+    km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
+    return km_read_internal::ColumnField(
+        vTokens, pSession_->GetKMVarPosition(kmVarIndependent));
   });
 }
 

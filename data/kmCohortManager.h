@@ -22,9 +22,11 @@ class kmSession;
 // records each has. A cohort is a maximal run of consecutive records with
 // the same by-group key; records are never sorted or merged.
 //
-// The pre-read splits lines on its own: whole lines are trimmed, then split
-// at the delimiter text; quoted sections are split like any other text,
-// commas stay in fields and an empty field stays empty.
+// The pre-read splits lines on its own: whole lines are trimmed
+// (KmLineSource::TrimDataLine), then split at the delimiter text as every
+// record reader splits them: a double-quoted section is not split, and a
+// by-variable field loses the quotes that enclose it; commas stay in fields
+// and an empty field stays empty.
 //
 // With kmOptHeaderLines h > 0 every cohort block, the first included,
 // begins with h lines that are not data; with the variable-names flag the
@@ -37,8 +39,8 @@ class kmSession;
 // comma that does not separate thousands, an independent value that is not
 // a number (on the first line: a header row), a by-variable code that is no
 // whole number for a numeric format (or, without a format, a mix of numbers
-// and texts), and a cohort whose records come back after it closed (the
-// file must be sorted by the by-variables).
+// and texts), an empty by-variable field, and a cohort whose records come back
+// after it closed (the file must be sorted by the by-variables).
 //
 // Usage: construct, ReadAllCohorts once, then the accessors. The file is
 // open only during ReadAllCohorts. Runs on the driver's thread; no lock.
@@ -75,8 +77,9 @@ class kmCohortManager {
   // Throws: the line source's errors (KmLineSource::ReadLine): a line with
   // a NUL byte, a line without end, damaged compressed data.
   KmString ReadLine(KmLineSource& lines);
-  // The by-group key of a record line: each by-variable's trimmed field
-  // (empty when its column lies beyond the line), joined by "/". sLabel
+  // The by-group key of a record line: each by-variable's field as
+  // km_read_internal::ColumnField reads it (empty when its column lies beyond
+  // the line), joined by "/". sLabel
   // receives the display label: per by-variable its format label (a numeric
   // format and a non-empty field that reads as a number, looked up by the
   // field's integer part) or else the field text, joined by "/".

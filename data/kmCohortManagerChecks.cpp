@@ -33,17 +33,6 @@ const char* WordOf(const KmString& sDelimiter) {
   return "?";
 }
 
-// A field as a value: trimmed, without the double quotes that enclose it.
-KmString FieldValue(const KmString& sToken) {
-  KmString sField(sToken);
-  sField.TrimLeft();
-  sField.TrimRight();
-  km_read_internal::DropEnclosingQuotes(sField);
-  sField.TrimLeft();
-  sField.TrimRight();
-  return sField;
-}
-
 // The other delimiter that would split sLine into at least iColumns fields,
 // or nullptr when none would.
 const DelimiterWord* OtherDelimiter(const KmString& sLine,
@@ -88,7 +77,7 @@ void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
   km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
   for (size_t i = 0; i < vTokens.size(); ++i) {
-    const KmString sField = FieldValue(vTokens[i]);
+    const KmString sField = km_read_internal::FieldText(vTokens[i]);
     if (km_read_internal::HasOnlyThousandsCommas(sField)) continue;
     ThrowAtLine(static_cast<int>(i) + 1,
                 "\"%s\" is not a number: a comma in a number may only "
@@ -97,13 +86,14 @@ void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
                 sField.GetCString());
   }
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
-  CheckIndependentValue(FieldValue(vTokens[static_cast<size_t>(iColumn - 1)]),
-                        iColumn, bFirstRecord);
+  CheckIndependentValue(
+      km_read_internal::FieldText(vTokens[static_cast<size_t>(iColumn - 1)]),
+      iColumn, bFirstRecord);
   for (size_t i = 0; i < vByVarFirst_.size(); ++i) {
     const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
     if (byVar.GetPosition() < 1) continue;
-    const size_t iToken = byVar.GetPosition() - 1u;
-    CheckByVarCode(static_cast<int>(i), FieldValue(vTokens[iToken]));
+    CheckByVarCode(static_cast<int>(i),
+                   km_read_internal::ColumnField(vTokens, byVar.GetPosition()));
   }
 }
 
@@ -157,8 +147,15 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
 }
 
 void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
-  if (sCode.IsEmpty()) return;
   const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(iByVar));
+  if (sCode.IsEmpty()) {
+    // An empty field has no code of its own: it would be read as the code
+    // 0 and its records labelled as another cohort's.
+    ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+                "the by variable %s is empty.  Every record needs a value "
+                "for each by variable.",
+                byVar.GetName().GetCString());
+  }
   const bool bHasFormat = byVar.HasFormat();
   if (bHasFormat && byVar.GetFormat().GetDataType() == 'A') return;
   int iValue = 0;

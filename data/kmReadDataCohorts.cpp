@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
@@ -13,7 +14,6 @@
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
-#include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
@@ -103,6 +103,9 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
         sLine.TrimLeft();
         sLine.TrimRight();
       }
+      // The by-variables are read from the line as the pre-read reads it:
+      // the quote removal splits at a delimiter inside quotes.
+      const KmString sByVarLine = sLine;
       kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
       KmString sCopy = sLine;
       if (!bMissingIsBlank) {
@@ -116,7 +119,7 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
         continue;
       }
 
-      const KmVector<int> lineCodes = GetByCodes(sLine);
+      const KmVector<int> lineCodes = GetByCodes(sByVarLine);
       if (!bHaveRecord) codes = lineCodes;
       const bool bSameCohort =
           static_cast<const std::vector<int>&>(lineCodes) ==
@@ -154,8 +157,9 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
 KmVector<int> kmReadData::GetByCodes(KmString sLine) {
   return WithCallPath("GetByCodes()", kClassName, [&]() -> KmVector<int> {
     const KmString sDelimiter = GetDelimiterText();
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter.GetCString());
-    const int32_t nFields = tokenizer.GetNumTokens();
+    std::vector<KmString> vTokens;
+    km_read_internal::SplitRecord(sLine, sDelimiter, vTokens);
+    const int32_t nFields = static_cast<int32_t>(vTokens.size());
     const int nByVars = NumDataByVars();
     KmVector<int> codes(static_cast<size_t>(nByVars), 0);
 
@@ -171,9 +175,7 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
                  << "is only " << nFields;
         GenerateKmException(sMessage.GetCString(), "kmCalculator");
       }
-      tokenizer.GetToken(sField, iLocation - 1);
-      sField.TrimLeft();
-      sField.TrimRight();
+      sField = km_read_internal::ColumnField(vTokens, iLocation);
       if (sField.IsEmpty()) continue;
 
       int iValue = 0;

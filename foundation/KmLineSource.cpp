@@ -192,6 +192,30 @@ bool KmLineSource::ReadNonBlankLine(KmString& sLine) {
   return false;
 }
 
+bool KmLineSource::ReadNonBlankDataLine(KmString& sLine, char cDelimiter) {
+  while (ReadLine(sLine)) {
+    TrimDataLine(sLine, cDelimiter);
+    if (!sLine.IsEmpty()) return true;
+  }
+  sLine.Clear();
+  return false;
+}
+
+void KmLineSource::TrimDataLine(KmString& sLine, char cDelimiter) {
+  sLine.TrimRight();
+  if (cDelimiter != '\t') {
+    sLine.TrimLeft();
+    return;
+  }
+  const char* sChars = sLine.GetCString();
+  size_t uStart = 0;
+  while (sChars[uStart] != '\0' && sChars[uStart] != '\t' &&
+         static_cast<unsigned char>(sChars[uStart]) <= 0x20) {
+    ++uStart;
+  }
+  if (uStart > 0) sLine = KmString(sChars + uStart);
+}
+
 bool KmLineSource::AtEnd() {
   SkipByteOrderMark();
   return uBufferPos_ >= sBuffer_.size() && !Fill();

@@ -64,6 +64,15 @@ class KmLineSource {
   // at both ends; sLine receives it trimmed. Returns false (sLine "") when
   // the text ends first. Throws: as ReadLine.
   bool ReadNonBlankLine(KmString& sLine);
+  // As ReadNonBlankLine, for a data line whose fields are split at
+  // cDelimiter: sLine receives it trimmed by TrimDataLine.
+  bool ReadNonBlankDataLine(KmString& sLine, char cDelimiter);
+  // Trims the blanks (bytes 0x01 to 0x20) at both ends of sLine, a data
+  // line whose fields are split at cDelimiter, but never a leading tab when
+  // the tab is the delimiter: such a tab ends an empty first field, and
+  // dropping it would shift every later column. A line of blanks only
+  // becomes "".
+  static void TrimDataLine(KmString& sLine, char cDelimiter);
   // True when no line is left (it reads ahead to know). Throws: as
   // ReadLine for damaged compressed data.
   bool AtEnd();

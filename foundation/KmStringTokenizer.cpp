@@ -118,6 +118,16 @@ int32_t KmStringTokenizer::GetTokenInternal(KmString& out, int32_t lIndex,
   });
 }
 
+void KmStringTokenizer::SplitRecord(const KmString& sLine,
+                                    const KmString& sDelimiter,
+                                    std::vector<KmString>& vTokens) {
+  KmStringTokenizer tokenizer;
+  tokenizer.SetDelimiter(sDelimiter.GetCString());
+  tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
+  tokenizer.Tokenize();
+  vTokens = tokenizer.vTokens_;
+}
+
 void KmStringTokenizer::Tokenize() {
   if (bTokenized_) return;
   vTokens_.clear();

@@ -49,6 +49,14 @@ class KmStringTokenizer {
   // True while GetNextToken has tokens left to give.
   bool HasMoreTokens();
 
+  // The fields of one data record: sLine split at the bytes of sDelimiter,
+  // double-quoted sections not split (the quotes stay), the tokens as
+  // GetToken gives them. Every reader of data-file fields splits this way,
+  // so that a quoted value holding the delimiter ("North, coast" in a
+  // comma file) moves no later column.
+  static void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
+                          std::vector<KmString>& vTokens);
+
   // Writes token lIndex to out unless bCountOnly, and returns the number of
   // tokens up to and including lIndex when it exists and bCountOnly is
   // false, or else all of them.

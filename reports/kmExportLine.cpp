@@ -82,6 +82,17 @@ void kmExportLine::AddCell(const KmString& sText) {
   ++iCells_;
 }
 
+void kmExportLine::AddLabelCell(const KmString& sLabel) {
+  const char sDelimiter[2] = {cDelimiter_, '\0'};
+  if (sLabel.Find(sDelimiter) < 0 || sLabel[0] == '"') {
+    AddCell(sLabel);
+    return;
+  }
+  KmString sQuoted("\"");
+  sQuoted << sLabel << "\"";
+  AddCell(sQuoted);
+}
+
 void kmExportLine::AddHeaderCell(const KmString& sTitle) {
   KmString sCell("\"");
   sCell << sTitle << "\"";
@@ -135,7 +146,8 @@ void kmExportLine::AddByVarCells(const kmSession& session,
   if (nByVars == 0) return;
   for (size_t i = 0; i < vCodes.size(); ++i) {
     const int32_t iByVar = static_cast<int32_t>(i) % nByVars;
-    AddCell(ByVarLabelText(session, iByVar, vCodes[i], iByVarFormat_, bBare));
+    AddLabelCell(
+        ByVarLabelText(session, iByVar, vCodes[i], iByVarFormat_, bBare));
   }
 }
 

@@ -58,6 +58,10 @@ class kmExportLine {
 
   // Appends one cell holding sText as it is.
   void AddCell(const KmString& sText);
+  // Appends a by-variable label cell: sLabel as it is, or in double quotes
+  // when it holds the field delimiter ("North, coast" in a comma export)
+  // and is not quoted already, so that it stays one field.
+  void AddLabelCell(const KmString& sLabel);
   // Appends the header cell of sTitle (in double quotes).
   void AddHeaderCell(const KmString& sTitle);
   // Appends the numeric cell of dValue in sFormat (see the class comment).

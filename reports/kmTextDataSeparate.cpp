@@ -152,10 +152,10 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
     const double v = vRow[static_cast<size_t>(c)];
     if (c < grid.nByVars) {
       const int32_t iCode = static_cast<int32_t>(v);
-      line.AddCell(nSessionByVars == 0
-                       ? KmString() << iCode
-                       : ByVarLabelText(session, c % nSessionByVars, iCode,
-                                        line.GetByVarFormat(), false));
+      line.AddLabelCell(nSessionByVars == 0
+                            ? KmString() << iCode
+                            : ByVarLabelText(session, c % nSessionByVars, iCode,
+                                             line.GetByVarFormat(), false));
       continue;
     }
     if (c == grid.nByVars) {

@@ -14,10 +14,10 @@ class kmSession;
 // data file's lines, so that another pass over the same file (the driver's
 // pre-read) can feed it and the file is read once for both. The lines are
 // taken in file order, as read: blank lines are passed over, the others
-// trimmed; with kmOptVarNamesIncluded the first is the header and is
-// dropped; kmOptHeaderLines further lines open every cohort, the last of
-// them its first counted line; a line whose independent value (atof) does
-// not exceed the previous one starts the next cohort.
+// trimmed (KmLineSource::TrimDataLine); with kmOptVarNamesIncluded the first is
+// the header and is dropped; kmOptHeaderLines further lines open every cohort,
+// the last of them its first counted line; a line whose independent value
+// (atof) does not exceed the previous one starts the next cohort.
 class kmObservationScan {
  public:
   // Takes from session the independent variable's column, the field

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -40,19 +41,23 @@ class FieldReader {
     sDelimiter_[0] = cDelimiter;
     sDelimiter_[1] = '\0';
   }
+  char Delimiter() const { return sDelimiter_[0]; }
   // Field iColumn (0-based) of sLine, trimmed of blanks at both ends; ""
-  // when the line has fewer fields.
-  KmString Field(const KmString& sLine, int32_t iColumn) {
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-    KmString sField;
-    tokenizer.GetToken(sField, iColumn);
-    sField.Trim();
-    return sField;
+  // when the line has fewer fields. Quoted sections are not split, as the
+  // data readers split records.
+  KmString Field(const KmString& sLine, int32_t iColumn) const {
+    std::vector<KmString> vTokens;
+    KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens);
+    if (iColumn < 0 || static_cast<size_t>(iColumn) >= vTokens.size()) {
+      return KmString();
+    }
+    return vTokens[static_cast<size_t>(iColumn)].Trim();
   }
   // The number of fields of sLine.
-  int32_t NumFields(const KmString& sLine) {
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-    return tokenizer.GetNumTokens();
+  int32_t NumFields(const KmString& sLine) const {
+    std::vector<KmString> vTokens;
+    KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens);
+    return static_cast<int32_t>(vTokens.size());
   }
 
  private:
@@ -61,10 +66,11 @@ class FieldReader {
 
 // Reads up to iCount further non-blank lines; sLine becomes the last one
 // read (it stays as it is when the file ends first).
-void SkipLines(KmLineSource& reader, int32_t iCount, KmString& sLine) {
+void SkipLines(KmLineSource& reader, int32_t iCount, char cDelimiter,
+               KmString& sLine) {
   KmString sNext;
   for (int32_t i = 0; i < iCount; ++i) {
-    if (!reader.ReadNonBlankLine(sNext)) return;
+    if (!reader.ReadNonBlankDataLine(sNext, cDelimiter)) return;
     sLine = sNext;
   }
 }
@@ -74,12 +80,12 @@ void SkipLines(KmLineSource& reader, int32_t iCount, KmString& sLine) {
 // before it are passed over, as the data reader does), and reads the first
 // data line into sFirstLine. Returns false when the file holds no data line.
 bool StartScan(KmLineSource& reader, const KmString& sDataFile,
-               const KmString& sTempInputFile, bool bHeader,
+               const KmString& sTempInputFile, bool bHeader, char cDelimiter,
                KmString& sFirstLine) {
   const KmString& sFile = IsSpreadsheet(sDataFile) ? sTempInputFile : sDataFile;
   km_session_internal::OpenDataLines(reader, sFile.GetCString());
   if (bHeader && !reader.ReadNonBlankLine(sFirstLine)) return false;
-  return reader.ReadNonBlankLine(sFirstLine);
+  return reader.ReadNonBlankDataLine(sFirstLine, cDelimiter);
 }
 
 // Records one cohort of iCount observations: appends the count and adds the
@@ -136,16 +142,15 @@ kmObservationScan::kmObservationScan(const kmSession& session)
 }
 
 KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
-  KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter_);
-  KmString sField;
-  tokenizer.GetToken(sField, iIndepColumn_);
-  sField.Trim();
-  return sField;
+  return FieldReader(sDelimiter_[0]).Field(sLine, iIndepColumn_);
 }
 
 void kmObservationScan::AddLine(const KmString& sRawLine) {
+  // Trimmed without a leading tab delimiter, which ends an empty field:
+  // dropping it would read the independent value from the wrong column.
   KmString sLine(sRawLine);
-  if (sLine.Trim().IsEmpty()) return;
+  KmLineSource::TrimDataLine(sLine, sDelimiter_[0]);
+  if (sLine.IsEmpty()) return;
   if (bHeaderPending_) {
     bHeaderPending_ = false;
     return;
@@ -212,22 +217,26 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
 
     KmLineSource reader(kDataFile);
     KmString sLine;
+    const char cDelimiter = fields.Delimiter();
+    auto readLine = [&]() {
+      return reader.ReadNonBlankDataLine(sLine, cDelimiter);
+    };
     if (StartScan(reader, sDataFile, sTempInputFile_,
-                  GetBool(kmOptVarNamesIncluded), sLine)) {
-      SkipLines(reader, GetInt(kmOptHeaderLines), sLine);
+                  GetBool(kmOptVarNamesIncluded), cDelimiter, sLine)) {
+      SkipLines(reader, GetInt(kmOptHeaderLines), cDelimiter, sLine);
       // A cohort begins at every line with the start key: the independent
       // and adjustment values of the first counted line.
       const KmString sStartIndep = fields.Field(sLine, iIndepColumn);
       const KmString sStartAdjust = fields.Field(sLine, iAdjustColumn);
       int32_t iCount = 1;
       int32_t iCohortIndex = 0;
-      bool bMore = reader.ReadNonBlankLine(sLine);
+      bool bMore = readLine();
       // Counts the lines of other adjustment groups up to the next line of
       // the start group.
       auto countOtherGroups = [&]() {
         while (bMore && fields.Field(sLine, iAdjustColumn) != sStartAdjust) {
           ++iCount;
-          bMore = reader.ReadNonBlankLine(sLine);
+          bMore = readLine();
         }
       };
       countOtherGroups();
@@ -238,7 +247,7 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
           CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
           iCount = 1;
         }
-        bMore = reader.ReadNonBlankLine(sLine);
+        bMore = readLine();
         countOtherGroups();
       }
       CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
@@ -260,16 +269,17 @@ int16_t kmSession::GetEstimatedMaxKMs() {
     KmLineSource reader(kDataFile);
     KmString sLine;
     int32_t iCount = 0;
+    const char cDelimiter = fields.Delimiter();
     if (StartScan(reader, sDataFile, sTempInputFile_,
-                  GetBool(kmOptVarNamesIncluded), sLine)) {
+                  GetBool(kmOptVarNamesIncluded), cDelimiter, sLine)) {
       iCount = 1;
       if (vByVars_.empty()) {
-        while (reader.ReadNonBlankLine(sLine)) ++iCount;
+        while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) ++iCount;
       } else {
         // The first cohort ends where the last by-variable changes.
         const int32_t iKeyColumn = vByVars_.back() - 1;
         const KmString sKey = fields.Field(sLine, iKeyColumn);
-        while (reader.ReadNonBlankLine(sLine)) {
+        while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) {
           if (fields.NumFields(sLine) <= iKeyColumn) {
             ++iCount;
             break;

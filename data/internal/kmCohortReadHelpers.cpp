@@ -33,14 +33,7 @@ int RoleColumn(const kmSession& session, int iRole) {
 
 void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
                  std::vector<KmString>& vTokens) {
-  KmStringTokenizer tokenizer;
-  tokenizer.SetDelimiter(sDelimiter.GetCString());
-  tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
-  const int32_t lCount = tokenizer.GetNumTokens();
-  vTokens.assign(static_cast<size_t>(lCount), KmString());
-  for (int32_t t = 0; t < lCount; ++t) {
-    tokenizer.GetToken(vTokens[static_cast<size_t>(t)], t);
-  }
+  KmStringTokenizer::SplitRecord(sLine, sDelimiter, vTokens);
 }
 
 void DropEnclosingQuotes(KmString& sField) {
@@ -49,6 +42,23 @@ void DropEnclosingQuotes(KmString& sField) {
   KmString sInner(sField.GetCString() + 1);
   sInner.Truncate(static_cast<uint32_t>(n - 2));
   sField = sInner;
+}
+
+KmString FieldText(const KmString& sToken) {
+  KmString sField(sToken);
+  sField.TrimLeft();
+  sField.TrimRight();
+  DropEnclosingQuotes(sField);
+  sField.TrimLeft();
+  sField.TrimRight();
+  return sField;
+}
+
+KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition) {
+  if (iPosition < 1 || static_cast<size_t>(iPosition) > vTokens.size()) {
+    return KmString();
+  }
+  return FieldText(vTokens[static_cast<size_t>(iPosition) - 1]);
 }
 
 namespace {
@@ -118,12 +128,7 @@ bool ReadIntegerCode(const KmString& sField, int* piValue) {
 KmString CleanField(const KmString& sToken) {
   KmString sField(sToken);
   sField.RemoveAll(',');
-  sField.TrimLeft();
-  sField.TrimRight();
-  DropEnclosingQuotes(sField);
-  sField.TrimLeft();
-  sField.TrimRight();
-  return sField;
+  return FieldText(sField);
 }
 
 bool ReadNumber(const KmString& sField, const KmString& sMissing,

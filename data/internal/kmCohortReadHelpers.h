@@ -35,6 +35,19 @@ void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
 // that are no part of its value.
 void DropEnclosingQuotes(KmString& sField);
 
+// The value of one field as SplitRecord gives it: blanks (codes up to 0x20)
+// trimmed, then the double quotes that enclose it dropped, then blanks
+// trimmed again; commas stay. A quoted by-variable value of a
+// comma-delimited file ("North, coast" in quotes) gives North, coast.
+KmString FieldText(const KmString& sToken);
+
+// The field at the 1-based column iPosition among vTokens (as SplitRecord
+// gives them), as FieldText reads it; "" when the record has no such
+// column. Every reader of by-variable fields (the pre-read and the
+// verification pass) takes them this way, so that all of them see the
+// same values.
+KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition);
+
 // True when sField holds no comma, or its commas separate thousands in
 // well-formed groups: an optional sign, a first group of 1 to 3 digits that
 // does not begin with 0, then groups of exactly 3 digits, then an optional

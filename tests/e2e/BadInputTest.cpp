@@ -338,12 +338,14 @@ namespace {
 struct DataCase {
   const char* sName;
   const char* sSession;   // session file of "common"
-  const char* sFind;      // every occurrence is replaced; nullptr: sReplace
+  const char* sFind;      // every occurrence is replaced (a leading "^":
+                          // at the start of a line); nullptr: sReplace
   const char* sReplace;   // is put in front of the data
   const char* sDataFile;  // the run file's "Data File"
   const char* sMessage;   // part of the error message; nullptr: completes
   const char* sSource;    // the error file's source, or the file to search
   const char* sExpect;    // for a completed run, text of that file
+  const char* sExportOptions = nullptr;  // an export options file's text
 };
 
 const DataCase kDataCases[] = {
@@ -393,16 +395,31 @@ const DataCase kDataCases[] = {
      "Data File = data.csv"},
     {"numeric by-variable without format", "noformat.ini", nullptr, "",
      "data.csv", nullptr, "out.finalselectedmodelexport.txt", "\n2;"},
+    // Fault: an empty by-variable field was read as the code 0, and the
+    // run labelled its cohort with another cohort's label.
+    {"empty by-variable field", "se.ini", "^1,", ",", "data.csv",
+     "Data file \"data.csv\", line 1, column 1: the by variable Site is "
+     "empty.  Every record needs a value for each by variable.",
+     "kmCohortManager", nullptr},
+    // Fault: a quoted by-variable value was split at its comma, and every
+    // export labelled its cohort "North.
+    {"quoted by-variable text holding the delimiter", "region.ini", ",2000000",
+     ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
+     "\n\"North, coast\",East,2005.000000000,57.700000000,",
+     "[Export Options]\nfield delimiter = comma\nexport data = true\n"},
 };
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
-// in front).
+// in front; "^" in front of sFind: only where a line starts).
 std::string Edited(std::string sText, const DataCase& c) {
   if (c.sFind == nullptr) return c.sReplace + sText;
-  const std::string sFind(c.sFind);
+  const bool bLineStart = c.sFind[0] == '^';
+  const std::string sFind(c.sFind + (bLineStart ? 1 : 0));
   for (size_t i = sText.find(sFind); i != std::string::npos;
-       i = sText.find(sFind, i + std::strlen(c.sReplace))) {
+       i = sText.find(sFind, i + 1)) {
+    if (bLineStart && i > 0 && sText[i - 1] != '\n') continue;
     sText.replace(i, sFind.size(), c.sReplace);
+    i += std::strlen(c.sReplace) - 1;
   }
   return sText;
 }
@@ -417,11 +434,15 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     km_test::WriteAll(dir.File("options.ini"),
                       "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
                       "num permutations = 9\n");
-    km_test::WriteAll(dir.File("run.ini"),
-                      std::string("[Kinkmark Input Files]\nSession File = ") +
-                          c.sSession + "\nData File = " + c.sDataFile +
-                          "\nRun Options File = options.ini\n"
-                          "Output File = out.kmo\n");
+    std::string sRun = std::string("[Kinkmark Input Files]\nSession File = ") +
+                       c.sSession + "\nData File = " + c.sDataFile +
+                       "\nRun Options File = options.ini\n"
+                       "Output File = out.kmo\n";
+    if (c.sExportOptions != nullptr) {
+      km_test::WriteAll(dir.File("export.ini"), c.sExportOptions);
+      sRun += "Export Options File = export.ini\n";
+    }
+    km_test::WriteAll(dir.File("run.ini"), sRun);
     const auto result = km_e2e::RunKinkmark(dir, "run.ini");
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;

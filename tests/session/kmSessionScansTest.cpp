@@ -85,6 +85,13 @@ TEST(kmSessionScans, PlainScanCases) {
     bool bVarying;
     int32_t iMaxObservations;
   };
+  std::string sLeadingTab;
+  for (int y = 2000; y < 2010; ++y) {
+    sLeadingTab +=
+        "\t" + std::to_string(y) + "\t" + std::to_string(y % 3) + "\n";
+  }
+  sLeadingTab += Cohorts({{}, Years(2000, 10)});
+  const std::string sQuoted = "\"a\tb\"\t2000\t0\n\"a\tb\"\t2001\t0\n";
   const Case kCases[] = {
       {"10 and 12 years",
        Cohorts({Years(2000, 10), Years(2000, 12)}),
@@ -129,6 +136,17 @@ TEST(kmSessionScans, PlainScanCases) {
        {3, 3},
        false,
        3},
+      // Fault: lines were trimmed of their leading tab, so the year was
+      // read from the column after it: counts [1, 3, 3, 13].
+      {"leading empty field of tab lines",
+       sLeadingTab,
+       false,
+       0,
+       {10, 10},
+       false,
+       10},
+      // Fault: a quoted field was split at its tab, moving the year.
+      {"quoted field holding the delimiter", sQuoted, false, 0, {2}, false, 2},
       {"empty file", "", false, 0, {}, false, 0},
       // Lines without the year field have no increasing value.
       {"too few fields", "1\n1\n", false, 0, {1, 1}, false, 1},
