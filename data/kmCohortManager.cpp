@@ -170,7 +170,12 @@ void kmCohortManager::ReadAllCohorts() {
       }
     };
 
-    if (bVarNamesIncluded_) readLine();
+    if (bVarNamesIncluded_) {
+      sLine = readLine();
+      std::vector<KmString> vNames;
+      km_read_internal::SplitRecord(sLine, sDelimiter_, vNames);
+      if (!sLine.IsEmpty()) SetReferenceFields(vNames, true);
+    }
     // The block's header lines, then its first record.
     readLines(static_cast<int64_t>(iHeaderLines_) + 1);
 

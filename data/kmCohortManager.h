@@ -35,7 +35,11 @@ class kmSession;
 // Each record is checked as it is read, so that a fault of the data file
 // stops the run before anything else reads it, naming the file, the line
 // and the column: a record with fewer fields than the columns the session
-// reads (with a hint when another delimiter would split it), a number with a
+// reads (with a hint when another delimiter would split it), a record with
+// more fields than the header row of variable names (without one, than the
+// file's first record), whose values would be read from shifted columns
+// (with a hint at a number split at its comma; a record that ends early
+// but has every column the session reads is taken), a number with a
 // comma that does not separate thousands, an independent value that is not
 // a number (on the first line: a header row), a by-variable code that is no
 // whole number for a numeric format (or, without a format, a mix of numbers
@@ -128,6 +132,16 @@ class kmCohortManager {
   // file's first record.
   void CheckRecord(const KmString& sLine, bool bFirstRecord);
   void CheckFieldCount(const KmString& sLine, int nFields);
+  // Takes the count of vFields, read at line iLineNumber_, as the number of
+  // fields a record may have: the header row's (bHeader) or the first
+  // record's.
+  void SetReferenceFields(const std::vector<KmString>& vFields, bool bHeader);
+  // Refuses a record with a non-empty field beyond the reference count.
+  void CheckLongRecord(const std::vector<KmString>& vTokens);
+  // The hint of that refusal: the two fields that look like one number
+  // split at a comma, found where the record leaves the pattern of the last
+  // record of the reference count, else what splits a field in two.
+  KmString SplitFieldHint(const std::vector<KmString>& vTokens) const;
   void CheckIndependentValue(const KmString& sValue, int32_t iColumn,
                              bool bFirstRecord);
   void CheckByVarCode(int iByVar, const KmString& sCode);
@@ -162,6 +176,13 @@ class kmCohortManager {
   // The last column the session reads, and the variable that stands there.
   int32_t iRequiredColumns_ = 0;
   KmString sRequiredName_;
+  // The number of fields a record may have, the line that set it (0: none
+  // yet) and whether that line is the header row of variable names.
+  int iReferenceFields_ = 0;
+  int iReferenceLine_ = 0;
+  bool bReferenceIsHeader_ = false;
+  // The fields of the last record that had the reference count.
+  std::vector<KmString> vLastFields_;
   // Per data by-variable, its first code (by-variables without a format).
   std::vector<CodeSeen> vByVarFirst_;
   // The keys of the cohorts whose records have ended.

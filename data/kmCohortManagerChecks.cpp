@@ -1,5 +1,6 @@
 // kmCohortManager: the checks of each record and of the cohort order that
 // the pre-read makes before anything else reads the data file.
+#include <algorithm>
 #include <cstdarg>
 #include <string>
 #include <vector>
@@ -47,10 +48,88 @@ const DelimiterWord* OtherDelimiter(const KmString& sLine,
   return nullptr;
 }
 
+bool IsDigits(const char* sText) {
+  if (*sText == '\0') return false;
+  for (; *sText != '\0'; ++sText) {
+    if (*sText < '0' || *sText > '9') return false;
+  }
+  return true;
+}
+
+// A whole number: an optional sign, then digits.
+bool IsWholeNumber(const char* sText) {
+  return IsDigits(sText + (*sText == '-' || *sText == '+' ? 1 : 0));
+}
+
+// What a field holds, to compare the fields of two records: a missing value
+// (the missing text or nothing), a whole number, another number, or text.
+enum class FieldShape { kMissing, kInteger, kNumber, kText };
+
+FieldShape ShapeOf(const KmString& sField, const KmString& sMissing) {
+  if (sField.IsEmpty() || sField == sMissing) return FieldShape::kMissing;
+  const char* sText = sField.GetCString();
+  if (IsWholeNumber(sText)) return FieldShape::kInteger;
+  double dValue = 0.0;
+  return kmTools::StringToDouble(dValue, sText, true) ? FieldShape::kNumber
+                                                      : FieldShape::kText;
+}
+
+// The fields of tokens as FieldText reads them.
+std::vector<KmString> FieldTexts(const std::vector<KmString>& vTokens) {
+  std::vector<KmString> vFields;
+  vFields.reserve(vTokens.size());
+  for (const KmString& sToken : vTokens) {
+    vFields.push_back(km_read_internal::FieldText(sToken));
+  }
+  return vFields;
+}
+
+// The first column (0-based) where the fields of vRecord and vPattern
+// differ in shape, both holding a value; vRecord.size() when none does.
+size_t FirstShapeChange(const std::vector<KmString>& vRecord,
+                        const std::vector<KmString>& vPattern,
+                        const KmString& sMissing) {
+  for (size_t i = 0; i < vRecord.size() && i < vPattern.size(); ++i) {
+    const FieldShape a = ShapeOf(vRecord[i], sMissing);
+    const FieldShape b =
+        ShapeOf(km_read_internal::FieldText(vPattern[i]), sMissing);
+    if (a != FieldShape::kMissing && b != FieldShape::kMissing && a != b) {
+      return i;
+    }
+  }
+  return vRecord.size();
+}
+
+constexpr size_t kNoColumn = static_cast<size_t>(-1);
+
+// The column (0-based) of a whole number that a comma seems to have split
+// from the digit group in the next column, as "62,786" splits into 62 and
+// 786: the last such pair that begins at or before the first column where
+// vFields stops looking like vLastGood, a record of the right length.
+// kNoColumn when there is no such pair, or no good record to compare with.
+size_t SplitNumberColumn(const std::vector<KmString>& vFields,
+                         const std::vector<KmString>& vLastGood,
+                         const KmString& sMissing) {
+  if (vLastGood.empty()) return kNoColumn;
+  const size_t iChange = FirstShapeChange(vFields, vLastGood, sMissing);
+  if (iChange == vFields.size()) return kNoColumn;
+  for (size_t i = std::min(iChange, vFields.size() - 2) + 1; i-- > 0;) {
+    if (IsWholeNumber(vFields[i].GetCString()) &&
+        IsDigits(vFields[i + 1].GetCString())) {
+      return i;
+    }
+  }
+  return kNoColumn;
+}
+
 }  // namespace
 
 void kmCohortManager::PrepareRecordChecks() {
   iLineNumber_ = 0;
+  iReferenceFields_ = 0;
+  iReferenceLine_ = 0;
+  bReferenceIsHeader_ = false;
+  vLastFields_.clear();
   closedCohorts_.clear();
   vByVarFirst_.assign(
       static_cast<size_t>(km_read_internal::NumDataByVars(*pSession_)),
@@ -76,6 +155,8 @@ void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
   std::vector<KmString> vTokens;
   km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
+  if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
+  CheckLongRecord(vTokens);
   for (size_t i = 0; i < vTokens.size(); ++i) {
     const KmString sField = km_read_internal::FieldText(vTokens[i]);
     if (km_read_internal::HasOnlyThousandsCommas(sField)) continue;
@@ -95,6 +176,71 @@ void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
     CheckByVarCode(static_cast<int>(i),
                    km_read_internal::ColumnField(vTokens, byVar.GetPosition()));
   }
+  if (static_cast<int>(vTokens.size()) == iReferenceFields_) {
+    vLastFields_.swap(vTokens);
+  }
+}
+
+void kmCohortManager::SetReferenceFields(const std::vector<KmString>& vFields,
+                                         bool bHeader) {
+  iReferenceFields_ = static_cast<int>(vFields.size());
+  iReferenceLine_ = iLineNumber_;
+  bReferenceIsHeader_ = bHeader;
+}
+
+void kmCohortManager::CheckLongRecord(const std::vector<KmString>& vTokens) {
+  // Empty fields at the end (a delimiter that ends the line) move no value
+  // to another column.
+  size_t nUsed = vTokens.size();
+  while (static_cast<int>(nUsed) > iReferenceFields_ &&
+         km_read_internal::FieldText(vTokens[nUsed - 1]).IsEmpty()) {
+    --nUsed;
+  }
+  if (static_cast<int>(nUsed) <= iReferenceFields_) return;
+  ThrowAtLine(0,
+              "the record has %d fields, but %s (line %d) has %d, so its "
+              "values would be read from the wrong columns.%s",
+              static_cast<int>(vTokens.size()),
+              bReferenceIsHeader_ ? "the header row of variable names"
+                                  : "the first record",
+              iReferenceLine_, iReferenceFields_,
+              SplitFieldHint(vTokens).GetCString());
+}
+
+KmString kmCohortManager::SplitFieldHint(
+    const std::vector<KmString>& vTokens) const {
+  KmString sHint;
+  if (sDelimiter_ != ",") {
+    sHint << "  A field that holds the field delimiter, " << WordOf(sDelimiter_)
+          << ", splits in two unless it stands in double quotes.";
+    return sHint;
+  }
+  KmString sMissing;
+  pSession_->GetMissingString(sMissing);
+  const std::vector<KmString> vFields = FieldTexts(vTokens);
+  const size_t iSplit = SplitNumberColumn(vFields, vLastFields_, sMissing);
+  if (iSplit == kNoColumn) {
+    sHint << "  A number written with a decimal comma, or a field that holds "
+             "a comma outside double quotes, splits in two.";
+    return sHint;
+  }
+  const KmString& sWhole = vFields[iSplit];
+  const KmString& sGroup = vFields[iSplit + 1];
+  KmString sJoined;
+  sJoined << sWhole << "," << sGroup;
+  sHint << "  Columns " << static_cast<int>(iSplit) + 1 << " and "
+        << static_cast<int>(iSplit) + 2 << " (\"" << sWhole << "\" and \""
+        << sGroup
+        << "\") look like one number split at its comma: write decimals with "
+           "a point ("
+        << sWhole << "." << sGroup << ")";
+  if (sGroup.GetLength() == 3 &&
+      km_read_internal::HasOnlyThousandsCommas(sJoined)) {
+    sHint << ", and a number with thousands commas in double quotes (\""
+          << sJoined << "\")";
+  }
+  sHint << ".";
+  return sHint;
 }
 
 void kmCohortManager::CheckFieldCount(const KmString& sLine, int nFields) {

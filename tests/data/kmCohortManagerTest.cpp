@@ -176,6 +176,24 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "line 1: the record has 1 field, but the session reads column 3 (the "
        "variable Year).  Every record needs a field in each column the "
        "session reads (the field delimiter is comma)."},
+      {"records may end before the header row's last column",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,Rate\n1,A,2000\n1,A,2001,\n",
+       {{"1/A", "Male/A", {"2000", "2001"}, {1, 2}}},
+       false},
+      {"record longer than the first, a trailing empty field taken",
+       2,
+       false,
+       0,
+       "1,A,2000\n1,A,2001,\n1,A,2002,5\n",
+       {},
+       false,
+       "line 3: the record has 4 fields, but the first record (line 1) has 3, "
+       "so its values would be read from the wrong columns.  A number written "
+       "with a decimal comma, or a field that holds a comma outside double "
+       "quotes, splits in two."},
       {"10, 10 and 9 records",
        2,
        false,

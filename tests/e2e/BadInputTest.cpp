@@ -378,6 +378,15 @@ const DataCase kDataCases[] = {
      "variable Standard Error).  The line is split at its field delimiter, "
      "comma, but it splits into enough fields at semi-colon",
      "kmCohortManager", nullptr},
+    // Fault: a decimal comma made the record one field longer, and its rate
+    // and standard error were read from the shifted columns.
+    {"decimal comma outside quotes", "se.ini", "1,2005,57.70,", "1,2005,57,70,",
+     "data.csv",
+     "Data file \"data.csv\", line 6: the record has 7 fields, but the first "
+     "record (line 1) has 6, so its values would be read from the wrong "
+     "columns.  Columns 3 and 4 (\"57\" and \"70\") look like one number "
+     "split at its comma: write decimals with a point (57.70).",
+     "kmCohortManager", nullptr},
     {"rate beyond the range of weights", "se.ini", "1,2005,57.70,",
      "1,2005,1e308,", "data.csv",
      "The dependent value 1e+308 of record 6 of the cohort with index 0 "

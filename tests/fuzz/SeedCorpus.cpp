@@ -39,7 +39,7 @@ const std::vector<FixtureSeeds>& TextSeeds() {
       {"fuzz_data_preread",
        {"preread/blocks.csv", "preread/textcode.csv", "preread/twoblocks.csv",
         "preread/mixedcodes.csv", "preread/bom_blocks.csv",
-        "preread/no_line_end.csv"}},
+        "preread/no_line_end.csv", "preread/long_record.csv"}},
       {"fuzz_data_preread_gz",
        {"preread/blocks.csv", "preread/blocks.csv.gz", "preread/textcode.csv",
         "preread/twoblocks.csv", "e2e/bad_gzipcutatbuffer/data.csv.gz"}},
