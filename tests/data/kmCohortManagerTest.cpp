@@ -194,6 +194,18 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "so its values would be read from the wrong columns.  A number written "
        "with a decimal comma, or a field that holds a comma outside double "
        "quotes, splits in two."},
+      {"record longer than the header row",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,Rate,Pop\n1,A,2000,1.5,1500\n1,A,2001,1,500,1600\n",
+       {},
+       false,
+       "line 3: the record has 6 fields, but the header row of variable "
+       "names (line 1) has 5, so its values would be read from the wrong "
+       "columns.  Columns 4 and 5 (\"1\" and \"500\") look like one number "
+       "split at its comma: write decimals with a point (1.500), and a "
+       "number with thousands commas in double quotes (\"1,500\")."},
       {"10, 10 and 9 records",
        2,
        false,
