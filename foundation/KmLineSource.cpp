@@ -46,8 +46,8 @@ int64_t LineNumberAt(const char* sPath, bool bGzip, int64_t lLineStart) {
 }
 
 // Reads up to kPieceBytes bytes of a plain file into pBuffer and returns
-// how many. A read error ends the text where it struck, keeping the bytes
-// read before it (a stream's own block read would lose them).
+// how many. A read error stops the piece where it struck and sets the
+// stream's bad bit.
 size_t ReadPlainPiece(std::istream& input, char* pBuffer) {
   std::streambuf* pBuf = input.rdbuf();
   size_t uGot = 0;
@@ -130,6 +130,17 @@ bool KmLineSource::Fill() {
     lRead = km_gzread(pGz_, &sBuffer_[0], static_cast<unsigned>(kPieceBytes));
   } else {
     lRead = static_cast<int64_t>(ReadPlainPiece(*pPlain_, &sBuffer_[0]));
+    // A read error is not the end of the text: read on as if it were, the
+    // file would pass for a shorter one and lose its last records unseen.
+    if (pPlain_->bad()) {
+      KmString sMessage;
+      sMessage << sWhat_ << " \"" << sFileName_
+               << "\" could not be read to its end: a read error struck after "
+               << static_cast<int32_t>(
+                      std::min<int64_t>(lPosition_ + lRead, INT32_MAX))
+               << " bytes.";
+      GenerateKmExceptionF("%s", kClassName, sMessage.GetCString());
+    }
   }
   sBuffer_.resize(static_cast<size_t>(std::max<int64_t>(lRead, 0)));
   uBufferPos_ = 0;

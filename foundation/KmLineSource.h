@@ -25,7 +25,8 @@
 //   corrupt or cut short is refused, never read as a shorter file.
 // A compressed file is read through the gzip reader, which also reads a
 // file that is not compressed; any other file is read as it is. A read
-// error of a plain file ends its text where it struck. Files are opened
+// error of a plain file is refused, never read as the file's end. Files
+// are opened
 // through the installed KmFileSystem. Positions
 // (Tell, Seek) are offsets in the uncompressed text.
 //
@@ -58,7 +59,9 @@ class KmLineSource {
   // is damaged: line <n> holds a NUL byte." and "<what> \"<file>\" has no
   // line end within <max> bytes at line <n>."; the gzip reader's
   // "Cannot read compressed file: <file>: <reason>" (source "km_gzFile")
-  // for corrupt or cut-short compressed data.
+  // for corrupt or cut-short compressed data; KmException (source
+  // "KmLineSource") "<what> \"<file>\" could not be read to its end: a read
+  // error struck after <n> bytes." for a read error of a plain file.
   bool ReadLine(KmString& sLine);
   // Reads lines until one is not empty after trimming bytes 0x01 to 0x20
   // at both ends; sLine receives it trimmed. Returns false (sLine "") when

@@ -3,16 +3,14 @@
 
 #include <newmat.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <istream>
-#include <memory>
 #include <sstream>
 #include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/platform/KmFileSystem.h"
+#include "foundation/KmLineSource.h"
+#include "foundation/KmString.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;
@@ -77,19 +75,19 @@ double ParseNumber(const std::string& sField, int iLine, int iField,
 }
 
 void ReadMatrixFile(KMPartitionMatrix& result, const std::string& sFileName) {
-  std::unique_ptr<std::istream> pInput = KmGetFileSystem().OpenInput(sFileName);
-  if (!pInput || pInput->fail()) {
+  KmLineSource source("Matrix file");
+  if (!source.Open(sFileName.c_str(), false)) {
     GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kSource,
                          sFileName.c_str());
   }
 
   std::vector<std::string> labels;
   std::vector<double> numbers;  // three per label, row by row
-  std::string sLine;
+  KmString sText;
   int iLine = 0;
-  while (std::getline(*pInput, sLine)) {
+  while (source.ReadLine(sText)) {
     ++iLine;
-    sLine.erase(std::remove(sLine.begin(), sLine.end(), '\r'), sLine.end());
+    const std::string sLine(sText.GetCString());
     std::fputs(sLine.c_str(), stdout);
     std::fputs("\n", stdout);
     if (iLine == 1 || IsBlankLine(sLine)) continue;
@@ -106,10 +104,6 @@ void ReadMatrixFile(KMPartitionMatrix& result, const std::string& sFileName) {
     for (int f = 1; f < kFieldsUsed; ++f)
       numbers.push_back(ParseNumber(fields[f], iLine, f + 1, sFileName));
     labels.push_back(fields[0]);
-  }
-  if (pInput->bad()) {
-    GenerateKmExceptionF("Cannot read matrix file \"%s\".", kSource,
-                         sFileName.c_str());
   }
 
   const int iRows = static_cast<int>(labels.size());

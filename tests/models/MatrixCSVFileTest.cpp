@@ -167,7 +167,9 @@ TEST(ReadMatrixFromCSVFile, ReadErrorPartWayIsAnError) {
       CatchKmException([&] { readMatrixFromCSVFile(m, sPath); });
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(std::string(e.GetMessage()),
-            "Cannot read matrix file \"" + sPath + "\".");
+            "Matrix file \"" + sPath +
+                "\" could not be read to its end: a read error struck after "
+                "10 bytes.");
   EXPECT_TRUE(m.labels.empty());
   EXPECT_EQ(m.matrix.Nrows(), 0);
 }
