@@ -140,18 +140,16 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       GenerateKmException(sText.GetCString(), kClassName);
     }
     KmString sLine;
-    int32_t iLine = 0;
     while (source.ReadLine(sLine)) {
-      ++iLine;
       sLine.TrimLeftSpaces();
       sLine.TrimRight();
       if (sLine.IsEmpty()) continue;
       KmString sNoBlanks(sLine);
       sNoBlanks.RemoveAll(' ');
       if (sNoBlanks.IsEmpty()) continue;
-      const MatrixLine where{sVarCovFileName_, iLine,
-                             !(bDropFirstRow && vvVarCovTable_.empty()),
-                             bDropFirstColumn};
+      const MatrixLine where{
+          sVarCovFileName_, static_cast<int32_t>(source.GetLineNumber()),
+          !(bDropFirstRow && vvVarCovTable_.empty()), bDropFirstColumn};
       vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter, where));
     }
 

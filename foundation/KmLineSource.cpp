@@ -18,33 +18,6 @@ constexpr size_t kPieceBytes = size_t{1} << 16;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr size_t kByteOrderMarkBytes = 3;
 
-// 1-based number of the line that begins at byte lLineStart of the text of
-// sPath: one more than the line feeds in front of it. 0 when the file
-// cannot be read again. Counted only for a message, so nothing is kept per
-// line while reading.
-int64_t LineNumberAt(const char* sPath, bool bGzip, int64_t lLineStart) {
-  // The lines before the faulty one were read without fault, so the count
-  // never meets it; the guard makes sure a count never starts another.
-  static thread_local bool tCounting = false;
-  if (tCounting) return 0;
-  tCounting = true;
-  int64_t lLine = 0;
-  try {
-    KmLineSource again("");
-    if (again.Open(sPath, bGzip)) {
-      // Past the byte-order mark, so positions compare as in the first read.
-      again.AtEnd();
-      lLine = 1;
-      KmString sLine;
-      while (again.Tell() < lLineStart && again.ReadLine(sLine)) ++lLine;
-    }
-  } catch (KmException&) {
-    lLine = 0;
-  }
-  tCounting = false;
-  return lLine;
-}
-
 // Reads up to kPieceBytes bytes of a plain file into pBuffer and returns
 // how many. A read error stops the piece where it struck and sets the
 // stream's bad bit.
@@ -79,7 +52,8 @@ KmLineSource::KmLineSource(const char* sWhat)
       uBufferPos_(0),
       lPosition_(0),
       bEnd_(true),
-      bAtStart_(false) {}
+      bAtStart_(false),
+      lLineNumber_(0) {}
 
 KmLineSource::~KmLineSource() { Close(); }
 
@@ -104,6 +78,7 @@ bool KmLineSource::Open(const char* sPath, bool bGzip) {
   }
   bEnd_ = false;
   bAtStart_ = true;
+  lLineNumber_ = 0;
   return true;
 }
 
@@ -118,6 +93,7 @@ void KmLineSource::Close() {
   lPosition_ = 0;
   bEnd_ = true;
   bAtStart_ = false;
+  lLineNumber_ = 0;
 }
 
 bool KmLineSource::Fill() {
@@ -164,7 +140,6 @@ void KmLineSource::SkipByteOrderMark() {
 bool KmLineSource::ReadLine(KmString& sLine) {
   sLine.Clear();
   SkipByteOrderMark();
-  const int64_t lLineStart = lPosition_;
   std::string sText;
   bool bEnded = false;
   while (!bEnded) {
@@ -177,7 +152,7 @@ bool KmLineSource::ReadLine(KmString& sLine) {
             ? static_cast<size_t>(static_cast<const char*>(pFeed) - pStart)
             : uLeft;
     if (static_cast<int64_t>(sText.size() + uTake) > kMaxLineBytes) {
-      ThrowBadLine(lLineStart, "too long");
+      ThrowBadLine("too long");
     }
     sText.append(pStart, uTake);
     bEnded = pFeed != nullptr;
@@ -187,10 +162,11 @@ bool KmLineSource::ReadLine(KmString& sLine) {
   }
   if (!bEnded && sText.empty()) return false;
   if (std::memchr(sText.data(), '\0', sText.size()) != nullptr) {
-    ThrowBadLine(lLineStart, "NUL");
+    ThrowBadLine("NUL");
   }
   sText.erase(std::remove(sText.begin(), sText.end(), '\r'), sText.end());
   sLine = sText;
+  if (lLineNumber_ >= 0) ++lLineNumber_;
   return true;
 }
 
@@ -248,12 +224,14 @@ bool KmLineSource::Seek(int64_t lPosition) {
   lPosition_ = lPosition;
   bEnd_ = !bMoved;
   bAtStart_ = bMoved && lPosition == 0;
+  // Only the top of the file has a known line number.
+  lLineNumber_ = lPosition == 0 ? 0 : -1;
   return bMoved;
 }
 
-void KmLineSource::ThrowBadLine(int64_t lLineStart, const char* sFault) const {
-  const int64_t lLine =
-      LineNumberAt(sFileName_.GetCString(), bGzip_, lLineStart);
+void KmLineSource::ThrowBadLine(const char* sFault) const {
+  // The faulty line is the one after the last line read; 0 when unknown.
+  const int64_t lLine = lLineNumber_ >= 0 ? lLineNumber_ + 1 : 0;
   KmString sMessage;
   sMessage << sWhat_ << " \"" << sFileName_ << "\" ";
   if (std::strcmp(sFault, "NUL") == 0) {

@@ -87,14 +87,18 @@ class KmLineSource {
   bool Seek(int64_t lPosition);
 
   const KmString& GetFileName() const { return sFileName_; }
+  // The 1-based number of the line ReadLine gave last: 0 before the first
+  // line of the file, -1 when unknown (after a Seek elsewhere than the
+  // top of the file).
+  int64_t GetLineNumber() const { return lLineNumber_; }
 
  private:
   // Reads the next piece of the file into the buffer; false at its end.
   bool Fill();
   // Skips the byte-order mark once, before the first line of the file.
   void SkipByteOrderMark();
-  // Throws the damaged-line error for the line that begins at lLineStart.
-  [[noreturn]] void ThrowBadLine(int64_t lLineStart, const char* sFault) const;
+  // Throws the damaged-line error for the line being read.
+  [[noreturn]] void ThrowBadLine(const char* sFault) const;
 
   KmString sWhat_;
   KmString sFileName_;
@@ -108,6 +112,8 @@ class KmLineSource {
   bool bEnd_;
   // The first line of the file is next: its byte-order mark is yet to go.
   bool bAtStart_;
+  // Lines ReadLine has given since the top of the file; -1 when unknown.
+  int64_t lLineNumber_;
 };
 
 #endif  // KM_FOUNDATION_KMLINESOURCE_H

@@ -84,9 +84,8 @@ void ReadMatrixFile(KMPartitionMatrix& result, const std::string& sFileName) {
   std::vector<std::string> labels;
   std::vector<double> numbers;  // three per label, row by row
   KmString sText;
-  int iLine = 0;
   while (source.ReadLine(sText)) {
-    ++iLine;
+    const int iLine = static_cast<int>(source.GetLineNumber());
     const std::string sLine(sText.GetCString());
     std::fputs(sLine.c_str(), stdout);
     std::fputs("\n", stdout);
