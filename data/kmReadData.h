@@ -600,8 +600,6 @@ class kmReadData {
   // Per analysis copy, set by verification: empty when the copy may be
   // fitted, else the reason.
   KmVector<KmString> vErrorTexts_;
-  // Per analysis copy, set by verification with its text.
-  KmVector<kmCohortValidity> vValidity_;
   // Per analysis copy: its file lines (records plus the blank lines met).
   KmVector<int> vLineCounts_;
   // The rows of the copy read last; cleared at the start of every read.

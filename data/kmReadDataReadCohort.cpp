@@ -271,10 +271,15 @@ KmString kmReadData::GetIsCohortGoodToUse(int i) const {
 }
 
 kmCohortValidity kmReadData::GetCohortValidity(int i) const {
-  if (i < 0 || static_cast<size_t>(i) >= vValidity_.size()) {
+  if (i < 0 || static_cast<size_t>(i) >= vErrorTexts_.size()) {
     return kmCohortValidity::kNoFinding;
   }
-  return vValidity_[i];
+  // Every finding that refuses a copy clears its good flag; the zero-count
+  // note alone leaves it set. So a copy with a text that is still good
+  // carries only that note.
+  if (vErrorTexts_[i].IsEmpty()) return kmCohortValidity::kNoFinding;
+  return vGoodFlags_[i] ? kmCohortValidity::kZeroCountNoteOnly
+                        : kmCohortValidity::kRefused;
 }
 
 bool kmReadData::GetCohortGoodFlag(int i) const {

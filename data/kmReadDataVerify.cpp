@@ -240,7 +240,6 @@ bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
 void kmReadData::ResetVerifyResults() {
   vGoodFlags_.clear();
   vErrorTexts_.clear();
-  vValidity_.clear();
   vLineCounts_.clear();
   // Positions are appended per copy like the line counts; a second pass
   // must not leave the first pass's positions in front of its own.
@@ -425,16 +424,6 @@ void kmReadData::AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
 void kmReadData::AppendCopyVerdict(bool bGood, const KmString& sText) {
   vGoodFlags_.push_back(bGood);
   vErrorTexts_.push_back(sText);
-  // Every finding that refuses a copy clears its good flag; the zero-count
-  // note alone leaves it set. So a copy with a text that is still good
-  // carries only that note.
-  kmCohortValidity validity = kmCohortValidity::kRefused;
-  if (sText.IsEmpty()) {
-    validity = kmCohortValidity::kNoFinding;
-  } else if (bGood) {
-    validity = kmCohortValidity::kZeroCountNoteOnly;
-  }
-  vValidity_.push_back(validity);
 }
 
 void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
