@@ -74,12 +74,11 @@ KmString kmCohortManager::ReadLine(KmLineSource& lines) {
       });
 }
 
-KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
+KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
+                                      KmString& sLabel) {
   return WithCallPath("BuildCohort(KmString)", kClassName, [&]() -> KmString {
     KmString sKey;
     sLabel.Clear();
-    std::vector<KmString> vTokens;
-    km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
     const int32_t nByVars = pSession_->GetNumByVars();
     // The synthetic delay and jump by-variables stand in no data column:
     // their position may name a column the session leaves unused.
@@ -128,12 +127,8 @@ KmString kmCohortManager::BuildCohort(KmString sLine, KmString& sLabel) {
   });
 }
 
-KmString kmCohortManager::GetIndepValue(KmString sLine) {
+KmString kmCohortManager::GetIndepValue(const std::vector<KmString>& vTokens) {
   return WithCallPath("GetIndepValue(KmString)", kClassName, [&]() -> KmString {
-    // Split as the by-variables are: a quoted field before the column must
-    // not move it.
-    std::vector<KmString> vTokens;
-    km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
     return km_read_internal::ColumnField(
         vTokens, pSession_->GetKMVarPosition(kmVarIndependent));
   });
@@ -185,11 +180,23 @@ void kmCohortManager::ReadAllCohorts() {
     bool bHaveWorking = !sLine.IsEmpty();
     KmString sLabel;
     int iLastLine = iLineNumber_;
+    // Each record is split once: its key, its checks and its independent
+    // value all read these fields.
+    std::vector<KmString> vTokens;
+    auto keyOfLine = [&]() {
+      km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
+      return BuildCohort(vTokens, sLabel);
+    };
+    // Checks the record (which may take its fields) and adds it to working.
+    auto addRecord = [&](bool bFirstRecord) {
+      const KmString sIndepValue = GetIndepValue(vTokens);
+      CheckRecord(sLine, vTokens, bFirstRecord);
+      working.AddObservation(sIndepValue, iRecord);
+    };
     if (bHaveWorking) {
-      working.SetKey(BuildCohort(sLine, sLabel));
-      CheckRecord(sLine, true);
+      working.SetKey(keyOfLine());
       working.SetLabel(sLabel);
-      working.AddObservation(GetIndepValue(sLine), iRecord);
+      addRecord(true);
     }
 
     while (bHaveWorking && !bEOF_) {
@@ -197,11 +204,10 @@ void kmCohortManager::ReadAllCohorts() {
       sLine = readLine();
       ++iRecord;
       if (sLine.IsEmpty()) continue;
-      KmString sKey = BuildCohort(sLine, sLabel);
+      KmString sKey = keyOfLine();
       if (sKey == sPreviousKey) {
-        CheckRecord(sLine, false);
+        addRecord(false);
         iLastLine = iLineNumber_;
-        working.AddObservation(GetIndepValue(sLine), iRecord);
         continue;
       }
       vCohorts_.push_back(working);
@@ -214,15 +220,14 @@ void kmCohortManager::ReadAllCohorts() {
           bHaveWorking = false;
           break;
         }
-        sKey = BuildCohort(sLine, sLabel);
+        sKey = keyOfLine();
       }
       CheckCohortNotClosed(sKey);
-      CheckRecord(sLine, false);
-      iLastLine = iLineNumber_;
       working = kmCohort();
       working.SetKey(sKey);
       working.SetLabel(sLabel);
-      working.AddObservation(GetIndepValue(sLine), iRecord);
+      addRecord(false);
+      iLastLine = iLineNumber_;
     }
     if (bHaveWorking) vCohorts_.push_back(working);
 

@@ -81,7 +81,8 @@ class kmCohortManager {
   // Throws: the line source's errors (KmLineSource::ReadLine): a line with
   // a NUL byte, a line without end, damaged compressed data.
   KmString ReadLine(KmLineSource& lines);
-  // The by-group key of a record line: each by-variable's field as
+  // The by-group key of a record split into vTokens by
+  // km_read_internal::SplitRecord: each by-variable's field as
   // km_read_internal::ColumnField reads it (empty when its column lies beyond
   // the line), joined by "/". sLabel
   // receives the display label: per by-variable its format label (a numeric
@@ -89,10 +90,10 @@ class kmCohortManager {
   // field's integer part) or else the field text, joined by "/".
   // Throws: "Requesting line -1 of format for variable %s which has only %d
   // lines." when a numeric field has no line in its variable's format.
-  KmString BuildCohort(KmString sLine, KmString& sLabel);
-  // The trimmed independent-variable field of a record line; "" when the
-  // line has no such column.
-  KmString GetIndepValue(KmString sLine);
+  KmString BuildCohort(const std::vector<KmString>& vTokens, KmString& sLabel);
+  // The trimmed independent-variable field of a record split into vTokens
+  // (as for BuildCohort); "" when the record has no such column.
+  KmString GetIndepValue(const std::vector<KmString>& vTokens);
   // True when the cohorts do not all have the same number of records; false
   // for no cohorts.
   bool HasVaryingObservationCounts() const;
@@ -128,9 +129,11 @@ class kmCohortManager {
   // kmCohortManagerChecks.cpp: the record and order checks described above.
   // Resets the checks and finds the last column the session reads.
   void PrepareRecordChecks();
-  // Checks the record sLine, read at line iLineNumber_; bFirstRecord for the
-  // file's first record.
-  void CheckRecord(const KmString& sLine, bool bFirstRecord);
+  // Checks the record sLine, read at line iLineNumber_ and split into
+  // vTokens; bFirstRecord for the file's first record. May take the
+  // contents of vTokens (kept for the next record's messages).
+  void CheckRecord(const KmString& sLine, std::vector<KmString>& vTokens,
+                   bool bFirstRecord);
   void CheckFieldCount(const KmString& sLine, int nFields);
   // Takes the count of vFields, read at line iLineNumber_, as the number of
   // fields a record may have: the header row's (bHeader) or the first

@@ -151,9 +151,9 @@ void kmCohortManager::PrepareRecordChecks() {
   }
 }
 
-void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
-  std::vector<KmString> vTokens;
-  km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
+void kmCohortManager::CheckRecord(const KmString& sLine,
+                                  std::vector<KmString>& vTokens,
+                                  bool bFirstRecord) {
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
   if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
   CheckLongRecord(vTokens);
@@ -167,9 +167,8 @@ void kmCohortManager::CheckRecord(const KmString& sLine, bool bFirstRecord) {
                 sField.GetCString());
   }
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
-  CheckIndependentValue(
-      km_read_internal::FieldText(vTokens[static_cast<size_t>(iColumn - 1)]),
-      iColumn, bFirstRecord);
+  CheckIndependentValue(km_read_internal::ColumnField(vTokens, iColumn),
+                        iColumn, bFirstRecord);
   for (size_t i = 0; i < vByVarFirst_.size(); ++i) {
     const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
     if (byVar.GetPosition() < 1) continue;
