@@ -183,14 +183,9 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
       const bool bHasLines =
           byVar.HasFormat() && byVar.GetFormat().GetNumLines() > 0;
       if (bInteger && bHasLines) {
-        int32_t iLine = -1;
-        try {
-          iLine = byVar.GetFormat().GetIndexFromValue(sField.GetCString(), true,
-                                                      true);
-        } catch (KmException&) {
-          // A value outside the format's type: no line holds it.
-          iLine = -1;
-        }
+        // A value outside the format's type: no line holds it.
+        const int32_t iLine =
+            km_read_internal::FindFormatLine(byVar.GetFormat(), sField);
         if (iLine < 0) {
           GenerateKmInputExceptionF(
               "\"%s\" is an invalid code for the %s by variable.  You must "

@@ -172,13 +172,8 @@ bool kmReadData::LineShouldBeIncluded(const char* sLine) {
     if (sField.IsEmpty()) return true;
 
     const KmFormat& format = indep.GetFormat();
-    int32_t iLine = -1;
-    try {
-      iLine = format.GetIndexFromValue(sField.GetCString(), true, true);
-    } catch (KmException&) {
-      // A text that is no number of the format's type matches no line.
-      iLine = -1;
-    }
+    // A text that is no number of the format's type matches no line.
+    const int32_t iLine = km_read_internal::FindFormatLine(format, sField);
     if (iLine >= 0) {
       const KmString sLabel = format.GetLabel(iLine);
       return !sLabel.IsEmpty() && !sLabel.EndsWith(kNotUsedSuffix);

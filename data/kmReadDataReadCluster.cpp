@@ -31,13 +31,8 @@ const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
 double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
                          double dCode, int iRecord, int iCopy) {
   if (!adjust.HasFormat()) return dCode;
-  int32_t iLine = -1;
-  try {
-    iLine =
-        adjust.GetFormat().GetIndexFromValue(sCode.GetCString(), true, true);
-  } catch (KmException&) {
-    iLine = -1;
-  }
+  const int32_t iLine =
+      km_read_internal::FindFormatLine(adjust.GetFormat(), sCode);
   if (iLine < 0) {
     GenerateKmInputExceptionF(
         "Data record %d in cohort number %d has the adjustment code \"%s\", "

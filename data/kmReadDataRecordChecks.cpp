@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
@@ -63,16 +64,6 @@ KmString NumberText(const KmString& sText) {
   KmString sOut;
   sOut = std::atof(sText.GetCString());
   return sOut;
-}
-
-// Index of the line of format that holds sValue; -1 when none does (a text
-// that is no number of the format's type holds no line).
-int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
-  try {
-    return format.GetIndexFromValue(sValue.GetCString(), true, true);
-  } catch (KmException&) {
-    return -1;
-  }
 }
 
 }  // namespace
@@ -267,7 +258,7 @@ void kmReadData::VerifyIndependentVariable(
       const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
       if (indep.HasFormat()) {
         const KmFormat& format = indep.GetFormat();
-        const int32_t iLine = FindFormatLine(format, v);
+        const int32_t iLine = km_read_internal::FindFormatLine(format, v);
         if (iLine < 0) {
           GenerateKmInputExceptionF(
               "\"%s\" is not a valid value for the independent variable.",
@@ -286,7 +277,8 @@ void kmReadData::VerifyIndependentVariable(
           KmString sPrev(sPrevious);
           sPrev.TrimLeft();
           sPrev.TrimRight();
-          const int32_t iPrevLine = FindFormatLine(format, sPrev);
+          const int32_t iPrevLine =
+              km_read_internal::FindFormatLine(format, sPrev);
           if (iPrevLine >= 0)
             sPrevious = NumberText(format.GetLabel(iPrevLine));
         }

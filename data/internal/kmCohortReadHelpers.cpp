@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "foundation/KmConvertValue.h"
+#include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
@@ -185,6 +186,14 @@ double IndependentValue(const kmSession& session, const KmString& sField,
     ThrowKmException(sMessage.GetCString(), sSource);
   }
   return std::atof(format.GetLabel(lLine).GetCString());
+}
+
+int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
+  try {
+    return format.GetIndexFromValue(sValue.GetCString(), true, true);
+  } catch (KmException&) {
+    return -1;
+  }
 }
 
 }  // namespace km_read_internal

@@ -4,10 +4,12 @@
 #ifndef KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H
 #define KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H
 
+#include <cstdint>
 #include <vector>
 
 #include "foundation/KmString.h"
 
+class KmFormat;
 class kmSession;
 
 namespace km_read_internal {
@@ -96,6 +98,10 @@ double AdjustedStandardError(double dRatio, double dVariance, double dRate,
 // holds no line for the field.
 double IndependentValue(const kmSession& session, const KmString& sField,
                         const char* sSource);
+
+// Index of the line of format whose values hold the text sValue; -1 when
+// none does (a text that is no number of the format's type holds no line).
+int32_t FindFormatLine(const KmFormat& format, const KmString& sValue);
 
 }  // namespace km_read_internal
 
