@@ -10,6 +10,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
+#include "session/internal/OptionText.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
 
@@ -17,29 +18,25 @@ namespace {
 
 const char kClassName[] = "kmCohortManager";
 
-// The delimiters a data file may use, with their words in the session file.
-struct DelimiterWord {
-  char cDelimiter;
-  const char* sWord;
-};
-const DelimiterWord kDelimiters[] = {
-    {'\t', "tab"}, {' ', "space"}, {',', "comma"}, {';', "semi-colon"}};
+using km_session_internal::FieldDelimiterWord;
 
+// The session file's word for sDelimiter; "?" when no word names it.
 const char* WordOf(const KmString& sDelimiter) {
-  for (const DelimiterWord& d : kDelimiters) {
-    if (sDelimiter.GetLength() == 1 && sDelimiter[0] == d.cDelimiter) {
-      return d.sWord;
-    }
-  }
-  return "?";
+  const char* sWord =
+      sDelimiter.GetLength() == 1
+          ? km_session_internal::WordOfFieldDelimiter(sDelimiter[0])
+          : nullptr;
+  return sWord != nullptr ? sWord : "?";
 }
 
 // The other delimiter that would split sLine into at least iColumns fields,
 // or nullptr when none would.
-const DelimiterWord* OtherDelimiter(const KmString& sLine,
-                                    const KmString& sDelimiter, int iColumns) {
-  for (const DelimiterWord& d : kDelimiters) {
-    const char sText[2] = {d.cDelimiter, '\0'};
+const FieldDelimiterWord* OtherDelimiter(const KmString& sLine,
+                                         const KmString& sDelimiter,
+                                         int iColumns) {
+  for (const FieldDelimiterWord& d :
+       km_session_internal::kFieldDelimiterWords) {
+    const char sText[2] = {d.c, '\0'};
     if (sDelimiter == sText) continue;
     std::vector<KmString> vTokens;
     km_read_internal::SplitRecord(sLine, KmString(sText), vTokens);
@@ -245,7 +242,7 @@ KmString kmCohortManager::SplitFieldHint(
 void kmCohortManager::CheckFieldCount(const KmString& sLine, int nFields) {
   if (nFields >= iRequiredColumns_) return;
   KmString sHint;
-  const DelimiterWord* pOther =
+  const FieldDelimiterWord* pOther =
       OtherDelimiter(sLine, sDelimiter_, iRequiredColumns_);
   if (pOther != nullptr) {
     sHint << "  The line is split at its field delimiter, "

@@ -55,19 +55,24 @@ KmString Lowered(const KmString& sText) {
   return sLower;
 }
 
+const FieldDelimiterWord kFieldDelimiterWords[4] = {
+    {"tab", '\t'}, {"space", ' '}, {"comma", ','}, {"semi-colon", ';'}};
+
 bool FieldDelimiterFromWord(const KmString& sWord, char& c) {
-  static const struct {
-    const char* sWord;
-    char c;
-  } kWords[] = {
-      {"tab", '\t'}, {"space", ' '}, {"comma", ','}, {"semi-colon", ';'}};
-  for (const auto& entry : kWords) {
+  for (const FieldDelimiterWord& entry : kFieldDelimiterWords) {
     if (sWord == entry.sWord) {
       c = entry.c;
       return true;
     }
   }
   return false;
+}
+
+const char* WordOfFieldDelimiter(char c) {
+  for (const FieldDelimiterWord& entry : kFieldDelimiterWords) {
+    if (c == entry.c) return entry.sWord;
+  }
+  return nullptr;
 }
 
 KmString ValueOf(const KmIniSection& section, const char* sKey) {

@@ -31,10 +31,22 @@ double LeadingDouble(const char* sText);
 // A lower-cased copy of sText (letters 'A'-'Z' only).
 KmString Lowered(const KmString& sText);
 
+// A field delimiter and the word that names it in a dictionary, parameter or
+// session file.
+struct FieldDelimiterWord {
+  const char* sWord;
+  char c;
+};
+// Every delimiter a file may name: tab, space, comma and semi-colon.
+extern const FieldDelimiterWord kFieldDelimiterWords[4];
+
 // The delimiter character that a dictionary or parameter file names by word:
 // "tab", "space", "comma" or "semi-colon" (case-sensitive). Returns false,
 // and leaves c unchanged, for any other word.
 bool FieldDelimiterFromWord(const KmString& sWord, char& c);
+// The word that names the delimiter c; nullptr for a character no word
+// names.
+const char* WordOfFieldDelimiter(char c);
 
 }  // namespace km_session_internal
 
