@@ -119,7 +119,7 @@ bool kmCohortDataManager::VerifyCohortData(const Rows& vRows,
 
 void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
                                                KmString sMissing,
-                                               int iCohortNumber) {
+                                               int /*iCohortNumber*/) {
   WithCallPath("ValidateDependentVar()", kClassName, [&] {
     if (pRows_ == nullptr) return;
     const int iType = pSession_->GetInt(kmOptDependentType);
@@ -132,8 +132,8 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
       const KmString& sField = vRecord[static_cast<size_t>(iLocation - 1)];
       const bool bMissing = sField == sMissing;
       if (bMissing) {
-        Report("  One or more dependent variable values are missing.",
-               iCohortNumber, r, iLocation);
+        Report("  One or more dependent variable values are missing.", r,
+               iLocation);
       }
       if (iType != 2 && iType != 3) continue;
 
@@ -146,33 +146,32 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
       if (bMissing) {
         Report(bProportion ? "  One or more proportion values are missing."
                            : "  One or more percentage values are missing.",
-               iCohortNumber, r, iLocation);
+               r, iLocation);
       } else if (sNoBlanks.IsEmpty()) {
         Report(bProportion ? "  One or more proportion values are blank."
                            : "  One or more percentage values are blank.",
-               iCohortNumber, r, iLocation);
+               r, iLocation);
       } else if (!kmTools::StringToDouble(dValue, sField.GetCString(), true) ||
                  !std::isfinite(dValue)) {
         Report(bProportion
                    ? "  One or more proportion values were not numeric."
                    : "  One or more percentage values were not numeric.",
-               iCohortNumber, r, iLocation);
+               r, iLocation);
       }
     }
   });
 }
 
-KmString kmCohortDataManager::RowColText(int /*iCohortNumber*/, int32_t iRecord,
-                                         int iLocation) const {
+KmString kmCohortDataManager::RowColText(int32_t iRecord, int iLocation) const {
   KmString sText;
   sText << " (record " << (iRecord + 1) << ", column " << iLocation << ")  ";
   return sText;
 }
 
-void kmCohortDataManager::Report(const char* sSentence, int iCohortNumber,
-                                 int32_t iRecord, int iLocation) {
+void kmCohortDataManager::Report(const char* sSentence, int32_t iRecord,
+                                 int iLocation) {
   bValid_ = false;
-  sMessage_ << sSentence << RowColText(iCohortNumber, iRecord, iLocation);
+  sMessage_ << sSentence << RowColText(iRecord, iLocation);
 }
 
 bool kmCohortDataManager::IsPoissonType() const {

@@ -61,7 +61,8 @@ class kmCohortDataManager {
   // checked, the delay-adjusted field when bDelay.
   // Returns: true when no problem was found. iNumAdjustGroups is the number
   // of adjustment-variable groups per independent value (age-adjusted rates
-  // only); iCohortNumber is 1-based.
+  // only); iCohortNumber (1-based) is not read by this or the Validate
+  // methods: the sentences name records and columns only.
   // Throws: KmException for broken structure (see the Validate methods).
   // REQUIRES: vRows outlives the call.
   bool VerifyCohortData(const Rows& vRows, int iNumAdjustGroups,
@@ -113,16 +114,14 @@ class kmCohortDataManager {
  private:
   // " (record r, column c)  " of record iRecord (0-based) of the current
   // cohort: its 1-based record and the 1-based column iLocation.
-  KmString RowColText(int iCohortNumber, int32_t iRecord, int iLocation) const;
+  KmString RowColText(int32_t iRecord, int iLocation) const;
   // Appends sSentence and its row and column to the message; clears valid.
-  void Report(const char* sSentence, int iCohortNumber, int32_t iRecord,
-              int iLocation);
+  void Report(const char* sSentence, int32_t iRecord, int iLocation);
   // Sums the standard populations of the first nGroup records (fewer when
   // the cohort is shorter) into the total standard population. A missing,
   // non-numeric or negative field is reported (every one) and leaves the
   // total uncomputed (-1.0), so that the next cohort computes it.
-  void ComputeTotalStdPopulation(int32_t nGroup, int iCohortNumber,
-                                 const KmString& sMissing);
+  void ComputeTotalStdPopulation(int32_t nGroup, const KmString& sMissing);
   // Refuses an empty cohort and count, population or standard population
   // locations that are unset or lie past the first record's fields.
   void CheckRateLayout(bool bAgeAdjusted, const char* sSource) const;

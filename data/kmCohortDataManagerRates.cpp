@@ -53,7 +53,7 @@ FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
 }  // namespace
 
 void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
-                                             int iCohortNumber) {
+                                             int /*iCohortNumber*/) {
   static const char* const kSource = "ValidateCrudeRates";
   WithCallPath("ValidateCrudeRates()", kClassName, [&] {
     if (pRows_ == nullptr || pRows_->empty()) {
@@ -109,21 +109,19 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
       bool bCountGood = true;
       bool bPopGood = true;
       if (count.bMissing) {
-        Report("  There was one or more missing count values.", iCohortNumber,
-               r, iCountLoc_);
+        Report("  There was one or more missing count values.", r, iCountLoc_);
         bCountGood = false;
       } else if (!count.bNumeric) {
-        Report("  One or more count values were not numeric.", iCohortNumber, r,
-               iCountLoc_);
+        Report("  One or more count values were not numeric.", r, iCountLoc_);
         bCountGood = false;
       }
       if (pop.bMissing) {
-        Report("  There was one or more missing population values.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  There was one or more missing population values.", r,
+               iPopulationLoc_);
         bPopGood = false;
       } else if (!pop.bNumeric) {
-        Report("  One or more population values were not numeric.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  One or more population values were not numeric.", r,
+               iPopulationLoc_);
         bPopGood = false;
       }
       if (!bCountGood || !bPopGood) continue;
@@ -131,35 +129,35 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
       const double c = count.dValue;
       const double p = pop.dValue;
       if (c < 0.0) {
-        Report("  There was one or more count values less than zero.",
-               iCohortNumber, r, iCountLoc_);
+        Report("  There was one or more count values less than zero.", r,
+               iCountLoc_);
         bRateProblem = true;
       }
       if (p < 0.0) {
         Report(
             "  There was one or more population values that was less than "
             "zero.",
-            iCohortNumber, r, iPopulationLoc_);
+            r, iPopulationLoc_);
         bRateProblem = true;
       }
       if (p == 0.0 && !bRateProblem) {
         Report(
             "  There was one or more records where the population was "
             "zero.  No Crude Rate is calculated when this occurs.",
-            iCohortNumber, r, iPopulationLoc_);
+            r, iPopulationLoc_);
         bRateProblem = true;
       } else if (c == 0.0 && bNonConstant && !bPoisson) {
         Report(
             "  The standard error cannot be computed when the count is "
             "zero.  This cohort will be bypassed because of this.",
-            iCohortNumber, r, iCountLoc_);
+            r, iCountLoc_);
       }
       if (bLogLinear && ((c == 0.0 && !bPoisson) || p == 0.0)) {
         Report(
             "  The calculated crude rate is zero.  Kinkmark cannot process "
             "records with dependent variable = 0.  Kinkmark will not "
             "analyze by-groups that have this error.",
-            iCohortNumber, r, iCountLoc_);
+            r, iCountLoc_);
       }
     }
   });
@@ -199,7 +197,7 @@ void kmCohortDataManager::CheckRateLayout(bool bAgeAdjusted,
 
 void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
                                                     int iNumAdjustGroups,
-                                                    int iCohortNumber,
+                                                    int /*iCohortNumber*/,
                                                     KmString sMissing) {
   static const char* const kSource = "ValidateCrudeOrAgeAdjRate";
   WithCallPath("ValidateCrudeOrAgeAdjRate()", kClassName, [&] {
@@ -227,7 +225,7 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
                   << "  Adjustment variable categories:  " << nGroup;
       }
       if (dTotalStdPopulation_ == -1.0 && bValid_) {
-        ComputeTotalStdPopulation(nGroup, iCohortNumber, sMissing);
+        ComputeTotalStdPopulation(nGroup, sMissing);
       }
     }
 
@@ -253,27 +251,25 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
                     sMissing);
 
       if (count.bMissing) {
-        Report("  There was one or more missing count values.", iCohortNumber,
-               r, iCountLoc_);
+        Report("  There was one or more missing count values.", r, iCountLoc_);
       } else if (!count.bNumeric) {
-        Report("  One or more count values were not numeric.", iCohortNumber, r,
-               iCountLoc_);
+        Report("  One or more count values were not numeric.", r, iCountLoc_);
       } else if (count.dValue < 0.0) {
-        Report("  There was one or more count values less than zero.",
-               iCohortNumber, r, iCountLoc_);
+        Report("  There was one or more count values less than zero.", r,
+               iCountLoc_);
       }
       double p = pop.dValue;
       if (pop.bMissing) {
-        Report("  There was one or more missing population values.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  There was one or more missing population values.", r,
+               iPopulationLoc_);
       } else if (!pop.bNumeric) {
-        Report("  One or more population values were not numeric.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  One or more population values were not numeric.", r,
+               iPopulationLoc_);
       } else {
         dTotalPopulation += p;
         if (p < 0.0 && !bNegativePopReported) {
-          Report("  There was one or more population values less than zero.",
-                 iCohortNumber, r, iPopulationLoc_);
+          Report("  There was one or more population values less than zero.", r,
+                 iPopulationLoc_);
           bNegativePopReported = true;
         }
       }
@@ -291,7 +287,7 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
         Report(
             "  There was one or more standard population value less than "
             "zero.",
-            iCohortNumber, r, iStdPopulationLoc_);
+            r, iStdPopulationLoc_);
         bNegativeStdPopReported = true;
       }
       if (bValid_ && dTotalStdPopulation_ != 0.0 && p != 0.0) {
@@ -322,7 +318,6 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
 }
 
 void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
-                                                    int iCohortNumber,
                                                     const KmString& sMissing) {
   const int32_t nRecords = static_cast<int32_t>(pRows_->size());
   const int32_t nTake = nGroup < nRecords ? nGroup : nRecords;
@@ -353,7 +348,7 @@ void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
           "cohort.";
     }
     if (sSentence != nullptr) {
-      Report(sSentence, iCohortNumber, r, iStdPopulationLoc_);
+      Report(sSentence, r, iStdPopulationLoc_);
       bFailed = true;
     } else {
       dTotal += s.dValue;
@@ -366,7 +361,7 @@ void kmCohortDataManager::ComputeTotalStdPopulation(int32_t nGroup,
 }
 
 void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
-                                                    int iCohortNumber) {
+                                                    int /*iCohortNumber*/) {
   static const char* const kSource = "ValidateProportionPercent";
   WithCallPath("ValidateProportionPercent()", kClassName, [&] {
     if (pRows_ == nullptr || pRows_->empty()) {
@@ -403,21 +398,21 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
                     sMissing);
       bool bGood = true;
       if (a.bMissing) {
-        Report("  There was one or more missing numerator values.",
-               iCohortNumber, r, iCountLoc_);
+        Report("  There was one or more missing numerator values.", r,
+               iCountLoc_);
         bGood = false;
       } else if (!a.bNumeric) {
-        Report("  One or more numerator values were not numeric.",
-               iCohortNumber, r, iCountLoc_);
+        Report("  One or more numerator values were not numeric.", r,
+               iCountLoc_);
         bGood = false;
       }
       if (b.bMissing) {
-        Report("  There was one or more missing denominator values.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  There was one or more missing denominator values.", r,
+               iPopulationLoc_);
         bGood = false;
       } else if (!b.bNumeric) {
-        Report("  One or more denominator values were not numeric.",
-               iCohortNumber, r, iPopulationLoc_);
+        Report("  One or more denominator values were not numeric.", r,
+               iPopulationLoc_);
         bGood = false;
       }
       if (!bGood) continue;
@@ -427,24 +422,24 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
             "  There was one or more records where the denominator was "
             "zero.  A Proportion or Percentage will NOT be computed when "
             "this happens.",
-            iCohortNumber, r, iPopulationLoc_);
+            r, iPopulationLoc_);
       } else if (a.dValue < 0.0 || b.dValue < 0.0) {
         Report(
             "  There was one or more records where the numerator or "
             "denominator was negative.  A Proportion or Percentage will "
             "NOT be computed when this happens.",
-            iCohortNumber, r, iCountLoc_);
+            r, iCountLoc_);
       } else if (a.dValue > b.dValue) {
         Report(
             "  There was one or more records where the numerator was "
             "greater than the denominator.  A Proportion or Percentage "
             "will NOT be computed when this happens.",
-            iCohortNumber, r, iCountLoc_);
+            r, iCountLoc_);
       } else if (a.dValue == 0.0 && bNonConstant) {
         Report(
             "  The standard error cannot be computed when the numerator "
             "is zero.  This cohort will be bypassed because of this.",
-            iCohortNumber, r, iCountLoc_);
+            r, iCountLoc_);
       }
     }
   });

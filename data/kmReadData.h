@@ -11,7 +11,6 @@
 
 #include "data/kmCohortRows.h"
 #include "data/kmValueTable.h"
-#include "foundation/KmGzFile.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
@@ -566,8 +565,6 @@ class kmReadData {
   // The read position of whichever file is open (of the uncompressed text
   // for a gzip file); -1 when none is.
   int64_t CurrentInputPosition();
-  // True when no line of the open file is left (true when none is open).
-  bool IsInputAtEOF();
   // The session whose by-variable formats receive the codes of text values:
   // the results handler's, else the reader's own.
   kmSession* GetCodingSession() const;

@@ -50,8 +50,6 @@ int64_t kmReadData::CurrentInputPosition() {
   return inputLines_.IsOpen() ? inputLines_.Tell() : -1;
 }
 
-bool kmReadData::IsInputAtEOF() { return inputLines_.AtEnd(); }
-
 void kmReadData::ClearPendingLines() {
   bPendingLine_ = false;
   sPendingLine_.Clear();
