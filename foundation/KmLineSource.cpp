@@ -171,12 +171,8 @@ bool KmLineSource::ReadLine(KmString& sLine) {
 }
 
 bool KmLineSource::ReadNonBlankLine(KmString& sLine) {
-  while (ReadLine(sLine)) {
-    sLine.Trim();
-    if (!sLine.IsEmpty()) return true;
-  }
-  sLine.Clear();
-  return false;
+  // Without a tab delimiter TrimDataLine trims the blanks at both ends.
+  return ReadNonBlankDataLine(sLine, '\0');
 }
 
 bool KmLineSource::ReadNonBlankDataLine(KmString& sLine, char cDelimiter) {
