@@ -177,6 +177,7 @@ TEST(KmLineSource, SeekReturnsToALineStartAndSkipsNoMarkTwice) {
     ASSERT_TRUE(source.Open(sPath.c_str()));
     KmString sLine;
     ASSERT_TRUE(source.ReadLine(sLine));
+    EXPECT_EQ(source.GetLineNumber(), 1);
     const int64_t lSecond = source.Tell();
     EXPECT_EQ(lSecond, 7);
     ASSERT_TRUE(source.ReadLine(sLine));
@@ -185,10 +186,28 @@ TEST(KmLineSource, SeekReturnsToALineStartAndSkipsNoMarkTwice) {
     ASSERT_TRUE(source.Seek(lSecond));
     ASSERT_TRUE(source.ReadLine(sLine));
     EXPECT_STREQ(sLine.GetCString(), "cd");
+    // Past a seek into the file the line number is not known.
+    EXPECT_EQ(source.GetLineNumber(), -1);
     ASSERT_TRUE(source.Seek(0));
     ASSERT_TRUE(source.ReadLine(sLine));
     EXPECT_STREQ(sLine.GetCString(), "ab");
+    EXPECT_EQ(source.GetLineNumber(), 1);
   }
+}
+
+TEST(KmLineSource, ANulByteAfterASeekIntoTheFileNamesNoLineNumber) {
+  ScratchDir dir;
+  const std::string sPath =
+      WriteText(dir, "ab\ncd" + std::string(1, '\0') + "\n", false);
+  KmLineSource source("Data file");
+  ASSERT_TRUE(source.Open(sPath.c_str()));
+  ASSERT_TRUE(source.Seek(3));
+  KmString sLine;
+  const std::string sError =
+      CatchKmException([&] { source.ReadLine(sLine); }).GetMessage();
+  EXPECT_NE(sError.find("is damaged: a line holds a NUL byte."),
+            std::string::npos)
+      << sError;
 }
 
 }  // namespace
