@@ -69,4 +69,44 @@ extern template bool InvertSymmetricOfOrder(SymmetricOrder<7>, const double*,
 extern template bool InvertSymmetricOfOrder(int, const double*, int, double*,
                                             int16_t&);
 
+// InvertSymmetricOfOrder, then the inverse made whole: the upper triangle
+// of w receives the lower one mirrored, also when the answer is false (a
+// negative pivot's unfinished work matrix, which the fits use as it stands).
+template <typename Order>
+bool InvertSymmetricMirrored(Order order, const double* a, int iStride,
+                             double* w, int16_t& iRank) {
+  const bool bOk = InvertSymmetricOfOrder(order, a, iStride, w, iRank);
+  const int p = order;
+  for (int i = 0; i < p; ++i) {
+    for (int j = i + 1; j < p; ++j) w[i * p + j] = w[j * p + i];
+  }
+  return bOk;
+}
+
+// Element i (0-based) of G y for the p x p row-major g (an inverse from
+// InvertSymmetricMirrored) and y read every iYStride values: the first
+// product, then the others in order.
+template <typename Order>
+double SymmetricSolveRow(Order order, const double* g, int i, const double* y,
+                         int iYStride) {
+  const int p = order;
+  const double* pRow = g + i * p;
+  double dSum = pRow[0] * y[0];
+  for (int j = 1; j < p; ++j) dSum += pRow[j] * y[j * iYStride];
+  return dSum;
+}
+
+// The residual sum dYtY - sum_i (G y)(i) y(i) of the weighted fit whose
+// cross products with the response are y (read every iYStride values).
+template <typename Order>
+double SymmetricResidualSum(Order order, const double* g, const double* y,
+                            int iYStride, double dYtY) {
+  const int p = order;
+  double dSse = dYtY;
+  for (int i = 0; i < p; ++i) {
+    dSse -= SymmetricSolveRow(order, g, i, y, iYStride) * y[i * iYStride];
+  }
+  return dSse;
+}
+
 #endif  // KM_MODELS_SYMMETRICINVERSE_H
