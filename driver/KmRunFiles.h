@@ -59,6 +59,13 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 // reader's error for an unreadable run file.
 void ReadRunFile(KmRunFiles& files);
 
+// True when sName leads to one of the run's inputs: the run file, the
+// session file, the data file, sSessionDataFile (the data file the session
+// reads), the run-options file or the export-options file; empty names are
+// skipped.
+bool IsRunInput(const KmRunFiles& files, const KmString& sSessionDataFile,
+                const KmString& sName);
+
 // Refuses a results file that is also one of the run's inputs (the run
 // deletes and rewrites it): throws KmException "The output file \"<name>\"
 // is also an input of the run; name another \"Output File\" in the run
