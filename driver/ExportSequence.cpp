@@ -52,18 +52,12 @@ const char* const kExportSuffixes[] = {kReportSuffix,
 // The model-selection methods, each naming its export.
 constexpr int kSelectionMethods = 7;
 
-KmString ExportFileName(const KmString& sOutputFile, const char* sSuffix) {
-  KmString sFile = DropLastChars(sOutputFile, 3);
-  sFile << sSuffix;
-  return sFile;
-}
-
 // One export: when bGate holds and the writer exists, prints sStart, writes
 // the file and prints sEnd (null for none). Returns whether it was written.
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
-  KmPendingFile file(ExportFileName(run.sOutputFile, sSuffix));
+  KmPendingFile file(OutputSiblingName(run.sOutputFile, sSuffix));
   Print(sStart);
   writer(run.handler, file.GetPartialName().GetCString(), run.options);
   file.Commit();
@@ -77,10 +71,11 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
 std::vector<KmString> AllExportFileNames(const KmString& sOutputFile) {
   std::vector<KmString> names;
   for (const char* sSuffix : kExportSuffixes) {
-    names.push_back(ExportFileName(sOutputFile, sSuffix));
+    names.push_back(OutputSiblingName(sOutputFile, sSuffix));
   }
   for (int i = 0; i < kSelectionMethods; ++i) {
-    names.push_back(ExportFileName(sOutputFile, ModelSelectionExportSuffix(i)));
+    names.push_back(
+        OutputSiblingName(sOutputFile, ModelSelectionExportSuffix(i)));
   }
   return names;
 }

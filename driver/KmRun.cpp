@@ -85,9 +85,7 @@ void KmRun::Export() {
 }
 
 KmString KmRun::SummaryFileName() const {
-  KmString sSummary = DropLastChars(files_.sOutputFile, 3);
-  sSummary << "RunSummary.txt";
-  return sSummary;
+  return OutputSiblingName(files_.sOutputFile, "RunSummary.txt");
 }
 
 void KmRun::RemoveOwnedFile(const KmString& sName) const {

@@ -100,6 +100,12 @@ KmString DropLastChars(const KmString& sName, int iCount) {
   return sResult;
 }
 
+KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix) {
+  KmString sName = DropLastChars(sOutputFile, 3);
+  sName << sSuffix;
+  return sName;
+}
+
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
                         const char* sRunFile) {
   files.sProgram = sProgram;

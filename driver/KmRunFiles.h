@@ -30,6 +30,10 @@ struct KmRunFiles {
 // kept whole, so a short name never loses what precedes its ending.
 KmString DropLastChars(const KmString& sName, int iCount);
 
+// The name of a file written beside the results file sOutputFile: its name
+// less the last 3 characters ("kmo"), followed by sSuffix.
+KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix);
+
 // True when the two names lead to the same file, however they are written
 // ("./a.txt" and "a.txt"); for names of files that do not exist yet, when
 // their absolute forms agree.
