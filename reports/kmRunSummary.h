@@ -4,6 +4,8 @@
 #ifndef KM_REPORTS_KMRUNSUMMARY_H
 #define KM_REPORTS_KMRUNSUMMARY_H
 
+#include <cstdint>
+
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
@@ -24,6 +26,14 @@ void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
                           const char* sRunOptionsFile,
                           const char* sExportOptionsFile,
                           const char* sOutputFile, KmString sLineDelimiter);
+
+// Opens sFileName with the KmIO_File mode iMode, writes sText (without a
+// terminating zero byte) and closes it.
+// Throws: KmException "Unable to open file \"<name>\" for <sPurpose>:
+// <reason>." (source sSource) when the file cannot be opened.
+void WriteRunSummaryText(const char* sFileName, int32_t iMode,
+                         const char* sPurpose, const char* sSource,
+                         const KmString& sText);
 
 // sText becomes iSeconds in words: days, hours, minutes and seconds, each
 // part of at least 1 with its unit (singular for 1), separated by ", ", as
