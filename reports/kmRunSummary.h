@@ -12,8 +12,8 @@
 
 class kmSession;
 
-// Creates sSummaryFile anew (an old file of that name is deleted) and writes
-// its head: the program name and version "V4.9.0.0.1", the execution time in
+// Creates sSummaryFile (an old file of that name is emptied) and writes its
+// head: the program name and version "V4.9.0.0.1", the execution time in
 // words, the run file, session file, data file, run-options file,
 // export-options file and output file, and the heading of the session
 // options. Every line but the first is written as sLineDelimiter followed by
