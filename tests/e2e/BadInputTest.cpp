@@ -315,6 +315,8 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
     const auto result = RunFixture(dir, c.sCase);
+    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
+        << result.sConsole;
     EXPECT_EQ(result.iStatus, 0) << result.sConsole;
     EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
               std::string::npos);
