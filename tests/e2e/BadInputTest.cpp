@@ -358,9 +358,6 @@ const DataCase kDataCases[] = {
      "row of variable names: declare it with \"Variable names included = "
      "true\" in the session file, or remove it.",
      "kmCohortManager", nullptr},
-    {"year that is not a number", "se.ini", "1,2005,", "1,Y2005,", "data.csv",
-     "line 6, column 2: the independent variable Year holds \"Y2005\"",
-     "kmCohortManager", nullptr},
     {"decimal comma", "se.ini", "1,2005,57.70,", "1,2005,\"57,7\",", "data.csv",
      "line 6, column 3: \"57,7\" is not a number: a comma in a number may "
      "only separate thousands",
