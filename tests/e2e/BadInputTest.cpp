@@ -43,7 +43,6 @@ const BadCase kCases[] = {
     {"bad_nonnumeric", nullptr, kMissingValue},
     {"bad_tworefused", nullptr, kMissingValue},
     {"bad_allrefused", "2 of 2 cohorts could not be fitted", "main"},
-    // A pairwise run whose one comparison cannot be computed.
     {"bad_emptyvalue", nullptr, kMissingValue},
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
@@ -328,10 +327,6 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
     EXPECT_EQ(result.sConsole.find("Cohort \"West\""), std::string::npos);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // Data files made from the fixture kinked.csv (two cohorts, East and West,
 // 2000 to 2023) by one edit, run with one session of "common": each run is
