@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "foundation/KmIniSection.h"
+#include "session/KmUserParamsDict.h"
 
 namespace km_session_internal {
 namespace {
@@ -68,6 +69,16 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c) {
     }
   }
   return false;
+}
+
+int16_t HetErrorModelFromWord(const KmString& sWord) {
+  if (sWord == "constant variance") {
+    return KmUserParamsDict::kConstantVariance;
+  }
+  if (sWord == "standard error") return KmUserParamsDict::kStandardError;
+  if (sWord == "poisson rate") return KmUserParamsDict::kPoissonRate;
+  if (sWord == "poisson count") return KmUserParamsDict::kPoissonCount;
+  return -1;
 }
 
 KmString ValueOf(const KmIniSection& section, const char* sKey) {
