@@ -32,12 +32,6 @@ KmString CohortLabel(const kmCalcData& record, int iCohort) {
   return sLabel;
 }
 
-KmString Trimmed(const KmString& sText) {
-  KmString sOut(sText);
-  sOut.Trim();
-  return sOut;
-}
-
 // The lines of the comparisons that could not be computed, and their count
 // line; adds their number to iFailed. A comparison record holds the labels
 // of its first cohort followed by those of its second.
@@ -54,7 +48,7 @@ KmString ComparisonLines(kmCalcHandler& results, const KmString& sDataFile,
     sLines << "Comparison of cohorts \"" << JoinLabels(record, 0, iHalf)
            << "\" and \"" << JoinLabels(record, iHalf, iHalf)
            << "\" could not be computed (data file " << sDataFile
-           << "): " << Trimmed(record.sBadDescription) << "\n";
+           << "): " << KmString(record.sBadDescription).Trim() << "\n";
   }
   if (iFailed > 0) {
     sLines << iFailed << " of " << iComparisons
@@ -84,7 +78,7 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
     for (int i = 0; i < iCohorts; ++i) {
       const kmCalcData& record = results.GetCalcData(i);
       const KmString sLabel = CohortLabel(record, i);
-      const KmString sReason = Trimmed(record.sBadDescription);
+      const KmString sReason = KmString(record.sBadDescription).Trim();
       if (!record.bValid) {
         ++iRefused;
         sLines << "Cohort \"" << sLabel << "\" could not be fitted (data file "

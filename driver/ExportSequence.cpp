@@ -32,29 +32,32 @@ struct ExportRun {
 };
 
 // Suffixes of the exports other than the model-selection export.
-const char* const kExportSuffixes[] = {"report.txt",
-                                       "dataexport.txt",
-                                       "apcexport.txt",
-                                       "aapcexport.txt",
-                                       "pairwise_comparison.txt",
-                                       "jumpcrexport.txt",
-                                       "selectionresultsexport.txt",
-                                       "finalselectedmodelexport.txt"};
+constexpr const char* kReportSuffix = "report.txt";
+constexpr const char* kDataSuffix = "dataexport.txt";
+constexpr const char* kAPCSuffix = "apcexport.txt";
+constexpr const char* kAAPCSuffix = "aapcexport.txt";
+constexpr const char* kPairwiseSuffix = "pairwise_comparison.txt";
+constexpr const char* kJumpCRSuffix = "jumpcrexport.txt";
+constexpr const char* kSelectionResultsSuffix = "selectionresultsexport.txt";
+constexpr const char* kFinalSelectedModelSuffix =
+    "finalselectedmodelexport.txt";
+const char* const kExportSuffixes[] = {kReportSuffix,
+                                       kDataSuffix,
+                                       kAPCSuffix,
+                                       kAAPCSuffix,
+                                       kPairwiseSuffix,
+                                       kJumpCRSuffix,
+                                       kSelectionResultsSuffix,
+                                       kFinalSelectedModelSuffix};
 // The model-selection methods, each naming its export.
 constexpr int kSelectionMethods = 7;
-
-KmString ExportFileName(const KmString& sOutputFile, const char* sSuffix) {
-  KmString sFile = DropLastChars(sOutputFile, 3);
-  sFile << sSuffix;
-  return sFile;
-}
 
 // One export: when bGate holds and the writer exists, prints sStart, writes
 // the file and prints sEnd (null for none). Returns whether it was written.
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
-  KmPendingFile file(ExportFileName(run.sOutputFile, sSuffix));
+  KmPendingFile file(OutputSiblingName(run.sOutputFile, sSuffix));
   Print(sStart);
   writer(run.handler, file.GetPartialName().GetCString(), run.options);
   file.Commit();
@@ -68,10 +71,11 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
 std::vector<KmString> AllExportFileNames(const KmString& sOutputFile) {
   std::vector<KmString> names;
   for (const char* sSuffix : kExportSuffixes) {
-    names.push_back(ExportFileName(sOutputFile, sSuffix));
+    names.push_back(OutputSiblingName(sOutputFile, sSuffix));
   }
   for (int i = 0; i < kSelectionMethods; ++i) {
-    names.push_back(ExportFileName(sOutputFile, ModelSelectionExportSuffix(i)));
+    names.push_back(
+        OutputSiblingName(sOutputFile, ModelSelectionExportSuffix(i)));
   }
   return names;
 }
@@ -91,34 +95,33 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     // computed again by the jump export.
     InstallComparabilityRatioCalculator(handler);
     written.bReport =
-        Export(run, dict.bExportReport, "report.txt", "Start Report Export\n",
+        Export(run, dict.bExportReport, kReportSuffix, "Start Report Export\n",
                WriteReportExport, "Finished Report Export\n");
     written.bData =
-        Export(run, dict.bExportData, "dataexport.txt", "Start Data Export\n",
+        Export(run, dict.bExportData, kDataSuffix, "Start Data Export\n",
                WriteDataExport, "Finished Data Export\n");
     written.bAPC = Export(
-        run, dict.bExportAPC, "apcexport.txt", "Start APC Export\n",
+        run, dict.bExportAPC, kAPCSuffix, "Start APC Export\n",
         [&](kmCalcHandler& h, const char* sPath, const DataExportOptions& o) {
           WriteAPCExport(h, sPath, o, dict.bExportAllAPCSegments);
         },
         "Finished APC Export\n");
-    written.bAAPC = Export(run, dict.bExportAAPC, "aapcexport.txt",
-                           "Start AAPC Export.txt\n", WriteAAPCExport,
-                           "Finished AAPC Export\n");
+    written.bAAPC =
+        Export(run, dict.bExportAAPC, kAAPCSuffix, "Start AAPC Export.txt\n",
+               WriteAAPCExport, "Finished AAPC Export\n");
     written.bFTest =
         Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
                "Start Stat Test Export\n", WriteModelSelectionExport,
                "Finish Stat Test Export\n");
-    Export(run, bPairwise && dict.bExportPairwise, "pairwise_comparison.txt",
+    Export(run, bPairwise && dict.bExportPairwise, kPairwiseSuffix,
            "Start Pairwise Export\n", WritePairwiseComparisonExport, nullptr);
-    Export(run, bJumpCR && dict.bExportJumpCR, "jumpcrexport.txt",
+    Export(run, bJumpCR && dict.bExportJumpCR, kJumpCRSuffix,
            "Start Jump/CR Export\n", WriteJumpCRExport,
            "Finished Jump/CR Export\n");
     Export(run, iSelection == 4 && dict.bExportSelectionResults,
-           "selectionresultsexport.txt",
-           "Start Selection Results Export Export\n",
+           kSelectionResultsSuffix, "Start Selection Results Export Export\n",
            WriteSelectionResultsExport, "Finished Selection Results Export\n");
-    Export(run, true, "finalselectedmodelexport.txt",
+    Export(run, true, kFinalSelectedModelSuffix,
            "Start Final Selected Model Export\n", WriteFinalSelectedModelExport,
            "Finished Final Selected Model Export\n");
     return written;

@@ -85,21 +85,14 @@ void KmRun::Export() {
 }
 
 KmString KmRun::SummaryFileName() const {
-  KmString sSummary = DropLastChars(files_.sOutputFile, 3);
-  sSummary << "RunSummary.txt";
-  return sSummary;
+  return OutputSiblingName(files_.sOutputFile, "RunSummary.txt");
 }
 
 void KmRun::RemoveOwnedFile(const KmString& sName) const {
   KmString sSessionDataFile;
   if (pSession_ != nullptr)
     pSession_->GetString(kmStrDataFile, sSessionDataFile);
-  const KmString* inputs[] = {
-      &files_.sRunFile,  &files_.sSessionFile,    &files_.sDataFile,
-      &sSessionDataFile, &files_.sRunOptionsFile, &files_.sExportOptionsFile};
-  for (const KmString* pInput : inputs) {
-    if (!pInput->IsEmpty() && SameFile(sName, *pInput)) return;
-  }
+  if (IsRunInput(files_, sSessionDataFile, sName)) return;
   KmIO_File::RemoveFile(sName.GetCString());
   // And what a killed run left of it.
   KmIO_File::RemoveFile(

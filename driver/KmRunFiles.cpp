@@ -100,6 +100,12 @@ KmString DropLastChars(const KmString& sName, int iCount) {
   return sResult;
 }
 
+KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix) {
+  KmString sName = DropLastChars(sOutputFile, 3);
+  sName << sSuffix;
+  return sName;
+}
+
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
                         const char* sRunFile) {
   files.sProgram = sProgram;
@@ -157,11 +163,19 @@ void ReadRunFile(KmRunFiles& files) {
   }
 }
 
-void CheckOutputIsNotInput(const KmRunFiles& files,
-                           const KmString& sSessionDataFile) {
+bool IsRunInput(const KmRunFiles& files, const KmString& sSessionDataFile,
+                const KmString& sName) {
   const KmString* inputs[] = {
       &files.sRunFile,   &files.sSessionFile,    &files.sDataFile,
       &sSessionDataFile, &files.sRunOptionsFile, &files.sExportOptionsFile};
+  for (const KmString* pInput : inputs) {
+    if (!pInput->IsEmpty() && SameFile(sName, *pInput)) return true;
+  }
+  return false;
+}
+
+void CheckOutputIsNotInput(const KmRunFiles& files,
+                           const KmString& sSessionDataFile) {
   if (KmIO_File::IsSpecialFile(files.sOutputFile.GetCString())) {
     KmString sMessage;
     sMessage << "The output file \"" << files.sOutputFile
@@ -169,8 +183,7 @@ void CheckOutputIsNotInput(const KmRunFiles& files,
                 "name a file as \"Output File\" in the run file.";
     throw KmException(sMessage.GetCString(), "main");
   }
-  for (const KmString* pInput : inputs) {
-    if (!SameFile(files.sOutputFile, *pInput)) continue;
+  if (IsRunInput(files, sSessionDataFile, files.sOutputFile)) {
     KmString sMessage;
     sMessage << "The output file \"" << files.sOutputFile
              << "\" is also an input of the run; name another \"Output "

@@ -30,6 +30,10 @@ struct KmRunFiles {
 // kept whole, so a short name never loses what precedes its ending.
 KmString DropLastChars(const KmString& sName, int iCount);
 
+// The name of a file written beside the results file sOutputFile: its name
+// less the last 3 characters ("kmo"), followed by sSuffix.
+KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix);
+
 // True when the two names lead to the same file, however they are written
 // ("./a.txt" and "a.txt"); for names of files that do not exist yet, when
 // their absolute forms agree.
@@ -58,6 +62,13 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 // "ValidateSessionParameters()", when a file fails its checks; the ini
 // reader's error for an unreadable run file.
 void ReadRunFile(KmRunFiles& files);
+
+// True when sName leads to one of the run's inputs: the run file, the
+// session file, the data file, sSessionDataFile (the data file the session
+// reads), the run-options file or the export-options file; empty names are
+// skipped.
+bool IsRunInput(const KmRunFiles& files, const KmString& sSessionDataFile,
+                const KmString& sName);
 
 // Refuses a results file that is also one of the run's inputs (the run
 // deletes and rewrites it): throws KmException "The output file \"<name>\"

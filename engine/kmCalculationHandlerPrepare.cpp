@@ -50,13 +50,6 @@ constexpr const char* kNotUsedSuffix = " (not used in calculations)";
       "Invalid position for response variable.  Cohort Index = %d", kSource, i);
 }
 
-KmString Trimmed(const KmString& sText) {
-  KmString s(sText);
-  s.TrimLeft();
-  s.TrimRight();
-  return s;
-}
-
 // The number at the start of sText (leading blanks skipped), 0 when the
 // text does not begin with a number.
 double NumberAtStart(const KmString& sText) {
@@ -66,7 +59,7 @@ double NumberAtStart(const KmString& sText) {
 // Reads the whole of sText (blanks around it allowed) as a finite number
 // into dValue; false, with dValue = kMissing, when it is not one.
 bool ReadWhole(const KmString& sText, double& dValue) {
-  const KmString s = Trimmed(sText);
+  const KmString s = KmString(sText).Trim();
   dValue = kMissing;
   if (s.IsEmpty()) return false;
   char* pEnd = nullptr;
@@ -80,8 +73,8 @@ bool ReadWhole(const KmString& sText, double& dValue) {
 
 // True when sField holds no value: empty once trimmed, or the missing text.
 bool IsMissing(const KmString& sField, const KmString& sMissing) {
-  return Trimmed(sField).IsEmpty() || sField == sMissing ||
-         Trimmed(sField) == Trimmed(sMissing);
+  return KmString(sField).Trim().IsEmpty() || sField == sMissing ||
+         KmString(sField).Trim() == KmString(sMissing).Trim();
 }
 
 // The field slots of the response and the standard error of analysis copy
@@ -190,7 +183,7 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
                                             CohortRow& row) const {
   const int iFields = static_cast<int>(fields.size());
   if (layout.iIndepPos > iFields) RaiseIndependentPosition(layout.iIndepPos);
-  const KmString sIndep = Trimmed(fields[layout.iIndepPos - 1]);
+  const KmString sIndep = KmString(fields[layout.iIndepPos - 1]).Trim();
 
   // The independent value through its format; a value labelled as not used
   // skips the record.

@@ -87,7 +87,7 @@ class kmCalculator {
   kmCalculator(const kmCalculator&) = delete;
   kmCalculator& operator=(const kmCalculator&) = delete;
 
-  // Runs the release step (every owned object is deleted).
+  // Every owned object is deleted with its unique_ptr.
   ~kmCalculator();
 
   // Creates the distribution object and an unseeded generator; pVarCovMatrix
@@ -792,9 +792,6 @@ class kmCalculator {
   std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
  private:
-  // Deletes every owned object and sets its pointer to null.
-  void Release();
-
   // The phases of SelMod, in order, over the working state of one call:
   // the options and the per-cohort maximum; the weighting, integer origin,
   // grid and cross products; one model per number of kinkmarks (false when

@@ -225,10 +225,7 @@ void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
   double* pLine = mLine.Store();
   FitLines(w, n, D, iMode, mW.Store(), pV, pLine);
   SubtractLine(w.pX0, pLine, n, D, w.pY, D, w.pY);
-  for (int c = 0; c < D; ++c) {
-    pLine[c] += w.pLevel[c];
-    pLine[D + c] += 0.0;
-  }
+  for (int c = 0; c < D; ++c) pLine[c] += w.pLevel[c];
   km_plain::WeightRows(w.pY, n, D, iMode, mW.Store(), pV, w.pWY);
   mXWZ.ReSize(iCols, D);
   km_plain::TransposeTimes(pDesign, n, iCols, iCols, w.pWY, D, mXWZ.Store());

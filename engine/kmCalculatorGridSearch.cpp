@@ -169,9 +169,7 @@ void kmCalculator::Search(uint16_t k, int16_t iK, double dYWY,
         dBestQ = dQ;
       }
     };
-    const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
-    km_grid::EnumeratePlacements(0, iFirst, k, iK, *pGridAux, fit, pProgress,
-                                 onFit);
+    km_grid::EnumerateAllPlacements(k, iK, *pGridAux, fit, pProgress, onFit);
     if (!bImproved) return;
     for (int c = 1; c <= iNumCols; ++c) vBestCols(c) = iBestCols[c - 1];
     for (int c = 3; c <= iNumCols; ++c) fit.SetColumn(c, iBestCols[c - 1]);

@@ -118,8 +118,6 @@ void kmCalculator::Search_Hudsons(int j, uint16_t k, int16_t iK, double dYWY,
       const double dQ = fit.Sse(kNumDataSets, dYWY);
       if (dBest > dQ) dBest = dQ;
     };
-    const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
-    km_grid::EnumeratePlacements(0, iFirst, k, iK, *pGridAux, fit, pProgress,
-                                 onFit);
+    km_grid::EnumerateAllPlacements(k, iK, *pGridAux, fit, pProgress, onFit);
   });
 }

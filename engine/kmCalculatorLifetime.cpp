@@ -1,6 +1,6 @@
 // kmCalculator: constructors, destructor, Init, Setup, GetCalcSession,
 // LoadCalcMembers, SetNumObservations, SetClusterMatrix, the observations,
-// the release step; and GetNumObsForCohortIndex.
+// and GetNumObsForCohortIndex.
 #include <newmat.h>
 
 #include <cstdint>
@@ -29,35 +29,25 @@ constexpr const char* kNoSession = "Session does not exist - invalid pointer.";
 
 }  // namespace
 
-// A constructor that fails releases what it made: no destructor runs for an
-// object whose construction did not finish.
+// A constructor that fails leaves nothing behind: the members made so far
+// are unique_ptrs, destroyed as the exception leaves.
 kmCalculator::kmCalculator(kmSession* pSession) {
-  try {
-    WithCallPath("kmCalculator(kmSession*)", kClassName, [&] {
-      Init();
-      Setup(pSession);
-    });
-  } catch (...) {
-    Release();
-    throw;
-  }
+  WithCallPath("kmCalculator(kmSession*)", kClassName, [&] {
+    Init();
+    Setup(pSession);
+  });
 }
 
 kmCalculator::kmCalculator(kmCalculationHandler* /*pCalculationHandler*/,
                            kmCalcHandler* pCalcHandlerIn) {
-  try {
-    WithCallPath("kmCalculator(kmCalculationHandler*, kmCalcHandler*)",
-                 kClassName, [&] {
-                   Init();
-                   pCalcHandler = pCalcHandlerIn;
-                 });
-  } catch (...) {
-    Release();
-    throw;
-  }
+  WithCallPath("kmCalculator(kmCalculationHandler*, kmCalcHandler*)",
+               kClassName, [&] {
+                 Init();
+                 pCalcHandler = pCalcHandlerIn;
+               });
 }
 
-kmCalculator::~kmCalculator() { Release(); }
+kmCalculator::~kmCalculator() = default;
 
 void kmCalculator::Init() {
   pCalcHandler = nullptr;
@@ -132,20 +122,6 @@ void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
       iNumObs = iN;
     });
   });
-}
-
-void kmCalculator::Release() {
-  pStatClass.reset();
-  ReleaseObservations();
-  pX0.reset();
-  pXWX.reset();
-  pWeightMatrix.reset();
-  pGridAux.reset();
-  pGridValues.reset();
-  pClusterMatrix.reset();
-  pRandom.reset();
-  pCalcHandler = nullptr;
-  pOwnedCalcHandler.reset();
 }
 
 void kmCalculator::CreateObservations(int n) {

@@ -218,21 +218,15 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   run.n = n;
   iNumObs = n;
 
-  if (pSession->GetBool(kmOptPerCohortMaxKinkmarks)) {
-    const int iFeasibility = pSession->GetInt(kmOptMaxKinkmarksFeasibility);
-    if (iFeasibility == 1) {
-      while (run.kmax > 0 && !kmTools::KinkmarkCountFeasible(
-                                 n, run.kmax, run.iMinEnd, run.iMinBetween)) {
-        --run.kmax;
-      }
-    } else if (iFeasibility == 0) {
-      // The default for the cohort's length only lowers the user's
-      // maximum, never raises it.
-      run.kmax =
-          std::min(run.kmax, kmTools::MaxKinkmarksForObservations(n, false));
-    }
+  // The default for the cohort's length only lowers the user's maximum,
+  // never raises it.
+  if (pSession->GetBool(kmOptPerCohortMaxKinkmarks) &&
+      pSession->GetInt(kmOptMaxKinkmarksFeasibility) == 0) {
+    run.kmax =
+        std::min(run.kmax, kmTools::MaxKinkmarksForObservations(n, false));
   }
-  // No more kinkmarks than the grid can place; verification refused the
+  // No more kinkmarks than the grid can place (which also lowers a per-cohort
+  // maximum to the largest feasible count); verification refused the
   // cohorts that cannot hold the minimum.
   run.kmax = static_cast<int16_t>(kmTools::PlaceableKinkmarks(
       n, run.kmax, run.iMinEnd, run.iMinBetween, false));

@@ -102,34 +102,23 @@ bool SolveSmallSystem(int k, const Matrix& mXtY, const Matrix& mXtX,
       a[i * p + j] = i >= j ? pX[i * p + j] : pX[j * p + i];
     }
   }
-  double w[kSmallOrder * kSmallOrder];
   int16_t iAccepted = static_cast<int16_t>(p);
-  const bool bOk = InvertSymmetric(p, a, p, w, iAccepted);
-  iRank = bOk ? static_cast<uint16_t>(iAccepted) : 0;
   if (mXtXinv.Nrows() != p || mXtXinv.Ncols() != p) mXtXinv.ReSize(p, p);
-  double* pInv = mXtXinv.Store();
-  for (int i = 0; i < p; ++i) {
-    for (int j = 0; j < p; ++j) {
-      pInv[i * p + j] = i >= j ? w[i * p + j] : w[j * p + i];
-    }
-  }
   const double* pY = mXtY.Store();
-  double m[kSmallOrder * kSmallColumns];
-  for (int i = 0; i < p; ++i) {
-    for (int c = 0; c < iCols; ++c) {
-      double dSum = pInv[i * p] * pY[c];
-      for (int j = 1; j < p; ++j) dSum += pInv[i * p + j] * pY[j * iCols + c];
-      m[i * iCols + c] = dSum;
+  WithSymmetricOrder(p, [&](auto order) {
+    double* pInv = mXtXinv.Store();
+    const bool bOk = InvertSymmetricMirrored(order, a, p, pInv, iAccepted);
+    iRank = bOk ? static_cast<uint16_t>(iAccepted) : 0;
+    if (vBeta.Nrows() != p) vBeta.ReSize(p);
+    for (int i = 0; i < p; ++i) {
+      vBeta(i + 1) = SymmetricSolveRow(order, pInv, i, pY, iCols);
     }
-  }
-  if (vBeta.Nrows() != p) vBeta.ReSize(p);
-  for (int i = 0; i < p; ++i) vBeta(i + 1) = m[i * iCols];
-  if (vSSE.Nrows() < k) vSSE.ReSize(k);
-  for (int c = 0; c < k; ++c) {
-    double dSse = vYtY(c + 1);
-    for (int j = 0; j < p; ++j) dSse -= m[j * iCols + c] * pY[j * iCols + c];
-    vSSE(c + 1) = dSse;
-  }
+    if (vSSE.Nrows() < k) vSSE.ReSize(k);
+    for (int c = 0; c < k; ++c) {
+      vSSE(c + 1) =
+          SymmetricResidualSum(order, pInv, pY + c, iCols, vYtY(c + 1));
+    }
+  });
   return true;
 }
 

@@ -2,41 +2,10 @@
 #include "engine/kmCandidateFit.h"
 
 #include <algorithm>
-#include <type_traits>
 
 #include "models/SymmetricInverse.h"
 
 namespace km_grid {
-
-namespace {
-
-template <int P>
-using OrderOf = std::integral_constant<int, P>;
-
-// Calls f with the order p as a compile-time constant for the orders of up
-// to five kinkmarks, so that the short loops of those fits unroll, and as
-// an int beyond.
-template <typename F>
-auto WithOrder(int p, F&& f) {
-  switch (p) {
-    case 2:
-      return f(OrderOf<2>());
-    case 3:
-      return f(OrderOf<3>());
-    case 4:
-      return f(OrderOf<4>());
-    case 5:
-      return f(OrderOf<5>());
-    case 6:
-      return f(OrderOf<6>());
-    case 7:
-      return f(OrderOf<7>());
-    default:
-      return f(p);
-  }
-}
-
-}  // namespace
 
 CandidateFit::CandidateFit(const NEWMAT::SymmetricMatrix& mXWX,
                            const NEWMAT::Matrix& mXWYAll, int iNumCols)
@@ -59,7 +28,7 @@ CandidateFit::CandidateFit(const NEWMAT::SymmetricMatrix& mXWX,
 }
 
 void CandidateFit::Fit() {
-  WithOrder(p_, [this](auto order) {
+  WithSymmetricOrder(p_, [this](auto order) {
     const int p = order;
     for (int cc = 3; cc <= p; ++cc) {
       const int iColC = iCols_[cc - 1];
@@ -72,44 +41,23 @@ void CandidateFit::Fit() {
         y_[(cc - 1) * kMaxDataSets + d] = pXWY_[(iColC - 1) * iStride_ + d];
       }
     }
-    double w[kMaxCols * kMaxCols];
     int16_t iAccepted = static_cast<int16_t>(p);
     // A negative pivot leaves the unfinished work matrix, which WLS uses as
     // it stands; so does this fit.
-    InvertSymmetric(p, a_, p, w, iAccepted);
-    for (int i = 0; i < p; ++i) {
-      for (int j = 0; j < p; ++j) {
-        inv_[i * p + j] = i >= j ? w[i * p + j] : w[j * p + i];
-      }
-    }
+    InvertSymmetricMirrored(order, a_, p, inv_, iAccepted);
   });
 }
 
-double CandidateFit::Coefficient(int i, int d) const {
-  const double* pRow = inv_ + i * p_;
-  double dSum = pRow[0] * y_[d];
-  for (int j = 1; j < p_; ++j) dSum += pRow[j] * y_[j * kMaxDataSets + d];
-  return dSum;
-}
-
 double CandidateFit::Sse(int d, double dYWY) const {
-  return WithOrder(p_, [&](auto order) {
-    const int p = order;
-    const double* pY = y_ + (d - 1);
-    double dSse = dYWY;
-    for (int i = 0; i < p; ++i) {
-      const double* pRow = inv_ + i * p;
-      double dCoef = pRow[0] * pY[0];
-      for (int j = 1; j < p; ++j) dCoef += pRow[j] * pY[j * kMaxDataSets];
-      dSse -= dCoef * pY[i * kMaxDataSets];
-    }
-    return dSse;
+  return WithSymmetricOrder(p_, [&](auto order) {
+    return SymmetricResidualSum(order, inv_, y_ + (d - 1), kMaxDataSets, dYWY);
   });
 }
 
 void CandidateFit::CopyCoefficients(NEWMAT::ColumnVector& vBeta) const {
   if (vBeta.Nrows() != p_) vBeta.ReSize(p_);
-  for (int i = 0; i < p_; ++i) vBeta(i + 1) = Coefficient(i, 0);
+  for (int i = 0; i < p_; ++i)
+    vBeta(i + 1) = SymmetricSolveRow(p_, inv_, i, y_, kMaxDataSets);
 }
 
 void CandidateFit::CopyCrossProducts(NEWMAT::SymmetricMatrix& mXWX) const {

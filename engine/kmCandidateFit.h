@@ -57,8 +57,6 @@ class CandidateFit {
     return i >= j ? pXWX_[i * (i - 1) / 2 + j - 1]
                   : pXWX_[j * (j - 1) / 2 + i - 1];
   }
-  // b_d(i) (0-based i) of data column d (0-based).
-  double Coefficient(int i, int d) const;
 
   const double* pXWX_;
   const double* pXWY_;

@@ -92,6 +92,18 @@ bool EnumeratePlacements(uint16_t iLevel, uint16_t iFirst, uint16_t k,
   return true;
 }
 
+// EnumeratePlacements over every placement of k kinkmarks: p_1 from
+// candidate 1 (without kinkmarks, the one fit of the base columns).
+template <typename OnFit>
+bool EnumerateAllPlacements(uint16_t k, int16_t iK,
+                            const NEWMAT::ColumnVector& vGridAux,
+                            CandidateFit& fit,
+                            const KmProgressInterface* pProgress,
+                            OnFit& onFit) {
+  const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
+  return EnumeratePlacements(0, iFirst, k, iK, vGridAux, fit, pProgress, onFit);
+}
+
 }  // namespace km_grid
 
 #endif  // KM_ENGINE_KMGRIDENUMERATION_H

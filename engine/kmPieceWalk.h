@@ -45,8 +45,7 @@ class kmPieceWalk {
   // Passes every break up to x and returns the value there of the segment
   // then in force.
   double ValueAfterBreaks(double x) {
-    while (Reaches(x)) Advance();
-    return ValueAt(x);
+    return ValueAfterBreaks(x, [](double, double) {});
   }
   // As ValueAfterBreaks, also calling onPassed(break, value there of the
   // segment that starts at it) for every break passed that lies strictly

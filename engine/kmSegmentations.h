@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "foundation/KmException.h"
+#include "foundation/kmTools.h"
 
 namespace km_segmentations {
 
@@ -16,11 +17,12 @@ namespace km_segmentations {
 // each end and kinkmarks g apart.
 // Throws: KmException "There is no admissible segmentation with k kinkmarks
 // for n observations." (source sClass) when it breaks the end limit
-// p_k <= n - a - 1, which would let the search fit a placement the options
-// forbid.
+// p_k <= n - a - 1 (more observations needed than n), which would let the
+// search fit a placement the options forbid.
+// REQUIRES: k >= 1, g >= 2 (g - 2 observations between kinkmarks).
 inline void FirstSegmentation(int16_t k, int a, int g, int n,
                               NEWMAT::ColumnVector& vP, const char* sClass) {
-  if ((a + 1) + (k - 1) * g > n - a - 1) {
+  if (kmTools::ObservationsForKinkmarks(k, a, g - 2, true) > n) {
     GenerateKmExceptionF(
         "There is no admissible segmentation with %d kinkmarks for %d "
         "observations.",

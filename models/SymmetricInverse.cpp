@@ -3,17 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
-
-namespace {
 
 // The factorisation and back substitution for the order p, an int or a
 // std::integral_constant: with a constant order the compiler unrolls the
 // short loops of the small systems the searches solve by the million. Both
 // perform the same operations in the same order.
 template <typename Order>
-bool InvertOfOrder(Order order, const double* a, int iStride, double* w,
-                   int16_t& iRank) {
+bool InvertSymmetricOfOrder(Order order, const double* a, int iStride,
+                            double* w, int16_t& iRank) {
   const int p = order;
   // A(i, j) and L(i, j), 1-based.
   auto A = [&](int i, int j) { return a[(i - 1) * iStride + (j - 1)]; };
@@ -63,27 +60,24 @@ bool InvertOfOrder(Order order, const double* a, int iStride, double* w,
   return true;
 }
 
-template <int P>
-using OrderOf = std::integral_constant<int, P>;
-
-}  // namespace
+template bool InvertSymmetricOfOrder(SymmetricOrder<2>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(SymmetricOrder<3>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(SymmetricOrder<4>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(SymmetricOrder<5>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(SymmetricOrder<6>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(SymmetricOrder<7>, const double*, int,
+                                     double*, int16_t&);
+template bool InvertSymmetricOfOrder(int, const double*, int, double*,
+                                     int16_t&);
 
 bool InvertSymmetric(int p, const double* a, int iStride, double* w,
                      int16_t& iRank) {
-  switch (p) {
-    case 2:
-      return InvertOfOrder(OrderOf<2>(), a, iStride, w, iRank);
-    case 3:
-      return InvertOfOrder(OrderOf<3>(), a, iStride, w, iRank);
-    case 4:
-      return InvertOfOrder(OrderOf<4>(), a, iStride, w, iRank);
-    case 5:
-      return InvertOfOrder(OrderOf<5>(), a, iStride, w, iRank);
-    case 6:
-      return InvertOfOrder(OrderOf<6>(), a, iStride, w, iRank);
-    case 7:
-      return InvertOfOrder(OrderOf<7>(), a, iStride, w, iRank);
-    default:
-      return InvertOfOrder(p, a, iStride, w, iRank);
-  }
+  return WithSymmetricOrder(p, [&](auto order) {
+    return InvertSymmetricOfOrder(order, a, iStride, w, iRank);
+  });
 }

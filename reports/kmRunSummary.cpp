@@ -20,6 +20,19 @@ void AppendPart(KmString& sText, int n, const char* sUnit, bool bLast) {
 
 }  // namespace
 
+void WriteRunSummaryText(const char* sFileName, int32_t iMode,
+                         const char* sPurpose, const char* sSource,
+                         const KmString& sText) {
+  KmIO_File file(sFileName, iMode);
+  if (!file.IsOpen()) {
+    GenerateKmExceptionF("Unable to open file \"%s\" for %s: %s.", sSource,
+                         sFileName != nullptr ? sFileName : "", sPurpose,
+                         file.GetErrorText().GetCString());
+  }
+  file.WriteString(sText.GetCString(), false);
+  file.Close();
+}
+
 void GetCreationTime(KmString& sText, int iSeconds) {
   const int iDays = iSeconds / 86400;
   const int iHours = (iSeconds - iDays * 86400) / 3600;
@@ -57,13 +70,6 @@ void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
     s << D << D << "-------------------------" << D
       << "Kinkmark Session Options" << D << "-------------------------";
 
-    KmIO_File file(sSummaryFile, kWriteNewMode);
-    if (!file.IsOpen()) {
-      GenerateKmExceptionF("Unable to open file \"%s\" for writing: %s.",
-                           "KmIO_File", sSummaryFile,
-                           file.GetErrorText().GetCString());
-    }
-    file.WriteString(s.GetCString(), false);
-    file.Close();
+    WriteRunSummaryText(sSummaryFile, kWriteNewMode, "writing", "KmIO_File", s);
   });
 }

@@ -4,14 +4,16 @@
 #ifndef KM_REPORTS_KMRUNSUMMARY_H
 #define KM_REPORTS_KMRUNSUMMARY_H
 
+#include <cstdint>
+
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
 
 class kmSession;
 
-// Creates sSummaryFile anew (an old file of that name is deleted) and writes
-// its head: the program name and version "V4.9.0.0.1", the execution time in
+// Creates sSummaryFile (an old file of that name is emptied) and writes its
+// head: the program name and version "V4.9.0.0.1", the execution time in
 // words, the run file, session file, data file, run-options file,
 // export-options file and output file, and the heading of the session
 // options. Every line but the first is written as sLineDelimiter followed by
@@ -24,6 +26,14 @@ void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
                           const char* sRunOptionsFile,
                           const char* sExportOptionsFile,
                           const char* sOutputFile, KmString sLineDelimiter);
+
+// Opens sFileName with the KmIO_File mode iMode, writes sText (without a
+// terminating zero byte) and closes it.
+// Throws: KmException "Unable to open file \"<name>\" for <sPurpose>:
+// <reason>." (source sSource) when the file cannot be opened.
+void WriteRunSummaryText(const char* sFileName, int32_t iMode,
+                         const char* sPurpose, const char* sSource,
+                         const KmString& sText);
 
 // sText becomes iSeconds in words: days, hours, minutes and seconds, each
 // part of at least 1 with its unit (singular for 1), separated by ", ", as

@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "foundation/KmCallPath.h"
-#include "foundation/KmException.h"
-#include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "reports/kmRunSummary.h"
@@ -353,14 +351,7 @@ void WriteTextReportHeader(const kmSession& session, const char* sFileName,
         // The block is written in one piece, so a failure above leaves the
         // file as it was. The run summary is a text file that the driver
         // goes on appending to, so no terminating zero byte is written.
-        KmIO_File file(sFileName, kAppendTextMode);
-        if (!file.IsOpen()) {
-          GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
-                               kClassName,
-                               sFileName != nullptr ? sFileName : "",
-                               file.GetErrorText().GetCString());
-        }
-        file.WriteString(sText.GetCString(), false);
-        file.Close();
+        WriteRunSummaryText(sFileName, kAppendTextMode, "appending", kClassName,
+                            sText);
       });
 }

@@ -3,8 +3,6 @@
 #include <initializer_list>
 
 #include "foundation/KmCallPath.h"
-#include "foundation/KmException.h"
-#include "foundation/KmIO_File.h"
 #include "foundation/KmStringTokenizer.h"
 #include "reports/kmRunSummary.h"
 #include "session/DataExportOptions.h"
@@ -123,13 +121,6 @@ void WriteParametersText(const char* sFileName,
     if (bExportAAPC) s << D << "AAPC";
     if (bExportFTest) s << D << "F-Test";
 
-    KmIO_File file(sFileName, kAppendMode);
-    if (!file.IsOpen()) {
-      GenerateKmExceptionF("Unable to open file \"%s\" for appending: %s.",
-                           "kmSession", sFileName,
-                           file.GetErrorText().GetCString());
-    }
-    file.WriteString(s.GetCString(), false);
-    file.Close();
+    WriteRunSummaryText(sFileName, kAppendMode, "appending", "kmSession", s);
   });
 }

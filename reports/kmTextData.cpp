@@ -173,6 +173,24 @@ void kmTextData::Write(const char* sPath, const DataExportOptions* pOptions) {
   });
 }
 
+void kmTextData::WriteColumnHeader(KmIO_File* pFile,
+                                   const DataExportOptions* pOptions,
+                                   int32_t iEntry, bool bComparisonColumn,
+                                   bool bCohortColumn) {
+  KmString sHeader;
+  GetColumnHeader(pOptions, sHeader, iEntry, -1, bComparisonColumn,
+                  bCohortColumn);
+  pFile->WriteString(sHeader.GetCString(), false);
+}
+
+bool kmTextData::IsFirstComparisonHeader(bool bByGroupHeaders,
+                                         const kmEntryRecords& records,
+                                         bool& bWritten) {
+  if (bByGroupHeaders || !records.IsComparison() || bWritten) return false;
+  bWritten = true;
+  return true;
+}
+
 const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
                                         KmString& sLine, int32_t iEntry,
                                         int32_t iModel, bool bComparisonColumn,

@@ -9,6 +9,7 @@
 #include "session/DataExportOptions.h"
 
 class kmCalcHandler;
+class kmEntryRecords;
 class kmSession;
 
 // kmTextData writes dataexport.txt from a finished results file: for every
@@ -58,6 +59,18 @@ class kmTextData {
                               bool bComparisonColumn, bool bCohortColumn);
 
  private:
+  // Writes to pFile the header line of entry iEntry for no single model
+  // (GetColumnHeader with iModel -1).
+  void WriteColumnHeader(KmIO_File* pFile, const DataExportOptions* pOptions,
+                         int32_t iEntry, bool bComparisonColumn,
+                         bool bCohortColumn);
+  // Without headers per entry (bByGroupHeaders false), the wider rows of the
+  // comparisons get a header line of their own before the first of them:
+  // true for that first comparison entry only, which bWritten records.
+  static bool IsFirstComparisonHeader(bool bByGroupHeaders,
+                                      const kmEntryRecords& records,
+                                      bool& bWritten);
+
   kmCalcHandler& Handler() const;
   const kmSession& Session() const;
 

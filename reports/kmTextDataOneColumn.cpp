@@ -130,9 +130,7 @@ void kmTextData::writeOneModelColumn(KmIO_File* pFile,
                                   bStandardErrorColumn_);
     const bool bComparisonType = session.GetInt(kmOptComparisonType) == 1;
     if (!layout.bByGroupHeaders) {
-      KmString sHeader;
-      GetColumnHeader(pOptions, sHeader, 0, -1, bComparisonType, false);
-      pFile->WriteString(sHeader.GetCString(), false);
+      WriteColumnHeader(pFile, pOptions, 0, bComparisonType, false);
     }
     const bool bPermutations = session.GetInt(kmOptNumPermutations) > 1;
     const int32_t n = NumExportEntries(Handler());
@@ -142,12 +140,9 @@ void kmTextData::writeOneModelColumn(KmIO_File* pFile,
       // Comparison rows carry both cohorts' by-variables and the cohort
       // cell: without headers per block they get a header line of their
       // own before the first comparison.
-      if (!layout.bByGroupHeaders && records.IsComparison() &&
-          !bComparisonHeaderWritten) {
-        KmString sHeader;
-        GetColumnHeader(pOptions, sHeader, e, -1, bComparisonType, true);
-        pFile->WriteString(sHeader.GetCString(), false);
-        bComparisonHeaderWritten = true;
+      if (IsFirstComparisonHeader(layout.bByGroupHeaders, records,
+                                  bComparisonHeaderWritten)) {
+        WriteColumnHeader(pFile, pOptions, e, bComparisonType, true);
       }
       const kmCalcData& record = records.Last();
       if (!record.bValid && !options.bExportBadCohorts) continue;

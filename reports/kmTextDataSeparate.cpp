@@ -206,9 +206,7 @@ void kmTextData::writeSeparateColumns(KmIO_File* pFile,
     const kmTextDataLayout layout(Handler(), session, options,
                                   bStandardErrorColumn_);
     if (!layout.bByGroupHeaders) {
-      KmString sHeader;
-      GetColumnHeader(pOptions, sHeader, 0, -1, false, false);
-      pFile->WriteString(sHeader.GetCString(), false);
+      WriteColumnHeader(pFile, pOptions, 0, false, false);
     }
     const int32_t n = NumExportEntries(Handler());
     bool bComparisonHeaderWritten = false;
@@ -216,15 +214,10 @@ void kmTextData::writeSeparateColumns(KmIO_File* pFile,
       kmEntryRecords records(Handler(), e);
       // Without headers per entry, the wider rows of the comparisons get a
       // header line of their own before the first of them.
-      const bool bComparisonHeader = !layout.bByGroupHeaders &&
-                                     records.IsComparison() &&
-                                     !bComparisonHeaderWritten;
-      if (layout.bByGroupHeaders || bComparisonHeader) {
-        KmString sHeader;
-        GetColumnHeader(pOptions, sHeader, e, -1, false, false);
-        pFile->WriteString(sHeader.GetCString(), false);
-        bComparisonHeaderWritten =
-            bComparisonHeaderWritten || bComparisonHeader;
+      if (IsFirstComparisonHeader(layout.bByGroupHeaders, records,
+                                  bComparisonHeaderWritten) ||
+          layout.bByGroupHeaders) {
+        WriteColumnHeader(pFile, pOptions, e, false, false);
       }
       const KmVector<int> vCodes = EntryByVarCodes(*Handler().GetCombos(), e);
       const EntryGrid grid = BuildGrid(session, layout, records, vCodes);

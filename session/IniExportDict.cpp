@@ -215,9 +215,10 @@ void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {
     KmString sEndKey("aapc end range");
     sEndKey << i;
     const KmString sEnd = ValueOf(section, sEndKey.GetCString());
-    // A start without its end leaves the end list shorter; lists of
-    // unequal length give the run no custom ranges (ApplyAAPCRanges), so
-    // an unpaired start never fails the run.
+    // The export-options validator (ValidateExportOptions) refuses an
+    // unpaired start. Read without it, a start without its end leaves the
+    // end list shorter, and lists of unequal length give the run no custom
+    // ranges (ApplyAAPCRanges).
     if (!sEnd.IsEmpty()) {
       dAAPCEndRanges.push_back(
           km_session_internal::LeadingDouble(sEnd.GetCString()));

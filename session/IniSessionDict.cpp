@@ -286,19 +286,19 @@ void IniSessionDict::ReadRow(const KmIniSection& section,
 }
 
 void IniSessionDict::ReadModel(const KmIniSection& section,
-                               const OptionRow& /*row*/) {
-  const KmString sValue = ValueOf(section, "model");
+                               const OptionRow& row) {
+  const KmString sValue = ValueOf(section, row.sKey);
   if (!sValue.IsEmpty()) sModel_ = km_session_internal::Lowered(sValue);
 }
 
 void IniSessionDict::ReadNumCores(const KmIniSection& section,
-                                  const OptionRow& /*row*/) {
+                                  const OptionRow& row) {
   int32_t iCores = iNumCores;
-  if (!ReadInt(section, "num cores", iCores)) return;
+  if (!ReadInt(section, row.sKey, iCores)) return;
   // The session keeps the thread count in 16 bits.
   if (iCores < std::numeric_limits<int16_t>::min() ||
       iCores > std::numeric_limits<int16_t>::max()) {
-    ThrowOutOfRange(ValueOf(section, "num cores"), "num cores");
+    ThrowOutOfRange(ValueOf(section, row.sKey), row.sKey);
   }
   iNumCores = static_cast<int16_t>(iCores);
 }
@@ -306,12 +306,10 @@ void IniSessionDict::ReadNumCores(const KmIniSection& section,
 void IniSessionDict::ReadHetError(const KmIniSection& section,
                                   const OptionRow& row) {
   const KmString sValue =
-      km_session_internal::Lowered(ValueOf(section, "het error"));
+      km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
-  // The codes of the row's words, in their order.
-  static const int32_t kModels[] = {0, 2, 4, 1};
-  const int32_t iWord = WordCode(row.sWords, sValue);
-  if (iWord >= 0) iHetErrorModel = kModels[iWord];
+  const int16_t iModel = km_session_internal::HetErrorModelFromWord(sValue);
+  if (iModel >= 0) iHetErrorModel = iModel;
   // Provided standard errors and Poisson rates need the column of the
   // standard-error variable.
   if (iRunType == 1 && (iHetErrorModel == 2 || iHetErrorModel == 4)) {
@@ -324,18 +322,18 @@ void IniSessionDict::ReadHetError(const KmIniSection& section,
 }
 
 void IniSessionDict::ReadPairwise(const KmIniSection& section,
-                                  const OptionRow& /*row*/) {
+                                  const OptionRow& row) {
   const KmString sValue =
-      km_session_internal::Lowered(ValueOf(section, "pairwise"));
+      km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
   bPairwise = true;
   iPairwiseType = (sValue == "parallel") ? 0 : 1;
 }
 
 void IniSessionDict::ReadAutocorrelation(const KmIniSection& section,
-                                         const OptionRow& /*row*/) {
+                                         const OptionRow& row) {
   const KmString sValue =
-      km_session_internal::Lowered(ValueOf(section, "autocorr errors"));
+      km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
   dAutocorrelation =
       (sValue == "estimated")
@@ -346,7 +344,7 @@ void IniSessionDict::ReadAutocorrelation(const KmIniSection& section,
 void IniSessionDict::ReadCIMethod(const KmIniSection& section,
                                   const OptionRow& row) {
   const KmString sValue =
-      km_session_internal::Lowered(ValueOf(section, "ci method"));
+      km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
   bFSMOnly = false;
   // Positions in the row's words: parametric, then the empirical quantile

@@ -85,18 +85,6 @@ KmString GetValue(const KmIniSection& section, const char* sKey) {
   return sValue;
 }
 
-// The error-variance model a word of "het error variable location" names,
-// or -1 when the value is not one of the words.
-int16_t HetErrorModelFromWord(const KmString& sValue) {
-  if (sValue == "constant variance") {
-    return KmUserParamsDict::kConstantVariance;
-  }
-  if (sValue == "standard error") return KmUserParamsDict::kStandardError;
-  if (sValue == "poisson rate") return KmUserParamsDict::kPoissonRate;
-  if (sValue == "poisson count") return KmUserParamsDict::kPoissonCount;
-  return -1;
-}
-
 // The keys of "Datafile Options" and their values.
 const OptionRow kDatafileRows[] = {
     TextOption("datafile name"),
@@ -310,7 +298,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
         // The standard-error column may be given as the het error variable
         // location instead; a model word there is read further down.
         const KmString sHet = GetValue(*pSection, kHetLocationKey);
-        if (!sHet.IsEmpty() && HetErrorModelFromWord(sHet) < 0) {
+        if (!sHet.IsEmpty() &&
+            km_session_internal::HetErrorModelFromWord(sHet) < 0) {
           sLocation = sHet;
           sLocationKey = kHetLocationKey;
           bFromHetLocation = true;
@@ -351,8 +340,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
 
     ReadByVariables(ini, *pSection);
 
-    const int16_t iModel =
-        HetErrorModelFromWord(GetValue(*pSection, kHetLocationKey));
+    const int16_t iModel = km_session_internal::HetErrorModelFromWord(
+        GetValue(*pSection, kHetLocationKey));
     if (iModel >= 0) iHetErrorModel_ = iModel;
   });
 }

@@ -2,6 +2,7 @@
 #include "results/internal/RecordIO.h"
 
 #include "foundation/KmException.h"
+#include "session/IniSessionDict.h"
 
 namespace km_results_internal {
 
@@ -67,7 +68,7 @@ uint16_t ReadKinkmarks(KmIO_File* pIO, const char* sClass, const char* sWhat,
   in.SetPart(sWhat);
   const uint16_t uValue = static_cast<uint16_t>(in.ReadShort());
   if (!(bNoneAllowed && uValue == 65535)) {
-    CheckRange(uValue, 0, kMaxKinkmarks, sClass, sWhat);
+    CheckRange(uValue, 0, kRunMaxKinkmarks, sClass, sWhat);
   }
   return uValue;
 }

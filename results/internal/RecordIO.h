@@ -45,10 +45,9 @@ void CheckRange(int64_t iValue, int64_t iLow, int64_t iHigh, const char* sClass,
 // (CheckRange), as is a file that ends first (RecordReader).
 bool ReadFlag(KmIO_File* pIO, const char* sClass, const char* sWhat);
 
-// Reads a number of kinkmarks stored as a Short: 0 to kMaxKinkmarks, or
-// 65535 where bNoneAllowed ("no model"); anything else is refused
-// (CheckRange).
-constexpr int32_t kMaxKinkmarks = 9;
+// Reads a number of kinkmarks stored as a Short: 0 to kRunMaxKinkmarks (the
+// most a run may ask for), or 65535 where bNoneAllowed ("no model");
+// anything else is refused (CheckRange).
 uint16_t ReadKinkmarks(KmIO_File* pIO, const char* sClass, const char* sWhat,
                        bool bNoneAllowed);
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "foundation/KmIniSection.h"
+#include "session/KmUserParamsDict.h"
 
 namespace km_session_internal {
 namespace {
@@ -73,6 +74,16 @@ const char* WordOfFieldDelimiter(char c) {
     if (c == entry.c) return entry.sWord;
   }
   return nullptr;
+}
+
+int16_t HetErrorModelFromWord(const KmString& sWord) {
+  if (sWord == "constant variance") {
+    return KmUserParamsDict::kConstantVariance;
+  }
+  if (sWord == "standard error") return KmUserParamsDict::kStandardError;
+  if (sWord == "poisson rate") return KmUserParamsDict::kPoissonRate;
+  if (sWord == "poisson count") return KmUserParamsDict::kPoissonCount;
+  return -1;
 }
 
 KmString ValueOf(const KmIniSection& section, const char* sKey) {

@@ -1,6 +1,7 @@
 // Conversions of option-file values shared by the session readers: the
 // leading-number rules of the standard atoi and atof, made safe for numbers
-// that do not fit, lower-casing of words and the delimiter words.
+// that do not fit, lower-casing of words, the delimiter words and the
+// error-variance words.
 #ifndef KM_SESSION_INTERNAL_OPTIONTEXT_H
 #define KM_SESSION_INTERNAL_OPTIONTEXT_H
 
@@ -47,6 +48,11 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c);
 // The word that names the delimiter c; nullptr for a character no word
 // names.
 const char* WordOfFieldDelimiter(char c);
+
+// The error-variance model (KmUserParamsDict::kConstantVariance, ...) that a
+// word names: "constant variance", "standard error", "poisson rate" or
+// "poisson count" (case-sensitive); -1 for any other word.
+int16_t HetErrorModelFromWord(const KmString& sWord);
 
 }  // namespace km_session_internal
 

@@ -109,6 +109,18 @@ struct ReaderRun {
   kmReadData reader;
 };
 
+// " (record r, column c)  " of 0-based record iRecord and column iCol, as
+// the record checks name a faulty field.
+inline std::string At(int iRecord, int iCol) {
+  return " (record " + std::to_string(iRecord + 1) + ", column " +
+         std::to_string(iCol + 1) + ")  ";
+}
+
+// The record checks' message for a missing dependent value.
+inline const std::string kMissingDep =
+    "  Kinkmark cannot process records with missing dependent variable "
+    "values.  Kinkmark will not analyze by-groups that have this error.";
+
 // The number at the start of a field text ("%20.10f" fields included).
 inline double Num(const KmString& sField) {
   return std::atof(sField.GetCString());

@@ -1,10 +1,10 @@
 // The first-series count of a session-parameter file's data.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
 #include "data/frmSession.h"
+#include "tests/data/PrereadFixtures.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -32,16 +32,14 @@ TEST(ReadIndependentValues, CountsTheFirstSeries) {
        false, 2},
   };
   for (const auto& c : cases) {
-    const std::string plain = dir.File("data.csv");
-    km_test::WriteAll(plain, c.sBody);
+    const std::string plain =
+        preread_test::WriteDataFile(dir, "data", c.sBody, false);
     EXPECT_EQ(
         frmSession::ReadIndependentValues(plain.c_str(), 1, c.bNames, ","),
         c.iCount)
         << c.sBody;
-    const std::string packed = dir.File("data.csv.gz");
-    gzFile gz = gzopen(packed.c_str(), "wb");
-    gzputs(gz, c.sBody);
-    gzclose(gz);
+    const std::string packed =
+        preread_test::WriteDataFile(dir, "data", c.sBody, true);
     EXPECT_EQ(
         frmSession::ReadIndependentValues(packed.c_str(), 1, c.bNames, ","),
         c.iCount)

@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
 
 namespace {
@@ -74,11 +75,7 @@ kmCohortRows CountPopRows(const std::vector<std::vector<std::string>>& v) {
   return rows;
 }
 
-// " (record r, column c)  " of 0-based record iRecord and column iCol
-std::string At(int iRecord, int iCol) {
-  return " (record " + std::to_string(iRecord + 1) + ", column " +
-         std::to_string(iCol + 1) + ")  ";
-}
+using reader_test::At;
 
 const char kMissingCount[] = "  There was one or more missing count values.";
 const char kNonNumericCount[] = "  One or more count values were not numeric.";

@@ -56,7 +56,7 @@ void ExpectCohorts(const kmCohortManager& manager, const kmSession& session,
   }
 }
 
-TEST(kmCohortManager, ReadsFixtureBlocksFromPlainAndGzipTwins) {
+TEST(kmCohortManager, RefusesFixtureCohortThatComesBackInPlainAndGzipTwins) {
   for (const char* sName : {"preread/blocks.csv", "preread/blocks.csv.gz"}) {
     SCOPED_TRACE(sName);
     const std::string sPath = km_test::DataPath(sName);
@@ -252,7 +252,7 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
   }
 }
 
-TEST(kmCohortManager, TabLineKeepsItsLeadingEmptyField) {
+TEST(kmCohortManager, EmptyLeadingTabFieldIsRefusedAsAnEmptyByVariable) {
   // Fault: the whole line was trimmed before splitting, so with the tab
   // delimiter an empty first field lost its column: the year became the
   // key and every record of the block a cohort of its own.

@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
+#include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
 
 namespace {
@@ -71,14 +72,9 @@ kmCohortRows Rows(const std::vector<std::vector<std::string>>& v) {
   return rows;
 }
 
-std::string At(int iRecord, int iCol) {
-  return " (record " + std::to_string(iRecord + 1) + ", column " +
-         std::to_string(iCol + 1) + ")  ";
-}
+using reader_test::At;
+using reader_test::kMissingDep;
 
-const std::string kMissingDep =
-    "  Kinkmark cannot process records with missing dependent variable "
-    "values.  Kinkmark will not analyze by-groups that have this error.";
 const std::string kZeroNote =
     "  There are records with a value of zero for count.  0.5 will be added "
     "to each zero count value.";

@@ -17,6 +17,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -144,17 +145,12 @@ int64_t OffsetOfLine(const std::string& sFile, const std::string& sStart) {
   return lPos == std::string::npos ? -1 : static_cast<int64_t>(lPos + 1);
 }
 
-std::string At(int iRecord, int iCol) {
-  return " (record " + std::to_string(iRecord + 1) + ", column " +
-         std::to_string(iCol + 1) + ")  ";
-}
+using reader_test::At;
+using reader_test::kMissingDep;
 
 const std::string kMissingSE =
     "  Kinkmark cannot process records with missing weight values.  Kinkmark "
     "will not analyze by-groups that have this error.";
-const std::string kMissingDep =
-    "  Kinkmark cannot process records with missing dependent variable "
-    "values.  Kinkmark will not analyze by-groups that have this error.";
 const std::string kTooFew5 =
     "Too few observations to fit the specified model. Minimum observations "
     "required: 5. Lower \"minimum kinkmarks\", \"min obs end\" or \"min "

@@ -7,6 +7,7 @@
 
 #include "driver/ExportOptions.h"
 #include "session/kmSession.h"
+#include "tests/driver/OptionTable.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -20,14 +21,6 @@ std::string Text() { return sText; }
 bool Validate(const std::string& path) {
   KmString sMessages;
   const bool bValid = ValidateExportOptions(path.c_str(), sMessages);
-  sText = sMessages.GetCString();
-  return bValid;
-}
-
-// Checks one option line; the messages are left in sText.
-bool IsValid(const char* sKey, const char* sValue) {
-  KmString sMessages;
-  const bool bValid = IsValidExportOption(sKey, sValue, sMessages);
   sText = sMessages.GetCString();
   return bValid;
 }
@@ -70,11 +63,7 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
             "range3\" Export Option.\n");
 }
 
-struct OptionCase {
-  const char* sKey;
-  std::vector<const char*> valid;
-  std::vector<const char*> invalid;
-};
+using option_table::OptionCase;
 
 const char* const kSwitches[] = {"remove km flags",
                                  "remove best fit flags",
@@ -127,20 +116,7 @@ TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
   for (const char* sKey : kPrecisions) {
     cases.push_back({sKey, {"3", "12", "17", ""}, {"-1", "18", "2000000000"}});
   }
-  for (const OptionCase& c : cases) {
-    for (const char* sValue : c.valid) {
-      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      EXPECT_TRUE(IsValid(c.sKey, sValue));
-      EXPECT_EQ(Text(), "");
-    }
-    for (const char* sValue : c.invalid) {
-      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      EXPECT_FALSE(IsValid(c.sKey, sValue));
-      EXPECT_EQ(Text(), std::string("\"") + sValue +
-                            "\" is not a valid value for the \"" + c.sKey +
-                            "\" Export Option.\n");
-    }
-  }
+  option_table::ExpectOptionTable(IsValidExportOption, "Export Option", cases);
 }
 
 TEST(ApplyExportOptions, OneSwitchLeavesTheOthersOnAndResetsTheLayout) {

@@ -7,6 +7,7 @@
 
 #include "driver/RunOptions.h"
 #include "session/kmSession.h"
+#include "tests/driver/OptionTable.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -53,15 +54,8 @@ TEST(ValidateRunOptions, MessagesForKeyAndValue) {
             "Session Option.\n");
 }
 
-// Every key with values it accepts and values it refuses (outside its
-// words, its class or its range).
-struct OptionCase {
-  const char* sKey;
-  std::vector<const char*> valid;
-  std::vector<const char*> invalid;
-};
-
-const OptionCase kRunOptionCases[] = {
+// Every key with values it accepts and values it refuses.
+const option_table::OptionCase kRunOptionCases[] = {
     {"model", {"ln", "LN", "linear"}, {"log"}},
     {"pairwise", {"parallel", "coincident"}, {"yes"}},
     {"empirical quantile seed type", {"constant", "varying"}, {"random"}},
@@ -116,20 +110,8 @@ const OptionCase kRunOptionCases[] = {
 };
 
 TEST(IsValidRunOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
-  for (const OptionCase& c : kRunOptionCases) {
-    for (const char* sValue : c.valid) {
-      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      EXPECT_TRUE(IsValid(c.sKey, sValue));
-      EXPECT_EQ(Text(), "");
-    }
-    for (const char* sValue : c.invalid) {
-      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
-      EXPECT_FALSE(IsValid(c.sKey, sValue));
-      EXPECT_EQ(Text(), std::string("\"") + sValue +
-                            "\" is not a valid value for the \"" + c.sKey +
-                            "\" Session Option.\n");
-    }
-  }
+  option_table::ExpectOptionTable(IsValidRunOption, "Session Option",
+                                  kRunOptionCases);
 }
 
 // The validator reads the lines the reader reads: trimmed lines and values,

@@ -10,6 +10,7 @@
 #include "reports/kmAAPCTools.h"
 #include "reports/kmExportLine.h"
 #include "reports/kmExports.h"
+#include "session/OutputDisplayOptions.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/reports/ReportsFixture.h"
@@ -496,9 +497,9 @@ TEST(kmTextData, FlagsAPCsAndMissingValues) {
   RunSpec spec;
   spec.adjustSession = GoldenSession;
   ReportsRun run(spec, vCohorts, {});
-  run.Handler().GetOutputDisplayOptions().SetBool(11, true);
-  // The APCs follow "apc precision" (29).
-  run.Handler().GetOutputDisplayOptions().SetInt(29, 2);
+  run.Handler().GetOutputDisplayOptions().SetBool(kmDispDataShowAPCs, true);
+  // The APCs follow "apc precision".
+  run.Handler().GetOutputDisplayOptions().SetInt(kmDispTrendAPCPrec, 2);
   const std::vector<std::string> vLines =
       Lines(Export(run.Handler(), WriteDataExport, DataOptions(true)));
   // Header, then cohort 0: 12 + 0 rows for models 0 and 2 (model 1 has

@@ -10,9 +10,6 @@ namespace {
 
 using km_test::CatchKmException;
 
-// The driver's starting values.
-DataExportOptions DriverDefaults() { return DataExportOptions(); }
-
 TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
   const DataExportOptions o;
   EXPECT_EQ(o.iModels, 1);
@@ -26,8 +23,8 @@ TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
   EXPECT_TRUE(o.bExportBadCohorts);
 }
 
-TEST(DataExportOptions, DriverDefaultsGiveSemicolonNewlineAndPeriod) {
-  const DataExportOptions o = DriverDefaults();
+TEST(DataExportOptions, DefaultTextsAreSemicolonNewlineAndPeriod) {
+  const DataExportOptions o;
   EXPECT_EQ(o.GetFieldDelimeter(), ';');
   EXPECT_EQ(o.GetLineDelimeter(), "\n");
   EXPECT_EQ(o.GetMissingChar(), ".");
@@ -47,7 +44,7 @@ TEST(DataExportOptions, TextsByCode) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.iCode);
-    DataExportOptions o = DriverDefaults();
+    DataExportOptions o;
     o.iFieldDelimiter = c.iCode;
     o.iMissingCharacter = c.iCode;
     o.iLineDelimiter = c.iCode;
@@ -63,7 +60,7 @@ TEST(DataExportOptions, TextsByCode) {
 }
 
 TEST(DataExportOptions, UnsupportedCodesRaise) {
-  DataExportOptions o = DriverDefaults();
+  DataExportOptions o;
   o.iFieldDelimiter = 3;
   o.iLineDelimiter = 2;
   o.iMissingCharacter = -1;

@@ -1,0 +1,51 @@
+// A table of option keys with the values each accepts and refuses, checked
+// against one line validator of an options file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/KmString.h"
+
+namespace option_table {
+
+// One key with values it accepts and values it refuses (outside its words,
+// its class or its range).
+struct OptionCase {
+  const char* sKey;
+  std::vector<const char*> valid;
+  std::vector<const char*> invalid;
+};
+
+// Checks one option line: the verdict, the messages added to sMessages.
+using LineValidator = bool (*)(KmString sKey, KmString sValue,
+                               KmString& sMessages);
+
+// Expects every valid value accepted without a message, and every invalid
+// one refused with "\"<value>\" is not a valid value for the \"<key>\"
+// <sKind>.\n" (sKind: "Session Option", "Export Option").
+template <class Cases>
+void ExpectOptionTable(LineValidator isValid, const char* sKind,
+                       const Cases& cases) {
+  for (const OptionCase& c : cases) {
+    for (const char* sValue : c.valid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      KmString sMessages;
+      EXPECT_TRUE(isValid(c.sKey, sValue, sMessages));
+      EXPECT_EQ(std::string(sMessages.GetCString()), "");
+    }
+    for (const char* sValue : c.invalid) {
+      SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
+      KmString sMessages;
+      EXPECT_FALSE(isValid(c.sKey, sValue, sMessages));
+      EXPECT_EQ(std::string(sMessages.GetCString()),
+                std::string("\"") + sValue +
+                    "\" is not a valid value for the \"" + c.sKey + "\" " +
+                    sKind + ".\n");
+    }
+  }
+}
+
+}  // namespace option_table
