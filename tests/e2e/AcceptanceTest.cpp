@@ -181,6 +181,24 @@ const Case kCases[] = {
      kGenerating,
      {},
      {"kinked.csv", Response::kPoissonRate, true}},
+    // Fault: a proportion or percent the program computed was divided by
+    // the population and multiplied by rates per n once more. Each is
+    // fitted as it is, with the Poisson variance of its count: c / p^2 for
+    // a proportion, 100^2 times that for a percent.
+    {"proportion_poissonrate",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.dataexport.txt",
+       "\nEast\t2000.000000000\t0.000498000\t0.000498479\t0.000015780\t"}},
+     {"kinked.csv", Response::kPoissonRate, true, false, 1.0}},
+    {"percent_poissonrate",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.dataexport.txt",
+       "\nEast\t2000.000000000\t0.049800000\t0.049847853\t0.001577973\t"}},
+     {"kinked.csv", Response::kPoissonRate, true, false, 100.0}},
     {"provided", nullptr, "run.ini", kGenerating, {}, kSE},
     {"ageadjusted",
      nullptr,

@@ -47,6 +47,9 @@ const BadCase kCases[] = {
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
     {"bad_zeroerror", nullptr, "with weight variable <= 0."},
+    // Fault: a proportion of 1 has a standard error of 0, which ended the
+    // whole run instead of refusing its cohort.
+    {"bad_proportionone", nullptr, "numerator equals the denominator."},
     {"bad_negativecount", nullptr, "and is negative."},
     {"bad_negativepopulation",
      "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
@@ -292,6 +295,17 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "process this cohort.\n",
         "1 of 3 cohorts could not be fitted\n"}},
       {"bad_zerocount",
+       {"Note: cohort \"East\" was fitted: There are records with a value of "
+        "zero for count.  0.5 will be added to each zero count value. "
+        "(record 6, column 5)\n"}},
+      {"bad_proportionone",
+       {"Cohort \"East\" could not be fitted (data file data.csv): The "
+        "standard error is zero when the numerator equals the denominator.  "
+        "This cohort will be bypassed because of this. (record 6, column 5)\n",
+        "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a zero numerator of a log-linear proportion was fitted as 0.5
+      // without a note.
+      {"bad_zeronumerator",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
         "(record 6, column 5)\n"}},
