@@ -199,6 +199,15 @@ const Case kCases[] = {
      {{"out.dataexport.txt",
        "\nEast\t2000.000000000\t0.049800000\t0.049847853\t0.001577973\t"}},
      {"kinked.csv", Response::kPoissonRate, true, false, 100.0}},
+    // Fault: the same for a computed age-adjusted rate (145.775 was fitted
+    // as 18.222): the standard error the run computes weighs it.
+    {"ageadjusted_poissonrate",
+     nullptr,
+     "run.ini",
+     "East 0;West 1",
+     {{"out.dataexport.txt",
+       "\nEast\t2005.000000000\t145.775000000\t145.761234065\t4.701529007\t"}},
+     {}},
     {"provided", nullptr, "run.ini", kGenerating, {}, kSE},
     {"ageadjusted",
      nullptr,
