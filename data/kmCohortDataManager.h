@@ -98,7 +98,13 @@ class kmCohortDataManager {
                             int iCohortNumber);
 
   // Checks numerator (count location) and denominator (population location)
-  // of every record of a proportion or percent.
+  // of every record of a proportion or percent. Refused besides missing,
+  // non-numeric, negative and zero-denominator records and a numerator
+  // above its denominator: a zero numerator under non-constant variance,
+  // and a numerator equal to its denominator under the standard-error
+  // model (both have a standard error of 0). A zero numerator of a
+  // log-linear constant-variance model, fitted as 0.5, adds the zero-count
+  // note once and leaves the cohort valid.
   // Throws: KmException "Cohort Data Vector Empty.", "Numerator or
   // Denominator variable offset is zero or less.", "Cohort row vector is
   // empty.", "Cohort Row Vector does not contain enough elements for percent

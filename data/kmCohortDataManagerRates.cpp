@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmCohortDataManager.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -16,6 +17,8 @@ const char* const kClassName = "kmCohortDataManager";
 
 // Rates per this many persons when kmOptRatesPerN is below 1.
 constexpr double kDefaultRatesPerN = 100000.0;
+// kmOptHetErrorModel of standard errors as weights.
+constexpr int kStandardErrorModel = 2;
 
 // One numeric field of a record: missing (equal to the missing text),
 // numeric (read whole by StringToDouble) and its value (atof).
@@ -382,7 +385,15 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
           kSource);
     }
 
-    const bool bNonConstant = pSession_->GetInt(kmOptHetErrorModel) != 0;
+    const int iModel = pSession_->GetInt(kmOptHetErrorModel);
+    const bool bNonConstant = iModel != 0;
+    // Only the standard-error model weighs by the binomial standard error,
+    // which is 0 when the numerator equals the denominator.
+    const bool bBinomialWeights = iModel == kStandardErrorModel;
+    // The reader fits a zero numerator of a log-linear constant-variance
+    // model as 0.5, as it does a zero count; the cohort gets its note.
+    const bool bHalfZero = iModel == 0 && pSession_->GetBool(kmOptLogLinear);
+    bool bZeroNoted = false;
     const int32_t nRecords = static_cast<int32_t>(pRows_->size());
     for (int32_t r = 0; r < nRecords && bValid_; ++r) {
       const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
@@ -440,6 +451,15 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
             "  The standard error cannot be computed when the numerator "
             "is zero.  This cohort will be bypassed because of this.",
             r, iCountLoc_);
+      } else if (a.dValue == b.dValue && bBinomialWeights) {
+        Report(
+            "  The standard error is zero when the numerator equals the "
+            "denominator.  This cohort will be bypassed because of this.",
+            r, iCountLoc_);
+      } else if (a.dValue == 0.0 && bHalfZero && !bZeroNoted) {
+        bZeroNoted = true;
+        sMessage_ << km_read_internal::kZeroCountNote
+                  << RowColText(r, iCountLoc_);
       }
     }
   });

@@ -129,11 +129,13 @@ class kmReadData {
   //   Computing path (kmOptDependentCalculated, except a crude rate under
   //   kmOptHetErrorModel 4): every row holds the record's fields (absent
   //   fields of a record shorter than the copy's first one as the missing
-  //   text), then the rate and its standard error, "%20.10f", computed from
-  //   the count and population: crude rate c/p x N with SE sqrt(c)/p x N
-  //   (N = kmOptRatesPerN, 100000 when 0 or less), percent 100q with SE
-  //   100 sqrt(q(1-q)/p), proportion q with SE sqrt(q(1-q)/p), q = c/p. A
-  //   count of 0 is 0.5 under a log-linear constant-variance model. A
+  //   text), then the rate and its standard error computed from the count
+  //   and population: crude rate c/p x N with SE sqrt(c)/p x N ("%20.10f";
+  //   N = kmOptRatesPerN, 100000 when 0 or less), percent 100q with SE
+  //   100 sqrt(q(1-q)/p), proportion q with SE sqrt(q(1-q)/p), q = c/p
+  //   (under kmOptHetErrorModel 4 the SE of the count: sqrt(c)/p, 100 times
+  //   that for a percent; both "%.17g"). A count of 0 is 0.5 under a
+  //   log-linear constant-variance model. A
   //   missing, non-numeric or negative count or population, a population of
   //   0, or (proportion, percent) c > p gives -1e30 for both values.
   //   As-given path: the record's fields as they stand ("," removed, and

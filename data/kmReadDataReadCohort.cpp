@@ -30,6 +30,8 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 const char kReadDataSource[] = "kmCalculationHandler::ReadData()";
+// kmOptHetErrorModel of the Poisson rate model.
+constexpr int kPoissonRateModel = 4;
 
 // What one ReadData call needs to know about its copy and the session.
 struct CopySettings {
@@ -44,6 +46,15 @@ struct CopySettings {
   double dJump = 0.0;      // kmOptJumpLocation
   double dVariance = 0.0;  // kmOptCRVariance
 };
+
+// The text of a computed proportion or percent or of its standard error,
+// with every significant digit: fixed decimals would keep only six digits
+// of the standard error of a proportion of 0.0005.
+KmString ShareText(double dValue) {
+  KmString sText;
+  sText.printf("%.17g", dValue);
+  return sText;
+}
 
 // True when the comparability ratio applies to the record whose
 // independent field is sField: a present independent value at or before
@@ -117,12 +128,14 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
       if (iType == 1) {
         dRate = q * s.dRatesPerN;
         dSE = std::sqrt(c) / p * s.dRatesPerN;
-      } else if (iType == 3) {
-        dRate = 100.0 * q;
-        dSE = 100.0 * std::sqrt(q * (1.0 - q) / p);
       } else {
-        dRate = q;
-        dSE = std::sqrt(q * (1.0 - q) / p);
+        // A percent is 100 times the proportion, and so is its error: the
+        // binomial one, or under the Poisson rate model that of the count.
+        const double k = iType == 3 ? 100.0 : 1.0;
+        dRate = k * q;
+        dSE = s.iHetModel == kPoissonRateModel
+                  ? k * (std::sqrt(c) / p)
+                  : k * std::sqrt(q * (1.0 - q) / p);
       }
       // Types that allow c > p would take the root of a negative number.
       bValid = std::isfinite(dRate) && std::isfinite(dSE);
@@ -142,8 +155,8 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
         row[uRate] = kMissingValue;
         row[uSE] = kMissingValue;
       } else {
-        row[uRate] = FixedText(dRate);
-        row[uSE] = FixedText(dSE);
+        row[uRate] = iType == 1 ? FixedText(dRate) : ShareText(dRate);
+        row[uSE] = iType == 1 ? FixedText(dSE) : ShareText(dSE);
       }
     }
     vRows.push_back(row);

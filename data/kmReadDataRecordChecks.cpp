@@ -192,10 +192,8 @@ void kmReadData::VerifyResponseVariable(
         // A note only: the rates step adds 0.5 to the zero counts.
         if (!bZeroCountReported) {
           bZeroCountReported = true;
-          AppendReport(psErrorText,
-                       "  There are records with a value of zero for count.  "
-                       "0.5 will be added to each zero count value.",
-                       iRow, iCol);
+          AppendReport(psErrorText, km_read_internal::kZeroCountNote, iRow,
+                       iCol);
         }
       } else if (bLogLinear) {
         Flag(psErrorText, pbGood, bZeroReported,

@@ -201,8 +201,10 @@ class kmCalculationHandler {
   // The variance of a row follows kmOptHetErrorModel: y (1 Poisson count,
   // 4 Poisson rate), s^2 (2), 1 (otherwise). A Poisson rate with a
   // population p is y = c / p x N with s = sqrt(c) / p x N and variance
-  // c x 10^10 / p^2 (N = kmOptRatesPerN). A log-linear model uses the
-  // delta-method variance var / y^2 of ln y.
+  // c x N^2 / p^2 (N = kmOptRatesPerN); a proportion, percent or
+  // age-adjusted rate the reader computed keeps its value and its standard
+  // error s (that of its Poisson count), variance s^2. A log-linear model
+  // uses the delta-method variance var / y^2 of ln y.
   // ======================================================================
 
   // The number of observations of the cohort behind analysis index

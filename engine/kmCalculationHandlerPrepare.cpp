@@ -116,6 +116,10 @@ struct kmCalculationHandler::CohortLayout {
   bool bCountType = false;
   bool bCalculated = false;
   bool bCountsToCrudeRate = false;
+  // The reader computed the response and its standard error (a proportion,
+  // a percent or an age-adjusted rate); a Poisson rate fits them as they
+  // are instead of turning the response into a rate once more.
+  bool bComputedResponse = false;
   bool bLogLinear = false;
   bool bZeroCountModel = false;
   bool bGood = false;
@@ -154,6 +158,7 @@ kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
   layout.bCalculated = session.GetBool(kmOptDependentCalculated);
   layout.bCountsToCrudeRate =
       layout.bCalculated && iDependentType == 1 && layout.iHet == 4;
+  layout.bComputedResponse = layout.bCalculated && !layout.bCountsToCrudeRate;
   layout.bLogLinear = session.GetBool(kmOptLogLinear);
   layout.dShift = session.GetDouble(kmOptDataShift);
   // A multiplier of 0 would turn every rate into 0.
@@ -293,13 +298,16 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
                                     const kmRecordRow& fields, CohortRow& row) {
   const int iHet = layout.iHet;
   const double dResponse = row.y;
+  // A computed response under the Poisson rate model carries the standard
+  // error of its Poisson count, scaled as the response is.
+  const bool bCountResponse = !(iHet == 4 && layout.bComputedResponse);
   double dVar = 1.0;
-  if (iHet == 4 || iHet == 1) {
+  if ((iHet == 4 || iHet == 1) && bCountResponse) {
     dVar = row.y;
-  } else if (iHet == 2) {
+  } else if (iHet == 2 || iHet == 4) {
     dVar = row.s * row.s;
   }
-  if (iHet == 4 && layout.iPopPos != 0) {
+  if (iHet == 4 && bCountResponse && layout.iPopPos != 0) {
     double p = kMissing;
     if (layout.iPopPos <= static_cast<int>(fields.size())) {
       ReadWhole(fields[layout.iPopPos - 1], p);

@@ -129,7 +129,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
                   "empirical quantile method 2 fsm only"),
        0, R::kByHand, nullptr, nullptr, nullptr, &D::ReadCIMethod, 0, nullptr,
        W::kAlways, -1},
-      {CountOption("number of resamples", 1, kRunMaxResamples), 1000, R::kInt,
+      {CountOption("number of resamples", 2, kRunMaxResamples), 1000, R::kInt,
        &D::iNumResamples, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
        kmOptNumResamples},
       {WordOption("delay type", "non-delay|delay|both"), -1, R::kCode,

@@ -28,7 +28,7 @@ constexpr int32_t kRunMaxObservations = 1000;
 // grid, and the memory of the search, grow with it.
 constexpr int32_t kRunMaxGridPointsBetween = 20;
 constexpr int32_t kRunMaxRatesPerN = 1000000000;  // "rates per n" 1 to 1e9
-constexpr int32_t kRunMaxResamples = 100000;  // "number of resamples" 1 to 1e5
+constexpr int32_t kRunMaxResamples = 100000;  // "number of resamples" 2 to 1e5
 
 // IniSessionDict reads the section "Session Options" of a run-options file
 // into the fields below, each with its default, and does nothing else: it

@@ -17,6 +17,12 @@ namespace km_read_internal {
 // Value that marks a number as missing or not computable.
 constexpr double kMissingValue = -1e30;
 
+// The note of a cohort that is fitted with its zero counts (or numerators)
+// taken as 0.5; the cohort keeps its good flag.
+constexpr char kZeroCountNote[] =
+    "  There are records with a value of zero for count.  0.5 will be added "
+    "to each zero count value.";
+
 // Number of by-variables read from the data: the session's count less the
 // synthetic delay (kmOptDelayType 2) and jump (kmOptJumpCRMode 3 to 6)
 // by-variables, which come last and stand in no data column.

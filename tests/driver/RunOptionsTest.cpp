@@ -96,7 +96,7 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"num obs between", {"0", "20"}, {"-1", "21", "1000"}},
     {"num permutations", {"50", "100000"}, {"-3", "0", "100001"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
-    {"number of resamples", {"1000", "100000"}, {"-5", "0", "2147483647"}},
+    {"number of resamples", {"2", "100000"}, {"-5", "1", "2147483647"}},
     {"data shift", {"-1.5", "2"}, {"x"}},
     {"permutations significance level", {"0.05"}, {"5%", "0"}},
     {"jump location", {"2001", "-4"}, {"year"}},

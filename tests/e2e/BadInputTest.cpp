@@ -295,6 +295,14 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
         "(record 6, column 5)\n"}},
+      // Faults: a proportion of 1 (standard error 0) ended the whole run; a
+      // zero numerator was fitted as 0.5 without the note.
+      {"bad_proportionone",
+       {"Cohort \"East\" could not be fitted (data file data.csv): The "
+        "standard error is zero when the numerator equals the denominator."}},
+      {"bad_zeronumerator",
+       {"Note: cohort \"East\" was fitted: There are records with a value of "
+        "zero for count.  0.5 will be added to each zero count value."}},
       // Fault: a comparison that could not be computed left no trace
       // outside the results file.
       {"pairwise_differentyears",
