@@ -150,13 +150,14 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
     const KmString& sOutput = files_.sOutputFile;
     if (ReadsAsResultsFile(sOutput)) {
       RemoveOwnedFile(sOutput);
-    } else if (KmIO_File::FileExists(sOutput.GetCString())) {
-      KmPendingFile::RemoveLeftovers(sOutput);
+      return sNote;
+    }
+    KmPendingFile::RemoveLeftovers(sOutput);
+    if (KmIO_File::FileExists(sOutput.GetCString()) &&
+        !IsRunInput(files_, pSession_, sOutput)) {
       sNote << "The file \"" << sOutput
             << "\" named as the output is not a results file of this "
                "program; it was left as it was.";
-    } else {
-      KmPendingFile::RemoveLeftovers(sOutput);
     }
   } catch (...) {
     // A file that cannot be removed stays; the error file still says why
