@@ -28,6 +28,8 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
   std::fputs(sHeading.GetCString(), stdout);
   bool bWritten = false;
   try {
+    // No name: the error file would replace one of the run's inputs.
+    if (sErrorFile.IsEmpty()) throw KmException("no error file", "main");
     KmIO_File::RemoveFile(sErrorFile.GetCString());
     KmPendingFile pending(sErrorFile);
     KmIO_File file(pending.GetPartialName().GetCString(), kWriteTextMode);

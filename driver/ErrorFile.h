@@ -12,8 +12,9 @@
 // underlined by 32 dashes. No NUL byte is written. The file is written
 // under its partial name and moved into place when complete. When the file
 // cannot be written, its text is printed on standard output instead, so the
-// failure is never lost. Returns whether the file was written. Never
-// throws.
+// failure is never lost; so it is for an empty sErrorFile (a name that
+// would replace one of the run's inputs). Returns whether the file was written.
+// Never throws.
 bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
                     char** argv);
 

@@ -49,16 +49,26 @@ KmException CurrentFailure(const char* sPhase) {
 }  // namespace
 
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
-                 const char* sPhase) {
+                 const char* sPhase, const KmString& sNote) {
   try {
     throw;
+  } catch (const KmRunRefused& refused) {
+    // The error file of this run's name is the other run's to write.
+    std::fprintf(stderr, "Error: %s\n", refused.sMessage.GetCString());
+    std::fflush(stderr);
+    return kExitOutputsBusy;
   } catch (const KmRunExit& exit) {
     // This run writes no error file: an earlier run's must not stand beside
     // it as if it told why this one ended.
     KmIO_File::RemoveFile(sErrorFile.GetCString());
     return exit.iStatus;
   } catch (...) {
-    const KmException failure = CurrentFailure(sPhase);
+    KmException failure = CurrentFailure(sPhase);
+    if (!sNote.IsEmpty()) {
+      const std::string sMessage =
+          std::string(failure.GetMessage()) + "\n" + sNote.GetCString();
+      failure.SetMessage(sMessage.c_str());
+    }
     const bool bWritten = WriteErrorFile(sErrorFile, failure, argc, argv);
     std::fprintf(stderr, "Error: %s\n", failure.GetMessage());
     std::fflush(stderr);
@@ -73,15 +83,16 @@ int KmRunDriver(int argc, char** argv) {
   KmString sErrorFile;
   try {
     pRun = std::make_unique<KmRun>(argc, argv);
-    sErrorFile = pRun->GetFiles().sErrorFile;
     pRun->Execute();
     return kExitCompleted;
   } catch (...) {
     const char* sPhase = "starting the run";
+    KmString sNote;
     if (pRun) {
       sPhase = pRun->GetPhase();
-      pRun->RemoveOutputsOfFailedRun();
+      sNote = pRun->RemoveOutputsOfFailedRun();
+      sErrorFile = pRun->GetErrorFileToWrite();
     }
-    return EndFailedRun(sErrorFile, argc, argv, sPhase);
+    return EndFailedRun(sErrorFile, argc, argv, sPhase, sNote);
   }
 }

@@ -14,14 +14,19 @@ constexpr int kExitCompleted = 0;  // also for a wrong argument count
 // (KmRunExit); no error file.
 constexpr int kExitFailed = 2;               // the error file says why
 constexpr int kExitErrorFileNotWritten = 3;  // its text is on the console
+// Another run is writing the same outputs: nothing was written or removed,
+// and no error file is written (KmRunRefused).
+constexpr int kExitOutputsBusy = 4;
 
 // Called from a catch block of the run: ends the failure in flight. A
-// KmRunExit gives its status; any other failure, of whatever type, goes to
-// the error file sErrorFile (its text on the console when the file cannot
-// be written), its message is printed on standard error, and the status is
-// kExitFailed, or kExitErrorFileNotWritten. A failure for want of memory is
-// reported as "Out of memory while <sPhase>.".
+// KmRunExit gives its status; a KmRunRefused prints "Error: <message>" on
+// standard error and gives kExitOutputsBusy; any other failure, of whatever
+// type, goes to the error file sErrorFile (its text on the console when the
+// file cannot be written or sErrorFile is ""), its message, followed by a
+// line with sNote when that is not empty, is printed on standard error, and
+// the status is kExitFailed, or kExitErrorFileNotWritten. A failure for
+// want of memory is reported as "Out of memory while <sPhase>.".
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
-                 const char* sPhase);
+                 const char* sPhase, const KmString& sNote = KmString());
 
 #endif  // KM_DRIVER_KMDRIVER_H

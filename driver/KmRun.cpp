@@ -1,13 +1,17 @@
 // KmRun: the run's phases other than the calculation.
 #include "driver/KmRun.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <string>
+#include <system_error>
 
 #include "driver/CohortOutcomes.h"
 #include "driver/CreateSession.h"
 #include "driver/ExportOptions.h"
 #include "driver/ExportSequence.h"
 #include "driver/RunOptions.h"
+#include "driver/RunOutputs.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmIO_File.h"
@@ -30,11 +34,14 @@ KmRun::KmRun(int argc, char** argv) {
 KmRun::~KmRun() = default;
 
 void KmRun::Execute() {
-  ReadRunFile(files_);
+  ReadRunFileNames(files_);
+  HoldOutputs();
+  CheckRunFile(files_);
   sPhase_ = "creating the session";
   MakeSession();
   sPhase_ = "applying the options";
   ApplyOptions();
+  CheckRunOutputs(files_, pSession_);
   if (!files_.bExportOnly) Calculate();
   sPhase_ = "reporting the cohorts that could not be fitted";
   ReportCohortOutcomes(*pResults_);
@@ -42,6 +49,29 @@ void KmRun::Execute() {
   KmString sDone(files_.sOutputFile);
   sDone << " has finished running.\n";
   Print(sDone.GetCString());
+}
+
+void KmRun::HoldOutputs() {
+  CheckRunOutputs(files_, nullptr);
+  const KmString sLock = OutputLockName(files_.sOutputFile);
+  const KmFileLock::Outcome outcome = outputLock_.Acquire(sLock.GetCString());
+  if (outcome == KmFileLock::Outcome::kHeld) return;
+  KmString sMessage;
+  if (outcome == KmFileLock::Outcome::kBusy) {
+    sMessage << "Another run is writing the outputs of \"" << files_.sOutputFile
+             << "\" (it holds \"" << sLock
+             << "\"); this run wrote and removed nothing.";
+    throw KmRunRefused{sMessage};
+  }
+  const std::string sReason =
+      std::error_code(errno, std::generic_category()).message();
+  sMessage << "Unable to hold the outputs of the run: the lock file \"" << sLock
+           << "\" cannot be used: " << sReason.c_str() << ".";
+  throw KmException(sMessage.GetCString(), "main");
+}
+
+KmString KmRun::GetErrorFileToWrite() const {
+  return ErrorFileIsInput(files_) ? KmString() : files_.sErrorFile;
 }
 
 void KmRun::MakeSession() {
@@ -89,14 +119,10 @@ KmString KmRun::SummaryFileName() const {
 }
 
 void KmRun::RemoveOwnedFile(const KmString& sName) const {
-  KmString sSessionDataFile;
-  if (pSession_ != nullptr)
-    pSession_->GetString(kmStrDataFile, sSessionDataFile);
-  if (IsRunInput(files_, sSessionDataFile, sName)) return;
+  if (IsRunInput(files_, pSession_, sName)) return;
   KmIO_File::RemoveFile(sName.GetCString());
   // And what a killed run left of it.
-  KmIO_File::RemoveFile(
-      KmIO_File::PartialName(sName.GetCString()).GetCString());
+  KmPendingFile::RemoveLeftovers(sName);
 }
 
 void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
@@ -110,17 +136,34 @@ void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
   RemoveOwnedFile(files_.sErrorFile);
 }
 
-void KmRun::RemoveOutputsOfFailedRun() noexcept {
+KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
+  KmString sNote;
+  // Outputs another run holds, or that were never checked, are not this
+  // run's to remove.
+  if (!outputLock_.IsHeld()) return sNote;
   try {
     for (const KmString& sName : AllExportFileNames(files_.sOutputFile)) {
       RemoveOwnedFile(sName);
     }
     RemoveOwnedFile(SummaryFileName());
-    if (!files_.bExportOnly) RemoveOwnedFile(files_.sOutputFile);
+    if (files_.bExportOnly) return sNote;
+    const KmString& sOutput = files_.sOutputFile;
+    if (ReadsAsResultsFile(sOutput)) {
+      RemoveOwnedFile(sOutput);
+      return sNote;
+    }
+    KmPendingFile::RemoveLeftovers(sOutput);
+    if (KmIO_File::FileExists(sOutput.GetCString()) &&
+        !IsRunInput(files_, pSession_, sOutput)) {
+      sNote << "The file \"" << sOutput
+            << "\" named as the output is not a results file of this "
+               "program; it was left as it was.";
+    }
   } catch (...) {
     // A file that cannot be removed stays; the error file still says why
     // the run failed.
   }
+  return sNote;
 }
 
 void KmRun::WriteRunSummary(const ExportsWritten& written) {

@@ -6,6 +6,7 @@
 
 #include "driver/ExportSequence.h"
 #include "driver/KmRunFiles.h"
+#include "foundation/platform/KmFileLock.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
 
@@ -15,13 +16,22 @@ class kmCalculationHandler;
 class kmProgressTracker;
 class kmSession;
 
+// Thrown when another run holds the outputs of this one: the run ends at
+// once, having written and removed nothing.
+struct KmRunRefused {
+  KmString sMessage;
+};
+
 // KmRun carries one run on the driver's thread; the calculation's worker
 // threads live inside kmCalculationHandler::ExecuteThreaded. Its phases, in
 // order (Execute):
-//   ReadRunFile     the names, the options files validated, the mode
+//   ReadRunFile     the names and the mode; then the outputs are held
+//                   (HoldOutputs) and the options files validated
 //   MakeSession     the session from its definition, or, for a results
 //                   file (".kmo"), the session stored in it (export only)
-//   ApplyOptions    run options (not in export-only mode), export options
+//   ApplyOptions    run options (not in export-only mode), export options;
+//                   then every output is checked against every input the
+//                   session adds (CheckRunOutputs)
 //   Calculate       data check, preparation, pre-read, saved session,
 //                   verification and the threaded calculation; then the
 //                   results file is read back
@@ -38,22 +48,35 @@ class KmRun {
 
   // Carries the run to its end and prints "<output> has finished running.\n".
   // Throws: KmException on any failure (the caller writes the error file);
-  // KmRunExit for a session file of an unknown kind.
+  // KmRunExit for a session file of an unknown kind; KmRunRefused when
+  // another run is writing the same outputs.
   void Execute();
 
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
+  // The error file a failed run writes: "" when it would replace one of the
+  // run's inputs.
+  KmString GetErrorFileToWrite() const;
   // What the run was doing, in words ("fitting the cohorts"), for a
   // failure that carries no such context (running out of memory).
   const char* GetPhase() const { return sPhase_; }
 
-  // After a failed run: removes the exports and run summary under the run's
-  // names and, in a calculation run, the results file, so that no output
-  // stands beside the error file. A file that is one of the run's inputs is
-  // never removed. Raises nothing.
-  void RemoveOutputsOfFailedRun() noexcept;
+  // After a failed run that held its outputs: removes the exports and run
+  // summary under the names derived from the results file and, in a
+  // calculation run, the results file when it reads as one of this
+  // program's (ReadsAsResultsFile), so that no output stands beside the
+  // error file. A file that is one of the run's inputs is never removed.
+  // Returns a sentence for the error message when a file under the
+  // results file's name was left as it was, else "". Raises nothing.
+  KmString RemoveOutputsOfFailedRun() noexcept;
 
  private:
+  // Refuses outputs that are not regular files or reach an input the run
+  // file names, then takes the lock on the results file's name.
+  // Throws: CheckRunOutputs' refusal; KmRunRefused when another run holds
+  // the lock; KmException "Unable to hold the outputs of the run: the lock
+  // file \"<name>\" cannot be used: <reason>." (source "main").
+  void HoldOutputs();
   void MakeSession();
   void ApplyOptions();
   // KmRunCalculation.cpp.
@@ -83,6 +106,8 @@ class KmRun {
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
   const char* sPhase_ = "reading the run file";
+  // Held from HoldOutputs to the end of the object, error file included.
+  KmFileLock outputLock_;
 };
 
 // Prints the message of a failed calculation on the console. A failure of

@@ -34,7 +34,6 @@ void ReportCalculationFailure(const KmException& e) {
 void KmRun::Calculate() {
   KmString sDataFile;
   pSession_->GetString(kmStrDataFile, sDataFile);
-  CheckOutputIsNotInput(files_, sDataFile);
   if (!KmIO_File::FileExists(sDataFile.GetCString())) {
     KmString sMessage("Cannot open datafile: ");
     sMessage << sDataFile;

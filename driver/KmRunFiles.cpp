@@ -101,8 +101,17 @@ KmString DropLastChars(const KmString& sName, int iCount) {
 }
 
 KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix) {
-  KmString sName = DropLastChars(sOutputFile, 3);
-  sName << sSuffix;
+  // Folder and base name of the results file, whatever its name looks like:
+  // "out/r" gives "out/r.report.txt", never "oureport.txt" in the working
+  // folder; a three-letter ending ("x.kmo") is dropped as before.
+  const std::string sOutput(sOutputFile.GetCString());
+  const size_t iSlash = sOutput.find_last_of("/\\");
+  const size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
+  const size_t iDot = sOutput.find_last_of('.');
+  const size_t iStemEnd =
+      iDot != std::string::npos && iDot >= iNameStart ? iDot : sOutput.size();
+  KmString sName(sOutput.substr(0, iStemEnd).c_str());
+  sName << "." << sSuffix;
   return sName;
 }
 
@@ -123,11 +132,9 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
   files.sOutputFile << ".kmo";
 }
 
-void ReadRunFile(KmRunFiles& files) {
+void ReadRunFileNames(KmRunFiles& files) {
   const KmIniFile runFile(files.sRunFile.GetCString());
   const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
-  KmString sRunOptions;
-  KmString sExportOptions;
   // Every name is read before anything can fail, so that a failed run
   // clears the outputs of its own names and never one of its inputs.
   if (pSection != nullptr) {
@@ -136,14 +143,21 @@ void ReadRunFile(KmRunFiles& files) {
     ReadName(*pSection, "Data File", sData);
     files.bDataFileNamed = !sData.IsEmpty();
     if (files.bDataFileNamed) files.sDataFile = sData;
-    ReadName(*pSection, "Run Options File", sRunOptions);
-    ReadName(*pSection, "Export Options File", sExportOptions);
+    ReadName(*pSection, "Run Options File", files.sNamedRunOptionsFile);
+    ReadName(*pSection, "Export Options File", files.sNamedExportOptionsFile);
     ReadName(*pSection, "Output File", files.sOutputFile);
   }
   if (files.sDataFile.EndsWith(".kmo")) {
     files.bExportOnly = true;
     files.sOutputFile = files.sDataFile;
   }
+}
+
+void CheckRunFile(KmRunFiles& files) {
+  const KmIniFile runFile(files.sRunFile.GetCString());
+  const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
+  const KmString sRunOptions = files.sNamedRunOptionsFile;
+  const KmString sExportOptions = files.sNamedExportOptionsFile;
   if (pSection != nullptr) {
     KmString sMessages;
     if (!ValidateRunFileKeys(*pSection, sMessages)) {
@@ -160,34 +174,5 @@ void ReadRunFile(KmRunFiles& files) {
   if (!files.bExportOnly && files.sSessionFile.EndsWith(".ini") &&
       !ValidateSessionParameters(files.sSessionFile.GetCString(), sMessages)) {
     throw KmException(sMessages.GetCString(), "ValidateSessionParameters()");
-  }
-}
-
-bool IsRunInput(const KmRunFiles& files, const KmString& sSessionDataFile,
-                const KmString& sName) {
-  const KmString* inputs[] = {
-      &files.sRunFile,   &files.sSessionFile,    &files.sDataFile,
-      &sSessionDataFile, &files.sRunOptionsFile, &files.sExportOptionsFile};
-  for (const KmString* pInput : inputs) {
-    if (!pInput->IsEmpty() && SameFile(sName, *pInput)) return true;
-  }
-  return false;
-}
-
-void CheckOutputIsNotInput(const KmRunFiles& files,
-                           const KmString& sSessionDataFile) {
-  if (KmIO_File::IsSpecialFile(files.sOutputFile.GetCString())) {
-    KmString sMessage;
-    sMessage << "The output file \"" << files.sOutputFile
-             << "\" is not a regular file (a device, a pipe or a folder); "
-                "name a file as \"Output File\" in the run file.";
-    throw KmException(sMessage.GetCString(), "main");
-  }
-  if (IsRunInput(files, sSessionDataFile, files.sOutputFile)) {
-    KmString sMessage;
-    sMessage << "The output file \"" << files.sOutputFile
-             << "\" is also an input of the run; name another \"Output "
-                "File\" in the run file.";
-    throw KmException(sMessage.GetCString(), "main");
   }
 }

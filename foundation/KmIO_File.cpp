@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmPlatform.h"
 
@@ -86,6 +87,9 @@ bool KmIO_File::CloseStreams(int& iErrno) {
     if (auto* pFile = dynamic_cast<std::ofstream*>(pOutput_.get())) {
       pFile->close();
       if (pFile->fail() && iErrno == 0) iErrno = errno;
+    } else if (auto* pFd = dynamic_cast<KmFdOutputStream*>(pOutput_.get())) {
+      pFd->close();
+      if (pFd->fail() && iErrno == 0) iErrno = errno;
     }
     bWritten = !pOutput_->fail();
     pOutput_.reset();
@@ -344,12 +348,6 @@ bool KmIO_File::IsSpecialFile(const char* sPath) {
 }
 
 bool KmIO_File::FileExists(const char* sPath) { return KmAccessExists(sPath); }
-
-KmString KmIO_File::PartialName(const char* sPath) {
-  KmString sName(sPath != nullptr ? sPath : "");
-  sName << ".partial";
-  return sName;
-}
 
 void KmIO_File::MoveIntoPlace(const char* sFrom, const char* sTo) {
   if (IsSpecialFile(sTo)) {

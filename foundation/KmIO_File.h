@@ -144,19 +144,18 @@ class KmIO_File {
   void WriteString(const char* sText, bool bWithNul = true);
 
   // Deletes the file sPath; true on success. A name that is not a regular
-  // file (a device such as /dev/full, a pipe, a directory) is never
-  // removed: false.
+  // file (a device such as /dev/full, a pipe, a directory, or a link to one
+  // of them) is never removed: false. A symbolic link to a regular file is
+  // removed as a link, its target left alone.
   static bool RemoveFile(const char* sPath);
-  // True when sPath exists and is not a regular file; false for null.
+  // True when sPath exists and is not a regular file, or is a symbolic link
+  // to something that is not; false for null (KmFileSystem::IsSpecial).
   static bool IsSpecialFile(const char* sPath);
-  // The name under which an output sPath is written until it is complete:
-  // sPath + ".partial", in the same folder, so that MoveIntoPlace is one
-  // rename on one file system.
-  static KmString PartialName(const char* sPath);
   // Renames the finished file sFrom to sTo, replacing an older sTo in one
   // step. Throws: KmException "Unable to write the file \"<sTo>\": it is
   // not a regular file." (source "KmIO_File") when sTo is a device, a pipe
-  // or a directory; "Unable to move the finished file \"<sFrom>\" to
+  // or a directory, or a link to one; "Unable to move the finished file
+  // \"<sFrom>\" to
   // \"<sTo>\": <reason>." when the rename fails.
   static void MoveIntoPlace(const char* sFrom, const char* sTo);
   // True when sPath exists (the access test with mode 0); false for null.

@@ -1,5 +1,6 @@
 #include "foundation/platform/KmFileSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <vector>
 
+#include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -48,9 +50,29 @@ std::unique_ptr<std::istream> KmFileSystem::OpenInput(
 
 std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
                                                        bool bAppend) {
-  std::ios::openmode mode = std::ios::out | std::ios::binary;
-  mode |= bAppend ? std::ios::app : std::ios::trunc;
-  return std::make_unique<std::ofstream>(KmNativePath(sPath), mode);
+  // Not blocking, so that a pipe without a reader fails at once instead of
+  // hanging the run; the flag means nothing for a regular file.
+  const int iFlags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                     (bAppend ? O_APPEND : O_TRUNC);
+  int iFd = -1;
+  do {
+    iFd = ::open(KmNativePath(sPath).c_str(), iFlags, 0666);
+  } while (iFd < 0 && errno == EINTR);
+  const int iErrno = errno;
+  auto pStream = std::make_unique<KmFdOutputStream>(iFd);
+  errno = iErrno;
+  return pStream;
+}
+
+bool KmFileSystem::CreateExclusive(const std::string& sPath) {
+  // O_EXCL fails on any existing name, a symbolic link included, so the file
+  // opened here can only be a new one.
+  const int iFd =
+      ::open(KmNativePath(sPath).c_str(),
+             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (iFd < 0) return false;
+  ::close(iFd);
+  return true;
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
@@ -64,11 +86,15 @@ bool KmFileSystem::Exists(const std::string& sPath) {
 }
 
 bool KmFileSystem::IsSpecial(const std::string& sPath) {
-  // A symbolic link itself is not special: removing or replacing the link
-  // leaves what it points to alone.
+  // Removing or replacing a link to a regular file leaves that file alone;
+  // a link to a device or a folder is refused like the device itself.
+  const std::string sNative = KmNativePath(sPath);
   struct stat info;
-  return lstat(KmNativePath(sPath).c_str(), &info) == 0 &&
-         !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
+  if (lstat(sNative.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+    return false;
+  }
+  if (!S_ISLNK(info.st_mode)) return true;
+  return stat(sNative.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 bool KmFileSystem::Remove(const std::string& sPath) {

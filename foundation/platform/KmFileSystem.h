@@ -34,10 +34,17 @@ class KmFileSystem {
   virtual std::unique_ptr<std::istream> OpenInput(const std::string& sPath);
 
   // Opens sPath for writing, starting from an empty file unless bAppend.
-  // Never returns null: a file that cannot be created gives a stream already
-  // in its failed state.
+  // A symbolic link is never followed: a name that is one fails to open
+  // (errno ELOOP), so nothing is ever written through a link. Never returns
+  // null: a file that cannot be opened gives a stream already in its failed
+  // state.
   virtual std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
                                                    bool bAppend);
+
+  // Creates sPath as a new, empty regular file; false (errno set) when the
+  // name exists in any form (a file, a folder, a symbolic link, dangling or
+  // not) or cannot be created. Nothing existing is ever opened.
+  virtual bool CreateExclusive(const std::string& sPath);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened
@@ -48,9 +55,10 @@ class KmFileSystem {
   // mode 0 answers.
   virtual bool Exists(const std::string& sPath);
 
-  // True when sPath exists and is neither a regular file nor a symbolic
-  // link (a device, a pipe, a directory): such a name must never be
-  // removed or renamed over.
+  // True when sPath exists and is not a regular file (a device, a pipe, a
+  // directory), or is a symbolic link to one: such a name must never be
+  // removed, renamed over or written. A link to a regular file and a
+  // dangling link are not special.
   virtual bool IsSpecial(const std::string& sPath);
 
   // Deletes the file sPath; true on success.

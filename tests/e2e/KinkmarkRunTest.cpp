@@ -146,8 +146,9 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "[Kinkmark Input Files]\nSession File = session.ini\n"
        "Data File = rates.txt\nOutput File = ./rates.txt\n",
        "", "run.ErrorFile.txt",
-       "The output file \"./rates.txt\" is also an input of the run; name "
-       "another \"Output File\" in the run file.",
+       "The output file \"./rates.txt\" is also an input of the run (the "
+       "data file \"rates.txt\"); name another \"Output File\" in the run "
+       "file.",
        "main"},
   };
   for (const auto& c : cases) {
@@ -174,28 +175,75 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
   }
 }
 
-// Outputs that cannot be written end the run in its error file (or, when
-// that cannot be written either, with its text on the console), never as a
-// finished run; no partial file is left under any name.
-TEST(KinkmarkRun, OutputsThatCannotBeWrittenEndTheRun) {
+// Fault: a leftover "<output>.partial" link was opened and truncated, so
+// the run wrote its results, an export, its summary, saved session or error
+// file into the file the link reached (here the data file). Partial files
+// are now new files of the run: the link and the data stay as they were.
+TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
   const struct {
-    const char* sFull;    // the partial file sent to /dev/full, if any
-    const char* sOutput;  // "Output File"
-    int iStatus;
-    std::string sMessage;
+    const char* sLink;  // the planted partial name, a link to rates.txt
+    bool bFail;         // the run fails (and writes its error file)
   } cases[] = {
-      {"out.report.txt", "out.dat", 2, ""},
-      {"out.dat", "out.dat", 2, ""},
-      {"out.RunSummary.txt", "out.dat", 2, ""},
-      {"run.kms", "out.dat", 2, ""},
-      {nullptr, "no-folder/out.dat", 2,
-       "Unable to open the results file no-folder/out.dat.partial for "
-       "writing: No such file or directory."},
-      // The error file cannot be written either.
-      {"run.ErrorFile.txt", "out.dat", 3, ""},
+      {"out.dat.partial", false},
+      {"out.report.txt.partial", false},
+      {"out.RunSummary.txt.partial", false},
+      {"run.kms.partial", false},
+      {"run.ErrorFile.txt.partial", true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sOutput + std::string(" ") + std::to_string(c.iStatus));
+    SCOPED_TRACE(c.sLink);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    if (c.bFail) WriteAll(dir.File("options.ini"), "[Session Options]\n");
+    const std::string sData = ReadAll(dir.File("rates.txt"));
+    fs::create_symlink("rates.txt", dir.File(c.sLink));
+    const RunResult result = RunKinkmark(dir, "run.ini");
+    EXPECT_EQ(result.iStatus, c.bFail ? 2 : 0) << result.sConsole;
+    EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
+    EXPECT_TRUE(fs::is_symlink(dir.File(c.sLink)));
+    EXPECT_EQ(fs::exists(dir.File("run.ErrorFile.txt")), c.bFail);
+    for (const std::string& sName : Files(dir)) {
+      if (sName != c.sLink) {
+        EXPECT_EQ(sName.find(".partial"), std::string::npos);
+      }
+    }
+  }
+}
+
+// Output names that are not regular files, or links to something that is
+// not, are refused before anything is written, and stay what they were
+// (fault: a link to a pipe or a folder was replaced by a regular file); an
+// output folder that does not exist, or an error file that cannot be
+// written, end the run all the same.
+TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
+  enum Kind { kPipe, kFolder, kLinkToPipe, kLinkToFolder, kNone };
+  const struct {
+    const char* sName;  // the output name made so
+    Kind kind;
+    const char* sOutput;  // "Output File"
+    int iStatus;
+    const char* sMessage;
+  } cases[] = {
+      {"out.dat", kPipe, "out.dat", 2,
+       "The output file \"out.dat\" is not a regular file"},
+      {"out.report.txt", kPipe, "out.dat", 2,
+       "The export \"out.report.txt\" is not a regular file"},
+      {"out.dat", kLinkToPipe, "out.dat", 2,
+       "The output file \"out.dat\" is not a regular file"},
+      {"out.dat", kLinkToFolder, "out.dat", 2,
+       "The output file \"out.dat\" is not a regular file"},
+      {"out.RunSummary.txt", kLinkToFolder, "out.dat", 2,
+       "The run summary \"out.RunSummary.txt\" is not a regular file"},
+      {"run.kms", kFolder, "out.dat", 2,
+       "The saved session \"run.kms\" is not a regular file"},
+      {"run.ErrorFile.txt", kLinkToPipe, "out.dat", 3,
+       "The error file \"run.ErrorFile.txt\" is not a regular file"},
+      {"", kNone, "no-folder/out.dat", 2,
+       "the lock file \"no-folder/out.dat.lock\" cannot be used: No such "
+       "file or directory."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sName + std::to_string(c.kind));
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     WriteAll(dir.File("run.ini"),
@@ -203,71 +251,123 @@ TEST(KinkmarkRun, OutputsThatCannotBeWrittenEndTheRun) {
              "Data File = rates.txt\nRun Options File = options.ini\n"
              "Output File = " +
                  std::string(c.sOutput) + "\n");
-    // With the error file, the report goes to the full device too.
-    const std::string sFull = c.iStatus == 3       ? "out.report.txt"
-                              : c.sFull != nullptr ? c.sFull
-                                                   : "";
-    if (c.iStatus == 3) {
-      fs::create_symlink("/dev/full", dir.File(c.sFull) + ".partial");
-    }
-    if (!sFull.empty()) {
-      fs::create_symlink("/dev/full", dir.File(sFull) + ".partial");
-    }
-    const std::string sMessage =
-        sFull.empty() ? c.sMessage
-                      : "Unable to write the file \"" + sFull +
-                            ".partial\": No space left on device.";
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    fs::create_directory(dir.File("folder"));
+    if (c.kind == kPipe) mkfifo(dir.File(c.sName).c_str(), 0600);
+    if (c.kind == kFolder) fs::create_directory(dir.File(c.sName));
+    if (c.kind == kLinkToPipe) fs::create_symlink("pipe", dir.File(c.sName));
+    if (c.kind == kLinkToFolder)
+      fs::create_symlink("folder", dir.File(c.sName));
+    const std::vector<std::string> before = Files(dir);
     const RunResult result = RunKinkmark(dir, "run.ini");
     EXPECT_EQ(result.iStatus, c.iStatus) << result.sConsole;
-    EXPECT_NE(result.sConsole.find("Error: " + sMessage), std::string::npos)
+    EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
         << result.sConsole;
     EXPECT_EQ(result.sConsole.find("has finished running"), std::string::npos);
-    if (sFull == "out.report.txt") {
-      EXPECT_EQ(result.sConsole.find("Finished Report Export"),
-                std::string::npos);
+    std::vector<std::string> after = Files(dir);
+    after.erase(std::remove(after.begin(), after.end(), "run.ErrorFile.txt"),
+                after.end());
+    if (c.iStatus == 3) after.push_back("run.ErrorFile.txt");
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(fs::is_fifo(dir.File("pipe")));
+    if (c.kind == kPipe) {
+      EXPECT_TRUE(fs::is_fifo(dir.File(c.sName)));
     }
-    if (c.iStatus == 2) {
-      EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find(sMessage),
-                std::string::npos);
-    } else {
-      EXPECT_NE(result.sConsole.find("The error file could not be written"),
-                std::string::npos);
+    if (c.kind >= kLinkToPipe && c.kind != kNone) {
+      EXPECT_TRUE(fs::is_symlink(dir.File(c.sName)));
     }
-    for (const std::string& sName : Files(dir)) {
-      EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
-    }
-    EXPECT_FALSE(fs::exists(dir.File("out.report.txt")));
-    EXPECT_FALSE(fs::exists(dir.File("out.RunSummary.txt")));
   }
 }
 
-// Fault: an output name that was a device or a pipe was replaced by a
-// regular file (as root, /dev/full itself), and the run reported success.
-TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
+// Fault: inputs named as an output the run writes (an export, the run
+// summary, the saved session, the error file, or the results file through
+// a link) were replaced by it. Each is refused before anything is written,
+// naming both, and the input stays as it was.
+TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
   const struct {
-    const char* sPipe;  // the output name made a pipe
+    const char* sData;    // the data file's name
+    const char* sOutput;  // "Output File"; a link to the data when sLink
+    bool bLink;
+    int iStatus;
     const char* sMessage;
   } cases[] = {
-      {"out.dat", "The output file \"out.dat\" is not a regular file"},
-      {"out.report.txt",
-       "Unable to write the file \"out.report.txt\": it is not a regular "
-       "file."},
+      {"out.dataexport.txt", "out.dat", false, 2,
+       "The export \"out.dataexport.txt\" is also an input of the run (the "
+       "data file \"out.dataexport.txt\"); name another \"Output File\""},
+      {"out.RunSummary.txt", "out.dat", false, 2,
+       "The run summary \"out.RunSummary.txt\" is also an input of the run"},
+      {"run.kms", "out.dat", false, 2,
+       "The saved session \"run.kms\" is also an input of the run (the data "
+       "file \"run.kms\"); give the run file another name."},
+      {"run.ErrorFile.txt", "out.dat", false, 3,
+       "The error file \"run.ErrorFile.txt\" is also an input of the run"},
+      {"rates.txt", "alias.dat", true, 2,
+       "The output file \"alias.dat\" is also an input of the run (the data "
+       "file \"rates.txt\")"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sPipe);
+    SCOPED_TRACE(c.sData);
     km_test::ScratchDir dir;
     CopyFixtures(dir);
-    WriteAll(dir.File("run.ini"),
-             "[Kinkmark Input Files]\nSession File = session.ini\n"
-             "Data File = rates.txt\nRun Options File = options.ini\n"
-             "Output File = out.dat\n");
-    ASSERT_EQ(mkfifo(dir.File(c.sPipe).c_str(), 0600), 0);
+    const std::string sData = ReadAll(dir.File("rates.txt"));
+    if (std::string(c.sData) != "rates.txt") {
+      fs::rename(dir.File("rates.txt"), dir.File(c.sData));
+    }
+    if (c.bLink) fs::create_symlink("rates.txt", dir.File(c.sOutput));
+    WriteAll(
+        dir.File("run.ini"),
+        "[Kinkmark Input Files]\nSession File = session.ini\nData File = " +
+            std::string(c.sData) +
+            "\nRun Options File = options.ini\nOutput File = " + c.sOutput +
+            "\n");
+    const std::vector<std::string> before = Files(dir);
     const RunResult result = RunKinkmark(dir, "run.ini");
-    EXPECT_EQ(result.iStatus, 2) << result.sConsole;
+    EXPECT_EQ(result.iStatus, c.iStatus) << result.sConsole;
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
         << result.sConsole;
-    EXPECT_TRUE(fs::is_fifo(dir.File(c.sPipe)));
+    EXPECT_EQ(ReadAll(dir.File(c.sData)), sData);
+    std::vector<std::string> after = Files(dir);
+    if (c.iStatus == 2) {
+      after.erase(std::find(after.begin(), after.end(), "run.ErrorFile.txt"));
+    }
+    EXPECT_EQ(after, before);
   }
+}
+
+// Fault: a run that failed removed whatever its "Output File" named (here
+// a text file named by mistake), and "Output File = out/r" wrote its
+// exports as "oureport.txt" in the working folder.
+TEST(KinkmarkRun, OutputsFollowTheResultsFileAndAFailedRunKeepsOthers) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  WriteAll(dir.File("notes.txt"), "not a results file\n");
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nRun Options File = bad.ini\n"
+           "Output File = notes.txt\n");
+  WriteAll(dir.File("bad.ini"), "[Session Options]\nmodel = cubic\n");
+  const RunResult failed = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(failed.iStatus, 2) << failed.sConsole;
+  EXPECT_EQ(ReadAll(dir.File("notes.txt")), "not a results file\n");
+  EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
+                .find("The file \"notes.txt\" named as the output is not a "
+                      "results file of this program; it was left as it was."),
+            std::string::npos);
+
+  fs::create_directory(dir.File("out"));
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nRun Options File = options.ini\n"
+           "Output File = out/r\n");
+  const RunResult run = RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+  for (const char* sName : {"out/r", "out/r.report.txt", "out/r.RunSummary.txt",
+                            "out/r.finalselectedmodelexport.txt"}) {
+    EXPECT_TRUE(fs::exists(dir.File(sName))) << sName;
+  }
+  EXPECT_FALSE(fs::exists(dir.File("oureport.txt")));
+  EXPECT_FALSE(fs::exists(dir.File("out/r.lock")));
 }
 
 // The files under a run's names belong to one run: a completed run removes
@@ -297,10 +397,17 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
                "' && { '" KM_BINARY
                "' run.ini > /dev/null 2>&1 & echo $! > pid.txt; }")
                   .c_str());
-  for (int i = 0; i < 3000 && !fs::exists(dir.File("out.dat.partial")); ++i) {
-    std::system("sleep 0.01");
-  }
-  EXPECT_TRUE(fs::exists(dir.File("out.dat.partial")));
+  const auto Partial = [&] {
+    for (const std::string& sName : Files(dir)) {
+      if (sName.rfind("out.dat.", 0) == 0 &&
+          sName.find(".partial") != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  for (int i = 0; i < 3000 && !Partial(); ++i) std::system("sleep 0.01");
+  EXPECT_TRUE(Partial());
   const std::string sPid = ReadAll(dir.File("pid.txt"));
   std::system(
       ("kill -9 " + sPid.substr(0, sPid.find('\n')) + "; sleep 0.2").c_str());
@@ -314,6 +421,53 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   EXPECT_TRUE(fs::exists(dir.File("run.ErrorFile.txt")));
   for (const std::string& sName : Files(dir)) {
     EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
+  }
+}
+
+// Fault: two runs into the same outputs shared one partial name; one
+// finished while the other failed and removed everything. The second run
+// is now refused at once, touching nothing, and the first run's outputs
+// are those of a run alone.
+TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
+  std::string sRates;
+  for (int iYear = 1900; iYear < 1980; ++iYear) {
+    sRates += "1\t" + std::to_string(iYear) + "\t" +
+              std::to_string(40 + iYear % 7) + "\t0.8\n";
+  }
+  km_test::ScratchDir lone;
+  km_test::ScratchDir dir;
+  for (const km_test::ScratchDir* pDir : {&lone, &dir}) {
+    CopyFixtures(*pDir);
+    WriteAll(pDir->File("rates.txt"), sRates);
+    WriteAll(pDir->File("options.ini"),
+             "[Session Options]\nmaximum kinkmarks = 3\nnum permutations = "
+             "1999\nnum cores = 1\n\n[Export Options]\n");
+  }
+  ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  std::system(("cd '" + dir.Path() +
+               "' && { ('" KM_BINARY
+               "' run.ini > ../first.txt 2>&1; echo $? > ../first.status) & }")
+                  .c_str());
+  const fs::path status = fs::path(dir.Path()).parent_path() / "first.status";
+  for (int i = 0; i < 3000 && !fs::exists(dir.File("out.dat.lock")); ++i) {
+    std::system("sleep 0.01");
+  }
+  const RunResult second = RunKinkmark(dir, "run.ini");
+  EXPECT_FALSE(fs::exists(status)) << "the first run ended too soon";
+  EXPECT_EQ(second.iStatus, 4);
+  EXPECT_NE(second.sConsole.find("Error: Another run is writing the outputs "
+                                 "of \"out.dat\""),
+            std::string::npos)
+      << second.sConsole;
+  for (int i = 0; i < 6000 && ReadAll(status.string()).empty(); ++i) {
+    std::system("sleep 0.01");
+  }
+  EXPECT_EQ(ReadAll(status.string()), "0\n");
+  fs::remove(status);
+  EXPECT_EQ(Files(dir), Files(lone));
+  for (const std::string& sName : Files(lone)) {
+    if (sName == "out.dat" || sName == "out.RunSummary.txt") continue;
+    EXPECT_TRUE(ReadAll(dir.File(sName)) == ReadAll(lone.File(sName))) << sName;
   }
 }
 
@@ -335,7 +489,7 @@ TEST(KinkmarkRun, OutputNamedAsTheSessionsDataFileIsRefused) {
   EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 2);
   EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
                 .find("The output file \"rates.txt\" is also an input of the "
-                      "run;"),
+                      "run (the data file \""),
             std::string::npos);
   EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
 }

@@ -1,0 +1,36 @@
+// An advisory lock that a process holds on a name for as long as it lives.
+#ifndef KM_FOUNDATION_PLATFORM_KMFILELOCK_H
+#define KM_FOUNDATION_PLATFORM_KMFILELOCK_H
+
+#include <string>
+
+// KmFileLock: an exclusive advisory lock (flock) on a lock file. The lock
+// goes with the object, and with the process however it ends, so a run that
+// is killed blocks nobody; the object also removes the lock file, which a
+// killed run leaves behind for the next holder to take over.
+class KmFileLock {
+ public:
+  enum class Outcome {
+    kHeld,    // the lock is this object's
+    kBusy,    // another process holds it
+    kFailed,  // the lock file could not be opened (errno set)
+  };
+
+  KmFileLock() = default;
+  ~KmFileLock();
+  KmFileLock(const KmFileLock&) = delete;
+  KmFileLock& operator=(const KmFileLock&) = delete;
+
+  // Takes the lock on the file sPath without waiting, creating the file when
+  // it is missing. A symbolic link is never followed (kFailed, errno
+  // ELOOP). REQUIRES: the object holds no lock yet.
+  Outcome Acquire(const std::string& sPath);
+
+  bool IsHeld() const { return iFd_ >= 0; }
+
+ private:
+  int iFd_ = -1;
+  std::string sPath_;
+};
+
+#endif  // KM_FOUNDATION_PLATFORM_KMFILELOCK_H
