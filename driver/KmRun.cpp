@@ -10,6 +10,7 @@
 #include "driver/CreateSession.h"
 #include "driver/ExportOptions.h"
 #include "driver/ExportSequence.h"
+#include "driver/OptionCombinations.h"
 #include "driver/RunOptions.h"
 #include "driver/RunOutputs.h"
 #include "driver/internal/KmConsole.h"
@@ -90,9 +91,12 @@ void KmRun::MakeSession() {
 }
 
 void KmRun::ApplyOptions() {
-  if (files_.bRunOptions && !files_.bExportOnly) {
-    ApplyRunOptions(IniSessionDict(files_.sRunOptionsFile.GetCString()),
-                    pSession_);
+  if (!files_.bExportOnly) {
+    if (files_.bRunOptions) {
+      ApplyRunOptions(IniSessionDict(files_.sRunOptionsFile.GetCString()),
+                      pSession_);
+    }
+    ValidateOptionCombinations(*pSession_, files_.sSessionFile);
   }
   if (!files_.bExportOptions) return;
   const KmIniFile optionsFile(files_.sExportOptionsFile.GetCString());

@@ -15,7 +15,9 @@ namespace km_run_memory {
 // cohort of n observations under the session's options: the weight and
 // design matrices and cross products of the candidate grid, the response
 // and cross products of every data set of a permutation test (P + 1
-// of them), and, under Hudson's method, its table of segment fits.
+// of them), under Hudson's method its table of segment fits, and, in a
+// multi-group clustering over the adjustment variable's groups of n
+// observations each, the fits of every candidate subset of groups.
 double CohortTaskBytes(const kmSession& session, int n);
 
 // The bytes the process may still take: the system's available memory,

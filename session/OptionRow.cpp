@@ -1,6 +1,7 @@
 // The value classes, word lists and ranges of option rows.
 #include "session/OptionRow.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -40,6 +41,16 @@ int32_t FindWord(const char* sWords, Visit visit) {
   }
 }
 
+// The texts joined for a message: "a, b or c".
+KmString JoinedText(const std::vector<std::string>& texts) {
+  KmString sText;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) sText << (i + 1 == texts.size() ? " or " : ", ");
+    sText << texts[i].c_str();
+  }
+  return sText;
+}
+
 }  // namespace
 
 int32_t WordCode(const char* sWords, const KmString& sValue) {
@@ -52,15 +63,33 @@ int32_t WordCode(const char* sWords, const KmString& sValue) {
 KmString WordListText(const char* sWords) {
   std::vector<std::string> words;
   FindWord(sWords, [&](const char* p, size_t iWord) {
-    words.emplace_back(p, iWord);
+    words.push_back("\"" + std::string(p, iWord) + "\"");
     return false;
   });
-  KmString sText;
-  for (size_t i = 0; i < words.size(); ++i) {
-    if (i > 0) sText << (i + 1 == words.size() ? " or " : ", ");
-    sText << "\"" << words[i].c_str() << "\"";
-  }
-  return sText;
+  return JoinedText(words);
+}
+
+bool IsWordCode(const char* sWords, double dCode) {
+  if (!(dCode >= 0.0) || dCode != std::floor(dCode)) return false;
+  bool bWord = false;
+  FindWord(sWords, [&, i = 0.0](const char*, size_t iWord) mutable {
+    bWord = i == dCode && iWord > 0;
+    i += 1.0;
+    return bWord;
+  });
+  return bWord;
+}
+
+KmString WordCodesText(const char* sWords) {
+  std::vector<std::string> codes;
+  FindWord(sWords, [&, i = 0](const char* p, size_t iWord) mutable {
+    if (iWord > 0) {
+      codes.push_back(std::to_string(i) + " (" + std::string(p, iWord) + ")");
+    }
+    ++i;
+    return false;
+  });
+  return JoinedText(codes);
 }
 
 bool IsValueOfRow(const OptionRow& row, const KmString& sValue) {

@@ -85,4 +85,12 @@ const Row* FindRow(const Row* pRows, size_t iNumRows, const KmString& sKey) {
 // The words of sWords for a message: "\"a\", \"b\" or \"c\"".
 KmString WordListText(const char* sWords);
 
+// True when sWords has a non-empty word at position dCode (a whole number):
+// an empty word in a list marks a code that has no value.
+bool IsWordCode(const char* sWords, double dCode);
+
+// The codes of the non-empty words of sWords with their words, for a
+// message: "0 (a), 1 (b) or 3 (d)".
+KmString WordCodesText(const char* sWords);
+
 #endif  // KM_SESSION_OPTIONROW_H

@@ -322,9 +322,22 @@ class kmSession {
   // (selection flags).
   // REQUIRES: pIO is open for writing.
   void Write(KmIO_File* pIO);
-  // Init, then reads the session block of the file sFileName. Returns 0.
-  // Throws: as Read(KmIO_File*); the session then holds the Init defaults.
+  // Init, then reads the session block of the file sFileName and checks
+  // its options (CheckSavedOptions). Returns 0.
+  // Throws: as Read(KmIO_File*) and CheckSavedOptions; the session then
+  // holds the Init defaults.
   int32_t Read(const char* sFileName);
+  // Refuses options that a run cannot use, read from the saved session
+  // sFileName. An option a run-options key sets must hold a value of that
+  // key's row of IniSessionDict::Rows (within its range, a word's position
+  // as code, 0 or 1 for true and false); the other options one of the codes
+  // they define (kmSessionOptionRules.cpp) or, with none, a value of their
+  // type (a whole number within 32 bits, 0 or 1, a finite number). The
+  // value Init gives always passes.
+  // Throws: KmException (kind 3, source "kmSession.cpp") with one line per
+  // refused option: The session file "<file>" holds <value> for the option
+  // "<name>", which takes <values>.
+  void CheckSavedOptions(const char* sFileName) const;
   // Reads a session block at the file's current position into this
   // session. Blocks of file versions before 4.05 have no AAPC ranges,
   // before 4.12 no adjustment formats, before 4.322 no selection flags, and

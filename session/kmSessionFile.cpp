@@ -126,9 +126,11 @@ int32_t kmSession::Read(const char* sFileName) {
     Read(&file);
     // A session file holds the block and nothing else: bytes after it mean
     // the block was damaged (a version or count changed) and read short.
-    // The damaged block is not kept.
+    // The damaged block is not kept, nor one whose options a run cannot
+    // use.
     try {
       km_session_internal::SessionBlockReader(&file, kFileSource).CheckAtEnd();
+      CheckSavedOptions(sFileName);
     } catch (KmException&) {
       Init();
       throw;

@@ -135,6 +135,28 @@ const BadCase kCases[] = {
      "Export Option.\n\"aapc start range2\" has no matching \"aapc end "
      "range2\" Export Option.\n",
      "ValidateExportOptions()"},
+    // Option combinations no fit serves, refused before any fit. Fault:
+    // each ran to status 0 with figures it never computed, or stopped every
+    // cohort with a message about something else.
+    {"bad_jumphudsons",
+     "\"jump model = true\" and \"comparability ratio = true\" cannot be "
+     "combined with \"method = hudsons\": Hudson's method fits no jump "
+     "model.  Use \"method = grid\".\n",
+     "ValidateOptionCombinations()"},
+    {"bad_jumpquantile",
+     "\"jump model = true\" cannot be combined with \"ci method = empirical "
+     "quantile method 1\": the resampled refits have no jump.",
+     "ValidateOptionCombinations()"},
+    {"bad_pairwisedds",
+     "\"pairwise\" cannot be combined with \"model selection method = data "
+     "dependent selection\": data-dependent selection chooses no joint model "
+     "for a comparison.",
+     "ValidateOptionCombinations()"},
+    {"bad_delaysessionfile",
+     "\"delay type = delay\" needs the delay-adjusted statistics that only "
+     "a data dictionary holding them gives, and the session file \"se.ini\" "
+     "has none.",
+     "ValidateOptionCombinations()"},
     {"bad_runfilekey",
      "\"Run Option File\" is not a valid Kinkmark Input Files key; use "
      "\"Session File\", \"Data File\", \"Run Options File\", \"Export "

@@ -15,7 +15,10 @@
 #include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
 #include "foundation/OneDimensionArray.h"
+#include "session/kmSession.h"
+#include "session/kmVariable.h"
 #include "tests/test_util/CatchKmException.h"
 
 namespace {
@@ -88,6 +91,45 @@ TEST(ThreadPool, WorkersAreSizedToTheMemoryTheRunMayTake) {
     EXPECT_STREQ(e.GetMessage(),
                  "The run needs about 1500 MB of memory for each cohort, but "
                  "only 1000 MB are available.");
+  }
+}
+
+TEST(ThreadPool, ClusteringCountsInTheMemoryOfACohort) {
+  // Fault: the estimate left clustering out, so one cohort clustered over
+  // 12 unordered groups (10.1 GB at its peak with 20 observations and
+  // models of 0 and 1 kinkmarks) started as many workers as a plain fit.
+  constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
+  struct Case {
+    int32_t groups;
+    int32_t ordering;        // 0 ordered, 1 unordered
+    int32_t comparisonType;  // 2 clustering
+    double minGB;
+    double maxGB;
+  };
+  const Case kCases[] = {
+      {12, 1, 2, 9.0, 11.0},  // measured 10.1 GB
+      {10, 1, 2, 1.6, 2.0},   // measured 1.9 GB
+      {10, 0, 2, 0.05, 0.1},  // measured 0.1 GB
+      {12, 1, 0, 0.0, 0.01},  // no clustering
+      {13, 1, 2, 0.0, 0.01},  // refused by the clustering itself
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.groups) + " groups, ordering " +
+                 std::to_string(c.ordering));
+    KmFormat groups;
+    for (int32_t g = 0; g < c.groups; ++g) {
+      groups.AddLine(std::to_string(g).c_str(), "group", -1);
+    }
+    kmSession session;
+    session.AddVariable(kmVariable("Age", 1, &groups));
+    session.SetKMVarPosition(kmVarAdjustment, 1);
+    session.SetInt(kmOptComparisonType, c.comparisonType);
+    session.SetInt(kmOptClusterOrdering, c.ordering);
+    session.SetInt(kmOptMaxKinkmarks, 1);
+    session.SetInt(kmOptNumPermutations, 9);
+    const double dGB = km_run_memory::CohortTaskBytes(session, 20) / kGB;
+    EXPECT_GE(dGB, c.minGB);
+    EXPECT_LE(dGB, c.maxGB);
   }
 }
 

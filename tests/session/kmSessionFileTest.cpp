@@ -721,4 +721,57 @@ TEST(kmSessionFile, DamagedSessionFileIsRefusedNotReadWithDataLost) {
   ExpectSameStoredContent(session, full);
 }
 
+TEST(kmSessionFile, SavedOptionsOutsideTheirValuesAreRefused) {
+  // Fault: a session file with one byte flipped was read with values the
+  // run-options file refuses (-499 permutations left every cohort without
+  // kinkmarks, an unknown error model, 768 maximum kinkmarks).
+  const char* const kStart = "The session file \"";
+  const struct {
+    int iOption;
+    double dValue;
+    const char* sRefusal;  // after the file name; nullptr: read
+  } kCases[] = {
+      {kmOptNumPermutations, -499,
+       "holds -499 for the option \"num permutations\", which takes 1 to "
+       "100000."},
+      {kmOptHetErrorModel, 3,
+       "holds 3 for the option \"het error\", which takes 0 (constant "
+       "variance), 1 (poisson count), 2 (standard error), 4 (poisson rate) "
+       "or 5 (variance-covariance matrix from a file)."},
+      {kmOptMaxKinkmarks, 768,
+       "holds 768 for the option \"maximum kinkmarks\", which takes 0 to 9."},
+      {kmOptAPCAlpha, 1.5,
+       "holds 1.5 for the option \"apc alpha level\", which takes a level "
+       "above 0 and below 1."},
+      {kmOptLogLinear, 2,
+       "holds 2 for the option \"log-linear model\", which takes 0 (false) or "
+       "1 "
+       "(true)."},
+      {kmOptDataShift, NAN,
+       "holds nan for the option \"data shift\", which takes a finite "
+       "number."},
+      {kmOptHetErrorModel, 5, nullptr},
+      {kmOptComparisonType, 2, nullptr},
+      {kmOptNumPermutations, 100000, nullptr},
+  };
+  km_test::ScratchDir dir;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.iOption) + " = " + std::to_string(c.dValue));
+    kmSession saved = FullSession();
+    std::string bytes = Written(saved, dir);
+    const size_t iOptions = 4 + std::strlen("KinkMarkSession") + 1 + 2;
+    std::memcpy(&bytes[iOptions + 8 * c.iOption], &c.dValue, 8);
+    const std::string path = PathOf(bytes, dir);
+    kmSession session;
+    if (c.sRefusal == nullptr) {
+      session.Read(path.c_str());
+      continue;
+    }
+    const KmException e = CatchKmException([&] { session.Read(path.c_str()); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              kStart + path + "\" " + c.sRefusal + "\n");
+    EXPECT_EQ(session.GetNumVars(), 0);
+  }
+}
+
 }  // namespace

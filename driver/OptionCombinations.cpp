@@ -1,0 +1,90 @@
+// ValidateOptionCombinations.
+#include "driver/OptionCombinations.h"
+
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+
+namespace {
+
+// kmOptAAPCCIMethod of the resampled intervals: resampled t and empirical
+// quantiles.
+constexpr int kFirstResampledCIMethod = 2;
+constexpr int kEmpiricalQuantileCIMethod = 3;
+// kmOptModelSelection of data-dependent selection.
+constexpr int kDataDependentSelection = 4;
+
+// The run options that set kmOptJumpCRMode iMode (1 to 6).
+const char* JumpOptionText(int iMode) {
+  switch ((iMode - 1) % 3) {
+    case 0:
+      return "\"jump model = true\"";
+    case 1:
+      return "\"comparability ratio = true\"";
+    default:
+      return "\"jump model = true\" and \"comparability ratio = true\"";
+  }
+}
+
+// The "ci method" of the session's resampled intervals.
+KmString ResampledCIMethodText(const kmSession& session) {
+  KmString sText;
+  if (session.GetInt(kmOptAAPCCIMethod) != kEmpiricalQuantileCIMethod) {
+    sText << "resampled t intervals (\"ci method\")";
+    return sText;
+  }
+  sText << "\"ci method = empirical quantile method "
+        << (session.GetInt(kmOptEmpQuantileMethod) == 1 ? 2 : 1)
+        << (session.GetBool(kmOptFSMOnly) ? " fsm only\"" : "\"");
+  return sText;
+}
+
+void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
+  const int iMode = session.GetInt(kmOptJumpCRMode);
+  if (iMode <= 0) return;
+  if (session.GetInt(kmOptMethod) != 0) {
+    sMessages << JumpOptionText(iMode)
+              << " cannot be combined with \"method = hudsons\": Hudson's "
+                 "method fits no jump model.  Use \"method = grid\".\n";
+  }
+  if (session.GetInt(kmOptAAPCCIMethod) >= kFirstResampledCIMethod) {
+    sMessages << JumpOptionText(iMode) << " cannot be combined with "
+              << ResampledCIMethodText(session)
+              << ": the resampled refits have no jump.  Use \"ci method = "
+                 "parametric\".\n";
+  }
+}
+
+void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
+  if (session.GetInt(kmOptComparisonType) != 1 ||
+      session.GetInt(kmOptModelSelection) != kDataDependentSelection) {
+    return;
+  }
+  sMessages << "\"pairwise\" cannot be combined with \"model selection method "
+               "= data dependent selection\": data-dependent selection "
+               "chooses no joint model for a comparison.  Choose another "
+               "\"model selection method\".\n";
+}
+
+void CheckDelayStatistics(const kmSession& session,
+                          const KmString& sSessionFile, KmString& sMessages) {
+  const int iDelayType = session.GetInt(kmOptDelayType);
+  if (iDelayType == 0 || session.GetInt(kmOptDictDelayStats) != 0) return;
+  sMessages << "\"delay type = " << (iDelayType == 2 ? "both" : "delay")
+            << "\" needs the delay-adjusted statistics that only a data "
+               "dictionary holding them gives, and the session file \""
+            << sSessionFile
+            << "\" has none.  Use \"delay type = non-delay\".\n";
+}
+
+}  // namespace
+
+void ValidateOptionCombinations(const kmSession& session,
+                                const KmString& sSessionFile) {
+  KmString sMessages;
+  CheckJumpCombinations(session, sMessages);
+  CheckPairwiseSelection(session, sMessages);
+  CheckDelayStatistics(session, sSessionFile, sMessages);
+  if (sMessages.IsEmpty()) return;
+  throw KmException(sMessages.GetCString(), "ValidateOptionCombinations()",
+                    KmException::kInputErrorKind);
+}
