@@ -28,7 +28,8 @@ int32_t LabelledByVars(const kmSession& session) {
 }
 
 // The label of cohort iCohort: the texts of its levels joined by " / ",
-// never quoted: the level codes with the "numeric" by-variable format,
+// bare (the line quotes it when it holds the field delimiter): the level
+// codes with the "numeric" by-variable format,
 // otherwise the value labels of the by-variables that have them and the
 // codes of those that do not.
 KmString CohortLabel(const kmSession& session, const kmCombos& combos,
@@ -67,8 +68,8 @@ void kmTextPermTest::AppendComparisonRow(KmString& sRows, int32_t i, int32_t j,
   const kmSession& session = Session();
   const kmCombos& combos = *Handler().GetCombos();
   kmExportLine line(options);
-  line.AddCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
-  line.AddCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
+  line.AddLabelCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
+  line.AddLabelCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
   line.AddPrinted("%d Kinkmark(s) ", test.uNullKinkmarks);
   line.AddPrinted("%14d", test.lNumeratorDF);
   line.AddPrinted("%14d", test.lDenominatorDF);
