@@ -263,6 +263,36 @@ const Case kCases[] = {
      nullptr,
      {{"out.pairwise_comparison.txt", "\t\"Coincidence\"\n"}},
      {}},
+    // A label holding the comma of a comma export, a linear jump model, a
+    // comparison: the label stays one cell in the pairwise export (it split
+    // in two), the ratio of the linear model and every cell of the
+    // comparison are missing (0.000, empty), and the comparison rows have
+    // their own header (the final-model one named one cohort, the jump one
+    // none).
+    {"pairwisejump",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.pairwise_comparison.txt", "\n\"North, Coastal\",West,2 Kin"},
+      {"out.jumpcrexport.txt", ",0.024,NA,NA,NA,NA,NA,NA,NA\nWest,2,"},
+      {"out.jumpcrexport.txt",
+       "\n\"Site\",\"Site\",\"Kinkmark\",\"Jump Location\","},
+      {"out.jumpcrexport.txt",
+       "\n\"North, Coastal\",West,1,2012.000,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,"
+       "NA,NA,NA\n"},
+      {"out.finalselectedmodelexport.txt",
+       "\n\"Site\",\"Site\",\"Model\"\n\"North, Coastal\",West,1\n"}},
+     {}},
+    // Empirical-quantile intervals: the comparison, which resamples
+    // nothing, has parametric AAPCs (it had no rows under its header).
+    {"pairwisequantile",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.aapcexport.txt",
+       "\nEast\tWest\t0\tFull Range\t2000.000\t2023.000\t1.114\t0.667\t"
+       "1.564\t1\t--\t--\n"}},
+     {}},
     // A saved session of an earlier run, and the exports written again from
     // an earlier run's results file.
     {"kms",
@@ -525,6 +555,51 @@ std::string FinalModels(const km_test::ScratchDir& dir) {
   return sModels;
 }
 
+// Every row of every export has the cells of the header line above it, as
+// a CSV reader splits them; a row of a linear model's APC export stops
+// after its "Segment" cell, which keeps its delimiter (see the README).
+void CheckRowsFitHeaders(const km_test::ScratchDir& dir) {
+  const std::string sSummary = dir.File("out.RunSummary.txt");
+  const bool bLinear =
+      fs::exists(sSummary) &&
+      km_test::ReadAll(sSummary).find("=  No {y = xb}") != std::string::npos;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    const std::string sName = entry.path().filename().string();
+    const auto Ends = [&](const std::string& sEnd) {
+      return sName.size() > sEnd.size() &&
+             sName.compare(sName.size() - sEnd.size(), sEnd.size(), sEnd) == 0;
+    };
+    if (!Ends("export.txt") && !Ends("report.txt") &&
+        !Ends("pairwise_comparison.txt")) {
+      continue;
+    }
+    const auto lines = km_e2e::ReadLines(entry.path().string());
+    if (lines.empty() || lines[0].size() < 2) continue;
+    // The character after the first title's closing quote.
+    const char cDelimiter = lines[0][lines[0].find('"', 1) + 1];
+    std::vector<std::string> header;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].empty()) continue;
+      const auto cells = km_e2e::SplitCells(lines[i], cDelimiter);
+      if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
+            return c.size() > 1 && c.front() == '"' && c.back() == '"';
+          })) {
+        header = cells;
+        continue;
+      }
+      const auto itSegment =
+          std::find(header.begin(), header.end(), "\"Segment\"");
+      if (bLinear && Ends(".apcexport.txt") && itSegment != header.end() &&
+          cells.size() == static_cast<size_t>(itSegment - header.begin()) + 2 &&
+          cells.back().empty()) {
+        continue;
+      }
+      EXPECT_EQ(cells.size(), header.size())
+          << sName << " line " << i + 1 << ": " << lines[i];
+    }
+  }
+}
+
 const char kCompleted[] =
     "\nStart Run Summary Export\nFinished Run Summary Export\n";
 
@@ -576,6 +651,7 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     if (c.sModels != nullptr) {
       EXPECT_EQ(FinalModels(dir), c.sModels);
     }
+    CheckRowsFitHeaders(dir);
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);
