@@ -29,9 +29,8 @@ int32_t LabelledByVars(const kmSession& session) {
 
 // The label of cohort iCohort: the texts of its levels joined by " / ",
 // bare (the line quotes it when it holds the field delimiter): the level
-// codes with the "numeric" by-variable format,
-// otherwise the value labels of the by-variables that have them and the
-// codes of those that do not.
+// codes with the "numeric" by-variable format, otherwise the value labels
+// of the by-variables that have them and the codes of those that do not.
 KmString CohortLabel(const kmSession& session, const kmCombos& combos,
                      int32_t iCohort, int32_t iByVarFormat) {
   const KmVector<int> vCodes = combos.GetCombination(iCohort);
