@@ -168,11 +168,16 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
         const int32_t iMethod = session.GetInt(kmOptAAPCCIMethod);
         const bool bFinal = session.GetInt(kmOptMinKinkmarks) + iModel ==
                             static_cast<int32_t>(record.uFinalSelectedModel);
+        // The comparison pass stores no AAPCs (it resamples nothing): its
+        // models get parametric ones, as the models left out of the
+        // resampling of the final model only.
+        const bool bNotResampled =
+            (session.GetBool(kmOptFSMOnly) && !bFinal) ||
+            handler.GetCombos()->IsComparisonIndex(iEntry);
         if (iMethod == kParametric || iMethod == kFirstLast) {
           model.ClearAAPCs();
           model.RunAAPCCalc(&session, -1);
-        } else if (iMethod == kEmpiricalQuantile &&
-                   session.GetBool(kmOptFSMOnly) && !bFinal) {
+        } else if (iMethod == kEmpiricalQuantile && bNotResampled) {
           model.ClearAAPCs();
           model.RunAAPCCalc(&session, kParametric);
         }

@@ -99,6 +99,15 @@ void kmExportLine::AddHeaderCell(const KmString& sTitle) {
   AddCell(sCell);
 }
 
+void kmExportLine::AddByVarHeaderCells(const kmSession& session,
+                                       int32_t iGroups) {
+  for (int32_t g = 0; g < iGroups; ++g) {
+    for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
+      AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
+    }
+  }
+}
+
 void kmExportLine::AddNumber(const KmString& sFormat, double dValue) {
   KmString sCell;
   // The missing text is only needed (and only checked) for the values that

@@ -64,6 +64,10 @@ class kmExportLine {
   void AddLabelCell(const KmString& sLabel);
   // Appends the header cell of sTitle (in double quotes).
   void AddHeaderCell(const KmString& sTitle);
+  // Appends iGroups times the header cells of the session's by-variable
+  // names, in session order: 1 for a cohort's rows, 2 for the rows of a
+  // comparison, which name both cohorts' levels.
+  void AddByVarHeaderCells(const kmSession& session, int32_t iGroups = 1);
   // Appends the numeric cell of dValue in sFormat (see the class comment).
   // Throws: the missing-character error of DataExportOptions when dValue is
   // infinite or not available and the missing-value code is unsupported;

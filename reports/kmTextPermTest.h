@@ -131,9 +131,11 @@ class kmTextPermTest {
   // cohorts of one comparison block (blocks of the handler's comparison
   // group size b: cohorts 0 .. b - 1, b .. 2b - 1, ...), i ascending, then
   // j; a pair whose comparison record is invalid has no row. Cells: the two
-  // cohort labels (their level texts joined by " / ", never quoted: the
-  // codes with the "numeric" by-variable format, else the value labels, or
-  // the codes of a by-variable without labels), "%d Kinkmark(s) " of the null
+  // cohort labels (their level texts joined by " / ": the codes with the
+  // "numeric" by-variable format, else the value labels, or the codes of a
+  // by-variable without labels; bare whatever the by-variable format, and
+  // in double quotes when the label holds the field delimiter, as every
+  // label cell, kmExportLine::AddLabelCell), "%d Kinkmark(s) " of the null
   // kinkmarks of the comparison's last F test, its numerator and
   // denominator degrees of freedom and permutations ("%14d"), permutation
   // p-value and significance level ("%14f"), and "Failed to reject" when

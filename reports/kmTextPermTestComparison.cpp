@@ -28,9 +28,9 @@ int32_t LabelledByVars(const kmSession& session) {
 }
 
 // The label of cohort iCohort: the texts of its levels joined by " / ",
-// never quoted: the level codes with the "numeric" by-variable format,
-// otherwise the value labels of the by-variables that have them and the
-// codes of those that do not.
+// bare (the line quotes it when it holds the field delimiter): the level
+// codes with the "numeric" by-variable format, otherwise the value labels
+// of the by-variables that have them and the codes of those that do not.
 KmString CohortLabel(const kmSession& session, const kmCombos& combos,
                      int32_t iCohort, int32_t iByVarFormat) {
   const KmVector<int> vCodes = combos.GetCombination(iCohort);
@@ -67,8 +67,8 @@ void kmTextPermTest::AppendComparisonRow(KmString& sRows, int32_t i, int32_t j,
   const kmSession& session = Session();
   const kmCombos& combos = *Handler().GetCombos();
   kmExportLine line(options);
-  line.AddCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
-  line.AddCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
+  line.AddLabelCell(CohortLabel(session, combos, i, line.GetByVarFormat()));
+  line.AddLabelCell(CohortLabel(session, combos, j, line.GetByVarFormat()));
   line.AddPrinted("%d Kinkmark(s) ", test.uNullKinkmarks);
   line.AddPrinted("%14d", test.lNumeratorDF);
   line.AddPrinted("%14d", test.lDenominatorDF);

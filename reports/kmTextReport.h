@@ -112,10 +112,13 @@ class kmTextReport {
   // The header line, then one row per valid entry that has a final model.
   void WriteTableExportFile(KmIO_File* pFile,
                             const DataExportOptions* pOptions);
-  // The session's by-variable names and "Model" as header cells.
+  // iGroups times the session's by-variable names, then "Model", as header
+  // cells: iGroups is 1 for the file's first header and 2 for the header of
+  // the comparison rows, which name the levels of both cohorts.
   void WriteFinalSelectedModelHeader(KmIO_File* pFile,
-                                     const DataExportOptions* pOptions);
-  // The row of entry iRecord, after the header again before the first
+                                     const DataExportOptions* pOptions,
+                                     int32_t iGroups = 1);
+  // The row of entry iRecord, after the two-group header before the first
   // multi-cohort record; no row for an invalid record or one without a
   // final model.
   void WriteFinalSelectedModelReport(KmIO_File* pFile, int32_t iRecord,
@@ -160,9 +163,12 @@ class kmTextReport {
   // written model of every valid entry. Throws as WriteExportFile.
   void WriteJumpCRExportFile(const char* sPath,
                              const DataExportOptions* pOptions);
-  // The header line: the by-variable names and the sixteen fixed titles.
-  void WriteJumpCRHeader(KmIO_File* pFile, const DataExportOptions* pOptions);
-  // The rows of entry iRecord: none for an invalid record; with the models
+  // The header line: iGroups times the by-variable names (as
+  // WriteTableHeader), then the sixteen fixed titles.
+  void WriteJumpCRHeader(KmIO_File* pFile, const DataExportOptions* pOptions,
+                         int32_t iGroups = 1);
+  // The rows of entry iRecord, after the two-group header before the first
+  // multi-cohort record: none for an invalid record; with the models
   // option "all" one per model, with "best fit" one for the final selected
   // model (none when the record has no final model).
   // Throws: kmCalcData::GetModel's error for a final selected model that
@@ -172,10 +178,13 @@ class kmTextReport {
   // One row of model (entry iRecord): by-variable labels, number of
   // kinkmarks, jump location, then seven jump and seven comparability-ratio
   // cells: empty jump cells for a comparability-ratio record, the jump
-  // statistics for a jump record, fourteen empty cells for neither. A
-  // standard error below 1e-13 in size is written as 0. Results written by
-  // program version 4.4 have their comparability-ratio interval computed
-  // anew through the handler.
+  // statistics for a jump record, fourteen empty cells for a cohort with
+  // neither and fourteen missing-value cells for a comparison (which fits
+  // neither). The comparability ratio is defined for a log-linear model
+  // only: a linear model's seven ratio cells hold the missing-value text.
+  // A standard error below 1e-13 in size is written as 0. Results written
+  // by program version 4.4 have their comparability-ratio interval
+  // computed anew through the handler.
   // Throws: the handler's comparability-ratio errors.
   void WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
                              const DataExportOptions* pOptions, int32_t iRecord,

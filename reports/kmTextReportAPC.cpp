@@ -22,11 +22,7 @@ void WriteAPCHeader(KmIO_File* pFile, const kmSession& session,
                     const DataExportOptions& options, int32_t iGroups,
                     char cUnit) {
   kmExportLine line(options);
-  for (int32_t g = 0; g < iGroups; ++g) {
-    for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-      line.AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
-    }
-  }
+  line.AddByVarHeaderCells(session, iGroups);
   for (const char* sTitle :
        {"Model", "Segment", "Segment Start", "Segment End"}) {
     line.AddHeaderCell(sTitle);

@@ -39,13 +39,10 @@ void kmTextReport::WriteTableExportFile(KmIO_File* pFile,
 }
 
 void kmTextReport::WriteFinalSelectedModelHeader(
-    KmIO_File* pFile, const DataExportOptions* pOptions) {
+    KmIO_File* pFile, const DataExportOptions* pOptions, int32_t iGroups) {
   WithCallPath("WriteFinalSelectedModelHeader()", kClassName, [&] {
-    const kmSession& session = Session();
     kmExportLine line(RequireExportOptions(pOptions, kClassName));
-    for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-      line.AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
-    }
+    line.AddByVarHeaderCells(Session(), iGroups);
     line.AddHeaderCell("Model");
     line.Write(pFile);
   });
@@ -59,7 +56,7 @@ void kmTextReport::WriteFinalSelectedModelReport(
       kClassName, [&] {
         kmEntryRecords records(Handler(), iRecord);
         if (records.IsComparison() && !bSecondHeaderWritten_) {
-          WriteFinalSelectedModelHeader(pFile, pOptions);
+          WriteFinalSelectedModelHeader(pFile, pOptions, 2);
           bSecondHeaderWritten_ = true;
         }
         const kmCalcData& record = records.Last();

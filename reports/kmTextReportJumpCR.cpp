@@ -51,6 +51,17 @@ void AddSevenStats(kmExportLine& line, const KmString& sFormat,
   line.AddNumber(sFormat, s.dPValue);
 }
 
+// The seven comparability-ratio cells: the statistics of a log-linear
+// model; missing-value cells for a linear one, which has no ratio.
+void AddRatioStats(kmExportLine& line, const KmString& sFormat, bool bLogLinear,
+                   const SevenStats& s) {
+  if (bLogLinear) {
+    AddSevenStats(line, sFormat, s);
+  } else {
+    line.AddMissing(7);
+  }
+}
+
 }  // namespace
 
 void kmTextReport::WriteJumpCRExportFile(const char* sPath,
@@ -70,13 +81,11 @@ void kmTextReport::WriteJumpCRExportFile(const char* sPath,
 }
 
 void kmTextReport::WriteJumpCRHeader(KmIO_File* pFile,
-                                     const DataExportOptions* pOptions) {
+                                     const DataExportOptions* pOptions,
+                                     int32_t iGroups) {
   WithCallPath("WriteJumpCRHeader(const char *)", kClassName, [&] {
-    const kmSession& session = Session();
     kmExportLine line(RequireExportOptions(pOptions, kClassName));
-    for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-      line.AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
-    }
+    line.AddByVarHeaderCells(Session(), iGroups);
     for (const char* sTitle : {
              "Kinkmark",
              "Jump Location",
@@ -110,6 +119,10 @@ void kmTextReport::WriteTableReportJumpCR(KmIO_File* pFile, int32_t iRecord,
         const DataExportOptions& options =
             RequireExportOptions(pOptions, kClassName);
         kmEntryRecords records(Handler(), iRecord);
+        if (records.IsComparison() && !bSecondHeaderWritten_) {
+          WriteJumpCRHeader(pFile, pOptions, 2);
+          bSecondHeaderWritten_ = true;
+        }
         const kmCalcData& record = records.Last();
         if (!record.bValid) return;
         auto writeModel = [&](int32_t m) {
@@ -139,23 +152,22 @@ void kmTextReport::WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
     line.AddByVarCells(session, EntryByVarCodes(*handler.GetCombos(), iRecord));
     line.AddCell(KmString() << model.GetNumKinkmarks());
     line.AddNumber(sFormat, session.GetDouble(kmOptJumpLocation));
+    const bool bLogLinear = session.GetBool(kmOptLogLinear);
     if (bCR) {
       for (int i = 0; i < 7; ++i) line.AddCell("");
       SevenStats cr = CRStats(model);
-      if (std::fabs(session.GetProgramVersAsDouble() - kRecomputeCRVersion) <
-          1e-9) {
-        if (session.GetBool(kmOptLogLinear)) {
-          kmTable recomputed(model);
-          handler.CalculateComparabilityRatioCI(recomputed);
-          cr = CRStats(recomputed);
-        } else {
-          cr = SevenStats{0.0, 0.0, 0.0, 0.0, false, 0.0, 0.0};
-        }
+      if (bLogLinear && std::fabs(session.GetProgramVersAsDouble() -
+                                  kRecomputeCRVersion) < 1e-9) {
+        kmTable recomputed(model);
+        handler.CalculateComparabilityRatioCI(recomputed);
+        cr = CRStats(recomputed);
       }
-      AddSevenStats(line, sFormat, cr);
+      AddRatioStats(line, sFormat, bLogLinear, cr);
     } else if (bJump) {
       AddSevenStats(line, sFormat, JumpStats(model));
-      AddSevenStats(line, sFormat, CRStats(model));
+      AddRatioStats(line, sFormat, bLogLinear, CRStats(model));
+    } else if (handler.GetCombos()->IsComparisonIndex(iRecord)) {
+      line.AddMissing(14);
     } else {
       for (int i = 0; i < 14; ++i) line.AddCell("");
     }

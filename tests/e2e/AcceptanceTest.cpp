@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -285,6 +286,33 @@ const Case kCases[] = {
      nullptr,
      {{"out.pairwise_comparison.txt", "\t\"Coincidence\"\n"}},
      {}},
+    // Faults: a label holding the export's comma split in two in the
+    // pairwise export; a linear model's ratio read 0.000, a comparison's
+    // jump cells were empty; the final-model and jump exports had no
+    // header for the comparison rows.
+    {"pairwisejump",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.pairwise_comparison.txt", "\n\"North, Coastal\",West,2 Kin"},
+      {"out.jumpcrexport.txt", ",0.024,NA,NA,NA,NA,NA,NA,NA\nWest,2,"},
+      {"out.jumpcrexport.txt",
+       "\n\"Site\",\"Site\",\"Kinkmark\",\"Jump Location\","},
+      {"out.jumpcrexport.txt",
+       "\n\"North, Coastal\",West,1,2012.000,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,NA,"
+       "NA,NA,NA\n"},
+      {"out.finalselectedmodelexport.txt",
+       "\n\"Site\",\"Site\",\"Model\"\n\"North, Coastal\",West,1\n"}},
+     {}},
+    // Fault: under quantile intervals a comparison had no AAPC rows.
+    {"pairwisequantile",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.aapcexport.txt",
+       "\nEast\tWest\t0\tFull Range\t2000.000\t2023.000\t1.114\t0.667\t"
+       "1.564\t1\t--\t--\n"}},
+     {}},
     // A saved session of an earlier run, and the exports written again from
     // an earlier run's results file.
     {"kms",
@@ -547,6 +575,40 @@ std::string FinalModels(const km_test::ScratchDir& dir) {
   return sModels;
 }
 
+// Every row of every export has the cells of the header line above it, as
+// a CSV reader splits them; a linear model's APC rows stop after "Segment",
+// which keeps its delimiter (see the README).
+void CheckRowsFitHeaders(const km_test::ScratchDir& dir) {
+  const std::string sSummary = dir.File("out.RunSummary.txt");
+  const bool bLinear =
+      fs::exists(sSummary) &&
+      km_test::ReadAll(sSummary).find("=  No {y = xb}") != std::string::npos;
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    const std::string sName = entry.path().filename().string();
+    if (!std::regex_search(sName,
+                           std::regex("(export|report|comparison)\\.txt$")))
+      continue;
+    const auto lines = km_e2e::ReadLines(entry.path().string());
+    if (lines.empty()) continue;
+    const char cDelimiter = lines[0][lines[0].find('"', 1) + 1];
+    size_t nHeader = 0, iSegment = 0;
+    for (const std::string& sLine : lines) {
+      const auto cells = km_e2e::SplitCells(sLine, cDelimiter);
+      if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
+            return c.size() > 1 && c.front() == '"' && c.back() == '"';
+          })) {
+        nHeader = cells.size();
+        iSegment = std::find(cells.begin(), cells.end(), "\"Segment\"") -
+                   cells.begin();
+      } else if (!sLine.empty() &&
+                 !(bLinear && sName == "out.apcexport.txt" &&
+                   cells.size() == iSegment + 2 && cells.back().empty())) {
+        EXPECT_EQ(cells.size(), nHeader) << sName << ": " << sLine;
+      }
+    }
+  }
+}
+
 const char kCompleted[] =
     "\nStart Run Summary Export\nFinished Run Summary Export\n";
 
@@ -598,6 +660,7 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     if (c.sModels != nullptr) {
       EXPECT_EQ(FinalModels(dir), c.sModels);
     }
+    CheckRowsFitHeaders(dir);
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);

@@ -46,8 +46,10 @@ std::vector<std::string> ReadLines(const std::string& sPath) {
 
 std::vector<std::string> SplitCells(const std::string& sLine, char cDelimiter) {
   std::vector<std::string> cells(1);
+  bool bQuoted = false;
   for (char c : sLine) {
-    if (c == cDelimiter) {
+    if (c == '"') bQuoted = !bQuoted;
+    if (c == cDelimiter && !bQuoted) {
       cells.emplace_back();
     } else {
       cells.back() += c;

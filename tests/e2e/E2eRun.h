@@ -27,7 +27,8 @@ void CopyFixtureFolder(const std::string& sFolder,
 // The lines of a text file, each without its line end ("\n" or "\r\n").
 std::vector<std::string> ReadLines(const std::string& sPath);
 
-// sLine split at cDelimiter; empty cells are kept.
+// sLine split at cDelimiter as a CSV reader splits it: not inside double
+// quotes, which the cells keep; empty cells are kept.
 std::vector<std::string> SplitCells(const std::string& sLine, char cDelimiter);
 
 // True when the console shows a sanitizer's report.

@@ -319,7 +319,8 @@ TEST(kmTextReportJumpCR, RatiosOfVersion44AreComputedAgain) {
   };
   const Case kCases[] = {
       {"V4.4.0.0", true, "2.500", "0.000", "1"},
-      {"V4.4.0.0", false, "0.000", "0.000", "0"},
+      // A linear model has no ratio: missing cells (they read 0.000).
+      {"V4.4.0.0", false, ".", ".", "."},
       {"V4.9.0.0", true, "1.000", "0.500", "0"},
   };
   for (const Case& c : kCases) {
