@@ -54,12 +54,6 @@ constexpr const char* kUserWeights =
     "matrix.";
 constexpr const char* kCancelledPair = "The comparison was cancelled.";
 
-// Replaces *p (created when null) by value.
-template <typename T>
-void Put(std::unique_ptr<T>& p, const T& value) {
-  p = std::make_unique<T>(value);
-}
-
 // The number of rows a cohort filled in its design: the reader writes 1.0
 // into column 1 of every row it stores and leaves the others 0.
 int FilledRows(const Matrix& mDesign) {
@@ -72,16 +66,17 @@ bool SameX(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
 }
 
-// Installs the pair (a, b) of source's cohort data in target: the first
-// cohort's design as the data matrix, both cohorts' responses, weights and
-// standard errors (the second cohort's cut or padded with 0 to m rows) in
-// the work members, and m as the observation count.
+// Installs the pair (a, b) of source's cohort data as target's pair in
+// hand: the first cohort's design, both cohorts' responses, weights and
+// standard errors (the second cohort's cut or padded with 0 to m rows),
+// and m as the observation count per cohort.
 void InstallPair(kmPairwiseComparison& target,
                  const kmPairwiseComparison& source, int a, int b, int m) {
-  Put(target.calc_.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
-  Put(target.pWork2, Matrix(source.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
-  Put(target.pWork5, Matrix(source.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
-  Put(target.pWork1, ColumnVector(source.ppGroupWeights[a]->Rows(1, m)));
+  kmPairwiseComparison::PairData& pair = target.pair;
+  pair.mDesign = source.ppGroupX[a]->SubMatrix(1, m, 1, 2);
+  pair.mFirstResponse = source.ppGroupY[a]->SubMatrix(1, m, 1, 1);
+  pair.mFirstStdErrors = source.ppGroupAux[a]->SubMatrix(1, m, 1, 1);
+  pair.vFirstWeights = source.ppGroupWeights[a]->Rows(1, m);
   const int mb = std::min(m, source.ppGroupY[b]->Nrows());
   Matrix yb(m, 1), sb(m, 1);
   ColumnVector wb(m);
@@ -93,12 +88,10 @@ void InstallPair(kmPairwiseComparison& target,
     sb.SubMatrix(1, mb, 1, 1) = source.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
     wb.Rows(1, mb) = source.ppGroupWeights[b]->Rows(1, mb);
   }
-  Put(target.pWork4, yb);
-  Put(target.pWork6, sb);
-  Put(target.pWork3, wb);
-  target.calc_.iNumObs = static_cast<int16_t>(m);
-  target.iCompGroupObs = static_cast<int16_t>(m);
-  target.calc_.iXColumn = 2;
+  pair.mSecondResponse = yb;
+  pair.mSecondStdErrors = sb;
+  pair.vSecondWeights = wb;
+  pair.iObsPerCohort = static_cast<int16_t>(m);
 }
 
 // One pair of the list and whether it can be fitted.
@@ -185,7 +178,7 @@ std::thread StartPairPool(const kmPairwiseComparison& calc,
           pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
           // Each pair has a calculator and a comparison of its own.
-          kmCalculator workerCalc(nullptr, calc.calc_.pCalcHandler);
+          kmCalculator workerCalc(nullptr, calc.calc_.GetCalcHandler());
           kmPairwiseComparison worker(workerCalc);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
             InstallPair(worker, calc, p.a, p.b, p.m);
@@ -259,22 +252,24 @@ void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
     if (pCalcData == nullptr) {
       GenerateKmException("No result record was given.", kClassName);
     }
-    if (calc_.pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
-        pWork5 == nullptr || pWork6 == nullptr) {
+    const int n = pair.iObsPerCohort;
+    if (n < 1 || pair.mDesign.Nrows() < n || pair.mFirstResponse.Nrows() < n ||
+        pair.mFirstStdErrors.Nrows() < n || pair.mSecondResponse.Nrows() < n ||
+        pair.mSecondStdErrors.Nrows() < n) {
       GenerateKmException(
           "The comparison's observations must be loaded before a "
           "placeholder record is built.",
           kClassName);
     }
-    const int n = calc_.iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
       // Both groups' rows are kept: the record is the only place the
       // report can show the data of a comparison it could not compute.
       Matrix mRows(2 * n, 4);
-      kmCalculator::FillPlaceholderRows(mRows, 1, n, *calc_.pDataX, *pWork2,
-                                        *pWork5);
-      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, *calc_.pDataX, *pWork4,
-                                        *pWork6);
+      kmCalculator::FillPlaceholderRows(
+          mRows, 1, n, pair.mDesign, pair.mFirstResponse, pair.mFirstStdErrors);
+      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, pair.mDesign,
+                                        pair.mSecondResponse,
+                                        pair.mSecondStdErrors);
       kmTable table;
       table.SetNObs(static_cast<int16_t>(n));
       table.SetData(mRows);
@@ -297,7 +292,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
       GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
     }
     kmSession* pSession = calc_.GetCalcSession();
-    const kmCombos combos = *calc_.pCalcHandler->GetCombos();
+    const kmCombos combos = *calc_.GetCalcHandler()->GetCombos();
     iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
     pSub->SetPosition(0);
@@ -315,7 +310,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
       try {
         for (int c = 0; c < iNumComparisons; ++c) {
           const Pair& p = plans[c];
-          kmCalcData& record = calc_.pCalcHandler->GetCurrentCalcData();
+          kmCalcData& record = calc_.GetCalcHandler()->GetCurrentCalcData();
           bool bFitted = false;
           if (p.sProblem == nullptr) {
             KmString sText("Processing comparison between By-group ");
@@ -348,7 +343,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
           record.SetCohortLabel(
               combos.GetCohortLabelEachLevel(p.a, p.b, pSession));
           record.bComparison = true;
-          calc_.pCalcHandler->WriteComparisonCalcData();
+          calc_.GetCalcHandler()->WriteComparisonCalcData();
           pTracker->SetPosition((G + 1 + c) * 1000);
         }
       } catch (...) {
