@@ -108,8 +108,8 @@ class kmPairwiseComparison {
 
   // Makes the given data the fit in hand (n = mDesign.Nrows() rows,
   // independent values in column iXColumn, responses, weight inputs and
-  // standard errors) and loads them into the calculator; the candidate
-  // grid is then no longer prepared.
+  // standard errors) and loads them into the calculator; the searches
+  // then wait for the grid and cross products of the new design.
   void LoadFit(const NEWMAT::Matrix& mDesign, int16_t iXColumn,
                const NEWMAT::Matrix& mResponses,
                const NEWMAT::ColumnVector& vWeightInput,

@@ -105,7 +105,7 @@ struct Pair {
   int K0 = 0;
 };
 
-Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
+Pair Plan(const kmPairwiseComparison& cmp, const kmSession& session,
           const kmCombos& combos, int c, const KmVector<bool>& vGood,
           const ColumnVector& vFinalModels) {
   Pair p;
@@ -113,11 +113,11 @@ Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
   p.a = pair[0];
   p.b = pair[1];
   auto has = [&](int i) {
-    return i >= 0 && i < calc.iNumGroups && calc.ppGroupX[i] != nullptr &&
-           calc.ppGroupY[i] != nullptr && calc.ppGroupAux[i] != nullptr &&
-           calc.ppGroupWeights[i] != nullptr;
+    return i >= 0 && i < cmp.iNumGroups && cmp.ppGroupX[i] != nullptr &&
+           cmp.ppGroupY[i] != nullptr && cmp.ppGroupAux[i] != nullptr &&
+           cmp.ppGroupWeights[i] != nullptr;
   };
-  if (has(p.a)) p.m = FilledRows(*calc.ppGroupX[p.a]);
+  if (has(p.a)) p.m = FilledRows(*cmp.ppGroupX[p.a]);
   auto good = [&](int i) {
     return has(i) && static_cast<size_t>(i) < vGood.size() && vGood[i];
   };
@@ -126,8 +126,8 @@ Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
     if (!has(p.b)) p.m = 0;
     return p;
   }
-  const Matrix& Xa = *calc.ppGroupX[p.a];
-  const Matrix& Xb = *calc.ppGroupX[p.b];
+  const Matrix& Xa = *cmp.ppGroupX[p.a];
+  const Matrix& Xb = *cmp.ppGroupX[p.b];
   bool bSame = FilledRows(Xb) == p.m && p.m >= 2;
   for (int r = 1; bSame && r <= p.m; ++r) bSame = SameX(Xa(r, 2), Xb(r, 2));
   if (!bSame) {
@@ -160,7 +160,7 @@ class PairProgress : public KmNullProgress {
 
 // Fits the good pairs of plans on a pool of iWorkers threads started by
 // the returned thread; each record goes to records as it is finished.
-std::thread StartPairPool(const kmPairwiseComparison& calc,
+std::thread StartPairPool(const kmPairwiseComparison& cmp,
                           const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
@@ -169,7 +169,7 @@ std::thread StartPairPool(const kmPairwiseComparison& calc,
   auto pPool = std::make_shared<thread_pool>();
   for (size_t c = 0; c < plans.size(); ++c) {
     if (plans[c].sProblem != nullptr) continue;
-    pPool->submit([&calc, &plans, pTracker, pAbandoned, &records, c] {
+    pPool->submit([&cmp, &plans, pTracker, pAbandoned, &records, c] {
       try {
         // A pair cancelled before its fit is done without a record.
         std::unique_ptr<kmCalcData> pRecord;
@@ -178,10 +178,10 @@ std::thread StartPairPool(const kmPairwiseComparison& calc,
           pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
           // Each pair has a calculator and a comparison of its own.
-          kmCalculator workerCalc(nullptr, calc.calc_.GetCalcHandler());
+          kmCalculator workerCalc(nullptr, cmp.calc_.GetCalcHandler());
           kmPairwiseComparison worker(workerCalc);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
-            InstallPair(worker, calc, p.a, p.b, p.m);
+            InstallPair(worker, cmp, p.a, p.b, p.m);
           });
           worker.CompMod(pRecord.get(), &progress, p.K0);
         }

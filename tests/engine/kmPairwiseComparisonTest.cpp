@@ -278,6 +278,29 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   EXPECT_EQ(b.calc->pX0->Ncols(), 2);
 }
 
+// A search runs on the calculator's cross products of the current design:
+// before they are formed for it, the search is refused.
+TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
+  BareCalc b;
+  Matrix X(8, 2);
+  for (int r = 1; r <= 8; ++r) {
+    X(r, 1) = 1.0;
+    X(r, 2) = r;
+  }
+  LoadDesign(b.Cmp(), X);
+  b.Cmp().pair.iObsPerCohort = 4;
+  const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
+  ColumnVector vKinkmarks, vCoefs, vSumSq(1);
+  Matrix mGrid;
+  const KmException e = km_test::CatchKmException([&] {
+    b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
+                           static_cast<int16_t>(G), mGrid, nullptr);
+  });
+  EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
+            std::string::npos);
+  EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
+}
+
 TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   for (int n : {20, 21}) {
     SCOPED_TRACE(n);
