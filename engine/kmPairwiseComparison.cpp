@@ -115,16 +115,6 @@ struct CompWork {
   int iStepsDone = 0;
 };
 
-// Whether a pair is installed: every matrix holds the pair's rows.
-bool PairInstalled(const kmPairwiseComparison::PairData& pair) {
-  const int m = pair.iObsPerCohort;
-  return pair.mDesign.Nrows() > 0 && pair.mDesign.Nrows() >= m &&
-         pair.mFirstResponse.Nrows() >= m && pair.vFirstWeights.Nrows() >= m &&
-         pair.mFirstStdErrors.Nrows() >= m &&
-         pair.mSecondResponse.Nrows() >= m &&
-         pair.vSecondWeights.Nrows() >= m && pair.mSecondStdErrors.Nrows() >= m;
-}
-
 // Progress after one more of the CompMod's steps.
 void Step(CompWork& w, KmProgressInterface* pSub) {
   ++w.iStepsDone;
@@ -385,7 +375,7 @@ void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
 void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
                                    KmProgressInterface* pSub, int iK0) {
   WithCallPath("CompMod()", kClassName, [&] {
-    if (pRecord == nullptr || pSub == nullptr || !PairInstalled(pair)) {
+    if (pRecord == nullptr || pSub == nullptr || !pair.IsInstalled()) {
       GenerateKmException(
           "The comparison's record, progress and cohort data must be "
           "installed before CompMod.",

@@ -231,6 +231,10 @@ class kmPairwiseComparison {
     NEWMAT::Matrix mSecondResponse;
     NEWMAT::ColumnVector vSecondWeights;
     NEWMAT::Matrix mSecondStdErrors;
+
+    // Whether a pair is installed: at least one row per cohort, and as
+    // many in every matrix.
+    bool IsInstalled() const;
   };
   PairData pair;
 

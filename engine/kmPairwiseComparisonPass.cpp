@@ -1,6 +1,6 @@
-// kmPairwiseComparison: the constructor, SetTwoGroupMatrices,
-// AddBadComparison and TwoGroupComp, the pass over every pair of the
-// results file's comparison list.
+// kmPairwiseComparison: the constructor, PairData::IsInstalled,
+// SetTwoGroupMatrices, AddBadComparison and TwoGroupComp, the pass over
+// every pair of the results file's comparison list.
 //
 // A pair is fitted only when both cohorts are good and have the same
 // observation count and independent values: the stacked design uses one
@@ -218,6 +218,14 @@ std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
 
 kmPairwiseComparison::kmPairwiseComparison(kmCalculator& calc) : calc_(calc) {}
 
+bool kmPairwiseComparison::PairData::IsInstalled() const {
+  const int m = iObsPerCohort;
+  return m >= 1 && mDesign.Nrows() >= m && mFirstResponse.Nrows() >= m &&
+         vFirstWeights.Nrows() >= m && mFirstStdErrors.Nrows() >= m &&
+         mSecondResponse.Nrows() >= m && vSecondWeights.Nrows() >= m &&
+         mSecondStdErrors.Nrows() >= m;
+}
+
 void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
                                                int iGroupValueIn, Matrix** ppX,
                                                Matrix** ppY,
@@ -253,9 +261,7 @@ void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
       GenerateKmException("No result record was given.", kClassName);
     }
     const int n = pair.iObsPerCohort;
-    if (n < 1 || pair.mDesign.Nrows() < n || pair.mFirstResponse.Nrows() < n ||
-        pair.mFirstStdErrors.Nrows() < n || pair.mSecondResponse.Nrows() < n ||
-        pair.mSecondStdErrors.Nrows() < n) {
+    if (!pair.IsInstalled()) {
       GenerateKmException(
           "The comparison's observations must be loaded before a "
           "placeholder record is built.",

@@ -108,6 +108,8 @@ TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
   pair.mDesign = *calc_->pDataX;
   pair.mFirstResponse = *calc_->pDataY;
   pair.mFirstStdErrors = *calc_->pDataAux;
+  pair.vFirstWeights = *calc_->pDataWeightInput;
+  pair.vSecondWeights = *calc_->pDataWeightInput;
   pair.mSecondResponse.ReSize(kN, 1);
   pair.mSecondStdErrors.ReSize(kN, 1);
   for (int i = 1; i <= kN; ++i) {
