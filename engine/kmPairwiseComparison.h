@@ -194,6 +194,8 @@ class kmPairwiseComparison {
   // shift of the data's level changes nothing. Sets model's reduced-rank
   // flag and returns the residual degrees of freedom (sum of the factors
   // less the rank); a df <= 0 gives a zero covariance.
+  // REQUIRES: the fit in hand is loaded (its design's column c holds x) and
+  // the calculator's weight root is that of its weights.
   double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
                        NEWMAT::Matrix& mCovariance, kmTable& model);
 
