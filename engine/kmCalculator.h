@@ -131,6 +131,48 @@ class kmCalculator {
   // Throws: "Session does not exist - invalid pointer." for a null session.
   kmSession* GetCalcSession() const;
 
+  // The results handler the calculator writes through (null only before
+  // Setup or the job constructor).
+  kmCalcHandler* GetCalcHandler() const { return pCalcHandler; }
+
+  // -- Fit input of a caller with data of its own
+  //   (kmCalculatorFitInput.cpp) --
+  //
+  // A caller that fits data it owns (the pairwise comparison) hands them
+  // over through these services; the weighting, cross products, searches,
+  // tables, criteria and permutation draws then work on them as on a
+  // cohort's observations. Each takes copies.
+
+  // Makes n = mDesign.Nrows() rows the observations of the fits to come:
+  // the design *pDataX (independent values in column iXColumnIn), the
+  // responses *pDataY (column 1 observed, further columns data sets), the
+  // weight inputs *pDataWeightInput and the standard errors *pDataAux.
+  // REQUIRES: mResponses, vWeightInput and mAux have n rows.
+  void LoadObservations(const NEWMAT::Matrix& mDesign, int16_t iXColumnIn,
+                        const NEWMAT::Matrix& mResponses,
+                        const NEWMAT::ColumnVector& vWeightInput,
+                        const NEWMAT::Matrix& mAux);
+
+  // Replaces the responses *pDataY of the loaded observations (n x D).
+  void LoadResponses(const NEWMAT::Matrix& mResponses);
+
+  // Makes vValues and vIndices the candidate grid (*pGridValues, *pGridAux)
+  // and mDesign the design *pX0 of the searches (n x (c + G)).
+  void LoadCandidateGrid(const NEWMAT::ColumnVector& vValues,
+                         const NEWMAT::ColumnVector& vIndices,
+                         const NEWMAT::Matrix& mDesign);
+
+  // Sets the weight root A (A'A = V) that WLSXPr, WLSNew, the searches
+  // through the model framework and the weighted criteria use (mWorkA).
+  void SetWeightRoot(const NEWMAT::Matrix& mA);
+
+  // Stores X'WX of the fitted model in hand (mWork), which Table hands to
+  // the MBIC.
+  void SetModelCrossProducts(const NEWMAT::Matrix& mXWX);
+
+  // Starts the generator of the permutation draws from uSeed.
+  void SeedGenerator(uint32_t uSeed);
+
   // -- Cross products and inversion (kmCalculatorCrossProducts.cpp) --
 
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
@@ -721,11 +763,6 @@ class kmCalculator {
   // -- Members, in declared order, grouped by concern. --
 
   // -- Services --------------------------------------------------------
-  // Distribution object of the t, F and normal probabilities (owned).
-  std::unique_ptr<StatClass> pStatClass;
-  // Results handler; its session is the source of every option read.
-  // Owned only when made by Setup (see pOwnedCalcHandler).
-  kmCalcHandler* pCalcHandler;
   // MT19937 generator of the permutation tests, seeded by the driver (owned).
   std::unique_ptr<MersenneTwister> pRandom;
 
@@ -792,6 +829,12 @@ class kmCalculator {
   std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
  private:
+  // Distribution object of the t, F and normal probabilities (owned).
+  std::unique_ptr<StatClass> pStatClass;
+  // Results handler; its session is the source of every option read.
+  // Owned only when made by Setup (see pOwnedCalcHandler).
+  kmCalcHandler* pCalcHandler;
+
   // The phases of SelMod, in order, over the working state of one call:
   // the options and the per-cohort maximum; the weighting, integer origin,
   // grid and cross products; one model per number of kinkmarks (false when

@@ -47,15 +47,6 @@ constexpr const char* kClassName = "kmCalculator";
 // An F statistic below this is taken as 0.
 constexpr double kSmallF = 1e-8;
 
-template <typename T>
-void Assign(std::unique_ptr<T>& p, const T& value) {
-  if (p == nullptr) {
-    p = std::make_unique<T>(value);
-  } else {
-    *p = value;
-  }
-}
-
 // Rows r0..r1 of every column of m.
 Matrix RowBlock(const Matrix& mValues, int r0, int r1) {
   return mValues.SubMatrix(r0, r1, 1, mValues.Ncols());
@@ -140,30 +131,45 @@ void Step(CompWork& w, KmProgressInterface* pSub) {
 
 namespace {
 
-// Steps 2 to 6 of the pair: shift, one-cohort design and weights, then the
-// stacked design with block-diagonal weights.
+// Prepares the searches of the fit in hand: the candidate grid of its
+// design, the weighting of WLSWgt (root mA, inverse root mB) and the cross
+// products of the hinge design. Returns the number of candidates.
+int16_t PrepareSearch(kmPairwiseComparison& cmp, const CompWork& w, Matrix& mA,
+                      Matrix& mB) {
+  const int16_t G = static_cast<int16_t>(
+      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+  cmp.calc_.WLSWgt(0.0, mA, mB);
+  cmp.calc_.PreCalcXWX();
+  cmp.fit.bCrossProducts = true;
+  return G;
+}
+
+// Sets up the joint model of the pair: the integer shift of the
+// independent values, each cohort's own weight root, then the stacked fit
+// (design, responses, weights, standard errors) with its candidate grid,
+// cross products and block-diagonal weight roots, and the two cohorts as
+// the series set of the weighted criteria.
 void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
   kmCalculator& calc = cmp.calc_;
+  const kmPairwiseComparison::PairData& pair = cmp.pair;
   const int m = w.m;
-  Matrix& X = *calc.pDataX;
+  const Matrix& X = pair.mDesign;
   double dMin = X(1, 2);
   for (int r = 2; r <= m; ++r) dMin = std::min(dMin, X(r, 2));
   w.dShift = std::trunc(dMin);
-  for (int r = 1; r <= X.Nrows(); ++r) X(r, 2) -= w.dShift;
   w.mDesign1 = X.SubMatrix(1, m, 1, 2);
+  for (int r = 1; r <= m; ++r) w.mDesign1(r, 2) -= w.dShift;
 
-  w.ya = *cmp.pWork2;
-  w.yb = *cmp.pWork4;
-  w.sa = *cmp.pWork5;
-  w.sb = *cmp.pWork6;
-  w.va = *cmp.pWork1;
-  w.vb = *cmp.pWork3;
+  w.ya = pair.mFirstResponse;
+  w.yb = pair.mSecondResponse;
+  w.sa = pair.mFirstStdErrors;
+  w.sb = pair.mSecondStdErrors;
+  w.va = pair.vFirstWeights;
+  w.vb = pair.vSecondWeights;
 
-  calc.iXColumn = 2;
-  calc.iNumObs = static_cast<int16_t>(m);
-  Assign(calc.pDataWeightInput, w.va);
+  cmp.LoadFit(w.mDesign1, 2, w.ya, w.va, w.sa);
   calc.WLSWgt(0.0, w.A1, w.B1);
-  Assign(calc.pDataWeightInput, w.vb);
+  cmp.LoadFit(w.mDesign1, 2, w.yb, w.vb, w.sb);
   calc.WLSWgt(0.0, w.A2, w.B2);
 
   // Base design of the joint model.
@@ -187,19 +193,13 @@ void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
     v(r) = w.va(r);
     v(m + r) = w.vb(r);
   }
-  calc.iNumObs = static_cast<int16_t>(2 * m);
-  calc.iXColumn = static_cast<int16_t>(w.c);
-  Assign(calc.pDataX, X0);
-  Assign(calc.pDataY, Y);
-  Assign(calc.pDataWeightInput, v);
-  Assign(calc.pDataAux, Z);
-  w.G = static_cast<int16_t>(
-      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
-  calc.WLSWgt(0.0, w.As, w.Bs);
+  cmp.LoadFit(X0, static_cast<int16_t>(w.c), Y, v, Z);
+  // The stacked weighting sets the calculator's weight matrix; the roots
+  // of the comparison are those of each cohort alone.
+  w.G = PrepareSearch(cmp, w, w.As, w.Bs);
   w.As = BlockDiagonal(w.A1, w.A2);
   w.Bs = BlockDiagonal(w.B1, w.B2);
-  calc.PreCalcXWX();
-  calc.mWorkA = w.As;
+  calc.SetWeightRoot(w.As);
 
   // The two cohorts as the series set of the weighted criteria, on the
   // unshifted scale of the table's kinkmarks.
@@ -214,9 +214,9 @@ void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
   w.seriesSet.yValues[1] = w.yb.Column(1);
 }
 
-// Step 7: the joint model for every k; returns the first exactly fitting k
-// (or -1) and sets kBest to the smallest-BIC k. A k that cannot be placed
-// ends the models there.
+// Fits the joint model for every k = kmin..kmax, one model table each;
+// returns the first exactly fitting k (or -1) and sets kBest to the
+// smallest-BIC k. A k that cannot be placed ends the models there.
 int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
                    int& kBest) {
   kmCalculator& calc = cmp.calc_;
@@ -266,11 +266,13 @@ int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
   return kPerfect;
 }
 
-// Step 9, method 0: sequential permutation tests from kmin against kmax.
+// Chooses the joint model's number of kinkmarks by sequential permutation
+// tests (selection method 0), k0 = kmin against k1 = kmax narrowed by each
+// outcome; each test is appended to the record. Returns k0.
 int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
                         kmCalcData& record, KmProgressInterface* pSub) {
   kmCalculator& calc = cmp.calc_;
-  calc.pRandom->sgenrand(w.o.uSeed);
+  calc.SeedGenerator(w.o.uSeed);
   int k0 = w.o.kmin;
   int k1 = w.o.kmax;
   const int D = w.o.iSelectionSets;
@@ -307,24 +309,19 @@ int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
   return k0;
 }
 
-// Step 10 b and c: one cohort alone (rows r0..r1 of the permuted stacked
-// responses) with K kinkmarks into vSSE.
+// Fits one cohort alone (rows r0..r0+m-1 of the permuted stacked
+// responses, its weights v and standard errors s) with K kinkmarks, the
+// residual sum of each data set into vSSE: the separate fits of the
+// comparison test.
 void FitOneCohort(kmPairwiseComparison& cmp, CompWork& w,
-                  const Matrix& mStackedY, int r0, const ColumnVector& v, int K,
-                  ColumnVector& vSSE, KmProgressInterface* pSub) {
-  kmCalculator& calc = cmp.calc_;
-  calc.iNumObs = static_cast<int16_t>(w.m);
-  calc.iXColumn = 2;
-  Assign(calc.pDataX, w.mDesign1);
-  Assign(calc.pDataY, RowBlock(mStackedY, r0, r0 + w.m - 1));
-  Assign(calc.pDataWeightInput, v);
-  const int16_t G = static_cast<int16_t>(
-      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+                  const Matrix& mStackedY, int r0, const ColumnVector& v,
+                  const Matrix& s, int K, ColumnVector& vSSE,
+                  KmProgressInterface* pSub) {
+  cmp.LoadFit(w.mDesign1, 2, RowBlock(mStackedY, r0, r0 + w.m - 1), v, s);
   Matrix A, B;
-  calc.WLSWgt(0.0, A, B);
-  calc.PreCalcXWX();
+  const int16_t G = PrepareSearch(cmp, w, A, B);
   if (pSub->IsCancelled()) return;
-  calc.mWorkA = A;
+  cmp.calc_.SetWeightRoot(A);
   ColumnVector vKinkmarks, vCoefs;
   Matrix mGrid;
   KmNullProgress nullProgress;
@@ -332,10 +329,11 @@ void FitOneCohort(kmPairwiseComparison& cmp, CompWork& w,
                      vCoefs, vSSE, G, mGrid, &nullProgress);
 }
 
-// Step 10: the joint model with K kinkmarks against two separate fits.
+// The comparison test: the joint model with K = max(K0, chosen) kinkmarks
+// against the two cohorts' separate fits, over data sets that swap the
+// cohorts' residuals by position; the test is appended to the record.
 void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
                        kmCalcData& record, int K0, KmProgressInterface* pSub) {
-  kmCalculator& calc = cmp.calc_;
   const int R = w.o.iCompSets;
   ColumnVector vSSE0(R), vSSE1(R), vSSE2(R);
   vSSE0 = kNoFit;
@@ -356,10 +354,10 @@ void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
                        w.G, mGrid, &nullProgress);
   }
   Step(w, pSub);
-  const Matrix mStackedY = *calc.pDataY;
-  FitOneCohort(cmp, w, mStackedY, 1, w.va, K, vSSE1, pSub);
+  const Matrix mStackedY = cmp.fit.mResponses;
+  FitOneCohort(cmp, w, mStackedY, 1, w.va, w.sa, K, vSSE1, pSub);
   Step(w, pSub);
-  FitOneCohort(cmp, w, mStackedY, w.m + 1, w.vb, K, vSSE2, pSub);
+  FitOneCohort(cmp, w, mStackedY, w.m + 1, w.vb, w.sb, K, vSSE2, pSub);
   pSub->SetPosition(
       std::min(100, static_cast<int>(static_cast<double>(w.iStepsDone + 1) /
                                      w.iSteps * 100.0)));
@@ -377,10 +375,7 @@ void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
 void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
                                    KmProgressInterface* pSub, int iK0) {
   WithCallPath("CompMod()", kClassName, [&] {
-    if (pRecord == nullptr || pSub == nullptr || calc_.pDataX == nullptr ||
-        pWork1 == nullptr || pWork2 == nullptr || pWork3 == nullptr ||
-        pWork4 == nullptr || pWork5 == nullptr || pWork6 == nullptr ||
-        calc_.pRandom == nullptr) {
+    if (pRecord == nullptr || pSub == nullptr || !pair.IsInstalled()) {
       GenerateKmException(
           "The comparison's record, progress and cohort data must be "
           "installed before CompMod.",
@@ -388,8 +383,8 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
     }
     CompWork w;
     w.o = ReadCompOptions(*calc_.GetCalcSession());
-    w.m = calc_.iNumObs;
-    calc_.pRandom->sgenrand(w.o.uSeed);
+    w.m = pair.iObsPerCohort;
+    calc_.SeedGenerator(w.o.uSeed);
     if (w.o.kmin < 0 || w.o.kmax < w.o.kmin || w.m < 2) {
       GenerateKmExceptionF(
           "The comparison cannot be fitted with %d to %d kinkmarks on %d "

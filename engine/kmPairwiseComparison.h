@@ -8,10 +8,11 @@
 // test. TwoGroupComp runs every pair of the results file's comparison list,
 // each pair on a pool worker with a calculator and a comparison of its own.
 //
-// The calculator is borrowed and must outlive the comparison. The pair in
-// hand is installed into the calculator's observations (first cohort's
-// design as pDataX, the stacked design as pX0) and into this object's two
-// groups (pWork1 .. pWork6).
+// The calculator is borrowed and must outlive the comparison. The
+// comparison owns its work: the pair in hand (pair) and the fit in hand
+// (fit), whose data it loads into the calculator through the calculator's
+// fit-input services whenever they change, and reads back from its own
+// records only.
 //
 // Threads: one comparison and its calculator are used by one thread at a
 // time.
@@ -105,41 +106,53 @@ class kmPairwiseComparison {
   // -- Grid, permutations, fits and tests of the joint model
   //   (kmPairwiseComparisonGrid.cpp, kmPairwiseComparisonFits.cpp) --
 
-  // Pair-swap shuffle: for i = 1..n/2 (n = iNumObs) one draw
+  // Makes the given data the fit in hand (n = mDesign.Nrows() rows,
+  // independent values in column iXColumn, responses, weight inputs and
+  // standard errors) and loads them into the calculator; the searches
+  // then wait for the grid and cross products of the new design.
+  void LoadFit(const NEWMAT::Matrix& mDesign, int16_t iXColumn,
+               const NEWMAT::Matrix& mResponses,
+               const NEWMAT::ColumnVector& vWeightInput,
+               const NEWMAT::Matrix& mStdErrors);
+
+  // Pair-swap shuffle: for i = 1..n/2 (n = fit.iNumObs) one draw
   // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
   // v(n) in place.
   void Shuffle2(NEWMAT::ColumnVector& v);
 
-  // Candidate kinkmarks of the current design from the first
-  // iCompGroupObs = m rows of column c of *pDataX (a = iMinObsEnd,
+  // Candidate kinkmarks of the fit in hand from the first
+  // pair.iObsPerCohort = m rows of column c of its design (a = iMinObsEnd,
   // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
   // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
   // j = 1..g for i = a and j = 0..g after; every point of an interval gets
   // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
-  // *pGridValues and *pGridAux get the G points and indices (grown when
-  // short), *pX0 becomes n x (c + G): columns 1..c of *pDataX, then per
-  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
-  // when m < 2a).
+  // fit.vGridValues and fit.vGridIndices get the G points and indices, and
+  // fit.mHingeDesign becomes n x (c + G): columns 1..c of the design, then
+  // per candidate the hinge max(0, x_r - value) over all n rows; all three
+  // are loaded into the calculator. Returns G (0 when m < 2a).
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);
 
-  // Replaces *pDataY by n x iNumDataSets: column 1 unchanged, then data sets
-  // i = 1..D-1, each (row k+1 of mFits)' + mRootInverse v_i, v_i the
-  // residuals of row k+1 of mResiduals after i successive shuffles (Shuffle
-  // in shuffle mode 1, else Shuffle2).
+  // Replaces the responses of the fit in hand (here and in the calculator)
+  // by n x iNumDataSets: column 1 unchanged, then data sets i = 1..D-1,
+  // each (row k+1 of mFits)' + mRootInverse v_i, v_i the residuals of row
+  // k+1 of mResiduals after i successive shuffles (Shuffle in shuffle mode
+  // 1, else Shuffle2).
   void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
                    const NEWMAT::Matrix& mFits,
                    const NEWMAT::Matrix& mResiduals, int iNumDataSets);
 
   // Best placement of k kinkmarks on the G candidates for the first D
-  // columns of *pDataY at once, through the model framework, weighting by
-  // mWorkA'mWorkA. vSumSq(d) (sized by the caller to D) = the smallest
+  // response columns of the fit in hand at once, through the calculator's
+  // search of the model framework, weighting by A'A (A the weight root set
+  // in the calculator). vSumSq(d) (sized by the caller to D) = the smallest
   // weighted residual sum of squares of data set d (+infinity when no
   // placement is admissible). For D = 1 also vKinkmarks (k), vCoefs (B
-  // above), mGridResult (G x k profile of the observed data) and mWork (the
-  // fit's cross products); these keep their initial zeros (1e50 for the
-  // profile) when no placement is admissible or pProgress reports a
-  // cancel.
+  // above), mGridResult (G x k profile of the observed data) and the
+  // calculator's cross products of the model in hand; these keep their initial
+  // zeros (1e50 for the profile) when no placement is admissible or pProgress
+  // reports a cancel. REQUIRES: the candidate grid and the calculator's cross
+  // products of its design are prepared (fit.bCrossProducts).
   void GridSearchComp(int iNumDataSets, uint16_t k,
                       NEWMAT::ColumnVector& vKinkmarks,
                       NEWMAT::ColumnVector& vCoefs,
@@ -150,7 +163,7 @@ class kmPairwiseComparison {
   // Fitted values (row k+1 of mFits), transformed residuals (row k+1 of
   // mResiduals: e(r) mRoot(r, r) in kmOptAutocorrErrors mode 0, else
   // (mRoot e)(r)) and the fit data of model (rows (x + iShift, observed,
-  // fitted, *pDataAux), a kinkmark row (location + iShift, -9999.0, value,
+  // fitted, standard error), a kinkmark row (location + iShift, -9999.0, value,
   // standard error) where a kinkmark lies strictly between two
   // observations; exp of the observed and fitted values when log-linear)
   // of the comparison fit vCoefs / vKinkmarks, cohort by cohort (rows
@@ -181,19 +194,22 @@ class kmPairwiseComparison {
   // shift of the data's level changes nothing. Sets model's reduced-rank
   // flag and returns the residual degrees of freedom (sum of the factors
   // less the rank); a df <= 0 gives a zero covariance.
+  // REQUIRES: the fit in hand is loaded (its design's column c holds x) and
+  // the calculator's weight root is that of its weights.
   double KinkMkSEsComp(int16_t k, const NEWMAT::ColumnVector& vKinkmarks,
                        NEWMAT::Matrix& mCovariance, kmTable& model);
 
   // As kmCalculator::AddBadCohort for a comparison that cannot be computed:
-  // observation count n = iNumObs and 2n rows, first those of the first group
-  // (dependent values pWork2, standard errors pWork5), then those of the
-  // second group (pWork4, pWork6), each with the independent values of
-  // column 2 of pDataX.
+  // observation count n = pair.iObsPerCohort and 2n rows, first those of
+  // the first cohort, then those of the second (their dependent values and
+  // standard errors), each with the independent values of column 2 of the
+  // pair's design.
+  // Throws: KmException when no pair is installed.
   void AddBadComparison(kmCalcData* pCalcData);
 
   // -- Members --
 
-  // The calculator whose services and cohort state the comparison uses.
+  // The calculator whose fitting services the comparison uses.
   kmCalculator& calc_;
 
   // Every cohort's data of the pass, iNumGroups long: design, response,
@@ -205,23 +221,50 @@ class kmPairwiseComparison {
   int32_t iNumGroups = 0;
   int32_t iGroupValue = 0;
 
-  // The pair in hand: pWork1 and pWork3 the two groups' weight inputs,
-  // pWork2 and pWork4 their dependent values, pWork5 and pWork6 their
-  // standard errors.
-  std::unique_ptr<NEWMAT::ColumnVector> pWork1;
-  std::unique_ptr<NEWMAT::Matrix> pWork2;
-  std::unique_ptr<NEWMAT::ColumnVector> pWork3;
-  std::unique_ptr<NEWMAT::Matrix> pWork4;
-  std::unique_ptr<NEWMAT::Matrix> pWork5;
-  std::unique_ptr<NEWMAT::Matrix> pWork6;
+  // The pair in hand, iObsPerCohort rows per cohort (both cohorts share the
+  // first one's independent values).
+  struct PairData {
+    int16_t iObsPerCohort = 0;
+    // (1, x) of the first cohort.
+    NEWMAT::Matrix mDesign;
+    NEWMAT::Matrix mFirstResponse;
+    NEWMAT::ColumnVector vFirstWeights;
+    NEWMAT::Matrix mFirstStdErrors;
+    NEWMAT::Matrix mSecondResponse;
+    NEWMAT::ColumnVector vSecondWeights;
+    NEWMAT::Matrix mSecondStdErrors;
+
+    // Whether a pair is installed: at least one row per cohort, and as
+    // many in every matrix.
+    bool IsInstalled() const;
+  };
+  PairData pair;
+
+  // The fit in hand: the stacked pair, or one cohort alone (LoadFit,
+  // FindGridPointsComp, PermuteComp).
+  struct FitData {
+    // Observations n and the column c of the independent values.
+    int16_t iNumObs = 0;
+    int16_t iXColumn = 2;
+    // Base design X0 (n x c), responses Y (n x D: column 1 observed, then
+    // the permuted data sets) and standard errors Z (n x 1).
+    NEWMAT::Matrix mDesign;
+    NEWMAT::Matrix mResponses;
+    NEWMAT::Matrix mStdErrors;
+    // Candidate kinkmarks, their indices and the hinge design H.
+    NEWMAT::ColumnVector vGridValues;
+    NEWMAT::ColumnVector vGridIndices;
+    NEWMAT::Matrix mHingeDesign;
+    // Whether the calculator holds the weighting and cross products of H.
+    bool bCrossProducts = false;
+  };
+  FitData fit;
 
   // 1: the full shuffle of the selection tests; 2: the pair swap of the
   // comparison test.
   int iShuffleMode = 1;
   // Number of comparisons of the pass.
   int iNumComparisons = 0;
-  // Observations per cohort of the pair being compared.
-  int16_t iCompGroupObs = 0;
 };
 
 #endif  // KM_ENGINE_KMPAIRWISECOMPARISON_H

@@ -63,11 +63,11 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
-    const int n = calc_.iNumObs;
-    const int c = calc_.iXColumn;
-    if (calc_.pDataX == nullptr || calc_.pDataY == nullptr ||
-        calc_.pDataAux == nullptr || calc_.pDataX->Nrows() < n ||
-        calc_.pDataY->Nrows() < n || calc_.pDataAux->Nrows() < n) {
+    const int n = fit.iNumObs;
+    const int c = fit.iXColumn;
+    if (fit.mDesign.Nrows() < n || fit.mDesign.Ncols() < c ||
+        fit.mResponses.Nrows() < n || fit.mResponses.Ncols() < 1 ||
+        fit.mStdErrors.Nrows() < n) {
       GenerateKmException(
           "The comparison's observations must be loaded before its "
           "residuals are formed.",
@@ -81,7 +81,8 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
           kSource, static_cast<int>(k), n);
     }
     WithMatrixErrorsAsKm(kSource, [&] {
-      const Matrix& X0 = *calc_.pDataX;
+      const Matrix& X0 = fit.mDesign;
+      const Matrix& Y = fit.mResponses;
       const double dFirstX = X0(1, c);
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ColumnVector e(n);
@@ -93,15 +94,15 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
         kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);
         for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
           const double x = X0(r, c);
-          const double z = (*calc_.pDataAux)(r, 1);
+          const double z = fit.mStdErrors(r, 1);
           mFits(k + 1, r) =
               walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
                 cells.insert(cells.end(),
                              {dBreak + iShift, kMissing, scale(dValue), z});
               });
-          e(r) = (*calc_.pDataY)(r, 1) - mFits(k + 1, r);
-          cells.insert(cells.end(), {x + iShift, scale((*calc_.pDataY)(r, 1)),
-                                     scale(mFits(k + 1, r)), z});
+          e(r) = Y(r, 1) - mFits(k + 1, r);
+          cells.insert(cells.end(),
+                       {x + iShift, scale(Y(r, 1)), scale(mFits(k + 1, r)), z});
         }
       }
       WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
@@ -128,9 +129,9 @@ double kmPairwiseComparison::FTestComp(
           iNeeded);
     }
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
-      const int16_t p0 = static_cast<int16_t>(calc_.iXColumn + 2 * k0);
-      const int16_t p1 = static_cast<int16_t>(calc_.iXColumn + 2 * k1);
-      const int iDf2 = calc_.iNumObs - p1;
+      const int16_t p0 = static_cast<int16_t>(fit.iXColumn + 2 * k0);
+      const int16_t p1 = static_cast<int16_t>(fit.iXColumn + 2 * k1);
+      const int iDf2 = fit.iNumObs - p1;
       const int iDf1 = p1 - p0;
       const double dF =
           calc_.RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
@@ -155,12 +156,12 @@ double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
                                            kmTable& model) {
   constexpr const char* kSource = "kmCalculator::KinkMkSEsComp()";
   return WithCallPath("KinkMkSEsComp()", kClassName, [&]() -> double {
-    const int n = calc_.iNumObs;
-    const int c = calc_.iXColumn;
+    const int n = fit.iNumObs;
+    const int c = fit.iXColumn;
     const int p = c + 2 * k;
     const int q = c + 3 * k;
-    if (k < 0 || c < 2 || calc_.pX0 == nullptr || calc_.pX0->Nrows() < n ||
-        calc_.pX0->Ncols() < c || vKinkmarks.Nrows() < k) {
+    if (k < 0 || c < 2 || fit.mDesign.Nrows() < n || fit.mDesign.Ncols() < c ||
+        vKinkmarks.Nrows() < k) {
       GenerateKmExceptionF(
           "The comparison design or the %d kinkmarks of the model are not "
           "available.",
@@ -183,7 +184,7 @@ double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
       Zd = 0.0;
       const int iPerGroup = n / (c - 1);
       for (int i = 1; i <= n; ++i) {
-        const double x = (*calc_.pX0)(i, c);
+        const double x = fit.mDesign(i, c);
         // Segment j: x <= kinkmark 1, kinkmark j-1 < x <= kinkmark j, or
         // x > kinkmark k.
         int j = 1;

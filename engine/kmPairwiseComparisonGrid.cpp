@@ -1,4 +1,4 @@
-// kmPairwiseComparison: Shuffle2, FindGridPointsComp, PermuteComp,
+// kmPairwiseComparison: LoadFit, Shuffle2, FindGridPointsComp, PermuteComp,
 // GridSearchComp.
 //
 // The candidate grid, permuted data sets and grid search of a comparison of
@@ -10,8 +10,8 @@
 //
 // Two cohorts of m observations on the same independent values are
 // stacked into one data set of n = 2m rows (first cohort first) with the
-// base design X0 = *pDataX of c = iXColumn columns: coincident (one curve,
-// c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
+// base design X0 = fit.mDesign of c = fit.iXColumn columns: coincident (one
+// curve, c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
 // c = 3): (1, 0, x) for the first cohort, (0, 1, x) for the second. The
 // coefficient vector B of a k-kinkmark comparison fit has c + 3k entries:
 // B(1..c-1) the intercepts of segment 1 (per cohort when parallel),
@@ -61,31 +61,37 @@ constexpr const char* kClassName = "kmCalculator";
 using km_grid::Cancelled;
 using km_grid::kMaxKinkmarks;
 
-// Grows *pVector (created when null) to at least iSize entries, keeping
-// what it holds.
-void EnsureLength(std::unique_ptr<ColumnVector>& pVector, int iSize) {
-  if (pVector == nullptr) pVector = std::make_unique<ColumnVector>(0);
-  if (pVector->Nrows() >= iSize) return;
-  ColumnVector vGrown(iSize);
-  vGrown = 0.0;
-  for (int i = 1; i <= pVector->Nrows(); ++i) vGrown(i) = (*pVector)(i);
-  *pVector = vGrown;
-}
-
-// The model framework's settings for a comparison search of k kinkmarks.
-KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k,
-                                  double dJumpLocation) {
-  KMRegModelSettings settings =
-      FrameworkSearchSettings(session, D, k, dJumpLocation);
+// The model framework's settings for a comparison search of k kinkmarks:
+// a comparison has no jump.
+KMRegModelSettings SearchSettings(const kmSession& session, int D, uint16_t k) {
+  KMRegModelSettings settings = FrameworkSearchSettings(session, D, k, 0.0);
   settings.jump = 0;
   return settings;
 }
 
 }  // namespace
 
+void kmPairwiseComparison::LoadFit(const Matrix& mDesign, int16_t iXColumn,
+                                   const Matrix& mResponses,
+                                   const ColumnVector& vWeightInput,
+                                   const Matrix& mStdErrors) {
+  WithCallPath("LoadFit()", kClassName, [&] {
+    WithMatrixErrorsAsKm("kmCalculator::LoadFit()", [&] {
+      fit.iNumObs = static_cast<int16_t>(mDesign.Nrows());
+      fit.iXColumn = iXColumn;
+      fit.mDesign = mDesign;
+      fit.mResponses = mResponses;
+      fit.mStdErrors = mStdErrors;
+      fit.bCrossProducts = false;
+      calc_.LoadObservations(mDesign, iXColumn, mResponses, vWeightInput,
+                             mStdErrors);
+    });
+  });
+}
+
 void kmPairwiseComparison::Shuffle2(ColumnVector& v) {
   WithCallPath("Shuffle2()", kClassName, [&] {
-    const int16_t n = calc_.iNumObs;
+    const int16_t n = fit.iNumObs;
     if (v.Nrows() < n) {
       GenerateKmExceptionF(
           "The vector to shuffle has %d elements; %d are needed.",
@@ -108,11 +114,11 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
                                                   uint16_t iGridPointsBetween) {
   constexpr const char* kSource = "kmCalculator::FindGridPointsComp()";
   return WithCallPath("FindGridPointsComp()", kClassName, [&]() -> uint16_t {
-    const int n = calc_.iNumObs;
-    const int m = iCompGroupObs;
-    const int c = calc_.iXColumn;
-    if (calc_.pDataX == nullptr || c < 1 || calc_.pDataX->Ncols() < c ||
-        calc_.pDataX->Nrows() < n || m < 0 || m > n) {
+    const int n = fit.iNumObs;
+    const int m = pair.iObsPerCohort;
+    const int c = fit.iXColumn;
+    if (c < 1 || fit.mDesign.Ncols() < c || fit.mDesign.Nrows() < n || m < 0 ||
+        m > n) {
       GenerateKmExceptionF(
           "The comparison design is not loaded for %d observations of %d "
           "per cohort.",
@@ -126,7 +132,7 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
     return WithMatrixErrorsAsKm(kSource, [&]() -> uint16_t {
       const int a = iMinObsEnd;
       const int g = iGridPointsBetween;
-      const ColumnVector x = calc_.pDataX->Column(c);
+      const ColumnVector x = fit.mDesign.Column(c);
       // Count first, so that the grid vectors are sized once.
       long lCount = 0;
       for (int i = a; i <= m - a; ++i) lCount += (i == a) ? g : g + 1;
@@ -138,8 +144,11 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
             kSource, lCount);
       }
       const int G = static_cast<int>(lCount);
-      EnsureLength(calc_.pGridValues, G);
-      EnsureLength(calc_.pGridAux, G);
+      fit.bCrossProducts = false;
+      ColumnVector& vValues = fit.vGridValues;
+      ColumnVector& vIndices = fit.vGridIndices;
+      vValues.ReSize(G);
+      vIndices.ReSize(G);
       int K = 0;
       int16_t idx = 0;
       for (int i = a; i <= m - a; ++i) {
@@ -153,21 +162,21 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
         }
         for (int j = jFirst; j <= g; ++j) {
           ++K;
-          (*calc_.pGridValues)(K) = x(i) + j * dStep;
-          (*calc_.pGridAux)(K) = idx;
+          vValues(K) = x(i) + j * dStep;
+          vIndices(K) = idx;
         }
       }
-      if (calc_.pX0 == nullptr) calc_.pX0 = std::make_unique<Matrix>();
-      Matrix& H = *calc_.pX0;
+      Matrix& H = fit.mHingeDesign;
       H.ReSize(n, c + K);
-      H.SubMatrix(1, n, 1, c) = calc_.pDataX->SubMatrix(1, n, 1, c);
+      H.SubMatrix(1, n, 1, c) = fit.mDesign.SubMatrix(1, n, 1, c);
       for (int p = 1; p <= K; ++p) {
-        const double dValue = (*calc_.pGridValues)(p);
+        const double dValue = vValues(p);
         for (int r = 1; r <= n; ++r) {
           const double d = x(r) - dValue;
           H(r, c + p) = d > 0.0 ? d : 0.0;
         }
       }
+      calc_.LoadCandidateGrid(vValues, vIndices, H);
       return static_cast<uint16_t>(K);
     });
   });
@@ -180,9 +189,9 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
   constexpr const char* kSource = "kmCalculator::PermuteComp()";
   WithCallPath("PermuteComp()", kClassName, [&] {
     const int iMode = calc_.GetCalcSession()->GetInt(kmOptAutocorrErrors);
-    const int n = calc_.iNumObs;
+    const int n = fit.iNumObs;
     const int D = iNumDataSets;
-    if (calc_.pDataY == nullptr || D < 1) {
+    if (fit.mResponses.Nrows() < n || fit.mResponses.Ncols() < 1 || D < 1) {
       GenerateKmExceptionF(
           "The comparison needs its response and at least one data set (%d "
           "was asked).",
@@ -215,12 +224,13 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
           }
         }
       }
-      const ColumnVector vObserved = calc_.pDataY->SubMatrix(1, n, 1, 1);
+      const ColumnVector vObserved = fit.mResponses.SubMatrix(1, n, 1, 1);
       if (D > 1) {
-        *calc_.pDataY = vObserved | P;
+        fit.mResponses = vObserved | P;
       } else {
-        *calc_.pDataY = vObserved;
+        fit.mResponses = vObserved;
       }
+      calc_.LoadResponses(fit.mResponses);
     });
   });
 }
@@ -233,20 +243,19 @@ void kmPairwiseComparison::GridSearchComp(
   WithCallPath("GridSearchComp()", kClassName, [&] {
     const int D = iNumDataSets;
     const int G = iNumGridPoints;
-    const int c = calc_.iXColumn;
-    const int n = calc_.iNumObs;
+    const int c = fit.iXColumn;
+    const int n = fit.iNumObs;
     if (D < 1 || k > kMaxKinkmarks) {
       GenerateKmExceptionF(
           "The comparison search needs at least one data set and at most %d "
           "kinkmarks (%d data sets, %d kinkmarks were asked).",
           kSource, static_cast<int>(kMaxKinkmarks), D, static_cast<int>(k));
     }
-    if (G < 0 || calc_.pXWX == nullptr || calc_.pX0 == nullptr ||
-        calc_.pX0->Nrows() != n || calc_.pX0->Ncols() < c + G ||
-        calc_.pGridValues == nullptr || calc_.pGridValues->Nrows() < G ||
-        calc_.pGridAux == nullptr || calc_.pGridAux->Nrows() < G ||
-        calc_.pDataX == nullptr || calc_.pDataX->Ncols() < c ||
-        calc_.pDataY == nullptr || calc_.pDataY->Ncols() < D) {
+    const Matrix& H = fit.mHingeDesign;
+    if (G < 0 || !fit.bCrossProducts || H.Nrows() != n || H.Ncols() < c + G ||
+        fit.vGridValues.Nrows() < G || fit.vGridIndices.Nrows() < G ||
+        fit.mDesign.Nrows() != n || fit.mDesign.Ncols() < c ||
+        fit.mResponses.Ncols() < D) {
       GenerateKmExceptionF(
           "The comparison grid, its cross products or the data are not "
           "prepared for %d candidates and %d data sets.",
@@ -275,17 +284,15 @@ void kmPairwiseComparison::GridSearchComp(
         }
       }
 
-      const int N = calc_.pDataX->Nrows();
       OneDimensionArray<ColumnVector> groups;
       groups.SetSize(2);
-      groups[0] = calc_.pDataX->SubMatrix(1, N / 2, c, c);
-      groups[1] = calc_.pDataX->SubMatrix(N / 2 + 1, N, c, c);
+      groups[0] = fit.mDesign.SubMatrix(1, n / 2, c, c);
+      groups[1] = fit.mDesign.SubMatrix(n / 2 + 1, n, c, c);
       KmNullProgress nullProgress;
       OneDimensionArray<KinkMKFitResult> results;
-      calc_.SearchThroughFramework(
-          D, k, iNumGridPoints, c,
-          SearchSettings(*pSession, D, k, calc_.dJumpLocation), groups, results,
-          &nullProgress);
+      calc_.SearchThroughFramework(D, k, iNumGridPoints, c,
+                                   SearchSettings(*pSession, D, k), groups,
+                                   results, &nullProgress);
       for (int d = 1; d <= D && d <= results.GetSize(); ++d) {
         vSumSq(d) = results[d - 1].sse;
       }
@@ -297,7 +304,7 @@ void kmPairwiseComparison::GridSearchComp(
       if (!(first.sse < kNoFit)) return;
       mGridResult = first.profile;
       const ColumnVector e = first.beta;
-      calc_.mWork << first.xtwx;
+      calc_.SetModelCrossProducts(first.xtwx);
       if (Cancelled(pProgress)) return;
       vKinkmarks = first.tau;
       for (int i = 1; i <= c - 1; ++i) vCoefs(i) = e(i);

@@ -1,6 +1,6 @@
-// kmPairwiseComparison: the constructor, SetTwoGroupMatrices,
-// AddBadComparison and TwoGroupComp, the pass over every pair of the
-// results file's comparison list.
+// kmPairwiseComparison: the constructor, PairData::IsInstalled,
+// SetTwoGroupMatrices, AddBadComparison and TwoGroupComp, the pass over
+// every pair of the results file's comparison list.
 //
 // A pair is fitted only when both cohorts are good and have the same
 // observation count and independent values: the stacked design uses one
@@ -54,12 +54,6 @@ constexpr const char* kUserWeights =
     "matrix.";
 constexpr const char* kCancelledPair = "The comparison was cancelled.";
 
-// Replaces *p (created when null) by value.
-template <typename T>
-void Put(std::unique_ptr<T>& p, const T& value) {
-  p = std::make_unique<T>(value);
-}
-
 // The number of rows a cohort filled in its design: the reader writes 1.0
 // into column 1 of every row it stores and leaves the others 0.
 int FilledRows(const Matrix& mDesign) {
@@ -72,16 +66,17 @@ bool SameX(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
 }
 
-// Installs the pair (a, b) of source's cohort data in target: the first
-// cohort's design as the data matrix, both cohorts' responses, weights and
-// standard errors (the second cohort's cut or padded with 0 to m rows) in
-// the work members, and m as the observation count.
+// Installs the pair (a, b) of source's cohort data as target's pair in
+// hand: the first cohort's design, both cohorts' responses, weights and
+// standard errors (the second cohort's cut or padded with 0 to m rows),
+// and m as the observation count per cohort.
 void InstallPair(kmPairwiseComparison& target,
                  const kmPairwiseComparison& source, int a, int b, int m) {
-  Put(target.calc_.pDataX, Matrix(source.ppGroupX[a]->SubMatrix(1, m, 1, 2)));
-  Put(target.pWork2, Matrix(source.ppGroupY[a]->SubMatrix(1, m, 1, 1)));
-  Put(target.pWork5, Matrix(source.ppGroupAux[a]->SubMatrix(1, m, 1, 1)));
-  Put(target.pWork1, ColumnVector(source.ppGroupWeights[a]->Rows(1, m)));
+  kmPairwiseComparison::PairData& pair = target.pair;
+  pair.mDesign = source.ppGroupX[a]->SubMatrix(1, m, 1, 2);
+  pair.mFirstResponse = source.ppGroupY[a]->SubMatrix(1, m, 1, 1);
+  pair.mFirstStdErrors = source.ppGroupAux[a]->SubMatrix(1, m, 1, 1);
+  pair.vFirstWeights = source.ppGroupWeights[a]->Rows(1, m);
   const int mb = std::min(m, source.ppGroupY[b]->Nrows());
   Matrix yb(m, 1), sb(m, 1);
   ColumnVector wb(m);
@@ -93,12 +88,10 @@ void InstallPair(kmPairwiseComparison& target,
     sb.SubMatrix(1, mb, 1, 1) = source.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
     wb.Rows(1, mb) = source.ppGroupWeights[b]->Rows(1, mb);
   }
-  Put(target.pWork4, yb);
-  Put(target.pWork6, sb);
-  Put(target.pWork3, wb);
-  target.calc_.iNumObs = static_cast<int16_t>(m);
-  target.iCompGroupObs = static_cast<int16_t>(m);
-  target.calc_.iXColumn = 2;
+  pair.mSecondResponse = yb;
+  pair.mSecondStdErrors = sb;
+  pair.vSecondWeights = wb;
+  pair.iObsPerCohort = static_cast<int16_t>(m);
 }
 
 // One pair of the list and whether it can be fitted.
@@ -112,7 +105,7 @@ struct Pair {
   int K0 = 0;
 };
 
-Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
+Pair Plan(const kmPairwiseComparison& cmp, const kmSession& session,
           const kmCombos& combos, int c, const KmVector<bool>& vGood,
           const ColumnVector& vFinalModels) {
   Pair p;
@@ -120,11 +113,11 @@ Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
   p.a = pair[0];
   p.b = pair[1];
   auto has = [&](int i) {
-    return i >= 0 && i < calc.iNumGroups && calc.ppGroupX[i] != nullptr &&
-           calc.ppGroupY[i] != nullptr && calc.ppGroupAux[i] != nullptr &&
-           calc.ppGroupWeights[i] != nullptr;
+    return i >= 0 && i < cmp.iNumGroups && cmp.ppGroupX[i] != nullptr &&
+           cmp.ppGroupY[i] != nullptr && cmp.ppGroupAux[i] != nullptr &&
+           cmp.ppGroupWeights[i] != nullptr;
   };
-  if (has(p.a)) p.m = FilledRows(*calc.ppGroupX[p.a]);
+  if (has(p.a)) p.m = FilledRows(*cmp.ppGroupX[p.a]);
   auto good = [&](int i) {
     return has(i) && static_cast<size_t>(i) < vGood.size() && vGood[i];
   };
@@ -133,8 +126,8 @@ Pair Plan(const kmPairwiseComparison& calc, const kmSession& session,
     if (!has(p.b)) p.m = 0;
     return p;
   }
-  const Matrix& Xa = *calc.ppGroupX[p.a];
-  const Matrix& Xb = *calc.ppGroupX[p.b];
+  const Matrix& Xa = *cmp.ppGroupX[p.a];
+  const Matrix& Xb = *cmp.ppGroupX[p.b];
   bool bSame = FilledRows(Xb) == p.m && p.m >= 2;
   for (int r = 1; bSame && r <= p.m; ++r) bSame = SameX(Xa(r, 2), Xb(r, 2));
   if (!bSame) {
@@ -167,7 +160,7 @@ class PairProgress : public KmNullProgress {
 
 // Fits the good pairs of plans on a pool of iWorkers threads started by
 // the returned thread; each record goes to records as it is finished.
-std::thread StartPairPool(const kmPairwiseComparison& calc,
+std::thread StartPairPool(const kmPairwiseComparison& cmp,
                           const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
@@ -176,7 +169,7 @@ std::thread StartPairPool(const kmPairwiseComparison& calc,
   auto pPool = std::make_shared<thread_pool>();
   for (size_t c = 0; c < plans.size(); ++c) {
     if (plans[c].sProblem != nullptr) continue;
-    pPool->submit([&calc, &plans, pTracker, pAbandoned, &records, c] {
+    pPool->submit([&cmp, &plans, pTracker, pAbandoned, &records, c] {
       try {
         // A pair cancelled before its fit is done without a record.
         std::unique_ptr<kmCalcData> pRecord;
@@ -185,10 +178,10 @@ std::thread StartPairPool(const kmPairwiseComparison& calc,
           pRecord = std::make_unique<kmCalcData>();
           const Pair& p = plans[c];
           // Each pair has a calculator and a comparison of its own.
-          kmCalculator workerCalc(nullptr, calc.calc_.pCalcHandler);
+          kmCalculator workerCalc(nullptr, cmp.calc_.GetCalcHandler());
           kmPairwiseComparison worker(workerCalc);
           WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
-            InstallPair(worker, calc, p.a, p.b, p.m);
+            InstallPair(worker, cmp, p.a, p.b, p.m);
           });
           worker.CompMod(pRecord.get(), &progress, p.K0);
         }
@@ -225,6 +218,14 @@ std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
 
 kmPairwiseComparison::kmPairwiseComparison(kmCalculator& calc) : calc_(calc) {}
 
+bool kmPairwiseComparison::PairData::IsInstalled() const {
+  const int m = iObsPerCohort;
+  return m >= 1 && mDesign.Nrows() >= m && mFirstResponse.Nrows() >= m &&
+         vFirstWeights.Nrows() >= m && mFirstStdErrors.Nrows() >= m &&
+         mSecondResponse.Nrows() >= m && vSecondWeights.Nrows() >= m &&
+         mSecondStdErrors.Nrows() >= m;
+}
+
 void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
                                                int iGroupValueIn, Matrix** ppX,
                                                Matrix** ppY,
@@ -259,22 +260,22 @@ void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
     if (pCalcData == nullptr) {
       GenerateKmException("No result record was given.", kClassName);
     }
-    if (calc_.pDataX == nullptr || pWork2 == nullptr || pWork4 == nullptr ||
-        pWork5 == nullptr || pWork6 == nullptr) {
+    const int n = pair.iObsPerCohort;
+    if (!pair.IsInstalled()) {
       GenerateKmException(
           "The comparison's observations must be loaded before a "
           "placeholder record is built.",
           kClassName);
     }
-    const int n = calc_.iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::AddBadComparison()", [&] {
       // Both groups' rows are kept: the record is the only place the
       // report can show the data of a comparison it could not compute.
       Matrix mRows(2 * n, 4);
-      kmCalculator::FillPlaceholderRows(mRows, 1, n, *calc_.pDataX, *pWork2,
-                                        *pWork5);
-      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, *calc_.pDataX, *pWork4,
-                                        *pWork6);
+      kmCalculator::FillPlaceholderRows(
+          mRows, 1, n, pair.mDesign, pair.mFirstResponse, pair.mFirstStdErrors);
+      kmCalculator::FillPlaceholderRows(mRows, n + 1, n, pair.mDesign,
+                                        pair.mSecondResponse,
+                                        pair.mSecondStdErrors);
       kmTable table;
       table.SetNObs(static_cast<int16_t>(n));
       table.SetData(mRows);
@@ -297,7 +298,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
       GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
     }
     kmSession* pSession = calc_.GetCalcSession();
-    const kmCombos combos = *calc_.pCalcHandler->GetCombos();
+    const kmCombos combos = *calc_.GetCalcHandler()->GetCombos();
     iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
     pSub->SetPosition(0);
@@ -315,7 +316,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
       try {
         for (int c = 0; c < iNumComparisons; ++c) {
           const Pair& p = plans[c];
-          kmCalcData& record = calc_.pCalcHandler->GetCurrentCalcData();
+          kmCalcData& record = calc_.GetCalcHandler()->GetCurrentCalcData();
           bool bFitted = false;
           if (p.sProblem == nullptr) {
             KmString sText("Processing comparison between By-group ");
@@ -348,7 +349,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
           record.SetCohortLabel(
               combos.GetCohortLabelEachLevel(p.a, p.b, pSession));
           record.bComparison = true;
-          calc_.pCalcHandler->WriteComparisonCalcData();
+          calc_.GetCalcHandler()->WriteComparisonCalcData();
           pTracker->SetPosition((G + 1 + c) * 1000);
         }
       } catch (...) {

@@ -34,9 +34,10 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
   auto pSession = SessionWithCounts({5}, 0);
   pSession->SetInt(kmOptAutocorrErrors, 2);
   kmCalculator calc(pSession.get());
-  ASSERT_NE(calc.pCalcHandler, nullptr);
+  ASSERT_NE(calc.GetCalcHandler(), nullptr);
   EXPECT_EQ(calc.GetCalcSession()->GetInt(kmOptAutocorrErrors), 2);
-  EXPECT_NE(calc.pStatClass, nullptr);
+  // The distribution object answers.
+  EXPECT_GT(calc.FPValue(2.0, 1, 10), 0.0);
   ASSERT_NE(calc.pRandom, nullptr);
   EXPECT_EQ(calc.pRandom->mti, 625);  // unseeded until the driver seeds it
   EXPECT_EQ(calc.iNumObs, 0);
@@ -55,9 +56,9 @@ TEST(KmCalculatorLifetime, SetupRefusesNullSession) {
   // A failed Setup keeps the handler the calculator already had.
   auto pSession = SessionWithCounts({5}, 0);
   kmCalculator calc(pSession.get());
-  kmCalcHandler* pBefore = calc.pCalcHandler;
+  kmCalcHandler* pBefore = calc.GetCalcHandler();
   EXPECT_THROW(calc.Setup(nullptr), KmException);
-  EXPECT_EQ(calc.pCalcHandler, pBefore);
+  EXPECT_EQ(calc.GetCalcHandler(), pBefore);
 }
 
 TEST(KmCalculatorLifetime, JobConstructorBorrowsTheHandler) {
@@ -65,7 +66,7 @@ TEST(KmCalculatorLifetime, JobConstructorBorrowsTheHandler) {
   kmCalcHandler handler(pSession.get());
   {
     kmCalculator calc(nullptr, &handler);
-    EXPECT_EQ(calc.pCalcHandler, &handler);
+    EXPECT_EQ(calc.GetCalcHandler(), &handler);
   }
   // The handler outlives the calculator and is still usable.
   EXPECT_NE(handler.GetSession(), nullptr);

@@ -103,13 +103,18 @@ TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
   const double kY2[kN] = {9, 8, 7, 6};
   const double kSE2[kN] = {0.9, 0.8, 0.7, 0.6};
   kmPairwiseComparison comparison(*calc_);
-  comparison.pWork2 = std::make_unique<Matrix>(*calc_->pDataY);
-  comparison.pWork5 = std::make_unique<Matrix>(*calc_->pDataAux);
-  comparison.pWork4 = std::make_unique<Matrix>(kN, 1);
-  comparison.pWork6 = std::make_unique<Matrix>(kN, 1);
+  kmPairwiseComparison::PairData& pair = comparison.pair;
+  pair.iObsPerCohort = kN;
+  pair.mDesign = *calc_->pDataX;
+  pair.mFirstResponse = *calc_->pDataY;
+  pair.mFirstStdErrors = *calc_->pDataAux;
+  pair.vFirstWeights = *calc_->pDataWeightInput;
+  pair.vSecondWeights = *calc_->pDataWeightInput;
+  pair.mSecondResponse.ReSize(kN, 1);
+  pair.mSecondStdErrors.ReSize(kN, 1);
   for (int i = 1; i <= kN; ++i) {
-    (*comparison.pWork4)(i, 1) = kY2[i - 1];
-    (*comparison.pWork6)(i, 1) = kSE2[i - 1];
+    pair.mSecondResponse(i, 1) = kY2[i - 1];
+    pair.mSecondStdErrors(i, 1) = kSE2[i - 1];
   }
   kmCalcData record;
   comparison.AddBadComparison(&record);

@@ -95,7 +95,7 @@ class ComparisonRun {
     calc_ = std::make_unique<kmCalculator>(&session_);
     comparison_ = std::make_unique<kmPairwiseComparison>(*calc_);
     sPath_ = dir_.File("pairs.kmo");
-    kmCalcHandler& h = *calc_->pCalcHandler;
+    kmCalcHandler& h = *calc_->GetCalcHandler();
     km_results_test::PrepareWriter(h, sPath_, iNumByVars);
     nCohorts_ = km_results_test::NumCohorts(iNumByVars);
     const kmCalcData record = km_results_test::MakeRecord(0);
@@ -141,7 +141,7 @@ class ComparisonRun {
     KmVector<bool> vFlags(vGood.begin(), vGood.end());
     comparison_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal,
                               vFlags);
-    kmCalcHandler& h = *calc_->pCalcHandler;
+    kmCalcHandler& h = *calc_->GetCalcHandler();
     h.WriteOffsets();
     h.WriteNumericData();
     h.CloseOutFile();
@@ -212,6 +212,19 @@ struct BareCalc {
   std::unique_ptr<kmPairwiseComparison> comparison;
 };
 
+// Makes design X (responses 0, weights 1, standard errors 0.1) the fit in
+// hand of cmp, with the independent values in column c.
+void LoadDesign(kmPairwiseComparison& cmp, const Matrix& X, int c = 2,
+                const Matrix* pY = nullptr) {
+  const int n = X.Nrows();
+  Matrix Y(n, 1), Z(n, 1);
+  Y = 0.0;
+  Z = 0.1;
+  ColumnVector w(n);
+  w = 1.0;
+  cmp.LoadFit(X, static_cast<int16_t>(c), pY != nullptr ? *pY : Y, w, Z);
+}
+
 TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   struct Case {
     int g;
@@ -234,42 +247,66 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
       X(r, 2) = x;
       x += r;
     }
-    k.pDataX = std::make_unique<Matrix>(X);
-    k.iNumObs = 10;
-    cmp.iCompGroupObs = 10;
-    k.iXColumn = 2;
+    LoadDesign(cmp, X);
+    cmp.pair.iObsPerCohort = 10;
     const int G = cmp.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
     EXPECT_EQ(G, c.iExpectedG);
+    const kmPairwiseComparison::FitData& fit = cmp.fit;
     for (size_t i = 0; i < c.firstValues.size(); ++i) {
-      EXPECT_DOUBLE_EQ((*k.pGridValues)(i + 1), c.firstValues[i]) << i;
-      EXPECT_EQ((*k.pGridAux)(i + 1), c.firstIndices[i]) << i;
+      EXPECT_DOUBLE_EQ(fit.vGridValues(i + 1), c.firstValues[i]) << i;
+      EXPECT_EQ(fit.vGridIndices(i + 1), c.firstIndices[i]) << i;
     }
     if (c.g == 0) {
-      EXPECT_EQ((*k.pGridAux)(6), 9);
+      EXPECT_EQ(fit.vGridIndices(6), 9);
     }
-    ASSERT_EQ(k.pX0->Ncols(), 2 + G);
+    ASSERT_EQ(fit.mHingeDesign.Ncols(), 2 + G);
     // Hinge of the first candidate at every row: max(0, x - value).
     for (int r = 1; r <= 10; ++r) {
-      EXPECT_DOUBLE_EQ((*k.pX0)(r, 3),
-                       std::max(0.0, X(r, 2) - (*k.pGridValues)(1)));
+      EXPECT_DOUBLE_EQ(fit.mHingeDesign(r, 3),
+                       std::max(0.0, X(r, 2) - fit.vGridValues(1)));
     }
+    // The calculator's searches get the same design.
+    EXPECT_TRUE(*k.pX0 == fit.mHingeDesign);
   }
   // Fewer than 2a observations: no candidate and H = X0.
   BareCalc b;
-  b.calc->pDataX = std::make_unique<Matrix>(3, 2);
-  *b.calc->pDataX = 1.0;
-  b.calc->iNumObs = 3;
-  b.Cmp().iCompGroupObs = 3;
+  Matrix X(3, 2);
+  X = 1.0;
+  LoadDesign(b.Cmp(), X);
+  b.Cmp().pair.iObsPerCohort = 3;
   EXPECT_EQ(b.Cmp().FindGridPointsComp(2, 2, 0), 0);
   EXPECT_EQ(b.calc->pX0->Ncols(), 2);
+}
+
+// A search runs on the calculator's cross products of the current design:
+// before they are formed for it, the search is refused.
+TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
+  BareCalc b;
+  Matrix X(8, 2);
+  for (int r = 1; r <= 8; ++r) {
+    X(r, 1) = 1.0;
+    X(r, 2) = r;
+  }
+  LoadDesign(b.Cmp(), X);
+  b.Cmp().pair.iObsPerCohort = 4;
+  const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
+  ColumnVector vKinkmarks, vCoefs, vSumSq(1);
+  Matrix mGrid;
+  const KmException e = km_test::CatchKmException([&] {
+    b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
+                           static_cast<int16_t>(G), mGrid, nullptr);
+  });
+  EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
+            std::string::npos);
+  EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
 }
 
 TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   for (int n : {20, 21}) {
     SCOPED_TRACE(n);
     BareCalc b;
-    b.calc->iNumObs = static_cast<int16_t>(n);
-    b.calc->pRandom->sgenrand(7160);
+    b.Cmp().fit.iNumObs = static_cast<int16_t>(n);
+    b.calc->SeedGenerator(7160);
     ColumnVector v(n);
     for (int i = 1; i <= n; ++i) v(i) = i;
     b.Cmp().Shuffle2(v);
@@ -328,11 +365,9 @@ TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
         X0(r, c) = X0(t.m + r, c) = r - 1;
         Y(r, 1) = Y(t.m + r, 1) = r;
       }
-      calc.pDataX = std::make_unique<Matrix>(X0);
-      calc.pDataY = std::make_unique<Matrix>(Y);
-      calc.pDataAux = std::make_unique<Matrix>(Z);
-      calc.iNumObs = static_cast<int16_t>(n);
-      calc.iXColumn = static_cast<int16_t>(c);
+      ColumnVector w(n);
+      w = 1.0;
+      cmp.LoadFit(X0, static_cast<int16_t>(c), Y, w, Z);
       // B: first intercept (and the second cohort's), the other segments'
       // intercepts, the slopes, the slope changes.
       std::vector<double> vB = {t.a};
@@ -371,8 +406,8 @@ TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
 
 TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   BareCalc b;
-  b.calc->iNumObs = 20;
-  b.calc->iXColumn = 2;
+  b.Cmp().fit.iNumObs = 20;
+  b.Cmp().fit.iXColumn = 2;
   ColumnVector s0(4), s1(4);
   s0 << 10.0 << 10.0 << 10.0 << 10.0;
   s1 << 5.0 << 9.0 << 4.0 << 5.0;
@@ -405,17 +440,17 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
                       {std::nextafter(10.2, 20.0), 1.0},
                       {10.1, 0.5}};
   BareCalc b;
-  b.calc->iXColumn = 2;
+  b.Cmp().fit.iXColumn = 2;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.dS0);
     ColumnVector s0(2), s1(2);
     s0 << 10.2 << row.dS0;
     s1 << 10.0 << 10.0;
     kmFTest comp(1, 2);
-    b.calc->iNumObs = 7;  // p1 = 6
+    b.Cmp().fit.iNumObs = 7;  // p1 = 6
     EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
     kmFTest cohort(0, 1);
-    b.calc->iNumObs = 5;  // 4 parameters with one kinkmark
+    b.calc->SetNumObservations(5);  // 4 parameters with one kinkmark
     EXPECT_EQ(b.calc->FTest(1, 0, 1, 0.05, 2, s0, s1, cohort), row.dExpected);
   }
 }
@@ -503,21 +538,19 @@ TEST(KinkMkSEsComp, CoincidentDesignMatchesTheSingleCohortRoutine) {
     const int n = 16;
     const Cohort a = Line(8, 2000, 1.0, 0.3, 0.2, 1);
     const Cohort s = Line(8, 2000, 1.2, 0.3, 0.2, 2);
-    calc.pX0 = std::make_unique<Matrix>(n, 2);
-    calc.pDataY = std::make_unique<Matrix>(n, 1);
-    calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
-    *calc.pDataWeightInput = 1.0;
+    Matrix X0(n, 2), Y(n, 1);
     for (int r = 1; r <= 8; ++r) {
-      (*calc.pX0)(r, 1) = (*calc.pX0)(8 + r, 1) = 1.0;
-      (*calc.pX0)(r, 2) = (*calc.pX0)(8 + r, 2) = r - 1;
-      (*calc.pDataY)(r, 1) = a.y[r - 1];
-      (*calc.pDataY)(8 + r, 1) = s.y[r - 1];
+      X0(r, 1) = X0(8 + r, 1) = 1.0;
+      X0(r, 2) = X0(8 + r, 2) = r - 1;
+      Y(r, 1) = a.y[r - 1];
+      Y(8 + r, 1) = s.y[r - 1];
     }
-    calc.iNumObs = n;
-    calc.iXColumn = 2;
+    LoadDesign(cmp, X0, 2, &Y);
+    // The single-cohort routine reads the design of the searches.
+    calc.LoadCandidateGrid(ColumnVector(0), ColumnVector(0), X0);
     Matrix mA, mB;
     calc.WLSWgt(0.0, mA, mB);
-    calc.mWorkA = mA;
+    calc.SetWeightRoot(mA);
     ColumnVector tau(k);
     if (k == 1) tau(1) = 3.5;
     Matrix mComp, mSingle;
@@ -548,22 +581,18 @@ TEST(KinkMkSEsComp, CovarianceDoesNotDependOnTheDataLevel) {
     BareCalc b;
     kmCalculator& calc = *b.calc;
     kmPairwiseComparison cmp(calc);
-    calc.pX0 = std::make_unique<Matrix>(n, 2);
-    calc.pDataY = std::make_unique<Matrix>(n, 1);
-    calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
-    *calc.pDataWeightInput = 1.0;
+    Matrix X0(n, 2), Y(n, 1);
     for (int r = 1; r <= n; ++r) {
       const double x = (r - 1) % m;
-      (*calc.pX0)(r, 1) = 1.0;
-      (*calc.pX0)(r, 2) = x;
-      (*calc.pDataY)(r, 1) =
+      X0(r, 1) = 1.0;
+      X0(r, 2) = x;
+      Y(r, 1) =
           dLevel + 2.0 + 0.5 * x - 0.8 * std::max(0.0, x - 14.5) + e[r - 1];
     }
-    calc.iNumObs = n;
-    calc.iXColumn = 2;
+    LoadDesign(cmp, X0, 2, &Y);
     Matrix mA, mB;
     calc.WLSWgt(0.0, mA, mB);
-    calc.mWorkA = mA;
+    calc.SetWeightRoot(mA);
     ColumnVector tau(1);
     tau(1) = 14.5;
     Matrix mCov;
@@ -605,15 +634,11 @@ TEST(KinkMkSEsComp, ParallelCovarianceIsThatOfTheCohortIntercepts) {
     y(r) = a.y[r - 1];
     y(m + r) = s.y[r - 1];
   }
-  calc.pX0 = std::make_unique<Matrix>(Z);
-  calc.pDataY = std::make_unique<Matrix>(y);
-  calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
-  *calc.pDataWeightInput = 1.0;
-  calc.iNumObs = n;
-  calc.iXColumn = 3;
+  const Matrix Y = y;
+  LoadDesign(cmp, Z, 3, &Y);
   Matrix mA, mB;
   calc.WLSWgt(0.0, mA, mB);
-  calc.mWorkA = mA;
+  calc.SetWeightRoot(mA);
   Matrix mCov;
   kmTable table;
   EXPECT_DOUBLE_EQ(cmp.KinkMkSEsComp(0, ColumnVector(0), mCov, table), n - 3.0);
@@ -788,7 +813,7 @@ TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
   vFinal = 0.0;
   run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
                           KmVector<bool>(6, true));
-  kmCalcHandler& h = *run.Calc().pCalcHandler;
+  kmCalcHandler& h = *run.Calc().GetCalcHandler();
   EXPECT_EQ(h.GetNumComparisonRecords(), 6);
   const kmCalcData& last = h.GetCurrentCalcData();
   EXPECT_FALSE(last.bValid);
@@ -845,7 +870,8 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
   for (int16_t iCores : {1, 4}) {
     runs.push_back(std::make_unique<ComparisonRun>(2, 0, 1, 1, 1, iCores));
     runs.back()->Install(cohorts);
-    for (int d = 0; d < 3 * iCores; ++d) runs.back()->Calc().pRandom->genrand();
+    for (int d = 0; d < 3 * iCores; ++d)
+      runs.back()->Calc().GetRandomIndex(1, 2);
     CancellableProgress tracker;
     runs.back()->Run(std::vector<bool>(6, true), &tracker);
   }
