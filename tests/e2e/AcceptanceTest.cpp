@@ -348,8 +348,9 @@ const Case kCases[] = {
     // Fault: a saved session with the error model "variance-covariance
     // matrix from a file" was fitted unweighted (SSE 0.658) and its summary
     // said "Unknown". The SSE is the generalised least-squares fit at 2010
-    // with the matrix scaled to the log scale, Sigma_ij / (y_i y_j):
-    // t(r) %*% solve(S) %*% r in R.
+    // with the matrix scaled to the log scale, S_ij = Sigma_ij / (y_i y_j),
+    // computed independently by whitening with S's Cholesky factor L:
+    // SSE = |L^-1 (y - X b)|^2, X = (1, x - 2000, (x - 2010)+).
     {"varcov",
      nullptr,
      "run.ini",
