@@ -4,6 +4,7 @@
 #include "data/kmCohortDataManager.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -38,8 +39,10 @@ void kmReadData::Setup(kmSession* pSession) {
                   pSession_->GetInt(kmOptDependentType) == 4;
     pSession_->GetString(kmStrDataFile, sDataFileName_);
     pSession_->GetString(kmStrVarCovarFile, sVarCovFileName_);
-    if (pSession_->GetInt(kmOptHetErrorModel) == 5) {
+    kmRequireAppliedErrorModel(*pSession_);
+    if (pSession_->GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix) {
       LoadVarianceCovarianceMatrix();
+      RequireVarCovMatrix();
     }
   });
 }

@@ -344,13 +344,27 @@ class kmReadData {
   // of blanks is one separator), fields trimmed of blanks, a field that is
   // not read whole as a finite number read as 0.0; then kmOptVarCovarFlagB
   // drops the first field of every row and kmOptVarCovarFlagA the first
-  // row. No test of squareness or symmetry is made.
-  // Throws: KmException "Could not load variance-covariance matrix.  The
+  // row. No test of squareness or symmetry is made (RequireVarCovMatrix).
+  // Throws: an input error naming the file, row and column of a kept field
+  // that is not a number; KmException "Could not load
+  // variance-covariance matrix.  The
   // selected file: <name> does not exist." (source "kmReadData") for a
   // missing file; a KmException naming the file when it cannot be opened;
   // "Variance-covariance matrix file "<name>" is damaged: line <n> holds a
   // NUL byte."; the gzip layer's error for damaged compressed data.
   void LoadVarianceCovarianceMatrix();
+
+  // Refuses the loaded table unless it is a covariance matrix: an input
+  // error naming the file and the reason when it is not square, a variance
+  // (diagonal element) is not above 0, or it is not positive definite,
+  // singular included. Only the upper triangle is read as covariances.
+  void RequireVarCovMatrix() const;
+
+  // The refusal of a cohort of iObservations observations under the error
+  // model "variance-covariance matrix from a file" when the loaded matrix
+  // has another size, naming the file and both sizes; "" when the sizes
+  // agree or the session gives no matrix.
+  KmString VarCovSizeRefusal(int iObservations) const;
 
   // ==== Data file access and record format (kmReadDataFile.cpp) ===========
 
@@ -533,6 +547,9 @@ class kmReadData {
   // spacing.
   void CheckObservationRequirement(const VerifyPass& pass, int16_t n,
                                    CohortVerdict& verdict);
+  // Marks both variants of a cohort of n records unusable, with
+  // VarCovSizeRefusal's text, when the matrix does not fit its observations.
+  void CheckVarCovSize(int16_t n, CohortVerdict& verdict) const;
   // The user's exclusion of the cohort, then the rate checks; records the
   // cohort's error texts.
   void ApplySelectionAndRateChecks(VerifyPass& pass, const kmCohortRows& rows,

@@ -11,6 +11,7 @@
 #include "foundation/KmLineSource.h"
 #include "foundation/kmTools.h"
 #include "models/PositiveDefinite.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -88,21 +89,36 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter,
   return vRow;
 }
 
-// Refuses a square table that is not a covariance matrix: one that is not
-// positive (semi-)definite would turn into a weighting that drops or
-// reverses observations. A table of another shape is refused per cohort,
-// where its rows meet the observations.
-void RequirePositiveDefinite(const KmVector<KmVector<double> >& vTable,
+// Refuses a table that is no covariance matrix of the observations, naming
+// the file and the reason: one that is not square, a variance that is not
+// above 0 (the observation would get weight 0, or a negative one), and a
+// matrix that is not positive definite, whether it has a negative pivot or
+// is singular (a matrix of ones would take every observation as one and
+// make up a perfect fit). The generalised inverse would serve for all of
+// them without a word.
+void RequireCovarianceMatrix(const KmVector<KmVector<double> >& vTable,
                              const KmString& sFile) {
   const int n = static_cast<int>(vTable.size());
-  for (const KmVector<double>& vRow : vTable) {
-    if (static_cast<int>(vRow.size()) != n) return;
+  for (int r = 0; r < n; ++r) {
+    const int iValues = static_cast<int>(vTable[r].size());
+    if (iValues != n) {
+      GenerateKmInputExceptionF(
+          "The variance-covariance matrix file \"%s\" is not square: row %d "
+          "holds %d values, not %d.",
+          kClassName, sFile.GetCString(), r + 1, iValues, n);
+    }
   }
-  if (n == 0) return;
   NEWMAT::Matrix mTable(n, n);
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= n; ++j) mTable(i, j) = vTable[i - 1][j - 1];
+    if (!(mTable(i, i) > 0.0)) {
+      GenerateKmInputExceptionF(
+          "The variance-covariance matrix file \"%s\" is not positive "
+          "definite: the variance of observation %d is %g, not above 0.",
+          kClassName, sFile.GetCString(), i, mTable(i, i));
+    }
   }
+  if (n == 0) return;
   NEWMAT::Matrix mInverse;
   int16_t iRank = 0;
   if (!isPositiveDefinite(mTable, mInverse, iRank)) {
@@ -110,6 +126,13 @@ void RequirePositiveDefinite(const KmVector<KmVector<double> >& vTable,
         "The variance-covariance matrix file \"%s\" is not positive "
         "definite.",
         kClassName, sFile.GetCString());
+  }
+  if (iRank < n) {
+    GenerateKmInputExceptionF(
+        "The variance-covariance matrix file \"%s\" is not positive "
+        "definite: it is singular (rank %d of %d), so some observations are "
+        "exact combinations of others.",
+        kClassName, sFile.GetCString(), static_cast<int>(iRank), n);
   }
 }
 
@@ -157,6 +180,25 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
       vvVarCovTable_ = kmTools::ExtractNumericTable(
           vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
     }
-    RequirePositiveDefinite(vvVarCovTable_, sVarCovFileName_);
   });
+}
+
+void kmReadData::RequireVarCovMatrix() const {
+  RequireCovarianceMatrix(vvVarCovTable_, sVarCovFileName_);
+}
+
+KmString kmReadData::VarCovSizeRefusal(int iObservations) const {
+  KmString sRefusal;
+  const int n = static_cast<int>(vvVarCovTable_.size());
+  if (pSession_->GetInt(kmOptHetErrorModel) != kmHetErrorVarCovMatrix ||
+      n == iObservations) {
+    return sRefusal;
+  }
+  sRefusal.printf(
+      "The variance-covariance matrix file \"%s\" holds a %d x %d matrix, "
+      "but the cohort has %d observations: the matrix needs a row and a "
+      "column for each observation, otherwise Kinkmark will not process "
+      "this cohort.",
+      sVarCovFileName_.GetCString(), n, n, iObservations);
+  return sRefusal;
 }

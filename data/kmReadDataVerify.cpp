@@ -357,6 +357,7 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
   CheckCohortRecords(pass, rows, verdict, sMessage);
   // 9. Room for the smallest model within the cohort's maximum.
   CheckObservationRequirement(pass, n, verdict);
+  CheckVarCovSize(n, verdict);
   // 10. Selection and exclusion, then the rate checks.
   ApplySelectionAndRateChecks(pass, rows, codes, verdict, sMessage);
 
@@ -486,6 +487,20 @@ void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
       iMin, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
   verdict.sText1 << TooFewObservationsText(lNeed, iAvailable, iPlaceable, iMin,
                                            pass.bClustering);
+}
+
+void kmReadData::CheckVarCovSize(int16_t n, CohortVerdict& verdict) const {
+  // A calculated age-adjusted cohort has a record per year and group.
+  const int iObservations =
+      bClustered_ && iNumAdjustGroups_ > 0 ? n / iNumAdjustGroups_ : n;
+  const KmString sRefusal = VarCovSizeRefusal(iObservations);
+  if (sRefusal.IsEmpty()) return;
+  for (auto [pGood, pText] : {std::pair{&verdict.bGood1, &verdict.sText1},
+                              std::pair{&verdict.bGood2, &verdict.sText2}}) {
+    if (!*pGood) continue;
+    *pGood = false;
+    *pText << sRefusal;
+  }
 }
 
 void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,

@@ -165,7 +165,9 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   pRecord->SetCohortLabel(pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
       iCohort, pCalcHandler_->GetSession()));
   pRecord->bComparison = false;
-  if (!vVarCov.empty() && pCalculator->pDataY != nullptr) {
+  // A refused cohort is not fitted; its rows may not match the matrix
+  // (verification refuses a cohort of another size).
+  if (bGood && !vVarCov.empty() && pCalculator->pDataY != nullptr) {
     pRecord->SetVarianceCovarianceMatrix(vVarCov, *pCalculator->pDataY,
                                          session.GetBool(kmOptLogLinear));
   }

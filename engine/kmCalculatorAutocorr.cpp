@@ -11,6 +11,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -58,7 +59,7 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
   return WithCallPath("calculateAutoParamPhi", "kmCalculator", [&]() -> double {
     return WithMatrixErrorsAsKm(kQualifiedName, [&]() -> double {
       const kmSession* pSession = GetCalcSession();
-      const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+      const int iMode = kmWeightingMode(*pSession);
       if (iMode == 2) return pSession->GetDouble(kmOptAutocorrParameter);
       if (iMode != 1) return 0.0;
 

@@ -13,6 +13,7 @@
 #include "models/DistributionWrappers.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -113,7 +114,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
             "are too small for %d kinkmarks and %d observations.",
             kClassName, static_cast<int>(k), n);
       }
-      const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+      const int iMode = kmWeightingMode(*GetCalcSession());
 
       ColumnVector vRaw(n);
       int s = 0;

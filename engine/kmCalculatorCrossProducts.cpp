@@ -25,6 +25,7 @@
 #include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
 #include "models/SymmetricInverse.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -236,7 +237,7 @@ void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
 
 void kmCalculator::PreCalcXWX() {
   WithCallPath("PreCalcXWX()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
@@ -249,7 +250,7 @@ void kmCalculator::PreCalcXWX() {
 void kmCalculator::ModelCrossProducts(const ColumnVector& vLocations,
                                       SymmetricMatrix& mXWX) {
   WithCallPath("ModelCrossProducts()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     if (pDataX == nullptr || pDataX->Nrows() < n || pDataX->Ncols() < 2) {
       GenerateKmException(
@@ -276,7 +277,7 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
                               const ColumnVector& vMultipliers, Matrix& mXWY,
                               ColumnVector& vYWY) {
   WithCallPath("PreCalcXWY()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     RequireResponses(pDataY.get());
@@ -295,7 +296,7 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
                                        Matrix& mXWZ, ColumnVector& vZWZ,
                                        Matrix& mLine) {
   WithCallPath("PreCalcXWYAboutLine()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     RequireResponses(pDataY.get());
@@ -328,7 +329,7 @@ bool kmCalculator::IsPerfectFit(double dResidSum) const {
         pWeightMatrix->Ncols() < n) {
       return dResidSum <= 0.0;
     }
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     return WithMatrixErrorsAsKm("kmCalculator::IsPerfectFit()", [&]() -> bool {
       // The weighting of the fits' cross products.
       ColumnVector vOnes(n);

@@ -18,6 +18,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -64,7 +65,7 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
                            const Matrix& mResid, int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::Permute()";
   WithCallPath("Permute()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     if (pDataY == nullptr) {
       GenerateKmException(

@@ -37,6 +37,7 @@
 #include "foundation/KmMatrixErrors.h"
 #include "models/MatrixBuilders.h"
 #include "results/kmTable.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -103,7 +104,7 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
   WithCallPath("Resids()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
-    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*pSession);
     RequireObservations(*this, kSource);
     WithMatrixErrorsAsKm(kSource, [&] {
       const int n = iNumObs;
@@ -139,7 +140,7 @@ void kmCalculator::Resids_JumpModel_Final(
   WithCallPath("Resids_JumpModel_Final()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
-    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*pSession);
     const double dJumpAt = pSession->GetDouble(kmOptJumpLocation);
     RequireObservations(*this, kSource);
     WithMatrixErrorsAsKm(kSource, [&] {

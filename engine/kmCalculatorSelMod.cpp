@@ -41,6 +41,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -256,11 +257,12 @@ void kmCalculator::PrepareSelModFits(SelModRun& run) {
   run.mResid = 0.0;
 
   // Autocorrelation and weighting.
-  const int iAutoMode = pSession->GetInt(kmOptAutocorrErrors);
+  const int iAutoMode = kmWeightingMode(*pSession);
   if (iAutoMode == 1) {
     run.dPhi = calculateAutoParamPhi(static_cast<uint16_t>(run.kmax));
     run.iPhiMode = 1;
-  } else if (iAutoMode != 0) {
+  } else if (iAutoMode != 0 && iAutoMode != kmWeightingVarCovMatrix) {
+    // A variance-covariance matrix is no AR(1) process: phi stays 0.
     run.dPhi = pSession->GetDouble(kmOptAutocorrParameter);
     run.iPhiMode = 2;
   }

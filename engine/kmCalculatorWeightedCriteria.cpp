@@ -17,7 +17,6 @@
 #include "results/kmTable.h"
 
 using NEWMAT::ColumnVector;
-using NEWMAT::IdentityMatrix;
 using NEWMAT::Matrix;
 
 namespace {
@@ -26,6 +25,9 @@ constexpr const char* kClassName = "kmCalculator";
 // Criterion codes of kmOptModelSelection that use the weighted penalty.
 constexpr int kCriterionWBICAlt = 5;
 constexpr int kCriterionWBIC = 6;
+// A residual whose length is at most this share of the vector's own length
+// is taken as rounding: nothing is left once the line is taken out.
+constexpr double kNoVariation = 1e-10;
 
 // Total number of observations over the series of the set.
 int CountObservations(const KMSeriesSet& seriesSet) {
@@ -52,6 +54,74 @@ void ReportingStandardExceptions(Body&& body) {
               << "\n";
     throw;
   }
+}
+
+// The local design of the window lo < x <= hi with rows (1, x - dOrigin):
+// BuildLocalDesignMatrix's design with the independent values measured from
+// dOrigin. Both designs span the same columns, so the line they take out
+// is the same; measured from a point inside the window the second column is
+// formed from differences of nearby values and stays well conditioned
+// however far the values lie from 0.
+void BuildWindowDesign(Matrix& mX, ColumnVector& vY, ColumnVector& vZ,
+                       const KMSeriesSet& seriesSet, const Matrix& mW,
+                       double dTau, double dLo, double dHi, double dOrigin) {
+  const int n = CountObservations(seriesSet);
+  if (mW.Nrows() < n || mW.Ncols() < n) {
+    GenerateKmExceptionF(
+        "The weighting matrix is %d x %d; the series set has %d "
+        "observations.",
+        kClassName, mW.Nrows(), mW.Ncols(), n);
+  }
+  std::vector<int> vKept;
+  std::vector<double> vx, vy;
+  int iObs = 0;
+  for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+    const ColumnVector& x = seriesSet.xValues[s];
+    const ColumnVector& y = seriesSet.yValues[s];
+    if (y.Nrows() < x.Nrows()) {
+      GenerateKmExceptionF(
+          "Series %d has %d independent values but %d responses.", kClassName,
+          s + 1, x.Nrows(), y.Nrows());
+    }
+    for (int i = 1; i <= x.Nrows(); ++i) {
+      ++iObs;
+      if (x(i) > dLo && x(i) <= dHi) {
+        vKept.push_back(iObs);
+        vx.push_back(x(i));
+        vy.push_back(y(i));
+      }
+    }
+  }
+  const int m = static_cast<int>(vKept.size());
+  mX.ReSize(m, 2);
+  vY.ReSize(m);
+  vZ.ReSize(m);
+  if (m == 0) return;
+  Matrix mRawX(m, 2);
+  ColumnVector vRawY(m), vRawZ(m);
+  Matrix mSubW(m, m);
+  for (int r = 1; r <= m; ++r) {
+    const double x = vx[r - 1];
+    mRawX(r, 1) = 1.0;
+    mRawX(r, 2) = x - dOrigin;
+    vRawY(r) = vy[r - 1];
+    vRawZ(r) = x > dTau ? x - dTau : 0.0;
+    for (int c = 1; c <= m; ++c) {
+      mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
+    }
+  }
+  mX = mSubW * mRawX;
+  vY = mSubW * vRawY;
+  vZ = mSubW * vRawZ;
+}
+
+// v less its least-squares fit on the columns of mX, with mSinv the
+// (generalised) inverse of X'X: (I - X S^-1 X') v, formed without the
+// m x m projector.
+ColumnVector LineResidual(const Matrix& mX, const Matrix& mSinv,
+                          const ColumnVector& v) {
+  const ColumnVector vCoef = mSinv * (mX.t() * v);
+  return v - mX * vCoef;
 }
 
 }  // namespace
@@ -118,24 +188,34 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
         for (int i = 1; i <= K; ++i) {
           const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
           const double dHi = i == K ? dMaxX : vTau(i + 1);
+          // The window's x are measured from its kinkmark: the line taken
+          // out is the same, but X'X no longer mixes the size of x (a year
+          // near 200,000) with its spread, which the positive-definiteness
+          // test's relative pivot tolerance would take as a lost column.
           Matrix mX;
           ColumnVector vY, vZ;
-          BuildLocalDesignMatrix(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi);
-          const int m = mX.Nrows();
-          if (m == 0) continue;
+          BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi,
+                            vTau(i));
+          if (mX.Nrows() == 0) continue;
           const Matrix mS = mX.t() * mX;
           Matrix mSinv;
           int16_t iRank = 0;
           ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
-          const Matrix mH = mX * mSinv * mX.t();
-          const Matrix mP = IdentityMatrix(m) - mH;
-          const double a = NEWMAT::DotProduct(vY, mP * vZ);
-          const double b = NEWMAT::DotProduct(vY, mP * vY);
-          const double c = NEWMAT::DotProduct(vZ, mP * vZ);
+          // With P = I - X S^-1 X': a = y'Pz, b = y'Py, c = z'Pz.
+          const ColumnVector vPy = LineResidual(mX, mSinv, vY);
+          const ColumnVector vPz = LineResidual(mX, mSinv, vZ);
+          const double a = NEWMAT::DotProduct(vPy, vPz);
+          const double b = NEWMAT::DotProduct(vPy, vPy);
+          const double c = NEWMAT::DotProduct(vPz, vPz);
           // With nothing left to correlate (no bend can be seen in the
-          // window) the kinkmark counts as not supported: 0.
+          // window) the kinkmark counts as not supported: 0. What is left
+          // only by rounding (a response on a straight line) is nothing
+          // too: the ratio of two rounding errors could be anything.
+          const bool bFlat =
+              b <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vY, vY) ||
+              c <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vZ, vZ);
           const double dDen = b * c;
-          vR(i) = (dDen != 0.0 && std::isfinite(dDen)) ? a * a / dDen : 0.0;
+          vR(i) = (!bFlat && std::isfinite(dDen)) ? a * a / dDen : 0.0;
         }
       });
     });
@@ -150,54 +230,7 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
   WithCallPath("BuildLocalDesignMatrix()", kClassName, [&] {
     ReportingStandardExceptions([&] {
       WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
-        const int n = CountObservations(seriesSet);
-        if (mW.Nrows() < n || mW.Ncols() < n) {
-          GenerateKmExceptionF(
-              "The weighting matrix is %d x %d; the series set has %d "
-              "observations.",
-              kClassName, mW.Nrows(), mW.Ncols(), n);
-        }
-        std::vector<int> vKept;
-        std::vector<double> vx, vy;
-        int iObs = 0;
-        for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-          const ColumnVector& x = seriesSet.xValues[s];
-          const ColumnVector& y = seriesSet.yValues[s];
-          if (y.Nrows() < x.Nrows()) {
-            GenerateKmExceptionF(
-                "Series %d has %d independent values but %d responses.",
-                kClassName, s + 1, x.Nrows(), y.Nrows());
-          }
-          for (int i = 1; i <= x.Nrows(); ++i) {
-            ++iObs;
-            if (x(i) > dLo && x(i) <= dHi) {
-              vKept.push_back(iObs);
-              vx.push_back(x(i));
-              vy.push_back(y(i));
-            }
-          }
-        }
-        const int m = static_cast<int>(vKept.size());
-        mX.ReSize(m, 2);
-        vY.ReSize(m);
-        vZ.ReSize(m);
-        if (m == 0) return;
-        Matrix mRawX(m, 2);
-        ColumnVector vRawY(m), vRawZ(m);
-        Matrix mSubW(m, m);
-        for (int r = 1; r <= m; ++r) {
-          const double x = vx[r - 1];
-          mRawX(r, 1) = 1.0;
-          mRawX(r, 2) = x;
-          vRawY(r) = vy[r - 1];
-          vRawZ(r) = x > dTau ? x - dTau : 0.0;
-          for (int c = 1; c <= m; ++c) {
-            mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
-          }
-        }
-        mX = mSubW * mRawX;
-        vY = mSubW * vRawY;
-        vZ = mSubW * vRawZ;
+        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, dTau, dLo, dHi, 0.0);
       });
     });
   });

@@ -20,6 +20,7 @@
 #include "foundation/KmMatrixErrors.h"
 #include "models/PerfectFit.h"
 #include "models/SymmetricInverse.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -126,7 +127,7 @@ bool SolveSmallSystem(int k, const Matrix& mXtY, const Matrix& mXtX,
 
 void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
   WithCallPath("WLSWgt()", "kmCalc", [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
       if (iMode == 3) {
@@ -213,7 +214,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
 void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
                           Matrix& mXtTX, Matrix& mXtTy, ColumnVector& vytTy) {
   WithCallPath("WLSXPr()", kClassName, [&] {
-    const int iMode = GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
       const ColumnVector y = ObservedSeries(pDataY.get(), n);

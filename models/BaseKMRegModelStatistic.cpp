@@ -5,7 +5,9 @@
 //   lo_1 = (smallest x of all series) - 1,  lo_i = tau(i - 1) for i > 1;
 //   hi_k = largest x of all series,         hi_i = tau(i + 1) for i < k.
 // In the window a straight line is fitted under the weighting matrix; the
-// local design rows are (1, x) and the hinge column is (x - tau_i)+, both
+// local design rows are (1, x - tau_i) (the line of rows (1, x), with x
+// measured from the kinkmark so that X'X stays well conditioned however far
+// x lies from 0) and the hinge column is (x - tau_i)+, both
 // premultiplied by W_i (W at the rows and columns of the window's global
 // observation numbers: all series in order, rows in order). With
 // M = I - X (X'X)^- X' ((X'X)^- the generalised inverse of
@@ -47,7 +49,7 @@ double BaseKMRegModel::calc_ModelStatistic(
       NEWMAT::Matrix X;
       NEWMAT::ColumnVector H;
       BuildWindowDesign(X, H, nullptr, values, nullptr, W, tau(i), window.lo,
-                        window.hi);
+                        window.hi, tau(i));
       double dStatistic = 0.0;
       if (X.Nrows() > 0) {
         // q / sigma2 is the inverse of the slope change's variance as the

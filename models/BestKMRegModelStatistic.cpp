@@ -45,7 +45,7 @@ void BestKMRegModel::calc_ModelStatistic(
       NEWMAT::ColumnVector R;
       NEWMAT::ColumnVector H;
       BuildWindowDesign(X, H, &R, values, &responses, W, tau(i), window.lo,
-                        window.hi);
+                        window.hi, tau(i));
       if (X.Nrows() == 0) continue;
       const NEWMAT::Matrix M = LocalResidualProjector(X);
       const double a = QuadraticForm(H, M, H);

@@ -169,6 +169,9 @@ void AppendModelHeader(const kmSession& session, KmString& sText,
     case 4:  // Poisson rate
       sHetError = "Poisson Variance";
       break;
+    case 5:  // applied to every fit (the error model names the matrix)
+      sHetError = "Variance-Covariance Matrix from a File";
+      break;
     default:
       break;
   }

@@ -89,7 +89,8 @@ class kmCalcData {
   // Throws: KmException "The variance-covariance matrix must be square: row
   // <r> holds <m> values, not <n>." when a row has another length, or "The
   // variance-covariance matrix is not positive definite." when W has a
-  // negative pivot (the record is then unchanged); matrix-library errors
+  // negative pivot or is singular (the record is then unchanged);
+  // matrix-library errors
   // (for instance fewer than n responses) pass out as they are.
   void SetVarianceCovarianceMatrix(const KmVector<KmVector<double> >& vRows,
                                    const NEWMAT::Matrix& mResponses,

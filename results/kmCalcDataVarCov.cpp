@@ -59,13 +59,13 @@ void kmCalcData::SetVarianceCovarianceMatrix(
       }
     }
 
-    // The weights are the (generalised) inverse of the covariance; a
-    // singular matrix still yields one. A matrix with a negative pivot is no
-    // covariance: its partial factor would be taken as the weights. Only
-    // W's diagonal and upper triangle count.
+    // The weights are the inverse of the covariance. A matrix with a
+    // negative pivot is no covariance: its partial factor would be taken as
+    // the weights; a singular one would give observations weight 0 or take
+    // them as copies of others. Only W's diagonal and upper triangle count.
     auto pInverse = std::make_unique<NEWMAT::Matrix>(n, n);
     int16_t iRank = 0;
-    if (!isPositiveDefinite(mW, *pInverse, iRank)) {
+    if (!isPositiveDefinite(mW, *pInverse, iRank) || iRank < n) {
       GenerateKmInputExceptionF(
           "The variance-covariance matrix is not positive definite.",
           kClassName);

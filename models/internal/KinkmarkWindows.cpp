@@ -22,7 +22,7 @@ void BuildWindowDesign(NEWMAT::Matrix& X, NEWMAT::ColumnVector& H,
                        const OneDimensionArray<NEWMAT::ColumnVector>& values,
                        const OneDimensionArray<NEWMAT::ColumnVector>* responses,
                        const NEWMAT::Matrix& W, double tau, double lo,
-                       double hi) {
+                       double hi, double origin) {
   X.ReSize(0, 2);
   H.ReSize(0);
   if (R != nullptr) R->ReSize(0);
@@ -54,7 +54,7 @@ void BuildWindowDesign(NEWMAT::Matrix& X, NEWMAT::ColumnVector& H,
       if (!(dX > lo && dX <= hi)) continue;
       ++iRow;
       localX(iRow, 1) = 1.0;
-      localX(iRow, 2) = dX;
+      localX(iRow, 2) = dX - origin;
       localH(iRow) = dX > tau ? dX - tau : 0.0;
       if (R != nullptr) localR(iRow) = (*responses)[s](row);
     }

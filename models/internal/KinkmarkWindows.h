@@ -25,18 +25,20 @@ KinkmarkWindow MakeKinkmarkWindow(const NEWMAT::ColumnVector& tau, int i,
 
 // Empties X (to 0 x 2), H and, when given, R; then collects every
 // observation (series in order, rows in order) with lo < x <= hi: a row
-// (1, x) of X, the entry (x - tau)+ of H and its response in R. Finally all
-// outputs are premultiplied by W at the rows and columns of the collected
-// observations' global numbers. responses and R are both null or both set.
-// Throws: the matrix library's index error when W is smaller than the
+// (1, x - origin) of X, the entry (x - tau)+ of H and its response in R.
+// Finally all outputs are premultiplied by W at the rows and columns of the
+// collected observations' global numbers. responses and R are both null or both
+// set. Throws: the matrix library's index error when W is smaller than the
 // total number of observations, or a response vector shorter than its
-// series.
+// series. Every origin gives X the same columns' span, so the same local
+// line; an origin inside the window (its kinkmark) keeps X'X well
+// conditioned however far x lies from 0.
 void BuildWindowDesign(NEWMAT::Matrix& X, NEWMAT::ColumnVector& H,
                        NEWMAT::ColumnVector* R,
                        const OneDimensionArray<NEWMAT::ColumnVector>& values,
                        const OneDimensionArray<NEWMAT::ColumnVector>* responses,
                        const NEWMAT::Matrix& W, double tau, double lo,
-                       double hi);
+                       double hi, double origin = 0.0);
 
 // M = I - X (X'X)^- X' for the n x 2 local design X, (X'X)^- the
 // generalised inverse of isPositiveDefinite (a singular X'X, as from a

@@ -395,6 +395,21 @@ const Case kCases[] = {
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},
+    // Fault: a saved session with the error model "variance-covariance
+    // matrix from a file" was fitted unweighted (SSE 0.658) and its summary
+    // said "Unknown". The SSE is the generalised least-squares fit at 2010
+    // with the matrix scaled to the log scale, S_ij = Sigma_ij / (y_i y_j),
+    // computed independently by whitening with S's Cholesky factor L:
+    // SSE = |L^-1 (y - X b)|^2, X = (1, x - 2000, (x - 2010)+).
+    {"varcov",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.report.txt", "\nEast\t1\t24\t4\t20\t4.05975532067"},
+      {"out.RunSummary.txt",
+       "Heteroscedastic Errors Model                     =  "
+       "Variance-Covariance Matrix from a File\n"}},
+     {}},
     // Cohorts of 24 and 20 years with "maximum kinkmarks = 1": each cohort
     // used to be tested up to the default for its length (4 and 3).
     {"percohortmax",

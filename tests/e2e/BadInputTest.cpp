@@ -77,6 +77,24 @@ const BadCase kCases[] = {
      "Data file \"data.csv\", line 1: the record has 6 fields, but the "
      "session reads column 9 (the variable Crude Rate).",
      "kmCohortManager"},
+    // The variance-covariance matrix of the error model: a size other than
+    // the cohort's, a matrix that is not positive definite, and errors the
+    // matrix would not be applied to.
+    {"bad_varcovsize", nullptr,
+     "The variance-covariance matrix file \"cov.txt\" holds a 24 x 24 "
+     "matrix, but the cohort has 20 observations"},
+    {"bad_varcovrank1",
+     "The variance-covariance matrix file \"cov.txt\" is not positive "
+     "definite: it is singular (rank 1 of 24)",
+     "kmReadData"},
+    {"bad_varcovzero",
+     "The variance-covariance matrix file \"cov.txt\" is not positive "
+     "definite: the variance of observation 7 is 0, not above 0.",
+     "kmReadData"},
+    {"bad_varcovar1",
+     "The error model \"variance-covariance matrix from a file\" cannot be "
+     "combined with \"autocorr errors\" (estimated)",
+     "kmErrorModel"},
     // The data file itself.
     {"bad_truncatedgzip",
      "Cannot read compressed file: data.csv.gz: unexpected end of file",

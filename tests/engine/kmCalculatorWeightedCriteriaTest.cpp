@@ -57,11 +57,14 @@ class WeightedCriteriaTest : public ::testing::Test {
     }
   }
 
-  // A table over the series with the given kinkmarks and a BIC of 123.
-  kmTable MakeTable(const std::vector<double>& vTau) {
+  // A table over the series with the given kinkmarks and a BIC of 123;
+  // the independent values and kinkmarks are dOrigin further on.
+  kmTable MakeTable(const std::vector<double>& vTau, double dOrigin = 0.0) {
     kmTable table;
-    table.SetSeriesSet(series_);
-    for (double t : vTau) table.AddKinkmark(t, 0.0, 0.0, false);
+    KMSeriesSet shifted = series_;
+    for (int i = 1; i <= kN; ++i) shifted.xValues[0](i) += dOrigin;
+    table.SetSeriesSet(shifted);
+    for (double t : vTau) table.AddKinkmark(t + dOrigin, 0.0, 0.0, false);
     table.SetBIC(123.0);
     return table;
   }
@@ -87,6 +90,7 @@ TEST_F(WeightedCriteriaTest, WeightedBICReplacesTheCriterionOfCodes5And6) {
     int iCode;
     std::vector<double> vTau;
     double dExpected;
+    double dOrigin = 0.0;  // added to every x and kinkmark
   };
   const Case kCases[] = {
       {"WBIC takes the largest correlation",
@@ -100,10 +104,15 @@ TEST_F(WeightedCriteriaTest, WeightedBICReplacesTheCriterionOfCodes5And6) {
       {"no kinkmark WBIC", 6, {}, -1.3114398233330662},
       {"no kinkmark WBIC-Alt", 5, {}, -1.3114398233330662},
       {"other criterion leaves the table", 1, {4.5, 7.5}, 123.0},
+      // Fault: far from 0 (years near 200,000 or 20,000) X'X of a window
+      // mixed the size of x with its spread and the criterion moved.
+      {"WBIC far from 0", 6, {4.5, 7.5}, 0.047464113567514676, 2e5},
+      {"WBIC-Alt far from 0", 5, {4.5, 7.5}, -0.26007841634446227, 2e5},
+      {"one kinkmark near 20,000", 6, {5.5}, -0.64314009035074693, 2e4},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
-    kmTable table = MakeTable(c.vTau);
+    kmTable table = MakeTable(c.vTau, c.dOrigin);
     calc_->SetWeightedBIC(c.iCode, &table, static_cast<int16_t>(c.vTau.size()),
                           false, kQ);
     EXPECT_TRUE(km_test::RelNear(table.GetBIC(), c.dExpected, 1e-10));

@@ -216,8 +216,15 @@ TEST(WriteTextReportHeader, SettingsChooseTheirTexts) {
        {{kmOptHetErrorModel, 4}},
        {Line(4, "Heteroscedastic Errors Model", "Poisson Variance") + D},
        {}},
-      {"variance-covariance matrix is not named",
+      // Fault: the matrix model, which every fit applies, was "Unknown".
+      {"variance-covariance matrix is named",
        {{kmOptHetErrorModel, 5}},
+       {Line(4, "Heteroscedastic Errors Model",
+             "Variance-Covariance Matrix from a File") +
+        D},
+       {}},
+      {"other codes are unknown",
+       {{kmOptHetErrorModel, 3}},
        {Line(4, "Heteroscedastic Errors Model", "Unknown") + D},
        {}},
       {"jump and comparability ratio",

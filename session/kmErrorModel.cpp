@@ -1,0 +1,52 @@
+#include "session/kmErrorModel.h"
+
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+
+namespace {
+
+const char kSource[] = "kmErrorModel";
+const char kMatrixModel[] =
+    "The error model \"variance-covariance matrix from a file\"";
+
+}  // namespace
+
+int kmWeightingMode(const kmSession& session) {
+  if (session.GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix) {
+    return kmWeightingVarCovMatrix;
+  }
+  return session.GetInt(kmOptAutocorrErrors);
+}
+
+void kmRequireAppliedErrorModel(const kmSession& session) {
+  const bool bMatrix =
+      session.GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix;
+  const int iAutocorr = session.GetInt(kmOptAutocorrErrors);
+  if (!bMatrix) {
+    if (iAutocorr == kmWeightingVarCovMatrix) {
+      GenerateKmInputExceptionF(
+          "\"autocorr errors\" = 3 weights the fits by a variance-covariance "
+          "matrix, but the session's error model (\"het error\") is not "
+          "\"variance-covariance matrix from a file\", so no matrix is given.",
+          kSource);
+    }
+    return;
+  }
+  if (iAutocorr != 0 && iAutocorr != kmWeightingVarCovMatrix) {
+    GenerateKmInputExceptionF(
+        "%s cannot be combined with \"autocorr errors\" (%s): the matrix "
+        "already gives the errors' covariance.  Set \"autocorr errors\" to "
+        "uncorrelated.",
+        kSource, kMatrixModel, iAutocorr == 1 ? "estimated" : "AR(1)");
+  }
+  const int iComparison = session.GetInt(kmOptComparisonType);
+  if (iComparison == 1 || iComparison == 2) {
+    GenerateKmInputExceptionF(
+        "%s cannot be combined with %s: %s do not apply the matrix.", kSource,
+        kMatrixModel,
+        iComparison == 1 ? "\"pairwise\" comparisons"
+                         : "multi-group clustering",
+        iComparison == 1 ? "pairwise comparisons" : "clustering fits");
+  }
+}
