@@ -122,6 +122,15 @@ const Case kCases[] = {
      kGenerating,
      {{"out.report.txt", "\t2009.959037000000\t"}},
      kSEFree},
+    // Fault: cohorts of 6 years, where Hudson's segmentations place one
+    // kinkmark but its grid has no candidate, ended the run. The kinkmark
+    // the grid's profile never reached has no interval.
+    {"hudson_sixyears",
+     nullptr,
+     "run.ini",
+     "East 1;West 1",
+     {{"out.report.txt", "\t1\t2002.000000000000\t \t \t"}},
+     {"six.csv", Response::kRateStdError, true, true}},
     {"bvalue",
      nullptr,
      "run.ini",

@@ -66,6 +66,9 @@ const BadCase kCases[] = {
     // Cohorts too short for the smallest model, each method's spacing, and
     // a jump location outside a cohort's values or not given at all.
     {"bad_hudsonshort", nullptr, "Minimum observations required: 6."},
+    // Fault: a cohort of 2 years passed the check and ended the whole run
+    // when the standard errors of its line were computed.
+    {"bad_twoobservations", nullptr, "Minimum observations required: 3."},
     {"bad_shortcohort", nullptr,
      "the cohort's 5 observations allow at most 0 kinkmarks, fewer than "
      "\"minimum kinkmarks\" (1)."},
