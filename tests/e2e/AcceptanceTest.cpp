@@ -197,6 +197,14 @@ const Case kCases[] = {
      "East 0;West 1",
      {{"out.dataexport.txt", "\"Age-Adjusted Rate\""}},
      {"agegroups.csv", Response::kAgeAdjusted, true}},
+    // Fault: a cohort shorter than the longest was fitted with the longest
+    // one's length of rows, and the run ended on a matrix error.
+    {"ageadjusted_unequal",
+     nullptr,
+     "run.ini",
+     "East 0;West 1",
+     {},
+     {"short.csv", Response::kAgeAdjusted, true}},
     {"autoest", nullptr, "run.ini", kGenerating, {}, {}},
     {"autoclipped",
      nullptr,

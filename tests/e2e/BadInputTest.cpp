@@ -294,6 +294,13 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "obs between\" in the run options, otherwise Kinkmark will not "
         "process this cohort.\n",
         "1 of 3 cohorts could not be fitted\n"}},
+      // Fault: a clustered cohort too short for the clustering's kinkmarks
+      // ended the run where its placeholder record was built.
+      {"bad_clusteringshort",
+       {"Cohort \"East\" could not be fitted (data file short.csv): Too few "
+        "observations to fit the specified model. Minimum observations "
+        "required: 5.",
+        "1 of 2 cohorts could not be fitted\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
