@@ -320,8 +320,8 @@ int16_t PermutationTests(kmCalculator& calc, kmCalcData* pCalcData,
                          kmBackgroundProgressTrackerWithBar* pProgress,
                          int iCohortIndex, EsrRun& run) {
   const int iSeed = run.pSession->GetInt(kmOptPermutationSeed);
-  calc.pRandom->sgenrand(
-      static_cast<uint32_t>(iSeed != 0 ? iSeed : kSeedBase + int64_t{iCohortIndex}));
+  calc.pRandom->sgenrand(static_cast<uint32_t>(
+      iSeed != 0 ? iSeed : kSeedBase + int64_t{iCohortIndex}));
   const int iRule = run.pSession->GetInt(kmOptEarlyStopping);
   int16_t k0 = run.kmin;
   int16_t k1 = run.kmax;
