@@ -435,13 +435,11 @@ TEST(KinkmarkRun, HudsonsMethodFitsMoreCohortsThan16BitsCount) {
 #ifndef NDEBUG
   GTEST_SKIP() << "a Release-build test";
 #endif
-  constexpr int kCohorts = 32770;
   km_test::ScratchDir dir;
   std::string sData;
-  for (int i = 1; i <= kCohorts; ++i) {
-    const std::string sSite = std::to_string(i);
-    sData += sSite + ",2000,50.0,0.5\n" + sSite + ",2001,51.5,0.5\n" + sSite +
-             ",2002,51.0,0.5\n";
+  for (int i = 1; i <= 32770; ++i) {
+    for (const char* sRecord : {",2000,50,1\n", ",2001,52,1\n", ",2002,51,1\n"})
+      sData += std::to_string(i) + sRecord;
   }
   WriteAll(dir.File("data.csv"), sData);
   fs::copy_file(fs::path(KM_E2E_FIXTURES) / "common" / "noformat.ini",
