@@ -187,8 +187,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
     } else if (bClustering_) {
       sClustering = kmCohortClustering(*pCalculator).Cluster(pSub);
     } else if (session.GetInt(kmOptMethod) == 1) {
-      pCalculator->SelModESR(pRecord.get(), pSub,
-                             static_cast<int16_t>(iCohort));
+      pCalculator->SelModESR(pRecord.get(), pSub, iCohort);
     } else {
       // The cohort index, not the task index, seeds the resampled
       // intervals, so that a cohort's figures do not depend on which

@@ -107,6 +107,20 @@ void ResponseSlots(const kmSession& session, int i, bool bCountType,
   }
 }
 
+// Cuts the calculator's observations to their first n rows (n >= 1): rates
+// formed over adjustment groups are read into rows for the longest cohort,
+// and a shorter cohort's fit must not see the empty rows beyond its own.
+void KeepFirstObservations(kmCalculator& calc, int n) {
+  const Matrix mX = calc.pDataX->Rows(1, n);
+  const Matrix mY = calc.pDataY->Rows(1, n);
+  const ColumnVector vW = calc.pDataWeightInput->Rows(1, n);
+  const Matrix mAux = calc.pDataAux->Rows(1, n);
+  *calc.pDataX = mX;
+  *calc.pDataY = mY;
+  *calc.pDataWeightInput = vW;
+  *calc.pDataAux = mAux;
+}
+
 }  // namespace
 
 // What the preparation of one cohort reads from the session: the error
@@ -401,6 +415,9 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
               "not properly defined.  Cohort Index = %d",
               kSource, i);
         }
+      }
+      if (bRatesFromAdjustGroups_ && r >= 1 && r < n) {
+        KeepFirstObservations(*pCalculator, r);
       }
       iCurrentNumObs_ =
           static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()

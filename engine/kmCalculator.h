@@ -652,7 +652,8 @@ class kmCalculator {
   // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
   // kinkmarks vTau (shifted units; dShift is added back) and residual sum
   // vResidualSum(1): counts, SSE, MSE, the criterion of iCriterion (-999.0 for
-  // a perfect fit), kinkmark intervals from the profile, segment tests, slope
+  // a perfect fit), kinkmark intervals from the profile (none where the
+  // profile holds no fit the grid search reached), segment tests, slope
   // differences, APCs and the covariance of the unshifted coefficients.
   // A comparison model (bComparison) takes its covariance from
   // comparisonCovariance (kmPairwiseComparison::KinkMkSEsComp), a cohort's
@@ -743,7 +744,7 @@ class kmCalculator {
   // path "SelModESR()".
   void SelModESR(kmCalcData* pCalcData,
                  kmBackgroundProgressTrackerWithBar* pProgress,
-                 int16_t iCohortIndex, int iTaskValue = 0);
+                 int iCohortIndex, int iTaskValue = 0);
 
   // The binomial coefficient C(n, k): 1 for k <= 0, 0 for k > n, computed
   // in 64-bit arithmetic.

@@ -70,13 +70,21 @@ void kmCalculator::FillPlaceholderRows(Matrix& mRows, int iFirst, int n,
 void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
   WithCallPath("AddBadCohort()", kClassName, [&] {
     RequireRecord(pCalcData);
+    const int n = iNumObs;
+    // A clustered cohort holds its group shares, not one series: its
+    // placeholder carries the count alone.
+    if (pDataX == nullptr && pClusterMatrix != nullptr) {
+      kmTable table;
+      table.SetNObs(static_cast<int16_t>(n));
+      pCalcData->vModels.push_back(table);
+      return;
+    }
     if (pDataX == nullptr || pDataY == nullptr || pDataAux == nullptr) {
       GenerateKmException(
           "The observations must be loaded before a placeholder record is "
           "built.",
           kClassName);
     }
-    const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::AddBadCohort()", [&] {
       Matrix mRows(n, 4);
       FillPlaceholderRows(mRows, 1, n, *pDataX, *pDataY, *pDataAux);

@@ -76,7 +76,7 @@ struct EsrRun : kmSelModFits {
 
 // Options, sizes, weights, the origin shift, the grid and the segment
 // table of the cohort.
-void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int16_t iCohortIndex,
+void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
              EsrRun& run) {
   if (pCalcData == nullptr) {
     GenerateKmException("The cohort's result record is missing.", kClassName);
@@ -318,10 +318,10 @@ int RunOneTest(kmCalculator& calc, EsrRun& run, TestProgress& progress,
 // k1 = kmax, then narrowed by each outcome. Returns the chosen k0.
 int16_t PermutationTests(kmCalculator& calc, kmCalcData* pCalcData,
                          kmBackgroundProgressTrackerWithBar* pProgress,
-                         int16_t iCohortIndex, EsrRun& run) {
+                         int iCohortIndex, EsrRun& run) {
   const int iSeed = run.pSession->GetInt(kmOptPermutationSeed);
-  calc.pRandom->sgenrand(
-      static_cast<uint32_t>(iSeed != 0 ? iSeed : kSeedBase + iCohortIndex));
+  calc.pRandom->sgenrand(static_cast<uint32_t>(
+      iSeed != 0 ? iSeed : kSeedBase + int64_t{iCohortIndex}));
   const int iRule = run.pSession->GetInt(kmOptEarlyStopping);
   int16_t k0 = run.kmin;
   int16_t k1 = run.kmax;
@@ -386,7 +386,7 @@ int32_t kmCalculator::NChooseK(int16_t n, int16_t k) {
 
 void kmCalculator::SelModESR(kmCalcData* pCalcData,
                              kmBackgroundProgressTrackerWithBar* pProgress,
-                             int16_t iCohortIndex, int /*iTaskValue*/) {
+                             int iCohortIndex, int /*iTaskValue*/) {
   WithCallPath("SelModESR()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::SelModESR()", [&] {
       EsrRun run;

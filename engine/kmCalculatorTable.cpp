@@ -126,7 +126,17 @@ void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
   pTable->SetBIC3(dBIC3);
 }
 
+// True when column i of the profile holds a fit the grid search reached.
+bool HasFeasibleRow(const Matrix& mProfile, int nGrid, int i) {
+  for (int r = 1; r <= nGrid; ++r) {
+    if (mProfile(r, i) != kInfeasible) return true;
+  }
+  return false;
+}
+
 // Each kinkmark with its interval from inverting the F test on the profile.
+// A kinkmark whose profile the grid search never reached (Hudson's method
+// places kinkmarks in cohorts too short for its grid) has no interval.
 void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
                           const ColumnVector& vTau, uint16_t nGrid,
                           const Matrix& mProfile, kmTable* pTable) {
@@ -136,14 +146,18 @@ void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
   const double dF = calc.FInverse(s.k, s.n - s.iNParm, 1.0 - dAlpha);
   const double dThreshold = dQ + s.k * dMSE * dF;
   for (int i = 1; i <= s.k; ++i) {
+    const double dTau = vTau(i) + s.dShift;
+    if (!HasFeasibleRow(mProfile, nGrid, i)) {
+      pTable->AddKinkmark(dTau, dTau, dTau, false);
+      continue;
+    }
     int iLower = 1;
     int iUpper = nGrid;
     ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
     const double dLower = (*calc.pGridValues)(iLower) + s.dShift;
     const double dUpper = (*calc.pGridValues)(iUpper) + s.dShift;
     // Without residual degrees of freedom there is no interval.
-    pTable->AddKinkmark(vTau(i) + s.dShift, dLower, dUpper,
-                        s.iUDF >= 1 && dUpper > dLower);
+    pTable->AddKinkmark(dTau, dLower, dUpper, s.iUDF >= 1 && dUpper > dLower);
   }
 }
 
@@ -312,9 +326,8 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
             kClassName, static_cast<int>(k), vTau.Nrows(), vBeta.Nrows(),
             vResidualSum.Nrows());
       }
-      if (k > 0 &&
-          (nGrid < 1 || mProfile.Nrows() < nGrid || mProfile.Ncols() < k ||
-           pGridValues == nullptr || pGridValues->Nrows() < nGrid)) {
+      if (k > 0 && (mProfile.Nrows() < nGrid || mProfile.Ncols() < k ||
+                    pGridValues == nullptr || pGridValues->Nrows() < nGrid)) {
         GenerateKmException(
             "The profile of the kinkmark search does not match the grid.",
             kClassName);

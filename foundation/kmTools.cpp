@@ -102,8 +102,8 @@ int64_t ObservationsForKinkmarks(int iKinkmarks, int iMinObsEnd,
   const int64_t k = iKinkmarks;
   const int64_t lEnd = iMinObsEnd;
   const int64_t lBetween = iMinObsBetween;
+  if (k <= 0) return kMinObservationsForLine;
   if (!bHudsons) return (k - 1) * lBetween + k + 2 * lEnd;
-  if (k <= 0) return 2;
   return 2 * lEnd + 2 + (k - 1) * (lBetween + 2);
 }
 

@@ -48,16 +48,25 @@ int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended);
 // iMinObsEnd observations before the first and after the last kinkmark and
 // iMinObsBetween between two neighbours, each kinkmark standing on one
 // observation:
-//   (k - 1) * between + k + 2 * end <= n.
+//   (k - 1) * between + k + 2 * end <= n,
+// and a model without kinkmarks needs kMinObservationsForLine (it has no
+// end segments to keep apart).
 // The need is computed in 64-bit arithmetic, so no input can overflow it.
+// The fewest observations a straight line is fitted to: its standard
+// errors need a residual degree of freedom (and their bandwidth ln ln n a
+// positive logarithm).
+constexpr int kMinObservationsForLine = 3;
+
 bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
                            int iMinObsBetween);
 
 // The observations a fit needs for iKinkmarks kinkmarks. Grid search: the
 // need of KinkmarkCountFeasible. Hudson's method (bHudsons) keeps one more
 // observation at each end and two more between kinkmarks, and its pieces
-// meet at observations: 2 * end + 2 + (k - 1) * (between + 2), and 2 for
-// the model without kinkmarks. 64-bit, so no input can overflow it.
+// meet at observations: 2 * end + 2 + (k - 1) * (between + 2). Both
+// methods fit the model without kinkmarks (k <= 0) to
+// kMinObservationsForLine observations, whatever the spacing. 64-bit, so no
+// input can overflow it.
 int64_t ObservationsForKinkmarks(int iKinkmarks, int iMinObsEnd,
                                  int iMinObsBetween, bool bHudsons);
 

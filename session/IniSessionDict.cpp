@@ -95,7 +95,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
       {CountOption("min obs end", 1, kRunMaxObservations), 2, R::kInt,
        &D::iMinObsEnd, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
        kmOptMinObsEnd},
-      {CountOption("min obs between", 1, kRunMaxObservations), 2, R::kInt,
+      {CountOption("min obs between", 0, kRunMaxObservations), 2, R::kInt,
        &D::iMinObsBetween, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
        kmOptMinObsBetween},
       {CountOption("num obs between", 0, kRunMaxGridPointsBetween), 0, R::kInt,

@@ -22,7 +22,9 @@ constexpr int32_t kRunMaxCores = 9999;
 constexpr int32_t kRunMaxLocation = 32767;
 // "num permutations", "pairwise number of permutations": 1 to 100000.
 constexpr int32_t kRunMaxPermutations = 100000;
-// "min obs end", "min obs between": 1 to 1000.
+// "min obs end": 1 to 1000 (a kinkmark on the first or last observation
+// cannot be fitted); "min obs between": 0 to 1000 (0 lets kinkmarks stand on
+// neighbouring observations).
 constexpr int32_t kRunMaxObservations = 1000;
 // "num obs between" (grid points between two data points): 0 to 20; the
 // grid, and the memory of the search, grow with it.

@@ -44,7 +44,7 @@ TEST(kmReadDataCalcRates, AgeAdjustsEveryGroupOfAdjustmentRecords) {
   run.reader.ReadDataAndCalcRates(&iCopy);
   EXPECT_EQ(iCopy, 0);
   kmCohortRows rows = run.reader.GetCohortRows();
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 3u);
 
   // Year 2000: the group's last record with Q and P, an empty field, R, E.
   double dR = 0, dE = 0;
@@ -140,7 +140,7 @@ TEST(kmReadDataCalcRates, ComparabilityRatioCopyAdjustsRowsUpToTheJump) {
     ASSERT_TRUE(run.reader.GetCohortGoodFlag(0));
     run.reader.ReadDataAndCalcRates(&iCopy);
     const kmCohortRows rows = run.reader.GetCohortRows();
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     const double r = Num(base[0][7]);
     const double s = Num(base[0][8]);
     EXPECT_TRUE(km_test::RelNear(Num(rows[0][7]), r * c.dRatio, 1e-9));

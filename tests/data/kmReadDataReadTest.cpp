@@ -199,9 +199,11 @@ TEST(kmReadDataReadData, ComparabilityRatioReadsIndependentLabels) {
   years.SetDataType('S');
   years.AddLine("1", "1999", -1);
   years.AddLine("2", "2000", -1);
+  years.AddLine("3", "2001", -1);
   km_test::ScratchDir dir;
   auto pSession = MakeRateSession(preread_test::WriteDataFile(
-      dir, "labels", "1,1,0,0,100,10\n1,2,0,0,100,10\n", false));
+      dir, "labels", "1,1,0,0,100,10\n1,2,0,0,100,10\n1,3,0,0,100,10\n",
+      false));
   pSession->SetVarFormat(1, years);
   pSession->SetInt(kmOptHetErrorModel, 2);
   pSession->SetInt(kmOptJumpCRMode, 2);
@@ -212,7 +214,7 @@ TEST(kmReadDataReadData, ComparabilityRatioReadsIndependentLabels) {
   int iCopy = -1;
   run.reader.ReadData(&iCopy);
   kmCohortRows rows = run.reader.GetCohortRows();
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(Num(rows[0][4]), 50.0);
   EXPECT_EQ(rows[1][4], "100");
 }
@@ -379,7 +381,8 @@ TEST(kmReadDataReadData, QuotedThousandsReadAsNumbers) {
   // kept its quotes, did not read as a number and made the record invalid.
   km_test::ScratchDir dir;
   auto pSession = MakeRateSession(preread_test::WriteDataFile(
-      dir, "quoted", "1,2000,\"1,200\",\"100,000\"\n1,2001,13,\"1,300\"\n",
+      dir, "quoted",
+      "1,2000,\"1,200\",\"100,000\"\n1,2001,13,\"1,300\"\n1,2002,14,1400\n",
       false));
   pSession->SetBool(kmOptDependentCalculated, true);
   pSession->SetInt(kmOptDependentType, 1);
@@ -390,7 +393,7 @@ TEST(kmReadDataReadData, QuotedThousandsReadAsNumbers) {
   int iCopy = -1;
   run.reader.ReadData(&iCopy);
   const kmCohortRows rows = run.reader.GetCohortRows();
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 3u);
   // The fields lose their quotes, as in the verification's records.
   EXPECT_EQ(rows[0][2], "1200");
   EXPECT_EQ(rows[1][3], "1300");
@@ -430,7 +433,9 @@ TEST(kmReadDataReadData, NegativeRatioVarianceGivesNoNaN) {
   for (bool bComputed : {true, false}) {
     SCOPED_TRACE(bComputed ? "computed" : "given");
     auto pSession = MakeRateSession(preread_test::WriteDataFile(
-        dir, "negvar", "1,2000,10,1000,100,1\n1,2001,10,1000,100,1\n", false));
+        dir, "negvar",
+        "1,2000,10,1000,100,1\n1,2001,10,1000,100,1\n1,2002,10,1000,100,1\n",
+        false));
     pSession->SetBool(kmOptDependentCalculated, bComputed);
     pSession->SetInt(kmOptDependentType, 1);
     pSession->SetInt(kmOptHetErrorModel, 2);
@@ -443,7 +448,7 @@ TEST(kmReadDataReadData, NegativeRatioVarianceGivesNoNaN) {
     int iCopy = -1;
     run.reader.ReadData(&iCopy);
     const kmCohortRows rows = run.reader.GetCohortRows();
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     const size_t uSE = rows[0].size() - 1;
     EXPECT_FALSE(std::isnan(Num(rows[0][uSE])));
     if (bComputed) {

@@ -92,7 +92,7 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"minimum kinkmarks", {"0", "9"}, {"-1", "10"}},
     {"maximum kinkmarks", {"3", "-1", "9"}, {"-2", "10", "100"}},
     {"min obs end", {"1", "1000"}, {"-2", "0", "1001"}},
-    {"min obs between", {"2"}, {"-3", "0"}},
+    {"min obs between", {"0", "2", "1000"}, {"-3", "1001"}},
     {"num obs between", {"0", "20"}, {"-1", "21", "1000"}},
     {"num permutations", {"50", "100000"}, {"-3", "0", "100001"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},

@@ -123,6 +123,15 @@ const Case kCases[] = {
      kGenerating,
      {{"out.report.txt", "\t2009.959037000000\t"}},
      kSEFree},
+    // Fault: cohorts of 6 years, where Hudson's segmentations place one
+    // kinkmark but its grid has no candidate, ended the run. The kinkmark
+    // the grid's profile never reached has no interval.
+    {"hudson_sixyears",
+     nullptr,
+     "run.ini",
+     "East 1;West 1",
+     {{"out.report.txt", "\t1\t2002.000000000000\t \t \t"}},
+     {"six.csv", Response::kRateStdError, true, true}},
     {"bvalue",
      nullptr,
      "run.ini",
@@ -211,6 +220,14 @@ const Case kCases[] = {
      "East 0;West 1",
      {{"out.dataexport.txt", "\"Age-Adjusted Rate\""}},
      {"agegroups.csv", Response::kAgeAdjusted, true}},
+    // Fault: a cohort shorter than the longest was fitted with the longest
+    // one's length of rows, and the run ended on a matrix error.
+    {"ageadjusted_unequal",
+     nullptr,
+     "run.ini",
+     "East 0;West 1",
+     {},
+     {"short.csv", Response::kAgeAdjusted, true}},
     {"autoest", nullptr, "run.ini", kGenerating, {}, {}},
     {"autoclipped",
      nullptr,

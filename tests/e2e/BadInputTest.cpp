@@ -66,6 +66,9 @@ const BadCase kCases[] = {
     // Cohorts too short for the smallest model, each method's spacing, and
     // a jump location outside a cohort's values or not given at all.
     {"bad_hudsonshort", nullptr, "Minimum observations required: 6."},
+    // Fault: a cohort of 2 years passed the check and ended the whole run
+    // when the standard errors of its line were computed.
+    {"bad_twoobservations", nullptr, "Minimum observations required: 3."},
     {"bad_shortcohort", nullptr,
      "the cohort's 5 observations allow at most 0 kinkmarks, fewer than "
      "\"minimum kinkmarks\" (1)."},
@@ -331,6 +334,13 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "obs between\" in the run options, otherwise Kinkmark will not "
         "process this cohort.\n",
         "1 of 3 cohorts could not be fitted\n"}},
+      // Fault: a clustered cohort too short for the clustering's kinkmarks
+      // ended the run where its placeholder record was built.
+      {"bad_clusteringshort",
+       {"Cohort \"East\" could not be fitted (data file short.csv): Too few "
+        "observations to fit the specified model. Minimum observations "
+        "required: 5.",
+        "1 of 2 cohorts could not be fitted\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "

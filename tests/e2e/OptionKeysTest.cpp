@@ -296,6 +296,21 @@ const OptionRow kRows[] = {
      {"S:maximum kinkmarks = 2"},
      "bicexport.txt",
      D},
+    // Fault: 0 was refused, though the engine fits kinkmarks on neighbouring
+    // observations.
+    {"min obs between 0",
+     {"S:maximum kinkmarks = 3", "S:min obs end = 1", "S:min obs between = 0"},
+     {"S:maximum kinkmarks = 3", "S:min obs end = 1"},
+     "bicexport.txt",
+     D},
+    // Fault: the model without kinkmarks was refused for want of the end
+    // segments it does not have.
+    {"min obs end beyond the kinkmarked models",
+     {"S:minimum kinkmarks = 0", "S:min obs end = 8"},
+     {"S:minimum kinkmarks = 0"},
+     "finalselectedmodelexport.txt",
+     T,
+     "\nEast\t0\n"},
     {"num obs between",
      {"S:num obs between = 1"},
      {},

@@ -399,7 +399,7 @@ std::unique_ptr<kmSession> AgeGroupSession() {
   ages.AddLine("1", "20-64", -1);
   ages.AddLine("2", "65+", -1);
   pSession->SetVarFormat(2, ages);
-  pSession->AddObservationCount(2);
+  pSession->AddObservationCount(3);
   return pSession;
 }
 
@@ -413,12 +413,12 @@ TEST(kmCalculationHandlerPrepare, AgeAdjustedRatesAreTheResponse) {
   Prepared p(std::move(pSession));
   ASSERT_TRUE(p.handler.RatesFromAdjustGroups());
   EXPECT_EQ(p.handler.GetNumAdjustGroups(), 3);
-  p.handler.GetCalcHandler()->SetMaxObservations(2);
+  p.handler.GetCalcHandler()->SetMaxObservations(3);
   int iCohort = -1;
   p.handler.GetReadData()->ReadDataAndCalcRates(&iCohort);
   bool bZero = false;
   p.handler.ProcessCohortRecords(iCohort, &p.calc, bZero);
-  EXPECT_EQ(p.handler.GetCurrentNumObs(), 2);
+  EXPECT_EQ(p.handler.GetCurrentNumObs(), 3);
 
   const double c[2][3] = {{10, 20, 30}, {12, 24, 33}};
   const double pop[3] = {1000, 2000, 3000}, w[3] = {1. / 6, 2. / 6, 3. / 6};
@@ -452,13 +452,14 @@ TEST(kmCalculationHandlerPrepare, ClusteredCohortBecomesGroupRows) {
   p.handler.CompressData(records);
   p.handler.ProcessClusterCohortData(iCohort);
 
-  EXPECT_EQ(p.handler.GetCurrentNumObs(), 2);
+  EXPECT_EQ(p.handler.GetCurrentNumObs(), 3);
   const NEWMAT::Matrix* pM = p.handler.GetClusterMatrix();
   ASSERT_NE(pM, nullptr);
-  ASSERT_EQ(pM->Nrows(), 6);
+  ASSERT_EQ(pM->Nrows(), 9);
   ASSERT_EQ(pM->Ncols(), 3);
-  EXPECT_EQ(p.handler.GetClusterRows(),
-            (std::vector<KmString>{"0", "1", "2", "0", "1", "2"}));
+  EXPECT_EQ(
+      p.handler.GetClusterRows(),
+      (std::vector<KmString>{"0", "1", "2", "0", "1", "2", "0", "1", "2"}));
   // Share a = 100000 c / p x s / T and its standard error
   // 100000 sqrt(c / p^2 x (s / T)^2), T = 600.
   const double c[2][3] = {{10, 20, 30}, {12, 24, 33}};

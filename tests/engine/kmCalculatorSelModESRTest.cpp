@@ -85,7 +85,7 @@ class SelModESRTest : public ::testing::Test {
     }
     data_ = kmCalcData();
     if (o.iDriver == 1) {
-      calc_->SelModESR(&data_, nullptr, static_cast<int16_t>(o.iCohort));
+      calc_->SelModESR(&data_, nullptr, o.iCohort);
     } else {
       calc_->SelMod(&data_, nullptr, o.iCohort, 0);
     }

@@ -126,9 +126,10 @@ TEST(kmTools, KinkmarkCountFeasibleMatchesPlacementOverTheGrid) {
   // 3 kinkmarks, 2 at each end and 2 between: 2*2 + 3 + 4 = 11.
   EXPECT_TRUE(kmTools::KinkmarkCountFeasible(11, 3, 2, 2));
   EXPECT_FALSE(kmTools::KinkmarkCountFeasible(10, 3, 2, 2));
-  // No kinkmark needs the two ends less one spacing.
-  EXPECT_TRUE(kmTools::KinkmarkCountFeasible(2, 0, 2, 2));
-  EXPECT_FALSE(kmTools::KinkmarkCountFeasible(1, 0, 2, 2));
+  // Fault: the line without kinkmarks needed the two ends less one
+  // spacing. It has no end segments: 3 observations.
+  EXPECT_TRUE(kmTools::KinkmarkCountFeasible(3, 0, 14, 2));
+  EXPECT_FALSE(kmTools::KinkmarkCountFeasible(2, 0, 1, 1));
 }
 
 // The default maximum is always a count the default spacing (2 at each end,
