@@ -42,14 +42,15 @@ class kmSession;
 // but has every column the session reads is taken), a number with a
 // comma that does not separate thousands (in a semicolon-delimited file, a
 // number with any comma: there a comma is a decimal comma, which the
-// readers would take for a thousands separator), an independent value that is
-// not a number (on the first line: a header row), a by-variable code that is no
-// whole number for a numeric format (or, without a format, a mix of numbers
-// and texts), an empty by-variable field, and a cohort whose records come back
-// after it closed (the file must be sorted by the by-variables). With the
-// variable-names flag, a first line whose fields in every column the session
-// reads as numbers (every role but the adjustment variable) are numbers is
-// refused as data taken for the header row.
+// readers would take for a thousands separator), an independent value that
+// is not a number (on the first line: a header row), a by-variable code
+// that is no whole number for a numeric format (or, without a format, a mix
+// of numbers and texts), an empty by-variable field, and a cohort whose
+// records come back after it closed (the file must be sorted by the
+// by-variables). With the variable-names flag, a first line whose fields in
+// every column the session reads as numbers (every role but the adjustment
+// variable) are all numbers is refused: it is data taken for the header
+// row, and its record would be lost.
 //
 // Numbers read with thousands commas are counted, and the first of them
 // kept, for GetThousandsCommaNote: a decimal comma of three decimals reads

@@ -240,7 +240,8 @@ KmString kmCohortManager::GetThousandsCommaNote() const {
   sNote << "Note: data file \"" << sDataFileName_ << "\", line "
         << iThousandsLine_ << ", column " << iThousandsColumn_ << ": \""
         << sThousandsText_ << "\" was read as " << sValue
-        << ", its commas taken for thousands separators; " << iThousandsNumbers_
+        << ", a comma in a number being a thousands separator; "
+        << iThousandsNumbers_
         << (iThousandsNumbers_ == 1 ? " number was" : " numbers were")
         << " read so.  A decimal comma must be written as a point.";
   return sNote;

@@ -408,8 +408,8 @@ const DataCase kDataCases[] = {
      "1,2005,57.70,0.5770,\"1,154\",\"2,000,000\"", "data.csv", nullptr,
      nullptr,
      "Note: data file \"data.csv\", line 6, column 5: \"1,154\" was read as "
-     "1154, its commas taken for thousands separators; 2 numbers were read "
-     "so."},
+     "1154, a comma in a number being a thousands separator; 2 numbers were "
+     "read so."},
     {"decimal commas in a semicolon-delimited file", "semicolon.ini", ",", ";",
      "data.csv",
      "Data file \"data.csv\", line 1, column 3: \"49,80\" holds a decimal "
