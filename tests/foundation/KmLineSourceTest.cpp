@@ -69,19 +69,12 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
        {"a", "b", "", "c"},
        ""},
       {"a final line feed ends the text", "a\nb\n", {"a", "b"}, ""},
-      {"the carriage returns of line ends go",
+      {"carriage returns of line ends go",
        "a\r\nb\r\r\nc\r",
        {"a", "b", "c"},
        ""},
-      // Fault: a file whose lines end in carriage returns alone was read as
-      // one line, its line ends dropped.
-      {"line ends of carriage returns alone",
-       "a\rb\rc\r",
-       {},
-       "\" has lines that end in carriage returns alone (from line 1): a line "
-       "ends at a line feed, or a carriage return and a line feed.  Save the "
-       "file with those line ends."},
-      {"one line end of a carriage return alone",
+      // Fault: lines ending in carriage returns alone were read as one line.
+      {"line end of a carriage return alone",
        "a\r\nb\rc\r\n",
        {"a"},
        "\" has lines that end in carriage returns alone (from line 2): a line "
