@@ -169,7 +169,10 @@ void kmCohortManager::ReadAllCohorts() {
       sLine = readLine();
       std::vector<KmString> vNames;
       km_read_internal::SplitRecord(sLine, sDelimiter_, vNames);
-      if (!sLine.IsEmpty()) SetReferenceFields(vNames, true);
+      if (!sLine.IsEmpty()) {
+        SetReferenceFields(vNames, true);
+        CheckHeaderRow(vNames);
+      }
     }
     // The block's header lines, then its first record.
     readLines(static_cast<int64_t>(iHeaderLines_) + 1);

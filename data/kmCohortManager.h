@@ -40,11 +40,21 @@ class kmSession;
 // file's first record), whose values would be read from shifted columns
 // (with a hint at a number split at its comma; a record that ends early
 // but has every column the session reads is taken), a number with a
-// comma that does not separate thousands, an independent value that is not
-// a number (on the first line: a header row), a by-variable code that is no
-// whole number for a numeric format (or, without a format, a mix of numbers
-// and texts), an empty by-variable field, and a cohort whose records come back
-// after it closed (the file must be sorted by the by-variables).
+// comma that does not separate thousands (in a semicolon-delimited file, a
+// number with any comma: there a comma is a decimal comma, which the
+// readers would take for a thousands separator), an independent value that
+// is not a number (on the first line: a header row), a by-variable code
+// that is no whole number for a numeric format (or, without a format, a mix
+// of numbers and texts), an empty by-variable field, and a cohort whose
+// records come back after it closed (the file must be sorted by the
+// by-variables). With the variable-names flag, a first line whose fields in
+// every column the session reads as numbers (every role but the adjustment
+// variable) are all numbers is refused: it is data taken for the header
+// row, and its record would be lost.
+//
+// Numbers read with thousands commas are counted, and the first of them
+// kept, for GetThousandsCommaNote: a decimal comma of three decimals reads
+// as thousands without an error, and the note makes it visible.
 //
 // Usage: construct, ReadAllCohorts once, then the accessors. The file is
 // open only during ReadAllCohorts. Runs on the driver's thread; no lock.
@@ -103,6 +113,11 @@ class kmCohortManager {
   void SetLineListener(std::function<void(const KmString&)> listener) {
     lineListener_ = std::move(listener);
   }
+  // After ReadAllCohorts, the note on the numbers read with thousands
+  // commas: "Note: data file \"<name>\", line <n>, column <c>: \"<text>\"
+  // was read as <value>, ..." naming the first and how many there were;
+  // "" when no number had a comma.
+  KmString GetThousandsCommaNote() const;
   // A copy of the label of cohort i (0-based).
   // Throws: the KmVector index error for a bad i.
   KmString GetCohortLabel(int i) const;
@@ -135,6 +150,12 @@ class kmCohortManager {
   void CheckRecord(const KmString& sLine, std::vector<KmString>& vTokens,
                    bool bFirstRecord);
   void CheckFieldCount(const KmString& sLine, int nFields);
+  // Refuses a number with a comma other than a thousands separator (in a
+  // semicolon-delimited file, any comma) among vTokens, and counts those
+  // read with thousands commas.
+  void CheckNumberCommas(const std::vector<KmString>& vTokens);
+  // Refuses the header row vNames when it looks like data (see above).
+  void CheckHeaderRow(const std::vector<KmString>& vNames);
   // Takes the count of vFields, read at line iLineNumber_, as the number of
   // fields a record may have: the header row's (bHeader) or the first
   // record's.
@@ -184,6 +205,14 @@ class kmCohortManager {
   int iReferenceFields_ = 0;
   int iReferenceLine_ = 0;
   bool bReferenceIsHeader_ = false;
+  // The columns (1-based, ascending) of the roles read as numbers.
+  std::vector<int32_t> vNumberColumns_;
+  // Numbers read with thousands commas: how many, and the first one's line,
+  // column and text.
+  int iThousandsNumbers_ = 0;
+  int iThousandsLine_ = 0;
+  int iThousandsColumn_ = 0;
+  KmString sThousandsText_;
   // The fields of the last record that had the reference count.
   std::vector<KmString> vLastFields_;
   // Per data by-variable, its first code (by-variables without a format).

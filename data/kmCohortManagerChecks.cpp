@@ -2,6 +2,7 @@
 // the pre-read makes before anything else reads the data file.
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,29 @@ size_t FirstShapeChange(const std::vector<KmString>& vRecord,
   return vRecord.size();
 }
 
+// A number with one decimal comma written with a point instead: its
+// points (thousands separators) dropped and its comma made a point
+// ("1.234,5" gives 1234.5); "" when it holds more than one comma.
+KmString WithDecimalPoint(const KmString& sNumber) {
+  const char* sText = sNumber.GetCString();
+  const char* pComma = std::strchr(sText, ',');
+  if (pComma == nullptr || std::strchr(pComma + 1, ',') != nullptr) {
+    return KmString();
+  }
+  std::string sPoint;
+  for (const char* p = sText; *p != '\0'; ++p) {
+    if (*p != '.') sPoint += *p == ',' ? '.' : *p;
+  }
+  return KmString(sPoint.c_str());
+}
+
+// The number of sField (a number text) when its commas are dropped.
+bool ReadWithoutCommas(const KmString& sField, double& dValue) {
+  KmString sNumber(sField);
+  sNumber.RemoveAll(',');
+  return kmTools::StringToDouble(dValue, sNumber.GetCString(), true);
+}
+
 constexpr size_t kNoColumn = static_cast<size_t>(-1);
 
 // The column (0-based) of a whole number that a comma seems to have split
@@ -131,6 +155,8 @@ void kmCohortManager::PrepareRecordChecks() {
   vByVarFirst_.assign(
       static_cast<size_t>(km_read_internal::NumDataByVars(*pSession_)),
       CodeSeen());
+  iThousandsNumbers_ = 0;
+  vNumberColumns_.clear();
   iRequiredColumns_ = 0;
   sRequiredName_.Clear();
   auto require = [this](int32_t iColumn, const kmVariable& variable) {
@@ -140,8 +166,15 @@ void kmCohortManager::PrepareRecordChecks() {
   };
   for (int iRole = 0; iRole < kmNumVarRoles; ++iRole) {
     const int32_t iColumn = pSession_->GetKMVarPosition(iRole);
-    if (iColumn > 0) require(iColumn, pSession_->GetKMVar(iRole));
+    if (iColumn < 1) continue;
+    require(iColumn, pSession_->GetKMVar(iRole));
+    // The adjustment variable's groups may be codes or texts.
+    if (iRole != kmVarAdjustment) vNumberColumns_.push_back(iColumn);
   }
+  std::sort(vNumberColumns_.begin(), vNumberColumns_.end());
+  vNumberColumns_.erase(
+      std::unique(vNumberColumns_.begin(), vNumberColumns_.end()),
+      vNumberColumns_.end());
   for (size_t i = 0; i < vByVarFirst_.size(); ++i) {
     const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
     require(static_cast<int32_t>(byVar.GetPosition()), byVar);
@@ -154,15 +187,7 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
   if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
   CheckLongRecord(vTokens);
-  for (size_t i = 0; i < vTokens.size(); ++i) {
-    const KmString sField = km_read_internal::FieldText(vTokens[i]);
-    if (km_read_internal::HasOnlyThousandsCommas(sField)) continue;
-    ThrowAtLine(static_cast<int>(i) + 1,
-                "\"%s\" is not a number: a comma in a number may only "
-                "separate thousands in groups of three digits (\"1,900,000\"); "
-                "write decimals with a point (\"63.6\").",
-                sField.GetCString());
-  }
+  CheckNumberCommas(vTokens);
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
   CheckIndependentValue(km_read_internal::ColumnField(vTokens, iColumn),
                         iColumn, bFirstRecord);
@@ -175,6 +200,70 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
   if (static_cast<int>(vTokens.size()) == iReferenceFields_) {
     vLastFields_.swap(vTokens);
   }
+}
+
+void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
+  for (size_t i = 0; i < vTokens.size(); ++i) {
+    const KmString sField = km_read_internal::FieldText(vTokens[i]);
+    if (!km_read_internal::IsNumberWithComma(sField)) continue;
+    const int32_t iColumn = static_cast<int32_t>(i) + 1;
+    if (sDelimiter_ == ";") {
+      // A file split at semicolons is one whose numbers use decimal commas.
+      const KmString sPoint = WithDecimalPoint(sField);
+      ThrowAtLine(iColumn,
+                  "\"%s\" holds a decimal comma: in a file whose fields are "
+                  "separated by semicolons a comma in a number is taken for a "
+                  "decimal comma, which is not read.  Write the number with a "
+                  "decimal point%s%s%s and no thousands separator.",
+                  sField.GetCString(), sPoint.IsEmpty() ? "" : " (\"",
+                  sPoint.GetCString(), sPoint.IsEmpty() ? "" : "\")");
+    }
+    if (!km_read_internal::HasOnlyThousandsCommas(sField)) {
+      ThrowAtLine(iColumn,
+                  "\"%s\" is not a number: a comma in a number may only "
+                  "separate thousands in groups of three digits "
+                  "(\"1,900,000\"); write decimals with a point (\"63.6\").",
+                  sField.GetCString());
+    }
+    if (iThousandsNumbers_++ > 0) continue;
+    iThousandsLine_ = iLineNumber_;
+    iThousandsColumn_ = iColumn;
+    sThousandsText_ = sField;
+  }
+}
+
+KmString kmCohortManager::GetThousandsCommaNote() const {
+  KmString sNote;
+  if (iThousandsNumbers_ == 0) return sNote;
+  KmString sValue(sThousandsText_);
+  sValue.RemoveAll(',');
+  sNote << "Note: data file \"" << sDataFileName_ << "\", line "
+        << iThousandsLine_ << ", column " << iThousandsColumn_ << ": \""
+        << sThousandsText_ << "\" was read as " << sValue
+        << ", a comma in a number being a thousands separator; "
+        << iThousandsNumbers_
+        << (iThousandsNumbers_ == 1 ? " number was" : " numbers were")
+        << " read so.  A decimal comma must be written as a point.";
+  return sNote;
+}
+
+void kmCohortManager::CheckHeaderRow(const std::vector<KmString>& vNames) {
+  KmString sNumbers;
+  for (const int32_t iColumn : vNumberColumns_) {
+    const KmString sField = km_read_internal::ColumnField(vNames, iColumn);
+    double dValue = 0.0;
+    if (sField.IsEmpty() || !ReadWithoutCommas(sField, dValue)) return;
+    if (!sNumbers.IsEmpty()) sNumbers << ", ";
+    sNumbers << "column " << iColumn << " \"" << sField << "\"";
+  }
+  if (sNumbers.IsEmpty()) return;
+  ThrowAtLine(0,
+              "the line is taken for the header row of variable names "
+              "(\"Variable names included = true\"), but it holds numbers "
+              "in every column the session reads as numbers (%s): the line "
+              "looks like data.  Set \"Variable names included = false\" in "
+              "the session file, or put the row of variable names first.",
+              sNumbers.GetCString());
 }
 
 void kmCohortManager::SetReferenceFields(const std::vector<KmString>& vFields,
@@ -272,10 +361,8 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
   if (sValue.IsEmpty() || sValue == sMissing || independent.HasFormat()) {
     return;
   }
-  KmString sNumber(sValue);
-  sNumber.RemoveAll(',');
   double dValue = 0.0;
-  if (kmTools::StringToDouble(dValue, sNumber.GetCString(), true)) return;
+  if (ReadWithoutCommas(sValue, dValue)) return;
   const char* sHeader =
       bFirstRecord && !bVarNamesIncluded_
           ? "  The line looks like a header row of variable names: declare "

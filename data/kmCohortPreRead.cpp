@@ -1,5 +1,6 @@
 #include "data/kmCohortPreRead.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "data/kmCohortManager.h"
@@ -41,6 +42,11 @@ bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
         [&pScan](const KmString& sLine) { pScan->AddLine(sLine); });
   }
   cohorts.ReadAllCohorts();
+  const KmString sNote = cohorts.GetThousandsCommaNote();
+  if (!sNote.IsEmpty()) {
+    std::fprintf(stderr, "%s\n", sNote.GetCString());
+    std::fflush(stderr);
+  }
   if (cohorts.GetNumCohorts() == 0) {
     GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
                               "main", sDataFile.GetCString());

@@ -11,6 +11,8 @@ class kmSession;
 // session's cohort labels become the cohorts' labels in file order (none
 // without by-variables), kmOptPerCohortMaxKinkmarks records whether the
 // cohorts' record counts differ, and the observation counts are refilled.
+// When numbers were read with thousands commas, the manager's note on them
+// goes to standard error.
 // bCalculatedRates is handed to the manager (a clustered run).
 // Without bCalculatedRates the same pass also feeds the plain observation
 // scan (kmSession::DetermineMaximumObservations, through

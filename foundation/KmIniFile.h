@@ -19,8 +19,9 @@
 // with '[' starts a section named by the whole line (trimmed of spaces);
 // any other line is a key line of the current section (KmIniSection::
 // AddLine). Key lines before the first section header belong to no section
-// and are ignored. Lines are read by KmLineSource: carriage returns are
-// dropped wherever they are, and a leading UTF-8 byte-order mark is skipped.
+// and are ignored. Lines are read by KmLineSource: "\r\n" line ends are
+// read as line feeds, a file whose lines end in carriage returns alone is
+// refused, and a leading UTF-8 byte-order mark is skipped.
 class KmIniFile {
  public:
   // Reads the file sPath, kept as its full path (KmFileName). A file that
@@ -28,8 +29,9 @@ class KmIniFile {
   // (source "KmIniFile") "Unable to open file \"<full path>\" for reading."
   // when the file exists but cannot be opened, the line source's errors of
   // the input kind ("The file \"<full path>\" is damaged: line <n> holds a
-  // NUL byte." for a line, counted from 1, holding a zero byte), and passes
-  // on the errors of the path resolution.
+  // NUL byte." for a line, counted from 1, holding a zero byte, and "The
+  // file \"<full path>\" has lines that end in carriage returns alone
+  // ..."), and passes on the errors of the path resolution.
   explicit KmIniFile(const char* sPath);
   virtual ~KmIniFile();
 

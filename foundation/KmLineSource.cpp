@@ -18,6 +18,18 @@ constexpr size_t kPieceBytes = size_t{1} << 16;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr size_t kByteOrderMarkBytes = 3;
 
+// True when the uSize bytes at pText hold a carriage return followed by a
+// byte other than a carriage return: a line end of a file whose lines end
+// in carriage returns alone. Carriage returns at the end (before the line
+// feed) are those of a "\r\n" line end.
+bool HasLoneCarriageReturn(const char* pText, size_t uSize) {
+  const char* pEnd = pText + uSize;
+  const char* p = static_cast<const char*>(std::memchr(pText, '\r', uSize));
+  if (p == nullptr) return false;
+  while (p < pEnd && *p == '\r') ++p;
+  return p < pEnd;
+}
+
 // Reads up to kPieceBytes bytes of a plain file into pBuffer and returns
 // how many. A read error stops the piece where it struck and sets the
 // stream's bad bit.
@@ -152,7 +164,12 @@ bool KmLineSource::ReadLine(KmString& sLine) {
             ? static_cast<size_t>(static_cast<const char*>(pFeed) - pStart)
             : uLeft;
     if (static_cast<int64_t>(sText.size() + uTake) > kMaxLineBytes) {
-      ThrowBadLine("too long");
+      // A large file of carriage-return line ends has no line feed at all.
+      const bool bCarriageReturns =
+          HasLoneCarriageReturn(sText.data(), sText.size()) ||
+          HasLoneCarriageReturn(pStart, uTake);
+      ThrowBadLine(bCarriageReturns ? BadLine::kCarriageReturns
+                                    : BadLine::kTooLong);
     }
     sText.append(pStart, uTake);
     bEnded = pFeed != nullptr;
@@ -162,7 +179,11 @@ bool KmLineSource::ReadLine(KmString& sLine) {
   }
   if (!bEnded && sText.empty()) return false;
   if (std::memchr(sText.data(), '\0', sText.size()) != nullptr) {
-    ThrowBadLine("NUL");
+    ThrowBadLine(BadLine::kNul);
+  }
+  // Dropped, such line ends would join every line of the file into one.
+  if (HasLoneCarriageReturn(sText.data(), sText.size())) {
+    ThrowBadLine(BadLine::kCarriageReturns);
   }
   sText.erase(std::remove(sText.begin(), sText.end(), '\r'), sText.end());
   sLine = sText;
@@ -225,24 +246,34 @@ bool KmLineSource::Seek(int64_t lPosition) {
   return bMoved;
 }
 
-void KmLineSource::ThrowBadLine(const char* sFault) const {
+void KmLineSource::ThrowBadLine(BadLine fault) const {
   // The faulty line is the one after the last line read; 0 when unknown.
   const int64_t lLine = lLineNumber_ >= 0 ? lLineNumber_ + 1 : 0;
   KmString sMessage;
   sMessage << sWhat_ << " \"" << sFileName_ << "\" ";
-  if (std::strcmp(sFault, "NUL") == 0) {
-    sMessage << "is damaged: ";
-    if (lLine > 0) {
-      sMessage << "line " << static_cast<int32_t>(lLine);
-    } else {
-      sMessage << "a line";
-    }
-    sMessage << " holds a NUL byte.";
-  } else {
-    sMessage << "has no line end within " << static_cast<int32_t>(kMaxLineBytes)
-             << " bytes at line "
-             << static_cast<int32_t>(std::max<int64_t>(lLine, 1))
-             << "; it is not a text file of lines.";
+  switch (fault) {
+    case BadLine::kNul:
+      sMessage << "is damaged: ";
+      if (lLine > 0) {
+        sMessage << "line " << static_cast<int32_t>(lLine);
+      } else {
+        sMessage << "a line";
+      }
+      sMessage << " holds a NUL byte.";
+      break;
+    case BadLine::kTooLong:
+      sMessage << "has no line end within "
+               << static_cast<int32_t>(kMaxLineBytes) << " bytes at line "
+               << static_cast<int32_t>(std::max<int64_t>(lLine, 1))
+               << "; it is not a text file of lines.";
+      break;
+    case BadLine::kCarriageReturns:
+      sMessage << "has lines that end in carriage returns alone";
+      if (lLine > 0)
+        sMessage << " (from line " << static_cast<int32_t>(lLine) << ")";
+      sMessage << ": a line ends at a line feed, or a carriage return and a "
+                  "line feed.  Save the file with those line ends.";
+      break;
   }
   GenerateKmInputExceptionF("%s", kClassName, sMessage.GetCString());
 }

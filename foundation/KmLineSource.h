@@ -12,8 +12,11 @@
 
 // Delivers the lines of a text file one at a time, with one set of rules
 // for every reader of data, matrix, option and ini files:
-// - a line ends at a line feed, which is not part of it; every carriage
-//   return is dropped;
+// - a line ends at a line feed, which is not part of it; the carriage
+//   returns of a "\r\n" line end are dropped;
+// - a carriage return followed by other text within a line is refused: the
+//   file's lines end in carriage returns alone, and read as one line they
+//   would join every record or option into one;
 // - the text after the last line feed is the last line when it is not
 //   empty (a file that ends with its line feed has no empty line after it);
 // - a UTF-8 byte-order mark at the start of the file is skipped;
@@ -61,7 +64,10 @@ class KmLineSource {
   // "Cannot read compressed file: <file>: <reason>" (source "km_gzFile")
   // for corrupt or cut-short compressed data; KmException (source
   // "KmLineSource") "<what> \"<file>\" could not be read to its end: a read
-  // error struck after <n> bytes." for a read error of a plain file.
+  // error struck after <n> bytes." for a read error of a plain file;
+  // KmException (kind 3, source "KmLineSource") "<what> \"<file>\" has
+  // lines that end in carriage returns alone (from line <n>): ..." for a
+  // carriage return with text after it in the line.
   bool ReadLine(KmString& sLine);
   // Reads lines until one is not empty after trimming bytes 0x01 to 0x20
   // at both ends; sLine receives it trimmed. Returns false (sLine "") when
@@ -97,8 +103,10 @@ class KmLineSource {
   bool Fill();
   // Skips the byte-order mark once, before the first line of the file.
   void SkipByteOrderMark();
-  // Throws the damaged-line error for the line being read.
-  [[noreturn]] void ThrowBadLine(const char* sFault) const;
+  // What is wrong with the line being read.
+  enum class BadLine { kNul, kTooLong, kCarriageReturns };
+  // Throws the error of fault for the line being read.
+  [[noreturn]] void ThrowBadLine(BadLine fault) const;
 
   KmString sWhat_;
   KmString sFileName_;

@@ -92,9 +92,14 @@ int SkipDigits(const char*& p) {
 
 }  // namespace
 
-bool HasOnlyThousandsCommas(const KmString& sField) {
+bool IsNumberWithComma(const KmString& sField) {
   const char* p = sField.GetCString();
-  if (std::strchr(p, ',') == nullptr || IsText(p)) return true;
+  return std::strchr(p, ',') != nullptr && !IsText(p);
+}
+
+bool HasOnlyThousandsCommas(const KmString& sField) {
+  if (!IsNumberWithComma(sField)) return true;
+  const char* p = sField.GetCString();
   if (*p == '+' || *p == '-') ++p;
   if (*p == '0') return false;
   const int nFirst = SkipDigits(p);

@@ -56,6 +56,11 @@ KmString FieldText(const KmString& sToken);
 // same values.
 KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition);
 
+// True when sField holds a comma and is no text: its characters are those
+// of numbers (digits, signs, points, commas, exponent letters) with at least
+// one digit ("63,6", "1,900,000", "1.234,5").
+bool IsNumberWithComma(const KmString& sField);
+
 // True when sField holds no comma, or its commas separate thousands in
 // well-formed groups: an optional sign, a first group of 1 to 3 digits that
 // does not begin with 0, then groups of exactly 3 digits, then an optional

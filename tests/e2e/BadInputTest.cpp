@@ -399,9 +399,17 @@ struct DataCase {
   const char* sDataFile;  // the run file's "Data File"
   const char* sMessage;   // part of the error message; nullptr: completes
   const char* sSource;    // the error file's source, or the file to search
+                          // (nullptr: the console)
   const char* sExpect;    // for a completed run, text of that file
   const char* sExportOptions = nullptr;  // an export options file's text
+  const char* sThenFind = nullptr;       // a second edit, made after the
+  const char* sThenReplace = nullptr;    // first one
+  const char* sRunOptions = nullptr;     // the run options file's text
 };
+
+const char kRunOptions[] =
+    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
+    "num permutations = 9\n";
 
 const DataCase kDataCases[] = {
     {"header row not declared", "se.ini", nullptr,
@@ -451,6 +459,40 @@ const DataCase kDataCases[] = {
      "1,2005,57.70,0.5770,1154,2000000",
      "1,2005,57.70,0.5770,\"1,154\",\"2,000,000\"", "data.csv", nullptr,
      "out.dataexport.txt", "\nEast;2005;57.70;"},
+    // Fault: a comma of three decimals ("80,007") read as thousands, every
+    // value 1000 times too large without a word.
+    {"a thousands comma is named on standard error", "counts.ini",
+     "1,2005,57.70,0.5770,1154,2000000",
+     "1,2005,57.70,0.5770,\"1,154\",\"2,000,000\"", "data.csv", nullptr,
+     nullptr,
+     "Note: data file \"data.csv\", line 6, column 5: \"1,154\" was read as "
+     "1154, a comma in a number being a thousands separator; 2 numbers were "
+     "read so."},
+    {"decimal commas in a semicolon-delimited file", "semicolon.ini", ",", ";",
+     "data.csv",
+     "Data file \"data.csv\", line 1, column 3: \"49,80\" holds a decimal "
+     "comma: in a file whose fields are separated by semicolons a comma in a "
+     "number is taken for a decimal comma, which is not read.  Write the "
+     "number with a decimal point (\"49.80\")",
+     "kmCohortManager", nullptr, nullptr, ".", ","},
+    // Fault: the flag dropped the first record of a file without a header.
+    {"variable names flag on a file without a header row", "names.ini", nullptr,
+     "", "data.csv",
+     "Data file \"data.csv\", line 1: the line is taken for the header row of "
+     "variable names (\"Variable names included = true\"), but it holds "
+     "numbers in every column the session reads as numbers (column 2 "
+     "\"2000\", column 3 \"49.80\"): the line looks like data.",
+     "kmCohortManager", nullptr},
+    // Fault: such a data file was read as one record, and such an options
+    // file lost its section.
+    {"data file with line ends of carriage returns alone", "se.ini", "\n", "\r",
+     "data.csv",
+     "Data file \"data.csv\" has lines that end in carriage returns alone",
+     "KmLineSource", nullptr},
+    {"options file with line ends of carriage returns alone", "se.ini", nullptr,
+     "", "data.csv", "options.ini\" has lines that end in carriage returns",
+     "KmLineSource", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\rmodel = ln\r"},
     {"the run file's data file wins over the session's", "datafile.ini",
      nullptr, "", "data.csv", nullptr, "out.RunSummary.txt",
      "Data File = data.csv"},
@@ -472,15 +514,16 @@ const DataCase kDataCases[] = {
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
 // in front; "^" in front of sFind: only where a line starts).
-std::string Edited(std::string sText, const DataCase& c) {
-  if (c.sFind == nullptr) return c.sReplace + sText;
-  const bool bLineStart = c.sFind[0] == '^';
-  const std::string sFind(c.sFind + (bLineStart ? 1 : 0));
+std::string Edited(std::string sText, const char* sFindText,
+                   const char* sReplace) {
+  if (sFindText == nullptr) return sReplace + sText;
+  const bool bLineStart = sFindText[0] == '^';
+  const std::string sFind(sFindText + (bLineStart ? 1 : 0));
   for (size_t i = sText.find(sFind); i != std::string::npos;
        i = sText.find(sFind, i + 1)) {
     if (bLineStart && i > 0 && sText[i - 1] != '\n') continue;
-    sText.replace(i, sFind.size(), c.sReplace);
-    i += std::strlen(c.sReplace) - 1;
+    sText.replace(i, sFind.size(), sReplace);
+    i += std::strlen(sReplace) - 1;
   }
   return sText;
 }
@@ -490,11 +533,14 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     SCOPED_TRACE(c.sName);
     km_test::ScratchDir dir;
     km_e2e::CopyFixtureFolder("common", dir);
-    km_test::WriteAll(dir.File("data.csv"),
-                      Edited(km_test::ReadAll(dir.File("kinked.csv")), c));
+    std::string sData =
+        Edited(km_test::ReadAll(dir.File("kinked.csv")), c.sFind, c.sReplace);
+    if (c.sThenFind != nullptr) {
+      sData = Edited(sData, c.sThenFind, c.sThenReplace);
+    }
+    km_test::WriteAll(dir.File("data.csv"), sData);
     km_test::WriteAll(dir.File("options.ini"),
-                      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
-                      "num permutations = 9\n");
+                      c.sRunOptions != nullptr ? c.sRunOptions : kRunOptions);
     std::string sRun = std::string("[Kinkmark Input Files]\nSession File = ") +
                        c.sSession + "\nData File = " + c.sDataFile +
                        "\nRun Options File = options.ini\n"
@@ -515,7 +561,9 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     EXPECT_NE(result.sConsole.find("out.kmo has finished running.\n"),
               std::string::npos)
         << result.sConsole;
-    const std::string sOut = km_test::ReadAll(dir.File(c.sSource));
+    const std::string sOut = c.sSource != nullptr
+                                 ? km_test::ReadAll(dir.File(c.sSource))
+                                 : result.sConsole;
     EXPECT_NE(sOut.find(c.sExpect), std::string::npos) << sOut;
   }
 }

@@ -69,7 +69,17 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
        {"a", "b", "", "c"},
        ""},
       {"a final line feed ends the text", "a\nb\n", {"a", "b"}, ""},
-      {"every carriage return goes", "a\r\nb\rc\r\n", {"a", "bc"}, ""},
+      {"carriage returns of line ends go",
+       "a\r\nb\r\r\nc\r",
+       {"a", "b", "c"},
+       ""},
+      // Fault: lines ending in carriage returns alone were read as one line.
+      {"line end of a carriage return alone",
+       "a\r\nb\rc\r\n",
+       {"a"},
+       "\" has lines that end in carriage returns alone (from line 2): a line "
+       "ends at a line feed, or a carriage return and a line feed.  Save the "
+       "file with those line ends."},
       {"empty file", "", {}, ""},
       // Fault: a byte-order mark stuck to the first field, so the first
       // record's code read as a text and made a phantom cohort.
