@@ -62,34 +62,45 @@ constexpr RunOptionRow LocationRow(const char* sKey) {
   return ByHandRow(CountOption(sKey, 1, kRunMaxLocation), nullptr);
 }
 
+// row with the field it is read into: piField, pdField or pbField by the
+// field's type.
+constexpr RunOptionRow Into(RunOptionRow row,
+                            int32_t IniSessionDict::*piField) {
+  row.piField = piField;
+  return row;
+}
+constexpr RunOptionRow Into(RunOptionRow row, double IniSessionDict::*pdField) {
+  row.pdField = pdField;
+  return row;
+}
+constexpr RunOptionRow Into(RunOptionRow row, bool IniSessionDict::*pbField) {
+  row.pbField = pbField;
+  return row;
+}
+
 // The leading whole number of the value into piField.
 constexpr RunOptionRow IntRow(OptionRow option, int32_t iDefault,
                               int32_t IniSessionDict::*piField,
                               int32_t iSessionOption = kOwnRule) {
-  RunOptionRow row =
-      BaseRow(option, RunOptionRead::kInt, iDefault, iSessionOption);
-  row.piField = piField;
-  return row;
+  return Into(BaseRow(option, RunOptionRead::kInt, iDefault, iSessionOption),
+              piField);
 }
 
 // The leading number of the value into pdField.
 constexpr RunOptionRow DoubleRow(OptionRow option, double dDefault,
                                  double IniSessionDict::*pdField,
                                  int32_t iSessionOption = kOwnRule) {
-  RunOptionRow row =
-      BaseRow(option, RunOptionRead::kDouble, dDefault, iSessionOption);
-  row.pdField = pdField;
-  return row;
+  return Into(BaseRow(option, RunOptionRead::kDouble, dDefault, iSessionOption),
+              pdField);
 }
 
 // A switch: "true" sets pbField, any other word clears it.
 constexpr RunOptionRow FlagRow(OptionRow option, bool bDefault,
                                bool IniSessionDict::*pbField,
                                int32_t iSessionOption = kOwnRule) {
-  RunOptionRow row = BaseRow(option, RunOptionRead::kFlag, bDefault ? 1.0 : 0.0,
-                             iSessionOption);
-  row.pbField = pbField;
-  return row;
+  return Into(BaseRow(option, RunOptionRead::kFlag, bDefault ? 1.0 : 0.0,
+                      iSessionOption),
+              pbField);
 }
 
 // The position of the word in the option's list into piField; a word
@@ -99,9 +110,8 @@ constexpr RunOptionRow CodeRow(OptionRow option, int32_t iDefault,
                                int32_t IniSessionDict::*piField,
                                int32_t iUnknownCode,
                                int32_t iSessionOption = kOwnRule) {
-  RunOptionRow row =
-      BaseRow(option, RunOptionRead::kCode, iDefault, iSessionOption);
-  row.piField = piField;
+  RunOptionRow row = Into(
+      BaseRow(option, RunOptionRead::kCode, iDefault, iSessionOption), piField);
   row.iUnknownCode = iUnknownCode;
   return row;
 }
