@@ -196,8 +196,8 @@ TEST(kmCalculationHandlerRun, TheFirstOfTwoFailuresIsTheRunsFailure) {
     }
     calc.SelMod(pRecord, pSub, iCohort, iCohort);
   });
-  const KmException e = km_test::CatchKmException(
-      [&] { pRun->Execute(dir.File("out.kmo")); });
+  const KmException e =
+      km_test::CatchKmException([&] { pRun->Execute(dir.File("out.kmo")); });
   EXPECT_STREQ(e.GetMessage(), "first failure");
 }
 
