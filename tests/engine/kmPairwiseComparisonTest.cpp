@@ -728,6 +728,24 @@ TEST(TwoGroupComp, StraightLineTestsMatchLeastSquaresAndDecideAsGenerated) {
   }
 }
 
+// The selection tests between 0 and 2 kinkmarks each decide at the level
+// divided by the kinkmarks above the null's: 0 vs 2 and, the straight
+// lines keeping the null, 0 vs 1 both at 0.05 / 2.
+TEST(TwoGroupComp, SelectionTestsShareTheLevelAboveTheNull) {
+  ComparisonRun run(1, 0, 2, 1, 0);
+  run.Install({Line(12, 2000, 1, 0.2, 0.3, 1), Line(12, 2000, 1, 0.2, 0.3, 2)});
+  CancellableProgress tracker;
+  run.Run({true, true}, &tracker);
+  const KmVector<kmFTest>& vTests = run.Comparison(0).vFTests;
+  ASSERT_EQ(vTests.size(), 3u);  // two selection tests, then the comparison
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(vTests[i].uNullKinkmarks, 0);
+    EXPECT_EQ(vTests[i].uAltKinkmarks, 2 - i);
+    EXPECT_EQ(vTests[i].dAlpha, 0.025);
+  }
+}
+
 TEST(TwoGroupComp, NoiseFreeKinkedCurvesAreRecoveredExactly) {
   // y = 10 + 0.5 t, slope -0.3 from t = 5, both cohorts (second one 2
   // higher in the parallel case).
