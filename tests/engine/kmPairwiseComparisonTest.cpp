@@ -28,8 +28,8 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -82,7 +82,7 @@ class ComparisonRun {
  public:
   ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
                 int16_t iCores = 1, int iSeed = 7160)
-      : session_(km_results_test::MakeSession(iNumByVars, true)) {
+      : session_(km_test::MakeSession(iNumByVars, true)) {
     session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
     session_.SetInt(kmOptMinKinkmarks, kmin);
@@ -96,9 +96,9 @@ class ComparisonRun {
     comparison_ = std::make_unique<kmPairwiseComparison>(*calc_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->GetCalcHandler();
-    km_results_test::PrepareWriter(h, sPath_, iNumByVars);
-    nCohorts_ = km_results_test::NumCohorts(iNumByVars);
-    const kmCalcData record = km_results_test::MakeRecord(0);
+    km_test::PrepareWriter(h, sPath_, iNumByVars);
+    nCohorts_ = km_test::NumCohorts(iNumByVars);
+    const kmCalcData record = km_test::MakeRecord(0);
     for (int c = 0; c < nCohorts_; ++c) h.WriteCohortCalcData(&record);
   }
 
@@ -896,8 +896,7 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
   for (int k = 0; k < 6; ++k) {
     SCOPED_TRACE(k);
     ASSERT_TRUE(runs[0]->Comparison(k).bValid);
-    km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
-                                      runs[0]->Comparison(k));
+    km_test::ExpectSameRecord(runs[1]->Comparison(k), runs[0]->Comparison(k));
   }
 }
 

@@ -13,9 +13,9 @@
 #include "session/OutputDisplayOptions.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/reports/ReportsFixture.h"
+#include "tests/test_util/ResultsFileFixture.h"
 
-namespace km_reports_test {
+namespace km_test {
 namespace {
 
 const char kTab = '\t';
@@ -634,4 +634,4 @@ TEST(kmCalcHandler, RecordsWithoutLabelsAreLabelledFromLevelCodes) {
 }
 
 }  // namespace
-}  // namespace km_reports_test
+}  // namespace km_test
