@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "session/DataExportOptions.h"
 #include "tests/test_util/CatchKmException.h"
@@ -21,6 +22,47 @@ TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
   EXPECT_TRUE(o.bAllModelsInSameColumn);
   EXPECT_TRUE(o.bIncludeKinkmarkEstimates);
   EXPECT_TRUE(o.bExportBadCohorts);
+}
+
+TEST(DataExportOptions, ConstructorPutsEachParameterInItsMember) {
+  // The parameters in the constructor's order. No two columns of the
+  // same type hold the same values (codes are stored unchecked), so a
+  // parameter stored in the wrong member shows in some row.
+  struct Args {
+    int32_t iModels, iLine, iMissing, iField, iByVar, iType, iGraphs;
+    bool bRemoveKm, bRemoveBest, bHeaders, bSameColumn, bEstimates, bHighRes;
+    int32_t iWidth, iHeight;
+    bool bBadCohorts;
+    auto Tie() const {
+      return std::tie(iModels, iLine, iMissing, iField, iByVar, iType, iGraphs,
+                      bRemoveKm, bRemoveBest, bHeaders, bSameColumn, bEstimates,
+                      bHighRes, iWidth, iHeight, bBadCohorts);
+    }
+  };
+  const Args kRows[] = {
+      {1, 0, 2, 1, 0, 1, 7, true, false, false, true, true, false, 640, 480,
+       true},
+      {0, 1, 0, 2, 1, 0, 8, false, true, false, true, false, true, 800, 600,
+       true},
+      {3, 4, 1, 0, 2, 5, 9, false, false, true, false, true, true, 1024, 768,
+       true},
+  };
+  for (const Args& a : kRows) {
+    SCOPED_TRACE(a.iGraphs);
+    const DataExportOptions o(
+        a.iModels, a.iLine, a.iMissing, a.iField, a.iByVar, a.iType, a.iGraphs,
+        a.bRemoveKm, a.bRemoveBest, a.bHeaders, a.bSameColumn, a.bEstimates,
+        a.bHighRes, a.iWidth, a.iHeight, a.bBadCohorts);
+    EXPECT_EQ(
+        std::make_tuple(o.iModels, o.iLineDelimiter, o.iMissingCharacter,
+                        o.iFieldDelimiter, o.iByVarFormat, o.iExportType,
+                        o.iGraphs, o.bRemoveKinkmarkFlags,
+                        o.bRemoveBestFitFlags, o.bOutputByGroupHeaders,
+                        o.bAllModelsInSameColumn, o.bIncludeKinkmarkEstimates,
+                        o.bUseHighResGraphs, o.iHighResGraphWidth,
+                        o.iHighResGraphHeight, o.bExportBadCohorts),
+        a.Tie());
+  }
 }
 
 TEST(DataExportOptions, DefaultTextsAreSemicolonNewlineAndPeriod) {
