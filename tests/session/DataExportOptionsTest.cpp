@@ -25,44 +25,20 @@ TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
 }
 
 TEST(DataExportOptions, ConstructorPutsEachParameterInItsMember) {
-  // The parameters in the constructor's order. No two columns of the
-  // same type hold the same values (codes are stored unchecked), so a
-  // parameter stored in the wrong member shows in some row.
-  struct Args {
-    int32_t iModels, iLine, iMissing, iField, iByVar, iType, iGraphs;
-    bool bRemoveKm, bRemoveBest, bHeaders, bSameColumn, bEstimates, bHighRes;
-    int32_t iWidth, iHeight;
-    bool bBadCohorts;
-    auto Tie() const {
-      return std::tie(iModels, iLine, iMissing, iField, iByVar, iType, iGraphs,
-                      bRemoveKm, bRemoveBest, bHeaders, bSameColumn, bEstimates,
-                      bHighRes, iWidth, iHeight, bBadCohorts);
-    }
-  };
-  const Args kRows[] = {
-      {1, 0, 2, 1, 0, 1, 7, true, false, false, true, true, false, 640, 480,
-       true},
-      {0, 1, 0, 2, 1, 0, 8, false, true, false, true, false, true, 800, 600,
-       true},
-      {3, 4, 1, 0, 2, 5, 9, false, false, true, false, true, true, 1024, 768,
-       true},
-  };
-  for (const Args& a : kRows) {
-    SCOPED_TRACE(a.iGraphs);
-    const DataExportOptions o(
-        a.iModels, a.iLine, a.iMissing, a.iField, a.iByVar, a.iType, a.iGraphs,
-        a.bRemoveKm, a.bRemoveBest, a.bHeaders, a.bSameColumn, a.bEstimates,
-        a.bHighRes, a.iWidth, a.iHeight, a.bBadCohorts);
-    EXPECT_EQ(
-        std::make_tuple(o.iModels, o.iLineDelimiter, o.iMissingCharacter,
-                        o.iFieldDelimiter, o.iByVarFormat, o.iExportType,
-                        o.iGraphs, o.bRemoveKinkmarkFlags,
-                        o.bRemoveBestFitFlags, o.bOutputByGroupHeaders,
-                        o.bAllModelsInSameColumn, o.bIncludeKinkmarkEstimates,
-                        o.bUseHighResGraphs, o.iHighResGraphWidth,
-                        o.iHighResGraphHeight, o.bExportBadCohorts),
-        a.Tie());
-  }
+  // Codes are stored unchecked, so distinct values (and switches unlike
+  // their neighbours) show a parameter stored in the wrong member.
+  const DataExportOptions o(11, 12, 13, 14, 15, 16, 17, true, false, true,
+                            false, true, false, 640, 480, true);
+  EXPECT_EQ(
+      std::make_tuple(o.iModels, o.iLineDelimiter, o.iMissingCharacter,
+                      o.iFieldDelimiter, o.iByVarFormat, o.iExportType,
+                      o.iGraphs, o.bRemoveKinkmarkFlags, o.bRemoveBestFitFlags,
+                      o.bOutputByGroupHeaders, o.bAllModelsInSameColumn,
+                      o.bIncludeKinkmarkEstimates, o.bUseHighResGraphs,
+                      o.iHighResGraphWidth, o.iHighResGraphHeight,
+                      o.bExportBadCohorts),
+      std::make_tuple(11, 12, 13, 14, 15, 16, 17, true, false, true, false,
+                      true, false, 640, 480, true));
 }
 
 TEST(DataExportOptions, DefaultTextsAreSemicolonNewlineAndPeriod) {
