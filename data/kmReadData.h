@@ -550,8 +550,16 @@ class kmReadData {
   // Marks both variants of a cohort of n records unusable, with
   // VarCovSizeRefusal's text, when the matrix does not fit its observations.
   void CheckVarCovSize(int16_t n, CohortVerdict& verdict) const;
-  // The user's exclusion of the cohort, then the rate checks; records the
-  // cohort's error texts.
+  // True when kmOptMaxKinkmarksFeasibility is 2, kmOptPerCohortMaxKinkmarks
+  // is set and the session's enough-observations flag of cohort
+  // iCohortIndex (0-based) exists and is false.
+  bool LacksObservations(const VerifyPass& pass, int iCohortIndex) const;
+  // Marks every copy of the cohort unusable with sText (the delay variant's
+  // text only when the run has both variants).
+  void ExcludeCohort(const VerifyPass& pass, const char* sText,
+                     CohortVerdict& verdict) const;
+  // The user's exclusion of the cohort, else its exclusion for too few
+  // observations, then the rate checks; records the cohort's error texts.
   void ApplySelectionAndRateChecks(VerifyPass& pass, const kmCohortRows& rows,
                                    const KmVector<int>& codes,
                                    CohortVerdict& verdict, KmString& sMessage);

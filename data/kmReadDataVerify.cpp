@@ -503,6 +503,28 @@ void kmReadData::CheckVarCovSize(int16_t n, CohortVerdict& verdict) const {
   }
 }
 
+bool kmReadData::LacksObservations(const VerifyPass& pass,
+                                   int iCohortIndex) const {
+  // Only read under kmOptMaxKinkmarksFeasibility 2 with per-cohort maxima;
+  // a cohort beyond the session's flags is not excluded.
+  if (!pass.bPerCohortMax ||
+      pSession_->GetInt(kmOptMaxKinkmarksFeasibility) != 2) {
+    return false;
+  }
+  const KmVector<bool>& vEnough = pSession_->GetEnoughObservationsFlags();
+  return iCohortIndex >= 0 &&
+         static_cast<size_t>(iCohortIndex) < vEnough.size() &&
+         !vEnough[static_cast<size_t>(iCohortIndex)];
+}
+
+void kmReadData::ExcludeCohort(const VerifyPass& pass, const char* sText,
+                               CohortVerdict& verdict) const {
+  verdict.bGood1 = false;
+  verdict.bGood2 = false;
+  verdict.sText1 = sText;
+  if (pass.bBothDelay) verdict.sText2 = sText;
+}
+
 void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,
                                              const kmCohortRows& rows,
                                              const KmVector<int>& codes,
@@ -515,16 +537,11 @@ void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,
     ThrowByVariableProblem(sMessage, pass.iCohort);
   }
   if (!bUse) {
-    verdict.bGood1 = false;
-    verdict.bGood2 = false;
-    verdict.sText1 = "User Selected to Exclude This Cohort.";
-    if (pass.bBothDelay) {
-      verdict.sText2 = "User Selected to Exclude This Cohort.";
-    }
+    ExcludeCohort(pass, "User Selected to Exclude This Cohort.", verdict);
+  } else if (LacksObservations(pass, pass.iCohort - 1)) {
+    ExcludeCohort(pass, "Cohort Not Executed Due To Not Enough Observations.",
+                  verdict);
   }
-  // The per-cohort enough-observations flags of
-  // kmOptMaxKinkmarksFeasibility 2 are not exposed by the session: no
-  // cohort index lies inside them, so that exclusion never applies.
 
   // The rate checks run whenever the copy is still usable, so a cohort
   // whose only text is the zero-count note still has its counts and

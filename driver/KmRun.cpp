@@ -26,8 +26,13 @@
 
 using km_driver_internal::Print;
 
-// The writers' layout starts at DataExportOptions' own defaults.
-KmRun::KmRun(int argc, char** argv) {
+// The layout the writers use without an export-options file: the best-fit
+// model only, "\n", ".", ";", unquoted labels, the table layout.
+KmRun::KmRun(int argc, char** argv)
+    : exportOptions_(1, DataExportOptions::kLineUnix,
+                     DataExportOptions::kMissingPeriod,
+                     DataExportOptions::kFieldSemicolon, 2, 0, 0, true, true,
+                     false, true, true, false, 2100, 1500, true) {
   (void)argc;
   SetDefaultRunFiles(files_, argv[0], argv[1]);
 }

@@ -292,40 +292,50 @@ void KmIO_File::WriteRaw(const unsigned char* pBytes, int32_t n) {
 }
 
 void KmIO_File::WriteBool(bool bValue) {
-  const unsigned char byte = bValue ? 1 : 0;
-  WriteRaw(&byte, 1);
+  WithCallPath("WriteBool()", kClassName, [&] {
+    const unsigned char byte = bValue ? 1 : 0;
+    WriteRaw(&byte, 1);
+  });
 }
 
 void KmIO_File::WriteShort(int16_t iValue) {
-  unsigned char bytes[2];
-  EncodeLittleEndian(static_cast<uint16_t>(iValue), bytes, 2);
-  WriteRaw(bytes, 2);
+  WithCallPath("WriteShort()", kClassName, [&] {
+    unsigned char bytes[2];
+    EncodeLittleEndian(static_cast<uint16_t>(iValue), bytes, 2);
+    WriteRaw(bytes, 2);
+  });
 }
 
 void KmIO_File::WriteInt(int32_t iValue) { WriteLong(iValue); }
 
 void KmIO_File::WriteLong(int32_t lValue) {
-  unsigned char bytes[4];
-  EncodeLittleEndian(static_cast<uint32_t>(lValue), bytes, 4);
-  WriteRaw(bytes, 4);
+  WithCallPath("WriteLong()", kClassName, [&] {
+    unsigned char bytes[4];
+    EncodeLittleEndian(static_cast<uint32_t>(lValue), bytes, 4);
+    WriteRaw(bytes, 4);
+  });
 }
 
 void KmIO_File::WriteDouble(double dValue) {
-  uint64_t uBits;
-  std::memcpy(&uBits, &dValue, sizeof uBits);
-  unsigned char bytes[8];
-  EncodeLittleEndian(uBits, bytes, 8);
-  WriteRaw(bytes, 8);
+  WithCallPath("WriteDouble()", kClassName, [&] {
+    uint64_t uBits;
+    std::memcpy(&uBits, &dValue, sizeof uBits);
+    unsigned char bytes[8];
+    EncodeLittleEndian(uBits, bytes, 8);
+    WriteRaw(bytes, 8);
+  });
 }
 
 void KmIO_File::WriteCString(const char* sText) {
-  if (sText == nullptr) {
-    WriteLong(0);
-    return;
-  }
-  const int32_t lStored = static_cast<int32_t>(std::strlen(sText) + 1);
-  WriteLong(lStored);
-  Write(sText, lStored);
+  WithCallPath("WriteCString()", kClassName, [&] {
+    if (sText == nullptr) {
+      WriteLong(0);
+      return;
+    }
+    const int32_t lStored = static_cast<int32_t>(std::strlen(sText) + 1);
+    WriteLong(lStored);
+    Write(sText, lStored);
+  });
 }
 
 void KmIO_File::WriteString(const char* sText, bool bWithNul) {

@@ -128,9 +128,13 @@ class KmIO_File {
   void ReadString(KmString& sOut, char cTerminator = '\0');
 
   // Writes lBytes bytes of pBuffer (nothing in read mode or for
-  // lBytes <= 0).
+  // lBytes <= 0). Throws KmException "Unable to write the file \"<path>\":
+  // <reason>." (source "KmIO_File") when the stream refuses the bytes.
   void Write(const void* pBuffer, int32_t lBytes);
-  // Primitive writers (layouts above); nothing in read mode.
+  // Primitive writers (layouts above); nothing in read mode. A failed write
+  // raises Write's failure with the writer's own line ("WriteBool()", ...,
+  // "WriteCString()"; WriteInt names "WriteLong()") after "Write()" in the
+  // call path, so the failure names the kind of value being written.
   void WriteBool(bool bValue);
   void WriteShort(int16_t iValue);
   void WriteInt(int32_t iValue);

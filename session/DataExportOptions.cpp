@@ -1,4 +1,4 @@
-// DataExportOptions: the delimiter and missing texts.
+// DataExportOptions: construction and the delimiter and missing texts.
 #include "session/DataExportOptions.h"
 
 #include "foundation/KmCallPath.h"
@@ -7,6 +7,31 @@
 namespace {
 const char kClassName[] = "DataExportOptions";
 }  // namespace
+
+DataExportOptions::DataExportOptions(
+    int32_t iModels, int32_t iLineDelimiter, int32_t iMissingCharacter,
+    int32_t iFieldDelimiter, int32_t iByVarFormat, int32_t iExportType,
+    int32_t iGraphs, bool bRemoveKinkmarkFlags, bool bRemoveBestFitFlags,
+    bool bOutputByGroupHeaders, bool bAllModelsInSameColumn,
+    bool bIncludeKinkmarkEstimates, bool bUseHighResGraphs,
+    int32_t iHighResGraphWidth, int32_t iHighResGraphHeight,
+    bool bExportBadCohorts)
+    : bAllModelsInSameColumn(bAllModelsInSameColumn),
+      bOutputByGroupHeaders(bOutputByGroupHeaders),
+      bRemoveBestFitFlags(bRemoveBestFitFlags),
+      bRemoveKinkmarkFlags(bRemoveKinkmarkFlags),
+      bIncludeKinkmarkEstimates(bIncludeKinkmarkEstimates),
+      bExportBadCohorts(bExportBadCohorts),
+      iModels(iModels),
+      iLineDelimiter(iLineDelimiter),
+      iMissingCharacter(iMissingCharacter),
+      iFieldDelimiter(iFieldDelimiter),
+      iGraphs(iGraphs),
+      iByVarFormat(iByVarFormat),
+      iExportType(iExportType),
+      bUseHighResGraphs(bUseHighResGraphs),
+      iHighResGraphWidth(iHighResGraphWidth),
+      iHighResGraphHeight(iHighResGraphHeight) {}
 
 char DataExportOptions::GetFieldDelimeter() const {
   return WithCallPath("GetFieldDelimeter()", kClassName, [&]() -> char {

@@ -31,6 +31,18 @@ class DataExportOptions {
   // layout, no by-group headers, all models in one column, kinkmark
   // estimates included, both kinds of flags removed, bad cohorts exported.
   // Callers change single members by name.
+  DataExportOptions() = default;
+  // Takes every member; the parameter order is not the member order. The
+  // driver starts from (1, 1, 1, 2, 2, 0, 0, true, true, false, true, true,
+  // false, 2100, 1500, true), the values of the default constructor.
+  DataExportOptions(int32_t iModels, int32_t iLineDelimiter,
+                    int32_t iMissingCharacter, int32_t iFieldDelimiter,
+                    int32_t iByVarFormat, int32_t iExportType, int32_t iGraphs,
+                    bool bRemoveKinkmarkFlags, bool bRemoveBestFitFlags,
+                    bool bOutputByGroupHeaders, bool bAllModelsInSameColumn,
+                    bool bIncludeKinkmarkEstimates, bool bUseHighResGraphs,
+                    int32_t iHighResGraphWidth, int32_t iHighResGraphHeight,
+                    bool bExportBadCohorts);
 
   // The field delimiter: tab (9) for code 0, ',' for 1, ';' for 2. Throws
   // KmException "Unsupported field delimiter." for any other code.

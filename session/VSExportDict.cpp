@@ -72,9 +72,9 @@ void VSExportDict::Setup() {
     ReadExportOptionsSection(ini);
     ReadVariables(ini);
   } catch (KmException& e) {
-    // Everything that can go wrong here is a fault of the user's dictionary;
-    // the file is named in the call path for messages that do not name it.
-    e.SetKind(KmException::kInputErrorKind);
+    // The file is named in the call path for messages that do not name it.
+    // The kind stays as raised: 3 for a missing section, 0 for a value the
+    // reader cannot use.
     e.AddCallPath("Setup()", kClassName, dictionaryFile_.GetFullName());
     throw;
   }
@@ -109,10 +109,8 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
     if (pSection != nullptr) {
       const KmString sType = GetValue(*pSection, "Type");
       if (sType.IsEmpty()) {
-        GenerateKmInputExceptionF(
-            "No session type specified in dictionary "
-            "file.",
-            kClassName);
+        GenerateKmException("No session type specified in dictionary file.",
+                            kClassName);
       } else if (sType == "Rate") {
         iSessionType_ = kVSRate;
       } else if (sType == "Survival") {
@@ -138,9 +136,8 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
       } else if (sType == "Disparity") {
         iSessionType_ = kVSDisparity;
       } else {
-        GenerateKmInputExceptionF(
-            "This type of Dictionary is not supported "
-            "at this time.",
+        GenerateKmException(
+            "This type of Dictionary is not supported at this time.",
             kClassName);
       }
       sessionOptions_ = *pSection;
@@ -188,8 +185,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     } else if (sFormat == "labels") {
       iVariableFormat_ = 2;
     } else {
-      GenerateKmInputExceptionF("\"%s\" is not a supported format type.",
-                                kClassName, sFormat.GetCString());
+      GenerateKmExceptionF("\"%s\" is not a supported format type.", kClassName,
+                           sFormat.GetCString());
     }
 
     bUnixFileFormat_ = GetValue(*pSection, "File format") == "UNIX";
@@ -197,8 +194,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     const KmString sDelimiter = GetValue(*pSection, "Field delimiter");
     if (!km_session_internal::FieldDelimiterFromWord(sDelimiter,
                                                      cFieldDelimiter_)) {
-      GenerateKmInputExceptionF("\"%s\" is not a supported Field delimiter.",
-                                kClassName, sDelimiter.GetCString());
+      GenerateKmExceptionF("\"%s\" is not a supported Field delimiter.",
+                           kClassName, sDelimiter.GetCString());
     }
 
     const KmString sMissing = GetValue(*pSection, "Missing character");
@@ -250,8 +247,8 @@ void VSExportDict::ReadVariables(KmIniFile& ini) {
   WithCallPath("ReadVariables()", kClassName, [&] {
     const KmIniSection* pSection = GetVariableSection(ini);
     if (pSection == nullptr) {
-      GenerateKmInputExceptionF("The Variable Section could not be found.",
-                                kClassName);
+      GenerateKmException("The Variable Section could not be found.",
+                          kClassName);
     }
     vVariables_.clear();
     for (int32_t n = 1;; ++n) {

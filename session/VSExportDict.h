@@ -37,17 +37,19 @@ enum VSSessionType : int32_t {
 // checks these fields against what the analysis supports.
 //
 // The whole file is read by the constructor. Any fault of the file raises a
-// KmException of kind 3 (an error in the user's input) whose call path
-// names the dictionary file, so a half-read dictionary never exists. Word
+// KmException whose call path names the dictionary file, so a half-read
+// dictionary never exists: kind 3 for a missing section (System, Session
+// Options that cannot be detected, Export Options), kind 0 for a value the
+// reader cannot use (the message of the Read... method below). Word
 // values are compared exactly and case-sensitively; section and key names
 // are found without regard to case; a missing key reads as "".
 class VSExportDict {
  public:
   // Reads the dictionary sFileName.
   // Throws: KmException "Empty string pointer passed to constructor." (kind
-  // 0) for a null or empty name; for a faulty dictionary a KmException of
-  // kind 3 with one of the messages of the Read... methods below, or the
-  // message of an unreadable "Format=" section.
+  // 0) for a null or empty name; for a faulty dictionary a KmException
+  // with one of the messages of the Read... methods below, or the message
+  // of an unreadable "Format=" section, of the kind given above.
   explicit VSExportDict(const char* sFileName);
   VSExportDict(const VSExportDict& other) = default;
   VSExportDict& operator=(const VSExportDict& other) = default;

@@ -269,6 +269,17 @@ class kmSession {
   const KmVector<bool>& GetSelectCohortsVector() const {
     return vSelectedCohorts_;
   }
+  // One flag per cohort: whether it has enough observations. The
+  // verification excludes a cohort whose flag is false when
+  // kmOptMaxKinkmarksFeasibility is 2 and kmOptPerCohortMaxKinkmarks is set;
+  // a cohort beyond the list is not excluded. Empty unless set; copied with
+  // the session, not stored in its file.
+  const KmVector<bool>& GetEnoughObservationsFlags() const {
+    return vEnoughObservations_;
+  }
+  void SetEnoughObservationsFlags(const KmVector<bool>& vFlags) {
+    vEnoughObservations_ = vFlags;
+  }
 
   // ---- AAPC ranges and adjustment formats (kmSessionVariables.cpp) --------
 
@@ -572,8 +583,9 @@ class kmSession {
   KmVector<bool> vSelectedCohorts_;
   // Not copied, not stored; no session operation uses it.
   KmVector<bool> vSecondFlags_;
-  // Copied, not stored.
-  KmVector<bool> vThirdFlags_;
+  // The enough-observations flags (the third flag vector); copied, not
+  // stored.
+  KmVector<bool> vEnoughObservations_;
   // AAPC reporting ranges.
   kmAAPCRanges aapcRanges_;
   // Text file read in place of a spreadsheet data file by the scans;

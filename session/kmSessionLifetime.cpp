@@ -25,7 +25,7 @@ void kmSession::InitSessionMembers() {
   vObsRecords_.clear();
   vSelectedCohorts_.clear();
   vSecondFlags_.clear();
-  vThirdFlags_.clear();
+  vEnoughObservations_.clear();
   aapcRanges_ = kmAAPCRanges();
   sTempInputFile_.Clear();
   vCohortLabels_.clear();
@@ -66,7 +66,7 @@ void kmSession::Copy(const kmSession& other) {
     vSelectedCohorts_ = other.vSelectedCohorts_;
     std::copy(std::begin(other.aReservedWords_),
               std::end(other.aReservedWords_), std::begin(aReservedWords_));
-    vThirdFlags_ = other.vThirdFlags_;
+    vEnoughObservations_ = other.vEnoughObservations_;
   });
 }
 

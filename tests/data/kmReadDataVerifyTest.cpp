@@ -412,6 +412,38 @@ TEST(ReadDataVerifyTest, UserExclusionInEveryCopy) {
   EXPECT_EQ(0, run.handler->GetMinObservations());
 }
 
+TEST(ReadDataVerifyTest, ExclusionForTooFewObservations) {
+  // The session's enough-observations flags exclude a cohort only under
+  // feasibility rule 2 with per-cohort maxima; cohort 3 lies beyond them.
+  const std::string kExcluded =
+      "Cohort Not Executed Due To Not Enough Observations.";
+  const std::string kCohort2 = kMissingSE + At(1, 3);
+  const struct {
+    int iFeasibility;
+    bool bPerCohortMax;
+    std::vector<std::string> texts;
+  } cases[] = {
+      {2, true, {"", kExcluded, kTooFew5}},
+      {1, true, {"", kCohort2, kTooFew5}},
+      {2, false, {"", kCohort2, kTooFew5}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.iFeasibility + 10 * c.bPerCohortMax);
+    RunSetup s;
+    s.sFile = km_test::DataPath("verify/rates_se.csv");
+    s.vars = kRateVars;
+    s.nLabels = 3;
+    VerifyRun run(s);
+    run.session->SetInt(kmOptMaxKinkmarksFeasibility, c.iFeasibility);
+    run.session->SetBool(kmOptPerCohortMaxKinkmarks, c.bPerCohortMax);
+    for (int n : {5, 5, 4}) run.session->AddObservationCount(n);
+    run.session->SetEnoughObservationsFlags(KmVector<bool>({true, false}));
+    EXPECT_FALSE(run.Verify());
+    EXPECT_EQ(c.texts, run.Texts());
+    EXPECT_EQ((std::vector<bool>{true, false, false}), run.Flags());
+  }
+}
+
 TEST(ReadDataVerifyTest, BlockOfUnusedRecordsKeepsCopiesAligned) {
   // Fault: a block whose records were all kept out of the calculations
   // still appended a line count and a file position, so every later copy

@@ -1,10 +1,12 @@
 // Test helpers for the file layer: a file system that fails on chosen paths
-// and an installer that puts the previous one back.
+// (reads and writes) and an installer that puts the previous one back.
 #ifndef KM_TESTS_FOUNDATION_FAULTYFILESYSTEM_H
 #define KM_TESTS_FOUNDATION_FAULTYFILESYSTEM_H
 
+#include <cstdint>
 #include <istream>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <stdexcept>
 #include <streambuf>
@@ -44,6 +46,45 @@ class ReadErrorStream : public std::istream {
   ReadErrorStreamBuf buf_;
 };
 
+// A stream that accepts iLimit bytes in all and then fails, as a full disk
+// does; it can seek, so the patches at the end of a results file reach it.
+class LimitedBuf : public std::streambuf {
+ public:
+  explicit LimitedBuf(int64_t iLimit) : iLimit_(iLimit) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return 0;
+    if (iPos_ >= iLimit_) return traits_type::eof();
+    ++iPos_;
+    return c;
+  }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir,
+                   std::ios_base::openmode) override {
+    if (dir == std::ios_base::beg) iPos_ = off;
+    if (dir == std::ios_base::cur) iPos_ += off;
+    return pos_type(iPos_);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
+    iPos_ = pos;
+    return pos;
+  }
+
+ private:
+  int64_t iLimit_;
+  int64_t iPos_ = 0;
+};
+
+class LimitedStream : public std::ostream {
+ public:
+  explicit LimitedStream(int64_t iLimit) : std::ostream(nullptr), buf_(iLimit) {
+    rdbuf(&buf_);
+  }
+
+ private:
+  LimitedBuf buf_;
+};
+
 // The real file system, except for the faults switched on below.
 class FaultyFileSystem : public KmFileSystem {
  public:
@@ -56,6 +97,10 @@ class FaultyFileSystem : public KmFileSystem {
   // bNoWorkingDirectory it cannot be determined at all.
   std::string sWorkingDirectory;
   bool bNoWorkingDirectory = false;
+  // Path (native form) written as to a full disk: its writes fail once
+  // iFullDiskLimit bytes have been accepted.
+  std::string sFullDiskPath;
+  int64_t iFullDiskLimit = 0;
 
   std::unique_ptr<std::istream> OpenInput(const std::string& sPath) override {
     const std::string sNative = KmNativePath(sPath);
@@ -68,6 +113,14 @@ class FaultyFileSystem : public KmFileSystem {
       return std::make_unique<ReadErrorStream>(sReadErrorPrefix);
     }
     return KmFileSystem::OpenInput(sPath);
+  }
+
+  std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
+                                           bool bAppend) override {
+    if (!sFullDiskPath.empty() && KmNativePath(sPath) == sFullDiskPath) {
+      return std::make_unique<LimitedStream>(iFullDiskLimit);
+    }
+    return KmFileSystem::OpenOutput(sPath, bAppend);
   }
 
   gzFile GzOpen(const std::string& sPath, const char* sMode) override {

@@ -263,6 +263,37 @@ TEST(KmIO_File, WriteStringRefusesNull) {
   EXPECT_STREQ(e.GetCallPath(), "WriteString() of KmIO_File");
 }
 
+TEST(KmIO_File, FailedWriteNamesTheTypedWriter) {
+  // Fault: the typed writers let a failed write pass without their own
+  // line, so a full disk reported only "Write()" and not what was written.
+  ScratchDir dir;
+  const std::string sPath = dir.File("full.bin");
+  km_test::FaultyFileSystem faulty;
+  faulty.sFullDiskPath = sPath;
+  km_test::ScopedFileSystem installed(&faulty);
+  struct Case {
+    std::function<void(KmIO_File&)> write;
+    const char* sCallPath;
+  };
+  const Case kCases[] = {
+      {[](KmIO_File& f) { f.WriteBool(true); }, "WriteBool()"},
+      {[](KmIO_File& f) { f.WriteShort(-2); }, "WriteShort()"},
+      {[](KmIO_File& f) { f.WriteInt(1); }, "WriteLong()"},
+      {[](KmIO_File& f) { f.WriteDouble(1.0); }, "WriteDouble()"},
+      {[](KmIO_File& f) { f.WriteCString("abc"); },
+       "WriteLong() of KmIO_File\r\nWriteCString()"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sCallPath);
+    KmIO_File file(sPath.c_str(), kBinaryWrite);
+    const KmException e = km_test::CatchKmException([&] { c.write(file); });
+    EXPECT_EQ(std::string(e.GetMessage()).rfind("Unable to write the file", 0),
+              0u);
+    EXPECT_EQ(e.GetCallPath(), "Write() of KmIO_File\r\n" +
+                                   std::string(c.sCallPath) + " of KmIO_File");
+  }
+}
+
 TEST(KmIO_File, ClosedObjectIsHarmless) {
   ScratchDir dir;
   const std::string sPath = dir.File("never.txt");

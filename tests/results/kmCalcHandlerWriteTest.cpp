@@ -412,57 +412,6 @@ TEST(kmCalcHandlerWrite, RefusesLabelsThatDoNotMatchTheFlags) {
 // ---- Files that cannot be written
 // --------------------------------------------
 
-// A stream that accepts iLimit bytes in all and then fails, as a full disk
-// does; it can seek, so the patches at the end reach it.
-class LimitedBuf : public std::streambuf {
- public:
-  explicit LimitedBuf(int64_t iLimit) : iLimit_(iLimit) {}
-
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return 0;
-    if (iPos_ >= iLimit_) return traits_type::eof();
-    ++iPos_;
-    return c;
-  }
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir,
-                   std::ios_base::openmode) override {
-    if (dir == std::ios_base::beg) iPos_ = off;
-    if (dir == std::ios_base::cur) iPos_ += off;
-    return pos_type(iPos_);
-  }
-  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
-    iPos_ = pos;
-    return pos;
-  }
-
- private:
-  int64_t iLimit_;
-  int64_t iPos_ = 0;
-};
-
-class LimitedStream : public std::ostream {
- public:
-  explicit LimitedStream(int64_t iLimit) : std::ostream(nullptr), buf_(iLimit) {
-    rdbuf(&buf_);
-  }
-
- private:
-  LimitedBuf buf_;
-};
-
-class FullDiskFileSystem : public KmFileSystem {
- public:
-  int64_t iLimit = 0;
-  std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
-                                           bool bAppend) override {
-    if (sPath.size() >= 5 && sPath.substr(sPath.size() - 4) == ".kmo") {
-      return std::make_unique<LimitedStream>(iLimit);
-    }
-    return KmFileSystem::OpenOutput(sPath, bAppend);
-  }
-};
-
 // Fault: the file layer reports no write errors, so a results file cut
 // short by a full disk was reported as written. Every write now checks the
 // stream and refuses.
@@ -486,8 +435,9 @@ TEST(kmCalcHandlerWrite, RefusesAFileThatCannotBeWrittenWhole) {
       {lFirstRecord + 10, "WriteCohortCalcData(kmCalcData *)"}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.iLimit);
-    FullDiskFileSystem fileSystem;
-    fileSystem.iLimit = c.iLimit;
+    km_test::FaultyFileSystem fileSystem;
+    fileSystem.sFullDiskPath = sPath;
+    fileSystem.iFullDiskLimit = c.iLimit;
     km_test::ScopedFileSystem scoped(&fileSystem);
     kmSession session = MakeSession(1, false);
     kmCalcHandler handler(&session);

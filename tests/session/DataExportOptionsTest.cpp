@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "session/DataExportOptions.h"
 #include "tests/test_util/CatchKmException.h"
@@ -21,6 +22,23 @@ TEST(DataExportOptions, DefaultsAreTheLayoutWithoutAnExportOptionsFile) {
   EXPECT_TRUE(o.bAllModelsInSameColumn);
   EXPECT_TRUE(o.bIncludeKinkmarkEstimates);
   EXPECT_TRUE(o.bExportBadCohorts);
+}
+
+TEST(DataExportOptions, ConstructorPutsEachParameterInItsMember) {
+  // Codes are stored unchecked, so distinct values (and switches unlike
+  // their neighbours) show a parameter stored in the wrong member.
+  const DataExportOptions o(11, 12, 13, 14, 15, 16, 17, true, false, true,
+                            false, true, false, 640, 480, true);
+  EXPECT_EQ(
+      std::make_tuple(o.iModels, o.iLineDelimiter, o.iMissingCharacter,
+                      o.iFieldDelimiter, o.iByVarFormat, o.iExportType,
+                      o.iGraphs, o.bRemoveKinkmarkFlags, o.bRemoveBestFitFlags,
+                      o.bOutputByGroupHeaders, o.bAllModelsInSameColumn,
+                      o.bIncludeKinkmarkEstimates, o.bUseHighResGraphs,
+                      o.iHighResGraphWidth, o.iHighResGraphHeight,
+                      o.bExportBadCohorts),
+      std::make_tuple(11, 12, 13, 14, 15, 16, 17, true, false, true, false,
+                      true, false, 640, 480, true));
 }
 
 TEST(DataExportOptions, DefaultTextsAreSemicolonNewlineAndPeriod) {
