@@ -22,6 +22,9 @@ enum class KmFailure : int32_t {
   // A best-model fit met a model with kinkmarks but no locations: the run
   // reports the message and ends with status 1 once every worker stopped.
   kFitWithoutLocations = 1,
+  // The memory a step asked for could not be had: the driver names what the
+  // run was doing.
+  kOutOfMemory = 2,
 };
 
 // KmException carries an error from the point of failure to the driver.
@@ -127,6 +130,12 @@ class KmMalformedDataException : public virtual KmException {
   char cDataType_;
   std::string sText_;
 };
+
+// A standard exception as a KmException: its text (what()) and sSource,
+// kind 0; an allocation failure (std::bad_alloc) also gets the failure
+// KmFailure::kOutOfMemory.
+KmException KmExceptionFromStandard(const std::exception& e,
+                                    const char* sSource);
 
 // Throw functions. Each builds the exception and throws it; none returns.
 // A null format gives an empty message, a null source an empty source.

@@ -65,8 +65,12 @@ TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
       {"std::bad_alloc", [] { throw std::bad_alloc(); },
        "Out of memory while fitting the cohorts.", "main", 2},
       {"a worker's bad_alloc",
-       [] { throw KmException("std::bad_alloc", "CohortTask()"); },
+       [] { throw KmExceptionFromStandard(std::bad_alloc(), "CohortTask()"); },
        "Out of memory while fitting the cohorts.", "CohortTask()", 2},
+      // The kind decides, not the text: a message that reads like an
+      // allocation failure is passed on as it is.
+      {"the text alone", [] { throw KmException("std::bad_alloc", "x()"); },
+       "std::bad_alloc", "x()", 2},
       {"foreign type", [] { throw 42; }, "Unknown exception", "main", 2},
       {"run exit", [] { throw KmRunExit{1}; }, nullptr, "", 1},
   };
