@@ -9,6 +9,7 @@
 #include "driver/CreateSession.h"
 #include "driver/ErrorFile.h"
 #include "driver/KmRun.h"
+#include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmMatrixErrors.h"
@@ -61,6 +62,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     return exit.iStatus;
   } catch (...) {
     KmException failure = CurrentFailure(sPhase);
+    km_driver_internal::PrintStandardReports(failure);
     if (!sNote.IsEmpty()) {
       const std::string sMessage =
           std::string(failure.GetMessage()) + "\n" + sNote.GetCString();

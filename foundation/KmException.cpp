@@ -130,6 +130,7 @@ void KmException::Init() {
   sCallPath_.clear();
   iNumber_ = -1;
   failure_ = KmFailure::kOther;
+  iStandardReports_ = 0;
 }
 
 void KmException::AddCallPath(const char* sMethod, const char* sClassName,

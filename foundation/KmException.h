@@ -72,6 +72,12 @@ class KmException : public std::exception {
   // KmFailure::kOther unless set; copies keep it.
   KmFailure GetFailure() const { return failure_; }
   void SetFailure(KmFailure failure) { failure_ = failure; }
+  // The number of "Standard exception" reports the exception collected on
+  // its way (one per catch block of the model framework it passed); the
+  // driver writes one line per report on standard output. Copies keep it.
+  int32_t GetStandardReports() const { return iStandardReports_; }
+  void AddStandardReport() { ++iStandardReports_; }
+  void SetStandardReports(int32_t iReports) { iStandardReports_ = iReports; }
 
   // Replaces the message with sText (null gives "").
   void SetMessage(const char* sText);
@@ -87,8 +93,8 @@ class KmException : public std::exception {
   void SetCallPath(const char* sCallPath);
   void SetKind(int32_t iKind) { iKind_ = iKind; }
 
-  // Message, source and call path "", number -1, failure kOther (the kind
-  // stays).
+  // Message, source and call path "", number -1, failure kOther, no
+  // standard-exception reports (the kind stays).
   void Init();
 
   // Appends one line to the call path: sMethod, then " of " and sClassName
@@ -107,6 +113,7 @@ class KmException : public std::exception {
   int32_t iNumber_;
   int32_t iKind_;
   KmFailure failure_ = KmFailure::kOther;
+  int32_t iStandardReports_ = 0;
 };
 
 // The exception raised by the text-to-number conversions (KmConvertValue):

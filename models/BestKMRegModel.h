@@ -156,9 +156,9 @@ class BestKMRegModel {
   // every record's fit data and design are dropped.
   // Codes 6 to 9 with a fitted model that has kinkmarks but no locations
   // fail with end_ProcessForMissingLocations' KmException.
-  // Throws what the fits throw; a standard exception is first written to
-  // standard output as "Standard exception: <text>", and so is the text of
-  // a matrix-library exception.
+  // Throws what the fits throw; a KmException other than the missing
+  // locations' first collects a standard-exception report (written by the
+  // driver).
   // REQUIRES: kMin <= kMax; for code 0, input.N >= 1.
   static void fit_BestKMRegModel(KMClusterFit& result,
                                  const KMBestModelFit& input);
