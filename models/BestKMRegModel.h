@@ -118,7 +118,8 @@ class BestKMRegModel {
   // hi <= 10.0 or hi - lo > 200.0, else selected = B and bFirstKept =
   // false. dLowerThreshold = 10.0 and dDifferenceThreshold = 200.0.
   // Throws what the statistic throws (a standard exception is first written
-  // to standard output as "Standard exception: <text>").
+  // to standard output (the driver writes it, for a KmException) as "Standard
+  // exception: <text>").
   static void select_FinalModel(
       int32_t& selected, const OneDimensionArray<NEWMAT::ColumnVector>& values,
       const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& betaFirst,
