@@ -11,9 +11,6 @@
 
 namespace {
 
-// The note of a cohort whose zero counts were fitted as 0.5.
-constexpr const char* kZeroCountNote = "added to each zero count";
-
 // Labels iFirst .. iFirst + iCount - 1 of the record, joined by ", ".
 KmString JoinLabels(const kmCalcData& record, size_t iFirst, size_t iCount) {
   KmString sLabel;
@@ -83,7 +80,9 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
         ++iRefused;
         sLines << "Cohort \"" << sLabel << "\" could not be fitted (data file "
                << sDataFile << "): " << sReason << "\n";
-      } else if (sReason.Find(kZeroCountNote) >= 0) {
+      } else if (!sReason.IsEmpty()) {
+        // Verification leaves a cohort it lets be fitted one finding at
+        // most, the zero-count note: its zero counts were fitted as 0.5.
         sLines << "Note: cohort \"" << sLabel << "\" was fitted: " << sReason
                << "\n";
       }

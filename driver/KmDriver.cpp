@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "driver/CreateSession.h"
 #include "driver/ErrorFile.h"
 #include "driver/KmRun.h"
+#include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmMatrixErrors.h"
@@ -21,24 +21,22 @@ KmException AsKmException(const char* sMessage) {
   return KmException(sMessage, "main");
 }
 
-// The failure in flight as a KmException. Running out of memory names what
-// the run was doing: a worker's failure arrives with the bare text.
+// The failure in flight as a KmException. Running out of memory, here or in
+// a worker, names what the run was doing.
 KmException CurrentFailure(const char* sPhase) {
   KmException failure;
   try {
     throw;
   } catch (const KmException& e) {
     failure = e;
-  } catch (const std::bad_alloc&) {
-    failure = AsKmException("std::bad_alloc");
   } catch (const std::exception& e) {
-    failure = AsKmException(e.what());
+    failure = KmExceptionFromStandard(e, "main");
   } catch (const NEWMAT::BaseException&) {
     failure = AsKmException(CopyMatrixErrorText().c_str());
   } catch (...) {
     failure = AsKmException("Unknown exception");
   }
-  if (std::string(failure.GetMessage()) == "std::bad_alloc") {
+  if (failure.GetFailure() == KmFailure::kOutOfMemory) {
     const std::string sMessage =
         std::string("Out of memory while ") + sPhase + ".";
     failure.SetMessage(sMessage.c_str());
@@ -64,6 +62,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     return exit.iStatus;
   } catch (...) {
     KmException failure = CurrentFailure(sPhase);
+    km_driver_internal::PrintStandardReports(failure);
     if (!sNote.IsEmpty()) {
       const std::string sMessage =
           std::string(failure.GetMessage()) + "\n" + sNote.GetCString();

@@ -110,11 +110,13 @@ class KmRun {
   KmFileLock outputLock_;
 };
 
-// Prints the message of a failed calculation on the console. A failure of
+// Prints the standard-exception reports of a failed calculation (see
+// KmException::GetStandardReports; they are cleared) and its message on the
+// console. A failure of
 // KmFailure::kFitWithoutLocations (the failed best-model fit) then prints
 // "Error: <message>" on standard error and throws KmRunExit{1}: the run
 // ends with status 1 and no error file. Any
 // other failure returns, for the caller to pass on to the error file.
-void ReportCalculationFailure(const KmException& e);
+void ReportCalculationFailure(KmException& e);
 
 #endif  // KM_DRIVER_KMRUN_H

@@ -18,8 +18,10 @@
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
+using km_driver_internal::PrintStandardReports;
 
-void ReportCalculationFailure(const KmException& e) {
+void ReportCalculationFailure(KmException& e) {
+  PrintStandardReports(e);
   Print(e.GetMessage());
   Print("\n");
   // A best-model fit whose model has kinkmarks but no locations: the run

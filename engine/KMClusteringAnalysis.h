@@ -12,9 +12,10 @@
 // and the smallest CBIC_k wins (ties keep the smaller k).
 //
 // Failures: a standard exception passing through an operation is written
-// to standard output as "Standard exception: <text>" and passed on
-// unchanged; the matrix library's and the arrays' index errors pass
-// untouched; a failed best-model fit travels as its KmException.
+// to standard output (the driver writes it, for a KmException) as "Standard
+// exception: <text>" and passed on unchanged; the matrix library's and the
+// arrays' index errors pass untouched; a failed best-model fit travels as its
+// KmException.
 #ifndef KM_ENGINE_KMCLUSTERINGANALYSIS_H
 #define KM_ENGINE_KMCLUSTERINGANALYSIS_H
 

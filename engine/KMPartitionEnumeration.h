@@ -18,8 +18,9 @@
 //
 // Every routine is a pure function of its arguments except the unordered
 // enumerators, which step a state object. A standard exception passing
-// through is written to standard output as "Standard exception: <text>"
-// and rethrown unchanged; the arrays' index error passes untouched.
+// through is written to standard output (the driver writes it, for a
+// KmException) as "Standard exception: <text>" and rethrown unchanged; the
+// arrays' index error passes untouched.
 #ifndef KM_ENGINE_KMPARTITIONENUMERATION_H
 #define KM_ENGINE_KMPARTITIONENUMERATION_H
 

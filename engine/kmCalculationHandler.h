@@ -90,10 +90,11 @@ class kmCalculationHandler {
   // rates calculator and the cluster matrix and clears the pointers.
   void Free();
   // Verifies the whole data set with the reader and takes its number of
-  // by-groups. With bExitOnError and a verification message, prints
-  // "\n\nError:  <message>\n\n" and ends the process with status 1.
-  // Returns the reader's verdict (true when every cohort may be fitted).
-  // Throws: the reader's errors, with "Verify()" in the call path.
+  // by-groups. Returns the reader's verdict (true when every cohort may be
+  // fitted).
+  // Throws: the reader's errors, with "Verify()" in the call path; with
+  // bExitOnError and a verification message, an input error (kind 3) whose
+  // message is that message, for the caller to end the run with.
   bool Verify(bool bExitOnError);
 
   // ======================================================================

@@ -42,7 +42,7 @@ KmException AsKmException(std::exception_ptr failure) {
   } catch (NEWMAT::BaseException&) {
     return KmException(CopyMatrixErrorText().c_str(), kTaskSource);
   } catch (const std::exception& e) {
-    return KmException(e.what(), kTaskSource);
+    return KmExceptionFromStandard(e, kTaskSource);
   } catch (const char* sText) {
     return KmException(sText != nullptr ? sText : "", kTaskSource);
   } catch (...) {

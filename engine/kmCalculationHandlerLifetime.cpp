@@ -1,6 +1,4 @@
 // kmCalculationHandler: constructor, destructor, Init, Setup, Free, Verify.
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "data/kmCalculateRates.h"
@@ -97,8 +95,8 @@ bool kmCalculationHandler::Verify(bool bExitOnError) {
     const bool bResult = pReadData_->VerifyDelayRateCalcNEW(sMessage, false);
     iNumByGroups_ = pReadData_->GetNumByGroups();
     if (bExitOnError && !sMessage.IsEmpty()) {
-      std::printf("\n\nError:  %s\n\n", sMessage.GetCString());
-      std::exit(1);
+      throw KmException(sMessage.GetCString(), kClassName,
+                        KmException::kInputErrorKind);
     }
     return bResult;
   });

@@ -44,7 +44,7 @@ auto WithStandardErrorsAsKm(Body&& body) -> decltype(body()) {
   } catch (const KmException&) {
     throw;
   } catch (const std::exception& e) {
-    ThrowKmException(e.what(), kRunSource);
+    throw KmExceptionFromStandard(e, kRunSource);
   }
 }
 

@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <variant>
 #include <vector>
 
 #include "foundation/KmString.h"
@@ -133,7 +134,7 @@ class kmCalculator {
 
   // The results handler the calculator writes through (null only before
   // Setup or the job constructor).
-  kmCalcHandler* GetCalcHandler() const { return pCalcHandler; }
+  kmCalcHandler* GetCalcHandler() const;
 
   // -- Fit input of a caller with data of its own
   //   (kmCalculatorFitInput.cpp) --
@@ -832,9 +833,10 @@ class kmCalculator {
  private:
   // Distribution object of the t, F and normal probabilities (owned).
   std::unique_ptr<StatClass> pStatClass;
-  // Results handler; its session is the source of every option read.
-  // Owned only when made by Setup (see pOwnedCalcHandler).
-  kmCalcHandler* pCalcHandler;
+  // Results handler, whose session is the source of every option read:
+  // borrowed from the calculation control (the job constructor; null after
+  // Init) or made by Setup and owned.
+  std::variant<kmCalcHandler*, std::unique_ptr<kmCalcHandler>> pCalcHandler;
 
   // The phases of SelMod, in order, over the working state of one call:
   // the options and the per-cohort maximum; the weighting, integer origin,
@@ -850,10 +852,6 @@ class kmCalculator {
   void ChooseFinalModel(SelModRun& run);
   int16_t RunPermutationTests(SelModRun& run);
   void FinishSelMod(SelModRun& run);
-
-  // The handler made by Setup, deleted with the calculator; null when the
-  // handler was given by the calculation control.
-  std::unique_ptr<kmCalcHandler> pOwnedCalcHandler;
 };
 
 // The number of observations of the cohort behind analysis index iIndex:

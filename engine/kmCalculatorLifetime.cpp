@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/kmCalculator.h"
@@ -50,7 +52,7 @@ kmCalculator::kmCalculator(kmCalculationHandler* /*pCalculationHandler*/,
 kmCalculator::~kmCalculator() = default;
 
 void kmCalculator::Init() {
-  pCalcHandler = nullptr;
+  pCalcHandler = static_cast<kmCalcHandler*>(nullptr);
   pVarCovMatrix = nullptr;
   iNumObs = 0;
   iXColumn = 2;
@@ -67,14 +69,21 @@ void kmCalculator::Setup(kmSession* pSession) {
     std::unique_ptr<kmCalcHandler> pHandler;
     WithMatrixErrorsAsKm("kmCalculator::Setup()",
                          [&] { pHandler.reset(new kmCalcHandler(pSession)); });
-    pOwnedCalcHandler = std::move(pHandler);
-    pCalcHandler = pOwnedCalcHandler.get();
+    pCalcHandler = std::move(pHandler);
   });
 }
 
+kmCalcHandler* kmCalculator::GetCalcHandler() const {
+  if (const auto* pOwned =
+          std::get_if<std::unique_ptr<kmCalcHandler>>(&pCalcHandler)) {
+    return pOwned->get();
+  }
+  return std::get<kmCalcHandler*>(pCalcHandler);
+}
+
 kmSession* kmCalculator::GetCalcSession() const {
-  kmSession* pSession =
-      pCalcHandler == nullptr ? nullptr : pCalcHandler->GetSession();
+  kmCalcHandler* pHandler = GetCalcHandler();
+  kmSession* pSession = pHandler == nullptr ? nullptr : pHandler->GetSession();
   if (pSession == nullptr) GenerateKmException(kNoSession, kClassName);
   return pSession;
 }

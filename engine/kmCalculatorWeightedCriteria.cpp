@@ -3,8 +3,6 @@
 #include <newmat.h>
 
 #include <cmath>
-#include <exception>
-#include <iostream>
 #include <vector>
 
 #include "engine/kmCalculator.h"
@@ -36,24 +34,6 @@ int CountObservations(const KMSeriesSet& seriesSet) {
     n += seriesSet.xValues[s].Nrows();
   }
   return n;
-}
-
-// Prints a standard exception passing through (a KmException carries its
-// own call path instead) and rethrows it.
-template <typename Body>
-void ReportingStandardExceptions(Body&& body) {
-  try {
-    body();
-  } catch (KmException&) {
-    throw;
-  } catch (std::exception& e) {
-    const char* sText = e.what();
-    std::cout << "Standard exception: "
-              << ((sText != nullptr && *sText != '\0') ? sText
-                                                       : "Unknown exception")
-              << "\n";
-    throw;
-  }
 }
 
 // The local design of the window lo < x <= hi with rows (1, x - dOrigin):
@@ -167,57 +147,55 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
                                                const Matrix& mW,
                                                const ColumnVector& vTau) {
   WithCallPath("KinkmarkSquaredCorrelations()", kClassName, [&] {
-    ReportingStandardExceptions([&] {
-      WithMatrixErrorsAsKm("kmCalculator::KinkmarkSquaredCorrelations()", [&] {
-        const int K = vTau.Nrows();
-        vR.ReSize(K);
-        vR = 0.0;
-        if (K == 0) return;
-        // Range of the independent values over every series.
-        bool bAny = false;
-        double dMinX = 0.0;
-        double dMaxX = 0.0;
-        for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-          const ColumnVector& x = seriesSet.xValues[s];
-          for (int i = 1; i <= x.Nrows(); ++i) {
-            if (!bAny || x(i) < dMinX) dMinX = x(i);
-            if (!bAny || x(i) > dMaxX) dMaxX = x(i);
-            bAny = true;
-          }
+    WithMatrixErrorsAsKm("kmCalculator::KinkmarkSquaredCorrelations()", [&] {
+      const int K = vTau.Nrows();
+      vR.ReSize(K);
+      vR = 0.0;
+      if (K == 0) return;
+      // Range of the independent values over every series.
+      bool bAny = false;
+      double dMinX = 0.0;
+      double dMaxX = 0.0;
+      for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
+        const ColumnVector& x = seriesSet.xValues[s];
+        for (int i = 1; i <= x.Nrows(); ++i) {
+          if (!bAny || x(i) < dMinX) dMinX = x(i);
+          if (!bAny || x(i) > dMaxX) dMaxX = x(i);
+          bAny = true;
         }
-        for (int i = 1; i <= K; ++i) {
-          const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
-          const double dHi = i == K ? dMaxX : vTau(i + 1);
-          // The window's x are measured from its kinkmark: the line taken
-          // out is the same, but X'X no longer mixes the size of x (a year
-          // near 200,000) with its spread, which the positive-definiteness
-          // test's relative pivot tolerance would take as a lost column.
-          Matrix mX;
-          ColumnVector vY, vZ;
-          BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi,
-                            vTau(i));
-          if (mX.Nrows() == 0) continue;
-          const Matrix mS = mX.t() * mX;
-          Matrix mSinv;
-          int16_t iRank = 0;
-          ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
-          // With P = I - X S^-1 X': a = y'Pz, b = y'Py, c = z'Pz.
-          const ColumnVector vPy = LineResidual(mX, mSinv, vY);
-          const ColumnVector vPz = LineResidual(mX, mSinv, vZ);
-          const double a = NEWMAT::DotProduct(vPy, vPz);
-          const double b = NEWMAT::DotProduct(vPy, vPy);
-          const double c = NEWMAT::DotProduct(vPz, vPz);
-          // With nothing left to correlate (no bend can be seen in the
-          // window) the kinkmark counts as not supported: 0. What is left
-          // only by rounding (a response on a straight line) is nothing
-          // too: the ratio of two rounding errors could be anything.
-          const bool bFlat =
-              b <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vY, vY) ||
-              c <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vZ, vZ);
-          const double dDen = b * c;
-          vR(i) = (!bFlat && std::isfinite(dDen)) ? a * a / dDen : 0.0;
-        }
-      });
+      }
+      for (int i = 1; i <= K; ++i) {
+        const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
+        const double dHi = i == K ? dMaxX : vTau(i + 1);
+        // The window's x are measured from its kinkmark: the line taken
+        // out is the same, but X'X no longer mixes the size of x (a year
+        // near 200,000) with its spread, which the positive-definiteness
+        // test's relative pivot tolerance would take as a lost column.
+        Matrix mX;
+        ColumnVector vY, vZ;
+        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi,
+                          vTau(i));
+        if (mX.Nrows() == 0) continue;
+        const Matrix mS = mX.t() * mX;
+        Matrix mSinv;
+        int16_t iRank = 0;
+        ForAllKinkMKAction::isPositiveDefinite(2, mS, mSinv, iRank);
+        // With P = I - X S^-1 X': a = y'Pz, b = y'Py, c = z'Pz.
+        const ColumnVector vPy = LineResidual(mX, mSinv, vY);
+        const ColumnVector vPz = LineResidual(mX, mSinv, vZ);
+        const double a = NEWMAT::DotProduct(vPy, vPz);
+        const double b = NEWMAT::DotProduct(vPy, vPy);
+        const double c = NEWMAT::DotProduct(vPz, vPz);
+        // With nothing left to correlate (no bend can be seen in the
+        // window) the kinkmark counts as not supported: 0. What is left
+        // only by rounding (a response on a straight line) is nothing
+        // too: the ratio of two rounding errors could be anything.
+        const bool bFlat =
+            b <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vY, vY) ||
+            c <= kNoVariation * kNoVariation * NEWMAT::DotProduct(vZ, vZ);
+        const double dDen = b * c;
+        vR(i) = (!bFlat && std::isfinite(dDen)) ? a * a / dDen : 0.0;
+      }
     });
   });
 }
@@ -228,10 +206,8 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
                                           const Matrix& mW, double dTau,
                                           double dLo, double dHi) {
   WithCallPath("BuildLocalDesignMatrix()", kClassName, [&] {
-    ReportingStandardExceptions([&] {
-      WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
-        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, dTau, dLo, dHi, 0.0);
-      });
+    WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
+      BuildWindowDesign(mX, vY, vZ, seriesSet, mW, dTau, dLo, dHi, 0.0);
     });
   });
 }

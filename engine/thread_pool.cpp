@@ -16,7 +16,6 @@
 void task_queue::push(task t) {
   std::lock_guard<std::mutex> lock(mutex);
   tasks.push_back(std::move(t));
-  condition.notify_one();
 }
 
 bool task_queue::try_pop(task& out) {

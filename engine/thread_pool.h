@@ -4,7 +4,6 @@
 #define KM_ENGINE_THREAD_POOL_H
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -26,7 +25,8 @@ class task_queue {
   task_queue(const task_queue&) = delete;
   task_queue& operator=(const task_queue&) = delete;
 
-  // Appends t at the back and signals the condition (one waiter).
+  // Appends t at the back. Nothing waits for a push: the pool is filled
+  // before its workers start, and a worker that finds the queue empty ends.
   void push(task t);
   // Moves the front task into out and removes it. Returns false, leaving out
   // alone, when the queue is empty.
@@ -37,9 +37,6 @@ class task_queue {
  private:
   mutable std::mutex mutex;
   std::deque<task> tasks;
-  // Signalled once per push. No worker waits on it: the pool is filled before
-  // its workers start, so an idle worker has nothing left to wait for.
-  std::condition_variable condition;
 };
 
 // Joins, when it goes out of scope, every thread of the referenced vector

@@ -1,5 +1,6 @@
 #include "foundation/KmBackgroundProgressTracker.h"
 
+#include <memory>
 #include <mutex>
 
 #include "foundation/KmCallPath.h"
@@ -108,10 +109,11 @@ void KmBackgroundProgressTracker::StepIt() {
 
 KmProgressInterface*
 KmBackgroundProgressTracker::GenerateNewSubProgressInterface() {
-  return WithCallPath("GenerateNewSubProgressInterface", kClassName,
-                      [&]() -> KmProgressInterface* {
-                        return new KmBackgroundProgressTracker();
-                      });
+  return WithCallPath(
+      "GenerateNewSubProgressInterface", kClassName,
+      [&]() -> KmProgressInterface* {
+        return AdoptSub(std::make_unique<KmBackgroundProgressTracker>());
+      });
 }
 
 void KmBackgroundProgressTracker::DisposeOfOldSubProgressInterface(
@@ -130,7 +132,7 @@ void KmBackgroundProgressTracker::DisposeOfOldSubProgressInterface(
           "pInterface is not of type KmBackgroundProgressTracker*", kSource);
     }
     pSub->ReleaseAllSubProgressInterfaces();
-    delete pSub;
+    TakeSub(pInterface);  // destroyed as the list gives it up
   });
 }
 

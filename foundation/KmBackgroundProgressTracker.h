@@ -65,10 +65,11 @@ class KmBackgroundProgressTracker : public KmProgressTracker {
   void SetOptionFlag(bool bFlag) override { bOptionFlag_.store(bFlag); }
   void SetProcessText(const char*) override {}
 
-  // A new KmBackgroundProgressTracker with the initial values (its parent is
-  // set by AcquireSubProgressInterface).
+  // A new KmBackgroundProgressTracker with the initial values, put into the
+  // list of subs (its parent is set by AcquireSubProgressInterface).
   KmProgressInterface* GenerateNewSubProgressInterface() override;
-  // Releases the sub's own subs and destroys it. Throws "null pointer:
+  // Releases the sub's own subs, takes it out of the list and destroys it.
+  // Throws "null pointer:
   // pInterface", "pInterface not owned; can't dispose of it" for a sub not
   // in the list and "pInterface is not of type KmBackgroundProgressTracker*"
   // for one of another type (class "DisposeOfOldSubProgressInterface").

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "foundation/internal/VFormat.h"
@@ -129,6 +130,7 @@ void KmException::Init() {
   sCallPath_.clear();
   iNumber_ = -1;
   failure_ = KmFailure::kOther;
+  iStandardReports_ = 0;
 }
 
 void KmException::AddCallPath(const char* sMethod, const char* sClassName,
@@ -226,4 +228,13 @@ void GenerateKmMalformedDataException(const char* sFormat, char cDataType,
   KmMalformedDataException exception(args, sFormat, cDataType, sText, sSource);
   va_end(args);
   throw exception;
+}
+
+KmException KmExceptionFromStandard(const std::exception& e,
+                                    const char* sSource) {
+  KmException failure(e.what(), sSource);
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) {
+    failure.SetFailure(KmFailure::kOutOfMemory);
+  }
+  return failure;
 }

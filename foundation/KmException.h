@@ -22,6 +22,9 @@ enum class KmFailure : int32_t {
   // A best-model fit met a model with kinkmarks but no locations: the run
   // reports the message and ends with status 1 once every worker stopped.
   kFitWithoutLocations = 1,
+  // The memory a step asked for could not be had: the driver names what the
+  // run was doing.
+  kOutOfMemory = 2,
 };
 
 // KmException carries an error from the point of failure to the driver.
@@ -69,6 +72,12 @@ class KmException : public std::exception {
   // KmFailure::kOther unless set; copies keep it.
   KmFailure GetFailure() const { return failure_; }
   void SetFailure(KmFailure failure) { failure_ = failure; }
+  // The number of "Standard exception" reports the exception collected on
+  // its way (one per catch block of the model framework it passed); the
+  // driver writes one line per report on standard output. Copies keep it.
+  int32_t GetStandardReports() const { return iStandardReports_; }
+  void AddStandardReport() { ++iStandardReports_; }
+  void SetStandardReports(int32_t iReports) { iStandardReports_ = iReports; }
 
   // Replaces the message with sText (null gives "").
   void SetMessage(const char* sText);
@@ -84,8 +93,8 @@ class KmException : public std::exception {
   void SetCallPath(const char* sCallPath);
   void SetKind(int32_t iKind) { iKind_ = iKind; }
 
-  // Message, source and call path "", number -1, failure kOther (the kind
-  // stays).
+  // Message, source and call path "", number -1, failure kOther, no
+  // standard-exception reports (the kind stays).
   void Init();
 
   // Appends one line to the call path: sMethod, then " of " and sClassName
@@ -104,6 +113,7 @@ class KmException : public std::exception {
   int32_t iNumber_;
   int32_t iKind_;
   KmFailure failure_ = KmFailure::kOther;
+  int32_t iStandardReports_ = 0;
 };
 
 // The exception raised by the text-to-number conversions (KmConvertValue):
@@ -127,6 +137,12 @@ class KmMalformedDataException : public virtual KmException {
   char cDataType_;
   std::string sText_;
 };
+
+// A standard exception as a KmException: its text (what()) and sSource,
+// kind 0; an allocation failure (std::bad_alloc) also gets the failure
+// KmFailure::kOutOfMemory.
+KmException KmExceptionFromStandard(const std::exception& e,
+                                    const char* sSource);
 
 // Throw functions. Each builds the exception and throws it; none returns.
 // A null format gives an empty message, a null source an empty source.

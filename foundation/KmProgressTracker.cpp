@@ -1,6 +1,7 @@
 #include "foundation/KmProgressTracker.h"
 
 #include <mutex>
+#include <utility>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -27,7 +28,6 @@ KmProgressInterface* KmProgressTracker::AcquireSubProgressInterface() {
                           pSub = GenerateNewSubProgressInterface();
                           if (pSub == nullptr) return nullptr;
                           pSub->SetSuper(this);
-                          vSubs_.push_back(pSub);
                         }
                         // Outside the lock: moving the sub may call back into
                         // this tracker and from there up the tree, and no lock
@@ -108,7 +108,7 @@ int32_t KmProgressTracker::ComputeTargetPosition(const KmProgressInterface& sub,
   double dTarget = iSubrangeMinimum;
   if (!vSubs_.empty()) {
     int64_t iPercentSum = 0;
-    for (const KmProgressInterface* pSub : vSubs_) {
+    for (const auto& pSub : vSubs_) {
       iPercentSum += pSub->GetPercent();
     }
     const double dFraction =
@@ -137,7 +137,7 @@ void KmProgressTracker::OffsetPosition(int32_t iOffset) {
 void KmProgressTracker::ReleaseAllSubProgressInterfaces() {
   WithCallPath("ReleaseAllSubProgressInterfaces", kClassName, [&] {
     Guard guard(lock_);
-    while (!vSubs_.empty()) ReleaseSubProgressInterface(vSubs_.back());
+    while (!vSubs_.empty()) ReleaseSubProgressInterface(vSubs_.back().get());
   });
 }
 
@@ -148,14 +148,10 @@ void KmProgressTracker::ReleaseSubProgressInterface(
       GenerateKmException("Null pointer: pInterface", kClassName);
     }
     Guard guard(lock_);
-    const int32_t iIndex = FindSub(pInterface);
-    if (iIndex < 0) {
+    if (FindSub(pInterface) < 0) {
       GenerateKmException("pInterface is not subbed to *this", kClassName);
     }
     DisposeOfOldSubProgressInterface(pInterface);
-    // The sub is gone; drop its entry by position rather than by the
-    // pointer's now stale value.
-    vSubs_.erase(vSubs_.begin() + iIndex);
   });
 }
 
@@ -234,8 +230,25 @@ KmProgressInterface* KmProgressTracker::GetSubProgressInterface(
           GenerateKmExceptionF("iIndex(==%i) out of range [0, %i]",
                                "GetSubProgressInterface", iIndex, iLast);
         }
-        return vSubs_[static_cast<size_t>(iIndex)];
+        return vSubs_[static_cast<size_t>(iIndex)].get();
       });
+}
+
+KmProgressInterface* KmProgressTracker::AdoptSub(
+    std::unique_ptr<KmProgressInterface> pSub) {
+  Guard guard(lock_);
+  vSubs_.push_back(std::move(pSub));
+  return vSubs_.back().get();
+}
+
+std::unique_ptr<KmProgressInterface> KmProgressTracker::TakeSub(
+    const KmProgressInterface* pInterface) {
+  Guard guard(lock_);
+  const int32_t iIndex = FindSub(pInterface);
+  if (iIndex < 0) return nullptr;
+  std::unique_ptr<KmProgressInterface> pSub = std::move(vSubs_[iIndex]);
+  vSubs_.erase(vSubs_.begin() + iIndex);
+  return pSub;
 }
 
 KmProgressInterface* KmProgressTracker::GetSuper() const {
@@ -260,7 +273,7 @@ int32_t KmProgressTracker::GetNumSubProgressInterfaces() const {
 int32_t KmProgressTracker::FindSub(
     const KmProgressInterface* pInterface) const {
   for (size_t i = 0; i < vSubs_.size(); ++i) {
-    if (vSubs_[i] == pInterface) return static_cast<int32_t>(i);
+    if (vSubs_[i].get() == pInterface) return static_cast<int32_t>(i);
   }
   return -1;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "foundation/KmProgressInterface.h"
@@ -43,10 +44,10 @@ class KmProgressTracker : public KmProgressInterface {
   KmProgressTracker(const KmProgressTracker&) = delete;
   KmProgressTracker& operator=(const KmProgressTracker&) = delete;
 
-  // Under the lock: GenerateNewSubProgressInterface; a new sub gets this
-  // tracker as parent and joins the list. Then it is moved to its own
-  // minimum and given display mode 0 and no process text. Returns the sub,
-  // or null when none was made.
+  // Under the lock: GenerateNewSubProgressInterface, which puts a new sub
+  // into the list; the sub gets this tracker as parent. Then it is moved to
+  // its own minimum and given display mode 0 and no process text. Returns
+  // the sub, or null when none was made.
   KmProgressInterface* AcquireSubProgressInterface() override;
   // Folds the movement of a sub into this tracker's position, under the
   // lock. Throws when pSubInterface is null, or when bCheckMembership is set
@@ -75,8 +76,8 @@ class KmProgressTracker : public KmProgressInterface {
   void ReleaseAllSubProgressInterfaces() override;
   // Throws "Null pointer: pInterface" for null and, under the lock, "pInterface
   // is not subbed to *this" for an interface that is not in the list (class
-  // "KmProgressTracker"). Otherwise DisposeOfOldSubProgressInterface destroys
-  // it and it leaves the list; the other subs keep their order.
+  // "KmProgressTracker"). Otherwise DisposeOfOldSubProgressInterface takes it
+  // out of the list and destroys it; the other subs keep their order.
   void ReleaseSubProgressInterface(KmProgressInterface* pInterface) override;
   // SetPosition(GetMinimum()).
   void ResetPosition() override;
@@ -101,12 +102,13 @@ class KmProgressTracker : public KmProgressInterface {
   void SetProcessTextAt(const char* sText, int32_t iIndex) override;
   void SetSuper(KmProgressInterface* pSuper) override;
 
-  // Destroys a sub of this tracker; called by ReleaseSubProgressInterface
-  // with the lock held and the sub still in the list.
+  // Takes a sub of this tracker out of the list (TakeSub) and destroys it;
+  // called by ReleaseSubProgressInterface with the lock held.
   virtual void DisposeOfOldSubProgressInterface(
       KmProgressInterface* pInterface) = 0;
-  // Makes a new sub (or returns null); called by AcquireSubProgressInterface
-  // with the lock held.
+  // Makes a new sub that this tracker owns, or returns null; the caller
+  // only borrows it. Called by AcquireSubProgressInterface with the lock
+  // held; a sub to be handed out through the list is put there by AdoptSub.
   virtual KmProgressInterface* GenerateNewSubProgressInterface() = 0;
   // The iIndex-th sub in order of acquisition. Throws "no sub-interfaces
   // available" when there is none and "iIndex(==i) out of range [0, n-1]"
@@ -133,6 +135,13 @@ class KmProgressTracker : public KmProgressInterface {
   static int32_t MapIntoSubrange(const KmProgressInterface& sub,
                                  int32_t iNewPosition, int32_t iSubrangeMinimum,
                                  int32_t iSubrangeMaximum);
+  // Appends pSub to the list of subs, which owns it from then on; returns
+  // it.
+  KmProgressInterface* AdoptSub(std::unique_ptr<KmProgressInterface> pSub);
+  // Takes pInterface out of the list, the other subs keeping their order,
+  // and hands it to the caller; null when it is not in the list.
+  std::unique_ptr<KmProgressInterface> TakeSub(
+      const KmProgressInterface* pInterface);
 
  private:
   // This tracker's new position after sub moved to iNewPosition (see
@@ -144,7 +153,8 @@ class KmProgressTracker : public KmProgressInterface {
 
   std::atomic<KmProgressInterface*> pSuper_;
   mutable KmCriticalSection lock_;
-  std::vector<KmProgressInterface*> vSubs_;  // Guarded by lock_; owned.
+  // The subs handed out, in order of acquisition; guarded by lock_.
+  std::vector<std::unique_ptr<KmProgressInterface>> vSubs_;
 };
 
 #endif  // KM_FOUNDATION_KMPROGRESSTRACKER_H

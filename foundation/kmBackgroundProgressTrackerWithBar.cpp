@@ -1,5 +1,7 @@
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 
+#include <memory>
+
 #include "foundation/KmException.h"
 #include "foundation/kmRunProgressTrackers.h"
 
@@ -68,9 +70,9 @@ void kmBackgroundProgressTrackerWithBar::SetProcessText(const char* sText) {
 
 KmProgressInterface*
 kmBackgroundProgressTrackerWithBar::GenerateNewSubProgressInterface() {
-  return new kmBackgroundProgressTrackerWithBar(
+  return AdoptSub(std::make_unique<kmBackgroundProgressTrackerWithBar>(
       GetSuper(), GetBarSubrangeMinimum(), GetBarSubrangeMaximum(), 0,
-      pCancelFlag_);
+      pCancelFlag_));
 }
 
 bool kmBackgroundProgressTrackerWithBar::GetCancelFlag() const {

@@ -59,8 +59,8 @@ class kmBackgroundProgressTrackerWithBar : public KmBackgroundProgressTracker {
   // Stores the text (a null text is ignored).
   void SetProcessText(const char* sText) override;
   // A new tracker with this one's parent, its bar subrange, position 0 and
-  // the same cancel-flag pointer (AcquireSubProgressInterface then makes
-  // this tracker its parent).
+  // the same cancel-flag pointer, put into the list of subs
+  // (AcquireSubProgressInterface then makes this tracker its parent).
   KmProgressInterface* GenerateNewSubProgressInterface() override;
 
   // The run's cancel flag; false when there is none.

@@ -106,6 +106,6 @@ void kmRunProgressTrackerBase::DisposeOfOldSubProgressInterface(
     pSub->SetSuper(nullptr);
     pSub->SetPosition(pSub->GetMinimum());
     pSub->SetOptionFlag(false);
-    delete pSub;
+    TakeSub(pInterface);  // destroyed as the list gives it up
   });
 }

@@ -26,11 +26,12 @@ struct KMResamplingInputs;
 //
 // Errors, for every method unless its comment says otherwise: no method adds
 // a call-path line. A standard exception passing a method is written to
-// standard output as "Standard exception: <text>" and rethrown unchanged; in
-// the APC, AAPC and search-and-refit methods a KmException passes silently
-// instead. Where a method's comment names a source, a matrix-library error
-// becomes a KmException with the library's text and that source; elsewhere
-// the matrix library's errors pass through.
+// standard output (the driver writes it, for a KmException) as "Standard
+// exception: <text>" and rethrown unchanged; in the APC, AAPC and
+// search-and-refit methods a KmException passes silently instead. Where a
+// method's comment names a source, a matrix-library error becomes a KmException
+// with the library's text and that source; elsewhere the matrix library's
+// errors pass through.
 class BaseKMRegModel {
  public:
   // ---- Kinkmark-location enumeration (BaseKMRegModelEnumeration.cpp) ----
@@ -391,8 +392,8 @@ class BaseKMRegModel {
   // and four matrices.
   // Throws KmException when the data set holds no observation. Errors of
   // the called operations pass through; a standard exception is written to
-  // standard output and rethrown. A failure leaves the record partly
-  // written. The template is only read.
+  // standard output (the driver writes it, for a KmException) and rethrown. A
+  // failure leaves the record partly written. The template is only read.
   static void calcForResampling(KMRegFitRecord& record,
                                 const KMRegFit& fitTemplate, int32_t iSkipRefit,
                                 std::string sMode);
@@ -457,7 +458,8 @@ class BaseKMRegModel {
   // Throws: KmException (source "BaseKMRegModel::simulate_CI()") for any
   // other mode or for an empty residual sample in the sample-based modes;
   // the matrix library's errors pass through (a non-conforming L). A
-  // standard exception is written to standard output and rethrown.
+  // standard exception is written to standard output (the driver writes it, for
+  // a KmException) and rethrown.
   static void simulate_CI(NEWMAT::ColumnVector& y, MTRandomGenerator& generator,
                           const NEWMAT::ColumnVector& tau,
                           const NEWMAT::ColumnVector& delta, double b0,

@@ -118,7 +118,8 @@ class BestKMRegModel {
   // hi <= 10.0 or hi - lo > 200.0, else selected = B and bFirstKept =
   // false. dLowerThreshold = 10.0 and dDifferenceThreshold = 200.0.
   // Throws what the statistic throws (a standard exception is first written
-  // to standard output as "Standard exception: <text>").
+  // to standard output (the driver writes it, for a KmException) as "Standard
+  // exception: <text>").
   static void select_FinalModel(
       int32_t& selected, const OneDimensionArray<NEWMAT::ColumnVector>& values,
       const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& betaFirst,
@@ -156,9 +157,9 @@ class BestKMRegModel {
   // every record's fit data and design are dropped.
   // Codes 6 to 9 with a fitted model that has kinkmarks but no locations
   // fail with end_ProcessForMissingLocations' KmException.
-  // Throws what the fits throw; a standard exception is first written to
-  // standard output as "Standard exception: <text>", and so is the text of
-  // a matrix-library exception.
+  // Throws what the fits throw; a KmException other than the missing
+  // locations' first collects a standard-exception report (written by the
+  // driver).
   // REQUIRES: kMin <= kMax; for code 0, input.N >= 1.
   static void fit_BestKMRegModel(KMClusterFit& result,
                                  const KMBestModelFit& input);

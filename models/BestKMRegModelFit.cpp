@@ -1,15 +1,11 @@
 // BestKMRegModel: fit_BestKMRegModel, end_ProcessForMissingLocations.
 #include <newmat.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
-#include <iostream>
 #include <limits>
 #include <string>
 
 #include "foundation/KmException.h"
-#include "foundation/KmMatrixErrors.h"
 #include "models/BaseKMRegModel.h"
 #include "models/BestKMRegModel.h"
 #include "models/ModelNumerics.h"
@@ -240,19 +236,11 @@ void BestKMRegModel::fit_BestKMRegModel(KMClusterFit& result,
                                         const KMBestModelFit& input) {
   try {
     FitBestModel(result, input);
-  } catch (const KmException& e) {
+  } catch (KmException& e) {
+    // The missing locations end the run with their own message.
     if (e.GetFailure() != KmFailure::kFitWithoutLocations) {
-      km_models_internal::ReportStandardException(e);
+      e.AddStandardReport();
     }
-    throw;
-  } catch (const std::exception& e) {
-    km_models_internal::ReportStandardException(e);
-    throw;
-  } catch (NEWMAT::BaseException&) {
-    // The matrix library's exceptions are reported like standard ones.
-    std::fputs("Standard exception: ", stdout);
-    std::fputs(CopyMatrixErrorText().c_str(), stdout);
-    std::fputs("\n", stdout);
     throw;
   }
 }

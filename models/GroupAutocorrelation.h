@@ -24,9 +24,9 @@
 // -1.0 (the preliminary fit computes no intervals).
 //
 // Every routine touches only its arguments and locals. A standard exception
-// (KmException included) is written to standard output as "Standard
-// exception: <text>" and rethrown unchanged; the matrix library's and the
-// arrays' exceptions pass through.
+// (KmException included) is written to standard output (the driver writes it,
+// for a KmException) as "Standard exception: <text>" and rethrown unchanged;
+// the matrix library's and the arrays' exceptions pass through.
 #ifndef KM_MODELS_GROUPAUTOCORRELATION_H
 #define KM_MODELS_GROUPAUTOCORRELATION_H
 

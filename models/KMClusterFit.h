@@ -21,8 +21,8 @@
 // A value class (no virtual operations): construction sets the scalars and
 // leaves the containers empty; copies are deep (arrays element by element,
 // the generator by its state); destruction releases them. Assignment and clear
-// write "Standard exception: <text>" to standard output when a standard
-// exception passes, and rethrow it.
+// write "Standard exception: <text>" to standard output (the driver writes it,
+// for a KmException) when a standard exception passes, and rethrow it.
 class KMClusterFit {
  public:
   KMClusterFit();

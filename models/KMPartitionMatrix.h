@@ -14,8 +14,8 @@
 //
 // A value class (no virtual operations): construction leaves both members
 // empty; copies are deep; destruction runs clear. Assignment and clear write
-// "Standard exception: <text>" to standard output when a standard exception
-// passes, and rethrow it.
+// "Standard exception: <text>" to standard output (the driver writes it, for a
+// KmException) when a standard exception passes, and rethrow it.
 class KMPartitionMatrix {
  public:
   // No labels, a 0 x 0 matrix.

@@ -23,8 +23,8 @@
 //
 // A value class (no virtual operations): the constructor runs init; copies
 // are deep; destruction runs clear. Every routine but the constructor
-// writes "Standard exception: <text>" to standard output when a standard
-// exception passes, and rethrows it.
+// writes "Standard exception: <text>" to standard output (the driver writes it,
+// for a KmException) when a standard exception passes, and rethrows it.
 class KMRegFit {
  public:
   // Every container empty; settings as init gives them.

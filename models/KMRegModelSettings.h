@@ -18,8 +18,9 @@
 //
 // A value class (no virtual operations): the constructor runs setDefaults;
 // copies are deep; destruction runs clear. Every routine but the
-// constructor writes "Standard exception: <text>" to standard output when a
-// standard exception passes, and rethrows it.
+// constructor writes "Standard exception: <text>" to standard output (the
+// driver writes it, for a KmException) when a standard exception passes, and
+// rethrows it.
 class KMRegModelSettings {
  public:
   // Every member at its default (setDefaults); member 39 empty.

@@ -18,7 +18,8 @@
 // A value class (no virtual operations): construction leaves the arrays
 // empty and the matrix 0 x 0; copies are deep; destruction clears.
 // Every routine but the constructor writes "Standard exception: <text>" to
-// standard output when a standard exception passes, and rethrows it.
+// standard output (the driver writes it, for a KmException) when a standard
+// exception passes, and rethrows it.
 class KMSeriesSet {
  public:
   // Empty arrays, covariance 0 x 0 (resetMatrix).

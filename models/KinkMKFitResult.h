@@ -29,7 +29,8 @@
 // A value class (no virtual operations): the constructor runs init; the
 // copy constructor runs init and then assigns; destruction runs clear.
 // Every routine but the constructor writes "Standard exception: <text>" to
-// standard output when a standard exception passes, and rethrows it.
+// standard output (the driver writes it, for a KmException) when a standard
+// exception passes, and rethrows it.
 class KinkMKFitResult {
  public:
   // Every member empty, then init.

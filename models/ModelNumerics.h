@@ -6,10 +6,10 @@
 // (rows numbered from 1); arrays are OneDimensionArray (indexed from 0).
 //
 // Errors: a std::exception raised inside a routine (KmException included) is
-// written to standard output as "Standard exception: <text>" and rethrown
-// unchanged, except by the sorts, which pass everything through silently.
-// The matrix library's exceptions and the array's plain-text index error
-// always pass through untouched.
+// written to standard output (the driver writes it, for a KmException) as
+// "Standard exception: <text>" and rethrown unchanged, except by the sorts,
+// which pass everything through silently. The matrix library's exceptions and
+// the array's plain-text index error always pass through untouched.
 #ifndef KM_MODELS_MODELNUMERICS_H
 #define KM_MODELS_MODELNUMERICS_H
 

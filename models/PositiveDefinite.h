@@ -42,7 +42,8 @@ inline constexpr int kPositiveDefiniteMaxOrder = 32767;
 //
 // Throws: KmException when n is outside 0 to 32767; the matrix library's
 // index error when A has fewer than n rows or columns. A std::exception is
-// also written to standard output as "Standard exception: <text>".
+// also written to standard output (the driver writes it, for a KmException) as
+// "Standard exception: <text>".
 bool check_PositiveDefinite(int n, const NEWMAT::Matrix& A,
                             NEWMAT::Matrix& inverse, int16_t& rank);
 

@@ -21,8 +21,8 @@ int draw_RandomIndex(MTRandomGenerator& generator, int lo, int hi);
 // Shuffles v in place by the forward Fisher-Yates method: for i = 1 .. n-1,
 // j = draw_RandomIndex(generator, i, n) and v(i) and v(j) are exchanged.
 // Exactly n - 1 draws (none for n <= 1).
-// A std::exception is written to standard output as "Standard exception:
-// <text>" and rethrown unchanged.
+// A std::exception is written to standard output (the driver writes it, for a
+// KmException) as "Standard exception: <text>" and rethrown unchanged.
 void shuffle_ColumnVector(MTRandomGenerator& generator,
                           NEWMAT::ColumnVector& v);
 
@@ -35,7 +35,8 @@ void shuffle_ColumnVector(MTRandomGenerator& generator,
 // m keep their values. Exactly m (B - 1) draws.
 // Throws the matrix library's error when there are no blocks, and its index
 // error when a row lies outside v; v is then unchanged. A std::exception is
-// written to standard output as "Standard exception: <text>" and rethrown.
+// written to standard output (the driver writes it, for a KmException) as
+// "Standard exception: <text>" and rethrown.
 void shuffle_AcrossBlocks(
     MTRandomGenerator& generator, NEWMAT::ColumnVector& v,
     const OneDimensionArray<OneDimensionArray<int>>& blocks);

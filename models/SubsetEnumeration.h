@@ -19,7 +19,8 @@
 // - A position outside the array it indexes makes the array's checked access
 //   throw its plain-text index error (const char*,
 //   kOneDimensionArrayIndexError).
-// - A standard exception passing through is written to standard output as
+// - A standard exception passing through is written to standard output (the
+// driver writes it, for a KmException) as
 //   "Standard exception: <text>" and rethrown unchanged.
 //
 // Ordered splits of n groups into K runs are walked through their cut

@@ -2,8 +2,9 @@
 // sample.
 //
 // Each routine touches only its arguments. A std::exception raised inside
-// (KmException included) is written to standard output as "Standard
-// exception: <text>" and rethrown unchanged; other exceptions pass through.
+// (KmException included) is written to standard output (the driver writes it,
+// for a KmException) as "Standard exception: <text>" and rethrown unchanged;
+// other exceptions pass through.
 #ifndef KM_MODELS_TESTRESULTS_H
 #define KM_MODELS_TESTRESULTS_H
 

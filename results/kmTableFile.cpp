@@ -155,7 +155,7 @@ void kmTable::Read(KmIO_File* pIO, double dFileVersion) {
     } catch (KmException&) {
       throw;
     } catch (std::exception& e) {
-      ThrowKmException(e.what(), kReadSource);
+      throw KmExceptionFromStandard(e, kReadSource);
     } catch (...) {
       ThrowKmException("Internal system error occured.", kReadSource);
     }

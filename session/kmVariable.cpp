@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -32,7 +33,7 @@ bool IsFormatType(char cType) {
 
 }  // namespace
 
-kmVariable::kmVariable() : uPosition_(kPositionNotSet), pFormat_(nullptr) {}
+kmVariable::kmVariable() : uPosition_(kPositionNotSet) {}
 
 kmVariable::kmVariable(const char* sName, uint16_t uPosition,
                        const KmFormat* pFormat)
@@ -52,19 +53,15 @@ kmVariable& kmVariable::operator=(const kmVariable& other) {
   return *this;
 }
 
-kmVariable::~kmVariable() { delete pFormat_; }
+kmVariable::~kmVariable() = default;
 
 void kmVariable::Init() {
   sName_.Clear();
   uPosition_ = kPositionNotSet;
-  pFormat_ = nullptr;
+  pFormat_.reset();
 }
 
-void kmVariable::Clear() {
-  delete pFormat_;
-  pFormat_ = nullptr;
-  Init();
-}
+void kmVariable::Clear() { Init(); }
 
 void kmVariable::Copy(const kmVariable& other) {
   WithCallPath("Copy", kClassName, [&] {
@@ -75,7 +72,7 @@ void kmVariable::Copy(const kmVariable& other) {
     Clear();
     sName_ = other.sName_;
     uPosition_ = other.uPosition_;
-    pFormat_ = pClone.release();
+    pFormat_ = std::move(pClone);
   });
 }
 
@@ -91,9 +88,7 @@ const KmFormat& kmVariable::GetFormat() const {
 
 void kmVariable::SetFormat(const KmFormat* pFormat) {
   WithCallPath("SetFormat", kClassName, [&] {
-    KmFormat* pClone = pFormat != nullptr ? pFormat->Clone() : nullptr;
-    delete pFormat_;
-    pFormat_ = pClone;
+    pFormat_.reset(pFormat != nullptr ? pFormat->Clone() : nullptr);
   });
 }
 
@@ -156,7 +151,7 @@ void kmVariable::Read(KmIO_File* pIO, double dFileVersion) {
     in.ReadCString(read.sName_);
     read.uPosition_ = static_cast<uint16_t>(in.ReadShort());
     if (in.ReadBool()) {
-      read.pFormat_ = new KmFormat();
+      read.pFormat_ = std::make_unique<KmFormat>();
       char cType = 'N';
       if (dFileVersion >= 4.32) {
         cType = in.ReadByte();

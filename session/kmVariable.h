@@ -3,6 +3,7 @@
 #define KM_SESSION_KMVARIABLE_H
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/KmString.h"
 
@@ -35,10 +36,9 @@ class kmVariable {
   kmVariable& operator=(const kmVariable& other);
   ~kmVariable();
 
-  // Empty name, position 65535, no format. Does not free an existing
-  // format; use Clear for that.
+  // Empty name, position 65535, no format (an existing format is freed).
   void Init();
-  // Deletes the format, then Init.
+  // Init.
   void Clear();
   // Clear, then the name, the position and a clone of other's format.
   void Copy(const kmVariable& other);
@@ -92,7 +92,7 @@ class kmVariable {
  private:
   KmString sName_;
   uint16_t uPosition_;
-  KmFormat* pFormat_;
+  std::unique_ptr<KmFormat> pFormat_;  // Null: no format.
 };
 
 #endif  // KM_SESSION_KMVARIABLE_H

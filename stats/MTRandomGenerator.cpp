@@ -3,8 +3,6 @@
 #include "stats/MTRandomGenerator.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <exception>
 
 #include "stats/internal/Mt19937Core.h"
 
@@ -31,12 +29,8 @@ MTRandomGenerator::~MTRandomGenerator() = default;
 
 void MTRandomGenerator::EnsureState() {
   if (mt) return;
-  try {
-    mt.reset(new uint32_t[kStateSize]());
-  } catch (const std::exception& e) {
-    std::printf("Standard exception: %s\n", e.what());
-    throw;
-  }
+  // An allocation failure passes on to the caller as std::bad_alloc.
+  mt.reset(new uint32_t[kStateSize]());
 }
 
 void MTRandomGenerator::SetState(const uint32_t* pState, int32_t iIndex) {

@@ -18,8 +18,7 @@ class MTRandomGenerator {
   static constexpr int32_t kStateSize = 624;
 
   // Allocates the state array and leaves the generator unseeded (mti = 625).
-  // Throws: std::bad_alloc when the array cannot be allocated, after writing
-  // "Standard exception: " and its text to standard output.
+  // Throws: std::bad_alloc when the array cannot be allocated.
   MTRandomGenerator();
   // A generator with a copy of other's state. Throws as the constructor.
   MTRandomGenerator(const MTRandomGenerator& other);

@@ -1,31 +1,16 @@
-// The catch block of the APC, AAPC and search-and-refit operations: a
-// KmException passes through silently (whoever raised it has already
-// reported what it needed), any other standard exception is reported on
-// standard output and passed on unchanged; the matrix library's exceptions
-// pass through untouched.
+// The catch block of the APC, AAPC and search-and-refit operations: every
+// exception passes through as it is (whoever raised a KmException has
+// already reported what it needed, and nothing is printed from the pool's
+// threads).
 #ifndef KM_MODELS_INTERNAL_ESTIMATECATCH_H
 #define KM_MODELS_INTERNAL_ESTIMATECATCH_H
 
-#include <exception>
-
-#include "foundation/KmException.h"
-#include "models/internal/StandardCatch.h"
-
 namespace km_models_internal {
 
-// Runs body and returns its result. A KmException is rethrown as it is; any
-// other std::exception is reported by ReportStandardException and rethrown
-// as the same object.
+// Runs body and returns its result; exceptions pass through unchanged.
 template <typename Body>
 auto WithEstimateCatch(Body&& body) -> decltype(body()) {
-  try {
-    return body();
-  } catch (const KmException&) {
-    throw;
-  } catch (const std::exception& e) {
-    ReportStandardException(e);
-    throw;
-  }
+  return body();
 }
 
 }  // namespace km_models_internal

@@ -16,33 +16,46 @@
 namespace {
 
 TEST(ReportCalculationFailure, PrintsTheMessageAndEndsOnlyAFailedFit) {
-  // The decision follows the failure's type; the text is only printed.
+  // The decision follows the failure's type; the text is only printed,
+  // after one "Standard exception" line per report the failure collected
+  // in the workers.
   const struct {
     const char* sMessage;
     KmFailure failure;
     int iStatus;  // -1: the failure goes on to the error file
-  } cases[] = {
-      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel",
-       KmFailure::kFitWithoutLocations, 1},
-      {"Error: SSE < 0.", KmFailure::kOther, -1},
-      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel", KmFailure::kOther, -1},
-      {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.", KmFailure::kOther,
-       -1}};
+    int iReports;
+  } cases[] = {{"ERROR 1 in BestKMRegModel::fit_BestKMRegModel",
+                KmFailure::kFitWithoutLocations, 1, 0},
+               {"Error: SSE < 0.", KmFailure::kOther, -1, 0},
+               {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel",
+                KmFailure::kOther, -1, 0},
+               {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel.",
+                KmFailure::kOther, -1, 0},
+               {"Cannot refit.", KmFailure::kOther, -1, 2},
+               {"ERROR 1 in BestKMRegModel::fit_BestKMRegModel",
+                KmFailure::kFitWithoutLocations, 1, 1}};
   for (const auto& c : cases) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int iStatus = -1;
+    KmException e(c.sMessage, "BestKMRegModel");
+    e.SetFailure(c.failure);
+    e.SetStandardReports(c.iReports);
     try {
-      KmException e(c.sMessage, "BestKMRegModel");
-      e.SetFailure(c.failure);
       ReportCalculationFailure(e);
     } catch (const KmRunExit& exit) {
       iStatus = exit.iStatus;
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               iStatus == 1 ? "Error: " + std::string(c.sMessage) + "\n" : "");
+    std::string sReports;
+    for (int i = 0; i < c.iReports; ++i) {
+      sReports += "Standard exception: " + std::string(c.sMessage) + "\n";
+    }
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              std::string(c.sMessage) + "\n");
+              sReports + c.sMessage + "\n");
+    // Printed once: the driver's error file path prints no more of them.
+    EXPECT_EQ(e.GetStandardReports(), 0);
     EXPECT_EQ(iStatus, c.iStatus) << c.sMessage;
   }
 }
@@ -65,8 +78,12 @@ TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
       {"std::bad_alloc", [] { throw std::bad_alloc(); },
        "Out of memory while fitting the cohorts.", "main", 2},
       {"a worker's bad_alloc",
-       [] { throw KmException("std::bad_alloc", "CohortTask()"); },
+       [] { throw KmExceptionFromStandard(std::bad_alloc(), "CohortTask()"); },
        "Out of memory while fitting the cohorts.", "CohortTask()", 2},
+      // The kind decides, not the text: a message that reads like an
+      // allocation failure is passed on as it is.
+      {"the text alone", [] { throw KmException("std::bad_alloc", "x()"); },
+       "std::bad_alloc", "x()", 2},
       {"foreign type", [] { throw 42; }, "Unknown exception", "main", 2},
       {"run exit", [] { throw KmRunExit{1}; }, nullptr, "", 1},
   };
