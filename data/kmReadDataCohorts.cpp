@@ -1,6 +1,6 @@
 // kmReadData: cohort boundaries, by-variable codes and labels of the
 // verification pass (ReadInNextCohort, GetByCodes, GetCohortLabel_Test,
-// DetermineNumGroupVarCats) and the helpers CopiesPerCohort, NumDataByVars
+// DetermineNumGroupVarCats) and the helpers NumDataByVars
 // and GetCodingSession.
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
@@ -25,24 +26,6 @@ namespace {
 const char kClassName[] = "kmReadData";
 
 }  // namespace
-
-int kmReadData::CopiesPerCohort() const {
-  int nCopies = 1;
-  switch (pSession_->GetInt(kmOptJumpCRMode)) {
-    case 3:
-    case 4:
-    case 5:
-      nCopies = 2;
-      break;
-    case 6:
-      nCopies = 3;
-      break;
-    default:
-      break;
-  }
-  if (pSession_->GetInt(kmOptDelayType) == 2) nCopies *= 2;
-  return nCopies;
-}
 
 int kmReadData::NumDataByVars() const {
   return km_read_internal::NumDataByVars(*pSession_);
@@ -145,7 +128,7 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
     iLineCount += iTrailingBlanks;
 
     if (bHaveRecord) {
-      const int nCopies = CopiesPerCohort();
+      const int nCopies = kmAnalysisCopies(*pSession_).NumCopies();
       for (int i = 0; i < nCopies; ++i) {
         vFilePositions_.push_back(lFirstPosition);
         vLineCounts_.push_back(iLineCount);

@@ -1,5 +1,4 @@
-// kmReadData: reading one cohort for a fit (IsJumpCopy,
-// IsComparabilityRatioCopy, IsDelayCopy, GetIsCohortGoodToUse,
+// kmReadData: reading one cohort for a fit (GetIsCohortGoodToUse,
 // GetCohortGoodFlag, BeginCopyRead, ReadData).
 #include <algorithm>
 #include <cmath>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -232,47 +232,6 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
 
 }  // namespace
 
-bool kmReadData::IsJumpCopy(int iJumpCRMode, int iCopy) {
-  switch (iJumpCRMode) {
-    case 1:
-      return true;
-    case 3:
-    case 4:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 0;
-    default:
-      return false;
-  }
-}
-
-bool kmReadData::IsComparabilityRatioCopy(int iJumpCRMode, int iCopy) {
-  switch (iJumpCRMode) {
-    case 2:
-      return true;
-    case 3:
-      return iCopy % 2 == 1;
-    case 5:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 1;
-    default:
-      return false;
-  }
-}
-
-bool kmReadData::IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy) {
-  if (iDelayType == 1) return true;
-  if (iDelayType != 2) return false;
-  int k = iCopy;
-  if (iJumpCRMode == 6) {
-    k = iCopy / 3;
-  } else if (iJumpCRMode >= 3 && iJumpCRMode <= 5) {
-    k = iCopy / 2;
-  }
-  return k % 2 == 0;
-}
-
 KmString kmReadData::GetIsCohortGoodToUse(int i) const {
   return WithCallPath(
       "GetIsCohortGoodToUse(int)", kClassName, [&]() -> KmString {
@@ -343,7 +302,7 @@ void kmReadData::ReadData(int* piCohortIndex) {
   WithCallPath("ReadData()", kClassName, [&] {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
-    const int iJumpCRMode = pSession_->GetInt(kmOptJumpCRMode);
+    const kmAnalysisCopies copies(*pSession_);
 
     CopySettings s;
     s.sDelimiter = GetDelimiterText();
@@ -351,10 +310,9 @@ void kmReadData::ReadData(int* piCohortIndex) {
     s.iHetModel = pSession_->GetInt(kmOptHetErrorModel);
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);
     s.dRatesPerN = iRatesPerN <= 0 ? 100000.0 : iRatesPerN;
-    s.bCRCopy = IsComparabilityRatioCopy(iJumpCRMode, iCopy);
+    s.bCRCopy = copies.IsComparabilityRatioCopy(iCopy);
     s.bGood = GetCohortGoodFlag(iCopy);
-    s.bDelay =
-        IsDelayCopy(iJumpCRMode, pSession_->GetInt(kmOptDelayType), iCopy);
+    s.bDelay = copies.IsDelayCopy(iCopy);
     if (s.bCRCopy) {
       s.dRatio = pSession_->GetDouble(kmOptCRValue);
       s.dJump = pSession_->GetDouble(kmOptJumpLocation);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -44,7 +45,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const bool bCRCopy =
-        IsComparabilityRatioCopy(pSession_->GetInt(kmOptJumpCRMode), iCopy);
+        kmAnalysisCopies(*pSession_).IsComparabilityRatioCopy(iCopy);
     const KmString sDelimiter = GetDelimiterText();
     const KmString sMissing = GetMissingText();
     const size_t uGroupSize =

@@ -856,10 +856,10 @@ class kmCalculator {
   std::unique_ptr<kmCalcHandler> pOwnedCalcHandler;
 };
 
-// The number of observations of the cohort behind analysis index iIndex:
-// the index is divided by 3 when kmOptJumpCRMode is 6, by 2 when it is 3, 4
-// or 5, and by 2 again when kmOptDelayType is 2; the session's observation
-// count of that cohort is returned.
+// The number of observations of the cohort behind analysis index iIndex
+// (the cohort of that copy by kmAnalysisCopies: the index divided by the
+// copies per cohort); the session's observation count of that cohort is
+// returned.
 // Call path: "GetNumObsForCohortIndex()", with no class.
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex);
 

@@ -7,21 +7,21 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/kmAnalysisCopies.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
-#include "session/kmSessionOptionIds.h"
 
 namespace km_read_internal {
 
 int NumDataByVars(const kmSession& session) {
   int nByVars = session.GetNumByVars();
-  const int iJumpMode = session.GetInt(kmOptJumpCRMode);
-  if (iJumpMode >= 3 && iJumpMode <= 6) --nByVars;
-  if (session.GetInt(kmOptDelayType) == 2) --nByVars;
+  const kmAnalysisCopies copies(session);
+  if (copies.HasAnalysisSplit()) --nByVars;
+  if (copies.HasDelaySplit()) --nByVars;
   return nByVars < 0 ? 0 : nByVars;
 }
 
