@@ -30,96 +30,130 @@ using km_session_internal::ValueOf;
 using D = IniExportDict;
 using L = DataExportOptions;
 
-constexpr OptionRow RangeOption(const char* sKey) {
-  return {sKey, OptionValueClass::kNumber, nullptr, -kNoLimit, kNoLimit, true};
-}
-constexpr OptionRow Precision(const char* sKey) {
-  return CountOption(sKey, 0, kMaxDisplayPrecision);
+// The row makers, one per kind of key: each row reads as key, kind,
+// default, the dictionary member it is read into and where it is copied.
+
+// What every row has: no member, no layout, no display option.
+constexpr ExportOptionRow BaseRow(OptionRow option, double dDefault) {
+  return {option, dDefault, nullptr, nullptr, nullptr, nullptr, -1, -1};
 }
 
-// Every key of "Export Options" in reading order: the option, its default,
-// the dictionary member, the layout member and the display options it sets.
+// A switch ("true" or "false") that the driver reads from the dictionary.
+constexpr ExportOptionRow Switch(const char* sKey, bool bDefault,
+                                 bool D::*pbField) {
+  ExportOptionRow row = BaseRow(BoolOption(sKey), bDefault ? 1.0 : 0.0);
+  row.pbField = pbField;
+  return row;
+}
+
+// A switch copied to the layout record.
+constexpr ExportOptionRow LayoutSwitch(const char* sKey, bool bDefault,
+                                       bool D::*pbField, bool L::*pbLayout) {
+  ExportOptionRow row = Switch(sKey, bDefault, pbField);
+  row.pbLayout = pbLayout;
+  return row;
+}
+
+// A switch copied to the display option iDisplay.
+constexpr ExportOptionRow DisplaySwitch(const char* sKey, bool bDefault,
+                                        bool D::*pbField, int32_t iDisplay) {
+  ExportOptionRow row = Switch(sKey, bDefault, pbField);
+  row.iDisplay = iDisplay;
+  return row;
+}
+
+// A code of the layout record: the position of the value in sWords.
+constexpr ExportOptionRow LayoutCode(const char* sKey, const char* sWords,
+                                     int32_t iDefault, int32_t D::*piField,
+                                     int32_t L::*piLayout) {
+  ExportOptionRow row = BaseRow(WordOption(sKey, sWords), iDefault);
+  row.piField = piField;
+  row.piLayout = piLayout;
+  return row;
+}
+
+// A display precision from 0 to kMaxDisplayPrecision, copied to the display
+// option iDisplay and, when given, iDisplay2.
+constexpr ExportOptionRow Precision(const char* sKey, int32_t iDefault,
+                                    int32_t D::*piField, int32_t iDisplay,
+                                    int32_t iDisplay2 = -1) {
+  ExportOptionRow row =
+      BaseRow(CountOption(sKey, 0, kMaxDisplayPrecision), iDefault);
+  row.piField = piField;
+  row.iDisplay = iDisplay;
+  row.iDisplay2 = iDisplay2;
+  return row;
+}
+
+// The numbered keys sKey1, sKey2, ...: decimal numbers, read together into
+// the AAPC range lists.
+constexpr ExportOptionRow NumberedRange(const char* sKey) {
+  OptionRow option = NumberOption(sKey);
+  option.bPrefix = true;
+  return BaseRow(option, 0.0);
+}
+
+// Every key of "Export Options" in reading order.
 const ExportOptionRow kRows[] = {
-    {WordOption("models", "all|best fit"), 0, nullptr, &D::iModels, nullptr,
-     &L::iModels, -1, -1},
-    {BoolOption("include apcs in data export"), 1, &D::bIncludeAPCsInDataExport,
-     nullptr, nullptr, nullptr, kmDispDataShowAPCs, -1},
-    {BoolOption("aapc full range"), 0, &D::bAAPCFullRange, nullptr, nullptr,
-     nullptr, kmDispAAPCFullRange, -1},
-    {BoolOption("aapc last obs"), 0, &D::bAAPCLastObs, nullptr, nullptr,
-     nullptr, -1, -1},
-    {RangeOption("aapc start range"), 0, nullptr, nullptr, nullptr, nullptr, -1,
-     -1},
-    {RangeOption("aapc end range"), 0, nullptr, nullptr, nullptr, nullptr, -1,
-     -1},
-    {Precision("x values precision"), 9, nullptr, &D::iXValuesPrecision,
-     nullptr, nullptr, kmDispXValuesPrec, -1},
-    {Precision("y values precision"), 9, nullptr, &D::iYValuesPrecision,
-     nullptr, nullptr, kmDispYValuesPrec, -1},
-    {Precision("model statistics precision"), 3, nullptr,
-     &D::iModelStatisticsPrecision, nullptr, nullptr, kmDispModelStatisticsPrec,
-     -1},
-    {Precision("estimated kinkmarks precision"), 3, nullptr,
-     &D::iEstimatedKinkmarksPrecision, nullptr, nullptr, kmDispKinkmarkPrec,
-     kmDispTrendKinkmarkPrec},
-    {Precision("regression coefficients precision"), 3, nullptr,
-     &D::iRegressionCoefficientsPrecision, nullptr, nullptr,
-     kmDispCoefficientsPrec, -1},
-    {Precision("covariance matrix precision"), 3, nullptr,
-     &D::iCovarianceMatrixPrecision, nullptr, nullptr, kmDispCovariancePrec,
-     -1},
-    {Precision("correlation matrix precision"), 3, nullptr,
-     &D::iCorrelationMatrixPrecision, nullptr, nullptr, kmDispCorrelationPrec,
-     -1},
-    {Precision("apc precision"), 3, nullptr, &D::iAPCPrecision, nullptr,
-     nullptr, kmDispTrendAPCPrec, -1},
-    {Precision("aapc precision"), 3, nullptr, &D::iAAPCPrecision, nullptr,
-     nullptr, kmDispAAPCPrec, -1},
-    {Precision("aapc segment ranges precision"), 3, nullptr,
-     &D::iAAPCSegmentRangesPrecision, nullptr, nullptr, kmDispSegmentRangePrec,
-     -1},
-    {Precision("p-value precision"), 3, nullptr, &D::iPValuePrecision, nullptr,
-     nullptr, kmDispPValuePrec, -1},
-    {WordOption("line delimiter", "dos/windows|unix"), 0, nullptr,
-     &D::iLineDelimiter, nullptr, &L::iLineDelimiter, -1, -1},
-    {WordOption("missing character", "space|period|na"), 0, nullptr,
-     &D::iMissingCharacter, nullptr, &L::iMissingCharacter, -1, -1},
-    {WordOption("field delimiter", "tab|comma|semi-colon"), 0, nullptr,
-     &D::iFieldDelimiter, nullptr, &L::iFieldDelimiter, -1, -1},
-    {WordOption("by-var format", "numeric|quoted labels|unquoted labels"), 2,
-     nullptr, &D::iByVarFormat, nullptr, &L::iByVarFormat, -1, -1},
-    {WordOption("export type", "table|text"), 0, nullptr, &D::iExportType,
-     nullptr, &L::iExportType, -1, -1},
-    {BoolOption("remove km flags"), 1, &D::bRemoveKinkmarkFlags, nullptr,
-     &L::bRemoveKinkmarkFlags, nullptr, -1, -1},
-    {BoolOption("remove best fit flags"), 0, &D::bRemoveBestFitFlags, nullptr,
-     &L::bRemoveBestFitFlags, nullptr, -1, -1},
-    {BoolOption("output by-group headers"), 1, &D::bOutputByGroupHeaders,
-     nullptr, &L::bOutputByGroupHeaders, nullptr, -1, -1},
-    {BoolOption("all models in same column"), 0, &D::bAllModelsInSameColumn,
-     nullptr, &L::bAllModelsInSameColumn, nullptr, -1, -1},
-    {BoolOption("include km estimates"), 0, &D::bIncludeKinkmarkEstimates,
-     nullptr, &L::bIncludeKinkmarkEstimates, nullptr, -1, -1},
-    {BoolOption("export bad cohorts"), 1, &D::bExportBadCohorts, nullptr,
-     &L::bExportBadCohorts, nullptr, -1, -1},
-    {BoolOption("export report"), 1, &D::bExportReport, nullptr, nullptr,
-     nullptr, -1, -1},
-    {BoolOption("export data"), 1, &D::bExportData, nullptr, nullptr, nullptr,
-     -1, -1},
-    {BoolOption("export apc"), 1, &D::bExportAPC, nullptr, nullptr, nullptr, -1,
-     -1},
-    {BoolOption("export all apc segments"), 1, &D::bExportAllAPCSegments,
-     nullptr, nullptr, nullptr, -1, -1},
-    {BoolOption("export aapc"), 1, &D::bExportAAPC, nullptr, nullptr, nullptr,
-     -1, -1},
-    {BoolOption("export ftest"), 1, &D::bExportFTest, nullptr, nullptr, nullptr,
-     -1, -1},
-    {BoolOption("export pairwise"), 1, &D::bExportPairwise, nullptr, nullptr,
-     nullptr, -1, -1},
-    {BoolOption("export jump_cr"), 1, &D::bExportJumpCR, nullptr, nullptr,
-     nullptr, -1, -1},
-    {BoolOption("export selection results"), 1, &D::bExportSelectionResults,
-     nullptr, nullptr, nullptr, -1, -1},
+    LayoutCode("models", "all|best fit", 0, &D::iModels, &L::iModels),
+    DisplaySwitch("include apcs in data export", true,
+                  &D::bIncludeAPCsInDataExport, kmDispDataShowAPCs),
+    DisplaySwitch("aapc full range", false, &D::bAAPCFullRange,
+                  kmDispAAPCFullRange),
+    Switch("aapc last obs", false, &D::bAAPCLastObs),
+    NumberedRange("aapc start range"),
+    NumberedRange("aapc end range"),
+    Precision("x values precision", 9, &D::iXValuesPrecision,
+              kmDispXValuesPrec),
+    Precision("y values precision", 9, &D::iYValuesPrecision,
+              kmDispYValuesPrec),
+    Precision("model statistics precision", 3, &D::iModelStatisticsPrecision,
+              kmDispModelStatisticsPrec),
+    Precision("estimated kinkmarks precision", 3,
+              &D::iEstimatedKinkmarksPrecision, kmDispKinkmarkPrec,
+              kmDispTrendKinkmarkPrec),
+    Precision("regression coefficients precision", 3,
+              &D::iRegressionCoefficientsPrecision, kmDispCoefficientsPrec),
+    Precision("covariance matrix precision", 3, &D::iCovarianceMatrixPrecision,
+              kmDispCovariancePrec),
+    Precision("correlation matrix precision", 3,
+              &D::iCorrelationMatrixPrecision, kmDispCorrelationPrec),
+    Precision("apc precision", 3, &D::iAPCPrecision, kmDispTrendAPCPrec),
+    Precision("aapc precision", 3, &D::iAAPCPrecision, kmDispAAPCPrec),
+    Precision("aapc segment ranges precision", 3,
+              &D::iAAPCSegmentRangesPrecision, kmDispSegmentRangePrec),
+    Precision("p-value precision", 3, &D::iPValuePrecision, kmDispPValuePrec),
+    LayoutCode("line delimiter", "dos/windows|unix", 0, &D::iLineDelimiter,
+               &L::iLineDelimiter),
+    LayoutCode("missing character", "space|period|na", 0, &D::iMissingCharacter,
+               &L::iMissingCharacter),
+    LayoutCode("field delimiter", "tab|comma|semi-colon", 0,
+               &D::iFieldDelimiter, &L::iFieldDelimiter),
+    LayoutCode("by-var format", "numeric|quoted labels|unquoted labels", 2,
+               &D::iByVarFormat, &L::iByVarFormat),
+    LayoutCode("export type", "table|text", 0, &D::iExportType,
+               &L::iExportType),
+    LayoutSwitch("remove km flags", true, &D::bRemoveKinkmarkFlags,
+                 &L::bRemoveKinkmarkFlags),
+    LayoutSwitch("remove best fit flags", false, &D::bRemoveBestFitFlags,
+                 &L::bRemoveBestFitFlags),
+    LayoutSwitch("output by-group headers", true, &D::bOutputByGroupHeaders,
+                 &L::bOutputByGroupHeaders),
+    LayoutSwitch("all models in same column", false, &D::bAllModelsInSameColumn,
+                 &L::bAllModelsInSameColumn),
+    LayoutSwitch("include km estimates", false, &D::bIncludeKinkmarkEstimates,
+                 &L::bIncludeKinkmarkEstimates),
+    LayoutSwitch("export bad cohorts", true, &D::bExportBadCohorts,
+                 &L::bExportBadCohorts),
+    Switch("export report", true, &D::bExportReport),
+    Switch("export data", true, &D::bExportData),
+    Switch("export apc", true, &D::bExportAPC),
+    Switch("export all apc segments", true, &D::bExportAllAPCSegments),
+    Switch("export aapc", true, &D::bExportAAPC),
+    Switch("export ftest", true, &D::bExportFTest),
+    Switch("export pairwise", true, &D::bExportPairwise),
+    Switch("export jump_cr", true, &D::bExportJumpCR),
+    Switch("export selection results", true, &D::bExportSelectionResults),
 };
 
 }  // namespace

@@ -127,7 +127,9 @@ constexpr int32_t kMaxDisplayPrecision = 17;
 
 // One row of the export-options table: the option (key, value class, words
 // whose codes are their positions, range), its default and where its value
-// goes. Null members and -1 indices mean "nowhere".
+// goes. Null members and -1 indices mean "nowhere". The table builds its rows
+// with one maker per kind of key (IniExportDict.cpp): a switch, a layout
+// switch or code, a display switch or precision, the numbered ranges.
 struct ExportOptionRow {
   OptionRow option;
   double dDefault;

@@ -26,6 +26,120 @@ void ReadTrueFlag(const KmIniSection& section, const char* sKey,
   if (!sValue.IsEmpty()) bMember = (sValue == "true");
 }
 
+// The session option of a row that the driver applies by its own rule.
+constexpr int32_t kOwnRule = -1;
+
+using RowReader = void (IniSessionDict::*)(const KmIniSection&,
+                                           const OptionRow&);
+
+// The row makers, one per way of reading a key. Each row is read always
+// unless OnlyWith says otherwise.
+
+// What every row has: no field, no reader, read always.
+constexpr RunOptionRow BaseRow(OptionRow option, RunOptionRead read,
+                               double dDefault, int32_t iSessionOption) {
+  RunOptionRow row{};
+  row.option = option;
+  row.dDefault = dDefault;
+  row.read = read;
+  row.when = RunOptionWhen::kAlways;
+  row.iSessionOption = iSessionOption;
+  return row;
+}
+
+// A key with rules of its own, read by reader into fields whose defaults
+// Init sets by hand and which the driver applies by its own rules.
+constexpr RunOptionRow ByHandRow(OptionRow option, RowReader reader) {
+  RunOptionRow row = BaseRow(option, RunOptionRead::kByHand, 0.0, kOwnRule);
+  row.pByHand = reader;
+  return row;
+}
+
+// A column of the data file (1 to kRunMaxLocation) that the reader of
+// another key reads: "het error variable location" is read with "het
+// error".
+constexpr RunOptionRow LocationRow(const char* sKey) {
+  return ByHandRow(CountOption(sKey, 1, kRunMaxLocation), nullptr);
+}
+
+// row with the field it is read into: piField, pdField or pbField by the
+// field's type.
+constexpr RunOptionRow Into(RunOptionRow row,
+                            int32_t IniSessionDict::*piField) {
+  row.piField = piField;
+  return row;
+}
+constexpr RunOptionRow Into(RunOptionRow row, double IniSessionDict::*pdField) {
+  row.pdField = pdField;
+  return row;
+}
+constexpr RunOptionRow Into(RunOptionRow row, bool IniSessionDict::*pbField) {
+  row.pbField = pbField;
+  return row;
+}
+
+// The leading whole number of the value into piField.
+constexpr RunOptionRow IntRow(OptionRow option, int32_t iDefault,
+                              int32_t IniSessionDict::*piField,
+                              int32_t iSessionOption = kOwnRule) {
+  return Into(BaseRow(option, RunOptionRead::kInt, iDefault, iSessionOption),
+              piField);
+}
+
+// The leading number of the value into pdField.
+constexpr RunOptionRow DoubleRow(OptionRow option, double dDefault,
+                                 double IniSessionDict::*pdField,
+                                 int32_t iSessionOption = kOwnRule) {
+  return Into(BaseRow(option, RunOptionRead::kDouble, dDefault, iSessionOption),
+              pdField);
+}
+
+// A switch: "true" sets pbField, any other word clears it.
+constexpr RunOptionRow FlagRow(OptionRow option, bool bDefault,
+                               bool IniSessionDict::*pbField,
+                               int32_t iSessionOption = kOwnRule) {
+  return Into(BaseRow(option, RunOptionRead::kFlag, bDefault ? 1.0 : 0.0,
+                      iSessionOption),
+              pbField);
+}
+
+// The position of the word in the option's list into piField; a word
+// outside the list stores iUnknownCode, or with kKeepOnUnknownWord leaves
+// the field.
+constexpr RunOptionRow CodeRow(OptionRow option, int32_t iDefault,
+                               int32_t IniSessionDict::*piField,
+                               int32_t iUnknownCode,
+                               int32_t iSessionOption = kOwnRule) {
+  RunOptionRow row = Into(
+      BaseRow(option, RunOptionRead::kCode, iDefault, iSessionOption), piField);
+  row.iUnknownCode = iUnknownCode;
+  return row;
+}
+
+// As CodeRow, but a word outside the list is refused with the
+// invalid-value message naming sVariable.
+constexpr RunOptionRow RefusingCodeRow(OptionRow option, int32_t iDefault,
+                                       int32_t IniSessionDict::*piField,
+                                       const char* sVariable,
+                                       int32_t iSessionOption) {
+  RunOptionRow row =
+      CodeRow(option, iDefault, piField, kRefuseUnknownWord, iSessionOption);
+  row.sVariable = sVariable;
+  return row;
+}
+
+// row, read only in the case when.
+constexpr RunOptionRow OnlyWith(RunOptionWhen when, RunOptionRow row) {
+  row.when = when;
+  return row;
+}
+
+// A whole number of 32 bits, optionally negative.
+constexpr OptionRow Int32Option(const char* sKey) {
+  return NumberOption(sKey, std::numeric_limits<int32_t>::min(),
+                      std::numeric_limits<int32_t>::max());
+}
+
 }  // namespace
 
 IniSessionDict::IniSessionDict(const char* sFileName) {
@@ -49,129 +163,105 @@ void IniSessionDict::Setup(const char* sFileName) {
 
 const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
   using D = IniSessionDict;
-  using R = RunOptionRead;
   using W = RunOptionWhen;
-  constexpr double kInt32Min = -2147483648.0;
-  constexpr double kInt32Max = 2147483647.0;
-  // Every key in reading order: option, default, how it is read (field or
-  // own reader), the code of an unknown word, when it is read, and the
-  // session option it is copied to.
+  // Every key in reading order: the key with its kind (value class, words,
+  // range), its default, the field it is read into and the session option
+  // the field is copied to (none: the driver's own rule).
   static const RunOptionRow kRows[] = {
-      {WordOption("model", "ln|linear"), 0, R::kByHand, nullptr, nullptr,
-       nullptr, &D::ReadModel, 0, nullptr, W::kAlways, -1},
-      {CountOption("minimum kinkmarks", 0, kRunMaxKinkmarks), 0, R::kInt,
-       &D::iMinKinkmarks, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptMinKinkmarks},
-      {CountOption("maximum kinkmarks", 0, kRunMaxKinkmarks, "-1"), -1, R::kInt,
-       &D::iMaxKinkmarks, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       -1},
-      {CountOption("num cores", 0, kRunMaxCores), 0, R::kByHand, nullptr,
-       nullptr, nullptr, &D::ReadNumCores, 0, nullptr, W::kAlways, -1},
-      {NumberOption("data shift"), 0.0, R::kDouble, nullptr, &D::dDataShift,
-       nullptr, nullptr, 0, nullptr, W::kAlways, kmOptDataShift},
-      {WordOption("run type", "calculated|provided"), 1, R::kCode, &D::iRunType,
-       nullptr, nullptr, nullptr, 1, nullptr, W::kAlways, -1},
-      {WordOption("dependent variable type",
-                  "count|crude rate|proportion|percent|age-adjusted rate"),
-       -1, R::kCode, &D::iDependentVarType, nullptr, nullptr, nullptr, 4,
-       nullptr, W::kAlways, -1},
-      {WordOption("het error",
-                  "constant variance|standard error|poisson rate|"
-                  "poisson count"),
-       -1, R::kByHand, nullptr, nullptr, nullptr, &D::ReadHetError, 0, nullptr,
-       W::kAlways, -1},
-      {CountOption(kHetErrorLocationKey, 1, kRunMaxLocation), -1, R::kByHand,
-       nullptr, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways, -1},
-      {WordOption("pairwise", "parallel|coincident"), 0, R::kByHand, nullptr,
-       nullptr, nullptr, &D::ReadPairwise, 0, nullptr, W::kAlways, -1},
-      {LevelOption("pairwise significance level"), 0.05, R::kDouble, nullptr,
-       &D::dPairwiseSignificanceLevel, nullptr, nullptr, 0, nullptr,
-       W::kPairwise, kmOptPairwiseAlpha},
-      {CountOption("pairwise number of permutations", 1, kRunMaxPermutations),
-       4499, R::kInt, &D::iPairwisePermutations, nullptr, nullptr, nullptr, 0,
-       nullptr, W::kPairwise, kmOptPairwisePermutations},
-      {WordOption("method", "grid|hudsons"), 0, R::kCode, &D::iMethod, nullptr,
-       nullptr, nullptr, kRefuseUnknownWord, "Method", W::kAlways, kmOptMethod},
-      {CountOption("min obs end", 1, kRunMaxObservations), 2, R::kInt,
-       &D::iMinObsEnd, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptMinObsEnd},
-      {CountOption("min obs between", 0, kRunMaxObservations), 2, R::kInt,
-       &D::iMinObsBetween, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptMinObsBetween},
-      {CountOption("num obs between", 0, kRunMaxGridPointsBetween), 0, R::kInt,
-       &D::iNumObsBetween, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptGridPointsBetween},
-      {CountOption("autocorr errors", 0, 1, "estimated"), 0.0, R::kByHand,
-       nullptr, nullptr, nullptr, &D::ReadAutocorrelation, 0, nullptr,
-       W::kAlways, -1},
-      {WordOption("model selection method",
-                  "permutation test|bic|mbic|bic3|data dependent selection|"
-                  "wbic-alt|wbic"),
-       0, R::kCode, &D::iModelSelectionMethod, nullptr, nullptr, nullptr,
-       kRefuseUnknownWord, "Model selection method", W::kAlways,
-       kmOptModelSelection},
-      {LevelOption("permutations significance level"), 0.05, R::kDouble,
-       nullptr, &D::dPermSignificanceLevel, nullptr, nullptr, 0, nullptr,
-       W::kPermutationTest, kmOptPermSignificance},
-      {CountOption("num permutations", 1, kRunMaxPermutations), 4499, R::kInt,
-       &D::iNumPermutations, nullptr, nullptr, nullptr, 0, nullptr,
-       W::kPermutationTest, kmOptNumPermutations},
-      {WordOption("early stopping", "b-value|curtailed|fixed"), 2, R::kCode,
-       &D::iEarlyStopping, nullptr, nullptr, nullptr, kRefuseUnknownWord,
-       "Early stopping", W::kHudsons, kmOptEarlyStopping},
-      {CountOption("rates per n", 1, kRunMaxRatesPerN), 100000, R::kInt,
-       &D::iRatesPerN, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptRatesPerN},
-      {WordOption("ci method",
-                  "parametric|empirical quantile method 1|"
-                  "empirical quantile method 2|"
-                  "empirical quantile method 1 fsm only|"
-                  "empirical quantile method 2 fsm only"),
-       0, R::kByHand, nullptr, nullptr, nullptr, &D::ReadCIMethod, 0, nullptr,
-       W::kAlways, -1},
-      {CountOption("number of resamples", 2, kRunMaxResamples), 1000, R::kInt,
-       &D::iNumResamples, nullptr, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptNumResamples},
-      {WordOption("delay type", "non-delay|delay|both"), -1, R::kCode,
-       &D::iDelayType, nullptr, nullptr, nullptr, kKeepOnUnknownWord, nullptr,
-       W::kAlways, -1},
-      {BoolOption("jump model"), 0, R::kFlag, nullptr, nullptr, &D::bJumpModel,
-       nullptr, 0, nullptr, W::kAlways, -1},
-      {NumberOption("jump location"), 9999.0, R::kDouble, nullptr,
-       &D::dJumpLocation, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptJumpLocation},
-      {BoolOption("comparability ratio"), 0, R::kFlag, nullptr, nullptr,
-       &D::bComparabilityRatio, nullptr, 0, nullptr, W::kAlways, -1},
-      {NumberOption("comparability ratio value"), 0.0, R::kDouble, nullptr,
-       &D::dCRValue, nullptr, nullptr, 0, nullptr, W::kAlways, kmOptCRValue},
-      {NumberOption("cr variance"), 0.0, R::kDouble, nullptr, &D::dCRVariance,
-       nullptr, nullptr, 0, nullptr, W::kAlways, kmOptCRVariance},
-      {BoolOption("include standard analysis"), 0, R::kFlag, nullptr, nullptr,
-       &D::bStandardAnalysis, nullptr, 0, nullptr, W::kAlways, -1},
-      {LevelOption("kinkmark alpha level"), 0.05, R::kDouble, nullptr,
-       &D::dKinkmarkAlpha, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptKinkmarkAlpha},
-      {LevelOption("apc alpha level"), 0.05, R::kDouble, nullptr, &D::dAPCAlpha,
-       nullptr, nullptr, 0, nullptr, W::kAlways, kmOptAPCAlpha},
-      {LevelOption("aapc alpha level"), 0.05, R::kDouble, nullptr,
-       &D::dAAPCAlpha, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptAAPCAlpha},
-      {LevelOption("jump cr alpha level"), 0.05, R::kDouble, nullptr,
-       &D::dJumpCRAlpha, nullptr, nullptr, 0, nullptr, W::kAlways,
-       kmOptJumpCRAlpha},
-      {NumberOption("random number generator seed", kInt32Min, kInt32Max), 7160,
-       R::kInt, &D::iRandomSeed, nullptr, nullptr, nullptr, 0, nullptr,
-       W::kAlways, kmOptPermutationSeed},
-      {NumberOption("empirical quantile seed", kInt32Min, kInt32Max), 10000,
-       R::kInt, &D::iEmpQuantileSeed, nullptr, nullptr, nullptr, 0, nullptr,
-       W::kAlways, kmOptEmpQuantileSeed},
-      {WordOption("empirical quantile seed type", "constant|varying"), 0,
-       R::kCode, &D::iEmpQuantileSeedType, nullptr, nullptr, nullptr, 1,
-       nullptr, W::kAlways, kmOptEmpQuantileSeedType},
-      {BoolOption("madwd"), 0, R::kFlag, nullptr, nullptr, &D::bMADWD, nullptr,
-       0, nullptr, W::kAlways, kmOptMADWD},
-      {CountOption("madwd psi value", 0, 1), 0.0, R::kDouble, nullptr,
-       &D::dMADWDPsi, nullptr, nullptr, 0, nullptr, W::kAlways, kmOptMADWDPsi},
+      ByHandRow(WordOption("model", "ln|linear"), &D::ReadModel),
+      IntRow(CountOption("minimum kinkmarks", 0, kRunMaxKinkmarks), 0,
+             &D::iMinKinkmarks, kmOptMinKinkmarks),
+      IntRow(CountOption("maximum kinkmarks", 0, kRunMaxKinkmarks, "-1"), -1,
+             &D::iMaxKinkmarks),
+      ByHandRow(CountOption("num cores", 0, kRunMaxCores), &D::ReadNumCores),
+      DoubleRow(NumberOption("data shift"), 0.0, &D::dDataShift,
+                kmOptDataShift),
+      CodeRow(WordOption("run type", "calculated|provided"), 1, &D::iRunType,
+              1),
+      CodeRow(WordOption("dependent variable type",
+                         "count|crude rate|proportion|percent|"
+                         "age-adjusted rate"),
+              -1, &D::iDependentVarType, 4),
+      ByHandRow(WordOption("het error",
+                           "constant variance|standard error|poisson rate|"
+                           "poisson count"),
+                &D::ReadHetError),
+      LocationRow(kHetErrorLocationKey),
+      ByHandRow(WordOption("pairwise", "parallel|coincident"),
+                &D::ReadPairwise),
+      OnlyWith(W::kPairwise,
+               DoubleRow(LevelOption("pairwise significance level"), 0.05,
+                         &D::dPairwiseSignificanceLevel, kmOptPairwiseAlpha)),
+      OnlyWith(
+          W::kPairwise,
+          IntRow(CountOption("pairwise number of permutations", 1,
+                             kRunMaxPermutations),
+                 4499, &D::iPairwisePermutations, kmOptPairwisePermutations)),
+      RefusingCodeRow(WordOption("method", "grid|hudsons"), 0, &D::iMethod,
+                      "Method", kmOptMethod),
+      IntRow(CountOption("min obs end", 1, kRunMaxObservations), 2,
+             &D::iMinObsEnd, kmOptMinObsEnd),
+      IntRow(CountOption("min obs between", 0, kRunMaxObservations), 2,
+             &D::iMinObsBetween, kmOptMinObsBetween),
+      IntRow(CountOption("num obs between", 0, kRunMaxGridPointsBetween), 0,
+             &D::iNumObsBetween, kmOptGridPointsBetween),
+      ByHandRow(CountOption("autocorr errors", 0, 1, "estimated"),
+                &D::ReadAutocorrelation),
+      RefusingCodeRow(WordOption("model selection method",
+                                 "permutation test|bic|mbic|bic3|"
+                                 "data dependent selection|wbic-alt|wbic"),
+                      0, &D::iModelSelectionMethod, "Model selection method",
+                      kmOptModelSelection),
+      OnlyWith(W::kPermutationTest,
+               DoubleRow(LevelOption("permutations significance level"), 0.05,
+                         &D::dPermSignificanceLevel, kmOptPermSignificance)),
+      OnlyWith(W::kPermutationTest,
+               IntRow(CountOption("num permutations", 1, kRunMaxPermutations),
+                      4499, &D::iNumPermutations, kmOptNumPermutations)),
+      OnlyWith(W::kHudsons,
+               RefusingCodeRow(
+                   WordOption("early stopping", "b-value|curtailed|fixed"), 2,
+                   &D::iEarlyStopping, "Early stopping", kmOptEarlyStopping)),
+      IntRow(CountOption("rates per n", 1, kRunMaxRatesPerN), 100000,
+             &D::iRatesPerN, kmOptRatesPerN),
+      ByHandRow(WordOption("ci method",
+                           "parametric|empirical quantile method 1|"
+                           "empirical quantile method 2|"
+                           "empirical quantile method 1 fsm only|"
+                           "empirical quantile method 2 fsm only"),
+                &D::ReadCIMethod),
+      IntRow(CountOption("number of resamples", 2, kRunMaxResamples), 1000,
+             &D::iNumResamples, kmOptNumResamples),
+      CodeRow(WordOption("delay type", "non-delay|delay|both"), -1,
+              &D::iDelayType, kKeepOnUnknownWord),
+      FlagRow(BoolOption("jump model"), false, &D::bJumpModel),
+      DoubleRow(NumberOption("jump location"), 9999.0, &D::dJumpLocation,
+                kmOptJumpLocation),
+      FlagRow(BoolOption("comparability ratio"), false,
+              &D::bComparabilityRatio),
+      DoubleRow(NumberOption("comparability ratio value"), 0.0, &D::dCRValue,
+                kmOptCRValue),
+      DoubleRow(NumberOption("cr variance"), 0.0, &D::dCRVariance,
+                kmOptCRVariance),
+      FlagRow(BoolOption("include standard analysis"), false,
+              &D::bStandardAnalysis),
+      DoubleRow(LevelOption("kinkmark alpha level"), 0.05, &D::dKinkmarkAlpha,
+                kmOptKinkmarkAlpha),
+      DoubleRow(LevelOption("apc alpha level"), 0.05, &D::dAPCAlpha,
+                kmOptAPCAlpha),
+      DoubleRow(LevelOption("aapc alpha level"), 0.05, &D::dAAPCAlpha,
+                kmOptAAPCAlpha),
+      DoubleRow(LevelOption("jump cr alpha level"), 0.05, &D::dJumpCRAlpha,
+                kmOptJumpCRAlpha),
+      IntRow(Int32Option("random number generator seed"), 7160, &D::iRandomSeed,
+             kmOptPermutationSeed),
+      IntRow(Int32Option("empirical quantile seed"), 10000,
+             &D::iEmpQuantileSeed, kmOptEmpQuantileSeed),
+      CodeRow(WordOption("empirical quantile seed type", "constant|varying"), 0,
+              &D::iEmpQuantileSeedType, 1, kmOptEmpQuantileSeedType),
+      FlagRow(BoolOption("madwd"), false, &D::bMADWD, kmOptMADWD),
+      DoubleRow(CountOption("madwd psi value", 0, 1), 0.0, &D::dMADWDPsi,
+                kmOptMADWDPsi),
   };
   iNumRows = std::size(kRows);
   return kRows;

@@ -212,9 +212,13 @@ constexpr int32_t kKeepOnUnknownWord = -1;  // the field keeps its value
 
 // One row of the run-options table: the option (key, value class, words,
 // range), its default, how and when it is read, and the session option it is
-// copied to (-1: the driver applies it by its own rule).
+// copied to (-1: the driver applies it by its own rule). The table builds its
+// rows with one maker per way of reading (IniSessionDict.cpp), so that each
+// row reads as key, kind, default and target.
 struct RunOptionRow {
   OptionRow option;
+  // The default of the row's field; unused by kByHand rows, whose fields
+  // Init sets itself.
   double dDefault;
   RunOptionRead read;
   int32_t IniSessionDict::*piField;

@@ -91,10 +91,8 @@ const OptionRow kDatafileRows[] = {
     WordOption("file format", "UNIX|DOS"),
     WordOption("field delimiter", "tab|space|comma|semi-colon"),
     WordOption("missing character", "period|space"),
-    {"fields with delimiter in quotes", OptionValueClass::kBool, "yes|no|1|0",
-     0.0, 0.0, false},
-    {"variable names included", OptionValueClass::kBool, "yes|no|1|0", 0.0, 0.0,
-     false},
+    BoolOption("fields with delimiter in quotes", "yes|no|1|0"),
+    BoolOption("variable names included", "yes|no|1|0"),
 };
 
 // True when sText is "by-var" followed by decimal digits and then sEnd.

@@ -43,8 +43,9 @@ constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 constexpr OptionRow WordOption(const char* sKey, const char* sWords) {
   return {sKey, OptionValueClass::kWord, sWords, 0.0, 0.0, false};
 }
-constexpr OptionRow BoolOption(const char* sKey) {
-  return {sKey, OptionValueClass::kBool, nullptr, 0.0, 0.0, false};
+// sWords: further spellings of true and false that the key accepts.
+constexpr OptionRow BoolOption(const char* sKey, const char* sWords = nullptr) {
+  return {sKey, OptionValueClass::kBool, sWords, 0.0, 0.0, false};
 }
 constexpr OptionRow CountOption(const char* sKey, double dMin, double dMax,
                                 const char* sWords = nullptr) {

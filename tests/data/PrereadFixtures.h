@@ -9,10 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "foundation/KmFormat.h"
 #include "session/kmSession.h"
-#include "session/kmSessionOptionIds.h"
-#include "session/kmVariable.h"
+#include "tests/test_util/TestSession.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace preread_test {
@@ -33,25 +31,14 @@ inline std::unique_ptr<kmSession> MakeSession(int nByVars,
                                               const std::string& sDataFile,
                                               bool bRateColumns = true) {
   auto pSession = std::make_unique<kmSession>();
-  KmFormat sex;
-  sex.SetDataType('S');
-  sex.AddLine("1", "Male", -1);
-  sex.AddLine("2", "Female", -1);
-  pSession->AddVariable(kmVariable("Sex", kSexCol, &sex));
-  pSession->AddVariable(kmVariable("Site", kSiteCol, nullptr));
-  pSession->AddVariable(kmVariable("Year", kYearCol, nullptr));
-  pSession->AddVariable(kmVariable("Count", kCountCol, nullptr));
-  pSession->AddVariable(kmVariable("Pop", kPopCol, nullptr));
-  if (nByVars >= 1) pSession->AddByVarPosition(kSexCol);
-  if (nByVars >= 2) pSession->AddByVarPosition(kSiteCol);
-  pSession->SetKMVarPosition(kmVarIndependent, kYearCol);
-  if (bRateColumns) {
-    pSession->SetKMVarPosition(kmVarCount, kCountCol);
-    pSession->SetKMVarPosition(kmVarPopulation, kPopCol);
-  }
-  pSession->SetInt(kmOptFieldDelimiter, 2);
-  pSession->SetInt(kmOptMissingCharacter, 1);
-  pSession->SetString(kmStrDataFile, sDataFile.c_str());
+  const KmFormat sex = km_test::LabelFormat({"Male", "Female"});
+  km_test::AddVariables(
+      *pSession, {{"Sex", km_test::kNoRole, nByVars >= 1, &sex},
+                  {"Site", km_test::kNoRole, nByVars >= 2},
+                  {"Year", kmVarIndependent},
+                  {"Count", bRateColumns ? kmVarCount : km_test::kNoRole},
+                  {"Pop", bRateColumns ? kmVarPopulation : km_test::kNoRole}});
+  km_test::SetCommaDelimitedData(*pSession, sDataFile);
   return pSession;
 }
 

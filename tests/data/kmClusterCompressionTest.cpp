@@ -14,6 +14,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestSession.h"
 
 namespace {
 
@@ -32,22 +33,21 @@ struct SessionSetup {
 // role 6), with the options of setup.
 std::unique_ptr<kmSession> MakeSession(const SessionSetup& setup) {
   auto session = std::make_unique<kmSession>();
-  KmFormat years;
+  std::vector<std::string> vYears, vAges;
   for (int i = 0; i < setup.nYearLines; ++i) {
-    years.AddLine(std::to_string(i).c_str(), std::to_string(2000 + i).c_str(),
-                  -1);
+    vYears.push_back(std::to_string(2000 + i));
   }
-  KmFormat ages;
   for (int i = 0; i < setup.nAdjustLines; ++i) {
-    ages.AddLine(std::to_string(i).c_str(),
-                 ("G" + std::to_string(i + 1)).c_str(), -1);
+    vAges.push_back("G" + std::to_string(i + 1));
   }
-  session->AddVariable(
-      kmVariable("Year", 1, setup.nYearLines > 0 ? &years : nullptr));
-  session->AddVariable(
-      kmVariable("Age", 2, setup.nAdjustLines >= 0 ? &ages : nullptr));
-  session->SetKMVarPosition(kmVarIndependent, 1);
-  if (setup.bAdjustmentRole) session->SetKMVarPosition(kmVarAdjustment, 2);
+  const KmFormat years = km_test::LabelFormat(vYears, 0, 'I');
+  const KmFormat ages = km_test::LabelFormat(vAges, 0, 'I');
+  km_test::AddVariables(
+      *session,
+      {{"Year", kmVarIndependent, false,
+        setup.nYearLines > 0 ? &years : nullptr},
+       {"Age", setup.bAdjustmentRole ? kmVarAdjustment : km_test::kNoRole,
+        false, setup.nAdjustLines >= 0 ? &ages : nullptr}});
   session->SetBool(kmOptDependentCalculated, setup.bDependentCalculated);
   session->SetInt(kmOptDependentType, setup.iDependentType);
   session->SetDouble(kmOptCompressionThreshold, setup.dThreshold);

@@ -15,6 +15,7 @@
 #include "session/kmVariable.h"
 #include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestSession.h"
 
 namespace {
 
@@ -40,14 +41,15 @@ struct Options {
 // with the dependent-variable options of o.
 std::unique_ptr<kmSession> MakeSessionWithout(const Options& o, int iRole) {
   auto session = std::make_unique<kmSession>();
-  const char* names[] = {"Year", "Count", "Pop", "StdPop", "Age", "Value"};
-  const int roles[] = {kmVarIndependent,   kmVarCount,      kmVarPopulation,
-                       kmVarStdPopulation, kmVarAdjustment, kmVarRate};
-  for (int i = 0; i < 6; ++i) {
-    session->AddVariable(
-        kmVariable(names[i], static_cast<uint16_t>(i + 1), nullptr));
-    if (roles[i] != iRole) session->SetKMVarPosition(roles[i], i + 1);
-  }
+  const auto role = [iRole](int i) {
+    return i == iRole ? km_test::kNoRole : i;
+  };
+  km_test::AddVariables(*session, {{"Year", role(kmVarIndependent)},
+                                   {"Count", role(kmVarCount)},
+                                   {"Pop", role(kmVarPopulation)},
+                                   {"StdPop", role(kmVarStdPopulation)},
+                                   {"Age", role(kmVarAdjustment)},
+                                   {"Value", role(kmVarRate)}});
   session->SetBool(kmOptDependentCalculated, o.bCalculated);
   session->SetInt(kmOptDependentType, o.iType);
   return session;

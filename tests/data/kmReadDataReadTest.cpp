@@ -107,6 +107,8 @@ TEST(kmReadDataReadData, RateTypesAndInvalidRecords) {
       {"proportion", 2, false, "1,2000,3,12", 0.25,
        std::sqrt(0.25 * 0.75 / 12)},
       {"proportion above one", 2, false, "1,2000,12,10", -1e30, -1e30},
+      {"proportion of one", 2, false, "1,2000,10,10", 1.0, 0.0},
+      {"percent of 100", 3, false, "1,2000,10,10", 100.0, 0.0},
       {"zero population", 1, false, "1,2000,3,0", -1e30, -1e30},
       {"missing count", 1, false, "1,2000,.,10", -1e30, -1e30},
       {"text population", 1, false, "1,2000,3,ten", -1e30, -1e30},

@@ -17,6 +17,7 @@
 #include "session/kmVariable.h"
 #include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestSession.h"
 
 namespace {
 
@@ -36,13 +37,11 @@ struct Options {
 // A session of Year, Value (dependent and count) and SE, missing text ".".
 std::unique_ptr<kmSession> MakeSession(const Options& o) {
   auto session = std::make_unique<kmSession>();
-  session->AddVariable(kmVariable("Year", kYear, o.pYearFormat));
-  session->AddVariable(kmVariable("Value", kValue, nullptr));
-  session->AddVariable(kmVariable("SE", kSE, nullptr));
-  session->SetKMVarPosition(kmVarIndependent, kYear);
-  session->SetKMVarPosition(kmVarDependent, kValue);
+  km_test::AddVariables(*session,
+                        {{"Year", kmVarIndependent, false, o.pYearFormat},
+                         {"Value", kmVarDependent},
+                         {"SE", kmVarStdError}});
   session->SetKMVarPosition(kmVarCount, kValue);
-  session->SetKMVarPosition(kmVarStdError, kSE);
   session->SetBool(kmOptDependentCalculated, o.bCalculated);
   session->SetInt(kmOptDependentType, o.iType);
   session->SetInt(kmOptHetErrorModel, o.iModel);

@@ -28,8 +28,7 @@ bool Validate(const std::string& path) {
 // Reads `body` (after the section header) into an IniExportDict.
 IniExportDict ReadBody(const std::string& body) {
   km_test::ScratchDir dir;
-  const std::string path = dir.File("export.ini");
-  km_test::WriteAll(path, "[Export Options]\n" + body);
+  const std::string path = dir.Write("export.ini", "[Export Options]\n" + body);
   IniExportDict dict;
   dict.CreateDictFromFile(path.c_str());
   return dict;

@@ -18,8 +18,7 @@ std::string sText;
 // Validates a file holding `body` and returns the verdict; the messages are
 // left in sText.
 bool ValidateBody(const km_test::ScratchDir& dir, const std::string& body) {
-  const std::string path = dir.File("run-options.ini");
-  km_test::WriteAll(path, body);
+  const std::string path = dir.Write("run-options.ini", body);
   KmString sMessages;
   const bool bValid = ValidateRunOptions(path.c_str(), sMessages);
   sText = sMessages.GetCString();
@@ -136,8 +135,7 @@ TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
 // rate.
 kmSession ApplyBody(const std::string& body) {
   km_test::ScratchDir dir;
-  const std::string path = dir.File("run.ini");
-  km_test::WriteAll(path, "[Session Options]\n" + body);
+  const std::string path = dir.Write("run.ini", "[Session Options]\n" + body);
   kmSession session;
   session.SetInt(kmOptMaxKinkmarks, 3);
   session.SetDouble(kmOptAPCAlpha, 0.01);

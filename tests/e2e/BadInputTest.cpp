@@ -510,6 +510,12 @@ const DataCase kDataCases[] = {
      ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
      "\n\"North, coast\",East,2005.000000000,57.700000000,",
      "[Export Options]\nfield delimiter = comma\nexport data = true\n"},
+    // Quoted labels put the label in quotes once, the delimiter inside.
+    {"quoted label holding the delimiter", "region.ini", ",2000000",
+     ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
+     "\n\"North, coast\",\"East\",2005.000000000,57.700000000,",
+     "[Export Options]\nfield delimiter = comma\nexport data = true\n"
+     "by-var format = quoted labels\n"},
 };
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put

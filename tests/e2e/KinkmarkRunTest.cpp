@@ -444,12 +444,18 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
              "1999\nnum cores = 1\n\n[Export Options]\n");
   }
   ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
-  std::system(("cd '" + dir.Path() +
-               "' && { ('" KM_BINARY
-               "' run.ini > ../first.txt 2>&1; echo $? > ../first.status) & }")
+  // The first run's console and status go to a folder of this test alone.
+  km_test::ScratchDir side;
+  const std::string first = side.File("first.txt");
+  const fs::path status = side.File("first.status");
+  std::system(("cd '" + dir.Path() + "' && { ('" KM_BINARY "' run.ini > '" +
+               first + "' 2>&1; echo $? > '" + status.string() + "') & }")
                   .c_str());
-  const fs::path status = fs::path(dir.Path()).parent_path() / "first.status";
-  for (int i = 0; i < 3000 && !fs::exists(dir.File("out.dat.lock")); ++i) {
+  // The lock file exists a moment before it is locked; the first console
+  // line comes only once the run holds it.
+  for (int i = 0;
+       i < 3000 && ReadAll(first).find("Creating Session") == std::string::npos;
+       ++i) {
     std::system("sleep 0.01");
   }
   const RunResult second = RunKinkmark(dir, "run.ini");

@@ -10,13 +10,12 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/kmCalculationHandler.h"
-#include "foundation/KmFormat.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "session/kmSession.h"
-#include "session/kmSessionOptionIds.h"
-#include "session/kmVariable.h"
+#include "tests/test_util/TestSession.h"
 
 namespace run_test {
 
@@ -66,21 +65,15 @@ inline std::unique_ptr<kmSession> MakeSession(const std::string& sDataFile,
                                               int16_t iThreads,
                                               int iMaxKinkmarks = 3) {
   auto pSession = std::make_unique<kmSession>();
-  KmFormat groups;
-  groups.SetDataType('S');
+  std::vector<std::string> vGroups;
   for (int c = 0; c < spec.iCohorts; ++c) {
-    const std::string sValue = std::to_string(c + 1);
-    const std::string sLabel = "Group " + sValue;
-    groups.AddLine(sValue.c_str(), sLabel.c_str(), -1);
+    vGroups.push_back("Group " + std::to_string(c + 1));
   }
-  pSession->AddVariable(kmVariable("Group", 1, &groups));
-  pSession->AddVariable(kmVariable("Year", 2, nullptr));
-  pSession->AddVariable(kmVariable("Rate", 3, nullptr));
-  pSession->AddByVarPosition(1);
-  pSession->SetKMVarPosition(kmVarIndependent, 2);
-  pSession->SetKMVarPosition(kmVarDependent, 3);
-  pSession->SetInt(kmOptFieldDelimiter, 2);
-  pSession->SetInt(kmOptMissingCharacter, 1);
+  const KmFormat groups = km_test::LabelFormat(vGroups);
+  km_test::AddVariables(*pSession, {{"Group", km_test::kNoRole, true, &groups},
+                                    {"Year", kmVarIndependent},
+                                    {"Rate", kmVarDependent}});
+  km_test::SetCommaDelimitedData(*pSession, sDataFile);
   pSession->SetInt(kmOptHetErrorModel, 0);
   pSession->SetBool(kmOptLogLinear, true);
   pSession->SetInt(kmOptMethod, 0);
@@ -94,7 +87,6 @@ inline std::unique_ptr<kmSession> MakeSession(const std::string& sDataFile,
   pSession->SetInt(kmOptNumPermutations, iPermutations);
   pSession->SetDouble(kmOptPermSignificance, 0.05);
   pSession->SetInt(kmOptPermutationSeed, 7);
-  pSession->SetString(kmStrDataFile, sDataFile.c_str());
   for (int c = 0; c < spec.iCohorts; ++c) {
     pSession->AddObservationCount(spec.iYears);
   }

@@ -393,12 +393,7 @@ TEST(kmCalculationHandlerPrepare, ComparisonPassReadsEveryByGroup) {
 // Age groups coded 0, 1, 2 (the groups are matched by format line).
 std::unique_ptr<kmSession> AgeGroupSession() {
   auto pSession = MakeAgeAdjustedSession(Fixture("age_groups.csv"));
-  KmFormat ages;
-  ages.SetDataType('S');
-  ages.AddLine("0", "0-19", -1);
-  ages.AddLine("1", "20-64", -1);
-  ages.AddLine("2", "65+", -1);
-  pSession->SetVarFormat(2, ages);
+  pSession->SetVarFormat(2, km_test::LabelFormat({"0-19", "20-64", "65+"}, 0));
   pSession->AddObservationCount(3);
   return pSession;
 }

@@ -178,6 +178,29 @@ TEST(kmCalculationHandlerRun, FailureInOneCohortStopsTheRun) {
   }
 }
 
+TEST(kmCalculationHandlerRun, TheFirstOfTwoFailuresIsTheRunsFailure) {
+  // Cohort 1 holds one worker until cohort 4 has failed on the other and
+  // stopped the run, then fails too: the run reports cohort 4's failure.
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 8;
+  auto pRun = MakeRun(dir, spec, 2);
+  KmProgressInterface* pTracker = pRun->pTracker.get();
+  pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
+                                 kmBackgroundProgressTrackerWithBar* pSub,
+                                 int iCohort) {
+    if (iCohort == 4) throw KmException("first failure", "test");
+    for (int i = 0; iCohort == 1 && i < 1000; ++i) {
+      if (pTracker->IsCancelled()) throw KmException("second failure", "test");
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    calc.SelMod(pRecord, pSub, iCohort, iCohort);
+  });
+  const KmException e =
+      km_test::CatchKmException([&] { pRun->Execute(dir.File("out.kmo")); });
+  EXPECT_STREQ(e.GetMessage(), "first failure");
+}
+
 TEST(kmCalculationHandlerRun, DataErrorInOneCohortReachesTheCaller) {
   // Cohort 3's years run backwards: its preparation raises the sorting
   // error, which carries the whole call path.

@@ -22,6 +22,7 @@
 #include "session/kmVariable.h"
 #include "tests/engine/RunFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestSession.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -178,38 +179,16 @@ std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
                                             int iYears, int iOrdering,
                                             int iFirstCode = 1,
                                             int iCohorts = 1) {
-  auto pSession = std::make_unique<kmSession>();
-  KmFormat sexes, ages;
-  sexes.SetDataType('S');
-  sexes.AddLine("1", "Both", -1);
-  if (iCohorts > 1) sexes.AddLine("2", "Second", -1);
-  ages.SetDataType('S');
-  for (int a = 1; a <= iAges; ++a) {
-    const std::string sValue = std::to_string(a - 1 + iFirstCode);
-    ages.AddLine(sValue.c_str(), ("Age " + std::to_string(a)).c_str(), -1);
-  }
-  const char* aNames[] = {"Sex", "Year", "Age", "Count", "Pop", "StdPop"};
-  for (int i = 0; i < 6; ++i) {
-    const KmFormat* pFormat = i == 0 ? &sexes : i == 2 ? &ages : nullptr;
-    pSession->AddVariable(
-        kmVariable(aNames[i], static_cast<uint16_t>(i + 1), pFormat));
-  }
-  pSession->AddByVarPosition(1);
-  pSession->SetKMVarPosition(kmVarIndependent, 2);
-  pSession->SetKMVarPosition(kmVarAdjustment, 3);
-  pSession->SetKMVarPosition(kmVarCount, 4);
-  pSession->SetKMVarPosition(kmVarPopulation, 5);
-  pSession->SetKMVarPosition(kmVarStdPopulation, 6);
-  pSession->SetInt(kmOptFieldDelimiter, 2);
-  pSession->SetInt(kmOptMissingCharacter, 1);
-  pSession->SetBool(kmOptLogLinear, false);
-  pSession->SetInt(kmOptHetErrorModel, 0);
-  pSession->SetBool(kmOptDependentCalculated, true);
-  pSession->SetInt(kmOptDependentType, 4);
+  auto pSession = km_test::MakeAgeAdjustedSession(sData);
+  std::vector<std::string> vSexes = {"Both"};
+  if (iCohorts > 1) vSexes.push_back("Second");
+  std::vector<std::string> vAges;
+  for (int a = 1; a <= iAges; ++a) vAges.push_back("Age " + std::to_string(a));
+  pSession->SetVarFormat(0, km_test::LabelFormat(vSexes));
+  pSession->SetVarFormat(2, km_test::LabelFormat(vAges, iFirstCode));
   pSession->SetInt(kmOptComparisonType, 2);
   SetClusterOptions(*pSession, 3);
   pSession->SetInt(kmOptClusterOrdering, iOrdering);
-  pSession->SetString(kmStrDataFile, sData.c_str());
   for (int c = 0; c < iCohorts; ++c) {
     pSession->AddObservationCount(iYears * iAges);
   }

@@ -28,8 +28,8 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -82,7 +82,7 @@ class ComparisonRun {
  public:
   ComparisonRun(int iNumByVars, int kmin, int kmax, int iType, int iMethod,
                 int16_t iCores = 1, int iSeed = 7160)
-      : session_(km_results_test::MakeSession(iNumByVars, true)) {
+      : session_(km_test::MakeSession(iNumByVars, true)) {
     session_.SetNumCores(iCores);
     session_.SetBool(kmOptLogLinear, false);
     session_.SetInt(kmOptMinKinkmarks, kmin);
@@ -96,9 +96,9 @@ class ComparisonRun {
     comparison_ = std::make_unique<kmPairwiseComparison>(*calc_);
     sPath_ = dir_.File("pairs.kmo");
     kmCalcHandler& h = *calc_->GetCalcHandler();
-    km_results_test::PrepareWriter(h, sPath_, iNumByVars);
-    nCohorts_ = km_results_test::NumCohorts(iNumByVars);
-    const kmCalcData record = km_results_test::MakeRecord(0);
+    km_test::PrepareWriter(h, sPath_, iNumByVars);
+    nCohorts_ = km_test::NumCohorts(iNumByVars);
+    const kmCalcData record = km_test::MakeRecord(0);
     for (int c = 0; c < nCohorts_; ++c) h.WriteCohortCalcData(&record);
   }
 
@@ -728,6 +728,24 @@ TEST(TwoGroupComp, StraightLineTestsMatchLeastSquaresAndDecideAsGenerated) {
   }
 }
 
+// The selection tests between 0 and 2 kinkmarks each decide at the level
+// divided by the kinkmarks above the null's: 0 vs 2 and, the straight
+// lines keeping the null, 0 vs 1 both at 0.05 / 2.
+TEST(TwoGroupComp, SelectionTestsShareTheLevelAboveTheNull) {
+  ComparisonRun run(1, 0, 2, 1, 0);
+  run.Install({Line(12, 2000, 1, 0.2, 0.3, 1), Line(12, 2000, 1, 0.2, 0.3, 2)});
+  CancellableProgress tracker;
+  run.Run({true, true}, &tracker);
+  const KmVector<kmFTest>& vTests = run.Comparison(0).vFTests;
+  ASSERT_EQ(vTests.size(), 3u);  // two selection tests, then the comparison
+  for (size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(vTests[i].uNullKinkmarks, 0);
+    EXPECT_EQ(vTests[i].uAltKinkmarks, 2 - i);
+    EXPECT_EQ(vTests[i].dAlpha, 0.025);
+  }
+}
+
 TEST(TwoGroupComp, NoiseFreeKinkedCurvesAreRecoveredExactly) {
   // y = 10 + 0.5 t, slope -0.3 from t = 5, both cohorts (second one 2
   // higher in the parallel case).
@@ -878,8 +896,7 @@ TEST(TwoGroupComp, RecordsDoNotDependOnWorkersOrEarlierDraws) {
   for (int k = 0; k < 6; ++k) {
     SCOPED_TRACE(k);
     ASSERT_TRUE(runs[0]->Comparison(k).bValid);
-    km_results_test::ExpectSameRecord(runs[1]->Comparison(k),
-                                      runs[0]->Comparison(k));
+    km_test::ExpectSameRecord(runs[1]->Comparison(k), runs[0]->Comparison(k));
   }
 }
 

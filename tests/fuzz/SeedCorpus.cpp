@@ -10,7 +10,7 @@
 #include "session/KmUserParamsDict.h"
 #include "session/kmSession.h"
 #include "tests/fuzz/FuzzFiles.h"
-#include "tests/results/ResultsFileFixture.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace fs = std::filesystem;
@@ -62,8 +62,7 @@ const std::vector<FixtureSeeds>& TextSeeds() {
 // Session files written by kmSession::Write: the results tests' session
 // and sessions read from parameter fixtures.
 void WriteSessionSeeds(const fs::path& dir) {
-  km_results_test::MakeSession(2, true).Write(
-      (dir / "results_session.kms").c_str());
+  km_test::MakeSession(2, true).Write((dir / "results_session.kms").c_str());
   for (const char* sName : {"rate_se", "age_adjusted", "poisson_rate"}) {
     try {
       const std::string sParams = km_fuzz::FixturePath(
@@ -79,11 +78,11 @@ void WriteSessionSeeds(const fs::path& dir) {
 // Whole results files written through the writing handler, and the
 // damaged files that earlier readers accepted or hung on.
 void WriteResultsSeeds(const fs::path& dir) {
-  km_results_test::WriteWholeFile((dir / "none.kmo").string(), 0, false);
-  km_results_test::WriteWholeFile((dir / "one.kmo").string(), 1, true);
+  km_test::WriteWholeFile((dir / "none.kmo").string(), 0, false);
+  km_test::WriteWholeFile((dir / "one.kmo").string(), 1, true);
   int iDamaged = 0;
-  for (const km_results_test::DamagedFile& file :
-       km_results_test::DamagedFiles((dir / "two.kmo").string())) {
+  for (const km_test::DamagedFile& file :
+       km_test::DamagedFiles((dir / "two.kmo").string())) {
     const std::string sName = "damaged" + std::to_string(++iDamaged) + ".kmo";
     km_test::WriteAll((dir / sName).string(), file.sBytes);
   }

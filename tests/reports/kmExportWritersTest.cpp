@@ -13,9 +13,9 @@
 #include "session/OutputDisplayOptions.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/reports/ReportsFixture.h"
+#include "tests/test_util/ResultsFileFixture.h"
 
-namespace km_reports_test {
+namespace km_test {
 namespace {
 
 const char kTab = '\t';
@@ -271,11 +271,15 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
     double dSE;
     int iFirst, nEmpty;   // empty cells from iFirst, after the location
     const char* sJumpSE;  // the jump standard error cell
+    int iPrecision = 3;
   };
   const Case kCases[] = {
       {false, false, 0.5, 4, 14, ""},
       {true, false, 1e-14, 4, 0, "0.000"},
       {true, false, 0.25, 4, 0, "0.250"},
+      // At 15 decimals the rule shows: below 1e-13 is 0, 1e-13 is kept.
+      {true, false, 1e-14, 4, 0, "0.000000000000000", 15},
+      {true, false, 1e-13, 4, 0, "0.000000000000100", 15},
       {false, true, 0.5, 4, 7, ""},
   };
   for (const Case& c : kCases) {
@@ -286,7 +290,7 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
     vCohorts[0].vModels[0].SetJumpSE(c.dSE);
     RunSpec spec;
     ReportsRun run(spec, vCohorts, {});
-    run.Handler().GetOutputDisplayOptions().SetInt(2, 3);
+    run.Handler().GetOutputDisplayOptions().SetInt(2, c.iPrecision);
     const std::vector<std::string> vLines =
         Lines(Export(run.Handler(), WriteJumpCRExport, DataOptions(true)));
     ASSERT_EQ(vLines.size(), 5u);
@@ -353,6 +357,26 @@ TEST(kmAAPCTools, HeaderTitles) {
       kTab);
   EXPECT_EQ(vHeader[3], "\"AAPC Index\"");
   EXPECT_EQ(vHeader[9], "\"Statistically Significant (0=No  1=Yes)\"");
+}
+
+TEST(kmAAPCTools, SignificantOnlyWhenTheIntervalLiesOnOneSideOfZero) {
+  struct Case {
+    double dLower, dUpper;
+    const char* sSignificant;
+  };
+  const Case kCases[] = {{-1.5, 0.5, "0"}, {-1.5, -0.25, "1"}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.dUpper);
+    std::vector<kmCalcData> vCohorts(4, DataRecord(1, 0, 0.0));
+    vCohorts[0].vModels[0].GetAAPC(0).SetAAPC(-0.5, c.dLower, c.dUpper, true,
+                                              -1.25, 0.2);
+    RunSpec spec;
+    spec.adjustSession = GoldenSession;
+    ReportsRun run(spec, vCohorts, {});
+    const std::vector<std::string> vLines =
+        Lines(Export(run.Handler(), WriteAAPCExport, DataOptions(true)));
+    EXPECT_EQ(Cells(vLines[1], kTab)[9], c.sSignificant);
+  }
 }
 
 TEST(kmAAPCTools, RangeLabelsCountObservationsOnly) {
@@ -535,6 +559,35 @@ TEST(kmTextData, SeparateColumnsKeepEveryFittedValue) {
   EXPECT_EQ(vRow[4], "10.50");
 }
 
+TEST(kmTextData, SeparateColumnsNameTheFinalModelByItsKinkmarks) {
+  // Models of 1 to 3 kinkmarks, the final one of 2; the MADWD rule hides
+  // the model of iHidden kinkmarks.
+  struct Case {
+    int iHidden;
+    const char* sFinal;
+  };
+  const Case kCases[] = {{3, "2"}, {2, "-"}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.iHidden);
+    kmCalcData record = MakeRecord(1, 3, 2, 0.0);
+    for (kmTable& model : record.vModels) AddData(model, 12);
+    record.bMADWD = true;
+    record.vModels[static_cast<size_t>(c.iHidden - 1)].SetMADWDPass(false);
+    RunSpec spec;
+    spec.iMinKinkmarks = 1;
+    spec.bMADWD = true;
+    spec.adjustSession = [](kmSession& s) {
+      GoldenSession(s);
+      s.SetInt(kmOptMaxKinkmarks, 3);
+    };
+    ReportsRun run(spec, std::vector<kmCalcData>(4, record), {});
+    const std::vector<std::string> vLines =
+        Lines(Export(run.Handler(), WriteDataExport, DataOptions(false)));
+    EXPECT_EQ(Cells(vLines[0], kTab).back(), "\"Final Selected Model\"");
+    EXPECT_EQ(Cells(vLines[1], kTab).back(), c.sFinal);
+  }
+}
+
 // A model table narrower than the data export reads (here only the
 // independent and observed values) gives missing cells in either layout,
 // never a read past the table's columns.
@@ -581,4 +634,4 @@ TEST(kmCalcHandler, RecordsWithoutLabelsAreLabelledFromLevelCodes) {
 }
 
 }  // namespace
-}  // namespace km_reports_test
+}  // namespace km_test

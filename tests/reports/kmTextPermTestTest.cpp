@@ -7,9 +7,9 @@
 #include "reports/kmExportLine.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
-#include "tests/reports/ReportsFixture.h"
+#include "tests/test_util/ResultsFileFixture.h"
 
-namespace km_reports_test {
+namespace km_test {
 namespace {
 
 // Sex x Area (2 x 2) with a comparison inside each Sex: cohort 1 could not
@@ -265,4 +265,4 @@ TEST(kmTextPermTest, PairwiseHeaderAloneWithoutValidComparisons) {
 }
 
 }  // namespace
-}  // namespace km_reports_test
+}  // namespace km_test

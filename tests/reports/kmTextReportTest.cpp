@@ -11,10 +11,10 @@
 #include "reports/kmExportLine.h"
 #include "reports/kmExports.h"
 #include "reports/kmTextReport.h"
-#include "tests/reports/ReportsFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 
-namespace km_reports_test {
+namespace km_test {
 namespace {
 
 const double kInf = std::numeric_limits<double>::infinity();
@@ -364,4 +364,4 @@ TEST(kmTextReport, UnwritableFileIsAnError) {
 }
 
 }  // namespace
-}  // namespace km_reports_test
+}  // namespace km_test

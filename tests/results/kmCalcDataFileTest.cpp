@@ -10,6 +10,7 @@
 #include "results/kmCalcData.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -114,57 +115,7 @@ kmCalcData FilledRecord() {
   return data;
 }
 
-void ExpectSameStoredFields(const kmCalcData& a, const kmCalcData& b) {
-  EXPECT_EQ(a.uFinalSelectedModel, b.uFinalSelectedModel);
-  EXPECT_EQ(a.dAutocorrelation, b.dAutocorrelation);
-  ASSERT_EQ(a.vModels.size(), b.vModels.size());
-  for (size_t i = 0; i < a.vModels.size(); ++i) {
-    SCOPED_TRACE(i);
-    const kmTable& ta = a.vModels[static_cast<int32_t>(i)];
-    const kmTable& tb = b.vModels[static_cast<int32_t>(i)];
-    EXPECT_EQ(ta.GetBIC(), tb.GetBIC());
-    EXPECT_EQ(ta.GetNObs(), tb.GetNObs());
-    ASSERT_EQ(ta.GetNumKinkmarks(), tb.GetNumKinkmarks());
-    for (int k = 0; k < ta.GetNumKinkmarks(); ++k) {
-      EXPECT_EQ(ta.GetKinkmark(k).dEstimate, tb.GetKinkmark(k).dEstimate);
-      EXPECT_EQ(ta.GetKinkmark(k).dUpper, tb.GetKinkmark(k).dUpper);
-    }
-    ASSERT_EQ(ta.GetData().Nrows(), tb.GetData().Nrows());
-    ASSERT_EQ(ta.GetData().Ncols(), tb.GetData().Ncols());
-    for (int r = 1; r <= ta.GetData().Nrows(); ++r) {
-      for (int c = 1; c <= ta.GetData().Ncols(); ++c) {
-        EXPECT_EQ(ta.GetData()(r, c), tb.GetData()(r, c));
-      }
-    }
-  }
-  ASSERT_EQ(a.vFTests.size(), b.vFTests.size());
-  for (size_t i = 0; i < a.vFTests.size(); ++i) {
-    const kmFTest& fa = a.vFTests[static_cast<int32_t>(i)];
-    const kmFTest& fb = b.vFTests[static_cast<int32_t>(i)];
-    EXPECT_EQ(fa.dF, fb.dF);
-    EXPECT_EQ(fa.dPermPValue, fb.dPermPValue);
-    EXPECT_EQ(fa.lNumPermutations, fb.lNumPermutations);
-    EXPECT_EQ(fa.uAltKinkmarks, fb.uAltKinkmarks);
-  }
-  EXPECT_EQ(a.bComparison, b.bComparison);
-  EXPECT_EQ(a.bValid, b.bValid);
-  EXPECT_EQ(a.sBadDescription, b.sBadDescription);
-  EXPECT_EQ(a.sBadDescriptionDisplay, b.sBadDescriptionDisplay);
-  EXPECT_EQ(a.vCohortLabel, b.vCohortLabel);
-  EXPECT_EQ(a.bJumpModel, b.bJumpModel);
-  EXPECT_EQ(a.bComparabilityRatio, b.bComparabilityRatio);
-  EXPECT_EQ(a.bCohortData, b.bCohortData);
-  EXPECT_EQ(a.lSelectionCriterion, b.lSelectionCriterion);
-  EXPECT_EQ(a.uBICSelectedModel, b.uBICSelectedModel);
-  EXPECT_EQ(a.uBIC3SelectedModel, b.uBIC3SelectedModel);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(a.dSelectionValues[i], b.dSelectionValues[i]);
-  }
-  EXPECT_EQ(a.vVarCovRows, b.vVarCovRows);
-  EXPECT_EQ(a.bMADWD, b.bMADWD);
-  EXPECT_EQ(a.dMADWDPsi, b.dMADWDPsi);
-  EXPECT_EQ(a.vMADWDValues, b.vMADWDValues);
-}
+using km_test::ExpectSameRecord;
 
 TEST(kmCalcDataFile, NewRecordWritesItsDefaults) {
   km_test::ScratchDir dir;
@@ -198,7 +149,7 @@ TEST(kmCalcDataFile, NewRecordWritesItsDefaults) {
   // builds the display form even for an empty description.
   kmCalcData expectedRead;
   expectedRead.SetCohortBadDescription("");
-  ExpectSameStoredFields(read, expectedRead);
+  ExpectSameRecord(read, expectedRead);
   EXPECT_EQ(read.sBadDescriptionDisplay, "** ");
 }
 
@@ -232,7 +183,7 @@ TEST(kmCalcDataFile, RoundTripRestoresEveryStoredField) {
   kmCalcData read;
   EXPECT_EQ(ReadInto(read, bytes, 4.9, 4.9, dir),
             static_cast<int32_t>(bytes.size()));
-  ExpectSameStoredFields(read, original);
+  ExpectSameRecord(read, original);
   // The weighting matrix and its flag are not stored.
   EXPECT_FALSE(read.bVarCovMatrix);
   EXPECT_EQ(read.GetWeightingMatrix(), nullptr);
@@ -413,7 +364,7 @@ TEST(kmCalcDataFile, DamagedCountsAreRefused) {
     EXPECT_NE(std::string(e.GetCallPath()).find("Read() of kmCalcData"),
               std::string::npos);
     // A refused read leaves the record as it was.
-    ExpectSameStoredFields(read, before);
+    ExpectSameRecord(read, before);
   }
 }
 

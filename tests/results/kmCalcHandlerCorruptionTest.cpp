@@ -15,15 +15,15 @@
 #include "foundation/platform/KmPlatform.h"
 #include "results/kmCalcHandler.h"
 #include "tests/foundation/FaultyFileSystem.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-using km_results_test::MakeSession;
-using km_results_test::WriteWholeFile;
 using km_test::CatchKmException;
+using km_test::MakeSession;
+using km_test::WriteWholeFile;
 
 const char* const kCorrupt =
     "This KMO is either corrupt or not compatible with this version of "
@@ -68,8 +68,7 @@ Outcome TryRead(const std::string& sPath, std::string* pMessage = nullptr) {
 // The position of the numeric block: right after the session block.
 size_t NumericPos(int iNumByVars, bool bPairwise) {
   kmSession session = MakeSession(iNumByVars, bPairwise);
-  return km_results_test::BytesOf([&](KmIO_File* f) { session.Write(f); })
-      .size();
+  return km_test::BytesOf([&](KmIO_File* f) { session.Write(f); }).size();
 }
 
 void PutInt(std::string& bytes, size_t iPos, int32_t iValue) {
@@ -118,7 +117,7 @@ class DamagedFile : public ::testing::Test {
   }
 
   km_test::ScratchDir dir_;
-  km_results_test::WrittenFile written_;
+  km_test::WrittenFile written_;
   std::string sPath_;
   std::string bytes_;
   int32_t lFirstRecord_ = 0;
@@ -264,7 +263,7 @@ TEST_F(DamagedFile, OffsetsMustFollowTheRecordsAsWritten) {
   kmCalcData marked = written_.vComparisons[0];
   marked.sBadDescription = "\x7f";
   const std::string sMarked =
-      km_results_test::BytesOf([&](KmIO_File* f) { marked.Write(f); });
+      km_test::BytesOf([&](KmIO_File* f) { marked.Write(f); });
   const size_t iTailLength = sMarked.size() - (sMarked.rfind("\x7f") + 2);
   // The tail begins after the Short count of the record's labels (it has
   // none): a byte added before that count makes it 1 and the next byte an
@@ -297,8 +296,7 @@ TEST_F(DamagedFile, OffsetsMustFollowTheRecordsAsWritten) {
 TEST(kmCalcHandlerCorruption, DamagedLastRecordsAreRefusedWithTheirReason) {
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("six.kmo");
-  for (const km_results_test::DamagedFile& file :
-       km_results_test::DamagedFiles(sPath)) {
+  for (const km_test::DamagedFile& file : km_test::DamagedFiles(sPath)) {
     SCOPED_TRACE(file.sName);
     km_test::WriteAll(sPath, file.sBytes);
     std::string sMessage;
@@ -340,8 +338,8 @@ TEST(kmCalcHandlerCorruption, UnfinishedFileIsRefusedAsIncomplete) {
   kmSession session = MakeSession(1, false);
   {
     kmCalcHandler writer(&session);
-    km_results_test::PrepareWriter(writer, sPath, 1);
-    kmCalcData record = km_results_test::MakeRecord(0);
+    km_test::PrepareWriter(writer, sPath, 1);
+    kmCalcData record = km_test::MakeRecord(0);
     writer.WriteCohortCalcData(&record);
   }
   KmException e =

@@ -12,21 +12,21 @@
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-using km_results_test::BytesOf;
-using km_results_test::ExpectSameRecord;
-using km_results_test::MakeCombos;
-using km_results_test::MakeSession;
-using km_results_test::WriteWholeFile;
-using km_results_test::WrittenFile;
 using km_test::BlockBuilder;
+using km_test::BytesOf;
 using km_test::CatchKmException;
+using km_test::ExpectSameRecord;
+using km_test::MakeCombos;
+using km_test::MakeSession;
+using km_test::WriteWholeFile;
+using km_test::WrittenFile;
 
 // Takes the records of a GetCalcDataVector call over, as its callers do.
 std::vector<std::unique_ptr<kmCalcData> > TakeOver(KmVector<kmCalcData*>& v) {
@@ -214,8 +214,8 @@ TEST(kmCalcHandlerRead, PerCohortEntryLabelsEachRecordByItsOwnCohorts) {
   kmSession session = MakeSession(2, true);
   {
     kmCalcHandler writer(&session);
-    km_results_test::PrepareWriter(writer, sPath, 2);
-    kmCalcData record = km_results_test::MakeRecord(0);
+    km_test::PrepareWriter(writer, sPath, 2);
+    kmCalcData record = km_test::MakeRecord(0);
     record.SetCohortLabel(KmVector<KmString>());
     for (int c = 0; c < 6; ++c) writer.WriteCohortCalcData(&record);
     writer.GetCurrentCalcData() = record;
@@ -251,7 +251,7 @@ TEST(kmCalcHandlerRead, GroupSizeWithoutPairwiseComparisonsIsNotChecked) {
     writer.SetOutFile(sPath.c_str());
     writer.WriteSession();
     writer.WriteCombos();
-    kmCalcData record = km_results_test::MakeRecord(0);
+    kmCalcData record = km_test::MakeRecord(0);
     for (int c = 0; c < 2; ++c) writer.WriteCohortCalcData(&record);
     writer.WriteOffsets();
     writer.WriteNumericData();
@@ -259,7 +259,7 @@ TEST(kmCalcHandlerRead, GroupSizeWithoutPairwiseComparisonsIsNotChecked) {
   kmCalcHandler reader(sPath.c_str(), nullptr);
   EXPECT_EQ(reader.GetNumCohortRecords(), 2);
   EXPECT_EQ(reader.GetNumComparisonRecords(), 0);
-  ExpectSameRecord(reader.GetCalcData(1), km_results_test::MakeRecord(0));
+  ExpectSameRecord(reader.GetCalcData(1), km_test::MakeRecord(0));
 }
 
 // Fault: a cohort of a file without by-variables has no level labels; the
@@ -280,7 +280,7 @@ TEST(kmCalcHandlerRead, FileWithoutByVariablesHasOneCohortRecord) {
   kmSession session = MakeSession(0, false);
   {
     kmCalcHandler writer(&session);
-    km_results_test::PrepareWriter(writer, sPath, 0);
+    km_test::PrepareWriter(writer, sPath, 0);
     writer.WriteCohortCalcData(&unlabelled);
     writer.WriteOffsets();
     writer.WriteNumericData();

@@ -10,14 +10,14 @@
 #include "results/kmCalcHandler.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-using km_results_test::MakeSession;
 using km_test::CatchKmException;
+using km_test::MakeSession;
 
 typedef KmVector<KmVector<int> > Rows;
 
@@ -195,8 +195,8 @@ TEST(kmCalcHandlerSetup, ReadFileReplacesColumnNamesByTheTypeLabel) {
     {
       kmCalcHandler writer(&session);
       EXPECT_EQ(writer.GetDependentVariableLabel(), c.sResponse);
-      km_results_test::PrepareWriter(writer, sPath, 0);
-      kmCalcData record = km_results_test::MakeRecord(0);
+      km_test::PrepareWriter(writer, sPath, 0);
+      kmCalcData record = km_test::MakeRecord(0);
       writer.WriteCohortCalcData(&record);
       writer.WriteOffsets();
       writer.WriteNumericData();
@@ -231,7 +231,7 @@ class CancellingProgress : public KmNullProgress {
 TEST(kmCalcHandlerSetup, CancelledReadStopsWithoutError) {
   km_test::ScratchDir dir;
   const std::string sPath = dir.File("cancel.kmo");
-  km_results_test::WriteWholeFile(sPath, 2, true);
+  km_test::WriteWholeFile(sPath, 2, true);
 
   CancellingProgress never(1 << 30);
   kmCalcHandler full(sPath.c_str(), &never);

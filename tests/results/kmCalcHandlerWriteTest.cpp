@@ -11,19 +11,19 @@
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcHandler.h"
 #include "tests/foundation/FaultyFileSystem.h"
-#include "tests/results/ResultsFileFixture.h"
 #include "tests/session/SessionBlockBuilder.h"
 #include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
-using km_results_test::BytesOf;
-using km_results_test::MakeRecord;
-using km_results_test::MakeSession;
-using km_results_test::PrepareWriter;
 using km_test::BlockBuilder;
+using km_test::BytesOf;
 using km_test::CatchKmException;
+using km_test::MakeRecord;
+using km_test::MakeSession;
+using km_test::PrepareWriter;
 
 const char* const kAlreadyWritten =
     "This output file has already been written. You cannot add to it.";
@@ -107,7 +107,7 @@ std::unique_ptr<kmCalcHandler> HandlerInState(int32_t iState,
                                               kmSession& session) {
   const std::string sPath = dir.File("state.kmo");
   if (iState == 6) {
-    km_results_test::WriteWholeFile(sPath, 0, false);
+    km_test::WriteWholeFile(sPath, 0, false);
     return std::make_unique<kmCalcHandler>(sPath.c_str(), nullptr);
   }
   auto pHandler = std::make_unique<kmCalcHandler>(&session);
@@ -476,7 +476,7 @@ TEST(kmCalcHandlerWrite, RefusesAFileThatCannotBeWrittenWhole) {
   // The real file, to put each limit inside one block: the session block,
   // the offset table (last bytes before the first record) and the first
   // record.
-  km_results_test::WriteWholeFile(sPath, 1, false);
+  km_test::WriteWholeFile(sPath, 1, false);
   const int64_t lFirstRecord =
       kmCalcHandler(sPath.c_str(), nullptr).GetCohortOffsets()[0];
   const Case kCases[] = {

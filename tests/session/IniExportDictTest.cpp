@@ -18,9 +18,7 @@ using km_test::CatchKmException;
 // and returns its path.
 std::string ExportFile(const km_test::ScratchDir& dir,
                        const std::string& sKeys) {
-  const std::string path = dir.File("export.ini");
-  km_test::WriteAll(path, "[Export Options]\r\n" + sKeys);
-  return path;
+  return dir.Write("export.ini", "[Export Options]\r\n" + sKeys);
 }
 
 IniExportDict ReadDict(const std::string& path) {

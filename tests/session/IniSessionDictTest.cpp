@@ -15,9 +15,7 @@ using km_test::CatchKmException;
 // (lines "key=value", each ended by "\n") and returns its path.
 std::string OptionsFile(const km_test::ScratchDir& dir,
                         const std::string& sKeys) {
-  const std::string path = dir.File("options.ini");
-  km_test::WriteAll(path, "[Session Options]\n" + sKeys);
-  return path;
+  return dir.Write("options.ini", "[Session Options]\n" + sKeys);
 }
 
 void ExpectDefaults(const IniSessionDict& d) {

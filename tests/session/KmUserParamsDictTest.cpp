@@ -19,11 +19,9 @@ std::string WriteParams(const km_test::ScratchDir& dir,
                         const std::string& sDatafileLines,
                         const std::string& sParameterLines,
                         const std::string& sMore = "") {
-  const std::string path = dir.File("params.ini");
-  km_test::WriteAll(path, "[Datafile Options]\n" + sDatafileLines +
-                              "[Kinkmark Session Parameters]\n" +
-                              sParameterLines + sMore);
-  return path;
+  return dir.Write("params.ini", "[Datafile Options]\n" + sDatafileLines +
+                                     "[Kinkmark Session Parameters]\n" +
+                                     sParameterLines + sMore);
 }
 
 TEST(KmUserParamsDict, OnlyTheIndependentVariableGivesTheDefaults) {

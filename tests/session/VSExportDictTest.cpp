@@ -24,9 +24,7 @@ const char kVariables[] = "[Variables]\nVar1Name=Year\nVar2Name=Count\n";
 // Writes sText as dict.dic in dir and returns its path.
 std::string WriteDictionary(const km_test::ScratchDir& dir,
                             const std::string& sText) {
-  const std::string path = dir.File("dict.dic");
-  km_test::WriteAll(path, sText);
-  return path;
+  return dir.Write("dict.dic", sText);
 }
 
 TEST(VSExportDict, ReadsEveryFieldOfARateDictionary) {

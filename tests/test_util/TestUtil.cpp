@@ -52,6 +52,13 @@ std::string ScratchDir::File(const std::string& name) const {
   return path_ + "/" + name;
 }
 
+std::string ScratchDir::Write(const std::string& name,
+                              const std::string& bytes) const {
+  const std::string path = File(name);
+  WriteAll(path, bytes);
+  return path;
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in),
@@ -66,6 +73,37 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 std::vector<unsigned char> ReadBytes(const std::string& path) {
   const std::string all = ReadAll(path);
   return std::vector<unsigned char>(all.begin(), all.end());
+}
+
+std::string WrittenBytes(const std::function<void(const char*)>& write) {
+  ScratchDir dir;
+  const std::string path = dir.File("written.bin");
+  write(path.c_str());
+  return ReadAll(path);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> Cells(const std::string& line, char delimiter) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = line.find(delimiter, start);
+    cells.push_back(line.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return cells;
 }
 
 }  // namespace km_test

@@ -1,10 +1,12 @@
 // Helpers shared by the test binaries: named numerical tolerances, relative
-// comparison and scratch files that clean up after themselves.
+// comparison, scratch files that clean up after themselves and the lines and
+// cells of a written text.
 #ifndef KM_TESTS_TEST_UTIL_TESTUTIL_H
 #define KM_TESTS_TEST_UTIL_TESTUTIL_H
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ class ScratchDir {
   const std::string& Path() const { return path_; }
   // Full path of `name` inside the directory.
   std::string File(const std::string& name) const;
+  // Writes `bytes` as `name` inside the directory; returns its full path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
 
  private:
   std::string path_;
@@ -42,6 +46,14 @@ class ScratchDir {
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+
+// Runs write(path) for a fresh file path and returns the file's bytes.
+std::string WrittenBytes(const std::function<void(const char*)>& write);
+
+// The lines of a text (split at "\n", each "\r" kept) and the cells of a
+// line.
+std::vector<std::string> Lines(const std::string& text);
+std::vector<std::string> Cells(const std::string& line, char delimiter);
 
 }  // namespace km_test
 
