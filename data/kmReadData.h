@@ -368,6 +368,16 @@ class kmReadData {
   // the option is false.
   // REQUIRES: the file is open.
   void SkipColHeaderLine();
+  // Reads the next record of the analysis copy being read: takes lines
+  // (ReadLineFromInputFile) while iLinesLeft is above 0, each line counting
+  // against it, and skips the blank ones by the rule verification counts
+  // them by (km_read_internal::IsBlankDataLine). sLine receives the record,
+  // its quotes resolved (kmTools::RemoveUnecessaryQuotes) when
+  // bResolveQuotes, and vTokens its fields (km_read_internal::SplitRecord).
+  // Returns false when the copy's lines or the file end first.
+  // Throws: as ReadLineFromInputFile.
+  bool ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes, KmString& sLine,
+                      std::vector<KmString>& vTokens);
   // Reads one line into sLine. *plPosition receives the file position
   // before the read. With bEOFBeforeRead true the end-of-file state is
   // taken before the read and returned, so the last line of a file comes

@@ -15,7 +15,6 @@
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
-#include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -47,8 +46,6 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
     bEOF = false;
     const KmString sMissing = GetMissingText();
     const KmString sDelimiter = GetDelimiterText();
-    const bool bMissingIsBlank = sMissing == " ";
-    const bool bTrimLine = !bMissingIsBlank && sDelimiter != "\t";
 
     // Blank lines read at the end of the previous cohort, before the line
     // that began this one, belong to this cohort.
@@ -81,21 +78,12 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
       }
       if (lFirstPosition < 0) lFirstPosition = lPosition;
 
-      KmString sLine = sRawLine;
-      if (bTrimLine) {
-        sLine.TrimLeft();
-        sLine.TrimRight();
-      }
       // The by-variables are read from the line as the pre-read reads it:
       // the quote removal splits at a delimiter inside quotes.
-      const KmString sByVarLine = sLine;
-      kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
-      KmString sCopy = sLine;
-      if (!bMissingIsBlank) {
-        sCopy.TrimLeft();
-        sCopy.TrimRight();
-      }
-      if (sCopy.IsEmpty()) {
+      KmString sByVarLine;
+      const KmString sLine = km_read_internal::ResolvedDataLine(
+          sRawLine, sDelimiter, sMissing, &sByVarLine);
+      if (km_read_internal::IsBlankRecord(sLine, sMissing)) {
         if (iTrailingBlanks == 0) lTrailingBlankPos = lPosition;
         ++iTrailingBlanks;
         ++iBlankLines;

@@ -11,7 +11,6 @@
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/kmTools.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -24,7 +23,6 @@ using km_read_internal::IsMissingField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
-using km_read_internal::SplitRecord;
 
 namespace {
 
@@ -35,7 +33,6 @@ constexpr int kPoissonRateModel = 4;
 
 // What one ReadData call needs to know about its copy and the session.
 struct CopySettings {
-  KmString sDelimiter;
   KmString sMissing;
   int iHetModel = 0;
   double dRatesPerN = 100000.0;
@@ -82,18 +79,10 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
 
   size_t nFirst = 0;
   bool bFirstRecord = true;
-  bool bEOF = false;
+  int iLinesLeft = iLineCount;
   KmString sLine;
   std::vector<KmString> vTokens;
-  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-    bEOF = reader.ReadLineFromInputFile(sLine, true, nullptr);
-    KmString sTrimmed(sLine);
-    sTrimmed.TrimLeft();
-    sTrimmed.TrimRight();
-    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
-    if (sTrimmed.IsEmpty()) continue;
-
-    SplitRecord(sLine, s.sDelimiter, vTokens);
+  while (reader.ReadCopyRecord(iLinesLeft, true, sLine, vTokens)) {
     const size_t n = vTokens.size();
     if (bFirstRecord) {
       nFirst = n;
@@ -172,17 +161,10 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
   const int iIndepColumn =
       s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
 
-  bool bEOF = false;
+  int iLinesLeft = iLineCount;
   KmString sLine;
   std::vector<KmString> vTokens;
-  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-    bEOF = reader.ReadLineFromInputFile(sLine, false, nullptr);
-    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
-    KmString sCopy(sLine);
-    if (bTrimFields) sCopy.TrimSpaces();
-    if (sCopy.IsEmpty()) continue;
-
-    SplitRecord(sLine, s.sDelimiter, vTokens);
+  while (reader.ReadCopyRecord(iLinesLeft, true, sLine, vTokens)) {
     kmRecordRow row;
     row.reserve(vTokens.size());
     for (const KmString& sToken : vTokens) {
@@ -305,7 +287,6 @@ void kmReadData::ReadData(int* piCohortIndex) {
     const kmAnalysisCopies copies(*pSession_);
 
     CopySettings s;
-    s.sDelimiter = GetDelimiterText();
     s.sMissing = GetMissingText();
     s.iHetModel = pSession_->GetInt(kmOptHetErrorModel);
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);

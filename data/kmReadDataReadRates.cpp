@@ -22,7 +22,6 @@ using km_read_internal::IsMissingField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
-using km_read_internal::SplitRecord;
 
 namespace {
 
@@ -46,7 +45,6 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const bool bCRCopy =
         kmAnalysisCopies(*pSession_).IsComparabilityRatioCopy(iCopy);
-    const KmString sDelimiter = GetDelimiterText();
     const KmString sMissing = GetMissingText();
     const size_t uGroupSize =
         iNumAdjustGroups_ > 0 ? static_cast<size_t>(iNumAdjustGroups_) : 0;
@@ -56,17 +54,10 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     size_t nFirst = 0;
     bool bFirstRecord = true;
     kmCohortRows vGroup;
-    bool bEOF = false;
+    int iLinesLeft = iLineCount;
     KmString sLine;
     std::vector<KmString> vTokens;
-    for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-      bEOF = ReadLineFromInputFile(sLine, true, nullptr);
-      KmString sTrimmed(sLine);
-      sTrimmed.TrimLeft();
-      sTrimmed.TrimRight();
-      if (sTrimmed.IsEmpty()) continue;
-
-      SplitRecord(sLine, sDelimiter, vTokens);
+    while (ReadCopyRecord(iLinesLeft, false, sLine, vTokens)) {
       const size_t n = vTokens.size();
       if (bFirstRecord) {
         nFirst = n;

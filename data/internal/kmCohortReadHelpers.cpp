@@ -25,6 +25,26 @@ int NumDataByVars(const kmSession& session) {
   return nByVars < 0 ? 0 : nByVars;
 }
 
+KmString ResolvedDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                          const KmString& sMissing, KmString* pByVarLine) {
+  KmString sLine(sRawLine);
+  if (sMissing != " " && sDelimiter != "\t") sLine.Trim();
+  if (pByVarLine != nullptr) *pByVarLine = sLine;
+  kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
+  return sLine;
+}
+
+bool IsBlankRecord(const KmString& sResolved, const KmString& sMissing) {
+  if (sMissing == " ") return sResolved.IsEmpty();
+  return KmString(sResolved).Trim().IsEmpty();
+}
+
+bool IsBlankDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                     const KmString& sMissing) {
+  return IsBlankRecord(ResolvedDataLine(sRawLine, sDelimiter, sMissing),
+                       sMissing);
+}
+
 int RoleColumn(const kmSession& session, int iRole) {
   const int32_t iPosition = session.GetKMVarPosition(iRole);
   // An unset role: let the session raise its own message for it.
