@@ -50,11 +50,10 @@ inline bool IsValidCohort(kmCohortValidity validity) {
 // order (ReadData, ReadDataAndCalcRates, ReadDataAndCalcRates_Cluster);
 // the rows of the copy read last stay in the reader until the next read.
 //
-// Analysis copies: every cohort of the file is analysed once per analysis
-// of kmOptJumpCRMode (1, 2 or 3 copies) and twice that when kmOptDelayType
-// is 2, the delay-adjusted copies first. The by-group index runs over all
-// copies of all cohorts in file order; every per-copy member is indexed by
-// it.
+// Analysis copies (numbered by kmAnalysisCopies): every cohort of the file
+// is analysed once per analysis of kmOptJumpCRMode and twice that when
+// kmOptDelayType is 2. The by-group index runs over all copies of all
+// cohorts in file order; every per-copy member is indexed by it.
 //
 // Data file: one record per line; a name ending in ".gz" is read through
 // the gzip functions (which also read an uncompressed file), any other name
@@ -95,20 +94,6 @@ class kmReadData {
   // ---- Reading one cohort for a fit: further methods (ReadData, the
   // ---- good-flag and row getters) go here --------------------------------
   // (bodies in kmReadDataReadCohort.cpp)
-
-  // Analysis copies. Copy iCopy of a cohort is a jump copy, a
-  // comparability-ratio copy, both or neither by kmOptJumpCRMode m:
-  //   m 0: neither; 1: jump; 2: comparability ratio; 3: jump when iCopy is
-  //   even, comparability ratio when odd; 4: jump when even (odd is the
-  //   standard analysis); 5: comparability ratio when even (odd is the
-  //   standard analysis); 6: jump when iCopy mod 3 is 0, comparability
-  //   ratio when 1 (2 is the standard analysis); any other m: neither.
-  static bool IsJumpCopy(int iJumpCRMode, int iCopy);
-  static bool IsComparabilityRatioCopy(int iJumpCRMode, int iCopy);
-  // True when copy iCopy reads the delay-adjusted variables: kmOptDelayType
-  // 1 always; 2 when k is even, with k = iCopy / 3 (m 6), iCopy / 2
-  // (m 3 to 5) or iCopy (otherwise), truncated; 0 and any other type never.
-  static bool IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy);
 
   // The error text of copy i; "" when i is outside the copies.
   KmString GetIsCohortGoodToUse(int i) const;
@@ -265,9 +250,9 @@ class kmReadData {
   bool VerifyDelayRateCalcNEW(KmString& sMessage, bool bUnused);
   // Appends {label, sErrorText} to the cohort error list; the label is
   // GetCohortLabel_Test(codes) with " Delay"/" Non-Delay" (kmOptDelayType
-  // 2, by bDelay) and the run-type suffix of analysis iAnalysis
-  // (kmOptJumpCRMode not 0): 0 " Jump" or " Comparability Ratio", 1
-  // " Comparability Ratio" or " Standard", 2 " Standard".
+  // 2, by bDelay) and the kind of analysis iAnalysis of the cohort
+  // (kmAnalysisCopies): " Jump", " Comparability Ratio" or " Standard";
+  // none for -1 or a run without such analyses.
   void ProcessCohortError(KmVector<int> codes, KmString sErrorText, bool bDelay,
                           int iAnalysis);
 
@@ -383,6 +368,16 @@ class kmReadData {
   // the option is false.
   // REQUIRES: the file is open.
   void SkipColHeaderLine();
+  // Reads the next record of the analysis copy being read: takes lines
+  // (ReadLineFromInputFile) while iLinesLeft is above 0, each line counting
+  // against it, and skips the blank ones by the rule verification counts
+  // them by (km_read_internal::IsBlankDataLine). sLine receives the record,
+  // its quotes resolved (kmTools::RemoveUnecessaryQuotes) when
+  // bResolveQuotes, and vTokens its fields (km_read_internal::SplitRecord).
+  // Returns false when the copy's lines or the file end first.
+  // Throws: as ReadLineFromInputFile.
+  bool ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes, KmString& sLine,
+                      std::vector<KmString>& vTokens);
   // Reads one line into sLine. *plPosition receives the file position
   // before the read. With bEOFBeforeRead true the end-of-file state is
   // taken before the read and returned, so the last line of a file comes
@@ -575,9 +570,6 @@ class kmReadData {
 
   // ---- Private helpers of file access and cohort boundaries -------------
 
-  // Number of analysis copies of one cohort: 1, 2 or 3 by kmOptJumpCRMode,
-  // doubled when kmOptDelayType is 2.
-  int CopiesPerCohort() const;
   // Number of by-variables read from the data: the session's count less the
   // synthetic delay (kmOptDelayType 2) and jump (kmOptJumpCRMode 3 to 6)
   // by-variables.

@@ -1,6 +1,6 @@
 // kmReadData: cohort boundaries, by-variable codes and labels of the
 // verification pass (ReadInNextCohort, GetByCodes, GetCohortLabel_Test,
-// DetermineNumGroupVarCats) and the helpers CopiesPerCohort, NumDataByVars
+// DetermineNumGroupVarCats) and the helpers NumDataByVars
 // and GetCodingSession.
 #include <cstdint>
 #include <cstdlib>
@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
-#include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -25,24 +25,6 @@ namespace {
 const char kClassName[] = "kmReadData";
 
 }  // namespace
-
-int kmReadData::CopiesPerCohort() const {
-  int nCopies = 1;
-  switch (pSession_->GetInt(kmOptJumpCRMode)) {
-    case 3:
-    case 4:
-    case 5:
-      nCopies = 2;
-      break;
-    case 6:
-      nCopies = 3;
-      break;
-    default:
-      break;
-  }
-  if (pSession_->GetInt(kmOptDelayType) == 2) nCopies *= 2;
-  return nCopies;
-}
 
 int kmReadData::NumDataByVars() const {
   return km_read_internal::NumDataByVars(*pSession_);
@@ -64,8 +46,6 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
     bEOF = false;
     const KmString sMissing = GetMissingText();
     const KmString sDelimiter = GetDelimiterText();
-    const bool bMissingIsBlank = sMissing == " ";
-    const bool bTrimLine = !bMissingIsBlank && sDelimiter != "\t";
 
     // Blank lines read at the end of the previous cohort, before the line
     // that began this one, belong to this cohort.
@@ -98,21 +78,12 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
       }
       if (lFirstPosition < 0) lFirstPosition = lPosition;
 
-      KmString sLine = sRawLine;
-      if (bTrimLine) {
-        sLine.TrimLeft();
-        sLine.TrimRight();
-      }
       // The by-variables are read from the line as the pre-read reads it:
       // the quote removal splits at a delimiter inside quotes.
-      const KmString sByVarLine = sLine;
-      kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
-      KmString sCopy = sLine;
-      if (!bMissingIsBlank) {
-        sCopy.TrimLeft();
-        sCopy.TrimRight();
-      }
-      if (sCopy.IsEmpty()) {
+      KmString sByVarLine;
+      const KmString sLine = km_read_internal::ResolvedDataLine(
+          sRawLine, sDelimiter, sMissing, &sByVarLine);
+      if (km_read_internal::IsBlankRecord(sLine, sMissing)) {
         if (iTrailingBlanks == 0) lTrailingBlankPos = lPosition;
         ++iTrailingBlanks;
         ++iBlankLines;
@@ -145,7 +116,7 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
     iLineCount += iTrailingBlanks;
 
     if (bHaveRecord) {
-      const int nCopies = CopiesPerCohort();
+      const int nCopies = kmAnalysisCopies(*pSession_).NumCopies();
       for (int i = 0; i < nCopies; ++i) {
         vFilePositions_.push_back(lFirstPosition);
         vLineCounts_.push_back(iLineCount);

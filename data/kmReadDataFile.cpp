@@ -1,5 +1,6 @@
 // kmReadData: data file access and the record format (OpenInputFile,
-// SkipColHeaderLine, ReadLineFromInputFile, ResetDataFile, CloseInputFile,
+// SkipColHeaderLine, ReadCopyRecord, ReadLineFromInputFile, ResetDataFile,
+// CloseInputFile,
 // ProcessDataRecord, LineShouldBeIncluded) and their private helpers.
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -96,6 +98,27 @@ bool kmReadData::ReadLineFromInputFile(KmString& sLine, bool bEOFBeforeRead,
     if (bEOFBeforeRead) return !bRead;
     return !bRead || inputLines_.AtEnd();
   });
+}
+
+bool kmReadData::ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes,
+                                KmString& sLine,
+                                std::vector<KmString>& vTokens) {
+  const KmString sDelimiter = GetDelimiterText();
+  const KmString sMissing = GetMissingText();
+  bool bEOF = false;
+  while (iLinesLeft > 0 && !bEOF) {
+    --iLinesLeft;
+    bEOF = ReadLineFromInputFile(sLine, true, nullptr);
+    if (km_read_internal::IsBlankDataLine(sLine, sDelimiter, sMissing)) {
+      continue;
+    }
+    if (bResolveQuotes) {
+      kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
+    }
+    km_read_internal::SplitRecord(sLine, sDelimiter, vTokens);
+    return true;
+  }
+  return false;
 }
 
 void kmReadData::ResetDataFile() {

@@ -16,7 +16,6 @@ using km_read_internal::CleanField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
-using km_read_internal::SplitRecord;
 
 namespace {
 
@@ -51,7 +50,6 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
     table.clear();
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
-    const KmString sDelimiter = GetDelimiterText();
     const KmString sMissing = GetMissingText();
 
     // Needed columns: the by-variables read from the data (the synthetic
@@ -84,18 +82,11 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
     kmValueRows vGroup;
     double dPreviousIndep = 0.0;
     bool bFirstRecord = true;
-    bool bEOF = false;
+    int iLinesLeft = iLineCount;
     KmString sLine;
     std::vector<KmString> vTokens;
-    for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-      bEOF = ReadLineFromInputFile(sLine, true, nullptr);
-      KmString sTrimmed(sLine);
-      sTrimmed.TrimLeft();
-      sTrimmed.TrimRight();
-      if (sTrimmed.IsEmpty()) continue;
+    while (ReadCopyRecord(iLinesLeft, false, sLine, vTokens)) {
       ++iRecord;
-
-      SplitRecord(sLine, sDelimiter, vTokens);
       const int nTokens = static_cast<int>(vTokens.size());
       // The record must hold the highest needed column itself; one field
       // short would read the absent value as 0.

@@ -1,5 +1,4 @@
-// kmReadData: reading one cohort for a fit (IsJumpCopy,
-// IsComparabilityRatioCopy, IsDelayCopy, GetIsCohortGoodToUse,
+// kmReadData: reading one cohort for a fit (GetIsCohortGoodToUse,
 // GetCohortGoodFlag, BeginCopyRead, ReadData).
 #include <algorithm>
 #include <cmath>
@@ -8,10 +7,10 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/kmTools.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -24,7 +23,6 @@ using km_read_internal::IsMissingField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
-using km_read_internal::SplitRecord;
 
 namespace {
 
@@ -35,7 +33,6 @@ constexpr int kPoissonRateModel = 4;
 
 // What one ReadData call needs to know about its copy and the session.
 struct CopySettings {
-  KmString sDelimiter;
   KmString sMissing;
   int iHetModel = 0;
   double dRatesPerN = 100000.0;
@@ -82,18 +79,10 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
 
   size_t nFirst = 0;
   bool bFirstRecord = true;
-  bool bEOF = false;
+  int iLinesLeft = iLineCount;
   KmString sLine;
   std::vector<KmString> vTokens;
-  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-    bEOF = reader.ReadLineFromInputFile(sLine, true, nullptr);
-    KmString sTrimmed(sLine);
-    sTrimmed.TrimLeft();
-    sTrimmed.TrimRight();
-    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
-    if (sTrimmed.IsEmpty()) continue;
-
-    SplitRecord(sLine, s.sDelimiter, vTokens);
+  while (reader.ReadCopyRecord(iLinesLeft, true, sLine, vTokens)) {
     const size_t n = vTokens.size();
     if (bFirstRecord) {
       nFirst = n;
@@ -172,17 +161,10 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
   const int iIndepColumn =
       s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
 
-  bool bEOF = false;
+  int iLinesLeft = iLineCount;
   KmString sLine;
   std::vector<KmString> vTokens;
-  for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-    bEOF = reader.ReadLineFromInputFile(sLine, false, nullptr);
-    kmTools::RemoveUnecessaryQuotes(sLine, s.sDelimiter, s.sMissing);
-    KmString sCopy(sLine);
-    if (bTrimFields) sCopy.TrimSpaces();
-    if (sCopy.IsEmpty()) continue;
-
-    SplitRecord(sLine, s.sDelimiter, vTokens);
+  while (reader.ReadCopyRecord(iLinesLeft, true, sLine, vTokens)) {
     kmRecordRow row;
     row.reserve(vTokens.size());
     for (const KmString& sToken : vTokens) {
@@ -231,47 +213,6 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
 }
 
 }  // namespace
-
-bool kmReadData::IsJumpCopy(int iJumpCRMode, int iCopy) {
-  switch (iJumpCRMode) {
-    case 1:
-      return true;
-    case 3:
-    case 4:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 0;
-    default:
-      return false;
-  }
-}
-
-bool kmReadData::IsComparabilityRatioCopy(int iJumpCRMode, int iCopy) {
-  switch (iJumpCRMode) {
-    case 2:
-      return true;
-    case 3:
-      return iCopy % 2 == 1;
-    case 5:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 1;
-    default:
-      return false;
-  }
-}
-
-bool kmReadData::IsDelayCopy(int iJumpCRMode, int iDelayType, int iCopy) {
-  if (iDelayType == 1) return true;
-  if (iDelayType != 2) return false;
-  int k = iCopy;
-  if (iJumpCRMode == 6) {
-    k = iCopy / 3;
-  } else if (iJumpCRMode >= 3 && iJumpCRMode <= 5) {
-    k = iCopy / 2;
-  }
-  return k % 2 == 0;
-}
 
 KmString kmReadData::GetIsCohortGoodToUse(int i) const {
   return WithCallPath(
@@ -343,18 +284,16 @@ void kmReadData::ReadData(int* piCohortIndex) {
   WithCallPath("ReadData()", kClassName, [&] {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
-    const int iJumpCRMode = pSession_->GetInt(kmOptJumpCRMode);
+    const kmAnalysisCopies copies(*pSession_);
 
     CopySettings s;
-    s.sDelimiter = GetDelimiterText();
     s.sMissing = GetMissingText();
     s.iHetModel = pSession_->GetInt(kmOptHetErrorModel);
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);
     s.dRatesPerN = iRatesPerN <= 0 ? 100000.0 : iRatesPerN;
-    s.bCRCopy = IsComparabilityRatioCopy(iJumpCRMode, iCopy);
+    s.bCRCopy = copies.IsComparabilityRatioCopy(iCopy);
     s.bGood = GetCohortGoodFlag(iCopy);
-    s.bDelay =
-        IsDelayCopy(iJumpCRMode, pSession_->GetInt(kmOptDelayType), iCopy);
+    s.bDelay = copies.IsDelayCopy(iCopy);
     if (s.bCRCopy) {
       s.dRatio = pSession_->GetDouble(kmOptCRValue);
       s.dJump = pSession_->GetDouble(kmOptJumpLocation);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -21,7 +22,6 @@ using km_read_internal::IsMissingField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
-using km_read_internal::SplitRecord;
 
 namespace {
 
@@ -44,8 +44,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     int iCopy = 0;
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const bool bCRCopy =
-        IsComparabilityRatioCopy(pSession_->GetInt(kmOptJumpCRMode), iCopy);
-    const KmString sDelimiter = GetDelimiterText();
+        kmAnalysisCopies(*pSession_).IsComparabilityRatioCopy(iCopy);
     const KmString sMissing = GetMissingText();
     const size_t uGroupSize =
         iNumAdjustGroups_ > 0 ? static_cast<size_t>(iNumAdjustGroups_) : 0;
@@ -55,17 +54,10 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     size_t nFirst = 0;
     bool bFirstRecord = true;
     kmCohortRows vGroup;
-    bool bEOF = false;
+    int iLinesLeft = iLineCount;
     KmString sLine;
     std::vector<KmString> vTokens;
-    for (int iLines = 0; iLines < iLineCount && !bEOF; ++iLines) {
-      bEOF = ReadLineFromInputFile(sLine, true, nullptr);
-      KmString sTrimmed(sLine);
-      sTrimmed.TrimLeft();
-      sTrimmed.TrimRight();
-      if (sTrimmed.IsEmpty()) continue;
-
-      SplitRecord(sLine, sDelimiter, vTokens);
+    while (ReadCopyRecord(iLinesLeft, false, sLine, vTokens)) {
       const size_t n = vTokens.size();
       if (bFirstRecord) {
         nFirst = n;

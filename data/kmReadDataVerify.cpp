@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmAnalysisCopies.h"
 #include "data/kmCohortDataManager.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
@@ -31,12 +32,16 @@ constexpr int kLargeRunCohorts = 100;
 // Code of the large-run question.
 constexpr int kLargeRunQuestionCode = 4;
 
-// Analyses of one cohort (per delay variant) for kmOptJumpCRMode m:
-// 0-2 one, 3-5 two, 6 three.
-int AnalysesForMode(int iJumpCRMode) {
-  if (iJumpCRMode >= 3 && iJumpCRMode <= 5) return 2;
-  if (iJumpCRMode == 6) return 3;
-  return 1;
+// The run-type suffix of analysis iAnalysis of a cohort in the cohort
+// error list: " Jump", " Comparability Ratio", " Standard", or "" for a
+// run without such analyses or an iAnalysis outside them (-1 names none).
+const char* AnalysisLabel(const kmAnalysisCopies& copies, int iAnalysis) {
+  if (iAnalysis < 0 || iAnalysis >= copies.NumAnalyses()) return "";
+  if (copies.IsJumpCopy(iAnalysis)) return " Jump";
+  if (copies.IsComparabilityRatioCopy(iAnalysis)) {
+    return " Comparability Ratio";
+  }
+  return copies.IsStandardCopy(iAnalysis) ? " Standard" : "";
 }
 
 // The variable locations of the two analysis variants of a cohort.
@@ -72,11 +77,10 @@ struct VariantLocations {
 // later divided by it, so a ratio of 0 (the value when none is given) would
 // turn them into zeros and the reported values into NaN.
 void RequirePositiveRatio(const kmSession& session) {
-  const int iMode = session.GetInt(kmOptJumpCRMode);
+  const kmAnalysisCopies copies(session);
   bool bRatioCopy = false;
-  for (int iCopy = 0; iCopy < AnalysesForMode(iMode); ++iCopy) {
-    bRatioCopy =
-        bRatioCopy || kmReadData::IsComparabilityRatioCopy(iMode, iCopy);
+  for (int iCopy = 0; iCopy < copies.NumAnalyses(); ++iCopy) {
+    bRatioCopy = bRatioCopy || copies.IsComparabilityRatioCopy(iCopy);
   }
   const double dRatio = session.GetDouble(kmOptCRValue);
   if (!bRatioCopy || dRatio > 0.0) return;
@@ -154,9 +158,10 @@ struct kmReadData::VerifyPass {
   explicit VerifyPass(kmSession* pSession)
       : iJumpCRMode(pSession->GetInt(kmOptJumpCRMode)),
         iDelayType(pSession->GetInt(kmOptDelayType)),
-        bBothDelay(iDelayType == 2),
-        nAnalyses(AnalysesForMode(iJumpCRMode)),
-        nCopies(bBothDelay ? 2 * nAnalyses : nAnalyses),
+        copies(iJumpCRMode, iDelayType),
+        bBothDelay(copies.HasDelaySplit()),
+        nAnalyses(copies.NumAnalyses()),
+        nCopies(copies.NumCopies()),
         bCalculated(pSession->GetBool(kmOptDependentCalculated)),
         iDependentType(pSession->GetInt(kmOptDependentType)),
         combos(pSession->GetNumByVars()),
@@ -164,6 +169,7 @@ struct kmReadData::VerifyPass {
 
   const int iJumpCRMode;
   const int iDelayType;
+  const kmAnalysisCopies copies;
   const bool bBothDelay;
   const int nAnalyses;
   const int nCopies;
@@ -311,7 +317,7 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
   pass.bHudsons = pSession_->GetInt(kmOptMethod) == 1;
   pass.bClustering = pSession_->GetInt(kmOptComparisonType) == 2;
   for (int a = 0; a < pass.nAnalyses; ++a) {
-    if (IsJumpCopy(pass.iJumpCRMode, a)) {
+    if (pass.copies.IsJumpCopy(a)) {
       pass.dJumpAt = pSession_->GetDouble(kmOptJumpLocation);
     }
   }
@@ -411,7 +417,7 @@ void kmReadData::AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
                                       const KmString& sText,
                                       const KmString& sJumpRefusal) {
   for (int a = 0; a < pass.nAnalyses; ++a) {
-    if (!bGood || sJumpRefusal.IsEmpty() || !IsJumpCopy(pass.iJumpCRMode, a)) {
+    if (!bGood || sJumpRefusal.IsEmpty() || !pass.copies.IsJumpCopy(a)) {
       AppendCopyVerdict(bGood, sText);
       continue;
     }
@@ -578,7 +584,7 @@ void kmReadData::AddCohortCombinations(VerifyPass& pass,
   pass.lNumByGroups += pass.nCopies;
 
   // One combination per copy: delay code, then analysis code.
-  const bool bAnalysisCode = pass.iJumpCRMode >= 3 && pass.iJumpCRMode <= 6;
+  const bool bAnalysisCode = pass.copies.HasAnalysisSplit();
   const int nDelayCodes = pass.bBothDelay ? 2 : 1;
   for (int d = 0; d < nDelayCodes; ++d) {
     for (int a = 0; a < pass.nAnalyses; ++a) {
@@ -678,33 +684,9 @@ void kmReadData::ProcessCohortError(KmVector<int> codes, KmString sErrorText,
                                     bool bDelay, int iAnalysis) {
   WithCallPath("ProcessCohortError()", kClassName, [&] {
     KmString sLabel = GetCohortLabel_Test(codes);
-    if (pSession_->GetInt(kmOptDelayType) == 2) {
-      sLabel << (bDelay ? " Delay" : " Non-Delay");
-    }
-    const int iMode = pSession_->GetInt(kmOptJumpCRMode);
-    if (iMode != 0) {
-      switch (iAnalysis) {
-        case 0:
-          if (iMode == 1 || iMode == 3 || iMode == 4 || iMode == 6) {
-            sLabel << " Jump";
-          } else if (iMode == 2 || iMode == 5) {
-            sLabel << " Comparability Ratio";
-          }
-          break;
-        case 1:
-          if (iMode == 3 || iMode == 6) {
-            sLabel << " Comparability Ratio";
-          } else if (iMode == 4 || iMode == 5) {
-            sLabel << " Standard";
-          }
-          break;
-        case 2:
-          sLabel << " Standard";
-          break;
-        default:
-          break;
-      }
-    }
+    const kmAnalysisCopies copies(*pSession_);
+    if (copies.HasDelaySplit()) sLabel << (bDelay ? " Delay" : " Non-Delay");
+    sLabel << AnalysisLabel(copies, iAnalysis);
     vCohortErrors_.push_back(kmTextPair(sLabel, sErrorText));
   });
 }

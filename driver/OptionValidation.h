@@ -20,14 +20,13 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          KmString& sMessages);
 
 // Checks every key line of the section "[<sSection>]" of the options file
-// sFileName with isValid(key, value), exactly as the ini reader reads the
-// file: lines are trimmed, blank lines and lines starting with ';' are
-// skipped, the first section whose trimmed header matches without regard to
-// case is the one read, and a key line is split at its first '=' into a key
-// and a value, each trimmed of spaces. Lines come from KmLineSource, as
-// the ini reader's do. Every line is checked, so the validation text lists
+// sFileName with isValid(key, value), read by the ini reader's own rules
+// (KmIniFile::ScanLines for trimming, comments and headers,
+// KmIniSection::IsNamed for the section, KmIniSection::SplitLine for key
+// and value): the first section of the name is the one checked. Every key
+// line is checked, a repeated key each time, so the validation text lists
 // all faults in file order. Throws: the line source's errors (a line with a
-// NUL byte, a line without end).
+// NUL byte, a file whose lines end in carriage returns alone).
 // Without the section (or without a readable file) appends "Missing
 // [<sSection>] in Options file: <file>\n" to sMessages and returns false.
 // Returns true when the section exists and every line passed.

@@ -209,9 +209,8 @@ class kmCalculationHandler {
   // ======================================================================
 
   // The number of observations of the cohort behind analysis index
-  // iCohortIndex: the index is divided by 3 (kmOptJumpCRMode 6) or by 2
-  // (modes 3 to 5), then by 2 again when kmOptDelayType is 2; the session's
-  // count of that base cohort is returned.
+  // iCohortIndex (GetNumObsForCohortIndex): the session's count of the
+  // cohort that copy belongs to.
   // Throws: the session's "Index out of bounds.  Cohort Number: <k>";
   // call path "GetNumObsThisCohort(int)".
   int GetNumObsThisCohort(int iCohortIndex) const;

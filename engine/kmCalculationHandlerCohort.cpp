@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
@@ -47,37 +48,6 @@ KmException AsKmException(std::exception_ptr failure) {
     return KmException(sText != nullptr ? sText : "", kTaskSource);
   } catch (...) {
     return KmException("Unknown exception in a cohort task", kTaskSource);
-  }
-}
-
-// The jump and comparability-ratio flags of analysis copy k under
-// kmOptJumpCRMode iMode.
-void JumpAndCRFlags(int iMode, int k, bool& bJump, bool& bCR) {
-  bJump = false;
-  bCR = false;
-  switch (iMode) {
-    case 1:
-      bJump = true;
-      break;
-    case 2:
-      bCR = true;
-      break;
-    case 3:
-      bJump = k % 2 == 0;
-      bCR = k % 2 == 1;
-      break;
-    case 4:
-      bJump = k % 2 == 0;
-      break;
-    case 5:
-      bCR = k % 2 == 0;
-      break;
-    case 6:
-      bJump = k % 3 == 0;
-      bCR = k % 3 == 1;
-      break;
-    default:
-      break;
   }
 }
 
@@ -159,8 +129,9 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   auto pRecord = std::make_unique<kmCalcData>();
   const kmSession& session = *pSession_;
   pRecord->bValid = IsValidCohort(validity);
-  JumpAndCRFlags(session.GetInt(kmOptJumpCRMode), iCohort, pRecord->bJumpModel,
-                 pRecord->bComparabilityRatio);
+  const kmAnalysisCopies copies(session);
+  pRecord->bJumpModel = copies.IsJumpCopy(iCohort);
+  pRecord->bComparabilityRatio = copies.IsComparabilityRatioCopy(iCohort);
   pRecord->SetCohortBadDescription(sVerification);
   pRecord->SetCohortLabel(pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
       iCohort, pCalcHandler_->GetSession()));

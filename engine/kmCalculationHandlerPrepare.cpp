@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
@@ -82,19 +83,8 @@ bool IsMissing(const KmString& sField, const KmString& sMissing) {
 void ResponseSlots(const kmSession& session, int i, bool bCountType,
                    int& iResponseRole, int& iStdErrorRole) {
   const int iDelayType = session.GetInt(kmOptDelayType);
-  bool bDelay = iDelayType == 1;
-  if (iDelayType == 2) {
-    const int iMode = session.GetInt(kmOptJumpCRMode);
-    int c = i;
-    if (iMode == 6) {
-      c = i / 3;
-    } else if (iMode >= 3 && iMode <= 5) {
-      c = i / 2;
-    }
-    bDelay = c % 2 == 0;
-  }
   if (iDelayType == 1 || iDelayType == 2) {
-    if (bDelay) {
+    if (kmAnalysisCopies(session).IsDelayCopy(i)) {
       iResponseRole = bCountType ? kmVarDelayCount : kmVarDelayRate;
       iStdErrorRole = kmVarDelaySE;
     } else {

@@ -676,6 +676,22 @@ class kmCalculator {
                             kmBackgroundProgressTrackerWithBar* pProgress,
                             int iTaskValue, bool bFinalOnly, double dTotal);
 
+  // The one writer of the APC intervals of the models of *pData, called
+  // once its models are fitted and its final model chosen; each model's
+  // intervals are written once. With bResample (a cohort fitted by grid
+  // search, not cancelled) and kmOptAAPCCIMethod 3 (empirical quantile), the
+  // models Compute_APC_AAPC_CIs covers (every model, or with kmOptFSMOnly
+  // the final one) get its resampled intervals with their AAPC ranges;
+  // pProgress, iTaskValue and dTotal are its arguments.
+  // Every other model of a log-linear fit (kmOptLogLinear) gets the
+  // parametric intervals of its own fit (kmTable::SetParametricAPCs at
+  // kmOptAPCAlpha); a linear model's other segments keep their default APC.
+  // Throws: KmException for a null pData; the errors of the interval
+  // calculations. Call path "SetAPCIntervals()".
+  void SetAPCIntervals(kmCalcData* pData, bool bResample,
+                       kmBackgroundProgressTrackerWithBar* pProgress = nullptr,
+                       int iTaskValue = 0, double dTotal = 0.0);
+
   // -- Model selection by grid search (kmCalculatorSelMod.cpp) --
 
   // Model selection by grid search for the loaded cohort: one model table per
@@ -854,10 +870,10 @@ class kmCalculator {
   void FinishSelMod(SelModRun& run);
 };
 
-// The number of observations of the cohort behind analysis index iIndex:
-// the index is divided by 3 when kmOptJumpCRMode is 6, by 2 when it is 3, 4
-// or 5, and by 2 again when kmOptDelayType is 2; the session's observation
-// count of that cohort is returned.
+// The number of observations of the cohort behind analysis index iIndex
+// (the cohort of that copy by kmAnalysisCopies: the index divided by the
+// copies per cohort); the session's observation count of that cohort is
+// returned.
 // Call path: "GetNumObsForCohortIndex()", with no class.
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex);
 

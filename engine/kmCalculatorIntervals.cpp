@@ -1,5 +1,6 @@
 // kmCalculator: Compute_APC_AAPC_CIs (AAPC ranges and the interval pass
-// over the models of one cohort).
+// over the models of one cohort) and SetAPCIntervals (the one writer of the
+// APC intervals of a record's models).
 //
 // Compute_APC_AAPC_CIs in full:
 // For every model of *pData (when bFinalOnly, only the model whose number
@@ -140,5 +141,30 @@ void kmCalculator::Compute_APC_AAPC_CIs(
         }
       }
     });
+  });
+}
+
+void kmCalculator::SetAPCIntervals(
+    kmCalcData* pData, bool bResample,
+    kmBackgroundProgressTrackerWithBar* pProgress, int iTaskValue,
+    double dTotal) {
+  WithCallPath("SetAPCIntervals()", kClassName, [&] {
+    if (pData == nullptr) {
+      GenerateKmException("The cohort record must be given.", kClassName);
+    }
+    const kmSession* pSession = GetCalcSession();
+    const bool bFinalOnly = pSession->GetBool(kmOptFSMOnly);
+    const bool bResampled =
+        bResample && pSession->GetInt(kmOptAAPCCIMethod) == kEmpiricalQuantile;
+    if (bResampled) {
+      Compute_APC_AAPC_CIs(pData, pProgress, iTaskValue, bFinalOnly, dTotal);
+    }
+    if (!pSession->GetBool(kmOptLogLinear)) return;
+    const double dAPCAlpha = pSession->GetDouble(kmOptAPCAlpha);
+    for (kmTable& table : pData->vModels) {
+      const bool bFinal = table.GetNumKinkmarks() == pData->uFinalSelectedModel;
+      if (bResampled && (!bFinalOnly || bFinal)) continue;
+      table.SetParametricAPCs(dAPCAlpha);
+    }
   });
 }

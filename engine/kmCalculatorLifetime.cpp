@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "data/kmAnalysisCopies.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -165,14 +166,7 @@ void kmCalculator::ReleaseObservations() {
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {
   return WithCallPath("GetNumObsForCohortIndex()", nullptr, [&]() -> int {
     if (pSession == nullptr) GenerateKmException(kNoSession, "");
-    int iCohort = iIndex;
-    const int iMode = pSession->GetInt(kmOptJumpCRMode);
-    if (iMode == 6) {
-      iCohort /= 3;
-    } else if (iMode >= 3 && iMode <= 5) {
-      iCohort /= 2;
-    }
-    if (pSession->GetInt(kmOptDelayType) == 2) iCohort /= 2;
+    const int iCohort = kmAnalysisCopies(*pSession).CohortOfCopy(iIndex);
     return pSession->GetNumObservationsThisCohort(iCohort);
   });
 }

@@ -469,10 +469,8 @@ int16_t kmCalculator::RunPermutationTests(SelModRun& run) {
 
 void kmCalculator::FinishSelMod(SelModRun& run) {
   kmBackgroundProgressTrackerWithBar* pProgress = run.pProgress;
-  if (run.iCIMethod == 3 && !IsSelModCancelled(pProgress)) {
-    Compute_APC_AAPC_CIs(run.pCalcData, pProgress, run.iTaskValue,
-                         GetCalcSession()->GetBool(kmOptFSMOnly), run.dTotal);
-  }
+  SetAPCIntervals(run.pCalcData, !IsSelModCancelled(pProgress), pProgress,
+                  run.iTaskValue, run.dTotal);
   if (run.bCR) {
     for (int16_t k = run.kmin; k <= run.kmax && !IsSelModCancelled(pProgress);
          ++k) {

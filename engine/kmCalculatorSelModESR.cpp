@@ -412,6 +412,7 @@ void kmCalculator::SelModESR(kmCalcData* pCalcData,
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
             PermutationTests(*this, pCalcData, pProgress, iCohortIndex, run));
       }
+      SetAPCIntervals(pCalcData, false);
       SetProgress(pProgress, 100.0);
     });
   });

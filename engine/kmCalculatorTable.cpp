@@ -7,16 +7,16 @@
 // gives -999.0), the kinkmarks with their profile-F intervals
 // (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
 // segments with ranges, slope and unshifted intercept tests, the slope
-// differences, the APCs of a log-linear model (kmOptAPCAlpha) and the
-// covariance of the unshifted segment coefficients, intercept and slope
-// alternating per segment. vTau is in shifted units; dShift (the integer
-// origin) is added to every stored location. vBeta holds the K1 intercepts,
-// K1 slopes and k slope differences (K1 = k + 1) of the segment form.
-// vResidualSum(1) = Q. REQUIRES: pDataX holds the n shifted x in column 2,
-// pX0 and mWorkA are set as KinkMkSEs needs them. A comparison model
-// (bComparison) has c = iXColumn base columns and the coefficient layout of
-// the comparison section; its covariance comes from the comparison's
-// KinkMkSEsComp.
+// differences and the covariance of the unshifted segment coefficients,
+// intercept and slope alternating per segment. The segments' APCs are left
+// to SetAPCIntervals, which writes them once the cohort's models are final.
+// vTau is in shifted units; dShift (the integer origin) is added to every
+// stored location. vBeta holds the K1 intercepts, K1 slopes and k slope
+// differences (K1 = k + 1) of the segment form. vResidualSum(1) = Q. REQUIRES:
+// pDataX holds the n shifted x in column 2, pX0 and mWorkA are set as KinkMkSEs
+// needs them. A comparison model (bComparison) has c = iXColumn base columns
+// and the coefficient layout of the comparison section; its covariance comes
+// from the comparison's KinkMkSEsComp.
 #include <newmat.h>
 
 #include <cmath>
@@ -27,10 +27,8 @@
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmVector.h"
-#include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KinkMKFitResult.h"
-#include "models/ModelNumerics.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -229,40 +227,6 @@ void AddSlopeDifferences(kmCalculator& calc, const TableShape& s,
   }
 }
 
-// Annual percent changes of the segments of a log-linear model.
-void SetSegmentAPCs(kmCalculator& calc, const TableShape& s,
-                    const ColumnVector& vBeta, const Matrix& V, double dDF,
-                    const KmVector<double>& vBounds,
-                    KmVector<kmLineSegment>& segments,
-                    KmVector<kmLineSegment>& parallel) {
-  const double dAPCAlpha = calc.GetCalcSession()->GetDouble(kmOptAPCAlpha);
-  const double dT = calc.TInverse(1.0 - dAPCAlpha / 2.0, dDF);
-  for (int j = 1; j <= s.K1; ++j) {
-    const int iPos = s.p + s.k + j - 1;
-    const double b = vBeta(iPos);
-    const double v = V(iPos, iPos);
-    const double dAPC = PercentChange(b);
-    double dLower = 0.0;
-    double dUpper = 0.0;
-    bool bOk = false;
-    if (v > 0.0 && v < 100.0) {
-      const double dSlopeSE = std::sqrt(v);
-      dLower = PercentChange(b - dT * dSlopeSE);
-      dUpper = PercentChange(b + dT * dSlopeSE);
-      bOk = true;
-    }
-    ColumnVector vRange(2);
-    vRange(1) = vBounds[j - 1];
-    vRange(2) = vBounds[j];
-    const ColumnVector vTest = BaseKMRegModel::calc_APC_OneSlope(
-        dDF, vRange, dAPCAlpha, b, std::sqrt(std::fabs(v)));
-    segments[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9), vTest(10));
-    if (s.f == 1) {
-      parallel[j - 1].SetAPC(dAPC, dLower, dUpper, bOk, vTest(9), vTest(10));
-    }
-  }
-}
-
 // Covariance of the unshifted segment coefficients, intercept and slope
 // alternating per segment (the layout the interval code reads).
 Matrix UnshiftedCovariance(const TableShape& s, const Matrix& V) {
@@ -359,9 +323,6 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
 
       TestSegmentLines(*this, s, vBeta, V, dDF, segments, parallel);
       AddSlopeDifferences(*this, s, vBeta, V, dDF, pTable);
-      if (pSession->GetBool(kmOptLogLinear)) {
-        SetSegmentAPCs(*this, s, vBeta, V, dDF, vBounds, segments, parallel);
-      }
       pTable->AddLineSegments(segments);
       pTable->AddParallelLineSegments(parallel);
       pTable->SetCovariance(UnshiftedCovariance(s, V));

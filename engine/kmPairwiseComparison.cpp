@@ -411,6 +411,7 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
         pRecord->uFinalSelectedModel = static_cast<uint16_t>(
             SelectByPermutation(*this, w, *pRecord, pSub));
       }
+      calc_.SetAPCIntervals(pRecord, false);
       CompareJointModel(*this, w, *pRecord, iK0, pSub);
     } catch (NEWMAT::BaseException&) {
       KmString sText(CopyMatrixErrorText().c_str());

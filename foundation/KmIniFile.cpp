@@ -1,12 +1,9 @@
 #include "foundation/KmIniFile.h"
 
-#include <cstring>
-
 #include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmLineSource.h"
-#include "foundation/platform/KmPlatform.h"
 
 namespace {
 
@@ -26,29 +23,44 @@ KmIniFile::~KmIniFile() = default;
 
 void KmIniFile::ReadFile() {
   if (!KmIO_File::FileExists(sFileName_.GetCString())) return;
-  KmLineSource file("The file");
+  bool bHaveSection = false;
+  KmIniSection current(nullptr);
+  const bool bOpened = ScanLines(
+      sFileName_.GetCString(),
+      [&](const KmString& sHeader) {
+        if (bHaveSection) sections_.push_back(current);
+        current = KmIniSection(sHeader.GetCString());
+        bHaveSection = true;
+      },
+      [&](const KmString& sLine) {
+        if (bHaveSection) current.AddLine(sLine.GetCString());
+      });
   // An existing file that cannot be read must not pass for an empty one:
   // every option it holds would silently fall back to its default.
-  if (!file.Open(sFileName_.GetCString(), false)) {
+  if (!bOpened) {
     GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kClassName,
                          sFileName_.GetCString());
   }
+  if (bHaveSection) sections_.push_back(current);
+}
 
-  bool bHaveSection = false;
-  KmIniSection current(nullptr);
+bool KmIniFile::ScanLines(
+    const char* sPath,
+    const std::function<void(const KmString& sHeader)>& onHeader,
+    const std::function<void(const KmString& sLine)>& onKeyLine) {
+  KmLineSource file("The file");
+  if (!file.Open(sPath, false)) return false;
   KmString sLine;
   while (file.ReadLine(sLine)) {
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
     if (sLine.StartsWith("[")) {
-      if (bHaveSection) sections_.push_back(current);
-      current = KmIniSection(sLine.TrimSpaces().GetCString());
-      bHaveSection = true;
-    } else if (bHaveSection) {
-      current.AddLine(sLine.GetCString());
+      onHeader(sLine.TrimSpaces());
+    } else {
+      onKeyLine(sLine);
     }
   }
-  if (bHaveSection) sections_.push_back(current);
+  return true;
 }
 
 void KmIniFile::AddSection(const KmIniSection* pSection) {
@@ -59,18 +71,11 @@ void KmIniFile::AddSection(const KmIniSection* pSection) {
 
 int32_t KmIniFile::GetSectionIndex(const char* sName) const {
   return WithCallPath("GetSectionIndex()", kClassName, [&]() -> int32_t {
-    const KmString sGiven(sName);
-    KmString sWanted;
     // The first character decides the brackets; an empty name has none and
     // fails here with the string's index error.
-    if (sGiven[0] == '[') {
-      sWanted = sGiven;
-    } else {
-      sWanted << "[" << sGiven << "]";
-    }
+    static_cast<void>(KmString(sName)[0]);
     for (size_t i = 0; i < sections_.size(); ++i) {
-      if (KmStricmp(sections_[i].GetName().GetCString(),
-                    sWanted.GetCString()) == 0) {
+      if (KmIniSection::IsNamed(sections_[i].GetName().GetCString(), sName)) {
         return static_cast<int32_t>(i);
       }
     }

@@ -3,6 +3,7 @@
 #define KM_FOUNDATION_KMINIFILE_H
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "foundation/KmIniSection.h"
@@ -53,6 +54,17 @@ class KmIniFile {
   int32_t GetNumSections() const {
     return static_cast<int32_t>(sections_.size());
   }
+
+  // Reads the file sPath line by line by the layout above, without keeping
+  // it: onHeader gets each section header line (trimmed), onKeyLine each
+  // key line (trimmed; also those before the first header). Returns false,
+  // calling neither, when the file cannot be opened (a missing file too).
+  // Throws the line source's errors of the input kind, and what the
+  // callbacks throw.
+  static bool ScanLines(
+      const char* sPath,
+      const std::function<void(const KmString& sHeader)>& onHeader,
+      const std::function<void(const KmString& sLine)>& onKeyLine);
 
  private:
   void ReadFile();

@@ -43,18 +43,31 @@ void KmIniSection::SetName(const char* sName) { sName_ = BracketedName(sName); }
 void KmIniSection::AddLine(const char* sLine) {
   WithCallPath("AddLine()", kClassName, [&] {
     if (sLine == nullptr) return;
-    const char* pEquals = std::strchr(sLine, '=');
-    std::string sKey;
-    std::string sValue;
-    if (pEquals == nullptr) {
-      sKey = sLine;
-    } else {
-      sKey.assign(sLine, static_cast<size_t>(pEquals - sLine));
-      sValue = pEquals + 1;
-    }
-    SetString(ZdDeblankSpaces(sKey.c_str()).c_str(),
-              ZdDeblankSpaces(sValue.c_str()).c_str());
+    KmString sKey;
+    KmString sValue;
+    SplitLine(sLine, sKey, sValue);
+    SetString(sKey.GetCString(), sValue.GetCString());
   });
+}
+
+void KmIniSection::SplitLine(const char* sLine, KmString& sKey,
+                             KmString& sValue) {
+  const char* pEquals = std::strchr(sLine, '=');
+  std::string sBefore;
+  std::string sAfter;
+  if (pEquals == nullptr) {
+    sBefore = sLine;
+  } else {
+    sBefore.assign(sLine, static_cast<size_t>(pEquals - sLine));
+    sAfter = pEquals + 1;
+  }
+  sKey = ZdDeblankSpaces(sBefore.c_str()).c_str();
+  sValue = ZdDeblankSpaces(sAfter.c_str()).c_str();
+}
+
+bool KmIniSection::IsNamed(const char* sHeader, const char* sName) {
+  return KmStricmp(BracketedName(sHeader).GetCString(),
+                   BracketedName(sName).GetCString()) == 0;
 }
 
 void KmIniSection::SetString(const char* sKey, const char* sValue) {

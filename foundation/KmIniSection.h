@@ -32,6 +32,13 @@ class KmIniSection {
   // ends. A line without '=' is a key with the value "". Then SetString.
   // A null line adds nothing.
   void AddLine(const char* sLine);
+  // The key and value of a key line by the rule of AddLine, without
+  // storing them. REQUIRES: sLine is not null.
+  static void SplitLine(const char* sLine, KmString& sKey, KmString& sValue);
+  // True when the section header sHeader names the section sName: both
+  // taken by the bracket rule of SetName and compared without regard to
+  // case.
+  static bool IsNamed(const char* sHeader, const char* sName);
   // Replaces the key equal to sKey without regard to case (key text and
   // value), or appends the pair. Null texts count as "".
   void SetString(const char* sKey, const char* sValue);

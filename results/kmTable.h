@@ -280,6 +280,20 @@ class kmTable {
                         int32_t iCIMethod,
                         OneDimensionArray<KMRegFitRecord>& fitRecords);
 
+  // Sets the APC of every segment, and the same values on every
+  // parallel-model segment, by the model's own fit: with b the segment's
+  // slope estimate and v its variance (the covariance matrix's diagonal at
+  // that slope), APC = 100 (e^b - 1); when 0 < v < 100 the bounds are
+  // 100 (e^(b -/+ t sqrt(v)) - 1), t the 1 - dAPCAlpha / 2 quantile of
+  // Student's t with GetUDF() degrees of freedom, and the computed flag is
+  // true; otherwise both bounds are 0 and the flag false. The test
+  // statistic and p-value are those of BaseKMRegModel::calc_APC_OneSlope
+  // over the segment's range. These are the intervals of every model that
+  // the resampled intervals (CalculateAPC_CIs) do not cover.
+  // REQUIRES: the covariance matrix holds intercept and slope alternating
+  // per segment, as the model-table builder fills it.
+  void SetParametricAPCs(double dAPCAlpha);
+
   // Computes AAPC iIndex over its range (a, b): the weighted mean E of the
   // slopes of the segments the range covers, each weighted by its share of
   // b - a, with the interval of the method. The AAPC's alpha becomes

@@ -1,7 +1,10 @@
-// Holds kmTable::CalculateAPC_CIs: the confidence intervals of the APC of
-// every segment, and for the empirical-quantile method of every kinkmark.
+// Holds kmTable::CalculateAPC_CIs (the confidence intervals of the APC of
+// every segment by a method of the model framework, and for the
+// empirical-quantile method of every kinkmark) and
+// kmTable::SetParametricAPCs (the intervals from the model's own fit).
 #include <newmat.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -10,8 +13,10 @@
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/OneDimensionArray.h"
 #include "models/BaseKMRegModel.h"
+#include "models/DistributionWrappers.h"
 #include "models/KMRegFitRecord.h"
 #include "models/KMResamplingInputs.h"
+#include "models/ModelNumerics.h"
 #include "results/internal/kmTableIntervalInputs.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
@@ -82,6 +87,50 @@ void kmTable::CalculateAPC_CIs(double dAAPCAlpha, double /*dPermAlpha*/,
       }
       segments_ = segments;
       if (bKinkmarks) kinkmarks_ = kinkmarks;
+    });
+  });
+}
+
+void kmTable::SetParametricAPCs(double dAPCAlpha) {
+  WithCallPath("SetParametricAPCs()", "kmTable", [&] {
+    WithMatrixErrorsAsKm("kmTable::SetParametricAPCs()", [&] {
+      const double dDF = GetUDF();
+      const double dT = calc_TQuantile(1.0 - dAPCAlpha / 2.0, dDF);
+      const int32_t S = GetNumLineSegments();
+      if (covariance_.Nrows() < 2 * S || covariance_.Ncols() < 2 * S) {
+        GenerateKmException(
+            "The model's covariance matrix does not cover its segments.",
+            "kmTable");
+      }
+      KmVector<kmLineSegment> segments = segments_;
+      // A parallel comparison's second-group segments share the slopes.
+      KmVector<kmLineSegment> parallel = parallelSegments_;
+      for (int32_t j = 0; j < S; ++j) {
+        const double b = segments[j].slope.dEstimate;
+        const double v = covariance_(2 * j + 2, 2 * j + 2);
+        double dLower = 0.0;
+        double dUpper = 0.0;
+        bool bOk = false;
+        if (v > 0.0 && v < 100.0) {
+          const double dSlopeSE = std::sqrt(v);
+          dLower = PercentChange(b - dT * dSlopeSE);
+          dUpper = PercentChange(b + dT * dSlopeSE);
+          bOk = true;
+        }
+        ColumnVector vRange(2);
+        vRange(1) = segments[j].range.dStart;
+        vRange(2) = segments[j].range.dEnd;
+        const ColumnVector vTest = BaseKMRegModel::calc_APC_OneSlope(
+            dDF, vRange, dAPCAlpha, b, std::sqrt(std::fabs(v)));
+        segments[j].SetAPC(PercentChange(b), dLower, dUpper, bOk, vTest(9),
+                           vTest(10));
+        if (static_cast<size_t>(j) < parallel.size()) {
+          parallel[j].SetAPC(PercentChange(b), dLower, dUpper, bOk, vTest(9),
+                             vTest(10));
+        }
+      }
+      segments_ = segments;
+      parallelSegments_ = parallel;
     });
   });
 }

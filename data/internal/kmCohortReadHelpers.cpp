@@ -7,22 +7,42 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "data/kmAnalysisCopies.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/kmSession.h"
-#include "session/kmSessionOptionIds.h"
 
 namespace km_read_internal {
 
 int NumDataByVars(const kmSession& session) {
   int nByVars = session.GetNumByVars();
-  const int iJumpMode = session.GetInt(kmOptJumpCRMode);
-  if (iJumpMode >= 3 && iJumpMode <= 6) --nByVars;
-  if (session.GetInt(kmOptDelayType) == 2) --nByVars;
+  const kmAnalysisCopies copies(session);
+  if (copies.HasAnalysisSplit()) --nByVars;
+  if (copies.HasDelaySplit()) --nByVars;
   return nByVars < 0 ? 0 : nByVars;
+}
+
+KmString ResolvedDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                          const KmString& sMissing, KmString* pByVarLine) {
+  KmString sLine(sRawLine);
+  if (sMissing != " " && sDelimiter != "\t") sLine.Trim();
+  if (pByVarLine != nullptr) *pByVarLine = sLine;
+  kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
+  return sLine;
+}
+
+bool IsBlankRecord(const KmString& sResolved, const KmString& sMissing) {
+  if (sMissing == " ") return sResolved.IsEmpty();
+  return KmString(sResolved).Trim().IsEmpty();
+}
+
+bool IsBlankDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                     const KmString& sMissing) {
+  return IsBlankRecord(ResolvedDataLine(sRawLine, sDelimiter, sMissing),
+                       sMissing);
 }
 
 int RoleColumn(const kmSession& session, int iRole) {

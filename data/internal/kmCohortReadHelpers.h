@@ -28,6 +28,24 @@ constexpr char kZeroCountNote[] =
 // by-variables, which come last and stand in no data column.
 int NumDataByVars(const kmSession& session);
 
+// The record text of data line sRawLine as verification reads it: trimmed
+// of blanks (bytes 0x01 to 0x20) unless the missing text is a space or the
+// delimiter a tab, then its quotes resolved (kmTools::RemoveUnecessaryQuotes).
+// *pByVarLine, when given, receives the text before the quotes are
+// resolved, from which the by-variables are read.
+KmString ResolvedDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                          const KmString& sMissing,
+                          KmString* pByVarLine = nullptr);
+// True when sResolved, a line as ResolvedDataLine gives it, holds no
+// record: it is empty once trimmed of blanks, or empty as it stands when
+// the missing text is a space.
+bool IsBlankRecord(const KmString& sResolved, const KmString& sMissing);
+// The one blank-line rule of the data file, by which verification counts a
+// copy's lines and every reader skips them:
+// IsBlankRecord(ResolvedDataLine(sRawLine)).
+bool IsBlankDataLine(const KmString& sRawLine, const KmString& sDelimiter,
+                     const KmString& sMissing);
+
 // The 0-based data-file column of the variable playing iRole.
 // Throws: the session's "KM variable %d not yet defined." when the role is
 // unset.

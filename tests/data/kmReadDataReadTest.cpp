@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "data/kmAnalysisCopies.h"
 #include "tests/data/PrereadFixtures.h"
 #include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
@@ -49,9 +50,10 @@ TEST(kmReadDataCopies, AnalysisKindsFollowJumpModeAndDelayType) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.iMode << " delay "
                                     << c.iDelay << " copy " << c.iCopy);
-    EXPECT_EQ(kmReadData::IsJumpCopy(c.iMode, c.iCopy), c.bJump);
-    EXPECT_EQ(kmReadData::IsComparabilityRatioCopy(c.iMode, c.iCopy), c.bCR);
-    EXPECT_EQ(kmReadData::IsDelayCopy(c.iMode, c.iDelay, c.iCopy), c.bDelay);
+    const kmAnalysisCopies copies(c.iMode, c.iDelay);
+    EXPECT_EQ(copies.IsJumpCopy(c.iCopy), c.bJump);
+    EXPECT_EQ(copies.IsComparabilityRatioCopy(c.iCopy), c.bCR);
+    EXPECT_EQ(copies.IsDelayCopy(c.iCopy), c.bDelay);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engine/kmCalculator.h"
+#include "results/kmCalcData.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -58,6 +59,15 @@ class TableTest : public ::testing::Test {
   // Further options of a test's session, set before the calculator copies
   // it.
   virtual void ConfigureSession(kmSession&) {}
+
+  // Has the calculator write table's APC intervals as a run does once the
+  // cohort's models are final, without a resampling pass.
+  void WriteAPCs(kmTable& table) {
+    kmCalcData record;
+    record.vModels.push_back(table);
+    calc_->SetAPCIntervals(&record, false);
+    table = record.vModels[0];
+  }
 
   // Fills table with the one-kinkmark model under iCriterion; the profile
   // defaults to {1e50, 3.0, 1.5, 2.0, 1e50}.

@@ -52,7 +52,7 @@ kmAAPCRanges SessionRanges() {
 class IntervalPassTest : public km_table_test::TableTest {
  protected:
   void ConfigureSession(kmSession& session) override {
-    session.SetInt(kmOptAAPCCIMethod, 0);
+    session.SetInt(kmOptAAPCCIMethod, iMethod_);
     session.SetDouble(kmOptAAPCAlpha, 0.05);
     session.SetDouble(kmOptPermSignificance, 0.05);
     session.SetDouble(kmOptJumpCRAlpha, 0.05);
@@ -83,6 +83,7 @@ class IntervalPassTest : public km_table_test::TableTest {
   }
 
   kmAAPCRanges ranges_ = SessionRanges();
+  int iMethod_ = 0;
   std::atomic<bool> cancel_{false};
   kmBackgroundProgressTrackerWithBar progress_{nullptr, 0, 100, 0, &cancel_};
 };
@@ -120,6 +121,25 @@ TEST_F(IntervalPassTest, RangesInSessionOrderOnEveryModel) {
   }
   // Method 0 leaves the progress bar alone.
   EXPECT_EQ(progress_.GetBarPosition(), 0);
+}
+
+// Models no resampling pass covers (another method, or a fit without that
+// pass such as a comparison) get the APCs of their own fit, written once,
+// and no AAPC ranges.
+TEST_F(IntervalPassTest, ModelsOutsideTheResamplingGetTheirOwnFitsAPCs) {
+  for (bool bResample : {true, false}) {
+    SCOPED_TRACE(bResample ? "method 0" : "method 3, no resampling pass");
+    iMethod_ = bResample ? 0 : 3;
+    kmCalcData data = MakeCohort();
+    calc_->SetAPCIntervals(&data, bResample, &progress_, 0, 1.0);
+    for (int m = 0; m < 2; ++m) {
+      EXPECT_EQ(data.GetModel(m).GetNumAAPCs(), 0);
+      EXPECT_TRUE(data.GetModel(m).GetLineSegment(0).apc.bComputed);
+    }
+    EXPECT_TRUE(
+        km_test::RelNear(data.GetModel(0).GetLineSegment(0).apc.dEstimate,
+                         172.25928809220537, kTight));
+  }
 }
 
 TEST_F(IntervalPassTest, NoRangeRequestedGivesOnlyAPCIntervals) {

@@ -56,6 +56,7 @@ TEST_F(TableTest, LogLinearModelMatchesR) {
   MakeCalculator(true);
   kmTable table;
   FillOneKinkmark(table, 1);
+  WriteAPCs(table);
 
   EXPECT_EQ(table.GetNObs(), 10);
   EXPECT_EQ(table.GetNParm(), 4);
@@ -250,6 +251,7 @@ TEST_F(TableTest, NoKinkmarkIsOneSegmentOverTheData) {
   kmTable table;
   calc_->Table(false, 0, ColumnVector(0), vQ, vBeta, 0, Matrix(), &table, 1,
                2000.0);
+  WriteAPCs(table);
   EXPECT_EQ(table.GetNumKinkmarks(), 0);
   EXPECT_EQ(table.GetNumSlopeDiffs(), 0);
   EXPECT_EQ(table.GetNParm(), 2);
@@ -270,6 +272,7 @@ TEST_F(TableTest, LinearModelKeepsTheDefaultAPC) {
   MakeCalculator(false);
   kmTable table;
   FillOneKinkmark(table, 1);
+  WriteAPCs(table);
   ASSERT_EQ(table.GetNumLineSegments(), 2);
   for (int j = 0; j < 2; ++j) {
     EXPECT_DOUBLE_EQ(table.GetLineSegment(j).apc.dEstimate, 0.0);

@@ -1,0 +1,59 @@
+// The numbering of the analysis copies of a cohort: which copy is a jump,
+// comparability-ratio, standard or delay-adjusted analysis, and which
+// cohort a copy belongs to.
+#ifndef KM_DATA_KMANALYSISCOPIES_H
+#define KM_DATA_KMANALYSISCOPIES_H
+
+class kmSession;
+
+// Every cohort of the data file is analysed as one or more copies, numbered
+// from 0 over all cohorts in file order; results, good flags and error
+// texts are keyed by that number. The copies of one cohort are laid out
+// with the jump / comparability-ratio analyses innermost and the delay /
+// non-delay variants next, so copy i belongs to cohort i / NumCopies().
+//
+// By kmOptJumpCRMode m the analyses of one delay variant are:
+//   m 0: one standard analysis; 1: one jump analysis; 2: one
+//   comparability-ratio analysis; 3: jump, comparability ratio; 4: jump,
+//   standard; 5: comparability ratio, standard; 6: jump, comparability
+//   ratio, standard; any other m: one standard analysis.
+// By kmOptDelayType d: 0 every copy is non-delay, 1 every copy is delay,
+// 2 each cohort has a delay variant (first) and a non-delay variant.
+//
+// This is the one definition of the numbering: the reader, the
+// verification pass and the calculation control all ask it.
+class kmAnalysisCopies {
+ public:
+  kmAnalysisCopies(int iJumpCRMode, int iDelayType)
+      : iJumpCRMode_(iJumpCRMode), iDelayType_(iDelayType) {}
+  // The numbering of the session's kmOptJumpCRMode and kmOptDelayType.
+  explicit kmAnalysisCopies(const kmSession& session);
+
+  // Analyses of one delay variant: 1, 2 (m 3 to 5) or 3 (m 6).
+  int NumAnalyses() const;
+  // Copies of one cohort: NumAnalyses(), doubled when d is 2.
+  int NumCopies() const;
+  // True when the mode splits a cohort into several analyses (m 3 to 6),
+  // which the synthetic analysis by-variable then tells apart.
+  bool HasAnalysisSplit() const { return NumAnalyses() > 1; }
+  // True when d is 2: a cohort has a delay and a non-delay variant, which
+  // the synthetic delay by-variable tells apart.
+  bool HasDelaySplit() const { return iDelayType_ == 2; }
+
+  // The kind of copy iCopy (iCopy >= 0), by the table above.
+  bool IsJumpCopy(int iCopy) const;
+  bool IsComparabilityRatioCopy(int iCopy) const;
+  // True for the standard analysis beside jump or comparability-ratio
+  // analyses (m 4 to 6): neither a jump nor a comparability-ratio copy.
+  bool IsStandardCopy(int iCopy) const;
+  // True when copy iCopy reads the delay-adjusted variables.
+  bool IsDelayCopy(int iCopy) const;
+  // The index of the cohort that copy iCopy analyses (truncated division).
+  int CohortOfCopy(int iCopy) const { return iCopy / NumCopies(); }
+
+ private:
+  int iJumpCRMode_;
+  int iDelayType_;
+};
+
+#endif  // KM_DATA_KMANALYSISCOPIES_H
