@@ -25,12 +25,12 @@
 #include <benchmark/benchmark.h>
 #include <newmat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <memory>
-#include <utility>
 #include <vector>
 
-#include "bench/PlainCholeskyLoop.h"
 #include "engine/kmCalculator.h"
 #include "engine/kmQMatrix.h"
 #include "engine/kmUpperTriangularMatrix.h"
@@ -231,30 +231,91 @@ struct PreparedCohort {
   int16_t K = 0;
 };
 
-// The yardstick of a placement (PlainCholeskyLoop.h) for k kinkmarks on
-// the cohort's candidates, given the cohort's cross products on plain arrays.
-PlainCholeskyLoop MakePlainLoop(const PreparedCohort& cohort, int k) {
-  const NEWMAT::SymmetricMatrix& mXWX = *cohort.calc->pXWX;
-  const int iCols = cohort.K + 2;
-  std::vector<double> xwx(static_cast<size_t>(iCols * iCols));
-  for (int i = 1; i <= iCols; ++i) {
-    for (int j = 1; j <= iCols; ++j) xwx[(i - 1) * iCols + j - 1] = mXWX(i, j);
+// The yardstick of a placement: the same enumeration of placements as the
+// searches, each fitted by a plain Cholesky solve of its (k + 2) x (k + 2)
+// system gathered by index from the same precomputed cross products, with
+// its residual sum Y'WY - b'X'WY. No aliased columns, no library objects.
+class PlainCholeskyLoop {
+ public:
+  PlainCholeskyLoop(const PreparedCohort& cohort, int k) : k_(k), K_(cohort.K) {
+    const NEWMAT::SymmetricMatrix& mXWX = *cohort.calc->pXWX;
+    const int iCols = K_ + 2;
+    xwx_.assign(static_cast<size_t>(iCols * iCols), 0.0);
+    for (int i = 1; i <= iCols; ++i) {
+      for (int j = 1; j <= iCols; ++j)
+        xwx_[(i - 1) * iCols + j - 1] = mXWX(i, j);
+    }
+    Matrix mXWY;
+    ColumnVector vYWY(1);
+    Matrix mLine;
+    ColumnVector vOnes(kN);
+    vOnes = 1.0;
+    cohort.calc->PreCalcXWYAboutLine(1, vOnes, mXWY, vYWY, mLine);
+    xwy_.resize(static_cast<size_t>(iCols));
+    for (int i = 1; i <= iCols; ++i) xwy_[i - 1] = mXWY(i, 1);
+    ywy_ = vYWY(1);
+    for (int c = 1; c <= K_; ++c) {
+      next_.push_back(static_cast<int>((*cohort.calc->pGridAux)(c)));
+    }
   }
-  Matrix mXWY;
-  ColumnVector vYWY(1);
-  Matrix mLine;
-  ColumnVector vOnes(kN);
-  vOnes = 1.0;
-  cohort.calc->PreCalcXWYAboutLine(1, vOnes, mXWY, vYWY, mLine);
-  std::vector<double> xwy(static_cast<size_t>(iCols));
-  for (int i = 1; i <= iCols; ++i) xwy[i - 1] = mXWY(i, 1);
-  std::vector<int> next;
-  for (int c = 1; c <= cohort.K; ++c) {
-    next.push_back(static_cast<int>((*cohort.calc->pGridAux)(c)));
+
+  // The smallest residual sum over every placement.
+  double Run() {
+    best_ = 1e50;
+    cols_[0] = 1;
+    cols_[1] = 2;
+    Place(0, 1);
+    return best_;
   }
-  return PlainCholeskyLoop(k, cohort.K, std::move(xwx), std::move(xwy), vYWY(1),
-                           std::move(next));
-}
+
+ private:
+  void Place(int iLevel, int iFirst) {
+    if (iLevel == k_) {
+      Fit();
+      return;
+    }
+    for (int c = iFirst; c <= K_; ++c) {
+      cols_[iLevel + 2] = c + 2;
+      Place(iLevel + 1, std::max(next_[c - 1], c + 1));
+    }
+  }
+
+  void Fit() {
+    const int p = k_ + 2;
+    const int iCols = K_ + 2;
+    double l[16 * 16];
+    double b[16];
+    for (int i = 0; i < p; ++i) {
+      const double* pRow = &xwx_[(cols_[i] - 1) * iCols];
+      for (int j = 0; j <= i; ++j) l[i * p + j] = pRow[cols_[j] - 1];
+      b[i] = xwy_[cols_[i] - 1];
+    }
+    // A = L L', then L z = b; b'A^-1 b = z'z.
+    double dFit = 0.0;
+    for (int i = 0; i < p; ++i) {
+      for (int j = 0; j <= i; ++j) {
+        double dSum = l[i * p + j];
+        for (int m = 0; m < j; ++m) dSum -= l[i * p + m] * l[j * p + m];
+        l[i * p + j] = i == j ? std::sqrt(dSum) : dSum / l[j * p + j];
+      }
+      double dZ = b[i];
+      for (int m = 0; m < i; ++m) dZ -= l[i * p + m] * b[m];
+      b[i] = dZ / l[i * p + i];
+      dFit += b[i] * b[i];
+    }
+    const double dSse = ywy_ - dFit;
+    if (dSse < best_) best_ = dSse;
+  }
+
+  int k_;
+  int K_;
+  std::vector<double> xwx_;
+  std::vector<double> xwy_;
+  double ywy_ = 0.0;
+  std::vector<int> next_;
+  int cols_[16] = {};
+  double best_ = 0.0;
+};
 
 // Per placement of k kinkmarks, in one run: the search of the observed data
 // alone (GridSearch), the search of one permuted data set under Hudson's
@@ -278,7 +339,7 @@ void BM_PlacementCost(benchmark::State& state) {
   double dObservedSetup = 0.0;
   double dHudsonsSetup = 0.0;
   for (auto _ : state) {
-    PlainCholeskyLoop plain = MakePlainLoop(observed, k);
+    PlainCholeskyLoop plain(observed, k);
     dPlain = SecondsPerCall([&] { benchmark::DoNotOptimize(plain.Run()); });
     ColumnVector vLocations, vEstimates, vResidSum(2);
     Matrix mProfile;
