@@ -235,6 +235,8 @@ struct PreparedCohort {
 // searches, each fitted by a plain Cholesky solve of its (k + 2) x (k + 2)
 // system gathered by index from the same precomputed cross products, with
 // its residual sum Y'WY - b'X'WY. No aliased columns, no library objects.
+// This file is built at the flags that make this loop fastest
+// (bench/CMakeLists.txt).
 class PlainCholeskyLoop {
  public:
   PlainCholeskyLoop(const PreparedCohort& cohort, int k) : k_(k), K_(cohort.K) {
