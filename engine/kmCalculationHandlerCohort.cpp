@@ -136,6 +136,8 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   pRecord->SetCohortLabel(pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
       iCohort, pCalcHandler_->GetSession()));
   pRecord->bComparison = false;
+  // The results file keeps whether the cohort's zero counts were read as 0.5.
+  pRecord->bCohortData = bZeroAdjusted;
   // A refused cohort is not fitted; its rows may not match the matrix
   // (verification refuses a cohort of another size).
   if (bGood && !vVarCov.empty() && pCalculator->pDataY != nullptr) {

@@ -95,6 +95,27 @@ TEST(kmCalculationHandlerRun, FinishedRunReadsBackInCohortOrder) {
   }
 }
 
+// Fault: the flag that a cohort's zero counts were read as 0.5 was computed
+// and dropped, so the results file never held it.
+TEST(kmCalculationHandlerRun, ResultsKeepWhichCohortsHadZeroCountsAdjusted) {
+  km_test::ScratchDir dir;
+  DataSpec spec;
+  spec.iCohorts = 2;
+  std::string sData = MakeData(spec);
+  // The second cohort's first rate becomes a zero count.
+  const size_t at = sData.find("\n", sData.find("2,1990,"));
+  sData.replace(sData.rfind(',', at) + 1, at - sData.rfind(',', at) - 1, "0");
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  auto pSession = MakeSession(dir.File("data.csv"), spec, 19, 2);
+  pSession->SetInt(kmOptDependentType, 0);
+  run_test::Run run(std::move(pSession));
+  const std::string sOut = dir.File("out.kmo");
+  ASSERT_TRUE(run.Execute(sOut));
+  kmCalcHandler reader(sOut.c_str(), nullptr);
+  EXPECT_FALSE(reader.GetCalcData(0).bCohortData);
+  EXPECT_TRUE(reader.GetCalcData(1).bCohortData);
+}
+
 TEST(kmCalculationHandlerRun, OneAndEightThreadsWriteTheSameFile) {
   // The records, their order and every figure are the same whatever the
   // number of workers; only the recorded start and elapsed times differ.
