@@ -2,7 +2,11 @@
 //
 // Model: y = X b + e with Var(e) proportional to V^-1, V = A'A. The
 // estimator is b = (X'TX)^- X'Ty with T = Du A'A Du for per-observation
-// factors u (Du = diag(u)); the SSE is (y - Xb)' T (y - Xb). For AR(1)
+// factors u (Du = diag(u)); the SSE is (y - Xb)' T (y - Xb). With a
+// user-supplied variance-covariance matrix T = Du V Du, V the matrix's full
+// inverse that the fits weight by: the root A then keeps only V's diagonal
+// (it weights the residuals that are shuffled), and A'A would drop the
+// correlations the matrix gives. For AR(1)
 // errors with parameter phi and weights v, A is the upper-bidiagonal root
 // with A'A = diag(sqrt(v)) R^-1 diag(sqrt(v)), R(i,j) = phi^|i-j|, the
 // generalised least squares of a first-order autoregressive error process
@@ -40,8 +44,21 @@ ColumnVector ObservedSeries(const Matrix* pDataY, int n) {
   return pDataY->SubMatrix(1, n, 1, 1);
 }
 
-// T = Du A'A Du for the weight root A and the factors u.
-Matrix FactorWeighting(const Matrix& mA, const ColumnVector& vU, int n) {
+// T = Du A'A Du for the weight root A and the factors u; with a
+// user-supplied matrix (iMode 3) T = Du V Du for the full weight matrix
+// *pV.
+Matrix FactorWeighting(int iMode, const Matrix& mA, const Matrix* pV,
+                       const ColumnVector& vU, int n) {
+  if (iMode == kmWeightingVarCovMatrix) {
+    if (pV == nullptr || pV->Nrows() != n || pV->Ncols() != n) {
+      GenerateKmException("The weight matrix has not been built.", kClassName);
+    }
+    Matrix mT = *pV;
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j) mT(i, j) *= vU(i) * vU(j);
+    }
+    return mT;
+  }
   DiagonalMatrix mDu(n);
   for (int i = 1; i <= n; ++i) mDu(i) = vU(i);
   const Matrix mADu = mA * mDu;
@@ -236,7 +253,8 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
         vytTy(1) = NEWMAT::DotProduct(y, vDy);
         return;
       }
-      const Matrix mT = FactorWeighting(mWorkA, vU, n);
+      const Matrix mT =
+          FactorWeighting(iMode, mWorkA, pWeightMatrix.get(), vU, n);
       const Matrix mTX = mT * mXn;
       const ColumnVector vTy = mT * y;
       mXtTX = mXn.t() * mTX;
@@ -284,11 +302,13 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
                           ColumnVector& vSSE, uint16_t& iRank,
                           const ColumnVector& vU, const Matrix& mX) {
   WithCallPath("WLSNew", kClassName, [&] {
+    const int iMode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     double dBound = 0.0;
     WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
-      const Matrix mT = FactorWeighting(mWorkA, vU, n);
+      const Matrix mT =
+          FactorWeighting(iMode, mWorkA, pWeightMatrix.get(), vU, n);
       const ColumnVector y = ObservedSeries(pDataY.get(), n);
       const ColumnVector e = y - mX.Rows(1, n) * mM.Column(1);
       const ColumnVector vTe = mT * e;

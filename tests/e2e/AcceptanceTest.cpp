@@ -418,11 +418,21 @@ const Case kCases[] = {
     // with the matrix scaled to the log scale, S_ij = Sigma_ij / (y_i y_j),
     // computed independently by whitening with S's Cholesky factor L:
     // SSE = |L^-1 (y - X b)|^2, X = (1, x - 2000, (x - 2010)+).
+    // Fault: the standard errors weighted by S^-1's diagonal alone (East's
+    // first slope 0.000352, below even the fixed-kinkmark GLS figure
+    // 0.000515). The expected ones are the per-segment refit with factors u
+    // (0 at 2010, df 19) and weight Du S^-1 Du, solved independently; the
+    // APC bounds are 100 (exp(b -+ t(19) SE) - 1) about the GLS slope b.
     {"varcov",
      nullptr,
      "run.ini",
      nullptr,
      {{"out.report.txt", "\nEast\t1\t24\t4\t20\t4.05975532067"},
+      {"out.report.txt", "\t1.263762946507\t-44.995003"},
+      {"out.report.txt", "\t0.000630353114\t48.2044195"},
+      {"out.report.txt", "\t0.000775166415\t-65.0966527"},
+      {"out.apcexport.txt", "\t2.949301405"},
+      {"out.apcexport.txt", "\t3.221311255"},
       {"out.RunSummary.txt",
        "Heteroscedastic Errors Model                     =  "
        "Variance-Covariance Matrix from a File\n"}},
