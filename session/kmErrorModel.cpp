@@ -40,6 +40,13 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
         "uncorrelated.",
         kSource, kMatrixModel, iAutocorr == 1 ? "estimated" : "AR(1)");
   }
+  if (session.GetInt(kmOptMethod) == 1) {
+    GenerateKmInputExceptionF(
+        "%s cannot be combined with \"method = hudsons\": Hudson's method "
+        "weights its fits by the matrix's variances alone, not by the "
+        "covariances it gives.  Use \"method = grid\".",
+        kSource, kMatrixModel);
+  }
   const int iComparison = session.GetInt(kmOptComparisonType);
   if (iComparison == 1 || iComparison == 2) {
     GenerateKmInputExceptionF(

@@ -98,6 +98,10 @@ const BadCase kCases[] = {
      "The error model \"variance-covariance matrix from a file\" cannot be "
      "combined with \"autocorr errors\" (estimated)",
      "kmErrorModel"},
+    {"bad_varcovhudsons",
+     "The error model \"variance-covariance matrix from a file\" cannot be "
+     "combined with \"method = hudsons\"",
+     "kmErrorModel"},
     // The data file itself.
     {"bad_truncatedgzip",
      "Cannot read compressed file: data.csv.gz: unexpected end of file",
