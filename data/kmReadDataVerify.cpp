@@ -250,6 +250,7 @@ void kmReadData::ResetVerifyResults() {
   // Positions are appended per copy like the line counts; a second pass
   // must not leave the first pass's positions in front of its own.
   vFilePositions_.clear();
+  vCopyLinesBefore_.clear();
   vCohortErrors_.clear();
   vNotes_.clear();
   sQuestion_.Clear();
@@ -337,6 +338,7 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
       // and the per-copy entries it appended belong to no copy.
       vLineCounts_.resize(nLineCountsBefore);
       vFilePositions_.resize(nPositionsBefore);
+      vCopyLinesBefore_.resize(nPositionsBefore);
       iLineCount = 0;
       continue;
     }
