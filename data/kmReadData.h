@@ -513,6 +513,11 @@ class kmReadData {
   // file position, or the seek fails.
   int BeginCopyRead(int* piCohortIndex, int& iCopy);
 
+  // Where record iRow (0-based) of the cohort being verified stands, for
+  // the record checks' messages: "Data file \"<name>\", line <n>, column
+  // <iCol + 1>" (the line left out when not known).
+  KmString RecordPlace(int32_t iRow, int iCol) const;
+
   // The phases of the verification pass (kmReadDataVerify.cpp). VerifyPass
   // holds the run's settings and the totals carried from cohort to cohort;
   // CohortVerdict one cohort's error texts and usable flags. sMessage

@@ -397,14 +397,21 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
     // 1e308 squared) are no fault of sign: say which value is out of range.
     if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
         std::isfinite(dResponse)) {
+      // A standard error whose own square leaves the range is named
+      // instead of the dependent value it weights.
+      const double dSquare = row.s * row.s;
+      const bool bStdError = (iHet == 2 || (iHet == 4 && !bCountResponse)) &&
+                             (dSquare == 0.0 || !std::isfinite(dSquare));
       GenerateKmInputExceptionF(
-          "The dependent value %g of record %d (%s, column %d) is too large "
-          "or too small to be weighted: its variance falls outside the range "
-          "of numbers the fit can use (about 1e-300 to 1e300).  Correct the "
-          "value, or rescale the data (for example rates per 100,000 instead "
-          "of per person).",
-          kSource, dResponse, r, CohortPlace(i, row.lLine).GetCString(),
-          layout.iResponsePos);
+          "The %s %g of record %d (%s, column %d) is too large or too small "
+          "to be weighted: its variance falls outside the range of numbers "
+          "the fit can use (about 1e-300 to 1e300).  Correct the value, or "
+          "rescale the data (for example rates per 100,000 instead of per "
+          "person).",
+          kSource, bStdError ? "standard error" : "dependent value",
+          bStdError ? row.s : dResponse, r,
+          CohortPlace(i, row.lLine).GetCString(),
+          bStdError ? layout.iStdErrorPos : layout.iResponsePos);
     }
     if (!(dVar > 0)) {
       GenerateKmInputExceptionF(
