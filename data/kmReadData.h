@@ -513,6 +513,9 @@ class kmReadData {
   // file position, or the seek fails.
   int BeginCopyRead(int* piCohortIndex, int& iCopy);
 
+  // GetCohortLabel_Test with the labels joined by sSeparator.
+  KmString JoinedCohortLabel(const KmVector<int>& codes,
+                             const char* sSeparator);
   // Where record iRow (0-based) of the cohort being verified stands, for
   // the record checks' messages: "Data file \"<name>\", line <n>, column
   // <iCol + 1>" (the line left out when not known).

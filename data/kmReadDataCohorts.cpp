@@ -211,31 +211,36 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
 
 KmString kmReadData::GetCohortLabel_Test(KmVector<int> codes) {
   return WithCallPath("GetCohortLabel_Test(vector <int>)", kClassName,
-                      [&]() -> KmString {
-                        const int nByVars = NumDataByVars();
-                        if (static_cast<int>(codes.size()) != nByVars) {
-                          return KmString(
-                              "Mismatch between number of by variables and "
-                              "variable combinations "
-                              "read from data file.");
-                        }
-                        const kmSession* pLabels = GetCodingSession();
-                        KmString sLabel;
-                        for (int i = 0; i < nByVars; ++i) {
-                          if (i > 0) sLabel << " // ";
-                          try {
-                            KmString sPart;
-                            pLabels->GetByVar(static_cast<int16_t>(i))
-                                .GetLabel(codes[i], sPart, false);
-                            sLabel << sPart;
-                          } catch (KmException&) {
-                            // No label for the code: the code stands for
-                            // itself.
-                            sLabel << codes[i];
-                          }
-                        }
-                        return sLabel;
-                      });
+                      [&] { return JoinedCohortLabel(codes, " // "); });
+}
+
+KmString kmReadData::JoinedCohortLabel(const KmVector<int>& codes,
+                                       const char* sSeparator) {
+  return WithCallPath("JoinedCohortLabel()", kClassName, [&]() -> KmString {
+    const int nByVars = NumDataByVars();
+    if (static_cast<int>(codes.size()) != nByVars) {
+      return KmString(
+          "Mismatch between number of by variables and "
+          "variable combinations "
+          "read from data file.");
+    }
+    const kmSession* pLabels = GetCodingSession();
+    KmString sLabel;
+    for (int i = 0; i < nByVars; ++i) {
+      if (i > 0) sLabel << sSeparator;
+      try {
+        KmString sPart;
+        pLabels->GetByVar(static_cast<int16_t>(i))
+            .GetLabel(codes[i], sPart, false);
+        sLabel << sPart;
+      } catch (KmException&) {
+        // No label for the code: the code stands for
+        // itself.
+        sLabel << codes[i];
+      }
+    }
+    return sLabel;
+  });
 }
 
 int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
