@@ -441,6 +441,16 @@ void kmCohortManager::ThrowAtLine(int32_t iColumn, const char* sFormat, ...) {
   sText.vprintf(sFormat, args);
   va_end(args);
   sPlace << sText;
+  const KmString& sNamed = pSession_->GetSessionNamedDataFile();
+  if (!sNamed.IsEmpty()) {
+    sPlace << "\nThe data file read is \"" << sDataFileName_
+           << "\", the run file's \"Data File\"; the session file names "
+              "another, \""
+           << sNamed
+           << "\", which its variable positions may describe.  Name the "
+              "same data file in both, or leave \"Data File\" out of the "
+              "run file to read the session's.";
+  }
   throw KmException(sPlace.GetCString(), kClassName,
                     KmException::kInputErrorKind);
 }

@@ -105,6 +105,11 @@ class kmReadData {
   // Copies of the good flags and of the rows of the copy read last.
   KmVector<bool> GetCohortGoodFlags() const { return vGoodFlags_; }
   kmCohortRows GetCohortRows() const { return vvCohortRows_; }
+  // The data file's line (1-based) of each of those rows, in the same
+  // order: of the copy read last (ReadData), or of the cohort the
+  // verification pass read last. Shorter than the rows, or -1 for a row,
+  // where the lines are not known (rows formed from groups of records).
+  const std::vector<int64_t>& GetCohortRowLines() const { return vRowLines_; }
 
   // Reads the next analysis copy into the cohort rows (one row of field
   // texts per record, in file order) and stores its index in
@@ -374,7 +379,8 @@ class kmReadData {
   // them by (km_read_internal::IsBlankDataLine). sLine receives the record,
   // its quotes resolved (kmTools::RemoveUnecessaryQuotes) when
   // bResolveQuotes, and vTokens its fields (km_read_internal::SplitRecord).
-  // Returns false when the copy's lines or the file end first.
+  // Returns false when the copy's lines or the file end first. The record's
+  // line is appended to the row lines (GetCohortRowLines).
   // Throws: as ReadLineFromInputFile.
   bool ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes, KmString& sLine,
                       std::vector<KmString>& vTokens);
@@ -507,6 +513,14 @@ class kmReadData {
   // file position, or the seek fails.
   int BeginCopyRead(int* piCohortIndex, int& iCopy);
 
+  // GetCohortLabel_Test with the labels joined by sSeparator.
+  KmString JoinedCohortLabel(const KmVector<int>& codes,
+                             const char* sSeparator);
+  // Where record iRow (0-based) of the cohort being verified stands, for
+  // the record checks' messages: "Data file \"<name>\", line <n>, column
+  // <iCol + 1>" (the line left out when not known).
+  KmString RecordPlace(int32_t iRow, int iCol) const;
+
   // The phases of the verification pass (kmReadDataVerify.cpp). VerifyPass
   // holds the run's settings and the totals carried from cohort to cohort;
   // CohortVerdict one cohort's error texts and usable flags. sMessage
@@ -622,6 +636,11 @@ class kmReadData {
   kmCohortRows vvCohortRows_;
   // Per analysis copy: the file position of its first line.
   std::vector<int64_t> vFilePositions_;
+  // Per analysis copy: the number of file lines in front of its first line
+  // (-1 when not known), so that its records are named by their lines.
+  std::vector<int64_t> vCopyLinesBefore_;
+  // The data file's line of each row of vvCohortRows_ (GetCohortRowLines).
+  std::vector<int64_t> vRowLines_;
   // Index of the next analysis copy to read.
   int iNextCohort_ = 0;
   // kmOptDependentCalculated is true and kmOptDependentType is 4.
@@ -652,6 +671,7 @@ class kmReadData {
   bool bPendingLine_ = false;
   KmString sPendingLine_;
   int64_t lPendingLinePos_ = -1;
+  int64_t lPendingLineNumber_ = -1;
   int iPendingBlankLines_ = 0;
   int64_t lPendingBlankPos_ = -1;
 };

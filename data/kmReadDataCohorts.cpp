@@ -42,8 +42,10 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
                                   KmVector<int>& codes) {
   WithCallPath("ReadInNextCohort()", kClassName, [&] {
     rows.clear();
+    vRowLines_.clear();
     codes.clear();
     bEOF = false;
+    const int iLineCountBefore = iLineCount;
     const KmString sMissing = GetMissingText();
     const KmString sDelimiter = GetDelimiterText();
 
@@ -66,15 +68,18 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
     for (;;) {
       KmString sRawLine;
       int64_t lPosition = -1;
+      int64_t lLine = -1;
       if (bPendingLine_) {
         sRawLine = sPendingLine_;
         lPosition = lPendingLinePos_;
+        lLine = lPendingLineNumber_;
         bPendingLine_ = false;
       } else {
         if (ReadLineFromInputFile(sRawLine, true, &lPosition)) {
           bEOF = true;
           break;
         }
+        lLine = inputLines_.GetLineNumber();
       }
       if (lFirstPosition < 0) lFirstPosition = lPosition;
 
@@ -101,6 +106,7 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
         bPendingLine_ = true;
         sPendingLine_ = sRawLine;
         lPendingLinePos_ = lPosition;
+        lPendingLineNumber_ = lLine;
         iPendingBlankLines_ = iTrailingBlanks;
         lPendingBlankPos_ = lTrailingBlankPos;
         iTrailingBlanks = 0;
@@ -110,15 +116,23 @@ void kmReadData::ReadInNextCohort(kmCohortRows& rows, bool& bEOF,
       iTrailingBlanks = 0;
       bHaveRecord = true;
       ++iLineCount;
-      ProcessDataRecord(sLine, &rows);
+      if (ProcessDataRecord(sLine, &rows)) vRowLines_.push_back(lLine);
     }
     // Blank lines at the end of the file close the last cohort.
     iLineCount += iTrailingBlanks;
 
     if (bHaveRecord) {
+      // The cohort's lines end before the line (and the blank lines in
+      // front of it) kept for the next call.
+      const int64_t lRead = inputLines_.GetLineNumber();
+      const int64_t lLastLine =
+          lRead - (bPendingLine_ ? 1 + iPendingBlankLines_ : 0);
+      const int64_t lLinesBefore =
+          lRead < 0 ? -1 : lLastLine - (iLineCount - iLineCountBefore);
       const int nCopies = kmAnalysisCopies(*pSession_).NumCopies();
       for (int i = 0; i < nCopies; ++i) {
         vFilePositions_.push_back(lFirstPosition);
+        vCopyLinesBefore_.push_back(lLinesBefore);
         vLineCounts_.push_back(iLineCount);
       }
     }
@@ -197,31 +211,36 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
 
 KmString kmReadData::GetCohortLabel_Test(KmVector<int> codes) {
   return WithCallPath("GetCohortLabel_Test(vector <int>)", kClassName,
-                      [&]() -> KmString {
-                        const int nByVars = NumDataByVars();
-                        if (static_cast<int>(codes.size()) != nByVars) {
-                          return KmString(
-                              "Mismatch between number of by variables and "
-                              "variable combinations "
-                              "read from data file.");
-                        }
-                        const kmSession* pLabels = GetCodingSession();
-                        KmString sLabel;
-                        for (int i = 0; i < nByVars; ++i) {
-                          if (i > 0) sLabel << " // ";
-                          try {
-                            KmString sPart;
-                            pLabels->GetByVar(static_cast<int16_t>(i))
-                                .GetLabel(codes[i], sPart, false);
-                            sLabel << sPart;
-                          } catch (KmException&) {
-                            // No label for the code: the code stands for
-                            // itself.
-                            sLabel << codes[i];
-                          }
-                        }
-                        return sLabel;
-                      });
+                      [&] { return JoinedCohortLabel(codes, " // "); });
+}
+
+KmString kmReadData::JoinedCohortLabel(const KmVector<int>& codes,
+                                       const char* sSeparator) {
+  return WithCallPath("JoinedCohortLabel()", kClassName, [&]() -> KmString {
+    const int nByVars = NumDataByVars();
+    if (static_cast<int>(codes.size()) != nByVars) {
+      return KmString(
+          "Mismatch between number of by variables and "
+          "variable combinations "
+          "read from data file.");
+    }
+    const kmSession* pLabels = GetCodingSession();
+    KmString sLabel;
+    for (int i = 0; i < nByVars; ++i) {
+      if (i > 0) sLabel << sSeparator;
+      try {
+        KmString sPart;
+        pLabels->GetByVar(static_cast<int16_t>(i))
+            .GetLabel(codes[i], sPart, false);
+        sLabel << sPart;
+      } catch (KmException&) {
+        // No label for the code: the code stands for
+        // itself.
+        sLabel << codes[i];
+      }
+    }
+    return sLabel;
+  });
 }
 
 int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {

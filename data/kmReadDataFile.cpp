@@ -56,6 +56,7 @@ void kmReadData::ClearPendingLines() {
   bPendingLine_ = false;
   sPendingLine_.Clear();
   lPendingLinePos_ = -1;
+  lPendingLineNumber_ = -1;
   iPendingBlankLines_ = 0;
   lPendingBlankPos_ = -1;
 }
@@ -116,6 +117,7 @@ bool kmReadData::ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes,
       kmTools::RemoveUnecessaryQuotes(sLine, sDelimiter, sMissing);
     }
     km_read_internal::SplitRecord(sLine, sDelimiter, vTokens);
+    vRowLines_.push_back(inputLines_.GetLineNumber());
     return true;
   }
   return false;

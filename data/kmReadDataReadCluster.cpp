@@ -1,6 +1,7 @@
 // kmReadData: reading a cohort of clustered data
 // (ReadDataAndCalcRates_Cluster).
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
@@ -25,18 +26,23 @@ const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
 // The adjustment group of a record: the line of the adjustment variable's
 // format whose values hold the record's code, the groups being numbered by
 // those lines. Without a format the code stands for itself.
-// Throws: an input error naming the record and its code when no line holds
-// the code (a code outside the format's type holds none).
+// Throws: an input error naming the record, its cohort (sPlace gives its
+// labels, the data file and the line) and its code when no line holds the
+// code (a code outside the format's type holds none).
 double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
-                         double dCode, int iRecord, int iCopy) {
+                         double dCode, int iRecord, int iCopy,
+                         const std::function<KmString()>& sPlace) {
   if (!adjust.HasFormat()) return dCode;
   const int32_t iLine =
       km_read_internal::FindFormatLine(adjust.GetFormat(), sCode);
   if (iLine < 0) {
     GenerateKmInputExceptionF(
         "Data record %d in cohort number %d has the adjustment code \"%s\", "
-        "which belongs to no adjustment group of the %s variable's format.",
+        "which belongs to no adjustment group of the %s variable's format.\n"
+        "The record is in %s: give it a code that a line of the %s format "
+        "holds, or add the code to that format.",
         kClusterSource, iRecord, iCopy, sCode.GetCString(),
+        adjust.GetName().GetCString(), sPlace().GetCString(),
         adjust.GetName().GetCString());
   }
   return static_cast<double>(iLine);
@@ -119,8 +125,16 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       kmValueRow entry(4, kMissingValue);
       for (size_t v = 0; v < 4; ++v)
         entry[v] = readValue(vCompact[uIndep + 1 + v]);
-      entry[0] = AdjustmentGroupOf(adjust, vCompact[uIndep + 1], entry[0],
-                                   iRecord, iCopy);
+      entry[0] = AdjustmentGroupOf(
+          adjust, vCompact[uIndep + 1], entry[0], iRecord, iCopy, [&] {
+            KmString sPlace;
+            sPlace << "cohort \"" << JoinedCohortLabel(GetByCodes(sLine), ", ")
+                   << "\", data file \"" << sDataFileName_ << "\"";
+            if (!vRowLines_.empty() && vRowLines_.back() >= 1) {
+              sPlace << ", line " << static_cast<long>(vRowLines_.back());
+            }
+            return sPlace;
+          });
       if (entry[1] < 0.0 || entry[2] < 0.0 || entry[3] < 0.0) {
         entry[1] = kMissingValue;
         entry[2] = kMissingValue;

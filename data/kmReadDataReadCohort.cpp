@@ -244,6 +244,7 @@ bool kmReadData::GetCohortGoodFlag(int i) const {
 int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
   return WithCallPath("BeginCopyRead()", kClassName, [&]() -> int {
     vvCohortRows_.clear();
+    vRowLines_.clear();
     iCopy = iNextCohort_;
     if (piCohortIndex != nullptr) *piCohortIndex = iCopy;
     ++iNextCohort_;
@@ -268,7 +269,11 @@ int kmReadData::BeginCopyRead(int* piCohortIndex, int& iCopy) {
           kClassName, iCopy);
     }
     const int64_t lPosition = vFilePositions_[static_cast<size_t>(iCopy)];
-    if (!inputLines_.Seek(lPosition)) {
+    const int64_t lLinesBefore =
+        static_cast<size_t>(iCopy) < vCopyLinesBefore_.size()
+            ? vCopyLinesBefore_[static_cast<size_t>(iCopy)]
+            : -1;
+    if (!inputLines_.Seek(lPosition, lLinesBefore)) {
       KmString sMessage;
       sMessage << "Cannot move to position " << static_cast<long>(lPosition)
                << " of data file \"" << sDataFileName_

@@ -94,6 +94,8 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
         }
       }
     }
+    // A row stands for a group of records, not for one line.
+    vRowLines_.clear();
     if (bCRCopy && GetCohortGoodFlag(iCopy)) ComparabilityRatioAdjustment();
   });
 }

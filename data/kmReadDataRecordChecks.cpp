@@ -31,22 +31,49 @@ const char kNoPreviousText[] = "empty";
 
 // Appends one report: the sentence and where it is in the data file,
 // " (record r, column c)  ", r the 1-based record of the cohort, c the
-// 1-based column (iRow and iCol count from 0).
+// 1-based column (iRow and iCol count from 0), then sDetail and "  " when
+// it is not empty.
 void AppendReport(KmString* psErrorText, const char* sSentence, int32_t iRow,
-                  int iCol) {
+                  int iCol, const KmString& sDetail = KmString()) {
   if (psErrorText == nullptr) return;
   *psErrorText << sSentence << " (record " << (iRow + 1) << ", column "
                << (iCol + 1) << ")  ";
+  if (!sDetail.IsEmpty()) *psErrorText << sDetail << "  ";
 }
 
 // Clears the good flag and, the first time its kind is met in the cohort,
 // reports it.
 void Flag(KmString* psErrorText, bool* pbGood, bool& bReported,
-          const char* sSentence, int32_t iRow, int iCol) {
+          const char* sSentence, int32_t iRow, int iCol,
+          const KmString& sDetail = KmString()) {
   if (pbGood != nullptr) *pbGood = false;
   if (bReported) return;
   bReported = true;
-  AppendReport(psErrorText, sSentence, iRow, iCol);
+  AppendReport(psErrorText, sSentence, iRow, iCol, sDetail);
+}
+
+// Why a standard error that the number rule refused cannot be used: it is
+// no number, its square (the variance that weights the record) leaves the
+// range of doubles, or it is written with an exponent but no decimal point.
+KmString StandardErrorFault(const KmString& sField) {
+  const KmString sText = KmString(sField).Trim();
+  char* pEnd = nullptr;
+  const double d = std::strtod(sText.GetCString(), &pEnd);
+  KmString sFault;
+  if (sText.IsEmpty() || *pEnd != '\0' || !std::isfinite(d)) {
+    sFault << "\"" << sText << "\" is not a number.";
+  } else if (d * d == 0.0 || !std::isfinite(d * d)) {
+    sFault << "the standard error " << sText
+           << " cannot be used: its square, the variance that weights the "
+              "record, lies outside the range of numbers the fit can use "
+              "(about 1e-300 to 1e300).  Correct the value, or rescale the "
+              "data.";
+  } else {
+    sFault << "\"" << sText
+           << "\" is read as no number: a number with an exponent needs a "
+              "decimal point before the exponent (as in 1.5e-3).";
+  }
+  return sFault;
 }
 
 // Throws the refusal of a variable location beyond a record's fields.
@@ -67,6 +94,19 @@ KmString NumberText(const KmString& sText) {
 }
 
 }  // namespace
+
+KmString kmReadData::RecordPlace(int32_t iRow, int iCol) const {
+  KmString sDataFile;
+  pSession_->GetString(kmStrDataFile, sDataFile);
+  KmString sPlace;
+  sPlace << "Data file \"" << sDataFile << "\"";
+  if (iRow >= 0 && static_cast<size_t>(iRow) < vRowLines_.size() &&
+      vRowLines_[static_cast<size_t>(iRow)] >= 1) {
+    sPlace << ", line " << static_cast<long>(vRowLines_[iRow]);
+  }
+  sPlace << ", column " << (iCol + 1);
+  return sPlace;
+}
 
 void kmReadData::VerifyCohortFieldValues(
     kmCohortRows vRows, KmString* psErrorText, bool* pbGood,
@@ -179,11 +219,18 @@ void kmReadData::VerifyResponseVariable(
     if (!bMissing && !std::isfinite(dValue)) bMissing = true;
 
     if (bMissing) {
+      // A text that is there but no number is named as such.
+      KmString sDetail;
+      const KmString sText = KmString(sField).Trim();
+      if (!sText.IsEmpty() && sText != KmString(sMissing).Trim()) {
+        sDetail << RecordPlace(iRow, iCol) << ": \"" << sText
+                << "\" is not a number.";
+      }
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing dependent variable "
            "values.  Kinkmark will not analyze by-groups that have this "
            "error.",
-           iRow, iCol);
+           iRow, iCol, sDetail);
       return;
     }
 
@@ -325,12 +372,14 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
            "  Kinkmark cannot process records with missing weight values.  "
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol);
-    } else if (!ValidFloat(sField, false)) {
+    } else if (KmString sNumber(sField); !ValidFloat(sNumber, false)) {
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with weight variable is not "
            "numeric.  Kinkmark will not analyze by-groups that have this "
            "error.",
-           iRow, iCol);
+           iRow, iCol,
+           KmString(RecordPlace(iRow, iCol))
+               << ": " << StandardErrorFault(sField));
     } else if (std::atof(sField.GetCString()) <= 0.0) {
       Flag(psErrorText, pbGood, bNotPositiveReported,
            "  Kinkmark cannot process records with weight variable <= 0.  "

@@ -72,6 +72,43 @@ struct VariantLocations {
   GenerateKmInputExceptionF("%s", kVerifySource, sText);
 }
 
+// True when a combination after the first differs from first only in the
+// inner-most code: the inner-most by-variable has a second category, which
+// the records do not put next to the first.
+bool HasLaterCategory(const kmCombos& combos, const KmVector<int>& first) {
+  for (int32_t i = 1; i < combos.GetNumCombinations(); ++i) {
+    const KmVector<int> other = combos.GetCombination(i);
+    if (other.size() != first.size() || first.empty()) continue;
+    bool bSame = other[static_cast<int32_t>(first.size() - 1)] !=
+                 first[static_cast<int32_t>(first.size() - 1)];
+    for (size_t j = 0; bSame && j + 1 < first.size(); ++j) {
+      bSame = other[static_cast<int32_t>(j)] == first[static_cast<int32_t>(j)];
+    }
+    if (bSame) return true;
+  }
+  return false;
+}
+
+// The sentence for records that are not sorted by the first nByVars
+// by-variables in the session's order.
+KmString UnsortedByVariables(const kmSession& session, int nByVars) {
+  KmString sNames;
+  for (int b = 0; b < nByVars; ++b) {
+    sNames << (b == 0 ? "" : ", then ")
+           << session.GetByVar(static_cast<int16_t>(b)).GetName();
+  }
+  KmString sText;
+  sText << "The inner-most by variable "
+        << session.GetByVar(static_cast<int16_t>(nByVars - 1)).GetName()
+        << " has more than one category, but the records are not sorted by the "
+           "by variables in the session's "
+           "order: sort the data file by "
+        << sNames
+        << ", or name the by variables in the session file in the order "
+           "the data file is sorted by.";
+  return sText;
+}
+
 // Refuses, as an input error, a comparability-ratio analysis whose ratio is
 // not above 0: the values before the jump are multiplied by the ratio and
 // later divided by it, so a ratio of 0 (the value when none is given) would
@@ -250,6 +287,7 @@ void kmReadData::ResetVerifyResults() {
   // Positions are appended per copy like the line counts; a second pass
   // must not leave the first pass's positions in front of its own.
   vFilePositions_.clear();
+  vCopyLinesBefore_.clear();
   vCohortErrors_.clear();
   vNotes_.clear();
   sQuestion_.Clear();
@@ -337,6 +375,7 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
       // and the per-copy entries it appended belong to no copy.
       vLineCounts_.resize(nLineCountsBefore);
       vFilePositions_.resize(nPositionsBefore);
+      vCopyLinesBefore_.resize(nPositionsBefore);
       iLineCount = 0;
       continue;
     }
@@ -673,9 +712,13 @@ int32_t kmReadData::ComparisonGroupSize(const VerifyPass& pass,
     ++iGroupSize;
   }
   if (iGroupSize < 2) {
-    ThrowInputError(sMessage,
-                    "You cannot test for pairwise differences when the "
-                    "inner-most by variable only has one category.");
+    KmString sText(
+        "You cannot test for pairwise differences when the inner-most by "
+        "variable only has one category.");
+    if (HasLaterCategory(pass.combos, first)) {
+      sText << "\n" << UnsortedByVariables(*pSession_, NumDataByVars());
+    }
+    ThrowInputError(sMessage, sText.GetCString());
   }
   return iGroupSize;
 }

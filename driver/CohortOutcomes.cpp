@@ -8,6 +8,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
 
 namespace {
 
@@ -27,6 +28,25 @@ KmString CohortLabel(const kmCalcData& record, int iCohort) {
   KmString sLabel = JoinLabels(record, 0, record.vCohortLabel.size());
   if (sLabel.IsEmpty()) sLabel << (iCohort + 1);
   return sLabel;
+}
+
+// The note for a fitted cohort whose models stop below the session's
+// "maximum kinkmarks": its number of kinkmarks was lowered to what its
+// observations allow (one model is fitted per number from the minimum up).
+// Empty when the cohort was fitted up to the maximum.
+KmString LoweredMaximumNote(const kmCalcData& record, const kmSession& session,
+                            const KmString& sLabel) {
+  const int iFitted = static_cast<int>(record.vModels.size());
+  const int iMax = session.GetInt(kmOptMaxKinkmarks);
+  const int iReached = session.GetInt(kmOptMinKinkmarks) + iFitted - 1;
+  KmString sNote;
+  if (!record.bValid || iFitted < 1 || iReached >= iMax) return sNote;
+  sNote << "Note: cohort \"" << sLabel << "\" was fitted with at most "
+        << iReached << (iReached == 1 ? " kinkmark" : " kinkmarks")
+        << ", not the " << iMax
+        << " of \"maximum kinkmarks\": its observations allow no more with "
+           "\"min obs end\" and \"min obs between\".\n";
+  return sNote;
 }
 
 // The lines of the comparisons that could not be computed, and their count
@@ -85,6 +105,9 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
         // most, the zero-count note: its zero counts were fitted as 0.5.
         sLines << "Note: cohort \"" << sLabel << "\" was fitted: " << sReason
                << "\n";
+      }
+      if (results.GetSession() != nullptr) {
+        sLines << LoweredMaximumNote(record, *results.GetSession(), sLabel);
       }
     }
     if (iRefused > 0) {

@@ -79,6 +79,11 @@ kmSession* FromParameters(const KmString& sSessionFile,
   Print("Creating Session\n");
   auto pSession = std::make_unique<kmSession>(dict);
   pSession->SetString(kmStrDataFile, sSessionData.GetCString());
+  const KmString sNamed(KmFileName(dict.GetDataFile()).GetFullName());
+  KmFileName read(sSessionData.GetCString());
+  if (!sNamed.IsEmpty() && sNamed != KmString(read.GetFullName())) {
+    pSession->SetSessionNamedDataFile(sNamed);
+  }
   pSession->SetVersion(kFileVersion);
   const int iCount = frmSession::ReadIndependentValues(
       sSessionData,

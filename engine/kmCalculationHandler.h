@@ -329,8 +329,13 @@ class kmCalculationHandler {
                            const kmRecordRow& fields, CohortRow& row);
   // The variance, weight and transformed response of row r (1-based) of
   // cohort i, which passed verification.
-  static void WeighRow(const CohortLayout& layout, int i, int r,
-                       const kmRecordRow& fields, CohortRow& row);
+  void WeighRow(const CohortLayout& layout, int i, int r,
+                const kmRecordRow& fields, CohortRow& row) const;
+  // Where a record of cohort i stands, for messages: "cohort \"<labels
+  // joined by \", \">\", data file \"<name>\", line <n>" (the line left out
+  // when lLine is below 1; the cohort's number, counted from 1, when it has
+  // no labels).
+  KmString CohortPlace(int i, int64_t lLine) const;
 
   // ---- Phases of ExecuteThreaded (kmCalculationHandlerRun.cpp) ------------
   // Steps before the pool: the per-cohort maximum of a rates-from-groups

@@ -46,6 +46,41 @@ constexpr const char* kNotUsedSuffix = " (not used in calculations)";
       iPosition);
 }
 
+// The independent field of a record as it was read, and its line.
+struct RecordSeen {
+  KmString sIndep;
+  int64_t lLine = -1;
+};
+
+// The independent field's text of a record ("" when it has none).
+KmString IndependentText(int iIndepPos, const kmRecordRow& fields) {
+  if (iIndepPos < 1 || static_cast<size_t>(iIndepPos) > fields.size()) {
+    return KmString();
+  }
+  return KmString(fields[static_cast<size_t>(iIndepPos - 1)]).Trim();
+}
+
+// The independent value sIndep at sPlace is smaller than the one before it:
+// the records are not sorted, a cohort's records come in more than one run,
+// or a value is out of range and makes the next one look smaller.
+[[noreturn]] void RaiseOutOfOrder(int i, const KmString& sPlace,
+                                  const KmString& sIndep,
+                                  const RecordSeen& previous) {
+  KmString sWhere;
+  if (previous.lLine >= 1) sWhere << " on line " << previous.lLine;
+  GenerateKmInputExceptionF(
+      "Error in Data File:  Kinkmark encountered a problem with "
+      "your Independent Variable.  Possible causes include your "
+      "Independent Variable not being sorted or By-Variable(s) "
+      "not properly defined.  Cohort Index = %d\nIn %s, the independent "
+      "value \"%s\" follows \"%s\"%s.  A cohort's records must stand "
+      "together, sorted by the independent variable from its smallest value "
+      "to its largest, each value greater than the one before and a number "
+      "a double holds.",
+      kSource, i, sPlace.GetCString(), sIndep.GetCString(),
+      previous.sIndep.GetCString(), sWhere.GetCString());
+}
+
 [[noreturn]] void RaiseResponsePosition(int i) {
   GenerateKmExceptionF(
       "Invalid position for response variable.  Cohort Index = %d", kSource, i);
@@ -144,7 +179,26 @@ struct kmCalculationHandler::CohortRow {
   double y = kMissing;
   double w = 1.0;
   double s = kMissing;
+  // The data file's line of the record; -1 when not known.
+  int64_t lLine = -1;
 };
+
+KmString kmCalculationHandler::CohortPlace(int i, int64_t lLine) const {
+  KmString sDataFile;
+  pSession_->GetString(kmStrDataFile, sDataFile);
+  KmString sLabels;
+  const KmVector<KmString> labels =
+      pCalcHandler_->GetCombos()->GetCohortLabelEachLevel(
+          i, pCalcHandler_->GetSession());
+  for (size_t k = 0; k < labels.size(); ++k) {
+    sLabels << (k == 0 ? "" : ", ") << labels[k];
+  }
+  if (sLabels.IsEmpty()) sLabels << (i + 1);
+  KmString sPlace;
+  sPlace << "cohort \"" << sLabels << "\", data file \"" << sDataFile << "\"";
+  if (lLine >= 1) sPlace << ", line " << static_cast<long>(lLine);
+  return sPlace;
+}
 
 int kmCalculationHandler::GetNumObsThisCohort(int iCohortIndex) const {
   return WithCallPath("GetNumObsThisCohort(int)", kClassName, [&] {
@@ -299,7 +353,8 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
 }
 
 void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
-                                    const kmRecordRow& fields, CohortRow& row) {
+                                    const kmRecordRow& fields,
+                                    CohortRow& row) const {
   const int iHet = layout.iHet;
   const double dResponse = row.y;
   // A computed response under the Poisson rate model carries the standard
@@ -342,13 +397,21 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
     // 1e308 squared) are no fault of sign: say which value is out of range.
     if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
         std::isfinite(dResponse)) {
+      // A standard error whose own square leaves the range is named
+      // instead of the dependent value it weights.
+      const double dSquare = row.s * row.s;
+      const bool bStdError = (iHet == 2 || (iHet == 4 && !bCountResponse)) &&
+                             (dSquare == 0.0 || !std::isfinite(dSquare));
       GenerateKmInputExceptionF(
-          "The dependent value %g of record %d of the cohort with index %d "
-          "(column %d of the data file) is too large or too small to be "
-          "weighted: its variance falls outside the range of numbers the fit "
-          "can use (about 1e-300 to 1e300).  Correct the value, or rescale "
-          "the data (for example rates per 100,000 instead of per person).",
-          kSource, dResponse, r, i, layout.iResponsePos);
+          "The %s %g of record %d (%s, column %d) is too large or too small "
+          "to be weighted: its variance falls outside the range of numbers "
+          "the fit can use (about 1e-300 to 1e300).  Correct the value, or "
+          "rescale the data (for example rates per 100,000 instead of per "
+          "person).",
+          kSource, bStdError ? "standard error" : "dependent value",
+          bStdError ? row.s : dResponse, r,
+          CohortPlace(i, row.lLine).GetCString(),
+          bStdError ? layout.iStdErrorPos : layout.iResponsePos);
     }
     if (!(dVar > 0)) {
       GenerateKmInputExceptionF(
@@ -389,22 +452,23 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       pCalculator->CreateObservations(n);
       const Matrix& mX = *pCalculator->pDataX;
 
+      const std::vector<int64_t>& lines = pReadData_->GetCohortRowLines();
       int32_t r = 0;
-      for (kmRecordRow& fields : records) {
+      RecordSeen previous;
+      for (size_t k = 0; k < records.size(); ++k) {
+        kmRecordRow& fields = records[k];
         CohortRow row;
+        if (k < lines.size()) row.lLine = lines[k];
+        const KmString sIndep = IndependentText(layout.iIndepPos, fields);
         if (!ReadRecordValues(layout, i, fields, bZeroAdjusted, row)) continue;
         ++r;
         if (layout.bGood) WeighRow(layout, i, r, fields, row);
         if (r > n) continue;  // counted, not stored
         pCalculator->SetObservation(r, row.x, row.y, row.w, row.s);
         if (r >= 2 && mX(r - 1, 2) > row.x) {
-          GenerateKmInputExceptionF(
-              "Error in Data File:  Kinkmark encountered a problem with "
-              "your Independent Variable.  Possible causes include your "
-              "Independent Variable not being sorted or By-Variable(s) "
-              "not properly defined.  Cohort Index = %d",
-              kSource, i);
+          RaiseOutOfOrder(i, CohortPlace(i, row.lLine), sIndep, previous);
         }
+        previous = RecordSeen{sIndep, row.lLine};
       }
       if (bRatesFromAdjustGroups_ && r >= 1 && r < n) {
         KeepFirstObservations(*pCalculator, r);

@@ -225,7 +225,7 @@ bool KmLineSource::AtEnd() {
   return uBufferPos_ >= sBuffer_.size() && !Fill();
 }
 
-bool KmLineSource::Seek(int64_t lPosition) {
+bool KmLineSource::Seek(int64_t lPosition, int64_t lLinesBefore) {
   if (!IsOpen() || lPosition < 0) return false;
   bool bMoved = false;
   if (pGz_ != nullptr) {
@@ -241,8 +241,8 @@ bool KmLineSource::Seek(int64_t lPosition) {
   lPosition_ = lPosition;
   bEnd_ = !bMoved;
   bAtStart_ = bMoved && lPosition == 0;
-  // Only the top of the file has a known line number.
-  lLineNumber_ = lPosition == 0 ? 0 : -1;
+  // The top of the file has a known line number; elsewhere the caller's.
+  lLineNumber_ = lPosition == 0 ? 0 : lLinesBefore;
   return bMoved;
 }
 

@@ -89,13 +89,15 @@ class KmLineSource {
   // The offset of the next line in the uncompressed text.
   int64_t Tell() const { return lPosition_; }
   // Moves to lPosition, an offset that Tell gave. Returns false when the
-  // file cannot be positioned there.
-  bool Seek(int64_t lPosition);
+  // file cannot be positioned there. lLinesBefore, when not -1, is the
+  // number of lines in front of lPosition (known to a caller that read up to
+  // it before), so that GetLineNumber counts on from there.
+  bool Seek(int64_t lPosition, int64_t lLinesBefore = -1);
 
   const KmString& GetFileName() const { return sFileName_; }
   // The 1-based number of the line ReadLine gave last: 0 before the first
   // line of the file, -1 when unknown (after a Seek elsewhere than the
-  // top of the file).
+  // top of the file without the lines before the position).
   int64_t GetLineNumber() const { return lLineNumber_; }
 
  private:

@@ -483,6 +483,15 @@ class kmSession {
   // The text file the scans read in place of a spreadsheet data file.
   const KmString& GetTempInputFile() const { return sTempInputFile_; }
   void SetTempInputFile(const char* sFileName) { sTempInputFile_ = sFileName; }
+  // The data file the session definition names, kept when the run file's
+  // "Data File" is read instead (empty otherwise), so that messages about
+  // the data file's layout can say so; copied, not stored.
+  const KmString& GetSessionNamedDataFile() const {
+    return sSessionNamedDataFile_;
+  }
+  void SetSessionNamedDataFile(const KmString& sFileName) {
+    sSessionNamedDataFile_ = sFileName;
+  }
 
   // ---- Updates made by the data readers -----------------------------------
 
@@ -591,6 +600,7 @@ class kmSession {
   // Text file read in place of a spreadsheet data file by the scans;
   // copied, not stored.
   KmString sTempInputFile_;
+  KmString sSessionNamedDataFile_;
   // One label per cohort, in cohort order.
   KmVector<KmString> vCohortLabels_;
   // Copied, not stored.

@@ -28,6 +28,7 @@ void kmSession::InitSessionMembers() {
   vEnoughObservations_.clear();
   aapcRanges_ = kmAAPCRanges();
   sTempInputFile_.Clear();
+  sSessionNamedDataFile_.Clear();
   vCohortLabels_.clear();
   std::fill(std::begin(aReservedWords_), std::end(aReservedWords_), 0);
   ClearVariables();
@@ -61,6 +62,7 @@ void kmSession::Copy(const kmSession& other) {
     aapcRanges_ = other.aapcRanges_;
     iMaxObservations_ = other.iMaxObservations_;
     sTempInputFile_ = other.sTempInputFile_;
+    sSessionNamedDataFile_ = other.sSessionNamedDataFile_;
     vCohortLabels_ = other.vCohortLabels_;
     vObsRecords_ = other.vObsRecords_;
     vSelectedCohorts_ = other.vSelectedCohorts_;

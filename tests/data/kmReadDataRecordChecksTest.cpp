@@ -153,13 +153,15 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{"2000", "5x", "1"}},
        1,
        false,
-       kMissingDep + At(0, 1)},
+       kMissingDep + At(0, 1) +
+           "Data file \"\", column 2: \"5x\" is not a number.  "},
       {"nan dependent is missing",
        count,
        {{"2000", "nan", "1"}},
        1,
        false,
-       kMissingDep + At(0, 1)},
+       kMissingDep + At(0, 1) +
+           "Data file \"\", column 2: \"nan\" is not a number.  "},
       {"zero count, constant variance, linear",
        count,
        {{"2000", "0", "1"}, {"2001", "4", "1"}},
@@ -259,7 +261,30 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{"2000", "5", "x1"}},
        1,
        false,
-       kNonNumericSE + At(0, 2)},
+       kNonNumericSE + At(0, 2) +
+           "Data file \"\", column 3: \"x1\" is not a number.  "},
+      // Standard errors whose square leaves the doubles were reported as
+      // not numeric without a word on why.
+      {"SE whose square overflows",
+       withSE,
+       {{"2000", "5", "1e308"}},
+       1,
+       false,
+       kNonNumericSE + At(0, 2) +
+           "Data file \"\", column 3: the standard error 1e308 cannot be "
+           "used: its square, the variance that weights the record, lies "
+           "outside the range of numbers the fit can use (about 1e-300 to "
+           "1e300).  Correct the value, or rescale the data.  "},
+      {"SE whose square underflows",
+       withSE,
+       {{"2000", "5", "1e-300"}},
+       1,
+       false,
+       kNonNumericSE + At(0, 2) +
+           "Data file \"\", column 3: the standard error 1e-300 cannot be "
+           "used: its square, the variance that weights the record, lies "
+           "outside the range of numbers the fit can use (about 1e-300 to "
+           "1e300).  Correct the value, or rescale the data.  "},
       {"zero SE",
        withSE,
        {{"2000", "5", "0"}},

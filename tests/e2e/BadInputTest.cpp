@@ -325,7 +325,8 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Cohort \"East\" could not be fitted (data file data.csv): " +
             std::string(kMissingValue) +
             "  Kinkmark will not analyze by-groups that have this error. "
-            "(record 6, column 3)\n",
+            "(record 6, column 3)  Data file \"data.csv\", line 6, column 3: "
+            "\"abc\" is not a number.\n",
         "Cohort \"South\" could not be fitted (data file data.csv): "
         "Kinkmark cannot process records with weight variable <= 0.  "
         "Kinkmark will not analyze by-groups that have this error. (record "
@@ -357,6 +358,12 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
       {"bad_zeronumerator",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value."}},
+      // A cohort fitted with fewer kinkmarks than asked for, as its length
+      // allows, was not named.
+      {"bad_hudsonshort",
+       {"Note: cohort \"West\" was fitted with at most 2 kinkmarks, not the 3 "
+        "of \"maximum kinkmarks\": its observations allow no more with \"min "
+        "obs end\" and \"min obs between\".\n"}},
       // Fault: a comparison that could not be computed left no trace
       // outside the results file.
       {"pairwise_differentyears",
@@ -453,9 +460,59 @@ const DataCase kDataCases[] = {
      "kmCohortManager", nullptr},
     {"rate beyond the range of weights", "se.ini", "1,2005,57.70,",
      "1,2005,1e308,", "data.csv",
-     "The dependent value 1e+308 of record 6 of the cohort with index 0 "
-     "(column 3 of the data file) is too large or too small to be weighted",
+     "The dependent value 1e+308 of record 6 (cohort \"East\", data file "
+     "\"data.csv\", line 6, column 3) is too large or too small to be "
+     "weighted",
      "kmCalculator", nullptr},
+    {"standard error beyond the range of weights", "se.ini", "0.5770,",
+     "1.0e308,", "data.csv",
+     "The standard error 1e+308 of record 6 (cohort \"East\", data file "
+     "\"data.csv\", line 6, column 4) is too large or too small",
+     "kmCalculator", nullptr},
+    // Fault: these named the cohort by its index counted from 0, without
+    // its labels or the line.
+    {"year out of order", "se.ini", "2,2005,", "2,2003,", "data.csv",
+     "Cohort Index = 1\nIn cohort \"West\", data file \"data.csv\", line 30, "
+     "the independent value \"2003\" follows \"2004\" on line 29.  A "
+     "cohort's records must stand together, sorted by the independent "
+     "variable",
+     "kmCalculator", nullptr},
+    {"year beyond a double", "se.ini", "1,2004,", "1,1e400,", "data.csv",
+     "not properly defined.  Cohort Index = 0\nIn cohort \"East\", data file "
+     "\"data.csv\", line 6, the independent value \"2005\" follows "
+     "\"1e400\" on line 5.",
+     "kmCalculator", nullptr},
+    // Fault: a text and a standard error the fit cannot weight were
+    // reported as missing and as not numeric.
+    {"text in the rate column", "se.ini", "1,2005,57.70,", "1,2005,Capital,",
+     "data.csv", nullptr, nullptr,
+     "this error. (record 6, column 3)  Data file \"data.csv\", line 6, "
+     "column 3: \"Capital\" is not a number.\n"},
+    {"standard error whose square overflows", "se.ini", "0.5770,", "1e308,",
+     "data.csv", nullptr, nullptr,
+     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
+     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
+     "line 6, column 4: the standard error 1e308 cannot be used: its square"},
+    {"session naming another data file", "datafile.ini", nullptr,
+     "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
+     "holds \"Year\", which is not a number.  The line looks like a header "
+     "row of variable names: declare it with \"Variable names included = "
+     "true\" in the session file, or remove it.\nThe data file read is "
+     "\"data.csv\", the run file's \"Data File\"; the session file names "
+     "another, \"",
+     "kmCohortManager", nullptr},
+    // Fault: said the inner-most by-variable had one category when the
+    // records were sorted by the by-variables in another order.
+    {"pairwise over records sorted in another order", "region.ini", ",2000000",
+     ",A", "data.csv",
+     "You cannot test for pairwise differences when the inner-most by "
+     "variable only has one category.\nThe inner-most by variable Site has "
+     "more than one category, but the records are not sorted by the by "
+     "variables in the session's order: sort the data file by Region, then "
+     "Site,",
+     "VerifyDelayRateCalc()", nullptr, nullptr, "1039,A", "1039,B",
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\npairwise = parallel\n"},
     {"results file of an export-only run missing", "se.ini", nullptr, "",
      "old.kmo", " old.kmo (\"Data File\") was not found.", "ReadRunFile()",
      nullptr},

@@ -282,10 +282,13 @@ TEST(kmCalculatorClustering, CodeOfNoAgeGroupIsRefused) {
   const KmException e =
       km_test::CatchKmException([&] { run.Execute(dir.File("out.kmo")); });
   EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
-  EXPECT_STREQ(e.GetMessage(),
-               "Data record 7 in cohort number 0 has the adjustment code "
-               "\"5\", which belongs to no adjustment group of the Age "
-               "variable's format.");
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "Data record 7 in cohort number 0 has the adjustment code \"5\", "
+            "which belongs to no adjustment group of the Age variable's "
+            "format.\nThe record is in cohort \"Both\", data file \"" +
+                dir.File("data.csv") +
+                "\", line 7: give it a code that a line of the Age format "
+                "holds, or add the code to that format.");
 }
 
 TEST(kmCalculatorClustering, FailedClusteringIsTheRunsFailure) {
