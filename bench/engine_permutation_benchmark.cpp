@@ -40,6 +40,7 @@
 #include "results/kmFTest.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 
 using NEWMAT::ColumnVector;
 using NEWMAT::Matrix;
@@ -84,16 +85,9 @@ long RunCohort(int iFitMethod, int iStopping, int n = kN, int iMaxKinkmarks = 3,
   kmCalculator calc(&session);
   calc.LoadCalcMembers(nullptr, 0);
   calc.SetNumObservations(n);
-  calc.pDataX = std::make_unique<Matrix>(n, 2);
-  calc.pDataY = std::make_unique<Matrix>(n, 1);
-  calc.pDataWeightInput = std::make_unique<ColumnVector>(n);
-  calc.pDataAux = std::make_unique<Matrix>(n, 1);
+  calc.CreateObservations(n);
   for (int i = 1; i <= n; ++i) {
-    (*calc.pDataX)(i, 1) = 1.0;
-    (*calc.pDataX)(i, 2) = 1990.0 + i - 1;
-    (*calc.pDataY)(i, 1) = Response(i - 1);
-    (*calc.pDataWeightInput)(i) = 1.0;
-    (*calc.pDataAux)(i, 1) = 0.1;
+    calc.SetObservation(i, 1990.0 + i - 1, Response(i - 1), 1.0, 0.1);
   }
   kmCalcData data;
   if (iFitMethod == 1) {
@@ -185,28 +179,27 @@ struct PreparedCohort {
     calc = std::make_unique<kmCalculator>(&session);
     calc->LoadCalcMembers(nullptr, 0);
     calc->SetNumObservations(kN);
-    calc->pDataX = std::make_unique<Matrix>(kN, 2);
-    calc->pDataY = std::make_unique<Matrix>(kN, D);
-    calc->pDataWeightInput = std::make_unique<ColumnVector>(kN);
-    calc->pDataAux = std::make_unique<Matrix>(kN, 1);
+    Matrix mX(kN, 2);
+    Matrix mY(kN, D);
+    ColumnVector vW(kN);
+    Matrix mAux(kN, 1);
     unsigned uState = 99u;
     for (int i = 1; i <= kN; ++i) {
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = i - 1.0;
+      mX(i, 1) = 1.0;
+      mX(i, 2) = i - 1.0;
       const double y = Response(i - 1);
       for (int d = 1; d <= D; ++d) {
         uState = uState * 1103515245u + 12345u;
-        (*calc->pDataY)(i, d) =
-            y + (d > 1 ? ((uState >> 8) % 2001) / 100000.0 : 0.0);
+        mY(i, d) = y + (d > 1 ? ((uState >> 8) % 2001) / 100000.0 : 0.0);
       }
-      (*calc->pDataWeightInput)(i) = 1.0;
-      (*calc->pDataAux)(i, 1) = 0.1;
+      vW(i) = 1.0;
+      mAux(i, 1) = 0.1;
     }
+    calc->LoadObservations(mX, 2, mY, vW, mAux);
     Matrix mA;
     Matrix mL;
     calc->WLSWgt(0.0, mA, mL);
-    calc->mWorkA = mA;
-    calc->mWorkB = mL.t() * mL;
+    calc->SetWeightRoots(mA, mL);
     K = calc->FindGridPoints(2, 2, 0);
     calc->PreCalcXWX();
   }
@@ -216,7 +209,8 @@ struct PreparedCohort {
   long Placements(int k) const {
     if (k == 0) return 1;
     ColumnVector vSuccessors(K);
-    for (int p = 1; p <= K; ++p) vSuccessors(p) = (*calc->pGridAux)(p);
+    for (int p = 1; p <= K; ++p)
+      vSuccessors(p) = (*CalcMembers(*calc).pGridAux)(p);
     ColumnVector T(k);
     long lCount = 0;
     if (!ForAllKinkMKAction::first_TauIndices(T, vSuccessors)) return 0;
@@ -240,7 +234,7 @@ struct PreparedCohort {
 class PlainCholeskyLoop {
  public:
   PlainCholeskyLoop(const PreparedCohort& cohort, int k) : k_(k), K_(cohort.K) {
-    const NEWMAT::SymmetricMatrix& mXWX = *cohort.calc->pXWX;
+    const NEWMAT::SymmetricMatrix& mXWX = *CalcMembers(*cohort.calc).pXWX;
     const int iCols = K_ + 2;
     xwx_.assign(static_cast<size_t>(iCols * iCols), 0.0);
     for (int i = 1; i <= iCols; ++i) {
@@ -257,7 +251,8 @@ class PlainCholeskyLoop {
     for (int i = 1; i <= iCols; ++i) xwy_[i - 1] = mXWY(i, 1);
     ywy_ = vYWY(1);
     for (int c = 1; c <= K_; ++c) {
-      next_.push_back(static_cast<int>((*cohort.calc->pGridAux)(c)));
+      next_.push_back(
+          static_cast<int>((*CalcMembers(*cohort.calc).pGridAux)(c)));
     }
   }
 

@@ -15,9 +15,9 @@ void CalculateComparabilityRatioForTable(kmSession* pSession, kmTable& model,
                                          double dAlpha) {
   WithCallPath("CalculateComparabilityRatioForTable()", "kmCalculator", [&] {
     kmCalculator calculator(pSession);
+    NEWMAT::ColumnVector v;
     calculator.Calculate_Comparability_Ratio_CI(dCRValue, dCRVariance, dAlpha,
-                                                &calculator.vCRResults);
-    const NEWMAT::ColumnVector& v = calculator.vCRResults;
+                                                &v);
     model.SetComparabilityRatio(v(1));
     model.SetComparabilitySE(v(2));
     model.SetComparabilityStat(v(3));

@@ -140,8 +140,8 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   pRecord->bCohortData = bZeroAdjusted;
   // A refused cohort is not fitted; its rows may not match the matrix
   // (verification refuses a cohort of another size).
-  if (bGood && !vVarCov.empty() && pCalculator->pDataY != nullptr) {
-    pRecord->SetVarianceCovarianceMatrix(vVarCov, *pCalculator->pDataY,
+  if (bGood && !vVarCov.empty() && pCalculator->GetDataY() != nullptr) {
+    pRecord->SetVarianceCovarianceMatrix(vVarCov, *pCalculator->GetDataY(),
                                          session.GetBool(kmOptLogLinear));
   }
   pRecord->bMADWD = session.GetBool(kmOptMADWD);

@@ -132,20 +132,6 @@ void ResponseSlots(const kmSession& session, int i, bool bCountType,
   }
 }
 
-// Cuts the calculator's observations to their first n rows (n >= 1): rates
-// formed over adjustment groups are read into rows for the longest cohort,
-// and a shorter cohort's fit must not see the empty rows beyond its own.
-void KeepFirstObservations(kmCalculator& calc, int n) {
-  const Matrix mX = calc.pDataX->Rows(1, n);
-  const Matrix mY = calc.pDataY->Rows(1, n);
-  const ColumnVector vW = calc.pDataWeightInput->Rows(1, n);
-  const Matrix mAux = calc.pDataAux->Rows(1, n);
-  *calc.pDataX = mX;
-  *calc.pDataY = mY;
-  *calc.pDataWeightInput = vW;
-  *calc.pDataAux = mAux;
-}
-
 }  // namespace
 
 // What the preparation of one cohort reads from the session: the error
@@ -450,7 +436,7 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
                                       : GetNumObsThisCohort(i);
       if (n < 0) n = 0;
       pCalculator->CreateObservations(n);
-      const Matrix& mX = *pCalculator->pDataX;
+      const Matrix& mX = *pCalculator->GetDataX();
 
       const std::vector<int64_t>& lines = pReadData_->GetCohortRowLines();
       int32_t r = 0;
@@ -470,8 +456,11 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         }
         previous = RecordSeen{sIndep, row.lLine};
       }
+      // Rates formed over adjustment groups are read into rows for the
+      // longest cohort; a shorter cohort's fit must not see the empty rows
+      // beyond its own.
       if (bRatesFromAdjustGroups_ && r >= 1 && r < n) {
-        KeepFirstObservations(*pCalculator, r);
+        pCalculator->KeepFirstObservations(r);
       }
       iCurrentNumObs_ =
           static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()
@@ -527,10 +516,10 @@ void kmCalculationHandler::ReadDataForAllByGroup(
       pTracker->SetProcessText(sText.GetCString());
       WithMatrixErrorsAsKm(
           "kmCalculationHandler::ReadDataForAllByGroup()", [&] {
-            *vCompX_[k] = *pCompCalculator_->pDataX;
-            *vCompY_[k] = *pCompCalculator_->pDataY;
-            *vCompAux_[k] = *pCompCalculator_->pDataAux;
-            *vCompWeights_[k] = *pCompCalculator_->pDataWeightInput;
+            *vCompX_[k] = *pCompCalculator_->GetDataX();
+            *vCompY_[k] = *pCompCalculator_->GetDataY();
+            *vCompAux_[k] = *pCompCalculator_->GetDataAux();
+            *vCompWeights_[k] = *pCompCalculator_->GetDataWeightInput();
           });
       const int iPercent = static_cast<int>(static_cast<double>(k + 1) /
                                             static_cast<double>(m) * 100.0);

@@ -112,6 +112,8 @@ class kmCalculator {
 
   // Stores the number of observations n of the cohort being fitted.
   void SetNumObservations(int16_t iN);
+  // The number of observations n of the cohort being fitted (iNumObs).
+  int16_t GetNumObservations() const;
 
   // Replaces the cohort's observations by n rows of zeros: pDataX n x 2,
   // pDataY n x 1, pDataWeightInput n, pDataAux n x 1.
@@ -122,11 +124,27 @@ class kmCalculator {
   void SetObservation(int r, double x, double y, double w, double s);
   // Frees the four observation matrices (null afterwards).
   void ReleaseObservations();
+  // Cuts the four observation matrices to their first n rows.
+  // REQUIRES: 1 <= n <= the rows CreateObservations made.
+  void KeepFirstObservations(int n);
+
+  // The observations as loaded, read-only: the design *pDataX (independent
+  // values in column iXColumn), the responses *pDataY, the weight inputs
+  // *pDataWeightInput and the standard errors *pDataAux. Each is null before
+  // CreateObservations or LoadObservations and after ReleaseObservations.
+  const NEWMAT::Matrix* GetDataX() const;
+  const NEWMAT::Matrix* GetDataY() const;
+  const NEWMAT::ColumnVector* GetDataWeightInput() const;
+  const NEWMAT::Matrix* GetDataAux() const;
 
   // Stores n, replaces pClusterMatrix by a copy of mGroupData and copies
   // vRows (one group label per row of mGroupData) into vClusterRows.
   void SetClusterMatrix(int16_t iN, const NEWMAT::Matrix& mGroupData,
                         const std::vector<KmString>& vRows);
+  // The group data of a clustering run (null before SetClusterMatrix) and
+  // the group label of each of its rows.
+  const NEWMAT::Matrix* GetClusterMatrix() const;
+  const std::vector<KmString>& GetClusterRows() const;
 
   // The session whose options the calculator reads: the handler's session.
   // Throws: "Session does not exist - invalid pointer." for a null session.
@@ -170,9 +188,35 @@ class kmCalculator {
   // Stores X'WX of the fitted model in hand (mWork), which Table hands to
   // the MBIC.
   void SetModelCrossProducts(const NEWMAT::Matrix& mXWX);
+  // X'WX of the fitted model in hand (mWork), as the last search or
+  // SetModelCrossProducts left it.
+  const NEWMAT::SymmetricMatrix& GetModelCrossProducts() const;
 
   // Starts the generator of the permutation draws from uSeed.
   void SeedGenerator(uint32_t uSeed);
+
+  // -- Steps shared by the cohort drivers (kmCalculatorDriverSteps.cpp) --
+
+  // Throws: "The cohort's observations must be loaded (LoadCalcMembers)
+  // before <sDriver>." unless the four observation matrices and the
+  // candidate grid exist.
+  void RequireCohortLoaded(const char* sDriver) const;
+
+  // Readies the weighting of a cohort fit: the independent values are read
+  // from column 2 of *pDataX (iXColumn), and a record carrying a
+  // user-supplied variance-covariance matrix lends it to WLSWgt
+  // (pVarCovMatrix).
+  void BeginCohortFit(kmCalcData& record);
+
+  // Sets the weight root A (mWorkA) and, from the inverse root B, the
+  // symmetric matrix B'B of the model series set (mWorkB).
+  void SetWeightRoots(const NEWMAT::Matrix& mA, const NEWMAT::Matrix& mB);
+
+  // Subtracts the integer origin t, the smallest of the first n independent
+  // values truncated toward zero, from every independent value of *pDataX
+  // and returns t.
+  // REQUIRES: *pDataX holds at least n >= 1 rows.
+  double ShiftToIntegerOrigin(int16_t n);
 
   // -- Cross products and inversion (kmCalculatorCrossProducts.cpp) --
 
@@ -301,6 +345,16 @@ class kmCalculator {
   // x (K + 2)). Returns K.
   int16_t FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
                          int iGridPointsBetween);
+
+  // True when the first iNumGridPoints candidates hold at least one
+  // placement of k kinkmarks: the grid search's first placement takes
+  // candidate 1 and then, for each next kinkmark, the first candidate the
+  // previous one allows (*pGridAux). Always true for k <= 0.
+  bool GridCanPlace(int iNumGridPoints, int k) const;
+
+  // The candidate kinkmark locations (*pGridValues).
+  // REQUIRES: LoadCalcMembers or LoadCandidateGrid has run.
+  const NEWMAT::ColumnVector& GetGridValues() const;
 
   // -- Fitted values and residuals (kmCalculatorResiduals.cpp) --
 
@@ -778,6 +832,11 @@ class kmCalculator {
   // Call path: "GetNumObsThisCohort(int)".
   static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
+  // The unit tests and the benchmarks load and read the members below
+  // through this peer (tests/engine/kmCalculatorTestPeer.h).
+  friend class kmCalculatorTestPeer;
+
+ private:
   // -- Members, in declared order, grouped by concern. --
 
   // -- Services --------------------------------------------------------
@@ -846,7 +905,6 @@ class kmCalculator {
   // n x 1 standard error of each observation.
   std::unique_ptr<NEWMAT::Matrix> pDataAux;
 
- private:
   // Distribution object of the t, F and normal probabilities (owned).
   std::unique_ptr<StatClass> pStatClass;
   // Results handler, whose session is the source of every option read:

@@ -1,5 +1,6 @@
 // kmCalculator: LoadObservations, LoadResponses, LoadCandidateGrid,
-// SetWeightRoot, SetModelCrossProducts, SeedGenerator.
+// SetWeightRoot, SetModelCrossProducts, GetModelCrossProducts,
+// SeedGenerator.
 //
 // The fit input of a caller that fits data of its own: each service copies
 // what it is given into the members that the calculator's fitting services
@@ -79,6 +80,10 @@ void kmCalculator::SetModelCrossProducts(const Matrix& mXWX) {
     WithMatrixErrorsAsKm("kmCalculator::SetModelCrossProducts()",
                          [&] { mWork << mXWX; });
   });
+}
+
+const NEWMAT::SymmetricMatrix& kmCalculator::GetModelCrossProducts() const {
+  return mWork;
 }
 
 void kmCalculator::SeedGenerator(uint32_t uSeed) {

@@ -1,4 +1,4 @@
-// kmCalculator: FindGridPoints.
+// kmCalculator: FindGridPoints, GridCanPlace, GetGridValues.
 //
 // The candidate grid and the design with one hinge column per candidate are
 // built once per cohort; every search then takes its model's columns and
@@ -20,6 +20,7 @@
 // (g+1)(n-1)+1, enough for every e >= 1).
 #include <newmat.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "engine/kmCalculator.h"
@@ -104,4 +105,18 @@ int16_t kmCalculator::FindGridPoints(int16_t iMinObsEnd, int iMinObsBetween,
       return K;
     });
   });
+}
+
+bool kmCalculator::GridCanPlace(int iNumGridPoints, int k) const {
+  if (k <= 0) return true;
+  int p = 1;
+  for (int m = 2; m <= k && p <= iNumGridPoints; ++m) {
+    p = static_cast<int>(std::trunc((*pGridAux)(p)));
+    if (p < 1) return false;
+  }
+  return p <= iNumGridPoints;
+}
+
+const NEWMAT::ColumnVector& kmCalculator::GetGridValues() const {
+  return *pGridValues;
 }

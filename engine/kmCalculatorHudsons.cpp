@@ -94,7 +94,7 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
                              SymmetricBandMatrix& mB, Matrix& mR, Matrix& mS,
                              const ColumnVector& vBeta, ColumnVector& vSegLoc,
                              ColumnVector& vSegBeta) {
-  const Matrix& mX = *calc.pDataX;
+  const Matrix& mX = *calc.GetDataX();
   // Work vectors of one size for every combination: their elements are
   // copied in place, so no combination allocates.
   const int iCoefs = vBeta.Nrows();

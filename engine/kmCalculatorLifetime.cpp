@@ -1,5 +1,6 @@
 // kmCalculator: constructors, destructor, Init, Setup, GetCalcSession,
-// LoadCalcMembers, SetNumObservations, SetClusterMatrix, the observations,
+// LoadCalcMembers, SetNumObservations, GetNumObservations,
+// SetClusterMatrix and its readers, the observations and their readers,
 // and GetNumObsForCohortIndex.
 #include <newmat.h>
 
@@ -123,6 +124,8 @@ void kmCalculator::LoadCalcMembers(kmSession* pSession, int iCohort) {
 
 void kmCalculator::SetNumObservations(int16_t iN) { iNumObs = iN; }
 
+int16_t kmCalculator::GetNumObservations() const { return iNumObs; }
+
 void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
                                     const std::vector<KmString>& vRows) {
   WithCallPath("SetClusterMatrix()", kClassName, [&] {
@@ -132,6 +135,14 @@ void kmCalculator::SetClusterMatrix(int16_t iN, const Matrix& mGroupData,
       iNumObs = iN;
     });
   });
+}
+
+const Matrix* kmCalculator::GetClusterMatrix() const {
+  return pClusterMatrix.get();
+}
+
+const std::vector<KmString>& kmCalculator::GetClusterRows() const {
+  return vClusterRows;
 }
 
 void kmCalculator::CreateObservations(int n) {
@@ -162,6 +173,25 @@ void kmCalculator::ReleaseObservations() {
   pDataWeightInput.reset();
   pDataAux.reset();
 }
+
+// A matrix-library error passes to the caller, whose source it takes.
+void kmCalculator::KeepFirstObservations(int n) {
+  const Matrix mX = pDataX->Rows(1, n);
+  const Matrix mY = pDataY->Rows(1, n);
+  const ColumnVector vW = pDataWeightInput->Rows(1, n);
+  const Matrix mAux = pDataAux->Rows(1, n);
+  *pDataX = mX;
+  *pDataY = mY;
+  *pDataWeightInput = vW;
+  *pDataAux = mAux;
+}
+
+const Matrix* kmCalculator::GetDataX() const { return pDataX.get(); }
+const Matrix* kmCalculator::GetDataY() const { return pDataY.get(); }
+const ColumnVector* kmCalculator::GetDataWeightInput() const {
+  return pDataWeightInput.get();
+}
+const Matrix* kmCalculator::GetDataAux() const { return pDataAux.get(); }
 
 int GetNumObsForCohortIndex(kmSession* pSession, int iIndex) {
   return WithCallPath("GetNumObsForCohortIndex()", nullptr, [&]() -> int {

@@ -67,8 +67,8 @@ class ResultRows {
 };
 
 void RequireObservations(const kmCalculator& calc, const char* sSource) {
-  if (calc.pDataX == nullptr || calc.pDataY == nullptr ||
-      calc.pDataAux == nullptr) {
+  if (calc.GetDataX() == nullptr || calc.GetDataY() == nullptr ||
+      calc.GetDataAux() == nullptr) {
     GenerateKmException(
         "The observations must be loaded before the residuals are formed.",
         sSource);
@@ -81,9 +81,9 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
                   const ColumnVector& vCoef, const ColumnVector& vTau,
                   int iAutocorrMode, Matrix& mFitted, Matrix& mResid,
                   ColumnVector& vFitted, ColumnVector& vRaw) {
-  const int n = calc.iNumObs;
-  const Matrix& mX = *calc.pDataX;
-  const Matrix& mY = *calc.pDataY;
+  const int n = calc.GetNumObservations();
+  const Matrix& mX = *calc.GetDataX();
+  const Matrix& mY = *calc.GetDataY();
   vFitted.ReSize(n);
   vRaw.ReSize(n);
   kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));

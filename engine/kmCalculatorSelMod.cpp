@@ -184,23 +184,14 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
     GenerateKmException("The cohort's result record is missing.",
                         "kmCalculator");
   }
-  if (pDataX == nullptr || pDataY == nullptr || pDataWeightInput == nullptr ||
-      pGridValues == nullptr || pGridAux == nullptr) {
-    GenerateKmException(
-        "The cohort's observations must be loaded (LoadCalcMembers) "
-        "before SelMod.",
-        "kmCalculator");
-  }
+  RequireCohortLoaded("SelMod");
   kmSession* pSession = GetCalcSession();
   run.bJump = pCalcData->bJumpModel;
   run.bCR = pCalcData->bComparabilityRatio;
   run.dPsi = pSession->GetDouble(kmOptMADWDPsi);
   run.bMADWD = pSession->GetBool(kmOptMADWD);
   run.dJumpOption = pSession->GetDouble(kmOptJumpLocation);
-  if (pCalcData->bVarCovMatrix) {
-    pVarCovMatrix = pCalcData->GetWeightingMatrix();
-  }
-  iXColumn = 2;
+  BeginCohortFit(*pCalcData);
 
   run.iMethod = pSession->GetInt(kmOptModelSelection);
   run.kmin = static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
@@ -267,14 +258,10 @@ void kmCalculator::PrepareSelModFits(SelModRun& run) {
     run.iPhiMode = 2;
   }
   WLSWgt(run.dPhi, run.mA, run.mL);
-  mWorkA = run.mA;
-  mWorkB = run.mL.t() * run.mL;
+  SetWeightRoots(run.mA, run.mL);
 
   // Integer origin: the fits work on x less t.
-  double dMinX = (*pDataX)(1, 2);
-  for (int i = 2; i <= n; ++i) dMinX = std::min(dMinX, (*pDataX)(i, 2));
-  run.dOrigin = std::trunc(dMinX);
-  for (int i = 1; i <= pDataX->Nrows(); ++i) (*pDataX)(i, 2) -= run.dOrigin;
+  run.dOrigin = ShiftToIntegerOrigin(n);
   dJumpLocation = run.dJumpOption - run.dOrigin;
 
   run.G = FindGridPoints(run.iMinEnd, run.iMinBetween, run.iGridPoints);

@@ -81,21 +81,11 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
   if (pCalcData == nullptr) {
     GenerateKmException("The cohort's result record is missing.", kClassName);
   }
-  if (calc.pDataX == nullptr || calc.pDataY == nullptr ||
-      calc.pDataWeightInput == nullptr || calc.pGridValues == nullptr ||
-      calc.pGridAux == nullptr) {
-    GenerateKmException(
-        "The cohort's observations must be loaded (LoadCalcMembers) before "
-        "SelModESR.",
-        kClassName);
-  }
+  calc.RequireCohortLoaded("SelModESR");
   kmSession* pSession = calc.GetCalcSession();
   run.pSession = pSession;
   // A user-supplied variance matrix gives the weights (its diagonal).
-  if (pCalcData->bVarCovMatrix) {
-    calc.pVarCovMatrix = pCalcData->GetWeightingMatrix();
-  }
-  calc.iXColumn = 2;
+  calc.BeginCohortFit(*pCalcData);
   run.iMethod = pSession->GetInt(kmOptModelSelection);
   run.kmin = static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
   run.kmax = static_cast<int16_t>(pSession->GetInt(kmOptMaxKinkmarks));
@@ -105,14 +95,15 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
   run.n = static_cast<int16_t>(
       kmCalculator::GetNumObsThisCohort(pSession, iCohortIndex));
   const int16_t n = run.n;
-  if (n < 2 || calc.pDataX->Nrows() < n || calc.pDataX->Ncols() < 2 ||
-      calc.pDataY->Nrows() < n) {
+  const Matrix& mX = *calc.GetDataX();
+  if (n < 2 || mX.Nrows() < n || mX.Ncols() < 2 ||
+      calc.GetDataY()->Nrows() < n) {
     GenerateKmException(
         "The cohort's observation matrices hold fewer rows than its "
         "observation count.",
         kClassName);
   }
-  calc.iNumObs = n;
+  calc.SetNumObservations(n);
   // No more kinkmarks than Hudson's segmentations can place; verification
   // refused the cohorts that cannot hold the minimum.
   run.kmax = static_cast<int16_t>(
@@ -136,17 +127,10 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
 
   // Uncorrelated errors: A weighs the residuals, L maps permuted ones back.
   calc.WLSWgt(0.0, run.mA, run.mL);
-  calc.mWorkA = run.mA;
   // The model framework's refit of the first pass reads L'L as its
   // covariance; without it every fit would fail.
-  calc.mWorkB = run.mL.t() * run.mL;
-
-  double dMinX = (*calc.pDataX)(1, 2);
-  for (int i = 2; i <= n; ++i) dMinX = std::min(dMinX, (*calc.pDataX)(i, 2));
-  run.dOrigin = std::trunc(dMinX);
-  for (int i = 1; i <= calc.pDataX->Nrows(); ++i) {
-    (*calc.pDataX)(i, 2) -= run.dOrigin;
-  }
+  calc.SetWeightRoots(run.mA, run.mL);
+  run.dOrigin = calc.ShiftToIntegerOrigin(n);
 
   // Kinkmarks on observations only, kept one observation further from the
   // ends and two further apart than Hudson's segmentations require.
@@ -155,19 +139,6 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
   calc.PreCalcXWX();
   run.pPartitions = std::make_unique<kmUpperTriangularMatrix>(n, n);
   calc.Partitions(*run.pPartitions);
-}
-
-// True when the grid holds at least one placement of k kinkmarks: the
-// grid search's first placement takes candidate 1 and then, for each next
-// kinkmark, the first candidate the previous one allows.
-bool GridCanPlace(const kmCalculator& calc, int G, int k) {
-  if (k <= 0) return true;
-  int p = 1;
-  for (int m = 2; m <= k && p <= G; ++m) {
-    p = static_cast<int>(std::trunc((*calc.pGridAux)(p)));
-    if (p < 1) return false;
-  }
-  return p <= G;
 }
 
 // Best fit of the observed data with k kinkmarks into vResidSum(1),
@@ -179,7 +150,7 @@ bool GridCanPlace(const kmCalculator& calc, int G, int k) {
 void FitObserved(kmCalculator& calc, EsrRun& run, int16_t k,
                  ColumnVector& vResidSum, bool bFramework) {
   const uint16_t uk = static_cast<uint16_t>(k);
-  if (!GridCanPlace(calc, run.G, k)) {
+  if (!calc.GridCanPlace(run.G, k)) {
     run.vLocations.ReSize(k);
     run.vLocations = 0.0;
     run.vEstimates.ReSize(3 * k + 2);
@@ -206,9 +177,9 @@ KMSeriesSet ObservedSeries(const kmCalculator& calc, const EsrRun& run) {
   seriesSet.labels.SetSize(1);
   seriesSet.xValues.SetSize(1);
   seriesSet.yValues.SetSize(1);
-  seriesSet.xValues[0] = calc.pDataX->SubMatrix(1, run.n, 2, 2);
+  seriesSet.xValues[0] = calc.GetDataX()->SubMatrix(1, run.n, 2, 2);
   for (int i = 1; i <= run.n; ++i) seriesSet.xValues[0](i) += run.dOrigin;
-  seriesSet.yValues[0] = calc.pDataY->SubMatrix(1, run.n, 1, 1);
+  seriesSet.yValues[0] = calc.GetDataY()->SubMatrix(1, run.n, 1, 1);
   return seriesSet;
 }
 
@@ -320,7 +291,7 @@ int16_t PermutationTests(kmCalculator& calc, kmCalcData* pCalcData,
                          kmBackgroundProgressTrackerWithBar* pProgress,
                          int iCohortIndex, EsrRun& run) {
   const int iSeed = run.pSession->GetInt(kmOptPermutationSeed);
-  calc.pRandom->sgenrand(static_cast<uint32_t>(
+  calc.SeedGenerator(static_cast<uint32_t>(
       iSeed != 0 ? iSeed : kSeedBase + int64_t{iCohortIndex}));
   const int iRule = run.pSession->GetInt(kmOptEarlyStopping);
   int16_t k0 = run.kmin;

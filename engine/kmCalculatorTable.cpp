@@ -104,7 +104,7 @@ void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
     fit.sse = dQ;
     fit.q = s.iNParm;
     if (iCriterion == 2) {
-      fit.xtwx = calc.mWork;
+      fit.xtwx = calc.GetModelCrossProducts();
       dCriterion = ForAllKinkMKAction::calc_LogGammaCriterion(fit, n);
     } else if (iCriterion == 3) {
       dCriterion = ForAllKinkMKAction::calc_BICCriterion(fit, n);
@@ -152,8 +152,8 @@ void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
     int iLower = 1;
     int iUpper = nGrid;
     ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
-    const double dLower = (*calc.pGridValues)(iLower) + s.dShift;
-    const double dUpper = (*calc.pGridValues)(iUpper) + s.dShift;
+    const double dLower = calc.GetGridValues()(iLower) + s.dShift;
+    const double dUpper = calc.GetGridValues()(iUpper) + s.dShift;
     // Without residual degrees of freedom there is no interval.
     pTable->AddKinkmark(dTau, dLower, dUpper, s.iUDF >= 1 && dUpper > dLower);
   }
@@ -165,9 +165,10 @@ KmVector<double> SegmentBounds(const kmCalculator& calc, const TableShape& s,
                                const ColumnVector& vTau) {
   KmVector<double> vBounds;
   vBounds.resize(static_cast<size_t>(s.k) + 2);
-  vBounds[0] = (*calc.pDataX)(1, s.p) + s.dShift;
+  const NEWMAT::Matrix& mX = *calc.GetDataX();
+  vBounds[0] = mX(1, s.p) + s.dShift;
   for (int i = 1; i <= s.k; ++i) vBounds[i] = vTau(i) + s.dShift;
-  vBounds[s.K1] = (*calc.pDataX)(s.n, s.p) + s.dShift;
+  vBounds[s.K1] = mX(s.n, s.p) + s.dShift;
   return vBounds;
 }
 

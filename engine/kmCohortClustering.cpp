@@ -159,15 +159,15 @@ KmString kmCohortClustering::GetClusteringResultFile(
 
 std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
   return WithCallPath("ClusterByGroups()", kClassName, [&]() -> std::string {
-    if (calc_.pClusterMatrix == nullptr) {
+    if (calc_.GetClusterMatrix() == nullptr) {
       GenerateKmException("No clustering data has been installed.", kClassName);
     }
     const kmSession& session = *calc_.GetCalcSession();
     KMPartitionMatrix rows;
-    for (const KmString& sRow : calc_.vClusterRows) {
+    for (const KmString& sRow : calc_.GetClusterRows()) {
       rows.labels.push_back(sRow.GetCString());
     }
-    rows.matrix = *calc_.pClusterMatrix;
+    rows.matrix = *calc_.GetClusterMatrix();
     KMSeriesSet groups;
     build_SeriesSetFromLabelledRows(
         groups, rows, session.GetBool(kmOptLogLinear) ? 1 : 0,

@@ -12,6 +12,7 @@
 
 #include "engine/kmCalculator.h"
 #include "session/kmSession.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 
 namespace km_engine_test {
 
@@ -59,18 +60,19 @@ struct LoadedCalculator {
     calc = std::make_unique<kmCalculator>(session.get());
     calc->LoadCalcMembers(nullptr, 0);
     calc->SetNumObservations(static_cast<int16_t>(n));
-    calc->pDataX = std::make_unique<NEWMAT::Matrix>(n, 2);
-    calc->pDataY = std::make_unique<NEWMAT::Matrix>(n, 1);
-    calc->pDataWeightInput = std::make_unique<NEWMAT::ColumnVector>(n);
-    calc->pDataAux = std::make_unique<NEWMAT::Matrix>(n, 1);
+    CalcMembers(*calc).pDataX = std::make_unique<NEWMAT::Matrix>(n, 2);
+    CalcMembers(*calc).pDataY = std::make_unique<NEWMAT::Matrix>(n, 1);
+    CalcMembers(*calc).pDataWeightInput =
+        std::make_unique<NEWMAT::ColumnVector>(n);
+    CalcMembers(*calc).pDataAux = std::make_unique<NEWMAT::Matrix>(n, 1);
     for (int i = 1; i <= n; ++i) {
       const Observation& o = obs[static_cast<size_t>(i - 1)];
-      (*calc->pDataX)(i, 1) = 1.0;
-      (*calc->pDataX)(i, 2) = o.x;
-      (*calc->pDataY)(i, 1) = o.y;
-      (*calc->pDataWeightInput)(i) = o.weight;
-      (*calc->pDataAux)(i, 1) = o.se;
-      (*calc->pWeightMatrix)(i, i) = o.weight;
+      (*CalcMembers(*calc).pDataX)(i, 1) = 1.0;
+      (*CalcMembers(*calc).pDataX)(i, 2) = o.x;
+      (*CalcMembers(*calc).pDataY)(i, 1) = o.y;
+      (*CalcMembers(*calc).pDataWeightInput)(i) = o.weight;
+      (*CalcMembers(*calc).pDataAux)(i, 1) = o.se;
+      (*CalcMembers(*calc).pWeightMatrix)(i, i) = o.weight;
     }
   }
 
@@ -78,10 +80,10 @@ struct LoadedCalculator {
   // response first, then permuted data sets.
   void SetResponseColumns(const std::vector<std::vector<double>>& columns) {
     const int D = static_cast<int>(columns.size());
-    calc->pDataY->ReSize(n, D);
+    CalcMembers(*calc).pDataY->ReSize(n, D);
     for (int d = 1; d <= D; ++d) {
       for (int i = 1; i <= n; ++i) {
-        (*calc->pDataY)(i, d) =
+        (*CalcMembers(*calc).pDataY)(i, d) =
             columns[static_cast<size_t>(d - 1)][static_cast<size_t>(i - 1)];
       }
     }

@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 
 namespace km_table_test {
 
@@ -49,11 +50,13 @@ class TableTest : public ::testing::Test {
         });
     session_ = std::move(lc.session);
     calc_ = std::move(lc.calc);
-    *calc_->pX0 = calc_->pDataX->Columns(1, 2);
-    if (calc_->pGridValues->Nrows() < 5) calc_->pGridValues->ReSize(5);
-    for (int r = 1; r <= 5; ++r) (*calc_->pGridValues)(r) = r + 2.0;
+    *CalcMembers(*calc_).pX0 = CalcMembers(*calc_).pDataX->Columns(1, 2);
+    if (CalcMembers(*calc_).pGridValues->Nrows() < 5)
+      CalcMembers(*calc_).pGridValues->ReSize(5);
+    for (int r = 1; r <= 5; ++r)
+      (*CalcMembers(*calc_).pGridValues)(r) = r + 2.0;
     NEWMAT::Matrix mB;
-    calc_->WLSWgt(0.0, calc_->mWorkA, mB);
+    calc_->WLSWgt(0.0, CalcMembers(*calc_).mWorkA, mB);
   }
 
   // Further options of a test's session, set before the calculator copies

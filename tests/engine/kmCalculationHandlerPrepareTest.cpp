@@ -93,16 +93,17 @@ struct Row {
 };
 
 void ExpectRows(const kmCalculator& calc, const std::vector<Row>& rows) {
-  ASSERT_NE(calc.pDataX, nullptr);
-  ASSERT_GE(calc.pDataX->Nrows(), static_cast<int>(rows.size()));
+  ASSERT_NE(calc.GetDataX(), nullptr);
+  ASSERT_GE(calc.GetDataX()->Nrows(), static_cast<int>(rows.size()));
   for (size_t i = 0; i < rows.size(); ++i) {
     const int r = static_cast<int>(i) + 1;
     SCOPED_TRACE(testing::Message() << "row " << r);
-    EXPECT_EQ((*calc.pDataX)(r, 1), 1.0);
-    EXPECT_TRUE(km_test::RelNear((*calc.pDataX)(r, 2), rows[i].x, kTol));
-    EXPECT_TRUE(km_test::RelNear((*calc.pDataY)(r, 1), rows[i].y, kTol));
-    EXPECT_TRUE(km_test::RelNear((*calc.pDataWeightInput)(r), rows[i].w, kTol));
-    EXPECT_TRUE(km_test::RelNear((*calc.pDataAux)(r, 1), rows[i].s, kTol));
+    EXPECT_EQ((*calc.GetDataX())(r, 1), 1.0);
+    EXPECT_TRUE(km_test::RelNear((*calc.GetDataX())(r, 2), rows[i].x, kTol));
+    EXPECT_TRUE(km_test::RelNear((*calc.GetDataY())(r, 1), rows[i].y, kTol));
+    EXPECT_TRUE(
+        km_test::RelNear((*calc.GetDataWeightInput())(r), rows[i].w, kTol));
+    EXPECT_TRUE(km_test::RelNear((*calc.GetDataAux())(r, 1), rows[i].s, kTol));
   }
 }
 
@@ -143,7 +144,7 @@ TEST(kmCalculationHandlerPrepare,
   bool bZero = false;
   EXPECT_EQ(p.PrepareNext(bZero), 0);
   EXPECT_EQ(p.handler.GetCurrentNumObs(), 4);
-  EXPECT_EQ(p.calc.pDataX->Nrows(), 4);
+  EXPECT_EQ(p.calc.GetDataX()->Nrows(), 4);
   ExpectRows(p.calc, {{2000.5, 1.0, 1, kMissing},
                       {2001.5, 1.2, 1, kMissing},
                       {2002.5, 1.25, 1, kMissing},
@@ -253,7 +254,7 @@ TEST(kmCalculationHandlerPrepare, RateMultiplierOfZeroMeansPer100000) {
   Prepared p(std::move(pSession));
   bool bZero = false;
   p.PrepareNext(bZero);
-  EXPECT_TRUE(km_test::RelNear((*p.calc.pDataY)(2, 1), 5.0, kTol));
+  EXPECT_TRUE(km_test::RelNear((*p.calc.GetDataY())(2, 1), 5.0, kTol));
 }
 
 TEST(kmCalculationHandlerPrepare, UnverifiedCohortKeepsZerosAndDropsWeights) {
@@ -285,11 +286,11 @@ TEST(kmCalculationHandlerPrepare, RowsBeyondTheCohortSizeAreCountedNotStored) {
     bool bZero = false;
     p.PrepareNext(bZero);
     EXPECT_EQ(p.handler.GetCurrentNumObs(), 4);
-    ASSERT_EQ(p.calc.pDataY->Nrows(), c.iRows);
-    EXPECT_EQ((*p.calc.pDataY)(2, 1), 1.2);
+    ASSERT_EQ(p.calc.GetDataY()->Nrows(), c.iRows);
+    EXPECT_EQ((*p.calc.GetDataY())(2, 1), 1.2);
     // Rows the cohort does not fill stay 0.
     if (c.iRows > 4) {
-      EXPECT_EQ((*p.calc.pDataX)(5, 2), 0.0);
+      EXPECT_EQ((*p.calc.GetDataX())(5, 2), 0.0);
     }
   }
 }
@@ -438,10 +439,10 @@ TEST(kmCalculationHandlerPrepare, AgeAdjustedRatesAreTheResponse) {
   }
   // The rates travel as "%20.10f" text: compare to that precision.
   for (int t = 0; t < 2; ++t) {
-    EXPECT_NEAR((*p.calc.pDataY)(t + 1, 1), rows[t].y, 1e-9);
-    EXPECT_NEAR((*p.calc.pDataAux)(t + 1, 1), rows[t].s, 1e-9);
-    EXPECT_TRUE(
-        km_test::RelNear((*p.calc.pDataWeightInput)(t + 1), rows[t].w, 1e-8));
+    EXPECT_NEAR((*p.calc.GetDataY())(t + 1, 1), rows[t].y, 1e-9);
+    EXPECT_NEAR((*p.calc.GetDataAux())(t + 1, 1), rows[t].s, 1e-9);
+    EXPECT_TRUE(km_test::RelNear((*p.calc.GetDataWeightInput())(t + 1),
+                                 rows[t].w, 1e-8));
   }
 }
 

@@ -12,6 +12,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -37,8 +38,8 @@ struct PhiCalculator : km_engine_test::LoadedCalculator {
                          }) {}
   void ExpectDataUnchanged() const {
     for (int i = 1; i <= 12; ++i) {
-      EXPECT_EQ((*calc->pDataX)(i, 2), 1989 + i) << i;
-      EXPECT_EQ((*calc->pDataWeightInput)(i), kW[i - 1]) << i;
+      EXPECT_EQ((*CalcMembers(*calc).pDataX)(i, 2), 1989 + i) << i;
+      EXPECT_EQ((*CalcMembers(*calc).pDataWeightInput)(i), kW[i - 1]) << i;
     }
   }
 };
@@ -100,7 +101,7 @@ TEST(CalculateAutoParamPhi, RestoresDataWhenTheFitFails) {
 
 TEST(CalculateAutoParamPhi, MissingDataIsAnError) {
   PhiCalculator pc;
-  pc.calc->pDataY.reset();
+  CalcMembers(*pc.calc).pDataY.reset();
   EXPECT_THROW(pc.calc->calculateAutoParamPhi(1), KmException);
 }
 

@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -140,11 +141,11 @@ TEST(GridSearchForHudsons, RecordsSmallestPermutedSSEOnlyInItsEntry) {
       for (int c = 1; c <= 2; ++c) EXPECT_EQ(out.mProfile(r, c), kUntouched);
     }
     // mWork: the leading 2 x 2 block of the full X'WX, zeros elsewhere.
-    ASSERT_EQ(pc.calc->mWork.Nrows(), bc.k + 2);
+    ASSERT_EQ(CalcMembers(*pc.calc).mWork.Nrows(), bc.k + 2);
     for (int r = 1; r <= bc.k + 2; ++r) {
       for (int c = 1; c <= bc.k + 2; ++c) {
-        EXPECT_EQ(pc.calc->mWork(r, c),
-                  r <= 2 && c <= 2 ? (*pc.calc->pXWX)(r, c) : 0.0);
+        EXPECT_EQ(CalcMembers(*pc.calc).mWork(r, c),
+                  r <= 2 && c <= 2 ? (*CalcMembers(*pc.calc).pXWX)(r, c) : 0.0);
       }
     }
   }

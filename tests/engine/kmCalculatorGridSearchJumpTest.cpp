@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -53,17 +54,19 @@ struct JumpCalculator : km_engine_test::LoadedCalculator {
                          }) {
     SetResponseColumns(ys);
     Matrix mB;
-    calc->WLSWgt(0.0, calc->mWorkA, mB);
-    calc->mWorkB = mB.t() * mB;
+    Matrix mA;
+    calc->WLSWgt(0.0, mA, mB);
+    calc->SetWeightRoots(mA, mB);
     K = calc->FindGridPoints(2, 2, 1);
-    calc->dJumpLocation = kJump;
+    CalcMembers(*calc).dJumpLocation = kJump;
     if (bJump) {
       Matrix mX(n, K + 3);
-      mX.Columns(1, K + 2) = *calc->pX0;
+      mX.Columns(1, K + 2) = *CalcMembers(*calc).pX0;
       for (int i = 1; i <= n; ++i) {
-        mX(i, K + 3) = (*calc->pDataX)(i, 2) - kJump >= 0.0 ? 1.0 : 0.0;
+        mX(i, K + 3) =
+            (*CalcMembers(*calc).pDataX)(i, 2) - kJump >= 0.0 ? 1.0 : 0.0;
       }
-      *calc->pX0 = mX;
+      *CalcMembers(*calc).pX0 = mX;
     }
     calc->PreCalcXWX();
   }
@@ -77,7 +80,7 @@ TEST(GridSearchWithJumpModel, OneDataSetAgreesWithGridSearch) {
     ColumnVector vLoc, vEst, vQ(1);
     Matrix mProfile;
     jc.calc->GridSearch(1, k, vLoc, vEst, vQ, jc.K, mProfile, nullptr);
-    const Matrix mWorkGrid = jc.calc->mWork;
+    const Matrix mWorkGrid = CalcMembers(*jc.calc).mWork;
     ColumnVector vLocF, vEstF, vQF(1);
     Matrix mProfileF;
     jc.calc->GridSearch_WithJumpModel(1, k, vLocF, vEstF, vQF, jc.K, mProfileF,
@@ -101,9 +104,9 @@ TEST(GridSearchWithJumpModel, OneDataSetAgreesWithGridSearch) {
         }
       }
     }
-    ASSERT_EQ(jc.calc->mWork.Nrows(), k + 2);
+    ASSERT_EQ(CalcMembers(*jc.calc).mWork.Nrows(), k + 2);
     for (int r = 1; r <= k + 2; ++r) {
-      EXPECT_EQ(jc.calc->mWork(r, r), mWorkGrid(r, r)) << r;
+      EXPECT_EQ(CalcMembers(*jc.calc).mWork(r, r), mWorkGrid(r, r)) << r;
     }
   }
 }
@@ -177,8 +180,8 @@ TEST(GridSearchWithJumpModel, JumpModelMatchesBruteForce) {
     }
     // The refit of the observed data leaves the jump's test vector, whose
     // first entry is the jump coefficient.
-    ASSERT_GE(jc.calc->vJumpResults.Nrows(), 1);
-    EXPECT_TRUE(km_test::RelNear(jc.calc->vJumpResults(1),
+    ASSERT_GE(CalcMembers(*jc.calc).vJumpResults.Nrows(), 1);
+    EXPECT_TRUE(km_test::RelNear(CalcMembers(*jc.calc).vJumpResults(1),
                                  c.estimates[3 * c.k + 2], kCoefTol));
   }
 }

@@ -14,6 +14,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -199,11 +200,13 @@ TEST(GridSearch, MatchesBruteForceOverEveryPlacement) {
     }
     // mWork is the X'WX of the best model: the intercept column's weight
     // total and, for k >= 1, the hinge columns of the best candidates.
-    ASSERT_EQ(sc.calc->mWork.Nrows(), c.k + 2);
-    EXPECT_DOUBLE_EQ(sc.calc->mWork(1, 1), (*sc.calc->pXWX)(1, 1));
+    ASSERT_EQ(CalcMembers(*sc.calc).mWork.Nrows(), c.k + 2);
+    EXPECT_DOUBLE_EQ(CalcMembers(*sc.calc).mWork(1, 1),
+                     (*CalcMembers(*sc.calc).pXWX)(1, 1));
     for (int j = 1; j <= c.k; ++j) {
       const int col = static_cast<int>(2 * (c.locations[j - 1] - 1.0)) + 2;
-      EXPECT_EQ(sc.calc->mWork(j + 2, j + 2), (*sc.calc->pXWX)(col, col));
+      EXPECT_EQ(CalcMembers(*sc.calc).mWork(j + 2, j + 2),
+                (*CalcMembers(*sc.calc).pXWX)(col, col));
     }
   }
 }
@@ -230,7 +233,8 @@ TEST(GridSearch, FirstOfEqualFitsWins) {
                       std::vector<double>(10, 1.0), 2, 0, 0);
   ASSERT_EQ(sc.K, 6);  // candidates x = 2..7
   for (int r = 1; r <= 10; ++r) {
-    (*sc.calc->pX0)(r, 1 + 2) = (*sc.calc->pX0)(r, 3 + 2);
+    (*CalcMembers(*sc.calc).pX0)(r, 1 + 2) =
+        (*CalcMembers(*sc.calc).pX0)(r, 3 + 2);
   }
   sc.calc->PreCalcXWX();
   const SearchOut out = RunSearch(sc, 1, nullptr);
@@ -263,7 +267,7 @@ TEST(GridSearch, KinkmarksNeverShareACandidate) {
   SearchCalculator sc({0, 1, 1, 2, 3}, {1, 3, 2, 5, 4}, {1, 1, 1, 1, 1}, 1, 0,
                       1);
   ASSERT_EQ(sc.K, 7);
-  ASSERT_EQ((*sc.calc->pGridAux)(1), 1.0);
+  ASSERT_EQ((*CalcMembers(*sc.calc).pGridAux)(1), 1.0);
   const SearchOut out = RunSearch(sc, 2, nullptr);
   EXPECT_EQ(out.mProfile(1, 2), kNoFit);
   EXPECT_LT(out.vLocations(1), out.vLocations(2));

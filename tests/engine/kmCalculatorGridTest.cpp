@@ -14,6 +14,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -96,19 +97,20 @@ TEST(FindGridPoints, CandidatesSpacingAndCount) {
   for (const GridCase& c : kGridCases) {
     SCOPED_TRACE(c.sName);
     GridCalculator gc(c.xs, c.g);
-    const ColumnVector vBefore = *gc.calc->pGridValues;
+    const ColumnVector vBefore = *CalcMembers(*gc.calc).pGridValues;
     const int16_t K =
         gc.calc->FindGridPoints(static_cast<int16_t>(c.e), c.b, c.g);
     ASSERT_EQ(K, static_cast<int16_t>(c.values.size()));
     for (int p = 1; p <= K; ++p) {
-      EXPECT_DOUBLE_EQ((*gc.calc->pGridValues)(p), c.values[p - 1]) << p;
-      EXPECT_EQ((*gc.calc->pGridAux)(p), c.aux[p - 1]) << p;
+      EXPECT_DOUBLE_EQ((*CalcMembers(*gc.calc).pGridValues)(p), c.values[p - 1])
+          << p;
+      EXPECT_EQ((*CalcMembers(*gc.calc).pGridAux)(p), c.aux[p - 1]) << p;
     }
     // Entries past K keep what they held.
     for (int p = K + 1; p <= vBefore.Nrows(); ++p) {
-      EXPECT_EQ((*gc.calc->pGridValues)(p), vBefore(p)) << p;
+      EXPECT_EQ((*CalcMembers(*gc.calc).pGridValues)(p), vBefore(p)) << p;
     }
-    EXPECT_EQ(gc.calc->pX0->Ncols(), K + 2);
+    EXPECT_EQ(CalcMembers(*gc.calc).pX0->Ncols(), K + 2);
   }
 }
 
@@ -119,14 +121,14 @@ TEST(FindGridPoints, DesignHoldsDataColumnsThenHinges) {
   GridCalculator gc({0, 3, 9, 12, 18}, 2);
   const int16_t K = gc.calc->FindGridPoints(1, 0, 2);
   ASSERT_EQ(K, 11);
-  const Matrix& m = *gc.calc->pX0;
+  const Matrix& m = *CalcMembers(*gc.calc).pX0;
   ASSERT_EQ(m.Nrows(), 5);
   const double kHinge4[] = {0, 0, 4, 7, 13};
   const double kHinge6[] = {0, 0, 0, 3, 9};
   for (int r = 1; r <= 5; ++r) {
     SCOPED_TRACE(r);
     EXPECT_EQ(m(r, 1), 1.0);
-    EXPECT_EQ(m(r, 2), (*gc.calc->pDataX)(r, 2));
+    EXPECT_EQ(m(r, 2), (*CalcMembers(*gc.calc).pDataX)(r, 2));
     EXPECT_EQ(m(r, 4 + 2), kHinge4[r - 1]);
     EXPECT_EQ(m(r, 6 + 2), kHinge6[r - 1]);
   }

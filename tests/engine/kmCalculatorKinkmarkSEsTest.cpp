@@ -22,6 +22,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -45,9 +46,9 @@ class KinkmarkSEsTest : public ::testing::Test {
         [](kmSession& s) { s.SetInt(kmOptAutocorrErrors, 0); });
     session_ = std::move(lc.session);
     calc_ = std::move(lc.calc);
-    *calc_->pX0 = calc_->pDataX->Columns(1, 2);
+    *CalcMembers(*calc_).pX0 = CalcMembers(*calc_).pDataX->Columns(1, 2);
     Matrix mB;
-    calc_->WLSWgt(0.0, calc_->mWorkA, mB);
+    calc_->WLSWgt(0.0, CalcMembers(*calc_).mWorkA, mB);
   }
 
   std::unique_ptr<kmSession> session_;

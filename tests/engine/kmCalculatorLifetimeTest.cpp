@@ -13,6 +13,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -38,11 +39,12 @@ TEST(KmCalculatorLifetime, SessionConstructorOwnsAHandlerOfTheSession) {
   EXPECT_EQ(calc.GetCalcSession()->GetInt(kmOptAutocorrErrors), 2);
   // The distribution object answers.
   EXPECT_GT(calc.FPValue(2.0, 1, 10), 0.0);
-  ASSERT_NE(calc.pRandom, nullptr);
-  EXPECT_EQ(calc.pRandom->mti, 625);  // unseeded until the driver seeds it
-  EXPECT_EQ(calc.iNumObs, 0);
-  EXPECT_EQ(calc.pVarCovMatrix, nullptr);
-  EXPECT_EQ(calc.pX0, nullptr);
+  ASSERT_NE(CalcMembers(calc).pRandom, nullptr);
+  EXPECT_EQ(CalcMembers(calc).pRandom->mti,
+            625);  // unseeded until the driver seeds it
+  EXPECT_EQ(CalcMembers(calc).iNumObs, 0);
+  EXPECT_EQ(CalcMembers(calc).pVarCovMatrix, nullptr);
+  EXPECT_EQ(CalcMembers(calc).pX0, nullptr);
 }
 
 TEST(KmCalculatorLifetime, SetupRefusesNullSession) {
@@ -85,15 +87,15 @@ TEST(KmCalculatorLifetime, LoadCalcMembersSizesTheGridAndWeights) {
     auto pSession = SessionWithCounts({3, c.iCounts}, c.g);
     kmCalculator calc(pSession.get());
     calc.LoadCalcMembers(nullptr, 1);
-    ASSERT_NE(calc.pGridValues, nullptr);
-    EXPECT_EQ(calc.pGridValues->Nrows(), c.iGrid);
-    EXPECT_EQ(calc.pGridAux->Nrows(), c.iGrid);
-    EXPECT_EQ(calc.pGridValues->SumAbsoluteValue(), 0.0);
-    EXPECT_EQ(calc.pWeightMatrix->Nrows(), c.iCounts);
-    EXPECT_EQ(calc.pWeightMatrix->Ncols(), c.iCounts);
-    EXPECT_EQ(calc.pWeightMatrix->SumAbsoluteValue(), 0.0);
-    EXPECT_EQ(calc.pX0->Nrows(), 0);
-    EXPECT_EQ(calc.pXWX->Nrows(), 0);
+    ASSERT_NE(CalcMembers(calc).pGridValues, nullptr);
+    EXPECT_EQ(CalcMembers(calc).pGridValues->Nrows(), c.iGrid);
+    EXPECT_EQ(CalcMembers(calc).pGridAux->Nrows(), c.iGrid);
+    EXPECT_EQ(CalcMembers(calc).pGridValues->SumAbsoluteValue(), 0.0);
+    EXPECT_EQ(CalcMembers(calc).pWeightMatrix->Nrows(), c.iCounts);
+    EXPECT_EQ(CalcMembers(calc).pWeightMatrix->Ncols(), c.iCounts);
+    EXPECT_EQ(CalcMembers(calc).pWeightMatrix->SumAbsoluteValue(), 0.0);
+    EXPECT_EQ(CalcMembers(calc).pX0->Nrows(), 0);
+    EXPECT_EQ(CalcMembers(calc).pXWX->Nrows(), 0);
   }
 }
 
@@ -187,9 +189,9 @@ TEST(KmCalculatorLifetime, SetClusterMatrixReplacesTheCopy) {
   calc.SetClusterMatrix(3, mData, std::vector<KmString>{"0", "1"});
   mData = 2.5;
   calc.SetClusterMatrix(6, mData, std::vector<KmString>{"2"});
-  EXPECT_EQ(calc.iNumObs, 6);
-  EXPECT_EQ((*calc.pClusterMatrix)(2, 3), 2.5);
-  EXPECT_EQ(calc.vClusterRows, std::vector<KmString>{"2"});
+  EXPECT_EQ(calc.GetNumObservations(), 6);
+  EXPECT_EQ((*calc.GetClusterMatrix())(2, 3), 2.5);
+  EXPECT_EQ(calc.GetClusterRows(), std::vector<KmString>{"2"});
 }
 
 TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {
@@ -198,13 +200,10 @@ TEST(KmCalculatorLifetime, LoadingTwiceAndDestroyingLeakNothing) {
   // verifies that they, and observation matrices left by the task, are freed.
   auto pSession = SessionWithCounts({4}, 0);
   auto pCalc = std::make_unique<kmCalculator>(pSession.get());
-  pCalc->pDataX = std::make_unique<Matrix>(4, 2);
-  pCalc->pDataY = std::make_unique<Matrix>(4, 1);
-  pCalc->pDataWeightInput = std::make_unique<ColumnVector>(4);
-  pCalc->pDataAux = std::make_unique<Matrix>(4, 1);
+  pCalc->CreateObservations(4);
   pCalc->LoadCalcMembers(nullptr, 0);
   pCalc->LoadCalcMembers(nullptr, 0);
-  EXPECT_EQ(pCalc->pGridValues->Nrows(), 4);
+  EXPECT_EQ(CalcMembers(*pCalc).pGridValues->Nrows(), 4);
   pCalc.reset();
 }
 

@@ -27,6 +27,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -80,7 +81,7 @@ struct PermCalculator : km_engine_test::LoadedCalculator {
       mResid(2, i) = kWeightedResid[i - 1];
       mL(i, i) = 1.0 / std::sqrt(kV[i - 1]);
     }
-    calc->pRandom->sgenrand(kSeed);
+    calc->SeedGenerator(kSeed);
   }
   // The first n observations of the shared data set (0.0 beyond it).
   static std::vector<km_engine_test::Observation> SharedObservations(int iN) {
@@ -100,7 +101,7 @@ TEST(Permute, DataSetsOfASeedMatchReference) {
     SCOPED_TRACE("mode " + std::to_string(iMode));
     PermCalculator pc(iMode);
     pc.calc->Permute(1, pc.mL, pc.mFitted, pc.mResid, 4);
-    const Matrix& mY = *pc.calc->pDataY;
+    const Matrix& mY = *CalcMembers(*pc.calc).pDataY;
     ASSERT_EQ(mY.Nrows(), kN);
     ASSERT_EQ(mY.Ncols(), 4);
     for (int i = 1; i <= kN; ++i) {
@@ -118,17 +119,19 @@ TEST(Permute, SameSeedSameDataSetsAndWhitenedResidualsArePermuted) {
   PermCalculator b;
   a.calc->Permute(1, a.mL, a.mFitted, a.mResid, 30);
   b.calc->Permute(1, b.mL, b.mFitted, b.mResid, 30);
-  ASSERT_EQ(a.calc->pDataY->Ncols(), 30);
+  ASSERT_EQ(CalcMembers(*a.calc).pDataY->Ncols(), 30);
   std::vector<double> vSorted(kWeightedResid, kWeightedResid + kN);
   std::sort(vSorted.begin(), vSorted.end());
   for (int j = 1; j <= 30; ++j) {
     SCOPED_TRACE(j);
     std::vector<double> vWhite;
     for (int i = 1; i <= kN; ++i) {
-      EXPECT_EQ((*a.calc->pDataY)(i, j), (*b.calc->pDataY)(i, j));
+      EXPECT_EQ((*CalcMembers(*a.calc).pDataY)(i, j),
+                (*CalcMembers(*b.calc).pDataY)(i, j));
       if (j > 1) {
-        vWhite.push_back(((*a.calc->pDataY)(i, j) - kFitted[i - 1]) *
-                         std::sqrt(kV[i - 1]));
+        vWhite.push_back(
+            ((*CalcMembers(*a.calc).pDataY)(i, j) - kFitted[i - 1]) *
+            std::sqrt(kV[i - 1]));
       }
     }
     if (j == 1) continue;
@@ -139,11 +142,12 @@ TEST(Permute, SameSeedSameDataSetsAndWhitenedResidualsArePermuted) {
 
 TEST(Permute, OneDataSetLeavesOnlyTheObservedColumn) {
   PermCalculator pc;
-  *pc.calc->pDataY = Matrix(kN, 5);  // columns of an earlier test
-  for (int i = 1; i <= kN; ++i) (*pc.calc->pDataY)(i, 1) = kY[i - 1];
+  *CalcMembers(*pc.calc).pDataY = Matrix(kN, 5);  // columns of an earlier test
+  for (int i = 1; i <= kN; ++i)
+    (*CalcMembers(*pc.calc).pDataY)(i, 1) = kY[i - 1];
   pc.calc->Permute(1, pc.mL, pc.mFitted, pc.mResid, 1);
-  ASSERT_EQ(pc.calc->pDataY->Ncols(), 1);
-  EXPECT_EQ((*pc.calc->pDataY)(3, 1), kY[2]);
+  ASSERT_EQ(CalcMembers(*pc.calc).pDataY->Ncols(), 1);
+  EXPECT_EQ((*CalcMembers(*pc.calc).pDataY)(3, 1), kY[2]);
 }
 
 TEST(Permute, BadInputsThrowWithCallPath) {
@@ -163,15 +167,16 @@ TEST(Permute, BadInputsThrowWithCallPath) {
     SCOPED_TRACE(c.sName);
     PermCalculator pc;
     Matrix mL = pc.mL.SubMatrix(1, c.iLRows, 1, c.iLRows);
-    pc.calc->pDataY->ReSize(c.iYRows, 1);
-    *pc.calc->pDataY = 1.5;
+    CalcMembers(*pc.calc).pDataY->ReSize(c.iYRows, 1);
+    *CalcMembers(*pc.calc).pDataY = 1.5;
     const KmException ex = km_test::CatchKmException(
         [&] { pc.calc->Permute(c.k, mL, pc.mFitted, pc.mResid, c.iDataSets); });
     EXPECT_NE(std::string(ex.GetCallPath()).find("Permute()"),
               std::string::npos);
-    EXPECT_EQ(pc.calc->pDataY->Ncols(), 1) << "response changed on failure";
-    EXPECT_EQ(pc.calc->pDataY->Nrows(), c.iYRows);
-    EXPECT_EQ((*pc.calc->pDataY)(1, 1), 1.5);
+    EXPECT_EQ(CalcMembers(*pc.calc).pDataY->Ncols(), 1)
+        << "response changed on failure";
+    EXPECT_EQ(CalcMembers(*pc.calc).pDataY->Nrows(), c.iYRows);
+    EXPECT_EQ((*CalcMembers(*pc.calc).pDataY)(1, 1), 1.5);
   }
 }
 
@@ -202,7 +207,7 @@ TEST(Shuffle, DrawsAndExchanges) {
     for (int d = 1; d < c.n; ++d) {
       EXPECT_DOUBLE_EQ(ref.genrand(), kFirst[d - 1]);
     }
-    EXPECT_EQ(pc.calc->pRandom->genrand(), ref.genrand());
+    EXPECT_EQ(CalcMembers(*pc.calc).pRandom->genrand(), ref.genrand());
   }
 }
 

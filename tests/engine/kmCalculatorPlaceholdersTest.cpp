@@ -14,6 +14,7 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -70,10 +71,10 @@ TEST_F(PlaceholdersTest, ObservationsTooSmallAreRefusedAndNothingAppended) {
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    calc_->pDataX = std::make_unique<Matrix>(c.xRows, c.xCols);
-    *calc_->pDataX = 1.0;
-    calc_->pDataAux = std::make_unique<Matrix>(c.auxRows, 1);
-    *calc_->pDataAux = 1.0;
+    CalcMembers(*calc_).pDataX = std::make_unique<Matrix>(c.xRows, c.xCols);
+    *CalcMembers(*calc_).pDataX = 1.0;
+    CalcMembers(*calc_).pDataAux = std::make_unique<Matrix>(c.auxRows, 1);
+    *CalcMembers(*calc_).pDataAux = 1.0;
     kmCalcData record;
     const KmException e =
         km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
@@ -88,7 +89,7 @@ TEST_F(PlaceholdersTest, MissingRecordOrObservationsIsAClearError) {
   const KmException eRecord =
       km_test::CatchKmException([&] { calc_->AddBadCohort(nullptr); });
   EXPECT_STREQ(eRecord.GetSource(), "kmCalculator");
-  calc_->pDataAux.reset();
+  CalcMembers(*calc_).pDataAux.reset();
   kmCalcData record;
   const KmException eData =
       km_test::CatchKmException([&] { calc_->AddBadCohort(&record); });
@@ -105,11 +106,11 @@ TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
   kmPairwiseComparison comparison(*calc_);
   kmPairwiseComparison::PairData& pair = comparison.pair;
   pair.iObsPerCohort = kN;
-  pair.mDesign = *calc_->pDataX;
-  pair.mFirstResponse = *calc_->pDataY;
-  pair.mFirstStdErrors = *calc_->pDataAux;
-  pair.vFirstWeights = *calc_->pDataWeightInput;
-  pair.vSecondWeights = *calc_->pDataWeightInput;
+  pair.mDesign = *CalcMembers(*calc_).pDataX;
+  pair.mFirstResponse = *CalcMembers(*calc_).pDataY;
+  pair.mFirstStdErrors = *CalcMembers(*calc_).pDataAux;
+  pair.vFirstWeights = *CalcMembers(*calc_).pDataWeightInput;
+  pair.vSecondWeights = *CalcMembers(*calc_).pDataWeightInput;
   pair.mSecondResponse.ReSize(kN, 1);
   pair.mSecondStdErrors.ReSize(kN, 1);
   for (int i = 1; i <= kN; ++i) {

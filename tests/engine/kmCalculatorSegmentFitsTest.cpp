@@ -27,6 +27,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -182,13 +183,13 @@ TEST_F(SegmentFitsTest, ExactFitIsRelativeToTheData) {
   for (double dScale : {1.0, 1e-4, 1e4}) {
     SCOPED_TRACE(dScale);
     MakeCalculator(4, 1, 0);
-    calc_->pDataX = std::make_unique<Matrix>(4, 2);
-    calc_->pDataY = std::make_unique<Matrix>(4, 1);
+    CalcMembers(*calc_).pDataX = std::make_unique<Matrix>(4, 2);
+    CalcMembers(*calc_).pDataY = std::make_unique<Matrix>(4, 1);
     for (int i = 1; i <= 4; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = i;
-      (*calc_->pDataY)(i, 1) = dScale * kYt[i - 1];
-      (*calc_->pWeightMatrix)(i, i) = 1.0;
+      (*CalcMembers(*calc_).pDataX)(i, 1) = 1.0;
+      (*CalcMembers(*calc_).pDataX)(i, 2) = i;
+      (*CalcMembers(*calc_).pDataY)(i, 1) = dScale * kYt[i - 1];
+      (*CalcMembers(*calc_).pWeightMatrix)(i, i) = 1.0;
     }
     const double dRss = 4.9999999999972162e-07 * dScale * dScale;
     kmUpperTriangularMatrix table(4, 4);
@@ -215,15 +216,15 @@ TEST_F(SegmentFitsTest, MatrixErrorsBecomeKmExceptions) {
   }
 
   // Two observations without weight: X'WX of their run is singular.
-  (*calc_->pWeightMatrix)(5, 5) = 0.0;
-  (*calc_->pWeightMatrix)(6, 6) = 0.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(5, 5) = 0.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(6, 6) = 0.0;
   KmException e = km_test::CatchKmException([&] { calc_->Partitions(table); });
   EXPECT_STREQ(e.GetSource(), "kmCalculator::Partitions()");
   EXPECT_STREQ(e.GetCallPath(), "Partitions() of kmCalculator");
 
   // A table too small for the cohort.
-  (*calc_->pWeightMatrix)(5, 5) = 1.0;
-  (*calc_->pWeightMatrix)(6, 6) = 1.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(5, 5) = 1.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(6, 6) = 1.0;
   kmUpperTriangularMatrix small(6, 6);
   e = km_test::CatchKmException([&] { calc_->Partitions(small); });
   EXPECT_STREQ(e.GetMessage(), "Partition(1,8) is out of bounds.");
@@ -373,13 +374,13 @@ TEST_F(SegmentFitsTest, PrecomputeQRefusesAnInadmissibleFirstSegmentation) {
   // a model breaking the end limit was kept for the search. It must be
   // refused.
   MakeCalculator(9, 2, 2);
-  calc_->pDataX = std::make_unique<Matrix>(9, 2);
-  calc_->pDataY = std::make_unique<Matrix>(9, 1);
+  CalcMembers(*calc_).pDataX = std::make_unique<Matrix>(9, 2);
+  CalcMembers(*calc_).pDataY = std::make_unique<Matrix>(9, 1);
   for (int i = 1; i <= 9; ++i) {
-    (*calc_->pDataX)(i, 1) = 1.0;
-    (*calc_->pDataX)(i, 2) = i;
-    (*calc_->pDataY)(i, 1) = kY[i - 1];
-    (*calc_->pWeightMatrix)(i, i) = 1.0;
+    (*CalcMembers(*calc_).pDataX)(i, 1) = 1.0;
+    (*CalcMembers(*calc_).pDataX)(i, 2) = i;
+    (*CalcMembers(*calc_).pDataY)(i, 1) = kY[i - 1];
+    (*CalcMembers(*calc_).pWeightMatrix)(i, i) = 1.0;
   }
   kmUpperTriangularMatrix table(9, 9);
   calc_->Partitions(table);

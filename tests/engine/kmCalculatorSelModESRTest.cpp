@@ -18,6 +18,7 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -72,16 +73,16 @@ class SelModESRTest : public ::testing::Test {
     calc_ = std::make_unique<kmCalculator>(session_.get());
     calc_->LoadCalcMembers(nullptr, o.iCohort);
     calc_->SetNumObservations(static_cast<int16_t>(n));
-    calc_->pDataX = std::make_unique<Matrix>(n, 2);
-    calc_->pDataY = std::make_unique<Matrix>(n, 1);
-    calc_->pDataWeightInput = std::make_unique<ColumnVector>(n);
-    calc_->pDataAux = std::make_unique<Matrix>(n, 1);
+    CalcMembers(*calc_).pDataX = std::make_unique<Matrix>(n, 2);
+    CalcMembers(*calc_).pDataY = std::make_unique<Matrix>(n, 1);
+    CalcMembers(*calc_).pDataWeightInput = std::make_unique<ColumnVector>(n);
+    CalcMembers(*calc_).pDataAux = std::make_unique<Matrix>(n, 1);
     for (int i = 1; i <= n; ++i) {
-      (*calc_->pDataX)(i, 1) = 1.0;
-      (*calc_->pDataX)(i, 2) = kX0 + i - 1;
-      (*calc_->pDataY)(i, 1) = vY[i - 1];
-      (*calc_->pDataWeightInput)(i) = vW.empty() ? 1.0 : vW[i - 1];
-      (*calc_->pDataAux)(i, 1) = 0.1;
+      (*CalcMembers(*calc_).pDataX)(i, 1) = 1.0;
+      (*CalcMembers(*calc_).pDataX)(i, 2) = kX0 + i - 1;
+      (*CalcMembers(*calc_).pDataY)(i, 1) = vY[i - 1];
+      (*CalcMembers(*calc_).pDataWeightInput)(i) = vW.empty() ? 1.0 : vW[i - 1];
+      (*CalcMembers(*calc_).pDataAux)(i, 1) = 0.1;
     }
     data_ = kmCalcData();
     if (o.iDriver == 1) {

@@ -35,6 +35,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/TableTestFixture.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -226,11 +227,11 @@ TEST_F(TableTest, CriterionByMethod) {
       {"negative SSE under MBIC", 2, -1.0, -999.0, 0.0},
   };
   MakeCalculator(true);
-  calc_->mWork.ReSize(3);
-  calc_->mWork = 0.0;
-  calc_->mWork(1, 1) = 2.0;
-  calc_->mWork(2, 2) = 3.0;
-  calc_->mWork(3, 3) = 4.0;
+  CalcMembers(*calc_).mWork.ReSize(3);
+  CalcMembers(*calc_).mWork = 0.0;
+  CalcMembers(*calc_).mWork(1, 1) = 2.0;
+  CalcMembers(*calc_).mWork(2, 2) = 3.0;
+  CalcMembers(*calc_).mWork(3, 3) = 4.0;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
     kmTable table;

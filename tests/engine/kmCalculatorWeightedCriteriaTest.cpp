@@ -24,6 +24,7 @@
 #include "models/KMSeriesSet.h"
 #include "results/kmTable.h"
 #include "session/kmSession.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
@@ -43,15 +44,15 @@ class WeightedCriteriaTest : public ::testing::Test {
     session_ = std::make_unique<kmSession>();
     calc_ = std::make_unique<kmCalculator>(session_.get());
     calc_->SetNumObservations(kN);
-    calc_->mWorkA.ReSize(kN, kN);
-    calc_->mWorkA = 0.0;
+    CalcMembers(*calc_).mWorkA.ReSize(kN, kN);
+    CalcMembers(*calc_).mWorkA = 0.0;
     series_.labels.Resize(1);
     series_.xValues.Resize(1);
     series_.yValues.Resize(1);
     series_.xValues[0].ReSize(kN);
     series_.yValues[0].ReSize(kN);
     for (int i = 1; i <= kN; ++i) {
-      calc_->mWorkA(i, i) = std::sqrt(kV[i - 1]);
+      CalcMembers(*calc_).mWorkA(i, i) = std::sqrt(kV[i - 1]);
       series_.xValues[0](i) = i;
       series_.yValues[0](i) = kY[i - 1];
     }
@@ -78,7 +79,8 @@ TEST_F(WeightedCriteriaTest, SquaredCorrelationsMatchR) {
   ColumnVector vTau(2);
   vTau << 4.5 << 7.5;
   ColumnVector vR;
-  calc_->KinkmarkSquaredCorrelations(vR, series_, calc_->mWorkA, vTau);
+  calc_->KinkmarkSquaredCorrelations(vR, series_, CalcMembers(*calc_).mWorkA,
+                                     vTau);
   ASSERT_EQ(vR.Nrows(), 2);
   EXPECT_TRUE(km_test::RelNear(vR(1), 0.95082240616263425, 1e-10));
   EXPECT_TRUE(km_test::RelNear(vR(2), 0.28300228770594782, 1e-10));
@@ -139,8 +141,8 @@ TEST_F(WeightedCriteriaTest, WindowBoundsAndHingeValues) {
     EXPECT_EQ(vZ(r), kZs[r - 1]);
   }
   // Weighted: each row is scaled by its weight root.
-  calc_->BuildLocalDesignMatrix(mX, vY, vZ, series_, calc_->mWorkA, 5.0, 3.0,
-                                6.0);
+  calc_->BuildLocalDesignMatrix(mX, vY, vZ, series_, CalcMembers(*calc_).mWorkA,
+                                5.0, 3.0, 6.0);
   EXPECT_DOUBLE_EQ(mX(3, 2), 6.0 * std::sqrt(kV[5]));
   EXPECT_DOUBLE_EQ(vZ(3), std::sqrt(kV[5]));
 }
@@ -150,7 +152,8 @@ TEST_F(WeightedCriteriaTest, EmptyOrFlatWindowsGiveZero) {
   ColumnVector vTau(2);
   vTau << 3.0 << 10.0;
   ColumnVector vR;
-  calc_->KinkmarkSquaredCorrelations(vR, series_, calc_->mWorkA, vTau);
+  calc_->KinkmarkSquaredCorrelations(vR, series_, CalcMembers(*calc_).mWorkA,
+                                     vTau);
   EXPECT_GT(vR(1), 0.0);
   EXPECT_EQ(vR(2), 0.0);
 
@@ -158,7 +161,8 @@ TEST_F(WeightedCriteriaTest, EmptyOrFlatWindowsGiveZero) {
   for (int i = 1; i <= kN; ++i) series_.yValues[0](i) = 2.0 * i + 1.0;
   ColumnVector vOne(1);
   vOne << 5.5;
-  calc_->KinkmarkSquaredCorrelations(vR, series_, calc_->mWorkA, vOne);
+  calc_->KinkmarkSquaredCorrelations(vR, series_, CalcMembers(*calc_).mWorkA,
+                                     vOne);
   EXPECT_FALSE(std::isnan(vR(1)));
   EXPECT_NEAR(vR(1), 0.0, 1e-12);
 }

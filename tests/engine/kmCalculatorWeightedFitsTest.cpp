@@ -17,6 +17,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "tests/engine/LoadedCalculator.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
@@ -76,7 +77,7 @@ class WeightedFitsTest : public ::testing::Test {
       design_(i, 2) = kX[i - 1];
       design_(i, 3) = std::max(kX[i - 1] - 4.0, 0.0);
     }
-    *calc_->pX0 = design_;
+    *CalcMembers(*calc_).pX0 = design_;
     ones_.ReSize(kN);
     ones_ = 1.0;
   }
@@ -85,7 +86,7 @@ class WeightedFitsTest : public ::testing::Test {
   // kept as the weight root.
   void Weight(double dPhi) {
     Matrix mB;
-    calc_->WLSWgt(dPhi, calc_->mWorkA, mB);
+    calc_->WLSWgt(dPhi, CalcMembers(*calc_).mWorkA, mB);
   }
 
   std::unique_ptr<kmSession> session_;
@@ -141,15 +142,16 @@ TEST_F(WeightedFitsTest, CrossProductSolveMatchesR) {
     Matrix mInv;
     ColumnVector vBeta, vSse(1);
     uint16_t iRank = 0;
-    kmCalculator::WLS(1, mXWY, Matrix(*calc_->pXWX), mInv, vYWY, vBeta, vSse,
-                      iRank);
+    kmCalculator::WLS(1, mXWY, Matrix(*CalcMembers(*calc_).pXWX), mInv, vYWY,
+                      vBeta, vSse, iRank);
     EXPECT_EQ(iRank, 3);
     for (int j = 1; j <= 3; ++j) {
       EXPECT_TRUE(km_test::RelNear(vBeta(j), c.dBeta[j - 1], 1e-10)) << j;
     }
     EXPECT_TRUE(km_test::RelNear(vSse(1), c.dSse, 1e-9));
     // The inverse really inverts the cross products.
-    ExpectMatrixNear(mInv * Matrix(*calc_->pXWX), IdentityMatrix(3), 1e-10);
+    ExpectMatrixNear(mInv * Matrix(*CalcMembers(*calc_).pXWX),
+                     IdentityMatrix(3), 1e-10);
   }
 }
 
@@ -178,15 +180,15 @@ TEST_F(WeightedFitsTest, ResidualSolveMatchesR) {
 TEST_F(WeightedFitsTest, DiagonalModeIgnoresOffDiagonalWeights) {
   MakeCalculator(0);
   Weight(0.0);
-  (*calc_->pWeightMatrix)(1, 2) = 5.0;
-  (*calc_->pWeightMatrix)(7, 3) = -2.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(1, 2) = 5.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(7, 3) = -2.0;
   calc_->PreCalcXWX();
   Matrix mXWY;
   ColumnVector vYWY(1);
   calc_->PreCalcXWY(1, ones_, mXWY, vYWY);
   // R: t(X) %*% diag(v) %*% X; t(X) %*% diag(v) %*% y; sum(v * y^2)
   ExpectMatrixNear(
-      Matrix(*calc_->pXWX),
+      Matrix(*CalcMembers(*calc_).pXWX),
       FromRows(3, 3, {12.0, 56.5, 17.0, 56.5, 325.5, 115.0, 17.0, 115.0, 47.0}),
       kAbsTol);
   ExpectMatrixNear(mXWY, FromRows(3, 1, {91.5, 503.7, 168.9}), 1e-11);
@@ -195,18 +197,18 @@ TEST_F(WeightedFitsTest, DiagonalModeIgnoresOffDiagonalWeights) {
   // The full-matrix modes do see them.
   MakeCalculator(2);
   Weight(0.0);
-  (*calc_->pWeightMatrix)(1, 2) = 5.0;
+  (*CalcMembers(*calc_).pWeightMatrix)(1, 2) = 5.0;
   calc_->PreCalcXWX();
-  EXPECT_NEAR((*calc_->pXWX)(1, 1), 17.0, kAbsTol);
+  EXPECT_NEAR((*CalcMembers(*calc_).pXWX)(1, 1), 17.0, kAbsTol);
 }
 
 TEST_F(WeightedFitsTest, PreCalcXWYTakesThePermutedColumns) {
   MakeCalculator(0);
   Weight(0.0);
-  calc_->pDataY->ReSize(kN, 2);
+  CalcMembers(*calc_).pDataY->ReSize(kN, 2);
   for (int i = 1; i <= kN; ++i) {
-    (*calc_->pDataY)(i, 1) = kY[i - 1];
-    (*calc_->pDataY)(i, 2) = kY[kN - i];
+    (*CalcMembers(*calc_).pDataY)(i, 1) = kY[i - 1];
+    (*CalcMembers(*calc_).pDataY)(i, 2) = kY[kN - i];
   }
   Matrix mXWY;
   ColumnVector vYWY(2);
@@ -250,7 +252,7 @@ TEST_F(WeightedFitsTest, WeightRootsInvertAndSquareToV) {
         mR(i, j) = std::pow(c.dPhi, std::abs(i - j));
     }
     const Matrix mExpected = mRoot * mR.i() * mRoot;
-    ExpectMatrixNear(*calc_->pWeightMatrix, mExpected, 1e-9);
+    ExpectMatrixNear(*CalcMembers(*calc_).pWeightMatrix, mExpected, 1e-9);
   }
 }
 
@@ -267,13 +269,14 @@ TEST_F(WeightedFitsTest, UserMatrixModeCopiesTheBorrowedMatrix) {
   Matrix mUser(kN, kN);
   mUser = 0.5;
   for (int i = 1; i <= kN; ++i) mUser(i, i) = 4.0 * i;
-  calc_->pVarCovMatrix = &mUser;
+  CalcMembers(*calc_).pVarCovMatrix = &mUser;
   calc_->WLSWgt(0.0, mA, mB);
-  calc_->pVarCovMatrix = nullptr;  // borrowed: the calculator keeps a copy
+  CalcMembers(*calc_).pVarCovMatrix =
+      nullptr;  // borrowed: the calculator keeps a copy
   EXPECT_DOUBLE_EQ(mA(3, 3), std::sqrt(12.0));
   EXPECT_DOUBLE_EQ(mB(3, 3), 1.0 / std::sqrt(12.0));
   EXPECT_EQ(mA(1, 2), 0.0);
-  ExpectMatrixNear(*calc_->pWeightMatrix, mUser, 0.0);
+  ExpectMatrixNear(*CalcMembers(*calc_).pWeightMatrix, mUser, 0.0);
 }
 
 TEST_F(WeightedFitsTest, RefusesAutocorrelationOutsideTheUnitInterval) {

@@ -28,6 +28,7 @@
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
+#include "tests/engine/kmCalculatorTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
@@ -266,7 +267,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
                        std::max(0.0, X(r, 2) - fit.vGridValues(1)));
     }
     // The calculator's searches get the same design.
-    EXPECT_TRUE(*k.pX0 == fit.mHingeDesign);
+    EXPECT_TRUE(*CalcMembers(k).pX0 == fit.mHingeDesign);
   }
   // Fewer than 2a observations: no candidate and H = X0.
   BareCalc b;
@@ -275,7 +276,7 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
   LoadDesign(b.Cmp(), X);
   b.Cmp().pair.iObsPerCohort = 3;
   EXPECT_EQ(b.Cmp().FindGridPointsComp(2, 2, 0), 0);
-  EXPECT_EQ(b.calc->pX0->Ncols(), 2);
+  EXPECT_EQ(CalcMembers(*b.calc).pX0->Ncols(), 2);
 }
 
 // A search runs on the calculator's cross products of the current design:
