@@ -136,8 +136,8 @@ constexpr RunOptionRow OnlyWith(RunOptionWhen when, RunOptionRow row) {
 
 // A whole number of 32 bits, optionally negative.
 constexpr OptionRow Int32Option(const char* sKey) {
-  return NumberOption(sKey, std::numeric_limits<int32_t>::min(),
-                      std::numeric_limits<int32_t>::max());
+  return CountOption(sKey, std::numeric_limits<int32_t>::min(),
+                     std::numeric_limits<int32_t>::max());
 }
 
 }  // namespace
@@ -205,7 +205,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
              &D::iMinObsBetween, kmOptMinObsBetween),
       IntRow(CountOption("num obs between", 0, kRunMaxGridPointsBetween), 0,
              &D::iNumObsBetween, kmOptGridPointsBetween),
-      ByHandRow(CountOption("autocorr errors", 0, 1, "estimated"),
+      ByHandRow(NumberOption("autocorr errors", 0, 1, "estimated"),
                 &D::ReadAutocorrelation),
       RefusingCodeRow(WordOption("model selection method",
                                  "permutation test|bic|mbic|bic3|"
@@ -260,7 +260,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
       CodeRow(WordOption("empirical quantile seed type", "constant|varying"), 0,
               &D::iEmpQuantileSeedType, 1, kmOptEmpQuantileSeedType),
       FlagRow(BoolOption("madwd"), false, &D::bMADWD, kmOptMADWD),
-      DoubleRow(CountOption("madwd psi value", 0, 1), 0.0, &D::dMADWDPsi,
+      DoubleRow(NumberOption("madwd psi value", 0, 1), 0.0, &D::dMADWDPsi,
                 kmOptMADWDPsi),
   };
   iNumRows = std::size(kRows);

@@ -9,21 +9,26 @@
 
 namespace {
 
-// True when s is an unsigned decimal number: digits with at most one '.'
-// and at least one digit.
-bool IsUnsignedDecimal(const char* s) {
+// The form of an unsigned number text: digits with at most one '.' and at
+// least one digit. It is whole when no digit but 0 follows the point.
+enum class NumberText { kNone, kWhole, kDecimal };
+
+NumberText UnsignedNumberText(const char* s) {
   int iDigits = 0;
   int iPoints = 0;
+  bool bFraction = false;
   for (; *s != '\0'; ++s) {
     if (*s >= '0' && *s <= '9') {
       ++iDigits;
+      bFraction = bFraction || (iPoints > 0 && *s != '0');
     } else if (*s == '.') {
       ++iPoints;
     } else {
-      return false;
+      return NumberText::kNone;
     }
   }
-  return iDigits > 0 && iPoints <= 1;
+  if (iDigits == 0 || iPoints > 1) return NumberText::kNone;
+  return bFraction ? NumberText::kDecimal : NumberText::kWhole;
 }
 
 // Calls visit(word, length) for each word of the '|'-separated sWords until
@@ -104,15 +109,19 @@ bool IsValueOfRow(const OptionRow& row, const KmString& sValue) {
       return sValue == "true" || sValue == "false";
     case OptionValueClass::kLevel: {
       const double d = std::atof(s);
-      return IsUnsignedDecimal(s) && d > 0.0 && d < 1.0;
+      return UnsignedNumberText(s) != NumberText::kNone && d > 0.0 && d < 1.0;
     }
     case OptionValueClass::kCount:
     case OptionValueClass::kNumber: {
-      const bool bSigned =
-          row.valueClass == OptionValueClass::kNumber && s[0] == '-';
+      // A '-' is written only where the range goes below 0.
+      const bool bSigned = row.dMin < 0.0 && s[0] == '-';
+      const NumberText form = UnsignedNumberText(bSigned ? s + 1 : s);
+      // A count read as its leading whole number must not lose a fraction.
+      const bool bForm = row.valueClass == OptionValueClass::kCount
+                             ? form == NumberText::kWhole
+                             : form != NumberText::kNone;
       const double d = std::atof(s);
-      return IsUnsignedDecimal(bSigned ? s + 1 : s) && d >= row.dMin &&
-             d <= row.dMax;
+      return bForm && d >= row.dMin && d <= row.dMax;
     }
   }
   return false;

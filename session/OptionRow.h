@@ -15,8 +15,8 @@
 enum class OptionValueClass {
   kWord,    // one of the listed words
   kBool,    // "true" or "false"
-  kCount,   // an unsigned decimal number (digits and one '.') in the range
-  kNumber,  // a decimal number, optionally negative, in the range
+  kCount,   // a whole number in the range: digits, and after a '.' only 0s
+  kNumber,  // a decimal number (digits and one '.') in the range
   kLevel,   // an unsigned decimal number strictly between 0 and 1
   kText,    // any text
 };
@@ -25,7 +25,8 @@ enum class OptionValueClass {
 // none): for kWord the whole of the accepted values, whose codes are their
 // positions in the list; for the other classes special values accepted
 // beside the class (such as "estimated" beside a number). dMin and dMax
-// bound the numbers of kCount and kNumber, both included. With bPrefix,
+// bound the numbers of kCount and kNumber, both included; a number may be
+// written with a leading '-' only when dMin is below 0. With bPrefix,
 // every key that begins with sKey is this option (numbered keys such as
 // "aapc start range1").
 struct OptionRow {
@@ -52,8 +53,9 @@ constexpr OptionRow CountOption(const char* sKey, double dMin, double dMax,
   return {sKey, OptionValueClass::kCount, sWords, dMin, dMax, false};
 }
 constexpr OptionRow NumberOption(const char* sKey, double dMin = -kNoLimit,
-                                 double dMax = kNoLimit) {
-  return {sKey, OptionValueClass::kNumber, nullptr, dMin, dMax, false};
+                                 double dMax = kNoLimit,
+                                 const char* sWords = nullptr) {
+  return {sKey, OptionValueClass::kNumber, sWords, dMin, dMax, false};
 }
 constexpr OptionRow TextOption(const char* sKey) {
   return {sKey, OptionValueClass::kText, nullptr, 0.0, 0.0, false};

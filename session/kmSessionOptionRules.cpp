@@ -84,7 +84,8 @@ const SavedOptionRule kRules[] = {
 };
 
 // True when dValue, as stored, is a value of row: a word's code, 0 or 1 for
-// true and false, a number within the row's range.
+// true and false, a number (for kCount a whole number) within the row's
+// range.
 bool IsStoredValueOfRow(const OptionRow& row, double dValue) {
   switch (row.valueClass) {
     case OptionValueClass::kWord:
@@ -94,6 +95,8 @@ bool IsStoredValueOfRow(const OptionRow& row, double dValue) {
     case OptionValueClass::kLevel:
       return dValue > 0.0 && dValue < 1.0;
     case OptionValueClass::kCount:
+      return dValue == std::floor(dValue) && dValue >= row.dMin &&
+             dValue <= row.dMax;
     case OptionValueClass::kNumber:
       return dValue >= row.dMin && dValue <= row.dMax;
     case OptionValueClass::kText:

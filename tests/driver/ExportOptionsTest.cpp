@@ -113,7 +113,9 @@ TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
     cases.push_back({sKey, {"true", "FALSE"}, {"yes"}});
   }
   for (const char* sKey : kPrecisions) {
-    cases.push_back({sKey, {"3", "12", "17", ""}, {"-1", "18", "2000000000"}});
+    cases.push_back({sKey,
+                     {"3", "12", "17", "", "4.0"},
+                     {"-1", "18", "2000000000", "3.5"}});
   }
   option_table::ExpectOptionTable(IsValidExportOption, "Export Option", cases);
 }

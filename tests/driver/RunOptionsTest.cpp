@@ -93,7 +93,9 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"min obs end", {"1", "1000"}, {"-2", "0", "1001"}},
     {"min obs between", {"0", "2", "1000"}, {"-3", "1001"}},
     {"num obs between", {"0", "20"}, {"-1", "21", "1000"}},
-    {"num permutations", {"50", "100000"}, {"-3", "0", "100001"}},
+    {"num permutations",
+     {"50", "100000", "10.0"},
+     {"-3", "0", "100001", "9.5"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
     {"number of resamples", {"2", "100000"}, {"-5", "1", "2147483647"}},
     {"data shift", {"-1.5", "2"}, {"x"}},
@@ -104,7 +106,9 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"rates per n", {"100000"}, {"1e5", "0"}},
     {"het error variable location", {"4"}, {"d", "0"}},
     {"num cores", {"4", "0", "9999"}, {"all", "-3", "10000"}},
-    {"random number generator seed", {"7160", "-5"}, {"seed", "2147483648"}},
+    {"random number generator seed",
+     {"7160", "-5"},
+     {"seed", "2147483648", "7160.5"}},
     {"empirical quantile seed", {"10000"}, {"1-2"}},
 };
 
