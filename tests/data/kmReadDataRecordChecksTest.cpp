@@ -307,14 +307,6 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        kPopulation + "1" + At(1, 2) +
            "Data file \"\", column 3: the population is \"0\"; a population "
            "must be a number greater than 0.  "},
-      {"missing population",
-       poissonRate,
-       {{"2000", "5", "."}},
-       1,
-       false,
-       kPopulation + "0" + At(0, 2) +
-           "Data file \"\", column 3: the population is missing; a "
-           "population must be a number greater than 0.  "},
       {"SE unchecked without SE model",
        count,
        {{"2000", "5", "0"}},
