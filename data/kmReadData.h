@@ -273,14 +273,18 @@ class kmReadData {
   // Checks the dependent (iDependentLoc), independent (iIndependentLoc) and,
   // when kmOptHetErrorModel is 2, standard-error (iStdErrorLoc) field of
   // every record of one cohort (locations 1-based; 0 skips the variable),
-  // then refuses a count cohort whose counts are all zero. Raises
+  // then refuses a count cohort whose counts are all zero. Under the
+  // Poisson rate model with a response the reader does not compute, the
+  // fit divides by the population field: it is checked too
+  // (VerifyPopulation). Raises
   // *pdLargestInterval to the largest step between consecutive independent
   // values and *piPrecision to their largest number of decimals. iUnused is
   // not read.
   // Throws: KmException "The response variable location ( L ) is beyond the
   // end of the vvCohortRecord row length ( n )." (and the same for "The
-  // independent variable location ( " and "The standard error variable
-  // location ( "), source "kmCalculationHandler"; the input error of
+  // independent variable location ( ", "The standard error variable
+  // location ( " and "The population variable location ( "), source
+  // "kmCalculationHandler"; the input error of
   // VerifyIndependentVariable.
   void VerifyCohortFieldValues(kmCohortRows vRows, KmString* psErrorText,
                                bool* pbGood, int iCohortNumber,
@@ -315,6 +319,13 @@ class kmReadData {
                            int iCol, KmString* psErrorText, bool* pbGood,
                            bool& bMissingReported, bool& bNonNumericReported,
                            bool& bNotPositiveReported);
+  // One population field that the fit divides by: reports one that is
+  // missing, no number or not above 0 with the text "Error in data file.
+  // Population <= 0.  Cohort Index = " and the 0-based cohort index
+  // (iCohortNumber - 1), then the data file, line, column and value.
+  void VerifyPopulation(const KmString& sField, int32_t iRow, int iCol,
+                        int iCohortNumber, KmString* psErrorText, bool* pbGood,
+                        bool& bReported);
   // True when s is a valid number: only digits, signs, '.', 'e', 'E' and
   // the backspace character, at most one '.', at most one exponent letter,
   // standing after the '.'. Stray characters and extra points are removed

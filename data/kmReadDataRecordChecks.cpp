@@ -1,6 +1,6 @@
 // kmReadData: the record checks of one cohort (VerifyCohortFieldValues,
 // VerifyResponseVariable, VerifyIndependentVariable, VerifyStandardError,
-// ValidFloat).
+// VerifyPopulation, ValidFloat).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -86,6 +86,18 @@ KmString StandardErrorFault(const KmString& sField) {
   GenerateKmException(sText.GetCString(), "kmCalculationHandler");
 }
 
+// The population location of records whose count or rate the fit divides
+// by the population: the Poisson rate model with a response the reader
+// does not compute (a computed crude rate has its populations checked with
+// its counts). 0 when the fit reads no population.
+int DividingPopulationLocation(const kmSession& session) {
+  if (session.GetInt(kmOptHetErrorModel) != 4 ||
+      session.GetBool(kmOptDependentCalculated)) {
+    return 0;
+  }
+  return session.GetKMVarPosition(kmVarPopulation);
+}
+
 // The "%-lf" text of the number of sText.
 KmString NumberText(const KmString& sText) {
   KmString sOut;
@@ -109,13 +121,14 @@ KmString kmReadData::RecordPlace(int32_t iRow, int iCol) const {
 }
 
 void kmReadData::VerifyCohortFieldValues(
-    kmCohortRows vRows, KmString* psErrorText, bool* pbGood,
-    int /*iCohortNumber*/, double* pdLargestInterval, int* piPrecision,
-    int /*iUnused*/, int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
+    kmCohortRows vRows, KmString* psErrorText, bool* pbGood, int iCohortNumber,
+    double* pdLargestInterval, int* piPrecision, int /*iUnused*/,
+    int iDependentLoc, int iIndependentLoc, int iStdErrorLoc) {
   WithCallPath("VerifyCohortFieldValues()", kClassName, [&] {
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
     const bool bStdErrorsInData = pSession_->GetInt(kmOptHetErrorModel) == 2;
+    const int iPopulationLoc = DividingPopulationLocation(*pSession_);
 
     bool bMissingDep = false;
     bool bZeroCount = false;
@@ -127,6 +140,7 @@ void kmReadData::VerifyCohortFieldValues(
     bool bSEMissing = false;
     bool bSENonNumeric = false;
     bool bSENotPositive = false;
+    bool bPopulationReported = false;
     double dPrevious = kNoPreviousValue;
     double dSum = 0.0;
     double dLargestLocal = 0.0;
@@ -173,6 +187,15 @@ void kmReadData::VerifyCohortFieldValues(
         VerifyStandardError(record[static_cast<size_t>(iStdErrorLoc - 1)],
                             sMissing, iRow, iStdErrorLoc - 1, psErrorText,
                             pbGood, bSEMissing, bSENonNumeric, bSENotPositive);
+      }
+      if (iPopulationLoc > 0) {
+        if (static_cast<size_t>(iPopulationLoc) > record.size()) {
+          ThrowLocationBeyondRow("The population variable location ( ",
+                                 iPopulationLoc, record.size());
+        }
+        VerifyPopulation(record[static_cast<size_t>(iPopulationLoc - 1)], iRow,
+                         iPopulationLoc - 1, iCohortNumber, psErrorText, pbGood,
+                         bPopulationReported);
       }
     }
 
@@ -386,6 +409,37 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol);
     }
+  });
+}
+
+void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
+                                  int iCol, int iCohortNumber,
+                                  KmString* psErrorText, bool* pbGood,
+                                  bool& bReported) {
+  WithCallPath("VerifyPopulation()", kClassName, [&] {
+    // Read as the fit reads it: thousands commas dropped, the whole text a
+    // finite number.
+    const KmString sText = KmString(sField).RemoveAll(',').Trim();
+    KmString sMissing;
+    pSession_->GetMissingString(sMissing);
+    char* pEnd = nullptr;
+    const double p = std::strtod(sText.GetCString(), &pEnd);
+    if (!sText.IsEmpty() && *pEnd == '\0' && std::isfinite(p) && p > 0.0) {
+      return;
+    }
+    KmString sSentence;
+    sSentence << "  Error in data file.  Population <= 0.  Cohort Index = "
+              << (iCohortNumber - 1);
+    KmString sDetail;
+    sDetail << RecordPlace(iRow, iCol) << ": the population is ";
+    if (sText.IsEmpty() || sText == sMissing.Trim()) {
+      sDetail << "missing";
+    } else {
+      sDetail << "\"" << sText << "\"";
+    }
+    sDetail << "; a population must be a number greater than 0.";
+    Flag(psErrorText, pbGood, bReported, sSentence.GetCString(), iRow, iCol,
+         sDetail);
   });
 }
 

@@ -42,6 +42,8 @@ std::unique_ptr<kmSession> MakeSession(const Options& o) {
                          {"Value", kmVarDependent},
                          {"SE", kmVarStdError}});
   session->SetKMVarPosition(kmVarCount, kValue);
+  // Read only under the Poisson rate model (4), where SE stands for it.
+  session->SetKMVarPosition(kmVarPopulation, kSE);
   session->SetBool(kmOptDependentCalculated, o.bCalculated);
   session->SetInt(kmOptDependentType, o.iType);
   session->SetInt(kmOptHetErrorModel, o.iModel);
@@ -113,6 +115,8 @@ const std::string kNonNumericSE =
 const std::string kNotPositiveSE =
     "  Kinkmark cannot process records with weight variable <= 0.  Kinkmark "
     "will not analyze by-groups that have this error.";
+const std::string kPopulation =
+    "  Error in data file.  Population <= 0.  Cohort Index = ";
 
 TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
   Options count;             // count, constant variance, linear
@@ -125,6 +129,8 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
   propLog.iType = 2;
   Options withSE = count;
   withSE.iModel = 2;
+  Options poissonRate = count;
+  poissonRate.iModel = 4;
 
   struct Case {
     const char* sName;
@@ -291,6 +297,16 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        1,
        false,
        kNotPositiveSE + At(0, 2)},
+      // Fault: a population of 0 or less ended the whole run when the
+      // cohort was fitted.
+      {"population not above 0",
+       poissonRate,
+       {{"2000", "5", "100"}, {"2001", "5", "0"}, {"2002", "5", "-3"}},
+       2,
+       false,
+       kPopulation + "1" + At(1, 2) +
+           "Data file \"\", column 3: the population is \"0\"; a population "
+           "must be a number greater than 0.  "},
       {"SE unchecked without SE model",
        count,
        {{"2000", "5", "0"}},

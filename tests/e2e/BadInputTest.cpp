@@ -48,10 +48,13 @@ const BadCase kCases[] = {
     {"bad_negativerate", nullptr, "rate and is negative."},
     {"bad_zeroerror", nullptr, "with weight variable <= 0."},
     {"bad_negativecount", nullptr, "and is negative."},
-    {"bad_negativepopulation",
-     "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
-    {"bad_zeropopulation",
-     "Error in data file.  Population <= 0.  Cohort Index = 0", "kmCalculator"},
+    // Fault: a population of 0 or less in one cohort ended the whole run.
+    {"bad_negativepopulation", nullptr,
+     "Data file \"data.csv\", line 6, column 6: the population is "
+     "\"-2000000\"; a population must be a number greater than 0."},
+    {"bad_zeropopulation", nullptr,
+     "Error in data file.  Population <= 0.  Cohort Index = 0 (record 6, "
+     "column 6)"},
     {"bad_unsorted", kUnsorted, "kmCalculator"},
     {"bad_repeated", nullptr,
      "where two or more independent variable values are equal."},

@@ -325,8 +325,6 @@ TEST(kmCalculationHandlerPrepare, InputErrorsNameTheCohort) {
        "\".\" is an invalid code for the Independent variable.  Cohort "
        "index:  0",
        3},
-      {"zero_population.csv", 4, false,
-       "Error in data file.  Population <= 0.  Cohort Index = 0", 3},
       {"unsorted.csv", 0, false,
        "Error in Data File:  Kinkmark encountered a problem with your "
        "Independent Variable.  Possible causes include your Independent "
