@@ -222,11 +222,7 @@ const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
     }
     kmExportLine line(options);
     if (bComparisonColumn) line.AddHeaderCell("Comparison");
-    for (int32_t copy = 0; copy < (bComparison ? 2 : 1); ++copy) {
-      for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-        line.AddHeaderCell(session.GetByVar(static_cast<int16_t>(j)).GetName());
-      }
-    }
+    line.AddByVarHeaderCells(session, bComparison ? 2 : 1);
     if (bCohortColumn) line.AddHeaderCell("Cohort ID");
     line.AddHeaderCell(session.GetKMVar(kmVarIndependent).GetName());
     const KmString sDependent = DependentLabel(session);

@@ -136,12 +136,7 @@ void kmTextPermTest::WriteTableHeader(KmIO_File* pFile,
       [&] {
         const kmSession& session = Session();
         kmExportLine line(RequireExportOptions(pOptions, kClassName));
-        for (int32_t side = 0; side < iSides; ++side) {
-          for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-            line.AddHeaderCell(
-                session.GetByVar(static_cast<int16_t>(j)).GetName());
-          }
-        }
+        line.AddByVarHeaderCells(session, iSides);
         const int32_t iSelection = session.GetInt(kmOptModelSelection);
         const char* const* pTitles;
         static const char* const kPermTitles[] = {"Test #",

@@ -62,10 +62,7 @@ void kmTextPermTest::WriteTableSelectionResultsHeader(
             break;
           }
         }
-        for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-          line.AddHeaderCell(
-              session.GetByVar(static_cast<int16_t>(j)).GetName());
-        }
+        line.AddByVarHeaderCells(session);
         line.AddHeaderCell("BIC Selected Model");
         line.AddHeaderCell("BIC3 Selected Model");
         line.AddHeaderCell("Delta BIC");

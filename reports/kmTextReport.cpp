@@ -98,12 +98,7 @@ void kmTextReport::WriteTableHeader(KmIO_File* pFile,
         auto add = [&](std::initializer_list<const char*> titles) {
           for (const char* sTitle : titles) line.AddHeaderCell(sTitle);
         };
-        for (int32_t g = 0; g < iGroups; ++g) {
-          for (int32_t j = 0; j < session.GetNumByVars(); ++j) {
-            line.AddHeaderCell(
-                session.GetByVar(static_cast<int16_t>(j)).GetName());
-          }
-        }
+        line.AddByVarHeaderCells(session, iGroups);
         add({"Model"});
         if (handler.GetBoolDisplayOption(kmDispShowModelInfo)) {
           add({"#Obs", "#Param", "DF", "SSE", "MSE", "Auto Corr"});
