@@ -52,15 +52,22 @@ void Flag(KmString* psErrorText, bool* pbGood, bool& bReported,
   AppendReport(psErrorText, sSentence, iRow, iCol, sDetail);
 }
 
+// True when sText (trimmed by the caller) is read whole as a finite number,
+// which goes to dValue.
+bool IsFiniteNumber(const KmString& sText, double& dValue) {
+  return !sText.IsEmpty() &&
+         kmTools::StringToDouble(dValue, sText.GetCString(), true) &&
+         std::isfinite(dValue);
+}
+
 // Why a standard error that the number rule refused cannot be used: it is
 // no number, its square (the variance that weights the record) leaves the
 // range of doubles, or it is written with an exponent but no decimal point.
 KmString StandardErrorFault(const KmString& sField) {
   const KmString sText = KmString(sField).Trim();
-  char* pEnd = nullptr;
-  const double d = std::strtod(sText.GetCString(), &pEnd);
+  double d = 0.0;
   KmString sFault;
-  if (sText.IsEmpty() || *pEnd != '\0' || !std::isfinite(d)) {
+  if (!IsFiniteNumber(sText, d)) {
     sFault << "\"" << sText << "\" is not a number.";
   } else if (d * d == 0.0 || !std::isfinite(d * d)) {
     sFault << "the standard error " << sText
@@ -422,11 +429,8 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
     const KmString sText = KmString(sField).RemoveAll(',').Trim();
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
-    char* pEnd = nullptr;
-    const double p = std::strtod(sText.GetCString(), &pEnd);
-    if (!sText.IsEmpty() && *pEnd == '\0' && std::isfinite(p) && p > 0.0) {
-      return;
-    }
+    double p = 0.0;
+    if (IsFiniteNumber(sText, p) && p > 0.0) return;
     KmString sSentence;
     sSentence << "  Error in data file.  Population <= 0.  Cohort Index = "
               << (iCohortNumber - 1);
