@@ -8,6 +8,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -17,8 +18,6 @@ const char* const kClassName = "kmCohortDataManager";
 
 // Rates per this many persons when kmOptRatesPerN is below 1.
 constexpr double kDefaultRatesPerN = 100000.0;
-// kmOptHetErrorModel of standard errors as weights.
-constexpr int kStandardErrorModel = 2;
 
 // One numeric field of a record: missing (equal to the missing text),
 // numeric (read whole by StringToDouble) and its value (atof).
@@ -389,7 +388,7 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
     const bool bNonConstant = iModel != 0;
     // Only the standard-error model weighs by the binomial standard error,
     // which is 0 when the numerator equals the denominator.
-    const bool bBinomialWeights = iModel == kStandardErrorModel;
+    const bool bBinomialWeights = iModel == kmHetErrorStandardError;
     // The reader fits a zero numerator of a log-linear constant-variance
     // model as 0.5, as it does a zero count; the cohort gets its note.
     const bool bHalfZero = iModel == 0 && pSession_->GetBool(kmOptLogLinear);

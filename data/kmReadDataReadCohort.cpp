@@ -11,6 +11,7 @@
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -28,8 +29,6 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 const char kReadDataSource[] = "kmCalculationHandler::ReadData()";
-// kmOptHetErrorModel of the Poisson rate model.
-constexpr int kPoissonRateModel = 4;
 
 // What one ReadData call needs to know about its copy and the session.
 struct CopySettings {
@@ -122,7 +121,7 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
         // binomial one, or under the Poisson rate model that of the count.
         const double k = iType == 3 ? 100.0 : 1.0;
         dRate = k * q;
-        dSE = s.iHetModel == kPoissonRateModel
+        dSE = s.iHetModel == kmHetErrorPoissonRate
                   ? k * (std::sqrt(c) / p)
                   : k * std::sqrt(q * (1.0 - q) / p);
       }

@@ -15,6 +15,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
+#include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -98,7 +99,7 @@ KmString StandardErrorFault(const KmString& sField) {
 // does not compute (a computed crude rate has its populations checked with
 // its counts). 0 when the fit reads no population.
 int DividingPopulationLocation(const kmSession& session) {
-  if (session.GetInt(kmOptHetErrorModel) != 4 ||
+  if (session.GetInt(kmOptHetErrorModel) != kmHetErrorPoissonRate ||
       session.GetBool(kmOptDependentCalculated)) {
     return 0;
   }

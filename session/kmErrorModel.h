@@ -6,8 +6,10 @@
 
 class kmSession;
 
-// The error model "variance-covariance matrix from a file"
-// (kmOptHetErrorModel).
+// Error models (kmOptHetErrorModel): given standard errors, the Poisson
+// rate model, and the variance-covariance matrix from a file.
+constexpr int kmHetErrorStandardError = 2;
+constexpr int kmHetErrorPoissonRate = 4;
 constexpr int kmHetErrorVarCovMatrix = 5;
 // The weighting mode of a user-supplied matrix (kmOptAutocorrErrors).
 constexpr int kmWeightingVarCovMatrix = 3;
