@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -84,10 +83,7 @@ bool KmIO_File::CloseStreams(int& iErrno) {
     errno = 0;
     pOutput_->flush();
     if (pOutput_->fail() && iErrno == 0) iErrno = errno;
-    if (auto* pFile = dynamic_cast<std::ofstream*>(pOutput_.get())) {
-      pFile->close();
-      if (pFile->fail() && iErrno == 0) iErrno = errno;
-    } else if (auto* pFd = dynamic_cast<KmFdOutputStream*>(pOutput_.get())) {
+    if (auto* pFd = dynamic_cast<KmFdOutputStream*>(pOutput_.get())) {
       pFd->close();
       if (pFd->fail() && iErrno == 0) iErrno = errno;
     }

@@ -44,6 +44,11 @@ KmString GetErrorMessage(ErrorMessages eMessage);
 // Every caller of this system passes bExtended false.
 int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended);
 
+// The fewest observations a straight line is fitted to: its standard
+// errors need a residual degree of freedom (and their bandwidth ln ln n a
+// positive logarithm).
+constexpr int kMinObservationsForLine = 3;
+
 // True when iKinkmarks kinkmarks fit in iObservations observations with
 // iMinObsEnd observations before the first and after the last kinkmark and
 // iMinObsBetween between two neighbours, each kinkmark standing on one
@@ -52,11 +57,6 @@ int16_t MaxKinkmarksForObservations(int16_t iObservations, bool bExtended);
 // and a model without kinkmarks needs kMinObservationsForLine (it has no
 // end segments to keep apart).
 // The need is computed in 64-bit arithmetic, so no input can overflow it.
-// The fewest observations a straight line is fitted to: its standard
-// errors need a residual degree of freedom (and their bandwidth ln ln n a
-// positive logarithm).
-constexpr int kMinObservationsForLine = 3;
-
 bool KinkmarkCountFeasible(int iObservations, int iKinkmarks, int iMinObsEnd,
                            int iMinObsBetween);
 
