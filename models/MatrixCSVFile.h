@@ -30,9 +30,9 @@
 //   - kind 3 (an error in the user's input) when a data line has fewer than
 //     four fields, or a number field is empty or not a whole number
 //     ("1.5abc", "x"); the message names the file, the line and the field.
-// The call path names readMatrixFromCSVFile. A standard exception from
-// below writes "Standard exception: <text>" to standard output and is
-// rethrown.
+// The call path names readMatrixFromCSVFile. A KmException from below
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output.
 //
 // Files are opened through the installed KmFileSystem.
 void readMatrixFromCSVFile(KMPartitionMatrix& result,
