@@ -390,9 +390,9 @@ class BaseKMRegModel {
   // is; otherwise it is prepared here from the template's data, responses
   // and four matrices.
   // Throws KmException when the data set holds no observation. Errors of
-  // the called operations pass through; a KmException collects a "Standard
-  // exception: <text>" report, which the driver writes to standard output. A
-  // failure leaves the record partly written. The template is only read.
+  // the called operations pass through with the reports they collected; this
+  // method adds none. A failure leaves the record partly written. The
+  // template is only read.
   static void calcForResampling(KMRegFitRecord& record,
                                 const KMRegFit& fitTemplate, int32_t iSkipRefit,
                                 std::string sMode);
