@@ -11,10 +11,9 @@
 //   CBIC_k = ln(V_k / N) + ln(N) P_k / N,
 // and the smallest CBIC_k wins (ties keep the smaller k).
 //
-// Failures: a standard exception passing through an operation is written
-// to standard output (the driver writes it, for a KmException) as "Standard
-// exception: <text>" and passed on unchanged; the matrix library's and the
-// arrays' index errors pass untouched; a failed best-model fit travels as its
+// Failures: every operation passes every exception on; a KmException
+// passing one collects a "Standard exception: <text>" report, which the driver
+// writes to standard output; a failed best-model fit travels as its
 // KmException.
 #ifndef KM_ENGINE_KMCLUSTERINGANALYSIS_H
 #define KM_ENGINE_KMCLUSTERINGANALYSIS_H

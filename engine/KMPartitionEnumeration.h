@@ -17,10 +17,9 @@
 //              smallest group not in an earlier block (S(n, k) of them).
 //
 // Every routine is a pure function of its arguments except the unordered
-// enumerators, which step a state object. A standard exception passing
-// through is written to standard output (the driver writes it, for a
-// KmException) as "Standard exception: <text>" and rethrown unchanged; the
-// arrays' index error passes untouched.
+// enumerators, which step a state object. A KmException passing through
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output; the arrays' index error passes untouched.
 #ifndef KM_ENGINE_KMPARTITIONENUMERATION_H
 #define KM_ENGINE_KMPARTITIONENUMERATION_H
 

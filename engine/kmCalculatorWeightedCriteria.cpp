@@ -3,7 +3,6 @@
 #include <newmat.h>
 
 #include <cmath>
-#include <vector>
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
@@ -12,6 +11,8 @@
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
 #include "models/KinkMKFitResult.h"
+#include "models/MatrixBuilders.h"
+#include "models/internal/KinkmarkWindows.h"
 #include "results/kmTable.h"
 
 using NEWMAT::ColumnVector;
@@ -27,72 +28,32 @@ constexpr int kCriterionWBIC = 6;
 // is taken as rounding: nothing is left once the line is taken out.
 constexpr double kNoVariation = 1e-10;
 
-// Total number of observations over the series of the set.
-int CountObservations(const KMSeriesSet& seriesSet) {
-  int n = 0;
-  for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-    n += seriesSet.xValues[s].Nrows();
-  }
-  return n;
-}
-
-// The local design of the window lo < x <= hi with rows (1, x - dOrigin):
-// BuildLocalDesignMatrix's design with the independent values measured from
-// dOrigin. Both designs span the same columns, so the line they take out
-// is the same; measured from a point inside the window the second column is
-// formed from differences of nearby values and stays well conditioned
-// however far the values lie from 0.
+// The local design of the window lo < x <= hi with rows (1, x - dOrigin),
+// the responses y and the hinge z (see km_models_internal::BuildWindowDesign).
+// Throws: KmException when mW is smaller than the series set or a series
+// holds fewer responses than independent values.
 void BuildWindowDesign(Matrix& mX, ColumnVector& vY, ColumnVector& vZ,
                        const KMSeriesSet& seriesSet, const Matrix& mW,
                        double dTau, double dLo, double dHi, double dOrigin) {
-  const int n = CountObservations(seriesSet);
+  const int n = count_TotalRows(seriesSet.xValues);
   if (mW.Nrows() < n || mW.Ncols() < n) {
     GenerateKmExceptionF(
         "The weighting matrix is %d x %d; the series set has %d "
         "observations.",
         kClassName, mW.Nrows(), mW.Ncols(), n);
   }
-  std::vector<int> vKept;
-  std::vector<double> vx, vy;
-  int iObs = 0;
   for (int s = 0; s < seriesSet.xValues.GetSize(); ++s) {
-    const ColumnVector& x = seriesSet.xValues[s];
-    const ColumnVector& y = seriesSet.yValues[s];
-    if (y.Nrows() < x.Nrows()) {
+    const int iX = seriesSet.xValues[s].Nrows();
+    const int iY = seriesSet.yValues[s].Nrows();
+    if (iY < iX) {
       GenerateKmExceptionF(
           "Series %d has %d independent values but %d responses.", kClassName,
-          s + 1, x.Nrows(), y.Nrows());
-    }
-    for (int i = 1; i <= x.Nrows(); ++i) {
-      ++iObs;
-      if (x(i) > dLo && x(i) <= dHi) {
-        vKept.push_back(iObs);
-        vx.push_back(x(i));
-        vy.push_back(y(i));
-      }
+          s + 1, iX, iY);
     }
   }
-  const int m = static_cast<int>(vKept.size());
-  mX.ReSize(m, 2);
-  vY.ReSize(m);
-  vZ.ReSize(m);
-  if (m == 0) return;
-  Matrix mRawX(m, 2);
-  ColumnVector vRawY(m), vRawZ(m);
-  Matrix mSubW(m, m);
-  for (int r = 1; r <= m; ++r) {
-    const double x = vx[r - 1];
-    mRawX(r, 1) = 1.0;
-    mRawX(r, 2) = x - dOrigin;
-    vRawY(r) = vy[r - 1];
-    vRawZ(r) = x > dTau ? x - dTau : 0.0;
-    for (int c = 1; c <= m; ++c) {
-      mSubW(r, c) = mW(vKept[r - 1], vKept[c - 1]);
-    }
-  }
-  mX = mSubW * mRawX;
-  vY = mSubW * vRawY;
-  vZ = mSubW * vRawZ;
+  km_models_internal::BuildWindowDesign(mX, vZ, &vY, seriesSet.xValues,
+                                        &seriesSet.yValues, mW, dTau, dLo, dHi,
+                                        dOrigin);
 }
 
 // v less its least-squares fit on the columns of mX, with mSinv the
@@ -165,16 +126,16 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
         }
       }
       for (int i = 1; i <= K; ++i) {
-        const double dLo = i == 1 ? dMinX - 1.0 : vTau(i - 1);
-        const double dHi = i == K ? dMaxX : vTau(i + 1);
+        const km_models_internal::KinkmarkWindow window =
+            km_models_internal::MakeKinkmarkWindow(vTau, i, dMinX, dMaxX);
         // The window's x are measured from its kinkmark: the line taken
         // out is the same, but X'X no longer mixes the size of x (a year
         // near 200,000) with its spread, which the positive-definiteness
         // test's relative pivot tolerance would take as a lost column.
         Matrix mX;
         ColumnVector vY, vZ;
-        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), dLo, dHi,
-                          vTau(i));
+        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), window.lo,
+                          window.hi, vTau(i));
         if (mX.Nrows() == 0) continue;
         const Matrix mS = mX.t() * mX;
         Matrix mSinv;

@@ -25,13 +25,12 @@ struct KMResamplingInputs;
 // source file, whose opening comment describes the model and the method.
 //
 // Errors, for every method unless its comment says otherwise: no method adds
-// a call-path line. A standard exception passing a method is written to
-// standard output (the driver writes it, for a KmException) as "Standard
-// exception: <text>" and rethrown unchanged; in the APC, AAPC and
-// search-and-refit methods a KmException passes silently instead. Where a
-// method's comment names a source, a matrix-library error becomes a KmException
-// with the library's text and that source; elsewhere the matrix library's
-// errors pass through.
+// a call-path line. A KmException passing a method collects a "Standard
+// exception: <text>" report, which the driver writes to standard output,
+// except in the APC, AAPC and search-and-refit methods, which add none; every
+// other exception passes unchanged. Where a method's comment names a source,
+// a matrix-library error becomes a KmException with the library's text and
+// that source; elsewhere the matrix library's errors pass through.
 class BaseKMRegModel {
  public:
   // ---- Kinkmark-location enumeration (BaseKMRegModelEnumeration.cpp) ----
@@ -391,9 +390,9 @@ class BaseKMRegModel {
   // is; otherwise it is prepared here from the template's data, responses
   // and four matrices.
   // Throws KmException when the data set holds no observation. Errors of
-  // the called operations pass through; a standard exception is written to
-  // standard output (the driver writes it, for a KmException) and rethrown. A
-  // failure leaves the record partly written. The template is only read.
+  // the called operations pass through with the reports they collected; this
+  // method adds none. A failure leaves the record partly written. The
+  // template is only read.
   static void calcForResampling(KMRegFitRecord& record,
                                 const KMRegFit& fitTemplate, int32_t iSkipRefit,
                                 std::string sMode);
@@ -458,8 +457,8 @@ class BaseKMRegModel {
   // Throws: KmException (source "BaseKMRegModel::simulate_CI()") for any
   // other mode or for an empty residual sample in the sample-based modes;
   // the matrix library's errors pass through (a non-conforming L). A
-  // standard exception is written to standard output (the driver writes it, for
-  // a KmException) and rethrown.
+  // KmException passing it collects a "Standard exception: <text>" report,
+  // which the driver writes to standard output.
   static void simulate_CI(NEWMAT::ColumnVector& y, MTRandomGenerator& generator,
                           const NEWMAT::ColumnVector& tau,
                           const NEWMAT::ColumnVector& delta, double b0,

@@ -117,9 +117,9 @@ class BestKMRegModel {
   // unordered, e.g. NaN): selected = A and bFirstKept = true when
   // hi <= 10.0 or hi - lo > 200.0, else selected = B and bFirstKept =
   // false. dLowerThreshold = 10.0 and dDifferenceThreshold = 200.0.
-  // Throws what the statistic throws (a standard exception is first written
-  // to standard output (the driver writes it, for a KmException) as "Standard
-  // exception: <text>").
+  // Throws what the statistic throws (a KmException first collects a
+  // "Standard exception: <text>" report, which the driver writes to standard
+  // output).
   static void select_FinalModel(
       int32_t& selected, const OneDimensionArray<NEWMAT::ColumnVector>& values,
       const NEWMAT::Matrix& W, const NEWMAT::ColumnVector& betaFirst,

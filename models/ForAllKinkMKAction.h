@@ -61,10 +61,9 @@ class ForAllKinkMKAction {
   // The engine's grid searches pick columns from one design that holds every
   // candidate location as a hinge column (see BaseKMRegModel.h for the model
   // and its column order); the weighting matrices come from
-  // models/WeightMatrices.h. Both write "Standard exception: <text>" to
-  // standard output (the driver writes it, for a KmException) when a standard
-  // exception passes and rethrow it; every other exception (the matrix
-  // library's) passes unchanged.
+  // models/WeightMatrices.h. Both pass every exception on; a KmException
+  // passing them collects a "Standard exception: <text>" report, which the
+  // driver writes to standard output.
 
   // Builds, for G groups stacked in array order (N observations):
   //  - stackedX, stackedY: the groups' x and y one below the other;
@@ -100,9 +99,9 @@ class ForAllKinkMKAction {
   //
   // The engine is a plain value object (no virtual operations): built, filled
   // by one fit, read, and destroyed or reused after clear. Every routine but
-  // the constructor writes "Standard exception: <text>" to standard output (the
-  // driver writes it, for a KmException) when a standard exception passes, and
-  // rethrows it; other exceptions (the matrix library's) pass untouched.
+  // the constructor passes every exception on; a KmException passing one
+  // collects a "Standard exception: <text>" report, which the driver writes to
+  // standard output.
 
   // workMatrix 0 x 0, seriesSet empty, settings at their defaults, every
   // array empty, fitStats reset.
@@ -273,9 +272,8 @@ class ForAllKinkMKAction {
   // products, groups longer than the series) becomes a KmException with the
   // library's text and source "ForAllKinkMKAction::findTheBestTau()"; a
   // passing KmException gets "findTheBestTau()" of
-  // "ClassesKinkMarkCalculations.cpp" added to its call path; another
-  // standard exception is written to standard output (the driver writes it, for
-  // a KmException) as "Standard exception: <text>" and rethrown.
+  // "ClassesKinkMarkCalculations.cpp" added to its call path; any other
+  // exception passes unchanged.
   static void findTheBestTau(
       const OneDimensionArray<NEWMAT::ColumnVector>& groups,
       const OneDimensionArray<NEWMAT::ColumnVector>& series,
@@ -295,9 +293,9 @@ class ForAllKinkMKAction {
   // neighbouring row was visited (its value is not 1e50). Row 1 of column j
   // is gridValues(hi) (the upper limit), row 2 gridValues(lo).
   // Throws: the matrix library's index error when the profile has fewer
-  // than k columns or gridValues fewer rows than the profile. A standard
-  // exception is written to standard output (the driver writes it, for a
-  // KmException) and rethrown.
+  // than k columns or gridValues fewer rows than the profile. A KmException
+  // passing it collects a "Standard exception: <text>" report, which the
+  // driver writes to standard output.
   static void test_TauStep(KinkMKFitResult& r, int32_t n,
                            const NEWMAT::ColumnVector& gridValues);
   // ---- end of best kinkmark locations ----

@@ -9,11 +9,9 @@
 #include "foundation/KmMatrixErrors.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/TestResults.h"
-#include "models/internal/EstimateCatch.h"
 #include "models/internal/StandardCatch.h"
 #include "stats/StatClass.h"
 
-using km_models_internal::WithEstimateCatch;
 using km_models_internal::WithStandardCatch;
 
 namespace {
@@ -112,11 +110,9 @@ bool ForAllKinkMKAction::ComputeMADWDValues(
     const NEWMAT::Matrix& slopes, NEWMAT::ColumnVector& passFlags, double psi,
     std::vector<std::vector<double>>* details) {
   return WithMatrixErrorsAsKm("ForAllKinkMKAction::ComputeMADWDValues()", [&] {
-    return WithEstimateCatch([&] {
-      return WithCallPath(
-          "ComputeMADWDValues()", "ClassesKinkMarkCalculations.cpp",
-          [&] { return MADWDPassFlags(slopes, passFlags, psi, details); });
-    });
+    return WithCallPath(
+        "ComputeMADWDValues()", "ClassesKinkMarkCalculations.cpp",
+        [&] { return MADWDPassFlags(slopes, passFlags, psi, details); });
   });
 }
 

@@ -10,10 +10,8 @@
 #include "foundation/KmMatrixErrors.h"
 #include "models/DistributionWrappers.h"
 #include "models/ForAllKinkMKAction.h"
-#include "models/internal/EstimateCatch.h"
 #include "models/internal/StandardCatch.h"
 
-using km_models_internal::WithEstimateCatch;
 using km_models_internal::WithStandardCatch;
 
 namespace {
@@ -395,11 +393,9 @@ void ForAllKinkMKAction::findTheBestTau(
   // Matrix errors become a KmException outside the inner handlers, so the
   // converted exception carries no call-path line of its own.
   WithMatrixErrorsAsKm("ForAllKinkMKAction::findTheBestTau()", [&] {
-    WithEstimateCatch([&] {
-      WithCallPath("findTheBestTau()", "ClassesKinkMarkCalculations.cpp", [&] {
-        SearchBestTau(groups, series, grid, settings, k, p, xtwx, allX, xtwy,
-                      yWy, results, W, progress);
-      });
+    WithCallPath("findTheBestTau()", "ClassesKinkMarkCalculations.cpp", [&] {
+      SearchBestTau(groups, series, grid, settings, k, p, xtwx, allX, xtwy, yWy,
+                    results, W, progress);
     });
   });
 }

@@ -23,10 +23,9 @@
 // iMember12 0, xShift 0.0, and tauAlpha, apcAlpha, aapcAlpha and dMember15
 // -1.0 (the preliminary fit computes no intervals).
 //
-// Every routine touches only its arguments and locals. A standard exception
-// (KmException included) is written to standard output (the driver writes it,
-// for a KmException) as "Standard exception: <text>" and rethrown unchanged;
-// the matrix library's and the arrays' exceptions pass through.
+// Every routine touches only its arguments and locals and passes every
+// exception on; a KmException passing one collects a "Standard exception:
+// <text>" report, which the driver writes to standard output.
 #ifndef KM_MODELS_GROUPAUTOCORRELATION_H
 #define KM_MODELS_GROUPAUTOCORRELATION_H
 

@@ -18,9 +18,9 @@
 // A value class (no virtual operations): the constructor runs init; copies
 // are deep, the generator's state included, so a copy continues the same
 // random sequence independently; destruction runs clear. Every routine but
-// the constructor writes "Standard exception: <text>" to standard output (the
-// driver writes it, for a KmException) when a standard exception passes, and
-// rethrows it.
+// the constructor passes every exception on; a KmException passing one
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output.
 class KMBestModelFit {
  public:
   // init; every container empty; the generator unseeded.

@@ -21,8 +21,8 @@
 // A value class (no virtual operations): construction sets the scalars and
 // leaves the containers empty; copies are deep (arrays element by element,
 // the generator by its state); destruction releases them. Assignment and clear
-// write "Standard exception: <text>" to standard output (the driver writes it,
-// for a KmException) when a standard exception passes, and rethrow it.
+// pass every exception on; a KmException passing them collects a "Standard
+// exception: <text>" report, which the driver writes to standard output.
 class KMClusterFit {
  public:
   KMClusterFit();

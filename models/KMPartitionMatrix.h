@@ -13,9 +13,9 @@
 // too few numbers, so label i belongs to row i.
 //
 // A value class (no virtual operations): construction leaves both members
-// empty; copies are deep; destruction runs clear. Assignment and clear write
-// "Standard exception: <text>" to standard output (the driver writes it, for a
-// KmException) when a standard exception passes, and rethrow it.
+// empty; copies are deep; destruction runs clear. Assignment and clear pass
+// every exception on; a KmException passing them collects a "Standard
+// exception: <text>" report, which the driver writes to standard output.
 class KMPartitionMatrix {
  public:
   // No labels, a 0 x 0 matrix.

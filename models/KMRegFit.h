@@ -22,9 +22,9 @@
 // and observations) and the back-transformation B (the inverse of T).
 //
 // A value class (no virtual operations): the constructor runs init; copies
-// are deep; destruction runs clear. Every routine but the constructor
-// writes "Standard exception: <text>" to standard output (the driver writes it,
-// for a KmException) when a standard exception passes, and rethrows it.
+// are deep; destruction runs clear. Every routine but the constructor passes
+// every exception on; a KmException passing one collects a "Standard
+// exception: <text>" report, which the driver writes to standard output.
 class KMRegFit {
  public:
   // Every container empty; settings as init gives them.

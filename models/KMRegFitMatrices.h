@@ -17,9 +17,9 @@
 // The fit counts as prepared when X has at least one row.
 //
 // A value class (no virtual operations): the constructor runs init; copies
-// are deep; destruction runs clear. Every routine but the constructor
-// writes "Standard exception: <text>" to standard output (the driver writes it,
-// for a KmException) when a standard exception passes, and rethrows it.
+// are deep; destruction runs clear. Every routine but the constructor passes
+// every exception on; a KmException passing one collects a "Standard
+// exception: <text>" report, which the driver writes to standard output.
 class KMRegFitMatrices {
  public:
   // Every container empty; p = 0.

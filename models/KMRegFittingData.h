@@ -43,8 +43,8 @@ class KMRegFittingData {
   //  - otherwise the grid described above.
   // Throws: the matrix library's index error when the grid is used with
   // a < 1 while a gap exists (the first gap would need U(a) with a < 1).
-  // A standard exception is written to standard output (the driver writes it,
-  // for a KmException) as "Standard exception: <text>" and rethrown.
+  // A KmException passing it collects a "Standard exception: <text>" report,
+  // which the driver writes to standard output.
   void fill_FittingDataArrays();
 
   // Empties candidates, candidateIndices and distinctX.

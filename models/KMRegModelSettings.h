@@ -18,9 +18,9 @@
 //
 // A value class (no virtual operations): the constructor runs setDefaults;
 // copies are deep; destruction runs clear. Every routine but the
-// constructor writes "Standard exception: <text>" to standard output (the
-// driver writes it, for a KmException) when a standard exception passes, and
-// rethrows it.
+// constructor passes every exception on; a KmException passing one collects a
+// "Standard exception: <text>" report, which the driver writes to standard
+// output.
 class KMRegModelSettings {
  public:
   // Every member at its default (setDefaults); member 39 empty.

@@ -17,9 +17,9 @@
 //
 // A value class (no virtual operations): construction leaves the arrays
 // empty and the matrix 0 x 0; copies are deep; destruction clears.
-// Every routine but the constructor writes "Standard exception: <text>" to
-// standard output (the driver writes it, for a KmException) when a standard
-// exception passes, and rethrows it.
+// Every routine but the constructor passes every exception on; a KmException
+// passing one collects a "Standard exception: <text>" report, which the driver
+// writes to standard output.
 class KMSeriesSet {
  public:
   // Empty arrays, covariance 0 x 0 (resetMatrix).

@@ -28,9 +28,9 @@
 //
 // A value class (no virtual operations): the constructor runs init; the
 // copy constructor runs init and then assigns; destruction runs clear.
-// Every routine but the constructor writes "Standard exception: <text>" to
-// standard output (the driver writes it, for a KmException) when a standard
-// exception passes, and rethrows it.
+// Every routine but the constructor passes every exception on; a KmException
+// passing one collects a "Standard exception: <text>" report, which the driver
+// writes to standard output.
 class KinkMKFitResult {
  public:
   // Every member empty, then init.

@@ -11,10 +11,9 @@
 //
 // Errors: a row or column number outside a matrix raises the matrix
 // library's "index error"; an array index outside an array raises the
-// array's plain-text index error. A std::exception raised inside a routine
-// (KmException included) is written to standard output (the driver writes it,
-// for a KmException) as "Standard exception: <text>" and rethrown unchanged;
-// reset_BoolArray passes everything through silently.
+// array's plain-text index error. Every routine passes every exception on; a
+// KmException passing one collects a "Standard exception: <text>" report,
+// which the driver writes to standard output (reset_BoolArray adds none).
 #ifndef KM_MODELS_MATRIXBUILDERS_H
 #define KM_MODELS_MATRIXBUILDERS_H
 

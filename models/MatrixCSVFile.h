@@ -8,7 +8,7 @@
 
 // Reads a small comma-separated text file of labelled rows into result.
 //
-// File layout (lines end in "\n"; every "\r" is dropped):
+// File layout (lines end in "\n" or "\r\n", read by KmLineSource):
 //   line 1      a header, echoed and not parsed;
 //   every other line: label,number,number,number[,ignored fields...]
 // The label is the whole first field, untrimmed. There is no quoting: a
@@ -26,13 +26,15 @@
 // Throws KmException (result is then left empty: no labels, 0 x 3):
 //   - "Unable to open file \"<name>\" for reading." when the file cannot be
 //     opened;
-//   - "Cannot read matrix file \"<name>\"." when a read fails part-way;
+//   - KmLineSource's errors (the file named as a "Matrix file") when a read
+//     fails part-way or a line is refused (a NUL byte, a carriage return with
+//     text after it, no line end within its limit);
 //   - kind 3 (an error in the user's input) when a data line has fewer than
 //     four fields, or a number field is empty or not a whole number
 //     ("1.5abc", "x"); the message names the file, the line and the field.
-// The call path names readMatrixFromCSVFile. A standard exception from
-// below writes "Standard exception: <text>" to standard output and is
-// rethrown.
+// The call path names readMatrixFromCSVFile. A KmException from below
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output.
 //
 // Files are opened through the installed KmFileSystem.
 void readMatrixFromCSVFile(KMPartitionMatrix& result,

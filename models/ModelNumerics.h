@@ -5,11 +5,10 @@
 // locals, so any thread may call it at any time. Vectors are newmat's
 // (rows numbered from 1); arrays are OneDimensionArray (indexed from 0).
 //
-// Errors: a std::exception raised inside a routine (KmException included) is
-// written to standard output (the driver writes it, for a KmException) as
-// "Standard exception: <text>" and rethrown unchanged, except by the sorts,
-// which pass everything through silently. The matrix library's exceptions and
-// the array's plain-text index error always pass through untouched.
+// Errors: every routine passes every exception on; a KmException passing one
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output, except in the sorts, which add none. The matrix library's
+// exceptions and the array's plain-text index error pass through untouched.
 #ifndef KM_MODELS_MODELNUMERICS_H
 #define KM_MODELS_MODELNUMERICS_H
 

@@ -41,9 +41,9 @@ inline constexpr int kPositiveDefiniteMaxOrder = 32767;
 // come with zero rows, are the intended input.
 //
 // Throws: KmException when n is outside 0 to 32767; the matrix library's
-// index error when A has fewer than n rows or columns. A std::exception is
-// also written to standard output (the driver writes it, for a KmException) as
-// "Standard exception: <text>".
+// index error when A has fewer than n rows or columns. A KmException also
+// collects a "Standard exception: <text>" report, which the driver writes to
+// standard output.
 bool check_PositiveDefinite(int n, const NEWMAT::Matrix& A,
                             NEWMAT::Matrix& inverse, int16_t& rank);
 

@@ -22,9 +22,9 @@
 // Throws: KmException with source "build_SeriesSetFromLabelledRows" when
 // the number of labels differs from the number of matrix rows (the rows
 // would be paired with the wrong labels); the matrix library's index error
-// when the matrix has fewer than 3 columns. A standard exception is written
-// to standard output (the driver writes it, for a KmException) as "Standard
-// exception: <text>" and rethrown.
+// when the matrix has fewer than 3 columns. A KmException passing it collects
+// a "Standard exception: <text>" report, which the driver writes to standard
+// output.
 KMSeriesSet& build_SeriesSetFromLabelledRows(KMSeriesSet& out,
                                              const KMPartitionMatrix& rows,
                                              int32_t logFlag,

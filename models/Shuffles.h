@@ -21,8 +21,8 @@ int draw_RandomIndex(MTRandomGenerator& generator, int lo, int hi);
 // Shuffles v in place by the forward Fisher-Yates method: for i = 1 .. n-1,
 // j = draw_RandomIndex(generator, i, n) and v(i) and v(j) are exchanged.
 // Exactly n - 1 draws (none for n <= 1).
-// A std::exception is written to standard output (the driver writes it, for a
-// KmException) as "Standard exception: <text>" and rethrown unchanged.
+// A KmException passing it collects a "Standard exception: <text>" report,
+// which the driver writes to standard output.
 void shuffle_ColumnVector(MTRandomGenerator& generator,
                           NEWMAT::ColumnVector& v);
 
@@ -34,9 +34,9 @@ void shuffle_ColumnVector(MTRandomGenerator& generator,
 // shuffle_ColumnVector and written back to the same rows. Positions beyond
 // m keep their values. Exactly m (B - 1) draws.
 // Throws the matrix library's error when there are no blocks, and its index
-// error when a row lies outside v; v is then unchanged. A std::exception is
-// written to standard output (the driver writes it, for a KmException) as
-// "Standard exception: <text>" and rethrown.
+// error when a row lies outside v; v is then unchanged. A KmException passing
+// it collects a "Standard exception: <text>" report, which the driver writes
+// to standard output.
 void shuffle_AcrossBlocks(
     MTRandomGenerator& generator, NEWMAT::ColumnVector& v,
     const OneDimensionArray<OneDimensionArray<int>>& blocks);

@@ -19,9 +19,8 @@
 // - A position outside the array it indexes makes the array's checked access
 //   throw its plain-text index error (const char*,
 //   kOneDimensionArrayIndexError).
-// - A standard exception passing through is written to standard output (the
-// driver writes it, for a KmException) as
-//   "Standard exception: <text>" and rethrown unchanged.
+// - A KmException passing through collects a "Standard exception: <text>"
+//   report, which the driver writes to standard output.
 //
 // Ordered splits of n groups into K runs are walked through their cut
 // arrays [0, c_1, ..., c_(K-1), n], starting from [0, 1, ..., K - 1, n]: the

@@ -1,10 +1,9 @@
 // Tests of an estimate against a null value, and empirical quantiles of a
 // sample.
 //
-// Each routine touches only its arguments. A std::exception raised inside
-// (KmException included) is written to standard output (the driver writes it,
-// for a KmException) as "Standard exception: <text>" and rethrown unchanged;
-// other exceptions pass through.
+// Each routine touches only its arguments and passes every exception on; a
+// KmException passing one collects a "Standard exception: <text>" report,
+// which the driver writes to standard output.
 #ifndef KM_MODELS_TESTRESULTS_H
 #define KM_MODELS_TESTRESULTS_H
 

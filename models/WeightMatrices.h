@@ -25,9 +25,9 @@
 //
 // Failures: an index outside the variance vector (an AR(1) type with one
 // observation, a row number outside it) raises the matrix library's index
-// error, which passes unchanged. A standard exception is written to
-// standard output (the driver writes it, for a KmException) as "Standard
-// exception: <text>" and rethrown unchanged.
+// error, which passes unchanged. A KmException passing a routine collects a
+// "Standard exception: <text>" report, which the driver writes to standard
+// output.
 #ifndef KM_MODELS_WEIGHTMATRICES_H
 #define KM_MODELS_WEIGHTMATRICES_H
 
