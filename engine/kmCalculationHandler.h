@@ -327,6 +327,15 @@ class kmCalculationHandler {
   // verification, its zero weight (step g).
   static void ReadStdError(const CohortLayout& layout, int i,
                            const kmRecordRow& fields, CohortRow& row);
+  // True when the session fits counts as Poisson rates of their
+  // populations.
+  static bool FitsCountsAsRates(const CohortLayout& layout);
+  // The observed value of a record of a cohort that failed verification as
+  // a fit would have used it: a count fitted as a rate becomes that rate
+  // with its standard error, or missing without a usable count and
+  // population.
+  static void ObserveRefusedRow(const CohortLayout& layout,
+                                const kmRecordRow& fields, CohortRow& row);
   // The variance, weight and transformed response of row r (1-based) of
   // cohort i, which passed verification.
   void WeighRow(const CohortLayout& layout, int i, int r,

@@ -113,6 +113,22 @@ bool IsMissing(const KmString& sField, const KmString& sMissing) {
          KmString(sField).Trim() == KmString(sMissing).Trim();
 }
 
+// The population of a record, true when it is a number above 0.
+bool ReadPopulation(int iPopPos, const kmRecordRow& fields, double& dPop) {
+  dPop = kMissing;
+  if (iPopPos >= 1 && iPopPos <= static_cast<int>(fields.size())) {
+    ReadWhole(fields[static_cast<size_t>(iPopPos - 1)], dPop);
+  }
+  return dPop > 0;
+}
+
+// The rate c / p x N of a count c in a population p, and its Poisson
+// standard error sqrt(c) / p x N.
+void CountToRate(double dPop, double dRatesPerN, double& dY, double& dSE) {
+  dSE = std::sqrt(dY) / dPop * dRatesPerN;
+  dY = dY / dPop * dRatesPerN;
+}
+
 // The field slots of the response and the standard error of analysis copy
 // i: the delay copies read the delay-adjusted variables.
 void ResponseSlots(const kmSession& session, int i, bool bCountType,
@@ -338,6 +354,25 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
   }
 }
 
+bool kmCalculationHandler::FitsCountsAsRates(const CohortLayout& layout) {
+  return layout.iHet == 4 && !layout.bComputedResponse && layout.iPopPos != 0;
+}
+
+void kmCalculationHandler::ObserveRefusedRow(const CohortLayout& layout,
+                                             const kmRecordRow& fields,
+                                             CohortRow& row) {
+  if (!FitsCountsAsRates(layout)) return;
+  // The count becomes the rate a fit would have used; without a count or a
+  // population above 0 there is none.
+  double p = kMissing;
+  if (row.y >= 0 && ReadPopulation(layout.iPopPos, fields, p)) {
+    CountToRate(p, layout.dRatesPerN, row.y, row.s);
+  } else {
+    row.y = kMissing;
+    row.s = kMissing;
+  }
+}
+
 void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
                                     const kmRecordRow& fields,
                                     CohortRow& row) const {
@@ -352,21 +387,17 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
   } else if (iHet == 2 || iHet == 4) {
     dVar = row.s * row.s;
   }
-  if (iHet == 4 && bCountResponse && layout.iPopPos != 0) {
+  if (FitsCountsAsRates(layout)) {
     double p = kMissing;
-    if (layout.iPopPos <= static_cast<int>(fields.size())) {
-      ReadWhole(fields[layout.iPopPos - 1], p);
-    }
-    if (p <= 0) {
+    if (!ReadPopulation(layout.iPopPos, fields, p)) {
       GenerateKmInputExceptionF(
           "Error in data file.  Population <= 0.  Cohort Index = %d", kSource,
           i);
     }
-    row.s = std::sqrt(row.y) / p * layout.dRatesPerN;
     // The variance of the rate c / p x N is c N^2 / p^2; the squared
     // multiplier is taken first so that rates per 100000 keep their figures.
     dVar = row.y * (layout.dRatesPerN * layout.dRatesPerN) / (p * p);
-    row.y = row.y / p * layout.dRatesPerN;
+    CountToRate(p, layout.dRatesPerN, row.y, row.s);
   }
   if (layout.bLogLinear) {
     if (row.y <= 0 && iHet != 0) {
@@ -448,7 +479,11 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         const KmString sIndep = IndependentText(layout.iIndepPos, fields);
         if (!ReadRecordValues(layout, i, fields, bZeroAdjusted, row)) continue;
         ++r;
-        if (layout.bGood) WeighRow(layout, i, r, fields, row);
+        if (layout.bGood) {
+          WeighRow(layout, i, r, fields, row);
+        } else {
+          ObserveRefusedRow(layout, fields, row);
+        }
         if (r > n) continue;  // counted, not stored
         pCalculator->SetObservation(r, row.x, row.y, row.w, row.s);
         if (r >= 2 && mX(r - 1, 2) > row.x) {

@@ -51,7 +51,8 @@ std::vector<double> DistinctValues(const kmEntryRecords& records) {
 
 // Walks the grid rows and the data rows of model from iFirstRow together,
 // filling group g's observed column and the model's fitted column where the
-// independent values agree.
+// independent values agree; of data rows sharing one value the first is
+// used.
 void FillModel(EntryGrid& grid, const kmTable& model, int32_t g, int32_t m,
                int32_t iFirstRow, bool bShown) {
   const NEWMAT::Matrix& data = model.GetData();
@@ -65,7 +66,10 @@ void FillModel(EntryGrid& grid, const kmTable& model, int32_t g, int32_t m,
     const size_t iFitted = static_cast<size_t>(iObserved + 1 + m);
     grid.vValues[rho][iFitted] = data.Ncols() >= 3 ? data(t, 3) : kDataNoValue;
     grid.vShown[rho][iFitted] = bShown;
-    ++t;
+    // A jump stands on two rows of one independent value (the fit up to it
+    // and from it); the grid row shows the first, as the one-model-column
+    // layout's first row there, and the walk goes on after both.
+    for (++t; t <= data.Nrows() && data(t, 1) == grid.vX[rho];) ++t;
   }
 }
 
@@ -166,8 +170,8 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
     const int32_t g = iOffset / (grid.nModels + 1);
     const int32_t m = iOffset % (grid.nModels + 1) - 1;
     const kmCalcData& record = records.At(std::min(g, records.Size() - 1));
-    // An invalid record keeps its columns, without values.
-    if (!record.bValid) {
+    // An invalid record keeps its observed values; it has no fitted ones.
+    if (!record.bValid && m >= 0) {
       line.AddMissing();
     } else if (!grid.vShown[rho][static_cast<size_t>(c)]) {
       line.AddNotAvailable();
@@ -183,14 +187,16 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
   }
   if (!layout.bByGroupHeaders && layout.bBestFitFlags) {
     const kmCalcData& last = records.Last();
-    const int32_t iFinal = HasFinalModel(last)
-                               ? static_cast<int32_t>(last.uFinalSelectedModel)
-                               : -1;
-    const int32_t iModel = std::max(0, iFinal - layout.iMinKinkmarks);
-    if (IsModelMADWDExcluded(session, last, iModel)) {
-      line.AddNotAvailable();
+    if (!last.bValid || !HasFinalModel(last)) {
+      line.AddMissing();
     } else {
-      line.AddCell(KmString() << iFinal);
+      const int32_t iFinal = static_cast<int32_t>(last.uFinalSelectedModel);
+      const int32_t iModel = std::max(0, iFinal - layout.iMinKinkmarks);
+      if (IsModelMADWDExcluded(session, last, iModel)) {
+        line.AddNotAvailable();
+      } else {
+        line.AddCell(KmString() << iFinal);
+      }
     }
   }
 }
@@ -214,11 +220,14 @@ void kmTextData::writeSeparateColumns(KmIO_File* pFile,
       kmEntryRecords records(Handler(), e);
       // Without headers per entry, the wider rows of the comparisons get a
       // header line of their own before the first of them.
+      const bool bLeftOut =
+          !records.Last().bValid && !options.bExportBadCohorts;
       if (IsFirstComparisonHeader(layout.bByGroupHeaders, records,
                                   bComparisonHeaderWritten) ||
-          layout.bByGroupHeaders) {
+          (layout.bByGroupHeaders && !bLeftOut)) {
         WriteColumnHeader(pFile, pOptions, e, false, false);
       }
+      if (bLeftOut) continue;
       const KmVector<int> vCodes = EntryByVarCodes(*Handler().GetCombos(), e);
       const EntryGrid grid = BuildGrid(session, layout, records, vCodes);
       // Kinkmarks passed so far, per group and model.

@@ -117,6 +117,9 @@ void kmTextPermTest::WriteTableExportFile(KmIO_File* pFile,
             WriteTableHeader(pFile, pOptions, 2);
             bComparisonHeader = true;
           }
+          // A refused cohort or comparison was never fitted: its placeholder
+          // model holds no criterion, so it gets no rows.
+          if (!record.bValid) continue;
           for (int32_t t = 0; t < n; ++t) {
             if (bPermutationSelection_) {
               WriteTablePermTest(pFile, e, &record, t, pOptions);

@@ -260,6 +260,17 @@ const Case kCases[] = {
       {"out.jumpcrexport.txt", "\t1.139\t1\t5.000\t0.000\nWest\tJump\t2\t"},
       {"out.jumpcrexport.txt", "!Standard\t"}},
      {}},
+    // Fault: with one column per model every row after the jump showed the
+    // missing-value text for its observed and fitted values.
+    {"jumpratio",
+     nullptr,
+     "columns.ini",
+     nullptr,
+     {{"out.dataexport.txt",
+       "\nEast\tComparability\t2013.000000000\t63.600000000\t60.3957"},
+      {"out.dataexport.txt",
+       "\nWest\tJump\t2023.000000000\t112.850000000\t116.2834"}},
+     {}},
     {"ratiostandard",
      nullptr,
      "run.ini",

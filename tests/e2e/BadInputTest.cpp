@@ -290,6 +290,12 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
       km_test::ReadAll(dir.File("out.finalselectedmodelexport.txt"));
   EXPECT_EQ(sFinal.find("East"), std::string::npos) << sFinal;
   EXPECT_NE(sFinal.find("West"), std::string::npos) << sFinal;
+  // Fault: each criterion export gave it a row of numbers never computed.
+  for (const char* s : {"bic", "bic3", "mbic", "wbic", "wbicalt"}) {
+    const std::string sPath = dir.File(std::string("out.") + s + "export.txt");
+    if (!fs::exists(sPath)) continue;
+    EXPECT_EQ(km_test::ReadAll(sPath).find("\nEast"), std::string::npos) << s;
+  }
 }
 
 // Runs the fixture folder sCase, with the files of "common", in dir.
@@ -424,6 +430,23 @@ struct DataCase {
 const char kRunOptions[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
     "num permutations = 9\n";
+
+// East's count of 2005, and the edit that makes it missing.
+const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
+const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
+// Run options of crude rates and of proportions computed from them.
+const char kCalculated[] =
+    "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = 9\n"
+    "run type = calculated\ndependent variable type = crude rate\n";
+const char kProportions[] =
+    "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = 9\n"
+    "run type = calculated\ndependent variable type = proportion\n";
+// The data export with one column per model, with a header line per cohort
+// and with one header line and the final model.
+const char kColumns[] = "[Export Options]\nmodels = all\n";
+const char kColumnsOneHeader[] =
+    "[Export Options]\nmodels = all\noutput by-group headers = false\n"
+    "remove best fit flags = false\n";
 
 const DataCase kDataCases[] = {
     {"header row not declared", "se.ini", nullptr,
@@ -580,6 +603,30 @@ const DataCase kDataCases[] = {
      "\n\"North, coast\",\"East\",2005.000000000,57.700000000,",
      "[Export Options]\nfield delimiter = comma\nexport data = true\n"
      "by-var format = quoted labels\n"},
+    // A cohort refused for a missing count or rate. Faults: its observed
+    // values were the counts (populations as standard errors), or missing
+    // with one column per model, whose final-model cell read -1 and which
+    // kept the cohort against "export bad cohorts = false".
+    {"refused counts, one model column", "counts.ini", kCount2005, kNoCount2005,
+     "data.csv", nullptr, "out.dataexport.txt",
+     "\nEast\t2000.000000000\t49.800000000\t \t1.577973384\t",
+     "[Export Options]\nall models in same column = true\n"},
+    {"refused computed crude rates without export options", "counts.ini",
+     kCount2005, kNoCount2005, "data.csv", nullptr, "out.dataexport.txt",
+     "\nEast;2000;49.80;.;1.58;.\n", nullptr, nullptr, nullptr, kCalculated},
+    {"refused proportions, one column per model", "counts.ini", kCount2005,
+     kNoCount2005, "data.csv", nullptr, "out.dataexport.txt",
+     "\nEast\t2000.000000000\t0.000498000\t \t", kColumns, nullptr, nullptr,
+     kProportions},
+    {"refused rates, one column per model", "se.ini", "1,2005,57.70,",
+     "1,2005,.,", "data.csv", nullptr, "out.dataexport.txt",
+     "\nEast\t2000.000000000\t49.800000000\t \t \t \t \t \r\n",
+     kColumnsOneHeader},
+    {"refused cohort left out, one column per model", "se.ini", "1,2005,57.70,",
+     "1,2005,.,", "data.csv", nullptr, "out.dataexport.txt",
+     "\"Final Selected Model\"\r\nWest\t2000.",
+     "[Export Options]\nmodels = all\noutput by-group headers = false\n"
+     "remove best fit flags = false\nexport bad cohorts = false\n"},
 };
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
