@@ -434,19 +434,10 @@ const char kRunOptions[] =
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
 const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
-// Run options of crude rates and of proportions computed from them.
-const char kCalculated[] =
-    "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = 9\n"
-    "run type = calculated\ndependent variable type = crude rate\n";
-const char kProportions[] =
-    "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = 9\n"
-    "run type = calculated\ndependent variable type = proportion\n";
-// The data export with one column per model, with a header line per cohort
-// and with one header line and the final model.
-const char kColumns[] = "[Export Options]\nmodels = all\n";
-const char kColumnsOneHeader[] =
-    "[Export Options]\nmodels = all\noutput by-group headers = false\n"
-    "remove best fit flags = false\n";
+// Run options of rates computed from counts and populations.
+#define KM_CALCULATED(type)                                       \
+  "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = " \
+  "9\nrun type = calculated\ndependent variable type = " type "\n"
 
 const DataCase kDataCases[] = {
     {"header row not declared", "se.ini", nullptr,
@@ -613,21 +604,25 @@ const DataCase kDataCases[] = {
      "[Export Options]\nall models in same column = true\n"},
     {"refused computed crude rates without export options", "counts.ini",
      kCount2005, kNoCount2005, "data.csv", nullptr, "out.dataexport.txt",
-     "\nEast;2000;49.80;.;1.58;.\n", nullptr, nullptr, nullptr, kCalculated},
+     "\nEast;2000;49.80;.;1.58;.\n", nullptr, nullptr, nullptr,
+     KM_CALCULATED("crude rate")},
     {"refused proportions, one column per model", "counts.ini", kCount2005,
      kNoCount2005, "data.csv", nullptr, "out.dataexport.txt",
-     "\nEast\t2000.000000000\t0.000498000\t \t", kColumns, nullptr, nullptr,
-     kProportions},
+     "\nEast\t2000.000000000\t0.000498000\t \t",
+     "[Export Options]\nmodels = all\n", nullptr, nullptr,
+     KM_CALCULATED("proportion")},
     {"refused rates, one column per model", "se.ini", "1,2005,57.70,",
      "1,2005,.,", "data.csv", nullptr, "out.dataexport.txt",
      "\nEast\t2000.000000000\t49.800000000\t \t \t \t \t \r\n",
-     kColumnsOneHeader},
+     "[Export Options]\nmodels = all\noutput by-group headers = false\n"
+     "remove best fit flags = false\n"},
     {"refused cohort left out, one column per model", "se.ini", "1,2005,57.70,",
      "1,2005,.,", "data.csv", nullptr, "out.dataexport.txt",
      "\"Final Selected Model\"\r\nWest\t2000.",
      "[Export Options]\nmodels = all\noutput by-group headers = false\n"
      "remove best fit flags = false\nexport bad cohorts = false\n"},
 };
+#undef KM_CALCULATED
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
 // in front; "^" in front of sFind: only where a line starts).
