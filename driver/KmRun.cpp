@@ -26,6 +26,33 @@
 
 using km_driver_internal::Print;
 
+namespace {
+
+// The session and run-options entries of the run summary. An export-only
+// run takes its session, options included, from the results file and
+// applies no run options: its summary names the results file as the
+// session's source and says which named files went unused.
+void SummarySessionFiles(const KmRunFiles& files, KmString& sSession,
+                         KmString& sRunOptions) {
+  sSession = files.sSessionFile;
+  sRunOptions = files.sRunOptionsFile;
+  if (!files.bExportOnly) return;
+  sSession = files.sOutputFile;
+  sSession << " (the session stored in the results file";
+  // Unnamed, the session file defaults to the run file itself.
+  if (files.sSessionFile != files.sRunFile) {
+    sSession << "; " << files.sSessionFile << " was not read";
+  }
+  sSession << ")";
+  sRunOptions = "none (the results file's session is exported as it was run";
+  if (files.bRunOptions) {
+    sRunOptions << "; " << files.sRunOptionsFile << " was not applied";
+  }
+  sRunOptions << ")";
+}
+
+}  // namespace
+
 // The layout the writers use without an export-options file: the best-fit
 // model only, "\n", ".", ";", unquoted labels, the table layout.
 KmRun::KmRun(int argc, char** argv)
@@ -188,12 +215,15 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
   const int iSeconds = dSeconds >= 0.0 && dSeconds < 2147483647.0
                            ? static_cast<int>(dSeconds)
                            : 0;
-  WriteKinkmarkRunInfo(
-      sSummary.GetCString(), files_.sProgram.GetCString(), iSeconds,
-      files_.sRunFile.GetCString(), files_.sSessionFile.GetCString(),
-      files_.sDataFile.GetCString(), files_.sRunOptionsFile.GetCString(),
-      files_.sExportOptionsFile.GetCString(), files_.sOutputFile.GetCString(),
-      sDelimiter);
+  KmString sSessionFile;
+  KmString sRunOptionsFile;
+  SummarySessionFiles(files_, sSessionFile, sRunOptionsFile);
+  WriteKinkmarkRunInfo(sSummary.GetCString(), files_.sProgram.GetCString(),
+                       iSeconds, files_.sRunFile.GetCString(),
+                       sSessionFile.GetCString(), files_.sDataFile.GetCString(),
+                       sRunOptionsFile.GetCString(),
+                       files_.sExportOptionsFile.GetCString(),
+                       files_.sOutputFile.GetCString(), sDelimiter);
   WriteTextReportHeader(*pSession_, sSummary.GetCString(), sDelimiter);
   Print("Start Run Summary Export\n");
   WriteParametersText(sSummary.GetCString(),

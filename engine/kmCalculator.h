@@ -281,9 +281,9 @@ class kmCalculator {
   // *pWeightMatrix = V, its root A (A'A = V) and B = A^-1, by
   // kmOptAutocorrErrors:
   //   0      V = diag(v), A = diag(sqrt(v)), B = diag(1 / sqrt(v))
-  //   3      V = the user-supplied matrix *pVarCovMatrix, A =
-  //   diag(sqrt(V(i,i))),
-  //          B = 1 / A elementwise on the diagonal
+  //   3      V = the user-supplied matrix *pVarCovMatrix, A = the upper
+  //          triangular root of V (A'A = V, from V's Cholesky factor),
+  //          B = A^-1
   //   other  AR(1) with parameter dPhi: A upper bidiagonal, B its inverse,
   //          V = A'A (tridiagonal)
   // v is *pDataWeightInput. A and B are resized to n x n.

@@ -12,6 +12,7 @@
 // generalised least squares of a first-order autoregressive error process
 // (Prais-Winsten transformation).
 #include <newmat.h>
+#include <newmatap.h>
 
 #include <algorithm>
 #include <cmath>
@@ -183,10 +184,17 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
         // The calculator owns its weight matrix, so it takes a copy of the
         // record's matrix rather than pointing at it.
         mV = *pVarCovMatrix;
-        for (int i = 1; i <= n; ++i) {
-          mA(i, i) = std::sqrt(mV(i, i));
-          mB(i, i) = 1.0 / mA(i, i);
-        }
+        // The upper triangular root of the full weight (A'A = V, from V's
+        // Cholesky factor), as AR(1) errors have theirs: the residuals A r
+        // are uncorrelated with equal variances, so the permutation tests
+        // shuffle them, and B = A^-1 maps a shuffled set back to data with
+        // the observations' covariance V^-1. V is positive definite: its
+        // reading refuses any other.
+        NEWMAT::SymmetricMatrix mSym;
+        mSym << mV;
+        const NEWMAT::LowerTriangularMatrix mLower = NEWMAT::Cholesky(mSym);
+        mA = mLower.t();
+        mB = mLower.i().t();
         return;
       }
       const ColumnVector& v = *pDataWeightInput;

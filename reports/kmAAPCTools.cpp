@@ -62,10 +62,12 @@ void WriteAAPCHeader(KmIO_File* pFile, const kmSession& session,
 }
 
 // The cells of one AAPC after its range: estimate, limits, significance and
-// tests; "-" for a hidden model.
+// tests; "-" for a hidden model. A linear model's slopes are changes of the
+// value itself: no percent change follows from them alone, so its six cells
+// hold the missing-value text.
 void AddAAPCValueCells(kmExportLine& line, const kmAAPCValue& value,
-                       bool bShown, bool bQuantileMethod, const KmString& sAAPC,
-                       const KmString& sPValue) {
+                       bool bShown, bool bLogLinear, bool bQuantileMethod,
+                       const KmString& sAAPC, const KmString& sPValue) {
   if (!value.bInRange) {
     line.AddMissing(6);
     return;
@@ -73,6 +75,10 @@ void AddAAPCValueCells(kmExportLine& line, const kmAAPCValue& value,
   const kmEstValue& est = value.aapc;
   if (!bShown) {
     line.AddNotAvailable(6);
+    return;
+  }
+  if (!bLogLinear) {
+    line.AddMissing(6);
     return;
   }
   line.AddNumber(sAAPC, est.dEstimate);
@@ -211,8 +217,9 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
           }
           line.AddNumber(sRange, value.range.dStart);
           line.AddNumber(sRange, value.range.dEnd);
-          AddAAPCValueCells(line, value, bShown, iMethod == kEmpiricalQuantile,
-                            sAAPC, sPValue);
+          AddAAPCValueCells(line, value, bShown,
+                            session.GetBool(kmOptLogLinear),
+                            iMethod == kEmpiricalQuantile, sAAPC, sPValue);
           line.Write(pFile);
         }
       });

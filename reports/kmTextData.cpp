@@ -44,6 +44,18 @@ KmString DependentLabel(const kmSession& session) {
   return session.GetKMVar(kmVarDependent).GetName();
 }
 
+// What group g of a comparison's separate-columns row holds, for its
+// titles: each cohort fitted alone, then the comparison's model at the
+// first cohort's observations and, for a parallel comparison, at the
+// second's. The by-variable columns name Cohort One first.
+KmString ComparisonGroupName(int32_t g, int32_t nRecords, bool bParallel) {
+  const int32_t iComparison = nRecords - 1;
+  if (g < iComparison) return g == 0 ? "Cohort One" : "Cohort Two";
+  KmString sName(bParallel ? "Parallel, " : "Coincident, ");
+  sName << (g == iComparison ? "Cohort One" : "Cohort Two");
+  return sName;
+}
+
 }  // namespace
 
 kmTextDataLayout::kmTextDataLayout(const kmCalcHandler& handler,
@@ -205,13 +217,15 @@ const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
     std::vector<int32_t> vFinal(1, -1);
     bool bComparison = false;
     int32_t nGroups = 1;
+    int32_t nRecords = 1;
+    const bool bParallel = session.GetInt(kmOptPairwiseType) == 0;
     if (iEntry < NumExportEntries(Handler())) {
       kmEntryRecords records(Handler(), iEntry);
       bComparison = records.Last().bComparison;
+      nRecords = records.Size();
       // The rows of the one-model-column layout carry one group.
       if (records.IsComparison() && !layout.bOneModelColumn) {
-        nGroups =
-            records.Size() + (session.GetInt(kmOptPairwiseType) == 0 ? 1 : 0);
+        nGroups = records.Size() + (bParallel ? 1 : 0);
       }
       vFinal.assign(static_cast<size_t>(nGroups), -1);
       for (int32_t i = 0; i < nGroups; ++i) {
@@ -228,17 +242,27 @@ const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
     const KmString sDependent = DependentLabel(session);
     for (int32_t g = 0; g < nGroups; ++g) {
       const int32_t iFinal = vFinal[static_cast<size_t>(g)];
-      line.AddHeaderCell(sDependent);
+      // A comparison's groups repeat the same titles: each names its group.
+      KmString sGroup;
+      if (nGroups > 1) {
+        sGroup << " (" << ComparisonGroupName(g, nRecords, bParallel) << ")";
+      }
+      auto addTitle = [&](KmString sTitle) {
+        line.AddHeaderCell(sTitle << sGroup);
+      };
+      addTitle(sDependent);
       auto addModelTitles = [&](int32_t k, bool bMark) {
         KmString sKM("KM");
         sKM << k;
         if (bMark && layout.bBestFitFlags && k == iFinal) sKM << "^";
-        line.AddHeaderCell(sKM);
+        addTitle(sKM);
         if (layout.bOneModelColumn && layout.bStandardErrors) {
           line.AddHeaderCell("Standard Error");
         }
-        if (layout.bKinkmarkFlags) line.AddHeaderCell(KmString("Flag") << k);
-        if (layout.bAPCColumn) line.AddHeaderCell(KmString("APC") << k);
+        if (layout.bKinkmarkFlags) addTitle(KmString("Flag") << k);
+        if (layout.bAPCColumn) {
+          addTitle(KmString(layout.bLogLinear ? "APC" : "Slope") << k);
+        }
       };
       if (!layout.bOneModelColumn) {
         for (int32_t k = layout.iMinKinkmarks; k <= layout.iMaxKinkmarks; ++k) {

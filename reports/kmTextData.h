@@ -16,7 +16,7 @@ class kmSession;
 // entry (cohorts, then comparisons) the observations that were fitted
 // (independent value, observed value) beside the values each fitted model
 // predicts there, with optional standard errors, kinkmark flags and segment
-// APCs.
+// APCs (slopes for a linear model).
 //
 // Two layouts. One model column ("all models in same column", or the
 // models option "best fit"): every written model of an entry has its own

@@ -138,7 +138,8 @@ void AddModelMarks(kmExportLine& line, const kmSession& session,
     if (!bShown || bKinkmarkRow) {
       line.AddUnavailable(1, bShown);
     } else {
-      AddSegmentAPCCell(line, model, iPassed, false, layout.sAPCFormat);
+      AddSegmentAPCCell(line, model, iPassed, !layout.bLogLinear,
+                        layout.sAPCFormat);
     }
   }
 }

@@ -72,6 +72,10 @@ const char kGenerating[] = "East 1;West 2";
 const Refit kSE{"kinked.csv", Response::kRateStdError, true};
 const Refit kSEFree{"kinked.csv", Response::kRateStdError, true, true};
 
+// East's second permutation test under the matrix fixture's covariance.
+const char kVarCovEastTest[] =
+    "\nEast\t1\t1\t2\t1\t   2\t  18\t  50\t           0.980\t";
+
 const Case kCases[] = {
     {"permutation",
      nullptr,
@@ -160,6 +164,19 @@ const Case kCases[] = {
      kGenerating,
      {},
      {"kinked.csv", Response::kRateStdError, false}},
+    // Faults: with a column per model a linear model's slope columns were
+    // titled APC<k> and held 0.000; its AAPC was 100 (e^w - 1) of slopes
+    // that are no slopes of a logarithm.
+    {"linear_columns",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {{"out.dataexport.txt",
+       "\"KM0\"\t\"Slope0\"\t\"KM1^\"\t\"Slope1\"\t\"KM2\"\t\"Slope2\"\n"
+       "East\t2000.000000000\t49.800000000\t57.209378150\t0.045766399788\t"},
+      {"out.aapcexport.txt",
+       "\nEast\t1\tFull Range\t2000.000\t2023.000\t \t \t \t \t \t \n"}},
+     {}},
     {"constant",
      nullptr,
      "run.ini",
@@ -354,7 +371,12 @@ const Case kCases[] = {
      "again.ini",
      nullptr,
      {{"out.report.txt", "\"Site\",\"Model\","},
-      {"out.RunSummary.txt", "Data File = out.kmo"}},
+      // Fault: the summary named the session and run options as used.
+      {"out.RunSummary.txt",
+       "\nSession File = out.kmo (the session stored in the results file; "
+       "run.kms was not read)\nData File = out.kmo\nSession Options File = "
+       "none (the results file's session is exported as it was run; "
+       "options.ini was not applied)\n"}},
      {}},
     // Export layouts: a column per model, quoted labels, commas, dos line
     // ends and "NA"; a header per model, numeric by-variables, semicolons,
@@ -370,7 +392,12 @@ const Case kCases[] = {
       {"out.dataexport.txt", ",Kinkmark 1,NA,"},
       {"out.dataexport.txt", ",1\r\n\"West\",2000.000000000,"},
       {"out.dataexport.txt",
-       ",\"APC2\",\"Final Selected Model\"\r\n\"East\",\"West\",2000.0"},
+       ",\"APC2 (Coincident, Cohort One)\",\"Final Selected Model\"\r\n"
+       "\"East\",\"West\",2000.0"},
+      // Fault: a comparison's four column groups had the same titles.
+      {"out.dataexport.txt",
+       ",\"APC2 (Cohort One)\",\"Crude Rate (Cohort Two)\",\"KM0 (Cohort "
+       "Two)\","},
       {"out.report.txt", "\r\n\"East\",1,24,4,20,"},
       {"out.RunSummary.txt",
        "\r\nExport All Models in Same Column = false\r\n"
@@ -446,7 +473,19 @@ const Case kCases[] = {
       {"out.apcexport.txt", "\t3.221311255"},
       {"out.RunSummary.txt",
        "Heteroscedastic Errors Model                     =  "
-       "Variance-Covariance Matrix from a File\n"}},
+       "Variance-Covariance Matrix from a File\n"},
+      // Fault: the permuted data sets shuffled residuals weighted by the
+      // inverse's diagonal alone (p = 0.900). Whitened by the inverse's
+      // upper triangular root, they are those of the AR(1) run below, whose
+      // covariance for East is this matrix: its transform is that root.
+      {"out.permtestexport.txt", kVarCovEastTest}},
+     {}},
+    {"varcov_ar1",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.report.txt", "\nEast\t1\t24\t4\t20\t4.05975532066"},
+      {"out.permtestexport.txt", kVarCovEastTest}},
      {}},
     // Cohorts of 24 and 20 years with "maximum kinkmarks = 1": each cohort
     // used to be tested up to the default for its length (4 and 3).
