@@ -31,7 +31,7 @@ struct Expected {
 };
 
 // The data the engine's figures are recomputed from; no data file: no
-// recomputation (autocorrelated and jump fits are no plain WLS fits).
+// recomputation (autocorrelated fits are no plain WLS fits).
 struct Refit {
   const char* sData = nullptr;
   Response response = Response::kRateStdError;
@@ -40,6 +40,9 @@ struct Refit {
   // decimals: the refit finds them again.
   bool bFreeKinkmarks = false;
   double dRatesPerN = 1e5;
+  // The jump location of a jump model, whose "Jump" rows are refitted with
+  // a step from it on (0: no jump model).
+  double dJumpAt = 0.0;
 };
 
 // The rule by which the permutation tests of a run may end early, for
@@ -242,12 +245,14 @@ const Case kCases[] = {
      kGenerating,
      {{"out.report.txt", "\t0.300000000000\t"}},
      {}},
+    // Fault: the jump model's parameters, degrees of freedom and mean
+    // square left the jump coefficient out.
     {"jump",
      nullptr,
      "run.ini",
      nullptr,
      {{"out.jumpcrexport.txt", ""}, {"console", "Start Jump/CR Export\n"}},
-     {}},
+     {"kinked.csv", Response::kRateStdError, true, false, 1e5, 2012.0}},
     {"ratio", nullptr, "run.ini", nullptr, {{"out.jumpcrexport.txt", ""}}, {}},
     // Two or three analyses of every cohort: each copy carries its own
     // estimates, in the order jump, comparability ratio, standard.
@@ -526,7 +531,10 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     SCOPED_TRACE(kSites[iSite]);
     std::vector<size_t> rows;
     for (size_t r = 0; r < report.rows.size(); ++r) {
-      if (report.rows[r][0] == kSites[iSite]) rows.push_back(r);
+      if (report.rows[r][0] == kSites[iSite] &&
+          (refit.dJumpAt == 0.0 || report.rows[r][1] == "Jump")) {
+        rows.push_back(r);
+      }
     }
     ASSERT_FALSE(rows.empty());
     std::vector<double> kinkmarks;
@@ -540,8 +548,17 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
       }
       kinkmarks = optimal;
     }
-    const auto fit = km_e2e::FitWithKinkmarks(series[iSite], kinkmarks);
+    const auto fit =
+        km_e2e::FitWithKinkmarks(series[iSite], kinkmarks, refit.dJumpAt);
     EXPECT_PRED2(Close, fit.dSSE, report.Number(rows[0], "SSE"));
+    // The kinkmarks' locations are estimated as well as the coefficients.
+    const int nParams = fit.nParams + static_cast<int>(kinkmarks.size());
+    const int iDF = static_cast<int>(series[iSite].x.size()) - nParams;
+    EXPECT_EQ(nParams, report.Number(rows[0], "#Param"));
+    EXPECT_EQ(iDF, report.Number(rows[0], "DF"));
+    EXPECT_PRED2(Close, fit.dSSE / iDF, report.Number(rows[0], "MSE"));
+    // The segments of a jump model are not those of the refit's form.
+    if (refit.dJumpAt != 0.0) continue;
     for (size_t s = 0; s < rows.size(); ++s) {
       EXPECT_PRED2(Close, fit.intercepts[s],
                    report.Number(rows[s], "Intercept Estimate"));
