@@ -531,6 +531,20 @@ class kmReadData {
   // the record checks' messages: "Data file \"<name>\", line <n>, column
   // <iCol + 1>" (the line left out when not known).
   KmString RecordPlace(int32_t iRow, int iCol) const;
+  // The data file's line of row r of the cohort being verified; -1 when
+  // not known.
+  int64_t RowLine(size_t r) const;
+
+  // The refusal of an age-adjusted cohort (rates the reader computes over
+  // the groups of the adjustment variable's format) whose records the
+  // reader would combine wrongly, naming the data file and line: a code
+  // that no group of the format holds (listing the groups), a year that
+  // comes after a later one or repeats a group, a year without a record of
+  // some group, and a group whose standard population differs between
+  // years (both values and lines). "" when the records are sound, or the
+  // rates are not computed over a format's groups.
+  KmString AdjustmentGroupsRefusal(const kmCohortRows& rows) const;
+  class AdjustmentGroupWalk;
 
   // The phases of the verification pass (kmReadDataVerify.cpp). VerifyPass
   // holds the run's settings and the totals carried from cohort to cohort;
@@ -570,6 +584,11 @@ class kmReadData {
   // Marks both variants of a cohort of n records unusable, with
   // VarCovSizeRefusal's text, when the matrix does not fit its observations.
   void CheckVarCovSize(int16_t n, CohortVerdict& verdict) const;
+  // Marks both variants of an age-adjusted cohort unusable, with
+  // AdjustmentGroupsRefusal's text, when its records do not form one
+  // record of every adjustment group in each year.
+  void CheckAdjustmentGroups(const kmCohortRows& rows,
+                             CohortVerdict& verdict) const;
   // True when kmOptMaxKinkmarksFeasibility is 2, kmOptPerCohortMaxKinkmarks
   // is set and the session's enough-observations flag of cohort
   // iCohortIndex (0-based) exists and is false.

@@ -400,6 +400,7 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
 
   // 7-8. Adjustment groups and record checks.
   CheckCohortRecords(pass, rows, verdict, sMessage);
+  CheckAdjustmentGroups(rows, verdict);
   // 9. Room for the smallest model within the cohort's maximum.
   CheckObservationRequirement(pass, n, verdict);
   CheckVarCovSize(n, verdict);
@@ -532,6 +533,21 @@ void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
       iMin, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
   verdict.sText1 << TooFewObservationsText(lNeed, iAvailable, iPlaceable, iMin,
                                            pass.bClustering);
+}
+
+void kmReadData::CheckAdjustmentGroups(const kmCohortRows& rows,
+                                       CohortVerdict& verdict) const {
+  // Records the record checks refused (a year that is no number) are not
+  // walked.
+  if (!verdict.bGood1) return;
+  const KmString sRefusal = AdjustmentGroupsRefusal(rows);
+  if (sRefusal.IsEmpty()) return;
+  for (auto [pGood, pText] : {std::pair{&verdict.bGood1, &verdict.sText1},
+                              std::pair{&verdict.bGood2, &verdict.sText2}}) {
+    *pGood = false;
+    if (!pText->IsEmpty()) *pText << "  ";
+    *pText << sRefusal;
+  }
 }
 
 void kmReadData::CheckVarCovSize(int16_t n, CohortVerdict& verdict) const {

@@ -486,7 +486,10 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         }
         if (r > n) continue;  // counted, not stored
         pCalculator->SetObservation(r, row.x, row.y, row.w, row.s);
-        if (r >= 2 && mX(r - 1, 2) > row.x) {
+        // A refused cohort of age-adjusted rates is not fitted; the
+        // verification named the records out of order.
+        const bool bChecksOrder = layout.bGood || !bRatesFromAdjustGroups_;
+        if (bChecksOrder && r >= 2 && mX(r - 1, 2) > row.x) {
           RaiseOutOfOrder(i, CohortPlace(i, row.lLine), sIndep, previous);
         }
         previous = RecordSeen{sIndep, row.lLine};

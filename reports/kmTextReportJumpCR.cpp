@@ -153,8 +153,10 @@ void kmTextReport::WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
     line.AddCell(KmString() << model.GetNumKinkmarks());
     line.AddNumber(sFormat, session.GetDouble(kmOptJumpLocation));
     const bool bLogLinear = session.GetBool(kmOptLogLinear);
+    // Every cell without a value holds the missing-value text, so that the
+    // statistics columns load as numbers.
     if (bCR) {
-      for (int i = 0; i < 7; ++i) line.AddCell("");
+      line.AddMissing(7);
       SevenStats cr = CRStats(model);
       if (bLogLinear && std::fabs(session.GetProgramVersAsDouble() -
                                   kRecomputeCRVersion) < 1e-9) {
@@ -166,10 +168,9 @@ void kmTextReport::WriteJumpAndCRSegment(KmIO_File* pFile, const kmTable& model,
     } else if (bJump) {
       AddSevenStats(line, sFormat, JumpStats(model));
       AddRatioStats(line, sFormat, bLogLinear, CRStats(model));
-    } else if (handler.GetCombos()->IsComparisonIndex(iRecord)) {
-      line.AddMissing(14);
     } else {
-      for (int i = 0; i < 14; ++i) line.AddCell("");
+      // A standard analysis or a comparison has neither statistic.
+      line.AddMissing(14);
     }
     line.Write(pFile);
   });

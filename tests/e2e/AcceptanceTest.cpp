@@ -31,7 +31,7 @@ struct Expected {
 };
 
 // The data the engine's figures are recomputed from; no data file: no
-// recomputation (autocorrelated and jump fits are no plain WLS fits).
+// recomputation (autocorrelated fits are no plain WLS fits).
 struct Refit {
   const char* sData = nullptr;
   Response response = Response::kRateStdError;
@@ -40,6 +40,9 @@ struct Refit {
   // decimals: the refit finds them again.
   bool bFreeKinkmarks = false;
   double dRatesPerN = 1e5;
+  // The jump location of a jump model, whose "Jump" rows are refitted with
+  // a step from it on (0: no jump model).
+  double dJumpAt = 0.0;
 };
 
 // The rule by which the permutation tests of a run may end early, for
@@ -259,12 +262,14 @@ const Case kCases[] = {
      kGenerating,
      {{"out.report.txt", "\t0.300000000000\t"}},
      {}},
+    // Fault: the jump model's parameters, degrees of freedom and mean
+    // square left the jump coefficient out.
     {"jump",
      nullptr,
      "run.ini",
      nullptr,
      {{"out.jumpcrexport.txt", ""}, {"console", "Start Jump/CR Export\n"}},
-     {}},
+     {"kinked.csv", Response::kRateStdError, true, false, 1e5, 2012.0}},
     {"ratio", nullptr, "run.ini", nullptr, {{"out.jumpcrexport.txt", ""}}, {}},
     // Two or three analyses of every cohort: each copy carries its own
     // estimates, in the order jump, comparability ratio, standard.
@@ -273,7 +278,7 @@ const Case kCases[] = {
      "run.ini",
      nullptr,
      {{"out.jumpcrexport.txt", "\nEast\tJump\t1\t2012.000\t-0.002\t"},
-      {"out.jumpcrexport.txt", "\nEast\tComparability\t2\t2012.000\t\t"},
+      {"out.jumpcrexport.txt", "\nEast\tComparability\t2\t2012.000\t \t"},
       {"out.jumpcrexport.txt", "\t1.139\t1\t5.000\t0.000\nWest\tJump\t2\t"},
       {"out.jumpcrexport.txt", "!Standard\t"}},
      {}},
@@ -293,8 +298,8 @@ const Case kCases[] = {
      "run.ini",
      nullptr,
      {{"out.jumpcrexport.txt",
-       "\nEast\tComparability\t2\t2012.000\t\t\t\t\t\t\t\t1.100\t0.020\t"
-       "1.061\t1.139\t1\t5.000\t0.000\nEast\tStandard\t1\t2012.000\t\t"},
+       "\nEast\tComparability\t2\t2012.000\t \t \t \t \t \t \t \t1.100\t0.020\t"
+       "1.061\t1.139\t1\t5.000\t0.000\nEast\tStandard\t1\t2012.000\t \t"},
       {"out.jumpcrexport.txt", "!Jump\t"}},
      {}},
     {"jumpratiostandard",
@@ -304,7 +309,7 @@ const Case kCases[] = {
      {{"out.jumpcrexport.txt", "\nEast\tJump\t1\t2012.000\t-0.002\t"},
       {"out.jumpcrexport.txt", "\t0.000\nEast\tStandard\t1\t2012.000\t"},
       {"out.jumpcrexport.txt", "\nWest\tJump\t2\t2012.000\t0.005\t"},
-      {"out.jumpcrexport.txt", "\nEast\tComparability\t2\t2012.000\t\t"}},
+      {"out.jumpcrexport.txt", "\nEast\tComparability\t2\t2012.000\t \t"}},
      {}},
     {"gzip", nullptr, "run.ini", kGenerating, {}, kSE},
     {"dic",
@@ -576,7 +581,10 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     SCOPED_TRACE(kSites[iSite]);
     std::vector<size_t> rows;
     for (size_t r = 0; r < report.rows.size(); ++r) {
-      if (report.rows[r][0] == kSites[iSite]) rows.push_back(r);
+      if (report.rows[r][0] == kSites[iSite] &&
+          (refit.dJumpAt == 0.0 || report.rows[r][1] == "Jump")) {
+        rows.push_back(r);
+      }
     }
     ASSERT_FALSE(rows.empty());
     std::vector<double> kinkmarks;
@@ -590,8 +598,17 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
       }
       kinkmarks = optimal;
     }
-    const auto fit = km_e2e::FitWithKinkmarks(series[iSite], kinkmarks);
+    const auto fit =
+        km_e2e::FitWithKinkmarks(series[iSite], kinkmarks, refit.dJumpAt);
     EXPECT_PRED2(Close, fit.dSSE, report.Number(rows[0], "SSE"));
+    // The kinkmarks' locations are estimated as well as the coefficients.
+    const int nParams = fit.nParams + static_cast<int>(kinkmarks.size());
+    const int iDF = static_cast<int>(series[iSite].x.size()) - nParams;
+    EXPECT_EQ(nParams, report.Number(rows[0], "#Param"));
+    EXPECT_EQ(iDF, report.Number(rows[0], "DF"));
+    EXPECT_PRED2(Close, fit.dSSE / iDF, report.Number(rows[0], "MSE"));
+    // The segments of a jump model are not those of the refit's form.
+    if (refit.dJumpAt != 0.0) continue;
     for (size_t s = 0; s < rows.size(); ++s) {
       EXPECT_PRED2(Close, fit.intercepts[s],
                    report.Number(rows[s], "Intercept Estimate"));
@@ -701,6 +718,29 @@ void CheckRowsFitHeaders(const km_test::ScratchDir& dir) {
   }
 }
 
+// Every cell of the jump export from "Kinkmark" on, as a CSV reader splits
+// it, is a number or a missing-value text the export options offer.
+void CheckJumpCellsAreNumbers(const km_test::ScratchDir& dir) {
+  const std::string sPath = dir.File("out.jumpcrexport.txt");
+  if (!fs::exists(sPath)) return;
+  const auto lines = km_e2e::ReadLines(sPath);
+  const char cDelimiter = lines[0][lines[0].find('"', 1) + 1];
+  size_t iFirst = 0;
+  for (const std::string& sLine : lines) {
+    const auto cells = km_e2e::SplitCells(sLine, cDelimiter);
+    const auto it = std::find(cells.begin(), cells.end(), "\"Kinkmark\"");
+    if (it != cells.end()) iFirst = it - cells.begin();
+    for (size_t c = iFirst; it == cells.end() && c < cells.size(); ++c) {
+      char* pEnd = nullptr;
+      std::strtod(cells[c].c_str(), &pEnd);
+      const bool bNumber = !cells[c].empty() && *pEnd == '\0';
+      EXPECT_TRUE(bNumber || cells[c] == " " || cells[c] == "." ||
+                  cells[c] == "NA")
+          << "cell " << c << " of " << sLine;
+    }
+  }
+}
+
 const char kCompleted[] =
     "\nStart Run Summary Export\nFinished Run Summary Export\n";
 
@@ -753,6 +793,7 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
       EXPECT_EQ(FinalModels(dir), c.sModels);
     }
     CheckRowsFitHeaders(dir);
+    CheckJumpCellsAreNumbers(dir);
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);

@@ -79,6 +79,19 @@ const BadCase kCases[] = {
      "The jump location 2010 does not lie strictly between the cohort's "
      "first and last independent values (2000 to 2010)"},
     {"bad_jumpnolocation", "2 of 2 cohorts could not be fitted", "main"},
+    // Faults: age-adjusted records that the reader cut into the wrong
+    // groups without a word, or refused naming another cohort.
+    {"bad_adjustmentcode",
+     "Data file \"agegroups.csv\", line 3, column 3: the adjustment variable "
+     "Age holds the code \"2\", which is none of the 2 groups the session "
+     "defines for it (0 = Young, 1 = Middle).",
+     "main"},
+    {"bad_agegroupsorder",
+     "Cohort \"East\" could not be fitted (data file data.csv): Data file "
+     "\"data.csv\", line 5: the year 2005 follows 2008 on line 4.  The records "
+     "of an age-adjusted cohort must be sorted by the independent variable "
+     "Year, then by the adjustment variable Age",
+     "main"},
     {"bad_locationbeyondfields",
      "Data file \"data.csv\", line 1: the record has 6 fields, but the "
      "session reads column 9 (the variable Crude Rate).",
@@ -425,7 +438,13 @@ struct DataCase {
   const char* sThenFind = nullptr;       // a second edit, made after the
   const char* sThenReplace = nullptr;    // first one
   const char* sRunOptions = nullptr;     // the run options file's text
+  const char* sFrom = "kinked.csv";      // the fixture the data are made of
 };
+
+const char kAgeAdjusted[] =
+    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
+    "num permutations = 9\nrun type = calculated\n"
+    "dependent variable type = age-adjusted rate\n";
 
 const char kRunOptions[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
@@ -621,6 +640,20 @@ const DataCase kDataCases[] = {
      "\"Final Selected Model\"\r\nWest\t2000.",
      "[Export Options]\nmodels = all\noutput by-group headers = false\n"
      "remove best fit flags = false\nexport bad cohorts = false\n"},
+    // Faults: a changed standard population weighted one year's rate
+    // otherwise; a year short of a group was named by a record count.
+    {"standard population changed in one year", "agegroups.ini",
+     "1,2010,2,303,100000,200", "1,2010,2,303,100000,99999", "data.csv",
+     nullptr, nullptr,
+     "Data file \"data.csv\", line 18, column 6: the standard population of "
+     "the group 2 = Old of Age is 99999 in the year 2010, but 200 on line 3.",
+     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
+    {"age group missing in one year", "agegroups.ini",
+     "2,2012,1,752,300000,300\n", "", "data.csv", nullptr, nullptr,
+     "Data file \"data.csv\", lines 70 to 71: the year 2012 has records for 2 "
+     "of the 3 groups of the adjustment variable Age; no record for 1 = "
+     "Middle.",
+     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
 };
 #undef KM_CALCULATED
 
@@ -646,7 +679,7 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     km_test::ScratchDir dir;
     km_e2e::CopyFixtureFolder("common", dir);
     std::string sData =
-        Edited(km_test::ReadAll(dir.File("kinked.csv")), c.sFind, c.sReplace);
+        Edited(km_test::ReadAll(dir.File(c.sFrom)), c.sFind, c.sReplace);
     if (c.sThenFind != nullptr) {
       sData = Edited(sData, c.sThenFind, c.sThenReplace);
     }

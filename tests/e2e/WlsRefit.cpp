@@ -48,8 +48,8 @@ std::vector<double> LeastSquares(std::vector<std::vector<double>> a,
 
 }  // namespace
 
-Refitted FitWithKinkmarks(const Series& s,
-                          const std::vector<double>& kinkmarks) {
+Refitted FitWithKinkmarks(const Series& s, const std::vector<double>& kinkmarks,
+                          double dJumpAt) {
   std::vector<std::vector<double>> a;
   std::vector<double> r;
   for (size_t i = 0; i < s.x.size(); ++i) {
@@ -58,13 +58,16 @@ Refitted FitWithKinkmarks(const Series& s,
     for (double k : kinkmarks) {
       row.push_back(dRoot * (s.x[i] > k ? s.x[i] - k : 0.0));
     }
+    if (dJumpAt != 0.0) row.push_back(s.x[i] >= dJumpAt ? dRoot : 0.0);
     a.push_back(row);
     r.push_back(dRoot * s.y[i]);
   }
   const std::vector<double> b = LeastSquares(a, r);
   Refitted fit;
+  fit.nParams = static_cast<int>(b.size());
   for (size_t i = 0; i < s.x.size(); ++i) {
     double dFitted = b[0] + b[1] * s.x[i];
+    if (dJumpAt != 0.0 && s.x[i] >= dJumpAt) dFitted += b.back();
     for (size_t j = 0; j < kinkmarks.size(); ++j) {
       if (s.x[i] > kinkmarks[j]) dFitted += b[2 + j] * (s.x[i] - kinkmarks[j]);
     }

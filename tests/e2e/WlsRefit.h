@@ -18,12 +18,15 @@ struct Refitted {
   std::vector<double> intercepts;  // per segment, on the x scale
   std::vector<double> slopes;      // per segment
   std::vector<double> residuals;   // y - fitted, per observation
+  int nParams = 0;                 // coefficients fitted
 };
 
 // Fits y = b0 + b1 x + sum_j d_j (x - k_j)+ by weighted least squares
 // (Householder QR of the weighted design) and returns the fit per segment.
+// A jump location dJumpAt other than 0 adds a step of 1 from it on.
 Refitted FitWithKinkmarks(const Series& series,
-                          const std::vector<double>& kinkmarks);
+                          const std::vector<double>& kinkmarks,
+                          double dJumpAt = 0.0);
 
 // The kinkmarks between observations moved to where the weighted residual
 // sum beyond each of them vanishes, the condition of a least-squares

@@ -269,18 +269,18 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
   struct Case {
     bool bJump, bCR;
     double dSE;
-    int iFirst, nEmpty;   // empty cells from iFirst, after the location
+    int iFirst, nEmpty;   // missing-value cells from iFirst, after the location
     const char* sJumpSE;  // the jump standard error cell
     int iPrecision = 3;
   };
   const Case kCases[] = {
-      {false, false, 0.5, 4, 14, ""},
+      {false, false, 0.5, 4, 14, "."},
       {true, false, 1e-14, 4, 0, "0.000"},
       {true, false, 0.25, 4, 0, "0.250"},
       // At 15 decimals the rule shows: below 1e-13 is 0, 1e-13 is kept.
       {true, false, 1e-14, 4, 0, "0.000000000000000", 15},
       {true, false, 1e-13, 4, 0, "0.000000000000100", 15},
-      {false, true, 0.5, 4, 7, ""},
+      {false, true, 0.5, 4, 7, "."},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.dSE);
@@ -298,7 +298,7 @@ TEST(kmTextReportJumpCR, CellsFollowTheRecordsFlags) {
     ASSERT_EQ(vCells.size(), 18u);
     int nEmpty = 0;
     for (size_t i = static_cast<size_t>(c.iFirst);
-         i < vCells.size() && vCells[i].empty(); ++i) {
+         i < vCells.size() && vCells[i] == "."; ++i) {
       ++nEmpty;
     }
     EXPECT_EQ(nEmpty, c.nEmpty);

@@ -1,0 +1,259 @@
+// kmReadData: the layout of an age-adjusted cohort's records
+// (AdjustmentGroupsRefusal). The reader forms one rate of every run of as
+// many consecutive records as the adjustment variable has groups, so each
+// year must hold one record of every group, the years in ascending order,
+// and each group must keep one standard population throughout.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "data/internal/kmCohortReadHelpers.h"
+#include "data/kmReadData.h"
+#include "foundation/KmFormat.h"
+#include "session/kmSession.h"
+#include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
+
+using km_read_internal::FindFormatLine;
+using km_read_internal::ReadNumber;
+using km_read_internal::RoleColumn;
+
+namespace {
+
+const char kSource[] = "kmReadData";
+
+// What the walk remembers of one group of the adjustment variable.
+struct GroupSeen {
+  // The line of the group's record in the current year; 0: none yet.
+  int64_t lLineThisYear = 0;
+  // The group's standard population as first read, with its text and line.
+  bool bHaveStd = false;
+  double dStd = 0.0;
+  KmString sStd;
+  int64_t lStdLine = 0;
+};
+
+// True when two values read from the data stand for the same number.
+bool SameValue(double a, double b) {
+  return std::fabs(a - b) <=
+         1e-12 * std::max({1.0, std::fabs(a), std::fabs(b)});
+}
+
+// The trimmed field of row at the 0-based column iColumn ("" when none).
+KmString FieldAt(const kmRecordRow& row, int iColumn) {
+  if (iColumn < 0 || static_cast<size_t>(iColumn) >= row.size()) {
+    return KmString();
+  }
+  return KmString(row[static_cast<size_t>(iColumn)]).Trim();
+}
+
+// "<value> = <label>" of format line i.
+KmString GroupName(const KmFormat& format, int32_t i) {
+  KmString sName;
+  sName << format.GetValue(i) << " = " << format.GetLabel(i);
+  return sName;
+}
+
+// The groups the format defines, "<value> = <label>" joined by ", ".
+KmString GroupList(const KmFormat& format) {
+  KmString sList;
+  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+    sList << (i == 0 ? "" : ", ") << GroupName(format, i);
+  }
+  return sList;
+}
+
+// The sentence that closes a refusal of the records' order.
+KmString OrderRequired(const kmSession& session) {
+  KmString sText;
+  sText << "  The records of an age-adjusted cohort must be sorted by the "
+           "independent variable "
+        << session.GetKMVar(kmVarIndependent).GetName()
+        << ", then by the adjustment variable "
+        << session.GetKMVar(kmVarAdjustment).GetName()
+        << ": one record for every group in each year, the years in "
+           "ascending order.";
+  return sText;
+}
+
+}  // namespace
+
+// One walk over the records of a cohort; the first fault found ends it.
+class kmReadData::AdjustmentGroupWalk {
+ public:
+  AdjustmentGroupWalk(const kmReadData& reader, const kmCohortRows& rows)
+      : reader_(reader),
+        session_(*reader.pSession_),
+        format_(session_.GetKMVar(kmVarAdjustment).GetFormat()),
+        rows_(rows),
+        groups_(static_cast<size_t>(format_.GetNumLines())),
+        iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
+        iYearCol_(RoleColumn(session_, kmVarIndependent)),
+        iStdCol_(RoleColumn(session_, kmVarStdPopulation)) {
+    session_.GetMissingString(sMissing_);
+    session_.GetString(kmStrDataFile, sDataFile_);
+  }
+
+  KmString Run() {
+    for (size_t r = 0; r < rows_.size() && sRefusal_.IsEmpty(); ++r) {
+      Record(r);
+    }
+    if (sRefusal_.IsEmpty() && bHaveYear_) CheckYearComplete();
+    // A year short of a group is named only when no record is out of
+    // order: records sorted by group, then year, leave every year short.
+    return sRefusal_.IsEmpty() ? sIncomplete_ : sRefusal_;
+  }
+
+ private:
+  void Record(size_t r) {
+    const kmRecordRow& row = rows_[r];
+    lLine_ = reader_.RowLine(r);
+    const KmString sCode = FieldAt(row, iAdjustCol_);
+    const int32_t iGroup = FindFormatLine(format_, sCode);
+    if (iGroup < 0) {
+      UnknownCode(r, sCode);
+      return;
+    }
+    const KmString sYear = FieldAt(row, iYearCol_);
+    const double dYear =
+        km_read_internal::IndependentValue(session_, sYear, kSource);
+    if (!bHaveYear_ || !SameValue(dYear, dYear_)) {
+      if (bHaveYear_ && dYear < dYear_) {
+        YearOutOfOrder(sYear);
+        return;
+      }
+      if (bHaveYear_) CheckYearComplete();
+      StartYear(sYear, dYear);
+    }
+    GroupSeen& group = groups_[static_cast<size_t>(iGroup)];
+    if (group.lLineThisYear != 0) {
+      GroupRepeated(iGroup, group.lLineThisYear);
+      return;
+    }
+    group.lLineThisYear = lLine_;
+    lLastLine_ = lLine_;
+    CheckStandardPopulation(r, iGroup, group);
+  }
+
+  void StartYear(const KmString& sYear, double dYear) {
+    bHaveYear_ = true;
+    sYear_ = sYear;
+    dYear_ = dYear;
+    lYearLine_ = lLine_;
+    for (GroupSeen& group : groups_) group.lLineThisYear = 0;
+  }
+
+  // Keeps the refusal of the first year that has no record of a group.
+  void CheckYearComplete() {
+    KmString sMissingGroups;
+    int nHave = 0;
+    for (size_t i = 0; i < groups_.size(); ++i) {
+      if (groups_[i].lLineThisYear != 0) {
+        ++nHave;
+        continue;
+      }
+      sMissingGroups << (sMissingGroups.IsEmpty() ? "" : ", ")
+                     << GroupName(format_, static_cast<int32_t>(i));
+    }
+    if (sMissingGroups.IsEmpty() || !sIncomplete_.IsEmpty()) return;
+    sIncomplete_ << "Data file \"" << sDataFile_ << "\", lines "
+                 << static_cast<long>(lYearLine_) << " to "
+                 << static_cast<long>(lLastLine_) << ": the year " << sYear_
+                 << " has records for " << nHave << " of the "
+                 << static_cast<int32_t>(groups_.size())
+                 << " groups of the adjustment variable " << AdjustName()
+                 << "; no record for " << sMissingGroups
+                 << ".  An age-adjusted rate needs a record for every group "
+                    "in each year.";
+  }
+
+  void CheckStandardPopulation(size_t r, int32_t iGroup, GroupSeen& group) {
+    const KmString sStd = FieldAt(rows_[r], iStdCol_);
+    double dStd = 0.0;
+    // Missing and non-numeric values are refused by the rate checks.
+    if (!ReadNumber(sStd, sMissing_, dStd)) return;
+    if (!group.bHaveStd) {
+      group.bHaveStd = true;
+      group.dStd = dStd;
+      group.sStd = sStd;
+      group.lStdLine = lLine_;
+      return;
+    }
+    if (SameValue(dStd, group.dStd)) return;
+    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iStdCol_)
+              << ": the standard population of the group "
+              << GroupName(format_, iGroup) << " of " << AdjustName() << " is "
+              << sStd << " in the year " << sYear_ << ", but " << group.sStd
+              << " on line " << static_cast<long>(group.lStdLine)
+              << ".  A standard population is one set of weights: give each "
+                 "group the same standard population in every year.";
+  }
+
+  void UnknownCode(size_t r, const KmString& sCode) {
+    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iAdjustCol_)
+              << ": the adjustment variable " << AdjustName()
+              << " holds the code \"" << sCode << "\", which is none of the "
+              << format_.GetNumLines() << " groups the session defines for it ("
+              << GroupList(format_) << ").  Add the group to the format of "
+              << AdjustName() << " in the session, or remove its records.";
+  }
+
+  void YearOutOfOrder(const KmString& sYear) {
+    sRefusal_ << LinePlace() << ": the year " << sYear << " follows " << sYear_
+              << " on line " << static_cast<long>(lLastLine_) << "."
+              << OrderRequired(session_);
+  }
+
+  void GroupRepeated(int32_t iGroup, int64_t lFirst) {
+    sRefusal_ << LinePlace() << ": the group " << GroupName(format_, iGroup)
+              << " of " << AdjustName() << " comes a second time in the year "
+              << sYear_ << " (first on line " << static_cast<long>(lFirst)
+              << ")." << OrderRequired(session_);
+  }
+
+  KmString LinePlace() const {
+    KmString sPlace;
+    sPlace << "Data file \"" << sDataFile_ << "\", line "
+           << static_cast<long>(lLine_);
+    return sPlace;
+  }
+
+  KmString AdjustName() const {
+    return session_.GetKMVar(kmVarAdjustment).GetName();
+  }
+
+  const kmReadData& reader_;
+  const kmSession& session_;
+  const KmFormat& format_;
+  const kmCohortRows& rows_;
+  std::vector<GroupSeen> groups_;
+  const int iAdjustCol_;
+  const int iYearCol_;
+  const int iStdCol_;
+  KmString sMissing_;
+  KmString sDataFile_;
+  KmString sRefusal_;
+  KmString sIncomplete_;
+  // The record being read and its line; the current year, its first line
+  // and the line of its last record so far.
+  int64_t lLine_ = 0;
+  bool bHaveYear_ = false;
+  KmString sYear_;
+  double dYear_ = 0.0;
+  int64_t lYearLine_ = 0;
+  int64_t lLastLine_ = 0;
+};
+
+int64_t kmReadData::RowLine(size_t r) const {
+  return r < vRowLines_.size() ? vRowLines_[r] : -1;
+}
+
+KmString kmReadData::AdjustmentGroupsRefusal(const kmCohortRows& rows) const {
+  if (!bClustered_ || iNumAdjustGroups_ < 1 ||
+      pSession_->GetKMVarPosition(kmVarAdjustment) < 1 ||
+      !pSession_->GetKMVar(kmVarAdjustment).HasFormat()) {
+    return KmString();
+  }
+  return AdjustmentGroupWalk(*this, rows).Run();
+}
