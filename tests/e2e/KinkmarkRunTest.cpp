@@ -620,27 +620,52 @@ TEST(KinkmarkRun, HudsonsMethodFitsMoreCohortsThan16BitsCount) {
   EXPECT_NE(sModels.find("\n32770\t0\r\n"), std::string::npos);
 }
 
-// The bundled example, run as run.sh runs it (from the top directory): it
-// finishes and writes its results file, report and run summary.
-TEST(KinkmarkRun, BundledExampleWritesItsResultsReportAndSummary) {
-  km_test::ScratchDir dir;
-  const fs::path example = fs::path(dir.Path()) / "examples" / "basic";
-  fs::create_directories(example / "output");
-  for (const char* sName : {"run.ini", "session.ini", "rates.csv",
-                            "run-options.ini", "export-options.ini"}) {
-    fs::copy_file(fs::path(KM_EXAMPLES) / "basic" / sName, example / sName);
-  }
-  const RunResult run = RunKinkmark(dir, "examples/basic/run.ini");
-  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
-  EXPECT_NE(run.sConsole.find("rates.kmo has finished running.\n"),
-            std::string::npos)
-      << run.sConsole;
-  EXPECT_FALSE(fs::exists(example / "run.ErrorFile.txt"));
-  for (const char* sName :
-       {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"}) {
-    SCOPED_TRACE(sName);
-    ASSERT_TRUE(fs::exists(example / "output" / sName));
-    EXPECT_GT(fs::file_size(example / "output" / sName), 0u);
+// Every example folder of the README, run as run.sh runs the bundled one
+// (from the top directory, on a copy of the folder): it finishes and
+// writes the outputs the README quotes.
+struct ExampleRow {
+  const char* sFolder;
+  std::vector<const char*> outputs;  // in the folder's output/, non-empty
+};
+
+const ExampleRow kExamples[] = {
+    {"basic", {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"}},
+    {"header", {"rates.kmo", "rates.apcexport.txt"}},
+    {"counts", {"cases.kmo", "cases.dataexport.txt"}},
+    {"ageadjusted", {"ages.dataexport.txt", "ages.report.txt"}},
+    {"jump",
+     {"deaths.jumpcrexport.txt", "deaths.report.txt", "deaths.dataexport.txt"}},
+    {"selection",
+     {"rates.ddcexport.txt", "rates.selectionresultsexport.txt",
+      "rates.finalselectedmodelexport.txt"}},
+    {"dictionary", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
+    {"clustering",
+     {"ClusteringResult-KBIC-CBIC-Type-unordered.txt", "ages.kmo"}},
+};
+
+TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
+  for (const ExampleRow& row : kExamples) {
+    SCOPED_TRACE(row.sFolder);
+    km_test::ScratchDir dir;
+    const fs::path source = fs::path(KM_EXAMPLES) / row.sFolder;
+    const fs::path example = fs::path(dir.Path()) / "examples" / row.sFolder;
+    fs::create_directories(example / "output");
+    for (const fs::directory_entry& entry : fs::directory_iterator(source)) {
+      if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
+        fs::copy_file(entry.path(), example / entry.path().filename());
+      }
+    }
+    const RunResult run =
+        RunKinkmark(dir, std::string("examples/") + row.sFolder + "/run.ini");
+    EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+    EXPECT_NE(run.sConsole.find(" has finished running.\n"), std::string::npos)
+        << run.sConsole;
+    EXPECT_FALSE(fs::exists(example / "run.ErrorFile.txt"));
+    for (const char* sName : row.outputs) {
+      SCOPED_TRACE(sName);
+      ASSERT_TRUE(fs::exists(example / "output" / sName));
+      EXPECT_GT(fs::file_size(example / "output" / sName), 0u);
+    }
   }
 }
 
