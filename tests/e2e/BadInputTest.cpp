@@ -539,6 +539,20 @@ const DataCase kDataCases[] = {
      "number is taken for a decimal comma, which is not read.  Write the "
      "number with a decimal point (\"49.80\")",
      "kmCohortManager", nullptr, nullptr, ".", ","},
+    // Fault: "900.000" read as 900 without a word, every rate of its
+    // cohort 1000 times too large; "2.400.000" refused as a population
+    // that is no number above 0.
+    {"a thousands point in a semicolon-delimited file is named",
+     "semicoloncounts.ini", ",", ";", "data.csv", nullptr, nullptr,
+     "Note: data file \"data.csv\", line 6, column 6: \"900.000\" was read "
+     "as 900, a point in a number being its decimal point; 1 number was read "
+     "so.",
+     nullptr, "1154;2000000", "1154;900.000"},
+    {"thousands points in a semicolon-delimited file", "semicoloncounts.ini",
+     ",", ";", "data.csv",
+     "Data file \"data.csv\", line 6, column 6: \"2.400.000\" is a number "
+     "written with points between thousands",
+     "kmCohortManager", nullptr, nullptr, "1154;2000000", "1154;2.400.000"},
     // Fault: the flag dropped the first record of a file without a header.
     {"variable names flag on a file without a header row", "names.ini", nullptr,
      "", "data.csv",
@@ -635,6 +649,70 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
                                  ? km_test::ReadAll(dir.File(c.sSource))
                                  : result.sConsole;
     EXPECT_NE(sOut.find(c.sExpect), std::string::npos) << sOut;
+  }
+}
+
+// The cells of one line of a comma-delimited export as a CSV reader splits
+// it: a quoted cell runs to its closing quote, "" inside standing for ".
+std::vector<std::string> CsvCells(const std::string& sLine) {
+  std::vector<std::string> vCells(1);
+  bool bQuoted = false;
+  for (size_t i = 0; i < sLine.size(); ++i) {
+    const char c = sLine[i];
+    if (c == '"' && bQuoted && i + 1 < sLine.size() && sLine[i + 1] == '"') {
+      vCells.back() += c;
+      ++i;
+    } else if (c == '"') {
+      bQuoted = !bQuoted;
+    } else if (c == ',' && !bQuoted) {
+      vCells.emplace_back();
+    } else {
+      vCells.back() += c;
+    }
+  }
+  return vCells;
+}
+
+// Fault: the label "North ""A"", x" of a CSV writer was read as North; a
+// label holding a quote was written with its quotes single, so no export
+// split into its cells.
+TEST(BadInput, LabelsWithAQuoteAndTheDelimiterReadBackFromEveryExport) {
+  for (const char* sFormat : {"unquoted labels", "quoted labels"}) {
+    SCOPED_TRACE(sFormat);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_test::WriteAll(dir.File("data.csv"),
+                      Edited(km_test::ReadAll(dir.File("kinked.csv")),
+                             ",2000000", ",\"North \"\"A\"\", x\""));
+    km_test::WriteAll(dir.File("options.ini"), kRunOptions);
+    km_test::WriteAll(dir.File("export.ini"),
+                      std::string("[Export Options]\nfield delimiter = "
+                                  "comma\nline delimiter = unix\nby-var "
+                                  "format = ") +
+                          sFormat + "\n");
+    km_test::WriteAll(dir.File("run.ini"),
+                      "[Kinkmark Input Files]\nSession File = region.ini\n"
+                      "Data File = data.csv\nRun Options File = options.ini\n"
+                      "Export Options File = export.ini\nOutput File = "
+                      "out.kmo\n");
+    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    ASSERT_EQ(result.iStatus, 0) << result.sConsole;
+    int nFiles = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+      const std::string sName = entry.path().filename().string();
+      if (sName.find("export.txt") == std::string::npos) continue;
+      SCOPED_TRACE(sName);
+      ++nFiles;
+      const std::vector<std::string> vLines =
+          km_test::Lines(km_test::ReadAll(entry.path().string()));
+      for (size_t i = 1; i < vLines.size() && !vLines[i].empty(); ++i) {
+        if (vLines[i] == vLines[0]) continue;  // a block's own header
+        const std::vector<std::string> vCells = CsvCells(vLines[i]);
+        EXPECT_EQ(vCells.size(), CsvCells(vLines[0]).size()) << vLines[i];
+        EXPECT_EQ(vCells[0], "North \"A\", x");
+      }
+    }
+    EXPECT_GE(nFiles, 4);
   }
 }
 
