@@ -349,6 +349,11 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "observations to fit the specified model. Minimum observations "
         "required: 5.",
         "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: suggested options that cannot help a 2-year cohort.
+      {"bad_twoobservations",
+       {"Minimum observations required: 3. A cohort needs at least 3 "
+        "observations whatever the run options, otherwise Kinkmark will not "
+        "process this cohort.\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
@@ -496,6 +501,25 @@ const DataCase kDataCases[] = {
      "weight variable is not numeric.  Kinkmark will not analyze by-groups "
      "that have this error. (record 6, column 4)  Data file \"data.csv\", "
      "line 6, column 4: the standard error 1e308 cannot be used: its square"},
+    // Fault: named only the spacing options, which cannot raise the cap of
+    // the table for cohorts of different lengths (East 10 years, "3" 14).
+    {"cohorts of different lengths capped by the table", "noformat.ini",
+     "^1,201", "3,201", "data.csv", nullptr, nullptr,
+     "Note: cohort \"1\" was fitted with at most 1 kinkmark, not the 3 of "
+     "\"maximum kinkmarks\": its 10 observations allow at most 1 by the "
+     "table of the most kinkmarks for a cohort's number of observations, "
+     "which applies as the cohorts have different numbers of observations "
+     "(12 observations allow 2); no run option raises it.\n",
+     nullptr, "^1,202", "3,202",
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 3\n"
+     "num permutations = 9\n"},
+    // Fault: did not say which session key reads the column.
+    {"text in the standard error column", "se.ini", "0.5770,", "n/a,",
+     "data.csv", nullptr, nullptr,
+     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
+     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
+     "line 6, column 4: \"n/a\" is not a number, and the session reads the "
+     "standard errors from this column (\"standard error location\").\n"},
     {"session naming another data file", "datafile.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "holds \"Year\", which is not a number.  The line looks like a header "
