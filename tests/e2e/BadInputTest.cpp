@@ -160,8 +160,8 @@ const BadCase kCases[] = {
      "ValidateRunOptions()"},
     {"bad_exportranges",
      "\"2000000000\" is not a valid value for the \"p-value precision\" "
-     "Export Option.\n\"aapc start range2\" has no matching \"aapc end "
-     "range2\" Export Option.\n",
+     "Export Option.\naapc start range2 found but no corresponding End "
+     "Range found: the Export Options need \"aapc end range2\" as well.\n",
      "ValidateExportOptions()"},
     // Option combinations no fit serves, refused before any fit. Fault:
     // each ran to status 0 with figures it never computed, or stopped every
