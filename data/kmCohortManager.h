@@ -52,9 +52,16 @@ class kmSession;
 // variable) are all numbers is refused: it is data taken for the header
 // row, and its record would be lost.
 //
+// In a semicolon-delimited file, where a point in a number is its decimal
+// point, a number in a column the session reads as a number that holds more
+// than one point (points between thousands, "2.400.000") is refused too.
+//
 // Numbers read with thousands commas are counted, and the first of them
-// kept, for GetThousandsCommaNote: a decimal comma of three decimals reads
-// as thousands without an error, and the note makes it visible.
+// kept, for GetThousandsNote: a decimal comma of three decimals reads as
+// thousands without an error, and the note makes it visible. In a
+// semicolon-delimited file the numbers counted are those whose one point
+// stands after 1 to 3 digits (the first not 0) and before exactly 3
+// ("900.000"): a thousands point there reads as a decimal point.
 //
 // Usage: construct, ReadAllCohorts once, then the accessors. The file is
 // open only during ReadAllCohorts. Runs on the driver's thread; no lock.
@@ -114,10 +121,11 @@ class kmCohortManager {
     lineListener_ = std::move(listener);
   }
   // After ReadAllCohorts, the note on the numbers read with thousands
-  // commas: "Note: data file \"<name>\", line <n>, column <c>: \"<text>\"
-  // was read as <value>, ..." naming the first and how many there were;
-  // "" when no number had a comma.
-  KmString GetThousandsCommaNote() const;
+  // commas (in a semicolon-delimited file, with a point before 3 digits):
+  // "Note: data file \"<name>\", line <n>, column <c>: \"<text>\" was read
+  // as <value>, ..." naming the first and how many there were; "" when
+  // there were none.
+  KmString GetThousandsNote() const;
   // A copy of the label of cohort i (0-based).
   // Throws: the KmVector index error for a bad i.
   KmString GetCohortLabel(int i) const;
@@ -154,6 +162,12 @@ class kmCohortManager {
   // semicolon-delimited file, any comma) among vTokens, and counts those
   // read with thousands commas.
   void CheckNumberCommas(const std::vector<KmString>& vTokens);
+  // In a semicolon-delimited file: refuses a number with more than one
+  // point, and counts those whose point may be a thousands point, in the
+  // columns read as numbers.
+  void CheckThousandsPoints(const std::vector<KmString>& vTokens);
+  // Counts sField, at column iColumn of the current line, for the note.
+  void CountThousandsNumber(int32_t iColumn, const KmString& sField);
   // Refuses the header row vNames when it looks like data (see above).
   void CheckHeaderRow(const std::vector<KmString>& vNames);
   // Takes the count of vFields, read at line iLineNumber_, as the number of
@@ -207,8 +221,8 @@ class kmCohortManager {
   bool bReferenceIsHeader_ = false;
   // The columns (1-based, ascending) of the roles read as numbers.
   std::vector<int32_t> vNumberColumns_;
-  // Numbers read with thousands commas: how many, and the first one's line,
-  // column and text.
+  // Numbers of the note (GetThousandsNote): how many, and the first one's
+  // line, column and text.
   int iThousandsNumbers_ = 0;
   int iThousandsLine_ = 0;
   int iThousandsColumn_ = 0;

@@ -188,6 +188,7 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
   if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
   CheckLongRecord(vTokens);
   CheckNumberCommas(vTokens);
+  if (sDelimiter_ == ";") CheckThousandsPoints(vTokens);
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
   CheckIndependentValue(km_read_internal::ColumnField(vTokens, iColumn),
                         iColumn, bFirstRecord);
@@ -225,25 +226,68 @@ void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
                   "(\"1,900,000\"); write decimals with a point (\"63.6\").",
                   sField.GetCString());
     }
-    if (iThousandsNumbers_++ > 0) continue;
-    iThousandsLine_ = iLineNumber_;
-    iThousandsColumn_ = iColumn;
-    sThousandsText_ = sField;
+    CountThousandsNumber(iColumn, sField);
   }
 }
 
-KmString kmCohortManager::GetThousandsCommaNote() const {
+void kmCohortManager::CheckThousandsPoints(
+    const std::vector<KmString>& vTokens) {
+  for (const int32_t iColumn : vNumberColumns_) {
+    const KmString sField = km_read_internal::ColumnField(vTokens, iColumn);
+    const char* sText = sField.GetCString();
+    const char* pPoint = std::strchr(sText, '.');
+    if (pPoint == nullptr || !km_read_internal::IsNumberText(sField)) continue;
+    if (std::strchr(pPoint + 1, '.') != nullptr) {
+      KmString sPlain(sField);
+      sPlain.RemoveAll('.');
+      ThrowAtLine(iColumn,
+                  "\"%s\" is a number written with points between "
+                  "thousands: in a file whose fields are separated by "
+                  "semicolons a point in a number is its decimal point, and a "
+                  "number has one at most.  Write the number without "
+                  "thousands separators (\"%s\").",
+                  sText, sPlain.GetCString());
+    }
+    // One point after 1 to 3 digits (the first not 0) and before exactly 3
+    // more: a thousands point would look the same.
+    const char* p = sText + (*sText == '-' || *sText == '+' ? 1 : 0);
+    const long lWhole = static_cast<long>(pPoint - p);
+    if (lWhole >= 1 && lWhole <= 3 && *p != '0' && IsDigits(pPoint + 1) &&
+        std::strlen(pPoint + 1) == 3) {
+      CountThousandsNumber(iColumn, sField);
+    }
+  }
+}
+
+void kmCohortManager::CountThousandsNumber(int32_t iColumn,
+                                           const KmString& sField) {
+  if (iThousandsNumbers_++ > 0) return;
+  iThousandsLine_ = iLineNumber_;
+  iThousandsColumn_ = iColumn;
+  sThousandsText_ = sField;
+}
+
+KmString kmCohortManager::GetThousandsNote() const {
   KmString sNote;
   if (iThousandsNumbers_ == 0) return sNote;
+  const bool bPoints = sDelimiter_ == ";";
   KmString sValue(sThousandsText_);
   sValue.RemoveAll(',');
+  double dValue = 0.0;
+  if (bPoints && kmTools::StringToDouble(dValue, sValue.GetCString(), true)) {
+    sValue = kmTools::ShortestText(dValue);
+  }
   sNote << "Note: data file \"" << sDataFileName_ << "\", line "
         << iThousandsLine_ << ", column " << iThousandsColumn_ << ": \""
         << sThousandsText_ << "\" was read as " << sValue
-        << ", a comma in a number being a thousands separator; "
+        << (bPoints ? ", a point in a number being its decimal point; "
+                    : ", a comma in a number being a thousands separator; ")
         << iThousandsNumbers_
         << (iThousandsNumbers_ == 1 ? " number was" : " numbers were")
-        << " read so.  A decimal comma must be written as a point.";
+        << " read so.  "
+        << (bPoints ? "A number must be written without thousands "
+                      "separators."
+                    : "A decimal comma must be written as a point.");
   return sNote;
 }
 

@@ -42,7 +42,7 @@ bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
         [&pScan](const KmString& sLine) { pScan->AddLine(sLine); });
   }
   cohorts.ReadAllCohorts();
-  const KmString sNote = cohorts.GetThousandsCommaNote();
+  const KmString sNote = cohorts.GetThousandsNote();
   if (!sNote.IsEmpty()) {
     std::fprintf(stderr, "%s\n", sNote.GetCString());
     std::fflush(stderr);

@@ -346,6 +346,12 @@ class kmReadData {
   // not read whole as a finite number read as 0.0; then kmOptVarCovarFlagB
   // drops the first field of every row and kmOptVarCovarFlagA the first
   // row. No test of squareness or symmetry is made (RequireVarCovMatrix).
+  // A first matrix row (after a dropped header row) of more values than the
+  // largest of the session's observation counts (records per cohort, never
+  // fewer than a cohort's observations) fits no cohort: the file is read no
+  // further, the table stays empty and every cohort is refused for its size
+  // (VarCovSizeRefusal), so a matrix far too large costs one line, not its
+  // whole reading and decomposition.
   // Throws: an input error naming the file, row and column of a kept field
   // that is not a number; KmException "Could not load
   // variance-covariance matrix.  The
@@ -359,6 +365,7 @@ class kmReadData {
   // error naming the file and the reason when it is not square, a variance
   // (diagonal element) is not above 0, or it is not positive definite,
   // singular included. Only the upper triangle is read as covariances.
+  // Nothing is checked for a matrix whose first row fits no cohort.
   void RequireVarCovMatrix() const;
 
   // The refusal of a cohort of iObservations observations under the error
@@ -512,6 +519,8 @@ class kmReadData {
   const KmVector<KmVector<double>>& GetVarCovTable() const {
     return vvVarCovTable_;
   }
+  // The lines of the matrix file that LoadVarianceCovarianceMatrix read.
+  int64_t GetVarCovLinesRead() const { return lVarCovLinesRead_; }
 
  private:
   // ---- Private helpers of the reading and verification groups go here ---
@@ -692,6 +701,11 @@ class kmReadData {
   // The variance-covariance matrix file's numbers, one row per non-empty
   // line.
   KmVector<KmVector<double>> vvVarCovTable_;
+  // The lines of the matrix file read (blank ones included), and, when its
+  // first row already held more values than any cohort has records (the
+  // file was read no further), that number of values; 0 otherwise.
+  int64_t lVarCovLinesRead_ = 0;
+  int iVarCovTooWide_ = 0;
 
   // The line ReadInNextCohort read past the end of a cohort, handed to the
   // next call instead of seeking back (a backward seek restarts a gzip

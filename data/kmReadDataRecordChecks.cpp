@@ -69,7 +69,9 @@ KmString StandardErrorFault(const KmString& sField) {
   double d = 0.0;
   KmString sFault;
   if (!IsFiniteNumber(sText, d)) {
-    sFault << "\"" << sText << "\" is not a number.";
+    sFault << "\"" << sText
+           << "\" is not a number, and the session reads the standard errors "
+              "from this column (\"standard error location\").";
   } else if (d * d == 0.0 || !std::isfinite(d * d)) {
     sFault << "the standard error " << sText
            << " cannot be used: its square, the variance that weights the "

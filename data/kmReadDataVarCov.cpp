@@ -1,5 +1,6 @@
 // kmReadData: the variance-covariance matrix file
 // (LoadVarianceCovarianceMatrix).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -136,6 +137,15 @@ void RequireCovarianceMatrix(const KmVector<KmVector<double> >& vTable,
   }
 }
 
+// The largest of the session's observation counts; 0 when it has none.
+int32_t LargestCount(const kmSession& session) {
+  int32_t iLargest = 0;
+  for (const int32_t iCount : session.GetObservationCounts()) {
+    iLargest = std::max(iLargest, iCount);
+  }
+  return iLargest;
+}
+
 }  // namespace
 
 void kmReadData::LoadVarianceCovarianceMatrix() {
@@ -162,6 +172,9 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
             << sVarCovFileName_ << " could not be opened.";
       GenerateKmException(sText.GetCString(), kClassName);
     }
+    iVarCovTooWide_ = 0;
+    const int32_t iLargestCohort = LargestCount(*pSession_);
+    const size_t nFirstRow = bDropFirstRow ? 2 : 1;
     KmString sLine;
     while (source.ReadLine(sLine)) {
       sLine.TrimLeftSpaces();
@@ -174,9 +187,18 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
           sVarCovFileName_, static_cast<int32_t>(source.GetLineNumber()),
           !(bDropFirstRow && vvVarCovTable_.empty()), bDropFirstColumn};
       vvVarCovTable_.push_back(ParseMatrixRow(sLine, cDelimiter, where));
+      const int iValues = static_cast<int>(vvVarCovTable_.back().size()) -
+                          (bDropFirstColumn ? 1 : 0);
+      if (vvVarCovTable_.size() == nFirstRow && iLargestCohort > 0 &&
+          iValues > iLargestCohort) {
+        iVarCovTooWide_ = iValues;
+        vvVarCovTable_.clear();
+        break;
+      }
     }
+    lVarCovLinesRead_ = source.GetLineNumber();
 
-    if (bDropFirstRow || bDropFirstColumn) {
+    if (iVarCovTooWide_ == 0 && (bDropFirstRow || bDropFirstColumn)) {
       vvVarCovTable_ = kmTools::ExtractNumericTable(
           vvVarCovTable_, bDropFirstColumn, bDropFirstRow);
     }
@@ -184,6 +206,7 @@ void kmReadData::LoadVarianceCovarianceMatrix() {
 }
 
 void kmReadData::RequireVarCovMatrix() const {
+  if (iVarCovTooWide_ > 0) return;
   RequireCovarianceMatrix(vvVarCovTable_, sVarCovFileName_);
 }
 
@@ -191,14 +214,19 @@ KmString kmReadData::VarCovSizeRefusal(int iObservations) const {
   KmString sRefusal;
   const int n = static_cast<int>(vvVarCovTable_.size());
   if (pSession_->GetInt(kmOptHetErrorModel) != kmHetErrorVarCovMatrix ||
-      n == iObservations) {
+      (iVarCovTooWide_ == 0 && n == iObservations)) {
     return sRefusal;
   }
+  KmString sSize;
+  if (iVarCovTooWide_ > 0) {
+    sSize << "has " << iVarCovTooWide_ << " values in its first row";
+  } else {
+    sSize << "holds a " << n << " x " << n << " matrix";
+  }
   sRefusal.printf(
-      "The variance-covariance matrix file \"%s\" holds a %d x %d matrix, "
-      "but the cohort has %d observations: the matrix needs a row and a "
-      "column for each observation, otherwise Kinkmark will not process "
-      "this cohort.",
-      sVarCovFileName_.GetCString(), n, n, iObservations);
+      "The variance-covariance matrix file \"%s\" %s, but the cohort has %d "
+      "observations: the matrix needs a row and a column for each "
+      "observation, otherwise Kinkmark will not process this cohort.",
+      sVarCovFileName_.GetCString(), sSize.GetCString(), iObservations);
   return sRefusal;
 }

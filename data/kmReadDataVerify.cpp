@@ -164,10 +164,21 @@ KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
 // The refusal of a cohort whose iObservations observations cannot hold
 // iKinkmarks kinkmarks (the minimum; the maximum with bMaximum), which need
 // lNeed observations; iPlaceable kinkmarks is what the cohort's maximum
-// allows. Names the run options that would let the cohort be fitted.
+// allows. Names the run options that would let the cohort be fitted, or,
+// for fewer than 3 observations, says that none would.
 KmString TooFewObservationsText(int64_t lNeed, int iObservations,
                                 int iPlaceable, int iKinkmarks, bool bMaximum) {
   KmString sText;
+  if (iObservations < kmTools::kMinObservationsForLine) {
+    // No option helps: even the model without kinkmarks needs 3.
+    sText.printf(
+        "Too few observations to fit the specified model. Minimum "
+        "observations required: %d. A cohort needs at least %d observations "
+        "whatever the run options, otherwise Kinkmark will not process this "
+        "cohort.",
+        static_cast<int>(lNeed), kmTools::kMinObservationsForLine);
+    return sText;
+  }
   if (lNeed > iObservations) {
     KmString sNeed;
     sNeed << static_cast<int32_t>(lNeed);

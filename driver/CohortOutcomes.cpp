@@ -1,10 +1,13 @@
 // ReportCohortOutcomes.
 #include "driver/CohortOutcomes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/kmTools.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
 #include "session/kmSession.h"
@@ -30,6 +33,51 @@ KmString CohortLabel(const kmCalcData& record, int iCohort) {
   return sLabel;
 }
 
+// The fewest observations for which the table of the most kinkmarks a
+// cohort's number of observations allows gives more than iKinkmarks; 0 when
+// no number does.
+int ObservationsForMoreKinkmarks(int iKinkmarks) {
+  for (int n = 1; n <= INT16_MAX; ++n) {
+    if (kmTools::MaxKinkmarksForObservations(static_cast<int16_t>(n), false) >
+        iKinkmarks) {
+      return n;
+    }
+  }
+  return 0;
+}
+
+// Why a cohort of n observations got no more than iReached kinkmarks,
+// fewer than "maximum kinkmarks", and what would allow more. The fit takes
+// the smaller of the table's maximum for n (grid search, when the cohorts
+// have different numbers of observations) and what "min obs end" and "min
+// obs between" let it place; the table is named when it is what capped.
+KmString CapReason(const kmSession& session, int n, int iReached) {
+  const bool bTable = session.GetBool(kmOptPerCohortMaxKinkmarks) &&
+                      session.GetInt(kmOptMaxKinkmarksFeasibility) == 0 &&
+                      session.GetInt(kmOptMethod) != 1;
+  KmString sReason;
+  if (!bTable ||
+      kmTools::MaxKinkmarksForObservations(
+          static_cast<int16_t>(std::min(n, INT16_MAX)), false) != iReached) {
+    sReason << "its observations allow no more with \"min obs end\" and "
+               "\"min obs between\".";
+    return sReason;
+  }
+  sReason << "its " << n << " observations allow at most " << iReached
+          << " by the table of the most kinkmarks for a cohort's number of "
+             "observations, which applies as the cohorts have different "
+             "numbers of observations";
+  const int iMore = ObservationsForMoreKinkmarks(iReached);
+  if (iMore > 0) {
+    sReason << " (" << iMore << " observations allow "
+            << kmTools::MaxKinkmarksForObservations(static_cast<int16_t>(iMore),
+                                                    false)
+            << ")";
+  }
+  sReason << "; no run option raises it.";
+  return sReason;
+}
+
 // The note for a fitted cohort whose models stop below the session's
 // "maximum kinkmarks": its number of kinkmarks was lowered to what its
 // observations allow (one model is fitted per number from the minimum up).
@@ -43,9 +91,8 @@ KmString LoweredMaximumNote(const kmCalcData& record, const kmSession& session,
   if (!record.bValid || iFitted < 1 || iReached >= iMax) return sNote;
   sNote << "Note: cohort \"" << sLabel << "\" was fitted with at most "
         << iReached << (iReached == 1 ? " kinkmark" : " kinkmarks")
-        << ", not the " << iMax
-        << " of \"maximum kinkmarks\": its observations allow no more with "
-           "\"min obs end\" and \"min obs between\".\n";
+        << ", not the " << iMax << " of \"maximum kinkmarks\": "
+        << CapReason(session, record.vModels[0].GetNObs(), iReached) << "\n";
   return sNote;
 }
 

@@ -22,25 +22,34 @@ KmString RangeNumber(const KmString& sKey, const char* sPrefix) {
 
 // Appends a message for every numbered start range without the end range of
 // its number, and every end without its start: such a range would be left
-// out of the exports without a word.
+// out of the exports without a word (or, an end alone, taken from the first
+// year). A start alone is named as the reader of the ranges names it.
 bool AllRangesPaired(const std::vector<KmString>& starts,
                      const std::vector<KmString>& ends, KmString& sMessages) {
   bool bPaired = true;
   const auto check = [&](const std::vector<KmString>& mine,
-                         const std::vector<KmString>& theirs, const char* sMine,
-                         const char* sTheirs) {
+                         const std::vector<KmString>& theirs, bool bStarts) {
+    const char* sMine = bStarts ? "aapc start range" : "aapc end range";
+    const char* sTheirs = bStarts ? "aapc end range" : "aapc start range";
     for (const KmString& sNumber : mine) {
       bool bFound = false;
       for (const KmString& sOther : theirs)
         bFound = bFound || sOther == sNumber;
       if (bFound) continue;
-      sMessages << "\"" << sMine << sNumber << "\" has no matching \""
-                << sTheirs << sNumber << "\" Export Option.\n";
+      if (bStarts) {
+        sMessages << sMine << sNumber
+                  << " found but no corresponding End Range found: the "
+                     "Export Options need \""
+                  << sTheirs << sNumber << "\" as well.\n";
+      } else {
+        sMessages << "\"" << sMine << sNumber << "\" has no matching \""
+                  << sTheirs << sNumber << "\" Export Option.\n";
+      }
       bPaired = false;
     }
   };
-  check(starts, ends, "aapc start range", "aapc end range");
-  check(ends, starts, "aapc end range", "aapc start range");
+  check(starts, ends, true);
+  check(ends, starts, false);
   return bPaired;
 }
 

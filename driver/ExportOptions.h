@@ -13,9 +13,11 @@ class kmSession;
 // The twin of ValidateRunOptions for the section "Export Options" and
 // IsValidExportOption; a file without the section adds "Missing [Export
 // Options] in Options file: <file>\n" to sMessages. After the lines, every
-// numbered "aapc start range<n>" without its "aapc end range<n>" (and every
-// end without its start) adds "\"aapc start range<n>\" has no matching
-// \"aapc end range<n>\" Export Option.\n" and fails the file.
+// numbered "aapc start range<n>" without its "aapc end range<n>" adds
+// "aapc start range<n> found but no corresponding End Range found: the
+// Export Options need \"aapc end range<n>\" as well.\n", every end without
+// its start "\"aapc end range<n>\" has no
+// matching \"aapc start range<n>\" Export Option.\n", and fails the file.
 bool ValidateExportOptions(const char* sFileName, KmString& sMessages);
 
 // True when sKey is an export option (a row of ExportOptionRows) and sValue

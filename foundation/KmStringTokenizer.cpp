@@ -151,7 +151,13 @@ void KmStringTokenizer::Tokenize() {
     if (!markers.empty() && lEnd != kNone) {
       const size_t lOpen = nextMarker.From(lStart);
       if (lOpen != kNone && lOpen < lEnd) {
-        const size_t lClose = nextMarker.From(lOpen + q);
+        size_t lClose = nextMarker.From(lOpen + q);
+        // A marker written twice inside a section ("" in a quoted field)
+        // stands for the character itself and does not close the section.
+        while (lClose != kNone && lClose + 1 < text.size() &&
+               text[lClose + 1] == text[lClose]) {
+          lClose = nextMarker.From(lClose + 2);
+        }
         if (lClose == kNone) {
           bOpenSection = true;
         } else {

@@ -17,7 +17,9 @@
 // text one empty token; a delimiter at the end gives an empty last token and
 // two adjacent delimiters an empty token. After a quoted section the token
 // ends at the section's end and the byte right after it is skipped as if it
-// were the delimiter. An unterminated section runs to the end of the text.
+// were the delimiter. Inside a section a marker written twice ("" in a
+// quoted field) does not close it. An unterminated section runs to the end
+// of the text.
 // A quoted section that closes at the end of the text is the last token.
 //
 // The text is split once, on the first request after it (or the delimiters)

@@ -2,9 +2,12 @@
 // helpers, data-line clean-up, numeric tables and the vector debug text.
 #include "foundation/kmTools.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iomanip>
 #include <sstream>
+#include <string>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -25,6 +28,8 @@ bool IsEnclosedInQuotes(const KmString& sField) {
 
 // Removes quote pairs that enclose the whole field, as long as the field
 // holds no delimiter. A field of one or two quote characters becomes empty.
+// Once the quotes removed leave doubled quotes, the field was a quoted
+// text holding quotes: they are made single and no more pairs go.
 void StripEnclosingQuotes(KmString& sField, const KmString& sDelimiter) {
   while (IsEnclosedInQuotes(sField) && sField.Find(sDelimiter) < 0) {
     if (sField.GetLength() <= 2) {
@@ -32,6 +37,10 @@ void StripEnclosingQuotes(KmString& sField, const KmString& sDelimiter) {
     } else {
       sField.Remove(sField.GetLength() - 1, 1);
       sField.Remove(0, 1);
+    }
+    if (sField.Find("\"\"") >= 0) {
+      sField = UndoubleQuotes(sField);
+      return;
     }
   }
 }
@@ -151,6 +160,33 @@ bool StringToDouble(double& dValue, const char* sText,
     return false;
   }
   return true;
+}
+
+KmString ShortestText(double dValue) {
+  char sText[40];
+  int iDigits = 1;
+  for (; iDigits < 17; ++iDigits) {
+    std::snprintf(sText, sizeof(sText), "%.*g", iDigits, dValue);
+    // Reads back as the very same double: nothing of it is lost.
+    if (std::strtod(sText, nullptr) == dValue) break;
+  }
+  // The whole part of up to 17 digits is written out (900, not 9e+02).
+  const double dMagnitude = std::fabs(dValue);
+  if (std::isfinite(dMagnitude) && dMagnitude >= 1.0 && dMagnitude < 1e17) {
+    const int iWhole = static_cast<int>(std::floor(std::log10(dMagnitude))) + 1;
+    if (iWhole > iDigits) iDigits = iWhole;
+  }
+  std::snprintf(sText, sizeof(sText), "%.*g", iDigits, dValue);
+  return KmString(sText);
+}
+
+KmString UndoubleQuotes(const KmString& sText) {
+  std::string sSingle;
+  for (const char* p = sText.GetCString(); *p != '\0'; ++p) {
+    sSingle += *p;
+    if (*p == '"' && p[1] == '"') ++p;
+  }
+  return KmString(sSingle.c_str());
 }
 
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,

@@ -88,9 +88,18 @@ int GetPrecision(const char* sNumber);
 // blanks give false. Never throws; a null text gives false with 0.
 bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
 
+// The shortest text in "%.<p>g" form (p from 1 to 17) that reads back as
+// dValue: 2.0000000000000004 shows its fraction, 900 shows as 900.
+KmString ShortestText(double dValue);
+
+// sText with every doubled double quote ("") made one: the way a quoted
+// field of a delimited file writes a quote.
+KmString UndoubleQuotes(const KmString& sText);
+
 // Rebuilds a delimited data line in place when it contains sDelimiter:
 // quote characters enclosing a whole field (one holding no delimiter) are
-// removed, pair by pair, from every field but the last, and every empty
+// removed, pair by pair (a quoted text's doubled quotes made single, after
+// which no more pairs go), from every field but the last, and every empty
 // field but the last becomes sMissing. Fields lose their leading spaces.
 // The last field is kept as it stands. A line without the delimiter is left
 // unchanged.

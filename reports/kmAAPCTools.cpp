@@ -207,13 +207,9 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
           if (line.GetByVarFormat() == kByVarNumeric) {
             line.AddCell(KmString() << k);
           } else {
-            KmString sLabel = LabelOfRange(
+            line.AddFormattedLabelCell(LabelOfRange(
                 vSessionRanges, k, value.range,
-                handler.GetIntDisplayOption(kmDispSegmentRangePrec));
-            if (line.GetByVarFormat() == kByVarQuotedLabels) {
-              sLabel = KmString("\"") << sLabel << "\"";
-            }
-            line.AddCell(sLabel);
+                handler.GetIntDisplayOption(kmDispSegmentRangePrec)));
           }
           line.AddNumber(sRange, value.range.dStart);
           line.AddNumber(sRange, value.range.dEnd);

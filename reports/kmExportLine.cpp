@@ -2,6 +2,8 @@
 #include "reports/kmExportLine.h"
 
 #include <cstdarg>
+#include <cstring>
+#include <string>
 
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
@@ -47,7 +49,7 @@ KmString PrecisionFormat(int32_t iPrecision) {
 }
 
 KmString ByVarLabelText(const kmSession& session, int32_t iByVar, int32_t iCode,
-                        int32_t iByVarFormat, bool bBare) {
+                        int32_t iByVarFormat) {
   const kmVariable& byVar = session.GetByVar(static_cast<int16_t>(iByVar));
   KmString sText;
   if (iByVarFormat != kByVarNumeric && byVar.HasFormat() &&
@@ -56,12 +58,21 @@ KmString ByVarLabelText(const kmSession& session, int32_t iByVar, int32_t iCode,
   } else {
     sText << iCode;
   }
-  if (iByVarFormat == kByVarQuotedLabels && !bBare) {
-    KmString sQuoted("\"");
-    sQuoted << sText << "\"";
-    return sQuoted;
-  }
   return sText;
+}
+
+KmString LabelCellText(const KmString& sLabel, char cDelimiter, bool bQuote) {
+  const char sSpecial[] = {'"', '\n', '\r', cDelimiter, '\0'};
+  if (!bQuote && std::strpbrk(sLabel.GetCString(), sSpecial) == nullptr) {
+    return sLabel;
+  }
+  std::string sCell("\"");
+  for (const char* p = sLabel.GetCString(); *p != '\0'; ++p) {
+    if (*p == '"') sCell += '"';
+    sCell += *p;
+  }
+  sCell += '"';
+  return KmString(sCell.c_str());
 }
 
 kmExportLine::kmExportLine(const DataExportOptions& options)
@@ -82,21 +93,16 @@ void kmExportLine::AddCell(const KmString& sText) {
   ++iCells_;
 }
 
-void kmExportLine::AddLabelCell(const KmString& sLabel) {
-  const char sDelimiter[2] = {cDelimiter_, '\0'};
-  if (sLabel.Find(sDelimiter) < 0 || sLabel[0] == '"') {
-    AddCell(sLabel);
-    return;
-  }
-  KmString sQuoted("\"");
-  sQuoted << sLabel << "\"";
-  AddCell(sQuoted);
+void kmExportLine::AddLabelCell(const KmString& sLabel, bool bQuote) {
+  AddCell(LabelCellText(sLabel, cDelimiter_, bQuote));
+}
+
+void kmExportLine::AddFormattedLabelCell(const KmString& sLabel) {
+  AddLabelCell(sLabel, iByVarFormat_ == kByVarQuotedLabels);
 }
 
 void kmExportLine::AddHeaderCell(const KmString& sTitle) {
-  KmString sCell("\"");
-  sCell << sTitle << "\"";
-  AddCell(sCell);
+  AddLabelCell(sTitle, true);
 }
 
 void kmExportLine::AddByVarHeaderCells(const kmSession& session,
@@ -155,8 +161,8 @@ void kmExportLine::AddByVarCells(const kmSession& session,
   if (nByVars == 0) return;
   for (size_t i = 0; i < vCodes.size(); ++i) {
     const int32_t iByVar = static_cast<int32_t>(i) % nByVars;
-    AddLabelCell(
-        ByVarLabelText(session, iByVar, vCodes[i], iByVarFormat_, bBare));
+    AddLabelCell(ByVarLabelText(session, iByVar, vCodes[i], iByVarFormat_),
+                 iByVarFormat_ == kByVarQuotedLabels && !bBare);
   }
 }
 

@@ -42,6 +42,11 @@ class kmSession;
 //    label of the code when the by-variable has value labels, else the
 //    code; with "quoted labels" the text is put in double quotes unless the
 //    caller asks for bare labels.
+//  - Label cell (by-variable labels, cohort labels, words, titles): a text
+//    that holds a double quote, the field delimiter or a line break, and
+//    one that the cell asks to quote, is written between double quotes
+//    with each of its quotes doubled ("Gam ""ma"", G"), so that it reads
+//    back as one field with its own text; any other text as it is.
 //
 // The field delimiter, the line delimiter and the by-variable format are
 // taken when the line is built, so an unsupported code is refused before
@@ -58,11 +63,12 @@ class kmExportLine {
 
   // Appends one cell holding sText as it is.
   void AddCell(const KmString& sText);
-  // Appends a by-variable label cell: sLabel as it is, or in double quotes
-  // when it holds the field delimiter ("North, coast" in a comma export)
-  // and is not quoted already, so that it stays one field.
-  void AddLabelCell(const KmString& sLabel);
-  // Appends the header cell of sTitle (in double quotes).
+  // Appends the label cell of sLabel (see the class comment), quoted when
+  // bQuote or when the text needs it.
+  void AddLabelCell(const KmString& sLabel, bool bQuote = false);
+  // Appends the label cell of sLabel, quoted with "quoted labels".
+  void AddFormattedLabelCell(const KmString& sLabel);
+  // Appends the header cell of sTitle (a label cell always quoted).
   void AddHeaderCell(const KmString& sTitle);
   // Appends iGroups times the header cells of the session's by-variable
   // names, in session order: 1 for a cohort's rows, 2 for the rows of a
@@ -128,12 +134,17 @@ KmString PrecisionFormat(int32_t iPrecision);
 // The format of counts: "%14.0f".
 extern const char* const kCountFormat;
 
-// The text of one by-variable label cell: by-variable iByVar of session,
-// level code iCode, by-variable format iByVarFormat; quoted only for
-// "quoted labels" and when bBare is false.
+// The text of one by-variable label, bare: by-variable iByVar of session,
+// level code iCode, by-variable format iByVarFormat (the code with
+// "numeric" or without value labels, else the value label).
 // Throws: kmSession's by-variable range error; kmVariable's label error.
 KmString ByVarLabelText(const kmSession& session, int32_t iByVar, int32_t iCode,
-                        int32_t iByVarFormat, bool bBare);
+                        int32_t iByVarFormat);
+// The cell text of the label sLabel in a file whose field delimiter is
+// cDelimiter: between double quotes, its quotes doubled, when bQuote or when
+// it holds a double quote, the delimiter, a carriage return or a line feed;
+// else sLabel.
+KmString LabelCellText(const KmString& sLabel, char cDelimiter, bool bQuote);
 
 // *pOptions.
 // Throws: KmException "No export options were given to the export writer."

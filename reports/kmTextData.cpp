@@ -129,15 +129,10 @@ void AddKinkmarkFlagCell(kmExportLine& line, bool bShown, bool bKinkmarkRow,
 }
 
 void AddCodedWordCell(kmExportLine& line, int32_t iCode, const char* sWord) {
-  switch (line.GetByVarFormat()) {
-    case kByVarNumeric:
-      line.AddCell(KmString() << iCode);
-      break;
-    case kByVarQuotedLabels:
-      line.AddCell(KmString("\"") << sWord << "\"");
-      break;
-    default:
-      line.AddCell(sWord);
+  if (line.GetByVarFormat() == kByVarNumeric) {
+    line.AddCell(KmString() << iCode);
+  } else {
+    line.AddFormattedLabelCell(sWord);
   }
 }
 

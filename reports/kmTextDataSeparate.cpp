@@ -157,10 +157,12 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
     const double v = vRow[static_cast<size_t>(c)];
     if (c < grid.nByVars) {
       const int32_t iCode = static_cast<int32_t>(v);
-      line.AddLabelCell(nSessionByVars == 0
-                            ? KmString() << iCode
-                            : ByVarLabelText(session, c % nSessionByVars, iCode,
-                                             line.GetByVarFormat(), false));
+      if (nSessionByVars == 0) {
+        line.AddLabelCell(KmString() << iCode);
+      } else {
+        line.AddFormattedLabelCell(ByVarLabelText(
+            session, c % nSessionByVars, iCode, line.GetByVarFormat()));
+      }
       continue;
     }
     if (c == grid.nByVars) {

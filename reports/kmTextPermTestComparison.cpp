@@ -38,7 +38,7 @@ KmString CohortLabel(const kmSession& session, const kmCombos& combos,
   KmString sLabel;
   for (int32_t j = 0; j < n && j < static_cast<int32_t>(vCodes.size()); ++j) {
     if (j > 0) sLabel << " / ";
-    sLabel << ByVarLabelText(session, j, vCodes[j], iByVarFormat, true);
+    sLabel << ByVarLabelText(session, j, vCodes[j], iByVarFormat);
   }
   return sLabel;
 }

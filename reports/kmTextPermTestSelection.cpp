@@ -88,10 +88,8 @@ void kmTextPermTest::AddSelectionWord(kmExportLine& line, int32_t iCode,
     line.AddPrinted("%4d", iCode);
   } else if (sWord == nullptr) {
     line.AddMissing();
-  } else if (line.GetByVarFormat() == kByVarQuotedLabels) {
-    line.AddCell(KmString("\"") << sWord << "\"");
   } else {
-    line.AddCell(sWord);
+    line.AddFormattedLabelCell(sWord);
   }
 }
 

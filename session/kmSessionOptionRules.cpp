@@ -8,6 +8,7 @@
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/kmTools.h"
 #include "session/IniSessionDict.h"
 #include "session/OptionRow.h"
 #include "session/kmSession.h"
@@ -146,11 +147,11 @@ const char* TypeValuesText(int iType) {
 
 void AppendRefusal(const char* sFileName, double dValue, const char* sName,
                    const KmString& sValues, KmString& sMessages) {
-  char sValue[32];
-  std::snprintf(sValue, sizeof(sValue), "%.10g", dValue);
-  sMessages << "The session file \"" << sFileName << "\" holds " << sValue
-            << " for the option \"" << sName << "\", which takes " << sValues
-            << ".\n";
+  // Every digit the value needs shows, so that a fraction as small as
+  // 2.0000000000000004's does not print as a whole number.
+  sMessages << "The session file \"" << sFileName << "\" holds "
+            << kmTools::ShortestText(dValue) << " for the option \"" << sName
+            << "\", which takes " << sValues << ".\n";
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ void DropEnclosingQuotes(KmString& sField) {
   if (n < 2 || sField[0] != '"' || sField[n - 1] != '"') return;
   KmString sInner(sField.GetCString() + 1);
   sInner.Truncate(static_cast<uint32_t>(n - 2));
-  sField = sInner;
+  sField = kmTools::UndoubleQuotes(sInner);
 }
 
 KmString FieldText(const KmString& sToken) {
@@ -112,9 +112,13 @@ int SkipDigits(const char*& p) {
 
 }  // namespace
 
+bool IsNumberText(const KmString& sField) {
+  return !IsText(sField.GetCString());
+}
+
 bool IsNumberWithComma(const KmString& sField) {
-  const char* p = sField.GetCString();
-  return std::strchr(p, ',') != nullptr && !IsText(p);
+  return std::strchr(sField.GetCString(), ',') != nullptr &&
+         IsNumberText(sField);
 }
 
 bool HasOnlyThousandsCommas(const KmString& sField) {

@@ -56,9 +56,10 @@ int RoleColumn(const kmSession& session, int iRole);
 void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
                  std::vector<KmString>& vTokens);
 
-// Drops a pair of double quotes that encloses the whole of sField: a
-// number with thousands commas in a comma-delimited file stands in quotes
-// that are no part of its value.
+// Drops a pair of double quotes that encloses the whole of sField, and
+// makes the doubled quotes inside single: a number with thousands commas in
+// a comma-delimited file stands in quotes that are no part of its value,
+// and a quoted text writes a quote as "".
 void DropEnclosingQuotes(KmString& sField);
 
 // The value of one field as SplitRecord gives it: blanks (codes up to 0x20)
@@ -73,6 +74,10 @@ KmString FieldText(const KmString& sToken);
 // verification pass) takes them this way, so that all of them see the
 // same values.
 KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition);
+
+// True when sField is no text: its characters are those of numbers
+// (digits, signs, points, commas, exponent letters) with at least one digit.
+bool IsNumberText(const KmString& sField);
 
 // True when sField holds a comma and is no text: its characters are those
 // of numbers (digits, signs, points, commas, exponent letters) with at least

@@ -268,7 +268,9 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        1,
        false,
        kNonNumericSE + At(0, 2) +
-           "Data file \"\", column 3: \"x1\" is not a number.  "},
+           "Data file \"\", column 3: \"x1\" is not a number, and the "
+           "session reads the standard errors from this column (\"standard "
+           "error location\").  "},
       // Standard errors whose square leaves the doubles were reported as
       // not numeric without a word on why.
       {"SE whose square overflows",

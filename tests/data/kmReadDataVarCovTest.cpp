@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -228,6 +229,40 @@ TEST(ReadDataVarCovTest, LineWithNulByteIsRefusedInPlainAndGzipFiles) {
                 e.GetMessage());
     }
   }
+}
+
+TEST(ReadDataVarCovTest, MatrixLargerThanEveryCohortIsRefusedFromItsFirstLine) {
+  // Fault: a 4,000 x 4,000 matrix for cohorts of 25 and 20 records was read
+  // whole and decomposed (minutes, hundreds of MB, growing with the cube of
+  // its size) before each cohort was refused for its size.
+  const int n = 4000;
+  km_test::ScratchDir dir;
+  const std::string sFile = dir.File("big.txt");
+  {
+    std::ofstream out(sFile);
+    std::string sRow(2 * n, ' ');
+    for (int i = 0; i < n; ++i) sRow[2 * i] = '0';
+    for (int i = 0; i < n; ++i) {
+      sRow[2 * i] = '1';
+      out << sRow << '\n';
+      sRow[2 * i] = '0';
+    }
+  }
+  kmSession session;
+  session.SetInt(kmOptHetErrorModel, 5);
+  session.SetString(kmStrVarCovarFile, sFile.c_str());
+  session.SetInt(kmOptVarCovarDelimiter, 1);
+  session.AddObservationCount(25);
+  session.AddObservationCount(20);
+  kmCalcHandler handler(&session);
+  kmReadData reader(&session, &handler);
+  EXPECT_EQ(1, reader.GetVarCovLinesRead());
+  EXPECT_TRUE(reader.GetVarCovTable().empty());
+  EXPECT_EQ("The variance-covariance matrix file \"" + sFile +
+                "\" has 4000 values in its first row, but the cohort has 25 "
+                "observations: the matrix needs a row and a column for each "
+                "observation, otherwise Kinkmark will not process this cohort.",
+            std::string(reader.VarCovSizeRefusal(25).GetCString()));
 }
 
 TEST(ReadDataVarCovTest, MissingFileStopsTheSetup) {

@@ -50,16 +50,31 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
             "\"-1\" is not a valid value for the \"x values precision\" "
             "Export Option.\n");
 
-  // A numbered range without its partner would be left out silently.
-  km_test::WriteAll(path,
-                    "[Export Options]\naapc start range1 = 1990\n"
-                    "aapc end range1 = 2000\naapc start range2 = 2005\n"
-                    "aapc end range3 = 2010\n");
-  EXPECT_FALSE(Validate(path));
-  EXPECT_EQ(Text(),
-            "\"aapc start range2\" has no matching \"aapc end range2\" Export "
-            "Option.\n\"aapc end range3\" has no matching \"aapc start "
-            "range3\" Export Option.\n");
+  // A numbered range without its partner would be left out silently (or,
+  // an end alone, taken from the first year), range 1 as any other.
+  const struct {
+    const char* sRanges;
+    const char* sMessages;
+  } kUnpaired[] = {
+      {"aapc start range1 = 1990\naapc end range1 = 2000\n"
+       "aapc start range2 = 2005\naapc end range3 = 2010\n",
+       "aapc start range2 found but no corresponding End Range found: the "
+       "Export Options need \"aapc end range2\" as well.\n\"aapc end range3\" "
+       "has no matching \"aapc start "
+       "range3\" Export Option.\n"},
+      {"aapc start range1 = 2000\n",
+       "aapc start range1 found but no corresponding End Range found: the "
+       "Export Options need \"aapc end range1\" as well.\n"},
+      {"aapc end range1 = 2010\naapc start range2 = 1990\n"
+       "aapc end range2 = 2000\n",
+       "\"aapc end range1\" has no matching \"aapc start range1\" Export "
+       "Option.\n"},
+  };
+  for (const auto& c : kUnpaired) {
+    km_test::WriteAll(path, std::string("[Export Options]\n") + c.sRanges);
+    EXPECT_FALSE(Validate(path));
+    EXPECT_EQ(Text(), c.sMessages);
+  }
 }
 
 using option_table::OptionCase;

@@ -173,8 +173,8 @@ const BadCase kCases[] = {
      "ValidateRunOptions()"},
     {"bad_exportranges",
      "\"2000000000\" is not a valid value for the \"p-value precision\" "
-     "Export Option.\n\"aapc start range2\" has no matching \"aapc end "
-     "range2\" Export Option.\n",
+     "Export Option.\naapc start range2 found but no corresponding End "
+     "Range found: the Export Options need \"aapc end range2\" as well.\n",
      "ValidateExportOptions()"},
     // Option combinations no fit serves, refused before any fit. Fault:
     // each ran to status 0 with figures it never computed, or stopped every
@@ -368,6 +368,11 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "observations to fit the specified model. Minimum observations "
         "required: 5.",
         "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: suggested options that cannot help a 2-year cohort.
+      {"bad_twoobservations",
+       {"Minimum observations required: 3. A cohort needs at least 3 "
+        "observations whatever the run options, otherwise Kinkmark will not "
+        "process this cohort.\n"}},
       {"bad_zerocount",
        {"Note: cohort \"East\" was fitted: There are records with a value of "
         "zero for count.  0.5 will be added to each zero count value. "
@@ -529,6 +534,25 @@ const DataCase kDataCases[] = {
      "weight variable is not numeric.  Kinkmark will not analyze by-groups "
      "that have this error. (record 6, column 4)  Data file \"data.csv\", "
      "line 6, column 4: the standard error 1e308 cannot be used: its square"},
+    // Fault: named only the spacing options, which cannot raise the cap of
+    // the table for cohorts of different lengths (East 10 years, "3" 14).
+    {"cohorts of different lengths capped by the table", "noformat.ini",
+     "^1,201", "3,201", "data.csv", nullptr, nullptr,
+     "Note: cohort \"1\" was fitted with at most 1 kinkmark, not the 3 of "
+     "\"maximum kinkmarks\": its 10 observations allow at most 1 by the "
+     "table of the most kinkmarks for a cohort's number of observations, "
+     "which applies as the cohorts have different numbers of observations "
+     "(12 observations allow 2); no run option raises it.\n",
+     nullptr, "^1,202", "3,202",
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 3\n"
+     "num permutations = 9\n"},
+    // Fault: did not say which session key reads the column.
+    {"text in the standard error column", "se.ini", "0.5770,", "n/a,",
+     "data.csv", nullptr, nullptr,
+     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
+     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
+     "line 6, column 4: \"n/a\" is not a number, and the session reads the "
+     "standard errors from this column (\"standard error location\").\n"},
     {"session naming another data file", "datafile.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "holds \"Year\", which is not a number.  The line looks like a header "
@@ -572,6 +596,20 @@ const DataCase kDataCases[] = {
      "number is taken for a decimal comma, which is not read.  Write the "
      "number with a decimal point (\"49.80\")",
      "kmCohortManager", nullptr, nullptr, ".", ","},
+    // Fault: "900.000" read as 900 without a word, every rate of its
+    // cohort 1000 times too large; "2.400.000" refused as a population
+    // that is no number above 0.
+    {"a thousands point in a semicolon-delimited file is named",
+     "semicoloncounts.ini", ",", ";", "data.csv", nullptr, nullptr,
+     "Note: data file \"data.csv\", line 6, column 6: \"900.000\" was read "
+     "as 900, a point in a number being its decimal point; 1 number was read "
+     "so.",
+     nullptr, "1154;2000000", "1154;900.000"},
+    {"thousands points in a semicolon-delimited file", "semicoloncounts.ini",
+     ",", ";", "data.csv",
+     "Data file \"data.csv\", line 6, column 6: \"2.400.000\" is a number "
+     "written with points between thousands",
+     "kmCohortManager", nullptr, nullptr, "1154;2000000", "1154;2.400.000"},
     // Fault: the flag dropped the first record of a file without a header.
     {"variable names flag on a file without a header row", "names.ini", nullptr,
      "", "data.csv",
@@ -710,6 +748,70 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
                                  ? km_test::ReadAll(dir.File(c.sSource))
                                  : result.sConsole;
     EXPECT_NE(sOut.find(c.sExpect), std::string::npos) << sOut;
+  }
+}
+
+// The cells of one line of a comma-delimited export as a CSV reader splits
+// it: a quoted cell runs to its closing quote, "" inside standing for ".
+std::vector<std::string> CsvCells(const std::string& sLine) {
+  std::vector<std::string> vCells(1);
+  bool bQuoted = false;
+  for (size_t i = 0; i < sLine.size(); ++i) {
+    const char c = sLine[i];
+    if (c == '"' && bQuoted && i + 1 < sLine.size() && sLine[i + 1] == '"') {
+      vCells.back() += c;
+      ++i;
+    } else if (c == '"') {
+      bQuoted = !bQuoted;
+    } else if (c == ',' && !bQuoted) {
+      vCells.emplace_back();
+    } else {
+      vCells.back() += c;
+    }
+  }
+  return vCells;
+}
+
+// Fault: the label "North ""A"", x" of a CSV writer was read as North; a
+// label holding a quote was written with its quotes single, so no export
+// split into its cells.
+TEST(BadInput, LabelsWithAQuoteAndTheDelimiterReadBackFromEveryExport) {
+  for (const char* sFormat : {"unquoted labels", "quoted labels"}) {
+    SCOPED_TRACE(sFormat);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_test::WriteAll(dir.File("data.csv"),
+                      Edited(km_test::ReadAll(dir.File("kinked.csv")),
+                             ",2000000", ",\"North \"\"A\"\", x\""));
+    km_test::WriteAll(dir.File("options.ini"), kRunOptions);
+    km_test::WriteAll(dir.File("export.ini"),
+                      std::string("[Export Options]\nfield delimiter = "
+                                  "comma\nline delimiter = unix\nby-var "
+                                  "format = ") +
+                          sFormat + "\n");
+    km_test::WriteAll(dir.File("run.ini"),
+                      "[Kinkmark Input Files]\nSession File = region.ini\n"
+                      "Data File = data.csv\nRun Options File = options.ini\n"
+                      "Export Options File = export.ini\nOutput File = "
+                      "out.kmo\n");
+    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    ASSERT_EQ(result.iStatus, 0) << result.sConsole;
+    int nFiles = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+      const std::string sName = entry.path().filename().string();
+      if (sName.find("export.txt") == std::string::npos) continue;
+      SCOPED_TRACE(sName);
+      ++nFiles;
+      const std::vector<std::string> vLines =
+          km_test::Lines(km_test::ReadAll(entry.path().string()));
+      for (size_t i = 1; i < vLines.size() && !vLines[i].empty(); ++i) {
+        if (vLines[i] == vLines[0]) continue;  // a block's own header
+        const std::vector<std::string> vCells = CsvCells(vLines[i]);
+        EXPECT_EQ(vCells.size(), CsvCells(vLines[0]).size()) << vLines[i];
+        EXPECT_EQ(vCells[0], "North \"A\", x");
+      }
+    }
+    EXPECT_GE(nFiles, 4);
   }
 }
 

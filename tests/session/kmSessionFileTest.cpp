@@ -747,6 +747,10 @@ TEST(kmSessionFile, SavedOptionsOutsideTheirValuesAreRefused) {
        "holds 2 for the option \"log-linear model\", which takes 0 (false) or "
        "1 "
        "(true)."},
+      // Fault: printed with 10 digits, as the whole number 2 it refuses.
+      {kmOptHetErrorModel, 2.0000000000000004,
+       "holds 2.0000000000000004 for the option \"het error\", which takes "
+       "a whole number."},
       {kmOptDataShift, NAN,
        "holds nan for the option \"data shift\", which takes a finite "
        "number."},
