@@ -1,8 +1,8 @@
 // The numbering of the analysis copies of a cohort: which copy is a jump,
 // comparability-ratio, standard or delay-adjusted analysis, and which
 // cohort a copy belongs to.
-#ifndef KM_DATA_KMANALYSISCOPIES_H
-#define KM_DATA_KMANALYSISCOPIES_H
+#ifndef KM_SESSION_KMANALYSISCOPIES_H
+#define KM_SESSION_KMANALYSISCOPIES_H
 
 class kmSession;
 
@@ -20,8 +20,10 @@ class kmSession;
 // By kmOptDelayType d: 0 every copy is non-delay, 1 every copy is delay,
 // 2 each cohort has a delay variant (first) and a non-delay variant.
 //
-// This is the one definition of the numbering: the reader, the
-// verification pass and the calculation control all ask it.
+// This is the one definition of the numbering and of the analyses of each
+// jump mode: the session's synthetic by-variables, the reader, the
+// verification pass, the calculation control, the cohort labels and the
+// option checks all ask it.
 class kmAnalysisCopies {
  public:
   kmAnalysisCopies(int iJumpCRMode, int iDelayType)
@@ -39,6 +41,16 @@ class kmAnalysisCopies {
   // True when d is 2: a cohort has a delay and a non-delay variant, which
   // the synthetic delay by-variable tells apart.
   bool HasDelaySplit() const { return iDelayType_ == 2; }
+  // True when the mode has a jump analysis (m 1, 3, 4, 6) or a
+  // comparability-ratio analysis (m 2, 3, 5, 6).
+  bool HasJumpAnalysis() const;
+  bool HasComparabilityRatioAnalysis() const;
+
+  // True when the session's last by-variable is a synthetic split that
+  // cohort labels leave out: the analysis split of the jump mode, or the
+  // delay / non-delay split of a session (file version 4.2 or later) whose
+  // dictionary has delay statistics (kmOptDictDelayStats).
+  static bool LastByVarIsSynthetic(const kmSession& session);
 
   // The kind of copy iCopy (iCopy >= 0), by the table above.
   bool IsJumpCopy(int iCopy) const;
@@ -56,4 +68,4 @@ class kmAnalysisCopies {
   int iDelayType_;
 };
 
-#endif  // KM_DATA_KMANALYSISCOPIES_H
+#endif  // KM_SESSION_KMANALYSISCOPIES_H

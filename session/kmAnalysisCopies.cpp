@@ -1,7 +1,14 @@
-#include "data/kmAnalysisCopies.h"
+#include "session/kmAnalysisCopies.h"
 
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+
+namespace {
+
+// The first session file version that records delay statistics.
+constexpr double kDelayStatsFileVersion = 4.2;
+
+}  // namespace
 
 kmAnalysisCopies::kmAnalysisCopies(const kmSession& session)
     : kmAnalysisCopies(session.GetInt(kmOptJumpCRMode),
@@ -15,6 +22,27 @@ int kmAnalysisCopies::NumAnalyses() const {
 
 int kmAnalysisCopies::NumCopies() const {
   return HasDelaySplit() ? 2 * NumAnalyses() : NumAnalyses();
+}
+
+bool kmAnalysisCopies::HasJumpAnalysis() const {
+  // A jump analysis is always the first of its delay variant.
+  return IsJumpCopy(0);
+}
+
+bool kmAnalysisCopies::HasComparabilityRatioAnalysis() const {
+  for (int i = 0; i < NumAnalyses(); ++i) {
+    if (IsComparabilityRatioCopy(i)) return true;
+  }
+  return false;
+}
+
+bool kmAnalysisCopies::LastByVarIsSynthetic(const kmSession& session) {
+  const kmAnalysisCopies copies(session);
+  const bool bDelaySplit =
+      copies.HasDelaySplit() &&
+      session.GetFileVersionAsDouble() >= kDelayStatsFileVersion &&
+      session.GetInt(kmOptDictDelayStats) != 0;
+  return bDelaySplit || copies.HasAnalysisSplit();
 }
 
 bool kmAnalysisCopies::IsJumpCopy(int iCopy) const {
