@@ -160,7 +160,10 @@ class kmCalculator {
   // A caller that fits data it owns (the pairwise comparison) hands them
   // over through these services; the weighting, cross products, searches,
   // tables, criteria and permutation draws then work on them as on a
-  // cohort's observations. Each takes copies.
+  // cohort's observations. Each takes copies, and the caller reads them
+  // back through the getters above and GetXColumn. Loading observations or
+  // a candidate grid drops the cross products of the search design, which
+  // PreCalcXWX forms again for the data in hand.
 
   // Makes n = mDesign.Nrows() rows the observations of the fits to come:
   // the design *pDataX (independent values in column iXColumnIn), the
@@ -172,6 +175,9 @@ class kmCalculator {
                         const NEWMAT::ColumnVector& vWeightInput,
                         const NEWMAT::Matrix& mAux);
 
+  // The column of the independent values in *pDataX (iXColumn).
+  int16_t GetXColumn() const { return iXColumn; }
+
   // Replaces the responses *pDataY of the loaded observations (n x D).
   void LoadResponses(const NEWMAT::Matrix& mResponses);
 
@@ -180,6 +186,15 @@ class kmCalculator {
   void LoadCandidateGrid(const NEWMAT::ColumnVector& vValues,
                          const NEWMAT::ColumnVector& vIndices,
                          const NEWMAT::Matrix& mDesign);
+
+  // True when a search of iNumDataSets data sets over iNumGridPoints
+  // candidates with iBaseColumns base columns can run on the data in hand:
+  // the candidate grid holds that many candidates, the search design *pX0
+  // has n rows and the base and hinge columns, PreCalcXWX has formed its
+  // cross products since the last load, and the observations have the
+  // base columns and the data sets.
+  bool SearchInputReady(int iNumGridPoints, int iBaseColumns,
+                        int iNumDataSets) const;
 
   // Sets the weight root A (A'A = V) that WLSXPr, WLSNew, the searches
   // through the model framework and the weighted criteria use (mWorkA).
