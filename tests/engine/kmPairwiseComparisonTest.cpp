@@ -281,7 +281,8 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
 }
 
 // A search runs on the calculator's cross products of the current design:
-// before they are formed for it, the search is refused.
+// before they are formed for it, and again once new data are loaded (also
+// of the same size), the search is refused.
 TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
   BareCalc b;
   Matrix X(8, 2);
@@ -289,18 +290,39 @@ TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
     X(r, 1) = 1.0;
     X(r, 2) = r;
   }
-  LoadDesign(b.Cmp(), X);
   ComparisonMembers(b.Cmp()).pair_.iObsPerCohort = 4;
-  const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
-  ColumnVector vKinkmarks, vCoefs, vSumSq(1);
-  Matrix mGrid;
-  const KmException e = km_test::CatchKmException([&] {
-    b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
-                           static_cast<int16_t>(G), mGrid, nullptr);
-  });
-  EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
-            std::string::npos);
-  EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
+  const struct {
+    const char* sStep;
+    bool bCrossProducts, bReloaded, bRefused;
+  } kSteps[] = {{"grid only", false, false, true},
+                {"grid and cross products", true, false, false},
+                {"new data after them", true, true, true}};
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.sStep);
+    LoadDesign(b.Cmp(), X);
+    const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
+    if (step.bCrossProducts) {
+      Matrix mA, mB;
+      b.calc->WLSWgt(0.0, mA, mB);
+      b.calc->SetWeightRoot(mA);
+      b.calc->PreCalcXWX();
+    }
+    if (step.bReloaded) LoadDesign(b.Cmp(), X);
+    ColumnVector vKinkmarks, vCoefs, vSumSq(1);
+    Matrix mGrid;
+    auto search = [&] {
+      b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
+                             static_cast<int16_t>(G), mGrid, nullptr);
+    };
+    if (!step.bRefused) {
+      EXPECT_NO_THROW(search());
+      continue;
+    }
+    const KmException e = km_test::CatchKmException(search);
+    EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
+              std::string::npos);
+    EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
+  }
 }
 
 TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
