@@ -8,32 +8,57 @@ namespace {
 // The first session file version that records delay statistics.
 constexpr double kDelayStatsFileVersion = 4.2;
 
+using Kind = kmAnalysisCopies::Kind;
+
+// The analyses of one delay variant of each kmOptJumpCRMode, in copy order.
+struct ModeAnalyses {
+  int n;
+  Kind kinds[3];
+};
+constexpr ModeAnalyses kAnalysesByMode[] = {
+    {1, {Kind::kStandard}},
+    {1, {Kind::kJump}},
+    {1, {Kind::kComparabilityRatio}},
+    {2, {Kind::kJump, Kind::kComparabilityRatio}},
+    {2, {Kind::kJump, Kind::kStandard}},
+    {2, {Kind::kComparabilityRatio, Kind::kStandard}},
+    {3, {Kind::kJump, Kind::kComparabilityRatio, Kind::kStandard}},
+};
+constexpr int kNumModes =
+    static_cast<int>(sizeof(kAnalysesByMode) / sizeof(kAnalysesByMode[0]));
+
+// The analyses of mode iMode; any mode outside the table is one standard
+// analysis.
+const ModeAnalyses& AnalysesOf(int iMode) {
+  return kAnalysesByMode[iMode >= 0 && iMode < kNumModes ? iMode : 0];
+}
+
 }  // namespace
 
 kmAnalysisCopies::kmAnalysisCopies(const kmSession& session)
     : kmAnalysisCopies(session.GetInt(kmOptJumpCRMode),
                        session.GetInt(kmOptDelayType)) {}
 
-int kmAnalysisCopies::NumAnalyses() const {
-  if (iJumpCRMode_ >= 3 && iJumpCRMode_ <= 5) return 2;
-  if (iJumpCRMode_ == 6) return 3;
-  return 1;
-}
+int kmAnalysisCopies::NumAnalyses() const { return AnalysesOf(iJumpCRMode_).n; }
 
 int kmAnalysisCopies::NumCopies() const {
   return HasDelaySplit() ? 2 * NumAnalyses() : NumAnalyses();
 }
 
-bool kmAnalysisCopies::HasJumpAnalysis() const {
-  // A jump analysis is always the first of its delay variant.
-  return IsJumpCopy(0);
+kmAnalysisCopies::Kind kmAnalysisCopies::KindOfCopy(int iCopy) const {
+  const ModeAnalyses& analyses = AnalysesOf(iJumpCRMode_);
+  return analyses.kinds[iCopy % analyses.n];
 }
 
-bool kmAnalysisCopies::HasComparabilityRatioAnalysis() const {
+bool kmAnalysisCopies::HasAnalysis(Kind kind) const {
   for (int i = 0; i < NumAnalyses(); ++i) {
-    if (IsComparabilityRatioCopy(i)) return true;
+    if (KindOfCopy(i) == kind) return true;
   }
   return false;
+}
+
+bool kmAnalysisCopies::IsStandardCopy(int iCopy) const {
+  return HasAnalysisSplit() && KindOfCopy(iCopy) == Kind::kStandard;
 }
 
 bool kmAnalysisCopies::LastByVarIsSynthetic(const kmSession& session) {
@@ -43,40 +68,6 @@ bool kmAnalysisCopies::LastByVarIsSynthetic(const kmSession& session) {
       session.GetFileVersionAsDouble() >= kDelayStatsFileVersion &&
       session.GetInt(kmOptDictDelayStats) != 0;
   return bDelaySplit || copies.HasAnalysisSplit();
-}
-
-bool kmAnalysisCopies::IsJumpCopy(int iCopy) const {
-  switch (iJumpCRMode_) {
-    case 1:
-      return true;
-    case 3:
-    case 4:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 0;
-    default:
-      return false;
-  }
-}
-
-bool kmAnalysisCopies::IsComparabilityRatioCopy(int iCopy) const {
-  switch (iJumpCRMode_) {
-    case 2:
-      return true;
-    case 3:
-      return iCopy % 2 == 1;
-    case 5:
-      return iCopy % 2 == 0;
-    case 6:
-      return iCopy % 3 == 1;
-    default:
-      return false;
-  }
-}
-
-bool kmAnalysisCopies::IsStandardCopy(int iCopy) const {
-  return iJumpCRMode_ >= 4 && iJumpCRMode_ <= 6 && !IsJumpCopy(iCopy) &&
-         !IsComparabilityRatioCopy(iCopy);
 }
 
 bool kmAnalysisCopies::IsDelayCopy(int iCopy) const {

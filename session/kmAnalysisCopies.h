@@ -26,6 +26,9 @@ class kmSession;
 // option checks all ask it.
 class kmAnalysisCopies {
  public:
+  // The kind of one analysis.
+  enum class Kind { kJump, kComparabilityRatio, kStandard };
+
   kmAnalysisCopies(int iJumpCRMode, int iDelayType)
       : iJumpCRMode_(iJumpCRMode), iDelayType_(iDelayType) {}
   // The numbering of the session's kmOptJumpCRMode and kmOptDelayType.
@@ -41,10 +44,13 @@ class kmAnalysisCopies {
   // True when d is 2: a cohort has a delay and a non-delay variant, which
   // the synthetic delay by-variable tells apart.
   bool HasDelaySplit() const { return iDelayType_ == 2; }
-  // True when the mode has a jump analysis (m 1, 3, 4, 6) or a
-  // comparability-ratio analysis (m 2, 3, 5, 6).
-  bool HasJumpAnalysis() const;
-  bool HasComparabilityRatioAnalysis() const;
+  // True when the mode has an analysis of that kind: a jump analysis for
+  // m 1, 3, 4, 6, a comparability-ratio analysis for m 2, 3, 5, 6.
+  bool HasAnalysis(Kind kind) const;
+  bool HasJumpAnalysis() const { return HasAnalysis(Kind::kJump); }
+  bool HasComparabilityRatioAnalysis() const {
+    return HasAnalysis(Kind::kComparabilityRatio);
+  }
 
   // True when the session's last by-variable is a synthetic split that
   // cohort labels leave out: the analysis split of the jump mode, or the
@@ -53,8 +59,11 @@ class kmAnalysisCopies {
   static bool LastByVarIsSynthetic(const kmSession& session);
 
   // The kind of copy iCopy (iCopy >= 0), by the table above.
-  bool IsJumpCopy(int iCopy) const;
-  bool IsComparabilityRatioCopy(int iCopy) const;
+  Kind KindOfCopy(int iCopy) const;
+  bool IsJumpCopy(int iCopy) const { return KindOfCopy(iCopy) == Kind::kJump; }
+  bool IsComparabilityRatioCopy(int iCopy) const {
+    return KindOfCopy(iCopy) == Kind::kComparabilityRatio;
+  }
   // True for the standard analysis beside jump or comparability-ratio
   // analyses (m 4 to 6): neither a jump nor a comparability-ratio copy.
   bool IsStandardCopy(int iCopy) const;

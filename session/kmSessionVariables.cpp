@@ -109,9 +109,17 @@ void kmSession::AddByVarJump() {
     if (!copies.HasAnalysisSplit()) return;
     std::vector<const char*> labels;
     for (int i = 0; i < copies.NumAnalyses(); ++i) {
-      labels.push_back(copies.IsJumpCopy(i)                 ? "Jump"
-                       : copies.IsComparabilityRatioCopy(i) ? "Comparability"
-                                                            : "Standard");
+      switch (copies.KindOfCopy(i)) {
+        case kmAnalysisCopies::Kind::kJump:
+          labels.push_back("Jump");
+          break;
+        case kmAnalysisCopies::Kind::kComparabilityRatio:
+          labels.push_back("Comparability");
+          break;
+        case kmAnalysisCopies::Kind::kStandard:
+          labels.push_back("Standard");
+          break;
+      }
     }
     KmFormat format = MakeNumberedFormat(labels);
     int32_t iPosition = GetNumVars() + 1;
