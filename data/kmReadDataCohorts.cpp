@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
-#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"

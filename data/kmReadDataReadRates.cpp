@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
-#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "data/internal/kmCohortReadHelpers.h"
-#include "data/kmAnalysisCopies.h"
 #include "data/kmCohortDataManager.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
@@ -16,6 +15,7 @@
 #include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"

@@ -2,6 +2,7 @@
 #include "driver/OptionCombinations.h"
 
 #include "foundation/KmException.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -13,16 +14,12 @@ constexpr int kEmpiricalQuantileCIMethod = 3;
 // kmOptModelSelection of data-dependent selection.
 constexpr int kDataDependentSelection = 4;
 
-// The run options that set kmOptJumpCRMode iMode (1 to 6).
-const char* JumpOptionText(int iMode) {
-  switch ((iMode - 1) % 3) {
-    case 0:
-      return "\"jump model = true\"";
-    case 1:
-      return "\"comparability ratio = true\"";
-    default:
-      return "\"jump model = true\" and \"comparability ratio = true\"";
-  }
+// The run options that ask for the jump and comparability-ratio analyses
+// of copies.
+const char* JumpOptionText(const kmAnalysisCopies& copies) {
+  if (!copies.HasComparabilityRatioAnalysis()) return "\"jump model = true\"";
+  if (!copies.HasJumpAnalysis()) return "\"comparability ratio = true\"";
+  return "\"jump model = true\" and \"comparability ratio = true\"";
 }
 
 // The "ci method" of the session's resampled intervals.
@@ -39,15 +36,17 @@ KmString ResampledCIMethodText(const kmSession& session) {
 }
 
 void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
-  const int iMode = session.GetInt(kmOptJumpCRMode);
-  if (iMode <= 0) return;
+  const kmAnalysisCopies copies(session);
+  if (!copies.HasJumpAnalysis() && !copies.HasComparabilityRatioAnalysis()) {
+    return;
+  }
   if (session.GetInt(kmOptMethod) != 0) {
-    sMessages << JumpOptionText(iMode)
+    sMessages << JumpOptionText(copies)
               << " cannot be combined with \"method = hudsons\": Hudson's "
                  "method fits no jump model.  Use \"method = grid\".\n";
   }
   if (session.GetInt(kmOptAAPCCIMethod) >= kFirstResampledCIMethod) {
-    sMessages << JumpOptionText(iMode) << " cannot be combined with "
+    sMessages << JumpOptionText(copies) << " cannot be combined with "
               << ResampledCIMethodText(session)
               << ": the resampled refits have no jump.  Use \"ci method = "
                  "parametric\".\n";

@@ -9,7 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
@@ -22,6 +21,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 

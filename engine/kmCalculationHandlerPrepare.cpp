@@ -8,7 +8,6 @@
 #include <limits>
 #include <memory>
 
-#include "data/kmAnalysisCopies.h"
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
@@ -19,6 +18,7 @@
 #include "foundation/KmProgressInterface.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"

@@ -9,6 +9,11 @@
 // run, and that the pairwise comparison (kmPairwiseComparison) and the
 // clustering (kmCohortClustering) use.
 //
+// Its declarations are split by concern: the solves of the normal equations
+// (kmNormalEquations.h) and the probability distributions of its tests
+// (kmCalculatorDistributions.h) are public bases, whose services it offers
+// as its own; its work data are a private base (kmCalculatorState.h).
+//
 // Ownership: the calculator owns its work data (values and unique_ptr
 // members); it borrows the results handler given by the calculation control
 // and the cohort's variance-covariance matrix. The calculation control
@@ -33,9 +38,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <variant>
 #include <vector>
 
+#include "engine/kmCalculatorDistributions.h"
+#include "engine/kmCalculatorState.h"
+#include "engine/kmNormalEquations.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 
@@ -45,8 +52,6 @@ class kmSession;
 class KMSeriesSet;
 class KMRegModelSettings;
 class KinkMKFitResult;
-class MersenneTwister;
-class StatClass;
 class kmQMatrix;
 namespace km_grid {
 class CandidateFit;
@@ -60,7 +65,9 @@ class OneDimensionArray;
 class kmBackgroundProgressTrackerWithBar;
 class KmProgressInterface;
 
-class kmCalculator {
+class kmCalculator : public kmNormalEquations,
+                     public kmCalculatorDistributions,
+                     private kmCalculatorState {
  public:
   // The coefficient covariance of a comparison model with k kinkmarks at
   // vTau held fixed, into mCovariance; sets the table's reduced-rank flag
@@ -160,7 +167,10 @@ class kmCalculator {
   // A caller that fits data it owns (the pairwise comparison) hands them
   // over through these services; the weighting, cross products, searches,
   // tables, criteria and permutation draws then work on them as on a
-  // cohort's observations. Each takes copies.
+  // cohort's observations. Each takes copies, and the caller reads them
+  // back through the getters above and GetXColumn. Loading observations or
+  // a candidate grid drops the cross products of the search design, which
+  // PreCalcXWX forms again for the data in hand.
 
   // Makes n = mDesign.Nrows() rows the observations of the fits to come:
   // the design *pDataX (independent values in column iXColumnIn), the
@@ -172,6 +182,9 @@ class kmCalculator {
                         const NEWMAT::ColumnVector& vWeightInput,
                         const NEWMAT::Matrix& mAux);
 
+  // The column of the independent values in *pDataX (iXColumn).
+  int16_t GetXColumn() const { return iXColumn; }
+
   // Replaces the responses *pDataY of the loaded observations (n x D).
   void LoadResponses(const NEWMAT::Matrix& mResponses);
 
@@ -180,6 +193,15 @@ class kmCalculator {
   void LoadCandidateGrid(const NEWMAT::ColumnVector& vValues,
                          const NEWMAT::ColumnVector& vIndices,
                          const NEWMAT::Matrix& mDesign);
+
+  // True when a search of iNumDataSets data sets over iNumGridPoints
+  // candidates with iBaseColumns base columns can run on the data in hand:
+  // the candidate grid holds that many candidates, the search design *pX0
+  // has n rows and the base and hinge columns, PreCalcXWX has formed its
+  // cross products since the last load, and the observations have the
+  // base columns and the data sets.
+  bool SearchInputReady(int iNumGridPoints, int iBaseColumns,
+                        int iNumDataSets) const;
 
   // Sets the weight root A (A'A = V) that WLSXPr, WLSNew, the searches
   // through the model framework and the weighted criteria use (mWorkA).
@@ -218,7 +240,8 @@ class kmCalculator {
   // REQUIRES: *pDataX holds at least n >= 1 rows.
   double ShiftToIntegerOrigin(int16_t n);
 
-  // -- Cross products and inversion (kmCalculatorCrossProducts.cpp) --
+  // -- Cross products (kmCalculatorCrossProducts.cpp; the inversion is
+  //   kmNormalEquations::Invert) --
 
   // Sets *pXWX = M' W* M (symmetric, (K + 2) x (K + 2)).
   void PreCalcXWX();
@@ -261,19 +284,6 @@ class kmCalculator {
   // a sum of 0 or less is perfect.
   bool IsPerfectFit(double dResidSum) const;
 
-  // Generalised inverse of the symmetric p x p matrix mA by a root-free
-  // Cholesky (L D L') factorisation with relative pivot tolerance 1e-8. A
-  // column whose reduced pivot s satisfies 1e-8 A(i,i) > |s|, or whose
-  // diagonal is 0, is taken as aliased: it is not counted and its row and
-  // column of mAinv are 0. Returns true with mAinv the inverse and iRank the
-  // number of accepted pivots; returns false when a pivot is negative
-  // (mA not positive semi-definite), and then mAinv holds the unfinished
-  // work matrix (not an inverse) and iRank the pivots accepted before it.
-  // Static: uses no member.
-  // Call path: "INVERT" of "kmCalculator.cpp".
-  static bool Invert(int16_t p, const NEWMAT::SymmetricMatrix& mA,
-                     NEWMAT::SymmetricMatrix& mAinv, int16_t& iRank);
-
   // -- Weighted least squares (kmCalculatorWeightedFits.cpp,
   //   kmCalculatorAutocorr.cpp) --
 
@@ -299,19 +309,6 @@ class kmCalculator {
   void WLSXPr(const NEWMAT::ColumnVector& vU, const NEWMAT::Matrix& mX,
               NEWMAT::Matrix& mXtTX, NEWMAT::Matrix& mXtTy,
               NEWMAT::ColumnVector& vytTy);
-
-  // Solves the normal equations of k response columns from cross products:
-  // mXtXinv = generalised inverse of mXtX (Invert), M = mXtXinv mXtY,
-  // vBeta = column 1 of M, vSSE(c) = vYtY(c) - sum_j M(j,c) mXtY(j,c) for
-  // c = 1..k. iRank is the number of accepted pivots, 0 when the inversion
-  // failed (the solve then goes on with the unfinished inverse). A vSSE(1)
-  // in (-1e-6, 0) becomes 0; nothing else is corrected. vSSE is lengthened
-  // to k when shorter. Static: uses no member.
-  // Call path: "WLS".
-  static void WLS(int k, const NEWMAT::Matrix& mXtY, const NEWMAT::Matrix& mXtX,
-                  NEWMAT::Matrix& mXtXinv, const NEWMAT::ColumnVector& vYtY,
-                  NEWMAT::ColumnVector& vBeta, NEWMAT::ColumnVector& vSSE,
-                  uint16_t& iRank);
 
   // As WLS with k = 1, except that vSSE(1) = e'Te computed from the
   // residuals e = y - X beta of y = column 1 of *pDataY, with T = Du A'A Du
@@ -402,10 +399,6 @@ class kmCalculator {
 
   // -- F statistics of the permutation test (kmCalculatorFTests.cpp) --
 
-  // P(F > dF) for the F distribution with iDf1 and iDf2 degrees of freedom;
-  // 0.0 when iDf1 <= 0 or iDf2 <= 0, else 1.0 when dF <= 0 or is NaN.
-  double FPValue(double dF, int iDf1, int iDf2);
-
   // Records in test the observed statistic of a null model with residual
   // sum dSum0 against an alternative with dSum1 on iDf1 and iDf2 degrees of
   // freedom: F = (dSum0 - dSum1) / dSum1 * iDf2 / iDf1 and its p-value (F 0
@@ -438,8 +431,7 @@ class kmCalculator {
                 const NEWMAT::ColumnVector& vResidSum0,
                 const NEWMAT::ColumnVector& vResidSum1);
 
-  // -- Kinkmark standard errors and distribution wrappers
-  //   (kmCalculatorKinkmarkSEs.cpp) --
+  // -- Kinkmark standard errors (kmCalculatorKinkmarkSEs.cpp) --
 
   // Covariance of the segment coefficients of the k-kinkmark model with
   // locations vTau held fixed, into *pCovariance; sets pTable's reduced-rank
@@ -447,25 +439,6 @@ class kmCalculator {
   // they are not positive).
   double KinkMkSEs(uint16_t k, const NEWMAT::ColumnVector& vTau,
                    NEWMAT::Matrix* pCovariance, kmTable* pTable);
-
-  // F with P(F(iDF1, iDF2) <= F) = p; -1e30 unless 0 < p < 1, iDF1 > 0 and
-  // iDF2 > 0, or when the distribution routine fails. Never throws.
-  double FInverse(int iDF1, int iDF2, double p);
-  // t with P(T(dDF) <= t) = p; -1e30 unless 0 < p < 1 and dDF > 0, or on
-  // failure. Never throws.
-  double TInverse(double p, double dDF);
-  // P(T(dDF) <= t); -1e30 unless t > 0 and dDF > 0, or on failure. Never
-  // throws.
-  double TCumulative(double t, double dDF);
-  // Two-sided t test of the estimate dB with variance dVar on dDF degrees
-  // of freedom. dSE = sqrt|dVar|. dVar < 0: dSE = -sqrt|dVar|, statistic 0,
-  // p-value 1.0, false. dVar = 0 (or NaN): dSE 0, statistic and p-value
-  // -1e30, false. dVar > 0: statistic dB / dSE, p-value
-  // 2 P(T(dDF) > |t|), the upper tail computed directly (1 for a zero
-  // statistic), true; when the t probability cannot be computed (dDF <= 0)
-  // the p-value is -1e30 and the result false. Never throws.
-  bool TTestPValue(double dB, double dVar, double dDF, double& dSE,
-                   double& dStat, double& dPValue);
 
   // -- Weighted criteria and kinkmark squared correlations
   //   (kmCalculatorWeightedCriteria.cpp) --
@@ -500,17 +473,7 @@ class kmCalculator {
                               const NEWMAT::Matrix& mW, double dTau, double dLo,
                               double dHi);
 
-  // -- Comparability ratio (kmCalculatorComparabilityRatio.cpp) --
-
-  // Fills *pResult (resized to 7 when shorter) with the ratio dCR, its SE
-  // (sqrt of dVariance when > 0, else 0), z = (dCR - 1) / SE, the two-sided
-  // normal p-value, the bounds dCR -/+ z(1 - alpha/2) SE and the
-  // significance flag (1.0 when the interval excludes 1). Without an SE, z
-  // and p are -1e30; without an SE or with alpha outside (0, 1) the bounds
-  // are -1e30 and the flag 0.0.
-  void Calculate_Comparability_Ratio_CI(double dCR, double dVariance,
-                                        double dAlpha,
-                                        NEWMAT::ColumnVector* pResult);
+  // -- Comparability-ratio display (kmCalculatorComparabilityRatio.cpp) --
 
   // Row k + 1 of mFitted gets the fitted values of the k-kinkmark model
   // (vBeta: intercepts at 1..K1, slopes at K1 + 1..2K1; vTau its
@@ -832,86 +795,12 @@ class kmCalculator {
   // Call path: "GetNumObsThisCohort(int)".
   static int GetNumObsThisCohort(kmSession* pSession, int iCohortIndex);
 
-  // The unit tests and the benchmarks load and read the members below
-  // through this peer (tests/engine/kmCalculatorTestPeer.h).
+  // The unit tests and the benchmarks load and read the work data
+  // (kmCalculatorState) through this peer
+  // (tests/engine/kmCalculatorTestPeer.h).
   friend class kmCalculatorTestPeer;
 
  private:
-  // -- Members, in declared order, grouped by concern. --
-
-  // -- Services --------------------------------------------------------
-  // MT19937 generator of the permutation tests, seeded by the driver (owned).
-  std::unique_ptr<MersenneTwister> pRandom;
-
-  // -- Design and weighting --------------------------------------------
-  // Design matrix M of the fits: intercept, independent value, one hinge
-  // column per grid candidate (owned).
-  std::unique_ptr<NEWMAT::Matrix> pX0;
-  // n x n weight matrix V of the weighted least squares; zeros until
-  // WLSWgt fills it; in mode 3 a copy of the user-supplied matrix (owned).
-  std::unique_ptr<NEWMAT::Matrix> pWeightMatrix;
-  // The cohort's user-supplied variance-covariance matrix, or null
-  // (borrowed from the cohort's record).
-  NEWMAT::Matrix* pVarCovMatrix;
-
-  // -- Candidate grid --------------------------------------------------
-  // Candidate kinkmark locations, length G (owned).
-  std::unique_ptr<NEWMAT::ColumnVector> pGridValues;
-  // Per candidate, the first candidate at which a following kinkmark may
-  // stand, length G (owned).
-  std::unique_ptr<NEWMAT::ColumnVector> pGridAux;
-
-  // -- Cross products --------------------------------------------------
-  // M' W* M of the full design (owned).
-  std::unique_ptr<NEWMAT::SymmetricMatrix> pXWX;
-
-  // -- Clustering ------------------------------------------------------
-  // The group label of each row of the group data of a clustering run.
-  std::vector<KmString> vClusterRows;
-  // Group data matrix of a clustering run (owned).
-  std::unique_ptr<NEWMAT::Matrix> pClusterMatrix;
-
-  // -- Cohort size and label -------------------------------------------
-  // Number of observations n of the cohort being fitted.
-  int16_t iNumObs;
-
-  // -- Fitting work ----------------------------------------------------
-  // X'WX of the model in hand.
-  NEWMAT::SymmetricMatrix mWork;
-
-  // Column of the independent values in pDataX.
-  int16_t iXColumn;
-
-  // -- Weighting state set by the drivers ------------------------------
-  // Weight root A (A'A = V), copied from WLSWgt by the drivers.
-  NEWMAT::Matrix mWorkA;
-  // Jump location (option 28) less the cohort's integer origin.
-  double dJumpLocation;
-  // B'B of the weighting step; the symmetric matrix of the series set.
-  NEWMAT::Matrix mWorkB;
-
-  // -- Jump-model and comparability-ratio results ----------------------
-  // Value, SE, statistic, p-value, lower and upper limit, significance flag.
-  NEWMAT::ColumnVector vJumpResults;
-  NEWMAT::ColumnVector vCRResults;
-
-  // -- Observations of the cohort (filled by the calculation control) ----
-  // n x 2, independent values in column 2.
-  std::unique_ptr<NEWMAT::Matrix> pDataX;
-  // n x D: column 1 the observed response, columns 2.. permuted data sets.
-  std::unique_ptr<NEWMAT::Matrix> pDataY;
-  // n weight inputs v (1 / variance).
-  std::unique_ptr<NEWMAT::ColumnVector> pDataWeightInput;
-  // n x 1 standard error of each observation.
-  std::unique_ptr<NEWMAT::Matrix> pDataAux;
-
-  // Distribution object of the t, F and normal probabilities (owned).
-  std::unique_ptr<StatClass> pStatClass;
-  // Results handler, whose session is the source of every option read:
-  // borrowed from the calculation control (the job constructor; null after
-  // Init) or made by Setup and owned.
-  std::variant<kmCalcHandler*, std::unique_ptr<kmCalcHandler>> pCalcHandler;
-
   // The phases of SelMod, in order, over the working state of one call:
   // the options and the per-cohort maximum; the weighting, integer origin,
   // grid and cross products; one model per number of kinkmarks (false when

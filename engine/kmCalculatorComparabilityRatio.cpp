@@ -1,5 +1,5 @@
-// kmCalculator: Calculate_Comparability_Ratio_CI, Calculate_Resids_Comp_Ratio,
-// Calculate_Comp_Ratio.
+// kmCalculatorDistributions: Calculate_Comparability_Ratio_CI; kmCalculator:
+// Calculate_Resids_Comp_Ratio, Calculate_Comp_Ratio.
 #include <newmat.h>
 
 #include <cmath>
@@ -55,10 +55,8 @@ void RequireObservations(const Matrix* pDataX, const Matrix* pDataY,
 
 }  // namespace
 
-void kmCalculator::Calculate_Comparability_Ratio_CI(double dCR,
-                                                    double dVariance,
-                                                    double dAlpha,
-                                                    ColumnVector* pResult) {
+void kmCalculatorDistributions::Calculate_Comparability_Ratio_CI(
+    double dCR, double dVariance, double dAlpha, ColumnVector* pResult) {
   WithCallPath("Calculate_Comparability_Ratio_CI()", kClassName, [&] {
     WithMatrixErrorsAsKm(
         "kmCalculator::Calculate_Comparability_Ratio_CI()", [&] {

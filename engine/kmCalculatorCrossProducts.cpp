@@ -1,5 +1,5 @@
 // kmCalculator: PreCalcXWX, ModelCrossProducts, PreCalcXWY,
-// PreCalcXWYAboutLine, IsPerfectFit, Invert.
+// PreCalcXWYAboutLine, IsPerfectFit; kmNormalEquations: Invert.
 //
 // The searches assemble each candidate model's small normal equations by
 // index from the cross products of the full design computed here, so the
@@ -342,8 +342,8 @@ bool kmCalculator::IsPerfectFit(double dResidSum) const {
   });
 }
 
-bool kmCalculator::Invert(int16_t p, const SymmetricMatrix& mA,
-                          SymmetricMatrix& mAinv, int16_t& iRank) {
+bool kmNormalEquations::Invert(int16_t p, const SymmetricMatrix& mA,
+                               SymmetricMatrix& mAinv, int16_t& iRank) {
   return WithCallPath("INVERT", "kmCalculator.cpp", [&]() -> bool {
     if (p < 0 || p > mA.Nrows()) {
       GenerateKmExceptionF("Cannot invert order %d of a %d x %d matrix.",

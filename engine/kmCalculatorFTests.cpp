@@ -1,4 +1,5 @@
-// kmCalculator: FPValue, FTest, FTestObs, FTestPerm.
+// kmCalculatorDistributions: its lifetime and FPValue; kmCalculator:
+// RecordObservedF, FTest, FTestObs, FTestPerm.
 //
 // Turns the weighted residual sums of squares of a null and an alternative
 // model, over the observed and the permuted data sets, into F statistics,
@@ -44,7 +45,12 @@ void RequireLength(const ColumnVector& v0, const ColumnVector& v1, int iNeeded,
 
 }  // namespace
 
-double kmCalculator::FPValue(double dF, int iDf1, int iDf2) {
+// The distribution object is made by kmCalculator::Init; it is complete
+// here, where it is deleted.
+kmCalculatorDistributions::kmCalculatorDistributions() = default;
+kmCalculatorDistributions::~kmCalculatorDistributions() = default;
+
+double kmCalculatorDistributions::FPValue(double dF, int iDf1, int iDf2) {
   if (iDf1 <= 0 || iDf2 <= 0) return 0.0;
   // An F of 0 or less (the larger model fitting no better, as a search on
   // its grid can) is no evidence against the smaller model; nor is an F

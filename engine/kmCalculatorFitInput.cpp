@@ -1,10 +1,12 @@
 // kmCalculator: LoadObservations, LoadResponses, LoadCandidateGrid,
-// SetWeightRoot, SetModelCrossProducts, GetModelCrossProducts,
-// SeedGenerator.
+// SearchInputReady, SetWeightRoot, SetModelCrossProducts,
+// GetModelCrossProducts, SeedGenerator.
 //
 // The fit input of a caller that fits data of its own: each service copies
 // what it is given into the members that the calculator's fitting services
-// read, so the caller never names those members.
+// read, so the caller never names those members. A load drops the cross
+// products of the search design: those of earlier data can never be
+// searched with the new.
 #include <newmat.h>
 
 #include <cstdint>
@@ -46,6 +48,7 @@ void kmCalculator::LoadObservations(const Matrix& mDesign, int16_t iXColumnIn,
       Assign(pDataY, mResponses);
       Assign(pDataWeightInput, vWeightInput);
       Assign(pDataAux, mAux);
+      pXWX.reset();
     });
   });
 }
@@ -65,8 +68,22 @@ void kmCalculator::LoadCandidateGrid(const ColumnVector& vValues,
       Assign(pGridValues, vValues);
       Assign(pGridAux, vIndices);
       Assign(pX0, mDesign);
+      pXWX.reset();
     });
   });
+}
+
+bool kmCalculator::SearchInputReady(int iNumGridPoints, int iBaseColumns,
+                                    int iNumDataSets) const {
+  const int G = iNumGridPoints;
+  const int n = iNumObs;
+  return G >= 0 && pGridValues != nullptr && pGridValues->Nrows() >= G &&
+         pGridAux != nullptr && pGridAux->Nrows() >= G && pX0 != nullptr &&
+         pX0->Nrows() == n && pX0->Ncols() >= iBaseColumns + G &&
+         pXWX != nullptr && pXWX->Nrows() == pX0->Ncols() &&
+         pDataX != nullptr && pDataX->Nrows() == n &&
+         pDataX->Ncols() >= iBaseColumns && pDataY != nullptr &&
+         pDataY->Ncols() >= iNumDataSets;
 }
 
 void kmCalculator::SetWeightRoot(const Matrix& mA) {

@@ -1,4 +1,5 @@
-// kmCalculator: KinkMkSEs, FInverse, TInverse, TCumulative, TTestPValue.
+// kmCalculator: KinkMkSEs; kmCalculatorDistributions: FInverse, TInverse,
+// TCumulative, TTestPValue.
 //
 // KinkMkSEs in full:
 // Covariance of the segment coefficients of the k-kinkmark model with
@@ -136,21 +137,22 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
 
 // The distribution wrappers of the model framework serve the calculator:
 // they answer -1e30 outside their domain or when the routine fails.
-double kmCalculator::FInverse(int iDF1, int iDF2, double p) {
+double kmCalculatorDistributions::FInverse(int iDF1, int iDF2, double p) {
   return calc_FQuantile(p, iDF1, iDF2);
 }
 
-double kmCalculator::TInverse(double p, double dDF) {
+double kmCalculatorDistributions::TInverse(double p, double dDF) {
   return calc_TQuantile(p, dDF);
 }
 
-double kmCalculator::TCumulative(double t, double dDF) {
+double kmCalculatorDistributions::TCumulative(double t, double dDF) {
   if (!(t > 0.0)) return kInvalid;
   return calc_TCDF(t, dDF);
 }
 
-bool kmCalculator::TTestPValue(double dB, double dVar, double dDF, double& dSE,
-                               double& dStat, double& dPValue) {
+bool kmCalculatorDistributions::TTestPValue(double dB, double dVar, double dDF,
+                                            double& dSE, double& dStat,
+                                            double& dPValue) {
   dSE = std::sqrt(std::fabs(dVar));
   if (dVar < 0.0) {
     dSE = -dSE;

@@ -11,12 +11,12 @@
 #include <variant>
 #include <vector>
 
-#include "data/kmAnalysisCopies.h"
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"

@@ -8,11 +8,11 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "models/BestKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
 #include "models/KinkMKFitResult.h"
 #include "models/MatrixBuilders.h"
-#include "models/internal/KinkmarkWindows.h"
 #include "results/kmTable.h"
 
 using NEWMAT::ColumnVector;
@@ -28,13 +28,11 @@ constexpr int kCriterionWBIC = 6;
 // is taken as rounding: nothing is left once the line is taken out.
 constexpr double kNoVariation = 1e-10;
 
-// The local design of the window lo < x <= hi with rows (1, x - dOrigin),
-// the responses y and the hinge z (see km_models_internal::BuildWindowDesign).
 // Throws: KmException when mW is smaller than the series set or a series
-// holds fewer responses than independent values.
-void BuildWindowDesign(Matrix& mX, ColumnVector& vY, ColumnVector& vZ,
-                       const KMSeriesSet& seriesSet, const Matrix& mW,
-                       double dTau, double dLo, double dHi, double dOrigin) {
+// holds fewer responses than independent values, which the window design
+// of the series set would read beyond.
+void RequireWeightsAndResponses(const KMSeriesSet& seriesSet,
+                                const Matrix& mW) {
   const int n = count_TotalRows(seriesSet.xValues);
   if (mW.Nrows() < n || mW.Ncols() < n) {
     GenerateKmExceptionF(
@@ -51,9 +49,6 @@ void BuildWindowDesign(Matrix& mX, ColumnVector& vY, ColumnVector& vZ,
           s + 1, iX, iY);
     }
   }
-  km_models_internal::BuildWindowDesign(mX, vZ, &vY, seriesSet.xValues,
-                                        &seriesSet.yValues, mW, dTau, dLo, dHi,
-                                        dOrigin);
 }
 
 // v less its least-squares fit on the columns of mX, with mSinv the
@@ -113,6 +108,7 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
       vR.ReSize(K);
       vR = 0.0;
       if (K == 0) return;
+      RequireWeightsAndResponses(seriesSet, mW);
       // Range of the independent values over every series.
       bool bAny = false;
       double dMinX = 0.0;
@@ -126,16 +122,18 @@ void kmCalculator::KinkmarkSquaredCorrelations(NEWMAT::ColumnVector& vR,
         }
       }
       for (int i = 1; i <= K; ++i) {
-        const km_models_internal::KinkmarkWindow window =
-            km_models_internal::MakeKinkmarkWindow(vTau, i, dMinX, dMaxX);
+        double dLo = 0.0;
+        double dHi = 0.0;
+        BestKMRegModel::find_KinkmarkWindow(vTau, i, dMinX, dMaxX, dLo, dHi);
         // The window's x are measured from its kinkmark: the line taken
         // out is the same, but X'X no longer mixes the size of x (a year
         // near 200,000) with its spread, which the positive-definiteness
         // test's relative pivot tolerance would take as a lost column.
         Matrix mX;
         ColumnVector vY, vZ;
-        BuildWindowDesign(mX, vY, vZ, seriesSet, mW, vTau(i), window.lo,
-                          window.hi, vTau(i));
+        BestKMRegModel::build_StatisticDesign(mX, vY, vZ, seriesSet.xValues,
+                                              seriesSet.yValues, mW, vTau(i),
+                                              dLo, dHi, vTau(i));
         if (mX.Nrows() == 0) continue;
         const Matrix mS = mX.t() * mX;
         Matrix mSinv;
@@ -168,7 +166,9 @@ void kmCalculator::BuildLocalDesignMatrix(Matrix& mX, ColumnVector& vY,
                                           double dLo, double dHi) {
   WithCallPath("BuildLocalDesignMatrix()", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::BuildLocalDesignMatrix()", [&] {
-      BuildWindowDesign(mX, vY, vZ, seriesSet, mW, dTau, dLo, dHi, 0.0);
+      RequireWeightsAndResponses(seriesSet, mW);
+      BestKMRegModel::build_StatisticDesign(
+          mX, vY, vZ, seriesSet.xValues, seriesSet.yValues, mW, dTau, dLo, dHi);
     });
   });
 }

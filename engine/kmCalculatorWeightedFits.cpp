@@ -1,4 +1,4 @@
-// kmCalculator: WLSWgt, WLSXPr, WLS, WLSNew.
+// kmCalculator: WLSWgt, WLSXPr, WLSNew; kmNormalEquations: WLS.
 //
 // Model: y = X b + e with Var(e) proportional to V^-1, V = A'A. The
 // estimator is b = (X'TX)^- X'Ty with T = Du A'A Du for per-observation
@@ -272,10 +272,10 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
   });
 }
 
-void kmCalculator::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
-                       Matrix& mXtXinv, const ColumnVector& vYtY,
-                       ColumnVector& vBeta, ColumnVector& vSSE,
-                       uint16_t& iRank) {
+void kmNormalEquations::WLS(int k, const Matrix& mXtY, const Matrix& mXtX,
+                            Matrix& mXtXinv, const ColumnVector& vYtY,
+                            ColumnVector& vBeta, ColumnVector& vSSE,
+                            uint16_t& iRank) {
   WithCallPath("WLS", kClassName, [&] {
     WithMatrixErrorsAsKm("kmCalculator::WLS()", [&] {
       if (k < 1 || mXtY.Ncols() < k || vYtY.Nrows() < k) {

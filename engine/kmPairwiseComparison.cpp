@@ -98,8 +98,10 @@ Matrix BlockDiagonal(const Matrix& mA, const Matrix& mB) {
   return mOut;
 }
 
+}  // namespace
+
 // Everything CompMod keeps between its phases.
-struct CompWork {
+struct kmPairwiseComparison::CompWork {
   CompOptions o;
   int m = 0;
   int c = 2;
@@ -113,34 +115,29 @@ struct CompWork {
   KMSeriesSet seriesSet;
   int iSteps = 1;
   int iStepsDone = 0;
+
+  // Progress after one more of CompMod's steps.
+  void Step(KmProgressInterface* pSub) {
+    ++iStepsDone;
+    const int iPercent =
+        static_cast<int>(static_cast<double>(iStepsDone) / iSteps * 100.0);
+    pSub->SetPosition(std::min(100, iPercent));
+    if (pSub->IsCancelled()) pSub->SetProcessText("Cancelling...");
+  }
 };
-
-// Progress after one more of the CompMod's steps.
-void Step(CompWork& w, KmProgressInterface* pSub) {
-  ++w.iStepsDone;
-  const int iPercent =
-      static_cast<int>(static_cast<double>(w.iStepsDone) / w.iSteps * 100.0);
-  pSub->SetPosition(std::min(100, iPercent));
-  if (pSub->IsCancelled()) pSub->SetProcessText("Cancelling...");
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // One pair.
 
-namespace {
-
 // Prepares the searches of the fit in hand: the candidate grid of its
 // design, the weighting of WLSWgt (root mA, inverse root mB) and the cross
 // products of the hinge design. Returns the number of candidates.
-int16_t PrepareSearch(kmPairwiseComparison& cmp, const CompWork& w, Matrix& mA,
-                      Matrix& mB) {
+int16_t kmPairwiseComparison::PrepareSearch(const CompWork& w, Matrix& mA,
+                                            Matrix& mB) {
   const int16_t G = static_cast<int16_t>(
-      cmp.FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
-  cmp.calc_.WLSWgt(0.0, mA, mB);
-  cmp.calc_.PreCalcXWX();
-  cmp.fit.bCrossProducts = true;
+      FindGridPointsComp(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints));
+  calc_.WLSWgt(0.0, mA, mB);
+  calc_.PreCalcXWX();
   return G;
 }
 
@@ -149,9 +146,8 @@ int16_t PrepareSearch(kmPairwiseComparison& cmp, const CompWork& w, Matrix& mA,
 // (design, responses, weights, standard errors) with its candidate grid,
 // cross products and block-diagonal weight roots, and the two cohorts as
 // the series set of the weighted criteria.
-void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
-  kmCalculator& calc = cmp.calc_;
-  const kmPairwiseComparison::PairData& pair = cmp.pair;
+void kmPairwiseComparison::PrepareStacked(CompWork& w) {
+  const PairData& pair = pair_;
   const int m = w.m;
   const Matrix& X = pair.mDesign;
   double dMin = X(1, 2);
@@ -167,10 +163,10 @@ void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
   w.va = pair.vFirstWeights;
   w.vb = pair.vSecondWeights;
 
-  cmp.LoadFit(w.mDesign1, 2, w.ya, w.va, w.sa);
-  calc.WLSWgt(0.0, w.A1, w.B1);
-  cmp.LoadFit(w.mDesign1, 2, w.yb, w.vb, w.sb);
-  calc.WLSWgt(0.0, w.A2, w.B2);
+  LoadFit(w.mDesign1, 2, w.ya, w.va, w.sa);
+  calc_.WLSWgt(0.0, w.A1, w.B1);
+  LoadFit(w.mDesign1, 2, w.yb, w.vb, w.sb);
+  calc_.WLSWgt(0.0, w.A2, w.B2);
 
   // Base design of the joint model.
   w.c = w.o.iCode == 1 ? 2 : 3;
@@ -193,13 +189,13 @@ void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
     v(r) = w.va(r);
     v(m + r) = w.vb(r);
   }
-  cmp.LoadFit(X0, static_cast<int16_t>(w.c), Y, v, Z);
+  LoadFit(X0, static_cast<int16_t>(w.c), Y, v, Z);
   // The stacked weighting sets the calculator's weight matrix; the roots
   // of the comparison are those of each cohort alone.
-  w.G = PrepareSearch(cmp, w, w.As, w.Bs);
+  w.G = PrepareSearch(w, w.As, w.Bs);
   w.As = BlockDiagonal(w.A1, w.A2);
   w.Bs = BlockDiagonal(w.B1, w.B2);
-  calc.SetWeightRoot(w.As);
+  calc_.SetWeightRoot(w.As);
 
   // The two cohorts as the series set of the weighted criteria, on the
   // unshifted scale of the table's kinkmarks.
@@ -217,17 +213,16 @@ void PrepareStacked(kmPairwiseComparison& cmp, CompWork& w) {
 // Fits the joint model for every k = kmin..kmax, one model table each;
 // returns the first exactly fitting k (or -1) and sets kBest to the
 // smallest-BIC k. A k that cannot be placed ends the models there.
-int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
-                   int& kBest) {
-  kmCalculator& calc = cmp.calc_;
+int kmPairwiseComparison::FitJointModels(CompWork& w, kmCalcData& record,
+                                         int& kBest) {
   int kPerfect = -1;
   kBest = w.o.kmin;
   ColumnVector vKinkmarks, vCoefs, vSSE(1);
   Matrix mGrid;
   KmNullProgress nullProgress;
   for (int k = w.o.kmin; k <= w.o.kmax; ++k) {
-    cmp.GridSearchComp(1, static_cast<uint16_t>(k), vKinkmarks, vCoefs, vSSE,
-                       w.G, mGrid, &nullProgress);
+    GridSearchComp(1, static_cast<uint16_t>(k), vKinkmarks, vCoefs, vSSE, w.G,
+                   mGrid, &nullProgress);
     if (!(vSSE(1) < kNoFit)) {
       if (k == w.o.kmin) {
         GenerateKmExceptionF(
@@ -241,20 +236,21 @@ int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
     table.SetSeriesSet(w.seriesSet);
     table.SetGridSettings(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints);
     table.SetNumResamples(w.o.iSelectionSets);
-    calc.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
-               static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod, w.dShift,
-               [&cmp](int16_t kk, const ColumnVector& vTau, Matrix& mCov,
-                      kmTable& model) {
-                 return cmp.KinkMkSEsComp(kk, vTau, mCov, model);
-               });
-    cmp.ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
-                   vCoefs, vKinkmarks, w.mFits, w.mResid, table);
+    calc_.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
+                static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod,
+                w.dShift,
+                [this](int16_t kk, const ColumnVector& vTau, Matrix& mCov,
+                       kmTable& model) {
+                  return KinkMkSEsComp(kk, vTau, mCov, model);
+                });
+    ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
+               vCoefs, vKinkmarks, w.mFits, w.mResid, table);
     if (w.o.iMethod == 5 || w.o.iMethod == 6) {
-      calc.SetWeightedBIC(w.o.iMethod, &table, static_cast<int16_t>(k), true,
-                          vSSE(1));
+      calc_.SetWeightedBIC(w.o.iMethod, &table, static_cast<int16_t>(k), true,
+                           vSSE(1));
     }
     record.vModels.push_back(table);
-    if (calc.IsPerfectFit(vSSE(1))) {
+    if (calc_.IsPerfectFit(vSSE(1))) {
       w.o.iSelectionSets = 1;
       if (kPerfect < 0) kPerfect = k;
     }
@@ -269,10 +265,9 @@ int FitJointModels(kmPairwiseComparison& cmp, CompWork& w, kmCalcData& record,
 // Chooses the joint model's number of kinkmarks by sequential permutation
 // tests (selection method 0), k0 = kmin against k1 = kmax narrowed by each
 // outcome; each test is appended to the record. Returns k0.
-int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
-                        kmCalcData& record, KmProgressInterface* pSub) {
-  kmCalculator& calc = cmp.calc_;
-  calc.SeedGenerator(w.o.uSeed);
+int kmPairwiseComparison::SelectByPermutation(CompWork& w, kmCalcData& record,
+                                              KmProgressInterface* pSub) {
+  calc_.SeedGenerator(w.o.uSeed);
   int k0 = w.o.kmin;
   int k1 = w.o.kmax;
   const int D = w.o.iSelectionSets;
@@ -282,23 +277,23 @@ int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
   pSub->SetPosition(0);
   while (k0 < k1 && D >= 2) {
     if (pSub->IsCancelled()) break;
-    cmp.iShuffleMode = 1;
-    cmp.PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
+    iShuffleMode_ = 1;
+    PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
     if (pSub->IsCancelled()) break;
-    cmp.GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0,
-                       w.G, mGrid, &nullProgress);
-    Step(w, pSub);
-    cmp.GridSearchComp(D, static_cast<uint16_t>(k1), vKinkmarks, vCoefs, vSSE1,
-                       w.G, mGrid, &nullProgress);
-    Step(w, pSub);
+    GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0, w.G,
+                   mGrid, &nullProgress);
+    w.Step(pSub);
+    GridSearchComp(D, static_cast<uint16_t>(k1), vKinkmarks, vCoefs, vSSE1, w.G,
+                   mGrid, &nullProgress);
+    w.Step(pSub);
     // A cancel during the searches leaves sums of unfinished data sets.
     if (pSub->IsCancelled()) break;
     const double dAlphaK =
         k0 >= w.o.kmax ? w.o.dAlpha1 : w.o.dAlpha1 / (w.o.kmax - k0);
     kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
     const double p =
-        cmp.FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
-                      dAlphaK, D, vSSE0, vSSE1, test);
+        FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
+                  dAlphaK, D, vSSE0, vSSE1, test);
     record.vFTests.push_back(test);
     if (dAlphaK >= p) {
       ++k0;
@@ -313,69 +308,69 @@ int SelectByPermutation(kmPairwiseComparison& cmp, CompWork& w,
 // responses, its weights v and standard errors s) with K kinkmarks, the
 // residual sum of each data set into vSSE: the separate fits of the
 // comparison test.
-void FitOneCohort(kmPairwiseComparison& cmp, CompWork& w,
-                  const Matrix& mStackedY, int r0, const ColumnVector& v,
-                  const Matrix& s, int K, ColumnVector& vSSE,
-                  KmProgressInterface* pSub) {
-  cmp.LoadFit(w.mDesign1, 2, RowBlock(mStackedY, r0, r0 + w.m - 1), v, s);
+void kmPairwiseComparison::FitOneCohort(CompWork& w, const Matrix& mStackedY,
+                                        int r0, const ColumnVector& v,
+                                        const Matrix& s, int K,
+                                        ColumnVector& vSSE,
+                                        KmProgressInterface* pSub) {
+  LoadFit(w.mDesign1, 2, RowBlock(mStackedY, r0, r0 + w.m - 1), v, s);
   Matrix A, B;
-  const int16_t G = PrepareSearch(cmp, w, A, B);
+  const int16_t G = PrepareSearch(w, A, B);
   if (pSub->IsCancelled()) return;
-  cmp.calc_.SetWeightRoot(A);
+  calc_.SetWeightRoot(A);
   ColumnVector vKinkmarks, vCoefs;
   Matrix mGrid;
   KmNullProgress nullProgress;
-  cmp.GridSearchComp(w.o.iCompSets, static_cast<uint16_t>(K), vKinkmarks,
-                     vCoefs, vSSE, G, mGrid, &nullProgress);
+  GridSearchComp(w.o.iCompSets, static_cast<uint16_t>(K), vKinkmarks, vCoefs,
+                 vSSE, G, mGrid, &nullProgress);
 }
 
 // The comparison test: the joint model with K = max(K0, chosen) kinkmarks
 // against the two cohorts' separate fits, over data sets that swap the
 // cohorts' residuals by position; the test is appended to the record.
-void CompareJointModel(kmPairwiseComparison& cmp, CompWork& w,
-                       kmCalcData& record, int K0, KmProgressInterface* pSub) {
+void kmPairwiseComparison::CompareJointModel(CompWork& w, kmCalcData& record,
+                                             int K0,
+                                             KmProgressInterface* pSub) {
   const int R = w.o.iCompSets;
   ColumnVector vSSE0(R), vSSE1(R), vSSE2(R);
   vSSE0 = kNoFit;
   vSSE1 = kNoFit;
   vSSE2 = kNoFit;
-  cmp.iShuffleMode = 2;
+  iShuffleMode_ = 2;
   int K = std::max(
       K0, static_cast<int>(static_cast<int16_t>(record.uFinalSelectedModel)));
   // Only the numbers of kinkmarks fitted above have residuals to permute.
   K = std::min(std::max(K, w.o.kmin), w.o.kmax);
 
-  cmp.PermuteComp(static_cast<int16_t>(K), w.Bs, w.mFits, w.mResid, R);
+  PermuteComp(static_cast<int16_t>(K), w.Bs, w.mFits, w.mResid, R);
   if (!pSub->IsCancelled()) {
     ColumnVector vKinkmarks, vCoefs;
     Matrix mGrid;
     KmNullProgress nullProgress;
-    cmp.GridSearchComp(R, static_cast<uint16_t>(K), vKinkmarks, vCoefs, vSSE0,
-                       w.G, mGrid, &nullProgress);
+    GridSearchComp(R, static_cast<uint16_t>(K), vKinkmarks, vCoefs, vSSE0, w.G,
+                   mGrid, &nullProgress);
   }
-  Step(w, pSub);
-  const Matrix mStackedY = cmp.fit.mResponses;
-  FitOneCohort(cmp, w, mStackedY, 1, w.va, w.sa, K, vSSE1, pSub);
-  Step(w, pSub);
-  FitOneCohort(cmp, w, mStackedY, w.m + 1, w.vb, w.sb, K, vSSE2, pSub);
+  w.Step(pSub);
+  const Matrix mStackedY = *calc_.GetDataY();
+  FitOneCohort(w, mStackedY, 1, w.va, w.sa, K, vSSE1, pSub);
+  w.Step(pSub);
+  FitOneCohort(w, mStackedY, w.m + 1, w.vb, w.sb, K, vSSE2, pSub);
   pSub->SetPosition(
       std::min(100, static_cast<int>(static_cast<double>(w.iStepsDone + 1) /
                                      w.iSteps * 100.0)));
 
   kmFTest test(static_cast<uint16_t>(K), 1);
-  cmp.CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1,
-                vSSE2, test);
+  CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1, vSSE2,
+            test);
   test.uNullKinkmarks = static_cast<uint16_t>(K);
   test.dAlpha = w.o.dAlpha2;
   record.vFTests.push_back(test);
 }
 
-}  // namespace
-
 void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
                                    KmProgressInterface* pSub, int iK0) {
   WithCallPath("CompMod()", kClassName, [&] {
-    if (pRecord == nullptr || pSub == nullptr || !pair.IsInstalled()) {
+    if (pRecord == nullptr || pSub == nullptr || !pair_.IsInstalled()) {
       GenerateKmException(
           "The comparison's record, progress and cohort data must be "
           "installed before CompMod.",
@@ -383,7 +378,7 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
     }
     CompWork w;
     w.o = ReadCompOptions(*calc_.GetCalcSession());
-    w.m = pair.iObsPerCohort;
+    w.m = pair_.iObsPerCohort;
     calc_.SeedGenerator(w.o.uSeed);
     if (w.o.kmin < 0 || w.o.kmax < w.o.kmin || w.m < 2) {
       GenerateKmExceptionF(
@@ -392,13 +387,13 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
           kClassName, w.o.kmin, w.o.kmax, w.m);
     }
     try {
-      PrepareStacked(*this, w);
+      PrepareStacked(w);
       w.mFits.ReSize(w.o.kmax + 1, 2 * w.m);
       w.mResid.ReSize(w.o.kmax + 1, 2 * w.m);
       w.mFits = 0.0;
       w.mResid = 0.0;
       int kBest = w.o.kmin;
-      const int kPerfect = FitJointModels(*this, w, *pRecord, kBest);
+      const int kPerfect = FitJointModels(w, *pRecord, kBest);
       pSub->SetRange(0, (w.o.kmax - w.o.kmin + 1) * 200);
       w.iSteps = 2 * (w.o.kmax - w.o.kmin) + 3;
       const int iMethod = w.o.iMethod;
@@ -408,17 +403,17 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
                  iMethod == 6) {
         pRecord->uFinalSelectedModel = static_cast<uint16_t>(kBest);
       } else if (iMethod == 0) {
-        pRecord->uFinalSelectedModel = static_cast<uint16_t>(
-            SelectByPermutation(*this, w, *pRecord, pSub));
+        pRecord->uFinalSelectedModel =
+            static_cast<uint16_t>(SelectByPermutation(w, *pRecord, pSub));
       }
       calc_.SetAPCIntervals(pRecord, false);
-      CompareJointModel(*this, w, *pRecord, iK0, pSub);
+      CompareJointModel(w, *pRecord, iK0, pSub);
     } catch (NEWMAT::BaseException&) {
       KmString sText(CopyMatrixErrorText().c_str());
       sText << "kmCalculation::CompMod()";
       ThrowKmException(sText.GetCString(), "kmCalculator::CompMod()");
     }
-    iShuffleMode = 1;
+    iShuffleMode_ = 1;
     pSub->SetPosition(100);
   });
 }

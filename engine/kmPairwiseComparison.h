@@ -9,10 +9,11 @@
 // each pair on a pool worker with a calculator and a comparison of its own.
 //
 // The calculator is borrowed and must outlive the comparison. The
-// comparison owns its work: the pair in hand (pair) and the fit in hand
-// (fit), whose data it loads into the calculator through the calculator's
-// fit-input services whenever they change, and reads back from its own
-// records only.
+// comparison owns every cohort's data of the pass and the pair in hand; the
+// fit in hand (the stacked pair, or one cohort alone) is held by the
+// calculator alone: the comparison loads it through the calculator's
+// fit-input services and reads it back through the calculator's getters,
+// so no search can run on data other than those loaded.
 //
 // Threads: one comparison and its calculator are used by one thread at a
 // time.
@@ -47,9 +48,9 @@ class kmPairwiseComparison {
 
   // -- The pass (kmPairwiseComparisonPass.cpp) --
 
-  // Stores the group count and the second count, deletes the four previous
-  // per-group arrays with their elements and fills four new arrays with
-  // copies of element i of each given array (a null element stays null).
+  // Stores the group count and the second count, drops the previous
+  // per-group data and keeps copies of element i of each given array (a
+  // null element stays null).
   // The caller keeps its arrays.
   // REQUIRES: each given array has iNumGroupsIn elements (or is null when
   // iNumGroupsIn is 0).
@@ -57,7 +58,7 @@ class kmPairwiseComparison {
                            NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
                            NEWMAT::ColumnVector** ppWeights,
                            NEWMAT::Matrix** ppAux);
-  // Empties the four per-group arrays.
+  // Drops every cohort's data of the pass.
   void ReleaseGroupArrays();
 
   // Writes one comparison record for every pair of the results handler's
@@ -115,29 +116,29 @@ class kmPairwiseComparison {
                const NEWMAT::ColumnVector& vWeightInput,
                const NEWMAT::Matrix& mStdErrors);
 
-  // Pair-swap shuffle: for i = 1..n/2 (n = fit.iNumObs) one draw
+  // Pair-swap shuffle: for i = 1..n/2 (n the calculator's number of
+  // observations) one draw
   // GetRandomIndex(1, 2); a 2 exchanges v(i) and v(i + n/2). An odd n leaves
   // v(n) in place.
   void Shuffle2(NEWMAT::ColumnVector& v);
 
   // Candidate kinkmarks of the fit in hand from the first
-  // pair.iObsPerCohort = m rows of column c of its design (a = iMinObsEnd,
-  // b = iMinObsBetween, g = iGridPointsBetween): for the intervals
+  // iObsPerCohort = m rows of the pair in hand of column c of its design (a =
+  // iMinObsEnd, b = iMinObsBetween, g = iGridPointsBetween): for the intervals
   // x(i)..x(i+1), i = a..m-a, the points x(i) + j (x(i+1) - x(i)) / (g + 1),
   // j = 1..g for i = a and j = 0..g after; every point of an interval gets
   // the same index, (g + 1) b + 1 for i = a, then g + 1 more per interval.
-  // fit.vGridValues and fit.vGridIndices get the G points and indices, and
-  // fit.mHingeDesign becomes n x (c + G): columns 1..c of the design, then
-  // per candidate the hinge max(0, x_r - value) over all n rows; all three
-  // are loaded into the calculator. Returns G (0 when m < 2a).
+  // The calculator's candidate grid becomes the G points and indices, and
+  // its search design n x (c + G): columns 1..c of the design, then per
+  // candidate the hinge max(0, x_r - value) over all n rows. Returns G (0
+  // when m < 2a).
   uint16_t FindGridPointsComp(uint16_t iMinObsEnd, int iMinObsBetween,
                               uint16_t iGridPointsBetween);
 
-  // Replaces the responses of the fit in hand (here and in the calculator)
-  // by n x iNumDataSets: column 1 unchanged, then data sets i = 1..D-1,
-  // each (row k+1 of mFits)' + mRootInverse v_i, v_i the residuals of row
-  // k+1 of mResiduals after i successive shuffles (Shuffle in shuffle mode
-  // 1, else Shuffle2).
+  // Replaces the responses of the fit in hand by n x iNumDataSets: column 1
+  // unchanged, then data sets i = 1..D-1, each (row k+1 of mFits)' +
+  // mRootInverse v_i, v_i the residuals of row k+1 of mResiduals after i
+  // successive shuffles (Shuffle in shuffle mode 1, else Shuffle2).
   void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
                    const NEWMAT::Matrix& mFits,
                    const NEWMAT::Matrix& mResiduals, int iNumDataSets);
@@ -152,7 +153,7 @@ class kmPairwiseComparison {
   // calculator's cross products of the model in hand; these keep their initial
   // zeros (1e50 for the profile) when no placement is admissible or pProgress
   // reports a cancel. REQUIRES: the candidate grid and the calculator's cross
-  // products of its design are prepared (fit.bCrossProducts).
+  // products of its design are prepared (kmCalculator::SearchInputReady).
   void GridSearchComp(int iNumDataSets, uint16_t k,
                       NEWMAT::ColumnVector& vKinkmarks,
                       NEWMAT::ColumnVector& vCoefs,
@@ -200,26 +201,12 @@ class kmPairwiseComparison {
                        NEWMAT::Matrix& mCovariance, kmTable& model);
 
   // As kmCalculator::AddBadCohort for a comparison that cannot be computed:
-  // observation count n = pair.iObsPerCohort and 2n rows, first those of
+  // observation count n = the pair's iObsPerCohort and 2n rows, first those of
   // the first cohort, then those of the second (their dependent values and
   // standard errors), each with the independent values of column 2 of the
   // pair's design.
   // Throws: KmException when no pair is installed.
   void AddBadComparison(kmCalcData* pCalcData);
-
-  // -- Members --
-
-  // The calculator whose fitting services the comparison uses.
-  kmCalculator& calc_;
-
-  // Every cohort's data of the pass, iNumGroups long: design, response,
-  // weight inputs and standard errors (SetTwoGroupMatrices).
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupX;
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupY;
-  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> ppGroupWeights;
-  std::vector<std::unique_ptr<NEWMAT::Matrix>> ppGroupAux;
-  int32_t iNumGroups = 0;
-  int32_t iGroupValue = 0;
 
   // The pair in hand, iObsPerCohort rows per cohort (both cohorts share the
   // first one's independent values).
@@ -238,33 +225,55 @@ class kmPairwiseComparison {
     // many in every matrix.
     bool IsInstalled() const;
   };
-  PairData pair;
 
-  // The fit in hand: the stacked pair, or one cohort alone (LoadFit,
-  // FindGridPointsComp, PermuteComp).
-  struct FitData {
-    // Observations n and the column c of the independent values.
-    int16_t iNumObs = 0;
-    int16_t iXColumn = 2;
-    // Base design X0 (n x c), responses Y (n x D: column 1 observed, then
-    // the permuted data sets) and standard errors Z (n x 1).
-    NEWMAT::Matrix mDesign;
-    NEWMAT::Matrix mResponses;
-    NEWMAT::Matrix mStdErrors;
-    // Candidate kinkmarks, their indices and the hinge design H.
-    NEWMAT::ColumnVector vGridValues;
-    NEWMAT::ColumnVector vGridIndices;
-    NEWMAT::Matrix mHingeDesign;
-    // Whether the calculator holds the weighting and cross products of H.
-    bool bCrossProducts = false;
-  };
-  FitData fit;
+  // The unit tests reach the members through this peer
+  // (tests/engine/kmPairwiseComparisonTestPeer.h).
+  friend class kmPairwiseComparisonTestPeer;
+
+ private:
+  // The working state of one CompMod call and its phases
+  // (kmPairwiseComparison.cpp): the candidate grid, weighting and cross
+  // products of the fit in hand; the joint model's stacked fit; one model
+  // per number of kinkmarks; the permutation selection; one cohort's
+  // separate fit; the comparison test.
+  struct CompWork;
+  int16_t PrepareSearch(const CompWork& w, NEWMAT::Matrix& mA,
+                        NEWMAT::Matrix& mB);
+  void PrepareStacked(CompWork& w);
+  int FitJointModels(CompWork& w, kmCalcData& record, int& kBest);
+  int SelectByPermutation(CompWork& w, kmCalcData& record,
+                          KmProgressInterface* pSub);
+  void FitOneCohort(CompWork& w, const NEWMAT::Matrix& mStackedY, int r0,
+                    const NEWMAT::ColumnVector& v, const NEWMAT::Matrix& s,
+                    int K, NEWMAT::ColumnVector& vSSE,
+                    KmProgressInterface* pSub);
+  void CompareJointModel(CompWork& w, kmCalcData& record, int K0,
+                         KmProgressInterface* pSub);
+
+  // The pass (kmPairwiseComparisonPass.cpp): the design of cohort i when
+  // all four of its matrices are there, else null; the pair (a, b) of
+  // source's cohort data, m rows each, made the pair in hand.
+  const NEWMAT::Matrix* CompleteGroupDesign(int i) const;
+  void InstallPair(const kmPairwiseComparison& source, int a, int b, int m);
+
+  // The calculator whose fitting services the comparison uses; it holds
+  // the fit in hand.
+  kmCalculator& calc_;
+
+  // Every cohort's data of the pass, iNumGroups_ long: design, response,
+  // weight inputs and standard errors (SetTwoGroupMatrices).
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vGroupDesigns_;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vGroupResponses_;
+  std::vector<std::unique_ptr<NEWMAT::ColumnVector>> vGroupWeights_;
+  std::vector<std::unique_ptr<NEWMAT::Matrix>> vGroupStdErrors_;
+  int32_t iNumGroups_ = 0;
+  int32_t iGroupValue_ = 0;
+
+  PairData pair_;
 
   // 1: the full shuffle of the selection tests; 2: the pair swap of the
   // comparison test.
-  int iShuffleMode = 1;
-  // Number of comparisons of the pass.
-  int iNumComparisons = 0;
+  int iShuffleMode_ = 1;
 };
 
 #endif  // KM_ENGINE_KMPAIRWISECOMPARISON_H

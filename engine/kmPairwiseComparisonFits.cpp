@@ -63,11 +63,15 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
     const int iMode = pSession->GetInt(kmOptAutocorrErrors);
-    const int n = fit.iNumObs;
-    const int c = fit.iXColumn;
-    if (fit.mDesign.Nrows() < n || fit.mDesign.Ncols() < c ||
-        fit.mResponses.Nrows() < n || fit.mResponses.Ncols() < 1 ||
-        fit.mStdErrors.Nrows() < n) {
+    const int n = calc_.GetNumObservations();
+    const int c = calc_.GetXColumn();
+    const Matrix* pDesign = calc_.GetDataX();
+    const Matrix* pResponses = calc_.GetDataY();
+    const Matrix* pStdErrors = calc_.GetDataAux();
+    if (pDesign == nullptr || pDesign->Nrows() < n || pDesign->Ncols() < c ||
+        pResponses == nullptr || pResponses->Nrows() < n ||
+        pResponses->Ncols() < 1 || pStdErrors == nullptr ||
+        pStdErrors->Nrows() < n) {
       GenerateKmException(
           "The comparison's observations must be loaded before its "
           "residuals are formed.",
@@ -81,8 +85,8 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
           kSource, static_cast<int>(k), n);
     }
     WithMatrixErrorsAsKm(kSource, [&] {
-      const Matrix& X0 = fit.mDesign;
-      const Matrix& Y = fit.mResponses;
+      const Matrix& X0 = *pDesign;
+      const Matrix& Y = *pResponses;
       const double dFirstX = X0(1, c);
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       ColumnVector e(n);
@@ -94,7 +98,7 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
         kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);
         for (int r = g * h + 1; r <= (g == 0 ? h : n); ++r) {
           const double x = X0(r, c);
-          const double z = fit.mStdErrors(r, 1);
+          const double z = (*pStdErrors)(r, 1);
           mFits(k + 1, r) =
               walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
                 cells.insert(cells.end(),
@@ -129,9 +133,10 @@ double kmPairwiseComparison::FTestComp(
           iNeeded);
     }
     return WithMatrixErrorsAsKm(kSource, [&]() -> double {
-      const int16_t p0 = static_cast<int16_t>(fit.iXColumn + 2 * k0);
-      const int16_t p1 = static_cast<int16_t>(fit.iXColumn + 2 * k1);
-      const int iDf2 = fit.iNumObs - p1;
+      const int c = calc_.GetXColumn();
+      const int16_t p0 = static_cast<int16_t>(c + 2 * k0);
+      const int16_t p1 = static_cast<int16_t>(c + 2 * k1);
+      const int iDf2 = calc_.GetNumObservations() - p1;
       const int iDf1 = p1 - p0;
       const double dF =
           calc_.RecordObservedF(test, vSumSq0(1), vSumSq1(1), iDf1, iDf2);
@@ -156,12 +161,13 @@ double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
                                            kmTable& model) {
   constexpr const char* kSource = "kmCalculator::KinkMkSEsComp()";
   return WithCallPath("KinkMkSEsComp()", kClassName, [&]() -> double {
-    const int n = fit.iNumObs;
-    const int c = fit.iXColumn;
+    const int n = calc_.GetNumObservations();
+    const int c = calc_.GetXColumn();
     const int p = c + 2 * k;
     const int q = c + 3 * k;
-    if (k < 0 || c < 2 || fit.mDesign.Nrows() < n || fit.mDesign.Ncols() < c ||
-        vKinkmarks.Nrows() < k) {
+    const Matrix* pDesign = calc_.GetDataX();
+    if (k < 0 || c < 2 || pDesign == nullptr || pDesign->Nrows() < n ||
+        pDesign->Ncols() < c || vKinkmarks.Nrows() < k) {
       GenerateKmExceptionF(
           "The comparison design or the %d kinkmarks of the model are not "
           "available.",
@@ -184,7 +190,7 @@ double kmPairwiseComparison::KinkMkSEsComp(int16_t k,
       Zd = 0.0;
       const int iPerGroup = n / (c - 1);
       for (int i = 1; i <= n; ++i) {
-        const double x = fit.mDesign(i, c);
+        const double x = (*pDesign)(i, c);
         // Segment j: x <= kinkmark 1, kinkmark j-1 < x <= kinkmark j, or
         // x > kinkmark k.
         int j = 1;

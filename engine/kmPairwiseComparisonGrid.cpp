@@ -10,7 +10,8 @@
 //
 // Two cohorts of m observations on the same independent values are
 // stacked into one data set of n = 2m rows (first cohort first) with the
-// base design X0 = fit.mDesign of c = fit.iXColumn columns: coincident (one
+// base design X0 of c columns (the calculator's observations and
+// independent-value column): coincident (one
 // curve, c = 2): (1, x); parallel (common kinkmarks and slopes, own intercepts,
 // c = 3): (1, 0, x) for the first cohort, (0, 1, x) for the second. The
 // coefficient vector B of a k-kinkmark comparison fit has c + 3k entries:
@@ -76,22 +77,14 @@ void kmPairwiseComparison::LoadFit(const Matrix& mDesign, int16_t iXColumn,
                                    const ColumnVector& vWeightInput,
                                    const Matrix& mStdErrors) {
   WithCallPath("LoadFit()", kClassName, [&] {
-    WithMatrixErrorsAsKm("kmCalculator::LoadFit()", [&] {
-      fit.iNumObs = static_cast<int16_t>(mDesign.Nrows());
-      fit.iXColumn = iXColumn;
-      fit.mDesign = mDesign;
-      fit.mResponses = mResponses;
-      fit.mStdErrors = mStdErrors;
-      fit.bCrossProducts = false;
-      calc_.LoadObservations(mDesign, iXColumn, mResponses, vWeightInput,
-                             mStdErrors);
-    });
+    calc_.LoadObservations(mDesign, iXColumn, mResponses, vWeightInput,
+                           mStdErrors);
   });
 }
 
 void kmPairwiseComparison::Shuffle2(ColumnVector& v) {
   WithCallPath("Shuffle2()", kClassName, [&] {
-    const int16_t n = fit.iNumObs;
+    const int16_t n = calc_.GetNumObservations();
     if (v.Nrows() < n) {
       GenerateKmExceptionF(
           "The vector to shuffle has %d elements; %d are needed.",
@@ -114,11 +107,12 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
                                                   uint16_t iGridPointsBetween) {
   constexpr const char* kSource = "kmCalculator::FindGridPointsComp()";
   return WithCallPath("FindGridPointsComp()", kClassName, [&]() -> uint16_t {
-    const int n = fit.iNumObs;
-    const int m = pair.iObsPerCohort;
-    const int c = fit.iXColumn;
-    if (c < 1 || fit.mDesign.Ncols() < c || fit.mDesign.Nrows() < n || m < 0 ||
-        m > n) {
+    const int n = calc_.GetNumObservations();
+    const int m = pair_.iObsPerCohort;
+    const int c = calc_.GetXColumn();
+    const Matrix* pDesign = calc_.GetDataX();
+    if (c < 1 || pDesign == nullptr || pDesign->Ncols() < c ||
+        pDesign->Nrows() < n || m < 0 || m > n) {
       GenerateKmExceptionF(
           "The comparison design is not loaded for %d observations of %d "
           "per cohort.",
@@ -132,7 +126,7 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
     return WithMatrixErrorsAsKm(kSource, [&]() -> uint16_t {
       const int a = iMinObsEnd;
       const int g = iGridPointsBetween;
-      const ColumnVector x = fit.mDesign.Column(c);
+      const ColumnVector x = pDesign->Column(c);
       // Count first, so that the grid vectors are sized once.
       long lCount = 0;
       for (int i = a; i <= m - a; ++i) lCount += (i == a) ? g : g + 1;
@@ -144,11 +138,8 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
             kSource, lCount);
       }
       const int G = static_cast<int>(lCount);
-      fit.bCrossProducts = false;
-      ColumnVector& vValues = fit.vGridValues;
-      ColumnVector& vIndices = fit.vGridIndices;
-      vValues.ReSize(G);
-      vIndices.ReSize(G);
+      ColumnVector vValues(G);
+      ColumnVector vIndices(G);
       int K = 0;
       int16_t idx = 0;
       for (int i = a; i <= m - a; ++i) {
@@ -166,9 +157,8 @@ uint16_t kmPairwiseComparison::FindGridPointsComp(uint16_t iMinObsEnd,
           vIndices(K) = idx;
         }
       }
-      Matrix& H = fit.mHingeDesign;
-      H.ReSize(n, c + K);
-      H.SubMatrix(1, n, 1, c) = fit.mDesign.SubMatrix(1, n, 1, c);
+      Matrix H(n, c + K);
+      H.SubMatrix(1, n, 1, c) = pDesign->SubMatrix(1, n, 1, c);
       for (int p = 1; p <= K; ++p) {
         const double dValue = vValues(p);
         for (int r = 1; r <= n; ++r) {
@@ -189,9 +179,11 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
   constexpr const char* kSource = "kmCalculator::PermuteComp()";
   WithCallPath("PermuteComp()", kClassName, [&] {
     const int iMode = calc_.GetCalcSession()->GetInt(kmOptAutocorrErrors);
-    const int n = fit.iNumObs;
+    const int n = calc_.GetNumObservations();
     const int D = iNumDataSets;
-    if (fit.mResponses.Nrows() < n || fit.mResponses.Ncols() < 1 || D < 1) {
+    const Matrix* pResponses = calc_.GetDataY();
+    if (pResponses == nullptr || pResponses->Nrows() < n ||
+        pResponses->Ncols() < 1 || D < 1) {
       GenerateKmExceptionF(
           "The comparison needs its response and at least one data set (%d "
           "was asked).",
@@ -209,7 +201,7 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
       Matrix P(n, D - 1);
       P = 0.0;
       for (int i = 1; i <= D - 1; ++i) {
-        if (iShuffleMode == 1) {
+        if (iShuffleMode_ == 1) {
           calc_.Shuffle(v);
         } else {
           Shuffle2(v);
@@ -224,13 +216,12 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
           }
         }
       }
-      const ColumnVector vObserved = fit.mResponses.SubMatrix(1, n, 1, 1);
+      const ColumnVector vObserved = pResponses->SubMatrix(1, n, 1, 1);
       if (D > 1) {
-        fit.mResponses = vObserved | P;
+        calc_.LoadResponses(vObserved | P);
       } else {
-        fit.mResponses = vObserved;
+        calc_.LoadResponses(vObserved);
       }
-      calc_.LoadResponses(fit.mResponses);
     });
   });
 }
@@ -243,19 +234,15 @@ void kmPairwiseComparison::GridSearchComp(
   WithCallPath("GridSearchComp()", kClassName, [&] {
     const int D = iNumDataSets;
     const int G = iNumGridPoints;
-    const int c = fit.iXColumn;
-    const int n = fit.iNumObs;
+    const int c = calc_.GetXColumn();
+    const int n = calc_.GetNumObservations();
     if (D < 1 || k > kMaxKinkmarks) {
       GenerateKmExceptionF(
           "The comparison search needs at least one data set and at most %d "
           "kinkmarks (%d data sets, %d kinkmarks were asked).",
           kSource, static_cast<int>(kMaxKinkmarks), D, static_cast<int>(k));
     }
-    const Matrix& H = fit.mHingeDesign;
-    if (G < 0 || !fit.bCrossProducts || H.Nrows() != n || H.Ncols() < c + G ||
-        fit.vGridValues.Nrows() < G || fit.vGridIndices.Nrows() < G ||
-        fit.mDesign.Nrows() != n || fit.mDesign.Ncols() < c ||
-        fit.mResponses.Ncols() < D) {
+    if (!calc_.SearchInputReady(G, c, D)) {
       GenerateKmExceptionF(
           "The comparison grid, its cross products or the data are not "
           "prepared for %d candidates and %d data sets.",
@@ -286,8 +273,9 @@ void kmPairwiseComparison::GridSearchComp(
 
       OneDimensionArray<ColumnVector> groups;
       groups.SetSize(2);
-      groups[0] = fit.mDesign.SubMatrix(1, n / 2, c, c);
-      groups[1] = fit.mDesign.SubMatrix(n / 2 + 1, n, c, c);
+      const Matrix& X0 = *calc_.GetDataX();
+      groups[0] = X0.SubMatrix(1, n / 2, c, c);
+      groups[1] = X0.SubMatrix(n / 2 + 1, n, c, c);
       KmNullProgress nullProgress;
       OneDimensionArray<KinkMKFitResult> results;
       calc_.SearchThroughFramework(D, k, iNumGridPoints, c,

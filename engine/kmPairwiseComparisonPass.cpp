@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -66,34 +67,6 @@ bool SameX(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
 }
 
-// Installs the pair (a, b) of source's cohort data as target's pair in
-// hand: the first cohort's design, both cohorts' responses, weights and
-// standard errors (the second cohort's cut or padded with 0 to m rows),
-// and m as the observation count per cohort.
-void InstallPair(kmPairwiseComparison& target,
-                 const kmPairwiseComparison& source, int a, int b, int m) {
-  kmPairwiseComparison::PairData& pair = target.pair;
-  pair.mDesign = source.ppGroupX[a]->SubMatrix(1, m, 1, 2);
-  pair.mFirstResponse = source.ppGroupY[a]->SubMatrix(1, m, 1, 1);
-  pair.mFirstStdErrors = source.ppGroupAux[a]->SubMatrix(1, m, 1, 1);
-  pair.vFirstWeights = source.ppGroupWeights[a]->Rows(1, m);
-  const int mb = std::min(m, source.ppGroupY[b]->Nrows());
-  Matrix yb(m, 1), sb(m, 1);
-  ColumnVector wb(m);
-  yb = 0.0;
-  sb = 0.0;
-  wb = 0.0;
-  if (mb > 0) {
-    yb.SubMatrix(1, mb, 1, 1) = source.ppGroupY[b]->SubMatrix(1, mb, 1, 1);
-    sb.SubMatrix(1, mb, 1, 1) = source.ppGroupAux[b]->SubMatrix(1, mb, 1, 1);
-    wb.Rows(1, mb) = source.ppGroupWeights[b]->Rows(1, mb);
-  }
-  pair.mSecondResponse = yb;
-  pair.mSecondStdErrors = sb;
-  pair.vSecondWeights = wb;
-  pair.iObsPerCohort = static_cast<int16_t>(m);
-}
-
 // One pair of the list and whether it can be fitted.
 struct Pair {
   int a = 0;
@@ -105,29 +78,29 @@ struct Pair {
   int K0 = 0;
 };
 
-Pair Plan(const kmPairwiseComparison& cmp, const kmSession& session,
-          const kmCombos& combos, int c, const KmVector<bool>& vGood,
-          const ColumnVector& vFinalModels) {
+// The plan of comparison c: its cohorts, whether it can be fitted and its
+// K0. designOf(i) is the design of cohort i, null when its data are
+// incomplete.
+Pair Plan(const std::function<const Matrix*(int)>& designOf,
+          const kmSession& session, const kmCombos& combos, int c,
+          const KmVector<bool>& vGood, const ColumnVector& vFinalModels) {
   Pair p;
   const KmVector<int> pair = combos.GetComparison(c);
   p.a = pair[0];
   p.b = pair[1];
-  auto has = [&](int i) {
-    return i >= 0 && i < cmp.iNumGroups && cmp.ppGroupX[i] != nullptr &&
-           cmp.ppGroupY[i] != nullptr && cmp.ppGroupAux[i] != nullptr &&
-           cmp.ppGroupWeights[i] != nullptr;
+  const Matrix* pXa = designOf(p.a);
+  const Matrix* pXb = designOf(p.b);
+  if (pXa != nullptr) p.m = FilledRows(*pXa);
+  auto good = [&](int i, const Matrix* pX) {
+    return pX != nullptr && static_cast<size_t>(i) < vGood.size() && vGood[i];
   };
-  if (has(p.a)) p.m = FilledRows(*cmp.ppGroupX[p.a]);
-  auto good = [&](int i) {
-    return has(i) && static_cast<size_t>(i) < vGood.size() && vGood[i];
-  };
-  if (!good(p.a) || !good(p.b)) {
+  if (!good(p.a, pXa) || !good(p.b, pXb)) {
     p.sProblem = kInvalidPair;
-    if (!has(p.b)) p.m = 0;
+    if (pXb == nullptr) p.m = 0;
     return p;
   }
-  const Matrix& Xa = *cmp.ppGroupX[p.a];
-  const Matrix& Xb = *cmp.ppGroupX[p.b];
+  const Matrix& Xa = *pXa;
+  const Matrix& Xb = *pXb;
   bool bSame = FilledRows(Xb) == p.m && p.m >= 2;
   for (int r = 1; bSame && r <= p.m; ++r) bSame = SameX(Xa(r, 2), Xb(r, 2));
   if (!bSame) {
@@ -140,6 +113,10 @@ Pair Plan(const kmPairwiseComparison& cmp, const kmSession& session,
   }
   return p;
 }
+
+// Fits one good pair into its record, reporting to the given progress.
+using PairFit =
+    std::function<void(const Pair&, kmCalcData&, KmProgressInterface&)>;
 
 // The progress interface of a pair fitted on a worker: it reports the run's
 // cancellation (or an abandoned pass) and records nothing, since several
@@ -159,31 +136,24 @@ class PairProgress : public KmNullProgress {
 };
 
 // Fits the good pairs of plans on a pool of iWorkers threads started by
-// the returned thread; each record goes to records as it is finished.
-std::thread StartPairPool(const kmPairwiseComparison& cmp,
-                          const std::vector<Pair>& plans, int16_t iWorkers,
+// the returned thread, each by fitPair; each record goes to records as it
+// is finished.
+std::thread StartPairPool(const std::vector<Pair>& plans, int16_t iWorkers,
                           const KmProgressInterface* pTracker,
                           const std::atomic<bool>* pAbandoned,
                           kmFinishedResults& records,
-                          std::exception_ptr& failure) {
+                          std::exception_ptr& failure, PairFit fitPair) {
   auto pPool = std::make_shared<thread_pool>();
   for (size_t c = 0; c < plans.size(); ++c) {
     if (plans[c].sProblem != nullptr) continue;
-    pPool->submit([&cmp, &plans, pTracker, pAbandoned, &records, c] {
+    pPool->submit([&plans, pTracker, pAbandoned, &records, c, fitPair] {
       try {
         // A pair cancelled before its fit is done without a record.
         std::unique_ptr<kmCalcData> pRecord;
         PairProgress progress(pTracker, pAbandoned);
         if (!progress.IsCancelled()) {
           pRecord = std::make_unique<kmCalcData>();
-          const Pair& p = plans[c];
-          // Each pair has a calculator and a comparison of its own.
-          kmCalculator workerCalc(nullptr, cmp.calc_.GetCalcHandler());
-          kmPairwiseComparison worker(workerCalc);
-          WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
-            InstallPair(worker, cmp, p.a, p.b, p.m);
-          });
-          worker.CompMod(pRecord.get(), &progress, p.K0);
+          fitPair(plans[c], *pRecord, progress);
         }
         records.StoreFinishedResult(static_cast<int>(c), std::move(pRecord));
       } catch (...) {
@@ -218,6 +188,48 @@ std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
 
 kmPairwiseComparison::kmPairwiseComparison(kmCalculator& calc) : calc_(calc) {}
 
+const Matrix* kmPairwiseComparison::CompleteGroupDesign(int i) const {
+  if (i < 0 || i >= iNumGroups_) return nullptr;
+  const size_t u = static_cast<size_t>(i);
+  if (vGroupDesigns_[u] == nullptr || vGroupResponses_[u] == nullptr ||
+      vGroupStdErrors_[u] == nullptr || vGroupWeights_[u] == nullptr) {
+    return nullptr;
+  }
+  return vGroupDesigns_[u].get();
+}
+
+// Installs the pair (a, b) of source's cohort data as the pair in hand: the
+// first cohort's design, both cohorts' responses, weights and standard
+// errors (the second cohort's cut or padded with 0 to m rows), and m as the
+// observation count per cohort.
+void kmPairwiseComparison::InstallPair(const kmPairwiseComparison& source,
+                                       int a, int b, int m) {
+  PairData& pair = pair_;
+  const size_t ua = static_cast<size_t>(a);
+  const size_t ub = static_cast<size_t>(b);
+  pair.mDesign = source.vGroupDesigns_[ua]->SubMatrix(1, m, 1, 2);
+  pair.mFirstResponse = source.vGroupResponses_[ua]->SubMatrix(1, m, 1, 1);
+  pair.mFirstStdErrors = source.vGroupStdErrors_[ua]->SubMatrix(1, m, 1, 1);
+  pair.vFirstWeights = source.vGroupWeights_[ua]->Rows(1, m);
+  const int mb = std::min(m, source.vGroupResponses_[ub]->Nrows());
+  Matrix yb(m, 1), sb(m, 1);
+  ColumnVector wb(m);
+  yb = 0.0;
+  sb = 0.0;
+  wb = 0.0;
+  if (mb > 0) {
+    yb.SubMatrix(1, mb, 1, 1) =
+        source.vGroupResponses_[ub]->SubMatrix(1, mb, 1, 1);
+    sb.SubMatrix(1, mb, 1, 1) =
+        source.vGroupStdErrors_[ub]->SubMatrix(1, mb, 1, 1);
+    wb.Rows(1, mb) = source.vGroupWeights_[ub]->Rows(1, mb);
+  }
+  pair.mSecondResponse = yb;
+  pair.mSecondStdErrors = sb;
+  pair.vSecondWeights = wb;
+  pair.iObsPerCohort = static_cast<int16_t>(m);
+}
+
 bool kmPairwiseComparison::PairData::IsInstalled() const {
   const int m = iObsPerCohort;
   return m >= 1 && mDesign.Nrows() >= m && mFirstResponse.Nrows() >= m &&
@@ -238,21 +250,21 @@ void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
     }
     WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
       ReleaseGroupArrays();
-      iNumGroups = iNumGroupsIn;
-      iGroupValue = iGroupValueIn;
-      ppGroupX = CopyArray(ppX, iNumGroups);
-      ppGroupY = CopyArray(ppY, iNumGroups);
-      ppGroupWeights = CopyArray(ppWeights, iNumGroups);
-      ppGroupAux = CopyArray(ppAux, iNumGroups);
+      iNumGroups_ = iNumGroupsIn;
+      iGroupValue_ = iGroupValueIn;
+      vGroupDesigns_ = CopyArray(ppX, iNumGroups_);
+      vGroupResponses_ = CopyArray(ppY, iNumGroups_);
+      vGroupWeights_ = CopyArray(ppWeights, iNumGroups_);
+      vGroupStdErrors_ = CopyArray(ppAux, iNumGroups_);
     });
   });
 }
 
 void kmPairwiseComparison::ReleaseGroupArrays() {
-  ppGroupX.clear();
-  ppGroupY.clear();
-  ppGroupAux.clear();
-  ppGroupWeights.clear();
+  vGroupDesigns_.clear();
+  vGroupResponses_.clear();
+  vGroupStdErrors_.clear();
+  vGroupWeights_.clear();
 }
 
 void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
@@ -260,6 +272,7 @@ void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
     if (pCalcData == nullptr) {
       GenerateKmException("No result record was given.", kClassName);
     }
+    const PairData& pair = pair_;
     const int n = pair.iObsPerCohort;
     if (!pair.IsInstalled()) {
       GenerateKmException(
@@ -294,25 +307,38 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
                           kClassName);
     }
     KmProgressInterface* pSub = pTracker->AcquireSubProgressInterface();
-    if (iNumGroups < 2) {
+    if (iNumGroups_ < 2) {
       GenerateKmException("Not enough byGroups to compare.", "TwoGroupComp()");
     }
     kmSession* pSession = calc_.GetCalcSession();
     const kmCombos combos = *calc_.GetCalcHandler()->GetCombos();
-    iNumComparisons = combos.GetNumComparisons();
+    const int iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
     pSub->SetPosition(0);
     WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
       std::vector<Pair> plans;
+      const auto designOf = [this](int i) { return CompleteGroupDesign(i); };
       for (int c = 0; c < iNumComparisons; ++c) {
         plans.push_back(
-            Plan(*this, *pSession, combos, c, vGoodFlags, vFinalModels));
+            Plan(designOf, *pSession, combos, c, vGoodFlags, vFinalModels));
       }
+      // Each pair has a calculator and a comparison of its own, which read
+      // the cohorts' data from this one.
+      kmCalcHandler* pHandler = calc_.GetCalcHandler();
+      const PairFit fitPair = [this, pHandler](const Pair& p,
+                                               kmCalcData& record,
+                                               KmProgressInterface& progress) {
+        kmCalculator workerCalc(nullptr, pHandler);
+        kmPairwiseComparison worker(workerCalc);
+        WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()",
+                             [&] { worker.InstallPair(*this, p.a, p.b, p.m); });
+        worker.CompMod(&record, &progress, p.K0);
+      };
       std::atomic<bool> bAbandoned(false);
       kmFinishedResults records(iNumComparisons);
       std::exception_ptr failure;
-      std::thread pool = StartPairPool(*this, plans, pSession->GetNumCores(),
-                                       pTracker, &bAbandoned, records, failure);
+      std::thread pool = StartPairPool(plans, pSession->GetNumCores(), pTracker,
+                                       &bAbandoned, records, failure, fitPair);
       try {
         for (int c = 0; c < iNumComparisons; ++c) {
           const Pair& p = plans[c];
@@ -333,7 +359,7 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
             // of an earlier pair again.
             record = kmCalcData();
             if (p.m >= 1) {
-              InstallPair(*this, *this, p.a, p.b, p.m);
+              InstallPair(*this, p.a, p.b, p.m);
               AddBadComparison(&record);
             }
             record.bValid = false;

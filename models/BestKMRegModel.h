@@ -42,15 +42,26 @@ class BestKMRegModel {
   // BaseKMRegModel::calc_ModelStatistic (see BaseKMRegModel.h), here with
   // the responses as well.
 
+  // The window lo < x <= hi that judges kinkmark i (1-based) of the
+  // ascending locations tau, over x values from dMinX to dMaxX (those of
+  // every series): lo = dMinX - 1 for i = 1, else tau(i - 1); hi = dMaxX
+  // for the last kinkmark, else tau(i + 1).
+  static void find_KinkmarkWindow(const NEWMAT::ColumnVector& tau, int i,
+                                  double dMinX, double dMaxX, double& lo,
+                                  double& hi);
+
   // As BaseKMRegModel::build_StatisticDesign, and also fills R with the
   // responses of the window's observations, premultiplied by W_i. The three
-  // outputs are emptied first.
+  // outputs are emptied first. The rows of X are (1, x - origin): every
+  // origin spans the same local line, and one inside the window (its
+  // kinkmark) keeps X'X well conditioned however far x lies from 0.
   // REQUIRES: responses has the shape of values.
   static void build_StatisticDesign(
       NEWMAT::Matrix& X, NEWMAT::ColumnVector& R, NEWMAT::ColumnVector& H,
       const OneDimensionArray<NEWMAT::ColumnVector>& values,
       const OneDimensionArray<NEWMAT::ColumnVector>& responses,
-      const NEWMAT::Matrix& W, double tau, double lo, double hi);
+      const NEWMAT::Matrix& W, double tau, double lo, double hi,
+      double origin = 0.0);
 
   // Writes one squared partial correlation per kinkmark into result:
   //   result(i) = (R'MH)^2 / ((H'MH)(R'MR))   when (H'MH)(R'MR) > 1e-100,

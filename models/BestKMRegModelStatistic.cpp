@@ -1,4 +1,5 @@
-// BestKMRegModel: build_StatisticDesign, calc_ModelStatistic.
+// BestKMRegModel: find_KinkmarkWindow, build_StatisticDesign,
+// calc_ModelStatistic.
 #include "models/BestKMRegModel.h"
 #include "models/ModelNumerics.h"
 #include "models/internal/KinkmarkWindows.h"
@@ -19,13 +20,22 @@ constexpr double kSmallestDenominator = 1e-100;
 
 }  // namespace
 
+void BestKMRegModel::find_KinkmarkWindow(const NEWMAT::ColumnVector& tau, int i,
+                                         double dMinX, double dMaxX, double& lo,
+                                         double& hi) {
+  const KinkmarkWindow window = MakeKinkmarkWindow(tau, i, dMinX, dMaxX);
+  lo = window.lo;
+  hi = window.hi;
+}
+
 void BestKMRegModel::build_StatisticDesign(
     NEWMAT::Matrix& X, NEWMAT::ColumnVector& R, NEWMAT::ColumnVector& H,
     const OneDimensionArray<NEWMAT::ColumnVector>& values,
     const OneDimensionArray<NEWMAT::ColumnVector>& responses,
-    const NEWMAT::Matrix& W, double tau, double lo, double hi) {
-  WithStandardCatch(
-      [&] { BuildWindowDesign(X, H, &R, values, &responses, W, tau, lo, hi); });
+    const NEWMAT::Matrix& W, double tau, double lo, double hi, double origin) {
+  WithStandardCatch([&] {
+    BuildWindowDesign(X, H, &R, values, &responses, W, tau, lo, hi, origin);
+  });
 }
 
 void BestKMRegModel::calc_ModelStatistic(

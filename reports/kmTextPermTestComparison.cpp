@@ -6,6 +6,7 @@
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -13,18 +14,11 @@ namespace {
 
 const char* const kClassName = "kmTextPermTest";
 
-// The number of by-variables a cohort label names: all of them, less the
-// last when it is the synthetic split of an analysis of both delay types
-// or of a jump and comparability-ratio mode (as in the results file's own
-// cohort labels).
+// The number of by-variables a cohort label names: all of them, less a
+// synthetic last one (as in the results file's own cohort labels).
 int32_t LabelledByVars(const kmSession& session) {
   const int32_t n = session.GetNumByVars();
-  const bool bBothDelayTypes = session.GetFileVersionAsDouble() >= 4.2 &&
-                               session.GetInt(kmOptDictDelayStats) != 0 &&
-                               session.GetInt(kmOptDelayType) == 2;
-  const int32_t iJumpMode = session.GetInt(kmOptJumpCRMode);
-  const bool bJumpSplit = iJumpMode >= 3 && iJumpMode <= 6;
-  return n > 0 && (bBothDelayTypes || bJumpSplit) ? n - 1 : n;
+  return n > 0 && kmAnalysisCopies::LastByVarIsSynthetic(session) ? n - 1 : n;
 }
 
 // The label of cohort iCohort: the texts of its levels joined by " / ",

@@ -98,11 +98,9 @@ class kmCombos {
                                              const kmSession* pSession) const;
 
   // The label of combination i: its level labels joined with " / ". The
-  // last, synthetic by-variable is left out when the session analyses both
-  // delay types (session file version >= 4.2, option kmOptDictDelayStats
-  // nonzero and kmOptDelayType 2) or runs a jump and comparability-ratio
-  // mode (kmOptJumpCRMode 3 to 6). With bByLine each value is passed to
-  // kmVariable::GetLabel as a format line number. Throws as
+  // last, synthetic by-variable is left out when the session has one
+  // (kmAnalysisCopies::LastByVarIsSynthetic). With bByLine each value is passed
+  // to kmVariable::GetLabel as a format line number. Throws as
   // GetCohortLabelEachLevel.
   KmString GetComboLabel(int i, const kmSession* pSession, bool bByLine) const;
   // The label of comparison k = {a, b}: every level label of combination a

@@ -3,8 +3,8 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "results/kmCombos.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
-#include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 
 namespace {
@@ -15,17 +15,6 @@ const char* const kLevelSeparator = " / ";
 const kmSession& RequireSession(const kmSession* pSession) {
   if (pSession == nullptr) ThrowKmException("Invalid kmSession.", kClassName);
   return *pSession;
-}
-
-// True when the session's last by-variable is a synthetic one that labels
-// leave out: the delay/non-delay split of an analysis of both delay types,
-// or the analysis split of a jump and comparability-ratio mode.
-bool LastByVarIsSynthetic(const kmSession& session) {
-  const bool bBothDelayTypes = session.GetFileVersionAsDouble() >= 4.2 &&
-                               session.GetInt(kmOptDictDelayStats) != 0 &&
-                               session.GetInt(kmOptDelayType) == 2;
-  const int iJumpMode = session.GetInt(kmOptJumpCRMode);
-  return bBothDelayTypes || (iJumpMode >= 3 && iJumpMode <= 6);
 }
 
 }  // namespace
@@ -73,7 +62,7 @@ KmString kmCombos::GetComboLabel(int i, const kmSession* pSession,
     const kmSession& session = RequireSession(pSession);
     const KmVector<int>& vCombination = vCombinations_[i];
     int n = session.GetNumByVars();
-    if (LastByVarIsSynthetic(session)) --n;
+    if (kmAnalysisCopies::LastByVarIsSynthetic(session)) --n;
     KmString sLabel;
     for (int j = 0; j < n; ++j) {
       if (j > 0) sLabel << kLevelSeparator;

@@ -9,6 +9,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -102,17 +103,24 @@ void kmSession::AddByVar() {
 
 void kmSession::AddByVarJump() {
   WithCallPath("AddByVarJump()", kClassName, [&] {
-    int iMode = GetInt(kmOptJumpCRMode);
-    // Modes 1 and 2 fit one model only; 0 and values beyond 6 are no
-    // combined analysis, and a by-variable without labels would fail every
-    // label lookup later.
-    if (iMode < 3 || iMode > 6) return;
+    // A mode of one analysis needs no by-variable to tell its analyses
+    // apart, and one without labels would fail every label lookup later.
+    const kmAnalysisCopies copies(*this);
+    if (!copies.HasAnalysisSplit()) return;
     std::vector<const char*> labels;
-    if (iMode == 3 || iMode == 4 || iMode == 6) labels.push_back("Jump");
-    if (iMode == 3 || iMode == 5 || iMode == 6) {
-      labels.push_back("Comparability");
+    for (int i = 0; i < copies.NumAnalyses(); ++i) {
+      switch (copies.KindOfCopy(i)) {
+        case kmAnalysisCopies::Kind::kJump:
+          labels.push_back("Jump");
+          break;
+        case kmAnalysisCopies::Kind::kComparabilityRatio:
+          labels.push_back("Comparability");
+          break;
+        case kmAnalysisCopies::Kind::kStandard:
+          labels.push_back("Standard");
+          break;
+      }
     }
-    if (iMode == 4 || iMode == 5 || iMode == 6) labels.push_back("Standard");
     KmFormat format = MakeNumberedFormat(labels);
     int32_t iPosition = GetNumVars() + 1;
     vVariables_.push_back(kmVariable("Jump, Comparability, Standard",

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/kmAnalysisCopies.h"
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 
 namespace km_read_internal {

@@ -1,14 +1,12 @@
-// Tests of kmReadData's per-cohort reads for a fit: the numbering of
-// analysis copies, ReadData on its computing and as-given paths, the
-// comparability ratio applied while reading, and the re-read of the
-// comparison pass.
+// Tests of kmReadData's per-cohort reads for a fit: ReadData on its computing
+// and as-given paths, the comparability ratio applied while reading, and the
+// re-read of the comparison pass.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "data/kmAnalysisCopies.h"
 #include "tests/data/PrereadFixtures.h"
 #include "tests/data/ReaderFixtures.h"
 #include "tests/test_util/CatchKmException.h"
@@ -18,45 +16,6 @@ namespace {
 using reader_test::MakeRateSession;
 using reader_test::Num;
 using reader_test::ReaderRun;
-
-TEST(kmReadDataCopies, AnalysisKindsFollowJumpModeAndDelayType) {
-  struct Case {
-    int iMode, iDelay, iCopy;
-    bool bJump, bCR, bDelay;
-  };
-  const Case kCases[] = {
-      {0, 0, 0, false, false, false},
-      {1, 0, 5, true, false, false},
-      {2, 1, 0, false, true, true},
-      {3, 0, 0, true, false, false},
-      {3, 0, 1, false, true, false},
-      {4, 0, 1, false, false, false},
-      {5, 0, 0, false, true, false},
-      {5, 0, 1, false, false, false},
-      // Mode 6 with both delay variants: copies 0-2 are the jump,
-      // comparability-ratio and standard copies of the delay cohort, 3-5
-      // those of the non-delay cohort.
-      {6, 2, 0, true, false, true},
-      {6, 2, 1, false, true, true},
-      {6, 2, 2, false, false, true},
-      {6, 2, 3, true, false, false},
-      {6, 2, 4, false, true, false},
-      {6, 2, 5, false, false, false},
-      {0, 2, 0, false, false, true},
-      {0, 2, 1, false, false, false},
-      {3, 2, 3, false, true, false},
-      {3, 2, 2, true, false, false},
-      {7, 0, 0, false, false, false},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(testing::Message() << "mode " << c.iMode << " delay "
-                                    << c.iDelay << " copy " << c.iCopy);
-    const kmAnalysisCopies copies(c.iMode, c.iDelay);
-    EXPECT_EQ(copies.IsJumpCopy(c.iCopy), c.bJump);
-    EXPECT_EQ(copies.IsComparabilityRatioCopy(c.iCopy), c.bCR);
-    EXPECT_EQ(copies.IsDelayCopy(c.iCopy), c.bDelay);
-  }
-}
 
 // Crude rates from the fixture file, plain and compressed alike: rows per
 // cohort, the blank line between cohorts read with the second cohort.

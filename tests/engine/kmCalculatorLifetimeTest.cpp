@@ -14,6 +14,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
 #include "tests/engine/kmCalculatorTestPeer.h"
+#include "tests/engine/kmPairwiseComparisonTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -155,15 +156,16 @@ TEST(KmPairwiseComparisonLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   ColumnVector* ppW[] = {&vW1, &vW2};
   Matrix* ppZ[] = {&mZ1, &mZ2};
   comparison.SetTwoGroupMatrices(2, 9, ppX, ppY, ppW, ppZ);
-  EXPECT_EQ(comparison.iNumGroups, 2);
-  EXPECT_EQ(comparison.iGroupValue, 9);
-  ASSERT_NE(comparison.ppGroupX[1].get(),
+  const kmPairwiseComparisonTestPeer members(comparison);
+  EXPECT_EQ(members.iNumGroups_, 2);
+  EXPECT_EQ(members.iGroupValue_, 9);
+  ASSERT_NE(members.vGroupDesigns_[1].get(),
             &mX2);  // a copy, not the caller's object
-  EXPECT_EQ((*comparison.ppGroupX[1])(4, 2), 2.0);
-  EXPECT_EQ((*comparison.ppGroupWeights[0])(3), 7.0);
-  EXPECT_EQ((*comparison.ppGroupAux[1])(1, 1), 6.0);
+  EXPECT_EQ((*members.vGroupDesigns_[1])(4, 2), 2.0);
+  EXPECT_EQ((*members.vGroupWeights_[0])(3), 7.0);
+  EXPECT_EQ((*members.vGroupStdErrors_[1])(1, 1), 6.0);
   mY1 = -1.0;
-  EXPECT_EQ((*comparison.ppGroupY[0])(1, 1), 3.0);
+  EXPECT_EQ((*members.vGroupResponses_[0])(1, 1), 3.0);
 
   // A second call replaces the arrays (the sanitizer build checks that the
   // first call's objects are freed exactly once).
@@ -172,9 +174,9 @@ TEST(KmPairwiseComparisonLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   ColumnVector* ppW1[] = {&vW2};
   Matrix* ppZ1[] = {&mZ2};
   comparison.SetTwoGroupMatrices(1, 4, ppX1, ppY1, ppW1, ppZ1);
-  EXPECT_EQ(comparison.iNumGroups, 1);
-  EXPECT_EQ(comparison.iGroupValue, 4);
-  EXPECT_EQ(comparison.ppGroupY[0]->Nrows(), 4);
+  EXPECT_EQ(members.iNumGroups_, 1);
+  EXPECT_EQ(members.iGroupValue_, 4);
+  EXPECT_EQ(members.vGroupResponses_[0]->Nrows(), 4);
 
   EXPECT_THROW(
       comparison.SetTwoGroupMatrices(-1, 0, nullptr, nullptr, nullptr, nullptr),

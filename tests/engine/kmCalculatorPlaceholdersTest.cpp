@@ -15,6 +15,7 @@
 #include "session/kmSession.h"
 #include "tests/engine/LoadedCalculator.h"
 #include "tests/engine/kmCalculatorTestPeer.h"
+#include "tests/engine/kmPairwiseComparisonTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 
 using NEWMAT::ColumnVector;
@@ -104,7 +105,7 @@ TEST_F(PlaceholdersTest, BadComparisonKeepsBothGroupsRows) {
   const double kY2[kN] = {9, 8, 7, 6};
   const double kSE2[kN] = {0.9, 0.8, 0.7, 0.6};
   kmPairwiseComparison comparison(*calc_);
-  kmPairwiseComparison::PairData& pair = comparison.pair;
+  kmPairwiseComparison::PairData& pair = ComparisonMembers(comparison).pair_;
   pair.iObsPerCohort = kN;
   pair.mDesign = *CalcMembers(*calc_).pDataX;
   pair.mFirstResponse = *CalcMembers(*calc_).pDataY;

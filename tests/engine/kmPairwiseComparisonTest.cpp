@@ -29,6 +29,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
 #include "tests/engine/kmCalculatorTestPeer.h"
+#include "tests/engine/kmPairwiseComparisonTestPeer.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/ResultsFileFixture.h"
 #include "tests/test_util/TestUtil.h"
@@ -203,7 +204,8 @@ struct BareCalc {
   }
   // The comparison on the current calculator (made anew when calc is).
   kmPairwiseComparison& Cmp() {
-    if (comparison == nullptr || &comparison->calc_ != calc.get()) {
+    if (comparison == nullptr ||
+        &ComparisonMembers(*comparison).calc_ != calc.get()) {
       comparison = std::make_unique<kmPairwiseComparison>(*calc);
     }
     return *comparison;
@@ -249,38 +251,38 @@ TEST(FindGridPointsComp, CandidatesIndicesAndHinges) {
       x += r;
     }
     LoadDesign(cmp, X);
-    cmp.pair.iObsPerCohort = 10;
+    ComparisonMembers(cmp).pair_.iObsPerCohort = 10;
     const int G = cmp.FindGridPointsComp(2, 2, static_cast<uint16_t>(c.g));
     EXPECT_EQ(G, c.iExpectedG);
-    const kmPairwiseComparison::FitData& fit = cmp.fit;
+    const ColumnVector& vValues = *CalcMembers(k).pGridValues;
+    const ColumnVector& vIndices = *CalcMembers(k).pGridAux;
+    const Matrix& H = *CalcMembers(k).pX0;
     for (size_t i = 0; i < c.firstValues.size(); ++i) {
-      EXPECT_DOUBLE_EQ(fit.vGridValues(i + 1), c.firstValues[i]) << i;
-      EXPECT_EQ(fit.vGridIndices(i + 1), c.firstIndices[i]) << i;
+      EXPECT_DOUBLE_EQ(vValues(i + 1), c.firstValues[i]) << i;
+      EXPECT_EQ(vIndices(i + 1), c.firstIndices[i]) << i;
     }
     if (c.g == 0) {
-      EXPECT_EQ(fit.vGridIndices(6), 9);
+      EXPECT_EQ(vIndices(6), 9);
     }
-    ASSERT_EQ(fit.mHingeDesign.Ncols(), 2 + G);
+    ASSERT_EQ(H.Ncols(), 2 + G);
     // Hinge of the first candidate at every row: max(0, x - value).
     for (int r = 1; r <= 10; ++r) {
-      EXPECT_DOUBLE_EQ(fit.mHingeDesign(r, 3),
-                       std::max(0.0, X(r, 2) - fit.vGridValues(1)));
+      EXPECT_DOUBLE_EQ(H(r, 3), std::max(0.0, X(r, 2) - vValues(1)));
     }
-    // The calculator's searches get the same design.
-    EXPECT_TRUE(*CalcMembers(k).pX0 == fit.mHingeDesign);
   }
   // Fewer than 2a observations: no candidate and H = X0.
   BareCalc b;
   Matrix X(3, 2);
   X = 1.0;
   LoadDesign(b.Cmp(), X);
-  b.Cmp().pair.iObsPerCohort = 3;
+  ComparisonMembers(b.Cmp()).pair_.iObsPerCohort = 3;
   EXPECT_EQ(b.Cmp().FindGridPointsComp(2, 2, 0), 0);
   EXPECT_EQ(CalcMembers(*b.calc).pX0->Ncols(), 2);
 }
 
 // A search runs on the calculator's cross products of the current design:
-// before they are formed for it, the search is refused.
+// before they are formed for it, and again once new data are loaded (also
+// of the same size), the search is refused.
 TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
   BareCalc b;
   Matrix X(8, 2);
@@ -288,25 +290,46 @@ TEST(GridSearchComp, SearchBeforeItsCrossProductsIsRefused) {
     X(r, 1) = 1.0;
     X(r, 2) = r;
   }
-  LoadDesign(b.Cmp(), X);
-  b.Cmp().pair.iObsPerCohort = 4;
-  const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
-  ColumnVector vKinkmarks, vCoefs, vSumSq(1);
-  Matrix mGrid;
-  const KmException e = km_test::CatchKmException([&] {
-    b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
-                           static_cast<int16_t>(G), mGrid, nullptr);
-  });
-  EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
-            std::string::npos);
-  EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
+  ComparisonMembers(b.Cmp()).pair_.iObsPerCohort = 4;
+  const struct {
+    const char* sStep;
+    bool bCrossProducts, bReloaded, bRefused;
+  } kSteps[] = {{"grid only", false, false, true},
+                {"grid and cross products", true, false, false},
+                {"new data after them", true, true, true}};
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.sStep);
+    LoadDesign(b.Cmp(), X);
+    const int G = b.Cmp().FindGridPointsComp(1, 0, 0);
+    if (step.bCrossProducts) {
+      Matrix mA, mB;
+      b.calc->WLSWgt(0.0, mA, mB);
+      b.calc->SetWeightRoot(mA);
+      b.calc->PreCalcXWX();
+    }
+    if (step.bReloaded) LoadDesign(b.Cmp(), X);
+    ColumnVector vKinkmarks, vCoefs, vSumSq(1);
+    Matrix mGrid;
+    auto search = [&] {
+      b.Cmp().GridSearchComp(1, 1, vKinkmarks, vCoefs, vSumSq,
+                             static_cast<int16_t>(G), mGrid, nullptr);
+    };
+    if (!step.bRefused) {
+      EXPECT_NO_THROW(search());
+      continue;
+    }
+    const KmException e = km_test::CatchKmException(search);
+    EXPECT_NE(std::string(e.GetMessage()).find("not prepared"),
+              std::string::npos);
+    EXPECT_STREQ(e.GetCallPath(), "GridSearchComp() of kmCalculator");
+  }
 }
 
 TEST(Shuffle2, SwapsOnlyThePairsOfOnePosition) {
   for (int n : {20, 21}) {
     SCOPED_TRACE(n);
     BareCalc b;
-    b.Cmp().fit.iNumObs = static_cast<int16_t>(n);
+    b.calc->SetNumObservations(static_cast<int16_t>(n));
     b.calc->SeedGenerator(7160);
     ColumnVector v(n);
     for (int i = 1; i <= n; ++i) v(i) = i;
@@ -407,8 +430,8 @@ TEST(ResidsComp, FitsFollowEveryKinkmarkInBothDesigns) {
 
 TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   BareCalc b;
-  b.Cmp().fit.iNumObs = 20;
-  b.Cmp().fit.iXColumn = 2;
+  b.calc->SetNumObservations(20);
+  CalcMembers(*b.calc).iXColumn = 2;
   ColumnVector s0(4), s1(4);
   s0 << 10.0 << 10.0 << 10.0 << 10.0;
   s1 << 5.0 << 9.0 << 4.0 << 5.0;
@@ -441,14 +464,14 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
                       {std::nextafter(10.2, 20.0), 1.0},
                       {10.1, 0.5}};
   BareCalc b;
-  b.Cmp().fit.iXColumn = 2;
+  CalcMembers(*b.calc).iXColumn = 2;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.dS0);
     ColumnVector s0(2), s1(2);
     s0 << 10.2 << row.dS0;
     s1 << 10.0 << 10.0;
     kmFTest comp(1, 2);
-    b.Cmp().fit.iNumObs = 7;  // p1 = 6
+    b.calc->SetNumObservations(7);  // p1 = 6
     EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
     kmFTest cohort(0, 1);
     b.calc->SetNumObservations(5);  // 4 parameters with one kinkmark

@@ -228,6 +228,20 @@ TEST(StatisticDesign, PicksTheWindowAndItsWeights) {
   ASSERT_EQ(H.Nrows(), 11);
   ASSERT_EQ(R.Nrows(), 11);
   ASSERT_EQ(baseX.Nrows(), 11);
+  // Measured from an origin, the independent values move by the origin
+  // times the weighted intercept column; nothing else changes.
+  NEWMAT::Matrix shiftedX;
+  NEWMAT::ColumnVector shiftedH, shiftedR;
+  BestKMRegModel::build_StatisticDesign(shiftedX, shiftedR, shiftedH, values,
+                                        responses, W, 5.5, 3.0, 8.5, 5.5);
+  ASSERT_EQ(shiftedX.Nrows(), 11);
+  for (int r = 1; r <= 11; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_NEAR(shiftedX(r, 2), X(r, 2) - 5.5 * X(r, 1), 1e-12);
+    EXPECT_EQ(shiftedX(r, 1), X(r, 1));
+    EXPECT_EQ(shiftedH(r), H(r));
+    EXPECT_EQ(shiftedR(r), R(r));
+  }
   for (int r = 1; r <= 11; ++r) {
     SCOPED_TRACE(r);
     EXPECT_NEAR(X(r, 1), expected[r - 1][0], 1e-12);

@@ -1,8 +1,8 @@
 // The numbering of the analysis copies of a cohort: which copy is a jump,
 // comparability-ratio, standard or delay-adjusted analysis, and which
 // cohort a copy belongs to.
-#ifndef KM_DATA_KMANALYSISCOPIES_H
-#define KM_DATA_KMANALYSISCOPIES_H
+#ifndef KM_SESSION_KMANALYSISCOPIES_H
+#define KM_SESSION_KMANALYSISCOPIES_H
 
 class kmSession;
 
@@ -20,10 +20,15 @@ class kmSession;
 // By kmOptDelayType d: 0 every copy is non-delay, 1 every copy is delay,
 // 2 each cohort has a delay variant (first) and a non-delay variant.
 //
-// This is the one definition of the numbering: the reader, the
-// verification pass and the calculation control all ask it.
+// This is the one definition of the numbering and of the analyses of each
+// jump mode: the session's synthetic by-variables, the reader, the
+// verification pass, the calculation control, the cohort labels and the
+// option checks all ask it.
 class kmAnalysisCopies {
  public:
+  // The kind of one analysis.
+  enum class Kind { kJump, kComparabilityRatio, kStandard };
+
   kmAnalysisCopies(int iJumpCRMode, int iDelayType)
       : iJumpCRMode_(iJumpCRMode), iDelayType_(iDelayType) {}
   // The numbering of the session's kmOptJumpCRMode and kmOptDelayType.
@@ -39,10 +44,26 @@ class kmAnalysisCopies {
   // True when d is 2: a cohort has a delay and a non-delay variant, which
   // the synthetic delay by-variable tells apart.
   bool HasDelaySplit() const { return iDelayType_ == 2; }
+  // True when the mode has an analysis of that kind: a jump analysis for
+  // m 1, 3, 4, 6, a comparability-ratio analysis for m 2, 3, 5, 6.
+  bool HasAnalysis(Kind kind) const;
+  bool HasJumpAnalysis() const { return HasAnalysis(Kind::kJump); }
+  bool HasComparabilityRatioAnalysis() const {
+    return HasAnalysis(Kind::kComparabilityRatio);
+  }
+
+  // True when the session's last by-variable is a synthetic split that
+  // cohort labels leave out: the analysis split of the jump mode, or the
+  // delay / non-delay split of a session (file version 4.2 or later) whose
+  // dictionary has delay statistics (kmOptDictDelayStats).
+  static bool LastByVarIsSynthetic(const kmSession& session);
 
   // The kind of copy iCopy (iCopy >= 0), by the table above.
-  bool IsJumpCopy(int iCopy) const;
-  bool IsComparabilityRatioCopy(int iCopy) const;
+  Kind KindOfCopy(int iCopy) const;
+  bool IsJumpCopy(int iCopy) const { return KindOfCopy(iCopy) == Kind::kJump; }
+  bool IsComparabilityRatioCopy(int iCopy) const {
+    return KindOfCopy(iCopy) == Kind::kComparabilityRatio;
+  }
   // True for the standard analysis beside jump or comparability-ratio
   // analyses (m 4 to 6): neither a jump nor a comparability-ratio copy.
   bool IsStandardCopy(int iCopy) const;
@@ -56,4 +77,4 @@ class kmAnalysisCopies {
   int iDelayType_;
 };
 
-#endif  // KM_DATA_KMANALYSISCOPIES_H
+#endif  // KM_SESSION_KMANALYSISCOPIES_H
