@@ -54,6 +54,8 @@ constexpr const char* kUserWeights =
     "Pairwise comparisons cannot use a user-supplied variance-covariance "
     "matrix.";
 constexpr const char* kCancelledPair = "The comparison was cancelled.";
+// An observed value or standard error a placeholder row has none of.
+constexpr double kNoObservation = -1e30;
 
 // The number of rows a cohort filled in its design: the reader writes 1.0
 // into column 1 of every row it stores and leaves the others 0.
@@ -65,6 +67,31 @@ int FilledRows(const Matrix& mDesign) {
 
 bool SameX(double a, double b) {
   return std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
+}
+
+// The observations of a cohort (design X, responses Y, standard errors S)
+// at the independent values of mDesign, as a placeholder shows them: on
+// the data's own scale (the responses of a cohort read for fitting under a
+// log-linear model are logarithms; those of a refused cohort were never
+// transformed), and missing where the cohort has no observation at that
+// value (its rows end earlier or its years differ from the first cohort's).
+void ObserveAt(const Matrix& X, const Matrix& Y, const Matrix& S,
+               bool bLogScale, const Matrix& mDesign, Matrix& mY, Matrix& mSE) {
+  const int m = mDesign.Nrows();
+  mY.ReSize(m, 1);
+  mSE.ReSize(m, 1);
+  mY = kNoObservation;
+  mSE = kNoObservation;
+  const int n = std::min({FilledRows(X), Y.Nrows(), S.Nrows()});
+  // Both sets of independent values are sorted: one walk matches them.
+  int j = 1;
+  for (int r = 1; r <= m; ++r) {
+    const double x = mDesign(r, 2);
+    while (j <= n && X(j, 2) < x && !SameX(X(j, 2), x)) ++j;
+    if (j > n || !SameX(X(j, 2), x)) continue;
+    mY(r, 1) = bLogScale ? std::exp(Y(j, 1)) : Y(j, 1);
+    mSE(r, 1) = S(j, 1);
+  }
 }
 
 // One pair of the list and whether it can be fitted.
@@ -314,6 +341,15 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
     const kmCombos combos = *calc_.GetCalcHandler()->GetCombos();
     const int iNumComparisons = combos.GetNumComparisons();
     const int G = combos.GetNumCombinations();
+    // A good cohort was read for fitting: under a log-linear model its
+    // responses are logarithms.
+    const bool bLog = pSession->GetBool(kmOptLogLinear);
+    auto observePlaceholder = [&](int i, Matrix& mY, Matrix& mSE) {
+      const size_t u = static_cast<size_t>(i);
+      const bool bGood = u < vGoodFlags.size() && vGoodFlags[u];
+      ObserveAt(*vGroupDesigns_[u], *vGroupResponses_[u], *vGroupStdErrors_[u],
+                bLog && bGood, pair_.mDesign, mY, mSE);
+    };
     pSub->SetPosition(0);
     WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {
       std::vector<Pair> plans;
@@ -360,6 +396,10 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
             record = kmCalcData();
             if (p.m >= 1) {
               InstallPair(*this, p.a, p.b, p.m);
+              observePlaceholder(p.a, pair_.mFirstResponse,
+                                 pair_.mFirstStdErrors);
+              observePlaceholder(p.b, pair_.mSecondResponse,
+                                 pair_.mSecondStdErrors);
               AddBadComparison(&record);
             }
             record.bValid = false;

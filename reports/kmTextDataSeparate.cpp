@@ -173,9 +173,9 @@ void WriteGridRow(kmExportLine& line, const kmSession& session,
     const int32_t g = iOffset / (grid.nModels + 1);
     const int32_t m = iOffset % (grid.nModels + 1) - 1;
     const kmCalcData& record = records.At(std::min(g, records.Size() - 1));
-    // A refused cohort keeps its observed values; it has no fitted ones. A
-    // comparison that could not be computed shows none.
-    if (!record.bValid && (m >= 0 || record.bComparison)) {
+    // A refused cohort, or a comparison that could not be computed, keeps
+    // its observed values; it has no fitted ones.
+    if (!record.bValid && m >= 0) {
       line.AddMissing();
     } else if (!grid.vShown[rho][static_cast<size_t>(c)]) {
       line.AddNotAvailable();

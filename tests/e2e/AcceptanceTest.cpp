@@ -363,6 +363,25 @@ const Case kCases[] = {
        "\nEast\tWest\t0\tFull Range\t2000.000\t2023.000\t1.114\t0.667\t"
        "1.564\t1\t--\t--\n"}},
      {}},
+    // Faults: a comparison that could not be computed showed the logarithms
+    // of its rates, 0 past the end of its shorter cohort, and nothing with
+    // one column per model.
+    {"pairwise_differentyears",
+     nullptr,
+     "run.ini",
+     nullptr,
+     {{"out.dataexport.txt",
+       "\nParallel;Male;North;Male;South;Cohort One;1991;95.44;.;1.91;.\n"},
+      {"out.dataexport.txt",
+       "\nParallel;Male;North;Male;South;Cohort Two;1997;.;.;.;.\n"}},
+     {}},
+    {"pairwise_differentyears",
+     nullptr,
+     "columns.ini",
+     nullptr,
+     {{"out.dataexport.txt",
+       "\t-0.245\t \t \t112.477000000\t \t \t \t \t79.876000000\t \t"}},
+     {}},
     // A saved session of an earlier run, and the exports written again from
     // an earlier run's results file.
     {"kms",
