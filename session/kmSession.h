@@ -7,6 +7,7 @@
 
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "session/kmOptionCode.h"
 #include "session/kmSessionOptionIds.h"
 // Variables, AAPC ranges, adjustment formats, observation records.
 #include "session/NumOfObs.h"
@@ -105,6 +106,18 @@ class kmSession {
   // Throws: KmException "Invalid request for double." unless iId is a double
   // option.
   double GetDouble(int iId) const;
+
+  // The coded option of enum Code (see kmOptionCode.h), as its enum.
+  // Throws: as GetInt.
+  template <typename Code>
+  Code Get() const {
+    return static_cast<Code>(GetInt(kmCodedOption<Code>::kId));
+  }
+  // Stores code as the value of the coded option of its enum.
+  template <typename Code>
+  void Set(Code code) {
+    SetInt(kmCodedOption<Code>::kId, static_cast<int>(code));
+  }
 
   // Store iValue (as a double) into int option iId; the value is not
   // range-checked.
