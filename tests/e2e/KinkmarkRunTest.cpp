@@ -239,8 +239,9 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
       {"run.ErrorFile.txt", kLinkToPipe, "out.dat", 3,
        "The error file \"run.ErrorFile.txt\" is not a regular file"},
       {"", kNone, "no-folder/out.dat", 2,
-       "the lock file \"no-folder/out.dat.lock\" cannot be used: No such "
-       "file or directory."},
+       "Error: The folder \"no-folder\" of the output file "
+       "\"no-folder/out.dat\" does not exist; it must be created before the "
+       "run."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sName + std::to_string(c.kind));
@@ -414,13 +415,17 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   EXPECT_TRUE(ReadAll(dir.File("out.dat")) == sResults);
   EXPECT_TRUE(ReadAll(dir.File("out.report.txt")) == sReport);
 
-  // A failed run leaves no output of the earlier run beside its error file.
+  // A failed run leaves no output of the earlier run beside its error file,
+  // nor the killed run's partial file; the lock file the killed run left is
+  // not this run's and stays.
   WriteAll(dir.File("options.ini"), "[Session Options]\nmodel = cubic\n");
   const RunResult failed = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(failed.iStatus, 2);
   EXPECT_TRUE(fs::exists(dir.File("run.ErrorFile.txt")));
   for (const std::string& sName : Files(dir)) {
-    EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
+    if (sName != "out.lock") {
+      EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
+    }
   }
 }
 
@@ -451,10 +456,10 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
   std::system(("cd '" + dir.Path() + "' && { ('" KM_BINARY "' run.ini > '" +
                first + "' 2>&1; echo $? > '" + status.string() + "') & }")
                   .c_str());
-  // The lock file exists a moment before it is locked; the first console
-  // line comes only once the run holds it.
-  for (int i = 0;
-       i < 3000 && ReadAll(first).find("Creating Session") == std::string::npos;
+  // The lock file exists a moment before it is locked; "Creating
+  // Calc-Handler" comes only once the run holds it.
+  for (int i = 0; i < 3000 && ReadAll(first).find("Creating Calc-Handler") ==
+                                  std::string::npos;
        ++i) {
     std::system("sleep 0.01");
   }
