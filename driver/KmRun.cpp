@@ -156,10 +156,9 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
     // A run that failed before it held its outputs takes them now, unless
-    // another run holds them or the lock file is one of the inputs.
-    if (!outputLock_.IsHeld() && !outputs_.sLockFile.IsEmpty() &&
-        !IsRunInput(files_, pSession_, outputs_.sLockFile) &&
-        !KmIO_File::IsSpecialFile(outputs_.sLockFile.GetCString())) {
+    // they clash (CheckRunOutputs) or another run holds them.
+    if (!outputLock_.IsHeld() && !outputs_.sLockFile.IsEmpty()) {
+      CheckRunOutputs(outputs_, files_, pSession_);
       if (outputLock_.Acquire(outputs_.sLockFile.GetCString()) ==
           KmFileLock::Outcome::kHeld) {
         SweepPartialFiles();

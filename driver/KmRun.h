@@ -66,8 +66,8 @@ class KmRun {
   const char* GetPhase() const { return sPhase_; }
 
   // After a failed run: holds the outputs when the run failed before it did
-  // (nothing is removed when another run holds them or the lock file is an
-  // input). Then, when the results file reads as one of this program's
+  // (nothing is removed when they clash, CheckRunOutputs, or another run
+  // holds them). Then, when the results file reads as one of this program's
   // (ReadsAsResultsFile; in export-only mode it is the input and always
   // does), removes the exports and run summary under its stem and, in a
   // calculation run, the results file, so that no output stands beside the
