@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/KmDriver.h"
+#include "foundation/platform/KmFileSystem.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -228,6 +231,70 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
       if (sName != c.sLink) {
         EXPECT_EQ(sName.find(".partial"), std::string::npos);
       }
+    }
+  }
+}
+
+// A file system whose first partial file of sTarget is replaced, right after
+// its creation, by a hard link to sOutside: what anyone who may create names
+// in the output folder can do.
+class LinkingFileSystem : public KmFileSystem {
+ public:
+  LinkingFileSystem(std::string sTarget, std::string sOutside)
+      : sTarget_(std::move(sTarget)), sOutside_(std::move(sOutside)) {}
+  int CreateExclusive(const std::string& sPath) override {
+    const int iFd = KmFileSystem::CreateExclusive(sPath);
+    if (iFd >= 0 && !bLinked_ &&
+        fs::path(sPath).filename().string().rfind(sTarget_ + ".", 0) == 0) {
+      bLinked_ = true;
+      fs::remove(sPath);
+      fs::create_hard_link(sOutside_, sPath);
+    }
+    return iFd;
+  }
+
+ private:
+  std::string sTarget_;
+  std::string sOutside_;
+  bool bLinked_ = false;
+};
+
+// Fault: a partial file was reopened by its name, so a hard link put in its
+// place after its creation had a file outside the folder truncated and
+// overwritten, and the run still ended well. The run, in this process with
+// the linking file system, leaves the outside file as it was and writes the
+// outputs a run alone writes.
+TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
+  km_test::ScratchDir lone;
+  CopyFixtures(lone);
+  ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  for (const char* sTarget :
+       {"out.dat", "out.report.txt", "out.RunSummary.txt", "run.kms"}) {
+    SCOPED_TRACE(sTarget);
+    km_test::ScratchDir dir;
+    km_test::ScratchDir outside;
+    CopyFixtures(dir);
+    const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
+    LinkingFileSystem linking(sTarget, sOutside);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.Path());
+    KmSetFileSystem(&linking);
+    char sProgram[] = "kinkmark";
+    char sRunFile[] = "run.ini";
+    char* argv[] = {sProgram, sRunFile, nullptr};
+    const int iStatus = KmRunDriver(2, argv);
+    KmSetFileSystem(nullptr);
+    fs::current_path(home);
+    EXPECT_EQ(iStatus, 0);
+    EXPECT_TRUE(ReadAll(sOutside) == "a user's notes\n");
+    for (const std::string& sName : Files(lone)) {
+      // The summary names the program; the results file holds the time.
+      if (sName == "out.RunSummary.txt") continue;
+      const std::string sWritten = ReadAll(dir.File(sName));
+      const std::string sAlone = ReadAll(lone.File(sName));
+      EXPECT_TRUE(sName == "out.dat" ? sWritten.size() == sAlone.size()
+                                     : sWritten == sAlone)
+          << sName;
     }
   }
 }
