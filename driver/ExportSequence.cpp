@@ -3,8 +3,8 @@
 #include "driver/ExportSequence.h"
 
 #include <functional>
+#include <iterator>
 
-#include "driver/KmRunFiles.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/ComparabilityRatioCalculator.h"
 #include "foundation/KmCallPath.h"
@@ -25,7 +25,7 @@ using ExportWriter =
 
 // What every export step shares.
 struct ExportRun {
-  const KmString& sOutputFile;
+  const RunOutputNames& names;
   kmCalcHandler& handler;
   const DataExportOptions& options;
   ExportsWritten& written;
@@ -57,7 +57,7 @@ constexpr int kSelectionMethods = 7;
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
-  KmPendingFile file(OutputSiblingName(run.sOutputFile, sSuffix));
+  KmPendingFile file(run.names.ExportFile(sSuffix));
   Print(sStart);
   writer(run.handler, file.GetPartialName().GetCString(), run.options);
   file.Commit();
@@ -68,26 +68,23 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
 
 }  // namespace
 
-std::vector<KmString> AllExportFileNames(const KmString& sOutputFile) {
-  std::vector<KmString> names;
-  for (const char* sSuffix : kExportSuffixes) {
-    names.push_back(OutputSiblingName(sOutputFile, sSuffix));
-  }
+std::vector<const char*> AllExportSuffixes() {
+  std::vector<const char*> suffixes(std::begin(kExportSuffixes),
+                                    std::end(kExportSuffixes));
   for (int i = 0; i < kSelectionMethods; ++i) {
-    names.push_back(
-        OutputSiblingName(sOutputFile, ModelSelectionExportSuffix(i)));
+    suffixes.push_back(ModelSelectionExportSuffix(i));
   }
-  return names;
+  return suffixes;
 }
 
-ExportsWritten RunExportSequence(const KmString& sOutputFile,
+ExportsWritten RunExportSequence(const RunOutputNames& names,
                                  kmCalcHandler& handler,
                                  const DataExportOptions& options,
                                  const IniExportDict& dict,
                                  const kmSession& session) {
   return WithCallPath("RunExportSequence()", "main", [&] {
     ExportsWritten written;
-    const ExportRun run{sOutputFile, handler, options, written};
+    const ExportRun run{names, handler, options, written};
     const int iSelection = session.GetInt(kmOptModelSelection);
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "driver/RunOutputs.h"
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
@@ -23,14 +24,13 @@ struct ExportsWritten {
   std::vector<KmString> files;
 };
 
-// Every export file name a run with the results file sOutputFile may
-// write, whatever its switches and options (each model-selection name
-// included).
-std::vector<KmString> AllExportFileNames(const KmString& sOutputFile);
+// The suffix of every export file a run may write, whatever its switches
+// and options (each model-selection export's included).
+std::vector<const char*> AllExportSuffixes();
 
-// Writes the exports of the results file sOutputFile, in this order, each
-// named sOutputFile less its last 3 characters followed by its suffix, each
-// between its console start and end lines:
+// Writes the exports of the run, in this order, each named as the run's
+// names give it (RunOutputNames::ExportFile of its suffix), each between
+// its console start and end lines:
 //   1 "report.txt"          switch "export report"
 //   2 "dataexport.txt"      switch "export data"
 //   3 "apcexport.txt"       switch "export apc"
@@ -49,7 +49,7 @@ std::vector<KmString> AllExportFileNames(const KmString& sOutputFile);
 // Throws: the KmException of a writer (or of the move), with no partial
 // file left; the files written before it stay.
 // Returns which of the exports the run summary lists were written.
-ExportsWritten RunExportSequence(const KmString& sOutputFile,
+ExportsWritten RunExportSequence(const RunOutputNames& names,
                                  kmCalcHandler& handler,
                                  const DataExportOptions& options,
                                  const IniExportDict& dict,

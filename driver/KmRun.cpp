@@ -68,13 +68,14 @@ KmRun::~KmRun() = default;
 
 void KmRun::Execute() {
   ReadRunFileNames(files_);
-  HoldOutputs();
+  outputs_ = MakeRunOutputNames(files_);
   CheckRunFile(files_);
   sPhase_ = "creating the session";
   MakeSession();
   sPhase_ = "applying the options";
   ApplyOptions();
-  CheckRunOutputs(files_, pSession_);
+  AddSessionOutputs(outputs_, files_, *pSession_);
+  HoldOutputs();
   if (!files_.bExportOnly) Calculate();
   sPhase_ = "reporting the cohorts that could not be fitted";
   ReportCohortOutcomes(*pResults_);
@@ -85,10 +86,13 @@ void KmRun::Execute() {
 }
 
 void KmRun::HoldOutputs() {
-  CheckRunOutputs(files_, nullptr);
-  const KmString sLock = OutputLockName(files_.sOutputFile);
+  CheckRunOutputs(outputs_, files_, pSession_);
+  const KmString& sLock = outputs_.sLockFile;
   const KmFileLock::Outcome outcome = outputLock_.Acquire(sLock.GetCString());
-  if (outcome == KmFileLock::Outcome::kHeld) return;
+  if (outcome == KmFileLock::Outcome::kHeld) {
+    SweepPartialFiles();
+    return;
+  }
   KmString sMessage;
   if (outcome == KmFileLock::Outcome::kBusy) {
     sMessage << "Another run is writing the outputs of \"" << files_.sOutputFile
@@ -103,8 +107,16 @@ void KmRun::HoldOutputs() {
   throw KmException(sMessage.GetCString(), "main");
 }
 
+void KmRun::SweepPartialFiles() const {
+  for (const RunFile& output : outputs_.Files()) {
+    KmPendingFile::RemoveLeftovers(output.sName);
+  }
+}
+
 KmString KmRun::GetErrorFileToWrite() const {
-  return ErrorFileIsInput(files_) ? KmString() : files_.sErrorFile;
+  return IsRunInput(files_, pSession_, outputs_.sErrorFile)
+             ? KmString()
+             : outputs_.sErrorFile;
 }
 
 void KmRun::MakeSession() {
@@ -144,51 +156,50 @@ void KmRun::Export() {
     ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
   }
   const ExportsWritten written = RunExportSequence(
-      files_.sOutputFile, *pResults_, exportOptions_, exportDict_, *pSession_);
+      outputs_, *pResults_, exportOptions_, exportDict_, *pSession_);
   sPhase_ = "writing the run summary";
   WriteRunSummary(written);
   RemoveStaleOutputs(written);
 }
 
-KmString KmRun::SummaryFileName() const {
-  return OutputSiblingName(files_.sOutputFile, "RunSummary.txt");
-}
-
 void KmRun::RemoveOwnedFile(const KmString& sName) const {
-  if (IsRunInput(files_, pSession_, sName)) return;
-  KmIO_File::RemoveFile(sName.GetCString());
-  // And what a killed run left of it.
-  KmPendingFile::RemoveLeftovers(sName);
+  if (!IsRunInput(files_, pSession_, sName)) {
+    KmIO_File::RemoveFile(sName.GetCString());
+  }
 }
 
 void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
-  for (const KmString& sName : AllExportFileNames(files_.sOutputFile)) {
+  for (const auto& entry : outputs_.exports) {
     bool bWritten = false;
     for (const KmString& sFile : written.files) {
-      bWritten = bWritten || sFile == sName;
+      bWritten = bWritten || sFile == entry.second;
     }
-    if (!bWritten) RemoveOwnedFile(sName);
+    if (!bWritten) RemoveOwnedFile(entry.second);
   }
-  RemoveOwnedFile(files_.sErrorFile);
+  RemoveOwnedFile(outputs_.sErrorFile);
 }
 
 KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
   KmString sNote;
-  // Outputs another run holds, or that were never checked, are not this
-  // run's to remove.
-  if (!outputLock_.IsHeld()) return sNote;
   try {
-    for (const KmString& sName : AllExportFileNames(files_.sOutputFile)) {
-      RemoveOwnedFile(sName);
+    // A run that failed before it held its outputs takes them now, unless
+    // they clash (CheckRunOutputs) or another run holds them.
+    if (!outputLock_.IsHeld() && !outputs_.sLockFile.IsEmpty()) {
+      CheckRunOutputs(outputs_, files_, pSession_);
+      if (outputLock_.Acquire(outputs_.sLockFile.GetCString()) ==
+          KmFileLock::Outcome::kHeld) {
+        SweepPartialFiles();
+      }
     }
-    RemoveOwnedFile(SummaryFileName());
-    if (files_.bExportOnly) return sNote;
-    const KmString& sOutput = files_.sOutputFile;
-    if (ReadsAsResultsFile(sOutput)) {
-      RemoveOwnedFile(sOutput);
+    // Outputs another run holds are not this run's to remove.
+    if (!outputLock_.IsHeld()) return sNote;
+    const KmString& sOutput = outputs_.sResultsFile;
+    if (!outputs_.bWritesResults || ReadsAsResultsFile(sOutput)) {
+      for (const auto& entry : outputs_.exports) RemoveOwnedFile(entry.second);
+      RemoveOwnedFile(outputs_.sRunSummary);
+      if (outputs_.bWritesResults) RemoveOwnedFile(sOutput);
       return sNote;
     }
-    KmPendingFile::RemoveLeftovers(sOutput);
     if (KmIO_File::FileExists(sOutput.GetCString()) &&
         !IsRunInput(files_, pSession_, sOutput)) {
       sNote << "The file \"" << sOutput
@@ -205,7 +216,7 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
 void KmRun::WriteRunSummary(const ExportsWritten& written) {
   // Its three writers fill the partial file; it appears complete or not at
   // all.
-  KmPendingFile summary(SummaryFileName());
+  KmPendingFile summary(outputs_.sRunSummary);
   const KmString& sSummary = summary.GetPartialName();
   const KmString sDelimiter = exportOptions_.GetLineDelimeter();
   const KmVector<double>& numeric = pResults_->GetNumericData();

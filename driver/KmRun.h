@@ -6,11 +6,13 @@
 
 #include "driver/ExportSequence.h"
 #include "driver/KmRunFiles.h"
+#include "driver/RunOutputs.h"
 #include "foundation/platform/KmFileLock.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
 
 class KmException;
+class KmPendingFile;
 class kmCalcHandler;
 class kmCalculationHandler;
 class kmProgressTracker;
@@ -25,13 +27,15 @@ struct KmRunRefused {
 // KmRun carries one run on the driver's thread; the calculation's worker
 // threads live inside kmCalculationHandler::ExecuteThreaded. Its phases, in
 // order (Execute):
-//   ReadRunFile     the names and the mode; then the outputs are held
-//                   (HoldOutputs) and the options files validated
+//   ReadRunFile     the names and the mode, every name the run writes
+//                   (RunOutputNames), then the options files validated
 //   MakeSession     the session from its definition, or, for a results
 //                   file (".kmo"), the session stored in it (export only)
-//   ApplyOptions    run options (not in export-only mode), export options;
-//                   then every output is checked against every input the
-//                   session adds (CheckRunOutputs)
+//   ApplyOptions    run options (not in export-only mode), export options
+//   HoldOutputs     every output checked against every input and every
+//                   other output (CheckRunOutputs), then the lock taken and
+//                   the partial files of killed runs swept; nothing is
+//                   written before
 //   Calculate       data check, preparation, pre-read, saved session,
 //                   verification and the threaded calculation; then the
 //                   results file is read back
@@ -61,22 +65,30 @@ class KmRun {
   // failure that carries no such context (running out of memory).
   const char* GetPhase() const { return sPhase_; }
 
-  // After a failed run that held its outputs: removes the exports and run
-  // summary under the names derived from the results file and, in a
-  // calculation run, the results file when it reads as one of this
-  // program's (ReadsAsResultsFile), so that no output stands beside the
-  // error file. A file that is one of the run's inputs is never removed.
-  // Returns a sentence for the error message when a file under the
-  // results file's name was left as it was, else "". Raises nothing.
+  // After a failed run: holds the outputs when the run failed before it did
+  // (nothing is removed when they clash, CheckRunOutputs, or another run
+  // holds them). Then, when the results file reads as one of this program's
+  // (ReadsAsResultsFile; in export-only mode it is the input and always
+  // does), removes the exports and run summary under its stem and, in a
+  // calculation run, the results file, so that no output stands beside the
+  // error file. Under a results file that does not exist the outputs of the
+  // stem are another results file's and stay. A file that is one of the
+  // run's inputs is never removed. Returns a sentence for the error message
+  // when a file under the results file's name was left as it was, else "".
+  // Raises nothing.
   KmString RemoveOutputsOfFailedRun() noexcept;
 
  private:
-  // Refuses outputs that are not regular files or reach an input the run
-  // file names, then takes the lock on the results file's name.
+  // Refuses outputs that clash (CheckRunOutputs), then takes the lock on
+  // the stem of the results file and removes the partial files that runs
+  // killed part-way left under every name the run may write.
   // Throws: CheckRunOutputs' refusal; KmRunRefused when another run holds
   // the lock; KmException "Unable to hold the outputs of the run: the lock
   // file \"<name>\" cannot be used: <reason>." (source "main").
   void HoldOutputs();
+  // Removes the partial files that runs killed part-way left under every
+  // name the run may write. REQUIRES: the outputs are held.
+  void SweepPartialFiles() const;
   void MakeSession();
   void ApplyOptions();
   // KmRunCalculation.cpp.
@@ -89,12 +101,12 @@ class KmRun {
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
   void RemoveStaleOutputs(const ExportsWritten& written) const;
-  // Removes sName and its partial file unless it is one of the run's
-  // inputs.
+  // Removes sName unless it is one of the run's inputs.
   void RemoveOwnedFile(const KmString& sName) const;
-  KmString SummaryFileName() const;
 
   KmRunFiles files_;
+  // Every name the run writes, from ReadRunFile on.
+  RunOutputNames outputs_;
   DataExportOptions exportOptions_;
   IniExportDict exportDict_;
   // The session of a calculation run (owned); in export-only mode the
@@ -103,6 +115,9 @@ class KmRun {
   kmSession* pSession_ = nullptr;
   std::unique_ptr<kmCalculationHandler> pCalculation_;
   std::unique_ptr<kmProgressTracker> pReadTracker_;
+  // The results file this run wrote, its descriptor kept so that it is read
+  // back whatever its name reaches by then.
+  std::unique_ptr<KmPendingFile> pResultsFile_;
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
   const char* sPhase_ = "reading the run file";

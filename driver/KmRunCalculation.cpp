@@ -47,12 +47,10 @@ void KmRun::Calculate() {
   sPhase_ = "reading the data file";
   bool bVarying = false;
   const bool bScanned = PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
-  // A run of a saved session named as the run file's saved session (run.ini
-  // reading run.kms) keeps its input as it is: the copy written here carries
-  // the run options and would replace the user's session unseen.
-  if (!SameFile(files_.sSavedSessionFile, files_.sSessionFile)) {
+  // Not written when it is the session file the run reads (RunOutputNames).
+  if (!outputs_.sSavedSession.IsEmpty()) {
     sPhase_ = "saving the session";
-    KmPendingFile saved(files_.sSavedSessionFile);
+    KmPendingFile saved(outputs_.sSavedSession);
     pSession_->Write(saved.GetPartialName().GetCString());
     saved.Commit();
   }
@@ -70,8 +68,9 @@ void KmRun::Calculate() {
 
   sPhase_ = "reading the results file back";
   pReadTracker_ = std::make_unique<kmProgressTracker>();
-  pResults_ = std::make_unique<kmCalcHandler>(files_.sOutputFile.GetCString(),
-                                              pReadTracker_.get());
+  // Read through the descriptor that wrote it (pResultsFile_ holds it).
+  pResults_ = std::make_unique<kmCalcHandler>(
+      outputs_.sResultsFile.GetCString(), pReadTracker_.get());
 }
 
 void KmRun::PrepareSession() {
@@ -90,7 +89,9 @@ void KmRun::RunThreaded() {
 
   // The results file is written under its partial name and replaces an
   // earlier one only once it is complete.
-  KmPendingFile results(files_.sOutputFile);
+  pResultsFile_ = std::make_unique<KmPendingFile>(outputs_.sResultsFile);
+  KmPendingFile& results = *pResultsFile_;
+  pCalculation_->SetClusteringResultFile(outputs_.sClusteringFile);
   sPhase_ = "fitting the cohorts";
   Print("Executing\n");
   const int iGroups = pCalculation_->GetNumByGroups();

@@ -37,6 +37,13 @@ void ValidateNamedOptions(const KmString& sName,
   bValid = true;
 }
 
+// The folder relative names are read from (the folder the run was started
+// in).
+std::string WorkingFolder() {
+  std::error_code error;
+  return std::filesystem::current_path(error).string();
+}
+
 // Refuses a run whose run file names inputs that do not exist: every such
 // file once, with the keys that name it, and the folder that relative names
 // are read from (the folder the run was started in).
@@ -61,14 +68,12 @@ void CheckNamedInputsExist(const KmIniSection& section,
     }
   }
   if (vMissing.empty()) return;
-  std::error_code error;
-  const std::string sFolder = std::filesystem::current_path(error).string();
   KmString sMessage;
   sMessage << "The run file \"" << sRunFile << "\" names "
            << (vMissing.size() == 1 ? "a file that does not exist"
                                     : "files that do not exist")
-           << " (relative names are read from the folder \"" << sFolder.c_str()
-           << "\"):\n";
+           << " (relative names are read from the folder \""
+           << WorkingFolder().c_str() << "\"):\n";
   for (size_t i = 0; i < vMissing.size(); ++i) {
     sMessage << " " << vMissing[i].c_str() << " (" << vKeys[i].c_str()
              << ") was not found.\n";
@@ -100,19 +105,13 @@ KmString DropLastChars(const KmString& sName, int iCount) {
   return sResult;
 }
 
-KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix) {
-  // Folder and base name of the results file, whatever its name looks like:
-  // "out/r" gives "out/r.report.txt", never "oureport.txt" in the working
-  // folder; a three-letter ending ("x.kmo") is dropped as before.
-  const std::string sOutput(sOutputFile.GetCString());
-  const size_t iSlash = sOutput.find_last_of("/\\");
-  const size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
-  const size_t iDot = sOutput.find_last_of('.');
-  const size_t iStemEnd =
-      iDot != std::string::npos && iDot >= iNameStart ? iDot : sOutput.size();
-  KmString sName(sOutput.substr(0, iStemEnd).c_str());
-  sName << "." << sSuffix;
-  return sName;
+KmString RunFileBase(const KmString& sRunFile) {
+  const std::string sName(sRunFile.GetCString());
+  const size_t iLength = sName.size();
+  const bool bEnding =
+      iLength > 4 && sName[iLength - 4] == '.' &&
+      sName.find_first_of("/\\", iLength - 3) == std::string::npos;
+  return bEnding ? DropLastChars(sRunFile, 4) : sRunFile;
 }
 
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
@@ -123,7 +122,7 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
   files.sDataFile = sRunFile;
   files.sRunOptionsFile = sRunFile;
   files.sExportOptionsFile = sRunFile;
-  files.sBase = DropLastChars(files.sRunFile, 4);
+  files.sBase = RunFileBase(files.sRunFile);
   files.sErrorFile = files.sBase;
   files.sErrorFile << ".ErrorFile.txt";
   files.sSavedSessionFile = files.sBase;
@@ -154,6 +153,15 @@ void ReadRunFileNames(KmRunFiles& files) {
 }
 
 void CheckRunFile(KmRunFiles& files) {
+  // A run started from another folder than meant misses its run file first.
+  if (!KmIO_File::FileExists(files.sRunFile.GetCString())) {
+    KmString sMessage;
+    sMessage << "The run file \"" << files.sRunFile
+             << "\" does not exist (relative names are read from the folder \""
+             << WorkingFolder().c_str() << "\").";
+    throw KmException(sMessage.GetCString(), "ReadRunFile()",
+                      KmException::kInputErrorKind);
+  }
   const KmIniFile runFile(files.sRunFile.GetCString());
   const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
   const KmString sRunOptions = files.sNamedRunOptionsFile;

@@ -6,7 +6,8 @@
 
 // The files of one run. The run file names the inputs in its section
 // "Kinkmark Input Files"; every input name not given there is the run file
-// itself. The base (the run file less its last four characters), the error
+// itself. The base (the run file less its ending of a dot and three
+// characters, or the whole name when it has no such ending), the error
 // file, the saved session and, unless "Output File" is given, the results
 // file all follow the run file.
 struct KmRunFiles {
@@ -19,7 +20,7 @@ struct KmRunFiles {
   KmString sOutputFile;              // "Output File", or base + ".kmo"
   KmString sNamedRunOptionsFile;     // "Run Options File" as given, or ""
   KmString sNamedExportOptionsFile;  // "Export Options File" as given, or ""
-  KmString sBase;                    // the run file less its last 4 characters
+  KmString sBase;                    // RunFileBase of the run file
   KmString sErrorFile;               // base + ".ErrorFile.txt"
   KmString sSavedSessionFile;        // base + ".kms"
   bool bRunOptions = false;          // the run-options file passed validation
@@ -32,10 +33,11 @@ struct KmRunFiles {
 // kept whole, so a short name never loses what precedes its ending.
 KmString DropLastChars(const KmString& sName, int iCount);
 
-// The name of a file written beside the results file sOutputFile: its
-// folder, its name less its ending (from the name's last dot on), a dot and
-// sSuffix; "out/x.kmo" and "out/x" both give "out/x.<sSuffix>".
-KmString OutputSiblingName(const KmString& sOutputFile, const char* sSuffix);
+// The base the run file's name gives its own outputs: the name less its last
+// four characters when those are a dot and three characters ("run.ini"
+// gives "run"), else the whole name ("myrunfile" stays "myrunfile"), so a
+// base never cuts into the name itself.
+KmString RunFileBase(const KmString& sRunFile);
 
 // True when the two names lead to the same file, however they are written
 // ("./a.txt" and "a.txt"); for names of files that do not exist yet, when
@@ -55,12 +57,15 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 // checked: an unreadable run file leaves the defaults.
 void ReadRunFileNames(KmRunFiles& files);
 
-// After ReadRunFileNames: the section's keys are checked
+// After ReadRunFileNames: the run file must exist; the section's keys are
+// checked
 // (ValidateRunFileKeys); every named input must exist; then the run-options
 // file and the export-options file are validated, in that order, and set.
 // Last, a session-parameter file (".ini") of a run that is not export-only
 // is checked (ValidateSessionParameters).
-// Throws: KmException whose message lists every faulty key, source
+// Throws: KmException (kind 3, source "ReadRunFile()") "The run file
+// \"<run file>\" does not exist (relative names are read from the folder
+// \"<folder>\")."; KmException whose message lists every faulty key, source
 // "ValidateRunFile()"; KmException (kind 3, source "ReadRunFile()") "The run
 // file \"<run file>\" names a file that does not exist (relative names are
 // read from the folder \"<folder>\"):\n" with one line " <name>

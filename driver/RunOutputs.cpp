@@ -1,6 +1,7 @@
-// The run's inputs and outputs, and the checks between them.
+// The run's outputs, its inputs, and the checks between them.
 #include "driver/RunOutputs.h"
 
+#include <cassert>
 #include <string>
 
 #include "driver/ExportSequence.h"
@@ -38,12 +39,80 @@ const RunFile* InputReached(const std::vector<RunFile>& inputs,
   return nullptr;
 }
 
+// Folder and name of the results file less its ending, whatever its name
+// looks like: "out/r" gives "out/r", never "ou" (a three-letter ending
+// "x.kmo" is dropped as before).
+KmString OutputStem(const KmString& sOutputFile) {
+  const std::string sOutput(sOutputFile.GetCString());
+  const size_t iSlash = sOutput.find_last_of("/\\");
+  const size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
+  const size_t iDot = sOutput.find_last_of('.');
+  const size_t iStemEnd =
+      iDot != std::string::npos && iDot >= iNameStart ? iDot : sOutput.size();
+  return KmString(sOutput.substr(0, iStemEnd).c_str());
+}
+
+// The folder sName is in: "." for a name without one.
+std::string FolderOf(const KmString& sName) {
+  const std::string sPath(sName.GetCString());
+  const size_t iSlash = sPath.find_last_of("/\\");
+  if (iSlash == std::string::npos) return ".";
+  return iSlash == 0 ? sPath.substr(0, 1) : sPath.substr(0, iSlash);
+}
+
 }  // namespace
 
-KmString OutputLockName(const KmString& sOutputFile) {
-  KmString sName(sOutputFile);
-  sName << ".lock";
-  return sName;
+const KmString& RunOutputNames::ExportFile(const char* sSuffix) const {
+  for (const auto& entry : exports) {
+    if (entry.first == sSuffix) return entry.second;
+  }
+  assert(false && "an export suffix of the export sequence");
+  return sRunSummary;
+}
+
+std::vector<RunFile> RunOutputNames::Files() const {
+  std::vector<RunFile> files;
+  if (bWritesResults) AddFile(files, sResultsFile, "output file");
+  for (const auto& entry : exports) AddFile(files, entry.second, "export");
+  AddFile(files, sRunSummary, "run summary");
+  AddFile(files, sLockFile, "lock file");
+  AddFile(files, sSavedSession, "saved session", true);
+  AddFile(files, sErrorFile, "error file", true);
+  AddFile(files, sClusteringFile, "clustering result file");
+  return files;
+}
+
+RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
+  RunOutputNames outputs;
+  outputs.sResultsFile = files.sOutputFile;
+  outputs.bWritesResults = !files.bExportOnly;
+  outputs.sStem = OutputStem(files.sOutputFile);
+  const auto Derived = [&](const char* sSuffix) {
+    KmString sName(outputs.sStem);
+    sName << "." << sSuffix;
+    return sName;
+  };
+  outputs.sLockFile = Derived("lock");
+  for (const char* sSuffix : AllExportSuffixes()) {
+    outputs.exports.emplace_back(sSuffix, Derived(sSuffix));
+  }
+  outputs.sRunSummary = Derived("RunSummary.txt");
+  // A run of a saved session named as the run file's saved session (run.ini
+  // reading run.kms) keeps its input as it is: the copy would carry the run
+  // options and replace the user's session unseen.
+  if (!files.bExportOnly &&
+      !SameFile(files.sSavedSessionFile, files.sSessionFile)) {
+    outputs.sSavedSession = files.sSavedSessionFile;
+  }
+  outputs.sErrorFile = files.sErrorFile;
+  return outputs;
+}
+
+void AddSessionOutputs(RunOutputNames& outputs, const KmRunFiles& files,
+                       const kmSession& session) {
+  if (!files.bExportOnly && session.GetInt(kmOptComparisonType) == 2) {
+    outputs.sClusteringFile = ClusteringResultFile(session, files.sOutputFile);
+  }
 }
 
 std::vector<RunFile> RunInputFiles(const KmRunFiles& files,
@@ -64,32 +133,20 @@ std::vector<RunFile> RunInputFiles(const KmRunFiles& files,
   return inputs;
 }
 
-std::vector<RunFile> RunOutputFiles(const KmRunFiles& files,
-                                    const kmSession* pSession) {
-  std::vector<RunFile> outputs;
-  if (!files.bExportOnly) AddFile(outputs, files.sOutputFile, "output file");
-  for (const KmString& sName : AllExportFileNames(files.sOutputFile)) {
-    AddFile(outputs, sName, "export");
-  }
-  AddFile(outputs, OutputSiblingName(files.sOutputFile, "RunSummary.txt"),
-          "run summary");
-  AddFile(outputs, OutputLockName(files.sOutputFile), "lock file");
-  if (!files.bExportOnly &&
-      !SameFile(files.sSavedSessionFile, files.sSessionFile)) {
-    AddFile(outputs, files.sSavedSessionFile, "saved session", true);
-  }
-  AddFile(outputs, files.sErrorFile, "error file", true);
-  if (pSession != nullptr && !files.bExportOnly &&
-      pSession->GetInt(kmOptComparisonType) == 2) {
-    AddFile(outputs, ClusteringResultFile(*pSession, files.sOutputFile),
-            "clustering result file");
-  }
-  return outputs;
-}
-
-void CheckRunOutputs(const KmRunFiles& files, const kmSession* pSession) {
+void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
+                     const kmSession* pSession) {
   const std::vector<RunFile> inputs = RunInputFiles(files, pSession);
-  for (const RunFile& output : RunOutputFiles(files, pSession)) {
+  const std::vector<RunFile> outputs = names.Files();
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const RunFile& output = outputs[i];
+    const std::string sFolder = FolderOf(output.sName);
+    if (!KmIO_File::FileExists(sFolder.c_str())) {
+      KmString sMessage;
+      sMessage << "The folder \"" << sFolder.c_str() << "\" of the "
+               << output.sRole << " \"" << output.sName
+               << "\" does not exist; it must be created before the run.";
+      throw KmException(sMessage.GetCString(), "main");
+    }
     if (KmIO_File::IsSpecialFile(output.sName.GetCString())) {
       Refuse(output,
              "is not a regular file (a device, a pipe, a folder or a link to "
@@ -100,11 +157,18 @@ void CheckRunOutputs(const KmRunFiles& files, const kmSession* pSession) {
                          pInput->sRole + " \"" + pInput->sName.GetCString() +
                          "\")");
     }
+    for (size_t j = 0; j < i; ++j) {
+      if (outputs[j].sName == output.sName ||
+          SameFile(outputs[j].sName, output.sName)) {
+        // The name "Output File" sets is the one to change.
+        const bool bFirst = !outputs[j].bFollowsRunFile;
+        const RunFile& named = bFirst ? outputs[j] : output;
+        const RunFile& other = bFirst ? output : outputs[j];
+        Refuse(named, std::string("is also the ") + other.sRole + " \"" +
+                          other.sName.GetCString() + "\" of the run");
+      }
+    }
   }
-}
-
-bool ErrorFileIsInput(const KmRunFiles& files) {
-  return IsRunInput(files, nullptr, files.sErrorFile);
 }
 
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,

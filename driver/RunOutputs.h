@@ -1,8 +1,9 @@
-// The files a run writes, checked against the files it reads before the
-// first byte is written.
+// The files a run writes, worked out once, and the checks that refuse a
+// clash before the first byte is written.
 #ifndef KM_DRIVER_RUNOUTPUTS_H
 #define KM_DRIVER_RUNOUTPUTS_H
 
+#include <string>
 #include <vector>
 
 #include "driver/KmRunFiles.h"
@@ -20,9 +21,43 @@ struct RunFile {
   bool bFollowsRunFile = false;
 };
 
-// The name of the lock file a run holds on its results file sOutputFile for
-// its whole life: sOutputFile + ".lock".
-KmString OutputLockName(const KmString& sOutputFile);
+// Every name a run writes, in one record: the checks, the lock, the sweep of
+// partial files, the writers and the cleanup of a failed run all take their
+// names from here. The results file's folder and name less its ending (from
+// the name's last dot on) is the stem every derived output shares:
+// "out/res.kmo", "out/res.dat" and "out/res" all have the stem "out/res".
+struct RunOutputNames {
+  KmString sResultsFile;  // the results file (an input in export-only mode)
+  bool bWritesResults = false;  // false in export-only mode
+  KmString sStem;
+  // The lock the run holds on every name the stem gives: stem + ".lock".
+  KmString sLockFile;
+  // Every export the run may write, whatever its switches: suffix and name
+  // (stem + "." + suffix).
+  std::vector<std::pair<std::string, KmString>> exports;
+  KmString sRunSummary;    // stem + ".RunSummary.txt"
+  KmString sSavedSession;  // "" when not written (export only; it is the
+                           // session file the run reads)
+  KmString sErrorFile;
+  KmString sClusteringFile;  // "" unless the session clusters its cohorts
+
+  // The name of the export with sSuffix.
+  // REQUIRES: sSuffix is one of the export suffixes.
+  const KmString& ExportFile(const char* sSuffix) const;
+  // Every name above that the run may write, each with its role ("output
+  // file", "export", "run summary", "lock file", "saved session", "error
+  // file", "clustering result file").
+  std::vector<RunFile> Files() const;
+};
+
+// The names of a run from its files; the clustering result file is added by
+// AddSessionOutputs once the session is known.
+RunOutputNames MakeRunOutputNames(const KmRunFiles& files);
+
+// Adds the clustering result file of a calculation run whose session
+// clusters its cohorts.
+void AddSessionOutputs(RunOutputNames& outputs, const KmRunFiles& files,
+                       const kmSession& session);
 
 // Every file the run reads: the run file, the session file, the data file,
 // the options files (both the names the run file gives and those in use),
@@ -31,31 +66,24 @@ KmString OutputLockName(const KmString& sOutputFile);
 std::vector<RunFile> RunInputFiles(const KmRunFiles& files,
                                    const kmSession* pSession);
 
-// Every file the run may write: the results file (not in export-only mode,
-// where it is the input), every export name (AllExportFileNames), the run
-// summary, the lock file, the saved session (not in export-only mode, nor
-// when it is the session file the run reads), the error file and, with a
-// pSession that clusters its cohorts, the clustering result file it appends
-// to.
-std::vector<RunFile> RunOutputFiles(const KmRunFiles& files,
-                                    const kmSession* pSession);
-
-// Refuses, before anything is written, an output name that is not a regular
-// file (a device, a pipe, a folder, or a symbolic link to one):
-//   The <role> "<name>" is not a regular file (a device, a pipe, a folder or
-//   a link to one); <remedy>.
-// and an output name that reaches one of the inputs, by the file each
-// reaches (device and inode, through other paths and links alike):
-//   The <role> "<name>" is also an input of the run (the <input role>
-//   "<input>"); <remedy>.
+// Refuses, before anything is written, with KmException (source "main"):
+//   an output whose folder does not exist:
+//     The folder "<folder>" of the <role> "<name>" does not exist; it must
+//     be created before the run.
+//   an output name that is not a regular file (a device, a pipe, a folder,
+//   or a symbolic link to one):
+//     The <role> "<name>" is not a regular file (a device, a pipe, a folder
+//     or a link to one); <remedy>.
+//   an output that reaches one of the inputs, by the file each reaches
+//   (device and inode, through other paths and links alike):
+//     The <role> "<name>" is also an input of the run (the <input role>
+//     "<input>"); <remedy>.
+//   two outputs of one name or reaching one file:
+//     The <role> "<name>" is also the <role> "<name>" of the run; <remedy>.
 // where <remedy> is 'name another "Output File" in the run file' or, for a
-// name the run file's name sets, 'give the run file another name'. Both
-// throw KmException (source "main").
-void CheckRunOutputs(const KmRunFiles& files, const kmSession* pSession);
-
-// True when the error file's name reaches one of the inputs the run file
-// names: the run must not write its error file then.
-bool ErrorFileIsInput(const KmRunFiles& files);
+// name the run file's name sets, 'give the run file another name'.
+void CheckRunOutputs(const RunOutputNames& outputs, const KmRunFiles& files,
+                     const kmSession* pSession);
 
 // True when sName reaches one of the inputs of RunInputFiles.
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,

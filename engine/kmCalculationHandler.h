@@ -126,6 +126,13 @@ class kmCalculationHandler {
   bool ExecuteThreaded(const KmString& sOutputFile,
                        KmProgressInterface* pTracker);
 
+  // The file a clustering run appends its results to, as the caller worked
+  // it out; without it, ClusteringResultFile of the session beside the
+  // results file.
+  void SetClusteringResultFile(const KmString& sFile) {
+    sClusteringFile_ = sFile;
+  }
+
   // The work of task iTask, run on a pool worker: makes a calculator on the
   // results handler (kept in the calculator list when pairwise comparisons
   // are selected), fits the next cohort with CalculateCohort and, when a
@@ -433,6 +440,8 @@ class kmCalculationHandler {
   bool bInputClosed_ = false;
   // The results file of the run; clustering writes beside it.
   KmString sOutputFile_;
+  // SetClusteringResultFile's name, or "".
+  KmString sClusteringFile_;
 };
 
 #endif  // KM_ENGINE_KMCALCULATIONHANDLER_H

@@ -195,8 +195,11 @@ void kmCalculationHandler::WriteResultsInOrder() {
         *pFinishedResults_, [this] { return pTracker_->IsCancelled(); },
         [this](const kmCalcData& record, const std::string& sClustering) {
           pCalcHandler_->WriteCohortCalcData(&record);
-          AppendClusteringResult(ClusteringResultFile(*pSession_, sOutputFile_),
-                                 sClustering);
+          AppendClusteringResult(
+              sClusteringFile_.IsEmpty()
+                  ? ClusteringResultFile(*pSession_, sOutputFile_)
+                  : sClusteringFile_,
+              sClustering);
         });
   } catch (...) {
     // The run stops on it: the workers see the cancel flag.

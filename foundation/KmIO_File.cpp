@@ -9,6 +9,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmHeldFiles.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -65,10 +66,16 @@ void KmIO_File::Open(const char* sPath, int32_t lMode) {
     errno = 0;
     if ((lMode & kWrite) != 0) {
       bReadMode_ = false;
-      pOutput_ = fileSystem.OpenOutput(sPath, (lMode & kAppend) != 0);
+      // A file this process created and holds is written through its own
+      // descriptor: its name may reach another file by now.
+      pOutput_ = KmOpenHeldOutput(sPath, (lMode & kAppend) != 0);
+      if (!pOutput_) {
+        pOutput_ = fileSystem.OpenOutput(sPath, (lMode & kAppend) != 0);
+      }
       bOpened_ = pOutput_ && pOutput_->good();
     } else if ((lMode & kRead) != 0) {
-      pInput_ = fileSystem.OpenInput(sPath);
+      pInput_ = KmOpenHeldInput(sPath);
+      if (!pInput_) pInput_ = fileSystem.OpenInput(sPath);
       bOpened_ = pInput_ && pInput_->good();
     } else {
       return;

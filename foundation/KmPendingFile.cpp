@@ -1,16 +1,20 @@
 // KmPendingFile.
 #include "foundation/KmPendingFile.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmHeldFiles.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -49,34 +53,106 @@ bool IsPartialOf(const std::string& sEntry, const std::string& sBase) {
   return sTag.find_first_not_of(kLetters) == std::string::npos;
 }
 
-}  // namespace
-
-KmPendingFile::KmPendingFile(const KmString& sPath) : sPath_(sPath) {
-  KmFileSystem& fileSystem = KmGetFileSystem();
-  for (int i = 0; i < kAttempts; ++i) {
-    KmString sPartial(sPath);
-    sPartial << "." << RandomTag().c_str() << kPartialEnding;
-    errno = 0;
-    if (fileSystem.CreateExclusive(sPartial.GetCString())) {
-      sPartial_ = sPartial;
-      return;
-    }
-    if (errno != EEXIST) break;
-  }
-  const int iErrno = errno != 0 ? errno : EEXIST;
+[[noreturn]] void RaiseWriteFailure(const KmString& sPath, int iErrno) {
   const std::string sReason =
       std::error_code(iErrno, std::generic_category()).message();
   GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
                        sPath.GetCString(), sReason.c_str());
 }
 
+// Copies every byte of iFrom to iTo; false (errno set) on failure.
+bool CopyFile(int iFrom, int iTo) {
+  std::vector<char> buffer(1 << 16);
+  off_t iOffset = 0;
+  for (;;) {
+    const ssize_t iRead = pread(iFrom, buffer.data(), buffer.size(), iOffset);
+    if (iRead < 0 && errno == EINTR) continue;
+    if (iRead < 0) return false;
+    if (iRead == 0) return true;
+    for (ssize_t iDone = 0; iDone < iRead;) {
+      const ssize_t iWritten =
+          pwrite(iTo, buffer.data() + iDone, iRead - iDone, iOffset + iDone);
+      if (iWritten < 0 && errno == EINTR) continue;
+      if (iWritten <= 0) return false;
+      iDone += iWritten;
+    }
+    iOffset += iRead;
+  }
+}
+
+}  // namespace
+
+KmPendingFile::KmPendingFile(const KmString& sPath) : sPath_(sPath) {
+  CreatePartial();
+}
+
+void KmPendingFile::CreatePartial() {
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  for (int i = 0; i < kAttempts; ++i) {
+    KmString sPartial(sPath_);
+    sPartial << "." << RandomTag().c_str() << kPartialEnding;
+    errno = 0;
+    const int iFd = fileSystem.CreateExclusive(sPartial.GetCString());
+    if (iFd >= 0) {
+      sPartial_ = sPartial;
+      iFd_ = iFd;
+      KmHoldFile(sPartial_.GetCString(), iFd_);
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  RaiseWriteFailure(sPath_, errno != 0 ? errno : EEXIST);
+}
+
 KmPendingFile::~KmPendingFile() {
-  if (!bCommitted_) KmIO_File::RemoveFile(sPartial_.GetCString());
+  if (iFd_ < 0) return;
+  KmReleaseFile(sPartial_.GetCString(), iFd_);
+  KmReleaseFile(sPath_.GetCString(), iFd_);
+  // A partial name that reaches another file by now is not this run's.
+  if (!bCommitted_ && KmNameReachesFile(sPartial_.GetCString(), iFd_)) {
+    KmIO_File::RemoveFile(sPartial_.GetCString());
+  }
+  close(iFd_);
+}
+
+void KmPendingFile::MoveToNewPartial() {
+  const KmString sOld = sPartial_;
+  const int iOld = iFd_;
+  KmReleaseFile(sOld.GetCString(), iOld);
+  try {
+    CreatePartial();
+  } catch (...) {
+    close(iOld);
+    iFd_ = -1;
+    throw;
+  }
+  const bool bCopied = CopyFile(iOld, iFd_);
+  const int iErrno = errno;
+  close(iOld);
+  if (!bCopied) RaiseWriteFailure(sPath_, iErrno);
 }
 
 void KmPendingFile::Commit() {
+  for (int i = 0; !KmNameReachesFile(sPartial_.GetCString(), iFd_); ++i) {
+    if (i == kAttempts) {
+      GenerateKmExceptionF(
+          "Unable to write the file \"%s\": its partial file keeps being "
+          "replaced.",
+          kClassName, sPath_.GetCString());
+    }
+    MoveToNewPartial();
+  }
+  if (fsync(iFd_) != 0) RaiseWriteFailure(sPath_, errno);
   KmIO_File::MoveIntoPlace(sPartial_.GetCString(), sPath_.GetCString());
   bCommitted_ = true;
+  KmReleaseFile(sPartial_.GetCString(), iFd_);
+  if (!KmNameReachesFile(sPath_.GetCString(), iFd_)) {
+    GenerateKmExceptionF(
+        "Unable to write the file \"%s\": the name reached another file once "
+        "the file was moved into place.",
+        kClassName, sPath_.GetCString());
+  }
+  KmHoldFile(sPath_.GetCString(), iFd_);
 }
 
 void KmPendingFile::RemoveLeftovers(const KmString& sPath) {

@@ -14,9 +14,11 @@
 //
 // The partial file is created exclusively and never through a link, under a
 // name no other run uses, so a file or link planted beside the output (a
-// leftover "<name>.partial" pointing at an input) is never written; the
-// writers reopen it by name, and the file system layer never follows a link
-// when it opens an output (KmFileSystem::OpenOutput).
+// leftover "<name>.partial" pointing at an input) is never written. The
+// object keeps the descriptor of that creation and holds the partial name
+// for it (KmHoldFile): a writer that opens the partial name through KmIO_File
+// writes through that descriptor, so a name replaced by a link to another
+// file after the creation is never written through.
 class KmPendingFile {
  public:
   // Creates the partial file.
@@ -31,9 +33,18 @@ class KmPendingFile {
   const KmString& GetName() const { return sPath_; }
   const KmString& GetPartialName() const { return sPartial_; }
 
-  // Moves the finished partial file into place.
-  // Throws: KmIO_File::MoveIntoPlace's failure (the partial file is then
-  // removed with the object).
+  // Syncs the finished file through its descriptor and moves it into place.
+  // When the partial name no longer reaches the file written (another file
+  // was put under it), the file's bytes are first copied, through the
+  // descriptor, into a new partial file, which is moved instead; the other
+  // file is left as it is. While the object lives, reading the name goes
+  // through the descriptor (KmHoldFile), so what is read back is the file
+  // written whatever the name reaches by then.
+  // Throws: KmException "Unable to write the file \"<name>\": <reason>."
+  // (class "KmPendingFile") when the sync or copy fails, when the partial
+  // name keeps being replaced, or when the name does not reach the file
+  // written once it was moved; KmIO_File::MoveIntoPlace's failure. The
+  // partial file is then removed with the object.
   void Commit();
 
   // Removes the partial files of sPath that runs killed part-way left: the
@@ -43,8 +54,14 @@ class KmPendingFile {
   static void RemoveLeftovers(const KmString& sPath);
 
  private:
+  // Creates a new partial file beside sPath_ and holds it: sPartial_, iFd_.
+  void CreatePartial();
+  // Copies the file written into a new partial file and holds that one.
+  void MoveToNewPartial();
+
   KmString sPath_;
   KmString sPartial_;
+  int iFd_ = -1;  // the descriptor of the partial file's creation
   bool bCommitted_ = false;
 };
 

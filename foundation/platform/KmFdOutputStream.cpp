@@ -86,6 +86,11 @@ KmFdOutputStream::KmFdOutputStream(int iFd)
   if (iFd < 0) setstate(std::ios::failbit);
 }
 
+void KmFdOutputStream::Attach(int iFd) {
+  buffer_.Attach(iFd);
+  if (iFd >= 0) clear();
+}
+
 void KmFdOutputStream::close() {
   if (!buffer_.Close()) setstate(std::ios::failbit);
 }

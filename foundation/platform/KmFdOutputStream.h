@@ -14,6 +14,9 @@ class KmFdOutputBuffer : public std::streambuf {
  public:
   // Takes ownership of iFd (-1 for none: every write fails).
   explicit KmFdOutputBuffer(int iFd);
+  // Takes ownership of iFd in place of a descriptor of -1. Raises nothing.
+  // REQUIRES: the buffer has no descriptor.
+  void Attach(int iFd) { iFd_ = iFd; }
   ~KmFdOutputBuffer() override;
   KmFdOutputBuffer(const KmFdOutputBuffer&) = delete;
   KmFdOutputBuffer& operator=(const KmFdOutputBuffer&) = delete;
@@ -42,6 +45,10 @@ class KmFdOutputBuffer : public std::streambuf {
 class KmFdOutputStream : public std::ostream {
  public:
   explicit KmFdOutputStream(int iFd);
+  // Takes ownership of iFd in a stream made with -1, clearing its failed
+  // state when iFd is a descriptor. Raises nothing, so a descriptor opened
+  // just before is never left without an owner.
+  void Attach(int iFd);
   // Flushes and closes; sets the fail bit (errno set) when that failed.
   void close();
 

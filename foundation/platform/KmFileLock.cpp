@@ -29,16 +29,22 @@ KmFileLock::~KmFileLock() {
   if (iFd_ < 0) return;
   // Removed while still locked, so the next run never takes a file that is
   // about to go.
-  if (StillNamed(iFd_, sPath_)) unlink(sPath_.c_str());
+  if (bCreated_ && StillNamed(iFd_, sPath_)) unlink(sPath_.c_str());
   close(iFd_);
 }
 
 KmFileLock::Outcome KmFileLock::Acquire(const std::string& sPath) {
   const std::string sNative = KmNativePath(sPath);
   for (int i = 0; i < kAttempts; ++i) {
-    const int iFd =
-        open(sNative.c_str(),
-             O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    bool bCreated = true;
+    int iFd = open(sNative.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    if (iFd < 0 && errno == EEXIST) {
+      bCreated = false;
+      iFd = open(sNative.c_str(), kFlags);
+      // Removed by its holder in between: create it again.
+      if (iFd < 0 && errno == ENOENT) continue;
+    }
     if (iFd < 0) return Outcome::kFailed;
     struct stat info;
     if (fstat(iFd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -56,6 +62,7 @@ KmFileLock::Outcome KmFileLock::Acquire(const std::string& sPath) {
     if (StillNamed(iFd, sNative)) {
       iFd_ = iFd;
       sPath_ = sNative;
+      bCreated_ = bCreated;
       return Outcome::kHeld;
     }
     close(iFd);

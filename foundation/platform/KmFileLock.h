@@ -6,8 +6,10 @@
 
 // KmFileLock: an exclusive advisory lock (flock) on a lock file. The lock
 // goes with the object, and with the process however it ends, so a run that
-// is killed blocks nobody; the object also removes the lock file, which a
-// killed run leaves behind for the next holder to take over.
+// is killed blocks nobody. The object removes the lock file when it goes only
+// when it created the file and the name still reaches it; a file that was
+// there before (one a killed run left, a user's file) is locked as it is and
+// stays.
 class KmFileLock {
  public:
   enum class Outcome {
@@ -31,6 +33,7 @@ class KmFileLock {
  private:
   int iFd_ = -1;
   std::string sPath_;
+  bool bCreated_ = false;  // this object created the lock file
 };
 
 #endif  // KM_FOUNDATION_PLATFORM_KMFILELOCK_H

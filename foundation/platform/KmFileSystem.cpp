@@ -54,25 +54,25 @@ std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
   // hanging the run; the flag means nothing for a regular file.
   const int iFlags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
                      (bAppend ? O_APPEND : O_TRUNC);
+  // The stream and its buffer exist before the descriptor does, so that
+  // nothing can fail between the open and the stream owning it.
+  auto pStream = std::make_unique<KmFdOutputStream>(-1);
+  const std::string sNative = KmNativePath(sPath);
   int iFd = -1;
   do {
-    iFd = ::open(KmNativePath(sPath).c_str(), iFlags, 0666);
+    iFd = ::open(sNative.c_str(), iFlags, 0666);
   } while (iFd < 0 && errno == EINTR);
   const int iErrno = errno;
-  auto pStream = std::make_unique<KmFdOutputStream>(iFd);
+  pStream->Attach(iFd);
   errno = iErrno;
   return pStream;
 }
 
-bool KmFileSystem::CreateExclusive(const std::string& sPath) {
+int KmFileSystem::CreateExclusive(const std::string& sPath) {
   // O_EXCL fails on any existing name, a symbolic link included, so the file
   // opened here can only be a new one.
-  const int iFd =
-      ::open(KmNativePath(sPath).c_str(),
-             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (iFd < 0) return false;
-  ::close(iFd);
-  return true;
+  return ::open(KmNativePath(sPath).c_str(),
+                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {

@@ -41,10 +41,13 @@ class KmFileSystem {
   virtual std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
                                                    bool bAppend);
 
-  // Creates sPath as a new, empty regular file; false (errno set) when the
-  // name exists in any form (a file, a folder, a symbolic link, dangling or
-  // not) or cannot be created. Nothing existing is ever opened.
-  virtual bool CreateExclusive(const std::string& sPath);
+  // Creates sPath as a new, empty regular file and returns its descriptor,
+  // open for reading and writing, which the caller owns: the file is written
+  // and read back through it, never opened again by its name. -1 (errno
+  // set) when the name exists in any form (a file, a folder, a symbolic
+  // link, dangling or not) or cannot be created. Nothing existing is ever
+  // opened.
+  virtual int CreateExclusive(const std::string& sPath);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/KmDriver.h"
+#include "foundation/platform/KmFileSystem.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -141,6 +144,24 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "[Export Options]\n", "r.i.ErrorFile.txt",
        "Missing [Session Options] in Options file: opts.ini\n",
        "ValidateRunOptions()"},
+      // A run file name without a four-character ending keeps its whole
+      // name (it gave "myrun.ErrorFile.txt").
+      {"myrunfile", "[Kinkmark Input Files]\nRun Options File = opts.ini\n",
+       "[Export Options]\n", "myrunfile.ErrorFile.txt",
+       "Missing [Session Options] in Options file: opts.ini\n",
+       "ValidateRunOptions()"},
+      // Started from another folder than its inputs': they are named as
+      // missing, not the output folder (it said the lock file "cannot be
+      // used").
+      {"run.ini",
+       "[Kinkmark Input Files]\nSession File = case/session.ini\n"
+       "Data File = case/rates.txt\nOutput File = case/out.dat\n",
+       "", "run.ErrorFile.txt",
+       "The run file \"run.ini\" names files that do not exist (relative "
+       "names are read from the folder \"<folder>\"):\n case/session.ini "
+       "(\"Session File\") was not found.\n case/rates.txt (\"Data File\") "
+       "was not found.\n",
+       "ReadRunFile()"},
       // The results file would overwrite the data file.
       {"run.ini",
        "[Kinkmark Input Files]\nSession File = session.ini\n"
@@ -158,14 +179,18 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     const std::string sData = ReadAll(dir.File("rates.txt"));
     WriteAll(dir.File(c.sRunFile), c.sRunBody);
     WriteAll(dir.File("opts.ini"), c.sOptions);
+    std::string sMessage = c.sMessage;
+    const size_t iFolder = sMessage.find("<folder>");
+    if (iFolder != std::string::npos) {
+      sMessage.replace(iFolder, 8, fs::canonical(dir.Path()).string());
+    }
     const RunResult result = RunKinkmark(dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, 2);
-    EXPECT_NE(result.sConsole.find(std::string("Error: ") + c.sMessage),
-              std::string::npos)
+    EXPECT_NE(result.sConsole.find("Error: " + sMessage), std::string::npos)
         << result.sConsole;
     const std::string sError = ReadAll(dir.File(c.sErrorFile));
     EXPECT_EQ(sError.substr(0, sError.find("\n\nCall Path")),
-              "Error Message\n" + kDashes + "\n" + c.sMessage);
+              "Error Message\n" + kDashes + "\n" + sMessage);
     EXPECT_NE(
         sError.find("Source Module\n" + kDashes + "\n" + c.sSource + "\n"),
         std::string::npos);
@@ -210,6 +235,70 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
   }
 }
 
+// A file system whose first partial file of sTarget is replaced, right after
+// its creation, by a hard link to sOutside: what anyone who may create names
+// in the output folder can do.
+class LinkingFileSystem : public KmFileSystem {
+ public:
+  LinkingFileSystem(std::string sTarget, std::string sOutside)
+      : sTarget_(std::move(sTarget)), sOutside_(std::move(sOutside)) {}
+  int CreateExclusive(const std::string& sPath) override {
+    const int iFd = KmFileSystem::CreateExclusive(sPath);
+    if (iFd >= 0 && !bLinked_ &&
+        fs::path(sPath).filename().string().rfind(sTarget_ + ".", 0) == 0) {
+      bLinked_ = true;
+      fs::remove(sPath);
+      fs::create_hard_link(sOutside_, sPath);
+    }
+    return iFd;
+  }
+
+ private:
+  std::string sTarget_;
+  std::string sOutside_;
+  bool bLinked_ = false;
+};
+
+// Fault: a partial file was reopened by its name, so a hard link put in its
+// place after its creation had a file outside the folder truncated and
+// overwritten, and the run still ended well. The run, in this process with
+// the linking file system, leaves the outside file as it was and writes the
+// outputs a run alone writes.
+TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
+  km_test::ScratchDir lone;
+  CopyFixtures(lone);
+  ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  for (const char* sTarget :
+       {"out.dat", "out.report.txt", "out.RunSummary.txt", "run.kms"}) {
+    SCOPED_TRACE(sTarget);
+    km_test::ScratchDir dir;
+    km_test::ScratchDir outside;
+    CopyFixtures(dir);
+    const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
+    LinkingFileSystem linking(sTarget, sOutside);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.Path());
+    KmSetFileSystem(&linking);
+    char sProgram[] = "kinkmark";
+    char sRunFile[] = "run.ini";
+    char* argv[] = {sProgram, sRunFile, nullptr};
+    const int iStatus = KmRunDriver(2, argv);
+    KmSetFileSystem(nullptr);
+    fs::current_path(home);
+    EXPECT_EQ(iStatus, 0);
+    EXPECT_TRUE(ReadAll(sOutside) == "a user's notes\n");
+    for (const std::string& sName : Files(lone)) {
+      // The summary names the program; the results file holds the time.
+      if (sName == "out.RunSummary.txt") continue;
+      const std::string sWritten = ReadAll(dir.File(sName));
+      const std::string sAlone = ReadAll(lone.File(sName));
+      EXPECT_TRUE(sName == "out.dat" ? sWritten.size() == sAlone.size()
+                                     : sWritten == sAlone)
+          << sName;
+    }
+  }
+}
+
 // Output names that are not regular files, or links to something that is
 // not, are refused before anything is written, and stay what they were
 // (fault: a link to a pipe or a folder was replaced by a regular file); an
@@ -239,8 +328,9 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
       {"run.ErrorFile.txt", kLinkToPipe, "out.dat", 3,
        "The error file \"run.ErrorFile.txt\" is not a regular file"},
       {"", kNone, "no-folder/out.dat", 2,
-       "the lock file \"no-folder/out.dat.lock\" cannot be used: No such "
-       "file or directory."},
+       "Error: The folder \"no-folder\" of the output file "
+       "\"no-folder/out.dat\" does not exist; it must be created before the "
+       "run."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sName + std::to_string(c.kind));
@@ -305,6 +395,15 @@ TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
       {"rates.txt", "alias.dat", true, 2,
        "The output file \"alias.dat\" is also an input of the run (the data "
        "file \"rates.txt\")"},
+      // Outputs named as each other: the completed run removed its own
+      // results file as an earlier error file, or replaced the saved
+      // session by the results file.
+      {"rates.txt", "run.ErrorFile.txt", false, 2,
+       "The output file \"run.ErrorFile.txt\" is also the error file "
+       "\"run.ErrorFile.txt\" of the run; name another \"Output File\""},
+      {"rates.txt", "run.kms", false, 2,
+       "The output file \"run.kms\" is also the saved session \"run.kms\" "
+       "of the run; name another \"Output File\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sData);
@@ -368,6 +467,13 @@ TEST(KinkmarkRun, OutputsFollowTheResultsFileAndAFailedRunKeepsOthers) {
   }
   EXPECT_FALSE(fs::exists(dir.File("oureport.txt")));
   EXPECT_FALSE(fs::exists(dir.File("out/r.lock")));
+
+  // A run file without a four-character ending saves its session under its
+  // whole name (it wrote "myrun.kms").
+  fs::copy_file(dir.File("run.ini"), dir.File("myrunfile"));
+  EXPECT_EQ(RunKinkmark(dir, "myrunfile").iStatus, 0);
+  EXPECT_TRUE(fs::exists(dir.File("myrunfile.kms")));
+  EXPECT_FALSE(fs::exists(dir.File("myrun.kms")));
 }
 
 // The files under a run's names belong to one run: a completed run removes
@@ -381,6 +487,17 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
   const std::string sResults = ReadAll(dir.File("out.dat"));
   const std::string sReport = ReadAll(dir.File("out.report.txt"));
+
+  // A failing run into "out.kmo" shares the outputs' stem: it leaves the
+  // outputs of "out.dat" as they were (fault: it removed them).
+  WriteAll(dir.File("bad.ini"), "[Session Options]\nmodel = cubic\n");
+  WriteAll(dir.File("other.ini"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nRun Options File = bad.ini\n"
+           "Output File = out.kmo\n");
+  EXPECT_EQ(RunKinkmark(dir, "other.ini").iStatus, 2);
+  EXPECT_TRUE(ReadAll(dir.File("out.dat")) == sResults);
+  EXPECT_TRUE(ReadAll(dir.File("out.report.txt")) == sReport);
 
   // Killed while fitting a long series: the partial results file is not
   // under the output name, and the finished files stay.
@@ -414,13 +531,33 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   EXPECT_TRUE(ReadAll(dir.File("out.dat")) == sResults);
   EXPECT_TRUE(ReadAll(dir.File("out.report.txt")) == sReport);
 
-  // A failed run leaves no output of the earlier run beside its error file.
+  // A completed rerun removes the partial files killed runs left under
+  // every name it writes (fault: those of the results file, the report, the
+  // run summary and the saved session stayed).
+  for (const char* sName :
+       {"run.kms.k1ll3d.partial", "out.report.txt.k1ll3d.partial",
+        "out.RunSummary.txt.k1ll3d.partial"}) {
+    WriteAll(dir.File(sName), "left by a killed run");
+  }
+  WriteAll(dir.File("options.ini"),
+           "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = "
+           "19\n\n[Export Options]\n");
+  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+  for (const std::string& sName : Files(dir)) {
+    EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
+  }
+
+  // A failed run leaves no output of the earlier run beside its error file,
+  // nor the killed run's partial file; the lock file the killed run left is
+  // not this run's and stays.
   WriteAll(dir.File("options.ini"), "[Session Options]\nmodel = cubic\n");
   const RunResult failed = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(failed.iStatus, 2);
   EXPECT_TRUE(fs::exists(dir.File("run.ErrorFile.txt")));
   for (const std::string& sName : Files(dir)) {
-    EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
+    if (sName != "out.lock") {
+      EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
+    }
   }
 }
 
@@ -451,20 +588,29 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
   std::system(("cd '" + dir.Path() + "' && { ('" KM_BINARY "' run.ini > '" +
                first + "' 2>&1; echo $? > '" + status.string() + "') & }")
                   .c_str());
-  // The lock file exists a moment before it is locked; the first console
-  // line comes only once the run holds it.
-  for (int i = 0;
-       i < 3000 && ReadAll(first).find("Creating Session") == std::string::npos;
+  // The lock file exists a moment before it is locked; "Creating
+  // Calc-Handler" comes only once the run holds it.
+  for (int i = 0; i < 3000 && ReadAll(first).find("Creating Calc-Handler") ==
+                                  std::string::npos;
        ++i) {
     std::system("sleep 0.01");
   }
-  const RunResult second = RunKinkmark(dir, "run.ini");
+  // A run into "out.kmo" writes the same exports and run summary: it is a
+  // run into the same outputs (fault: it took another lock, wrote them and
+  // swept the first run's partial file).
+  WriteAll(dir.File("other.ini"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nOutput File = out.kmo\n");
+  for (const char* sRunFile : {"run.ini", "other.ini"}) {
+    const RunResult second = RunKinkmark(dir, sRunFile);
+    EXPECT_EQ(second.iStatus, 4) << sRunFile;
+    EXPECT_NE(second.sConsole.find("Error: Another run is writing the "
+                                   "outputs of \"out."),
+              std::string::npos)
+        << second.sConsole;
+  }
   EXPECT_FALSE(fs::exists(status)) << "the first run ended too soon";
-  EXPECT_EQ(second.iStatus, 4);
-  EXPECT_NE(second.sConsole.find("Error: Another run is writing the outputs "
-                                 "of \"out.dat\""),
-            std::string::npos)
-      << second.sConsole;
+  fs::remove(dir.File("other.ini"));
   for (int i = 0; i < 6000 && ReadAll(status.string()).empty(); ++i) {
     std::system("sleep 0.01");
   }
@@ -478,26 +624,41 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
 }
 
 // The session names its own data file, which the run file's "Data File"
-// does not: naming it as the output is refused all the same, and the data
-// stay as they were.
+// does not: naming it as the output, or as the lock file of the outputs, is
+// refused all the same, and the data stay as they were (fault: the run
+// locked the data file "d.lock", refused, then removed it).
 TEST(KinkmarkRun, OutputNamedAsTheSessionsDataFileIsRefused) {
-  km_test::ScratchDir dir;
-  CopyFixtures(dir);
-  std::string sSession = ReadAll(dir.File("session.ini"));
-  const std::string sDelimiter = "Field delimiter = tab\n";
-  sSession.insert(sSession.find(sDelimiter) + sDelimiter.size(),
-                  "Datafile name = rates.txt\n");
-  WriteAll(dir.File("own.ini"), sSession);
-  WriteAll(dir.File("run.ini"),
-           "[Kinkmark Input Files]\nSession File = own.ini\n"
-           "Output File = rates.txt\n");
-  const std::string sData = ReadAll(dir.File("rates.txt"));
-  EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 2);
-  EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
-                .find("The output file \"rates.txt\" is also an input of the "
-                      "run (the data file \""),
-            std::string::npos);
-  EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
+  const struct {
+    const char* sData;    // the data file the session names
+    const char* sOutput;  // "Output File"
+    const char* sMessage;
+  } cases[] = {
+      {"rates.txt", "rates.txt",
+       "The output file \"rates.txt\" is also an input of the run (the data "
+       "file \""},
+      {"d.lock", "d",
+       "The lock file \"d.lock\" is also an input of the run (the data file "
+       "\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sData);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    fs::rename(dir.File("rates.txt"), dir.File(c.sData));
+    std::string sSession = ReadAll(dir.File("session.ini"));
+    const std::string sDelimiter = "Field delimiter = tab\n";
+    sSession.insert(sSession.find(sDelimiter) + sDelimiter.size(),
+                    "Datafile name = " + std::string(c.sData) + "\n");
+    WriteAll(dir.File("own.ini"), sSession);
+    WriteAll(dir.File("run.ini"),
+             "[Kinkmark Input Files]\nSession File = own.ini\nOutput File = " +
+                 std::string(c.sOutput) + "\n");
+    const std::string sData = ReadAll(dir.File(c.sData));
+    EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 2);
+    EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find(c.sMessage),
+              std::string::npos);
+    EXPECT_EQ(ReadAll(dir.File(c.sData)), sData);
+  }
 }
 
 // A whole run, then the exports again from its results file alone.
