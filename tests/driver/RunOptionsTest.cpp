@@ -100,7 +100,7 @@ const option_table::OptionCase kRunOptionCases[] = {
      {"-3", "0", "100001", "9.5"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
     {"number of resamples", {"2", "100000"}, {"-5", "1", "2147483647"}},
-    {"data shift", {"-1.5", "2"}, {"x"}},
+    {"data shift", {"-1.5", "2"}, {"x", "1.2.3"}},
     {"permutations significance level", {"0.05"}, {"5%", "0"}},
     {"jump location", {"2001", "-4"}, {"year"}},
     {"comparability ratio value", {"1.1"}, {"1,1"}},
