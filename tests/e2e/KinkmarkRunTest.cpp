@@ -185,6 +185,10 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
     bool bFail;         // the run fails (and writes its error file)
   } cases[] = {
       {"out.dat.partial", false},
+      // Named like partial files a killed run left, which a completed run
+      // and a failed run sweep: only regular files are removed.
+      {"run.ErrorFile.txt.abc123.partial", false},
+      {"out.dat.abc123.partial", true},
       {"out.report.txt.partial", false},
       {"out.RunSummary.txt.partial", false},
       {"run.kms.partial", false},
