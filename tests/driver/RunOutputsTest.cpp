@@ -1,11 +1,10 @@
 // The check of the files a run writes against the files it reads.
-#include "driver/RunOutputs.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "driver/KmRunFiles.h"
+#include "driver/RunOutputs.h"
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
@@ -41,8 +40,8 @@ TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
         km_test::CatchKmException([&] { CheckRunOutputs(files, &session); });
     EXPECT_EQ(std::string(e.GetMessage()),
               "The " + std::string(c.sRole) + " \"" + c.sData +
-                  "\" is also an input of the run (the data file \"" +
-                  c.sData + "\"); name another \"Output File\" in the run "
+                  "\" is also an input of the run (the data file \"" + c.sData +
+                  "\"); name another \"Output File\" in the run "
                   "file.");
   }
 }
