@@ -9,9 +9,16 @@
 #include "models/BaseKMRegModel.h"
 #include "models/BestKMRegModel.h"
 #include "models/ModelNumerics.h"
+#include "models/internal/KinkmarkWeight.h"
 #include "models/internal/StandardCatch.h"
 
 namespace {
+
+using km_models_internal::kAdditiveBICPrefixMinima;
+using km_models_internal::kAdditiveBICSum;
+using km_models_internal::kWeightedBICMax;
+using km_models_internal::kWeightedBICMin;
+using km_models_internal::WeightOfKinkmarks;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr const char kDeltaStarText[] = "kDeltaStar";
@@ -26,43 +33,6 @@ constexpr int32_t kBIC = 2;
 constexpr int32_t kLWZ = 3;
 constexpr int32_t kBIC3 = 4;
 constexpr int32_t kBICWithDeltaStar = 5;
-constexpr int32_t kWeightedBICMin = 6;
-constexpr int32_t kWeightedBICMax = 7;
-constexpr int32_t kAdditiveBICSum = 8;
-constexpr int32_t kAdditiveBICPrefixMinima = 9;
-
-// The weight c of codes 6 to 9: the model statistic of the record's
-// kinkmark locations, reduced as the code says. Locations are moved onto
-// the shifted x scale of `series` first. A model without kinkmarks has
-// c = 0; a model with kinkmarks but no locations ends the process.
-double WeightOfKinkmarks(int32_t code, const KMRegFitRecord& record,
-                         const KMSeriesSet& series, const NEWMAT::Matrix& T,
-                         double dShift) {
-  if (record.tau.Nrows() == 0) {
-    if (record.k != 0) BestKMRegModel::end_ProcessForMissingLocations();
-    return 0.0;
-  }
-  NEWMAT::ColumnVector tau = record.tau;
-  if (dShift != 0.0) tau -= dShift;
-  NEWMAT::ColumnVector statistic(tau.Nrows());
-  statistic = 0.0;
-  // The statistic pairs each series' x values with that series' responses
-  // (the stacked responses of the fitting data have the shape of one
-  // series only).
-  BestKMRegModel::calc_ModelStatistic(statistic, series.xValues, series.yValues,
-                                      T, tau);
-  int iIndex = 0;
-  switch (code) {
-    case kWeightedBICMin:
-      return find_MinWithIndex(iIndex, statistic);
-    case kWeightedBICMax:
-      return find_MaxWithIndex(iIndex, statistic);
-    case kAdditiveBICSum:
-      return statistic.Sum();
-    default:
-      return sum_PrefixMinima(statistic);
-  }
-}
 
 // The criterion value of one fitted model by the code (1 to 9).
 double CriterionValue(int32_t code, const KMRegFitRecord& record,

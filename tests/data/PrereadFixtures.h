@@ -67,13 +67,6 @@ inline std::string WriteDataFile(const km_test::ScratchDir& dir,
   return sPath;
 }
 
-// A guard against the old behaviour, not a measurement: split once, the
-// records below read in milliseconds (under half a second with the
-// sanitizers on a loaded machine); when every field re-splits its record,
-// the 2 MB line does not finish at all. The bound is wide so that a busy
-// machine never fails the test.
-constexpr double kLinearTimeBudgetSeconds = 20.0;
-
 // nFields fields of nWidth '1's, each with a comma in front.
 inline std::string ExtraFields(int nFields, size_t nWidth) {
   std::string s;

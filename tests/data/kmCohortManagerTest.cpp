@@ -85,6 +85,7 @@ struct PreReadCase {
   std::vector<ExpectedCohort> expected;
   bool bVarying;
   const char* sError = nullptr;  // the refusal after "Data file <path>, "
+  bool bRateColumns = false;     // Count and Pop read as numbers too
 };
 
 TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
@@ -176,6 +177,25 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "line 1: the record has 1 field, but the session reads column 3 (the "
        "variable Year).  Every record needs a field in each column the "
        "session reads (the field delimiter is comma)."},
+      {"a header row holding a number among its names",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,2000,Pop\n1,A,2001,5,100\n",
+       {{"1/A", "Male/A", {"2001"}, {1}}},
+       false,
+       nullptr,
+       true},
+      // The header row is declared already: no advice to declare it.
+      {"a text year in the first record after the header row",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,Count,Pop\n1,A,Year,5,100\n",
+       {},
+       false,
+       "line 2, column 3: the independent variable Year holds \"Year\", "
+       "which is not a number.\n"},
       {"records may end before the header row's last column",
        2,
        true,
@@ -227,14 +247,16 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
       SCOPED_TRACE(std::string(c.sName) + (bGzip ? " (gzip)" : " (plain)"));
       km_test::ScratchDir dir;
       const std::string sPath = WriteDataFile(dir, "data", c.sText, bGzip);
-      auto pSession = MakeSession(c.nByVars, sPath);
+      auto pSession =
+          preread_test::MakeSession(c.nByVars, sPath, c.bRateColumns);
       pSession->SetInt(kmOptHeaderLines, c.iHeaderLines);
       kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false,
                               c.bVarNames);
       if (c.sError != nullptr) {
         const KmException e =
             km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
-        const std::string sMessage = e.GetMessage();
+        // An error that ends in a line end is the end of the message.
+        const std::string sMessage = std::string(e.GetMessage()) + "\n";
         EXPECT_NE(sMessage.find(c.sError), std::string::npos) << sMessage;
         EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
         continue;

@@ -101,6 +101,9 @@ TEST(ReadDataVarCovTest, WhatIsNoCovarianceIsRefused) {
       // matrix of another shape stopped the run without naming the file.
       {"1,1,1\n1,1,1\n1,1,1\n", 2, false, false,
        " is not positive definite: it is singular (rank 1 of 3)"},
+      // One observation given twice: rank n - 1.
+      {"2,1,1\n1,2,2\n1,2,2\n", 2, false, false,
+       " is not positive definite: it is singular (rank 2 of 3)"},
       {"1,0,0\n0,0,0\n0,0,1\n", 2, false, false,
        " is not positive definite: the variance of observation 2 is 0, not "
        "above 0."},

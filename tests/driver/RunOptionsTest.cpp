@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/OptionCombinations.h"
 #include "driver/RunOptions.h"
+#include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "tests/driver/OptionTable.h"
 #include "tests/test_util/TestUtil.h"
@@ -98,7 +100,7 @@ const option_table::OptionCase kRunOptionCases[] = {
      {"-3", "0", "100001", "9.5"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
     {"number of resamples", {"2", "100000"}, {"-5", "1", "2147483647"}},
-    {"data shift", {"-1.5", "2"}, {"x"}},
+    {"data shift", {"-1.5", "2"}, {"x", "1.2.3"}},
     {"permutations significance level", {"0.05"}, {"5%", "0"}},
     {"jump location", {"2001", "-4"}, {"year"}},
     {"comparability ratio value", {"1.1"}, {"1,1"}},
@@ -228,6 +230,58 @@ TEST(ApplyRunOptions, PairwiseSignificanceLevelReachesTheSession) {
   EXPECT_EQ(s.GetDouble(kmOptPairwiseAlpha), 0.01);
   EXPECT_EQ(s.GetInt(kmOptComparisonType), 1);
   EXPECT_EQ(s.GetInt(kmOptPairwiseType), 1);
+}
+
+// Every variant of each refused combination: a jump model and a
+// comparability ratio with each resampled interval method, and both delay
+// types without the delay-adjusted statistics.
+TEST(ValidateOptionCombinations, RefusesEveryVariant) {
+  const char kJump[] = "\"jump model = true\" cannot be combined with ";
+  const char kCR[] = "\"comparability ratio = true\" cannot be combined with ";
+  const char kEnd[] = ": the resampled refits have no jump.";
+  struct Case {
+    const char* sBody;   // run options
+    int iCIMethod;       // kmOptAAPCCIMethod set over them; -1: as they give
+    std::string sStart;  // the message's start; "": accepted
+  };
+  const std::string kT = "resampled t intervals (\"ci method\")";
+  const auto EQ = [&](const char* sMethod) {
+    return "\"ci method = empirical quantile method " + std::string(sMethod) +
+           "\"" + kEnd;
+  };
+  const Case kCases[] = {
+      {"jump model = true\n", 2, kJump + kT + kEnd},
+      {"comparability ratio = true\n", 2, kCR + kT + kEnd},
+      {"jump model = true\n", 1, ""},
+      {"jump model = true\nci method = empirical quantile method 1\n", -1,
+       kJump + EQ("1")},
+      {"jump model = true\nci method = empirical quantile method 2\n", -1,
+       kJump + EQ("2")},
+      {"jump model = true\nci method = empirical quantile method 2 fsm only\n",
+       -1, kJump + EQ("2 fsm only")},
+      {"comparability ratio = true\nci method = empirical quantile method 1\n",
+       -1, kCR + EQ("1")},
+      {"comparability ratio = true\nci method = empirical quantile method 2\n",
+       -1, kCR + EQ("2")},
+      {"comparability ratio = true\nci method = empirical quantile method 1 "
+       "fsm only\n",
+       -1, kCR + EQ("1 fsm only")},
+      {"delay type = delay\n", -1, "\"delay type = delay\" needs the"},
+      {"delay type = both\n", -1, "\"delay type = both\" needs the"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.sBody) + std::to_string(c.iCIMethod));
+    kmSession session = ApplyBody(c.sBody);
+    if (c.iCIMethod >= 0) session.SetInt(kmOptAAPCCIMethod, c.iCIMethod);
+    try {
+      ValidateOptionCombinations(session, KmString("se.ini"));
+      EXPECT_EQ(c.sStart, "");
+    } catch (const KmException& e) {
+      EXPECT_EQ(std::string(e.GetMessage()).substr(0, c.sStart.size()),
+                c.sStart);
+      EXPECT_NE(c.sStart, "") << e.GetMessage();
+    }
+  }
 }
 
 }  // namespace

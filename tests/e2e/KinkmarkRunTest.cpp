@@ -210,6 +210,10 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
     bool bFail;         // the run fails (and writes its error file)
   } cases[] = {
       {"out.dat.partial", false},
+      // Named like partial files a killed run left, which a completed run
+      // and a failed run sweep: only regular files are removed.
+      {"run.ErrorFile.txt.abc123.partial", false},
+      {"out.dat.abc123.partial", true},
       {"out.report.txt.partial", false},
       {"out.RunSummary.txt.partial", false},
       {"run.kms.partial", false},
@@ -523,7 +527,7 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
     }
     return false;
   };
-  for (int i = 0; i < 3000 && !Partial(); ++i) std::system("sleep 0.01");
+  for (int i = 0; i < 6000 && !Partial(); ++i) std::system("sleep 0.01");
   EXPECT_TRUE(Partial());
   const std::string sPid = ReadAll(dir.File("pid.txt"));
   std::system(
@@ -590,7 +594,7 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
                   .c_str());
   // The lock file exists a moment before it is locked; "Creating
   // Calc-Handler" comes only once the run holds it.
-  for (int i = 0; i < 3000 && ReadAll(first).find("Creating Calc-Handler") ==
+  for (int i = 0; i < 6000 && ReadAll(first).find("Creating Calc-Handler") ==
                                   std::string::npos;
        ++i) {
     std::system("sleep 0.01");

@@ -125,6 +125,25 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
   }
 }
 
+TEST(KmLineSource, DataLinesLoseTheirBlanksButNotALeadingTabDelimiter) {
+  const struct {
+    const char* sLine;
+    char cDelimiter;
+    const char* sTrimmed;
+  } kCases[] = {
+      {" \t 1,2000 \r", ',', "1,2000"},
+      {"  1\t2000\t ", '\t', "1\t2000"},
+      {" \t1\t2000", '\t', "\t1\t2000"},
+      {" \t ", ',', ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sLine);
+    KmString sLine(c.sLine);
+    KmLineSource::TrimDataLine(sLine, c.cDelimiter);
+    EXPECT_STREQ(sLine.GetCString(), c.sTrimmed);
+  }
+}
+
 // The number of leading bytes of the gzip file sCompressed whose
 // decompressed text first exceeds uBytes.
 size_t CutDeliveringJustPast(const std::string& sCompressed, size_t uBytes) {

@@ -55,7 +55,7 @@ TEST(ProgressTrackerStress, ConcurrentMovesLeaveTheParentAtTheLatestAverage) {
     tHoldFirstStore = true;
     pFirst->SetPosition(50);
   });
-  ASSERT_EQ(computed.wait_for(std::chrono::seconds(30)),
+  ASSERT_EQ(computed.wait_for(std::chrono::minutes(1)),
             std::future_status::ready);
   // Second, meanwhile: (50 + 100) / 2 = 75 %, computed and stored.
   std::promise<void> secondDone;
@@ -64,7 +64,7 @@ TEST(ProgressTrackerStress, ConcurrentMovesLeaveTheParentAtTheLatestAverage) {
     secondDone.set_value();
   });
   // Let the first go even if the second blocks, so the test cannot hang.
-  secondDone.get_future().wait_for(std::chrono::seconds(30));
+  secondDone.get_future().wait_for(std::chrono::minutes(1));
   letGo.set_value();
   first.join();
   second.join();

@@ -10,6 +10,7 @@
 
 #include "foundation/KmException.h"
 #include "models/BestKMRegModel.h"
+#include "models/internal/KinkmarkWeight.h"
 #include "tests/models/SelectionTestData.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
@@ -421,6 +422,30 @@ TEST(FitBestKMRegModel, WeightedCriterionWithoutLocationsFailsTheFit) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_STREQ(e.GetMessage(),
                  "ERROR 1 in BestKMRegModel::fit_BestKMRegModel");
+    EXPECT_EQ(e.GetFailure(), KmFailure::kFitWithoutLocations);
+  }
+}
+
+TEST(FitBestKMRegModel, KinkmarksWithoutLocationsStopTheWeightedCriterion) {
+  // Every record with kinkmarks but no locations stops with the run's error
+  // text, the one-kinkmark record too; only a model without kinkmarks has
+  // the weight 0.
+  const KMSeriesSet series;
+  const NEWMAT::Matrix T;
+  for (int32_t k : {0, 1, 4}) {
+    SCOPED_TRACE(k);
+    KMRegFitRecord record;
+    record.k = k;
+    if (k == 0) {
+      EXPECT_EQ(km_models_internal::WeightOfKinkmarks(
+                    km_models_internal::kWeightedBICMin, record, series, T, 0),
+                0.0);
+      continue;
+    }
+    const KmException e = km_test::CatchKmException([&] {
+      km_models_internal::WeightOfKinkmarks(km_models_internal::kAdditiveBICSum,
+                                            record, series, T, 0);
+    });
     EXPECT_EQ(e.GetFailure(), KmFailure::kFitWithoutLocations);
   }
 }

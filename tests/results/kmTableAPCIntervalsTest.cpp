@@ -216,4 +216,24 @@ TEST(kmTableAPCIntervals, FailuresLeaveTheModelUnchanged) {
   }
 }
 
+TEST(kmTableAPCIntervals, ParametricIntervalNeedsASlopeVarianceBelow100) {
+  // A slope variance of 100 or more (or none) gives no interval.
+  const struct {
+    double dVariance;
+    bool bComputed;
+  } kCases[] = {{99.0, true}, {100.0, false}, {1e6, false}, {0.0, false}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.dVariance);
+    kmTable table = km_interval_test::ParametricTable();
+    NEWMAT::Matrix covariance = table.GetCovariance();
+    covariance(2, 2) = c.dVariance;
+    table.SetCovariance(covariance);
+    table.SetParametricAPCs(km_interval_test::kAPCAlpha);
+    const kmEstValue& apc = table.GetLineSegment(0).apc;
+    EXPECT_EQ(apc.bComputed, c.bComputed);
+    EXPECT_EQ(apc.dLower < apc.dUpper, c.bComputed);
+    ExpectApc(table.GetLineSegment(1), kParametricApc[1]);
+  }
+}
+
 }  // namespace

@@ -754,6 +754,14 @@ TEST(kmSessionFile, SavedOptionsOutsideTheirValuesAreRefused) {
       {kmOptDataShift, NAN,
        "holds nan for the option \"data shift\", which takes a finite "
        "number."},
+      {kmOptMADWDPsi, 1.5,
+       "holds 1.5 for the option \"madwd psi value\", which takes 0 to 1."},
+      {kmOptDelayStatKind, 7,
+       "holds 7 for the option \"delay statistic kind\", which takes -1 to "
+       "6."},
+      {kmOptHeaderLines, 2.5,
+       "holds 2.5 for the option \"header lines\", which takes a whole "
+       "number."},
       {kmOptHetErrorModel, 5, nullptr},
       {kmOptComparisonType, 2, nullptr},
       {kmOptNumPermutations, 100000, nullptr},

@@ -2,13 +2,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace km_test {
 
@@ -25,6 +32,73 @@ namespace km_test {
   out << "actual " << actual << " differs from expected " << expected
       << " by relative " << rel << " > " << tol;
   return ::testing::AssertionFailure() << out.str();
+}
+
+namespace {
+
+// Best processor time in seconds of three runs of work(n).
+double BestOfThree(const std::function<void(int)>& work, int n) {
+  double dBest = 0.0;
+  for (int iTry = 0; iTry < 3; ++iTry) {
+    const std::clock_t start = std::clock();
+    work(n);
+    const double dTaken =
+        static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    dBest = iTry == 0 ? dTaken : std::min(dBest, dTaken);
+  }
+  return dBest;
+}
+
+}  // namespace
+
+void EndsWithinAMinute(const std::string& sWhat,
+                       const std::function<void()>& body) {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool bEnded = false;
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!ended.wait_for(lock, std::chrono::minutes(1),
+                        [&] { return bEnded; })) {
+      std::fprintf(stderr, "%s did not end within a minute\n", sWhat.c_str());
+      std::fflush(stderr);
+      std::_Exit(EXIT_FAILURE);
+    }
+  });
+  // The watchdog is released however body ends, a failed assertion or an
+  // exception included.
+  struct Release {
+    std::mutex& mutex;
+    std::condition_variable& ended;
+    bool& bEnded;
+    std::thread& watchdog;
+    ~Release() {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        bEnded = true;
+      }
+      ended.notify_all();
+      watchdog.join();
+    }
+  } release{mutex, ended, bEnded, watchdog};
+  body();
+}
+
+::testing::AssertionResult GrowsLinearly(const std::function<void(int)>& work,
+                                         int n) {
+  constexpr int kGrowth = 8;
+  constexpr double kMostRatio = 40.0;
+  const double dSmall = BestOfThree(work, n);
+  const double dLarge = BestOfThree(work, kGrowth * n);
+  std::ostringstream out;
+  out << kGrowth << " times the input took " << dLarge << " against " << dSmall;
+  // A clock too coarse to see the small size makes no ratio; the large
+  // size then has to stay below the ratio times one clock step.
+  const double dFloor = std::max(dSmall, 1.0 / CLOCKS_PER_SEC);
+  if (dLarge < kMostRatio * dFloor)
+    return ::testing::AssertionSuccess() << out.str();
+  return ::testing::AssertionFailure()
+         << out.str() << ", more than " << kMostRatio << " times as long";
 }
 
 std::string DataPath(const std::string& relative) {

@@ -1,0 +1,49 @@
+// The check of the files a run writes against the files it reads.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/KmRunFiles.h"
+#include "driver/RunOutputs.h"
+#include "engine/kmCohortClustering.h"
+#include "foundation/KmException.h"
+#include "session/kmSession.h"
+#include "tests/test_util/CatchKmException.h"
+#include "tests/test_util/TestUtil.h"
+
+namespace {
+
+// A data file named like the lock file or like the clustering result file
+// of a clustering run is refused before the run writes to it.
+TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
+  km_test::ScratchDir dir;
+  kmSession session;
+  session.SetInt(kmOptComparisonType, 2);
+  KmRunFiles files;
+  files.sRunFile = dir.File("run.ini").c_str();
+  files.sOutputFile = dir.File("out.kmo").c_str();
+  files.sErrorFile = dir.File("run.ErrorFile.txt").c_str();
+  files.sSavedSessionFile = dir.File("run.kms").c_str();
+  const struct {
+    std::string sData;
+    const char* sRole;
+  } kCases[] = {
+      {OutputLockName(files.sOutputFile).GetCString(), "lock file"},
+      {ClusteringResultFile(session, files.sOutputFile).GetCString(),
+       "clustering result file"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sRole);
+    km_test::WriteAll(c.sData, "1,2000,1,1\n");
+    files.sDataFile = c.sData.c_str();
+    const KmException e =
+        km_test::CatchKmException([&] { CheckRunOutputs(files, &session); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              "The " + std::string(c.sRole) + " \"" + c.sData +
+                  "\" is also an input of the run (the data file \"" + c.sData +
+                  "\"); name another \"Output File\" in the run "
+                  "file.");
+  }
+}
+
+}  // namespace
