@@ -5,7 +5,6 @@
 
 #include "driver/KmRunFiles.h"
 #include "driver/RunOutputs.h"
-#include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "session/kmSession.h"
 #include "tests/test_util/CatchKmException.h"
@@ -24,23 +23,25 @@ TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
   files.sOutputFile = dir.File("out.kmo").c_str();
   files.sErrorFile = dir.File("run.ErrorFile.txt").c_str();
   files.sSavedSessionFile = dir.File("run.kms").c_str();
+  RunOutputNames outputs = MakeRunOutputNames(files);
+  AddSessionOutputs(outputs, files, session);
   const struct {
     std::string sData;
     const char* sRole;
   } kCases[] = {
-      {OutputLockName(files.sOutputFile).GetCString(), "lock file"},
-      {ClusteringResultFile(session, files.sOutputFile).GetCString(),
-       "clustering result file"},
+      {outputs.sLockFile.GetCString(), "lock file"},
+      {outputs.sClusteringFile.GetCString(), "clustering result file"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.sRole);
-    km_test::WriteAll(c.sData, "1,2000,1,1\n");
-    files.sDataFile = c.sData.c_str();
-    const KmException e =
-        km_test::CatchKmException([&] { CheckRunOutputs(files, &session); });
+    const std::string& sData = c.sData;
+    km_test::WriteAll(sData, "1,2000,1,1\n");
+    files.sDataFile = sData.c_str();
+    const KmException e = km_test::CatchKmException(
+        [&] { CheckRunOutputs(outputs, files, &session); });
     EXPECT_EQ(std::string(e.GetMessage()),
-              "The " + std::string(c.sRole) + " \"" + c.sData +
-                  "\" is also an input of the run (the data file \"" + c.sData +
+              "The " + std::string(c.sRole) + " \"" + sData +
+                  "\" is also an input of the run (the data file \"" + sData +
                   "\"); name another \"Output File\" in the run "
                   "file.");
   }
