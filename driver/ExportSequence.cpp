@@ -12,6 +12,7 @@
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
@@ -74,8 +75,9 @@ std::vector<KmString> AllExportFileNames(const KmString& sOutputFile) {
     names.push_back(OutputSiblingName(sOutputFile, sSuffix));
   }
   for (int i = 0; i < kSelectionMethods; ++i) {
-    names.push_back(
-        OutputSiblingName(sOutputFile, ModelSelectionExportSuffix(i)));
+    names.push_back(OutputSiblingName(
+        sOutputFile,
+        ModelSelectionExportSuffix(static_cast<kmModelSelection>(i))));
   }
   return names;
 }
@@ -88,7 +90,7 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
   return WithCallPath("RunExportSequence()", "main", [&] {
     ExportsWritten written;
     const ExportRun run{sOutputFile, handler, options, written};
-    const int iSelection = session.GetInt(kmOptModelSelection);
+    const kmModelSelection selection = session.Get<kmModelSelection>();
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
     // Results of one program version have their comparability ratios
@@ -110,7 +112,7 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
         Export(run, dict.bExportAAPC, kAAPCSuffix, "Start AAPC Export.txt\n",
                WriteAAPCExport, "Finished AAPC Export\n");
     written.bFTest =
-        Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
+        Export(run, dict.bExportFTest, ModelSelectionExportSuffix(selection),
                "Start Stat Test Export\n", WriteModelSelectionExport,
                "Finish Stat Test Export\n");
     Export(run, bPairwise && dict.bExportPairwise, kPairwiseSuffix,
@@ -118,7 +120,9 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     Export(run, bJumpCR && dict.bExportJumpCR, kJumpCRSuffix,
            "Start Jump/CR Export\n", WriteJumpCRExport,
            "Finished Jump/CR Export\n");
-    Export(run, iSelection == 4 && dict.bExportSelectionResults,
+    Export(run,
+           selection == kmModelSelection::kDataDependent &&
+               dict.bExportSelectionResults,
            kSelectionResultsSuffix, "Start Selection Results Export Export\n",
            WriteSelectionResultsExport, "Finished Selection Results Export\n");
     Export(run, true, kFinalSelectedModelSuffix,

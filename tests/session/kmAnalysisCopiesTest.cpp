@@ -1,8 +1,8 @@
 // Tests of kmAnalysisCopies: the analyses of each jump mode and the
 // numbering of the analysis copies of a cohort.
-#include "session/kmAnalysisCopies.h"
-
 #include <gtest/gtest.h>
+
+#include "session/kmAnalysisCopies.h"
 
 namespace {
 

@@ -150,7 +150,7 @@ TEST(kmSessionOptions, SettersStoreWhatGettersGive) {
   session.SetBool(kmOptLogLinear, false);
   session.SetBool(kmOptMADWD, true);
   session.SetDouble(kmOptDataShift, -2.25);
-  session.SetHeterOptions(5);
+  session.SetHeterOptions(kmErrorModel::kVarCovMatrix);
   session.SetNumCores(3);
   EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), 7);
   EXPECT_EQ(session.GetInt(kmOptDelayStatKind), -3);
