@@ -175,7 +175,6 @@ void kmCohortDataManager::Report(const char* sSentence, int32_t iRecord,
 }
 
 bool kmCohortDataManager::IsPoissonType() const {
-  const int iModel = pSession_->GetInt(kmOptHetErrorModel);
-  return iModel == 4 || iModel == 1 ||
-         (iModel == 0 && pSession_->GetBool(kmOptLogLinear));
+  return kmIsPoissonType(pSession_->Get<kmErrorModel>(),
+                         pSession_->GetBool(kmOptLogLinear));
 }

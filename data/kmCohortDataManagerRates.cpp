@@ -88,7 +88,8 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
     }
 
     const bool bPoisson = IsPoissonType();
-    const bool bNonConstant = pSession_->GetInt(kmOptHetErrorModel) != 0;
+    const bool bNonConstant =
+        pSession_->Get<kmErrorModel>() != kmErrorModel::kConstantVariance;
     const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
     bool bRateProblem = false;
 
@@ -384,14 +385,15 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
           kSource);
     }
 
-    const int iModel = pSession_->GetInt(kmOptHetErrorModel);
-    const bool bNonConstant = iModel != 0;
+    const kmErrorModel model = pSession_->Get<kmErrorModel>();
+    const bool bNonConstant = model != kmErrorModel::kConstantVariance;
     // Only the standard-error model weighs by the binomial standard error,
     // which is 0 when the numerator equals the denominator.
-    const bool bBinomialWeights = iModel == kmHetErrorStandardError;
+    const bool bBinomialWeights = model == kmErrorModel::kStandardError;
     // The reader fits a zero numerator of a log-linear constant-variance
     // model as 0.5, as it does a zero count; the cohort gets its note.
-    const bool bHalfZero = iModel == 0 && pSession_->GetBool(kmOptLogLinear);
+    const bool bHalfZero = model == kmErrorModel::kConstantVariance &&
+                           pSession_->GetBool(kmOptLogLinear);
     bool bZeroNoted = false;
     const int32_t nRecords = static_cast<int32_t>(pRows_->size());
     for (int32_t r = 0; r < nRecords && bValid_; ++r) {

@@ -40,7 +40,7 @@ void kmReadData::Setup(kmSession* pSession) {
     pSession_->GetString(kmStrDataFile, sDataFileName_);
     pSession_->GetString(kmStrVarCovarFile, sVarCovFileName_);
     kmRequireAppliedErrorModel(*pSession_);
-    if (pSession_->GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix) {
+    if (pSession_->Get<kmErrorModel>() == kmErrorModel::kVarCovMatrix) {
       LoadVarianceCovarianceMatrix();
       RequireVarCovMatrix();
     }

@@ -33,7 +33,7 @@ const char kReadDataSource[] = "kmCalculationHandler::ReadData()";
 // What one ReadData call needs to know about its copy and the session.
 struct CopySettings {
   KmString sMissing;
-  int iHetModel = 0;
+  kmErrorModel hetModel = kmErrorModel::kConstantVariance;
   double dRatesPerN = 100000.0;
   bool bCRCopy = false;
   bool bGood = false;
@@ -73,8 +73,8 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
   const int iIndepColumn =
       s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
   const int iType = session.GetInt(kmOptDependentType);
-  const bool bHalfZeroCount =
-      session.GetBool(kmOptLogLinear) && s.iHetModel == 0;
+  const bool bHalfZeroCount = session.GetBool(kmOptLogLinear) &&
+                              s.hetModel == kmErrorModel::kConstantVariance;
 
   size_t nFirst = 0;
   bool bFirstRecord = true;
@@ -121,7 +121,7 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
         // binomial one, or under the Poisson rate model that of the count.
         const double k = iType == 3 ? 100.0 : 1.0;
         dRate = k * q;
-        dSE = s.iHetModel == kmHetErrorPoissonRate
+        dSE = s.hetModel == kmErrorModel::kPoissonRate
                   ? k * (std::sqrt(c) / p)
                   : k * std::sqrt(q * (1.0 - q) / p);
       }
@@ -292,7 +292,7 @@ void kmReadData::ReadData(int* piCohortIndex) {
 
     CopySettings s;
     s.sMissing = GetMissingText();
-    s.iHetModel = pSession_->GetInt(kmOptHetErrorModel);
+    s.hetModel = pSession_->Get<kmErrorModel>();
     const int iRatesPerN = pSession_->GetInt(kmOptRatesPerN);
     s.dRatesPerN = iRatesPerN <= 0 ? 100000.0 : iRatesPerN;
     s.bCRCopy = copies.IsComparabilityRatioCopy(iCopy);
@@ -304,9 +304,9 @@ void kmReadData::ReadData(int* piCohortIndex) {
       s.dVariance = pSession_->GetDouble(kmOptCRVariance);
     }
 
-    const bool bComputed =
-        pSession_->GetBool(kmOptDependentCalculated) &&
-        !(pSession_->GetInt(kmOptDependentType) == 1 && s.iHetModel == 4);
+    const bool bComputed = pSession_->GetBool(kmOptDependentCalculated) &&
+                           !(pSession_->GetInt(kmOptDependentType) == 1 &&
+                             s.hetModel == kmErrorModel::kPoissonRate);
     kmCohortRows vRows;
     if (bComputed) {
       ReadComputedRows(*this, *pSession_, s, iLineCount, vRows);

@@ -101,7 +101,7 @@ KmString StandardErrorFault(const KmString& sField) {
 // does not compute (a computed crude rate has its populations checked with
 // its counts). 0 when the fit reads no population.
 int DividingPopulationLocation(const kmSession& session) {
-  if (session.GetInt(kmOptHetErrorModel) != kmHetErrorPoissonRate ||
+  if (session.Get<kmErrorModel>() != kmErrorModel::kPoissonRate ||
       session.GetBool(kmOptDependentCalculated)) {
     return 0;
   }
@@ -137,7 +137,8 @@ void kmReadData::VerifyCohortFieldValues(
   WithCallPath("VerifyCohortFieldValues()", kClassName, [&] {
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
-    const bool bStdErrorsInData = pSession_->GetInt(kmOptHetErrorModel) == 2;
+    const bool bStdErrorsInData =
+        pSession_->Get<kmErrorModel>() == kmErrorModel::kStandardError;
     const int iPopulationLoc = DividingPopulationLocation(*pSession_);
 
     bool bMissingDep = false;
@@ -228,13 +229,12 @@ void kmReadData::VerifyResponseVariable(
   WithCallPath("VerifyResponseVariable()", kClassName, [&] {
     const int iType = pSession_->GetInt(kmOptDependentType);
     const bool bCalculated = pSession_->GetBool(kmOptDependentCalculated);
-    const int iModel = pSession_->GetInt(kmOptHetErrorModel);
     const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
     const bool bCount = iType == 0;
     const bool bCalcCrudeRate = iType == 1 && bCalculated;
     const bool bProvidedRate = !bCalculated && (iType == 1 || iType == 4);
     const bool bPoissonType =
-        iModel == 4 || iModel == 1 || (iModel == 0 && bLogLinear);
+        kmIsPoissonType(pSession_->Get<kmErrorModel>(), bLogLinear);
 
     dSum += std::atof(sField.GetCString());
 

@@ -213,7 +213,7 @@ void kmReadData::RequireVarCovMatrix() const {
 KmString kmReadData::VarCovSizeRefusal(int iObservations) const {
   KmString sRefusal;
   const int n = static_cast<int>(vvVarCovTable_.size());
-  if (pSession_->GetInt(kmOptHetErrorModel) != kmHetErrorVarCovMatrix ||
+  if (pSession_->Get<kmErrorModel>() != kmErrorModel::kVarCovMatrix ||
       (iVarCovTooWide_ == 0 && n == iObservations)) {
     return sRefusal;
   }

@@ -16,6 +16,8 @@
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmFitMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -342,7 +344,7 @@ void kmReadData::LocateVerifyVariables(VerifyPass& pass, KmString& sMessage) {
       loc.iStdError2 = pSession_->GetKMVarPosition(kmVarDelaySE);
     }
   }
-  if (pSession_->GetInt(kmOptHetErrorModel) != 2) {
+  if (pSession_->Get<kmErrorModel>() != kmErrorModel::kStandardError) {
     loc.iStdError1 = 0;
     loc.iStdError2 = 0;
   }
@@ -363,7 +365,7 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
   pass.iMinObsBetween = pSession_->GetInt(kmOptMinObsBetween);
   pass.iMinKinkmarks = pSession_->GetInt(kmOptMinKinkmarks);
   pass.bPerCohortMax = pSession_->GetBool(kmOptPerCohortMaxKinkmarks);
-  pass.bHudsons = pSession_->GetInt(kmOptMethod) == 1;
+  pass.bHudsons = kmIsHudsons(pSession_->Get<kmFitMethod>());
   pass.bClustering = pSession_->GetInt(kmOptComparisonType) == 2;
   for (int a = 0; a < pass.nAnalyses; ++a) {
     if (pass.copies.IsJumpCopy(a)) {
@@ -580,7 +582,8 @@ bool kmReadData::LacksObservations(const VerifyPass& pass,
   // Only read under kmOptMaxKinkmarksFeasibility 2 with per-cohort maxima;
   // a cohort beyond the session's flags is not excluded.
   if (!pass.bPerCohortMax ||
-      pSession_->GetInt(kmOptMaxKinkmarksFeasibility) != 2) {
+      pSession_->Get<kmMaxKinkmarksFeasibility>() !=
+          kmMaxKinkmarksFeasibility::kExcludeShortCohorts) {
     return false;
   }
   const KmVector<bool>& vEnough = pSession_->GetEnoughObservationsFlags();

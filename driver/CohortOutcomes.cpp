@@ -10,6 +10,8 @@
 #include "foundation/kmTools.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmFitMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -53,8 +55,9 @@ int ObservationsForMoreKinkmarks(int iKinkmarks) {
 // obs between" let it place; the table is named when it is what capped.
 KmString CapReason(const kmSession& session, int n, int iReached) {
   const bool bTable = session.GetBool(kmOptPerCohortMaxKinkmarks) &&
-                      session.GetInt(kmOptMaxKinkmarksFeasibility) == 0 &&
-                      session.GetInt(kmOptMethod) != 1;
+                      session.Get<kmMaxKinkmarksFeasibility>() ==
+                          kmMaxKinkmarksFeasibility::kDefaultForLength &&
+                      !kmIsHudsons(session.Get<kmFitMethod>());
   KmString sReason;
   if (!bTable ||
       kmTools::MaxKinkmarksForObservations(

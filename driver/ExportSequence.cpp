@@ -12,6 +12,7 @@
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
@@ -72,7 +73,8 @@ std::vector<const char*> AllExportSuffixes() {
   std::vector<const char*> suffixes(std::begin(kExportSuffixes),
                                     std::end(kExportSuffixes));
   for (int i = 0; i < kSelectionMethods; ++i) {
-    suffixes.push_back(ModelSelectionExportSuffix(i));
+    suffixes.push_back(
+        ModelSelectionExportSuffix(static_cast<kmModelSelection>(i)));
   }
   return suffixes;
 }
@@ -85,7 +87,7 @@ ExportsWritten RunExportSequence(const RunOutputNames& names,
   return WithCallPath("RunExportSequence()", "main", [&] {
     ExportsWritten written;
     const ExportRun run{names, handler, options, written};
-    const int iSelection = session.GetInt(kmOptModelSelection);
+    const kmModelSelection selection = session.Get<kmModelSelection>();
     const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
     const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
     // Results of one program version have their comparability ratios
@@ -107,7 +109,7 @@ ExportsWritten RunExportSequence(const RunOutputNames& names,
         Export(run, dict.bExportAAPC, kAAPCSuffix, "Start AAPC Export.txt\n",
                WriteAAPCExport, "Finished AAPC Export\n");
     written.bFTest =
-        Export(run, dict.bExportFTest, ModelSelectionExportSuffix(iSelection),
+        Export(run, dict.bExportFTest, ModelSelectionExportSuffix(selection),
                "Start Stat Test Export\n", WriteModelSelectionExport,
                "Finish Stat Test Export\n");
     Export(run, bPairwise && dict.bExportPairwise, kPairwiseSuffix,
@@ -115,7 +117,9 @@ ExportsWritten RunExportSequence(const RunOutputNames& names,
     Export(run, bJumpCR && dict.bExportJumpCR, kJumpCRSuffix,
            "Start Jump/CR Export\n", WriteJumpCRExport,
            "Finished Jump/CR Export\n");
-    Export(run, iSelection == 4 && dict.bExportSelectionResults,
+    Export(run,
+           selection == kmModelSelection::kDataDependent &&
+               dict.bExportSelectionResults,
            kSelectionResultsSuffix, "Start Selection Results Export Export\n",
            WriteSelectionResultsExport, "Finished Selection Results Export\n");
     Export(run, true, kFinalSelectedModelSuffix,

@@ -241,7 +241,7 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
                       pResults_->GetOutputDisplayOptions(), exportOptions_,
                       written.bReport, written.bAPC, written.bAAPC,
                       written.bFTest, written.bData,
-                      pSession_->GetInt(kmOptAAPCCIMethod), sDelimiter);
+                      pSession_->Get<kmIntervalMethod>(), sDelimiter);
   summary.Commit();
   Print("Finished Run Summary Export\n");
 }

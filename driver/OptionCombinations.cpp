@@ -3,16 +3,12 @@
 
 #include "foundation/KmException.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmFitMethod.h"
+#include "session/kmIntervalMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 namespace {
-
-// kmOptAAPCCIMethod of the resampled intervals: resampled t and empirical
-// quantiles.
-constexpr int kFirstResampledCIMethod = 2;
-constexpr int kEmpiricalQuantileCIMethod = 3;
-// kmOptModelSelection of data-dependent selection.
-constexpr int kDataDependentSelection = 4;
 
 // The run options that ask for the jump and comparability-ratio analyses
 // of copies.
@@ -25,12 +21,16 @@ const char* JumpOptionText(const kmAnalysisCopies& copies) {
 // The "ci method" of the session's resampled intervals.
 KmString ResampledCIMethodText(const kmSession& session) {
   KmString sText;
-  if (session.GetInt(kmOptAAPCCIMethod) != kEmpiricalQuantileCIMethod) {
+  if (session.Get<kmIntervalMethod>() != kmIntervalMethod::kEmpiricalQuantile) {
     sText << "resampled t intervals (\"ci method\")";
     return sText;
   }
-  sText << "\"ci method = empirical quantile method "
-        << (session.GetInt(kmOptEmpQuantileMethod) == 1 ? 2 : 1)
+  // The run options name method 2, and method 1 for every other code.
+  const bool bMethod2 =
+      session.Get<kmEmpQuantileMethod>() == kmEmpQuantileMethod::kMethod2;
+  sText << "\"ci method = empirical quantile "
+        << kmCodeText(bMethod2 ? kmEmpQuantileMethod::kMethod2
+                               : kmEmpQuantileMethod::kMethod1)
         << (session.GetBool(kmOptFSMOnly) ? " fsm only\"" : "\"");
   return sText;
 }
@@ -40,12 +40,12 @@ void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
   if (!copies.HasJumpAnalysis() && !copies.HasComparabilityRatioAnalysis()) {
     return;
   }
-  if (session.GetInt(kmOptMethod) != 0) {
+  if (kmIsHudsons(session.Get<kmFitMethod>())) {
     sMessages << JumpOptionText(copies)
               << " cannot be combined with \"method = hudsons\": Hudson's "
                  "method fits no jump model.  Use \"method = grid\".\n";
   }
-  if (session.GetInt(kmOptAAPCCIMethod) >= kFirstResampledCIMethod) {
+  if (kmIsResampled(session.Get<kmIntervalMethod>())) {
     sMessages << JumpOptionText(copies) << " cannot be combined with "
               << ResampledCIMethodText(session)
               << ": the resampled refits have no jump.  Use \"ci method = "
@@ -55,7 +55,7 @@ void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
 
 void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
   if (session.GetInt(kmOptComparisonType) != 1 ||
-      session.GetInt(kmOptModelSelection) != kDataDependentSelection) {
+      session.Get<kmModelSelection>() != kmModelSelection::kDataDependent) {
     return;
   }
   sMessages << "\"pairwise\" cannot be combined with \"model selection method "

@@ -22,9 +22,10 @@ int JumpCRMode(bool bJump, bool bCR, bool bStandard) {
 // it to an integer would turn phi = 0.5 into "uncorrelated".
 void ApplyAutocorrelation(double dValue, kmSession* pSession) {
   if (dValue == 0.0 || dValue == 1.0) {
-    pSession->SetInt(kmOptAutocorrErrors, static_cast<int>(dValue));
+    pSession->Set(dValue == 0.0 ? kmAutocorrErrors::kUncorrelated
+                                : kmAutocorrErrors::kEstimated);
   } else {
-    pSession->SetInt(kmOptAutocorrErrors, 2);
+    pSession->Set(kmAutocorrErrors::kSpecified);
     pSession->SetDouble(kmOptAutocorrParameter, dValue);
   }
 }
@@ -33,7 +34,9 @@ void ApplyAutocorrelation(double dValue, kmSession* pSession) {
 // session definition's error-variance model and standard-error column;
 // absent, the definition's stay.
 void ApplyErrorModel(const IniSessionDict& dict, kmSession* pSession) {
-  if (dict.iHetErrorModel >= 0) pSession->SetHeterOptions(dict.iHetErrorModel);
+  if (dict.iHetErrorModel >= 0) {
+    pSession->SetHeterOptions(static_cast<kmErrorModel>(dict.iHetErrorModel));
+  }
   if (dict.iHetErrorVarLocation > 0) {
     pSession->SetKMVarPosition(kmVarStdError, dict.iHetErrorVarLocation);
   }

@@ -22,6 +22,7 @@
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -159,7 +160,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
       cohortFit_(*pCalculator, pRecord.get(), pSub, iCohort);
     } else if (bClustering_) {
       sClustering = kmCohortClustering(*pCalculator).Cluster(pSub);
-    } else if (session.GetInt(kmOptMethod) == 1) {
+    } else if (kmIsHudsons(session.Get<kmFitMethod>())) {
       pCalculator->SelModESR(pRecord.get(), pSub, iCohort);
     } else {
       // The cohort index, not the task index, seeds the resampled

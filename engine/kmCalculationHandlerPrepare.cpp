@@ -153,7 +153,7 @@ void ResponseSlots(const kmSession& session, int i, bool bCountType,
 // What the preparation of one cohort reads from the session: the error
 // model, the response type and the field positions.
 struct kmCalculationHandler::CohortLayout {
-  int iHet = 0;
+  kmErrorModel het = kmErrorModel::kConstantVariance;
   bool bCountType = false;
   bool bCalculated = false;
   bool bCountsToCrudeRate = false;
@@ -212,20 +212,19 @@ kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
     int i) const {
   const kmSession& session = *pSession_;
   CohortLayout layout;
-  layout.iHet = session.GetInt(kmOptHetErrorModel);
+  layout.het = session.Get<kmErrorModel>();
   const int iDependentType = session.GetInt(kmOptDependentType);
   layout.bCountType = iDependentType == 0;
   layout.bCalculated = session.GetBool(kmOptDependentCalculated);
-  layout.bCountsToCrudeRate =
-      layout.bCalculated && iDependentType == 1 && layout.iHet == 4;
+  layout.bCountsToCrudeRate = layout.bCalculated && iDependentType == 1 &&
+                              layout.het == kmErrorModel::kPoissonRate;
   layout.bComputedResponse = layout.bCalculated && !layout.bCountsToCrudeRate;
   layout.bLogLinear = session.GetBool(kmOptLogLinear);
   layout.dShift = session.GetDouble(kmOptDataShift);
   // A multiplier of 0 would turn every rate into 0.
   layout.dRatesPerN = session.GetInt(kmOptRatesPerN);
   if (layout.dRatesPerN <= 0) layout.dRatesPerN = kDefaultRatesPerN;
-  layout.bZeroCountModel = layout.iHet == 4 || layout.iHet == 1 ||
-                           (layout.iHet == 0 && layout.bLogLinear);
+  layout.bZeroCountModel = kmIsPoissonType(layout.het, layout.bLogLinear);
   layout.bRatesFromAdjustGroups = bRatesFromAdjustGroups_;
 
   int iResponseRole = kmVarDependent;
@@ -329,7 +328,8 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
   const int iFields = static_cast<int>(fields.size());
   row.s = kMissing;
   row.w = 1.0;
-  if ((layout.iStdErrorPos == 0 && !layout.bCalculated) || layout.iHet == 0) {
+  if ((layout.iStdErrorPos == 0 && !layout.bCalculated) ||
+      layout.het == kmErrorModel::kConstantVariance) {
     return;
   }
   KmString sSE;
@@ -355,7 +355,8 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
 }
 
 bool kmCalculationHandler::FitsCountsAsRates(const CohortLayout& layout) {
-  return layout.iHet == 4 && !layout.bComputedResponse && layout.iPopPos != 0;
+  return layout.het == kmErrorModel::kPoissonRate &&
+         !layout.bComputedResponse && layout.iPopPos != 0;
 }
 
 void kmCalculationHandler::ObserveRefusedRow(const CohortLayout& layout,
@@ -376,15 +377,19 @@ void kmCalculationHandler::ObserveRefusedRow(const CohortLayout& layout,
 void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
                                     const kmRecordRow& fields,
                                     CohortRow& row) const {
-  const int iHet = layout.iHet;
+  const kmErrorModel het = layout.het;
   const double dResponse = row.y;
   // A computed response under the Poisson rate model carries the standard
   // error of its Poisson count, scaled as the response is.
-  const bool bCountResponse = !(iHet == 4 && layout.bComputedResponse);
+  const bool bCountResponse =
+      !(het == kmErrorModel::kPoissonRate && layout.bComputedResponse);
   double dVar = 1.0;
-  if ((iHet == 4 || iHet == 1) && bCountResponse) {
+  if ((het == kmErrorModel::kPoissonRate ||
+       het == kmErrorModel::kPoissonCount) &&
+      bCountResponse) {
     dVar = row.y;
-  } else if (iHet == 2 || iHet == 4) {
+  } else if (het == kmErrorModel::kStandardError ||
+             het == kmErrorModel::kPoissonRate) {
     dVar = row.s * row.s;
   }
   if (FitsCountsAsRates(layout)) {
@@ -400,7 +405,7 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
     CountToRate(p, layout.dRatesPerN, row.y, row.s);
   }
   if (layout.bLogLinear) {
-    if (row.y <= 0 && iHet != 0) {
+    if (row.y <= 0 && het != kmErrorModel::kConstantVariance) {
       GenerateKmInputExceptionF(
           "Illegal value for dependent variable.  Dependent value "
           "= %f  Cohort index:  %d",
@@ -409,7 +414,7 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
     dVar = dVar / (row.y * row.y);
     row.y = std::log(row.y);
   }
-  if (iHet != 0) {
+  if (het != kmErrorModel::kConstantVariance) {
     // Valid values whose variance leaves the range of doubles (a rate of
     // 1e308 squared) are no fault of sign: say which value is out of range.
     if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
@@ -417,8 +422,10 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
       // A standard error whose own square leaves the range is named
       // instead of the dependent value it weights.
       const double dSquare = row.s * row.s;
-      const bool bStdError = (iHet == 2 || (iHet == 4 && !bCountResponse)) &&
-                             (dSquare == 0.0 || !std::isfinite(dSquare));
+      const bool bStdError =
+          (het == kmErrorModel::kStandardError ||
+           (het == kmErrorModel::kPoissonRate && !bCountResponse)) &&
+          (dSquare == 0.0 || !std::isfinite(dSquare));
       GenerateKmInputExceptionF(
           "The %s %g of record %d (%s, column %d) is too large or too small "
           "to be weighted: its variance falls outside the range of numbers "

@@ -45,6 +45,7 @@
 #include "engine/kmNormalEquations.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "session/kmModelSelection.h"
 
 class kmCalcHandler;
 class kmCalculationHandler;
@@ -443,12 +444,13 @@ class kmCalculator : public kmNormalEquations,
   // -- Weighted criteria and kinkmark squared correlations
   //   (kmCalculatorWeightedCriteria.cpp) --
 
-  // For criterion code 5 (WBIC-Alt) or 6 (WBIC) replaces the BIC of
+  // For the criterion WBIC-Alt or WBIC replaces the BIC of
   // pTable by ln(Q/n) + ((c + 2) k + 2) ln(n)/n (the value of Q = 0 for a
-  // perfect fit), n = iNumObs, c the smallest (5) or largest (6) kinkmark
-  // squared correlation of the table's kinkmarks over its series set weighted
-  // by mWorkA (c = 0 without kinkmarks). Other codes leave the table alone.
-  void SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
+  // perfect fit), n = iNumObs, c the smallest (WBIC-Alt) or largest (WBIC)
+  // kinkmark squared correlation of the table's kinkmarks over its series set
+  // weighted by mWorkA (c = 0 without kinkmarks). Other codes leave the table
+  // alone.
+  void SetWeightedBIC(kmModelSelection criterion, kmTable* pTable, int16_t k,
                       bool bComparison, double dQ);
 
   // R(i), i = 1..K (K = vTau's length), the squared partial correlation
@@ -669,7 +671,7 @@ class kmCalculator : public kmNormalEquations,
 
   // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
   // kinkmarks vTau (shifted units; dShift is added back) and residual sum
-  // vResidualSum(1): counts, SSE, MSE, the criterion of iCriterion (-999.0 for
+  // vResidualSum(1): counts, SSE, MSE, the criterion of criterion (-999.0 for
   // a perfect fit), kinkmark intervals from the profile (none where the
   // profile holds no fit the grid search reached), segment tests, slope
   // differences, APCs and the covariance of the unshifted coefficients.
@@ -681,8 +683,8 @@ class kmCalculator : public kmNormalEquations,
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
-             const NEWMAT::Matrix& mProfile, kmTable* pTable, int iCriterion,
-             double dShift,
+             const NEWMAT::Matrix& mProfile, kmTable* pTable,
+             kmModelSelection criterion, double dShift,
              const ComparisonCovariance& comparisonCovariance = nullptr);
 
   // The AAPC ranges and APC intervals of every model of *pData (only the

@@ -59,9 +59,10 @@ double kmCalculator::calculateAutoParamPhi(uint16_t iNumKinkmarks) {
   return WithCallPath("calculateAutoParamPhi", "kmCalculator", [&]() -> double {
     return WithMatrixErrorsAsKm(kQualifiedName, [&]() -> double {
       const kmSession* pSession = GetCalcSession();
-      const int iMode = kmWeightingMode(*pSession);
-      if (iMode == 2) return pSession->GetDouble(kmOptAutocorrParameter);
-      if (iMode != 1) return 0.0;
+      const kmAutocorrErrors mode = kmWeightingMode(*pSession);
+      if (mode == kmAutocorrErrors::kSpecified)
+        return pSession->GetDouble(kmOptAutocorrParameter);
+      if (mode != kmAutocorrErrors::kEstimated) return 0.0;
 
       const int n = iNumObs;
       if (pDataWeightInput == nullptr || pDataX == nullptr ||

@@ -112,7 +112,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
             "are too small for %d kinkmarks and %d observations.",
             kClassName, static_cast<int>(k), n);
       }
-      const int iMode = kmWeightingMode(*GetCalcSession());
+      const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
 
       ColumnVector vRaw(n);
       int s = 0;
@@ -131,7 +131,7 @@ void kmCalculator::Calculate_Resids_Comp_Ratio(uint16_t k, const Matrix& mW,
         mFitted(K1, i) = dFit;
         vRaw(i) = (*pDataY)(i, 1) - dFit;
       }
-      WeightResiduals(mW, vRaw, n, iMode, K1, mResid);
+      WeightResiduals(mW, vRaw, n, mode, K1, mResid);
     });
   });
 }

@@ -50,10 +50,11 @@ Matrix ScaleRows(const Matrix& mM, const ColumnVector& vD, int n) {
 
 // mOut = M' W* M for the design mM (n rows): in mode 0 only the diagonal
 // of W counts, and scaling rows costs n (K + 2)^2 instead of n^2 (K + 2).
-void WeightedCrossProducts(const Matrix& mM, const Matrix& mW, int iMode, int n,
+void WeightedCrossProducts(const Matrix& mM, const Matrix& mW,
+                           kmAutocorrErrors mode, int n,
                            SymmetricMatrix& mOut) {
   Matrix mWM;
-  if (iMode == 0) {
+  if (mode == kmAutocorrErrors::kUncorrelated) {
     ColumnVector vD(n);
     for (int i = 1; i <= n; ++i) vD(i) = mW(i, i);
     mWM = ScaleRows(mM, vD, n);
@@ -86,16 +87,16 @@ void RequireResponses(const Matrix* pY) {
 
 // W* Y for the columns of mY: in mode 0 the diagonal v(i) W(i,i) v(i); in
 // mode 3 W as it stands; otherwise W with its diagonal scaled by v(i)^2.
-Matrix WeightRows(const Matrix& mY, int iMode, const Matrix& mW,
+Matrix WeightRows(const Matrix& mY, kmAutocorrErrors mode, const Matrix& mW,
                   const ColumnVector& vMultipliers, int n) {
-  if (iMode == 0) {
+  if (mode == kmAutocorrErrors::kUncorrelated) {
     ColumnVector vD(n);
     for (int i = 1; i <= n; ++i) {
       vD(i) = vMultipliers(i) * mW(i, i) * vMultipliers(i);
     }
     return ScaleRows(mY, vD, n);
   }
-  if (iMode == 3) return mW * mY;
+  if (mode == kmAutocorrErrors::kVarCovMatrix) return mW * mY;
   Matrix mScaled = mW;
   for (int i = 1; i <= n; ++i) {
     mScaled(i, i) *= vMultipliers(i) * vMultipliers(i);
@@ -163,10 +164,10 @@ void SubtractLine(const double* pX0, const double* pLine, int n, int D,
 
 // The weighted least-squares line of each column of w.pY on the base
 // columns, into pLine (2 x D; zero when the base columns are aliased).
-void FitLines(LineWork& w, int n, int D, int iMode, const double* pW,
-              const double* pV, double* pLine) {
-  km_plain::WeightRows(w.pX0, n, 2, iMode, pW, pV, w.pWX0);
-  km_plain::WeightRows(w.pY, n, D, iMode, pW, pV, w.pWY);
+void FitLines(LineWork& w, int n, int D, kmAutocorrErrors mode,
+              const double* pW, const double* pV, double* pLine) {
+  km_plain::WeightRows(w.pX0, n, 2, mode, pW, pV, w.pWX0);
+  km_plain::WeightRows(w.pY, n, D, mode, pW, pV, w.pWY);
   // X0'W*X0; the off-diagonal element is (1, 2), the one the library's
   // product into a symmetric matrix forms.
   double a[4] = {0.0, 0.0, 0.0, 0.0};
@@ -197,7 +198,7 @@ void FitLines(LineWork& w, int n, int D, int iMode, const double* pW,
 // (n x (K + 2)), mW (n x n), the first D columns of mData (n rows), pV the
 // multipliers (null in mode 3). Every sum is the library's, in its order.
 void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
-                       const Matrix& mData, int n, int D, int iMode,
+                       const Matrix& mData, int n, int D, kmAutocorrErrors mode,
                        const double* pV, Matrix& mXWZ, ColumnVector& vZWZ,
                        Matrix& mLine) {
   const double* pData = mData.Store();
@@ -224,10 +225,10 @@ void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
   // exactly.
   mLine.ReSize(2, D);
   double* pLine = mLine.Store();
-  FitLines(w, n, D, iMode, mW.Store(), pV, pLine);
+  FitLines(w, n, D, mode, mW.Store(), pV, pLine);
   SubtractLine(w.pX0, pLine, n, D, w.pY, D, w.pY);
   for (int c = 0; c < D; ++c) pLine[c] += w.pLevel[c];
-  km_plain::WeightRows(w.pY, n, D, iMode, mW.Store(), pV, w.pWY);
+  km_plain::WeightRows(w.pY, n, D, mode, mW.Store(), pV, w.pWY);
   mXWZ.ReSize(iCols, D);
   km_plain::TransposeTimes(pDesign, n, iCols, iCols, w.pWY, D, mXWZ.Store());
   SumsOfSquares(w.pY, D, w.pWY, D, n, D, vZWZ);
@@ -237,12 +238,12 @@ void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
 
 void kmCalculator::PreCalcXWX() {
   WithCallPath("PreCalcXWX()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWX()", [&] {
       if (pXWX == nullptr) pXWX = std::make_unique<SymmetricMatrix>();
-      WeightedCrossProducts(*pX0, *pWeightMatrix, iMode, n, *pXWX);
+      WeightedCrossProducts(*pX0, *pWeightMatrix, mode, n, *pXWX);
     });
   });
 }
@@ -250,7 +251,7 @@ void kmCalculator::PreCalcXWX() {
 void kmCalculator::ModelCrossProducts(const ColumnVector& vLocations,
                                       SymmetricMatrix& mXWX) {
   WithCallPath("ModelCrossProducts()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     if (pDataX == nullptr || pDataX->Nrows() < n || pDataX->Ncols() < 2) {
       GenerateKmException(
@@ -268,7 +269,7 @@ void kmCalculator::ModelCrossProducts(const ColumnVector& vLocations,
         }
       }
       RequireDesign(&mDesign, pWeightMatrix.get(), n);
-      WeightedCrossProducts(mDesign, *pWeightMatrix, iMode, n, mXWX);
+      WeightedCrossProducts(mDesign, *pWeightMatrix, mode, n, mXWX);
     });
   });
 }
@@ -277,13 +278,13 @@ void kmCalculator::PreCalcXWY(int iNumDataSets,
                               const ColumnVector& vMultipliers, Matrix& mXWY,
                               ColumnVector& vYWY) {
   WithCallPath("PreCalcXWY()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     RequireResponses(pDataY.get());
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWY()", [&] {
       const Matrix mY = pDataY->SubMatrix(1, n, 1, iNumDataSets);
-      const Matrix mWY = WeightRows(mY, iMode, *pWeightMatrix, vMultipliers, n);
+      const Matrix mWY = WeightRows(mY, mode, *pWeightMatrix, vMultipliers, n);
       mXWY = pX0->t() * mWY;
       SumsOfSquares(mY.Store(), mY.Ncols(), mWY.Store(), mWY.Ncols(), n,
                     iNumDataSets, vYWY);
@@ -296,7 +297,7 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
                                        Matrix& mXWZ, ColumnVector& vZWZ,
                                        Matrix& mLine) {
   WithCallPath("PreCalcXWYAboutLine()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     RequireDesign(pX0.get(), pWeightMatrix.get(), n);
     RequireResponses(pDataY.get());
@@ -308,14 +309,17 @@ void kmCalculator::PreCalcXWYAboutLine(int iNumDataSets,
     WithMatrixErrorsAsKm("kmCalculator::PreCalcXWYAboutLine()", [&] {
       if (iNumDataSets < 1 || pDataY->Nrows() < n ||
           pDataY->Ncols() < iNumDataSets ||
-          (iMode != 3 && vMultipliers.Nrows() < n)) {
+          (mode != kmAutocorrErrors::kVarCovMatrix &&
+           vMultipliers.Nrows() < n)) {
         // The library's error for what does not fit.
-        WeightRows(pDataY->SubMatrix(1, n, 1, iNumDataSets), iMode,
+        WeightRows(pDataY->SubMatrix(1, n, 1, iNumDataSets), mode,
                    *pWeightMatrix, vMultipliers, n);
       }
-      ProductsAboutLine(*pX0, *pWeightMatrix, *pDataY, n, iNumDataSets, iMode,
-                        iMode == 3 ? nullptr : vMultipliers.Store(), mXWZ, vZWZ,
-                        mLine);
+      ProductsAboutLine(*pX0, *pWeightMatrix, *pDataY, n, iNumDataSets, mode,
+                        mode == kmAutocorrErrors::kVarCovMatrix
+                            ? nullptr
+                            : vMultipliers.Store(),
+                        mXWZ, vZWZ, mLine);
     });
   });
 }
@@ -329,13 +333,13 @@ bool kmCalculator::IsPerfectFit(double dResidSum) const {
         pWeightMatrix->Ncols() < n) {
       return dResidSum <= 0.0;
     }
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     return WithMatrixErrorsAsKm("kmCalculator::IsPerfectFit()", [&]() -> bool {
       // The weighting of the fits' cross products.
       ColumnVector vOnes(n);
       vOnes = 1.0;
-      const Matrix mW = WeightRows(NEWMAT::IdentityMatrix(n), iMode,
-                                   *pWeightMatrix, vOnes, n);
+      const Matrix mW =
+          WeightRows(NEWMAT::IdentityMatrix(n), mode, *pWeightMatrix, vOnes, n);
       const ColumnVector y = pDataY->SubMatrix(1, n, 1, 1);
       return dResidSum <= calc_PerfectFitBound(y, mW);
     });

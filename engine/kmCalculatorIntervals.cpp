@@ -8,14 +8,15 @@
 // ranges (full range, last-N observations with 0 < N <= n, custom ranges; x
 // from column 1 of model 0's data rows), computes each with
 // kmTable::CalculateAAPC and then the APC intervals with
-// kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (3 when bFinalOnly). Each
-// model gets its own, fresh resampling cache, so no model reuses another
-// model's refits. Stops before the next model once pProgress reports
-// cancellation; with method 3 stores the progress position min(100, (i + P0 +
-// 1) / dTotal * 100) after model i, P0 the entry position / dTotal. Throws:
-// KmException for null arguments, a cohort without models, and the errors of
-// the table's interval calculations; matrix-library errors with source
-// "kmCalculator::Compute_APC_AAPC_CIs()"; call path "Compute_APC_AAPC_CIs()".
+// kmTable::CalculateAPC_CIs, by kmOptAAPCCIMethod (empirical quantiles when
+// bFinalOnly). Each model gets its own, fresh resampling cache, so no model
+// reuses another model's refits. Stops before the next model once pProgress
+// reports cancellation; with empirical quantiles stores the progress position
+// min(100, (i + P0 + 1) / dTotal * 100) after model i, P0 the entry position /
+// dTotal. Throws: KmException for null arguments, a cohort without models, and
+// the errors of the table's interval calculations; matrix-library errors with
+// source "kmCalculator::Compute_APC_AAPC_CIs()"; call path
+// "Compute_APC_AAPC_CIs()".
 #include <newmat.h>
 
 #include <algorithm>
@@ -31,14 +32,13 @@
 #include "results/kmCalcData.h"
 #include "results/kmTable.h"
 #include "session/kmAAPCRanges.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Interval method that refits resampled data by empirical quantiles.
-constexpr int kEmpiricalQuantile = 3;
 // Observed value of a result row that draws a kinkmark or a jump.
 constexpr double kNoObservedValue = -9999.0;
 
@@ -55,8 +55,12 @@ void kmCalculator::Compute_APC_AAPC_CIs(
             kClassName);
       }
       const kmSession* pSession = GetCalcSession();
-      const int iMethod =
-          bFinalOnly ? kEmpiricalQuantile : pSession->GetInt(kmOptAAPCCIMethod);
+      const kmIntervalMethod method = bFinalOnly
+                                          ? kmIntervalMethod::kEmpiricalQuantile
+                                          : pSession->Get<kmIntervalMethod>();
+      // The tables take the method as their interval code, whose first
+      // codes are the session's.
+      const int32_t iMethod = static_cast<int32_t>(method);
       const double dAAPCAlpha = pSession->GetDouble(kmOptAAPCAlpha);
       const double dPermAlpha = pSession->GetDouble(kmOptPermSignificance);
       const double dKinkAlpha = pSession->GetDouble(kmOptKinkmarkAlpha);
@@ -80,9 +84,10 @@ void kmCalculator::Compute_APC_AAPC_CIs(
       }
       const int iN = static_cast<int>(vX.size());
 
-      const double dP0 = (iMethod == kEmpiricalQuantile && dTotal > 0.0)
-                             ? pProgress->GetBarPosition() / dTotal
-                             : 0.0;
+      const double dP0 =
+          (method == kmIntervalMethod::kEmpiricalQuantile && dTotal > 0.0)
+              ? pProgress->GetBarPosition() / dTotal
+              : 0.0;
 
       for (int i = 0; i < iNumModels; ++i) {
         if (pProgress->GetCancelFlag()) break;
@@ -134,7 +139,7 @@ void kmCalculator::Compute_APC_AAPC_CIs(
                                fitRecords);
 
         // A denominator that is not positive gives no position.
-        if (iMethod == kEmpiricalQuantile && dTotal > 0.0) {
+        if (method == kmIntervalMethod::kEmpiricalQuantile && dTotal > 0.0) {
           double dPosition = (i + dP0 + 1.0) / dTotal * 100.0;
           if (dPosition > 100.0) dPosition = 100.0;
           pProgress->SetPosition(static_cast<int32_t>(dPosition));
@@ -155,7 +160,8 @@ void kmCalculator::SetAPCIntervals(
     const kmSession* pSession = GetCalcSession();
     const bool bFinalOnly = pSession->GetBool(kmOptFSMOnly);
     const bool bResampled =
-        bResample && pSession->GetInt(kmOptAAPCCIMethod) == kEmpiricalQuantile;
+        bResample && pSession->Get<kmIntervalMethod>() ==
+                         kmIntervalMethod::kEmpiricalQuantile;
     if (bResampled) {
       Compute_APC_AAPC_CIs(pData, pProgress, iTaskValue, bFinalOnly, dTotal);
     }

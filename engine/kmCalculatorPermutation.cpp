@@ -65,7 +65,7 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
                            const Matrix& mResid, int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::Permute()";
   WithCallPath("Permute()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     if (pDataY == nullptr) {
       GenerateKmException(
@@ -106,7 +106,7 @@ void kmCalculator::Permute(int16_t k, const Matrix& mL, const Matrix& mFitted,
         for (int i = 0; i < n; ++i) {
           const double* pRow = pL + static_cast<ptrdiff_t>(i) * n;
           double dSum;
-          if (iMode == 0) {
+          if (mode == kmAutocorrErrors::kUncorrelated) {
             // The order of the library's product mL * e: the first term,
             // then the others added one by one.
             dSum = pRow[0] * pE[0];

@@ -79,7 +79,7 @@ void RequireObservations(const kmCalculator& calc, const char* sSource) {
 // values, vRaw the raw residuals, row k + 1 of mResid the weighted ones.
 void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
                   const ColumnVector& vCoef, const ColumnVector& vTau,
-                  int iAutocorrMode, Matrix& mFitted, Matrix& mResid,
+                  kmAutocorrErrors mode, Matrix& mFitted, Matrix& mResid,
                   ColumnVector& vFitted, ColumnVector& vRaw) {
   const int n = calc.GetNumObservations();
   const Matrix& mX = *calc.GetDataX();
@@ -92,7 +92,7 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
     mFitted(k + 1, i) = vFitted(i);
     vRaw(i) = mY(i, 1) - vFitted(i);
   }
-  WeightResiduals(mA, vRaw, n, iAutocorrMode, k + 1, mResid);
+  WeightResiduals(mA, vRaw, n, mode, k + 1, mResid);
 }
 
 }  // namespace
@@ -104,14 +104,14 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
   WithCallPath("Resids()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
-    const int iMode = kmWeightingMode(*pSession);
+    const kmAutocorrErrors mode = kmWeightingMode(*pSession);
     RequireObservations(*this, kSource);
     WithMatrixErrorsAsKm(kSource, [&] {
       const int n = iNumObs;
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;
       ColumnVector vRaw;
-      FitAndWeight(*this, k, mA, vCoef, vTau, iMode, mFitted, mResid, vFitted,
+      FitAndWeight(*this, k, mA, vCoef, vTau, mode, mFitted, mResid, vFitted,
                    vRaw);
       table.SetSampleArrays(split_IntoBlocks(vFitted, 1),
                             split_IntoBlocks(vRaw, 1));
@@ -140,7 +140,7 @@ void kmCalculator::Resids_JumpModel_Final(
   WithCallPath("Resids_JumpModel_Final()", kClassName, [&] {
     const kmSession* pSession = GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
-    const int iMode = kmWeightingMode(*pSession);
+    const kmAutocorrErrors mode = kmWeightingMode(*pSession);
     const double dJumpAt = pSession->GetDouble(kmOptJumpLocation);
     RequireObservations(*this, kSource);
     WithMatrixErrorsAsKm(kSource, [&] {
@@ -148,7 +148,7 @@ void kmCalculator::Resids_JumpModel_Final(
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;
       ColumnVector vRaw;
-      FitAndWeight(*this, k, mA, vCoef, vTau, iMode, mFitted, mResid, vFitted,
+      FitAndWeight(*this, k, mA, vCoef, vTau, mode, mFitted, mResid, vFitted,
                    vRaw);
 
       // Values on the response scale of the fits, without and with the

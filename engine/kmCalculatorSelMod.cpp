@@ -42,6 +42,8 @@
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
 #include "session/kmErrorModel.h"
+#include "session/kmIntervalMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -147,7 +149,7 @@ struct kmCalculator::SelModRun : kmSelModFits {
   bool bLogLinear = false;
   double dPsi = 0.0;
   double dJumpOption = 0.0;
-  int iMethod = 0;
+  kmModelSelection selection = kmModelSelection::kPermutationTest;
   int16_t kmin = 0;
   int16_t kmax = 0;
   int16_t iMinEnd = 0;
@@ -161,7 +163,7 @@ struct kmCalculator::SelModRun : kmSelModFits {
   double dOrigin = 0.0;
   int16_t G = 0;
   // Tables and progress.
-  int iCIMethod = 0;
+  kmIntervalMethod ciMethod = kmIntervalMethod::kParametric;
   const char* sCIMethod = "UncorrelatedVariance";
   double dTotal = 1.0;
   KMSeriesSet seriesSet;
@@ -203,7 +205,7 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   run.dJumpOption = pSession->GetDouble(kmOptJumpLocation);
   BeginCohortFit(*pCalcData);
 
-  run.iMethod = pSession->GetInt(kmOptModelSelection);
+  run.selection = pSession->Get<kmModelSelection>();
   run.kmin = static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
   run.kmax = static_cast<int16_t>(pSession->GetInt(kmOptMaxKinkmarks));
   run.iMinEnd = static_cast<int16_t>(pSession->GetInt(kmOptMinObsEnd));
@@ -223,7 +225,8 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   // The default for the cohort's length only lowers the user's maximum,
   // never raises it.
   if (pSession->GetBool(kmOptPerCohortMaxKinkmarks) &&
-      pSession->GetInt(kmOptMaxKinkmarksFeasibility) == 0) {
+      pSession->Get<kmMaxKinkmarksFeasibility>() ==
+          kmMaxKinkmarksFeasibility::kDefaultForLength) {
     run.kmax =
         std::min(run.kmax, kmTools::MaxKinkmarksForObservations(n, false));
   }
@@ -239,7 +242,7 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   }
   run.iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
   run.dAlpha = pSession->GetDouble(kmOptPermSignificance);
-  run.iCIMethod = pSession->GetInt(kmOptAAPCCIMethod);
+  run.ciMethod = pSession->Get<kmIntervalMethod>();
   run.sModelType = KmString(
       pSession->GetInt(kmOptPairwiseType) == 1 ? "Identical" : "Parallel");
   run.bLogLinear = pSession->GetBool(kmOptLogLinear);
@@ -258,11 +261,11 @@ void kmCalculator::PrepareSelModFits(SelModRun& run) {
   run.mResid = 0.0;
 
   // Autocorrelation and weighting.
-  const int iAutoMode = kmWeightingMode(*pSession);
-  if (iAutoMode == 1) {
+  const kmAutocorrErrors autocorr = kmWeightingMode(*pSession);
+  if (autocorr == kmAutocorrErrors::kEstimated) {
     run.dPhi = calculateAutoParamPhi(static_cast<uint16_t>(run.kmax));
     run.iPhiMode = 1;
-  } else if (iAutoMode != 0 && iAutoMode != kmWeightingVarCovMatrix) {
+  } else if (kmIsAR1(autocorr)) {
     // A variance-covariance matrix is no AR(1) process: phi stays 0.
     run.dPhi = pSession->GetDouble(kmOptAutocorrParameter);
     run.iPhiMode = 2;
@@ -298,12 +301,16 @@ void kmCalculator::PrepareSelModFits(SelModRun& run) {
   PreCalcXWX();
 
   run.dTotal = 0.0;
-  if (run.iMethod == 0) run.dTotal += 2.0 * (run.kmax - run.kmin);
+  if (run.selection == kmModelSelection::kPermutationTest)
+    run.dTotal += 2.0 * (run.kmax - run.kmin);
   if (run.dTotal <= 0.0) run.dTotal = 1.0;
-  if (run.iCIMethod == 3) run.dTotal += run.kmax - run.kmin + 1;
-  if (run.iCIMethod == 1) run.sCIMethod = "FirstLastT";
-  if (run.iCIMethod == 2) run.sCIMethod = "EmpCDFT";
-  if (run.iCIMethod == 3) run.sCIMethod = "EmpCDFQuantile";
+  if (run.ciMethod == kmIntervalMethod::kEmpiricalQuantile)
+    run.dTotal += run.kmax - run.kmin + 1;
+  if (run.ciMethod == kmIntervalMethod::kFirstLast)
+    run.sCIMethod = "FirstLastT";
+  if (run.ciMethod == kmIntervalMethod::kResampledT) run.sCIMethod = "EmpCDFT";
+  if (run.ciMethod == kmIntervalMethod::kEmpiricalQuantile)
+    run.sCIMethod = "EmpCDFQuantile";
 
   KMSeriesSet& seriesSet = run.seriesSet;
   seriesSet.labels.SetSize(1);
@@ -343,7 +350,7 @@ bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
   table.SetGridSettings(run.iMinEnd, run.iMinBetween, run.iGridPoints);
   table.SetNumResamples(run.iNumDataSets);
   Table(false, uK, run.vLocations, run.vResidSum1, run.vEstimates,
-        static_cast<uint16_t>(run.G), run.mProfile, &table, run.iMethod,
+        static_cast<uint16_t>(run.G), run.mProfile, &table, run.selection,
         run.dOrigin);
   if (run.bCR) {
     kmSession* pSession = GetCalcSession();
@@ -371,8 +378,8 @@ bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
     Resids(k, static_cast<int>(run.dOrigin), run.mA, run.vEstimates,
            run.vLocations, run.mFitted, run.mResid, table);
   }
-  if (run.iMethod == 5 || run.iMethod == 6) {
-    SetWeightedBIC(run.iMethod, &table, k, false, run.vResidSum1(1));
+  if (kmIsWeightedBIC(run.selection)) {
+    SetWeightedBIC(run.selection, &table, k, false, run.vResidSum1(1));
   }
   run.pCalcData->dAutocorrelation = run.dPhi;
   run.pCalcData->vModels.push_back(table);
@@ -385,32 +392,34 @@ bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
 
 void kmCalculator::ChooseFinalModel(SelModRun& run) {
   kmCalcData* pCalcData = run.pCalcData;
-  const int iMethod = run.iMethod;
+  const kmModelSelection selection = run.selection;
   // Criteria winners; ties keep the smaller number of kinkmarks.
   int16_t kBIC = run.kmin;
   int16_t kBIC3 = run.kmin;
-  if (iMethod >= 1 && iMethod <= 6) {
+  if (kmIsCriterion(selection)) {
     for (int16_t k = run.kmin;
          k <= run.kmax && !IsSelModCancelled(run.pProgress); ++k) {
       const kmTable& table = pCalcData->GetModel(k - run.kmin);
       const kmTable& best = pCalcData->GetModel(kBIC - run.kmin);
       if (table.GetBIC() < best.GetBIC()) kBIC = k;
-      if (iMethod == 4 &&
+      if (selection == kmModelSelection::kDataDependent &&
           table.GetBIC3() < pCalcData->GetModel(kBIC3 - run.kmin).GetBIC3()) {
         kBIC3 = k;
       }
     }
     if (run.bMADWD) {
-      const int16_t kChecked = MADWDPass(pCalcData, iMethod == 4 ? kBIC3 : kBIC,
-                                         run.kmin, run.dPsi, run.pProgress);
+      const int16_t kChecked = MADWDPass(
+          pCalcData,
+          selection == kmModelSelection::kDataDependent ? kBIC3 : kBIC,
+          run.kmin, run.dPsi, run.pProgress);
       kBIC = kChecked;
-      if (iMethod == 4) kBIC3 = kChecked;
+      if (selection == kmModelSelection::kDataDependent) kBIC3 = kChecked;
     }
   }
 
   if (run.kPerfect >= 0) {
     pCalcData->uFinalSelectedModel = static_cast<uint16_t>(run.kPerfect);
-  } else if (iMethod == 4) {
+  } else if (selection == kmModelSelection::kDataDependent) {
     // A first pass stopped by cancellation leaves models missing, and
     // the final choice reads them all: a cancelled run chooses nothing.
     if (pCalcData->vModels.size() ==
@@ -419,9 +428,9 @@ void kmCalculator::ChooseFinalModel(SelModRun& run) {
       SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, run.kmin, run.kmax, &vX,
                           &run.mA);
     }
-  } else if (iMethod >= 1 && iMethod <= 6) {
+  } else if (kmIsCriterion(selection)) {
     pCalcData->uFinalSelectedModel = static_cast<uint16_t>(kBIC);
-  } else if (iMethod == 0) {
+  } else if (selection == kmModelSelection::kPermutationTest) {
     const int16_t k0 = RunPermutationTests(run);
     pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
         run.bMADWD ? MADWDPass(pCalcData, k0, run.kmin, run.dPsi, run.pProgress)

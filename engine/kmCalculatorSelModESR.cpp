@@ -30,6 +30,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -42,12 +43,6 @@ namespace {
 constexpr const char* kClassName = "kmCalculator";
 // With kmOptPermutationSeed 0, cohort i is seeded with kSeedBase + i.
 constexpr int kSeedBase = 7160;
-// kmOptEarlyStopping codes.
-constexpr int kStopCurtailed = 1;
-constexpr int kStopFixed = 2;
-// Selection methods (kmOptModelSelection) that use the weighted penalty.
-constexpr int kMethodWBICAlt = 5;
-constexpr int kMethodWBIC = 6;
 
 void SetProgress(kmBackgroundProgressTrackerWithBar* pProgress, double dPos) {
   if (pProgress == nullptr) return;
@@ -57,7 +52,7 @@ void SetProgress(kmBackgroundProgressTrackerWithBar* pProgress, double dPos) {
 // The working objects of one SelModESR call.
 struct EsrRun : kmSelModFits {
   kmSession* pSession = nullptr;
-  int iMethod = 0;
+  kmModelSelection selection = kmModelSelection::kPermutationTest;
   int16_t kmin = 0;
   int16_t kmax = 0;
   int16_t n = 0;
@@ -86,7 +81,7 @@ void Prepare(kmCalculator& calc, kmCalcData* pCalcData, int iCohortIndex,
   run.pSession = pSession;
   // A user-supplied variance matrix gives the weights (its diagonal).
   calc.BeginCohortFit(*pCalcData);
-  run.iMethod = pSession->GetInt(kmOptModelSelection);
+  run.selection = pSession->Get<kmModelSelection>();
   run.kmin = static_cast<int16_t>(pSession->GetInt(kmOptMinKinkmarks));
   run.kmax = static_cast<int16_t>(pSession->GetInt(kmOptMaxKinkmarks));
   const int16_t iMinEnd =
@@ -196,15 +191,15 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
     kmTable table;
     calc.Table(false, static_cast<uint16_t>(k), run.vLocations, run.vResidSum1,
                run.vEstimates, static_cast<uint16_t>(run.G), run.mProfile,
-               &table, run.iMethod, run.dOrigin);
+               &table, run.selection, run.dOrigin);
     run.mProfile.ReSize(run.G, k);
     run.mProfile = kNoFit;
     calc.Resids(k, static_cast<int>(run.dOrigin), run.mA, run.vEstimates,
                 run.vLocations, run.mFitted, run.mResid, table);
-    if (run.iMethod == kMethodWBICAlt || run.iMethod == kMethodWBIC) {
+    if (kmIsWeightedBIC(run.selection)) {
       // The weighted penalty needs the series behind the kinkmarks.
       table.SetSeriesSet(ObservedSeries(calc, run));
-      calc.SetWeightedBIC(run.iMethod, &table, k, false, run.vResidSum1(1));
+      calc.SetWeightedBIC(run.selection, &table, k, false, run.vResidSum1(1));
     }
     pCalcData->vModels.push_back(table);
     // An exact fit (to rounding) leaves nothing for the tests to judge.
@@ -212,10 +207,10 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
       run.iNumDataSets = 1;
       if (run.kPerfect < 0) run.kPerfect = k;
     }
-    if (run.iMethod >= 1 && run.iMethod <= 6) {
+    if (kmIsCriterion(run.selection)) {
       const kmTable& best = pCalcData->GetModel(run.kBIC - run.kmin);
       if (table.GetBIC() < best.GetBIC()) run.kBIC = k;
-      if (run.iMethod == 4 &&
+      if (run.selection == kmModelSelection::kDataDependent &&
           table.GetBIC3() <
               pCalcData->GetModel(run.kBIC3 - run.kmin).GetBIC3()) {
         run.kBIC3 = k;
@@ -293,16 +288,16 @@ int16_t PermutationTests(kmCalculator& calc, kmCalcData* pCalcData,
   const int iSeed = run.pSession->GetInt(kmOptPermutationSeed);
   calc.SeedGenerator(static_cast<uint32_t>(
       iSeed != 0 ? iSeed : kSeedBase + int64_t{iCohortIndex}));
-  const int iRule = run.pSession->GetInt(kmOptEarlyStopping);
+  const kmEarlyStopping rule = run.pSession->Get<kmEarlyStopping>();
   int16_t k0 = run.kmin;
   int16_t k1 = run.kmax;
   if (!(k0 < k1 && run.iNumDataSets > 1)) return k0;
   // One table serves every test of the cohort.
-  const EarlyStopper* pStopper =
-      iRule == kStopFixed
-          ? nullptr
-          : EarlyStopperSet::GetEarlyStopper(run.dAlpha, run.kmax - run.kmin,
-                                             iRule == kStopCurtailed);
+  const EarlyStopper* pStopper = rule == kmEarlyStopping::kFixed
+                                     ? nullptr
+                                     : EarlyStopperSet::GetEarlyStopper(
+                                           run.dAlpha, run.kmax - run.kmin,
+                                           rule == kmEarlyStopping::kCurtailed);
   TestProgress progress{
       pProgress, 0.0,
       static_cast<double>(run.kmax - run.kmin) * run.iNumDataSets};
@@ -367,7 +362,7 @@ void kmCalculator::SelModESR(kmCalcData* pCalcData,
                              static_cast<size_t>(run.kmax - run.kmin + 1);
       if (run.kPerfect >= 0) {
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(run.kPerfect);
-      } else if (run.iMethod == 4) {
+      } else if (run.selection == kmModelSelection::kDataDependent) {
         // The final choice reads every model; a cancelled first pass left
         // some out, so it chooses nothing. The tables hold the kinkmarks on
         // the unshifted scale, and so must the independent values be.
@@ -377,9 +372,9 @@ void kmCalculator::SelModESR(kmCalcData* pCalcData,
           SelectFinalModelDDS(pCalcData, 0, run.kBIC, run.kBIC3, run.kmin,
                               run.kmax, &vX, &run.mA);
         }
-      } else if (run.iMethod >= 1 && run.iMethod <= 6) {
+      } else if (kmIsCriterion(run.selection)) {
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(run.kBIC);
-      } else if (run.iMethod == 0) {
+      } else if (run.selection == kmModelSelection::kPermutationTest) {
         pCalcData->uFinalSelectedModel = static_cast<uint16_t>(
             PermutationTests(*this, pCalcData, pProgress, iCohortIndex, run));
       }

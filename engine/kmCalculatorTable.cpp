@@ -3,7 +3,7 @@
 // Table in full:
 // Fills pTable (freshly constructed) with the k-kinkmark model: counts,
 // SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
-// (iCriterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
+// (criterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
 // gives -999.0), the kinkmarks with their profile-F intervals
 // (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
 // segments with ranges, slope and unshifted intercept tests, the slope
@@ -85,11 +85,11 @@ struct TableShape {
 int InterceptAt(const TableShape& s, int j) { return j == 1 ? 1 : s.f + j; }
 int SlopeAt(const TableShape& s, int j) { return s.f + s.K1 + j; }
 
-// Counts, residual sum, mean square and the selection criterion (iCriterion
+// Counts, residual sum, mean square and the selection criterion (criterion
 // 2 MBIC, 3 BIC3, 4 BIC with BIC3 beside it, else BIC; a perfect fit has
 // none).
 void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
-                      int iCriterion, kmTable* pTable) {
+                      kmModelSelection criterion, kmTable* pTable) {
   const int n = s.n;
   const double dMSE = (s.iUDF >= 1) ? dQ / s.iUDF : 0.0;
   double dCriterion = 0.0;
@@ -103,12 +103,12 @@ void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
     fit.p = s.p;
     fit.sse = dQ;
     fit.q = s.iNParm;
-    if (iCriterion == 2) {
+    if (criterion == kmModelSelection::kMBIC) {
       fit.xtwx = calc.GetModelCrossProducts();
       dCriterion = ForAllKinkMKAction::calc_LogGammaCriterion(fit, n);
-    } else if (iCriterion == 3) {
+    } else if (criterion == kmModelSelection::kBIC3) {
       dCriterion = ForAllKinkMKAction::calc_BICCriterion(fit, n);
-    } else if (iCriterion == 4) {
+    } else if (criterion == kmModelSelection::kDataDependent) {
       dCriterion = dBIC;
       dBIC3 = ForAllKinkMKAction::calc_BICCriterion(fit, n);
     } else {
@@ -254,7 +254,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vResidualSum,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
-                         int iCriterion, double dShift,
+                         kmModelSelection criterion, double dShift,
                          const ComparisonCovariance& comparisonCovariance) {
   WithCallPath("Table()", kClassName, [&] {
     if (bComparison && !comparisonCovariance) {
@@ -299,7 +299,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       }
 
       const double dQ = vResidualSum(1);
-      SetFitStatistics(*this, s, dQ, iCriterion, pTable);
+      SetFitStatistics(*this, s, dQ, criterion, pTable);
       AddKinkmarkIntervals(*this, s, dQ, vTau, nGrid, mProfile, pTable);
 
       const KmVector<double> vBounds = SegmentBounds(*this, s, vTau);

@@ -21,9 +21,6 @@ using NEWMAT::Matrix;
 namespace {
 
 constexpr const char* kClassName = "kmCalculator";
-// Criterion codes of kmOptModelSelection that use the weighted penalty.
-constexpr int kCriterionWBICAlt = 5;
-constexpr int kCriterionWBIC = 6;
 // A residual whose length is at most this share of the vector's own length
 // is taken as rounding: nothing is left once the line is taken out.
 constexpr double kNoVariation = 1e-10;
@@ -62,13 +59,13 @@ ColumnVector LineResidual(const Matrix& mX, const Matrix& mSinv,
 
 }  // namespace
 
-void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
-                                  bool bComparison, double dQ) {
+void kmCalculator::SetWeightedBIC(kmModelSelection criterion, kmTable* pTable,
+                                  int16_t k, bool bComparison, double dQ) {
   WithCallPath("SetWeightedBIC()", kClassName, [&] {
     if (pTable == nullptr) {
       GenerateKmException("No table was given.", kClassName);
     }
-    if (iCriterion != kCriterionWBICAlt && iCriterion != kCriterionWBIC) {
+    if (!kmIsWeightedBIC(criterion)) {
       return;
     }
     const int p = bComparison ? iXColumn : 2;
@@ -92,7 +89,7 @@ void kmCalculator::SetWeightedBIC(int iCriterion, kmTable* pTable, int16_t k,
       dMin = vR.Minimum();
       dMax = vR.Maximum();
     }
-    const double c = iCriterion == kCriterionWBICAlt ? dMin : dMax;
+    const double c = criterion == kmModelSelection::kWBICAlt ? dMin : dMax;
     pTable->SetBIC(
         ForAllKinkMKAction::calc_WeightedBICCriterion(record, iNumObs, c));
   });

@@ -46,11 +46,11 @@ ColumnVector ObservedSeries(const Matrix* pDataY, int n) {
 }
 
 // T = Du A'A Du for the weight root A and the factors u; with a
-// user-supplied matrix (iMode 3) T = Du V Du for the full weight matrix
+// user-supplied matrix (kVarCovMatrix) T = Du V Du for the full weight matrix
 // *pV.
-Matrix FactorWeighting(int iMode, const Matrix& mA, const Matrix* pV,
-                       const ColumnVector& vU, int n) {
-  if (iMode == kmWeightingVarCovMatrix) {
+Matrix FactorWeighting(kmAutocorrErrors mode, const Matrix& mA,
+                       const Matrix* pV, const ColumnVector& vU, int n) {
+  if (mode == kmAutocorrErrors::kVarCovMatrix) {
     if (pV == nullptr || pV->Nrows() != n || pV->Ncols() != n) {
       GenerateKmException("The weight matrix has not been built.", kClassName);
     }
@@ -145,10 +145,10 @@ bool SolveSmallSystem(int k, const Matrix& mXtY, const Matrix& mXtX,
 
 void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
   WithCallPath("WLSWgt()", "kmCalc", [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWgt()", [&] {
-      if (iMode == 3) {
+      if (mode == kmAutocorrErrors::kVarCovMatrix) {
         if (pVarCovMatrix == nullptr || pVarCovMatrix->Nrows() != n ||
             pVarCovMatrix->Ncols() != n) {
           GenerateKmExceptionF(
@@ -163,7 +163,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
       // phi outside (-1, 1) has no AR(1) transformation (the root of
       // 1 - phi^2 would be undefined or zero) and would fill the weights
       // with NaN or infinities.
-      const bool bAr1 = iMode != 0 && iMode != 3;
+      const bool bAr1 = kmIsAR1(mode);
       if (bAr1 && !(std::fabs(dPhi) < 1.0)) {
         GenerateKmExceptionF(
             "The autocorrelation parameter %g must lie strictly between -1 "
@@ -180,7 +180,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
       mB.ReSize(n, n);
       mB = 0.0;
 
-      if (iMode == 3) {
+      if (mode == kmAutocorrErrors::kVarCovMatrix) {
         // The calculator owns its weight matrix, so it takes a copy of the
         // record's matrix rather than pointing at it.
         mV = *pVarCovMatrix;
@@ -198,7 +198,7 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
         return;
       }
       const ColumnVector& v = *pDataWeightInput;
-      if (iMode == 0) {
+      if (mode == kmAutocorrErrors::kUncorrelated) {
         for (int i = 1; i <= n; ++i) {
           mV(i, i) = v(i);
           mA(i, i) = std::sqrt(v(i));
@@ -239,12 +239,12 @@ void kmCalculator::WLSWgt(double dPhi, Matrix& mA, Matrix& mB) {
 void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
                           Matrix& mXtTX, Matrix& mXtTy, ColumnVector& vytTy) {
   WithCallPath("WLSXPr()", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     WithMatrixErrorsAsKm("kmCalculator::WLSWPr()", [&] {
       const ColumnVector y = ObservedSeries(pDataY.get(), n);
       const Matrix mXn = mX.Rows(1, n);
-      if (iMode == 0) {
+      if (mode == kmAutocorrErrors::kUncorrelated) {
         if (pWeightMatrix == nullptr) {
           GenerateKmException("The weight matrix has not been built.",
                               kClassName);
@@ -262,7 +262,7 @@ void kmCalculator::WLSXPr(const ColumnVector& vU, const Matrix& mX,
         return;
       }
       const Matrix mT =
-          FactorWeighting(iMode, mWorkA, pWeightMatrix.get(), vU, n);
+          FactorWeighting(mode, mWorkA, pWeightMatrix.get(), vU, n);
       const Matrix mTX = mT * mXn;
       const ColumnVector vTy = mT * y;
       mXtTX = mXn.t() * mTX;
@@ -310,13 +310,13 @@ void kmCalculator::WLSNew(const Matrix& mXtY, const Matrix& mXtX,
                           ColumnVector& vSSE, uint16_t& iRank,
                           const ColumnVector& vU, const Matrix& mX) {
   WithCallPath("WLSNew", kClassName, [&] {
-    const int iMode = kmWeightingMode(*GetCalcSession());
+    const kmAutocorrErrors mode = kmWeightingMode(*GetCalcSession());
     const int n = iNumObs;
     double dBound = 0.0;
     WithMatrixErrorsAsKm("kmCalculator::WlSNew()", [&] {
       const Matrix mM = SolveNormalEquations(mXtY, mXtX, mXtXinv, vBeta, iRank);
       const Matrix mT =
-          FactorWeighting(iMode, mWorkA, pWeightMatrix.get(), vU, n);
+          FactorWeighting(mode, mWorkA, pWeightMatrix.get(), vU, n);
       const ColumnVector y = ObservedSeries(pDataY.get(), n);
       const ColumnVector e = y - mX.Rows(1, n) * mM.Column(1);
       const ColumnVector vTe = mT * e;

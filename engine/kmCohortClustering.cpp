@@ -171,7 +171,7 @@ std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
     KMSeriesSet groups;
     build_SeriesSetFromLabelledRows(
         groups, rows, session.GetBool(kmOptLogLinear) ? 1 : 0,
-        session.GetInt(kmOptHetErrorModel) == 2 ? 2 : 0);
+        session.Get<kmErrorModel>() == kmErrorModel::kStandardError ? 2 : 0);
 
     KMClusteringSetup setup;
     FillSetup(setup, session, groups);

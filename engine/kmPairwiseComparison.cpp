@@ -54,7 +54,7 @@ Matrix RowBlock(const Matrix& mValues, int r0, int r1) {
 
 // The options CompMod reads once.
 struct CompOptions {
-  int iMethod = 0;
+  kmModelSelection selection = kmModelSelection::kPermutationTest;
   int kmin = 0;
   int kmax = 0;
   int iSelectionSets = 1;
@@ -71,7 +71,7 @@ struct CompOptions {
 
 CompOptions ReadCompOptions(const kmSession& session) {
   CompOptions o;
-  o.iMethod = session.GetInt(kmOptModelSelection);
+  o.selection = session.Get<kmModelSelection>();
   o.kmin = session.GetInt(kmOptMinKinkmarks);
   o.kmax = session.GetInt(kmOptMaxKinkmarks);
   o.iSelectionSets = session.GetInt(kmOptNumPermutations) + 1;
@@ -237,7 +237,7 @@ int kmPairwiseComparison::FitJointModels(CompWork& w, kmCalcData& record,
     table.SetGridSettings(w.o.iMinEnd, w.o.iMinBetween, w.o.iGridPoints);
     table.SetNumResamples(w.o.iSelectionSets);
     calc_.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
-                static_cast<uint16_t>(w.G), mGrid, &table, w.o.iMethod,
+                static_cast<uint16_t>(w.G), mGrid, &table, w.o.selection,
                 w.dShift,
                 [this](int16_t kk, const ColumnVector& vTau, Matrix& mCov,
                        kmTable& model) {
@@ -245,8 +245,8 @@ int kmPairwiseComparison::FitJointModels(CompWork& w, kmCalcData& record,
                 });
     ResidsComp(static_cast<uint16_t>(k), static_cast<int>(w.dShift), w.As,
                vCoefs, vKinkmarks, w.mFits, w.mResid, table);
-    if (w.o.iMethod == 5 || w.o.iMethod == 6) {
-      calc_.SetWeightedBIC(w.o.iMethod, &table, static_cast<int16_t>(k), true,
+    if (kmIsWeightedBIC(w.o.selection)) {
+      calc_.SetWeightedBIC(w.o.selection, &table, static_cast<int16_t>(k), true,
                            vSSE(1));
     }
     record.vModels.push_back(table);
@@ -254,7 +254,7 @@ int kmPairwiseComparison::FitJointModels(CompWork& w, kmCalcData& record,
       w.o.iSelectionSets = 1;
       if (kPerfect < 0) kPerfect = k;
     }
-    if (w.o.iMethod >= 1 && w.o.iMethod <= 6 && k > w.o.kmin &&
+    if (kmIsCriterion(w.o.selection) && k > w.o.kmin &&
         table.GetBIC() < record.GetModel(kBest - w.o.kmin).GetBIC()) {
       kBest = k;
     }
@@ -396,13 +396,13 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
       const int kPerfect = FitJointModels(w, *pRecord, kBest);
       pSub->SetRange(0, (w.o.kmax - w.o.kmin + 1) * 200);
       w.iSteps = 2 * (w.o.kmax - w.o.kmin) + 3;
-      const int iMethod = w.o.iMethod;
+      const kmModelSelection selection = w.o.selection;
       if (kPerfect >= 0) {
         pRecord->uFinalSelectedModel = static_cast<uint16_t>(kPerfect);
-      } else if (iMethod == 1 || iMethod == 2 || iMethod == 3 || iMethod == 5 ||
-                 iMethod == 6) {
+      } else if (kmIsCriterion(selection) &&
+                 selection != kmModelSelection::kDataDependent) {
         pRecord->uFinalSelectedModel = static_cast<uint16_t>(kBest);
-      } else if (iMethod == 0) {
+      } else if (selection == kmModelSelection::kPermutationTest) {
         pRecord->uFinalSelectedModel =
             static_cast<uint16_t>(SelectByPermutation(w, *pRecord, pSub));
       }

@@ -62,7 +62,7 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
     const kmSession* pSession = calc_.GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
     const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
-    const int iMode = pSession->GetInt(kmOptAutocorrErrors);
+    const kmAutocorrErrors mode = pSession->Get<kmAutocorrErrors>();
     const int n = calc_.GetNumObservations();
     const int c = calc_.GetXColumn();
     const Matrix* pDesign = calc_.GetDataX();
@@ -109,7 +109,7 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
                        {x + iShift, scale(Y(r, 1)), scale(mFits(k + 1, r)), z});
         }
       }
-      WeightResiduals(mRoot, e, n, iMode, k + 1, mResiduals);
+      WeightResiduals(mRoot, e, n, mode, k + 1, mResiduals);
 
       const int iRows = static_cast<int>(cells.size() / 4);
       Matrix mData(iRows, 4);

@@ -178,7 +178,8 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
                                        int iNumDataSets) {
   constexpr const char* kSource = "kmCalculator::PermuteComp()";
   WithCallPath("PermuteComp()", kClassName, [&] {
-    const int iMode = calc_.GetCalcSession()->GetInt(kmOptAutocorrErrors);
+    const kmAutocorrErrors mode =
+        calc_.GetCalcSession()->Get<kmAutocorrErrors>();
     const int n = calc_.GetNumObservations();
     const int D = iNumDataSets;
     const Matrix* pResponses = calc_.GetDataY();
@@ -206,7 +207,7 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
         } else {
           Shuffle2(v);
         }
-        if (iMode == 0) {
+        if (mode == kmAutocorrErrors::kUncorrelated) {
           P.Column(i) = vFits + mRootInverse * v;
         } else {
           for (int r = 1; r <= n; ++r) {

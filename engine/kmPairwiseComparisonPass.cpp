@@ -132,7 +132,8 @@ Pair Plan(const std::function<const Matrix*(int)>& designOf,
   for (int r = 1; bSame && r <= p.m; ++r) bSame = SameX(Xa(r, 2), Xb(r, 2));
   if (!bSame) {
     p.sProblem = kDifferentX;
-  } else if (session.GetInt(kmOptAutocorrErrors) == 3) {
+  } else if (session.Get<kmAutocorrErrors>() ==
+             kmAutocorrErrors::kVarCovMatrix) {
     p.sProblem = kUserWeights;
   } else {
     p.K0 = static_cast<int>(

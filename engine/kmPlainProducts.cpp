@@ -64,14 +64,14 @@ void ScaleRows(const double* pY, int n, Count D, const double* pW,
 
 }  // namespace
 
-void WeightRows(const double* pY, int n, int D, int iMode, const double* pW,
-                const double* pV, double* pOut) {
-  if (iMode == 0) {
+void WeightRows(const double* pY, int n, int D, kmAutocorrErrors mode,
+                const double* pW, const double* pV, double* pOut) {
+  if (mode == kmAutocorrErrors::kUncorrelated) {
     if (D == 1) return ScaleRows(pY, n, OneOrTwo<1>(), pW, pV, pOut);
     if (D == 2) return ScaleRows(pY, n, OneOrTwo<2>(), pW, pV, pOut);
     return ScaleRows(pY, n, D, pW, pV, pOut);
   }
-  if (iMode == 3) {
+  if (mode == kmAutocorrErrors::kVarCovMatrix) {
     Times(pW, n, n, pY, D, pOut);
     return;
   }

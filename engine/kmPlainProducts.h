@@ -5,13 +5,16 @@
 #ifndef KM_ENGINE_KMPLAINPRODUCTS_H
 #define KM_ENGINE_KMPLAINPRODUCTS_H
 
+#include "session/kmErrorModel.h"
+
 namespace km_plain {
 
-// out (n x D) = W* Y for Y (n x D): in iMode 0 row i of Y times
-// v(i) W(i,i) v(i); in iMode 3 W Y; otherwise W, its diagonal scaled by
-// v(i)^2, times Y. W is n x n; pV (n values) is not read in iMode 3.
-void WeightRows(const double* pY, int n, int D, int iMode, const double* pW,
-                const double* pV, double* pOut);
+// out (n x D) = W* Y for Y (n x D): uncorrelated, row i of Y times
+// v(i) W(i,i) v(i); under the variance-covariance matrix W Y; otherwise W,
+// its diagonal scaled by v(i)^2, times Y. W is n x n; pV (n values) is not
+// read under the variance-covariance matrix.
+void WeightRows(const double* pY, int n, int D, kmAutocorrErrors mode,
+                const double* pW, const double* pV, double* pOut);
 
 // out (iColsA x D) = A' B for A (n rows of iStrideA values, its first
 // iColsA columns) and B (n x D): element (i, c) is summed over the rows in

@@ -9,6 +9,7 @@
 #include "engine/KMClusteringAnalysis.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -109,7 +110,7 @@ double CohortTaskBytes(const kmSession& session, int n) {
       kDouble * (4.0 * dN * dN + 2.0 * (dN * dCols + dCols * dCols));
   // The data sets: responses n, cross products K + 2, both copied once.
   dBytes += dSets * (2.0 * kDouble * (dN + dCols) + kDataSetRecordBytes);
-  if (session.GetInt(kmOptMethod) == 1) {
+  if (kmIsHudsons(session.Get<kmFitMethod>())) {
     dBytes += kSegmentFitBytes * dN * dN / 2.0;
   }
   if (session.GetInt(kmOptComparisonType) == 2) {

@@ -5,15 +5,17 @@
 
 #include <newmat.h>
 
+#include "session/kmErrorModel.h"
+
 // Sets row iRow, columns 1..n, of mResid to the weighted residuals A e of
-// the raw residuals e(1..n). With uncorrelated errors (iAutocorrMode 0) A is
+// the raw residuals e(1..n). With uncorrelated errors A is
 // diagonal and only its diagonal is read.
 inline void WeightResiduals(const NEWMAT::Matrix& mA,
                             const NEWMAT::ColumnVector& e, int n,
-                            int iAutocorrMode, int iRow,
+                            kmAutocorrErrors mode, int iRow,
                             NEWMAT::Matrix& mResid) {
   for (int i = 1; i <= n; ++i) {
-    if (iAutocorrMode == 0) {
+    if (mode == kmAutocorrErrors::kUncorrelated) {
       mResid(iRow, i) = e(i) * mA(i, i);
     } else {
       double dSum = 0.0;

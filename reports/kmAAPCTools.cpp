@@ -8,16 +8,13 @@
 #include "reports/kmExportLine.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
 
 const char* const kClassName = "kmAAPCTools";
-// Interval method codes of kmOptAAPCCIMethod.
-const int32_t kParametric = 0;
-const int32_t kFirstLast = 1;
-const int32_t kEmpiricalQuantile = 3;
 
 kmCalcHandler& RequireHandler(kmCalcHandler* pHandler) {
   if (pHandler == nullptr) {
@@ -171,7 +168,7 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
         const bool bShown = !IsModelMADWDExcluded(session, record, iModel);
         kmTable model = record.GetModel(iModel);
 
-        const int32_t iMethod = session.GetInt(kmOptAAPCCIMethod);
+        const kmIntervalMethod method = session.Get<kmIntervalMethod>();
         const bool bFinal = session.GetInt(kmOptMinKinkmarks) + iModel ==
                             static_cast<int32_t>(record.uFinalSelectedModel);
         // The comparison pass stores no AAPCs (it resamples nothing): its
@@ -180,12 +177,15 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
         const bool bNotResampled =
             (session.GetBool(kmOptFSMOnly) && !bFinal) ||
             handler.GetCombos()->IsComparisonIndex(iEntry);
-        if (iMethod == kParametric || iMethod == kFirstLast) {
+        if (method == kmIntervalMethod::kParametric ||
+            method == kmIntervalMethod::kFirstLast) {
           model.ClearAAPCs();
           model.RunAAPCCalc(&session, -1);
-        } else if (iMethod == kEmpiricalQuantile && bNotResampled) {
+        } else if (method == kmIntervalMethod::kEmpiricalQuantile &&
+                   bNotResampled) {
           model.ClearAAPCs();
-          model.RunAAPCCalc(&session, kParametric);
+          model.RunAAPCCalc(
+              &session, static_cast<int32_t>(kmIntervalMethod::kParametric));
         }
 
         const KmString sRange = PrecisionFormat(
@@ -213,9 +213,9 @@ void kmAAPCTools::WriteAllAAPCsForModel(kmCalcHandler* pHandler,
           }
           line.AddNumber(sRange, value.range.dStart);
           line.AddNumber(sRange, value.range.dEnd);
-          AddAAPCValueCells(line, value, bShown,
-                            session.GetBool(kmOptLogLinear),
-                            iMethod == kEmpiricalQuantile, sAAPC, sPValue);
+          AddAAPCValueCells(
+              line, value, bShown, session.GetBool(kmOptLogLinear),
+              method == kmIntervalMethod::kEmpiricalQuantile, sAAPC, sPValue);
           line.Write(pFile);
         }
       });

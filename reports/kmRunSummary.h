@@ -9,6 +9,7 @@
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
+#include "session/kmIntervalMethod.h"
 
 class kmSession;
 
@@ -56,7 +57,7 @@ void WriteTextReportHeader(const kmSession& session, const char* sFileName,
 // Appends to sFileName the "Output Options" block of the run summary (the
 // precisions and switches of displayOptions and the layout of
 // exportOptions) and the "Reports Exported" list of the switches that are
-// on (Report, Data, APC, AAPC, F-Test). iAAPCCIMethod names the AAPC
+// on (Report, Data, APC, AAPC, F-Test). aapcCIMethod names the AAPC
 // interval method. Every line is sLineDelimiter followed by its text.
 // Throws: KmException "Unable to open file \"<name>\" for appending." when
 // the file cannot be opened; call path "WriteParametersText".
@@ -64,7 +65,7 @@ void WriteParametersText(const char* sFileName,
                          OutputDisplayOptions displayOptions,
                          DataExportOptions exportOptions, bool bExportReport,
                          bool bExportAPC, bool bExportAAPC, bool bExportFTest,
-                         bool bExportData, int iAAPCCIMethod,
+                         bool bExportData, kmIntervalMethod aapcCIMethod,
                          KmString sLineDelimiter);
 
 #endif  // KM_REPORTS_KMRUNSUMMARY_H

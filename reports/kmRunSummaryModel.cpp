@@ -9,6 +9,9 @@
 #include "foundation/KmVector.h"
 #include "reports/kmRunSummary.h"
 #include "session/kmAAPCRanges.h"
+#include "session/kmFitMethod.h"
+#include "session/kmIntervalMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -157,19 +160,20 @@ void AppendModelHeader(const kmSession& session, KmString& sText,
       session.GetBool(kmOptLogLinear) ? "Yes {ln(y) = xb}" : "No {y = xb}")
       << D;
   const char* sHetError = "Unknown";
-  switch (session.GetInt(kmOptHetErrorModel)) {
-    case 0:
+  switch (session.Get<kmErrorModel>()) {
+    case kmErrorModel::kConstantVariance:
       sHetError = "Constant Variance (Homoscedasticity)";
       break;
-    case 2:
+    case kmErrorModel::kStandardError:
       sHetError = bCalculated ? "Standard Error (Calculated)"
                               : "Standard Error (Provided)";
       break;
-    case 1:  // Poisson count
-    case 4:  // Poisson rate
+    case kmErrorModel::kPoissonCount:
+    case kmErrorModel::kPoissonRate:
       sHetError = "Poisson Variance";
       break;
-    case 5:  // applied to every fit (the error model names the matrix)
+    // Applied to every fit (the error model names the matrix).
+    case kmErrorModel::kVarCovMatrix:
       sHetError = "Variance-Covariance Matrix from a File";
       break;
     default:
@@ -191,15 +195,14 @@ void AppendModelHeader(const kmSession& session, KmString& sText,
 // The search method, kinkmark counts and model selection.
 void AppendSearchHeader(const kmSession& session, KmString& sText,
                         const KmString& D) {
-  const int32_t iMethod = session.GetInt(kmOptMethod);
-  AppendLine(sText, 4, "Method", iMethod == 0 ? "Grid Search" : "Hudson's")
-      << D;
+  const bool bHudsons = kmIsHudsons(session.Get<kmFitMethod>());
+  AppendLine(sText, 4, "Method", bHudsons ? "Hudson's" : "Grid Search") << D;
   // The whole code is compared: a value that only looks like 0 or 1 in
   // its low 16 bits is still a specified parameter.
-  const int32_t iAutocorr = session.GetInt(kmOptAutocorrErrors);
-  if (iAutocorr == 0) {
+  const kmAutocorrErrors autocorr = session.Get<kmAutocorrErrors>();
+  if (autocorr == kmAutocorrErrors::kUncorrelated) {
     AppendLine(sText, 4, "Autocorrelation Errors", "Uncorrelated");
-  } else if (iAutocorr == 1) {
+  } else if (autocorr == kmAutocorrErrors::kEstimated) {
     AppendLine(sText, 4, "Autocorrelation Errors", "Estimated");
   } else {
     AppendLine(sText, 4, "Autocorrelation Errors", "Specified") << D;
@@ -226,8 +229,8 @@ void AppendSearchHeader(const kmSession& session, KmString& sText,
     if (line.bEndsGroup) sText << D;
   }
 
-  const int32_t iSelection = session.GetInt(kmOptModelSelection);
-  if (iSelection == 0) {
+  const kmModelSelection selection = session.Get<kmModelSelection>();
+  if (selection == kmModelSelection::kPermutationTest) {
     AppendLine(sText, 4, "Model Selection Method", "Permutation Test") << D;
     AppendLine(sText, 4, "Overall Significance Level of Permutation Tests",
                Formatted("%.4f", session.GetDouble(kmOptPermSignificance)))
@@ -236,7 +239,8 @@ void AppendSearchHeader(const kmSession& session, KmString& sText,
                Whole(session.GetInt(kmOptNumPermutations)))
         << D;
   } else if (const char* sName =
-                 NameOf(kModelSelectionNames, iSelection, nullptr)) {
+                 NameOf(kModelSelectionNames, static_cast<int32_t>(selection),
+                        nullptr)) {
     AppendLine(sText, 4, "Model Selection Method", sName) << D;
   } else {
     AppendLine(sText, 4, "Model Selection Method", "");
@@ -244,13 +248,13 @@ void AppendSearchHeader(const kmSession& session, KmString& sText,
   AppendLine(sText, 4, "Seed for Randomly Permuting Data",
              Whole(session.GetInt(kmOptPermutationSeed)))
       << D;
-  if (iMethod != 0 && iSelection == 0) {
-    const int32_t iStopping = session.GetInt(kmOptEarlyStopping);
+  if (bHudsons && selection == kmModelSelection::kPermutationTest) {
+    const kmEarlyStopping stopping = session.Get<kmEarlyStopping>();
     sText << D;
     AppendLine(sText, 4, "Early Stopping Options",
-               iStopping == 0   ? "B-Value"
-               : iStopping == 1 ? "Curtailed"
-                                : "Fixed")
+               stopping == kmEarlyStopping::kBValue      ? "B-Value"
+               : stopping == kmEarlyStopping::kCurtailed ? "Curtailed"
+                                                         : "Fixed")
         << D;
   }
 }
@@ -274,15 +278,17 @@ void AppendLevelsHeader(const kmSession& session, KmString& sText,
                  : KmString("Not Applicable"))
       << D << D;
 
-  const int32_t iCIMethod = session.GetInt(kmOptAAPCCIMethod);
-  KmString sInterval(NameOf(kCIMethodNames, iCIMethod, ""));
+  const kmIntervalMethod ciMethod = session.Get<kmIntervalMethod>();
+  KmString sInterval(
+      NameOf(kCIMethodNames, static_cast<int32_t>(ciMethod), ""));
   if (session.GetBool(kmOptFSMOnly)) sInterval << " FSMO";
-  if (iCIMethod != 0) {
-    sInterval << NameOf(kEmpQuantileSuffixes,
-                        session.GetInt(kmOptEmpQuantileMethod), "");
+  if (ciMethod != kmIntervalMethod::kParametric) {
+    sInterval << NameOf(
+        kEmpQuantileSuffixes,
+        static_cast<int32_t>(session.Get<kmEmpQuantileMethod>()), "");
   }
   AppendLine(sText, 4, "AAPC Confidence Interval Method", sInterval) << D;
-  if (iCIMethod == 3) {
+  if (ciMethod == kmIntervalMethod::kEmpiricalQuantile) {
     sText << "      Number of Resamples  =  "
           << session.GetInt(kmOptNumResamples) << D;
   }

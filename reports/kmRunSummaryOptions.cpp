@@ -31,7 +31,7 @@ void AppendCode(KmString& s, const KmString& D, const char* sLabel, int iCode,
 // The precisions, the AAPC method and range settings of the display options.
 void AppendDisplayOptions(KmString& s, const KmString& D,
                           const OutputDisplayOptions& display,
-                          int iAAPCCIMethod) {
+                          kmIntervalMethod aapcCIMethod) {
   struct Precision {
     const char* sLabel;
     int iOption;
@@ -49,9 +49,9 @@ void AppendDisplayOptions(KmString& s, const KmString& D,
   for (const Precision& p : kPrecisions) {
     s << D << p.sLabel << display.GetInt(p.iOption);
   }
-  const char* sMethod =
-      CodeName(iAAPCCIMethod, {"Parametric", "First Last Method.",
-                               "Resampling T", "Emperical Quantile"});
+  const char* sMethod = CodeName(static_cast<int>(aapcCIMethod),
+                                 {"Parametric", "First Last Method.",
+                                  "Resampling T", "Emperical Quantile"});
   s << D << "AAPC CI Method = " << (sMethod ? sMethod : "");
   s << D
     << "Covariance Matrix Precision = " << display.GetInt(kmDispCovariancePrec);
@@ -104,14 +104,14 @@ void WriteParametersText(const char* sFileName,
                          OutputDisplayOptions displayOptions,
                          DataExportOptions exportOptions, bool bExportReport,
                          bool bExportAPC, bool bExportAAPC, bool bExportFTest,
-                         bool bExportData, int iAAPCCIMethod,
+                         bool bExportData, kmIntervalMethod aapcCIMethod,
                          KmString sLineDelimiter) {
   WithCallPath("WriteParametersText", "kmSession", [&] {
     const KmString& D = sLineDelimiter;
     KmString s;
     s << D << "--------------" << D << "Output Options" << D
       << "--------------";
-    AppendDisplayOptions(s, D, displayOptions, iAAPCCIMethod);
+    AppendDisplayOptions(s, D, displayOptions, aapcCIMethod);
     AppendExportOptions(s, D, exportOptions);
     s << D << D << "----------------" << D << "Reports Exported" << D
       << "----------------";

@@ -141,11 +141,14 @@ kmTextData::kmTextData(kmCalcHandler* pHandler)
   const kmSession* pSession =
       pHandler == nullptr ? nullptr : pHandler->GetSession();
   if (pSession != nullptr) {
-    const int32_t iModel = pSession->GetInt(kmOptHetErrorModel);
+    // The models that read a standard error: given standard errors and
+    // Poisson rates.
+    const kmErrorModel model = pSession->Get<kmErrorModel>();
     KmString sVersion;
     pSession->GetString(kmStrFileVersion, sVersion);
     bStandardErrorColumn_ =
-        iModel >= 2 && iModel <= 4 &&
+        model >= kmErrorModel::kStandardError &&
+        model <= kmErrorModel::kPoissonRate &&
         std::atof(sVersion.GetCString()) >= kFirstVersionWithSEs - 1e-9;
   }
 }

@@ -14,40 +14,37 @@
 namespace {
 
 const char* const kClassName = "kmTextPermTest";
-// Model-selection codes of kmOptModelSelection that change the layout.
-constexpr int32_t kPermutationTests = 0;
-constexpr int32_t kDataDependent = 4;
 
 }  // namespace
 
-const char* ModelSelectionExportSuffix(int32_t iModelSelection) {
-  switch (iModelSelection) {
-    case 1:
+const char* ModelSelectionExportSuffix(kmModelSelection selection) {
+  switch (selection) {
+    case kmModelSelection::kBIC:
       return "bicexport.txt";
-    case 2:
+    case kmModelSelection::kMBIC:
       return "mbicexport.txt";
-    case 3:
+    case kmModelSelection::kBIC3:
       return "bic3export.txt";
-    case 4:
+    case kmModelSelection::kDataDependent:
       return "ddcexport.txt";
-    case 5:
+    case kmModelSelection::kWBICAlt:
       return "wbicaltexport.txt";
-    case 6:
+    case kmModelSelection::kWBIC:
       return "wbicexport.txt";
     default:
       return "permtestexport.txt";
   }
 }
 
-const char* kmTextPermTest::CriterionTitle(int32_t iModelSelection) {
-  switch (iModelSelection) {
-    case 2:
+const char* kmTextPermTest::CriterionTitle(kmModelSelection selection) {
+  switch (selection) {
+    case kmModelSelection::kMBIC:
       return "Modified BIC";
-    case 3:
+    case kmModelSelection::kBIC3:
       return "BIC3";
-    case 5:
+    case kmModelSelection::kWBICAlt:
       return "WBIC-Alt";
-    case 6:
+    case kmModelSelection::kWBIC:
       return "WBIC";
     default:
       return "BIC";
@@ -58,7 +55,7 @@ kmTextPermTest::kmTextPermTest(kmCalcHandler* pHandler, bool bFlag)
     : pHandler_(pHandler), bPermutationSelection_(false), bFlag_(bFlag) {
   WithCallPath("kmTextPermTest(kmCalcHandler*, bool)", kClassName, [&] {
     bPermutationSelection_ =
-        Session().GetInt(kmOptModelSelection) == kPermutationTests;
+        Session().Get<kmModelSelection>() == kmModelSelection::kPermutationTest;
   });
 }
 
@@ -140,7 +137,7 @@ void kmTextPermTest::WriteTableHeader(KmIO_File* pFile,
         const kmSession& session = Session();
         kmExportLine line(RequireExportOptions(pOptions, kClassName));
         line.AddByVarHeaderCells(session, iSides);
-        const int32_t iSelection = session.GetInt(kmOptModelSelection);
+        const kmModelSelection selection = session.Get<kmModelSelection>();
         const char* const* pTitles;
         static const char* const kPermTitles[] = {"Test #",
                                                   "Null Hypothesis",
@@ -158,8 +155,10 @@ void kmTextPermTest::WriteTableHeader(KmIO_File* pFile,
         pTitles = bPermutationSelection_ ? kPermTitles : kCriterionTitles;
         for (; *pTitles != nullptr; ++pTitles) line.AddHeaderCell(*pTitles);
         if (!bPermutationSelection_) {
-          line.AddHeaderCell(CriterionTitle(iSelection));
-          if (iSelection == kDataDependent) line.AddHeaderCell("BIC3");
+          line.AddHeaderCell(CriterionTitle(selection));
+          if (selection == kmModelSelection::kDataDependent) {
+            line.AddHeaderCell("BIC3");
+          }
         }
         line.Write(pFile);
       });
@@ -213,7 +212,7 @@ void kmTextPermTest::WriteTableBIC(KmIO_File* pFile, int32_t iEntry,
         const kmTable& model = pRecord->GetModel(iModel);
         const bool bHidden = IsModelMADWDExcluded(session, *pRecord, iModel);
         const bool bDataDependent =
-            session.GetInt(kmOptModelSelection) == kDataDependent;
+            session.Get<kmModelSelection>() == kmModelSelection::kDataDependent;
         kmExportLine line(RequireExportOptions(pOptions, kClassName));
         line.AddByVarCells(session,
                            EntryByVarCodes(*Handler().GetCombos(), iEntry));

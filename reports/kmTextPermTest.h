@@ -8,6 +8,7 @@
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcData.h"
 #include "session/DataExportOptions.h"
+#include "session/kmModelSelection.h"
 
 class kmCalcHandler;
 class kmExportLine;
@@ -95,7 +96,7 @@ class kmTextPermTest {
   // The title of the criterion column for kmOptModelSelection
   // iModelSelection: 1 and 4 "BIC", 2 "Modified BIC", 3 "BIC3", 5
   // "WBIC-Alt", 6 "WBIC"; "BIC" otherwise.
-  static const char* CriterionTitle(int32_t iModelSelection);
+  static const char* CriterionTitle(kmModelSelection selection);
 
   // ---- Selection results export ------------------------------------------
 
@@ -170,6 +171,6 @@ class kmTextPermTest {
 // iModelSelection: 1 "bicexport.txt", 2 "mbicexport.txt", 3
 // "bic3export.txt", 4 "ddcexport.txt", 5 "wbicaltexport.txt", 6
 // "wbicexport.txt", any other "permtestexport.txt".
-const char* ModelSelectionExportSuffix(int32_t iModelSelection);
+const char* ModelSelectionExportSuffix(kmModelSelection selection);
 
 #endif  // KM_REPORTS_KMTEXTPERMTEST_H

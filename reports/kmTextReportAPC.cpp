@@ -5,14 +5,13 @@
 #include "reports/kmTextReport.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
 
 const char* const kClassName = "kmTextReport";
-// Interval method whose tests are not given (empirical quantiles).
-const int32_t kEmpiricalQuantile = 3;
 // The first file version that stores the APC tests.
 const double kFirstVersionWithTests = 4.05;
 
@@ -139,7 +138,9 @@ void kmTextReport::WriteAPCSegment(KmIO_File* pFile, const kmCalcData& record,
         } else {
           line.AddMissing(3);
         }
-        if (session.GetInt(kmOptAAPCCIMethod) == kEmpiricalQuantile) {
+        // Empirical quantile intervals give no tests.
+        if (session.Get<kmIntervalMethod>() ==
+            kmIntervalMethod::kEmpiricalQuantile) {
           line.AddCell("--");
           line.AddCell("--");
         } else if (session.GetFileVersionAsDouble() >=

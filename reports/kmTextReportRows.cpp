@@ -153,7 +153,8 @@ void kmTextReport::WriteTableReportModels(KmIO_File* pFile, int32_t iRecord,
         const kmCalcData& record = records.Last();
         if (!record.bValid) return;
         KmString sAutoCorr(kUncorrelated);
-        if (session.GetInt(kmOptAutocorrErrors) != 0) {
+        if (session.Get<kmAutocorrErrors>() !=
+            kmAutocorrErrors::kUncorrelated) {
           sAutoCorr.Clear();
           sAutoCorr << record.dAutocorrelation;
         }

@@ -8,6 +8,9 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "session/internal/OptionText.h"
+#include "session/kmFitMethod.h"
+#include "session/kmIntervalMethod.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
@@ -197,8 +200,8 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
           IntRow(CountOption("pairwise number of permutations", 1,
                              kRunMaxPermutations),
                  4499, &D::iPairwisePermutations, kmOptPairwisePermutations)),
-      RefusingCodeRow(WordOption("method", "grid|hudsons"), 0, &D::iMethod,
-                      "Method", kmOptMethod),
+      RefusingCodeRow(WordOption("method", kmCodedOption<kmFitMethod>::kWords),
+                      0, &D::iMethod, "Method", kmOptMethod),
       IntRow(CountOption("min obs end", 1, kRunMaxObservations), 2,
              &D::iMinObsEnd, kmOptMinObsEnd),
       IntRow(CountOption("min obs between", 0, kRunMaxObservations), 2,
@@ -208,8 +211,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
       ByHandRow(NumberOption("autocorr errors", 0, 1, "estimated"),
                 &D::ReadAutocorrelation),
       RefusingCodeRow(WordOption("model selection method",
-                                 "permutation test|bic|mbic|bic3|"
-                                 "data dependent selection|wbic-alt|wbic"),
+                                 kmCodedOption<kmModelSelection>::kWords),
                       0, &D::iModelSelectionMethod, "Model selection method",
                       kmOptModelSelection),
       OnlyWith(W::kPermutationTest,
@@ -218,10 +220,12 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
       OnlyWith(W::kPermutationTest,
                IntRow(CountOption("num permutations", 1, kRunMaxPermutations),
                       4499, &D::iNumPermutations, kmOptNumPermutations)),
-      OnlyWith(W::kHudsons,
-               RefusingCodeRow(
-                   WordOption("early stopping", "b-value|curtailed|fixed"), 2,
-                   &D::iEarlyStopping, "Early stopping", kmOptEarlyStopping)),
+      OnlyWith(
+          W::kHudsons,
+          RefusingCodeRow(WordOption("early stopping",
+                                     kmCodedOption<kmEarlyStopping>::kWords),
+                          2, &D::iEarlyStopping, "Early stopping",
+                          kmOptEarlyStopping)),
       IntRow(CountOption("rates per n", 1, kRunMaxRatesPerN), 100000,
              &D::iRatesPerN, kmOptRatesPerN),
       ByHandRow(WordOption("ci method",
@@ -257,8 +261,9 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
              kmOptPermutationSeed),
       IntRow(Int32Option("empirical quantile seed"), 10000,
              &D::iEmpQuantileSeed, kmOptEmpQuantileSeed),
-      CodeRow(WordOption("empirical quantile seed type", "constant|varying"), 0,
-              &D::iEmpQuantileSeedType, 1, kmOptEmpQuantileSeedType),
+      CodeRow(WordOption("empirical quantile seed type",
+                         kmCodedOption<kmEmpQuantileSeedType>::kWords),
+              0, &D::iEmpQuantileSeedType, 1, kmOptEmpQuantileSeedType),
       FlagRow(BoolOption("madwd"), false, &D::bMADWD, kmOptMADWD),
       DoubleRow(NumberOption("madwd psi value", 0, 1), 0.0, &D::dMADWDPsi,
                 kmOptMADWDPsi),
@@ -340,8 +345,10 @@ void IniSessionDict::ReadRow(const KmIniSection& section,
                              const RunOptionRow& row) {
   if ((row.when == RunOptionWhen::kPairwise && !bPairwise) ||
       (row.when == RunOptionWhen::kPermutationTest &&
-       iModelSelectionMethod != 0) ||
-      (row.when == RunOptionWhen::kHudsons && iMethod != 1)) {
+       static_cast<kmModelSelection>(iModelSelectionMethod) !=
+           kmModelSelection::kPermutationTest) ||
+      (row.when == RunOptionWhen::kHudsons &&
+       !kmIsHudsons(static_cast<kmFitMethod>(iMethod)))) {
     return;
   }
   const char* sKey = row.option.sKey;
@@ -398,11 +405,14 @@ void IniSessionDict::ReadHetError(const KmIniSection& section,
   const KmString sValue =
       km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
-  const int16_t iModel = km_session_internal::HetErrorModelFromWord(sValue);
-  if (iModel >= 0) iHetErrorModel = iModel;
+  kmErrorModel model = static_cast<kmErrorModel>(iHetErrorModel);
+  if (km_session_internal::HetErrorModelFromWord(sValue, model)) {
+    iHetErrorModel = static_cast<int32_t>(model);
+  }
   // Provided standard errors and Poisson rates need the column of the
   // standard-error variable.
-  if (iRunType == 1 && (iHetErrorModel == 2 || iHetErrorModel == 4)) {
+  if (iRunType == 1 && (model == kmErrorModel::kStandardError ||
+                        model == kmErrorModel::kPoissonRate)) {
     if (!ReadInt(section, kHetErrorLocationKey, iHetErrorVarLocation)) {
       GenerateKmInputExceptionF("Variable definition \"[%s]\" not found in %s",
                                 kClassName, kHetErrorLocationKey,

@@ -170,7 +170,7 @@ void KmUserParamsDict::Init() {
   iPopulationLoc_ = -1;
   iStandardErrorLoc_ = -1;
   iStandardPopulationLoc_ = -1;
-  iHetErrorModel_ = kConstantVariance;
+  hetErrorModel_ = kmErrorModel::kConstantVariance;
 }
 
 void KmUserParamsDict::Setup(const char* sFileName) {
@@ -296,8 +296,9 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
         // The standard-error column may be given as the het error variable
         // location instead; a model word there is read further down.
         const KmString sHet = GetValue(*pSection, kHetLocationKey);
+        kmErrorModel unused = kmErrorModel::kConstantVariance;
         if (!sHet.IsEmpty() &&
-            km_session_internal::HetErrorModelFromWord(sHet) < 0) {
+            !km_session_internal::HetErrorModelFromWord(sHet, unused)) {
           sLocation = sHet;
           sLocationKey = kHetLocationKey;
           bFromHetLocation = true;
@@ -338,9 +339,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
 
     ReadByVariables(ini, *pSection);
 
-    const int16_t iModel = km_session_internal::HetErrorModelFromWord(
-        GetValue(*pSection, kHetLocationKey));
-    if (iModel >= 0) iHetErrorModel_ = iModel;
+    km_session_internal::HetErrorModelFromWord(
+        GetValue(*pSection, kHetLocationKey), hetErrorModel_);
   });
 }
 
@@ -384,7 +384,7 @@ void KmUserParamsDict::SetRoleLocation(int iRole, int32_t iLocation) {
       break;
     case kStandardErrorRole:
       iStandardErrorLoc_ = iLocation16;
-      iHetErrorModel_ = kStandardError;
+      hetErrorModel_ = kmErrorModel::kStandardError;
       break;
     case kStandardPopulation:
       iStandardPopulationLoc_ = iLocation16;

@@ -12,6 +12,7 @@
 #include "foundation/KmVector.h"
 #include "session/OptionRow.h"
 #include "session/VSVariable.h"
+#include "session/kmErrorModel.h"
 
 // KmUserParamsDict reads a session-parameter file into plain fields. The
 // file is an ini file with two sections:
@@ -46,12 +47,6 @@
 // case-sensitively; section and key names without regard to case.
 class KmUserParamsDict {
  public:
-  // Error-variance models that the file can give (kmOptHetErrorModel codes).
-  static constexpr int16_t kConstantVariance = 0;
-  static constexpr int16_t kPoissonCount = 1;
-  static constexpr int16_t kStandardError = 2;
-  static constexpr int16_t kPoissonRate = 4;
-
   // The keys of "Datafile Options" with the values the reader knows; the
   // words compare with their case, the two switches ("true", "false",
   // "yes", "no", "1", "0") without. iNumRows receives their number.
@@ -139,7 +134,7 @@ class KmUserParamsDict {
   }
   // The error-variance model: 0 unless a standard-error variable is given
   // (2) or "het error variable location" holds one of the model words.
-  int16_t GetHetErrorModel() const { return iHetErrorModel_; }
+  kmErrorModel GetHetErrorModel() const { return hetErrorModel_; }
 
  private:
   // Reads the file (the constructor's work): Init, then the two sections.
@@ -202,7 +197,7 @@ class KmUserParamsDict {
   int16_t iPopulationLoc_;
   int16_t iStandardErrorLoc_;
   int16_t iStandardPopulationLoc_;
-  int16_t iHetErrorModel_;
+  kmErrorModel hetErrorModel_;
 };
 
 #endif  // KM_SESSION_KMUSERPARAMSDICT_H

@@ -65,6 +65,16 @@ int32_t WordCode(const char* sWords, const KmString& sValue) {
   });
 }
 
+KmString WordAt(const char* sWords, int32_t iCode) {
+  KmString sWord;
+  FindWord(sWords, [&, i = 0](const char* p, size_t iWord) mutable {
+    if (i++ != iCode) return false;
+    sWord = std::string(p, iWord);
+    return true;
+  });
+  return sWord;
+}
+
 KmString WordListText(const char* sWords) {
   std::vector<std::string> words;
   FindWord(sWords, [&](const char* p, size_t iWord) {

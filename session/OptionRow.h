@@ -70,6 +70,8 @@ bool IsValueOfRow(const OptionRow& row, const KmString& sValue);
 
 // The position of sValue in the '|'-separated list sWords, or -1.
 int32_t WordCode(const char* sWords, const KmString& sValue);
+// The word at position iCode of sWords; "" for a position beyond the list.
+KmString WordAt(const char* sWords, int32_t iCode);
 
 // True when the lower-case key sKey is the key of row (or, for a prefix
 // row, begins with it).

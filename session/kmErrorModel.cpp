@@ -1,6 +1,7 @@
 #include "session/kmErrorModel.h"
 
 #include "foundation/KmException.h"
+#include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -12,19 +13,19 @@ const char kMatrixModel[] =
 
 }  // namespace
 
-int kmWeightingMode(const kmSession& session) {
-  if (session.GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix) {
-    return kmWeightingVarCovMatrix;
+kmAutocorrErrors kmWeightingMode(const kmSession& session) {
+  if (session.Get<kmErrorModel>() == kmErrorModel::kVarCovMatrix) {
+    return kmAutocorrErrors::kVarCovMatrix;
   }
-  return session.GetInt(kmOptAutocorrErrors);
+  return session.Get<kmAutocorrErrors>();
 }
 
 void kmRequireAppliedErrorModel(const kmSession& session) {
   const bool bMatrix =
-      session.GetInt(kmOptHetErrorModel) == kmHetErrorVarCovMatrix;
-  const int iAutocorr = session.GetInt(kmOptAutocorrErrors);
+      session.Get<kmErrorModel>() == kmErrorModel::kVarCovMatrix;
+  const kmAutocorrErrors autocorr = session.Get<kmAutocorrErrors>();
   if (!bMatrix) {
-    if (iAutocorr == kmWeightingVarCovMatrix) {
+    if (autocorr == kmAutocorrErrors::kVarCovMatrix) {
       GenerateKmInputExceptionF(
           "\"autocorr errors\" = 3 weights the fits by a variance-covariance "
           "matrix, but the session's error model (\"het error\") is not "
@@ -33,14 +34,15 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
     }
     return;
   }
-  if (iAutocorr != 0 && iAutocorr != kmWeightingVarCovMatrix) {
+  if (kmIsAR1(autocorr)) {
     GenerateKmInputExceptionF(
         "%s cannot be combined with \"autocorr errors\" (%s): the matrix "
         "already gives the errors' covariance.  Set \"autocorr errors\" to "
         "uncorrelated.",
-        kSource, kMatrixModel, iAutocorr == 1 ? "estimated" : "AR(1)");
+        kSource, kMatrixModel,
+        autocorr == kmAutocorrErrors::kEstimated ? "estimated" : "AR(1)");
   }
-  if (session.GetInt(kmOptMethod) == 1) {
+  if (kmIsHudsons(session.Get<kmFitMethod>())) {
     GenerateKmInputExceptionF(
         "%s cannot be combined with \"method = hudsons\": Hudson's method "
         "weights its fits by the matrix's variances alone, not by the "

@@ -13,6 +13,7 @@
 #include "session/NumOfObs.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmAdjustVarFormat.h"
+#include "session/kmErrorModel.h"
 #include "session/kmVariable.h"
 
 class KmIO_File;
@@ -153,8 +154,8 @@ class kmSession {
   // atof of the file version slot (kmStrFileVersion); empty gives 0.0.
   double GetFileVersionAsDouble() const;
 
-  // Sets kmOptHetErrorModel to iModel.
-  void SetHeterOptions(int iModel);
+  // Sets kmOptHetErrorModel to model.
+  void SetHeterOptions(kmErrorModel model);
 
   // The field-delimiter character of a delimiter code as kmOptFieldDelimiter
   // and kmOptVarCovarDelimiter hold it: 0 tab, 1 blank, 2 ',', 3 ';'.

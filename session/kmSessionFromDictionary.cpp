@@ -128,16 +128,16 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
           "dictionary.",
           "SetHeterFromDict()");
     }
-    int iModel = 0;
+    kmErrorModel model = kmErrorModel::kConstantVariance;
     // The count-based roles, shared by a plain count and a disparity.
     bool bFromCount = false;
     if (iRate > 0) {
       SetKMVarPosition(kmVarDependent, iRate);
       if (iSE > 0) {
         SetKMVarPosition(kmVarStdError, iSE);
-        iModel = 2;
+        model = kmErrorModel::kStandardError;
       } else {
-        iModel = 0;
+        model = kmErrorModel::kConstantVariance;
       }
       if (iDelaySE > 0) SetKMVarPosition(kmVarDelaySE, iDelaySE);
     } else if (iCount == 0 && iDelayRate == 0) {
@@ -152,9 +152,9 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
       SetKMVarPosition(kmVarDelayRate, iDelayRate);
       if (iDelaySE > 0) {
         SetKMVarPosition(kmVarDelaySE, iDelaySE);
-        iModel = 2;
+        model = kmErrorModel::kStandardError;
       } else {
-        iModel = 0;
+        model = kmErrorModel::kConstantVariance;
       }
     } else if (iPopulation > 0 && iStdPop > 0) {
       // Counts with both populations: the program calculates age-adjusted
@@ -162,7 +162,7 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
       SetKMVarPosition(kmVarPopulation, iPopulation);
       SetKMVarPosition(kmVarStdPopulation, iStdPop);
       SetKMVarPosition(kmVarCount, iCount);
-      iModel = 2;
+      model = kmErrorModel::kStandardError;
     } else {
       bFromCount = true;
     }
@@ -172,21 +172,21 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
         SetKMVarPosition(kmVarDependent, iCount > 0 ? iCount : iDelayCount);
         if (iPopulation > 0) {
           SetKMVarPosition(kmVarPopulation, iPopulation);
-          iModel = 4;
+          model = kmErrorModel::kPoissonRate;
         } else {
-          iModel = 1;
+          model = kmErrorModel::kPoissonCount;
         }
       } else {
         SetKMVarPosition(kmVarCount, iDisparity);
         SetKMVarPosition(kmVarDependent, iDisparity);
         if (iSE > 0) {
           SetKMVarPosition(kmVarStdError, iSE);
-          iModel = 2;
+          model = kmErrorModel::kStandardError;
         } else {
-          iModel = 0;
+          model = kmErrorModel::kConstantVariance;
         }
       }
     }
-    SetInt(kmOptHetErrorModel, iModel);
+    SetHeterOptions(model);
   });
 }

@@ -7,6 +7,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/KmUserParamsDict.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -48,7 +49,7 @@ void RequireLocations(const KmUserParamsDict& dict) {
         "parameter file gives no \"independent variable location\".",
         kClassName);
   }
-  if (dict.GetHetErrorModel() == KmUserParamsDict::kStandardError &&
+  if (dict.GetHetErrorModel() == kmErrorModel::kStandardError &&
       dict.GetStandardErrorLocation() == -1) {
     GenerateKmInputExceptionF(
         "The \"standard error\" het error model needs the standard error of "
@@ -56,7 +57,7 @@ void RequireLocations(const KmUserParamsDict& dict) {
         "error location\".",
         kClassName);
   }
-  if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
+  if (dict.GetHetErrorModel() == kmErrorModel::kPoissonRate) {
     if (dict.GetCountLocation() == -1) {
       GenerateKmInputExceptionF(
           "The \"poisson rate\" het error model needs the count of each "
@@ -100,7 +101,7 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         SetString(kmStrProgramVersion, "V4.9.0.0");
         SetString(kmStrFileVersion, "4.900");
         SetString(kmStrDataFile, FullName(dict.GetDataFile()).GetCString());
-        SetInt(kmOptAAPCCIMethod, 3);
+        Set(kmIntervalMethod::kEmpiricalQuantile);
 
         // The reader keeps only the four delimiters; anything else stands for
         // the semicolon.
@@ -143,7 +144,7 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         SetDependentTypeFromUserDict(*this, dict);
 
         SetHeterOptions(dict.GetHetErrorModel());
-        if (dict.GetHetErrorModel() == KmUserParamsDict::kPoissonRate) {
+        if (dict.GetHetErrorModel() == kmErrorModel::kPoissonRate) {
           SetKMVarPosition(kmVarDependent, dict.GetCountLocation());
         }
 

@@ -11,6 +11,7 @@
 #include "foundation/kmTools.h"
 #include "session/IniSessionDict.h"
 #include "session/OptionRow.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -46,13 +47,11 @@ const SavedOptionRule kRules[] = {
     Own(kmOptMissingCharacter,
         WordOption("missing character", "space|period|na")),
     Own(kmOptHetErrorModel,
-        WordOption("het error",
-                   "constant variance|poisson count|standard error||"
-                   "poisson rate|variance-covariance matrix from a file")),
+        WordOption("het error", kmCodedOption<kmErrorModel>::kWords)),
     ByRunKey(kmOptMaxKinkmarks, "maximum kinkmarks"),
     Own(kmOptLogLinear, BoolOption("log-linear model")),
     Own(kmOptAutocorrErrors,
-        WordOption("autocorr errors", "uncorrelated|estimated|specified")),
+        WordOption("autocorr errors", kmCodedOption<kmAutocorrErrors>::kWords)),
     ByRunKey(kmOptAutocorrParameter, "autocorr errors"),
     Own(kmOptComparisonType,
         WordOption("comparison type", "none|pairwise|clustering")),
@@ -65,8 +64,7 @@ const SavedOptionRule kRules[] = {
                    "other")),
     Own(kmOptJumpCRMode, CountOption("jump model mode", 0, 6)),
     Own(kmOptAAPCCIMethod,
-        WordOption("ci method",
-                   "parametric|first-last|resampled t|empirical quantile")),
+        WordOption("ci method", kmCodedOption<kmIntervalMethod>::kWords)),
     Own(kmOptDictDelayStats, CountOption("delay statistics", 0, 1)),
     ByRunKey(kmOptDelayType, "delay type"),
     Own(kmOptDelayStatKind, NumberOption("delay statistic kind", -1, 6)),
@@ -74,8 +72,7 @@ const SavedOptionRule kRules[] = {
         CountOption("largest number of clusters", 0, kIntMax)),
     Own(kmOptEmpQuantileMethod,
         WordOption("empirical quantile method",
-                   "method 1|method 2|method 1 by default|"
-                   "by observations")),
+                   kmCodedOption<kmEmpQuantileMethod>::kWords)),
     Own(kmOptFSMOnly, BoolOption("fsm only")),
     Own(kmOptHeaderLines, CountOption("header lines", 0, kIntMax)),
     Own(kmOptVarCovarDelimiter,

@@ -245,9 +245,8 @@ double kmSession::GetFileVersionAsDouble() const {
   });
 }
 
-void kmSession::SetHeterOptions(int iModel) {
-  WithCallPath("SetHeterOptions()", kClassName,
-               [&] { SetInt(kmOptHetErrorModel, iModel); });
+void kmSession::SetHeterOptions(kmErrorModel model) {
+  WithCallPath("SetHeterOptions()", kClassName, [&] { Set(model); });
 }
 
 char kmSession::GetDelimiterChar(int iCode) {

@@ -14,6 +14,7 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/OpenDataLines.h"
+#include "session/kmModelSelection.h"
 #include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
@@ -310,7 +311,8 @@ int kmSession::GetMaxNumberOfKinkmarksForCohort(int iCohort) const {
         int iKinkmarks = GetInt(kmOptMaxKinkmarks);
         if (!GetBool(kmOptPerCohortMaxKinkmarks)) return iKinkmarks;
         const int iObservations = GetNumObservationsThisCohort(iCohort);
-        if (GetInt(kmOptMaxKinkmarksFeasibility) == 1 ||
+        if (Get<kmMaxKinkmarksFeasibility>() ==
+                kmMaxKinkmarksFeasibility::kSpacingRule ||
             GetProgramVersAsDouble() < 4.9) {
           // Lower the maximum until the kinkmarks fit the spacing rule, but
           // never below zero kinkmarks: a cohort too short even for those

@@ -12,6 +12,7 @@
 #include "foundation/KmException.h"
 #include "models/WeightMatrices.h"
 #include "results/kmTable.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MersenneTwister.h"
@@ -143,11 +144,11 @@ double ResamplingSeed(const kmSession* pSession, int32_t iCohortNumber) {
       static_cast<uint32_t>(pSession->GetInt(kmOptEmpQuantileSeed));
   const uint32_t c = static_cast<uint32_t>(iCohortNumber);
   uint32_t seed = 0;
-  switch (pSession->GetInt(kmOptEmpQuantileSeedType)) {
-    case 0:
+  switch (pSession->Get<kmEmpQuantileSeedType>()) {
+    case kmEmpQuantileSeedType::kConstant:
       seed = s;
       break;
-    case 1:
+    case kmEmpQuantileSeedType::kVarying:
       // Unsigned words wrap as the 32-bit original did, without the
       // undefined behaviour of a signed overflow.
       seed = (c + 1u) * s;

@@ -76,14 +76,13 @@ const char* WordOfFieldDelimiter(char c) {
   return nullptr;
 }
 
-int16_t HetErrorModelFromWord(const KmString& sWord) {
-  if (sWord == "constant variance") {
-    return KmUserParamsDict::kConstantVariance;
+bool HetErrorModelFromWord(const KmString& sWord, kmErrorModel& model) {
+  kmErrorModel named = model;
+  if (!kmCodeFromText(sWord, named) || named == kmErrorModel::kVarCovMatrix) {
+    return false;
   }
-  if (sWord == "standard error") return KmUserParamsDict::kStandardError;
-  if (sWord == "poisson rate") return KmUserParamsDict::kPoissonRate;
-  if (sWord == "poisson count") return KmUserParamsDict::kPoissonCount;
-  return -1;
+  model = named;
+  return true;
 }
 
 KmString ValueOf(const KmIniSection& section, const char* sKey) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "foundation/KmString.h"
+#include "session/kmErrorModel.h"
 
 class KmIniSection;
 
@@ -49,10 +50,11 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c);
 // names.
 const char* WordOfFieldDelimiter(char c);
 
-// The error-variance model (KmUserParamsDict::kConstantVariance, ...) that a
-// word names: "constant variance", "standard error", "poisson rate" or
-// "poisson count" (case-sensitive); -1 for any other word.
-int16_t HetErrorModelFromWord(const KmString& sWord);
+// The error-variance model that a word of the option files names:
+// "constant variance", "standard error", "poisson rate" or "poisson count"
+// (case-sensitive). False, leaving model, for any other word: the
+// variance-covariance matrix is never named by these files.
+bool HetErrorModelFromWord(const KmString& sWord, kmErrorModel& model);
 
 }  // namespace km_session_internal
 

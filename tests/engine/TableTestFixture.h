@@ -72,9 +72,9 @@ class TableTest : public ::testing::Test {
     table = record.vModels[0];
   }
 
-  // Fills table with the one-kinkmark model under iCriterion; the profile
+  // Fills table with the one-kinkmark model under criterion; the profile
   // defaults to {1e50, 3.0, 1.5, 2.0, 1e50}.
-  void FillOneKinkmark(kmTable& table, int iCriterion,
+  void FillOneKinkmark(kmTable& table, kmModelSelection criterion,
                        const NEWMAT::Matrix* pProfile = nullptr,
                        double dQ = kQ) {
     NEWMAT::ColumnVector vTau(1);
@@ -90,7 +90,7 @@ class TableTest : public ::testing::Test {
     mProfile(4, 1) = 2.0;
     mProfile(5, 1) = 1e50;
     calc_->Table(false, 1, vTau, vQ, vBeta, 5,
-                 pProfile != nullptr ? *pProfile : mProfile, &table, iCriterion,
+                 pProfile != nullptr ? *pProfile : mProfile, &table, criterion,
                  kOrigin);
   }
 

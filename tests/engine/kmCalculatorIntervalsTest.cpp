@@ -69,15 +69,15 @@ class IntervalPassTest : public km_table_test::TableTest {
     vBeta << 2.6777395724323512 << 1.0015846912841979;
     ColumnVector vQ(1);
     vQ(1) = 12.227053371206452;
-    calc_->Table(false, 0, ColumnVector(0), vQ, vBeta, 0, Matrix(), &model0, 1,
-                 km_table_test::kOrigin);
+    calc_->Table(false, 0, ColumnVector(0), vQ, vBeta, 0, Matrix(), &model0,
+                 kmModelSelection::kBIC, km_table_test::kOrigin);
     Matrix mRows(km_table_test::kN, 4);
     mRows = 0.0;
     for (int i = 1; i <= km_table_test::kN; ++i) mRows(i, 1) = 2000 + i;
     model0.SetData(mRows);
     data.vModels.push_back(model0);
     kmTable model1;
-    FillOneKinkmark(model1, 1);
+    FillOneKinkmark(model1, kmModelSelection::kBIC);
     data.vModels.push_back(model1);
     return data;
   }

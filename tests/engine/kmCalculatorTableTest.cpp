@@ -56,7 +56,7 @@ constexpr double kLoose = 1e-7;
 TEST_F(TableTest, LogLinearModelMatchesR) {
   MakeCalculator(true);
   kmTable table;
-  FillOneKinkmark(table, 1);
+  FillOneKinkmark(table, kmModelSelection::kBIC);
   WriteAPCs(table);
 
   EXPECT_EQ(table.GetNObs(), 10);
@@ -194,7 +194,7 @@ TEST_F(TableTest, KinkmarkIntervalInvertsTheProfileF) {
     Matrix mProfile(5, 1);
     for (int r = 1; r <= 5; ++r) mProfile(r, 1) = c.dProfile[r - 1];
     kmTable table;
-    FillOneKinkmark(table, 1, &mProfile);
+    FillOneKinkmark(table, kmModelSelection::kBIC, &mProfile);
     ASSERT_EQ(table.GetNumKinkmarks(), 1);
     EXPECT_EQ(table.GetKinkmark(0).bComputed, c.bComputed);
     if (c.bComputed) {
@@ -213,18 +213,20 @@ TEST_F(TableTest, CriterionByMethod) {
   constexpr double kMBIC = -1.5567597453295681;
   struct Case {
     const char* sName;
-    int iCriterion;
+    kmModelSelection criterion;
     double dQ;
     double dBIC, dBIC3;
   };
   const Case kCases[] = {
-      {"permutation tests: BIC", 0, kQ, kBIC, 0.0},
-      {"BIC", 1, kQ, kBIC, 0.0},
-      {"MBIC", 2, kQ, kMBIC, 0.0},
-      {"BIC3", 3, kQ, kBIC3, 0.0},
-      {"data-dependent: BIC and BIC3", 4, kQ, kBIC, kBIC3},
-      {"zero SSE", 4, 0.0, -999.0, 0.0},
-      {"negative SSE under MBIC", 2, -1.0, -999.0, 0.0},
+      {"permutation tests: BIC", kmModelSelection::kPermutationTest, kQ, kBIC,
+       0.0},
+      {"BIC", kmModelSelection::kBIC, kQ, kBIC, 0.0},
+      {"MBIC", kmModelSelection::kMBIC, kQ, kMBIC, 0.0},
+      {"BIC3", kmModelSelection::kBIC3, kQ, kBIC3, 0.0},
+      {"data-dependent: BIC and BIC3", kmModelSelection::kDataDependent, kQ,
+       kBIC, kBIC3},
+      {"zero SSE", kmModelSelection::kDataDependent, 0.0, -999.0, 0.0},
+      {"negative SSE under MBIC", kmModelSelection::kMBIC, -1.0, -999.0, 0.0},
   };
   MakeCalculator(true);
   CalcMembers(*calc_).mWork.ReSize(3);
@@ -235,7 +237,7 @@ TEST_F(TableTest, CriterionByMethod) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
     kmTable table;
-    FillOneKinkmark(table, c.iCriterion, nullptr, c.dQ);
+    FillOneKinkmark(table, c.criterion, nullptr, c.dQ);
     EXPECT_TRUE(km_test::RelNear(table.GetBIC(), c.dBIC, kTight));
     EXPECT_DOUBLE_EQ(table.GetBIC3(), c.dBIC3);
   }
@@ -250,8 +252,8 @@ TEST_F(TableTest, NoKinkmarkIsOneSegmentOverTheData) {
   ColumnVector vQ(1);
   vQ(1) = 12.227053371206452;
   kmTable table;
-  calc_->Table(false, 0, ColumnVector(0), vQ, vBeta, 0, Matrix(), &table, 1,
-               2000.0);
+  calc_->Table(false, 0, ColumnVector(0), vQ, vBeta, 0, Matrix(), &table,
+               kmModelSelection::kBIC, 2000.0);
   WriteAPCs(table);
   EXPECT_EQ(table.GetNumKinkmarks(), 0);
   EXPECT_EQ(table.GetNumSlopeDiffs(), 0);
@@ -272,7 +274,7 @@ TEST_F(TableTest, NoKinkmarkIsOneSegmentOverTheData) {
 TEST_F(TableTest, LinearModelKeepsTheDefaultAPC) {
   MakeCalculator(false);
   kmTable table;
-  FillOneKinkmark(table, 1);
+  FillOneKinkmark(table, kmModelSelection::kBIC);
   WriteAPCs(table);
   ASSERT_EQ(table.GetNumLineSegments(), 2);
   for (int j = 0; j < 2; ++j) {
@@ -300,7 +302,8 @@ TEST_F(TableTest, TooFewDegreesOfFreedomGiveZeroMSE) {
   mProfile(4, 1) = 0.6;
   mProfile(5, 1) = 1e50;
   kmTable table;
-  calc_->Table(false, 1, vTau, vQ, vBeta, 5, mProfile, &table, 1, 2000.0);
+  calc_->Table(false, 1, vTau, vQ, vBeta, 5, mProfile, &table,
+               kmModelSelection::kBIC, 2000.0);
   EXPECT_DOUBLE_EQ(table.GetCMSE(), 0.0);
   EXPECT_EQ(table.GetDF(), -1);
   EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dLower, 2004.0);
@@ -331,7 +334,8 @@ TEST_F(TableTest, RefusedInputsCarryTheCallPath) {
     kmTable table;
     const KmException e = km_test::CatchKmException([&] {
       calc_->Table(c.bComparison, 1, vTau, vQ, vBeta, 5, mProfile,
-                   c.bNullTable ? nullptr : &table, 1, 2000.0);
+                   c.bNullTable ? nullptr : &table, kmModelSelection::kBIC,
+                   2000.0);
     });
     EXPECT_NE(std::string(e.GetCallPath()).find("Table()"), std::string::npos);
     EXPECT_EQ(table.GetNumLineSegments(), 0);

@@ -89,34 +89,55 @@ TEST_F(WeightedCriteriaTest, SquaredCorrelationsMatchR) {
 TEST_F(WeightedCriteriaTest, WeightedBICReplacesTheCriterionOfCodes5And6) {
   struct Case {
     const char* sName;
-    int iCode;
+    kmModelSelection criterion;
     std::vector<double> vTau;
     double dExpected;
     double dOrigin = 0.0;  // added to every x and kinkmark
   };
   const Case kCases[] = {
       {"WBIC takes the largest correlation",
-       6,
+       kmModelSelection::kWBIC,
        {4.5, 7.5},
        0.047464113567514676},
-      {"WBIC-Alt takes the smallest", 5, {4.5, 7.5}, -0.26007841634446227},
+      {"WBIC-Alt takes the smallest",
+       kmModelSelection::kWBICAlt,
+       {4.5, 7.5},
+       -0.26007841634446227},
       // R: r2(5.5, 0, 10): the single window runs over the whole series.
-      {"one kinkmark", 6, {5.5}, -0.64314009035074693},
+      {"one kinkmark", kmModelSelection::kWBIC, {5.5}, -0.64314009035074693},
       // Without kinkmarks c = 0: ln(Q/n) + 2 ln(n)/n.
-      {"no kinkmark WBIC", 6, {}, -1.3114398233330662},
-      {"no kinkmark WBIC-Alt", 5, {}, -1.3114398233330662},
-      {"other criterion leaves the table", 1, {4.5, 7.5}, 123.0},
+      {"no kinkmark WBIC", kmModelSelection::kWBIC, {}, -1.3114398233330662},
+      {"no kinkmark WBIC-Alt",
+       kmModelSelection::kWBICAlt,
+       {},
+       -1.3114398233330662},
+      {"other criterion leaves the table",
+       kmModelSelection::kBIC,
+       {4.5, 7.5},
+       123.0},
       // Fault: far from 0 (years near 200,000 or 20,000) X'X of a window
       // mixed the size of x with its spread and the criterion moved.
-      {"WBIC far from 0", 6, {4.5, 7.5}, 0.047464113567514676, 2e5},
-      {"WBIC-Alt far from 0", 5, {4.5, 7.5}, -0.26007841634446227, 2e5},
-      {"one kinkmark near 20,000", 6, {5.5}, -0.64314009035074693, 2e4},
+      {"WBIC far from 0",
+       kmModelSelection::kWBIC,
+       {4.5, 7.5},
+       0.047464113567514676,
+       2e5},
+      {"WBIC-Alt far from 0",
+       kmModelSelection::kWBICAlt,
+       {4.5, 7.5},
+       -0.26007841634446227,
+       2e5},
+      {"one kinkmark near 20,000",
+       kmModelSelection::kWBIC,
+       {5.5},
+       -0.64314009035074693,
+       2e4},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
     kmTable table = MakeTable(c.vTau, c.dOrigin);
-    calc_->SetWeightedBIC(c.iCode, &table, static_cast<int16_t>(c.vTau.size()),
-                          false, kQ);
+    calc_->SetWeightedBIC(c.criterion, &table,
+                          static_cast<int16_t>(c.vTau.size()), false, kQ);
     EXPECT_TRUE(km_test::RelNear(table.GetBIC(), c.dExpected, 1e-10));
   }
 }

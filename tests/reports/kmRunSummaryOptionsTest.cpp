@@ -12,7 +12,7 @@
 namespace {
 
 // The block written for the given codes, all switches on.
-std::string Block(int iMissing, int iMethod, int iModels) {
+std::string Block(int iMissing, kmIntervalMethod method, int iModels) {
   km_test::ScratchDir dir;
   const std::string path = dir.File("summary.txt");
   km_test::WriteAll(path, "head");
@@ -24,12 +24,12 @@ std::string Block(int iMissing, int iMethod, int iModels) {
   options.bOutputByGroupHeaders = true;
   options.bAllModelsInSameColumn = false;
   WriteParametersText(path.c_str(), OutputDisplayOptions(), options, true, true,
-                      true, true, true, iMethod, "\n");
+                      true, true, true, method, "\n");
   return km_test::ReadAll(path);
 }
 
 TEST(WriteParametersText, AppendsTheOutputOptionsAndTheReports) {
-  EXPECT_EQ(Block(0, 0, 1),
+  EXPECT_EQ(Block(0, kmIntervalMethod::kParametric, 1),
             "head\n--------------\nOutput Options\n--------------\n"
             "X Value Precision = 0\nY Value Precision = 2\n"
             "Squared Error Precision = 5\nEstimated Kinkmarks Precision = 0\n"
@@ -51,16 +51,22 @@ TEST(WriteParametersText, AppendsTheOutputOptionsAndTheReports) {
 
 TEST(WriteParametersText, CodesWithoutANameLeaveTheirLineOut) {
   const struct {
-    int iMissing, iMethod, iModels;
+    int iMissing;
+    kmIntervalMethod method;
+    int iModels;
     const char* sPresent;
     const char* sAbsent;
   } cases[] = {
-      {2, 0, 0, "Export Models = All Models", "Missing Characters = "},
-      {1, 3, 5, "AAPC CI Method = Emperical Quantile\n", "Export Models = "},
-      {1, 9, 0, "AAPC CI Method = \n", "AAPC CI Method = P"},
+      {2, kmIntervalMethod::kParametric, 0, "Export Models = All Models",
+       "Missing Characters = "},
+      {1, kmIntervalMethod::kEmpiricalQuantile, 5,
+       "AAPC CI Method = Emperical Quantile\n", "Export Models = "},
+      // A code no method has, as a damaged file may give.
+      {1, static_cast<kmIntervalMethod>(9), 0, "AAPC CI Method = \n",
+       "AAPC CI Method = P"},
   };
   for (const auto& c : cases) {
-    const std::string sBlock = Block(c.iMissing, c.iMethod, c.iModels);
+    const std::string sBlock = Block(c.iMissing, c.method, c.iModels);
     EXPECT_NE(sBlock.find(c.sPresent), std::string::npos) << c.sPresent;
     EXPECT_EQ(sBlock.find(c.sAbsent), std::string::npos) << c.sAbsent;
   }

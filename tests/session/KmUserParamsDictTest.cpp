@@ -50,7 +50,7 @@ TEST(KmUserParamsDict, OnlyTheIndependentVariableGivesTheDefaults) {
     EXPECT_EQ(iLocation, -1);
   }
   EXPECT_EQ(dict.GetCountLocation(), -1);
-  EXPECT_EQ(dict.GetHetErrorModel(), 0);
+  EXPECT_EQ(dict.GetHetErrorModel(), kmErrorModel::kConstantVariance);
   // Two unnamed columns, then the independent variable.
   ASSERT_EQ(dict.GetNumVariables(), 3);
   EXPECT_TRUE(dict.GetVariables()[0].GetName().IsEmpty());
@@ -76,7 +76,7 @@ TEST(KmUserParamsDict, ReadsVariablesByRoleWithTheirFormats) {
     EXPECT_EQ(dict.GetVariables()[i].GetName(), kNames[i]) << i;
   }
   EXPECT_EQ(dict.GetStandardErrorLocation(), 4);
-  EXPECT_EQ(dict.GetHetErrorModel(), 2);
+  EXPECT_EQ(dict.GetHetErrorModel(), kmErrorModel::kStandardError);
   EXPECT_EQ(dict.GetCountLocation(), 5);
   EXPECT_EQ(dict.GetPopulationLocation(), 6);
   ASSERT_EQ(dict.GetByVarLocations().size(), 1u);
@@ -125,17 +125,21 @@ TEST(KmUserParamsDict, HetErrorVariableLocationGivesColumnOrModel) {
   struct Case {
     const char* sLines;
     int16_t iStandardError;
-    int16_t iModel;
+    kmErrorModel model;
   };
   const Case kCases[] = {
-      {"het error variable location = 4\n", 4, 2},
-      {"standard error location = 3\nhet error variable location = 4\n", 3, 2},
-      {"het error variable location = poisson rate\n", -1, 4},
-      {"het error variable location = poisson count\n", -1, 1},
-      {"het error variable location = constant variance\n", -1, 0},
+      {"het error variable location = 4\n", 4, kmErrorModel::kStandardError},
+      {"standard error location = 3\nhet error variable location = 4\n", 3,
+       kmErrorModel::kStandardError},
+      {"het error variable location = poisson rate\n", -1,
+       kmErrorModel::kPoissonRate},
+      {"het error variable location = poisson count\n", -1,
+       kmErrorModel::kPoissonCount},
+      {"het error variable location = constant variance\n", -1,
+       kmErrorModel::kConstantVariance},
       {"standard error location = 3\n"
        "het error variable location = standard error\n",
-       3, 2},
+       3, kmErrorModel::kStandardError},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
@@ -144,7 +148,7 @@ TEST(KmUserParamsDict, HetErrorVariableLocationGivesColumnOrModel) {
         dir, "", std::string("independent variable location = 1\n") + c.sLines);
     KmUserParamsDict dict(path.c_str());
     EXPECT_EQ(dict.GetStandardErrorLocation(), c.iStandardError);
-    EXPECT_EQ(dict.GetHetErrorModel(), c.iModel);
+    EXPECT_EQ(dict.GetHetErrorModel(), c.model);
     if (c.iStandardError > 0) {
       EXPECT_EQ(dict.GetVariables()[c.iStandardError - 1].GetName(),
                 "Standard Error");

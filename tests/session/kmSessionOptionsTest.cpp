@@ -5,6 +5,8 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "session/kmFitMethod.h"
+#include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 #include "tests/test_util/CatchKmException.h"
 
@@ -76,6 +78,31 @@ TEST(kmSessionOptions, NamedIdentifiersReachTheirDefaults) {
   EXPECT_TRUE(session.GetBool(kmOptLogLinear));
   EXPECT_EQ(session.GetDouble(kmOptJumpLocation), -1.0);
   EXPECT_EQ(session.GetNumCores(), 9999);
+}
+
+// The words of the coded options: each names its stored code, and a word
+// no code has (or the empty word of an unused code) is refused.
+TEST(kmSessionOptions, CodedOptionsReadAndWriteTheirWords) {
+  kmErrorModel model = kmErrorModel::kConstantVariance;
+  EXPECT_TRUE(kmCodeFromText(KmString("poisson rate"), model));
+  EXPECT_EQ(model, kmErrorModel::kPoissonRate);
+  EXPECT_FALSE(kmCodeFromText(KmString(""), model));
+  EXPECT_FALSE(kmCodeFromText(KmString("poisson"), model));
+  EXPECT_EQ(model, kmErrorModel::kPoissonRate);
+  EXPECT_EQ(kmCodeText(kmErrorModel::kVarCovMatrix),
+            "variance-covariance matrix from a file");
+  EXPECT_EQ(kmCodeText(static_cast<kmErrorModel>(3)), "");
+  EXPECT_EQ(kmCodeText(kmAutocorrErrors::kVarCovMatrix), "");
+  EXPECT_EQ(kmCodeText(kmEmpQuantileMethod::kByObservations),
+            "by observations");
+  kmFitMethod method = kmFitMethod::kGridSearch;
+  EXPECT_TRUE(kmCodeFromText(KmString("hudsons"), method));
+  EXPECT_EQ(method, kmFitMethod::kHudsons);
+  // The session stores the enumerator's value as the option's code.
+  kmSession session;
+  session.Set(kmEarlyStopping::kCurtailed);
+  EXPECT_EQ(session.GetInt(kmOptEarlyStopping), 1);
+  EXPECT_EQ(session.Get<kmErrorModel>(), kmErrorModel::kStandardError);
 }
 
 TEST(kmSessionOptions, InitGivesTheTextSlots) {
@@ -150,7 +177,7 @@ TEST(kmSessionOptions, SettersStoreWhatGettersGive) {
   session.SetBool(kmOptLogLinear, false);
   session.SetBool(kmOptMADWD, true);
   session.SetDouble(kmOptDataShift, -2.25);
-  session.SetHeterOptions(5);
+  session.SetHeterOptions(kmErrorModel::kVarCovMatrix);
   session.SetNumCores(3);
   EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), 7);
   EXPECT_EQ(session.GetInt(kmOptDelayStatKind), -3);
