@@ -12,6 +12,8 @@
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
@@ -89,8 +91,9 @@ ExportsWritten RunExportSequence(const KmString& sOutputFile,
     ExportsWritten written;
     const ExportRun run{sOutputFile, handler, options, written};
     const int iSelection = session.GetInt(kmOptModelSelection);
-    const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
-    const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
+    const bool bPairwise =
+        session.Get<kmComparisonType>() == kmComparisonType::kPairwise;
+    const bool bJumpCR = session.Get<kmJumpCRMode>() != kmJumpCRMode::kOff;
     // Results of one program version have their comparability ratios
     // computed again by the jump export.
     InstallComparabilityRatioCalculator(handler);

@@ -7,6 +7,7 @@
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
 #include "session/kmSession.h"
 
@@ -80,7 +81,7 @@ std::vector<RunFile> RunOutputFiles(const KmRunFiles& files,
   }
   AddFile(outputs, files.sErrorFile, "error file", true);
   if (pSession != nullptr && !files.bExportOnly &&
-      pSession->GetInt(kmOptComparisonType) == 2) {
+      pSession->Get<kmComparisonType>() == kmComparisonType::kClustering) {
     AddFile(outputs, ClusteringResultFile(*pSession, files.sOutputFile),
             "clustering result file");
   }

@@ -41,6 +41,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/kmComparisonType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -240,8 +241,10 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   run.iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
   run.dAlpha = pSession->GetDouble(kmOptPermSignificance);
   run.iCIMethod = pSession->GetInt(kmOptAAPCCIMethod);
-  run.sModelType = KmString(
-      pSession->GetInt(kmOptPairwiseType) == 1 ? "Identical" : "Parallel");
+  run.sModelType =
+      KmString(pSession->Get<kmPairwiseType>() == kmPairwiseType::kCoincident
+                   ? "Identical"
+                   : "Parallel");
   run.bLogLinear = pSession->GetBool(kmOptLogLinear);
 }
 

@@ -8,6 +8,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "session/internal/OptionText.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
@@ -417,7 +418,10 @@ void IniSessionDict::ReadPairwise(const KmIniSection& section,
       km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
   bPairwise = true;
-  iPairwiseType = (sValue == "parallel") ? 0 : 1;
+  // Every word but "parallel" asks for the coincident model.
+  kmPairwiseType type = kmPairwiseType::kCoincident;
+  kmPairwiseTypeFromText(sValue.GetCString(), type);
+  iPairwiseType = static_cast<int>(type);
 }
 
 void IniSessionDict::ReadAutocorrelation(const KmIniSection& section,
