@@ -151,7 +151,7 @@ bool kmSession::ReadDictionarySettings(const VSExportDict& dict) {
 }
 
 bool kmSession::CheckDictionaryExport(const VSExportDict& dict) {
-  if (GetInt(kmOptFieldDelimiter) == 2 &&
+  if (Get<kmDelimiter>() == kmDelimiter::kComma &&
       !dict.GetRemoveThousandsSeparators()) {
     AddDictionaryProblem(
         "The input data file can not include commas as thousands "
