@@ -5,6 +5,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -12,9 +13,6 @@
 namespace {
 
 const char* const kClassName = "kmClusterCompression";
-
-// The dependent-variable type of an age-adjusted rate.
-constexpr int kAgeAdjustedRateType = 4;
 
 // Number of value-label lines of a variable's format, 0 without a format.
 int32_t FormatLineCount(const kmVariable& variable) {
@@ -54,7 +52,7 @@ void kmClusterCompression::Setup(kmSession* pSession) {
     pSession_ = pSession;
     bAgeAdjusted_ =
         pSession->GetBool(kmOptDependentCalculated) &&
-        pSession->GetInt(kmOptDependentType) == kAgeAdjustedRateType;
+        pSession->Get<kmDependentType>() == kmDependentType::kAgeAdjustedRate;
     dThreshold_ = pSession->GetDouble(kmOptCompressionThreshold);
     const std::vector<kmClusterFormat>& formats = pSession->GetClusterFormats();
     vSessionClusterFormats_.assign(formats.begin(), formats.end());

@@ -9,6 +9,8 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -68,7 +70,7 @@ void kmCohortDataManager::Setup(kmSession* pSession) {
     iDelayStdErrorLoc_ = 0;
     if (pSession_->GetFileVersionAsDouble() >= kDelayStatsFileVersion &&
         pSession_->GetInt(kmOptDictDelayStats) != 0 &&
-        pSession_->GetInt(kmOptDelayType) == 2) {
+        pSession_->Get<kmDelayType>() == kmDelayType::kBoth) {
       iDelayCountLoc_ = pSession_->GetKMVarPosition(kmVarDelayCount);
       iDelayDependentLoc_ = pSession_->GetKMVarPosition(kmVarDelayRate);
       iDelayStdErrorLoc_ = pSession_->GetKMVarPosition(kmVarDelaySE);
@@ -90,23 +92,24 @@ bool kmCohortDataManager::VerifyCohortData(const Rows& vRows,
     RowsReset reset{pRows_};
 
     if (pSession_->GetBool(kmOptDependentCalculated)) {
-      switch (pSession_->GetInt(kmOptDependentType)) {
-        case 1:
+      switch (pSession_->Get<kmDependentType>()) {
+        case kmDependentType::kCrudeRate:
           ValidateCrudeRates(sMissing_, iCohortNumber);
           break;
-        case 4:
+        case kmDependentType::kAgeAdjustedRate:
           ValidateCrudeOrAgeAdjRate(true, iNumAdjustGroups, iCohortNumber,
                                     sMissing_);
           break;
-        case 2:
-        case 3:
+        case kmDependentType::kProportion:
+        case kmDependentType::kPercent:
           ValidateProportionPercent(sMissing_, iCohortNumber);
           break;
         default:
           break;
       }
     } else {
-      const bool bCount = pSession_->GetInt(kmOptDependentType) == 0;
+      const bool bCount =
+          pSession_->Get<kmDependentType>() == kmDependentType::kCount;
       int iLocation = bCount ? iCountLoc_ : iRateLoc_;
       if (bDelay) iLocation = bCount ? iDelayCountLoc_ : iDelayDependentLoc_;
       ValidateDependentVar(iLocation, 0, sMissing_, iCohortNumber);
@@ -122,7 +125,7 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
                                                int /*iCohortNumber*/) {
   WithCallPath("ValidateDependentVar()", kClassName, [&] {
     if (pRows_ == nullptr) return;
-    const int iType = pSession_->GetInt(kmOptDependentType);
+    const kmDependentType type = pSession_->Get<kmDependentType>();
     const int32_t nRecords = static_cast<int32_t>(pRows_->size());
     for (int32_t r = 0; r < nRecords && bValid_; ++r) {
       const kmRecordRow& vRecord = (*pRows_)[static_cast<size_t>(r)];
@@ -135,9 +138,11 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
         Report("  One or more dependent variable values are missing.", r,
                iLocation);
       }
-      if (iType != 2 && iType != 3) continue;
+      if (type != kmDependentType::kProportion &&
+          type != kmDependentType::kPercent)
+        continue;
 
-      const bool bProportion = iType == 2;
+      const bool bProportion = type == kmDependentType::kProportion;
       double dValue = 0.0;
       KmString sNoBlanks(sField);
       sNoBlanks.RemoveAll(' ');

@@ -12,9 +12,10 @@ namespace {
 
 // The data file's field delimiter: the session's character for the codes 0
 // to 3, empty for any other code.
-KmString FieldDelimiterText(int iCode) {
-  return iCode >= 0 && iCode < 4 ? KmString(kmSession::GetDelimiterChar(iCode))
-                                 : KmString();
+KmString FieldDelimiterText(kmDelimiter delimiter) {
+  return kmDelimiterText(delimiter) != nullptr
+             ? KmString(kmSession::GetDelimiterChar(delimiter))
+             : KmString();
 }
 
 }  // namespace
@@ -24,9 +25,8 @@ bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
   kmCohortManager cohorts(
-      &session, sDataFile,
-      FieldDelimiterText(session.GetInt(kmOptFieldDelimiter)), bCalculatedRates,
-      session.GetBool(kmOptVarNamesIncluded));
+      &session, sDataFile, FieldDelimiterText(session.Get<kmDelimiter>()),
+      bCalculatedRates, session.GetBool(kmOptVarNamesIncluded));
   std::unique_ptr<kmObservationScan> pScan;
   const bool bSpreadsheet =
       sDataFile.EndsWith(".xls") || sDataFile.EndsWith(".xlsx");

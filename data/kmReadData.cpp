@@ -4,6 +4,7 @@
 #include "data/kmCohortDataManager.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "session/kmDependentType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -35,8 +36,9 @@ void kmReadData::Setup(kmSession* pSession) {
     }
     pSession_ = pSession;
     pCohortDataManager_.reset(new kmCohortDataManager(pSession_));
-    bClustered_ = pSession_->GetBool(kmOptDependentCalculated) &&
-                  pSession_->GetInt(kmOptDependentType) == 4;
+    bClustered_ =
+        pSession_->GetBool(kmOptDependentCalculated) &&
+        pSession_->Get<kmDependentType>() == kmDependentType::kAgeAdjustedRate;
     pSession_->GetString(kmStrDataFile, sDataFileName_);
     pSession_->GetString(kmStrVarCovarFile, sVarCovFileName_);
     kmRequireAppliedErrorModel(*pSession_);

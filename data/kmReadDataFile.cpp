@@ -28,8 +28,7 @@ const char kNotUsedSuffix[] = " (not used in calculations)";
 }  // namespace
 
 KmString kmReadData::GetDelimiterText() const {
-  return KmString(
-      kmSession::GetDelimiterChar(pSession_->GetInt(kmOptFieldDelimiter)));
+  return KmString(kmSession::GetDelimiterChar(pSession_->Get<kmDelimiter>()));
 }
 
 KmString kmReadData::GetMissingText() const {

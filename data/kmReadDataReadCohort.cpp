@@ -11,6 +11,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmDependentType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -72,7 +73,7 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
   const int iPopColumn = RoleColumn(session, kmVarPopulation);
   const int iIndepColumn =
       s.bCRCopy ? RoleColumn(session, kmVarIndependent) : -1;
-  const int iType = session.GetInt(kmOptDependentType);
+  const kmDependentType type = session.Get<kmDependentType>();
   const bool bHalfZeroCount = session.GetBool(kmOptLogLinear) &&
                               s.hetModel == kmErrorModel::kConstantVariance;
 
@@ -107,19 +108,23 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
     // A negative count or population has no rate (its square root would
     // carry NaN into the fit).
     bValid = bValid && c >= 0.0 && p >= 0.0;
-    if (bValid && (iType == 2 || iType == 3) && c > p) bValid = false;
+    if (bValid &&
+        (type == kmDependentType::kProportion ||
+         type == kmDependentType::kPercent) &&
+        c > p)
+      bValid = false;
 
     double dRate = kMissingValue;
     double dSE = kMissingValue;
     if (bValid) {
       const double q = c / p;
-      if (iType == 1) {
+      if (type == kmDependentType::kCrudeRate) {
         dRate = q * s.dRatesPerN;
         dSE = std::sqrt(c) / p * s.dRatesPerN;
       } else {
         // A percent is 100 times the proportion, and so is its error: the
         // binomial one, or under the Poisson rate model that of the count.
-        const double k = iType == 3 ? 100.0 : 1.0;
+        const double k = type == kmDependentType::kPercent ? 100.0 : 1.0;
         dRate = k * q;
         dSE = s.hetModel == kmErrorModel::kPoissonRate
                   ? k * (std::sqrt(c) / p)
@@ -143,8 +148,10 @@ void ReadComputedRows(kmReadData& reader, const kmSession& session,
         row[uRate] = kMissingValue;
         row[uSE] = kMissingValue;
       } else {
-        row[uRate] = iType == 1 ? FixedText(dRate) : ShareText(dRate);
-        row[uSE] = iType == 1 ? FixedText(dSE) : ShareText(dSE);
+        row[uRate] = type == kmDependentType::kCrudeRate ? FixedText(dRate)
+                                                         : ShareText(dRate);
+        row[uSE] = type == kmDependentType::kCrudeRate ? FixedText(dSE)
+                                                       : ShareText(dSE);
       }
     }
     vRows.push_back(row);
@@ -304,9 +311,10 @@ void kmReadData::ReadData(int* piCohortIndex) {
       s.dVariance = pSession_->GetDouble(kmOptCRVariance);
     }
 
-    const bool bComputed = pSession_->GetBool(kmOptDependentCalculated) &&
-                           !(pSession_->GetInt(kmOptDependentType) == 1 &&
-                             s.hetModel == kmErrorModel::kPoissonRate);
+    const bool bComputed =
+        pSession_->GetBool(kmOptDependentCalculated) &&
+        !(pSession_->Get<kmDependentType>() == kmDependentType::kCrudeRate &&
+          s.hetModel == kmErrorModel::kPoissonRate);
     kmCohortRows vRows;
     if (bComputed) {
       ReadComputedRows(*this, *pSession_, s, iLineCount, vRows);

@@ -15,6 +15,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
+#include "session/kmDependentType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -227,12 +228,15 @@ void kmReadData::VerifyResponseVariable(
     bool& bZeroCountReported, bool& bZeroReported, bool& bNegativeReported,
     bool& bLogNegativeReported, double& dSum) {
   WithCallPath("VerifyResponseVariable()", kClassName, [&] {
-    const int iType = pSession_->GetInt(kmOptDependentType);
+    const kmDependentType type = pSession_->Get<kmDependentType>();
     const bool bCalculated = pSession_->GetBool(kmOptDependentCalculated);
     const bool bLogLinear = pSession_->GetBool(kmOptLogLinear);
-    const bool bCount = iType == 0;
-    const bool bCalcCrudeRate = iType == 1 && bCalculated;
-    const bool bProvidedRate = !bCalculated && (iType == 1 || iType == 4);
+    const bool bCount = type == kmDependentType::kCount;
+    const bool bCalcCrudeRate =
+        type == kmDependentType::kCrudeRate && bCalculated;
+    const bool bProvidedRate =
+        !bCalculated && (type == kmDependentType::kCrudeRate ||
+                         type == kmDependentType::kAgeAdjustedRate);
     const bool bPoissonType =
         kmIsPoissonType(pSession_->Get<kmErrorModel>(), bLogLinear);
 

@@ -12,6 +12,7 @@
 #include "foundation/KmLineSource.h"
 #include "foundation/kmTools.h"
 #include "models/PositiveDefinite.h"
+#include "session/kmDelimiter.h"
 #include "session/kmErrorModel.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -21,13 +22,13 @@ namespace {
 const char kClassName[] = "kmReadData";
 
 // Field delimiter of the matrix file by kmOptVarCovarDelimiter.
-char MatrixDelimiter(int iCode) {
-  switch (iCode) {
-    case 0:
+char MatrixDelimiter(kmDelimiter delimiter) {
+  switch (delimiter) {
+    case kmDelimiter::kTab:
       return '\t';
-    case 2:
+    case kmDelimiter::kComma:
       return ',';
-    case 3:
+    case kmDelimiter::kSemicolon:
       return ';';
     default:
       return ' ';
@@ -151,8 +152,7 @@ int32_t LargestCount(const kmSession& session) {
 void kmReadData::LoadVarianceCovarianceMatrix() {
   WithCallPath("LoadVarianceCovarianceMatrix()", kClassName, [&] {
     vvVarCovTable_.clear();
-    const char cDelimiter =
-        MatrixDelimiter(pSession_->GetInt(kmOptVarCovarDelimiter));
+    const char cDelimiter = MatrixDelimiter(kmVarCovarDelimiter(*pSession_));
 
     if (!KmIO_File::FileExists(sVarCovFileName_.GetCString())) {
       KmString sText;

@@ -16,7 +16,11 @@
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
 #include "session/kmFitMethod.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -206,25 +210,25 @@ KmString TooFewObservationsText(int64_t lNeed, int iObservations,
 // verification pass.
 struct kmReadData::VerifyPass {
   explicit VerifyPass(kmSession* pSession)
-      : iJumpCRMode(pSession->GetInt(kmOptJumpCRMode)),
-        iDelayType(pSession->GetInt(kmOptDelayType)),
-        copies(iJumpCRMode, iDelayType),
+      : jumpCRMode(pSession->Get<kmJumpCRMode>()),
+        delayType(pSession->Get<kmDelayType>()),
+        copies(jumpCRMode, delayType),
         bBothDelay(copies.HasDelaySplit()),
         nAnalyses(copies.NumAnalyses()),
         nCopies(copies.NumCopies()),
         bCalculated(pSession->GetBool(kmOptDependentCalculated)),
-        iDependentType(pSession->GetInt(kmOptDependentType)),
+        dependentType(pSession->Get<kmDependentType>()),
         combos(pSession->GetNumByVars()),
         pManager(new kmCohortDataManager(pSession)) {}
 
-  const int iJumpCRMode;
-  const int iDelayType;
+  const kmJumpCRMode jumpCRMode;
+  const kmDelayType delayType;
   const kmAnalysisCopies copies;
   const bool bBothDelay;
   const int nAnalyses;
   const int nCopies;
   const bool bCalculated;
-  const int iDependentType;
+  const kmDependentType dependentType;
   // The pass's own combination table and cohort data manager.
   kmCombos combos;
   std::unique_ptr<kmCohortDataManager> pManager;
@@ -311,20 +315,21 @@ void kmReadData::LocateVerifyVariables(VerifyPass& pass, KmString& sMessage) {
   // Variable locations of copy 1 and of the delay variant.
   VariantLocations& loc = pass.loc;
   if (pass.bCalculated) {
-    loc.iDependent1 =
-        pass.iDependentType == 1 ? pSession_->GetKMVarPosition(kmVarCount) : 0;
+    loc.iDependent1 = pass.dependentType == kmDependentType::kCrudeRate
+                          ? pSession_->GetKMVarPosition(kmVarCount)
+                          : 0;
     if (bClustered_) loc.iAdjust = pSession_->GetKMVarPosition(kmVarAdjustment);
-  } else if (pass.iJumpCRMode == 0) {
-    switch (pass.iDelayType) {
-      case 0:
+  } else if (pass.jumpCRMode == kmJumpCRMode::kOff) {
+    switch (pass.delayType) {
+      case kmDelayType::kNonDelay:
         loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
         loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
         break;
-      case 1:
+      case kmDelayType::kDelay:
         loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDelayRate);
         loc.iStdError1 = pSession_->GetKMVarPosition(kmVarDelaySE);
         break;
-      case 2:
+      case kmDelayType::kBoth:
         loc.iDependent1 = pSession_->GetKMVarPosition(kmVarDependent);
         loc.iStdError1 = pSession_->GetKMVarPosition(kmVarStdError);
         loc.iDependent2 = pSession_->GetKMVarPosition(kmVarDelayRate);
@@ -366,7 +371,8 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
   pass.iMinKinkmarks = pSession_->GetInt(kmOptMinKinkmarks);
   pass.bPerCohortMax = pSession_->GetBool(kmOptPerCohortMaxKinkmarks);
   pass.bHudsons = kmIsHudsons(pSession_->Get<kmFitMethod>());
-  pass.bClustering = pSession_->GetInt(kmOptComparisonType) == 2;
+  pass.bClustering =
+      pSession_->Get<kmComparisonType>() == kmComparisonType::kClustering;
   for (int a = 0; a < pass.nAnalyses; ++a) {
     if (pass.copies.IsJumpCopy(a)) {
       pass.dJumpAt = pSession_->GetDouble(kmOptJumpLocation);
@@ -721,7 +727,8 @@ void kmReadData::FinishVerifyPass(VerifyPass& pass, KmString& sMessage) {
 
 int32_t kmReadData::ComparisonGroupSize(const VerifyPass& pass,
                                         KmString& sMessage) const {
-  if (pSession_->GetInt(kmOptComparisonType) != 1) return 0;
+  if (pSession_->Get<kmComparisonType>() != kmComparisonType::kPairwise)
+    return 0;
   const int32_t nCombinations = pass.combos.GetNumCombinations();
   if (nCombinations <= 1) {
     ThrowInputError(sMessage,

@@ -12,6 +12,8 @@
 #include "reports/kmExports.h"
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
@@ -88,8 +90,9 @@ ExportsWritten RunExportSequence(const RunOutputNames& names,
     ExportsWritten written;
     const ExportRun run{names, handler, options, written};
     const kmModelSelection selection = session.Get<kmModelSelection>();
-    const bool bPairwise = session.GetInt(kmOptComparisonType) == 1;
-    const bool bJumpCR = session.GetInt(kmOptJumpCRMode) != 0;
+    const bool bPairwise =
+        session.Get<kmComparisonType>() == kmComparisonType::kPairwise;
+    const bool bJumpCR = session.Get<kmJumpCRMode>() != kmJumpCRMode::kOff;
     // Results of one program version have their comparability ratios
     // computed again by the jump export.
     InstallComparabilityRatioCalculator(handler);

@@ -15,6 +15,9 @@
 #include "foundation/KmPendingFile.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmSession.h"
 
 using km_driver_internal::Print;
@@ -41,8 +44,9 @@ void KmRun::Calculate() {
     sMessage << sDataFile;
     throw KmException(sMessage.GetCString(), "main");
   }
-  const bool bCalculatedRates = pSession_->GetBool(kmOptDependentCalculated) &&
-                                pSession_->GetInt(kmOptDependentType) == 4;
+  const bool bCalculatedRates =
+      pSession_->GetBool(kmOptDependentCalculated) &&
+      pSession_->Get<kmDependentType>() == kmDependentType::kAgeAdjustedRate;
   PrepareSession();
   sPhase_ = "reading the data file";
   bool bVarying = false;
@@ -74,8 +78,12 @@ void KmRun::Calculate() {
 }
 
 void KmRun::PrepareSession() {
-  if (pSession_->GetInt(kmOptDelayType) == 2) pSession_->AddByVar();
-  if (pSession_->GetInt(kmOptJumpCRMode) != 0) pSession_->AddByVarJump();
+  if (pSession_->Get<kmDelayType>() == kmDelayType::kBoth) {
+    pSession_->AddByVar();
+  }
+  if (pSession_->Get<kmJumpCRMode>() != kmJumpCRMode::kOff) {
+    pSession_->AddByVarJump();
+  }
 }
 
 void KmRun::RunThreaded() {

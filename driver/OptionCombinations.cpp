@@ -3,6 +3,8 @@
 
 #include "foundation/KmException.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDelayType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmModelSelection.h"
@@ -54,7 +56,7 @@ void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
 }
 
 void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
-  if (session.GetInt(kmOptComparisonType) != 1 ||
+  if (session.Get<kmComparisonType>() != kmComparisonType::kPairwise ||
       session.Get<kmModelSelection>() != kmModelSelection::kDataDependent) {
     return;
   }
@@ -66,9 +68,15 @@ void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
 
 void CheckDelayStatistics(const kmSession& session,
                           const KmString& sSessionFile, KmString& sMessages) {
-  const int iDelayType = session.GetInt(kmOptDelayType);
-  if (iDelayType == 0 || session.GetInt(kmOptDictDelayStats) != 0) return;
-  sMessages << "\"delay type = " << (iDelayType == 2 ? "both" : "delay")
+  const kmDelayType delayType = session.Get<kmDelayType>();
+  if (delayType == kmDelayType::kNonDelay ||
+      session.GetInt(kmOptDictDelayStats) != 0) {
+    return;
+  }
+  sMessages << "\"delay type = "
+            << kmDelayTypeText(delayType == kmDelayType::kBoth
+                                   ? kmDelayType::kBoth
+                                   : kmDelayType::kDelay)
             << "\" needs the delay-adjusted statistics that only a data "
                "dictionary holding them gives, and the session file \""
             << sSessionFile

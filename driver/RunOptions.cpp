@@ -3,17 +3,26 @@
 
 #include "driver/OptionValidation.h"
 #include "foundation/KmCallPath.h"
+#include "session/kmComparisonType.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmSession.h"
 
 namespace {
 
 // kmOptJumpCRMode from the three switches: jump, comparability ratio and
 // standard analysis. The standard analysis alone is no jump mode.
-int JumpCRMode(bool bJump, bool bCR, bool bStandard) {
-  if (bJump && bCR) return bStandard ? 6 : 3;
-  if (bCR) return bStandard ? 5 : 2;
-  if (bJump) return bStandard ? 4 : 1;
-  return 0;
+kmJumpCRMode JumpCRMode(bool bJump, bool bCR, bool bStandard) {
+  using M = kmJumpCRMode;
+  if (bJump && bCR) {
+    return bStandard ? M::kJumpComparabilityRatioAndStandard
+                     : M::kJumpAndComparabilityRatio;
+  }
+  if (bCR) {
+    return bStandard ? M::kComparabilityRatioAndStandard
+                     : M::kComparabilityRatio;
+  }
+  if (bJump) return bStandard ? M::kJumpAndStandard : M::kJump;
+  return M::kOff;
 }
 
 // "autocorr errors" from the record's number: 0 uncorrelated, 1 estimated
@@ -70,7 +79,8 @@ void ApplyOwnRuleOptions(const IniSessionDict& dict, kmSession* pSession) {
   if (dict.iMaxKinkmarks != -1) {
     pSession->SetInt(kmOptMaxKinkmarks, dict.iMaxKinkmarks);
   }
-  pSession->SetInt(kmOptComparisonType, dict.bPairwise ? 1 : 0);
+  pSession->Set(dict.bPairwise ? kmComparisonType::kPairwise
+                               : kmComparisonType::kNone);
   pSession->SetInt(kmOptPairwiseType, dict.iPairwiseType);
   pSession->SetInt(kmOptAAPCCIMethod, dict.iCIMethod);
   pSession->SetInt(kmOptEmpQuantileMethod, dict.iEmpQuantileMethod);
@@ -85,9 +95,8 @@ void ApplyOwnRuleOptions(const IniSessionDict& dict, kmSession* pSession) {
   ApplyAutocorrelation(dict.dAutocorrelation, pSession);
   ApplyErrorModel(dict, pSession);
   if (dict.iDelayType != -1) pSession->SetInt(kmOptDelayType, dict.iDelayType);
-  pSession->SetInt(kmOptJumpCRMode,
-                   JumpCRMode(dict.bJumpModel, dict.bComparabilityRatio,
-                              dict.bStandardAnalysis));
+  pSession->Set(JumpCRMode(dict.bJumpModel, dict.bComparabilityRatio,
+                           dict.bStandardAnalysis));
 }
 
 }  // namespace

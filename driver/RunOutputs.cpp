@@ -8,6 +8,7 @@
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
 #include "session/kmSession.h"
 
@@ -110,7 +111,8 @@ RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
 
 void AddSessionOutputs(RunOutputNames& outputs, const KmRunFiles& files,
                        const kmSession& session) {
-  if (!files.bExportOnly && session.GetInt(kmOptComparisonType) == 2) {
+  if (!files.bExportOnly &&
+      session.Get<kmComparisonType>() == kmComparisonType::kClustering) {
     outputs.sClusteringFile = ClusteringResultFile(session, files.sOutputFile);
   }
 }

@@ -9,6 +9,8 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -60,8 +62,9 @@ void kmCalculationHandler::Setup(kmSession* pSession) {
     pReadData_ =
         std::make_unique<kmReadData>(pSession_.get(), pCalcHandler_.get());
 
-    bRatesFromAdjustGroups_ = pSession_->GetBool(kmOptDependentCalculated) &&
-                              pSession_->GetInt(kmOptDependentType) == 4;
+    bRatesFromAdjustGroups_ =
+        pSession_->GetBool(kmOptDependentCalculated) &&
+        pSession_->Get<kmDependentType>() == kmDependentType::kAgeAdjustedRate;
     iNumAdjustGroups_ = 0;
     if (bRatesFromAdjustGroups_) {
       iNumAdjustGroups_ = -1;
@@ -73,7 +76,8 @@ void kmCalculationHandler::Setup(kmSession* pSession) {
       }
     }
 
-    bClustering_ = pSession_->GetInt(kmOptComparisonType) == 2;
+    bClustering_ =
+        pSession_->Get<kmComparisonType>() == kmComparisonType::kClustering;
     if (bClustering_) {
       pRatesCalculator_ = std::make_unique<kmCalculateRates>(pSession_.get());
     }

@@ -19,6 +19,8 @@
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -133,8 +135,8 @@ void CountToRate(double dPop, double dRatesPerN, double& dY, double& dSE) {
 // i: the delay copies read the delay-adjusted variables.
 void ResponseSlots(const kmSession& session, int i, bool bCountType,
                    int& iResponseRole, int& iStdErrorRole) {
-  const int iDelayType = session.GetInt(kmOptDelayType);
-  if (iDelayType == 1 || iDelayType == 2) {
+  const kmDelayType delayType = session.Get<kmDelayType>();
+  if (delayType == kmDelayType::kDelay || delayType == kmDelayType::kBoth) {
     if (kmAnalysisCopies(session).IsDelayCopy(i)) {
       iResponseRole = bCountType ? kmVarDelayCount : kmVarDelayRate;
       iStdErrorRole = kmVarDelaySE;
@@ -213,10 +215,11 @@ kmCalculationHandler::CohortLayout kmCalculationHandler::ReadCohortLayout(
   const kmSession& session = *pSession_;
   CohortLayout layout;
   layout.het = session.Get<kmErrorModel>();
-  const int iDependentType = session.GetInt(kmOptDependentType);
-  layout.bCountType = iDependentType == 0;
+  const kmDependentType dependentType = session.Get<kmDependentType>();
+  layout.bCountType = dependentType == kmDependentType::kCount;
   layout.bCalculated = session.GetBool(kmOptDependentCalculated);
-  layout.bCountsToCrudeRate = layout.bCalculated && iDependentType == 1 &&
+  layout.bCountsToCrudeRate = layout.bCalculated &&
+                              dependentType == kmDependentType::kCrudeRate &&
                               layout.het == kmErrorModel::kPoissonRate;
   layout.bComputedResponse = layout.bCalculated && !layout.bCountsToCrudeRate;
   layout.bLogLinear = session.GetBool(kmOptLogLinear);

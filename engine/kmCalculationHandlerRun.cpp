@@ -23,6 +23,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -99,7 +100,8 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
         }
         bInputClosed_ = false;
         sOutputFile_ = sOutputFile;
-        bPairwise_ = pSession_->GetInt(kmOptComparisonType) == 1;
+        bPairwise_ =
+            pSession_->Get<kmComparisonType>() == kmComparisonType::kPairwise;
         PrepareRun(sOutputFile);
         RunCohortPool();
         RaiseRunFailure();

@@ -41,6 +41,7 @@
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/kmComparisonType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmModelSelection.h"
@@ -243,8 +244,10 @@ void kmCalculator::ReadSelModOptions(SelModRun& run, int iCohortIndex) {
   run.iNumDataSets = pSession->GetInt(kmOptNumPermutations) + 1;
   run.dAlpha = pSession->GetDouble(kmOptPermSignificance);
   run.ciMethod = pSession->Get<kmIntervalMethod>();
-  run.sModelType = KmString(
-      pSession->GetInt(kmOptPairwiseType) == 1 ? "Identical" : "Parallel");
+  run.sModelType =
+      KmString(pSession->Get<kmPairwiseType>() == kmPairwiseType::kCoincident
+                   ? "Identical"
+                   : "Parallel");
   run.bLogLinear = pSession->GetBool(kmOptLogLinear);
 }
 

@@ -31,6 +31,7 @@
 #include "models/KinkMKFitResult.h"
 #include "results/kmLineSegment.h"
 #include "results/kmTable.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -275,7 +276,10 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       s.p = bComparison ? iXColumn : 2;
       s.k = k;
       s.K1 = k + 1;
-      s.f = (bComparison && pSession->GetInt(kmOptPairwiseType) != 1) ? 1 : 0;
+      s.f = (bComparison &&
+             pSession->Get<kmPairwiseType>() != kmPairwiseType::kCoincident)
+                ? 1
+                : 0;
       s.iNParm = static_cast<int16_t>(2 * k + s.p);
       s.iUDF = static_cast<int16_t>(s.n - s.iNParm);
       s.dShift = dShift;

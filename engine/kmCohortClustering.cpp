@@ -21,6 +21,8 @@
 #include "models/MatrixBuilders.h"
 #include "models/MatrixDump.h"
 #include "models/SeriesSetFromLabelledRows.h"
+#include "session/kmClusterOptions.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "stats/MTRandomGenerator.h"
@@ -41,16 +43,6 @@ std::mutex& ResultFileMutex() {
   return mutex;
 }
 
-const char* CriterionLabel(int iCriterion) {
-  if (iCriterion == 0) return "KPerm-CBIC";
-  if (iCriterion == 1) return "kmbic-cbic";
-  return "KBIC-CBIC";
-}
-
-const char* GroupOrderLabel(int iOrdering) {
-  return iOrdering == 0 ? "ordered" : "unordered";
-}
-
 // The folder part of sPath, with its trailing separator; empty when the
 // path names no folder.
 std::string FolderOf(const std::string& sPath) {
@@ -69,7 +61,8 @@ void WriteValue(std::ostream& out, const char* sLabel, double dValue) {
 void FillSetup(KMClusteringSetup& setup, const kmSession& session,
                const KMSeriesSet& groups) {
   setup.seriesSet = groups;
-  setup.modelType = session.GetInt(kmOptPairwiseType) == 1 ? 1 : 2;
+  setup.modelType =
+      session.Get<kmPairwiseType>() == kmPairwiseType::kCoincident ? 1 : 2;
   setup.bestModelFit.kMin = session.GetInt(kmOptMinKinkmarks);
   setup.bestModelFit.kMax = session.GetInt(kmOptMaxKinkmarks);
   setup.bestModelFit.criterionCode = 0;
@@ -95,8 +88,9 @@ void FillSetup(KMClusteringSetup& setup, const kmSession& session,
   setup.counter = 0;
   setup.splineCode = 0;
   setup.value = -1.0;
-  setup.criterionLabel = CriterionLabel(session.GetInt(kmOptClusterCriterion));
-  setup.groupOrder = GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
+  setup.criterionLabel =
+      kmClusterCriterionText(session.Get<kmClusterCriterion>());
+  setup.groupOrder = kmClusterOrderingText(session.Get<kmClusterOrdering>());
   // A negative seed wraps to its unsigned 32-bit pattern.
   setup.generator.sgenrand(static_cast<uint32_t>(
       static_cast<int64_t>(session.GetInt(kmOptPermutationSeed))));
@@ -132,9 +126,9 @@ KmString ClusteringResultFile(const kmSession& session,
                               const KmString& sResultsFile) {
   std::string sName = FolderOf(sResultsFile.GetCString());
   sName += "ClusteringResult-";
-  sName += CriterionLabel(session.GetInt(kmOptClusterCriterion));
+  sName += kmClusterCriterionText(session.Get<kmClusterCriterion>());
   sName += "-Type-";
-  sName += GroupOrderLabel(session.GetInt(kmOptClusterOrdering));
+  sName += kmClusterOrderingText(session.Get<kmClusterOrdering>());
   sName += ".txt";
   return KmString(sName.c_str());
 }

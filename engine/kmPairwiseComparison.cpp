@@ -62,7 +62,7 @@ struct CompOptions {
   uint16_t iMinEnd = 0;
   int iMinBetween = 0;
   uint16_t iGridPoints = 0;
-  int16_t iCode = 2;
+  kmPairwiseType pairwiseType = kmPairwiseType::kParallel;
   int iCompSets = 1;
   double dAlpha2 = 0.05;
   uint32_t uSeed = 0;
@@ -79,7 +79,7 @@ CompOptions ReadCompOptions(const kmSession& session) {
   o.iMinEnd = static_cast<uint16_t>(session.GetInt(kmOptMinObsEnd));
   o.iMinBetween = session.GetInt(kmOptMinObsBetween);
   o.iGridPoints = static_cast<uint16_t>(session.GetInt(kmOptGridPointsBetween));
-  o.iCode = session.GetInt(kmOptPairwiseType) == 1 ? 1 : 2;
+  o.pairwiseType = session.Get<kmPairwiseType>();
   o.iCompSets = session.GetInt(kmOptPairwisePermutations) + 1;
   o.dAlpha2 = session.GetDouble(kmOptPairwiseAlpha);
   o.uSeed = static_cast<uint32_t>(session.GetInt(kmOptPermutationSeed));
@@ -169,7 +169,7 @@ void kmPairwiseComparison::PrepareStacked(CompWork& w) {
   calc_.WLSWgt(0.0, w.A2, w.B2);
 
   // Base design of the joint model.
-  w.c = w.o.iCode == 1 ? 2 : 3;
+  w.c = w.o.pairwiseType == kmPairwiseType::kCoincident ? 2 : 3;
   Matrix X0(2 * m, w.c);
   X0 = 0.0;
   for (int r = 1; r <= m; ++r) {
@@ -277,7 +277,7 @@ int kmPairwiseComparison::SelectByPermutation(CompWork& w, kmCalcData& record,
   pSub->SetPosition(0);
   while (k0 < k1 && D >= 2) {
     if (pSub->IsCancelled()) break;
-    iShuffleMode_ = 1;
+    shuffleMode_ = ShuffleMode::kFull;
     PermuteComp(static_cast<int16_t>(k0), w.Bs, w.mFits, w.mResid, D);
     if (pSub->IsCancelled()) break;
     GridSearchComp(D, static_cast<uint16_t>(k0), vKinkmarks, vCoefs, vSSE0, w.G,
@@ -336,7 +336,7 @@ void kmPairwiseComparison::CompareJointModel(CompWork& w, kmCalcData& record,
   vSSE0 = kNoFit;
   vSSE1 = kNoFit;
   vSSE2 = kNoFit;
-  iShuffleMode_ = 2;
+  shuffleMode_ = ShuffleMode::kPairSwap;
   int K = std::max(
       K0, static_cast<int>(static_cast<int16_t>(record.uFinalSelectedModel)));
   // Only the numbers of kinkmarks fitted above have residuals to permute.
@@ -360,8 +360,8 @@ void kmPairwiseComparison::CompareJointModel(CompWork& w, kmCalcData& record,
                                      w.iSteps * 100.0)));
 
   kmFTest test(static_cast<uint16_t>(K), 1);
-  CompFTest(w.o.iCode, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1, vSSE2,
-            test);
+  CompFTest(w.o.pairwiseType, K, static_cast<int16_t>(2 * w.m), vSSE0, vSSE1,
+            vSSE2, test);
   test.uNullKinkmarks = static_cast<uint16_t>(K);
   test.dAlpha = w.o.dAlpha2;
   record.vFTests.push_back(test);
@@ -413,12 +413,12 @@ void kmPairwiseComparison::CompMod(kmCalcData* pRecord,
       sText << "kmCalculation::CompMod()";
       ThrowKmException(sText.GetCString(), "kmCalculator::CompMod()");
     }
-    iShuffleMode_ = 1;
+    shuffleMode_ = ShuffleMode::kFull;
     pSub->SetPosition(100);
   });
 }
 
-void kmPairwiseComparison::CompFTest(int16_t iModelCode, int K, int16_t N,
+void kmPairwiseComparison::CompFTest(kmPairwiseType type, int K, int16_t N,
                                      const ColumnVector& vSSE0,
                                      const ColumnVector& vSSE1,
                                      const ColumnVector& vSSE2, kmFTest& test) {
@@ -433,7 +433,8 @@ void kmPairwiseComparison::CompFTest(int16_t iModelCode, int K, int16_t N,
     }
     WithMatrixErrorsAsKm("kmCalculator::CompFTest()", [&] {
       const int p = 2 * K + 2;
-      const int p0 = iModelCode == 1 ? 2 * K + 2 : 2 * K + 3;
+      const int p0 =
+          type == kmPairwiseType::kCoincident ? 2 * K + 2 : 2 * K + 3;
       const int p1 = 2 * p;
       const int df1 = p1 - p0;
       const int df2 = N - p1;

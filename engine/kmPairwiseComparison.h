@@ -32,6 +32,7 @@
 
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "session/kmComparisonType.h"
 
 class kmCalculator;
 class kmCalcData;
@@ -94,12 +95,12 @@ class kmPairwiseComparison {
 
   // The comparison test of CompMod from the residual sums of the joint
   // model (vSSE0) and of the two cohorts alone (vSSE1, vSSE2) over R =
-  // kmOptPairwisePermutations + 1 data sets, for model code 1 (coincident)
-  // or 2 (parallel), K kinkmarks and N stacked observations: F (0 below
-  // 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
+  // kmOptPairwisePermutations + 1 data sets, for the joint model of type
+  // (coincident or parallel), K kinkmarks and N stacked observations: F (0
+  // below 1e-8 or without degrees of freedom), its parametric p-value (1.0 when
   // F is 0), df1, df2, R and, for R > 1, the permutation p-value (share of
   // data sets whose F reaches the observed one).
-  void CompFTest(int16_t iModelCode, int K, int16_t N,
+  void CompFTest(kmPairwiseType type, int K, int16_t N,
                  const NEWMAT::ColumnVector& vSSE0,
                  const NEWMAT::ColumnVector& vSSE1,
                  const NEWMAT::ColumnVector& vSSE2, kmFTest& test);
@@ -138,7 +139,7 @@ class kmPairwiseComparison {
   // Replaces the responses of the fit in hand by n x iNumDataSets: column 1
   // unchanged, then data sets i = 1..D-1, each (row k+1 of mFits)' +
   // mRootInverse v_i, v_i the residuals of row k+1 of mResiduals after i
-  // successive shuffles (Shuffle in shuffle mode 1, else Shuffle2).
+  // successive shuffles (Shuffle in the full shuffle mode, else Shuffle2).
   void PermuteComp(int16_t k, const NEWMAT::Matrix& mRootInverse,
                    const NEWMAT::Matrix& mFits,
                    const NEWMAT::Matrix& mResiduals, int iNumDataSets);
@@ -271,9 +272,10 @@ class kmPairwiseComparison {
 
   PairData pair_;
 
-  // 1: the full shuffle of the selection tests; 2: the pair swap of the
-  // comparison test.
-  int iShuffleMode_ = 1;
+  // How PermuteComp shuffles residuals: the full shuffle of the selection
+  // tests, or the pair swap of the comparison test.
+  enum class ShuffleMode { kFull, kPairSwap };
+  ShuffleMode shuffleMode_ = ShuffleMode::kFull;
 };
 
 #endif  // KM_ENGINE_KMPAIRWISECOMPARISON_H

@@ -21,6 +21,7 @@
 #include "foundation/KmMatrixErrors.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -61,7 +62,8 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
   WithCallPath("ResidsComp()", kClassName, [&] {
     const kmSession* pSession = calc_.GetCalcSession();
     const bool bLog = pSession->GetBool(kmOptLogLinear);
-    const bool bParallel = pSession->GetInt(kmOptPairwiseType) == 0;
+    const bool bParallel =
+        pSession->Get<kmPairwiseType>() == kmPairwiseType::kParallel;
     const kmAutocorrErrors mode = pSession->Get<kmAutocorrErrors>();
     const int n = calc_.GetNumObservations();
     const int c = calc_.GetXColumn();

@@ -202,7 +202,7 @@ void kmPairwiseComparison::PermuteComp(int16_t k, const Matrix& mRootInverse,
       Matrix P(n, D - 1);
       P = 0.0;
       for (int i = 1; i <= D - 1; ++i) {
-        if (iShuffleMode_ == 1) {
+        if (shuffleMode_ == ShuffleMode::kFull) {
           calc_.Shuffle(v);
         } else {
           Shuffle2(v);

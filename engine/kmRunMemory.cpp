@@ -9,6 +9,8 @@
 #include "engine/KMClusteringAnalysis.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/kmClusterOptions.h"
+#include "session/kmComparisonType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -49,7 +51,8 @@ int ClusterGroups(const kmSession& session) {
 // refuses.
 double ClusteringBytes(const kmSession& session, double dN) {
   const int iGroups = ClusterGroups(session);
-  const bool bOrdered = session.GetInt(kmOptClusterOrdering) == 0;
+  const bool bOrdered =
+      session.Get<kmClusterOrdering>() == kmClusterOrdering::kOrdered;
   if (iGroups < 1 || iGroups > (bOrdered ? kMaxOrderedClusterGroups
                                          : kMaxUnorderedClusterGroups)) {
     return 0.0;
@@ -113,7 +116,7 @@ double CohortTaskBytes(const kmSession& session, int n) {
   if (kmIsHudsons(session.Get<kmFitMethod>())) {
     dBytes += kSegmentFitBytes * dN * dN / 2.0;
   }
-  if (session.GetInt(kmOptComparisonType) == 2) {
+  if (session.Get<kmComparisonType>() == kmComparisonType::kClustering) {
     dBytes += ClusteringBytes(session, dN);
   }
   return kTaskBase + dBytes;

@@ -9,8 +9,11 @@
 #include "foundation/KmVector.h"
 #include "reports/kmRunSummary.h"
 #include "session/kmAAPCRanges.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDependentType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
@@ -65,9 +68,10 @@ const char* NameOf(const char* const (&names)[N], int32_t iCode,
   return (iCode >= 0 && static_cast<size_t>(iCode) < N) ? names[iCode] : sOther;
 }
 
-const char* const kDependentTypeNames[] = {
-    "Count",   "Crude Rate",        "Proportion",
-    "Percent", "Age-Adjusted Rate", "Other"};
+// sText, or sOther when it is nullptr (a code without a text).
+const char* TextOr(const char* sText, const char* sOther) {
+  return sText != nullptr ? sText : sOther;
+}
 
 // Model selection methods 1 to 6 (0, the permutation test, has lines of its
 // own).
@@ -79,14 +83,6 @@ const char* const kModelSelectionNames[] = {
     "Data Dependent Selection",
     "Weighted Bayesian Information Criterion Alternative (WBIC-Alt)",
     "Weighted Bayesian Information Criterion (WBIC)"};
-
-const char* const kJumpCRModeNames[] = {"Disable",
-                                        "Jump Model",
-                                        "Comparability Ratio",
-                                        "Jump & Comparability",
-                                        "Jump & Standard",
-                                        "Comparability & Standard",
-                                        "Jump, Comparability, and Standard"};
 
 const char* const kCIMethodNames[] = {"Parametric", "First Last Method",
                                       "Resampling T", "Empirical Quantile"};
@@ -148,10 +144,10 @@ void AppendModelHeader(const kmSession& session, KmString& sText,
   AppendLine(sText, 6, "Calculated or Provided",
              bCalculated ? "Calculated" : "Provided", kDependentLabelWidth)
       << D;
-  AppendLine(sText, 6, "Type",
-             NameOf(kDependentTypeNames, session.GetInt(kmOptDependentType),
-                    "Unknown"),
-             kDependentLabelWidth)
+  AppendLine(
+      sText, 6, "Type",
+      TextOr(kmDependentTypeText(session.Get<kmDependentType>()), "Unknown"),
+      kDependentLabelWidth)
       << D << D;
 
   AppendLine(sText, 4, "Type of Change Point Model", "Kinkmark") << D;
@@ -262,7 +258,7 @@ void AppendSearchHeader(const kmSession& session, KmString& sText,
 // The significance levels, interval method and AAPC ranges.
 void AppendLevelsHeader(const kmSession& session, KmString& sText,
                         const KmString& D) {
-  const int32_t iJumpCRMode = session.GetInt(kmOptJumpCRMode);
+  const bool bJumpCR = session.Get<kmJumpCRMode>() != kmJumpCRMode::kOff;
   AppendLine(sText, 4, "Kinkmark Significance Level",
              Formatted("%.4f", session.GetDouble(kmOptKinkmarkAlpha)))
       << D;
@@ -273,9 +269,8 @@ void AppendLevelsHeader(const kmSession& session, KmString& sText,
              Formatted("%.4f", session.GetDouble(kmOptAAPCAlpha)))
       << D;
   AppendLine(sText, 4, "Jump Value and CR Significance Level",
-             iJumpCRMode != 0
-                 ? Formatted("%.4f", session.GetDouble(kmOptJumpCRAlpha))
-                 : KmString("Not Applicable"))
+             bJumpCR ? Formatted("%.4f", session.GetDouble(kmOptJumpCRAlpha))
+                     : KmString("Not Applicable"))
       << D << D;
 
   const kmIntervalMethod ciMethod = session.Get<kmIntervalMethod>();
@@ -302,9 +297,9 @@ void AppendLevelsHeader(const kmSession& session, KmString& sText,
 // The jump model and comparison type.
 void AppendJumpAndComparisonHeader(const kmSession& session, KmString& sText,
                                    const KmString& D) {
-  const int32_t iJumpCRMode = session.GetInt(kmOptJumpCRMode);
+  const kmJumpCRMode jumpCRMode = session.Get<kmJumpCRMode>();
   AppendLine(sText, 4, "Jump Model / Comparability Ratio",
-             NameOf(kJumpCRModeNames, iJumpCRMode, ""))
+             TextOr(kmJumpCRModeText(jumpCRMode), ""))
       << D;
   const struct {
     const char* sLabel;
@@ -314,19 +309,22 @@ void AppendJumpAndComparisonHeader(const kmSession& session, KmString& sText,
                     {"Variance of CR", kmOptCRVariance}};
   for (const auto& line : kJumpLines) {
     AppendLine(sText, 6, line.sLabel,
-               iJumpCRMode != 0
+               jumpCRMode != kmJumpCRMode::kOff
                    ? Formatted("%.9f", session.GetDouble(line.iOption))
                    : KmString("Not Applicable"))
         << D;
   }
   sText << D;
 
-  const int32_t iComparison = session.GetInt(kmOptComparisonType);
-  if (iComparison == 1) {
-    AppendLine(sText, 4, "Comparison Type", "Pairwise Comparison") << D;
-    AppendLine(
-        sText, 6, "Pairwise Comparison",
-        session.GetInt(kmOptPairwiseType) == 0 ? "Parallel" : "Coincident")
+  const kmComparisonType comparison = session.Get<kmComparisonType>();
+  if (comparison == kmComparisonType::kPairwise) {
+    AppendLine(sText, 4, "Comparison Type",
+               kmComparisonTypeText(kmComparisonType::kPairwise))
+        << D;
+    AppendLine(sText, 6, "Pairwise Comparison",
+               session.Get<kmPairwiseType>() == kmPairwiseType::kParallel
+                   ? "Parallel"
+                   : "Coincident")
         << D;
     AppendLine(sText, 6, "Significance Level of Permutation Tests",
                Formatted("%.4f", session.GetDouble(kmOptPairwiseAlpha)))
@@ -335,8 +333,11 @@ void AppendJumpAndComparisonHeader(const kmSession& session, KmString& sText,
                Whole(session.GetInt(kmOptPairwisePermutations)))
         << D;
   } else {
+    // Every code but none and pairwise is the clustering.
     AppendLine(sText, 4, "Comparison Type",
-               iComparison == 0 ? "None" : "Multi-Group Clustering")
+               kmComparisonTypeText(comparison == kmComparisonType::kNone
+                                        ? kmComparisonType::kNone
+                                        : kmComparisonType::kClustering))
         << D;
     AppendLine(sText, 6, "Pairwise Comparison", "Not Applicable") << D;
   }

@@ -14,6 +14,9 @@
 #include "reports/kmTextDataLayout.h"
 #include "reports/kmTextReport.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -31,15 +34,12 @@ KmString DataFormat(const char* sWidth, int32_t iPrecision) {
 
 // The title of the observed values.
 KmString DependentLabel(const kmSession& session) {
-  if (session.GetInt(kmOptDelayType) == 1) {
+  if (session.Get<kmDelayType>() == kmDelayType::kDelay) {
     return session.GetKMVar(kmVarDelayRate).GetName();
   }
   if (session.GetBool(kmOptDependentCalculated)) {
-    static const char* const kTypes[] = {
-        "Count",   "Crude Rate",        "Proportion",
-        "Percent", "Age-Adjusted Rate", "Other"};
-    const int32_t iType = session.GetInt(kmOptDependentType);
-    return iType >= 0 && iType < 6 ? kTypes[iType] : "";
+    const char* sType = kmDependentTypeText(session.Get<kmDependentType>());
+    return sType != nullptr ? sType : "";
   }
   return session.GetKMVar(kmVarDependent).GetName();
 }
@@ -216,7 +216,8 @@ const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
     bool bComparison = false;
     int32_t nGroups = 1;
     int32_t nRecords = 1;
-    const bool bParallel = session.GetInt(kmOptPairwiseType) == 0;
+    const bool bParallel =
+        session.Get<kmPairwiseType>() == kmPairwiseType::kParallel;
     if (iEntry < NumExportEntries(Handler())) {
       kmEntryRecords records(Handler(), iEntry);
       bComparison = records.Last().bComparison;

@@ -9,6 +9,7 @@
 #include "reports/kmTextDataLayout.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -60,10 +61,14 @@ void AppendModelRows(KmString& sOut, const ModelBlock& b,
   const kmCalcData& record = b.records.Last();
   const kmTable& model = record.GetModel(b.iModel);
   const NEWMAT::Matrix& data = model.GetData();
-  const bool bComparisonColumn = b.session.GetInt(kmOptComparisonType) == 1;
+  const bool bComparisonColumn =
+      b.session.Get<kmComparisonType>() == kmComparisonType::kPairwise;
   const bool bTwoCohorts = b.records.IsComparison();
   const int32_t iComparisonCode =
-      !bTwoCohorts ? 0 : (b.session.GetInt(kmOptPairwiseType) == 0 ? 1 : 2);
+      !bTwoCohorts
+          ? 0
+          : (b.session.Get<kmPairwiseType>() == kmPairwiseType::kParallel ? 1
+                                                                          : 2);
   static const char* const kComparisonWords[] = {"No Comparison", "Parallel",
                                                  "Coincident"};
   // A comparison stacks its second cohort after its first: the cohort
@@ -128,7 +133,8 @@ void kmTextData::writeOneModelColumn(KmIO_File* pFile,
         RequireExportOptions(pOptions, kClassName);
     const kmTextDataLayout layout(Handler(), session, options,
                                   bStandardErrorColumn_);
-    const bool bComparisonType = session.GetInt(kmOptComparisonType) == 1;
+    const bool bComparisonType =
+        session.Get<kmComparisonType>() == kmComparisonType::kPairwise;
     if (!layout.bByGroupHeaders) {
       WriteColumnHeader(pFile, pOptions, 0, bComparisonType, false);
     }

@@ -10,6 +10,7 @@
 #include "reports/kmTextDataLayout.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -92,7 +93,8 @@ EntryGrid BuildGrid(const kmSession& session, const kmTextDataLayout& layout,
   grid.nByVars = static_cast<int32_t>(vCodes.size());
   grid.nModels = std::max(0, layout.iMaxKinkmarks - layout.iMinKinkmarks + 1);
   const int32_t n = records.Size();
-  const bool bParallel = n > 1 && session.GetInt(kmOptPairwiseType) == 0;
+  const bool bParallel =
+      n > 1 && session.Get<kmPairwiseType>() == kmPairwiseType::kParallel;
   grid.nGroups = n + (bParallel ? 1 : 0);
   const size_t W = static_cast<size_t>(grid.Width());
   grid.vValues.assign(grid.vX.size(), std::vector<double>(W, kDataNoValue));

@@ -7,6 +7,7 @@
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -88,7 +89,8 @@ void kmTextPermTest::WriteComparisonExportFile(
               "Significance Level"}) {
           header.AddHeaderCell(sTitle);
         }
-        header.AddHeaderCell(Session().GetInt(kmOptPairwiseType) == 1
+        header.AddHeaderCell(Session().Get<kmPairwiseType>() ==
+                                     kmPairwiseType::kCoincident
                                  ? "Coincidence"
                                  : "Parallelism");
         header.Write(pFile);

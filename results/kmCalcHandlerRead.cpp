@@ -12,6 +12,7 @@
 #include "foundation/kmTools.h"
 #include "results/internal/HandlerFileChecks.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSessionOptionIds.h"
 
 using km_results_handler::HandlerReader;
@@ -223,7 +224,8 @@ void kmCalcHandler::Read(const char* sFileName) {
     in.SetPart("the output display options");
     in.CheckNotEnded();
 
-    const bool bPairwise = pSession_->GetInt(kmOptComparisonType) == 1;
+    const bool bPairwise =
+        pSession_->Get<kmComparisonType>() == kmComparisonType::kPairwise;
     if (bPairwise) pReport->StepBy(5);
     combos_.Read(pFile_.get(), dVersion, pReport);
 

@@ -7,6 +7,8 @@
 #include "foundation/KmException.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSessionOptionIds.h"
 
 namespace {
@@ -16,15 +18,11 @@ const char kClassName[] = "kmCalcHandler";
 const char kNoIndependentName[] = "temp indep var name";
 const char kNoDependentName[] = "temp response var name";
 
-// Labels of the dependent-variable types (session option
-// kmOptDependentType); "" for a type outside the table.
-KmString DependentTypeLabel(int32_t iType) {
-  static const char* const kLabels[] = {
-      "Count",   "Crude Rate",        "Proportion",
-      "Percent", "Age-Adjusted Rate", "Other"};
-  constexpr int32_t kNumLabels = sizeof(kLabels) / sizeof(kLabels[0]);
-  if (iType < 0 || iType >= kNumLabels) return KmString("");
-  return KmString(kLabels[iType]);
+// The label of the session's dependent-variable type; "" for a type
+// without one.
+KmString DependentTypeLabel(const kmSession& session) {
+  const char* sLabel = kmDependentTypeText(session.Get<kmDependentType>());
+  return KmString(sLabel != nullptr ? sLabel : "");
 }
 
 // The name of the variable playing iRole, "" when the role is unset.
@@ -112,10 +110,9 @@ void kmCalcHandler::Setup(kmSession* pSession) {
     graphOptions_.SetBool(GraphDisplayOptions::kGraphFlagOption,
                           session.GetBool(kmOptGraphFlag));
 
-    KmString sDependent =
-        session.GetBool(kmOptDependentCalculated)
-            ? DependentTypeLabel(session.GetInt(kmOptDependentType))
-            : RoleVariableName(session, kmVarDependent);
+    KmString sDependent = session.GetBool(kmOptDependentCalculated)
+                              ? DependentTypeLabel(session)
+                              : RoleVariableName(session, kmVarDependent);
     if (sDependent.IsEmpty()) sDependent = kNoDependentName;
     graphOptions_.SetString(GraphDisplayOptions::kDependentNameString,
                             sDependent);
@@ -150,7 +147,8 @@ void kmCalcHandler::SetupComparisonVector(int32_t iGroupSize,
       GenerateKmException("The handler has no session.", kClassName);
     KmProgressInterface* pProgress = GetProgressInterface();
     const int32_t n = static_cast<int32_t>(vValidCohorts_.size());
-    const bool bPairwise = pSession_->GetInt(kmOptComparisonType) == 1;
+    const bool bPairwise =
+        pSession_->Get<kmComparisonType>() == kmComparisonType::kPairwise;
     // A group size of 0 means no comparisons. Groups must tile the cohorts:
     // a last, short group would name cohorts that do not exist.
     if (bPairwise &&
@@ -219,8 +217,7 @@ void kmCalcHandler::UpdateDependentVariableLabel() {
     if (!pSession_) return;
     if (pSession_->GetBool(kmOptVarNamesIncluded)) return;
     if (!sGraphDependentLabel_.StartsWith("Column")) return;
-    const KmString sLabel =
-        DependentTypeLabel(pSession_->GetInt(kmOptDependentType));
+    const KmString sLabel = DependentTypeLabel(*pSession_);
     if (sLabel.IsEmpty()) return;
     graphOptions_.SetString(GraphDisplayOptions::kDependentNameString, sLabel);
     sGraphDependentLabel_ = sLabel;

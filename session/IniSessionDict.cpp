@@ -8,6 +8,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "session/internal/OptionText.h"
+#include "session/kmComparisonType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmModelSelection.h"
@@ -427,7 +428,10 @@ void IniSessionDict::ReadPairwise(const KmIniSection& section,
       km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
   bPairwise = true;
-  iPairwiseType = (sValue == "parallel") ? 0 : 1;
+  // Every word but "parallel" asks for the coincident model.
+  kmPairwiseType type = kmPairwiseType::kCoincident;
+  kmPairwiseTypeFromText(sValue.GetCString(), type);
+  iPairwiseType = static_cast<int>(type);
 }
 
 void IniSessionDict::ReadAutocorrelation(const KmIniSection& section,

@@ -29,24 +29,25 @@ constexpr int kNumModes =
 
 // The analyses of mode iMode; any mode outside the table is one standard
 // analysis.
-const ModeAnalyses& AnalysesOf(int iMode) {
+const ModeAnalyses& AnalysesOf(kmJumpCRMode mode) {
+  const int iMode = static_cast<int>(mode);
   return kAnalysesByMode[iMode >= 0 && iMode < kNumModes ? iMode : 0];
 }
 
 }  // namespace
 
 kmAnalysisCopies::kmAnalysisCopies(const kmSession& session)
-    : kmAnalysisCopies(session.GetInt(kmOptJumpCRMode),
-                       session.GetInt(kmOptDelayType)) {}
+    : kmAnalysisCopies(session.Get<kmJumpCRMode>(),
+                       session.Get<kmDelayType>()) {}
 
-int kmAnalysisCopies::NumAnalyses() const { return AnalysesOf(iJumpCRMode_).n; }
+int kmAnalysisCopies::NumAnalyses() const { return AnalysesOf(jumpCRMode_).n; }
 
 int kmAnalysisCopies::NumCopies() const {
   return HasDelaySplit() ? 2 * NumAnalyses() : NumAnalyses();
 }
 
 kmAnalysisCopies::Kind kmAnalysisCopies::KindOfCopy(int iCopy) const {
-  const ModeAnalyses& analyses = AnalysesOf(iJumpCRMode_);
+  const ModeAnalyses& analyses = AnalysesOf(jumpCRMode_);
   return analyses.kinds[iCopy % analyses.n];
 }
 
@@ -71,8 +72,8 @@ bool kmAnalysisCopies::LastByVarIsSynthetic(const kmSession& session) {
 }
 
 bool kmAnalysisCopies::IsDelayCopy(int iCopy) const {
-  if (iDelayType_ == 1) return true;
-  if (iDelayType_ != 2) return false;
+  if (delayType_ == kmDelayType::kDelay) return true;
+  if (delayType_ != kmDelayType::kBoth) return false;
   // The delay variant of a cohort comes first, so even variant numbers are
   // delay copies.
   return (iCopy / NumAnalyses()) % 2 == 0;

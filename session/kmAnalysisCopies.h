@@ -4,6 +4,9 @@
 #ifndef KM_SESSION_KMANALYSISCOPIES_H
 #define KM_SESSION_KMANALYSISCOPIES_H
 
+#include "session/kmDelayType.h"
+#include "session/kmJumpCRMode.h"
+
 class kmSession;
 
 // Every cohort of the data file is analysed as one or more copies, numbered
@@ -29,8 +32,8 @@ class kmAnalysisCopies {
   // The kind of one analysis.
   enum class Kind { kJump, kComparabilityRatio, kStandard };
 
-  kmAnalysisCopies(int iJumpCRMode, int iDelayType)
-      : iJumpCRMode_(iJumpCRMode), iDelayType_(iDelayType) {}
+  kmAnalysisCopies(kmJumpCRMode jumpCRMode, kmDelayType delayType)
+      : jumpCRMode_(jumpCRMode), delayType_(delayType) {}
   // The numbering of the session's kmOptJumpCRMode and kmOptDelayType.
   explicit kmAnalysisCopies(const kmSession& session);
 
@@ -43,7 +46,7 @@ class kmAnalysisCopies {
   bool HasAnalysisSplit() const { return NumAnalyses() > 1; }
   // True when d is 2: a cohort has a delay and a non-delay variant, which
   // the synthetic delay by-variable tells apart.
-  bool HasDelaySplit() const { return iDelayType_ == 2; }
+  bool HasDelaySplit() const { return delayType_ == kmDelayType::kBoth; }
   // True when the mode has an analysis of that kind: a jump analysis for
   // m 1, 3, 4, 6, a comparability-ratio analysis for m 2, 3, 5, 6.
   bool HasAnalysis(Kind kind) const;
@@ -73,8 +76,8 @@ class kmAnalysisCopies {
   int CohortOfCopy(int iCopy) const { return iCopy / NumCopies(); }
 
  private:
-  int iJumpCRMode_;
-  int iDelayType_;
+  kmJumpCRMode jumpCRMode_;
+  kmDelayType delayType_;
 };
 
 #endif  // KM_SESSION_KMANALYSISCOPIES_H

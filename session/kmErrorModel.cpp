@@ -1,6 +1,7 @@
 #include "session/kmErrorModel.h"
 
 #include "foundation/KmException.h"
+#include "session/kmComparisonType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -49,13 +50,13 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
         "covariances it gives.  Use \"method = grid\".",
         kSource, kMatrixModel);
   }
-  const int iComparison = session.GetInt(kmOptComparisonType);
-  if (iComparison == 1 || iComparison == 2) {
+  const kmComparisonType comparison = session.Get<kmComparisonType>();
+  const bool bPairwise = comparison == kmComparisonType::kPairwise;
+  if (bPairwise || comparison == kmComparisonType::kClustering) {
     GenerateKmInputExceptionF(
         "%s cannot be combined with %s: %s do not apply the matrix.", kSource,
         kMatrixModel,
-        iComparison == 1 ? "\"pairwise\" comparisons"
-                         : "multi-group clustering",
-        iComparison == 1 ? "pairwise comparisons" : "clustering fits");
+        bPairwise ? "\"pairwise\" comparisons" : "multi-group clustering",
+        bPairwise ? "pairwise comparisons" : "clustering fits");
   }
 }

@@ -7,6 +7,7 @@
 
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
+#include "session/kmDelimiter.h"
 #include "session/kmOptionCode.h"
 #include "session/kmSessionOptionIds.h"
 // Variables, AAPC ranges, adjustment formats, observation records.
@@ -163,6 +164,9 @@ class kmSession {
   // Throws: KmException "Invalid call to GetDelimiterChar()" (source
   // "kmSession.cpp") for any other code.
   static char GetDelimiterChar(int iCode);
+  static char GetDelimiterChar(kmDelimiter delimiter) {
+    return GetDelimiterChar(static_cast<int>(delimiter));
+  }
   // The session delimiter code of the character c (the inverse of
   // GetDelimiterChar): 0 tab, 1 space, 2 comma, 3 semicolon; -1 for any
   // other character.

@@ -7,6 +7,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "session/KmUserParamsDict.h"
+#include "session/kmDependentType.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 
@@ -19,10 +20,6 @@ KmString FullName(const KmFileName& fileName) {
   return KmString(KmFileName(fileName).GetFullName());
 }
 
-// Codes of kmOptDependentType.
-constexpr int kCrudeRateType = 1;
-constexpr int kAgeAdjustedRateType = 4;
-
 // The rate that ends as the dependent variable names the dependent variable
 // type, so that the run sees a crude rate as one and not as the "any other"
 // (age-adjusted) type of a new session. A generic dependent variable
@@ -31,9 +28,9 @@ void SetDependentTypeFromUserDict(kmSession& session,
                                   const KmUserParamsDict& dict) {
   if (dict.GetDependentVariableLocation() != -1) return;
   if (dict.GetCrudeRateLocation() != -1) {
-    session.SetInt(kmOptDependentType, kCrudeRateType);
+    session.Set(kmDependentType::kCrudeRate);
   } else if (dict.GetAgeAdjustedRateLocation() != -1) {
-    session.SetInt(kmOptDependentType, kAgeAdjustedRateType);
+    session.Set(kmDependentType::kAgeAdjustedRate);
   }
 }
 

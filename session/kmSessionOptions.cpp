@@ -250,19 +250,18 @@ void kmSession::SetHeterOptions(kmErrorModel model) {
 }
 
 char kmSession::GetDelimiterChar(int iCode) {
-  switch (iCode) {
-    case 0:
+  switch (static_cast<kmDelimiter>(iCode)) {
+    case kmDelimiter::kTab:
       return '\t';
-    case 1:
+    case kmDelimiter::kSpace:
       return ' ';
-    case 2:
+    case kmDelimiter::kComma:
       return ',';
-    case 3:
+    case kmDelimiter::kSemicolon:
       return ';';
-    default:
-      GenerateKmException("Invalid call to GetDelimiterChar()",
-                          "kmSession.cpp");
   }
+  // Any other code.
+  GenerateKmException("Invalid call to GetDelimiterChar()", "kmSession.cpp");
 }
 
 int kmSession::GetDelimiterCode(char c) {

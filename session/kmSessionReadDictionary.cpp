@@ -9,6 +9,8 @@
 #include "foundation/KmFileName.h"
 #include "foundation/KmFormat.h"
 #include "session/VSExportDict.h"
+#include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -149,7 +151,7 @@ bool kmSession::ReadDictionarySettings(const VSExportDict& dict) {
 }
 
 bool kmSession::CheckDictionaryExport(const VSExportDict& dict) {
-  if (GetInt(kmOptFieldDelimiter) == 2 &&
+  if (Get<kmDelimiter>() == kmDelimiter::kComma &&
       !dict.GetRemoveThousandsSeparators()) {
     AddDictionaryProblem(
         "The input data file can not include commas as thousands "
@@ -205,22 +207,22 @@ void kmSession::FindDictionaryStatistics(const VSExportDict& dict,
     stats.bPresent[iType] = true;
     switch (iType) {
       case kDelayRate:
-        SetInt(kmOptDelayStatKind, 0);
+        Set(kmDelayStatKind::kDelayRate);
         break;
       case kDelayCrudeRate:
-        SetInt(kmOptDelayStatKind, 1);
+        Set(kmDelayStatKind::kDelayCrudeRate);
         break;
       case kDelayAgeAdjustedRate:
-        SetInt(kmOptDelayStatKind, 2);
+        Set(kmDelayStatKind::kDelayAgeAdjustedRate);
         break;
       case kDelayTrend:
-        SetInt(kmOptDelayStatKind, 3);
+        Set(kmDelayStatKind::kDelayTrend);
         break;
       case kDelayCrudeRateTrend:
-        SetInt(kmOptDelayStatKind, 4);
+        Set(kmDelayStatKind::kDelayCrudeRateTrend);
         break;
       case kDelayAgeAdjustedRateTrend:
-        SetInt(kmOptDelayStatKind, 5);
+        Set(kmDelayStatKind::kDelayAgeAdjustedRateTrend);
         break;
       case kTableVariable:
         stats.iLastTableVar = p;
@@ -419,13 +421,13 @@ void kmSession::SetDictionaryStatisticOptions(
   const bool bDelayCrude = stats.Has(kDelayCrudeRate);
   const bool bDelayAgeAdjusted = stats.Has(kDelayAgeAdjustedRate);
   if (stats.bCrude || bDelayCrude) {
-    SetInt(kmOptDependentType, 1);
+    Set(kmDependentType::kCrudeRate);
   } else if (bAgeAdjusted || bDelayAgeAdjusted) {
-    SetInt(kmOptDependentType, 4);
+    Set(kmDependentType::kAgeAdjustedRate);
   } else if (bCount || stats.Has(kDelayCount)) {
-    SetInt(kmOptDependentType, 0);
+    Set(kmDependentType::kCount);
   } else if (stats.Has(kDisparity)) {
-    SetInt(kmOptDependentType, 5);
+    Set(kmDependentType::kOther);
   }
 
   // Delay options, when the dictionary holds delay statistics.
@@ -439,15 +441,15 @@ void kmSession::SetDictionaryStatisticOptions(
   if (!bAnyDelay) return;
   SetInt(kmOptDictDelayStats, 1);
   if (!bOtherDelay) {
-    SetInt(kmOptDelayStatKind, 6);
-    SetInt(kmOptDelayType, bCount ? 2 : 1);
+    Set(kmDelayStatKind::kDelayCountOnly);
+    Set(bCount ? kmDelayType::kBoth : kmDelayType::kDelay);
   } else if (!bAgeAdjusted && !stats.bCrude) {
-    SetInt(kmOptDelayType, 1);
+    Set(kmDelayType::kDelay);
   } else if (bDelayCrude || bDelayAgeAdjusted ||
              stats.Has(kDelayCrudeRateTrend) ||
              stats.Has(kDelayAgeAdjustedRateTrend) || stats.Has(kDelayTrend)) {
-    SetInt(kmOptDelayType, 2);
+    Set(kmDelayType::kBoth);
   } else {
-    SetInt(kmOptDelayType, 1);
+    Set(kmDelayType::kDelay);
   }
 }

@@ -137,8 +137,7 @@ kmObservationScan::kmObservationScan(const kmSession& session)
     : iIndepColumn_(session.RoleColumn(kmVarIndependent)),
       iSkip_(session.GetInt(kmOptHeaderLines)),
       bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
-  sDelimiter_[0] =
-      kmSession::GetDelimiterChar(session.GetInt(kmOptFieldDelimiter));
+  sDelimiter_[0] = kmSession::GetDelimiterChar(session.Get<kmDelimiter>());
   sDelimiter_[1] = '\0';
 }
 
@@ -212,7 +211,7 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
     *pbVarying = false;
     const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
     const int32_t iAdjustColumn = RoleColumn(kmVarAdjustment);
-    FieldReader fields(GetDelimiterChar(GetInt(kmOptFieldDelimiter)));
+    FieldReader fields(GetDelimiterChar(Get<kmDelimiter>()));
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
 
@@ -266,7 +265,7 @@ int16_t kmSession::GetEstimatedMaxKMs() {
       GenerateKmException("Temporary input file does not exist.",
                           "GetEstimatedMaxKMs()");
     }
-    FieldReader fields(GetDelimiterChar(GetInt(kmOptFieldDelimiter)));
+    FieldReader fields(GetDelimiterChar(Get<kmDelimiter>()));
     KmLineSource reader(kDataFile);
     KmString sLine;
     int32_t iCount = 0;

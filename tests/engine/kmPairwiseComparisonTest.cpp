@@ -482,7 +482,7 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
 TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
   struct Case {
     const char* sName;
-    int16_t iCode;
+    kmPairwiseType type;
     int K;
     int16_t N;
     std::vector<double> sse0, sse1, sse2;
@@ -492,7 +492,7 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
   const Case kCases[] = {
       // K = 0, m = 4, coincident: p0 = 2, p1 = 4.
       {"coincident K 0",
-       1,
+       kmPairwiseType::kCoincident,
        0,
        8,
        {6, 6, 6},
@@ -503,7 +503,7 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
        (6.0 - 2) / 2 * 4 / 2,
        2.0 / 3},
       {"parallel K 1",
-       2,
+       kmPairwiseType::kParallel,
        1,
        20,
        {6, 6, 6},
@@ -513,11 +513,21 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
        12,
        (6.0 - 2) / 2 * 12 / 3,
        1.0},
-      {"F of 0", 1, 0, 8, {2, 6, 6}, {1, 1, 1}, {1, 1, 1}, 2, 4, 0.0, 1.0},
+      {"F of 0",
+       kmPairwiseType::kCoincident,
+       0,
+       8,
+       {2, 6, 6},
+       {1, 1, 1},
+       {1, 1, 1},
+       2,
+       4,
+       0.0,
+       1.0},
       // Data set 2 is data set 1 times 7: its F falls one rounding step
       // below the observed one and still counts as reaching it.
       {"tie within rounding",
-       1,
+       kmPairwiseType::kCoincident,
        0,
        8,
        {0.5, 0.5 * 7, 1},
@@ -527,7 +537,17 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
        4,
        (0.5 - 0.4) / 0.4 * 2,
        2.0 / 3},
-      {"no df2", 1, 1, 8, {6, 6, 6}, {1, 1, 1}, {1, 1, 1}, 4, 0, 0.0, 1.0},
+      {"no df2",
+       kmPairwiseType::kCoincident,
+       1,
+       8,
+       {6, 6, 6},
+       {1, 1, 1},
+       {1, 1, 1},
+       4,
+       0,
+       0.0,
+       1.0},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
@@ -541,7 +561,7 @@ TEST(CompFTest, DegreesOfFreedomAndPermutationPValue) {
       s2(d + 1) = c.sse2[d];
     }
     kmFTest test(0, 1);
-    b.Cmp().CompFTest(c.iCode, c.K, c.N, s0, s1, s2, test);
+    b.Cmp().CompFTest(c.type, c.K, c.N, s0, s1, s2, test);
     EXPECT_EQ(test.lNumeratorDF, c.df1);
     EXPECT_EQ(test.lDenominatorDF, c.df2);
     EXPECT_DOUBLE_EQ(test.dF, c.F);

@@ -38,7 +38,9 @@ TEST(kmAnalysisCopies, AnalysisKindsFollowJumpModeAndDelayType) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.iMode << " delay "
                                     << c.iDelay << " copy " << c.iCopy);
-    const kmAnalysisCopies copies(c.iMode, c.iDelay);
+    // The rows give stored codes, one of them outside the modes.
+    const kmAnalysisCopies copies(static_cast<kmJumpCRMode>(c.iMode),
+                                  static_cast<kmDelayType>(c.iDelay));
     EXPECT_EQ(copies.IsJumpCopy(c.iCopy), c.bJump);
     EXPECT_EQ(copies.IsComparabilityRatioCopy(c.iCopy), c.bCR);
     EXPECT_EQ(copies.IsDelayCopy(c.iCopy), c.bDelay);
@@ -54,7 +56,8 @@ TEST(kmAnalysisCopies, JumpModeHasItsJumpAndComparabilityRatioAnalyses) {
                 {6, true, true},   {7, false, false}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.iMode);
-    const kmAnalysisCopies copies(c.iMode, 2);
+    const kmAnalysisCopies copies(static_cast<kmJumpCRMode>(c.iMode),
+                                  kmDelayType::kBoth);
     EXPECT_EQ(copies.HasJumpAnalysis(), c.bJump);
     EXPECT_EQ(copies.HasComparabilityRatioAnalysis(), c.bCR);
   }

@@ -5,8 +5,14 @@
 #include <string>
 
 #include "foundation/KmException.h"
+#include "session/kmClusterOptions.h"
+#include "session/kmComparisonType.h"
+#include "session/kmDelayType.h"
+#include "session/kmDelimiter.h"
+#include "session/kmDependentType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
+#include "session/kmJumpCRMode.h"
 #include "session/kmSession.h"
 #include "tests/test_util/CatchKmException.h"
 
@@ -271,6 +277,57 @@ TEST(kmSessionOptions, DelimiterCodesOfTheDataFile) {
     EXPECT_STREQ(e.GetMessage(), "Invalid call to GetDelimiterChar()");
     EXPECT_STREQ(e.GetSource(), "kmSession.cpp");
   }
+}
+
+// A coded option's texts: each of the codes 0 to nCodes - 1 comes back from
+// its text, nCodes has none (or sBeyond), and an unknown text leaves the
+// code as it was.
+template <typename Code>
+void ExpectTextsRoundTrip(const char* (*toText)(Code),
+                          bool (*fromText)(const char*, Code&), int nCodes,
+                          const char* sBeyond = nullptr) {
+  for (int i = 0; i < nCodes; ++i) {
+    SCOPED_TRACE(i);
+    Code code = static_cast<Code>(nCodes);
+    ASSERT_NE(toText(static_cast<Code>(i)), nullptr);
+    EXPECT_TRUE(fromText(toText(static_cast<Code>(i)), code));
+    EXPECT_EQ(static_cast<int>(code), i);
+  }
+  const char* sText = toText(static_cast<Code>(nCodes));
+  EXPECT_STREQ(sText != nullptr ? sText : "(none)",
+               sBeyond != nullptr ? sBeyond : "(none)");
+  Code code = static_cast<Code>(0);
+  EXPECT_FALSE(fromText("no such text", code));
+  EXPECT_EQ(static_cast<int>(code), 0);
+}
+
+TEST(kmSessionOptions, CodedOptionTextsRoundTrip) {
+  ExpectTextsRoundTrip(kmComparisonTypeText, kmComparisonTypeFromText, 3);
+  ExpectTextsRoundTrip(kmPairwiseTypeText, kmPairwiseTypeFromText, 2);
+  ExpectTextsRoundTrip(kmDependentTypeText, kmDependentTypeFromText, 6);
+  ExpectTextsRoundTrip(kmJumpCRModeText, kmJumpCRModeFromText, 7);
+  ExpectTextsRoundTrip(kmDelayTypeText, kmDelayTypeFromText, 3);
+  ExpectTextsRoundTrip(kmDelimiterText, kmDelimiterFromText, 4);
+  // Every other code names the unordered, BIC-based clustering.
+  ExpectTextsRoundTrip(kmClusterOrderingText, kmClusterOrderingFromText, 2,
+                       "unordered");
+  ExpectTextsRoundTrip(kmClusterCriterionText, kmClusterCriterionFromText, 3,
+                       "KBIC-CBIC");
+  EXPECT_STREQ(kmDependentTypeText(kmDependentType::kAgeAdjustedRate),
+               "Age-Adjusted Rate");
+  EXPECT_STREQ(kmPairwiseTypeText(kmPairwiseType::kParallel), "parallel");
+}
+
+TEST(kmSessionOptions, CodedOptionsAreReadAndWrittenAsTheirStoredCodes) {
+  kmSession session;
+  session.SetInt(kmOptComparisonType, 2);
+  EXPECT_EQ(session.Get<kmComparisonType>(), kmComparisonType::kClustering);
+  session.Set(kmDelayType::kBoth);
+  EXPECT_EQ(session.GetInt(kmOptDelayType), 2);
+  session.SetInt(kmOptVarCovarDelimiter, 3);
+  EXPECT_EQ(kmVarCovarDelimiter(session), kmDelimiter::kSemicolon);
+  EXPECT_EQ(session.Get<kmDelimiter>(), kmDelimiter::kTab);
+  EXPECT_EQ(session.Get<kmDelayStatKind>(), kmDelayStatKind::kNone);
 }
 
 TEST(kmSessionOptions, MissingStringFollowsTheMissingCharacterOption) {

@@ -1,0 +1,30 @@
+#include "session/kmClusterOptions.h"
+
+#include "session/kmCodeTexts.h"
+
+namespace {
+
+const char* const kOrderingTexts[] = {"ordered", "unordered"};
+const char* const kCriterionTexts[] = {"KPerm-CBIC", "kmbic-cbic", "KBIC-CBIC"};
+
+}  // namespace
+
+const char* kmClusterOrderingText(kmClusterOrdering ordering) {
+  return kOrderingTexts[ordering == kmClusterOrdering::kOrdered ? 0 : 1];
+}
+
+bool kmClusterOrderingFromText(const char* sText, kmClusterOrdering& ordering) {
+  return kmCodeFromText(kOrderingTexts, sText, ordering);
+}
+
+const char* kmClusterCriterionText(kmClusterCriterion criterion) {
+  const bool bNamed = criterion == kmClusterCriterion::kPermutation ||
+                      criterion == kmClusterCriterion::kMBIC;
+  return kmCodeText(kCriterionTexts,
+                    bNamed ? criterion : kmClusterCriterion::kBIC);
+}
+
+bool kmClusterCriterionFromText(const char* sText,
+                                kmClusterCriterion& criterion) {
+  return kmCodeFromText(kCriterionTexts, sText, criterion);
+}

@@ -1,0 +1,42 @@
+// The comparison a run makes between cohorts (kmOptComparisonType) and the
+// joint model of a pairwise comparison (kmOptPairwiseType).
+#ifndef KM_SESSION_KMCOMPARISONTYPE_H
+#define KM_SESSION_KMCOMPARISONTYPE_H
+
+#include "session/kmOptionCode.h"
+#include "session/kmSessionOptionIds.h"
+
+enum class kmComparisonType : int {
+  kNone = 0,
+  kPairwise = 1,
+  kClustering = 2,
+};
+template <>
+struct kmCodedOption<kmComparisonType> {
+  static constexpr int kId = kmOptComparisonType;
+};
+
+// The two cohorts of a pairwise comparison share the slopes (parallel) or
+// the whole trend (coincident).
+enum class kmPairwiseType : int {
+  kParallel = 0,
+  kCoincident = 1,
+};
+template <>
+struct kmCodedOption<kmPairwiseType> {
+  static constexpr int kId = kmOptPairwiseType;
+};
+
+// The run summary's name of the comparison: "None", "Pairwise Comparison",
+// "Multi-Group Clustering"; nullptr for a code without one.
+const char* kmComparisonTypeText(kmComparisonType type);
+// The comparison named sText (as kmComparisonTypeText); false when none is.
+bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type);
+
+// The run-options word of the pairwise type: "parallel", "coincident";
+// nullptr for a code without one.
+const char* kmPairwiseTypeText(kmPairwiseType type);
+// The pairwise type of the word sText; false when no type has that word.
+bool kmPairwiseTypeFromText(const char* sText, kmPairwiseType& type);
+
+#endif  // KM_SESSION_KMCOMPARISONTYPE_H

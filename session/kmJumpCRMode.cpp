@@ -1,0 +1,23 @@
+#include "session/kmJumpCRMode.h"
+
+#include "session/kmCodeTexts.h"
+
+namespace {
+
+const char* const kJumpCRModeTexts[] = {"Disable",
+                                        "Jump Model",
+                                        "Comparability Ratio",
+                                        "Jump & Comparability",
+                                        "Jump & Standard",
+                                        "Comparability & Standard",
+                                        "Jump, Comparability, and Standard"};
+
+}  // namespace
+
+const char* kmJumpCRModeText(kmJumpCRMode mode) {
+  return kmCodeText(kJumpCRModeTexts, mode);
+}
+
+bool kmJumpCRModeFromText(const char* sText, kmJumpCRMode& mode) {
+  return kmCodeFromText(kJumpCRModeTexts, sText, mode);
+}
