@@ -1,6 +1,6 @@
 #include "session/kmClusterOptions.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 
 namespace {
 
@@ -14,17 +14,17 @@ const char* kmClusterOrderingText(kmClusterOrdering ordering) {
 }
 
 bool kmClusterOrderingFromText(const char* sText, kmClusterOrdering& ordering) {
-  return kmCodeFromText(kOrderingTexts, sText, ordering);
+  return CodeTableFind(kOrderingTexts, sText, ordering);
 }
 
 const char* kmClusterCriterionText(kmClusterCriterion criterion) {
   const bool bNamed = criterion == kmClusterCriterion::kPermutation ||
                       criterion == kmClusterCriterion::kMBIC;
-  return kmCodeText(kCriterionTexts,
-                    bNamed ? criterion : kmClusterCriterion::kBIC);
+  return CodeTableText(kCriterionTexts,
+                       bNamed ? criterion : kmClusterCriterion::kBIC);
 }
 
 bool kmClusterCriterionFromText(const char* sText,
                                 kmClusterCriterion& criterion) {
-  return kmCodeFromText(kCriterionTexts, sText, criterion);
+  return CodeTableFind(kCriterionTexts, sText, criterion);
 }

@@ -1,6 +1,6 @@
 #include "session/kmComparisonType.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 
 namespace {
 
@@ -11,17 +11,17 @@ const char* const kPairwiseTexts[] = {"parallel", "coincident"};
 }  // namespace
 
 const char* kmComparisonTypeText(kmComparisonType type) {
-  return kmCodeText(kComparisonTexts, type);
+  return CodeTableText(kComparisonTexts, type);
 }
 
 bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type) {
-  return kmCodeFromText(kComparisonTexts, sText, type);
+  return CodeTableFind(kComparisonTexts, sText, type);
 }
 
 const char* kmPairwiseTypeText(kmPairwiseType type) {
-  return kmCodeText(kPairwiseTexts, type);
+  return CodeTableText(kPairwiseTexts, type);
 }
 
 bool kmPairwiseTypeFromText(const char* sText, kmPairwiseType& type) {
-  return kmCodeFromText(kPairwiseTexts, sText, type);
+  return CodeTableFind(kPairwiseTexts, sText, type);
 }

@@ -1,6 +1,6 @@
 #include "session/kmDelayType.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 
 namespace {
 
@@ -9,9 +9,9 @@ const char* const kDelayTypeTexts[] = {"non-delay", "delay", "both"};
 }  // namespace
 
 const char* kmDelayTypeText(kmDelayType type) {
-  return kmCodeText(kDelayTypeTexts, type);
+  return CodeTableText(kDelayTypeTexts, type);
 }
 
 bool kmDelayTypeFromText(const char* sText, kmDelayType& type) {
-  return kmCodeFromText(kDelayTypeTexts, sText, type);
+  return CodeTableFind(kDelayTypeTexts, sText, type);
 }

@@ -1,6 +1,6 @@
 #include "session/kmDelimiter.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -14,9 +14,9 @@ kmDelimiter kmVarCovarDelimiter(const kmSession& session) {
 }
 
 const char* kmDelimiterText(kmDelimiter delimiter) {
-  return kmCodeText(kDelimiterTexts, delimiter);
+  return CodeTableText(kDelimiterTexts, delimiter);
 }
 
 bool kmDelimiterFromText(const char* sText, kmDelimiter& delimiter) {
-  return kmCodeFromText(kDelimiterTexts, sText, delimiter);
+  return CodeTableFind(kDelimiterTexts, sText, delimiter);
 }

@@ -1,6 +1,6 @@
 #include "session/kmDependentType.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 
 namespace {
 
@@ -11,9 +11,9 @@ const char* const kDependentTexts[] = {
 }  // namespace
 
 const char* kmDependentTypeText(kmDependentType type) {
-  return kmCodeText(kDependentTexts, type);
+  return CodeTableText(kDependentTexts, type);
 }
 
 bool kmDependentTypeFromText(const char* sText, kmDependentType& type) {
-  return kmCodeFromText(kDependentTexts, sText, type);
+  return CodeTableFind(kDependentTexts, sText, type);
 }

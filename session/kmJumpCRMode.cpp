@@ -1,6 +1,6 @@
 #include "session/kmJumpCRMode.h"
 
-#include "session/kmCodeTexts.h"
+#include "session/internal/CodeTable.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ const char* const kJumpCRModeTexts[] = {"Disable",
 }  // namespace
 
 const char* kmJumpCRModeText(kmJumpCRMode mode) {
-  return kmCodeText(kJumpCRModeTexts, mode);
+  return CodeTableText(kJumpCRModeTexts, mode);
 }
 
 bool kmJumpCRModeFromText(const char* sText, kmJumpCRMode& mode) {
-  return kmCodeFromText(kJumpCRModeTexts, sText, mode);
+  return CodeTableFind(kJumpCRModeTexts, sText, mode);
 }
