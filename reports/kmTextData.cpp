@@ -227,8 +227,12 @@ const char* kmTextData::GetColumnHeader(const DataExportOptions* pOptions,
         nGroups = records.Size() + (bParallel ? 1 : 0);
       }
       vFinal.assign(static_cast<size_t>(nGroups), -1);
+      // A comparison's one group is its own record, whose final model the
+      // block's title marks.
       for (int32_t i = 0; i < nGroups; ++i) {
-        const kmCalcData& r = records.At(std::min(i, records.Size() - 1));
+        const kmCalcData& r = nGroups == 1
+                                  ? records.Last()
+                                  : records.At(std::min(i, records.Size() - 1));
         if (HasFinalModel(r))
           vFinal[static_cast<size_t>(i)] = r.uFinalSelectedModel;
       }

@@ -72,7 +72,8 @@ void AppendModelRows(KmString& sOut, const ModelBlock& b,
   static const char* const kComparisonWords[] = {"No Comparison", "Parallel",
                                                  "Coincident"};
   // A comparison stacks its second cohort after its first: the cohort
-  // changes where the independent value falls back.
+  // changes where the independent value falls back, and its rows pass the
+  // model's kinkmarks from the first again.
   int32_t iCohort = 0;
   double dPreviousX = std::trunc(data(1, 1));
   int32_t iPassed = 0;
@@ -85,7 +86,10 @@ void AppendModelRows(KmString& sOut, const ModelBlock& b,
     }
     line.AddByVarCells(b.session, b.vCodes);
     if (bTwoCohorts) {
-      if (std::trunc(x) < dPreviousX) iCohort = 1;
+      if (iCohort == 0 && std::trunc(x) < dPreviousX) {
+        iCohort = 1;
+        iPassed = 0;
+      }
       dPreviousX = std::trunc(x);
       AddCodedWordCell(line, iCohort,
                        iCohort == 0 ? "Cohort One" : "Cohort Two");

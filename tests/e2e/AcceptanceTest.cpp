@@ -821,3 +821,229 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
 }
 
 }  // namespace
+
+// The data export's cells by what they hold: the key names the entry (its
+// labels), the analysis, the group (a comparison's "Parallel, Cohort One"
+// and the like), the independent value with its repetition (the added row
+// at a jump is "#1"), and the quantity; the final selected model has no
+// independent value. Missing-value texts read "missing"; APC cells keep
+// their title's word ("APC" or "Slope").
+using DataCells = std::map<std::string, std::string>;
+
+std::string Unquoted(const std::string& s) {
+  return s.size() >= 2 && s.front() == '"' && s.back() == '"'
+             ? s.substr(1, s.size() - 2)
+             : s;
+}
+
+std::string Joined(std::vector<std::string>::const_iterator first,
+                   std::vector<std::string>::const_iterator last) {
+  std::string s;
+  for (; first != last; ++first) s += (s.empty() ? "" : "/") + *first;
+  return s;
+}
+
+DataCells ReadDataCells(const std::string& sPath, char cDelimiter,
+                        const std::string& sMissing) {
+  DataCells cells;
+  std::vector<std::string> header;
+  std::map<std::string, int> repeats;
+  int iHeader = 0;
+  // Title: word, number of kinkmarks, "^", and a comparison group's name.
+  const std::regex title("([A-Za-z ]*[A-Za-z])(\\d*)(\\^?)(?: \\((.*)\\))?");
+  for (const std::string& sLine : km_e2e::ReadLines(sPath)) {
+    const auto row = km_e2e::SplitCells(sLine, cDelimiter);
+    if (std::all_of(row.begin(), row.end(), [](const std::string& c) {
+          return c.size() > 1 && c.front() == '"' && c.back() == '"';
+        })) {
+      header.clear();
+      for (const auto& c : row) header.push_back(Unquoted(c));
+      ++iHeader;
+      continue;
+    }
+    EXPECT_EQ(row.size(), header.size()) << sLine;
+    std::map<std::string, std::string> named;
+    std::vector<std::string> labels;
+    size_t c = 0;
+    for (; c < row.size() && header[c] != "Year"; ++c) {
+      const std::string& t = header[c];
+      if (t == "Comparison" || t == "Cohort ID" ||
+          t == "Jump, Comparability, Standard") {
+        named[t] = Unquoted(row[c]);
+      } else {
+        labels.push_back(Unquoted(row[c]));
+      }
+    }
+    for (size_t i = c; i < row.size(); ++i) named[header[i]] = row[i];
+    const std::string sX = std::to_string(
+        std::strtod(row[std::min(c, row.size() - 1)].c_str(), nullptr));
+    const std::string sRow = named["Jump, Comparability, Standard"] + "|";
+    const std::string sCohort =
+        named.count("Cohort ID") != 0 && named["Comparison"] != "No Comparison"
+            ? named["Comparison"] + ", " + named["Cohort ID"]
+            : "";
+    const int iRepeat =
+        repeats[std::to_string(iHeader) + named["Kinkmarks"] +
+                Joined(labels.begin(), labels.end()) + sRow + sCohort + sX]++;
+    for (size_t i = c + 1; i < row.size(); ++i) {
+      std::smatch m;
+      if (!std::regex_match(header[i], m, title)) {
+        ADD_FAILURE() << header[i];
+        continue;
+      }
+      // A comparison's group of separate columns: each cohort fitted alone
+      // is that cohort's entry, the comparison's model its own group.
+      const std::string sGroup = m[4];
+      const size_t nHalf = labels.size() / 2;
+      std::string sEntry = Joined(labels.begin(), labels.end());
+      if (sGroup == "Cohort One")
+        sEntry = Joined(labels.begin(), labels.begin() + nHalf);
+      if (sGroup == "Cohort Two")
+        sEntry = Joined(labels.begin() + nHalf, labels.end());
+      const std::string sKey = sEntry + "|" + sRow +
+                               (sGroup.empty()                   ? sCohort
+                                : sGroup.rfind("Cohort", 0) == 0 ? ""
+                                                                 : sGroup) +
+                               "|";
+      const std::string sWord = m[1];
+      const std::string sK =
+          m[2].length() > 0 ? m[2].str() : named["Kinkmarks"];
+      std::string sCell = row[i] == sMissing ? "missing" : Unquoted(row[i]);
+      std::string sQuantity;
+      if (m[3].length() > 0) cells[sKey + "final"] = sK;
+      if (sWord == "Final Selected Model") {
+        cells[sKey + "final"] = sCell;
+        continue;
+      }
+      if (sWord == "KM" || sWord == "Model") {
+        sQuantity = "fitted " + sK;
+      } else if (sWord == "APC" || sWord == "Slope") {
+        sQuantity = "APC " + sK;
+        sCell = sWord + ":" + sCell;
+      } else if (sWord == "Flag") {
+        sQuantity = "flag " + sK;
+      } else if (sWord == "Standard Error") {
+        sQuantity = "standard error";
+      } else if (sWord != "Kinkmarks") {
+        sQuantity = "observed";
+      } else {
+        continue;
+      }
+      const std::string sFull =
+          sKey + sX + "#" + std::to_string(iRepeat) + "|" + sQuantity;
+      const auto [it, bNew] = cells.emplace(sFull, sCell);
+      EXPECT_TRUE(bNew || it->second == sCell)
+          << sFull << ": " << it->second << " and " << sCell;
+    }
+  }
+  return cells;
+}
+
+// Two cells of one quantity agree: the same text, or the same word and
+// "*" and numbers equal at the coarser of the two precisions written.
+bool SameCell(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  const size_t iA = a.find(':') + 1, iB = b.find(':') + 1;
+  if (a.substr(0, iA) != b.substr(0, iB)) return false;
+  std::string sA = a.substr(iA), sB = b.substr(iB);
+  if ((sA.back() == '*') != (sB.back() == '*')) return false;
+  if (sA.back() == '*') sA.pop_back(), sB.pop_back();
+  char *pEndA = nullptr, *pEndB = nullptr;
+  const double dA = std::strtod(sA.c_str(), &pEndA);
+  const double dB = std::strtod(sB.c_str(), &pEndB);
+  if (sA.empty() || sB.empty() || *pEndA != '\0' || *pEndB != '\0') {
+    return false;
+  }
+  auto decimals = [](const std::string& s) {
+    const size_t i = s.find('.');
+    return i == std::string::npos ? 0 : static_cast<int>(s.size() - i - 1);
+  };
+  const int nDecimals = std::min(decimals(sA), decimals(sB));
+  return std::fabs(dA - dB) <= 0.5 * std::pow(10.0, -nDecimals) * (1 + 1e-9);
+}
+
+struct DataLayout {
+  const char* sName;
+  const char* sOptions;
+  char cDelimiter;
+  const char* sMissing;
+};
+
+const DataLayout kDataLayouts[] = {
+    {"one column, best fit",
+     "models = best fit\noutput by-group headers = false\n", '\t', " "},
+    {"one column, best fit, by-group headers",
+     "models = best fit\noutput by-group headers = true\n", '\t', " "},
+    {"one column, all models",
+     "models = all\nall models in same column = true\n"
+     "output by-group headers = false\n",
+     '\t', " "},
+    {"one column, all models, by-group headers",
+     "models = all\nall models in same column = true\n"
+     "output by-group headers = true\n",
+     '\t', " "},
+    {"column per model",
+     "models = all\nall models in same column = false\n"
+     "output by-group headers = false\n",
+     '\t', " "},
+    {"column per model, by-group headers",
+     "models = all\nall models in same column = false\n"
+     "output by-group headers = true\n",
+     '\t', " "},
+    {"one column, all models, comma, NA, quoted labels, fewer decimals",
+     "models = all\nall models in same column = true\n"
+     "output by-group headers = false\nremove best fit flags = true\n"
+     "field delimiter = comma\nmissing character = na\n"
+     "by-var format = quoted labels\ny values precision = 4\n"
+     "apc precision = 1\n",
+     ',', "NA"},
+    {"column per model, semicolon, period, no APCs",
+     "models = all\nall models in same column = false\n"
+     "output by-group headers = true\nfield delimiter = semi-colon\n"
+     "missing character = period\ninclude apcs in data export = false\n",
+     ';', "."},
+};
+
+// A linear run, a jump run with a comparability ratio and the standard
+// analysis, pairwise runs and a run with a refused cohort, each exported
+// again from its results file under every layout: every quantity two
+// layouts show has the same cell in both. Faults: in the one-column
+// layouts a comparison's second cohort showed the APC of the model's last
+// segment on every row and no kinkmark flag, and a comparison's block was
+// marked "^" by its first cohort's final model.
+TEST(Acceptance, EveryDataExportLayoutShowsTheSameCells) {
+  for (const char* sFixture :
+       {"linear_columns", "jumpratiostandard", "parallel", "coincident",
+        "bad_twoobservations"}) {
+    SCOPED_TRACE(sFixture);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_e2e::CopyFixtureFolder(sFixture, dir);
+    ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+    km_test::WriteAll(dir.File("again.ini"),
+                      "[Kinkmark Input Files]\nData File = out.kmo\n"
+                      "Export Options File = layout.ini\n");
+    // Each key's cell and the layout that showed it first.
+    std::map<std::string, std::pair<std::string, const char*>> seen;
+    for (const DataLayout& layout : kDataLayouts) {
+      SCOPED_TRACE(layout.sName);
+      km_test::WriteAll(dir.File("layout.ini"),
+                        std::string("[Export Options]\nline delimiter = "
+                                    "unix\nremove km flags = false\n") +
+                            layout.sOptions);
+      ASSERT_EQ(km_e2e::RunKinkmark(dir, "again.ini").iStatus, 0);
+      int nShared = 0;
+      for (const auto& [sKey, sCell] :
+           ReadDataCells(dir.File("out.dataexport.txt"), layout.cDelimiter,
+                         layout.sMissing)) {
+        const auto [it, bNew] =
+            seen.emplace(sKey, std::make_pair(sCell, layout.sName));
+        if (bNew) continue;
+        ++nShared;
+        EXPECT_PRED2(SameCell, it->second.first, sCell)
+            << sKey << " as in " << it->second.second;
+      }
+      EXPECT_TRUE(&layout == kDataLayouts || nShared > 0);
+    }
+  }
+}
