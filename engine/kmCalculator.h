@@ -437,9 +437,11 @@ class kmCalculator : public kmNormalEquations,
   // Covariance of the segment coefficients of the k-kinkmark model with
   // locations vTau held fixed, into *pCovariance; sets pTable's reduced-rank
   // flag and returns the residual degrees of freedom (a zero covariance when
-  // they are not positive).
+  // they are not positive). A jump model (bJump) is refitted with its step
+  // at dJumpLocation, which the rank and so the degrees of freedom count.
   double KinkMkSEs(uint16_t k, const NEWMAT::ColumnVector& vTau,
-                   NEWMAT::Matrix* pCovariance, kmTable* pTable);
+                   NEWMAT::Matrix* pCovariance, kmTable* pTable,
+                   bool bJump = false);
 
   // -- Weighted criteria and kinkmark squared correlations
   //   (kmCalculatorWeightedCriteria.cpp) --
@@ -677,14 +679,17 @@ class kmCalculator : public kmNormalEquations,
   // differences, APCs and the covariance of the unshifted coefficients.
   // A comparison model (bComparison) takes its covariance from
   // comparisonCovariance (kmPairwiseComparison::KinkMkSEsComp), a cohort's
-  // from KinkMkSEs.
+  // from KinkMkSEs. A jump model (bJump, its jump at dJumpLocation) counts
+  // the jump in its parameters, degrees of freedom, mean square, kinkmark
+  // intervals and coefficient covariance; its criterion stays that of the
+  // kinkmark model.
   // Throws: KmException when bComparison is set without
   // comparisonCovariance.
   void Table(bool bComparison, uint16_t k, const NEWMAT::ColumnVector& vTau,
              const NEWMAT::ColumnVector& vResidualSum,
              const NEWMAT::ColumnVector& vBeta, uint16_t nGrid,
              const NEWMAT::Matrix& mProfile, kmTable* pTable,
-             kmModelSelection criterion, double dShift,
+             kmModelSelection criterion, double dShift, bool bJump = false,
              const ComparisonCovariance& comparisonCovariance = nullptr);
 
   // The AAPC ranges and APC intervals of every model of *pData (only the

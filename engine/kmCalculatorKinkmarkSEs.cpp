@@ -14,7 +14,12 @@
 // difference at each kinkmark; rows whose coefficients have a zero
 // variance are zeroed), sets pTable's reduced-rank flag (rank < 2K1) and
 // returns df = (sum of the factors) - rank; a df <= 0 gives a zero
-// covariance. Reads iNumObs, pX0, pDataY, the weights (WLSXPr, WLSNew).
+// covariance. A jump model (bJump) is refitted with its step as well, 1.0
+// from dJumpLocation on, so that its segment coefficients (intercepts
+// without the jump) are estimated beside the jump and the rank counts it;
+// a step that splits no segment's observations cannot be told apart from
+// the segments' intercepts and is left out. Reads iNumObs, pX0, pDataY,
+// dJumpLocation, the weights (WLSXPr, WLSNew).
 #include <newmat.h>
 
 #include <cmath>
@@ -35,10 +40,28 @@ constexpr const char* kClassName = "kmCalculator";
 // The answer of a distribution wrapper that cannot compute its value.
 constexpr double kInvalid = -1e30;
 
+// True when the step (1.0 from dJumpAt on) takes both values within one
+// segment, the only way it adds a column the segment indicators do not
+// already span. Column s of mD is the indicator of segment s.
+bool StepSplitsASegment(const Matrix& mD, int K1, const Matrix& mX0,
+                        double dJumpAt) {
+  for (int s = 1; s <= K1; ++s) {
+    bool bBefore = false;
+    bool bFrom = false;
+    for (int i = 1; i <= mD.Nrows(); ++i) {
+      if (mD(i, s) == 0.0) continue;
+      (mX0(i, 2) >= dJumpAt ? bFrom : bBefore) = true;
+    }
+    if (bBefore && bFrom) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
-                               Matrix* pCovariance, kmTable* pTable) {
+                               Matrix* pCovariance, kmTable* pTable,
+                               bool bJump) {
   return WithCallPath("KinkMkSEs()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::KinkMkSEs()", [&]() -> double {
       const int n = iNumObs;
@@ -67,7 +90,8 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
             kClassName, n);
       }
 
-      // Per-segment design: segment indicators, then x in each segment.
+      // Per-segment design: segment indicators, then x in each segment,
+      // then the jump model's step.
       Matrix mD(n, iCoef);
       mD = 0.0;
       for (int i = 1; i <= n; ++i) {
@@ -77,6 +101,15 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
         mD(i, s) = 1.0;
         mD(i, K1 + s) = x;
       }
+      if (bJump && StepSplitsASegment(mD, K1, *pX0, dJumpLocation)) {
+        ColumnVector vStep(n);
+        for (int i = 1; i <= n; ++i) {
+          vStep(i) = (*pX0)(i, 2) >= dJumpLocation ? 1.0 : 0.0;
+        }
+        const Matrix mWithStep = mD | vStep;
+        mD = mWithStep;
+      }
+      const int iCols = mD.Ncols();
 
       // Observations near a kinkmark count only partly, because the
       // kinkmark's location is itself estimated.
@@ -100,15 +133,15 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
       WLSXPr(vW, mD, mXtX, mXtY, vYtY);
       uint16_t iRank = 0;
       WLSNew(mXtY, mXtX, mXtXinv, vBeta, vSSE, iRank, vW, mD);
-      pTable->SetReducedRank(iRank < iCoef ? 1 : 0);
+      pTable->SetReducedRank(iRank < iCols ? 1 : 0);
 
       const double df = S - iRank;
       const double dMse = df > 0.0 ? vSSE(1) / df : 0.0;
       const Matrix mScaled = dMse * mXtXinv;
 
       // T maps the segment coefficients to (coefficients, slope
-      // differences).
-      Matrix mT(iOut, iCoef);
+      // differences); the jump has no place in the output.
+      Matrix mT(iOut, iCols);
       mT = 0.0;
       for (int i = 1; i <= iCoef; ++i) mT(i, i) = 1.0;
       for (int i = 1; i <= k; ++i) {
@@ -121,7 +154,7 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
       // quantity built on it untestable.
       for (int i = 1; i <= iOut; ++i) {
         bool bZero = false;
-        for (int j = 1; j <= iCoef && !bZero; ++j) {
+        for (int j = 1; j <= iCols && !bZero; ++j) {
           if (mT(i, j) != 0.0 && mScaled(j, j) == 0.0) bZero = true;
         }
         if (bZero) {

@@ -88,16 +88,6 @@ void Advance(kmBackgroundProgressTrackerWithBar* pProgress, double& dCount,
   if (pProgress->IsCancelled()) pProgress->SetProcessText("Cancelling...");
 }
 
-// The jump model fits one coefficient more than the kinkmark model that
-// Table counts: its parameters, residual degrees of freedom and mean square
-// include the jump, as the jump's own standard error and t do.
-void CountJumpCoefficient(kmTable& table) {
-  const int16_t iDF = static_cast<int16_t>(table.GetDF() - 1);
-  table.SetNParm(static_cast<int16_t>(table.GetNParm() + 1));
-  table.SetDF(iDF);
-  table.SetCMSE(iDF >= 1 ? table.GetSSE() / iDF : 0.0);
-}
-
 }  // namespace
 
 int16_t kmCalculator::MADWDPass(kmCalcData* pCalcData, int16_t kStart,
@@ -354,7 +344,7 @@ bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
   table.SetNumResamples(run.iNumDataSets);
   Table(false, uK, run.vLocations, run.vResidSum1, run.vEstimates,
         static_cast<uint16_t>(run.G), run.mProfile, &table, run.selection,
-        run.dOrigin);
+        run.dOrigin, run.bJump);
   if (run.bCR) {
     kmSession* pSession = GetCalcSession();
     Calculate_Resids_Comp_Ratio(uK, run.mA, run.vEstimates, run.vLocations,
@@ -367,7 +357,6 @@ bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
     Resids_JumpModel_Final(k, static_cast<int>(run.dOrigin), run.mA,
                            run.vEstimates, run.vLocations, run.mFitted,
                            run.mResid, table, dJumpLocation, vJumpResults(1));
-    CountJumpCoefficient(table);
     table.SetJumpLocation(dJumpLocation);
     table.SetJumpValue(vJumpResults(1));
     table.SetJumpSE(vJumpResults(2));

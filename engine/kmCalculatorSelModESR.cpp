@@ -191,7 +191,7 @@ void FitModels(kmCalculator& calc, kmCalcData* pCalcData,
     kmTable table;
     calc.Table(false, static_cast<uint16_t>(k), run.vLocations, run.vResidSum1,
                run.vEstimates, static_cast<uint16_t>(run.G), run.mProfile,
-               &table, run.selection, run.dOrigin);
+               &table, run.selection, run.dOrigin, false);
     run.mProfile.ReSize(run.G, k);
     run.mProfile = kNoFit;
     calc.Resids(k, static_cast<int>(run.dOrigin), run.mA, run.vEstimates,

@@ -16,7 +16,10 @@
 // pDataX holds the n shifted x in column 2, pX0 and mWorkA are set as KinkMkSEs
 // needs them. A comparison model (bComparison) has c = iXColumn base columns
 // and the coefficient layout of the comparison section; its covariance comes
-// from the comparison's KinkMkSEsComp.
+// from the comparison's KinkMkSEsComp. A jump model (bJump) counts its jump
+// coefficient in NParm (so in the degrees of freedom, the mean square and
+// the kinkmark intervals) and in the covariance, but not in the criterion,
+// which compares the models of one analysis that all carry the jump.
 #include <newmat.h>
 
 #include <cmath>
@@ -68,14 +71,16 @@ void ProfileInterval(const Matrix& mProfile, int nGrid, int i,
 
 // The shape of the model being tabulated: n observations, p base columns,
 // K1 = k + 1 segments, f = 1 for a parallel comparison (the second group's
-// first intercept at position 2 of the coefficients), the parameter count
-// and residual degrees of freedom, and the integer origin.
+// first intercept at position 2 of the coefficients), J = 1 for a jump
+// model, the parameter count (the jump included) and residual degrees of
+// freedom, and the integer origin.
 struct TableShape {
   int n;
   int p;
   int k;
   int K1;
   int f;
+  int J;
   int16_t iNParm;
   int16_t iUDF;
   double dShift;
@@ -95,7 +100,9 @@ void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
   const double dMSE = (s.iUDF >= 1) ? dQ / s.iUDF : 0.0;
   double dCriterion = 0.0;
   double dBIC3 = 0.0;
-  const double dBIC = std::log(dQ / n) + s.iNParm * std::log(double(n)) / n;
+  const int iCriterionParm = s.iNParm - s.J;
+  const double dBIC =
+      std::log(dQ / n) + iCriterionParm * std::log(double(n)) / n;
   if (calc.IsPerfectFit(dQ)) {
     dCriterion = kNoCriterion;
   } else {
@@ -103,7 +110,7 @@ void SetFitStatistics(kmCalculator& calc, const TableShape& s, double dQ,
     fit.k = s.k;
     fit.p = s.p;
     fit.sse = dQ;
-    fit.q = s.iNParm;
+    fit.q = iCriterionParm;
     if (criterion == kmModelSelection::kMBIC) {
       fit.xtwx = calc.GetModelCrossProducts();
       dCriterion = ForAllKinkMKAction::calc_LogGammaCriterion(fit, n);
@@ -233,9 +240,10 @@ void AddSlopeDifferences(kmCalculator& calc, const TableShape& s,
 // alternating per segment (the layout the interval code reads).
 Matrix UnshiftedCovariance(const TableShape& s, const Matrix& V) {
   const int K1 = s.K1;
-  Matrix A = IdentityMatrix(s.iNParm);
+  const int iLines = s.iNParm - s.J;
+  Matrix A = IdentityMatrix(iLines);
   for (int j = 1; j <= K1; ++j) A(InterceptAt(s, j), SlopeAt(s, j)) = -s.dShift;
-  const Matrix mShifted = A * V.SubMatrix(1, s.iNParm, 1, s.iNParm) * A.t();
+  const Matrix mShifted = A * V.SubMatrix(1, iLines, 1, iLines) * A.t();
   Matrix mCov(2 * K1, 2 * K1);
   for (int r = 1; r <= 2 * K1; ++r) {
     const int jr = (r + 1) / 2;
@@ -255,7 +263,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
                          const ColumnVector& vResidualSum,
                          const ColumnVector& vBeta, uint16_t nGrid,
                          const Matrix& mProfile, kmTable* pTable,
-                         kmModelSelection criterion, double dShift,
+                         kmModelSelection criterion, double dShift, bool bJump,
                          const ComparisonCovariance& comparisonCovariance) {
   WithCallPath("Table()", kClassName, [&] {
     if (bComparison && !comparisonCovariance) {
@@ -280,7 +288,8 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
              pSession->Get<kmPairwiseType>() != kmPairwiseType::kCoincident)
                 ? 1
                 : 0;
-      s.iNParm = static_cast<int16_t>(2 * k + s.p);
+      s.J = bJump ? 1 : 0;
+      s.iNParm = static_cast<int16_t>(2 * k + s.p + s.J);
       s.iUDF = static_cast<int16_t>(s.n - s.iNParm);
       s.dShift = dShift;
       if (pDataX->Nrows() < s.n || pDataX->Ncols() < s.p) {
@@ -322,7 +331,7 @@ void kmCalculator::Table(bool bComparison, uint16_t k, const ColumnVector& vTau,
       const double dDF = bComparison
                              ? comparisonCovariance(static_cast<int16_t>(k),
                                                     vTau, *pV, *pTable)
-                             : KinkMkSEs(k, vTau, pV.get(), pTable);
+                             : KinkMkSEs(k, vTau, pV.get(), pTable, bJump);
       const Matrix& V = *pV;
       pTable->SetUDF(dDF);
 

@@ -238,7 +238,7 @@ int kmPairwiseComparison::FitJointModels(CompWork& w, kmCalcData& record,
     table.SetNumResamples(w.o.iSelectionSets);
     calc_.Table(true, static_cast<uint16_t>(k), vKinkmarks, vSSE, vCoefs,
                 static_cast<uint16_t>(w.G), mGrid, &table, w.o.selection,
-                w.dShift,
+                w.dShift, false,
                 [this](int16_t kk, const ColumnVector& vTau, Matrix& mCov,
                        kmTable& model) {
                   return KinkMkSEsComp(kk, vTau, mCov, model);

@@ -610,6 +610,10 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     for (size_t s = 1; s < rows.size(); ++s) {
       kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
     }
+    // The standard errors weight observations by their distance from the
+    // kinkmarks as the engine placed them.
+    const auto errors =
+        km_e2e::SegmentStdErrors(series[iSite], kinkmarks, refit.dJumpAt);
     if (refit.bFreeKinkmarks) {
       const auto optimal = km_e2e::OptimalKinkmarks(series[iSite], kinkmarks);
       for (size_t j = 0; j < kinkmarks.size(); ++j) {
@@ -626,6 +630,15 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
     EXPECT_EQ(nParams, report.Number(rows[0], "#Param"));
     EXPECT_EQ(iDF, report.Number(rows[0], "DF"));
     EXPECT_PRED2(Close, fit.dSSE / iDF, report.Number(rows[0], "MSE"));
+    for (size_t s = 0; s < rows.size(); ++s) {
+      EXPECT_PRED2(Close, errors.intercepts[s],
+                   report.Number(rows[s], "Intercept Std Error"));
+      EXPECT_PRED2(Close, errors.slopes[s],
+                   report.Number(rows[s], "Slope Std Error"));
+      if (s == 0) continue;
+      EXPECT_PRED2(Close, errors.slopeChanges[s - 1],
+                   report.Number(rows[s], "SlopeChg Std Error"));
+    }
     // The segments of a jump model are not those of the refit's form.
     if (refit.dJumpAt != 0.0) continue;
     for (size_t s = 0; s < rows.size(); ++s) {

@@ -12,9 +12,10 @@ namespace km_e2e {
 namespace {
 
 // Solves min |A b - r| for the m x p matrix A (rows) by Householder QR;
-// A and r are overwritten.
-std::vector<double> LeastSquares(std::vector<std::vector<double>> a,
-                                 std::vector<double> r) {
+// A and r are overwritten. *pR, when given, receives the p x p triangle R.
+std::vector<double> LeastSquares(
+    std::vector<std::vector<double>> a, std::vector<double> r,
+    std::vector<std::vector<double>>* pR = nullptr) {
   const size_t m = a.size(), p = a[0].size();
   for (size_t j = 0; j < p; ++j) {
     double dNorm = 0.0;
@@ -37,6 +38,7 @@ std::vector<double> LeastSquares(std::vector<std::vector<double>> a,
     }
     reflect([&](size_t i) -> double& { return r[i]; });
   }
+  if (pR != nullptr) pR->assign(a.begin(), a.begin() + p);
   std::vector<double> b(p);
   for (size_t j = p; j-- > 0;) {
     double d = r[j];
@@ -44,6 +46,18 @@ std::vector<double> LeastSquares(std::vector<std::vector<double>> a,
     b[j] = d / a[j][j];
   }
   return b;
+}
+
+// c'(R'R)^-1 c for the upper triangle R: |z|^2 where R'z = c.
+double InverseForm(const std::vector<std::vector<double>>& R,
+                   std::vector<double> c) {
+  double dSum = 0.0;
+  for (size_t j = 0; j < c.size(); ++j) {
+    for (size_t i = 0; i < j; ++i) c[j] -= R[i][j] * c[i];
+    c[j] /= R[j][j];
+    dSum += c[j] * c[j];
+  }
+  return dSum;
 }
 
 }  // namespace
@@ -84,6 +98,56 @@ Refitted FitWithKinkmarks(const Series& s, const std::vector<double>& kinkmarks,
     fit.slopes.push_back(dSlope);
   }
   return fit;
+}
+
+SegmentErrors SegmentStdErrors(const Series& s,
+                               const std::vector<double>& kinkmarks,
+                               double dJumpAt) {
+  const size_t n = s.x.size(), S = kinkmarks.size() + 1;
+  const double h = 0.117 * 0.5 * n * std::pow(std::log(std::log(n)), 0.6) /
+                   std::sqrt(static_cast<double>(n));
+  std::vector<std::vector<double>> a;
+  std::vector<double> r;
+  double dFactors = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    double u = 1.0;
+    for (double k : kinkmarks) {
+      if (std::fabs(s.x[i] - k) < h) u = std::fabs(s.x[i] - k) / h;
+    }
+    dFactors += u;
+    size_t iSegment = 0;
+    while (iSegment + 1 < S && s.x[i] > kinkmarks[iSegment]) ++iSegment;
+    const double dRoot = std::sqrt(s.w[i]) * u;
+    std::vector<double> row(2 * S, 0.0);
+    row[iSegment] = dRoot;
+    row[S + iSegment] = dRoot * s.x[i];
+    if (dJumpAt != 0.0) row.push_back(s.x[i] >= dJumpAt ? dRoot : 0.0);
+    a.push_back(row);
+    r.push_back(dRoot * s.y[i]);
+  }
+  std::vector<std::vector<double>> R;
+  const std::vector<double> b = LeastSquares(a, r, &R);
+  double dSSE = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    double e = r[i];
+    for (size_t c = 0; c < b.size(); ++c) e -= a[i][c] * b[c];
+    dSSE += e * e;
+  }
+  const double dMSE = dSSE / (dFactors - static_cast<double>(b.size()));
+  // Standard error of coefficient i less coefficient iLess (none when equal).
+  auto se = [&](size_t i, size_t iLess) {
+    std::vector<double> c(b.size(), 0.0);
+    c[i] = 1.0;
+    if (iLess != i) c[iLess] = -1.0;
+    return std::sqrt(dMSE * InverseForm(R, c));
+  };
+  SegmentErrors errors;
+  for (size_t j = 0; j < S; ++j) {
+    errors.intercepts.push_back(se(j, j));
+    errors.slopes.push_back(se(S + j, S + j));
+    if (j > 0) errors.slopeChanges.push_back(se(S + j, S + j - 1));
+  }
+  return errors;
 }
 
 std::vector<double> OptimalKinkmarks(const Series& s,

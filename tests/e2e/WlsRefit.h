@@ -28,6 +28,21 @@ Refitted FitWithKinkmarks(const Series& series,
                           const std::vector<double>& kinkmarks,
                           double dJumpAt = 0.0);
 
+// Standard errors of the segment coefficients (intercepts on the x scale)
+// and of the slope change at each kinkmark, the kinkmarks held fixed: a
+// weighted fit with a free intercept and slope per segment (segment s takes
+// k_(s-1) < x <= k_s) and the step of dJumpAt (when not 0), in which an
+// observation within h = 0.117 n (ln ln n)^0.6 / (2 sqrt n) of a kinkmark
+// counts by the factor |x - k| / h, because the kinkmark's location is
+// itself estimated; the mean square has sum(factors) - coefficients degrees
+// of freedom.
+struct SegmentErrors {
+  std::vector<double> intercepts, slopes, slopeChanges;
+};
+SegmentErrors SegmentStdErrors(const Series& series,
+                               const std::vector<double>& kinkmarks,
+                               double dJumpAt = 0.0);
+
 // The kinkmarks between observations moved to where the weighted residual
 // sum beyond each of them vanishes, the condition of a least-squares
 // optimum over the locations (the derivative of the SSE in a location is
