@@ -2,7 +2,9 @@
 // (AdjustmentGroupsRefusal). The reader forms one rate of every run of as
 // many consecutive records as the adjustment variable has groups, so each
 // year must hold one record of every group, the years in ascending order,
-// and each group must keep one standard population throughout.
+// and each group must keep one standard population throughout. The rate is
+// a weighted sum over the groups, so within a year they may come in any
+// order, the first year as well as the others.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -70,10 +72,10 @@ KmString OrderRequired(const kmSession& session) {
   sText << "  The records of an age-adjusted cohort must be sorted by the "
            "independent variable "
         << session.GetKMVar(kmVarIndependent).GetName()
-        << ", then by the adjustment variable "
+        << ", the years in ascending order, with one record for every group "
+           "of the adjustment variable "
         << session.GetKMVar(kmVarAdjustment).GetName()
-        << ": one record for every group in each year, the years in "
-           "ascending order.";
+        << " in each year; within a year the groups may come in any order.";
   return sText;
 }
 

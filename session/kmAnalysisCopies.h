@@ -47,6 +47,13 @@ class kmAnalysisCopies {
   // True when d is 2: a cohort has a delay and a non-delay variant, which
   // the synthetic delay by-variable tells apart.
   bool HasDelaySplit() const { return delayType_ == kmDelayType::kBoth; }
+  // Of nByVars by-variables, those read from the data file: the synthetic
+  // analysis and delay by-variables come last and stand in no data column.
+  int DataByVars(int nByVars) const {
+    const int n =
+        nByVars - (HasAnalysisSplit() ? 1 : 0) - (HasDelaySplit() ? 1 : 0);
+    return n < 0 ? 0 : n;
+  }
   // True when the mode has an analysis of that kind: a jump analysis for
   // m 1, 3, 4, 6, a comparability-ratio analysis for m 2, 3, 5, 6.
   bool HasAnalysis(Kind kind) const;

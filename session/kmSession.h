@@ -466,10 +466,11 @@ class kmSession {
   void DetermineMaximumObservations(bool* pbVarying);
   // The same for data whose rates are formed over the groups of the
   // adjustment variable: the observation counts are emptied first, and a
-  // cohort begins at every line with the independent and adjustment values
-  // of the first counted line; its count is its number of lines.
-  // Throws: as DetermineMaximumObservations, and when the adjustment
-  // variable is not set.
+  // cohort is each run of lines with the same fields of the by-variables
+  // read from the data (the whole file without them), as the data readers
+  // cut the file; its count is its number of lines. However a cohort's
+  // records are ordered, no other cohort's count changes.
+  // Throws: as DetermineMaximumObservations.
   void DetermineMaximumObservationsForAAR(bool* pbVarying);
   // The default maximum number of kinkmarks for the number of lines of the
   // data file's first cohort (all lines without by-variables; else up to

@@ -14,6 +14,7 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/OpenDataLines.h"
+#include "session/kmAnalysisCopies.h"
 #include "session/kmModelSelection.h"
 #include "session/kmObservationScan.h"
 #include "session/kmSession.h"
@@ -209,46 +210,38 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
     vNumObs_.clear();
     vObsRecords_.clear();
     *pbVarying = false;
-    const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
-    const int32_t iAdjustColumn = RoleColumn(kmVarAdjustment);
     FieldReader fields(GetDelimiterChar(Get<kmDelimiter>()));
+    const int nDataByVars = kmAnalysisCopies(*this).DataByVars(GetNumByVars());
+    // The cohort of a line: its by-variable fields, each closed by a tab.
+    auto keyOf = [&](const KmString& sLine) {
+      KmString sKey;
+      for (int b = 0; b < nDataByVars; ++b) {
+        sKey << fields.Field(sLine, vByVars_[static_cast<size_t>(b)] - 1)
+             << "\t";
+      }
+      return sKey;
+    };
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
 
     KmLineSource reader(kDataFile);
     KmString sLine;
     const char cDelimiter = fields.Delimiter();
-    auto readLine = [&]() {
-      return reader.ReadNonBlankDataLine(sLine, cDelimiter);
-    };
     if (StartScan(reader, sDataFile, sTempInputFile_,
                   GetBool(kmOptVarNamesIncluded), cDelimiter, sLine)) {
       SkipLines(reader, GetInt(kmOptHeaderLines), cDelimiter, sLine);
-      // A cohort begins at every line with the start key: the independent
-      // and adjustment values of the first counted line.
-      const KmString sStartIndep = fields.Field(sLine, iIndepColumn);
-      const KmString sStartAdjust = fields.Field(sLine, iAdjustColumn);
+      KmString sKey = keyOf(sLine);
       int32_t iCount = 1;
       int32_t iCohortIndex = 0;
-      bool bMore = readLine();
-      // Counts the lines of other adjustment groups up to the next line of
-      // the start group.
-      auto countOtherGroups = [&]() {
-        while (bMore && fields.Field(sLine, iAdjustColumn) != sStartAdjust) {
+      while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) {
+        KmString sLineKey = keyOf(sLine);
+        if (sLineKey == sKey) {
           ++iCount;
-          bMore = readLine();
+          continue;
         }
-      };
-      countOtherGroups();
-      while (bMore) {
-        if (fields.Field(sLine, iIndepColumn) != sStartIndep) {
-          ++iCount;
-        } else {
-          CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-          iCount = 1;
-        }
-        bMore = readLine();
-        countOtherGroups();
+        CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
+        iCount = 1;
+        sKey = sLineKey;
       }
       CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
     }

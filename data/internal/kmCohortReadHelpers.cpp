@@ -18,11 +18,7 @@
 namespace km_read_internal {
 
 int NumDataByVars(const kmSession& session) {
-  int nByVars = session.GetNumByVars();
-  const kmAnalysisCopies copies(session);
-  if (copies.HasAnalysisSplit()) --nByVars;
-  if (copies.HasDelaySplit()) --nByVars;
-  return nByVars < 0 ? 0 : nByVars;
+  return kmAnalysisCopies(session).DataByVars(session.GetNumByVars());
 }
 
 KmString ResolvedDataLine(const KmString& sRawLine, const KmString& sDelimiter,

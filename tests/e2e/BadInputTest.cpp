@@ -90,7 +90,9 @@ const BadCase kCases[] = {
      "Cohort \"East\" could not be fitted (data file data.csv): Data file "
      "\"data.csv\", line 5: the year 2005 follows 2008 on line 4.  The records "
      "of an age-adjusted cohort must be sorted by the independent variable "
-     "Year, then by the adjustment variable Age",
+     "Year, the years in ascending order, with one record for every group of "
+     "the adjustment variable Age in each year; within a year the groups may "
+     "come in any order.",
      "main"},
     {"bad_locationbeyondfields",
      "Data file \"data.csv\", line 1: the record has 6 fields, but the "
@@ -691,6 +693,41 @@ const DataCase kDataCases[] = {
      "Data file \"data.csv\", lines 70 to 71: the year 2012 has records for 2 "
      "of the 3 groups of the adjustment variable Age; no record for 1 = "
      "Middle.",
+     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
+    // Faults: a cohort whose first record was not of the first group, or
+    // whose first two years were swapped, shifted the cohorts' sizes and
+    // ended the whole run with a matrix error. Within a year the groups
+    // may come in any order, the first year too: the rates are the same.
+    {"first record of another group", "agegroups.ini",
+     "2,2005,0,352,400000,500\n2,2005,1,585,300000,300\n",
+     "2,2005,1,585,300000,300\n2,2005,0,352,400000,500\n", "data.csv", nullptr,
+     "out.dataexport.txt",
+     "\nWest;2005;190.10;206.48;0\nWest;2006;198.90;209.48;0\n", nullptr,
+     nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
+    {"groups in another order in a later year", "agegroups.ini",
+     "1,2010,1,407,300000,300\n1,2010,2,303,100000,200\n",
+     "1,2010,2,303,100000,200\n1,2010,1,407,300000,300\n", "data.csv", nullptr,
+     "out.dataexport.txt", "\nEast;2010;131.80;131.87;0\n", nullptr, nullptr,
+     nullptr, kAgeAdjusted, "agegroups.csv"},
+    // Fault: cohorts whose first years differ were cut where the file's
+    // first year and group came again and refused as by-variable trouble.
+    {"a cohort starting a year later", "agegroups.ini",
+     "2,2005,0,352,400000,500\n2,2005,1,585,300000,300\n"
+     "2,2005,2,438,100000,200\n",
+     "", "data.csv", nullptr, "out.dataexport.txt", "\nWest;2006;198.90;",
+     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
+    {"first two years swapped", "agegroups.ini",
+     "2,2005,0,352,400000,500\n2,2005,1,585,300000,300\n"
+     "2,2005,2,438,100000,200\n2,2006,0,368,400000,500\n"
+     "2,2006,1,617,300000,300\n2,2006,2,456,100000,200\n",
+     "2,2006,0,368,400000,500\n2,2006,1,617,300000,300\n"
+     "2,2006,2,456,100000,200\n2,2005,0,352,400000,500\n"
+     "2,2005,1,585,300000,300\n2,2005,2,438,100000,200\n",
+     "data.csv", nullptr, nullptr,
+     "Cohort \"West\" could not be fitted (data file data.csv): Data file "
+     "\"data.csv\", line 52: the year 2005 follows 2006 on line 51.  The "
+     "records of an age-adjusted cohort must be sorted by the independent "
+     "variable Year, the years in ascending order,",
      nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
 };
 #undef KM_CALCULATED
