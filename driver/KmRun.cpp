@@ -87,8 +87,8 @@ void KmRun::Execute() {
 
 void KmRun::HoldOutputs() {
   CheckRunOutputs(outputs_, files_, pSession_);
-  const KmString& sLock = outputs_.sLockFile;
-  const KmFileLock::Outcome outcome = outputLock_.Acquire(sLock.GetCString());
+  KmString sLock;
+  const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
     SweepPartialFiles();
     return;
@@ -105,6 +105,28 @@ void KmRun::HoldOutputs() {
   sMessage << "Unable to hold the outputs of the run: the lock file \"" << sLock
            << "\" cannot be used: " << sReason.c_str() << ".";
   throw KmException(sMessage.GetCString(), "main");
+}
+
+KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
+  bLocksTried_ = true;
+  for (const KmString& sName : outputs_.lockFiles) {
+    sLock = sName;
+    auto pLock = std::make_unique<KmFileLock>();
+    const KmFileLock::Outcome outcome = pLock->Acquire(sLock.GetCString());
+    if (outcome != KmFileLock::Outcome::kHeld) {
+      const int iErrno = errno;
+      pLock.reset();
+      errno = iErrno;
+      return outcome;
+    }
+    outputLocks_.push_back(std::move(pLock));
+  }
+  return KmFileLock::Outcome::kHeld;
+}
+
+bool KmRun::HoldsOutputs() const {
+  return !outputLocks_.empty() &&
+         outputLocks_.size() == outputs_.lockFiles.size();
 }
 
 void KmRun::SweepPartialFiles() const {
@@ -182,17 +204,19 @@ void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
 KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
-    // A run that failed before it held its outputs takes them now, unless
-    // they clash (CheckRunOutputs) or another run holds them.
-    if (!outputLock_.IsHeld() && !outputs_.sLockFile.IsEmpty()) {
+    // A run that failed before it tried its locks takes them now, unless
+    // its outputs clash (CheckRunOutputs) or another run holds them. A run
+    // refused by a lock never tries again: the other run may have finished
+    // in between, and its outputs are not this run's to remove.
+    if (!bLocksTried_ && !outputs_.lockFiles.empty()) {
       CheckRunOutputs(outputs_, files_, pSession_);
-      if (outputLock_.Acquire(outputs_.sLockFile.GetCString()) ==
-          KmFileLock::Outcome::kHeld) {
+      KmString sLock;
+      if (AcquireLocks(sLock) == KmFileLock::Outcome::kHeld) {
         SweepPartialFiles();
       }
     }
     // Outputs another run holds are not this run's to remove.
-    if (!outputLock_.IsHeld()) return sNote;
+    if (!HoldsOutputs()) return sNote;
     const KmString& sOutput = outputs_.sResultsFile;
     if (!outputs_.bWritesResults || ReadsAsResultsFile(sOutput)) {
       for (const auto& entry : outputs_.exports) RemoveOwnedFile(entry.second);

@@ -3,6 +3,7 @@
 #define KM_DRIVER_KMRUN_H
 
 #include <memory>
+#include <vector>
 
 #include "driver/ExportSequence.h"
 #include "driver/KmRunFiles.h"
@@ -33,7 +34,7 @@ struct KmRunRefused {
 //                   file (".kmo"), the session stored in it (export only)
 //   ApplyOptions    run options (not in export-only mode), export options
 //   HoldOutputs     every output checked against every input and every
-//                   other output (CheckRunOutputs), then the lock taken and
+//                   other output (CheckRunOutputs), then the locks taken and
 //                   the partial files of killed runs swept; nothing is
 //                   written before
 //   Calculate       data check, preparation, pre-read, saved session,
@@ -65,27 +66,33 @@ class KmRun {
   // failure that carries no such context (running out of memory).
   const char* GetPhase() const { return sPhase_; }
 
-  // After a failed run: holds the outputs when the run failed before it did
-  // (nothing is removed when they clash, CheckRunOutputs, or another run
-  // holds them). Then, when the results file reads as one of this program's
-  // (ReadsAsResultsFile; in export-only mode it is the input and always
-  // does), removes the exports and run summary under its stem and, in a
-  // calculation run, the results file, so that no output stands beside the
-  // error file. Under a results file that does not exist the outputs of the
-  // stem are another results file's and stay. A file that is one of the
-  // run's inputs is never removed. Returns a sentence for the error message
-  // when a file under the results file's name was left as it was, else "".
-  // Raises nothing.
+  // After a failed run: holds the outputs when the run failed before it
+  // tried to (nothing is removed when they clash, CheckRunOutputs, or
+  // another run holds them or refused this one). Then, when the results file
+  // reads as one of this program's (ReadsAsResultsFile; in export-only mode it
+  // is the input and always does), removes the exports and run summary under
+  // its stem and, in a calculation run, the results file, so that no output
+  // stands beside the error file. Under a results file that does not exist the
+  // outputs of the stem are another results file's and stay. A file that is one
+  // of the run's inputs is never removed. Returns a sentence for the error
+  // message when a file under the results file's name was left as it was, else
+  // "". Raises nothing.
   KmString RemoveOutputsOfFailedRun() noexcept;
 
  private:
-  // Refuses outputs that clash (CheckRunOutputs), then takes the lock on
-  // the stem of the results file and removes the partial files that runs
-  // killed part-way left under every name the run may write.
+  // Refuses outputs that clash (CheckRunOutputs), then takes every lock of
+  // the record (RunOutputNames::lockFiles) and removes the partial files
+  // that runs killed part-way left under every name the run may write.
   // Throws: CheckRunOutputs' refusal; KmRunRefused when another run holds
   // the lock; KmException "Unable to hold the outputs of the run: the lock
   // file \"<name>\" cannot be used: <reason>." (source "main").
   void HoldOutputs();
+  // Takes the locks of the record in order, up to the first that cannot be
+  // taken: its outcome, its name in sLock (errno set for kFailed).
+  // REQUIRES: called once.
+  KmFileLock::Outcome AcquireLocks(KmString& sLock);
+  // True once every lock of the record is held.
+  bool HoldsOutputs() const;
   // Removes the partial files that runs killed part-way left under every
   // name the run may write. REQUIRES: the outputs are held.
   void SweepPartialFiles() const;
@@ -121,8 +128,10 @@ class KmRun {
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
   const char* sPhase_ = "reading the run file";
-  // Held from HoldOutputs to the end of the object, error file included.
-  KmFileLock outputLock_;
+  // The locks taken, in the record's order; held from HoldOutputs to the
+  // end of the object, error file included.
+  std::vector<std::unique_ptr<KmFileLock>> outputLocks_;
+  bool bLocksTried_ = false;  // AcquireLocks was called
 };
 
 // Prints the standard-exception reports of a failed calculation (see

@@ -92,8 +92,15 @@ bool SameFile(const KmString& a, const KmString& b) {
   if (fs::exists(pathA, error) && fs::exists(pathB, error)) {
     return fs::equivalent(pathA, pathB, error);
   }
-  const fs::path canonicalA = fs::weakly_canonical(pathA, error);
-  const fs::path canonicalB = fs::weakly_canonical(pathB, error);
+  // weakly_canonical keeps a name relative when no leading part of it
+  // exists ("run.lock"), so both are made absolute first ("./run.lock").
+  const auto Canonical = [&error](const fs::path& path) {
+    const fs::path absolute = fs::absolute(path, error);
+    return error ? absolute : fs::weakly_canonical(absolute, error);
+  };
+  const fs::path canonicalA = Canonical(pathA);
+  if (error) return false;
+  const fs::path canonicalB = Canonical(pathB);
   return !error && canonicalA == canonicalB;
 }
 

@@ -1,7 +1,9 @@
 // The run's outputs, its inputs, and the checks between them.
 #include "driver/RunOutputs.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <string>
 
 #include "driver/ExportSequence.h"
@@ -76,7 +78,11 @@ std::vector<RunFile> RunOutputNames::Files() const {
   if (bWritesResults) AddFile(files, sResultsFile, "output file");
   for (const auto& entry : exports) AddFile(files, entry.second, "export");
   AddFile(files, sRunSummary, "run summary");
-  AddFile(files, sLockFile, "lock file");
+  for (const KmString& sLock : lockFiles) {
+    KmString sStemLock(sStem);
+    sStemLock << ".lock";
+    AddFile(files, sLock, "lock file", sLock != sStemLock);
+  }
   AddFile(files, sSavedSession, "saved session", true);
   AddFile(files, sErrorFile, "error file", true);
   AddFile(files, sClusteringFile, "clustering result file");
@@ -93,7 +99,16 @@ RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
     sName << "." << sSuffix;
     return sName;
   };
-  outputs.sLockFile = Derived("lock");
+  outputs.lockFiles.push_back(Derived("lock"));
+  KmString sBaseLock(files.sBase);
+  sBaseLock << ".lock";
+  if (!SameFile(sBaseLock, outputs.lockFiles.front())) {
+    outputs.lockFiles.push_back(sBaseLock);
+    std::sort(outputs.lockFiles.begin(), outputs.lockFiles.end(),
+              [](const KmString& a, const KmString& b) {
+                return std::strcmp(a.GetCString(), b.GetCString()) < 0;
+              });
+  }
   for (const char* sSuffix : AllExportSuffixes()) {
     outputs.exports.emplace_back(sSuffix, Derived(sSuffix));
   }

@@ -26,12 +26,16 @@ struct RunFile {
 // names from here. The results file's folder and name less its ending (from
 // the name's last dot on) is the stem every derived output shares:
 // "out/res.kmo", "out/res.dat" and "out/res" all have the stem "out/res".
+// The saved session and the error file share the run file's base instead.
 struct RunOutputNames {
   KmString sResultsFile;  // the results file (an input in export-only mode)
   bool bWritesResults = false;  // false in export-only mode
   KmString sStem;
-  // The lock the run holds on every name the stem gives: stem + ".lock".
-  KmString sLockFile;
+  // The locks the run holds, in the order it takes them: stem + ".lock" and,
+  // when the run file's base is another name than the stem, base + ".lock".
+  // They are taken in the order of their names, so that two runs sharing
+  // both never hold one each.
+  std::vector<KmString> lockFiles;
   // Every export the run may write, whatever its switches: suffix and name
   // (stem + "." + suffix).
   std::vector<std::pair<std::string, KmString>> exports;

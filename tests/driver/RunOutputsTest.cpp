@@ -23,13 +23,14 @@ TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
   files.sOutputFile = dir.File("out.kmo").c_str();
   files.sErrorFile = dir.File("run.ErrorFile.txt").c_str();
   files.sSavedSessionFile = dir.File("run.kms").c_str();
+  files.sBase = dir.File("run").c_str();
   RunOutputNames outputs = MakeRunOutputNames(files);
   AddSessionOutputs(outputs, files, session);
   const struct {
     std::string sData;
     const char* sRole;
   } kCases[] = {
-      {outputs.sLockFile.GetCString(), "lock file"},
+      {dir.File("out.lock"), "lock file"},
       {outputs.sClusteringFile.GetCString(), "clustering result file"},
   };
   for (const auto& c : kCases) {
@@ -44,6 +45,23 @@ TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
                   "\" is also an input of the run (the data file \"" + sData +
                   "\"); name another \"Output File\" in the run "
                   "file.");
+  }
+}
+
+// The run file's base takes a lock of its own only where it is another name
+// than the results file's stem (fault: "./run" and "run" took two locks on
+// one file, and the run refused itself).
+TEST(MakeRunOutputNames, TheBaseTakesALockOnlyWhenItIsNotTheStem) {
+  const struct {
+    const char* sOutput;
+    size_t iLocks;
+  } kCases[] = {{"run.kmo", 1}, {"./run.kmo", 1}, {"run", 1}, {"out.kmo", 2}};
+  for (const auto& c : kCases) {
+    KmRunFiles files;
+    SetDefaultRunFiles(files, "kinkmark", "run.ini");
+    files.sOutputFile = c.sOutput;
+    EXPECT_EQ(MakeRunOutputNames(files).lockFiles.size(), c.iLocks)
+        << c.sOutput;
   }
 }
 

@@ -605,16 +605,22 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
   WriteAll(dir.File("other.ini"),
            "[Kinkmark Input Files]\nSession File = session.ini\n"
            "Data File = rates.txt\nOutput File = out.kmo\n");
-  for (const char* sRunFile : {"run.ini", "other.ini"}) {
+  // "run.txt" writes other exports but run.ini's saved session and error
+  // file (fault: it took only the lock of "out2", replaced "run.kms").
+  WriteAll(dir.File("run.txt"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nOutput File = out2.dat\n");
+  for (const char* sRunFile : {"run.ini", "other.ini", "run.txt"}) {
     const RunResult second = RunKinkmark(dir, sRunFile);
     EXPECT_EQ(second.iStatus, 4) << sRunFile;
     EXPECT_NE(second.sConsole.find("Error: Another run is writing the "
-                                   "outputs of \"out."),
+                                   "outputs of \"out"),
               std::string::npos)
         << second.sConsole;
   }
   EXPECT_FALSE(fs::exists(status)) << "the first run ended too soon";
   fs::remove(dir.File("other.ini"));
+  fs::remove(dir.File("run.txt"));
   for (int i = 0; i < 6000 && ReadAll(status.string()).empty(); ++i) {
     std::system("sleep 0.01");
   }
