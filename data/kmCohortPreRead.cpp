@@ -13,7 +13,7 @@ namespace {
 // The data file's field delimiter: the session's character for the codes 0
 // to 3, empty for any other code.
 KmString FieldDelimiterText(kmDelimiter delimiter) {
-  return kmDelimiterText(delimiter) != nullptr
+  return !kmCodeText(delimiter).IsEmpty()
              ? KmString(kmSession::GetDelimiterChar(delimiter))
              : KmString();
 }

@@ -74,9 +74,8 @@ void CheckDelayStatistics(const kmSession& session,
     return;
   }
   sMessages << "\"delay type = "
-            << kmDelayTypeText(delayType == kmDelayType::kBoth
-                                   ? kmDelayType::kBoth
-                                   : kmDelayType::kDelay)
+            << kmCodeText(delayType == kmDelayType::kBoth ? kmDelayType::kBoth
+                                                          : kmDelayType::kDelay)
             << "\" needs the delay-adjusted statistics that only a data "
                "dictionary holding them gives, and the session file \""
             << sSessionFile

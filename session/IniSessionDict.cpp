@@ -9,6 +9,7 @@
 #include "foundation/KmIniFile.h"
 #include "session/internal/OptionText.h"
 #include "session/kmComparisonType.h"
+#include "session/kmDelayType.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmModelSelection.h"
@@ -191,7 +192,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
                            "poisson count"),
                 &D::ReadHetError),
       LocationRow(kHetErrorLocationKey),
-      ByHandRow(WordOption("pairwise", "parallel|coincident"),
+      ByHandRow(WordOption("pairwise", kmCodedOption<kmPairwiseType>::kWords),
                 &D::ReadPairwise),
       OnlyWith(W::kPairwise,
                DoubleRow(LevelOption("pairwise significance level"), 0.05,
@@ -237,7 +238,7 @@ const RunOptionRow* IniSessionDict::Rows(size_t& iNumRows) {
                 &D::ReadCIMethod),
       IntRow(CountOption("number of resamples", 2, kRunMaxResamples), 1000,
              &D::iNumResamples, kmOptNumResamples),
-      CodeRow(WordOption("delay type", "non-delay|delay|both"), -1,
+      CodeRow(WordOption("delay type", kmCodedOption<kmDelayType>::kWords), -1,
               &D::iDelayType, kKeepOnUnknownWord),
       FlagRow(BoolOption("jump model"), false, &D::bJumpModel),
       DoubleRow(NumberOption("jump location"), 9999.0, &D::dJumpLocation,
@@ -430,7 +431,7 @@ void IniSessionDict::ReadPairwise(const KmIniSection& section,
   bPairwise = true;
   // Every word but "parallel" asks for the coincident model.
   kmPairwiseType type = kmPairwiseType::kCoincident;
-  kmPairwiseTypeFromText(sValue.GetCString(), type);
+  kmCodeFromText(sValue, type);
   iPairwiseType = static_cast<int>(type);
 }
 

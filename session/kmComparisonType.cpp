@@ -6,7 +6,6 @@ namespace {
 
 const char* const kComparisonTexts[] = {"None", "Pairwise Comparison",
                                         "Multi-Group Clustering"};
-const char* const kPairwiseTexts[] = {"parallel", "coincident"};
 
 }  // namespace
 
@@ -16,12 +15,4 @@ const char* kmComparisonTypeText(kmComparisonType type) {
 
 bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type) {
   return CodeTableFind(kComparisonTexts, sText, type);
-}
-
-const char* kmPairwiseTypeText(kmPairwiseType type) {
-  return CodeTableText(kPairwiseTexts, type);
-}
-
-bool kmPairwiseTypeFromText(const char* sText, kmPairwiseType& type) {
-  return CodeTableFind(kPairwiseTexts, sText, type);
 }

@@ -25,6 +25,7 @@ enum class kmPairwiseType : int {
 template <>
 struct kmCodedOption<kmPairwiseType> {
   static constexpr int kId = kmOptPairwiseType;
+  static constexpr const char* kWords = "parallel|coincident";
 };
 
 // The run summary's name of the comparison: "None", "Pairwise Comparison",
@@ -32,11 +33,5 @@ struct kmCodedOption<kmPairwiseType> {
 const char* kmComparisonTypeText(kmComparisonType type);
 // The comparison named sText (as kmComparisonTypeText); false when none is.
 bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type);
-
-// The run-options word of the pairwise type: "parallel", "coincident";
-// nullptr for a code without one.
-const char* kmPairwiseTypeText(kmPairwiseType type);
-// The pairwise type of the word sText; false when no type has that word.
-bool kmPairwiseTypeFromText(const char* sText, kmPairwiseType& type);
 
 #endif  // KM_SESSION_KMCOMPARISONTYPE_H

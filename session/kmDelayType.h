@@ -15,6 +15,7 @@ enum class kmDelayType : int {
 template <>
 struct kmCodedOption<kmDelayType> {
   static constexpr int kId = kmOptDelayType;
+  static constexpr const char* kWords = "non-delay|delay|both";
 };
 
 // The delay statistic the dictionary named last; kNone before any.
@@ -32,11 +33,5 @@ template <>
 struct kmCodedOption<kmDelayStatKind> {
   static constexpr int kId = kmOptDelayStatKind;
 };
-
-// The run-options word of the delay type: "non-delay", "delay", "both";
-// nullptr for a code without one.
-const char* kmDelayTypeText(kmDelayType type);
-// The delay type of the word sText; false when no type has that word.
-bool kmDelayTypeFromText(const char* sText, kmDelayType& type);
 
 #endif  // KM_SESSION_KMDELAYTYPE_H

@@ -18,15 +18,10 @@ enum class kmDelimiter : int {
 template <>
 struct kmCodedOption<kmDelimiter> {
   static constexpr int kId = kmOptFieldDelimiter;
+  static constexpr const char* kWords = "tab|space|comma|semi-colon";
 };
 
 // The delimiter of the variance-covariance file.
 kmDelimiter kmVarCovarDelimiter(const kmSession& session);
-
-// The word of the delimiter in a saved session's option check: "tab",
-// "space", "comma", "semi-colon"; nullptr for a code without one.
-const char* kmDelimiterText(kmDelimiter delimiter);
-// The delimiter of the word sText; false when no delimiter has that word.
-bool kmDelimiterFromText(const char* sText, kmDelimiter& delimiter);
 
 #endif  // KM_SESSION_KMDELIMITER_H

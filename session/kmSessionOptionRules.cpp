@@ -11,6 +11,7 @@
 #include "foundation/kmTools.h"
 #include "session/IniSessionDict.h"
 #include "session/OptionRow.h"
+#include "session/kmDelimiter.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmSession.h"
 
@@ -37,7 +38,7 @@ constexpr SavedOptionRule Own(int iOption, OptionRow values) {
 }
 
 constexpr double kIntMax = 2147483647.0;
-const char kDelimiters[] = "tab|space|comma|semi-colon";
+constexpr const char* kDelimiters = kmCodedOption<kmDelimiter>::kWords;
 
 // The options that a run-options row does not name as its session option
 // (the rows with their own rules, and the options no key sets). An empty

@@ -301,13 +301,29 @@ void ExpectTextsRoundTrip(const char* (*toText)(Code),
   EXPECT_EQ(static_cast<int>(code), 0);
 }
 
+// The same for a coded option named by the words of its option rows.
+template <typename Code>
+void ExpectWordsRoundTrip(int nCodes) {
+  for (int i = 0; i < nCodes; ++i) {
+    SCOPED_TRACE(i);
+    Code code = static_cast<Code>(nCodes);
+    ASSERT_FALSE(kmCodeText(static_cast<Code>(i)).IsEmpty());
+    EXPECT_TRUE(kmCodeFromText(kmCodeText(static_cast<Code>(i)), code));
+    EXPECT_EQ(static_cast<int>(code), i);
+  }
+  EXPECT_EQ(kmCodeText(static_cast<Code>(nCodes)), "");
+  Code code = static_cast<Code>(0);
+  EXPECT_FALSE(kmCodeFromText(KmString("no such text"), code));
+  EXPECT_EQ(static_cast<int>(code), 0);
+}
+
 TEST(kmSessionOptions, CodedOptionTextsRoundTrip) {
   ExpectTextsRoundTrip(kmComparisonTypeText, kmComparisonTypeFromText, 3);
-  ExpectTextsRoundTrip(kmPairwiseTypeText, kmPairwiseTypeFromText, 2);
+  ExpectWordsRoundTrip<kmPairwiseType>(2);
   ExpectTextsRoundTrip(kmDependentTypeText, kmDependentTypeFromText, 6);
   ExpectTextsRoundTrip(kmJumpCRModeText, kmJumpCRModeFromText, 7);
-  ExpectTextsRoundTrip(kmDelayTypeText, kmDelayTypeFromText, 3);
-  ExpectTextsRoundTrip(kmDelimiterText, kmDelimiterFromText, 4);
+  ExpectWordsRoundTrip<kmDelayType>(3);
+  ExpectWordsRoundTrip<kmDelimiter>(4);
   // Every other code names the unordered, BIC-based clustering.
   ExpectTextsRoundTrip(kmClusterOrderingText, kmClusterOrderingFromText, 2,
                        "unordered");
@@ -315,7 +331,7 @@ TEST(kmSessionOptions, CodedOptionTextsRoundTrip) {
                        "KBIC-CBIC");
   EXPECT_STREQ(kmDependentTypeText(kmDependentType::kAgeAdjustedRate),
                "Age-Adjusted Rate");
-  EXPECT_STREQ(kmPairwiseTypeText(kmPairwiseType::kParallel), "parallel");
+  EXPECT_EQ(kmCodeText(kmPairwiseType::kParallel), "parallel");
 }
 
 TEST(kmSessionOptions, CodedOptionsAreReadAndWrittenAsTheirStoredCodes) {
