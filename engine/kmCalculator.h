@@ -367,8 +367,10 @@ class kmCalculator : public kmNormalEquations,
 
   // As Resids for a model with a jump of dJump (response scale of the fits)
   // at dJumpLocationShifted (shifted scale; kmOptJumpLocation unshifted).
-  // mFitted and mResid hold the pieces alone, without the jump; the table's
-  // fitted-value and residual arrays are not written. The result rows add
+  // mFitted and mResid hold the fitted values and weighted residuals of the
+  // model with its jump (dJump added from dJumpLocationShifted on), the null
+  // model of a permutation test; the table's fitted-value and residual
+  // arrays are not written. The result rows add
   // the jump to every fitted value at or past the jump location and draw
   // the jump by two rows (J, -9999.0, value before, -9999.0) and
   // (J, -9999.0, value after, -9999.0) (one row after an observation at J).

@@ -17,9 +17,9 @@
 // covariance. A jump model (bJump) is refitted with its step as well, 1.0
 // from dJumpLocation on, so that its segment coefficients (intercepts
 // without the jump) are estimated beside the jump and the rank counts it;
-// a step that splits no segment's observations cannot be told apart from
-// the segments' intercepts and is left out. Reads iNumObs, pX0, pDataY,
-// dJumpLocation, the weights (WLSXPr, WLSNew).
+// a step that splits no segment's weighing observations cannot be told
+// apart from the segments' intercepts and is left out. Reads iNumObs, pX0,
+// pDataY, dJumpLocation, the weights (WLSXPr, WLSNew).
 #include <newmat.h>
 
 #include <cmath>
@@ -41,15 +41,18 @@ constexpr const char* kClassName = "kmCalculator";
 constexpr double kInvalid = -1e30;
 
 // True when the step (1.0 from dJumpAt on) takes both values within one
-// segment, the only way it adds a column the segment indicators do not
-// already span. Column s of mD is the indicator of segment s.
+// segment among the observations that weigh in the refit (vW > 0), the
+// only way it adds a column the segment indicators do not already span: a
+// step that begins at a kinkmark lying on an observation, which counts 0,
+// is that of the next segment's intercept. Column s of mD is the indicator
+// of segment s.
 bool StepSplitsASegment(const Matrix& mD, int K1, const Matrix& mX0,
-                        double dJumpAt) {
+                        const ColumnVector& vW, double dJumpAt) {
   for (int s = 1; s <= K1; ++s) {
     bool bBefore = false;
     bool bFrom = false;
     for (int i = 1; i <= mD.Nrows(); ++i) {
-      if (mD(i, s) == 0.0) continue;
+      if (mD(i, s) == 0.0 || vW(i) <= 0.0) continue;
       (mX0(i, 2) >= dJumpAt ? bFrom : bBefore) = true;
     }
     if (bBefore && bFrom) return true;
@@ -101,15 +104,6 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
         mD(i, s) = 1.0;
         mD(i, K1 + s) = x;
       }
-      if (bJump && StepSplitsASegment(mD, K1, *pX0, dJumpLocation)) {
-        ColumnVector vStep(n);
-        for (int i = 1; i <= n; ++i) {
-          vStep(i) = (*pX0)(i, 2) >= dJumpLocation ? 1.0 : 0.0;
-        }
-        const Matrix mWithStep = mD | vStep;
-        mD = mWithStep;
-      }
-      const int iCols = mD.Ncols();
 
       // Observations near a kinkmark count only partly, because the
       // kinkmark's location is itself estimated.
@@ -127,6 +121,16 @@ double kmCalculator::KinkMkSEs(uint16_t k, const ColumnVector& vTau,
         }
       }
       const double S = vW.Sum();
+
+      if (bJump && StepSplitsASegment(mD, K1, *pX0, vW, dJumpLocation)) {
+        ColumnVector vStep(n);
+        for (int i = 1; i <= n; ++i) {
+          vStep(i) = (*pX0)(i, 2) >= dJumpLocation ? 1.0 : 0.0;
+        }
+        const Matrix mWithStep = mD | vStep;
+        mD = mWithStep;
+      }
+      const int iCols = mD.Ncols();
 
       Matrix mXtX, mXtY, mXtXinv;
       ColumnVector vYtY(1), vBeta, vSSE(1);

@@ -1,7 +1,9 @@
 // kmCalculator: GetRandomIndex, Shuffle, Permute.
 //
 // Data sets under the null model are its fitted values plus a permutation
-// of its whitened residuals mapped back to the data scale; every draw comes
+// of its whitened residuals mapped back to the data scale (for a jump
+// model, those of its fit with the jump, so that the step stays where the
+// data have it and is not shuffled across the years); every draw comes
 // from the calculator's own generator so a cohort's data sets depend only on
 // the seed, the data and the sequence of tests.
 //

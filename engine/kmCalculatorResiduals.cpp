@@ -75,12 +75,24 @@ void RequireObservations(const kmCalculator& calc, const char* sSource) {
   }
 }
 
-// First pass shared by both methods: row k + 1 of mFitted gets the fitted
-// values, vRaw the raw residuals, row k + 1 of mResid the weighted ones.
+// A step of dJump from dFrom on (shifted scale), as the jump model's
+// design has it: an observation at dFrom takes the step.
+struct Step {
+  double dFrom;
+  double dJump;
+  double At(double x) const { return x >= dFrom ? dJump : 0.0; }
+};
+
+// First pass shared by both methods: vFitted gets the pieces' values, row
+// k + 1 of mFitted the fitted values of the model (the pieces plus the
+// step, when there is one), vRaw the raw residuals of the model and row
+// k + 1 of mResid the weighted ones. The permutation tests build their
+// data sets from these two rows, so they are those of the model fitted,
+// its step included.
 void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
                   const ColumnVector& vCoef, const ColumnVector& vTau,
-                  kmAutocorrErrors mode, Matrix& mFitted, Matrix& mResid,
-                  ColumnVector& vFitted, ColumnVector& vRaw) {
+                  kmAutocorrErrors mode, const Step& step, Matrix& mFitted,
+                  Matrix& mResid, ColumnVector& vFitted, ColumnVector& vRaw) {
   const int n = calc.GetNumObservations();
   const Matrix& mX = *calc.GetDataX();
   const Matrix& mY = *calc.GetDataY();
@@ -89,11 +101,14 @@ void FitAndWeight(const kmCalculator& calc, int16_t k, const Matrix& mA,
   kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));
   for (int i = 1; i <= n; ++i) {
     vFitted(i) = walk.ValueAfterBreaks(mX(i, 2));
-    mFitted(k + 1, i) = vFitted(i);
-    vRaw(i) = mY(i, 1) - vFitted(i);
+    mFitted(k + 1, i) = vFitted(i) + step.At(mX(i, 2));
+    vRaw(i) = mY(i, 1) - mFitted(k + 1, i);
   }
   WeightResiduals(mA, vRaw, n, mode, k + 1, mResid);
 }
+
+// No step: the continuous model.
+constexpr Step kNoStep{0.0, 0.0};
 
 }  // namespace
 
@@ -111,8 +126,8 @@ void kmCalculator::Resids(int16_t k, int iOrigin, const Matrix& mA,
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;
       ColumnVector vRaw;
-      FitAndWeight(*this, k, mA, vCoef, vTau, mode, mFitted, mResid, vFitted,
-                   vRaw);
+      FitAndWeight(*this, k, mA, vCoef, vTau, mode, kNoStep, mFitted, mResid,
+                   vFitted, vRaw);
       table.SetSampleArrays(split_IntoBlocks(vFitted, 1),
                             split_IntoBlocks(vRaw, 1));
 
@@ -148,7 +163,8 @@ void kmCalculator::Resids_JumpModel_Final(
       const Matrix& mX = *pDataX;
       ColumnVector vFitted;
       ColumnVector vRaw;
-      FitAndWeight(*this, k, mA, vCoef, vTau, mode, mFitted, mResid, vFitted,
+      FitAndWeight(*this, k, mA, vCoef, vTau, mode,
+                   Step{dJumpLocationShifted, dJump}, mFitted, mResid, vFitted,
                    vRaw);
 
       // Values on the response scale of the fits, without and with the

@@ -187,6 +187,9 @@ int32_t kmTable::GetNumStatistics() const {
 
 int16_t kmTable::GetDF() const { return CheckedGet(counts_, kDF, "GetDF()"); }
 void kmTable::SetDF(int16_t iValue) { UncheckedSet(counts_, kDF, iValue); }
+int16_t kmTable::GetReducedRank() const {
+  return CheckedGet(counts_, kReducedRank, "GetReducedRank()");
+}
 void kmTable::SetReducedRank(int16_t iValue) {
   UncheckedSet(counts_, kReducedRank, iValue);
 }

@@ -109,8 +109,8 @@ class kmTable {
   // ---- Counts (shorts, by index 0..3); checked getters, unchecked setters.
   int16_t GetDF() const;  // 0: degrees of freedom
   void SetDF(int16_t iValue);
-  void SetReducedRank(int16_t iValue);  // 1: 1 when the weighted fit was
-                                        // rank deficient (no getter)
+  int16_t GetReducedRank() const;       // 1: 1 when the weighted fit was
+  void SetReducedRank(int16_t iValue);  // rank deficient
   int16_t GetNObs() const;              // 2: number of observations
   void SetNObs(int16_t iValue);
   int16_t GetNParm() const;  // 3: number of parameters

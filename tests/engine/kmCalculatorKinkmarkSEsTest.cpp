@@ -146,6 +146,40 @@ TEST_F(KinkmarkSEsTest, CovarianceAndDegreesOfFreedomMatchR) {
   }
 }
 
+TEST_F(KinkmarkSEsTest, JumpAtASegmentBoundaryAddsNoStep) {
+  // A step that begins where a segment does is that segment's intercept:
+  // the refit leaves it out and is of full rank, as without the jump. A
+  // step inside a segment is one more column, one degree of freedom less.
+  struct Case {
+    const char* sName;
+    double dTau;
+    double dJumpAt;
+    double dLessDF;
+  };
+  const Case kCases[] = {
+      {"at a kinkmark between observations", 5.1, 5.1, 0.0},
+      {"at a kinkmark on an observation, which counts 0", 5.0, 5.0, 0.0},
+      {"inside the second segment", 5.1, 7.5, 1.0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    ColumnVector vTau(1);
+    vTau(1) = c.dTau;
+    Matrix mPlain, mJump;
+    kmTable plain, jump;
+    const double dPlainDF = calc_->KinkMkSEs(1, vTau, &mPlain, &plain);
+    CalcMembers(*calc_).dJumpLocation = c.dJumpAt;
+    const double dJumpDF = calc_->KinkMkSEs(1, vTau, &mJump, &jump, true);
+    EXPECT_EQ(jump.GetReducedRank(), 0);
+    EXPECT_NEAR(dJumpDF, dPlainDF - c.dLessDF, 1e-12);
+    if (c.dLessDF == 0.0) {
+      for (int i = 1; i <= 5; ++i) {
+        EXPECT_NEAR(mJump(i, i), mPlain(i, i), 1e-12) << i;
+      }
+    }
+  }
+}
+
 TEST_F(KinkmarkSEsTest, TooFewObservationsForABandwidthIsAnError) {
   // ln(ln n) is undefined for n < 3: the factors would all be NaN.
   calc_->SetNumObservations(2);

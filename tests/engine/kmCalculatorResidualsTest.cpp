@@ -348,9 +348,14 @@ TEST(ResidsJumpModelFinal, JumpRowsAndShiftedFits) {
       const std::vector<double>& e = c.rows[r];
       ExpectRow(m, static_cast<int>(r + 1), e[0], e[1], e[2], e[3]);
     }
-    // The fits and residuals hold the pieces alone.
-    EXPECT_EQ(rc.mFitted(2, 8), a2 - 7);
-    EXPECT_NEAR(rc.mResid(2, 8), (7.9 - (a2 - 7)) * 1.0, kFitTol);
+    // The fits and residuals that the permutation tests shuffle are those
+    // of the model with its jump, which an observation at J takes.
+    for (int i : {4, 8}) {
+      const double f = a2 - (i - 1) + (i - 1 >= c.dJumpAt - 2000 ? 5.0 : 0.0);
+      EXPECT_DOUBLE_EQ(rc.mFitted(2, i), f) << i;
+      EXPECT_NEAR(rc.mResid(2, i), (kY[i - 1] - f) * std::sqrt(kV[i - 1]),
+                  kFitTol);
+    }
     EXPECT_EQ(table.GetFittedValues().GetSize(), 0);
   }
 }
@@ -369,7 +374,8 @@ TEST(ResidsJumpModelFinal, LogLinearAddsJumpOnLogScale) {
   ExpectRow(m, 5, 2003.5, -9999.0, std::exp(0.8), -9999.0);
   ExpectRow(m, 6, 2003.5, -9999.0, std::exp(1.3), -9999.0);
   ExpectRow(m, 7, 2004, 8.1, std::exp(0.9 + 0.5), 0.15);
-  EXPECT_NEAR(rc.mFitted(1, 5), 0.9, kFitTol);
+  EXPECT_NEAR(rc.mFitted(1, 4), 0.7, kFitTol);
+  EXPECT_NEAR(rc.mFitted(1, 5), 0.9 + 0.5, kFitTol);
 }
 
 }  // namespace

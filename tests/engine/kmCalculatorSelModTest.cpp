@@ -18,11 +18,13 @@
 #include "results/kmTable.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "stats/MersenneTwister.h"
 #include "tests/engine/LoadedCalculator.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 using NEWMAT::ColumnVector;
+using NEWMAT::DiagonalMatrix;
 using NEWMAT::Matrix;
 
 namespace {
@@ -324,6 +326,74 @@ TEST_F(SelModTest, JumpAndComparabilityRatioRunsFillTheirFields) {
       EXPECT_DOUBLE_EQ(data_.GetModel(0).GetComparabilitySE(), 0.05);
     }
   }
+}
+
+// Weighted least squares of y on the columns of X: the fitted values.
+ColumnVector WeightedFit(const Matrix& X, const ColumnVector& y) {
+  DiagonalMatrix W(kN);
+  for (int i = 1; i <= kN; ++i) W(i) = kW[i - 1];
+  const Matrix XtW = X.t() * W;
+  return X * ((XtW * X).i() * (XtW * y));
+}
+
+double WeightedSSE(const Matrix& X, const ColumnVector& y) {
+  const ColumnVector r = y - WeightedFit(X, y);
+  double dSSE = 0.0;
+  for (int i = 1; i <= kN; ++i) dSSE += kW[i - 1] * r(i) * r(i);
+  return dSSE;
+}
+
+// The design of the jump model on the shifted years: 1, x, the hinge at
+// tau when bHinge, and the step from 5.5 (1995.5) on.
+Matrix JumpDesign(bool bHinge, double dTau) {
+  Matrix X(kN, bHinge ? 4 : 3);
+  for (int i = 1; i <= kN; ++i) {
+    const double x = i - 1;
+    X(i, 1) = 1.0;
+    X(i, 2) = x;
+    if (bHinge) X(i, 3) = std::max(x - dTau, 0.0);
+    X(i, X.Ncols()) = x >= 5.5 ? 1.0 : 0.0;
+  }
+  return X;
+}
+
+TEST_F(SelModTest, JumpModelPermutesTheNullFitWithItsJump) {
+  // Fault: the permuted data sets were the pieces of the null fit plus its
+  // shuffled residuals, which still held the observed step; the step was
+  // scattered across the years. Here the test of 0 against 1 kinkmark is
+  // redone by hand: the data sets are the null fit with its jump plus its
+  // shuffled whitened residuals (seed 7160, i = 1..n-1 exchanging i with
+  // floor((n - i + 1) u + i)), each fitted as the data are.
+  Options o;
+  o.kmax = 1;
+  Run(o, kY, kN, nullptr, true);
+  ASSERT_EQ(data_.vFTests.size(), 1u);
+  ColumnVector y(kN);
+  for (int i = 1; i <= kN; ++i) y(i) = kY[i - 1];
+  const ColumnVector f = WeightedFit(JumpDesign(false, 0.0), y);
+  ColumnVector e(kN);
+  for (int i = 1; i <= kN; ++i) e(i) = (y(i) - f(i)) * std::sqrt(kW[i - 1]);
+  auto fStatistic = [](const ColumnVector& yd) {
+    double dSSE1 = 1e300;
+    for (int tau = 2; tau <= 9; ++tau) {
+      dSSE1 = std::min(dSSE1, WeightedSSE(JumpDesign(true, tau), yd));
+    }
+    return (WeightedSSE(JumpDesign(false, 0.0), yd) - dSSE1) / dSSE1 * 4.0;
+  };
+  const double dObserved = fStatistic(y);
+  MersenneTwister mt;
+  mt.sgenrand(7160);
+  int iReached = 1;
+  for (int j = 1; j <= 199; ++j) {
+    for (int i = 1; i < kN; ++i) {
+      const int l = static_cast<int>((kN - i + 1) * mt.genrand() + i);
+      std::swap(e(i), e(l));
+    }
+    ColumnVector yd(kN);
+    for (int i = 1; i <= kN; ++i) yd(i) = f(i) + e(i) / std::sqrt(kW[i - 1]);
+    if (fStatistic(yd) >= dObserved - 1e-9) ++iReached;
+  }
+  EXPECT_DOUBLE_EQ(data_.GetFTest(0).dPermPValue, iReached / 200.0);
 }
 
 }  // namespace
