@@ -270,6 +270,20 @@ const Case kCases[] = {
      nullptr,
      {{"out.jumpcrexport.txt", ""}, {"console", "Start Jump/CR Export\n"}},
      {"kinked.csv", Response::kRateStdError, true, false, 1e5, 2012.0}},
+    // A jump model's criterion counts p = 2 + 2k, not its jump, while its
+    // "# Parameters" and "D.F." do: East's BIC with one kinkmark is
+    // ln(1.900 / 24) + 4 ln(24) / 24 = -2.007 (-1.874 with p = 5).
+    {"jumpbic",
+     nullptr,
+     "run.ini",
+     "East Jump 1;East Standard 1;West Jump 2;West Standard 2",
+     {{"out.bicexport.txt",
+       "\nEast\tJump\t2\t1\t24\t5\t19\t           1.900\t"
+       "          -2.007\n"},
+      {"out.bicexport.txt",
+       "\nWest\tJump\t3\t2\t24\t7\t17\t           2.401\t"
+       "          -1.508\n"}},
+     {"kinked.csv", Response::kRateStdError, true, false, 1e5, 2012.0}},
     {"ratio", nullptr, "run.ini", nullptr, {{"out.jumpcrexport.txt", ""}}, {}},
     // Two or three analyses of every cohort: each copy carries its own
     // estimates, in the order jump, comparability ratio, standard.
@@ -280,7 +294,19 @@ const Case kCases[] = {
      {{"out.jumpcrexport.txt", "\nEast\tJump\t1\t2012.000\t-0.002\t"},
       {"out.jumpcrexport.txt", "\nEast\tComparability\t2\t2012.000\t \t"},
       {"out.jumpcrexport.txt", "\t1.139\t1\t5.000\t0.000\nWest\tJump\t2\t"},
-      {"out.jumpcrexport.txt", "!Standard\t"}},
+      {"out.jumpcrexport.txt", "!Standard\t"},
+      // The observation at the jump location (2012) takes the step in the
+      // fit, and its row shows the level just before the jump, the added
+      // row the level after it (64.908940807 e^-0.00172); the ratio adjusts
+      // it, so its row shows the fit divided by c (67.342453397 / 1.1).
+      {"out.dataexport.txt",
+       "\nEast\tJump\t2012.000000000\t64.700000000\t64.908940807\t0."
+       "647000000\t-1.970*\nEast\tJump\t2012.000000000\t \t64.797462526\t "
+       "\t"},
+      {"out.dataexport.txt",
+       "\nEast\tComparability\t2012.000000000\t64.700000000\t61."
+       "220412179\t0.647000000\t-5.322*\nEast\tComparability\t2012."
+       "000000000\t \t67.342453397\t \t"}},
      {}},
     // Fault: with one column per model every row after the jump showed the
     // missing-value text for its observed and fitted values.
