@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
@@ -373,6 +375,7 @@ TEST_F(SelModTest, JumpModelPermutesTheNullFitWithItsJump) {
   const ColumnVector f = WeightedFit(JumpDesign(false, 0.0), y);
   ColumnVector e(kN);
   for (int i = 1; i <= kN; ++i) e(i) = (y(i) - f(i)) * std::sqrt(kW[i - 1]);
+  // F of 0 against 1 kinkmark: 2 and 12 - 4 degrees of freedom.
   auto fStatistic = [](const ColumnVector& yd) {
     double dSSE1 = 1e300;
     for (int tau = 2; tau <= 9; ++tau) {
