@@ -711,6 +711,15 @@ const DataCase kDataCases[] = {
      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
      "permutations = 9\ncomparability ratio = true\njump location = 2030\n"
      "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+    {"comparability ratio before the cohort's years", "se.ini", nullptr, "",
+     "data.csv", nullptr, nullptr,
+     "Note: cohort \"West\" was fitted: The jump location 1999 lies before "
+     "the cohort's first independent value (2000 to 2023): the comparability "
+     "ratio adjusted none of its values",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ncomparability ratio = true\njump location = 1999\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
     // Fault: the comparisons paired each cohort's jump analysis with its
     // standard analysis, never two cohorts.
     {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",
