@@ -23,19 +23,21 @@ class kmSession;
 typedef std::pair<KmString, KmString> kmTextPair;
 
 // What verification found in one analysis copy, carried beside its text.
-// Every finding but one refuses the copy; the zero-count note (0.5 is added
-// to each zero count) leaves it usable, so a copy whose only finding is
-// that note is still a valid cohort.
+// Every finding but two refuses the copy; the zero-count note (0.5 is added
+// to each zero count) and the note of a comparability ratio whose location
+// lies outside the cohort's values leave it usable, so a copy whose only
+// findings are these notes is still a valid cohort.
 enum class kmCohortValidity {
   // Verification wrote no text for the copy.
   kNoFinding,
-  // The only finding is the zero-count note: valid, and fitted.
+  // The only findings are notes: valid, and fitted.
   kZeroCountNoteOnly,
   // A finding that refuses the copy.
   kRefused,
 };
 
-// True for kNoFinding and kZeroCountNoteOnly: the cohort's record is valid.
+// True for kNoFinding and kZeroCountNoteOnly (notes only): the cohort's
+// record is valid.
 inline bool IsValidCohort(kmCohortValidity validity) {
   return validity != kmCohortValidity::kRefused;
 }
@@ -576,10 +578,11 @@ class kmReadData {
   void AppendCopyVerdict(bool bGood, const KmString& sText);
   // Appends the verdict of one delay variant to each of its analysis
   // copies; a usable jump copy is refused with sJumpRefusal when that is
-  // not empty.
+  // not empty, and a usable comparability-ratio copy keeps sRatioNote as a
+  // note (it is still fitted).
   void AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
-                            const KmString& sText,
-                            const KmString& sJumpRefusal);
+                            const KmString& sText, const KmString& sJumpRefusal,
+                            const KmString& sRatioNote);
   // Largest and smallest observation counts, passed on to the handler.
   void TrackObservationExtremes(VerifyPass& pass, int16_t n);
   // Record checks of both variants; refuses a cohort the pre-read missed.

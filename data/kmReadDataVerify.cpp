@@ -133,20 +133,17 @@ void RequirePositiveRatio(const kmSession& session) {
       kVerifySource, dRatio);
 }
 
-// The refusal of a cohort's jump analyses when the jump location dJumpAt
-// does not lie strictly between the cohort's first and last independent
-// values (as fitted: shifted by kmOptDataShift): with no observation on
-// one side the jump cannot be estimated. "" when it does, or when dJumpAt
-// is NaN (no jump analyses).
-KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
-                             int iIndependentLoc, double dJumpAt) {
-  KmString sRefusal;
-  if (std::isnan(dJumpAt) || rows.empty() || iIndependentLoc < 1) {
-    return sRefusal;
-  }
-  const double dShift = session.GetDouble(kmOptDataShift);
-  double dFirst = std::numeric_limits<double>::infinity();
-  double dLast = -dFirst;
+// True when the location dAt lies outside a cohort's span of independent
+// values (each plus dShift), which dFirst and dLast receive: before the
+// first, or (bFirstInside false) on it, or on or after the last. False when
+// dAt is NaN (the run has no analyses of that location) or no record has an
+// independent field.
+bool LocationOutside(const kmSession& session, const kmCohortRows& rows,
+                     int iIndependentLoc, double dShift, double dAt,
+                     bool bFirstInside, double& dFirst, double& dLast) {
+  dFirst = std::numeric_limits<double>::infinity();
+  dLast = -dFirst;
+  if (std::isnan(dAt) || iIndependentLoc < 1) return false;
   for (const kmRecordRow& row : rows) {
     if (static_cast<int>(row.size()) < iIndependentLoc) continue;
     const double x = km_read_internal::IndependentValue(
@@ -156,7 +153,25 @@ KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
     dFirst = std::min(dFirst, x);
     dLast = std::max(dLast, x);
   }
-  if (dFirst < dJumpAt && dJumpAt < dLast) return sRefusal;
+  const bool bAfterFirst = bFirstInside ? dFirst <= dAt : dFirst < dAt;
+  return dFirst <= dLast && !(bAfterFirst && dAt < dLast);
+}
+
+// The refusal of a cohort's jump analyses when the jump location dJumpAt
+// does not lie strictly between the cohort's first and last independent
+// values (as fitted: shifted by kmOptDataShift): with no observation on
+// one side the jump cannot be estimated. "" when it does, or when dJumpAt
+// is NaN (no jump analyses).
+KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
+                             int iIndependentLoc, double dJumpAt) {
+  KmString sRefusal;
+  double dFirst = 0.0;
+  double dLast = 0.0;
+  if (!LocationOutside(session, rows, iIndependentLoc,
+                       session.GetDouble(kmOptDataShift), dJumpAt, false,
+                       dFirst, dLast)) {
+    return sRefusal;
+  }
   sRefusal.printf(
       "The jump location %g does not lie strictly between the cohort's first "
       "and last independent values (%g to %g), so the jump cannot be "
@@ -165,6 +180,30 @@ KmString JumpLocationRefusal(const kmSession& session, const kmCohortRows& rows,
       "jump model.",
       dJumpAt, dFirst, dLast);
   return sRefusal;
+}
+
+// The note of a cohort's comparability-ratio analyses when the ratio, which
+// adjusts the values at or before dRatioAt (as read, unshifted), adjusts
+// none of the cohort's values or every one of them: no break of the data
+// then lies within the cohort. "" otherwise, or when dRatioAt is NaN (no
+// comparability-ratio analyses).
+KmString RatioLocationNote(const kmSession& session, const kmCohortRows& rows,
+                           int iIndependentLoc, double dRatioAt) {
+  KmString sNote;
+  double dFirst = 0.0;
+  double dLast = 0.0;
+  if (!LocationOutside(session, rows, iIndependentLoc, 0.0, dRatioAt, true,
+                       dFirst, dLast)) {
+    return sNote;
+  }
+  const bool bNone = dRatioAt < dFirst;
+  sNote.printf(
+      "The jump location %g %s the cohort's %s independent value (%g to "
+      "%g): the comparability ratio adjusted %s of its values, so no break "
+      "in the data lies within the cohort for the ratio to bridge.",
+      dRatioAt, bNone ? "lies before" : "is not before",
+      bNone ? "first" : "last", dFirst, dLast, bNone ? "none" : "every one");
+  return sNote;
 }
 
 // The refusal of a cohort whose iObservations observations cannot hold
@@ -246,6 +285,9 @@ struct kmReadData::VerifyPass {
   bool bClustering = false;
   // The jump location when the run fits jump models; NaN otherwise.
   double dJumpAt = std::numeric_limits<double>::quiet_NaN();
+  // The jump location when the run fits comparability ratios; NaN
+  // otherwise.
+  double dRatioAt = std::numeric_limits<double>::quiet_NaN();
 
   int iCohort = 0;
   int iBlankLines = 0;
@@ -377,6 +419,9 @@ void kmReadData::VerifyAllCohorts(VerifyPass& pass, KmString& sMessage) {
     if (pass.copies.IsJumpCopy(a)) {
       pass.dJumpAt = pSession_->GetDouble(kmOptJumpLocation);
     }
+    if (pass.copies.IsComparabilityRatioCopy(a)) {
+      pass.dRatioAt = pSession_->GetDouble(kmOptJumpLocation);
+    }
   }
 
   kmCohortRows rows;
@@ -439,11 +484,16 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
     ProcessCohortError(codes, sJump, true, 0);
   }
 
+  // The comparability-ratio analyses of a cohort whose values lie on one
+  // side of the location are fitted, with a note.
+  const KmString sRatio =
+      RatioLocationNote(*pSession_, rows, pass.iIndependentLoc, pass.dRatioAt);
+
   // 11. Flags and texts in copy order, the delay copies first.
   if (pass.bBothDelay) {
-    AppendAnalysisCopies(pass, verdict.bGood2, verdict.sText2, sJump);
+    AppendAnalysisCopies(pass, verdict.bGood2, verdict.sText2, sJump, sRatio);
   }
-  AppendAnalysisCopies(pass, verdict.bGood1, verdict.sText1, sJump);
+  AppendAnalysisCopies(pass, verdict.bGood1, verdict.sText1, sJump, sRatio);
   if (!verdict.bGood1) {
     pass.bHaveSmallest = bHadSmallest;
     pass.uiSmallest = uiPreviousSmallest;
@@ -474,16 +524,23 @@ void kmReadData::TrackObservationExtremes(VerifyPass& pass, int16_t n) {
 
 void kmReadData::AppendAnalysisCopies(const VerifyPass& pass, bool bGood,
                                       const KmString& sText,
-                                      const KmString& sJumpRefusal) {
+                                      const KmString& sJumpRefusal,
+                                      const KmString& sRatioNote) {
   for (int a = 0; a < pass.nAnalyses; ++a) {
-    if (!bGood || sJumpRefusal.IsEmpty() || !pass.copies.IsJumpCopy(a)) {
+    const KmString* pFinding = nullptr;
+    if (bGood && pass.copies.IsJumpCopy(a)) pFinding = &sJumpRefusal;
+    if (bGood && pass.copies.IsComparabilityRatioCopy(a)) {
+      pFinding = &sRatioNote;
+    }
+    if (pFinding == nullptr || pFinding->IsEmpty()) {
       AppendCopyVerdict(bGood, sText);
       continue;
     }
-    KmString sRefused(sText);
-    if (!sRefused.IsEmpty()) sRefused << "  ";
-    sRefused << sJumpRefusal;
-    AppendCopyVerdict(false, sRefused);
+    KmString sWithFinding(sText);
+    if (!sWithFinding.IsEmpty()) sWithFinding << "  ";
+    sWithFinding << *pFinding;
+    // The jump is refused; the ratio's note leaves the copy fitted.
+    AppendCopyVerdict(pFinding == &sRatioNote, sWithFinding);
   }
 }
 

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
+#include "session/kmAAPCRanges.h"
 #include "session/kmFitMethod.h"
 #include "session/kmModelSelection.h"
 #include "session/kmSession.h"
@@ -124,6 +126,44 @@ KmString ComparisonLines(kmCalcHandler& results, const KmString& sDataFile,
   return sLines;
 }
 
+// One note per custom AAPC range that some fitted cohorts' independent
+// values do not cover, naming those cohorts: their AAPC cells for the range
+// hold the missing-value text. The ranges are numbered as in the export
+// options; copies of one cohort with the same label are named once.
+KmString UncoveredRangeNotes(kmCalcHandler& results, const kmSession& session) {
+  const kmAAPCRanges ranges = session.GetAAPCRanges();
+  const std::vector<double> starts = ranges.GetStartRange();
+  const std::vector<double> ends = ranges.GetEndRange();
+  KmString sNotes;
+  for (size_t i = 0; i < std::min(starts.size(), ends.size()); ++i) {
+    std::vector<KmString> labels;
+    for (int c = 0; c < results.GetNumCohortRecords(); ++c) {
+      const kmCalcData& record = results.GetCalcData(c);
+      if (!record.bValid || record.vModels.empty() ||
+          record.GetModel(0).CoversAAPCRange(starts[i], ends[i])) {
+        continue;
+      }
+      const KmString sLabel = CohortLabel(record, c);
+      if (labels.empty() || !(labels.back() == sLabel)) {
+        labels.push_back(sLabel);
+      }
+    }
+    if (labels.empty()) continue;
+    KmString sRange;
+    sRange.printf("Note: AAPC range %d (%g to %g) could not be computed for ",
+                  static_cast<int>(i + 1), starts[i], ends[i]);
+    sNotes << sRange << (labels.size() == 1 ? "cohort " : "cohorts ");
+    for (size_t k = 0; k < labels.size(); ++k) {
+      sNotes << (k == 0 ? "" : ", ") << "\"" << labels[k] << "\"";
+    }
+    sNotes << ": it does not lie within "
+           << (labels.size() == 1 ? "its" : "their")
+           << " independent values, so its AAPC cells hold the missing-value "
+              "text.\n";
+  }
+  return sNotes;
+}
+
 // Throws the input error whose message is sLines (without its last line
 // end).
 [[noreturn]] void ThrowNothingComputed(KmString sLines) {
@@ -165,6 +205,9 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
              << " cohorts could not be fitted\n";
     }
     if (iCohorts > 0 && iRefused == iCohorts) ThrowNothingComputed(sLines);
+    if (results.GetSession() != nullptr) {
+      sLines << UncoveredRangeNotes(results, *results.GetSession());
+    }
     int iFailed = 0;
     // Comparisons that could not be computed are named but do not fail the
     // run: the cohorts' own fits are sound and their exports are kept.

@@ -19,6 +19,11 @@ class kmCalcHandler;
 //     (data file <name>): <reason>
 // and, when some comparisons could not be computed, "N of M comparisons
 // could not be computed". The reasons are those stored in the results file.
+// Last, for every custom AAPC range of the session that the independent
+// values of some fitted cohorts do not cover, one line naming them:
+//   Note: AAPC range <n> (<start> to <end>) could not be computed for
+//   cohort(s) "<labels>", ...: it does not lie within its (their)
+//   independent values, so its AAPC cells hold the missing-value text.
 // Throws: KmException (input kind, source "main") whose message is those
 // lines, when no cohort at all could be fitted; nothing is printed then.
 // Comparisons that could not be computed never fail the run.

@@ -2,7 +2,12 @@
 // ApplyAAPCRanges and ApplyDisplayPrecisions.
 #include "driver/ExportOptions.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
+#include <iterator>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "driver/OptionValidation.h"
@@ -12,10 +17,35 @@
 
 namespace {
 
-// The suffix of a numbered AAPC range key after sPrefix, trimmed.
-KmString RangeNumber(const KmString& sKey, const char* sPrefix) {
-  KmString sNumber;
-  KmString(sKey).GetSubstring(sNumber, KmString(sPrefix).GetLength(), -1);
+const char kStartPrefix[] = "aapc start range";
+const char kEndPrefix[] = "aapc end range";
+
+// One numbered AAPC range key of the file, with a value.
+struct RangeKey {
+  std::string sSuffix;  // the key's text after its prefix, as written
+  std::string sValue;   // the value, trimmed
+  bool bNumber;         // the value passed its check
+};
+
+// The text of sKey after sPrefix, untrimmed.
+std::string RangeSuffix(const KmString& sKey, const char* sPrefix) {
+  return std::string(sKey.GetCString()).substr(std::strlen(sPrefix));
+}
+
+// The range number of a key suffix, as the reader of the ranges asks for
+// it ("aapc start range" followed by 1, 2, ... in decimal digits): 0 for a
+// suffix the reader never asks for (a blank, a leading zero, no number).
+int32_t RangeIndex(const std::string& sSuffix) {
+  if (sSuffix.empty() || sSuffix.size() > 9 || sSuffix[0] == '0') return 0;
+  for (const char c : sSuffix) {
+    if (c < '0' || c > '9') return 0;
+  }
+  return static_cast<int32_t>(std::stol(sSuffix));
+}
+
+// The suffix of k, trimmed: the number that pairs a start with its end.
+KmString RangeNumber(const RangeKey& k) {
+  KmString sNumber(k.sSuffix.c_str());
   sNumber.TrimSpaces();
   return sNumber;
 }
@@ -24,17 +54,18 @@ KmString RangeNumber(const KmString& sKey, const char* sPrefix) {
 // its number, and every end without its start: such a range would be left
 // out of the exports without a word (or, an end alone, taken from the first
 // year). A start alone is named as the reader of the ranges names it.
-bool AllRangesPaired(const std::vector<KmString>& starts,
-                     const std::vector<KmString>& ends, KmString& sMessages) {
+bool AllRangesPaired(const std::vector<RangeKey>& starts,
+                     const std::vector<RangeKey>& ends, KmString& sMessages) {
   bool bPaired = true;
-  const auto check = [&](const std::vector<KmString>& mine,
-                         const std::vector<KmString>& theirs, bool bStarts) {
-    const char* sMine = bStarts ? "aapc start range" : "aapc end range";
-    const char* sTheirs = bStarts ? "aapc end range" : "aapc start range";
-    for (const KmString& sNumber : mine) {
+  const auto check = [&](const std::vector<RangeKey>& mine,
+                         const std::vector<RangeKey>& theirs, bool bStarts) {
+    const char* sMine = bStarts ? kStartPrefix : kEndPrefix;
+    const char* sTheirs = bStarts ? kEndPrefix : kStartPrefix;
+    for (const RangeKey& key : mine) {
+      const KmString sNumber = RangeNumber(key);
       bool bFound = false;
-      for (const KmString& sOther : theirs)
-        bFound = bFound || sOther == sNumber;
+      for (const RangeKey& other : theirs)
+        bFound = bFound || RangeNumber(other) == sNumber;
       if (bFound) continue;
       if (bStarts) {
         sMessages << sMine << sNumber
@@ -53,6 +84,73 @@ bool AllRangesPaired(const std::vector<KmString>& starts,
   return bPaired;
 }
 
+// Appends a message for every range key whose number the reader of the
+// ranges never asks for, so that its range would be left out.
+bool AllRangeKeysRead(const std::vector<RangeKey>& keys, const char* sPrefix,
+                      KmString& sMessages) {
+  bool bRead = true;
+  for (const RangeKey& key : keys) {
+    if (RangeIndex(key.sSuffix) > 0) continue;
+    sMessages << "\"" << sPrefix << key.sSuffix.c_str()
+              << "\" is never read: an AAPC range key ends in the range's "
+                 "number, written without a blank or a leading zero, as in \""
+              << sPrefix << "1\".\n";
+    bRead = false;
+  }
+  return bRead;
+}
+
+// Appends a message when the start numbers leave a gap: the ranges are read
+// from number 1 up to the first number missing, so every later one would
+// be left out.
+bool RangesWithoutGaps(const std::vector<RangeKey>& starts,
+                       KmString& sMessages) {
+  std::set<int32_t> numbers;
+  for (const RangeKey& key : starts) {
+    if (RangeIndex(key.sSuffix) > 0) numbers.insert(RangeIndex(key.sSuffix));
+  }
+  int32_t iMissing = 1;
+  while (numbers.count(iMissing) > 0) ++iMissing;
+  const auto firstLeftOut = numbers.upper_bound(iMissing);
+  if (firstLeftOut == numbers.end()) return true;
+  sMessages << "\"" << kStartPrefix << iMissing
+            << "\" is missing: the AAPC ranges are read from range 1 up to "
+               "the first start missing, so "
+            << (std::next(firstLeftOut) == numbers.end() ? "range "
+                                                         : "ranges ");
+  for (auto it = firstLeftOut; it != numbers.end(); ++it) {
+    const bool bLast = std::next(it) == numbers.end();
+    sMessages << (it == firstLeftOut ? "" : (bLast ? " and " : ", ")) << *it;
+  }
+  sMessages << " would be left out.  Number the ranges 1, 2, 3, ... without "
+               "a gap.\n";
+  return false;
+}
+
+// Appends a message for every range whose end is not after its start: its
+// AAPC would be the missing-value text for every cohort.
+bool RangesRunForwards(const std::vector<RangeKey>& starts,
+                       const std::vector<RangeKey>& ends, KmString& sMessages) {
+  bool bForwards = true;
+  for (const RangeKey& start : starts) {
+    const int32_t i = RangeIndex(start.sSuffix);
+    for (const RangeKey& end : ends) {
+      if (i == 0 || RangeIndex(end.sSuffix) != i || !start.bNumber ||
+          !end.bNumber ||
+          std::atof(start.sValue.c_str()) < std::atof(end.sValue.c_str())) {
+        continue;
+      }
+      sMessages << "AAPC range " << i << " does not run forwards: \""
+                << kStartPrefix << i << "\" (" << start.sValue.c_str()
+                << ") is not before \"" << kEndPrefix << i << "\" ("
+                << end.sValue.c_str()
+                << ").  Give each range an end later than its start.\n";
+      bForwards = false;
+    }
+  }
+  return bForwards;
+}
+
 std::vector<double> ToStdVector(const KmVector<double>& values) {
   return std::vector<double>(values.begin(), values.end());
 }
@@ -60,22 +158,34 @@ std::vector<double> ToStdVector(const KmVector<double>& values) {
 }  // namespace
 
 bool ValidateExportOptions(const char* sFileName, KmString& sMessages) {
-  std::vector<KmString> starts;
-  std::vector<KmString> ends;
+  std::vector<RangeKey> starts;
+  std::vector<RangeKey> ends;
   const bool bLinesValid = ValidateOptionsSection(
       sFileName, "Export Options",
       [&](const KmString& sKey, const KmString& sValue) {
         KmString sLower(sKey);
         sLower.Trim().MakeLower();
-        if (sLower.StartsWith("aapc start range")) {
-          starts.push_back(RangeNumber(sLower, "aapc start range"));
-        } else if (sLower.StartsWith("aapc end range")) {
-          ends.push_back(RangeNumber(sLower, "aapc end range"));
+        KmString sTrimmed(sValue);
+        sTrimmed.Trim();
+        const bool bValid = IsValidExportOption(sKey, sValue, sMessages);
+        // The reader takes a range key with an empty value for no key.
+        if (sTrimmed.IsEmpty()) return bValid;
+        for (const char* sPrefix : {kStartPrefix, kEndPrefix}) {
+          if (!sLower.StartsWith(sPrefix)) continue;
+          (sPrefix == kStartPrefix ? starts : ends)
+              .push_back(RangeKey{RangeSuffix(sLower, sPrefix),
+                                  sTrimmed.GetCString(), bValid});
+          break;
         }
-        return IsValidExportOption(sKey, sValue, sMessages);
+        return bValid;
       },
       sMessages);
-  return AllRangesPaired(starts, ends, sMessages) && bLinesValid;
+  bool bRanges = AllRangesPaired(starts, ends, sMessages);
+  bRanges = AllRangeKeysRead(starts, kStartPrefix, sMessages) && bRanges;
+  bRanges = AllRangeKeysRead(ends, kEndPrefix, sMessages) && bRanges;
+  bRanges = RangesWithoutGaps(starts, sMessages) && bRanges;
+  bRanges = RangesRunForwards(starts, ends, sMessages) && bRanges;
+  return bRanges && bLinesValid;
 }
 
 bool IsValidExportOption(KmString sKey, KmString sValue, KmString& sMessages) {

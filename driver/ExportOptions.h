@@ -17,7 +17,13 @@ class kmSession;
 // "aapc start range<n> found but no corresponding End Range found: the
 // Export Options need \"aapc end range<n>\" as well.\n", every end without
 // its start "\"aapc end range<n>\" has no
-// matching \"aapc start range<n>\" Export Option.\n", and fails the file.
+// matching \"aapc start range<n>\" Export Option.\n" (a range key with an
+// empty value counts as absent, as the reader takes it). The ranges are
+// read from number 1 up to the first number missing, so these fail the
+// file as well, each with a message naming it: a range key whose number
+// the reader never asks for (a blank or a leading zero before it, or no
+// number), a gap in the numbering (naming the missing number and the
+// ranges after it), and a range whose end is not after its start.
 bool ValidateExportOptions(const char* sFileName, KmString& sMessages);
 
 // True when sKey is an export option (a row of ExportOptionRows) and sValue

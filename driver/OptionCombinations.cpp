@@ -1,6 +1,8 @@
 // ValidateOptionCombinations.
 #include "driver/OptionCombinations.h"
 
+#include <vector>
+
 #include "foundation/KmException.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmComparisonType.h"
@@ -55,6 +57,34 @@ void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
   }
 }
 
+// Comparisons pair the cohorts that differ only in the last by-variable.
+// When a cohort is split into several analyses, the last by-variable is the
+// analysis, so the pairs would be one cohort's analyses against each other
+// (its jump fit against its own series unadjusted) and never two cohorts.
+void CheckPairwiseAnalyses(const kmSession& session, KmString& sMessages) {
+  const kmAnalysisCopies copies(session);
+  if (session.Get<kmComparisonType>() != kmComparisonType::kPairwise ||
+      !copies.HasAnalysisSplit()) {
+    return;
+  }
+  std::vector<const char*> options;
+  if (copies.HasJumpAnalysis()) options.push_back("\"jump model = true\"");
+  if (copies.HasComparabilityRatioAnalysis()) {
+    options.push_back("\"comparability ratio = true\"");
+  }
+  if (copies.HasAnalysis(kmAnalysisCopies::Kind::kStandard)) {
+    options.push_back("\"include standard analysis = true\"");
+  }
+  sMessages << "\"pairwise\" cannot be combined with ";
+  for (size_t i = 0; i < options.size(); ++i) {
+    sMessages << (i == 0 ? "" : (i + 1 == options.size() ? " and " : ", "))
+              << options[i];
+  }
+  sMessages << ": the comparisons would pair each cohort's analyses with one "
+               "another, not the cohorts.  Run one analysis at a time with "
+               "\"pairwise\".\n";
+}
+
 void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
   if (session.Get<kmComparisonType>() != kmComparisonType::kPairwise ||
       session.Get<kmModelSelection>() != kmModelSelection::kDataDependent) {
@@ -89,6 +119,7 @@ void ValidateOptionCombinations(const kmSession& session,
   KmString sMessages;
   CheckJumpCombinations(session, sMessages);
   CheckPairwiseSelection(session, sMessages);
+  CheckPairwiseAnalyses(session, sMessages);
   CheckDelayStatistics(session, sSessionFile, sMessages);
   if (sMessages.IsEmpty()) return;
   throw KmException(sMessages.GetCString(), "ValidateOptionCombinations()",

@@ -34,15 +34,19 @@ double DataValue(const NEWMAT::Matrix& data, int32_t r, int32_t c) {
 }
 
 // The data cells of row r: x, observed, fitted and, with standard errors,
-// the standard error.
+// the standard error. A row without an observed value (one drawn at a
+// kinkmark between two observations) has no standard error either: the
+// results keep the next observation's there, which is not this row's.
 void AddDataCells(kmExportLine& line, const ModelBlock& b,
                   const NEWMAT::Matrix& data, int32_t r) {
   const kmTextDataLayout& layout = b.layout;
   const bool bValid = b.records.Last().bValid;
+  const bool bObserved = DataValue(data, r, 2) != kDataNoValue;
   const int32_t nColumns = layout.bStandardErrors ? 4 : 3;
   for (int32_t c = 1; c <= nColumns; ++c) {
     const double v = DataValue(data, r, c);
-    if (v == kDataNoValue || (c == 3 && !(bValid && b.bShown))) {
+    if (v == kDataNoValue || (c == 3 && !(bValid && b.bShown)) ||
+        (c == 4 && !bObserved)) {
       line.AddUnavailable(1, b.bShown);
     } else if (c == 1) {
       line.AddNumber(layout.sXFormat, v);

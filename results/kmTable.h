@@ -123,6 +123,10 @@ class kmTable {
   // Kinkmark i for the interval code to write into. REQUIRES: 0 <= i <
   // GetNumKinkmarks() (not checked).
   kmEstValue& GetKinkmarkRef(int32_t i);
+  // The first and last segments (from 0) that a range (a, b) covers, a
+  // bound on a kinkmark belonging to the earlier segment; false, leaving
+  // them unset, when the range cannot give an AAPC (CoversAAPCRange).
+  bool CoveringSegments(double a, double b, int32_t& s1, int32_t& s2) const;
   // Appends a kinkmark estimate with p-value and test statistic 9999.0
   // (untested).
   void AddKinkmark(double dEstimate, double dLower, double dUpper,
@@ -158,6 +162,10 @@ class kmTable {
   // estimate fields are the given values with the computed flag false.
   void AddAAPC(double dStart, double dEnd, double dEstimate, double dLower,
                double dUpper, double dTestStat, double dPValue);
+  // True when an AAPC over (dStart, dEnd) can be computed (CalculateAAPC):
+  // the range lies within the segments' span and its end is after its
+  // start.
+  bool CoversAAPCRange(double dStart, double dEnd) const;
 
   // ---- Matrices and flags.
   // Covariance matrix of the regression coefficients.

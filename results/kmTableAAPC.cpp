@@ -43,34 +43,14 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
           "Error");
     }
 
-    // The range must lie within the fitted span.
     const int32_t S = GetNumLineSegments();
     const double a = aapc.range.dStart;
     const double b = aapc.range.dEnd;
-    if (S == 0 || a < segments_[0].range.dStart ||
-        b > segments_[S - 1].range.dEnd) {
-      aapc.bInRange = false;
-      return;
-    }
-    aapc.bInRange = true;
-
-    // The covering segments; a bound on a kinkmark belongs to the earlier
-    // segment.
     int32_t s1 = -1;
     int32_t s2 = -1;
-    for (int32_t i = 0; i < S && (s1 < 0 || s2 < 0); ++i) {
-      const kmRange& range = segments_[i].range;
-      if (s1 < 0 && range.dStart <= a && a <= range.dEnd) s1 = i;
-      if (s2 < 0 && range.dStart <= b && b <= range.dEnd) s2 = i;
-    }
-    // Besides a range of zero width, a reversed range (negative width) or
-    // a NaN end has no average to report: its weights would be negative or
-    // undefined.
+    aapc.bInRange = CoveringSegments(a, b, s1, s2);
+    if (!aapc.bInRange) return;
     const double w = b - a;
-    if (s1 < 0 || s2 < 0 || !(w > 0.0)) {
-      aapc.bInRange = false;
-      return;
-    }
 
     // The weighted mean of the covered slopes.
     double dSum = 0.0;
@@ -134,6 +114,31 @@ void kmTable::CalculateAAPC(int32_t iIndex, double dAAPCAlpha,
                    kmEstValue::kUnset);
     }
   });
+}
+
+bool kmTable::CoveringSegments(double a, double b, int32_t& s1,
+                               int32_t& s2) const {
+  // The range must lie within the fitted span.
+  const int32_t S = GetNumLineSegments();
+  if (S == 0 || a < segments_[0].range.dStart ||
+      b > segments_[S - 1].range.dEnd) {
+    return false;
+  }
+  for (int32_t i = 0; i < S && (s1 < 0 || s2 < 0); ++i) {
+    const kmRange& range = segments_[i].range;
+    if (s1 < 0 && range.dStart <= a && a <= range.dEnd) s1 = i;
+    if (s2 < 0 && range.dStart <= b && b <= range.dEnd) s2 = i;
+  }
+  // Besides a range of zero width, a reversed range (negative width) or a
+  // NaN end has no average to report: its weights would be negative or
+  // undefined.
+  return s1 >= 0 && s2 >= 0 && b - a > 0.0;
+}
+
+bool kmTable::CoversAAPCRange(double dStart, double dEnd) const {
+  int32_t s1 = -1;
+  int32_t s2 = -1;
+  return CoveringSegments(dStart, dEnd, s1, s2);
 }
 
 void kmTable::RunAAPCCalc(const kmSession* pSession, int32_t iCIMethod) {

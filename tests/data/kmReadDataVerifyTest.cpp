@@ -344,16 +344,20 @@ TEST(ReadDataVerifyTest, ZeroCountNoteStillChecksTheRates) {
 }
 
 TEST(ReadDataVerifyTest, ValidityIsCarriedBesideTheText) {
-  // The zero-count note alone leaves the cohort valid; the type says so
+  // The zero-count note alone leaves the cohort valid, and so does the note
+  // of a comparability ratio adjusting none of its values; the type says so
   // without reading the text.
   const struct {
     const char* sName;
     int iModel;
     bool bLogLinear;
     kmCohortValidity expected;
+    int iJumpMode = 0;
   } cases[] = {
       {"note only", 4, true, kmCohortValidity::kZeroCountNoteOnly},
       {"no finding", 0, false, kmCohortValidity::kNoFinding},
+      {"ratio before the years", 0, false, kmCohortValidity::kZeroCountNoteOnly,
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sName);
@@ -365,6 +369,8 @@ TEST(ReadDataVerifyTest, ValidityIsCarriedBesideTheText) {
     s.iType = 0;
     s.iModel = c.iModel;
     s.bLogLinear = c.bLogLinear;
+    s.iJumpMode = c.iJumpMode;
+    s.dJump = 1900.0;
     VerifyRun run(s);
     run.Verify();
     EXPECT_EQ(c.expected, run.reader->GetCohortValidity(0));

@@ -68,7 +68,28 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
       {"aapc end range1 = 2010\naapc start range2 = 1990\n"
        "aapc end range2 = 2000\n",
        "\"aapc end range1\" has no matching \"aapc start range1\" Export "
-       "Option.\n"},
+       "Option.\n\"aapc start range1\" is missing: the AAPC ranges are read "
+       "from range 1 up to the first start missing, so range 2 would be left "
+       "out.  Number the ranges 1, 2, 3, ... without a gap.\n"},
+      // Every range after the first number missing would be left out, and
+      // a range that does not run forwards has no AAPC in any cohort.
+      {"aapc start range1 = 1990\naapc end range1 = 2000\n"
+       "aapc start range4 = 1990\naapc end range4 = 2000\n"
+       "aapc start range7 = 2005\naapc end range7 = 2005\n"
+       "aapc start range2 = 1990\naapc end range2 = 2000\n",
+       "\"aapc start range3\" is missing: the AAPC ranges are read from range "
+       "1 up to the first start missing, so ranges 4 and 7 would be left out. "
+       " Number the ranges 1, 2, 3, ... without a gap.\nAAPC range 7 does not "
+       "run forwards: \"aapc start range7\" (2005) is not before \"aapc end "
+       "range7\" (2005).  Give each range an end later than its start.\n"},
+      // Neither an empty end nor a key the reader never asks for is read.
+      {"aapc start range1 = 1990\naapc end range1 =\n",
+       "aapc start range1 found but no corresponding End Range found: the "
+       "Export Options need \"aapc end range1\" as well.\n"},
+      {"aapc start range 1 = 1990\naapc end range1 = 2000\n",
+       "\"aapc start range 1\" is never read: an AAPC range key ends in the "
+       "range's number, written without a blank or a leading zero, as in "
+       "\"aapc start range1\".\n"},
   };
   for (const auto& c : kUnpaired) {
     km_test::WriteAll(path, std::string("[Export Options]\n") + c.sRanges);

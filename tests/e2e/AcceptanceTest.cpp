@@ -128,7 +128,10 @@ const Case kCases[] = {
      nullptr,
      "run.ini",
      kGenerating,
-     {{"out.report.txt", "\t2009.959037000000\t"}},
+     // Fault: the row at a kinkmark between two years showed the next
+     // year's standard error.
+     {{"out.report.txt", "\t2009.959037000000\t"},
+      {"out.dataexport.txt", "\nEast\t2009.959037000\t \t67.511535891\t \t"}},
      kSEFree},
     // Fault: cohorts of 6 years, where Hudson's segmentations place one
     // kinkmark but its grid has no candidate, ended the run. The kinkmark

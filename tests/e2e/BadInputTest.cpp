@@ -680,6 +680,57 @@ const DataCase kDataCases[] = {
      "\"Final Selected Model\"\r\nWest\t2000.",
      "[Export Options]\nmodels = all\noutput by-group headers = false\n"
      "remove best fit flags = false\nexport bad cohorts = false\n"},
+    // Faults: AAPC ranges after a gap in their numbers were left out, a
+    // range written backwards or beyond a cohort's years gave cells of the
+    // missing-value text, all without a word.
+    {"aapc ranges with a gap", "se.ini", nullptr, "", "data.csv",
+     "\"aapc start range2\" is missing: the AAPC ranges are read from range "
+     "1 up to the first start missing, so range 3 would be left out.",
+     "ValidateExportOptions()", nullptr,
+     "[Export Options]\naapc start range1 = 2001\naapc end range1 = 2005\n"
+     "aapc start range3 = 2010\naapc end range3 = 2020\n"},
+    {"aapc range written backwards", "se.ini", nullptr, "", "data.csv",
+     "AAPC range 1 does not run forwards: \"aapc start range1\" (2015) is "
+     "not before \"aapc end range1\" (2005).",
+     "ValidateExportOptions()", nullptr,
+     "[Export Options]\naapc start range1 = 2015\naapc end range1 = 2005\n"},
+    {"aapc range beyond a cohort's years", "se.ini", "^2,20", "2,21",
+     "data.csv", nullptr, nullptr,
+     "Note: AAPC range 1 (2001 to 2005) could not be computed for cohort "
+     "\"West\": it does not lie within its independent values, so its AAPC "
+     "cells hold the missing-value text.\n",
+     "[Export Options]\naapc start range1 = 2001\naapc end range1 = 2005\n"},
+    // Fault: a ratio adjusting every value of a cohort was reported as if
+    // it bridged a break in its data.
+    {"comparability ratio beyond the cohort's years", "se.ini", nullptr, "",
+     "data.csv", nullptr, nullptr,
+     "Note: cohort \"East\" was fitted: The jump location 2030 is not before "
+     "the cohort's last independent value (2000 to 2023): the comparability "
+     "ratio adjusted every one of its values",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ncomparability ratio = true\njump location = 2030\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+    {"comparability ratio before the cohort's years", "se.ini", nullptr, "",
+     "data.csv", nullptr, nullptr,
+     "Note: cohort \"West\" was fitted: The jump location 1999 lies before "
+     "the cohort's first independent value (2000 to 2023): the comparability "
+     "ratio adjusted none of its values",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ncomparability ratio = true\njump location = 1999\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+    // Fault: the comparisons paired each cohort's jump analysis with its
+    // standard analysis, never two cohorts.
+    {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",
+     "data.csv",
+     "\"pairwise\" cannot be combined with \"jump model = true\" and "
+     "\"include standard analysis = true\": the comparisons would pair each "
+     "cohort's analyses with one another, not the cohorts.",
+     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\npairwise = parallel\njump model = true\njump "
+     "location = 2011.5\ninclude standard analysis = true\n"},
     // Faults: a changed standard population weighted one year's rate
     // otherwise; a year short of a group was named by a record count.
     {"standard population changed in one year", "agegroups.ini",
