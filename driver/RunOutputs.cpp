@@ -84,6 +84,19 @@ bool SameEntry(const KmString& a, const KmString& b) {
          SameFile(FolderOf(a).c_str(), FolderOf(b).c_str());
 }
 
+// True when a and b are links to one file and either is written where it
+// stands (a lock file, the clustering result file, which is appended to), so
+// that writing it would reach the other. Any other two outputs that are links
+// to one file do not clash: each is renamed into place, which replaces the
+// link and leaves the file it reached as it was.
+bool LinksReachingInPlace(const RunFile& a, const RunFile& b) {
+  const auto InPlace = [](const RunFile& file) {
+    return std::strcmp(file.sRole, "lock file") == 0 ||
+           std::strcmp(file.sRole, "clustering result file") == 0;
+  };
+  return (InPlace(a) || InPlace(b)) && SameFile(a.sName, b.sName);
+}
+
 // What a run would name sName, when sName has the name a run gives one of
 // the files it derives from the name of its results file or of its run
 // file (the others are shared through the locks on those names), else "".
@@ -245,16 +258,17 @@ void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
                          "\")");
     }
     for (size_t j = 0; j < i; ++j) {
-      // Two outputs that are links to one file do not clash: each is
-      // renamed into place, which replaces the link and leaves the file it
-      // reached as it was.
-      if (SameEntry(outputs[j].sName, output.sName)) {
+      const bool bSameName = SameEntry(outputs[j].sName, output.sName);
+      if (bSameName || LinksReachingInPlace(outputs[j], output)) {
         // The name "Output File" sets is the one to change.
         const bool bFirst = !outputs[j].bFollowsRunFile;
         const RunFile& named = bFirst ? outputs[j] : output;
         const RunFile& other = bFirst ? output : outputs[j];
         Refuse(named, std::string("is also the ") + other.sRole + " \"" +
-                          other.sName.GetCString() + "\" of the run");
+                          other.sName.GetCString() + "\" of the run" +
+                          (bSameName ? ""
+                                     : " (the two names are links to one "
+                                       "file)"));
       }
     }
   }
