@@ -11,7 +11,6 @@
 #include "driver/KmRun.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
-#include "foundation/KmIO_File.h"
 #include "foundation/KmMatrixErrors.h"
 
 namespace {
@@ -56,9 +55,9 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     std::fflush(stderr);
     return kExitOutputsBusy;
   } catch (const KmRunExit& exit) {
-    // This run writes no error file: an earlier run's must not stand beside
-    // it as if it told why this one ended.
-    KmIO_File::RemoveFile(sErrorFile.GetCString());
+    // This run writes no error file; an earlier run's was removed with the
+    // run's outputs (KmRun::RemoveOutputsOfFailedRun), when it was this
+    // run's to remove.
     return exit.iStatus;
   } catch (...) {
     KmException failure = CurrentFailure(sPhase);

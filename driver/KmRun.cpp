@@ -90,7 +90,7 @@ void KmRun::HoldOutputs() {
   KmString sLock;
   const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
-    SweepPartialFiles();
+    TakeOverOutputs();
     return;
   }
   KmString sMessage;
@@ -129,16 +129,28 @@ bool KmRun::HoldsOutputs() const {
          outputLocks_.size() == outputs_.lockFiles.size();
 }
 
+void KmRun::TakeOverOutputs() {
+  if (KnowsEveryInput()) SweepPartialFiles();
+  earlierErrorFile_.Mark(outputs_.sErrorFile.GetCString());
+}
+
 void KmRun::SweepPartialFiles() const {
+  // Compared by the file each reaches: a leftover name may be a link to an
+  // input, or the input itself named so.
+  const auto IsInput = [this](const KmString& sName) {
+    return IsRunInput(files_, pSession_, sName);
+  };
   for (const RunFile& output : outputs_.Files()) {
-    KmPendingFile::RemoveLeftovers(output.sName);
+    KmPendingFile::RemoveLeftovers(output.sName, IsInput);
   }
 }
 
+bool KmRun::KnowsEveryInput() const {
+  return files_.bExportOnly || pSession_ != nullptr;
+}
+
 KmString KmRun::GetErrorFileToWrite() const {
-  return IsRunInput(files_, pSession_, outputs_.sErrorFile)
-             ? KmString()
-             : outputs_.sErrorFile;
+  return MayRemove(outputs_.sErrorFile) ? outputs_.sErrorFile : KmString();
 }
 
 void KmRun::MakeSession() {
@@ -184,10 +196,30 @@ void KmRun::Export() {
   RemoveStaleOutputs(written);
 }
 
+bool KmRun::MayRemove(const KmString& sName) const {
+  if (IsRunInput(files_, pSession_, sName)) return false;
+  return sName == outputs_.sResultsFile || !ReadsAsResultsFile(sName);
+}
+
 void KmRun::RemoveOwnedFile(const KmString& sName) const {
-  if (!IsRunInput(files_, pSession_, sName)) {
-    KmIO_File::RemoveFile(sName.GetCString());
+  if (MayRemove(sName)) KmIO_File::RemoveFile(sName.GetCString());
+}
+
+void KmRun::RemoveEarlierErrorFile() const {
+  if (earlierErrorFile_.IsNamedBy(outputs_.sErrorFile.GetCString())) {
+    RemoveOwnedFile(outputs_.sErrorFile);
   }
+}
+
+KmString KmRun::NoteOnErrorFile() const {
+  KmString sNote;
+  const KmString& sErrorFile = outputs_.sErrorFile;
+  if (!IsRunInput(files_, pSession_, sErrorFile) && !MayRemove(sErrorFile)) {
+    sNote << "The file \"" << sErrorFile
+          << "\" reads as a results file of this program; it was left as it "
+             "was, and this run's error file was not written.";
+  }
+  return sNote;
 }
 
 void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
@@ -198,12 +230,13 @@ void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
     }
     if (!bWritten) RemoveOwnedFile(entry.second);
   }
-  RemoveOwnedFile(outputs_.sErrorFile);
+  RemoveEarlierErrorFile();
 }
 
 KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
+    sNote = NoteOnErrorFile();
     // A run that failed before it tried its locks takes them now, unless
     // its outputs clash (CheckRunOutputs) or another run holds them. A run
     // refused by a lock never tries again: the other run may have finished
@@ -212,11 +245,12 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
       CheckRunOutputs(outputs_, files_, pSession_);
       KmString sLock;
       if (AcquireLocks(sLock) == KmFileLock::Outcome::kHeld) {
-        SweepPartialFiles();
+        TakeOverOutputs();
       }
     }
     // Outputs another run holds are not this run's to remove.
     if (!HoldsOutputs()) return sNote;
+    RemoveEarlierErrorFile();
     const KmString& sOutput = outputs_.sResultsFile;
     if (!outputs_.bWritesResults || ReadsAsResultsFile(sOutput)) {
       for (const auto& entry : outputs_.exports) RemoveOwnedFile(entry.second);
@@ -226,6 +260,7 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
     }
     if (KmIO_File::FileExists(sOutput.GetCString()) &&
         !IsRunInput(files_, pSession_, sOutput)) {
+      if (!sNote.IsEmpty()) sNote << "\n";
       sNote << "The file \"" << sOutput
             << "\" named as the output is not a results file of this "
                "program; it was left as it was.";

@@ -9,6 +9,7 @@
 #include "driver/KmRunFiles.h"
 #include "driver/RunOutputs.h"
 #include "foundation/platform/KmFileLock.h"
+#include "foundation/platform/KmFileMark.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
 
@@ -59,8 +60,9 @@ class KmRun {
 
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
-  // The error file a failed run writes: "" when it would replace one of the
-  // run's inputs.
+  // The error file a failed run writes: "" when it would replace a file the
+  // run may not remove (MayRemove: one of its inputs, or a results file of
+  // this program).
   KmString GetErrorFileToWrite() const;
   // What the run was doing, in words ("fitting the cohorts"), for a
   // failure that carries no such context (running out of memory).
@@ -68,15 +70,17 @@ class KmRun {
 
   // After a failed run: holds the outputs when the run failed before it
   // tried to (nothing is removed when they clash, CheckRunOutputs, or
-  // another run holds them or refused this one). Then, when the results file
-  // reads as one of this program's (ReadsAsResultsFile; in export-only mode it
-  // is the input and always does), removes the exports and run summary under
+  // another run holds them or refused this one), and removes an earlier
+  // error file (RemoveEarlierErrorFile). Then, when the results file reads
+  // as one of this program's (ReadsAsResultsFile; in export-only mode it is
+  // the input and always does), removes the exports and run summary under
   // its stem and, in a calculation run, the results file, so that no output
-  // stands beside the error file. Under a results file that does not exist the
-  // outputs of the stem are another results file's and stay. A file that is one
-  // of the run's inputs is never removed. Returns a sentence for the error
-  // message when a file under the results file's name was left as it was, else
-  // "". Raises nothing.
+  // stands beside the error file. Under a results file that does not exist
+  // the outputs of the stem are another results file's and stay. Only files
+  // the run may remove are removed (MayRemove: never one of its inputs, nor
+  // another file that reads as a results file). Returns sentences for the
+  // error message when a file under the results file's or the error file's
+  // name was left as it was, else "". Raises nothing.
   KmString RemoveOutputsOfFailedRun() noexcept;
 
  private:
@@ -93,9 +97,19 @@ class KmRun {
   KmFileLock::Outcome AcquireLocks(KmString& sLock);
   // True once every lock of the record is held.
   bool HoldsOutputs() const;
+  // Once the locks are held: removes the partial files that runs killed
+  // part-way left (SweepPartialFiles) when the run knows every input
+  // (KnowsEveryInput), and marks the error file that is there
+  // (RemoveEarlierErrorFile).
+  void TakeOverOutputs();
   // Removes the partial files that runs killed part-way left under every
-  // name the run may write. REQUIRES: the outputs are held.
+  // name the run may write, but a file that is one of its inputs.
+  // REQUIRES: the outputs are held.
   void SweepPartialFiles() const;
+  // True once every file the run reads is known: the session, which may
+  // name the data file and a variance-covariance file, is made (or the run
+  // is export-only, reading only what the run file names).
+  bool KnowsEveryInput() const;
   void MakeSession();
   void ApplyOptions();
   // KmRunCalculation.cpp.
@@ -108,8 +122,22 @@ class KmRun {
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
   void RemoveStaleOutputs(const ExportsWritten& written) const;
-  // Removes sName unless it is one of the run's inputs.
+  // Removes the error file that was there when the run took its locks, when
+  // its name still reaches that file: an error file written since is the
+  // diagnosis of another run of the same base that failed before it could
+  // hold its outputs, and stays.
+  void RemoveEarlierErrorFile() const;
+  // True when the run may remove or replace the file sName: not one of its
+  // inputs, and not a file that reads as a results file of this program
+  // (ReadsAsResultsFile: another analysis's finished results, or a saved
+  // session, which begins alike) unless sName is the run's results file.
+  bool MayRemove(const KmString& sName) const;
+  // Removes sName when MayRemove allows it.
   void RemoveOwnedFile(const KmString& sName) const;
+  // The sentence of the error message when the error file's name holds a
+  // file that reads as a results file, which the run may not replace; else
+  // "".
+  KmString NoteOnErrorFile() const;
 
   KmRunFiles files_;
   // Every name the run writes, from ReadRunFile on.
@@ -132,6 +160,8 @@ class KmRun {
   // end of the object, error file included.
   std::vector<std::unique_ptr<KmFileLock>> outputLocks_;
   bool bLocksTried_ = false;  // AcquireLocks was called
+  // The error file there when the locks were taken (TakeOverOutputs).
+  KmFileMark earlierErrorFile_;
 };
 
 // Prints the standard-exception reports of a failed calculation (see

@@ -131,7 +131,7 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
   files.sExportOptionsFile = sRunFile;
   files.sBase = RunFileBase(files.sRunFile);
   files.sErrorFile = files.sBase;
-  files.sErrorFile << ".ErrorFile.txt";
+  files.sErrorFile << kErrorFileEnding;
   files.sSavedSessionFile = files.sBase;
   files.sSavedSessionFile << ".kms";
   files.sOutputFile = files.sBase;

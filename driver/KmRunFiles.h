@@ -4,6 +4,9 @@
 
 #include "foundation/KmString.h"
 
+// What the error file adds to the run file's base.
+constexpr const char kErrorFileEnding[] = ".ErrorFile.txt";
+
 // The files of one run. The run file names the inputs in its section
 // "Kinkmark Input Files"; every input name not given there is the run file
 // itself. The base (the run file less its ending of a dot and three

@@ -10,6 +10,7 @@
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmPendingFile.h"
 #include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
 #include "session/kmSession.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr const char* kOutputRemedy =
     "name another \"Output File\" in the run file";
 constexpr const char* kRunFileRemedy = "give the run file another name";
+constexpr const char* kRunSummarySuffix = "RunSummary.txt";
 
 void AddFile(std::vector<RunFile>& list, const KmString& sName,
              const char* sRole, bool bFollowsRunFile = false) {
@@ -42,13 +44,18 @@ const RunFile* InputReached(const std::vector<RunFile>& inputs,
   return nullptr;
 }
 
+// Where the last name of sPath starts, after its folder.
+size_t LastNameStart(const std::string& sPath) {
+  const size_t iSlash = sPath.find_last_of("/\\");
+  return iSlash == std::string::npos ? 0 : iSlash + 1;
+}
+
 // Folder and name of the results file less its ending, whatever its name
 // looks like: "out/r" gives "out/r", never "ou" (a three-letter ending
 // "x.kmo" is dropped as before).
 KmString OutputStem(const KmString& sOutputFile) {
   const std::string sOutput(sOutputFile.GetCString());
-  const size_t iSlash = sOutput.find_last_of("/\\");
-  const size_t iNameStart = iSlash == std::string::npos ? 0 : iSlash + 1;
+  const size_t iNameStart = LastNameStart(sOutput);
   const size_t iDot = sOutput.find_last_of('.');
   const size_t iStemEnd =
       iDot != std::string::npos && iDot >= iNameStart ? iDot : sOutput.size();
@@ -61,6 +68,82 @@ std::string FolderOf(const KmString& sName) {
   const size_t iSlash = sPath.find_last_of("/\\");
   if (iSlash == std::string::npos) return ".";
   return iSlash == 0 ? sPath.substr(0, 1) : sPath.substr(0, iSlash);
+}
+
+// The last name of sName, after its folder.
+std::string LastName(const KmString& sName) {
+  const std::string sPath(sName.GetCString());
+  return sPath.substr(LastNameStart(sPath));
+}
+
+// True when the two names are one entry of one folder, however written
+// ("./out.dat" and "out.dat", or through a link to the folder). Unlike
+// SameFile, two names that are links to one file are two entries.
+bool SameEntry(const KmString& a, const KmString& b) {
+  return LastName(a) == LastName(b) &&
+         SameFile(FolderOf(a).c_str(), FolderOf(b).c_str());
+}
+
+// True when a and b are links to one file and either is written where it
+// stands (a lock file, the clustering result file, which is appended to), so
+// that writing it would reach the other. Any other two outputs that are links
+// to one file do not clash: each is renamed into place, which replaces the
+// link and leaves the file it reached as it was.
+bool LinksReachingInPlace(const RunFile& a, const RunFile& b) {
+  const auto InPlace = [](const RunFile& file) {
+    return std::strcmp(file.sRole, "lock file") == 0 ||
+           std::strcmp(file.sRole, "clustering result file") == 0;
+  };
+  return (InPlace(a) || InPlace(b)) && SameFile(a.sName, b.sName);
+}
+
+// What a run would name sName, when sName has the name a run gives one of
+// the files it derives from the name of its results file or of its run
+// file (the others are shared through the locks on those names), else "".
+// A results file of such a name would be the output of two runs holding
+// different locks, neither barring the other.
+std::string DerivedFileNamed(const KmString& sName) {
+  const std::string sFile = LastName(sName);
+  const auto EndsWith = [&sFile](const std::string& sEnding) {
+    return sFile.size() >= sEnding.size() &&
+           sFile.compare(sFile.size() - sEnding.size(), std::string::npos,
+                         sEnding) == 0;
+  };
+  constexpr const char* kStem = "<results file less its ending>";
+  for (const char* sSuffix : AllExportSuffixes()) {
+    if (EndsWith(std::string(".") + sSuffix)) {
+      return std::string("the export \"") + sSuffix +
+             "\" of its results file (\"" + kStem + "." + sSuffix + "\")";
+    }
+  }
+  if (EndsWith(std::string(".") + kRunSummarySuffix)) {
+    return std::string("its run summary (\"") + kStem + "." +
+           kRunSummarySuffix + "\")";
+  }
+  if (EndsWith(kErrorFileEnding)) {
+    return std::string("its error file (\"<run file less its ending>") +
+           kErrorFileEnding + "\")";
+  }
+  if (KmPendingFile::IsPartialName(sFile)) {
+    return "a file it writes before moving it into place "
+           "(\"<name>.<6 letters or digits>.partial\")";
+  }
+  if (sFile.rfind("ClusteringResult-", 0) == 0 && EndsWith(".txt")) {
+    return "its clustering result file "
+           "(\"ClusteringResult-<criterion>-Type-<order>.txt\")";
+  }
+  return "";
+}
+
+// Refuses a results file named as a run names a file it derives
+// (DerivedFileNamed).
+void RefuseDerivedResultsName(const RunOutputNames& names) {
+  if (!names.bWritesResults) return;
+  const std::string sDerived = DerivedFileNamed(names.sResultsFile);
+  if (sDerived.empty()) return;
+  Refuse(RunFile{names.sResultsFile, "output file"},
+         "has the name a run gives " + sDerived +
+             ", which no results file may have");
 }
 
 }  // namespace
@@ -112,7 +195,7 @@ RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
   for (const char* sSuffix : AllExportSuffixes()) {
     outputs.exports.emplace_back(sSuffix, Derived(sSuffix));
   }
-  outputs.sRunSummary = Derived("RunSummary.txt");
+  outputs.sRunSummary = Derived(kRunSummarySuffix);
   // A run of a saved session named as the run file's saved session (run.ini
   // reading run.kms) keeps its input as it is: the copy would carry the run
   // options and replace the user's session unseen.
@@ -175,17 +258,21 @@ void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
                          "\")");
     }
     for (size_t j = 0; j < i; ++j) {
-      if (outputs[j].sName == output.sName ||
-          SameFile(outputs[j].sName, output.sName)) {
+      const bool bSameName = SameEntry(outputs[j].sName, output.sName);
+      if (bSameName || LinksReachingInPlace(outputs[j], output)) {
         // The name "Output File" sets is the one to change.
         const bool bFirst = !outputs[j].bFollowsRunFile;
         const RunFile& named = bFirst ? outputs[j] : output;
         const RunFile& other = bFirst ? output : outputs[j];
         Refuse(named, std::string("is also the ") + other.sRole + " \"" +
-                          other.sName.GetCString() + "\" of the run");
+                          other.sName.GetCString() + "\" of the run" +
+                          (bSameName ? ""
+                                     : " (the two names are links to one "
+                                       "file)"));
       }
     }
   }
+  RefuseDerivedResultsName(names);
 }
 
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,

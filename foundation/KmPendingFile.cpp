@@ -155,7 +155,8 @@ void KmPendingFile::Commit() {
   KmHoldFile(sPath_.GetCString(), iFd_);
 }
 
-void KmPendingFile::RemoveLeftovers(const KmString& sPath) {
+void KmPendingFile::RemoveLeftovers(
+    const KmString& sPath, const std::function<bool(const KmString&)>& bKeep) {
   namespace fs = std::filesystem;
   try {
     const fs::path path(KmNativePath(sPath.GetCString()));
@@ -170,9 +171,16 @@ void KmPendingFile::RemoveLeftovers(const KmString& sPath) {
       if (!fs::is_regular_file(fs::symlink_status(entry.path(), error))) {
         continue;
       }
-      KmIO_File::RemoveFile(entry.path().string().c_str());
+      const KmString sLeftover(entry.path().string().c_str());
+      if (!bKeep(sLeftover)) KmIO_File::RemoveFile(sLeftover.GetCString());
     }
   } catch (...) {
     // A folder that cannot be listed keeps what it holds.
   }
+}
+
+bool KmPendingFile::IsPartialName(const std::string& sName) {
+  const size_t iEnding = 1 + kTagLength + sizeof kPartialEnding - 1;
+  return sName.size() > iEnding &&
+         IsPartialOf(sName, sName.substr(0, sName.size() - iEnding));
 }

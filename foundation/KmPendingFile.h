@@ -2,6 +2,9 @@
 #ifndef KM_FOUNDATION_KMPENDINGFILE_H
 #define KM_FOUNDATION_KMPENDINGFILE_H
 
+#include <functional>
+#include <string>
+
 #include "foundation/KmString.h"
 
 // KmPendingFile: the writer writes to GetPartialName(), a file this object
@@ -48,10 +51,16 @@ class KmPendingFile {
   void Commit();
 
   // Removes the partial files of sPath that runs killed part-way left: the
-  // regular files named as GetPartialName names them. Links and anything
-  // else stay. Raises nothing. REQUIRES: no other run writes sPath (the
-  // caller holds its outputs).
-  static void RemoveLeftovers(const KmString& sPath);
+  // regular files named as GetPartialName names them, but those that bKeep
+  // answers true for (given the file's path). Links and anything else stay.
+  // Raises nothing. REQUIRES: no other run writes sPath (the caller holds
+  // its outputs).
+  static void RemoveLeftovers(
+      const KmString& sPath, const std::function<bool(const KmString&)>& bKeep);
+
+  // True when sName has the form of a partial name of some file:
+  // "<name>.<6 letters or digits>.partial".
+  static bool IsPartialName(const std::string& sName);
 
  private:
   // Creates a new partial file beside sPath_ and holds it: sPartial_, iFd_.

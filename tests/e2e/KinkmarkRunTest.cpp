@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -204,10 +205,17 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
 // the run wrote its results, an export, its summary, saved session or error
 // file into the file the link reached (here the data file). Partial files
 // are now new files of the run: the link and the data stay as they were.
+// Fault: an input named as a partial file, or a hard link to one named so,
+// was removed by the sweep; finished results files of other analyses under
+// an export's or the error file's name were removed by name.
 TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
+  enum Plant { kLink, kHardLink, kResults };
   const struct {
-    const char* sLink;  // the planted partial name, a link to rates.txt
-    bool bFail;         // the run fails (and writes its error file)
+    const char* sLink;    // the planted partial name, a link to rates.txt
+    bool bFail;           // the run fails (and writes its error file)
+    Plant plant = kLink;  // or a hard link to sInput, or a results file
+    const char* sInput = "rates.txt";
+    bool bNamed = false;  // the run file names sLink in place of sInput
   } cases[] = {
       {"out.dat.partial", false},
       // Named like partial files a killed run left, which a completed run
@@ -218,19 +226,47 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
       {"out.RunSummary.txt.partial", false},
       {"run.kms.partial", false},
       {"run.ErrorFile.txt.partial", true},
+      {"out.dat.abc123.partial", false, kHardLink},
+      {"out.report.txt.abc123.partial", true, kHardLink, "session.ini"},
+      {"out.dat.abcdef.partial", false, kHardLink, "rates.txt", true},
+      {"out.report.txt.myopts.partial", false, kHardLink, "options.ini", true},
+      {"run.ErrorFile.txt", false, kResults},
+      {"out.pairwise_comparison.txt", false, kResults},
+      {"out.jumpcrexport.txt", true, kResults},
+      // Not replaced by the error file: its text goes to the console.
+      {"run.ErrorFile.txt", true, kResults},
   };
+  km_test::ScratchDir finished;
+  CopyFixtures(finished);
+  ASSERT_EQ(RunKinkmark(finished, "run.ini").iStatus, 0);
+  const std::string sResults = ReadAll(finished.File("out.dat"));
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sLink);
+    SCOPED_TRACE(c.sLink + std::to_string(c.plant));
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     if (c.bFail) WriteAll(dir.File("options.ini"), "[Session Options]\n");
-    const std::string sData = ReadAll(dir.File("rates.txt"));
-    fs::create_symlink("rates.txt", dir.File(c.sLink));
+    if (c.bNamed) {
+      WriteAll(dir.File("run.ini"),
+               std::regex_replace(ReadAll(dir.File("run.ini")),
+                                  std::regex(c.sInput), c.sLink));
+    }
+    const std::string sData = ReadAll(dir.File(c.sInput));
+    if (c.plant == kLink) fs::create_symlink(c.sInput, dir.File(c.sLink));
+    if (c.plant == kHardLink) {
+      fs::create_hard_link(dir.File(c.sInput), dir.File(c.sLink));
+    }
+    for (const char* sName : {c.sLink, "out.dat"}) {
+      if (c.plant == kResults) WriteAll(dir.File(sName), sResults);
+    }
+    const bool bErrorFile = std::string(c.sLink) == "run.ErrorFile.txt";
     const RunResult result = RunKinkmark(dir, "run.ini");
-    EXPECT_EQ(result.iStatus, c.bFail ? 2 : 0) << result.sConsole;
-    EXPECT_EQ(ReadAll(dir.File("rates.txt")), sData);
-    EXPECT_TRUE(fs::is_symlink(dir.File(c.sLink)));
-    EXPECT_EQ(fs::exists(dir.File("run.ErrorFile.txt")), c.bFail);
+    EXPECT_EQ(result.iStatus, c.bFail ? 2 + bErrorFile : 0) << result.sConsole;
+    EXPECT_EQ(ReadAll(dir.File(c.sInput)), sData);
+    EXPECT_EQ(fs::is_symlink(dir.File(c.sLink)), c.plant == kLink);
+    EXPECT_TRUE(c.plant == kResults
+                    ? ReadAll(dir.File(c.sLink)) == sResults
+                    : fs::equivalent(dir.File(c.sLink), dir.File(c.sInput)));
+    EXPECT_EQ(fs::exists(dir.File("run.ErrorFile.txt")), c.bFail || bErrorFile);
     for (const std::string& sName : Files(dir)) {
       if (sName != c.sLink) {
         EXPECT_EQ(sName.find(".partial"), std::string::npos);
@@ -242,25 +278,39 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
 // A file system whose first partial file of sTarget is replaced, right after
 // its creation, by a hard link to sOutside: what anyone who may create names
 // in the output folder can do.
+// With bFailData, the data file cannot be read again once the link is made,
+// which fails the run while the partial file is being written.
 class LinkingFileSystem : public KmFileSystem {
  public:
-  LinkingFileSystem(std::string sTarget, std::string sOutside)
-      : sTarget_(std::move(sTarget)), sOutside_(std::move(sOutside)) {}
+  LinkingFileSystem(std::string sTarget, std::string sOutside, bool bFailData)
+      : sTarget_(std::move(sTarget)),
+        sOutside_(std::move(sOutside)),
+        bFailData_(bFailData) {}
   int CreateExclusive(const std::string& sPath) override {
     const int iFd = KmFileSystem::CreateExclusive(sPath);
-    if (iFd >= 0 && !bLinked_ &&
+    if (iFd >= 0 && sLinked_.empty() &&
         fs::path(sPath).filename().string().rfind(sTarget_ + ".", 0) == 0) {
-      bLinked_ = true;
+      sLinked_ = sPath;
       fs::remove(sPath);
       fs::create_hard_link(sOutside_, sPath);
     }
     return iFd;
   }
+  std::unique_ptr<std::istream> OpenInput(const std::string& sPath) override {
+    if (bFailData_ && !sLinked_.empty() &&
+        fs::path(sPath).filename() == "rates.txt") {
+      return KmFileSystem::OpenInput("");
+    }
+    return KmFileSystem::OpenInput(sPath);
+  }
+  // The partial name replaced by the link, once made.
+  const std::string& GetLinked() const { return sLinked_; }
 
  private:
   std::string sTarget_;
   std::string sOutside_;
-  bool bLinked_ = false;
+  bool bFailData_;
+  std::string sLinked_;
 };
 
 // Fault: a partial file was reopened by its name, so a hard link put in its
@@ -272,14 +322,21 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
   km_test::ScratchDir lone;
   CopyFixtures(lone);
   ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
-  for (const char* sTarget :
-       {"out.dat", "out.report.txt", "out.RunSummary.txt", "run.kms"}) {
-    SCOPED_TRACE(sTarget);
+  const struct {
+    const char* sTarget;
+    bool bFail;  // the run fails while the partial file is written
+  } cases[] = {{"out.dat", false},
+               {"out.report.txt", false},
+               {"out.RunSummary.txt", false},
+               {"run.kms", false},
+               {"out.dat", true}};
+  for (const auto& [sTarget, bFail] : cases) {
+    SCOPED_TRACE(sTarget + std::to_string(bFail));
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
     CopyFixtures(dir);
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
-    LinkingFileSystem linking(sTarget, sOutside);
+    LinkingFileSystem linking(sTarget, sOutside, bFail);
     const fs::path home = fs::current_path();
     fs::current_path(dir.Path());
     KmSetFileSystem(&linking);
@@ -289,8 +346,14 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
     const int iStatus = KmRunDriver(2, argv);
     KmSetFileSystem(nullptr);
     fs::current_path(home);
-    EXPECT_EQ(iStatus, 0);
+    EXPECT_EQ(iStatus, bFail ? 2 : 0);
     EXPECT_TRUE(ReadAll(sOutside) == "a user's notes\n");
+    if (bFail) {
+      // The failed run leaves the name it no longer owns (fault: the
+      // outside file's link was removed as the run's partial file).
+      EXPECT_TRUE(fs::equivalent(dir.File(linking.GetLinked()), sOutside));
+      continue;
+    }
     for (const std::string& sName : Files(lone)) {
       // The summary names the program; the results file holds the time.
       if (sName == "out.RunSummary.txt") continue;
@@ -374,6 +437,28 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
   }
 }
 
+// Output names that are links to one file outside the folder: every output
+// is renamed into place, replacing the link, so the run goes on and the
+// outside file stays as it was (fault: refused as one output named twice).
+TEST(KinkmarkRun, OutputsLinkedToOneFile) {
+  for (const bool bHard : {false, true}) {
+    km_test::ScratchDir dir;
+    km_test::ScratchDir outside;
+    CopyFixtures(dir);
+    const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
+    const char* const names[] = {"out.dat", "out.report.txt", "run.kms"};
+    for (const char* sName : names) {
+      if (bHard) fs::create_hard_link(sOutside, dir.File(sName));
+      if (!bHard) fs::create_symlink(sOutside, dir.File(sName));
+    }
+    EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0) << bHard;
+    EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    for (const char* sName : names) {
+      EXPECT_FALSE(fs::equivalent(dir.File(sName), sOutside)) << sName;
+    }
+  }
+}
+
 // Fault: inputs named as an output the run writes (an export, the run
 // summary, the saved session, the error file, or the results file through
 // a link) were replaced by it. Each is refused before anything is written,
@@ -408,9 +493,24 @@ TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
       {"rates.txt", "run.kms", false, 2,
        "The output file \"run.kms\" is also the saved session \"run.kms\" "
        "of the run; name another \"Output File\""},
+      // Named as another run names a file it derives: a run into "out.dat"
+      // writes "out.report.txt" holding "out.lock", a run into
+      // "out.report.txt" held "out.report.lock", and both finished.
+      {"rates.txt", "out.report.txt", false, 2,
+       "The output file \"out.report.txt\" has the name a run gives the "
+       "export \"report.txt\" of its results file (\"<results file less its "
+       "ending>.report.txt\"), which no results file may have; name another "
+       "\"Output File\" in the run file."},
+      {"rates.txt", "job.ErrorFile.txt", false, 2,
+       "has the name a run gives its error file"},
+      {"rates.txt", "res.kmo.abc123.partial", false, 2,
+       "has the name a run gives a file it writes before moving it into "
+       "place"},
+      {"rates.txt", "ClusteringResult-KBIC-CBIC-Type-unordered.txt", false, 2,
+       "has the name a run gives its clustering result file"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.sData);
+    SCOPED_TRACE(c.sOutput);
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     const std::string sData = ReadAll(dir.File("rates.txt"));
@@ -458,19 +558,26 @@ TEST(KinkmarkRun, OutputsFollowTheResultsFileAndAFailedRunKeepsOthers) {
                       "results file of this program; it was left as it was."),
             std::string::npos);
 
+  // A name without an ending is the stem whole, also in a folder whose
+  // name has a dot (not "out.report.txt" for "out.d/res").
   fs::create_directory(dir.File("out"));
-  WriteAll(dir.File("run.ini"),
-           "[Kinkmark Input Files]\nSession File = session.ini\n"
-           "Data File = rates.txt\nRun Options File = options.ini\n"
-           "Output File = out/r\n");
-  const RunResult run = RunKinkmark(dir, "run.ini");
-  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
-  for (const char* sName : {"out/r", "out/r.report.txt", "out/r.RunSummary.txt",
-                            "out/r.finalselectedmodelexport.txt"}) {
-    EXPECT_TRUE(fs::exists(dir.File(sName))) << sName;
+  fs::create_directory(dir.File("out.d"));
+  for (const std::string sOutput : {"out/r", "./res", "out.d/res"}) {
+    WriteAll(dir.File("run.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = options.ini\n"
+             "Output File = " +
+                 sOutput + "\n");
+    EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0) << sOutput;
+    for (const char* sEnding : {"", ".report.txt", ".RunSummary.txt",
+                                ".finalselectedmodelexport.txt"}) {
+      EXPECT_TRUE(fs::exists(dir.File(sOutput + sEnding)))
+          << sOutput << sEnding;
+    }
   }
-  EXPECT_FALSE(fs::exists(dir.File("oureport.txt")));
-  EXPECT_FALSE(fs::exists(dir.File("out/r.lock")));
+  for (const char* sName : {"oureport.txt", "out.report.txt", ".report.txt"}) {
+    EXPECT_FALSE(fs::exists(dir.File(sName))) << sName;
+  }
 
   // A run file without a four-character ending saves its session under its
   // whole name (it wrote "myrun.kms").
@@ -618,14 +725,27 @@ TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
               std::string::npos)
         << second.sConsole;
   }
+  // A run of the same base whose options are refused before it can hold
+  // its outputs writes its error file; the first run, completed, leaves it
+  // (fault: removed as an earlier error file of its name).
+  WriteAll(dir.File("run.bad"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nRun Options File = bad.ini\n"
+           "Output File = out3.dat\n");
+  WriteAll(dir.File("bad.ini"), "[Session Options]\nmodel = cubic\n");
+  EXPECT_EQ(RunKinkmark(dir, "run.bad").iStatus, 2);
   EXPECT_FALSE(fs::exists(status)) << "the first run ended too soon";
-  fs::remove(dir.File("other.ini"));
-  fs::remove(dir.File("run.txt"));
+  for (const char* sName : {"other.ini", "run.txt", "run.bad", "bad.ini"}) {
+    fs::remove(dir.File(sName));
+  }
   for (int i = 0; i < 6000 && ReadAll(status.string()).empty(); ++i) {
     std::system("sleep 0.01");
   }
   EXPECT_EQ(ReadAll(status.string()), "0\n");
   fs::remove(status);
+  EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find("cubic"),
+            std::string::npos);
+  fs::remove(dir.File("run.ErrorFile.txt"));
   EXPECT_EQ(Files(dir), Files(lone));
   for (const std::string& sName : Files(lone)) {
     if (sName == "out.dat" || sName == "out.RunSummary.txt") continue;
