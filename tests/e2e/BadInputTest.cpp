@@ -121,11 +121,6 @@ const BadCase kCases[] = {
      "combined with \"method = hudsons\"",
      "kmErrorModel"},
     // The data file itself.
-    {"bad_quotegzip",
-     "Data file \"data.csv.gz\", line 6, column 3: the double quote at "
-     "character 10 of the line stands inside the field 57\"70, which does "
-     "not begin with one.",
-     "kmCohortManager"},
     {"bad_truncatedgzip",
      "Cannot read compressed file: data.csv.gz: unexpected end of file",
      "km_gzFile"},
