@@ -680,12 +680,6 @@ const DataCase kDataCases[] = {
      "not begin with one.  A field that holds a double quote is enclosed in "
      "double quotes, each quote inside written twice (\"57\"\"70\").",
      "kmCohortManager", nullptr},
-    {"a quote never closed", "se.ini", "1,2005,57.70,", "1,2005,\"57.70,",
-     "data.csv",
-     "Data file \"data.csv\", line 6, column 3: the double quote at "
-     "character 8 of the line opens a field that no quote closes on the "
-     "line.",
-     "kmCohortManager", nullptr},
     {"a line break inside quotes", "region.ini",
      "1,2005,57.70,0.5770,1154,2000000\n",
      "1,2005,57.70,0.5770,1154,\"North\ncoast\"\n", "data.csv",
