@@ -168,7 +168,7 @@ void kmCohortManager::ReadAllCohorts() {
     if (bVarNamesIncluded_) {
       sLine = readLine();
       std::vector<KmString> vNames;
-      km_read_internal::SplitRecord(sLine, sDelimiter_, vNames);
+      SplitChecked(sLine, vNames);
       if (!sLine.IsEmpty()) {
         SetReferenceFields(vNames, true);
         CheckHeaderRow(vNames);
@@ -187,7 +187,7 @@ void kmCohortManager::ReadAllCohorts() {
     // value all read these fields.
     std::vector<KmString> vTokens;
     auto keyOfLine = [&]() {
-      km_read_internal::SplitRecord(sLine, sDelimiter_, vTokens);
+      SplitChecked(sLine, vTokens);
       return BuildCohort(vTokens, sLabel);
     };
     // Checks the record (which may take its fields) and adds it to working.

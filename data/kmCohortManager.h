@@ -34,7 +34,10 @@ class kmSession;
 //
 // Each record is checked as it is read, so that a fault of the data file
 // stops the run before anything else reads it, naming the file, the line
-// and the column: a record with fewer fields than the columns the session
+// and the column: a double quote out of place (in a field that does not
+// begin with one, never closed on its line, or followed by text before the
+// delimiter; in the header row of variable names too), a record with fewer
+// fields than the columns the session
 // reads (with a hint when another delimiter would split it), a record with
 // more fields than the header row of variable names (without one, than the
 // file's first record), whose values would be read from shifted columns
@@ -54,14 +57,17 @@ class kmSession;
 //
 // In a semicolon-delimited file, where a point in a number is its decimal
 // point, a number in a column the session reads as a number that holds more
-// than one point (points between thousands, "2.400.000") is refused too.
+// than one point (points between thousands, "2.400.000") is refused too, and
+// so is a count or population (whole numbers; a count fitted as the
+// dependent variable too) whose one point stands after 1 to 3 digits (the
+// first not 0) and before exactly 3 ("6.829"): that point can only be a
+// thousands point, which would read as a decimal point.
 //
 // Numbers read with thousands commas are counted, and the first of them
 // kept, for GetThousandsNote: a decimal comma of three decimals reads as
 // thousands without an error, and the note makes it visible. In a
-// semicolon-delimited file the numbers counted are those whose one point
-// stands after 1 to 3 digits (the first not 0) and before exactly 3
-// ("900.000"): a thousands point there reads as a decimal point.
+// semicolon-delimited file the numbers counted are those of the other
+// columns whose point stands as above ("900.000").
 //
 // Usage: construct, ReadAllCohorts once, then the accessors. The file is
 // open only during ReadAllCohorts. Runs on the driver's thread; no lock.
@@ -157,6 +163,9 @@ class kmCohortManager {
   // contents of vTokens (kept for the next record's messages).
   void CheckRecord(const KmString& sLine, std::vector<KmString>& vTokens,
                    bool bFirstRecord);
+  // Splits sLine, read at line iLineNumber_, into vTokens as
+  // km_read_internal::SplitRecord does, and refuses a quote out of place.
+  void SplitChecked(const KmString& sLine, std::vector<KmString>& vTokens);
   void CheckFieldCount(const KmString& sLine, int nFields);
   // Refuses a number with a comma other than a thousands separator (in a
   // semicolon-delimited file, any comma) among vTokens, and counts those
@@ -221,6 +230,13 @@ class kmCohortManager {
   bool bReferenceIsHeader_ = false;
   // The columns (1-based, ascending) of the roles read as numbers.
   std::vector<int32_t> vNumberColumns_;
+  // The columns of whole numbers (counts and populations), each with its
+  // role and variable.
+  struct WholeNumberColumn {
+    const char* sRole;  // "count", "population" or "standard population"
+    KmString sName;
+  };
+  std::map<int32_t, WholeNumberColumn> wholeNumberColumns_;
   // Numbers of the note (GetThousandsNote): how many, and the first one's
   // line, column and text.
   int iThousandsNumbers_ = 0;

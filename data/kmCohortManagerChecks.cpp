@@ -10,8 +10,10 @@
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/OptionText.h"
+#include "session/kmDependentType.h"
 #include "session/kmSession.h"
 #include "session/kmVariable.h"
 
@@ -171,6 +173,20 @@ void kmCohortManager::PrepareRecordChecks() {
     // The adjustment variable's groups may be codes or texts.
     if (iRole != kmVarAdjustment) vNumberColumns_.push_back(iColumn);
   }
+  wholeNumberColumns_.clear();
+  auto wholeNumbers = [this](int iRole, const char* sRole) {
+    const int32_t iColumn = pSession_->GetKMVarPosition(iRole);
+    if (iColumn < 1) return;
+    wholeNumberColumns_.emplace(
+        iColumn,
+        WholeNumberColumn{sRole, pSession_->GetKMVar(iRole).GetName()});
+  };
+  wholeNumbers(kmVarCount, "count");
+  wholeNumbers(kmVarPopulation, "population");
+  wholeNumbers(kmVarStdPopulation, "standard population");
+  if (pSession_->Get<kmDependentType>() == kmDependentType::kCount) {
+    wholeNumbers(kmVarDependent, "count");
+  }
   std::sort(vNumberColumns_.begin(), vNumberColumns_.end());
   vNumberColumns_.erase(
       std::unique(vNumberColumns_.begin(), vNumberColumns_.end()),
@@ -201,6 +217,17 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
   if (static_cast<int>(vTokens.size()) == iReferenceFields_) {
     vLastFields_.swap(vTokens);
   }
+}
+
+void kmCohortManager::SplitChecked(const KmString& sLine,
+                                   std::vector<KmString>& vTokens) {
+  KmStringTokenizer::QuoteFault fault;
+  KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens, &fault);
+  if (fault.eKind == KmStringTokenizer::QuoteFault::kNoFault) return;
+  ThrowAtLine(fault.lField + 1, "%s",
+              KmStringTokenizer::QuoteFaultText(
+                  vTokens[static_cast<size_t>(fault.lField)], fault)
+                  .GetCString());
 }
 
 void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
@@ -252,10 +279,29 @@ void kmCohortManager::CheckThousandsPoints(
     // more: a thousands point would look the same.
     const char* p = sText + (*sText == '-' || *sText == '+' ? 1 : 0);
     const long lWhole = static_cast<long>(pPoint - p);
-    if (lWhole >= 1 && lWhole <= 3 && *p != '0' && IsDigits(pPoint + 1) &&
-        std::strlen(pPoint + 1) == 3) {
-      CountThousandsNumber(iColumn, sField);
+    if (lWhole < 1 || lWhole > 3 || *p == '0' || !IsDigits(pPoint + 1) ||
+        std::strlen(pPoint + 1) != 3) {
+      continue;
     }
+    const auto whole = wholeNumberColumns_.find(iColumn);
+    if (whole == wholeNumberColumns_.end()) {
+      CountThousandsNumber(iColumn, sField);
+      continue;
+    }
+    // A count or population is a whole number: its point can only be a
+    // thousands point, and read as a decimal point it would make the value
+    // 1000 times too small.
+    KmString sPlain(sField);
+    sPlain.RemoveAll('.');
+    ThrowAtLine(iColumn,
+                "\"%s\" in the %s column (the variable %s) is a whole number "
+                "written with a thousands point: in a file whose fields are "
+                "separated by semicolons a point in a number is its decimal "
+                "point, so it would be read as %s, a thousandth of its "
+                "value.  Write counts and populations without thousands "
+                "separators (\"%s\").",
+                sText, whole->second.sRole, whole->second.sName.GetCString(),
+                sText, sPlain.GetCString());
   }
 }
 

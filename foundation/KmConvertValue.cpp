@@ -1,5 +1,6 @@
 #include "foundation/KmConvertValue.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 
@@ -28,6 +29,15 @@ const IntegerTarget kLong = {"\"%s\" is not a valid long",
 const IntegerTarget kUnsignedLong = {"\"%s\" is not a valid unsigned long",
                                      "\"%s\" does not fit in an unsigned long",
                                      'W', false};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Moves p past a run of digits; returns how many there were.
+int SkipDigits(const char*& p) {
+  int n = 0;
+  for (; IsDigit(*p); ++p) ++n;
+  return n;
+}
 
 bool IsLeadingBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -84,6 +94,28 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
   return IsValidIntegerText(sText, bAllowLeadingBlanks, false);
 }
 
+bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks) {
+  if (sText == nullptr) return false;
+  if (*sText == '\0') return true;
+  if (!bAllowLeadingBlanks && (*sText == ' ' || *sText == '\t')) return false;
+  const char* p = sText;
+  // The white space the standard conversion skips.
+  while (std::isspace(static_cast<unsigned char>(*p)) != 0) ++p;
+  if (*p == '+' || *p == '-') ++p;
+  int nDigits = SkipDigits(p);
+  if (*p == '.') {
+    ++p;
+    nDigits += SkipDigits(p);
+  }
+  if (nDigits == 0) return false;
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    if (*p == '+' || *p == '-') ++p;
+    if (SkipDigits(p) == 0) return false;
+  }
+  return *p == '\0';
+}
+
 void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks) {
   ConvertInteger(out, sText, bAllowLeadingBlanks, kShort);
 }
@@ -104,15 +136,9 @@ void KmConvertValue(uint32_t& out, const char* sText,
 
 void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks) {
   RequireText(sText, 'N');
-  if (!bAllowLeadingBlanks && (sText[0] == ' ' || sText[0] == '\t')) {
+  if (!IsDecimalNumberText(sText, bAllowLeadingBlanks)) {
     GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N', sText,
                                      kSource, sText);
   }
-  char* pEnd = nullptr;
-  const double dValue = std::strtod(sText, &pEnd);
-  if (*pEnd != '\0') {
-    GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N', sText,
-                                     kSource, sText);
-  }
-  out = dValue;
+  out = std::strtod(sText, nullptr);
 }

@@ -13,6 +13,16 @@ bool IsValidSignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 // The same with only an optional '+' as sign.
 bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 
+// True when sText is a decimal number, the only form of number that data,
+// matrix and option files hold: an optional '+' or '-', digits with at most
+// one '.' among them (at least one digit), then optionally 'e' or 'E', an
+// optional sign and at least one digit. White space before it is skipped,
+// but a leading space or tab only when bAllowLeadingBlanks. The empty text
+// is valid (it reads as 0). Hexadecimal numbers ("0x10", "0x1p0") and the
+// words for infinity and not-a-number, which the standard conversion also
+// reads, are not. A null text is not valid.
+bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks);
+
 // KmConvertValue family: stores the value of sText in out, or throws
 // KmMalformedDataException (source "KmConvertValue()", kind 0) carrying the
 // data-type letter and the text. out is unchanged on failure.
@@ -26,11 +36,9 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 // the call-path line "KmConvertValue of KmConvertValue". The empty text, "+"
 // and "-" give 0.
 //
-// Double (letter 'N'): the standard text-to-double conversion (leading white
-// space, sign, decimal point, exponent, infinity and not-a-number words) of
-// the whole text. A leading space or tab when bAllowLeadingBlanks is false,
-// or any character after the number, gives "\"<text>\" is not a valid
-// double". The empty text gives 0.0.
+// Double (letter 'N'): the value of a text that IsDecimalNumberText accepts
+// (a number beyond the range of a double gives its infinity); any other
+// text gives "\"<text>\" is not a valid double". The empty text gives 0.0.
 //
 // A null sText raises "null pointer: sText".
 void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks);

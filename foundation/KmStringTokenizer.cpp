@@ -47,6 +47,78 @@ class NextOf {
   size_t lFound_ = kNone;
 };
 
+using QuoteFault = KmStringTokenizer::QuoteFault;
+
+// The scan of one field of a text split with quote markers.
+struct FieldScan {
+  int32_t lField;  // 0-based
+  NextOf& nextDelimiter;
+  NextOf& nextMarker;
+  QuoteFault& fault;  // the first fault of the text
+};
+
+void NoteFault(const FieldScan& scan, QuoteFault::Kind eKind,
+               size_t lPosition) {
+  if (scan.fault.eKind != QuoteFault::kNoFault) return;
+  scan.fault.eKind = eKind;
+  scan.fault.lField = scan.lField;
+  scan.fault.lPosition = lPosition;
+}
+
+bool IsBlank(char c) {
+  return c != '\0' && static_cast<unsigned char>(c) <= 0x20;
+}
+
+// The first byte at or after lStart that is no blank (byte 0x01 to 0x20
+// other than a delimiter): where a field's own text begins.
+size_t FirstNonBlank(const std::string& text, size_t lStart,
+                     const std::string& delimiters) {
+  size_t p = lStart;
+  while (p < text.size() && IsBlank(text[p]) &&
+         delimiters.find(text[p]) == kNone) {
+    ++p;
+  }
+  return p;
+}
+
+// The end (its delimiter, or kNone at the end of the text) of a field that
+// opens with the quote at lOpen. The field runs to the quote that closes
+// it, a quote written twice standing for one quote, then to the next
+// delimiter; only blanks may stand between the two. A quote that no quote
+// closes runs the field to the end of the text.
+size_t QuotedFieldEnd(const std::string& text, size_t lOpen,
+                      const FieldScan& scan) {
+  size_t lClose = scan.nextMarker.From(lOpen + 1);
+  while (lClose != kNone && lClose + 1 < text.size() &&
+         text[lClose + 1] == text[lClose]) {
+    lClose = scan.nextMarker.From(lClose + 2);
+  }
+  if (lClose == kNone) {
+    NoteFault(scan, QuoteFault::kNotClosed, lOpen);
+    return kNone;
+  }
+  const size_t lEnd = scan.nextDelimiter.From(lClose + 1);
+  const size_t lStop = lEnd == kNone ? text.size() : lEnd;
+  for (size_t p = lClose + 1; p < lStop; ++p) {
+    if (!IsBlank(text[p])) {
+      NoteFault(scan, QuoteFault::kTextAfterClosingQuote, p);
+      break;
+    }
+  }
+  return lEnd;
+}
+
+// The end of a field that does not open with a quote: its delimiter, or
+// kNone at the end of the text. A quote inside it is a fault.
+size_t PlainFieldEnd(size_t lStart, const FieldScan& scan) {
+  const size_t lEnd = scan.nextDelimiter.From(lStart);
+  const size_t lQuote = scan.nextMarker.From(lStart);
+  if (lQuote != kNone && (lEnd == kNone || lQuote < lEnd)) {
+    NoteFault(scan, QuoteFault::kInUnquotedField, lQuote);
+  }
+  return lEnd;
+}
+
 }  // namespace
 
 KmStringTokenizer::KmStringTokenizer() : lCurrentIndex_(-1) {}
@@ -118,73 +190,89 @@ int32_t KmStringTokenizer::GetTokenInternal(KmString& out, int32_t lIndex,
   });
 }
 
+const KmStringTokenizer::QuoteFault& KmStringTokenizer::GetQuoteFault() {
+  Tokenize();
+  return quoteFault_;
+}
+
+KmString KmStringTokenizer::QuoteFaultText(const KmString& sField,
+                                           const QuoteFault& fault) {
+  KmString sText;
+  const int iCharacter = static_cast<int>(fault.lPosition) + 1;
+  KmString sTrimmed(sField);
+  sTrimmed.Trim();
+  switch (fault.eKind) {
+    case QuoteFault::kNoFault:
+      break;
+    case QuoteFault::kInUnquotedField: {
+      std::string sQuoted("\"");
+      for (const char* p = sTrimmed.GetCString(); *p != '\0'; ++p) {
+        sQuoted += *p;
+        if (*p == '"') sQuoted += '"';
+      }
+      sQuoted += '"';
+      sText << "the double quote at character " << iCharacter
+            << " of the line stands inside the field " << sTrimmed
+            << ", which does not begin with one.  A field that holds a "
+               "double quote is enclosed in double quotes, each quote inside "
+               "written twice ("
+            << sQuoted.c_str() << ").";
+      break;
+    }
+    case QuoteFault::kNotClosed:
+      sText << "the double quote at character " << iCharacter
+            << " of the line opens a field that no quote closes on the "
+               "line.  A field in double quotes ends with its closing quote "
+               "on the same line (it cannot hold a line break), and a quote "
+               "inside it is written twice (\"\").";
+      break;
+    case QuoteFault::kTextAfterClosingQuote:
+      sText << "the field " << sTrimmed
+            << " has text after the double quote that closes it (character "
+            << iCharacter
+            << " of the line).  A field in double quotes ends at its closing "
+               "quote, and a quote inside it is written twice (\"\").";
+      break;
+  }
+  return sText;
+}
+
 void KmStringTokenizer::SplitRecord(const KmString& sLine,
                                     const KmString& sDelimiter,
-                                    std::vector<KmString>& vTokens) {
+                                    std::vector<KmString>& vTokens,
+                                    QuoteFault* pFault) {
   KmStringTokenizer tokenizer;
   tokenizer.SetDelimiter(sDelimiter.GetCString());
   tokenizer.ParseStringWithIgnoredSections(sLine.GetCString(), "\"");
   tokenizer.Tokenize();
   vTokens = tokenizer.vTokens_;
+  if (pFault != nullptr) *pFault = tokenizer.quoteFault_;
 }
 
 void KmStringTokenizer::Tokenize() {
   if (bTokenized_) return;
   vTokens_.clear();
+  quoteFault_ = QuoteFault();
   const std::string text(sText_.GetCString());
   const std::string delimiters(sDelimiter_.GetCString());
   const std::string markers(sMarkers_.GetCString());
-  const size_t q = markers.size();
-  const size_t d = delimiters.size();
   NextOf nextDelimiter(text, delimiters);
   NextOf nextMarker(text, markers);
-  auto isDelimiter = [&](size_t lPos) {
-    return lPos < text.size() && delimiters.find(text[lPos]) != kNone;
-  };
-
-  size_t lEnd = 0;
-  for (bool bFirst = true;; bFirst = false) {
-    const size_t lStart = bFirst ? 0 : lEnd + 1;
-    lEnd = nextDelimiter.From(lStart);
-    bool bHadSection = false;
-    bool bOpenSection = false;
-    if (!markers.empty() && lEnd != kNone) {
-      const size_t lOpen = nextMarker.From(lStart);
-      if (lOpen != kNone && lOpen < lEnd) {
-        size_t lClose = nextMarker.From(lOpen + q);
-        // A marker written twice inside a section ("" in a quoted field)
-        // stands for the character itself and does not close the section.
-        while (lClose != kNone && lClose + 1 < text.size() &&
-               text[lClose + 1] == text[lClose]) {
-          lClose = nextMarker.From(lClose + 2);
-        }
-        if (lClose == kNone) {
-          bOpenSection = true;
-        } else {
-          lEnd = lClose + q;
-          bHadSection = true;
-        }
-      }
+  for (size_t lStart = 0;; ++lStart) {
+    const int32_t lField = static_cast<int32_t>(vTokens_.size());
+    size_t lEnd = kNone;
+    if (markers.empty()) {
+      lEnd = nextDelimiter.From(lStart);
+    } else {
+      const size_t lFirst = FirstNonBlank(text, lStart, delimiters);
+      const FieldScan scan{lField, nextDelimiter, nextMarker, quoteFault_};
+      lEnd = lFirst < text.size() && markers.find(text[lFirst]) != kNone
+                 ? QuotedFieldEnd(text, lFirst, scan)
+                 : PlainFieldEnd(lStart, scan);
     }
-    // The last token, and one in an unterminated section, runs to the end
-    // of the text.
-    const bool bToEnd = bOpenSection || lEnd == kNone;
-    vTokens_.push_back(TokenText(text, lStart, bToEnd ? kNone : lEnd));
-    if (bHadSection) {
-      // The byte right after a section is taken as its delimiter. When it
-      // is stray text rather than a delimiter and exactly one more byte
-      // stands before the next delimiter, that delimiter is skipped too.
-      // When it is a real delimiter, nothing more is skipped: the field
-      // after it is kept even when it is one byte long.
-      if (!isDelimiter(lEnd) && lEnd + 1 < text.size() &&
-          !isDelimiter(lEnd + 1) && isDelimiter(lEnd + 2)) {
-        lEnd = lEnd + d + 1;
-      }
-      // A section that closes at the end of the text ends the last token;
-      // scanning on would start past the end.
-      if (lEnd >= text.size()) break;
-    }
-    if (bToEnd) break;
+    vTokens_.push_back(TokenText(text, lStart, lEnd));
+    if (lEnd == kNone) break;
+    lStart = lEnd;
   }
   bTokenized_ = true;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmStringTokenizer.h"
 
@@ -29,20 +30,25 @@ bool IsEnclosedInQuotes(const KmString& sField) {
 // Removes quote pairs that enclose the whole field, as long as the field
 // holds no delimiter. A field of one or two quote characters becomes empty.
 // Once the quotes removed leave doubled quotes, the field was a quoted
-// text holding quotes: they are made single and no more pairs go.
+// text holding quotes: they are made single and no more pairs go. A field
+// whose text would still hold a quote keeps its quotes as written: a bare
+// quote would open or close a quoted field when the line is split again,
+// while the split reads the field as written back to its text.
 void StripEnclosingQuotes(KmString& sField, const KmString& sDelimiter) {
-  while (IsEnclosedInQuotes(sField) && sField.Find(sDelimiter) < 0) {
-    if (sField.GetLength() <= 2) {
-      sField.Clear();
+  KmString sText(sField);
+  while (IsEnclosedInQuotes(sText) && sText.Find(sDelimiter) < 0) {
+    if (sText.GetLength() <= 2) {
+      sText.Clear();
     } else {
-      sField.Remove(sField.GetLength() - 1, 1);
-      sField.Remove(0, 1);
+      sText.Remove(sText.GetLength() - 1, 1);
+      sText.Remove(0, 1);
     }
-    if (sField.Find("\"\"") >= 0) {
-      sField = UndoubleQuotes(sField);
-      return;
+    if (sText.Find("\"\"") >= 0) {
+      sText = UndoubleQuotes(sText);
+      break;
     }
   }
+  if (sText.Find("\"") < 0) sField = sText;
 }
 
 }  // namespace
@@ -153,13 +159,8 @@ bool StringToDouble(double& dValue, const char* sText,
     dValue = 0.0;
     return false;
   }
-  char* pEnd = nullptr;
-  dValue = std::strtod(sText, &pEnd);
-  if (*pEnd != '\0') return false;
-  if (!bAllowLeadingBlank && (sText[0] == ' ' || sText[0] == '\t')) {
-    return false;
-  }
-  return true;
+  dValue = std::strtod(sText, nullptr);
+  return IsDecimalNumberText(sText, bAllowLeadingBlank);
 }
 
 KmString ShortestText(double dValue) {
@@ -187,6 +188,22 @@ KmString UndoubleQuotes(const KmString& sText) {
     if (*p == '"' && p[1] == '"') ++p;
   }
   return KmString(sSingle.c_str());
+}
+
+void DropEnclosingQuotes(KmString& sField) {
+  const int32_t n = sField.GetLength();
+  if (n < 2 || sField[0] != '"' || sField[n - 1] != '"') return;
+  KmString sInner(sField.GetCString() + 1);
+  sInner.Truncate(static_cast<uint32_t>(n - 2));
+  sField = UndoubleQuotes(sInner);
+}
+
+KmString FieldText(const KmString& sToken) {
+  KmString sField(sToken);
+  sField.Trim();
+  DropEnclosingQuotes(sField);
+  sField.Trim();
+  return sField;
 }
 
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,

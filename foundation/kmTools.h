@@ -83,9 +83,11 @@ int PlaceableKinkmarks(int iObservations, int iMaxKinkmarks, int iMinObsEnd,
 int GetPrecision(const char* sNumber);
 
 // Parses sText with strtod and always stores the value in dValue. Returns
-// true when the whole text was consumed and, unless bAllowLeadingBlank, the
-// text does not begin with a space or a tab. "" gives true with 0; trailing
-// blanks give false. Never throws; a null text gives false with 0.
+// true when the text is a decimal number as IsDecimalNumberText reads one
+// (KmConvertValue.h; leading blanks as bAllowLeadingBlank allows): the one
+// rule by which every reader tells a number from text. "" gives true with
+// 0; trailing blanks, "0x10", "inf" and "nan" give false. Never throws; a
+// null text gives false with 0.
 bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
 
 // The shortest text in "%.<p>g" form (p from 1 to 17) that reads back as
@@ -96,13 +98,25 @@ KmString ShortestText(double dValue);
 // field of a delimited file writes a quote.
 KmString UndoubleQuotes(const KmString& sText);
 
+// Drops a pair of double quotes that encloses the whole of sField and makes
+// the doubled quotes inside single: the text of a quoted field.
+void DropEnclosingQuotes(KmString& sField);
+
+// The value of one field of a delimited line as
+// KmStringTokenizer::SplitRecord gives it: blanks (codes up to 0x20)
+// trimmed, then the double quotes that enclose it dropped
+// (DropEnclosingQuotes), then blanks trimmed again. Data values, by-variable
+// labels and the header row's variable names are all read this way.
+KmString FieldText(const KmString& sToken);
+
 // Rebuilds a delimited data line in place when it contains sDelimiter:
 // quote characters enclosing a whole field (one holding no delimiter) are
 // removed, pair by pair (a quoted text's doubled quotes made single, after
-// which no more pairs go), from every field but the last, and every empty
-// field but the last becomes sMissing. Fields lose their leading spaces.
-// The last field is kept as it stands. A line without the delimiter is left
-// unchanged.
+// which no more pairs go), from every field but the last, unless the text
+// left would hold a quote (the field then stays as written, "No""rth" in
+// its quotes), and every empty field but the last becomes sMissing. Fields
+// lose their leading spaces. The last field is kept as it stands. A line
+// without the delimiter is left unchanged.
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
                             const KmString& sMissing);
 

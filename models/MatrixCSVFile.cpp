@@ -3,14 +3,16 @@
 
 #include <newmat.h>
 
+#include <cmath>
 #include <cstdio>
-#include <sstream>
+#include <string>
 #include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/KmString.h"
+#include "foundation/kmTools.h"
 #include "models/internal/StandardCatch.h"
 
 using km_models_internal::WithStandardCatch;
@@ -52,20 +54,17 @@ std::vector<std::string> SplitFields(const std::string& sLine) {
 // the matrix that the file does not hold.
 double ParseNumber(const std::string& sField, int iLine, int iField,
                    const std::string& sFileName) {
-  std::istringstream in(sField);
+  // Blanks around the number are layout; the number itself is read by the
+  // one rule of the files' numbers (decimal, the whole text).
+  const size_t lFirst = sField.find_first_not_of(" \t");
+  const std::string sNumber =
+      lFirst == std::string::npos
+          ? std::string()
+          : sField.substr(lFirst, sField.find_last_not_of(" \t") - lFirst + 1);
   double dValue = 0.0;
-  in >> dValue;
-  bool bValid = !in.fail();
-  if (bValid) {
-    char c = 0;
-    while (in.get(c)) {
-      if (!IsBlank(c)) {
-        bValid = false;
-        break;
-      }
-    }
-  }
-  if (!bValid) {
+  if (sNumber.empty() ||
+      !kmTools::StringToDouble(dValue, sNumber.c_str(), false) ||
+      !std::isfinite(dValue)) {
     GenerateKmInputExceptionF(
         "Invalid number \"%s\" in field %d of line %d of the matrix file "
         "\"%s\".",

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
 #include "session/internal/FormatSection.h"
 #include "session/internal/OpenDataLines.h"
 #include "session/internal/OptionText.h"
@@ -234,13 +236,23 @@ void KmUserParamsDict::ReadHeaderNames() {
     KmString sLine;
     reader.ReadNonBlankLine(sLine);
     const char sDelimiter[2] = {cFieldDelimiter_, '\0'};
-    KmStringTokenizer tokenizer(sLine.GetCString(), sDelimiter);
+    // The names are split and unquoted as the records' fields are: a name
+    // in double quotes ("Year", as R's write.csv writes it) is Year.
+    std::vector<KmString> vNames;
+    KmStringTokenizer::QuoteFault fault;
+    KmStringTokenizer::SplitRecord(sLine, KmString(sDelimiter), vNames, &fault);
+    if (fault.eKind != KmStringTokenizer::QuoteFault::kNoFault) {
+      GenerateKmInputExceptionF(
+          "Data file \"%s\", line %d, column %d: %s", kClassName,
+          sDataFile.GetCString(), static_cast<int>(reader.GetLineNumber()),
+          static_cast<int>(fault.lField) + 1,
+          KmStringTokenizer::QuoteFaultText(
+              vNames[static_cast<size_t>(fault.lField)], fault)
+              .GetCString());
+    }
     vHeaderNames_.clear();
-    const int32_t iNumTokens = tokenizer.GetNumTokens();
-    for (int32_t i = 0; i < iNumTokens; ++i) {
-      KmString sName;
-      tokenizer.GetToken(sName, i);
-      vHeaderNames_.push_back(sName);
+    for (const KmString& sName : vNames) {
+      vHeaderNames_.push_back(kmTools::FieldText(sName));
     }
   });
 }

@@ -54,21 +54,11 @@ void SplitRecord(const KmString& sLine, const KmString& sDelimiter,
 }
 
 void DropEnclosingQuotes(KmString& sField) {
-  const int32_t n = sField.GetLength();
-  if (n < 2 || sField[0] != '"' || sField[n - 1] != '"') return;
-  KmString sInner(sField.GetCString() + 1);
-  sInner.Truncate(static_cast<uint32_t>(n - 2));
-  sField = kmTools::UndoubleQuotes(sInner);
+  kmTools::DropEnclosingQuotes(sField);
 }
 
 KmString FieldText(const KmString& sToken) {
-  KmString sField(sToken);
-  sField.TrimLeft();
-  sField.TrimRight();
-  DropEnclosingQuotes(sField);
-  sField.TrimLeft();
-  sField.TrimRight();
-  return sField;
+  return kmTools::FieldText(sToken);
 }
 
 KmString ColumnField(const std::vector<KmString>& vTokens, int iPosition) {

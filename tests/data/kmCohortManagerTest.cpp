@@ -140,6 +140,26 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "1,\"North, coast\",2000\n1,\"North, coast\",2001\n",
        {{"1/North, coast", "Male/North, coast", {"2000", "2001"}, {1, 2}}},
        false},
+      // Faults: quotes out of place were refused as records of too few
+      // fields, or read on into the fields after them.
+      {"a double quote inside an unquoted name of the header row",
+       2,
+       true,
+       0,
+       "Sex,Si\"te,Year\n1,A,2000\n",
+       {},
+       false,
+       "line 1, column 2: the double quote at character 7 of the line stands "
+       "inside the field Si\"te, which does not begin with one."},
+      {"a line break inside quotes",
+       2,
+       false,
+       0,
+       "1,A,2000\n1,\"North\ncoast\",2001\n",
+       {},
+       false,
+       "line 2, column 2: the double quote at character 3 of the line opens "
+       "a field that no quote closes on the line."},
       {"decimal code of a numeric format",
        1,
        false,

@@ -90,6 +90,9 @@ TEST(ReadDataVarCovTest, WhatIsNoCovarianceIsRefused) {
       {"\n1,0.5\n0.5,NA\n", 2, false, false,
        " holds \"NA\" at row 3, column 2"},
       {"1\t\t2\n", 0, false, false, " holds \"\" at row 1, column 2"},
+      // Fault: a hexadecimal number was read as its value.
+      {"1,0\n0,0x1p0\n", 2, false, false,
+       " holds \"0x1p0\" at row 2, column 2"},
       {"Y,2000\n2000,x\n", 2, true, true, " holds \"x\" at row 2, column 2"},
       {"x,Year\n2000,1\n", 2, false, true,
        " holds \"Year\" at row 1, column 2"},

@@ -598,15 +598,31 @@ const DataCase kDataCases[] = {
      "number is taken for a decimal comma, which is not read.  Write the "
      "number with a decimal point (\"49.80\")",
      "kmCohortManager", nullptr, nullptr, ".", ","},
-    // Fault: "900.000" read as 900 without a word, every rate of its
+    // Faults: "900.000" read as 900 without a word, every rate of its
     // cohort 1000 times too large; "2.400.000" refused as a population
-    // that is no number above 0.
+    // that is no number above 0; then counts ("6.829") and populations,
+    // whole numbers, read with their thousands point as a decimal point
+    // after a note.
     {"a thousands point in a semicolon-delimited file is named",
-     "semicoloncounts.ini", ",", ";", "data.csv", nullptr, nullptr,
-     "Note: data file \"data.csv\", line 6, column 6: \"900.000\" was read "
-     "as 900, a point in a number being its decimal point; 1 number was read "
+     "semicolon.ini", ",", ";", "data.csv", nullptr, nullptr,
+     "Note: data file \"data.csv\", line 6, column 3: \"57.700\" was read "
+     "as 57.7, a point in a number being its decimal point; 1 number was read "
      "so.",
-     nullptr, "1154;2000000", "1154;900.000"},
+     nullptr, ";57.70;", ";57.700;"},
+    {"a thousands point in a semicolon-delimited population",
+     "semicoloncounts.ini", ",", ";", "data.csv",
+     "Data file \"data.csv\", line 6, column 6: \"900.000\" in the "
+     "population column (the variable Population Variable) is a whole number "
+     "written with a thousands point: in a file whose fields are separated "
+     "by semicolons a point in a number is its decimal point, so it would be "
+     "read as 900.000, a thousandth of its value.  Write counts and "
+     "populations without thousands separators (\"900000\").",
+     "kmCohortManager", nullptr, nullptr, "1154;2000000", "1154;900.000"},
+    {"a thousands point in a semicolon-delimited count", "semicoloncounts.ini",
+     ",", ";", "data.csv",
+     "Data file \"data.csv\", line 5, column 5: \"1.127\" in the count "
+     "column (the variable Count Variable) is a whole number",
+     "kmCohortManager", nullptr, nullptr, ";1127;", ";1.127;"},
     {"thousands points in a semicolon-delimited file", "semicoloncounts.ini",
      ",", ";", "data.csv",
      "Data file \"data.csv\", line 6, column 6: \"2.400.000\" is a number "
@@ -647,6 +663,57 @@ const DataCase kDataCases[] = {
      ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",
      "\n\"North, coast\",East,2005.000000000,57.700000000,",
      "[Export Options]\nfield delimiter = comma\nexport data = true\n"},
+    // Faults: a doubled quote in a quoted text ("No""rth") became a bare
+    // quote that joined the fields after it into one; a quote out of place
+    // was refused as a record of too few fields.
+    {"doubled quotes in quoted by-variable texts", "noformat.ini", "^1,",
+     "\"No\"\"rth\",", "data.csv", nullptr, "out.finalselectedmodelexport.txt",
+     "\n\"A\"\"B\";", nullptr, "^2,", "\"A\"\"B\","},
+    {"quoted by-variable texts of quotes", "noformat.ini", "^1,",
+     "\"A\"\"B\"\"C\",", "data.csv", nullptr,
+     "out.finalselectedmodelexport.txt", "\n\"\"\"\";", nullptr, "^2,",
+     "\"\"\"\","},
+    {"a quote inside an unquoted field", "se.ini", "1,2005,57.70,",
+     "1,2005,57\"70,", "data.csv",
+     "Data file \"data.csv\", line 6, column 3: the double quote at "
+     "character 10 of the line stands inside the field 57\"70, which does "
+     "not begin with one.  A field that holds a double quote is enclosed in "
+     "double quotes, each quote inside written twice (\"57\"\"70\").",
+     "kmCohortManager", nullptr},
+    {"a line break inside quotes", "region.ini",
+     "1,2005,57.70,0.5770,1154,2000000\n",
+     "1,2005,57.70,0.5770,1154,\"North\ncoast\"\n", "data.csv",
+     "Data file \"data.csv\", line 6, column 6: the double quote at "
+     "character 26 of the line opens a field that no quote closes on the "
+     "line.  A field in double quotes ends with its closing quote on the "
+     "same line (it cannot hold a line break)",
+     "kmCohortManager", nullptr},
+    {"text after a closing quote in a semicolon-delimited file",
+     "semicolon.ini", ",", ";", "data.csv",
+     "Data file \"data.csv\", line 6, column 3: the field \"57.70\"x has "
+     "text after the double quote that closes it (character 15 of the "
+     "line).",
+     "kmCohortManager", nullptr, nullptr, ";57.70;", ";\"57.70\"x;"},
+    {"a quote out of place in the header row", "names.ini", nullptr,
+     "\"Site\",Ye\"ar,\"Rate\"\n", "data.csv",
+     "\", line 1, column 2: the double quote at character 10 of the line "
+     "stands inside the field Ye\"ar,",
+     "KMUserParamsDict", nullptr},
+    // Fault: a header row in quotes, as R's write.csv writes it, gave its
+    // names with their quotes: the data export's title was """Year""".
+    {"header row of names in quotes", "names.ini", nullptr,
+     "\"Site\",\"Year\",\"Rate\",\"StdErr\",\"Count\",\"Pop\"\n", "data.csv",
+     nullptr, "out.dataexport.txt", "\"Site\"\t\"Year\"\t",
+     "[Export Options]\nexport data = true\n"},
+    // Fault: numbers written in hexadecimal were read and fitted: a rate
+    // of 0x10 as 16, a count of 0x482 as 1154.
+    {"a hexadecimal rate", "se.ini", "1,2005,57.70,", "1,2005,0x10,",
+     "data.csv", nullptr, nullptr,
+     "(record 6, column 3)  Data file \"data.csv\", line 6, column 3: "
+     "\"0x10\" is not a number.\n"},
+    {"a hexadecimal count", "counts.ini", kCount2005,
+     "1,2005,57.70,0.5770,0x482,", "data.csv", nullptr, nullptr,
+     "Data file \"data.csv\", line 6, column 5: \"0x482\" is not a number."},
     // Quoted labels put the label in quotes once, the delimiter inside.
     {"quoted label holding the delimiter", "region.ini", ",2000000",
      ",\"North, coast\"", "data.csv", nullptr, "out.dataexport.txt",

@@ -17,12 +17,22 @@ std::vector<std::string> AllTokens(KmStringTokenizer& tokenizer) {
   return tokens;
 }
 
+// The first misplaced quote as "<kind> <field> <position>"; "" for none.
+std::string FaultText(KmStringTokenizer& tokenizer) {
+  const KmStringTokenizer::QuoteFault& fault = tokenizer.GetQuoteFault();
+  const char* const kKinds[] = {"", "unquoted", "open", "after"};
+  if (fault.eKind == KmStringTokenizer::QuoteFault::kNoFault) return "";
+  return std::string(kKinds[fault.eKind]) + " " + std::to_string(fault.lField) +
+         " " + std::to_string(fault.lPosition);
+}
+
 TEST(KmStringTokenizer, SplitsAtDelimiters) {
   struct Case {
     const char* sText;
     const char* sDelimiter;
     const char* sMarkers;  // null: plain tokenizer
     std::vector<std::string> tokens;
+    const char* sFault = "";  // as FaultText gives it
   };
   const Case cases[] = {
       {"a,b,c", ",", nullptr, {"a", "b", "c"}},
@@ -35,11 +45,18 @@ TEST(KmStringTokenizer, SplitsAtDelimiters) {
       {"a\tb c", "\t ", nullptr, {"a", "b", "c"}},
       {"a;b", "", nullptr, {"a;b"}},
       {"\"x,y\",z", ",", "\"", {"\"x,y\"", "z"}},
-      {"\"x,y\"q,z", ",", "\"", {"\"x,y\"", "", "z"}},
-      {"\"x,y\"qq,z", ",", "\"", {"\"x,y\"", "z"}},
-      {"a,\"b,c", ",", "\"", {"a", "\"b,c"}},
+      {"\"x,y\"q,z", ",", "\"", {"\"x,y\"q", "z"}, "after 0 5"},
+      {"\"x,y\"qq,z", ",", "\"", {"\"x,y\"qq", "z"}, "after 0 5"},
+      {"a,\"b,c", ",", "\"", {"a", "\"b,c"}, "open 1 2"},
       {"\"x,y\",z", ",", nullptr, {"\"x", "y\"", "z"}},
       {"\"xy\",z", ",", "\"", {"\"xy\"", "z"}},
+      // Blanks around a quoted field are no text of it.
+      {" \"a,b\" ,c", ",", "\"", {"\"a,b\" ", "c"}},
+      // Quotes out of place: the field as written, and the first fault.
+      {"1,No\"rth,2", ",", "\"", {"1", "No\"rth", "2"}, "unquoted 1 4"},
+      {"1\t2\"", "\t", "\"", {"1", "2\""}, "unquoted 1 3"},
+      {"\"North;2", ";", "\"", {"\"North;2"}, "open 0 0"},
+      {"1 \"No\"rth\" 2", " ", "\"", {"1", "\"No\"rth\"", "2"}, "after 1 6"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("text [") + c.sText + "]");
@@ -49,6 +66,7 @@ TEST(KmStringTokenizer, SplitsAtDelimiters) {
     }
     EXPECT_EQ(tokenizer.GetNumTokens(), static_cast<int32_t>(c.tokens.size()));
     EXPECT_EQ(AllTokens(tokenizer), c.tokens);
+    EXPECT_EQ(FaultText(tokenizer), c.sFault);
   }
 }
 
