@@ -334,8 +334,10 @@ KmString kmCohortManager::HeaderSign(
     if (sField.IsEmpty()) continue;
     KmString sName(byVar.GetName());
     const bool bName = sName.Trim().MakeLower() == KmString(sField).MakeLower();
+    // A number the format lacks is a wrong code in a data line, not a name.
+    double dCode = 0.0;
     const bool bNoCode =
-        byVar.HasFormat() &&
+        byVar.HasFormat() && !ReadWithoutCommas(sField, dCode) &&
         km_read_internal::FindFormatLine(byVar.GetFormat(), sField) < 0;
     if (!bName && !bNoCode) continue;
     sSign << "column " << iColumn << " holds \"" << sField << "\", "
