@@ -27,6 +27,20 @@ struct FieldValue {
   double dValue;
 };
 
+// Follows a missing column of computed age-adjusted rates: the type in
+// force and the columns it needs, since a run that computes its rates
+// without naming the type computes age-adjusted ones.
+const char kAgeAdjustedNeeds[] =
+    "  The run computes its dependent variable (\"run type = calculated\") "
+    "and the dependent variable type in force is age-adjusted rate, the "
+    "default when the run options give no \"dependent variable type\": an "
+    "age-adjusted rate needs a count, a population and a standard "
+    "population column (\"count location\", \"population location\" and "
+    "\"standard population location\" in a session-parameter file) and an "
+    "adjustment variable.  To compute crude rates from counts and "
+    "populations, set \"dependent variable type = crude rate\" in the run "
+    "options.";
+
 FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
   FieldValue field;
   field.bMissing = sField == sMissing;
@@ -171,14 +185,18 @@ void kmCohortDataManager::CheckRateLayout(bool bAgeAdjusted,
   if (pRows_ == nullptr || pRows_->empty()) {
     GenerateKmException("Cohort Data Vector Empty.", kSource);
   }
+  const char* sNeeds = bAgeAdjusted ? kAgeAdjustedNeeds : "";
   if (iCountLoc_ < 1) {
-    GenerateKmException("Count variable offset is zero or less.", kSource);
+    GenerateKmExceptionF("Count variable offset is zero or less.%s", kSource,
+                         sNeeds);
   }
   if (iPopulationLoc_ < 1) {
-    GenerateKmException("Pop variable offset is zero or less.", kSource);
+    GenerateKmExceptionF("Pop variable offset is zero or less.%s", kSource,
+                         sNeeds);
   }
   if (bAgeAdjusted && iStdPopulationLoc_ < 1) {
-    GenerateKmException("Stnd Pop variable offset is zero or less.", kSource);
+    GenerateKmExceptionF("Stnd Pop variable offset is zero or less.%s", kSource,
+                         sNeeds);
   }
   const int32_t nFirst = static_cast<int32_t>((*pRows_)[0].size());
   if (nFirst == 0) {

@@ -53,7 +53,9 @@ class kmSession;
 // by-variables). With the variable-names flag, a first line whose fields in
 // every column the session reads as numbers (every role but the adjustment
 // variable) are all numbers is refused: it is data taken for the header
-// row, and its record would be lost.
+// row, and its record would be lost; or, when a by-variable column holds
+// the variable's name or a text that is none of its codes, a header row
+// whose names cannot be told from data.
 //
 // In a semicolon-delimited file, where a point in a number is its decimal
 // point, a number in a column the session reads as a number that holds more
@@ -179,6 +181,11 @@ class kmCohortManager {
   void CountThousandsNumber(int32_t iColumn, const KmString& sField);
   // Refuses the header row vNames when it looks like data (see above).
   void CheckHeaderRow(const std::vector<KmString>& vNames);
+  // What shows the line vNames to be the header row: the first by-variable
+  // column that holds the by-variable's name or a text its format holds no
+  // code for ("column 1 holds \"Sex\", the name of the by variable Sex");
+  // "" when no column shows it.
+  KmString HeaderSign(const std::vector<KmString>& vNames) const;
   // Takes the count of vFields, read at line iLineNumber_, as the number of
   // fields a record may have: the header row's (bHeader) or the first
   // record's.

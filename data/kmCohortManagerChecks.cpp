@@ -37,15 +37,14 @@ const char* WordOf(const KmString& sDelimiter) {
 const FieldDelimiterWord* OtherDelimiter(const KmString& sLine,
                                          const KmString& sDelimiter,
                                          int iColumns) {
-  for (const FieldDelimiterWord& d :
-       km_session_internal::kFieldDelimiterWords) {
-    const char sText[2] = {d.c, '\0'};
-    if (sDelimiter == sText) continue;
-    std::vector<KmString> vTokens;
-    km_read_internal::SplitRecord(sLine, KmString(sText), vTokens);
-    if (static_cast<int>(vTokens.size()) >= iColumns) return &d;
-  }
-  return nullptr;
+  return km_session_internal::OtherFieldDelimiter(
+      sDelimiter.GetLength() == 1 ? sDelimiter[0] : '\0', iColumns,
+      [&sLine](char c) {
+        const char sText[2] = {c, '\0'};
+        std::vector<KmString> vTokens;
+        km_read_internal::SplitRecord(sLine, KmString(sText), vTokens);
+        return static_cast<int>(vTokens.size());
+      });
 }
 
 bool IsDigits(const char* sText) {
@@ -347,13 +346,51 @@ void kmCohortManager::CheckHeaderRow(const std::vector<KmString>& vNames) {
     sNumbers << "column " << iColumn << " \"" << sField << "\"";
   }
   if (sNumbers.IsEmpty()) return;
+  const KmString sHeaderSign = HeaderSign(vNames);
+  if (!sHeaderSign.IsEmpty()) {
+    // Read as data, the line would make a cohort of one record.
+    ThrowAtLine(0,
+                "the line is taken for the header row of variable names "
+                "(\"Variable names included = true\"), but it holds numbers "
+                "in every column the session reads as numbers (%s), and a "
+                "name that is a number cannot be told from a value.  The line "
+                "is the header row (%s): give those columns names that are "
+                "not numbers, such as \"Year\" or \"Rate\".",
+                sNumbers.GetCString(), sHeaderSign.GetCString());
+  }
   ThrowAtLine(0,
               "the line is taken for the header row of variable names "
               "(\"Variable names included = true\"), but it holds numbers "
               "in every column the session reads as numbers (%s): the line "
               "looks like data.  Set \"Variable names included = false\" in "
-              "the session file, or put the row of variable names first.",
+              "the session file, or put the row of variable names first.  If "
+              "the line is the header row, give those columns names that are "
+              "not numbers: a name that is a number cannot be told from a "
+              "value.",
               sNumbers.GetCString());
+}
+
+KmString kmCohortManager::HeaderSign(
+    const std::vector<KmString>& vNames) const {
+  KmString sSign;
+  for (size_t i = 0; i < vByVarFirst_.size() && sSign.IsEmpty(); ++i) {
+    const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
+    const int32_t iColumn = static_cast<int32_t>(byVar.GetPosition());
+    const KmString sField = km_read_internal::ColumnField(vNames, iColumn);
+    if (sField.IsEmpty()) continue;
+    KmString sName(byVar.GetName());
+    const bool bName = sName.Trim().MakeLower() == KmString(sField).MakeLower();
+    // A number the format lacks is a wrong code in a data line, not a name.
+    double dCode = 0.0;
+    const bool bNoCode =
+        byVar.HasFormat() && !ReadWithoutCommas(sField, dCode) &&
+        km_read_internal::FindFormatLine(byVar.GetFormat(), sField) < 0;
+    if (!bName && !bNoCode) continue;
+    sSign << "column " << iColumn << " holds \"" << sField << "\", "
+          << (bName ? "the name of" : "which is no code of")
+          << " the by variable " << byVar.GetName();
+  }
+  return sSign;
 }
 
 void kmCohortManager::SetReferenceFields(const std::vector<KmString>& vFields,

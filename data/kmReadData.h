@@ -112,6 +112,14 @@ class kmReadData {
   // verification pass read last. Shorter than the rows, or -1 for a row,
   // where the lines are not known (rows formed from groups of records).
   const std::vector<int64_t>& GetCohortRowLines() const { return vRowLines_; }
+  // For the records at the data file's lines vLines (ascending, as
+  // GetCohortRowLines gives them; -1 entries are skipped), the first two in
+  // a row whose by-variable field reads as one value but stands otherwise
+  // in the file, a blank or quote apart: "  The by variable Site holds
+  // \"1\" on line 24 and \"1 \" on line 25, both read as \"1\": ...".
+  // Those records are of one cohort, which can explain its records out of
+  // order. "" when there are none, or the lines cannot be read again.
+  KmString ByVarSpellingNote(const std::vector<int64_t>& vLines) const;
 
   // Reads the next analysis copy into the cohort rows (one row of field
   // texts per record, in file order) and stores its index in

@@ -1,6 +1,6 @@
 // kmReadData: data file access and the record format (OpenInputFile,
 // SkipColHeaderLine, ReadCopyRecord, ReadLineFromInputFile, ResetDataFile,
-// CloseInputFile,
+// CloseInputFile, ByVarSpellingNote,
 // ProcessDataRecord, LineShouldBeIncluded) and their private helpers.
 #include <cstdint>
 #include <cstring>
@@ -11,6 +11,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
@@ -24,6 +25,38 @@ const char kClassName[] = "kmReadData";
 
 // Label ending of an independent value that is kept out of the fits.
 const char kNotUsedSuffix[] = " (not used in calculations)";
+
+// The field of byVar's column in sLine as the file spells it, blanks and
+// quotes kept: the text between the delimiters around it, delimiters inside
+// double quotes not counted. The tokenizer drops a field's leading blanks,
+// which are what sets two spellings of one value apart. "" when the line
+// has no such field, or the field does not read as the tokenizer reads it.
+KmString RawField(const KmString& sLine, const KmString& sDelimiter,
+                  const kmVariable& byVar) {
+  const int iColumn = byVar.GetPosition();
+  std::vector<KmString> vTokens;
+  km_read_internal::SplitRecord(sLine, sDelimiter, vTokens);
+  if (iColumn < 1 || static_cast<size_t>(iColumn) > vTokens.size()) {
+    return KmString();
+  }
+  const char cDelimiter = sDelimiter.IsEmpty() ? '\0' : sDelimiter[0];
+  std::string sField;
+  int iField = 1;
+  bool bQuoted = false;
+  for (const char* p = sLine.GetCString(); *p != '\0'; ++p) {
+    if (*p == '"') bQuoted = !bQuoted;
+    if (*p == cDelimiter && !bQuoted) {
+      if (++iField > iColumn) break;
+    } else if (iField == iColumn) {
+      sField += *p;
+    }
+  }
+  const KmString sRaw(sField.c_str());
+  return km_read_internal::FieldText(sRaw) ==
+                 km_read_internal::FieldText(vTokens[iColumn - 1])
+             ? sRaw
+             : KmString();
+}
 
 }  // namespace
 
@@ -120,6 +153,52 @@ bool kmReadData::ReadCopyRecord(int& iLinesLeft, bool bResolveQuotes,
     return true;
   }
   return false;
+}
+
+KmString kmReadData::ByVarSpellingNote(
+    const std::vector<int64_t>& vLines) const {
+  KmString sNote;
+  const int nByVars = NumDataByVars();
+  if (nByVars == 0 || vLines.size() < 2) return sNote;
+  // A reader of its own: the run's reader stands inside another cohort.
+  KmLineSource lines("Data file");
+  const KmString sDelimiter = GetDelimiterText();
+  KmString sPrevious;
+  int64_t lPrevious = -1;
+  size_t k = 0;
+  KmString sLine;
+  try {
+    if (!lines.Open(GetOpenFileName().GetCString(),
+                    sDataFileName_.EndsWith(".gz"))) {
+      return sNote;
+    }
+    while (k < vLines.size() && lines.ReadLine(sLine)) {
+      const int64_t lLine = lines.GetLineNumber();
+      while (k < vLines.size() && vLines[k] < lLine) ++k;
+      if (k == vLines.size() || vLines[k] != lLine) continue;
+      for (int b = 0; b < nByVars && lPrevious >= 0 && sNote.IsEmpty(); ++b) {
+        const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(b));
+        const KmString sBefore = RawField(sPrevious, sDelimiter, byVar);
+        const KmString sNow = RawField(sLine, sDelimiter, byVar);
+        const KmString sValue = km_read_internal::FieldText(sNow);
+        if (sNow == sBefore || sValue != km_read_internal::FieldText(sBefore)) {
+          continue;
+        }
+        sNote << "  The by variable " << byVar.GetName() << " holds \""
+              << sBefore << "\" on line " << static_cast<long>(lPrevious)
+              << " and \"" << sNow << "\" on line " << static_cast<long>(lLine)
+              << ", both read as \"" << sValue
+              << "\": the blanks before and after a value, and the quotes "
+                 "around it, are dropped, so both lines are of one cohort.";
+      }
+      if (!sNote.IsEmpty()) break;
+      sPrevious = sLine;
+      lPrevious = lLine;
+    }
+  } catch (KmException&) {
+    // The file was read before: the note is only a hint.
+  }
+  return sNote;
 }
 
 void kmReadData::ResetDataFile() {

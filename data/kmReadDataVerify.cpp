@@ -604,11 +604,17 @@ void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
   const int iPlaceable = kmTools::PlaceableKinkmarks(
       iAvailable, k, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
   if (iPlaceable >= iMin) return;
-  verdict.bGood1 = false;
   const int64_t lNeed = kmTools::ObservationsForKinkmarks(
       iMin, pass.iMinObsEnd, pass.iMinObsBetween, pass.bHudsons);
-  verdict.sText1 << TooFewObservationsText(lNeed, iAvailable, iPlaceable, iMin,
-                                           pass.bClustering);
+  const KmString sRefusal = TooFewObservationsText(
+      lNeed, iAvailable, iPlaceable, iMin, pass.bClustering);
+  // The delay-adjusted copy has the same observations: it cannot be fitted
+  // either.
+  for (auto [pGood, pText] : {std::pair{&verdict.bGood1, &verdict.sText1},
+                              std::pair{&verdict.bGood2, &verdict.sText2}}) {
+    *pGood = false;
+    *pText << sRefusal;
+  }
 }
 
 void kmReadData::CheckAdjustmentGroups(const kmCohortRows& rows,
@@ -693,9 +699,12 @@ void kmReadData::ApplySelectionAndRateChecks(VerifyPass& pass,
     ProcessCohortError(codes, verdict.sText1, false, 0);
   }
   if (pass.bBothDelay) {
-    const bool bRatesGood = pass.pManager->VerifyCohortData(
-        rows, iNumAdjustGroups_, &verdict.sText2, pass.iCohort, true);
-    verdict.bGood2 = verdict.bGood2 && bRatesGood;
+    // As for the first copy: a copy the record checks refused has its
+    // missing values named once, not again by the rate checks.
+    if (verdict.bGood2) {
+      verdict.bGood2 = pass.pManager->VerifyCohortData(
+          rows, iNumAdjustGroups_, &verdict.sText2, pass.iCohort, true);
+    }
     if (!verdict.sText2.IsEmpty()) {
       ProcessCohortError(codes, verdict.sText2, true, -1);
     }

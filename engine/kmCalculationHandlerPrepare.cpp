@@ -64,10 +64,12 @@ KmString IndependentText(int iIndepPos, const kmRecordRow& fields) {
 
 // The independent value sIndep at sPlace is smaller than the one before it:
 // the records are not sorted, a cohort's records come in more than one run,
-// or a value is out of range and makes the next one look smaller.
+// or a value is out of range and makes the next one look smaller. sNote
+// follows the message (by-variable values that read as one).
 [[noreturn]] void RaiseOutOfOrder(int i, const KmString& sPlace,
                                   const KmString& sIndep,
-                                  const RecordSeen& previous) {
+                                  const RecordSeen& previous,
+                                  const KmString& sNote) {
   KmString sWhere;
   if (previous.lLine >= 1) sWhere << " on line " << previous.lLine;
   GenerateKmInputExceptionF(
@@ -78,9 +80,9 @@ KmString IndependentText(int iIndepPos, const kmRecordRow& fields) {
       "value \"%s\" follows \"%s\"%s.  A cohort's records must stand "
       "together, sorted by the independent variable from its smallest value "
       "to its largest, each value greater than the one before and a number "
-      "a double holds.",
+      "a double holds.%s",
       kSource, i, sPlace.GetCString(), sIndep.GetCString(),
-      previous.sIndep.GetCString(), sWhere.GetCString());
+      previous.sIndep.GetCString(), sWhere.GetCString(), sNote.GetCString());
 }
 
 [[noreturn]] void RaiseResponsePosition(int i) {
@@ -500,7 +502,8 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         // verification named the records out of order.
         const bool bChecksOrder = layout.bGood || !bRatesFromAdjustGroups_;
         if (bChecksOrder && r >= 2 && mX(r - 1, 2) > row.x) {
-          RaiseOutOfOrder(i, CohortPlace(i, row.lLine), sIndep, previous);
+          RaiseOutOfOrder(i, CohortPlace(i, row.lLine), sIndep, previous,
+                          pReadData_->ByVarSpellingNote(lines));
         }
         previous = RecordSeen{sIndep, row.lLine};
       }

@@ -159,6 +159,8 @@ void KmUserParamsDict::Init() {
   vVariables_.clear();
   vByVarLocations_.clear();
   vHeaderNames_.clear();
+  sHeaderLine_.Clear();
+  sHeaderFile_.Clear();
   iAdjustmentLoc_ = -1;
   iAgeAdjustedRateLoc_ = -1;
   iCountLoc_ = -1;
@@ -235,6 +237,8 @@ void KmUserParamsDict::ReadHeaderNames() {
     km_session_internal::OpenDataLines(reader, sDataFile.GetCString());
     KmString sLine;
     reader.ReadNonBlankLine(sLine);
+    sHeaderLine_ = sLine;
+    sHeaderFile_ = sDataFile;
     const char sDelimiter[2] = {cFieldDelimiter_, '\0'};
     // The names are split and unquoted as the records' fields are: a name
     // in double quotes ("Year", as R's write.csv writes it) is Year.
@@ -255,6 +259,34 @@ void KmUserParamsDict::ReadHeaderNames() {
       vHeaderNames_.push_back(kmTools::FieldText(sName));
     }
   });
+}
+
+void KmUserParamsDict::CheckHeaderLocation(int32_t iLocation,
+                                           const char* sLocationKey) {
+  if (iLocation <= static_cast<int32_t>(vHeaderNames_.size())) return;
+  KmString sHint;
+  const km_session_internal::FieldDelimiterWord* pOther =
+      km_session_internal::OtherFieldDelimiter(
+          cFieldDelimiter_, iLocation, [this](char c) {
+            const char sDelimiter[2] = {c, '\0'};
+            return KmStringTokenizer(sHeaderLine_.GetCString(), sDelimiter)
+                .GetNumTokens();
+          });
+  if (pOther != nullptr) {
+    const char* sWord =
+        km_session_internal::WordOfFieldDelimiter(cFieldDelimiter_);
+    sHint << "  The line is split at its field delimiter, "
+          << (sWord != nullptr ? sWord : "?")
+          << ", but it holds enough names split at " << pOther->sWord
+          << ": is \"Field delimiter = " << pOther->sWord
+          << "\" what the session file should say?";
+  }
+  GenerateKmInputExceptionF(
+      "\"%s\" = %d in %s is beyond the %d variable names in the first line "
+      "of the data file \"%s\".%s",
+      kClassName, sLocationKey, iLocation, FileName(),
+      static_cast<int>(vHeaderNames_.size()), sHeaderFile_.GetCString(),
+      sHint.GetCString());
 }
 
 int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
@@ -322,13 +354,7 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
 
       KmString sName;
       if (role.bNameFromHeader && bVariableNamesIncluded_) {
-        if (iLocation > static_cast<int32_t>(vHeaderNames_.size())) {
-          GenerateKmInputExceptionF(
-              "\"%s\" = %d in %s is beyond the %d variable names in the "
-              "first line of the data file.",
-              kClassName, sLocationKey, iLocation, FileName(),
-              static_cast<int>(vHeaderNames_.size()));
-        }
+        CheckHeaderLocation(iLocation, sLocationKey);
         sName = vHeaderNames_[iLocation - 1];
       } else if (bFromHetLocation) {
         sName = role.sDefaultName;

@@ -155,6 +155,10 @@ class KmUserParamsDict {
   void ReadByVariables(KmIniFile& ini, const KmIniSection& section);
   // Reads the data file's first non-blank line into the header names.
   void ReadHeaderNames();
+  // Refuses the location iLocation of key sLocationKey when it lies beyond
+  // the header names: names the data file and, when the header line splits
+  // into enough names at another delimiter, that delimiter.
+  void CheckHeaderLocation(int32_t iLocation, const char* sLocationKey);
   // The location text sValue of key sKey as a column number.
   // Throws (kind 3) unless it is a whole number from 1 to 32767.
   int32_t ParseLocation(const KmString& sValue, const char* sKey);
@@ -184,6 +188,10 @@ class KmUserParamsDict {
   KmVector<VSVariable> vVariables_;
   KmVector<int32_t> vByVarLocations_;
   KmVector<KmString> vHeaderNames_;
+  // The line the header names were read from, and the data file's full
+  // name, for the messages on them.
+  KmString sHeaderLine_;
+  KmString sHeaderFile_;
   int16_t iAdjustmentLoc_;
   int16_t iAgeAdjustedRateLoc_;
   int32_t iCountLoc_;

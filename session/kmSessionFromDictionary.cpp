@@ -158,10 +158,13 @@ void kmSession::SetHeterFromDict(int16_t iRate, int16_t iCount, int16_t iSE,
       }
     } else if (iPopulation > 0 && iStdPop > 0) {
       // Counts with both populations: the program calculates age-adjusted
-      // rates with their standard errors.
+      // rates with their standard errors. The counts are the response the
+      // rates are formed from, as a session-parameter file's count location
+      // makes them.
       SetKMVarPosition(kmVarPopulation, iPopulation);
       SetKMVarPosition(kmVarStdPopulation, iStdPop);
       SetKMVarPosition(kmVarCount, iCount);
+      SetKMVarPosition(kmVarDependent, iCount);
       model = kmErrorModel::kStandardError;
     } else {
       bFromCount = true;

@@ -425,7 +425,11 @@ void kmSession::SetDictionaryStatisticOptions(
   } else if (bAgeAdjusted || bDelayAgeAdjusted) {
     Set(kmDependentType::kAgeAdjustedRate);
   } else if (bCount || stats.Has(kDelayCount)) {
-    Set(kmDependentType::kCount);
+    // Counts that the role pass turned into calculated rates over the
+    // adjustment groups are fitted as the age-adjusted rates formed from
+    // them, as in a session-parameter file that gives the same columns.
+    Set(GetBool(kmOptDependentCalculated) ? kmDependentType::kAgeAdjustedRate
+                                          : kmDependentType::kCount);
   } else if (stats.Has(kDisparity)) {
     Set(kmDependentType::kOther);
   }

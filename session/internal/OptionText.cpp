@@ -76,6 +76,16 @@ const char* WordOfFieldDelimiter(char c) {
   return nullptr;
 }
 
+const FieldDelimiterWord* OtherFieldDelimiter(
+    char cDelimiter, int iFields, const std::function<int(char)>& countFields) {
+  for (const FieldDelimiterWord& entry : kFieldDelimiterWords) {
+    if (entry.c != cDelimiter && countFields(entry.c) >= iFields) {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
 bool HetErrorModelFromWord(const KmString& sWord, kmErrorModel& model) {
   kmErrorModel named = model;
   if (!kmCodeFromText(sWord, named) || named == kmErrorModel::kVarCovMatrix) {

@@ -6,6 +6,7 @@
 #define KM_SESSION_INTERNAL_OPTIONTEXT_H
 
 #include <cstdint>
+#include <functional>
 
 #include "foundation/KmString.h"
 #include "session/kmErrorModel.h"
@@ -49,6 +50,12 @@ bool FieldDelimiterFromWord(const KmString& sWord, char& c);
 // The word that names the delimiter c; nullptr for a character no word
 // names.
 const char* WordOfFieldDelimiter(char c);
+// The first delimiter other than cDelimiter, in the order of
+// kFieldDelimiterWords, at which a line splits into at least iFields
+// fields, countFields(c) giving the number of fields at c; nullptr when
+// none does. Names the delimiter a line that is too short was written with.
+const FieldDelimiterWord* OtherFieldDelimiter(
+    char cDelimiter, int iFields, const std::function<int(char)>& countFields);
 
 // The error-variance model that a word of the option files names:
 // "constant variance", "standard error", "poisson rate" or "poisson count"

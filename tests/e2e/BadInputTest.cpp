@@ -457,6 +457,10 @@ const char kRunOptions[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
     "num permutations = 9\n";
 
+const char kBothDelay[] =
+    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
+    "num permutations = 9\ndelay type = both\n";
+
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
 const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
@@ -636,6 +640,37 @@ const DataCase kDataCases[] = {
      "numbers in every column the session reads as numbers (column 2 "
      "\"2000\", column 3 \"49.80\"): the line looks like data.",
      "kmCohortManager", nullptr},
+    // Faults: the advice "Variable names included = false" made a header
+    // whose names are numbers a cohort of one record; a header split at
+    // the wrong delimiter was not said to be so.
+    {"header row naming columns with numbers", "names.ini", nullptr,
+     "Site,1991,2000,SE,Count,Pop\n", "data.csv",
+     "(column 2 \"1991\", column 3 \"2000\"), and a name that is a number "
+     "cannot be told from a value.  The line is the header row (column 1 "
+     "holds \"Site\", the name of the by variable Site): give those columns "
+     "names that are not numbers",
+     "kmCohortManager", nullptr},
+    {"header row split at another delimiter", "names.ini", nullptr,
+     "Site;Year;Rate;SE;Count;Pop\n", "data.csv",
+     "data.csv\".  The line is split at its field delimiter, comma, but it "
+     "holds enough names split at semi-colon: is \"Field delimiter = "
+     "semi-colon\" what the session file should say?",
+     "KMUserParamsDict", nullptr},
+    // Fault: "Stnd Pop variable offset is zero or less." alone, for counts
+    // computed as the default type of dependent variable.
+    {"calculated rates without a dependent variable type", "counts.ini",
+     nullptr, "", "data.csv",
+     "Stnd Pop variable offset is zero or less.  The run computes its "
+     "dependent variable (\"run type = calculated\") and the dependent "
+     "variable type in force is age-adjusted rate, the default",
+     "ValidateCrudeOrAgeAdjRate", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nmaximum kinkmarks = 1\nrun type = calculated\n"},
+    // Fault: two spellings of one code merged unexplained.
+    {"by-variable codes that differ in a blank", "se.ini", "^2,", "1 ,",
+     "data.csv",
+     "The by variable Site holds \"1\" on line 24 and \"1 \" on line 25, "
+     "both read as \"1\": the blanks before and after a value",
+     "kmCalculator", nullptr},
     // Fault: such a data file was read as one record, and such an options
     // file lost its section.
     {"data file with line ends of carriage returns alone", "se.ini", "\n", "\r",
@@ -847,6 +882,19 @@ const DataCase kDataCases[] = {
      "records of an age-adjusted cohort must be sorted by the independent "
      "variable Year, the years in ascending order,",
      nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
+    // Faults: a cohort too short for "delay type = both" ended the run
+    // with "The cohort cannot be fitted with 0 to -1 kinkmarks."; a
+    // missing delay-adjusted rate was named twice.
+    {"cohort too short for both delay analyses", "delay.dic", nullptr,
+     "3,2000,50.00,0.5000,52.50,0.5250\n3,2001,51.00,0.5100,53.55,0.5355\n",
+     "data.csv", nullptr, nullptr,
+     "Cohort \"North, Delay\" could not be fitted", nullptr, nullptr, nullptr,
+     kBothDelay, "delay.csv"},
+    {"missing delay-adjusted rate named once", "delay.dic", ",60.59,", ",.,",
+     "data.csv", nullptr, nullptr,
+     "Kinkmark will not analyze by-groups that have this error. (record 6, "
+     "column 5)\n",
+     nullptr, nullptr, nullptr, kBothDelay, "delay.csv"},
 };
 #undef KM_CALCULATED
 

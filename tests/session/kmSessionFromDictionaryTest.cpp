@@ -111,11 +111,12 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
        1,
        2},
       // Sex, Year, Age, Count, Population, Std Pop: the program calculates
-      // age-adjusted rates over the age groups.
+      // age-adjusted rates over the age groups from the counts. Fault: no
+      // response role, and the type of a count.
       {"rate_adjusted",
-       {2, 0, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0},
+       {2, 4, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0},
        2,
-       0,
+       4,
        true,
        false,
        4,
@@ -443,7 +444,7 @@ TEST(kmSessionFromDictionary, SetHeterFromDictModels) {
       {"rate without se", {3, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 3},
       {"rate with se", {3, 0, 4, 0, 0, 0, 0, 0, 0}, 2, 3},
       {"delay rate with delay se", {0, 0, 0, 0, 0, 5, 0, 6, 0}, 2, 0},
-      {"count with both populations", {0, 2, 0, 3, 4, 0, 0, 0, 0}, 2, 0},
+      {"count with both populations", {0, 2, 0, 3, 4, 0, 0, 0, 0}, 2, 2},
       {"count with population", {0, 2, 0, 3, 0, 0, 0, 0, 0}, 4, 2},
       {"count alone", {0, 2, 0, 0, 0, 0, 0, 0, 0}, 1, 2},
       {"delay count alone", {0, 0, 0, 0, 0, 0, 5, 0, 0}, 1, 5},
