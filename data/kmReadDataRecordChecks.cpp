@@ -243,19 +243,7 @@ void kmReadData::VerifyResponseVariable(
     dSum += std::atof(sField.GetCString());
 
     double dValue = 0.0;
-    bool bMissing = sField == " " || sField == sMissing;
-    if (!bMissing) {
-      try {
-        KmConvertValue(dValue, sField.GetCString(), true);
-      } catch (KmException&) {
-        bMissing = true;
-      }
-    }
-    // "nan" and "inf" convert, but no fit can use them: they count as
-    // missing rather than passing every test below.
-    if (!bMissing && !std::isfinite(dValue)) bMissing = true;
-
-    if (bMissing) {
+    if (!CheckedNumber(sField, sMissing, false, dValue)) {
       // A text that is there but no number is named as such.
       KmString sDetail;
       const KmString sText = KmString(sField).Trim();
@@ -452,6 +440,28 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
     Flag(psErrorText, pbGood, bReported, sSentence.GetCString(), iRow, iCol,
          sDetail);
   });
+}
+
+bool kmReadData::CheckedNumber(const KmString& sField, const KmString& sMissing,
+                               bool bStandardError, double& dValue) {
+  const KmString sText = KmString(sField).Trim();
+  if (sText.IsEmpty() || sField == sMissing ||
+      sText == KmString(sMissing).Trim()) {
+    return false;
+  }
+  double d = 0.0;
+  try {
+    KmConvertValue(d, sText.GetCString(), true);
+  } catch (KmException&) {
+    return false;
+  }
+  // "nan" and "inf" convert, but no fit can use them.
+  if (!std::isfinite(d)) return false;
+  if (KmString sCopy(sText); bStandardError && !ValidFloat(sCopy, false)) {
+    return false;
+  }
+  dValue = d;
+  return true;
 }
 
 bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
