@@ -54,14 +54,6 @@ void Flag(KmString* psErrorText, bool* pbGood, bool& bReported,
   AppendReport(psErrorText, sSentence, iRow, iCol, sDetail);
 }
 
-// True when sText (trimmed by the caller) is read whole as a finite number,
-// which goes to dValue.
-bool IsFiniteNumber(const KmString& sText, double& dValue) {
-  return !sText.IsEmpty() &&
-         kmTools::StringToDouble(dValue, sText.GetCString(), true) &&
-         std::isfinite(dValue);
-}
-
 // Why a standard error that the number rule refused cannot be used: it is
 // no number, its square (the variance that weights the record) leaves the
 // range of doubles, or it is written with an exponent but no decimal point.
@@ -69,7 +61,7 @@ KmString StandardErrorFault(const KmString& sField) {
   const KmString sText = KmString(sField).Trim();
   double d = 0.0;
   KmString sFault;
-  if (!IsFiniteNumber(sText, d)) {
+  if (!kmReadData::CheckedNumber(sText, KmString(), false, d)) {
     sFault << "\"" << sText
            << "\" is not a number, and the session reads the standard errors "
               "from this column (\"standard error location\").";
@@ -425,7 +417,7 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
     double p = 0.0;
-    if (IsFiniteNumber(sText, p) && p > 0.0) return;
+    if (CheckedNumber(sText, sMissing, false, p) && p > 0.0) return;
     KmString sSentence;
     sSentence << "  Error in data file.  Population <= 0.  Cohort Index = "
               << (iCohortNumber - 1);

@@ -725,17 +725,16 @@ const RefusalCase kRefusals[] = {
     {"missing rate", "se.ini", "1,2005,57.70,", "1,2005,.,",
      "missing dependent variable values.  Kinkmark will not analyze "
      "by-groups that have this error. (record 6, column 3)\n"},
-    // Faults: the rates "Capital", "12abc" and "1.2.3" were shown as 0, 12
-    // and 1.2, the numbers their texts begin with.
+    // Faults: the rates "Capital" and "12abc" and the counts "1.234.567"
+    // and "1.2.3" were shown as the numbers their texts begin with.
     {"text in the rate column", "se.ini", "1,2005,57.70,", "1,2005,Capital,",
      "this error. (record 6, column 3)  Data file \"data.csv\", line 6, "
-     "column 3: \"Capital\" is not a number.\n"},
-    {"rates that only begin with a number", "se.ini", "1,2005,57.70,",
-     "1,2005,12abc,", "line 6, column 3: \"12abc\" is not a number.",
+     "column 3: \"Capital\" is not a number.\n",
      kRunOptions, "common/kinked.csv", "East", nullptr, "1,2006,60.05,",
-     "1,2006,1.2.3,"},
-    {"count with two points", "counts.ini", "1154,", "1.234.567,",
-     "line 6, column 5: \"1.234.567\" is not a number."},
+     "1,2006,12abc,"},
+    {"counts that only begin with a number", "counts.ini", "1154,",
+     "1.234.567,", "line 6, column 5: \"1.234.567\" is not a number.",
+     kRunOptions, "common/kinked.csv", "East", nullptr, "1201,", "1.2.3,"},
     {"standard error of 0", "se.ini", "0.5770,", "0,",
      "weight variable <= 0.  Kinkmark will not analyze by-groups that have "
      "this error. (record 6, column 4)",
@@ -837,6 +836,28 @@ std::string Edited(std::string sText, const char* sFindText,
   return sText;
 }
 
+// Writes sData as data.csv, the run options (kRunOptions when nullptr) and
+// the export options (none when nullptr) in dir, and runs the session file
+// sSession of dir on the data file sDataFile.
+km_e2e::RunResult RunData(const km_test::ScratchDir& dir,
+                          const std::string& sSession, const std::string& sData,
+                          const std::string& sDataFile, const char* sRunOptions,
+                          const char* sExportOptions) {
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  km_test::WriteAll(dir.File("options.ini"),
+                    sRunOptions != nullptr ? sRunOptions : kRunOptions);
+  std::string sRun = "[Kinkmark Input Files]\nSession File = " + sSession +
+                     "\nData File = " + sDataFile +
+                     "\nRun Options File = options.ini\nOutput File = "
+                     "out.kmo\n";
+  if (sExportOptions != nullptr) {
+    km_test::WriteAll(dir.File("export.ini"), sExportOptions);
+    sRun += "Export Options File = export.ini\n";
+  }
+  km_test::WriteAll(dir.File("run.ini"), sRun);
+  return km_e2e::RunKinkmark(dir, "run.ini");
+}
+
 TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
   for (const DataCase& c : kDataCases) {
     SCOPED_TRACE(c.sName);
@@ -847,19 +868,8 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     if (c.sThenFind != nullptr) {
       sData = Edited(sData, c.sThenFind, c.sThenReplace);
     }
-    km_test::WriteAll(dir.File("data.csv"), sData);
-    km_test::WriteAll(dir.File("options.ini"),
-                      c.sRunOptions != nullptr ? c.sRunOptions : kRunOptions);
-    std::string sRun = std::string("[Kinkmark Input Files]\nSession File = ") +
-                       c.sSession + "\nData File = " + c.sDataFile +
-                       "\nRun Options File = options.ini\n"
-                       "Output File = out.kmo\n";
-    if (c.sExportOptions != nullptr) {
-      km_test::WriteAll(dir.File("export.ini"), c.sExportOptions);
-      sRun += "Export Options File = export.ini\n";
-    }
-    km_test::WriteAll(dir.File("run.ini"), sRun);
-    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    const auto result = RunData(dir, c.sSession, sData, c.sDataFile,
+                                c.sRunOptions, c.sExportOptions);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
@@ -877,8 +887,8 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
   }
 }
 
-// The observed value and the standard error (column titled so; 0: none) of
-// each row of cohort sCohort in the data export of dir.
+// Per row of cohort sCohort in the data export of dir: its independent
+// value, observed value and standard error ("." without that column).
 std::vector<std::vector<std::string>> CohortCells(
     const km_test::ScratchDir& dir, const std::string& sCohort) {
   std::vector<std::vector<std::string>> vRows;
@@ -889,41 +899,18 @@ std::vector<std::vector<std::string>> CohortCells(
     for (size_t i = 0; i < vCells.size() && iStdError == 0; ++i) {
       if (vCells[i] == "\"Standard Error\"") iStdError = i;
     }
-    if (vCells[0] != sCohort || vCells.size() < 3) continue;
-    vRows.push_back({vCells[1], vCells[2],
-                     iStdError > 0 ? vCells[iStdError] : std::string(".")});
+    if (vCells[0] != sCohort) continue;
+    vRows.push_back(
+        {vCells[1], vCells[2], iStdError ? vCells[iStdError] : "."});
   }
   return vRows;
 }
 
-// Writes the run of one refusal case with sData in dir and runs it.
-km_e2e::RunResult RunRefusal(const km_test::ScratchDir& dir,
-                             const RefusalCase& c, const std::string& sData,
-                             const char* sDelimiter, const char* sLayout) {
-  km_e2e::CopyFixtureFolder("common", dir);
-  km_test::WriteAll(
-      dir.File(c.sSession),
-      Edited(km_test::ReadAll(dir.File(c.sSession)), "delimiter = comma",
-             (std::string("delimiter = ") + sDelimiter).c_str()));
-  km_test::WriteAll(dir.File("data.csv"), sData);
-  km_test::WriteAll(dir.File("options.ini"), c.sRunOptions);
-  km_test::WriteAll(dir.File("export.ini"),
-                    std::string("[Export Options]\nline delimiter = unix\n"
-                                "missing character = period\n") +
-                        sLayout);
-  km_test::WriteAll(dir.File("run.ini"),
-                    std::string("[Kinkmark Input Files]\nSession File = ") +
-                        c.sSession +
-                        "\nData File = data.csv\nRun Options File = "
-                        "options.ini\nExport Options File = export.ini\n"
-                        "Output File = out.kmo\n");
-  return km_e2e::RunKinkmark(dir, "run.ini");
-}
-
-// A refused cohort keeps its rows in the data export in every layout, for
-// data files of each delimiter, and each cell holds the file's own value
-// read as a number (as a run of the unedited file shows it) or the
-// missing-value text; it has no row in any other export.
+// A refused cohort keeps its rows in the data export in every layout, with
+// the data's fields separated by commas, tabs or spaces, and each of its
+// cells holds the file's own value read as a number (as a run of the
+// unedited file shows it) or the missing-value text; no other export has a
+// row of it.
 TEST(BadInput, RefusedCohortsShowOnlyTheValuesTheFileHolds) {
   const char* const kLayouts[] = {
       "models = best fit\n", "models = all\nall models in same column = true\n",
@@ -932,35 +919,46 @@ TEST(BadInput, RefusedCohortsShowOnlyTheValuesTheFileHolds) {
       {"comma", ','}, {"tab", '\t'}, {"space", ' '}};
   for (const RefusalCase& c : kRefusals) {
     SCOPED_TRACE(c.sName);
+    const std::string sCohort = c.sCohort;
+    auto Run = [&](const km_test::ScratchDir& dir, std::string sData,
+                   const std::pair<const char*, char>& delimiter,
+                   const char* sLayout) {
+      km_e2e::CopyFixtureFolder("common", dir);
+      const std::string sWord = std::string("delimiter = ") + delimiter.first;
+      km_test::WriteAll(dir.File(c.sSession),
+                        Edited(km_test::ReadAll(dir.File(c.sSession)),
+                               "delimiter = comma", sWord.c_str()));
+      std::replace(sData.begin(), sData.end(), ',', delimiter.second);
+      return RunData(dir, c.sSession, sData, "data.csv", c.sRunOptions,
+                     (std::string("[Export Options]\nline delimiter = unix\n"
+                                  "missing character = period\n") +
+                      sLayout)
+                         .c_str());
+    };
     const std::string sFile =
         km_test::ReadAll(std::string(KM_E2E_FIXTURES) + "/" + c.sFrom);
     std::map<std::string, std::vector<std::string>> reference;
-    {
-      km_test::ScratchDir dir;
-      RunRefusal(dir, c, sFile, "comma", kLayouts[0]);
-      for (const auto& vRow : CohortCells(dir, c.sCohort)) {
-        if (vRow[1] != ".") reference.emplace(vRow[0], vRow);
-      }
+    km_test::ScratchDir first;
+    Run(first, sFile, kDelimiters[0], kLayouts[0]);
+    for (const auto& vRow : CohortCells(first, sCohort)) {
+      if (vRow[1] != ".") reference.emplace(vRow[0], vRow);
     }
     std::string sData = Edited(sFile, c.sFind, c.sReplace);
-    if (c.sThenFind != nullptr) {
-      sData = Edited(sData, c.sThenFind, c.sThenReplace);
-    }
-    for (const auto& [sDelimiter, cDelimiter] : kDelimiters) {
+    if (c.sThenFind) sData = Edited(sData, c.sThenFind, c.sThenReplace);
+    for (const auto& delimiter : kDelimiters) {
       for (const char* sLayout : kLayouts) {
-        SCOPED_TRACE(std::string(sDelimiter) + ", " + sLayout);
-        std::string sDelimited = sData;
-        std::replace(sDelimited.begin(), sDelimited.end(), ',', cDelimiter);
+        SCOPED_TRACE(std::string(delimiter.first) + ", " + sLayout);
         km_test::ScratchDir dir;
-        const auto result = RunRefusal(dir, c, sDelimited, sDelimiter, sLayout);
-        EXPECT_EQ(result.iStatus, 0) << result.sConsole;
-        EXPECT_NE(result.sConsole.find("Cohort \"" + std::string(c.sCohort) +
-                                       "\" could not be fitted (data file "
-                                       "data.csv): "),
-                  std::string::npos)
-            << result.sConsole;
-        EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
-            << result.sConsole;
+        const auto result = Run(dir, sData, delimiter, sLayout);
+        EXPECT_EQ(result.iStatus, 0);
+        for (const std::string& sText :
+             {"Cohort \"" + sCohort +
+                  "\" could not be fitted (data file "
+                  "data.csv): ",
+              std::string(c.sMessage)}) {
+          EXPECT_NE(result.sConsole.find(sText), std::string::npos)
+              << result.sConsole;
+        }
         for (const auto& entry : fs::directory_iterator(dir.Path())) {
           const std::string sName = entry.path().filename().string();
           if (sName.find("export.txt") == std::string::npos ||
@@ -968,11 +966,11 @@ TEST(BadInput, RefusedCohortsShowOnlyTheValuesTheFileHolds) {
             continue;
           }
           EXPECT_EQ(("\n" + km_test::ReadAll(entry.path().string()))
-                        .find("\n" + std::string(c.sCohort) + "\t"),
+                        .find("\n" + sCohort + "\t"),
                     std::string::npos)
               << sName;
         }
-        const auto vRows = CohortCells(dir, c.sCohort);
+        const auto vRows = CohortCells(dir, sCohort);
         EXPECT_FALSE(vRows.empty());
         for (const auto& vRow : vRows) {
           const auto it = reference.find(vRow[0]);
