@@ -199,25 +199,28 @@ class kmReadData {
   // (bodies in kmReadDataReadRates.cpp)
 
   // Reads the next analysis copy (copy index, seek and line count as
-  // ReadData) and turns every g consecutive records (g = the number of
-  // adjustment groups) into one row: the group's last record with its
-  // count and population fields replaced by the group totals Q and P, an
-  // empty field, then the directly age-adjusted rate R and its standard
-  // error E ("%20.10f", the missing text when not computable). Records of
-  // an unfinished last group give no row. When the populations of the
-  // copy's usable records sum to 0, every row's R and E are the missing
-  // text. A good comparability-ratio copy then gets
-  // ComparabilityRatioAdjustment.
+  // ReadData) and turns the records of each year (a run of records with
+  // the same independent value) into one row: the year's last record with
+  // its count and population fields replaced by the year's totals Q and P,
+  // an empty field, then the directly age-adjusted rate R and its standard
+  // error E ("%20.10f", the missing text when not computable). A year that
+  // does not hold each of the g adjustment groups once (g = the number of
+  // adjustment groups; none with g = 0, which gives no rows) has the
+  // missing text for R and E. When the populations of the copy's usable
+  // records sum to 0, every row's R and E are the missing text. A good
+  // comparability-ratio copy then gets ComparabilityRatioAdjustment.
+  // Throws: the "Could not locate" error of IndependentValue for a year
+  // that the independent variable's format does not hold.
   // Throws: the session's error for an unset count, population or standard
   // population role; as ReadData otherwise.
   void ReadDataAndCalcRates(int* piCohortIndex);
-  // Group totals of one group's rows: Q (counts), P (populations, a zero
-  // population with a positive count counting as the count), R = sum of
-  // w_k r_k with w_k = standard population / S (S the group's standard
+  // Group totals of one group's rows: Q (counts), P (populations), R = sum
+  // of w_k r_k with w_k = standard population / S (S the group's standard
   // population total) and r_k = c_k / p_k x N, and E = N sqrt(sum of
   // w_k^2 c_k / p_k^2). R and E are -1e30 when any row is unusable (a
-  // missing, non-numeric or negative count, population or standard
-  // population, or S = 0) or E cannot be formed. *pdCohortPop gains the
+  // missing, non-numeric or negative count or standard population, a
+  // population that is not a number above 0, or S = 0) or E cannot be
+  // formed. *pdCohortPop gains the
   // populations of the usable rows.
   // REQUIRES: the five pointers are not null.
   void ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup, double* pdCount,
@@ -342,7 +345,16 @@ class kmReadData {
   // from s (the result is then false); a text with an exponent letter is
   // rewritten as its number in fixed notation with 10 decimals. bUnused is
   // not read.
-  bool ValidFloat(KmString& s, bool bUnused);
+  static bool ValidFloat(KmString& s, bool bUnused);
+  // The number sField holds by the rule the record checks read it with:
+  // true, with the number in dValue, when sField (blanks around it dropped)
+  // is neither empty nor the missing text sMissing and reads whole as a
+  // finite number (KmConvertValue), and, for a standard error
+  // (bStandardError), ValidFloat takes it as well; false otherwise, dValue
+  // untouched. Every value of a record that is shown or fitted is read so:
+  // a refused cohort's export shows no number its text only begins with.
+  static bool CheckedNumber(const KmString& sField, const KmString& sMissing,
+                            bool bStandardError, double& dValue);
 
   // ---- Variance-covariance matrix file (LoadVarianceCovarianceMatrix) ----
   // (body in kmReadDataVarCov.cpp)
@@ -559,7 +571,9 @@ class kmReadData {
   // reader would combine wrongly, naming the data file and line: a code
   // that no group of the format holds (listing the groups), a year that
   // comes after a later one or repeats a group, a year without a record of
-  // some group, and a group whose standard population differs between
+  // some group, a population of 0 (not under clustering, which merges
+  // groups before it forms rates), a standard population that is missing
+  // or no number, and a group whose standard population differs between
   // years (both values and lines). "" when the records are sound, or the
   // rates are not computed over a format's groups.
   KmString AdjustmentGroupsRefusal(const kmCohortRows& rows) const;

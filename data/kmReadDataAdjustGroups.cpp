@@ -1,25 +1,26 @@
 // kmReadData: the layout of an age-adjusted cohort's records
-// (AdjustmentGroupsRefusal). The reader forms one rate of every run of as
-// many consecutive records as the adjustment variable has groups, so each
-// year must hold one record of every group, the years in ascending order,
-// and each group must keep one standard population throughout. The rate is
-// a weighted sum over the groups, so within a year they may come in any
-// order, the first year as well as the others.
-#include <algorithm>
-#include <cmath>
+// (AdjustmentGroupsRefusal). The reader forms one rate of each year's
+// records, so each year must hold one record of every group, the years in
+// ascending order, each with a population above 0, and each group must keep
+// one standard population throughout. The rate is a weighted sum over the
+// groups, so within a year they may come in any order, the first year as
+// well as the others.
 #include <cstdint>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmFormat.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 
 using km_read_internal::FindFormatLine;
+using km_read_internal::IsMissingField;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
+using km_read_internal::SameNumber;
 
 namespace {
 
@@ -35,12 +36,6 @@ struct GroupSeen {
   KmString sStd;
   int64_t lStdLine = 0;
 };
-
-// True when two values read from the data stand for the same number.
-bool SameValue(double a, double b) {
-  return std::fabs(a - b) <=
-         1e-12 * std::max({1.0, std::fabs(a), std::fabs(b)});
-}
 
 // The trimmed field of row at the 0-based column iColumn ("" when none).
 KmString FieldAt(const kmRecordRow& row, int iColumn) {
@@ -92,7 +87,10 @@ class kmReadData::AdjustmentGroupWalk {
         groups_(static_cast<size_t>(format_.GetNumLines())),
         iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
         iYearCol_(RoleColumn(session_, kmVarIndependent)),
-        iStdCol_(RoleColumn(session_, kmVarStdPopulation)) {
+        iStdCol_(RoleColumn(session_, kmVarStdPopulation)),
+        iPopCol_(RoleColumn(session_, kmVarPopulation)),
+        bClustering_(session_.Get<kmComparisonType>() ==
+                     kmComparisonType::kClustering) {
     session_.GetMissingString(sMissing_);
     session_.GetString(kmStrDataFile, sDataFile_);
   }
@@ -120,7 +118,7 @@ class kmReadData::AdjustmentGroupWalk {
     const KmString sYear = FieldAt(row, iYearCol_);
     const double dYear =
         km_read_internal::IndependentValue(session_, sYear, kSource);
-    if (!bHaveYear_ || !SameValue(dYear, dYear_)) {
+    if (!bHaveYear_ || !SameNumber(dYear, dYear_)) {
       if (bHaveYear_ && dYear < dYear_) {
         YearOutOfOrder(sYear);
         return;
@@ -135,7 +133,23 @@ class kmReadData::AdjustmentGroupWalk {
     }
     group.lLineThisYear = lLine_;
     lLastLine_ = lLine_;
-    CheckStandardPopulation(r, iGroup, group);
+    CheckPopulation(r, iGroup);
+    if (sRefusal_.IsEmpty()) CheckStandardPopulation(r, iGroup, group);
+  }
+
+  // A population of 0 forms no rate. Missing, non-numeric and negative
+  // populations are refused by the rate checks; clustering merges groups
+  // before it forms their rates.
+  void CheckPopulation(size_t r, int32_t iGroup) {
+    const KmString sPop = FieldAt(rows_[r], iPopCol_);
+    double dPop = 0.0;
+    if (bClustering_ || !ReadNumber(sPop, sMissing_, dPop) || dPop != 0.0) {
+      return;
+    }
+    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_)
+              << ": the population of the group " << GroupName(format_, iGroup)
+              << " of " << AdjustName() << " is " << sPop << " in the year "
+              << sYear_ << "; a population must be a number greater than 0.";
   }
 
   void StartYear(const KmString& sYear, double dYear) {
@@ -173,8 +187,10 @@ class kmReadData::AdjustmentGroupWalk {
   void CheckStandardPopulation(size_t r, int32_t iGroup, GroupSeen& group) {
     const KmString sStd = FieldAt(rows_[r], iStdCol_);
     double dStd = 0.0;
-    // Missing and non-numeric values are refused by the rate checks.
-    if (!ReadNumber(sStd, sMissing_, dStd)) return;
+    if (IsMissingField(sStd, sMissing_) || !ReadNumber(sStd, sMissing_, dStd)) {
+      StandardPopulationUnread(r, iGroup, sStd);
+      return;
+    }
     if (!group.bHaveStd) {
       group.bHaveStd = true;
       group.dStd = dStd;
@@ -182,7 +198,7 @@ class kmReadData::AdjustmentGroupWalk {
       group.lStdLine = lLine_;
       return;
     }
-    if (SameValue(dStd, group.dStd)) return;
+    if (SameNumber(dStd, group.dStd)) return;
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iStdCol_)
               << ": the standard population of the group "
               << GroupName(format_, iGroup) << " of " << AdjustName() << " is "
@@ -190,6 +206,26 @@ class kmReadData::AdjustmentGroupWalk {
               << " on line " << static_cast<long>(group.lStdLine)
               << ".  A standard population is one set of weights: give each "
                  "group the same standard population in every year.";
+  }
+
+  // Every group's standard population weights every year's rate: one that
+  // is missing or no number refuses the cohort, wherever it stands.
+  void StandardPopulationUnread(size_t r, int32_t iGroup,
+                                const KmString& sStd) {
+    const bool bMissing = IsMissingField(sStd, sMissing_);
+    sRefusal_ << "The standard population value read from the data line is "
+              << (bMissing ? "missing" : "not numeric")
+              << ".  Kinkmark cannot calculate age-adjusted rates for this "
+                 "cohort.  "
+              << reader_.RecordPlace(static_cast<int32_t>(r), iStdCol_)
+              << ": the standard population of the group "
+              << GroupName(format_, iGroup) << " of " << AdjustName();
+    if (bMissing) {
+      sRefusal_ << " is missing";
+    } else {
+      sRefusal_ << " is \"" << sStd << "\", which is not a number,";
+    }
+    sRefusal_ << " in the year " << sYear_ << ".";
   }
 
   void UnknownCode(size_t r, const KmString& sCode) {
@@ -233,6 +269,8 @@ class kmReadData::AdjustmentGroupWalk {
   const int iAdjustCol_;
   const int iYearCol_;
   const int iStdCol_;
+  const int iPopCol_;
+  const bool bClustering_;
   KmString sMissing_;
   KmString sDataFile_;
   KmString sRefusal_;

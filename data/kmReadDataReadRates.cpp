@@ -2,7 +2,9 @@
 // (ReadDataAndCalcRates, both ReadDataAndCalcRates_ProcessLine forms) and
 // the comparability-ratio adjustment of its rows
 // (ComparabilityRatioAdjustment).
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -10,24 +12,54 @@
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmFormat.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
+#include "session/kmVariable.h"
 
 using km_read_internal::AdjustedStandardError;
 using km_read_internal::CleanField;
+using km_read_internal::FindFormatLine;
 using km_read_internal::FixedText;
 using km_read_internal::IndependentValue;
 using km_read_internal::IsMissingField;
 using km_read_internal::kMissingValue;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
+using km_read_internal::SameNumber;
 
 namespace {
 
 const char kClassName[] = "kmReadData";
 const char kAdjustmentSource[] =
     "kmCalculationHandler::ComparabilityRatioAdjustment()";
+const char kRatesSource[] = "kmReadData::ReadDataAndCalcRates()";
+
+// True when the records of one year hold every group of the adjustment
+// variable once: uGroups records whose codes are the format's lines (their
+// texts, without a format) and no two alike. Only such a year has a rate.
+bool HoldsEveryGroupOnce(const kmSession& session, const kmCohortRows& vYear,
+                         size_t uGroups) {
+  if (vYear.size() != uGroups) return false;
+  const int iColumn = RoleColumn(session, kmVarAdjustment);
+  const kmVariable& adjust = session.GetKMVar(kmVarAdjustment);
+  std::vector<KmString> vSeen;
+  for (const kmRecordRow& row : vYear) {
+    KmString sCode = KmString(row[static_cast<size_t>(iColumn)]).Trim();
+    if (adjust.HasFormat()) {
+      const int32_t iLine = FindFormatLine(adjust.GetFormat(), sCode);
+      if (iLine < 0) return false;
+      sCode.Clear();
+      sCode << iLine;
+    }
+    if (std::find(vSeen.begin(), vSeen.end(), sCode) != vSeen.end()) {
+      return false;
+    }
+    vSeen.push_back(sCode);
+  }
+  return true;
+}
 
 // The number in column iColumn of row; false when the row has no such
 // field, or it is missing or not a number.
@@ -50,10 +82,29 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
         iNumAdjustGroups_ > 0 ? static_cast<size_t>(iNumAdjustGroups_) : 0;
     double dCohortPop = 0.0;
 
+    const int iIndepColumn = RoleColumn(*pSession_, kmVarIndependent);
+    // One row per year, from that year's records alone: a year short of a
+    // group, or holding one twice, gets the missing text for its rate
+    // rather than records of the next year.
+    auto AppendYearRow = [&](const kmCohortRows& vYear) {
+      double dCount = 0.0;
+      double dPop = 0.0;
+      double dRate = 0.0;
+      double dSE = 0.0;
+      ReadDataAndCalcRates_ProcessLine(vYear, &dCount, &dPop, &dRate, &dSE,
+                                       &dCohortPop);
+      if (!HoldsEveryGroupOnce(*pSession_, vYear, uGroupSize)) {
+        dRate = kMissingValue;
+        dSE = kMissingValue;
+      }
+      ReadDataAndCalcRates_ProcessLine(vYear, dCount, dPop, dRate, dSE);
+    };
+
     kmRecordRow templateRow;
     size_t nFirst = 0;
     bool bFirstRecord = true;
     kmCohortRows vGroup;
+    double dYear = 0.0;
     int iLinesLeft = iLineCount;
     KmString sLine;
     std::vector<KmString> vTokens;
@@ -73,18 +124,16 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
 
       // Without adjustment groups no group ever completes: no rows.
       if (uGroupSize == 0) continue;
-      vGroup.push_back(row);
-      if (vGroup.size() == uGroupSize) {
-        double dCount = 0.0;
-        double dPop = 0.0;
-        double dRate = 0.0;
-        double dSE = 0.0;
-        ReadDataAndCalcRates_ProcessLine(vGroup, &dCount, &dPop, &dRate, &dSE,
-                                         &dCohortPop);
-        ReadDataAndCalcRates_ProcessLine(vGroup, dCount, dPop, dRate, dSE);
+      const double dRowYear = IndependentValue(
+          *pSession_, row[static_cast<size_t>(iIndepColumn)], kRatesSource);
+      if (!vGroup.empty() && !SameNumber(dRowYear, dYear)) {
+        AppendYearRow(vGroup);
         vGroup.clear();
       }
+      dYear = dRowYear;
+      vGroup.push_back(row);
     }
+    if (!vGroup.empty()) AppendYearRow(vGroup);
 
     if (dCohortPop == 0.0) {
       for (kmRecordRow& row : vvCohortRows_) {
@@ -132,10 +181,12 @@ void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
       double c = 0.0;
       double p = 0.0;
       double dStd = 0.0;
+      // No rate is formed over a population of 0: the verification refuses
+      // such a group, and a refused cohort shows no rate for its year.
       const bool bUsable = ColumnNumber(row, iCountColumn, sMissing, c) &&
                            ColumnNumber(row, iPopColumn, sMissing, p) &&
                            ColumnNumber(row, iStdColumn, sMissing, dStd) &&
-                           c >= 0.0 && p >= 0.0 && dStd >= 0.0 &&
+                           c >= 0.0 && p > 0.0 && dStd >= 0.0 &&
                            dStdTotal != 0.0;
       if (!bUsable) {
         bUnusable = true;
@@ -143,23 +194,12 @@ void kmReadData::ReadDataAndCalcRates_ProcessLine(kmCohortRows vGroup,
       }
       *pdCohortPop += p;
       const double w = dStd / dStdTotal;
-      double r = 0.0;
-      double dPopUsed = 0.0;
-      if (p != 0.0) {
-        r = c / p * dN;
-        dPopUsed = p;
-      } else if (c > 0.0) {
-        r = dN;
-        dPopUsed = c;
-      }
-      dR += r * w;
+      dR += c / p * dN * w;
       dQ += c;
-      dP += dPopUsed;
-      if (dPopUsed > 0.0) {
-        const double u = w / dPopUsed;
-        dA += c * u;
-        dV += c * u * u;
-      }
+      dP += p;
+      const double u = w / p;
+      dA += c * u;
+      dV += c * u * u;
     }
 
     *pdCount = dQ;

@@ -54,14 +54,6 @@ void Flag(KmString* psErrorText, bool* pbGood, bool& bReported,
   AppendReport(psErrorText, sSentence, iRow, iCol, sDetail);
 }
 
-// True when sText (trimmed by the caller) is read whole as a finite number,
-// which goes to dValue.
-bool IsFiniteNumber(const KmString& sText, double& dValue) {
-  return !sText.IsEmpty() &&
-         kmTools::StringToDouble(dValue, sText.GetCString(), true) &&
-         std::isfinite(dValue);
-}
-
 // Why a standard error that the number rule refused cannot be used: it is
 // no number, its square (the variance that weights the record) leaves the
 // range of doubles, or it is written with an exponent but no decimal point.
@@ -69,7 +61,7 @@ KmString StandardErrorFault(const KmString& sField) {
   const KmString sText = KmString(sField).Trim();
   double d = 0.0;
   KmString sFault;
-  if (!IsFiniteNumber(sText, d)) {
+  if (!kmReadData::CheckedNumber(sText, KmString(), false, d)) {
     sFault << "\"" << sText
            << "\" is not a number, and the session reads the standard errors "
               "from this column (\"standard error location\").";
@@ -243,19 +235,7 @@ void kmReadData::VerifyResponseVariable(
     dSum += std::atof(sField.GetCString());
 
     double dValue = 0.0;
-    bool bMissing = sField == " " || sField == sMissing;
-    if (!bMissing) {
-      try {
-        KmConvertValue(dValue, sField.GetCString(), true);
-      } catch (KmException&) {
-        bMissing = true;
-      }
-    }
-    // "nan" and "inf" convert, but no fit can use them: they count as
-    // missing rather than passing every test below.
-    if (!bMissing && !std::isfinite(dValue)) bMissing = true;
-
-    if (bMissing) {
+    if (!CheckedNumber(sField, sMissing, false, dValue)) {
       // A text that is there but no number is named as such.
       KmString sDetail;
       const KmString sText = KmString(sField).Trim();
@@ -437,7 +417,7 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
     KmString sMissing;
     pSession_->GetMissingString(sMissing);
     double p = 0.0;
-    if (IsFiniteNumber(sText, p) && p > 0.0) return;
+    if (CheckedNumber(sText, sMissing, false, p) && p > 0.0) return;
     KmString sSentence;
     sSentence << "  Error in data file.  Population <= 0.  Cohort Index = "
               << (iCohortNumber - 1);
@@ -452,6 +432,28 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
     Flag(psErrorText, pbGood, bReported, sSentence.GetCString(), iRow, iCol,
          sDetail);
   });
+}
+
+bool kmReadData::CheckedNumber(const KmString& sField, const KmString& sMissing,
+                               bool bStandardError, double& dValue) {
+  const KmString sText = KmString(sField).Trim();
+  if (sText.IsEmpty() || sField == sMissing ||
+      sText == KmString(sMissing).Trim()) {
+    return false;
+  }
+  double d = 0.0;
+  try {
+    KmConvertValue(d, sText.GetCString(), true);
+  } catch (KmException&) {
+    return false;
+  }
+  // "nan" and "inf" convert, but no fit can use them.
+  if (!std::isfinite(d)) return false;
+  if (KmString sCopy(sText); bStandardError && !ValidFloat(sCopy, false)) {
+    return false;
+  }
+  dValue = d;
+  return true;
 }
 
 bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {

@@ -2,6 +2,7 @@
 // ReadDataForAllByGroup and FreeComparisonArrays.
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -96,19 +97,14 @@ double NumberAtStart(const KmString& sText) {
   return std::strtod(sText.GetCString(), nullptr);
 }
 
-// Reads the whole of sText (blanks around it allowed) as a finite number
-// into dValue; false, with dValue = kMissing, when it is not one.
-bool ReadWhole(const KmString& sText, double& dValue) {
-  const KmString s = KmString(sText).Trim();
+// Reads sText as the record checks read a value (a standard error when
+// bStandardError) into dValue; false, with dValue = kMissing, when it is
+// missing or no number. A cell of a refused cohort shows no number that
+// its text only begins with.
+bool ReadChecked(const KmString& sText, const KmString& sMissing,
+                 double& dValue, bool bStandardError = false) {
   dValue = kMissing;
-  if (s.IsEmpty()) return false;
-  char* pEnd = nullptr;
-  const double d = std::strtod(s.GetCString(), &pEnd);
-  if (pEnd == s.GetCString() || *pEnd != '\0' || !std::isfinite(d)) {
-    return false;
-  }
-  dValue = d;
-  return true;
+  return kmReadData::CheckedNumber(sText, sMissing, bStandardError, dValue);
 }
 
 // True when sField holds no value: empty once trimmed, or the missing text.
@@ -118,10 +114,11 @@ bool IsMissing(const KmString& sField, const KmString& sMissing) {
 }
 
 // The population of a record, true when it is a number above 0.
-bool ReadPopulation(int iPopPos, const kmRecordRow& fields, double& dPop) {
+bool ReadPopulation(int iPopPos, const kmRecordRow& fields,
+                    const KmString& sMissing, double& dPop) {
   dPop = kMissing;
   if (iPopPos >= 1 && iPopPos <= static_cast<int>(fields.size())) {
-    ReadWhole(fields[static_cast<size_t>(iPopPos - 1)], dPop);
+    ReadChecked(fields[static_cast<size_t>(iPopPos - 1)], sMissing, dPop);
   }
   return dPop > 0;
 }
@@ -282,8 +279,8 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   // number the text begins with; a zero count of a Poisson model in a
   // verified cohort becomes 0.5.
   auto ResponseValue = [&](const KmString& sField) {
-    if (IsMissing(sField, layout.sMissing)) return kMissing;
-    double v = NumberAtStart(sField);
+    double v = kMissing;
+    if (!ReadChecked(sField, layout.sMissing, v)) return kMissing;
     if (layout.bGood && v == 0.0 && (layout.bCountType || layout.bCalculated) &&
         layout.bZeroCountModel) {
       v = 0.5;
@@ -318,7 +315,7 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
     if (layout.bRatesFromAdjustGroups) {
       row.y = dSecondLast;
     } else {
-      ReadWhole(fields[iFields - 2], row.y);
+      ReadChecked(fields[iFields - 2], layout.sMissing, row.y);
     }
   }
   if (!layout.bGood && row.y < 0) row.y = kMissing;
@@ -349,14 +346,8 @@ void kmCalculationHandler::ReadStdError(const CohortLayout& layout, int i,
   } else {
     sSE = fields[iFields - 1];
   }
-  if (layout.bGood) {
-    ReadWhole(sSE, row.s);
-  } else {
-    if (IsMissing(sSE, layout.sMissing) || !ReadWhole(sSE, row.s)) {
-      row.s = kMissing;
-    }
-    row.w = 0.0;
-  }
+  ReadChecked(sSE, layout.sMissing, row.s, true);
+  if (!layout.bGood) row.w = 0.0;
 }
 
 bool kmCalculationHandler::FitsCountsAsRates(const CohortLayout& layout) {
@@ -371,7 +362,8 @@ void kmCalculationHandler::ObserveRefusedRow(const CohortLayout& layout,
   // The count becomes the rate a fit would have used; without a count or a
   // population above 0 there is none.
   double p = kMissing;
-  if (row.y >= 0 && ReadPopulation(layout.iPopPos, fields, p)) {
+  if (row.y >= 0 &&
+      ReadPopulation(layout.iPopPos, fields, layout.sMissing, p)) {
     CountToRate(p, layout.dRatesPerN, row.y, row.s);
   } else {
     row.y = kMissing;
@@ -399,7 +391,7 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
   }
   if (FitsCountsAsRates(layout)) {
     double p = kMissing;
-    if (!ReadPopulation(layout.iPopPos, fields, p)) {
+    if (!ReadPopulation(layout.iPopPos, fields, layout.sMissing, p)) {
       GenerateKmInputExceptionF(
           "Error in data file.  Population <= 0.  Cohort Index = %d", kSource,
           i);
@@ -477,6 +469,11 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       iCurrentNumObs_ = 0;
       int n = bRatesFromAdjustGroups_ ? pCalcHandler_->GetMaxObservations()
                                       : GetNumObsThisCohort(i);
+      // A refused cohort's years may be more than the longest cohort's (a
+      // year whose records stand apart): each keeps its row.
+      if (bRatesFromAdjustGroups_ && !layout.bGood) {
+        n = std::max(n, static_cast<int>(records.size()));
+      }
       if (n < 0) n = 0;
       pCalculator->CreateObservations(n);
       const Matrix& mX = *pCalculator->GetDataX();

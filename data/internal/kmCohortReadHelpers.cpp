@@ -2,6 +2,7 @@
 // cleaning, number reading and the comparability-ratio arithmetic.
 #include "data/internal/kmCohortReadHelpers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -168,6 +169,11 @@ bool IsMissingField(const KmString& sField, const KmString& sMissing) {
   sTrimmed.TrimLeft();
   sTrimmed.TrimRight();
   return sTrimmed.IsEmpty();
+}
+
+bool SameNumber(double a, double b) {
+  return std::fabs(a - b) <=
+         1e-12 * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
 KmString FixedText(double dValue) {

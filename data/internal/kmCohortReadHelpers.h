@@ -114,6 +114,10 @@ bool ReadNumber(const KmString& sField, const KmString& sMissing,
 // arrives as an empty field once the tokenizer drops leading spaces).
 bool IsMissingField(const KmString& sField, const KmString& sMissing);
 
+// True when a and b, two values read from the data, stand for the same
+// number (they agree to 12 significant digits).
+bool SameNumber(double a, double b);
+
 // dValue in the format "%20.10f".
 KmString FixedText(double dValue);
 

@@ -30,9 +30,8 @@ void Expected(const Group& g, double& dR, double& dE) {
   dR = 0.0;
   for (int k = 0; k < 3; ++k) {
     const double w = g.s[k] / S;
-    const double p = g.p[k] > 0 ? g.p[k] : g.c[k];
-    dR += w * g.c[k] / p * kN;
-    dV += w * w * g.c[k] / (p * p);
+    dR += w * g.c[k] / g.p[k] * kN;
+    dV += w * w * g.c[k] / (g.p[k] * g.p[k]);
   }
   dE = kN * std::sqrt(dV);
 }
@@ -63,25 +62,28 @@ TEST(kmReadDataCalcRates, AgeAdjustsEveryGroupOfAdjustmentRecords) {
   // sqrt(sum(w^2 * c / p^2)) * 1e5.
   EXPECT_TRUE(km_test::RelNear(Num(rows[0][8]), 133.072661855594, 1e-11));
 
-  // Year 2001: population 0 with count 5 counts as rate N and population 5.
-  Expected({{5, 20, 30}, {0, 2000, 3000}, {1, 1, 2}}, dR, dE);
-  EXPECT_EQ(rows[1][4], "5005.000000");
+  // Year 2001: rate 1250 and standard error 247.907913010725 (Python,
+  // 1e5 * sum(w * c / p) and 1e5 * sqrt(sum(w**2 * c / p**2))).
+  Expected({{5, 20, 30}, {250, 2000, 3000}, {1, 1, 2}}, dR, dE);
+  EXPECT_EQ(rows[1][4], "5250.000000");
   EXPECT_TRUE(km_test::RelNear(Num(rows[1][7]), dR, 1e-12));
   EXPECT_TRUE(km_test::RelNear(Num(rows[1][8]), dE, 1e-9));
-  // R, with the population of the zero-population group replaced by its
-  // count: rate 25750, standard error 11180.8523080011.
-  EXPECT_TRUE(km_test::RelNear(Num(rows[1][7]), 25750.0, 1e-12));
-  EXPECT_TRUE(km_test::RelNear(Num(rows[1][8]), 11180.8523080011, 1e-11));
+  EXPECT_TRUE(km_test::RelNear(Num(rows[1][7]), 1250.0, 1e-12));
+  EXPECT_TRUE(km_test::RelNear(Num(rows[1][8]), 247.907913010725, 1e-11));
 
   // Cohort 2: a negative standard population leaves its group without
-  // rate and standard error; the seventh record is an unfinished group.
+  // rate and standard error; so does the last year, which lacks two
+  // groups, and a population of 0.
   run.reader.ReadDataAndCalcRates(&iCopy);
   EXPECT_EQ(iCopy, 1);
   rows = run.reader.GetCohortRows();
-  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows.size(), 4u);
   EXPECT_EQ(rows[0][7], ".");
   EXPECT_EQ(rows[0][8], ".");
   EXPECT_NE(rows[1][7], ".");
+  EXPECT_EQ(rows[2][1], "2002");
+  EXPECT_EQ(rows[2][7], ".");
+  EXPECT_EQ(rows[3][7], ".");
 }
 
 TEST(kmReadDataCalcRates, UnusableRecordKeepsTheGroupMissing) {

@@ -6,8 +6,10 @@
 // results file that reads as complete.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -529,17 +531,6 @@ const DataCase kDataCases[] = {
      "\"data.csv\", line 6, the independent value \"2005\" follows "
      "\"1e400\" on line 5.",
      "kmCalculator", nullptr},
-    // Fault: a text and a standard error the fit cannot weight were
-    // reported as missing and as not numeric.
-    {"text in the rate column", "se.ini", "1,2005,57.70,", "1,2005,Capital,",
-     "data.csv", nullptr, nullptr,
-     "this error. (record 6, column 3)  Data file \"data.csv\", line 6, "
-     "column 3: \"Capital\" is not a number.\n"},
-    {"standard error whose square overflows", "se.ini", "0.5770,", "1e308,",
-     "data.csv", nullptr, nullptr,
-     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
-     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
-     "line 6, column 4: the standard error 1e308 cannot be used: its square"},
     // Fault: named only the spacing options, which cannot raise the cap of
     // the table for cohorts of different lengths (East 10 years, "3" 14).
     {"cohorts of different lengths capped by the table", "noformat.ini",
@@ -552,13 +543,6 @@ const DataCase kDataCases[] = {
      nullptr, "^1,202", "3,202",
      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 3\n"
      "num permutations = 9\n"},
-    // Fault: did not say which session key reads the column.
-    {"text in the standard error column", "se.ini", "0.5770,", "n/a,",
-     "data.csv", nullptr, nullptr,
-     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
-     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
-     "line 6, column 4: \"n/a\" is not a number, and the session reads the "
-     "standard errors from this column (\"standard error location\").\n"},
     {"session naming another data file", "datafile.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "holds \"Year\", which is not a number.  The line looks like a header "
@@ -833,20 +817,6 @@ const DataCase kDataCases[] = {
      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
      "permutations = 9\npairwise = parallel\njump model = true\njump "
      "location = 2011.5\ninclude standard analysis = true\n"},
-    // Faults: a changed standard population weighted one year's rate
-    // otherwise; a year short of a group was named by a record count.
-    {"standard population changed in one year", "agegroups.ini",
-     "1,2010,2,303,100000,200", "1,2010,2,303,100000,99999", "data.csv",
-     nullptr, nullptr,
-     "Data file \"data.csv\", line 18, column 6: the standard population of "
-     "the group 2 = Old of Age is 99999 in the year 2010, but 200 on line 3.",
-     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
-    {"age group missing in one year", "agegroups.ini",
-     "2,2012,1,752,300000,300\n", "", "data.csv", nullptr, nullptr,
-     "Data file \"data.csv\", lines 70 to 71: the year 2012 has records for 2 "
-     "of the 3 groups of the adjustment variable Age; no record for 1 = "
-     "Middle.",
-     nullptr, nullptr, nullptr, kAgeAdjusted, "agegroups.csv"},
     // Faults: a cohort whose first record was not of the first group, or
     // whose first two years were swapped, shifted the cohorts' sizes and
     // ended the whole run with a matrix error. Within a year the groups
@@ -896,6 +866,124 @@ const DataCase kDataCases[] = {
      "column 5)\n",
      nullptr, nullptr, nullptr, kBothDelay, "delay.csv"},
 };
+
+// Every reason for refusing a cohort that the README lists, made from a
+// fixture by one edit (or two): the run fits the other cohorts and names the
+// refused one with its reason, which names the data file's line and column
+// where it has them.
+struct RefusalCase {
+  const char* sName;
+  const char* sSession;  // session file of "common"
+  const char* sFind;     // the edit, as in DataCase
+  const char* sReplace;
+  const char* sMessage;  // part of the cohort's reason
+  const char* sRunOptions = kRunOptions;
+  const char* sFrom = "common/kinked.csv";  // fixture the data are made of
+  const char* sCohort = "East";             // the refused cohort
+  const char* sValue = nullptr;             // a cell the edit gives the cohort
+  const char* sThenFind = nullptr;
+  const char* sThenReplace = nullptr;
+};
+
+const char kAgeGroups[] = "common/agegroups.csv";
+
+const RefusalCase kRefusals[] = {
+    {"missing rate", "se.ini", "1,2005,57.70,", "1,2005,.,",
+     "missing dependent variable values.  Kinkmark will not analyze "
+     "by-groups that have this error. (record 6, column 3)\n"},
+    // Faults: the rates "Capital" and "12abc" and the counts "1.234.567"
+    // and "1.2.3" were shown as the numbers their texts begin with.
+    {"text in the rate column", "se.ini", "1,2005,57.70,", "1,2005,Capital,",
+     "this error. (record 6, column 3)  Data file \"data.csv\", line 6, "
+     "column 3: \"Capital\" is not a number.\n",
+     kRunOptions, "common/kinked.csv", "East", nullptr, "1,2006,60.05,",
+     "1,2006,12abc,"},
+    {"counts that only begin with a number", "counts.ini", "1154,",
+     "1.234.567,", "line 6, column 5: \"1.234.567\" is not a number.",
+     kRunOptions, "common/kinked.csv", "East", nullptr, "1201,", "1.2.3,"},
+    {"standard error of 0", "se.ini", "0.5770,", "0,",
+     "weight variable <= 0.  Kinkmark will not analyze by-groups that have "
+     "this error. (record 6, column 4)",
+     kRunOptions, "common/kinked.csv", "East", "0.000000000"},
+    {"computed proportion with a zero numerator", "counts.ini", "1154,", "0,",
+     "The standard error cannot be computed when the numerator is zero.",
+     KM_CALCULATED("proportion"), "common/kinked.csv", "East", "0.000000000"},
+    // Fault: did not say which session key reads the column.
+    {"text in the standard error column", "se.ini", "0.5770,", "n/a,",
+     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
+     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
+     "line 6, column 4: \"n/a\" is not a number, and the session reads the "
+     "standard errors from this column (\"standard error location\").\n"},
+    // Faults: a standard error the fit cannot weight was reported as not
+    // numeric, and shown as a number of 309 digits.
+    {"standard error whose square overflows", "se.ini", "0.5770,", "1e308,",
+     "weight variable is not numeric.  Kinkmark will not analyze by-groups "
+     "that have this error. (record 6, column 4)  Data file \"data.csv\", "
+     "line 6, column 4: the standard error 1e308 cannot be used: its square"},
+    {"negative rate", "se.ini", "1,2005,57.70,", "1,2005,-57.70,",
+     "is a Crude or Age-Adjusted rate and is negative."},
+    {"negative count", "poissoncount.ini", "1154,", "-1154,",
+     "and is negative.  Kinkmark will not analyze by-groups that have this "
+     "error. (record 6, column 5)"},
+    {"population of 0", "counts.ini", "1154,2000000", "1154,0",
+     "Data file \"data.csv\", line 6, column 6: the population is \"0\"; a "
+     "population must be a number greater than 0."},
+    {"repeated year", "se.ini", "1,2005,57.70,0.5770,1154,",
+     "1,2004,56.35,0.5635,1127,",
+     "where two or more independent variable values are equal.  Current "
+     "Value: 2004.000000  Previous Value: 2004.000000 (record 6, column 2)"},
+    {"too few observations", "se.ini", nullptr, "",
+     "needs at least 3 observations whatever the run options", kRunOptions,
+     "bad_twoobservations/data.csv"},
+    // Age-adjusted rates. Faults: a year that lacks a group, has one twice
+    // or stands out of order was shown with a rate mixed from two years,
+    // and so was every year after it; a population of 0 was fitted as the
+    // group's count; a missing standard population ended the run.
+    {"years out of order", "agegroups.ini",
+     "1,2005,2,334,100000,200\n1,2006,0,265,400000,500\n",
+     "1,2006,0,265,400000,500\n1,2005,2,334,100000,200\n",
+     "Data file \"data.csv\", line 4: the year 2005 follows 2006 on line 3.",
+     kAgeAdjusted, kAgeGroups},
+    {"age group missing in one year", "agegroups.ini",
+     "2,2012,1,752,300000,300\n", "",
+     "Data file \"data.csv\", lines 70 to 71: the year 2012 has records for 2 "
+     "of the 3 groups of the adjustment variable Age; no record for 1 = "
+     "Middle.",
+     kAgeAdjusted, kAgeGroups, "West"},
+    {"age group twice in one year", "agegroups.ini", "1,2006,1,", "1,2006,0,",
+     "Data file \"data.csv\", line 5: the group 0 = Young of Age comes a "
+     "second time in the year 2006 (first on line 4).",
+     kAgeAdjusted, kAgeGroups},
+    {"age group the format does not list", "agegroups.ini", "1,2006,1,",
+     "1,2006,7,",
+     "Data file \"data.csv\", line 5, column 3: the adjustment variable Age "
+     "holds the code \"7\"",
+     kAgeAdjusted, kAgeGroups},
+    {"standard population changed in one year", "agegroups.ini",
+     "1,2010,2,303,100000,200", "1,2010,2,303,100000,99999",
+     "Data file \"data.csv\", line 18, column 6: the standard population of "
+     "the group 2 = Old of Age is 99999 in the year 2010, but 200 on line 3.",
+     kAgeAdjusted, kAgeGroups, "East", "301.301570452"},
+    {"missing count of an age group", "agegroups.ini", "1,2006,1,442,",
+     "1,2006,1,.,", "There was one or more missing count values.", kAgeAdjusted,
+     kAgeGroups},
+    {"negative population of an age group", "agegroups.ini", ",442,300000,",
+     ",442,-300000,", "There was one or more population values less than zero.",
+     kAgeAdjusted, kAgeGroups},
+    {"population of 0 in an age group", "agegroups.ini", ",442,300000,",
+     ",442,0,",
+     "Data file \"data.csv\", line 5, column 5: the population of the group "
+     "1 = Middle of Age is 0 in the year 2006; a population must be a number "
+     "greater than 0.",
+     kAgeAdjusted, kAgeGroups},
+    {"missing standard population", "agegroups.ini", ",442,300000,300",
+     ",442,300000,.",
+     "The standard population value read from the data line is missing.  "
+     "Kinkmark cannot calculate age-adjusted rates for this cohort.  Data "
+     "file \"data.csv\", line 5, column 6: the standard population of the "
+     "group 1 = Middle of Age is missing in the year 2006.",
+     kAgeAdjusted, kAgeGroups},
+};
 #undef KM_CALCULATED
 
 // sText with every sFind replaced by sReplace (sFind nullptr: sReplace put
@@ -914,6 +1002,28 @@ std::string Edited(std::string sText, const char* sFindText,
   return sText;
 }
 
+// Writes sData as data.csv, the run options (kRunOptions when nullptr) and
+// the export options (none when nullptr) in dir, and runs the session file
+// sSession of dir on the data file sDataFile.
+km_e2e::RunResult RunData(const km_test::ScratchDir& dir,
+                          const std::string& sSession, const std::string& sData,
+                          const std::string& sDataFile, const char* sRunOptions,
+                          const char* sExportOptions) {
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  km_test::WriteAll(dir.File("options.ini"),
+                    sRunOptions != nullptr ? sRunOptions : kRunOptions);
+  std::string sRun = "[Kinkmark Input Files]\nSession File = " + sSession +
+                     "\nData File = " + sDataFile +
+                     "\nRun Options File = options.ini\nOutput File = "
+                     "out.kmo\n";
+  if (sExportOptions != nullptr) {
+    km_test::WriteAll(dir.File("export.ini"), sExportOptions);
+    sRun += "Export Options File = export.ini\n";
+  }
+  km_test::WriteAll(dir.File("run.ini"), sRun);
+  return km_e2e::RunKinkmark(dir, "run.ini");
+}
+
 TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
   for (const DataCase& c : kDataCases) {
     SCOPED_TRACE(c.sName);
@@ -924,19 +1034,8 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     if (c.sThenFind != nullptr) {
       sData = Edited(sData, c.sThenFind, c.sThenReplace);
     }
-    km_test::WriteAll(dir.File("data.csv"), sData);
-    km_test::WriteAll(dir.File("options.ini"),
-                      c.sRunOptions != nullptr ? c.sRunOptions : kRunOptions);
-    std::string sRun = std::string("[Kinkmark Input Files]\nSession File = ") +
-                       c.sSession + "\nData File = " + c.sDataFile +
-                       "\nRun Options File = options.ini\n"
-                       "Output File = out.kmo\n";
-    if (c.sExportOptions != nullptr) {
-      km_test::WriteAll(dir.File("export.ini"), c.sExportOptions);
-      sRun += "Export Options File = export.ini\n";
-    }
-    km_test::WriteAll(dir.File("run.ini"), sRun);
-    const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+    const auto result = RunData(dir, c.sSession, sData, c.sDataFile,
+                                c.sRunOptions, c.sExportOptions);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
@@ -951,6 +1050,105 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
                                  ? km_test::ReadAll(dir.File(c.sSource))
                                  : result.sConsole;
     EXPECT_NE(sOut.find(c.sExpect), std::string::npos) << sOut;
+  }
+}
+
+// Per row of cohort sCohort in the data export of dir: its independent
+// value, observed value and standard error ("." without that column).
+std::vector<std::vector<std::string>> CohortCells(
+    const km_test::ScratchDir& dir, const std::string& sCohort) {
+  std::vector<std::vector<std::string>> vRows;
+  size_t iStdError = 0;
+  for (const std::string& sLine :
+       km_e2e::ReadLines(dir.File("out.dataexport.txt"))) {
+    const std::vector<std::string> vCells = km_e2e::SplitCells(sLine, '\t');
+    for (size_t i = 0; i < vCells.size() && iStdError == 0; ++i) {
+      if (vCells[i] == "\"Standard Error\"") iStdError = i;
+    }
+    if (vCells[0] != sCohort) continue;
+    vRows.push_back(
+        {vCells[1], vCells[2], iStdError ? vCells[iStdError] : "."});
+  }
+  return vRows;
+}
+
+// A refused cohort keeps its rows in the data export in every layout, with
+// the data's fields separated by commas, tabs or spaces, and each of its
+// cells holds the file's own value read as a number (as a run of the
+// unedited file shows it) or the missing-value text; no other export has a
+// row of it.
+TEST(BadInput, RefusedCohortsShowOnlyTheValuesTheFileHolds) {
+  const char* const kLayouts[] = {
+      "models = best fit\n", "models = all\nall models in same column = true\n",
+      "models = all\nall models in same column = false\n"};
+  const std::pair<const char*, char> kDelimiters[] = {
+      {"comma", ','}, {"tab", '\t'}, {"space", ' '}};
+  for (const RefusalCase& c : kRefusals) {
+    SCOPED_TRACE(c.sName);
+    const std::string sCohort = c.sCohort;
+    auto Run = [&](const km_test::ScratchDir& dir, std::string sData,
+                   const std::pair<const char*, char>& delimiter,
+                   const char* sLayout) {
+      km_e2e::CopyFixtureFolder("common", dir);
+      const std::string sWord = std::string("delimiter = ") + delimiter.first;
+      km_test::WriteAll(dir.File(c.sSession),
+                        Edited(km_test::ReadAll(dir.File(c.sSession)),
+                               "delimiter = comma", sWord.c_str()));
+      std::replace(sData.begin(), sData.end(), ',', delimiter.second);
+      return RunData(dir, c.sSession, sData, "data.csv", c.sRunOptions,
+                     (std::string("[Export Options]\nline delimiter = unix\n"
+                                  "missing character = period\n") +
+                      sLayout)
+                         .c_str());
+    };
+    const std::string sFile =
+        km_test::ReadAll(std::string(KM_E2E_FIXTURES) + "/" + c.sFrom);
+    std::map<std::string, std::vector<std::string>> reference;
+    km_test::ScratchDir first;
+    Run(first, sFile, kDelimiters[0], kLayouts[0]);
+    for (const auto& vRow : CohortCells(first, sCohort)) {
+      if (vRow[1] != ".") reference.emplace(vRow[0], vRow);
+    }
+    std::string sData = Edited(sFile, c.sFind, c.sReplace);
+    if (c.sThenFind) sData = Edited(sData, c.sThenFind, c.sThenReplace);
+    for (const auto& delimiter : kDelimiters) {
+      for (const char* sLayout : kLayouts) {
+        SCOPED_TRACE(std::string(delimiter.first) + ", " + sLayout);
+        km_test::ScratchDir dir;
+        const auto result = Run(dir, sData, delimiter, sLayout);
+        EXPECT_EQ(result.iStatus, 0);
+        for (const std::string& sText :
+             {"Cohort \"" + sCohort +
+                  "\" could not be fitted (data file "
+                  "data.csv): ",
+              std::string(c.sMessage)}) {
+          EXPECT_NE(result.sConsole.find(sText), std::string::npos)
+              << result.sConsole;
+        }
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+          const std::string sName = entry.path().filename().string();
+          if (sName.find("export.txt") == std::string::npos ||
+              sName == "out.dataexport.txt") {
+            continue;
+          }
+          EXPECT_EQ(("\n" + km_test::ReadAll(entry.path().string()))
+                        .find("\n" + sCohort + "\t"),
+                    std::string::npos)
+              << sName;
+        }
+        const auto vRows = CohortCells(dir, sCohort);
+        EXPECT_FALSE(vRows.empty());
+        for (const auto& vRow : vRows) {
+          const auto it = reference.find(vRow[0]);
+          for (size_t k = 1; k < vRow.size(); ++k) {
+            EXPECT_TRUE(vRow[k] == "." ||
+                        (it != reference.end() && it->second[k] == vRow[k]) ||
+                        (c.sValue != nullptr && vRow[k] == c.sValue))
+                << vRow[0] << " shows " << vRow[k];
+          }
+        }
+      }
+    }
   }
 }
 
