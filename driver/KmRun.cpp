@@ -55,13 +55,12 @@ void SummarySessionFiles(const KmRunFiles& files, KmString& sSession,
 
 // The layout the writers use without an export-options file: the best-fit
 // model only, "\n", ".", ";", unquoted labels, the table layout.
-KmRun::KmRun(int argc, char** argv)
+KmRun::KmRun(const char* sProgram, const char* sRunFile)
     : exportOptions_(1, DataExportOptions::kLineUnix,
                      DataExportOptions::kMissingPeriod,
                      DataExportOptions::kFieldSemicolon, 2, 0, 0, true, true,
                      false, true, true, false, 2100, 1500, true) {
-  (void)argc;
-  SetDefaultRunFiles(files_, argv[0], argv[1]);
+  SetDefaultRunFiles(files_, sProgram, sRunFile);
 }
 
 KmRun::~KmRun() = default;
@@ -136,9 +135,10 @@ void KmRun::SweepPartialFiles() const {
 }
 
 KmString KmRun::GetErrorFileToWrite() const {
-  return IsRunInput(files_, pSession_, outputs_.sErrorFile)
-             ? KmString()
-             : outputs_.sErrorFile;
+  // The name follows the run file alone, so it is known even when the run
+  // file itself cannot be read and no other name of the run is.
+  return IsRunInput(files_, pSession_, files_.sErrorFile) ? KmString()
+                                                          : files_.sErrorFile;
 }
 
 void KmRun::MakeSession() {

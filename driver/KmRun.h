@@ -44,9 +44,9 @@ struct KmRunRefused {
 // Methods live in KmRun.cpp (the phases) and KmRunCalculation.cpp.
 class KmRun {
  public:
-  // The run of the command line; argv[1] is the run file.
-  // REQUIRES: argc == 2.
-  KmRun(int argc, char** argv);
+  // The run of the run file sRunFile, started as sProgram (the program path
+  // the run summary names).
+  KmRun(const char* sProgram, const char* sRunFile);
   ~KmRun();
   KmRun(const KmRun&) = delete;
   KmRun& operator=(const KmRun&) = delete;
@@ -59,7 +59,8 @@ class KmRun {
 
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
-  // The error file a failed run writes: "" when it would replace one of the
+  // The error file a failed run writes, from the start of the run (also
+  // when the run file cannot be read): "" when it would replace one of the
   // run's inputs.
   KmString GetErrorFileToWrite() const;
   // What the run was doing, in words ("fitting the cohorts"), for a

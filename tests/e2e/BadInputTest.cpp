@@ -145,6 +145,14 @@ const BadCase kCases[] = {
      "names a file that does not exist (relative names are read from the "
      "folder \"",
      "ReadRunFile()"},
+    // A run file that cannot be read still has its error file: its name
+    // follows the run file's. Fault: status 3 and no error file.
+    {"bad_runfilefolder", "/run.ini\" for reading.", "KmIniFile"},
+    {"bad_runfilenul", "/run.ini\" is damaged: line 3 holds a NUL byte.",
+     "KmLineSource"},
+    {"bad_runfilecr",
+     "/run.ini\" has lines that end in carriage returns alone (from line 1)",
+     "KmLineSource"},
     // Option files.
     {"bad_unknownrunoption", "\"colour\" is not a valid Session Option.\n",
      "ValidateRunOptions()"},
