@@ -35,6 +35,14 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
     }
     return;
   }
+  KmString sMatrixFile;
+  session.GetString(kmStrVarCovarFile, sMatrixFile);
+  if (sMatrixFile.IsEmpty()) {
+    GenerateKmInputExceptionF(
+        "%s needs the name of its matrix file, but the session names none "
+        "(the saved session's matrix file name, its text 6, is empty).",
+        kSource, kMatrixModel);
+  }
   if (kmIsAR1(autocorr)) {
     GenerateKmInputExceptionF(
         "%s cannot be combined with \"autocorr errors\" (%s): the matrix "

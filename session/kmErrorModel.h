@@ -67,7 +67,8 @@ kmAutocorrErrors kmWeightingMode(const kmSession& session);
 // the matrix with AR(1) errors (the matrix already holds the errors'
 // covariance), with pairwise comparisons or with multi-group clustering
 // (neither fits with it), and kmOptAutocorrErrors 3 under another error
-// model. Throws an input error (KmException kind 3) naming both options.
+// model; and the matrix model with no matrix file named (kmStrVarCovarFile
+// empty). Throws an input error (KmException kind 3) naming the options.
 void kmRequireAppliedErrorModel(const kmSession& session);
 
 #endif  // KM_SESSION_KMERRORMODEL_H

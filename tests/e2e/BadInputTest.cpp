@@ -116,6 +116,12 @@ const BadCase kCases[] = {
      "The error model \"variance-covariance matrix from a file\" cannot be "
      "combined with \"autocorr errors\" (estimated)",
      "kmErrorModel"},
+    // Fault: a session naming no matrix file was refused as "The selected
+    // file:  does not exist.", with an empty name.
+    {"bad_varcovnofile",
+     "The error model \"variance-covariance matrix from a file\" needs the "
+     "name of its matrix file, but the session names none (",
+     "kmErrorModel"},
     {"bad_varcovhudsons",
      "The error model \"variance-covariance matrix from a file\" cannot be "
      "combined with \"method = hudsons\"",

@@ -842,6 +842,7 @@ const ExampleRow kExamples[] = {
     {"dictionary", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
     {"clustering",
      {"ClusteringResult-KBIC-CBIC-Type-unordered.txt", "ages.kmo"}},
+    {"varcov", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
 };
 
 TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
