@@ -6,12 +6,13 @@
 #include <cstring>
 #include <string>
 
-#include "driver/ExportSequence.h"
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "reports/kmTextPermTest.h"
 #include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -63,7 +64,27 @@ std::string FolderOf(const KmString& sName) {
   return iSlash == 0 ? sPath.substr(0, 1) : sPath.substr(0, iSlash);
 }
 
+// The model-selection methods, each naming its export: every code up to
+// the last, WBIC.
+constexpr int kSelectionMethods = static_cast<int>(kmModelSelection::kWBIC) + 1;
+
 }  // namespace
+
+std::vector<const char*> AllExportSuffixes() {
+  std::vector<const char*> suffixes = {kReportSuffix,
+                                       kDataSuffix,
+                                       kAPCSuffix,
+                                       kAAPCSuffix,
+                                       kPairwiseSuffix,
+                                       kJumpCRSuffix,
+                                       kSelectionResultsSuffix,
+                                       kFinalSelectedModelSuffix};
+  for (int i = 0; i < kSelectionMethods; ++i) {
+    suffixes.push_back(
+        ModelSelectionExportSuffix(static_cast<kmModelSelection>(i)));
+  }
+  return suffixes;
+}
 
 const KmString& RunOutputNames::ExportFile(const char* sSuffix) const {
   for (const auto& entry : exports) {

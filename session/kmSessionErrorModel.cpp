@@ -1,7 +1,8 @@
-#include "session/kmErrorModel.h"
-
+// kmSession's error model as the fits apply it: kmWeightingMode,
+// kmRequireAppliedErrorModel and kmVarCovarDelimiter.
 #include "foundation/KmException.h"
 #include "session/kmComparisonType.h"
+#include "session/kmErrorModel.h"
 #include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -67,4 +68,8 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
         bPairwise ? "\"pairwise\" comparisons" : "multi-group clustering",
         bPairwise ? "pairwise comparisons" : "clustering fits");
   }
+}
+
+kmDelimiter kmVarCovarDelimiter(const kmSession& session) {
+  return static_cast<kmDelimiter>(session.GetInt(kmOptVarCovarDelimiter));
 }
