@@ -153,7 +153,6 @@ const BadCase kCases[] = {
      "ReadRunFile()"},
     // A run file that cannot be read still has its error file: its name
     // follows the run file's. Fault: status 3 and no error file.
-    {"bad_runfilefolder", "/run.ini\" for reading.", "KmIniFile"},
     {"bad_runfilenul", "/run.ini\" is damaged: line 3 holds a NUL byte.",
      "KmLineSource"},
     {"bad_runfilecr",

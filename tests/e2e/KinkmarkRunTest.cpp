@@ -153,7 +153,7 @@ TEST(KinkmarkRun, ErrorFileLayout) {
 TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
   const struct {
     const char* sRunFile;
-    const char* sRunBody;
+    const char* sRunBody;  // nullptr: the run file is a folder
     const char* sOptions;
     const char* sErrorFile;
     const char* sMessage;
@@ -192,6 +192,10 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "(\"Session File\") was not found.\n case/rates.txt (\"Data File\") "
        "was not found.\n",
        "ReadRunFile()"},
+      // A run file that cannot be read is named in its error file. Fault:
+      // no error file (status 3).
+      {"run.ini", nullptr, "", "run.ErrorFile.txt",
+       "Unable to open file \"<folder>/run.ini\" for reading.", "KmIniFile"},
       // The results file would overwrite the data file.
       {"run.ini",
        "[Kinkmark Input Files]\nSession File = session.ini\n"
@@ -207,7 +211,12 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     const std::string sData = ReadAll(dir.File("rates.txt"));
-    WriteAll(dir.File(c.sRunFile), c.sRunBody);
+    if (c.sRunBody == nullptr) {
+      fs::remove(dir.File(c.sRunFile));
+      fs::create_directory(dir.File(c.sRunFile));
+    } else {
+      WriteAll(dir.File(c.sRunFile), c.sRunBody);
+    }
     WriteAll(dir.File("opts.ini"), c.sOptions);
     std::string sMessage = c.sMessage;
     const size_t iFolder = sMessage.find("<folder>");
