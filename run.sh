@@ -3,8 +3,8 @@
 # bundled example.
 set -euo pipefail
 cd "$(dirname "$0")"
+jobs=$(tools/build-jobs.sh)  # CMAKE_BUILD_PARALLEL_LEVEL, or every core
 tools/install-deps.sh
-jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_TESTS=OFF >/dev/null
 cmake --build build -j"$jobs"
 example=examples/basic/run.ini

@@ -6,8 +6,8 @@
 # summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")"
+jobs=$(tools/build-jobs.sh)  # CMAKE_BUILD_PARALLEL_LEVEL, or every core
 tools/install-deps.sh
-jobs=$(nproc)
 
 echo "== Formatting =="
 # Every C++ file must match the repository's .clang-format.

@@ -47,7 +47,7 @@ const char* AnalysisLabel(const kmAnalysisCopies& copies, int iAnalysis) {
   if (copies.IsComparabilityRatioCopy(iAnalysis)) {
     return " Comparability Ratio";
   }
-  return copies.IsStandardCopy(iAnalysis) ? " Standard" : "";
+  return copies.IsStandardBesideJumpOrRatio(iAnalysis) ? " Standard" : "";
 }
 
 // The variable locations of the two analysis variants of a cohort.

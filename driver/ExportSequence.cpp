@@ -3,7 +3,6 @@
 #include "driver/ExportSequence.h"
 
 #include <functional>
-#include <iterator>
 
 #include "driver/internal/KmConsole.h"
 #include "engine/ComparabilityRatioCalculator.h"
@@ -34,27 +33,6 @@ struct ExportRun {
   ExportsWritten& written;
 };
 
-// Suffixes of the exports other than the model-selection export.
-constexpr const char* kReportSuffix = "report.txt";
-constexpr const char* kDataSuffix = "dataexport.txt";
-constexpr const char* kAPCSuffix = "apcexport.txt";
-constexpr const char* kAAPCSuffix = "aapcexport.txt";
-constexpr const char* kPairwiseSuffix = "pairwise_comparison.txt";
-constexpr const char* kJumpCRSuffix = "jumpcrexport.txt";
-constexpr const char* kSelectionResultsSuffix = "selectionresultsexport.txt";
-constexpr const char* kFinalSelectedModelSuffix =
-    "finalselectedmodelexport.txt";
-const char* const kExportSuffixes[] = {kReportSuffix,
-                                       kDataSuffix,
-                                       kAPCSuffix,
-                                       kAAPCSuffix,
-                                       kPairwiseSuffix,
-                                       kJumpCRSuffix,
-                                       kSelectionResultsSuffix,
-                                       kFinalSelectedModelSuffix};
-// The model-selection methods, each naming its export.
-constexpr int kSelectionMethods = 7;
-
 // One export: when bGate holds and the writer exists, prints sStart, writes
 // the file and prints sEnd (null for none). Returns whether it was written.
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
@@ -70,16 +48,6 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
 }
 
 }  // namespace
-
-std::vector<const char*> AllExportSuffixes() {
-  std::vector<const char*> suffixes(std::begin(kExportSuffixes),
-                                    std::end(kExportSuffixes));
-  for (int i = 0; i < kSelectionMethods; ++i) {
-    suffixes.push_back(
-        ModelSelectionExportSuffix(static_cast<kmModelSelection>(i)));
-  }
-  return suffixes;
-}
 
 ExportsWritten RunExportSequence(const RunOutputNames& names,
                                  kmCalcHandler& handler,

@@ -24,10 +24,6 @@ struct ExportsWritten {
   std::vector<KmString> files;
 };
 
-// The suffix of every export file a run may write, whatever its switches
-// and options (each model-selection export's included).
-std::vector<const char*> AllExportSuffixes();
-
 // Writes the exports of the run, in this order, each named as the run's
 // names give it (RunOutputNames::ExportFile of its suffix), each between
 // its console start and end lines:

@@ -2,6 +2,7 @@
 #include "driver/KmDriver.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -43,6 +44,23 @@ KmException CurrentFailure(const char* sPhase) {
   return failure;
 }
 
+// What the command line takes, for "--help" and a wrong argument count.
+constexpr const char kUsage[] =
+    "Usage: kinkmark <run file>\n"
+    "kinkmark reads one run file, an ini file whose section [Kinkmark Input "
+    "Files]\n"
+    "names the session, data, options and output files, and runs the "
+    "analysis it\n"
+    "describes. README.md, at the top of the kinkmark source folder (beside "
+    "run.sh),\n"
+    "describes every file.\n";
+
+// True for an argument that asks for the usage rather than a run.
+bool AsksForUsage(const char* sArgument) {
+  return std::strcmp(sArgument, "--help") == 0 ||
+         std::strcmp(sArgument, "-h") == 0;
+}
+
 }  // namespace
 
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
@@ -75,12 +93,25 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
 }
 
 int KmRunDriver(int argc, char** argv) {
-  // One argument, the run file; anything else does nothing.
-  if (argc != 2) return kExitCompleted;
+  // One argument, the run file. Anything else runs nothing and writes no
+  // file: "--help" and "-h" print the usage; a wrong count is refused.
+  if (argc == 2 && AsksForUsage(argv[1])) {
+    std::fputs(kUsage, stdout);
+    std::fflush(stdout);
+    return kExitCompleted;
+  }
+  if (argc != 2) {
+    std::fprintf(stderr,
+                 "Error: kinkmark takes one argument, the run file, and was "
+                 "given %d.\n%s",
+                 argc - 1, kUsage);
+    std::fflush(stderr);
+    return kExitUsage;
+  }
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
   try {
-    pRun = std::make_unique<KmRun>(argc, argv);
+    pRun = std::make_unique<KmRun>(argv[0], argv[1]);
     pRun->Execute();
     return kExitCompleted;
   } catch (...) {

@@ -5,11 +5,12 @@
 #include "foundation/KmString.h"
 
 // Carries one whole run for the command line (argc, argv): see
-// KmDriver.cpp. Returns the process's exit status.
+// KmDriver.cpp. Only argv[1] names a run file; "--help" or "-h" alone
+// prints the usage on standard output. Returns the process's exit status.
 int KmRunDriver(int argc, char** argv);
 
 // Exit statuses of a run.
-constexpr int kExitCompleted = 0;  // also for a wrong argument count
+constexpr int kExitCompleted = 0;  // also for "--help" and "-h"
 // 1: the best-model fit failed, or the session file is of an unknown kind
 // (KmRunExit); no error file.
 constexpr int kExitFailed = 2;               // the error file says why
@@ -17,6 +18,9 @@ constexpr int kExitErrorFileNotWritten = 3;  // its text is on the console
 // Another run is writing the same outputs: nothing was written or removed,
 // and no error file is written (KmRunRefused).
 constexpr int kExitOutputsBusy = 4;
+// The command line does not name exactly one run file: the usage is on
+// standard error, and nothing was read or written.
+constexpr int kExitUsage = 5;
 
 // Called from a catch block of the run: ends the failure in flight. A
 // KmRunExit gives its status; a KmRunRefused prints "Error: <message>" on

@@ -55,13 +55,12 @@ void SummarySessionFiles(const KmRunFiles& files, KmString& sSession,
 
 // The layout the writers use without an export-options file: the best-fit
 // model only, "\n", ".", ";", unquoted labels, the table layout.
-KmRun::KmRun(int argc, char** argv)
+KmRun::KmRun(const char* sProgram, const char* sRunFile)
     : exportOptions_(1, DataExportOptions::kLineUnix,
                      DataExportOptions::kMissingPeriod,
                      DataExportOptions::kFieldSemicolon, 2, 0, 0, true, true,
                      false, true, true, false, 2100, 1500, true) {
-  (void)argc;
-  SetDefaultRunFiles(files_, argv[0], argv[1]);
+  SetDefaultRunFiles(files_, sProgram, sRunFile);
 }
 
 KmRun::~KmRun() = default;
@@ -150,7 +149,9 @@ bool KmRun::KnowsEveryInput() const {
 }
 
 KmString KmRun::GetErrorFileToWrite() const {
-  return MayRemove(outputs_.sErrorFile) ? outputs_.sErrorFile : KmString();
+  // The name follows the run file alone, so it is known even when the run
+  // file itself cannot be read and no other name of the run is.
+  return MayRemove(files_.sErrorFile) ? files_.sErrorFile : KmString();
 }
 
 void KmRun::MakeSession() {
@@ -213,7 +214,7 @@ void KmRun::RemoveEarlierErrorFile() const {
 
 KmString KmRun::NoteOnErrorFile() const {
   KmString sNote;
-  const KmString& sErrorFile = outputs_.sErrorFile;
+  const KmString& sErrorFile = files_.sErrorFile;
   if (!IsRunInput(files_, pSession_, sErrorFile) && !MayRemove(sErrorFile)) {
     sNote << "The file \"" << sErrorFile
           << "\" reads as a results file of this program; it was left as it "

@@ -45,9 +45,9 @@ struct KmRunRefused {
 // Methods live in KmRun.cpp (the phases) and KmRunCalculation.cpp.
 class KmRun {
  public:
-  // The run of the command line; argv[1] is the run file.
-  // REQUIRES: argc == 2.
-  KmRun(int argc, char** argv);
+  // The run of the run file sRunFile, started as sProgram (the program path
+  // the run summary names).
+  KmRun(const char* sProgram, const char* sRunFile);
   ~KmRun();
   KmRun(const KmRun&) = delete;
   KmRun& operator=(const KmRun&) = delete;
@@ -60,7 +60,8 @@ class KmRun {
 
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
-  // The error file a failed run writes: "" when it would replace a file the
+  // The error file a failed run writes, from the start of the run (also
+  // when the run file cannot be read): "" when it would replace a file the
   // run may not remove (MayRemove: one of its inputs, or a results file of
   // this program).
   KmString GetErrorFileToWrite() const;

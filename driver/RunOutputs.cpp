@@ -6,13 +6,14 @@
 #include <cstring>
 #include <string>
 
-#include "driver/ExportSequence.h"
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
+#include "reports/kmTextPermTest.h"
 #include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
+#include "session/kmModelSelection.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -145,8 +146,27 @@ void RefuseDerivedResultsName(const RunOutputNames& names) {
          "has the name a run gives " + sDerived +
              ", which no results file may have");
 }
+// The model-selection methods, each naming its export: every code up to
+// the last, WBIC.
+constexpr int kSelectionMethods = static_cast<int>(kmModelSelection::kWBIC) + 1;
 
 }  // namespace
+
+std::vector<const char*> AllExportSuffixes() {
+  std::vector<const char*> suffixes = {kReportSuffix,
+                                       kDataSuffix,
+                                       kAPCSuffix,
+                                       kAAPCSuffix,
+                                       kPairwiseSuffix,
+                                       kJumpCRSuffix,
+                                       kSelectionResultsSuffix,
+                                       kFinalSelectedModelSuffix};
+  for (int i = 0; i < kSelectionMethods; ++i) {
+    suffixes.push_back(
+        ModelSelectionExportSuffix(static_cast<kmModelSelection>(i)));
+  }
+  return suffixes;
+}
 
 const KmString& RunOutputNames::ExportFile(const char* sSuffix) const {
   for (const auto& entry : exports) {

@@ -11,6 +11,22 @@
 
 class kmSession;
 
+// Suffixes of the exports other than the model-selection export, whose
+// suffix follows the selection method (ModelSelectionExportSuffix).
+inline constexpr char kReportSuffix[] = "report.txt";
+inline constexpr char kDataSuffix[] = "dataexport.txt";
+inline constexpr char kAPCSuffix[] = "apcexport.txt";
+inline constexpr char kAAPCSuffix[] = "aapcexport.txt";
+inline constexpr char kPairwiseSuffix[] = "pairwise_comparison.txt";
+inline constexpr char kJumpCRSuffix[] = "jumpcrexport.txt";
+inline constexpr char kSelectionResultsSuffix[] = "selectionresultsexport.txt";
+inline constexpr char kFinalSelectedModelSuffix[] =
+    "finalselectedmodelexport.txt";
+
+// The suffix of every export file a run may write, whatever its switches
+// and options (each model-selection export's included).
+std::vector<const char*> AllExportSuffixes();
+
 // One file of a run and what it is to the run, in words ("data file",
 // "export"), for the messages that name it.
 struct RunFile {

@@ -88,7 +88,7 @@ double RoundToSixDecimals(double x) {
 // beta, and the exclusion of a meeting point outside its gap. Returns the
 // smallest increase (the later of equal ones) and leaves its locations and
 // coefficients in vSegLoc and vSegBeta.
-double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
+double BestChoiceCombination(kmCalculator& calc, int16_t k,
                              const ColumnVector& vP,
                              const ColumnVector& vNumChoices,
                              SymmetricBandMatrix& mB, Matrix& mR, Matrix& mS,
@@ -133,7 +133,7 @@ double BestChoiceCombination(kmCalculator& calc, int j, int16_t k,
     }
     CopyElements(vBeta, vBetaTry);
     double dIncrease =
-        calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, j, k);
+        calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, 0, k);
     if (dIncrease != 0.0) {
       if (vDelta.Nrows() != iCoefs) {
         vBetaTry = vBetaTry - vDelta;  // the library's error for the sizes
@@ -312,9 +312,8 @@ void kmCalculator::Hudsons(int j, int16_t k, kmUpperTriangularMatrix& table,
             vNumChoices(m) = ContinuityChoices(m, k, vP, n, a, g);
           }
 
-          const double dBestIncrease =
-              BestChoiceCombination(*this, j, k, vP, vNumChoices, mB, mR, mS,
-                                    vBeta, vSegLoc, vSegBeta);
+          const double dBestIncrease = BestChoiceCombination(
+              *this, k, vP, vNumChoices, mB, mR, mS, vBeta, vSegLoc, vSegBeta);
           dTotal += dBestIncrease;
           // A later segmentation with an equal total replaces an earlier.
           if (best(j) >= dTotal) {

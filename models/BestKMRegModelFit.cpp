@@ -15,7 +15,12 @@
 namespace {
 
 using km_models_internal::kAdditiveBICPrefixMinima;
-using km_models_internal::kAdditiveBICSum;
+using km_models_internal::kBIC;
+using km_models_internal::kBIC3;
+using km_models_internal::kBICWithDeltaStar;
+using km_models_internal::kLogGamma;
+using km_models_internal::kLWZ;
+using km_models_internal::kPermutationTests;
 using km_models_internal::kWeightedBICMax;
 using km_models_internal::kWeightedBICMin;
 using km_models_internal::WeightOfKinkmarks;
@@ -25,14 +30,6 @@ constexpr const char kDeltaStarText[] = "kDeltaStar";
 // The failure of a model that has kinkmarks but no locations.
 constexpr const char kMissingLocationsText[] =
     "ERROR 1 in BestKMRegModel::fit_BestKMRegModel";
-
-// Criterion codes of the input record.
-constexpr int32_t kPermutationTests = 0;
-constexpr int32_t kLogGamma = 1;
-constexpr int32_t kBIC = 2;
-constexpr int32_t kLWZ = 3;
-constexpr int32_t kBIC3 = 4;
-constexpr int32_t kBICWithDeltaStar = 5;
 
 // The criterion value of one fitted model by the code (1 to 9).
 double CriterionValue(int32_t code, const KMRegFitRecord& record,

@@ -58,7 +58,7 @@ bool kmAnalysisCopies::HasAnalysis(Kind kind) const {
   return false;
 }
 
-bool kmAnalysisCopies::IsStandardCopy(int iCopy) const {
+bool kmAnalysisCopies::IsStandardBesideJumpOrRatio(int iCopy) const {
   return HasAnalysisSplit() && KindOfCopy(iCopy) == Kind::kStandard;
 }
 

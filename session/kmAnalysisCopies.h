@@ -75,8 +75,10 @@ class kmAnalysisCopies {
     return KindOfCopy(iCopy) == Kind::kComparabilityRatio;
   }
   // True for the standard analysis beside jump or comparability-ratio
-  // analyses (m 4 to 6): neither a jump nor a comparability-ratio copy.
-  bool IsStandardCopy(int iCopy) const;
+  // analyses (m 4 to 6); false for every copy of a mode without them (the
+  // one standard analysis of m 0) and for jump and comparability-ratio
+  // copies.
+  bool IsStandardBesideJumpOrRatio(int iCopy) const;
   // True when copy iCopy reads the delay-adjusted variables.
   bool IsDelayCopy(int iCopy) const;
   // The index of the cohort that copy iCopy analyses (truncated division).

@@ -31,14 +31,9 @@ struct kmCodedOption<kmClusterCriterion> {
 // The name of the ordering in the clustering's setup and result file name:
 // "ordered", or "unordered" for every other code.
 const char* kmClusterOrderingText(kmClusterOrdering ordering);
-// The ordering named sText; false when none is.
-bool kmClusterOrderingFromText(const char* sText, kmClusterOrdering& ordering);
 
 // The name of the criterion in the clustering's setup and result file name:
 // "KPerm-CBIC", "kmbic-cbic", or "KBIC-CBIC" for every other code.
 const char* kmClusterCriterionText(kmClusterCriterion criterion);
-// The criterion named sText; false when none is.
-bool kmClusterCriterionFromText(const char* sText,
-                                kmClusterCriterion& criterion);
 
 #endif  // KM_SESSION_KMCLUSTEROPTIONS_H

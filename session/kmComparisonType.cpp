@@ -12,7 +12,3 @@ const char* const kComparisonTexts[] = {"None", "Pairwise Comparison",
 const char* kmComparisonTypeText(kmComparisonType type) {
   return CodeTableText(kComparisonTexts, type);
 }
-
-bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type) {
-  return CodeTableFind(kComparisonTexts, sText, type);
-}

@@ -31,7 +31,5 @@ struct kmCodedOption<kmPairwiseType> {
 // The run summary's name of the comparison: "None", "Pairwise Comparison",
 // "Multi-Group Clustering"; nullptr for a code without one.
 const char* kmComparisonTypeText(kmComparisonType type);
-// The comparison named sText (as kmComparisonTypeText); false when none is.
-bool kmComparisonTypeFromText(const char* sText, kmComparisonType& type);
 
 #endif  // KM_SESSION_KMCOMPARISONTYPE_H

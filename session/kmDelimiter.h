@@ -1,12 +1,11 @@
 // The field delimiter of the data file (kmOptFieldDelimiter) and of the
-// variance-covariance file (kmOptVarCovarDelimiter), which share its codes.
+// variance-covariance file (kmOptVarCovarDelimiter, read by
+// kmVarCovarDelimiter, declared with kmSession), which share its codes.
 #ifndef KM_SESSION_KMDELIMITER_H
 #define KM_SESSION_KMDELIMITER_H
 
 #include "session/kmOptionCode.h"
 #include "session/kmSessionOptionIds.h"
-
-class kmSession;
 
 enum class kmDelimiter : int {
   kTab = 0,
@@ -20,8 +19,5 @@ struct kmCodedOption<kmDelimiter> {
   static constexpr int kId = kmOptFieldDelimiter;
   static constexpr const char* kWords = "tab|space|comma|semi-colon";
 };
-
-// The delimiter of the variance-covariance file.
-kmDelimiter kmVarCovarDelimiter(const kmSession& session);
 
 #endif  // KM_SESSION_KMDELIMITER_H

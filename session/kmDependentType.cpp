@@ -13,7 +13,3 @@ const char* const kDependentTexts[] = {
 const char* kmDependentTypeText(kmDependentType type) {
   return CodeTableText(kDependentTexts, type);
 }
-
-bool kmDependentTypeFromText(const char* sText, kmDependentType& type) {
-  return CodeTableFind(kDependentTexts, sText, type);
-}

@@ -22,7 +22,5 @@ struct kmCodedOption<kmDependentType> {
 // export print: "Count", "Crude Rate", "Proportion", "Percent",
 // "Age-Adjusted Rate", "Other"; nullptr for a code outside the table.
 const char* kmDependentTypeText(kmDependentType type);
-// The type labelled sText; false when no type is.
-bool kmDependentTypeFromText(const char* sText, kmDependentType& type);
 
 #endif  // KM_SESSION_KMDEPENDENTTYPE_H

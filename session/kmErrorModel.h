@@ -1,13 +1,11 @@
-// How the error model of a session weights the fits: the weighting mode the
-// fitting engine applies, and the refusal of sessions whose error model
-// names a variance-covariance matrix that the run would not apply.
+// The error model of a session and the correlation of its errors, which
+// together give the weighting mode of the fits (kmWeightingMode and
+// kmRequireAppliedErrorModel, declared with kmSession).
 #ifndef KM_SESSION_KMERRORMODEL_H
 #define KM_SESSION_KMERRORMODEL_H
 
 #include "session/kmOptionCode.h"
 #include "session/kmSessionOptionIds.h"
-
-class kmSession;
 
 // The model of the error variance (kmOptHetErrorModel). Code 3 is unused.
 enum class kmErrorModel : int {
@@ -56,18 +54,5 @@ inline bool kmIsPoissonType(kmErrorModel model, bool bLogLinear) {
          model == kmErrorModel::kPoissonCount ||
          (model == kmErrorModel::kConstantVariance && bLogLinear);
 }
-
-// The weighting mode of the session's fits: kVarCovMatrix whenever the
-// error model is the variance-covariance matrix from a file, so that a
-// matrix the session names is always applied; otherwise kmOptAutocorrErrors.
-kmAutocorrErrors kmWeightingMode(const kmSession& session);
-
-// Refuses, before any fit, a session that names a variance-covariance
-// matrix it would not apply, or asks for the matrix without naming one:
-// the matrix with AR(1) errors (the matrix already holds the errors'
-// covariance), with pairwise comparisons or with multi-group clustering
-// (neither fits with it), and kmOptAutocorrErrors 3 under another error
-// model. Throws an input error (KmException kind 3) naming both options.
-void kmRequireAppliedErrorModel(const kmSession& session);
 
 #endif  // KM_SESSION_KMERRORMODEL_H

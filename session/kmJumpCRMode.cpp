@@ -17,7 +17,3 @@ const char* const kJumpCRModeTexts[] = {"Disable",
 const char* kmJumpCRModeText(kmJumpCRMode mode) {
   return CodeTableText(kJumpCRModeTexts, mode);
 }
-
-bool kmJumpCRModeFromText(const char* sText, kmJumpCRMode& mode) {
-  return CodeTableFind(kJumpCRModeTexts, sText, mode);
-}

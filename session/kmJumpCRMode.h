@@ -23,7 +23,5 @@ struct kmCodedOption<kmJumpCRMode> {
 // The run summary's name of the mode ("Disable", "Jump Model", ...);
 // nullptr for a code outside the table.
 const char* kmJumpCRModeText(kmJumpCRMode mode);
-// The mode named sText; false when none is.
-bool kmJumpCRModeFromText(const char* sText, kmJumpCRMode& mode);
 
 #endif  // KM_SESSION_KMJUMPCRMODE_H

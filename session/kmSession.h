@@ -626,4 +626,23 @@ class kmSession {
   int32_t aReservedWords_[11] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 };
 
+// The session's error model as the fits apply it (kmSessionErrorModel.cpp).
+
+// The weighting mode of the session's fits: kVarCovMatrix whenever the
+// error model is the variance-covariance matrix from a file, so that a
+// matrix the session names is always applied; otherwise kmOptAutocorrErrors.
+kmAutocorrErrors kmWeightingMode(const kmSession& session);
+
+// Refuses, before any fit, a session that names a variance-covariance
+// matrix it would not apply, or asks for the matrix without naming one:
+// the matrix with AR(1) errors (the matrix already holds the errors'
+// covariance), with pairwise comparisons or with multi-group clustering
+// (neither fits with it), and kmOptAutocorrErrors 3 under another error
+// model; and the matrix model with no matrix file named (kmStrVarCovarFile
+// empty). Throws an input error (KmException kind 3) naming the options.
+void kmRequireAppliedErrorModel(const kmSession& session);
+
+// The delimiter of the variance-covariance file (kmOptVarCovarDelimiter).
+kmDelimiter kmVarCovarDelimiter(const kmSession& session);
+
 #endif  // KM_SESSION_KMSESSION_H

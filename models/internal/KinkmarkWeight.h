@@ -1,5 +1,5 @@
-// The kinkmark weight c of the weighted information criteria, shared by
-// the best-model fit and its tests.
+// The criterion codes of the best-model fit, and the kinkmark weight c of
+// its weighted information criteria, shared by the fit and its tests.
 #ifndef KM_MODELS_INTERNAL_KINKMARKWEIGHT_H
 #define KM_MODELS_INTERNAL_KINKMARKWEIGHT_H
 
@@ -12,7 +12,14 @@
 
 namespace km_models_internal {
 
-// Criterion codes of the best-model input record that weigh the kinkmarks.
+// Criterion codes of the best-model input record (criterionCode), 0 to 9;
+// codes 6 to 9 weigh the kinkmarks.
+constexpr int32_t kPermutationTests = 0;
+constexpr int32_t kLogGamma = 1;
+constexpr int32_t kBIC = 2;
+constexpr int32_t kLWZ = 3;
+constexpr int32_t kBIC3 = 4;
+constexpr int32_t kBICWithDeltaStar = 5;
 constexpr int32_t kWeightedBICMin = 6;
 constexpr int32_t kWeightedBICMax = 7;
 constexpr int32_t kAdditiveBICSum = 8;

@@ -118,6 +118,12 @@ const BadCase kCases[] = {
      "The error model \"variance-covariance matrix from a file\" cannot be "
      "combined with \"autocorr errors\" (estimated)",
      "kmErrorModel"},
+    // Fault: a session naming no matrix file was refused as "The selected
+    // file:  does not exist.", with an empty name.
+    {"bad_varcovnofile",
+     "The error model \"variance-covariance matrix from a file\" needs the "
+     "name of its matrix file, but the session names none (",
+     "kmErrorModel"},
     {"bad_varcovhudsons",
      "The error model \"variance-covariance matrix from a file\" cannot be "
      "combined with \"method = hudsons\"",
@@ -147,6 +153,13 @@ const BadCase kCases[] = {
      "names a file that does not exist (relative names are read from the "
      "folder \"",
      "ReadRunFile()"},
+    // A run file that cannot be read still has its error file: its name
+    // follows the run file's. Fault: status 3 and no error file.
+    {"bad_runfilenul", "/run.ini\" is damaged: line 3 holds a NUL byte.",
+     "KmLineSource"},
+    {"bad_runfilecr",
+     "/run.ini\" has lines that end in carriage returns alone (from line 1)",
+     "KmLineSource"},
     // Option files.
     {"bad_unknownrunoption", "\"colour\" is not a valid Session Option.\n",
      "ValidateRunOptions()"},

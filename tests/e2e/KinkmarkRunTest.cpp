@@ -60,13 +60,43 @@ void CopyFixtures(const km_test::ScratchDir& dir) {
   }
 }
 
-TEST(KinkmarkRun, WrongArgumentCountDoesNothing) {
-  for (const char* sArguments : {"", "run.ini other.ini"}) {
+// A command line that names no single run file runs nothing and writes no
+// file: the usage goes to standard output when asked for, else to standard
+// error with a status that is not 0. Fault: a wrong count returned 0 and
+// printed nothing, and "--help" was read as a run file (status 2 and a
+// file "--help.ErrorFile.txt").
+TEST(KinkmarkRun, CommandLinesWithoutOneRunFileShowTheUsage) {
+  const struct {
+    const char* sArguments;
+    int iStatus;
+    const char* sOut;  // the start of standard output
+    const char* sErr;  // the start of standard error
+  } cases[] = {
+      {"", kExitUsage, "",
+       "Error: kinkmark takes one argument, the run file, and was given 0.\n"
+       "Usage: kinkmark <run file>\n"},
+      {"run.ini other.ini", kExitUsage, "",
+       "Error: kinkmark takes one argument, the run file, and was given 2.\n"
+       "Usage: kinkmark <run file>\n"},
+      {"--help", 0, "Usage: kinkmark <run file>\n", ""},
+      {"-h", 0, "Usage: kinkmark <run file>\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sArguments);
     km_test::ScratchDir dir;
+    km_test::ScratchDir console;
     WriteAll(dir.File("run.ini"), "[Kinkmark Input Files]\n");
-    const RunResult result = RunKinkmark(dir, sArguments);
-    EXPECT_EQ(result.iStatus, 0) << sArguments;
-    EXPECT_EQ(result.sConsole, "") << sArguments;
+    const std::string sCommand = "cd '" + dir.Path() + "' && '" KM_BINARY "' " +
+                                 c.sArguments + " > '" + console.File("out") +
+                                 "' 2> '" + console.File("err") + "'";
+    const int iRaw = std::system(sCommand.c_str());
+    EXPECT_EQ(WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, c.iStatus);
+    const std::string sOut = ReadAll(console.File("out"));
+    const std::string sErr = ReadAll(console.File("err"));
+    EXPECT_EQ(sOut.rfind(c.sOut, 0), 0u) << sOut;
+    EXPECT_EQ(sErr.rfind(c.sErr, 0), 0u) << sErr;
+    EXPECT_NE((sOut + sErr).find("README.md"), std::string::npos);
+    EXPECT_EQ(*c.sOut == '\0' ? sOut : sErr, "");
     EXPECT_EQ(Files(dir), std::vector<std::string>{"run.ini"});
   }
 }
@@ -124,7 +154,7 @@ TEST(KinkmarkRun, ErrorFileLayout) {
 TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
   const struct {
     const char* sRunFile;
-    const char* sRunBody;
+    const char* sRunBody;  // nullptr: the run file is a folder
     const char* sOptions;
     const char* sErrorFile;
     const char* sMessage;
@@ -163,6 +193,10 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "(\"Session File\") was not found.\n case/rates.txt (\"Data File\") "
        "was not found.\n",
        "ReadRunFile()"},
+      // A run file that cannot be read is named in its error file. Fault:
+      // no error file (status 3).
+      {"run.ini", nullptr, "", "run.ErrorFile.txt",
+       "Unable to open file \"<folder>/run.ini\" for reading.", "KmIniFile"},
       // The results file would overwrite the data file.
       {"run.ini",
        "[Kinkmark Input Files]\nSession File = session.ini\n"
@@ -178,7 +212,12 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     const std::string sData = ReadAll(dir.File("rates.txt"));
-    WriteAll(dir.File(c.sRunFile), c.sRunBody);
+    if (c.sRunBody == nullptr) {
+      fs::remove(dir.File(c.sRunFile));
+      fs::create_directory(dir.File(c.sRunFile));
+    } else {
+      WriteAll(dir.File(c.sRunFile), c.sRunBody);
+    }
     WriteAll(dir.File("opts.ini"), c.sOptions);
     std::string sMessage = c.sMessage;
     const size_t iFolder = sMessage.find("<folder>");
@@ -944,6 +983,7 @@ const ExampleRow kExamples[] = {
     {"dictionary", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
     {"clustering",
      {"ClusteringResult-KBIC-CBIC-Type-unordered.txt", "ages.kmo"}},
+    {"varcov", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
 };
 
 TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {

@@ -55,13 +55,6 @@ std::string WrittenBytes(const std::function<void(const char*)>& write);
 std::vector<std::string> Lines(const std::string& text);
 std::vector<std::string> Cells(const std::string& line, char delimiter);
 
-// Guards linear work without a time limit: runs work(n) and work(8 n) three
-// times each and compares the best processor times of the two sizes.
-// Succeeds when the larger size took less than 40 times as long: linear
-// work takes about 8 times, quadratic work 64 times. Only the ratio of two
-// times taken in the same test counts, so a busy machine slows both alike.
-// REQUIRES: work(n) does enough to be timed (some milliseconds) and does
-// more than the fixed cost of its setup.
 // Hang guard: runs body on this thread while a watchdog waits a minute for
 // it. A body that has not returned by then cannot be failed in any other
 // way: the watchdog prints "<sWhat> did not end within a minute" and ends
@@ -69,6 +62,13 @@ std::vector<std::string> Cells(const std::string& line, char delimiter);
 void EndsWithinAMinute(const std::string& sWhat,
                        const std::function<void()>& body);
 
+// Guards linear work without a time limit: runs work(n) and work(8 n) three
+// times each and compares the best processor times of the two sizes.
+// Succeeds when the larger size took less than 40 times as long: linear
+// work takes about 8 times, quadratic work 64 times. Only the ratio of two
+// times taken in the same test counts, so a busy machine slows both alike.
+// REQUIRES: work(n) does enough to be timed (some milliseconds) and does
+// more than the fixed cost of its setup.
 ::testing::AssertionResult GrowsLinearly(const std::function<void(int)>& work,
                                          int n);
 

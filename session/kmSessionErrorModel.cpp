@@ -1,7 +1,8 @@
-#include "session/kmErrorModel.h"
-
+// kmSession's error model as the fits apply it: kmWeightingMode,
+// kmRequireAppliedErrorModel and kmVarCovarDelimiter.
 #include "foundation/KmException.h"
 #include "session/kmComparisonType.h"
+#include "session/kmErrorModel.h"
 #include "session/kmFitMethod.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -35,6 +36,14 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
     }
     return;
   }
+  KmString sMatrixFile;
+  session.GetString(kmStrVarCovarFile, sMatrixFile);
+  if (sMatrixFile.IsEmpty()) {
+    GenerateKmInputExceptionF(
+        "%s needs the name of its matrix file, but the session names none "
+        "(the saved session's matrix file name, its text 6, is empty).",
+        kSource, kMatrixModel);
+  }
   if (kmIsAR1(autocorr)) {
     GenerateKmInputExceptionF(
         "%s cannot be combined with \"autocorr errors\" (%s): the matrix "
@@ -59,4 +68,8 @@ void kmRequireAppliedErrorModel(const kmSession& session) {
         bPairwise ? "\"pairwise\" comparisons" : "multi-group clustering",
         bPairwise ? "pairwise comparisons" : "clustering fits");
   }
+}
+
+kmDelimiter kmVarCovarDelimiter(const kmSession& session) {
+  return static_cast<kmDelimiter>(session.GetInt(kmOptVarCovarDelimiter));
 }
