@@ -47,7 +47,14 @@ KmException CurrentFailure(const char* sPhase) {
 }  // namespace
 
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
-                 const char* sPhase, const KmString& sNote) {
+                 const char* sPhase, const KmString& sNote,
+                 const KmFolder* pErrorFolder) {
+  KmFolder folder;
+  if (pErrorFolder != nullptr) {
+    folder = *pErrorFolder;
+  } else {
+    folder.Open(KmFolder::FolderOf(sErrorFile.GetCString()));
+  }
   try {
     throw;
   } catch (const KmRunRefused& refused) {
@@ -58,7 +65,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
   } catch (const KmRunExit& exit) {
     // This run writes no error file: an earlier run's must not stand beside
     // it as if it told why this one ended.
-    KmIO_File::RemoveFile(sErrorFile.GetCString());
+    folder.Remove(KmFolder::LeafOf(sErrorFile.GetCString()));
     return exit.iStatus;
   } catch (...) {
     KmException failure = CurrentFailure(sPhase);
@@ -68,7 +75,8 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
           std::string(failure.GetMessage()) + "\n" + sNote.GetCString();
       failure.SetMessage(sMessage.c_str());
     }
-    const bool bWritten = WriteErrorFile(sErrorFile, failure, argc, argv);
+    const bool bWritten =
+        WriteErrorFile(sErrorFile, folder, failure, argc, argv);
     std::fprintf(stderr, "Error: %s\n", failure.GetMessage());
     std::fflush(stderr);
     return bWritten ? kExitFailed : kExitErrorFileNotWritten;
@@ -80,6 +88,7 @@ int KmRunDriver(int argc, char** argv) {
   if (argc != 2) return kExitCompleted;
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
+  KmFolder errorFolder;
   try {
     pRun = std::make_unique<KmRun>(argc, argv);
     pRun->Execute();
@@ -91,7 +100,9 @@ int KmRunDriver(int argc, char** argv) {
       sPhase = pRun->GetPhase();
       sNote = pRun->RemoveOutputsOfFailedRun();
       sErrorFile = pRun->GetErrorFileToWrite();
+      errorFolder = pRun->GetErrorFolder();
     }
-    return EndFailedRun(sErrorFile, argc, argv, sPhase, sNote);
+    return EndFailedRun(sErrorFile, argc, argv, sPhase, sNote,
+                        errorFolder.IsOpen() ? &errorFolder : nullptr);
   }
 }

@@ -68,11 +68,11 @@ std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
   return pStream;
 }
 
-int KmFileSystem::CreateExclusive(const std::string& sPath) {
+int KmFileSystem::CreateExclusiveAt(int iFolder, const std::string& sName) {
   // O_EXCL fails on any existing name, a symbolic link included, so the file
   // opened here can only be a new one.
-  return ::open(KmNativePath(sPath).c_str(),
-                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return ::openat(iFolder, sName.c_str(),
+                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
@@ -104,6 +104,15 @@ bool KmFileSystem::Remove(const std::string& sPath) {
 bool KmFileSystem::Rename(const std::string& sFrom, const std::string& sTo) {
   return std::rename(KmNativePath(sFrom).c_str(), KmNativePath(sTo).c_str()) ==
          0;
+}
+
+bool KmFileSystem::RemoveAt(int iFolder, const std::string& sName) {
+  return ::unlinkat(iFolder, sName.c_str(), 0) == 0;
+}
+
+bool KmFileSystem::RenameAt(int iFolder, const std::string& sFrom,
+                            const std::string& sTo) {
+  return ::renameat(iFolder, sFrom.c_str(), iFolder, sTo.c_str()) == 0;
 }
 
 bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {

@@ -41,13 +41,13 @@ class KmFileSystem {
   virtual std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
                                                    bool bAppend);
 
-  // Creates sPath as a new, empty regular file and returns its descriptor,
-  // open for reading and writing, which the caller owns: the file is written
-  // and read back through it, never opened again by its name. -1 (errno
-  // set) when the name exists in any form (a file, a folder, a symbolic
-  // link, dangling or not) or cannot be created. Nothing existing is ever
-  // opened.
-  virtual int CreateExclusive(const std::string& sPath);
+  // Creates sName in the folder open as iFolder (a KmFolder's descriptor)
+  // as a new, empty regular file and returns its descriptor, open for
+  // reading and writing, which the caller owns: the file is written and read
+  // back through it, never opened again by its name. -1 (errno set) when the
+  // name exists in any form (a file, a folder, a symbolic link, dangling or
+  // not) or cannot be created. Nothing existing is ever opened.
+  virtual int CreateExclusiveAt(int iFolder, const std::string& sName);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened
@@ -70,6 +70,12 @@ class KmFileSystem {
   // Renames sFrom to sTo, replacing an existing sTo in one step; true on
   // success (errno tells why not).
   virtual bool Rename(const std::string& sFrom, const std::string& sTo);
+
+  // Remove and Rename for names in the folder open as iFolder, reached
+  // through that descriptor whatever the folder's path reaches by then.
+  virtual bool RemoveAt(int iFolder, const std::string& sName);
+  virtual bool RenameAt(int iFolder, const std::string& sFrom,
+                        const std::string& sTo);
 
   // Stores the absolute path of the working directory in sDir (native form,
   // no trailing separator unless it is the root); false when it cannot be

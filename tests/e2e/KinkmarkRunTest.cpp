@@ -1,5 +1,6 @@
 // Whole runs of the built kinkmark binary, as a user starts it: exit
 // statuses, console text, the files written and the error file's layout.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -246,13 +247,12 @@ class LinkingFileSystem : public KmFileSystem {
  public:
   LinkingFileSystem(std::string sTarget, std::string sOutside)
       : sTarget_(std::move(sTarget)), sOutside_(std::move(sOutside)) {}
-  int CreateExclusive(const std::string& sPath) override {
-    const int iFd = KmFileSystem::CreateExclusive(sPath);
-    if (iFd >= 0 && !bLinked_ &&
-        fs::path(sPath).filename().string().rfind(sTarget_ + ".", 0) == 0) {
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && !bLinked_ && sName.rfind(sTarget_ + ".", 0) == 0) {
       bLinked_ = true;
-      fs::remove(sPath);
-      fs::create_hard_link(sOutside_, sPath);
+      unlinkat(iFolder, sName.c_str(), 0);
+      linkat(AT_FDCWD, sOutside_.c_str(), iFolder, sName.c_str(), 0);
     }
     return iFd;
   }
@@ -301,6 +301,72 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
           << sName;
     }
   }
+}
+
+// A file system that, once the first partial file of the results file
+// exists, renames the output folder "out" away and puts a link "out ->
+// elsewhere" in its place: what anyone who may rename entries beside "out"
+// can do while a run writes.
+class FolderSwappingFileSystem : public KmFileSystem {
+ public:
+  explicit FolderSwappingFileSystem(std::string sTop)
+      : sTop_(std::move(sTop)) {}
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && !bSwapped_ && sName.rfind("res.kmo.", 0) == 0) {
+      bSwapped_ = true;
+      fs::rename(sTop_ + "/out", sTop_ + "/held");
+      fs::create_directory_symlink("elsewhere", sTop_ + "/out");
+    }
+    return iFd;
+  }
+
+ private:
+  std::string sTop_;
+  bool bSwapped_ = false;
+};
+
+// Fault: only the last name of each output was guarded, so the folder "out"
+// swapped for a link after the checks had every later output moved into the
+// folder the link reached, replacing its files, and the run ended well. The
+// run now writes in the folder it checked and fails, having replaced
+// nothing elsewhere.
+TEST(KinkmarkRun, AnOutputFolderSwappedMidRunRedirectsNothing) {
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  fs::create_directory(dir.File("out"));
+  fs::create_directory(dir.File("elsewhere"));
+  const char* const names[] = {"res.report.txt", "res.RunSummary.txt",
+                               "res.finalselectedmodelexport.txt", "res.kmo"};
+  for (const char* sName : names) {
+    WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+  }
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = session.ini\n"
+           "Data File = rates.txt\nRun Options File = options.ini\n"
+           "Output File = out/res.kmo\n");
+  FolderSwappingFileSystem swapping(dir.Path());
+  const fs::path home = fs::current_path();
+  fs::current_path(dir.Path());
+  KmSetFileSystem(&swapping);
+  char sProgram[] = "kinkmark";
+  char sRunFile[] = "run.ini";
+  char* argv[] = {sProgram, sRunFile, nullptr};
+  const int iStatus = KmRunDriver(2, argv);
+  KmSetFileSystem(nullptr);
+  fs::current_path(home);
+  EXPECT_EQ(iStatus, 2);
+  for (const char* sName : names) {
+    EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
+              "a user's file\n")
+        << sName;
+  }
+  EXPECT_EQ(fs::directory_iterator(dir.File("held")), fs::directory_iterator());
+  const std::string sError = ReadAll(dir.File("run.ErrorFile.txt"));
+  EXPECT_NE(sError.find("The folder \"out\" of the run's outputs was moved or "
+                        "replaced while the run wrote them"),
+            std::string::npos)
+      << sError;
 }
 
 // Output names that are not regular files, or links to something that is
