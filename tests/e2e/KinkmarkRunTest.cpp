@@ -369,6 +369,46 @@ TEST(KinkmarkRun, AnOutputFolderSwappedMidRunRedirectsNothing) {
       << sError;
 }
 
+// Fault: the clustering result file was opened by its name for every
+// append, so a hard link planted there had a file outside the folder grow,
+// and a symbolic link failed the run only after the whole calculation. Both
+// are refused before any fit; a genuine result file keeps being appended to.
+TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
+  enum Kind { kHardLink, kSymbolicLink, kGenuine };
+  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine}) {
+    SCOPED_TRACE(kind);
+    km_test::ScratchDir dir;
+    km_test::ScratchDir outside;
+    const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
+    fs::create_directories(example / "output");
+    for (const char* sName :
+         {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
+      fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
+                    example / sName);
+    }
+    const std::string sResult =
+        (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
+            .string();
+    const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
+    if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
+    if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
+    if (kind == kGenuine) WriteAll(sResult, "an earlier run\n");
+    const RunResult run = RunKinkmark(dir, "examples/clustering/run.ini");
+    EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    if (kind == kGenuine) {
+      EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+      EXPECT_EQ(ReadAll(sResult).rfind("an earlier run\n", 0), 0u);
+      EXPECT_GT(fs::file_size(sResult), 20u);
+      continue;
+    }
+    EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+    EXPECT_NE(run.sConsole.find("is not a regular file with one name"),
+              std::string::npos)
+        << run.sConsole;
+    EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
+  }
+}
+
 // Output names that are not regular files, or links to something that is
 // not, are refused before anything is written, and stay what they were
 // (fault: a link to a pipe or a folder was replaced by a regular file); an
