@@ -303,70 +303,99 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
   }
 }
 
-// A file system that, once the first partial file of the results file
-// exists, renames the output folder "out" away and puts a link "out ->
-// elsewhere" in its place: what anyone who may rename entries beside "out"
-// can do while a run writes.
+// A file system that, once the first partial file whose name begins with
+// sTrigger exists, renames the folder sFolder away to "held" and puts a link
+// "sFolder -> elsewhere" in its place: what anyone who may rename entries
+// beside the folder can do while a run writes.
 class FolderSwappingFileSystem : public KmFileSystem {
  public:
-  explicit FolderSwappingFileSystem(std::string sTop)
-      : sTop_(std::move(sTop)) {}
+  FolderSwappingFileSystem(std::string sTop, std::string sFolder,
+                           std::string sTrigger)
+      : sTop_(std::move(sTop)),
+        sFolder_(std::move(sFolder)),
+        sTrigger_(std::move(sTrigger)) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iFd >= 0 && !bSwapped_ && sName.rfind("res.kmo.", 0) == 0) {
+    if (iFd >= 0 && !bSwapped_ && sName.rfind(sTrigger_, 0) == 0) {
       bSwapped_ = true;
-      fs::rename(sTop_ + "/out", sTop_ + "/held");
-      fs::create_directory_symlink("elsewhere", sTop_ + "/out");
+      fs::rename(sTop_ + "/" + sFolder_, sTop_ + "/held");
+      fs::create_directory_symlink("elsewhere", sTop_ + "/" + sFolder_);
     }
     return iFd;
   }
 
  private:
   std::string sTop_;
+  std::string sFolder_;
+  std::string sTrigger_;
   bool bSwapped_ = false;
 };
 
-// Fault: only the last name of each output was guarded, so the folder "out"
-// swapped for a link after the checks had every later output moved into the
-// folder the link reached, replacing its files, and the run ended well. The
-// run now writes in the folder it checked and fails, having replaced
-// nothing elsewhere.
-TEST(KinkmarkRun, AnOutputFolderSwappedMidRunRedirectsNothing) {
-  km_test::ScratchDir dir;
-  CopyFixtures(dir);
-  fs::create_directory(dir.File("out"));
-  fs::create_directory(dir.File("elsewhere"));
-  const char* const names[] = {"res.report.txt", "res.RunSummary.txt",
-                               "res.finalselectedmodelexport.txt", "res.kmo"};
-  for (const char* sName : names) {
-    WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+// Fault: only the last name of each output was guarded, so a folder swapped
+// for a link after the checks had every later output (results, exports,
+// summary, or the saved session and error file of the run file's folder)
+// moved into the folder the link reached, replacing its files, and the run
+// ended well. The run now writes in the folder it checked and fails, having
+// replaced nothing elsewhere.
+TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
+  const struct {
+    const char* sFolder;   // the folder swapped
+    const char* sTrigger;  // at the first partial file of this output
+    bool bHoldsErrorFile;  // the error file is written in the held folder
+  } cases[] = {
+      {"out", "res.kmo.", false},
+      {"out", "res.report.txt.", false},
+      {"out", "res.RunSummary.txt.", false},
+      {"cfg", "run.kms.", true},
+  };
+  const char* const names[] = {"res.report.txt",
+                               "res.RunSummary.txt",
+                               "res.finalselectedmodelexport.txt",
+                               "res.kmo",
+                               "run.kms",
+                               "run.ErrorFile.txt"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sTrigger);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    fs::create_directory(dir.File("out"));
+    fs::create_directory(dir.File("cfg"));
+    fs::create_directory(dir.File("elsewhere"));
+    for (const char* sName : names) {
+      WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+    }
+    WriteAll(dir.File("cfg/run.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = options.ini\n"
+             "Output File = out/res.kmo\n");
+    FolderSwappingFileSystem swapping(dir.Path(), c.sFolder, c.sTrigger);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.Path());
+    KmSetFileSystem(&swapping);
+    char sProgram[] = "kinkmark";
+    char sRunFile[] = "cfg/run.ini";
+    char* argv[] = {sProgram, sRunFile, nullptr};
+    const int iStatus = KmRunDriver(2, argv);
+    KmSetFileSystem(nullptr);
+    fs::current_path(home);
+    EXPECT_EQ(iStatus, 2);
+    for (const char* sName : names) {
+      EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
+                "a user's file\n")
+          << sName;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("elsewhere")),
+                            fs::directory_iterator()),
+              6);
+    const std::string sError =
+        ReadAll(dir.File(c.bHoldsErrorFile ? "held/run.ErrorFile.txt"
+                                           : "cfg/run.ErrorFile.txt"));
+    EXPECT_NE(sError.find(std::string("The folder \"") + c.sFolder +
+                          "\" of the run's outputs was moved or replaced "
+                          "while the run wrote them"),
+              std::string::npos)
+        << sError;
   }
-  WriteAll(dir.File("run.ini"),
-           "[Kinkmark Input Files]\nSession File = session.ini\n"
-           "Data File = rates.txt\nRun Options File = options.ini\n"
-           "Output File = out/res.kmo\n");
-  FolderSwappingFileSystem swapping(dir.Path());
-  const fs::path home = fs::current_path();
-  fs::current_path(dir.Path());
-  KmSetFileSystem(&swapping);
-  char sProgram[] = "kinkmark";
-  char sRunFile[] = "run.ini";
-  char* argv[] = {sProgram, sRunFile, nullptr};
-  const int iStatus = KmRunDriver(2, argv);
-  KmSetFileSystem(nullptr);
-  fs::current_path(home);
-  EXPECT_EQ(iStatus, 2);
-  for (const char* sName : names) {
-    EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
-              "a user's file\n")
-        << sName;
-  }
-  EXPECT_EQ(fs::directory_iterator(dir.File("held")), fs::directory_iterator());
-  const std::string sError = ReadAll(dir.File("run.ErrorFile.txt"));
-  EXPECT_NE(sError.find("The folder \"out\" of the run's outputs was moved or "
-                        "replaced while the run wrote them"),
-            std::string::npos)
-      << sError;
 }
 
 // Fault: the clustering result file was opened by its name for every
