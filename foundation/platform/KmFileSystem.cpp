@@ -86,24 +86,11 @@ bool KmFileSystem::Exists(const std::string& sPath) {
 }
 
 bool KmFileSystem::IsSpecial(const std::string& sPath) {
-  // Removing or replacing a link to a regular file leaves that file alone;
-  // a link to a device or a folder is refused like the device itself.
-  const std::string sNative = KmNativePath(sPath);
-  struct stat info;
-  if (lstat(sNative.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
-    return false;
-  }
-  if (!S_ISLNK(info.st_mode)) return true;
-  return stat(sNative.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+  return KmIsSpecialAt(AT_FDCWD, KmNativePath(sPath));
 }
 
 bool KmFileSystem::Remove(const std::string& sPath) {
   return std::remove(KmNativePath(sPath).c_str()) == 0;
-}
-
-bool KmFileSystem::Rename(const std::string& sFrom, const std::string& sTo) {
-  return std::rename(KmNativePath(sFrom).c_str(), KmNativePath(sTo).c_str()) ==
-         0;
 }
 
 bool KmFileSystem::RemoveAt(int iFolder, const std::string& sName) {
@@ -125,6 +112,19 @@ bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {
   }
   sDir = buffer.data();
   return !sDir.empty();
+}
+
+bool KmIsSpecialAt(int iFolder, const std::string& sName) {
+  // Removing or replacing a link to a regular file leaves that file alone;
+  // a link to a device or a folder is refused like the device itself.
+  struct stat info;
+  if (fstatat(iFolder, sName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      S_ISREG(info.st_mode)) {
+    return false;
+  }
+  if (!S_ISLNK(info.st_mode)) return true;
+  return fstatat(iFolder, sName.c_str(), &info, 0) == 0 &&
+         !S_ISREG(info.st_mode);
 }
 
 KmFileSystem& KmGetFileSystem() {

@@ -67,13 +67,11 @@ class KmFileSystem {
   // Deletes the file sPath; true on success.
   virtual bool Remove(const std::string& sPath);
 
-  // Renames sFrom to sTo, replacing an existing sTo in one step; true on
-  // success (errno tells why not).
-  virtual bool Rename(const std::string& sFrom, const std::string& sTo);
-
-  // Remove and Rename for names in the folder open as iFolder, reached
-  // through that descriptor whatever the folder's path reaches by then.
+  // Deletes sName of the folder open as iFolder, reached through that
+  // descriptor whatever the folder's path reaches by then; true on success.
   virtual bool RemoveAt(int iFolder, const std::string& sName);
+  // Renames sFrom to sTo in the folder open as iFolder, replacing an
+  // existing sTo in one step; true on success (errno tells why not).
   virtual bool RenameAt(int iFolder, const std::string& sFrom,
                         const std::string& sTo);
 
@@ -82,6 +80,10 @@ class KmFileSystem {
   // determined.
   virtual bool GetCurrentDirectory(std::string& sDir);
 };
+
+// IsSpecial for sName relative to the folder open as iFolder (AT_FDCWD for
+// the working folder), the name itself never followed.
+bool KmIsSpecialAt(int iFolder, const std::string& sName);
 
 // The file system in use: the one installed by KmSetFileSystem, else the
 // real one.

@@ -70,15 +70,7 @@ bool KmFolder::Reaches(const std::string& sLeaf, int iFd) const {
 }
 
 bool KmFolder::IsSpecial(const std::string& sLeaf) const {
-  // Removing or replacing a link to a regular file leaves that file alone;
-  // a link to a device or a folder is refused like the device itself.
-  struct stat info;
-  if (fstatat(iFd_, sLeaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-      S_ISREG(info.st_mode)) {
-    return false;
-  }
-  if (!S_ISLNK(info.st_mode)) return true;
-  return fstatat(iFd_, sLeaf.c_str(), &info, 0) == 0 && !S_ISREG(info.st_mode);
+  return KmIsSpecialAt(iFd_, sLeaf);
 }
 
 bool KmFolder::Exists(const std::string& sLeaf) const {
