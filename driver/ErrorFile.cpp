@@ -14,8 +14,8 @@ constexpr const char* kDashes = "--------------------------------";
 
 }  // namespace
 
-bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
-                    char** argv) {
+bool WriteErrorFile(const KmString& sErrorFile, const KmFolder& folder,
+                    const KmException& e, int argc, char** argv) {
   KmString sText;
   sText << "Error Message\n" << kDashes << "\n" << e.GetMessage();
   sText << "\n\nCall Path\n" << kDashes << "\n" << e.GetCallPath() << "\n";
@@ -30,14 +30,15 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmException& e, int argc,
   try {
     // No name: the error file would replace one of the run's inputs.
     if (sErrorFile.IsEmpty()) throw KmException("no error file", "main");
-    KmIO_File::RemoveFile(sErrorFile.GetCString());
-    KmPendingFile pending(sErrorFile);
-    KmIO_File file(pending.GetPartialName().GetCString(), kWriteTextMode);
+    const std::string sLeaf = KmFolder::LeafOf(sErrorFile.GetCString());
+    folder.Remove(sLeaf);
+    KmPendingFile pending(folder, sErrorFile);
+    KmIO_File file(pending.GetFile(), kWriteTextMode);
     if (file.IsOpen()) {
       file.WriteString(sText.GetCString(), false);
       file.Close();
       pending.Commit();
-      bWritten = KmIO_File::FileExists(sErrorFile.GetCString());
+      bWritten = folder.Exists(sLeaf);
     }
   } catch (...) {
     bWritten = false;

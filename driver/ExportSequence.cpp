@@ -22,12 +22,13 @@ namespace {
 
 // A writer: (results handler, export file name, layout options). An empty
 // writer is an export this build does not have; its step is left out.
-using ExportWriter =
-    std::function<void(kmCalcHandler&, const char*, const DataExportOptions&)>;
+using ExportWriter = std::function<void(kmCalcHandler&, const KmFileTarget&,
+                                        const DataExportOptions&)>;
 
 // What every export step shares.
 struct ExportRun {
   const RunOutputNames& names;
+  const RunFolders& folders;
   kmCalcHandler& handler;
   const DataExportOptions& options;
   ExportsWritten& written;
@@ -38,9 +39,10 @@ struct ExportRun {
 bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
-  KmPendingFile file(run.names.ExportFile(sSuffix));
+  const KmString& sName = run.names.ExportFile(sSuffix);
+  KmPendingFile file(run.folders.Of(sName), sName);
   Print(sStart);
-  writer(run.handler, file.GetPartialName().GetCString(), run.options);
+  writer(run.handler, file.GetFile(), run.options);
   file.Commit();
   run.written.files.push_back(file.GetName());
   if (sEnd != nullptr) Print(sEnd);
@@ -50,13 +52,14 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
 }  // namespace
 
 ExportsWritten RunExportSequence(const RunOutputNames& names,
+                                 const RunFolders& folders,
                                  kmCalcHandler& handler,
                                  const DataExportOptions& options,
                                  const IniExportDict& dict,
                                  const kmSession& session) {
   return WithCallPath("RunExportSequence()", "main", [&] {
     ExportsWritten written;
-    const ExportRun run{names, handler, options, written};
+    const ExportRun run{names, folders, handler, options, written};
     const kmModelSelection selection = session.Get<kmModelSelection>();
     const bool bPairwise =
         session.Get<kmComparisonType>() == kmComparisonType::kPairwise;
@@ -72,7 +75,8 @@ ExportsWritten RunExportSequence(const RunOutputNames& names,
                WriteDataExport, "Finished Data Export\n");
     written.bAPC = Export(
         run, dict.bExportAPC, kAPCSuffix, "Start APC Export\n",
-        [&](kmCalcHandler& h, const char* sPath, const DataExportOptions& o) {
+        [&](kmCalcHandler& h, const KmFileTarget& sPath,
+            const DataExportOptions& o) {
           WriteAPCExport(h, sPath, o, dict.bExportAllAPCSegments);
         },
         "Finished APC Export\n");

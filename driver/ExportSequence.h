@@ -40,12 +40,14 @@ struct ExportsWritten {
 //                           "export selection results"
 //   9 "finalselectedmodelexport.txt"  always
 // Every writer reads the results handler only, and writes the file under
-// its partial name (KmPendingFile); the file is moved into place and its
+// its partial name in its held folder (KmPendingFile, folders), written
+// through its descriptor; the file is moved into place and its
 // end line printed only when it was written in full.
 // Throws: the KmException of a writer (or of the move), with no partial
 // file left; the files written before it stay.
 // Returns which of the exports the run summary lists were written.
 ExportsWritten RunExportSequence(const RunOutputNames& names,
+                                 const RunFolders& folders,
                                  kmCalcHandler& handler,
                                  const DataExportOptions& options,
                                  const IniExportDict& dict,

@@ -64,7 +64,14 @@ bool AsksForUsage(const char* sArgument) {
 }  // namespace
 
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
-                 const char* sPhase, const KmString& sNote) {
+                 const char* sPhase, const KmString& sNote,
+                 const KmFolder* pErrorFolder) {
+  KmFolder folder;
+  if (pErrorFolder != nullptr) {
+    folder = *pErrorFolder;
+  } else {
+    folder.Open(KmFolder::FolderOf(sErrorFile.GetCString()));
+  }
   try {
     throw;
   } catch (const KmRunRefused& refused) {
@@ -85,7 +92,8 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
           std::string(failure.GetMessage()) + "\n" + sNote.GetCString();
       failure.SetMessage(sMessage.c_str());
     }
-    const bool bWritten = WriteErrorFile(sErrorFile, failure, argc, argv);
+    const bool bWritten =
+        WriteErrorFile(sErrorFile, folder, failure, argc, argv);
     std::fprintf(stderr, "Error: %s\n", failure.GetMessage());
     std::fflush(stderr);
     return bWritten ? kExitFailed : kExitErrorFileNotWritten;
@@ -110,6 +118,7 @@ int KmRunDriver(int argc, char** argv) {
   }
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
+  KmFolder errorFolder;
   try {
     pRun = std::make_unique<KmRun>(argv[0], argv[1]);
     pRun->Execute();
@@ -121,7 +130,9 @@ int KmRunDriver(int argc, char** argv) {
       sPhase = pRun->GetPhase();
       sNote = pRun->RemoveOutputsOfFailedRun();
       sErrorFile = pRun->GetErrorFileToWrite();
+      errorFolder = pRun->GetErrorFolder();
     }
-    return EndFailedRun(sErrorFile, argc, argv, sPhase, sNote);
+    return EndFailedRun(sErrorFile, argc, argv, sPhase, sNote,
+                        errorFolder.IsOpen() ? &errorFolder : nullptr);
   }
 }

@@ -3,6 +3,7 @@
 #define KM_DRIVER_KMDRIVER_H
 
 #include "foundation/KmString.h"
+#include "foundation/platform/KmFolder.h"
 
 // Carries one whole run for the command line (argc, argv): see
 // KmDriver.cpp. Only argv[1] names a run file; "--help" or "-h" alone
@@ -26,11 +27,14 @@ constexpr int kExitUsage = 5;
 // KmRunExit gives its status; a KmRunRefused prints "Error: <message>" on
 // standard error and gives kExitOutputsBusy; any other failure, of whatever
 // type, goes to the error file sErrorFile (its text on the console when the
-// file cannot be written or sErrorFile is ""), its message, followed by a
+// file cannot be written or sErrorFile is ""; written in pErrorFolder, the
+// folder held for it, or when null its folder opened now), its message,
+// followed by a
 // line with sNote when that is not empty, is printed on standard error, and
 // the status is kExitFailed, or kExitErrorFileNotWritten. A failure for
 // want of memory is reported as "Out of memory while <sPhase>.".
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
-                 const char* sPhase, const KmString& sNote = KmString());
+                 const char* sPhase, const KmString& sNote = KmString(),
+                 const KmFolder* pErrorFolder = nullptr);
 
 #endif  // KM_DRIVER_KMDRIVER_H

@@ -1,6 +1,10 @@
 // KmRun: the run's phases other than the calculation.
 #include "driver/KmRun.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -63,7 +67,9 @@ KmRun::KmRun(const char* sProgram, const char* sRunFile)
   SetDefaultRunFiles(files_, sProgram, sRunFile);
 }
 
-KmRun::~KmRun() = default;
+KmRun::~KmRun() {
+  if (iClusteringFd_ >= 0) close(iClusteringFd_);
+}
 
 void KmRun::Execute() {
   ReadRunFileNames(files_);
@@ -79,17 +85,27 @@ void KmRun::Execute() {
   sPhase_ = "reporting the cohorts that could not be fitted";
   ReportCohortOutcomes(*pResults_);
   Export();
+  // Outputs in a folder that its path no longer reaches are lost to whoever
+  // follows the path: not a finished run.
+  folders_.RequireStillNamed("wrote them");
   KmString sDone(files_.sOutputFile);
   sDone << " has finished running.\n";
   Print(sDone.GetCString());
 }
 
-void KmRun::HoldOutputs() {
+void KmRun::CheckOutputs() {
+  folders_.Hold(outputs_.Files());
   CheckRunOutputs(outputs_, files_, pSession_);
+  folders_.RequireStillNamed("checked them");
+}
+
+void KmRun::HoldOutputs() {
+  CheckOutputs();
   KmString sLock;
   const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
     TakeOverOutputs();
+    OpenClusteringFile();
     return;
   }
   KmString sMessage;
@@ -111,7 +127,8 @@ KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
   for (const KmString& sName : outputs_.lockFiles) {
     sLock = sName;
     auto pLock = std::make_unique<KmFileLock>();
-    const KmFileLock::Outcome outcome = pLock->Acquire(sLock.GetCString());
+    const KmFileLock::Outcome outcome =
+        pLock->Acquire(folders_.Of(sName), sLock.GetCString());
     if (outcome != KmFileLock::Outcome::kHeld) {
       const int iErrno = errno;
       pLock.reset();
@@ -130,7 +147,8 @@ bool KmRun::HoldsOutputs() const {
 
 void KmRun::TakeOverOutputs() {
   if (KnowsEveryInput()) SweepPartialFiles();
-  earlierErrorFile_.Mark(outputs_.sErrorFile.GetCString());
+  earlierErrorFile_.Mark(folders_.Of(outputs_.sErrorFile),
+                         KmFolder::LeafOf(outputs_.sErrorFile.GetCString()));
 }
 
 void KmRun::SweepPartialFiles() const {
@@ -140,8 +158,45 @@ void KmRun::SweepPartialFiles() const {
     return IsRunInput(files_, pSession_, sName);
   };
   for (const RunFile& output : outputs_.Files()) {
-    KmPendingFile::RemoveLeftovers(output.sName, IsInput);
+    KmPendingFile::RemoveLeftovers(folders_.Of(output.sName), output.sName,
+                                   IsInput);
   }
+}
+
+void KmRun::OpenClusteringFile() {
+  const KmString& sName = outputs_.sClusteringFile;
+  if (sName.IsEmpty()) return;
+  // Appended to, never truncated: the results of earlier runs stay first.
+  iClusteringFd_ =
+      folders_.Of(sName).OpenFile(KmFolder::LeafOf(sName.GetCString()),
+                                  O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  struct stat info;
+  if (iClusteringFd_ >= 0 && fstat(iClusteringFd_, &info) == 0 &&
+      S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    return;
+  }
+  const int iErrno = errno;
+  KmString sMessage;
+  if (iClusteringFd_ >= 0 || iErrno == ELOOP) {
+    sMessage << "The clustering result file \"" << sName
+             << "\" is not a regular file with one name (a link, or a file "
+                "other names reach too); name another \"Output File\" in the "
+                "run file.";
+  } else {
+    const std::string sReason =
+        std::error_code(iErrno, std::generic_category()).message();
+    sMessage << "Unable to open the clustering result \"" << sName
+             << "\": " << sReason.c_str() << ".";
+  }
+  throw KmException(sMessage.GetCString(), "main");
+}
+
+KmFolder KmRun::GetErrorFolder() const {
+  KmFolder folder = folders_.Of(files_.sErrorFile);
+  if (!folder.IsOpen()) {
+    folder.Open(KmFolder::FolderOf(files_.sErrorFile.GetCString()));
+  }
+  return folder;
 }
 
 bool KmRun::KnowsEveryInput() const {
@@ -191,7 +246,7 @@ void KmRun::Export() {
     ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
   }
   const ExportsWritten written = RunExportSequence(
-      outputs_, *pResults_, exportOptions_, exportDict_, *pSession_);
+      outputs_, folders_, *pResults_, exportOptions_, exportDict_, *pSession_);
   sPhase_ = "writing the run summary";
   WriteRunSummary(written);
   RemoveStaleOutputs(written);
@@ -199,15 +254,20 @@ void KmRun::Export() {
 
 bool KmRun::MayRemove(const KmString& sName) const {
   if (IsRunInput(files_, pSession_, sName)) return false;
-  return sName == outputs_.sResultsFile || !ReadsAsResultsFile(sName);
+  return sName == outputs_.sResultsFile ||
+         !ReadsAsResultsFile(folders_.Of(sName), sName);
 }
 
 void KmRun::RemoveOwnedFile(const KmString& sName) const {
-  if (MayRemove(sName)) KmIO_File::RemoveFile(sName.GetCString());
+  if (MayRemove(sName)) {
+    folders_.Of(sName).Remove(KmFolder::LeafOf(sName.GetCString()));
+  }
 }
 
 void KmRun::RemoveEarlierErrorFile() const {
-  if (earlierErrorFile_.IsNamedBy(outputs_.sErrorFile.GetCString())) {
+  if (earlierErrorFile_.IsNamedBy(
+          folders_.Of(outputs_.sErrorFile),
+          KmFolder::LeafOf(outputs_.sErrorFile.GetCString()))) {
     RemoveOwnedFile(outputs_.sErrorFile);
   }
 }
@@ -243,7 +303,7 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
     // refused by a lock never tries again: the other run may have finished
     // in between, and its outputs are not this run's to remove.
     if (!bLocksTried_ && !outputs_.lockFiles.empty()) {
-      CheckRunOutputs(outputs_, files_, pSession_);
+      CheckOutputs();
       KmString sLock;
       if (AcquireLocks(sLock) == KmFileLock::Outcome::kHeld) {
         TakeOverOutputs();
@@ -253,13 +313,14 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
     if (!HoldsOutputs()) return sNote;
     RemoveEarlierErrorFile();
     const KmString& sOutput = outputs_.sResultsFile;
-    if (!outputs_.bWritesResults || ReadsAsResultsFile(sOutput)) {
+    if (!outputs_.bWritesResults ||
+        ReadsAsResultsFile(folders_.Of(sOutput), sOutput)) {
       for (const auto& entry : outputs_.exports) RemoveOwnedFile(entry.second);
       RemoveOwnedFile(outputs_.sRunSummary);
       if (outputs_.bWritesResults) RemoveOwnedFile(sOutput);
       return sNote;
     }
-    if (KmIO_File::FileExists(sOutput.GetCString()) &&
+    if (folders_.Of(sOutput).Exists(KmFolder::LeafOf(sOutput.GetCString())) &&
         !IsRunInput(files_, pSession_, sOutput)) {
       if (!sNote.IsEmpty()) sNote << "\n";
       sNote << "The file \"" << sOutput
@@ -276,8 +337,9 @@ KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
 void KmRun::WriteRunSummary(const ExportsWritten& written) {
   // Its three writers fill the partial file; it appears complete or not at
   // all.
-  KmPendingFile summary(outputs_.sRunSummary);
-  const KmString& sSummary = summary.GetPartialName();
+  KmPendingFile summary(folders_.Of(outputs_.sRunSummary),
+                        outputs_.sRunSummary);
+  const KmFileTarget sSummary = summary.GetFile();
   const KmString sDelimiter = exportOptions_.GetLineDelimeter();
   const KmVector<double>& numeric = pResults_->GetNumericData();
   // The calculation's elapsed seconds, in whole seconds; a value no int
@@ -289,18 +351,17 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
   KmString sSessionFile;
   KmString sRunOptionsFile;
   SummarySessionFiles(files_, sSessionFile, sRunOptionsFile);
-  WriteKinkmarkRunInfo(sSummary.GetCString(), files_.sProgram.GetCString(),
-                       iSeconds, files_.sRunFile.GetCString(),
-                       sSessionFile.GetCString(), files_.sDataFile.GetCString(),
+  WriteKinkmarkRunInfo(sSummary, files_.sProgram.GetCString(), iSeconds,
+                       files_.sRunFile.GetCString(), sSessionFile.GetCString(),
+                       files_.sDataFile.GetCString(),
                        sRunOptionsFile.GetCString(),
                        files_.sExportOptionsFile.GetCString(),
                        files_.sOutputFile.GetCString(), sDelimiter);
-  WriteTextReportHeader(*pSession_, sSummary.GetCString(), sDelimiter);
+  WriteTextReportHeader(*pSession_, sSummary, sDelimiter);
   Print("Start Run Summary Export\n");
-  WriteParametersText(sSummary.GetCString(),
-                      pResults_->GetOutputDisplayOptions(), exportOptions_,
-                      written.bReport, written.bAPC, written.bAAPC,
-                      written.bFTest, written.bData,
+  WriteParametersText(sSummary, pResults_->GetOutputDisplayOptions(),
+                      exportOptions_, written.bReport, written.bAPC,
+                      written.bAAPC, written.bFTest, written.bData,
                       pSession_->Get<kmIntervalMethod>(), sDelimiter);
   summary.Commit();
   Print("Finished Run Summary Export\n");

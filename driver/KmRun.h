@@ -65,6 +65,9 @@ class KmRun {
   // run may not remove (MayRemove: one of its inputs, or a results file of
   // this program).
   KmString GetErrorFileToWrite() const;
+  // The folder the error file is written in: the one held for the run's
+  // outputs, else (the run failed before it held them) opened now.
+  KmFolder GetErrorFolder() const;
   // What the run was doing, in words ("fitting the cohorts"), for a
   // failure that carries no such context (running out of memory).
   const char* GetPhase() const { return sPhase_; }
@@ -85,13 +88,27 @@ class KmRun {
   KmString RemoveOutputsOfFailedRun() noexcept;
 
  private:
-  // Refuses outputs that clash (CheckRunOutputs), then takes every lock of
-  // the record (RunOutputNames::lockFiles) and removes the partial files
-  // that runs killed part-way left under every name the run may write.
-  // Throws: CheckRunOutputs' refusal; KmRunRefused when another run holds
+  // Refuses outputs that clash (CheckOutputs), then takes every lock of
+  // the record (RunOutputNames::lockFiles), removes the partial files
+  // that runs killed part-way left under every name the run may write and
+  // opens the clustering result file.
+  // Throws: CheckOutputs' refusal; KmRunRefused when another run holds
   // the lock; KmException "Unable to hold the outputs of the run: the lock
-  // file \"<name>\" cannot be used: <reason>." (source "main").
+  // file \"<name>\" cannot be used: <reason>." (source "main");
+  // OpenClusteringFile's refusal.
   void HoldOutputs();
+  // Holds the folder of every output (RunFolders), refuses outputs that
+  // clash (CheckRunOutputs), then a folder whose path no longer reaches the
+  // folder held. Throws: those refusals.
+  void CheckOutputs();
+  // Opens the clustering result file, when the run writes one, in its held
+  // folder, for appending and never through a link, keeping what it holds.
+  // Throws: KmException (source "main") "The clustering result file
+  // \"<name>\" is not a regular file with one name (a link, or a file
+  // other names reach too); name another \"Output File\" in the run file."
+  // when it is not; "Unable to open the clustering result \"<name>\":
+  // <reason>." when it cannot be opened.
+  void OpenClusteringFile();
   // Takes the locks of the record in order, up to the first that cannot be
   // taken: its outcome, its name in sLock (errno set for kFailed).
   // REQUIRES: called once.
@@ -160,6 +177,11 @@ class KmRun {
   // The locks taken, in the record's order; held from HoldOutputs to the
   // end of the object, error file included.
   std::vector<std::unique_ptr<KmFileLock>> outputLocks_;
+  // The folders of the outputs, held from HoldOutputs to the end of the
+  // object.
+  RunFolders folders_;
+  // The clustering result file, open for appending (-1 when none).
+  int iClusteringFd_ = -1;
   bool bLocksTried_ = false;  // AcquireLocks was called
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;

@@ -54,8 +54,9 @@ void KmRun::Calculate() {
   // Not written when it is the session file the run reads (RunOutputNames).
   if (!outputs_.sSavedSession.IsEmpty()) {
     sPhase_ = "saving the session";
-    KmPendingFile saved(outputs_.sSavedSession);
-    pSession_->Write(saved.GetPartialName().GetCString());
+    KmPendingFile saved(folders_.Of(outputs_.sSavedSession),
+                        outputs_.sSavedSession);
+    pSession_->Write(saved.GetFile());
     saved.Commit();
   }
 
@@ -73,8 +74,8 @@ void KmRun::Calculate() {
   sPhase_ = "reading the results file back";
   pReadTracker_ = std::make_unique<kmProgressTracker>();
   // Read through the descriptor that wrote it (pResultsFile_ holds it).
-  pResults_ = std::make_unique<kmCalcHandler>(
-      outputs_.sResultsFile.GetCString(), pReadTracker_.get());
+  pResults_ = std::make_unique<kmCalcHandler>(pResultsFile_->GetFile(),
+                                              pReadTracker_.get());
 }
 
 void KmRun::PrepareSession() {
@@ -97,9 +98,13 @@ void KmRun::RunThreaded() {
 
   // The results file is written under its partial name and replaces an
   // earlier one only once it is complete.
-  pResultsFile_ = std::make_unique<KmPendingFile>(outputs_.sResultsFile);
+  pResultsFile_ = std::make_unique<KmPendingFile>(
+      folders_.Of(outputs_.sResultsFile), outputs_.sResultsFile);
   KmPendingFile& results = *pResultsFile_;
-  pCalculation_->SetClusteringResultFile(outputs_.sClusteringFile);
+  if (iClusteringFd_ >= 0) {
+    pCalculation_->SetClusteringResultFile(
+        KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_));
+  }
   sPhase_ = "fitting the cohorts";
   Print("Executing\n");
   const int iGroups = pCalculation_->GetNumByGroups();
@@ -108,8 +113,7 @@ void KmRun::RunThreaded() {
   try {
     WithCallPath("main", "main", [&] {
       ConsoleProgress progress(tracker, iGroups);
-      bFinished =
-          pCalculation_->ExecuteThreaded(results.GetPartialName(), &tracker);
+      bFinished = pCalculation_->ExecuteThreaded(results.GetFile(), &tracker);
     });
   } catch (KmException& e) {
     ReportCalculationFailure(e);

@@ -1,8 +1,10 @@
 // The run's outputs, its inputs, and the checks between them.
 #include "driver/RunOutputs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <string>
 
@@ -65,10 +67,7 @@ KmString OutputStem(const KmString& sOutputFile) {
 
 // The folder sName is in: "." for a name without one.
 std::string FolderOf(const KmString& sName) {
-  const std::string sPath(sName.GetCString());
-  const size_t iSlash = sPath.find_last_of("/\\");
-  if (iSlash == std::string::npos) return ".";
-  return iSlash == 0 ? sPath.substr(0, 1) : sPath.substr(0, iSlash);
+  return KmFolder::FolderOf(sName.GetCString());
 }
 
 // The last name of sName, after its folder.
@@ -172,8 +171,42 @@ const KmString& RunOutputNames::ExportFile(const char* sSuffix) const {
   for (const auto& entry : exports) {
     if (entry.first == sSuffix) return entry.second;
   }
-  assert(false && "an export suffix of the export sequence");
-  return sRunSummary;
+  // A name the run did not check is never written, in any build.
+  KmString sMessage("No export of the run has the suffix \"");
+  sMessage << sSuffix << "\".";
+  throw KmException(sMessage.GetCString(), "RunOutputNames");
+}
+
+void RunFolders::Hold(const std::vector<RunFile>& files) {
+  for (const RunFile& file : files) {
+    const std::string sFolder = FolderOf(file.sName);
+    bool bTried = false;
+    for (const KmFolder& folder : folders_) {
+      bTried = bTried || folder.GetPath() == sFolder;
+    }
+    if (bTried) continue;
+    folders_.emplace_back();
+    folders_.back().Open(sFolder);
+  }
+}
+
+const KmFolder& RunFolders::Of(const KmString& sName) const {
+  const std::string sFolder = FolderOf(sName);
+  for (const KmFolder& folder : folders_) {
+    if (folder.GetPath() == sFolder) return folder;
+  }
+  return none_;
+}
+
+void RunFolders::RequireStillNamed(const char* sWhile) const {
+  for (const KmFolder& folder : folders_) {
+    if (folder.IsStillNamed()) continue;
+    KmString sMessage;
+    sMessage << "The folder \"" << folder.GetPath().c_str()
+             << "\" of the run's outputs was moved or replaced while the run "
+             << sWhile << "; nothing was written to the folder it names now.";
+    throw KmException(sMessage.GetCString(), "main");
+  }
 }
 
 std::vector<RunFile> RunOutputNames::Files() const {
@@ -300,12 +333,13 @@ bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,
   return InputReached(RunInputFiles(files, pSession), sName) != nullptr;
 }
 
-bool ReadsAsResultsFile(const KmString& sName) {
-  if (!KmIO_File::FileExists(sName.GetCString()) ||
-      KmIO_File::IsSpecialFile(sName.GetCString())) {
-    return false;
-  }
-  KmIO_File file(sName.GetCString(), KmIO_File::kRead);
+bool ReadsAsResultsFile(const KmFolder& folder, const KmString& sName) {
+  const std::string sLeaf = KmFolder::LeafOf(sName.GetCString());
+  if (!folder.IsRegularFile(sLeaf)) return false;
+  const int iFd = folder.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK);
+  if (iFd < 0) return false;
+  KmIO_File file(KmFileTarget(sName.GetCString(), iFd), KmIO_File::kRead);
+  close(iFd);
   const int32_t lExpected = KinkMarkSession.GetLength() + 1;
   if (!file.IsOpen() || file.ReadLong() != lExpected) return false;
   std::string sText(static_cast<size_t>(lExpected), '\0');

@@ -8,6 +8,7 @@
 
 #include "driver/KmRunFiles.h"
 #include "foundation/KmString.h"
+#include "foundation/platform/KmFolder.h"
 
 class kmSession;
 
@@ -62,12 +63,36 @@ struct RunOutputNames {
   KmString sClusteringFile;  // "" unless the session clusters its cohorts
 
   // The name of the export with sSuffix.
-  // REQUIRES: sSuffix is one of the export suffixes.
+  // Throws: KmException "No export of the run has the suffix
+  // \"<suffix>\"." (source "RunOutputNames") for any other suffix.
   const KmString& ExportFile(const char* sSuffix) const;
   // Every name above that the run may write, each with its role ("output
   // file", "export", "run summary", "lock file", "saved session", "error
   // file", "clustering result file").
   std::vector<RunFile> Files() const;
+};
+
+// RunFolders: the folders a run writes in, each opened once (KmFolder) before
+// the outputs are checked, so that every later create, write, rename,
+// removal, lock and sweep reaches the folder the checks examined, whatever
+// its path reaches by then.
+class RunFolders {
+ public:
+  // Opens the folder of every name of files not tried yet; a folder that
+  // cannot be opened stays unheld (CheckRunOutputs refuses a missing one).
+  void Hold(const std::vector<RunFile>& files);
+  // The folder held for the folder sName is in; one that holds nothing (every
+  // operation in it fails) when it was not opened.
+  const KmFolder& Of(const KmString& sName) const;
+  // Throws KmException (source "main") "The folder \"<folder>\" of the
+  // run's outputs was moved or replaced while the run <sWhile>; nothing was
+  // written to the folder it names now." when the path of a folder tried no
+  // longer reaches the folder held (or none was held and it exists now).
+  void RequireStillNamed(const char* sWhile) const;
+
+ private:
+  std::vector<KmFolder> folders_;  // opened or not, by the path tried
+  KmFolder none_;
 };
 
 // The names of a run from its files; the clustering result file is added by
@@ -109,9 +134,9 @@ void CheckRunOutputs(const RunOutputNames& outputs, const KmRunFiles& files,
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,
                 const KmString& sName);
 
-// True when sName is a regular file that begins as a results file of this
-// program does (the session block's identifier); false for anything else,
-// a missing file included.
-bool ReadsAsResultsFile(const KmString& sName);
+// True when sName, in folder (the folder it is in), is a regular file that
+// begins as a results file of this program does (the session block's
+// identifier); false for anything else, a missing file or a link included.
+bool ReadsAsResultsFile(const KmFolder& folder, const KmString& sName);
 
 #endif  // KM_DRIVER_RUNOUTPUTS_H

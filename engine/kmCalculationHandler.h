@@ -45,6 +45,7 @@
 #include "data/kmCohortRows.h"
 #include "data/kmValueTable.h"
 #include "engine/kmFinishedResults.h"
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 
 class KmProgressInterface;
@@ -123,14 +124,16 @@ class kmCalculationHandler {
   // "kmCalculator" in the call path.
   // REQUIRES: Verify has run; pTracker is the kmMultiProgressTracker sized
   // with GetNumByGroups(); called once per handler.
-  bool ExecuteThreaded(const KmString& sOutputFile,
+  // The results file is written through output (a held file through its
+  // descriptor).
+  bool ExecuteThreaded(const KmFileTarget& output,
                        KmProgressInterface* pTracker);
 
-  // The file a clustering run appends its results to, as the caller worked
-  // it out; without it, ClusteringResultFile of the session beside the
-  // results file.
-  void SetClusteringResultFile(const KmString& sFile) {
-    sClusteringFile_ = sFile;
+  // The file a clustering run appends its results to, as the caller opened
+  // it (a held file, appended through its descriptor); without it,
+  // ClusteringResultFile of the session beside the results file.
+  void SetClusteringResultFile(const KmFileTarget& file) {
+    clusteringFile_ = file;
   }
 
   // The work of task iTask, run on a pool worker: makes a calculator on the
@@ -357,7 +360,7 @@ class kmCalculationHandler {
   // Steps before the pool: the per-cohort maximum of a rates-from-groups
   // run, the data file, the results-file head, the tracker's range and the
   // final model sizes.
-  void PrepareRun(const KmString& sOutputFile);
+  void PrepareRun(const KmFileTarget& output);
   // Fits the cohorts on the pool while the writer writes their records;
   // returns once every worker and the writer have ended and the data file
   // is closed. Returns false when the run was cancelled.
@@ -440,8 +443,8 @@ class kmCalculationHandler {
   bool bInputClosed_ = false;
   // The results file of the run; clustering writes beside it.
   KmString sOutputFile_;
-  // SetClusteringResultFile's name, or "".
-  KmString sClusteringFile_;
+  // SetClusteringResultFile's file; a name "" for none.
+  KmFileTarget clusteringFile_ = KmFileTarget("");
 };
 
 #endif  // KM_ENGINE_KMCALCULATIONHANDLER_H

@@ -86,7 +86,7 @@ int32_t CohortWorkers(const kmSession& session) {
 
 }  // namespace
 
-bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
+bool kmCalculationHandler::ExecuteThreaded(const KmFileTarget& output,
                                            KmProgressInterface* pTracker) {
   try {
     return WithCallPath("ExecuteThreaded()", kRunClassName, [&] {
@@ -99,10 +99,11 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
               kClassName);
         }
         bInputClosed_ = false;
-        sOutputFile_ = sOutputFile;
+        sOutputFile_ = output.GetName();
+        const KmString sOutputFile = sOutputFile_;
         bPairwise_ =
             pSession_->Get<kmComparisonType>() == kmComparisonType::kPairwise;
-        PrepareRun(sOutputFile);
+        PrepareRun(output);
         RunCohortPool();
         RaiseRunFailure();
         if (bPairwise_ && !pTracker_->IsCancelled()) {
@@ -131,7 +132,7 @@ bool kmCalculationHandler::ExecuteThreaded(const KmString& sOutputFile,
   }
 }
 
-void kmCalculationHandler::PrepareRun(const KmString& sOutputFile) {
+void kmCalculationHandler::PrepareRun(const KmFileTarget& output) {
   if (bRatesFromAdjustGroups_ && iNumAdjustGroups_ > 0) {
     // Each cohort of a rates-from-groups run holds one row per independent
     // value, not one per adjustment group.
@@ -152,7 +153,7 @@ void kmCalculationHandler::PrepareRun(const KmString& sOutputFile) {
   }
   pReadData_->OpenInputFile(true);
 
-  pCalcHandler_->SetOutFile(sOutputFile.GetCString());
+  pCalcHandler_->SetOutFile(output);
   pCalcHandler_->WriteSession();
   pCalcHandler_->WriteCombos();
 
@@ -197,11 +198,12 @@ void kmCalculationHandler::WriteResultsInOrder() {
         *pFinishedResults_, [this] { return pTracker_->IsCancelled(); },
         [this](const kmCalcData& record, const std::string& sClustering) {
           pCalcHandler_->WriteCohortCalcData(&record);
-          AppendClusteringResult(
-              sClusteringFile_.IsEmpty()
-                  ? ClusteringResultFile(*pSession_, sOutputFile_)
-                  : sClusteringFile_,
-              sClustering);
+          const KmString sDefault =
+              ClusteringResultFile(*pSession_, sOutputFile_);
+          AppendClusteringResult(*clusteringFile_.GetName() == '\0'
+                                     ? KmFileTarget(sDefault.GetCString())
+                                     : clusteringFile_,
+                                 sClustering);
         });
   } catch (...) {
     // The run stops on it: the workers see the cancel flag.

@@ -133,13 +133,14 @@ KmString ClusteringResultFile(const kmSession& session,
   return KmString(sName.c_str());
 }
 
-void AppendClusteringResult(const KmString& sFile, const std::string& sText) {
+void AppendClusteringResult(const KmFileTarget& target,
+                            const std::string& sText) {
   if (sText.empty()) return;
   std::lock_guard<std::mutex> lock(ResultFileMutex());
-  KmIO_File file(sFile.GetCString(), KmIO_File::kWrite | KmIO_File::kAppend);
+  KmIO_File file(target, KmIO_File::kWrite | KmIO_File::kAppend);
   if (!file.IsOpen()) {
     GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
-                         kClassName, sFile.GetCString(),
+                         kClassName, target.GetName(),
                          file.GetErrorText().GetCString());
   }
   file.Write(sText.data(), static_cast<int32_t>(sText.size()));
@@ -180,6 +181,7 @@ void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
                                          KmProgressInterface* pProgress) {
   const std::string sText = Cluster(pProgress);
   WithCallPath("ClusterByGroups()", kClassName, [&] {
-    AppendClusteringResult(GetClusteringResultFile(sResultsFile), sText);
+    AppendClusteringResult(GetClusteringResultFile(sResultsFile).GetCString(),
+                           sText);
   });
 }

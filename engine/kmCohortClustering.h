@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 
 class kmCalculator;
@@ -60,6 +61,6 @@ KmString ClusteringResultFile(const kmSession& session,
 // clustering stay together. An empty text writes nothing.
 // Throws: KmException "Unable to open the clustering result "<file>":
 // <reason>." (class "kmCalculator").
-void AppendClusteringResult(const KmString& sFile, const std::string& sText);
+void AppendClusteringResult(const KmFileTarget& file, const std::string& sText);
 
 #endif  // KM_ENGINE_KMCOHORTCLUSTERING_H

@@ -9,6 +9,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmFolder.h"
 #include "foundation/platform/KmHeldFiles.h"
 #include "foundation/platform/KmPlatform.h"
 
@@ -44,9 +45,9 @@ KmString ReasonText(int iErrno) {
 
 KmIO_File::KmIO_File() : bReadMode_(true), bOpened_(false) {}
 
-KmIO_File::KmIO_File(const char* sPath, int32_t lMode)
+KmIO_File::KmIO_File(const KmFileTarget& file, int32_t lMode)
     : bReadMode_(true), bOpened_(false) {
-  Open(sPath, lMode);
+  Open(file, lMode);
 }
 
 KmIO_File::~KmIO_File() {
@@ -54,28 +55,27 @@ KmIO_File::~KmIO_File() {
   CloseStreams(iErrno);
 }
 
-void KmIO_File::Open(const char* sPath, int32_t lMode) {
+void KmIO_File::Open(const KmFileTarget& file, int32_t lMode) {
   WithCallPath("Open()", kClassName, [&] {
     // Whatever was open before is given up, written or not.
     int iErrno = 0;
     CloseStreams(iErrno);
+    const char* sPath = file.GetName();
     sPath_ = sPath;
     sError_.Clear();
     if (sPath == nullptr) return;
     KmFileSystem& fileSystem = KmGetFileSystem();
+    const bool bHeld = file.GetFd() >= 0;
     errno = 0;
     if ((lMode & kWrite) != 0) {
       bReadMode_ = false;
-      // A file this process created and holds is written through its own
-      // descriptor: its name may reach another file by now.
-      pOutput_ = KmOpenHeldOutput(sPath, (lMode & kAppend) != 0);
-      if (!pOutput_) {
-        pOutput_ = fileSystem.OpenOutput(sPath, (lMode & kAppend) != 0);
-      }
+      const bool bAppend = (lMode & kAppend) != 0;
+      pOutput_ = bHeld ? KmOpenHeldOutput(file.GetFd(), bAppend)
+                       : fileSystem.OpenOutput(sPath, bAppend);
       bOpened_ = pOutput_ && pOutput_->good();
     } else if ((lMode & kRead) != 0) {
-      pInput_ = KmOpenHeldInput(sPath);
-      if (!pInput_) pInput_ = fileSystem.OpenInput(sPath);
+      pInput_ =
+          bHeld ? KmOpenHeldInput(file.GetFd()) : fileSystem.OpenInput(sPath);
       bOpened_ = pInput_ && pInput_->good();
     } else {
       return;
@@ -362,15 +362,17 @@ bool KmIO_File::IsSpecialFile(const char* sPath) {
 
 bool KmIO_File::FileExists(const char* sPath) { return KmAccessExists(sPath); }
 
-void KmIO_File::MoveIntoPlace(const char* sFrom, const char* sTo) {
-  if (IsSpecialFile(sTo)) {
+void KmIO_File::MoveIntoPlace(const KmFolder& folder, const char* sFrom,
+                              const char* sTo) {
+  const std::string sToLeaf = KmFolder::LeafOf(sTo);
+  if (folder.IsSpecial(sToLeaf)) {
     GenerateKmExceptionF(
         "Unable to write the file \"%s\": it is not a "
         "regular file.",
         kClassName, sTo);
   }
   errno = 0;
-  if (KmGetFileSystem().Rename(sFrom, sTo)) return;
+  if (folder.Rename(KmFolder::LeafOf(sFrom), sToLeaf)) return;
   const KmString sReason = ReasonText(errno != 0 ? errno : EIO);
   GenerateKmExceptionF("Unable to move the finished file \"%s\" to \"%s\": %s.",
                        kClassName, sFrom, sTo, sReason.GetCString());

@@ -9,7 +9,10 @@
 #include <memory>
 #include <ostream>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
+
+class KmFolder;
 
 // KmIO_File: a file open for reading, open for writing, or closed.
 //
@@ -56,18 +59,19 @@ class KmIO_File {
 
   // A closed object (read mode, no stream).
   KmIO_File();
-  // Constructs, then Open(sPath, lMode).
-  KmIO_File(const char* sPath, int32_t lMode);
+  // Constructs, then Open(file, lMode).
+  KmIO_File(const KmFileTarget& file, int32_t lMode);
   KmIO_File(const KmIO_File&) = delete;
   KmIO_File& operator=(const KmIO_File&) = delete;
   // Closes the file.
   virtual ~KmIO_File();
 
-  // Closes, keeps sPath, then opens by the mode bits: kWrite opens for
-  // writing (appending with kAppend, otherwise from an empty file), else
-  // kRead opens for reading; a mode with neither opens nothing. A null path
-  // opens nothing.
-  void Open(const char* sPath, int32_t lMode);
+  // Closes, keeps the target's name, then opens by the mode bits: kWrite
+  // opens for writing (appending with kAppend, otherwise from an empty
+  // file), else kRead opens for reading; a mode with neither opens nothing.
+  // A null name opens nothing. A held file's target (KmFileTarget) is
+  // written and read through its descriptor.
+  void Open(const KmFileTarget& file, int32_t lMode);
   // Flushes and closes whichever stream is open; the object is then closed
   // (read mode, no stream).
   // Throws: the write failure above when the output could not be written in
@@ -155,13 +159,14 @@ class KmIO_File {
   // True when sPath exists and is not a regular file, or is a symbolic link
   // to something that is not; false for null (KmFileSystem::IsSpecial).
   static bool IsSpecialFile(const char* sPath);
-  // Renames the finished file sFrom to sTo, replacing an older sTo in one
-  // step. Throws: KmException "Unable to write the file \"<sTo>\": it is
-  // not a regular file." (source "KmIO_File") when sTo is a device, a pipe
-  // or a directory, or a link to one; "Unable to move the finished file
-  // \"<sFrom>\" to
-  // \"<sTo>\": <reason>." when the rename fails.
-  static void MoveIntoPlace(const char* sFrom, const char* sTo);
+  // Renames the finished file sFrom to sTo, both in folder (the names'
+  // last components are used there), replacing an older sTo in one step.
+  // Throws: KmException "Unable to write the file \"<sTo>\": it is not a
+  // regular file." (source "KmIO_File") when sTo is a device, a pipe or a
+  // directory, or a link to one; "Unable to move the finished file
+  // \"<sFrom>\" to \"<sTo>\": <reason>." when the rename fails.
+  static void MoveIntoPlace(const KmFolder& folder, const char* sFrom,
+                            const char* sTo);
   // True when sPath exists (the access test with mode 0); false for null.
   static bool FileExists(const char* sPath);
 

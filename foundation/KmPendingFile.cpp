@@ -1,11 +1,12 @@
 // KmPendingFile.
 #include "foundation/KmPendingFile.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <system_error>
@@ -14,8 +15,6 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/platform/KmFileSystem.h"
-#include "foundation/platform/KmHeldFiles.h"
-#include "foundation/platform/KmPlatform.h"
 
 namespace {
 
@@ -82,21 +81,29 @@ bool CopyFile(int iFrom, int iTo) {
 
 }  // namespace
 
-KmPendingFile::KmPendingFile(const KmString& sPath) : sPath_(sPath) {
+KmPendingFile::KmPendingFile(const KmFolder& folder, const KmString& sPath)
+    : folder_(folder), sPath_(sPath) {
   CreatePartial();
+}
+
+KmFileTarget KmPendingFile::GetFile() const {
+  return KmFileTarget((bCommitted_ ? sPath_ : sPartial_).GetCString(), iFd_);
 }
 
 void KmPendingFile::CreatePartial() {
   KmFileSystem& fileSystem = KmGetFileSystem();
+  const std::string sLeaf = KmFolder::LeafOf(sPath_.GetCString());
   for (int i = 0; i < kAttempts; ++i) {
-    KmString sPartial(sPath_);
-    sPartial << "." << RandomTag().c_str() << kPartialEnding;
-    errno = 0;
-    const int iFd = fileSystem.CreateExclusive(sPartial.GetCString());
+    const std::string sTag = RandomTag();
+    const std::string sPartialLeaf = sLeaf + "." + sTag + kPartialEnding;
+    errno = folder_.IsOpen() ? 0 : ENOENT;
+    const int iFd = folder_.IsOpen() ? fileSystem.CreateExclusiveAt(
+                                           folder_.GetFd(), sPartialLeaf)
+                                     : -1;
     if (iFd >= 0) {
-      sPartial_ = sPartial;
+      sPartial_ = sPath_;
+      sPartial_ << "." << sTag.c_str() << kPartialEnding;
       iFd_ = iFd;
-      KmHoldFile(sPartial_.GetCString(), iFd_);
       return;
     }
     if (errno != EEXIST) break;
@@ -106,19 +113,16 @@ void KmPendingFile::CreatePartial() {
 
 KmPendingFile::~KmPendingFile() {
   if (iFd_ < 0) return;
-  KmReleaseFile(sPartial_.GetCString(), iFd_);
-  KmReleaseFile(sPath_.GetCString(), iFd_);
   // A partial name that reaches another file by now is not this run's.
-  if (!bCommitted_ && KmNameReachesFile(sPartial_.GetCString(), iFd_)) {
-    KmIO_File::RemoveFile(sPartial_.GetCString());
+  const std::string sPartialLeaf = KmFolder::LeafOf(sPartial_.GetCString());
+  if (!bCommitted_ && folder_.Reaches(sPartialLeaf, iFd_)) {
+    folder_.Remove(sPartialLeaf);
   }
   close(iFd_);
 }
 
 void KmPendingFile::MoveToNewPartial() {
-  const KmString sOld = sPartial_;
   const int iOld = iFd_;
-  KmReleaseFile(sOld.GetCString(), iOld);
   try {
     CreatePartial();
   } catch (...) {
@@ -133,7 +137,8 @@ void KmPendingFile::MoveToNewPartial() {
 }
 
 void KmPendingFile::Commit() {
-  for (int i = 0; !KmNameReachesFile(sPartial_.GetCString(), iFd_); ++i) {
+  for (int i = 0;
+       !folder_.Reaches(KmFolder::LeafOf(sPartial_.GetCString()), iFd_); ++i) {
     if (i == kAttempts) {
       GenerateKmExceptionF(
           "Unable to write the file \"%s\": its partial file keeps being "
@@ -143,39 +148,44 @@ void KmPendingFile::Commit() {
     MoveToNewPartial();
   }
   if (fsync(iFd_) != 0) RaiseWriteFailure(sPath_, errno);
-  KmIO_File::MoveIntoPlace(sPartial_.GetCString(), sPath_.GetCString());
+  KmIO_File::MoveIntoPlace(folder_, sPartial_.GetCString(),
+                           sPath_.GetCString());
   bCommitted_ = true;
-  KmReleaseFile(sPartial_.GetCString(), iFd_);
-  if (!KmNameReachesFile(sPath_.GetCString(), iFd_)) {
+  if (!folder_.Reaches(KmFolder::LeafOf(sPath_.GetCString()), iFd_)) {
     GenerateKmExceptionF(
         "Unable to write the file \"%s\": the name reached another file once "
         "the file was moved into place.",
         kClassName, sPath_.GetCString());
   }
-  KmHoldFile(sPath_.GetCString(), iFd_);
 }
 
 void KmPendingFile::RemoveLeftovers(
-    const KmString& sPath, const std::function<bool(const KmString&)>& bKeep) {
-  namespace fs = std::filesystem;
-  try {
-    const fs::path path(KmNativePath(sPath.GetCString()));
-    const std::string sBase = path.filename().string();
-    const fs::path folder =
-        path.has_parent_path() ? path.parent_path() : fs::path(".");
-    std::error_code error;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(folder, error)) {
-      const std::string sEntry = entry.path().filename().string();
-      if (!IsPartialOf(sEntry, sBase)) continue;
-      if (!fs::is_regular_file(fs::symlink_status(entry.path(), error))) {
-        continue;
-      }
-      const KmString sLeftover(entry.path().string().c_str());
-      if (!bKeep(sLeftover)) KmIO_File::RemoveFile(sLeftover.GetCString());
-    }
-  } catch (...) {
+    const KmFolder& folder, const KmString& sPath,
+    const std::function<bool(const KmString&)>& bKeep) {
+  const std::string sBase = KmFolder::LeafOf(sPath.GetCString());
+  // A listing of its own: the folder's descriptor keeps its position.
+  const int iList = folder.OpenFile(".", O_RDONLY | O_DIRECTORY);
+  DIR* pDir = iList >= 0 ? fdopendir(iList) : nullptr;
+  if (pDir == nullptr) {
     // A folder that cannot be listed keeps what it holds.
+    if (iList >= 0) close(iList);
+    return;
+  }
+  std::vector<std::string> leftovers;
+  while (const dirent* pEntry = readdir(pDir)) {
+    const std::string sEntry = pEntry->d_name;
+    if (IsPartialOf(sEntry, sBase) && folder.IsRegularFile(sEntry)) {
+      leftovers.push_back(sEntry);
+    }
+  }
+  closedir(pDir);
+  // The keep rule compares by path: the folder's path still reaches the
+  // held folder (the run checked it before it swept).
+  const std::string sFolder = KmFolder::FolderOf(sPath.GetCString());
+  for (const std::string& sEntry : leftovers) {
+    if (!bKeep(KmString((sFolder + "/" + sEntry).c_str()))) {
+      folder.Remove(sEntry);
+    }
   }
 }
 

@@ -102,12 +102,13 @@ void AddAAPCValueCells(kmExportLine& line, const kmAAPCValue& value,
 }  // namespace
 
 void kmAAPCTools::WriteAAPCExportFile(kmCalcHandler* pHandler,
-                                      const char* sPath,
+                                      const KmFileTarget& sPath,
                                       const DataExportOptions* pOptions) {
   WriteAAPCExport(pHandler, sPath, pOptions);
 }
 
-void kmAAPCTools::WriteAAPCExport(kmCalcHandler* pHandler, const char* sPath,
+void kmAAPCTools::WriteAAPCExport(kmCalcHandler* pHandler,
+                                  const KmFileTarget& sPath,
                                   const DataExportOptions* pOptions) {
   WithCallPath(
       "WriteAAPCExport(const char*, const DataExportOptions*)", kClassName,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
@@ -34,7 +35,8 @@ class kmSession;
 class kmAAPCTools {
  public:
   // Writes the AAPC export to sPath (WriteAAPCExport).
-  static void WriteAAPCExportFile(kmCalcHandler* pHandler, const char* sPath,
+  static void WriteAAPCExportFile(kmCalcHandler* pHandler,
+                                  const KmFileTarget& sPath,
                                   const DataExportOptions* pOptions);
   // The whole file: the header (its four AAPC titles carry the first letter
   // of the session's rate unit), the comparison header ("AAPC" titles)
@@ -44,7 +46,8 @@ class kmAAPCTools {
   // Throws: KmException "Unable to open the export file <path> for
   // writing."; the option errors of kmExportLine; the handler's, records'
   // and AAPC calculation's errors.
-  static void WriteAAPCExport(kmCalcHandler* pHandler, const char* sPath,
+  static void WriteAAPCExport(kmCalcHandler* pHandler,
+                              const KmFileTarget& sPath,
                               const DataExportOptions* pOptions);
   // The rows of model iModel of record (entry iEntry). The AAPCs are
   // computed anew over the session's ranges for the parametric and

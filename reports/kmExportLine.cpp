@@ -23,16 +23,17 @@ const DataExportOptions& RequireExportOptions(const DataExportOptions* pOptions,
   return *pOptions;
 }
 
-std::unique_ptr<KmIO_File> OpenExportFile(const char* sPath,
+std::unique_ptr<KmIO_File> OpenExportFile(const KmFileTarget& sPath,
                                           const char* sClassName) {
   auto pFile = std::make_unique<KmIO_File>();
-  if (sPath != nullptr) {
+  const char* sName = sPath.GetName();
+  if (sName != nullptr) {
     pFile->Open(sPath,
                 KmIO_File::kWrite | KmIO_File::kShared | KmIO_File::kTruncate);
   }
-  if (sPath == nullptr || !pFile->IsOpen()) {
+  if (sName == nullptr || !pFile->IsOpen()) {
     KmString sMessage("Unable to open the export file ");
-    sMessage << (sPath == nullptr ? "(no name)" : sPath) << " for writing";
+    sMessage << (sName == nullptr ? "(no name)" : sName) << " for writing";
     if (!pFile->GetErrorText().IsEmpty()) {
       sMessage << ": " << pFile->GetErrorText();
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "session/DataExportOptions.h"
@@ -156,7 +157,7 @@ const DataExportOptions& RequireExportOptions(const DataExportOptions* pOptions,
 // translation), readable and writable by other processes meanwhile.
 // Throws: KmException "Unable to open the export file <path> for writing."
 // (source sClassName) when it cannot be created, or for a null path.
-std::unique_ptr<KmIO_File> OpenExportFile(const char* sPath,
+std::unique_ptr<KmIO_File> OpenExportFile(const KmFileTarget& sPath,
                                           const char* sClassName);
 
 #endif  // KM_REPORTS_KMEXPORTLINE_H

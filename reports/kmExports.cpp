@@ -6,48 +6,52 @@
 #include "reports/kmTextPermTest.h"
 #include "reports/kmTextReport.h"
 
-void WriteReportExport(kmCalcHandler& handler, const char* sPath,
+void WriteReportExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                        const DataExportOptions& options) {
   kmTextReport(&handler).WriteExportFile(sPath, &options, false);
 }
 
-void WriteFinalSelectedModelExport(kmCalcHandler& handler, const char* sPath,
+void WriteFinalSelectedModelExport(kmCalcHandler& handler,
+                                   const KmFileTarget& sPath,
                                    const DataExportOptions& options) {
   kmTextReport(&handler).WriteFinalSelectedModelExportFile(sPath, &options);
 }
 
-void WriteModelSelectionExport(kmCalcHandler& handler, const char* sPath,
+void WriteModelSelectionExport(kmCalcHandler& handler,
+                               const KmFileTarget& sPath,
                                const DataExportOptions& options) {
   kmTextPermTest(&handler, false).WriteExportFile(sPath, &options);
 }
 
-void WriteSelectionResultsExport(kmCalcHandler& handler, const char* sPath,
+void WriteSelectionResultsExport(kmCalcHandler& handler,
+                                 const KmFileTarget& sPath,
                                  const DataExportOptions& options) {
   kmTextPermTest(&handler, false)
       .WriteSelectionResultsExportFile(sPath, &options);
 }
 
-void WritePairwiseComparisonExport(kmCalcHandler& handler, const char* sPath,
+void WritePairwiseComparisonExport(kmCalcHandler& handler,
+                                   const KmFileTarget& sPath,
                                    const DataExportOptions& options) {
   kmTextPermTest(&handler, true).WriteComparisonExportFile(sPath, &options);
 }
 
-void WriteDataExport(kmCalcHandler& handler, const char* sPath,
+void WriteDataExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                      const DataExportOptions& options) {
   kmTextData(&handler).Write(sPath, &options);
 }
 
-void WriteAPCExport(kmCalcHandler& handler, const char* sPath,
+void WriteAPCExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                     const DataExportOptions& options, bool bAllSegments) {
   kmTextReport(&handler).WriteAPCExportFile(sPath, &options, bAllSegments);
 }
 
-void WriteAAPCExport(kmCalcHandler& handler, const char* sPath,
+void WriteAAPCExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                      const DataExportOptions& options) {
   kmAAPCTools::WriteAAPCExportFile(&handler, sPath, &options);
 }
 
-void WriteJumpCRExport(kmCalcHandler& handler, const char* sPath,
+void WriteJumpCRExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                        const DataExportOptions& options) {
   kmTextReport(&handler).WriteJumpCRExportFile(sPath, &options);
 }

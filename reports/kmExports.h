@@ -2,6 +2,7 @@
 #ifndef KM_REPORTS_KMEXPORTS_H
 #define KM_REPORTS_KMEXPORTS_H
 
+#include "foundation/KmFileTarget.h"
 #include "session/DataExportOptions.h"
 
 class kmCalcHandler;
@@ -15,33 +16,37 @@ class kmCalcHandler;
 // lines written before a failure stay in the file.
 
 // report.txt: the segment rows of the fitted models (all-segments off).
-void WriteReportExport(kmCalcHandler& handler, const char* sPath,
+void WriteReportExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                        const DataExportOptions& options);
 // finalselectedmodelexport.txt: the final selected model of every entry.
-void WriteFinalSelectedModelExport(kmCalcHandler& handler, const char* sPath,
+void WriteFinalSelectedModelExport(kmCalcHandler& handler,
+                                   const KmFileTarget& sPath,
                                    const DataExportOptions& options);
 // The model-selection export: F tests or information criteria.
-void WriteModelSelectionExport(kmCalcHandler& handler, const char* sPath,
+void WriteModelSelectionExport(kmCalcHandler& handler,
+                               const KmFileTarget& sPath,
                                const DataExportOptions& options);
 // selectionresultsexport.txt: the outcome of data-dependent selection.
-void WriteSelectionResultsExport(kmCalcHandler& handler, const char* sPath,
+void WriteSelectionResultsExport(kmCalcHandler& handler,
+                                 const KmFileTarget& sPath,
                                  const DataExportOptions& options);
 // pairwise_comparison.txt: the pairwise comparisons of cohorts.
-void WritePairwiseComparisonExport(kmCalcHandler& handler, const char* sPath,
+void WritePairwiseComparisonExport(kmCalcHandler& handler,
+                                   const KmFileTarget& sPath,
                                    const DataExportOptions& options);
 
 // dataexport.txt: the observations beside the fitted values.
-void WriteDataExport(kmCalcHandler& handler, const char* sPath,
+void WriteDataExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                      const DataExportOptions& options);
 // apcexport.txt: the segment APCs; bAllSegments writes every segment of a
 // model, otherwise its last.
-void WriteAPCExport(kmCalcHandler& handler, const char* sPath,
+void WriteAPCExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                     const DataExportOptions& options, bool bAllSegments);
 // aapcexport.txt: the AAPCs over the session's ranges.
-void WriteAAPCExport(kmCalcHandler& handler, const char* sPath,
+void WriteAAPCExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                      const DataExportOptions& options);
 // jumpcrexport.txt: the jump and comparability-ratio statistics.
-void WriteJumpCRExport(kmCalcHandler& handler, const char* sPath,
+void WriteJumpCRExport(kmCalcHandler& handler, const KmFileTarget& sPath,
                        const DataExportOptions& options);
 
 #endif  // KM_REPORTS_KMEXPORTS_H

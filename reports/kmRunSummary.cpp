@@ -20,14 +20,15 @@ void AppendPart(KmString& sText, int n, const char* sUnit, bool bLast) {
 
 }  // namespace
 
-void WriteRunSummaryText(const char* sFileName, int32_t iMode,
+void WriteRunSummaryText(const KmFileTarget& sFileName, int32_t iMode,
                          const char* sPurpose, const char* sSource,
                          const KmString& sText) {
   KmIO_File file(sFileName, iMode);
   if (!file.IsOpen()) {
-    GenerateKmExceptionF("Unable to open file \"%s\" for %s: %s.", sSource,
-                         sFileName != nullptr ? sFileName : "", sPurpose,
-                         file.GetErrorText().GetCString());
+    GenerateKmExceptionF(
+        "Unable to open file \"%s\" for %s: %s.", sSource,
+        sFileName.GetName() != nullptr ? sFileName.GetName() : "", sPurpose,
+        file.GetErrorText().GetCString());
   }
   file.WriteString(sText.GetCString(), false);
   file.Close();
@@ -45,10 +46,10 @@ void GetCreationTime(KmString& sText, int iSeconds) {
   if (sText.EndsWith(", ")) sText.Truncate(sText.GetLength() - 2);
 }
 
-void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
-                          int iElapsedSeconds, const char* sRunFile,
-                          const char* sSessionFile, const char* sDataFile,
-                          const char* sRunOptionsFile,
+void WriteKinkmarkRunInfo(const KmFileTarget& sSummaryFile,
+                          const char* sProgram, int iElapsedSeconds,
+                          const char* sRunFile, const char* sSessionFile,
+                          const char* sDataFile, const char* sRunOptionsFile,
                           const char* sExportOptionsFile,
                           const char* sOutputFile, KmString sLineDelimiter) {
   WithCallPath("WriteKinkmarkRunInfo()", "main", [&] {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/OutputDisplayOptions.h"
@@ -21,10 +22,10 @@ class kmSession;
 // its text, so the file ends without a line end.
 // Throws: KmException "Unable to open file \"<name>\" for writing." when
 // the file cannot be created; call path "WriteKinkmarkRunInfo()".
-void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
-                          int iElapsedSeconds, const char* sRunFile,
-                          const char* sSessionFile, const char* sDataFile,
-                          const char* sRunOptionsFile,
+void WriteKinkmarkRunInfo(const KmFileTarget& sSummaryFile,
+                          const char* sProgram, int iElapsedSeconds,
+                          const char* sRunFile, const char* sSessionFile,
+                          const char* sDataFile, const char* sRunOptionsFile,
                           const char* sExportOptionsFile,
                           const char* sOutputFile, KmString sLineDelimiter);
 
@@ -32,7 +33,7 @@ void WriteKinkmarkRunInfo(const char* sSummaryFile, const char* sProgram,
 // terminating zero byte) and closes it.
 // Throws: KmException "Unable to open file \"<name>\" for <sPurpose>:
 // <reason>." (source sSource) when the file cannot be opened.
-void WriteRunSummaryText(const char* sFileName, int32_t iMode,
+void WriteRunSummaryText(const KmFileTarget& sFileName, int32_t iMode,
                          const char* sPurpose, const char* sSource,
                          const KmString& sText);
 
@@ -51,7 +52,8 @@ void GetCreationTime(KmString& sText, int iSeconds);
 // Throws: KmException "Unable to open file \"<name>\" for appending."
 // when the file cannot be opened; the session's own errors for an unset
 // independent variable or a wrongly typed option.
-void WriteTextReportHeader(const kmSession& session, const char* sFileName,
+void WriteTextReportHeader(const kmSession& session,
+                           const KmFileTarget& sFileName,
                            KmString sLineDelimiter);
 
 // Appends to sFileName the "Output Options" block of the run summary (the
@@ -61,7 +63,7 @@ void WriteTextReportHeader(const kmSession& session, const char* sFileName,
 // interval method. Every line is sLineDelimiter followed by its text.
 // Throws: KmException "Unable to open file \"<name>\" for appending." when
 // the file cannot be opened; call path "WriteParametersText".
-void WriteParametersText(const char* sFileName,
+void WriteParametersText(const KmFileTarget& sFileName,
                          OutputDisplayOptions displayOptions,
                          DataExportOptions exportOptions, bool bExportReport,
                          bool bExportAPC, bool bExportAAPC, bool bExportFTest,

@@ -345,7 +345,8 @@ void AppendJumpAndComparisonHeader(const kmSession& session, KmString& sText,
 
 }  // namespace
 
-void WriteTextReportHeader(const kmSession& session, const char* sFileName,
+void WriteTextReportHeader(const kmSession& session,
+                           const KmFileTarget& sFileName,
                            KmString sLineDelimiter) {
   WithCallPath(
       "WriteTextReportHeader(const kmCalcHandler *pHandler, "

@@ -100,7 +100,7 @@ void AppendExportOptions(KmString& s, const KmString& D,
 
 }  // namespace
 
-void WriteParametersText(const char* sFileName,
+void WriteParametersText(const KmFileTarget& sFileName,
                          OutputDisplayOptions displayOptions,
                          DataExportOptions exportOptions, bool bExportReport,
                          bool bExportAPC, bool bExportAAPC, bool bExportFTest,

@@ -169,7 +169,8 @@ const kmSession& kmTextData::Session() const {
   return *pSession;
 }
 
-void kmTextData::Write(const char* sPath, const DataExportOptions* pOptions) {
+void kmTextData::Write(const KmFileTarget& sPath,
+                       const DataExportOptions* pOptions) {
   WithCallPath("Write()", kClassName, [&] {
     const DataExportOptions& options =
         RequireExportOptions(pOptions, kClassName);

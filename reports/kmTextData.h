@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
@@ -42,7 +43,7 @@ class kmTextData {
   // Throws: KmException "Unable to open the export file <path> for
   // writing."; the option errors of kmExportLine; the handler's and
   // records' errors.
-  void Write(const char* sPath, const DataExportOptions* pOptions);
+  void Write(const KmFileTarget& sPath, const DataExportOptions* pOptions);
   // The one-model-column layout.
   void writeOneModelColumn(KmIO_File* pFile, const DataExportOptions* pOptions);
   // The separate-columns layout.

@@ -82,7 +82,7 @@ void kmTextPermTest::AddPaddedReal(kmExportLine& line, double dValue) const {
   line.AddPrinted("%16.*f", iPrecision < 0 ? 0 : iPrecision, dValue);
 }
 
-void kmTextPermTest::WriteExportFile(const char* sPath,
+void kmTextPermTest::WriteExportFile(const KmFileTarget& sPath,
                                      const DataExportOptions* pOptions) {
   WithCallPath("WriteExportFile(const char*, const DataExportOptions*)",
                kClassName, [&] {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmIO_File.h"
 #include "results/kmCalcData.h"
 #include "session/DataExportOptions.h"
@@ -59,7 +60,8 @@ class kmTextPermTest {
   // Throws: KmException "Unable to open the export file <path> for
   // writing."; the option errors of kmExportLine before any byte is
   // written; the handler's and the records' errors.
-  void WriteExportFile(const char* sPath, const DataExportOptions* pOptions);
+  void WriteExportFile(const KmFileTarget& sPath,
+                       const DataExportOptions* pOptions);
   // The one-sided header, then for every entry its rows: F tests 0 .. n - 1
   // (a comparison leaves out its last F test, the comparison's own) under
   // permutation selection, else models 0 .. n - 1. The two-sided header
@@ -101,7 +103,7 @@ class kmTextPermTest {
   // ---- Selection results export ------------------------------------------
 
   // Writes selectionresultsexport.txt to sPath. Throws as WriteExportFile.
-  void WriteSelectionResultsExportFile(const char* sPath,
+  void WriteSelectionResultsExportFile(const KmFileTarget& sPath,
                                        const DataExportOptions* pOptions);
   // The header, then one row per entry: the by-variable cells and eight
   // cells "BIC Selected Model" ("%4d"), "BIC3 Selected Model" ("%4d"),
@@ -126,7 +128,7 @@ class kmTextPermTest {
   // ---- Pairwise comparison export ----------------------------------------
 
   // Writes pairwise_comparison.txt to sPath. Throws as WriteExportFile.
-  void WriteComparisonExportFile(const char* sPath,
+  void WriteComparisonExportFile(const KmFileTarget& sPath,
                                  const DataExportOptions* pOptions);
   // The header line, written at once, then the rows of every pair i < j of
   // cohorts of one comparison block (blocks of the handler's comparison

@@ -41,7 +41,7 @@ KmString CohortLabel(const kmSession& session, const kmCombos& combos,
 }  // namespace
 
 void kmTextPermTest::WriteComparisonExportFile(
-    const char* sPath, const DataExportOptions* pOptions) {
+    const KmFileTarget& sPath, const DataExportOptions* pOptions) {
   WithCallPath(
       "WriteComparisonExportFile(const char*, const DataExportOptions*)",
       kClassName, [&] {

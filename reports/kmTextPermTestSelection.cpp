@@ -30,7 +30,7 @@ int64_t ThresholdTitleValue(double dThreshold, double dDefault) {
 }  // namespace
 
 void kmTextPermTest::WriteSelectionResultsExportFile(
-    const char* sPath, const DataExportOptions* pOptions) {
+    const KmFileTarget& sPath, const DataExportOptions* pOptions) {
   WithCallPath(
       "WriteSelectionResultsExportFile(const char*, const "
       "DataExportOptions*)",

@@ -57,7 +57,7 @@ const kmSession& kmTextReport::Session() const {
   return *pSession;
 }
 
-void kmTextReport::WriteExportFile(const char* sPath,
+void kmTextReport::WriteExportFile(const KmFileTarget& sPath,
                                    const DataExportOptions* pOptions,
                                    bool bAllSegments) {
   WithCallPath("WriteExportFile(const char*, const DataExportOptions*, bool)",

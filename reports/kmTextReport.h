@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "results/kmCalcData.h"
@@ -56,8 +57,8 @@ class kmTextReport {
   // writing." when the file cannot be created; the option errors of
   // kmExportLine before any byte is written; the handler's and the records'
   // errors.
-  void WriteExportFile(const char* sPath, const DataExportOptions* pOptions,
-                       bool bAllSegments);
+  void WriteExportFile(const KmFileTarget& sPath,
+                       const DataExportOptions* pOptions, bool bAllSegments);
   // The header line, then the rows of every entry in entry order.
   void WriteTableExportFile(KmIO_File* pFile, const DataExportOptions* pOptions,
                             bool bAllSegments);
@@ -107,7 +108,7 @@ class kmTextReport {
 
   // Writes the final selected model export to sPath; the "models" option
   // plays no part. Throws as WriteExportFile.
-  void WriteFinalSelectedModelExportFile(const char* sPath,
+  void WriteFinalSelectedModelExportFile(const KmFileTarget& sPath,
                                          const DataExportOptions* pOptions);
   // The header line, then one row per valid entry that has a final model.
   void WriteTableExportFile(KmIO_File* pFile,
@@ -135,8 +136,8 @@ class kmTextReport {
   // their ranges, APCs, limits and tests. bAllSegments writes every
   // segment of a model, otherwise its last segment only.
   // Throws as WriteExportFile.
-  void WriteAPCExportFile(const char* sPath, const DataExportOptions* pOptions,
-                          bool bAllSegments);
+  void WriteAPCExportFile(const KmFileTarget& sPath,
+                          const DataExportOptions* pOptions, bool bAllSegments);
   // The header line (its four APC titles carry the first letter of the
   // session's rate unit), then the rows of every entry in entry order,
   // with the two-cohort header ("APC" titles whatever the rate unit) before
@@ -161,7 +162,7 @@ class kmTextReport {
 
   // Writes the jump and comparability-ratio export to sPath: one row per
   // written model of every valid entry. Throws as WriteExportFile.
-  void WriteJumpCRExportFile(const char* sPath,
+  void WriteJumpCRExportFile(const KmFileTarget& sPath,
                              const DataExportOptions* pOptions);
   // The header line: iGroups times the by-variable names (as
   // WriteTableHeader), then the sixteen fixed titles.

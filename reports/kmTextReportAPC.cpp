@@ -37,7 +37,7 @@ void WriteAPCHeader(KmIO_File* pFile, const kmSession& session,
 
 }  // namespace
 
-void kmTextReport::WriteAPCExportFile(const char* sPath,
+void kmTextReport::WriteAPCExportFile(const KmFileTarget& sPath,
                                       const DataExportOptions* pOptions,
                                       bool bAllSegments) {
   WithCallPath("WriteAPCExportFile(const char*, const DataExportOptions*)",

@@ -13,7 +13,7 @@ const char* const kClassName = "kmTextReport";
 }  // namespace
 
 void kmTextReport::WriteFinalSelectedModelExportFile(
-    const char* sPath, const DataExportOptions* pOptions) {
+    const KmFileTarget& sPath, const DataExportOptions* pOptions) {
   WithCallPath(
       "WriteFinalSelectedModelExportFile(const char*, const "
       "DataExportOptions*, bool)",

@@ -64,7 +64,7 @@ void AddRatioStats(kmExportLine& line, const KmString& sFormat, bool bLogLinear,
 
 }  // namespace
 
-void kmTextReport::WriteJumpCRExportFile(const char* sPath,
+void kmTextReport::WriteJumpCRExportFile(const KmFileTarget& sPath,
                                          const DataExportOptions* pOptions) {
   WithCallPath("WriteJumpCRExportFile(const char*, const DataExportOptions*)",
                kClassName, [&] {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/KmCheckedReader.h"
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "foundation/KmString.h"
@@ -104,13 +105,13 @@ class kmCalcHandler {
   explicit kmCalcHandler(kmSession* pSession);
 
   // Reading constructor: members as in the writing constructor, then
-  // Read(sFileName) and UpdateDependentVariableLabel(). pProgress is used
+  // Read(file) and UpdateDependentVariableLabel(). pProgress is used
   // and not owned; when null the handler makes and owns a kmProgressTracker.
   // Throws: KmException "Invalid file name passed to constructor." (source
   // "kmCalcHandler") for a null name or one that names no existing file;
   // the refusals of Read; each with "kmCalcHandler(const char*)" in the
   // call path.
-  kmCalcHandler(const char* sFileName, KmProgressInterface* pProgress);
+  kmCalcHandler(const KmFileTarget& file, KmProgressInterface* pProgress);
 
   kmCalcHandler(const kmCalcHandler&) = delete;
   kmCalcHandler& operator=(const kmCalcHandler&) = delete;
@@ -197,12 +198,13 @@ class kmCalcHandler {
   // throws KmException "Unable to write the results file <name>." (source
   // "kmCalcHandler").
 
-  // State 0 -> 1: creates sFileName as a new binary file for writing.
+  // State 0 -> 1: opens file as a new binary file for writing (a held
+  // file, KmFileTarget, through its descriptor).
   // Throws: "Invalid file name received." (source "Error") for a null name;
   // "You cannot call SetOutFile() if the file name is already set." (source
   // "Error") in any state but 0; "Unable to open the results file <name>
   // for writing." when it cannot be created (state stays 0, no file kept).
-  void SetOutFile(const char* sFileName);
+  void SetOutFile(const KmFileTarget& file);
   // State 1 -> 2: records the start time, writes the session block, the
   // numeric-block placeholders (Int 4, four Doubles 0.0) and the graph and
   // output display options. Throws "You must call SetOutFile() before
@@ -255,7 +257,7 @@ class kmCalcHandler {
   // one (the session block refuses it the same way); the corrupt-file
   // refusal above, also for a file whose run did not finish (its version
   // placeholder still 0). The handler stays in state 6 with what it had read.
-  void Read(const char* sFileName);
+  void Read(const KmFileTarget& file);
   // Reads the numeric block at the file's current position.
   // Throws: the corrupt-file refusal when its count is not 4 or the file
   // ends inside it.

@@ -36,12 +36,15 @@ double VersionNumber(const char* sVersion) {
 
 }  // namespace
 
-kmCalcHandler::kmCalcHandler(const char* sFileName,
+kmCalcHandler::kmCalcHandler(const KmFileTarget& file,
                              KmProgressInterface* pProgress)
     : pProgress_(nullptr), combos_(0) {
   WithCallPath("kmCalcHandler(const char*)", kClassName, [&] {
     InitMembers();
-    if (sFileName == nullptr || !KmIO_File::FileExists(sFileName)) {
+    const char* sFileName = file.GetName();
+    // A held file is there whatever its name reaches.
+    if (sFileName == nullptr ||
+        (file.GetFd() < 0 && !KmIO_File::FileExists(sFileName))) {
       GenerateKmException("Invalid file name passed to constructor.",
                           kClassName);
     }
@@ -51,7 +54,7 @@ kmCalcHandler::kmCalcHandler(const char* sFileName,
       pOwnedProgress_ = std::make_unique<kmProgressTracker>();
       pProgress_ = pOwnedProgress_.get();
     }
-    Read(sFileName);
+    Read(file);
     UpdateDependentVariableLabel();
   });
 }
@@ -182,8 +185,9 @@ void kmCalcHandler::CheckRecordOrder() {
   }
 }
 
-void kmCalcHandler::Read(const char* sFileName) {
+void kmCalcHandler::Read(const KmFileTarget& file) {
   WithCallPath("Read()", kClassName, [&] {
+    const char* sFileName = file.GetName();
     // Reset releases the progress interface; reading reports to the same
     // one.
     KmProgressInterface* pProgress = pProgress_;
@@ -196,7 +200,7 @@ void kmCalcHandler::Read(const char* sFileName) {
 
     if (sFileName == nullptr)
       GenerateKmException("Invalid file name.", kClassName);
-    pFile_ = std::make_unique<KmIO_File>(sFileName, KmIO_File::kRead);
+    pFile_ = std::make_unique<KmIO_File>(file, KmIO_File::kRead);
     if (!pFile_->IsOpen()) {
       const std::string sMessage =
           std::string("Unable to open the results file ") + sFileName +

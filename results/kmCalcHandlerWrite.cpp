@@ -41,8 +41,9 @@ void kmCalcHandler::CheckWritten() {
   }
 }
 
-void kmCalcHandler::SetOutFile(const char* sFileName) {
+void kmCalcHandler::SetOutFile(const KmFileTarget& file) {
   WithCallPath("SetOutFile()", kClassName, [&] {
+    const char* sFileName = file.GetName();
     if (iState_ != kStateNone) {
       GenerateKmException(
           "You cannot call SetOutFile() if the file name is already set.",
@@ -52,7 +53,7 @@ void kmCalcHandler::SetOutFile(const char* sFileName) {
       GenerateKmException("Invalid file name received.", "Error");
     }
     auto pFile = std::make_unique<KmIO_File>(
-        sFileName, KmIO_File::kRead | KmIO_File::kWrite | KmIO_File::kShared);
+        file, KmIO_File::kRead | KmIO_File::kWrite | KmIO_File::kShared);
     if (!pFile->IsOpen()) {
       const std::string sMessage =
           std::string("Unable to open the results file ") + sFileName +

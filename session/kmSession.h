@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "session/kmDelimiter.h"
@@ -339,8 +340,9 @@ class kmSession {
   // the data-file slot itself).
   // Throws: as Read.
   kmSession(const char* sSessionFile, const char* sDataFile);
-  // Writes the session block to a new binary file sFileName.
-  void Write(const char* sFileName);
+  // Writes the session block to a new binary file (a held file, KmFileTarget,
+  // through its descriptor).
+  void Write(const KmFileTarget& target);
   // Writes the session block at the file's current position. First sets the
   // file-version slot to "4.900".
   // Block: CString "KinkMarkSession"; Short 64 + 64 Doubles (options);

@@ -61,9 +61,10 @@ kmSession::kmSession(const char* sSessionFile, const char* /*sDataFile*/)
   Read(sSessionFile);
 }
 
-void kmSession::Write(const char* sFileName) {
+void kmSession::Write(const KmFileTarget& target) {
   WithCallPath("Write(filename)", kClassName, [&] {
-    KmIO_File file(sFileName, kWriteMode);
+    const char* sFileName = target.GetName();
+    KmIO_File file(target, kWriteMode);
     // KmIO_File reports no failure to open; a session that silently is not
     // saved would look saved.
     if (!file.IsOpen()) {

@@ -7,41 +7,35 @@
 
 #include <cerrno>
 
-#include "foundation/platform/KmPlatform.h"
-
 namespace {
 
 // How often a lock file that its holder removed under us is taken again.
 constexpr int kAttempts = 10;
-
-// True when sPath still names the file open as iFd: a holder that finished
-// removes the lock file, and a lock on the removed file protects nothing.
-bool StillNamed(int iFd, const std::string& sPath) {
-  struct stat open;
-  struct stat named;
-  return fstat(iFd, &open) == 0 && lstat(sPath.c_str(), &named) == 0 &&
-         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
 
 }  // namespace
 
 KmFileLock::~KmFileLock() {
   if (iFd_ < 0) return;
   // Removed while still locked, so the next run never takes a file that is
-  // about to go.
-  if (bCreated_ && StillNamed(iFd_, sPath_)) unlink(sPath_.c_str());
+  // about to go; a name that reaches another file by now is not removed.
+  if (bCreated_ && folder_.Reaches(sLeaf_, iFd_)) folder_.Remove(sLeaf_);
   close(iFd_);
 }
 
-KmFileLock::Outcome KmFileLock::Acquire(const std::string& sPath) {
-  const std::string sNative = KmNativePath(sPath);
+KmFileLock::Outcome KmFileLock::Acquire(const KmFolder& folder,
+                                        const std::string& sPath) {
+  const std::string sLeaf = KmFolder::LeafOf(sPath);
+  if (!folder.IsOpen()) {
+    errno = ENOENT;
+    return Outcome::kFailed;
+  }
   for (int i = 0; i < kAttempts; ++i) {
-    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+    constexpr int kFlags = O_RDWR | O_NONBLOCK;
     bool bCreated = true;
-    int iFd = open(sNative.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    int iFd = folder.OpenFile(sLeaf, kFlags | O_CREAT | O_EXCL);
     if (iFd < 0 && errno == EEXIST) {
       bCreated = false;
-      iFd = open(sNative.c_str(), kFlags);
+      iFd = folder.OpenFile(sLeaf, kFlags);
       // Removed by its holder in between: create it again.
       if (iFd < 0 && errno == ENOENT) continue;
     }
@@ -59,9 +53,12 @@ KmFileLock::Outcome KmFileLock::Acquire(const std::string& sPath) {
       errno = iErrno;
       return Outcome::kFailed;
     }
-    if (StillNamed(iFd, sNative)) {
+    // A holder that finished removes the lock file, and a lock on the
+    // removed file protects nothing.
+    if (folder.Reaches(sLeaf, iFd)) {
       iFd_ = iFd;
-      sPath_ = sNative;
+      folder_ = folder;
+      sLeaf_ = sLeaf;
       bCreated_ = bCreated;
       return Outcome::kHeld;
     }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "foundation/platform/KmFolder.h"
+
 // KmFileLock: an exclusive advisory lock (flock) on a lock file. The lock
 // goes with the object, and with the process however it ends, so a run that
 // is killed blocks nobody. The object removes the lock file when it goes only
@@ -23,16 +25,18 @@ class KmFileLock {
   KmFileLock(const KmFileLock&) = delete;
   KmFileLock& operator=(const KmFileLock&) = delete;
 
-  // Takes the lock on the file sPath without waiting, creating the file when
-  // it is missing. A symbolic link is never followed (kFailed, errno
-  // ELOOP). REQUIRES: the object holds no lock yet.
-  Outcome Acquire(const std::string& sPath);
+  // Takes the lock on the file sPath, in folder (the folder sPath is in,
+  // held by the caller; the object keeps its own descriptor of it), without
+  // waiting, creating the file when it is missing. A symbolic link is never
+  // followed (kFailed, errno ELOOP). REQUIRES: the object holds no lock yet.
+  Outcome Acquire(const KmFolder& folder, const std::string& sPath);
 
   bool IsHeld() const { return iFd_ >= 0; }
 
  private:
   int iFd_ = -1;
-  std::string sPath_;
+  KmFolder folder_;
+  std::string sLeaf_;
   bool bCreated_ = false;  // this object created the lock file
 };
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "foundation/platform/KmFolder.h"
+
 // KmFileMark keeps the file a name reached open (without opening it for
 // reading or writing, and a symbolic link as the link itself), so that
 // while the mark lives no other file can be given its device and inode: a
@@ -17,12 +19,12 @@ class KmFileMark {
   KmFileMark(const KmFileMark&) = delete;
   KmFileMark& operator=(const KmFileMark&) = delete;
 
-  // Marks the file sPath names now, in place of any earlier mark; nothing
-  // when sPath names no file.
-  void Mark(const std::string& sPath);
+  // Marks the file sLeaf names in folder now, in place of any earlier mark;
+  // nothing when it names no file (or the folder is not open).
+  void Mark(const KmFolder& folder, const std::string& sLeaf);
 
-  // True when a file was marked and sPath still names it.
-  bool IsNamedBy(const std::string& sPath) const;
+  // True when a file was marked and sLeaf in folder still names it.
+  bool IsNamedBy(const KmFolder& folder, const std::string& sLeaf) const;
 
  private:
   int iFd_ = -1;

@@ -68,11 +68,11 @@ std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
   return pStream;
 }
 
-int KmFileSystem::CreateExclusive(const std::string& sPath) {
+int KmFileSystem::CreateExclusiveAt(int iFolder, const std::string& sName) {
   // O_EXCL fails on any existing name, a symbolic link included, so the file
   // opened here can only be a new one.
-  return ::open(KmNativePath(sPath).c_str(),
-                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return ::openat(iFolder, sName.c_str(),
+                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
@@ -86,24 +86,20 @@ bool KmFileSystem::Exists(const std::string& sPath) {
 }
 
 bool KmFileSystem::IsSpecial(const std::string& sPath) {
-  // Removing or replacing a link to a regular file leaves that file alone;
-  // a link to a device or a folder is refused like the device itself.
-  const std::string sNative = KmNativePath(sPath);
-  struct stat info;
-  if (lstat(sNative.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
-    return false;
-  }
-  if (!S_ISLNK(info.st_mode)) return true;
-  return stat(sNative.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+  return KmIsSpecialAt(AT_FDCWD, KmNativePath(sPath));
 }
 
 bool KmFileSystem::Remove(const std::string& sPath) {
   return std::remove(KmNativePath(sPath).c_str()) == 0;
 }
 
-bool KmFileSystem::Rename(const std::string& sFrom, const std::string& sTo) {
-  return std::rename(KmNativePath(sFrom).c_str(), KmNativePath(sTo).c_str()) ==
-         0;
+bool KmFileSystem::RemoveAt(int iFolder, const std::string& sName) {
+  return ::unlinkat(iFolder, sName.c_str(), 0) == 0;
+}
+
+bool KmFileSystem::RenameAt(int iFolder, const std::string& sFrom,
+                            const std::string& sTo) {
+  return ::renameat(iFolder, sFrom.c_str(), iFolder, sTo.c_str()) == 0;
 }
 
 bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {
@@ -116,6 +112,19 @@ bool KmFileSystem::GetCurrentDirectory(std::string& sDir) {
   }
   sDir = buffer.data();
   return !sDir.empty();
+}
+
+bool KmIsSpecialAt(int iFolder, const std::string& sName) {
+  // Removing or replacing a link to a regular file leaves that file alone;
+  // a link to a device or a folder is refused like the device itself.
+  struct stat info;
+  if (fstatat(iFolder, sName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      S_ISREG(info.st_mode)) {
+    return false;
+  }
+  if (!S_ISLNK(info.st_mode)) return true;
+  return fstatat(iFolder, sName.c_str(), &info, 0) == 0 &&
+         !S_ISREG(info.st_mode);
 }
 
 KmFileSystem& KmGetFileSystem() {

@@ -41,13 +41,13 @@ class KmFileSystem {
   virtual std::unique_ptr<std::ostream> OpenOutput(const std::string& sPath,
                                                    bool bAppend);
 
-  // Creates sPath as a new, empty regular file and returns its descriptor,
-  // open for reading and writing, which the caller owns: the file is written
-  // and read back through it, never opened again by its name. -1 (errno
-  // set) when the name exists in any form (a file, a folder, a symbolic
-  // link, dangling or not) or cannot be created. Nothing existing is ever
-  // opened.
-  virtual int CreateExclusive(const std::string& sPath);
+  // Creates sName in the folder open as iFolder (a KmFolder's descriptor)
+  // as a new, empty regular file and returns its descriptor, open for
+  // reading and writing, which the caller owns: the file is written and read
+  // back through it, never opened again by its name. -1 (errno set) when the
+  // name exists in any form (a file, a folder, a symbolic link, dangling or
+  // not) or cannot be created. Nothing existing is ever opened.
+  virtual int CreateExclusiveAt(int iFolder, const std::string& sName);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened
@@ -67,15 +67,23 @@ class KmFileSystem {
   // Deletes the file sPath; true on success.
   virtual bool Remove(const std::string& sPath);
 
-  // Renames sFrom to sTo, replacing an existing sTo in one step; true on
-  // success (errno tells why not).
-  virtual bool Rename(const std::string& sFrom, const std::string& sTo);
+  // Deletes sName of the folder open as iFolder, reached through that
+  // descriptor whatever the folder's path reaches by then; true on success.
+  virtual bool RemoveAt(int iFolder, const std::string& sName);
+  // Renames sFrom to sTo in the folder open as iFolder, replacing an
+  // existing sTo in one step; true on success (errno tells why not).
+  virtual bool RenameAt(int iFolder, const std::string& sFrom,
+                        const std::string& sTo);
 
   // Stores the absolute path of the working directory in sDir (native form,
   // no trailing separator unless it is the root); false when it cannot be
   // determined.
   virtual bool GetCurrentDirectory(std::string& sDir);
 };
+
+// IsSpecial for sName relative to the folder open as iFolder (AT_FDCWD for
+// the working folder), the name itself never followed.
+bool KmIsSpecialAt(int iFolder, const std::string& sName);
 
 // The file system in use: the one installed by KmSetFileSystem, else the
 // real one.

@@ -65,4 +65,17 @@ TEST(MakeRunOutputNames, TheBaseTakesALockOnlyWhenItIsNotTheStem) {
   }
 }
 
+// Fault: the name of an export of an unknown suffix was the run summary's in
+// a build without assertions, so that export would have replaced it.
+TEST(MakeRunOutputNames, AnUnknownExportSuffixHasNoName) {
+  KmRunFiles files;
+  SetDefaultRunFiles(files, "kinkmark", "run.ini");
+  const RunOutputNames outputs = MakeRunOutputNames(files);
+  EXPECT_EQ(outputs.ExportFile("report.txt"), KmString("run.report.txt"));
+  const KmException e =
+      km_test::CatchKmException([&] { outputs.ExportFile("summary.txt"); });
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "No export of the run has the suffix \"summary.txt\".");
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // Whole runs of the built kinkmark binary, as a user starts it: exit
 // statuses, console text, the files written and the error file's layout.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -325,13 +326,12 @@ class LinkingFileSystem : public KmFileSystem {
       : sTarget_(std::move(sTarget)),
         sOutside_(std::move(sOutside)),
         bFailData_(bFailData) {}
-  int CreateExclusive(const std::string& sPath) override {
-    const int iFd = KmFileSystem::CreateExclusive(sPath);
-    if (iFd >= 0 && sLinked_.empty() &&
-        fs::path(sPath).filename().string().rfind(sTarget_ + ".", 0) == 0) {
-      sLinked_ = sPath;
-      fs::remove(sPath);
-      fs::create_hard_link(sOutside_, sPath);
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && sLinked_.empty() && sName.rfind(sTarget_ + ".", 0) == 0) {
+      sLinked_ = sName;
+      unlinkat(iFolder, sName.c_str(), 0);
+      linkat(AT_FDCWD, sOutside_.c_str(), iFolder, sName.c_str(), 0);
     }
     return iFd;
   }
@@ -402,6 +402,141 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
                                      : sWritten == sAlone)
           << sName;
     }
+  }
+}
+
+// A file system that, once the first partial file whose name begins with
+// sTrigger exists, renames the folder sFolder away to "held" and puts a link
+// "sFolder -> elsewhere" in its place: what anyone who may rename entries
+// beside the folder can do while a run writes.
+class FolderSwappingFileSystem : public KmFileSystem {
+ public:
+  FolderSwappingFileSystem(std::string sTop, std::string sFolder,
+                           std::string sTrigger)
+      : sTop_(std::move(sTop)),
+        sFolder_(std::move(sFolder)),
+        sTrigger_(std::move(sTrigger)) {}
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && !bSwapped_ && sName.rfind(sTrigger_, 0) == 0) {
+      bSwapped_ = true;
+      fs::rename(sTop_ + "/" + sFolder_, sTop_ + "/held");
+      fs::create_directory_symlink("elsewhere", sTop_ + "/" + sFolder_);
+    }
+    return iFd;
+  }
+
+ private:
+  std::string sTop_;
+  std::string sFolder_;
+  std::string sTrigger_;
+  bool bSwapped_ = false;
+};
+
+// Fault: only the last name of each output was guarded, so a folder swapped
+// for a link after the checks had every later output (results, exports,
+// summary, or the saved session and error file of the run file's folder)
+// moved into the folder the link reached, replacing its files, and the run
+// ended well. The run now writes in the folder it checked and fails, having
+// replaced nothing elsewhere.
+TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
+  const struct {
+    const char* sFolder;   // the folder swapped
+    const char* sTrigger;  // at the first partial file of this output
+    bool bHoldsErrorFile;  // the error file is written in the held folder
+  } cases[] = {
+      {"out", "res.kmo.", false},
+      {"out", "res.report.txt.", false},
+      {"out", "res.RunSummary.txt.", false},
+      {"cfg", "run.kms.", true},
+  };
+  const char* const names[] = {"res.report.txt",
+                               "res.RunSummary.txt",
+                               "res.finalselectedmodelexport.txt",
+                               "res.kmo",
+                               "run.kms",
+                               "run.ErrorFile.txt"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sTrigger);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    fs::create_directory(dir.File("out"));
+    fs::create_directory(dir.File("cfg"));
+    fs::create_directory(dir.File("elsewhere"));
+    for (const char* sName : names) {
+      WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+    }
+    WriteAll(dir.File("cfg/run.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = options.ini\n"
+             "Output File = out/res.kmo\n");
+    FolderSwappingFileSystem swapping(dir.Path(), c.sFolder, c.sTrigger);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.Path());
+    KmSetFileSystem(&swapping);
+    char sProgram[] = "kinkmark";
+    char sRunFile[] = "cfg/run.ini";
+    char* argv[] = {sProgram, sRunFile, nullptr};
+    const int iStatus = KmRunDriver(2, argv);
+    KmSetFileSystem(nullptr);
+    fs::current_path(home);
+    EXPECT_EQ(iStatus, 2);
+    for (const char* sName : names) {
+      EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
+                "a user's file\n")
+          << sName;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("elsewhere")),
+                            fs::directory_iterator()),
+              6);
+    const std::string sError =
+        ReadAll(dir.File(c.bHoldsErrorFile ? "held/run.ErrorFile.txt"
+                                           : "cfg/run.ErrorFile.txt"));
+    EXPECT_NE(sError.find(std::string("The folder \"") + c.sFolder +
+                          "\" of the run's outputs was moved or replaced "
+                          "while the run wrote them"),
+              std::string::npos)
+        << sError;
+  }
+}
+
+// Fault: the clustering result file was opened by its name for every
+// append, so a hard link planted there had a file outside the folder grow,
+// and a symbolic link failed the run only after the whole calculation. Both
+// are refused before any fit; a genuine result file keeps being appended to.
+TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
+  enum Kind { kHardLink, kSymbolicLink, kGenuine };
+  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine}) {
+    SCOPED_TRACE(kind);
+    km_test::ScratchDir dir;
+    km_test::ScratchDir outside;
+    const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
+    fs::create_directories(example / "output");
+    for (const char* sName :
+         {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
+      fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
+                    example / sName);
+    }
+    const std::string sResult =
+        (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
+            .string();
+    const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
+    if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
+    if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
+    if (kind == kGenuine) WriteAll(sResult, "an earlier run\n");
+    const RunResult run = RunKinkmark(dir, "examples/clustering/run.ini");
+    EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    if (kind == kGenuine) {
+      EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+      EXPECT_EQ(ReadAll(sResult).rfind("an earlier run\n", 0), 0u);
+      EXPECT_GT(fs::file_size(sResult), 20u);
+      continue;
+    }
+    EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+    EXPECT_NE(run.sConsole.find("is not a regular file with one name"),
+              std::string::npos)
+        << run.sConsole;
+    EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
   }
 }
 

@@ -104,7 +104,7 @@ struct Run {
         std::make_unique<kmMultiProgressTracker>(handler.GetNumByGroups());
   }
   bool Execute(const std::string& sOutFile) {
-    return handler.ExecuteThreaded(KmString(sOutFile.c_str()), pTracker.get());
+    return handler.ExecuteThreaded(sOutFile.c_str(), pTracker.get());
   }
 
   std::unique_ptr<kmSession> pSession;

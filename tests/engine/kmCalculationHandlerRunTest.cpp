@@ -329,7 +329,7 @@ TEST(kmCalculationHandlerRun, TrackerMustHoldOneEntryPerCohort) {
   auto pRun = MakeRun(dir, spec, 1);
   KmNullProgress plain;
   const KmException e = km_test::CatchKmException([&] {
-    pRun->handler.ExecuteThreaded(KmString(dir.File("o.kmo").c_str()), &plain);
+    pRun->handler.ExecuteThreaded(dir.File("o.kmo").c_str(), &plain);
   });
   EXPECT_NE(std::string(e.GetMessage()).find("progress tracker"),
             std::string::npos);

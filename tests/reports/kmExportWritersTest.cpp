@@ -130,7 +130,8 @@ DataExportOptions DataOptions(bool bSameColumn) {
   return options;
 }
 
-using Writer = void (*)(kmCalcHandler&, const char*, const DataExportOptions&);
+using Writer = void (*)(kmCalcHandler&, const KmFileTarget&,
+                        const DataExportOptions&);
 
 std::string Export(kmCalcHandler& handler, Writer write,
                    const DataExportOptions& options) {
