@@ -195,6 +195,11 @@ const BadCase kCases[] = {
      "dependent selection\": data-dependent selection chooses no joint model "
      "for a comparison.",
      "ValidateOptionCombinations()"},
+    {"bad_pairwisedelay",
+     "\"pairwise\" cannot be combined with \"delay type = both\": the "
+     "comparisons would pair each cohort's analyses with one another, not "
+     "the cohorts.",
+     "ValidateOptionCombinations()"},
     {"bad_delaysessionfile",
      "\"delay type = delay\" needs the delay-adjusted statistics that only "
      "a data dictionary holding them gives, and the session file \"se.ini\" "
