@@ -22,7 +22,6 @@
 #include "foundation/KmMatrixErrors.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
-#include "session/kmAnalysisCopies.h"
 #include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -95,9 +94,7 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
       // The rows show each cohort's values as its own rows do: under a
       // comparability ratio, divided back where the ratio adjusted them.
-      const kmAnalysisCopies copies(*pSession);
-      const bool bRatio =
-          copies.NumAnalyses() == 1 && copies.HasComparabilityRatioAnalysis();
+      const bool bRatio = kmRatioDisplay::ComparesRatioAnalyses(*pSession);
       const kmRatioDisplay display(*pSession);
       auto shown = [&](double x, double v) {
         return bRatio ? display.Shown(x, scale(v)) : scale(v);

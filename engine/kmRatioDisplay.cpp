@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 
@@ -9,6 +10,11 @@ kmRatioDisplay::kmRatioDisplay(const kmSession& session)
     : dRatio_(session.GetDouble(kmOptCRValue)),
       dVariance_(session.GetDouble(kmOptCRVariance)),
       dLocation_(session.GetDouble(kmOptJumpLocation)) {}
+
+bool kmRatioDisplay::ComparesRatioAnalyses(const kmSession& session) {
+  const kmAnalysisCopies copies(session);
+  return copies.NumAnalyses() == 1 && copies.HasComparabilityRatioAnalysis();
+}
 
 double kmRatioDisplay::ShownSE(double x, double y, double s,
                                double dNoValue) const {

@@ -16,6 +16,10 @@ class kmRatioDisplay {
  public:
   explicit kmRatioDisplay(const kmSession& session);
 
+  // True when the session's comparisons pair ratio analyses: the
+  // comparability ratio is the one analysis of each cohort.
+  static bool ComparesRatioAnalyses(const kmSession& session);
+
   // True when values at x were adjusted by the ratio: x is at or before J.
   bool Adjusted(double x) const { return !(x > dLocation_); }
   // The value y at x (on the data's scale) as shown: y / c when adjusted.

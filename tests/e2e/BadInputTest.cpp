@@ -738,6 +738,18 @@ const DataCase kDataCases[] = {
      "permutations = 9\npairwise = parallel\npairwise number of "
      "permutations = 9\ncomparability ratio = true\njump location = 2010\n"
      "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+    {"comparison not computed under a comparability ratio", "se.ini",
+     "2,2023,112.85,1.1285,2257,2000000\n", "", "data.csv", nullptr,
+     "out.dataexport.txt",
+     "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t "
+     "\t0.498000000\t",
+     "[Export Options]\nall models in same column = true\noutput by-group "
+     "headers = false\n",
+     nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\npairwise = parallel\npairwise number of "
+     "permutations = 9\ncomparability ratio = true\njump location = 2010\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
     // Fault: the comparisons paired each cohort's jump analysis with its
     // standard analysis, never two cohorts.
     {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",
