@@ -462,6 +462,17 @@ const char kRunOptions[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
     "num permutations = 9\n";
 
+// Comparisons of the cohorts' ratio analyses, and the data export's layout
+// of one model column whose rows show them.
+const char kRatioPairwise[] =
+    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum permutations "
+    "= 9\npairwise = parallel\npairwise number of permutations = 9\n"
+    "comparability ratio = true\njump location = 2010\ncomparability ratio "
+    "value = 0.9\ncr variance = 0.0001\n";
+const char kOneColumn[] =
+    "[Export Options]\nall models in same column = true\noutput by-group "
+    "headers = false\n";
+
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
 const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
@@ -731,25 +742,13 @@ const DataCase kDataCases[] = {
      "data.csv", nullptr, "out.dataexport.txt",
      "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t"
      "50.941669109\t0.498000000\t",
-     "[Export Options]\nall models in same column = true\noutput by-group "
-     "headers = false\n",
-     nullptr, nullptr,
-     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
-     "permutations = 9\npairwise = parallel\npairwise number of "
-     "permutations = 9\ncomparability ratio = true\njump location = 2010\n"
-     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+     kOneColumn, nullptr, nullptr, kRatioPairwise},
     {"comparison not computed under a comparability ratio", "se.ini",
      "2,2023,112.85,1.1285,2257,2000000\n", "", "data.csv", nullptr,
      "out.dataexport.txt",
      "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t "
      "\t0.498000000\t",
-     "[Export Options]\nall models in same column = true\noutput by-group "
-     "headers = false\n",
-     nullptr, nullptr,
-     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
-     "permutations = 9\npairwise = parallel\npairwise number of "
-     "permutations = 9\ncomparability ratio = true\njump location = 2010\n"
-     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+     kOneColumn, nullptr, nullptr, kRatioPairwise},
     // Fault: the comparisons paired each cohort's jump analysis with its
     // standard analysis, never two cohorts.
     {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",
