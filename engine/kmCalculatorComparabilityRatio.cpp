@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kmCalculator.h"
+#include "engine/kmRatioDisplay.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -156,29 +157,9 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
       const kmSession* pSession = GetCalcSession();
       const bool bLog = pSession->GetBool(kmOptLogLinear);
       const double dJumpU = pSession->GetDouble(kmOptJumpLocation);
-      const double v = pSession->GetDouble(kmOptCRVariance);
-      const double c = pSession->GetDouble(kmOptCRValue);
+      const kmRatioDisplay display(*pSession);
       const double o = iOrigin;
       auto Scale = [bLog](double d) { return bLog ? std::exp(d) : d; };
-      // SE of y / c when y is the product of y / c and the independent
-      // factor c of variance v. The readers widened s by exactly the part
-      // subtracted here, so a difference below zero by no more than
-      // rounding (an observation read with standard error 0) is 0; a
-      // standard error that cannot be formed (a negative or unset variance
-      // of the ratio, a ratio of 0) is marked absent rather than NaN.
-      auto AdjustedSE = [c, v](double y, double s) {
-        const double yc = y / c;
-        const double dPart = yc * yc * v;
-        double dDiff = s * s - dPart;
-        const double dDenominator = c * c + v;
-        if (dDiff < 0.0 && -dDiff <= 1e-12 * std::fabs(dPart)) dDiff = 0.0;
-        const double dSquare = dDiff / dDenominator;
-        if (!(dDenominator > 0.0) || !(dSquare >= 0.0) ||
-            !std::isfinite(dSquare)) {
-          return kNoValue;
-        }
-        return std::sqrt(dSquare);
-      };
 
       std::vector<std::vector<double>> vRows;
       auto AddRow = [&vRows](double a, double b2, double c2, double d) {
@@ -187,7 +168,7 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
 
       double b = (*pDataX)(1, 2);
       int iCounter = 0;
-      Line current;  // the zero line until the first segment is taken
+      Line current;  // no line until the first segment is taken
       Line jumpLine;
       bool bJumpLineSet = false;
       bool bJumpRowsWritten = false;
@@ -200,11 +181,12 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
           next.dSlope = seg.slope.dEstimate;
           next.dIntercept = seg.intercept.dEstimate + next.dSlope * o;
           if (x > b && b != dJump) {
-            double w = Scale(next.At(b));
-            if (x < dJump) w /= c;
-            AddRow(b + o, kNoValue, w, s);
+            AddRow(b + o, kNoValue, display.Shown(b + o, Scale(next.At(b))), s);
           }
-          if (x >= dJump && !bJumpLineSet) {
+          // The line in force at the location: the one before a break at
+          // or after it. Before the first value no line is in force yet:
+          // the first segment, taken next, is.
+          if (iCounter > 0 && x >= dJump && b >= dJump && !bJumpLineSet) {
             jumpLine = current;
             bJumpLineSet = true;
           }
@@ -220,20 +202,17 @@ void kmCalculator::Calculate_Comp_Ratio(uint16_t k, int32_t iOrigin,
         const double xu = x + o;
         const double y = Scale((*pDataY)(i, 1));
         const double yFit = Scale(mFitted(K1, i));
+        if (xu > dJumpU && !bJumpRowsWritten) {
+          const double dAtJump = Scale(jumpLine.At(dJump));
+          AddRow(dJumpU, kNoValue, display.Shown(dJumpU, dAtJump), kNoValue);
+          AddRow(dJumpU, kNoValue, dAtJump, kNoValue);
+          bJumpRowsWritten = true;
+        }
+        AddRow(xu, display.Shown(xu, y), display.Shown(xu, yFit),
+               display.ShownSE(xu, y, s, kNoValue));
         if (xu == dJumpU) {
-          AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
           AddRow(xu, kNoValue, Scale(jumpLine.At(dJump)), kNoValue);
           bJumpRowsWritten = true;
-        } else if (xu > dJumpU) {
-          if (!bJumpRowsWritten) {
-            const double dAtJump = Scale(jumpLine.At(dJump));
-            AddRow(dJumpU, kNoValue, dAtJump / c, kNoValue);
-            AddRow(dJumpU, kNoValue, dAtJump, kNoValue);
-            bJumpRowsWritten = true;
-          }
-          AddRow(xu, y, yFit, s);
-        } else {
-          AddRow(xu, y / c, yFit / c, AdjustedSE(y, s));
         }
       }
 

@@ -15,6 +15,7 @@
 #include "engine/kmFitScores.h"
 #include "engine/kmPairwiseComparison.h"
 #include "engine/kmPieceWalk.h"
+#include "engine/kmRatioDisplay.h"
 #include "engine/kmWeightedResiduals.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -91,6 +92,13 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
       const Matrix& Y = *pResponses;
       const double dFirstX = X0(1, c);
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
+      // The rows show each cohort's values as its own rows do: under a
+      // comparability ratio, divided back where the ratio adjusted them.
+      const bool bRatio = kmRatioDisplay::ComparesRatioAnalyses(*pSession);
+      const kmRatioDisplay display(*pSession);
+      auto shown = [&](double x, double v) {
+        return bRatio ? display.Shown(x, scale(v)) : scale(v);
+      };
       ColumnVector e(n);
       std::vector<double> cells;
       const int h = n / 2;
@@ -103,12 +111,15 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
           const double z = (*pStdErrors)(r, 1);
           mFits(k + 1, r) =
               walk.ValueAfterBreaks(x, [&](double dBreak, double dValue) {
-                cells.insert(cells.end(),
-                             {dBreak + iShift, kMissing, scale(dValue), z});
+                cells.insert(cells.end(), {dBreak + iShift, kMissing,
+                                           shown(dBreak + iShift, dValue), z});
               });
           e(r) = Y(r, 1) - mFits(k + 1, r);
-          cells.insert(cells.end(),
-                       {x + iShift, scale(Y(r, 1)), scale(mFits(k + 1, r)), z});
+          const double xu = x + iShift;
+          cells.insert(
+              cells.end(),
+              {xu, shown(xu, Y(r, 1)), shown(xu, mFits(k + 1, r)),
+               bRatio ? display.ShownSE(xu, scale(Y(r, 1)), z, kMissing) : z});
         }
       }
       WeightResiduals(mRoot, e, n, mode, k + 1, mResiduals);

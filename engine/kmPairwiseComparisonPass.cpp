@@ -27,6 +27,7 @@
 #include "engine/kmCalculator.h"
 #include "engine/kmFinishedResults.h"
 #include "engine/kmPairwiseComparison.h"
+#include "engine/kmRatioDisplay.h"
 #include "engine/thread_pool.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -73,10 +74,12 @@ bool SameX(double a, double b) {
 // at the independent values of mDesign, as a placeholder shows them: on
 // the data's own scale (the responses of a cohort read for fitting under a
 // log-linear model are logarithms; those of a refused cohort were never
-// transformed), and missing where the cohort has no observation at that
-// value (its rows end earlier or its years differ from the first cohort's).
+// transformed; with pRatio, the values the ratio adjusted are divided
+// back), and missing where the cohort has no observation at that value (its
+// rows end earlier or its years differ from the first cohort's).
 void ObserveAt(const Matrix& X, const Matrix& Y, const Matrix& S,
-               bool bLogScale, const Matrix& mDesign, Matrix& mY, Matrix& mSE) {
+               bool bLogScale, const kmRatioDisplay* pRatio,
+               const Matrix& mDesign, Matrix& mY, Matrix& mSE) {
   const int m = mDesign.Nrows();
   mY.ReSize(m, 1);
   mSE.ReSize(m, 1);
@@ -89,8 +92,11 @@ void ObserveAt(const Matrix& X, const Matrix& Y, const Matrix& S,
     const double x = mDesign(r, 2);
     while (j <= n && X(j, 2) < x && !SameX(X(j, 2), x)) ++j;
     if (j > n || !SameX(X(j, 2), x)) continue;
-    mY(r, 1) = bLogScale ? std::exp(Y(j, 1)) : Y(j, 1);
-    mSE(r, 1) = S(j, 1);
+    const double y = bLogScale ? std::exp(Y(j, 1)) : Y(j, 1);
+    mY(r, 1) = pRatio != nullptr ? pRatio->Shown(x, y) : y;
+    mSE(r, 1) = pRatio != nullptr
+                    ? pRatio->ShownSE(x, y, S(j, 1), kNoObservation)
+                    : S(j, 1);
   }
 }
 
@@ -345,11 +351,16 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
     // A good cohort was read for fitting: under a log-linear model its
     // responses are logarithms.
     const bool bLog = pSession->GetBool(kmOptLogLinear);
+    // Its values before the jump location were adjusted by the ratio as
+    // well: they are shown divided back, as the cohort's own rows show them.
+    const kmRatioDisplay ratio(*pSession);
+    const bool bRatio = kmRatioDisplay::ComparesRatioAnalyses(*pSession);
     auto observePlaceholder = [&](int i, Matrix& mY, Matrix& mSE) {
       const size_t u = static_cast<size_t>(i);
       const bool bGood = u < vGoodFlags.size() && vGoodFlags[u];
       ObserveAt(*vGroupDesigns_[u], *vGroupResponses_[u], *vGroupStdErrors_[u],
-                bLog && bGood, pair_.mDesign, mY, mSE);
+                bLog && bGood, bRatio && bGood ? &ratio : nullptr,
+                pair_.mDesign, mY, mSE);
     };
     pSub->SetPosition(0);
     WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {

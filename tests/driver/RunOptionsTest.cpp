@@ -234,8 +234,8 @@ TEST(ApplyRunOptions, PairwiseSignificanceLevelReachesTheSession) {
 
 // Every variant of each refused combination: a jump model and a
 // comparability ratio with each resampled interval method, pairwise
-// comparisons beside several analyses of each cohort, and both delay types
-// without the delay-adjusted statistics.
+// comparisons beside several analyses or delay variants of each cohort, and
+// both delay types without the delay-adjusted statistics.
 TEST(ValidateOptionCombinations, RefusesEveryVariant) {
   const char kJump[] = "\"jump model = true\" cannot be combined with ";
   const char kCR[] = "\"comparability ratio = true\" cannot be combined with ";
@@ -286,6 +286,14 @@ TEST(ValidateOptionCombinations, RefusesEveryVariant) {
        1,
        kPairwise + "\"jump model = true\", \"comparability ratio = true\" "
                    "and \"include standard analysis = true\": the"},
+      // A delay and a non-delay variant of each cohort split it as well.
+      {"pairwise = coincident\ndelay type = both\n", -1,
+       kPairwise + "\"delay type = both\": the comparisons would pair"},
+      {"pairwise = parallel\njump model = true\ninclude standard analysis = "
+       "true\ndelay type = both\n",
+       1,
+       kPairwise + "\"jump model = true\", \"include standard analysis = "
+                   "true\" and \"delay type = both\": the"},
       {"delay type = delay\n", -1, "\"delay type = delay\" needs the"},
       {"delay type = both\n", -1, "\"delay type = both\" needs the"},
   };

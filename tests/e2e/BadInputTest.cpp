@@ -210,6 +210,11 @@ const BadCase kCases[] = {
      "dependent selection\": data-dependent selection chooses no joint model "
      "for a comparison.",
      "ValidateOptionCombinations()"},
+    {"bad_pairwisedelay",
+     "\"pairwise\" cannot be combined with \"delay type = both\": the "
+     "comparisons would pair each cohort's analyses with one another, not "
+     "the cohorts.",
+     "ValidateOptionCombinations()"},
     {"bad_delaysessionfile",
      "\"delay type = delay\" needs the delay-adjusted statistics that only "
      "a data dictionary holding them gives, and the session file \"se.ini\" "
@@ -475,6 +480,16 @@ const char kRunOptions[] =
 const char kBothDelay[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
     "num permutations = 9\ndelay type = both\n";
+// Comparisons of the cohorts' ratio analyses, and the data export's layout
+// of one model column whose rows show them.
+const char kRatioPairwise[] =
+    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum permutations "
+    "= 9\npairwise = parallel\npairwise number of permutations = 9\n"
+    "comparability ratio = true\njump location = 2010\ncomparability ratio "
+    "value = 0.9\ncr variance = 0.0001\n";
+const char kOneColumn[] =
+    "[Export Options]\nall models in same column = true\noutput by-group "
+    "headers = false\n";
 
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
@@ -819,6 +834,19 @@ const DataCase kDataCases[] = {
      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
      "permutations = 9\ncomparability ratio = true\njump location = 1999\n"
      "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+    // Fault: a comparison's rows showed the values the ratio adjusted
+    // beside the cohorts' rows of the same values divided back.
+    {"comparison rows under a comparability ratio", "se.ini", nullptr, "",
+     "data.csv", nullptr, "out.dataexport.txt",
+     "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t"
+     "50.941669109\t0.498000000\t",
+     kOneColumn, nullptr, nullptr, kRatioPairwise},
+    {"comparison not computed under a comparability ratio", "se.ini",
+     "2,2023,112.85,1.1285,2257,2000000\n", "", "data.csv", nullptr,
+     "out.dataexport.txt",
+     "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t "
+     "\t0.498000000\t",
+     kOneColumn, nullptr, nullptr, kRatioPairwise},
     // Fault: the comparisons paired each cohort's jump analysis with its
     // standard analysis, never two cohorts.
     {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",

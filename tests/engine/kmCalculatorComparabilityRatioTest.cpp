@@ -249,6 +249,31 @@ const RowsCase kRowsCases[] = {
       {2003, 2.4, 2.4, 0.3},
       {2004, 2.3, 2.2, 0.3},
       {2005, 2.1, 2.0, 0.25}}},
+    // Fault: a jump at the first value took its second row from no line
+    // at all (0) instead of the first segment.
+    {"jump at the first value",
+     2000.0,
+     {{2000, 1.2 / kCR, 1.0 / kCR, 0.13991594115123301},
+      {2000, kNo, 1.0, kNo},
+      {2001, 1.6, 1.5, 0.2},
+      {2002, 2.1, 2.0, 0.25},
+      {2002.5, kNo, 2.5, 0.3},
+      {2003, 2.4, 2.4, 0.3},
+      {2004, 2.3, 2.2, 0.3},
+      {2005, 2.1, 2.0, 0.25}}},
+    // Fault: a kinkmark between the last value before the jump and the jump
+    // showed its row undivided, and the jump rows on the line before it.
+    {"kinkmark just before the jump",
+     2002.7,
+     {{2000, 1.2 / kCR, 1.0 / kCR, 0.13991594115123301},
+      {2001, 1.6 / kCR, 1.5 / kCR, 0.12254845574857035},
+      {2002, 2.1 / kCR, 2.0 / kCR, 0.14763853939532648},
+      {2002.5, kNo, 2.5 / kCR, 0.3},
+      {2002.7, kNo, 2.46 / kCR, kNo},
+      {2002.7, kNo, 2.46, kNo},
+      {2003, 2.4, 2.4, 0.3},
+      {2004, 2.3, 2.2, 0.3},
+      {2005, 2.1, 2.0, 0.25}}},
 };
 
 TEST_F(CompRatioRowsTest, DisplayRowsAdjustValuesBeforeTheJump) {
@@ -273,15 +298,17 @@ TEST_F(CompRatioRowsTest, DisplayRowsAdjustValuesBeforeTheJump) {
 TEST_F(CompRatioRowsTest, JumpBeforeTheFirstValueKeepsItsJumpRows) {
   // Fault: the row of the first observation used to replace the rows
   // collected before it, so a jump at or before the first value lost its
-  // two jump rows. They are kept, on the zero line (no segment was in use
-  // before the first).
+  // two jump rows. They are kept, on the first segment carried back to the
+  // location (they were once on no line at all, 0).
   session_->SetDouble(kmOptJumpLocation, 1999.0);
   calc_->Setup(session_.get());
   calc_->Calculate_Comp_Ratio(1, kOrigin, fitted_, &table_, -1.0);
   const std::vector<std::vector<double>> kRows = {
-      {1999, kNo, 0.0, kNo}, {1999, kNo, 0.0, kNo},  {2000, 1.2, 1.0, 0.2},
-      {2001, 1.6, 1.5, 0.2}, {2002, 2.1, 2.0, 0.25}, {2002.5, kNo, 2.5, 0.3},
-      {2003, 2.4, 2.4, 0.3}, {2004, 2.3, 2.2, 0.3},  {2005, 2.1, 2.0, 0.25}};
+      {1999, kNo, 0.5 / kCR, kNo}, {1999, kNo, 0.5, kNo},
+      {2000, 1.2, 1.0, 0.2},       {2001, 1.6, 1.5, 0.2},
+      {2002, 2.1, 2.0, 0.25},      {2002.5, kNo, 2.5, 0.3},
+      {2003, 2.4, 2.4, 0.3},       {2004, 2.3, 2.2, 0.3},
+      {2005, 2.1, 2.0, 0.25}};
   const Matrix& m = table_.GetData();
   ASSERT_EQ(m.Nrows(), static_cast<int>(kRows.size()));
   for (int r = 1; r <= m.Nrows(); ++r) {
