@@ -169,7 +169,9 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
             "zero.  This cohort will be bypassed because of this.",
             r, iCountLoc_);
       }
-      if (bLogLinear && ((c == 0.0 && !bPoisson) || p == 0.0)) {
+      // A population of 0 gives no rate at all, as reported above: the
+      // count is no zero rate.
+      if (bLogLinear && c == 0.0 && !bPoisson && p != 0.0) {
         Report(
             "  The calculated crude rate is zero.  Kinkmark cannot process "
             "records with dependent variable = 0.  Kinkmark will not "

@@ -194,7 +194,11 @@ void kmCohortManager::ReadAllCohorts() {
     auto addRecord = [&](bool bFirstRecord) {
       const KmString sIndepValue = GetIndepValue(vTokens);
       CheckRecord(sLine, vTokens, bFirstRecord);
-      working.AddObservation(sIndepValue, iRecord);
+      // A record whose independent value the format leaves out of the fits
+      // is read past, as the data reader reads past it: no observation.
+      if (!pSession_->GetKMVar(kmVarIndependent).LeavesOut(sIndepValue)) {
+        working.AddObservation(sIndepValue, iRecord);
+      }
     };
     if (bHaveWorking) {
       working.SetKey(keyOfLine());

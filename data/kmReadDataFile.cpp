@@ -23,9 +23,6 @@ namespace {
 
 const char kClassName[] = "kmReadData";
 
-// Label ending of an independent value that is kept out of the fits.
-const char kNotUsedSuffix[] = " (not used in calculations)";
-
 // The field of byVar's column in sLine as the file spells it, blanks and
 // quotes kept: the text between the delimiters around it, delimiters inside
 // double quotes not counted. The tokenizer drops a field's leading blanks,
@@ -277,7 +274,7 @@ bool kmReadData::LineShouldBeIncluded(const char* sLine) {
     const int32_t iLine = km_read_internal::FindFormatLine(format, sField);
     if (iLine >= 0) {
       const KmString sLabel = format.GetLabel(iLine);
-      return !sLabel.IsEmpty() && !sLabel.EndsWith(kNotUsedSuffix);
+      return !IsLeftOutLabel(sLabel);
     }
 
     // A value the format does not hold is used; it is recorded in the

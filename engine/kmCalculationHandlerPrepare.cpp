@@ -39,7 +39,6 @@ constexpr double kMissing = -1e30;
 // Rate multiplier used when kmOptRatesPerN is 0 or less (as the data reader
 // does when it computes rates).
 constexpr double kDefaultRatesPerN = 100000.0;
-constexpr const char* kNotUsedSuffix = " (not used in calculations)";
 
 // Records whose independent position lies past their fields are refused
 // instead of being read past their end.
@@ -269,7 +268,7 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
           kSource, sIndep.GetCString());
     }
     const KmString sLabel = layout.pFormat->GetLabel(iLine);
-    if (sLabel.EndsWith(kNotUsedSuffix)) return false;
+    if (IsLeftOutLabel(sLabel)) return false;
     dX = NumberAtStart(sLabel);
   } else {
     dX = NumberAtStart(sIndep);

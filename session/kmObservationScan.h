@@ -17,7 +17,9 @@ class kmSession;
 // trimmed (KmLineSource::TrimDataLine); with kmOptVarNamesIncluded the first is
 // the header and is dropped; kmOptHeaderLines further lines open every cohort,
 // the last of them its first counted line; a line whose independent value
-// (atof) does not exceed the previous one starts the next cohort.
+// (atof) does not exceed the previous one starts the next cohort. Without
+// such lines, a line whose independent value the format leaves out of the
+// fits is passed over as the data reader passes it over.
 class kmObservationScan {
  public:
   // Takes from session the independent variable's column, the field
@@ -39,6 +41,8 @@ class kmObservationScan {
   KmString IndependentValue(const KmString& sLine) const;
 
   int32_t iIndepColumn_;
+  // The session, whose independent variable's format may leave records out.
+  const kmSession& session_;
   int32_t iSkip_;
   char sDelimiter_[2];
   // The header line of variable names is still to come.

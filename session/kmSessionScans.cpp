@@ -136,6 +136,7 @@ int32_t kmSession::RoleColumn(int iRole) const {
 
 kmObservationScan::kmObservationScan(const kmSession& session)
     : iIndepColumn_(session.RoleColumn(kmVarIndependent)),
+      session_(session),
       iSkip_(session.GetInt(kmOptHeaderLines)),
       bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
   sDelimiter_[0] = kmSession::GetDelimiterChar(session.Get<kmDelimiter>());
@@ -156,6 +157,11 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     bHeaderPending_ = false;
     return;
   }
+  // The dictionary's not-used rows open each cohort and are counted as its
+  // header lines; elsewhere they stand among the records, uncounted.
+  if (iSkip_ == 0 &&
+      session_.GetKMVar(kmVarIndependent).LeavesOut(IndependentValue(sLine)))
+    return;
   if (!bStarted_) {
     // The rows the dictionary marked as not used open each cohort.
     bStarted_ = true;

@@ -183,3 +183,20 @@ bool kmVariable::operator==(const kmVariable& other) const {
   return pFormat_->GetDataType() == other.pFormat_->GetDataType() &&
          sMine == sOther;
 }
+
+bool kmVariable::LeavesOut(const KmString& sValue) const {
+  if (!HasFormat()) return false;
+  KmString sTrimmed(sValue);
+  sTrimmed.Trim();
+  int32_t iLine = -1;
+  try {
+    iLine = pFormat_->GetIndexFromValue(sTrimmed.GetCString(), true, true);
+  } catch (KmException&) {
+    return false;  // a text of the wrong type matches no line
+  }
+  return iLine >= 0 && IsLeftOutLabel(pFormat_->GetLabel(iLine));
+}
+
+bool IsLeftOutLabel(const KmString& sLabel) {
+  return sLabel.IsEmpty() || sLabel.EndsWith(" (not used in calculations)");
+}

@@ -71,6 +71,11 @@ class kmVariable {
   const char* GetLabel(int32_t iValue, KmString& sLabel,
                        bool bLineNumber) const;
 
+  // True when the format labels the value sValue (trimmed) as one whose
+  // records are left out of the fits (see IsLeftOutLabel). A value without
+  // a format, or one no format line holds, is used.
+  bool LeavesOut(const KmString& sValue) const;
+
   // Writes the record in the current layout.
   // REQUIRES: pIO is open for writing.
   void Write(KmIO_File* pIO) const;
@@ -94,5 +99,10 @@ class kmVariable {
   uint16_t uPosition_;
   std::unique_ptr<KmFormat> pFormat_;  // Null: no format.
 };
+
+// True when a value label of the independent variable leaves its records out
+// of the fits: an empty label, or one ending in " (not used in
+// calculations)" (the dictionary marks totals and spans of years so).
+bool IsLeftOutLabel(const KmString& sLabel);
 
 #endif  // KM_SESSION_KMVARIABLE_H

@@ -905,7 +905,13 @@ const DataCase kDataCases[] = {
      "data.csv", nullptr, nullptr,
      "Kinkmark will not analyze by-groups that have this error. (record 6, "
      "column 5)\n",
-     nullptr, nullptr, nullptr, kBothDelay, "delay.csv"},
+     nullptr, nullptr, nullptr, kBothDelay,
+     "delay.csv"},  // Faults: a year the format left out was still counted, and
+                    // the fit
+    // got an invented observation; an empty label stopped the run with a
+    // sorting message.
+    {"years their labels leave out", "yearlabels.ini", nullptr, "", "data.csv",
+     nullptr, "out.report.txt", "East;0;22;"},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a
@@ -942,6 +948,13 @@ const RefusalCase kRefusals[] = {
     {"counts that only begin with a number", "counts.ini", "1154,",
      "1.234.567,", "line 6, column 5: \"1.234.567\" is not a number.",
      kRunOptions, "common/kinked.csv", "East", nullptr, "1201,", "1.2.3,"},
+    // Fault: the count was also named as a crude rate of zero.
+    {"population of 0", "counts.ini", "1154,2000000", "1154,0",
+     "the population was zero.  No Crude Rate is calculated when this "
+     "occurs. (record 6, column 6)\n",
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\nrun type = calculated\ndependent variable type = "
+     "crude rate\n"},
     {"standard error of 0", "se.ini", "0.5770,", "0,",
      "weight variable <= 0.  Kinkmark will not analyze by-groups that have "
      "this error. (record 6, column 4)",
