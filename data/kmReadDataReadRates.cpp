@@ -83,6 +83,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     double dCohortPop = 0.0;
 
     const int iIndepColumn = RoleColumn(*pSession_, kmVarIndependent);
+    const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
     // One row per year, from that year's records alone: a year short of a
     // group, or holding one twice, gets the missing text for its rate
     // rather than records of the next year.
@@ -122,8 +123,12 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
       // The fields a shorter record lacks are missing, not zero.
       for (size_t t = n; t < nFirst; ++t) row[t] = sMissing;
 
-      // Without adjustment groups no group ever completes: no rows.
-      if (uGroupSize == 0) continue;
+      // Without adjustment groups no group ever completes: no rows. A year
+      // the format leaves out of the fits forms no row.
+      if (uGroupSize == 0 ||
+          indep.LeavesOut(row[static_cast<size_t>(iIndepColumn)])) {
+        continue;
+      }
       const double dRowYear = IndependentValue(
           *pSession_, row[static_cast<size_t>(iIndepColumn)], kRatesSource);
       if (!vGroup.empty() && !SameNumber(dRowYear, dYear)) {

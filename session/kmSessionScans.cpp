@@ -236,20 +236,32 @@ void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
     if (StartScan(reader, sDataFile, sTempInputFile_,
                   GetBool(kmOptVarNamesIncluded), cDelimiter, sLine)) {
       SkipLines(reader, GetInt(kmOptHeaderLines), cDelimiter, sLine);
-      KmString sKey = keyOf(sLine);
-      int32_t iCount = 1;
+      // A record whose year the format leaves out of the fits is passed
+      // over, as the data reader passes it over: a cohort of such records
+      // alone is no cohort.
+      const kmVariable& indep = GetKMVar(kmVarIndependent);
+      const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
+      KmString sKey;
+      int32_t iCount = 0;
       int32_t iCohortIndex = 0;
-      while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) {
+      auto addLine = [&] {
+        if (indep.LeavesOut(fields.Field(sLine, iIndepColumn))) return;
         KmString sLineKey = keyOf(sLine);
-        if (sLineKey == sKey) {
+        if (iCount > 0 && sLineKey == sKey) {
           ++iCount;
-          continue;
+          return;
         }
-        CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
+        if (iCount > 0) {
+          CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
+        }
         iCount = 1;
         sKey = sLineKey;
+      };
+      addLine();
+      while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) addLine();
+      if (iCount > 0) {
+        CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
       }
-      CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
     }
     FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
   });

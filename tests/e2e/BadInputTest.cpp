@@ -905,13 +905,16 @@ const DataCase kDataCases[] = {
      "data.csv", nullptr, nullptr,
      "Kinkmark will not analyze by-groups that have this error. (record 6, "
      "column 5)\n",
-     nullptr, nullptr, nullptr, kBothDelay,
-     "delay.csv"},  // Faults: a year the format left out was still counted, and
-                    // the fit
-    // got an invented observation; an empty label stopped the run with a
-    // sorting message.
+     nullptr, nullptr, nullptr, kBothDelay, "delay.csv"},
+    // Faults: a year the format left out was still counted, and the fit got
+    // an invented observation; an empty label stopped the run with a
+    // sorting message. Age-adjusted cohorts counted every group's record of
+    // such a year and the whole run failed.
     {"years their labels leave out", "yearlabels.ini", nullptr, "", "data.csv",
      nullptr, "out.report.txt", "East;0;22;"},
+    {"age-adjusted years their labels leave out", "agelabels.ini", nullptr, "",
+     "data.csv", nullptr, "out.report.txt", "East;0;14;", nullptr, nullptr,
+     nullptr, kAgeAdjusted, "agegroups.csv"},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a
