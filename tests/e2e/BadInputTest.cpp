@@ -917,58 +917,37 @@ const DataCase kDataCases[] = {
     {"age-adjusted years their labels leave out", "agelabels.ini", nullptr, "",
      "data.csv", nullptr, "out.report.txt", "East;0;14;", nullptr, nullptr,
      nullptr, kAgeAdjusted, "agegroups.csv"},
-    // Faults: delay-adjusted rates without their standard errors were fitted
-    // with SSE 0; a delay standard error alone stopped the run with "Invalid
-    // position for the response variable"; a statistic name the reader does
-    // not know made the year a by-variable and refused every cohort.
-    {"delay-adjusted rates without their standard errors", "delay.dic", nullptr,
-     "", "data.csv",
-     "\"delay type = both\" weights the delay-adjusted rates \"Delay Crude "
-     "Rate\" by their standard errors (the \"standard error\" error model), "
-     "but the data dictionary \"delay.dic\" holds no delay-adjusted standard "
-     "error (\"Delay SE\").",
+    // Faults: delay rates without their SEs were fitted with SSE 0; a delay
+    // SE alone gave "Invalid position"; an unknown statistic name made the
+    // year a by-variable; labels in the data were read as codes; titles came
+    // from the session's data file, not the one read; of two faulty cohorts
+    // the one whose worker failed first was named.
+    {"delay rates without their SEs", "delay.dic", nullptr, "", "data.csv",
+     "\"delay.dic\" holds no delay-adjusted standard error (\"Delay SE\")",
      "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
      kBothDelay, "delay.csv", "Var6Name=Delay SE\n", ""},
-    {"delay-adjusted standard errors alone", "delay.dic", nullptr, "",
-     "data.csv",
-     "\"delay type = delay\" (the data dictionary's own when the run options "
-     "give none) fits the delay-adjusted rates (",
+    {"delay SEs alone", "delay.dic", nullptr, "", "data.csv",
+     "\"delay type = delay\" (the data dictionary's own when the run options",
      "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
      nullptr, "delay.csv", "Delay Crude Rate", "Rate Ratio"},
-    {"statistic name the dictionary reader does not know", "delay.dic", nullptr,
-     "", "data.csv",
-     "The variable \"Delay Standard Error\" (Var6Name) is not a statistic "
-     "Kinkmark knows, and it stands after the statistic \"Crude Rate\"",
+    {"unknown statistic name", "delay.dic", nullptr, "", "data.csv",
+     "\"Delay Standard Error\" (Var6Name) is not a statistic Kinkmark knows",
      "kmSession", nullptr, nullptr, nullptr, nullptr, kBothDelay, "delay.csv",
      "Delay SE", "Delay Standard Error"},
-    // Fault: labels in the data were read as codes and refused as such.
-    {"dictionary of data holding labels", "kinked.dic", "^1,", "East,",
-     "data.csv",
-     "Chose 'Output variables as - Numeric Representation' "
-     "(Variable format=numeric)",
-     "kmSession", nullptr, nullptr, "^2,", "West,", nullptr, "kinked.csv",
-     "=numeric", "=labels"},
-    // Fault: the titles came from the header of the session's data file,
-    // not of the run file's, which the run read.
-    {"titles from the header of the data file read", "names.ini", nullptr,
+    {"labels in a dictionary's data", "kinked.dic", "^1,", "East,", "data.csv",
+     "(Variable format=numeric)", "kmSession", nullptr, nullptr, "^2,", "West,",
+     nullptr, "kinked.csv", "=numeric", "=labels"},
+    {"titles from the data file read", "names.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv", nullptr,
      "out.dataexport.txt", "\"Site\"\t\"Year\"\t",
      "[Export Options]\nexport data = true\n", nullptr, nullptr, nullptr,
      "kinked.csv", "= data.csv", "= kinked.csv"},
-    // Fault: with two faulty cohorts the run named the one whose worker
-    // failed first, not always the first in file order.
-    {"two faulty cohorts on one worker", "se.ini", ",2005,", ",2003,",
-     "data.csv",
-     "In cohort \"East\", data file \"data.csv\", line 6, the independent "
-     "value \"2003\" follows \"2004\"",
-     "kmCalculator", nullptr, nullptr, nullptr, nullptr,
-     "[Session Options]\nmaximum kinkmarks = 1\nnum cores = 1\n"},
-    {"two faulty cohorts on eight workers", "se.ini", ",2005,", ",2003,",
-     "data.csv",
-     "In cohort \"East\", data file \"data.csv\", line 6, the independent "
-     "value \"2003\" follows \"2004\"",
-     "kmCalculator", nullptr, nullptr, nullptr, nullptr,
-     "[Session Options]\nmaximum kinkmarks = 1\nnum cores = 8\n"},
+    {"two faulty cohorts, 1 worker", "se.ini", ",2005,", ",2003,", "data.csv",
+     "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nnum cores = 1\n"},
+    {"two faulty cohorts, 8 workers", "se.ini", ",2005,", ",2003,", "data.csv",
+     "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nnum cores = 8\n"},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a

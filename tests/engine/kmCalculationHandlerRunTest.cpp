@@ -213,15 +213,14 @@ TEST(kmCalculationHandlerRun, TheFirstFailedCohortInFileOrderIsTheRunsFailure) {
     pRun->handler.SetCohortFit([&](kmCalculator& calc, kmCalcData* pRecord,
                                    kmBackgroundProgressTrackerWithBar* pSub,
                                    int iCohort) {
-      if (iCohort == 4) {
-        bLaterFailed = true;
-        throw KmException("cohort 4", "test");
-      }
+      if (iCohort == 4) bLaterFailed = true;
       for (int i = 0; iCohort == 1 && iWorkers > 1 && i < 1000; ++i) {
         if (bLaterFailed) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
-      if (iCohort == 1) throw KmException("cohort 1", "test");
+      if (iCohort == 1 || iCohort == 4) {
+        throw KmException(iCohort == 1 ? "cohort 1" : "cohort 4", "test");
+      }
       calc.SelMod(pRecord, pSub, iCohort, iCohort);
     });
     const KmException e =
