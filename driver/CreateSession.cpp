@@ -72,7 +72,10 @@ kmSession* FromDictionary(const KmString& sSessionFile,
 
 kmSession* FromParameters(const KmString& sSessionFile,
                           const KmString& sDataFile, bool bDataFileNamed) {
-  KmUserParamsDict dict(sSessionFile.GetCString());
+  // The run file's data file is the one read, so its header row names the
+  // variables.
+  KmUserParamsDict dict(sSessionFile.GetCString(),
+                        bDataFileNamed ? sDataFile.GetCString() : nullptr);
   const KmString sSessionData = ChosenDataFile(
       sDataFile, bDataFileNamed, KmFileName(dict.GetDataFile()).GetFullName());
   CheckFilesExist({&sSessionData});

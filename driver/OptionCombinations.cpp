@@ -7,6 +7,8 @@
 #include "session/kmAnalysisCopies.h"
 #include "session/kmComparisonType.h"
 #include "session/kmDelayType.h"
+#include "session/kmDependentType.h"
+#include "session/kmErrorModel.h"
 #include "session/kmFitMethod.h"
 #include "session/kmIntervalMethod.h"
 #include "session/kmModelSelection.h"
@@ -101,16 +103,58 @@ void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
                "\"model selection method\".\n";
 }
 
+// The delay-adjusted copies of the cohorts read the dictionary's delay
+// statistics: the delay-adjusted rate (the delay count when counts are
+// fitted) and, under the "standard error" model, the delay-adjusted
+// standard error that weights it. Fault: without them the copies were
+// fitted with weights read from no column (SSE 0), or stopped with an
+// invalid position.
+void CheckDelayCopyStatistics(const kmSession& session,
+                              const KmString& sDelayType,
+                              const KmString& sSessionFile,
+                              KmString& sMessages) {
+  const bool bCounts =
+      session.Get<kmDependentType>() == kmDependentType::kCount;
+  if (session.GetKMVarPosition(bCounts ? kmVarDelayCount : kmVarDelayRate) ==
+      0) {
+    sMessages << "\"delay type = " << sDelayType
+              << "\" (the data dictionary's own when the run options give "
+                 "none) fits the delay-adjusted "
+              << (bCounts ? "counts (\"Delay Count\")"
+                          : "rates (\"Delay Rate\", \"Delay Crude Rate\", "
+                            "\"Delay Age-Adjusted Rate\" or a delay trend)")
+              << ", but the data dictionary \"" << sSessionFile
+              << "\" holds none.  Add them to it, or use \"delay type = "
+                 "non-delay\".\n";
+    return;
+  }
+  if (bCounts || session.Get<kmErrorModel>() != kmErrorModel::kStandardError ||
+      session.GetKMVarPosition(kmVarDelaySE) != 0) {
+    return;
+  }
+  sMessages << "\"delay type = " << sDelayType
+            << "\" weights the delay-adjusted rates \""
+            << session.GetKMVar(kmVarDelayRate).GetName()
+            << "\" by their standard errors (the \"standard error\" error "
+               "model), but the data dictionary \""
+            << sSessionFile
+            << "\" holds no delay-adjusted standard error (\"Delay SE\").  Add "
+               "a \"Delay SE\" variable to it, or use \"het error = constant "
+               "variance\" or \"delay type = non-delay\".\n";
+}
+
 void CheckDelayStatistics(const kmSession& session,
                           const KmString& sSessionFile, KmString& sMessages) {
   const kmDelayType delayType = session.Get<kmDelayType>();
-  if (delayType == kmDelayType::kNonDelay ||
-      session.GetInt(kmOptDictDelayStats) != 0) {
+  if (delayType == kmDelayType::kNonDelay) return;
+  const KmString sDelayType =
+      kmCodeText(delayType == kmDelayType::kBoth ? kmDelayType::kBoth
+                                                 : kmDelayType::kDelay);
+  if (session.GetInt(kmOptDictDelayStats) != 0) {
+    CheckDelayCopyStatistics(session, sDelayType, sSessionFile, sMessages);
     return;
   }
-  sMessages << "\"delay type = "
-            << kmCodeText(delayType == kmDelayType::kBoth ? kmDelayType::kBoth
-                                                          : kmDelayType::kDelay)
+  sMessages << "\"delay type = " << sDelayType
             << "\" needs the delay-adjusted statistics that only a data "
                "dictionary holding them gives, and the session file \""
             << sSessionFile

@@ -24,7 +24,10 @@ class kmSession;
 //    model", "comparability ratio", "include standard analysis"), whose
 //    pairs would be a cohort's analyses rather than two cohorts;
 //  - "delay type = delay" or "both" without the delay-adjusted statistics
-//    of a data dictionary (sSessionFile names the session definition).
+//    of a data dictionary (sSessionFile names the session definition), or
+//    with a dictionary that lacks the delay-adjusted rate (the delay count
+//    when counts are fitted) or, under the "standard error" model, the
+//    delay-adjusted standard error.
 // Throws: KmException (kind 3, source "ValidateOptionCombinations()") whose
 // message holds one line per refused combination.
 void ValidateOptionCombinations(const kmSession& session,

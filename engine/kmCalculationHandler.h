@@ -138,9 +138,10 @@ class kmCalculationHandler {
 
   // The work of task iTask, run on a pool worker: makes a calculator on the
   // results handler (kept in the calculator list when pairwise comparisons
-  // are selected), fits the next cohort with CalculateCohort and, when a
-  // failure has been stored, cancels the run. Never throws: any failure
-  // becomes the run's stored failure (the first one wins).
+  // are selected) and fits the next cohort with CalculateCohort. Never
+  // throws: any failure becomes the run's stored failure (StoreFailure),
+  // and the run is cancelled once every cohort before the failed one in
+  // file order has ended (FinishCohortTask).
   void CohortTask(int iTask);
 
   // Reads the next cohort of the data file (ReadCohortData), fills its
@@ -151,10 +152,13 @@ class kmCalculationHandler {
   // kmOptMethod is 1, else SelMod; AddBadCohort for a cohort that failed
   // verification), notes its final model size and hands the record to the
   // result map, advancing pTracker by 1000. A cancelled run skips the fit and
-  // drops the record. The calculator's four data matrices are freed on every
-  // path. Throws: the errors of the read, the preparation and the fit.
+  // drops the record, and so does a run with a stored failure, which reads
+  // no further cohort. iCohort receives the index of the cohort read as
+  // soon as it is known (-1 while none is). The calculator's four data
+  // matrices are freed on every path. Throws: the errors of the read, the
+  // preparation and the fit.
   void CalculateCohort(kmCalculator* pCalculator, KmProgressInterface* pTracker,
-                       int iTask);
+                       int& iCohort);
 
   // Under the data-file lock: unless pTracker reports cancelled (then
   // iCohortIndex stays as it is), reads the next cohort of the file and
@@ -371,9 +375,17 @@ class kmCalculationHandler {
   void RunComparisonPass(const KmString& sOutputFile);
 
   // ---- Failures of the run (kmCalculationHandlerCohort.cpp) --------------
-  // Keeps failure as the run's failure unless one is kept already.
-  void StoreFailure(std::exception_ptr failure);
+  // Keeps failure, of cohort iCohort (-1: of no cohort, as the writer's), as
+  // the run's failure unless one of an earlier cohort in file order, or of
+  // no cohort, is kept already: the run names the same cohort whichever
+  // worker failed first.
+  void StoreFailure(std::exception_ptr failure, int iCohort = -1);
   bool HasFailure() const;
+  // Notes that the task of cohort iCohort (-1: a task that read none) has
+  // ended, and cancels the run when a failure is kept and every cohort
+  // before the failed one has ended: those may still fail first in file
+  // order, so they are not cancelled.
+  void FinishCohortTask(int iCohort);
 
   // ---- Members read or written by the data preparation -------------------
 
@@ -428,9 +440,15 @@ class kmCalculationHandler {
   std::mutex dataFileMutex_;
   // Finished records waiting for the writer (alive during the run).
   std::unique_ptr<kmFinishedResults> pFinishedResults_;
-  // The first failure of a cohort task, always a KmException.
+  // The failure of the first failed cohort in file order, always a
+  // KmException, and that cohort (-1: a failure of no cohort).
   mutable std::mutex failureMutex_;
   std::exception_ptr pFailure_;
+  int iFailedCohort_ = -1;
+  // Guarded by failureMutex_: which cohorts' tasks have ended, and how many
+  // cohorts from the first have all ended.
+  std::vector<bool> vCohortEnded_;
+  int iEndedPrefix_ = 0;
   // The writer thread's failure, read after it has been joined.
   std::exception_ptr pWriterFailure_;
   // The calculators kept for the comparison pass (pairwise runs only).

@@ -68,10 +68,17 @@ class CohortDataRelease {
 
 }  // namespace
 
-void kmCalculationHandler::StoreFailure(std::exception_ptr failure) {
+void kmCalculationHandler::StoreFailure(std::exception_ptr failure,
+                                        int iCohort) {
   std::lock_guard<std::mutex> lock(failureMutex_);
-  if (pFailure_) return;  // the first failure wins
+  // The first failed cohort in file order wins, not the first worker to
+  // fail; a failure of no cohort (the writer's) wins over every cohort's.
+  if (pFailure_ &&
+      (iFailedCohort_ < 0 || (iCohort >= 0 && iCohort >= iFailedCohort_))) {
+    return;
+  }
   pFailure_ = std::make_exception_ptr(AsKmException(std::move(failure)));
+  iFailedCohort_ = iCohort;
 }
 
 bool kmCalculationHandler::HasFailure() const {
@@ -79,8 +86,28 @@ bool kmCalculationHandler::HasFailure() const {
   return static_cast<bool>(pFailure_);
 }
 
-void kmCalculationHandler::CohortTask(int iTask) {
+void kmCalculationHandler::FinishCohortTask(int iCohort) {
+  bool bCancel = false;
+  {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    if (iCohort >= 0) {
+      if (vCohortEnded_.size() <= static_cast<size_t>(iCohort)) {
+        vCohortEnded_.resize(static_cast<size_t>(iCohort) + 1, false);
+      }
+      vCohortEnded_[static_cast<size_t>(iCohort)] = true;
+      while (static_cast<size_t>(iEndedPrefix_) < vCohortEnded_.size() &&
+             vCohortEnded_[static_cast<size_t>(iEndedPrefix_)]) {
+        ++iEndedPrefix_;
+      }
+    }
+    bCancel = pFailure_ && iEndedPrefix_ >= iFailedCohort_;
+  }
+  if (bCancel) pTracker_->SetCancelFlag(true);
+}
+
+void kmCalculationHandler::CohortTask(int /*iTask*/) {
   // Nothing leaves a task: every failure becomes the run's failure.
+  int iCohort = -1;
   try {
     auto pCalculator =
         std::make_unique<kmCalculator>(this, pCalcHandler_.get());
@@ -89,21 +116,23 @@ void kmCalculationHandler::CohortTask(int iTask) {
       std::lock_guard<std::mutex> lock(calculatorsMutex_);
       vCalculators_.push_back(std::move(pCalculator));
     }
-    CalculateCohort(pUsed, pTracker_, iTask);
+    CalculateCohort(pUsed, pTracker_, iCohort);
   } catch (...) {
-    StoreFailure(std::current_exception());
+    StoreFailure(std::current_exception(), iCohort);
   }
-  if (HasFailure()) pTracker_->SetCancelFlag(true);
+  FinishCohortTask(iCohort);
 }
 
 void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
                                            KmProgressInterface* pTracker,
-                                           int /*iTask*/) {
+                                           int& iCohort) {
   CohortDataRelease release(pCalculator);
-  int iCohort = -1;
+  iCohort = -1;
   bool bZeroAdjusted = false;
   ReadCohortData(iCohort, pCalculator, pTracker, bZeroAdjusted);
-  if (pTracker->IsCancelled()) return;
+  // After a failure the cohorts still to be read come after it in file
+  // order: none of them is read.
+  if (pTracker->IsCancelled() || (iCohort < 0 && HasFailure())) return;
   // Records are keyed by the cohort read, not by the task.
   if (iCohort < 0 || iCohort >= iNumCohorts_) {
     GenerateKmExceptionF(
@@ -194,7 +223,7 @@ void kmCalculationHandler::ReadCohortData(int& iCohortIndex,
                                           bool& bZeroAdjusted) {
   std::lock_guard<std::mutex> lock(dataFileMutex_);
   WithCallPath("ReadCohortData", kClassName, [&] {
-    if (pTracker->IsCancelled()) return;
+    if (pTracker->IsCancelled() || HasFailure()) return;
     if (bClustering_) {
       kmValueTable records;
       pReadData_->ReadDataAndCalcRates_Cluster(&iCohortIndex, records);

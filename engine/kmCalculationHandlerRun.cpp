@@ -171,6 +171,9 @@ bool kmCalculationHandler::RunCohortPool() {
   {
     std::lock_guard<std::mutex> lock(failureMutex_);
     pFailure_ = nullptr;
+    iFailedCohort_ = -1;
+    vCohortEnded_.assign(static_cast<size_t>(iNumCohorts_), false);
+    iEndedPrefix_ = 0;
   }
   pFinishedResults_ = std::make_unique<kmFinishedResults>(iNumCohorts_);
   std::thread writer(&kmCalculationHandler::WriteResultsInOrder, this);

@@ -125,11 +125,13 @@ bool KmUserParamsDict::IsParameterKey(const KmString& sKey) {
   return false;
 }
 
-KmUserParamsDict::KmUserParamsDict(const char* sFileName)
+KmUserParamsDict::KmUserParamsDict(const char* sFileName,
+                                   const char* sNamesFile)
     : dictionaryFile_(nullptr),
       dataFile_(nullptr),
       thirdFile_(nullptr),
-      sessionOptions_(nullptr) {
+      sessionOptions_(nullptr),
+      sNamesFile_(sNamesFile != nullptr ? sNamesFile : "") {
   WithCallPath("Constructor", kClassName, [&] {
     Init();
     if (sFileName == nullptr || *sFileName == '\0') {
@@ -224,7 +226,11 @@ void KmUserParamsDict::ReadDatafileOptionsSection(KmIniFile& ini) {
 
 void KmUserParamsDict::ReadHeaderNames() {
   WithCallPath("ReadHeaderNames()", kClassName, [&] {
-    KmString sDataFile = KmFileName(dataFile_).GetFullName();
+    // The names title the exports, so they come from the file the run
+    // reads when the caller knows it, not from another one the file names.
+    KmString sDataFile = sNamesFile_.IsEmpty()
+                             ? KmString(KmFileName(dataFile_).GetFullName())
+                             : sNamesFile_;
     if (sDataFile.IsEmpty()) {
       GenerateKmInputExceptionF(
           "\"Variable names included\" is set in %s, but no \"Datafile "

@@ -64,8 +64,11 @@ class KmUserParamsDict {
   // <file>", a location that is not a column number from 1 to 32767, a
   // location beyond the names of the data file's first line, an unreadable
   // data file when the names are included, a "Format=" section that cannot
-  // be parsed.
-  explicit KmUserParamsDict(const char* sFileName);
+  // be parsed. sNamesFile, when given, is the data file the run reads: the
+  // names of its first line, not of the file's own "Datafile name", are
+  // the variable names when they are included.
+  explicit KmUserParamsDict(const char* sFileName,
+                            const char* sNamesFile = nullptr);
   KmUserParamsDict(const KmUserParamsDict& other) = default;
   KmUserParamsDict& operator=(const KmUserParamsDict& other) = default;
   ~KmUserParamsDict() = default;
@@ -192,6 +195,8 @@ class KmUserParamsDict {
   // name, for the messages on them.
   KmString sHeaderLine_;
   KmString sHeaderFile_;
+  // The data file read for the header names; empty: the "Datafile name".
+  KmString sNamesFile_;
   int16_t iAdjustmentLoc_;
   int16_t iAgeAdjustedRateLoc_;
   int32_t iCountLoc_;

@@ -48,6 +48,59 @@ const char kUnsupportedVersion[] =
 // Marks a label of the independent variable that the fits leave out.
 const char kNotUsedSuffix[] = " (not used in calculations)";
 
+// True when a variable of dict has value labels.
+bool HasLabelledVariable(const VSExportDict& dict) {
+  for (int32_t p = 1; p <= dict.GetNumVariables(); ++p) {
+    if (dict.GetVariable(p).HasFormat()) return true;
+  }
+  return false;
+}
+
+// The problem of a variable whose name is no statistic the conversion knows
+// and that cannot be a table variable either: one that stands after a
+// statistic (the table variables come first, the independent variable last
+// of them), or a last table variable named as a delay-adjusted statistic.
+// Taken for a table variable it would make the year a by-variable and each
+// cohort a single year. Empty when there is none.
+KmString UnknownStatisticProblem(const VSExportDict& dict) {
+  KmString sStatistic;  // the first statistic, in column order
+  int32_t iLastTable = 0;
+  KmString sProblem;
+  for (int32_t p = 1; p <= dict.GetNumVariables() && sProblem.IsEmpty(); ++p) {
+    const KmString& sName = dict.GetVariable(p).GetName();
+    if (kmSession::GetStatType(sName) != kTableVariable) {
+      if (sStatistic.IsEmpty()) sStatistic = sName;
+      continue;
+    }
+    iLastTable = p;
+    if (sStatistic.IsEmpty()) continue;
+    sProblem << "The variable \"" << sName << "\" (Var" << p
+             << "Name) is not a statistic Kinkmark knows, and it stands after "
+                "the statistic \""
+             << sStatistic
+             << "\", where no table variable (a by-variable or the "
+                "independent variable) may stand.";
+  }
+  if (sProblem.IsEmpty() && iLastTable > 0) {
+    const KmString& sName = dict.GetVariable(iLastTable).GetName();
+    KmString sUpper(sName);
+    sUpper.Trim();
+    sUpper.MakeUpper();
+    if (sUpper.Find("DELAY") == 0) {
+      sProblem << "The variable \"" << sName << "\" (Var" << iLastTable
+               << "Name) is named as a delay-adjusted statistic, but it is "
+                  "none that Kinkmark knows, so it would be taken for the "
+                  "independent variable.";
+    }
+  }
+  if (!sProblem.IsEmpty()) {
+    sProblem << "  Give it the name of the statistic it holds (the README's "
+                "\"A data dictionary\" lists them, the delay-adjusted ones as "
+                "\"Delay Rate\", \"Delay SE\" and the like) or remove it.\n";
+  }
+  return sProblem;
+}
+
 }  // namespace
 
 // What the statistics of the dictionary's variables say.
@@ -86,6 +139,13 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
     if (!CheckDictionaryExport(dict)) return false;
     SetBool(kmOptVarNamesIncluded, dict.GetVariableNamesIncluded());
     TakeDictionaryVariables(dict);
+    if (!bFromPositions) {
+      const KmString sUnknown = UnknownStatisticProblem(dict);
+      if (!sUnknown.IsEmpty()) {
+        AddDictionaryProblem(sUnknown.GetCString());
+        return false;
+      }
+    }
 
     DictionaryStatistics stats;
     FindDictionaryStatistics(dict, stats);
@@ -175,6 +235,17 @@ bool kmSession::CheckDictionaryExport(const VSExportDict& dict) {
         "variables.  \nPlease use the export feature of VESK*Stat to "
         "create a new data file.  Chose 'Output variables as - Numeric "
         "Representation'.\n");
+    return false;
+  }
+  if (dict.GetVariableFormat() == 2 && HasLabelledVariable(dict)) {
+    // The reader takes the values of a labelled variable for codes.
+    AddDictionaryProblem(
+        "The data file holds the labels of its variables (Variable "
+        "format=labels), which Kinkmark does not read: it reads the codes "
+        "that the [Format=...] sections label.  Please use the export "
+        "feature of VESK*Stat to create a new data file.  Chose 'Output "
+        "variables as - Numeric Representation' (Variable format=numeric); "
+        "the exports then show the labels of the format sections.\n");
     return false;
   }
   if (dict.GetQuotes() && dict.GetVariableNamesIncluded()) {

@@ -461,11 +461,13 @@ struct DataCase {
   const char* sSource;    // the error file's source, or the file to search
                           // (nullptr: the console)
   const char* sExpect;    // for a completed run, text of that file
-  const char* sExportOptions = nullptr;  // an export options file's text
-  const char* sThenFind = nullptr;       // a second edit, made after the
-  const char* sThenReplace = nullptr;    // first one
-  const char* sRunOptions = nullptr;     // the run options file's text
-  const char* sFrom = "kinked.csv";      // the fixture the data are made of
+  const char* sExportOptions = nullptr;   // an export options file's text
+  const char* sThenFind = nullptr;        // a second edit, made after the
+  const char* sThenReplace = nullptr;     // first one
+  const char* sRunOptions = nullptr;      // the run options file's text
+  const char* sFrom = "kinked.csv";       // the fixture the data are made of
+  const char* sSessionFind = nullptr;     // an edit of the session file, as
+  const char* sSessionReplace = nullptr;  // sFind and sReplace
 };
 
 const char kAgeAdjusted[] =
@@ -915,6 +917,37 @@ const DataCase kDataCases[] = {
     {"age-adjusted years their labels leave out", "agelabels.ini", nullptr, "",
      "data.csv", nullptr, "out.report.txt", "East;0;14;", nullptr, nullptr,
      nullptr, kAgeAdjusted, "agegroups.csv"},
+    // Faults: delay rates without their SEs were fitted with SSE 0; a delay
+    // SE alone gave "Invalid position"; an unknown statistic name made the
+    // year a by-variable; labels in the data were read as codes; titles came
+    // from the session's data file, not the one read; of two faulty cohorts
+    // the one whose worker failed first was named.
+    {"delay rates without their SEs", "delay.dic", nullptr, "", "data.csv",
+     "\"delay.dic\" holds no delay-adjusted standard error (\"Delay SE\")",
+     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     kBothDelay, "delay.csv", "Var6Name=Delay SE\n", ""},
+    {"delay SEs alone", "delay.dic", nullptr, "", "data.csv",
+     "\"delay type = delay\" (the data dictionary's own when the run options",
+     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     nullptr, "delay.csv", "Delay Crude Rate", "Rate Ratio"},
+    {"unknown statistic name", "delay.dic", nullptr, "", "data.csv",
+     "\"Delay Standard Error\" (Var6Name) is not a statistic Kinkmark knows",
+     "kmSession", nullptr, nullptr, nullptr, nullptr, kBothDelay, "delay.csv",
+     "Delay SE", "Delay Standard Error"},
+    {"labels in a dictionary's data", "kinked.dic", "^1,", "East,", "data.csv",
+     "(Variable format=numeric)", "kmSession", nullptr, nullptr, "^2,", "West,",
+     nullptr, "kinked.csv", "=numeric", "=labels"},
+    {"titles from the data file read", "names.ini", nullptr,
+     "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv", nullptr,
+     "out.dataexport.txt", "\"Site\"\t\"Year\"\t",
+     "[Export Options]\nexport data = true\n", nullptr, nullptr, nullptr,
+     "kinked.csv", "= data.csv", "= kinked.csv"},
+    {"two faulty cohorts, 1 worker", "se.ini", ",2005,", ",2003,", "data.csv",
+     "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nnum cores = 1\n"},
+    {"two faulty cohorts, 8 workers", "se.ini", ",2005,", ",2003,", "data.csv",
+     "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nnum cores = 8\n"},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a
@@ -1086,6 +1119,11 @@ TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
     SCOPED_TRACE(c.sName);
     km_test::ScratchDir dir;
     km_e2e::CopyFixtureFolder("common", dir);
+    if (c.sSessionFind != nullptr) {
+      km_test::WriteAll(dir.File(c.sSession),
+                        Edited(km_test::ReadAll(dir.File(c.sSession)),
+                               c.sSessionFind, c.sSessionReplace));
+    }
     std::string sData =
         Edited(km_test::ReadAll(dir.File(c.sFrom)), c.sFind, c.sReplace);
     if (c.sThenFind != nullptr) {

@@ -380,6 +380,15 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
        "session and add an Adjustment Variable.  If you are not trying to "
        "calculate Age-Adjusted Rates, please remove your Standard Population "
        "variable from your VESK*Stat session and re-export your results."},
+      // Fault: taken for the independent variable, the year a by-variable.
+      {"a delay statistic's name the reader does not know",
+       "Var1Name=Year\nVar2Name=Delay Standard Error\nVar3Name=Crude Rate\n",
+       "The variable \"Delay Standard Error\" (Var2Name) is named as a "
+       "delay-adjusted statistic, but it is none that Kinkmark knows, so it "
+       "would be taken for the independent variable.  Give it the name of the "
+       "statistic it holds (the README's \"A data dictionary\" lists them, "
+       "the delay-adjusted ones as \"Delay Rate\", \"Delay SE\" and the "
+       "like) or remove it.\n"},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
