@@ -1,8 +1,6 @@
 // ValidateOptionCombinations.
 #include "driver/OptionCombinations.h"
 
-#include <vector>
-
 #include "foundation/KmException.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmComparisonType.h"
@@ -57,39 +55,6 @@ void CheckJumpCombinations(const kmSession& session, KmString& sMessages) {
               << ": the resampled refits have no jump.  Use \"ci method = "
                  "parametric\".\n";
   }
-}
-
-// Comparisons pair the cohorts that differ only in the last by-variable.
-// When a cohort is split into several analyses, or into a delay and a
-// non-delay variant, the last by-variable is that split, so the pairs would
-// be one cohort's analyses against each other (its jump fit against its own
-// series unadjusted, its delay-adjusted series against its own unadjusted
-// one) and never two cohorts.
-void CheckPairwiseAnalyses(const kmSession& session, KmString& sMessages) {
-  const kmAnalysisCopies copies(session);
-  if (session.Get<kmComparisonType>() != kmComparisonType::kPairwise ||
-      copies.NumCopies() < 2) {
-    return;
-  }
-  std::vector<const char*> options;
-  if (copies.HasAnalysisSplit()) {
-    if (copies.HasJumpAnalysis()) options.push_back("\"jump model = true\"");
-    if (copies.HasComparabilityRatioAnalysis()) {
-      options.push_back("\"comparability ratio = true\"");
-    }
-    if (copies.HasAnalysis(kmAnalysisCopies::Kind::kStandard)) {
-      options.push_back("\"include standard analysis = true\"");
-    }
-  }
-  if (copies.HasDelaySplit()) options.push_back("\"delay type = both\"");
-  sMessages << "\"pairwise\" cannot be combined with ";
-  for (size_t i = 0; i < options.size(); ++i) {
-    sMessages << (i == 0 ? "" : (i + 1 == options.size() ? " and " : ", "))
-              << options[i];
-  }
-  sMessages << ": the comparisons would pair each cohort's analyses with one "
-               "another, not the cohorts.  Run one analysis at a time with "
-               "\"pairwise\".\n";
 }
 
 void CheckPairwiseSelection(const kmSession& session, KmString& sMessages) {
@@ -168,7 +133,6 @@ void ValidateOptionCombinations(const kmSession& session,
   KmString sMessages;
   CheckJumpCombinations(session, sMessages);
   CheckPairwiseSelection(session, sMessages);
-  CheckPairwiseAnalyses(session, sMessages);
   CheckDelayStatistics(session, sSessionFile, sMessages);
   if (sMessages.IsEmpty()) return;
   throw KmException(sMessages.GetCString(), "ValidateOptionCombinations()",

@@ -20,9 +20,6 @@ class kmSession;
 //  - pairwise comparisons ("pairwise") under data-dependent selection
 //    ("model selection method = data dependent selection"), which selects
 //    no joint model of a comparison;
-//  - pairwise comparisons with more than one analysis of each cohort ("jump
-//    model", "comparability ratio", "include standard analysis"), whose
-//    pairs would be a cohort's analyses rather than two cohorts;
 //  - "delay type = delay" or "both" without the delay-adjusted statistics
 //    of a data dictionary (sSessionFile names the session definition), or
 //    with a dictionary that lacks the delay-adjusted rate (the delay count

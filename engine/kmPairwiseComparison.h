@@ -221,6 +221,9 @@ class kmPairwiseComparison {
     NEWMAT::Matrix mSecondResponse;
     NEWMAT::ColumnVector vSecondWeights;
     NEWMAT::Matrix mSecondStdErrors;
+    // Whether each cohort's values are shown divided back by the
+    // comparability ratio (its copy is a ratio analysis), first and second.
+    bool bRatioShown[2] = {false, false};
 
     // Whether a pair is installed: at least one row per cohort, and as
     // many in every matrix.

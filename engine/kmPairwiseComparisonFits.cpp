@@ -92,10 +92,11 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
       const Matrix& Y = *pResponses;
       const double dFirstX = X0(1, c);
       auto scale = [bLog](double v) { return bLog ? std::exp(v) : v; };
-      // The rows show each cohort's values as its own rows do: under a
-      // comparability ratio, divided back where the ratio adjusted them.
-      const bool bRatio = kmRatioDisplay::ComparesRatioAnalyses(*pSession);
+      // The rows show each cohort's values as its own rows do: a
+      // comparability-ratio analysis's divided back where the ratio
+      // adjusted them.
       const kmRatioDisplay display(*pSession);
+      bool bRatio = false;
       auto shown = [&](double x, double v) {
         return bRatio ? display.Shown(x, scale(v)) : scale(v);
       };
@@ -103,6 +104,7 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
       std::vector<double> cells;
       const int h = n / 2;
       for (int g = 0; g < 2; ++g) {
+        bRatio = pair_.bRatioShown[g];
         const ColumnVector vSeg =
             CohortSegments(k, c, vCoefs, bParallel && g == 1);
         kmPieceWalk walk(static_cast<int16_t>(k), vSeg, vKinkmarks, dFirstX);

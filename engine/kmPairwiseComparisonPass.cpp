@@ -262,6 +262,9 @@ void kmPairwiseComparison::InstallPair(const kmPairwiseComparison& source,
   pair.mSecondStdErrors = sb;
   pair.vSecondWeights = wb;
   pair.iObsPerCohort = static_cast<int16_t>(m);
+  const kmSession& session = *source.calc_.GetCalcSession();
+  pair.bRatioShown[0] = kmRatioDisplay::ShowsCopy(session, a);
+  pair.bRatioShown[1] = kmRatioDisplay::ShowsCopy(session, b);
 }
 
 bool kmPairwiseComparison::PairData::IsInstalled() const {
@@ -354,13 +357,14 @@ void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
     // Its values before the jump location were adjusted by the ratio as
     // well: they are shown divided back, as the cohort's own rows show them.
     const kmRatioDisplay ratio(*pSession);
-    const bool bRatio = kmRatioDisplay::ComparesRatioAnalyses(*pSession);
     auto observePlaceholder = [&](int i, Matrix& mY, Matrix& mSE) {
       const size_t u = static_cast<size_t>(i);
       const bool bGood = u < vGoodFlags.size() && vGoodFlags[u];
-      ObserveAt(*vGroupDesigns_[u], *vGroupResponses_[u], *vGroupStdErrors_[u],
-                bLog && bGood, bRatio && bGood ? &ratio : nullptr,
-                pair_.mDesign, mY, mSE);
+      ObserveAt(
+          *vGroupDesigns_[u], *vGroupResponses_[u], *vGroupStdErrors_[u],
+          bLog && bGood,
+          bGood && kmRatioDisplay::ShowsCopy(*pSession, i) ? &ratio : nullptr,
+          pair_.mDesign, mY, mSE);
     };
     pSub->SetPosition(0);
     WithMatrixErrorsAsKm("kmCalculator::TwoGroupComp()", [&] {

@@ -11,9 +11,8 @@ kmRatioDisplay::kmRatioDisplay(const kmSession& session)
       dVariance_(session.GetDouble(kmOptCRVariance)),
       dLocation_(session.GetDouble(kmOptJumpLocation)) {}
 
-bool kmRatioDisplay::ComparesRatioAnalyses(const kmSession& session) {
-  const kmAnalysisCopies copies(session);
-  return copies.NumAnalyses() == 1 && copies.HasComparabilityRatioAnalysis();
+bool kmRatioDisplay::ShowsCopy(const kmSession& session, int iCopy) {
+  return kmAnalysisCopies(session).IsComparabilityRatioCopy(iCopy);
 }
 
 double kmRatioDisplay::ShownSE(double x, double y, double s,

@@ -16,9 +16,10 @@ class kmRatioDisplay {
  public:
   explicit kmRatioDisplay(const kmSession& session);
 
-  // True when the session's comparisons pair ratio analyses: the
-  // comparability ratio is the one analysis of each cohort.
-  static bool ComparesRatioAnalyses(const kmSession& session);
+  // True when copy iCopy of the session's cohorts (a combination of the
+  // results file) is a comparability-ratio analysis, whose values are shown
+  // through the ratio also where a comparison pairs it with another copy.
+  static bool ShowsCopy(const kmSession& session, int iCopy);
 
   // True when values at x were adjusted by the ratio: x is at or before J.
   bool Adjusted(double x) const { return !(x > dLocation_); }

@@ -6,7 +6,6 @@
 #include "reports/kmTextPermTest.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
-#include "session/kmAnalysisCopies.h"
 #include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
@@ -15,21 +14,18 @@ namespace {
 
 const char* const kClassName = "kmTextPermTest";
 
-// The number of by-variables a cohort label names: all of them, less a
-// synthetic last one (as in the results file's own cohort labels).
-int32_t LabelledByVars(const kmSession& session) {
-  const int32_t n = session.GetNumByVars();
-  return n > 0 && kmAnalysisCopies::LastByVarIsSynthetic(session) ? n - 1 : n;
-}
-
 // The label of cohort iCohort: the texts of its levels joined by " / ",
 // bare (the line quotes it when it holds the field delimiter): the level
 // codes with the "numeric" by-variable format, otherwise the value labels
 // of the by-variables that have them and the codes of those that do not.
+// A synthetic last by-variable (a cohort's delay and non-delay variants, or
+// its jump, comparability-ratio and standard analyses) is named too: the
+// comparisons of such a run pair one cohort's series, which only its level
+// tells apart ("East / Delay" with "East / Non-Delay").
 KmString CohortLabel(const kmSession& session, const kmCombos& combos,
                      int32_t iCohort, int32_t iByVarFormat) {
   const KmVector<int> vCodes = combos.GetCombination(iCohort);
-  const int32_t n = LabelledByVars(session);
+  const int32_t n = session.GetNumByVars();
   KmString sLabel;
   for (int32_t j = 0; j < n && j < static_cast<int32_t>(vCodes.size()); ++j) {
     if (j > 0) sLabel << " / ";

@@ -75,6 +75,20 @@ const char kGenerating[] = "East 1;West 2";
 const Refit kSE{"kinked.csv", Response::kRateStdError, true};
 const Refit kSEFree{"kinked.csv", Response::kRateStdError, true, true};
 
+// A comparison of two series of one cohort: pairwise_comparison.txt's row
+// sPair, and sSides (its two sides' by-variable cells) in every other
+// export that lists comparisons.
+std::vector<Expected> BothSides(const char* sPair, const char* sSides) {
+  std::vector<Expected> v{{"out.pairwise_comparison.txt", sPair}};
+  for (const char* f :
+       {"out.report.txt", "out.dataexport.txt", "out.apcexport.txt",
+        "out.aapcexport.txt", "out.permtestexport.txt",
+        "out.finalselectedmodelexport.txt"}) {
+    v.push_back({f, sSides});
+  }
+  return v;
+}
+
 // East's second permutation test under the matrix fixture's covariance.
 const char kVarCovEastTest[] =
     "\nEast\t1\t1\t2\t1\t   2\t  18\t  50\t           0.980\t";
@@ -382,6 +396,22 @@ const Case kCases[] = {
        "NA,NA,NA\n"},
       {"out.finalselectedmodelexport.txt",
        "\n\"Site\",\"Site\",\"Model\"\n\"North, Coastal\",West,1\n"}},
+     {}},
+    // Fault: comparisons of each cohort's delay-adjusted series with its
+    // observed one were refused; pairwise_comparison.txt named them "East",
+    // "East", as it names a jump analysis and a standard one.
+    {"pairwisedelay",
+     nullptr,
+     "run.ini",
+     nullptr,
+     BothSides("\nEast / Delay\tEast / Non-Delay\t1 Kin",
+               "\nEast\tDelay\tEast\tNon-Delay\t"),
+     {}},
+    {"pairwisedelay",
+     nullptr,
+     "numeric.ini",
+     nullptr,
+     BothSides("\n1 / 0\t1 / 1\t1 Kin", "\n1\t0\t1\t1\t"),
      {}},
     // Fault: under quantile intervals a comparison had no AAPC rows.
     {"pairwisequantile",

@@ -210,11 +210,6 @@ const BadCase kCases[] = {
      "dependent selection\": data-dependent selection chooses no joint model "
      "for a comparison.",
      "ValidateOptionCombinations()"},
-    {"bad_pairwisedelay",
-     "\"pairwise\" cannot be combined with \"delay type = both\": the "
-     "comparisons would pair each cohort's analyses with one another, not "
-     "the cohorts.",
-     "ValidateOptionCombinations()"},
     {"bad_delaysessionfile",
      "\"delay type = delay\" needs the delay-adjusted statistics that only "
      "a data dictionary holding them gives, and the session file \"se.ini\" "
@@ -484,11 +479,15 @@ const char kBothDelay[] =
     "num permutations = 9\ndelay type = both\n";
 // Comparisons of the cohorts' ratio analyses, and the data export's layout
 // of one model column whose rows show them.
-const char kRatioPairwise[] =
-    "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum permutations "
-    "= 9\npairwise = parallel\npairwise number of permutations = 9\n"
-    "comparability ratio = true\njump location = 2010\ncomparability ratio "
-    "value = 0.9\ncr variance = 0.0001\n";
+#define KM_RATIO_PAIRWISE                                                   \
+  "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum permutations " \
+  "= 9\npairwise = parallel\npairwise number of permutations = 9\n"         \
+  "comparability ratio = true\njump location = 2010\ncomparability ratio "  \
+  "value = 0.9\ncr variance = 0.0001\n"
+const char kRatioPairwise[] = KM_RATIO_PAIRWISE;
+// The same beside the cohorts' standard analyses.
+const char kRatioStandardPairwise[] =
+    KM_RATIO_PAIRWISE "include standard analysis = true\n";
 const char kOneColumn[] =
     "[Export Options]\nall models in same column = true\noutput by-group "
     "headers = false\n";
@@ -849,17 +848,22 @@ const DataCase kDataCases[] = {
      "\nParallel\tEast\tWest\tCohort One\t2000.000000000\t49.800000000\t "
      "\t0.498000000\t",
      kOneColumn, nullptr, nullptr, kRatioPairwise},
-    // Fault: the comparisons paired each cohort's jump analysis with its
-    // standard analysis, never two cohorts.
+    // Faults: comparisons of each cohort's jump and standard analyses were
+    // refused, and read "East;East" in pairwise_comparison.txt; a ratio
+    // analysis's rows in a comparison with its standard one showed the
+    // values the ratio adjusted, not those its own rows show.
     {"pairwise beside two analyses of each cohort", "se.ini", nullptr, "",
-     "data.csv",
-     "\"pairwise\" cannot be combined with \"jump model = true\" and "
-     "\"include standard analysis = true\": the comparisons would pair each "
-     "cohort's analyses with one another, not the cohorts.",
-     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     "data.csv", nullptr, "out.pairwise_comparison.txt",
+     "\nEast / Jump;East / Standard;0 Kinkmark(s) ;", nullptr, nullptr, nullptr,
      "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
      "permutations = 9\npairwise = parallel\njump model = true\njump "
-     "location = 2011.5\ninclude standard analysis = true\n"},
+     "location = 2011.5\ninclude standard analysis = true\npairwise number "
+     "of permutations = 9\n"},
+    {"comparison of a ratio and a standard analysis", "se.ini", nullptr, "",
+     "data.csv", nullptr, "out.dataexport.txt",
+     "\nParallel\tEast\tComparability\tEast\tStandard\tCohort "
+     "One\t2000.000000000\t49.800000000\t",
+     kOneColumn, nullptr, nullptr, kRatioStandardPairwise},
     // Faults: a cohort whose first record was not of the first group, or
     // whose first two years were swapped, shifted the cohorts' sizes and
     // ended the whole run with a matrix error. Within a year the groups
