@@ -368,7 +368,7 @@ class kmCalculationHandler {
   // Raises the stored failure of a cohort task, else the writer's.
   void RaiseRunFailure() const;
   // Reads every by-group again and compares them pairwise.
-  void RunComparisonPass(const KmString& sOutputFile);
+  void RunComparisonPass();
 
   // ---- Failures of the run (kmCalculationHandlerCohort.cpp) --------------
   // Keeps failure as the run's failure unless one is kept already.

@@ -57,7 +57,8 @@ class KmFolder {
   bool Rename(const std::string& sFrom, const std::string& sTo) const;
   // Opens sLeaf with the open flags iFlags (O_NOFOLLOW is always added) and
   // iMode; the descriptor, or -1 (errno set).
-  int OpenFile(const std::string& sLeaf, int iFlags, int iMode = 0666) const;
+  int OpenFile(const std::string& sLeaf, int iFlags,
+               int iMode = kKmNewFileMode) const;
 
  private:
   int iFd_ = -1;
