@@ -372,7 +372,7 @@ class kmCalculationHandler {
   // Raises the stored failure of a cohort task, else the writer's.
   void RaiseRunFailure() const;
   // Reads every by-group again and compares them pairwise.
-  void RunComparisonPass(const KmString& sOutputFile);
+  void RunComparisonPass();
 
   // ---- Failures of the run (kmCalculationHandlerCohort.cpp) --------------
   // Keeps failure, of cohort iCohort (-1: of no cohort, as the writer's), as

@@ -100,14 +100,13 @@ bool kmCalculationHandler::ExecuteThreaded(const KmFileTarget& output,
         }
         bInputClosed_ = false;
         sOutputFile_ = output.GetName();
-        const KmString sOutputFile = sOutputFile_;
         bPairwise_ =
             pSession_->Get<kmComparisonType>() == kmComparisonType::kPairwise;
         PrepareRun(output);
         RunCohortPool();
         RaiseRunFailure();
         if (bPairwise_ && !pTracker_->IsCancelled()) {
-          RunComparisonPass(sOutputFile);
+          RunComparisonPass();
         }
         // A run cancelled at any point is reported as cancelled, and its
         // results file is left without offsets.
@@ -224,7 +223,7 @@ void kmCalculationHandler::RaiseRunFailure() const {
   if (failure) std::rethrow_exception(failure);
 }
 
-void kmCalculationHandler::RunComparisonPass(const KmString& sOutputFile) {
+void kmCalculationHandler::RunComparisonPass() {
   pReadData_->ResetDataFile();
   bInputClosed_ = false;
   // With no cohort task run, the pass makes its own calculator.
@@ -240,8 +239,8 @@ void kmCalculationHandler::RunComparisonPass(const KmString& sOutputFile) {
   pTracker_->SetPosition(iGroups * kUnitsPerCohort);
   ReadDataForAllByGroup(pTracker_);
 
-  std::vector<NEWMAT::Matrix*> vX, vY, vAux;
-  std::vector<NEWMAT::ColumnVector*> vWeights;
+  kmPairwiseComparison::GroupArray<NEWMAT::Matrix> vX, vY, vAux;
+  kmPairwiseComparison::GroupArray<NEWMAT::ColumnVector> vWeights;
   for (int k = 0; k < iCompGroupCount_; ++k) {
     vX.push_back(vCompX_[k].get());
     vY.push_back(vCompY_[k].get());
@@ -249,10 +248,10 @@ void kmCalculationHandler::RunComparisonPass(const KmString& sOutputFile) {
     vWeights.push_back(vCompWeights_[k].get());
   }
   kmPairwiseComparison comparison(*pCompCalculator_);
-  comparison.SetTwoGroupMatrices(iCompGroupCount_, uiCompNumObs_, vX.data(),
-                                 vY.data(), vWeights.data(), vAux.data());
+  comparison.SetTwoGroupMatrices(iCompGroupCount_, uiCompNumObs_, vX, vY,
+                                 vWeights, vAux);
   pTracker_->SetPosition(iGroups * kUnitsPerCohort);
-  comparison.TwoGroupComp(sOutputFile, pTracker_, vFinalModelSizes_,
+  comparison.TwoGroupComp(pTracker_, vFinalModelSizes_,
                           pReadData_->GetCohortGoodFlags());
   pReadData_->CloseInputFile();
   bInputClosed_ = true;

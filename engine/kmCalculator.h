@@ -257,7 +257,8 @@ class kmCalculator : public kmNormalEquations,
   // With Y the first iNumDataSets columns of *pDataY (rows 1..n) and the
   // per-observation multipliers v: mXWY = M' W* Y ((K + 2) x iNumDataSets)
   // and vYWY(j) = y_j' W* y_j for j = 1..iNumDataSets. In mode 0 W* is
-  // diag(v(i) W(i,i) v(i)); in mode 3 v is not used.
+  // diag(v(i) W(i,i) v(i)); under the variance-covariance matrix (mode 3)
+  // it is W and v is not read.
   // REQUIRES: vYWY has at least iNumDataSets elements.
   void PreCalcXWY(int iNumDataSets, const NEWMAT::ColumnVector& vMultipliers,
                   NEWMAT::Matrix& mXWY, NEWMAT::ColumnVector& vYWY);
@@ -546,13 +547,12 @@ class kmCalculator : public kmNormalEquations,
   // from locations and Sq = Rq B Rq', otherwise they are taken from R and
   // S. Writes B Rq' Sq^-1 t into dBeta and returns t' Sq^-1 t; returns 0.0
   // and leaves dBeta alone when no kinkmark is pinned (or k < 1).
-  // iUnused is not read.
   // REQUIRES: B (2k+2) square, beta 2k+2 long, R k x (2k+2), S k x k.
   double AdjustBetas(NEWMAT::SymmetricBandMatrix& B, NEWMAT::Matrix& R,
                      NEWMAT::Matrix& S, NEWMAT::ColumnVector& beta,
                      NEWMAT::ColumnVector& dBeta,
                      NEWMAT::ColumnVector& locations,
-                     NEWMAT::ColumnVector& choices, int iUnused, int16_t k);
+                     NEWMAT::ColumnVector& choices, int16_t k);
 
   // The number of choices for kinkmark m (1..k) of segmentation vP in
   // Hudson's search, decided by the piece after it: 2 (at the meeting point,
@@ -600,9 +600,9 @@ class kmCalculator : public kmNormalEquations,
   // kmax model. Stores the chosen number in uFinalSelectedModel, 1 (BIC
   // kept) or 3 (BIC3 chosen) in lSelectionCriterion, kBIC and kBIC3 in the
   // selected-model fields and the two statistics and two thresholds in
-  // dSelectionValues. iUnused is not read.
-  void SelectFinalModelDDS(kmCalcData* pCalcData, int iUnused, int16_t kBIC,
-                           int16_t kBIC3, int16_t kmin, int16_t kmax,
+  // dSelectionValues.
+  void SelectFinalModelDDS(kmCalcData* pCalcData, int16_t kBIC, int16_t kBIC3,
+                           int16_t kmin, int16_t kmax,
                            OneDimensionArray<NEWMAT::ColumnVector>* pX,
                            NEWMAT::Matrix* pA);
 

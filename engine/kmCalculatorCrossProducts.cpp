@@ -85,8 +85,9 @@ void RequireResponses(const Matrix* pY) {
   }
 }
 
-// W* Y for the columns of mY: in mode 0 the diagonal v(i) W(i,i) v(i); in
-// mode 3 W as it stands; otherwise W with its diagonal scaled by v(i)^2.
+// W* Y for the columns of mY: uncorrelated, the diagonal v(i) W(i,i) v(i);
+// under the variance-covariance matrix, W as it stands; otherwise W with its
+// diagonal scaled by v(i)^2.
 Matrix WeightRows(const Matrix& mY, kmAutocorrErrors mode, const Matrix& mW,
                   const ColumnVector& vMultipliers, int n) {
   if (mode == kmAutocorrErrors::kUncorrelated) {
@@ -196,7 +197,8 @@ void FitLines(LineWork& w, int n, int D, kmAutocorrErrors mode,
 
 // PreCalcXWYAboutLine on plain arrays, for the shapes it checked: mDesign
 // (n x (K + 2)), mW (n x n), the first D columns of mData (n rows), pV the
-// multipliers (null in mode 3). Every sum is the library's, in its order.
+// multipliers (null under the variance-covariance matrix). Every sum is the
+// library's, in its order.
 void ProductsAboutLine(const Matrix& mDesign, const Matrix& mW,
                        const Matrix& mData, int n, int D, kmAutocorrErrors mode,
                        const double* pV, Matrix& mXWZ, ColumnVector& vZWZ,

@@ -133,7 +133,7 @@ double BestChoiceCombination(kmCalculator& calc, int16_t k,
     }
     CopyElements(vBeta, vBetaTry);
     double dIncrease =
-        calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, 0, k);
+        calc.AdjustBetas(mB, mR, mS, vBetaTry, vDelta, vLocTry, vCodes, k);
     if (dIncrease != 0.0) {
       if (vDelta.Nrows() != iCoefs) {
         vBetaTry = vBetaTry - vDelta;  // the library's error for the sizes
@@ -180,7 +180,7 @@ double BestChoiceCombination(kmCalculator& calc, int16_t k,
 double kmCalculator::AdjustBetas(SymmetricBandMatrix& B, Matrix& R, Matrix& S,
                                  ColumnVector& beta, ColumnVector& dBeta,
                                  ColumnVector& locations, ColumnVector& choices,
-                                 int /*iUnused*/, int16_t k) {
+                                 int16_t k) {
   return WithCallPath("AdjustBetas()", kClassName, [&]() -> double {
     return WithMatrixErrorsAsKm("kmCalculator::AdjustBetas()", [&]() -> double {
       if (k < 1) return 0.0;

@@ -96,9 +96,9 @@ void kmCalculator::AddBadCohort(kmCalcData* pCalcData) {
   });
 }
 
-void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int /*iUnused*/,
-                                       int16_t kBIC, int16_t kBIC3,
-                                       int16_t kmin, int16_t kmax,
+void kmCalculator::SelectFinalModelDDS(kmCalcData* pCalcData, int16_t kBIC,
+                                       int16_t kBIC3, int16_t kmin,
+                                       int16_t kmax,
                                        OneDimensionArray<ColumnVector>* pX,
                                        Matrix* pA) {
   WithCallPath("SelectFinalModelDDS()", kClassName, [&] {

@@ -417,7 +417,7 @@ void kmCalculator::ChooseFinalModel(SelModRun& run) {
     if (pCalcData->vModels.size() ==
         static_cast<size_t>(run.kmax - run.kmin + 1)) {
       OneDimensionArray<ColumnVector> vX(run.seriesSet.xValues);
-      SelectFinalModelDDS(pCalcData, 0, kBIC, kBIC3, run.kmin, run.kmax, &vX,
+      SelectFinalModelDDS(pCalcData, kBIC, kBIC3, run.kmin, run.kmax, &vX,
                           &run.mA);
     }
   } else if (kmIsCriterion(selection)) {

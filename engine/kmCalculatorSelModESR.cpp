@@ -369,7 +369,7 @@ void kmCalculator::SelModESR(kmCalcData* pCalcData,
         if (bComplete) {
           OneDimensionArray<ColumnVector> vX(
               ObservedSeries(*this, run).xValues);
-          SelectFinalModelDDS(pCalcData, 0, run.kBIC, run.kBIC3, run.kmin,
+          SelectFinalModelDDS(pCalcData, run.kBIC, run.kBIC3, run.kmin,
                               run.kmax, &vX, &run.mA);
         }
       } else if (kmIsCriterion(run.selection)) {

@@ -30,7 +30,8 @@ struct kmCalculatorState {
   // column per grid candidate (owned).
   std::unique_ptr<NEWMAT::Matrix> pX0;
   // n x n weight matrix V of the weighted least squares; zeros until
-  // WLSWgt fills it; in mode 3 a copy of the user-supplied matrix (owned).
+  // WLSWgt fills it, under the variance-covariance matrix with a copy of
+  // the user-supplied matrix (owned).
   std::unique_ptr<NEWMAT::Matrix> pWeightMatrix;
   // The cohort's user-supplied variance-covariance matrix, or null
   // (borrowed from the cohort's record).

@@ -292,8 +292,8 @@ int kmPairwiseComparison::SelectByPermutation(CompWork& w, kmCalcData& record,
         k0 >= w.o.kmax ? w.o.dAlpha1 : w.o.dAlpha1 / (w.o.kmax - k0);
     kmFTest test(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1));
     const double p =
-        FTestComp(0, static_cast<uint16_t>(k0), static_cast<uint16_t>(k1),
-                  dAlphaK, D, vSSE0, vSSE1, test);
+        FTestComp(static_cast<uint16_t>(k0), static_cast<uint16_t>(k1), dAlphaK,
+                  D, vSSE0, vSSE1, test);
     record.vFTests.push_back(test);
     if (dAlphaK >= p) {
       ++k0;

@@ -42,6 +42,10 @@ class KmProgressInterface;
 
 class kmPairwiseComparison {
  public:
+  // One object per by-group, borrowed for the call (null for none).
+  template <typename T>
+  using GroupArray = std::vector<const T*>;
+
   explicit kmPairwiseComparison(kmCalculator& calc);
 
   kmPairwiseComparison(const kmPairwiseComparison&) = delete;
@@ -53,12 +57,13 @@ class kmPairwiseComparison {
   // per-group data and keeps copies of element i of each given array (a
   // null element stays null).
   // The caller keeps its arrays.
-  // REQUIRES: each given array has iNumGroupsIn elements (or is null when
-  // iNumGroupsIn is 0).
+  // Throws KmException for a negative count or an array that does not
+  // have iNumGroupsIn elements.
   void SetTwoGroupMatrices(int iNumGroupsIn, int iGroupValueIn,
-                           NEWMAT::Matrix** ppX, NEWMAT::Matrix** ppY,
-                           NEWMAT::ColumnVector** ppWeights,
-                           NEWMAT::Matrix** ppAux);
+                           const GroupArray<NEWMAT::Matrix>& vX,
+                           const GroupArray<NEWMAT::Matrix>& vY,
+                           const GroupArray<NEWMAT::ColumnVector>& vWeights,
+                           const GroupArray<NEWMAT::Matrix>& vAux);
   // Drops every cohort's data of the pass.
   void ReleaseGroupArrays();
 
@@ -72,14 +77,13 @@ class kmPairwiseComparison {
   // i); once the tracker is cancelled, each remaining good pair gets an
   // invalid placeholder record. The tracker's position ends at
   // (G + 1 + c) x 1000 after comparison c (G the number of combinations).
-  // sFileName is not used. The good pairs are fitted on a pool of the
-  // session's number of cores, each by a calculator of its own; the records
-  // are written in list order by the calling thread and do not depend on
-  // the number of workers.
+  // The good pairs are fitted on a pool of the session's number of cores,
+  // each by a calculator of its own; the records are written in list order
+  // by the calling thread and do not depend on the number of workers.
   // REQUIRES: SetTwoGroupMatrices has installed every cohort's data.
   // Throws: "Not enough byGroups to compare." (source "TwoGroupComp()") for
   // fewer than 2 by-groups.
-  void TwoGroupComp(KmString sFileName, KmProgressInterface* pTracker,
+  void TwoGroupComp(KmProgressInterface* pTracker,
                     const NEWMAT::ColumnVector& vFinalModels,
                     KmVector<bool> vGoodFlags);
 
@@ -183,8 +187,8 @@ class kmPairwiseComparison {
   // number of data sets, and for D > 1 the permutation p-value (share of
   // data sets whose F reaches the observed one) with dAlpha. Returns the
   // permutation p-value, or dAlpha when D <= 1.
-  double FTestComp(int iUnused, uint16_t k0, uint16_t k1, double dAlpha,
-                   int iNumDataSets, const NEWMAT::ColumnVector& vSumSq0,
+  double FTestComp(uint16_t k0, uint16_t k1, double dAlpha, int iNumDataSets,
+                   const NEWMAT::ColumnVector& vSumSq0,
                    const NEWMAT::ColumnVector& vSumSq1, kmFTest& test);
 
   // Covariance (c + 3k square, in the order of B) of the comparison fit's

@@ -134,9 +134,11 @@ void kmPairwiseComparison::ResidsComp(uint16_t k, int iShift,
   });
 }
 
-double kmPairwiseComparison::FTestComp(
-    int /*iUnused*/, uint16_t k0, uint16_t k1, double dAlpha, int iNumDataSets,
-    const ColumnVector& vSumSq0, const ColumnVector& vSumSq1, kmFTest& test) {
+double kmPairwiseComparison::FTestComp(uint16_t k0, uint16_t k1, double dAlpha,
+                                       int iNumDataSets,
+                                       const ColumnVector& vSumSq0,
+                                       const ColumnVector& vSumSq1,
+                                       kmFTest& test) {
   constexpr const char* kSource = "kmCalculator::FTestComp()";
   return WithCallPath("FTestComp()", kClassName, [&]() -> double {
     const int D = iNumDataSets;

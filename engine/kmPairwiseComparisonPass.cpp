@@ -206,14 +206,13 @@ std::thread StartPairPool(const std::vector<Pair>& plans, int16_t iWorkers,
   });
 }
 
-// Copies of the objects of ppSource, iCount of them (null stays null).
+// Copies of the objects of vSource (null stays null).
 template <typename T>
-std::vector<std::unique_ptr<T>> CopyArray(T** ppSource, int32_t iCount) {
-  std::vector<std::unique_ptr<T>> copies(static_cast<size_t>(iCount));
-  for (int32_t i = 0; i < iCount; ++i) {
-    if (ppSource != nullptr && ppSource[i] != nullptr) {
-      copies[static_cast<size_t>(i)] = std::make_unique<T>(*ppSource[i]);
-    }
+std::vector<std::unique_ptr<T>> CopyArray(
+    const std::vector<const T*>& vSource) {
+  std::vector<std::unique_ptr<T>> copies(vSource.size());
+  for (size_t i = 0; i < vSource.size(); ++i) {
+    if (vSource[i] != nullptr) copies[i] = std::make_unique<T>(*vSource[i]);
   }
   return copies;
 }
@@ -275,24 +274,29 @@ bool kmPairwiseComparison::PairData::IsInstalled() const {
          mSecondStdErrors.Nrows() >= m;
 }
 
-void kmPairwiseComparison::SetTwoGroupMatrices(int iNumGroupsIn,
-                                               int iGroupValueIn, Matrix** ppX,
-                                               Matrix** ppY,
-                                               ColumnVector** ppWeights,
-                                               Matrix** ppAux) {
+void kmPairwiseComparison::SetTwoGroupMatrices(
+    int iNumGroupsIn, int iGroupValueIn, const GroupArray<Matrix>& vX,
+    const GroupArray<Matrix>& vY, const GroupArray<ColumnVector>& vWeights,
+    const GroupArray<Matrix>& vAux) {
   WithCallPath("SetTwoGroupMatrices()", kClassName, [&] {
     if (iNumGroupsIn < 0) {
       GenerateKmExceptionF("Invalid number of groups: %d.", kClassName,
                            iNumGroupsIn);
     }
+    const size_t iCount = static_cast<size_t>(iNumGroupsIn);
+    if (vX.size() != iCount || vY.size() != iCount ||
+        vWeights.size() != iCount || vAux.size() != iCount) {
+      GenerateKmExceptionF("Each per-group array must hold %d elements.",
+                           kClassName, iNumGroupsIn);
+    }
     WithMatrixErrorsAsKm("kmCalculator::SetTwoGroupMatrices()", [&] {
       ReleaseGroupArrays();
       iNumGroups_ = iNumGroupsIn;
       iGroupValue_ = iGroupValueIn;
-      vGroupDesigns_ = CopyArray(ppX, iNumGroups_);
-      vGroupResponses_ = CopyArray(ppY, iNumGroups_);
-      vGroupWeights_ = CopyArray(ppWeights, iNumGroups_);
-      vGroupStdErrors_ = CopyArray(ppAux, iNumGroups_);
+      vGroupDesigns_ = CopyArray(vX);
+      vGroupResponses_ = CopyArray(vY);
+      vGroupWeights_ = CopyArray(vWeights);
+      vGroupStdErrors_ = CopyArray(vAux);
     });
   });
 }
@@ -334,8 +338,7 @@ void kmPairwiseComparison::AddBadComparison(kmCalcData* pCalcData) {
   });
 }
 
-void kmPairwiseComparison::TwoGroupComp(KmString /*sFileName*/,
-                                        KmProgressInterface* pTracker,
+void kmPairwiseComparison::TwoGroupComp(KmProgressInterface* pTracker,
                                         const ColumnVector& vFinalModels,
                                         KmVector<bool> vGoodFlags) {
   WithCallPath("TwoGroupComp()", kClassName, [&] {

@@ -60,7 +60,7 @@ std::unique_ptr<std::ostream> KmFileSystem::OpenOutput(const std::string& sPath,
   const std::string sNative = KmNativePath(sPath);
   int iFd = -1;
   do {
-    iFd = ::open(sNative.c_str(), iFlags, 0666);
+    iFd = ::open(sNative.c_str(), iFlags, kKmNewFileMode);
   } while (iFd < 0 && errno == EINTR);
   const int iErrno = errno;
   pStream->Attach(iFd);
@@ -72,7 +72,8 @@ int KmFileSystem::CreateExclusiveAt(int iFolder, const std::string& sName) {
   // O_EXCL fails on any existing name, a symbolic link included, so the file
   // opened here can only be a new one.
   return ::openat(iFolder, sName.c_str(),
-                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  kKmNewFileMode);
 }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {

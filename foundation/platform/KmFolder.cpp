@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmPlatform.h"
@@ -27,6 +28,22 @@ KmFolder& KmFolder::operator=(const KmFolder& other) {
   KmFolder copy(other);
   std::swap(iFd_, copy.iFd_);
   std::swap(sPath_, copy.sPath_);
+  return *this;
+}
+
+// A vector of folders moves them as it grows (the move is noexcept), so no
+// descriptor is duplicated and closed on the way.
+KmFolder::KmFolder(KmFolder&& other) noexcept
+    : iFd_(other.iFd_), sPath_(std::move(other.sPath_)) {
+  other.iFd_ = -1;
+}
+
+KmFolder& KmFolder::operator=(KmFolder&& other) noexcept {
+  if (this == &other) return *this;
+  if (iFd_ >= 0) close(iFd_);
+  iFd_ = other.iFd_;
+  sPath_ = std::move(other.sPath_);
+  other.iFd_ = -1;
   return *this;
 }
 

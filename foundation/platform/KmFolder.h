@@ -4,17 +4,22 @@
 
 #include <string>
 
+#include "foundation/platform/KmPlatform.h"
+
 // KmFolder: a folder opened once and reached through its descriptor from
 // then on. Every name in it is created, opened, renamed, removed and tested
 // relative to that descriptor (through the installed KmFileSystem for the
 // changes), so a folder renamed away, or whose path is replaced by a link to
 // another folder, redirects nothing: the names still reach the folder that
-// was opened. A copy holds its own descriptor of the same folder.
+// was opened. A copy holds its own descriptor of the same folder; a move
+// hands the descriptor over, leaving the moved-from object holding none.
 class KmFolder {
  public:
   KmFolder() = default;  // holds no folder: every operation fails
   KmFolder(const KmFolder& other);
   KmFolder& operator=(const KmFolder& other);
+  KmFolder(KmFolder&& other) noexcept;
+  KmFolder& operator=(KmFolder&& other) noexcept;
   ~KmFolder();
 
   // Opens the folder sPath ("." for the working folder), following links
@@ -52,7 +57,8 @@ class KmFolder {
   bool Rename(const std::string& sFrom, const std::string& sTo) const;
   // Opens sLeaf with the open flags iFlags (O_NOFOLLOW is always added) and
   // iMode; the descriptor, or -1 (errno set).
-  int OpenFile(const std::string& sLeaf, int iFlags, int iMode = 0666) const;
+  int OpenFile(const std::string& sLeaf, int iFlags,
+               int iMode = kKmNewFileMode) const;
 
  private:
   int iFd_ = -1;

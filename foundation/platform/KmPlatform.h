@@ -6,6 +6,11 @@
 
 #include <string>
 
+// The permission bits every file the program creates is opened with (read
+// and write for all), from which the system takes the process's umask, so
+// the user's umask decides who may read the outputs, as for any tool.
+constexpr int kKmNewFileMode = 0666;
+
 // Resolves sPath to a full path in sFull and returns true; returns false
 // (sFull unchanged) when sPath is null or empty, or when a relative path
 // meets a working directory that cannot be determined.

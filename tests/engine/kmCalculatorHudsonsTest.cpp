@@ -308,7 +308,7 @@ TEST_F(HudsonsTest, AdjustBetasIsTheRestrictedLeastSquaresStep) {
     vCodes = c.code;
     const double dInc =
         calc_->AdjustBetas(mB, cell.constraint, cell.constraintCovariance,
-                           vBeta, vDelta, vLoc, vCodes, 1, 1);
+                           vBeta, vDelta, vLoc, vCodes, 1);
     if (c.code == 1.0) {
       EXPECT_EQ(dInc, 0.0);
       EXPECT_EQ(vDelta(1), 123.0);  // untouched

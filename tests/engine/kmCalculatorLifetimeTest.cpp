@@ -151,11 +151,8 @@ TEST(KmPairwiseComparisonLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
   ColumnVector vW1(3), vW2(4);
   vW1 = 7.0;
   vW2 = 8.0;
-  Matrix* ppX[] = {&mX1, &mX2};
-  Matrix* ppY[] = {&mY1, &mY2};
-  ColumnVector* ppW[] = {&vW1, &vW2};
-  Matrix* ppZ[] = {&mZ1, &mZ2};
-  comparison.SetTwoGroupMatrices(2, 9, ppX, ppY, ppW, ppZ);
+  comparison.SetTwoGroupMatrices(2, 9, {&mX1, &mX2}, {&mY1, &mY2}, {&vW1, &vW2},
+                                 {&mZ1, &mZ2});
   const kmPairwiseComparisonTestPeer members(comparison);
   EXPECT_EQ(members.iNumGroups_, 2);
   EXPECT_EQ(members.iGroupValue_, 9);
@@ -169,17 +166,15 @@ TEST(KmPairwiseComparisonLifetime, SetTwoGroupMatricesCopiesAndReplaces) {
 
   // A second call replaces the arrays (the sanitizer build checks that the
   // first call's objects are freed exactly once).
-  Matrix* ppX1[] = {&mX2};
-  Matrix* ppY1[] = {&mY2};
-  ColumnVector* ppW1[] = {&vW2};
-  Matrix* ppZ1[] = {&mZ2};
-  comparison.SetTwoGroupMatrices(1, 4, ppX1, ppY1, ppW1, ppZ1);
+  comparison.SetTwoGroupMatrices(1, 4, {&mX2}, {&mY2}, {&vW2}, {&mZ2});
   EXPECT_EQ(members.iNumGroups_, 1);
   EXPECT_EQ(members.iGroupValue_, 4);
   EXPECT_EQ(members.vGroupResponses_[0]->Nrows(), 4);
 
+  EXPECT_THROW(comparison.SetTwoGroupMatrices(-1, 0, {}, {}, {}, {}),
+               KmException);
   EXPECT_THROW(
-      comparison.SetTwoGroupMatrices(-1, 0, nullptr, nullptr, nullptr, nullptr),
+      comparison.SetTwoGroupMatrices(2, 0, {&mX1}, {&mY1}, {&vW1}, {&mZ1}),
       KmException);
 }
 

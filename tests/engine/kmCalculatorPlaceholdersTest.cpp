@@ -164,7 +164,7 @@ TEST_F(PlaceholdersTest, FinalChoiceWithEqualWinnersStoresBoth) {
   Matrix mA(kN, kN);
   mA = 0.0;
   for (int i = 1; i <= kN; ++i) mA(i, i) = 1.0;
-  calc_->SelectFinalModelDDS(&record, 0, 0, 0, 0, 1, &values, &mA);
+  calc_->SelectFinalModelDDS(&record, 0, 0, 0, 1, &values, &mA);
   EXPECT_EQ(record.uFinalSelectedModel, 0);
   EXPECT_EQ(record.lSelectionCriterion, 1);
   EXPECT_EQ(record.uBICSelectedModel, 0);
@@ -180,9 +180,8 @@ TEST_F(PlaceholdersTest, FinalChoiceOutsideStoredModelsRaisesRangeError) {
   values[0].ReSize(kN);
   Matrix mA(kN, kN);
   mA = 0.0;
-  const KmException e = km_test::CatchKmException([&] {
-    calc_->SelectFinalModelDDS(&record, 0, 0, 1, 0, 2, &values, &mA);
-  });
+  const KmException e = km_test::CatchKmException(
+      [&] { calc_->SelectFinalModelDDS(&record, 0, 1, 0, 2, &values, &mA); });
   EXPECT_NE(std::string(e.GetMessage()).find("Requested model number:  2"),
             std::string::npos)
       << e.GetMessage();

@@ -113,8 +113,8 @@ class ComparisonRun {
     std::vector<Matrix> X(n, Matrix(R, 2)), Y(n, Matrix(R, 1)),
         S(n, Matrix(R, 1));
     std::vector<ColumnVector> W(n, ColumnVector(R));
-    std::vector<Matrix*> pX, pY, pS;
-    std::vector<ColumnVector*> pW;
+    kmPairwiseComparison::GroupArray<Matrix> pX, pY, pS;
+    kmPairwiseComparison::GroupArray<ColumnVector> pW;
     for (int i = 0; i < n; ++i) {
       X[i] = 0.0;
       Y[i] = 0.0;
@@ -132,8 +132,7 @@ class ComparisonRun {
       pS.push_back(&S[i]);
       pW.push_back(&W[i]);
     }
-    comparison_->SetTwoGroupMatrices(n, static_cast<int>(R), pX.data(),
-                                     pY.data(), pW.data(), pS.data());
+    comparison_->SetTwoGroupMatrices(n, static_cast<int>(R), pX, pY, pW, pS);
   }
 
   // The pass, then the file completed and read back.
@@ -141,8 +140,7 @@ class ComparisonRun {
     ColumnVector vFinal(nCohorts_);
     vFinal = session_.GetInt(kmOptMinKinkmarks);
     KmVector<bool> vFlags(vGood.begin(), vGood.end());
-    comparison_->TwoGroupComp(KmString(sPath_.c_str()), pTracker, vFinal,
-                              vFlags);
+    comparison_->TwoGroupComp(pTracker, vFinal, vFlags);
     kmCalcHandler& h = *calc_->GetCalcHandler();
     h.WriteOffsets();
     h.WriteNumericData();
@@ -436,7 +434,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   s0 << 10.0 << 10.0 << 10.0 << 10.0;
   s1 << 5.0 << 9.0 << 4.0 << 5.0;
   kmFTest one(1, 2);
-  EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 1, s0, s1, one), 0.025);
+  EXPECT_EQ(b.Cmp().FTestComp(1, 2, 0.025, 1, s0, s1, one), 0.025);
   EXPECT_EQ(one.lNumeratorDF, 2);
   EXPECT_EQ(one.lDenominatorDF, 14);
   EXPECT_TRUE(one.bSecondStat);
@@ -446,7 +444,7 @@ TEST(FTestComp, DegreesOfFreedomSecondTestAndPermutationShare) {
   EXPECT_EQ(one.dPermPValue, 0.0);  // as constructed
   kmFTest perm(1, 2);
   // F_d >= F for data sets 1, 3 (larger) and 4 (equal).
-  EXPECT_DOUBLE_EQ(b.Cmp().FTestComp(0, 1, 2, 0.025, 4, s0, s1, perm), 0.75);
+  EXPECT_DOUBLE_EQ(b.Cmp().FTestComp(1, 2, 0.025, 4, s0, s1, perm), 0.75);
   EXPECT_EQ(perm.dAlpha, 0.025);
 }
 
@@ -472,7 +470,7 @@ TEST(FTestComp, TiesCountWithinTheToleranceOfTheCohortTest) {
     s1 << 10.0 << 10.0;
     kmFTest comp(1, 2);
     b.calc->SetNumObservations(7);  // p1 = 6
-    EXPECT_EQ(b.Cmp().FTestComp(0, 1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
+    EXPECT_EQ(b.Cmp().FTestComp(1, 2, 0.05, 2, s0, s1, comp), row.dExpected);
     kmFTest cohort(0, 1);
     b.calc->SetNumObservations(5);  // 4 parameters with one kinkmark
     EXPECT_EQ(b.calc->FTest(1, 0, 1, 0.05, 2, s0, s1, cohort), row.dExpected);
@@ -704,8 +702,7 @@ TEST(TwoGroupComp, OneByGroupIsRefused) {
   run.Install({Line(8, 2000, 1, 0.2, 0.1, 1)});
   CancellableProgress tracker;
   const KmException e = km_test::CatchKmException([&] {
-    run.Pass().TwoGroupComp(KmString("x"), &tracker, ColumnVector(1),
-                            KmVector<bool>{true});
+    run.Pass().TwoGroupComp(&tracker, ColumnVector(1), KmVector<bool>{true});
   });
   EXPECT_STREQ(e.GetMessage(), "Not enough byGroups to compare.");
   EXPECT_STREQ(e.GetSource(), "TwoGroupComp()");
@@ -873,8 +870,7 @@ TEST(TwoGroupComp, CancelledPairsGetPlaceholdersOfTheirOwn) {
   tracker.bCancelled = true;
   ColumnVector vFinal(6);
   vFinal = 0.0;
-  run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
-                          KmVector<bool>(6, true));
+  run.Pass().TwoGroupComp(&tracker, vFinal, KmVector<bool>(6, true));
   kmCalcHandler& h = *run.Calc().GetCalcHandler();
   EXPECT_EQ(h.GetNumComparisonRecords(), 6);
   const kmCalcData& last = h.GetCurrentCalcData();
@@ -974,8 +970,7 @@ TEST(TwoGroupComp, FailureOfOnePairStopsThePassWithItsCallPath) {
   ColumnVector vFinal(6);
   vFinal = 1.0;
   const KmException e = km_test::CatchKmException([&] {
-    run.Pass().TwoGroupComp(KmString("x"), &tracker, vFinal,
-                            KmVector<bool>(6, true));
+    run.Pass().TwoGroupComp(&tracker, vFinal, KmVector<bool>(6, true));
   });
   EXPECT_STREQ(e.GetMessage(),
                "The stacked cohorts leave no room for 1 kinkmarks.");

@@ -3,9 +3,13 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/platform/KmFolder.h"
 #include "foundation/platform/KmPlatform.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/CatchKmException.h"
@@ -187,6 +191,27 @@ TEST(KmPlatform, FullPathRefusesEmptyInput) {
   EXPECT_FALSE(KmGetFullPathName("", sOut));
   EXPECT_FALSE(KmGetFullPathName(nullptr, sOut));
   EXPECT_EQ(sOut, "unchanged");
+}
+
+// KmFolder had no move operations: a growing vector of folders duplicated
+// and closed every held descriptor, and a moved-from folder kept one.
+TEST(KmFolder, MovesHandTheDescriptorOverAndCopiesHoldTheirOwn) {
+  EXPECT_TRUE(std::is_nothrow_move_constructible<KmFolder>::value);
+  std::vector<KmFolder> folders(1);
+  ASSERT_TRUE(folders[0].Open("."));
+  const int iFd = folders[0].GetFd();
+  for (int i = 0; i < 8; ++i) folders.emplace_back();  // reallocates
+  EXPECT_EQ(folders[0].GetFd(), iFd);
+  KmFolder moved(std::move(folders[0]));
+  EXPECT_FALSE(folders[0].IsOpen());
+  KmFolder assigned;
+  assigned = std::move(moved);
+  EXPECT_FALSE(moved.IsOpen());
+  EXPECT_EQ(assigned.GetFd(), iFd);
+  EXPECT_EQ(assigned.GetPath(), ".");
+  const KmFolder copy(assigned);
+  EXPECT_TRUE(copy.IsOpen());
+  EXPECT_NE(copy.GetFd(), iFd);
 }
 
 }  // namespace
