@@ -1045,7 +1045,10 @@ const RefusalCase kRefusals[] = {
      "of the 3 groups of the adjustment variable Age; no record for 1 = "
      "Middle.",
      kAgeAdjusted, kAgeGroups, "West"},
-    {"age group twice in one year", "agegroups.ini", "1,2006,1,", "1,2006,0,",
+    // The group's second record weighs 500, so a rate formed of the year's
+    // three records would differ from the file's.
+    {"age group twice in one year", "agegroups.ini", "1,2006,1,442,300000,300",
+     "1,2006,0,442,300000,500",
      "Data file \"data.csv\", line 5: the group 0 = Young of Age comes a "
      "second time in the year 2006 (first on line 4).",
      kAgeAdjusted, kAgeGroups},
