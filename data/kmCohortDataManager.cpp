@@ -133,7 +133,14 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
         continue;
       }
       const KmString& sField = vRecord[static_cast<size_t>(iLocation - 1)];
-      const bool bMissing = sField == sMissing;
+      double dValue = 0.0;
+      const kmTools::FieldNumber read =
+          kmTools::ReadFieldNumber(sField, sMissing, dValue);
+      // The missing text, blanks around it or not; a blank field is named
+      // as blank below.
+      const bool bMissing =
+          sField == sMissing || (read == kmTools::FieldNumber::kMissing &&
+                                 !KmString(sField).Trim().IsEmpty());
       if (bMissing) {
         Report("  One or more dependent variable values are missing.", r,
                iLocation);
@@ -143,21 +150,16 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
         continue;
 
       const bool bProportion = type == kmDependentType::kProportion;
-      double dValue = 0.0;
-      KmString sNoBlanks(sField);
-      sNoBlanks.RemoveAll(' ');
-      // One sentence per field, the most specific: a blank field would also
-      // fail the numeric test.
+      // One sentence per field, the most specific.
       if (bMissing) {
         Report(bProportion ? "  One or more proportion values are missing."
                            : "  One or more percentage values are missing.",
                r, iLocation);
-      } else if (sNoBlanks.IsEmpty()) {
+      } else if (read == kmTools::FieldNumber::kMissing) {
         Report(bProportion ? "  One or more proportion values are blank."
                            : "  One or more percentage values are blank.",
                r, iLocation);
-      } else if (!kmTools::StringToDouble(dValue, sField.GetCString(), true) ||
-                 !std::isfinite(dValue)) {
+      } else if (read == kmTools::FieldNumber::kNotNumber) {
         Report(bProportion
                    ? "  One or more proportion values were not numeric."
                    : "  One or more percentage values were not numeric.",

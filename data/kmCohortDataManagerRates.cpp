@@ -19,8 +19,9 @@ const char* const kClassName = "kmCohortDataManager";
 // Rates per this many persons when kmOptRatesPerN is below 1.
 constexpr double kDefaultRatesPerN = 100000.0;
 
-// One numeric field of a record: missing (equal to the missing text),
-// numeric (read whole by StringToDouble) and its value (atof).
+// One numeric field of a record by the one number rule
+// (kmTools::ReadFieldNumber): missing (empty, or the missing text), numeric,
+// and its value (atof, also for a field that is no number).
 struct FieldValue {
   bool bMissing;
   bool bNumeric;
@@ -43,12 +44,11 @@ const char kAgeAdjustedNeeds[] =
 
 FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
   FieldValue field;
-  field.bMissing = sField == sMissing;
   double dParsed = 0.0;
-  // "nan" and "inf" parse, but no rate can be formed from them.
-  field.bNumeric =
-      kmTools::StringToDouble(dParsed, sField.GetCString(), true) &&
-      std::isfinite(dParsed);
+  const kmTools::FieldNumber read =
+      kmTools::ReadFieldNumber(sField, sMissing, dParsed);
+  field.bMissing = read == kmTools::FieldNumber::kMissing;
+  field.bNumeric = read == kmTools::FieldNumber::kNumber;
   field.dValue = std::atof(sField.GetCString());
   return field;
 }

@@ -94,11 +94,11 @@ KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
       sKey << sField;
 
       double dValue = 0.0;
-      // An empty field is no value to look up (the number reader takes
-      // the empty text for 0): its label is the empty text.
+      // An empty field is no value to look up: its label is the empty text.
       const bool bFormatLabel =
-          byVar.HasFormat() && !sField.IsEmpty() &&
-          kmTools::StringToDouble(dValue, sField.GetCString(), true) &&
+          byVar.HasFormat() &&
+          kmTools::ReadFieldNumber(sField, KmString(), dValue) ==
+              kmTools::FieldNumber::kNumber &&
           byVar.GetFormat().GetDataType() != 'A';
       if (bFormatLabel) {
         // A code that the format does not know is the user's fault: name it

@@ -170,8 +170,9 @@ class kmCohortManager {
   void SplitChecked(const KmString& sLine, std::vector<KmString>& vTokens);
   void CheckFieldCount(const KmString& sLine, int nFields);
   // Refuses a number with a comma other than a thousands separator (in a
-  // semicolon-delimited file, any comma) among vTokens, and counts those
-  // read with thousands commas.
+  // semicolon-delimited file, any comma) in a column of vNumberColumns_
+  // among vTokens, and counts those read with thousands commas; the other
+  // columns are not read as numbers and not checked.
   void CheckNumberCommas(const std::vector<KmString>& vTokens);
   // In a semicolon-delimited file: refuses a number with more than one
   // point, and counts those whose point may be a thousands point, in the

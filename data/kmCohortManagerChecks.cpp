@@ -65,12 +65,13 @@ bool IsWholeNumber(const char* sText) {
 enum class FieldShape { kMissing, kInteger, kNumber, kText };
 
 FieldShape ShapeOf(const KmString& sField, const KmString& sMissing) {
-  if (sField.IsEmpty() || sField == sMissing) return FieldShape::kMissing;
-  const char* sText = sField.GetCString();
-  if (IsWholeNumber(sText)) return FieldShape::kInteger;
   double dValue = 0.0;
-  return kmTools::StringToDouble(dValue, sText, true) ? FieldShape::kNumber
-                                                      : FieldShape::kText;
+  const kmTools::FieldNumber read =
+      kmTools::ReadFieldNumber(sField, sMissing, dValue);
+  if (read == kmTools::FieldNumber::kMissing) return FieldShape::kMissing;
+  if (IsWholeNumber(sField.GetCString())) return FieldShape::kInteger;
+  return read == kmTools::FieldNumber::kNumber ? FieldShape::kNumber
+                                               : FieldShape::kText;
 }
 
 // The fields of tokens as FieldText reads them.
@@ -115,11 +116,13 @@ KmString WithDecimalPoint(const KmString& sNumber) {
   return KmString(sPoint.c_str());
 }
 
-// The number of sField (a number text) when its commas are dropped.
+// The number of sField when its commas are dropped; false when it is empty
+// or no number.
 bool ReadWithoutCommas(const KmString& sField, double& dValue) {
   KmString sNumber(sField);
   sNumber.RemoveAll(',');
-  return kmTools::StringToDouble(dValue, sNumber.GetCString(), true);
+  return kmTools::ReadFieldNumber(sNumber, KmString(), dValue) ==
+         kmTools::FieldNumber::kNumber;
 }
 
 constexpr size_t kNoColumn = static_cast<size_t>(-1);
@@ -230,10 +233,11 @@ void kmCohortManager::SplitChecked(const KmString& sLine,
 }
 
 void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
-  for (size_t i = 0; i < vTokens.size(); ++i) {
-    const KmString sField = km_read_internal::FieldText(vTokens[i]);
+  // A column that no variable of the session reads is never read as a
+  // number, so its commas cannot change a figure of the run.
+  for (const int32_t iColumn : vNumberColumns_) {
+    const KmString sField = km_read_internal::ColumnField(vTokens, iColumn);
     if (!km_read_internal::IsNumberWithComma(sField)) continue;
-    const int32_t iColumn = static_cast<int32_t>(i) + 1;
     if (sDelimiter_ == ";") {
       // A file split at semicolons is one whose numbers use decimal commas.
       const KmString sPoint = WithDecimalPoint(sField);
@@ -485,11 +489,14 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
   const kmVariable& independent = pSession_->GetKMVar(kmVarIndependent);
   // Missing values are the record checks' to report; a format gives the
   // values its own meaning.
-  if (sValue.IsEmpty() || sValue == sMissing || independent.HasFormat()) {
+  KmString sNumber(sValue);
+  sNumber.RemoveAll(',');
+  double dValue = 0.0;
+  if (independent.HasFormat() ||
+      kmTools::ReadFieldNumber(sNumber, sMissing, dValue) !=
+          kmTools::FieldNumber::kNotNumber) {
     return;
   }
-  double dValue = 0.0;
-  if (ReadWithoutCommas(sValue, dValue)) return;
   const char* sHeader =
       bFirstRecord && !bVarNamesIncluded_
           ? "  The line looks like a header row of variable names: declare "

@@ -346,10 +346,9 @@ class kmReadData {
   // rewritten as its number in fixed notation with 10 decimals. bUnused is
   // not read.
   static bool ValidFloat(KmString& s, bool bUnused);
-  // The number sField holds by the rule the record checks read it with:
-  // true, with the number in dValue, when sField (blanks around it dropped)
-  // is neither empty nor the missing text sMissing and reads whole as a
-  // finite number (KmConvertValue), and, for a standard error
+  // The number sField holds by the one number rule of the data readers
+  // (kmTools::ReadFieldNumber): true, with the number in dValue, when
+  // sField is neither missing nor text and, for a standard error
   // (bStandardError), ValidFloat takes it as well; false otherwise, dValue
   // untouched. Every value of a record that is shown or fitted is read so:
   // a refused cohort's export shows no number its text only begins with.

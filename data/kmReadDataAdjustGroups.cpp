@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/internal/kmYearGroups.h"
 #include "data/kmReadData.h"
 #include "foundation/KmFormat.h"
-#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -26,11 +26,9 @@ namespace {
 
 const char kSource[] = "kmReadData";
 
-// What the walk remembers of one group of the adjustment variable.
+// What the walk remembers of one group of the adjustment variable: its
+// standard population as first read, with its text and line.
 struct GroupSeen {
-  // The line of the group's record in the current year; 0: none yet.
-  int64_t lLineThisYear = 0;
-  // The group's standard population as first read, with its text and line.
   bool bHaveStd = false;
   double dStd = 0.0;
   KmString sStd;
@@ -85,12 +83,11 @@ class kmReadData::AdjustmentGroupWalk {
         format_(session_.GetKMVar(kmVarAdjustment).GetFormat()),
         rows_(rows),
         groups_(static_cast<size_t>(format_.GetNumLines())),
+        yearGroups_(session_, groups_.size()),
         iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
         iYearCol_(RoleColumn(session_, kmVarIndependent)),
         iStdCol_(RoleColumn(session_, kmVarStdPopulation)),
-        iPopCol_(RoleColumn(session_, kmVarPopulation)),
-        bClustering_(session_.Get<kmComparisonType>() ==
-                     kmComparisonType::kClustering) {
+        iPopCol_(RoleColumn(session_, kmVarPopulation)) {
     session_.GetMissingString(sMissing_);
     session_.GetString(kmStrDataFile, sDataFile_);
   }
@@ -126,24 +123,26 @@ class kmReadData::AdjustmentGroupWalk {
       if (bHaveYear_) CheckYearComplete();
       StartYear(sYear, dYear);
     }
-    GroupSeen& group = groups_[static_cast<size_t>(iGroup)];
-    if (group.lLineThisYear != 0) {
-      GroupRepeated(iGroup, group.lLineThisYear);
+    int32_t iSame = -1;
+    int64_t lFirst = 0;
+    if (yearGroups_.Add(sCode, lLine_, &iSame, &lFirst) ==
+        km_read_internal::YearGroups::Outcome::kRepeated) {
+      GroupRepeated(iGroup, lFirst);
       return;
     }
-    group.lLineThisYear = lLine_;
+    GroupSeen& group = groups_[static_cast<size_t>(iGroup)];
     lLastLine_ = lLine_;
     CheckPopulation(r, iGroup);
     if (sRefusal_.IsEmpty()) CheckStandardPopulation(r, iGroup, group);
   }
 
-  // A population of 0 forms no rate. Missing, non-numeric and negative
-  // populations are refused by the rate checks; clustering merges groups
-  // before it forms their rates.
+  // A population of 0 forms no rate, in a clustering run too (whose rates
+  // would give such a group a share of 0 and understate its year). Missing,
+  // non-numeric and negative populations are refused by the rate checks.
   void CheckPopulation(size_t r, int32_t iGroup) {
     const KmString sPop = FieldAt(rows_[r], iPopCol_);
     double dPop = 0.0;
-    if (bClustering_ || !ReadNumber(sPop, sMissing_, dPop) || dPop != 0.0) {
+    if (!ReadNumber(sPop, sMissing_, dPop) || dPop != 0.0) {
       return;
     }
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_)
@@ -157,22 +156,19 @@ class kmReadData::AdjustmentGroupWalk {
     sYear_ = sYear;
     dYear_ = dYear;
     lYearLine_ = lLine_;
-    for (GroupSeen& group : groups_) group.lLineThisYear = 0;
+    yearGroups_.StartYear();
   }
 
   // Keeps the refusal of the first year that has no record of a group.
   void CheckYearComplete() {
+    const std::vector<size_t> vMissing = yearGroups_.MissingGroups();
+    if (vMissing.empty() || !sIncomplete_.IsEmpty()) return;
     KmString sMissingGroups;
-    int nHave = 0;
-    for (size_t i = 0; i < groups_.size(); ++i) {
-      if (groups_[i].lLineThisYear != 0) {
-        ++nHave;
-        continue;
-      }
+    for (const size_t i : vMissing) {
       sMissingGroups << (sMissingGroups.IsEmpty() ? "" : ", ")
                      << GroupName(format_, static_cast<int32_t>(i));
     }
-    if (sMissingGroups.IsEmpty() || !sIncomplete_.IsEmpty()) return;
+    const int nHave = static_cast<int>(groups_.size() - vMissing.size());
     sIncomplete_ << "Data file \"" << sDataFile_ << "\", lines "
                  << static_cast<long>(lYearLine_) << " to "
                  << static_cast<long>(lLastLine_) << ": the year " << sYear_
@@ -266,11 +262,11 @@ class kmReadData::AdjustmentGroupWalk {
   const KmFormat& format_;
   const kmCohortRows& rows_;
   std::vector<GroupSeen> groups_;
+  km_read_internal::YearGroups yearGroups_;
   const int iAdjustCol_;
   const int iYearCol_;
   const int iStdCol_;
   const int iPopCol_;
-  const bool bClustering_;
   KmString sMissing_;
   KmString sDataFile_;
   KmString sRefusal_;

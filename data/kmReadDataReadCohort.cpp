@@ -194,18 +194,15 @@ void ReadGivenRows(kmReadData& reader, const kmSession& session,
       double d = kMissingValue;
       if (iDepColumn >= 0 && static_cast<size_t>(iDepColumn) < row.size()) {
         KmString& sDep = row[static_cast<size_t>(iDepColumn)];
-        if (!IsMissingField(sDep, s.sMissing)) {
-          d = std::atof(sDep.GetCString());
-          sDep = FixedText(d * s.dRatio);
-        }
+        // A text that is no number stays as it is, for the checks to name.
+        if (ReadNumber(sDep, s.sMissing, d)) sDep = FixedText(d * s.dRatio);
       }
       if (iSEColumn >= 0 && static_cast<size_t>(iSEColumn) < row.size()) {
         KmString& sSE = row[static_cast<size_t>(iSEColumn)];
         if (!IsMissingField(sSE, s.sMissing)) {
           if (d == kMissingValue) {
             sSE = s.sMissing;
-          } else {
-            const double dS = std::atof(sSE.GetCString());
+          } else if (double dS = 0.0; ReadNumber(sSE, s.sMissing, dS)) {
             const double dAdjusted =
                 AdjustedStandardError(s.dRatio, s.dVariance, d, dS);
             sSE =

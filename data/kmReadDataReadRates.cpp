@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
+#include "data/internal/kmYearGroups.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -20,7 +21,6 @@
 
 using km_read_internal::AdjustedStandardError;
 using km_read_internal::CleanField;
-using km_read_internal::FindFormatLine;
 using km_read_internal::FixedText;
 using km_read_internal::IndependentValue;
 using km_read_internal::IsMissingField;
@@ -37,28 +37,24 @@ const char kAdjustmentSource[] =
 const char kRatesSource[] = "kmReadData::ReadDataAndCalcRates()";
 
 // True when the records of one year hold every group of the adjustment
-// variable once: uGroups records whose codes are the format's lines (their
-// texts, without a format) and no two alike. Only such a year has a rate.
+// variable once (YearGroups; uGroups groups without a format). Only such a
+// year has a rate.
 bool HoldsEveryGroupOnce(const kmSession& session, const kmCohortRows& vYear,
                          size_t uGroups) {
-  if (vYear.size() != uGroups) return false;
-  const int iColumn = RoleColumn(session, kmVarAdjustment);
-  const kmVariable& adjust = session.GetKMVar(kmVarAdjustment);
-  std::vector<KmString> vSeen;
+  const size_t iColumn =
+      static_cast<size_t>(RoleColumn(session, kmVarAdjustment));
+  km_read_internal::YearGroups groups(session, uGroups);
+  int64_t lRecord = 0;
   for (const kmRecordRow& row : vYear) {
-    KmString sCode = KmString(row[static_cast<size_t>(iColumn)]).Trim();
-    if (adjust.HasFormat()) {
-      const int32_t iLine = FindFormatLine(adjust.GetFormat(), sCode);
-      if (iLine < 0) return false;
-      sCode.Clear();
-      sCode << iLine;
-    }
-    if (std::find(vSeen.begin(), vSeen.end(), sCode) != vSeen.end()) {
+    int32_t iGroup = -1;
+    int64_t lEarlier = 0;
+    const KmString sCode = iColumn < row.size() ? row[iColumn] : KmString();
+    if (groups.Add(sCode, ++lRecord, &iGroup, &lEarlier) !=
+        km_read_internal::YearGroups::Outcome::kFirst) {
       return false;
     }
-    vSeen.push_back(sCode);
   }
-  return true;
+  return groups.MissingGroups().empty();
 }
 
 // The number in column iColumn of row; false when the row has no such

@@ -11,7 +11,6 @@
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
-#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
@@ -384,7 +383,7 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
                                      bool& bNonNumericReported,
                                      bool& bNotPositiveReported) {
   WithCallPath("VerifyStandardError()", kClassName, [&] {
-    if (sField == sMissing) {
+    if (km_read_internal::IsMissingField(sField, sMissing)) {
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing weight values.  "
            "Kinkmark will not analyze by-groups that have this error.",
@@ -436,20 +435,14 @@ void kmReadData::VerifyPopulation(const KmString& sField, int32_t iRow,
 
 bool kmReadData::CheckedNumber(const KmString& sField, const KmString& sMissing,
                                bool bStandardError, double& dValue) {
-  const KmString sText = KmString(sField).Trim();
-  if (sText.IsEmpty() || sField == sMissing ||
-      sText == KmString(sMissing).Trim()) {
-    return false;
-  }
   double d = 0.0;
-  try {
-    KmConvertValue(d, sText.GetCString(), true);
-  } catch (KmException&) {
+  if (kmTools::ReadFieldNumber(sField, sMissing, d) !=
+      kmTools::FieldNumber::kNumber) {
     return false;
   }
-  // "nan" and "inf" convert, but no fit can use them.
-  if (!std::isfinite(d)) return false;
-  if (KmString sCopy(sText); bStandardError && !ValidFloat(sCopy, false)) {
+  // A standard error also meets the record checks' own number test.
+  if (KmString sCopy = kmTools::FieldText(sField);
+      bStandardError && !ValidFloat(sCopy, false)) {
     return false;
   }
   dValue = d;

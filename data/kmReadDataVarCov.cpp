@@ -71,9 +71,8 @@ KmVector<double> ParseMatrixRow(const KmString& sLine, char cDelimiter,
       double dValue = 0.0;
       const bool bKept =
           where.bCheckFields && !(where.bSkipFirstField && vRow.empty());
-      if (sField.empty() ||
-          !kmTools::StringToDouble(dValue, sField.c_str(), true) ||
-          !std::isfinite(dValue)) {
+      if (kmTools::ReadFieldNumber(KmString(sField.c_str()), KmString(),
+                                   dValue) != kmTools::FieldNumber::kNumber) {
         if (bKept) {
           GenerateKmInputExceptionF(
               "The variance-covariance matrix file \"%s\" holds \"%s\" at "

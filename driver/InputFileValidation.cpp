@@ -1,6 +1,7 @@
 // ValidateRunFileKeys and ValidateSessionParameters.
 #include "driver/InputFileValidation.h"
 
+#include "driver/OptionValidation.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmIniSection.h"
 #include "session/KmUserParamsDict.h"
@@ -68,13 +69,15 @@ bool ValidateRunFileKeys(const KmIniSection& section, KmString& sMessages) {
 
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
   const KmIniFile ini(sFileName);
-  bool bAllValid = true;
+  bool bAllValid = NoKeyGivenTwice(sFileName, sMessages);
   const KmIniSection* pDatafile = ini.GetSection("Datafile Options");
   if (pDatafile != nullptr) {
-    bAllValid = CheckEveryKey(
-        *pDatafile, [&](const KmString& sKey, const KmString& sValue) {
-          return IsValidDatafileOption(sKey, sValue, sMessages);
-        });
+    bAllValid =
+        CheckEveryKey(*pDatafile,
+                      [&](const KmString& sKey, const KmString& sValue) {
+                        return IsValidDatafileOption(sKey, sValue, sMessages);
+                      }) &&
+        bAllValid;
   }
   const KmIniSection* pParameters =
       ini.GetSection("Kinkmark Session Parameters");

@@ -8,6 +8,7 @@
 
 #include "driver/ExportOptions.h"
 #include "driver/InputFileValidation.h"
+#include "driver/OptionValidation.h"
 #include "driver/RunOptions.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -175,7 +176,8 @@ void CheckRunFile(KmRunFiles& files) {
   const KmString sExportOptions = files.sNamedExportOptionsFile;
   if (pSection != nullptr) {
     KmString sMessages;
-    if (!ValidateRunFileKeys(*pSection, sMessages)) {
+    if (!ValidateRunFileKeys(*pSection, sMessages) ||
+        !NoKeyGivenTwice(files.sRunFile.GetCString(), sMessages)) {
       throw KmException(sMessages.GetCString(), "ValidateRunFile()");
     }
     CheckNamedInputsExist(*pSection, files.sRunFile);

@@ -2,6 +2,10 @@
 // section scan.
 #include "driver/OptionValidation.h"
 
+#include <cstdint>
+#include <map>
+#include <string>
+
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmIniSection.h"
@@ -16,6 +20,39 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
               << "\" ";
   }
   sMessages << sOptionKind << " Option.\n";
+}
+
+bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages) {
+  // The first line of each key of the section, and whether it was named.
+  struct FirstLine {
+    int64_t lLine;
+    KmString sKey;
+    KmString sText;
+    KmString sValue;
+    bool bNamed;
+  };
+  std::map<std::string, FirstLine> section;
+  bool bNone = true;
+  if (!KmIO_File::FileExists(sFileName)) return true;
+  KmIniFile::ScanNumberedLines(
+      sFileName, [&](const KmString&, int64_t) { section.clear(); },
+      [&](const KmString& sLine, int64_t lLine) {
+        KmString sKey;
+        KmString sValue;
+        KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
+        const auto inserted =
+            section.emplace(KmString(sKey).MakeLower().GetCString(),
+                            FirstLine{lLine, sKey, sLine, sValue, false});
+        FirstLine& first = inserted.first->second;
+        if (inserted.second || first.sValue == sValue || first.bNamed) return;
+        first.bNamed = true;
+        bNone = false;
+        sMessages << "The file \"" << sFileName << "\" gives the key \""
+                  << first.sKey << "\" twice with different values: line "
+                  << first.lLine << " \"" << first.sText << "\" and line "
+                  << lLine << " \"" << sLine << "\".  Give each key once.\n";
+      });
+  return bNone;
 }
 
 bool ValidateOptionsSection(
@@ -49,5 +86,5 @@ bool ValidateOptionsSection(
               << "\n";
     return false;
   }
-  return bAllValid;
+  return NoKeyGivenTwice(sFileName, sMessages) && bAllValid;
 }

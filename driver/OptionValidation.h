@@ -19,6 +19,19 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
                          KmString& sMessages);
 
+// The one rule of a key given twice, for the run file, the
+// session-parameter file and both options files (not the data dictionary,
+// which another program writes): within a section (from its header to the
+// next), a key (compared without regard to case, as the reader finds it)
+// given again with another value would be taken silently, the last line
+// winning, so it is refused; given again with the same value it is
+// accepted. Appends one message per such key, in file order:
+//   The file "<file>" gives the key "<key>" twice with different values:
+//   line <m> "<text>" and line <n> "<text>".  Give each key once.\n
+// and returns false; true when no key is given so. A file that cannot be
+// read passes (its reader reports it). Throws: the line source's errors.
+bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages);
+
 // Checks every key line of the section "[<sSection>]" of the options file
 // sFileName with isValid(key, value), read by the ini reader's own rules
 // (KmIniFile::ScanLines for trimming, comments and headers,

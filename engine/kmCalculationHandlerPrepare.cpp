@@ -17,6 +17,7 @@
 #include "foundation/KmFormat.h"
 #include "foundation/KmMatrixErrors.h"
 #include "foundation/KmProgressInterface.h"
+#include "foundation/kmTools.h"
 #include "results/kmCalcHandler.h"
 #include "results/kmCombos.h"
 #include "session/kmAnalysisCopies.h"
@@ -90,8 +91,10 @@ KmString IndependentText(int iIndepPos, const kmRecordRow& fields) {
       "Invalid position for response variable.  Cohort Index = %d", kSource, i);
 }
 
-// The number at the start of sText (leading blanks skipped), 0 when the
-// text does not begin with a number.
+// The independent value of sText, an independent value or its format's
+// label, which the pre-read and the record checks have found a number (a
+// label of a year left out never gets here): its number, the leading blanks
+// skipped.
 double NumberAtStart(const KmString& sText) {
   return std::strtod(sText.GetCString(), nullptr);
 }
@@ -106,10 +109,12 @@ bool ReadChecked(const KmString& sText, const KmString& sMissing,
   return kmReadData::CheckedNumber(sText, sMissing, bStandardError, dValue);
 }
 
-// True when sField holds no value: empty once trimmed, or the missing text.
+// True when sField holds no value by the one number rule: empty once
+// trimmed, or the missing text.
 bool IsMissing(const KmString& sField, const KmString& sMissing) {
-  return KmString(sField).Trim().IsEmpty() || sField == sMissing ||
-         KmString(sField).Trim() == KmString(sMissing).Trim();
+  double dValue = 0.0;
+  return kmTools::ReadFieldNumber(sField, sMissing, dValue) ==
+         kmTools::FieldNumber::kMissing;
 }
 
 // The population of a record, true when it is a number above 0.
@@ -274,9 +279,9 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
     dX = NumberAtStart(sIndep);
   }
 
-  // The response as the first step reads it: missing -> -1e30, else the
-  // number the text begins with; a zero count of a Poisson model in a
-  // verified cohort becomes 0.5.
+  // The response by the record checks' number rule: missing or no number ->
+  // -1e30, else its number; a zero count of a Poisson model in a verified
+  // cohort becomes 0.5.
   auto ResponseValue = [&](const KmString& sField) {
     double v = kMissing;
     if (!ReadChecked(sField, layout.sMissing, v)) return kMissing;

@@ -48,16 +48,28 @@ bool KmIniFile::ScanLines(
     const char* sPath,
     const std::function<void(const KmString& sHeader)>& onHeader,
     const std::function<void(const KmString& sLine)>& onKeyLine) {
+  return ScanNumberedLines(
+      sPath, [&](const KmString& sHeader, int64_t) { onHeader(sHeader); },
+      [&](const KmString& sLine, int64_t) { onKeyLine(sLine); });
+}
+
+bool KmIniFile::ScanNumberedLines(
+    const char* sPath,
+    const std::function<void(const KmString& sHeader, int64_t lLine)>& onHeader,
+    const std::function<void(const KmString& sLine, int64_t lLine)>&
+        onKeyLine) {
   KmLineSource file("The file");
   if (!file.Open(sPath, false)) return false;
   KmString sLine;
+  int64_t lLine = 0;
   while (file.ReadLine(sLine)) {
+    ++lLine;
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
     if (sLine.StartsWith("[")) {
-      onHeader(sLine.TrimSpaces());
+      onHeader(sLine.TrimSpaces(), lLine);
     } else {
-      onKeyLine(sLine);
+      onKeyLine(sLine, lLine);
     }
   }
   return true;

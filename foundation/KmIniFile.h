@@ -65,6 +65,14 @@ class KmIniFile {
       const char* sPath,
       const std::function<void(const KmString& sHeader)>& onHeader,
       const std::function<void(const KmString& sLine)>& onKeyLine);
+  // As ScanLines, each line given with its number in the file (from 1,
+  // blank and comment lines counted).
+  static bool ScanNumberedLines(
+      const char* sPath,
+      const std::function<void(const KmString& sHeader, int64_t lLine)>&
+          onHeader,
+      const std::function<void(const KmString& sLine, int64_t lLine)>&
+          onKeyLine);
 
  private:
   void ReadFile();

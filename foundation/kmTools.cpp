@@ -206,6 +206,22 @@ KmString FieldText(const KmString& sToken) {
   return sField;
 }
 
+FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
+                            double& dValue) {
+  dValue = 0.0;
+  const KmString sText = FieldText(sField);
+  if (sText.IsEmpty() || sText == FieldText(sMissing)) {
+    return FieldNumber::kMissing;
+  }
+  double dRead = 0.0;
+  if (!StringToDouble(dRead, sText.GetCString(), false) ||
+      !std::isfinite(dRead)) {
+    return FieldNumber::kNotNumber;
+  }
+  dValue = dRead;
+  return FieldNumber::kNumber;
+}
+
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
                             const KmString& sMissing) {
   WithCallPath("RemoveUnecessaryQuotes(KmString &, KmString", "kmtools.h", [&] {

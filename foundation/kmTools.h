@@ -90,6 +90,26 @@ int GetPrecision(const char* sNumber);
 // null text gives false with 0.
 bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
 
+// What one field of a data file holds, by ReadFieldNumber.
+enum class FieldNumber { kMissing, kNumber, kNotNumber };
+
+// The one rule by which every reader of data-file values (the pre-read, the
+// record checks, the rate checks, the cohort readers and the calculation
+// control) and of the variance-covariance matrix file tells a number from a
+// missing value and from text. Its edges, decided once:
+// - blanks (codes up to 0x20) around the field are layout: the field is
+//   read as FieldText reads it, trimmed, a pair of double quotes that
+//   encloses it dropped (its doubled quotes made single), trimmed again;
+// - the field is missing (kMissing, dValue 0) when that text is empty or
+//   equals sMissing read the same way (" -999 " is the missing text -999);
+// - it is a number (kNumber, dValue its value) when the whole text is a
+//   decimal number (IsDecimalNumberText: "12e", "0x10", "inf" and "1,5" are
+//   not) whose value is finite ("1e999", beyond a double, is not);
+// - anything else is text (kNotNumber, dValue 0).
+// Commas are the caller's: a thousands comma is dropped before the call.
+FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
+                            double& dValue);
+
 // The shortest text in "%.<p>g" form (p from 1 to 17) that reads back as
 // dValue: 2.0000000000000004 shows its fraction, 900 shows as 900.
 KmString ShortestText(double dValue);

@@ -55,16 +55,10 @@ std::vector<std::string> SplitFields(const std::string& sLine) {
 double ParseNumber(const std::string& sField, int iLine, int iField,
                    const std::string& sFileName) {
   // Blanks around the number are layout; the number itself is read by the
-  // one rule of the files' numbers (decimal, the whole text).
-  const size_t lFirst = sField.find_first_not_of(" \t");
-  const std::string sNumber =
-      lFirst == std::string::npos
-          ? std::string()
-          : sField.substr(lFirst, sField.find_last_not_of(" \t") - lFirst + 1);
+  // one rule of the files' numbers (kmTools::ReadFieldNumber).
   double dValue = 0.0;
-  if (sNumber.empty() ||
-      !kmTools::StringToDouble(dValue, sNumber.c_str(), false) ||
-      !std::isfinite(dValue)) {
+  if (kmTools::ReadFieldNumber(KmString(sField.c_str()), KmString(), dValue) !=
+      kmTools::FieldNumber::kNumber) {
     GenerateKmInputExceptionF(
         "Invalid number \"%s\" in field %d of line %d of the matrix file "
         "\"%s\".",

@@ -150,25 +150,19 @@ KmString CleanField(const KmString& sToken) {
 
 bool ReadNumber(const KmString& sField, const KmString& sMissing,
                 double& dValue) {
-  if (sField == sMissing) return false;
-  // A number written with a thousands comma in a comma-delimited file
-  // stands in double quotes, which stay in the field text: the quotes are
-  // no part of the number.
-  KmString sNumber(sField);
-  DropEnclosingQuotes(sNumber);
-  if (sNumber == sMissing) return false;
   double dRead = 0.0;
-  if (!kmTools::StringToDouble(dRead, sNumber.GetCString(), true)) return false;
+  if (kmTools::ReadFieldNumber(sField, sMissing, dRead) !=
+      kmTools::FieldNumber::kNumber) {
+    return false;
+  }
   dValue = dRead;
   return true;
 }
 
 bool IsMissingField(const KmString& sField, const KmString& sMissing) {
-  if (sField == sMissing) return true;
-  KmString sTrimmed(sField);
-  sTrimmed.TrimLeft();
-  sTrimmed.TrimRight();
-  return sTrimmed.IsEmpty();
+  double dValue = 0.0;
+  return kmTools::ReadFieldNumber(sField, sMissing, dValue) ==
+         kmTools::FieldNumber::kMissing;
 }
 
 bool SameNumber(double a, double b) {

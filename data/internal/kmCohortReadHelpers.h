@@ -102,16 +102,16 @@ bool ReadIntegerCode(const KmString& sField, int* piValue);
 // ends and enclosing double quotes dropped ("1,200" gives 1200).
 KmString CleanField(const KmString& sToken);
 
-// Reads sField as a number: false (dValue untouched) when it equals the
-// missing text or does not read whole as a number (leading blank allowed);
-// the empty text reads as 0. A field enclosed in double quotes is read
-// without them ("1200" with its quotes reads 1200).
+// Reads sField as a number by the one rule of kmTools::ReadFieldNumber:
+// false (dValue untouched) when it is missing (empty, or the missing text)
+// or no number; a field enclosed in double quotes is read without them.
 bool ReadNumber(const KmString& sField, const KmString& sMissing,
                 double& dValue);
 
-// True when sField stands for no value: it equals the missing text or is
-// empty after trimming blanks (a missing value of the missing text " "
-// arrives as an empty field once the tokenizer drops leading spaces).
+// True when sField stands for no value by the one number rule
+// (kmTools::ReadFieldNumber): it is empty or the missing text once trimmed
+// of blanks (a missing value of the missing text " " arrives as an empty
+// field once the tokenizer drops leading spaces).
 bool IsMissingField(const KmString& sField, const KmString& sMissing);
 
 // True when a and b, two values read from the data, stand for the same

@@ -90,6 +90,12 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
        "\"aapc start range 1\" is never read: an AAPC range key ends in the "
        "range's number, written without a blank or a leading zero, as in "
        "\"aapc start range1\".\n"},
+      {"aapc start range01 = 1990\naapc end range01 = 2000\n",
+       "\"aapc start range01\" is never read: an AAPC range key ends in the "
+       "range's number, written without a blank or a leading zero, as in "
+       "\"aapc start range1\".\n\"aapc end range01\" is never read: an AAPC "
+       "range key ends in the range's number, written without a blank or a "
+       "leading zero, as in \"aapc end range1\".\n"},
   };
   for (const auto& c : kUnpaired) {
     km_test::WriteAll(path, std::string("[Export Options]\n") + c.sRanges);

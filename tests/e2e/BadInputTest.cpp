@@ -215,6 +215,18 @@ const BadCase kCases[] = {
      "a data dictionary holding them gives, and the session file \"se.ini\" "
      "has none.",
      "ValidateOptionCombinations()"},
+    // Faults: a key given twice with different values was taken silently,
+    // the last line winning (the standard errors fitted as rates).
+    {"bad_keytwice",
+     "The file \"session.ini\" gives the key \"crude rate location\" twice "
+     "with different values: line 12 \"crude rate location = 3\" and line "
+     "14 \"crude rate location = 4\".  Give each key once.\n",
+     "ValidateSessionParameters()"},
+    {"bad_runfilekeytwice",
+     "The file \"run.ini\" gives the key \"Data File\" twice with different "
+     "values: line 4 \"Data File = kinked.csv\" and line 6 \"Data File = "
+     "kinked.csv.gz\".",
+     "ValidateRunFile()"},
     {"bad_runfilekey",
      "\"Run Option File\" is not a valid Kinkmark Input Files key; use "
      "\"Session File\", \"Data File\", \"Run Options File\", \"Export "
@@ -384,6 +396,12 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
        {"Cohort \"East\" could not be fitted (data file short.csv): Too few "
         "observations to fit the specified model. Minimum observations "
         "required: 5.",
+        "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a clustering run gave the group a rate share of 0.
+      {"bad_clusteringzeropopulation",
+       {"Cohort \"East\" could not be fitted (data file data.csv): Data file "
+        "\"data.csv\", line 5, column 5: the population of the group 1 = "
+        "Middle of Age is 0 in the year 2006",
         "1 of 2 cohorts could not be fitted\n"}},
       // Fault: suggested options that cannot help a 2-year cohort.
       {"bad_twoobservations",
@@ -556,10 +574,9 @@ const DataCase kDataCases[] = {
      "variable",
      "kmCalculator", nullptr},
     {"year beyond a double", "se.ini", "1,2004,", "1,1e400,", "data.csv",
-     "not properly defined.  Cohort Index = 0\nIn cohort \"East\", data file "
-     "\"data.csv\", line 6, the independent value \"2005\" follows "
-     "\"1e400\" on line 5.",
-     "kmCalculator", nullptr},
+     "Data file \"data.csv\", line 5, column 2: the independent variable "
+     "Year holds \"1e400\", which is not a number.",
+     "kmCohortManager", nullptr},
     // Fault: named only the spacing options, which cannot raise the cap of
     // the table for cohorts of different lengths (East 10 years, "3" 14).
     {"cohorts of different lengths capped by the table", "noformat.ini",
@@ -759,6 +776,25 @@ const DataCase kDataCases[] = {
      "data.csv", nullptr, nullptr,
      "(record 6, column 3)  Data file \"data.csv\", line 6, column 3: "
      "\"0x10\" is not a number.\n"},
+    {"a rate beyond a double", "se.ini", "1,2005,57.70,", "1,2005,1e999,",
+     "data.csv", nullptr, nullptr,
+     "line 6, column 3: \"1e999\" is not a number.\n"},
+    // Fault: a column no variable reads stopped the run for its comma.
+    {"a decimal comma in a column no variable reads", "semicolon.ini", ",", ";",
+     "data.csv", nullptr, "out.report.txt", "East;0;24;", nullptr,
+     ";57.70;0.5770;", ";57.70;39,78;"},
+    {"a run option given twice", "se.ini", nullptr, "", "data.csv",
+     "\"options.ini\" gives the key \"maximum kinkmarks\" twice with "
+     "different values: line 3 \"maximum kinkmarks = 1\" and line 5 "
+     "\"Maximum Kinkmarks = 2\".  Give each key once.\n",
+     "ValidateRunOptions()", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nmodel = ln\n"
+     "Maximum Kinkmarks = 2\n"},
+    {"an export option given twice", "se.ini", nullptr, "", "data.csv",
+     "gives the key \"y values precision\" twice", "ValidateExportOptions()",
+     nullptr,
+     "[Export Options]\ny values precision = 2\ny values precision "
+     "= 3\n"},
     {"a hexadecimal count", "counts.ini", kCount2005,
      "1,2005,57.70,0.5770,0x482,", "data.csv", nullptr, nullptr,
      "Data file \"data.csv\", line 6, column 5: \"0x482\" is not a number."},
@@ -918,6 +954,8 @@ const DataCase kDataCases[] = {
     // such a year and the whole run failed.
     {"years their labels leave out", "yearlabels.ini", nullptr, "", "data.csv",
      nullptr, "out.report.txt", "East;0;22;"},
+    {"a year left out by the format's first line", "firstyearout.ini", nullptr,
+     "", "data.csv", nullptr, "out.report.txt", "East;0;23;"},
     {"age-adjusted years their labels leave out", "agelabels.ini", nullptr, "",
      "data.csv", nullptr, "out.report.txt", "East;0;14;", nullptr, nullptr,
      nullptr, kAgeAdjusted, "agegroups.csv"},
@@ -1044,7 +1082,10 @@ const RefusalCase kRefusals[] = {
      "of the 3 groups of the adjustment variable Age; no record for 1 = "
      "Middle.",
      kAgeAdjusted, kAgeGroups, "West"},
-    {"age group twice in one year", "agegroups.ini", "1,2006,1,", "1,2006,0,",
+    // The group's second record weighs 500, so a rate formed of the year's
+    // three records would differ from the file's.
+    {"age group twice in one year", "agegroups.ini", "1,2006,1,442,300000,300",
+     "1,2006,0,442,300000,500",
      "Data file \"data.csv\", line 5: the group 0 = Young of Age comes a "
      "second time in the year 2006 (first on line 4).",
      kAgeAdjusted, kAgeGroups},

@@ -8,6 +8,7 @@
 // the file's contents differing between the two runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -622,7 +623,8 @@ const OptionRow kRows[] = {
 };
 
 // The options file of a run: the base lines, the row's context, then the
-// row's lines, each in its section (a later line of the same key wins).
+// row's lines, each in its section; a later line of a key takes the place
+// of the earlier one (a key given twice with another value is refused).
 std::string OptionsFile(const std::vector<const char*>& context,
                         const std::vector<const char*>& lines) {
   std::string sRun = "[Session Options]\n";
@@ -630,8 +632,22 @@ std::string OptionsFile(const std::vector<const char*>& context,
   std::vector<const char*> all = kBase;
   all.insert(all.end(), context.begin(), context.end());
   all.insert(all.end(), lines.begin(), lines.end());
+  std::vector<std::string> kept;
+  const auto Key = [](const std::string& s) {
+    return s.substr(0, s.find('='));
+  };
   for (const char* sLine : all) {
     const std::string s(sLine);
+    const auto same =
+        std::find_if(kept.begin(), kept.end(),
+                     [&](const auto& k) { return Key(k) == Key(s); });
+    if (same != kept.end()) {
+      *same = s;
+    } else {
+      kept.push_back(s);
+    }
+  }
+  for (const std::string& s : kept) {
     (s[0] == 'S' ? sRun : sExport) += s.substr(2) + "\n";
   }
   return sRun + "\n" + sExport;

@@ -128,6 +128,8 @@ TEST(KmConvertValue, DoubleTarget) {
       {" 12", false, false, 0},
       {"\t12", false, false, 0},
       {"1,5", true, false, 0},
+      {"12e", true, false, 0},
+      {"1.5E+", false, false, 0},
       {"12 ", true, false, 0},
       {"abc", true, false, 0},
       {"  ", true, false, 0},

@@ -227,6 +227,39 @@ TEST(kmTools, StringToDoubleNeedsTheWholeText) {
   EXPECT_EQ(dValue, 0.0);
 }
 
+// The one number rule of the data readers, at each of its edges.
+TEST(kmTools, ReadFieldNumberDecidesEachEdgeOnce) {
+  using kmTools::FieldNumber;
+  const struct {
+    const char* sField;
+    const char* sMissing;
+    FieldNumber expected;
+    double dValue;
+  } kCases[] = {
+      {" 12.5\t", ".", FieldNumber::kNumber, 12.5},
+      {"\" 1200 \"", ".", FieldNumber::kNumber, 1200.0},
+      {"-1.5e3", "NA", FieldNumber::kNumber, -1500.0},
+      {"", ".", FieldNumber::kMissing, 0.0},
+      {"  ", ".", FieldNumber::kMissing, 0.0},
+      {" . ", ".", FieldNumber::kMissing, 0.0},
+      {" -999 ", "-999", FieldNumber::kMissing, 0.0},
+      {"\"NA\"", " NA", FieldNumber::kMissing, 0.0},
+      {"12e", ".", FieldNumber::kNotNumber, 0.0},
+      {"1e999", ".", FieldNumber::kNotNumber, 0.0},
+      {"inf", ".", FieldNumber::kNotNumber, 0.0},
+      {"0x10", ".", FieldNumber::kNotNumber, 0.0},
+      {"1,5", ".", FieldNumber::kNotNumber, 0.0},
+      {"12 3", ".", FieldNumber::kNotNumber, 0.0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string("\"") + c.sField + "\"");
+    double dValue = 99.0;
+    EXPECT_EQ(kmTools::ReadFieldNumber(c.sField, c.sMissing, dValue),
+              c.expected);
+    EXPECT_EQ(dValue, c.dValue);
+  }
+}
+
 TEST(kmTools, RemoveUnecessaryQuotesCleansDataLines) {
   struct Case {
     const char* sLine;

@@ -1,0 +1,57 @@
+#include "data/internal/kmYearGroups.h"
+
+#include <algorithm>
+
+#include "data/internal/kmCohortReadHelpers.h"
+#include "foundation/KmFormat.h"
+#include "session/kmSession.h"
+#include "session/kmVariable.h"
+
+namespace km_read_internal {
+
+YearGroups::YearGroups(const kmSession& session, size_t nGroups)
+    : session_(session) {
+  const kmVariable& adjust = session.GetKMVar(kmVarAdjustment);
+  if (adjust.HasFormat()) {
+    nGroups = static_cast<size_t>(adjust.GetFormat().GetNumLines());
+  }
+  vSeen_.assign(nGroups, false);
+  vThisYear_.assign(nGroups, 0);
+}
+
+void YearGroups::StartYear() { std::fill(vSeen_.begin(), vSeen_.end(), false); }
+
+int32_t YearGroups::GroupIndex(const KmString& sCode) {
+  const kmVariable& adjust = session_.GetKMVar(kmVarAdjustment);
+  if (adjust.HasFormat()) return FindFormatLine(adjust.GetFormat(), sCode);
+  const auto it = std::find(vCodes_.begin(), vCodes_.end(), sCode);
+  if (it != vCodes_.end()) return static_cast<int32_t>(it - vCodes_.begin());
+  if (vCodes_.size() >= vSeen_.size()) return -1;
+  vCodes_.push_back(sCode);
+  return static_cast<int32_t>(vCodes_.size()) - 1;
+}
+
+YearGroups::Outcome YearGroups::Add(const KmString& sCode, int64_t lTag,
+                                    int32_t* piGroup, int64_t* plEarlier) {
+  const int32_t iGroup = GroupIndex(KmString(sCode).Trim());
+  *piGroup = iGroup;
+  if (iGroup < 0) return Outcome::kUnknown;
+  const size_t i = static_cast<size_t>(iGroup);
+  if (vSeen_[i]) {
+    *plEarlier = vThisYear_[i];
+    return Outcome::kRepeated;
+  }
+  vSeen_[i] = true;
+  vThisYear_[i] = lTag;
+  return Outcome::kFirst;
+}
+
+std::vector<size_t> YearGroups::MissingGroups() const {
+  std::vector<size_t> vMissing;
+  for (size_t i = 0; i < vThisYear_.size(); ++i) {
+    if (!vSeen_[i]) vMissing.push_back(i);
+  }
+  return vMissing;
+}
+
+}  // namespace km_read_internal
