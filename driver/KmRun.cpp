@@ -143,7 +143,7 @@ KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
 }
 
 void KmRun::TakeOverOutputs() {
-  if (KnowsEveryInput()) SweepPartialFiles();
+  SweepPartialFiles();
   earlierErrorFile_.Mark(folders_.Of(outputs_.sErrorFile),
                          KmFolder::LeafOf(outputs_.sErrorFile.GetCString()));
 }
@@ -194,10 +194,6 @@ KmFolder KmRun::GetErrorFolder() const {
     folder.Open(KmFolder::FolderOf(files_.sErrorFile.GetCString()));
   }
   return folder;
-}
-
-bool KmRun::KnowsEveryInput() const {
-  return files_.bExportOnly || pSession_ != nullptr;
 }
 
 KmString KmRun::GetErrorFileToWrite() const {
@@ -257,6 +253,7 @@ void KmRun::CommitOutputs() {
   // whoever follows the path: the run fails before any of them replaces a
   // file.
   folders_.RequireStillNamed("wrote them");
+  bCommitStarted_ = true;
   if (pResultsFile_) pResultsFile_->Commit();
   for (const auto& pFile : finished_) pFile->Commit();
   if (iClusteringFd_ >= 0) {
@@ -304,11 +301,15 @@ KmString KmRun::NoteOnEarlierOutputs() const {
     }
   }
   KmString sNote;
-  if (!sFound.IsEmpty()) {
-    sNote << "The files under this run's output names (" << sFound
-          << ") are from before it (an earlier run's outputs, or other "
-             "files) and were left as they were.";
-  }
+  if (sFound.IsEmpty()) return sNote;
+  sNote << "The files under this run's output names (" << sFound;
+  // A rename the system refused part-way through the last step.
+  sNote << (bCommitStarted_ ? ") may be this run's or an earlier run's: the "
+                              "run failed while it moved its outputs into "
+                              "place."
+                            : ") are from before it (an earlier run's "
+                              "outputs, or other files) and were left as "
+                              "they were.");
   return sNote;
 }
 

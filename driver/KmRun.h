@@ -108,18 +108,15 @@ class KmRun {
   // REQUIRES: called once.
   KmFileLock::Outcome AcquireLocks(KmString& sLock);
   // Once the locks are held: removes the partial files that runs killed
-  // part-way left (SweepPartialFiles) when the run knows every input
-  // (KnowsEveryInput), and marks the error file that is there
-  // (RemoveEarlierErrorFile).
+  // part-way left (SweepPartialFiles), and marks the error file that is
+  // there (RemoveEarlierErrorFile). REQUIRES: the session is made, so every
+  // input is known (it may name the data file and a variance-covariance
+  // file).
   void TakeOverOutputs();
   // Removes the partial files that runs killed part-way left under every
   // name the run may write, but a file that is one of its inputs.
   // REQUIRES: the outputs are held.
   void SweepPartialFiles() const;
-  // True once every file the run reads is known: the session, which may
-  // name the data file and a variance-covariance file, is made (or the run
-  // is export-only, reading only what the run file names).
-  bool KnowsEveryInput() const;
   void MakeSession();
   void ApplyOptions();
   // KmRunCalculation.cpp.
@@ -187,6 +184,7 @@ class KmRun {
   // The clustering result file, open for appending (-1 when none); its one
   // owner: only CommitOutputs writes to it, and the object closes it.
   int iClusteringFd_ = -1;
+  bool bCommitStarted_ = false;  // CommitOutputs began moving outputs
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };
