@@ -68,6 +68,7 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmFolder& folder,
   } catch (const KmException& failure) {
     sReason = failure.GetMessage();
   } catch (...) {
+    // Any other failure keeps the reason above; the text is printed below.
   }
   if (!bWritten) {
     std::fputs("The error file could not be written: ", stdout);

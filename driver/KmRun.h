@@ -63,9 +63,9 @@ class KmRun {
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
   // The error file a failed run writes, from the start of the run (also
-  // when the run file cannot be read): "" when it would replace one of the
-  // run's inputs or a file that is not an earlier error file
-  // (ErrorFileMayBeReplaced).
+  // when the run file cannot be read): "" when it is one of the run's
+  // inputs. Whether the file there may be replaced is WriteErrorFile's to
+  // judge (ErrorFileMayReplace).
   KmString GetErrorFileToWrite() const;
   // The folder the error file is written in: the one held for the run's
   // outputs, else (the run failed before it held them) opened now.

@@ -173,9 +173,9 @@ class kmCalculationHandler {
   // The writer thread's body: writes the records of cohorts 0 .. N-1 from
   // the result map to the results file in cohort order as they arrive,
   // deleting each once written, and appends a cohort's clustering outcome
-  // to the clustering result file beside the results file right after its
-  // record, so that the file's blocks follow the cohort order whatever the
-  // number of workers; ends early when the run is cancelled. Never
+  // to the clustering text (GetClusteringText) right after its record, so
+  // that the blocks follow the cohort order whatever the number of workers;
+  // ends early when the run is cancelled. Never
   // throws: its failure (a missing record once the pool has ended, a write
   // error) is kept and raised by ExecuteThreaded.
   void WriteResultsInOrder();
