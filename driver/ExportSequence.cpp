@@ -3,6 +3,7 @@
 #include "driver/ExportSequence.h"
 
 #include <functional>
+#include <memory>
 
 #include "driver/internal/KmConsole.h"
 #include "engine/ComparabilityRatioCalculator.h"
@@ -40,11 +41,11 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
             const char* sStart, const ExportWriter& writer, const char* sEnd) {
   if (!bGate || !writer) return false;
   const KmString& sName = run.names.ExportFile(sSuffix);
-  KmPendingFile file(run.folders.Of(sName), sName);
+  auto pFile = std::make_unique<KmPendingFile>(run.folders.Of(sName), sName);
   Print(sStart);
-  writer(run.handler, file.GetFile(), run.options);
-  file.Commit();
-  run.written.files.push_back(file.GetName());
+  writer(run.handler, pFile->GetFile(), run.options);
+  run.written.files.push_back(sName);
+  run.written.finished.push_back(std::move(pFile));
   if (sEnd != nullptr) Print(sEnd);
   return true;
 }

@@ -3,9 +3,11 @@
 #ifndef KM_DRIVER_EXPORTSEQUENCE_H
 #define KM_DRIVER_EXPORTSEQUENCE_H
 
+#include <memory>
 #include <vector>
 
 #include "driver/RunOutputs.h"
+#include "foundation/KmPendingFile.h"
 #include "foundation/KmString.h"
 #include "session/DataExportOptions.h"
 #include "session/IniExportDict.h"
@@ -22,6 +24,10 @@ struct ExportsWritten {
   bool bFTest = false;
   // Every export file the sequence wrote.
   std::vector<KmString> files;
+  // Those files, written in full, each still under its partial name: the
+  // caller moves them into place (KmPendingFile::Commit) once the whole run
+  // has succeeded, or drops them, which removes them.
+  std::vector<std::unique_ptr<KmPendingFile>> finished;
 };
 
 // Writes the exports of the run, in this order, each named as the run's
@@ -41,10 +47,10 @@ struct ExportsWritten {
 //   9 "finalselectedmodelexport.txt"  always
 // Every writer reads the results handler only, and writes the file under
 // its partial name in its held folder (KmPendingFile, folders), written
-// through its descriptor; the file is moved into place and its
-// end line printed only when it was written in full.
-// Throws: the KmException of a writer (or of the move), with no partial
-// file left; the files written before it stay.
+// through its descriptor; its end line is printed only when it was written
+// in full. No export is moved into place here (ExportsWritten::finished).
+// Throws: the KmException of a writer, with its partial file removed; the
+// partial files of the exports written before it are removed as well.
 // Returns which of the exports the run summary lists were written.
 ExportsWritten RunExportSequence(const RunOutputNames& names,
                                  const RunFolders& folders,

@@ -80,9 +80,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     std::fflush(stderr);
     return kExitOutputsBusy;
   } catch (const KmRunExit& exit) {
-    // This run writes no error file; an earlier run's was removed with the
-    // run's outputs (KmRun::RemoveOutputsOfFailedRun), when it was this
-    // run's to remove.
+    // This run writes no error file, and an earlier one stays as it was.
     return exit.iStatus;
   } catch (...) {
     KmException failure = CurrentFailure(sPhase);
@@ -128,7 +126,7 @@ int KmRunDriver(int argc, char** argv) {
     KmString sNote;
     if (pRun) {
       sPhase = pRun->GetPhase();
-      sNote = pRun->RemoveOutputsOfFailedRun();
+      sNote = pRun->DiscardOutputsOfFailedRun();
       sErrorFile = pRun->GetErrorFileToWrite();
       errorFolder = pRun->GetErrorFolder();
     }

@@ -19,6 +19,7 @@
 #include "driver/RunOutputs.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
+#include "engine/kmCohortClustering.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmPendingFile.h"
@@ -65,6 +66,9 @@ KmRun::KmRun(const char* sProgram, const char* sRunFile)
                      DataExportOptions::kFieldSemicolon, 2, 0, 0, true, true,
                      false, true, true, false, 2100, 1500, true) {
   SetDefaultRunFiles(files_, sProgram, sRunFile);
+  // The names the run file's own name gives, for the message of a run whose
+  // run file cannot be read.
+  outputs_ = MakeRunOutputNames(files_);
 }
 
 KmRun::~KmRun() {
@@ -85,9 +89,8 @@ void KmRun::Execute() {
   sPhase_ = "reporting the cohorts that could not be fitted";
   ReportCohortOutcomes(*pResults_);
   Export();
-  // Outputs in a folder that its path no longer reaches are lost to whoever
-  // follows the path: not a finished run.
-  folders_.RequireStillNamed("wrote them");
+  sPhase_ = "moving the outputs into place";
+  CommitOutputs();
   KmString sDone(files_.sOutputFile);
   sDone << " has finished running.\n";
   Print(sDone.GetCString());
@@ -123,7 +126,6 @@ void KmRun::HoldOutputs() {
 }
 
 KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
-  bLocksTried_ = true;
   for (const KmString& sName : outputs_.lockFiles) {
     sLock = sName;
     auto pLock = std::make_unique<KmFileLock>();
@@ -140,13 +142,8 @@ KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
   return KmFileLock::Outcome::kHeld;
 }
 
-bool KmRun::HoldsOutputs() const {
-  return !outputLocks_.empty() &&
-         outputLocks_.size() == outputs_.lockFiles.size();
-}
-
 void KmRun::TakeOverOutputs() {
-  if (KnowsEveryInput()) SweepPartialFiles();
+  SweepPartialFiles();
   earlierErrorFile_.Mark(folders_.Of(outputs_.sErrorFile),
                          KmFolder::LeafOf(outputs_.sErrorFile.GetCString()));
 }
@@ -199,14 +196,12 @@ KmFolder KmRun::GetErrorFolder() const {
   return folder;
 }
 
-bool KmRun::KnowsEveryInput() const {
-  return files_.bExportOnly || pSession_ != nullptr;
-}
-
 KmString KmRun::GetErrorFileToWrite() const {
   // The name follows the run file alone, so it is known even when the run
-  // file itself cannot be read and no other name of the run is.
-  return MayRemove(files_.sErrorFile) ? files_.sErrorFile : KmString();
+  // file itself cannot be read and no other name of the run is. What the
+  // name holds now is judged by WriteErrorFile (ErrorFileMayReplace).
+  return IsRunInput(files_, pSession_, files_.sErrorFile) ? KmString()
+                                                          : files_.sErrorFile;
 }
 
 void KmRun::MakeSession() {
@@ -245,11 +240,28 @@ void KmRun::Export() {
   if (files_.bExportOptions) {
     ApplyDisplayPrecisions(exportDict_, pResults_->GetOutputDisplayOptions());
   }
-  const ExportsWritten written = RunExportSequence(
+  ExportsWritten written = RunExportSequence(
       outputs_, folders_, *pResults_, exportOptions_, exportDict_, *pSession_);
+  for (auto& pFile : written.finished) finished_.push_back(std::move(pFile));
+  exportsWritten_ = written.files;
   sPhase_ = "writing the run summary";
   WriteRunSummary(written);
-  RemoveStaleOutputs(written);
+}
+
+void KmRun::CommitOutputs() {
+  // Outputs in a folder that its path no longer reaches would be lost to
+  // whoever follows the path: the run fails before any of them replaces a
+  // file.
+  folders_.RequireStillNamed("wrote them");
+  bCommitStarted_ = true;
+  if (pResultsFile_) pResultsFile_->Commit();
+  for (const auto& pFile : finished_) pFile->Commit();
+  if (iClusteringFd_ >= 0) {
+    AppendClusteringResult(
+        KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_),
+        pCalculation_->GetClusteringText());
+  }
+  RemoveStaleOutputs();
 }
 
 bool KmRun::MayRemove(const KmString& sName) const {
@@ -272,21 +284,39 @@ void KmRun::RemoveEarlierErrorFile() const {
   }
 }
 
-KmString KmRun::NoteOnErrorFile() const {
-  KmString sNote;
-  const KmString& sErrorFile = files_.sErrorFile;
-  if (!IsRunInput(files_, pSession_, sErrorFile) && !MayRemove(sErrorFile)) {
-    sNote << "The file \"" << sErrorFile
-          << "\" reads as a results file of this program; it was left as it "
-             "was, and this run's error file was not written.";
+KmString KmRun::NoteOnEarlierOutputs() const {
+  std::vector<KmString> names;
+  if (outputs_.bWritesResults) names.push_back(outputs_.sResultsFile);
+  for (const auto& entry : outputs_.exports) names.push_back(entry.second);
+  names.push_back(outputs_.sRunSummary);
+  names.push_back(outputs_.sSavedSession);
+  KmString sFound;
+  for (const KmString& sName : names) {
+    if (sName.IsEmpty() || IsRunInput(files_, pSession_, sName)) continue;
+    // Before the run holds its folders, they are looked up by their paths.
+    const KmFolder& held = folders_.Of(sName);
+    if (held.IsOpen() ? held.Exists(KmFolder::LeafOf(sName.GetCString()))
+                      : KmIO_File::FileExists(sName.GetCString())) {
+      sFound << (sFound.IsEmpty() ? "" : ", ") << "\"" << sName << "\"";
+    }
   }
+  KmString sNote;
+  if (sFound.IsEmpty()) return sNote;
+  sNote << "The files under this run's output names (" << sFound;
+  // A rename the system refused part-way through the last step.
+  sNote << (bCommitStarted_ ? ") may be this run's or an earlier run's: the "
+                              "run failed while it moved its outputs into "
+                              "place."
+                            : ") are from before it (an earlier run's "
+                              "outputs, or other files) and were left as "
+                              "they were.");
   return sNote;
 }
 
-void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
+void KmRun::RemoveStaleOutputs() const {
   for (const auto& entry : outputs_.exports) {
     bool bWritten = false;
-    for (const KmString& sFile : written.files) {
+    for (const KmString& sFile : exportsWritten_) {
       bWritten = bWritten || sFile == entry.second;
     }
     if (!bWritten) RemoveOwnedFile(entry.second);
@@ -294,52 +324,25 @@ void KmRun::RemoveStaleOutputs(const ExportsWritten& written) const {
   RemoveEarlierErrorFile();
 }
 
-KmString KmRun::RemoveOutputsOfFailedRun() noexcept {
+KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
-    sNote = NoteOnErrorFile();
-    // A run that failed before it tried its locks takes them now, unless
-    // its outputs clash (CheckRunOutputs) or another run holds them. A run
-    // refused by a lock never tries again: the other run may have finished
-    // in between, and its outputs are not this run's to remove.
-    if (!bLocksTried_ && !outputs_.lockFiles.empty()) {
-      CheckOutputs();
-      KmString sLock;
-      if (AcquireLocks(sLock) == KmFileLock::Outcome::kHeld) {
-        TakeOverOutputs();
-      }
-    }
-    // Outputs another run holds are not this run's to remove.
-    if (!HoldsOutputs()) return sNote;
-    RemoveEarlierErrorFile();
-    const KmString& sOutput = outputs_.sResultsFile;
-    if (!outputs_.bWritesResults ||
-        ReadsAsResultsFile(folders_.Of(sOutput), sOutput)) {
-      for (const auto& entry : outputs_.exports) RemoveOwnedFile(entry.second);
-      RemoveOwnedFile(outputs_.sRunSummary);
-      if (outputs_.bWritesResults) RemoveOwnedFile(sOutput);
-      return sNote;
-    }
-    if (folders_.Of(sOutput).Exists(KmFolder::LeafOf(sOutput.GetCString())) &&
-        !IsRunInput(files_, pSession_, sOutput)) {
-      if (!sNote.IsEmpty()) sNote << "\n";
-      sNote << "The file \"" << sOutput
-            << "\" named as the output is not a results file of this "
-               "program; it was left as it was.";
-    }
+    // Their partial files go with them; no output reached its name.
+    finished_.clear();
+    pResultsFile_.reset();
+    sNote = NoteOnEarlierOutputs();
   } catch (...) {
-    // A file that cannot be removed stays; the error file still says why
-    // the run failed.
+    // The error file still says why the run failed.
   }
   return sNote;
 }
 
 void KmRun::WriteRunSummary(const ExportsWritten& written) {
-  // Its three writers fill the partial file; it appears complete or not at
-  // all.
-  KmPendingFile summary(folders_.Of(outputs_.sRunSummary),
-                        outputs_.sRunSummary);
-  const KmFileTarget sSummary = summary.GetFile();
+  // Its three writers fill the partial file; it appears with the other
+  // outputs (CommitOutputs) or not at all.
+  auto pSummary = std::make_unique<KmPendingFile>(
+      folders_.Of(outputs_.sRunSummary), outputs_.sRunSummary);
+  const KmFileTarget sSummary = pSummary->GetFile();
   const KmString sDelimiter = exportOptions_.GetLineDelimeter();
   const KmVector<double>& numeric = pResults_->GetNumericData();
   // The calculation's elapsed seconds, in whole seconds; a value no int
@@ -363,6 +366,6 @@ void KmRun::WriteRunSummary(const ExportsWritten& written) {
                       exportOptions_, written.bReport, written.bAPC,
                       written.bAAPC, written.bFTest, written.bData,
                       pSession_->Get<kmIntervalMethod>(), sDelimiter);
-  summary.Commit();
+  finished_.push_back(std::move(pSummary));
   Print("Finished Run Summary Export\n");
 }

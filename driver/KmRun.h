@@ -42,6 +42,8 @@ struct KmRunRefused {
 //                   verification and the threaded calculation; then the
 //                   results file is read back
 //   Export          display precisions, the export sequence, run summary
+//   CommitOutputs   every output, kept so far as its partial file, moved
+//                   into place; the clustering block appended
 // Methods live in KmRun.cpp (the phases) and KmRunCalculation.cpp.
 class KmRun {
  public:
@@ -61,9 +63,9 @@ class KmRun {
   // The names of the run (the error file is known from the start).
   const KmRunFiles& GetFiles() const { return files_; }
   // The error file a failed run writes, from the start of the run (also
-  // when the run file cannot be read): "" when it would replace a file the
-  // run may not remove (MayRemove: one of its inputs, or a results file of
-  // this program).
+  // when the run file cannot be read): "" when it is one of the run's
+  // inputs. Whether the file there may be replaced is WriteErrorFile's to
+  // judge (ErrorFileMayReplace).
   KmString GetErrorFileToWrite() const;
   // The folder the error file is written in: the one held for the run's
   // outputs, else (the run failed before it held them) opened now.
@@ -72,20 +74,12 @@ class KmRun {
   // failure that carries no such context (running out of memory).
   const char* GetPhase() const { return sPhase_; }
 
-  // After a failed run: holds the outputs when the run failed before it
-  // tried to (nothing is removed when they clash, CheckRunOutputs, or
-  // another run holds them or refused this one), and removes an earlier
-  // error file (RemoveEarlierErrorFile). Then, when the results file reads
-  // as one of this program's (ReadsAsResultsFile; in export-only mode it is
-  // the input and always does), removes the exports and run summary under
-  // its stem and, in a calculation run, the results file, so that no output
-  // stands beside the error file. Under a results file that does not exist
-  // the outputs of the stem are another results file's and stay. Only files
-  // the run may remove are removed (MayRemove: never one of its inputs, nor
-  // another file that reads as a results file). Returns sentences for the
-  // error message when a file under the results file's or the error file's
-  // name was left as it was, else "". Raises nothing.
-  KmString RemoveOutputsOfFailedRun() noexcept;
+  // After a failed run: removes the partial files this run wrote (its
+  // outputs never reached their names, CommitOutputs) and nothing else: every
+  // file the run found stays as it was. Returns the sentence for the error
+  // message that the outputs under the run's names are an earlier run's,
+  // when any are there, else "". Raises nothing.
+  KmString DiscardOutputsOfFailedRun() noexcept;
 
  private:
   // Refuses outputs that clash (CheckOutputs), then takes every lock of
@@ -113,21 +107,16 @@ class KmRun {
   // taken: its outcome, its name in sLock (errno set for kFailed).
   // REQUIRES: called once.
   KmFileLock::Outcome AcquireLocks(KmString& sLock);
-  // True once every lock of the record is held.
-  bool HoldsOutputs() const;
   // Once the locks are held: removes the partial files that runs killed
-  // part-way left (SweepPartialFiles) when the run knows every input
-  // (KnowsEveryInput), and marks the error file that is there
-  // (RemoveEarlierErrorFile).
+  // part-way left (SweepPartialFiles), and marks the error file that is
+  // there (RemoveEarlierErrorFile). REQUIRES: the session is made, so every
+  // input is known (it may name the data file and a variance-covariance
+  // file).
   void TakeOverOutputs();
   // Removes the partial files that runs killed part-way left under every
   // name the run may write, but a file that is one of its inputs.
   // REQUIRES: the outputs are held.
   void SweepPartialFiles() const;
-  // True once every file the run reads is known: the session, which may
-  // name the data file and a variance-covariance file, is made (or the run
-  // is export-only, reading only what the run file names).
-  bool KnowsEveryInput() const;
   void MakeSession();
   void ApplyOptions();
   // KmRunCalculation.cpp.
@@ -137,9 +126,17 @@ class KmRun {
   void Export();
   // Lists the exports that were written (switch on and writer present).
   void WriteRunSummary(const ExportsWritten& written);
+  // The last step of a run that succeeded: once the output folders are still
+  // named by their paths (RunFolders::RequireStillNamed), moves every output
+  // into place, one after another (results file, saved session, exports, run
+  // summary), appends the clustering block and removes the stale outputs.
+  // Before this step no file under an output's name has changed.
+  // Throws: the refusal of a moved folder; KmPendingFile::Commit's failure;
+  // AppendClusteringResult's failure.
+  void CommitOutputs();
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
-  void RemoveStaleOutputs(const ExportsWritten& written) const;
+  void RemoveStaleOutputs() const;
   // Removes the error file that was there when the run took its locks, when
   // its name still reaches that file: an error file written since is the
   // diagnosis of another run of the same base that failed before it could
@@ -152,10 +149,9 @@ class KmRun {
   bool MayRemove(const KmString& sName) const;
   // Removes sName when MayRemove allows it.
   void RemoveOwnedFile(const KmString& sName) const;
-  // The sentence of the error message when the error file's name holds a
-  // file that reads as a results file, which the run may not replace; else
-  // "".
-  KmString NoteOnErrorFile() const;
+  // The sentence of the error message when a file is under one of the names
+  // the run would have written; else "".
+  KmString NoteOnEarlierOutputs() const;
 
   KmRunFiles files_;
   // Every name the run writes, from ReadRunFile on.
@@ -173,6 +169,11 @@ class KmRun {
   std::unique_ptr<KmPendingFile> pResultsFile_;
   // The results file read back; every export reads from it.
   std::unique_ptr<kmCalcHandler> pResults_;
+  // The other outputs written in full (saved session, exports, run summary),
+  // each still under its partial name until CommitOutputs.
+  std::vector<std::unique_ptr<KmPendingFile>> finished_;
+  // The exports written (ExportsWritten::files), for RemoveStaleOutputs.
+  std::vector<KmString> exportsWritten_;
   const char* sPhase_ = "reading the run file";
   // The locks taken, in the record's order; held from HoldOutputs to the
   // end of the object, error file included.
@@ -180,9 +181,10 @@ class KmRun {
   // The folders of the outputs, held from HoldOutputs to the end of the
   // object.
   RunFolders folders_;
-  // The clustering result file, open for appending (-1 when none).
+  // The clustering result file, open for appending (-1 when none); its one
+  // owner: only CommitOutputs writes to it, and the object closes it.
   int iClusteringFd_ = -1;
-  bool bLocksTried_ = false;  // AcquireLocks was called
+  bool bCommitStarted_ = false;  // CommitOutputs began moving outputs
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

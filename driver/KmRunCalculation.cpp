@@ -54,10 +54,11 @@ void KmRun::Calculate() {
   // Not written when it is the session file the run reads (RunOutputNames).
   if (!outputs_.sSavedSession.IsEmpty()) {
     sPhase_ = "saving the session";
-    KmPendingFile saved(folders_.Of(outputs_.sSavedSession),
-                        outputs_.sSavedSession);
-    pSession_->Write(saved.GetFile());
-    saved.Commit();
+    auto pSaved = std::make_unique<KmPendingFile>(
+        folders_.Of(outputs_.sSavedSession), outputs_.sSavedSession);
+    pSession_->Write(pSaved->GetFile());
+    // Moved into place with the other outputs (CommitOutputs).
+    finished_.push_back(std::move(pSaved));
   }
 
   // The plain scan shared the pre-read's pass unless it could not.
@@ -97,14 +98,10 @@ void KmRun::RunThreaded() {
   Print("Done Verify\n\n");
 
   // The results file is written under its partial name and replaces an
-  // earlier one only once it is complete.
+  // earlier one only once the whole run has succeeded (CommitOutputs).
   pResultsFile_ = std::make_unique<KmPendingFile>(
       folders_.Of(outputs_.sResultsFile), outputs_.sResultsFile);
   KmPendingFile& results = *pResultsFile_;
-  if (iClusteringFd_ >= 0) {
-    pCalculation_->SetClusteringResultFile(
-        KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_));
-  }
   sPhase_ = "fitting the cohorts";
   Print("Executing\n");
   const int iGroups = pCalculation_->GetNumByGroups();
@@ -123,6 +120,5 @@ void KmRun::RunThreaded() {
     throw KmException("The calculation was cancelled before it finished.",
                       "main");
   }
-  results.Commit();
   Print("Done Executing\n\n");
 }

@@ -26,8 +26,11 @@ constexpr const char* kRunFileRemedy = "give the run file another name";
 constexpr const char* kRunSummarySuffix = "RunSummary.txt";
 
 void AddFile(std::vector<RunFile>& list, const KmString& sName,
-             const char* sRole, bool bFollowsRunFile = false) {
-  if (!sName.IsEmpty()) list.push_back(RunFile{sName, sRole, bFollowsRunFile});
+             const char* sRole, bool bFollowsRunFile = false,
+             bool bInPlace = false) {
+  if (!sName.IsEmpty()) {
+    list.push_back(RunFile{sName, sRole, bFollowsRunFile, bInPlace});
+  }
 }
 
 [[noreturn]] void Refuse(const RunFile& output, const std::string& sWhy) {
@@ -90,11 +93,7 @@ bool SameEntry(const KmString& a, const KmString& b) {
 // to one file do not clash: each is renamed into place, which replaces the
 // link and leaves the file it reached as it was.
 bool LinksReachingInPlace(const RunFile& a, const RunFile& b) {
-  const auto InPlace = [](const RunFile& file) {
-    return std::strcmp(file.sRole, "lock file") == 0 ||
-           std::strcmp(file.sRole, "clustering result file") == 0;
-  };
-  return (InPlace(a) || InPlace(b)) && SameFile(a.sName, b.sName);
+  return (a.bInPlace || b.bInPlace) && SameFile(a.sName, b.sName);
 }
 
 // What a run would name sName, when sName has the name a run gives one of
@@ -217,11 +216,11 @@ std::vector<RunFile> RunOutputNames::Files() const {
   for (const KmString& sLock : lockFiles) {
     KmString sStemLock(sStem);
     sStemLock << ".lock";
-    AddFile(files, sLock, "lock file", sLock != sStemLock);
+    AddFile(files, sLock, "lock file", sLock != sStemLock, true);
   }
   AddFile(files, sSavedSession, "saved session", true);
   AddFile(files, sErrorFile, "error file", true);
-  AddFile(files, sClusteringFile, "clustering result file");
+  AddFile(files, sClusteringFile, "clustering result file", false, true);
   return files;
 }
 

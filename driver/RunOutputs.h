@@ -36,6 +36,10 @@ struct RunFile {
   // For an output: true when the run file's name sets it (the saved session,
   // the error file), false when "Output File" does.
   bool bFollowsRunFile = false;
+  // For an output: true when it is written where it stands (a lock file, the
+  // clustering result file, which is appended to), false when it is renamed
+  // into place, replacing whatever its name reached.
+  bool bInPlace = false;
 };
 
 // Every name a run writes, in one record: the checks, the lock, the sweep of

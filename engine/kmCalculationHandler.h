@@ -39,6 +39,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -129,12 +130,12 @@ class kmCalculationHandler {
   bool ExecuteThreaded(const KmFileTarget& output,
                        KmProgressInterface* pTracker);
 
-  // The file a clustering run appends its results to, as the caller opened
-  // it (a held file, appended through its descriptor); without it,
-  // ClusteringResultFile of the session beside the results file.
-  void SetClusteringResultFile(const KmFileTarget& file) {
-    clusteringFile_ = file;
-  }
+  // The blocks of a clustering run's outcome, cohort group by cohort group
+  // in the order of the results file, once ExecuteThreaded has returned;
+  // empty for a run that clusters nothing. The calculation opens no
+  // clustering result file: the caller appends this text to it once the
+  // whole run has succeeded, so a failed run leaves that file as it was.
+  const std::string& GetClusteringText() const { return sClusteringText_; }
 
   // The work of task iTask, run on a pool worker: makes a calculator on the
   // results handler (kept in the calculator list when pairwise comparisons
@@ -176,9 +177,9 @@ class kmCalculationHandler {
   // The writer thread's body: writes the records of cohorts 0 .. N-1 from
   // the result map to the results file in cohort order as they arrive,
   // deleting each once written, and appends a cohort's clustering outcome
-  // to the clustering result file beside the results file right after its
-  // record, so that the file's blocks follow the cohort order whatever the
-  // number of workers; ends early when the run is cancelled. Never
+  // to the clustering text (GetClusteringText) right after its record, so
+  // that the blocks follow the cohort order whatever the number of workers;
+  // ends early when the run is cancelled. Never
   // throws: its failure (a missing record once the pool has ended, a write
   // error) is kept and raised by ExecuteThreaded.
   void WriteResultsInOrder();
@@ -459,10 +460,10 @@ class kmCalculationHandler {
   CohortFit cohortFit_;
   // Set once the data file has been closed after the pool.
   bool bInputClosed_ = false;
-  // The results file of the run; clustering writes beside it.
+  // The results file of the run.
   KmString sOutputFile_;
-  // SetClusteringResultFile's file; a name "" for none.
-  KmFileTarget clusteringFile_ = KmFileTarget("");
+  // GetClusteringText: appended to by the results writer alone.
+  std::string sClusteringText_;
 };
 
 #endif  // KM_ENGINE_KMCALCULATIONHANDLER_H

@@ -12,7 +12,6 @@
 #include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "engine/kmCalculator.h"
-#include "engine/kmCohortClustering.h"
 #include "engine/kmPairwiseComparison.h"
 #include "engine/kmRunMemory.h"
 #include "engine/thread_pool.h"
@@ -200,12 +199,7 @@ void kmCalculationHandler::WriteResultsInOrder() {
         *pFinishedResults_, [this] { return pTracker_->IsCancelled(); },
         [this](const kmCalcData& record, const std::string& sClustering) {
           pCalcHandler_->WriteCohortCalcData(&record);
-          const KmString sDefault =
-              ClusteringResultFile(*pSession_, sOutputFile_);
-          AppendClusteringResult(*clusteringFile_.GetName() == '\0'
-                                     ? KmFileTarget(sDefault.GetCString())
-                                     : clusteringFile_,
-                                 sClustering);
+          sClusteringText_ += sClustering;
         });
   } catch (...) {
     // The run stops on it: the workers see the cancel flag.

@@ -1,7 +1,12 @@
-// The seam between the file layer and the operating system. Every file the
-// foundation opens, tests for, removes or decompresses goes through the
-// installed KmFileSystem, so tests can install one that fails on purpose
-// (an unreadable file, a read error part-way, a missing working directory).
+// The seam between the file layer and the operating system. Files opened
+// by their names, tested for, removed, renamed, decompressed, and every
+// partial file created, go through the installed KmFileSystem, so tests can
+// install one that fails on purpose (an unreadable file, a read error
+// part-way, a write that fails mid-run, a missing working directory).
+// Opening a name relative to a held folder does not (KmFolder::OpenFile,
+// and the folder itself): the lock files, the clustering result file and
+// the files a run only inspects (an earlier error file, a results file
+// under an output's name) are opened there, straight from the system.
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 

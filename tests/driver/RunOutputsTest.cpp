@@ -1,6 +1,7 @@
 // The check of the files a run writes against the files it reads.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "driver/KmRunFiles.h"
@@ -76,6 +77,25 @@ TEST(MakeRunOutputNames, AnUnknownExportSuffixHasNoName) {
       km_test::CatchKmException([&] { outputs.ExportFile("summary.txt"); });
   EXPECT_EQ(std::string(e.GetMessage()),
             "No export of the run has the suffix \"summary.txt\".");
+}
+
+// A lock file is written where it stands: one that is a link to the file
+// another output reaches is refused, whichever of the two is listed first
+// (an export comes before the lock files, the saved session after).
+TEST(CheckRunOutputs, AnOutputLinkedToALockFileIsRefused) {
+  for (const char* sOther : {"out.report.txt", "run.kms"}) {
+    km_test::ScratchDir dir;
+    KmRunFiles files;
+    SetDefaultRunFiles(files, "kinkmark", dir.File("run.ini").c_str());
+    files.sOutputFile = dir.File("out.kmo").c_str();
+    km_test::WriteAll(dir.File(sOther), "");
+    std::filesystem::create_symlink(dir.File(sOther), dir.File("out.lock"));
+    const KmException e = km_test::CatchKmException(
+        [&] { CheckRunOutputs(MakeRunOutputNames(files), files, nullptr); });
+    EXPECT_NE(std::string(e.GetMessage()).find("links to one file"),
+              std::string::npos)
+        << sOther;
+  }
 }
 
 }  // namespace

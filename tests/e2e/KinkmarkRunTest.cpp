@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <utility>
@@ -108,7 +110,7 @@ TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
   WriteAll(dir.File("d.txt"), "");
   WriteAll(dir.File("run.ini"),
            "[kinkmark input files]\nSession File = a.KMS\nData File = d.txt\n");
-  // Fault: an earlier run's error file stayed beside this run's outcome.
+  // A failed run leaves every file it found, an earlier error file too.
   WriteAll(dir.File("run.ErrorFile.txt"), "an earlier run's failure");
   const RunResult result = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(result.iStatus, 1);
@@ -119,7 +121,7 @@ TEST(KinkmarkRun, UnknownSessionKindEndsWithStatusOne) {
   EXPECT_NE(result.sConsole.find("Error: Session file name must end in "
                                  ".kms, .dic, or .ini!\n"),
             std::string::npos);
-  EXPECT_FALSE(fs::exists(dir.File("run.ErrorFile.txt")));
+  EXPECT_EQ(ReadAll(dir.File("run.ErrorFile.txt")), "an earlier run's failure");
 }
 
 TEST(KinkmarkRun, ErrorFileLayout) {
@@ -261,6 +263,8 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
       // Named like partial files a killed run left, which a completed run
       // and a failed run sweep: only regular files are removed.
       {"run.ErrorFile.txt.abc123.partial", false},
+      // A link to a file that is not an input stays all the same.
+      {"out.dat.abc123.partial", false, kLink, "notes.txt"},
       {"out.dat.abc123.partial", true},
       {"out.report.txt.partial", false},
       {"out.RunSummary.txt.partial", false},
@@ -290,6 +294,7 @@ TEST(KinkmarkRun, LeftoverPartialLinksAreNeverFollowed) {
                std::regex_replace(ReadAll(dir.File("run.ini")),
                                   std::regex(c.sInput), c.sLink));
     }
+    if (!fs::exists(dir.File(c.sInput))) WriteAll(dir.File(c.sInput), "a");
     const std::string sData = ReadAll(dir.File(c.sInput));
     if (c.plant == kLink) fs::create_symlink(c.sInput, dir.File(c.sLink));
     if (c.plant == kHardLink) {
@@ -433,6 +438,123 @@ class FolderSwappingFileSystem : public KmFileSystem {
   bool bSwapped_ = false;
 };
 
+// A full disk for the partial files whose names begin with sPrefix.
+struct FullDiskFileSystem : KmFileSystem {
+  std::string sPrefix;
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    if (sPrefix.empty() || sName.rfind(sPrefix, 0) != 0) {
+      return KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    }
+    errno = ENOSPC;
+    return -1;
+  }
+};
+
+// Runs kinkmark in this process, in dir, on a disk full for the partial
+// files whose names begin with sFullDisk.
+RunResult RunFull(const km_test::ScratchDir& dir, std::string sRunFile,
+                  const char* sFullDisk) {
+  FullDiskFileSystem full;
+  full.sPrefix = sFullDisk;
+  const fs::path home = fs::current_path();
+  fs::current_path(dir.Path());
+  KmSetFileSystem(&full);
+  char sProgram[] = "kinkmark";
+  char* argv[] = {sProgram, &sRunFile[0], nullptr};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int iStatus = KmRunDriver(2, argv);
+  const std::string sConsole = testing::internal::GetCapturedStdout() +
+                               testing::internal::GetCapturedStderr();
+  KmSetFileSystem(nullptr);
+  fs::current_path(home);
+  return {iStatus, sConsole};
+}
+
+// The bytes of every regular file of dir, by name.
+std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
+  std::map<std::string, std::string> contents;
+  for (const std::string& sName : Files(dir)) {
+    if (fs::is_regular_file(dir.File(sName))) {
+      contents[sName] = ReadAll(dir.File(sName));
+    }
+  }
+  return contents;
+}
+
+// Fault: a failed run removed the finished analysis under its names (a
+// mistyped run file, the data or session file given as the run file, a bad
+// option), wrote its error file over a results file when its run file could
+// not be read, and kept what it had moved into place before it failed (the
+// results file and saved session before every cohort was refused, the first
+// exports before a full disk). Now, at every stage, every file stays.
+TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
+  const std::string sJob =
+      "[Kinkmark Input Files]\nSession File = run.ini\nRun Options File = "
+      "options.ini\nExport Options File = options.ini\nData File = ";
+  const struct {
+    const char* sRunFile;
+    std::string sBody;   // "": no such file; "/": a folder; "-": as it is
+    const char* sExtra;  // "name=bytes" written first ("name=": results)
+    const char* sFullDisk;
+    int iStatus;
+    const char* sMessage;
+  } cases[] = {
+      {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
+      {"run.dir", "/", "", "", 2, "Unable to open file"},
+      {"run.nul", std::string("[Kinkmark\0", 10), "run.ErrorFile.txt=", "", 3,
+       "written: the file \"run.ErrorFile.txt\" is not an error file"},
+      {"run.csv", "-", "", "", 1, "Session file name must end in .kms"},
+      {"run.ini", "-", "", "", 2, "Error: Data file \"run.ini\", line 1"},
+      {"run.job", sJob + "run.csv", "options.ini=[Session Options]\nmodel=x",
+       "", 2, "\"x\""},
+      {"run.job", sJob + "run.csv", "run.ini=[Datafile Options]\n", "", 2,
+       "Session Parameters]\" not found"},
+      {"run.job", sJob + "d.csv", "d.csv=1\t2000\n", "", 2, "has 2 fields"},
+      {"run.job", sJob + "d.csv", "d.csv=1\t2000\t1\t0\n1\t2001\t2\t0\n", "", 2,
+       "could not be fitted"},
+      {"run.job", sJob + "run.csv", "", "run.apcexport.txt.", 2,
+       "Unable to write the file \"run.apcexport.txt\": No space left"},
+  };
+  // A finished analysis, its saved session also under the failed runs' name,
+  // and an unrelated results file.
+  km_test::ScratchDir finished;
+  CopyFixtures(finished);
+  fs::rename(finished.File("session.ini"), finished.File("run.ini"));
+  fs::rename(finished.File("rates.txt"), finished.File("run.csv"));
+  WriteAll(finished.File("job.ini"), sJob + "run.csv\nOutput File = run.kmo");
+  ASSERT_EQ(RunKinkmark(finished, "job.ini").iStatus, 0);
+  fs::copy_file(finished.File("job.kms"), finished.File("run.kms"));
+  fs::copy_file(finished.File("run.kmo"), finished.File("other.kmo"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.sRunFile) + c.sExtra + c.sFullDisk);
+    km_test::ScratchDir dir;
+    fs::copy(finished.Path(), dir.Path());
+    const std::string sExtra = c.sExtra;
+    const size_t iEqual = sExtra.find('=');
+    if (iEqual != std::string::npos) {
+      WriteAll(dir.File(sExtra.substr(0, iEqual)),
+               iEqual + 1 == sExtra.size() ? ReadAll(dir.File("run.kmo"))
+                                           : sExtra.substr(iEqual + 1));
+    }
+    if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
+    if (c.sBody.size() > 1) WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
+    const std::map<std::string, std::string> before = Contents(dir);
+    const RunResult result = RunFull(dir, c.sRunFile, c.sFullDisk);
+    EXPECT_EQ(result.iStatus, c.iStatus);
+    EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
+        << result.sConsole;
+    std::map<std::string, std::string> after = Contents(dir);
+    if (c.iStatus == 2) {
+      EXPECT_NE(after["run.ErrorFile.txt"].find(
+                    "names (\"run.kmo\", \"run.report.txt\", \"run.data"),
+                std::string::npos);
+      after.erase("run.ErrorFile.txt");
+    }
+    EXPECT_TRUE(after == before);
+  }
+}
+
 // Fault: only the last name of each output was guarded, so a folder swapped
 // for a link after the checks had every later output (results, exports,
 // summary, or the saved session and error file of the run file's folder)
@@ -465,6 +587,11 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
     fs::create_directory(dir.File("elsewhere"));
     for (const char* sName : names) {
       WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+      // An earlier run's outputs in the folder swapped stay as they were.
+      const char* sEarlier = *c.sFolder == 'o' ? "res." : "run.kms";
+      if (std::string(sName).rfind(sEarlier, 0) == 0) {
+        WriteAll(dir.File(c.sFolder + ("/" + std::string(sName))), "earlier");
+      }
     }
     WriteAll(dir.File("cfg/run.ini"),
              "[Kinkmark Input Files]\nSession File = session.ini\n"
@@ -489,6 +616,11 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("elsewhere")),
                             fs::directory_iterator()),
               6);
+    for (const std::string sName : names) {
+      if (fs::exists(dir.File("held/" + sName)) && sName != names[5]) {
+        EXPECT_EQ(ReadAll(dir.File("held/" + sName)), "earlier") << sName;
+      }
+    }
     const std::string sError =
         ReadAll(dir.File(c.bHoldsErrorFile ? "held/run.ErrorFile.txt"
                                            : "cfg/run.ErrorFile.txt"));
@@ -505,8 +637,8 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // and a symbolic link failed the run only after the whole calculation. Both
 // are refused before any fit; a genuine result file keeps being appended to.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind { kHardLink, kSymbolicLink, kGenuine };
-  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine}) {
+  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
+  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun}) {
     SCOPED_TRACE(kind);
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
@@ -523,9 +655,18 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
     if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
-    if (kind == kGenuine) WriteAll(sResult, "an earlier run\n");
-    const RunResult run = RunKinkmark(dir, "examples/clustering/run.ini");
+    if (kind >= kGenuine) WriteAll(sResult, "an earlier run\n");
+    const RunResult run =
+        kind == kFailedRun
+            ? RunFull(dir, "examples/clustering/run.ini", "ages.RunSummary")
+            : RunKinkmark(dir, "examples/clustering/run.ini");
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    // Fault: a run that failed after its fits kept its block appended.
+    if (kind == kFailedRun) {
+      EXPECT_EQ(run.iStatus, 2);
+      EXPECT_EQ(ReadAll(sResult), "an earlier run\n");
+      continue;
+    }
     if (kind == kGenuine) {
       EXPECT_EQ(run.iStatus, 0) << run.sConsole;
       EXPECT_EQ(ReadAll(sResult).rfind("an earlier run\n", 0), 0u);
@@ -728,8 +869,9 @@ TEST(KinkmarkRun, OutputsFollowTheResultsFileAndAFailedRunKeepsOthers) {
   EXPECT_EQ(failed.iStatus, 2) << failed.sConsole;
   EXPECT_EQ(ReadAll(dir.File("notes.txt")), "not a results file\n");
   EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt"))
-                .find("The file \"notes.txt\" named as the output is not a "
-                      "results file of this program; it was left as it was."),
+                .find("The files under this run's output names "
+                      "(\"notes.txt\") are from before it (an earlier run's "
+                      "outputs, or other files) and were left as they were."),
             std::string::npos);
 
   // A name without an ending is the stem whole, also in a folder whose
@@ -762,8 +904,8 @@ TEST(KinkmarkRun, OutputsFollowTheResultsFileAndAFailedRunKeepsOthers) {
 }
 
 // The files under a run's names belong to one run: a completed run removes
-// an earlier error file, a failed run the outputs of earlier runs, and a run
-// killed part-way leaves the earlier finished files as they were.
+// an earlier error file, and a failed run or one killed part-way leaves the
+// earlier finished files as they were.
 TEST(KinkmarkRun, OutputsBelongToOneRun) {
   km_test::ScratchDir dir;
   CopyFixtures(dir);
@@ -832,18 +974,18 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
     EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
   }
 
-  // A failed run leaves no output of the earlier run beside its error file,
-  // nor the killed run's partial file; the lock file the killed run left is
-  // not this run's and stays.
+  // A failed run leaves the earlier run's outputs as they were (fault: it
+  // removed them), and its error file says whose they are.
+  const std::map<std::string, std::string> before = Contents(dir);
   WriteAll(dir.File("options.ini"), "[Session Options]\nmodel = cubic\n");
   const RunResult failed = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(failed.iStatus, 2);
-  EXPECT_TRUE(fs::exists(dir.File("run.ErrorFile.txt")));
-  for (const std::string& sName : Files(dir)) {
-    if (sName != "out.lock") {
-      EXPECT_NE(sName.rfind("out.", 0), 0u) << sName;
-    }
-  }
+  std::map<std::string, std::string> after = Contents(dir);
+  EXPECT_NE(after["run.ErrorFile.txt"].find("an earlier run's outputs"),
+            std::string::npos);
+  after.erase("run.ErrorFile.txt");
+  after["options.ini"] = before.at("options.ini");
+  EXPECT_TRUE(after == before);
 }
 
 // Fault: two runs into the same outputs shared one partial name; one

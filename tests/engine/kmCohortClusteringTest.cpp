@@ -227,7 +227,12 @@ TEST(kmCalculatorClustering, ClusteringRunWritesBothFiles) {
     ASSERT_TRUE(run.Execute(sOut));
     kmCalcHandler reader(sOut.c_str(), nullptr);
     EXPECT_EQ(reader.GetNumCohortRecords(), 1);
-    const std::string sResult = km_test::ReadAll(dir.File(c.sFile));
+    // The caller appends the text to the file named for the session.
+    const std::string sResult = run.handler.GetClusteringText();
+    EXPECT_EQ(
+        std::string(
+            ClusteringResultFile(*run.pSession, sOut.c_str()).GetCString()),
+        dir.File(c.sFile));
     EXPECT_NE(sResult.find("(Group Index, Group ID) = (4, 3)\n"),
               std::string::npos);
     EXPECT_NE(sResult.find("\nlBestNumClusters is \nDinmenstions:(1,1)\n"
@@ -254,16 +259,13 @@ TEST(kmCalculatorClustering, BlocksFollowTheCohortOrder) {
   km_test::ScratchDir dir;
   km_test::WriteAll(dir.File("data.csv"),
                     ClusteredData(4, 8) + ClusteredData(4, 8, 1, 2));
-  const std::string sFile =
-      dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt");
   std::vector<std::string> files;
   for (int16_t iThreads : {1, 8}) {
     auto pSession = ClusteredSession(dir.File("data.csv"), 4, 8, 0, 1, 2);
     pSession->SetNumCores(iThreads);
     run_test::Run run(std::move(pSession));
     ASSERT_TRUE(run.Execute(dir.File("out.kmo")));
-    files.push_back(km_test::ReadAll(sFile));
-    std::remove(sFile.c_str());
+    files.push_back(run.handler.GetClusteringText());
   }
   EXPECT_EQ(files[0], files[1]);
   const std::string sChosen = "\nlBestNumClusters is \nDinmenstions:(1,1)\n";

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "foundation/KmIO_File.h"
+#include "foundation/platform/KmFileMark.h"
+#include "foundation/platform/KmFolder.h"
 #include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
@@ -380,6 +385,26 @@ TEST(KmIO_File, ExistsAndRemoveAcceptEitherSeparator) {
   EXPECT_TRUE(KmIO_File::RemoveFile(sBackslashed.c_str()));
   EXPECT_FALSE(KmIO_File::FileExists(sPath.c_str()));
   EXPECT_FALSE(KmIO_File::RemoveFile(sPath.c_str()));
+}
+
+// A held folder tells a file from another put under its name, and from a
+// link to it: a name reaches an open file only as that file itself.
+TEST(KmFolder, ANameReachesOnlyTheFileItself) {
+  ScratchDir dir;
+  KmFolder folder;
+  ASSERT_TRUE(folder.Open(dir.Path()));
+  WriteAll(dir.File("f"), "first");
+  KmFileMark mark;
+  mark.Mark(folder, "f");
+  EXPECT_TRUE(mark.IsNamedBy(folder, "f"));
+  std::filesystem::remove(dir.File("f"));
+  WriteAll(dir.File("f"), "a file written since");
+  EXPECT_FALSE(mark.IsNamedBy(folder, "f"));
+  std::filesystem::create_symlink("f", dir.File("link"));
+  const int iFd = folder.OpenFile("f", O_RDONLY);
+  EXPECT_TRUE(folder.Reaches("f", iFd));
+  EXPECT_FALSE(folder.Reaches("link", iFd));
+  close(iFd);
 }
 
 }  // namespace
