@@ -232,9 +232,9 @@ class ForAllKinkMKAction {
   // so the first of equal placements wins. In the jump model a placement
   // with a kinkmark strictly after the last observation before
   // settings.jumpLocation and at or before the first observation at or
-  // after it is never the best of a series (it enters the profile only):
-  // the step makes it fit as the kinkmark at that last observation does,
-  // with another jump.
+  // after it is never the best of a series (it enters the profile only),
+  // unless every placement holds such a kinkmark: the step makes it fit as
+  // the kinkmark at that last observation does, with another jump.
 
   // Searches the best placement of k kinkmarks (k < 0 counts as 0) and
   // writes everything into results, resized to S = series.GetSize() fresh

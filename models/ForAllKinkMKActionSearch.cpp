@@ -258,7 +258,7 @@ void FillTauLimits(KinkMKFitResult& r, int32_t n,
   }
 }
 
-// The grid locations a kinkmark of the jump model may not take. A kinkmark
+// The grid locations the jump model's search takes no kinkmark at. A kinkmark
 // anywhere from the last observation before the jump location to the first
 // observation at or after it gives the same fitted values: its hinge
 // differs from the hinge at the earlier observation only by a constant on
@@ -298,6 +298,19 @@ bool HoldsTiedLocation(const NEWMAT::ColumnVector& T,
   for (int j = 1; j <= T.Nrows(); ++j) {
     if (tied[static_cast<size_t>(T(j))]) return true;
   }
+  return false;
+}
+
+// True when some placement of the successor table holds no left-out
+// location; when none does (a grid too short to leave them out), the
+// search keeps every placement.
+bool AnyUntiedPlacement(NEWMAT::ColumnVector T,
+                        const NEWMAT::ColumnVector& successors,
+                        const std::vector<bool>& tied) {
+  if (!ForAllKinkMKAction::first_TauIndices(T, successors)) return false;
+  do {
+    if (!HoldsTiedLocation(T, tied)) return true;
+  } while (ForAllKinkMKAction::next_TauIndices(T, successors));
   return false;
 }
 
@@ -346,9 +359,12 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
     best.profile = kNotVisited;
     std::vector<int> columns;
     SearchWork w;
-    const std::vector<bool> tied =
-        bJump ? StepTiedLocations(gridValues, groups, settings.jumpLocation)
-              : std::vector<bool>(static_cast<size_t>(m) + 1, false);
+    std::vector<bool> tied(static_cast<size_t>(m) + 1, false);
+    if (bJump) {
+      tied = StepTiedLocations(gridValues, groups, settings.jumpLocation);
+      if (!AnyUntiedPlacement(T, successors, tied))
+        tied.assign(tied.size(), false);
+    }
     do {
       const bool bTied = HoldsTiedLocation(T, tied);
       SelectColumns(columns, T, p, m, bJump);
