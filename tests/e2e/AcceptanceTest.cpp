@@ -639,6 +639,7 @@ void CheckJump(const km_test::ScratchDir& dir, const std::string& sSite,
   size_t s = 0;
   while (s < kinkmarks.size() && dJumpAt > kinkmarks[s]) ++s;
   double dLevel = std::exp(fit.intercepts[s] + fit.slopes[s] * dJumpAt);
+  int nRows = 0;
   for (const auto& row : ReadTable(dir.File("out.dataexport.txt")).rows) {
     if (row[0] != sSite || row[1] != "Jump" ||
         std::fabs(std::strtod(row[2].c_str(), nullptr) - dJumpAt) > 1e-9) {
@@ -646,7 +647,9 @@ void CheckJump(const km_test::ScratchDir& dir, const std::string& sSite,
     }
     EXPECT_PRED2(Close, dLevel, std::strtod(row[4].c_str(), nullptr));
     dLevel *= std::exp(fit.dJump);
+    ++nRows;
   }
+  EXPECT_EQ(nRows, 2);
 }
 
 // The engine's best fit of each site (East, West in file order): its
