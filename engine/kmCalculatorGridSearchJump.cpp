@@ -226,9 +226,11 @@ void kmCalculator::GridSearch_WithJumpModel(
                              kClassName, static_cast<int>(k));
       }
       // The refit counts the intercept, slope, kinkmark locations and
-      // slope changes, not the jump.
+      // slope changes, not the jump. Where the refit cannot estimate the
+      // jump it takes its standard error from this fit, whose residual
+      // degrees of freedom count the jump, as the report's do.
       first.q = w + 2 * k;
-      first.residualDF = static_cast<double>(pDataX->Nrows() - (w + 2 * k));
+      first.residualDF = static_cast<double>(pDataX->Nrows() - (w + 2 * k + J));
       KMSeriesSet seriesSet;
       seriesSet.xValues = xValues;
       seriesSet.yValues.SetSize(1);

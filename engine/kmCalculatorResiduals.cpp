@@ -174,33 +174,29 @@ void kmCalculator::Resids_JumpModel_Final(
         return bLog ? std::exp(v + dJump) : v + dJump;
       };
 
+      // The level just before the jump: the segment in force just before
+      // it, after every kinkmark that lies before it (none when the jump
+      // is at or before the first observation).
+      kmPieceWalk before(k, vCoef, vTau, mX(1, 2));
+      while (before.Reaches(dJumpLocationShifted) &&
+             before.Break() < dJumpLocationShifted) {
+        before.Advance();
+      }
+      const double h = before.ValueAt(dJumpLocationShifted);
+
       ResultRows rows;
       kmPieceWalk walk(k, vCoef, vTau, mX(1, 2));
-      bool bJumpPieceFixed = false;
       bool bJumpRowsWritten = false;
-      double dJumpIntercept = 0.0;
-      double dJumpSlope = 0.0;
       for (int i = 1; i <= n; ++i) {
         const double x = mX(i, 2);
         const double dAux = (*pDataAux)(i, 1);
-        // The segment in force at the previous observation (none before
-        // the first).
-        const double dPrevIntercept = i > 1 ? walk.Intercept() : 0.0;
-        const double dPrevSlope = i > 1 ? walk.Slope() : 0.0;
-        while (walk.Reaches(x)) {
-          const double dBreak = walk.Break();
-          walk.Advance();
-          if (x > dBreak && dBreak != dJumpLocationShifted) {
-            const double g = walk.ValueAt(dBreak);
-            rows.Add(dBreak + iOrigin, kMissing,
-                     x >= dJumpLocationShifted ? jumped(g) : plain(g), dAux);
-          }
-        }
-        if (!bJumpPieceFixed && x >= dJumpLocationShifted) {
-          bJumpPieceFixed = true;
-          dJumpIntercept = dPrevIntercept;
-          dJumpSlope = dPrevSlope;
-        }
+        // A kinkmark between two observations shows the line there, with
+        // the step only when the kinkmark lies after the jump.
+        walk.ValueAfterBreaks(x, [&](double dBreak, double g) {
+          if (dBreak == dJumpLocationShifted) return;
+          rows.Add(dBreak + iOrigin, kMissing,
+                   dBreak > dJumpLocationShifted ? jumped(g) : plain(g), dAux);
+        });
         const double dXOut = x + iOrigin;
         const double dObserved = plain((*pDataY)(i, 1));
         if (dXOut < dJumpAt) {
@@ -211,7 +207,6 @@ void kmCalculator::Resids_JumpModel_Final(
           bJumpRowsWritten = true;
         } else {
           if (!bJumpRowsWritten) {
-            const double h = dJumpSlope * dJumpLocationShifted + dJumpIntercept;
             rows.Add(dJumpAt, kMissing, plain(h), kMissing);
             rows.Add(dJumpAt, kMissing, jumped(h), kMissing);
             bJumpRowsWritten = true;

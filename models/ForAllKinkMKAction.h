@@ -178,8 +178,9 @@ class ForAllKinkMKAction {
   //    error of 0 gives t = estimate * infinity and p = 0.
   // Writes fitStats (K, S, P, df, the tables, C, theta, beta(1..P+K)).
   // With settings.jump it also writes result.jumpVector (entries 2 to 8: t
-  // test of J, with its variance from C or, when the segment form cannot
-  // estimate it, from result.xtwx^- * sse / residualDF; entry 9 kept),
+  // test of J, with its variance from C on df or, when the segment form
+  // cannot estimate it, from result.xtwx^- * sse / residualDF on
+  // residualDF degrees of freedom; entry 9 kept),
   // result.levelVector (the level J + intercept of the jump segment and its
   // t test) and result.jumpRetest (calc_CoefficientTests with
   // result.settings.testKind); the tests use result.settings.jumpAlpha.
@@ -228,7 +229,12 @@ class ForAllKinkMKAction {
   // Placements come in the lexicographic order of first_TauIndices /
   // next_TauIndices over grid.candidateIndices (the successor table); a
   // placement replaces the best one only when its SSE is strictly smaller,
-  // so the first of equal placements wins.
+  // so the first of equal placements wins. In the jump model a placement
+  // with a kinkmark strictly after the last observation before
+  // settings.jumpLocation and at or before the first observation at or
+  // after it is never the best of a series (it enters the profile only),
+  // unless every placement holds such a kinkmark: the step makes it fit as
+  // the kinkmark at that last observation does, with another jump.
 
   // Searches the best placement of k kinkmarks (k < 0 counts as 0) and
   // writes everything into results, resized to S = series.GetSize() fresh
@@ -252,10 +258,12 @@ class ForAllKinkMKAction {
   //
   // Arguments:
   //  groups    vectors whose lengths cut the observed series into groups;
+  //            in the jump model also the independent values, on the scale
+  //            of the grid and of settings.jumpLocation;
   //  series    S response vectors of length n, entry 0 the observed one;
   //  grid      candidates (the m location values) and candidateIndices
   //            (their successor table);
-  //  settings  alpha, jump and secondCrossProduct are read;
+  //  settings  alpha, jump, jumpLocation and secondCrossProduct are read;
   //  p         number of base columns of allX;
   //  xtwx      (p + m [+ 1]) square X'WX over all columns of allX;
   //  allX      n x (p + m [+ 1]) design: base columns, hinge column of grid

@@ -258,6 +258,62 @@ void FillTauLimits(KinkMKFitResult& r, int32_t n,
   }
 }
 
+// The grid locations the jump model's search takes no kinkmark at. A kinkmark
+// anywhere from the last observation before the jump location to the first
+// observation at or after it gives the same fitted values: its hinge
+// differs from the hinge at the earlier observation only by a constant on
+// the observations the step covers, which the step absorbs. Those
+// placements would tie, and the jump each reports would depend on which
+// rounding won; the kinkmark is taken at the earlier observation, so a
+// placement with a location strictly after it and at or before the later
+// one is never the best of any series. It still counts in the profile,
+// from which the kinkmark's interval comes: the data cannot tell those
+// locations apart. Without observations on both sides of the jump none is
+// left out.
+std::vector<bool> StepTiedLocations(
+    const NEWMAT::ColumnVector& gridValues,
+    const OneDimensionArray<NEWMAT::ColumnVector>& groups,
+    double dJumpLocation) {
+  double dBefore = -INFINITY;
+  double dAfter = INFINITY;
+  for (int g = 0; g < groups.GetSize(); ++g) {
+    for (int i = 1; i <= groups[g].Nrows(); ++i) {
+      const double x = groups[g](i);
+      if (x < dJumpLocation) dBefore = std::max(dBefore, x);
+      if (x >= dJumpLocation) dAfter = std::min(dAfter, x);
+    }
+  }
+  std::vector<bool> tied(static_cast<size_t>(gridValues.Nrows()) + 1, false);
+  if (std::isinf(dBefore) || std::isinf(dAfter)) return tied;
+  for (int c = 1; c <= gridValues.Nrows(); ++c) {
+    tied[static_cast<size_t>(c)] =
+        dBefore < gridValues(c) && gridValues(c) <= dAfter;
+  }
+  return tied;
+}
+
+// True when a kinkmark of placement T sits on a left-out location.
+bool HoldsTiedLocation(const NEWMAT::ColumnVector& T,
+                       const std::vector<bool>& tied) {
+  for (int j = 1; j <= T.Nrows(); ++j) {
+    if (tied[static_cast<size_t>(T(j))]) return true;
+  }
+  return false;
+}
+
+// True when some placement of the successor table holds no left-out
+// location; when none does (a grid too short to leave them out), the
+// search keeps every placement.
+bool AnyUntiedPlacement(NEWMAT::ColumnVector T,
+                        const NEWMAT::ColumnVector& successors,
+                        const std::vector<bool>& tied) {
+  if (!ForAllKinkMKAction::first_TauIndices(T, successors)) return false;
+  do {
+    if (!HoldsTiedLocation(T, tied)) return true;
+  } while (ForAllKinkMKAction::next_TauIndices(T, successors));
+  return false;
+}
+
 // The search itself (see the header); exceptions pass to findTheBestTau.
 void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
                    const OneDimensionArray<NEWMAT::ColumnVector>& series,
@@ -303,7 +359,14 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
     best.profile = kNotVisited;
     std::vector<int> columns;
     SearchWork w;
+    std::vector<bool> tied(static_cast<size_t>(m) + 1, false);
+    if (bJump) {
+      tied = StepTiedLocations(gridValues, groups, settings.jumpLocation);
+      if (!AnyUntiedPlacement(T, successors, tied))
+        tied.assign(tied.size(), false);
+    }
     do {
+      const bool bTied = HoldsTiedLocation(T, tied);
       SelectColumns(columns, T, p, m, bJump);
       const int q = static_cast<int>(columns.size());
       SelectBlock(w.Gc, xtwx, columns);
@@ -323,7 +386,7 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
       SolveAllSeries(w, q, S);
 
       const double dSSE = WeightedSSE(w, y0, allX, columns, W);
-      if (dSSE < best.sse) {
+      if (!bTied && dSSE < best.sse) {
         best.sse = dSSE;
         bestT = T;
         best.beta = w.beta;
@@ -337,7 +400,7 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
         if (dSSE < dProfile) dProfile = dSSE;
       }
       // The further series need only y'Wy - b'X'Wy.
-      for (int s = 1; s < S; ++s) {
+      for (int s = 1; s < S && !bTied; ++s) {
         const size_t i = static_cast<size_t>(s);
         const double dSSEs = w.yWy[i] - w.explained[i];
         if (dSSEs < w.seriesSSE[i]) w.seriesSSE[i] = dSSEs;

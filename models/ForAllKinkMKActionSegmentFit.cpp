@@ -267,9 +267,14 @@ void FitJumpAndLevel(KinkMKFitResult& result, const NEWMAT::ColumnVector& theta,
         std::sqrt(C(aStar, aStar) + C(aStar, c) + C(c, aStar) + C(c, c));
     bFallBack = jumpVector(2) == 0.0;
   }
+  // The degrees of freedom of the fit the jump's standard error comes from:
+  // its t tests and intervals take the same fit's.
+  double dJumpDF = df;
   if (bFallBack) {
     // The segment form cannot estimate the jump: take its variance from
-    // the continuous fit, sse / residualDF times the inverse of X'WX.
+    // the continuous fit, sse / residualDF times the inverse of X'WX, and
+    // test it on that fit's residualDF.
+    dJumpDF = result.residualDF;
     NEWMAT::Matrix xtwxInv;
     int16_t iXtwxRank = 0;
     ForAllKinkMKAction::isPositiveDefinite(result.xtwx.Nrows(), result.xtwx,
@@ -283,7 +288,7 @@ void FitJumpAndLevel(KinkMKFitResult& result, const NEWMAT::ColumnVector& theta,
   const double dKeptEntry9 = jumpVector(9);
   jumpVector(9) = dAlpha;
   const NEWMAT::ColumnVector jumpTest =
-      make_TestResultVector(0, dJump, jumpVector(2), df, dAlpha, 0.0);
+      make_TestResultVector(0, dJump, jumpVector(2), dJumpDF, dAlpha, 0.0);
   for (int i = 3; i <= 9; ++i) jumpVector(i) = jumpTest(i);
   const NEWMAT::ColumnVector levelTest =
       make_TestResultVector(0, levelVector(1), levelVector(2), df, dAlpha, 0.0);

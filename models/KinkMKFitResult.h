@@ -94,7 +94,8 @@ class KinkMKFitResult {
   // 16. +infinity.
   double dMember16;
   // 17. The residual degrees of freedom: the divisor of sse in the variance
-  // estimate (the refit scales the inverse of xtwx by sse / residualDF).
+  // estimate (the refit scales the inverse of xtwx by sse / residualDF), and
+  // the degrees of freedom of the tests of that estimate.
   // 0.0.
   double residualDF;
   // 18. q, the penalty count (number of parameters) of the information

@@ -646,6 +646,42 @@ Table ReadTable(const std::string& sPath) {
   return table;
 }
 
+// A jump model's jump and the data export's rows at J against the fit with
+// the step: the jump's standard error is the segment refit's where that
+// fits the step, else the model's own, whose DF (19 here) the interval
+// takes (R: qt(0.975, 19)). The rows hold the line at J, then with the step.
+void CheckJump(const km_test::ScratchDir& dir, const std::string& sSite,
+               const km_e2e::Refitted& fit, const km_e2e::SegmentErrors& errors,
+               const std::vector<double>& kinkmarks, double dJumpAt, int iDF) {
+  const Table jumps = ReadTable(dir.File("out.jumpcrexport.txt"));
+  const double dSE = errors.jump > 0.0
+                         ? errors.jump
+                         : std::sqrt(fit.dSSE / iDF * fit.dJumpInverse);
+  for (size_t r = 0; r < jumps.rows.size(); ++r) {
+    if (jumps.rows[r][0] != sSite || jumps.rows[r][1] != "Jump") continue;
+    EXPECT_PRED2(Close, fit.dJump, jumps.Number(r, "Jump Value"));
+    EXPECT_PRED2(Close, dSE, jumps.Number(r, "Jump Standard Error"));
+    if (errors.jump == 0.0 && iDF == 19) {
+      EXPECT_PRED2(Close, 2.093024054408307 * dSE,
+                   jumps.Number(r, "Jump Upper CI") - fit.dJump);
+    }
+  }
+  size_t s = 0;
+  while (s < kinkmarks.size() && dJumpAt > kinkmarks[s]) ++s;
+  double dLevel = std::exp(fit.intercepts[s] + fit.slopes[s] * dJumpAt);
+  int nRows = 0;
+  for (const auto& row : ReadTable(dir.File("out.dataexport.txt")).rows) {
+    if (row[0] != sSite || row[1] != "Jump" ||
+        std::fabs(std::strtod(row[2].c_str(), nullptr) - dJumpAt) > 1e-9) {
+      continue;
+    }
+    EXPECT_PRED2(Close, dLevel, std::strtod(row[4].c_str(), nullptr));
+    dLevel *= std::exp(fit.dJump);
+    ++nRows;
+  }
+  EXPECT_EQ(nRows, 2);
+}
+
 // The engine's best fit of each site (East, West in file order): its
 // kinkmarks, SSE and segment coefficients from the report, its APCs from the
 // APC export.
@@ -699,7 +735,10 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
                    report.Number(rows[s], "SlopeChg Std Error"));
     }
     // The segments of a jump model are not those of the refit's form.
-    if (refit.dJumpAt != 0.0) continue;
+    if (refit.dJumpAt != 0.0) {
+      CheckJump(dir, kSites[iSite], fit, errors, kinkmarks, refit.dJumpAt, iDF);
+      continue;
+    }
     for (size_t s = 0; s < rows.size(); ++s) {
       EXPECT_PRED2(Close, fit.intercepts[s],
                    report.Number(rows[s], "Intercept Estimate"));
@@ -888,6 +927,34 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);
+    }
+  }
+}
+
+// Fault: a kinkmark anywhere from the last year before the jump to the
+// first year at or after it fits equally well, and which one the grid
+// search kept, and so the jump, changed with the grid points between
+// years; such a kinkmark's row showed the step, the rows at a jump after
+// it the segment before it. Every grid gives one jump, the refit's.
+TEST(Acceptance, JumpBesideAKinkmarkIsTheSameOnEveryGrid) {
+  for (const double dJumpAt : {2011.0, 2010.5}) {
+    std::string sFirst;
+    for (const int g : {0, 1, 2, 4}) {
+      km_test::ScratchDir dir;
+      km_e2e::CopyFixtureFolder("common", dir);
+      km_e2e::CopyFixtureFolder("jumptie", dir);
+      const std::string sKeys = "jump location = " + std::to_string(dJumpAt) +
+                                "\nnum obs between = " + std::to_string(g);
+      SCOPED_TRACE(sKeys);
+      km_test::WriteAll(dir.File("options.ini"),
+                        km_test::ReadAll(dir.File("options.ini")) + sKeys);
+      ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+      CheckAgainstRefit(dir, {"kinked.csv", Response::kRateStdError, true,
+                              false, 1e5, dJumpAt});
+      const std::string sJumps =
+          ReadTable(dir.File("out.jumpcrexport.txt")).rows[0][4];
+      if (g == 0) sFirst = sJumps;
+      EXPECT_EQ(sJumps, sFirst);
     }
   }
 }

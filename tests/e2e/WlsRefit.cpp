@@ -76,9 +76,14 @@ Refitted FitWithKinkmarks(const Series& s, const std::vector<double>& kinkmarks,
     a.push_back(row);
     r.push_back(dRoot * s.y[i]);
   }
-  const std::vector<double> b = LeastSquares(a, r);
+  std::vector<std::vector<double>> R;
+  const std::vector<double> b = LeastSquares(a, r, &R);
   Refitted fit;
   fit.nParams = static_cast<int>(b.size());
+  std::vector<double> c(b.size(), 0.0);
+  c.back() = 1.0;
+  if (dJumpAt != 0.0)
+    fit.dJump = b.back(), fit.dJumpInverse = InverseForm(R, c);
   for (size_t i = 0; i < s.x.size(); ++i) {
     double dFitted = b[0] + b[1] * s.x[i];
     if (dJumpAt != 0.0 && s.x[i] >= dJumpAt) dFitted += b.back();
@@ -127,6 +132,9 @@ SegmentErrors SegmentStdErrors(const Series& s,
   }
   std::vector<std::vector<double>> R;
   const std::vector<double> b = LeastSquares(a, r, &R);
+  if (dJumpAt != 0.0 &&
+      !(std::fabs(R.back().back()) >= 1e-9 * std::fabs(R[0][0])))
+    return SegmentStdErrors(s, kinkmarks, 0.0);
   double dSSE = 0.0;
   for (size_t i = 0; i < n; ++i) {
     double e = r[i];
@@ -142,6 +150,7 @@ SegmentErrors SegmentStdErrors(const Series& s,
     return std::sqrt(dMSE * InverseForm(R, c));
   };
   SegmentErrors errors;
+  if (dJumpAt != 0.0) errors.jump = se(2 * S, 2 * S);
   for (size_t j = 0; j < S; ++j) {
     errors.intercepts.push_back(se(j, j));
     errors.slopes.push_back(se(S + j, S + j));

@@ -19,6 +19,8 @@ struct Refitted {
   std::vector<double> slopes;      // per segment
   std::vector<double> residuals;   // y - fitted, per observation
   int nParams = 0;                 // coefficients fitted
+  // The step and its diagonal element of (X'WX)^-1.
+  double dJump = 0.0, dJumpInverse = 0.0;
 };
 
 // Fits y = b0 + b1 x + sum_j d_j (x - k_j)+ by weighted least squares
@@ -35,9 +37,11 @@ Refitted FitWithKinkmarks(const Series& series,
 // observation within h = 0.117 n (ln ln n)^0.6 / (2 sqrt n) of a kinkmark
 // counts by the factor |x - k| / h, because the kinkmark's location is
 // itself estimated; the mean square has sum(factors) - coefficients degrees
-// of freedom.
+// of freedom. A step that repeats a segment's level there is left out;
+// jump is the step's standard error (0 when left out).
 struct SegmentErrors {
   std::vector<double> intercepts, slopes, slopeChanges;
+  double jump = 0.0;
 };
 SegmentErrors SegmentStdErrors(const Series& series,
                                const std::vector<double>& kinkmarks,

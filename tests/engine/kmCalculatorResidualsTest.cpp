@@ -332,6 +332,20 @@ TEST(ResidsJumpModelFinal, JumpRowsAndShiftedFits) {
         {2002.5, M, 11, M},
         {2003, 7.8, 10.5, 0.14}},
        kN + 2},
+      // Fault: a kinkmark between the last observation before J and J
+      // showed the step, and the rows at J took the segment in force at
+      // observation 3, not the one after the kinkmark (7.6 - x).
+      {"kinkmark just before a jump between observations",
+       2002.5,
+       2.2,
+       {{2000, 2.1, 1, 0.11},
+        {2001, 3.9, 3, 0.12},
+        {2002, 6.2, 5, 0.13},
+        {2002.2, M, 5.4, 0.14},
+        {2002.5, M, 5.1, M},
+        {2002.5, M, 10.1, M},
+        {2003, 7.8, 9.6, 0.14}},
+       kN + 3},
   };
   for (const JumpCase& c : kCases) {
     SCOPED_TRACE(c.sName);
