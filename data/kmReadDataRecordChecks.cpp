@@ -327,8 +327,7 @@ void kmReadData::VerifyIndependentVariable(
               "kmCalculator", v.GetCString());
         }
         KmString sLabel = format.GetLabel(iLine);
-        if (sLabel.Find("not used in calculations") < 0 &&
-            !ValidFloat(sLabel, false)) {
+        if (!IsLeftOutLabel(sLabel) && !ValidFloat(sLabel, false)) {
           Flag(psErrorText, pbGood, bNonNumericReported,
                "  Kinkmark cannot process by-groups where independent "
                "variable values are non-numeric.",

@@ -66,7 +66,22 @@ class KmIniFile {
       const std::function<void(const KmString& sHeader)>& onHeader,
       const std::function<void(const KmString& sLine)>& onKeyLine);
 
+  // The line number (from 1) of the first line of key sKey in section
+  // sSection of the file sPath (names compared as the reader compares
+  // them), or 0 when the file has no such line or cannot be opened.
+  // Throws the line source's errors of the input kind.
+  static int32_t FindKeyLine(const char* sPath, const char* sSection,
+                             const char* sKey);
+
  private:
+  // ScanLines with each line's number (from 1) beside it.
+  static bool ScanNumberedLines(
+      const char* sPath,
+      const std::function<void(const KmString& sHeader, int32_t iLine)>&
+          onHeader,
+      const std::function<void(const KmString& sLine, int32_t iLine)>&
+          onKeyLine);
+
   void ReadFile();
 
   KmString sFileName_;
