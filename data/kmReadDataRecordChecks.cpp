@@ -307,10 +307,14 @@ void kmReadData::VerifyIndependentVariable(
     if (!v.IsEmpty() && v == sMissingTrimmed) v.Clear();
 
     if (v.IsEmpty()) {
+      // Named where it stands: the file may hold no missing-value text.
+      KmString sDetail;
+      sDetail << RecordPlace(iRow, iCol)
+              << ": the independent value is blank or missing.";
       Flag(psErrorText, pbGood, bMissingOrEqualReported,
            "  Kinkmark cannot process records with no independent variable.  "
            "Kinkmark will not analyze by-groups that have this error.",
-           iRow, iCol);
+           iRow, iCol, sDetail);
     } else if (!ValidFloat(v, false)) {
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
