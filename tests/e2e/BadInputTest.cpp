@@ -1307,7 +1307,7 @@ struct Variation {
   bool bCodesOnly = false;           // a fault only codes can have
 };
 
-// East's row of year sYear (its first age group's).
+// The row of sSite's year sYear (its first age group's).
 std::vector<std::string>& Row(Rows& rows, const char* sSite,
                               const char* sYear) {
   for (auto& row : rows) {
