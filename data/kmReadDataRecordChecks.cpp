@@ -306,10 +306,14 @@ void kmReadData::VerifyIndependentVariable(
     if (!v.IsEmpty() && v == sMissingTrimmed) v.Clear();
 
     if (v.IsEmpty()) {
+      // Named where it stands: the file may hold no missing-value text.
+      KmString sDetail;
+      sDetail << RecordPlace(iRow, iCol)
+              << ": the independent value is blank or missing.";
       Flag(psErrorText, pbGood, bMissingOrEqualReported,
            "  Kinkmark cannot process records with no independent variable.  "
            "Kinkmark will not analyze by-groups that have this error.",
-           iRow, iCol);
+           iRow, iCol, sDetail);
     } else if (!ValidFloat(v, false)) {
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
@@ -326,8 +330,7 @@ void kmReadData::VerifyIndependentVariable(
               "kmCalculator", v.GetCString());
         }
         KmString sLabel = format.GetLabel(iLine);
-        if (sLabel.Find("not used in calculations") < 0 &&
-            !ValidFloat(sLabel, false)) {
+        if (!IsLeftOutLabel(sLabel) && !ValidFloat(sLabel, false)) {
           Flag(psErrorText, pbGood, bNonNumericReported,
                "  Kinkmark cannot process by-groups where independent "
                "variable values are non-numeric.",

@@ -25,7 +25,7 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
 bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages) {
   // The first line of each key of the section, and whether it was named.
   struct FirstLine {
-    int64_t lLine;
+    int32_t iLine;
     KmString sKey;
     KmString sText;
     KmString sValue;
@@ -35,22 +35,22 @@ bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages) {
   bool bNone = true;
   if (!KmIO_File::FileExists(sFileName)) return true;
   KmIniFile::ScanNumberedLines(
-      sFileName, [&](const KmString&, int64_t) { section.clear(); },
-      [&](const KmString& sLine, int64_t lLine) {
+      sFileName, [&](const KmString&, int32_t) { section.clear(); },
+      [&](const KmString& sLine, int32_t iLine) {
         KmString sKey;
         KmString sValue;
         KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
         const auto inserted =
             section.emplace(KmString(sKey).MakeLower().GetCString(),
-                            FirstLine{lLine, sKey, sLine, sValue, false});
+                            FirstLine{iLine, sKey, sLine, sValue, false});
         FirstLine& first = inserted.first->second;
         if (inserted.second || first.sValue == sValue || first.bNamed) return;
         first.bNamed = true;
         bNone = false;
         sMessages << "The file \"" << sFileName << "\" gives the key \""
                   << first.sKey << "\" twice with different values: line "
-                  << first.lLine << " \"" << first.sText << "\" and line "
-                  << lLine << " \"" << sLine << "\".  Give each key once.\n";
+                  << first.iLine << " \"" << first.sText << "\" and line "
+                  << iLine << " \"" << sLine << "\".  Give each key once.\n";
       });
   return bNone;
 }

@@ -255,6 +255,13 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   if (layout.iIndepPos > iFields) RaiseIndependentPosition(layout.iIndepPos);
   const KmString sIndep = KmString(fields[layout.iIndepPos - 1]).Trim();
 
+  // A blank or missing year refused its cohort in the verification (which
+  // names its line and column); its record has no place in the cohort's
+  // rows. In a cohort that passed it would be a fault of this program.
+  const bool bMissingIndep =
+      sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing);
+  if (bMissingIndep && !layout.bGood) return false;
+
   // The independent value through its format; a value labelled as not used
   // skips the record.
   double dX = 0.0;
@@ -301,8 +308,7 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
     dSecondLast = ResponseValue(fields[iFields - 2]);
   }
 
-  // The reader hands an empty field on as the missing text.
-  if (sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing)) {
+  if (bMissingIndep) {
     GenerateKmInputExceptionF(
         "\"%s\" is an invalid code for the Independent variable.  "
         "Cohort index:  %d",

@@ -1,5 +1,7 @@
 #include "foundation/KmIniFile.h"
 
+#include <string>
+
 #include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
@@ -49,30 +51,58 @@ bool KmIniFile::ScanLines(
     const std::function<void(const KmString& sHeader)>& onHeader,
     const std::function<void(const KmString& sLine)>& onKeyLine) {
   return ScanNumberedLines(
-      sPath, [&](const KmString& sHeader, int64_t) { onHeader(sHeader); },
-      [&](const KmString& sLine, int64_t) { onKeyLine(sLine); });
+      sPath, [&](const KmString& sHeader, int32_t) { onHeader(sHeader); },
+      [&](const KmString& sLine, int32_t) { onKeyLine(sLine); });
 }
 
 bool KmIniFile::ScanNumberedLines(
     const char* sPath,
-    const std::function<void(const KmString& sHeader, int64_t lLine)>& onHeader,
-    const std::function<void(const KmString& sLine, int64_t lLine)>&
+    const std::function<void(const KmString& sHeader, int32_t iLine)>& onHeader,
+    const std::function<void(const KmString& sLine, int32_t iLine)>&
         onKeyLine) {
   KmLineSource file("The file");
   if (!file.Open(sPath, false)) return false;
   KmString sLine;
-  int64_t lLine = 0;
+  int32_t iLine = 0;
   while (file.ReadLine(sLine)) {
-    ++lLine;
+    ++iLine;
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
     if (sLine.StartsWith("[")) {
-      onHeader(sLine.TrimSpaces(), lLine);
+      onHeader(sLine.TrimSpaces(), iLine);
     } else {
-      onKeyLine(sLine, lLine);
+      onKeyLine(sLine, iLine);
     }
   }
   return true;
+}
+
+int32_t KmIniFile::FindKeyLine(const char* sPath, const char* sSection,
+                               const char* sKey) {
+  KmString sWantedHeader("[");
+  sWantedHeader << sSection << "]";
+  sWantedHeader.MakeLower();
+  KmString sWantedKey(sKey);
+  sWantedKey.Trim();
+  sWantedKey.MakeLower();
+  bool bInSection = false;
+  int32_t iFound = 0;
+  ScanNumberedLines(
+      sPath,
+      [&](const KmString& sHeader, int32_t) {
+        KmString sLower(sHeader);
+        sLower.MakeLower();
+        bInSection = sLower == sWantedHeader;
+      },
+      [&](const KmString& sLine, int32_t iLine) {
+        if (!bInSection || iFound > 0) return;
+        const std::string sText(sLine.GetCString());
+        KmString sLineKey(sText.substr(0, sText.find('=')).c_str());
+        sLineKey.Trim();
+        sLineKey.MakeLower();
+        if (sLineKey == sWantedKey) iFound = iLine;
+      });
+  return iFound;
 }
 
 void KmIniFile::AddSection(const KmIniSection* pSection) {

@@ -69,10 +69,17 @@ class KmIniFile {
   // blank and comment lines counted).
   static bool ScanNumberedLines(
       const char* sPath,
-      const std::function<void(const KmString& sHeader, int64_t lLine)>&
+      const std::function<void(const KmString& sHeader, int32_t iLine)>&
           onHeader,
-      const std::function<void(const KmString& sLine, int64_t lLine)>&
+      const std::function<void(const KmString& sLine, int32_t iLine)>&
           onKeyLine);
+
+  // The line number (from 1) of the first line of key sKey in section
+  // sSection of the file sPath (names compared as the reader compares
+  // them), or 0 when the file has no such line or cannot be opened.
+  // Throws the line source's errors of the input kind.
+  static int32_t FindKeyLine(const char* sPath, const char* sSection,
+                             const char* sKey);
 
  private:
   void ReadFile();

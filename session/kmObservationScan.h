@@ -19,7 +19,8 @@ class kmSession;
 // the last of them its first counted line; a line whose independent value
 // (atof) does not exceed the previous one starts the next cohort. Without
 // such lines, a line whose independent value the format leaves out of the
-// fits is passed over as the data reader passes it over.
+// fits is passed over as the data reader passes it over; one whose
+// independent value is blank or the missing text counts in its cohort.
 class kmObservationScan {
  public:
   // Takes from session the independent variable's column, the field
@@ -45,6 +46,8 @@ class kmObservationScan {
   const kmSession& session_;
   int32_t iSkip_;
   char sDelimiter_[2];
+  // The missing-value text, trimmed.
+  KmString sMissing_;
   // The header line of variable names is still to come.
   bool bHeaderPending_;
   // A first data line has been read.

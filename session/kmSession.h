@@ -550,10 +550,12 @@ class kmSession {
   // Second pass: the roles and by-variables from the statistics.
   void AssignDictionaryRoles(const VSExportDict& dict,
                              DictionaryStatistics& stats);
-  // Marks the independent variable's labels that are no years as not used
-  // and records the problems of those that cannot be used at all.
+  // Marks the independent variable's labels that leave their years out
+  // (LeavesYearOut) as not used and records the problem of the first label
+  // that cannot be used at all, naming it and its line of sDictionaryFile.
   void CheckIndependentLabels(int32_t iSessionType,
-                              const DictionaryStatistics& stats);
+                              const DictionaryStatistics& stats,
+                              const KmString& sDictionaryFile);
   // The dependent-variable type and the delay options.
   void SetDictionaryStatisticOptions(const DictionaryStatistics& stats);
 

@@ -4,8 +4,10 @@
 #include <initializer_list>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
+#include "foundation/KmFormat.h"
 #include "session/KmUserParamsDict.h"
 #include "session/kmDependentType.h"
 #include "session/kmIntervalMethod.h"
@@ -72,6 +74,26 @@ void RequireLocations(const KmUserParamsDict& dict) {
         "\"crude rate location\", \"age-adjusted rate location\" and "
         "\"count location\".",
         kClassName);
+  }
+}
+
+// Refuses the first label of the independent variable indep that is neither
+// a number nor one that leaves its year out in a session-parameter file:
+// the fits would place its records at no year of their own.
+void CheckYearLabels(const kmVariable& indep, const KmString& sFile) {
+  if (!indep.HasFormat()) return;
+  const KmFormat& format = indep.GetFormat();
+  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+    const KmString& sLabel = format.GetLabel(i);
+    if (LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters) ||
+        IsDecimalNumberText(sLabel.GetCString(), true)) {
+      continue;
+    }
+    GenerateKmInputExceptionF(
+        "%s", kClassName,
+        RefusedYearLabel(sLabel, format.GetValue(i), indep.GetName(), sFile,
+                         kmLabelRoute::kSessionParameters)
+            .GetCString());
   }
 }
 
@@ -150,5 +172,7 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         }
         SetKMVarPosition(kmVarIndependent,
                          dict.GetIndependentVariableLocation());
+        CheckYearLabels(GetKMVar(kmVarIndependent),
+                        FullName(dict.GetDictionaryFile()));
       });
 }

@@ -172,7 +172,8 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
           "(year) last.\n");
       return false;
     }
-    CheckIndependentLabels(iSessionType, stats);
+    CheckIndependentLabels(iSessionType, stats,
+                           KmFileName(dict.GetDictionaryFile()).GetFullName());
     SetDictionaryStatisticOptions(stats);
     return !bDictionaryError_;
   });
@@ -404,7 +405,8 @@ void kmSession::AssignDictionaryRoles(const VSExportDict& dict,
 }
 
 void kmSession::CheckIndependentLabels(int32_t iSessionType,
-                                       const DictionaryStatistics& stats) {
+                                       const DictionaryStatistics& stats,
+                                       const KmString& sDictionaryFile) {
   // The labels of the independent variable must be years; labels that span
   // years, totals and trend rows are kept but left out of the fits.
   const int32_t iIndependent = GetKMVarPosition(kmVarIndependent);
@@ -426,32 +428,36 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
           sLabel.Truncate(static_cast<uint32_t>(sLabel.GetLength() - 5));
           bRateRow = true;
         }
-        KmString sLower(sLabel);
-        sLower.MakeLower();
-        if (!bRateRow && (sLabel.Find("-") >= 0 || sLower.Find("total") >= 0)) {
-          bMark = true;
+        if (!bRateRow && LeavesYearOut(sLabel, kmLabelRoute::kDictionary)) {
+          bMark = !IsLeftOutLabel(sLabel);  // marked once
           bNotUsedRows = true;
         } else if (IsValidUnsignedIntegerText(sLabel.GetCString(), false)) {
           // A year: used as it is.
         } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
+          KmString sProblem;
           if (stats.CalculatedRates()) {
-            AddDictionaryProblem(
-                "Kinkmark detected Count, Population and Standard "
-                "Population variables but no Adjustment Variable.\n"
-                "Please double check your VESK*Stat session and add an "
-                "Adjustment Variable.  If you are not trying to calculate "
-                "Age-Adjusted Rates, please remove your Standard "
-                "Population variable from your VESK*Stat session and "
-                "re-export your results.");
+            sProblem
+                << "Kinkmark detected Count, Population and Standard "
+                   "Population variables but no Adjustment Variable.\n"
+                   "Please double check your VESK*Stat session and add an "
+                   "Adjustment Variable.  If you are not trying to calculate "
+                   "Age-Adjusted Rates, please remove your Standard "
+                   "Population variable from your VESK*Stat session and "
+                   "re-export your results.";
           } else {
-            AddDictionaryProblem(
-                "The independent variable (e.g. year) must be a numeric "
-                "value.\n\n Please use the export feature of VESK*Stat to "
-                "create a new data file. On the VESK*Stat Table tab put "
-                "all table variables in the row dimension. List the "
-                "Independent variable (year) last and export as a numeric "
-                "value");
+            sProblem << "The independent variable (e.g. year) must be a "
+                        "numeric value.\n\n Please use the export feature of "
+                        "VESK*Stat to create a new data file. On the VESK*Stat "
+                        "Table tab put all table variables in the row "
+                        "dimension. List the Independent variable (year) last "
+                        "and export as a numeric value";
           }
+          sProblem << "\n"
+                   << RefusedYearLabel(sLabel, source.GetValue(i),
+                                       vVariables_[iIndependent - 1].GetName(),
+                                       sDictionaryFile,
+                                       kmLabelRoute::kDictionary);
+          AddDictionaryProblem(sProblem.GetCString());
         }
       }
       if (bMark) {
@@ -465,7 +471,8 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
   }
 
   if (bDictionaryError_) return;
-  SetInt(kmOptHeaderLines, iNotUsedCount_);
+  // The marked labels leave their years out where each reader meets them;
+  // no line is passed over for them.
   bDictionaryFlag_ = bNotUsedRows;
   if (!bLabelsCopied) return;
   if (iSessionType == kVSDisparity) {

@@ -141,6 +141,8 @@ kmObservationScan::kmObservationScan(const kmSession& session)
       bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
   sDelimiter_[0] = kmSession::GetDelimiterChar(session.Get<kmDelimiter>());
   sDelimiter_[1] = '\0';
+  session.GetMissingString(sMissing_);
+  sMissing_.Trim();
 }
 
 KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
@@ -157,8 +159,9 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     bHeaderPending_ = false;
     return;
   }
-  // The dictionary's not-used rows open each cohort and are counted as its
-  // header lines; elsewhere they stand among the records, uncounted.
+  // Rows whose year the format leaves out stand among the records,
+  // uncounted (with header lines, lines that open each cohort, they are
+  // among those).
   if (iSkip_ == 0 &&
       session_.GetKMVar(kmVarIndependent).LeavesOut(IndependentValue(sLine)))
     return;
@@ -171,6 +174,14 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     return;
   }
   KmString sValue = IndependentValue(sLine);
+  KmString sTrimmed(sValue);
+  sTrimmed.Trim();
+  if (iSkipLeft_ == 0 && (sTrimmed.IsEmpty() || sTrimmed == sMissing_)) {
+    // A blank or missing year refuses its cohort when the records are
+    // verified; it belongs to the cohort around it, which it must not split.
+    ++iCount_;
+    return;
+  }
   if (iSkipLeft_ > 0) {
     // Of the lines that open a cohort, the last one counts for it.
     --iSkipLeft_;

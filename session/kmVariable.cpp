@@ -10,11 +10,15 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmIniFile.h"
 #include "session/internal/SessionBlockReader.h"
 
 namespace {
 
 const char* const kClassName = "kmVariable";
+
+// Ending of a stored label whose year the fits leave out.
+const char kNotUsedSuffix[] = " (not used in calculations)";
 
 // The data-type letters a format can carry.
 bool IsFormatType(char cType) {
@@ -197,6 +201,36 @@ bool kmVariable::LeavesOut(const KmString& sValue) const {
   return iLine >= 0 && IsLeftOutLabel(pFormat_->GetLabel(iLine));
 }
 
+bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route) {
+  if (sLabel.IsEmpty() || sLabel.EndsWith(kNotUsedSuffix)) return true;
+  if (route != kmLabelRoute::kDictionary) return false;
+  KmString sLower(sLabel);
+  sLower.MakeLower();
+  return sLabel.Find("-") >= 0 || sLower.Find("total") >= 0;
+}
+
 bool IsLeftOutLabel(const KmString& sLabel) {
-  return sLabel.IsEmpty() || sLabel.EndsWith(" (not used in calculations)");
+  return LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters);
+}
+
+KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
+                          const KmString& sVariable, const KmString& sFile,
+                          kmLabelRoute route) {
+  KmString sSection("Format=");
+  sSection << sVariable;
+  KmString sText("Session file \"");
+  sText << sFile << "\"";
+  const int32_t iLine = KmIniFile::FindKeyLine(
+      sFile.GetCString(), sSection.GetCString(), sValue.GetCString());
+  if (iLine > 0) sText << ", line " << iLine;
+  sText << ": the label \"" << sLabel << "\" of the independent value "
+        << sValue << " in [" << sSection
+        << "] is not a number, and the fits place each record at the number "
+           "its label gives.  Only an empty label or one ending in \""
+        << kNotUsedSuffix << "\"";
+  if (route == kmLabelRoute::kDictionary) {
+    sText << ", or in a data dictionary one holding \"-\" or \"total\",";
+  }
+  sText << " leaves its year out of the fits.";
+  return sText;
 }

@@ -100,9 +100,29 @@ class kmVariable {
   std::unique_ptr<KmFormat> pFormat_;  // Null: no format.
 };
 
-// True when a value label of the independent variable leaves its records out
-// of the fits: an empty label, or one ending in " (not used in
-// calculations)" (the dictionary marks totals and spans of years so).
+// The session definition that gave the independent variable's labels.
+enum class kmLabelRoute {
+  kSessionParameters,  // a session-parameter file (".ini")
+  kDictionary,         // a data dictionary (".dic")
+};
+
+// The one rule of which labels of the independent variable leave their
+// year's records out of the fits. In every route: an empty label, or one
+// ending in " (not used in calculations)". In a data dictionary also a label
+// holding "-" (a span of years) or "total" in any case; the dictionary
+// reader marks these with that ending, so the session's stored labels need
+// only the first part.
+bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route);
+
+// LeavesYearOut for a label as the session stores it (marked).
 bool IsLeftOutLabel(const KmString& sLabel);
+
+// The sentence that names a label of the independent variable the route
+// refuses (neither a number nor a label that leaves its year out): the
+// label, the value it labels, and the file and line of the value's line in
+// the [Format=<sVariable>] section of the session file sFile.
+KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
+                          const KmString& sVariable, const KmString& sFile,
+                          kmLabelRoute route);
 
 #endif  // KM_SESSION_KMVARIABLE_H

@@ -100,6 +100,9 @@ const std::string kNegLog =
 const std::string kNoIndep =
     "  Kinkmark cannot process records with no independent variable.  "
     "Kinkmark will not analyze by-groups that have this error.";
+// Where a blank or missing year stands, after its report.
+const std::string kNoIndepAt =
+    "Data file \"\", column 1: the independent value is blank or missing.  ";
 const std::string kNonNumericIndep =
     "  Kinkmark cannot process records with independent variable values that "
     "are non-numeric.";
@@ -221,7 +224,7 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{" ", "5", "1"}},
        1,
        false,
-       kNoIndep + At(0, 0)},
+       kNoIndep + At(0, 0) + kNoIndepAt},
       // Fault: the missing text "." and a lone sign passed as the number 0,
       // so the record sat at independent value 0 and the cohort was fitted.
       {"missing-text independent",
@@ -229,7 +232,7 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{"2000", "5", "1"}, {".", "5", "1"}},
        1,
        false,
-       kNoIndep + At(1, 0)},
+       kNoIndep + At(1, 0) + kNoIndepAt},
       {"lone sign as independent",
        count,
        {{"-", "5", "1"}},
@@ -255,7 +258,7 @@ TEST(ReadDataRecordChecksTest, SentencesOfOneCohort) {
        {{" ", "5", "1"}, {"2001", "5", "1"}, {"2001", "5", "1"}},
        1,
        false,
-       kNoIndep + At(0, 0)},
+       kNoIndep + At(0, 0) + kNoIndepAt},
       {"missing SE",
        withSE,
        {{"2000", "5", "."}},

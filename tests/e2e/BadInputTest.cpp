@@ -5,11 +5,15 @@
 // standard error and keeps the reasons in the results file. No run leaves a
 // results file that reads as complete.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -1353,6 +1357,320 @@ TEST(BadInput, LabelsWithAQuoteAndTheDelimiterReadBackFromEveryExport) {
       }
     }
     EXPECT_GE(nFiles, 4);
+  }
+}
+
+// ---- One data set through every input route ----
+// Rates with standard errors (East and West, 2000 to 2011) and counts,
+// populations and a standard population over two age groups (2000 to 2007)
+// are written in each route a user can take: a session-parameter file or a
+// data dictionary; comma, tab, space or semicolon; a header row or not;
+// gzip or not; by-variable cells in quotes or not; by-variables as text or
+// as codes with a format; "\n" or "\r\n". Each variation of the data must
+// give the same analysis, or the same refusal, in every route.
+enum class DataSet { kRates, kAgeAdjusted };
+using Rows = std::vector<std::vector<std::string>>;
+
+struct Route {
+  bool bDictionary, bHeader, bGzip, bQuoted, bCodes, bCrlf;
+  char cDelimiter;
+};
+
+struct Variation {
+  const char* sName;
+  DataSet data;
+  void (*edit)(Rows&);  // the change to the data set; nullptr: none
+  const char* sExpect;  // text the run shows (console or error file)
+  int iStatus = 0;      // the run's exit status
+  const char* sYearLabel = nullptr;  // label of the first, a middle and the
+                                     // last year, which are left out
+  bool bRouteDecides = false;        // the label leaves its year out in a
+                                     // dictionary; a session-parameter file
+                                     // refuses it
+  bool bCodesOnly = false;           // a fault only codes can have
+};
+
+// The row of sSite's year sYear (its first age group's).
+std::vector<std::string>& Row(Rows& rows, const char* sSite,
+                              const char* sYear) {
+  for (auto& row : rows) {
+    if (row[0] == sSite && row[1] == sYear) return row;
+  }
+  return rows.front();
+}
+
+Rows MakeRows(DataSet data) {
+  Rows rows;
+  char s[4][32];
+  for (int iSite = 0; iSite < 2; ++iSite) {
+    const char* sSite = iSite == 0 ? "East" : "West";
+    for (int y = 0; y < (data == DataSet::kRates ? 12 : 8); ++y) {
+      std::snprintf(s[0], sizeof(s[0]), "%d", 2000 + y);
+      if (data == DataSet::kRates) {
+        const double dKink =
+            iSite == 0 ? 2 * std::min(y, 6) - std::max(0, y - 6) : 1.5 * y;
+        std::snprintf(s[1], sizeof(s[1]), "%.2f",
+                      40 + 10 * iSite + dKink + 0.1 * ((y * 7) % 5));
+        std::snprintf(s[2], sizeof(s[2]), "%.2f", 0.5 + 0.01 * y);
+        rows.push_back({sSite, s[0], s[1], s[2]});
+        continue;
+      }
+      for (int iAge = 0; iAge < 2; ++iAge) {
+        std::snprintf(s[1], sizeof(s[1]), "%d", iAge);
+        std::snprintf(s[2], sizeof(s[2]), "%d",
+                      100 + 200 * iAge + 50 * iSite + 6 * y -
+                          (y > 4 ? 9 * (y - 4) : 0) + (y * 3) % 4);
+        rows.push_back({sSite, s[0], s[1], s[2], iAge ? "100000" : "400000",
+                        iAge ? "300" : "500"});
+      }
+    }
+  }
+  return rows;
+}
+
+const Variation kVariations[] = {
+    {"the data as they are", DataSet::kRates, nullptr, "out.kmo has finished"},
+    // Faults: a dictionary's label that left a year out dropped the last
+    // year of every cohort as well; a label already marked not used was
+    // refused; in a session-parameter file "-" gave a false sorting message.
+    {"empty year labels", DataSet::kRates, nullptr, "has finished", 0, ""},
+    {"years marked not used", DataSet::kRates, nullptr, "has finished", 0,
+     "2000 (not used in calculations)"},
+    {"years labelled -", DataSet::kRates, nullptr, "has finished", 0, "-",
+     true},
+    {"years labelled Total", DataSet::kRates, nullptr, "has finished", 0,
+     "Total", true},
+    {"a missing rate", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[2] = "."; },
+     "missing dependent variable values"},
+    // Fault: a blank or missing year ended the whole run, naming no line.
+    {"a blank year", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = ""; },
+     "no independent variable.  Kinkmark will not analyze by-groups that "
+     "have this error. (record 6, column 2)  Data file \""},
+    {"a missing year", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "."; },
+     "no independent variable.  Kinkmark will not analyze by-groups that "
+     "have this error. (record 6, column 2)  Data file \""},
+    {"an unsorted year", DataSet::kRates,
+     [](Rows& r) { std::swap(Row(r, "East", "2005"), Row(r, "East", "2006")); },
+     kUnsorted, 2},
+    {"a repeated year", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2006")[1] = "2005"; },
+     "two or more independent variable values are equal."},
+    {"a cohort of 2 years", DataSet::kRates, [](Rows& r) { r.resize(14); },
+     "needs at least 3 observations whatever the run options"},
+    {"a code with no label", DataSet::kRates,
+     [](Rows& r) { Row(r, "West", "2000")[0] = "North"; },
+     "\"3\" is an invalid code for the Site by variable.", 2, nullptr, false,
+     true},
+    {"age-adjusted data as they are", DataSet::kAgeAdjusted, nullptr,
+     "has finished"},
+    // Faults: the dictionary stopped with "incompatible dimensions", or
+    // refused the marked label for want of an adjustment variable.
+    {"age-adjusted years labelled -", DataSet::kAgeAdjusted, nullptr,
+     "has finished", 0, "-", true},
+    {"age-adjusted years marked not used", DataSet::kAgeAdjusted, nullptr,
+     "has finished", 0, "2000 (not used in calculations)"},
+    {"age-adjusted missing count", DataSet::kAgeAdjusted,
+     [](Rows& r) { Row(r, "East", "2003")[3] = "."; },
+     "Cohort \"East\" could not be fitted"},
+    {"age-adjusted blank year", DataSet::kAgeAdjusted,
+     [](Rows& r) { Row(r, "East", "2003")[1] = ""; },
+     ": the independent value is blank or missing."},
+};
+
+// Route k of 4 for variation v: each delimiter once, and each value of
+// every other dimension twice, on one of the balanced columns k&1, k>>1 and
+// their sum, chosen so that over the variations every two dimensions meet
+// in all four pairs of values (a pairwise covering set, not all 256).
+Route RouteFor(size_t v, int k, bool bCodesOnly) {
+  const int iColumns[3] = {k & 1, (k >> 1) & 1, (k & 1) ^ ((k >> 1) & 1)};
+  auto pick = [&](size_t d) {
+    const int iFlip = static_cast<int>(((d + v) / 2 + v) & 1);
+    return (iColumns[(d * (1 + v % 3) + v / 3) % 3] ^ iFlip) != 0;
+  };
+  return {pick(0), pick(1),   pick(2), pick(3), bCodesOnly || pick(4),
+          pick(5), ",\t ;"[k]};
+}
+
+std::string SessionText(const Variation& c, const Route& r,
+                        const std::string& sData) {
+  const bool bRates = c.data == DataSet::kRates;
+  const char* sDelimiter = r.cDelimiter == ','    ? "comma"
+                           : r.cDelimiter == '\t' ? "tab"
+                           : r.cDelimiter == ' '  ? "space"
+                                                  : "semi-colon";
+  std::string s;
+  if (r.bDictionary) {
+    s = "[System]\nOutput filename=" + sData +
+        "\n[Session Options]\nType=Rate\n[Export Options]\nGZipped=" +
+        (r.bGzip ? "true" : "false") +
+        "\nVariable format=numeric\nFile format=UNIX\nField delimiter=" +
+        sDelimiter +
+        "\nMissing character=period\nFields with delimiter in quotes=false\n"
+        "Remove thousands separators=true\nFlags included=false\nVariable "
+        "names included=" +
+        (r.bHeader ? "true" : "false") + "\n[Variables]\nVar1Name=Site\n" +
+        (bRates ? "Var2Name=Year\nVar3Name=Crude Rate\nVar4Name=Standard "
+                  "Error\n"
+                : "Var2Name=Year\nVar3Name=Age\nVar4Name=Count\nVar5Name="
+                  "Population\nVar6Name=Standard Population\n");
+  } else {
+    s = "[Datafile Options]\nDatafile name = " + sData +
+        "\nField delimiter = " + sDelimiter +
+        "\nMissing character = period\nVariable names included = " +
+        (r.bHeader ? "true" : "false") +
+        "\n[Kinkmark Session Parameters]\nby-var1 = Site\nby-var1 location "
+        "= 1\nindependent variable = Year\nindependent variable location = "
+        "2\n" +
+        (bRates ? "crude rate location = 3\nstandard error location = 4\nhet "
+                  "error variable location = standard error\n"
+                : "adjustment variable = Age\nadjustment variable location = "
+                  "3\ncount location = 4\npopulation location = 5\nstandard "
+                  "population location = 6\n");
+  }
+  if (r.bCodes) s += "[Format=Site]\n1=East\n2=West\n";
+  if (!bRates) s += "[Format=Age]\n0=Young\n1=Old\n";
+  if (c.sYearLabel != nullptr) {
+    const int iLast = bRates ? 2011 : 2007;
+    s += "[Format=Year]\n";
+    for (int y = 2000; y <= iLast; ++y) {
+      const bool bLabelled = y == 2000 || y == 2004 || y == iLast;
+      s += std::to_string(y) + "=" +
+           (bLabelled ? std::regex_replace(c.sYearLabel, std::regex("2000"),
+                                           std::to_string(y))
+                      : std::to_string(y)) +
+           "\n";
+    }
+  }
+  return s;
+}
+
+std::string DataText(const Variation& c, const Route& r) {
+  Rows rows = MakeRows(c.data);
+  if (c.edit != nullptr) c.edit(rows);
+  std::string s;
+  if (r.bHeader) {
+    s = c.data == DataSet::kRates ? "Site,Year,Rate,SE\n"
+                                  : "Site,Year,Age,Count,Population,StdPop\n";
+    std::replace(s.begin(), s.end(), ',', r.cDelimiter);
+  }
+  for (const auto& row : rows) {
+    std::string sSite = row[0];
+    if (r.bCodes) sSite = sSite == "East" ? "1" : sSite == "West" ? "2" : "3";
+    if (r.bQuoted) sSite = "\"" + sSite + "\"";
+    s += sSite;
+    for (size_t i = 1; i < row.size(); ++i) s += r.cDelimiter + row[i];
+    s += "\n";
+  }
+  return s;
+}
+
+// What a run shows, without what differs by route alone: the file names
+// and the data file's line numbers (a header row shifts them).
+std::string Outcome(const km_test::ScratchDir& dir, int iStatus,
+                    const std::string& sConsole) {
+  std::string s = "status " + std::to_string(iStatus) + "\n";
+  for (const char* sFile :
+       {"run.ErrorFile.txt", "out.dataexport.txt", "out.apcexport.txt",
+        "out.aapcexport.txt", "out.finalselectedmodelexport.txt"}) {
+    if (!fs::exists(dir.File(sFile))) continue;
+    const std::string sText = km_test::ReadAll(dir.File(sFile));
+    s += sText.substr(0, sText.find("\n\nCall Path"));
+  }
+  for (const std::string& sLine : km_test::Lines(sConsole)) {
+    if (sLine.find("could not be fitted") != std::string::npos) s += sLine;
+  }
+  s = std::regex_replace(s, std::regex(dir.Path() + "/"), "");
+  s = std::regex_replace(s, std::regex("data\\.txt\\.gz|session\\.dic"),
+                         "FILE");
+  s = std::regex_replace(s, std::regex("data\\.txt|session\\.ini"), "FILE");
+  return std::regex_replace(s, std::regex("line [0-9]+"), "line #");
+}
+
+TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
+  for (size_t v = 0; v < std::size(kVariations); ++v) {
+    const Variation& c = kVariations[v];
+    SCOPED_TRACE(c.sName);
+    std::map<bool, std::string> reference;  // by route kind where it decides
+    for (int k = 0; k < 4; ++k) {
+      const Route r = RouteFor(v, k, c.bCodesOnly);
+      SCOPED_TRACE(::testing::Message()
+                   << "dictionary " << r.bDictionary << ", delimiter '"
+                   << r.cDelimiter << "', header " << r.bHeader << ", gzip "
+                   << r.bGzip << ", quoted " << r.bQuoted << ", codes "
+                   << r.bCodes << ", crlf " << r.bCrlf);
+      km_test::ScratchDir dir;
+      const std::string sData = r.bGzip ? "data.txt.gz" : "data.txt";
+      const std::string sSession =
+          r.bDictionary ? "session.dic" : "session.ini";
+      auto Write = [&](const std::string& sName, std::string sText) {
+        if (r.bCrlf)
+          sText = std::regex_replace(sText, std::regex("\n"), "\r\n");
+        if (sName.size() < 3 || sName.substr(sName.size() - 3) != ".gz") {
+          km_test::WriteAll(dir.File(sName), sText);
+          return;
+        }
+        gzFile file = gzopen(dir.File(sName).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        gzwrite(file, sText.data(), static_cast<unsigned>(sText.size()));
+        gzclose(file);
+      };
+      const std::string sSessionText = SessionText(c, r, sData);
+      Write(sData, DataText(c, r));
+      Write(sSession, sSessionText);
+      Write("options.ini",
+            std::string("[Session Options]\nmaximum kinkmarks = 1\nmodel "
+                        "selection method = bic\n") +
+                (c.data == DataSet::kRates
+                     ? ""
+                     : "run type = calculated\ndependent variable type = "
+                       "age-adjusted rate\nhet error = standard error\n"));
+      Write("run.ini", "[Kinkmark Input Files]\nSession File = " + sSession +
+                           "\nData File = " + sData +
+                           "\nRun Options File = options.ini\nOutput File = "
+                           "out.kmo\n");
+      const auto result = km_e2e::RunKinkmark(dir, "run.ini");
+      EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole));
+      const bool bRefusedLabel = c.bRouteDecides && !r.bDictionary;
+      const std::string sShown =
+          result.sConsole +
+          (fs::exists(dir.File("run.ErrorFile.txt"))
+               ? km_test::ReadAll(dir.File("run.ErrorFile.txt"))
+               : "");
+      if (bRefusedLabel) {
+        // The label, its value and the session file's line of it.
+        EXPECT_EQ(result.iStatus, 2);
+        const std::string sLabelLine =
+            sSessionText.substr(0, sSessionText.find("\n2000="));
+        const std::string sAt =
+            "session.ini\", line " +
+            std::to_string(
+                std::count(sLabelLine.begin(), sLabelLine.end(), '\n') + 2) +
+            ": the label \"" + c.sYearLabel +
+            "\" of the independent value 2000";
+        EXPECT_NE(sShown.find(sAt), std::string::npos) << sShown;
+      } else {
+        EXPECT_EQ(result.iStatus, c.iStatus) << sShown;
+        EXPECT_NE(sShown.find(c.sExpect), std::string::npos) << sShown;
+      }
+      if (c.sYearLabel != nullptr && !bRefusedLabel) {
+        // The labelled years are left out, and only they.
+        const std::string sExport =
+            km_test::ReadAll(dir.File("out.dataexport.txt"));
+        const int nYears = c.data == DataSet::kRates ? 9 : 5;
+        EXPECT_EQ(std::count(sExport.begin(), sExport.end(), '\n'),
+                  2 * nYears + 1)
+            << sExport;
+        EXPECT_EQ(sExport.find(";2000;"), std::string::npos) << sExport;
+        EXPECT_EQ(sExport.find(";2004;"), std::string::npos) << sExport;
+      }
+      const std::string sOutcome =
+          Outcome(dir, result.iStatus, result.sConsole);
+      const auto it = reference.emplace(bRefusedLabel, sOutcome).first;
+      EXPECT_EQ(sOutcome, it->second);
+    }
   }
 }
 

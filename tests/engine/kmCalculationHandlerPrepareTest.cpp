@@ -321,10 +321,6 @@ TEST(kmCalculationHandlerPrepare, InputErrorsNameTheCohort) {
     const char* sThen = "";  // the message's second line, after its path
   };
   const Case kCases[] = {
-      {"empty_year.csv", 0, false,
-       "\".\" is an invalid code for the Independent variable.  Cohort "
-       "index:  0",
-       3},
       {"unsorted.csv", 0, false,
        "Error in Data File:  Kinkmark encountered a problem with your "
        "Independent Variable.  Possible causes include your Independent "

@@ -247,7 +247,9 @@ TEST(kmSessionFromDictionary, LabelsThatAreNoYearsAreMarkedNotUsed) {
   EXPECT_EQ(years.GetLabel(4), "2003");
   EXPECT_EQ(years.GetLabel(9), "Total (not used in calculations)");
   EXPECT_EQ(years.GetLabel(10), "2000-2007 APC (not used in calculations)");
-  EXPECT_EQ(session.GetInt(kmOptHeaderLines), 3);
+  // Fault: the count of marked labels was stored as lines to pass over at
+  // the start of every cohort, dropping as many years of each.
+  EXPECT_EQ(session.GetInt(kmOptHeaderLines), 0);
   EXPECT_TRUE(session.GetDictionaryFlag());
 
   // A disparity dictionary keeps its labels and reads its values as
@@ -360,6 +362,7 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
     const char* sName;
     const char* sVariables;
     const char* sProblem;
+    const char* sLabelAt;  // the refused label and its line (nullptr: none)
   };
   const Case kCases[] = {
       {"labels are no years",
@@ -368,7 +371,8 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
        "Please use the export feature of VESK*Stat to create a new data file. "
        "On the VESK*Stat Table tab put all table variables in the row "
        "dimension. List the Independent variable (year) last and export as "
-       "a numeric value"},
+       "a numeric value",
+       "line 11: the label \"Early\" of the independent value 0"},
       {"populations without adjustment variable",
        // Year, the last table variable, is taken for the age groups, and
        // Sex for the independent variable.
@@ -379,7 +383,8 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
        "but no Adjustment Variable.\nPlease double check your VESK*Stat "
        "session and add an Adjustment Variable.  If you are not trying to "
        "calculate Age-Adjusted Rates, please remove your Standard Population "
-       "variable from your VESK*Stat session and re-export your results."},
+       "variable from your VESK*Stat session and re-export your results.",
+       "line 17: the label \"Male\" of the independent value 0"},
       // Fault: taken for the independent variable, the year a by-variable.
       {"a delay statistic's name the reader does not know",
        "Var1Name=Year\nVar2Name=Delay Standard Error\nVar3Name=Crude Rate\n",
@@ -388,7 +393,8 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
        "would be taken for the independent variable.  Give it the name of the "
        "statistic it holds (the README's \"A data dictionary\" lists them, "
        "the delay-adjusted ones as \"Delay Rate\", \"Delay SE\" and the "
-       "like) or remove it.\n"},
+       "like) or remove it.\n",
+       nullptr},
   };
   km_test::ScratchDir dir;
   for (const Case& c : kCases) {
@@ -402,8 +408,16 @@ TEST(kmSessionFromDictionary, IndependentVariableProblems) {
     VSExportDict dict(path.c_str());
     kmSession session;
     EXPECT_FALSE(session.ReadIniDictionary(dict, false));
-    // Only the first problem is recorded.
-    EXPECT_STREQ(session.GetDictionaryMessages().GetCString(), c.sProblem);
+    // Only the first problem is recorded, naming its label where it has one.
+    const std::string sMessages = session.GetDictionaryMessages().GetCString();
+    if (c.sLabelAt == nullptr) {
+      EXPECT_EQ(sMessages, c.sProblem);
+      continue;
+    }
+    EXPECT_EQ(sMessages.rfind(std::string(c.sProblem) + "\nSession file \"", 0),
+              0u)
+        << sMessages;
+    EXPECT_NE(sMessages.find(c.sLabelAt), std::string::npos) << sMessages;
   }
 }
 
