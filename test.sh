@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, checks the format, builds with tests and runs them:
-# first under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# thread-safety suites under ThreadSanitizer, then the fuzz targets of the
-# file readers (with clang), then the plain Release build, whose ctest
-# summary ends the output.
+# first every suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# in the build that also holds the fuzz targets of the file readers (with
+# clang), then those fuzz targets on their seed corpus, then the
+# thread-safety suites under ThreadSanitizer, then the Release build of the
+# program and of the whole-run suites whose numbers depend on optimisation,
+# whose ctest summary ends the output.
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(tools/build-jobs.sh)  # CMAKE_BUILD_PARALLEL_LEVEL, or every core
@@ -19,18 +21,35 @@ else
 fi | xargs clang-format --dry-run -Werror
 echo "all files formatted"
 
+# The targets a configured build directory defines, one a line.
+known_targets() {
+  if [ -f "$1/build.ninja" ]; then
+    ninja -C "$1" -t targets all | sed 's/: .*//'
+  else
+    cmake --build "$1" --target help | sed -n 's/^\.\.\. //p'
+  fi
+}
+
+# A new build directory is generated for Ninja: it starts each compile as
+# soon as that file's inputs are there, not once every library it links is
+# built, and adds less work of its own than make.
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+
 # build_and_test <dir> <ctest filter> <targets or "all"> <cmake args...>
 build_and_test() {
   local dir=$1 filter=$2 targets=$3; shift 3
-  cmake -S . -B "$dir" -DKM_BUILD_TESTS=ON "$@" >/dev/null
+  local new=()
+  [ -f "$dir/CMakeCache.txt" ] || new=("${generator[@]}")
+  cmake "${new[@]}" -S . -B "$dir" -DKM_BUILD_TESTS=ON "$@" >/dev/null
   if [ "$targets" = all ]; then
     cmake --build "$dir" -j"$jobs"
   else
-    # Build only the named test binaries that this tree defines.
+    # Build only the named targets that this tree defines.
     local present=() t known
-    known=$(cmake --build "$dir" --target help)
+    known=$(known_targets "$dir")
     for t in $targets; do
-      grep -qx "\.\.\. $t" <<<"$known" && present+=("$t")
+      grep -qx "$t" <<<"$known" && present+=("$t")
     done
     [ ${#present[@]} -gt 0 ] || { echo "(no such test binaries yet)"; return 0; }
     cmake --build "$dir" -j"$jobs" --target "${present[@]}"
@@ -38,37 +57,46 @@ build_and_test() {
   (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600 $filter)
 }
 
+# The sanitizer builds use clang when it is there: it compiles them faster
+# than g++, and its libFuzzer lets one build serve the suites and the fuzz
+# targets.
+sanitizer_compiler=()
+if command -v clang++ >/dev/null; then
+  sanitizer_compiler=(-DCMAKE_CXX_COMPILER=clang++ -DKM_BUILD_FUZZERS=ON)
+fi
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+build_and_test build-asan "" all "${sanitizer_compiler[@]}" \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
+  -DKM_SANITIZE=address,undefined
+
+echo "== Fuzz targets (libFuzzer, 10 s each) =="
+# Every reader of user files runs on its seed corpus under AddressSanitizer
+# and UndefinedBehaviorSanitizer; any finding fails the run.
+if grep -qx km_fuzzers <<<"$(known_targets build-asan)"; then
+  tests/fuzz/run_fuzzers.sh build-asan 10 "$jobs"
+else
+  echo "(no clang with libFuzzer: fuzz targets skipped)"
+fi
+
 # Test binaries whose suites exercise the locks shared by worker threads.
 tsan_targets="foundation_progress_tests stats_concurrency_tests models_apc_tests
   engine_pool_tests engine_run_tests engine_early_stopping_thread_tests
   engine_comparison_tests engine_clustering_tests"
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
-build_and_test build-asan "" all -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=address,undefined
-
 echo "== ThreadSanitizer (concurrency suites) =="
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   build_and_test build-tsan "-L concurrency" "$tsan_targets" \
-  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
+  "${sanitizer_compiler[@]:0:1}" -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
 
-echo "== Fuzz targets (libFuzzer, 10 s each) =="
-# Every reader of user files runs on its seed corpus under AddressSanitizer
-# and UndefinedBehaviorSanitizer; any finding fails the run.
-if command -v clang++ >/dev/null; then
-  CXX=clang++ cmake -S . -B build-fuzz -DKM_BUILD_TESTS=OFF \
-    -DKM_BUILD_FUZZERS=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
-    -DKM_SANITIZE=address,undefined >/dev/null
-  known=$(cmake --build build-fuzz --target help)
-  if grep -qx '\.\.\. km_fuzzers' <<<"$known"; then
-    cmake --build build-fuzz -j"$jobs" --target km_fuzzers
-    tests/fuzz/run_fuzzers.sh build-fuzz 10 "$jobs"
-  else
-    echo "(clang has no libFuzzer: fuzz targets skipped)"
-  fi
-else
-  echo "(no clang: fuzz targets skipped)"
-fi
+# The program, the benchmarks and the whole-run suites whose numbers depend
+# on optimisation: the acceptance table and the run of more cohorts than 16
+# bits count, which only a Release build runs. Every other suite ran above.
+release_targets="kinkmark e2e_acceptance_tests e2e_tests stats_benchmark
+  engine_run_benchmark engine_permutation_benchmark"
+release_tests='^(Acceptance\.|KinkmarkRun\.HudsonsMethodFitsMoreCohortsThan16BitsCount$)'
 
 echo "== Release =="
-build_and_test build "" all -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_BENCHMARKS=ON
+build_and_test build "-R $release_tests" "$release_targets" \
+  -DCMAKE_BUILD_TYPE=Release -DKM_BUILD_BENCHMARKS=ON

@@ -1,7 +1,8 @@
 # KM_BUILD_FUZZERS: builds the libFuzzer targets of tests/fuzz. They need a
 # compiler with libFuzzer (clang); with any other the option is turned off
-# with a warning. When on, every library is compiled with the fuzzer's
-# coverage instrumentation.
+# with a warning. When on, the code the targets reach is compiled with the
+# fuzzer's coverage instrumentation (tests/fuzz/CMakeLists.txt), and the
+# build may also hold the test binaries, which stay uninstrumented.
 option(KM_BUILD_FUZZERS "Build the libFuzzer targets of the file readers" OFF)
 if(KM_BUILD_FUZZERS)
   include(CheckCXXSourceCompiles)
@@ -12,9 +13,7 @@ if(KM_BUILD_FUZZERS)
     extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
   ]] KM_HAVE_LIBFUZZER)
   unset(CMAKE_REQUIRED_FLAGS)
-  if(KM_HAVE_LIBFUZZER)
-    add_compile_options(-fsanitize=fuzzer-no-link)
-  else()
+  if(NOT KM_HAVE_LIBFUZZER)
     message(WARNING "The compiler has no libFuzzer: the fuzz targets are not built.")
     set(KM_BUILD_FUZZERS OFF)
   endif()

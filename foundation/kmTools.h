@@ -17,8 +17,10 @@
 // the call path of a KmException passing through it.
 namespace kmTools {
 
-// Codes of the canned user messages (GetErrorMessage).
-enum ErrorMessages {
+// Codes of the canned user messages (GetErrorMessage). The type is fixed, so
+// any int is a value of it: GetErrorMessage answers an unknown code with an
+// empty text.
+enum ErrorMessages : int {
   TooFewObservations = 0,
 };
 

@@ -2,7 +2,7 @@
 # Installs the build dependencies with apt-get when any is missing, and
 # fetches the newmat source package that the build compiles.
 set -euo pipefail
-packages=(cmake g++ make libnewmat10-dev zlib1g-dev libgtest-dev libbenchmark-dev
+packages=(cmake ninja-build g++ make libnewmat10-dev zlib1g-dev libgtest-dev libbenchmark-dev
           clang-format dpkg-dev clang)
 missing=()
 for p in "${packages[@]}"; do

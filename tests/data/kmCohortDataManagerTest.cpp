@@ -20,12 +20,6 @@
 namespace {
 
 // Columns of the test records: Year, Count, Pop, StdPop, Age, Value.
-constexpr int kYear = 1;
-constexpr int kCount = 2;
-constexpr int kPop = 3;
-constexpr int kStdPop = 4;
-constexpr int kAge = 5;
-constexpr int kValue = 6;
 
 // Session options of a case.
 struct Options {

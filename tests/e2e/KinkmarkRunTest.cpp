@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <regex>
 #include <string>
@@ -43,6 +44,25 @@ RunResult RunKinkmark(const km_test::ScratchDir& dir,
                                sArguments + " > '" + sConsole + "' 2>&1";
   const int iRaw = std::system(sCommand.c_str());
   return {WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, ReadAll(sConsole)};
+}
+
+// Runs kinkmark on sRunFile in this process, in dir, with its files made
+// through fileSystem; the console output is captured.
+RunResult RunInProcess(KmFileSystem& fileSystem, const km_test::ScratchDir& dir,
+                       std::string sRunFile) {
+  const fs::path home = fs::current_path();
+  fs::current_path(dir.Path());
+  KmSetFileSystem(&fileSystem);
+  char sProgram[] = "kinkmark";
+  char* argv[] = {sProgram, &sRunFile[0], nullptr};
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int iStatus = KmRunDriver(2, argv);
+  const std::string sConsole = testing::internal::GetCapturedStdout() +
+                               testing::internal::GetCapturedStderr();
+  KmSetFileSystem(nullptr);
+  fs::current_path(home);
+  return {iStatus, sConsole};
 }
 
 // The names of the files in a directory, sorted.
@@ -381,15 +401,7 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
     CopyFixtures(dir);
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
     LinkingFileSystem linking(sTarget, sOutside, bFail);
-    const fs::path home = fs::current_path();
-    fs::current_path(dir.Path());
-    KmSetFileSystem(&linking);
-    char sProgram[] = "kinkmark";
-    char sRunFile[] = "run.ini";
-    char* argv[] = {sProgram, sRunFile, nullptr};
-    const int iStatus = KmRunDriver(2, argv);
-    KmSetFileSystem(nullptr);
-    fs::current_path(home);
+    const int iStatus = RunInProcess(linking, dir, "run.ini").iStatus;
     EXPECT_EQ(iStatus, bFail ? 2 : 0);
     EXPECT_TRUE(ReadAll(sOutside) == "a user's notes\n");
     if (bFail) {
@@ -452,23 +464,11 @@ struct FullDiskFileSystem : KmFileSystem {
 
 // Runs kinkmark in this process, in dir, on a disk full for the partial
 // files whose names begin with sFullDisk.
-RunResult RunFull(const km_test::ScratchDir& dir, std::string sRunFile,
+RunResult RunFull(const km_test::ScratchDir& dir, const std::string& sRunFile,
                   const char* sFullDisk) {
   FullDiskFileSystem full;
   full.sPrefix = sFullDisk;
-  const fs::path home = fs::current_path();
-  fs::current_path(dir.Path());
-  KmSetFileSystem(&full);
-  char sProgram[] = "kinkmark";
-  char* argv[] = {sProgram, &sRunFile[0], nullptr};
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int iStatus = KmRunDriver(2, argv);
-  const std::string sConsole = testing::internal::GetCapturedStdout() +
-                               testing::internal::GetCapturedStderr();
-  KmSetFileSystem(nullptr);
-  fs::current_path(home);
-  return {iStatus, sConsole};
+  return RunInProcess(full, dir, sRunFile);
 }
 
 // The bytes of every regular file of dir, by name.
@@ -598,15 +598,7 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
              "Data File = rates.txt\nRun Options File = options.ini\n"
              "Output File = out/res.kmo\n");
     FolderSwappingFileSystem swapping(dir.Path(), c.sFolder, c.sTrigger);
-    const fs::path home = fs::current_path();
-    fs::current_path(dir.Path());
-    KmSetFileSystem(&swapping);
-    char sProgram[] = "kinkmark";
-    char sRunFile[] = "cfg/run.ini";
-    char* argv[] = {sProgram, sRunFile, nullptr};
-    const int iStatus = KmRunDriver(2, argv);
-    KmSetFileSystem(nullptr);
-    fs::current_path(home);
+    const int iStatus = RunInProcess(swapping, dir, "cfg/run.ini").iStatus;
     EXPECT_EQ(iStatus, 2);
     for (const char* sName : names) {
       EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
@@ -988,77 +980,77 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
   EXPECT_TRUE(after == before);
 }
 
+// A file system that calls onCreate once, right after the first partial
+// file whose name begins with sTrigger is created: a moment at which the run
+// holds its outputs and writes them.
+class CallingFileSystem : public KmFileSystem {
+ public:
+  CallingFileSystem(std::string sTrigger, std::function<void()> onCreate)
+      : sTrigger_(std::move(sTrigger)), onCreate_(std::move(onCreate)) {}
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && onCreate_ && sName.rfind(sTrigger_, 0) == 0) {
+      const std::function<void()> call = std::move(onCreate_);
+      onCreate_ = nullptr;
+      call();
+    }
+    return iFd;
+  }
+
+ private:
+  std::string sTrigger_;
+  std::function<void()> onCreate_;
+};
+
 // Fault: two runs into the same outputs shared one partial name; one
 // finished while the other failed and removed everything. The second run
 // is now refused at once, touching nothing, and the first run's outputs
-// are those of a run alone.
+// are those of a run alone. The first run runs in this process and holds
+// its locks while the others start, as it writes its results file.
 TEST(KinkmarkRun, ASecondRunIntoTheSameOutputsIsRefused) {
-  std::string sRates;
-  for (int iYear = 1900; iYear < 1980; ++iYear) {
-    sRates += "1\t" + std::to_string(iYear) + "\t" +
-              std::to_string(40 + iYear % 7) + "\t0.8\n";
-  }
   km_test::ScratchDir lone;
   km_test::ScratchDir dir;
-  for (const km_test::ScratchDir* pDir : {&lone, &dir}) {
-    CopyFixtures(*pDir);
-    WriteAll(pDir->File("rates.txt"), sRates);
-    WriteAll(pDir->File("options.ini"),
-             "[Session Options]\nmaximum kinkmarks = 3\nnum permutations = "
-             "1999\nnum cores = 1\n\n[Export Options]\n");
-  }
+  CopyFixtures(lone);
+  CopyFixtures(dir);
   ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
-  // The first run's console and status go to a folder of this test alone.
-  km_test::ScratchDir side;
-  const std::string first = side.File("first.txt");
-  const fs::path status = side.File("first.status");
-  std::system(("cd '" + dir.Path() + "' && { ('" KM_BINARY "' run.ini > '" +
-               first + "' 2>&1; echo $? > '" + status.string() + "') & }")
-                  .c_str());
-  // The lock file exists a moment before it is locked; "Creating
-  // Calc-Handler" comes only once the run holds it.
-  for (int i = 0; i < 6000 && ReadAll(first).find("Creating Calc-Handler") ==
-                                  std::string::npos;
-       ++i) {
-    std::system("sleep 0.01");
-  }
-  // A run into "out.kmo" writes the same exports and run summary: it is a
-  // run into the same outputs (fault: it took another lock, wrote them and
-  // swept the first run's partial file).
-  WriteAll(dir.File("other.ini"),
-           "[Kinkmark Input Files]\nSession File = session.ini\n"
-           "Data File = rates.txt\nOutput File = out.kmo\n");
-  // "run.txt" writes other exports but run.ini's saved session and error
-  // file (fault: it took only the lock of "out2", replaced "run.kms").
-  WriteAll(dir.File("run.txt"),
-           "[Kinkmark Input Files]\nSession File = session.ini\n"
-           "Data File = rates.txt\nOutput File = out2.dat\n");
-  for (const char* sRunFile : {"run.ini", "other.ini", "run.txt"}) {
-    const RunResult second = RunKinkmark(dir, sRunFile);
-    EXPECT_EQ(second.iStatus, 4) << sRunFile;
-    EXPECT_NE(second.sConsole.find("Error: Another run is writing the "
-                                   "outputs of \"out"),
-              std::string::npos)
-        << second.sConsole;
-  }
-  // A run of the same base whose options are refused before it can hold
-  // its outputs writes its error file; the first run, completed, leaves it
-  // (fault: removed as an earlier error file of its name).
-  WriteAll(dir.File("run.bad"),
-           "[Kinkmark Input Files]\nSession File = session.ini\n"
-           "Data File = rates.txt\nRun Options File = bad.ini\n"
-           "Output File = out3.dat\n");
-  WriteAll(dir.File("bad.ini"), "[Session Options]\nmodel = cubic\n");
-  EXPECT_EQ(RunKinkmark(dir, "run.bad").iStatus, 2);
-  EXPECT_FALSE(fs::exists(status)) << "the first run ended too soon";
+  bool bCalled = false;
+  CallingFileSystem calling("out.dat.", [&] {
+    bCalled = true;
+    // A run into "out.kmo" writes the same exports and run summary: it is a
+    // run into the same outputs (fault: it took another lock, wrote them
+    // and swept the first run's partial file).
+    WriteAll(dir.File("other.ini"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nOutput File = out.kmo\n");
+    // "run.txt" writes other exports but run.ini's saved session and error
+    // file (fault: it took only the lock of "out2", replaced "run.kms").
+    WriteAll(dir.File("run.txt"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nOutput File = out2.dat\n");
+    for (const char* sRunFile : {"run.ini", "other.ini", "run.txt"}) {
+      const RunResult second = RunKinkmark(dir, sRunFile);
+      EXPECT_EQ(second.iStatus, 4) << sRunFile;
+      EXPECT_NE(second.sConsole.find("Error: Another run is writing the "
+                                     "outputs of \"out"),
+                std::string::npos)
+          << second.sConsole;
+    }
+    // A run of the same base whose options are refused before it can hold
+    // its outputs writes its error file; the first run, completed, leaves
+    // it (fault: removed as an earlier error file of its name).
+    WriteAll(dir.File("run.bad"),
+             "[Kinkmark Input Files]\nSession File = session.ini\n"
+             "Data File = rates.txt\nRun Options File = bad.ini\n"
+             "Output File = out3.dat\n");
+    WriteAll(dir.File("bad.ini"), "[Session Options]\nmodel = cubic\n");
+    EXPECT_EQ(RunKinkmark(dir, "run.bad").iStatus, 2);
+  });
+  const int iStatus = RunInProcess(calling, dir, "run.ini").iStatus;
+  ASSERT_TRUE(bCalled);
+  EXPECT_EQ(iStatus, 0);
   for (const char* sName : {"other.ini", "run.txt", "run.bad", "bad.ini"}) {
     fs::remove(dir.File(sName));
   }
-  for (int i = 0; i < 6000 && ReadAll(status.string()).empty(); ++i) {
-    std::system("sleep 0.01");
-  }
-  EXPECT_EQ(ReadAll(status.string()), "0\n");
-  fs::remove(status);
   EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find("cubic"),
             std::string::npos);
   fs::remove(dir.File("run.ErrorFile.txt"));

@@ -451,7 +451,10 @@ TEST(KmFormat, CopiesCarryLinesAndFlags) {
   ASSERT_EQ(partial.GetNumLines(), 1);
   EXPECT_EQ(partial.GetLabel(0), "nine");
 
-  assigned = assigned;  // NOLINT: assignment to itself keeps everything
+  // Assignment to itself keeps everything (through a reference, which
+  // compilers do not warn about).
+  const KmFormat& same = assigned;
+  assigned = same;
   EXPECT_EQ(assigned.GetNumLines(), 1);
 }
 

@@ -224,7 +224,8 @@ TEST(kmCalcData, CopiesOwnTheirWeightingMatrix) {
   kmCalcData assigned;
   assigned.SetVarianceCovarianceMatrix(Rows({{1.0}}), NEWMAT::Matrix(), false);
   assigned = *pOriginal;
-  assigned = assigned;  // harmless
+  const kmCalcData& same = assigned;
+  assigned = same;  // harmless (through a reference: no self-assign warning)
   EXPECT_NE(copy.GetWeightingMatrix(), pOriginal->GetWeightingMatrix());
   pOriginal.reset();
   NEWMAT::Matrix inverse(2, 2);
