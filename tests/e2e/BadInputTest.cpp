@@ -1401,26 +1401,25 @@ std::vector<std::string>& Row(Rows& rows, const char* sSite,
 
 Rows MakeRows(DataSet data) {
   Rows rows;
-  char s[4][32];
+  char sRate[32], sError[32];
   for (int iSite = 0; iSite < 2; ++iSite) {
     const char* sSite = iSite == 0 ? "East" : "West";
     for (int y = 0; y < (data == DataSet::kRates ? 12 : 8); ++y) {
-      std::snprintf(s[0], sizeof(s[0]), "%d", 2000 + y);
+      const std::string sYear = std::to_string(2000 + y);
       if (data == DataSet::kRates) {
         const double dKink =
             iSite == 0 ? 2 * std::min(y, 6) - std::max(0, y - 6) : 1.5 * y;
-        std::snprintf(s[1], sizeof(s[1]), "%.2f",
+        std::snprintf(sRate, sizeof(sRate), "%.2f",
                       40 + 10 * iSite + dKink + 0.1 * ((y * 7) % 5));
-        std::snprintf(s[2], sizeof(s[2]), "%.2f", 0.5 + 0.01 * y);
-        rows.push_back({sSite, s[0], s[1], s[2]});
+        std::snprintf(sError, sizeof(sError), "%.2f", 0.5 + 0.01 * y);
+        rows.push_back({sSite, sYear, sRate, sError});
         continue;
       }
       for (int iAge = 0; iAge < 2; ++iAge) {
-        std::snprintf(s[1], sizeof(s[1]), "%d", iAge);
-        std::snprintf(s[2], sizeof(s[2]), "%d",
-                      100 + 200 * iAge + 50 * iSite + 6 * y -
-                          (y > 4 ? 9 * (y - 4) : 0) + (y * 3) % 4);
-        rows.push_back({sSite, s[0], s[1], s[2], iAge ? "100000" : "400000",
+        const int iCount = 100 + 200 * iAge + 50 * iSite + 6 * y -
+                           (y > 4 ? 9 * (y - 4) : 0) + (y * 3) % 4;
+        rows.push_back({sSite, sYear, std::to_string(iAge),
+                        std::to_string(iCount), iAge ? "100000" : "400000",
                         iAge ? "300" : "500"});
       }
     }
@@ -1536,11 +1535,10 @@ std::string SessionText(const Variation& c, const Route& r,
     const int iLast = bRates ? 2011 : 2007;
     s += "[Format=Year]\n";
     for (int y = 2000; y <= iLast; ++y) {
+      const std::string sYear = std::to_string(y);
       const bool bLabelled = y == 2000 || y == 2004 || y == iLast;
-      s += std::to_string(y) + "=" +
-           (bLabelled ? std::regex_replace(c.sYearLabel, std::regex("2000"),
-                                           std::to_string(y))
-                      : std::to_string(y)) +
+      s += sYear + "=" +
+           (bLabelled ? Edited(c.sYearLabel, "2000", sYear.c_str()) : sYear) +
            "\n";
     }
   }
@@ -1583,9 +1581,8 @@ std::string Outcome(const km_test::ScratchDir& dir, int iStatus,
     if (sLine.find("could not be fitted") != std::string::npos) s += sLine;
   }
   s = std::regex_replace(s, std::regex(dir.Path() + "/"), "");
-  s = std::regex_replace(s, std::regex("data\\.txt\\.gz|session\\.dic"),
-                         "FILE");
-  s = std::regex_replace(s, std::regex("data\\.txt|session\\.ini"), "FILE");
+  s = std::regex_replace(
+      s, std::regex("data\\.txt(\\.gz)?|session\\.(dic|ini)"), "FILE");
   return std::regex_replace(s, std::regex("line [0-9]+"), "line #");
 }
 
@@ -1606,11 +1603,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const std::string sSession =
           r.bDictionary ? "session.dic" : "session.ini";
       auto Write = [&](const std::string& sName, std::string sText) {
-        if (r.bCrlf)
-          sText = std::regex_replace(sText, std::regex("\n"), "\r\n");
-        if (sName.size() < 3 || sName.substr(sName.size() - 3) != ".gz") {
-          km_test::WriteAll(dir.File(sName), sText);
-          return;
+        if (r.bCrlf) sText = Edited(sText, "\n", "\r\n");
+        if (!r.bGzip || sName != sData) {
+          return km_test::WriteAll(dir.File(sName), sText);
         }
         gzFile file = gzopen(dir.File(sName).c_str(), "wb");
         ASSERT_NE(file, nullptr);
@@ -1642,14 +1637,13 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       if (bRefusedLabel) {
         // The label, its value and the session file's line of it.
         EXPECT_EQ(result.iStatus, 2);
-        const std::string sLabelLine =
-            sSessionText.substr(0, sSessionText.find("\n2000="));
-        const std::string sAt =
-            "session.ini\", line " +
-            std::to_string(
-                std::count(sLabelLine.begin(), sLabelLine.end(), '\n') + 2) +
-            ": the label \"" + c.sYearLabel +
-            "\" of the independent value 2000";
+        const auto iLine = std::count(
+            sSessionText.begin(),
+            sSessionText.begin() + sSessionText.find("\n2000="), '\n');
+        const std::string sAt = "session.ini\", line " +
+                                std::to_string(iLine + 2) + ": the label \"" +
+                                c.sYearLabel +
+                                "\" of the independent value 2000";
         EXPECT_NE(sShown.find(sAt), std::string::npos) << sShown;
       } else {
         EXPECT_EQ(result.iStatus, c.iStatus) << sShown;

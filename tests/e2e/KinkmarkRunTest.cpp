@@ -19,32 +19,18 @@
 
 #include "driver/KmDriver.h"
 #include "foundation/platform/KmFileSystem.h"
+#include "tests/e2e/E2eRun.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using km_e2e::RunKinkmark;
+using km_e2e::RunResult;
 using km_test::ReadAll;
 using km_test::WriteAll;
 
 const std::string kDashes(32, '-');
-
-struct RunResult {
-  int iStatus;
-  std::string sConsole;
-};
-
-// Runs kinkmark with sArguments in the directory dir.Path(); the console
-// output goes to a file outside it.
-RunResult RunKinkmark(const km_test::ScratchDir& dir,
-                      const std::string& sArguments) {
-  static km_test::ScratchDir console;
-  const std::string sConsole = console.File("console.txt");
-  const std::string sCommand = "cd '" + dir.Path() + "' && '" KM_BINARY "' " +
-                               sArguments + " > '" + sConsole + "' 2>&1";
-  const int iRaw = std::system(sCommand.c_str());
-  return {WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, ReadAll(sConsole)};
-}
 
 // Runs kinkmark on sRunFile in this process, in dir, with its files made
 // through fileSystem; the console output is captured.
@@ -422,37 +408,32 @@ TEST(KinkmarkRun, APartialFileReplacedByALinkIsNeverWritten) {
   }
 }
 
-// A file system that, once the first partial file whose name begins with
-// sTrigger exists, renames the folder sFolder away to "held" and puts a link
-// "sFolder -> elsewhere" in its place: what anyone who may rename entries
-// beside the folder can do while a run writes.
-class FolderSwappingFileSystem : public KmFileSystem {
+// A file system that calls onCreate once, right after the first partial
+// file whose name begins with sTrigger is created: a moment at which the run
+// holds its outputs and writes them.
+class CallingFileSystem : public KmFileSystem {
  public:
-  FolderSwappingFileSystem(std::string sTop, std::string sFolder,
-                           std::string sTrigger)
-      : sTop_(std::move(sTop)),
-        sFolder_(std::move(sFolder)),
-        sTrigger_(std::move(sTrigger)) {}
+  CallingFileSystem(std::string sTrigger, std::function<void()> onCreate)
+      : sTrigger_(std::move(sTrigger)), onCreate_(std::move(onCreate)) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iFd >= 0 && !bSwapped_ && sName.rfind(sTrigger_, 0) == 0) {
-      bSwapped_ = true;
-      fs::rename(sTop_ + "/" + sFolder_, sTop_ + "/held");
-      fs::create_directory_symlink("elsewhere", sTop_ + "/" + sFolder_);
+    if (iFd >= 0 && onCreate_ && sName.rfind(sTrigger_, 0) == 0) {
+      const std::function<void()> call = std::move(onCreate_);
+      onCreate_ = nullptr;
+      call();
     }
     return iFd;
   }
 
  private:
-  std::string sTop_;
-  std::string sFolder_;
   std::string sTrigger_;
-  bool bSwapped_ = false;
+  std::function<void()> onCreate_;
 };
 
-// A full disk for the partial files whose names begin with sPrefix.
+// A full disk for the partial files whose names begin with sPrefix (none
+// when it is empty).
 struct FullDiskFileSystem : KmFileSystem {
-  std::string sPrefix;
+  explicit FullDiskFileSystem(std::string s) : sPrefix(std::move(s)) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (sPrefix.empty() || sName.rfind(sPrefix, 0) != 0) {
       return KmFileSystem::CreateExclusiveAt(iFolder, sName);
@@ -460,16 +441,8 @@ struct FullDiskFileSystem : KmFileSystem {
     errno = ENOSPC;
     return -1;
   }
+  std::string sPrefix;
 };
-
-// Runs kinkmark in this process, in dir, on a disk full for the partial
-// files whose names begin with sFullDisk.
-RunResult RunFull(const km_test::ScratchDir& dir, const std::string& sRunFile,
-                  const char* sFullDisk) {
-  FullDiskFileSystem full;
-  full.sPrefix = sFullDisk;
-  return RunInProcess(full, dir, sRunFile);
-}
 
 // The bytes of every regular file of dir, by name.
 std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
@@ -540,7 +513,8 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
     if (c.sBody.size() > 1) WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
     const std::map<std::string, std::string> before = Contents(dir);
-    const RunResult result = RunFull(dir, c.sRunFile, c.sFullDisk);
+    FullDiskFileSystem full(c.sFullDisk);
+    const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
         << result.sConsole;
@@ -585,34 +559,36 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
     fs::create_directory(dir.File("out"));
     fs::create_directory(dir.File("cfg"));
     fs::create_directory(dir.File("elsewhere"));
-    for (const char* sName : names) {
-      WriteAll(dir.File(std::string("elsewhere/") + sName), "a user's file\n");
+    for (const std::string sName : names) {
+      WriteAll(dir.File("elsewhere/" + sName), "a user's file\n");
       // An earlier run's outputs in the folder swapped stay as they were.
-      const char* sEarlier = *c.sFolder == 'o' ? "res." : "run.kms";
-      if (std::string(sName).rfind(sEarlier, 0) == 0) {
-        WriteAll(dir.File(c.sFolder + ("/" + std::string(sName))), "earlier");
+      if (sName.rfind(*c.sFolder == 'o' ? "res." : "run.kms", 0) == 0) {
+        WriteAll(dir.File(c.sFolder + ("/" + sName)), "earlier");
       }
     }
     WriteAll(dir.File("cfg/run.ini"),
              "[Kinkmark Input Files]\nSession File = session.ini\n"
              "Data File = rates.txt\nRun Options File = options.ini\n"
              "Output File = out/res.kmo\n");
-    FolderSwappingFileSystem swapping(dir.Path(), c.sFolder, c.sTrigger);
+    // The folder is renamed away and a link to "elsewhere" put in its
+    // place, as anyone who may rename entries beside it can do.
+    CallingFileSystem swapping(c.sTrigger, [&] {
+      fs::rename(dir.File(c.sFolder), dir.File("held"));
+      fs::create_directory_symlink("elsewhere", dir.File(c.sFolder));
+    });
     const int iStatus = RunInProcess(swapping, dir, "cfg/run.ini").iStatus;
     EXPECT_EQ(iStatus, 2);
-    for (const char* sName : names) {
-      EXPECT_EQ(ReadAll(dir.File(std::string("elsewhere/") + sName)),
-                "a user's file\n")
+    for (const std::string sName : names) {
+      EXPECT_EQ(ReadAll(dir.File("elsewhere/" + sName)), "a user's file\n")
           << sName;
+      const std::string sHeld = dir.File("held/" + sName);
+      if (fs::exists(sHeld) && sName != "run.ErrorFile.txt") {
+        EXPECT_EQ(ReadAll(sHeld), "earlier") << sName;
+      }
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("elsewhere")),
                             fs::directory_iterator()),
               6);
-    for (const std::string sName : names) {
-      if (fs::exists(dir.File("held/" + sName)) && sName != names[5]) {
-        EXPECT_EQ(ReadAll(dir.File("held/" + sName)), "earlier") << sName;
-      }
-    }
     const std::string sError =
         ReadAll(dir.File(c.bHoldsErrorFile ? "held/run.ErrorFile.txt"
                                            : "cfg/run.ErrorFile.txt"));
@@ -648,9 +624,10 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
     if (kind >= kGenuine) WriteAll(sResult, "an earlier run\n");
+    FullDiskFileSystem full("ages.RunSummary");
     const RunResult run =
         kind == kFailedRun
-            ? RunFull(dir, "examples/clustering/run.ini", "ages.RunSummary")
+            ? RunInProcess(full, dir, "examples/clustering/run.ini")
             : RunKinkmark(dir, "examples/clustering/run.ini");
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
     // Fault: a run that failed after its fits kept its block appended.
@@ -968,39 +945,16 @@ TEST(KinkmarkRun, OutputsBelongToOneRun) {
 
   // A failed run leaves the earlier run's outputs as they were (fault: it
   // removed them), and its error file says whose they are.
-  const std::map<std::string, std::string> before = Contents(dir);
   WriteAll(dir.File("options.ini"), "[Session Options]\nmodel = cubic\n");
+  const std::map<std::string, std::string> before = Contents(dir);
   const RunResult failed = RunKinkmark(dir, "run.ini");
   EXPECT_EQ(failed.iStatus, 2);
   std::map<std::string, std::string> after = Contents(dir);
   EXPECT_NE(after["run.ErrorFile.txt"].find("an earlier run's outputs"),
             std::string::npos);
   after.erase("run.ErrorFile.txt");
-  after["options.ini"] = before.at("options.ini");
   EXPECT_TRUE(after == before);
 }
-
-// A file system that calls onCreate once, right after the first partial
-// file whose name begins with sTrigger is created: a moment at which the run
-// holds its outputs and writes them.
-class CallingFileSystem : public KmFileSystem {
- public:
-  CallingFileSystem(std::string sTrigger, std::function<void()> onCreate)
-      : sTrigger_(std::move(sTrigger)), onCreate_(std::move(onCreate)) {}
-  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iFd >= 0 && onCreate_ && sName.rfind(sTrigger_, 0) == 0) {
-      const std::function<void()> call = std::move(onCreate_);
-      onCreate_ = nullptr;
-      call();
-    }
-    return iFd;
-  }
-
- private:
-  std::string sTrigger_;
-  std::function<void()> onCreate_;
-};
 
 // Fault: two runs into the same outputs shared one partial name; one
 // finished while the other failed and removed everything. The second run
