@@ -12,8 +12,9 @@
 
 namespace {
 
-// Write, text, truncated (KmIO_File mode bits 2, 4, 16).
-constexpr int32_t kWriteTextMode = 2 | 4 | 16;
+// Write, text, truncated.
+constexpr int32_t kWriteTextMode =
+    KmIO_File::kWrite | KmIO_File::kText | KmIO_File::kTruncate;
 constexpr const char* kDashes = "--------------------------------";
 constexpr const char* kHeading = "Error Message\n";
 

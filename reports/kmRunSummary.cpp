@@ -7,8 +7,9 @@
 
 namespace {
 
-// Write, binary, truncated (KmIO_File mode bits 2, 8, 16).
-constexpr int32_t kWriteNewMode = 26;
+// Write, binary, truncated.
+constexpr int32_t kWriteNewMode =
+    KmIO_File::kWrite | KmIO_File::kShared | KmIO_File::kTruncate;
 constexpr const char* kVersion = "V4.9.0.0";
 constexpr int kBuildNumber = 1;
 

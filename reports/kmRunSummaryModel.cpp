@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "reports/kmRunSummary.h"
@@ -21,7 +22,8 @@ namespace {
 
 const char kClassName[] = "kmSession";
 // Text write, append (the driver has written the head of the file).
-constexpr int32_t kAppendTextMode = 0x2E;
+constexpr int32_t kAppendTextMode = KmIO_File::kWrite | KmIO_File::kText |
+                                    KmIO_File::kShared | KmIO_File::kAppend;
 // Characters that stand before the "=" of a labelled line, so that every
 // "=" of the block stands in column 54.
 constexpr int32_t kLabelWidth = 53;

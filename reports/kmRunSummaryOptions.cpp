@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmIO_File.h"
 #include "foundation/KmStringTokenizer.h"
 #include "reports/kmRunSummary.h"
 #include "session/DataExportOptions.h"
@@ -10,8 +11,8 @@
 
 namespace {
 
-// Write, binary, append (KmIO_File mode bits 2, 32).
-constexpr int32_t kAppendMode = 2 | 32;
+// Write, binary, append.
+constexpr int32_t kAppendMode = KmIO_File::kWrite | KmIO_File::kAppend;
 
 const char* BoolText(bool b) { return b ? "true" : "false"; }
 
