@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -212,6 +213,14 @@ TEST(KmFolder, MovesHandTheDescriptorOverAndCopiesHoldTheirOwn) {
   const KmFolder copy(assigned);
   EXPECT_TRUE(copy.IsOpen());
   EXPECT_NE(copy.GetFd(), iFd);
+  // A folder moved onto one that holds a folder closes the descriptor the
+  // latter held: a leaked one would stay open for the whole run.
+  KmFolder holding;
+  ASSERT_TRUE(holding.Open("."));
+  const int iHeld = holding.GetFd();
+  holding = std::move(assigned);
+  EXPECT_EQ(holding.GetFd(), iFd);
+  EXPECT_EQ(fcntl(iHeld, F_GETFD), -1);
 }
 
 }  // namespace
