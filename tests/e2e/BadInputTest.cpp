@@ -902,7 +902,17 @@ const DataCase kDataCases[] = {
     {"comparison of a ratio and a standard analysis", "se.ini", nullptr, "",
      "data.csv", nullptr, "out.dataexport.txt",
      "\nParallel\tEast\tComparability\tEast\tStandard\tCohort "
-     "One\t2000.000000000\t49.800000000\t",
+     "One\t2000.000000000\t49.800000000\t61.608603103\t0.498000000\t0.178\t"
+     "0\t0\r\n",
+     kOneColumn, nullptr, nullptr, kRatioStandardPairwise},
+    // Only the ratio analysis's side is shown through the ratio: the
+    // standard side's rows at or before the jump location are its own.
+    {"comparison of a ratio and a standard analysis, the standard side",
+     "se.ini", nullptr, "", "data.csv", nullptr, "out.dataexport.txt",
+     "\tCohort One\t2023.000000000\t51.950000000\t57.765135558\t0."
+     "519500000\t0.178\t0\t0\r\nParallel\tEast\tComparability\tEast\t"
+     "Standard\tCohort Two\t2000.000000000\t49.800000000\t57.185583339\t0."
+     "498000000\t0.178\t0\t0\r\n",
      kOneColumn, nullptr, nullptr, kRatioStandardPairwise},
     // Faults: a cohort whose first record was not of the first group, or
     // whose first two years were swapped, shifted the cohorts' sizes and
