@@ -499,6 +499,12 @@ const char kRunOptions[] =
 const char kBothDelay[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
     "num permutations = 9\ndelay type = both\n";
+// A jump model on 2000 to 2022 whose grid leaves one kinkmark location,
+// 2011: the first year after the jump location, which ties with the step.
+const char kTiedJump[] =
+    "[Session Options]\nmodel = ln\nminimum kinkmarks = 1\nmaximum "
+    "kinkmarks = 1\nnum permutations = 9\njump model = true\njump location "
+    "= 2010.5\nmin obs end = 11\n";
 // Comparisons of the cohorts' ratio analyses, and the data export's layout
 // of one model column whose rows show them.
 #define KM_RATIO_PAIRWISE                                                   \
@@ -914,6 +920,13 @@ const DataCase kDataCases[] = {
      "Standard\tCohort Two\t2000.000000000\t49.800000000\t57.185583339\t0."
      "498000000\t0.178\t0\t0\r\n",
      kOneColumn, nullptr, nullptr, kRatioStandardPairwise},
+    // Where every placement holds a location that ties with the jump's step,
+    // the search keeps them all: the kinkmark is fitted at 2011, not lost.
+    {"jump model whose every kinkmark location ties with the step", "se.ini",
+     "1,2023,51.95,0.5195,1039,2000000\n", "", "data.csv", nullptr,
+     "out.report.txt",
+     "\nEast;1;23;5;18;1.797535;0.099863;Uncorrelated;1;2011;", nullptr,
+     "2,2023,112.85,1.1285,2257,2000000\n", "", kTiedJump},
     // Faults: a cohort whose first record was not of the first group, or
     // whose first two years were swapped, shifted the cohorts' sizes and
     // ended the whole run with a matrix error. Within a year the groups
