@@ -126,24 +126,39 @@ const double kVDiagonal[] = {0.006969260722054703, 0.012718110854785589,
                              0.0071824891933650751};
 
 TEST(CalcFitEstimates, AgreesWithWeightedLeastSquaresInR) {
-  ColumnVector coef;
-  Matrix V;
-  double dDF = 0.0;
-  double dRSS = 0.0;
-  int32_t iJumpSegment = -1;
-  BaseKMRegModel::calc_FitEstimates(coef, V, dDF, dRSS, iJumpSegment,
-                                    TwoSeries(), InverseSDs(), Vec({5.2}), 1, 3,
-                                    0, -1.0);
-  EXPECT_EQ(iJumpSegment, 0);
-  EXPECT_TRUE(RelNear(dRSS, kRSS, 1e-10));
-  EXPECT_TRUE(RelNear(dDF, kDF, 1e-13));
-  ASSERT_EQ(coef.Nrows(), 5);
-  ASSERT_EQ(V.Nrows(), 5);
-  for (int i = 1; i <= 5; ++i) {
-    EXPECT_TRUE(RelNear(coef(i), kCoef[i - 1], 1e-10)) << i;
-    EXPECT_TRUE(RelNear(V(i, i), kVDiagonal[i - 1], 1e-9)) << i;
+  // The kinkmarks (5, 5.2) give the same fit: x = 5 sits on the first, is
+  // counted in the segment that ends there and keeps the weight the second
+  // gives it; no observation lies between the two, so the columns of
+  // segments 1 and 3 are those of the fit above.
+  struct Case {
+    std::vector<double> tau;
+    std::vector<int> columns;  // the columns of the fit above
+  };
+  const Case kCases[] = {{{5.2}, {1, 2, 3, 4, 5}},
+                         {{5.0, 5.2}, {1, 2, 3, 6, 7}}};
+  for (const Case& c : kCases) {
+    const int k = static_cast<int>(c.tau.size());
+    SCOPED_TRACE(k);
+    ColumnVector coef;
+    Matrix V;
+    double dDF = 0.0;
+    double dRSS = 0.0;
+    int32_t iJumpSegment = -1;
+    BaseKMRegModel::calc_FitEstimates(coef, V, dDF, dRSS, iJumpSegment,
+                                      TwoSeries(), InverseSDs(), Vec(c.tau), k,
+                                      3, 0, -1.0);
+    EXPECT_EQ(iJumpSegment, 0);
+    EXPECT_TRUE(RelNear(dRSS, kRSS, 1e-10));
+    EXPECT_TRUE(RelNear(dDF, kDF, 1e-13));
+    ASSERT_EQ(coef.Nrows(), 2 * k + 3);
+    ASSERT_EQ(V.Nrows(), 2 * k + 3);
+    for (int i = 1; i <= 5; ++i) {
+      const int j = c.columns[i - 1];
+      EXPECT_TRUE(RelNear(coef(j), kCoef[i - 1], 1e-10)) << i;
+      EXPECT_TRUE(RelNear(V(j, j), kVDiagonal[i - 1], 1e-9)) << i;
+    }
+    EXPECT_TRUE(RelNear(V(2, 1), -0.0020964498606264865, 1e-9));
   }
-  EXPECT_TRUE(RelNear(V(2, 1), -0.0020964498606264865, 1e-9));
 }
 
 TEST(CalcFitEstimates, JumpStepIsFittedOnlyWhenItSplitsItsSegment) {
