@@ -748,7 +748,7 @@ class kmCalculator : public kmNormalEquations,
   // groups of independent values, weighting by mWorkA'mWorkA. Each data set
   // is searched less its straight line on design columns 1 and 2
   // (PreCalcXWYAboutLine); the observed data's line is put back into the
-  // coefficients and fitted values of result 0.
+  // coefficients of result 0, which carries no fitted values.
   void SearchThroughFramework(
       int iNumDataSets, uint16_t k, int16_t iNumGridPoints, int p,
       const KMRegModelSettings& settings,

@@ -64,24 +64,17 @@ ColumnVector LineValues(const Matrix& mLine, int d, const Matrix& mX0, int n) {
   return v;
 }
 
-// Puts the line taken out of the observed data back into its fit: the
-// coefficients of design columns 1 and 2 and the fitted values (cut into
-// the groups in order). The residuals, sums of squares and profile are
-// those of the data as observed already.
-void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine, const Matrix& mX0,
-                 int n) {
+// Puts the line taken out of the observed data back into the coefficients
+// of its fit (those of design columns 1 and 2). The residuals, sums of
+// squares and profile are those of the data as observed already. The
+// fitted values are those of the data less its line; nothing reads them,
+// so they are dropped rather than left wrong.
+void RestoreLine(KinkMKFitResult& fit, const Matrix& mLine) {
   if (fit.beta.Nrows() >= 2) {
     fit.beta(1) += mLine(1, 1);
     fit.beta(2) += mLine(2, 1);
   }
-  const ColumnVector vLine = LineValues(mLine, 1, mX0, n);
-  int iOffset = 0;
-  for (int g = 0; g < fit.fittedValues.GetSize(); ++g) {
-    ColumnVector& v = fit.fittedValues[g];
-    if (iOffset + v.Nrows() > n) break;
-    for (int i = 1; i <= v.Nrows(); ++i) v(i) += vLine(iOffset + i);
-    iOffset += v.Nrows();
-  }
+  fit.fittedValues.Clear();
 }
 
 // The settings of the framework's search and refit for D data sets, k
@@ -151,7 +144,7 @@ void kmCalculator::SearchThroughFramework(
   ForAllKinkMKAction::findTheBestTau(groups, series, fittingData, settings, k,
                                      p, mXWX, mX0, mXWY, yWy, results, mAtA,
                                      pProgress);
-  if (results.GetSize() >= 1) RestoreLine(results[0], mLine, *pX0, n);
+  if (results.GetSize() >= 1) RestoreLine(results[0], mLine);
 }
 
 void kmCalculator::GridSearch_WithJumpModel(
