@@ -108,9 +108,45 @@ void CheckDelayCopyStatistics(const kmSession& session,
                "variance\" or \"delay type = non-delay\".\n";
 }
 
+// The non-delay copies of the cohorts ("non-delay", and "both" beside the
+// delay copies) read the dictionary's observed statistic: the rate (the
+// count when counts are fitted under a delay type). A dictionary of
+// delay-adjusted statistics alone has none, and such a run stopped at its
+// first cohort with an invalid position.
+void CheckNonDelayCopyStatistics(const kmSession& session,
+                                 kmDelayType delayType,
+                                 const KmString& sSessionFile,
+                                 KmString& sMessages) {
+  const bool bCounts =
+      delayType != kmDelayType::kNonDelay &&
+      session.Get<kmDependentType>() == kmDependentType::kCount;
+  if (session.GetKMVarPosition(bCounts ? kmVarCount : kmVarDependent) != 0) {
+    return;
+  }
+  const bool bBoth = delayType == kmDelayType::kBoth;
+  sMessages << "\"delay type = "
+            << kmCodeText(bBoth ? kmDelayType::kBoth : kmDelayType::kNonDelay)
+            << "\""
+            << (bBoth ? " (the data dictionary's own when the run options give "
+                        "none)"
+                      : "")
+            << " fits the observed "
+            << (bCounts ? "counts (\"Count\")"
+                        : "rates (\"Crude Rate\", \"Age-Adjusted Rate\" or "
+                          "a trend of either)")
+            << ", but the data dictionary \"" << sSessionFile
+            << "\" holds none.  Add them to it, or use \"delay type = "
+               "delay\".\n";
+}
+
 void CheckDelayStatistics(const kmSession& session,
                           const KmString& sSessionFile, KmString& sMessages) {
   const kmDelayType delayType = session.Get<kmDelayType>();
+  if (session.GetInt(kmOptDictDelayStats) != 0 &&
+      (delayType == kmDelayType::kNonDelay ||
+       delayType == kmDelayType::kBoth)) {
+    CheckNonDelayCopyStatistics(session, delayType, sSessionFile, sMessages);
+  }
   if (delayType == kmDelayType::kNonDelay) return;
   const KmString sDelayType =
       kmCodeText(delayType == kmDelayType::kBoth ? kmDelayType::kBoth

@@ -24,7 +24,10 @@ class kmSession;
 //    of a data dictionary (sSessionFile names the session definition), or
 //    with a dictionary that lacks the delay-adjusted rate (the delay count
 //    when counts are fitted) or, under the "standard error" model, the
-//    delay-adjusted standard error.
+//    delay-adjusted standard error;
+//  - "delay type = non-delay" or "both" with a dictionary of delay-adjusted
+//    statistics that lacks the observed rate (the count when counts are
+//    fitted) that the non-delay copies read.
 // Throws: KmException (kind 3, source "ValidateOptionCombinations()") whose
 // message holds one line per refused combination.
 void ValidateOptionCombinations(const kmSession& session,

@@ -999,6 +999,21 @@ const DataCase kDataCases[] = {
      "\"delay type = delay\" (the data dictionary's own when the run options",
      "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
      nullptr, "delay.csv", "Delay Crude Rate", "Rate Ratio"},
+    // Fault: a dictionary without the observed rate stopped a run that fits
+    // the non-delay copies ("both", its own choice beside a delay crude rate
+    // with trend, or "non-delay") with "Invalid position for the response
+    // variable".
+    {"delay crude rate with trend alone", "delay.dic", nullptr, "", "data.csv",
+     "\"delay type = both\" (the data dictionary's own when the run options",
+     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     nullptr, "delay.csv",
+     "=Crude Rate\nVar4Name=Standard Error\nVar5Name=Delay Crude Rate\n",
+     "=Rate Ratio\nVar4Name=Standard Error\nVar5Name=Delay Crude Rate/Trend\n"},
+    {"non-delay without the observed rate", "delay.dic", nullptr, "",
+     "data.csv", "\"delay type = non-delay\" fits the observed rates",
+     "ValidateOptionCombinations()", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\ndelay type = non-delay\n", "delay.csv",
+     "=Crude Rate\n", "=Rate Ratio\n"},
     {"unknown statistic name", "delay.dic", nullptr, "", "data.csv",
      "\"Delay Standard Error\" (Var6Name) is not a statistic Kinkmark knows",
      "kmSession", nullptr, nullptr, nullptr, nullptr, kBothDelay, "delay.csv",
