@@ -1209,18 +1209,26 @@ const ExampleRow kExamples[] = {
     {"varcov", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
 };
 
+// Copies the example folder sFolder, less its results files, into dir's
+// examples/ with an empty output/; returns the copy's path.
+fs::path CopyExample(const std::string& sFolder,
+                     const km_test::ScratchDir& dir) {
+  const fs::path example = fs::path(dir.Path()) / "examples" / sFolder;
+  fs::create_directories(example / "output");
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(fs::path(KM_EXAMPLES) / sFolder)) {
+    if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
+      fs::copy_file(entry.path(), example / entry.path().filename());
+    }
+  }
+  return example;
+}
+
 TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
   for (const ExampleRow& row : kExamples) {
     SCOPED_TRACE(row.sFolder);
     km_test::ScratchDir dir;
-    const fs::path source = fs::path(KM_EXAMPLES) / row.sFolder;
-    const fs::path example = fs::path(dir.Path()) / "examples" / row.sFolder;
-    fs::create_directories(example / "output");
-    for (const fs::directory_entry& entry : fs::directory_iterator(source)) {
-      if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
-        fs::copy_file(entry.path(), example / entry.path().filename());
-      }
-    }
+    const fs::path example = CopyExample(row.sFolder, dir);
     const std::string sFolder = std::string("examples/") + row.sFolder + "/";
     const RunResult run = RunKinkmark(dir, sFolder + row.sRunFile);
     EXPECT_EQ(run.iStatus, 0) << run.sConsole;
@@ -1293,14 +1301,7 @@ TEST(KinkmarkRun, ASavedSessionRunsAgainToTheSameExports) {
     km_test::ScratchDir dir;
     const std::string sSource(row.sSource);
     if (sSource.rfind("examples/", 0) == 0) {
-      const fs::path example = fs::path(dir.Path()) / sSource;
-      fs::create_directories(example / "output");
-      for (const auto& entry :
-           fs::directory_iterator(fs::path(KM_EXAMPLES) / sSource.substr(9))) {
-        if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
-          fs::copy_file(entry.path(), example / entry.path().filename());
-        }
-      }
+      CopyExample(sSource.substr(9), dir);
     } else {
       km_e2e::CopyFixtureFolder("common", dir);
       km_e2e::CopyFixtureFolder(sSource, dir);
