@@ -49,6 +49,10 @@ kmSession* FromSavedSession(const KmString& sSessionFile,
                             const KmString& sDataFile, bool bDataFileNamed) {
   auto pSession = std::make_unique<kmSession>(sSessionFile.GetCString(),
                                               sDataFile.GetCString());
+  // The run adds the synthetic by-variables of its own options (KmRun::
+  // PrepareSession); those of the run that saved the session stand in no
+  // column of the data.
+  pSession->RemoveSyntheticByVars();
   KmString sStored;
   pSession->GetString(kmStrDataFile, sStored);
   pSession->SetString(

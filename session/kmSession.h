@@ -261,6 +261,15 @@ class kmSession {
   // "Comparability" (m 3, 5, 6), then "Standard" (m 4, 5, 6); appended as
   // AddByVar does. Any other m adds nothing.
   void AddByVarJump();
+  // Removes the synthetic by-variables that AddByVar and AddByVarJump added
+  // (those whose positions follow the kmNumVarRoles role entries), leaving
+  // the variables of the data file: a run that reads a saved session adds
+  // the synthetic by-variables of its own options again, and none of them
+  // is ever read as a data column.
+  // Throws: KmException "Error:  This file is not a valid Kinkmark file."
+  // when such a position is not that of the last variable and the last
+  // by-variable, or another role or by-variable names a removed variable.
+  void RemoveSyntheticByVars();
 
   // ---- Cohort labels and selection (kmSessionVariables.cpp) ---------------
 

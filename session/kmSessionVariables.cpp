@@ -1,14 +1,16 @@
 // kmSession: variables, roles and by-variables (GetVar, AddVariable,
 // GetByVar, AddByVarPosition, GetKMVar, GetKMVarPosition, SetKMVarPosition,
-// AddByVar, AddByVarJump), cohort selection (SetSelectCohortsVector,
-// GetUserSelectedUseCohort, GetNumSelectedCohorts) and the report-header
-// helpers (GetBlankString, GetIndependentVarLabels).
+// AddByVar, AddByVarJump, RemoveSyntheticByVars), cohort selection
+// (SetSelectCohortsVector, GetUserSelectedUseCohort, GetNumSelectedCohorts) and
+// the report-header helpers (GetBlankString, GetIndependentVarLabels).
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/internal/SessionBlockReader.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
 
@@ -25,6 +27,13 @@ KmFormat MakeNumberedFormat(const std::vector<const char*>& labels) {
     format.AddLine(sValue.c_str(), labels[i], -1);
   }
   return format;
+}
+
+// A saved session whose synthetic by-variables are not where the run that
+// saved it put them.
+[[noreturn]] void ThrowNotValidFile() {
+  GenerateKmException(km_session_internal::kNotValidFileMessage,
+                      "kmSession.cpp");
 }
 
 }  // namespace
@@ -128,6 +137,28 @@ void kmSession::AddByVarJump() {
                                      &format));
     vByVars_.push_back(iPosition);
     vKMVarPositions_.push_back(iPosition);
+  });
+}
+
+void kmSession::RemoveSyntheticByVars() {
+  WithCallPath("RemoveSyntheticByVars()", kClassName, [&] {
+    // Each was appended last to the variables, the by-variables and the
+    // role positions, the analysis split after the delay split.
+    while (GetNumKMVarPositions() > kmNumVarRoles) {
+      const int32_t iPosition = vKMVarPositions_.back();
+      if (iPosition != GetNumVars() || vByVars_.empty() ||
+          vByVars_.back() != iPosition) {
+        ThrowNotValidFile();
+      }
+      vVariables_.pop_back();
+      vByVars_.pop_back();
+      vKMVarPositions_.pop_back();
+    }
+    for (const KmVector<int32_t>* pPositions : {&vByVars_, &vKMVarPositions_}) {
+      for (int32_t iPosition : *pPositions) {
+        if (iPosition > GetNumVars()) ThrowNotValidFile();
+      }
+    }
   });
 }
 
