@@ -263,6 +263,8 @@ void KmRun::CommitOutputs() {
         pCalculation_->GetClusteringText());
   }
   RemoveStaleOutputs();
+  // The moves reach the disk before the record that names them goes.
+  folders_.Sync();
   pCommitRecord_->Remove();
 }
 

@@ -208,6 +208,10 @@ void RunFolders::RequireStillNamed(const char* sWhile) const {
   }
 }
 
+void RunFolders::Sync() const {
+  for (const KmFolder& folder : folders_) folder.Sync();
+}
+
 std::vector<RunFile> RunOutputNames::Files() const {
   std::vector<RunFile> files;
   if (bWritesResults) AddFile(files, sResultsFile, "output file");

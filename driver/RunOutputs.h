@@ -99,6 +99,9 @@ class RunFolders {
   // written to the folder it names now." when the path of a folder tried no
   // longer reaches the folder held (or none was held and it exists now).
   void RequireStillNamed(const char* sWhile) const;
+  // Syncs every folder held, so that the names created, renamed and removed
+  // in them reach the disk. Raises nothing.
+  void Sync() const;
 
  private:
   std::vector<KmFolder> folders_;  // opened or not, by the path tried

@@ -515,8 +515,10 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       // run's or an earlier run's".
       {"run.job", sJob + "run.csv", "", "", 2,
        "to \"run.apcexport.txt\": Permission denied", "run.apcexport.txt",
-       "It had moved \"run.kmo\", \"run.kms\", \"run.report.txt\" and "
-       "\"run.dataexport.txt\"; any other is from before it."},
+       "may be this run's or an earlier run's: the run failed while it moved "
+       "its outputs into place. It had moved \"run.kmo\", \"run.kms\", "
+       "\"run.report.txt\" and \"run.dataexport.txt\"; any other is from "
+       "before it."},
   };
   // A finished analysis, its saved session also under the failed runs' name,
   // and an unrelated results file.
