@@ -143,6 +143,7 @@ KmFileLock::Outcome KmRun::AcquireLocks(KmString& sLock) {
 }
 
 void KmRun::TakeOverOutputs() {
+  FinishEarlierCommit();
   SweepPartialFiles();
   earlierErrorFile_.Mark(folders_.Of(outputs_.sErrorFile),
                          KmFolder::LeafOf(outputs_.sErrorFile.GetCString()));
@@ -253,7 +254,7 @@ void KmRun::CommitOutputs() {
   // whoever follows the path: the run fails before any of them replaces a
   // file.
   folders_.RequireStillNamed("wrote them");
-  bCommitStarted_ = true;
+  WriteCommitRecord();
   if (pResultsFile_) pResultsFile_->Commit();
   for (const auto& pFile : finished_) pFile->Commit();
   if (iClusteringFd_ >= 0) {
@@ -262,6 +263,9 @@ void KmRun::CommitOutputs() {
         pCalculation_->GetClusteringText());
   }
   RemoveStaleOutputs();
+  // The moves reach the disk before the record that names them goes.
+  folders_.Sync();
+  pCommitRecord_->Remove();
 }
 
 bool KmRun::MayRemove(const KmString& sName) const {
@@ -284,15 +288,10 @@ void KmRun::RemoveEarlierErrorFile() const {
   }
 }
 
-KmString KmRun::NoteOnEarlierOutputs() const {
-  std::vector<KmString> names;
-  if (outputs_.bWritesResults) names.push_back(outputs_.sResultsFile);
-  for (const auto& entry : outputs_.exports) names.push_back(entry.second);
-  names.push_back(outputs_.sRunSummary);
-  names.push_back(outputs_.sSavedSession);
+KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
   KmString sFound;
-  for (const KmString& sName : names) {
-    if (sName.IsEmpty() || IsRunInput(files_, pSession_, sName)) continue;
+  for (const KmString& sName : outputs_.RenamedFiles()) {
+    if (IsRunInput(files_, pSession_, sName)) continue;
     // Before the run holds its folders, they are looked up by their paths.
     const KmFolder& held = folders_.Of(sName);
     if (held.IsOpen() ? held.Exists(KmFolder::LeafOf(sName.GetCString()))
@@ -303,13 +302,21 @@ KmString KmRun::NoteOnEarlierOutputs() const {
   KmString sNote;
   if (sFound.IsEmpty()) return sNote;
   sNote << "The files under this run's output names (" << sFound;
+  if (moved.empty()) {
+    sNote << ") are from before it (an earlier run's outputs, or other "
+             "files) and were left as they were.";
+    return sNote;
+  }
   // A rename the system refused part-way through the last step.
-  sNote << (bCommitStarted_ ? ") may be this run's or an earlier run's: the "
-                              "run failed while it moved its outputs into "
-                              "place."
-                            : ") are from before it (an earlier run's "
-                              "outputs, or other files) and were left as "
-                              "they were.");
+  sNote << ") may be this run's or an earlier run's: the run failed while it "
+           "moved its outputs into place. It had moved ";
+  for (size_t i = 0; i < moved.size(); ++i) {
+    sNote << (i == 0                  ? ""
+              : i + 1 == moved.size() ? " and "
+                                      : ", ")
+          << "\"" << moved[i] << "\"";
+  }
+  sNote << "; any other is from before it.";
   return sNote;
 }
 
@@ -327,10 +334,13 @@ void KmRun::RemoveStaleOutputs() const {
 KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
-    // Their partial files go with them; no output reached its name.
+    const std::vector<KmString> moved = MovedOutputs();
+    // Their partial files go with them, and then the commit record, which
+    // the error message replaces.
     finished_.clear();
     pResultsFile_.reset();
-    sNote = NoteOnEarlierOutputs();
+    pCommitRecord_.reset();
+    sNote = NoteOnEarlierOutputs(moved);
   } catch (...) {
     // The error file still says why the run failed.
   }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "driver/CommitRecord.h"
 #include "driver/ExportSequence.h"
 #include "driver/KmRunFiles.h"
 #include "driver/RunOutputs.h"
@@ -35,16 +36,19 @@ struct KmRunRefused {
 //                   file (".kmo"), the session stored in it (export only)
 //   ApplyOptions    run options (not in export-only mode), export options
 //   HoldOutputs     every output checked against every input and every
-//                   other output (CheckRunOutputs), then the locks taken and
-//                   the partial files of killed runs swept; nothing is
-//                   written before
+//                   other output (CheckRunOutputs), then the locks taken,
+//                   the last step of a run stopped in it finished
+//                   (FinishEarlierCommit) and the partial files of killed
+//                   runs swept; nothing is written before
 //   Calculate       data check, preparation, pre-read, saved session,
 //                   verification and the threaded calculation; then the
 //                   results file is read back
 //   Export          display precisions, the export sequence, run summary
 //   CommitOutputs   every output, kept so far as its partial file, moved
-//                   into place; the clustering block appended
-// Methods live in KmRun.cpp (the phases) and KmRunCalculation.cpp.
+//                   into place under a commit record; the clustering block
+//                   appended
+// Methods live in KmRun.cpp (the phases), KmRunCalculation.cpp and
+// KmRunCommit.cpp (the commit record).
 class KmRun {
  public:
   // The run of the run file sRunFile, started as sProgram (the program path
@@ -75,10 +79,11 @@ class KmRun {
   const char* GetPhase() const { return sPhase_; }
 
   // After a failed run: removes the partial files this run wrote (its
-  // outputs never reached their names, CommitOutputs) and nothing else: every
-  // file the run found stays as it was. Returns the sentence for the error
-  // message that the outputs under the run's names are an earlier run's,
-  // when any are there, else "". Raises nothing.
+  // outputs never reached their names, CommitOutputs) and its commit record,
+  // and nothing else: every file the run found stays as it was. Returns the
+  // sentence for the error message that the outputs under the run's names
+  // are an earlier run's, or, when the last step failed part-way, which of
+  // them this run moved into place; "" when none is there. Raises nothing.
   KmString DiscardOutputsOfFailedRun() noexcept;
 
  private:
@@ -107,7 +112,8 @@ class KmRun {
   // taken: its outcome, its name in sLock (errno set for kFailed).
   // REQUIRES: called once.
   KmFileLock::Outcome AcquireLocks(KmString& sLock);
-  // Once the locks are held: removes the partial files that runs killed
+  // Once the locks are held: finishes the last step of a run stopped in it
+  // (FinishEarlierCommit), removes the partial files that runs killed
   // part-way left (SweepPartialFiles), and marks the error file that is
   // there (RemoveEarlierErrorFile). REQUIRES: the session is made, so every
   // input is known (it may name the data file and a variance-covariance
@@ -130,10 +136,31 @@ class KmRun {
   // named by their paths (RunFolders::RequireStillNamed), moves every output
   // into place, one after another (results file, saved session, exports, run
   // summary), appends the clustering block and removes the stale outputs.
-  // Before this step no file under an output's name has changed.
-  // Throws: the refusal of a moved folder; KmPendingFile::Commit's failure;
-  // AppendClusteringResult's failure.
+  // Before this step no file under an output's name has changed; during it
+  // the commit record (WriteCommitRecord) names what is still to do.
+  // Throws: the refusal of a moved folder; the record's or
+  // KmPendingFile::Commit's failure; AppendClusteringResult's failure.
   void CommitOutputs();
+  // KmRunCommit.cpp. Syncs every partial file, then writes the commit
+  // record of the moves and removals CommitOutputs makes.
+  // Throws: KmPendingFile::Sync's and CommitRecord's failures.
+  void WriteCommitRecord();
+  // The commit record a run stopped in its last step left under this run's
+  // name: a whole one is finished, its partial files moved into place and
+  // the exports it did not write removed, and the console says so; one cut
+  // before its last line (nothing was moved) is removed. REQUIRES: the
+  // outputs are held, before the partial files are swept.
+  // Throws: KmException (source "main") "The outputs of \"<results file>\"
+  // were left part-way into place by a run that was stopped while it moved
+  // them (its record \"<record>\" is there): <why>; this run moved and
+  // removed nothing. ..." when it names a file this run does not write, a
+  // partial file that is not a regular file of that run, or is no record;
+  // the failure of a move.
+  void FinishEarlierCommit();
+  // Throws the refusal of FinishEarlierCommit, for the reason sWhy.
+  [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy) const;
+  // The outputs this run moved into place, in order (a failed last step).
+  std::vector<KmString> MovedOutputs() const;
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
   void RemoveStaleOutputs() const;
@@ -150,8 +177,9 @@ class KmRun {
   // Removes sName when MayRemove allows it.
   void RemoveOwnedFile(const KmString& sName) const;
   // The sentence of the error message when a file is under one of the names
-  // the run would have written; else "".
-  KmString NoteOnEarlierOutputs() const;
+  // the run would have written, naming those in moved as this run's; else
+  // "".
+  KmString NoteOnEarlierOutputs(const std::vector<KmString>& moved) const;
 
   KmRunFiles files_;
   // Every name the run writes, from ReadRunFile on.
@@ -184,7 +212,9 @@ class KmRun {
   // The clustering result file, open for appending (-1 when none); its one
   // owner: only CommitOutputs writes to it, and the object closes it.
   int iClusteringFd_ = -1;
-  bool bCommitStarted_ = false;  // CommitOutputs began moving outputs
+  // The commit record, from before the first move of CommitOutputs to the
+  // end of that step (removed with the object when the step failed).
+  std::unique_ptr<CommitRecord> pCommitRecord_;
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

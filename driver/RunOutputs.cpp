@@ -208,6 +208,10 @@ void RunFolders::RequireStillNamed(const char* sWhile) const {
   }
 }
 
+void RunFolders::Sync() const {
+  for (const KmFolder& folder : folders_) folder.Sync();
+}
+
 std::vector<RunFile> RunOutputNames::Files() const {
   std::vector<RunFile> files;
   if (bWritesResults) AddFile(files, sResultsFile, "output file");
@@ -221,7 +225,17 @@ std::vector<RunFile> RunOutputNames::Files() const {
   AddFile(files, sSavedSession, "saved session", true);
   AddFile(files, sErrorFile, "error file", true);
   AddFile(files, sClusteringFile, "clustering result file", false, true);
+  AddFile(files, sCommitRecord, "commit record", false, true);
   return files;
+}
+
+std::vector<KmString> RunOutputNames::RenamedFiles() const {
+  std::vector<KmString> names;
+  if (bWritesResults) names.push_back(sResultsFile);
+  for (const auto& entry : exports) names.push_back(entry.second);
+  names.push_back(sRunSummary);
+  if (!sSavedSession.IsEmpty()) names.push_back(sSavedSession);
+  return names;
 }
 
 RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
@@ -248,6 +262,7 @@ RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
     outputs.exports.emplace_back(sSuffix, Derived(sSuffix));
   }
   outputs.sRunSummary = Derived(kRunSummarySuffix);
+  outputs.sCommitRecord = Derived("commit");
   // A run of a saved session named as the run file's saved session (run.ini
   // reading run.kms) keeps its input as it is: the copy would carry the run
   // options and replace the user's session unseen.

@@ -60,7 +60,10 @@ struct RunOutputNames {
   // Every export the run may write, whatever its switches: suffix and name
   // (stem + "." + suffix).
   std::vector<std::pair<std::string, KmString>> exports;
-  KmString sRunSummary;    // stem + ".RunSummary.txt"
+  KmString sRunSummary;  // stem + ".RunSummary.txt"
+  // stem + ".commit": the record of the last step (CommitRecord), there
+  // only while the run moves its outputs into place.
+  KmString sCommitRecord;
   KmString sSavedSession;  // "" when not written (export only; it is the
                            // session file the run reads)
   KmString sErrorFile;
@@ -72,8 +75,11 @@ struct RunOutputNames {
   const KmString& ExportFile(const char* sSuffix) const;
   // Every name above that the run may write, each with its role ("output
   // file", "export", "run summary", "lock file", "saved session", "error
-  // file", "clustering result file").
+  // file", "clustering result file", "commit record").
   std::vector<RunFile> Files() const;
+  // The outputs renamed into place: results file (not in export-only
+  // mode), exports, run summary, saved session (when written).
+  std::vector<KmString> RenamedFiles() const;
 };
 
 // RunFolders: the folders a run writes in, each opened once (KmFolder) before
@@ -93,6 +99,9 @@ class RunFolders {
   // written to the folder it names now." when the path of a folder tried no
   // longer reaches the folder held (or none was held and it exists now).
   void RequireStillNamed(const char* sWhile) const;
+  // Syncs every folder held, so that the names created, renamed and removed
+  // in them reach the disk. Raises nothing.
+  void Sync() const;
 
  private:
   std::vector<KmFolder> folders_;  // opened or not, by the path tried

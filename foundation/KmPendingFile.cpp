@@ -136,7 +136,7 @@ void KmPendingFile::MoveToNewPartial() {
   if (!bCopied) RaiseWriteFailure(sPath_, iErrno);
 }
 
-void KmPendingFile::Commit() {
+void KmPendingFile::Sync() {
   for (int i = 0;
        !folder_.Reaches(KmFolder::LeafOf(sPartial_.GetCString()), iFd_); ++i) {
     if (i == kAttempts) {
@@ -148,6 +148,10 @@ void KmPendingFile::Commit() {
     MoveToNewPartial();
   }
   if (fsync(iFd_) != 0) RaiseWriteFailure(sPath_, errno);
+}
+
+void KmPendingFile::Commit() {
+  Sync();
   KmIO_File::MoveIntoPlace(folder_, sPartial_.GetCString(),
                            sPath_.GetCString());
   bCommitted_ = true;

@@ -54,6 +54,15 @@ class KmPendingFile {
   // partial file is then removed with the object.
   void Commit();
 
+  // The first half of Commit: the file written is synced under a partial
+  // name that reaches it (GetPartialName, which may change here as Commit
+  // says), so that a later Commit only renames it.
+  // Throws: as Commit, but for the move.
+  void Sync();
+
+  // True once Commit has moved the file into place.
+  bool IsCommitted() const { return bCommitted_; }
+
   // Removes, in folder, the partial files of sPath that runs killed
   // part-way left: the regular files named as GetPartialName names them, but
   // those that bKeep answers true for (given the file's path). Links and

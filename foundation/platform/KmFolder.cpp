@@ -117,3 +117,11 @@ int KmFolder::OpenFile(const std::string& sLeaf, int iFlags, int iMode) const {
   } while (iFd < 0 && errno == EINTR);
   return iFd;
 }
+
+bool KmFolder::Sync() const {
+  if (iFd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return fsync(iFd_) == 0;
+}

@@ -59,6 +59,9 @@ class KmFolder {
   // iMode; the descriptor, or -1 (errno set).
   int OpenFile(const std::string& sLeaf, int iFlags,
                int iMode = kKmNewFileMode) const;
+  // Syncs the folder's entries (the names created, renamed and removed in
+  // it) to the disk; true on success (errno set when not).
+  bool Sync() const;
 
  private:
   int iFd_ = -1;

@@ -431,9 +431,11 @@ class CallingFileSystem : public KmFileSystem {
 };
 
 // A full disk for the partial files whose names begin with sPrefix (none
-// when it is empty).
+// when it is empty), and a rename onto the name sNoMove refused, as a
+// folder at that name or a sticky folder refuses it.
 struct FullDiskFileSystem : KmFileSystem {
-  explicit FullDiskFileSystem(std::string s) : sPrefix(std::move(s)) {}
+  explicit FullDiskFileSystem(std::string s, std::string sMove = "")
+      : sPrefix(std::move(s)), sNoMove(std::move(sMove)) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (sPrefix.empty() || sName.rfind(sPrefix, 0) != 0) {
       return KmFileSystem::CreateExclusiveAt(iFolder, sName);
@@ -441,7 +443,14 @@ struct FullDiskFileSystem : KmFileSystem {
     errno = ENOSPC;
     return -1;
   }
+  bool RenameAt(int iFolder, const std::string& sFrom,
+                const std::string& sTo) override {
+    if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
+    errno = EACCES;
+    return false;
+  }
   std::string sPrefix;
+  std::string sNoMove;
 };
 
 // The bytes of every regular file of dir, by name.
@@ -453,6 +462,18 @@ std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
     }
   }
   return contents;
+}
+
+// The inode of every file of dir, by name.
+std::map<std::string, ino_t> Inodes(const km_test::ScratchDir& dir) {
+  std::map<std::string, ino_t> inodes;
+  for (const std::string& sName : Files(dir)) {
+    struct stat info;
+    if (lstat(dir.File(sName).c_str(), &info) == 0) {
+      inodes[sName] = info.st_ino;
+    }
+  }
+  return inodes;
 }
 
 // Fault: a failed run removed the finished analysis under its names (a
@@ -472,6 +493,8 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sFullDisk;
     int iStatus;
     const char* sMessage;
+    const char* sNoMove = "";  // the rename onto this name is refused
+    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
@@ -488,6 +511,14 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
        "could not be fitted"},
       {"run.job", sJob + "run.csv", "", "run.apcexport.txt.", 2,
        "Unable to write the file \"run.apcexport.txt\": No space left"},
+      // Fault: the error file said only that every output "may be this
+      // run's or an earlier run's".
+      {"run.job", sJob + "run.csv", "", "", 2,
+       "to \"run.apcexport.txt\": Permission denied", "run.apcexport.txt",
+       "may be this run's or an earlier run's: the run failed while it moved "
+       "its outputs into place. It had moved \"run.kmo\", \"run.kms\", "
+       "\"run.report.txt\" and \"run.dataexport.txt\"; any other is from "
+       "before it."},
   };
   // A finished analysis, its saved session also under the failed runs' name,
   // and an unrelated results file.
@@ -512,8 +543,9 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     }
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
     if (c.sBody.size() > 1) WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
-    const std::map<std::string, std::string> before = Contents(dir);
-    FullDiskFileSystem full(c.sFullDisk);
+    std::map<std::string, std::string> before = Contents(dir);
+    const std::map<std::string, ino_t> inodes = Inodes(dir);
+    FullDiskFileSystem full(c.sFullDisk, c.sNoMove);
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -523,9 +555,148 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       EXPECT_NE(after["run.ErrorFile.txt"].find(
                     "names (\"run.kmo\", \"run.report.txt\", \"run.data"),
                 std::string::npos);
+      EXPECT_NE(after["run.ErrorFile.txt"].find(c.sMoved), std::string::npos)
+          << after["run.ErrorFile.txt"];
       after.erase("run.ErrorFile.txt");
     }
+    // The outputs moved before the refused rename are new files (the
+    // results file among them); every other file stays byte for byte.
+    const std::string sMoved = c.sMoved;
+    const std::regex quoted("\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(sMoved.begin(), sMoved.end(), quoted);
+         it != std::sregex_iterator(); ++it) {
+      const std::string sName = (*it)[1];
+      EXPECT_NE(Inodes(dir)[sName], inodes.at(sName)) << sName;
+      before.erase(sName);
+      after.erase(sName);
+    }
+    EXPECT_EQ(after.count("run.kmo") == 0, *c.sNoMove != '\0');
     EXPECT_TRUE(after == before);
+  }
+}
+
+// A file system that ends the process at once, as a kill would: before its
+// rename number iStop (from 0), or, with kAtRecord, once the commit record
+// is created or when it is about to be removed.
+class StoppingFileSystem : public KmFileSystem {
+ public:
+  static constexpr int kStopped = 9;
+  static constexpr int kAtRecordCreated = -1;
+  static constexpr int kAtRecordRemoved = -2;
+  explicit StoppingFileSystem(int iStop) : iStop_(iStop) {}
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iStop_ == kAtRecordCreated && sName == "out.commit") _exit(kStopped);
+    return iFd;
+  }
+  bool RenameAt(int iFolder, const std::string& sFrom,
+                const std::string& sTo) override {
+    if (iRenames_++ == iStop_) _exit(kStopped);
+    return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
+  }
+  bool RemoveAt(int iFolder, const std::string& sName) override {
+    if (iStop_ == kAtRecordRemoved && sName == "out.commit") _exit(kStopped);
+    return KmFileSystem::RemoveAt(iFolder, sName);
+  }
+
+ private:
+  int iStop_;
+  int iRenames_ = 0;
+};
+
+// Runs sRunFile in dir in a child process whose files are made through a
+// StoppingFileSystem; the child's exit status.
+int RunStopped(int iStop, const km_test::ScratchDir& dir,
+               std::string sRunFile) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int iNull = open("/dev/null", O_WRONLY);
+    dup2(iNull, 1);
+    dup2(iNull, 2);
+    fs::current_path(dir.Path());
+    StoppingFileSystem stopping(iStop);
+    KmSetFileSystem(&stopping);
+    char sProgram[] = "kinkmark";
+    char* argv[] = {sProgram, &sRunFile[0], nullptr};
+    _exit(KmRunDriver(2, argv));
+  }
+  int iRaw = 0;
+  waitpid(pid, &iRaw, 0);
+  return WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1;
+}
+
+// Fault: a run killed while it moved its outputs into place left some of
+// them new and the rest an earlier run's, no error file, and the next run
+// swept its partial files without a word. The next run of those outputs
+// now finishes the moves first and says so (here it then fails itself at
+// its run summary, so what the stopped run left is seen), or, when it does
+// not write what is left to move, refuses having changed nothing.
+TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
+  km_test::ScratchDir lone;
+  CopyFixtures(lone);
+  ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  const struct {
+    int iStop;
+    const char* sNextRun;
+    const char* sConsole;  // "": the next run says nothing of it
+    bool bFinished;        // the stopped run's outputs are all in place
+  } cases[] = {
+      {StoppingFileSystem::kAtRecordCreated, "run.ini", "", false},
+      {0, "run.ini", "this run moved the rest of them into place first", true},
+      {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
+      {StoppingFileSystem::kAtRecordRemoved, "run.ini",
+       "every one had reached its name", true},
+      {0, "other.ini",
+       "(its record \"out.commit\" is there): it names \"run.kms.", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
+    for (const std::string& sName : Files(lone)) {
+      if (!fs::exists(dir.File(sName))) WriteAll(dir.File(sName), "earlier\n");
+    }
+    if (RunStopped(c.iStop, dir, "run.ini") != StoppingFileSystem::kStopped) {
+      ADD_FAILURE() << "the run was not stopped";
+      continue;
+    }
+    const std::map<std::string, std::string> stopped = Contents(dir);
+    FullDiskFileSystem full("out.RunSummary.txt.");
+    const RunResult next = RunInProcess(full, dir, c.sNextRun);
+    EXPECT_EQ(next.iStatus, 2);
+    EXPECT_EQ(next.sConsole.find("was stopped") != std::string::npos,
+              *c.sConsole != '\0')
+        << next.sConsole;
+    EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
+        << next.sConsole;
+    if (!c.bFinished) {
+      // The record and partial files stay only for the run that can finish
+      // them.
+      EXPECT_EQ(fs::exists(dir.File("out.commit")), c.iStop == 0);
+      for (const auto& [sName, sBytes] : Contents(dir)) {
+        if (sName.find("ErrorFile") != std::string::npos) continue;
+        const auto found = stopped.find(sName);
+        EXPECT_TRUE(found != stopped.end() && found->second == sBytes) << sName;
+        if (sName.find(".partial") != std::string::npos) {
+          EXPECT_EQ(c.iStop, 0) << sName;
+        }
+      }
+      continue;
+    }
+    for (const std::string& sName : Files(dir)) {
+      EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
+    }
+    EXPECT_FALSE(fs::exists(dir.File("out.commit")));
+    for (const std::string& sName : Files(lone)) {
+      const std::string sWritten = ReadAll(dir.File(sName));
+      EXPECT_NE(sWritten, "earlier\n") << sName;
+      if (sName != "out.RunSummary.txt" && sName != "out.dat") {
+        EXPECT_EQ(sWritten, ReadAll(lone.File(sName))) << sName;
+      }
+    }
   }
 }
 
@@ -663,6 +834,8 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
     const char* sOutput;  // "Output File"
     int iStatus;
     const char* sMessage;
+    const char* sNoMove = "";  // the rename onto this name is refused
+    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dat", kPipe, "out.dat", 2,
        "The output file \"out.dat\" is not a regular file"},
@@ -754,6 +927,8 @@ TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
     bool bLink;
     int iStatus;
     const char* sMessage;
+    const char* sNoMove = "";  // the rename onto this name is refused
+    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dataexport.txt", "out.dat", false, 2,
        "The export \"out.dataexport.txt\" is also an input of the run (the "
