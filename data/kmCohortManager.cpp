@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
@@ -91,7 +92,14 @@ KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
         sField = km_read_internal::ColumnField(
             vTokens, static_cast<int>(byVar.GetPosition()));
       }
-      sKey << sField;
+      // A whole-number code keys and labels its cohort by its number, so
+      // that "01" or "+1" beside "1" is one cohort, as verification reads it.
+      int iCode = 0;
+      const KmString sCode =
+          km_read_internal::ReadNumericByVarCode(byVar, sField, &iCode)
+              ? KmString(std::to_string(iCode))
+              : sField;
+      sKey << sCode;
 
       double dValue = 0.0;
       // An empty field is no value to look up: its label is the empty text.
@@ -116,7 +124,7 @@ KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
         byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);
         sLabel << sFormatLabel;
       } else {
-        sLabel << sField;
+        sLabel << sCode;
       }
       if (i < nByVars - 1) {
         sKey << "/";

@@ -522,7 +522,8 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
   const bool bHasFormat = byVar.HasFormat();
   if (bHasFormat && byVar.GetFormat().GetDataType() == 'A') return;
   int iValue = 0;
-  const bool bInteger = km_read_internal::ReadIntegerCode(sCode, &iValue);
+  const bool bInteger =
+      km_read_internal::ReadNumericByVarCode(byVar, sCode, &iValue);
   if (bHasFormat) {
     // A numeric format: only whole-number codes (a text code would be given
     // a code of its own that collides with a numeric one).

@@ -179,8 +179,7 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
               byVar.GetName().GetCString());
         }
       }
-      if (bInteger &&
-          !(byVar.HasFormat() && byVar.GetFormat().GetDataType() == 'A')) {
+      if (km_read_internal::ReadNumericByVarCode(byVar, sField, &iValue)) {
         codes[i] = iValue;
         continue;
       }

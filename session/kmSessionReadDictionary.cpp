@@ -431,7 +431,7 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
         if (!bRateRow && LeavesYearOut(sLabel, kmLabelRoute::kDictionary)) {
           bMark = !IsLeftOutLabel(sLabel);  // marked once
           bNotUsedRows = true;
-        } else if (IsValidUnsignedIntegerText(sLabel.GetCString(), false)) {
+        } else if (IsWholeNumberText(sLabel.GetCString())) {
           // A year: used as it is.
         } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
           KmString sProblem;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmIO_File.h"
@@ -202,6 +203,8 @@ bool kmVariable::LeavesOut(const KmString& sValue) const {
 }
 
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route) {
+  // A whole number is a year, a centred one ("-15") too, in every route.
+  if (IsWholeNumberText(sLabel.GetCString())) return false;
   if (sLabel.IsEmpty() || sLabel.EndsWith(kNotUsedSuffix)) return true;
   if (route != kmLabelRoute::kDictionary) return false;
   KmString sLower(sLabel);

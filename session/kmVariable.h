@@ -107,11 +107,13 @@ enum class kmLabelRoute {
 };
 
 // The one rule of which labels of the independent variable leave their
-// year's records out of the fits. In every route: an empty label, or one
-// ending in " (not used in calculations)". In a data dictionary also a label
-// holding "-" (a span of years) or "total" in any case; the dictionary
-// reader marks these with that ending, so the session's stored labels need
-// only the first part.
+// year's records out of the fits. A label that is a whole number
+// (IsWholeNumberText: "-15", "+3", "1990") is a year in every route and
+// never does. Of the others, in every route: an empty label, or one ending
+// in " (not used in calculations)". In a data dictionary also a label
+// holding "-" (a span of years such as "1990-1994", or "-" alone) or
+// "total" in any case; the dictionary reader marks these with that ending,
+// so the session's stored labels need only the first part.
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route);
 
 // LeavesYearOut for a label as the session stores it (marked).

@@ -15,6 +15,7 @@
 #include "foundation/kmTools.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
+#include "session/kmVariable.h"
 
 namespace km_read_internal {
 
@@ -133,13 +134,20 @@ bool HasOnlyThousandsCommas(const KmString& sField) {
 
 bool ReadIntegerCode(const KmString& sField, int* piValue) {
   const char* sText = sField.GetCString();
-  if (!IsValidSignedIntegerText(sText, false)) return false;
-  if (std::strpbrk(sText, "0123456789") == nullptr) return false;
+  if (!IsWholeNumberText(sText)) return false;
   char* pEnd = nullptr;
   const long long llValue = std::strtoll(sText, &pEnd, 10);
   if (llValue < INT32_MIN || llValue > INT32_MAX) return false;
   *piValue = static_cast<int>(llValue);
   return true;
+}
+
+bool ReadNumericByVarCode(const kmVariable& byVar, const KmString& sField,
+                          int* piCode) {
+  if (byVar.HasFormat() && byVar.GetFormat().GetDataType() == 'A') {
+    return false;
+  }
+  return ReadIntegerCode(sField, piCode);
 }
 
 KmString CleanField(const KmString& sToken) {

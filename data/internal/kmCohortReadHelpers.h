@@ -11,6 +11,7 @@
 
 class KmFormat;
 class kmSession;
+class kmVariable;
 
 namespace km_read_internal {
 
@@ -97,6 +98,15 @@ bool HasOnlyThousandsCommas(const KmString& sField);
 // value fits in an int (a by-variable's numeric code); *piValue then holds
 // the value.
 bool ReadIntegerCode(const KmString& sField, int* piValue);
+
+// The one rule of a by-variable's code, by which the pre-read and the
+// verification pass key the cohorts alike in every session route: a field
+// that is a whole number (ReadIntegerCode) is the code of its number, unless
+// the by-variable has a text ('A') format, so "01", "+1" and "1" are one
+// cohort; *piCode then holds the number. False for a text code (the field
+// then keys its cohort as it stands) and for an empty field.
+bool ReadNumericByVarCode(const kmVariable& byVar, const KmString& sField,
+                          int* piCode);
 
 // sToken with every ',' removed, blanks (codes up to 0x20) trimmed at both
 // ends and enclosing double quotes dropped ("1,200" gives 1200).

@@ -1,9 +1,73 @@
 // Loading a variable's value labels from its "Format=" section.
 #include "session/internal/FormatSection.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
+#include "foundation/KmIniSection.h"
 
 namespace km_session_internal {
+
+namespace {
+
+// Refuses two lines of the section sSection of the ini file sPath whose
+// values are one whole number, written alike or not ("1=North", then
+// "01=East"), with different labels: a numeric format finds the first line
+// of a value alone, so the second label would be dropped without a word.
+void RefuseValueGivenTwice(const KmString& sPath, const KmString& sSection) {
+  struct FirstLine {
+    int32_t iLine;
+    KmString sText;
+    KmString sValue;
+    KmString sLabel;
+  };
+  std::map<long long, FirstLine> firstLines;
+  bool bInSection = false;
+  bool bSectionSeen = false;
+  KmIniFile::ScanNumberedLines(
+      sPath.GetCString(),
+      [&](const KmString& sHeader, int32_t) {
+        // Only the first section of the name is read.
+        bInSection =
+            !bSectionSeen &&
+            KmIniSection::IsNamed(sHeader.GetCString(), sSection.GetCString());
+        bSectionSeen = bSectionSeen || bInSection;
+      },
+      [&](const KmString& sLine, int32_t iLine) {
+        if (!bInSection) return;
+        KmString sValue;
+        KmString sLabel;
+        KmIniSection::SplitLine(sLine.GetCString(), sValue, sLabel);
+        if (!IsWholeNumberText(sValue.GetCString())) return;
+        errno = 0;
+        const long long llValue =
+            std::strtoll(sValue.GetCString(), nullptr, 10);
+        if (errno == ERANGE) return;
+        const auto inserted = firstLines.emplace(
+            llValue, FirstLine{iLine, sLine, sValue, sLabel});
+        const FirstLine& first = inserted.first->second;
+        if (inserted.second || first.sLabel == sLabel) return;
+        // Two spellings of one number are named as such.
+        KmString sSpellings;
+        if (first.sValue != sValue) {
+          sSpellings << ", both the number "
+                     << KmString(std::to_string(llValue));
+        }
+        GenerateKmInputExceptionF(
+            "The file \"%s\" gives the value %s twice in [%s] with different "
+            "labels: line %d \"%s\" and line %d \"%s\"%s.  Give each value "
+            "once.",
+            "FormatSection", sPath.GetCString(), first.sValue.GetCString(),
+            sSection.GetCString(), first.iLine, first.sText.GetCString(), iLine,
+            sLine.GetCString(), sSpellings.GetCString());
+      });
+}
+
+}  // namespace
 
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
                        char cDataType, KmFormat& format) {
@@ -20,6 +84,9 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
     if (pSection == nullptr) return false;
     KmFormat fresh;
     fresh.Read(pSection, cDataType, nullptr, nullptr, nullptr);
+    if (fresh.GetDataType() != 'A') {
+      RefuseValueGivenTwice(ini.GetFileName(), sSectionName);
+    }
     format = fresh;
     return true;
   } catch (KmException& e) {
