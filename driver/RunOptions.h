@@ -12,9 +12,11 @@ class kmSession;
 // IsValidRunOption, reading the file exactly as IniSessionDict reads it
 // (trimmed lines, the section header without regard to case, blank and
 // comment lines passed over). Every faulty line adds its message to
-// sMessages, in file order. A file without the section adds "Missing
+// sMessages, in file order, after its place ("The file \"<file>\", line
+// <n>: "); a section or key given twice adds its message
+// (NoSectionOrKeyGivenTwice). A file without the section adds "Missing
 // [Session Options] in Options file: <file>\n". Returns true when the
-// section exists and every line passed.
+// section exists, every line passed and nothing is given twice.
 bool ValidateRunOptions(const char* sFileName, KmString& sMessages);
 
 // True when sKey is a run option (a row of IniSessionDict::Rows) and sValue
