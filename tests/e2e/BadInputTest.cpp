@@ -241,8 +241,8 @@ const BadCase kCases[] = {
      "kinked.csv.gz\".",
      "ValidateRunFile()"},
     // Faults: a section given twice had all its keys ignored, and the run
-    // ended with status 0 (the output file, the maximum kinkmarks, the
-    // standard errors and the AAPC range dropped).
+    // ended with status 0 (the output file, the standard errors and the
+    // AAPC range dropped; the run options: the every-route test).
     {"bad_runfilesectiontwice",
      "The file \"run.ini\" gives the section \"[Kinkmark Input Files]\" "
      "twice: line 3 \"[Kinkmark Input Files]\" and line 7 \"[Kinkmark Input "
@@ -253,10 +253,6 @@ const BadCase kCases[] = {
      "Parameters]\" twice: line 7 \"[Kinkmark Session Parameters]\" and line "
      "18 \"[kinkmark session parameters]\".",
      "ValidateSessionParameters()"},
-    {"bad_runoptionsectiontwice",
-     "The file \"options.ini\" gives the section \"[Session Options]\" "
-     "twice: line 2 \"[Session Options]\" and line 5 \"[Session Options]\".",
-     "ValidateRunOptions()"},
     {"bad_exportsectiontwice",
      "The file \"export.ini\" gives the section \"[Export Options]\" twice: "
      "line 2 \"[Export Options]\" and line 5 \"[Export Options]\".",
