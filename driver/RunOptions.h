@@ -21,9 +21,10 @@ bool ValidateRunOptions(const char* sFileName, KmString& sMessages);
 
 // True when sKey is a run option (a row of IniSessionDict::Rows) and sValue
 // one of its values; otherwise appends "\"<key>\" is not a valid Session
-// Option.\n" or "\"<value>\" is not a valid value for the \"<key>\" Session
-// Option.\n" to sMessages and returns false. Key and value are trimmed and
-// compared in lower case, and the messages show them so. The value classes:
+// Option; use <the table's keys>.\n" or "\"<value>\" is not a valid value for
+// the \"<key>\" Session Option.\n" to sMessages and returns false. Key and
+// value are trimmed and compared in lower case, and the messages show them so.
+// The value classes:
 //   words          "model", "pairwise", "method", "run type", "ci method", ...
 //   true/false     "jump model", "comparability ratio", "madwd", ...
 //   levels         the alpha and significance levels: above 0, below 1
