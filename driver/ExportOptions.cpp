@@ -162,12 +162,13 @@ bool ValidateExportOptions(const char* sFileName, KmString& sMessages) {
   std::vector<RangeKey> ends;
   const bool bLinesValid = ValidateOptionsSection(
       sFileName, "Export Options",
-      [&](const KmString& sKey, const KmString& sValue) {
+      [&](const KmString& sKey, const KmString& sValue,
+          KmString& sLineMessages) {
         KmString sLower(sKey);
         sLower.Trim().MakeLower();
         KmString sTrimmed(sValue);
         sTrimmed.Trim();
-        const bool bValid = IsValidExportOption(sKey, sValue, sMessages);
+        const bool bValid = IsValidExportOption(sKey, sValue, sLineMessages);
         // The reader takes a range key with an empty value for no key.
         if (sTrimmed.IsEmpty()) return bValid;
         for (const char* sPrefix : {kStartPrefix, kEndPrefix}) {

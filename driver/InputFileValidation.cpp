@@ -2,8 +2,6 @@
 #include "driver/InputFileValidation.h"
 
 #include "driver/OptionValidation.h"
-#include "foundation/KmIniFile.h"
-#include "foundation/KmIniSection.h"
 #include "session/KmUserParamsDict.h"
 
 namespace {
@@ -12,26 +10,11 @@ const char kRunFileKeys[] =
     "session file|data file|run options file|export options file|output "
     "file";
 
-// Calls check(key, value) for each key line of section; true when every
-// call returned true.
-template <typename Check>
-bool CheckEveryKey(const KmIniSection& section, Check check) {
-  bool bAllValid = true;
-  for (int32_t i = 0; i < section.GetNumKeys(); ++i) {
-    KmString sKey;
-    KmString sValue;
-    section.GetKeyByIndex(sKey, i);
-    section.GetValueByIndex(sValue, i);
-    sKey.TrimSpaces();
-    sValue.TrimSpaces();
-    if (!check(sKey, sValue)) bAllValid = false;
-  }
-  return bAllValid;
-}
-
 // Checks one line of "Datafile Options" against its row.
-bool IsValidDatafileOption(const KmString& sKey, const KmString& sValue,
+bool IsValidDatafileOption(KmString sKey, KmString sValue,
                            KmString& sMessages) {
+  sKey.TrimSpaces();
+  sValue.TrimSpaces();
   KmString sLowerKey(sKey);
   sLowerKey.MakeLower();
   size_t iNumRows = 0;
@@ -48,53 +31,66 @@ bool IsValidDatafileOption(const KmString& sKey, const KmString& sValue,
               << "\" Session Parameter; use " << WordListText(sWords) << ".\n";
     return false;
   }
-  sMessages << "\"" << sKey << "\" is not a valid Session Parameter.\n";
+  sMessages << "\"" << sKey << "\" is not a valid Session Parameter; use "
+            << TableKeysText(pRows, iNumRows) << ".\n";
+  return false;
+}
+
+// Checks the key of one line of the section "Kinkmark Session
+// Parameters".
+bool IsValidParameterKey(KmString sKey, KmString& sMessages) {
+  sKey.TrimSpaces();
+  KmString sLower(sKey);
+  sLower.MakeLower();
+  if (KmUserParamsDict::IsParameterKey(sLower)) return true;
+  sMessages << "\"" << sKey << "\" is not a valid Session Parameter; use "
+            << KmUserParamsDict::ParameterKeysText() << ".\n";
   return false;
 }
 
 }  // namespace
 
-bool ValidateRunFileKeys(const KmIniSection& section, KmString& sMessages) {
-  return CheckEveryKey(section, [&](const KmString& sKey, const KmString&) {
-    KmString sLower(sKey);
-    sLower.MakeLower();
-    if (WordCode(kRunFileKeys, sLower) >= 0) return true;
-    sMessages << "\"" << sKey
-              << "\" is not a valid Kinkmark Input Files key; use \"Session "
-                 "File\", \"Data File\", \"Run Options File\", \"Export "
-                 "Options File\" or \"Output File\".\n";
-    return false;
-  });
+bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
+  const SectionFilter isRead = SectionsNamed({"Kinkmark Input Files"});
+  const bool bKeysValid = CheckSectionLines(
+      sFileName, isRead,
+      [](const KmString& sKey, const KmString&, KmString& sLineMessages) {
+        KmString sLower(sKey);
+        sLower.TrimSpaces().MakeLower();
+        if (WordCode(kRunFileKeys, sLower) >= 0) return true;
+        sLineMessages << "\"" << sKey
+                      << "\" is not a valid Kinkmark Input Files key; use "
+                         "\"Session File\", \"Data File\", \"Run Options "
+                         "File\", \"Export Options File\" or \"Output "
+                         "File\".\n";
+        return false;
+      },
+      sMessages);
+  return bKeysValid && NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages);
 }
 
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
-  const KmIniFile ini(sFileName);
-  bool bAllValid = NoKeyGivenTwice(sFileName, sMessages);
-  const KmIniSection* pDatafile = ini.GetSection("Datafile Options");
-  if (pDatafile != nullptr) {
-    bAllValid =
-        CheckEveryKey(*pDatafile,
-                      [&](const KmString& sKey, const KmString& sValue) {
-                        return IsValidDatafileOption(sKey, sValue, sMessages);
-                      }) &&
-        bAllValid;
-  }
-  const KmIniSection* pParameters =
-      ini.GetSection("Kinkmark Session Parameters");
-  if (pParameters != nullptr) {
-    bAllValid = CheckEveryKey(*pParameters,
-                              [&](const KmString& sKey, const KmString&) {
-                                KmString sLower(sKey);
-                                sLower.MakeLower();
-                                if (KmUserParamsDict::IsParameterKey(sLower)) {
-                                  return true;
-                                }
-                                sMessages << "\"" << sKey
-                                          << "\" is not a valid Session "
-                                             "Parameter.\n";
-                                return false;
-                              }) &&
-                bAllValid;
-  }
-  return bAllValid;
+  bool bAllValid = CheckSectionLines(
+      sFileName, SectionsNamed({"Datafile Options"}),
+      [](const KmString& sKey, const KmString& sValue,
+         KmString& sLineMessages) {
+        return IsValidDatafileOption(sKey, sValue, sLineMessages);
+      },
+      sMessages);
+  bAllValid =
+      CheckSectionLines(
+          sFileName, SectionsNamed({"Kinkmark Session Parameters"}),
+          [](const KmString& sKey, const KmString&, KmString& sLineMessages) {
+            return IsValidParameterKey(sKey, sLineMessages);
+          },
+          sMessages) &&
+      bAllValid;
+  // The reader reads the two sections above and the value-label formats of
+  // its variables ("Format=<name>" and "Format=\"<name>\"").
+  const SectionFilter isRead = [](const KmString& sHeader) {
+    return KmString(sHeader).MakeLower().StartsWith("[format=") ||
+           SectionsNamed({"Datafile Options", "Kinkmark Session Parameters"})(
+               sHeader);
+  };
+  return NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages) && bAllValid;
 }

@@ -6,21 +6,24 @@
 
 #include "foundation/KmString.h"
 
-class KmIniSection;
-
 // True when every key of the run file's section "[Kinkmark Input Files]" is
 // one of "Session File", "Data File", "Run Options File", "Export Options
-// File" and "Output File" (in any case). Appends, for every other key:
+// File" and "Output File" (in any case), and no section it reads or key in
+// it is given twice (NoSectionOrKeyGivenTwice). Appends, for every other
+// key, after its place ("The file \"<file>\", line <n>: "):
 //   "<key>" is not a valid Kinkmark Input Files key; use "Session File",
 //   "Data File", "Run Options File", "Export Options File" or "Output
 //   File".\n
-bool ValidateRunFileKeys(const KmIniSection& section, KmString& sMessages);
+// Other sections are not read, and nothing in them is checked.
+bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages);
 
 // True when every key of the sections "Datafile Options" and "Kinkmark
 // Session Parameters" of the session-parameter file sFileName is one the
-// reader knows and every value of "Datafile Options" one of its words
-// (KmUserParamsDict::DatafileOptionRows). Appends one line per faulty key,
-// in file order:
+// reader knows, every value of "Datafile Options" one of its words
+// (KmUserParamsDict::DatafileOptionRows), and no section the reader reads
+// (those two and the "Format=" sections) or key in it is given twice.
+// Appends one line per faulty key line, in file order, after its place
+// ("The file \"<file>\", line <n>: "):
 //   "<key>" is not a valid Session Parameter.\n
 //   "<value>" is not a valid value for the "<key>" Session Parameter; use
 //   "tab", "space", "comma" or "semi-colon".\n

@@ -176,8 +176,7 @@ void CheckRunFile(KmRunFiles& files) {
   const KmString sExportOptions = files.sNamedExportOptionsFile;
   if (pSection != nullptr) {
     KmString sMessages;
-    if (!ValidateRunFileKeys(*pSection, sMessages) ||
-        !NoKeyGivenTwice(files.sRunFile.GetCString(), sMessages)) {
+    if (!ValidateRunFileKeys(files.sRunFile.GetCString(), sMessages)) {
       throw KmException(sMessages.GetCString(), "ValidateRunFile()");
     }
     CheckNamedInputsExist(*pSection, files.sRunFile);

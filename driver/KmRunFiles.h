@@ -61,7 +61,7 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 void ReadRunFileNames(KmRunFiles& files);
 
 // After ReadRunFileNames: the run file must exist; the section's keys are
-// checked (ValidateRunFileKeys, NoKeyGivenTwice); every named input must
+// checked (ValidateRunFileKeys); every named input must
 // exist; then the run-options
 // file and the export-options file are validated, in that order, and set.
 // Last, a session-parameter file (".ini") of a run that is not export-only

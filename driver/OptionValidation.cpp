@@ -1,5 +1,5 @@
-// The shared half of the options validators: the message builder and the
-// section scan.
+// The shared half of the options validators: the message builder, the
+// section scan and the rule of a section or key given twice.
 #include "driver/OptionValidation.h"
 
 #include <cstdint>
@@ -12,79 +12,135 @@
 
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         KmString& sMessages) {
+                         const KmString& sValidKeys, KmString& sMessages) {
   if (bBadKey) {
-    sMessages << "\"" << sKey << "\" is not a valid ";
+    sMessages << "\"" << sKey << "\" is not a valid " << sOptionKind
+              << " Option; use " << sValidKeys << ".\n";
   } else {
     sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
-              << "\" ";
+              << "\" " << sOptionKind << " Option.\n";
   }
-  sMessages << sOptionKind << " Option.\n";
 }
 
-bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages) {
-  // The first line of each key of the section, and whether it was named.
-  struct FirstLine {
-    int32_t iLine;
-    KmString sKey;
-    KmString sText;
-    KmString sValue;
-    bool bNamed;
+SectionFilter SectionsNamed(std::vector<const char*> vNames) {
+  return [vNames](const KmString& sHeader) {
+    for (const char* sName : vNames) {
+      if (KmIniSection::IsNamed(sHeader.GetCString(), sName)) return true;
+    }
+    return false;
   };
-  std::map<std::string, FirstLine> section;
+}
+
+namespace {
+
+// The first line of a section or key, for the message of its second.
+struct FirstLine {
+  int32_t iLine;
+  KmString sName;
+  KmString sText;
+  KmString sValue;
+  bool bNamed;
+};
+
+// sName folded as the reader compares names: without regard to case.
+std::string Folded(const KmString& sName) {
+  return KmString(sName).MakeLower().GetCString();
+}
+
+}  // namespace
+
+bool NoSectionOrKeyGivenTwice(const char* sFileName,
+                              const SectionFilter& isRead,
+                              KmString& sMessages) {
+  std::map<std::string, FirstLine> sections;
+  std::map<std::string, FirstLine> keys;  // of the current section
+  bool bInRead = false;
   bool bNone = true;
   if (!KmIO_File::FileExists(sFileName)) return true;
   KmIniFile::ScanNumberedLines(
-      sFileName, [&](const KmString&, int32_t) { section.clear(); },
+      sFileName,
+      [&](const KmString& sHeader, int32_t iLine) {
+        keys.clear();
+        bInRead = isRead(sHeader);
+        if (!bInRead) return;
+        const auto inserted = sections.emplace(
+            Folded(sHeader),
+            FirstLine{iLine, sHeader, sHeader, KmString(), false});
+        FirstLine& first = inserted.first->second;
+        if (inserted.second || first.bNamed) return;
+        first.bNamed = true;
+        bNone = false;
+        sMessages << "The file \"" << sFileName << "\" gives the section \""
+                  << first.sName << "\" twice: line " << first.iLine << " \""
+                  << first.sText << "\" and line " << iLine << " \"" << sHeader
+                  << "\".  Give each section once.\n";
+      },
       [&](const KmString& sLine, int32_t iLine) {
+        if (!bInRead) return;
         KmString sKey;
         KmString sValue;
         KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
-        const auto inserted =
-            section.emplace(KmString(sKey).MakeLower().GetCString(),
-                            FirstLine{iLine, sKey, sLine, sValue, false});
+        const auto inserted = keys.emplace(
+            Folded(sKey), FirstLine{iLine, sKey, sLine, sValue, false});
         FirstLine& first = inserted.first->second;
         if (inserted.second || first.sValue == sValue || first.bNamed) return;
         first.bNamed = true;
         bNone = false;
         sMessages << "The file \"" << sFileName << "\" gives the key \""
-                  << first.sKey << "\" twice with different values: line "
+                  << first.sName << "\" twice with different values: line "
                   << first.iLine << " \"" << first.sText << "\" and line "
                   << iLine << " \"" << sLine << "\".  Give each key once.\n";
       });
   return bNone;
 }
 
-bool ValidateOptionsSection(
-    const char* sFileName, const char* sSection,
-    const std::function<bool(const KmString&, const KmString&)>& isValid,
-    KmString& sMessages) {
-  bool bInSection = false;
+bool CheckSectionLines(const char* sFileName, const SectionFilter& isRead,
+                       const LineCheck& check, KmString& sMessages,
+                       bool* pbFound) {
+  bool bInRead = false;
   bool bFound = false;
   bool bAllValid = true;
   if (KmIO_File::FileExists(sFileName)) {
-    KmIniFile::ScanLines(
+    KmIniFile::ScanNumberedLines(
         sFileName,
-        [&](const KmString& sHeader) {
-          // Only the first section of the name is read by the options
-          // readers; a later one of the same name is ignored, as they
-          // ignore it.
-          bInSection =
-              !bFound && KmIniSection::IsNamed(sHeader.GetCString(), sSection);
-          bFound = bFound || bInSection;
+        [&](const KmString& sHeader, int32_t) {
+          bInRead = isRead(sHeader);
+          bFound = bFound || bInRead;
         },
-        [&](const KmString& sLine) {
-          if (!bInSection) return;
+        [&](const KmString& sLine, int32_t iLine) {
+          if (!bInRead) return;
           KmString sKey;
           KmString sValue;
           KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
-          if (!isValid(sKey, sValue)) bAllValid = false;
+          KmString sLineMessages;
+          if (check(sKey, sValue, sLineMessages)) return;
+          bAllValid = false;
+          // Each message of the line gets the line's place.
+          const std::string sText(sLineMessages.GetCString());
+          size_t iStart = 0;
+          while (iStart < sText.size()) {
+            size_t iEnd = sText.find('\n', iStart);
+            iEnd = iEnd == std::string::npos ? sText.size() : iEnd + 1;
+            sMessages << "The file \"" << sFileName << "\", line " << iLine
+                      << ": " << sText.substr(iStart, iEnd - iStart).c_str();
+            iStart = iEnd;
+          }
         });
   }
+  if (pbFound != nullptr) *pbFound = bFound;
+  return bAllValid;
+}
+
+bool ValidateOptionsSection(const char* sFileName, const char* sSection,
+                            const LineCheck& isValid, KmString& sMessages) {
+  const SectionFilter isRead = SectionsNamed({sSection});
+  bool bFound = false;
+  const bool bAllValid =
+      CheckSectionLines(sFileName, isRead, isValid, sMessages, &bFound);
   if (!bFound) {
     sMessages << "Missing [" << sSection << "] in Options file: " << sFileName
               << "\n";
     return false;
   }
-  return NoKeyGivenTwice(sFileName, sMessages) && bAllValid;
+  return NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages) && bAllValid;
 }

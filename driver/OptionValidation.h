@@ -6,53 +6,82 @@
 
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "foundation/KmString.h"
 #include "session/OptionRow.h"
 
 // The message builder of the validators; sOptionKind is "Session" or
-// "Export". Appends to sMessages, for an unknown key (bBadKey):
-//   "<key>" is not a valid <kind> Option.\n
+// "Export". Appends to sMessages, for an unknown key (bBadKey), with the
+// valid keys sValidKeys (as KeyListText shows them):
+//   "<key>" is not a valid <kind> Option; use <valid keys>.\n
 // and for a known key with a value outside its class:
 //   "<value>" is not a valid value for the "<key>" <kind> Option.\n
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         KmString& sMessages);
+                         const KmString& sValidKeys, KmString& sMessages);
 
-// The one rule of a key given twice, for the run file, the
+// Which sections of a file its reader reads: true for the header line
+// sHeader (trimmed, with its brackets) of a section that is read. A
+// section no reader reads is ignored whatever it holds.
+using SectionFilter = std::function<bool(const KmString& sHeader)>;
+
+// The filter of the sections named by vNames (KmIniSection::IsNamed).
+SectionFilter SectionsNamed(std::vector<const char*> vNames);
+
+// The one rule of a section or key given twice, for the run file, the
 // session-parameter file and both options files (not the data dictionary,
-// which another program writes): within a section (from its header to the
-// next), a key (compared without regard to case, as the reader finds it)
-// given again with another value would be taken silently, the last line
-// winning, so it is refused; given again with the same value it is
-// accepted. Appends one message per such key, in file order:
+// which another program writes), applied to the sections isRead selects: a
+// section given again would be read in part (its readers take the first
+// one), so it is refused; within a section (from its header to the next),
+// a key (compared without regard to case, as the reader finds it) given
+// again with another value would be taken silently, the last line winning,
+// so it is refused; given again with the same value it is accepted.
+// Appends one message per such section and key, in file order:
+//   The file "<file>" gives the section "<header>" twice: line <m>
+//   "<header>" and line <n> "<header>".  Give each section once.\n
 //   The file "<file>" gives the key "<key>" twice with different values:
 //   line <m> "<text>" and line <n> "<text>".  Give each key once.\n
-// and returns false; true when no key is given so. A file that cannot be
-// read passes (its reader reports it). Throws: the line source's errors.
-bool NoKeyGivenTwice(const char* sFileName, KmString& sMessages);
+// and returns false; true when there is none. A file that cannot be read
+// passes (its reader reports it). Throws: the line source's errors.
+bool NoSectionOrKeyGivenTwice(const char* sFileName,
+                              const SectionFilter& isRead, KmString& sMessages);
 
-// Checks every key line of the section "[<sSection>]" of the options file
-// sFileName with isValid(key, value), read by the ini reader's own rules
-// (KmIniFile::ScanLines for trimming, comments and headers,
-// KmIniSection::IsNamed for the section, KmIniSection::SplitLine for key
-// and value): the first section of the name is the one checked. Every key
-// line is checked, a repeated key each time, so the validation text lists
-// all faults in file order. Throws: the line source's errors (a line with a
-// NUL byte, a file whose lines end in carriage returns alone).
+// The check of one key line: true when the line passes; otherwise appends
+// its messages (each ending in "\n") to sLineMessages.
+using LineCheck = std::function<bool(
+    const KmString& sKey, const KmString& sValue, KmString& sLineMessages)>;
+
+// Checks every key line of the sections isRead selects in the file
+// sFileName with check(key, value), read by the ini reader's own rules
+// (KmIniFile::ScanNumberedLines for trimming, comments and headers,
+// KmIniSection::SplitLine for key and value). Every key line is checked, a
+// repeated key each time, so the text lists all faults in file order; each
+// message of a line is appended to sMessages after its place:
+//   The file "<file>", line <n>: <message>
+// Returns true when every line passed; *pbFound (when given) tells whether
+// the file has a section isRead selects. A file that cannot be read has
+// none. Throws: the line source's errors (a line with a NUL byte, a file
+// whose lines end in carriage returns alone).
+bool CheckSectionLines(const char* sFileName, const SectionFilter& isRead,
+                       const LineCheck& check, KmString& sMessages,
+                       bool* pbFound = nullptr);
+
+// Checks the section "[<sSection>]" of the options file sFileName line by
+// line (CheckSectionLines with isValid), then that no section or key is
+// given twice (NoSectionOrKeyGivenTwice, for that section alone).
 // Without the section (or without a readable file) appends "Missing
 // [<sSection>] in Options file: <file>\n" to sMessages and returns false.
-// Returns true when the section exists and every line passed.
-bool ValidateOptionsSection(
-    const char* sFileName, const char* sSection,
-    const std::function<bool(const KmString&, const KmString&)>& isValid,
-    KmString& sMessages);
+// Returns true when the section exists, every line passed and nothing is
+// given twice.
+bool ValidateOptionsSection(const char* sFileName, const char* sSection,
+                            const LineCheck& isValid, KmString& sMessages);
 
 // The check of one option line against the row found for its key (null:
 // an unknown key): key and value are trimmed and lower-cased and the value
 // tested against the row. On failure appends the message of
-// AppendOptionMessage (with sOptionKind and the lowered texts) and returns
-// false.
+// AppendOptionMessage (with sOptionKind, the lowered texts and the keys of
+// the table) and returns false.
 template <typename Row>
 bool IsValidTableOption(const Row* pRows, size_t iNumRows,
                         const char* sOptionKind, KmString sKey, KmString sValue,
@@ -61,7 +90,9 @@ bool IsValidTableOption(const Row* pRows, size_t iNumRows,
   sValue.Trim().MakeLower();
   const Row* pRow = FindRow(pRows, iNumRows, sKey);
   if (pRow != nullptr && IsValueOfRow(pRow->option, sValue)) return true;
-  AppendOptionMessage(sOptionKind, pRow == nullptr, sKey, sValue, sMessages);
+  AppendOptionMessage(
+      sOptionKind, pRow == nullptr, sKey, sValue,
+      pRow == nullptr ? TableKeysText(pRows, iNumRows) : KmString(), sMessages);
   return false;
 }
 

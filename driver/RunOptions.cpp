@@ -104,8 +104,9 @@ void ApplyOwnRuleOptions(const IniSessionDict& dict, kmSession* pSession) {
 bool ValidateRunOptions(const char* sFileName, KmString& sMessages) {
   return ValidateOptionsSection(
       sFileName, "Session Options",
-      [&](const KmString& sKey, const KmString& sValue) {
-        return IsValidRunOption(sKey, sValue, sMessages);
+      [](const KmString& sKey, const KmString& sValue,
+         KmString& sLineMessages) {
+        return IsValidRunOption(sKey, sValue, sLineMessages);
       },
       sMessages);
 }

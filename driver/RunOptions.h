@@ -12,16 +12,19 @@ class kmSession;
 // IsValidRunOption, reading the file exactly as IniSessionDict reads it
 // (trimmed lines, the section header without regard to case, blank and
 // comment lines passed over). Every faulty line adds its message to
-// sMessages, in file order. A file without the section adds "Missing
+// sMessages, in file order, after its place ("The file \"<file>\", line
+// <n>: "); a section or key given twice adds its message
+// (NoSectionOrKeyGivenTwice). A file without the section adds "Missing
 // [Session Options] in Options file: <file>\n". Returns true when the
-// section exists and every line passed.
+// section exists, every line passed and nothing is given twice.
 bool ValidateRunOptions(const char* sFileName, KmString& sMessages);
 
 // True when sKey is a run option (a row of IniSessionDict::Rows) and sValue
 // one of its values; otherwise appends "\"<key>\" is not a valid Session
-// Option.\n" or "\"<value>\" is not a valid value for the \"<key>\" Session
-// Option.\n" to sMessages and returns false. Key and value are trimmed and
-// compared in lower case, and the messages show them so. The value classes:
+// Option; use <the table's keys>.\n" or "\"<value>\" is not a valid value for
+// the \"<key>\" Session Option.\n" to sMessages and returns false. Key and
+// value are trimmed and compared in lower case, and the messages show them so.
+// The value classes:
 //   words          "model", "pairwise", "method", "run type", "ci method", ...
 //   true/false     "jump model", "comparability ratio", "madwd", ...
 //   levels         the alpha and significance levels: above 0, below 1

@@ -125,6 +125,18 @@ bool KmUserParamsDict::IsParameterKey(const KmString& sKey) {
   return false;
 }
 
+KmString KmUserParamsDict::ParameterKeysText() {
+  std::vector<std::string> vKeys;
+  for (const RoleKeys& role : kRoles) {
+    vKeys.push_back(role.sLocationKey);
+    vKeys.push_back(role.sNameKey);
+  }
+  vKeys.push_back(kHetLocationKey);
+  vKeys.push_back("by-var<n>");
+  vKeys.push_back("by-var<n> location");
+  return KeyListText(vKeys);
+}
+
 KmUserParamsDict::KmUserParamsDict(const char* sFileName,
                                    const char* sNamesFile)
     : dictionaryFile_(nullptr),
@@ -182,6 +194,7 @@ void KmUserParamsDict::Init() {
 void KmUserParamsDict::Setup(const char* sFileName) {
   try {
     dictionaryFile_.SetFullPath(sFileName);
+    sGivenName_ = sFileName;
     KmIniFile ini(FileName());
     Init();
     ReadDatafileOptionsSection(ini);
@@ -375,7 +388,7 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
       KmFormat format;
       if (role.cFormatType != '\0' &&
           km_session_internal::ReadFormatSection(ini, sName, role.cFormatType,
-                                                 format)) {
+                                                 sGivenName_, format)) {
         variable.SetFormat(format);
       }
       StoreVariable(iLocation, variable);
@@ -453,7 +466,8 @@ void KmUserParamsDict::ReadByVariables(KmIniFile& ini,
     vByVarLocations_.push_back(iLocation);
     VSVariable variable(sName.GetCString());
     KmFormat format;
-    if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
+    if (km_session_internal::ReadFormatSection(ini, sName, 'I', sGivenName_,
+                                               format)) {
       variable.SetFormat(format);
     }
     StoreVariable(iLocation, variable);

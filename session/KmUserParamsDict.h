@@ -55,6 +55,9 @@ class KmUserParamsDict {
   // that the reader reads: a role's location or name key, "het error
   // variable location", "by-var<n>" or "by-var<n> location".
   static bool IsParameterKey(const KmString& sKey);
+  // The keys IsParameterKey takes, for a message (KeyListText): the
+  // numbered by-variable keys show as "by-var<n>" and "by-var<n> location".
+  static KmString ParameterKeysText();
 
   // Reads the session-parameter file sFileName.
   // Throws: KmException "Empty string pointer passed to constructor." (source
@@ -99,6 +102,9 @@ class KmUserParamsDict {
   int32_t GetVariableFormat() const { return iVariableFormat_; }
   // The session-parameter file itself.
   const KmFileName& GetDictionaryFile() const { return dictionaryFile_; }
+  // Its name as the caller gave it, for the messages on the file: the
+  // user sees the file named as the run file names it.
+  const KmString& GetGivenName() const { return sGivenName_; }
   // "Datafile name" as a full path; empty when the key is absent.
   const KmFileName& GetDataFile() const { return dataFile_; }
   // The names of the data file's first line, when variable names are
@@ -182,6 +188,7 @@ class KmUserParamsDict {
   int32_t iSessionType_;
   int32_t iVariableFormat_;
   KmFileName dictionaryFile_;
+  KmString sGivenName_;
   KmFileName dataFile_;
   // Kept empty; present so that the fields match VSExportDict.
   KmFileName thirdFile_;

@@ -1,6 +1,7 @@
 // The value classes, word lists and ranges of option rows.
 #include "session/OptionRow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,17 @@ KmString WordListText(const char* sWords) {
     return false;
   });
   return JoinedText(words);
+}
+
+KmString KeyListText(const std::vector<std::string>& vKeys) {
+  std::vector<std::string> vShown;
+  for (const std::string& sKey : vKeys) {
+    const std::string sQuoted = "\"" + sKey + "\"";
+    if (std::find(vShown.begin(), vShown.end(), sQuoted) == vShown.end()) {
+      vShown.push_back(sQuoted);
+    }
+  }
+  return JoinedText(vShown);
 }
 
 bool IsWordCode(const char* sWords, double dCode) {

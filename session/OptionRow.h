@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "foundation/KmString.h"
 
@@ -89,6 +91,29 @@ const Row* FindRow(const Row* pRows, size_t iNumRows, const KmString& sKey) {
 
 // The words of sWords for a message: "\"a\", \"b\" or \"c\"".
 KmString WordListText(const char* sWords);
+
+// The keys vKeys for a message, as WordListText shows words; a key given
+// before is shown once.
+KmString KeyListText(const std::vector<std::string>& vKeys);
+
+// The option of a table row: the row itself, or its member `option`.
+inline const OptionRow& OptionOf(const OptionRow& row) { return row; }
+template <typename Row>
+const OptionRow& OptionOf(const Row& row) {
+  return row.option;
+}
+
+// The keys of a table for a message (KeyListText): a prefix row shows as
+// its key followed by "<n>" ("aapc start range<n>").
+template <typename Row>
+KmString TableKeysText(const Row* pRows, size_t iNumRows) {
+  std::vector<std::string> vKeys;
+  for (size_t i = 0; i < iNumRows; ++i) {
+    const OptionRow& option = OptionOf(pRows[i]);
+    vKeys.push_back(std::string(option.sKey) + (option.bPrefix ? "<n>" : ""));
+  }
+  return KeyListText(vKeys);
+}
 
 // True when sWords has a non-empty word at position dCode (a whole number):
 // an empty word in a list marks a code that has no value.

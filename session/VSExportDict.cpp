@@ -49,6 +49,7 @@ VSExportDict::VSExportDict(const char* sFileName)
                           kClassName);
     }
     dictionaryFile_.SetFullPath(sFileName);
+    sGivenName_ = sFileName;
     Setup();
   });
 }
@@ -259,7 +260,8 @@ void VSExportDict::ReadVariables(KmIniFile& ini) {
 
       VSVariable variable(sName.GetCString());
       KmFormat format;
-      if (km_session_internal::ReadFormatSection(ini, sName, 'I', format)) {
+      if (km_session_internal::ReadFormatSection(ini, sName, 'I', sGivenName_,
+                                                 format)) {
         variable.SetFormat(format);
       }
       vVariables_.push_back(variable);

@@ -85,6 +85,9 @@ class VSExportDict {
   int32_t GetVariableFormat() const { return iVariableFormat_; }
   // The dictionary file itself.
   const KmFileName& GetDictionaryFile() const { return dictionaryFile_; }
+  // Its name as the caller gave it, for the messages on the file: the
+  // user sees the file named as the run file names it.
+  const KmString& GetGivenName() const { return sGivenName_; }
   // "Output filename" of "System": the exported data file.
   const KmFileName& GetOutputFile() const { return outputFile_; }
   // Replaces the data file (the output file) by the full path of sFileName,
@@ -157,6 +160,7 @@ class VSExportDict {
   int32_t iSessionType_ = kVSUnknownSession;
   int32_t iVariableFormat_ = 0;
   KmFileName dictionaryFile_;
+  KmString sGivenName_;
   KmFileName outputFile_;
   KmFileName matrixFile_;
   KmIniSection sessionOptions_;

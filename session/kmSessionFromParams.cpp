@@ -172,7 +172,6 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         }
         SetKMVarPosition(kmVarIndependent,
                          dict.GetIndependentVariableLocation());
-        CheckYearLabels(GetKMVar(kmVarIndependent),
-                        FullName(dict.GetDictionaryFile()));
+        CheckYearLabels(GetKMVar(kmVarIndependent), dict.GetGivenName());
       });
 }

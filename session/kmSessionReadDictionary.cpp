@@ -172,8 +172,7 @@ bool kmSession::ReadIniDictionary(const VSExportDict& dict,
           "(year) last.\n");
       return false;
     }
-    CheckIndependentLabels(iSessionType, stats,
-                           KmFileName(dict.GetDictionaryFile()).GetFullName());
+    CheckIndependentLabels(iSessionType, stats, dict.GetGivenName());
     SetDictionaryStatisticOptions(stats);
     return !bDictionaryError_;
   });

@@ -14,11 +14,13 @@ namespace km_session_internal {
 
 namespace {
 
-// Refuses two lines of the section sSection of the ini file sPath whose
-// values are one whole number, written alike or not ("1=North", then
-// "01=East"), with different labels: a numeric format finds the first line
-// of a value alone, so the second label would be dropped without a word.
-void RefuseValueGivenTwice(const KmString& sPath, const KmString& sSection) {
+// Refuses two lines of the section sSection of the ini file sPath (named
+// sShownFile in the message, as the user named it) whose values are one
+// whole number, written alike or not ("1=North", then "01=East"), with
+// different labels: a numeric format finds the first line of a value alone,
+// so the second label would be dropped without a word.
+void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
+                           const KmString& sSection) {
   struct FirstLine {
     int32_t iLine;
     KmString sText;
@@ -61,16 +63,40 @@ void RefuseValueGivenTwice(const KmString& sPath, const KmString& sSection) {
             "The file \"%s\" gives the value %s twice in [%s] with different "
             "labels: line %d \"%s\" and line %d \"%s\"%s.  Give each value "
             "once.",
-            "FormatSection", sPath.GetCString(), first.sValue.GetCString(),
+            "FormatSection", sShownFile.GetCString(), first.sValue.GetCString(),
             sSection.GetCString(), first.iLine, first.sText.GetCString(), iLine,
             sLine.GetCString(), sSpellings.GetCString());
       });
 }
 
+// The number of the first line of section (named sSectionName, without
+// brackets) of ini that a format of data type cDataType cannot read; 0
+// when there is none or its line cannot be found.
+int32_t FirstUnreadableLine(const KmIniFile& ini, const KmIniSection& section,
+                            const KmString& sSectionName, char cDataType) {
+  for (int32_t i = 0; i < section.GetNumKeys(); ++i) {
+    KmString sKey;
+    KmString sValue;
+    section.GetKeyByIndex(sKey, i);
+    section.GetValueByIndex(sValue, i);
+    KmIniSection line(section.GetName().GetCString());
+    line.SetString(sKey.GetCString(), sValue.GetCString());
+    try {
+      KmFormat().Read(&line, cDataType, nullptr, nullptr, nullptr);
+    } catch (KmException&) {
+      return KmIniFile::FindKeyLine(ini.GetFileName().GetCString(),
+                                    sSectionName.GetCString(),
+                                    sKey.GetCString());
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
-                       char cDataType, KmFormat& format) {
+                       char cDataType, const KmString& sShownFile,
+                       KmFormat& format) {
   KmString sSectionName;
   try {
     sSectionName << "Format=" << sVariableName;
@@ -83,9 +109,21 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
     }
     if (pSection == nullptr) return false;
     KmFormat fresh;
-    fresh.Read(pSection, cDataType, nullptr, nullptr, nullptr);
+    try {
+      fresh.Read(pSection, cDataType, nullptr, nullptr, nullptr);
+    } catch (KmException& e) {
+      // The format's own message names neither the file nor the line.
+      KmString sMessage("Session file \"");
+      sMessage << sShownFile << "\"";
+      const int32_t iLine =
+          FirstUnreadableLine(ini, *pSection, sSectionName, cDataType);
+      if (iLine > 0) sMessage << ", line " << iLine;
+      sMessage << " of [" << sSectionName << "]: " << e.GetMessage();
+      e.SetMessage(sMessage.GetCString());
+      throw;
+    }
     if (fresh.GetDataType() != 'A') {
-      RefuseValueGivenTwice(ini.GetFileName(), sSectionName);
+      RefuseValueGivenTwice(ini.GetFileName(), sShownFile, sSectionName);
     }
     format = fresh;
     return true;

@@ -15,9 +15,12 @@ namespace km_session_internal {
 // value the label) and the result is true; otherwise format is untouched and
 // the result is false.
 // Throws: the KmException of a section whose lines cannot be parsed, with
-// the section's name in its call path.
+// the section's name in its call path and its message led by the place of
+// the first such line: "Session file \"<sShownFile>\", line <n> of
+// [<section>]: " (the line left out when it cannot be found).
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
-                       char cDataType, KmFormat& format);
+                       char cDataType, const KmString& sShownFile,
+                       KmFormat& format);
 
 }  // namespace km_session_internal
 

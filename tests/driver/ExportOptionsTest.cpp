@@ -45,10 +45,13 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
                     "[export options]\nExport Report = TRUE\n\n"
                     "export graphs = true\nx values precision = -1\n");
   EXPECT_FALSE(Validate(path));
-  EXPECT_EQ(Text(),
-            "\"export graphs\" is not a valid Export Option.\n"
-            "\"-1\" is not a valid value for the \"x values precision\" "
-            "Export Option.\n");
+  EXPECT_EQ(km_test::ElidedKeyLists(Text()),
+            "The file \"" + path +
+                "\", line 4: \"export graphs\" is not a valid Export Option; "
+                "use ...\nThe file \"" +
+                path +
+                "\", line 5: \"-1\" is not a valid value for the \"x values "
+                "precision\" Export Option.\n");
 
   // A numbered range without its partner would be left out silently (or,
   // an end alone, taken from the first year), range 1 as any other.

@@ -48,7 +48,10 @@ TEST(ValidateRunOptions, MissingSectionNamesTheFile) {
 
 TEST(ValidateRunOptions, MessagesForKeyAndValue) {
   EXPECT_FALSE(IsValid("Foo", "1"));
-  EXPECT_EQ(Text(), "\"foo\" is not a valid Session Option.\n");
+  EXPECT_EQ(km_test::ElidedKeyLists(Text()),
+            "\"foo\" is not a valid Session Option; use ...\n");
+  EXPECT_NE(Text().find("; use \"model\", \"minimum kinkmarks\", "),
+            std::string::npos);
   EXPECT_FALSE(IsValid("apc alpha level", "1.5"));
   EXPECT_EQ(Text(),
             "\"1.5\" is not a valid value for the \"apc alpha level\" "
@@ -121,7 +124,8 @@ TEST(IsValidRunOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
 
 // The validator reads the lines the reader reads: trimmed lines and values,
 // any case in the header, blank and comment lines passed over, and every
-// faulty line reported in file order, also after a blank line.
+// faulty line reported in file order, also after a blank line, with its
+// place; a second section of the name is refused.
 TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
   km_test::ScratchDir dir;
   EXPECT_TRUE(ValidateBody(
@@ -131,9 +135,21 @@ TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
                             "apc alpha level = 1.5\n\nfoo = 1\n"
                             "[Session Options]\nalso ignored = 1\n"
                             "[Next]\nbar = 2\n"));
-  EXPECT_EQ(Text(),
-            "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
-            "Option.\n\"foo\" is not a valid Session Option.\n");
+  const std::string sAt = "The file \"" + dir.File("run-options.ini") + "\"";
+  EXPECT_EQ(km_test::ElidedKeyLists(Text()),
+            sAt +
+                ", line 4: \"1.5\" is not a valid value for the \"apc alpha "
+                "level\" Session Option.\n" +
+                sAt +
+                ", line 6: \"foo\" is not a valid Session Option; use "
+                "...\n" +
+                sAt +
+                ", line 8: \"also ignored\" is not a valid Session "
+                "Option; use ...\n" +
+                sAt +
+                " gives the section \"[Session Options]\" twice: line 3 "
+                "\"[Session Options]\" and line 7 \"[Session "
+                "Options]\".  Give each section once.\n");
 }
 
 // Writes `body` as a run-options file and applies it to a fresh session

@@ -165,32 +165,41 @@ const BadCase kCases[] = {
      "/run.ini\" has lines that end in carriage returns alone (from line 1)",
      "KmLineSource"},
     // Option files.
-    {"bad_unknownrunoption", "\"colour\" is not a valid Session Option.\n",
+    {"bad_unknownrunoption",
+     "The file \"options.ini\", line 3: \"colour\" is not a valid Session "
+     "Option; use \"model\", \"minimum kinkmarks\", ",
      "ValidateRunOptions()"},
     {"bad_badrunvalue",
-     "\"cubic\" is not a valid value for the \"model\" Session Option.\n"
+     "The file \"options.ini\", line 2: \"cubic\" is not a valid value for "
+     "the \"model\" Session Option.\nThe file \"options.ini\", line 3: "
      "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
-     "Option.\n\"many\" is not a valid value for the \"num permutations\" "
-     "Session Option.\n",
+     "Option.\nThe file \"options.ini\", line 4: \"many\" is not a valid "
+     "value for the \"num permutations\" Session Option.\n",
      "ValidateRunOptions()"},
     {"bad_norunsection",
      "Missing [Session Options] in Options file: options.ini",
      "ValidateRunOptions()"},
-    {"bad_unknownexportoption", "\"export pdf\" is not a valid Export Option.",
+    {"bad_unknownexportoption",
+     "The file \"export.ini\", line 2: \"export pdf\" is not a valid Export "
+     "Option; use \"models\", ",
      "ValidateExportOptions()"},
     {"bad_badexportvalue",
-     "\"pipe\" is not a valid value for the \"field delimiter\" Export "
-     "Option.\n\"high\" is not a valid value for the \"apc precision\" Export "
+     "The file \"export.ini\", line 2: \"pipe\" is not a valid value for "
+     "the \"field delimiter\" Export Option.\nThe file \"export.ini\", line "
+     "3: \"high\" is not a valid value for the \"apc precision\" Export "
      "Option.\n",
      "ValidateExportOptions()"},
     {"bad_runoptionranges",
-     "\"100\" is not a valid value for the \"maximum kinkmarks\" Session "
-     "Option.\n\"1000\" is not a valid value for the \"num obs between\" "
-     "Session Option.\n\"2147483647\" is not a valid value for the \"number "
-     "of resamples\" Session Option.\n\"-3\" is not a valid value for the "
-     "\"num cores\" Session Option.\n\"0\" is not a valid value for the \"apc "
-     "alpha level\" Session Option.\n\"0\" is not a valid value for the \"num "
-     "permutations\" Session Option.\n",
+     "line 3: \"100\" is not a valid value for the \"maximum kinkmarks\" "
+     "Session Option.\nThe file \"options.ini\", line 4: \"1000\" is not a "
+     "valid value for the \"num obs between\" Session Option.\nThe file "
+     "\"options.ini\", line 5: \"2147483647\" is not a valid value for the "
+     "\"number of resamples\" Session Option.\nThe file \"options.ini\", "
+     "line 6: \"-3\" is not a valid value for the \"num cores\" Session "
+     "Option.\nThe file \"options.ini\", line 7: \"0\" is not a valid value "
+     "for the \"apc alpha level\" Session Option.\nThe file \"options.ini\", "
+     "line 8: \"0\" is not a valid value for the \"num permutations\" "
+     "Session Option.\n",
      "ValidateRunOptions()"},
     {"bad_exportranges",
      "\"2000000000\" is not a valid value for the \"p-value precision\" "
@@ -231,19 +240,38 @@ const BadCase kCases[] = {
      "values: line 4 \"Data File = kinked.csv\" and line 6 \"Data File = "
      "kinked.csv.gz\".",
      "ValidateRunFile()"},
+    // Faults: a section given twice had all its keys ignored, and the run
+    // ended with status 0 (the output file, the standard errors and the
+    // AAPC range dropped; the run options: the every-route test).
+    {"bad_runfilesectiontwice",
+     "The file \"run.ini\" gives the section \"[Kinkmark Input Files]\" "
+     "twice: line 3 \"[Kinkmark Input Files]\" and line 7 \"[Kinkmark Input "
+     "Files]\".  Give each section once.\n",
+     "ValidateRunFile()"},
+    {"bad_sessionsectiontwice",
+     "The file \"session.ini\" gives the section \"[Kinkmark Session "
+     "Parameters]\" twice: line 7 \"[Kinkmark Session Parameters]\" and line "
+     "18 \"[kinkmark session parameters]\".",
+     "ValidateSessionParameters()"},
+    {"bad_exportsectiontwice",
+     "The file \"export.ini\" gives the section \"[Export Options]\" twice: "
+     "line 2 \"[Export Options]\" and line 5 \"[Export Options]\".",
+     "ValidateExportOptions()"},
     {"bad_runfilekey",
      "\"Run Option File\" is not a valid Kinkmark Input Files key; use "
      "\"Session File\", \"Data File\", \"Run Options File\", \"Export "
      "Options File\" or \"Output File\".\n",
      "ValidateRunFile()"},
     {"bad_sessionwords",
-     "\"Unx\" is not a valid value for the \"File format\" Session "
-     "Parameter; use \"UNIX\" or \"DOS\".\n\"coma\" is not a valid value for "
-     "the \"Field delimiter\" Session Parameter; use \"tab\", \"space\", "
-     "\"comma\" or \"semi-colon\".\n\"ture\" is not a valid value for the "
-     "\"Variable names included\" Session Parameter; use \"true\" or "
-     "\"false\".\n\"populaton location\" is not a valid Session "
-     "Parameter.\n",
+     "The file \"session.ini\", line 3: \"Unx\" is not a valid value for "
+     "the \"File format\" Session Parameter; use \"UNIX\" or \"DOS\".\nThe "
+     "file \"session.ini\", line 4: \"coma\" is not a valid value for the "
+     "\"Field delimiter\" Session Parameter; use \"tab\", \"space\", "
+     "\"comma\" or \"semi-colon\".\nThe file \"session.ini\", line 6: "
+     "\"ture\" is not a valid value for the \"Variable names included\" "
+     "Session Parameter; use \"true\" or \"false\".\nThe file "
+     "\"session.ini\", line 13: \"populaton location\" is not a valid "
+     "Session Parameter; use \"independent variable location\", ",
      "ValidateSessionParameters()"},
     // Session files and results files.
     {"bad_nocountlocation",
@@ -263,6 +291,17 @@ const BadCase kCases[] = {
      "Every record needs the value to be fitted, but the session parameter "
      "file gives none of \"dependent variable location\", \"crude rate "
      "location\", \"age-adjusted rate location\" and \"count location\".",
+     "kmSession"},
+    // Faults: a year format's value that is no whole number was refused
+    // naming neither file nor line; a label that is no number named the
+    // file by its full path, not as the run file names it.
+    {"bad_yeartotal",
+     "Session file \"session.ini\", line 23 of [Format=Year]: \"Total\" is "
+     "not a valid long",
+     "KmConvertValue()"},
+    {"bad_yearlabel",
+     "Session file \"session.ini\", line 21: the label \"Mid\" of the "
+     "independent value 2001 in [Format=Year] is not a number",
      "kmSession"},
     {"bad_nodatafileoptions", "Section \"[Datafile Options]\" not found in",
      "KMUserParamsDict"},
@@ -1432,6 +1471,8 @@ struct Variation {
   const char* sSiteFormat = nullptr;
   int iYearCentre = 0;
   bool bAsUntouched = false;
+  const char* sTail = "";  // appended to the run file and the
+                           // run-options file
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1539,6 +1580,14 @@ const Variation kVariations[] = {
     {"age-adjusted blank year", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[1] = ""; },
      ": the independent value is blank or missing."},
+    // Faults: a key given twice in a section no reader reads stopped the
+    // run; a section given twice was read in part, with status 0.
+    {"a key twice in a section no reader reads", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr, false, false, nullptr, 0, false,
+     "[Notes]\nnote = a\nnote = b\n"},
+    {"the run options in two sections", DataSet::kRates, nullptr,
+     "gives the section \"[Session Options]\" twice: line 1", 2, nullptr, false,
+     false, nullptr, 0, false, "[Session Options]\nmaximum kinkmarks = 0\n"},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -1691,12 +1740,12 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                 (c.data == DataSet::kRates
                      ? ""
                      : "run type = calculated\ndependent variable type = "
-                       "age-adjusted rate\nhet error = standard error\n"));
+                       "age-adjusted rate\nhet error = standard error\n") +
+                c.sTail);
       const std::string sRun =
           "[Kinkmark Input Files]\nSession File = " + sSession +
           "\nData File = " + sData +
-          "\nRun Options File = options.ini\nOutput "
-          "File = out.kmo\n";
+          "\nRun Options File = options.ini\nOutput File = out.kmo\n" + c.sTail;
       Write("run.ini", sRun);
       const auto result = km_e2e::RunKinkmark(dir, "run.ini");
       EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole));

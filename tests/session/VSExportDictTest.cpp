@@ -174,7 +174,7 @@ TEST(VSExportDict, BadDictionariesRaiseTheirKindNamingTheFile) {
        "\"pipe\" is not a supported Field delimiter.", 0},
       {"unparsable format",
        sBase + kRateOptions + kVariables + "[Format=Year]\n-5=Minus five\n",
-       "Invalid range", 0},
+       "Session file \"", 0},
       {"no system section",
        std::string(kRateOptions) + kExportOptions + kVariables,
        "Section \"[System]\" not found in ", 3},
@@ -245,13 +245,18 @@ TEST(VSExportDict, VariablesStopAtTheFirstMissingNameKey) {
   EXPECT_STREQ(e.GetMessage(), "Index 3 out of range; vector is from 0 to 2");
 }
 
+// Fault: a value its format cannot read was refused naming neither the
+// file nor the line.
 TEST(VSExportDict, UnparsableFormatSectionNamesTheSection) {
   km_test::ScratchDir dir;
   const std::string path = WriteDictionary(
       dir, std::string(kSystem) + kRateOptions + kExportOptions + kVariables +
                "[Format=Year]\n-5=Minus five\n");
   KmException e = CatchKmException([&] { VSExportDict dict(path.c_str()); });
-  EXPECT_STREQ(e.GetMessage(), "Invalid range");
+  EXPECT_EQ(std::string(e.GetMessage()),
+            "Session file \"" + path + "\", line " +
+                std::to_string(km_test::Lines(km_test::ReadAll(path)).size()) +
+                " of [Format=Year]: Invalid range");
   const std::string sCallPath = e.GetCallPath();
   EXPECT_NE(sCallPath.find("Format=Year"), std::string::npos) << sCallPath;
   EXPECT_NE(sCallPath.find(path), std::string::npos) << sCallPath;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -154,6 +155,11 @@ std::string WrittenBytes(const std::function<void(const char*)>& write) {
   const std::string path = dir.File("written.bin");
   write(path.c_str());
   return ReadAll(path);
+}
+
+std::string ElidedKeyLists(const std::string& text) {
+  static const std::regex kList("(is not a valid [A-Za-z ]+); use [^\n]*\n");
+  return std::regex_replace(text, kList, "$1; use ...\n");
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -55,6 +55,10 @@ std::string WrittenBytes(const std::function<void(const char*)>& write);
 std::vector<std::string> Lines(const std::string& text);
 std::vector<std::string> Cells(const std::string& line, char delimiter);
 
+// text with the list of valid keys of each unknown-key message shown as
+// "...": "\"foo\" is not a valid Session Option; use ...\n".
+std::string ElidedKeyLists(const std::string& text);
+
 // Hang guard: runs body on this thread while a watchdog waits a minute for
 // it. A body that has not returned by then cannot be failed in any other
 // way: the watchdog prints "<sWhat> did not end within a minute" and ends
