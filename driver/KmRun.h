@@ -75,8 +75,9 @@ class KmRun {
   const char* GetPhase() const { return sPhase_; }
 
   // After a failed run: removes the partial files this run wrote (its
-  // outputs never reached their names, CommitOutputs) and nothing else: every
-  // file the run found stays as it was. Returns the sentence for the error
+  // outputs never reached their names, CommitOutputs) and the clustering
+  // result file it created, and nothing else: every file the run found
+  // stays as it was. Returns the sentence for the error
   // message that the outputs under the run's names are an earlier run's,
   // when any are there, else "". Raises nothing.
   KmString DiscardOutputsOfFailedRun() noexcept;
@@ -96,7 +97,8 @@ class KmRun {
   // folder held. Throws: those refusals.
   void CheckOutputs();
   // Opens the clustering result file, when the run writes one, in its held
-  // folder, for appending and never through a link, keeping what it holds.
+  // folder, for appending and never through a link, keeping what it holds;
+  // creates it when there is none (bClusteringCreated_).
   // Throws: KmException (source "main") "The clustering result file
   // \"<name>\" is not a regular file with one name (a link, or a file
   // other names reach too); name another \"Output File\" in the run file."
@@ -134,6 +136,10 @@ class KmRun {
   // Throws: the refusal of a moved folder; KmPendingFile::Commit's failure;
   // AppendClusteringResult's failure.
   void CommitOutputs();
+  // After a failed run: removes the clustering result file when this run
+  // created it and it is still empty (its append failed and was cut back,
+  // or never came). Raises nothing.
+  void RemoveCreatedClusteringFile() const;
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
   void RemoveStaleOutputs() const;
@@ -184,7 +190,8 @@ class KmRun {
   // The clustering result file, open for appending (-1 when none); its one
   // owner: only CommitOutputs writes to it, and the object closes it.
   int iClusteringFd_ = -1;
-  bool bCommitStarted_ = false;  // CommitOutputs began moving outputs
+  bool bClusteringCreated_ = false;  // this run created it (empty)
+  bool bCommitStarted_ = false;      // CommitOutputs began moving outputs
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

@@ -2,12 +2,14 @@
 // statuses, console text, the files written and the error file's layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -430,18 +432,38 @@ class CallingFileSystem : public KmFileSystem {
   std::function<void()> onCreate_;
 };
 
-// A full disk for the partial files whose names begin with sPrefix (none
-// when it is empty).
+// A full disk for the files whose names begin with sPrefix (none when it is
+// empty): their partial files cannot be created, or, with iAfter >= 0, the
+// disk fills once iAfter bytes of their writes have been accepted.
 struct FullDiskFileSystem : KmFileSystem {
-  explicit FullDiskFileSystem(std::string s) : sPrefix(std::move(s)) {}
+  explicit FullDiskFileSystem(std::string s, long iAfterBytes = -1)
+      : sPrefix(std::move(s)), iAfter(iAfterBytes) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    if (sPrefix.empty() || sName.rfind(sPrefix, 0) != 0) {
+    if (iAfter >= 0 || !Named(sName)) {
       return KmFileSystem::CreateExclusiveAt(iFolder, sName);
     }
     errno = ENOSPC;
     return -1;
   }
+  ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
+    std::error_code error;
+    const fs::path file =
+        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
+    if (iAfter < 0 || error || !Named(file.filename().string())) {
+      return KmFileSystem::Write(iFd, pBuffer, iBytes);
+    }
+    errno = ENOSPC;
+    if (iAfter == 0) return -1;
+    const ssize_t iWritten = KmFileSystem::Write(
+        iFd, pBuffer, std::min(iBytes, static_cast<size_t>(iAfter)));
+    iAfter -= std::max<ssize_t>(iWritten, 0);
+    return iWritten;
+  }
+  bool Named(const std::string& sName) const {
+    return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
+  }
   std::string sPrefix;
+  long iAfter;
 };
 
 // The bytes of every regular file of dir, by name.
@@ -472,6 +494,7 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sFullDisk;
     int iStatus;
     const char* sMessage;
+    long iFullAfter = -1;  // the disk fills after these bytes of the file
   } cases[] = {
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
@@ -488,6 +511,11 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
        "could not be fitted"},
       {"run.job", sJob + "run.csv", "", "run.apcexport.txt.", 2,
        "Unable to write the file \"run.apcexport.txt\": No space left"},
+      // Fault: a disk full part-way named the partial file the run removes.
+      {"run.job", sJob + "run.csv", "", "run.dataexport.txt.", 2,
+       "Unable to write the file \"run.dataexport.txt\": No space left", 40},
+      // Fault: a device as run file was read, and the run wrote beside it.
+      {"dev.ini", "@/dev/null", "", "", 5, "\"dev.ini\" is not a regular file"},
   };
   // A finished analysis, its saved session also under the failed runs' name,
   // and an unrelated results file.
@@ -511,9 +539,13 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
                                            : sExtra.substr(iEqual + 1));
     }
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
-    if (c.sBody.size() > 1) WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
+    if (c.sBody[0] == '@') {
+      fs::create_symlink(c.sBody.substr(1), dir.File(c.sRunFile));
+    } else if (c.sBody.size() > 1) {
+      WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
+    }
     const std::map<std::string, std::string> before = Contents(dir);
-    FullDiskFileSystem full(c.sFullDisk);
+    FullDiskFileSystem full(c.sFullDisk, c.iFullAfter);
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -604,9 +636,22 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // append, so a hard link planted there had a file outside the folder grow,
 // and a symbolic link failed the run only after the whole calculation. Both
 // are refused before any fit; a genuine result file keeps being appended to.
+// Fault: an append that failed part-way (a full disk, or the file-size limit,
+// whose signal killed the process) left a cut-off block, and a failed run
+// left a new, empty result file. The file now keeps its bytes, or is not
+// made, and so does every other file the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
-  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun}) {
+  enum Kind {
+    kHardLink,
+    kSymbolicLink,
+    kGenuine,
+    kFailedRun,
+    kAppendFails,
+    kSizeLimit,
+    kNewFailedRun
+  };
+  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun,
+                          kAppendFails, kSizeLimit, kNewFailedRun}) {
     SCOPED_TRACE(kind);
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
@@ -623,17 +668,53 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
     if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
-    if (kind >= kGenuine) WriteAll(sResult, "an earlier run\n");
-    FullDiskFileSystem full("ages.RunSummary");
-    const RunResult run =
-        kind == kFailedRun
-            ? RunInProcess(full, dir, "examples/clustering/run.ini")
-            : RunKinkmark(dir, "examples/clustering/run.ini");
+    const std::string sEarlier =
+        kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
+    if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
+    // Every file but the run's outputs (in examples/clustering/output, those
+    // of "ages."; beside the run file, the run's own).
+    const auto Unwritten = [&example] {
+      std::map<std::string, std::string> files;
+      for (const auto& entry : fs::recursive_directory_iterator(example)) {
+        const std::string sName = entry.path().filename().string();
+        if (entry.is_regular_file() && sName.rfind("ages.", 0) != 0 &&
+            sName.rfind("run.", 0) != 0) {
+          files[entry.path().string()] = ReadAll(entry.path().string());
+        }
+      }
+      return files;
+    };
+    const std::map<std::string, std::string> before = Unwritten();
+    FullDiskFileSystem full(
+        kind == kAppendFails ? "ClusteringResult-" : "ages.RunSummary",
+        kind == kAppendFails ? 100 : -1);
+    const char* sRunFile = "examples/clustering/run.ini";
+    RunResult run{0, ""};
+    if (kind == kSizeLimit) {
+      // Room for every output but the block after the earlier bytes.
+      rlimit limit;
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const rlimit was = limit;
+      limit.rlim_cur = sEarlier.size() + 1000;
+      const auto previous = std::signal(SIGXFSZ, SIG_DFL);
+      setrlimit(RLIMIT_FSIZE, &limit);
+      run = RunKinkmark(dir, sRunFile);
+      setrlimit(RLIMIT_FSIZE, &was);
+      std::signal(SIGXFSZ, previous);
+    } else if (kind == kFailedRun || kind >= kAppendFails) {
+      run = RunInProcess(full, dir, sRunFile);
+    } else {
+      run = RunKinkmark(dir, sRunFile);
+    }
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
     // Fault: a run that failed after its fits kept its block appended.
-    if (kind == kFailedRun) {
-      EXPECT_EQ(run.iStatus, 2);
-      EXPECT_EQ(ReadAll(sResult), "an earlier run\n");
+    if (kind == kFailedRun || kind >= kAppendFails) {
+      EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+      EXPECT_TRUE(Unwritten() == before);
+      const char* sWhy = kind == kSizeLimit     ? "File too large"
+                         : kind == kAppendFails ? "No space left"
+                                                : "RunSummary";
+      EXPECT_NE(run.sConsole.find(sWhy), std::string::npos) << run.sConsole;
       continue;
     }
     if (kind == kGenuine) {
