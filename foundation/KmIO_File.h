@@ -161,6 +161,7 @@ class KmIO_File {
   // REQUIRES: target.GetFd() >= 0.
   static void AppendWhole(const KmFileTarget& target, const void* pBuffer,
                           size_t iBytes);
+
   // Deletes the file sPath; true on success. A name that is not a regular
   // file (a device such as /dev/full, a pipe, a directory, or a link to one
   // of them) is never removed: false. A symbolic link to a regular file is
