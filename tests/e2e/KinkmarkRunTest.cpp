@@ -447,18 +447,16 @@ struct FullDiskFileSystem : KmFileSystem {
     return -1;
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
-    std::error_code error;
+    std::error_code error;  // an unknown file is not one of them
     const fs::path file =
         fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
-    if (iAfter < 0 || error || !Named(file.filename().string())) {
+    if (iAfter < 0 || !Named(file.filename().string())) {
       return KmFileSystem::Write(iFd, pBuffer, iBytes);
     }
+    const long iTaken = std::min(static_cast<long>(iBytes), iAfter.load());
+    iAfter -= iTaken;
     errno = ENOSPC;
-    if (iAfter == 0) return -1;
-    const ssize_t iWritten = KmFileSystem::Write(
-        iFd, pBuffer, std::min(iBytes, static_cast<size_t>(iAfter)));
-    iAfter -= std::max<ssize_t>(iWritten, 0);
-    return iWritten;
+    return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
   }
   bool Named(const std::string& sName) const {
     return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
@@ -672,18 +670,16 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const std::string sEarlier =
         kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
     if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
-    // Every file but the run's outputs (in examples/clustering/output, those
-    // of "ages."; beside the run file, the run's own), inputs included.
+    // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
+    // in output/), inputs included.
     const auto Unwritten = [&example] {
       std::map<std::string, std::string> files;
       for (const auto& entry : fs::recursive_directory_iterator(example)) {
         const std::string sName = entry.path().filename().string();
-        const bool bOutput =
-            (entry.path().parent_path() == example / "output" &&
-             sName.rfind("ages.", 0) == 0) ||
-            sName == "run.kms" || sName == "run.ErrorFile.txt" ||
-            sName == "run.lock";
-        if (entry.is_regular_file() && !bOutput) {
+        const bool bBeside = entry.path().parent_path() == example;
+        if (entry.is_regular_file() &&
+            (sName == "run.ini" ||
+             sName.rfind(bBeside ? "run." : "ages.", 0) != 0)) {
           files[entry.path().string()] = ReadAll(entry.path().string());
         }
       }
