@@ -1,6 +1,7 @@
 // KmRunDriver: the command line, the run and the error file.
 #include "driver/KmDriver.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -10,6 +11,7 @@
 #include "driver/CreateSession.h"
 #include "driver/ErrorFile.h"
 #include "driver/KmRun.h"
+#include "driver/KmRunFiles.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
@@ -100,7 +102,8 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
 
 int KmRunDriver(int argc, char** argv) {
   // One argument, the run file. Anything else runs nothing and writes no
-  // file: "--help" and "-h" print the usage; a wrong count is refused.
+  // file: "--help" and "-h" print the usage; a wrong count, and a run file
+  // that is a device or a pipe, are refused.
   if (argc == 2 && AsksForUsage(argv[1])) {
     std::fputs(kUsage, stdout);
     std::fflush(stdout);
@@ -114,6 +117,19 @@ int KmRunDriver(int argc, char** argv) {
     std::fflush(stderr);
     return kExitUsage;
   }
+  if (IsDeviceOrPipe(argv[1])) {
+    std::fprintf(stderr,
+                 "Error: The run file \"%s\" is not a regular file (a device "
+                 "or a pipe, or a link to one); nothing was read or "
+                 "written.\n%s",
+                 argv[1], kUsage);
+    std::fflush(stderr);
+    return kExitUsage;
+  }
+  // A file that reaches the file-size limit fails its write (EFBIG), which
+  // the run reports and cleans up after, rather than the signal ending the
+  // process part-way through an output.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
   KmFolder errorFolder;

@@ -165,9 +165,15 @@ void KmRun::OpenClusteringFile() {
   const KmString& sName = outputs_.sClusteringFile;
   if (sName.IsEmpty()) return;
   // Appended to, never truncated: the results of earlier runs stay first.
-  iClusteringFd_ =
-      folders_.Of(sName).OpenFile(KmFolder::LeafOf(sName.GetCString()),
-                                  O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  // Created new, it is this run's to remove should the run fail.
+  const KmFolder& folder = folders_.Of(sName);
+  const std::string sLeaf = KmFolder::LeafOf(sName.GetCString());
+  constexpr int kAppend = O_WRONLY | O_APPEND | O_NONBLOCK;
+  iClusteringFd_ = folder.OpenFile(sLeaf, kAppend | O_CREAT | O_EXCL);
+  bClusteringCreated_ = iClusteringFd_ >= 0;
+  if (iClusteringFd_ < 0 && errno == EEXIST) {
+    iClusteringFd_ = folder.OpenFile(sLeaf, kAppend);
+  }
   struct stat info;
   if (iClusteringFd_ >= 0 && fstat(iClusteringFd_, &info) == 0 &&
       S_ISREG(info.st_mode) && info.st_nlink == 1) {
@@ -331,6 +337,20 @@ void KmRun::RemoveStaleOutputs() const {
   RemoveEarlierErrorFile();
 }
 
+void KmRun::RemoveCreatedClusteringFile() const {
+  if (!bClusteringCreated_ || iClusteringFd_ < 0) return;
+  // Only while its name still reaches the file created and nothing was
+  // appended to it since, by this run or another.
+  const KmFolder& folder = folders_.Of(outputs_.sClusteringFile);
+  const std::string sLeaf =
+      KmFolder::LeafOf(outputs_.sClusteringFile.GetCString());
+  struct stat info;
+  if (fstat(iClusteringFd_, &info) == 0 && info.st_size == 0 &&
+      folder.Reaches(sLeaf, iClusteringFd_)) {
+    folder.Remove(sLeaf);
+  }
+}
+
 KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
@@ -340,6 +360,7 @@ KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
     finished_.clear();
     pResultsFile_.reset();
     pCommitRecord_.reset();
+    RemoveCreatedClusteringFile();
     sNote = NoteOnEarlierOutputs(moved);
   } catch (...) {
     // The error file still says why the run failed.

@@ -79,11 +79,12 @@ class KmRun {
   const char* GetPhase() const { return sPhase_; }
 
   // After a failed run: removes the partial files this run wrote (its
-  // outputs never reached their names, CommitOutputs) and its commit record,
-  // and nothing else: every file the run found stays as it was. Returns the
-  // sentence for the error message that the outputs under the run's names
-  // are an earlier run's, or, when the last step failed part-way, which of
-  // them this run moved into place; "" when none is there. Raises nothing.
+  // outputs never reached their names, CommitOutputs), its commit record
+  // and the clustering result file it created, and nothing else: every file
+  // the run found stays as it was. Returns the sentence for the error
+  // message that the outputs under the run's names are an earlier run's, or,
+  // when the last step failed part-way, which of them this run moved into
+  // place; "" when none is there. Raises nothing.
   KmString DiscardOutputsOfFailedRun() noexcept;
 
  private:
@@ -101,7 +102,8 @@ class KmRun {
   // folder held. Throws: those refusals.
   void CheckOutputs();
   // Opens the clustering result file, when the run writes one, in its held
-  // folder, for appending and never through a link, keeping what it holds.
+  // folder, for appending and never through a link, keeping what it holds;
+  // creates it when there is none (bClusteringCreated_).
   // Throws: KmException (source "main") "The clustering result file
   // \"<name>\" is not a regular file with one name (a link, or a file
   // other names reach too); name another \"Output File\" in the run file."
@@ -161,6 +163,10 @@ class KmRun {
   [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy) const;
   // The outputs this run moved into place, in order (a failed last step).
   std::vector<KmString> MovedOutputs() const;
+  // After a failed run: removes the clustering result file when this run
+  // created it and it is still empty (its append failed and was cut back,
+  // or never came). Raises nothing.
+  void RemoveCreatedClusteringFile() const;
   // After a completed run: removes an earlier error file and the exports of
   // earlier runs that this run did not write.
   void RemoveStaleOutputs() const;
@@ -215,6 +221,7 @@ class KmRun {
   // The commit record, from before the first move of CommitOutputs to the
   // end of that step (removed with the object when the step failed).
   std::unique_ptr<CommitRecord> pCommitRecord_;
+  bool bClusteringCreated_ = false;  // this run created it (empty)
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

@@ -122,6 +122,12 @@ KmString RunFileBase(const KmString& sRunFile) {
   return bEnding ? DropLastChars(sRunFile, 4) : sRunFile;
 }
 
+bool IsDeviceOrPipe(const char* sRunFile) {
+  std::error_code error;
+  return KmIO_File::IsSpecialFile(sRunFile) &&
+         !std::filesystem::is_directory(sRunFile, error);
+}
+
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
                         const char* sRunFile) {
   files.sProgram = sProgram;

@@ -47,6 +47,13 @@ KmString RunFileBase(const KmString& sRunFile);
 // their absolute forms agree.
 bool SameFile(const KmString& a, const KmString& b);
 
+// True when sRunFile exists and is neither a regular file nor a folder (a
+// device such as /dev/stdin, a pipe, a socket, or a link to one). Such a run
+// file is refused before it is read: reading a pipe waits for a writer, and
+// the run would write its saved session and error file beside it, in the
+// device folder.
+bool IsDeviceOrPipe(const char* sRunFile);
+
 // Sets every name from sProgram and sRunFile: the defaults above.
 void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
                         const char* sRunFile);

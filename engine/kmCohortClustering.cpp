@@ -2,12 +2,16 @@
 // cohort's groups, and the name of its result file.
 #include "engine/kmCohortClustering.h"
 
+#include <fcntl.h>
 #include <newmat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "engine/KMClusterResampleState.h"
 #include "engine/KMClusteringAnalysis.h"
@@ -17,6 +21,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
+#include "foundation/platform/KmFolder.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/MatrixBuilders.h"
 #include "models/MatrixDump.h"
@@ -137,14 +142,31 @@ void AppendClusteringResult(const KmFileTarget& target,
                             const std::string& sText) {
   if (sText.empty()) return;
   std::lock_guard<std::mutex> lock(ResultFileMutex());
-  KmIO_File file(target, KmIO_File::kWrite | KmIO_File::kAppend);
-  if (!file.IsOpen()) {
-    GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
-                         kClassName, target.GetName(),
-                         file.GetErrorText().GetCString());
+  if (target.GetFd() >= 0) {
+    KmIO_File::AppendWhole(target, sText.data(), sText.size());
+    return;
   }
-  file.Write(sText.data(), static_cast<int32_t>(sText.size()));
-  file.Close();
+  // A name: opened in its folder for appending, never through a link, and
+  // appended to as a held file is.
+  const std::string sName = target.GetName() != nullptr ? target.GetName() : "";
+  KmFolder folder;
+  folder.Open(KmFolder::FolderOf(sName));
+  const int iFd = folder.OpenFile(KmFolder::LeafOf(sName),
+                                  O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
+  if (iFd < 0) {
+    const std::string sReason =
+        std::error_code(errno, std::generic_category()).message();
+    GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
+                         kClassName, sName.c_str(), sReason.c_str());
+  }
+  try {
+    KmIO_File::AppendWhole(KmFileTarget(sName, iFd), sText.data(),
+                           sText.size());
+  } catch (...) {
+    close(iFd);
+    throw;
+  }
+  close(iFd);
 }
 
 KmString kmCohortClustering::GetClusteringResultFile(

@@ -56,11 +56,16 @@ class kmCohortClustering {
 KmString ClusteringResultFile(const kmSession& session,
                               const KmString& sResultsFile);
 
-// Appends sText to sFile in one piece, never truncating it. The appends of
-// every thread of the process are serialised, so the blocks of one
-// clustering stay together. An empty text writes nothing.
+// Appends sText to sFile in one piece, never truncating it, whole or not at
+// all: an append that fails part-way (a full disk, the file-size limit)
+// leaves the file at the length it had (KmIO_File::AppendWhole). The
+// appends of every thread of the process are serialised, and those of other
+// processes wait on the file's lock, so the blocks of one clustering stay
+// together. A file given by name is opened in its folder, never through a
+// link. An empty text writes nothing.
 // Throws: KmException "Unable to open the clustering result "<file>":
-// <reason>." (class "kmCalculator").
+// <reason>." (class "kmCalculator") when the named file cannot be opened;
+// AppendWhole's failure.
 void AppendClusteringResult(const KmFileTarget& file, const std::string& sText);
 
 #endif  // KM_ENGINE_KMCOHORTCLUSTERING_H

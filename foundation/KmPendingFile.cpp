@@ -87,7 +87,7 @@ KmPendingFile::KmPendingFile(const KmFolder& folder, const KmString& sPath)
 }
 
 KmFileTarget KmPendingFile::GetFile() const {
-  return KmFileTarget((bCommitted_ ? sPath_ : sPartial_).GetCString(), iFd_);
+  return KmFileTarget(sPath_.GetCString(), iFd_);
 }
 
 void KmPendingFile::CreatePartial() {

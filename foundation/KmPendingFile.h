@@ -38,8 +38,10 @@ class KmPendingFile {
 
   const KmString& GetName() const { return sPath_; }
   const KmString& GetPartialName() const { return sPartial_; }
-  // The file written, reached through its descriptor: named by its partial
-  // name until Commit, by its name after. Valid while the object lives.
+  // The file written, reached through its descriptor and named by the
+  // output's name, so that a failure to write it (a full disk) names the
+  // output rather than the partial file the failed run then removes. Valid
+  // while the object lives.
   KmFileTarget GetFile() const;
 
   // Syncs the finished file through its descriptor and moves it into place.

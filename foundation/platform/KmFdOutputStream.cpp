@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "foundation/platform/KmFileSystem.h"
+
 namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
@@ -19,7 +21,8 @@ KmFdOutputBuffer::~KmFdOutputBuffer() { Close(); }
 bool KmFdOutputBuffer::WriteBuffered() {
   const char* pNext = pbase();
   while (pNext < pptr()) {
-    const ssize_t iWritten = ::write(iFd_, pNext, pptr() - pNext);
+    const ssize_t iWritten = KmGetFileSystem().Write(
+        iFd_, pNext, static_cast<size_t>(pptr() - pNext));
     if (iWritten < 0 && errno == EINTR) continue;
     if (iWritten <= 0) {
       if (iWritten == 0) errno = EIO;

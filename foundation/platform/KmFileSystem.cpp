@@ -76,6 +76,10 @@ int KmFileSystem::CreateExclusiveAt(int iFolder, const std::string& sName) {
                   kKmNewFileMode);
 }
 
+ssize_t KmFileSystem::Write(int iFd, const void* pBuffer, size_t iBytes) {
+  return ::write(iFd, pBuffer, iBytes);
+}
+
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
   const std::string sNative = KmNativePath(sPath);
   if (IsDirectory(sNative)) return nullptr;

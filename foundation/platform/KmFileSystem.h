@@ -3,13 +3,16 @@
 // partial file created, go through the installed KmFileSystem, so tests can
 // install one that fails on purpose (an unreadable file, a read error
 // part-way, a write that fails mid-run, a missing working directory).
-// Opening a name relative to a held folder does not (KmFolder::OpenFile,
+// Every write to a descriptor the file layer holds goes through it as well
+// (Write), so a test can fill the disk part-way through any output. Opening
+// a name relative to a held folder does not (KmFolder::OpenFile,
 // and the folder itself): the lock files, the clustering result file and
 // the files a run only inspects (an earlier error file, a results file
 // under an output's name) are opened there, straight from the system.
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 
+#include <sys/types.h>
 #include <zlib.h>
 
 #include <istream>
@@ -53,6 +56,12 @@ class KmFileSystem {
   // name exists in any form (a file, a folder, a symbolic link, dangling or
   // not) or cannot be created. Nothing existing is ever opened.
   virtual int CreateExclusiveAt(int iFolder, const std::string& sName);
+
+  // Writes up to iBytes bytes of pBuffer to the file open as iFd, as the
+  // system's write does: the count written (possibly fewer than asked), or
+  // -1 with errno set (ENOSPC for a full device, EFBIG past the file-size
+  // limit).
+  virtual ssize_t Write(int iFd, const void* pBuffer, size_t iBytes);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened

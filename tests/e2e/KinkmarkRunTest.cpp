@@ -2,12 +2,15 @@
 // statuses, console text, the files written and the error file's layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -435,14 +438,17 @@ class CallingFileSystem : public KmFileSystem {
   std::function<void()> onCreate_;
 };
 
-// A full disk for the partial files whose names begin with sPrefix (none
-// when it is empty), and a rename onto the name sNoMove refused, as a
-// folder at that name or a sticky folder refuses it.
+// A full disk for the files whose names begin with sPrefix (none when it is
+// empty): their partial files cannot be created, or, with iAfter >= 0, the
+// disk fills once iAfter bytes of their writes have been accepted; and a
+// rename onto the name sNoMove refused, as a folder at that name or a
+// sticky folder refuses it.
 struct FullDiskFileSystem : KmFileSystem {
-  explicit FullDiskFileSystem(std::string s, std::string sMove = "")
-      : sPrefix(std::move(s)), sNoMove(std::move(sMove)) {}
+  explicit FullDiskFileSystem(std::string s, long iAfterBytes = -1,
+                              std::string sMove = "")
+      : sPrefix(std::move(s)), sNoMove(std::move(sMove)), iAfter(iAfterBytes) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    if (sPrefix.empty() || sName.rfind(sPrefix, 0) != 0) {
+    if (iAfter >= 0 || !Named(sName)) {
       return KmFileSystem::CreateExclusiveAt(iFolder, sName);
     }
     errno = ENOSPC;
@@ -454,8 +460,24 @@ struct FullDiskFileSystem : KmFileSystem {
     errno = EACCES;
     return false;
   }
+  ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
+    std::error_code error;  // an unknown file is not one of them
+    const fs::path file =
+        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
+    if (iAfter < 0 || !Named(file.filename().string())) {
+      return KmFileSystem::Write(iFd, pBuffer, iBytes);
+    }
+    const long iTaken = std::min(static_cast<long>(iBytes), iAfter.load());
+    iAfter -= iTaken;
+    errno = ENOSPC;
+    return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
+  }
+  bool Named(const std::string& sName) const {
+    return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
+  }
   std::string sPrefix;
   std::string sNoMove;
+  std::atomic<long> iAfter;
 };
 
 // The bytes of every regular file of dir, by name.
@@ -500,6 +522,7 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sMessage;
     const char* sNoMove = "";  // the rename onto this name is refused
     const char* sMoved = "";   // the error file's names of those moved
+    long iFullAfter = -1;      // the disk fills after these bytes of the file
   } cases[] = {
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
@@ -524,6 +547,12 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
        "its outputs into place. It had moved \"run.kmo\", \"run.kms\", "
        "\"run.report.txt\" and \"run.dataexport.txt\"; any other is from "
        "before it."},
+      // Fault: a disk full part-way named the partial file the run removes.
+      {"run.job", sJob + "run.csv", "", "run.dataexport.txt.", 2,
+       "Unable to write the file \"run.dataexport.txt\": No space left", "", "",
+       40},
+      // Fault: a device as run file was read, and the run wrote beside it.
+      {"dev.ini", "@/dev/null", "", "", 5, "\"dev.ini\" is not a regular file"},
   };
   // A finished analysis, its saved session also under the failed runs' name,
   // and an unrelated results file.
@@ -547,10 +576,14 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
                                            : sExtra.substr(iEqual + 1));
     }
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
-    if (c.sBody.size() > 1) WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
+    if (c.sBody[0] == '@') {
+      fs::create_symlink(c.sBody.substr(1), dir.File(c.sRunFile));
+    } else if (c.sBody.size() > 1) {
+      WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
+    }
     std::map<std::string, std::string> before = Contents(dir);
     const std::map<std::string, ino_t> inodes = Inodes(dir);
-    FullDiskFileSystem full(c.sFullDisk, c.sNoMove);
+    FullDiskFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -780,9 +813,22 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // append, so a hard link planted there had a file outside the folder grow,
 // and a symbolic link failed the run only after the whole calculation. Both
 // are refused before any fit; a genuine result file keeps being appended to.
+// Fault: an append that failed part-way (a full disk, or the file-size limit,
+// whose signal killed the process) left a cut-off block, and a failed run
+// left a new, empty result file. The file now keeps its bytes, or is not
+// made, and so does every other file the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
-  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun}) {
+  enum Kind {
+    kHardLink,
+    kSymbolicLink,
+    kGenuine,
+    kFailedRun,
+    kAppendFails,
+    kSizeLimit,
+    kNewFailedRun
+  };
+  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun,
+                          kAppendFails, kSizeLimit, kNewFailedRun}) {
     SCOPED_TRACE(kind);
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
@@ -799,17 +845,55 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
     if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
-    if (kind >= kGenuine) WriteAll(sResult, "an earlier run\n");
-    FullDiskFileSystem full("ages.RunSummary");
-    const RunResult run =
-        kind == kFailedRun
-            ? RunInProcess(full, dir, "examples/clustering/run.ini")
-            : RunKinkmark(dir, "examples/clustering/run.ini");
+    const std::string sEarlier =
+        kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
+    if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
+    // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
+    // in output/), inputs included.
+    const auto Unwritten = [&example] {
+      std::map<std::string, std::string> files;
+      for (const auto& entry : fs::recursive_directory_iterator(example)) {
+        const std::string sName = entry.path().filename().string();
+        const bool bBeside = entry.path().parent_path() == example;
+        if (entry.is_regular_file() &&
+            (sName == "run.ini" ||
+             sName.rfind(bBeside ? "run." : "ages.", 0) != 0)) {
+          files[entry.path().string()] = ReadAll(entry.path().string());
+        }
+      }
+      return files;
+    };
+    const std::map<std::string, std::string> before = Unwritten();
+    FullDiskFileSystem full(
+        kind == kAppendFails ? "ClusteringResult-" : "ages.RunSummary",
+        kind == kAppendFails ? 100 : -1);
+    const char* sRunFile = "examples/clustering/run.ini";
+    RunResult run{0, ""};
+    if (kind == kSizeLimit) {
+      // Room for every output but the block after the earlier bytes.
+      rlimit limit;
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const rlimit was = limit;
+      limit.rlim_cur = sEarlier.size() + 1000;
+      const auto previous = std::signal(SIGXFSZ, SIG_DFL);
+      setrlimit(RLIMIT_FSIZE, &limit);
+      run = RunKinkmark(dir, sRunFile);
+      setrlimit(RLIMIT_FSIZE, &was);
+      std::signal(SIGXFSZ, previous);
+    } else if (kind == kFailedRun || kind >= kAppendFails) {
+      run = RunInProcess(full, dir, sRunFile);
+    } else {
+      run = RunKinkmark(dir, sRunFile);
+    }
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
     // Fault: a run that failed after its fits kept its block appended.
-    if (kind == kFailedRun) {
-      EXPECT_EQ(run.iStatus, 2);
-      EXPECT_EQ(ReadAll(sResult), "an earlier run\n");
+    if (kind == kFailedRun || kind >= kAppendFails) {
+      EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+      EXPECT_TRUE(Unwritten() == before);
+      const char* sWhy = kind == kSizeLimit     ? "File too large"
+                         : kind == kAppendFails ? "No space left"
+                                                : "RunSummary";
+      EXPECT_NE(run.sConsole.find(sWhy), std::string::npos) << run.sConsole;
       continue;
     }
     if (kind == kGenuine) {
