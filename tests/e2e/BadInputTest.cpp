@@ -64,10 +64,11 @@ const BadCase kCases[] = {
     {"bad_unsorted", kUnsorted, "kmCalculator"},
     {"bad_repeated", nullptr,
      "where two or more independent variable values are equal."},
-    {"bad_badyear",
-     "Data file \"data.csv\", line 6, column 2: the independent variable "
-     "Year holds \"abc\", which is not a number.",
-     "kmCohortManager"},
+    // Fault: a year that is no number ended the whole run, where a blank
+    // year keeps only its cohort from being fitted.
+    {"bad_badyear", nullptr,
+     "Data file \"data.csv\", line 6, column 2: the independent value "
+     "\"abc\" is not a number."},
     {"bad_badcode",
      "\"3\" is an invalid code for the Site by variable.  You must redefine "
      "the Site variable format.",
@@ -578,9 +579,11 @@ const DataCase kDataCases[] = {
      "variable",
      "kmCalculator", nullptr},
     {"year beyond a double", "se.ini", "1,2004,", "1,1e400,", "data.csv",
-     "Data file \"data.csv\", line 5, column 2: the independent variable "
-     "Year holds \"1e400\", which is not a number.",
-     "kmCohortManager", nullptr},
+     nullptr, nullptr,
+     "Cohort \"East\" could not be fitted (data file data.csv): Kinkmark "
+     "cannot process records with independent variable values that are "
+     "non-numeric. (record 5, column 2)  Data file \"data.csv\", line 5, "
+     "column 2: the independent value \"1e400\" is not a number.\n"},
     // Fault: named only the spacing options, which cannot raise the cap of
     // the table for cohorts of different lengths (East 10 years, "3" 14).
     {"cohorts of different lengths capped by the table", "noformat.ini",
@@ -1388,6 +1391,9 @@ struct Variation {
                                      // dictionary; a session-parameter file
                                      // refuses it
   bool bCodesOnly = false;           // a fault only codes can have
+  bool bYearFormat = false;          // a year format labels each year as
+                                     // itself
+  int nExportLines = 0;              // lines of the data export (0: any)
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1477,6 +1483,31 @@ const Variation kVariations[] = {
     {"age-adjusted blank year", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[1] = ""; },
      ": the independent value is blank or missing."},
+    // Faults: under a year format, a year written 2005.0 or 2.006e3 ended
+    // the whole run naming a text the file does not hold and no line; a
+    // year "NA" ended the whole run, where a blank year refuses its cohort.
+    {"years written 2005.0 and 2.006e3 under a year format", DataSet::kRates,
+     [](Rows& r) {
+       Row(r, "East", "2005")[1] = "2005.0";
+       Row(r, "East", "2006")[1] = "2.006e3";
+     },
+     "has finished", 0, nullptr, false, false, true, 25},
+    {"a year NA", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "NA"; },
+     "non-numeric. (record 6, column 2)  Data file \""},
+    {"a year its format does not list", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "2005.5"; },
+     ", column 2: the independent value \"2005.5\" is none of the values the "
+     "format of Year lists.",
+     0, nullptr, false, false, true},
+    {"age-adjusted years written 2003.0 under a year format",
+     DataSet::kAgeAdjusted,
+     [](Rows& r) {
+       for (auto& row : r) {
+         if (row[1] == "2003") row[1] = "2003.0";
+       }
+     },
+     "has finished", 0, nullptr, false, false, true, 17},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -1531,12 +1562,13 @@ std::string SessionText(const Variation& c, const Route& r,
   }
   if (r.bCodes) s += "[Format=Site]\n1=East\n2=West\n";
   if (!bRates) s += "[Format=Age]\n0=Young\n1=Old\n";
-  if (c.sYearLabel != nullptr) {
+  if (c.sYearLabel != nullptr || c.bYearFormat) {
     const int iLast = bRates ? 2011 : 2007;
     s += "[Format=Year]\n";
     for (int y = 2000; y <= iLast; ++y) {
       const std::string sYear = std::to_string(y);
-      const bool bLabelled = y == 2000 || y == 2004 || y == iLast;
+      const bool bLabelled =
+          c.sYearLabel != nullptr && (y == 2000 || y == 2004 || y == iLast);
       s += sYear + "=" +
            (bLabelled ? Edited(c.sYearLabel, "2000", sYear.c_str()) : sYear) +
            "\n";
@@ -1659,6 +1691,13 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
             << sExport;
         EXPECT_EQ(sExport.find(";2000;"), std::string::npos) << sExport;
         EXPECT_EQ(sExport.find(";2004;"), std::string::npos) << sExport;
+      }
+      if (c.nExportLines != 0) {
+        const std::string sExport =
+            km_test::ReadAll(dir.File("out.dataexport.txt"));
+        EXPECT_EQ(std::count(sExport.begin(), sExport.end(), '\n'),
+                  c.nExportLines)
+            << sExport;
       }
       const std::string sOutcome =
           Outcome(dir, result.iStatus, result.sConsole);
