@@ -264,9 +264,9 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   KmString sNumber(sIndep);
   sNumber.RemoveAll(',');
   double dRead = 0.0;
-  if (!layout.bGood && kmTools::ReadFieldNumber(sNumber, layout.sMissing,
-                                                dRead) !=
-                           kmTools::FieldNumber::kNumber) {
+  if (!layout.bGood &&
+      kmTools::ReadFieldNumber(sNumber, layout.sMissing, dRead) !=
+          kmTools::FieldNumber::kNumber) {
     return false;
   }
 

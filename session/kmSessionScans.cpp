@@ -177,9 +177,8 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
   KmString sNumber(sValue);
   sNumber.RemoveAll(',');
   double dValue = 0.0;
-  if (iSkipLeft_ == 0 &&
-      kmTools::ReadFieldNumber(sNumber, sMissing_, dValue) !=
-          kmTools::FieldNumber::kNumber) {
+  if (iSkipLeft_ == 0 && kmTools::ReadFieldNumber(sNumber, sMissing_, dValue) !=
+                             kmTools::FieldNumber::kNumber) {
     // A blank or missing year, or one that is no number ("NA"), refuses its
     // cohort when the records are verified; it belongs to the cohort around
     // it, which it must not split.

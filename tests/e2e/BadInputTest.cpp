@@ -346,11 +346,11 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
 }
 
 // Runs the fixture folder sCase, with the files of "common", in dir.
-km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir,
-                             const char* sCase) {
+km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir, const char* sCase,
+                             const char* sRunFile = "run.ini") {
   km_e2e::CopyFixtureFolder("common", dir);
   km_e2e::CopyFixtureFolder(sCase, dir);
-  return km_e2e::RunKinkmark(dir, "run.ini");
+  return km_e2e::RunKinkmark(dir, sRunFile);
 }
 
 TEST(BadInput, EveryBrokenInputEndsCleanly) {
@@ -376,6 +376,7 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   const struct {
     const char* sCase;
     std::vector<std::string> lines;
+    const char* sRunFile = "run.ini";
   } cases[] = {
       {"bad_tworefused",
        {"Cohort \"East\" could not be fitted (data file data.csv): " +
@@ -408,6 +409,23 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "\"data.csv\", line 5, column 5: the population of the group 1 = "
         "Middle of Age is 0 in the year 2006",
         "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a code of population 0 refused its cohort where the
+      // clustering merges it into a group whose population is above 0
+      // (West); a merged group of population 0 (East) forms no rate.
+      {"bad_clusteringmergedpopulation",
+       {"Cohort \"East\" could not be fitted (data file data.csv): Data file "
+        "\"data.csv\", line 4, column 5: the groups 0 = Young, 1 = Middle of "
+        "Age, which the clustering merges into one, have a population of 0 "
+        "in the year 2006; a merged group needs a population greater than 0.",
+        "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a clustered cohort without a group in a year ended the whole
+      // run, naming no cohort, file or line.
+      {"bad_clusteringmergedpopulation",
+       {"Cohort \"East\" could not be fitted (data file missing.csv): Data "
+        "file \"missing.csv\", lines 10 to 11: the year 2008 has records for "
+        "2 of the 3 groups",
+        "1 of 2 cohorts could not be fitted\n"},
+       "missing.ini"},
       // Fault: suggested options that cannot help a 2-year cohort.
       {"bad_twoobservations",
        {"Minimum observations required: 3. A cohort needs at least 3 "
@@ -449,7 +467,7 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
-    const auto result = RunFixture(dir, c.sCase);
+    const auto result = RunFixture(dir, c.sCase, c.sRunFile);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     EXPECT_EQ(result.iStatus, 0) << result.sConsole;
