@@ -418,14 +418,15 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "Age, which the clustering merges into one, have a population of 0 "
         "in the year 2006; a merged group needs a population greater than 0.",
         "1 of 2 cohorts could not be fitted\n"}},
-      // Fault: a clustered cohort without a group in a year ended the whole
-      // run, naming no cohort, file or line.
+      // Faults: a clustered cohort with a code its format does not list, or
+      // without a group in a year (named by verification), ended the whole
+      // run, the second naming no cohort, file or line.
       {"bad_clusteringmergedpopulation",
-       {"Cohort \"East\" could not be fitted (data file missing.csv): Data "
-        "file \"missing.csv\", lines 10 to 11: the year 2008 has records for "
-        "2 of the 3 groups",
+       {"Cohort \"East\" could not be fitted (data file refused.csv): Data "
+        "file \"refused.csv\", line 7, column 3: the adjustment variable Age "
+        "holds the code \"7\"",
         "1 of 2 cohorts could not be fitted\n"},
-       "missing.ini"},
+       "refused.ini"},
       // Fault: suggested options that cannot help a 2-year cohort.
       {"bad_twoobservations",
        {"Minimum observations required: 3. A cohort needs at least 3 "
