@@ -877,6 +877,16 @@ const DataCase kDataCases[] = {
      "\"West\": it does not lie within its independent values, so its AAPC "
      "cells hold the missing-value text.\n",
      "[Export Options]\naapc start range1 = 2001\naapc end range1 = 2005\n"},
+    // Fault: a year its format does not list in a cohort with a ratio
+    // analysis ended the whole run, naming no line.
+    {"a year its format does not list under a comparability ratio",
+     "yearlabels.ini", "1,2006,", "1,2006.5,", "data.csv", nullptr, nullptr,
+     "Data file \"data.csv\", line 7, column 2: the independent value "
+     "\"2006.5\" is none of the values the format of Year lists.\n",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ncomparability ratio = true\njump location = 2012\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
     // Fault: a ratio adjusting every value of a cohort was reported as if
     // it bridged a break in its data.
     {"comparability ratio beyond the cohort's years", "se.ini", nullptr, "",
@@ -1527,6 +1537,15 @@ const Variation kVariations[] = {
        }
      },
      "has finished", 0, nullptr, false, false, true, 17},
+    {"age-adjusted year its format does not list", DataSet::kAgeAdjusted,
+     [](Rows& r) {
+       for (auto& row : r) {
+         if (row[0] == "East" && row[1] == "2003") row[1] = "2003.5";
+       }
+     },
+     ", column 2: the independent value \"2003.5\" is none of the values the "
+     "format of Year lists.",
+     0, nullptr, false, false, true},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
