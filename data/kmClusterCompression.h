@@ -95,6 +95,20 @@ class kmClusterCompression {
   bool CompressAgeGroups(kmValueTable table,
                          KmVector<kmAdjustVarFormat> vGroups);
 
+  // Compresses one clustered cohort. records are its records as
+  // kmReadData::ReadDataAndCalcRates_Cluster gives them: per independent
+  // value, one row {group, count, population, standard population} per
+  // record. Each independent value's rows are put in the order of the
+  // working groups (a record belongs to the working group whose codes hold
+  // its group, truncated), so that the merge reads each group's own counts
+  // whatever order its records come in; an independent value whose records
+  // are not one per group keeps their order. Then CompressAgeGroups with
+  // the working groups. Returns true.
+  // Throws: KmException "A clustered record holds %d values; 4 are needed
+  // (adjustment code, count, population, standard population)." for a short
+  // row; the errors of CompressAgeGroups.
+  bool CompressCohort(const kmValueTable& records);
+
   // Forward merge of *pRanges over a copy of table: InternalCompressForward,
   // then InternalCompressBackward when the last group is still small.
   // Returns true.

@@ -197,6 +197,10 @@ class kmCohortManager {
   // split at a comma, found where the record leaves the pattern of the last
   // record of the reference count, else what splits a field in two.
   KmString SplitFieldHint(const std::vector<KmString>& vTokens) const;
+  // Refuses the file's first record when its independent value (without a
+  // format) is no number: the line is a row of names, not a record. In any
+  // other record such a value keeps only its cohort from being fitted,
+  // which the record checks report.
   void CheckIndependentValue(const KmString& sValue, int32_t iColumn,
                              bool bFirstRecord);
   void CheckByVarCode(int iByVar, const KmString& sCode);

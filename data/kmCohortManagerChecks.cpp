@@ -487,8 +487,11 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
   KmString sMissing;
   pSession_->GetMissingString(sMissing);
   const kmVariable& independent = pSession_->GetKMVar(kmVarIndependent);
-  // Missing values are the record checks' to report; a format gives the
-  // values its own meaning.
+  // Missing values, and texts such as "NA" in a record, are the record
+  // checks' to report: they keep only their cohort from being fitted. Only
+  // a first record that is no record but a row of names stops the run. A
+  // format gives the values its own meaning.
+  if (!bFirstRecord) return;
   KmString sNumber(sValue);
   sNumber.RemoveAll(',');
   double dValue = 0.0;
@@ -498,7 +501,7 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
     return;
   }
   const char* sHeader =
-      bFirstRecord && !bVarNamesIncluded_
+      !bVarNamesIncluded_
           ? "  The line looks like a header row of variable names: declare "
             "it with \"Variable names included = true\" in the session file, "
             "or remove it."

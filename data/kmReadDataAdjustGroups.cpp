@@ -4,14 +4,18 @@
 // ascending order, each with a population above 0, and each group must keep
 // one standard population throughout. The rate is a weighted sum over the
 // groups, so within a year they may come in any order, the first year as
-// well as the others.
+// well as the others. A clustering run forms the rates of its merged groups,
+// so there a group's summed population must be above 0.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/internal/kmYearGroups.h"
+#include "data/kmClusterCompression.h"
 #include "data/kmReadData.h"
 #include "foundation/KmFormat.h"
+#include "session/kmComparisonType.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -74,6 +78,15 @@ KmString OrderRequired(const kmSession& session) {
 
 }  // namespace
 
+// The records of one year of a clustering run, as the clustering reads
+// them: per record {group, count, population, standard population}, and the
+// record's row.
+struct ClusterYear {
+  KmString sYear;
+  kmValueRows rows;
+  std::vector<size_t> vRows;
+};
+
 // One walk over the records of a cohort; the first fault found ends it.
 class kmReadData::AdjustmentGroupWalk {
  public:
@@ -87,7 +100,10 @@ class kmReadData::AdjustmentGroupWalk {
         iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
         iYearCol_(RoleColumn(session_, kmVarIndependent)),
         iStdCol_(RoleColumn(session_, kmVarStdPopulation)),
-        iPopCol_(RoleColumn(session_, kmVarPopulation)) {
+        iPopCol_(RoleColumn(session_, kmVarPopulation)),
+        bClustering_(session_.Get<kmComparisonType>() ==
+                     kmComparisonType::kClustering),
+        iCountCol_(bClustering_ ? RoleColumn(session_, kmVarCount) : -1) {
     session_.GetMissingString(sMissing_);
     session_.GetString(kmStrDataFile, sDataFile_);
   }
@@ -97,6 +113,9 @@ class kmReadData::AdjustmentGroupWalk {
       Record(r);
     }
     if (sRefusal_.IsEmpty() && bHaveYear_) CheckYearComplete();
+    if (bClustering_ && sRefusal_.IsEmpty() && sIncomplete_.IsEmpty()) {
+      CheckClusterPopulations();
+    }
     // A year short of a group is named only when no record is out of
     // order: records sorted by group, then year, leave every year short.
     return sRefusal_.IsEmpty() ? sIncomplete_ : sRefusal_;
@@ -132,13 +151,16 @@ class kmReadData::AdjustmentGroupWalk {
     }
     GroupSeen& group = groups_[static_cast<size_t>(iGroup)];
     lLastLine_ = lLine_;
-    CheckPopulation(r, iGroup);
+    if (bClustering_) {
+      KeepClusterRecord(r, iGroup);
+    } else {
+      CheckPopulation(r, iGroup);
+    }
     if (sRefusal_.IsEmpty()) CheckStandardPopulation(r, iGroup, group);
   }
 
-  // A population of 0 forms no rate, in a clustering run too (whose rates
-  // would give such a group a share of 0 and understate its year). Missing,
-  // non-numeric and negative populations are refused by the rate checks.
+  // A population of 0 forms no rate. Missing, non-numeric and negative
+  // populations are refused by the rate checks.
   void CheckPopulation(size_t r, int32_t iGroup) {
     const KmString sPop = FieldAt(rows_[r], iPopCol_);
     double dPop = 0.0;
@@ -151,7 +173,82 @@ class kmReadData::AdjustmentGroupWalk {
               << sYear_ << "; a population must be a number greater than 0.";
   }
 
+  // A clustering run forms the rate of each group of its clustering (the
+  // groups merged as the clustering merges them), over the group's summed
+  // count and population: keeps the record's values as it reads them.
+  void KeepClusterRecord(size_t r, int32_t iGroup) {
+    kmValueRow values(4, km_read_internal::kMissingValue);
+    values[0] = iGroup;
+    for (const auto& [k, iCol] :
+         {std::pair{1, iCountCol_}, std::pair{2, iPopCol_},
+          std::pair{3, iStdCol_}}) {
+      ReadNumber(FieldAt(rows_[r], iCol), sMissing_, values[k]);
+    }
+    if (values[1] < 0.0 || values[2] < 0.0 || values[3] < 0.0) {
+      values[1] = values[2] = values[3] = km_read_internal::kMissingValue;
+    }
+    clusterYears_.back().rows.push_back(values);
+    clusterYears_.back().vRows.push_back(r);
+  }
+
+  // Refuses the first year with a group of the clustering whose summed
+  // population is 0: it forms no rate. A code of population 0 inside a
+  // group whose population is above 0 does.
+  void CheckClusterPopulations() {
+    kmValueTable table;
+    for (const ClusterYear& year : clusterYears_) table.push_back(year.rows);
+    kmClusterCompression compression(reader_.pSession_);
+    compression.CompressCohort(table);
+    const kmClusterFormat format = compression.GetClusterFormats().front();
+    for (const ClusterYear& year : clusterYears_) {
+      for (size_t g = 0; g < format.groups.size(); ++g) {
+        std::vector<size_t> vMembers;
+        double dPopulation = 0.0;
+        for (size_t k = 0; k < year.rows.size(); ++k) {
+          const kmValueRow& row = year.rows[k];
+          if (format.FindFormatIndexOfCode(static_cast<int32_t>(row[0])) !=
+              static_cast<int32_t>(g)) {
+            continue;
+          }
+          vMembers.push_back(k);
+          dPopulation += row[2];
+        }
+        // A missing or negative population (the sum is then negative) is
+        // the rate checks' to report.
+        if (vMembers.empty() || dPopulation != 0.0) continue;
+        GroupWithoutPopulation(year, vMembers);
+        return;
+      }
+    }
+  }
+
+  void GroupWithoutPopulation(const ClusterYear& year,
+                              const std::vector<size_t>& vMembers) {
+    const size_t r = year.vRows[vMembers.front()];
+    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_);
+    if (vMembers.size() == 1) {
+      const auto iGroup = static_cast<int32_t>(year.rows[vMembers[0]][0]);
+      sRefusal_ << ": the population of the group "
+                << GroupName(format_, iGroup) << " of " << AdjustName()
+                << " is " << FieldAt(rows_[r], iPopCol_) << " in the year "
+                << year.sYear
+                << "; a population must be a number greater than 0.";
+      return;
+    }
+    KmString sGroups;
+    for (const size_t k : vMembers) {
+      sGroups << (sGroups.IsEmpty() ? "" : ", ")
+              << GroupName(format_, static_cast<int32_t>(year.rows[k][0]));
+    }
+    sRefusal_ << ": the groups " << sGroups << " of " << AdjustName()
+              << ", which the clustering merges into one, have a population "
+                 "of 0 in the year "
+              << year.sYear
+              << "; a merged group needs a population greater than 0.";
+  }
+
   void StartYear(const KmString& sYear, double dYear) {
+    if (bClustering_) clusterYears_.push_back(ClusterYear{sYear, {}, {}});
     bHaveYear_ = true;
     sYear_ = sYear;
     dYear_ = dYear;
@@ -267,6 +364,9 @@ class kmReadData::AdjustmentGroupWalk {
   const int iYearCol_;
   const int iStdCol_;
   const int iPopCol_;
+  const bool bClustering_;
+  const int iCountCol_;
+  std::vector<ClusterYear> clusterYears_;
   KmString sMissing_;
   KmString sDataFile_;
   KmString sRefusal_;

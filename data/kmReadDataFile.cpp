@@ -271,7 +271,7 @@ bool kmReadData::LineShouldBeIncluded(const char* sLine) {
 
     const KmFormat& format = indep.GetFormat();
     // A text that is no number of the format's type matches no line.
-    const int32_t iLine = km_read_internal::FindFormatLine(format, sField);
+    const int32_t iLine = format.GetIndexFromField(sField);
     if (iLine >= 0) {
       const KmString sLabel = format.GetLabel(iLine);
       return !IsLeftOutLabel(sLabel);

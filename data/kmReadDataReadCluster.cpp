@@ -26,15 +26,18 @@ const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
 // The adjustment group of a record: the line of the adjustment variable's
 // format whose values hold the record's code, the groups being numbered by
 // those lines. Without a format the code stands for itself.
+// A code no line holds is missing (kMissingValue) in a copy the
+// verification refused (bRefused), which named its line.
 // Throws: an input error naming the record, its cohort (sPlace gives its
 // labels, the data file and the line) and its code when no line holds the
-// code (a code outside the format's type holds none).
+// code (a code outside the format's type holds none) in any other copy.
 double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
-                         double dCode, int iRecord, int iCopy,
+                         double dCode, int iRecord, int iCopy, bool bRefused,
                          const std::function<KmString()>& sPlace) {
   if (!adjust.HasFormat()) return dCode;
   const int32_t iLine =
       km_read_internal::FindFormatLine(adjust.GetFormat(), sCode);
+  if (iLine < 0 && bRefused) return kMissingValue;
   if (iLine < 0) {
     GenerateKmInputExceptionF(
         "Data record %d in cohort number %d has the adjustment code \"%s\", "
@@ -126,7 +129,8 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       for (size_t v = 0; v < 4; ++v)
         entry[v] = readValue(vCompact[uIndep + 1 + v]);
       entry[0] = AdjustmentGroupOf(
-          adjust, vCompact[uIndep + 1], entry[0], iRecord, iCopy, [&] {
+          adjust, vCompact[uIndep + 1], entry[0], iRecord, iCopy,
+          !GetCohortGoodFlag(iCopy), [&] {
             KmString sPlace;
             sPlace << "cohort \"" << JoinedCohortLabel(GetByCodes(sLine), ", ")
                    << "\", data file \"" << sDataFileName_ << "\"";

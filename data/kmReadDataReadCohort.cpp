@@ -58,9 +58,9 @@ KmString ShareText(double dValue) {
 // the jump location, in a copy that may be fitted.
 bool RecordIsAdjusted(const kmSession& session, const CopySettings& s,
                       const KmString& sField) {
-  if (IsMissingField(sField, s.sMissing)) return false;
-  const double x = IndependentValue(session, sField, kReadDataSource);
-  return x <= s.dJump && s.bGood;
+  // A refused copy's value may be one the format does not list.
+  if (!s.bGood || IsMissingField(sField, s.sMissing)) return false;
+  return IndependentValue(session, sField, kReadDataSource) <= s.dJump;
 }
 
 // Computing path: the rate, proportion or percent and its standard error

@@ -73,6 +73,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
     const int iLineCount = BeginCopyRead(piCohortIndex, iCopy);
     const bool bCRCopy =
         kmAnalysisCopies(*pSession_).IsComparabilityRatioCopy(iCopy);
+    const bool bGood = GetCohortGoodFlag(iCopy);
     const KmString sMissing = GetMissingText();
     const size_t uGroupSize =
         iNumAdjustGroups_ > 0 ? static_cast<size_t>(iNumAdjustGroups_) : 0;
@@ -120,13 +121,16 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
       for (size_t t = n; t < nFirst; ++t) row[t] = sMissing;
 
       // Without adjustment groups no group ever completes: no rows. A year
-      // the format leaves out of the fits forms no row.
-      if (uGroupSize == 0 ||
-          indep.LeavesOut(row[static_cast<size_t>(iIndepColumn)])) {
+      // the format leaves out of the fits forms no row, and neither does,
+      // in a copy the verification refused, one the format does not list
+      // (the verification named its line).
+      const KmString& sYear = row[static_cast<size_t>(iIndepColumn)];
+      if (uGroupSize == 0 || indep.LeavesOut(sYear) ||
+          (!bGood && indep.HasFormat() &&
+           indep.GetFormat().GetIndexFromField(sYear) < 0)) {
         continue;
       }
-      const double dRowYear = IndependentValue(
-          *pSession_, row[static_cast<size_t>(iIndepColumn)], kRatesSource);
+      const double dRowYear = IndependentValue(*pSession_, sYear, kRatesSource);
       if (!vGroup.empty() && !SameNumber(dRowYear, dYear)) {
         AppendYearRow(vGroup);
         vGroup.clear();

@@ -305,6 +305,7 @@ void kmReadData::VerifyIndependentVariable(
     sMissingTrimmed.TrimRight();
     if (!v.IsEmpty() && v == sMissingTrimmed) v.Clear();
 
+    const KmString sAsRead(v);  // ValidFloat may change v
     if (v.IsEmpty()) {
       // Named where it stands: the file may hold no missing-value text.
       KmString sDetail;
@@ -315,19 +316,32 @@ void kmReadData::VerifyIndependentVariable(
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol, sDetail);
     } else if (!ValidFloat(v, false)) {
+      // Like a blank year, a year such as "NA" keeps only its cohort from
+      // being fitted.
+      KmString sDetail;
+      sDetail << RecordPlace(iRow, iCol) << ": the independent value \""
+              << sAsRead << "\" is not a number.";
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
            "values that are non-numeric.",
-           iRow, iCol);
+           iRow, iCol, sDetail);
     } else {
       const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
       if (indep.HasFormat()) {
         const KmFormat& format = indep.GetFormat();
-        const int32_t iLine = km_read_internal::FindFormatLine(format, v);
+        const int32_t iLine = format.GetIndexFromField(v);
         if (iLine < 0) {
-          GenerateKmInputExceptionF(
-              "\"%s\" is not a valid value for the independent variable.",
-              "kmCalculator", v.GetCString());
+          // A value the format does not list refuses its cohort, naming
+          // where it stands.
+          KmString sDetail;
+          sDetail << RecordPlace(iRow, iCol) << ": the independent value \""
+                  << v << "\" is none of the values the format of "
+                  << indep.GetName() << " lists.";
+          Flag(psErrorText, pbGood, bNonNumericReported,
+               "  Kinkmark cannot process records with independent variable "
+               "values that its format does not list.",
+               iRow, iCol, sDetail);
+          return;
         }
         KmString sLabel = format.GetLabel(iLine);
         if (!IsLeftOutLabel(sLabel) && !ValidFloat(sLabel, false)) {
@@ -341,8 +355,7 @@ void kmReadData::VerifyIndependentVariable(
           KmString sPrev(sPrevious);
           sPrev.TrimLeft();
           sPrev.TrimRight();
-          const int32_t iPrevLine =
-              km_read_internal::FindFormatLine(format, sPrev);
+          const int32_t iPrevLine = format.GetIndexFromField(sPrev);
           if (iPrevLine >= 0)
             sPrevious = NumberText(format.GetLabel(iPrevLine));
         }

@@ -471,9 +471,12 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
   // 10. Selection and exclusion, then the rate checks.
   ApplySelectionAndRateChecks(pass, rows, codes, verdict, sMessage);
 
-  // The jump analyses of a cohort whose values do not surround the jump.
+  // The jump analyses of a cohort whose values do not surround the jump. A
+  // refused cohort gets no finding: its values may be ones the format does
+  // not list.
+  const bool bAnyGood = verdict.bGood1 || (pass.bBothDelay && verdict.bGood2);
   KmString sJump;
-  if (verdict.bGood1 || verdict.bGood2) {
+  if (bAnyGood) {
     sJump = JumpLocationRefusal(*pSession_, rows, pass.iIndependentLoc,
                                 pass.dJumpAt);
   }
@@ -486,8 +489,11 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
 
   // The comparability-ratio analyses of a cohort whose values lie on one
   // side of the location are fitted, with a note.
-  const KmString sRatio =
-      RatioLocationNote(*pSession_, rows, pass.iIndependentLoc, pass.dRatioAt);
+  KmString sRatio;
+  if (bAnyGood) {
+    sRatio = RatioLocationNote(*pSession_, rows, pass.iIndependentLoc,
+                               pass.dRatioAt);
+  }
 
   // 11. Flags and texts in copy order, the delay copies first.
   if (pass.bBothDelay) {

@@ -18,7 +18,8 @@
 //   kmCalculationHandlerPrepare.cpp   GetNumObsThisCohort,
 //                                     ProcessCohortRecords,
 //                                     ReadDataForAllByGroup
-//   kmCalculationHandlerCluster.cpp   CompressData, ProcessClusterCohortData
+//   kmCalculationHandlerCluster.cpp   CompressData, ProcessClusterCohortData,
+//                                     RefusedClusterCohort
 //
 // Errors: every operation adds its own line ("<method text>" of
 // "kmCalculationHandler", or of "kmCalculator" for ExecuteThreaded) to the
@@ -166,11 +167,12 @@ class kmCalculationHandler {
   // reports its index. A clustering run reads its groups
   // (ReadDataAndCalcRates_Cluster), merges them (CompressData), builds the
   // cluster matrix (ProcessClusterCohortData) and installs it on
-  // pCalculator; otherwise the records (ReadDataAndCalcRates when rates are
-  // formed from adjustment groups, else ReadData) are prepared on
-  // pCalculator (ProcessCohortRecords) and its observation count is set.
-  // Throws: the reader's and the preparation's errors; call path
-  // "ReadCohortData".
+  // pCalculator, or, for a cohort the verification refused, installs an
+  // empty one (RefusedClusterCohort); otherwise the records
+  // (ReadDataAndCalcRates when rates are formed from adjustment groups, else
+  // ReadData) are prepared on pCalculator (ProcessCohortRecords) and its
+  // observation count is set. Throws: the reader's and the preparation's
+  // errors; call path "ReadCohortData".
   void ReadCohortData(int& iCohortIndex, kmCalculator* pCalculator,
                       KmProgressInterface* pTracker, bool& bZeroAdjusted);
 
@@ -283,6 +285,9 @@ class kmCalculationHandler {
   // fewer than two values; matrix-library errors with source
   // "ProcessClusterCohortData()"; call path "ProcessClusterCohortData()".
   void ProcessClusterCohortData(int iCohortIndex);
+  // The cluster matrix of a refused cohort of nValues independent values:
+  // no rows; the current observation count becomes nValues.
+  void RefusedClusterCohort(size_t nValues);
 
   // ---- Accessors of the preparation state --------------------------------
 

@@ -24,44 +24,19 @@ constexpr const char* kClassName = "kmCalculationHandler";
 constexpr const char* kNoRates =
     "No rates calculator: the run is not a clustering run.";
 
+// n as a count of observations, at most the largest a short holds.
+int16_t ClampedCount(size_t n) {
+  const size_t nMax = static_cast<size_t>(std::numeric_limits<int16_t>::max());
+  return static_cast<int16_t>(n > nMax ? nMax : n);
+}
+
 }  // namespace
 
 void kmCalculationHandler::CompressData(const kmValueTable& records) {
   WithCallPath("CompressData", kClassName, [&] {
     if (pRatesCalculator_ == nullptr) GenerateKmException(kNoRates, kClassName);
     kmClusterCompression compression(pSession_.get());
-
-    KmVector<kmAdjustVarFormat> formats = pSession_->GetAdjustVarFormats();
-    if (formats.empty() && pSession_->GetKMVarPosition(kmVarAdjustment) != 0) {
-      const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
-      if (adjust.HasFormat()) {
-        const KmFormat& format = adjust.GetFormat();
-        for (int32_t iLine = 0; iLine < format.GetNumLines(); ++iLine) {
-          kmAdjustVarFormat group;
-          group.sLabel = format.GetLabel(iLine);
-          group.codes.push_back(iLine);
-          formats.push_back(group);
-        }
-      }
-    }
-
-    // Count, population and standard population of every record.
-    kmValueTable values;
-    for (const kmValueRows& group : records) {
-      kmValueRows rows;
-      for (const kmValueRow& record : group) {
-        if (record.size() < 4) {
-          GenerateKmExceptionF(
-              "A clustered record holds %d values; 4 are needed (adjustment "
-              "code, count, population, standard population).",
-              kClassName, static_cast<int>(record.size()));
-        }
-        rows.push_back(kmValueRow({record[1], record[2], record[3]}));
-      }
-      values.push_back(rows);
-    }
-
-    compression.CompressAgeGroups(values, formats);
+    compression.CompressCohort(records);
     pRatesCalculator_->ComputeAgeAdjRates_Clustering(
         records, 0, 1, 2, 3, compression.GetClusterFormats());
   });
@@ -102,10 +77,14 @@ void kmCalculationHandler::ProcessClusterCohortData(int /*iCohortIndex*/) {
       }
       pClusterMatrix_ = std::move(pMatrix);
     });
-    const size_t nValues = rates.size();
-    iCurrentNumObs_ = static_cast<int16_t>(
-        nValues > static_cast<size_t>(std::numeric_limits<int16_t>::max())
-            ? std::numeric_limits<int16_t>::max()
-            : nValues);
+    iCurrentNumObs_ = ClampedCount(rates.size());
   });
+}
+
+void kmCalculationHandler::RefusedClusterCohort(size_t nValues) {
+  WithMatrixErrorsAsKm("RefusedClusterCohort()", [&] {
+    vClusterRows_.clear();
+    pClusterMatrix_ = std::make_unique<NEWMAT::Matrix>(0, 3);
+  });
+  iCurrentNumObs_ = ClampedCount(nValues);
 }

@@ -227,8 +227,15 @@ void kmCalculationHandler::ReadCohortData(int& iCohortIndex,
     if (bClustering_) {
       kmValueTable records;
       pReadData_->ReadDataAndCalcRates_Cluster(&iCohortIndex, records);
-      CompressData(records);
-      ProcessClusterCohortData(iCohortIndex);
+      if (pReadData_->GetCohortGoodFlag(iCohortIndex)) {
+        CompressData(records);
+        ProcessClusterCohortData(iCohortIndex);
+      } else {
+        // A refused cohort is not clustered, and its records need not form
+        // a year of every group (the verification named what they lack):
+        // its placeholder keeps its number of years alone.
+        RefusedClusterCohort(records.size());
+      }
       pCalculator->SetClusterMatrix(iCurrentNumObs_, *pClusterMatrix_,
                                     vClusterRows_);
       return;

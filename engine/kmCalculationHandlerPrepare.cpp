@@ -255,24 +255,27 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   if (layout.iIndepPos > iFields) RaiseIndependentPosition(layout.iIndepPos);
   const KmString sIndep = KmString(fields[layout.iIndepPos - 1]).Trim();
 
-  // A blank or missing year refused its cohort in the verification (which
-  // names its line and column); its record has no place in the cohort's
-  // rows. In a cohort that passed it would be a fault of this program.
+  // A blank or missing year, one that is no number, and one its format does
+  // not hold refused their cohort in the verification (which names the line
+  // and column); such a record has no place in the cohort's rows. In a
+  // cohort that passed it would be a fault of this program.
   const bool bMissingIndep =
       sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing);
-  if (bMissingIndep && !layout.bGood) return false;
+  KmString sNumber(sIndep);
+  sNumber.RemoveAll(',');
+  double dRead = 0.0;
+  if (!layout.bGood &&
+      kmTools::ReadFieldNumber(sNumber, layout.sMissing, dRead) !=
+          kmTools::FieldNumber::kNumber) {
+    return false;
+  }
 
   // The independent value through its format; a value labelled as not used
   // skips the record.
   double dX = 0.0;
   if (layout.pFormat != nullptr) {
-    int32_t iLine = -1;
-    try {
-      iLine =
-          layout.pFormat->GetIndexFromValue(sIndep.GetCString(), true, true);
-    } catch (KmException&) {
-      iLine = -1;  // a text of the wrong type matches no line
-    }
+    const int32_t iLine = layout.pFormat->GetIndexFromField(sIndep);
+    if (iLine < 0 && !layout.bGood) return false;
     if (iLine < 0) {
       GenerateKmInputExceptionF(
           "%s is not a valid value for the Independent variable.\n"

@@ -2,7 +2,9 @@
 // format, the value and label look-ups and the line accessors.
 #include "foundation/KmFormat.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "foundation/KmCallPath.h"
@@ -10,6 +12,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormatIndex.h"
 #include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -27,6 +30,18 @@ double NumberOf(const void* pValue, bool bIsText, bool bAllowBlank) {
     std::memcpy(&value, pValue, sizeof(value));
   }
   return static_cast<double>(value);
+}
+
+// dValue as a T in *pValue, false when it is not whole or T cannot hold it.
+template <typename T>
+bool WholeNumberAs(double dValue, T* pValue) {
+  if (std::floor(dValue) != dValue ||
+      dValue < static_cast<double>(std::numeric_limits<T>::min()) ||
+      dValue > static_cast<double>(std::numeric_limits<T>::max())) {
+    return false;
+  }
+  *pValue = static_cast<T>(dValue);
+  return true;
 }
 
 }  // namespace
@@ -220,6 +235,40 @@ int32_t KmFormat::GetIndexFromValue(const void* pValue, bool bIsText,
         return -1;
     }
   });
+}
+
+int32_t KmFormat::GetIndexFromField(const KmString& sField) const {
+  if (cDataType_ == 'A') {
+    return GetIndexFromValue(kmTools::FieldText(sField).GetCString(), true,
+                             true);
+  }
+  double dValue = 0.0;
+  if (kmTools::ReadFieldNumber(sField, KmString(), dValue) !=
+      kmTools::FieldNumber::kNumber) {
+    return -1;
+  }
+  // Each type is looked up by its own value, as its lines were read.
+  auto find = [this](auto value) {
+    return GetIndexFromValue(&value, false, true);
+  };
+  int32_t lValue = 0;
+  int16_t iValue = 0;
+  uint16_t uValue = 0;
+  uint32_t ulValue = 0;
+  switch (cDataType_) {
+    case 'N':
+      return find(dValue);
+    case 'I':
+      return WholeNumberAs(dValue, &lValue) ? find(lValue) : -1;
+    case 'S':
+      return WholeNumberAs(dValue, &iValue) ? find(iValue) : -1;
+    case 'U':
+      return WholeNumberAs(dValue, &uValue) ? find(uValue) : -1;
+    case 'W':
+      return WholeNumberAs(dValue, &ulValue) ? find(ulValue) : -1;
+    default:
+      return -1;
+  }
 }
 
 int32_t KmFormat::GetIndexFromLabel(const char* sLabel) const {

@@ -100,6 +100,15 @@ class KmFormat {
   // the search.
   int32_t GetIndexFromValue(const void* pValue, bool bIsText,
                             bool bAllowBlank) const;
+  // Index of the first line that holds the value of sField, a field of a
+  // data file, -1 when none does. A format of numbers reads the field by
+  // the one number rule of data values (kmTools::ReadFieldNumber), so
+  // "1998", " 1998.0 ", "+1998" and "1.998e3" are one value; a field that
+  // is empty or no number is in no line, and so, in a format of whole
+  // numbers, is a number that is not whole or lies outside the type. A text
+  // format ('A') looks up the field's text (kmTools::FieldText). Never
+  // throws for what a data file may hold.
+  int32_t GetIndexFromField(const KmString& sField) const;
   // Index of the first line whose label equals sLabel (as the case flag
   // says), -1 when none does.
   // Throws: KmException "Null buffer" for a null sLabel.

@@ -174,11 +174,14 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     return;
   }
   KmString sValue = IndependentValue(sLine);
-  KmString sTrimmed(sValue);
-  sTrimmed.Trim();
-  if (iSkipLeft_ == 0 && (sTrimmed.IsEmpty() || sTrimmed == sMissing_)) {
-    // A blank or missing year refuses its cohort when the records are
-    // verified; it belongs to the cohort around it, which it must not split.
+  KmString sNumber(sValue);
+  sNumber.RemoveAll(',');
+  double dValue = 0.0;
+  if (iSkipLeft_ == 0 && kmTools::ReadFieldNumber(sNumber, sMissing_, dValue) !=
+                             kmTools::FieldNumber::kNumber) {
+    // A blank or missing year, or one that is no number ("NA"), refuses its
+    // cohort when the records are verified; it belongs to the cohort around
+    // it, which it must not split.
     ++iCount_;
     return;
   }

@@ -191,14 +191,7 @@ bool kmVariable::operator==(const kmVariable& other) const {
 
 bool kmVariable::LeavesOut(const KmString& sValue) const {
   if (!HasFormat()) return false;
-  KmString sTrimmed(sValue);
-  sTrimmed.Trim();
-  int32_t iLine = -1;
-  try {
-    iLine = pFormat_->GetIndexFromValue(sTrimmed.GetCString(), true, true);
-  } catch (KmException&) {
-    return false;  // a text of the wrong type matches no line
-  }
+  const int32_t iLine = pFormat_->GetIndexFromField(sValue);
   return iLine >= 0 && IsLeftOutLabel(pFormat_->GetLabel(iLine));
 }
 

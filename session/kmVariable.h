@@ -71,8 +71,9 @@ class kmVariable {
   const char* GetLabel(int32_t iValue, KmString& sLabel,
                        bool bLineNumber) const;
 
-  // True when the format labels the value sValue (trimmed) as one whose
-  // records are left out of the fits (see IsLeftOutLabel). A value without
+  // True when the format labels the value sValue (found by
+  // KmFormat::GetIndexFromField) as one whose records are left out of the
+  // fits (see IsLeftOutLabel). A value without
   // a format, or one no format line holds, is used.
   bool LeavesOut(const KmString& sValue) const;
 

@@ -199,8 +199,7 @@ double IndependentValue(const kmSession& session, const KmString& sField,
   const kmVariable& independent = session.GetKMVar(0);
   if (!independent.HasFormat()) return std::atof(sField.GetCString());
   const KmFormat& format = independent.GetFormat();
-  const int32_t lLine =
-      format.GetIndexFromValue(sField.GetCString(), true, true);
+  const int32_t lLine = format.GetIndexFromField(sField);
   if (lLine < 0) {
     KmString sMessage(
         "Could not locate the following Independent Variable value in the "

@@ -64,10 +64,11 @@ const BadCase kCases[] = {
     {"bad_unsorted", kUnsorted, "kmCalculator"},
     {"bad_repeated", nullptr,
      "where two or more independent variable values are equal."},
-    {"bad_badyear",
-     "Data file \"data.csv\", line 6, column 2: the independent variable "
-     "Year holds \"abc\", which is not a number.",
-     "kmCohortManager"},
+    // Fault: a year that is no number ended the whole run, where a blank
+    // year keeps only its cohort from being fitted.
+    {"bad_badyear", nullptr,
+     "Data file \"data.csv\", line 6, column 2: the independent value "
+     "\"abc\" is not a number."},
     {"bad_badcode",
      "\"3\" is an invalid code for the Site by variable.  You must redefine "
      "the Site variable format.",
@@ -384,11 +385,11 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
 }
 
 // Runs the fixture folder sCase, with the files of "common", in dir.
-km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir,
-                             const char* sCase) {
+km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir, const char* sCase,
+                             const char* sRunFile = "run.ini") {
   km_e2e::CopyFixtureFolder("common", dir);
   km_e2e::CopyFixtureFolder(sCase, dir);
-  return km_e2e::RunKinkmark(dir, "run.ini");
+  return km_e2e::RunKinkmark(dir, sRunFile);
 }
 
 TEST(BadInput, EveryBrokenInputEndsCleanly) {
@@ -414,6 +415,7 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   const struct {
     const char* sCase;
     std::vector<std::string> lines;
+    const char* sRunFile = "run.ini";
   } cases[] = {
       {"bad_tworefused",
        {"Cohort \"East\" could not be fitted (data file data.csv): " +
@@ -446,6 +448,24 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "\"data.csv\", line 5, column 5: the population of the group 1 = "
         "Middle of Age is 0 in the year 2006",
         "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a code of population 0 refused its cohort where the
+      // clustering merges it into a group whose population is above 0
+      // (West); a merged group of population 0 (East) forms no rate.
+      {"bad_clusteringmergedpopulation",
+       {"Cohort \"East\" could not be fitted (data file data.csv): Data file "
+        "\"data.csv\", line 4, column 5: the groups 0 = Young, 1 = Middle of "
+        "Age, which the clustering merges into one, have a population of 0 "
+        "in the year 2006; a merged group needs a population greater than 0.",
+        "1 of 2 cohorts could not be fitted\n"}},
+      // Faults: a clustered cohort with a code its format does not list, or
+      // without a group in a year (named by verification), ended the whole
+      // run, the second naming no cohort, file or line.
+      {"bad_clusteringmergedpopulation",
+       {"Cohort \"East\" could not be fitted (data file refused.csv): Data "
+        "file \"refused.csv\", line 7, column 3: the adjustment variable Age "
+        "holds the code \"7\"",
+        "1 of 2 cohorts could not be fitted\n"},
+       "refused.ini"},
       // Fault: suggested options that cannot help a 2-year cohort.
       {"bad_twoobservations",
        {"Minimum observations required: 3. A cohort needs at least 3 "
@@ -487,7 +507,7 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
-    const auto result = RunFixture(dir, c.sCase);
+    const auto result = RunFixture(dir, c.sCase, c.sRunFile);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     EXPECT_EQ(result.iStatus, 0) << result.sConsole;
@@ -623,9 +643,11 @@ const DataCase kDataCases[] = {
      "variable",
      "kmCalculator", nullptr},
     {"year beyond a double", "se.ini", "1,2004,", "1,1e400,", "data.csv",
-     "Data file \"data.csv\", line 5, column 2: the independent variable "
-     "Year holds \"1e400\", which is not a number.",
-     "kmCohortManager", nullptr},
+     nullptr, nullptr,
+     "Cohort \"East\" could not be fitted (data file data.csv): Kinkmark "
+     "cannot process records with independent variable values that are "
+     "non-numeric. (record 5, column 2)  Data file \"data.csv\", line 5, "
+     "column 2: the independent value \"1e400\" is not a number.\n"},
     // Fault: named only the spacing options, which cannot raise the cap of
     // the table for cohorts of different lengths (East 10 years, "3" 14).
     {"cohorts of different lengths capped by the table", "noformat.ini",
@@ -900,6 +922,16 @@ const DataCase kDataCases[] = {
      "\"West\": it does not lie within its independent values, so its AAPC "
      "cells hold the missing-value text.\n",
      "[Export Options]\naapc start range1 = 2001\naapc end range1 = 2005\n"},
+    // Fault: a year its format does not list in a cohort with a ratio
+    // analysis ended the whole run, naming no line.
+    {"a year its format does not list under a comparability ratio",
+     "yearlabels.ini", "1,2006,", "1,2006.5,", "data.csv", nullptr, nullptr,
+     "Data file \"data.csv\", line 7, column 2: the independent value "
+     "\"2006.5\" is none of the values the format of Year lists.\n",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ncomparability ratio = true\njump location = 2012\n"
+     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
     // Fault: a ratio adjusting every value of a cohort was reported as if
     // it bridged a break in its data.
     {"comparability ratio beyond the cohort's years", "se.ini", nullptr, "",
@@ -1471,8 +1503,11 @@ struct Variation {
   const char* sSiteFormat = nullptr;
   int iYearCentre = 0;
   bool bAsUntouched = false;
-  const char* sTail = "";  // appended to the run file and the
-                           // run-options file
+  const char* sTail = "";    // appended to the run file and the
+                             // run-options file
+  bool bYearFormat = false;  // a year format labels each year as
+                             // itself
+  int nExportLines = 0;      // lines of the data export (0: any)
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1588,6 +1623,40 @@ const Variation kVariations[] = {
     {"the run options in two sections", DataSet::kRates, nullptr,
      "gives the section \"[Session Options]\" twice: line 1", 2, nullptr, false,
      false, nullptr, 0, false, "[Session Options]\nmaximum kinkmarks = 0\n"},
+    // Faults: under a year format, a year written 2005.0 or 2.006e3 ended
+    // the whole run naming a text the file does not hold and no line; a
+    // year "NA" ended the whole run, where a blank year refuses its cohort.
+    {"years written 2005.0 and 2.006e3 under a year format", DataSet::kRates,
+     [](Rows& r) {
+       Row(r, "East", "2005")[1] = "2005.0";
+       Row(r, "East", "2006")[1] = "2.006e3";
+     },
+     "has finished", 0, nullptr, false, false, nullptr, 0, false, "", true, 25},
+    {"a year NA", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "NA"; },
+     "non-numeric. (record 6, column 2)  Data file \""},
+    {"a year its format does not list", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "2005.5"; },
+     ", column 2: the independent value \"2005.5\" is none of the values the "
+     "format of Year lists.",
+     0, nullptr, false, false, nullptr, 0, false, "", true},
+    {"age-adjusted years written 2003.0 under a year format",
+     DataSet::kAgeAdjusted,
+     [](Rows& r) {
+       for (auto& row : r) {
+         if (row[1] == "2003") row[1] = "2003.0";
+       }
+     },
+     "has finished", 0, nullptr, false, false, nullptr, 0, false, "", true, 17},
+    {"age-adjusted year its format does not list", DataSet::kAgeAdjusted,
+     [](Rows& r) {
+       for (auto& row : r) {
+         if (row[0] == "East" && row[1] == "2003") row[1] = "2003.5";
+       }
+     },
+     ", column 2: the independent value \"2003.5\" is none of the values the "
+     "format of Year lists.",
+     0, nullptr, false, false, nullptr, 0, false, "", true},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -1645,12 +1714,13 @@ std::string SessionText(const Variation& c, const Route& r,
     s += c.sSiteFormat ? c.sSiteFormat : "1=East\n2=West\n";
   }
   if (!bRates) s += "[Format=Age]\n0=Young\n1=Old\n";
-  if (c.sYearLabel != nullptr || c.iYearCentre != 0) {
+  if (c.sYearLabel != nullptr || c.iYearCentre != 0 || c.bYearFormat) {
     const int iLast = bRates ? 2011 : 2007;
     s += "[Format=Year]\n";
     for (int y = 2000; y <= iLast; ++y) {
       const std::string sYear = std::to_string(y);
-      const bool bLabelled = y == 2000 || y == 2004 || y == iLast;
+      const bool bLabelled =
+          c.sYearLabel != nullptr && (y == 2000 || y == 2004 || y == iLast);
       s += sYear + "=" +
            (bLabelled && c.sYearLabel
                 ? Edited(c.sYearLabel, "2000", sYear.c_str())
@@ -1781,6 +1851,13 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
             << sExport;
         EXPECT_EQ(sExport.find(";2000;"), std::string::npos) << sExport;
         EXPECT_EQ(sExport.find(";2004;"), std::string::npos) << sExport;
+      }
+      if (c.nExportLines != 0) {
+        const std::string sExport =
+            km_test::ReadAll(dir.File("out.dataexport.txt"));
+        EXPECT_EQ(std::count(sExport.begin(), sExport.end(), '\n'),
+                  c.nExportLines)
+            << sExport;
       }
       const std::string sOutcome =
           Outcome(dir, result.iStatus, result.sConsole);
