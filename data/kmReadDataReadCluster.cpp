@@ -34,7 +34,7 @@ double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
                          const std::function<KmString()>& sPlace) {
   if (!adjust.HasFormat()) return dCode;
   const int32_t iLine =
-      km_read_internal::FindFormatLine(adjust.GetFormat(), sCode);
+      km_read_internal::FindAdjustmentGroup(adjust.GetFormat(), sCode);
   if (iLine < 0) {
     GenerateKmInputExceptionF(
         "Data record %d in cohort number %d has the adjustment code \"%s\", "
