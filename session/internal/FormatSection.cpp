@@ -16,8 +16,9 @@ namespace {
 
 // Refuses two lines of the section sSection of the ini file sPath whose
 // values are one whole number, written alike or not ("1=North", then
-// "01=East"), with different labels: a numeric format finds the first line
-// of a value alone, so the second label would be dropped without a word.
+// "01=East"), with different labels: a code finds the first line of its
+// number alone (in the text format of the adjustment variable's groups too),
+// so the second label would be dropped without a word.
 void RefuseValueGivenTwice(const KmString& sPath, const KmString& sSection) {
   struct FirstLine {
     int32_t iLine;
@@ -84,9 +85,7 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
     if (pSection == nullptr) return false;
     KmFormat fresh;
     fresh.Read(pSection, cDataType, nullptr, nullptr, nullptr);
-    if (fresh.GetDataType() != 'A') {
-      RefuseValueGivenTwice(ini.GetFileName(), sSectionName);
-    }
+    RefuseValueGivenTwice(ini.GetFileName(), sSectionName);
     format = fresh;
     return true;
   } catch (KmException& e) {

@@ -1394,6 +1394,7 @@ struct Variation {
   const char* sSiteFormat = nullptr;
   int iYearCentre = 0;
   bool bAsUntouched = false;
+  const char* sAgeFormat = "0=Young\n1=Old\n";  // the Age format's lines
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1507,6 +1508,11 @@ const Variation kVariations[] = {
        Row(r, "East", "2000")[2] = "00";
      },
      "has finished", 0, nullptr, false, false, nullptr, 0, true},
+    // Fault: a session-parameter file kept the age group 00 of its own,
+    // which no record could have.
+    {"an age code given twice in the format", DataSet::kAgeAdjusted, nullptr,
+     "gives the value 0 twice in [Format=Age] with different labels: line ", 2,
+     nullptr, false, false, nullptr, 0, false, "0=Young\n1=Old\n00=Extra\n"},
     {"age-adjusted missing count", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[3] = "."; },
      "Cohort \"East\" could not be fitted"},
@@ -1569,7 +1575,7 @@ std::string SessionText(const Variation& c, const Route& r,
     s += "[Format=Site]\n";
     s += c.sSiteFormat ? c.sSiteFormat : "1=East\n2=West\n";
   }
-  if (!bRates) s += "[Format=Age]\n0=Young\n1=Old\n";
+  if (!bRates) s += std::string("[Format=Age]\n") + c.sAgeFormat;
   if (c.sYearLabel != nullptr || c.iYearCentre != 0) {
     const int iLast = bRates ? 2011 : 2007;
     s += "[Format=Year]\n";
