@@ -20,7 +20,7 @@
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
 
-using km_read_internal::FindFormatLine;
+using km_read_internal::FindAdjustmentGroup;
 using km_read_internal::IsMissingField;
 using km_read_internal::ReadNumber;
 using km_read_internal::RoleColumn;
@@ -126,7 +126,7 @@ class kmReadData::AdjustmentGroupWalk {
     const kmRecordRow& row = rows_[r];
     lLine_ = reader_.RowLine(r);
     const KmString sCode = FieldAt(row, iAdjustCol_);
-    const int32_t iGroup = FindFormatLine(format_, sCode);
+    const int32_t iGroup = FindAdjustmentGroup(format_, sCode);
     if (iGroup < 0) {
       UnknownCode(r, sCode);
       return;

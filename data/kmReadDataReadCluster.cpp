@@ -36,7 +36,7 @@ double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
                          const std::function<KmString()>& sPlace) {
   if (!adjust.HasFormat()) return dCode;
   const int32_t iLine =
-      km_read_internal::FindFormatLine(adjust.GetFormat(), sCode);
+      km_read_internal::FindAdjustmentGroup(adjust.GetFormat(), sCode);
   if (iLine < 0 && bRefused) return kMissingValue;
   if (iLine < 0) {
     GenerateKmInputExceptionF(

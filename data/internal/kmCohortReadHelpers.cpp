@@ -218,4 +218,20 @@ int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
   }
 }
 
+int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode) {
+  // A numeric format finds a number however it is written; a text one is
+  // searched line by line for a value of the same number.
+  int iCode = 0;
+  if (format.GetDataType() != 'A' || !ReadIntegerCode(sCode, &iCode)) {
+    return FindFormatLine(format, sCode);
+  }
+  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+    int iValue = 0;
+    if (ReadIntegerCode(format.GetValue(i), &iValue) && iValue == iCode) {
+      return i;
+    }
+  }
+  return -1;
+}
+
 }  // namespace km_read_internal

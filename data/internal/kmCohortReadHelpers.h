@@ -151,6 +151,15 @@ double IndependentValue(const kmSession& session, const KmString& sField,
 // none does (a text that is no number of the format's type holds no line).
 int32_t FindFormatLine(const KmFormat& format, const KmString& sValue);
 
+// The group of the adjustment variable whose format is format that the
+// record's code sCode belongs to: the index of its format line, -1 when no
+// line holds it. The one rule by which every reader of adjustment codes
+// (the layout checks, the rates, clustering) keys them: a code that is a
+// whole number (ReadIntegerCode) is its number against every value of the
+// format that is one, in a text format too, so "01", "+1" and "1" are one
+// group; another code is looked up as FindFormatLine does.
+int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode);
+
 }  // namespace km_read_internal
 
 #endif  // KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H

@@ -23,7 +23,7 @@ void YearGroups::StartYear() { std::fill(vSeen_.begin(), vSeen_.end(), false); }
 
 int32_t YearGroups::GroupIndex(const KmString& sCode) {
   const kmVariable& adjust = session_.GetKMVar(kmVarAdjustment);
-  if (adjust.HasFormat()) return FindFormatLine(adjust.GetFormat(), sCode);
+  if (adjust.HasFormat()) return FindAdjustmentGroup(adjust.GetFormat(), sCode);
   const auto it = std::find(vCodes_.begin(), vCodes_.end(), sCode);
   if (it != vCodes_.end()) return static_cast<int32_t>(it - vCodes_.begin());
   if (vCodes_.size() >= vSeen_.size()) return -1;

@@ -17,8 +17,9 @@ namespace {
 // Refuses two lines of the section sSection of the ini file sPath (named
 // sShownFile in the message, as the user named it) whose values are one
 // whole number, written alike or not ("1=North", then "01=East"), with
-// different labels: a numeric format finds the first line of a value alone,
-// so the second label would be dropped without a word.
+// different labels: a code finds the first line of its number alone (in the
+// text format of the adjustment variable's groups too), so the second label
+// would be dropped without a word.
 void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
                            const KmString& sSection) {
   struct FirstLine {
@@ -122,9 +123,7 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
       e.SetMessage(sMessage.GetCString());
       throw;
     }
-    if (fresh.GetDataType() != 'A') {
-      RefuseValueGivenTwice(ini.GetFileName(), sShownFile, sSectionName);
-    }
+    RefuseValueGivenTwice(ini.GetFileName(), sShownFile, sSectionName);
     format = fresh;
     return true;
   } catch (KmException& e) {
