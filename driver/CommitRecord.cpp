@@ -16,20 +16,19 @@ namespace {
 constexpr const char kClassName[] = "CommitRecord";
 constexpr const char kHeader[] = "kinkmark commit record\n";
 constexpr const char kEnd[] = "end\n";
+constexpr const char kAppend[] = "append ";
 constexpr const char kMove[] = "move ";
 constexpr const char kRemove[] = "remove ";
 // A record holds a few dozen names; anything longer is not one.
 constexpr size_t kLongestRecord = 1 << 20;
 
-[[noreturn]] void RaiseWriteFailure(const KmString& sName, int iErrno) {
-  const std::string sReason =
-      std::error_code(iErrno, std::generic_category()).message();
-  GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
-                       sName.GetCString(), sReason.c_str());
-}
-
 std::string RecordText(const CommitPlan& plan) {
   std::string sText = kHeader;
+  if (!plan.sAppendedTo.IsEmpty()) {
+    sText += std::string(kAppend) + std::to_string(plan.iLengthBefore) + " " +
+             std::to_string(plan.iLengthAfter) + " " +
+             plan.sAppendedTo.GetCString() + "\n";
+  }
   for (const KmString& sPartial : plan.moves) {
     sText += std::string(kMove) + sPartial.GetCString() + "\n";
   }
@@ -65,6 +64,33 @@ bool ReadAllOf(int iFd, std::string& sText) {
   }
 }
 
+// Reads a length of an append line, digits only, from sLine at iAt up to
+// the next space; false when there is none.
+bool ReadLength(const std::string& sLine, size_t& iAt, long long& iLength) {
+  const size_t iEnd = sLine.find(' ', iAt);
+  if (iEnd == std::string::npos || iEnd == iAt || iEnd - iAt > 18 ||
+      sLine.find_first_not_of("0123456789", iAt) < iEnd) {
+    return false;
+  }
+  iLength = std::stoll(sLine.substr(iAt, iEnd - iAt));
+  iAt = iEnd + 1;
+  return true;
+}
+
+// Reads the append line sLine into plan: one only, before any move, its
+// lengths growing, and a name after them.
+bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
+  size_t iAt = sizeof kAppend - 1;
+  if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
+      !plan.removals.empty() || !ReadLength(sLine, iAt, plan.iLengthBefore) ||
+      !ReadLength(sLine, iAt, plan.iLengthAfter) ||
+      plan.iLengthAfter <= plan.iLengthBefore || iAt == sLine.size()) {
+    return false;
+  }
+  plan.sAppendedTo = sLine.substr(iAt).c_str();
+  return true;
+}
+
 // Reads the lines of a whole record (between its first and last line).
 bool ParseLines(const std::string& sText, CommitPlan& plan, std::string& sWhy) {
   const size_t iHeader = sizeof kHeader - 1;
@@ -76,6 +102,9 @@ bool ParseLines(const std::string& sText, CommitPlan& plan, std::string& sWhy) {
     std::string sLine = sText.substr(iAt, iEnd - iAt);
     iAt = iEnd + 1;
     if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
+    if (sLine.rfind(kAppend, 0) == 0 && ReadAppend(sLine, plan)) {
+      continue;
+    }
     if (sLine.rfind(kMove, 0) == 0 && sLine.size() > sizeof kMove - 1) {
       plan.moves.emplace_back(sLine.substr(sizeof kMove - 1).c_str());
     } else if (sLine.rfind(kRemove, 0) == 0 &&
@@ -91,6 +120,13 @@ bool ParseLines(const std::string& sText, CommitPlan& plan, std::string& sWhy) {
 }
 
 }  // namespace
+
+void RaiseWriteFailure(const KmString& sName, int iErrno) {
+  const std::string sReason =
+      std::error_code(iErrno, std::generic_category()).message();
+  GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
+                       sName.GetCString(), sReason.c_str());
+}
 
 CommitRecord::CommitRecord(const KmFolder& folder, const KmString& sName,
                            const CommitPlan& plan)

@@ -9,17 +9,28 @@
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
 
-// What a run's last step does: the partial files it moves into place, in
-// order (each "<name>.<6 letters or digits>.partial" names its output), and
-// the earlier outputs it then removes (the exports it did not write).
+// What a run's last step does: the clustering block it appends first, to
+// the file sAppendedTo ("" when none), which grows from iLengthBefore to
+// iLengthAfter bytes; the partial files it then moves into place, in order
+// (each "<name>.<6 letters or digits>.partial" names its output); and the
+// earlier outputs it then removes (the exports it did not write).
 struct CommitPlan {
+  KmString sAppendedTo;
+  long long iLengthBefore = 0;
+  long long iLengthAfter = 0;
   std::vector<KmString> moves;
   std::vector<KmString> removals;
 };
 
+// Throws: KmException "Unable to write the file \"<sName>\": <reason of
+// iErrno>." (class "CommitRecord"): a file of the last step cannot be
+// written.
+[[noreturn]] void RaiseWriteFailure(const KmString& sName, int iErrno);
+
 // CommitRecord: the file "<stem>.commit" of one run's last step, in the
 // folder of its results file. Its lines:
 //   kinkmark commit record
+//   append <before> <after> <clustering result file>   at most one
 //   move <partial name>      one per output, in the order of the moves
 //   remove <output name>     one per earlier export to remove
 //   end

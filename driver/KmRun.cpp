@@ -24,6 +24,7 @@
 #include "foundation/KmIniFile.h"
 #include "foundation/KmPendingFile.h"
 #include "foundation/kmRunProgressTrackers.h"
+#include "foundation/platform/KmHeldFiles.h"
 #include "reports/kmRunSummary.h"
 #include "results/kmCalcHandler.h"
 #include "session/IniSessionDict.h"
@@ -260,18 +261,36 @@ void KmRun::CommitOutputs() {
   // whoever follows the path: the run fails before any of them replaces a
   // file.
   folders_.RequireStillNamed("wrote them");
-  WriteCommitRecord();
-  if (pResultsFile_) pResultsFile_->Commit();
-  for (const auto& pFile : finished_) pFile->Commit();
+  // Held to the end of the step, so that no other run's block follows this
+  // run's before it is kept or cut back.
+  std::unique_ptr<KmHeldFileLock> pClusteringLock;
   if (iClusteringFd_ >= 0) {
-    AppendClusteringResult(
-        KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_),
-        pCalculation_->GetClusteringText());
+    pClusteringLock = std::make_unique<KmHeldFileLock>(iClusteringFd_);
   }
-  RemoveStaleOutputs();
-  // The moves reach the disk before the record that names them goes.
-  folders_.Sync();
+  WriteCommitRecord();
+  try {
+    // First: a failed append leaves every output as it was.
+    if (iClusteringBefore_ >= 0) {
+      AppendClusteringResult(
+          KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_),
+          pCalculation_->GetClusteringText());
+    }
+    if (pResultsFile_) pResultsFile_->Commit();
+    for (const auto& pFile : finished_) pFile->Commit();
+    RemoveStaleOutputs();
+    // The moves reach the disk before the record that names them goes.
+    folders_.Sync();
+  } catch (...) {
+    CutBackClusteringBlock();
+    throw;
+  }
   pCommitRecord_->Remove();
+}
+
+void KmRun::CutBackClusteringBlock() noexcept {
+  if (iClusteringBefore_ < 0) return;
+  bClusteringLeftCut_ = !KmCutBack(iClusteringFd_, iClusteringBefore_);
+  iClusteringBefore_ = -1;
 }
 
 bool KmRun::MayRemove(const KmString& sName) const {
@@ -362,6 +381,11 @@ KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
     pCommitRecord_.reset();
     RemoveCreatedClusteringFile();
     sNote = NoteOnEarlierOutputs(moved);
+    if (bClusteringLeftCut_) {
+      sNote << (sNote.IsEmpty() ? "" : " ") << "The clustering block this run "
+            << "appended to \"" << outputs_.sClusteringFile
+            << "\" could not be cut off again.";
+    }
   } catch (...) {
     // The error file still says why the run failed.
   }

@@ -44,9 +44,9 @@ struct KmRunRefused {
 //                   verification and the threaded calculation; then the
 //                   results file is read back
 //   Export          display precisions, the export sequence, run summary
-//   CommitOutputs   every output, kept so far as its partial file, moved
-//                   into place under a commit record; the clustering block
-//                   appended
+//   CommitOutputs   under a commit record, the clustering block appended,
+//                   then every output, kept so far as its partial file,
+//                   moved into place
 // Methods live in KmRun.cpp (the phases), KmRunCalculation.cpp and
 // KmRunCommit.cpp (the commit record).
 class KmRun {
@@ -136,20 +136,30 @@ class KmRun {
   void WriteRunSummary(const ExportsWritten& written);
   // The last step of a run that succeeded: once the output folders are still
   // named by their paths (RunFolders::RequireStillNamed), moves every output
-  // into place, one after another (results file, saved session, exports, run
-  // summary), appends the clustering block and removes the stale outputs.
-  // Before this step no file under an output's name has changed; during it
-  // the commit record (WriteCommitRecord) names what is still to do.
+  // named by their paths (RunFolders::RequireStillNamed), appends the
+  // clustering block, moves every output into place, one after another
+  // (results file, saved session, exports, run summary), and removes the
+  // stale outputs. Before this step no file under an output's name has
+  // changed; during it the commit record (WriteCommitRecord) names what is
+  // still to do, and the clustering result file's lock is held. When any of
+  // it fails, the clustering result file is cut back to the length it had
+  // (CutBackClusteringBlock).
   // Throws: the refusal of a moved folder; the record's or
   // KmPendingFile::Commit's failure; AppendClusteringResult's failure.
   void CommitOutputs();
+  // Cuts the clustering result file back to the length it had before this
+  // run's block, once the record names that length (iClusteringBefore_);
+  // bClusteringLeftCut_ when that fails.
+  void CutBackClusteringBlock() noexcept;
   // KmRunCommit.cpp. Syncs every partial file, then writes the commit
-  // record of the moves and removals CommitOutputs makes.
+  // record of the append, moves and removals CommitOutputs makes, taking the
+  // clustering result file's length (iClusteringBefore_) under its lock.
   // Throws: KmPendingFile::Sync's and CommitRecord's failures.
   void WriteCommitRecord();
   // The commit record a run stopped in its last step left under this run's
-  // name: a whole one is finished, its partial files moved into place and
-  // the exports it did not write removed, and the console says so; one cut
+  // name: a whole one is finished, its partial files moved into place, the
+  // exports it did not write removed and its clustering block checked
+  // (FinishEarlierAppend), and the console says so; one cut
   // before its last line (nothing was moved) is removed. REQUIRES: the
   // outputs are held, before the partial files are swept.
   // Throws: KmException (source "main") "The outputs of \"<results file>\"
@@ -159,6 +169,14 @@ class KmRun {
   // partial file that is not a regular file of that run, or is no record;
   // the failure of a move.
   void FinishEarlierCommit();
+  // The clustering block of a stopped run's whole record plan: kept when
+  // its file has the length after the block; cut back to the length before
+  // it when the file is shorter than that but at least as long as before,
+  // a regular file with one name; else left as it is. The sentence of the
+  // console that says which ("" when plan appended nothing).
+  // Throws: KmException "Unable to write the file \"<name>\": <reason>."
+  // (source "main") when the cut back fails.
+  std::string FinishEarlierAppend(const CommitPlan& plan) const;
   // Throws the refusal of FinishEarlierCommit, for the reason sWhy.
   [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy) const;
   // The outputs this run moved into place, in order (a failed last step).
@@ -222,6 +240,10 @@ class KmRun {
   // end of that step (removed with the object when the step failed).
   std::unique_ptr<CommitRecord> pCommitRecord_;
   bool bClusteringCreated_ = false;  // this run created it (empty)
+  // The clustering result file's length before this run's block, from the
+  // commit record on while the block may be in it; -1 when none.
+  long long iClusteringBefore_ = -1;
+  bool bClusteringLeftCut_ = false;  // that block could not be cut off
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

@@ -1,7 +1,12 @@
 // KmRun: the commit record of the last step (WriteCommitRecord,
 // MovedOutputs), and the last step of a stopped run finished by the next
 // (FinishEarlierCommit, RefuseEarlierCommit).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,9 +14,11 @@
 #include "driver/CommitRecord.h"
 #include "driver/KmRun.h"
 #include "driver/internal/KmConsole.h"
+#include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/platform/KmHeldFiles.h"
 #include "results/kmCalcHandler.h"
 
 namespace {
@@ -35,6 +42,17 @@ void KmRun::WriteCommitRecord() {
   if (pResultsFile_) pending.push_back(pResultsFile_.get());
   for (const auto& pFile : finished_) pending.push_back(pFile.get());
   CommitPlan plan;
+  const std::string& sBlock =
+      iClusteringFd_ >= 0 ? pCalculation_->GetClusteringText() : std::string();
+  struct stat info;
+  if (!sBlock.empty()) {
+    if (fstat(iClusteringFd_, &info) != 0) {
+      RaiseWriteFailure(outputs_.sClusteringFile, errno);
+    }
+    plan.sAppendedTo = outputs_.sClusteringFile;
+    plan.iLengthBefore = info.st_size;
+    plan.iLengthAfter = info.st_size + static_cast<long long>(sBlock.size());
+  }
   // Synced first: the record may send the next run to move them.
   for (KmPendingFile* pFile : pending) {
     pFile->Sync();
@@ -50,6 +68,7 @@ void KmRun::WriteCommitRecord() {
   }
   pCommitRecord_ = std::make_unique<CommitRecord>(
       folders_.Of(outputs_.sCommitRecord), outputs_.sCommitRecord, plan);
+  if (!sBlock.empty()) iClusteringBefore_ = plan.iLengthBefore;
 }
 
 std::vector<KmString> KmRun::MovedOutputs() const {
@@ -124,6 +143,19 @@ void KmRun::FinishEarlierCommit() {
                           "\", which is no output of this run");
     }
   }
+  // Only a clustering result file beside the record.
+  const std::string sAppendedLeaf =
+      KmFolder::LeafOf(plan.sAppendedTo.GetCString());
+  if (!plan.sAppendedTo.IsEmpty() &&
+      (KmFolder::FolderOf(plan.sAppendedTo.GetCString()) !=
+           KmFolder::FolderOf(sRecord.GetCString()) ||
+       sAppendedLeaf.rfind("ClusteringResult-", 0) != 0 ||
+       sAppendedLeaf.size() < 4 ||
+       sAppendedLeaf.compare(sAppendedLeaf.size() - 4, 4, ".txt") != 0)) {
+    RefuseEarlierCommit(std::string("it names \"") +
+                        plan.sAppendedTo.GetCString() +
+                        "\", which is no clustering result file of this run");
+  }
   std::vector<KmString> moved;
   for (const auto& [sPartial, sName] : moves) {
     const KmFolder& folder = folders_.Of(sName);
@@ -132,6 +164,7 @@ void KmRun::FinishEarlierCommit() {
     moved.push_back(sName);
   }
   for (const KmString& sName : plan.removals) RemoveOwnedFile(sName);
+  const std::string sAppended = FinishEarlierAppend(plan);
   if (recordFolder.Remove(sRecordLeaf)) recordFolder.Sync();
   KmString sDone;
   sDone << "A run into \"" << files_.sOutputFile
@@ -142,6 +175,45 @@ void KmRun::FinishEarlierCommit() {
     sDone << "this run moved the rest of them into place first ("
           << QuotedList(moved) << ")";
   }
-  sDone << ", so the files under these names are all of that run.\n";
+  sDone << ", so the files under these names are all of that run."
+        << sAppended.c_str() << "\n";
   km_driver_internal::Print(sDone.GetCString());
+}
+
+std::string KmRun::FinishEarlierAppend(const CommitPlan& plan) const {
+  if (plan.sAppendedTo.IsEmpty()) return "";
+  const std::string sName = plan.sAppendedTo.GetCString();
+  const std::string sLeaf = KmFolder::LeafOf(sName);
+  // Beside the record, in its held folder, never through a link.
+  const KmFolder& folder = folders_.Of(outputs_.sCommitRecord);
+  const int iFd = folder.IsRegularFile(sLeaf)
+                      ? folder.OpenFile(sLeaf, O_WRONLY | O_NONBLOCK)
+                      : -1;
+  bool bCut = false;
+  bool bWhole = false;
+  int iErrno = 0;
+  if (iFd >= 0) {
+    const KmHeldFileLock lock(iFd);
+    struct stat info;
+    if (fstat(iFd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+      bWhole = info.st_size == plan.iLengthAfter;
+      bCut = info.st_size >= plan.iLengthBefore &&
+             info.st_size < plan.iLengthAfter;
+      if (bCut && !KmCutBack(iFd, plan.iLengthBefore)) iErrno = errno;
+    }
+  }
+  if (iFd >= 0) close(iFd);
+  if (iErrno != 0) RaiseWriteFailure(plan.sAppendedTo, iErrno);
+  if (bWhole) return " Its clustering block in \"" + sName + "\" is whole.";
+  if (bCut) {
+    return " Its clustering block in \"" + sName +
+           "\" was not whole: this run cut that file back to the " +
+           std::to_string(plan.iLengthBefore) +
+           " bytes it held before the block.";
+  }
+  return " The clustering result file \"" + sName +
+         "\" was left as it is: it is not as that run left it (a regular file "
+         "of " +
+         std::to_string(plan.iLengthBefore) + " to " +
+         std::to_string(plan.iLengthAfter) + " bytes).";
 }

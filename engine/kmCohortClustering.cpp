@@ -22,6 +22,7 @@
 #include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
 #include "foundation/platform/KmFolder.h"
+#include "foundation/platform/KmHeldFiles.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/MatrixBuilders.h"
 #include "models/MatrixDump.h"
@@ -160,6 +161,7 @@ void AppendClusteringResult(const KmFileTarget& target,
                          kClassName, sName.c_str(), sReason.c_str());
   }
   try {
+    const KmHeldFileLock fileLock(iFd);
     KmIO_File::AppendWhole(KmFileTarget(sName, iFd), sText.data(),
                            sText.size());
   } catch (...) {

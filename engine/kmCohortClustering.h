@@ -62,7 +62,8 @@ KmString ClusteringResultFile(const kmSession& session,
 // appends of every thread of the process are serialised, and those of other
 // processes wait on the file's lock, so the blocks of one clustering stay
 // together. A file given by name is opened in its folder, never through a
-// link. An empty text writes nothing.
+// link, and its lock taken here; a file given by its descriptor is its
+// holder's to lock (KmHeldFileLock). An empty text writes nothing.
 // Throws: KmException "Unable to open the clustering result "<file>":
 // <reason>." (class "kmCalculator") when the named file cannot be opened;
 // AppendWhole's failure.

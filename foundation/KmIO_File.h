@@ -158,7 +158,8 @@ class KmIO_File {
   // Throws: KmException "Unable to write the file \"<name>\": <reason>."
   // (source "KmIO_File"), with "; the part written could not be removed"
   // before the full stop when the cut back failed too.
-  // REQUIRES: target.GetFd() >= 0.
+  // REQUIRES: target.GetFd() >= 0, and the caller holds the file's lock
+  // (KmHeldFileLock).
   static void AppendWhole(const KmFileTarget& target, const void* pBuffer,
                           size_t iBytes);
 

@@ -55,26 +55,27 @@ bool WriteAtEnd(int iFd, const char* pBytes, size_t iBytes) {
 
 }  // namespace
 
+KmHeldFileLock::KmHeldFileLock(int iFd) : iFd_(iFd) {
+  while (flock(iFd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+KmHeldFileLock::~KmHeldFileLock() { flock(iFd_, LOCK_UN); }
+
 KmAppendOutcome KmAppendWhole(int iFd, const char* pBytes, size_t iBytes) {
-  // A lock that cannot be taken (a file system without them) leaves the
-  // append to go on unguarded, as it would without the lock.
-  while (flock(iFd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  KmAppendOutcome outcome = KmAppendOutcome::kAppended;
   struct stat info;
-  int iErrno = 0;
-  if (fstat(iFd, &info) != 0) {
-    iErrno = errno;
-    outcome = KmAppendOutcome::kCutBack;  // nothing was written
-  } else if (!WriteAtEnd(iFd, pBytes, iBytes)) {
-    iErrno = errno;
-    int iCut = -1;
-    do {
-      iCut = ftruncate(iFd, info.st_size);
-    } while (iCut != 0 && errno == EINTR);
-    outcome = iCut == 0 ? KmAppendOutcome::kCutBack : KmAppendOutcome::kLeftCut;
-  }
-  flock(iFd, LOCK_UN);
+  if (fstat(iFd, &info) != 0) return KmAppendOutcome::kCutBack;
+  if (WriteAtEnd(iFd, pBytes, iBytes)) return KmAppendOutcome::kAppended;
+  const int iErrno = errno;
+  const bool bCut = KmCutBack(iFd, info.st_size);
   errno = iErrno;
-  return outcome;
+  return bCut ? KmAppendOutcome::kCutBack : KmAppendOutcome::kLeftCut;
+}
+
+bool KmCutBack(int iFd, off_t iLength) {
+  int iCut = -1;
+  do {
+    iCut = ftruncate(iFd, iLength);
+  } while (iCut != 0 && errno == EINTR);
+  return iCut == 0;
 }

@@ -3,6 +3,8 @@
 #ifndef KM_FOUNDATION_PLATFORM_KMHELDFILES_H
 #define KM_FOUNDATION_PLATFORM_KMHELDFILES_H
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <istream>
 #include <memory>
@@ -26,13 +28,32 @@ enum class KmAppendOutcome {
               // append set): the file ends in part of the bytes
 };
 
+// Holds the advisory lock of the file open as iFd while it lives, so that
+// the appends of other processes made alike (KmAppendWhole) wait: neither
+// interleave with the holder's nor lose their bytes to its cut back. A lock
+// that cannot be taken (a file system without them) leaves the holder to go
+// on unguarded, as it would without the lock.
+class KmHeldFileLock {
+ public:
+  explicit KmHeldFileLock(int iFd);
+  ~KmHeldFileLock();
+  KmHeldFileLock(const KmHeldFileLock&) = delete;
+  KmHeldFileLock& operator=(const KmHeldFileLock&) = delete;
+
+ private:
+  int iFd_;
+};
+
 // Appends iBytes bytes of pBytes after the last byte of the file held open
 // for writing as iFd, whole or not at all: when a write or the sync fails
 // part-way (a full device, a quota, the file-size limit), the file is cut
-// back to the length it had. The writes go through the installed
-// KmFileSystem. While appending, the file's advisory lock is held, so the
-// appends of other processes made alike neither interleave with this one
-// nor lose their bytes to its cut back.
+// back to the length it had (KmCutBack). The writes go through the installed
+// KmFileSystem.
+// REQUIRES: the caller holds the file's lock (KmHeldFileLock).
 KmAppendOutcome KmAppendWhole(int iFd, const char* pBytes, size_t iBytes);
+
+// Cuts the file held open for writing as iFd back to its first iLength
+// bytes; true on success (errno set when not).
+bool KmCutBack(int iFd, off_t iLength);
 
 #endif  // KM_FOUNDATION_PLATFORM_KMHELDFILES_H

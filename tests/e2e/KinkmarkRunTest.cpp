@@ -613,18 +613,45 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
   }
 }
 
+// Copies the clustering example into dir, with an empty output folder; the
+// name of its clustering result file.
+std::string CopyClusteringExample(const km_test::ScratchDir& dir) {
+  const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
+  fs::create_directories(example / "output");
+  for (const char* sName :
+       {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
+    fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
+                  example / sName);
+  }
+  return (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
+      .string();
+}
+
 // A file system that ends the process at once, as a kill would: before its
 // rename number iStop (from 0), or, with kAtRecord, once the commit record
-// is created or when it is about to be removed.
+// is created or when it is about to be removed, or, with kInAppend, once
+// half of the clustering block is written.
 class StoppingFileSystem : public KmFileSystem {
  public:
   static constexpr int kStopped = 9;
   static constexpr int kAtRecordCreated = -1;
   static constexpr int kAtRecordRemoved = -2;
+  static constexpr int kInAppend = -3;
   explicit StoppingFileSystem(int iStop) : iStop_(iStop) {}
+  ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
+    std::error_code error;
+    const fs::path file =
+        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
+    if (iStop_ == kInAppend &&
+        file.filename().string().rfind("ClusteringResult-", 0) == 0) {
+      KmFileSystem::Write(iFd, pBuffer, iBytes / 2);
+      _exit(kStopped);
+    }
+    return KmFileSystem::Write(iFd, pBuffer, iBytes);
+  }
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iStop_ == kAtRecordCreated && sName == "out.commit") _exit(kStopped);
+    if (iStop_ == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
     return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
@@ -633,11 +660,14 @@ class StoppingFileSystem : public KmFileSystem {
     return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
   }
   bool RemoveAt(int iFolder, const std::string& sName) override {
-    if (iStop_ == kAtRecordRemoved && sName == "out.commit") _exit(kStopped);
+    if (iStop_ == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
     return KmFileSystem::RemoveAt(iFolder, sName);
   }
 
  private:
+  static bool IsRecord(const std::string& sName) {
+    return sName == "out.commit" || sName == "ages.commit";
+  }
   int iStop_;
   int iRenames_ = 0;
 };
@@ -671,6 +701,10 @@ int RunStopped(int iStop, const km_test::ScratchDir& dir,
 // now finishes the moves first and says so (here it then fails itself at
 // its run summary, so what the stopped run left is seen), or, when it does
 // not write what is left to move, refuses having changed nothing.
+// Fault: a clustering run stopped in its last step had moved its outputs
+// before it appended its block, and one stopped in the append left a cut-off
+// block that the next run kept. The block is appended first; the next run
+// keeps a whole block and cuts a cut-off one back.
 TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   km_test::ScratchDir lone;
   CopyFixtures(lone);
@@ -678,8 +712,9 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   const struct {
     int iStop;
     const char* sNextRun;
-    const char* sConsole;  // "": the next run says nothing of it
-    bool bFinished;        // the stopped run's outputs are all in place
+    const char* sConsole;      // "": the next run says nothing of it
+    bool bFinished;            // the stopped run's outputs are all in place
+    bool bClustering = false;  // the clustering example, its block checked
   } cases[] = {
       {StoppingFileSystem::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
@@ -688,10 +723,41 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
        "every one had reached its name", true},
       {0, "other.ini",
        "(its record \"out.commit\" is there): it names \"run.kms.", false},
+      {StoppingFileSystem::kInAppend, "examples/clustering/run.ini",
+       "Its clustering block in \"examples/clustering/output/"
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was not whole: this "
+       "run cut that file back to the 8192 bytes it held before the block.",
+       true, true},
+      {0, "examples/clustering/run.ini",
+       "(\"examples/clustering/output/ages.kmo\", ", true, true},
+      {StoppingFileSystem::kAtRecordRemoved, "examples/clustering/run.ini",
+       "every one had reached its name, so the files under these names are "
+       "all of that run. Its clustering block in \"examples/clustering/"
+       "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is whole.",
+       true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun);
     km_test::ScratchDir dir;
+    if (c.bClustering) {
+      const std::string sResult = CopyClusteringExample(dir);
+      const std::string sEarlier(8192, 'x');
+      WriteAll(sResult, sEarlier);
+      ASSERT_EQ(RunStopped(c.iStop, dir, c.sNextRun),
+                StoppingFileSystem::kStopped);
+      FullDiskFileSystem full("ages.RunSummary.txt.");
+      const RunResult next = RunInProcess(full, dir, c.sNextRun);
+      EXPECT_EQ(next.iStatus, 2);
+      EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
+          << next.sConsole;
+      const std::string sNow = ReadAll(sResult);
+      EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
+      EXPECT_EQ(sNow.size() > sEarlier.size(),
+                c.iStop != StoppingFileSystem::kInAppend);
+      EXPECT_FALSE(
+          fs::exists(dir.File("examples/clustering/output/ages.commit")));
+      continue;
+    }
     CopyFixtures(dir);
     fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
     for (const std::string& sName : Files(lone)) {
@@ -825,23 +891,20 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     kFailedRun,
     kAppendFails,
     kSizeLimit,
-    kNewFailedRun
+    kNewFailedRun,
+    kRenameRefused
   };
-  for (const Kind kind : {kHardLink, kSymbolicLink, kGenuine, kFailedRun,
-                          kAppendFails, kSizeLimit, kNewFailedRun}) {
+  for (const Kind kind :
+       {kHardLink, kSymbolicLink, kGenuine, kFailedRun, kAppendFails,
+        kSizeLimit, kNewFailedRun, kRenameRefused}) {
     SCOPED_TRACE(kind);
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
+    const std::string sResult = CopyClusteringExample(dir);
     const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
-    fs::create_directories(example / "output");
-    for (const char* sName :
-         {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
-      fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
-                    example / sName);
-    }
-    const std::string sResult =
-        (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
-            .string();
+    // Fault: a failed append left the outputs moved before it the new run's.
+    if (kind == kAppendFails)
+      WriteAll((example / "output/ages.kmo").string(), "earlier\n");
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
     if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
@@ -849,15 +912,17 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
         kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
     if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
     // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
-    // in output/), inputs included.
-    const auto Unwritten = [&example] {
+    // in output/), inputs included; after a failed append, every file but
+    // the error file.
+    const auto Unwritten = [&example, kind] {
       std::map<std::string, std::string> files;
       for (const auto& entry : fs::recursive_directory_iterator(example)) {
         const std::string sName = entry.path().filename().string();
         const bool bBeside = entry.path().parent_path() == example;
         if (entry.is_regular_file() &&
             (sName == "run.ini" ||
-             sName.rfind(bBeside ? "run." : "ages.", 0) != 0)) {
+             sName.rfind(bBeside ? "run." : "ages.", 0) != 0 ||
+             (kind == kAppendFails && sName != "run.ErrorFile.txt"))) {
           files[entry.path().string()] = ReadAll(entry.path().string());
         }
       }
@@ -865,8 +930,11 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     };
     const std::map<std::string, std::string> before = Unwritten();
     FullDiskFileSystem full(
-        kind == kAppendFails ? "ClusteringResult-" : "ages.RunSummary",
-        kind == kAppendFails ? 100 : -1);
+        kind == kAppendFails     ? "ClusteringResult-"
+        : kind == kRenameRefused ? ""
+                                 : "ages.RunSummary",
+        kind == kAppendFails ? 100 : -1,
+        kind == kRenameRefused ? "ages.RunSummary.txt" : "");
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (kind == kSizeLimit) {
@@ -890,10 +958,17 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     if (kind == kFailedRun || kind >= kAppendFails) {
       EXPECT_EQ(run.iStatus, 2) << run.sConsole;
       EXPECT_TRUE(Unwritten() == before);
-      const char* sWhy = kind == kSizeLimit     ? "File too large"
-                         : kind == kAppendFails ? "No space left"
-                                                : "RunSummary";
+      const char* sWhy = kind == kSizeLimit       ? "File too large"
+                         : kind == kAppendFails   ? "No space left"
+                         : kind == kRenameRefused ? "Permission denied"
+                                                  : "RunSummary";
       EXPECT_NE(run.sConsole.find(sWhy), std::string::npos) << run.sConsole;
+      if (kind == kAppendFails) {
+        EXPECT_NE(ReadAll((example / "run.ErrorFile.txt").string())
+                      .find("(\"examples/clustering/output/ages.kmo\") are "
+                            "from before it"),
+                  std::string::npos);
+      }
       continue;
     }
     if (kind == kGenuine) {
