@@ -24,7 +24,9 @@ void YearGroups::StartYear() { std::fill(vSeen_.begin(), vSeen_.end(), false); }
 int32_t YearGroups::GroupIndex(const KmString& sCode) {
   const kmVariable& adjust = session_.GetKMVar(kmVarAdjustment);
   if (adjust.HasFormat()) return FindAdjustmentGroup(adjust.GetFormat(), sCode);
-  const auto it = std::find(vCodes_.begin(), vCodes_.end(), sCode);
+  const auto it = std::find_if(
+      vCodes_.begin(), vCodes_.end(),
+      [&](const KmString& s) { return SameAdjustmentCode(s, sCode); });
   if (it != vCodes_.end()) return static_cast<int32_t>(it - vCodes_.begin());
   if (vCodes_.size() >= vSeen_.size()) return -1;
   vCodes_.push_back(sCode);

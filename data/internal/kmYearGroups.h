@@ -16,8 +16,9 @@ namespace km_read_internal {
 // The records of one year of an age-adjusted cohort, taken one at a time:
 // an age-adjusted rate is formed of a year only when its records hold every
 // group of the adjustment variable once. A group is a line of the
-// variable's format; without a format each code text is a group of its
-// own, up to the session's number of groups. Both the verification walk
+// variable's format; without a format each code is a group of its own
+// (SameAdjustmentCode: "01" and "1" are one), up to the session's number
+// of groups. Both the verification walk
 // (which names the fault) and the reader (which gives a faulty year no
 // rate) keep their years by this one tally.
 class YearGroups {
