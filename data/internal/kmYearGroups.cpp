@@ -56,4 +56,10 @@ std::vector<size_t> YearGroups::MissingGroups() const {
   return vMissing;
 }
 
+KmString YearGroups::Code(int32_t i) const {
+  return i >= 0 && static_cast<size_t>(i) < vCodes_.size()
+             ? vCodes_[static_cast<size_t>(i)]
+             : KmString();
+}
+
 }  // namespace km_read_internal

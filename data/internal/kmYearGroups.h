@@ -45,6 +45,10 @@ class YearGroups {
   // The groups (0-based) without a record in the year so far.
   std::vector<size_t> MissingGroups() const;
 
+  // Without a format, the code of group i as first met ("" before then);
+  // with one, "".
+  KmString Code(int32_t i) const;
+
  private:
   int32_t GroupIndex(const KmString& sCode);
 
