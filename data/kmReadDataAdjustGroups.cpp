@@ -81,10 +81,10 @@ class kmReadData::AdjustmentGroupWalk {
                      ? &session_.GetKMVar(kmVarAdjustment).GetFormat()
                      : nullptr),
         rows_(rows),
-        groups_(static_cast<size_t>(pFormat_ != nullptr
-                                        ? pFormat_->GetNumLines()
-                                        : reader.iNumAdjustGroups_)),
-        yearGroups_(session_, groups_.size()),
+        groups_(pFormat_ != nullptr
+                    ? static_cast<size_t>(pFormat_->GetNumLines())
+                    : reader.vAdjustCodes_.size()),
+        yearGroups_(session_, reader.vAdjustCodes_),
         iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
         iYearCol_(RoleColumn(session_, kmVarIndependent)),
         iStdCol_(RoleColumn(session_, kmVarStdPopulation)),
@@ -114,7 +114,7 @@ class kmReadData::AdjustmentGroupWalk {
     const kmRecordRow& row = rows_[r];
     lLine_ = reader_.RowLine(r);
     const KmString sCode = FieldAt(row, iAdjustCol_);
-    // Without a format a code is known once the year tally has it.
+    // Without a format the year tally knows the codes.
     int32_t iGroup =
         pFormat_ != nullptr ? FindAdjustmentGroup(*pFormat_, sCode) : 0;
     if (iGroup < 0) {
@@ -333,7 +333,7 @@ class kmReadData::AdjustmentGroupWalk {
   }
 
   // "<value> = <label>" of format line i; without a format, the code of
-  // group i as the data first gave it.
+  // group i.
   KmString GroupName(int32_t i) const {
     if (pFormat_ == nullptr) return yearGroups_.Code(i);
     KmString sName;

@@ -1636,6 +1636,18 @@ const Variation kVariations[] = {
      "the year 2003 has records for 1 of the 2 groups of the adjustment "
      "variable Age; no record for 1.  An age-adjusted rate",
      0, nullptr, false, false, nullptr, 0, false, "", false, 0, nullptr},
+    // Fault: with no age format a cohort whose codes were not the first
+    // year's (West's 0 and 2 where East has 0 and 1) was fitted.
+    {"an age code the first year lacks with no age format",
+     DataSet::kAgeAdjusted,
+     [](Rows& r) {
+       for (auto& row : r) {
+         if (row[0] == "West" && row[2] == "1") row[2] = "2";
+       }
+     },
+     "the adjustment variable Age holds the code \"2\", which is none of the "
+     "2 groups the records of the data's first year give it (0, 1).",
+     0, nullptr, false, false, nullptr, 0, false, "", false, 0, nullptr},
     // Fault: a session-parameter file kept the age group 00 of its own,
     // which no record could have.
     {"an age code given twice in the format", DataSet::kAgeAdjusted, nullptr,
