@@ -712,6 +712,10 @@ class kmReadData {
   // set by verification: -1 when the adjustment variable has no format, 0
   // when no adjustment variable is used.
   int iNumAdjustGroups_ = 0;
+  // Without a format of the adjustment variable, its groups: the codes of
+  // the records of the data's first year, set by verification with the
+  // count above.
+  std::vector<KmString> vAdjustCodes_;
   // Number of analysis copies over all cohorts, set by verification.
   int iNumByGroups_ = 0;
   // The pending large-run question and its code (4; -1 when none).

@@ -47,22 +47,6 @@ KmString FieldAt(const kmRecordRow& row, int iColumn) {
   return KmString(row[static_cast<size_t>(iColumn)]).Trim();
 }
 
-// "<value> = <label>" of format line i.
-KmString GroupName(const KmFormat& format, int32_t i) {
-  KmString sName;
-  sName << format.GetValue(i) << " = " << format.GetLabel(i);
-  return sName;
-}
-
-// The groups the format defines, "<value> = <label>" joined by ", ".
-KmString GroupList(const KmFormat& format) {
-  KmString sList;
-  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
-    sList << (i == 0 ? "" : ", ") << GroupName(format, i);
-  }
-  return sList;
-}
-
 // The sentence that closes a refusal of the records' order.
 KmString OrderRequired(const kmSession& session) {
   KmString sText;
@@ -93,10 +77,14 @@ class kmReadData::AdjustmentGroupWalk {
   AdjustmentGroupWalk(const kmReadData& reader, const kmCohortRows& rows)
       : reader_(reader),
         session_(*reader.pSession_),
-        format_(session_.GetKMVar(kmVarAdjustment).GetFormat()),
+        pFormat_(session_.GetKMVar(kmVarAdjustment).HasFormat()
+                     ? &session_.GetKMVar(kmVarAdjustment).GetFormat()
+                     : nullptr),
         rows_(rows),
-        groups_(static_cast<size_t>(format_.GetNumLines())),
-        yearGroups_(session_, groups_.size()),
+        groups_(pFormat_ != nullptr
+                    ? static_cast<size_t>(pFormat_->GetNumLines())
+                    : reader.vAdjustCodes_.size()),
+        yearGroups_(session_, reader.vAdjustCodes_),
         iAdjustCol_(RoleColumn(session_, kmVarAdjustment)),
         iYearCol_(RoleColumn(session_, kmVarIndependent)),
         iStdCol_(RoleColumn(session_, kmVarStdPopulation)),
@@ -126,7 +114,9 @@ class kmReadData::AdjustmentGroupWalk {
     const kmRecordRow& row = rows_[r];
     lLine_ = reader_.RowLine(r);
     const KmString sCode = FieldAt(row, iAdjustCol_);
-    const int32_t iGroup = FindAdjustmentGroup(format_, sCode);
+    // Without a format the year tally knows the codes.
+    int32_t iGroup =
+        pFormat_ != nullptr ? FindAdjustmentGroup(*pFormat_, sCode) : 0;
     if (iGroup < 0) {
       UnknownCode(r, sCode);
       return;
@@ -144,8 +134,13 @@ class kmReadData::AdjustmentGroupWalk {
     }
     int32_t iSame = -1;
     int64_t lFirst = 0;
-    if (yearGroups_.Add(sCode, lLine_, &iSame, &lFirst) ==
-        km_read_internal::YearGroups::Outcome::kRepeated) {
+    const auto outcome = yearGroups_.Add(sCode, lLine_, &iSame, &lFirst);
+    if (outcome == km_read_internal::YearGroups::Outcome::kUnknown) {
+      UnknownCode(r, sCode);
+      return;
+    }
+    if (pFormat_ == nullptr) iGroup = iSame;
+    if (outcome == km_read_internal::YearGroups::Outcome::kRepeated) {
       GroupRepeated(iGroup, lFirst);
       return;
     }
@@ -168,9 +163,9 @@ class kmReadData::AdjustmentGroupWalk {
       return;
     }
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_)
-              << ": the population of the group " << GroupName(format_, iGroup)
-              << " of " << AdjustName() << " is " << sPop << " in the year "
-              << sYear_ << "; a population must be a number greater than 0.";
+              << ": the population of the group " << GroupName(iGroup) << " of "
+              << AdjustName() << " is " << sPop << " in the year " << sYear_
+              << "; a population must be a number greater than 0.";
   }
 
   // A clustering run forms the rate of each group of its clustering (the
@@ -228,17 +223,16 @@ class kmReadData::AdjustmentGroupWalk {
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_);
     if (vMembers.size() == 1) {
       const auto iGroup = static_cast<int32_t>(year.rows[vMembers[0]][0]);
-      sRefusal_ << ": the population of the group "
-                << GroupName(format_, iGroup) << " of " << AdjustName()
-                << " is " << FieldAt(rows_[r], iPopCol_) << " in the year "
-                << year.sYear
+      sRefusal_ << ": the population of the group " << GroupName(iGroup)
+                << " of " << AdjustName() << " is "
+                << FieldAt(rows_[r], iPopCol_) << " in the year " << year.sYear
                 << "; a population must be a number greater than 0.";
       return;
     }
     KmString sGroups;
     for (const size_t k : vMembers) {
       sGroups << (sGroups.IsEmpty() ? "" : ", ")
-              << GroupName(format_, static_cast<int32_t>(year.rows[k][0]));
+              << GroupName(static_cast<int32_t>(year.rows[k][0]));
     }
     sRefusal_ << ": the groups " << sGroups << " of " << AdjustName()
               << ", which the clustering merges into one, have a population "
@@ -263,7 +257,7 @@ class kmReadData::AdjustmentGroupWalk {
     KmString sMissingGroups;
     for (const size_t i : vMissing) {
       sMissingGroups << (sMissingGroups.IsEmpty() ? "" : ", ")
-                     << GroupName(format_, static_cast<int32_t>(i));
+                     << GroupName(static_cast<int32_t>(i));
     }
     const int nHave = static_cast<int>(groups_.size() - vMissing.size());
     sIncomplete_ << "Data file \"" << sDataFile_ << "\", lines "
@@ -293,10 +287,10 @@ class kmReadData::AdjustmentGroupWalk {
     }
     if (SameNumber(dStd, group.dStd)) return;
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iStdCol_)
-              << ": the standard population of the group "
-              << GroupName(format_, iGroup) << " of " << AdjustName() << " is "
-              << sStd << " in the year " << sYear_ << ", but " << group.sStd
-              << " on line " << static_cast<long>(group.lStdLine)
+              << ": the standard population of the group " << GroupName(iGroup)
+              << " of " << AdjustName() << " is " << sStd << " in the year "
+              << sYear_ << ", but " << group.sStd << " on line "
+              << static_cast<long>(group.lStdLine)
               << ".  A standard population is one set of weights: give each "
                  "group the same standard population in every year.";
   }
@@ -311,8 +305,8 @@ class kmReadData::AdjustmentGroupWalk {
               << ".  Kinkmark cannot calculate age-adjusted rates for this "
                  "cohort.  "
               << reader_.RecordPlace(static_cast<int32_t>(r), iStdCol_)
-              << ": the standard population of the group "
-              << GroupName(format_, iGroup) << " of " << AdjustName();
+              << ": the standard population of the group " << GroupName(iGroup)
+              << " of " << AdjustName();
     if (bMissing) {
       sRefusal_ << " is missing";
     } else {
@@ -325,9 +319,35 @@ class kmReadData::AdjustmentGroupWalk {
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iAdjustCol_)
               << ": the adjustment variable " << AdjustName()
               << " holds the code \"" << sCode << "\", which is none of the "
-              << format_.GetNumLines() << " groups the session defines for it ("
-              << GroupList(format_) << ").  Add the group to the format of "
-              << AdjustName() << " in the session, or remove its records.";
+              << static_cast<int32_t>(groups_.size());
+    if (pFormat_ == nullptr) {
+      sRefusal_ << " groups the records of the data's first year give it ("
+                << GroupList() << ").  Give every year a record of each of "
+                << "those groups, or define the groups in a format of "
+                << AdjustName() << " in the session.";
+      return;
+    }
+    sRefusal_ << " groups the session defines for it (" << GroupList()
+              << ").  Add the group to the format of " << AdjustName()
+              << " in the session, or remove its records.";
+  }
+
+  // "<value> = <label>" of format line i; without a format, the code of
+  // group i.
+  KmString GroupName(int32_t i) const {
+    if (pFormat_ == nullptr) return yearGroups_.Code(i);
+    KmString sName;
+    sName << pFormat_->GetValue(i) << " = " << pFormat_->GetLabel(i);
+    return sName;
+  }
+
+  // Every group's GroupName, joined by ", ".
+  KmString GroupList() const {
+    KmString sList;
+    for (size_t i = 0; i < groups_.size(); ++i) {
+      sList << (i == 0 ? "" : ", ") << GroupName(static_cast<int32_t>(i));
+    }
+    return sList;
   }
 
   void YearOutOfOrder(const KmString& sYear) {
@@ -337,10 +357,10 @@ class kmReadData::AdjustmentGroupWalk {
   }
 
   void GroupRepeated(int32_t iGroup, int64_t lFirst) {
-    sRefusal_ << LinePlace() << ": the group " << GroupName(format_, iGroup)
-              << " of " << AdjustName() << " comes a second time in the year "
-              << sYear_ << " (first on line " << static_cast<long>(lFirst)
-              << ")." << OrderRequired(session_);
+    sRefusal_ << LinePlace() << ": the group " << GroupName(iGroup) << " of "
+              << AdjustName() << " comes a second time in the year " << sYear_
+              << " (first on line " << static_cast<long>(lFirst) << ")."
+              << OrderRequired(session_);
   }
 
   KmString LinePlace() const {
@@ -356,7 +376,9 @@ class kmReadData::AdjustmentGroupWalk {
 
   const kmReadData& reader_;
   const kmSession& session_;
-  const KmFormat& format_;
+  // Null when the adjustment variable has no format: its groups are then
+  // the codes of the records, as the year tally meets them.
+  const KmFormat* pFormat_;
   const kmCohortRows& rows_;
   std::vector<GroupSeen> groups_;
   km_read_internal::YearGroups yearGroups_;
@@ -386,9 +408,12 @@ int64_t kmReadData::RowLine(size_t r) const {
 }
 
 KmString kmReadData::AdjustmentGroupsRefusal(const kmCohortRows& rows) const {
+  // A clustering run reads a code without a format as its number, which
+  // the walk's groups in order of appearance are not.
   if (!bClustered_ || iNumAdjustGroups_ < 1 ||
       pSession_->GetKMVarPosition(kmVarAdjustment) < 1 ||
-      !pSession_->GetKMVar(kmVarAdjustment).HasFormat()) {
+      (!pSession_->GetKMVar(kmVarAdjustment).HasFormat() &&
+       pSession_->Get<kmComparisonType>() == kmComparisonType::kClustering)) {
     return KmString();
   }
   return AdjustmentGroupWalk(*this, rows).Run();

@@ -254,9 +254,13 @@ int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
                  ? row[static_cast<size_t>(iColumn)]
                  : KmString();
     };
+    // The first code comes back at the next year's first record; "01" and
+    // "1" are one code there, as every reader of the groups keys them.
     const KmString sFirst = fieldOf(rows[0]);
     for (size_t r = 1; r < rows.size(); ++r) {
-      if (fieldOf(rows[r]) == sFirst) return static_cast<int>(r);
+      if (km_read_internal::SameAdjustmentCode(fieldOf(rows[r]), sFirst)) {
+        return static_cast<int>(r);
+      }
     }
     return static_cast<int>(rows.size());
   });

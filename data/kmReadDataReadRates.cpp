@@ -37,13 +37,13 @@ const char kAdjustmentSource[] =
 const char kRatesSource[] = "kmReadData::ReadDataAndCalcRates()";
 
 // True when the records of one year hold every group of the adjustment
-// variable once (YearGroups; uGroups groups without a format). Only such a
-// year has a rate.
+// variable once (YearGroups; the groups vCodes without a format). Only such
+// a year has a rate.
 bool HoldsEveryGroupOnce(const kmSession& session, const kmCohortRows& vYear,
-                         size_t uGroups) {
+                         const std::vector<KmString>& vCodes) {
   const size_t iColumn =
       static_cast<size_t>(RoleColumn(session, kmVarAdjustment));
-  km_read_internal::YearGroups groups(session, uGroups);
+  km_read_internal::YearGroups groups(session, vCodes);
   int64_t lRecord = 0;
   for (const kmRecordRow& row : vYear) {
     int32_t iGroup = -1;
@@ -91,7 +91,7 @@ void kmReadData::ReadDataAndCalcRates(int* piCohortIndex) {
       double dSE = 0.0;
       ReadDataAndCalcRates_ProcessLine(vYear, &dCount, &dPop, &dRate, &dSE,
                                        &dCohortPop);
-      if (!HoldsEveryGroupOnce(*pSession_, vYear, uGroupSize)) {
+      if (!HoldsEveryGroupOnce(*pSession_, vYear, vAdjustCodes_)) {
         dRate = kMissingValue;
         dSE = kMissingValue;
       }

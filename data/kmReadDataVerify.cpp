@@ -399,6 +399,7 @@ void kmReadData::LocateVerifyVariables(VerifyPass& pass, KmString& sMessage) {
 
   // Adjustment groups from the adjustment variable's format.
   iNumAdjustGroups_ = 0;
+  vAdjustCodes_.clear();
   if (loc.iAdjust > 0 && pass.bCalculated) {
     const kmVariable& adjust = pSession_->GetKMVar(kmVarAdjustment);
     iNumAdjustGroups_ =
@@ -562,6 +563,12 @@ void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
   // Adjustment groups from the first cohort when no format gave them.
   if (iNumAdjustGroups_ < 1 && loc.iAdjust > 0 && pass.bCalculated) {
     iNumAdjustGroups_ = DetermineNumGroupVarCats(rows);
+    const auto iColumn = static_cast<size_t>(loc.iAdjust - 1);
+    for (int r = 0; r < iNumAdjustGroups_; ++r) {
+      const kmRecordRow& row = rows[static_cast<size_t>(r)];
+      vAdjustCodes_.push_back(
+          iColumn < row.size() ? KmString(row[iColumn]).Trim() : KmString());
+    }
   }
 
   // Record checks of both variants.

@@ -428,8 +428,9 @@ class kmCalculationHandler {
   uint16_t uiCompNumObs_ = 0;
   // kmOptDependentCalculated and kmOptDependentType == 4.
   bool bRatesFromAdjustGroups_ = false;
-  // With the flag above: lines of the adjustment variable's format (-1
-  // without one); else 0.
+  // With the flag above: lines of the adjustment variable's format, or
+  // without one -1 until Verify takes the groups it counted in the data;
+  // else 0.
   int iNumAdjustGroups_ = 0;
 
   // ---- Members of the run -------------------------------------------------

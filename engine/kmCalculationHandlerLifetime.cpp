@@ -98,6 +98,12 @@ bool kmCalculationHandler::Verify(bool bExitOnError) {
     KmString sMessage;
     const bool bResult = pReadData_->VerifyDelayRateCalcNEW(sMessage, false);
     iNumByGroups_ = pReadData_->GetNumByGroups();
+    // Without a format the groups are those the verification counted in
+    // the data: the run divides each cohort's records by them, as with a
+    // format's lines.
+    if (bRatesFromAdjustGroups_ && iNumAdjustGroups_ < 1) {
+      iNumAdjustGroups_ = pReadData_->GetNumAdjustGroups();
+    }
     if (bExitOnError && !sMessage.IsEmpty()) {
       throw KmException(sMessage.GetCString(), kClassName,
                         KmException::kInputErrorKind);

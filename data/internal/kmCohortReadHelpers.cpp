@@ -234,4 +234,13 @@ int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode) {
   return -1;
 }
 
+bool SameAdjustmentCode(const KmString& sCode, const KmString& sOther) {
+  const KmString sA = KmString(sCode).Trim();
+  const KmString sB = KmString(sOther).Trim();
+  int iA = 0;
+  int iB = 0;
+  if (ReadIntegerCode(sA, &iA) && ReadIntegerCode(sB, &iB)) return iA == iB;
+  return sA == sB;
+}
+
 }  // namespace km_read_internal

@@ -160,6 +160,12 @@ int32_t FindFormatLine(const KmFormat& format, const KmString& sValue);
 // group; another code is looked up as FindFormatLine does.
 int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode);
 
+// True when sCode and sOther, two codes of an adjustment variable without a
+// format, are one group: both whole numbers (ReadIntegerCode) of the same
+// number, as FindAdjustmentGroup keys them against a format, so "01", "+1"
+// and "1" are one group; otherwise the same text once trimmed of blanks.
+bool SameAdjustmentCode(const KmString& sCode, const KmString& sOther);
+
 }  // namespace km_read_internal
 
 #endif  // KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H

@@ -1,6 +1,7 @@
 #include "data/internal/kmYearGroups.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "foundation/KmFormat.h"
@@ -9,11 +10,14 @@
 
 namespace km_read_internal {
 
-YearGroups::YearGroups(const kmSession& session, size_t nGroups)
+YearGroups::YearGroups(const kmSession& session, std::vector<KmString> vCodes)
     : session_(session) {
   const kmVariable& adjust = session.GetKMVar(kmVarAdjustment);
+  size_t nGroups = vCodes.size();
   if (adjust.HasFormat()) {
     nGroups = static_cast<size_t>(adjust.GetFormat().GetNumLines());
+  } else {
+    vCodes_ = std::move(vCodes);
   }
   vSeen_.assign(nGroups, false);
   vThisYear_.assign(nGroups, 0);
@@ -24,11 +28,10 @@ void YearGroups::StartYear() { std::fill(vSeen_.begin(), vSeen_.end(), false); }
 int32_t YearGroups::GroupIndex(const KmString& sCode) {
   const kmVariable& adjust = session_.GetKMVar(kmVarAdjustment);
   if (adjust.HasFormat()) return FindAdjustmentGroup(adjust.GetFormat(), sCode);
-  const auto it = std::find(vCodes_.begin(), vCodes_.end(), sCode);
-  if (it != vCodes_.end()) return static_cast<int32_t>(it - vCodes_.begin());
-  if (vCodes_.size() >= vSeen_.size()) return -1;
-  vCodes_.push_back(sCode);
-  return static_cast<int32_t>(vCodes_.size()) - 1;
+  const auto it = std::find_if(
+      vCodes_.begin(), vCodes_.end(),
+      [&](const KmString& s) { return SameAdjustmentCode(s, sCode); });
+  return it != vCodes_.end() ? static_cast<int32_t>(it - vCodes_.begin()) : -1;
 }
 
 YearGroups::Outcome YearGroups::Add(const KmString& sCode, int64_t lTag,
@@ -52,6 +55,12 @@ std::vector<size_t> YearGroups::MissingGroups() const {
     if (!vSeen_[i]) vMissing.push_back(i);
   }
   return vMissing;
+}
+
+KmString YearGroups::Code(int32_t i) const {
+  return i >= 0 && static_cast<size_t>(i) < vCodes_.size()
+             ? vCodes_[static_cast<size_t>(i)]
+             : KmString();
 }
 
 }  // namespace km_read_internal

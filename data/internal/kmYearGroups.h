@@ -16,8 +16,9 @@ namespace km_read_internal {
 // The records of one year of an age-adjusted cohort, taken one at a time:
 // an age-adjusted rate is formed of a year only when its records hold every
 // group of the adjustment variable once. A group is a line of the
-// variable's format; without a format each code text is a group of its
-// own, up to the session's number of groups. Both the verification walk
+// variable's format; without a format it is one of the codes the data's
+// first year gives (SameAdjustmentCode: "01" and "1" are one). Both the
+// verification walk
 // (which names the fault) and the reader (which gives a faulty year no
 // rate) keep their years by this one tally.
 class YearGroups {
@@ -25,9 +26,9 @@ class YearGroups {
   // What Add found.
   enum class Outcome { kFirst, kRepeated, kUnknown };
 
-  // The groups of the session's adjustment variable; nGroups is their
-  // number when the variable has no format.
-  YearGroups(const kmSession& session, size_t nGroups);
+  // The groups of the session's adjustment variable; vCodes are they when
+  // the variable has no format.
+  YearGroups(const kmSession& session, std::vector<KmString> vCodes);
 
   // Begins a new year: no group seen.
   void StartYear();
@@ -36,7 +37,7 @@ class YearGroups {
   // lTag (its line or position). kFirst: its group's first record
   // of the year; kRepeated: the group came before, *plEarlier receives that
   // record's tag; kUnknown: no group of the format (or, without a format,
-  // a code beyond the number of groups). *piGroup receives the group's
+  // none of the codes). *piGroup receives the group's
   // index (-1 for kUnknown).
   Outcome Add(const KmString& sCode, int64_t lTag, int32_t* piGroup,
               int64_t* plEarlier);
@@ -44,11 +45,14 @@ class YearGroups {
   // The groups (0-based) without a record in the year so far.
   std::vector<size_t> MissingGroups() const;
 
+  // Without a format, the code of group i; with one, "".
+  KmString Code(int32_t i) const;
+
  private:
   int32_t GroupIndex(const KmString& sCode);
 
   const kmSession& session_;
-  // The code texts met, in order, of a variable without a format.
+  // The groups of a variable without a format.
   std::vector<KmString> vCodes_;
   // Per group, whether it has a record in the current year, and that
   // record's tag.
