@@ -69,8 +69,10 @@ const BadCase kCases[] = {
     {"bad_badyear", nullptr,
      "Data file \"data.csv\", line 6, column 2: the independent value "
      "\"abc\" is not a number."},
+    // Fault: a code its format does not list stopped the run naming no line.
     {"bad_badcode",
-     "\"3\" is an invalid code for the Site by variable.  You must redefine "
+     "Data file \"data.csv\", line 49, column 1: \"3\" is an invalid code for "
+     "the Site by variable.  You must redefine "
      "the Site variable format.",
      "kmCohortManager"},
     // Cohorts too short for the smallest model, each method's spacing, and
@@ -599,9 +601,11 @@ const DataCase kDataCases[] = {
      "line 6, column 3: \"57,7\" is not a number: a comma in a number may "
      "only separate thousands",
      "kmCohortManager", nullptr},
+    // Fault: a text code of a numeric by-variable named no line.
     {"text code of a numeric by-variable", "se.ini", "1,2005,", "x,2005,",
      "data.csv",
-     "\"x\" is an invalid code for the Site by variable.  You must redefine "
+     "Data file \"data.csv\", line 6, column 1: \"x\" is an invalid code for "
+     "the Site by variable.  You must redefine "
      "the Site variable format.",
      "kmCohortManager", nullptr},
     {"cohort in two blocks", "se.ini", "2,2023,",
@@ -1579,10 +1583,11 @@ const Variation kVariations[] = {
      "two or more independent variable values are equal."},
     {"a cohort of 2 years", DataSet::kRates, [](Rows& r) { r.resize(14); },
      "needs at least 3 observations whatever the run options"},
+    // Fault: a code its format does not list stopped the run naming no line.
     {"a code with no label", DataSet::kRates,
      [](Rows& r) { Row(r, "West", "2000")[0] = "North"; },
-     "\"3\" is an invalid code for the Site by variable.", 2, nullptr, false,
-     true},
+     ", column 1: \"3\" is an invalid code for the Site by variable.", 2,
+     nullptr, false, true},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
     {"codes spelt 01, +1 and 02", DataSet::kRates,
      [](Rows& r) {
