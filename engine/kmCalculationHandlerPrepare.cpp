@@ -402,8 +402,8 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
              het == kmErrorModel::kPoissonRate) {
     dVar = row.s * row.s;
   }
+  double p = kMissing;
   if (FitsCountsAsRates(layout)) {
-    double p = kMissing;
     if (!ReadPopulation(layout.iPopPos, fields, layout.sMissing, p)) {
       GenerateKmInputExceptionF(
           "Error in data file.  Population <= 0.  Cohort Index = %d", kSource,
@@ -425,16 +425,27 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
         (het == kmErrorModel::kStandardError ||
          (het == kmErrorModel::kPoissonRate && !bCountResponse)) &&
         (dSquare == 0.0 || !std::isfinite(dSquare));
+    // So is a population whose square leaves the range, rather than the
+    // count it divides.
+    const bool bPopulation = !bStdError && FitsCountsAsRates(layout) &&
+                             (p * p == 0.0 || !std::isfinite(p * p));
     GenerateKmInputExceptionF(
         "The %s %g of record %d (%s, column %d) is too large or too small "
         "to be weighted: its variance falls outside the range of numbers "
         "the fit can use (about 1e-300 to 1e300).  Correct the value, or "
         "rescale the data (for example rates per 100,000 instead of per "
         "person).",
-        kSource, bStdError ? "standard error" : "dependent value",
-        bStdError ? row.s : dResponse, r,
-        CohortPlace(i, row.lLine).GetCString(),
-        bStdError ? layout.iStdErrorPos : layout.iResponsePos);
+        kSource,
+        bStdError     ? "standard error"
+        : bPopulation ? "population"
+                      : "dependent value",
+        bStdError     ? row.s
+        : bPopulation ? p
+                      : dResponse,
+        r, CohortPlace(i, row.lLine).GetCString(),
+        bStdError     ? layout.iStdErrorPos
+        : bPopulation ? layout.iPopPos
+                      : layout.iResponsePos);
   };
   const bool bValidResponse = dResponse > 0.0 && std::isfinite(dResponse);
   if (layout.bLogLinear) {
