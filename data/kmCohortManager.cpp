@@ -114,11 +114,7 @@ KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
         KmString sLineNumber;
         byVar.GetLabel(IntegerPart(sField.GetCString()), sLineNumber, true);
         if (std::atoi(sLineNumber.GetCString()) < 0) {
-          GenerateKmInputExceptionF(
-              "\"%s\" is an invalid code for the %s by variable.  You must "
-              "redefine the %s variable format.",
-              kClassName, sField.GetCString(), byVar.GetName().GetCString(),
-              byVar.GetName().GetCString());
+          ThrowInvalidCode(byVar, sField);
         }
         KmString sFormatLabel;
         byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);

@@ -16,6 +16,7 @@
 
 class KmLineSource;
 class kmSession;
+class kmVariable;
 
 // kmCohortManager: reads the whole data file once, before any fitting, to
 // learn which cohorts (by-groups) it holds, in which order, and how many
@@ -91,12 +92,13 @@ class kmCohortManager {
   // replaces the cohort list and refills the session's observation counts,
   // one per cohort in cohort order.
   // Throws: KmException (kind 3) "Data file \"<name>\", line <n>[, column
-  // <c>]: ..." for a record that fails the checks above; the by-variable's
-  // "invalid code" error for a code of a numeric format that is no whole
-  // number; KmException naming the file when it cannot be opened; "KM
-  // variable 0 not yet defined." when the session has no independent
-  // variable; the label errors of BuildCohort; the errors of ReadLine.
-  // Header lines are read no further than the end of the file.
+  // <c>]: ..." for a record that fails the checks above, among them the
+  // by-variable's "invalid code" error for a code of a numeric format that
+  // is no whole number or that the format does not list; KmException naming the
+  // file when it cannot be opened; "KM variable 0 not yet defined." when the
+  // session has no independent variable; the label errors of BuildCohort; the
+  // errors of ReadLine. Header lines are read no further than the end of the
+  // file.
   void ReadAllCohorts();
   // The next non-blank line of lines, trimmed at both ends of characters up
   // to 0x20 (with the tab delimiter, leading tabs stay: they are empty
@@ -113,8 +115,9 @@ class kmCohortManager {
   // receives the display label: per by-variable its format label (a numeric
   // format and a non-empty field that reads as a number, looked up by the
   // field's integer part) or else the field text, joined by "/".
-  // Throws: "Requesting line -1 of format for variable %s which has only %d
-  // lines." when a numeric field has no line in its variable's format.
+  // Throws: the input error "Data file \"<name>\", line <n>, column <c>:
+  // \"<field>\" is an invalid code for the <name> by variable. ..." when a
+  // numeric field has no line in its variable's format.
   KmString BuildCohort(const std::vector<KmString>& vTokens, KmString& sLabel);
   // The trimmed independent-variable field of a record split into vTokens
   // (as for BuildCohort); "" when the record has no such column.
@@ -212,6 +215,10 @@ class kmCohortManager {
   // (no column when iColumn is 0) followed by the formatted text.
   [[noreturn]] void ThrowAtLine(int32_t iColumn, const char* sFormat, ...)
       KM_PRINTF_FORMAT(3, 4);
+  // Throws, at the by variable byVar's column of the current line, the
+  // input error that sCode is a code its numeric format does not list.
+  [[noreturn]] void ThrowInvalidCode(const kmVariable& byVar,
+                                     const KmString& sCode);
 
   // Given by the driver (clustered run); never consulted by the reading.
   [[maybe_unused]] bool bClustered_;

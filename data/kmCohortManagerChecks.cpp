@@ -531,11 +531,7 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
     // A numeric format: only whole-number codes (a text code would be given
     // a code of its own that collides with a numeric one).
     if (bInteger) return;
-    GenerateKmInputExceptionF(
-        "\"%s\" is an invalid code for the %s by variable.  You must "
-        "redefine the %s variable format.",
-        kClassName, sCode.GetCString(), byVar.GetName().GetCString(),
-        byVar.GetName().GetCString());
+    ThrowInvalidCode(byVar, sCode);
   }
   // Without a format the codes are whole numbers or texts, never both: a
   // text is coded by its order of appearance, which collides with numbers.
@@ -556,6 +552,15 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
 void kmCohortManager::CloseCohort(const kmCohort& cohort, int iLastLine) {
   closedCohorts_.emplace(std::string(cohort.GetKey().GetCString()),
                          ClosedCohort{cohort.GetLabel(), iLastLine});
+}
+
+void kmCohortManager::ThrowInvalidCode(const kmVariable& byVar,
+                                       const KmString& sCode) {
+  ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+              "\"%s\" is an invalid code for the %s by variable.  You must "
+              "redefine the %s variable format.",
+              sCode.GetCString(), byVar.GetName().GetCString(),
+              byVar.GetName().GetCString());
 }
 
 void kmCohortManager::CheckCohortNotClosed(const KmString& sKey) {

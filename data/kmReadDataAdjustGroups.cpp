@@ -6,7 +6,9 @@
 // groups, so within a year they may come in any order, the first year as
 // well as the others. A clustering run forms the rates of its merged groups,
 // so there a group's summed population must be above 0.
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -29,6 +31,13 @@ using km_read_internal::SameNumber;
 namespace {
 
 const char kSource[] = "kmReadData";
+
+// The "%g" text of dValue: 0, 1e-310, 2.5e+06.
+KmString ShortNumber(double dValue) {
+  char sText[32];
+  std::snprintf(sText, sizeof sText, "%g", dValue);
+  return KmString(sText);
+}
 
 // What the walk remembers of one group of the adjustment variable: its
 // standard population as first read, with its text and line.
@@ -91,7 +100,7 @@ class kmReadData::AdjustmentGroupWalk {
         iPopCol_(RoleColumn(session_, kmVarPopulation)),
         bClustering_(session_.Get<kmComparisonType>() ==
                      kmComparisonType::kClustering),
-        iCountCol_(bClustering_ ? RoleColumn(session_, kmVarCount) : -1) {
+        iCountCol_(RoleColumn(session_, kmVarCount)) {
     session_.GetMissingString(sMissing_);
     session_.GetString(kmStrDataFile, sDataFile_);
   }
@@ -154,18 +163,56 @@ class kmReadData::AdjustmentGroupWalk {
     if (sRefusal_.IsEmpty()) CheckStandardPopulation(r, iGroup, group);
   }
 
-  // A population of 0 forms no rate. Missing, non-numeric and negative
-  // populations are refused by the rate checks.
+  // A population of 0 forms no rate, and one so small that the rate of
+  // the count over it leaves the range of numbers forms none the fit can
+  // use. Missing, non-numeric and negative populations are refused by the
+  // rate checks.
   void CheckPopulation(size_t r, int32_t iGroup) {
     const KmString sPop = FieldAt(rows_[r], iPopCol_);
     double dPop = 0.0;
-    if (!ReadNumber(sPop, sMissing_, dPop) || dPop != 0.0) {
+    if (!ReadNumber(sPop, sMissing_, dPop) || dPop < 0.0) return;
+    double dCount = 0.0;
+    if (dPop != 0.0 &&
+        !(ReadNumber(FieldAt(rows_[r], iCountCol_), sMissing_, dCount) &&
+          RateOutOfRange(dCount, dPop, false))) {
       return;
     }
     sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_)
               << ": the population of the group " << GroupName(iGroup) << " of "
               << AdjustName() << " is " << sPop << " in the year " << sYear_
-              << "; a population must be a number greater than 0.";
+              << PopulationFault(dPop, dCount, false);
+  }
+
+  // True when the rate of dCount (above 0) over the population dPop (above
+  // 0), per the session's rates-per-N, leaves the range of numbers the fit
+  // can use; with bVariance (a rate fitted on its own, as a clustering
+  // fits each group's) also when the rate's variance does.
+  bool RateOutOfRange(double dCount, double dPop, bool bVariance) const {
+    if (!(dCount > 0.0)) return false;
+    const double dRate = dCount / dPop * RatesPerN();
+    const double dVariance = dRate / dPop * RatesPerN();
+    return !std::isfinite(dRate) ||
+           (bVariance && (dVariance == 0.0 || !std::isfinite(dVariance)));
+  }
+
+  double RatesPerN() const {
+    const double dRatesPerN = session_.GetInt(kmOptRatesPerN);
+    return dRatesPerN < 1.0 ? 100000.0 : dRatesPerN;
+  }
+
+  // The end of a population refusal: what a population of 0 needs, else
+  // the range the rate of dCount over dPop leaves.
+  static KmString PopulationFault(double dPop, double dCount, bool bMerged) {
+    KmString sText;
+    if (dPop == 0.0) {
+      sText << (bMerged ? "; a merged group needs a population greater than 0."
+                        : "; a population must be a number greater than 0.");
+      return sText;
+    }
+    sText << "; the rate of the count " << ShortNumber(dCount)
+          << " over it, or that rate's variance, lies outside the range of "
+             "numbers the fit can use (about 1e-300 to 1e300).";
+    return sText;
   }
 
   // A clustering run forms the rate of each group of its clustering (the
@@ -198,6 +245,7 @@ class kmReadData::AdjustmentGroupWalk {
     for (const ClusterYear& year : clusterYears_) {
       for (size_t g = 0; g < format.groups.size(); ++g) {
         std::vector<size_t> vMembers;
+        double dCount = 0.0;
         double dPopulation = 0.0;
         for (size_t k = 0; k < year.rows.size(); ++k) {
           const kmValueRow& row = year.rows[k];
@@ -206,27 +254,37 @@ class kmReadData::AdjustmentGroupWalk {
             continue;
           }
           vMembers.push_back(k);
+          dCount += row[1];
           dPopulation += row[2];
         }
         // A missing or negative population (the sum is then negative) is
         // the rate checks' to report.
-        if (vMembers.empty() || dPopulation != 0.0) continue;
-        GroupWithoutPopulation(year, vMembers);
+        if (vMembers.empty() || dPopulation < 0.0) continue;
+        if (dPopulation != 0.0 && !RateOutOfRange(dCount, dPopulation, true)) {
+          continue;
+        }
+        GroupWithoutPopulation(year, vMembers, dPopulation, dCount);
         return;
       }
     }
   }
 
   void GroupWithoutPopulation(const ClusterYear& year,
-                              const std::vector<size_t>& vMembers) {
+                              const std::vector<size_t>& vMembers,
+                              double dPopulation, double dCount) {
     const size_t r = year.vRows[vMembers.front()];
-    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r), iPopCol_);
+    // A population that forms a rate, whose count's rate is out of range,
+    // leaves the count at fault.
+    const bool bCountAtFault =
+        dPopulation != 0.0 && std::isfinite(dCount / dPopulation);
+    sRefusal_ << reader_.RecordPlace(static_cast<int32_t>(r),
+                                     bCountAtFault ? iCountCol_ : iPopCol_);
     if (vMembers.size() == 1) {
       const auto iGroup = static_cast<int32_t>(year.rows[vMembers[0]][0]);
       sRefusal_ << ": the population of the group " << GroupName(iGroup)
                 << " of " << AdjustName() << " is "
                 << FieldAt(rows_[r], iPopCol_) << " in the year " << year.sYear
-                << "; a population must be a number greater than 0.";
+                << PopulationFault(dPopulation, dCount, false);
       return;
     }
     KmString sGroups;
@@ -236,9 +294,9 @@ class kmReadData::AdjustmentGroupWalk {
     }
     sRefusal_ << ": the groups " << sGroups << " of " << AdjustName()
               << ", which the clustering merges into one, have a population "
-                 "of 0 in the year "
-              << year.sYear
-              << "; a merged group needs a population greater than 0.";
+                 "of "
+              << ShortNumber(dPopulation) << " in the year " << year.sYear
+              << PopulationFault(dPopulation, dCount, true);
   }
 
   void StartYear(const KmString& sYear, double dYear) {

@@ -402,8 +402,8 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
              het == kmErrorModel::kPoissonRate) {
     dVar = row.s * row.s;
   }
+  double p = kMissing;
   if (FitsCountsAsRates(layout)) {
-    double p = kMissing;
     if (!ReadPopulation(layout.iPopPos, fields, layout.sMissing, p)) {
       GenerateKmInputExceptionF(
           "Error in data file.  Population <= 0.  Cohort Index = %d", kSource,
@@ -414,38 +414,55 @@ void kmCalculationHandler::WeighRow(const CohortLayout& layout, int i, int r,
     dVar = row.y * (layout.dRatesPerN * layout.dRatesPerN) / (p * p);
     CountToRate(p, layout.dRatesPerN, row.y, row.s);
   }
+  // A valid value whose variance, or the rate formed from it, leaves the
+  // range of doubles (a rate of 1e308 squared, a count of 1e-320 over its
+  // population) is no fault of sign: say which value is out of range.
+  auto raiseOutOfRange = [&]() {
+    // A standard error whose own square leaves the range is named instead
+    // of the dependent value it weights.
+    const double dSquare = row.s * row.s;
+    const bool bStdError =
+        (het == kmErrorModel::kStandardError ||
+         (het == kmErrorModel::kPoissonRate && !bCountResponse)) &&
+        (dSquare == 0.0 || !std::isfinite(dSquare));
+    // So is a population whose square leaves the range, rather than the
+    // count it divides.
+    const bool bPopulation = !bStdError && FitsCountsAsRates(layout) &&
+                             (p * p == 0.0 || !std::isfinite(p * p));
+    GenerateKmInputExceptionF(
+        "The %s %g of record %d (%s, column %d) is too large or too small "
+        "to be weighted: its variance falls outside the range of numbers "
+        "the fit can use (about 1e-300 to 1e300).  Correct the value, or "
+        "rescale the data (for example rates per 100,000 instead of per "
+        "person).",
+        kSource,
+        bStdError     ? "standard error"
+        : bPopulation ? "population"
+                      : "dependent value",
+        bStdError     ? row.s
+        : bPopulation ? p
+                      : dResponse,
+        r, CohortPlace(i, row.lLine).GetCString(),
+        bStdError     ? layout.iStdErrorPos
+        : bPopulation ? layout.iPopPos
+                      : layout.iResponsePos);
+  };
+  const bool bValidResponse = dResponse > 0.0 && std::isfinite(dResponse);
   if (layout.bLogLinear) {
     if (row.y <= 0 && het != kmErrorModel::kConstantVariance) {
+      if (bValidResponse) raiseOutOfRange();
       GenerateKmInputExceptionF(
           "Illegal value for dependent variable.  Dependent value "
-          "= %f  Cohort index:  %d",
-          kSource, row.y, i);
+          "= %g  Cohort index:  %d (record %d, %s, column %d)",
+          kSource, row.y, i, r, CohortPlace(i, row.lLine).GetCString(),
+          layout.iResponsePos);
     }
     dVar = dVar / (row.y * row.y);
     row.y = std::log(row.y);
   }
   if (het != kmErrorModel::kConstantVariance) {
-    // Valid values whose variance leaves the range of doubles (a rate of
-    // 1e308 squared) are no fault of sign: say which value is out of range.
-    if ((dVar == 0.0 || !std::isfinite(dVar)) && dResponse > 0.0 &&
-        std::isfinite(dResponse)) {
-      // A standard error whose own square leaves the range is named
-      // instead of the dependent value it weights.
-      const double dSquare = row.s * row.s;
-      const bool bStdError =
-          (het == kmErrorModel::kStandardError ||
-           (het == kmErrorModel::kPoissonRate && !bCountResponse)) &&
-          (dSquare == 0.0 || !std::isfinite(dSquare));
-      GenerateKmInputExceptionF(
-          "The %s %g of record %d (%s, column %d) is too large or too small "
-          "to be weighted: its variance falls outside the range of numbers "
-          "the fit can use (about 1e-300 to 1e300).  Correct the value, or "
-          "rescale the data (for example rates per 100,000 instead of per "
-          "person).",
-          kSource, bStdError ? "standard error" : "dependent value",
-          bStdError ? row.s : dResponse, r,
-          CohortPlace(i, row.lLine).GetCString(),
-          bStdError ? layout.iStdErrorPos : layout.iResponsePos);
+    if ((dVar == 0.0 || !std::isfinite(dVar)) && bValidResponse) {
+      raiseOutOfRange();
     }
     if (!(dVar > 0)) {
       GenerateKmInputExceptionF(

@@ -167,8 +167,8 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        " 2.7 , A , 2000 \n",
        {},
        false,
-       "\"2.7\" is an invalid code for the Sex by variable.  You must "
-       "redefine the Sex variable format."},
+       "line 1, column 1: \"2.7\" is an invalid code for the Sex by "
+       "variable.  You must redefine the Sex variable format."},
       {"numbers and texts of a by-variable without format",
        2,
        false,
@@ -414,9 +414,12 @@ TEST(kmCohortManager, NumericValueWithoutFormatLineStopsTheRun) {
   kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
   const KmException e =
       km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+  // Fault: the refusal named neither the data file nor the line.
   EXPECT_STREQ(e.GetMessage(),
-               "\"3\" is an invalid code for the Sex by variable.  You must "
-               "redefine the Sex variable format.");
+               ("Data file \"" + sPath +
+                "\", line 1, column 1: \"3\" is an invalid code for the Sex "
+                "by variable.  You must redefine the Sex variable format.")
+                   .c_str());
   EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
   const std::string sPathText = e.GetCallPath();
   EXPECT_NE(sPathText.find("BuildCohort(KmString) of kmCohortManager"),

@@ -69,8 +69,10 @@ const BadCase kCases[] = {
     {"bad_badyear", nullptr,
      "Data file \"data.csv\", line 6, column 2: the independent value "
      "\"abc\" is not a number."},
+    // Fault: a code its format does not list stopped the run naming no line.
     {"bad_badcode",
-     "\"3\" is an invalid code for the Site by variable.  You must redefine "
+     "Data file \"data.csv\", line 49, column 1: \"3\" is an invalid code for "
+     "the Site by variable.  You must redefine "
      "the Site variable format.",
      "kmCohortManager"},
     // Cohorts too short for the smallest model, each method's spacing, and
@@ -457,6 +459,16 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
         "Age, which the clustering merges into one, have a population of 0 "
         "in the year 2006; a merged group needs a population greater than 0.",
         "1 of 2 cohorts could not be fitted\n"}},
+      // Fault: a count whose rate's variance leaves the range of numbers
+      // ended the whole run with a matrix library's index error.
+      {"bad_clusteringzeropopulation",
+       {"Cohort \"East\" could not be fitted (data file tinycount.csv): Data "
+        "file \"tinycount.csv\", line 5, column 4: the population of the "
+        "group 1 = Middle of Age is 300000 in the year 2006; the rate of the "
+        "count 9.99989e-321 over it, or that rate's variance, lies outside "
+        "the range of numbers the fit can use (about 1e-300 to 1e300).",
+        "1 of 2 cohorts could not be fitted\n"},
+       "tinycount.ini"},
       // Faults: a clustered cohort with a code its format does not list, or
       // without a group in a year (named by verification), ended the whole
       // run, the second naming no cohort, file or line.
@@ -599,9 +611,11 @@ const DataCase kDataCases[] = {
      "line 6, column 3: \"57,7\" is not a number: a comma in a number may "
      "only separate thousands",
      "kmCohortManager", nullptr},
+    // Fault: a text code of a numeric by-variable named no line.
     {"text code of a numeric by-variable", "se.ini", "1,2005,", "x,2005,",
      "data.csv",
-     "\"x\" is an invalid code for the Site by variable.  You must redefine "
+     "Data file \"data.csv\", line 6, column 1: \"x\" is an invalid code for "
+     "the Site by variable.  You must redefine "
      "the Site variable format.",
      "kmCohortManager", nullptr},
     {"cohort in two blocks", "se.ini", "2,2023,",
@@ -1097,6 +1111,26 @@ const DataCase kDataCases[] = {
      "out.dataexport.txt", "\"Site\"\t\"Year\"\t",
      "[Export Options]\nexport data = true\n", nullptr, nullptr, nullptr,
      "kinked.csv", "= data.csv", "= kinked.csv"},
+    // Faults: a count whose rate leaves the range of numbers, or a rate the
+    // comparability ratio takes out of it, ended the run naming no line.
+    {"a count too small to form a rate", "counts.ini",
+     "1,2005,57.70,0.5770,1154,", "1,2005,57.70,0.5770,1e-320,", "data.csv",
+     "The dependent value 9.99989e-321 of record 6 (cohort \"East\", data "
+     "file \"data.csv\", line 6, column 5) is too large or too small",
+     "kmCalculator"},
+    // Fault: a population out of range was named as its count.
+    {"a population too large to weight its count", "counts.ini",
+     "1,2005,57.70,0.5770,1154,2000000", "1,2005,57.70,0.5770,1154,1e300",
+     "data.csv",
+     "The population 1e+300 of record 6 (cohort \"East\", data file "
+     "\"data.csv\", line 6, column 6) is too large or too small",
+     "kmCalculator"},
+    {"a rate the comparability ratio takes out of range", "se.ini",
+     "1,2005,57.70,", "1,2005,1e-320,", "data.csv",
+     "Illegal value for dependent variable.  Dependent value = 0  Cohort "
+     "index:  0 (record 6, cohort \"East\", data file \"data.csv\", line 6, "
+     "column 3)",
+     "kmCalculator", nullptr, nullptr, nullptr, nullptr, kRatioPairwise},
     {"two faulty cohorts, 1 worker", "se.ini", ",2005,", ",2003,", "data.csv",
      "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nnum cores = 1\n"},
@@ -1591,10 +1625,11 @@ const Variation kVariations[] = {
      "two or more independent variable values are equal."},
     {"a cohort of 2 years", DataSet::kRates, [](Rows& r) { r.resize(14); },
      "needs at least 3 observations whatever the run options"},
+    // Fault: a code its format does not list stopped the run naming no line.
     {"a code with no label", DataSet::kRates,
      [](Rows& r) { Row(r, "West", "2000")[0] = "North"; },
-     "\"3\" is an invalid code for the Site by variable.", 2, nullptr, false,
-     true},
+     ", column 1: \"3\" is an invalid code for the Site by variable.", 2,
+     nullptr, false, true},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
     {"codes spelt 01, +1 and 02", DataSet::kRates,
      [](Rows& r) {
@@ -1660,6 +1695,11 @@ const Variation kVariations[] = {
     {"age-adjusted blank year", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[1] = ""; },
      ": the independent value is blank or missing."},
+    // Fault: a population whose rate leaves the range of numbers ended the
+    // whole run with "Cannot place kinkmark 0 in GridSearch.".
+    {"age-adjusted population too small to form a rate", DataSet::kAgeAdjusted,
+     [](Rows& r) { Row(r, "East", "2003")[4] = "1e-310"; },
+     " is 1e-310 in the year 2003; the rate of the count "},
     // Faults: a key given twice in a section no reader reads stopped the
     // run; a section given twice was read in part, with status 0.
     {"a key twice in a section no reader reads", DataSet::kRates, nullptr,
