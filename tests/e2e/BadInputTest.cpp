@@ -1117,14 +1117,14 @@ const DataCase kDataCases[] = {
      "1,2005,57.70,0.5770,1154,", "1,2005,57.70,0.5770,1e-320,", "data.csv",
      "The dependent value 9.99989e-321 of record 6 (cohort \"East\", data "
      "file \"data.csv\", line 6, column 5) is too large or too small",
-     "kmCalculator"},
+     "kmCalculator", nullptr},
     // Fault: a population out of range was named as its count.
     {"a population too large to weight its count", "counts.ini",
      "1,2005,57.70,0.5770,1154,2000000", "1,2005,57.70,0.5770,1154,1e300",
      "data.csv",
      "The population 1e+300 of record 6 (cohort \"East\", data file "
      "\"data.csv\", line 6, column 6) is too large or too small",
-     "kmCalculator"},
+     "kmCalculator", nullptr},
     {"a rate the comparability ratio takes out of range", "se.ini",
      "1,2005,57.70,", "1,2005,1e-320,", "data.csv",
      "Illegal value for dependent variable.  Dependent value = 0  Cohort "
