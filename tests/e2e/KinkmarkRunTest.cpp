@@ -438,27 +438,44 @@ class CallingFileSystem : public KmFileSystem {
   std::function<void()> onCreate_;
 };
 
-// A full disk for the files whose names begin with sPrefix (none when it is
-// empty): their partial files cannot be created, or, with iAfter >= 0, the
-// disk fills once iAfter bytes of their writes have been accepted; and a
-// rename onto the name sNoMove refused, as a folder at that name or a
-// sticky folder refuses it.
-struct FullDiskFileSystem : KmFileSystem {
-  explicit FullDiskFileSystem(std::string s, long iAfterBytes = -1,
-                              std::string sMove = "")
-      : sPrefix(std::move(s)), sNoMove(std::move(sMove)), iAfter(iAfterBytes) {}
+// A file system with faults: a full disk for the files whose names begin
+// with sPrefix (none when it is empty), whose partial files cannot be
+// created, or, with iAfter >= 0, which fills once iAfter bytes of their
+// writes have been accepted; a rename onto the name sNoMove refused, as a
+// folder at that name or a sticky folder refuses it; and, as a kill would,
+// the process ended at once before its rename number iStop (from 0), or
+// once the commit record is created, when it is about to be removed, or
+// where the disk fills.
+struct FaultyFileSystem : KmFileSystem {
+  static constexpr int kStopped = 9;  // the stopped process's status
+  static constexpr int kAtRecordCreated = -1;
+  static constexpr int kAtRecordRemoved = -2;
+  static constexpr int kWhenFull = -3;
+  explicit FaultyFileSystem(std::string s, long iAfterBytes = -1,
+                            std::string sMove = "", int iStopAt = -4)
+      : sPrefix(std::move(s)),
+        sNoMove(std::move(sMove)),
+        iAfter(iAfterBytes),
+        iStop(iStopAt) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    if (iAfter >= 0 || !Named(sName)) {
-      return KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iAfter < 0 && Named(sName)) {
+      errno = ENOSPC;
+      return -1;
     }
-    errno = ENOSPC;
-    return -1;
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
+    return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
                 const std::string& sTo) override {
+    if (iRenames++ == iStop) _exit(kStopped);
     if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
     errno = EACCES;
     return false;
+  }
+  bool RemoveAt(int iFolder, const std::string& sName) override {
+    if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
+    return KmFileSystem::RemoveAt(iFolder, sName);
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
     std::error_code error;  // an unknown file is not one of them
@@ -469,16 +486,44 @@ struct FullDiskFileSystem : KmFileSystem {
     }
     const long iTaken = std::min(static_cast<long>(iBytes), iAfter.load());
     iAfter -= iTaken;
+    if (iStop == kWhenFull && iTaken < static_cast<long>(iBytes)) {
+      KmFileSystem::Write(iFd, pBuffer, iTaken);
+      _exit(kStopped);
+    }
     errno = ENOSPC;
     return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
   }
   bool Named(const std::string& sName) const {
     return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
   }
+  static bool IsRecord(const std::string& sName) {
+    return sName == "out.commit" || sName == "ages.commit";
+  }
   std::string sPrefix;
   std::string sNoMove;
   std::atomic<long> iAfter;
+  int iStop;
+  int iRenames = 0;
 };
+
+// The clustering example's result file, from the top folder.
+const char* const kClusteringResult =
+    "examples/clustering/output/ClusteringResult-KBIC-CBIC-Type-unordered.txt";
+
+// Copies the example folder sFolder, less its results files, into dir's
+// examples/ with an empty output/; returns the copy's path.
+fs::path CopyExample(const std::string& sFolder,
+                     const km_test::ScratchDir& dir) {
+  const fs::path example = fs::path(dir.Path()) / "examples" / sFolder;
+  fs::create_directories(example / "output");
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(fs::path(KM_EXAMPLES) / sFolder)) {
+    if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
+      fs::copy_file(entry.path(), example / entry.path().filename());
+    }
+  }
+  return example;
+}
 
 // The bytes of every regular file of dir, by name.
 std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
@@ -583,7 +628,7 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     }
     std::map<std::string, std::string> before = Contents(dir);
     const std::map<std::string, ino_t> inodes = Inodes(dir);
-    FullDiskFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
+    FaultyFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -613,83 +658,14 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
   }
 }
 
-// Copies the clustering example into dir, with an empty output folder; the
-// name of its clustering result file.
-std::string CopyClusteringExample(const km_test::ScratchDir& dir) {
-  const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
-  fs::create_directories(example / "output");
-  for (const char* sName :
-       {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
-    fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
-                  example / sName);
-  }
-  return (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
-      .string();
-}
-
-// A file system that ends the process at once, as a kill would: before its
-// rename number iStop (from 0), or, with kAtRecord, once the commit record
-// is created or when it is about to be removed, or, with kInAppend, once
-// half of the clustering block is written.
-class StoppingFileSystem : public KmFileSystem {
- public:
-  static constexpr int kStopped = 9;
-  static constexpr int kAtRecordCreated = -1;
-  static constexpr int kAtRecordRemoved = -2;
-  static constexpr int kInAppend = -3;
-  explicit StoppingFileSystem(int iStop) : iStop_(iStop) {}
-  ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
-    std::error_code error;
-    const fs::path file =
-        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
-    if (iStop_ == kInAppend &&
-        file.filename().string().rfind("ClusteringResult-", 0) == 0) {
-      KmFileSystem::Write(iFd, pBuffer, iBytes / 2);
-      _exit(kStopped);
-    }
-    return KmFileSystem::Write(iFd, pBuffer, iBytes);
-  }
-  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iStop_ == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
-    return iFd;
-  }
-  bool RenameAt(int iFolder, const std::string& sFrom,
-                const std::string& sTo) override {
-    if (iRenames_++ == iStop_) _exit(kStopped);
-    return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
-  }
-  bool RemoveAt(int iFolder, const std::string& sName) override {
-    if (iStop_ == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
-    return KmFileSystem::RemoveAt(iFolder, sName);
-  }
-
- private:
-  static bool IsRecord(const std::string& sName) {
-    return sName == "out.commit" || sName == "ages.commit";
-  }
-  int iStop_;
-  int iRenames_ = 0;
-};
-
-// Runs sRunFile in dir in a child process whose files are made through a
-// StoppingFileSystem; the child's exit status.
-int RunStopped(int iStop, const km_test::ScratchDir& dir,
-               std::string sRunFile) {
+// Runs sRunFile in dir in a child process whose files are made through
+// fileSystem; the child's exit status.
+int RunInChild(KmFileSystem& fileSystem, const km_test::ScratchDir& dir,
+               const std::string& sRunFile) {
   std::fflush(stdout);
   std::fflush(stderr);
   const pid_t pid = fork();
-  if (pid == 0) {
-    const int iNull = open("/dev/null", O_WRONLY);
-    dup2(iNull, 1);
-    dup2(iNull, 2);
-    fs::current_path(dir.Path());
-    StoppingFileSystem stopping(iStop);
-    KmSetFileSystem(&stopping);
-    char sProgram[] = "kinkmark";
-    char* argv[] = {sProgram, &sRunFile[0], nullptr};
-    _exit(KmRunDriver(2, argv));
-  }
+  if (pid == 0) _exit(RunInProcess(fileSystem, dir, sRunFile).iStatus);
   int iRaw = 0;
   waitpid(pid, &iRaw, 0);
   return WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1;
@@ -709,66 +685,61 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   km_test::ScratchDir lone;
   CopyFixtures(lone);
   ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  using Faulty = FaultyFileSystem;
+  const std::string sCluster = "examples/clustering/run.ini";
   const struct {
     int iStop;
-    const char* sNextRun;
-    const char* sConsole;      // "": the next run says nothing of it
-    bool bFinished;            // the stopped run's outputs are all in place
-    bool bClustering = false;  // the clustering example, its block checked
+    std::string sNextRun;  // the clustering example's: its block checked
+    const char* sConsole;  // "": the next run says nothing of it
+    bool bFinished;        // the stopped run's outputs are all in place
   } cases[] = {
-      {StoppingFileSystem::kAtRecordCreated, "run.ini", "", false},
+      {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
-      {StoppingFileSystem::kAtRecordRemoved, "run.ini",
-       "every one had reached its name", true},
+      {Faulty::kAtRecordRemoved, "run.ini", "every one had reached its name",
+       true},
       {0, "other.ini",
        "(its record \"out.commit\" is there): it names \"run.kms.", false},
-      {StoppingFileSystem::kInAppend, "examples/clustering/run.ini",
+      {Faulty::kWhenFull, sCluster,
        "Its clustering block in \"examples/clustering/output/"
        "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was not whole: this "
        "run cut that file back to the 8192 bytes it held before the block.",
-       true, true},
-      {0, "examples/clustering/run.ini",
-       "(\"examples/clustering/output/ages.kmo\", ", true, true},
-      {StoppingFileSystem::kAtRecordRemoved, "examples/clustering/run.ini",
+       true},
+      {0, sCluster, "(\"examples/clustering/output/ages.kmo\", ", true},
+      {Faulty::kAtRecordRemoved, sCluster,
        "every one had reached its name, so the files under these names are "
        "all of that run. Its clustering block in \"examples/clustering/"
        "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is whole.",
-       true, true},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun);
     km_test::ScratchDir dir;
-    if (c.bClustering) {
-      const std::string sResult = CopyClusteringExample(dir);
-      const std::string sEarlier(8192, 'x');
+    const bool bClustering = c.sNextRun == sCluster;
+    const std::string sResult = dir.File(kClusteringResult);
+    const std::string sEarlier(8192, 'x');
+    if (bClustering) {
+      CopyExample("clustering", dir);
       WriteAll(sResult, sEarlier);
-      ASSERT_EQ(RunStopped(c.iStop, dir, c.sNextRun),
-                StoppingFileSystem::kStopped);
-      FullDiskFileSystem full("ages.RunSummary.txt.");
-      const RunResult next = RunInProcess(full, dir, c.sNextRun);
-      EXPECT_EQ(next.iStatus, 2);
-      EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
-          << next.sConsole;
-      const std::string sNow = ReadAll(sResult);
-      EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
-      EXPECT_EQ(sNow.size() > sEarlier.size(),
-                c.iStop != StoppingFileSystem::kInAppend);
-      EXPECT_FALSE(
-          fs::exists(dir.File("examples/clustering/output/ages.commit")));
-      continue;
+    } else {
+      CopyFixtures(dir);
+      fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
+      for (const std::string& sName : Files(lone)) {
+        if (!fs::exists(dir.File(sName))) {
+          WriteAll(dir.File(sName), "earlier\n");
+        }
+      }
     }
-    CopyFixtures(dir);
-    fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
-    for (const std::string& sName : Files(lone)) {
-      if (!fs::exists(dir.File(sName))) WriteAll(dir.File(sName), "earlier\n");
-    }
-    if (RunStopped(c.iStop, dir, "run.ini") != StoppingFileSystem::kStopped) {
+    const bool bInAppend = c.iStop == Faulty::kWhenFull;
+    Faulty stopping(bInAppend ? "ClusteringResult-" : "", bInAppend ? 100 : -1,
+                    "", c.iStop);
+    if (RunInChild(stopping, dir, bClustering ? sCluster : "run.ini") !=
+        Faulty::kStopped) {
       ADD_FAILURE() << "the run was not stopped";
       continue;
     }
     const std::map<std::string, std::string> stopped = Contents(dir);
-    FullDiskFileSystem full("out.RunSummary.txt.");
+    Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.");
     const RunResult next = RunInProcess(full, dir, c.sNextRun);
     EXPECT_EQ(next.iStatus, 2);
     EXPECT_EQ(next.sConsole.find("was stopped") != std::string::npos,
@@ -776,6 +747,14 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         << next.sConsole;
     EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
         << next.sConsole;
+    if (bClustering) {
+      const std::string sNow = ReadAll(sResult);
+      EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
+      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend);
+      EXPECT_FALSE(
+          fs::exists(dir.File("examples/clustering/output/ages.commit")));
+      continue;
+    }
     if (!c.bFinished) {
       // The record and partial files stay only for the run that can finish
       // them.
@@ -900,8 +879,8 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     SCOPED_TRACE(kind);
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
-    const std::string sResult = CopyClusteringExample(dir);
-    const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
+    const fs::path example = CopyExample("clustering", dir);
+    const std::string sResult = dir.File(kClusteringResult);
     // Fault: a failed append left the outputs moved before it the new run's.
     if (kind == kAppendFails)
       WriteAll((example / "output/ages.kmo").string(), "earlier\n");
@@ -929,12 +908,11 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       return files;
     };
     const std::map<std::string, std::string> before = Unwritten();
-    FullDiskFileSystem full(
-        kind == kAppendFails     ? "ClusteringResult-"
-        : kind == kRenameRefused ? ""
-                                 : "ages.RunSummary",
-        kind == kAppendFails ? 100 : -1,
-        kind == kRenameRefused ? "ages.RunSummary.txt" : "");
+    FaultyFileSystem full(kind == kAppendFails     ? "ClusteringResult-"
+                          : kind == kRenameRefused ? ""
+                                                   : "ages.RunSummary",
+                          kind == kAppendFails ? 100 : -1,
+                          kind == kRenameRefused ? "ages.RunSummary.txt" : "");
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (kind == kSizeLimit) {
@@ -998,8 +976,6 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
     const char* sOutput;  // "Output File"
     int iStatus;
     const char* sMessage;
-    const char* sNoMove = "";  // the rename onto this name is refused
-    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dat", kPipe, "out.dat", 2,
        "The output file \"out.dat\" is not a regular file"},
@@ -1091,8 +1067,6 @@ TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
     bool bLink;
     int iStatus;
     const char* sMessage;
-    const char* sNoMove = "";  // the rename onto this name is refused
-    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dataexport.txt", "out.dat", false, 2,
        "The export \"out.dataexport.txt\" is also an input of the run (the "
@@ -1547,21 +1521,6 @@ const ExampleRow kExamples[] = {
      {"ClusteringResult-KBIC-CBIC-Type-unordered.txt", "ages.kmo"}},
     {"varcov", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
 };
-
-// Copies the example folder sFolder, less its results files, into dir's
-// examples/ with an empty output/; returns the copy's path.
-fs::path CopyExample(const std::string& sFolder,
-                     const km_test::ScratchDir& dir) {
-  const fs::path example = fs::path(dir.Path()) / "examples" / sFolder;
-  fs::create_directories(example / "output");
-  for (const fs::directory_entry& entry :
-       fs::directory_iterator(fs::path(KM_EXAMPLES) / sFolder)) {
-    if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
-      fs::copy_file(entry.path(), example / entry.path().filename());
-    }
-  }
-  return example;
-}
 
 TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
   for (const ExampleRow& row : kExamples) {
