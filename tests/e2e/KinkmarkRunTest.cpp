@@ -451,12 +451,9 @@ struct FaultyFileSystem : KmFileSystem {
   static constexpr int kAtRecordCreated = -1;
   static constexpr int kAtRecordRemoved = -2;
   static constexpr int kWhenFull = -3;
-  explicit FaultyFileSystem(std::string s, long iAfterBytes = -1,
-                            std::string sMove = "", int iStopAt = -4)
-      : sPrefix(std::move(s)),
-        sNoMove(std::move(sMove)),
-        iAfter(iAfterBytes),
-        iStop(iStopAt) {}
+  explicit FaultyFileSystem(std::string s, long i = -1, std::string m = "",
+                            int k = -4)
+      : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (iAfter < 0 && Named(sName)) {
       errno = ENOSPC;
