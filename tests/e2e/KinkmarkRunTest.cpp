@@ -856,37 +856,45 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // left a new, empty result file. The file now keeps its bytes, or is not
 // made, and so does every other file the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind {
-    kHardLink,
-    kSymbolicLink,
-    kGenuine,
-    kFailedRun,
-    kAppendFails,
-    kSizeLimit,
-    kNewFailedRun,
-    kRenameRefused
+  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
+  const std::string sLong(8192, 'x');
+  const struct {
+    Kind kind;
+    std::string sEarlier;      // the result file's bytes ("": none)
+    const char* sConsole;      // what the run says
+    const char* sFull = "";    // a full disk for these files,
+    long iAfter = -1;          // once these bytes are written
+    const char* sNoMove = "";  // the rename onto this name is refused
+    bool bSizeLimit = false;   // room for every output but the block
+  } cases[] = {
+      {kHardLink, "", "is not a regular file with one name"},
+      {kSymbolicLink, "", "is not a regular file with one name"},
+      {kGenuine, "an earlier run\n", ""},
+      {kFailedRun, "an earlier run\n", "RunSummary", "ages.RunSummary"},
+      {kFailedRun, sLong, "No space left", "ClusteringResult-", 100},
+      {kFailedRun, sLong, "File too large", "", -1, "", true},
+      {kFailedRun, "", "RunSummary", "ages.RunSummary"},
+      {kFailedRun, sLong, "Permission denied", "", -1, "ages.RunSummary.txt"},
   };
-  for (const Kind kind :
-       {kHardLink, kSymbolicLink, kGenuine, kFailedRun, kAppendFails,
-        kSizeLimit, kNewFailedRun, kRenameRefused}) {
-    SCOPED_TRACE(kind);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
+    const bool bAppendFails = c.iAfter >= 0;
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
     const fs::path example = CopyExample("clustering", dir);
     const std::string sResult = dir.File(kClusteringResult);
     // Fault: a failed append left the outputs moved before it the new run's.
-    if (kind == kAppendFails)
+    if (bAppendFails) {
       WriteAll((example / "output/ages.kmo").string(), "earlier\n");
+    }
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
-    if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
-    if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
-    const std::string sEarlier =
-        kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
-    if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
+    if (c.kind == kHardLink) fs::create_hard_link(sOutside, sResult);
+    if (c.kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
+    if (!c.sEarlier.empty()) WriteAll(sResult, c.sEarlier);
     // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
     // in output/), inputs included; after a failed append, every file but
     // the error file.
-    const auto Unwritten = [&example, kind] {
+    const auto Unwritten = [&example, bAppendFails] {
       std::map<std::string, std::string> files;
       for (const auto& entry : fs::recursive_directory_iterator(example)) {
         const std::string sName = entry.path().filename().string();
@@ -894,47 +902,38 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
         if (entry.is_regular_file() &&
             (sName == "run.ini" ||
              sName.rfind(bBeside ? "run." : "ages.", 0) != 0 ||
-             (kind == kAppendFails && sName != "run.ErrorFile.txt"))) {
+             (bAppendFails && sName != "run.ErrorFile.txt"))) {
           files[entry.path().string()] = ReadAll(entry.path().string());
         }
       }
       return files;
     };
     const std::map<std::string, std::string> before = Unwritten();
-    FaultyFileSystem full(kind == kAppendFails     ? "ClusteringResult-"
-                          : kind == kRenameRefused ? ""
-                                                   : "ages.RunSummary",
-                          kind == kAppendFails ? 100 : -1,
-                          kind == kRenameRefused ? "ages.RunSummary.txt" : "");
+    FaultyFileSystem full(c.sFull, c.iAfter, c.sNoMove);
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
-    if (kind == kSizeLimit) {
-      // Room for every output but the block after the earlier bytes.
+    if (c.bSizeLimit) {
       rlimit limit;
       getrlimit(RLIMIT_FSIZE, &limit);
       const rlimit was = limit;
-      limit.rlim_cur = sEarlier.size() + 1000;
+      limit.rlim_cur = c.sEarlier.size() + 1000;
       const auto previous = std::signal(SIGXFSZ, SIG_DFL);
       setrlimit(RLIMIT_FSIZE, &limit);
       run = RunKinkmark(dir, sRunFile);
       setrlimit(RLIMIT_FSIZE, &was);
       std::signal(SIGXFSZ, previous);
-    } else if (kind == kFailedRun || kind >= kAppendFails) {
+    } else if (c.kind == kFailedRun) {
       run = RunInProcess(full, dir, sRunFile);
     } else {
       run = RunKinkmark(dir, sRunFile);
     }
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    EXPECT_EQ(run.iStatus, c.kind == kGenuine ? 0 : 2) << run.sConsole;
+    EXPECT_NE(run.sConsole.find(c.sConsole), std::string::npos) << run.sConsole;
     // Fault: a run that failed after its fits kept its block appended.
-    if (kind == kFailedRun || kind >= kAppendFails) {
-      EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+    if (c.kind == kFailedRun) {
       EXPECT_TRUE(Unwritten() == before);
-      const char* sWhy = kind == kSizeLimit       ? "File too large"
-                         : kind == kAppendFails   ? "No space left"
-                         : kind == kRenameRefused ? "Permission denied"
-                                                  : "RunSummary";
-      EXPECT_NE(run.sConsole.find(sWhy), std::string::npos) << run.sConsole;
-      if (kind == kAppendFails) {
+      if (bAppendFails) {
         EXPECT_NE(ReadAll((example / "run.ErrorFile.txt").string())
                       .find("(\"examples/clustering/output/ages.kmo\") are "
                             "from before it"),
@@ -942,16 +941,11 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       }
       continue;
     }
-    if (kind == kGenuine) {
-      EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+    if (c.kind == kGenuine) {
       EXPECT_EQ(ReadAll(sResult).rfind("an earlier run\n", 0), 0u);
       EXPECT_GT(fs::file_size(sResult), 20u);
       continue;
     }
-    EXPECT_EQ(run.iStatus, 2) << run.sConsole;
-    EXPECT_NE(run.sConsole.find("is not a regular file with one name"),
-              std::string::npos)
-        << run.sConsole;
     EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
   }
 }
