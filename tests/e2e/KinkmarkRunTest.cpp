@@ -438,27 +438,41 @@ class CallingFileSystem : public KmFileSystem {
   std::function<void()> onCreate_;
 };
 
-// A full disk for the files whose names begin with sPrefix (none when it is
-// empty): their partial files cannot be created, or, with iAfter >= 0, the
-// disk fills once iAfter bytes of their writes have been accepted; and a
-// rename onto the name sNoMove refused, as a folder at that name or a
-// sticky folder refuses it.
-struct FullDiskFileSystem : KmFileSystem {
-  explicit FullDiskFileSystem(std::string s, long iAfterBytes = -1,
-                              std::string sMove = "")
-      : sPrefix(std::move(s)), sNoMove(std::move(sMove)), iAfter(iAfterBytes) {}
+// A file system with faults: a full disk for the files whose names begin
+// with sPrefix (none when it is empty), whose partial files cannot be
+// created, or, with iAfter >= 0, which fills once iAfter bytes of their
+// writes have been accepted; a rename onto the name sNoMove refused, as a
+// folder at that name or a sticky folder refuses it; and, as a kill would,
+// the process ended at once before its rename number iStop (from 0), or
+// once the commit record is created, when it is about to be removed, or
+// where the disk fills.
+struct FaultyFileSystem : KmFileSystem {
+  static constexpr int kStopped = 9;  // the stopped process's status
+  static constexpr int kAtRecordCreated = -1;
+  static constexpr int kAtRecordRemoved = -2;
+  static constexpr int kWhenFull = -3;
+  explicit FaultyFileSystem(std::string s, long i = -1, std::string m = "",
+                            int k = -4)
+      : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    if (iAfter >= 0 || !Named(sName)) {
-      return KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iAfter < 0 && Named(sName)) {
+      errno = ENOSPC;
+      return -1;
     }
-    errno = ENOSPC;
-    return -1;
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
+    return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
                 const std::string& sTo) override {
+    if (iRenames++ == iStop) _exit(kStopped);
     if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
     errno = EACCES;
     return false;
+  }
+  bool RemoveAt(int iFolder, const std::string& sName) override {
+    if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
+    return KmFileSystem::RemoveAt(iFolder, sName);
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
     std::error_code error;  // an unknown file is not one of them
@@ -469,16 +483,44 @@ struct FullDiskFileSystem : KmFileSystem {
     }
     const long iTaken = std::min(static_cast<long>(iBytes), iAfter.load());
     iAfter -= iTaken;
+    if (iStop == kWhenFull && iTaken < static_cast<long>(iBytes)) {
+      KmFileSystem::Write(iFd, pBuffer, iTaken);
+      _exit(kStopped);
+    }
     errno = ENOSPC;
     return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
   }
   bool Named(const std::string& sName) const {
     return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
   }
+  static bool IsRecord(const std::string& sName) {
+    return sName == "out.commit" || sName == "ages.commit";
+  }
   std::string sPrefix;
   std::string sNoMove;
   std::atomic<long> iAfter;
+  int iStop;
+  int iRenames = 0;
 };
+
+// The clustering example's result file, from the top folder.
+const char* const kClusteringResult =
+    "examples/clustering/output/ClusteringResult-KBIC-CBIC-Type-unordered.txt";
+
+// Copies the example folder sFolder, less its results files, into dir's
+// examples/ with an empty output/; returns the copy's path.
+fs::path CopyExample(const std::string& sFolder,
+                     const km_test::ScratchDir& dir) {
+  const fs::path example = fs::path(dir.Path()) / "examples" / sFolder;
+  fs::create_directories(example / "output");
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(fs::path(KM_EXAMPLES) / sFolder)) {
+    if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
+      fs::copy_file(entry.path(), example / entry.path().filename());
+    }
+  }
+  return example;
+}
 
 // The bytes of every regular file of dir, by name.
 std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
@@ -491,16 +533,10 @@ std::map<std::string, std::string> Contents(const km_test::ScratchDir& dir) {
   return contents;
 }
 
-// The inode of every file of dir, by name.
-std::map<std::string, ino_t> Inodes(const km_test::ScratchDir& dir) {
-  std::map<std::string, ino_t> inodes;
-  for (const std::string& sName : Files(dir)) {
-    struct stat info;
-    if (lstat(dir.File(sName).c_str(), &info) == 0) {
-      inodes[sName] = info.st_ino;
-    }
-  }
-  return inodes;
+// The inode of the file at sPath (0 when there is none).
+ino_t Inode(const std::string& sPath) {
+  struct stat info;
+  return lstat(sPath.c_str(), &info) == 0 ? info.st_ino : 0;
 }
 
 // Fault: a failed run removed the finished analysis under its names (a
@@ -582,8 +618,15 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       WriteAll(dir.File(c.sRunFile), c.sBody + "\n");
     }
     std::map<std::string, std::string> before = Contents(dir);
-    const std::map<std::string, ino_t> inodes = Inodes(dir);
-    FullDiskFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
+    // The outputs moved before the refused rename, by their inodes.
+    std::map<std::string, ino_t> moved;
+    const std::string sMoved = c.sMoved;
+    const std::regex quoted("\"([^\"]+)\"");
+    for (auto it = std::sregex_iterator(sMoved.begin(), sMoved.end(), quoted);
+         it != std::sregex_iterator(); ++it) {
+      moved[(*it)[1]] = Inode(dir.File((*it)[1]));
+    }
+    FaultyFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -597,14 +640,10 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
           << after["run.ErrorFile.txt"];
       after.erase("run.ErrorFile.txt");
     }
-    // The outputs moved before the refused rename are new files (the
-    // results file among them); every other file stays byte for byte.
-    const std::string sMoved = c.sMoved;
-    const std::regex quoted("\"([^\"]+)\"");
-    for (auto it = std::sregex_iterator(sMoved.begin(), sMoved.end(), quoted);
-         it != std::sregex_iterator(); ++it) {
-      const std::string sName = (*it)[1];
-      EXPECT_NE(Inodes(dir)[sName], inodes.at(sName)) << sName;
+    // The outputs moved are new files (the results file among them); every
+    // other file stays byte for byte.
+    for (const auto& [sName, iInode] : moved) {
+      EXPECT_NE(Inode(dir.File(sName)), iInode) << sName;
       before.erase(sName);
       after.erase(sName);
     }
@@ -613,83 +652,14 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
   }
 }
 
-// Copies the clustering example into dir, with an empty output folder; the
-// name of its clustering result file.
-std::string CopyClusteringExample(const km_test::ScratchDir& dir) {
-  const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
-  fs::create_directories(example / "output");
-  for (const char* sName :
-       {"ages.kms", "ages.csv", "export-options.ini", "run.ini"}) {
-    fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
-                  example / sName);
-  }
-  return (example / "output" / "ClusteringResult-KBIC-CBIC-Type-unordered.txt")
-      .string();
-}
-
-// A file system that ends the process at once, as a kill would: before its
-// rename number iStop (from 0), or, with kAtRecord, once the commit record
-// is created or when it is about to be removed, or, with kInAppend, once
-// half of the clustering block is written.
-class StoppingFileSystem : public KmFileSystem {
- public:
-  static constexpr int kStopped = 9;
-  static constexpr int kAtRecordCreated = -1;
-  static constexpr int kAtRecordRemoved = -2;
-  static constexpr int kInAppend = -3;
-  explicit StoppingFileSystem(int iStop) : iStop_(iStop) {}
-  ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
-    std::error_code error;
-    const fs::path file =
-        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
-    if (iStop_ == kInAppend &&
-        file.filename().string().rfind("ClusteringResult-", 0) == 0) {
-      KmFileSystem::Write(iFd, pBuffer, iBytes / 2);
-      _exit(kStopped);
-    }
-    return KmFileSystem::Write(iFd, pBuffer, iBytes);
-  }
-  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
-    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
-    if (iStop_ == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
-    return iFd;
-  }
-  bool RenameAt(int iFolder, const std::string& sFrom,
-                const std::string& sTo) override {
-    if (iRenames_++ == iStop_) _exit(kStopped);
-    return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
-  }
-  bool RemoveAt(int iFolder, const std::string& sName) override {
-    if (iStop_ == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
-    return KmFileSystem::RemoveAt(iFolder, sName);
-  }
-
- private:
-  static bool IsRecord(const std::string& sName) {
-    return sName == "out.commit" || sName == "ages.commit";
-  }
-  int iStop_;
-  int iRenames_ = 0;
-};
-
-// Runs sRunFile in dir in a child process whose files are made through a
-// StoppingFileSystem; the child's exit status.
-int RunStopped(int iStop, const km_test::ScratchDir& dir,
-               std::string sRunFile) {
+// Runs sRunFile in dir in a child process whose files are made through
+// fileSystem; the child's exit status.
+int RunInChild(KmFileSystem& fileSystem, const km_test::ScratchDir& dir,
+               const std::string& sRunFile) {
   std::fflush(stdout);
   std::fflush(stderr);
   const pid_t pid = fork();
-  if (pid == 0) {
-    const int iNull = open("/dev/null", O_WRONLY);
-    dup2(iNull, 1);
-    dup2(iNull, 2);
-    fs::current_path(dir.Path());
-    StoppingFileSystem stopping(iStop);
-    KmSetFileSystem(&stopping);
-    char sProgram[] = "kinkmark";
-    char* argv[] = {sProgram, &sRunFile[0], nullptr};
-    _exit(KmRunDriver(2, argv));
-  }
+  if (pid == 0) _exit(RunInProcess(fileSystem, dir, sRunFile).iStatus);
   int iRaw = 0;
   waitpid(pid, &iRaw, 0);
   return WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1;
@@ -709,66 +679,61 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   km_test::ScratchDir lone;
   CopyFixtures(lone);
   ASSERT_EQ(RunKinkmark(lone, "run.ini").iStatus, 0);
+  using Faulty = FaultyFileSystem;
+  const std::string sCluster = "examples/clustering/run.ini";
   const struct {
     int iStop;
-    const char* sNextRun;
-    const char* sConsole;      // "": the next run says nothing of it
-    bool bFinished;            // the stopped run's outputs are all in place
-    bool bClustering = false;  // the clustering example, its block checked
+    std::string sNextRun;  // the clustering example's: its block checked
+    const char* sConsole;  // "": the next run says nothing of it
+    bool bFinished;        // the stopped run's outputs are all in place
   } cases[] = {
-      {StoppingFileSystem::kAtRecordCreated, "run.ini", "", false},
+      {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
-      {StoppingFileSystem::kAtRecordRemoved, "run.ini",
-       "every one had reached its name", true},
+      {Faulty::kAtRecordRemoved, "run.ini", "every one had reached its name",
+       true},
       {0, "other.ini",
        "(its record \"out.commit\" is there): it names \"run.kms.", false},
-      {StoppingFileSystem::kInAppend, "examples/clustering/run.ini",
+      {Faulty::kWhenFull, sCluster,
        "Its clustering block in \"examples/clustering/output/"
        "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was not whole: this "
        "run cut that file back to the 8192 bytes it held before the block.",
-       true, true},
-      {0, "examples/clustering/run.ini",
-       "(\"examples/clustering/output/ages.kmo\", ", true, true},
-      {StoppingFileSystem::kAtRecordRemoved, "examples/clustering/run.ini",
+       true},
+      {0, sCluster, "(\"examples/clustering/output/ages.kmo\", ", true},
+      {Faulty::kAtRecordRemoved, sCluster,
        "every one had reached its name, so the files under these names are "
        "all of that run. Its clustering block in \"examples/clustering/"
        "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is whole.",
-       true, true},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun);
     km_test::ScratchDir dir;
-    if (c.bClustering) {
-      const std::string sResult = CopyClusteringExample(dir);
-      const std::string sEarlier(8192, 'x');
+    const bool bClustering = c.sNextRun == sCluster;
+    const std::string sResult = dir.File(kClusteringResult);
+    const std::string sEarlier(8192, 'x');
+    if (bClustering) {
+      CopyExample("clustering", dir);
       WriteAll(sResult, sEarlier);
-      ASSERT_EQ(RunStopped(c.iStop, dir, c.sNextRun),
-                StoppingFileSystem::kStopped);
-      FullDiskFileSystem full("ages.RunSummary.txt.");
-      const RunResult next = RunInProcess(full, dir, c.sNextRun);
-      EXPECT_EQ(next.iStatus, 2);
-      EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
-          << next.sConsole;
-      const std::string sNow = ReadAll(sResult);
-      EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
-      EXPECT_EQ(sNow.size() > sEarlier.size(),
-                c.iStop != StoppingFileSystem::kInAppend);
-      EXPECT_FALSE(
-          fs::exists(dir.File("examples/clustering/output/ages.commit")));
-      continue;
+    } else {
+      CopyFixtures(dir);
+      fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
+      for (const std::string& sName : Files(lone)) {
+        if (!fs::exists(dir.File(sName))) {
+          WriteAll(dir.File(sName), "earlier\n");
+        }
+      }
     }
-    CopyFixtures(dir);
-    fs::copy_file(dir.File("run.ini"), dir.File("other.ini"));
-    for (const std::string& sName : Files(lone)) {
-      if (!fs::exists(dir.File(sName))) WriteAll(dir.File(sName), "earlier\n");
-    }
-    if (RunStopped(c.iStop, dir, "run.ini") != StoppingFileSystem::kStopped) {
+    const bool bInAppend = c.iStop == Faulty::kWhenFull;
+    Faulty stopping(bInAppend ? "ClusteringResult-" : "", bInAppend ? 100 : -1,
+                    "", c.iStop);
+    if (RunInChild(stopping, dir, bClustering ? sCluster : "run.ini") !=
+        Faulty::kStopped) {
       ADD_FAILURE() << "the run was not stopped";
       continue;
     }
     const std::map<std::string, std::string> stopped = Contents(dir);
-    FullDiskFileSystem full("out.RunSummary.txt.");
+    Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.");
     const RunResult next = RunInProcess(full, dir, c.sNextRun);
     EXPECT_EQ(next.iStatus, 2);
     EXPECT_EQ(next.sConsole.find("was stopped") != std::string::npos,
@@ -776,24 +741,31 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         << next.sConsole;
     EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
         << next.sConsole;
+    // The record and partial files stay only for the run that can finish
+    // them.
+    const bool bLeft = !c.bFinished && c.iStop == 0;
+    EXPECT_EQ(fs::exists(dir.File(bClustering ? "examples/clustering/output/"
+                                                "ages.commit"
+                                              : "out.commit")),
+              bLeft);
+    for (const std::string& sName : Files(dir)) {
+      EXPECT_TRUE(bLeft || sName.find(".partial") == std::string::npos)
+          << sName;
+    }
+    if (bClustering) {
+      const std::string sNow = ReadAll(sResult);
+      EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
+      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend);
+      continue;
+    }
     if (!c.bFinished) {
-      // The record and partial files stay only for the run that can finish
-      // them.
-      EXPECT_EQ(fs::exists(dir.File("out.commit")), c.iStop == 0);
       for (const auto& [sName, sBytes] : Contents(dir)) {
         if (sName.find("ErrorFile") != std::string::npos) continue;
         const auto found = stopped.find(sName);
         EXPECT_TRUE(found != stopped.end() && found->second == sBytes) << sName;
-        if (sName.find(".partial") != std::string::npos) {
-          EXPECT_EQ(c.iStop, 0) << sName;
-        }
       }
       continue;
     }
-    for (const std::string& sName : Files(dir)) {
-      EXPECT_EQ(sName.find(".partial"), std::string::npos) << sName;
-    }
-    EXPECT_FALSE(fs::exists(dir.File("out.commit")));
     for (const std::string& sName : Files(lone)) {
       const std::string sWritten = ReadAll(dir.File(sName));
       EXPECT_NE(sWritten, "earlier\n") << sName;
@@ -884,37 +856,45 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // left a new, empty result file. The file now keeps its bytes, or is not
 // made, and so does every other file the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind {
-    kHardLink,
-    kSymbolicLink,
-    kGenuine,
-    kFailedRun,
-    kAppendFails,
-    kSizeLimit,
-    kNewFailedRun,
-    kRenameRefused
+  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
+  const std::string sLong(8192, 'x');
+  const struct {
+    Kind kind;
+    std::string sEarlier;      // the result file's bytes ("": none)
+    const char* sConsole;      // what the run says
+    const char* sFull = "";    // a full disk for these files,
+    long iAfter = -1;          // once these bytes are written
+    const char* sNoMove = "";  // the rename onto this name is refused
+    bool bSizeLimit = false;   // room for every output but the block
+  } cases[] = {
+      {kHardLink, "", "is not a regular file with one name"},
+      {kSymbolicLink, "", "is not a regular file with one name"},
+      {kGenuine, "an earlier run\n", ""},
+      {kFailedRun, "an earlier run\n", "RunSummary", "ages.RunSummary"},
+      {kFailedRun, sLong, "No space left", "ClusteringResult-", 100},
+      {kFailedRun, sLong, "File too large", "", -1, "", true},
+      {kFailedRun, "", "RunSummary", "ages.RunSummary"},
+      {kFailedRun, sLong, "Permission denied", "", -1, "ages.RunSummary.txt"},
   };
-  for (const Kind kind :
-       {kHardLink, kSymbolicLink, kGenuine, kFailedRun, kAppendFails,
-        kSizeLimit, kNewFailedRun, kRenameRefused}) {
-    SCOPED_TRACE(kind);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
+    const bool bAppendFails = c.iAfter >= 0;
     km_test::ScratchDir dir;
     km_test::ScratchDir outside;
-    const std::string sResult = CopyClusteringExample(dir);
-    const fs::path example = fs::path(dir.Path()) / "examples" / "clustering";
+    const fs::path example = CopyExample("clustering", dir);
+    const std::string sResult = dir.File(kClusteringResult);
     // Fault: a failed append left the outputs moved before it the new run's.
-    if (kind == kAppendFails)
+    if (bAppendFails) {
       WriteAll((example / "output/ages.kmo").string(), "earlier\n");
+    }
     const std::string sOutside = outside.Write("notes.txt", "a user's notes\n");
-    if (kind == kHardLink) fs::create_hard_link(sOutside, sResult);
-    if (kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
-    const std::string sEarlier =
-        kind >= kAppendFails ? std::string(8192, 'x') : "an earlier run\n";
-    if (kind >= kGenuine && kind != kNewFailedRun) WriteAll(sResult, sEarlier);
+    if (c.kind == kHardLink) fs::create_hard_link(sOutside, sResult);
+    if (c.kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
+    if (!c.sEarlier.empty()) WriteAll(sResult, c.sEarlier);
     // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
     // in output/), inputs included; after a failed append, every file but
     // the error file.
-    const auto Unwritten = [&example, kind] {
+    const auto Unwritten = [&example, bAppendFails] {
       std::map<std::string, std::string> files;
       for (const auto& entry : fs::recursive_directory_iterator(example)) {
         const std::string sName = entry.path().filename().string();
@@ -922,48 +902,38 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
         if (entry.is_regular_file() &&
             (sName == "run.ini" ||
              sName.rfind(bBeside ? "run." : "ages.", 0) != 0 ||
-             (kind == kAppendFails && sName != "run.ErrorFile.txt"))) {
+             (bAppendFails && sName != "run.ErrorFile.txt"))) {
           files[entry.path().string()] = ReadAll(entry.path().string());
         }
       }
       return files;
     };
     const std::map<std::string, std::string> before = Unwritten();
-    FullDiskFileSystem full(
-        kind == kAppendFails     ? "ClusteringResult-"
-        : kind == kRenameRefused ? ""
-                                 : "ages.RunSummary",
-        kind == kAppendFails ? 100 : -1,
-        kind == kRenameRefused ? "ages.RunSummary.txt" : "");
+    FaultyFileSystem full(c.sFull, c.iAfter, c.sNoMove);
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
-    if (kind == kSizeLimit) {
-      // Room for every output but the block after the earlier bytes.
+    if (c.bSizeLimit) {
       rlimit limit;
       getrlimit(RLIMIT_FSIZE, &limit);
       const rlimit was = limit;
-      limit.rlim_cur = sEarlier.size() + 1000;
+      limit.rlim_cur = c.sEarlier.size() + 1000;
       const auto previous = std::signal(SIGXFSZ, SIG_DFL);
       setrlimit(RLIMIT_FSIZE, &limit);
       run = RunKinkmark(dir, sRunFile);
       setrlimit(RLIMIT_FSIZE, &was);
       std::signal(SIGXFSZ, previous);
-    } else if (kind == kFailedRun || kind >= kAppendFails) {
+    } else if (c.kind == kFailedRun) {
       run = RunInProcess(full, dir, sRunFile);
     } else {
       run = RunKinkmark(dir, sRunFile);
     }
     EXPECT_EQ(ReadAll(sOutside), "a user's notes\n");
+    EXPECT_EQ(run.iStatus, c.kind == kGenuine ? 0 : 2) << run.sConsole;
+    EXPECT_NE(run.sConsole.find(c.sConsole), std::string::npos) << run.sConsole;
     // Fault: a run that failed after its fits kept its block appended.
-    if (kind == kFailedRun || kind >= kAppendFails) {
-      EXPECT_EQ(run.iStatus, 2) << run.sConsole;
+    if (c.kind == kFailedRun) {
       EXPECT_TRUE(Unwritten() == before);
-      const char* sWhy = kind == kSizeLimit       ? "File too large"
-                         : kind == kAppendFails   ? "No space left"
-                         : kind == kRenameRefused ? "Permission denied"
-                                                  : "RunSummary";
-      EXPECT_NE(run.sConsole.find(sWhy), std::string::npos) << run.sConsole;
-      if (kind == kAppendFails) {
+      if (bAppendFails) {
         EXPECT_NE(ReadAll((example / "run.ErrorFile.txt").string())
                       .find("(\"examples/clustering/output/ages.kmo\") are "
                             "from before it"),
@@ -971,16 +941,11 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       }
       continue;
     }
-    if (kind == kGenuine) {
-      EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+    if (c.kind == kGenuine) {
       EXPECT_EQ(ReadAll(sResult).rfind("an earlier run\n", 0), 0u);
       EXPECT_GT(fs::file_size(sResult), 20u);
       continue;
     }
-    EXPECT_EQ(run.iStatus, 2) << run.sConsole;
-    EXPECT_NE(run.sConsole.find("is not a regular file with one name"),
-              std::string::npos)
-        << run.sConsole;
     EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
   }
 }
@@ -998,8 +963,6 @@ TEST(KinkmarkRun, OutputNamesThatAreNotFilesAreRefused) {
     const char* sOutput;  // "Output File"
     int iStatus;
     const char* sMessage;
-    const char* sNoMove = "";  // the rename onto this name is refused
-    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dat", kPipe, "out.dat", 2,
        "The output file \"out.dat\" is not a regular file"},
@@ -1091,8 +1054,6 @@ TEST(KinkmarkRun, InputsNamedLikeOutputsAreRefused) {
     bool bLink;
     int iStatus;
     const char* sMessage;
-    const char* sNoMove = "";  // the rename onto this name is refused
-    const char* sMoved = "";   // the error file's names of those moved
   } cases[] = {
       {"out.dataexport.txt", "out.dat", false, 2,
        "The export \"out.dataexport.txt\" is also an input of the run (the "
@@ -1547,21 +1508,6 @@ const ExampleRow kExamples[] = {
      {"ClusteringResult-KBIC-CBIC-Type-unordered.txt", "ages.kmo"}},
     {"varcov", {"rates.report.txt", "rates.finalselectedmodelexport.txt"}},
 };
-
-// Copies the example folder sFolder, less its results files, into dir's
-// examples/ with an empty output/; returns the copy's path.
-fs::path CopyExample(const std::string& sFolder,
-                     const km_test::ScratchDir& dir) {
-  const fs::path example = fs::path(dir.Path()) / "examples" / sFolder;
-  fs::create_directories(example / "output");
-  for (const fs::directory_entry& entry :
-       fs::directory_iterator(fs::path(KM_EXAMPLES) / sFolder)) {
-    if (entry.is_regular_file() && entry.path().extension() != ".kmo") {
-      fs::copy_file(entry.path(), example / entry.path().filename());
-    }
-  }
-  return example;
-}
 
 TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
   for (const ExampleRow& row : kExamples) {
