@@ -576,13 +576,16 @@ const char kTiedJump[] =
     "[Session Options]\nmodel = ln\nminimum kinkmarks = 1\nmaximum "
     "kinkmarks = 1\nnum permutations = 9\njump model = true\njump location "
     "= 2010.5\nmin obs end = 11\n";
+// Run options of a comparability ratio whose jump is at the year given.
+#define KM_RATIO_AT(year)                                               \
+  "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "          \
+  "permutations = 9\ncomparability ratio = true\njump location = " year \
+  "\ncomparability ratio value = 0.9\ncr variance = 0.0001\n"
 // Comparisons of the cohorts' ratio analyses, and the data export's layout
 // of one model column whose rows show them.
-#define KM_RATIO_PAIRWISE                                                   \
-  "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum permutations " \
-  "= 9\npairwise = parallel\npairwise number of permutations = 9\n"         \
-  "comparability ratio = true\njump location = 2010\ncomparability ratio "  \
-  "value = 0.9\ncr variance = 0.0001\n"
+#define KM_RATIO_PAIRWISE \
+  KM_RATIO_AT("2010")     \
+  "pairwise = parallel\npairwise number of permutations = 9\n"
 const char kRatioPairwise[] = KM_RATIO_PAIRWISE;
 // The same beside the cohorts' standard analyses.
 const char kRatioStandardPairwise[] =
@@ -942,10 +945,7 @@ const DataCase kDataCases[] = {
      "yearlabels.ini", "1,2006,", "1,2006.5,", "data.csv", nullptr, nullptr,
      "Data file \"data.csv\", line 7, column 2: the independent value "
      "\"2006.5\" is none of the values the format of Year lists.\n",
-     nullptr, nullptr, nullptr,
-     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
-     "permutations = 9\ncomparability ratio = true\njump location = 2012\n"
-     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+     nullptr, nullptr, nullptr, KM_RATIO_AT("2012")},
     // Fault: a ratio adjusting every value of a cohort was reported as if
     // it bridged a break in its data.
     {"comparability ratio beyond the cohort's years", "se.ini", nullptr, "",
@@ -953,19 +953,13 @@ const DataCase kDataCases[] = {
      "Note: cohort \"East\" was fitted: The jump location 2030 is not before "
      "the cohort's last independent value (2000 to 2023): the comparability "
      "ratio adjusted every one of its values",
-     nullptr, nullptr, nullptr,
-     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
-     "permutations = 9\ncomparability ratio = true\njump location = 2030\n"
-     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+     nullptr, nullptr, nullptr, KM_RATIO_AT("2030")},
     {"comparability ratio before the cohort's years", "se.ini", nullptr, "",
      "data.csv", nullptr, nullptr,
      "Note: cohort \"West\" was fitted: The jump location 1999 lies before "
      "the cohort's first independent value (2000 to 2023): the comparability "
      "ratio adjusted none of its values",
-     nullptr, nullptr, nullptr,
-     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
-     "permutations = 9\ncomparability ratio = true\njump location = 1999\n"
-     "comparability ratio value = 0.9\ncr variance = 0.0001\n"},
+     nullptr, nullptr, nullptr, KM_RATIO_AT("1999")},
     // Fault: a comparison's rows showed the values the ratio adjusted
     // beside the cohorts' rows of the same values divided back.
     {"comparison rows under a comparability ratio", "se.ini", nullptr, "",
@@ -1558,6 +1552,16 @@ std::vector<std::string>& Row(Rows& rows, const char* sSite,
   return rows.front();
 }
 
+// Writes sTo in column iColumn of sSite's rows (nullptr: every site's)
+// where it holds sFrom.
+void Rewrite(Rows& rows, size_t iColumn, const char* sSite, const char* sFrom,
+             const char* sTo) {
+  for (auto& row : rows) {
+    if ((!sSite || row[0] == sSite) && row[iColumn] == sFrom)
+      row[iColumn] = sTo;
+  }
+}
+
 // Age codes 00, 01 and +1 beside 0 and 1.
 void SpellAgeCodes(Rows& r) {
   for (auto& row : r) {
@@ -1676,12 +1680,7 @@ const Variation kVariations[] = {
     // Fault: with no age format a cohort whose codes were not the first
     // year's (West's 0 and 2 where East has 0 and 1) was fitted.
     {"an age code the first year lacks with no age format",
-     DataSet::kAgeAdjusted,
-     [](Rows& r) {
-       for (auto& row : r) {
-         if (row[0] == "West" && row[2] == "1") row[2] = "2";
-       }
-     },
+     DataSet::kAgeAdjusted, [](Rows& r) { Rewrite(r, 2, "West", "1", "2"); },
      "the adjustment variable Age holds the code \"2\", which is none of the "
      "2 groups the records of the data's first year give it (0, 1).",
      0, nullptr, kNoAgeFormat},
@@ -1728,18 +1727,10 @@ const Variation kVariations[] = {
      0, nullptr, kYearFormat},
     {"age-adjusted years written 2003.0 under a year format",
      DataSet::kAgeAdjusted,
-     [](Rows& r) {
-       for (auto& row : r) {
-         if (row[1] == "2003") row[1] = "2003.0";
-       }
-     },
-     "has finished", 0, nullptr, kYearFormat},
+     [](Rows& r) { Rewrite(r, 1, nullptr, "2003", "2003.0"); }, "has finished",
+     0, nullptr, kYearFormat},
     {"age-adjusted year its format does not list", DataSet::kAgeAdjusted,
-     [](Rows& r) {
-       for (auto& row : r) {
-         if (row[0] == "East" && row[1] == "2003") row[1] = "2003.5";
-       }
-     },
+     [](Rows& r) { Rewrite(r, 1, "East", "2003", "2003.5"); },
      ", column 2: the independent value \"2003.5\" is none of the values the "
      "format of Year lists.",
      0, nullptr, kYearFormat},
