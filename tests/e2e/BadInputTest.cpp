@@ -1534,12 +1534,11 @@ struct Variation {
   const char* sYearLabel = nullptr;  // label of the first, a middle and the
                                      // last year, which are left out
   unsigned flags = 0;                // the k... above
-  // The Site format's lines (or "1=East\n2=West\n"), the year the other
-  // years' labels count from, text appended to the run file and the
-  // run-options file, the Age format's lines.
-  const char* sSiteFormat = nullptr;
+  // The year the other years' labels count from, text appended to the run
+  // file and the run-options file, the Site and the Age formats' lines.
   int iYearCentre = 0;
   const char* sTail = "";
+  const char* sSiteFormat = "1=East\n2=West\n";
   const char* sAgeFormat = "0=Young\n1=Old\n";
 };
 
@@ -1649,10 +1648,10 @@ const Variation kVariations[] = {
     // Fault: the second label of one code was dropped in silence.
     {"a code given twice in the format", DataSet::kRates, nullptr,
      "gives the value 1 twice in [Format=Site] with different labels: line ", 2,
-     nullptr, kCodesOnly, "1=East\n2=West\n01=North\n"},
+     nullptr, kCodesOnly, 0, "", "1=East\n2=West\n01=North\n"},
     // Fault: a dictionary left every negative (centred) year out.
     {"centred years", DataSet::kRates, nullptr, "has finished", 0, nullptr, 0,
-     nullptr, 2005},
+     2005},
     {"age-adjusted data as they are", DataSet::kAgeAdjusted, nullptr,
      "has finished"},
     // Faults: the dictionary stopped with "incompatible dimensions", or
@@ -1662,7 +1661,7 @@ const Variation kVariations[] = {
     {"age-adjusted years marked not used", DataSet::kAgeAdjusted, nullptr,
      "has finished", 0, "2000 (not used in calculations)"},
     {"age-adjusted centred years", DataSet::kAgeAdjusted, nullptr,
-     "has finished", 0, nullptr, 0, nullptr, 2003},
+     "has finished", 0, nullptr, 0, 2003},
     // Fault: an age code spelt 00, 01 or +1 was no group of the session's
     // format: its cohort was refused, while a dictionary fitted it.
     {"age codes spelt 00, 01 and +1", DataSet::kAgeAdjusted, SpellAgeCodes,
@@ -1688,7 +1687,7 @@ const Variation kVariations[] = {
     // which no record could have.
     {"an age code given twice in the format", DataSet::kAgeAdjusted, nullptr,
      "gives the value 0 twice in [Format=Age] with different labels: line ", 2,
-     nullptr, 0, nullptr, 0, "", "0=Young\n1=Old\n00=Extra\n"},
+     nullptr, 0, 0, "", "1=East\n2=West\n", "0=Young\n1=Old\n00=Extra\n"},
     {"age-adjusted missing count", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[3] = "."; },
      "Cohort \"East\" could not be fitted"},
@@ -1703,11 +1702,10 @@ const Variation kVariations[] = {
     // Faults: a key given twice in a section no reader reads stopped the
     // run; a section given twice was read in part, with status 0.
     {"a key twice in a section no reader reads", DataSet::kRates, nullptr,
-     "out.kmo has finished", 0, nullptr, 0, nullptr, 0,
-     "[Notes]\nnote = a\nnote = b\n"},
+     "out.kmo has finished", 0, nullptr, 0, 0, "[Notes]\nnote = a\nnote = b\n"},
     {"the run options in two sections", DataSet::kRates, nullptr,
-     "gives the section \"[Session Options]\" twice: line 1", 2, nullptr, 0,
-     nullptr, 0, "[Session Options]\nmaximum kinkmarks = 0\n"},
+     "gives the section \"[Session Options]\" twice: line 1", 2, nullptr, 0, 0,
+     "[Session Options]\nmaximum kinkmarks = 0\n"},
     // Faults: under a year format, a year written 2005.0 or 2.006e3 ended
     // the whole run naming a text the file does not hold and no line; a
     // year "NA" ended the whole run, where a blank year refuses its cohort.
@@ -1786,10 +1784,7 @@ std::string SessionText(const Variation& c, const Route& r,
                   "3\ncount location = 4\npopulation location = 5\nstandard "
                   "population location = 6\n");
   }
-  if (r.bCodes) {
-    s += "[Format=Site]\n";
-    s += c.sSiteFormat ? c.sSiteFormat : "1=East\n2=West\n";
-  }
+  if (r.bCodes) s += std::string("[Format=Site]\n") + c.sSiteFormat;
   if (!bRates && !(c.flags & kNoAgeFormat))
     s += std::string("[Format=Age]\n") + c.sAgeFormat;
   if (c.sYearLabel || c.iYearCentre != 0 || (c.flags & kYearFormat)) {
