@@ -959,6 +959,40 @@ TEST(Acceptance, JumpBesideAKinkmarkIsTheSameOnEveryGrid) {
   }
 }
 
+// Fault: Hudson's method carried the cohort index in 16 bits, and the
+// 32,769th cohort ended the run with "Index out of bounds.  Cohort Number:
+// -32768". About 5 s of a Release build, so it runs in Release builds only.
+TEST(Acceptance, HudsonsMethodFitsMoreCohortsThan16BitsCount) {
+#ifndef NDEBUG
+  GTEST_SKIP() << "a Release-build test";
+#endif
+  km_test::ScratchDir dir;
+  std::string sData;
+  for (int i = 1; i <= 32770; ++i) {
+    for (const char* sRecord : {",2000,50,1\n", ",2001,52,1\n", ",2002,51,1\n"})
+      sData += std::to_string(i) + sRecord;
+  }
+  km_test::WriteAll(dir.File("data.csv"), sData);
+  fs::copy_file(fs::path(KM_E2E_FIXTURES) / "common" / "noformat.ini",
+                dir.File("noformat.ini"));
+  km_test::WriteAll(
+      dir.File("options.ini"),
+      "[Session Options]\nmethod = hudsons\nmaximum kinkmarks = 0\n"
+      "model selection method = bic\n[Export Options]\n"
+      "export report = false\nexport data = false\nexport apc = false\n"
+      "export aapc = false\nexport ftest = false\n");
+  km_test::WriteAll(
+      dir.File("run.ini"),
+      "[Kinkmark Input Files]\nSession File = noformat.ini\n"
+      "Data File = data.csv\nRun Options File = options.ini\n"
+      "Export Options File = options.ini\nOutput File = out.kmo\n");
+  const km_e2e::RunResult run = km_e2e::RunKinkmark(dir, "run.ini");
+  EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+  const std::string sModels =
+      km_test::ReadAll(dir.File("out.finalselectedmodelexport.txt"));
+  EXPECT_NE(sModels.find("\n32770\t0\r\n"), std::string::npos);
+}
+
 }  // namespace
 
 // The data export's cells by what they hold: the key names the entry (its
