@@ -66,10 +66,16 @@ sanitizer_compiler=()
 if command -v clang++ >/dev/null; then
   sanitizer_compiler=(-DCMAKE_CXX_COMPILER=clang++ -DKM_BUILD_FUZZERS=ON)
 fi
+# They link with lld when it is there: its links of the sanitized test
+# binaries take a third of the time of the default linker's.
+sanitizer_linker=()
+if command -v clang++ >/dev/null && command -v ld.lld >/dev/null; then
+  sanitizer_linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
+fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
 build_and_test build-asan "" all "${sanitizer_compiler[@]}" \
-  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
+  "${sanitizer_linker[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
   -DKM_SANITIZE=address,undefined
 
 echo "== Fuzz targets (libFuzzer, 10 s each) =="
@@ -89,8 +95,8 @@ tsan_targets="foundation_progress_tests stats_concurrency_tests models_apc_tests
 echo "== ThreadSanitizer (concurrency suites) =="
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   build_and_test build-tsan "-L concurrency" "$tsan_targets" \
-  "${sanitizer_compiler[@]:0:1}" -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
+  "${sanitizer_compiler[@]:0:1}" "${sanitizer_linker[@]}" \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 -DKM_SANITIZE=thread
 
 # The program, the benchmarks and the whole-run suites whose numbers depend
 # on optimisation: the acceptance table and the run of more cohorts than 16

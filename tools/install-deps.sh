@@ -3,7 +3,7 @@
 # fetches the newmat source package that the build compiles.
 set -euo pipefail
 packages=(cmake ninja-build g++ make libnewmat10-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          clang-format dpkg-dev clang)
+          clang-format dpkg-dev clang lld)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" \
