@@ -1,10 +1,23 @@
 // ValidateRunFileKeys and ValidateSessionParameters.
 #include "driver/InputFileValidation.h"
 
+#include <utility>
+#include <vector>
+
 #include "driver/OptionValidation.h"
 #include "session/KmUserParamsDict.h"
 
 namespace {
+
+// The sections vNames and the value-label formats of the variables
+// ("Format=<name>" and "Format=\"<name>\""), which a session reader reads.
+SectionFilter SectionsWithFormats(std::vector<const char*> vNames) {
+  const SectionFilter isNamed = SectionsNamed(std::move(vNames));
+  return [isNamed](const KmString& sHeader) {
+    return KmString(sHeader).MakeLower().StartsWith("[format=") ||
+           isNamed(sHeader);
+  };
+}
 
 const char kRunFileKeys[] =
     "session file|data file|run options file|export options file|output "
@@ -85,12 +98,21 @@ bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
           },
           sMessages) &&
       bAllValid;
-  // The reader reads the two sections above and the value-label formats of
-  // its variables ("Format=<name>" and "Format=\"<name>\"").
-  const SectionFilter isRead = [](const KmString& sHeader) {
-    return KmString(sHeader).MakeLower().StartsWith("[format=") ||
-           SectionsNamed({"Datafile Options", "Kinkmark Session Parameters"})(
-               sHeader);
-  };
-  return NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages) && bAllValid;
+  return NoSectionOrKeyGivenTwice(
+             sFileName,
+             SectionsWithFormats(
+                 {"Datafile Options", "Kinkmark Session Parameters"}),
+             sMessages) &&
+         bAllValid;
+}
+
+bool ValidateDictionarySections(const char* sFileName, KmString& sMessages) {
+  return NoSectionOrKeyGivenTwice(
+      sFileName,
+      SectionsWithFormats(
+          {"System", "Session Options", "Export Options", "Variables",
+           "Life Page Variables", "Summary Page Variables",
+           "Z-Statistics Page Variables", "Prevalence Page Variables",
+           "MPSir O/E Page Variables"}),
+      sMessages);
 }

@@ -1,6 +1,7 @@
-// The checks of the run file's keys and of a session-parameter file, made
-// before anything of the run is read: a misspelt key or word there would
-// otherwise be ignored and the run would fit another model than asked.
+// The checks of the run file's keys and of a session-parameter file or data
+// dictionary, made before anything of the run is read: a misspelt key or word
+// there, or a section given twice, would otherwise be ignored and the run
+// would fit another model than asked.
 #ifndef KM_DRIVER_INPUTFILEVALIDATION_H
 #define KM_DRIVER_INPUTFILEVALIDATION_H
 
@@ -29,5 +30,12 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages);
 //   "tab", "space", "comma" or "semi-colon".\n
 // A missing section adds nothing: the reader reports it.
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages);
+
+// True when no section the data-dictionary reader reads ("System", "Session
+// Options", "Export Options", the variable sections and the "Format="
+// sections) of sFileName, and no key in one, is given twice
+// (NoSectionOrKeyGivenTwice, whose messages it appends): a second one would
+// be read in part, or not at all.
+bool ValidateDictionarySections(const char* sFileName, KmString& sMessages);
 
 #endif  // KM_DRIVER_INPUTFILEVALIDATION_H

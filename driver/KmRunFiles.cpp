@@ -197,4 +197,8 @@ void CheckRunFile(KmRunFiles& files) {
       !ValidateSessionParameters(files.sSessionFile.GetCString(), sMessages)) {
     throw KmException(sMessages.GetCString(), "ValidateSessionParameters()");
   }
+  if (!files.bExportOnly && files.sSessionFile.EndsWith(".dic") &&
+      !ValidateDictionarySections(files.sSessionFile.GetCString(), sMessages)) {
+    throw KmException(sMessages.GetCString(), "ValidateDictionarySections()");
+  }
 }

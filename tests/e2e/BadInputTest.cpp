@@ -1649,6 +1649,10 @@ const Variation kVariations[] = {
     {"a code given twice in the format", DataSet::kRates, nullptr,
      "gives the value 1 twice in [Format=Site] with different labels: line ", 2,
      nullptr, kCodesOnly, 0, "", "1=East\n2=West\n01=North\n"},
+    // Fault: a dictionary's section given twice was read in part.
+    {"a format section given twice", DataSet::kRates, nullptr,
+     "gives the section \"[Format=Site]\" twice: line ", 2, nullptr, kCodesOnly,
+     0, "", "1=East\n2=West\n[Format=Site]\n3=North\n"},
     // Fault: a dictionary left every negative (centred) year out.
     {"centred years", DataSet::kRates, nullptr, "has finished", 0, nullptr, 0,
      2005},
