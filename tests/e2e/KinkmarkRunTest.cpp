@@ -1146,6 +1146,32 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
   }
 }
 
+// Fault: a clustering run that failed removed the result file it had
+// created, though another clustering run into other outputs held it open to
+// append its block: that run ended with status 0 and its block was lost.
+TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
+  km_test::ScratchDir dir;
+  CopyExample("clustering", dir);
+  // The other run opens the file the failing run created, as it holds its
+  // outputs; it appends once the failing run has ended.
+  struct SharingFileSystem : FaultyFileSystem {
+    using FaultyFileSystem::FaultyFileSystem;
+    int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+      if (iOther < 0) iOther = open(sResult.c_str(), O_WRONLY | O_APPEND);
+      return FaultyFileSystem::CreateExclusiveAt(iFolder, sName);
+    }
+    std::string sResult;
+    int iOther = -1;
+  } sharing("ages.RunSummary.txt.");
+  sharing.sResult = dir.File(kClusteringResult);
+  EXPECT_EQ(RunInProcess(sharing, dir, "examples/clustering/run.ini").iStatus,
+            2);
+  ASSERT_GE(sharing.iOther, 0);
+  EXPECT_EQ(write(sharing.iOther, "a block\n", 8), 8);
+  close(sharing.iOther);
+  EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
+}
+
 // Output names that are not regular files, or links to something that is
 // not, are refused before anything is written, and stay what they were
 // (fault: a link to a pipe or a folder was replaced by a regular file); an
