@@ -1,4 +1,4 @@
-// CommitRecord.
+// CommitRecord: the text of the record and its reader.
 #include "driver/CommitRecord.h"
 
 #include <fcntl.h>
@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <random>
 #include <system_error>
 
 #include "foundation/KmException.h"
@@ -14,99 +16,93 @@
 namespace {
 
 constexpr const char kClassName[] = "CommitRecord";
-constexpr const char kHeader[] = "kinkmark commit record\n";
-constexpr const char kEnd[] = "end\n";
+constexpr const char kHeader[] = "kinkmark commit record ";
 constexpr const char kAppend[] = "append ";
 constexpr const char kMove[] = "move ";
 constexpr const char kRemove[] = "remove ";
-// A record holds a few dozen names; anything longer is not one.
-constexpr size_t kLongestRecord = 1 << 20;
+constexpr const char kEnd[] = "end ";
+constexpr size_t kTagLength = 16;
+// A record holds a few dozen names and one clustering block; anything
+// longer is not one.
+constexpr size_t kLongestRecord = 64u << 20;
 
-std::string RecordText(const CommitPlan& plan) {
-  std::string sText = kHeader;
-  if (!plan.sAppendedTo.IsEmpty()) {
-    sText += std::string(kAppend) + std::to_string(plan.iLengthBefore) + " " +
-             std::to_string(plan.iLengthAfter) + " " +
-             plan.sAppendedTo.GetCString() + "\n";
+// The checksum of a record's text before its last line: FNV-1a, 64 bits.
+std::string Checksum(const std::string& sText, size_t iLength) {
+  unsigned long long iHash = 14695981039346656037ull;
+  for (size_t i = 0; i < iLength; ++i) {
+    iHash = (iHash ^ static_cast<unsigned char>(sText[i])) * 1099511628211ull;
   }
-  for (const KmString& sPartial : plan.moves) {
-    sText += std::string(kMove) + sPartial.GetCString() + "\n";
-  }
-  for (const KmString& sName : plan.removals) {
-    sText += std::string(kRemove) + sName.GetCString() + "\n";
-  }
-  return sText + kEnd;
+  char sHex[kTagLength + 1];
+  std::snprintf(sHex, sizeof sHex, "%016llx", iHash);
+  return sHex;
 }
 
-// Writes all of sText through iFd; false (errno set) on failure.
-bool WriteAllOf(int iFd, const std::string& sText) {
-  for (size_t iDone = 0; iDone < sText.size();) {
-    const ssize_t iWritten =
-        write(iFd, sText.data() + iDone, sText.size() - iDone);
-    if (iWritten < 0 && errno == EINTR) continue;
-    if (iWritten <= 0) return false;
-    iDone += static_cast<size_t>(iWritten);
-  }
-  return true;
+bool IsHex(const std::string& sText) {
+  return sText.size() == kTagLength &&
+         sText.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-// Reads the whole record open as iFd into sText; false when it cannot be
-// read or is longer than any record.
-bool ReadAllOf(int iFd, std::string& sText) {
-  char buffer[4096];
-  for (;;) {
-    const ssize_t iRead = read(iFd, buffer, sizeof buffer);
-    if (iRead < 0 && errno == EINTR) continue;
-    if (iRead < 0) return false;
-    if (iRead == 0) return true;
-    sText.append(buffer, static_cast<size_t>(iRead));
-    if (sText.size() > kLongestRecord) return false;
-  }
-}
-
-// Reads a length of an append line, digits only, from sLine at iAt up to
-// the next space; false when there is none.
-bool ReadLength(const std::string& sLine, size_t& iAt, long long& iLength) {
+// Reads a number of digits only from sLine at iAt up to the next space;
+// false when there is none.
+bool ReadNumber(const std::string& sLine, size_t& iAt,
+                unsigned long long& iNumber) {
   const size_t iEnd = sLine.find(' ', iAt);
   if (iEnd == std::string::npos || iEnd == iAt || iEnd - iAt > 18 ||
       sLine.find_first_not_of("0123456789", iAt) < iEnd) {
     return false;
   }
-  iLength = std::stoll(sLine.substr(iAt, iEnd - iAt));
+  iNumber = std::stoull(sLine.substr(iAt, iEnd - iAt));
   iAt = iEnd + 1;
   return true;
 }
 
-// Reads the append line sLine into plan: one only, before any move, its
-// lengths growing, and a name after them.
-bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
-  size_t iAt = sizeof kAppend - 1;
+// Reads "<device> <inode> " of sLine at iAt into file.
+bool ReadFileId(const std::string& sLine, size_t& iAt, CommitFileId& file) {
+  return ReadNumber(sLine, iAt, file.iDevice) &&
+         ReadNumber(sLine, iAt, file.iInode);
+}
+
+// Reads the append line sLine into plan, and its block from sText at iAt
+// on (iAt moves past it): one only, before any move, its lengths growing,
+// and a name after them.
+bool ReadAppend(const std::string& sLine, const std::string& sText,
+                size_t iBodyEnd, size_t& iAt, CommitPlan& plan) {
+  size_t iField = sizeof kAppend - 1;
+  unsigned long long iBefore = 0;
+  unsigned long long iAfter = 0;
   if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
-      !plan.removals.empty() || !ReadLength(sLine, iAt, plan.iLengthBefore) ||
-      !ReadLength(sLine, iAt, plan.iLengthAfter) ||
-      plan.iLengthAfter <= plan.iLengthBefore || iAt == sLine.size()) {
+      !plan.removals.empty() || !ReadNumber(sLine, iField, iBefore) ||
+      !ReadNumber(sLine, iField, iAfter) || iAfter <= iBefore ||
+      !ReadFileId(sLine, iField, plan.appendedFile) || iField == sLine.size() ||
+      iAfter - iBefore > iBodyEnd - iAt ||
+      sText[iAt + (iAfter - iBefore)] != '\n') {
     return false;
   }
-  plan.sAppendedTo = sLine.substr(iAt).c_str();
+  plan.sAppendedTo = sLine.substr(iField).c_str();
+  plan.iLengthBefore = static_cast<long long>(iBefore);
+  plan.sBlock = sText.substr(iAt, iAfter - iBefore);
+  iAt += iAfter - iBefore + 1;
   return true;
 }
 
-// Reads the lines of a whole record (between its first and last line).
-bool ParseLines(const std::string& sText, CommitPlan& plan, std::string& sWhy) {
-  const size_t iHeader = sizeof kHeader - 1;
-  const size_t iBodyEnd = sText.size() - (sizeof kEnd - 1);
-  int iLine = 1;
-  for (size_t iAt = iHeader; iAt < iBodyEnd;) {
-    ++iLine;
+// Reads the lines of a whole record between its first line (ending at
+// iAt) and its last (starting at iBodyEnd).
+bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
+                CommitPlan& plan, std::string& sWhy) {
+  for (int iLine = 2; iAt < iBodyEnd; ++iLine) {
     const size_t iEnd = sText.find('\n', iAt);
-    std::string sLine = sText.substr(iAt, iEnd - iAt);
+    const std::string sLine = sText.substr(iAt, iEnd - iAt);
     iAt = iEnd + 1;
-    if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
-    if (sLine.rfind(kAppend, 0) == 0 && ReadAppend(sLine, plan)) {
+    CommitMove move;
+    size_t iField = sizeof kMove - 1;
+    if (sLine.rfind(kAppend, 0) == 0 &&
+        ReadAppend(sLine, sText, iBodyEnd, iAt, plan)) {
       continue;
     }
-    if (sLine.rfind(kMove, 0) == 0 && sLine.size() > sizeof kMove - 1) {
-      plan.moves.emplace_back(sLine.substr(sizeof kMove - 1).c_str());
+    if (sLine.rfind(kMove, 0) == 0 && ReadFileId(sLine, iField, move.file) &&
+        iField < sLine.size()) {
+      move.sPartial = sLine.substr(iField).c_str();
+      plan.moves.push_back(move);
     } else if (sLine.rfind(kRemove, 0) == 0 &&
                sLine.size() > sizeof kRemove - 1) {
       plan.removals.emplace_back(sLine.substr(sizeof kRemove - 1).c_str());
@@ -119,6 +115,20 @@ bool ParseLines(const std::string& sText, CommitPlan& plan, std::string& sWhy) {
   return true;
 }
 
+// Reads the whole file open as iFd into sText; false when it cannot be
+// read or is longer than any record.
+bool ReadAllOf(int iFd, std::string& sText) {
+  char buffer[1 << 14];
+  for (;;) {
+    const ssize_t iRead = read(iFd, buffer, sizeof buffer);
+    if (iRead < 0 && errno == EINTR) continue;
+    if (iRead < 0) return false;
+    if (iRead == 0) return true;
+    sText.append(buffer, static_cast<size_t>(iRead));
+    if (sText.size() > kLongestRecord) return false;
+  }
+}
+
 }  // namespace
 
 void RaiseWriteFailure(const KmString& sName, int iErrno) {
@@ -128,63 +138,106 @@ void RaiseWriteFailure(const KmString& sName, int iErrno) {
                        sName.GetCString(), sReason.c_str());
 }
 
-CommitRecord::CommitRecord(const KmFolder& folder, const KmString& sName,
-                           const CommitPlan& plan)
-    : folder_(folder), sLeaf_(KmFolder::LeafOf(sName.GetCString())) {
-  errno = folder_.IsOpen() ? 0 : ENOENT;
-  iFd_ = folder_.IsOpen()
-             ? KmGetFileSystem().CreateExclusiveAt(folder_.GetFd(), sLeaf_)
-             : -1;
-  if (iFd_ < 0) RaiseWriteFailure(sName, errno != 0 ? errno : EEXIST);
-  if (!WriteAllOf(iFd_, RecordText(plan)) || fsync(iFd_) != 0 ||
-      !folder_.Sync()) {
-    RaiseWriteFailure(sName, errno != 0 ? errno : EIO);
-  }
+CommitFileId CommitFileIdOf(const struct stat& info) {
+  return CommitFileId{static_cast<unsigned long long>(info.st_dev),
+                      static_cast<unsigned long long>(info.st_ino)};
 }
 
-CommitRecord::~CommitRecord() { Remove(); }
+bool IsOwnFileWithOneName(const struct stat& info) {
+  return info.st_uid == KmGetFileSystem().UserId() && info.st_nlink == 1;
+}
 
-void CommitRecord::Remove() noexcept {
-  if (iFd_ < 0) return;
-  // A name that reaches another file by now is not this run's record.
-  if (folder_.Reaches(sLeaf_, iFd_) && folder_.Remove(sLeaf_)) {
-    folder_.Sync();
+std::string CommitRecord::NewTag() {
+  std::random_device random;
+  const unsigned long long iTag =
+      (static_cast<unsigned long long>(random()) << 32) ^ random();
+  char sHex[kTagLength + 1];
+  std::snprintf(sHex, sizeof sHex, "%016llx", iTag);
+  return sHex;
+}
+
+std::string CommitRecord::Text(const CommitPlan& plan) {
+  std::string sText = kHeader + plan.sTag + "\n";
+  const auto Id = [](const CommitFileId& file) {
+    return std::to_string(file.iDevice) + " " + std::to_string(file.iInode) +
+           " ";
+  };
+  if (!plan.sAppendedTo.IsEmpty()) {
+    sText += kAppend + std::to_string(plan.iLengthBefore) + " " +
+             std::to_string(plan.LengthAfter()) + " " + Id(plan.appendedFile) +
+             plan.sAppendedTo.GetCString() + "\n" + plan.sBlock + "\n";
   }
-  close(iFd_);
-  iFd_ = -1;
+  for (const CommitMove& move : plan.moves) {
+    sText += kMove + Id(move.file) + move.sPartial.GetCString() + "\n";
+  }
+  for (const KmString& sName : plan.removals) {
+    sText += std::string(kRemove) + sName.GetCString() + "\n";
+  }
+  return sText + kEnd + Checksum(sText, sText.size()) + "\n";
+}
+
+CommitRecord::Found CommitRecord::Parse(const std::string& sText,
+                                        CommitPlan& plan, std::string& sWhy) {
+  const std::string sHeader = kHeader;
+  const size_t iFirstEnd = sText.find('\n');
+  // Cut inside its first line (an empty file included): its run was
+  // stopped while it wrote it.
+  if (iFirstEnd == std::string::npos &&
+      sText.size() <= sHeader.size() + kTagLength &&
+      sHeader.compare(0, sText.size(), sText, 0, sHeader.size()) == 0) {
+    return Found::kUnfinished;
+  }
+  if (sText.compare(0, sHeader.size(), sHeader) != 0 ||
+      iFirstEnd == std::string::npos ||
+      !IsHex(sText.substr(sHeader.size(), iFirstEnd - sHeader.size()))) {
+    sWhy = "it is not a record of this program";
+    return Found::kUnreadable;
+  }
+  // The last line: "end <checksum>\n", else the record was cut before it.
+  const size_t iLastLine = sText.size() < 2 + sizeof kEnd + kTagLength
+                               ? std::string::npos
+                               : sText.size() - (sizeof kEnd + kTagLength);
+  if (iLastLine == std::string::npos || iLastLine <= iFirstEnd ||
+      sText.back() != '\n' || sText[iLastLine - 1] != '\n' ||
+      sText.compare(iLastLine, sizeof kEnd - 1, kEnd) != 0 ||
+      !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kTagLength))) {
+    return Found::kUnfinished;
+  }
+  if (sText.compare(iLastLine + sizeof kEnd - 1, kTagLength,
+                    Checksum(sText, iLastLine)) != 0) {
+    sWhy = "it is not whole (its checksum does not match its lines)";
+    return Found::kUnreadable;
+  }
+  plan = CommitPlan();
+  plan.sTag = sText.substr(sHeader.size(), kTagLength);
+  return ParseLines(sText, iFirstEnd + 1, iLastLine, plan, sWhy)
+             ? Found::kComplete
+             : Found::kUnreadable;
 }
 
 CommitRecord::Found CommitRecord::Read(const KmFolder& folder,
-                                       const KmString& sName, CommitPlan& plan,
-                                       std::string& sWhy) {
-  const std::string sLeaf = KmFolder::LeafOf(sName.GetCString());
+                                       const std::string& sLeaf,
+                                       CommitPlan& plan, std::string& sWhy) {
   if (!folder.Exists(sLeaf)) return Found::kNone;
   const int iFd = folder.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK);
   struct stat info;
   std::string sText;
   const bool bRecordFile = iFd >= 0 && fstat(iFd, &info) == 0 &&
                            S_ISREG(info.st_mode) && info.st_nlink == 1;
-  const bool bRead = bRecordFile && ReadAllOf(iFd, sText);
+  const bool bOwn = bRecordFile && IsOwnFileWithOneName(info);
+  const bool bRead = bOwn && ReadAllOf(iFd, sText);
   if (iFd >= 0) close(iFd);
   if (!bRecordFile) {
     sWhy = "it is not a regular file with one name";
     return Found::kUnreadable;
   }
-  const std::string sHeader = kHeader;
-  const bool bHeader = sText.compare(0, sHeader.size(), sHeader) == 0;
-  // Cut inside its first line (an empty file included): its run was
-  // stopped while it wrote it.
-  if (bRead && !bHeader && sHeader.compare(0, sText.size(), sText) == 0) {
-    return Found::kUnfinished;
+  if (!bOwn) {
+    sWhy = "it is not this account's own";
+    return Found::kUnreadable;
   }
-  if (!bRead || !bHeader) {
+  if (!bRead) {
     sWhy = "it is not a record of this program";
     return Found::kUnreadable;
   }
-  const std::string sEnd = std::string("\n") + kEnd;
-  if (sText.size() < sHeader.size() + sizeof kEnd - 1 ||
-      sText.compare(sText.size() - sEnd.size(), sEnd.size(), sEnd) != 0) {
-    return Found::kUnfinished;
-  }
-  return ParseLines(sText, plan, sWhy) ? Found::kComplete : Found::kUnreadable;
+  return Parse(sText, plan, sWhy);
 }

@@ -3,23 +3,47 @@
 #ifndef KM_DRIVER_COMMITRECORD_H
 #define KM_DRIVER_COMMITRECORD_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
 
-// What a run's last step does: the clustering block it appends first, to
-// the file sAppendedTo ("" when none), which grows from iLengthBefore to
-// iLengthAfter bytes; the partial files it then moves into place, in order
-// (each "<name>.<6 letters or digits>.partial" names its output); and the
-// earlier outputs it then removes (the exports it did not write).
+// A file by its device and inode, as the record holds it.
+struct CommitFileId {
+  unsigned long long iDevice = 0;
+  unsigned long long iInode = 0;
+  bool operator==(const CommitFileId& other) const {
+    return iDevice == other.iDevice && iInode == other.iInode;
+  }
+};
+
+// One partial file the step moves into place, and the file it was.
+struct CommitMove {
+  KmString sPartial;  // "<name>.<6 letters or digits>.partial"
+  CommitFileId file;
+};
+
+// What a run's last step does: the clustering block sBlock it appends
+// first, to the file sAppendedTo ("" when none; the file appendedFile),
+// which grows from iLengthBefore by the block's bytes; the partial files it
+// then moves into place, in order; and the earlier outputs it then removes
+// (the exports it did not write). sTag, random, tells one record from
+// another.
 struct CommitPlan {
+  std::string sTag;
   KmString sAppendedTo;
+  CommitFileId appendedFile;
   long long iLengthBefore = 0;
-  long long iLengthAfter = 0;
-  std::vector<KmString> moves;
+  std::string sBlock;
+  std::vector<CommitMove> moves;
   std::vector<KmString> removals;
+
+  long long LengthAfter() const {
+    return iLengthBefore + static_cast<long long>(sBlock.size());
+  }
 };
 
 // Throws: KmException "Unable to write the file \"<sName>\": <reason of
@@ -27,52 +51,49 @@ struct CommitPlan {
 // written.
 [[noreturn]] void RaiseWriteFailure(const KmString& sName, int iErrno);
 
-// CommitRecord: the file "<stem>.commit" of one run's last step, in the
-// folder of its results file. Its lines:
-//   kinkmark commit record
-//   append <before> <after> <clustering result file>   at most one
-//   move <partial name>      one per output, in the order of the moves
-//   remove <output name>     one per earlier export to remove
-//   end
-// It is created exclusively and never through a link, written and synced
-// through the descriptor of that creation, and its folder synced, before
-// the first output is moved; it is removed once the step is done. A record
-// that is found complete therefore says that its run may have stopped
-// part-way through its moves; one without its last line, that its run
-// stopped before it moved anything.
-class CommitRecord {
- public:
-  // Creates and writes the record sName of plan in folder (the folder sName
-  // is in, held by the caller), syncing the record and then the folder.
-  // Throws: KmException "Unable to write the file \"<name>\": <reason>."
-  // (class "CommitRecord") when it cannot be created, written or synced
-  // (the record is removed again).
-  CommitRecord(const KmFolder& folder, const KmString& sName,
-               const CommitPlan& plan);
-  // Removes the record unless Remove did, when its name still reaches it.
-  ~CommitRecord();
-  CommitRecord(const CommitRecord&) = delete;
-  CommitRecord& operator=(const CommitRecord&) = delete;
+// The device and inode of info.
+CommitFileId CommitFileIdOf(const struct stat& info);
 
-  // Removes the record and syncs its folder: the last step is done. Raises
-  // nothing.
-  void Remove() noexcept;
+// True when info is of a file this process's account owns (the installed
+// KmFileSystem's UserId) that has one name.
+bool IsOwnFileWithOneName(const struct stat& info);
 
-  enum class Found {
-    kNone,        // no file under the name
-    kUnfinished,  // a record cut before its last line: nothing was moved
-    kComplete,    // a whole record: plan holds it
-    kUnreadable   // anything else: sWhy says what
-  };
-  // Reads the file sName of folder, never through a link, as a record a
-  // stopped run left there.
-  static Found Read(const KmFolder& folder, const KmString& sName,
-                    CommitPlan& plan, std::string& sWhy);
+// CommitRecord: the text of the file "<stem>.commit" of one run's last
+// step, in the folder of its results file. Its lines:
+//   kinkmark commit record <tag>
+//   append <before> <after> <device> <inode> <clustering result file>
+//   <the block's after - before bytes>                   at most one append
+//   move <device> <inode> <partial name>     one per output, in move order
+//   remove <output name>          one per earlier export to remove
+//   end <checksum>
+// The checksum (16 hexadecimal digits) is of every byte before the last
+// line, so a record cut short, edited or put together from pieces of
+// records is not whole.
+namespace CommitRecord {
 
- private:
-  KmFolder folder_;
-  std::string sLeaf_;
-  int iFd_ = -1;
+enum class Found {
+  kNone,        // no file under the name
+  kUnfinished,  // a record cut before its last line: nothing was moved
+  kComplete,    // a whole record: the plan holds it
+  kUnreadable   // anything else: sWhy says what
 };
+
+// The text of plan's record.
+std::string Text(const CommitPlan& plan);
+
+// Reads sText as a record: kUnfinished, kComplete (plan filled) or
+// kUnreadable (sWhy set).
+Found Parse(const std::string& sText, CommitPlan& plan, std::string& sWhy);
+
+// Reads the file sLeaf of folder, never through a link, as a record a
+// stopped run left there: kUnreadable unless it is a regular file of this
+// account with one name, else as Parse reads its text.
+Found Read(const KmFolder& folder, const std::string& sLeaf, CommitPlan& plan,
+           std::string& sWhy);
+
+// A tag no other record is likely to have: 16 hexadecimal digits.
+std::string NewTag();
+
+}  // namespace CommitRecord
 
 #endif  // KM_DRIVER_COMMITRECORD_H

@@ -1,7 +1,6 @@
 // KmRunDriver: the command line, the run and the error file.
 #include "driver/KmDriver.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -126,10 +125,6 @@ int KmRunDriver(int argc, char** argv) {
     std::fflush(stderr);
     return kExitUsage;
   }
-  // A file that reaches the file-size limit fails its write (EFBIG), which
-  // the run reports and cleans up after, rather than the signal ending the
-  // process part-way through an output.
-  std::signal(SIGXFSZ, SIG_IGN);
   std::unique_ptr<KmRun> pRun;
   KmString sErrorFile;
   KmFolder errorFolder;

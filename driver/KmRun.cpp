@@ -14,6 +14,7 @@
 #include "driver/CreateSession.h"
 #include "driver/ExportOptions.h"
 #include "driver/ExportSequence.h"
+#include "driver/KmLastStep.h"
 #include "driver/OptionCombinations.h"
 #include "driver/RunOptions.h"
 #include "driver/RunOutputs.h"
@@ -55,6 +56,18 @@ void SummarySessionFiles(const KmRunFiles& files, KmString& sSession,
     sRunOptions << "; " << files.sRunOptionsFile << " was not applied";
   }
   sRunOptions << ")";
+}
+
+// "\"a\", \"b\" and \"c\"" for the names.
+KmString QuotedNames(const std::vector<KmString>& names) {
+  KmString sList;
+  for (size_t i = 0; i < names.size(); ++i) {
+    sList << (i == 0                  ? ""
+              : i + 1 == names.size() ? " and "
+                                      : ", ")
+          << "\"" << names[i] << "\"";
+  }
+  return sList;
 }
 
 }  // namespace
@@ -166,15 +179,10 @@ void KmRun::OpenClusteringFile() {
   const KmString& sName = outputs_.sClusteringFile;
   if (sName.IsEmpty()) return;
   // Appended to, never truncated: the results of earlier runs stay first.
-  // Created new, it is this run's to remove should the run fail.
   const KmFolder& folder = folders_.Of(sName);
   const std::string sLeaf = KmFolder::LeafOf(sName.GetCString());
   constexpr int kAppend = O_WRONLY | O_APPEND | O_NONBLOCK;
-  iClusteringFd_ = folder.OpenFile(sLeaf, kAppend | O_CREAT | O_EXCL);
-  bClusteringCreated_ = iClusteringFd_ >= 0;
-  if (iClusteringFd_ < 0 && errno == EEXIST) {
-    iClusteringFd_ = folder.OpenFile(sLeaf, kAppend);
-  }
+  iClusteringFd_ = folder.OpenFile(sLeaf, kAppend | O_CREAT);
   struct stat info;
   if (iClusteringFd_ >= 0 && fstat(iClusteringFd_, &info) == 0 &&
       S_ISREG(info.st_mode) && info.st_nlink == 1) {
@@ -256,61 +264,32 @@ void KmRun::Export() {
   WriteRunSummary(written);
 }
 
-void KmRun::CommitOutputs() {
-  // Outputs in a folder that its path no longer reaches would be lost to
-  // whoever follows the path: the run fails before any of them replaces a
-  // file.
-  folders_.RequireStillNamed("wrote them");
-  // Held to the end of the step, so that no other run's block follows this
-  // run's before it is kept or cut back.
-  std::unique_ptr<KmHeldFileLock> pClusteringLock;
-  if (iClusteringFd_ >= 0) {
-    pClusteringLock = std::make_unique<KmHeldFileLock>(iClusteringFd_);
-  }
-  WriteCommitRecord();
-  try {
-    // First: a failed append leaves every output as it was.
-    if (iClusteringBefore_ >= 0) {
-      AppendClusteringResult(
-          KmFileTarget(outputs_.sClusteringFile.GetCString(), iClusteringFd_),
-          pCalculation_->GetClusteringText());
-    }
-    if (pResultsFile_) pResultsFile_->Commit();
-    for (const auto& pFile : finished_) pFile->Commit();
-    RemoveStaleOutputs();
-    // The moves reach the disk before the record that names them goes.
-    folders_.Sync();
-  } catch (...) {
-    CutBackClusteringBlock();
-    throw;
-  }
-  pCommitRecord_->Remove();
-}
-
-void KmRun::CutBackClusteringBlock() noexcept {
-  if (iClusteringBefore_ < 0) return;
-  bClusteringLeftCut_ = !KmCutBack(iClusteringFd_, iClusteringBefore_);
-  iClusteringBefore_ = -1;
-}
-
 bool KmRun::MayRemove(const KmString& sName) const {
   if (IsRunInput(files_, pSession_, sName)) return false;
   return sName == outputs_.sResultsFile ||
          !ReadsAsResultsFile(folders_.Of(sName), sName);
 }
 
-void KmRun::RemoveOwnedFile(const KmString& sName) const {
-  if (MayRemove(sName)) {
-    folders_.Of(sName).Remove(KmFolder::LeafOf(sName.GetCString()));
-  }
+bool KmRun::RemoveOwnedFile(const KmString& sName) const {
+  return !MayRemove(sName) ||
+         folders_.Of(sName).Remove(KmFolder::LeafOf(sName.GetCString())) ||
+         errno == ENOENT;
 }
 
 void KmRun::RemoveEarlierErrorFile() const {
-  if (earlierErrorFile_.IsNamedBy(
+  if (!earlierErrorFile_.IsNamedBy(
           folders_.Of(outputs_.sErrorFile),
-          KmFolder::LeafOf(outputs_.sErrorFile.GetCString()))) {
-    RemoveOwnedFile(outputs_.sErrorFile);
+          KmFolder::LeafOf(outputs_.sErrorFile.GetCString())) ||
+      RemoveOwnedFile(outputs_.sErrorFile)) {
+    return;
   }
+  const std::string sReason =
+      std::error_code(errno, std::generic_category()).message();
+  KmString sNote;
+  sNote << "The error file \"" << outputs_.sErrorFile
+        << "\" of an earlier run could not be removed: " << sReason.c_str()
+        << ".\n";
+  Print(sNote.GetCString());
 }
 
 KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
@@ -329,59 +308,37 @@ KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
   sNote << "The files under this run's output names (" << sFound;
   if (moved.empty()) {
     sNote << ") are from before it (an earlier run's outputs, or other "
-             "files) and were left as they were.";
+             "files) and were left as they were";
+    if (!earlierMoved_.empty()) {
+      sNote << ", but for the outputs of a run that was stopped while it "
+               "moved them, which this run moved into place first ("
+            << QuotedNames(earlierMoved_) << ")";
+    }
+    sNote << ".";
     return sNote;
   }
   // A rename the system refused part-way through the last step.
   sNote << ") may be this run's or an earlier run's: the run failed while it "
-           "moved its outputs into place. It had moved ";
-  for (size_t i = 0; i < moved.size(); ++i) {
-    sNote << (i == 0                  ? ""
-              : i + 1 == moved.size() ? " and "
-                                      : ", ")
-          << "\"" << moved[i] << "\"";
-  }
-  sNote << "; any other is from before it.";
+           "moved its outputs into place. It had moved "
+        << QuotedNames(moved) << "; any other is from before it.";
   return sNote;
-}
-
-void KmRun::RemoveStaleOutputs() const {
-  for (const auto& entry : outputs_.exports) {
-    bool bWritten = false;
-    for (const KmString& sFile : exportsWritten_) {
-      bWritten = bWritten || sFile == entry.second;
-    }
-    if (!bWritten) RemoveOwnedFile(entry.second);
-  }
-  RemoveEarlierErrorFile();
-}
-
-void KmRun::RemoveCreatedClusteringFile() const {
-  if (!bClusteringCreated_ || iClusteringFd_ < 0) return;
-  // Only while its name still reaches the file created and nothing was
-  // appended to it since, by this run or another.
-  const KmFolder& folder = folders_.Of(outputs_.sClusteringFile);
-  const std::string sLeaf =
-      KmFolder::LeafOf(outputs_.sClusteringFile.GetCString());
-  struct stat info;
-  if (fstat(iClusteringFd_, &info) == 0 && info.st_size == 0 &&
-      folder.Reaches(sLeaf, iClusteringFd_)) {
-    folder.Remove(sLeaf);
-  }
 }
 
 KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
   KmString sNote;
   try {
-    const std::vector<KmString> moved = MovedOutputs();
-    // Their partial files go with them, and then the commit record, which
-    // the error message replaces.
+    const std::vector<KmString> moved =
+        pLastStep_ ? pLastStep_->Moved() : std::vector<KmString>();
+    const bool bLeftCut = pLastStep_ && pLastStep_->IsBlockLeftCut();
+    // The commit record of a step that did not finish goes, and then the
+    // partial files: the error message replaces them. A clustering result
+    // file this run created stays (empty): another run may be about to
+    // append to it.
+    pLastStep_.reset();
     finished_.clear();
     pResultsFile_.reset();
-    pCommitRecord_.reset();
-    RemoveCreatedClusteringFile();
     sNote = NoteOnEarlierOutputs(moved);
-    if (bClusteringLeftCut_) {
+    if (bLeftCut) {
       sNote << (sNote.IsEmpty() ? "" : " ") << "The clustering block this run "
             << "appended to \"" << outputs_.sClusteringFile
             << "\" could not be cut off again.";

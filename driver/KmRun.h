@@ -15,6 +15,7 @@
 #include "session/IniExportDict.h"
 
 class KmException;
+class KmLastStep;
 class KmPendingFile;
 class kmCalcHandler;
 class kmCalculationHandler;
@@ -46,9 +47,9 @@ struct KmRunRefused {
 //   Export          display precisions, the export sequence, run summary
 //   CommitOutputs   under a commit record, the clustering block appended,
 //                   then every output, kept so far as its partial file,
-//                   moved into place
+//                   moved into place (KmLastStep)
 // Methods live in KmRun.cpp (the phases), KmRunCalculation.cpp and
-// KmRunCommit.cpp (the commit record).
+// KmRunCommit.cpp (the last step).
 class KmRun {
  public:
   // The run of the run file sRunFile, started as sProgram (the program path
@@ -79,12 +80,13 @@ class KmRun {
   const char* GetPhase() const { return sPhase_; }
 
   // After a failed run: removes the partial files this run wrote (its
-  // outputs never reached their names, CommitOutputs), its commit record
-  // and the clustering result file it created, and nothing else: every file
-  // the run found stays as it was. Returns the sentence for the error
-  // message that the outputs under the run's names are an earlier run's, or,
-  // when the last step failed part-way, which of them this run moved into
-  // place; "" when none is there. Raises nothing.
+  // outputs never reached their names, CommitOutputs) and its commit record
+  // (unless its last step failed only once every output was in place), and
+  // nothing else: every file the run found stays as it was, and so does a
+  // clustering result file it created (another run may append to it). Returns
+  // the sentence for the error message that the outputs under the run's names
+  // are an earlier run's, or, when the last step failed part-way, which of them
+  // this run moved into place; "" when none is there. Raises nothing.
   KmString DiscardOutputsOfFailedRun() noexcept;
 
  private:
@@ -134,74 +136,58 @@ class KmRun {
   void Export();
   // Lists the exports that were written (switch on and writer present).
   void WriteRunSummary(const ExportsWritten& written);
-  // The last step of a run that succeeded: once the output folders are still
-  // named by their paths (RunFolders::RequireStillNamed), moves every output
-  // named by their paths (RunFolders::RequireStillNamed), appends the
-  // clustering block, moves every output into place, one after another
-  // (results file, saved session, exports, run summary), and removes the
-  // stale outputs. Before this step no file under an output's name has
-  // changed; during it the commit record (WriteCommitRecord) names what is
-  // still to do, and the clustering result file's lock is held. When any of
-  // it fails, the clustering result file is cut back to the length it had
-  // (CutBackClusteringBlock).
-  // Throws: the refusal of a moved folder; the record's or
-  // KmPendingFile::Commit's failure; AppendClusteringResult's failure.
+  // KmRunCommit.cpp. The last step of a run that succeeded: once the output
+  // folders are still named by their paths (RunFolders::RequireStillNamed),
+  // KmLastStep appends the clustering block, moves every output into place,
+  // one after another (results file, saved session, exports, run summary),
+  // and removes the exports of earlier runs this run did not write; then
+  // the earlier error file goes (RemoveEarlierErrorFile). Before this step
+  // no file under an output's name has changed.
+  // Throws: the refusal of a moved folder; KmLastStep::Run's failures.
   void CommitOutputs();
-  // Cuts the clustering result file back to the length it had before this
-  // run's block, once the record names that length (iClusteringBefore_);
-  // bClusteringLeftCut_ when that fails.
-  void CutBackClusteringBlock() noexcept;
-  // KmRunCommit.cpp. Syncs every partial file, then writes the commit
-  // record of the append, moves and removals CommitOutputs makes, taking the
-  // clustering result file's length (iClusteringBefore_) under its lock.
-  // Throws: KmPendingFile::Sync's and CommitRecord's failures.
-  void WriteCommitRecord();
+  // A last step of this run's outputs (the record, the folders held, the
+  // removals through RemoveOwnedFile).
+  std::unique_ptr<KmLastStep> MakeLastStep() const;
   // The commit record a run stopped in its last step left under this run's
-  // name: a whole one is finished, its partial files moved into place, the
-  // exports it did not write removed and its clustering block checked
-  // (FinishEarlierAppend), and the console says so; one cut
-  // before its last line (nothing was moved) is removed. REQUIRES: the
-  // outputs are held, before the partial files are swept.
+  // name: a whole one that proves itself (ProveEarlierRecord) is finished
+  // (KmLastStep::Finish; the outputs moved kept in earlierMoved_), and the
+  // console says so; one cut before its last line (nothing was moved) is
+  // removed. REQUIRES: the outputs are held, before the partial files are
+  // swept.
   // Throws: KmException (source "main") "The outputs of \"<results file>\"
   // were left part-way into place by a run that was stopped while it moved
   // them (its record \"<record>\" is there): <why>; this run moved and
-  // removed nothing. ..." when it names a file this run does not write, a
-  // partial file that is not a regular file of that run, or is no record;
-  // the failure of a move.
+  // removed nothing. ..." when the record is not this account's own with
+  // one name, not whole, or not one this run's outputs could have left
+  // (ProveEarlierRecord); KmLastStep::Finish's failures.
   void FinishEarlierCommit();
-  // The clustering block of a stopped run's whole record plan: kept when
-  // its file has the length after the block; cut back to the length before
-  // it when the file is shorter than that but at least as long as before,
-  // a regular file with one name; else left as it is. The sentence of the
-  // console that says which ("" when plan appended nothing).
-  // Throws: KmException "Unable to write the file \"<name>\": <reason>."
-  // (source "main") when the cut back fails.
-  std::string FinishEarlierAppend(const CommitPlan& plan) const;
+  // Refuses (RefuseEarlierCommit) a whole record plan unless every partial
+  // file it names is one of this run's outputs and, where it is still
+  // there, the very file the record names, this account's own with one
+  // name, and no input; every removal an export of this run other than the
+  // report, not one the stopped run wrote, and this account's own with one
+  // name where it is there; and its append one to this run's clustering
+  // result file.
+  void ProveEarlierRecord(const CommitPlan& plan) const;
   // Throws the refusal of FinishEarlierCommit, for the reason sWhy.
   [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy) const;
-  // The outputs this run moved into place, in order (a failed last step).
-  std::vector<KmString> MovedOutputs() const;
-  // After a failed run: removes the clustering result file when this run
-  // created it and it is still empty (its append failed and was cut back,
-  // or never came). Raises nothing.
-  void RemoveCreatedClusteringFile() const;
-  // After a completed run: removes an earlier error file and the exports of
-  // earlier runs that this run did not write.
-  void RemoveStaleOutputs() const;
   // Removes the error file that was there when the run took its locks, when
   // its name still reaches that file: an error file written since is the
   // diagnosis of another run of the same base that failed before it could
-  // hold its outputs, and stays.
+  // hold its outputs, and stays. One that cannot be removed is named on
+  // the console.
   void RemoveEarlierErrorFile() const;
   // True when the run may remove or replace the file sName: not one of its
   // inputs, and not a file that reads as a results file of this program
   // (ReadsAsResultsFile: another analysis's finished results, or a saved
   // session, which begins alike) unless sName is the run's results file.
   bool MayRemove(const KmString& sName) const;
-  // Removes sName when MayRemove allows it.
-  void RemoveOwnedFile(const KmString& sName) const;
+  // Removes sName when MayRemove allows it: false (errno set) when that
+  // fails; true when removed, gone already or not the run's to remove.
+  bool RemoveOwnedFile(const KmString& sName) const;
   // The sentence of the error message when a file is under one of the names
-  // the run would have written, naming those in moved as this run's; else
+  // the run would have written, naming those in moved as this run's and
+  // those in earlierMoved_ as a stopped run's that this run moved; else
   // "".
   KmString NoteOnEarlierOutputs(const std::vector<KmString>& moved) const;
 
@@ -236,14 +222,12 @@ class KmRun {
   // The clustering result file, open for appending (-1 when none); its one
   // owner: only CommitOutputs writes to it, and the object closes it.
   int iClusteringFd_ = -1;
-  // The commit record, from before the first move of CommitOutputs to the
-  // end of that step (removed with the object when the step failed).
-  std::unique_ptr<CommitRecord> pCommitRecord_;
-  bool bClusteringCreated_ = false;  // this run created it (empty)
-  // The clustering result file's length before this run's block, from the
-  // commit record on while the block may be in it; -1 when none.
-  long long iClusteringBefore_ = -1;
-  bool bClusteringLeftCut_ = false;  // that block could not be cut off
+  // The last step, from CommitOutputs on (its record removed with it when
+  // the step failed before every output was in place).
+  std::unique_ptr<KmLastStep> pLastStep_;
+  // The outputs of a stopped run that this run moved into place first
+  // (FinishEarlierCommit).
+  std::vector<KmString> earlierMoved_;
   // The error file there when the locks were taken (TakeOverOutputs).
   KmFileMark earlierErrorFile_;
 };

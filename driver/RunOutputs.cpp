@@ -208,8 +208,13 @@ void RunFolders::RequireStillNamed(const char* sWhile) const {
   }
 }
 
-void RunFolders::Sync() const {
-  for (const KmFolder& folder : folders_) folder.Sync();
+bool RunFolders::Sync(std::string* pFailed) const {
+  for (const KmFolder& folder : folders_) {
+    if (!folder.IsOpen() || folder.Sync()) continue;
+    if (pFailed != nullptr) *pFailed = folder.GetPath();
+    return false;
+  }
+  return true;
 }
 
 std::vector<RunFile> RunOutputNames::Files() const {

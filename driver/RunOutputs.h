@@ -100,8 +100,9 @@ class RunFolders {
   // longer reaches the folder held (or none was held and it exists now).
   void RequireStillNamed(const char* sWhile) const;
   // Syncs every folder held, so that the names created, renamed and removed
-  // in them reach the disk. Raises nothing.
-  void Sync() const;
+  // in them reach the disk; false (errno set, the folder's path in
+  // *pFailed when given) at the first that cannot be synced.
+  bool Sync(std::string* pFailed = nullptr) const;
 
  private:
   std::vector<KmFolder> folders_;  // opened or not, by the path tried

@@ -162,6 +162,13 @@ void AppendClusteringResult(const KmFileTarget& target,
   }
   try {
     const KmHeldFileLock fileLock(iFd);
+    if (!fileLock.IsHeld()) {
+      const std::string sReason =
+          std::error_code(fileLock.GetErrno(), std::generic_category())
+              .message();
+      GenerateKmExceptionF("Unable to lock the clustering result \"%s\": %s.",
+                           kClassName, sName.c_str(), sReason.c_str());
+    }
     KmIO_File::AppendWhole(KmFileTarget(sName, iFd), sText.data(),
                            sText.size());
   } catch (...) {

@@ -130,6 +130,7 @@ void KmPendingFile::MoveToNewPartial() {
     iFd_ = -1;
     throw;
   }
+  bSynced_ = false;
   const bool bCopied = CopyFile(iOld, iFd_);
   const int iErrno = errno;
   close(iOld);
@@ -147,7 +148,10 @@ void KmPendingFile::Sync() {
     }
     MoveToNewPartial();
   }
-  if (fsync(iFd_) != 0) RaiseWriteFailure(sPath_, errno);
+  // Once: a file synced before the commit record is only renamed after it.
+  if (bSynced_) return;
+  if (!KmGetFileSystem().Sync(iFd_)) RaiseWriteFailure(sPath_, errno);
+  bSynced_ = true;
 }
 
 void KmPendingFile::Commit() {

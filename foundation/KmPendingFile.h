@@ -58,7 +58,8 @@ class KmPendingFile {
 
   // The first half of Commit: the file written is synced under a partial
   // name that reaches it (GetPartialName, which may change here as Commit
-  // says), so that a later Commit only renames it.
+  // says), so that a later Commit only renames it. A file synced once is
+  // not synced again unless it had to be copied to a new partial file.
   // Throws: as Commit, but for the move.
   void Sync();
 
@@ -89,6 +90,7 @@ class KmPendingFile {
   KmString sPartial_;
   int iFd_ = -1;  // the descriptor of the partial file's creation
   bool bCommitted_ = false;
+  bool bSynced_ = false;  // the file under sPartial_ is on the disk
 };
 
 #endif  // KM_FOUNDATION_KMPENDINGFILE_H

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "foundation/platform/KmFileSystem.h"
+
 namespace {
 
 // How often a lock file that its holder removed under us is taken again.
@@ -46,7 +48,7 @@ KmFileLock::Outcome KmFileLock::Acquire(const KmFolder& folder,
       errno = EINVAL;
       return Outcome::kFailed;
     }
-    if (flock(iFd, LOCK_EX | LOCK_NB) != 0) {
+    if (!KmGetFileSystem().Lock(iFd, LOCK_EX | LOCK_NB)) {
       const int iErrno = errno;
       close(iFd);
       if (iErrno == EWOULDBLOCK) return Outcome::kBusy;

@@ -1,6 +1,7 @@
 #include "foundation/platform/KmFileSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,14 @@ int KmFileSystem::CreateExclusiveAt(int iFolder, const std::string& sName) {
 ssize_t KmFileSystem::Write(int iFd, const void* pBuffer, size_t iBytes) {
   return ::write(iFd, pBuffer, iBytes);
 }
+
+bool KmFileSystem::Sync(int iFd) { return ::fsync(iFd) == 0; }
+
+bool KmFileSystem::Lock(int iFd, int iOperation) {
+  return ::flock(iFd, iOperation) == 0;
+}
+
+uid_t KmFileSystem::UserId() { return ::geteuid(); }
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
   const std::string sNative = KmNativePath(sPath);

@@ -4,7 +4,10 @@
 // install one that fails on purpose (an unreadable file, a read error
 // part-way, a write that fails mid-run, a missing working directory).
 // Every write to a descriptor the file layer holds goes through it as well
-// (Write), so a test can fill the disk part-way through any output. Opening
+// (Write), and so do its syncs (Sync), its advisory locks (Lock) and the
+// account it compares owners with (UserId), so a test can fill the disk
+// part-way through any output, fail a sync or a lock, or make a file
+// another account's. Opening
 // a name relative to a held folder does not (KmFolder::OpenFile,
 // and the folder itself): the lock files, the clustering result file and
 // the files a run only inspects (an earlier error file, a results file
@@ -62,6 +65,19 @@ class KmFileSystem {
   // -1 with errno set (ENOSPC for a full device, EFBIG past the file-size
   // limit).
   virtual ssize_t Write(int iFd, const void* pBuffer, size_t iBytes);
+
+  // Syncs the file or folder open as iFd to the disk, as the system's fsync
+  // does; true on success (errno set when not).
+  virtual bool Sync(int iFd);
+
+  // Takes or drops the advisory lock of the file open as iFd, as the
+  // system's flock does with iOperation (LOCK_EX, LOCK_NB, LOCK_UN); true
+  // on success (errno set when not: EWOULDBLOCK for a lock another holds).
+  virtual bool Lock(int iFd, int iOperation);
+
+  // The account this process acts as (its effective user): the owner a
+  // file must have for the process to trust what it finds there.
+  virtual uid_t UserId();
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened

@@ -92,17 +92,23 @@ bool KmFolder::IsSpecial(const std::string& sLeaf) const {
 
 bool KmFolder::Exists(const std::string& sLeaf) const {
   struct stat info;
+  return Stat(sLeaf, info);
+}
+
+bool KmFolder::Stat(const std::string& sLeaf, struct stat& info) const {
   return fstatat(iFd_, sLeaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool KmFolder::IsRegularFile(const std::string& sLeaf) const {
   struct stat info;
-  return fstatat(iFd_, sLeaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISREG(info.st_mode);
+  return Stat(sLeaf, info) && S_ISREG(info.st_mode);
 }
 
 bool KmFolder::Remove(const std::string& sLeaf) const {
-  if (IsSpecial(sLeaf)) return false;
+  if (IsSpecial(sLeaf)) {
+    errno = EPERM;
+    return false;
+  }
   return KmGetFileSystem().RemoveAt(iFd_, sLeaf);
 }
 
@@ -123,5 +129,5 @@ bool KmFolder::Sync() const {
     errno = EBADF;
     return false;
   }
-  return fsync(iFd_) == 0;
+  return KmGetFileSystem().Sync(iFd_);
 }

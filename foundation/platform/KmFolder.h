@@ -2,6 +2,8 @@
 #ifndef KM_FOUNDATION_PLATFORM_KMFOLDER_H
 #define KM_FOUNDATION_PLATFORM_KMFOLDER_H
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "foundation/platform/KmPlatform.h"
@@ -47,6 +49,9 @@ class KmFolder {
   bool IsSpecial(const std::string& sLeaf) const;
   // True when sLeaf exists in any form (a dangling link included).
   bool Exists(const std::string& sLeaf) const;
+  // Fills info for sLeaf itself (a link as a link); false (errno set) when
+  // there is none.
+  bool Stat(const std::string& sLeaf, struct stat& info) const;
   // True when sLeaf is a regular file itself (not a link).
   bool IsRegularFile(const std::string& sLeaf) const;
   // Removes sLeaf (a link as a link); never a name IsSpecial. True on

@@ -33,11 +33,7 @@ std::unique_ptr<std::istream> KmOpenHeldInput(int iFd) {
   return pStream;
 }
 
-namespace {
-
-// Writes every byte at the end of iFd and syncs it; false (errno set) when
-// a write or the sync fails.
-bool WriteAtEnd(int iFd, const char* pBytes, size_t iBytes) {
+bool KmWriteAtEnd(int iFd, const char* pBytes, size_t iBytes) {
   if (lseek(iFd, 0, SEEK_END) < 0) return false;
   KmFileSystem& fileSystem = KmGetFileSystem();
   for (size_t iDone = 0; iDone < iBytes;) {
@@ -50,22 +46,27 @@ bool WriteAtEnd(int iFd, const char* pBytes, size_t iBytes) {
     }
     iDone += static_cast<size_t>(iWritten);
   }
-  return fsync(iFd) == 0;
+  return fileSystem.Sync(iFd);
 }
 
-}  // namespace
-
 KmHeldFileLock::KmHeldFileLock(int iFd) : iFd_(iFd) {
-  while (flock(iFd_, LOCK_EX) != 0 && errno == EINTR) {
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  while (!fileSystem.Lock(iFd_, LOCK_EX)) {
+    if (errno != EINTR) {
+      iErrno_ = errno != 0 ? errno : ENOLCK;
+      return;
+    }
   }
 }
 
-KmHeldFileLock::~KmHeldFileLock() { flock(iFd_, LOCK_UN); }
+KmHeldFileLock::~KmHeldFileLock() {
+  if (IsHeld()) KmGetFileSystem().Lock(iFd_, LOCK_UN);
+}
 
 KmAppendOutcome KmAppendWhole(int iFd, const char* pBytes, size_t iBytes) {
   struct stat info;
   if (fstat(iFd, &info) != 0) return KmAppendOutcome::kCutBack;
-  if (WriteAtEnd(iFd, pBytes, iBytes)) return KmAppendOutcome::kAppended;
+  if (KmWriteAtEnd(iFd, pBytes, iBytes)) return KmAppendOutcome::kAppended;
   const int iErrno = errno;
   const bool bCut = KmCutBack(iFd, info.st_size);
   errno = iErrno;

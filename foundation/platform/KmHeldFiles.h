@@ -30,9 +30,11 @@ enum class KmAppendOutcome {
 
 // Holds the advisory lock of the file open as iFd while it lives, so that
 // the appends of other processes made alike (KmAppendWhole) wait: neither
-// interleave with the holder's nor lose their bytes to its cut back. A lock
-// that cannot be taken (a file system without them) leaves the holder to go
-// on unguarded, as it would without the lock.
+// interleave with the holder's nor lose their bytes to its cut back. The
+// lock is taken through the installed KmFileSystem, waiting for its holder;
+// a lock that cannot be taken (a file system without them) is not held
+// (IsHeld false, the reason in GetErrno): the caller must not go on as if
+// it were.
 class KmHeldFileLock {
  public:
   explicit KmHeldFileLock(int iFd);
@@ -40,9 +42,20 @@ class KmHeldFileLock {
   KmHeldFileLock(const KmHeldFileLock&) = delete;
   KmHeldFileLock& operator=(const KmHeldFileLock&) = delete;
 
+  bool IsHeld() const { return iErrno_ == 0; }
+  // The system's reason the lock was not taken; 0 when held.
+  int GetErrno() const { return iErrno_; }
+
  private:
   int iFd_;
+  int iErrno_ = 0;
 };
+
+// Writes iBytes bytes of pBytes after the last byte of the file held open
+// for writing as iFd and syncs it, through the installed KmFileSystem; false
+// (errno set) when a write or the sync fails, the bytes written so far left
+// in the file (the caller cuts them back, KmCutBack).
+bool KmWriteAtEnd(int iFd, const char* pBytes, size_t iBytes);
 
 // Appends iBytes bytes of pBytes after the last byte of the file held open
 // for writing as iFd, whole or not at all: when a write or the sync fails

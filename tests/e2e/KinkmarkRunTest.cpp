@@ -2,6 +2,7 @@
 // statuses, console text, the files written and the error file's layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/CommitRecord.h"
 #include "driver/KmDriver.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "tests/e2e/E2eRun.h"
@@ -445,12 +447,45 @@ class CallingFileSystem : public KmFileSystem {
 // folder at that name or a sticky folder refuses it; and, as a kill would,
 // the process ended at once before its rename number iStop (from 0), or
 // once the commit record is created, when it is about to be removed, or
-// where the disk fills.
+// where the disk fills; or, without ending it, the record's removal refused,
+// or a folder's sync once a rename was made. With bNoSync the files of
+// sPrefix cannot be synced; with bNoLock no lock waited for is taken.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
   static constexpr int kAtRecordRemoved = -2;
   static constexpr int kWhenFull = -3;
+  static constexpr int kKeepRecord = -5;
+  static constexpr int kNoFolderSync = -6;
+  bool bNoSync = false;
+  bool bNoLock = false;
+  bool Sync(int iFd) override {
+    struct stat info;
+    const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
+    if ((bNoSync && Named(NameOf(iFd))) ||
+        (iStop == kNoFolderSync && bFolder && iRenames > 0)) {
+      errno = EIO;
+      return false;
+    }
+    return KmFileSystem::Sync(iFd);
+  }
+  bool Lock(int iFd, int iOperation) override {
+    if (bNoLock && iOperation == LOCK_EX) {
+      errno = ENOLCK;
+      return false;
+    }
+    return KmFileSystem::Lock(iFd, iOperation);
+  }
+  bool bOtherUser = false;  // every file is another account's
+  uid_t UserId() override {
+    return KmFileSystem::UserId() + (bOtherUser ? 1 : 0);
+  }
+  static std::string NameOf(int iFd) {
+    std::error_code error;  // an unknown file is not one of them
+    return fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error)
+        .filename()
+        .string();
+  }
   explicit FaultyFileSystem(std::string s, long i = -1, std::string m = "",
                             int k = -4)
       : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
@@ -472,13 +507,14 @@ struct FaultyFileSystem : KmFileSystem {
   }
   bool RemoveAt(int iFolder, const std::string& sName) override {
     if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
+    if (iStop == kKeepRecord && IsRecord(sName)) {
+      errno = EACCES;
+      return false;
+    }
     return KmFileSystem::RemoveAt(iFolder, sName);
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
-    std::error_code error;  // an unknown file is not one of them
-    const fs::path file =
-        fs::read_symlink("/proc/self/fd/" + std::to_string(iFd), error);
-    if (iAfter < 0 || !Named(file.filename().string())) {
+    if (iAfter < 0 || !Named(NameOf(iFd))) {
       return KmFileSystem::Write(iFd, pBuffer, iBytes);
     }
     const long iTaken = std::min(static_cast<long>(iBytes), iAfter.load());
@@ -559,7 +595,16 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sNoMove = "";  // the rename onto this name is refused
     const char* sMoved = "";   // the error file's names of those moved
     long iFullAfter = -1;      // the disk fills after these bytes of the file
+    bool bNoSync = false;      // the files of sFullDisk cannot be synced
   } cases[] = {
+      // Fault: the commit record was written past the file-system layer: a
+      // full disk left an empty record, a failed sync a whole one, and the
+      // next run took it for a run stopped part-way.
+      {"run.job", sJob + "run.csv", "", "run.commit", 2,
+       "Unable to write the file \"run.commit\": No space left", "", "", 30},
+      {"run.job", sJob + "run.csv", "", "run.commit", 2,
+       "Unable to write the file \"run.commit\": Input/output error", "", "",
+       1 << 20, true},
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
       {"run.nul", std::string("[Kinkmark\0", 10), "run.ErrorFile.txt=", "", 3,
@@ -627,6 +672,7 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       moved[(*it)[1]] = Inode(dir.File((*it)[1]));
     }
     FaultyFileSystem full(c.sFullDisk, c.iFullAfter, c.sNoMove);
+    full.bNoSync = c.bNoSync;
     const RunResult result = RunInProcess(full, dir, c.sRunFile);
     EXPECT_EQ(result.iStatus, c.iStatus);
     EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos)
@@ -686,7 +732,22 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     std::string sNextRun;  // the clustering example's: its block checked
     const char* sConsole;  // "": the next run says nothing of it
     bool bFinished;        // the stopped run's outputs are all in place
+    int iStatus = Faulty::kStopped;  // of the run stopped (or failed)
+    long iAfter = 100;      // its disk fills after these bytes of its block
+    bool bBetween = false;  // another clustering run appends before the next
   } cases[] = {
+      // Fault: a run that could not remove its record, or sync its folders
+      // once it had moved its outputs, ended with status 0 and said nothing.
+      {Faulty::kKeepRecord, "run.ini", "every one had reached its name", true,
+       2},
+      {Faulty::kNoFolderSync, "run.ini", "every one had reached its name", true,
+       2},
+      // Fault: a run stopped before any byte of its block had the next run
+      // cut off the block another run appended since.
+      {Faulty::kWhenFull, sCluster,
+       "The clustering result file \"examples/clustering/output/"
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was left as it is",
+       true, Faulty::kStopped, 0, true},
       {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
@@ -725,13 +786,16 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       }
     }
     const bool bInAppend = c.iStop == Faulty::kWhenFull;
-    Faulty stopping(bInAppend ? "ClusteringResult-" : "", bInAppend ? 100 : -1,
-                    "", c.iStop);
+    Faulty stopping(bInAppend ? "ClusteringResult-" : "",
+                    bInAppend ? c.iAfter : -1, "", c.iStop);
     if (RunInChild(stopping, dir, bClustering ? sCluster : "run.ini") !=
-        Faulty::kStopped) {
+        c.iStatus) {
       ADD_FAILURE() << "the run was not stopped";
       continue;
     }
+    // As a clustering run of other data into other outputs appends.
+    if (c.bBetween) WriteAll(sResult, sEarlier + "another run's block\n");
+    const std::string sBetween = ReadAll(sResult);
     const std::map<std::string, std::string> stopped = Contents(dir);
     Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.");
     const RunResult next = RunInProcess(full, dir, c.sNextRun);
@@ -741,6 +805,15 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         << next.sConsole;
     EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
         << next.sConsole;
+    // Fault: its error file said every file under its names was left as it
+    // was, though it had moved the stopped run's outputs into place.
+    const std::string sError =
+        ReadAll(dir.File(bClustering ? "examples/clustering/run.ErrorFile.txt"
+                                     : "run.ErrorFile.txt"));
+    EXPECT_EQ(sError.find("which this run moved into place first (\"") !=
+                  std::string::npos,
+              next.sConsole.find("moved the rest") != std::string::npos)
+        << sError;
     // The record and partial files stay only for the run that can finish
     // them.
     const bool bLeft = !c.bFinished && c.iStop == 0;
@@ -755,7 +828,8 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     if (bClustering) {
       const std::string sNow = ReadAll(sResult);
       EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
-      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend);
+      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend || c.bBetween);
+      EXPECT_TRUE(!c.bBetween || sNow == sBetween);
       continue;
     }
     if (!c.bFinished) {
@@ -773,6 +847,116 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         EXPECT_EQ(sWritten, ReadAll(lone.File(sName))) << sName;
       }
     }
+  }
+}
+
+// Fault: the next run obeyed any record under its outputs' commit record's
+// name whose lines had the right shape: one cut, edited or written by hand
+// cut the clustering result file, removed the results file or moved another
+// account's file into place. A record is now obeyed only where it proves
+// itself; else the run is refused, every file as it was. One cut before its
+// last line is a record of a step that never began: nothing is moved.
+TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
+  enum Edit {
+    kLastLineCut,
+    kMoveLineCut,
+    kOtherFirstLine,
+    kRemovesResults,
+    kRemovesReport,
+    kOtherAccount,
+    kOtherPartial,
+    kAppendsElsewhere
+  };
+  const struct {
+    Edit edit;
+    const char* sWhy;  // "": the record is not refused
+  } cases[] = {
+      {kLastLineCut, ""},
+      {kMoveLineCut, "it is not whole"},
+      {kOtherFirstLine, "it is not whole"},
+      {kRemovesResults, "output/ages.kmo\", which is no export of this run"},
+      {kRemovesReport, "ages.report.txt\", which is no export of this run"},
+      {kOtherAccount, "it is not this account's own"},
+      {kOtherPartial, "is not the file that run wrote"},
+      {kAppendsElsewhere, "Type-ordered.txt\", which is no clustering result"},
+  };
+  const std::string sOutput = "examples/clustering/output/";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.edit);
+    km_test::ScratchDir dir;
+    CopyExample("clustering", dir);
+    FaultyFileSystem stopping("", -1, "", 0);
+    ASSERT_EQ(RunInChild(stopping, dir, "examples/clustering/run.ini"),
+              FaultyFileSystem::kStopped);
+    const std::string sRecordFile = dir.File(sOutput + "ages.commit");
+    std::string sRecord = ReadAll(sRecordFile);
+    CommitPlan plan;
+    std::string sWhy;
+    ASSERT_EQ(CommitRecord::Parse(sRecord, plan, sWhy),
+              CommitRecord::Found::kComplete);
+    const size_t iMove = sRecord.find("\nmove ") + 1;
+    if (c.edit == kLastLineCut) sRecord.erase(sRecord.rfind("end "));
+    if (c.edit == kMoveLineCut) {
+      sRecord.erase(iMove, sRecord.find('\n', iMove) + 1 - iMove);
+    }
+    if (c.edit == kOtherFirstLine) {
+      CommitPlan other;
+      other.sTag = CommitRecord::NewTag();
+      const std::string sOther = CommitRecord::Text(other);
+      sRecord = sOther.substr(0, sOther.find('\n')) +
+                sRecord.substr(sRecord.find('\n'));
+    }
+    // Edited by a run of this account: whole, but for no run of these
+    // outputs.
+    if (c.edit == kRemovesResults || c.edit == kRemovesReport) {
+      plan.removals.emplace_back(
+          (sOutput +
+           (c.edit == kRemovesResults ? "ages.kmo" : "ages.report.txt"))
+              .c_str());
+    }
+    if (c.edit == kAppendsElsewhere) {
+      plan.sAppendedTo =
+          (sOutput + "ClusteringResult-KBIC-CBIC-Type-ordered.txt").c_str();
+    }
+    if (c.edit == kRemovesResults || c.edit == kRemovesReport ||
+        c.edit == kAppendsElsewhere) {
+      sRecord = CommitRecord::Text(plan);
+    }
+    WriteAll(sRecordFile, sRecord);
+    if (c.edit == kOtherPartial) {
+      const std::string sPartial =
+          dir.File(plan.moves[2].sPartial.GetCString());
+      WriteAll(sPartial + "x", "ATTACKER TEXT");
+      fs::rename(sPartial + "x", sPartial);
+    }
+    // Every file but the error file; with a record not refused, but the
+    // record and the partial files, which the next run removes.
+    const auto Snapshot = [&dir, &c] {
+      std::map<std::string, std::string> files;
+      for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+        const std::string sName = entry.path().string();
+        if (entry.is_regular_file() &&
+            sName.find("ErrorFile") == std::string::npos &&
+            (*c.sWhy != '\0' || (sName.find(".partial") == std::string::npos &&
+                                 sName.find(".commit") == std::string::npos))) {
+          files[sName] = ReadAll(sName);
+        }
+      }
+      return files;
+    };
+    const std::map<std::string, std::string> before = Snapshot();
+    FaultyFileSystem full("ages.RunSummary.txt.");
+    full.bOtherUser = c.edit == kOtherAccount;
+    const RunResult next =
+        RunInProcess(full, dir, "examples/clustering/run.ini");
+    EXPECT_EQ(next.iStatus, 2);
+    EXPECT_EQ(
+        next.sConsole.find("(its record \"" + sOutput +
+                           "ages.commit\" is there): ") == std::string::npos,
+        *c.sWhy == '\0');
+    EXPECT_NE(next.sConsole.find(c.sWhy), std::string::npos) << next.sConsole;
+    EXPECT_TRUE(Snapshot() == before);
+    EXPECT_EQ(fs::exists(sRecordFile), *c.sWhy != '\0');
   }
 }
 
@@ -852,9 +1036,9 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // and a symbolic link failed the run only after the whole calculation. Both
 // are refused before any fit; a genuine result file keeps being appended to.
 // Fault: an append that failed part-way (a full disk, or the file-size limit,
-// whose signal killed the process) left a cut-off block, and a failed run
-// left a new, empty result file. The file now keeps its bytes, or is not
-// made, and so does every other file the run did not write.
+// whose signal killed the process) left a cut-off block. The file now keeps
+// its bytes (one the run created stays empty), and so does every other file
+// the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
   enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
   const std::string sLong(8192, 'x');
@@ -875,6 +1059,8 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       {kFailedRun, sLong, "File too large", "", -1, "", true},
       {kFailedRun, "", "RunSummary", "ages.RunSummary"},
       {kFailedRun, sLong, "Permission denied", "", -1, "ages.RunSummary.txt"},
+      // Fault: a lock refused went unnoticed: the step ran unguarded.
+      {kFailedRun, sLong, "Unable to lock the clustering result file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
@@ -910,6 +1096,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     };
     const std::map<std::string, std::string> before = Unwritten();
     FaultyFileSystem full(c.sFull, c.iAfter, c.sNoMove);
+    full.bNoLock = *c.sFull == '\0' && *c.sNoMove == '\0';
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -932,7 +1119,16 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     EXPECT_NE(run.sConsole.find(c.sConsole), std::string::npos) << run.sConsole;
     // Fault: a run that failed after its fits kept its block appended.
     if (c.kind == kFailedRun) {
-      EXPECT_TRUE(Unwritten() == before);
+      std::map<std::string, std::string> after = Unwritten();
+      // One it created stays, empty: another run may append to it.
+      const auto created = after.find(
+          (example / "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt")
+              .string());
+      if (c.sEarlier.empty() && created != after.end()) {
+        EXPECT_EQ(created->second, "");
+        after.erase(created);
+      }
+      EXPECT_TRUE(after == before);
       if (bAppendFails) {
         EXPECT_NE(ReadAll((example / "run.ErrorFile.txt").string())
                       .find("(\"examples/clustering/output/ages.kmo\") are "
@@ -948,6 +1144,32 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     }
     EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
   }
+}
+
+// Fault: a clustering run that failed removed the result file it had
+// created, though another clustering run into other outputs held it open to
+// append its block: that run ended with status 0 and its block was lost.
+TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
+  km_test::ScratchDir dir;
+  CopyExample("clustering", dir);
+  // The other run opens the file the failing run created, as it holds its
+  // outputs; it appends once the failing run has ended.
+  struct SharingFileSystem : FaultyFileSystem {
+    using FaultyFileSystem::FaultyFileSystem;
+    int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+      if (iOther < 0) iOther = open(sResult.c_str(), O_WRONLY | O_APPEND);
+      return FaultyFileSystem::CreateExclusiveAt(iFolder, sName);
+    }
+    std::string sResult;
+    int iOther = -1;
+  } sharing("ages.RunSummary.txt.");
+  sharing.sResult = dir.File(kClusteringResult);
+  EXPECT_EQ(RunInProcess(sharing, dir, "examples/clustering/run.ini").iStatus,
+            2);
+  ASSERT_GE(sharing.iOther, 0);
+  EXPECT_EQ(write(sharing.iOther, "a block\n", 8), 8);
+  close(sharing.iOther);
+  EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
 }
 
 // Output names that are not regular files, or links to something that is

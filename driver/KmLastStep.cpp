@@ -1,0 +1,298 @@
+// KmLastStep.
+#include "driver/KmLastStep.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+#include "foundation/KmException.h"
+#include "foundation/KmIO_File.h"
+#include "foundation/KmPendingFile.h"
+#include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmHeldFiles.h"
+
+namespace {
+
+constexpr const char kClassName[] = "KmLastStep";
+// The length of ".<6 letters or digits>.partial".
+constexpr size_t kPartialEndingLength = 15;
+
+std::string Reason(int iErrno) {
+  return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
+      .message();
+}
+
+// The leaf of sName.
+std::string Leaf(const KmString& sName) {
+  return KmFolder::LeafOf(sName.GetCString());
+}
+
+// True when the iLength bytes of iFd from iOffset on are those of pBytes.
+bool HoldsAt(int iFd, long long iOffset, const char* pBytes, size_t iLength) {
+  std::string sRead(iLength, '\0');
+  for (size_t iDone = 0; iDone < iLength;) {
+    const ssize_t iRead =
+        pread(iFd, &sRead[iDone], iLength - iDone, iOffset + iDone);
+    if (iRead < 0 && errno == EINTR) continue;
+    if (iRead <= 0) return false;
+    iDone += static_cast<size_t>(iRead);
+  }
+  return sRead.compare(0, iLength, pBytes, iLength) == 0;
+}
+
+}  // namespace
+
+KmLastStep::KmLastStep(const RunFolders& folders, const KmString& sRecord,
+                       Remover remove)
+    : folders_(folders), sRecord_(sRecord), remove_(std::move(remove)) {}
+
+KmLastStep::~KmLastStep() {
+  if (iRecordFd_ < 0) return;
+  const KmFolder& folder = folders_.Of(sRecord_);
+  // A name that reaches another file by now is not this run's record.
+  if (!bKeepRecord_ && folder.Reaches(Leaf(sRecord_), iRecordFd_) &&
+      folder.Remove(Leaf(sRecord_))) {
+    folder.Sync();
+  }
+  close(iRecordFd_);
+}
+
+void KmLastStep::SetAppend(int iFd, const KmString& sName,
+                           const std::string& sBlock) {
+  iAppendFd_ = iFd;
+  plan_.sAppendedTo = sName;
+  plan_.sBlock = sBlock;
+}
+
+void KmLastStep::AddMove(KmPendingFile& file) { pending_.push_back(&file); }
+
+void KmLastStep::AddRemoval(const KmString& sName) {
+  plan_.removals.push_back(sName);
+}
+
+std::vector<KmString> KmLastStep::Moved() const {
+  std::vector<KmString> moved;
+  for (const KmPendingFile* pFile : pending_) {
+    if (pFile->IsCommitted()) moved.push_back(pFile->GetName());
+  }
+  return moved;
+}
+
+void KmLastStep::Run() {
+  Begin();
+  Append();
+  Move();
+  Confirm();
+}
+
+void KmLastStep::Begin() {
+  struct stat info;
+  if (iAppendFd_ >= 0) {
+    // Held to the end of the step, so that no other run's block follows
+    // this run's before it is kept or cut back.
+    pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
+    if (!pAppendLock_->IsHeld()) {
+      KmString sMessage;
+      sMessage << "Unable to lock the clustering result file \""
+               << plan_.sAppendedTo
+               << "\": " << Reason(pAppendLock_->GetErrno()).c_str() << ".";
+      throw KmException(sMessage.GetCString(), "main");
+    }
+    if (fstat(iAppendFd_, &info) != 0) {
+      RaiseWriteFailure(plan_.sAppendedTo, errno);
+    }
+    plan_.iLengthBefore = info.st_size;
+    plan_.appendedFile = CommitFileIdOf(info);
+  }
+  // Synced before the record, which may send the next run to move them.
+  for (KmPendingFile* pFile : pending_) {
+    pFile->Sync();
+    if (fstat(pFile->GetFile().GetFd(), &info) != 0) {
+      RaiseWriteFailure(pFile->GetName(), errno);
+    }
+    plan_.moves.push_back(
+        CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
+  }
+  plan_.sTag = CommitRecord::NewTag();
+  WriteRecord();
+}
+
+void KmLastStep::WriteRecord() {
+  const KmFolder& folder = folders_.Of(sRecord_);
+  const std::string sLeaf = Leaf(sRecord_);
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  errno = folder.IsOpen() ? 0 : ENOENT;
+  iRecordFd_ = folder.IsOpen()
+                   ? fileSystem.CreateExclusiveAt(folder.GetFd(), sLeaf)
+                   : -1;
+  if (iRecordFd_ < 0) RaiseWriteFailure(sRecord_, errno != 0 ? errno : EEXIST);
+  const std::string sText = CommitRecord::Text(plan_);
+  if (KmWriteAtEnd(iRecordFd_, sText.data(), sText.size()) && folder.Sync()) {
+    return;
+  }
+  const int iErrno = errno;
+  // Emptied first: a record that cannot be removed then reads as one of a
+  // step that never began, which the next run removes.
+  CutBack(iRecordFd_, 0);
+  fileSystem.Sync(iRecordFd_);
+  if (folder.Reaches(sLeaf, iRecordFd_) && folder.Remove(sLeaf)) folder.Sync();
+  close(iRecordFd_);
+  iRecordFd_ = -1;
+  RaiseWriteFailure(sRecord_, iErrno);
+}
+
+void KmLastStep::Append() {
+  if (iAppendFd_ < 0) return;
+  bAppended_ = true;
+  if (KmWriteAtEnd(iAppendFd_, plan_.sBlock.data(), plan_.sBlock.size())) {
+    return;
+  }
+  const int iErrno = errno;
+  bLeftCut_ = !CutBack(iAppendFd_, plan_.iLengthBefore);
+  bAppended_ = bLeftCut_;
+  GenerateKmExceptionF(
+      "Unable to write the file \"%s\": %s%s.", kClassName,
+      plan_.sAppendedTo.GetCString(), Reason(iErrno).c_str(),
+      bLeftCut_ ? "; the part written could not be removed" : "");
+}
+
+void KmLastStep::Move() {
+  try {
+    for (KmPendingFile* pFile : pending_) pFile->Commit();
+  } catch (...) {
+    // Every output not moved is as it was; so is the clustering file.
+    if (bAppended_) bLeftCut_ = !CutBack(iAppendFd_, plan_.iLengthBefore);
+    throw;
+  }
+}
+
+void KmLastStep::Confirm() {
+  for (const KmString& sName : plan_.removals) {
+    if (!remove_(sName)) {
+      RaiseUnconfirmed("the earlier output \"" +
+                           std::string(sName.GetCString()) +
+                           "\" could not be removed",
+                       errno);
+    }
+  }
+  // The moves reach the disk before the record that names them goes.
+  std::string sFolder;
+  if (!folders_.Sync(&sFolder)) {
+    RaiseUnconfirmed("the folder \"" + sFolder + "\" could not be synced",
+                     errno);
+  }
+  if (!RemoveRecord()) {
+    RaiseUnconfirmed("its commit record could not be removed", errno);
+  }
+  pAppendLock_.reset();
+}
+
+bool KmLastStep::RemoveRecord() {
+  const KmFolder& folder = folders_.Of(sRecord_);
+  // A name that reaches another file by now is not this run's record.
+  if (iRecordFd_ >= 0 && !folder.Reaches(Leaf(sRecord_), iRecordFd_)) {
+    errno = ENOENT;
+    return false;
+  }
+  if (!folder.Remove(Leaf(sRecord_))) return false;
+  if (iRecordFd_ >= 0) close(iRecordFd_);
+  iRecordFd_ = -1;
+  return folder.Sync();
+}
+
+void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
+  bKeepRecord_ = true;
+  KmString sMessage;
+  sMessage << "The outputs of the run are all in place, but it could not "
+              "confirm its last step: "
+           << sWhat.c_str() << ": " << Reason(iErrno).c_str() << ".";
+  if (iRecordFd_ >= 0) {
+    sMessage << " Its commit record \"" << sRecord_
+             << "\" stays, and the next run of these outputs finishes the "
+                "step.";
+  }
+  throw KmException(sMessage.GetCString(), "main");
+}
+
+bool KmLastStep::CutBack(int iFd, long long iLength) {
+  return KmCutBack(iFd, static_cast<off_t>(iLength));
+}
+
+std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
+                                         std::string& sAppendNote) {
+  std::vector<KmString> moved;
+  for (const CommitMove& move : plan.moves) {
+    const std::string sPartial = move.sPartial.GetCString();
+    const KmString sName(
+        sPartial.substr(0, sPartial.size() - kPartialEndingLength).c_str());
+    const KmFolder& folder = folders_.Of(sName);
+    // Gone: that run moved it into place.
+    if (!folder.Exists(KmFolder::LeafOf(sPartial))) continue;
+    KmIO_File::MoveIntoPlace(folder, sPartial.c_str(), sName.GetCString());
+    moved.push_back(sName);
+  }
+  std::string sFolder;
+  if (!folders_.Sync(&sFolder)) RaiseWriteFailure(sFolder.c_str(), errno);
+  for (const KmString& sName : plan.removals) {
+    if (!remove_(sName)) {
+      GenerateKmExceptionF("Unable to remove the file \"%s\": %s.", kClassName,
+                           sName.GetCString(), Reason(errno).c_str());
+    }
+  }
+  sAppendNote = FinishAppend(plan);
+  if (!RemoveRecord()) RaiseWriteFailure(sRecord_, errno);
+  return moved;
+}
+
+std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
+  if (plan.sAppendedTo.IsEmpty()) return "";
+  const std::string sName = plan.sAppendedTo.GetCString();
+  const std::string sLeaf = KmFolder::LeafOf(sName);
+  // Beside the record, in its held folder, never through a link.
+  const KmFolder& folder = folders_.Of(sRecord_);
+  const int iFd = folder.IsRegularFile(sLeaf)
+                      ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
+                      : -1;
+  bool bOurs = false;
+  bool bWhole = false;
+  int iErrno = 0;
+  if (iFd >= 0) {
+    const KmHeldFileLock lock(iFd);
+    struct stat info;
+    if (!lock.IsHeld()) {
+      iErrno = lock.GetErrno();
+    } else if (fstat(iFd, &info) == 0 && S_ISREG(info.st_mode) &&
+               IsOwnFileWithOneName(info) &&
+               CommitFileIdOf(info) == plan.appendedFile &&
+               info.st_size >= plan.iLengthBefore) {
+      // Only the stopped run's own bytes follow the earlier length: its
+      // block, or a beginning of it.
+      const long long iHeld =
+          std::min<long long>(info.st_size, plan.LengthAfter()) -
+          plan.iLengthBefore;
+      bOurs = HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
+                      static_cast<size_t>(iHeld));
+      bWhole = bOurs && info.st_size >= plan.LengthAfter();
+      if (bOurs && !bWhole && !CutBack(iFd, plan.iLengthBefore)) iErrno = errno;
+    }
+  }
+  if (iFd >= 0) close(iFd);
+  if (iErrno != 0) RaiseWriteFailure(plan.sAppendedTo, iErrno);
+  if (bWhole) return " Its clustering block in \"" + sName + "\" is whole.";
+  if (bOurs) {
+    return " Its clustering block in \"" + sName +
+           "\" was not whole: this run cut that file back to the " +
+           std::to_string(plan.iLengthBefore) +
+           " bytes it held before the block.";
+  }
+  return " The clustering result file \"" + sName +
+         "\" was left as it is: it is not as that run left it (the file its "
+         "record names, this account's own with one name, holding " +
+         std::to_string(plan.iLengthBefore) +
+         " bytes and then that run's block or a beginning of it).";
+}

@@ -1,0 +1,119 @@
+// The last step of a run: the one place that writes, proves and removes the
+// commit record, appends and cuts back the clustering block, and moves and
+// removes outputs.
+#ifndef KM_DRIVER_KMLASTSTEP_H
+#define KM_DRIVER_KMLASTSTEP_H
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/CommitRecord.h"
+#include "driver/RunOutputs.h"
+#include "foundation/KmString.h"
+
+class KmHeldFileLock;
+class KmPendingFile;
+
+// KmLastStep: one run's last step, or the rest of a stopped run's. Every
+// file is reached through the folders the run holds and every change goes
+// through the installed KmFileSystem, so each failure can be made on
+// purpose. Its order (Run):
+//   Begin    the clustering file's lock taken, every partial file synced
+//            once, the record created, written and synced with its folder
+//            (a failure leaves no record and changes nothing else)
+//   Append   the clustering block (a failure cuts the file back)
+//   Move     every partial file into place, in order (a failure cuts the
+//            clustering file back; the run's error file names those moved)
+//   Confirm  the earlier outputs removed, every folder synced, the record
+//            removed and its folder synced (a failure leaves every output
+//            in place and the record for the next run to finish)
+class KmLastStep {
+ public:
+  // Removes an earlier output sName of the run, when the run may: false
+  // (errno set) when it fails; true when removed or not the run's to
+  // remove.
+  using Remover = std::function<bool(const KmString&)>;
+
+  // The step of the run whose outputs are in folders, its record sRecord;
+  // earlier outputs are removed through remove.
+  KmLastStep(const RunFolders& folders, const KmString& sRecord,
+             Remover remove);
+  // Removes the record of a step that failed before its Confirm, when its
+  // name still reaches it. Raises nothing.
+  ~KmLastStep();
+  KmLastStep(const KmLastStep&) = delete;
+  KmLastStep& operator=(const KmLastStep&) = delete;
+
+  // The clustering block sBlock to append, to sName open for writing as iFd
+  // (held by the caller for the step's life).
+  void SetAppend(int iFd, const KmString& sName, const std::string& sBlock);
+  // A partial file to move into place, after those added before (held by
+  // the caller for the step's life).
+  void AddMove(KmPendingFile& file);
+  // An earlier output to remove once every output is in place.
+  void AddRemoval(const KmString& sName);
+
+  // The step, as the class says.
+  // Throws: KmException "Unable to lock the clustering result file
+  // \"<name>\": <reason>." (source "main") before anything changed;
+  // "Unable to write the file \"<name>\": <reason>." when the record or
+  // the block cannot be written; KmPendingFile::Commit's failure; the
+  // Confirm failure "The outputs of the run are all in place, but it could
+  // not confirm its last step: <what>: <reason>. Its commit record
+  // \"<record>\" stays, and the next run of these outputs finishes the
+  // step." (source "main").
+  void Run();
+
+  // The outputs moved into place so far, in order.
+  std::vector<KmString> Moved() const;
+  // True when the block of a failed step could not be cut off again.
+  bool IsBlockLeftCut() const { return bLeftCut_; }
+
+  // The rest of the step of a stopped run whose record, proved by the
+  // caller, is plan: the partial files still there moved into place, the
+  // removals made, the clustering block kept, cut back or left (the
+  // sentence of sAppendNote says which), the record removed. The outputs
+  // moved, in order.
+  // Throws: KmPendingFile's move failures; "Unable to write the file
+  // \"<name>\": <reason>." when a removal, the cut back or a sync fails
+  // (the record then stays).
+  std::vector<KmString> Finish(const CommitPlan& plan,
+                               std::string& sAppendNote);
+
+ private:
+  void Begin();
+  void Append();
+  void Move();
+  void Confirm();
+  // Writes the record of plan_, synced with its folder; a failure removes
+  // it again (else empties it, which reads as a record of a step that
+  // never began) and throws.
+  void WriteRecord();
+  // Removes the record and syncs its folder; false (errno set) when either
+  // fails.
+  bool RemoveRecord();
+  // Cuts the file open as iFd back to iLength bytes; false (errno set)
+  // when it fails.
+  static bool CutBack(int iFd, long long iLength);
+  // The clustering block of a stopped run's record plan: kept, cut back or
+  // left as the sentence returned says.
+  std::string FinishAppend(const CommitPlan& plan) const;
+  // Throws Run's Confirm failure for sWhat, keeping the record.
+  [[noreturn]] void RaiseUnconfirmed(const std::string& sWhat, int iErrno);
+
+  const RunFolders& folders_;
+  KmString sRecord_;
+  Remover remove_;
+  CommitPlan plan_;
+  std::vector<KmPendingFile*> pending_;
+  int iAppendFd_ = -1;
+  std::unique_ptr<KmHeldFileLock> pAppendLock_;
+  int iRecordFd_ = -1;      // the record's, from its creation
+  bool bAppended_ = false;  // the block may be in the file
+  bool bLeftCut_ = false;
+  bool bKeepRecord_ = false;  // the step was done: the record is the next's
+};
+
+#endif  // KM_DRIVER_KMLASTSTEP_H
