@@ -1585,11 +1585,11 @@ void Rewrite(Rows& rows, size_t iColumn, const char* sSite, const char* sFrom,
   }
 }
 
-// Age codes 00, 01 and +1 beside 0 and 1.
+// Age codes 00, 01, +1 and 1.0 beside 0 and 1.
 void SpellAgeCodes(Rows& r) {
   for (auto& row : r) {
     if (row[2] == "1" && row[1] > "2002") {
-      row[2] = row[0] == "East" ? "01" : "+1";
+      row[2] = row[0] == "East" ? "01" : row[1] > "2005" ? "1.0" : "+1";
     }
   }
   Row(r, "East", "2000")[2] = "00";
@@ -1709,8 +1709,9 @@ const Variation kVariations[] = {
      "has finished", 0, "2000 (not used in calculations)"},
     {"age-adjusted centred years", DataSet::kAgeAdjusted, nullptr,
      "has finished", 0, nullptr, 0, 2003},
-    // Fault: an age code spelt 00, 01 or +1 was no group of the session's
-    // format: its cohort was refused, while a dictionary fitted it.
+    // Faults: an age code spelt 00, 01 or +1 was no group of the session's
+    // format: its cohort was refused, while a dictionary fitted it; 1.0
+    // was no group in any route.
     {"age codes spelt 00, 01 and +1", DataSet::kAgeAdjusted, SpellAgeCodes,
      "has finished", 0, nullptr, kAsUntouched},
     // Fault: with no age format the run stopped, naming nothing, even on
