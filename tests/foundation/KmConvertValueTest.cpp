@@ -162,30 +162,15 @@ TEST(KmConvertValue, DoubleTarget) {
 
 // The one rule of a code: a decimal number whose value is whole.
 TEST(ReadCode, WholeNumbersHoweverWrittenAreCodes) {
-  const struct {
-    const char* sText;
-    CodeText expected;
-    int32_t lCode;
-  } cases[] = {
-      {"1", CodeText::kCode, 1},
-      {"+01.00", CodeText::kCode, 1},
-      {"1e0", CodeText::kCode, 1},
-      {"1.", CodeText::kCode, 1},
-      {"-0", CodeText::kCode, 0},
-      {"-12", CodeText::kCode, -12},
-      {"1.5", CodeText::kNumberNoCode},
-      {"3e9", CodeText::kNumberNoCode},
-      {"1e999", CodeText::kNumberNoCode},
-      {"", CodeText::kText},
-      {" 1", CodeText::kText},
-      {"0x10", CodeText::kText},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.sText);
-    int32_t lCode = -99;
-    EXPECT_EQ(ReadCode(c.sText, &lCode), c.expected);
-    EXPECT_EQ(lCode, c.expected == CodeText::kCode ? c.lCode : -99);
+  for (const char* s : {"+01.00", "1e0", "1.", "-0"}) {
+    int32_t lCode = -9;
+    EXPECT_EQ(ReadCode(s, &lCode), CodeText::kCode) << s;
+    EXPECT_EQ(lCode, s[0] == '-' ? 0 : 1) << s;
   }
+  for (const char* s : {"1.5", "3e9", "1e999"})
+    EXPECT_EQ(ReadCode(s, nullptr), CodeText::kNumberNoCode) << s;
+  for (const char* s : {"", " 1", "0x10"})
+    EXPECT_EQ(ReadCode(s, nullptr), CodeText::kText) << s;
 }
 
 TEST(IsValidIntegerText, SignsAndBlanks) {
