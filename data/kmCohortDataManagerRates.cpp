@@ -21,7 +21,7 @@ constexpr double kDefaultRatesPerN = 100000.0;
 
 // One numeric field of a record by the one number rule
 // (kmTools::ReadFieldNumber): missing (empty, or the missing text), numeric,
-// and its value (atof, also for a field that is no number).
+// and its value (0 for a field that is missing or no number).
 struct FieldValue {
   bool bMissing;
   bool bNumeric;
@@ -49,7 +49,7 @@ FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
       kmTools::ReadFieldNumber(sField, sMissing, dParsed);
   field.bMissing = read == kmTools::FieldNumber::kMissing;
   field.bNumeric = read == kmTools::FieldNumber::kNumber;
-  field.dValue = std::atof(sField.GetCString());
+  field.dValue = dParsed;
   return field;
 }
 
@@ -303,8 +303,9 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
 
       const double s =
           nFields >= iStdPopulationLoc_
-              ? std::atof(vRecord[static_cast<size_t>(iStdPopulationLoc_ - 1)]
-                              .GetCString())
+              ? ReadField(vRecord[static_cast<size_t>(iStdPopulationLoc_ - 1)],
+                          sMissing)
+                    .dValue
               : 0.0;
       if (s < 0.0 && !bNegativeStdPopReported) {
         Report(

@@ -22,15 +22,6 @@ namespace {
 
 const char kClassName[] = "kmCohortManager";
 
-// The integer part of a number text, as atoi reads it but held to the
-// range of int so that a huge value cannot overflow.
-int IntegerPart(const char* sText) {
-  const long lValue = std::strtol(sText, nullptr, 10);
-  if (lValue > INT_MAX) return INT_MAX;
-  if (lValue < INT_MIN) return INT_MIN;
-  return static_cast<int>(lValue);
-}
-
 }  // namespace
 
 kmCohortManager::kmCohortManager(kmSession* pSession, KmString sDataFileName,
@@ -92,32 +83,23 @@ KmString kmCohortManager::BuildCohort(const std::vector<KmString>& vTokens,
         sField = km_read_internal::ColumnField(
             vTokens, static_cast<int>(byVar.GetPosition()));
       }
-      // A whole-number code keys and labels its cohort by its number, so
-      // that "01" or "+1" beside "1" is one cohort, as verification reads it.
+      // A code keys and labels its cohort by its number, so that "01",
+      // "+1" or "1.0" beside "1" is one cohort, as verification reads it.
       int iCode = 0;
-      const KmString sCode =
-          km_read_internal::ReadNumericByVarCode(byVar, sField, &iCode)
-              ? KmString(std::to_string(iCode))
-              : sField;
+      const bool bCode =
+          km_read_internal::ReadNumericByVarCode(byVar, sField, &iCode);
+      const KmString sCode = bCode ? KmString(std::to_string(iCode)) : sField;
       sKey << sCode;
-
-      double dValue = 0.0;
-      // An empty field is no value to look up: its label is the empty text.
-      const bool bFormatLabel =
-          byVar.HasFormat() &&
-          kmTools::ReadFieldNumber(sField, KmString(), dValue) ==
-              kmTools::FieldNumber::kNumber &&
-          byVar.GetFormat().GetDataType() != 'A';
-      if (bFormatLabel) {
+      if (bCode && byVar.HasFormat()) {
         // A code that the format does not know is the user's fault: name it
         // and the variable instead of the format's line lookup.
         KmString sLineNumber;
-        byVar.GetLabel(IntegerPart(sField.GetCString()), sLineNumber, true);
+        byVar.GetLabel(iCode, sLineNumber, true);
         if (std::atoi(sLineNumber.GetCString()) < 0) {
           ThrowInvalidCode(byVar, sField);
         }
         KmString sFormatLabel;
-        byVar.GetLabel(IntegerPart(sField.GetCString()), sFormatLabel, false);
+        byVar.GetLabel(iCode, sFormatLabel, false);
         sLabel << sFormatLabel;
       } else {
         sLabel << sCode;

@@ -8,6 +8,7 @@
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmCohortManager.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
@@ -524,9 +525,19 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
   }
   const bool bHasFormat = byVar.HasFormat();
   if (bHasFormat && byVar.GetFormat().GetDataType() == 'A') return;
-  int iValue = 0;
-  const bool bInteger =
-      km_read_internal::ReadNumericByVarCode(byVar, sCode, &iValue);
+  int32_t lValue = 0;
+  const CodeText read = ReadCode(sCode.GetCString(), &lValue);
+  if (read == CodeText::kNumberNoCode) {
+    // A number is read as a code or not at all: as a text it would be a
+    // cohort of its own beside the code of its whole part.
+    ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+                "the by variable %s holds \"%s\", a number that is no code: "
+                "a code is a whole number from -2147483648 to 2147483647 (1, "
+                "01, +1, 1.0 and 1e0 are all the code 1).  Write a whole "
+                "number, or a text that is no number.",
+                byVar.GetName().GetCString(), sCode.GetCString());
+  }
+  const bool bInteger = read == CodeText::kCode;
   if (bHasFormat) {
     // A numeric format: only whole-number codes (a text code would be given
     // a code of its own that collides with a numeric one).
@@ -556,6 +567,17 @@ void kmCohortManager::CloseCohort(const kmCohort& cohort, int iLastLine) {
 
 void kmCohortManager::ThrowInvalidCode(const kmVariable& byVar,
                                        const KmString& sCode) {
+  int iCode = 0;
+  if (km_read_internal::ReadIntegerCode(sCode, &iCode) && iCode < 0) {
+    // No format line can list a negative code: redefining the format
+    // cannot help.
+    ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+                "\"%s\" is an invalid code for the %s by variable.  A format "
+                "section lists codes of 0 and above: write the %s codes as "
+                "0 or above, or give the %s variable no format section.",
+                sCode.GetCString(), byVar.GetName().GetCString(),
+                byVar.GetName().GetCString(), byVar.GetName().GetCString());
+  }
   ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
               "\"%s\" is an invalid code for the %s by variable.  You must "
               "redefine the %s variable format.",

@@ -169,8 +169,11 @@ KmVector<int> kmReadData::GetByCodes(KmString sLine) {
           byVar.HasFormat() && byVar.GetFormat().GetNumLines() > 0;
       if (bInteger && bHasLines) {
         // A value outside the format's type: no line holds it.
+        const KmFormat& format = byVar.GetFormat();
         const int32_t iLine =
-            km_read_internal::FindFormatLine(byVar.GetFormat(), sField);
+            format.GetDataType() == 'A'
+                ? km_read_internal::FindFormatLine(format, sField)
+                : format.GetIndexFromField(sField);
         if (iLine < 0) {
           GenerateKmInputExceptionF(
               "\"%s\" is an invalid code for the %s by variable.  You must "

@@ -280,12 +280,14 @@ void kmReadData::ComparabilityRatioAdjustment() {
       const double x = IndependentValue(*pSession_, sIndep, kAdjustmentSource);
       KmString& sRate = row[static_cast<size_t>(iRatePos)];
       KmString& sSE = row[static_cast<size_t>(iSEPos)];
-      if (x > dJump || IsMissingField(sRate, sMissing) ||
-          IsMissingField(sSE, sMissing)) {
+      double r = 0.0;
+      double s = 0.0;
+      // A rate or standard error that is missing or no number stays as the
+      // file gives it, for the record checks to refuse.
+      if (x > dJump || !ReadNumber(sRate, sMissing, r) ||
+          !ReadNumber(sSE, sMissing, s)) {
         continue;
       }
-      const double r = std::atof(sRate.GetCString());
-      const double s = std::atof(sSE.GetCString());
       sRate = FixedText(r * dRatio);
       const double dAdjusted = AdjustedStandardError(dRatio, dVariance, r, s);
       sSE = dAdjusted == kMissingValue ? sMissing : FixedText(dAdjusted);

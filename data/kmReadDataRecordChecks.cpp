@@ -231,8 +231,6 @@ void kmReadData::VerifyResponseVariable(
     const bool bPoissonType =
         kmIsPoissonType(pSession_->Get<kmErrorModel>(), bLogLinear);
 
-    dSum += std::atof(sField.GetCString());
-
     double dValue = 0.0;
     if (!CheckedNumber(sField, sMissing, false, dValue)) {
       // A text that is there but no number is named as such.
@@ -249,6 +247,7 @@ void kmReadData::VerifyResponseVariable(
            iRow, iCol, sDetail);
       return;
     }
+    dSum += dValue;
 
     if (dValue == 0.0) {
       if ((bCount || bCalcCrudeRate) && bPoissonType) {
@@ -399,12 +398,15 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
                                      bool& bNonNumericReported,
                                      bool& bNotPositiveReported) {
   WithCallPath("VerifyStandardError()", kClassName, [&] {
+    double dValue = 0.0;
     if (km_read_internal::IsMissingField(sField, sMissing)) {
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing weight values.  "
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol);
-    } else if (KmString sNumber(sField); !ValidFloat(sNumber, false)) {
+    } else if (KmString sNumber(sField);
+               !ValidFloat(sNumber, false) ||
+               !CheckedNumber(sField, sMissing, true, dValue)) {
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with weight variable is not "
            "numeric.  Kinkmark will not analyze by-groups that have this "
@@ -412,7 +414,7 @@ void kmReadData::VerifyStandardError(KmString sField, KmString sMissing,
            iRow, iCol,
            KmString(RecordPlace(iRow, iCol))
                << ": " << StandardErrorFault(sField));
-    } else if (std::atof(sField.GetCString()) <= 0.0) {
+    } else if (dValue <= 0.0) {
       Flag(psErrorText, pbGood, bNotPositiveReported,
            "  Kinkmark cannot process records with weight variable <= 0.  "
            "Kinkmark will not analyze by-groups that have this error.",

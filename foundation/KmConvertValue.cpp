@@ -1,6 +1,7 @@
 #include "foundation/KmConvertValue.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -120,6 +121,36 @@ bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks) {
     if (SkipDigits(p) == 0) return false;
   }
   return *p == '\0';
+}
+
+CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
+                         double* pdCode) {
+  if (sText == nullptr) return CodeText::kText;
+  const char* p = sText;
+  while (std::isspace(static_cast<unsigned char>(*p)) != 0) ++p;
+  // The empty text reads as 0 as a double, but it holds no code.
+  if (*p == '\0' || !IsDecimalNumberText(sText, bAllowLeadingBlanks)) {
+    return CodeText::kText;
+  }
+  const double dValue = std::strtod(sText, nullptr);
+  if (!std::isfinite(dValue) || std::floor(dValue) != dValue) {
+    return CodeText::kNumberNoCode;
+  }
+  // "-0" is the code 0, not a code of its own.
+  *pdCode = dValue + 0.0;
+  return CodeText::kCode;
+}
+
+CodeText ReadCode(const char* sText, int32_t* plCode) {
+  double dValue = 0.0;
+  const CodeText read = ReadWholeNumber(sText, false, &dValue);
+  if (read != CodeText::kCode) return read;
+  if (dValue < static_cast<double>(std::numeric_limits<int32_t>::min()) ||
+      dValue > static_cast<double>(std::numeric_limits<int32_t>::max())) {
+    return CodeText::kNumberNoCode;
+  }
+  *plCode = static_cast<int32_t>(dValue);
+  return CodeText::kCode;
 }
 
 void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks) {

@@ -30,6 +30,30 @@ bool IsWholeNumberText(const char* sText);
 // reads, are not. A null text is not valid.
 bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks);
 
+// What the text of a code holds, by ReadWholeNumber and ReadCode.
+enum class CodeText {
+  kCode,          // a code: a whole number
+  kNumberNoCode,  // a number, but not a whole one (or one no code can be)
+  kText           // no number: a text, or the empty text
+};
+
+// The one rule of a code, in the data (by-variable and adjustment codes)
+// and in the values of a value-label format alike: sText is a code when it
+// is a decimal number (IsDecimalNumberText, not empty; white space before
+// it only when bAllowLeadingBlanks) whose value is a whole number, however
+// it is written: "1", "01", "+1", "1.0", "1.", "1e0" and "+01.00" are all
+// the code 1, "-0" is 0. kCode stores the value in *pdCode; a decimal
+// number that is not whole ("1.5") or beyond a double ("1e999") is
+// kNumberNoCode; anything else (a null or empty text, "North", "0x10") is
+// kText. *pdCode is untouched unless kCode.
+CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
+                         double* pdCode);
+// ReadWholeNumber held to the codes a data file's by-variable and
+// adjustment variable hold, 32-bit signed: a whole number outside
+// -2147483648 to 2147483647 is kNumberNoCode. *plCode is untouched unless
+// kCode. Leading blanks are not allowed (fields are read trimmed).
+CodeText ReadCode(const char* sText, int32_t* plCode);
+
 // KmConvertValue family: stores the value of sText in out, or throws
 // KmMalformedDataException (source "KmConvertValue()", kind 0) carrying the
 // data-type letter and the text. out is unchanged on failure.

@@ -243,8 +243,14 @@ int32_t KmFormat::GetIndexFromField(const KmString& sField) const {
                              true);
   }
   double dValue = 0.0;
-  if (kmTools::ReadFieldNumber(sField, KmString(), dValue) !=
-      kmTools::FieldNumber::kNumber) {
+  if (cDataType_ == 'N') {
+    if (kmTools::ReadFieldNumber(sField, KmString(), dValue) !=
+        kmTools::FieldNumber::kNumber) {
+      return -1;
+    }
+  } else if (ReadWholeNumber(kmTools::FieldText(sField).GetCString(), false,
+                             &dValue) != CodeText::kCode) {
+    // A format of whole numbers holds codes, read as every code is.
     return -1;
   }
   // Each type is looked up by its own value, as its lines were read.

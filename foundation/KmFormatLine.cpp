@@ -3,6 +3,7 @@
 #include "foundation/KmFormatLine.h"
 
 #include <cstring>
+#include <limits>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmConvertValue.h"
@@ -23,14 +24,32 @@ const char* NotNull(const char* sText) { return sText ? sText : ""; }
                        kClassName, i, 0, static_cast<int32_t>(uSize) - 1);
 }
 
+// The bound sText of a range of type T in out. A format of whole numbers
+// reads a bound as a code is read in the data (ReadWholeNumber: "1.0" and
+// "1e0" are 1); what that rule does not read, or the type cannot hold, is
+// converted as it stands, so the empty text gives 0 and anything else
+// raises the conversion's own message.
+template <typename T>
+void ReadBound(T& out, const char* sText) {
+  double dCode = 0.0;
+  if (std::numeric_limits<T>::is_integer &&
+      ReadWholeNumber(sText, true, &dCode) == CodeText::kCode &&
+      dCode >= static_cast<double>(std::numeric_limits<T>::min()) &&
+      dCode <= static_cast<double>(std::numeric_limits<T>::max())) {
+    out = static_cast<T>(dCode);
+    return;
+  }
+  KmConvertValue(out, sText, true);
+}
+
 // A number range of type T from the bound texts; an empty high text gives 0.
 template <typename T>
 KmFormatRange MakeNumberRange(const char* sLow, const char* sHigh,
                               int32_t lKind) {
   T low = 0;
   T high = 0;
-  KmConvertValue(low, sLow, true);
-  if (*sHigh != '\0') KmConvertValue(high, sHigh, true);
+  ReadBound(low, sLow);
+  if (*sHigh != '\0') ReadBound(high, sHigh);
   return KmFormatRange(low, high, lKind);
 }
 

@@ -133,12 +133,9 @@ bool HasOnlyThousandsCommas(const KmString& sField) {
 }
 
 bool ReadIntegerCode(const KmString& sField, int* piValue) {
-  const char* sText = sField.GetCString();
-  if (!IsWholeNumberText(sText)) return false;
-  char* pEnd = nullptr;
-  const long long llValue = std::strtoll(sText, &pEnd, 10);
-  if (llValue < INT32_MIN || llValue > INT32_MAX) return false;
-  *piValue = static_cast<int>(llValue);
+  int32_t lCode = 0;
+  if (ReadCode(sField.GetCString(), &lCode) != CodeText::kCode) return false;
+  *piValue = static_cast<int>(lCode);
   return true;
 }
 
@@ -219,12 +216,14 @@ int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {
 }
 
 int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode) {
-  // A numeric format finds a number however it is written; a text one is
-  // searched line by line for a value of the same number.
+  // A numeric format finds a code however it is written; a text one is
+  // searched line by line for a value of the same code.
+  const KmString sTrimmed = KmString(sCode).Trim();
   int iCode = 0;
-  if (format.GetDataType() != 'A' || !ReadIntegerCode(sCode, &iCode)) {
-    return FindFormatLine(format, sCode);
+  if (!ReadIntegerCode(sTrimmed, &iCode)) {
+    return format.GetDataType() == 'A' ? FindFormatLine(format, sTrimmed) : -1;
   }
+  if (format.GetDataType() != 'A') return format.GetIndexFromField(sTrimmed);
   for (int32_t i = 0; i < format.GetNumLines(); ++i) {
     int iValue = 0;
     if (ReadIntegerCode(format.GetValue(i), &iValue) && iValue == iCode) {

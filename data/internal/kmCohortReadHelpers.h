@@ -94,9 +94,11 @@ bool IsNumberWithComma(const KmString& sField);
 // a number with any other comma: "63,6", "1,2,3", "0,597", "1,5e3,0".
 bool HasOnlyThousandsCommas(const KmString& sField);
 
-// True when sField is a signed integer text with at least one digit whose
-// value fits in an int (a by-variable's numeric code); *piValue then holds
-// the value.
+// True when sField is a code of the data by the one rule of codes
+// (ReadCode, foundation/KmConvertValue.h: a whole number however written,
+// "01", "+1", "1.0" and "1e0" are all 1) whose value fits in an int (a
+// by-variable's or adjustment variable's numeric code); *piValue then
+// holds the value.
 bool ReadIntegerCode(const KmString& sField, int* piValue);
 
 // The one rule of a by-variable's code, by which the pre-read and the
@@ -154,10 +156,11 @@ int32_t FindFormatLine(const KmFormat& format, const KmString& sValue);
 // The group of the adjustment variable whose format is format that the
 // record's code sCode belongs to: the index of its format line, -1 when no
 // line holds it. The one rule by which every reader of adjustment codes
-// (the layout checks, the rates, clustering) keys them: a code that is a
-// whole number (ReadIntegerCode) is its number against every value of the
-// format that is one, in a text format too, so "01", "+1" and "1" are one
-// group; another code is looked up as FindFormatLine does.
+// (the layout checks, the rates, clustering) keys them: a code
+// (ReadIntegerCode, blanks around it dropped) is its number against every
+// value of the format that is one, in a text format too, so "01", "+1",
+// "1.0" and "1" are one group; another code is looked up as FindFormatLine
+// does in a text format, and is in no line of a numeric one.
 int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode);
 
 // True when sCode and sOther, two codes of an adjustment variable without a

@@ -1,14 +1,12 @@
 // Loading a variable's value labels from its "Format=" section.
 #include "session/internal/FormatSection.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <map>
-#include <string>
 
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniSection.h"
+#include "foundation/kmTools.h"
 
 namespace km_session_internal {
 
@@ -28,7 +26,7 @@ void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
     KmString sValue;
     KmString sLabel;
   };
-  std::map<long long, FirstLine> firstLines;
+  std::map<double, FirstLine> firstLines;
   bool bInSection = false;
   bool bSectionSeen = false;
   KmIniFile::ScanNumberedLines(
@@ -45,20 +43,19 @@ void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
         KmString sValue;
         KmString sLabel;
         KmIniSection::SplitLine(sLine.GetCString(), sValue, sLabel);
-        if (!IsWholeNumberText(sValue.GetCString())) return;
-        errno = 0;
-        const long long llValue =
-            std::strtoll(sValue.GetCString(), nullptr, 10);
-        if (errno == ERANGE) return;
-        const auto inserted = firstLines.emplace(
-            llValue, FirstLine{iLine, sLine, sValue, sLabel});
+        double dValue = 0.0;
+        if (ReadWholeNumber(sValue.GetCString(), false, &dValue) !=
+            CodeText::kCode) {
+          return;
+        }
+        const auto inserted =
+            firstLines.emplace(dValue, FirstLine{iLine, sLine, sValue, sLabel});
         const FirstLine& first = inserted.first->second;
         if (inserted.second || first.sLabel == sLabel) return;
         // Two spellings of one number are named as such.
         KmString sSpellings;
         if (first.sValue != sValue) {
-          sSpellings << ", both the number "
-                     << KmString(std::to_string(llValue));
+          sSpellings << ", both the number " << kmTools::ShortestText(dValue);
         }
         GenerateKmInputExceptionF(
             "The file \"%s\" gives the value %s twice in [%s] with different "
@@ -93,6 +90,21 @@ int32_t FirstUnreadableLine(const KmIniFile& ini, const KmIniSection& section,
   return 0;
 }
 
+// What a line of a format section of data type cDataType may hold, for the
+// message that refuses one.
+const char* WhatALineHolds(char cDataType) {
+  if (cDataType == 'A') {
+    return "A line of a format section is a value, a list of values or a "
+           "range of them, then \"=\" and the label (\"1=Young\", "
+           "\"1,3=Odd\"); a value has at most 32 characters and does not "
+           "begin with \"-\".";
+  }
+  return "A line of a format section is a code, a list of codes or a range "
+         "of them, then \"=\" and the label (\"1=Female\", \"1,3,5=Odd\", "
+         "\"1-4=Low\"); a code is a whole number of 0 or more (01, +1, 1.0 "
+         "and 1e0 are all the code 1).";
+}
+
 }  // namespace
 
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
@@ -119,7 +131,8 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
       const int32_t iLine =
           FirstUnreadableLine(ini, *pSection, sSectionName, cDataType);
       if (iLine > 0) sMessage << ", line " << iLine;
-      sMessage << " of [" << sSectionName << "]: " << e.GetMessage();
+      sMessage << " of [" << sSectionName << "]: " << e.GetMessage() << ".  "
+               << WhatALineHolds(cDataType);
       e.SetMessage(sMessage.GetCString());
       throw;
     }

@@ -17,7 +17,8 @@ namespace km_session_internal {
 // Throws: the KmException of a section whose lines cannot be parsed, with
 // the section's name in its call path and its message led by the place of
 // the first such line: "Session file \"<sShownFile>\", line <n> of
-// [<section>]: " (the line left out when it cannot be found).
+// [<section>]: " (the line left out when it cannot be found), and followed
+// by ".  " and what a line of a format section may hold.
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
                        char cDataType, const KmString& sShownFile,
                        KmFormat& format);

@@ -167,8 +167,8 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        " 2.7 , A , 2000 \n",
        {},
        false,
-       "line 1, column 1: \"2.7\" is an invalid code for the Sex by "
-       "variable.  You must redefine the Sex variable format."},
+       "line 1, column 1: the by variable Sex holds \"2.7\", a number that "
+       "is no code: a code is a whole number"},
       {"numbers and texts of a by-variable without format",
        2,
        false,

@@ -804,6 +804,23 @@ const DataCase kDataCases[] = {
      "Data File = data.csv"},
     {"numeric by-variable without format", "noformat.ini", nullptr, "",
      "data.csv", nullptr, "out.finalselectedmodelexport.txt", "\n2;"},
+    // Fault: a negative code was refused advising to redefine a format,
+    // which cannot list it; a number that is no code was a text.
+    {"a negative code with a format", "se.ini", "^2,", "-2,", "data.csv",
+     "line 25, column 1: \"-2\" is an invalid code for the Site by variable. "
+     " A format section lists codes of 0 and above",
+     "kmCohortManager", nullptr},
+    {"a code 2.5 without a format", "noformat.ini", "^2,2001,", "2.5,2001,",
+     "data.csv",
+     "line 26, column 1: the by variable Site holds \"2.5\", a "
+     "number that is no code",
+     "kmCohortManager", nullptr},
+    // Fault: a format line -1=... was refused as "Invalid range" alone.
+    {"a format line -1=South", "se.ini", nullptr, "", "data.csv",
+     "Session file \"se.ini\", line 18 of [Format=Site]: Invalid range.  A "
+     "line of a format section is a code, a list of codes or a range",
+     "KmFormatLine", nullptr, nullptr, nullptr, nullptr, nullptr, "kinked.csv",
+     "2=West", "2=West\n-1=South"},
     // Fault: an empty by-variable field was read as the code 0, and the
     // run labelled its cohort with another cohort's label.
     {"empty by-variable field", "se.ini", "^1,", ",", "data.csv",
@@ -1561,11 +1578,11 @@ void Rewrite(Rows& rows, size_t iColumn, const char* sSite, const char* sFrom,
   }
 }
 
-// Age codes 00, 01 and +1 beside 0 and 1.
+// Age codes 00, 01, +1 and 1.0 beside 0 and 1.
 void SpellAgeCodes(Rows& r) {
   for (auto& row : r) {
     if (row[2] == "1" && row[1] > "2002") {
-      row[2] = row[0] == "East" ? "01" : "+1";
+      row[2] = row[0] == "East" ? "01" : row[1] > "2005" ? "1.0" : "+1";
     }
   }
   Row(r, "East", "2000")[2] = "00";
@@ -1645,6 +1662,25 @@ const Variation kVariations[] = {
          row[0] = row[0] == "West" && row[1] > "2005" ? "02" : row[0];
      },
      "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    // Fault: a code written 1.0, 1e0, 1. or +01.00 stopped the run, advising
+    // to redefine a format that lists 1; 1.5 was a text beside the codes.
+    {"codes spelt 1.0, 1e0, 1. and +01.00", DataSet::kRates,
+     [](Rows& r) {
+       size_t i = 0;
+       for (const char* s : {"1.0", "1e0", "1.", "+01.00"}) r[i++][0] = s;
+       Row(r, "West", "2003")[0] = "2.0";
+     },
+     "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    {"a code 1.5", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[0] = "1.5"; },
+     ", column 1: the by variable Site holds \"1.5\", a number that is no "
+     "code: a code is a whole number",
+     2, nullptr, kCodesOnly},
+    // Fault: a format line -0=... was refused as "Invalid range" alone.
+    {"a format line -0=North", DataSet::kRates, nullptr,
+     " of [Format=Site]: Invalid range.  A line of a format section is a "
+     "code, a list of codes or a range of them",
+     2, nullptr, kCodesOnly, 0, "", "1=East\n2=West\n-0=North\n"},
     // Fault: the second label of one code was dropped in silence.
     {"a code given twice in the format", DataSet::kRates, nullptr,
      "gives the value 1 twice in [Format=Site] with different labels: line ", 2,
@@ -1666,8 +1702,9 @@ const Variation kVariations[] = {
      "has finished", 0, "2000 (not used in calculations)"},
     {"age-adjusted centred years", DataSet::kAgeAdjusted, nullptr,
      "has finished", 0, nullptr, 0, 2003},
-    // Fault: an age code spelt 00, 01 or +1 was no group of the session's
-    // format: its cohort was refused, while a dictionary fitted it.
+    // Faults: an age code spelt 00, 01 or +1 was no group of the session's
+    // format: its cohort was refused, while a dictionary fitted it; 1.0
+    // was no group in any route.
     {"age codes spelt 00, 01 and +1", DataSet::kAgeAdjusted, SpellAgeCodes,
      "has finished", 0, nullptr, kAsUntouched},
     // Fault: with no age format the run stopped, naming nothing, even on

@@ -160,6 +160,19 @@ TEST(KmConvertValue, DoubleTarget) {
   }
 }
 
+// The one rule of a code: a decimal number whose value is whole.
+TEST(ReadCode, WholeNumbersHoweverWrittenAreCodes) {
+  for (const char* s : {"+01.00", "1e0", "1.", "-0"}) {
+    int32_t lCode = -9;
+    EXPECT_EQ(ReadCode(s, &lCode), CodeText::kCode) << s;
+    EXPECT_EQ(lCode, s[0] == '-' ? 0 : 1) << s;
+  }
+  for (const char* s : {"1.5", "3e9", "1e999"})
+    EXPECT_EQ(ReadCode(s, nullptr), CodeText::kNumberNoCode) << s;
+  for (const char* s : {"", " 1", "0x10"})
+    EXPECT_EQ(ReadCode(s, nullptr), CodeText::kText) << s;
+}
+
 TEST(IsValidIntegerText, SignsAndBlanks) {
   EXPECT_TRUE(IsValidSignedIntegerText("-12", false));
   EXPECT_FALSE(IsValidUnsignedIntegerText("-12", false));

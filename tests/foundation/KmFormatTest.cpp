@@ -71,13 +71,17 @@ TEST(KmFormat, IntegerListsAndBlankValues) {
   format.AddLine("1,3,5", "odd", -1);
   format.AddLine("", "blank", -1);
   format.AddLine("\"12\"", "twelve", -1);
+  // Fault: a code written 1e1 or +020.0, its number by the one number rule,
+  // was refused; 1.5 is no code.
+  format.AddLine("1e1, +020.0", "spelt", -1);
+  EXPECT_THROW(format.AddLine("1.5", "half", -1), KmMalformedDataException);
   struct Case {
     const char* sValue;
     int32_t iExpected;
   };
   const Case kCases[] = {
-      {"3", 0},  {"5", 0},  {"2", -1}, {"-2147483648", 1},
-      {"0", -1}, {"12", 2}, {"8", -1},
+      {"3", 0},  {"5", 0},  {"2", -1}, {"-2147483648", 1}, {"0", -1},
+      {"12", 2}, {"8", -1}, {"10", 3}, {"20", 3},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sValue);

@@ -256,7 +256,11 @@ TEST(VSExportDict, UnparsableFormatSectionNamesTheSection) {
   EXPECT_EQ(std::string(e.GetMessage()),
             "Session file \"" + path + "\", line " +
                 std::to_string(km_test::Lines(km_test::ReadAll(path)).size()) +
-                " of [Format=Year]: Invalid range");
+                " of [Format=Year]: Invalid range.  A line of a format "
+                "section is a code, a list of codes or a range of them, then "
+                "\"=\" and the label (\"1=Female\", \"1,3,5=Odd\", "
+                "\"1-4=Low\"); a code is a whole number of 0 or more (01, "
+                "+1, 1.0 and 1e0 are all the code 1).");
   const std::string sCallPath = e.GetCallPath();
   EXPECT_NE(sCallPath.find("Format=Year"), std::string::npos) << sCallPath;
   EXPECT_NE(sCallPath.find(path), std::string::npos) << sCallPath;
