@@ -13,17 +13,6 @@ namespace {
 
 const char kClassName[] = "VSExportDict";
 
-// Section names of the dictionary.
-const char kSystemSection[] = "System";
-const char kSessionOptionsSection[] = "Session Options";
-const char kExportOptionsSection[] = "Export Options";
-const char kVariablesSection[] = "Variables";
-const char kLifePageSection[] = "Life Page Variables";
-const char kSummaryPageSection[] = "Summary Page Variables";
-const char kZStatisticsPageSection[] = "Z-Statistics Page Variables";
-const char kPrevalencePageSection[] = "Prevalence Page Variables";
-const char kMPSirOEPageSection[] = "MPSir O/E Page Variables";
-
 // True when ini has a section named sName.
 bool HasSection(KmIniFile& ini, const char* sName) {
   return ini.GetSection(sName) != nullptr;
@@ -83,10 +72,11 @@ void VSExportDict::Setup() {
 
 void VSExportDict::ReadSystemSection(KmIniFile& ini) {
   WithCallPath("ReadSystemSection()", kClassName, [&] {
-    const KmIniSection* pSection = ini.GetSection(kSystemSection);
+    const KmIniSection* pSection = ini.GetSection(VSDictSection::kSystem);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
-                                kSystemSection, dictionaryFile_.GetFullName());
+                                VSDictSection::kSystem,
+                                dictionaryFile_.GetFullName());
     }
     outputFile_.SetFullPath(
         GetValue(*pSection, "Output filename").GetCString());
@@ -106,7 +96,8 @@ void VSExportDict::ReadSystemSection(KmIniFile& ini) {
 
 void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
   WithCallPath("ReadSessionOptionsSection()", kClassName, [&] {
-    const KmIniSection* pSection = ini.GetSection(kSessionOptionsSection);
+    const KmIniSection* pSection =
+        ini.GetSection(VSDictSection::kSessionOptions);
     if (pSection != nullptr) {
       const KmString sType = GetValue(*pSection, "Type");
       if (sType.IsEmpty()) {
@@ -117,13 +108,13 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
       } else if (sType == "Survival") {
         // The page the survival session exported decides; none of them
         // leaves the type as it was.
-        if (HasSection(ini, kLifePageSection)) {
+        if (HasSection(ini, VSDictSection::kLifePage)) {
           iSessionType_ = kVSSurvivalLife;
-        } else if (HasSection(ini, kVariablesSection)) {
+        } else if (HasSection(ini, VSDictSection::kVariables)) {
           iSessionType_ = kVSSurvival;
-        } else if (HasSection(ini, kSummaryPageSection)) {
+        } else if (HasSection(ini, VSDictSection::kSummaryPage)) {
           iSessionType_ = kVSSurvivalSummary;
-        } else if (HasSection(ini, kZStatisticsPageSection)) {
+        } else if (HasSection(ini, VSDictSection::kZStatisticsPage)) {
           iSessionType_ = kVSSurvivalZStatistics;
         }
       } else if (sType == "MP-SIR") {
@@ -147,33 +138,35 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
 
     // An older dictionary without "Session Options": the pages present tell
     // which kind of session wrote it.
-    if (HasSection(ini, kSummaryPageSection) ||
-        HasSection(ini, kLifePageSection) ||
-        HasSection(ini, kZStatisticsPageSection)) {
+    if (HasSection(ini, VSDictSection::kSummaryPage) ||
+        HasSection(ini, VSDictSection::kLifePage) ||
+        HasSection(ini, VSDictSection::kZStatisticsPage)) {
       iSessionType_ = kVSSurvivalLife;
-    } else if (HasSection(ini, kPrevalencePageSection) ||
+    } else if (HasSection(ini, VSDictSection::kPrevalencePage) ||
                HasSection(ini, "Summary Survival Page Variables") ||
                HasSection(ini, "Detailed Survival Page Variables")) {
       iSessionType_ = kVSPrevalence;
-    } else if (HasSection(ini, kMPSirOEPageSection) ||
+    } else if (HasSection(ini, VSDictSection::kMPSirOEPage) ||
                HasSection(ini, "MPSir Frequency Page Variables")) {
       iSessionType_ = kVSSurvivalLife;
     } else {
       GenerateKmInputExceptionF(
           "\"%s\" is out of date. \n\"%s\" section could not be found, and "
           "session type could not be auto-detected.",
-          kClassName, dictionaryFile_.GetFullName(), kSessionOptionsSection);
+          kClassName, dictionaryFile_.GetFullName(),
+          VSDictSection::kSessionOptions);
     }
-    sessionOptions_ = KmIniSection(kSessionOptionsSection);
+    sessionOptions_ = KmIniSection(VSDictSection::kSessionOptions);
   });
 }
 
 void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
   WithCallPath("ReadExportOptionsSection()", kClassName, [&] {
-    const KmIniSection* pSection = ini.GetSection(kExportOptionsSection);
+    const KmIniSection* pSection =
+        ini.GetSection(VSDictSection::kExportOptions);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("\"%s\" section could not be found in %s",
-                                kClassName, kExportOptionsSection,
+                                kClassName, VSDictSection::kExportOptions,
                                 dictionaryFile_.GetFullName());
     }
     bGZipped_ = pSection->GetBool("GZipped", false);
@@ -218,30 +211,30 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
 }
 
 const KmIniSection* VSExportDict::GetVariableSection(KmIniFile& ini) const {
-  return WithCallPath("GetVariableSection()", kClassName,
-                      [&]() -> const KmIniSection* {
-                        switch (iSessionType_) {
-                          case kVSRate:
-                          case kVSSurvival:
-                          case kVSCaseListing:
-                          case kVSFrequency:
-                          case kVSDisparity:
-                            return ini.GetSection(kVariablesSection);
-                          case kVSSurvivalLife:
-                          case kVSLifePage:
-                            return ini.GetSection(kLifePageSection);
-                          case kVSMPSirOE:
-                            return ini.GetSection(kMPSirOEPageSection);
-                          case kVSPrevalence:
-                            return ini.GetSection(kPrevalencePageSection);
-                          case kVSSurvivalSummary:
-                            return ini.GetSection(kSummaryPageSection);
-                          case kVSSurvivalZStatistics:
-                            return ini.GetSection(kZStatisticsPageSection);
-                          default:
-                            return nullptr;
-                        }
-                      });
+  return WithCallPath(
+      "GetVariableSection()", kClassName, [&]() -> const KmIniSection* {
+        switch (iSessionType_) {
+          case kVSRate:
+          case kVSSurvival:
+          case kVSCaseListing:
+          case kVSFrequency:
+          case kVSDisparity:
+            return ini.GetSection(VSDictSection::kVariables);
+          case kVSSurvivalLife:
+          case kVSLifePage:
+            return ini.GetSection(VSDictSection::kLifePage);
+          case kVSMPSirOE:
+            return ini.GetSection(VSDictSection::kMPSirOEPage);
+          case kVSPrevalence:
+            return ini.GetSection(VSDictSection::kPrevalencePage);
+          case kVSSurvivalSummary:
+            return ini.GetSection(VSDictSection::kSummaryPage);
+          case kVSSurvivalZStatistics:
+            return ini.GetSection(VSDictSection::kZStatisticsPage);
+          default:
+            return nullptr;
+        }
+      });
 }
 
 void VSExportDict::ReadVariables(KmIniFile& ini) {
