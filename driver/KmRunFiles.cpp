@@ -151,7 +151,10 @@ void ReadRunFileNames(KmRunFiles& files) {
   // Every name is read before anything can fail, so that a failed run
   // clears the outputs of its own names and never one of its inputs.
   if (pSection != nullptr) {
-    ReadName(*pSection, "Session File", files.sSessionFile);
+    KmString sSession;
+    ReadName(*pSection, "Session File", sSession);
+    files.bSessionFileNamed = !sSession.IsEmpty();
+    if (files.bSessionFileNamed) files.sSessionFile = sSession;
     KmString sData;
     ReadName(*pSection, "Data File", sData);
     files.bDataFileNamed = !sData.IsEmpty();

@@ -11,14 +11,37 @@
 
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValidKeys, KmString& sMessages) {
+                         const KmString& sValid, KmString& sMessages) {
   if (bBadKey) {
     sMessages << "\"" << sKey << "\" is not a valid " << sOptionKind
-              << " Option; use " << sValidKeys << ".\n";
-  } else {
-    sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
-              << "\" " << sOptionKind << " Option.\n";
+              << " Option; use " << sValid << ".\n";
+    return;
   }
+  sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
+            << "\" " << sOptionKind << " Option";
+  if (!sValid.IsEmpty()) sMessages << "; use " << sValid;
+  sMessages << ".\n";
+}
+
+KmString ValidWordsText(const OptionRow& option) {
+  if (option.valueClass == OptionValueClass::kBool) {
+    return WordListText("true|false");
+  }
+  if (option.valueClass != OptionValueClass::kWord) return KmString();
+  // An empty word marks a code without a value; it is no value to write.
+  std::string sWords;
+  const std::string sAll(option.sWords == nullptr ? "" : option.sWords);
+  size_t iStart = 0;
+  while (iStart <= sAll.size()) {
+    size_t iEnd = sAll.find('|', iStart);
+    if (iEnd == std::string::npos) iEnd = sAll.size();
+    if (iEnd > iStart) {
+      sWords +=
+          (sWords.empty() ? "" : "|") + sAll.substr(iStart, iEnd - iStart);
+    }
+    iStart = iEnd + 1;
+  }
+  return WordListText(sWords.c_str());
 }
 
 SectionFilter SectionsNamed(std::vector<const char*> vNames) {

@@ -14,13 +14,21 @@
 
 // The message builder of the validators; sOptionKind is "Session" or
 // "Export". Appends to sMessages, for an unknown key (bBadKey), with the
-// valid keys sValidKeys (as KeyListText shows them):
+// valid keys sValid (as KeyListText shows them):
 //   "<key>" is not a valid <kind> Option; use <valid keys>.\n
-// and for a known key with a value outside its class:
+// and for a known key with a value outside its class, with the values the
+// key takes in sValid ("" for a key of numbers, which names none):
+//   "<value>" is not a valid value for the "<key>" <kind> Option; use
+//   <valid values>.\n
 //   "<value>" is not a valid value for the "<key>" <kind> Option.\n
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValidKeys, KmString& sMessages);
+                         const KmString& sValid, KmString& sMessages);
+
+// The values an option of words or a switch takes, for a message
+// (WordListText): its words, or "true" and "false"; "" for the other
+// classes.
+KmString ValidWordsText(const OptionRow& option);
 
 // Which sections of a file its reader reads: true for the name sName (with
 // its brackets, as KmIniSection::GetName gives it) of a section that is
@@ -81,7 +89,7 @@ bool ValidateOptionsSection(const char* sFileName, const char* sSection,
 // an unknown key): key and value are trimmed and lower-cased and the value
 // tested against the row. On failure appends the message of
 // AppendOptionMessage (with sOptionKind, the lowered texts and the keys of
-// the table) and returns false.
+// the table, or the row's words) and returns false.
 template <typename Row>
 bool IsValidTableOption(const Row* pRows, size_t iNumRows,
                         const char* sOptionKind, KmString sKey, KmString sValue,
@@ -90,9 +98,10 @@ bool IsValidTableOption(const Row* pRows, size_t iNumRows,
   sValue.Trim().MakeLower();
   const Row* pRow = FindRow(pRows, iNumRows, sKey);
   if (pRow != nullptr && IsValueOfRow(pRow->option, sValue)) return true;
-  AppendOptionMessage(
-      sOptionKind, pRow == nullptr, sKey, sValue,
-      pRow == nullptr ? TableKeysText(pRows, iNumRows) : KmString(), sMessages);
+  AppendOptionMessage(sOptionKind, pRow == nullptr, sKey, sValue,
+                      pRow == nullptr ? TableKeysText(pRows, iNumRows)
+                                      : ValidWordsText(pRow->option),
+                      sMessages);
   return false;
 }
 
