@@ -13,6 +13,17 @@ namespace {
 
 const char kClassName[] = "VSExportDict";
 
+// Section names of the dictionary (VSDictSection), by shorter names.
+constexpr const char* kSystemSection = VSDictSection::kSystem;
+constexpr const char* kSessionOptionsSection = VSDictSection::kSessionOptions;
+constexpr const char* kExportOptionsSection = VSDictSection::kExportOptions;
+constexpr const char* kVariablesSection = VSDictSection::kVariables;
+constexpr const char* kLifePageSection = VSDictSection::kLifePage;
+constexpr const char* kSummaryPageSection = VSDictSection::kSummaryPage;
+constexpr const char* kZStatisticsPageSection = VSDictSection::kZStatisticsPage;
+constexpr const char* kPrevalencePageSection = VSDictSection::kPrevalencePage;
+constexpr const char* kMPSirOEPageSection = VSDictSection::kMPSirOEPage;
+
 // True when ini has a section named sName.
 bool HasSection(KmIniFile& ini, const char* sName) {
   return ini.GetSection(sName) != nullptr;
@@ -72,11 +83,10 @@ void VSExportDict::Setup() {
 
 void VSExportDict::ReadSystemSection(KmIniFile& ini) {
   WithCallPath("ReadSystemSection()", kClassName, [&] {
-    const KmIniSection* pSection = ini.GetSection(VSDictSection::kSystem);
+    const KmIniSection* pSection = ini.GetSection(kSystemSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("Section \"[%s]\" not found in %s", kClassName,
-                                VSDictSection::kSystem,
-                                dictionaryFile_.GetFullName());
+                                kSystemSection, dictionaryFile_.GetFullName());
     }
     outputFile_.SetFullPath(
         GetValue(*pSection, "Output filename").GetCString());
@@ -96,8 +106,7 @@ void VSExportDict::ReadSystemSection(KmIniFile& ini) {
 
 void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
   WithCallPath("ReadSessionOptionsSection()", kClassName, [&] {
-    const KmIniSection* pSection =
-        ini.GetSection(VSDictSection::kSessionOptions);
+    const KmIniSection* pSection = ini.GetSection(kSessionOptionsSection);
     if (pSection != nullptr) {
       const KmString sType = GetValue(*pSection, "Type");
       if (sType.IsEmpty()) {
@@ -108,13 +117,13 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
       } else if (sType == "Survival") {
         // The page the survival session exported decides; none of them
         // leaves the type as it was.
-        if (HasSection(ini, VSDictSection::kLifePage)) {
+        if (HasSection(ini, kLifePageSection)) {
           iSessionType_ = kVSSurvivalLife;
-        } else if (HasSection(ini, VSDictSection::kVariables)) {
+        } else if (HasSection(ini, kVariablesSection)) {
           iSessionType_ = kVSSurvival;
-        } else if (HasSection(ini, VSDictSection::kSummaryPage)) {
+        } else if (HasSection(ini, kSummaryPageSection)) {
           iSessionType_ = kVSSurvivalSummary;
-        } else if (HasSection(ini, VSDictSection::kZStatisticsPage)) {
+        } else if (HasSection(ini, kZStatisticsPageSection)) {
           iSessionType_ = kVSSurvivalZStatistics;
         }
       } else if (sType == "MP-SIR") {
@@ -138,35 +147,33 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
 
     // An older dictionary without "Session Options": the pages present tell
     // which kind of session wrote it.
-    if (HasSection(ini, VSDictSection::kSummaryPage) ||
-        HasSection(ini, VSDictSection::kLifePage) ||
-        HasSection(ini, VSDictSection::kZStatisticsPage)) {
+    if (HasSection(ini, kSummaryPageSection) ||
+        HasSection(ini, kLifePageSection) ||
+        HasSection(ini, kZStatisticsPageSection)) {
       iSessionType_ = kVSSurvivalLife;
-    } else if (HasSection(ini, VSDictSection::kPrevalencePage) ||
+    } else if (HasSection(ini, kPrevalencePageSection) ||
                HasSection(ini, "Summary Survival Page Variables") ||
                HasSection(ini, "Detailed Survival Page Variables")) {
       iSessionType_ = kVSPrevalence;
-    } else if (HasSection(ini, VSDictSection::kMPSirOEPage) ||
+    } else if (HasSection(ini, kMPSirOEPageSection) ||
                HasSection(ini, "MPSir Frequency Page Variables")) {
       iSessionType_ = kVSSurvivalLife;
     } else {
       GenerateKmInputExceptionF(
           "\"%s\" is out of date. \n\"%s\" section could not be found, and "
           "session type could not be auto-detected.",
-          kClassName, dictionaryFile_.GetFullName(),
-          VSDictSection::kSessionOptions);
+          kClassName, dictionaryFile_.GetFullName(), kSessionOptionsSection);
     }
-    sessionOptions_ = KmIniSection(VSDictSection::kSessionOptions);
+    sessionOptions_ = KmIniSection(kSessionOptionsSection);
   });
 }
 
 void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
   WithCallPath("ReadExportOptionsSection()", kClassName, [&] {
-    const KmIniSection* pSection =
-        ini.GetSection(VSDictSection::kExportOptions);
+    const KmIniSection* pSection = ini.GetSection(kExportOptionsSection);
     if (pSection == nullptr) {
       GenerateKmInputExceptionF("\"%s\" section could not be found in %s",
-                                kClassName, VSDictSection::kExportOptions,
+                                kClassName, kExportOptionsSection,
                                 dictionaryFile_.GetFullName());
     }
     bGZipped_ = pSection->GetBool("GZipped", false);
@@ -211,30 +218,30 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
 }
 
 const KmIniSection* VSExportDict::GetVariableSection(KmIniFile& ini) const {
-  return WithCallPath(
-      "GetVariableSection()", kClassName, [&]() -> const KmIniSection* {
-        switch (iSessionType_) {
-          case kVSRate:
-          case kVSSurvival:
-          case kVSCaseListing:
-          case kVSFrequency:
-          case kVSDisparity:
-            return ini.GetSection(VSDictSection::kVariables);
-          case kVSSurvivalLife:
-          case kVSLifePage:
-            return ini.GetSection(VSDictSection::kLifePage);
-          case kVSMPSirOE:
-            return ini.GetSection(VSDictSection::kMPSirOEPage);
-          case kVSPrevalence:
-            return ini.GetSection(VSDictSection::kPrevalencePage);
-          case kVSSurvivalSummary:
-            return ini.GetSection(VSDictSection::kSummaryPage);
-          case kVSSurvivalZStatistics:
-            return ini.GetSection(VSDictSection::kZStatisticsPage);
-          default:
-            return nullptr;
-        }
-      });
+  return WithCallPath("GetVariableSection()", kClassName,
+                      [&]() -> const KmIniSection* {
+                        switch (iSessionType_) {
+                          case kVSRate:
+                          case kVSSurvival:
+                          case kVSCaseListing:
+                          case kVSFrequency:
+                          case kVSDisparity:
+                            return ini.GetSection(kVariablesSection);
+                          case kVSSurvivalLife:
+                          case kVSLifePage:
+                            return ini.GetSection(kLifePageSection);
+                          case kVSMPSirOE:
+                            return ini.GetSection(kMPSirOEPageSection);
+                          case kVSPrevalence:
+                            return ini.GetSection(kPrevalencePageSection);
+                          case kVSSurvivalSummary:
+                            return ini.GetSection(kSummaryPageSection);
+                          case kVSSurvivalZStatistics:
+                            return ini.GetSection(kZStatisticsPageSection);
+                          default:
+                            return nullptr;
+                        }
+                      });
 }
 
 void VSExportDict::ReadVariables(KmIniFile& ini) {
