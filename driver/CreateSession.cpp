@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "data/frmSession.h"
+#include "driver/InputFileValidation.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -108,7 +110,7 @@ kmSession* FromParameters(const KmString& sSessionFile,
 }  // namespace
 
 kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
-                         bool bDataFileNamed) {
+                         bool bDataFileNamed, bool bSessionFileNamed) {
   return WithCallPath(
       "CreateSession(KmString sSessionParamsFile)", "kmSession", [&] {
         CheckFilesExist({&sSessionFile, &sDataFile});
@@ -121,12 +123,19 @@ kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
         if (sSessionFile.EndsWith(".ini")) {
           return FromParameters(sSessionFile, sDataFile, bDataFileNamed);
         }
-        Print(
-            "\n\nError:  Session file name must end in .kms, .dic, or "
-            ".ini!\n\n");
-        std::fprintf(stderr,
-                     "Error: Session file name must end in .kms, .dic, or "
-                     ".ini!\n");
+        KmString sMessage("Session file name must end in .kms, .dic, or .ini!");
+        if (!bSessionFileNamed) {
+          sMessage.Clear();
+          sMessage << "The file \"" << sSessionFile
+                   << "\" given as the run file is no run file: a run file "
+                      "names the session file and the data file in its "
+                      "section ["
+                   << kRunFileSection
+                   << "], and this file names no session file.";
+        }
+        Print((std::string("\n\nError:  ") + sMessage.GetCString() + "\n\n")
+                  .c_str());
+        std::fprintf(stderr, "Error: %s\n", sMessage.GetCString());
         std::fflush(stderr);
         throw KmRunExit{1};
       });

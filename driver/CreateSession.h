@@ -26,7 +26,12 @@ struct KmRunExit {
 // filename"), or sDataFile when it stores none.
 // Endings are compared case-sensitively. Any other ending prints
 // "\n\nError:  Session file name must end in .kms, .dic, or .ini!\n\n" and
-// throws KmRunExit{1}.
+// throws KmRunExit{1}; when the session file is the run file, which names
+// none (bSessionFileNamed false: a data file given as the run file), the
+// message says so instead: "\n\nError:  The file \"<file>\" given as the
+// run file is no run file: a run file names the session file and the data
+// file in its section [Kinkmark Input Files], and this file names no
+// session file.\n\n" (the same text after "Error: " on standard error).
 // Throws: KmException "The following files do not exists:\n " followed by
 // each missing file (session file first) and "\n", source
 // "CreateSession()", checked before the ending (and for a session-parameter
@@ -34,6 +39,6 @@ struct KmRunExit {
 // "CreateSession(KmString sSessionParamsFile)" of "kmSession" in the call
 // path.
 kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
-                         bool bDataFileNamed);
+                         bool bDataFileNamed, bool bSessionFileNamed = true);
 
 #endif  // KM_DRIVER_CREATESESSION_H

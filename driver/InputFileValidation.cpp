@@ -1,11 +1,14 @@
 // ValidateRunFileKeys and ValidateSessionParameters.
 #include "driver/InputFileValidation.h"
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
 #include "driver/OptionValidation.h"
+#include "foundation/KmIniFile.h"
 #include "session/KmUserParamsDict.h"
+#include "session/VSExportDict.h"
 
 namespace {
 
@@ -13,9 +16,8 @@ namespace {
 // ("Format=<name>" and "Format=\"<name>\""), which a session reader reads.
 SectionFilter SectionsWithFormats(std::vector<const char*> vNames) {
   const SectionFilter isNamed = SectionsNamed(std::move(vNames));
-  return [isNamed](const KmString& sHeader) {
-    return KmString(sHeader).MakeLower().StartsWith("[format=") ||
-           isNamed(sHeader);
+  return [isNamed](const KmString& sName) {
+    return KmString(sName).MakeLower().StartsWith("[format=") || isNamed(sName);
   };
 }
 
@@ -64,9 +66,10 @@ bool IsValidParameterKey(KmString sKey, KmString& sMessages) {
 }  // namespace
 
 bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
-  const SectionFilter isRead = SectionsNamed({"Kinkmark Input Files"});
+  const KmIniFile ini(sFileName);
+  const SectionFilter isRead = SectionsNamed({kRunFileSection});
   const bool bKeysValid = CheckSectionLines(
-      sFileName, isRead,
+      ini, sFileName, isRead,
       [](const KmString& sKey, const KmString&, KmString& sLineMessages) {
         KmString sLower(sKey);
         sLower.TrimSpaces().MakeLower();
@@ -79,12 +82,14 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
         return false;
       },
       sMessages);
-  return bKeysValid && NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages);
+  return bKeysValid &&
+         NoSectionOrKeyGivenTwice(ini, sFileName, isRead, sMessages);
 }
 
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
+  const KmIniFile ini(sFileName);
   bool bAllValid = CheckSectionLines(
-      sFileName, SectionsNamed({"Datafile Options"}),
+      ini, sFileName, SectionsNamed({KmUserParamsDict::kDatafileSection}),
       [](const KmString& sKey, const KmString& sValue,
          KmString& sLineMessages) {
         return IsValidDatafileOption(sKey, sValue, sLineMessages);
@@ -92,27 +97,24 @@ bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
       sMessages);
   bAllValid =
       CheckSectionLines(
-          sFileName, SectionsNamed({"Kinkmark Session Parameters"}),
+          ini, sFileName, SectionsNamed({KmUserParamsDict::kParametersSection}),
           [](const KmString& sKey, const KmString&, KmString& sLineMessages) {
             return IsValidParameterKey(sKey, sLineMessages);
           },
           sMessages) &&
       bAllValid;
   return NoSectionOrKeyGivenTwice(
-             sFileName,
-             SectionsWithFormats(
-                 {"Datafile Options", "Kinkmark Session Parameters"}),
+             ini, sFileName,
+             SectionsWithFormats({KmUserParamsDict::kDatafileSection,
+                                  KmUserParamsDict::kParametersSection}),
              sMessages) &&
          bAllValid;
 }
 
 bool ValidateDictionarySections(const char* sFileName, KmString& sMessages) {
   return NoSectionOrKeyGivenTwice(
-      sFileName,
-      SectionsWithFormats(
-          {"System", "Session Options", "Export Options", "Variables",
-           "Life Page Variables", "Summary Page Variables",
-           "Z-Statistics Page Variables", "Prevalence Page Variables",
-           "MPSir O/E Page Variables"}),
+      KmIniFile(sFileName), sFileName,
+      SectionsWithFormats(std::vector<const char*>(
+          std::begin(VSDictSection::kAll), std::end(VSDictSection::kAll))),
       sMessages);
 }

@@ -7,6 +7,9 @@
 
 #include "foundation/KmString.h"
 
+// The run file's section of input names.
+constexpr const char kRunFileSection[] = "Kinkmark Input Files";
+
 // True when every key of the run file's section "[Kinkmark Input Files]" is
 // one of "Session File", "Data File", "Run Options File", "Export Options
 // File" and "Output File" (in any case), and no section it reads or key in

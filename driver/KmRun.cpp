@@ -229,7 +229,8 @@ void KmRun::MakeSession() {
     return;
   }
   pOwnedSession_.reset(CreateSession(files_.sSessionFile, files_.sDataFile,
-                                     files_.bDataFileNamed));
+                                     files_.bDataFileNamed,
+                                     files_.bSessionFileNamed));
   pSession_ = pOwnedSession_.get();
   // The run summary names the data file the session reads.
   pSession_->GetString(kmStrDataFile, files_.sDataFile);

@@ -147,11 +147,14 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 
 void ReadRunFileNames(KmRunFiles& files) {
   const KmIniFile runFile(files.sRunFile.GetCString());
-  const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
+  const KmIniSection* pSection = runFile.GetSection(kRunFileSection);
   // Every name is read before anything can fail, so that a failed run
   // clears the outputs of its own names and never one of its inputs.
   if (pSection != nullptr) {
-    ReadName(*pSection, "Session File", files.sSessionFile);
+    KmString sSession;
+    ReadName(*pSection, "Session File", sSession);
+    files.bSessionFileNamed = !sSession.IsEmpty();
+    if (files.bSessionFileNamed) files.sSessionFile = sSession;
     KmString sData;
     ReadName(*pSection, "Data File", sData);
     files.bDataFileNamed = !sData.IsEmpty();
@@ -177,7 +180,7 @@ void CheckRunFile(KmRunFiles& files) {
                       KmException::kInputErrorKind);
   }
   const KmIniFile runFile(files.sRunFile.GetCString());
-  const KmIniSection* pSection = runFile.GetSection("Kinkmark Input Files");
+  const KmIniSection* pSection = runFile.GetSection(kRunFileSection);
   const KmString sRunOptions = files.sNamedRunOptionsFile;
   const KmString sExportOptions = files.sNamedExportOptionsFile;
   if (pSection != nullptr) {

@@ -27,9 +27,10 @@ struct KmRunFiles {
   KmString sErrorFile;               // base + ".ErrorFile.txt"
   KmString sSavedSessionFile;        // base + ".kms"
   bool bRunOptions = false;          // the run-options file passed validation
-  bool bExportOptions = false;  // the export-options file passed validation
-  bool bExportOnly = false;     // the data file is a results file (".kmo")
-  bool bDataFileNamed = false;  // the run file names its data file
+  bool bExportOptions = false;     // the export-options file passed validation
+  bool bExportOnly = false;        // the data file is a results file (".kmo")
+  bool bDataFileNamed = false;     // the run file names its data file
+  bool bSessionFileNamed = false;  // the run file names its session file
 };
 
 // sName less its last iCount characters; a name no longer than iCount is

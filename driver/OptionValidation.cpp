@@ -6,20 +6,42 @@
 #include <map>
 #include <string>
 
-#include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmIniSection.h"
 
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValidKeys, KmString& sMessages) {
+                         const KmString& sValid, KmString& sMessages) {
   if (bBadKey) {
     sMessages << "\"" << sKey << "\" is not a valid " << sOptionKind
-              << " Option; use " << sValidKeys << ".\n";
-  } else {
-    sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
-              << "\" " << sOptionKind << " Option.\n";
+              << " Option; use " << sValid << ".\n";
+    return;
   }
+  sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
+            << "\" " << sOptionKind << " Option";
+  if (!sValid.IsEmpty()) sMessages << "; use " << sValid;
+  sMessages << ".\n";
+}
+
+KmString ValidWordsText(const OptionRow& option) {
+  if (option.valueClass == OptionValueClass::kBool) {
+    return WordListText("true|false");
+  }
+  if (option.valueClass != OptionValueClass::kWord) return KmString();
+  // An empty word marks a code without a value; it is no value to write.
+  std::string sWords;
+  const std::string sAll(option.sWords == nullptr ? "" : option.sWords);
+  size_t iStart = 0;
+  while (iStart <= sAll.size()) {
+    size_t iEnd = sAll.find('|', iStart);
+    if (iEnd == std::string::npos) iEnd = sAll.size();
+    if (iEnd > iStart) {
+      sWords +=
+          (sWords.empty() ? "" : "|") + sAll.substr(iStart, iEnd - iStart);
+    }
+    iStart = iEnd + 1;
+  }
+  return WordListText(sWords.c_str());
 }
 
 SectionFilter SectionsNamed(std::vector<const char*> vNames) {
@@ -31,101 +53,65 @@ SectionFilter SectionsNamed(std::vector<const char*> vNames) {
   };
 }
 
-namespace {
-
-// The first line of a section or key, for the message of its second.
-struct FirstLine {
-  int32_t iLine;
-  KmString sName;
-  KmString sText;
-  KmString sValue;
-  bool bNamed;
-};
-
-// sName folded as the reader compares names: without regard to case.
-std::string Folded(const KmString& sName) {
-  return KmString(sName).MakeLower().GetCString();
-}
-
-}  // namespace
-
-bool NoSectionOrKeyGivenTwice(const char* sFileName,
+bool NoSectionOrKeyGivenTwice(const KmIniFile& ini, const char* sFileName,
                               const SectionFilter& isRead,
                               KmString& sMessages) {
-  std::map<std::string, FirstLine> sections;
-  std::map<std::string, FirstLine> keys;  // of the current section
-  bool bInRead = false;
+  // The sections given again, by the index of their second section.
+  std::map<int32_t, int32_t> firstOf;
+  for (const auto& repeat : ini.GetSectionsGivenTwice()) {
+    firstOf[repeat.second] = repeat.first;
+  }
   bool bNone = true;
-  if (!KmIO_File::FileExists(sFileName)) return true;
-  KmIniFile::ScanNumberedLines(
-      sFileName,
-      [&](const KmString& sHeader, int32_t iLine) {
-        keys.clear();
-        bInRead = isRead(sHeader);
-        if (!bInRead) return;
-        const auto inserted = sections.emplace(
-            Folded(sHeader),
-            FirstLine{iLine, sHeader, sHeader, KmString(), false});
-        FirstLine& first = inserted.first->second;
-        if (inserted.second || first.bNamed) return;
-        first.bNamed = true;
-        bNone = false;
-        sMessages << "The file \"" << sFileName << "\" gives the section \""
-                  << first.sName << "\" twice: line " << first.iLine << " \""
-                  << first.sText << "\" and line " << iLine << " \"" << sHeader
-                  << "\".  Give each section once.\n";
-      },
-      [&](const KmString& sLine, int32_t iLine) {
-        if (!bInRead) return;
-        KmString sKey;
-        KmString sValue;
-        KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
-        const auto inserted = keys.emplace(
-            Folded(sKey), FirstLine{iLine, sKey, sLine, sValue, false});
-        FirstLine& first = inserted.first->second;
-        if (inserted.second || first.sValue == sValue || first.bNamed) return;
-        first.bNamed = true;
-        bNone = false;
-        sMessages << "The file \"" << sFileName << "\" gives the key \""
-                  << first.sName << "\" twice with different values: line "
-                  << first.iLine << " \"" << first.sText << "\" and line "
-                  << iLine << " \"" << sLine << "\".  Give each key once.\n";
-      });
+  for (int32_t i = 0; i < ini.GetNumSections(); ++i) {
+    const KmIniSection& section = *ini.GetSectionByIndex(i);
+    if (!isRead(section.GetName())) continue;
+    const auto again = firstOf.find(i);
+    if (again != firstOf.end()) {
+      const KmIniSection& first = *ini.GetSectionByIndex(again->second);
+      bNone = false;
+      sMessages << "The file \"" << sFileName << "\" gives the section \""
+                << first.GetName() << "\" twice: line " << first.GetLine()
+                << " \"" << first.GetHeaderText() << "\" and line "
+                << section.GetLine() << " \"" << section.GetHeaderText()
+                << "\".  Give each section once.\n";
+    }
+    for (const KmIniSection::Repeat& repeat : section.GetKeysGivenTwice()) {
+      bNone = false;
+      sMessages << "The file \"" << sFileName << "\" gives the key \""
+                << repeat.pFirst->sKey
+                << "\" twice with different values: line "
+                << repeat.pFirst->iLine << " \"" << repeat.pFirst->sText
+                << "\" and line " << repeat.pAgain->iLine << " \""
+                << repeat.pAgain->sText << "\".  Give each key once.\n";
+    }
+  }
   return bNone;
 }
 
-bool CheckSectionLines(const char* sFileName, const SectionFilter& isRead,
-                       const LineCheck& check, KmString& sMessages,
-                       bool* pbFound) {
-  bool bInRead = false;
+bool CheckSectionLines(const KmIniFile& ini, const char* sFileName,
+                       const SectionFilter& isRead, const LineCheck& check,
+                       KmString& sMessages, bool* pbFound) {
   bool bFound = false;
   bool bAllValid = true;
-  if (KmIO_File::FileExists(sFileName)) {
-    KmIniFile::ScanNumberedLines(
-        sFileName,
-        [&](const KmString& sHeader, int32_t) {
-          bInRead = isRead(sHeader);
-          bFound = bFound || bInRead;
-        },
-        [&](const KmString& sLine, int32_t iLine) {
-          if (!bInRead) return;
-          KmString sKey;
-          KmString sValue;
-          KmIniSection::SplitLine(sLine.GetCString(), sKey, sValue);
-          KmString sLineMessages;
-          if (check(sKey, sValue, sLineMessages)) return;
-          bAllValid = false;
-          // Each message of the line gets the line's place.
-          const std::string sText(sLineMessages.GetCString());
-          size_t iStart = 0;
-          while (iStart < sText.size()) {
-            size_t iEnd = sText.find('\n', iStart);
-            iEnd = iEnd == std::string::npos ? sText.size() : iEnd + 1;
-            sMessages << "The file \"" << sFileName << "\", line " << iLine
-                      << ": " << sText.substr(iStart, iEnd - iStart).c_str();
-            iStart = iEnd;
-          }
-        });
+  for (int32_t i = 0; i < ini.GetNumSections(); ++i) {
+    const KmIniSection& section = *ini.GetSectionByIndex(i);
+    if (!isRead(section.GetName())) continue;
+    bFound = true;
+    for (const KmIniSection::KeyLine& line : section.GetKeyLines()) {
+      KmString sLineMessages;
+      if (check(line.sKey, line.sValue, sLineMessages)) continue;
+      bAllValid = false;
+      // Each message of the line gets the line's place.
+      const std::string sText(sLineMessages.GetCString());
+      size_t iStart = 0;
+      while (iStart < sText.size()) {
+        size_t iEnd = sText.find('\n', iStart);
+        iEnd = iEnd == std::string::npos ? sText.size() : iEnd + 1;
+        sMessages << "The file \"" << sFileName << "\", line " << line.iLine
+                  << ": " << sText.substr(iStart, iEnd - iStart).c_str();
+        iStart = iEnd;
+      }
+    }
   }
   if (pbFound != nullptr) *pbFound = bFound;
   return bAllValid;
@@ -134,13 +120,15 @@ bool CheckSectionLines(const char* sFileName, const SectionFilter& isRead,
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages) {
   const SectionFilter isRead = SectionsNamed({sSection});
+  const KmIniFile ini(sFileName);
   bool bFound = false;
   const bool bAllValid =
-      CheckSectionLines(sFileName, isRead, isValid, sMessages, &bFound);
+      CheckSectionLines(ini, sFileName, isRead, isValid, sMessages, &bFound);
   if (!bFound) {
     sMessages << "Missing [" << sSection << "] in Options file: " << sFileName
               << "\n";
     return false;
   }
-  return NoSectionOrKeyGivenTwice(sFileName, isRead, sMessages) && bAllValid;
+  return NoSectionOrKeyGivenTwice(ini, sFileName, isRead, sMessages) &&
+         bAllValid;
 }

@@ -8,23 +8,32 @@
 #include <functional>
 #include <vector>
 
+#include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
 #include "session/OptionRow.h"
 
 // The message builder of the validators; sOptionKind is "Session" or
 // "Export". Appends to sMessages, for an unknown key (bBadKey), with the
-// valid keys sValidKeys (as KeyListText shows them):
+// valid keys sValid (as KeyListText shows them):
 //   "<key>" is not a valid <kind> Option; use <valid keys>.\n
-// and for a known key with a value outside its class:
+// and for a known key with a value outside its class, with the values the
+// key takes in sValid ("" for a key of numbers, which names none):
+//   "<value>" is not a valid value for the "<key>" <kind> Option; use
+//   <valid values>.\n
 //   "<value>" is not a valid value for the "<key>" <kind> Option.\n
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValidKeys, KmString& sMessages);
+                         const KmString& sValid, KmString& sMessages);
 
-// Which sections of a file its reader reads: true for the header line
-// sHeader (trimmed, with its brackets) of a section that is read. A
-// section no reader reads is ignored whatever it holds.
-using SectionFilter = std::function<bool(const KmString& sHeader)>;
+// The values an option of words or a switch takes, for a message
+// (WordListText): its words, or "true" and "false"; "" for the other
+// classes.
+KmString ValidWordsText(const OptionRow& option);
+
+// Which sections of a file its reader reads: true for the name sName (with
+// its brackets, as KmIniSection::GetName gives it) of a section that is
+// read. A section no reader reads is ignored whatever it holds.
+using SectionFilter = std::function<bool(const KmString& sName)>;
 
 // The filter of the sections named by vNames (KmIniSection::IsNamed).
 SectionFilter SectionsNamed(std::vector<const char*> vNames);
@@ -37,14 +46,16 @@ SectionFilter SectionsNamed(std::vector<const char*> vNames);
 // a key (compared without regard to case, as the reader finds it) given
 // again with another value would be taken silently, the last line winning,
 // so it is refused; given again with the same value it is accepted.
-// Appends one message per such section and key, in file order:
-//   The file "<file>" gives the section "<header>" twice: line <m>
+// The file is asked as ini, its reader, knows it (KmIniFile::
+// GetSectionsGivenTwice, KmIniSection::GetKeysGivenTwice), and named
+// sFileName in the messages. Appends one message per such section and key,
+// in file order:
+//   The file "<file>" gives the section "<name>" twice: line <m>
 //   "<header>" and line <n> "<header>".  Give each section once.\n
 //   The file "<file>" gives the key "<key>" twice with different values:
 //   line <m> "<text>" and line <n> "<text>".  Give each key once.\n
-// and returns false; true when there is none. A file that cannot be read
-// passes (its reader reports it). Throws: the line source's errors.
-bool NoSectionOrKeyGivenTwice(const char* sFileName,
+// and returns false; true when there is none.
+bool NoSectionOrKeyGivenTwice(const KmIniFile& ini, const char* sFileName,
                               const SectionFilter& isRead, KmString& sMessages);
 
 // The check of one key line: true when the line passes; otherwise appends
@@ -52,28 +63,25 @@ bool NoSectionOrKeyGivenTwice(const char* sFileName,
 using LineCheck = std::function<bool(
     const KmString& sKey, const KmString& sValue, KmString& sLineMessages)>;
 
-// Checks every key line of the sections isRead selects in the file
-// sFileName with check(key, value), read by the ini reader's own rules
-// (KmIniFile::ScanNumberedLines for trimming, comments and headers,
-// KmIniSection::SplitLine for key and value). Every key line is checked, a
+// Checks every key line of the sections isRead selects in the file ini
+// (named sFileName in the messages) with check(key, value), as its reader
+// read them (KmIniSection::GetKeyLines). Every key line is checked, a
 // repeated key each time, so the text lists all faults in file order; each
 // message of a line is appended to sMessages after its place:
 //   The file "<file>", line <n>: <message>
 // Returns true when every line passed; *pbFound (when given) tells whether
-// the file has a section isRead selects. A file that cannot be read has
-// none. Throws: the line source's errors (a line with a NUL byte, a file
-// whose lines end in carriage returns alone).
-bool CheckSectionLines(const char* sFileName, const SectionFilter& isRead,
-                       const LineCheck& check, KmString& sMessages,
-                       bool* pbFound = nullptr);
+// the file has a section isRead selects.
+bool CheckSectionLines(const KmIniFile& ini, const char* sFileName,
+                       const SectionFilter& isRead, const LineCheck& check,
+                       KmString& sMessages, bool* pbFound = nullptr);
 
 // Checks the section "[<sSection>]" of the options file sFileName line by
 // line (CheckSectionLines with isValid), then that no section or key is
 // given twice (NoSectionOrKeyGivenTwice, for that section alone).
-// Without the section (or without a readable file) appends "Missing
+// Without the section (or without the file) appends "Missing
 // [<sSection>] in Options file: <file>\n" to sMessages and returns false.
 // Returns true when the section exists, every line passed and nothing is
-// given twice.
+// given twice. Throws: the ini reader's errors (KmIniFile).
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages);
 
@@ -81,7 +89,7 @@ bool ValidateOptionsSection(const char* sFileName, const char* sSection,
 // an unknown key): key and value are trimmed and lower-cased and the value
 // tested against the row. On failure appends the message of
 // AppendOptionMessage (with sOptionKind, the lowered texts and the keys of
-// the table) and returns false.
+// the table, or the row's words) and returns false.
 template <typename Row>
 bool IsValidTableOption(const Row* pRows, size_t iNumRows,
                         const char* sOptionKind, KmString sKey, KmString sValue,
@@ -90,9 +98,10 @@ bool IsValidTableOption(const Row* pRows, size_t iNumRows,
   sValue.Trim().MakeLower();
   const Row* pRow = FindRow(pRows, iNumRows, sKey);
   if (pRow != nullptr && IsValueOfRow(pRow->option, sValue)) return true;
-  AppendOptionMessage(
-      sOptionKind, pRow == nullptr, sKey, sValue,
-      pRow == nullptr ? TableKeysText(pRows, iNumRows) : KmString(), sMessages);
+  AppendOptionMessage(sOptionKind, pRow == nullptr, sKey, sValue,
+                      pRow == nullptr ? TableKeysText(pRows, iNumRows)
+                                      : ValidWordsText(pRow->option),
+                      sMessages);
   return false;
 }
 

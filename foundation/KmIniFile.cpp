@@ -1,6 +1,7 @@
 #include "foundation/KmIniFile.h"
 
 #include <string>
+#include <unordered_map>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmFileName.h"
@@ -25,84 +26,60 @@ KmIniFile::~KmIniFile() = default;
 
 void KmIniFile::ReadFile() {
   if (!KmIO_File::FileExists(sFileName_.GetCString())) return;
-  bool bHaveSection = false;
-  KmIniSection current(nullptr);
-  const bool bOpened = ScanLines(
-      sFileName_.GetCString(),
-      [&](const KmString& sHeader) {
-        if (bHaveSection) sections_.push_back(current);
-        current = KmIniSection(sHeader.GetCString());
-        bHaveSection = true;
-      },
-      [&](const KmString& sLine) {
-        if (bHaveSection) current.AddLine(sLine.GetCString());
-      });
+  KmLineSource file("The file");
   // An existing file that cannot be read must not pass for an empty one:
   // every option it holds would silently fall back to its default.
-  if (!bOpened) {
+  if (!file.Open(sFileName_.GetCString(), false)) {
     GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kClassName,
                          sFileName_.GetCString());
   }
-  if (bHaveSection) sections_.push_back(current);
-}
-
-bool KmIniFile::ScanLines(
-    const char* sPath,
-    const std::function<void(const KmString& sHeader)>& onHeader,
-    const std::function<void(const KmString& sLine)>& onKeyLine) {
-  return ScanNumberedLines(
-      sPath, [&](const KmString& sHeader, int32_t) { onHeader(sHeader); },
-      [&](const KmString& sLine, int32_t) { onKeyLine(sLine); });
-}
-
-bool KmIniFile::ScanNumberedLines(
-    const char* sPath,
-    const std::function<void(const KmString& sHeader, int32_t iLine)>& onHeader,
-    const std::function<void(const KmString& sLine, int32_t iLine)>&
-        onKeyLine) {
-  KmLineSource file("The file");
-  if (!file.Open(sPath, false)) return false;
   KmString sLine;
   int32_t iLine = 0;
   while (file.ReadLine(sLine)) {
     ++iLine;
     sLine.Trim();
     if (sLine.IsEmpty() || sLine.StartsWith(";")) continue;
-    if (sLine.StartsWith("[")) {
-      onHeader(sLine.TrimSpaces(), iLine);
-    } else {
-      onKeyLine(sLine, iLine);
+    if (!sLine.StartsWith("[")) {
+      if (!sections_.empty())
+        sections_.back().AddLine(sLine.GetCString(), iLine);
+      continue;
     }
+    // A header read otherwise than as the name it holds would make its
+    // section one no reader reads, and every key in it would be ignored.
+    KmString sName;
+    if (!KmIniSection::ReadHeader(sLine, sName)) {
+      GenerateKmInputExceptionF(
+          "The file \"%s\", line %d: the section header \"%s\" cannot be "
+          "read; write the section's name between \"[\" and \"]\", with "
+          "nothing after the \"]\" but a comment beginning with \";\".",
+          kClassName, sFileName_.GetCString(), iLine, sLine.GetCString());
+    }
+    sections_.emplace_back(sLine.GetCString(), iLine);
+    sections_.back().SetName(sName.GetCString());
   }
-  return true;
 }
 
-int32_t KmIniFile::FindKeyLine(const char* sPath, const char* sSection,
-                               const char* sKey) {
-  KmString sWantedHeader("[");
-  sWantedHeader << sSection << "]";
-  sWantedHeader.MakeLower();
-  KmString sWantedKey(sKey);
-  sWantedKey.Trim();
-  sWantedKey.MakeLower();
-  bool bInSection = false;
-  int32_t iFound = 0;
-  ScanNumberedLines(
-      sPath,
-      [&](const KmString& sHeader, int32_t) {
-        KmString sLower(sHeader);
-        sLower.MakeLower();
-        bInSection = sLower == sWantedHeader;
-      },
-      [&](const KmString& sLine, int32_t iLine) {
-        if (!bInSection || iFound > 0) return;
-        const std::string sText(sLine.GetCString());
-        KmString sLineKey(sText.substr(0, sText.find('=')).c_str());
-        sLineKey.Trim();
-        sLineKey.MakeLower();
-        if (sLineKey == sWantedKey) iFound = iLine;
-      });
-  return iFound;
+std::vector<std::pair<int32_t, int32_t>> KmIniFile::GetSectionsGivenTwice()
+    const {
+  // Each name, folded as lookups compare it, with its first section and
+  // whether its second one was found.
+  std::unordered_map<std::string, std::pair<int32_t, bool>> first;
+  std::vector<std::pair<int32_t, int32_t>> repeats;
+  for (int32_t i = 0; i < GetNumSections(); ++i) {
+    KmString sFolded(sections_[static_cast<size_t>(i)].GetName());
+    sFolded.MakeLower();
+    auto& seen = first.emplace(sFolded.GetCString(), std::make_pair(i, false))
+                     .first->second;
+    if (seen.first == i || seen.second) continue;
+    seen.second = true;
+    repeats.emplace_back(seen.first, i);
+  }
+  return repeats;
+}
+
+int32_t KmIniFile::GetKeyLine(const char* sSection, const char* sKey) const {
+  const KmIniSection* pSection = GetSection(sSection);
+  return pSection == nullptr ? 0 : pSection->GetKeyLine(sKey);
 }
 
 void KmIniFile::AddSection(const KmIniSection* pSection) {

@@ -3,7 +3,7 @@
 #define KM_FOUNDATION_KMINIFILE_H
 
 #include <cstdint>
-#include <functional>
+#include <utility>
 #include <vector>
 
 #include "foundation/KmIniSection.h"
@@ -17,12 +17,15 @@
 //
 // File layout: lines are trimmed of blanks (bytes 0x01-0x20) at both ends;
 // empty lines and lines beginning with ';' are skipped; a line beginning
-// with '[' starts a section named by the whole line (trimmed of spaces);
-// any other line is a key line of the current section (KmIniSection::
-// AddLine). Key lines before the first section header belong to no section
-// and are ignored. Lines are read by KmLineSource: "\r\n" line ends are
-// read as line feeds, a file whose lines end in carriage returns alone is
-// refused, and a leading UTF-8 byte-order mark is skipped.
+// with '[' is a section header, read as the name it holds
+// (KmIniSection::ReadHeader: blanks inside the brackets and around '=' and
+// a comment after the ']' are no part of it); any other line is a key line
+// of the current section (KmIniSection::AddLine). Key lines before the
+// first section header belong to no section and are ignored. Each section
+// and key line keeps its line number. Lines are read by KmLineSource:
+// "\r\n" line ends are read as line feeds, a file whose lines end in
+// carriage returns alone is refused, and a leading UTF-8 byte-order mark is
+// skipped.
 class KmIniFile {
  public:
   // Reads the file sPath, kept as its full path (KmFileName). A file that
@@ -32,7 +35,11 @@ class KmIniFile {
   // the input kind ("The file \"<full path>\" is damaged: line <n> holds a
   // NUL byte." for a line, counted from 1, holding a zero byte, and "The
   // file \"<full path>\" has lines that end in carriage returns alone
-  // ..."), and passes on the errors of the path resolution.
+  // ..."), "The file \"<full path>\", line <n>: the section header
+  // \"<text>\" cannot be read; write the section's name between \"[\" and
+  // \"]\", with nothing after the \"]\" but a comment beginning with
+  // \";\"." (input kind) for a header ReadHeader cannot read, and passes
+  // on the errors of the path resolution.
   explicit KmIniFile(const char* sPath);
   virtual ~KmIniFile();
 
@@ -55,31 +62,13 @@ class KmIniFile {
     return static_cast<int32_t>(sections_.size());
   }
 
-  // Reads the file sPath line by line by the layout above, without keeping
-  // it: onHeader gets each section header line (trimmed), onKeyLine each
-  // key line (trimmed; also those before the first header). Returns false,
-  // calling neither, when the file cannot be opened (a missing file too).
-  // Throws the line source's errors of the input kind, and what the
-  // callbacks throw.
-  static bool ScanLines(
-      const char* sPath,
-      const std::function<void(const KmString& sHeader)>& onHeader,
-      const std::function<void(const KmString& sLine)>& onKeyLine);
-  // As ScanLines, each line given with its number in the file (from 1,
-  // blank and comment lines counted).
-  static bool ScanNumberedLines(
-      const char* sPath,
-      const std::function<void(const KmString& sHeader, int32_t iLine)>&
-          onHeader,
-      const std::function<void(const KmString& sLine, int32_t iLine)>&
-          onKeyLine);
-
-  // The line number (from 1) of the first line of key sKey in section
-  // sSection of the file sPath (names compared as the reader compares
-  // them), or 0 when the file has no such line or cannot be opened.
-  // Throws the line source's errors of the input kind.
-  static int32_t FindKeyLine(const char* sPath, const char* sSection,
-                             const char* sKey);
+  // Each section whose name an earlier section has (once per name: its
+  // first and its second section), in the order of the second ones, as
+  // the indices of the two sections.
+  std::vector<std::pair<int32_t, int32_t>> GetSectionsGivenTwice() const;
+  // The number of the first line of key sKey in the first section named
+  // sSection (GetSectionIndex); 0 when there is none.
+  int32_t GetKeyLine(const char* sSection, const char* sKey) const;
 
  private:
   void ReadFile();

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/platform/KmPlatform.h"
@@ -31,23 +32,84 @@ KmString BracketedName(const char* sName) {
   return sOut;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// s less the blanks (spaces and tabs) at both ends.
+std::string WithoutBlanks(const std::string& s) {
+  size_t iBegin = 0;
+  size_t iEnd = s.size();
+  while (iBegin < iEnd && IsBlank(s[iBegin])) ++iBegin;
+  while (iEnd > iBegin && IsBlank(s[iEnd - 1])) --iEnd;
+  return s.substr(iBegin, iEnd - iBegin);
+}
+
 }  // namespace
 
-KmIniSection::KmIniSection(const char* sHeader)
-    : sName_(BracketedName(sHeader)) {}
+KmIniSection::KmIniSection(const char* sHeader, int32_t iLine)
+    : sName_(BracketedName(sHeader)),
+      sHeaderText_(sHeader == nullptr ? "" : sHeader),
+      iLine_(iLine) {}
+
+bool KmIniSection::ReadHeader(const KmString& sHeader, KmString& sName) {
+  const std::string sText(sHeader.GetCString());
+  if (sText.empty() || sText[0] != '[') return false;
+  // The name ends at the first ']' that only blanks or a comment follow,
+  // so that a ']' or ';' within a quoted name stays part of it.
+  for (size_t iClose = sText.find(']'); iClose != std::string::npos;
+       iClose = sText.find(']', iClose + 1)) {
+    const std::string sRest = WithoutBlanks(sText.substr(iClose + 1));
+    if (!sRest.empty() && sRest[0] != ';') continue;
+    std::string sInner = WithoutBlanks(sText.substr(1, iClose - 1));
+    const size_t iEquals = sInner.find('=');
+    if (iEquals != std::string::npos) {
+      sInner = WithoutBlanks(sInner.substr(0, iEquals)) + "=" +
+               WithoutBlanks(sInner.substr(iEquals + 1));
+    }
+    if (sInner.empty()) return false;
+    sName = ("[" + sInner + "]").c_str();
+    return true;
+  }
+  return false;
+}
 
 KmIniSection::~KmIniSection() = default;
 
 void KmIniSection::SetName(const char* sName) { sName_ = BracketedName(sName); }
 
-void KmIniSection::AddLine(const char* sLine) {
+void KmIniSection::AddLine(const char* sLine, int32_t iLine) {
   WithCallPath("AddLine()", kClassName, [&] {
     if (sLine == nullptr) return;
     KmString sKey;
     KmString sValue;
     SplitLine(sLine, sKey, sValue);
     SetString(sKey.GetCString(), sValue.GetCString());
+    lines_.push_back(KeyLine{iLine, KmString(sLine), sKey, sValue});
   });
+}
+
+int32_t KmIniSection::GetKeyLine(const char* sKey) const {
+  if (sKey == nullptr) return 0;
+  const std::string sFolded = Folded(sKey);
+  for (const KeyLine& line : lines_) {
+    if (Folded(line.sKey.GetCString()) == sFolded) return line.iLine;
+  }
+  return 0;
+}
+
+std::vector<KmIniSection::Repeat> KmIniSection::GetKeysGivenTwice() const {
+  std::unordered_map<std::string, size_t> first;  // folded key: its line
+  std::unordered_set<std::string> named;
+  std::vector<Repeat> repeats;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const std::string sFolded = Folded(lines_[i].sKey.GetCString());
+    const KeyLine& firstLine = lines_[first.emplace(sFolded, i).first->second];
+    if (firstLine.sValue == lines_[i].sValue || named.count(sFolded) > 0) {
+      continue;
+    }
+    named.insert(sFolded);
+    repeats.push_back(Repeat{&firstLine, &lines_[i]});
+  }
+  return repeats;
 }
 
 void KmIniSection::SplitLine(const char* sLine, KmString& sKey,

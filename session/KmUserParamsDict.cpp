@@ -19,8 +19,8 @@
 namespace {
 
 const char kClassName[] = "KMUserParamsDict";
-const char kDatafileSection[] = "Datafile Options";
-const char kParametersSection[] = "Kinkmark Session Parameters";
+constexpr const char* kDatafileSection = KmUserParamsDict::kDatafileSection;
+constexpr const char* kParametersSection = KmUserParamsDict::kParametersSection;
 const char kHetLocationKey[] = "het error variable location";
 // Largest location: the location fields are signed 16-bit.
 const int32_t kMaxLocation = 32767;

@@ -47,6 +47,11 @@
 // case-sensitively; section and key names without regard to case.
 class KmUserParamsDict {
  public:
+  // The two sections the reader reads, by the names it finds them by; the
+  // value-label formats ("Format=<variable>") besides.
+  static constexpr char kDatafileSection[] = "Datafile Options";
+  static constexpr char kParametersSection[] = "Kinkmark Session Parameters";
+
   // The keys of "Datafile Options" with the values the reader knows; the
   // words compare with their case, the two switches ("true", "false",
   // "yes", "no", "1", "0") without. iNumRows receives their number.

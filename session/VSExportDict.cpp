@@ -13,16 +13,16 @@ namespace {
 
 const char kClassName[] = "VSExportDict";
 
-// Section names of the dictionary.
-const char kSystemSection[] = "System";
-const char kSessionOptionsSection[] = "Session Options";
-const char kExportOptionsSection[] = "Export Options";
-const char kVariablesSection[] = "Variables";
-const char kLifePageSection[] = "Life Page Variables";
-const char kSummaryPageSection[] = "Summary Page Variables";
-const char kZStatisticsPageSection[] = "Z-Statistics Page Variables";
-const char kPrevalencePageSection[] = "Prevalence Page Variables";
-const char kMPSirOEPageSection[] = "MPSir O/E Page Variables";
+// Section names of the dictionary (VSDictSection), by shorter names.
+constexpr const char* kSystemSection = VSDictSection::kSystem;
+constexpr const char* kSessionOptionsSection = VSDictSection::kSessionOptions;
+constexpr const char* kExportOptionsSection = VSDictSection::kExportOptions;
+constexpr const char* kVariablesSection = VSDictSection::kVariables;
+constexpr const char* kLifePageSection = VSDictSection::kLifePage;
+constexpr const char* kSummaryPageSection = VSDictSection::kSummaryPage;
+constexpr const char* kZStatisticsPageSection = VSDictSection::kZStatisticsPage;
+constexpr const char* kPrevalencePageSection = VSDictSection::kPrevalencePage;
+constexpr const char* kMPSirOEPageSection = VSDictSection::kMPSirOEPage;
 
 // True when ini has a section named sName.
 bool HasSection(KmIniFile& ini, const char* sName) {

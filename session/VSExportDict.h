@@ -29,6 +29,24 @@ enum VSSessionType : int32_t {
   kVSDisparity = 11,           // disparity product; "Variables"
 };
 
+// The sections of a data dictionary that its reader reads, by the names it
+// finds them by, and all of them in kAll; its value-label formats
+// ("Format=<variable>") besides.
+struct VSDictSection {
+  static constexpr char kSystem[] = "System";
+  static constexpr char kSessionOptions[] = "Session Options";
+  static constexpr char kExportOptions[] = "Export Options";
+  static constexpr char kVariables[] = "Variables";
+  static constexpr char kLifePage[] = "Life Page Variables";
+  static constexpr char kSummaryPage[] = "Summary Page Variables";
+  static constexpr char kZStatisticsPage[] = "Z-Statistics Page Variables";
+  static constexpr char kPrevalencePage[] = "Prevalence Page Variables";
+  static constexpr char kMPSirOEPage[] = "MPSir O/E Page Variables";
+  static constexpr const char* kAll[] = {
+      kSystem,      kSessionOptions,  kExportOptions,  kVariables,  kLifePage,
+      kSummaryPage, kZStatisticsPage, kPrevalencePage, kMPSirOEPage};
+};
+
 // VSExportDict reads a ".dic" data dictionary (an ini file) into plain
 // fields: how the data file is delimited and encoded, which kind of
 // VESK*Stat session produced it, the system names, and the exported

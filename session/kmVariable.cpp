@@ -216,8 +216,10 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
   sSection << sVariable;
   KmString sText("Session file \"");
   sText << sFile << "\"";
-  const int32_t iLine = KmIniFile::FindKeyLine(
-      sFile.GetCString(), sSection.GetCString(), sValue.GetCString());
+  // Asked of the reader only for the message: the session keeps no lines.
+  const int32_t iLine =
+      KmIniFile(sFile.GetCString())
+          .GetKeyLine(sSection.GetCString(), sValue.GetCString());
   if (iLine > 0) sText << ", line " << iLine;
   sText << ": the label \"" << sLabel << "\" of the independent value "
         << sValue << " in [" << sSection

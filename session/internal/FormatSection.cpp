@@ -12,13 +12,14 @@ namespace km_session_internal {
 
 namespace {
 
-// Refuses two lines of the section sSection of the ini file sPath (named
-// sShownFile in the message, as the user named it) whose values are one
-// whole number, written alike or not ("1=North", then "01=East"), with
-// different labels: a code finds the first line of its number alone (in the
-// text format of the adjustment variable's groups too), so the second label
-// would be dropped without a word.
-void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
+// Refuses two lines of section (named sSection, without brackets) of an
+// ini file (named sShownFile in the message, as the user named it) whose
+// values are one whole number, written alike or not ("1=North", then
+// "01=East"), with different labels: a code finds the first line of its
+// number alone (in the text format of the adjustment variable's groups
+// too), so the second label would be dropped without a word.
+void RefuseValueGivenTwice(const KmIniSection& section,
+                           const KmString& sShownFile,
                            const KmString& sSection) {
   struct FirstLine {
     int32_t iLine;
@@ -27,51 +28,38 @@ void RefuseValueGivenTwice(const KmString& sPath, const KmString& sShownFile,
     KmString sLabel;
   };
   std::map<double, FirstLine> firstLines;
-  bool bInSection = false;
-  bool bSectionSeen = false;
-  KmIniFile::ScanNumberedLines(
-      sPath.GetCString(),
-      [&](const KmString& sHeader, int32_t) {
-        // Only the first section of the name is read.
-        bInSection =
-            !bSectionSeen &&
-            KmIniSection::IsNamed(sHeader.GetCString(), sSection.GetCString());
-        bSectionSeen = bSectionSeen || bInSection;
-      },
-      [&](const KmString& sLine, int32_t iLine) {
-        if (!bInSection) return;
-        KmString sValue;
-        KmString sLabel;
-        KmIniSection::SplitLine(sLine.GetCString(), sValue, sLabel);
-        double dValue = 0.0;
-        if (ReadWholeNumber(sValue.GetCString(), false, &dValue) !=
-            CodeText::kCode) {
-          return;
-        }
-        const auto inserted =
-            firstLines.emplace(dValue, FirstLine{iLine, sLine, sValue, sLabel});
-        const FirstLine& first = inserted.first->second;
-        if (inserted.second || first.sLabel == sLabel) return;
-        // Two spellings of one number are named as such.
-        KmString sSpellings;
-        if (first.sValue != sValue) {
-          sSpellings << ", both the number " << kmTools::ShortestText(dValue);
-        }
-        GenerateKmInputExceptionF(
-            "The file \"%s\" gives the value %s twice in [%s] with different "
-            "labels: line %d \"%s\" and line %d \"%s\"%s.  Give each value "
-            "once.",
-            "FormatSection", sShownFile.GetCString(), first.sValue.GetCString(),
-            sSection.GetCString(), first.iLine, first.sText.GetCString(), iLine,
-            sLine.GetCString(), sSpellings.GetCString());
-      });
+  for (const KmIniSection::KeyLine& line : section.GetKeyLines()) {
+    const KmString& sLine = line.sText;
+    const int32_t iLine = line.iLine;
+    const KmString& sValue = line.sKey;
+    const KmString& sLabel = line.sValue;
+    double dValue = 0.0;
+    if (ReadWholeNumber(sValue.GetCString(), false, &dValue) !=
+        CodeText::kCode) {
+      continue;
+    }
+    const auto inserted =
+        firstLines.emplace(dValue, FirstLine{iLine, sLine, sValue, sLabel});
+    const FirstLine& first = inserted.first->second;
+    if (inserted.second || first.sLabel == sLabel) continue;
+    // Two spellings of one number are named as such.
+    KmString sSpellings;
+    if (first.sValue != sValue) {
+      sSpellings << ", both the number " << kmTools::ShortestText(dValue);
+    }
+    GenerateKmInputExceptionF(
+        "The file \"%s\" gives the value %s twice in [%s] with different "
+        "labels: line %d \"%s\" and line %d \"%s\"%s.  Give each value "
+        "once.",
+        "FormatSection", sShownFile.GetCString(), first.sValue.GetCString(),
+        sSection.GetCString(), first.iLine, first.sText.GetCString(), iLine,
+        sLine.GetCString(), sSpellings.GetCString());
+  }
 }
 
-// The number of the first line of section (named sSectionName, without
-// brackets) of ini that a format of data type cDataType cannot read; 0
-// when there is none or its line cannot be found.
-int32_t FirstUnreadableLine(const KmIniFile& ini, const KmIniSection& section,
-                            const KmString& sSectionName, char cDataType) {
+// The number of the first line of section that a format of data type
+// cDataType cannot read; 0 when there is none or its line is not known.
+int32_t FirstUnreadableLine(const KmIniSection& section, char cDataType) {
   for (int32_t i = 0; i < section.GetNumKeys(); ++i) {
     KmString sKey;
     KmString sValue;
@@ -82,9 +70,7 @@ int32_t FirstUnreadableLine(const KmIniFile& ini, const KmIniSection& section,
     try {
       KmFormat().Read(&line, cDataType, nullptr, nullptr, nullptr);
     } catch (KmException&) {
-      return KmIniFile::FindKeyLine(ini.GetFileName().GetCString(),
-                                    sSectionName.GetCString(),
-                                    sKey.GetCString());
+      return section.GetKeyLine(sKey.GetCString());
     }
   }
   return 0;
@@ -128,15 +114,14 @@ bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
       // The format's own message names neither the file nor the line.
       KmString sMessage("Session file \"");
       sMessage << sShownFile << "\"";
-      const int32_t iLine =
-          FirstUnreadableLine(ini, *pSection, sSectionName, cDataType);
+      const int32_t iLine = FirstUnreadableLine(*pSection, cDataType);
       if (iLine > 0) sMessage << ", line " << iLine;
       sMessage << " of [" << sSectionName << "]: " << e.GetMessage() << ".  "
                << WhatALineHolds(cDataType);
       e.SetMessage(sMessage.GetCString());
       throw;
     }
-    RefuseValueGivenTwice(ini.GetFileName(), sShownFile, sSectionName);
+    RefuseValueGivenTwice(*pSection, sShownFile, sSectionName);
     format = fresh;
     return true;
   } catch (KmException& e) {

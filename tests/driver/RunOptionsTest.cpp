@@ -52,6 +52,11 @@ TEST(ValidateRunOptions, MessagesForKeyAndValue) {
             "\"foo\" is not a valid Session Option; use ...\n");
   EXPECT_NE(Text().find("; use \"model\", \"minimum kinkmarks\", "),
             std::string::npos);
+  // Fault: a word outside the key's words was refused without them.
+  EXPECT_FALSE(IsValid("model", "log"));
+  EXPECT_EQ(Text(),
+            "\"log\" is not a valid value for the \"model\" Session Option; "
+            "use \"ln\" or \"linear\".\n");
   EXPECT_FALSE(IsValid("apc alpha level", "1.5"));
   EXPECT_EQ(Text(),
             "\"1.5\" is not a valid value for the \"apc alpha level\" "

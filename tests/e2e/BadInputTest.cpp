@@ -172,9 +172,11 @@ const BadCase kCases[] = {
      "The file \"options.ini\", line 3: \"colour\" is not a valid Session "
      "Option; use \"model\", \"minimum kinkmarks\", ",
      "ValidateRunOptions()"},
+    // Fault: a value outside a key's words was refused without them.
     {"bad_badrunvalue",
      "The file \"options.ini\", line 2: \"cubic\" is not a valid value for "
-     "the \"model\" Session Option.\nThe file \"options.ini\", line 3: "
+     "the \"model\" Session Option; use \"ln\" or \"linear\".\nThe file "
+     "\"options.ini\", line 3: "
      "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
      "Option.\nThe file \"options.ini\", line 4: \"many\" is not a valid "
      "value for the \"num permutations\" Session Option.\n",
@@ -188,7 +190,8 @@ const BadCase kCases[] = {
      "ValidateExportOptions()"},
     {"bad_badexportvalue",
      "The file \"export.ini\", line 2: \"pipe\" is not a valid value for "
-     "the \"field delimiter\" Export Option.\nThe file \"export.ini\", line "
+     "the \"field delimiter\" Export Option; use \"tab\", \"comma\" or "
+     "\"semi-colon\".\nThe file \"export.ini\", line "
      "3: \"high\" is not a valid value for the \"apc precision\" Export "
      "Option.\n",
      "ValidateExportOptions()"},
@@ -1533,13 +1536,15 @@ struct Route {
 
 // What a variation asks of its runs beyond its data's edit.
 enum : unsigned {
-  kRouteDecides = 1,  // the year label leaves its year out in a dictionary;
-                      // a session-parameter file refuses it
-  kCodesOnly = 2,     // a fault only codes can have
-  kYearFormat = 4,    // a year format labels each year as itself (or as
-                      // sYearLabel says)
-  kAsUntouched = 8,   // the analysis is the untouched data's
-  kNoAgeFormat = 16,  // the session gives Age no format
+  kRouteDecides = 1,    // the year label leaves its year out in a dictionary;
+                        // a session-parameter file refuses it
+  kCodesOnly = 2,       // a fault only codes can have
+  kYearFormat = 4,      // a year format labels each year as itself (or as
+                        // sYearLabel says)
+  kAsUntouched = 8,     // the analysis is the untouched data's
+  kNoAgeFormat = 16,    // the session gives Age no format
+  kSpacedHeaders = 32,  // every section header is written with blanks
+                        // inside its brackets and around '=', and a comment
 };
 
 struct Variation {
@@ -1747,6 +1752,19 @@ const Variation kVariations[] = {
     {"the run options in two sections", DataSet::kRates, nullptr,
      "gives the section \"[Session Options]\" twice: line 1", 2, nullptr, 0, 0,
      "[Session Options]\nmaximum kinkmarks = 0\n"},
+    // Faults: a header with blanks inside its brackets or around '=', or
+    // with a comment after it, was another section, whose keys were
+    // ignored with status 0 (a Site format's labels became its codes); a
+    // header that cannot be read was a section too.
+    {"every header with blanks and a comment", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr,
+     kCodesOnly | kAsUntouched | kSpacedHeaders},
+    {"age-adjusted, every header with blanks and a comment",
+     DataSet::kAgeAdjusted, nullptr, "has finished", 0, nullptr,
+     kAsUntouched | kSpacedHeaders},
+    {"a section header that cannot be read", DataSet::kRates, nullptr,
+     "run.ini\", line 6: the section header \"[Notes\" cannot be read", 2,
+     nullptr, 0, 0, "[Notes\n"},
     // Faults: under a year format, a year written 2005.0 or 2.006e3 ended
     // the whole run naming a text the file does not hold and no line; a
     // year "NA" ended the whole run, where a blank year refuses its cohort.
@@ -1907,6 +1925,11 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const std::string sSession =
           r.bDictionary ? "session.dic" : "session.ini";
       auto Write = [&](const std::string& sName, std::string sText) {
+        if ((c.flags & kSpacedHeaders) && sName != sData) {
+          sText = std::regex_replace(
+              sText, std::regex("(^|\n)\\[([^=\n]*?)(=?)([^=\n]*)\\]"),
+              "$1[ $2 $3 $4 ] ; a comment");
+        }
         if (r.bCrlf) sText = Edited(sText, "\n", "\r\n");
         if (!r.bGzip || sName != sData) {
           return km_test::WriteAll(dir.File(sName), sText);

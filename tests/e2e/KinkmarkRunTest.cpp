@@ -182,7 +182,8 @@ TEST(KinkmarkRun, FailuresEndInTheErrorFile) {
        "[Export Options]\nmodels = best\nexport pdf = true\n",
        "run.ErrorFile.txt",
        "The file \"opts.ini\", line 2: \"best\" is not a valid value for the "
-       "\"models\" Export Option.\nThe file \"opts.ini\", line 3: \"export "
+       "\"models\" Export Option; use \"all\" or \"best fit\".\nThe file "
+       "\"opts.ini\", line 3: \"export "
        "pdf\" is not a valid Export Option; use ...\n",
        "ValidateExportOptions()"},
       // A run file name shorter than its four-character ending.
@@ -609,7 +610,12 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       {"run.dir", "/", "", "", 2, "Unable to open file"},
       {"run.nul", std::string("[Kinkmark\0", 10), "run.ErrorFile.txt=", "", 3,
        "written: the file \"run.ErrorFile.txt\" is not an error file"},
-      {"run.csv", "-", "", "", 1, "Session file name must end in .kms"},
+      // Fault: the data file given as the run file was refused as a
+      // session file.
+      {"run.csv", "-", "", "", 1,
+       "Error: The file \"run.csv\" given as the run file is no run file: a "
+       "run file names the session file and the data file in its section "
+       "[Kinkmark Input Files], and this file names no session file.\n"},
       {"run.ini", "-", "", "", 2, "Error: Data file \"run.ini\", line 1"},
       {"run.job", sJob + "run.csv", "options.ini=[Session Options]\nmodel=x",
        "", 2, "\"x\""},

@@ -264,6 +264,53 @@ TEST(KmIniFile, ZeroByteIsRefusedNamingFileAndLine) {
   }
 }
 
+// Fault: a header with blanks inside its brackets or around '=', or with a
+// comment after it, named another section than the one it spells, and its
+// keys were ignored in silence; a header that holds no name was a section.
+TEST(KmIniFile, HeadersAreReadAsTheNamesTheyHoldOrRefused) {
+  const struct {
+    const char* sHeader;
+    const char* sName;  // nullptr: refused
+  } kCases[] = {
+      {"[ Session Options ]", "[Session Options]"},
+      {"[Format = Region]", "[Format=Region]"},
+      {"[Session Options] ; run options", "[Session Options]"},
+      {"[\tFormat =\t\"a]b; c\" ];x", "[Format=\"a]b; c\"]"},
+      {"[Session Options", nullptr},
+      {"[Session Options] x", nullptr},
+      {"[ ]", nullptr},
+  };
+  ScratchDir dir;
+  const std::string sPath = dir.File("options.ini");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sHeader);
+    WriteAll(sPath, std::string("; note\n\n") + c.sHeader + "\nk = 1\nk = 2\n");
+    if (c.sName == nullptr) {
+      const KmException e =
+          CatchKmException([&] { KmIniFile ini(sPath.c_str()); });
+      EXPECT_EQ(std::string(e.GetMessage()),
+                "The file \"" + sPath + "\", line 3: the section header \"" +
+                    c.sHeader +
+                    "\" cannot be read; write the section's name between "
+                    "\"[\" and \"]\", with nothing after the \"]\" but a "
+                    "comment beginning with \";\".");
+      EXPECT_EQ(e.GetKind(), KmException::kInputErrorKind);
+      continue;
+    }
+    const KmIniFile ini(sPath.c_str());
+    const KmIniSection* pSection = ini.GetSection(c.sName);
+    ASSERT_NE(pSection, nullptr);
+    EXPECT_EQ(Text(pSection->GetName()), c.sName);
+    EXPECT_EQ(Text(pSection->GetHeaderText()), c.sHeader);
+    // Where each line stands, and the key given again.
+    EXPECT_EQ(pSection->GetLine(), 3);
+    EXPECT_EQ(ini.GetKeyLine(c.sName, "K"), 4);
+    const auto repeats = pSection->GetKeysGivenTwice();
+    ASSERT_EQ(repeats.size(), 1u);
+    EXPECT_EQ(repeats[0].pAgain->iLine, 5);
+  }
+}
+
 // Fault: each added key searched all earlier ones, so a section of 100,000
 // keys (a large value-label format) took seconds, 200,000 most of a minute.
 TEST(KmIniFile, ManyKeysReadInLinearTime) {
