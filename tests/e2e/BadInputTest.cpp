@@ -1940,7 +1940,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const auto it = reference.emplace(bRefusedLabel, sOutcome).first;
       EXPECT_EQ(sOutcome, it->second);
       const auto asIs = untouched.emplace(c.data, sOutcome).first;
-      if (c.flags & kAsUntouched) EXPECT_EQ(sOutcome, asIs->second);
+      if (c.flags & kAsUntouched) {
+        EXPECT_EQ(sOutcome, asIs->second);
+      }
       if (result.iStatus != 0) continue;
       Write("saved.ini", Edited(sRun, sSession.c_str(), "run.kms"));
       const auto saved = km_e2e::RunKinkmark(dir, "saved.ini");
