@@ -1636,6 +1636,17 @@ const Variation kVariations[] = {
      [](Rows& r) { Row(r, "West", "2000")[0] = "North"; },
      ", column 1: \"3\" is an invalid code for the Site by variable.", 2,
      nullptr, kCodesOnly},
+    // Fault: a grand-total record was refused advising to redefine the
+    // format, which would make the total a cohort.
+    {"a grand-total record", DataSet::kRates,
+     [](Rows& r) {
+       r.push_back(r.back());
+       r.back()[0] = "Total";
+     },
+     ", column 1: the by variable Site holds \"Total\", a total over its "
+     "values, where its [Format=Site] section lists codes.  A grand-total "
+     "record is no cohort: remove such records from the data file.",
+     2, nullptr, kCodesOnly},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
     {"codes spelt 01, +1 and 02", DataSet::kRates,
      [](Rows& r) {
@@ -1818,7 +1829,7 @@ std::string DataText(const Variation& c, const Route& r) {
   }
   for (const auto& row : rows) {
     std::string sSite = row[0];
-    if (r.bCodes && sSite[0] > '9') {  // a name, not a code's spelling
+    if (r.bCodes && sSite[0] > '9' && sSite != "Total") {  // a site's name
       sSite = sSite == "East" ? "1" : sSite == "West" ? "2" : "3";
     }
     if (r.bQuoted) sSite = "\"" + sSite + "\"";
