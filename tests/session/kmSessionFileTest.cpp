@@ -769,7 +769,6 @@ TEST(kmSessionFile, SavedOptionsOutsideTheirValuesAreRefused) {
        "from 0."},
       {kmOptHetErrorModel, 5, nullptr},
       {kmOptComparisonType, 2, nullptr},
-      {kmOptCompressionThreshold, 150, nullptr},
       {kmOptNumPermutations, 100000, nullptr},
   };
   km_test::ScratchDir dir;
