@@ -1,6 +1,7 @@
 // kmCohortManager: the checks of each record and of the cohort order that
 // the pre-read makes before anything else reads the data file.
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -46,6 +47,26 @@ const FieldDelimiterWord* OtherDelimiter(const KmString& sLine,
         km_read_internal::SplitRecord(sLine, KmString(sText), vTokens);
         return static_cast<int>(vTokens.size());
       });
+}
+
+// True when sCode names a total over a by variable's values: it holds
+// "total", or "all" as a word ("Total", "Grand total", "All ages"), in any
+// case.
+bool NamesAGrandTotal(const KmString& sCode) {
+  KmString sLower(sCode);
+  sLower.MakeLower();
+  const std::string sText(sLower.GetCString());
+  if (sText.find("total") != std::string::npos) return true;
+  auto isWordCharacter = [&sText](size_t i) {
+    return i < sText.size() &&
+           std::isalnum(static_cast<unsigned char>(sText[i]));
+  };
+  for (size_t i = sText.find("all"); i != std::string::npos;
+       i = sText.find("all", i + 1)) {
+    if ((i == 0 || !isWordCharacter(i - 1)) && !isWordCharacter(i + 3))
+      return true;
+  }
+  return false;
 }
 
 bool IsDigits(const char* sText) {
@@ -542,6 +563,15 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
     // A numeric format: only whole-number codes (a text code would be given
     // a code of its own that collides with a numeric one).
     if (bInteger) return;
+    if (NamesAGrandTotal(sCode)) {
+      ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+                  "the by variable %s holds \"%s\", a total over its values, "
+                  "where its [Format=%s] section lists codes.  A grand-total "
+                  "record is no cohort: remove such records from the data "
+                  "file.",
+                  byVar.GetName().GetCString(), sCode.GetCString(),
+                  byVar.GetName().GetCString());
+    }
     ThrowInvalidCode(byVar, sCode);
   }
   // Without a format the codes are whole numbers or texts, never both: a

@@ -1,5 +1,5 @@
-// kmCohortClustering: ClusterByGroups, the multi-group clustering of one
-// cohort's groups, and the name of its result file.
+// kmCohortClustering: Cluster, the multi-group clustering of one cohort's
+// groups, the name of its result file and the append to it.
 #include "engine/kmCohortClustering.h"
 
 #include <fcntl.h>
@@ -178,11 +178,6 @@ void AppendClusteringResult(const KmFileTarget& target,
   close(iFd);
 }
 
-KmString kmCohortClustering::GetClusteringResultFile(
-    const KmString& sResultsFile) const {
-  return ClusteringResultFile(*calc_.GetCalcSession(), sResultsFile);
-}
-
 std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
   return WithCallPath("ClusterByGroups()", kClassName, [&]() -> std::string {
     if (calc_.GetClusterMatrix() == nullptr) {
@@ -205,14 +200,5 @@ std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
     run_ClusteringAnalysis(state, setup, pProgress);
     if (pProgress != nullptr && pProgress->IsCancelled()) return std::string();
     return ClusteringResultText(session, groups, state);
-  });
-}
-
-void kmCohortClustering::ClusterByGroups(const KmString& sResultsFile,
-                                         KmProgressInterface* pProgress) {
-  const std::string sText = Cluster(pProgress);
-  WithCallPath("ClusterByGroups()", kClassName, [&] {
-    AppendClusteringResult(GetClusteringResultFile(sResultsFile).GetCString(),
-                           sText);
   });
 }

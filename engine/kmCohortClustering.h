@@ -36,23 +36,13 @@ class kmCohortClustering {
   // path "ClusterByGroups()".
   std::string Cluster(KmProgressInterface* pProgress) const;
 
-  // Cluster, then appends its text to the clustering result file
-  // (GetClusteringResultFile) beside sResultsFile.
-  // Throws: as Cluster and AppendClusteringResult.
-  void ClusterByGroups(const KmString& sResultsFile,
-                       KmProgressInterface* pProgress);
-
-  // The file the clustering of this session appends to, in the folder of
-  // sResultsFile: "ClusteringResult-" + criterion label + "-Type-" + group
-  // order + ".txt".
-  KmString GetClusteringResultFile(const KmString& sResultsFile) const;
-
  private:
   const kmCalculator& calc_;
 };
 
-// The clustering result file of session beside sResultsFile (the working
-// folder when it names none); see GetClusteringResultFile.
+// The file the clustering of session appends to, in the folder of
+// sResultsFile (the working folder when it names none): "ClusteringResult-"
+// + criterion label + "-Type-" + group order + ".txt".
 KmString ClusteringResultFile(const kmSession& session,
                               const KmString& sResultsFile);
 

@@ -69,6 +69,9 @@ const SavedOptionRule kRules[] = {
     Own(kmOptDictDelayStats, CountOption("delay statistics", 0, 1)),
     ByRunKey(kmOptDelayType, "delay type"),
     Own(kmOptDelayStatKind, NumberOption("delay statistic kind", -1, 6)),
+    // Counts are never negative: a threshold below 0 only keeps a group of
+    // count 0 from being merged, and such a group has no rate to fit.
+    Own(kmOptCompressionThreshold, NumberOption("merging threshold", 0.0)),
     Own(kmOptClusterSetting,
         CountOption("largest number of clusters", 0, kIntMax)),
     Own(kmOptEmpQuantileMethod,

@@ -533,6 +533,17 @@ const Case kCases[] = {
       {"out.RunSummary.txt", "Comparison Type"},
       {"out.RunSummary.txt", "=  Multi-Group Clustering\n"}},
      {}},
+    // Fault: the merge took a year's records in file order, not by their
+    // age codes: records in reverse order chose 2 clusters for East.
+    {"bad_clusteringmergedpopulation",
+     nullptr,
+     "reversed.ini",
+     nullptr,
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "lBestNumClusters is \nDinmenstions:(1,1)\n1.0000000000,\n"},
+      {"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "lBestNumClusters is \nDinmenstions:(1,1)\n2.0000000000,\n"}},
+     {}},
     // Fault: a saved session with the error model "variance-covariance
     // matrix from a file" was fitted unweighted (SSE 0.658) and its summary
     // said "Unknown". The SSE is the generalised least-squares fit at 2010

@@ -1658,6 +1658,17 @@ const Variation kVariations[] = {
      [](Rows& r) { Row(r, "West", "2000")[0] = "North"; },
      ", column 1: \"3\" is an invalid code for the Site by variable.", 2,
      nullptr, kCodesOnly},
+    // Fault: a grand-total record was refused advising to redefine the
+    // format, which would make the total a cohort.
+    {"a grand-total record", DataSet::kRates,
+     [](Rows& r) {
+       r.push_back(r.back());
+       r.back()[0] = "Total";
+     },
+     ", column 1: the by variable Site holds \"Total\", a total over its "
+     "values, where its [Format=Site] section lists codes.  A grand-total "
+     "record is no cohort: remove such records from the data file.",
+     2, nullptr, kCodesOnly},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
     {"codes spelt 01, +1 and 02", DataSet::kRates,
      [](Rows& r) {
@@ -1873,7 +1884,7 @@ std::string DataText(const Variation& c, const Route& r) {
   }
   for (const auto& row : rows) {
     std::string sSite = row[0];
-    if (r.bCodes && sSite[0] > '9') {  // a name, not a code's spelling
+    if (r.bCodes && sSite[0] > '9' && sSite != "Total") {  // a site's name
       sSite = sSite == "East" ? "1" : sSite == "West" ? "2" : "3";
     }
     if (r.bQuoted) sSite = "\"" + sSite + "\"";
@@ -2000,7 +2011,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const auto it = reference.emplace(bRefusedLabel, sOutcome).first;
       EXPECT_EQ(sOutcome, it->second);
       const auto asIs = untouched.emplace(c.data, sOutcome).first;
-      if (c.flags & kAsUntouched) EXPECT_EQ(sOutcome, asIs->second);
+      if (c.flags & kAsUntouched) {
+        EXPECT_EQ(sOutcome, asIs->second);
+      }
       if (result.iStatus != 0) continue;
       Write("saved.ini", Edited(sRun, sSession.c_str(), "run.kms"));
       const auto saved = km_e2e::RunKinkmark(dir, "saved.ini");

@@ -1754,6 +1754,9 @@ const RerunRow kReruns[] = {
     {"jump", "run.ini", "kinked.csv", "options.ini", "out"},  // and standard
     {"ratiostandard", "run.ini", "kinked.csv", "options.ini", "out"},
     {"pairwisedelay", "run.ini", "delay.csv", "options.ini", "out"},
+    // Fault: a session saved by a run that adds two by-variables (the delay
+    // split and the analysis split) kept the first as a data variable.
+    {"delayjump", "run.ini", "delay.csv", "options.ini", "out"},
     {"permutation", "run.ini", "kinked.csv", "options.ini", "out"},
     {"examples/jump", "examples/jump/run.ini", "examples/jump/deaths.csv",
      "examples/jump/export-options.ini", "examples/jump/output/deaths"},

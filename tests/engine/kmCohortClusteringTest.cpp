@@ -1,6 +1,6 @@
-// ClusterByGroups: the result file it appends beside the results file, its
-// appends from several calculators at once, and whole clustering runs of
-// the calculation control.
+// Cluster and AppendClusteringResult, as a run uses them: the result file
+// beside the results file, appends from several calculators at once, and whole
+// clustering runs of the calculation control.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -60,6 +60,16 @@ void InstallTwoTrends(kmCalculator& calc) {
   calc.SetClusterMatrix(8, m, labels);
 }
 
+// Clusters calc's groups and appends the outcome to the clustering result
+// file beside sResults, as a run does when it keeps its outputs.
+void ClusterAndAppend(const kmCalculator& calc, const std::string& sResults) {
+  const std::string sText = kmCohortClustering(calc).Cluster(nullptr);
+  AppendClusteringResult(
+      ClusteringResultFile(*calc.GetCalcSession(), sResults.c_str())
+          .GetCString(),
+      sText);
+}
+
 std::string Block(const char* sLabel, const std::string& sRows, int iRows,
                   int iCols) {
   return "\n" + std::string(sLabel) + "\nDinmenstions:(" +
@@ -114,9 +124,9 @@ TEST(kmCalculatorClustering, ResultBlocksBesideTheResultsFile) {
     kmCalculator calc(&session);
     InstallTwoTrends(calc);
     const std::string sResults = dir.File("out.kmo");
-    kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
+    ClusterAndAppend(calc, sResults);
     // A second clustering appends; nothing is truncated.
-    kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
+    ClusterAndAppend(calc, sResults);
     const std::string sOnce =
         ExpectedResult(c.iMaxClusters, c.iChosen, c.partitions);
     EXPECT_EQ(km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-"
@@ -135,7 +145,7 @@ TEST(kmCalculatorClustering, AppendsFromSeveralCalculatorsStayWhole) {
     threads.emplace_back([&] {
       kmCalculator calc(&session);
       InstallTwoTrends(calc);
-      kmCohortClustering(calc).ClusterByGroups(sResults.c_str(), nullptr);
+      ClusterAndAppend(calc, sResults);
     });
   }
   for (std::thread& t : threads) t.join();
@@ -152,7 +162,7 @@ TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
   kmSession session;
   kmCalculator calc(&session);
   const KmException e = km_test::CatchKmException(
-      [&] { kmCohortClustering(calc).ClusterByGroups("out.kmo", nullptr); });
+      [&] { kmCohortClustering(calc).Cluster(nullptr); });
   EXPECT_STREQ(e.GetMessage(), "No clustering data has been installed.");
 }
 

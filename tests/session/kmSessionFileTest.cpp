@@ -762,6 +762,11 @@ TEST(kmSessionFile, SavedOptionsOutsideTheirValuesAreRefused) {
       {kmOptHeaderLines, 2.5,
        "holds 2.5 for the option \"header lines\", which takes a whole "
        "number."},
+      // Fault: a negative merging threshold stopped the run with a matrix
+      // library's index error once a count was 0.
+      {kmOptCompressionThreshold, -1,
+       "holds -1 for the option \"merging threshold\", which takes a number "
+       "from 0."},
       {kmOptHetErrorModel, 5, nullptr},
       {kmOptComparisonType, 2, nullptr},
       {kmOptNumPermutations, 100000, nullptr},
