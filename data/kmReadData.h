@@ -511,17 +511,27 @@ class kmReadData {
   // "Mismatch between number of by variables and variable combinations
   // read from data file.". Never throws for a missing label.
   KmString GetCohortLabel_Test(KmVector<int> codes);
-  // The number of adjustment groups of a cohort: the index of the first row
-  // after the first whose adjustment-variable field equals the first row's,
-  // or the number of rows when none does.
-  // Throws: "Cohort vector has no entries." for no rows; the session's
-  // error when the adjustment variable is not set.
+  // The number of adjustment groups of a cohort: the size of
+  // FirstYearAdjustCodes.
+  // Throws: as FirstYearAdjustCodes.
   int DetermineNumGroupVarCats(const kmCohortRows& rows);
+  // The groups of an adjustment variable without a format: the distinct
+  // codes (trimmed) of the records of the cohort's first year, in the order
+  // they first come, whatever order the year's records take; codes of one
+  // number ("01", "+1" and "1", SameAdjustmentCode) are one group, the first
+  // spelling kept. The first year is the records from the first whose year
+  // reads as the first's number (IndependentValue).
+  // Throws: "Cohort vector has no entries." for no rows; the session's
+  // error when the adjustment or independent variable is not set.
+  std::vector<KmString> FirstYearAdjustCodes(const kmCohortRows& rows) const;
 
   // ==== Accessors of the run-wide members ==================================
 
   int GetNumByGroups() const { return iNumByGroups_; }
   int GetNumAdjustGroups() const { return iNumAdjustGroups_; }
+  // The groups of an adjustment variable without a format, as the
+  // verification found them (FirstYearAdjustCodes); empty with a format.
+  const std::vector<KmString>& GetAdjustCodes() const { return vAdjustCodes_; }
   bool IsClustered() const { return bClustered_; }
   bool IsCompressed() const { return bCompressed_; }
   int GetNextCohort() const { return iNextCohort_; }

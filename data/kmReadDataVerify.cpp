@@ -562,13 +562,8 @@ void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
   const VariantLocations& loc = pass.loc;
   // Adjustment groups from the first cohort when no format gave them.
   if (iNumAdjustGroups_ < 1 && loc.iAdjust > 0 && pass.bCalculated) {
-    iNumAdjustGroups_ = DetermineNumGroupVarCats(rows);
-    const auto iColumn = static_cast<size_t>(loc.iAdjust - 1);
-    for (int r = 0; r < iNumAdjustGroups_; ++r) {
-      const kmRecordRow& row = rows[static_cast<size_t>(r)];
-      vAdjustCodes_.push_back(
-          iColumn < row.size() ? KmString(row[iColumn]).Trim() : KmString());
-    }
+    vAdjustCodes_ = FirstYearAdjustCodes(rows);
+    iNumAdjustGroups_ = static_cast<int>(vAdjustCodes_.size());
   }
 
   // Record checks of both variants.

@@ -1561,6 +1561,22 @@ void Rewrite(Rows& rows, size_t iColumn, const char* sSite, const char* sFrom,
   }
 }
 
+// Site codes 01 and +1 beside 1, and 02 for West's later years.
+void SpellSiteCodes(Rows& r) {
+  Row(r, "East", "2000")[0] = "01";
+  Row(r, "East", "2005")[0] = "+1";
+  for (auto& row : r)
+    row[0] = row[0] == "West" && row[1] > "2005" ? "02" : row[0];
+}
+
+// Each age group's records in turn first in some years, the first years of
+// both sites among them.
+void ShuffleAges(Rows& r) {
+  for (size_t i = 0; i + 1 < r.size(); i += 2) {
+    if ((i / 2) % 3 != 1) std::swap(r[i], r[i + 1]);
+  }
+}
+
 // Age codes 00, 01 and +1 beside 0 and 1.
 void SpellAgeCodes(Rows& r) {
   for (auto& row : r) {
@@ -1637,13 +1653,7 @@ const Variation kVariations[] = {
      ", column 1: \"3\" is an invalid code for the Site by variable.", 2,
      nullptr, kCodesOnly},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
-    {"codes spelt 01, +1 and 02", DataSet::kRates,
-     [](Rows& r) {
-       Row(r, "East", "2000")[0] = "01";
-       Row(r, "East", "2005")[0] = "+1";
-       for (auto& row : r)
-         row[0] = row[0] == "West" && row[1] > "2005" ? "02" : row[0];
-     },
+    {"codes spelt 01, +1 and 02", DataSet::kRates, SpellSiteCodes,
      "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
     // Fault: the second label of one code was dropped in silence.
     {"a code given twice in the format", DataSet::kRates, nullptr,
@@ -1735,7 +1745,18 @@ const Variation kVariations[] = {
      [](Rows& r) { Rewrite(r, 1, "East", "2003", "2003.5"); },
      ", column 2: the independent value \"2003.5\" is none of the values the "
      "format of Year lists.",
-     0, nullptr, kYearFormat},
+     0, nullptr, kYearFormat},  // Fault: a site code spelt 01 or +1 beside 1
+                                // stopped the whole run with
+    // "incompatible dimensions" or a count of rows, naming nothing.
+    {"age-adjusted site codes spelt 01, +1 and 02", DataSet::kAgeAdjusted,
+     SpellSiteCodes, "has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    // Fault: with no age format every cohort was refused unless each year
+    // began with the first record's age code.
+    {"age groups shuffled within years", DataSet::kAgeAdjusted, ShuffleAges,
+     "has finished", 0, nullptr, kAsUntouched},
+    {"age groups shuffled within years with no age format",
+     DataSet::kAgeAdjusted, ShuffleAges, "has finished", 0, nullptr,
+     kAsUntouched | kNoAgeFormat},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
