@@ -1523,6 +1523,7 @@ enum : unsigned {
                       // sYearLabel says)
   kAsUntouched = 8,   // the analysis is the untouched data's
   kNoAgeFormat = 16,  // the session gives Age no format
+  kNoRunType = 32,    // the run options leave out "run type = calculated"
 };
 
 struct Variation {
@@ -1757,6 +1758,9 @@ const Variation kVariations[] = {
     {"age groups shuffled within years with no age format",
      DataSet::kAgeAdjusted, ShuffleAges, "has finished", 0, nullptr,
      kAsUntouched | kNoAgeFormat},
+    // Fault: the refusal named no key to write.
+    {"age-adjusted run options without the run type", DataSet::kAgeAdjusted,
+     nullptr, "the file gives no \"run type\")", 2, nullptr, kNoRunType},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -1908,8 +1912,11 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                         "selection method = bic\n") +
                 (c.data == DataSet::kRates
                      ? ""
-                     : "run type = calculated\ndependent variable type = "
-                       "age-adjusted rate\nhet error = standard error\n") +
+                     : std::string(c.flags & kNoRunType
+                                       ? ""
+                                       : "run type = calculated\n") +
+                           "dependent variable type = age-adjusted rate\nhet "
+                           "error = standard error\n") +
                 c.sTail);
       const std::string sRun =
           "[Kinkmark Input Files]\nSession File = " + sSession +
