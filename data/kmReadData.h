@@ -629,9 +629,17 @@ class kmReadData {
   void CheckVarCovSize(int16_t n, CohortVerdict& verdict) const;
   // Marks both variants of an age-adjusted cohort unusable, with
   // AdjustmentGroupsRefusal's text, when its records do not form one
-  // record of every adjustment group in each year.
-  void CheckAdjustmentGroups(const kmCohortRows& rows,
+  // record of every adjustment group in each year, else with
+  // PreReadCountRefusal's for the cohort numbered iCohort (1-based).
+  void CheckAdjustmentGroups(const kmCohortRows& rows, int iCohort,
                              CohortVerdict& verdict) const;
+  // The fit of a cohort whose rates are formed over the adjustment groups
+  // takes its number of years from the pre-read's count of its records
+  // (the session's observation counts): "" when that count is the number
+  // of rows, the cohort numbered iCohort (1-based) has no count (the session
+  // holds none) or the rates are not formed so; otherwise the refusal
+  // naming the data file, the cohort's lines and both counts.
+  KmString PreReadCountRefusal(const kmCohortRows& rows, int iCohort) const;
   // True when kmOptMaxKinkmarksFeasibility is 2, kmOptPerCohortMaxKinkmarks
   // is set and the session's enough-observations flag of cohort
   // iCohortIndex (0-based) exists and is false.

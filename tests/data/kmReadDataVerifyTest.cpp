@@ -404,6 +404,33 @@ TEST(ReadDataVerifyTest, AdjustmentGroupsFromFormatOrData) {
   }
 }
 
+TEST(ReadDataVerifyTest, AgeAdjustedCohortOtherThanThePreReadCountIsRefused) {
+  // Fault: a cohort the pre-read counted otherwise was fitted with that
+  // count and stopped the whole run, naming nothing.
+  RunSetup s;
+  s.sFile = km_test::DataPath("verify/age_adjusted.csv");
+  s.vars = {{"Year", kmVarIndependent, false},
+            {"Age", kmVarAdjustment, false},
+            {"Count", kmVarCount, false},
+            {"Pop", kmVarPopulation, false},
+            {"StdPop", kmVarStdPopulation, false}};
+  s.bCalculated = true;
+  s.iType = 4;
+  s.iModel = 0;
+  VerifyRun run(s);
+  bool bVarying = false;
+  run.session->SetCohortObservationCounts(KmVector<int32_t>{12}, &bVarying);
+  EXPECT_FALSE(run.Verify());
+  EXPECT_EQ((std::vector<bool>{false}), run.Flags());
+  EXPECT_EQ((std::vector<std::string>{
+                "Data file \"" + s.sFile +
+                "\", lines 2 to 11: the cohort holds 10 records, but the "
+                "first reading of the data file counted 12 for it: the two "
+                "readings cut the file's cohorts differently, so the cohort "
+                "is not fitted."}),
+            run.Texts());
+}
+
 TEST(ReadDataVerifyTest, UserExclusionInEveryCopy) {
   RunSetup s;
   s.sFile = km_test::DataPath("verify/rates_se.csv");
