@@ -113,6 +113,18 @@ void kmClusterCompression::SetupBaseAdjustmentVarFormat() {
   });
 }
 
+void kmClusterCompression::SetCodeGroups(const std::vector<KmString>& vCodes) {
+  if (iNumAdjustGroups_ != -1) return;
+  iNumAdjustGroups_ = static_cast<int32_t>(vCodes.size());
+  for (size_t i = 0; i < vCodes.size(); ++i) {
+    kmAdjustVarFormat group;
+    group.sLabel = vCodes[i];
+    group.codes.push_back(static_cast<int>(i));
+    vBaseGroups_.push_back(group);
+  }
+  if (pSession_->GetAdjustVarFormats().empty()) vWorkingGroups_ = vBaseGroups_;
+}
+
 bool kmClusterCompression::CompressCohort(const kmValueTable& records) {
   return WithCallPath("CompressCohort()", kClassName, [&]() -> bool {
     // A run whose rates are not computed has no base groups: its groups

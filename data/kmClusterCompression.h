@@ -4,8 +4,10 @@
 #define KM_DATA_KMCLUSTERCOMPRESSION_H
 
 #include <cstdint>
+#include <vector>
 
 #include "data/kmValueTable.h"
+#include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 #include "session/kmAdjustVarFormat.h"
 
@@ -75,6 +77,14 @@ class kmClusterCompression {
   // without a format, no groups and the count becomes -1. Otherwise nothing
   // changes.
   void SetupBaseAdjustmentVarFormat();
+  // For an adjustment variable without a format (the count -1 after
+  // SetupBaseAdjustmentVarFormat): its groups are vCodes, the codes of the
+  // data's first year (kmReadData::FirstYearAdjustCodes), one group per
+  // code i labelled with the code, with codes [i], as a format's lines
+  // give them; the count becomes their number and, when the session has no
+  // adjustment formats, the working groups become these groups. Otherwise
+  // nothing changes.
+  void SetCodeGroups(const std::vector<KmString>& vCodes);
 
   // Merges the groups of table. vGroups is the input group list, one record
   // per row of every table entry. When some count is at or below the

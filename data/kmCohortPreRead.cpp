@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "data/kmCohort.h"
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
 #include "session/kmObservationScan.h"
@@ -59,6 +60,19 @@ bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
   }
   session.SetBool(kmOptPerCohortMaxKinkmarks,
                   cohorts.HasVaryingObservationCounts());
+  if (bCalculatedRates) {
+    // The cohorts as the verification pass cuts them, by-variable codes
+    // keyed by their number: a block whose every record its year's label
+    // leaves out is no cohort there.
+    KmVector<int32_t> vCounts;
+    for (const kmCohort& cohort : cohorts.GetCohorts()) {
+      if (cohort.GetNumObservations() > 0) {
+        vCounts.push_back(cohort.GetNumObservations());
+      }
+    }
+    session.SetCohortObservationCounts(vCounts, pbVarying);
+    return true;
+  }
   if (!pScan) return false;
   // After the pre-read's counts, as the scan's own pass would add them.
   pScan->Finish(session, pbVarying);

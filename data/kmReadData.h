@@ -511,17 +511,27 @@ class kmReadData {
   // "Mismatch between number of by variables and variable combinations
   // read from data file.". Never throws for a missing label.
   KmString GetCohortLabel_Test(KmVector<int> codes);
-  // The number of adjustment groups of a cohort: the index of the first row
-  // after the first whose adjustment-variable field equals the first row's,
-  // or the number of rows when none does.
-  // Throws: "Cohort vector has no entries." for no rows; the session's
-  // error when the adjustment variable is not set.
+  // The number of adjustment groups of a cohort: the size of
+  // FirstYearAdjustCodes.
+  // Throws: as FirstYearAdjustCodes.
   int DetermineNumGroupVarCats(const kmCohortRows& rows);
+  // The groups of an adjustment variable without a format: the distinct
+  // codes (trimmed) of the records of the cohort's first year, in the order
+  // they first come, whatever order the year's records take; codes of one
+  // number ("01", "+1" and "1", SameAdjustmentCode) are one group, the first
+  // spelling kept. The first year is the records from the first whose year
+  // reads as the first's number (IndependentValue).
+  // Throws: "Cohort vector has no entries." for no rows; the session's
+  // error when the adjustment or independent variable is not set.
+  std::vector<KmString> FirstYearAdjustCodes(const kmCohortRows& rows) const;
 
   // ==== Accessors of the run-wide members ==================================
 
   int GetNumByGroups() const { return iNumByGroups_; }
   int GetNumAdjustGroups() const { return iNumAdjustGroups_; }
+  // The groups of an adjustment variable without a format, as the
+  // verification found them (FirstYearAdjustCodes); empty with a format.
+  const std::vector<KmString>& GetAdjustCodes() const { return vAdjustCodes_; }
   bool IsClustered() const { return bClustered_; }
   bool IsCompressed() const { return bCompressed_; }
   int GetNextCohort() const { return iNextCohort_; }
@@ -619,9 +629,17 @@ class kmReadData {
   void CheckVarCovSize(int16_t n, CohortVerdict& verdict) const;
   // Marks both variants of an age-adjusted cohort unusable, with
   // AdjustmentGroupsRefusal's text, when its records do not form one
-  // record of every adjustment group in each year.
-  void CheckAdjustmentGroups(const kmCohortRows& rows,
+  // record of every adjustment group in each year, else with
+  // PreReadCountRefusal's for the cohort numbered iCohort (1-based).
+  void CheckAdjustmentGroups(const kmCohortRows& rows, int iCohort,
                              CohortVerdict& verdict) const;
+  // The fit of a cohort whose rates are formed over the adjustment groups
+  // takes its number of years from the pre-read's count of its records
+  // (the session's observation counts): "" when that count is the number
+  // of rows, the cohort numbered iCohort (1-based) has no count (the session
+  // holds none) or the rates are not formed so; otherwise the refusal
+  // naming the data file, the cohort's lines and both counts.
+  KmString PreReadCountRefusal(const kmCohortRows& rows, int iCohort) const;
   // True when kmOptMaxKinkmarksFeasibility is 2, kmOptPerCohortMaxKinkmarks
   // is set and the session's enough-observations flag of cohort
   // iCohortIndex (0-based) exists and is false.

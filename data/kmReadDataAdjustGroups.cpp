@@ -240,6 +240,7 @@ class kmReadData::AdjustmentGroupWalk {
     kmValueTable table;
     for (const ClusterYear& year : clusterYears_) table.push_back(year.rows);
     kmClusterCompression compression(reader_.pSession_);
+    compression.SetCodeGroups(reader_.vAdjustCodes_);
     compression.CompressCohort(table);
     const kmClusterFormat format = compression.GetClusterFormats().front();
     for (const ClusterYear& year : clusterYears_) {
@@ -466,12 +467,8 @@ int64_t kmReadData::RowLine(size_t r) const {
 }
 
 KmString kmReadData::AdjustmentGroupsRefusal(const kmCohortRows& rows) const {
-  // A clustering run reads a code without a format as its number, which
-  // the walk's groups in order of appearance are not.
   if (!bClustered_ || iNumAdjustGroups_ < 1 ||
-      pSession_->GetKMVarPosition(kmVarAdjustment) < 1 ||
-      (!pSession_->GetKMVar(kmVarAdjustment).HasFormat() &&
-       pSession_->Get<kmComparisonType>() == kmComparisonType::kClustering)) {
+      pSession_->GetKMVarPosition(kmVarAdjustment) < 1) {
     return KmString();
   }
   return AdjustmentGroupWalk(*this, rows).Run();

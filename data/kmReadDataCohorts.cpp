@@ -2,6 +2,7 @@
 // verification pass (ReadInNextCohort, GetByCodes, GetCohortLabel_Test,
 // DetermineNumGroupVarCats) and the helpers NumDataByVars
 // and GetCodingSession.
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -247,24 +248,46 @@ KmString kmReadData::JoinedCohortLabel(const KmVector<int>& codes,
 
 int kmReadData::DetermineNumGroupVarCats(const kmCohortRows& rows) {
   return WithCallPath("DetermineNumGroupVarCats()", kClassName, [&]() -> int {
-    if (rows.empty()) {
-      GenerateKmException("Cohort vector has no entries.", "kmCalculator");
-    }
-    pSession_->GetKMVar(kmVarAdjustment);
-    const int32_t iColumn = pSession_->GetKMVarPosition(kmVarAdjustment) - 1;
-    auto fieldOf = [iColumn](const kmRecordRow& row) {
-      return iColumn >= 0 && static_cast<size_t>(iColumn) < row.size()
-                 ? row[static_cast<size_t>(iColumn)]
-                 : KmString();
-    };
-    // The first code comes back at the next year's first record; "01" and
-    // "1" are one code there, as every reader of the groups keys them.
-    const KmString sFirst = fieldOf(rows[0]);
-    for (size_t r = 1; r < rows.size(); ++r) {
-      if (km_read_internal::SameAdjustmentCode(fieldOf(rows[r]), sFirst)) {
-        return static_cast<int>(r);
-      }
-    }
-    return static_cast<int>(rows.size());
+    return static_cast<int>(FirstYearAdjustCodes(rows).size());
   });
+}
+
+std::vector<KmString> kmReadData::FirstYearAdjustCodes(
+    const kmCohortRows& rows) const {
+  if (rows.empty()) {
+    GenerateKmException("Cohort vector has no entries.", "kmCalculator");
+  }
+  const int iCodeColumn =
+      km_read_internal::RoleColumn(*pSession_, kmVarAdjustment);
+  const int iYearColumn =
+      km_read_internal::RoleColumn(*pSession_, kmVarIndependent);
+  auto fieldOf = [](const kmRecordRow& row, int iColumn) {
+    return iColumn >= 0 && static_cast<size_t>(iColumn) < row.size()
+               ? KmString(row[static_cast<size_t>(iColumn)]).Trim()
+               : KmString();
+  };
+  // A year read by the one rule of years; one that is none (the record
+  // checks name it) ends the first year.
+  auto yearOf = [&](const kmRecordRow& row) {
+    try {
+      return km_read_internal::IndependentValue(
+          *pSession_, fieldOf(row, iYearColumn), kClassName);
+    } catch (KmException&) {
+      return std::nan("");
+    }
+  };
+  // The groups are the codes of the first year, in any order; "01" and "1"
+  // are one code, as every reader of the groups keys them.
+  const double dFirstYear = yearOf(rows[0]);
+  std::vector<KmString> vCodes;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (r > 0 && !km_read_internal::SameNumber(yearOf(rows[r]), dFirstYear)) {
+      break;
+    }
+    const KmString sCode = fieldOf(rows[r], iCodeColumn);
+    if (km_read_internal::FindCodeGroup(vCodes, sCode) < 0) {
+      vCodes.push_back(sCode);
+    }
+  }
+  return vCodes;
 }

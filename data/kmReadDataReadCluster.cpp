@@ -25,18 +25,24 @@ const char kClusterSource[] = "kmReadData::ReadDataAndCalcRates_Cluster()";
 
 // The adjustment group of a record: the line of the adjustment variable's
 // format whose values hold the record's code, the groups being numbered by
-// those lines. Without a format the code stands for itself.
-// A code no line holds is missing (kMissingValue) in a copy the
+// those lines; without a format, the position among vCodes (the codes of
+// the data's first year) of the record's code (SameAdjustmentCode).
+// A code no group holds is missing (kMissingValue) in a copy the
 // verification refused (bRefused), which named its line.
 // Throws: an input error naming the record, its cohort (sPlace gives its
 // labels, the data file and the line) and its code when no line holds the
 // code (a code outside the format's type holds none) in any other copy.
-double AdjustmentGroupOf(const kmVariable& adjust, const KmString& sCode,
-                         double dCode, int iRecord, int iCopy, bool bRefused,
+double AdjustmentGroupOf(const kmVariable& adjust,
+                         const std::vector<KmString>& vCodes,
+                         const KmString& sCode, int iRecord, int iCopy,
+                         bool bRefused,
                          const std::function<KmString()>& sPlace) {
-  if (!adjust.HasFormat()) return dCode;
-  const int32_t iLine =
-      km_read_internal::FindAdjustmentGroup(adjust.GetFormat(), sCode);
+  int32_t iLine = -1;
+  if (adjust.HasFormat()) {
+    iLine = km_read_internal::FindAdjustmentGroup(adjust.GetFormat(), sCode);
+  } else {
+    iLine = km_read_internal::FindCodeGroup(vCodes, sCode);
+  }
   if (iLine < 0 && bRefused) return kMissingValue;
   if (iLine < 0) {
     GenerateKmInputExceptionF(
@@ -129,7 +135,7 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
       for (size_t v = 0; v < 4; ++v)
         entry[v] = readValue(vCompact[uIndep + 1 + v]);
       entry[0] = AdjustmentGroupOf(
-          adjust, vCompact[uIndep + 1], entry[0], iRecord, iCopy,
+          adjust, vAdjustCodes_, vCompact[uIndep + 1], iRecord, iCopy,
           !GetCohortGoodFlag(iCopy), [&] {
             KmString sPlace;
             sPlace << "cohort \"" << JoinedCohortLabel(GetByCodes(sLine), ", ")

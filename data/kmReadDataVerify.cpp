@@ -465,7 +465,7 @@ void kmReadData::VerifyCohort(VerifyPass& pass, const kmCohortRows& rows,
 
   // 7-8. Adjustment groups and record checks.
   CheckCohortRecords(pass, rows, verdict, sMessage);
-  CheckAdjustmentGroups(rows, verdict);
+  CheckAdjustmentGroups(rows, pass.iCohort, verdict);
   // 9. Room for the smallest model within the cohort's maximum.
   CheckObservationRequirement(pass, n, verdict);
   CheckVarCovSize(n, verdict);
@@ -562,13 +562,8 @@ void kmReadData::CheckCohortRecords(VerifyPass& pass, const kmCohortRows& rows,
   const VariantLocations& loc = pass.loc;
   // Adjustment groups from the first cohort when no format gave them.
   if (iNumAdjustGroups_ < 1 && loc.iAdjust > 0 && pass.bCalculated) {
-    iNumAdjustGroups_ = DetermineNumGroupVarCats(rows);
-    const auto iColumn = static_cast<size_t>(loc.iAdjust - 1);
-    for (int r = 0; r < iNumAdjustGroups_; ++r) {
-      const kmRecordRow& row = rows[static_cast<size_t>(r)];
-      vAdjustCodes_.push_back(
-          iColumn < row.size() ? KmString(row[iColumn]).Trim() : KmString());
-    }
+    vAdjustCodes_ = FirstYearAdjustCodes(rows);
+    iNumAdjustGroups_ = static_cast<int>(vAdjustCodes_.size());
   }
 
   // Record checks of both variants.
@@ -630,12 +625,13 @@ void kmReadData::CheckObservationRequirement(const VerifyPass& pass, int16_t n,
   }
 }
 
-void kmReadData::CheckAdjustmentGroups(const kmCohortRows& rows,
+void kmReadData::CheckAdjustmentGroups(const kmCohortRows& rows, int iCohort,
                                        CohortVerdict& verdict) const {
   // Records the record checks refused (a year that is no number) are not
   // walked.
   if (!verdict.bGood1) return;
-  const KmString sRefusal = AdjustmentGroupsRefusal(rows);
+  KmString sRefusal = AdjustmentGroupsRefusal(rows);
+  if (sRefusal.IsEmpty()) sRefusal = PreReadCountRefusal(rows, iCohort);
   if (sRefusal.IsEmpty()) return;
   for (auto [pGood, pText] : {std::pair{&verdict.bGood1, &verdict.sText1},
                               std::pair{&verdict.bGood2, &verdict.sText2}}) {
@@ -643,6 +639,31 @@ void kmReadData::CheckAdjustmentGroups(const kmCohortRows& rows,
     if (!pText->IsEmpty()) *pText << "  ";
     *pText << sRefusal;
   }
+}
+
+KmString kmReadData::PreReadCountRefusal(const kmCohortRows& rows,
+                                         int iCohort) const {
+  // A cohort the two readings cut otherwise is refused here, rather than
+  // fitted with another cohort's count, which stops the whole run.
+  const KmVector<int32_t>& vCounts = pSession_->GetObservationCounts();
+  if (!bClustered_ || vCounts.empty() || rows.empty() || iCohort < 1) {
+    return KmString();
+  }
+  const int32_t iCounted =
+      iCohort <= static_cast<int>(vCounts.size()) ? vCounts[iCohort - 1] : 0;
+  if (iCounted == static_cast<int32_t>(rows.size())) return KmString();
+  KmString sDataFile;
+  pSession_->GetString(kmStrDataFile, sDataFile);
+  KmString sRefusal;
+  sRefusal << "Data file \"" << sDataFile << "\", lines "
+           << static_cast<long>(RowLine(0)) << " to "
+           << static_cast<long>(RowLine(rows.size() - 1))
+           << ": the cohort holds " << static_cast<int32_t>(rows.size())
+           << " records, but the first reading of the data file counted "
+           << iCounted
+           << " for it: the two readings cut the file's cohorts differently, "
+              "so the cohort is not fitted.";
+  return sRefusal;
 }
 
 void kmReadData::CheckVarCovSize(int16_t n, CohortVerdict& verdict) const {

@@ -62,11 +62,7 @@ void KmRun::Calculate() {
   }
 
   // The plain scan shared the pre-read's pass unless it could not.
-  if (bCalculatedRates) {
-    pSession_->DetermineMaximumObservationsForAAR(&bVarying);
-  } else if (!bScanned) {
-    pSession_->DetermineMaximumObservations(&bVarying);
-  }
+  if (!bScanned) pSession_->DetermineMaximumObservations(&bVarying);
   if (pSession_->GetSelectCohortsVector().empty()) {
     pSession_->SetSelectCohortsVector(true);
   }

@@ -9,6 +9,7 @@
 
 #include "data/kmCalculateRates.h"
 #include "data/kmClusterCompression.h"
+#include "data/kmReadData.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -36,6 +37,7 @@ void kmCalculationHandler::CompressData(const kmValueTable& records) {
   WithCallPath("CompressData", kClassName, [&] {
     if (pRatesCalculator_ == nullptr) GenerateKmException(kNoRates, kClassName);
     kmClusterCompression compression(pSession_.get());
+    compression.SetCodeGroups(pReadData_->GetAdjustCodes());
     compression.CompressCohort(records);
     pRatesCalculator_->ComputeAgeAdjRates_Clustering(
         records, 0, 1, 2, 3, compression.GetClusterFormats());

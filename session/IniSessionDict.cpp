@@ -416,9 +416,21 @@ void IniSessionDict::ReadHetError(const KmIniSection& section,
   if (iRunType == 1 && (model == kmErrorModel::kStandardError ||
                         model == kmErrorModel::kPoissonRate)) {
     if (!ReadInt(section, kHetErrorLocationKey, iHetErrorVarLocation)) {
-      GenerateKmInputExceptionF("Variable definition \"[%s]\" not found in %s",
-                                kClassName, kHetErrorLocationKey,
-                                sFileName_.GetCString());
+      // Rates the run computes need no column: a file that leaves out the
+      // run type gets "provided", which is the likelier mistake.
+      const bool bRunTypeGiven = !ValueOf(section, "run type").IsEmpty();
+      GenerateKmInputExceptionF(
+          "The file \"%s\", [Session Options]: \"het error = %s\" with the "
+          "run type \"provided\" (%s) weights the rates the data file "
+          "holds by their standard errors, but no \"%s\" names the data "
+          "file's column of them.  Write \"%s = <column>\", or \"run type = "
+          "calculated\" to have the run compute the rates from counts and "
+          "populations (\"dependent variable type = age-adjusted rate\" or "
+          "\"crude rate\").",
+          kClassName, sFileName_.GetCString(), sValue.GetCString(),
+          bRunTypeGiven ? "as \"run type\" says"
+                        : "its default: the file gives no \"run type\"",
+          kHetErrorLocationKey, kHetErrorLocationKey);
     }
   }
 }

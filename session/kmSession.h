@@ -475,14 +475,14 @@ class kmSession {
   // Throws: KmException when the independent variable is not set or the
   // data file cannot be read.
   void DetermineMaximumObservations(bool* pbVarying);
-  // The same for data whose rates are formed over the groups of the
-  // adjustment variable: the observation counts are emptied first, and a
-  // cohort is each run of lines with the same fields of the by-variables
-  // read from the data (the whole file without them), as the data readers
-  // cut the file; its count is its number of lines. However a cohort's
-  // records are ordered, no other cohort's count changes.
-  // Throws: as DetermineMaximumObservations.
-  void DetermineMaximumObservationsForAAR(bool* pbVarying);
+  // Replaces the observation counts with vCounts, one per cohort in file
+  // order, as the pre-read of the data file cut the cohorts (for data whose
+  // rates are formed over the groups of the adjustment variable, where the
+  // plain scan's cut by rising years does not apply), and rebuilds the
+  // observation records and the maximum observations from them; *pbVarying
+  // becomes true when the counts differ.
+  void SetCohortObservationCounts(const KmVector<int32_t>& vCounts,
+                                  bool* pbVarying);
   // The default maximum number of kinkmarks for the number of lines of the
   // data file's first cohort (all lines without by-variables; else up to
   // the first change of the last by-variable's field).

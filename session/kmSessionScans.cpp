@@ -1,5 +1,5 @@
 // kmSession's scans of the data file and the per-cohort limits:
-// DetermineMaximumObservations, DetermineMaximumObservationsForAAR,
+// DetermineMaximumObservations, SetCohortObservationCounts,
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort and RoleColumn.
 #include <algorithm>
@@ -14,7 +14,6 @@
 #include "foundation/KmStringTokenizer.h"
 #include "foundation/kmTools.h"
 #include "session/internal/OpenDataLines.h"
-#include "session/kmAnalysisCopies.h"
 #include "session/kmModelSelection.h"
 #include "session/kmObservationScan.h"
 #include "session/kmSession.h"
@@ -65,17 +64,6 @@ class FieldReader {
  private:
   char sDelimiter_[2];
 };
-
-// Reads up to iCount further non-blank lines; sLine becomes the last one
-// read (it stays as it is when the file ends first).
-void SkipLines(KmLineSource& reader, int32_t iCount, char cDelimiter,
-               KmString& sLine) {
-  KmString sNext;
-  for (int32_t i = 0; i < iCount; ++i) {
-    if (!reader.ReadNonBlankDataLine(sNext, cDelimiter)) return;
-    sLine = sNext;
-  }
-}
 
 // The common start of every scan: opens the data file (sTempInputFile in
 // place of a spreadsheet), drops the header line when bHeader (blank lines
@@ -225,60 +213,16 @@ void kmSession::DetermineMaximumObservations(bool* pbVarying) {
   });
 }
 
-void kmSession::DetermineMaximumObservationsForAAR(bool* pbVarying) {
-  WithCallPath("DetermineMaximumObservationsForAAR()", kClassName, [&] {
-    vNumObs_.clear();
-    vObsRecords_.clear();
-    *pbVarying = false;
-    FieldReader fields(GetDelimiterChar(Get<kmDelimiter>()));
-    const int nDataByVars = kmAnalysisCopies(*this).DataByVars(GetNumByVars());
-    // The cohort of a line: its by-variable fields, each closed by a tab.
-    auto keyOf = [&](const KmString& sLine) {
-      KmString sKey;
-      for (int b = 0; b < nDataByVars; ++b) {
-        sKey << fields.Field(sLine, vByVars_[static_cast<size_t>(b)] - 1)
-             << "\t";
-      }
-      return sKey;
-    };
-    KmString sDataFile;
-    GetString(kmStrDataFile, sDataFile);
-
-    KmLineSource reader(kDataFile);
-    KmString sLine;
-    const char cDelimiter = fields.Delimiter();
-    if (StartScan(reader, sDataFile, sTempInputFile_,
-                  GetBool(kmOptVarNamesIncluded), cDelimiter, sLine)) {
-      SkipLines(reader, GetInt(kmOptHeaderLines), cDelimiter, sLine);
-      // A record whose year the format leaves out of the fits is passed
-      // over, as the data reader passes it over: a cohort of such records
-      // alone is no cohort.
-      const kmVariable& indep = GetKMVar(kmVarIndependent);
-      const int32_t iIndepColumn = RoleColumn(kmVarIndependent);
-      KmString sKey;
-      int32_t iCount = 0;
-      int32_t iCohortIndex = 0;
-      auto addLine = [&] {
-        if (indep.LeavesOut(fields.Field(sLine, iIndepColumn))) return;
-        KmString sLineKey = keyOf(sLine);
-        if (iCount > 0 && sLineKey == sKey) {
-          ++iCount;
-          return;
-        }
-        if (iCount > 0) {
-          CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-        }
-        iCount = 1;
-        sKey = sLineKey;
-      };
-      addLine();
-      while (reader.ReadNonBlankDataLine(sLine, cDelimiter)) addLine();
-      if (iCount > 0) {
-        CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
-      }
-    }
-    FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
-  });
+void kmSession::SetCohortObservationCounts(const KmVector<int32_t>& vCounts,
+                                           bool* pbVarying) {
+  vNumObs_.clear();
+  vObsRecords_.clear();
+  *pbVarying = false;
+  int32_t iCohortIndex = 0;
+  for (const int32_t iCount : vCounts) {
+    CloseCohort(iCount, iCohortIndex, vNumObs_, vObsRecords_);
+  }
+  FinishScan(vObsRecords_, iMaxObservations_, pbVarying);
 }
 
 int16_t kmSession::GetEstimatedMaxKMs() {

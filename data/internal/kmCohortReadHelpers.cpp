@@ -242,4 +242,12 @@ bool SameAdjustmentCode(const KmString& sCode, const KmString& sOther) {
   return sA == sB;
 }
 
+int32_t FindCodeGroup(const std::vector<KmString>& vCodes,
+                      const KmString& sCode) {
+  const auto it = std::find_if(
+      vCodes.begin(), vCodes.end(),
+      [&](const KmString& s) { return SameAdjustmentCode(s, sCode); });
+  return it != vCodes.end() ? static_cast<int32_t>(it - vCodes.begin()) : -1;
+}
+
 }  // namespace km_read_internal

@@ -169,6 +169,13 @@ int32_t FindAdjustmentGroup(const KmFormat& format, const KmString& sCode);
 // and "1" are one group; otherwise the same text once trimmed of blanks.
 bool SameAdjustmentCode(const KmString& sCode, const KmString& sOther);
 
+// The group of an adjustment variable without a format whose groups are the
+// codes vCodes that the record's code sCode belongs to: the position of the
+// first code of vCodes that is sCode's group (SameAdjustmentCode); -1 when
+// none is.
+int32_t FindCodeGroup(const std::vector<KmString>& vCodes,
+                      const KmString& sCode);
+
 }  // namespace km_read_internal
 
 #endif  // KM_DATA_INTERNAL_KMCOHORTREADHELPERS_H

@@ -28,10 +28,7 @@ void YearGroups::StartYear() { std::fill(vSeen_.begin(), vSeen_.end(), false); }
 int32_t YearGroups::GroupIndex(const KmString& sCode) {
   const kmVariable& adjust = session_.GetKMVar(kmVarAdjustment);
   if (adjust.HasFormat()) return FindAdjustmentGroup(adjust.GetFormat(), sCode);
-  const auto it = std::find_if(
-      vCodes_.begin(), vCodes_.end(),
-      [&](const KmString& s) { return SameAdjustmentCode(s, sCode); });
-  return it != vCodes_.end() ? static_cast<int32_t>(it - vCodes_.begin()) : -1;
+  return FindCodeGroup(vCodes_, sCode);
 }
 
 YearGroups::Outcome YearGroups::Add(const KmString& sCode, int64_t lTag,

@@ -229,15 +229,19 @@ TEST(kmReadDataCohorts, BadByVariableFieldsStopTheRun) {
   }
 }
 
-TEST(kmReadDataCohorts, AdjustmentGroupsEndWhereTheFirstValueRepeats) {
+TEST(kmReadDataCohorts, AdjustmentGroupsAreTheCodesOfTheFirstYear) {
   km_test::ScratchDir dir;
   auto pSession = MakeSession(0, dir.File("none.csv"));
   pSession->SetKMVarPosition(kmVarAdjustment, preread_test::kSiteCol);
   ReaderRig rig(std::move(pSession));
-  auto rowsOf = [](const std::vector<std::string>& vSites) {
+  // Codes "<code>@<year>".
+  auto rowsOf = [](const std::vector<std::string>& vCodes) {
     kmCohortRows rows;
-    for (const std::string& s : vSites)
-      rows.push_back({"1", s.c_str(), "2000"});
+    for (const std::string& s : vCodes) {
+      const size_t i = s.find('@');
+      rows.push_back({"1", s.substr(0, i).c_str(),
+                      i == std::string::npos ? "2000" : s.c_str() + i + 1});
+    }
     return rows;
   };
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(
@@ -245,6 +249,15 @@ TEST(kmReadDataCohorts, AdjustmentGroupsEndWhereTheFirstValueRepeats) {
             3);
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(rowsOf({"a", "b", "c"})), 3);
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(rowsOf({"a"})), 1);
+  // Fault: the groups ran until the first code came back, so a later year
+  // beginning with another code gave them one too many.
+  EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(
+                rowsOf({"b", "a", "a@2001", "b@2001"})),
+            2);
+  // Codes of one number are one group, the first spelling kept.
+  EXPECT_EQ(rig.pReader->FirstYearAdjustCodes(
+                rowsOf({"1", "01", "0", "+2", "2@2001", "1@2001", "0@2001"})),
+            (std::vector<KmString>{"1", "0", "+2"}));
   const KmException e = km_test::CatchKmException(
       [&] { rig.pReader->DetermineNumGroupVarCats(kmCohortRows()); });
   EXPECT_STREQ(e.GetMessage(), "Cohort vector has no entries.");

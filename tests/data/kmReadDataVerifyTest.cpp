@@ -376,6 +376,23 @@ TEST(ReadDataVerifyTest, ValidityIsCarriedBesideTheText) {
   }
 }
 
+// The age-adjusted rates of verify/age_adjusted.csv (five years of two
+// groups) the run computes, the groups given by pAgeFormat.
+RunSetup AgeAdjustedSetup(const KmFormat* pAgeFormat) {
+  RunSetup s;
+  s.sFile = km_test::DataPath("verify/age_adjusted.csv");
+  s.vars = {{"Year", kmVarIndependent, false},
+            {"Age", kmVarAdjustment, false},
+            {"Count", kmVarCount, false},
+            {"Pop", kmVarPopulation, false},
+            {"StdPop", kmVarStdPopulation, false}};
+  s.bCalculated = true;
+  s.iType = 4;
+  s.iModel = 0;
+  s.pAgeFormat = pAgeFormat;
+  return s;
+}
+
 TEST(ReadDataVerifyTest, AdjustmentGroupsFromFormatOrData) {
   KmFormat ages;
   ages.AddLine("0", "0-49", -1);
@@ -383,18 +400,7 @@ TEST(ReadDataVerifyTest, AdjustmentGroupsFromFormatOrData) {
   for (const KmFormat* pFormat : {static_cast<const KmFormat*>(&ages),
                                   static_cast<const KmFormat*>(nullptr)}) {
     SCOPED_TRACE(pFormat ? "format" : "no format");
-    RunSetup s;
-    s.sFile = km_test::DataPath("verify/age_adjusted.csv");
-    s.vars = {{"Year", kmVarIndependent, false},
-              {"Age", kmVarAdjustment, false},
-              {"Count", kmVarCount, false},
-              {"Pop", kmVarPopulation, false},
-              {"StdPop", kmVarStdPopulation, false}};
-    s.bCalculated = true;
-    s.iType = 4;
-    s.iModel = 0;
-    s.pAgeFormat = pFormat;
-    VerifyRun run(s);
+    VerifyRun run(AgeAdjustedSetup(pFormat));
     // Ten records of five years in two groups: the years repeat, and five
     // observations meet the need of 5.
     EXPECT_TRUE(run.Verify());
@@ -402,6 +408,24 @@ TEST(ReadDataVerifyTest, AdjustmentGroupsFromFormatOrData) {
     EXPECT_EQ((std::vector<bool>{true}), run.Flags());
     EXPECT_EQ((std::vector<std::string>{""}), run.Texts());
   }
+}
+
+TEST(ReadDataVerifyTest, AgeAdjustedCohortOtherThanThePreReadCountIsRefused) {
+  // Fault: a cohort the pre-read counted otherwise was fitted with that
+  // count and stopped the whole run, naming nothing.
+  const RunSetup s = AgeAdjustedSetup(nullptr);
+  VerifyRun run(s);
+  bool bVarying = false;
+  run.session->SetCohortObservationCounts(KmVector<int32_t>{12}, &bVarying);
+  EXPECT_FALSE(run.Verify());
+  EXPECT_EQ((std::vector<bool>{false}), run.Flags());
+  EXPECT_EQ((std::vector<std::string>{
+                "Data file \"" + s.sFile +
+                "\", lines 2 to 11: the cohort holds 10 records, but the "
+                "first reading of the data file counted 12 for it: the two "
+                "readings cut the file's cohorts differently, so the cohort "
+                "is not fitted."}),
+            run.Texts());
 }
 
 TEST(ReadDataVerifyTest, UserExclusionInEveryCopy) {

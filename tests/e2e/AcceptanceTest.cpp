@@ -544,6 +544,15 @@ const Case kCases[] = {
       {"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
        "lBestNumClusters is \nDinmenstions:(1,1)\n2.0000000000,\n"}},
      {}},
+    // Fault: the same session without a format of Age stopped the run.
+    {"clustering",
+     nullptr,
+     "noformat.ini",
+     nullptr,
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "\n1.0000000000,0.0000000000,\n2.0000000000,3.0000000000,\n\nlKMax "
+       "is "}},
+     {}},
     // Fault: a saved session with the error model "variance-covariance
     // matrix from a file" was fitted unweighted (SSE 0.658) and its summary
     // said "Unknown". The SSE is the generalised least-squares fit at 2010

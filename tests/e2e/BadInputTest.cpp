@@ -1545,6 +1545,7 @@ enum : unsigned {
   kNoAgeFormat = 16,    // the session gives Age no format
   kSpacedHeaders = 32,  // every section header is written with blanks
                         // inside its brackets and around '=', and a comment
+  kNoRunType = 64,      // the run options leave out "run type = calculated"
 };
 
 struct Variation {
@@ -1580,6 +1581,22 @@ void Rewrite(Rows& rows, size_t iColumn, const char* sSite, const char* sFrom,
   for (auto& row : rows) {
     if ((!sSite || row[0] == sSite) && row[iColumn] == sFrom)
       row[iColumn] = sTo;
+  }
+}
+
+// Site codes 01 and +1 beside 1, and 02 for West's later years.
+void SpellSiteCodes(Rows& r) {
+  Row(r, "East", "2000")[0] = "01";
+  Row(r, "East", "2005")[0] = "+1";
+  for (auto& row : r)
+    row[0] = row[0] == "West" && row[1] > "2005" ? "02" : row[0];
+}
+
+// Each age group's records in turn first in some years, the first years of
+// both sites among them.
+void ShuffleAges(Rows& r) {
+  for (size_t i = 0; i + 1 < r.size(); i += 2) {
+    if ((i / 2) % 3 != 1) std::swap(r[i], r[i + 1]);
   }
 }
 
@@ -1670,13 +1687,7 @@ const Variation kVariations[] = {
      "record is no cohort: remove such records from the data file.",
      2, nullptr, kCodesOnly},
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
-    {"codes spelt 01, +1 and 02", DataSet::kRates,
-     [](Rows& r) {
-       Row(r, "East", "2000")[0] = "01";
-       Row(r, "East", "2005")[0] = "+1";
-       for (auto& row : r)
-         row[0] = row[0] == "West" && row[1] > "2005" ? "02" : row[0];
-     },
+    {"codes spelt 01, +1 and 02", DataSet::kRates, SpellSiteCodes,
      "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
     // Fault: a code written 1.0, 1e0, 1. or +01.00 stopped the run, advising
     // to redefine a format that lists 1; 1.5 was a text beside the codes.
@@ -1801,7 +1812,21 @@ const Variation kVariations[] = {
      [](Rows& r) { Rewrite(r, 1, "East", "2003", "2003.5"); },
      ", column 2: the independent value \"2003.5\" is none of the values the "
      "format of Year lists.",
-     0, nullptr, kYearFormat},
+     0, nullptr, kYearFormat},  // Fault: a site code spelt 01 or +1 beside 1
+                                // stopped the whole run with
+    // "incompatible dimensions" or a count of rows, naming nothing.
+    {"age-adjusted site codes spelt 01, +1 and 02", DataSet::kAgeAdjusted,
+     SpellSiteCodes, "has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    // Fault: with no age format every cohort was refused unless each year
+    // began with the first record's age code.
+    {"age groups shuffled within years", DataSet::kAgeAdjusted, ShuffleAges,
+     "has finished", 0, nullptr, kAsUntouched},
+    {"age groups shuffled within years with no age format",
+     DataSet::kAgeAdjusted, ShuffleAges, "has finished", 0, nullptr,
+     kAsUntouched | kNoAgeFormat},
+    // Fault: the refusal named no key to write.
+    {"age-adjusted run options without the run type", DataSet::kAgeAdjusted,
+     nullptr, "the file gives no \"run type\")", 2, nullptr, kNoRunType},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -1958,8 +1983,11 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                         "selection method = bic\n") +
                 (c.data == DataSet::kRates
                      ? ""
-                     : "run type = calculated\ndependent variable type = "
-                       "age-adjusted rate\nhet error = standard error\n") +
+                     : std::string(c.flags & kNoRunType
+                                       ? ""
+                                       : "run type = calculated\n") +
+                           "dependent variable type = age-adjusted rate\nhet "
+                           "error = standard error\n") +
                 c.sTail);
       const std::string sRun =
           "[Kinkmark Input Files]\nSession File = " + sSession +

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "session/IniSessionDict.h"
 #include "tests/test_util/CatchKmException.h"
@@ -356,17 +357,30 @@ TEST(IniSessionDict, ProvidedStandardErrorsNeedTheirLocation) {
     EXPECT_EQ(d.iHetErrorModel, 2);
     EXPECT_EQ(d.iHetErrorVarLocation, 6);
   }
-  for (const char* sKeys : {"het error=standard error\n",
-                            "run type=provided\nhet error=poisson rate\n"
-                            "het error variable location=\n"}) {
+  // Fault: the message named no key to write, though a file that leaves
+  // out "run type" (an age-adjusted run) needs "run type = calculated".
+  for (const auto& [sKeys, sRunType] :
+       {std::pair{"het error=standard error\n",
+                  "standard error\" with the run type \"provided\" (its "
+                  "default: the file gives no \"run type\")"},
+        std::pair{"run type=provided\nhet error=poisson rate\n"
+                  "het error variable location=\n",
+                  "poisson rate\" with the run type \"provided\" (as \"run "
+                  "type\" says)"}}) {
     SCOPED_TRACE(sKeys);
     const std::string path = OptionsFile(dir, sKeys);
     const KmException e =
         CatchKmException([&] { IniSessionDict d(path.c_str()); });
     EXPECT_EQ(std::string(e.GetMessage()),
-              "Variable definition \"[het error variable location]\" not "
-              "found in " +
-                  path);
+              "The file \"" + path +
+                  "\", [Session Options]: \"het error = " + sRunType +
+                  " weights the rates the data file holds by their standard "
+                  "errors, but no \"het error variable location\" names the "
+                  "data file's column of them.  Write \"het error variable "
+                  "location = <column>\", or \"run type = calculated\" to "
+                  "have the run compute the rates from counts and populations "
+                  "(\"dependent variable type = age-adjusted rate\" or \"crude "
+                  "rate\").");
     EXPECT_EQ(e.GetKind(), 3);
     EXPECT_STREQ(e.GetSource(), "IniSessionDict");
   }

@@ -233,8 +233,6 @@ TEST(kmSessionScans, LineWithNulByteIsRefusedByEveryScan) {
   const std::vector<std::pair<const char*, Scan>> scans = {
       {"plain",
        [&](kmSession& s) { s.DetermineMaximumObservations(&bVarying); }},
-      {"clustered",
-       [&](kmSession& s) { s.DetermineMaximumObservationsForAAR(&bVarying); }},
       {"estimate", [](kmSession& s) { s.GetEstimatedMaxKMs(); }}};
   for (bool bGzip : {false, true}) {
     km_test::ScratchDir dir;
@@ -260,34 +258,17 @@ TEST(kmSessionScans, LineWithNulByteIsRefusedByEveryScan) {
   }
 }
 
-TEST(kmSessionScans, ClusteredScanCountsTheLinesOfEachCohort) {
-  // Two cohorts of 3 years x 2 age groups, then one of 2 years x 2 groups.
-  std::string sText;
-  const int kYears[] = {3, 3, 2};
-  for (int c = 0; c < 3; ++c) {
-    for (int y = 0; y < kYears[c]; ++y) {
-      for (int a = 0; a < 2; ++a) {
-        sText += std::to_string(c) + "\t" + std::to_string(2000 + y) + "\t" +
-                 std::to_string(a) + "\n";
-      }
-    }
-  }
-  km_test::ScratchDir dir;
-  const std::string path = dir.File("aar.txt");
-  km_test::WriteAll(path, sText);
+TEST(kmSessionScans, CohortCountsReplaceTheCountsAndRebuildTheRecords) {
   kmSession session;
-  SetUpSession(session, path);
   bool bVarying = false;
-  session.DetermineMaximumObservationsForAAR(&bVarying);
-  EXPECT_EQ(Counts(session), (std::vector<int32_t>{6, 6, 4}));
-  EXPECT_TRUE(bVarying);
-  EXPECT_EQ(session.GetMaxObservations(), 6);
-  ASSERT_EQ(session.GetObservationRecords().size(), 2u);
-  EXPECT_EQ(session.GetObservationRecords()[1].iNumObs, 4);
-
-  // The clustered scan starts its counts afresh.
-  session.DetermineMaximumObservationsForAAR(&bVarying);
-  EXPECT_EQ(Counts(session), (std::vector<int32_t>{6, 6, 4}));
+  for (int iPass = 0; iPass < 2; ++iPass) {
+    session.SetCohortObservationCounts(KmVector<int32_t>{6, 6, 4}, &bVarying);
+    EXPECT_EQ(Counts(session), (std::vector<int32_t>{6, 6, 4}));
+    EXPECT_TRUE(bVarying);
+    EXPECT_EQ(session.GetMaxObservations(), 6);
+    ASSERT_EQ(session.GetObservationRecords().size(), 2u);
+    EXPECT_EQ(session.GetObservationRecords()[1].iNumObs, 4);
+  }
 }
 
 TEST(kmSessionScans, EstimateOfTheMaximumNumberOfKinkmarks) {
