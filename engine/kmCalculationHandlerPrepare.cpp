@@ -574,7 +574,7 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       if ((bRatesFromAdjustGroups_ || !layout.bGood) && r < n) {
         if (r >= 1) {
           pCalculator->KeepFirstObservations(r);
-        } else {
+        } else if (!layout.bGood) {
           pCalculator->CreateObservations(0);
         }
       }
