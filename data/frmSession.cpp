@@ -8,6 +8,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/KmStringTokenizer.h"
+#include "foundation/kmTools.h"
 
 int frmSession::ReadIndependentValues(KmString sDataFile, int16_t iColumn,
                                       bool bVarNamesIncluded,
@@ -29,6 +30,12 @@ int frmSession::ReadIndependentValues(KmString sDataFile, int16_t iColumn,
       KmStringTokenizer tokens(sLine.GetCString(), sDelimiter.GetCString());
       KmString sValue;
       tokens.GetToken(sValue, iColumn);
+      // A year is its number however it is written ("2005", "2005.0").
+      double dYear = 0.0;
+      if (kmTools::ReadIndependentNumber(sValue, KmString(), dYear) ==
+          kmTools::FieldNumber::kNumber) {
+        sValue = kmTools::ShortestText(dYear);
+      }
       if (!seen.insert(sValue.GetCString()).second) break;
     }
     return static_cast<int>(seen.size());

@@ -514,11 +514,9 @@ void kmCohortManager::CheckIndependentValue(const KmString& sValue,
   // a first record that is no record but a row of names stops the run. A
   // format gives the values its own meaning.
   if (!bFirstRecord) return;
-  KmString sNumber(sValue);
-  sNumber.RemoveAll(',');
   double dValue = 0.0;
   if (independent.HasFormat() ||
-      kmTools::ReadFieldNumber(sNumber, sMissing, dValue) !=
+      kmTools::ReadIndependentNumber(sValue, sMissing, dValue) !=
           kmTools::FieldNumber::kNotNumber) {
     return;
   }

@@ -9,6 +9,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "foundation/kmTools.h"
 #include "session/kmSession.h"
 #include "session/kmSessionOptionIds.h"
 #include "session/kmVariable.h"
@@ -122,7 +123,11 @@ void kmReadData::ReadDataAndCalcRates_Cluster(int* piCohortIndex,
         }
       }
 
-      const double dIndep = readValue(vCompact[uIndep]);
+      double dIndep = kMissingValue;
+      if (kmTools::ReadIndependentNumber(vCompact[uIndep], sMissing, dIndep) !=
+          kmTools::FieldNumber::kNumber) {
+        dIndep = kMissingValue;
+      }
       if (bFirstRecord) {
         bFirstRecord = false;
       } else if (dIndep != dPreviousIndep) {

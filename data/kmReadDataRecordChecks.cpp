@@ -100,10 +100,26 @@ int DividingPopulationLocation(const kmSession& session) {
   return session.GetKMVarPosition(kmVarPopulation);
 }
 
-// The "%-lf" text of the number of sText.
-KmString NumberText(const KmString& sText) {
+// The number of sText, a value of the independent variable or a label of
+// its format, by the one rule of independent values; false when it is none.
+bool LabelNumber(const KmString& sText, double& dValue) {
+  return kmTools::ReadIndependentNumber(sText, KmString(), dValue) ==
+         kmTools::FieldNumber::kNumber;
+}
+
+// The "%-lf" text of the number of sText (sMissing its missing text), by
+// the one rule of independent values, so that "-0" and "0", "2005" and
+// "2005.0" give one text; a text that is no number stays as it is and
+// equals no number's text.
+KmString NumberText(const KmString& sText,
+                    const KmString& sMissing = KmString()) {
+  double dValue = 0.0;
+  if (kmTools::ReadIndependentNumber(sText, sMissing, dValue) !=
+      kmTools::FieldNumber::kNumber) {
+    return sText;
+  }
   KmString sOut;
-  sOut = std::atof(sText.GetCString());
+  sOut = dValue;
   return sOut;
 }
 
@@ -297,15 +313,10 @@ void kmReadData::VerifyIndependentVariable(
     v.TrimLeft();
     v.TrimRight();
     const bool bHasPrevious = sPrevious != kNoPreviousText;
-    // The missing-value text (".", say) would otherwise pass as the number
-    // 0 and put the record at independent value 0.
-    KmString sMissingTrimmed(sMissing);
-    sMissingTrimmed.TrimLeft();
-    sMissingTrimmed.TrimRight();
-    if (!v.IsEmpty() && v == sMissingTrimmed) v.Clear();
-
-    const KmString sAsRead(v);  // ValidFloat may change v
-    if (v.IsEmpty()) {
+    double dNumber = 0.0;
+    const kmTools::FieldNumber read =
+        kmTools::ReadIndependentNumber(v, sMissing, dNumber);
+    if (read == kmTools::FieldNumber::kMissing) {
       // Named where it stands: the file may hold no missing-value text.
       KmString sDetail;
       sDetail << RecordPlace(iRow, iCol)
@@ -314,12 +325,13 @@ void kmReadData::VerifyIndependentVariable(
            "  Kinkmark cannot process records with no independent variable.  "
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol, sDetail);
-    } else if (!ValidFloat(v, false)) {
-      // Like a blank year, a year such as "NA" keeps only its cohort from
-      // being fitted.
+      v.Clear();
+    } else if (read == kmTools::FieldNumber::kNotNumber) {
+      // Like a blank year, a year that is not a number as a whole ("NA",
+      // "2020-2021", "2020+") keeps only its cohort from being fitted.
       KmString sDetail;
-      sDetail << RecordPlace(iRow, iCol) << ": the independent value \""
-              << sAsRead << "\" is not a number.";
+      sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
+              << "\" is not a number.";
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
            "values that are non-numeric.",
@@ -342,30 +354,30 @@ void kmReadData::VerifyIndependentVariable(
                iRow, iCol, sDetail);
           return;
         }
-        KmString sLabel = format.GetLabel(iLine);
-        if (!IsLeftOutLabel(sLabel) && !ValidFloat(sLabel, false)) {
+        const KmString sLabel = format.GetLabel(iLine);
+        if (!IsLeftOutLabel(sLabel) && !LabelNumber(sLabel, dNumber)) {
           Flag(psErrorText, pbGood, bNonNumericReported,
                "  Kinkmark cannot process by-groups where independent "
                "variable values are non-numeric.",
                iRow, iCol);
         }
-        v = NumberText(format.GetLabel(iLine));
+        v = NumberText(sLabel);
         if (bHasPrevious) {
-          KmString sPrev(sPrevious);
-          sPrev.TrimLeft();
-          sPrev.TrimRight();
-          const int32_t iPrevLine = format.GetIndexFromField(sPrev);
+          const int32_t iPrevLine =
+              format.GetIndexFromField(KmString(sPrevious).Trim());
           if (iPrevLine >= 0)
             sPrevious = NumberText(format.GetLabel(iPrevLine));
         }
       } else {
-        v = NumberText(v);
-        if (bHasPrevious) sPrevious = NumberText(sPrevious);
+        v = NumberText(v, sMissing);
+        if (bHasPrevious) sPrevious = NumberText(sPrevious, sMissing);
       }
     }
 
-    // Bookkeeping for every record, with the text as it now stands.
-    const double dValue = std::atof(v.GetCString());
+    // Bookkeeping for every record, with the text as it now stands (an
+    // empty text or one that is no number counts as 0).
+    double dValue = 0.0;
+    kmTools::ReadIndependentNumber(v, KmString(), dValue);
     if (dPrevious != kNoPreviousValue &&
         dValue - dPrevious > dLargestInterval) {
       dLargestInterval = dValue - dPrevious;
@@ -376,7 +388,8 @@ void kmReadData::VerifyIndependentVariable(
 
     // Age-adjusted rates from adjustment groups share each independent value
     // over several records, so equal values are expected there.
-    if (v == sPrevious && !bClustered_) {
+    if (read == kmTools::FieldNumber::kNumber && v == sPrevious &&
+        !bClustered_) {
       if (pbGood != nullptr) *pbGood = false;
       if (!bMissingOrEqualReported) {
         bMissingOrEqualReported = true;

@@ -2,6 +2,7 @@
 // run's stored failure, the work of the pool's workers.
 #include <newmat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -246,8 +247,13 @@ void kmCalculationHandler::ReadCohortData(int& iCohortIndex,
       pReadData_->ReadData(&iCohortIndex);
     }
     ProcessCohortRecords(iCohortIndex, pCalculator, bZeroAdjusted);
-    const int n = bRatesFromAdjustGroups_ ? iCurrentNumObs_
-                                          : GetNumObsThisCohort(iCohortIndex);
+    // A refused cohort keeps only the rows it read (ProcessCohortRecords).
+    int n = GetNumObsThisCohort(iCohortIndex);
+    if (bRatesFromAdjustGroups_) {
+      n = iCurrentNumObs_;
+    } else if (!pReadData_->GetCohortGoodFlag(iCohortIndex)) {
+      n = std::min<int>(n, iCurrentNumObs_);
+    }
     pCalculator->SetNumObservations(static_cast<int16_t>(n));
   });
 }

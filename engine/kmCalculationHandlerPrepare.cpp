@@ -86,17 +86,45 @@ KmString IndependentText(int iIndepPos, const kmRecordRow& fields) {
       previous.sIndep.GetCString(), sWhere.GetCString(), sNote.GetCString());
 }
 
+// The labels of format that the independent values sIndep at sPlace and
+// previous.sIndep have (sVariable's format) fall while the values rise: the
+// fits place each record at its label's number, so it is the labels that
+// are out of order, not the data.
+[[noreturn]] void RaiseLabelsOutOfOrder(int i, const KmString& sPlace,
+                                        const KmString& sIndep,
+                                        const RecordSeen& previous,
+                                        const KmFormat& format,
+                                        const KmString& sVariable) {
+  const KmString sLabel = format.GetLabel(format.GetIndexFromField(sIndep));
+  const KmString sPreviousLabel =
+      format.GetLabel(format.GetIndexFromField(previous.sIndep));
+  KmString sWhere;
+  if (previous.lLine >= 1) sWhere << " on line " << previous.lLine;
+  GenerateKmInputExceptionF(
+      "Error in the format of the Independent Variable:  Cohort Index = "
+      "%d\nIn %s, the independent value \"%s\" follows \"%s\"%s, but its "
+      "label in [Format=%s], \"%s\", is not greater than \"%s\", the label "
+      "of \"%s\".  The fits place each record at the number of its label, "
+      "so the labels must rise as the values they label do: correct the "
+      "labels in [Format=%s].",
+      kSource, i, sPlace.GetCString(), sIndep.GetCString(),
+      previous.sIndep.GetCString(), sWhere.GetCString(), sVariable.GetCString(),
+      sLabel.GetCString(), sPreviousLabel.GetCString(),
+      previous.sIndep.GetCString(), sVariable.GetCString());
+}
+
 [[noreturn]] void RaiseResponsePosition(int i) {
   GenerateKmExceptionF(
       "Invalid position for response variable.  Cohort Index = %d", kSource, i);
 }
 
-// The independent value of sText, an independent value or its format's
-// label, which the pre-read and the record checks have found a number (a
-// label of a year left out never gets here): its number, the leading blanks
-// skipped.
-double NumberAtStart(const KmString& sText) {
-  return std::strtod(sText.GetCString(), nullptr);
+// The number of sText, an independent value or its format's label, by the
+// one rule of independent values; the pre-read and the record checks have
+// found it a number (a label of a year left out never gets here).
+double IndependentNumber(const KmString& sText) {
+  double dValue = 0.0;
+  kmTools::ReadIndependentNumber(sText, KmString(), dValue);
+  return dValue;
 }
 
 // Reads sText as the record checks read a value (a standard error when
@@ -261,11 +289,9 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   // cohort that passed it would be a fault of this program.
   const bool bMissingIndep =
       sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing);
-  KmString sNumber(sIndep);
-  sNumber.RemoveAll(',');
   double dRead = 0.0;
   if (!layout.bGood &&
-      kmTools::ReadFieldNumber(sNumber, layout.sMissing, dRead) !=
+      kmTools::ReadIndependentNumber(sIndep, layout.sMissing, dRead) !=
           kmTools::FieldNumber::kNumber) {
     return false;
   }
@@ -284,9 +310,9 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
     }
     const KmString sLabel = layout.pFormat->GetLabel(iLine);
     if (IsLeftOutLabel(sLabel)) return false;
-    dX = NumberAtStart(sLabel);
+    dX = IndependentNumber(sLabel);
   } else {
-    dX = NumberAtStart(sIndep);
+    dX = IndependentNumber(sIndep);
   }
 
   // The response by the record checks' number rule: missing or no number ->
@@ -529,6 +555,12 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
         // verification named the records out of order.
         const bool bChecksOrder = layout.bGood || !bRatesFromAdjustGroups_;
         if (bChecksOrder && r >= 2 && mX(r - 1, 2) > row.x) {
+          if (layout.pFormat != nullptr &&
+              IndependentNumber(sIndep) > IndependentNumber(previous.sIndep)) {
+            RaiseLabelsOutOfOrder(
+                i, CohortPlace(i, row.lLine), sIndep, previous, *layout.pFormat,
+                pSession_->GetKMVar(kmVarIndependent).GetName());
+          }
           RaiseOutOfOrder(i, CohortPlace(i, row.lLine), sIndep, previous,
                           pReadData_->ByVarSpellingNote(lines));
         }
@@ -536,9 +568,15 @@ void kmCalculationHandler::ProcessCohortRecords(int iCohortIndex,
       }
       // Rates formed over adjustment groups are read into rows for the
       // longest cohort; a shorter cohort's fit must not see the empty rows
-      // beyond its own.
-      if (bRatesFromAdjustGroups_ && r >= 1 && r < n) {
-        pCalculator->KeepFirstObservations(r);
+      // beyond its own. A refused cohort's record whose year is blank or no
+      // number has no row: its placeholder shows the rows read, not an
+      // empty one at year 0.
+      if ((bRatesFromAdjustGroups_ || !layout.bGood) && r < n) {
+        if (r >= 1) {
+          pCalculator->KeepFirstObservations(r);
+        } else if (!layout.bGood) {
+          pCalculator->CreateObservations(0);
+        }
       }
       iCurrentNumObs_ =
           static_cast<int16_t>(r > std::numeric_limits<int16_t>::max()

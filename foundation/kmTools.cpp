@@ -222,6 +222,16 @@ FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
   return FieldNumber::kNumber;
 }
 
+FieldNumber ReadIndependentNumber(const KmString& sField,
+                                  const KmString& sMissing, double& dValue) {
+  KmString sNumber(sField);
+  sNumber.RemoveAll(',');
+  const FieldNumber read = ReadFieldNumber(sNumber, sMissing, dValue);
+  // Adding 0 turns -0 into 0 and leaves every other number as it is.
+  dValue += 0.0;
+  return read;
+}
+
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,
                             const KmString& sMissing) {
   WithCallPath("RemoveUnecessaryQuotes(KmString &, KmString", "kmtools.h", [&] {

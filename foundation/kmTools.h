@@ -112,6 +112,16 @@ enum class FieldNumber { kMissing, kNumber, kNotNumber };
 FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
                             double& dValue);
 
+// The one rule by which every reader takes a value of the independent
+// variable (a year) as a number, in the data and in the labels of its
+// format alike: ReadFieldNumber of the whole field once its thousands
+// commas are dropped, so "1998-1999", "1998-", "1998+" and "1998.0-5" are
+// no number (kNotNumber), and "1998", "1998.0", "1998e0" and "1.998e3" are
+// all 1998. -0 reads as 0: "-0" and "0" are one year. dValue is 0 unless
+// the field is a number.
+FieldNumber ReadIndependentNumber(const KmString& sField,
+                                  const KmString& sMissing, double& dValue);
+
 // The shortest text in "%.<p>g" form (p from 1 to 17) that reads back as
 // dValue: 2.0000000000000004 shows its fraction, 900 shows as 900.
 KmString ShortestText(double dValue);

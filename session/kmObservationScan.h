@@ -17,7 +17,8 @@ class kmSession;
 // trimmed (KmLineSource::TrimDataLine); with kmOptVarNamesIncluded the first is
 // the header and is dropped; kmOptHeaderLines further lines open every cohort,
 // the last of them its first counted line; a line whose independent value
-// (atof) does not exceed the previous one starts the next cohort. Without
+// (kmTools::ReadIndependentNumber) does not exceed the previous one starts
+// the next cohort. Without
 // such lines, a line whose independent value the format leaves out of the
 // fits is passed over as the data reader passes it over; one whose
 // independent value is blank or the missing text counts in its cohort.
@@ -54,7 +55,9 @@ class kmObservationScan {
   bool bStarted_ = false;
   // Lines still to skip before the next counted line.
   int32_t iSkipLeft_ = 0;
-  KmString sPrevious_;
+  // The number of the last counted line's independent value (0 when it is
+  // none), by kmTools::ReadIndependentNumber.
+  double dPrevious_ = 0.0;
   int32_t iCount_ = 0;
   int32_t iCohortIndex_ = 0;
   KmVector<int32_t> vCounts_;

@@ -158,15 +158,15 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     bStarted_ = true;
     iCount_ = 1;
     iSkipLeft_ = iSkip_;
-    sPrevious_ = IndependentValue(sLine);
+    kmTools::ReadIndependentNumber(IndependentValue(sLine), sMissing_,
+                                   dPrevious_);
     return;
   }
   KmString sValue = IndependentValue(sLine);
-  KmString sNumber(sValue);
-  sNumber.RemoveAll(',');
   double dValue = 0.0;
-  if (iSkipLeft_ == 0 && kmTools::ReadFieldNumber(sNumber, sMissing_, dValue) !=
-                             kmTools::FieldNumber::kNumber) {
+  if (kmTools::ReadIndependentNumber(sValue, sMissing_, dValue) !=
+          kmTools::FieldNumber::kNumber &&
+      iSkipLeft_ == 0) {
     // A blank or missing year, or one that is no number ("NA"), refuses its
     // cohort when the records are verified; it belongs to the cohort around
     // it, which it must not split.
@@ -176,8 +176,7 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
   if (iSkipLeft_ > 0) {
     // Of the lines that open a cohort, the last one counts for it.
     --iSkipLeft_;
-  } else if (std::atof(sValue.GetCString()) >
-             std::atof(sPrevious_.GetCString())) {
+  } else if (dValue > dPrevious_) {
     ++iCount_;
   } else {
     // A value that does not increase starts the next cohort.
@@ -185,7 +184,7 @@ void kmObservationScan::AddLine(const KmString& sRawLine) {
     iCount_ = 1;
     iSkipLeft_ = iSkip_;
   }
-  sPrevious_ = sValue;
+  dPrevious_ = dValue;
 }
 
 void kmObservationScan::Finish(kmSession& session, bool* pbVarying) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
@@ -193,8 +194,17 @@ double AdjustedStandardError(double dRatio, double dVariance, double dRate,
 
 double IndependentValue(const kmSession& session, const KmString& sField,
                         const char* sSource) {
+  // A field or label that is no number stands at no place: NaN, which no
+  // comparison holds.
+  auto numberOf = [](const KmString& sText) {
+    double dValue = 0.0;
+    return kmTools::ReadIndependentNumber(sText, KmString(), dValue) ==
+                   kmTools::FieldNumber::kNumber
+               ? dValue
+               : std::numeric_limits<double>::quiet_NaN();
+  };
   const kmVariable& independent = session.GetKMVar(0);
-  if (!independent.HasFormat()) return std::atof(sField.GetCString());
+  if (!independent.HasFormat()) return numberOf(sField);
   const KmFormat& format = independent.GetFormat();
   const int32_t lLine = format.GetIndexFromField(sField);
   if (lLine < 0) {
@@ -204,7 +214,7 @@ double IndependentValue(const kmSession& session, const KmString& sField,
     sMessage << sField;
     ThrowKmException(sMessage.GetCString(), sSource);
   }
-  return std::atof(format.GetLabel(lLine).GetCString());
+  return numberOf(format.GetLabel(lLine));
 }
 
 int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {

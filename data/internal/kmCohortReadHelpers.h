@@ -140,9 +140,10 @@ double AdjustedStandardError(double dRatio, double dVariance, double dRate,
                              double dSE);
 
 // The number that stands for the independent field sField on the
-// comparability-ratio scale: atof of the field, or, when the independent
-// variable (role 0) has a value-label format, atof of the label of the
-// format line that holds the field (KmFormat::GetIndexFromField).
+// comparability-ratio scale, by kmTools::ReadIndependentNumber: the number
+// of the field, or, when the independent variable (role 0) has a
+// value-label format, of the label of the format line that holds the field
+// (KmFormat::GetIndexFromField); NaN when that text is no number.
 // Throws: KmException "Could not locate the following Independent Variable
 // value in the format:  " + sField with source sSource when the format
 // holds no line for the field.

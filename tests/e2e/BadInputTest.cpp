@@ -1225,6 +1225,12 @@ const RefusalCase kRefusals[] = {
      "1,2004,56.35,0.5635,1127,",
      "where two or more independent variable values are equal.  Current "
      "Value: 2004.000000  Previous Value: 2004.000000 (record 6, column 2)"},
+    // Fault: the data export showed a year NA as a row at year 0 with rate
+    // and standard error 0.
+    {"year NA", "se.ini", "1,2005,", "1,NA,",
+     "line 6, column 2: the independent value \"NA\" is not a number."},
+    {"missing year", "se.ini", "1,2005,", "1,.,",
+     "line 6, column 2: the independent value is blank or missing."},
     {"too few observations", "se.ini", nullptr, "",
      "needs at least 3 observations whatever the run options", kRunOptions,
      "bad_twoobservations/data.csv"},
@@ -1563,6 +1569,7 @@ struct Variation {
   const char* sTail = "";
   const char* sSiteFormat = "1=East\n2=West\n";
   const char* sAgeFormat = "0=Young\n1=Old\n";
+  const char* sYearFormat = nullptr;  // the Year format's lines, if given
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1637,6 +1644,15 @@ Rows MakeRows(DataSet data) {
   }
   return rows;
 }
+
+// Year formats: labels centred on 2005 with 2006 labelled -0; labels that
+// fall from 6 to -5.
+const char kCentredMinusZero[] =
+    "2000=-5\n2001=-4\n2002=-3\n2003=-2\n2004=-1\n2005=0\n2006=-0\n2007=2\n"
+    "2008=3\n2009=4\n2010=5\n2011=6\n";
+const char kFallingLabels[] =
+    "2000=6\n2001=5\n2002=4\n2003=3\n2004=2\n2005=1\n2006=0\n2007=-1\n"
+    "2008=-2\n2009=-3\n2010=-4\n2011=-5\n";
 
 const Variation kVariations[] = {
     {"the data as they are", DataSet::kRates, nullptr, "out.kmo has finished"},
@@ -1808,6 +1824,43 @@ const Variation kVariations[] = {
      DataSet::kAgeAdjusted,
      [](Rows& r) { Rewrite(r, 1, nullptr, "2003", "2003.0"); }, "has finished",
      0, nullptr, kYearFormat},
+    // Faults: a year that only begins with a number was fitted as that
+    // number; 2005e0 was refused, though 2.005e3 was read.
+    {"a year written 2005-2006", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "2005-2006"; },
+     "column 2: the independent value \"2005-2006\" is not a number."},
+    {"a year written 2005-", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "2005-"; },
+     "column 2: the independent value \"2005-\" is not a number."},
+    {"a last year written 2011+", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2011")[1] = "2011+"; },
+     "column 2: the independent value \"2011+\" is not a number."},
+    {"a year written 2005.0-5", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "2005.0-5"; },
+     "column 2: the independent value \"2005.0-5\" is not a number."},
+    {"years written 2005e0 and 2006E+0", DataSet::kRates,
+     [](Rows& r) {
+       Row(r, "East", "2005")[1] = "2005e0";
+       Row(r, "West", "2006")[1] = "2006E+0";
+     },
+     "out.kmo has finished", 0, nullptr, kAsUntouched},
+    // Faults: a year -0 beside 0 gave two observations at one place, in the
+    // data and as a label of the year format.
+    {"centred years -0 beside 0", DataSet::kRates,
+     [](Rows& r) {
+       for (auto& row : r) row[1] = std::to_string(std::stoi(row[1]) - 2005);
+       Row(r, "East", "1")[1] = "-0";
+     },
+     "equal.  Current Value: 0.000000  Previous Value: 0.000000"},
+    {"a centred year format labelling -0 beside 0", DataSet::kRates, nullptr,
+     "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
+     0, "", "1=East\n2=West\n", "", kCentredMinusZero},
+    // Fault: labels that fall as the years rise were refused quoting the
+    // years, which rise.
+    {"a year format whose labels fall", DataSet::kRates, nullptr,
+     "but its label in [Format=Year], \"5\", is not greater than \"6\", the "
+     "label of \"2000\".",
+     2, nullptr, 0, 0, "", "1=East\n2=West\n", "", kFallingLabels},
     {"age-adjusted year its format does not list", DataSet::kAgeAdjusted,
      [](Rows& r) { Rewrite(r, 1, "East", "2003", "2003.5"); },
      ", column 2: the independent value \"2003.5\" is none of the values the "
@@ -1882,6 +1935,7 @@ std::string SessionText(const Variation& c, const Route& r,
   if (r.bCodes) s += std::string("[Format=Site]\n") + c.sSiteFormat;
   if (!bRates && !(c.flags & kNoAgeFormat))
     s += std::string("[Format=Age]\n") + c.sAgeFormat;
+  if (c.sYearFormat) s += std::string("[Format=Year]\n") + c.sYearFormat;
   if (c.sYearLabel || c.iYearCentre != 0 || (c.flags & kYearFormat)) {
     const int iLast = bRates ? 2011 : 2007;
     s += "[Format=Year]\n";
