@@ -271,13 +271,18 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
                CommitFileIdOf(info) == plan.appendedFile &&
                info.st_size >= plan.iLengthBefore) {
       // Only the stopped run's own bytes follow the earlier length: its
-      // block, or a beginning of it.
+      // block, or a beginning of it that ends inside a line. Every block
+      // ends a line, so one that ends a line may be another run's whole
+      // block (its cohort groups the stopped run's first ones), appended
+      // after the stopped run's record before any byte of its block.
       const long long iHeld =
           std::min<long long>(info.st_size, plan.LengthAfter()) -
           plan.iLengthBefore;
-      bOurs = HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
+      bWhole = info.st_size >= plan.LengthAfter();
+      bOurs = (bWhole || iHeld == 0 || plan.sBlock[iHeld - 1] != '\n') &&
+              HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
                       static_cast<size_t>(iHeld));
-      bWhole = bOurs && info.st_size >= plan.LengthAfter();
+      bWhole = bOurs && bWhole;
       if (bOurs && !bWhole && !CutBack(iFd, plan.iLengthBefore)) iErrno = errno;
     }
   }
@@ -294,5 +299,6 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
          "\" was left as it is: it is not as that run left it (the file its "
          "record names, this account's own with one name, holding " +
          std::to_string(plan.iLengthBefore) +
-         " bytes and then that run's block or a beginning of it).";
+         " bytes and then that run's block or a beginning of it that ends "
+         "inside a line, as no run's whole block does).";
 }
