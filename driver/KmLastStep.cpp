@@ -19,9 +19,6 @@
 namespace {
 
 constexpr const char kClassName[] = "KmLastStep";
-// The length of ".<6 letters or digits>.partial".
-constexpr size_t kPartialEndingLength = 15;
-
 std::string Reason(int iErrno) {
   return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
       .message();
@@ -43,6 +40,15 @@ bool HoldsAt(int iFd, long long iOffset, const char* pBytes, size_t iLength) {
     iDone += static_cast<size_t>(iRead);
   }
   return sRead.compare(0, iLength, pBytes, iLength) == 0;
+}
+
+// Throws KmException "Unable to lock the clustering result file \"<sName>\":
+// <reason of iErrno>." (source "main").
+[[noreturn]] void RaiseLockFailure(const KmString& sName, int iErrno) {
+  KmString sMessage;
+  sMessage << "Unable to lock the clustering result file \"" << sName
+           << "\": " << Reason(iErrno).c_str() << ".";
+  throw KmException(sMessage.GetCString(), "main");
 }
 
 }  // namespace
@@ -97,11 +103,7 @@ void KmLastStep::Begin() {
     // this run's before it is kept or cut back.
     pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
     if (!pAppendLock_->IsHeld()) {
-      KmString sMessage;
-      sMessage << "Unable to lock the clustering result file \""
-               << plan_.sAppendedTo
-               << "\": " << Reason(pAppendLock_->GetErrno()).c_str() << ".";
-      throw KmException(sMessage.GetCString(), "main");
+      RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
     }
     if (fstat(iAppendFd_, &info) != 0) {
       RaiseWriteFailure(plan_.sAppendedTo, errno);
@@ -138,7 +140,7 @@ void KmLastStep::WriteRecord() {
   const int iErrno = errno;
   // Emptied first: a record that cannot be removed then reads as one of a
   // step that never began, which the next run removes.
-  CutBack(iRecordFd_, 0);
+  KmCutBack(iRecordFd_, 0);
   fileSystem.Sync(iRecordFd_);
   if (folder.Reaches(sLeaf, iRecordFd_) && folder.Remove(sLeaf)) folder.Sync();
   close(iRecordFd_);
@@ -153,7 +155,7 @@ void KmLastStep::Append() {
     return;
   }
   const int iErrno = errno;
-  bLeftCut_ = !CutBack(iAppendFd_, plan_.iLengthBefore);
+  bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore);
   bAppended_ = bLeftCut_;
   GenerateKmExceptionF(
       "Unable to write the file \"%s\": %s%s.", kClassName,
@@ -166,7 +168,7 @@ void KmLastStep::Move() {
     for (KmPendingFile* pFile : pending_) pFile->Commit();
   } catch (...) {
     // Every output not moved is as it was; so is the clustering file.
-    if (bAppended_) bLeftCut_ = !CutBack(iAppendFd_, plan_.iLengthBefore);
+    if (bAppended_) bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore);
     throw;
   }
 }
@@ -219,17 +221,12 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
   throw KmException(sMessage.GetCString(), "main");
 }
 
-bool KmLastStep::CutBack(int iFd, long long iLength) {
-  return KmCutBack(iFd, static_cast<off_t>(iLength));
-}
-
 std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
                                          std::string& sAppendNote) {
   std::vector<KmString> moved;
   for (const CommitMove& move : plan.moves) {
     const std::string sPartial = move.sPartial.GetCString();
-    const KmString sName(
-        sPartial.substr(0, sPartial.size() - kPartialEndingLength).c_str());
+    const KmString sName(KmPendingFile::NameOfPartial(sPartial).c_str());
     const KmFolder& folder = folders_.Of(sName);
     // Gone: that run moved it into place.
     if (!folder.Exists(KmFolder::LeafOf(sPartial))) continue;
@@ -261,27 +258,34 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   bool bOurs = false;
   bool bWhole = false;
   int iErrno = 0;
+  int iLockErrno = 0;
   if (iFd >= 0) {
     const KmHeldFileLock lock(iFd);
     struct stat info;
-    if (!lock.IsHeld()) {
-      iErrno = lock.GetErrno();
-    } else if (fstat(iFd, &info) == 0 && S_ISREG(info.st_mode) &&
-               IsOwnFileWithOneName(info) &&
-               CommitFileIdOf(info) == plan.appendedFile &&
-               info.st_size >= plan.iLengthBefore) {
+    iLockErrno = lock.GetErrno();
+    if (lock.IsHeld() && fstat(iFd, &info) == 0 && S_ISREG(info.st_mode) &&
+        IsOwnFileWithOneName(info) &&
+        CommitFileIdOf(info) == plan.appendedFile &&
+        info.st_size >= plan.iLengthBefore) {
       // Only the stopped run's own bytes follow the earlier length: its
-      // block, or a beginning of it.
+      // block, or a beginning of it that ends inside a line. Every block
+      // ends a line, so one that ends a line may be another run's whole
+      // block (its cohort groups the stopped run's first ones), appended
+      // after the stopped run's record before any byte of its block.
       const long long iHeld =
           std::min<long long>(info.st_size, plan.LengthAfter()) -
           plan.iLengthBefore;
-      bOurs = HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
+      bWhole = info.st_size >= plan.LengthAfter();
+      bOurs = (bWhole || iHeld == 0 || plan.sBlock[iHeld - 1] != '\n') &&
+              HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
                       static_cast<size_t>(iHeld));
-      bWhole = bOurs && info.st_size >= plan.LengthAfter();
-      if (bOurs && !bWhole && !CutBack(iFd, plan.iLengthBefore)) iErrno = errno;
+      bWhole = bOurs && bWhole;
+      if (bOurs && !bWhole && !KmCutBack(iFd, plan.iLengthBefore))
+        iErrno = errno;
     }
   }
   if (iFd >= 0) close(iFd);
+  if (iLockErrno != 0) RaiseLockFailure(plan.sAppendedTo, iLockErrno);
   if (iErrno != 0) RaiseWriteFailure(plan.sAppendedTo, iErrno);
   if (bWhole) return " Its clustering block in \"" + sName + "\" is whole.";
   if (bOurs) {
@@ -294,5 +298,6 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
          "\" was left as it is: it is not as that run left it (the file its "
          "record names, this account's own with one name, holding " +
          std::to_string(plan.iLengthBefore) +
-         " bytes and then that run's block or a beginning of it).";
+         " bytes and then that run's block or a beginning of it that ends "
+         "inside a line, as no run's whole block does).";
 }

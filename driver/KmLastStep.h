@@ -94,9 +94,6 @@ class KmLastStep {
   // Removes the record and syncs its folder; false (errno set) when either
   // fails.
   bool RemoveRecord();
-  // Cuts the file open as iFd back to iLength bytes; false (errno set)
-  // when it fails.
-  static bool CutBack(int iFd, long long iLength);
   // The clustering block of a stopped run's record plan: kept, cut back or
   // left as the sentence returned says.
   std::string FinishAppend(const CommitPlan& plan) const;

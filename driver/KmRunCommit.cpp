@@ -17,9 +17,6 @@
 
 namespace {
 
-// The length of ".<6 letters or digits>.partial".
-constexpr int kPartialEndingLength = 15;
-
 // "\"a\", \"b\"" for the names.
 KmString QuotedList(const std::vector<KmString>& names) {
   KmString sList;
@@ -123,7 +120,8 @@ void KmRun::ProveEarlierRecord(const CommitPlan& plan) const {
   std::vector<KmString> moved;
   for (const CommitMove& move : plan.moves) {
     const std::string sLeaf = KmFolder::LeafOf(move.sPartial.GetCString());
-    const KmString sName = DropLastChars(move.sPartial, kPartialEndingLength);
+    const KmString sName(
+        KmPendingFile::NameOfPartial(move.sPartial.GetCString()).c_str());
     if (!KmPendingFile::IsPartialName(sLeaf) || !Holds(owned, sName)) {
       Refuse(move.sPartial, "no partial file of this run's outputs");
     }

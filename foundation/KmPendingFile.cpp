@@ -202,3 +202,9 @@ bool KmPendingFile::IsPartialName(const std::string& sName) {
   return sName.size() > iEnding &&
          IsPartialOf(sName, sName.substr(0, sName.size() - iEnding));
 }
+
+std::string KmPendingFile::NameOfPartial(const std::string& sPartial) {
+  if (!IsPartialName(KmFolder::LeafOf(sPartial))) return sPartial;
+  return sPartial.substr(
+      0, sPartial.size() - (1 + kTagLength + sizeof kPartialEnding - 1));
+}

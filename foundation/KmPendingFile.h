@@ -78,6 +78,10 @@ class KmPendingFile {
   // True when sName has the form of a partial name of some file:
   // "<name>.<6 letters or digits>.partial".
   static bool IsPartialName(const std::string& sName);
+  // The name of the file whose partial name is sPartial (a path whose leaf
+  // IsPartialName): sPartial less ".<tag>.partial"; sPartial itself when
+  // its leaf is no partial name.
+  static std::string NameOfPartial(const std::string& sPartial);
 
  private:
   // Creates a new partial file beside sPath_: sPartial_, iFd_.

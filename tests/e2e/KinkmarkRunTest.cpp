@@ -739,8 +739,10 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const char* sConsole;  // "": the next run says nothing of it
     bool bFinished;        // the stopped run's outputs are all in place
     int iStatus = Faulty::kStopped;  // of the run stopped (or failed)
-    long iAfter = 100;      // its disk fills after these bytes of its block
-    bool bBetween = false;  // another clustering run appends before the next
+    long iAfter = 100;  // its disk fills after these bytes of its block
+    // Another clustering run appends before the next: 1 a block of its own,
+    // 2 one the stopped run's block begins with (its first cohort group's).
+    int iBetween = 0;
   } cases[] = {
       // Fault: a run that could not remove its record, or sync its folders
       // once it had moved its outputs, ended with status 0 and said nothing.
@@ -753,7 +755,12 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       {Faulty::kWhenFull, sCluster,
        "The clustering result file \"examples/clustering/output/"
        "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was left as it is",
-       true, Faulty::kStopped, 0, true},
+       true, Faulty::kStopped, 0, 1},
+      // Fault: the whole block of another run that the stopped run's block
+      // begins with (of one of its cohort groups) was taken for a cut-off
+      // block of the stopped run and cut off.
+      {Faulty::kWhenFull, sCluster, "was left as it is", true, Faulty::kStopped,
+       0, 2},
       {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
@@ -800,7 +807,18 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       continue;
     }
     // As a clustering run of other data into other outputs appends.
-    if (c.bBetween) WriteAll(sResult, sEarlier + "another run's block\n");
+    if (c.iBetween > 0) {
+      CommitPlan plan;
+      std::string sWhy;
+      CommitRecord::Parse(
+          ReadAll(dir.File("examples/clustering/output/ages.commit")), plan,
+          sWhy);
+      const std::string& sBlock = plan.sBlock;
+      WriteAll(sResult,
+               sEarlier + (c.iBetween == 1
+                               ? "another run's block\n"
+                               : sBlock.substr(0, sBlock.find("\nlKMax", 1))));
+    }
     const std::string sBetween = ReadAll(sResult);
     const std::map<std::string, std::string> stopped = Contents(dir);
     Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.");
@@ -834,8 +852,8 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     if (bClustering) {
       const std::string sNow = ReadAll(sResult);
       EXPECT_EQ(sNow.rfind(sEarlier, 0), 0u);
-      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend || c.bBetween);
-      EXPECT_TRUE(!c.bBetween || sNow == sBetween);
+      EXPECT_EQ(sNow.size() > sEarlier.size(), !bInAppend || c.iBetween > 0);
+      EXPECT_TRUE(c.iBetween == 0 || sNow == sBetween);
       continue;
     }
     if (!c.bFinished) {
