@@ -516,9 +516,10 @@ class kmReadData {
   // Throws: as FirstYearAdjustCodes.
   int DetermineNumGroupVarCats(const kmCohortRows& rows);
   // The groups of an adjustment variable without a format: the distinct
-  // codes (trimmed) of the records of the cohort's first year, in the order
-  // they first come, whatever order the year's records take; codes of one
-  // number ("01", "+1" and "1", SameAdjustmentCode) are one group, the first
+  // codes (trimmed) of the records of the cohort's first year, whatever
+  // order the year's records take: in the order of their numbers when all
+  // are numbers, else in the order they first come; codes of one number
+  // ("01", "+1" and "1", SameAdjustmentCode) are one group, the first
   // spelling kept. The first year is the records from the first whose year
   // reads as the first's number (IndependentValue).
   // Throws: "Cohort vector has no entries." for no rows; the session's

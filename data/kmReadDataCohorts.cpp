@@ -2,6 +2,7 @@
 // verification pass (ReadInNextCohort, GetByCodes, GetCohortLabel_Test,
 // DetermineNumGroupVarCats) and the helpers NumDataByVars
 // and GetCodingSession.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -288,6 +289,23 @@ std::vector<KmString> kmReadData::FirstYearAdjustCodes(
     if (km_read_internal::FindCodeGroup(vCodes, sCode) < 0) {
       vCodes.push_back(sCode);
     }
+  }
+  // Codes that are all numbers stand in their order, as a format's lines
+  // list them: the order of the records would change an ordered
+  // clustering's neighbours.
+  int iCode = 0;
+  if (std::all_of(vCodes.begin(), vCodes.end(), [&](const KmString& s) {
+        return km_read_internal::ReadIntegerCode(s, &iCode);
+      })) {
+    auto numberOf = [](const KmString& s) {
+      int iValue = 0;
+      km_read_internal::ReadIntegerCode(s, &iValue);
+      return iValue;
+    };
+    std::sort(vCodes.begin(), vCodes.end(),
+              [&](const KmString& a, const KmString& b) {
+                return numberOf(a) < numberOf(b);
+              });
   }
   return vCodes;
 }

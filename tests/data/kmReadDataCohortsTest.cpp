@@ -254,10 +254,11 @@ TEST(kmReadDataCohorts, AdjustmentGroupsAreTheCodesOfTheFirstYear) {
   EXPECT_EQ(rig.pReader->DetermineNumGroupVarCats(
                 rowsOf({"b", "a", "a@2001", "b@2001"})),
             2);
-  // Codes of one number are one group, the first spelling kept.
+  // Codes of one number are one group, the first spelling kept, in the
+  // order of their numbers.
   EXPECT_EQ(rig.pReader->FirstYearAdjustCodes(
                 rowsOf({"1", "01", "0", "+2", "2@2001", "1@2001", "0@2001"})),
-            (std::vector<KmString>{"1", "0", "+2"}));
+            (std::vector<KmString>{"0", "1", "+2"}));
   const KmException e = km_test::CatchKmException(
       [&] { rig.pReader->DetermineNumGroupVarCats(kmCohortRows()); });
   EXPECT_STREQ(e.GetMessage(), "Cohort vector has no entries.");

@@ -553,6 +553,16 @@ const Case kCases[] = {
        "\n1.0000000000,0.0000000000,\n2.0000000000,3.0000000000,\n\nlKMax "
        "is "}},
      {}},
+    // Fault: without a format the groups took the order of the first
+    // year's records, so an ordered clustering merged other neighbours.
+    {"clustering",
+     nullptr,
+     "firstyearshuffled.ini",
+     nullptr,
+     {{"ClusteringResult-KPerm-CBIC-Type-ordered.txt",
+       "Best clusters: \nDinmenstions:(2,2)\n1.0000000000,0.0000000000,\n"
+       "2.0000000000,3.0000000000,\n"}},
+     {}},
     // Fault: a saved session with the error model "variance-covariance
     // matrix from a file" was fitted unweighted (SSE 0.658) and its summary
     // said "Unknown". The SSE is the generalised least-squares fit at 2010
