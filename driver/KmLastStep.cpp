@@ -189,7 +189,11 @@ void KmLastStep::Confirm() {
                      errno);
   }
   if (!RemoveRecord()) {
-    RaiseUnconfirmed("its commit record could not be removed", errno);
+    // RemoveRecord lets the record go only once its name is removed.
+    RaiseUnconfirmed(iRecordFd_ >= 0 ? "its commit record could not be removed"
+                                     : "the folder of its removed commit "
+                                       "record could not be synced",
+                     errno);
   }
   pAppendLock_.reset();
 }

@@ -92,7 +92,8 @@ class KmLastStep {
   // never began) and throws.
   void WriteRecord();
   // Removes the record and syncs its folder; false (errno set) when either
-  // fails.
+  // fails. Once the name is removed the record is let go (its descriptor
+  // closed), so a failed sync leaves no record behind.
   bool RemoveRecord();
   // The clustering block of a stopped run's record plan: kept, cut back or
   // left as the sentence returned says.

@@ -449,8 +449,9 @@ class CallingFileSystem : public KmFileSystem {
 // the process ended at once before its rename number iStop (from 0), or
 // once the commit record is created, when it is about to be removed, or
 // where the disk fills; or, without ending it, the record's removal refused,
-// or a folder's sync once a rename was made. With bNoSync the files of
-// sPrefix cannot be synced; with bNoLock no lock waited for is taken.
+// or a folder's sync once a rename was made, or once the record is removed.
+// With bNoSync the files of sPrefix cannot be synced; with bNoLock no lock
+// waited for is taken.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -458,13 +459,16 @@ struct FaultyFileSystem : KmFileSystem {
   static constexpr int kWhenFull = -3;
   static constexpr int kKeepRecord = -5;
   static constexpr int kNoFolderSync = -6;
+  static constexpr int kNoSyncOfRemoval = -7;
+  bool bRecordRemoved = false;
   bool bNoSync = false;
   bool bNoLock = false;
   bool Sync(int iFd) override {
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
     if ((bNoSync && Named(NameOf(iFd))) ||
-        (iStop == kNoFolderSync && bFolder && iRenames > 0)) {
+        (iStop == kNoFolderSync && bFolder && iRenames > 0) ||
+        (iStop == kNoSyncOfRemoval && bFolder && bRecordRemoved)) {
       errno = EIO;
       return false;
     }
@@ -512,6 +516,7 @@ struct FaultyFileSystem : KmFileSystem {
       errno = EACCES;
       return false;
     }
+    bRecordRemoved = bRecordRemoved || IsRecord(sName);
     return KmFileSystem::RemoveAt(iFolder, sName);
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
@@ -743,13 +748,18 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     // Another clustering run appends before the next: 1 a block of its own,
     // 2 one the stopped run's block begins with (its first cohort group's).
     int iBetween = 0;
+    const char* sStoppedError = "";  // in the stopped run's error file
   } cases[] = {
       // Fault: a run that could not remove its record, or sync its folders
       // once it had moved its outputs, ended with status 0 and said nothing.
       {Faulty::kKeepRecord, "run.ini", "every one had reached its name", true,
-       2},
+       2, 100, 0, "its commit record could not be removed: "},
       {Faulty::kNoFolderSync, "run.ini", "every one had reached its name", true,
-       2},
+       2, 100, 0, "the folder \""},
+      // Fault: a failed sync of the folder of a removed record was reported
+      // as a record that could not be removed.
+      {Faulty::kNoSyncOfRemoval, "run.ini", "", true, 2, 100, 0,
+       "the folder of its removed commit record could not be synced: "},
       // Fault: a run stopped before any byte of its block had the next run
       // cut off the block another run appended since.
       {Faulty::kWhenFull, sCluster,
@@ -806,6 +816,8 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       ADD_FAILURE() << "the run was not stopped";
       continue;
     }
+    EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find(c.sStoppedError),
+              std::string::npos);
     // As a clustering run of other data into other outputs appends.
     if (c.iBetween > 0) {
       CommitPlan plan;
