@@ -120,7 +120,8 @@ bool CheckSectionLines(const KmIniFile& ini, const char* sFileName,
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages) {
   const SectionFilter isRead = SectionsNamed({sSection});
-  const KmIniFile ini(sFileName);
+  // Named as the run file names it, as every message of this check does.
+  const KmIniFile ini(sFileName, true);
   bool bFound = false;
   const bool bAllValid =
       CheckSectionLines(ini, sFileName, isRead, isValid, sMessages, &bFound);

@@ -14,10 +14,13 @@ const char kClassName[] = "KmIniFile";
 
 }  // namespace
 
-KmIniFile::KmIniFile(const char* sPath) {
+KmIniFile::KmIniFile(const char* sPath) : KmIniFile(sPath, false) {}
+
+KmIniFile::KmIniFile(const char* sPath, bool bNamedAsGiven) {
   WithCallPath("Constructor()", kClassName, [&] {
     KmFileName fileName(sPath);
     sFileName_ = fileName.GetFullName();
+    sShownName_ = bNamedAsGiven ? KmString(sPath) : sFileName_;
     ReadFile();
   });
 }
@@ -29,9 +32,9 @@ void KmIniFile::ReadFile() {
   KmLineSource file("The file");
   // An existing file that cannot be read must not pass for an empty one:
   // every option it holds would silently fall back to its default.
-  if (!file.Open(sFileName_.GetCString(), false)) {
+  if (!file.Open(sShownName_.GetCString(), false)) {
     GenerateKmExceptionF("Unable to open file \"%s\" for reading.", kClassName,
-                         sFileName_.GetCString());
+                         sShownName_.GetCString());
   }
   KmString sLine;
   int32_t iLine = 0;
@@ -52,7 +55,7 @@ void KmIniFile::ReadFile() {
           "The file \"%s\", line %d: the section header \"%s\" cannot be "
           "read; write the section's name between \"[\" and \"]\", with "
           "nothing after the \"]\" but a comment beginning with \";\".",
-          kClassName, sFileName_.GetCString(), iLine, sLine.GetCString());
+          kClassName, sShownName_.GetCString(), iLine, sLine.GetCString());
     }
     sections_.emplace_back(sLine.GetCString(), iLine);
     sections_.back().SetName(sName.GetCString());

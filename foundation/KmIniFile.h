@@ -41,6 +41,10 @@ class KmIniFile {
   // \";\"." (input kind) for a header ReadHeader cannot read, and passes
   // on the errors of the path resolution.
   explicit KmIniFile(const char* sPath);
+  // Reads the file sPath as above, its messages naming it as sPath names it
+  // (an options file named as its run file names it), not by its full
+  // path.
+  KmIniFile(const char* sPath, bool bNamedAsGiven);
   virtual ~KmIniFile();
 
   // The full path of the file read.
@@ -74,6 +78,8 @@ class KmIniFile {
   void ReadFile();
 
   KmString sFileName_;
+  // The name the file is opened by and named by in messages.
+  KmString sShownName_;
   std::vector<KmIniSection> sections_;
 };
 

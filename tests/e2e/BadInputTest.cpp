@@ -793,13 +793,15 @@ const DataCase kDataCases[] = {
      "both read as \"1\": the blanks before and after a value",
      "kmCalculator", nullptr},
     // Fault: such a data file was read as one record, and such an options
-    // file lost its section.
+    // file lost its section. Fault: the options file was named by its full
+    // path, not as the run file names it.
     {"data file with line ends of carriage returns alone", "se.ini", "\n", "\r",
      "data.csv",
      "Data file \"data.csv\" has lines that end in carriage returns alone",
      "KmLineSource", nullptr},
     {"options file with line ends of carriage returns alone", "se.ini", nullptr,
-     "", "data.csv", "options.ini\" has lines that end in carriage returns",
+     "", "data.csv",
+     "The file \"options.ini\" has lines that end in carriage returns",
      "KmLineSource", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\rmodel = ln\r"},
     {"the run file's data file wins over the session's", "datafile.ini",
