@@ -1,5 +1,5 @@
 // Tests of the session's scans of the data file and its per-cohort limits
-// (DetermineMaximumObservations, DetermineMaximumObservationsForAAR,
+// (DetermineMaximumObservations, SetCohortObservationCounts,
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort).
 #include <gtest/gtest.h>
