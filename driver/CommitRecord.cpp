@@ -131,11 +131,14 @@ bool ReadAllOf(int iFd, std::string& sText) {
 
 }  // namespace
 
+std::string SystemReason(int iErrno) {
+  return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
+      .message();
+}
+
 void RaiseWriteFailure(const KmString& sName, int iErrno) {
-  const std::string sReason =
-      std::error_code(iErrno, std::generic_category()).message();
   GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
-                       sName.GetCString(), sReason.c_str());
+                       sName.GetCString(), SystemReason(iErrno).c_str());
 }
 
 CommitFileId CommitFileIdOf(const struct stat& info) {

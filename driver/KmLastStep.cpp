@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 #include "foundation/KmException.h"
@@ -19,10 +18,6 @@
 namespace {
 
 constexpr const char kClassName[] = "KmLastStep";
-std::string Reason(int iErrno) {
-  return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
-      .message();
-}
 
 // The leaf of sName.
 std::string Leaf(const KmString& sName) {
@@ -47,7 +42,7 @@ bool HoldsAt(int iFd, long long iOffset, const char* pBytes, size_t iLength) {
 [[noreturn]] void RaiseLockFailure(const KmString& sName, int iErrno) {
   KmString sMessage;
   sMessage << "Unable to lock the clustering result file \"" << sName
-           << "\": " << Reason(iErrno).c_str() << ".";
+           << "\": " << SystemReason(iErrno).c_str() << ".";
   throw KmException(sMessage.GetCString(), "main");
 }
 
@@ -159,7 +154,7 @@ void KmLastStep::Append() {
   bAppended_ = bLeftCut_;
   GenerateKmExceptionF(
       "Unable to write the file \"%s\": %s%s.", kClassName,
-      plan_.sAppendedTo.GetCString(), Reason(iErrno).c_str(),
+      plan_.sAppendedTo.GetCString(), SystemReason(iErrno).c_str(),
       bLeftCut_ ? "; the part written could not be removed" : "");
 }
 
@@ -216,7 +211,7 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
   KmString sMessage;
   sMessage << "The outputs of the run are all in place, but it could not "
               "confirm its last step: "
-           << sWhat.c_str() << ": " << Reason(iErrno).c_str() << ".";
+           << sWhat.c_str() << ": " << SystemReason(iErrno).c_str() << ".";
   if (iRecordFd_ >= 0) {
     sMessage << " Its commit record \"" << sRecord_
              << "\" stays, and the next run of these outputs finishes the "
@@ -242,7 +237,7 @@ std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
   for (const KmString& sName : plan.removals) {
     if (!remove_(sName)) {
       GenerateKmExceptionF("Unable to remove the file \"%s\": %s.", kClassName,
-                           sName.GetCString(), Reason(errno).c_str());
+                           sName.GetCString(), SystemReason(errno).c_str());
     }
   }
   sAppendNote = FinishAppend(plan);
