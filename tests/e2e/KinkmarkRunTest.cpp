@@ -496,7 +496,8 @@ struct FaultyFileSystem : KmFileSystem {
       : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (iAfter < 0 && Named(sName)) {
-      errno = ENOSPC;
+      // A lock file, the first file a run makes, as in a read-only folder.
+      errno = sName.find(".lock") != std::string::npos ? EROFS : ENOSPC;
       return -1;
     }
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
@@ -611,6 +612,9 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       {"run.job", sJob + "run.csv", "", "run.commit", 2,
        "Unable to write the file \"run.commit\": Input/output error", "", "",
        1 << 20, true},
+      {"run.job", sJob + "run.csv", "", "run.lock", 2,
+       "The folder \".\" of the run's outputs cannot be written (the lock "
+       "file \"run.lock\" cannot be created in it): Read-only file system."},
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
       {"run.nul", std::string("[Kinkmark\0", 10), "run.ErrorFile.txt=", "", 3,
