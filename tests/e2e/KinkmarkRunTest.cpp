@@ -94,6 +94,9 @@ TEST(KinkmarkRun, CommandLinesWithoutOneRunFileShowTheUsage) {
        "Usage: kinkmark <run file>\n"},
       {"--help", 0, "Usage: kinkmark <run file>\n", ""},
       {"-h", 0, "Usage: kinkmark <run file>\n", ""},
+      // Fault: options were taken as run files ("-v.ErrorFile.txt").
+      {"-v", kExitUsage, "", "Error: \"-v\" is no option of kinkmark"},
+      {"--version", kExitUsage, "", "Error: \"--version\" is no option"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sArguments);
