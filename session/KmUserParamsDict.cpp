@@ -395,6 +395,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
     }
 
     ReadByVariables(ini, *pSection);
+    km_session_internal::RefuseFormatOfNoVariable(ini, vVariables_,
+                                                  sGivenName_);
 
     km_session_internal::HetErrorModelFromWord(
         GetValue(*pSection, kHetLocationKey), hetErrorModel_);

@@ -72,9 +72,9 @@ class KmUserParamsDict {
   // <file>", a location that is not a column number from 1 to 32767, a
   // location beyond the names of the data file's first line, an unreadable
   // data file when the names are included, a "Format=" section that cannot
-  // be parsed. sNamesFile, when given, is the data file the run reads: the
-  // names of its first line, not of the file's own "Datafile name", are
-  // the variable names when they are included.
+  // be parsed or names none of the file's variables. sNamesFile, when given, is
+  // the data file the run reads: the names of its first line, not of the file's
+  // own "Datafile name", are the variable names when they are included.
   explicit KmUserParamsDict(const char* sFileName,
                             const char* sNamesFile = nullptr);
   KmUserParamsDict(const KmUserParamsDict& other) = default;
