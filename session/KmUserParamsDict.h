@@ -173,9 +173,11 @@ class KmUserParamsDict {
   // the header names: names the data file and, when the header line splits
   // into enough names at another delimiter, that delimiter.
   void CheckHeaderLocation(int32_t iLocation, const char* sLocationKey);
-  // The location text sValue of key sKey as a column number.
-  // Throws (kind 3) unless it is a whole number from 1 to 32767.
-  int32_t ParseLocation(const KmString& sValue, const char* sKey);
+  // The location text sValue of key sKey of section as a column number.
+  // Throws (kind 3) unless it is a whole number from 1 to 32767, naming
+  // the file and the key's line.
+  int32_t ParseLocation(const KmString& sValue, const char* sKey,
+                        const KmIniSection& section);
   // Puts variable at index iLocation - 1, growing the list with unnamed
   // variables as needed.
   void StoreVariable(int32_t iLocation, const VSVariable& variable);
