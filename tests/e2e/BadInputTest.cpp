@@ -184,6 +184,16 @@ const BadCase kCases[] = {
     {"bad_norunsection",
      "Missing [Session Options] in Options file: options.ini",
      "ValidateRunOptions()"},
+    // Faults: a header with two blanks inside was missing, naming no line;
+    // a key with a tab before its "=" was another key, ignored in silence.
+    {"bad_runsectionblanks",
+     "Missing [Session Options] in Options file: options.ini; it has the "
+     "section header line 2 \"[Session  Options]\"",
+     "ValidateRunOptions()"},
+    {"bad_tabkeytwice",
+     "The file \"options.ini\" gives the key \"model\" twice with "
+     "different values: line 3 \"model\t= linear\" and line 4",
+     "ValidateRunOptions()"},
     {"bad_unknownexportoption",
      "The file \"export.ini\", line 2: \"export pdf\" is not a valid Export "
      "Option; use \"models\", ",
@@ -1563,16 +1573,18 @@ struct Route {
 
 // What a variation asks of its runs beyond its data's edit.
 enum : unsigned {
-  kRouteDecides = 1,    // the year label leaves its year out in a dictionary;
-                        // a session-parameter file refuses it
-  kCodesOnly = 2,       // a fault only codes can have
-  kYearFormat = 4,      // a year format labels each year as itself (or as
-                        // sYearLabel says)
-  kAsUntouched = 8,     // the analysis is the untouched data's
-  kNoAgeFormat = 16,    // the session gives Age no format
-  kSpacedHeaders = 32,  // every section header is written with blanks
-                        // inside its brackets and around '=', and a comment
-  kNoRunType = 64,      // the run options leave out "run type = calculated"
+  kRouteDecides = 1,     // the year label leaves its year out in a dictionary;
+                         // a session-parameter file refuses it
+  kCodesOnly = 2,        // a fault only codes can have
+  kYearFormat = 4,       // a year format labels each year as itself (or as
+                         // sYearLabel says)
+  kAsUntouched = 8,      // the analysis is the untouched data's
+  kNoAgeFormat = 16,     // the session gives Age no format
+  kSpacedHeaders = 32,   // every section header is written with blanks
+                         // inside its brackets and around '=', and a comment
+  kNoRunType = 64,       // the run options leave out "run type = calculated"
+  kTabbedKeys = 128,     // every key line is written with tabs around its '='
+  kQuotedFormats = 256,  // every format header names its variable in quotes
 };
 
 struct Variation {
@@ -1821,6 +1833,27 @@ const Variation kVariations[] = {
     {"age-adjusted, every header with blanks and a comment",
      DataSet::kAgeAdjusted, nullptr, "has finished", 0, nullptr,
      kAsUntouched | kSpacedHeaders},
+    // Faults: a key or format line with a tab before its '=' was another
+    // key, ignored or refused; a format header naming its variable in
+    // quotes was read, ignored, or beside the plain one lost in silence; a
+    // format header naming no variable was a section nothing read.
+    {"every key with tabs around its =", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr,
+     kCodesOnly | kAsUntouched | kTabbedKeys},
+    {"age-adjusted, every key with tabs around its =", DataSet::kAgeAdjusted,
+     nullptr, "has finished", 0, nullptr, kAsUntouched | kTabbedKeys},
+    {"every format header in quotes", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr,
+     kCodesOnly | kAsUntouched | kQuotedFormats},
+    {"a format header in quotes beside the plain one", DataSet::kRates, nullptr,
+     "gives the section \"[Format=Site]\" twice: line ", 2, nullptr, kCodesOnly,
+     0, "", "1=East\n2=West\n[Format=\"Site\"]\n3=North\n"},
+    {"a format header naming no variable", DataSet::kRates, nullptr,
+     ": the section header \"[Format=]\" names no variable", 2, nullptr,
+     kCodesOnly, 0, "", "1=East\n2=West\n[Format=]\n3=North\n"},
+    {"a format header without its =", DataSet::kRates, nullptr,
+     ": the section header \"[Format Site]\" names no variable", 2, nullptr,
+     kCodesOnly, 0, "", "1=East\n2=West\n[Format Site]\n3=North\n"},
     {"a section header that cannot be read", DataSet::kRates, nullptr,
      "run.ini\", line 6: the section header \"[Notes\" cannot be read", 2,
      nullptr, 0, 0, "[Notes\n"},
@@ -2040,6 +2073,14 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
           sText = std::regex_replace(
               sText, std::regex("(^|\n)\\[([^=\n]*?)(=?)([^=\n]*)\\]"),
               "$1[ $2 $3 $4 ] ; a comment");
+        }
+        if ((c.flags & kTabbedKeys) && sName != sData) {
+          sText = std::regex_replace(
+              sText, std::regex("(^|\n)([^[;\n=]*?) *= *"), "$1$2\t=\t");
+        }
+        if ((c.flags & kQuotedFormats) && sName != sData) {
+          sText = std::regex_replace(sText, std::regex("\\[Format=(\\w*)\\]"),
+                                     "[Format='$1']");
         }
         if (r.bCrlf) sText = Edited(sText, "\n", "\r\n");
         if (!r.bGzip || sName != sData) {
