@@ -1715,7 +1715,7 @@ TEST(KinkmarkRun, SavedSessionInputIsKept) {
 
 // Every example folder of the README, run as run.sh runs the bundled one
 // (from the top directory, on a copy of the folder): it finishes and
-// writes the outputs the README quotes.
+// writes the outputs the README quotes, and the rows it quotes.
 struct ExampleRow {
   const char* sFolder;
   std::vector<const char*> outputs;  // in the folder's output/, non-empty
@@ -1723,10 +1723,23 @@ struct ExampleRow {
   // Outputs equal, byte for byte, to the named output of the folder's
   // run.ini: another way to the same results.
   std::vector<std::pair<const char*, const char*>> sameAsRun = {};
+  std::vector<std::pair<const char*, const char*>> quoted = {};  // file, row
 };
 
 const ExampleRow kExamples[] = {
-    {"basic", {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"}},
+    {"basic",
+     {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"},
+     "run.ini",
+     {},
+     // The tests of 0 kinkmarks against 3, 2, then 1, each at 0.05 / 3.
+     {{"rates.permtestexport.txt",
+       "Female,South,0,0,3,0,   6,  22, 500,           0.676,           0.017\n"
+       "Female,South,1,0,2,0,   4,  24, 500,           0.818,           0.017\n"
+       "Female,South,2,0,1,0,   2,  26, 500,           0.870,           "
+       "0.017\n"},
+      {"rates.aapcexport.txt",
+       "Male,North,2,Full Range,1991.000,2020.000,0.089,-0.111,0.290,0,0.874,"
+       "0.382\n"}}},
     {"header", {"rates.kmo", "rates.apcexport.txt"}},
     {"counts", {"cases.kmo", "cases.dataexport.txt"}},
     {"ageadjusted", {"ages.dataexport.txt", "ages.report.txt"}},
@@ -1765,6 +1778,11 @@ TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
       SCOPED_TRACE(sName);
       ASSERT_TRUE(fs::exists(example / "output" / sName));
       EXPECT_GT(fs::file_size(example / "output" / sName), 0u);
+    }
+    for (const auto& [sName, sRow] : row.quoted) {
+      EXPECT_NE(ReadAll((example / "output" / sName).string()).find(sRow),
+                std::string::npos)
+          << sName << " lacks " << sRow;
     }
     if (row.sameAsRun.empty()) continue;
     ASSERT_EQ(RunKinkmark(dir, sFolder + "run.ini").iStatus, 0);
