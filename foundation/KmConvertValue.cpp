@@ -95,12 +95,6 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
   return IsValidIntegerText(sText, bAllowLeadingBlanks, false);
 }
 
-bool IsWholeNumberText(const char* sText) {
-  if (!IsValidIntegerText(sText, false, true)) return false;
-  if (*sText == '+' || *sText == '-') ++sText;
-  return *sText != '\0';
-}
-
 bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks) {
   if (sText == nullptr) return false;
   if (*sText == '\0') return true;

@@ -13,13 +13,6 @@ bool IsValidSignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 // The same with only an optional '+' as sign.
 bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 
-// True when sText is a whole number: an optional '+' or '-', then at least
-// one digit and nothing else, blanks included. Leading zeros and a sign are
-// spellings of the one number ("01", "+1" and "1" are all 1). The one rule
-// by which a by-variable's code in the data and a label of the independent
-// variable are told from text. A null text is not one.
-bool IsWholeNumberText(const char* sText);
-
 // True when sText is a decimal number, the only form of number that data,
 // matrix and option files hold: an optional '+' or '-', digits with at most
 // one '.' among them (at least one digit), then optionally 'e' or 'E', an

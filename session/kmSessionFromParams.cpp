@@ -85,8 +85,8 @@ void CheckYearLabels(const kmVariable& indep, const KmString& sFile) {
   const KmFormat& format = indep.GetFormat();
   for (int32_t i = 0; i < format.GetNumLines(); ++i) {
     const KmString& sLabel = format.GetLabel(i);
-    if (LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters) ||
-        IsDecimalNumberText(sLabel.GetCString(), true)) {
+    if (ReadYearLabel(sLabel) != CodeText::kText ||
+        LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters)) {
       continue;
     }
     GenerateKmInputExceptionF(

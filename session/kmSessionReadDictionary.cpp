@@ -101,6 +101,38 @@ KmString UnknownStatisticProblem(const VSExportDict& dict) {
   return sProblem;
 }
 
+// The problem of a label of the independent variable that the dictionary
+// cannot use, read being what ReadYearLabel makes of it. A number that is
+// not whole is named at once. A text first gets the likely cause: the
+// columns were exported so that the table variable before the last is no
+// year (with counts and both populations, the adjustment variable is
+// missing and the year was taken for it).
+KmString RefusedLabelProblem(const KmString& sLabel, CodeText read,
+                             const KmString& sValue, bool bCalculatedRates,
+                             const KmString& sVariable,
+                             const KmString& sDictionaryFile) {
+  KmString sProblem;
+  if (read == CodeText::kText && bCalculatedRates) {
+    sProblem << "Kinkmark detected Count, Population and Standard "
+                "Population variables but no Adjustment Variable.\n"
+                "Please double check your VESK*Stat session and add an "
+                "Adjustment Variable.  If you are not trying to calculate "
+                "Age-Adjusted Rates, please remove your Standard "
+                "Population variable from your VESK*Stat session and "
+                "re-export your results.\n";
+  } else if (read == CodeText::kText) {
+    sProblem << "The independent variable (e.g. year) must be a "
+                "numeric value.\n\n Please use the export feature of "
+                "VESK*Stat to create a new data file. On the VESK*Stat "
+                "Table tab put all table variables in the row "
+                "dimension. List the Independent variable (year) last "
+                "and export as a numeric value\n";
+  }
+  sProblem << RefusedYearLabel(sLabel, sValue, sVariable, sDictionaryFile,
+                               kmLabelRoute::kDictionary);
+  return sProblem;
+}
+
 }  // namespace
 
 // What the statistics of the dictionary's variables say.
@@ -427,36 +459,21 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
           sLabel.Truncate(static_cast<uint32_t>(sLabel.GetLength() - 5));
           bRateRow = true;
         }
-        if (!bRateRow && LeavesYearOut(sLabel, kmLabelRoute::kDictionary)) {
+        // Read as a number first: a "-" that is a sign ("-1.0") leaves no
+        // year out.
+        const CodeText read = ReadYearLabel(sLabel);
+        if (read == CodeText::kCode) {
+          // A year: used as it is.
+        } else if (!bRateRow &&
+                   LeavesYearOut(sLabel, kmLabelRoute::kDictionary)) {
           bMark = !IsLeftOutLabel(sLabel);  // marked once
           bNotUsedRows = true;
-        } else if (IsWholeNumberText(sLabel.GetCString())) {
-          // A year: used as it is.
         } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
-          KmString sProblem;
-          if (stats.CalculatedRates()) {
-            sProblem
-                << "Kinkmark detected Count, Population and Standard "
-                   "Population variables but no Adjustment Variable.\n"
-                   "Please double check your VESK*Stat session and add an "
-                   "Adjustment Variable.  If you are not trying to calculate "
-                   "Age-Adjusted Rates, please remove your Standard "
-                   "Population variable from your VESK*Stat session and "
-                   "re-export your results.";
-          } else {
-            sProblem << "The independent variable (e.g. year) must be a "
-                        "numeric value.\n\n Please use the export feature of "
-                        "VESK*Stat to create a new data file. On the VESK*Stat "
-                        "Table tab put all table variables in the row "
-                        "dimension. List the Independent variable (year) last "
-                        "and export as a numeric value";
-          }
-          sProblem << "\n"
-                   << RefusedYearLabel(sLabel, source.GetValue(i),
-                                       vVariables_[iIndependent - 1].GetName(),
-                                       sDictionaryFile,
-                                       kmLabelRoute::kDictionary);
-          AddDictionaryProblem(sProblem.GetCString());
+          AddDictionaryProblem(
+              RefusedLabelProblem(
+                  sLabel, read, source.GetValue(i), stats.CalculatedRates(),
+                  vVariables_[iIndependent - 1].GetName(), sDictionaryFile)
+                  .GetCString());
         }
       }
       if (bMark) {

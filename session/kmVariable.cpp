@@ -195,9 +195,15 @@ bool kmVariable::LeavesOut(const KmString& sValue) const {
   return iLine >= 0 && IsLeftOutLabel(pFormat_->GetLabel(iLine));
 }
 
+CodeText ReadYearLabel(const KmString& sLabel) {
+  double dYear = 0.0;
+  return ReadWholeNumber(sLabel.GetCString(), true, &dYear);
+}
+
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route) {
-  // A whole number is a year, a centred one ("-15") too, in every route.
-  if (IsWholeNumberText(sLabel.GetCString())) return false;
+  // A number is never a label that leaves its year out, a centred year
+  // written "-1.0" as much as "-1": its "-" is its sign.
+  if (ReadYearLabel(sLabel) != CodeText::kText) return false;
   if (sLabel.IsEmpty() || sLabel.EndsWith(kNotUsedSuffix)) return true;
   if (route != kmLabelRoute::kDictionary) return false;
   KmString sLower(sLabel);
@@ -222,8 +228,16 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
           .GetKeyLine(sSection.GetCString(), sValue.GetCString());
   if (iLine > 0) sText << ", line " << iLine;
   sText << ": the label \"" << sLabel << "\" of the independent value "
-        << sValue << " in [" << sSection
-        << "] is not a number, and the fits place each record at the number "
+        << sValue << " in [" << sSection << "] ";
+  if (ReadYearLabel(sLabel) == CodeText::kNumberNoCode) {
+    // Only a data dictionary refuses a number, and only one that is no year.
+    sText << "is a number but not a whole one, and in a data dictionary "
+             "each label of the independent variable that is a number is "
+             "the year the fits place its records at.  Label each value "
+             "with its whole year.";
+    return sText;
+  }
+  sText << "is not a number, and the fits place each record at the number "
            "its label gives.  Only an empty label or one ending in \""
         << kNotUsedSuffix << "\"";
   if (route == kmLabelRoute::kDictionary) {

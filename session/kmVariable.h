@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmString.h"
 
 class KmFormat;
@@ -107,23 +108,32 @@ enum class kmLabelRoute {
   kDictionary,         // a data dictionary (".dic")
 };
 
+// What a label of the independent variable holds, by the one number rule
+// of ReadWholeNumber (blanks around it dropped): kCode a whole number,
+// however written ("-15", "+3", "1990", "-1.0", "-1e0", "-0.0"), a year in
+// every route; kNumberNoCode a number that is not whole ("0.5", "-9.5"),
+// which a session-parameter file places between years and a data
+// dictionary refuses; kText no number.
+CodeText ReadYearLabel(const KmString& sLabel);
+
 // The one rule of which labels of the independent variable leave their
-// year's records out of the fits. A label that is a whole number
-// (IsWholeNumberText: "-15", "+3", "1990") is a year in every route and
-// never does. Of the others, in every route: an empty label, or one ending
-// in " (not used in calculations)". In a data dictionary also a label
-// holding "-" (a span of years such as "1990-1994", or "-" alone) or
-// "total" in any case; the dictionary reader marks these with that ending,
-// so the session's stored labels need only the first part.
+// year's records out of the fits. A label is read as a number first
+// (ReadYearLabel), and a label that is a number never does. Of the others,
+// in every route: an empty label, or one ending in " (not used in
+// calculations)". In a data dictionary also a label holding "-" (a span of
+// years such as "1990-1994", or "-" alone) or "total" in any case; the
+// dictionary reader marks these with that ending, so the session's stored
+// labels need only the first part.
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route);
 
 // LeavesYearOut for a label as the session stores it (marked).
 bool IsLeftOutLabel(const KmString& sLabel);
 
 // The sentence that names a label of the independent variable the route
-// refuses (neither a number nor a label that leaves its year out): the
-// label, the value it labels, and the file and line of the value's line in
-// the [Format=<sVariable>] section of the session file sFile.
+// refuses (neither a number nor a label that leaves its year out, or in a
+// data dictionary a number that is not whole): the label, the value it
+// labels, and the file and line of the value's line in the
+// [Format=<sVariable>] section of the session file sFile, then why.
 KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
                           const KmString& sVariable, const KmString& sFile,
                           kmLabelRoute route);

@@ -30,6 +30,7 @@ struct BadCase {
                          // run completes without the faulty cohort
   const char* sSource;   // the error file's source module; for a completed
                          // run, the cohort's reason in the results file
+  bool bMessageFirst = false;  // the message begins with sMessage
 };
 
 const char kMissingValue[] =
@@ -319,6 +320,19 @@ const BadCase kCases[] = {
      "Session file \"session.ini\", line 21: the label \"Mid\" of the "
      "independent value 2001 in [Format=Year] is not a number",
      "kmSession"},
+    // Faults: a dictionary's year label 2012.5 was refused as no number
+    // after unrelated advice; labels -15.5 ... -0.5 stopped the run naming
+    // nothing.
+    {"bad_dicyearfraction",
+     "Session file \"session.dic\", line 46: the label \"2012.5\" of the "
+     "independent value 2012 in [Format=Year] is a number but not a whole "
+     "one",
+     "kmSession", true},
+    {"bad_dicyearhalves",
+     "Session file \"session.dic\", line 38: the label \"-15.5\" of the "
+     "independent value 2005 in [Format=Year] is a number but not a whole "
+     "one",
+     "kmSession", true},
     {"bad_nodatafileoptions", "Section \"[Datafile Options]\" not found in",
      "KMUserParamsDict"},
     {"bad_garbagekms", kNotSession, "kmSession.cpp"},
@@ -367,6 +381,7 @@ void ExpectErrorFile(const km_test::ScratchDir& dir, const BadCase& c,
       sError.substr(sHead.size(), sError.find("\n\nCall Path") - sHead.size());
   if (bAtEnd) sMessage += "$";
   EXPECT_NE(sMessage.find(c.sMessage), std::string::npos) << sMessage;
+  EXPECT_TRUE(!c.bMessageFirst || sMessage.rfind(c.sMessage, 0) == 0);
   EXPECT_NE(sError.find("Source Module\n" + kDashes + "\n" + c.sSource + "\n"),
             std::string::npos)
       << sError;
@@ -1683,6 +1698,13 @@ Rows MakeRows(DataSet data) {
 const char kCentredMinusZero[] =
     "2000=-5\n2001=-4\n2002=-3\n2003=-2\n2004=-1\n2005=0\n2006=-0\n2007=2\n"
     "2008=3\n2009=4\n2010=5\n2011=6\n";
+// Centred labels written with a point or an exponent, and -0.0 beside 0.
+const char kCentredSpelt[] =
+    "2000=-0.5e1\n2001=-4.0\n2002=-3e0\n2003=-2.\n2004=-1.00\n2005=0.0\n"
+    "2006=1e0\n2007=2.0\n2008=+3\n2009=4\n2010=5\n2011=6\n";
+const char kCentredMinusZeroPoint[] =
+    "2000=-5.0\n2001=-4\n2002=-3\n2003=-2\n2004=-1e0\n2005=0\n2006=-0.0\n"
+    "2007=2\n2008=3\n2009=4\n2010=5\n2011=6\n";
 const char kFallingLabels[] =
     "2000=6\n2001=5\n2002=4\n2003=3\n2004=2\n2005=1\n2006=0\n2007=-1\n"
     "2008=-2\n2009=-3\n2010=-4\n2011=-5\n";
@@ -1909,6 +1931,13 @@ const Variation kVariations[] = {
     {"a centred year format labelling -0 beside 0", DataSet::kRates, nullptr,
      "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
      0, "", "1=East\n2=West\n", "", kCentredMinusZero},
+    // Fault: a dictionary left out the years labelled -4.0, -1e0 or -0.0.
+    {"centred year labels written with a point or an exponent", DataSet::kRates,
+     nullptr, "out.kmo has finished", 0, nullptr, 0, 0, "", "1=East\n2=West\n",
+     "", kCentredSpelt},
+    {"a centred year format labelling -0.0 beside 0", DataSet::kRates, nullptr,
+     "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
+     0, "", "1=East\n2=West\n", "", kCentredMinusZeroPoint},
     // Fault: labels that fall as the years rise were refused quoting the
     // years, which rise.
     {"a year format whose labels fall", DataSet::kRates, nullptr,
