@@ -85,4 +85,41 @@ TEST(ValidateRunFileKeys, TheFiveKeysInAnyCase) {
   EXPECT_EQ(std::string(sMessages.GetCString()), "");
 }
 
+// Every section a dictionary's reader reads, and every format, is refused
+// when given twice, naming it; a section no reader reads may be.
+TEST(ValidateDictionarySections, EverySectionTheReaderReadsGivenOnce) {
+  const struct {
+    const char* sSection;
+    bool bRefused;
+  } kCases[] = {
+      {"System", true},
+      {"Session Options", true},
+      {"Export Options", true},
+      {"Variables", true},
+      {"Life Page Variables", true},
+      {"Summary Page Variables", true},
+      {"Z-Statistics Page Variables", true},
+      {"Prevalence Page Variables", true},
+      {"MPSir O/E Page Variables", true},
+      {"Format=Site", true},
+      {"Notes", false},
+  };
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("session.dic");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sSection);
+    const std::string sHeader = std::string("[") + c.sSection + "]";
+    km_test::WriteAll(path,
+                      sHeader + "\na = 1\n[Other]\n" + sHeader + "\nb = 2\n");
+    KmString sMessages;
+    EXPECT_EQ(ValidateDictionarySections(path.c_str(), sMessages), !c.bRefused);
+    EXPECT_EQ(std::string(sMessages.GetCString()),
+              c.bRefused
+                  ? "The file \"" + path + "\" gives the section \"" + sHeader +
+                        "\" twice: line 1 \"" + sHeader + "\" and line 4 \"" +
+                        sHeader + "\".  Give each section once.\n"
+                  : "");
+  }
+}
+
 }  // namespace
