@@ -204,9 +204,23 @@ class kmCohortManager {
   // Refuses a cohort key that belongs to a cohort already closed.
   void CheckCohortNotClosed(const KmString& sKey);
   // Throws the input error "Data file \"<name>\", line <n>, column <c>: "
-  // (no column when iColumn is 0) followed by the formatted text.
+  // (no column when iColumn is 0) followed by the formatted text and, when
+  // the session file names another data file than the one read, a paragraph
+  // naming it as the file its variable positions may describe. For a fault
+  // the session finds through those positions (a column it reads holds no
+  // year, no code, no count, nothing), which the layout of that other file
+  // may explain.
   [[noreturn]] void ThrowAtLine(int32_t iColumn, const char* sFormat, ...)
       KM_PRINTF_FORMAT(3, 4);
+  // ThrowAtLine of sText without that paragraph: for a fault in how the
+  // record itself is written (its quotes, more fields than the first record,
+  // a number spelt with commas or points), which no variable position can
+  // cause.
+  [[noreturn]] void ThrowWritingFault(int32_t iColumn, const KmString& sText);
+  // Throws sText at iColumn of the current line, with the paragraph on the
+  // session's data file when bPositionsMayCause (ThrowAtLine).
+  [[noreturn]] void ThrowFault(int32_t iColumn, const KmString& sText,
+                               bool bPositionsMayCause);
   // Throws, at the by variable byVar's column of the current line, the
   // input error that sCode is a code its numeric format does not list.
   [[noreturn]] void ThrowInvalidCode(const kmVariable& byVar,

@@ -248,10 +248,9 @@ void kmCohortManager::SplitChecked(const KmString& sLine,
   KmStringTokenizer::QuoteFault fault;
   KmStringTokenizer::SplitRecord(sLine, sDelimiter_, vTokens, &fault);
   if (fault.eKind == KmStringTokenizer::QuoteFault::kNoFault) return;
-  ThrowAtLine(fault.lField + 1, "%s",
-              KmStringTokenizer::QuoteFaultText(
-                  vTokens[static_cast<size_t>(fault.lField)], fault)
-                  .GetCString());
+  ThrowWritingFault(fault.lField + 1,
+                    KmStringTokenizer::QuoteFaultText(
+                        vTokens[static_cast<size_t>(fault.lField)], fault));
 }
 
 void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
@@ -263,20 +262,24 @@ void kmCohortManager::CheckNumberCommas(const std::vector<KmString>& vTokens) {
     if (sDelimiter_ == ";") {
       // A file split at semicolons is one whose numbers use decimal commas.
       const KmString sPoint = WithDecimalPoint(sField);
-      ThrowAtLine(iColumn,
-                  "\"%s\" holds a decimal comma: in a file whose fields are "
-                  "separated by semicolons a comma in a number is taken for a "
-                  "decimal comma, which is not read.  Write the number with a "
-                  "decimal point%s%s%s and no thousands separator.",
-                  sField.GetCString(), sPoint.IsEmpty() ? "" : " (\"",
-                  sPoint.GetCString(), sPoint.IsEmpty() ? "" : "\")");
+      ThrowWritingFault(
+          iColumn,
+          KmString().printf(
+              "\"%s\" holds a decimal comma: in a file whose fields are "
+              "separated by semicolons a comma in a number is taken for a "
+              "decimal comma, which is not read.  Write the number with a "
+              "decimal point%s%s%s and no thousands separator.",
+              sField.GetCString(), sPoint.IsEmpty() ? "" : " (\"",
+              sPoint.GetCString(), sPoint.IsEmpty() ? "" : "\")"));
     }
     if (!km_read_internal::HasOnlyThousandsCommas(sField)) {
-      ThrowAtLine(iColumn,
-                  "\"%s\" is not a number: a comma in a number may only "
-                  "separate thousands in groups of three digits "
-                  "(\"1,900,000\"); write decimals with a point (\"63.6\").",
-                  sField.GetCString());
+      ThrowWritingFault(
+          iColumn,
+          KmString().printf(
+              "\"%s\" is not a number: a comma in a number may only "
+              "separate thousands in groups of three digits "
+              "(\"1,900,000\"); write decimals with a point (\"63.6\").",
+              sField.GetCString()));
     }
     CountThousandsNumber(iColumn, sField);
   }
@@ -292,13 +295,15 @@ void kmCohortManager::CheckThousandsPoints(
     if (std::strchr(pPoint + 1, '.') != nullptr) {
       KmString sPlain(sField);
       sPlain.RemoveAll('.');
-      ThrowAtLine(iColumn,
-                  "\"%s\" is a number written with points between "
-                  "thousands: in a file whose fields are separated by "
-                  "semicolons a point in a number is its decimal point, and a "
-                  "number has one at most.  Write the number without "
-                  "thousands separators (\"%s\").",
-                  sText, sPlain.GetCString());
+      ThrowWritingFault(
+          iColumn,
+          KmString().printf(
+              "\"%s\" is a number written with points between "
+              "thousands: in a file whose fields are separated by "
+              "semicolons a point in a number is its decimal point, and a "
+              "number has one at most.  Write the number without "
+              "thousands separators (\"%s\").",
+              sText, sPlain.GetCString()));
     }
     // One point after 1 to 3 digits (the first not 0) and before exactly 3
     // more: a thousands point would look the same.
@@ -435,14 +440,15 @@ void kmCohortManager::CheckLongRecord(const std::vector<KmString>& vTokens) {
     --nUsed;
   }
   if (static_cast<int>(nUsed) <= iReferenceFields_) return;
-  ThrowAtLine(0,
-              "the record has %d fields, but %s (line %d) has %d, so its "
-              "values would be read from the wrong columns.%s",
-              static_cast<int>(vTokens.size()),
-              bReferenceIsHeader_ ? "the header row of variable names"
-                                  : "the first record",
-              iReferenceLine_, iReferenceFields_,
-              SplitFieldHint(vTokens).GetCString());
+  ThrowWritingFault(
+      0, KmString().printf(
+             "the record has %d fields, but %s (line %d) has %d, so its "
+             "values would be read from the wrong columns.%s",
+             static_cast<int>(vTokens.size()),
+             bReferenceIsHeader_ ? "the header row of variable names"
+                                 : "the first record",
+             iReferenceLine_, iReferenceFields_,
+             SplitFieldHint(vTokens).GetCString()));
 }
 
 KmString kmCohortManager::SplitFieldHint(
@@ -570,7 +576,14 @@ void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {
                   byVar.GetName().GetCString(), sCode.GetCString(),
                   byVar.GetName().GetCString());
     }
-    ThrowInvalidCode(byVar, sCode);
+    // No format line can list a text such as "0x1" or "inf": the format of a
+    // numeric variable holds whole numbers only.
+    ThrowAtLine(static_cast<int32_t>(byVar.GetPosition()),
+                "\"%s\" is an invalid code for the %s by variable: a code is "
+                "a whole number (1, 01, +1, 1.0 and 1e0 are all the code 1), "
+                "as its format section lists them.  Write the code as a whole "
+                "number.",
+                sCode.GetCString(), byVar.GetName().GetCString());
   }
   // Without a format the codes are whole numbers or texts, never both: a
   // text is coded by its order of appearance, which collides with numbers.
@@ -624,18 +637,27 @@ void kmCohortManager::CheckCohortNotClosed(const KmString& sKey) {
 }
 
 void kmCohortManager::ThrowAtLine(int32_t iColumn, const char* sFormat, ...) {
-  KmString sPlace;
-  sPlace << "Data file \"" << sDataFileName_ << "\", line " << iLineNumber_;
-  if (iColumn > 0) sPlace << ", column " << iColumn;
-  sPlace << ": ";
   va_list args;
   va_start(args, sFormat);
   KmString sText;
   sText.vprintf(sFormat, args);
   va_end(args);
-  sPlace << sText;
+  ThrowFault(iColumn, sText, true);
+}
+
+void kmCohortManager::ThrowWritingFault(int32_t iColumn,
+                                        const KmString& sText) {
+  ThrowFault(iColumn, sText, false);
+}
+
+void kmCohortManager::ThrowFault(int32_t iColumn, const KmString& sText,
+                                 bool bPositionsMayCause) {
+  KmString sPlace;
+  sPlace << "Data file \"" << sDataFileName_ << "\", line " << iLineNumber_;
+  if (iColumn > 0) sPlace << ", column " << iColumn;
+  sPlace << ": " << sText;
   const KmString& sNamed = pSession_->GetSessionNamedDataFile();
-  if (!sNamed.IsEmpty()) {
+  if (bPositionsMayCause && !sNamed.IsEmpty()) {
     sPlace << "\nThe data file read is \"" << sDataFileName_
            << "\", the run file's \"Data File\"; the session file names "
               "another, \""

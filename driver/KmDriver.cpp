@@ -62,6 +62,22 @@ bool AsksForUsage(const char* sArgument) {
          std::strcmp(sArgument, "-h") == 0;
 }
 
+// Refuses an argument that reads as an option the program does not have
+// ("-v", "--version"), which would otherwise be taken for a run file and
+// leave an error file of its name ("-v.ErrorFile.txt"): prints the refusal
+// and the usage on standard error, and returns true.
+bool RefusesUnknownOption(const char* sArgument) {
+  if (sArgument[0] != '-') return false;
+  std::fprintf(stderr,
+               "Error: \"%s\" is no option of kinkmark, whose only options "
+               "are \"--help\" and \"-h\"; nothing was read or written.  A "
+               "run file whose name begins with \"-\" is given with its "
+               "folder (\"./%s\").\n%s",
+               sArgument, sArgument, kUsage);
+  std::fflush(stderr);
+  return true;
+}
+
 }  // namespace
 
 int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
@@ -101,13 +117,14 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
 
 int KmRunDriver(int argc, char** argv) {
   // One argument, the run file. Anything else runs nothing and writes no
-  // file: "--help" and "-h" print the usage; a wrong count, and a run file
-  // that is a device or a pipe, are refused.
+  // file: "--help" and "-h" print the usage; a wrong count, any other
+  // option, and a run file that is a device or a pipe, are refused.
   if (argc == 2 && AsksForUsage(argv[1])) {
     std::fputs(kUsage, stdout);
     std::fflush(stdout);
     return kExitCompleted;
   }
+  if (argc == 2 && RefusesUnknownOption(argv[1])) return kExitUsage;
   if (argc != 2) {
     std::fprintf(stderr,
                  "Error: kinkmark takes one argument, the run file, and was "

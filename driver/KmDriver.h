@@ -19,9 +19,10 @@ constexpr int kExitErrorFileNotWritten = 3;  // its text is on the console
 // Another run is writing the same outputs: nothing was written or removed,
 // and no error file is written (KmRunRefused).
 constexpr int kExitOutputsBusy = 4;
-// The command line does not name exactly one run file, or names a device
-// or a pipe (IsDeviceOrPipe): the usage is on standard error, and nothing
-// was read or written.
+// The command line does not name exactly one run file, names an option
+// other than "--help" and "-h" (any argument beginning with "-"), or names a
+// device or a pipe (IsDeviceOrPipe): the usage is on standard error, and
+// nothing was read or written.
 constexpr int kExitUsage = 5;
 
 // Called from a catch block of the run: ends the failure in flight. A

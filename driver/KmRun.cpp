@@ -134,8 +134,18 @@ void KmRun::HoldOutputs() {
   }
   const std::string sReason =
       std::error_code(errno, std::generic_category()).message();
-  sMessage << "Unable to hold the outputs of the run: the lock file \"" << sLock
-           << "\" cannot be used: " << sReason.c_str() << ".";
+  if (outcome == KmFileLock::Outcome::kFolderNotWritable) {
+    // The lock is the first file a run makes: a read-only or immutable
+    // folder refuses it before anything else.
+    sMessage << "The folder \""
+             << KmFolder::FolderOf(sLock.GetCString()).c_str()
+             << "\" of the run's outputs cannot be written (the lock file \""
+             << sLock << "\" cannot be created in it): " << sReason.c_str()
+             << ".";
+  } else {
+    sMessage << "Unable to hold the outputs of the run: the lock file \""
+             << sLock << "\" cannot be used: " << sReason.c_str() << ".";
+  }
   throw KmException(sMessage.GetCString(), "main");
 }
 

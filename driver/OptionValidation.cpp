@@ -117,6 +117,40 @@ bool CheckSectionLines(const KmIniFile& ini, const char* sFileName,
   return bAllValid;
 }
 
+namespace {
+
+// sName in lower case without its blanks: "[Session  Options]" and
+// "[session options]" give one text.
+std::string WithoutBlanksOrCase(const KmString& sName) {
+  std::string sOut;
+  for (const char* p = sName.GetCString(); *p != '\0'; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c > 0x20) sOut += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  return sOut;
+}
+
+// Names the headers of ini that spell sSection with other blanks
+// ("[Session  Options]"): the user meant the section, which the file
+// lacks, and the missing section's message alone would not show why.
+void AppendHeadersSpeltOtherwise(const KmIniFile& ini, const char* sSection,
+                                 KmString& sMessages) {
+  KmString sWanted("[");
+  sWanted << sSection << "]";
+  const std::string sKey = WithoutBlanksOrCase(sWanted);
+  for (int32_t i = 0; i < ini.GetNumSections(); ++i) {
+    const KmIniSection& section = *ini.GetSectionByIndex(i);
+    if (WithoutBlanksOrCase(section.GetName()) != sKey) continue;
+    sMessages << "; it has the section header line " << section.GetLine()
+              << " \"" << section.GetHeaderText() << "\", which is not "
+              << sWanted
+              << ": a header names its section as written, its blanks "
+                 "included (only case may differ)";
+  }
+}
+
+}  // namespace
+
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages) {
   const SectionFilter isRead = SectionsNamed({sSection});
@@ -126,8 +160,9 @@ bool ValidateOptionsSection(const char* sFileName, const char* sSection,
   const bool bAllValid =
       CheckSectionLines(ini, sFileName, isRead, isValid, sMessages, &bFound);
   if (!bFound) {
-    sMessages << "Missing [" << sSection << "] in Options file: " << sFileName
-              << "\n";
+    sMessages << "Missing [" << sSection << "] in Options file: " << sFileName;
+    AppendHeadersSpeltOtherwise(ini, sSection, sMessages);
+    sMessages << "\n";
     return false;
   }
   return NoSectionOrKeyGivenTwice(ini, sFileName, isRead, sMessages) &&

@@ -79,7 +79,10 @@ bool CheckSectionLines(const KmIniFile& ini, const char* sFileName,
 // line (CheckSectionLines with isValid), then that no section or key is
 // given twice (NoSectionOrKeyGivenTwice, for that section alone).
 // Without the section (or without the file) appends "Missing
-// [<sSection>] in Options file: <file>\n" to sMessages and returns false.
+// [<sSection>] in Options file: <file>\n" to sMessages and returns false;
+// a header that spells the section with other blanks ("[Session  Options]")
+// is named before the "\n", with its line: "; it has the section header
+// line <n> \"<header>\", which is not [<sSection>]: ...".
 // Returns true when the section exists, every line passed and nothing is
 // given twice. Throws: the ini reader's errors (KmIniFile).
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,

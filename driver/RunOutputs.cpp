@@ -268,13 +268,11 @@ RunOutputNames MakeRunOutputNames(const KmRunFiles& files) {
   }
   outputs.sRunSummary = Derived(kRunSummarySuffix);
   outputs.sCommitRecord = Derived("commit");
-  // A run of a saved session named as the run file's saved session (run.ini
-  // reading run.kms) keeps its input as it is: the copy would carry the run
-  // options and replace the user's session unseen.
-  if (!files.bExportOnly &&
-      !SameFile(files.sSavedSessionFile, files.sSessionFile)) {
-    outputs.sSavedSession = files.sSavedSessionFile;
-  }
+  // Also where it is the session file the run reads (run.ini reading
+  // run.kms): CheckRunOutputs refuses that clash as any other, since leaving
+  // the input unwritten would keep a session of other options under the name
+  // of this run's.
+  if (!files.bExportOnly) outputs.sSavedSession = files.sSavedSessionFile;
   outputs.sErrorFile = files.sErrorFile;
   return outputs;
 }

@@ -64,8 +64,7 @@ struct RunOutputNames {
   // stem + ".commit": the record of the last step (CommitRecord), there
   // only while the run moves its outputs into place.
   KmString sCommitRecord;
-  KmString sSavedSession;  // "" when not written (export only; it is the
-                           // session file the run reads)
+  KmString sSavedSession;  // "" in export-only mode, which writes none
   KmString sErrorFile;
   KmString sClusteringFile;  // "" unless the session clusters its cohorts
 

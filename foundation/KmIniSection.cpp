@@ -32,15 +32,16 @@ KmString BracketedName(const char* sName) {
   return sOut;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// s less the blanks at both ends: every byte from 0x01 to 0x20, as a line
+// of the file is trimmed, so that a tab is a blank like a space wherever a
+// name, a key or a value is read.
+std::string WithoutBlanks(const std::string& s) { return ZdDeblank(s.c_str()); }
 
-// s less the blanks (spaces and tabs) at both ends.
-std::string WithoutBlanks(const std::string& s) {
-  size_t iBegin = 0;
-  size_t iEnd = s.size();
-  while (iBegin < iEnd && IsBlank(s[iBegin])) ++iBegin;
-  while (iEnd > iBegin && IsBlank(s[iEnd - 1])) --iEnd;
-  return s.substr(iBegin, iEnd - iBegin);
+// s less one pair of quotes, single or double, that encloses it.
+std::string WithoutQuotes(const std::string& s) {
+  const bool bQuoted =
+      s.size() >= 2 && (s[0] == '"' || s[0] == '\'') && s.back() == s[0];
+  return bQuoted ? s.substr(1, s.size() - 2) : s;
 }
 
 }  // namespace
@@ -62,8 +63,11 @@ bool KmIniSection::ReadHeader(const KmString& sHeader, KmString& sName) {
     std::string sInner = WithoutBlanks(sText.substr(1, iClose - 1));
     const size_t iEquals = sInner.find('=');
     if (iEquals != std::string::npos) {
+      // A name after '=' may be written in quotes ([Format="Region"]),
+      // as a name holding a delimiter is; the quotes are no part of it.
       sInner = WithoutBlanks(sInner.substr(0, iEquals)) + "=" +
-               WithoutBlanks(sInner.substr(iEquals + 1));
+               WithoutBlanks(
+                   WithoutQuotes(WithoutBlanks(sInner.substr(iEquals + 1))));
     }
     if (sInner.empty()) return false;
     sName = ("[" + sInner + "]").c_str();
@@ -123,8 +127,8 @@ void KmIniSection::SplitLine(const char* sLine, KmString& sKey,
     sBefore.assign(sLine, static_cast<size_t>(pEquals - sLine));
     sAfter = pEquals + 1;
   }
-  sKey = ZdDeblankSpaces(sBefore.c_str()).c_str();
-  sValue = ZdDeblankSpaces(sAfter.c_str()).c_str();
+  sKey = WithoutBlanks(sBefore).c_str();
+  sValue = WithoutBlanks(sAfter).c_str();
 }
 
 bool KmIniSection::IsNamed(const char* sHeader, const char* sName) {
@@ -169,7 +173,7 @@ void KmIniSection::GetString(KmString& sOut, const char* sKey,
   WithCallPath("GetString()", kClassName, [&] {
     KmString sValue;
     GetString(sValue, sKey);
-    sValue.TrimSpaces();
+    sValue.Trim();
     if (sValue.IsEmpty()) {
       sOut = sDefault;
     } else {
@@ -183,7 +187,7 @@ bool KmIniSection::GetBool(const char* sKey, bool bDefault) const {
     KmString sValue;
     GetString(sValue, sKey);
     if (sValue.IsEmpty()) return bDefault;
-    sValue.TrimSpaces();
+    sValue.Trim();
     if (KmStricmp(sValue.GetCString(), "true") == 0 ||
         KmStricmp(sValue.GetCString(), "yes") == 0) {
       return true;

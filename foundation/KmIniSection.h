@@ -52,16 +52,18 @@ class KmIniSection {
 
   // The section name a header line holds: the text between '[' and the
   // first ']' that is followed by nothing but blanks or a comment (';' and
-  // what follows it), trimmed of blanks (spaces and tabs), and of blanks
-  // around its first '=': "[ Format = Region ] ; codes" names
-  // "[Format=Region]". Returns false, leaving sName as it was, when
+  // what follows it), trimmed of blanks (bytes 0x01 to 0x20), and of blanks
+  // around its first '=' and of quotes (single or double) that enclose the
+  // text after it: "[ Format = Region ] ; codes" and "[Format='Region']"
+  // name "[Format=Region]". Returns false, leaving sName as it was, when
   // sHeader has no such ']' ("[Session Options", "[A] b") or names nothing
   // ("[ ]").
   static bool ReadHeader(const KmString& sHeader, KmString& sName);
 
   // Splits sLine at its first '=': the key is the text before it and the
-  // value the text after it, each trimmed of spaces (0x20 only) at both
-  // ends. A line without '=' is a key with the value "". Then SetString.
+  // value the text after it, each trimmed of blanks (bytes 0x01 to 0x20, a
+  // tab as a space) at both ends. A line without '=' is a key with the
+  // value "". Then SetString.
   // A null line adds nothing. iLine is the line's number in its file (0
   // when it was not read from one); the line is kept for GetKeyLines.
   void AddLine(const char* sLine, int32_t iLine = 0);
@@ -81,11 +83,11 @@ class KmIniSection {
   int32_t GetKeyIndex(const char* sKey) const;
   // sOut receives the value of sKey; "" when absent.
   void GetString(KmString& sOut, const char* sKey) const;
-  // sOut receives the value of sKey trimmed of spaces when that is not
+  // sOut receives the value of sKey trimmed of blanks when that is not
   // empty, else sDefault (null gives "").
   void GetString(KmString& sOut, const char* sKey, const char* sDefault) const;
   // bDefault for an absent key or an empty value. Otherwise, after trimming
-  // spaces: true when the value is "true" or "yes" without regard to case,
+  // blanks: true when the value is "true" or "yes" without regard to case,
   // or when it is the number 1 by the one rule of codes (ReadWholeNumber),
   // as "01", "1.0" and "10e-1" are; false otherwise ("1x", "1.5", "on").
   bool GetBool(const char* sKey, bool bDefault) const;

@@ -309,7 +309,8 @@ void KmUserParamsDict::CheckHeaderLocation(int32_t iLocation,
 }
 
 int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
-                                        const char* sKey) {
+                                        const char* sKey,
+                                        const KmIniSection& section) {
   // A location is a plain column number; text that atoi would read as 0 or
   // as a different number is refused rather than guessed at.
   const char* p = sValue.GetCString();
@@ -325,8 +326,10 @@ int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
   }
   if (!bDigits || iLocation < 1 || iLocation > kMaxLocation) {
     GenerateKmInputExceptionF(
-        "\"%s\" = \"%s\" in %s is not a column number from 1 to %d.",
-        kClassName, sKey, sValue.GetCString(), FileName(), kMaxLocation);
+        "The file \"%s\", line %d: \"%s\" = \"%s\" is not a column number "
+        "from 1 to %d.",
+        kClassName, sGivenName_.GetCString(), section.GetKeyLine(sKey), sKey,
+        sValue.GetCString(), kMaxLocation);
   }
   return iLocation;
 }
@@ -369,7 +372,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
       }
       if (sLocation.IsEmpty()) continue;
 
-      const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
+      const int32_t iLocation =
+          ParseLocation(sLocation, sLocationKey, *pSection);
 
       KmString sName;
       if (role.bNameFromHeader && bVariableNamesIncluded_) {
@@ -395,6 +399,8 @@ void KmUserParamsDict::IniReadVariables(KmIniFile& ini) {
     }
 
     ReadByVariables(ini, *pSection);
+    km_session_internal::RefuseFormatOfNoVariable(ini, vVariables_,
+                                                  sGivenName_);
 
     km_session_internal::HetErrorModelFromWord(
         GetValue(*pSection, kHetLocationKey), hetErrorModel_);
@@ -462,7 +468,7 @@ void KmUserParamsDict::ReadByVariables(KmIniFile& ini,
     if (sName.IsEmpty()) break;
     const KmString sLocation = GetValue(section, sLocationKey);
     if (sLocation.IsEmpty()) continue;
-    const int32_t iLocation = ParseLocation(sLocation, sLocationKey);
+    const int32_t iLocation = ParseLocation(sLocation, sLocationKey, section);
     vByVarLocations_.push_back(iLocation);
     VSVariable variable(sName.GetCString());
     KmFormat format;

@@ -72,9 +72,9 @@ class KmUserParamsDict {
   // <file>", a location that is not a column number from 1 to 32767, a
   // location beyond the names of the data file's first line, an unreadable
   // data file when the names are included, a "Format=" section that cannot
-  // be parsed. sNamesFile, when given, is the data file the run reads: the
-  // names of its first line, not of the file's own "Datafile name", are
-  // the variable names when they are included.
+  // be parsed or names none of the file's variables. sNamesFile, when given, is
+  // the data file the run reads: the names of its first line, not of the file's
+  // own "Datafile name", are the variable names when they are included.
   explicit KmUserParamsDict(const char* sFileName,
                             const char* sNamesFile = nullptr);
   KmUserParamsDict(const KmUserParamsDict& other) = default;
@@ -173,9 +173,11 @@ class KmUserParamsDict {
   // the header names: names the data file and, when the header line splits
   // into enough names at another delimiter, that delimiter.
   void CheckHeaderLocation(int32_t iLocation, const char* sLocationKey);
-  // The location text sValue of key sKey as a column number.
-  // Throws (kind 3) unless it is a whole number from 1 to 32767.
-  int32_t ParseLocation(const KmString& sValue, const char* sKey);
+  // The location text sValue of key sKey of section as a column number.
+  // Throws (kind 3) unless it is a whole number from 1 to 32767, naming
+  // the file and the key's line.
+  int32_t ParseLocation(const KmString& sValue, const char* sKey,
+                        const KmIniSection& section);
   // Puts variable at index iLocation - 1, growing the list with unnamed
   // variables as needed.
   void StoreVariable(int32_t iLocation, const VSVariable& variable);

@@ -6,6 +6,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
+#include "session/OptionRow.h"
 #include "session/internal/FormatSection.h"
 #include "session/internal/OptionText.h"
 
@@ -34,6 +35,26 @@ KmString GetValue(const KmIniSection& section, const char* sKey) {
   KmString sValue;
   section.GetString(sValue, sKey);
   return sValue;
+}
+
+// Refuses sValue of the key sKey of the dictionary's export options
+// (section), which is none of the '|'-separated sWords, naming the file as
+// its run file names it (sShownFile) and the key's line.
+[[noreturn]] void RefuseExportOption(const KmIniSection& section,
+                                     const char* sKey, const KmString& sValue,
+                                     const char* sWords,
+                                     const KmString& sShownFile) {
+  KmString sText("Session file \"");
+  sText << sShownFile << "\"";
+  const int32_t iLine = section.GetKeyLine(sKey);
+  if (iLine > 0) {
+    sText << ", line " << iLine << " of " << section.GetName() << ": \""
+          << sValue << "\" is not a supported " << sKey;
+  } else {
+    sText << " gives no " << sKey << " in " << section.GetName();
+  }
+  sText << "; use " << WordListText(sWords) << ".";
+  GenerateKmException(sText.GetCString(), kClassName);
 }
 
 }  // namespace
@@ -186,8 +207,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     } else if (sFormat == "labels") {
       iVariableFormat_ = 2;
     } else {
-      GenerateKmExceptionF("\"%s\" is not a supported format type.", kClassName,
-                           sFormat.GetCString());
+      RefuseExportOption(*pSection, "Variable format", sFormat,
+                         "numeric|quotedlabels|labels", sGivenName_);
     }
 
     bUnixFileFormat_ = GetValue(*pSection, "File format") == "UNIX";
@@ -195,8 +216,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     const KmString sDelimiter = GetValue(*pSection, "Field delimiter");
     if (!km_session_internal::FieldDelimiterFromWord(sDelimiter,
                                                      cFieldDelimiter_)) {
-      GenerateKmExceptionF("\"%s\" is not a supported Field delimiter.",
-                           kClassName, sDelimiter.GetCString());
+      RefuseExportOption(*pSection, "Field delimiter", sDelimiter,
+                         "tab|space|comma|semi-colon", sGivenName_);
     }
 
     const KmString sMissing = GetValue(*pSection, "Missing character");
@@ -266,5 +287,7 @@ void VSExportDict::ReadVariables(KmIniFile& ini) {
       }
       vVariables_.push_back(variable);
     }
+    km_session_internal::RefuseFormatOfNoVariable(ini, vVariables_,
+                                                  sGivenName_);
   });
 }

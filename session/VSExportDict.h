@@ -157,14 +157,18 @@ class VSExportDict {
   // could not be auto-detected."
   void ReadSessionOptionsSection(KmIniFile& ini);
   // "Export Options": how the data file is written.
-  // Throws: "\"Export Options\" section could not be found in <file>",
-  // "\"<value>\" is not a supported format type.", "\"<value>\" is not a
-  // supported Field delimiter."
+  // Throws: "\"Export Options\" section could not be found in <file>", or,
+  // for a "Variable format" or "Field delimiter" none of its words,
+  // "Session file \"<file>\", line <n> of [Export Options]: \"<value>\" is
+  // not a supported <key>; use <words>." ("Session file \"<file>\" gives
+  // no <key> in [Export Options]; use <words>." for an absent key).
   void ReadExportOptionsSection(KmIniFile& ini);
   // The variables (Var1Name, Var2Name, ... up to the first empty one) with
   // their "Format=<name>" sections.
-  // Throws: "The Variable Section could not be found.", or the format's
-  // message for a section that cannot be parsed.
+  // Throws: "The Variable Section could not be found.", the format's
+  // message for a section that cannot be parsed, or the refusal of a
+  // "Format" section that names none of the variables
+  // (RefuseFormatOfNoVariable).
   void ReadVariables(KmIniFile& ini);
 
   bool bQuotes_ = false;

@@ -34,7 +34,10 @@ KmFileLock::Outcome KmFileLock::Acquire(const KmFolder& folder,
   for (int i = 0; i < kAttempts; ++i) {
     constexpr int kFlags = O_RDWR | O_NONBLOCK;
     bool bCreated = true;
-    int iFd = folder.OpenFile(sLeaf, kFlags | O_CREAT | O_EXCL);
+    int iFd = KmGetFileSystem().CreateExclusiveAt(folder.GetFd(), sLeaf);
+    if (iFd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      return Outcome::kFolderNotWritable;
+    }
     if (iFd < 0 && errno == EEXIST) {
       bCreated = false;
       iFd = folder.OpenFile(sLeaf, kFlags);

@@ -18,6 +18,9 @@ class KmFileLock {
     kHeld,    // the lock is this object's
     kBusy,    // another process holds it
     kFailed,  // the lock file could not be opened (errno set)
+    // The lock file is missing and its folder refuses a new file: the
+    // folder cannot be written (errno EACCES, EPERM or EROFS).
+    kFolderNotWritable,
   };
 
   KmFileLock() = default;
@@ -27,8 +30,9 @@ class KmFileLock {
 
   // Takes the lock on the file sPath, in folder (the folder sPath is in,
   // held by the caller; the object keeps its own descriptor of it), without
-  // waiting, creating the file when it is missing. A symbolic link is never
-  // followed (kFailed, errno ELOOP). REQUIRES: the object holds no lock yet.
+  // waiting, creating the file when it is missing (through the installed
+  // KmFileSystem's CreateExclusiveAt). A symbolic link is never followed
+  // (kFailed, errno ELOOP). REQUIRES: the object holds no lock yet.
   Outcome Acquire(const KmFolder& folder, const std::string& sPath);
 
   bool IsHeld() const { return iFd_ >= 0; }

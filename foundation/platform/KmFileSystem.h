@@ -9,9 +9,10 @@
 // part-way through any output, fail a sync or a lock, or make a file
 // another account's. Opening
 // a name relative to a held folder does not (KmFolder::OpenFile,
-// and the folder itself): the lock files, the clustering result file and
-// the files a run only inspects (an earlier error file, a results file
-// under an output's name) are opened there, straight from the system.
+// and the folder itself): a lock file that exists, the clustering result
+// file and the files a run only inspects (an earlier error file, a results
+// file under an output's name) are opened there, straight from the system;
+// a lock file is created through CreateExclusiveAt.
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 

@@ -2,11 +2,15 @@
 #include "session/internal/FormatSection.h"
 
 #include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniSection.h"
 #include "foundation/kmTools.h"
+#include "session/OptionRow.h"
 
 namespace km_session_internal {
 
@@ -91,21 +95,61 @@ const char* WhatALineHolds(char cDataType) {
          "and 1e0 are all the code 1).";
 }
 
+// The bracketed name of the format section of sVariableName, in lower
+// case as section lookups compare names.
+std::string FoldedFormatHeader(const KmString& sVariableName) {
+  KmString sName("[");
+  sName << FormatSectionName(sVariableName) << "]";
+  return sName.MakeLower().GetCString();
+}
+
 }  // namespace
+
+KmString FormatSectionName(const KmString& sVariableName) {
+  KmString sHeader("[Format=");
+  sHeader << sVariableName << "]";
+  KmString sName;
+  if (!KmIniSection::ReadHeader(sHeader, sName))
+    return sHeader.GetCString() + 1;
+  const std::string sText(sName.GetCString());
+  return sText.substr(1, sText.size() - 2).c_str();
+}
+
+void RefuseFormatOfNoVariable(const KmIniFile& ini,
+                              const KmVector<VSVariable>& vVariables,
+                              const KmString& sShownFile) {
+  std::set<std::string> formats;
+  std::vector<std::string> vShown;
+  for (const VSVariable& variable : vVariables) {
+    if (variable.GetName().IsEmpty()) continue;
+    formats.insert(FoldedFormatHeader(variable.GetName()));
+    vShown.push_back(variable.GetName().GetCString());
+  }
+  for (int32_t i = 0; i < ini.GetNumSections(); ++i) {
+    const KmIniSection& section = *ini.GetSectionByIndex(i);
+    KmString sFolded(section.GetName());
+    sFolded.MakeLower();
+    if (!sFolded.StartsWith("[format") ||
+        formats.count(sFolded.GetCString()) > 0) {
+      continue;
+    }
+    GenerateKmInputExceptionF(
+        "Session file \"%s\", line %d: the section header \"%s\" names no "
+        "variable of the session, so no value would take its labels.  A "
+        "format section's header is \"[Format=\", the name of a variable the "
+        "file gives (%s), in quotes or not, and \"]\".",
+        "FormatSection", sShownFile.GetCString(), section.GetLine(),
+        section.GetHeaderText().GetCString(), KeyListText(vShown).GetCString());
+  }
+}
 
 bool ReadFormatSection(KmIniFile& ini, const KmString& sVariableName,
                        char cDataType, const KmString& sShownFile,
                        KmFormat& format) {
   KmString sSectionName;
   try {
-    sSectionName << "Format=" << sVariableName;
+    sSectionName = FormatSectionName(sVariableName);
     KmIniSection* pSection = ini.GetSection(sSectionName.GetCString());
-    if (pSection == nullptr) {
-      // Names holding the delimiter are written in quotes.
-      sSectionName.Clear();
-      sSectionName << "Format=\"" << sVariableName << "\"";
-      pSection = ini.GetSection(sSectionName.GetCString());
-    }
     if (pSection == nullptr) return false;
     KmFormat fresh;
     try {

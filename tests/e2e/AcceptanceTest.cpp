@@ -43,6 +43,9 @@ struct Refit {
   // The jump location of a jump model, whose "Jump" rows are refitted with
   // a step from it on (0: no jump model).
   double dJumpAt = 0.0;
+  // With estimated AR(1) errors, the kinkmarks of the unweighted fit the
+  // parameter comes from; only the parameter is checked (-1: no AR(1)).
+  int iAutocorrKinkmarks = -1;
 };
 
 // The rule by which the permutation tests of a run may end early, for
@@ -265,14 +268,19 @@ const Case kCases[] = {
      "East 0;West 1",
      {},
      {"short.csv", Response::kAgeAdjusted, true}},
-    {"autoest", nullptr, "run.ini", kGenerating, {}, {}},
+    {"autoest",
+     nullptr,
+     "run.ini",
+     kGenerating,
+     {},
+     {"kinked.csv", Response::kRateConstant, true, false, 1e5, 0.0, 2}},
     {"autoclipped",
      nullptr,
      "run.ini",
      "East 0;West 0",
      {{"out.report.txt", "\nEast\t0\t24\t2\t22\t"},
       {"out.report.txt", "\t0.990000000000\t"}},
-     {}},
+     {"data.csv", Response::kRateConstant, true, false, 1e5, 0.0, 0}},
     {"autofixed",
      nullptr,
      "run.ini",
@@ -644,6 +652,8 @@ const Case kCases[] = {
      {}},
 };
 
+const char* const kSites[] = {"East", "West"};
+
 bool Close(double dExpected, double dActual) {
   return std::fabs(dExpected - dActual) <=
          1e-8 * std::max(std::fabs(dExpected), std::fabs(dActual)) + 1e-11;
@@ -674,6 +684,13 @@ Table ReadTable(const std::string& sPath) {
     }
   }
   return table;
+}
+
+// R: qt(0.975, df) for the degrees of freedom of the refits of kinked.csv
+// (East's kinkmark and West's two on an observation); 0 for any other df.
+double T975(double df) {
+  if (df == 16.0) return 2.119905299221011;
+  return df == 19.0 ? 2.093024054408307 : 0.0;
 }
 
 // A jump model's jump and the data export's rows at J against the fit with
@@ -720,7 +737,6 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
                                          refit.bLog, refit.dRatesPerN);
   const Table report = ReadTable(dir.File("out.report.txt"));
   const Table apcs = ReadTable(dir.File("out.apcexport.txt"));
-  const char* kSites[] = {"East", "West"};
   for (size_t iSite = 0; iSite < series.size(); ++iSite) {
     SCOPED_TRACE(kSites[iSite]);
     std::vector<size_t> rows;
@@ -786,9 +802,88 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
       ASSERT_LT(s, fit.slopes.size());
       EXPECT_PRED2(Close, 100.0 * std::expm1(fit.slopes[s]),
                    apcs.Number(r, "APC"));
+      // The interval takes the refit's degrees of freedom, not the DF.
+      if (T975(errors.df) > 0.0) {
+        EXPECT_NEAR(T975(errors.df),
+                    (std::log1p(apcs.Number(r, "APC 95% UCL") / 100.0) -
+                     fit.slopes[s]) /
+                        errors.slopes[s],
+                    1e-6);
+      }
       ++nAPCs;
     }
     EXPECT_EQ(nAPCs, fit.slopes.size());
+    // An AAPC is 100 (e^A - 1), A = sum w_j b_j with w_j the range's share
+    // in segment j, s^2 = sum (w_j se_j)^2; its interval A +- q s takes the
+    // refit's t quantile when the range lies within one segment, else the
+    // normal one.
+    if (!fs::exists(dir.File("out.aapcexport.txt"))) continue;
+    const Table aapcs = ReadTable(dir.File("out.aapcexport.txt"));
+    std::vector<double> T{series[iSite].x.front()};
+    T.insert(T.end(), kinkmarks.begin(), kinkmarks.end());
+    T.push_back(series[iSite].x.back());
+    for (size_t r = 0; r < aapcs.rows.size(); ++r) {
+      if (aapcs.rows[r][0] != kSites[iSite]) continue;
+      const double a = aapcs.Number(r, "Start Obs");
+      const double e = aapcs.Number(r, "End Obs");
+      double A = 0.0, dVar = 0.0;
+      bool bWithin = false;
+      for (size_t j = 0; j < fit.slopes.size(); ++j) {
+        const double w =
+            std::max(0.0, std::min(T[j + 1], e) - std::max(T[j], a)) / (e - a);
+        A += w * fit.slopes[j];
+        dVar += std::pow(w * errors.slopes[j], 2);
+        bWithin = bWithin || (T[j] <= a && e <= T[j + 1]);
+      }
+      const double q = bWithin ? T975(errors.df) : 1.959963984540054;
+      EXPECT_PRED2(Close, 100.0 * std::expm1(A), aapcs.Number(r, "AAPC"));
+      if (q == 0.0) continue;
+      EXPECT_NEAR(100.0 * std::expm1(A + q * std::sqrt(dVar)),
+                  aapcs.Number(r, "AAPC C.I. High"), 1e-6);
+    }
+  }
+}
+
+// The unweighted fit with k kinkmarks at the grid's best locations: from
+// the third year to the third-last, two years apart at least.
+km_e2e::Refitted BestFit(const km_e2e::Series& s, size_t k,
+                         std::vector<double> kinks = {}, size_t iFrom = 2) {
+  if (kinks.size() == k) return km_e2e::FitWithKinkmarks(s, kinks);
+  km_e2e::Refitted best;
+  best.dSSE = HUGE_VAL;
+  for (size_t j = iFrom; j + 2 < s.x.size(); ++j) {
+    kinks.push_back(s.x[j]);
+    km_e2e::Refitted fit = BestFit(s, k, kinks, j + 3);
+    if (fit.dSSE < best.dSSE) best = fit;
+    kinks.pop_back();
+  }
+  return best;
+}
+
+// The estimated AR(1) parameter, shown to six decimals: the lag-one
+// regression coefficient sum r_t r_(t+1) / sum r_t^2, both over t < n, of
+// the residuals r of the unweighted fit with the most kinkmarks, kept
+// within -0.99 and 0.99.
+void CheckAutocorrelation(const km_test::ScratchDir& dir, const Refit& refit) {
+  const auto series =
+      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  for (size_t i = 0; i < series.size(); ++i) {
+    const auto k = static_cast<size_t>(refit.iAutocorrKinkmarks);
+    const std::vector<double> r = BestFit(series[i], k).residuals;
+    double dLagged = 0.0, dSquares = 0.0;
+    for (size_t t = 0; t + 1 < r.size(); ++t) {
+      dLagged += r[t] * r[t + 1];
+      dSquares += r[t] * r[t];
+    }
+    size_t iRow = 0;
+    while (iRow < report.rows.size() && report.rows[iRow][0] != kSites[i]) {
+      ++iRow;
+    }
+    ASSERT_LT(iRow, report.rows.size());
+    EXPECT_NEAR(std::clamp(dLagged / dSquares, -0.99, 0.99),
+                report.Number(iRow, "Auto Corr"), 5e-7)
+        << kSites[i];
   }
 }
 
@@ -954,7 +1049,11 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     }
     CheckRowsFitHeaders(dir);
     CheckJumpCellsAreNumbers(dir);
-    if (c.refit.sData != nullptr) CheckAgainstRefit(dir, c.refit);
+    if (c.refit.iAutocorrKinkmarks >= 0) {
+      CheckAutocorrelation(dir, c.refit);
+    } else if (c.refit.sData != nullptr) {
+      CheckAgainstRefit(dir, c.refit);
+    }
     if (c.stopping != Stopping::kNone) {
       CheckStopping(dir, c.stopping, c.iPermutations);
     }

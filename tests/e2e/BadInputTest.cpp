@@ -184,6 +184,16 @@ const BadCase kCases[] = {
     {"bad_norunsection",
      "Missing [Session Options] in Options file: options.ini",
      "ValidateRunOptions()"},
+    // Faults: a header with two blanks inside was missing, naming no line;
+    // a key with a tab before its "=" was another key, ignored in silence.
+    {"bad_runsectionblanks",
+     "Missing [Session Options] in Options file: options.ini; it has the "
+     "section header line 2 \"[Session  Options]\"",
+     "ValidateRunOptions()"},
+    {"bad_tabkeytwice",
+     "The file \"options.ini\" gives the key \"model\" twice with "
+     "different values: line 3 \"model\t= linear\" and line 4",
+     "ValidateRunOptions()"},
     {"bad_unknownexportoption",
      "The file \"export.ini\", line 2: \"export pdf\" is not a valid Export "
      "Option; use \"models\", ",
@@ -345,12 +355,17 @@ void ExpectErrorFile(const km_test::ScratchDir& dir, const BadCase& c,
   EXPECT_EQ(result.sConsole.find("has finished running"), std::string::npos);
   EXPECT_EQ(result.iStatus, 2);
   EXPECT_NE(result.sConsole.find("Error: "), std::string::npos);
-  EXPECT_NE(result.sConsole.find(c.sMessage), std::string::npos);
+  // A message that ends in "$" ends the error file's message.
+  std::string sWanted = c.sMessage;
+  const bool bAtEnd = sWanted.back() == '$';
+  if (bAtEnd) sWanted.pop_back();
+  EXPECT_NE(result.sConsole.find(sWanted), std::string::npos);
   const std::string sError = km_test::ReadAll(dir.File("run.ErrorFile.txt"));
   const std::string sHead = "Error Message\n" + kDashes + "\n";
   ASSERT_EQ(sError.rfind(sHead, 0), 0u) << sError;
-  const std::string sMessage =
+  std::string sMessage =
       sError.substr(sHead.size(), sError.find("\n\nCall Path") - sHead.size());
+  if (bAtEnd) sMessage += "$";
   EXPECT_NE(sMessage.find(c.sMessage), std::string::npos) << sMessage;
   EXPECT_NE(sError.find("Source Module\n" + kDashes + "\n" + c.sSource + "\n"),
             std::string::npos)
@@ -621,8 +636,14 @@ const DataCase kDataCases[] = {
     {"text code of a numeric by-variable", "se.ini", "1,2005,", "x,2005,",
      "data.csv",
      "Data file \"data.csv\", line 6, column 1: \"x\" is an invalid code for "
-     "the Site by variable.  You must redefine "
-     "the Site variable format.",
+     "the Site by variable: a code is a whole number",
+     "kmCohortManager", nullptr},
+    // Fault: advised to redefine a format, which cannot list such a text.
+    {"code 0x1 of a numeric by-variable", "se.ini", "1,2005,", "0x1,2005,",
+     "data.csv",
+     "\"0x1\" is an invalid code for the Site by variable: a code is a whole "
+     "number (1, 01, +1, 1.0 and 1e0 are all the code 1), as its format "
+     "section lists them.  Write the code as a whole number.$",
      "kmCohortManager", nullptr},
     {"cohort in two blocks", "se.ini", "2,2023,",
      "1,2024,51.95,0.5195,1039,2000000\n2,2023,", "data.csv",
@@ -687,6 +708,14 @@ const DataCase kDataCases[] = {
      "true\" in the session file, or remove it.\nThe data file read is "
      "\"data.csv\", the run file's \"Data File\"; the session file names "
      "another, \"",
+     "kmCohortManager", nullptr},
+    // Fault: a fault no variable position causes blamed them too.
+    {"record too long, session naming another data file", "datafile.ini",
+     "1,2005,57.70,", "1,2005,57,70,", "data.csv",
+     "record has 7 fields, but the first record (line 1) has 6, so its "
+     "values would be read from the wrong columns.  Columns 3 and 4 (\"57\" "
+     "and \"70\") look like one number split at its comma: write decimals "
+     "with a point (57.70).$",
      "kmCohortManager", nullptr},
     // Fault: said the inner-most by-variable had one category when the
     // records were sorted by the by-variables in another order.
@@ -1544,16 +1573,18 @@ struct Route {
 
 // What a variation asks of its runs beyond its data's edit.
 enum : unsigned {
-  kRouteDecides = 1,    // the year label leaves its year out in a dictionary;
-                        // a session-parameter file refuses it
-  kCodesOnly = 2,       // a fault only codes can have
-  kYearFormat = 4,      // a year format labels each year as itself (or as
-                        // sYearLabel says)
-  kAsUntouched = 8,     // the analysis is the untouched data's
-  kNoAgeFormat = 16,    // the session gives Age no format
-  kSpacedHeaders = 32,  // every section header is written with blanks
-                        // inside its brackets and around '=', and a comment
-  kNoRunType = 64,      // the run options leave out "run type = calculated"
+  kRouteDecides = 1,     // the year label leaves its year out in a dictionary;
+                         // a session-parameter file refuses it
+  kCodesOnly = 2,        // a fault only codes can have
+  kYearFormat = 4,       // a year format labels each year as itself (or as
+                         // sYearLabel says)
+  kAsUntouched = 8,      // the analysis is the untouched data's
+  kNoAgeFormat = 16,     // the session gives Age no format
+  kSpacedHeaders = 32,   // every section header is written with blanks
+                         // inside its brackets and around '=', and a comment
+  kNoRunType = 64,       // the run options leave out "run type = calculated"
+  kTabbedKeys = 128,     // every key line is written with tabs around its '='
+  kQuotedFormats = 256,  // every format header names its variable in quotes
 };
 
 struct Variation {
@@ -1802,6 +1833,27 @@ const Variation kVariations[] = {
     {"age-adjusted, every header with blanks and a comment",
      DataSet::kAgeAdjusted, nullptr, "has finished", 0, nullptr,
      kAsUntouched | kSpacedHeaders},
+    // Faults: a key or format line with a tab before its '=' was another
+    // key, ignored or refused; a format header naming its variable in
+    // quotes was read, ignored, or beside the plain one lost in silence; a
+    // format header naming no variable was a section nothing read.
+    {"every key with tabs around its =", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr,
+     kCodesOnly | kAsUntouched | kTabbedKeys},
+    {"age-adjusted, every key with tabs around its =", DataSet::kAgeAdjusted,
+     nullptr, "has finished", 0, nullptr, kAsUntouched | kTabbedKeys},
+    {"every format header in quotes", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr,
+     kCodesOnly | kAsUntouched | kQuotedFormats},
+    {"a format header in quotes beside the plain one", DataSet::kRates, nullptr,
+     "gives the section \"[Format=Site]\" twice: line ", 2, nullptr, kCodesOnly,
+     0, "", "1=East\n2=West\n[Format=\"Site\"]\n3=North\n"},
+    {"a format header naming no variable", DataSet::kRates, nullptr,
+     ": the section header \"[Format=]\" names no variable", 2, nullptr,
+     kCodesOnly, 0, "", "1=East\n2=West\n[Format=]\n3=North\n"},
+    {"a format header without its =", DataSet::kRates, nullptr,
+     ": the section header \"[Format Site]\" names no variable", 2, nullptr,
+     kCodesOnly, 0, "", "1=East\n2=West\n[Format Site]\n3=North\n"},
     {"a section header that cannot be read", DataSet::kRates, nullptr,
      "run.ini\", line 6: the section header \"[Notes\" cannot be read", 2,
      nullptr, 0, 0, "[Notes\n"},
@@ -2030,6 +2082,14 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
           sText = std::regex_replace(
               sText, std::regex("(^|\n)\\[([^=\n]*?)(=?)([^=\n]*)\\]"),
               "$1[ $2 $3 $4 ] ; a comment");
+        }
+        if ((c.flags & kTabbedKeys) && sName != sData) {
+          sText = std::regex_replace(
+              sText, std::regex("(^|\n)([^[;\n=]*?) *= *"), "$1$2\t=\t");
+        }
+        if ((c.flags & kQuotedFormats) && sName != sData) {
+          sText = std::regex_replace(sText, std::regex("\\[Format=(\\w*)\\]"),
+                                     "[Format='$1']");
         }
         if (r.bCrlf) sText = Edited(sText, "\n", "\r\n");
         if (!r.bGzip || sName != sData) {

@@ -94,6 +94,9 @@ TEST(KinkmarkRun, CommandLinesWithoutOneRunFileShowTheUsage) {
        "Usage: kinkmark <run file>\n"},
       {"--help", 0, "Usage: kinkmark <run file>\n", ""},
       {"-h", 0, "Usage: kinkmark <run file>\n", ""},
+      // Fault: options were taken as run files ("-v.ErrorFile.txt").
+      {"-v", kExitUsage, "", "Error: \"-v\" is no option of kinkmark"},
+      {"--version", kExitUsage, "", "Error: \"--version\" is no option"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sArguments);
@@ -496,7 +499,8 @@ struct FaultyFileSystem : KmFileSystem {
       : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (iAfter < 0 && Named(sName)) {
-      errno = ENOSPC;
+      // A lock file, the first file a run makes, as in a read-only folder.
+      errno = sName.find(".lock") != std::string::npos ? EROFS : ENOSPC;
       return -1;
     }
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
@@ -611,6 +615,9 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       {"run.job", sJob + "run.csv", "", "run.commit", 2,
        "Unable to write the file \"run.commit\": Input/output error", "", "",
        1 << 20, true},
+      {"run.job", sJob + "run.csv", "", "run.lock", 2,
+       "The folder \".\" of the run's outputs cannot be written (the lock "
+       "file \"run.lock\" cannot be created in it): Read-only file system."},
       {"run.inn", "", "", "", 2, "The run file \"run.inn\" does not exist"},
       {"run.dir", "/", "", "", 2, "Unable to open file"},
       {"run.nul", std::string("[Kinkmark\0", 10), "run.ErrorFile.txt=", "", 3,
@@ -1681,7 +1688,9 @@ TEST(KinkmarkRun, WholeRunThenExportOnly) {
 
 // A saved session run again under its own run file's name (run.ini reading
 // run.kms) must not be replaced by the run's copy, which carries the run
-// options of that run.
+// options of that run; nor can the run keep it, a session of other options
+// under its own name. Fault: kept, with status 0. It is refused, as any
+// output that is also an input.
 TEST(KinkmarkRun, SavedSessionInputIsKept) {
   km_test::ScratchDir dir;
   CopyFixtures(dir);
@@ -1694,14 +1703,19 @@ TEST(KinkmarkRun, SavedSessionInputIsKept) {
            "Data File = rates.txt\nRun Options File = options.ini\n"
            "Output File = second.kmo\n");
   const RunResult again = RunKinkmark(dir, "run.ini");
-  EXPECT_EQ(again.iStatus, 0) << again.sConsole;
-  EXPECT_TRUE(fs::exists(dir.File("second.RunSummary.txt")));
+  EXPECT_EQ(again.iStatus, 2) << again.sConsole;
+  EXPECT_NE(again.sConsole.find("The saved session \"run.kms\" is also an "
+                                "input of the run (the session file "
+                                "\"run.kms\"); give the run file another "
+                                "name."),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("second.RunSummary.txt")));
   EXPECT_EQ(ReadAll(dir.File("run.kms")), sSaved);
 }
 
 // Every example folder of the README, run as run.sh runs the bundled one
 // (from the top directory, on a copy of the folder): it finishes and
-// writes the outputs the README quotes.
+// writes the outputs the README quotes, and the rows it quotes.
 struct ExampleRow {
   const char* sFolder;
   std::vector<const char*> outputs;  // in the folder's output/, non-empty
@@ -1709,10 +1723,23 @@ struct ExampleRow {
   // Outputs equal, byte for byte, to the named output of the folder's
   // run.ini: another way to the same results.
   std::vector<std::pair<const char*, const char*>> sameAsRun = {};
+  std::vector<std::pair<const char*, const char*>> quoted = {};  // file, row
 };
 
 const ExampleRow kExamples[] = {
-    {"basic", {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"}},
+    {"basic",
+     {"rates.kmo", "rates.report.txt", "rates.RunSummary.txt"},
+     "run.ini",
+     {},
+     // The tests of 0 kinkmarks against 3, 2, then 1, each at 0.05 / 3.
+     {{"rates.permtestexport.txt",
+       "Female,South,0,0,3,0,   6,  22, 500,           0.676,           0.017\n"
+       "Female,South,1,0,2,0,   4,  24, 500,           0.818,           0.017\n"
+       "Female,South,2,0,1,0,   2,  26, 500,           0.870,           "
+       "0.017\n"},
+      {"rates.aapcexport.txt",
+       "Male,North,2,Full Range,1991.000,2020.000,0.089,-0.111,0.290,0,0.874,"
+       "0.382\n"}}},
     {"header", {"rates.kmo", "rates.apcexport.txt"}},
     {"counts", {"cases.kmo", "cases.dataexport.txt"}},
     {"ageadjusted", {"ages.dataexport.txt", "ages.report.txt"}},
@@ -1751,6 +1778,11 @@ TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
       SCOPED_TRACE(sName);
       ASSERT_TRUE(fs::exists(example / "output" / sName));
       EXPECT_GT(fs::file_size(example / "output" / sName), 0u);
+    }
+    for (const auto& [sName, sRow] : row.quoted) {
+      EXPECT_NE(ReadAll((example / "output" / sName).string()).find(sRow),
+                std::string::npos)
+          << sName << " lacks " << sRow;
     }
     if (row.sameAsRun.empty()) continue;
     ASSERT_EQ(RunKinkmark(dir, sFolder + "run.ini").iStatus, 0);

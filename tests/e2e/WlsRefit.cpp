@@ -141,7 +141,9 @@ SegmentErrors SegmentStdErrors(const Series& s,
     for (size_t c = 0; c < b.size(); ++c) e -= a[i][c] * b[c];
     dSSE += e * e;
   }
-  const double dMSE = dSSE / (dFactors - static_cast<double>(b.size()));
+  SegmentErrors errors;
+  errors.df = dFactors - static_cast<double>(b.size());
+  const double dMSE = dSSE / errors.df;
   // Standard error of coefficient i less coefficient iLess (none when equal).
   auto se = [&](size_t i, size_t iLess) {
     std::vector<double> c(b.size(), 0.0);
@@ -149,7 +151,6 @@ SegmentErrors SegmentStdErrors(const Series& s,
     if (iLess != i) c[iLess] = -1.0;
     return std::sqrt(dMSE * InverseForm(R, c));
   };
-  SegmentErrors errors;
   if (dJumpAt != 0.0) errors.jump = se(2 * S, 2 * S);
   for (size_t j = 0; j < S; ++j) {
     errors.intercepts.push_back(se(j, j));

@@ -38,10 +38,11 @@ Refitted FitWithKinkmarks(const Series& series,
 // counts by the factor |x - k| / h, because the kinkmark's location is
 // itself estimated; the mean square has sum(factors) - coefficients degrees
 // of freedom. A step that repeats a segment's level there is left out;
-// jump is the step's standard error (0 when left out).
+// jump is the step's standard error (0 when left out), df those degrees of
+// freedom.
 struct SegmentErrors {
   std::vector<double> intercepts, slopes, slopeChanges;
-  double jump = 0.0;
+  double jump = 0.0, df = 0.0;
 };
 SegmentErrors SegmentStdErrors(const Series& series,
                                const std::vector<double>& kinkmarks,

@@ -33,7 +33,7 @@ const char kRunFile[] =
     "a=b=c\r\n"
     "flag\r\n"
     "=no key\r\n"
-    "tab\t=kept\r\n"
+    "tab\t=\tkept\r\n"
     "k=1\r\n"
     "K=2\r\n"
     "\r\n"
@@ -90,7 +90,7 @@ TEST_F(KmIniFileTest, SplitsKeyLines) {
       {"a", "b=c"},
       {"flag", ""},
       {"", "no key"},
-      {"tab\t", "kept"},
+      {"tab", "kept"},  // a tab is a blank like a space
       {"k", "2"},
       {"orphan", ""},
   };
@@ -278,7 +278,8 @@ TEST(KmIniFile, HeadersAreReadAsTheNamesTheyHoldOrRefused) {
       {"[ Session Options ]", "[Session Options]"},
       {"[Format = Region]", "[Format=Region]"},
       {"[Session Options] ; run options", "[Session Options]"},
-      {"[\tFormat =\t\"a]b; c\" ];x", "[Format=\"a]b; c\"]"},
+      {"[\tFormat =\t\"a]b; c\" ];x", "[Format=a]b; c]"},
+      {"[Format='Region']", "[Format=Region]"},
       {"[Session Options", nullptr},
       {"[Session Options] x", nullptr},
       {"[ ]", nullptr},

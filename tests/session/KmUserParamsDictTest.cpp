@@ -261,7 +261,7 @@ TEST(KmUserParamsDict, ErrorsInTheVariableSectionsAreRaisedNotSwallowed) {
       {"text location",
        "independent variable location = 2\ncount location = "
        "third\nstandard error location = 4\n",
-       "", "\"count location\" = \"third\""},
+       "", "line 4: \"count location\" = \"third\" is not a column"},
       {"negative location", "independent variable location = -2\n", "",
        "\"independent variable location\" = \"-2\""},
       {"location past 16 bits", "independent variable location = 70000\n", "",
