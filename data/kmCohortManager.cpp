@@ -57,7 +57,6 @@ KmString kmCohortManager::ReadLine(KmLineSource& lines) {
         while (sResult.IsEmpty() && !bEOF_) {
           bEOF_ = !lines.ReadLine(sResult);
           if (!bEOF_) ++iLineNumber_;
-          if (!bEOF_ && lineListener_) lineListener_(sResult);
           // A leading tab of a tab-delimited line ends an empty field.
           KmLineSource::TrimDataLine(
               sResult, sDelimiter_.IsEmpty() ? '\0' : sDelimiter_[0]);

@@ -3,10 +3,8 @@
 #define KM_DATA_KMCOHORTMANAGER_H
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "data/kmCohort.h"
@@ -125,12 +123,6 @@ class kmCohortManager {
   // True when the cohorts do not all have the same number of records; false
   // for no cohorts.
   bool HasVaryingObservationCounts() const;
-  // Hands every line ReadAllCohorts reads, as read (blank ones included),
-  // to listener as well, so that another scan of the same file shares the
-  // pass. An empty function stops it.
-  void SetLineListener(std::function<void(const KmString&)> listener) {
-    lineListener_ = std::move(listener);
-  }
   // After ReadAllCohorts, the note on the numbers read with thousands
   // commas (in a semicolon-delimited file, with a point before 3 digits):
   // "Note: data file \"<name>\", line <n>, column <c>: \"<text>\" was read
@@ -249,8 +241,6 @@ class kmCohortManager {
   KmVector<kmCohort> vCohorts_;
   // Not owned; read for options and variables, observation counts written.
   kmSession* pSession_;
-  // Also given every line read (SetLineListener).
-  std::function<void(const KmString&)> lineListener_;
   // Lines read so far (blank lines included): the line of the last record.
   int iLineNumber_ = 0;
   // The last column the session reads, and the variable that stands there.

@@ -1,12 +1,10 @@
 #include "data/kmCohortPreRead.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "data/kmCohort.h"
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
-#include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -21,27 +19,13 @@ KmString FieldDelimiterText(kmDelimiter delimiter) {
 
 }  // namespace
 
-bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
+void PreReadCohorts(kmSession& session, bool bCalculatedRates,
                     bool* pbVarying) {
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
   kmCohortManager cohorts(
       &session, sDataFile, FieldDelimiterText(session.Get<kmDelimiter>()),
       bCalculatedRates, session.GetBool(kmOptVarNamesIncluded));
-  std::unique_ptr<kmObservationScan> pScan;
-  const bool bSpreadsheet =
-      sDataFile.EndsWith(".xls") || sDataFile.EndsWith(".xlsx");
-  if (!bCalculatedRates && !bSpreadsheet) {
-    try {
-      pScan = std::make_unique<kmObservationScan>(session);
-    } catch (KmException&) {
-      pScan.reset();
-    }
-  }
-  if (pScan) {
-    cohorts.SetLineListener(
-        [&pScan](const KmString& sLine) { pScan->AddLine(sLine); });
-  }
   cohorts.ReadAllCohorts();
   const KmString sNote = cohorts.GetThousandsNote();
   if (!sNote.IsEmpty()) {
@@ -52,29 +36,17 @@ bool PreReadCohorts(kmSession& session, bool bCalculatedRates,
     GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",
                               "main", sDataFile.GetCString());
   }
+  // The cohorts as the verification pass cuts them, by-variable codes keyed
+  // by their number: a block whose every record its year's label leaves out
+  // is no cohort there, so it has neither a label nor a count, and every
+  // later cohort keeps its own.
   session.ClearCohortLabels();
-  if (session.GetNumByVars() > 0) {
-    for (int i = 0; i < cohorts.GetNumCohorts(); ++i) {
-      session.AddCohortLabel(cohorts.GetCohortLabel(i));
-    }
+  KmVector<int32_t> vCounts;
+  for (const kmCohort& cohort : cohorts.GetCohorts()) {
+    if (cohort.GetNumObservations() == 0) continue;
+    if (session.GetNumByVars() > 0) session.AddCohortLabel(cohort.GetLabel());
+    vCounts.push_back(cohort.GetNumObservations());
   }
-  session.SetBool(kmOptPerCohortMaxKinkmarks,
-                  cohorts.HasVaryingObservationCounts());
-  if (bCalculatedRates) {
-    // The cohorts as the verification pass cuts them, by-variable codes
-    // keyed by their number: a block whose every record its year's label
-    // leaves out is no cohort there.
-    KmVector<int32_t> vCounts;
-    for (const kmCohort& cohort : cohorts.GetCohorts()) {
-      if (cohort.GetNumObservations() > 0) {
-        vCounts.push_back(cohort.GetNumObservations());
-      }
-    }
-    session.SetCohortObservationCounts(vCounts, pbVarying);
-    return true;
-  }
-  if (!pScan) return false;
-  // After the pre-read's counts, as the scan's own pass would add them.
-  pScan->Finish(session, pbVarying);
-  return true;
+  session.SetCohortObservationCounts(vCounts, pbVarying);
+  session.SetBool(kmOptPerCohortMaxKinkmarks, *pbVarying);
 }

@@ -50,7 +50,7 @@ void KmRun::Calculate() {
   PrepareSession();
   sPhase_ = "reading the data file";
   bool bVarying = false;
-  const bool bScanned = PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
+  PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
   // Not written when it is the session file the run reads (RunOutputNames).
   if (!outputs_.sSavedSession.IsEmpty()) {
     sPhase_ = "saving the session";
@@ -61,8 +61,6 @@ void KmRun::Calculate() {
     finished_.push_back(std::move(pSaved));
   }
 
-  // The plain scan shared the pre-read's pass unless it could not.
-  if (!bScanned) pSession_->DetermineMaximumObservations(&bVarying);
   if (pSession_->GetSelectCohortsVector().empty()) {
     pSession_->SetSelectCohortsVector(true);
   }

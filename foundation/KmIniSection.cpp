@@ -1,10 +1,10 @@
 #include "foundation/KmIniSection.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <unordered_set>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -192,9 +192,12 @@ bool KmIniSection::GetBool(const char* sKey, bool bDefault) const {
         KmStricmp(sValue.GetCString(), "yes") == 0) {
       return true;
     }
-    // The leading integer, as the standard text-to-int conversion reads it
-    // (strtol saturates where atoi's overflow would be undefined).
-    return std::strtol(sValue.GetCString(), nullptr, 10) == 1;
+    // A number is read whole by the one rule of codes: 1 however written
+    // ("01", "1.0", "10e-1"), never a text that only begins with it ("1x").
+    double dValue = 0.0;
+    return ReadWholeNumber(sValue.GetCString(), true, &dValue) ==
+               CodeText::kCode &&
+           dValue == 1.0;
   });
 }
 

@@ -88,8 +88,8 @@ class KmIniSection {
   void GetString(KmString& sOut, const char* sKey, const char* sDefault) const;
   // bDefault for an absent key or an empty value. Otherwise, after trimming
   // blanks: true when the value is "true" or "yes" without regard to case,
-  // or when its leading integer (0 when there is none) is 1, as in "01" and
-  // "1x"; false otherwise.
+  // or when it is the number 1 by the one rule of codes (ReadWholeNumber),
+  // as "01", "1.0" and "10e-1" are; false otherwise ("1x", "1.5", "on").
   bool GetBool(const char* sKey, bool bDefault) const;
 
   // Every line AddLine was given, in order, a key given again included.

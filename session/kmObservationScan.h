@@ -11,8 +11,7 @@
 class kmSession;
 
 // The scan of kmSession::DetermineMaximumObservations as a consumer of the
-// data file's lines, so that another pass over the same file (the driver's
-// pre-read) can feed it and the file is read once for both. The lines are
+// data file's lines, fed one line at a time in file order. The lines are
 // taken in file order, as read: blank lines are passed over, the others
 // trimmed (KmLineSource::TrimDataLine); with kmOptVarNamesIncluded the first is
 // the header and is dropped; kmOptHeaderLines further lines open every cohort,

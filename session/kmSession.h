@@ -472,15 +472,15 @@ class kmSession {
   // observation records and sets the maximum observations; *pbVarying
   // becomes true when the cohorts do not all have the same count.
   // kmOptHeaderLines rows are passed over at the start of each cohort.
+  // A run does not call it: its counts are the cohorts of the pre-read
+  // (SetCohortObservationCounts), which cuts them by their by-group key.
   // Throws: KmException when the independent variable is not set or the
   // data file cannot be read.
   void DetermineMaximumObservations(bool* pbVarying);
   // Replaces the observation counts with vCounts, one per cohort in file
-  // order, as the pre-read of the data file cut the cohorts (for data whose
-  // rates are formed over the groups of the adjustment variable, where the
-  // plain scan's cut by rising years does not apply), and rebuilds the
-  // observation records and the maximum observations from them; *pbVarying
-  // becomes true when the counts differ.
+  // order, as the pre-read of the data file cut the cohorts (every run's
+  // counts), and rebuilds the observation records and the maximum
+  // observations from them; *pbVarying becomes true when the counts differ.
   void SetCohortObservationCounts(const KmVector<int32_t>& vCounts,
                                   bool* pbVarying);
   // The default maximum number of kinkmarks for the number of lines of the

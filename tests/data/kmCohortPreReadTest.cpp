@@ -1,5 +1,5 @@
-// Tests of the pre-read of a run: the observation scan that shares its pass
-// over the data file finds what the scan's own pass finds.
+// Tests of the pre-read of a run: the cohorts it cuts are the ones the
+// session counts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,61 +15,79 @@ namespace {
 using preread_test::MakeSession;
 using preread_test::WriteDataFile;
 
-// The scan's results as one comparable list: the counts, then per record
-// its count, cohorts, their indices and maximum kinkmarks, then the
-// maximum observations and the varying flag.
-std::vector<int> ScanResults(const kmSession& session, bool bVarying) {
-  std::vector<int> v(session.GetObservationCounts().begin(),
-                     session.GetObservationCounts().end());
-  for (const NumOfObs& record : session.GetObservationRecords()) {
-    v.push_back(record.iNumObs);
-    v.push_back(record.iNumCohorts);
-    v.insert(v.end(), record.vCohorts.begin(), record.vCohorts.end());
-    v.push_back(record.iMaxKinkmarks);
-  }
+// The session's per-cohort lists after the pre-read, as one comparable
+// list: the label count, the counts, then the maximum observations and the
+// per-cohort maximum flag.
+std::vector<int> CohortLists(const kmSession& session) {
+  std::vector<int> v{session.GetNumCohorts()};
+  v.insert(v.end(), session.GetObservationCounts().begin(),
+           session.GetObservationCounts().end());
   v.push_back(session.GetMaxObservations());
-  v.push_back(bVarying ? 1 : 0);
+  v.push_back(session.GetBool(kmOptPerCohortMaxKinkmarks) ? 1 : 0);
   return v;
 }
 
-TEST(PreReadCohorts, SharedPassScansAsTheScanOfItsOwn) {
+// Every run counts the cohorts the pre-read cuts, whatever its dependent
+// variable: a cohort goes on while its by-group key does (a repeated year
+// is the verification's to refuse), and a block whose every year the
+// format leaves out is no cohort, as the verification finds none there.
+TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
   const struct {
     const char* sWhat;
     std::string sText;
     bool bNames;
     int iHeaderLines;
+    std::vector<int> vExpected;
   } kCases[] = {
       {"cohorts of 3 and 2 with blank lines",
        "1,A,2000,5,100\n\n1,A,2001,6,100\n1,A,2002,6,100\n  \n"
        "2,A,2000,7,100\n2,A,2001,8,100",
-       false, 0},
+       false,
+       0,
+       {2, 3, 2, 3, 1}},
       {"variable names",
        "Sex,Site,Year,Count,Pop\n1,A,2000,5,100\n"
        "1,A,2001,6,100\n2,A,2000,7,100\n2,A,2001,8,100\n",
-       true, 0},
+       true,
+       0,
+       {2, 2, 2, 2, 0}},
       {"a line before every block",
        "x,A,Yr,C,P\n1,A,2000,5,100\n1,A,2001,6,100\nx,A,Yr,C,P\n"
        "2,A,2000,7,100\n",
-       false, 1},
+       false,
+       1,
+       {2, 2, 1, 2, 1}},
+      {"a repeated year",
+       "1,A,2000,5,100\n1,A,2001,6,100\n1,A,2001,6,100\n2,A,2000,7,100\n"
+       "2,A,2001,8,100\n2,A,2002,8,100\n",
+       false,
+       0,
+       {2, 3, 3, 3, 0}},
+      {"a block of years left out",
+       "1,A,2000,5,100\n1,A,2001,6,100\n2,A,1999,7,100\n2,A,1999,7,100\n"
+       "2,B,2000,7,100\n2,B,2001,8,100\n",
+       false,
+       0,
+       {2, 2, 2, 2, 0}},
   };
+  KmFormat years;
+  years.AddLine("1999", "1999 (not used in calculations)", -1);
   km_test::ScratchDir dir;
   for (const auto& c : kCases) {
     for (bool bGzip : {false, true}) {
-      SCOPED_TRACE(std::string(c.sWhat) + (bGzip ? ", gzip" : ", plain"));
       const std::string sPath = WriteDataFile(dir, "data", c.sText, bGzip);
-      std::vector<int> results[2];
-      for (bool bShared : {true, false}) {
-        auto pSession = MakeSession(1, sPath);
+      for (bool bCalculatedRates : {false, true}) {
+        SCOPED_TRACE(std::string(c.sWhat) + (bGzip ? ", gzip" : ", plain") +
+                     (bCalculatedRates ? ", calculated rates" : ""));
+        auto pSession = MakeSession(2, sPath);
+        pSession->SetVarFormat(preread_test::kYearCol - 1, years);
         pSession->SetBool(kmOptVarNamesIncluded, c.bNames);
         pSession->SetInt(kmOptHeaderLines, c.iHeaderLines);
         bool bVarying = false;
-        // Calculated rates take the pre-read's counts and leave the plain
-        // scan to a pass of its own.
-        EXPECT_TRUE(PreReadCohorts(*pSession, !bShared, &bVarying));
-        if (!bShared) pSession->DetermineMaximumObservations(&bVarying);
-        results[bShared ? 0 : 1] = ScanResults(*pSession, bVarying);
+        PreReadCohorts(*pSession, bCalculatedRates, &bVarying);
+        EXPECT_EQ(CohortLists(*pSession), c.vExpected);
+        EXPECT_EQ(bVarying, c.vExpected.back() == 1);
       }
-      EXPECT_EQ(results[0], results[1]);
     }
   }
 }

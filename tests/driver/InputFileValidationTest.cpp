@@ -85,4 +85,29 @@ TEST(ValidateRunFileKeys, TheFiveKeysInAnyCase) {
   EXPECT_EQ(std::string(sMessages.GetCString()), "");
 }
 
+// Every section a dictionary's reader reads, and every format, is refused
+// when given twice, naming it; a section no reader reads may be.
+TEST(ValidateDictionarySections, EverySectionTheReaderReadsGivenOnce) {
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("session.dic");
+  for (const char* sSection :
+       {"System", "Session Options", "Export Options", "Variables",
+        "Life Page Variables", "Summary Page Variables",
+        "Z-Statistics Page Variables", "Prevalence Page Variables",
+        "MPSir O/E Page Variables", "Format=Site", "Notes"}) {
+    SCOPED_TRACE(sSection);
+    const std::string sHeader = std::string("[") + sSection + "]";
+    const bool bRead = sHeader != "[Notes]";
+    km_test::WriteAll(path,
+                      sHeader + "\na = 1\n[Other]\n" + sHeader + "\nb = 2\n");
+    KmString sMessages;
+    EXPECT_EQ(ValidateDictionarySections(path.c_str(), sMessages), !bRead);
+    EXPECT_EQ(
+        std::string(sMessages.GetCString())
+                .find("gives the section \"" + sHeader + "\" twice: line 1 \"" +
+                      sHeader + "\" and line 4") != std::string::npos,
+        bRead);
+  }
+}
+
 }  // namespace

@@ -1963,6 +1963,15 @@ const Variation kVariations[] = {
     // Fault: the refusal named no key to write.
     {"age-adjusted run options without the run type", DataSet::kAgeAdjusted,
      nullptr, "the file gives no \"run type\")", 2, nullptr, kNoRunType},
+    // Fault: a site whose every year is left out ended the whole run with
+    // "observation matrices hold fewer rows than its observation count".
+    {"a site whose every year is marked not used", DataSet::kRates,
+     [](Rows& r) {
+       for (const char* sYear : {"2011", "2004", "2000"})
+         r.insert(r.begin() + 12, {"North", sYear, "40.00", "0.50"});
+     },
+     "has finished", 0, "2000 (not used in calculations)", 0, 0, "",
+     "1=East\n2=West\n3=North\n"},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of

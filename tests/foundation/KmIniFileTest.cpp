@@ -113,15 +113,18 @@ TEST_F(KmIniFileTest, SplitsKeyLines) {
   EXPECT_EQ(Value(*pExport, "x"), "1 ; not a comment");
 }
 
-TEST(KmIniSection, GetBoolReadsWordsAndLeadingIntegers) {
+TEST(KmIniSection, GetBoolReadsWordsAndTheNumberOne) {
   struct Case {
     const char* sValue;
     bool bExpected;
   };
+  // A number is read whole, as every code is: 1 however written, and
+  // nothing that only begins with 1.
   const Case cases[] = {
-      {"TRUE", true}, {"Yes", true},    {"1", true},   {"01", true},
-      {"1x", true},   {" true ", true}, {"no", false}, {"2", false},
-      {"on", false},  {"false", false}, {"11", false},
+      {"TRUE", true},  {"Yes", true},    {"1", true},    {"01", true},
+      {"1x", false},   {" true ", true}, {"no", false},  {"2", false},
+      {"on", false},   {"false", false}, {"11", false},  {"1.5", false},
+      {"10e-1", true}, {"0.1e1", true},  {"1 2", false},
   };
   KmIniSection section("Options");
   for (const Case& c : cases) {
