@@ -192,12 +192,13 @@ class kmCohortManager {
   // split at a comma, found where the record leaves the pattern of the last
   // record of the reference count, else what splits a field in two.
   KmString SplitFieldHint(const std::vector<KmString>& vTokens) const;
-  // Refuses the file's first record when its independent value (without a
-  // format) is no number: the line is a row of names, not a record. In any
-  // other record such a value keeps only its cohort from being fitted,
-  // which the record checks report.
+  // Refuses, when bMayBeNames, a line whose independent value (without a
+  // format) is no number: the file's first line, with no header row
+  // declared and no number in the other columns read as numbers, is then a
+  // row of names, not a record. In a record such a value keeps only its
+  // cohort from being fitted, which the record checks report.
   void CheckIndependentValue(const KmString& sValue, int32_t iColumn,
-                             bool bFirstRecord);
+                             bool bMayBeNames);
   void CheckByVarCode(int iByVar, const KmString& sCode);
   // Records that cohort ended with the record at line iLastLine.
   void CloseCohort(const kmCohort& cohort, int iLastLine);

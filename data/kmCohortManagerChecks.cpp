@@ -147,6 +147,23 @@ bool ReadWithoutCommas(const KmString& sField, double& dValue) {
          kmTools::FieldNumber::kNumber;
 }
 
+// True when every column of vColumns but iSkip holds a number among
+// vFields (and at least one such column is read): the line is data.
+bool NumbersBeside(const std::vector<KmString>& vFields,
+                   const std::vector<int32_t>& vColumns, int32_t iSkip) {
+  bool bAny = false;
+  for (const int32_t iColumn : vColumns) {
+    if (iColumn == iSkip) continue;
+    double dValue = 0.0;
+    if (!ReadWithoutCommas(km_read_internal::ColumnField(vFields, iColumn),
+                           dValue)) {
+      return false;
+    }
+    bAny = true;
+  }
+  return bAny;
+}
+
 constexpr size_t kNoColumn = static_cast<size_t>(-1);
 
 // The column (0-based) of a whole number that a comma seems to have split
@@ -230,8 +247,12 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
   CheckNumberCommas(vTokens);
   if (sDelimiter_ == ";") CheckThousandsPoints(vTokens);
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
+  // Only a first line without a declared header row, whose other number
+  // columns hold no numbers, may be an undeclared row of names.
+  const bool bMayBeNames = bFirstRecord && !bVarNamesIncluded_ &&
+                           !NumbersBeside(vTokens, vNumberColumns_, iColumn);
   CheckIndependentValue(km_read_internal::ColumnField(vTokens, iColumn),
-                        iColumn, bFirstRecord);
+                        iColumn, bMayBeNames);
   for (size_t i = 0; i < vByVarFirst_.size(); ++i) {
     const kmVariable& byVar = pSession_->GetByVar(static_cast<int16_t>(i));
     if (byVar.GetPosition() < 1) continue;
@@ -510,32 +531,27 @@ void kmCohortManager::CheckFieldCount(const KmString& sLine, int nFields) {
 }
 
 void kmCohortManager::CheckIndependentValue(const KmString& sValue,
-                                            int32_t iColumn,
-                                            bool bFirstRecord) {
+                                            int32_t iColumn, bool bMayBeNames) {
   KmString sMissing;
   pSession_->GetMissingString(sMissing);
   const kmVariable& independent = pSession_->GetKMVar(kmVarIndependent);
   // Missing values, and texts such as "NA" in a record, are the record
   // checks' to report: they keep only their cohort from being fitted. Only
-  // a first record that is no record but a row of names stops the run. A
+  // a first line that is no record but a row of names stops the run. A
   // format gives the values its own meaning.
-  if (!bFirstRecord) return;
+  if (!bMayBeNames) return;
   double dValue = 0.0;
   if (independent.HasFormat() ||
       kmTools::ReadIndependentNumber(sValue, sMissing, dValue) !=
           kmTools::FieldNumber::kNotNumber) {
     return;
   }
-  const char* sHeader =
-      !bVarNamesIncluded_
-          ? "  The line looks like a header row of variable names: declare "
-            "it with \"Variable names included = true\" in the session file, "
-            "or remove it."
-          : "";
   ThrowAtLine(iColumn,
               "the independent variable %s holds \"%s\", which is not a "
-              "number.%s",
-              independent.GetName().GetCString(), sValue.GetCString(), sHeader);
+              "number.  The line looks like a header row of variable names: "
+              "declare it with \"Variable names included = true\" in the "
+              "session file, or remove it.",
+              independent.GetName().GetCString(), sValue.GetCString());
 }
 
 void kmCohortManager::CheckByVarCode(int iByVar, const KmString& sCode) {

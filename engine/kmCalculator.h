@@ -676,8 +676,9 @@ class kmCalculator : public kmNormalEquations,
   // Fills pTable with the k-kinkmark model of segment-form coefficients vBeta,
   // kinkmarks vTau (shifted units; dShift is added back) and residual sum
   // vResidualSum(1): counts, SSE, MSE, the criterion of criterion (-999.0 for
-  // a perfect fit), kinkmark intervals from the profile (none where the
-  // profile holds no fit the grid search reached), segment tests, slope
+  // a perfect fit), kinkmark intervals from the profile, each widened to
+  // hold its estimate (none where the profile holds no fit the grid search
+  // reached), segment tests, slope
   // differences, APCs and the covariance of the unshifted coefficients.
   // A comparison model (bComparison) takes its covariance from
   // comparisonCovariance (kmPairwiseComparison::KinkMkSEsComp), a cohort's

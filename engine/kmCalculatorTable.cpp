@@ -5,7 +5,8 @@
 // SSE, MSE = Q / (n - NParm) (0 when n - NParm < 1), the criterion value
 // (criterion 2 MBIC, 3 BIC3, else BIC; 4 also sets BIC3; a perfect fit
 // gives -999.0), the kinkmarks with their profile-F intervals
-// (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues), the
+// (kmOptKinkmarkAlpha on mProfile, nGrid rows, grid *pGridValues; a bound
+// that excludes the estimate moves to it), the
 // segments with ranges, slope and unshifted intercept tests, the slope
 // differences and the covariance of the unshifted segment coefficients,
 // intercept and slope alternating per segment. The segments' APCs are left
@@ -22,6 +23,7 @@
 // which compares the models of one analysis that all carry the jump.
 #include <newmat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -160,8 +162,13 @@ void AddKinkmarkIntervals(kmCalculator& calc, const TableShape& s, double dQ,
     int iLower = 1;
     int iUpper = nGrid;
     ProfileInterval(mProfile, nGrid, i, dThreshold, iLower, iUpper);
-    const double dLower = calc.GetGridValues()(iLower) + s.dShift;
-    const double dUpper = calc.GetGridValues()(iUpper) + s.dShift;
+    // Hudson's method places a kinkmark between grid points, and up to the
+    // observation beyond the grid's last point (or before its first): the
+    // profile's bound on the estimate's side then widens to the estimate.
+    const double dLower =
+        std::min(calc.GetGridValues()(iLower) + s.dShift, dTau);
+    const double dUpper =
+        std::max(calc.GetGridValues()(iUpper) + s.dShift, dTau);
     // Without residual degrees of freedom there is no interval.
     pTable->AddKinkmark(dTau, dLower, dUpper, s.iUDF >= 1 && dUpper > dLower);
   }

@@ -924,6 +924,15 @@ const DataCase kDataCases[] = {
      "\"Site\",\"Year\",\"Rate\",\"StdErr\",\"Count\",\"Pop\"\n", "data.csv",
      nullptr, "out.dataexport.txt", "\"Site\"\t\"Year\"\t",
      "[Export Options]\nexport data = true\n"},
+    // Fault: a year that is no number on the first record stopped the whole
+    // run, where on any later record it refuses only its cohort.
+    {"aggregated year on the record after the header row", "names.ini", nullptr,
+     "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv", nullptr, nullptr,
+     "line 2, column 2: the independent value \"1999-2000\" is not a number.",
+     nullptr, "^1,2000,", "1,1999-2000,"},
+    {"year NA on the first line of data", "se.ini", "^1,2000,", "1,NA,",
+     "data.csv", nullptr, nullptr,
+     "line 1, column 2: the independent value \"NA\" is not a number."},
     // Fault: numbers written in hexadecimal were read and fitted: a rate
     // of 0x10 as 16, a count of 0x482 as 1154.
     {"a hexadecimal rate", "se.ini", "1,2005,57.70,", "1,2005,0x10,",

@@ -244,6 +244,13 @@ TEST_F(SelModESRTest, ContinuousFitsMatchABruteForceSearch) {
       // above.
       EXPECT_LE(dESR, dBrute * (1.0 + 1e-9));
       EXPECT_TRUE(km_test::RelNear(dESR, dBrute, 1e-5));
+      // Fault: with ends 2 the one kinkmark, 1999.88, lies beyond the
+      // grid's last point, 1999, and its interval ended there.
+      for (int i = 0; i < k; ++i) {
+        const kmEstValue& kink = data_.GetModel(k).GetKinkmark(i);
+        EXPECT_LE(kink.dLower, kink.dEstimate);
+        EXPECT_GE(kink.dUpper, kink.dEstimate);
+      }
     }
   }
 }

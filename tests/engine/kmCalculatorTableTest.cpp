@@ -153,7 +153,8 @@ TEST_F(TableTest, LogLinearModelMatchesR) {
 
 TEST_F(TableTest, KinkmarkIntervalInvertsTheProfileF) {
   // Threshold T = Q + MSE qf(0.95, 1, 6) = 2.3844823683934857 (R). Grid
-  // values 3..7 hold 2003..2007 after the origin is added back.
+  // values 3..7 hold 2003..2007 after the origin is added back; a bound
+  // that would exclude the estimate, 2005.5, moves to it.
   constexpr double X = 1e50;
   struct Case {
     const char* sName;
@@ -167,16 +168,16 @@ TEST_F(TableTest, KinkmarkIntervalInvertsTheProfileF) {
        2004.0,
        2006.0,
        true},
-      {"widened on both sides",
+      {"widened on both sides, the upper bound to the estimate",
        {9.0, 2.0, 9.0, 9.0, 9.0},
        2003.0,
-       2005.0,
+       2005.5,
        true},
       {"value exactly at the threshold counts",
        {X, X, 2.3844823683934857, X, X},
        2005.0,
-       2005.0,
-       false},
+       2005.5,
+       true},
       {"no row within: the whole grid",
        {5.0, 5.0, 5.0, 5.0, 5.0},
        2003.0,
@@ -287,7 +288,7 @@ TEST_F(TableTest, LinearModelKeepsTheDefaultAPC) {
 TEST_F(TableTest, TooFewDegreesOfFreedomGiveZeroMSE) {
   // With 3 observations a one-kinkmark model leaves no residual degree of
   // freedom: the MSE is 0, so the interval holds only the rows whose
-  // profile does not exceed Q itself.
+  // profile does not exceed Q itself, and reaches down to the estimate.
   MakeCalculator(true, 3);
   ColumnVector vTau(1);
   vTau(1) = 1.5;
@@ -306,7 +307,7 @@ TEST_F(TableTest, TooFewDegreesOfFreedomGiveZeroMSE) {
                kmModelSelection::kBIC, 2000.0);
   EXPECT_DOUBLE_EQ(table.GetCMSE(), 0.0);
   EXPECT_EQ(table.GetDF(), -1);
-  EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dLower, 2004.0);
+  EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dLower, 2001.5);
   EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dUpper, 2006.0);
 }
 
