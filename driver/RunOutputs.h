@@ -68,6 +68,8 @@ struct RunOutputNames {
                            // session file the run reads)
   KmString sErrorFile;
   KmString sClusteringFile;  // "" unless the session clusters its cohorts
+  // Its journal (KmClusteringJournal), beside it while a run appends.
+  KmString sClusteringJournal;
 
   // The name of the export with sSuffix.
   // Throws: KmException "No export of the run has the suffix
@@ -75,7 +77,8 @@ struct RunOutputNames {
   const KmString& ExportFile(const char* sSuffix) const;
   // Every name above that the run may write, each with its role ("output
   // file", "export", "run summary", "lock file", "saved session", "error
-  // file", "clustering result file", "commit record").
+  // file", "clustering result file", "clustering journal", "commit
+  // record").
   std::vector<RunFile> Files() const;
   // The outputs renamed into place: results file (not in export-only
   // mode), exports, run summary, saved session (when written).
