@@ -989,7 +989,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
     iBefore = sFile.size();
   }
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(1, c.steps.front().cRun) + c.cEdit + c.sBlocks);
+    SCOPED_TRACE(&c - cases);
     km_test::ScratchDir dir;
     MakeRuns(dir);
     const std::string sResult = dir.File(kClusteringResult);
