@@ -131,6 +131,10 @@ bool ReadAllOf(int iFd, std::string& sText) {
 
 }  // namespace
 
+std::string CommitChecksum(const std::string& sText, size_t iLength) {
+  return Checksum(sText, iLength);
+}
+
 std::string SystemReason(int iErrno) {
   return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
       .message();

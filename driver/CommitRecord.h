@@ -62,6 +62,11 @@ CommitFileId CommitFileIdOf(const struct stat& info);
 // KmFileSystem's UserId) that has one name.
 bool IsOwnFileWithOneName(const struct stat& info);
 
+// The checksum of the first iLength bytes of sText: 16 hexadecimal digits,
+// the last line of a commit record and of a clustering journal
+// (KmClusteringJournal), so that one cut short or edited is not whole.
+std::string CommitChecksum(const std::string& sText, size_t iLength);
+
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
 //   kinkmark commit record <tag>

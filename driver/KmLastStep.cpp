@@ -5,10 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <utility>
 
+#include "driver/KmClusteringJournal.h"
+#include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
@@ -22,19 +23,6 @@ constexpr const char kClassName[] = "KmLastStep";
 // The leaf of sName.
 std::string Leaf(const KmString& sName) {
   return KmFolder::LeafOf(sName.GetCString());
-}
-
-// True when the iLength bytes of iFd from iOffset on are those of pBytes.
-bool HoldsAt(int iFd, long long iOffset, const char* pBytes, size_t iLength) {
-  std::string sRead(iLength, '\0');
-  for (size_t iDone = 0; iDone < iLength;) {
-    const ssize_t iRead =
-        pread(iFd, &sRead[iDone], iLength - iDone, iOffset + iDone);
-    if (iRead < 0 && errno == EINTR) continue;
-    if (iRead <= 0) return false;
-    iDone += static_cast<size_t>(iRead);
-  }
-  return sRead.compare(0, iLength, pBytes, iLength) == 0;
 }
 
 // Throws KmException "Unable to lock the clustering result file \"<sName>\":
@@ -53,6 +41,9 @@ KmLastStep::KmLastStep(const RunFolders& folders, const KmString& sRecord,
     : folders_(folders), sRecord_(sRecord), remove_(std::move(remove)) {}
 
 KmLastStep::~KmLastStep() {
+  // Under the lock still: a journal whose block is whole, cut back or never
+  // begun goes; one whose cut back failed stays for the next run to cut.
+  if (pJournal_ && !bLeftCut_) pJournal_->Remove();
   if (iRecordFd_ < 0) return;
   const KmFolder& folder = folders_.Of(sRecord_);
   // A name that reaches another file by now is not this run's record.
@@ -64,8 +55,11 @@ KmLastStep::~KmLastStep() {
 }
 
 void KmLastStep::SetAppend(int iFd, const KmString& sName,
-                           const std::string& sBlock) {
+                           const std::string& sBlock, const KmString& sRunFile,
+                           const KmString& sOutputFile) {
   iAppendFd_ = iFd;
+  sRunFile_ = sRunFile;
+  sOutputFile_ = sOutputFile;
   plan_.sAppendedTo = sName;
   plan_.sBlock = sBlock;
 }
@@ -92,21 +86,10 @@ void KmLastStep::Run() {
 }
 
 void KmLastStep::Begin() {
-  struct stat info;
-  if (iAppendFd_ >= 0) {
-    // Held to the end of the step, so that no other run's block follows
-    // this run's before it is kept or cut back.
-    pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
-    if (!pAppendLock_->IsHeld()) {
-      RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
-    }
-    if (fstat(iAppendFd_, &info) != 0) {
-      RaiseWriteFailure(plan_.sAppendedTo, errno);
-    }
-    plan_.iLengthBefore = info.st_size;
-    plan_.appendedFile = CommitFileIdOf(info);
-  }
+  plan_.sTag = CommitRecord::NewTag();
+  if (iAppendFd_ >= 0) BeginAppend();
   // Synced before the record, which may send the next run to move them.
+  struct stat info;
   for (KmPendingFile* pFile : pending_) {
     pFile->Sync();
     if (fstat(pFile->GetFile().GetFd(), &info) != 0) {
@@ -115,8 +98,38 @@ void KmLastStep::Begin() {
     plan_.moves.push_back(
         CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
   }
-  plan_.sTag = CommitRecord::NewTag();
   WriteRecord();
+}
+
+void KmLastStep::BeginAppend() {
+  // Held to the end of the step, so that no other run's block follows this
+  // run's before it is kept or cut back.
+  pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
+  if (!pAppendLock_->IsHeld()) {
+    RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
+  }
+  const KmFolder& folder = folders_.Of(plan_.sAppendedTo);
+  pJournal_ = std::make_unique<KmClusteringJournal>(folder, plan_.sAppendedTo,
+                                                    iAppendFd_);
+  // A journal found under the lock is of a run that was stopped inside its
+  // block: the file is cut back before this run's block follows.
+  const KmJournalCut cut = pJournal_->Recover();
+  if (cut.bFound) {
+    const std::string sCut =
+        cut.Sentence(plan_.sAppendedTo,
+                     KmClusteringJournal::NameOf(plan_.sAppendedTo)) +
+        "\n";
+    km_driver_internal::Print(sCut.c_str());
+  }
+  struct stat info;
+  if (fstat(iAppendFd_, &info) != 0) {
+    RaiseWriteFailure(plan_.sAppendedTo, errno);
+  }
+  plan_.iLengthBefore = info.st_size;
+  plan_.appendedFile = CommitFileIdOf(info);
+  // Before the record: a record names a block only once its journal is
+  // there to undo it.
+  pJournal_->Write(plan_.sTag, plan_.iLengthBefore, sRunFile_, sOutputFile_);
 }
 
 void KmLastStep::WriteRecord() {
@@ -147,15 +160,27 @@ void KmLastStep::Append() {
   if (iAppendFd_ < 0) return;
   bAppended_ = true;
   if (KmWriteAtEnd(iAppendFd_, plan_.sBlock.data(), plan_.sBlock.size())) {
-    return;
+    if (pJournal_->Remove()) return;
+    // A journal left beside a whole block would have the next run cut it:
+    // the block goes instead, and the run fails.
+    const int iErrno = errno;
+    CutBlockBack();
+    RaiseWriteFailure(KmClusteringJournal::NameOf(plan_.sAppendedTo), iErrno);
   }
   const int iErrno = errno;
-  bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore);
-  bAppended_ = bLeftCut_;
+  CutBlockBack();
   GenerateKmExceptionF(
       "Unable to write the file \"%s\": %s%s.", kClassName,
       plan_.sAppendedTo.GetCString(), SystemReason(iErrno).c_str(),
       bLeftCut_ ? "; the part written could not be removed" : "");
+}
+
+void KmLastStep::CutBlockBack() {
+  // Synced before the journal goes (the destructor); where either fails,
+  // a journal still there has the next run to take the lock cut it back.
+  bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore) ||
+              !KmGetFileSystem().Sync(iAppendFd_);
+  bAppended_ = bLeftCut_;
 }
 
 void KmLastStep::Move() {
@@ -163,7 +188,7 @@ void KmLastStep::Move() {
     for (KmPendingFile* pFile : pending_) pFile->Commit();
   } catch (...) {
     // Every output not moved is as it was; so is the clustering file.
-    if (bAppended_) bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore);
+    if (bAppended_) CutBlockBack();
     throw;
   }
 }
@@ -222,6 +247,8 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
 
 std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
                                          std::string& sAppendNote) {
+  // Before anything is finished: a block left cut off goes first.
+  sAppendNote = FinishAppend(plan);
   std::vector<KmString> moved;
   for (const CommitMove& move : plan.moves) {
     const std::string sPartial = move.sPartial.GetCString();
@@ -240,7 +267,6 @@ std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
                            sName.GetCString(), SystemReason(errno).c_str());
     }
   }
-  sAppendNote = FinishAppend(plan);
   if (!RemoveRecord()) RaiseWriteFailure(sRecord_, errno);
   return moved;
 }
@@ -254,49 +280,43 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   const int iFd = folder.IsRegularFile(sLeaf)
                       ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
                       : -1;
-  bool bOurs = false;
-  bool bWhole = false;
-  int iErrno = 0;
-  int iLockErrno = 0;
-  if (iFd >= 0) {
+  struct stat info;
+  if (iFd < 0 || fstat(iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      !IsOwnFileWithOneName(info)) {
+    if (iFd >= 0) close(iFd);
+    return " The clustering result file \"" + sName +
+           "\" was left as it is: it is not there, or not this account's own "
+           "regular file with one name.";
+  }
+  KmJournalCut cut;
+  try {
     const KmHeldFileLock lock(iFd);
-    struct stat info;
-    iLockErrno = lock.GetErrno();
-    if (lock.IsHeld() && fstat(iFd, &info) == 0 && S_ISREG(info.st_mode) &&
-        IsOwnFileWithOneName(info) &&
-        CommitFileIdOf(info) == plan.appendedFile &&
-        info.st_size >= plan.iLengthBefore) {
-      // Only the stopped run's own bytes follow the earlier length: its
-      // block, or a beginning of it that ends inside a line. Every block
-      // ends a line, so one that ends a line may be another run's whole
-      // block (its cohort groups the stopped run's first ones), appended
-      // after the stopped run's record before any byte of its block.
-      const long long iHeld =
-          std::min<long long>(info.st_size, plan.LengthAfter()) -
-          plan.iLengthBefore;
-      bWhole = info.st_size >= plan.LengthAfter();
-      bOurs = (bWhole || iHeld == 0 || plan.sBlock[iHeld - 1] != '\n') &&
-              HoldsAt(iFd, plan.iLengthBefore, plan.sBlock.data(),
-                      static_cast<size_t>(iHeld));
-      bWhole = bOurs && bWhole;
-      if (bOurs && !bWhole && !KmCutBack(iFd, plan.iLengthBefore))
-        iErrno = errno;
-    }
+    if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
+    cut = KmClusteringJournal(folder, plan.sAppendedTo, iFd).Recover();
+  } catch (...) {
+    close(iFd);
+    throw;
   }
-  if (iFd >= 0) close(iFd);
-  if (iLockErrno != 0) RaiseLockFailure(plan.sAppendedTo, iLockErrno);
-  if (iErrno != 0) RaiseWriteFailure(plan.sAppendedTo, iErrno);
-  if (bWhole) return " Its clustering block in \"" + sName + "\" is whole.";
-  if (bOurs) {
+  close(iFd);
+  const KmString sJournal = KmClusteringJournal::NameOf(plan.sAppendedTo);
+  if (cut.bFound && cut.sTag == plan.sTag) {
     return " Its clustering block in \"" + sName +
-           "\" was not whole: this run cut that file back to the " +
-           std::to_string(plan.iLengthBefore) +
-           " bytes it held before the block.";
+           "\" was not whole: this run cut that file back from " +
+           std::to_string(cut.iFrom) + " to the " + std::to_string(cut.iTo) +
+           " bytes it held before the block, as its journal \"" +
+           sJournal.GetCString() + "\" named them.";
   }
-  return " The clustering result file \"" + sName +
-         "\" was left as it is: it is not as that run left it (the file its "
-         "record names, this account's own with one name, holding " +
-         std::to_string(plan.iLengthBefore) +
-         " bytes and then that run's block or a beginning of it that ends "
-         "inside a line, as no run's whole block does).";
+  std::string sNote = cut.bFound
+                          ? " " + cut.Sentence(plan.sAppendedTo, sJournal)
+                          : std::string();
+  if (!(CommitFileIdOf(info) == plan.appendedFile)) {
+    return sNote + " The clustering result file \"" + sName +
+           "\" is not the file that run appended to (another device and "
+           "inode): it was left as it is.";
+  }
+  // Its journal is gone: removed by that run once the block was synced, or
+  // by a run that took the lock after it stopped and cut the block away.
+  return sNote + " Its clustering block in \"" + sName +
+         "\" has no journal: that run appended it whole, or a run that "
+         "found it cut off has cut it away.";
 }

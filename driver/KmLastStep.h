@@ -13,6 +13,7 @@
 #include "driver/RunOutputs.h"
 #include "foundation/KmString.h"
 
+class KmClusteringJournal;
 class KmHeldFileLock;
 class KmPendingFile;
 
@@ -20,10 +21,13 @@ class KmPendingFile;
 // file is reached through the folders the run holds and every change goes
 // through the installed KmFileSystem, so each failure can be made on
 // purpose. Its order (Run):
-//   Begin    the clustering file's lock taken, every partial file synced
-//            once, the record created, written and synced with its folder
-//            (a failure leaves no record and changes nothing else)
-//   Append   the clustering block (a failure cuts the file back)
+//   Begin    the clustering file's lock taken, a block a stopped run left
+//            cut off in it cut back (KmClusteringJournal::Recover), its
+//            journal written, every partial file synced once, the record
+//            created, written and synced with its folder (a failure leaves
+//            no record or journal and changes nothing else)
+//   Append   the clustering block, then its journal removed (a failure cuts
+//            the file back; the journal stays where the cut fails)
 //   Move     every partial file into place, in order (a failure cuts the
 //            clustering file back; the run's error file names those moved)
 //   Confirm  the earlier outputs removed, every folder synced, the record
@@ -47,8 +51,10 @@ class KmLastStep {
   KmLastStep& operator=(const KmLastStep&) = delete;
 
   // The clustering block sBlock to append, to sName open for writing as iFd
-  // (held by the caller for the step's life).
-  void SetAppend(int iFd, const KmString& sName, const std::string& sBlock);
+  // (held by the caller for the step's life), by the run of sRunFile into
+  // sOutputFile (which its journal names).
+  void SetAppend(int iFd, const KmString& sName, const std::string& sBlock,
+                 const KmString& sRunFile, const KmString& sOutputFile);
   // A partial file to move into place, after those added before (held by
   // the caller for the step's life).
   void AddMove(KmPendingFile& file);
@@ -58,8 +64,10 @@ class KmLastStep {
   // The step, as the class says.
   // Throws: KmException "Unable to lock the clustering result file
   // \"<name>\": <reason>." (source "main") before anything changed;
-  // "Unable to write the file \"<name>\": <reason>." when the record or
-  // the block cannot be written; KmPendingFile::Commit's failure; the
+  // KmClusteringJournal::Recover's refusal and failures; "Unable to write
+  // the file \"<name>\": <reason>." when the journal, the record or the
+  // block cannot be written, or the journal removed; KmPendingFile::Commit's
+  // failure; the
   // Confirm failure "The outputs of the run are all in place, but it could
   // not confirm its last step: <what>: <reason>. Its commit record
   // \"<record>\" stays, and the next run of these outputs finishes the
@@ -72,12 +80,14 @@ class KmLastStep {
   bool IsBlockLeftCut() const { return bLeftCut_; }
 
   // The rest of the step of a stopped run whose record, proved by the
-  // caller, is plan: the partial files still there moved into place, the
-  // removals made, the clustering block kept, cut back or left (the
-  // sentence of sAppendNote says which), the record removed. The outputs
-  // moved, in order.
-  // Throws: KmPendingFile's move failures; "Unable to write the file
-  // \"<name>\": <reason>." when a removal, the cut back or a sync fails
+  // caller, is plan: first a block cut off in the clustering file cut back
+  // by its journal, whoever's it is (the sentence of sAppendNote says what
+  // was cut, whose, and what is known of the stopped run's block); then the
+  // partial files still there moved into place, the removals made, the
+  // record removed. The outputs moved, in order.
+  // Throws: the lock's failure and KmClusteringJournal::Recover's refusal
+  // and failures (nothing moved); KmPendingFile's move failures; "Unable to
+  // write the file \"<name>\": <reason>." when a removal or a sync fails
   // (the record then stays).
   std::vector<KmString> Finish(const CommitPlan& plan,
                                std::string& sAppendNote);
@@ -95,9 +105,16 @@ class KmLastStep {
   // fails. Once the name is removed the record is let go (its descriptor
   // closed), so a failed sync leaves no record behind.
   bool RemoveRecord();
-  // The clustering block of a stopped run's record plan: kept, cut back or
-  // left as the sentence returned says.
+  // The clustering file of a stopped run's record plan, under its lock: a
+  // block cut off in it cut back by its journal; the sentence returned says
+  // so, and what is known of that run's block.
   std::string FinishAppend(const CommitPlan& plan) const;
+  // Begin's part for the clustering file: its lock, the cut back of a block
+  // a stopped run left cut off, its length and the journal written.
+  void BeginAppend();
+  // Cuts the clustering file back to its length before the block and syncs
+  // it; bLeftCut_ when either fails.
+  void CutBlockBack();
   // Throws Run's Confirm failure for sWhat, keeping the record.
   [[noreturn]] void RaiseUnconfirmed(const std::string& sWhat, int iErrno);
 
@@ -107,7 +124,12 @@ class KmLastStep {
   CommitPlan plan_;
   std::vector<KmPendingFile*> pending_;
   int iAppendFd_ = -1;
+  KmString sRunFile_;  // whose the block is, as its journal names it
+  KmString sOutputFile_;
   std::unique_ptr<KmHeldFileLock> pAppendLock_;
+  // The journal of the block, from the lock on; removed once the block is
+  // synced or cut back, else kept for whoever takes the lock next.
+  std::unique_ptr<KmClusteringJournal> pJournal_;
   int iRecordFd_ = -1;      // the record's, from its creation
   bool bAppended_ = false;  // the block may be in the file
   bool bLeftCut_ = false;

@@ -86,6 +86,9 @@ KmRun::KmRun(const char* sProgram, const char* sRunFile)
 }
 
 KmRun::~KmRun() {
+  // The step first: it may remove the clustering file's journal, under the
+  // lock that goes with the file's descriptor.
+  pLastStep_.reset();
   if (iClusteringFd_ >= 0) close(iClusteringFd_);
 }
 
@@ -194,13 +197,20 @@ void KmRun::OpenClusteringFile() {
   constexpr int kAppend = O_WRONLY | O_APPEND | O_NONBLOCK;
   iClusteringFd_ = folder.OpenFile(sLeaf, kAppend | O_CREAT);
   struct stat info;
-  if (iClusteringFd_ >= 0 && fstat(iClusteringFd_, &info) == 0 &&
-      S_ISREG(info.st_mode) && info.st_nlink == 1) {
-    return;
-  }
+  const bool bOneName = iClusteringFd_ >= 0 &&
+                        fstat(iClusteringFd_, &info) == 0 &&
+                        S_ISREG(info.st_mode) && info.st_nlink == 1;
+  // Another account's file (one it made first in a shared folder) could be
+  // rewritten or emptied by that account: none of this run's blocks go there.
+  if (bOneName && IsOwnFileWithOneName(info)) return;
   const int iErrno = errno;
   KmString sMessage;
-  if (iClusteringFd_ >= 0 || iErrno == ELOOP) {
+  if (bOneName) {
+    sMessage << "The clustering result file \"" << sName
+             << "\" is not this account's own (another account could rewrite "
+                "or empty it); this run appended nothing to it. Name another "
+                "\"Output File\" in the run file, in a folder of your own.";
+  } else if (iClusteringFd_ >= 0 || iErrno == ELOOP) {
     sMessage << "The clustering result file \"" << sName
              << "\" is not a regular file with one name (a link, or a file "
                 "other names reach too); name another \"Output File\" in the "

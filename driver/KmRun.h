@@ -109,7 +109,8 @@ class KmRun {
   // Throws: KmException (source "main") "The clustering result file
   // \"<name>\" is not a regular file with one name (a link, or a file
   // other names reach too); name another \"Output File\" in the run file."
-  // when it is not; "Unable to open the clustering result \"<name>\":
+  // when it is not; "... is not this account's own ..." when another
+  // account owns it; "Unable to open the clustering result \"<name>\":
   // <reason>." when it cannot be opened.
   void OpenClusteringFile();
   // Takes the locks of the record in order, up to the first that cannot be

@@ -48,7 +48,8 @@ void KmRun::CommitOutputs() {
   const std::string& sBlock =
       iClusteringFd_ >= 0 ? pCalculation_->GetClusteringText() : std::string();
   if (!sBlock.empty()) {
-    pLastStep_->SetAppend(iClusteringFd_, outputs_.sClusteringFile, sBlock);
+    pLastStep_->SetAppend(iClusteringFd_, outputs_.sClusteringFile, sBlock,
+                          files_.sRunFile, files_.sOutputFile);
   }
   if (pResultsFile_) pLastStep_->AddMove(*pResultsFile_);
   for (const auto& pFile : finished_) pLastStep_->AddMove(*pFile);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/KmClusteringJournal.h"
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -131,6 +132,10 @@ std::string DerivedFileNamed(const KmString& sName) {
     return "its clustering result file "
            "(\"ClusteringResult-<criterion>-Type-<order>.txt\")";
   }
+  if (sFile.rfind("ClusteringResult-", 0) == 0 && EndsWith(".txt.journal")) {
+    return "the journal of its clustering result file "
+           "(\"ClusteringResult-<criterion>-Type-<order>.txt.journal\")";
+  }
   return "";
 }
 
@@ -230,6 +235,7 @@ std::vector<RunFile> RunOutputNames::Files() const {
   AddFile(files, sSavedSession, "saved session", true);
   AddFile(files, sErrorFile, "error file", true);
   AddFile(files, sClusteringFile, "clustering result file", false, true);
+  AddFile(files, sClusteringJournal, "clustering journal", false, true);
   AddFile(files, sCommitRecord, "commit record", false, true);
   return files;
 }
@@ -282,6 +288,8 @@ void AddSessionOutputs(RunOutputNames& outputs, const KmRunFiles& files,
   if (!files.bExportOnly &&
       session.Get<kmComparisonType>() == kmComparisonType::kClustering) {
     outputs.sClusteringFile = ClusteringResultFile(session, files.sOutputFile);
+    outputs.sClusteringJournal =
+        KmClusteringJournal::NameOf(outputs.sClusteringFile);
   }
 }
 

@@ -67,6 +67,8 @@ struct RunOutputNames {
   KmString sSavedSession;  // "" in export-only mode, which writes none
   KmString sErrorFile;
   KmString sClusteringFile;  // "" unless the session clusters its cohorts
+  // Its journal (KmClusteringJournal), beside it while a run appends.
+  KmString sClusteringJournal;
 
   // The name of the export with sSuffix.
   // Throws: KmException "No export of the run has the suffix
@@ -74,7 +76,8 @@ struct RunOutputNames {
   const KmString& ExportFile(const char* sSuffix) const;
   // Every name above that the run may write, each with its role ("output
   // file", "export", "run summary", "lock file", "saved session", "error
-  // file", "clustering result file", "commit record").
+  // file", "clustering result file", "clustering journal", "commit
+  // record").
   std::vector<RunFile> Files() const;
   // The outputs renamed into place: results file (not in export-only
   // mode), exports, run summary, saved session (when written).

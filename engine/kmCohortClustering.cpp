@@ -1,17 +1,12 @@
 // kmCohortClustering: Cluster, the multi-group clustering of one cohort's
-// groups, the name of its result file and the append to it.
+// groups, and the name of its result file.
 #include "engine/kmCohortClustering.h"
 
-#include <fcntl.h>
 #include <newmat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <mutex>
 #include <sstream>
 #include <string>
-#include <system_error>
 
 #include "engine/KMClusterResampleState.h"
 #include "engine/KMClusteringAnalysis.h"
@@ -19,10 +14,7 @@
 #include "engine/kmCalculator.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
-#include "foundation/KmIO_File.h"
 #include "foundation/KmProgressInterface.h"
-#include "foundation/platform/KmFolder.h"
-#include "foundation/platform/KmHeldFiles.h"
 #include "models/KMPartitionMatrix.h"
 #include "models/MatrixBuilders.h"
 #include "models/MatrixDump.h"
@@ -35,19 +27,12 @@
 
 namespace {
 
-// The class text of call-path lines and messages, as the error files have
-// always carried it.
+// The class text of the messages, as the error files have always carried
+// it.
 constexpr const char* kClassName = "kmCalculator";
 constexpr const char* kNumberFormat = "%.10f";
 // Permutation data sets of each best-model fit.
 constexpr int32_t kClusterPermutations = 20;
-
-// Serialises the appends of every clustering of the process: the result
-// file is one per criterion and group order, whoever writes to it.
-std::mutex& ResultFileMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 // The folder part of sPath, with its trailing separator; empty when the
 // path names no folder.
@@ -139,47 +124,8 @@ KmString ClusteringResultFile(const kmSession& session,
   return KmString(sName.c_str());
 }
 
-void AppendClusteringResult(const KmFileTarget& target,
-                            const std::string& sText) {
-  if (sText.empty()) return;
-  std::lock_guard<std::mutex> lock(ResultFileMutex());
-  if (target.GetFd() >= 0) {
-    KmIO_File::AppendWhole(target, sText.data(), sText.size());
-    return;
-  }
-  // A name: opened in its folder for appending, never through a link, and
-  // appended to as a held file is.
-  const std::string sName = target.GetName() != nullptr ? target.GetName() : "";
-  KmFolder folder;
-  folder.Open(KmFolder::FolderOf(sName));
-  const int iFd = folder.OpenFile(KmFolder::LeafOf(sName),
-                                  O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK);
-  if (iFd < 0) {
-    const std::string sReason =
-        std::error_code(errno, std::generic_category()).message();
-    GenerateKmExceptionF("Unable to open the clustering result \"%s\": %s.",
-                         kClassName, sName.c_str(), sReason.c_str());
-  }
-  try {
-    const KmHeldFileLock fileLock(iFd);
-    if (!fileLock.IsHeld()) {
-      const std::string sReason =
-          std::error_code(fileLock.GetErrno(), std::generic_category())
-              .message();
-      GenerateKmExceptionF("Unable to lock the clustering result \"%s\": %s.",
-                           kClassName, sName.c_str(), sReason.c_str());
-    }
-    KmIO_File::AppendWhole(KmFileTarget(sName, iFd), sText.data(),
-                           sText.size());
-  } catch (...) {
-    close(iFd);
-    throw;
-  }
-  close(iFd);
-}
-
 std::string kmCohortClustering::Cluster(KmProgressInterface* pProgress) const {
-  return WithCallPath("ClusterByGroups()", kClassName, [&]() -> std::string {
+  return WithCallPath("Cluster()", "kmCohortClustering", [&]() -> std::string {
     if (calc_.GetClusterMatrix() == nullptr) {
       GenerateKmException("No clustering data has been installed.", kClassName);
     }

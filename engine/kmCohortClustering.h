@@ -2,19 +2,18 @@
 //
 // A kmCohortClustering clusters the groups of the clustering data a
 // calculator holds for its cohort (kmCalculator::SetClusterMatrix) with the
-// session's clustering options; the outcome goes to the run's clustering
-// result file, in a run in cohort order (the calculation control appends it
-// when it writes the cohort's record).
+// session's clustering options; the calculation control collects the
+// outcome of every cohort in cohort order, and the run's last step appends
+// it to the run's clustering result file.
 //
-// The calculator is borrowed and must outlive the clustering. Call-path
-// lines carry the class text "kmCalculator", as the error files always
-// have.
+// The calculator is borrowed and must outlive the clustering. The messages
+// it raises carry the class text "kmCalculator", as the error files always
+// have; its call-path line is "Cluster() of kmCohortClustering".
 #ifndef KM_ENGINE_KMCOHORTCLUSTERING_H
 #define KM_ENGINE_KMCOHORTCLUSTERING_H
 
 #include <string>
 
-#include "foundation/KmFileTarget.h"
 #include "foundation/KmString.h"
 
 class kmCalculator;
@@ -33,7 +32,7 @@ class kmCohortClustering {
   // subset fits and stops them when cancelled (the text is then empty).
   // Throws: KmException when no clustering data is installed; the
   // analysis's input error for too many groups; the errors of the fits; call
-  // path "ClusterByGroups()".
+  // path "Cluster()".
   std::string Cluster(KmProgressInterface* pProgress) const;
 
  private:
@@ -45,18 +44,5 @@ class kmCohortClustering {
 // + criterion label + "-Type-" + group order + ".txt".
 KmString ClusteringResultFile(const kmSession& session,
                               const KmString& sResultsFile);
-
-// Appends sText to sFile in one piece, never truncating it, whole or not at
-// all: an append that fails part-way (a full disk, the file-size limit)
-// leaves the file at the length it had (KmIO_File::AppendWhole). The
-// appends of every thread of the process are serialised, and those of other
-// processes wait on the file's lock, so the blocks of one clustering stay
-// together. A file given by name is opened in its folder, never through a
-// link, and its lock taken here; a file given by its descriptor is its
-// holder's to lock (KmHeldFileLock). An empty text writes nothing.
-// Throws: KmException "Unable to open the clustering result "<file>":
-// <reason>." (class "kmCalculator") when the named file cannot be opened;
-// AppendWhole's failure.
-void AppendClusteringResult(const KmFileTarget& file, const std::string& sText);
 
 #endif  // KM_ENGINE_KMCOHORTCLUSTERING_H

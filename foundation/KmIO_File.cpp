@@ -362,19 +362,6 @@ bool KmIO_File::IsSpecialFile(const char* sPath) {
 
 bool KmIO_File::FileExists(const char* sPath) { return KmAccessExists(sPath); }
 
-void KmIO_File::AppendWhole(const KmFileTarget& target, const void* pBuffer,
-                            size_t iBytes) {
-  const KmAppendOutcome outcome =
-      KmAppendWhole(target.GetFd(), static_cast<const char*>(pBuffer), iBytes);
-  if (outcome == KmAppendOutcome::kAppended) return;
-  const KmString sReason = ReasonText(errno != 0 ? errno : EIO);
-  GenerateKmExceptionF("Unable to write the file \"%s\": %s%s.", kClassName,
-                       target.GetName(), sReason.GetCString(),
-                       outcome == KmAppendOutcome::kLeftCut
-                           ? "; the part written could not be removed"
-                           : "");
-}
-
 void KmIO_File::MoveIntoPlace(const KmFolder& folder, const char* sFrom,
                               const char* sTo) {
   const std::string sToLeaf = KmFolder::LeafOf(sTo);

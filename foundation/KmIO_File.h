@@ -152,17 +152,6 @@ class KmIO_File {
   // "KmIO_File") when sText is null.
   void WriteString(const char* sText, bool bWithNul = true);
 
-  // Appends iBytes bytes of pBuffer to the file held open for writing as
-  // target's descriptor, whole or not at all (KmAppendWhole): when the
-  // append fails part-way the file is cut back to the length it had.
-  // Throws: KmException "Unable to write the file \"<name>\": <reason>."
-  // (source "KmIO_File"), with "; the part written could not be removed"
-  // before the full stop when the cut back failed too.
-  // REQUIRES: target.GetFd() >= 0, and the caller holds the file's lock
-  // (KmHeldFileLock).
-  static void AppendWhole(const KmFileTarget& target, const void* pBuffer,
-                          size_t iBytes);
-
   // Deletes the file sPath; true on success. A name that is not a regular
   // file (a device such as /dev/full, a pipe, a directory, or a link to one
   // of them) is never removed: false. A symbolic link to a regular file is

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,16 +60,6 @@ KmHeldFileLock::KmHeldFileLock(int iFd) : iFd_(iFd) {
 
 KmHeldFileLock::~KmHeldFileLock() {
   if (IsHeld()) KmGetFileSystem().Lock(iFd_, LOCK_UN);
-}
-
-KmAppendOutcome KmAppendWhole(int iFd, const char* pBytes, size_t iBytes) {
-  struct stat info;
-  if (fstat(iFd, &info) != 0) return KmAppendOutcome::kCutBack;
-  if (KmWriteAtEnd(iFd, pBytes, iBytes)) return KmAppendOutcome::kAppended;
-  const int iErrno = errno;
-  const bool bCut = KmCutBack(iFd, info.st_size);
-  errno = iErrno;
-  return bCut ? KmAppendOutcome::kCutBack : KmAppendOutcome::kLeftCut;
 }
 
 bool KmCutBack(int iFd, off_t iLength) {

@@ -20,17 +20,9 @@ std::unique_ptr<std::ostream> KmOpenHeldOutput(int iFd, bool bAppend);
 // with its own position; a failed stream when no copy can be made.
 std::unique_ptr<std::istream> KmOpenHeldInput(int iFd);
 
-// What KmAppendWhole did.
-enum class KmAppendOutcome {
-  kAppended,  // every byte follows what the file held, synced
-  kCutBack,   // the append failed (errno set); the file is as it was
-  kLeftCut,   // the append failed and so did the cut back (errno of the
-              // append set): the file ends in part of the bytes
-};
-
 // Holds the advisory lock of the file open as iFd while it lives, so that
-// the appends of other processes made alike (KmAppendWhole) wait: neither
-// interleave with the holder's nor lose their bytes to its cut back. The
+// other processes appending to it under the same lock wait: neither
+// interleave with the holder's bytes nor lose theirs to its cut back. The
 // lock is taken through the installed KmFileSystem, waiting for its holder;
 // a lock that cannot be taken (a file system without them) is not held
 // (IsHeld false, the reason in GetErrno): the caller must not go on as if
@@ -56,14 +48,6 @@ class KmHeldFileLock {
 // (errno set) when a write or the sync fails, the bytes written so far left
 // in the file (the caller cuts them back, KmCutBack).
 bool KmWriteAtEnd(int iFd, const char* pBytes, size_t iBytes);
-
-// Appends iBytes bytes of pBytes after the last byte of the file held open
-// for writing as iFd, whole or not at all: when a write or the sync fails
-// part-way (a full device, a quota, the file-size limit), the file is cut
-// back to the length it had (KmCutBack). The writes go through the installed
-// KmFileSystem.
-// REQUIRES: the caller holds the file's lock (KmHeldFileLock).
-KmAppendOutcome KmAppendWhole(int iFd, const char* pBytes, size_t iBytes);
 
 // Cuts the file held open for writing as iFd back to its first iLength
 // bytes; true on success (errno set when not).

@@ -13,8 +13,8 @@
 
 namespace {
 
-// A data file named like the lock file or like the clustering result file
-// of a clustering run is refused before the run writes to it.
+// A data file named like the lock file, the clustering result file or its
+// journal of a clustering run is refused before the run writes to it.
 TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
   km_test::ScratchDir dir;
   kmSession session;
@@ -33,6 +33,8 @@ TEST(CheckRunOutputs, DataFileNamedLikeAWrittenFileIsRefused) {
   } kCases[] = {
       {dir.File("out.lock"), "lock file"},
       {outputs.sClusteringFile.GetCString(), "clustering result file"},
+      {outputs.sClusteringFile.GetCString() + std::string(".journal"),
+       "clustering journal"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.sRole);

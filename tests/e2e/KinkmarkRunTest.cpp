@@ -536,8 +536,11 @@ struct FaultyFileSystem : KmFileSystem {
     errno = ENOSPC;
     return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
   }
+  // A clustering result file's journal only where sPrefix names journals.
   bool Named(const std::string& sName) const {
-    return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0;
+    const bool bJournal = sName.find(".journal") != std::string::npos;
+    return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0 &&
+           (!bJournal || sPrefix.find(".journal") != std::string::npos);
   }
   static bool IsRecord(const std::string& sName) {
     return sName == "out.commit" || sName == "ages.commit";
@@ -753,10 +756,21 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     int iStatus = Faulty::kStopped;  // of the run stopped (or failed)
     long iAfter = 100;  // its disk fills after these bytes of its block
     // Another clustering run appends before the next: 1 a block of its own,
-    // 2 one the stopped run's block begins with (its first cohort group's).
+    // 2 one the stopped run's block begins with (its first cohort group's);
+    // 3 the file is replaced by a copy of itself.
     int iBetween = 0;
     const char* sStoppedError = "";  // in the stopped run's error file
+    int iNextStop = -4;              // the next run's fault (Faulty::iStop)
   } cases[] = {
+      // A folder sync refused while the next run finishes the step: the
+      // record stays for the run after it.
+      {0, "run.ini", "Unable to write the file \".\": Input/output error", true,
+       Faulty::kStopped, 100, 0, "", Faulty::kNoFolderSync},
+      {0, sCluster,
+       "The clustering result file \"examples/clustering/output/"
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is not the file that "
+       "run appended to (another device and inode): it was left as it is.",
+       true, Faulty::kStopped, 100, 3},
       // Fault: a run that could not remove its record, or sync its folders
       // once it had moved its outputs, ended with status 0 and said nothing.
       {Faulty::kKeepRecord, "run.ini", "every one had reached its name", true,
@@ -770,14 +784,14 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       // Fault: a run stopped before any byte of its block had the next run
       // cut off the block another run appended since.
       {Faulty::kWhenFull, sCluster,
-       "The clustering result file \"examples/clustering/output/"
-       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was left as it is",
+       "Its clustering block in \"examples/clustering/output/"
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" has no journal",
        true, Faulty::kStopped, 0, 1},
       // Fault: the whole block of another run that the stopped run's block
       // begins with (of one of its cohort groups) was taken for a cut-off
       // block of the stopped run and cut off.
-      {Faulty::kWhenFull, sCluster, "was left as it is", true, Faulty::kStopped,
-       0, 2},
+      {Faulty::kWhenFull, sCluster, "has no journal", true, Faulty::kStopped, 0,
+       2},
       {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
@@ -788,13 +802,13 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       {Faulty::kWhenFull, sCluster,
        "Its clustering block in \"examples/clustering/output/"
        "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was not whole: this "
-       "run cut that file back to the 8192 bytes it held before the block.",
+       "run cut that file back from 8292 to the 8192 bytes it held before ",
        true},
       {0, sCluster, "(\"examples/clustering/output/ages.kmo\", ", true},
       {Faulty::kAtRecordRemoved, sCluster,
        "every one had reached its name, so the files under these names are "
        "all of that run. Its clustering block in \"examples/clustering/"
-       "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is whole.",
+       "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" has no journal",
        true},
   };
   for (const auto& c : cases) {
@@ -825,26 +839,35 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     }
     EXPECT_NE(ReadAll(dir.File("run.ErrorFile.txt")).find(c.sStoppedError),
               std::string::npos);
-    // As a clustering run of other data into other outputs appends.
+    // As a clustering run of other data into other outputs appends: it
+    // finds the stopped run's journal, with nothing to cut, and removes it.
     if (c.iBetween > 0) {
+      fs::remove(sResult + ".journal");
       CommitPlan plan;
       std::string sWhy;
       CommitRecord::Parse(
           ReadAll(dir.File("examples/clustering/output/ages.commit")), plan,
           sWhy);
       const std::string& sBlock = plan.sBlock;
-      WriteAll(sResult,
-               sEarlier + (c.iBetween == 1
-                               ? "another run's block\n"
-                               : sBlock.substr(0, sBlock.find("\nlKMax", 1))));
+      if (c.iBetween == 3) {
+        WriteAll(sResult + ".new", ReadAll(sResult));
+        fs::rename(sResult + ".new", sResult);
+      } else {
+        WriteAll(sResult, sEarlier + (c.iBetween == 1
+                                          ? "another run's block\n"
+                                          : sBlock.substr(
+                                                0, sBlock.find("\nlKMax", 1))));
+      }
     }
     const std::string sBetween = ReadAll(sResult);
     const std::map<std::string, std::string> stopped = Contents(dir);
-    Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.");
+    Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.",
+                -1, "", c.iNextStop);
     const RunResult next = RunInProcess(full, dir, c.sNextRun);
+    const bool bNextFails = c.iNextStop != -4;
     EXPECT_EQ(next.iStatus, 2);
     EXPECT_EQ(next.sConsole.find("was stopped") != std::string::npos,
-              *c.sConsole != '\0')
+              *c.sConsole != '\0' && !bNextFails)
         << next.sConsole;
     EXPECT_NE(next.sConsole.find(c.sConsole), std::string::npos)
         << next.sConsole;
@@ -859,7 +882,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         << sError;
     // The record and partial files stay only for the run that can finish
     // them.
-    const bool bLeft = !c.bFinished && c.iStop == 0;
+    const bool bLeft = (!c.bFinished && c.iStop == 0) || bNextFails;
     EXPECT_EQ(fs::exists(dir.File(bClustering ? "examples/clustering/output/"
                                                 "ages.commit"
                                               : "out.commit")),
@@ -893,6 +916,113 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   }
 }
 
+// Fault: only the next run of a stopped run's outputs cut its cut-off block
+// away, deciding by the bytes: blocks of one session's data begin alike, so
+// it cut away another run's whole block after a stopped run that had written
+// none, and left a cut-off block between whole ones when another run had
+// appended since. Whoever takes the file's lock next now cuts the file back
+// to the length the stopped run's journal names, and refuses a journal that
+// proves nothing. Runs: 1 the clustering example, 2 its first 80 lines, 3
+// its last 80 (other outputs, one result file); each may be killed once it
+// has written some bytes of its block.
+TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
+  const struct {
+    // Runs in order, each killed once it wrote these bytes of its block
+    // (-1: it runs through).
+    std::vector<std::pair<char, long>> steps;
+    const char* sBlocks;   // the file after the last step: 'E' its earlier
+                           // bytes, '1'..'3' a run's whole block; "" as before
+    const char* sConsole;  // the last step's
+    char cEdit = ' ';      // before the last step: 'j' the journal edited,
+                           // 'r' the file replaced, 't' the file cut short
+  } cases[] = {
+      {{{'1', 0}, {'2', -1}, {'3', 281}, {'1', -1}},
+       "E21",
+       "a run of \"examples/clustering/r3.ini\" into \"examples/clustering/"
+       "output/ages3.kmo\" that stopped while it appended its block: this run "
+       "cut that file back from "},
+      {{{'1', 1276}, {'2', -1}, {'1', -1}}, "E21", "has no journal"},
+      {{{'1', 500}, {'3', 300}, {'2', -1}}, "E2", "r3.ini"},
+      {{{'1', 0}, {'2', -1}}, "E2", "no byte of that block had reached"},
+      {{{'1', 700}, {'1', -1}},
+       "E1",
+       "was not whole: this run cut that file "
+       "back from 708 to the 8 bytes it held before"},
+      {{{'1', 700}, {'2', -1}}, "", "proves nothing: it is not whole", 'j'},
+      {{{'1', 700}, {'1', -1}}, "", "it names another file", 'r'},
+      {{{'1', 700}, {'2', -1}}, "", "it names 8 bytes before its block", 't'},
+  };
+  const std::string sFolder = "examples/clustering/";
+  const auto MakeRuns = [&sFolder](const km_test::ScratchDir& dir) {
+    CopyExample("clustering", dir);
+    const std::string sData = ReadAll(dir.File(sFolder + "ages.csv"));
+    const size_t iHalf = sData.find("\n2,") + 1;
+    for (const char* sRun : {"2", "3"}) {
+      WriteAll(dir.File(sFolder + "ages" + sRun + ".csv"),
+               *sRun == '2' ? sData.substr(0, iHalf) : sData.substr(iHalf));
+      WriteAll(dir.File(sFolder + "r" + sRun + ".ini"),
+               "[Kinkmark Input Files]\nSession File = " + sFolder +
+                   "ages.kms\nData File = " + sFolder + "ages" + sRun +
+                   ".csv\nExport Options File = " + sFolder +
+                   "export-options.ini\nOutput File = " + sFolder +
+                   "output/ages" + sRun + ".kmo\n");
+    }
+  };
+  const auto RunFile = [&sFolder](char cRun) {
+    return sFolder +
+           (cRun == '1' ? "run.ini" : std::string("r") + cRun + ".ini");
+  };
+  // Each run's block, from runs one after another on one file.
+  km_test::ScratchDir lone;
+  MakeRuns(lone);
+  std::map<char, std::string> blocks = {{'E', "earlier\n"}};
+  size_t iBefore = 0;
+  for (char cRun : {'1', '2', '3'}) {
+    ASSERT_EQ(RunKinkmark(lone, RunFile(cRun)).iStatus, 0);
+    const std::string sFile = ReadAll(lone.File(kClusteringResult));
+    blocks[cRun] = sFile.substr(iBefore);
+    iBefore = sFile.size();
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    km_test::ScratchDir dir;
+    MakeRuns(dir);
+    const std::string sResult = dir.File(kClusteringResult);
+    WriteAll(sResult, blocks['E']);
+    RunResult last{0, ""};
+    std::string sBefore;
+    for (const auto& [cRun, iKilledAfter] : c.steps) {
+      const std::string sJournal = sResult + ".journal";
+      std::string sText = ReadAll(sJournal);
+      if (iKilledAfter < 0 && c.cEdit == 'j') {
+        sText[sText.find("length ") + 7] ^= 1;
+        WriteAll(sJournal, sText);
+      }
+      if (iKilledAfter < 0 && c.cEdit == 'r') {
+        WriteAll(sResult + ".new", ReadAll(sResult));
+        fs::rename(sResult + ".new", sResult);
+      }
+      if (iKilledAfter < 0 && c.cEdit == 't') fs::resize_file(sResult, 5);
+      sBefore = ReadAll(sResult);
+      FaultyFileSystem killing(iKilledAfter < 0 ? "" : "ClusteringResult-",
+                               iKilledAfter, "", FaultyFileSystem::kWhenFull);
+      if (iKilledAfter >= 0) {
+        ASSERT_EQ(RunInChild(killing, dir, RunFile(cRun)),
+                  FaultyFileSystem::kStopped);
+      } else {
+        last = RunInProcess(killing, dir, RunFile(cRun));
+      }
+    }
+    EXPECT_EQ(last.iStatus, *c.sBlocks == '\0' ? 2 : 0) << last.sConsole;
+    EXPECT_NE(last.sConsole.find(c.sConsole), std::string::npos)
+        << last.sConsole;
+    std::string sExpected = *c.sBlocks == '\0' ? sBefore : "";
+    for (const char* p = c.sBlocks; *p != '\0'; ++p) sExpected += blocks[*p];
+    EXPECT_EQ(ReadAll(sResult), sExpected);
+    EXPECT_EQ(fs::exists(sResult + ".journal"), *c.sBlocks == '\0');
+  }
+}
+
 // Fault: the next run obeyed any record under its outputs' commit record's
 // name whose lines had the right shape: one cut, edited or written by hand
 // cut the clustering result file, removed the results file or moved another
@@ -908,7 +1038,9 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     kRemovesReport,
     kOtherAccount,
     kOtherPartial,
-    kAppendsElsewhere
+    kAppendsElsewhere,
+    kPartialLinked,
+    kRemovesMoved
   };
   const struct {
     Edit edit;
@@ -922,6 +1054,9 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
       {kOtherAccount, "it is not this account's own"},
       {kOtherPartial, "is not the file that run wrote"},
       {kAppendsElsewhere, "Type-ordered.txt\", which is no clustering result"},
+      {kPartialLinked, "is not the file that run wrote"},
+      {kRemovesMoved,
+       "ages.apcexport.txt\", which is no export of this run that the stopped"},
   };
   const std::string sOutput = "examples/clustering/output/";
   for (const auto& c : cases) {
@@ -961,11 +1096,19 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
       plan.sAppendedTo =
           (sOutput + "ClusteringResult-KBIC-CBIC-Type-ordered.txt").c_str();
     }
+    if (c.edit == kRemovesMoved) {
+      plan.removals.emplace_back((sOutput + "ages.apcexport.txt").c_str());
+    }
     if (c.edit == kRemovesResults || c.edit == kRemovesReport ||
-        c.edit == kAppendsElsewhere) {
+        c.edit == kAppendsElsewhere || c.edit == kRemovesMoved) {
       sRecord = CommitRecord::Text(plan);
     }
     WriteAll(sRecordFile, sRecord);
+    // A second name of the partial file, where the record names its first.
+    if (c.edit == kPartialLinked) {
+      fs::create_hard_link(dir.File(plan.moves[2].sPartial.GetCString()),
+                           dir.File("second name"));
+    }
     if (c.edit == kOtherPartial) {
       const std::string sPartial =
           dir.File(plan.moves[2].sPartial.GetCString());
@@ -1083,7 +1226,7 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // its bytes (one the run created stays empty), and so does every other file
 // the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun };
+  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun, kOtherAccount };
   const std::string sLong(8192, 'x');
   const struct {
     Kind kind;
@@ -1104,6 +1247,12 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       {kFailedRun, sLong, "Permission denied", "", -1, "ages.RunSummary.txt"},
       // Fault: a lock refused went unnoticed: the step ran unguarded.
       {kFailedRun, sLong, "Unable to lock the clustering result file"},
+      {kFailedRun, sLong, "No space left",
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt.journal"},
+      // Fault: a file another account made first in a shared folder was
+      // appended to, and that account could rewrite or empty the results.
+      {kOtherAccount, "another account's line\n",
+       "is not this account's own (another account could rewrite"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
@@ -1152,7 +1301,8 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       run = RunKinkmark(dir, sRunFile);
       setrlimit(RLIMIT_FSIZE, &was);
       std::signal(SIGXFSZ, previous);
-    } else if (c.kind == kFailedRun) {
+    } else if (c.kind == kFailedRun || c.kind == kOtherAccount) {
+      full.bOtherUser = c.kind == kOtherAccount;
       run = RunInProcess(full, dir, sRunFile);
     } else {
       run = RunKinkmark(dir, sRunFile);
@@ -1186,6 +1336,9 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       continue;
     }
     EXPECT_EQ(run.sConsole.find("Executing"), std::string::npos);
+    if (c.kind == kOtherAccount) {
+      EXPECT_EQ(ReadAll(sResult), c.sEarlier);
+    }
   }
 }
 

@@ -1,6 +1,6 @@
-// Cluster and AppendClusteringResult, as a run uses them: the result file
-// beside the results file, appends from several calculators at once, and whole
-// clustering runs of the calculation control.
+// Cluster, as a run uses it: its text and the result file beside the results
+// file, several calculators at once, and whole clustering runs of the
+// calculation control.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -60,16 +60,6 @@ void InstallTwoTrends(kmCalculator& calc) {
   calc.SetClusterMatrix(8, m, labels);
 }
 
-// Clusters calc's groups and appends the outcome to the clustering result
-// file beside sResults, as a run does when it keeps its outputs.
-void ClusterAndAppend(const kmCalculator& calc, const std::string& sResults) {
-  const std::string sText = kmCohortClustering(calc).Cluster(nullptr);
-  AppendClusteringResult(
-      ClusteringResultFile(*calc.GetCalcSession(), sResults.c_str())
-          .GetCString(),
-      sText);
-}
-
 std::string Block(const char* sLabel, const std::string& sRows, int iRows,
                   int iCols) {
   return "\n" + std::string(sLabel) + "\nDinmenstions:(" +
@@ -123,29 +113,25 @@ TEST(kmCalculatorClustering, ResultBlocksBesideTheResultsFile) {
     SetClusterOptions(session, c.iMaxClusters);
     kmCalculator calc(&session);
     InstallTwoTrends(calc);
-    const std::string sResults = dir.File("out.kmo");
-    ClusterAndAppend(calc, sResults);
-    // A second clustering appends; nothing is truncated.
-    ClusterAndAppend(calc, sResults);
-    const std::string sOnce =
-        ExpectedResult(c.iMaxClusters, c.iChosen, c.partitions);
-    EXPECT_EQ(km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-"
-                                        "ordered.txt")),
-              sOnce + sOnce);
+    EXPECT_EQ(
+        std::string(
+            ClusteringResultFile(session, dir.File("out.kmo")).GetCString()),
+        dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt"));
+    EXPECT_EQ(kmCohortClustering(calc).Cluster(nullptr),
+              ExpectedResult(c.iMaxClusters, c.iChosen, c.partitions));
   }
 }
 
-TEST(kmCalculatorClustering, AppendsFromSeveralCalculatorsStayWhole) {
-  km_test::ScratchDir dir;
+TEST(kmCalculatorClustering, SeveralCalculatorsAtOnceClusterAlike) {
   kmSession session;
   SetClusterOptions(session, 1);
-  const std::string sResults = dir.File("out.kmo");
+  std::vector<std::string> texts(4);
   std::vector<std::thread> threads;
-  for (int i = 0; i < 4; ++i) {
-    threads.emplace_back([&] {
+  for (std::string& sText : texts) {
+    threads.emplace_back([&session, &sText] {
       kmCalculator calc(&session);
       InstallTwoTrends(calc);
-      ClusterAndAppend(calc, sResults);
+      sText = kmCohortClustering(calc).Cluster(nullptr);
     });
   }
   for (std::thread& t : threads) t.join();
@@ -153,9 +139,7 @@ TEST(kmCalculatorClustering, AppendsFromSeveralCalculatorsStayWhole) {
       1, 1,
       {Block("Best clusters: ",
              "1.0000000000,2.0000000000,3.0000000000,4.0000000000,\n", 1, 4)});
-  EXPECT_EQ(
-      km_test::ReadAll(dir.File("ClusteringResult-KBIC-CBIC-Type-ordered.txt")),
-      sOnce + sOnce + sOnce + sOnce);
+  for (const std::string& sText : texts) EXPECT_EQ(sText, sOnce);
 }
 
 TEST(kmCalculatorClustering, NothingInstalledIsAnError) {
@@ -314,7 +298,7 @@ TEST(kmCalculatorClustering, FailedClusteringIsTheRunsFailure) {
                "The clustering of 13 groups exceeds the limit of 12 groups "
                "for the unordered group order.");
   const std::string sPath = e.GetCallPath();
-  EXPECT_NE(sPath.find("ClusterByGroups()"), std::string::npos);
+  EXPECT_NE(sPath.find("Cluster() of kmCohortClustering"), std::string::npos);
   EXPECT_NE(sPath.find("ExecuteThreaded()"), std::string::npos);
 }
 

@@ -1,0 +1,296 @@
+// KmClusteringJournal: its text, its reader, and the cut back it proves.
+#include "driver/KmClusteringJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <istream>
+#include <memory>
+
+#include "foundation/KmException.h"
+#include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmHeldFiles.h"
+
+namespace {
+
+constexpr const char kHeader[] = "kinkmark clustering journal ";
+constexpr const char kLength[] = "length ";
+constexpr const char kRunFile[] = "run file ";
+constexpr const char kOutputFile[] = "output file ";
+constexpr const char kEnd[] = "end ";
+constexpr size_t kHexLength = 16;
+// A journal holds three numbers and two names; anything longer is not one.
+constexpr size_t kLongestJournal = 1 << 16;
+
+// What a journal holds.
+struct Entry {
+  std::string sTag;
+  long long iLength = 0;
+  CommitFileId file;
+  KmString sRunFile;
+  KmString sOutputFile;
+};
+
+enum class Found {
+  kUnfinished,  // cut before its last line: no byte of its block was written
+  kWhole,
+  kUnreadable  // sWhy says why
+};
+
+std::string TextOf(const Entry& entry) {
+  std::string sText = kHeader + entry.sTag + "\n" + kLength +
+                      std::to_string(entry.iLength) + " " +
+                      std::to_string(entry.file.iDevice) + " " +
+                      std::to_string(entry.file.iInode) + "\n" + kRunFile +
+                      entry.sRunFile.GetCString() + "\n" + kOutputFile +
+                      entry.sOutputFile.GetCString() + "\n";
+  return sText + kEnd + CommitChecksum(sText, sText.size()) + "\n";
+}
+
+bool IsHex(const std::string& sText) {
+  return sText.size() == kHexLength &&
+         sText.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// The rest of sLine after sLead, when it begins so and something follows.
+bool After(const std::string& sLine, const char* sLead, std::string& sRest) {
+  const std::string sBegin = sLead;
+  if (sLine.size() <= sBegin.size() || sLine.compare(0, sBegin.size(), sBegin))
+    return false;
+  sRest = sLine.substr(sBegin.size());
+  return true;
+}
+
+// Reads "<length> <device> <inode>", digits only, into entry.
+bool ReadLengthLine(const std::string& sFields, Entry& entry) {
+  unsigned long long numbers[3];
+  size_t iAt = 0;
+  for (unsigned long long& iNumber : numbers) {
+    size_t iEnd = sFields.find(' ', iAt);
+    if (iEnd == std::string::npos) iEnd = sFields.size();
+    if (iEnd == iAt || iEnd - iAt > 18 ||
+        sFields.find_first_not_of("0123456789", iAt) < iEnd) {
+      return false;
+    }
+    iNumber = std::stoull(sFields.substr(iAt, iEnd - iAt));
+    iAt = iEnd + 1;
+  }
+  entry.iLength = static_cast<long long>(numbers[0]);
+  entry.file = CommitFileId{numbers[1], numbers[2]};
+  return iAt == sFields.size() + 1;
+}
+
+Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
+  const std::string sHeader = kHeader;
+  const size_t iLastLine =
+      sText.size() < 2 ? 0 : sText.rfind('\n', sText.size() - 2) + 1;
+  std::string sChecksum;
+  const bool bEnds =
+      !sText.empty() && sText.back() == '\n' && iLastLine > 0 &&
+      After(sText.substr(iLastLine, sText.size() - iLastLine - 1), kEnd,
+            sChecksum) &&
+      IsHex(sChecksum);
+  // Its run was stopped while it wrote it, before any byte of its block.
+  if (!bEnds && (sText.compare(0, sHeader.size(), sHeader) == 0 ||
+                 sHeader.compare(0, sText.size(), sText) == 0)) {
+    return Found::kUnfinished;
+  }
+  if (!bEnds || sText.compare(0, sHeader.size(), sHeader) != 0) {
+    sWhy = "it is not a journal of this program";
+    return Found::kUnreadable;
+  }
+  if (sChecksum != CommitChecksum(sText, iLastLine)) {
+    sWhy = "it is not whole (its checksum does not match its lines)";
+    return Found::kUnreadable;
+  }
+  std::string lines[4];
+  size_t iAt = 0;
+  for (std::string& sLine : lines) {
+    const size_t iEnd = sText.find('\n', iAt);
+    sLine = sText.substr(iAt, iEnd - iAt);
+    iAt = iEnd + 1;
+  }
+  std::string sLengths;
+  std::string sRunFile;
+  std::string sOutputFile;
+  if (iAt != iLastLine || !After(lines[0], kHeader, entry.sTag) ||
+      !IsHex(entry.sTag) || !After(lines[1], kLength, sLengths) ||
+      !ReadLengthLine(sLengths, entry) ||
+      !After(lines[2], kRunFile, sRunFile) ||
+      !After(lines[3], kOutputFile, sOutputFile)) {
+    sWhy = "its lines are not those of a journal";
+    return Found::kUnreadable;
+  }
+  entry.sRunFile = sRunFile.c_str();
+  entry.sOutputFile = sOutputFile.c_str();
+  return Found::kWhole;
+}
+
+// Reads the file open as iFd whole into sText; false when it cannot be read
+// or is longer than any journal.
+bool ReadText(int iFd, std::string& sText) {
+  const std::unique_ptr<std::istream> pInput = KmOpenHeldInput(iFd);
+  char buffer[4096];
+  while (pInput->read(buffer, sizeof buffer) || pInput->gcount() > 0) {
+    sText.append(buffer, static_cast<size_t>(pInput->gcount()));
+    if (sText.size() > kLongestJournal) return false;
+  }
+  return !pInput->bad();
+}
+
+// Closes a descriptor when it goes.
+struct Closer {
+  int iFd;
+  ~Closer() {
+    if (iFd >= 0) close(iFd);
+  }
+};
+
+}  // namespace
+
+std::string KmJournalCut::Sentence(const KmString& sFile,
+                                   const KmString& sJournal) const {
+  std::string sText =
+      std::string("The clustering result file \"") + sFile.GetCString() +
+      "\" held the journal \"" + sJournal.GetCString() + "\" of a run of \"" +
+      sRunFile.GetCString() + "\" into \"" + sOutputFile.GetCString() +
+      "\" that stopped while it appended its block: ";
+  if (iFrom == iTo) {
+    return sText + "no byte of that block had reached the file (it holds the " +
+           std::to_string(iTo) +
+           " bytes it held before), and this run removed the journal.";
+  }
+  return sText + "this run cut that file back from " + std::to_string(iFrom) +
+         " to the " + std::to_string(iTo) + " bytes it held before that block.";
+}
+
+KmClusteringJournal::KmClusteringJournal(const KmFolder& folder,
+                                         const KmString& sFile, int iFd)
+    : folder_(folder), sFile_(sFile), sJournal_(NameOf(sFile)), iFileFd_(iFd) {}
+
+KmClusteringJournal::~KmClusteringJournal() {
+  if (iJournalFd_ >= 0) close(iJournalFd_);
+}
+
+KmString KmClusteringJournal::NameOf(const KmString& sFile) {
+  KmString sJournal(sFile);
+  sJournal << ".journal";
+  return sJournal;
+}
+
+void KmClusteringJournal::Refuse(const std::string& sWhy) const {
+  KmString sMessage;
+  sMessage << "The clustering result file \"" << sFile_ << "\" has a journal \""
+           << sJournal_ << "\" that proves nothing: " << sWhy.c_str()
+           << "; this run appended nothing to that file and cut nothing "
+              "back. Check the end of that file (a run stopped while it "
+              "appended may have left part of its block there) and remove \""
+           << sJournal_
+           << "\", or name another \"Output File\" in the run file, in "
+              "another folder.";
+  throw KmException(sMessage.GetCString(), "main");
+}
+
+void KmClusteringJournal::RemoveFound(int iFd) const {
+  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
+  // A name that reaches another file by now is not the journal read.
+  errno = ENOENT;
+  if (!folder_.Reaches(sLeaf, iFd) || !folder_.Remove(sLeaf) ||
+      !folder_.Sync()) {
+    RaiseWriteFailure(sJournal_, errno);
+  }
+}
+
+KmJournalCut KmClusteringJournal::Recover() {
+  KmJournalCut cut;
+  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
+  if (!folder_.Exists(sLeaf)) return cut;
+  const Closer journal{folder_.IsRegularFile(sLeaf)
+                           ? folder_.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)
+                           : -1};
+  struct stat info;
+  if (journal.iFd < 0 || fstat(journal.iFd, &info) != 0 ||
+      !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+    Refuse("it is not a regular file with one name");
+  }
+  if (!IsOwnFileWithOneName(info)) Refuse("it is not this account's own");
+  std::string sText;
+  Entry entry;
+  std::string sWhy = "it is not a journal of this program";
+  const Found found = ReadText(journal.iFd, sText) ? Parse(sText, entry, sWhy)
+                                                   : Found::kUnreadable;
+  if (found == Found::kUnreadable) Refuse(sWhy);
+  if (found == Found::kUnfinished) {
+    RemoveFound(journal.iFd);
+    return cut;
+  }
+  struct stat file;
+  if (fstat(iFileFd_, &file) != 0) RaiseWriteFailure(sFile_, errno);
+  if (!(entry.file == CommitFileIdOf(file))) {
+    Refuse("it names another file (another device and inode)");
+  }
+  if (entry.iLength > file.st_size) {
+    Refuse("it names " + std::to_string(entry.iLength) +
+           " bytes before its block, more than the " +
+           std::to_string(file.st_size) + " that file holds");
+  }
+  // The cut reaches the disk before the journal that asks for it goes.
+  if (!KmCutBack(iFileFd_, static_cast<off_t>(entry.iLength)) ||
+      !KmGetFileSystem().Sync(iFileFd_)) {
+    RaiseWriteFailure(sFile_, errno);
+  }
+  RemoveFound(journal.iFd);
+  cut.bFound = true;
+  cut.sTag = entry.sTag;
+  cut.sRunFile = entry.sRunFile;
+  cut.sOutputFile = entry.sOutputFile;
+  cut.iFrom = file.st_size;
+  cut.iTo = entry.iLength;
+  return cut;
+}
+
+void KmClusteringJournal::Write(const std::string& sTag, long long iLength,
+                                const KmString& sRunFile,
+                                const KmString& sOutputFile) {
+  struct stat file;
+  if (fstat(iFileFd_, &file) != 0) RaiseWriteFailure(sFile_, errno);
+  Entry entry;
+  entry.sTag = sTag;
+  entry.iLength = iLength;
+  entry.file = CommitFileIdOf(file);
+  entry.sRunFile = sRunFile;
+  entry.sOutputFile = sOutputFile;
+  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  errno = folder_.IsOpen() ? 0 : ENOENT;
+  iJournalFd_ = folder_.IsOpen()
+                    ? fileSystem.CreateExclusiveAt(folder_.GetFd(), sLeaf)
+                    : -1;
+  if (iJournalFd_ < 0)
+    RaiseWriteFailure(sJournal_, errno != 0 ? errno : EEXIST);
+  const std::string sText = TextOf(entry);
+  if (KmWriteAtEnd(iJournalFd_, sText.data(), sText.size()) && folder_.Sync()) {
+    return;
+  }
+  const int iErrno = errno;
+  // Emptied first: a journal that cannot be removed then reads as one cut
+  // before its last line, which the next run removes without a cut.
+  KmCutBack(iJournalFd_, 0);
+  fileSystem.Sync(iJournalFd_);
+  Remove();
+  RaiseWriteFailure(sJournal_, iErrno);
+}
+
+bool KmClusteringJournal::Remove() {
+  if (iJournalFd_ < 0) return true;
+  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
+  // A name that reaches another file by now is not this run's journal.
+  if (folder_.Reaches(sLeaf, iJournalFd_) && !folder_.Remove(sLeaf)) {
+    return false;
+  }
+  close(iJournalFd_);
+  iJournalFd_ = -1;
+  return folder_.Sync();
+}

@@ -1,0 +1,97 @@
+// The journal of a clustering result file: the undo state of the block one
+// run appends to it, kept beside the file that every clustering run into the
+// folder appends to.
+#ifndef KM_DRIVER_KMCLUSTERINGJOURNAL_H
+#define KM_DRIVER_KMCLUSTERINGJOURNAL_H
+
+#include <string>
+
+#include "driver/CommitRecord.h"
+#include "foundation/KmString.h"
+#include "foundation/platform/KmFolder.h"
+
+// What a journal a stopped run left says, once it proved itself and was
+// acted on: its run's tag, run file and results file, and the file's
+// length when it was found (iFrom) and before that run's block (iTo).
+struct KmJournalCut {
+  bool bFound = false;  // a whole journal was there
+  std::string sTag;
+  KmString sRunFile;
+  KmString sOutputFile;
+  long long iFrom = 0;
+  long long iTo = 0;
+
+  // The console's sentence for the file sFile and its journal sJournal:
+  // what was cut back, and whose journal it was.
+  std::string Sentence(const KmString& sFile, const KmString& sJournal) const;
+};
+
+// KmClusteringJournal: the file "<clustering result file>.journal" beside a
+// clustering result file. A run that holds the file's lock (KmHeldFileLock)
+// writes it before the first byte of its block, synced with its folder, and
+// removes it once the block is synced. Its lines:
+//   kinkmark clustering journal <tag>
+//   length <bytes before the block> <device> <inode>
+//   run file <the run file of the run appending>
+//   output file <its results file>
+//   end <checksum of every byte before this line>
+// Whoever next holds the lock and finds a journal knows its writer is gone
+// part-way through its block: the file is cut back to the length the
+// journal names. So the journal alone, never the bytes, says what is whole:
+// two runs can write the same bytes.
+class KmClusteringJournal {
+ public:
+  // The journal of the clustering result file sFile, open as iFd (held by
+  // the caller, with its lock, for the object's life), in folder (its own).
+  KmClusteringJournal(const KmFolder& folder, const KmString& sFile, int iFd);
+  // Closes the journal written; it stays unless removed (Remove).
+  ~KmClusteringJournal();
+  KmClusteringJournal(const KmClusteringJournal&) = delete;
+  KmClusteringJournal& operator=(const KmClusteringJournal&) = delete;
+
+  // The journal's name for the clustering result file sFile.
+  static KmString NameOf(const KmString& sFile);
+
+  // A journal a stopped run left beside the file. One that proves itself (a
+  // regular file of this account with one name, whole, naming this file's
+  // device and inode and a length not beyond the file's) has the file cut
+  // back to that length and synced, then is removed with its folder synced;
+  // one cut before its last line (its run stopped before any byte of its
+  // block) is removed. What was cut back (bFound false when no whole
+  // journal was there).
+  // Throws: KmException (source "main") "The clustering result file
+  // \"<file>\" has a journal \"<journal>\" that proves nothing: <why>; ..."
+  // when it proves nothing (every file as it was); "Unable to write the
+  // file \"<name>\": <reason>." when the cut back, a sync or the removal
+  // fails (the journal stays).
+  KmJournalCut Recover();
+
+  // Creates the journal of the block the run of sRunFile into sOutputFile,
+  // tagged sTag, appends after the file's iLength bytes, and syncs it with
+  // its folder.
+  // Throws: "Unable to write the file \"<journal>\": <reason>." (the
+  // journal removed again, else emptied, which reads as cut before its last
+  // line).
+  void Write(const std::string& sTag, long long iLength,
+             const KmString& sRunFile, const KmString& sOutputFile);
+
+  // Removes the journal written, when its name still reaches it, and syncs
+  // its folder; true when there is none left to remove, false (errno set)
+  // when the removal or the sync fails.
+  bool Remove();
+
+ private:
+  // Throws the refusal of a journal that proves nothing, for sWhy.
+  [[noreturn]] void Refuse(const std::string& sWhy) const;
+  // Removes the journal found (open as iFd) when its name still reaches it,
+  // and syncs the folder; throws the write failure when either fails.
+  void RemoveFound(int iFd) const;
+
+  const KmFolder& folder_;
+  KmString sFile_;
+  KmString sJournal_;
+  int iFileFd_;
+  int iJournalFd_ = -1;  // the journal this object wrote, until removed
+};
+
+#endif  // KM_DRIVER_KMCLUSTERINGJOURNAL_H
