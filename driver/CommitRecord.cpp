@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <system_error>
 
 #include "foundation/KmException.h"
@@ -16,12 +15,15 @@
 namespace {
 
 constexpr const char kClassName[] = "CommitRecord";
-constexpr const char kHeader[] = "kinkmark commit record ";
+// The first line of a record of this version, and the beginning that the
+// first line of every version's record shares.
+constexpr const char kHeader[] = "kinkmark commit record version 4\n";
+constexpr const char kAnyVersion[] = "kinkmark commit record";
 constexpr const char kAppend[] = "append ";
 constexpr const char kMove[] = "move ";
 constexpr const char kRemove[] = "remove ";
 constexpr const char kEnd[] = "end ";
-constexpr size_t kTagLength = 16;
+constexpr size_t kChecksumLength = 16;
 // A record holds a few dozen names and one clustering block; anything
 // longer is not one.
 constexpr size_t kLongestRecord = 64u << 20;
@@ -32,13 +34,13 @@ std::string Checksum(const std::string& sText, size_t iLength) {
   for (size_t i = 0; i < iLength; ++i) {
     iHash = (iHash ^ static_cast<unsigned char>(sText[i])) * 1099511628211ull;
   }
-  char sHex[kTagLength + 1];
+  char sHex[kChecksumLength + 1];
   std::snprintf(sHex, sizeof sHex, "%016llx", iHash);
   return sHex;
 }
 
 bool IsHex(const std::string& sText) {
-  return sText.size() == kTagLength &&
+  return sText.size() == kChecksumLength &&
          sText.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
@@ -150,17 +152,8 @@ bool IsOwnFileWithOneName(const struct stat& info) {
   return info.st_uid == KmGetFileSystem().UserId() && info.st_nlink == 1;
 }
 
-std::string CommitRecord::NewTag() {
-  std::random_device random;
-  const unsigned long long iTag =
-      (static_cast<unsigned long long>(random()) << 32) ^ random();
-  char sHex[kTagLength + 1];
-  std::snprintf(sHex, sizeof sHex, "%016llx", iTag);
-  return sHex;
-}
-
 std::string CommitRecord::Text(const CommitPlan& plan) {
-  std::string sText = kHeader + plan.sTag + "\n";
+  std::string sText = kHeader;
   const auto Id = [](const CommitFileId& file) {
     return std::to_string(file.iDevice) + " " + std::to_string(file.iInode) +
            " ";
@@ -182,38 +175,36 @@ std::string CommitRecord::Text(const CommitPlan& plan) {
 CommitRecord::Found CommitRecord::Parse(const std::string& sText,
                                         CommitPlan& plan, std::string& sWhy) {
   const std::string sHeader = kHeader;
-  const size_t iFirstEnd = sText.find('\n');
   // Cut inside its first line (an empty file included): its run was
   // stopped while it wrote it.
-  if (iFirstEnd == std::string::npos &&
-      sText.size() <= sHeader.size() + kTagLength &&
-      sHeader.compare(0, sText.size(), sText, 0, sHeader.size()) == 0) {
+  if (sText.size() < sHeader.size() &&
+      sHeader.compare(0, sText.size(), sText) == 0) {
     return Found::kUnfinished;
   }
-  if (sText.compare(0, sHeader.size(), sHeader) != 0 ||
-      iFirstEnd == std::string::npos ||
-      !IsHex(sText.substr(sHeader.size(), iFirstEnd - sHeader.size()))) {
-    sWhy = "it is not a record of this program";
-    return Found::kUnreadable;
+  if (sText.compare(0, sHeader.size(), sHeader) != 0) {
+    const bool bOtherVersion = sText.rfind(kAnyVersion, 0) == 0;
+    sWhy = bOtherVersion ? "it is a record of another version of this program"
+                         : "it is not a record of this program";
+    return bOtherVersion ? Found::kOtherVersion : Found::kUnreadable;
   }
   // The last line: "end <checksum>\n", else the record was cut before it.
-  const size_t iLastLine = sText.size() < 2 + sizeof kEnd + kTagLength
-                               ? std::string::npos
-                               : sText.size() - (sizeof kEnd + kTagLength);
-  if (iLastLine == std::string::npos || iLastLine <= iFirstEnd ||
-      sText.back() != '\n' || sText[iLastLine - 1] != '\n' ||
+  const size_t iLastLine =
+      sText.size() < sHeader.size() + sizeof kEnd + kChecksumLength
+          ? std::string::npos
+          : sText.size() - (sizeof kEnd + kChecksumLength);
+  if (iLastLine == std::string::npos || sText.back() != '\n' ||
+      sText[iLastLine - 1] != '\n' ||
       sText.compare(iLastLine, sizeof kEnd - 1, kEnd) != 0 ||
-      !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kTagLength))) {
+      !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kChecksumLength))) {
     return Found::kUnfinished;
   }
-  if (sText.compare(iLastLine + sizeof kEnd - 1, kTagLength,
+  if (sText.compare(iLastLine + sizeof kEnd - 1, kChecksumLength,
                     Checksum(sText, iLastLine)) != 0) {
     sWhy = "it is not whole (its checksum does not match its lines)";
     return Found::kUnreadable;
   }
   plan = CommitPlan();
-  plan.sTag = sText.substr(sHeader.size(), kTagLength);
-  return ParseLines(sText, iFirstEnd + 1, iLastLine, plan, sWhy)
+  return ParseLines(sText, sHeader.size(), iLastLine, plan, sWhy)
              ? Found::kComplete
              : Found::kUnreadable;
 }

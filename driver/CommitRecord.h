@@ -30,10 +30,8 @@ struct CommitMove {
 // first, to the file sAppendedTo ("" when none; the file appendedFile),
 // which grows from iLengthBefore by the block's bytes; the partial files it
 // then moves into place, in order; and the earlier outputs it then removes
-// (the exports it did not write). sTag, random, tells one record from
-// another.
+// (the exports it did not write).
 struct CommitPlan {
-  std::string sTag;
   KmString sAppendedTo;
   CommitFileId appendedFile;
   long long iLengthBefore = 0;
@@ -64,7 +62,7 @@ bool IsOwnFileWithOneName(const struct stat& info);
 
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
-//   kinkmark commit record <tag>
+//   kinkmark commit record version 4
 //   append <before> <after> <device> <inode> <clustering result file>
 //   <the block's after - before bytes>                   at most one append
 //   move <device> <inode> <partial name>     one per output, in move order
@@ -72,21 +70,23 @@ bool IsOwnFileWithOneName(const struct stat& info);
 //   end <checksum>
 // The checksum (16 hexadecimal digits) is of every byte before the last
 // line, so a record cut short, edited or put together from pieces of
-// records is not whole.
+// records is not whole. A record of another version of the program has
+// another first line that begins as this one does.
 namespace CommitRecord {
 
 enum class Found {
-  kNone,        // no file under the name
-  kUnfinished,  // a record cut before its last line: nothing was moved
-  kComplete,    // a whole record: the plan holds it
-  kUnreadable   // anything else: sWhy says what
+  kNone,          // no file under the name
+  kUnfinished,    // a record cut before its last line: nothing was moved
+  kComplete,      // a whole record: the plan holds it
+  kOtherVersion,  // a record of another version of the program: sWhy says so
+  kUnreadable     // anything else: sWhy says what
 };
 
 // The text of plan's record.
 std::string Text(const CommitPlan& plan);
 
-// Reads sText as a record: kUnfinished, kComplete (plan filled) or
-// kUnreadable (sWhy set).
+// Reads sText as a record: kUnfinished, kComplete (plan filled),
+// kOtherVersion or kUnreadable (sWhy set).
 Found Parse(const std::string& sText, CommitPlan& plan, std::string& sWhy);
 
 // Reads the file sLeaf of folder, never through a link, as a record a
@@ -94,9 +94,6 @@ Found Parse(const std::string& sText, CommitPlan& plan, std::string& sWhy);
 // account with one name, else as Parse reads its text.
 Found Read(const KmFolder& folder, const std::string& sLeaf, CommitPlan& plan,
            std::string& sWhy);
-
-// A tag no other record is likely to have: 16 hexadecimal digits.
-std::string NewTag();
 
 }  // namespace CommitRecord
 

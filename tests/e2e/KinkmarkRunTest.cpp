@@ -451,7 +451,9 @@ class CallingFileSystem : public KmFileSystem {
 // where the disk fills; or, without ending it, the record's removal refused,
 // or a folder's sync once a rename was made, or once the record is removed.
 // With bNoSync the files of sPrefix cannot be synced; with bNoLock no lock
-// waited for is taken.
+// waited for is taken. With iStepFault >= 0, once the record is created,
+// the sync, rename or removal of that number (from 0) ends the process, or
+// with bFailStep fails; with bKeepRecord the record's removal is refused.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -463,7 +465,20 @@ struct FaultyFileSystem : KmFileSystem {
   bool bRecordRemoved = false;
   bool bNoSync = false;
   bool bNoLock = false;
+  int iStepFault = -1;
+  bool bFailStep = false;
+  bool bKeepRecord = false;
+  bool bNoDiskSync = false;  // a sync succeeds without reaching the disk
+  int iSteps = -1;           // the step's operations so far, from the record on
+  bool IsStepFault() {
+    if (iSteps < 0 || iSteps++ != iStepFault) return false;
+    if (!bFailStep) _exit(kStopped);
+    errno = EIO;
+    return true;
+  }
   bool Sync(int iFd) override {
+    if (IsStepFault()) return false;
+    if (bNoDiskSync) return true;
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
     if ((bNoSync && Named(NameOf(iFd))) ||
@@ -501,18 +516,21 @@ struct FaultyFileSystem : KmFileSystem {
     }
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
     if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
+    if (IsRecord(sName)) iSteps = 0;
     return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
                 const std::string& sTo) override {
     if (iRenames++ == iStop) _exit(kStopped);
+    if (IsStepFault()) return false;
     if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
     errno = EACCES;
     return false;
   }
   bool RemoveAt(int iFolder, const std::string& sName) override {
     if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
-    if (iStop == kKeepRecord && IsRecord(sName)) {
+    if (IsStepFault()) return false;
+    if ((iStop == kKeepRecord || bKeepRecord) && IsRecord(sName)) {
       errno = EACCES;
       return false;
     }
@@ -602,7 +620,17 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sMoved = "";   // the error file's names of those moved
     long iFullAfter = -1;      // the disk fills after these bytes of the file
     bool bNoSync = false;      // the files of sFullDisk cannot be synced
+    const char* sSecondName = "";  // this file gets a second name first
   } cases[] = {
+      // Fault: an earlier export the run did not write, with a second name,
+      // was listed for removal in a record that the next run refused.
+      {"run.job", sJob + "run.csv",
+       "options.ini=[Session Options]\nmaximum kinkmarks = 1\nnum "
+       "permutations = 99\n[Export Options]\nexport aapc = false\n",
+       "", 2,
+       "would refuse the commit record of its last step, as it names "
+       "\"run.aapcexport.txt\"",
+       "", "", -1, false, "run.aapcexport.txt"},
       // Fault: the commit record was written past the file-system layer: a
       // full disk left an empty record, a failed sync a whole one, and the
       // next run took it for a run stopped part-way.
@@ -666,6 +694,9 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       WriteAll(dir.File(sExtra.substr(0, iEqual)),
                iEqual + 1 == sExtra.size() ? ReadAll(dir.File("run.kmo"))
                                            : sExtra.substr(iEqual + 1));
+    }
+    if (*c.sSecondName != '\0') {
+      fs::create_hard_link(dir.File(c.sSecondName), dir.File("second.txt"));
     }
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
     if (c.sBody[0] == '@') {
@@ -901,20 +932,31 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     kRemovesReport,
     kOtherAccount,
     kOtherPartial,
-    kAppendsElsewhere
+    kAppendsElsewhere,
+    kOtherAccountsFolder
   };
   const struct {
     Edit edit;
     const char* sWhy;  // "": the record is not refused
   } cases[] = {
       {kLastLineCut, ""},
-      {kMoveLineCut, "it is not whole"},
-      {kOtherFirstLine, "it is not whole"},
+      // Fault: the advice to run that run file again gave the same refusal.
+      {kMoveLineCut,
+       "match its lines); this run moved and removed nothing. "
+       "Check the files under its output names and remove"},
+      {kOtherFirstLine,
+       "another version of this program; this run moved and removed nothing. "
+       "Run that run's run file again with the version of the program"},
       {kRemovesResults, "output/ages.kmo\", which is no export of this run"},
       {kRemovesReport, "ages.report.txt\", which is no export of this run"},
       {kOtherAccount, "it is not this account's own"},
       {kOtherPartial, "is not the file that run wrote"},
       {kAppendsElsewhere, "Type-ordered.txt\", which is no clustering result"},
+      // Fault: the advice was to remove a record this account cannot remove.
+      {kOtherAccountsFolder,
+       "own; this run moved and removed nothing. It is another account's, in "
+       "a folder of another account where only a file's owner may remove it: "
+       "ask its owner"},
   };
   const std::string sOutput = "examples/clustering/output/";
   for (const auto& c : cases) {
@@ -935,12 +977,15 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     if (c.edit == kMoveLineCut) {
       sRecord.erase(iMove, sRecord.find('\n', iMove) + 1 - iMove);
     }
+    // As a record of an earlier version of the program begins.
     if (c.edit == kOtherFirstLine) {
-      CommitPlan other;
-      other.sTag = CommitRecord::NewTag();
-      const std::string sOther = CommitRecord::Text(other);
-      sRecord = sOther.substr(0, sOther.find('\n')) +
+      sRecord = "kinkmark commit record 0123456789abcdef" +
                 sRecord.substr(sRecord.find('\n'));
+    }
+    // A sticky folder: only a file's owner, or the folder's, removes a file.
+    if (c.edit == kOtherAccountsFolder) {
+      fs::permissions(dir.File(sOutput), fs::perms::sticky_bit,
+                      fs::perm_options::add);
     }
     // Edited by a run of this account: whole, but for no run of these
     // outputs.
@@ -982,7 +1027,7 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     };
     const std::map<std::string, std::string> before = Snapshot();
     FaultyFileSystem full("ages.RunSummary.txt.");
-    full.bOtherUser = c.edit == kOtherAccount;
+    full.bOtherUser = c.edit == kOtherAccount || c.edit == kOtherAccountsFolder;
     const RunResult next =
         RunInProcess(full, dir, "examples/clustering/run.ini");
     EXPECT_EQ(next.iStatus, 2);
@@ -995,6 +1040,102 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     EXPECT_EQ(fs::exists(sRecordFile), *c.sWhy != '\0');
   }
 }
+
+// Fault: a run that did not write its report while an earlier one was there
+// listed it for removal in a record that every later run refused, so a kill
+// in its last step, or a failed confirmation, blocked those outputs for
+// good; a partial file removed by hand counted as moved, so the next run
+// said the outputs were all of the stopped run and removed earlier exports;
+// a failed step whose record could not be removed said nothing. For every
+// set of exports on and off, and a kill or a failure at each operation of
+// the step (after a kill, the partial files removed; beside a failure, the
+// record's removal refused), the next run obeys what is left, says the
+// outputs are all of the stopped run only where they are, and removes an
+// earlier export only then.
+class EveryStopOfTheLastStep : public testing::TestWithParam<int> {};
+
+TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
+  const char* const kSwitches[] = {"report", "data", "apc", "aapc", "ftest"};
+  const char* const kNames[] = {
+      "out.report.txt",         "out.dataexport.txt",
+      "out.apcexport.txt",      "out.aapcexport.txt",
+      "out.permtestexport.txt", "out.finalselectedmodelexport.txt"};
+  // The outputs of one run of every export, then "earlier" under each name.
+  km_test::ScratchDir earlier;
+  CopyFixtures(earlier);
+  WriteAll(earlier.File("run.ini"),
+           std::regex_replace(ReadAll(earlier.File("run.ini")),
+                              std::regex("out.dat"), "out.kmo"));
+  ASSERT_EQ(RunKinkmark(earlier, "run.ini").iStatus, 0);
+  std::string sOptions = "[Export Options]\nline delimiter = unix\n";
+  std::vector<std::string> written;
+  for (int i = 0; i < 6; ++i) {
+    const bool bOn = i == 5 || (GetParam() >> i & 1) == 0;
+    written.push_back(bOn ? ReadAll(earlier.File(kNames[i])) : "");
+    if (!bOn) sOptions += std::string("export ") + kSwitches[i] + " = false\n";
+    WriteAll(earlier.File(kNames[i]), "earlier\n");
+  }
+  WriteAll(earlier.File("out.RunSummary.txt"), "earlier\n");
+  WriteAll(earlier.File("set.ini"), sOptions);
+  WriteAll(earlier.File("ex.ini"),
+           "[Kinkmark Input Files]\nData File = out.kmo\nExport Options File "
+           "= set.ini\n");
+  for (int iPoint = 0, iStatus = 2; iStatus != 0; ++iPoint) {
+    for (int iVariant = 0; iVariant < 4 && iStatus != 0; ++iVariant) {
+      SCOPED_TRACE(std::to_string(iPoint) + " " + std::to_string(iVariant));
+      km_test::ScratchDir dir;
+      fs::copy(earlier.Path(), dir.Path());
+      FaultyFileSystem stopping("");
+      stopping.iStepFault = iPoint;
+      stopping.bFailStep = iVariant % 2 == 1;
+      stopping.bKeepRecord = iVariant == 3;
+      stopping.bNoDiskSync = true;
+      iStatus = RunInChild(stopping, dir, "ex.ini");
+      for (const std::string& sName : Files(dir)) {
+        if (iVariant == 2 && sName.find(".partial") != std::string::npos) {
+          fs::remove(dir.File(sName));
+        }
+      }
+      CommitPlan plan;
+      std::string sWhy;
+      const bool bRecord =
+          CommitRecord::Parse(ReadAll(dir.File("out.commit")), plan, sWhy) ==
+          CommitRecord::Found::kComplete;
+      // A failed run that leaves its record says so.
+      EXPECT_TRUE(iStatus != 2 || !bRecord ||
+                  ReadAll(dir.File("ex.ErrorFile.txt"))
+                          .find("Its commit record \"out.commit\"") !=
+                      std::string::npos);
+      FaultyFileSystem full("out.RunSummary.txt.");
+      full.bNoDiskSync = true;
+      const RunResult next = RunInProcess(full, dir, "ex.ini");
+      EXPECT_EQ(next.iStatus, 2);
+      EXPECT_EQ(next.sConsole.find("(its record"), std::string::npos)
+          << next.sConsole;
+      bool bAllOfIt = ReadAll(dir.File("out.RunSummary.txt")) != "earlier\n";
+      bool bEarlierKept = true;
+      for (int i = 0; i < 6; ++i) {
+        const bool bThere = fs::exists(dir.File(kNames[i]));
+        bAllOfIt = bAllOfIt && bThere == !written[i].empty() &&
+                   (!bThere || ReadAll(dir.File(kNames[i])) == written[i]);
+        bEarlierKept = bEarlierKept && (bThere || !written[i].empty());
+      }
+      EXPECT_TRUE(bAllOfIt || bEarlierKept);
+      EXPECT_TRUE(bAllOfIt || !bRecord || iVariant >= 2);
+      EXPECT_EQ(next.sConsole.find("all of that run") != std::string::npos,
+                bRecord && bAllOfIt)
+          << next.sConsole;
+      for (const std::string& sName : Files(dir)) {
+        EXPECT_TRUE(sName.find(".partial") == std::string::npos &&
+                    sName != "out.commit")
+            << sName;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySetOfExports, EveryStopOfTheLastStep,
+                         testing::Range(0, 32));
 
 // Fault: only the last name of each output was guarded, so a folder swapped
 // for a link after the checks had every later output (results, exports,
