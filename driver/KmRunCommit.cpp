@@ -147,11 +147,10 @@ void KmRun::FinishEarlierCommit() {
       sDone << "this run moved those still to move into place first ("
             << QuotedList(earlierMoved_) << "), but ";
     }
-    sDone << "its outputs " << QuotedList(missing)
-          << " are missing (neither their partial files nor their names "
-             "hold the files that run wrote), so the files under these "
-             "names are not all of one run, and this run removed no earlier "
-             "export.";
+    sDone << "the files that run wrote are missing for " << QuotedList(missing)
+          << " (neither the partial file nor the name holds it), so the "
+             "files under these names are not all of one run, and this run "
+             "removed no earlier export.";
   } else if (earlierMoved_.empty()) {
     sDone << "every one had reached its name";
   } else {
