@@ -617,17 +617,7 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
     const char* sMoved = "";   // the error file's names of those moved
     long iFullAfter = -1;      // the disk fills after these bytes of the file
     bool bNoSync = false;      // the files of sFullDisk cannot be synced
-    const char* sSecondName = "";  // this file gets a second name first
   } cases[] = {
-      // Fault: an earlier export the run did not write, with a second name,
-      // was listed for removal in a record that the next run refused.
-      {"run.job", sJob + "run.csv",
-       "options.ini=[Session Options]\nmaximum kinkmarks = 1\nnum "
-       "permutations = 99\n[Export Options]\nexport aapc = false\n",
-       "", 2,
-       "would refuse the commit record of its last step, as it names "
-       "\"run.aapcexport.txt\"",
-       "", "", -1, false, "run.aapcexport.txt"},
       // Fault: the commit record was written past the file-system layer: a
       // full disk left an empty record, a failed sync a whole one, and the
       // next run took it for a run stopped part-way.
@@ -691,9 +681,6 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       WriteAll(dir.File(sExtra.substr(0, iEqual)),
                iEqual + 1 == sExtra.size() ? ReadAll(dir.File("run.kmo"))
                                            : sExtra.substr(iEqual + 1));
-    }
-    if (*c.sSecondName != '\0') {
-      fs::create_hard_link(dir.File(c.sSecondName), dir.File("second.txt"));
     }
     if (c.sBody == "/") fs::create_directory(dir.File(c.sRunFile));
     if (c.sBody[0] == '@') {
@@ -1038,45 +1025,46 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
   }
 }
 
-// Fault: a run that did not write its report, an earlier one there, listed
-// it for removal in a record every later run refused; a partial file
-// removed by hand counted as moved, so the next run said the outputs were
-// all the stopped run's and removed earlier exports; a failed step whose
-// record stayed said nothing. For every set of exports, and a kill or a
-// failure at each operation of the step (after a kill, the partial files
-// removed; beside a failure, the record's removal refused), the next run
-// obeys what is left, and says the outputs are all of the stopped run, and
-// removes an earlier export, only where they are.
+// Fault: a run without its report, an earlier one there, left a record
+// every later run refused; a partial file removed by hand counted as moved,
+// and the next run said the outputs were the stopped run's and removed
+// earlier exports; a failed step whose record stayed said nothing; an
+// earlier export with a second name, to remove, left a refused record. For
+// every set of exports and a kill or failure at each operation of the step
+// (then the partial files removed, or the record's removal refused; or the
+// earlier aapcexport given a second name), the next run obeys what is left,
+// says "all of that run" and removes an earlier export only where they are.
 class EveryStopOfTheLastStep : public testing::TestWithParam<int> {};
 
 TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
-  const std::string keys[] = {"report", "data", "apc", "aapc", "ftest"};
+  const std::string keys[] = {"report", "data", "apc", "aapc", "ftest", ""};
   const std::string names[] = {"report.txt",         "dataexport.txt",
                                "apcexport.txt",      "aapcexport.txt",
                                "permtestexport.txt", "RunSummary.txt"};
   km_test::ScratchDir earlier;
+  km_test::ScratchDir done;  // the outputs of that run, all in place
   CopyFixtures(earlier);
   ASSERT_EQ(RunKinkmark(earlier, "run.ini").iStatus, 0);
   fs::rename(earlier.File("out.dat"), earlier.File("out.kmo"));
   std::string sRun =
       "[Kinkmark Input Files]\nData File = out.kmo\nExport Options File = "
-      "ex.ini\n[Export Options]\nline delimiter = unix\n";
+      "ex.ini\n[Export Options]\n";
   for (int i = 0; i < 6; ++i) {
     WriteAll(earlier.File("out." + names[i]), "earlier\n");
-    if (i < 5 && (GetParam() >> i & 1) != 0) {
-      sRun += "export " + keys[i] + " = false\n";
-    }
+    if ((GetParam() >> i & 1) != 0) sRun += "export " + keys[i] + " = false\n";
   }
   WriteAll(earlier.File("ex.ini"), sRun);
-  km_test::ScratchDir done;  // the outputs of that run, all in place
   fs::copy(earlier.Path(), done.Path());
   FaultyFileSystem none("");
   ASSERT_EQ(RunInProcess(none, done, "ex.ini").iStatus, 0);
   for (int iPoint = 0, iStatus = 2; iStatus != 0; ++iPoint) {
-    for (int iVariant = 0; iVariant < 4 && iStatus != 0; ++iVariant) {
+    for (int iVariant = 0; iVariant < 5 && iStatus != 0; ++iVariant) {
       SCOPED_TRACE(std::to_string(iPoint) + " " + std::to_string(iVariant));
       km_test::ScratchDir dir;
       fs::copy(earlier.Path(), dir.Path());
+      if (iVariant == 4) {
+        fs::create_hard_link(dir.File("out.aapcexport.txt"), dir.File("x"));
+      }
       FaultyFileSystem stopping(
           "", -1, "", iVariant == 3 ? FaultyFileSystem::kKeepRecord : -4);
       stopping.iStepFault = iPoint;
@@ -1087,11 +1075,7 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
           fs::remove(dir.File(sName));
         }
       }
-      CommitPlan plan;
-      std::string sWhy;
-      const bool bRecord =
-          CommitRecord::Parse(ReadAll(dir.File("out.commit")), plan, sWhy) ==
-          CommitRecord::Found::kComplete;
+      const bool bRecord = !ReadAll(dir.File("out.commit")).empty();
       EXPECT_TRUE(iStatus != 2 || !bRecord ||
                   ReadAll(dir.File("ex.ErrorFile.txt"))
                           .find("Its commit record \"out.commit\"") !=
@@ -1102,12 +1086,10 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
       bool bEarlierKept = true;
       for (const std::string& sName : names) {
         const std::string sNow = ReadAll(dir.File("out." + sName));
-        bAllOfIt = bAllOfIt && sNow == ReadAll(done.File("out." + sName));
-        bEarlierKept = bEarlierKept && (fs::exists(done.File("out." + sName)) ||
-                                        sNow == "earlier\n");
+        const std::string sDone = ReadAll(done.File("out." + sName));
+        bAllOfIt = bAllOfIt && sNow == sDone;
+        bEarlierKept = bEarlierKept && (!sDone.empty() || sNow == "earlier\n");
       }
-      EXPECT_EQ(next.sConsole.find("(its record"), std::string::npos)
-          << next.sConsole;
       EXPECT_TRUE(bAllOfIt || (bEarlierKept && (!bRecord || iVariant >= 2)));
       EXPECT_EQ(next.sConsole.find("all of that run") != std::string::npos,
                 bRecord && bAllOfIt)
