@@ -467,7 +467,8 @@ struct FaultyFileSystem : KmFileSystem {
   bool bNoLock = false;
   int iStepFault = -1;
   bool bFailStep = false;
-  int iSteps = -1;  // the step's operations so far, from the record on
+  int iSteps = -1;           // the step's operations so far, from the record on
+  bool bNoDiskSync = false;  // a sync succeeds without reaching the disk
   bool IsStepFault() {
     if (iSteps < 0 || iSteps++ != iStepFault) return false;
     if (!bFailStep) _exit(kStopped);
@@ -476,6 +477,7 @@ struct FaultyFileSystem : KmFileSystem {
   }
   bool Sync(int iFd) override {
     if (IsStepFault()) return false;
+    if (bRecordRemoved) iSteps = -1;  // the step ends with this sync
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
     if ((bNoSync && Named(NameOf(iFd))) ||
@@ -484,7 +486,7 @@ struct FaultyFileSystem : KmFileSystem {
       errno = EIO;
       return false;
     }
-    return KmFileSystem::Sync(iFd);
+    return bNoDiskSync || KmFileSystem::Sync(iFd);
   }
   bool Lock(int iFd, int iOperation) override {
     if (bNoLock && iOperation == LOCK_EX) {
@@ -1031,9 +1033,10 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
 // earlier exports; a failed step whose record stayed said nothing; an
 // earlier export with a second name, to remove, left a refused record. For
 // every set of exports and a kill or failure at each operation of the step
-// (then the partial files removed, or the record's removal refused; or the
-// earlier aapcexport given a second name), the next run obeys what is left,
-// says "all of that run" and removes an earlier export only where they are.
+// (and for four sets, after a kill the partial files removed, beside a
+// failure the record's removal refused, or the earlier aapcexport given a
+// second name), the next run obeys what is left, says "all of that run" and
+// removes an earlier export only where they are.
 class EveryStopOfTheLastStep : public testing::TestWithParam<int> {};
 
 TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
@@ -1058,7 +1061,8 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
   FaultyFileSystem none("");
   ASSERT_EQ(RunInProcess(none, done, "ex.ini").iStatus, 0);
   for (int iPoint = 0, iStatus = 2; iStatus != 0; ++iPoint) {
-    for (int iVariant = 0; iVariant < 5 && iStatus != 0; ++iVariant) {
+    for (int iVariant = 0;
+         iVariant < (GetParam() % 8 == 0 ? 5 : 2) && iStatus != 0; ++iVariant) {
       SCOPED_TRACE(std::to_string(iPoint) + " " + std::to_string(iVariant));
       km_test::ScratchDir dir;
       fs::copy(earlier.Path(), dir.Path());
@@ -1069,6 +1073,7 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
           "", -1, "", iVariant == 3 ? FaultyFileSystem::kKeepRecord : -4);
       stopping.iStepFault = iPoint;
       stopping.bFailStep = iVariant % 2 == 1;
+      stopping.bNoDiskSync = true;
       iStatus = RunInChild(stopping, dir, "ex.ini");
       for (const std::string& sName : Files(dir)) {
         if (iVariant == 2 && sName.find(".partial") != std::string::npos) {
@@ -1080,7 +1085,8 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
                   ReadAll(dir.File("ex.ErrorFile.txt"))
                           .find("Its commit record \"out.commit\"") !=
                       std::string::npos);
-      FaultyFileSystem full("out.RunSummary.txt.");
+      FaultyFileSystem full("out.");  // it writes no file of its own
+      full.bNoDiskSync = true;
       const RunResult next = RunInProcess(full, dir, "ex.ini");
       bool bAllOfIt = true;
       bool bEarlierKept = true;
