@@ -16,12 +16,16 @@
 namespace {
 
 constexpr const char kClassName[] = "CommitRecord";
-constexpr const char kHeader[] = "kinkmark commit record ";
+// The first line of a record of this version, and the beginning that the
+// first line of every version's record shares.
+constexpr const char kHeader[] = "kinkmark commit record version 4 ";
+constexpr const char kAnyVersion[] = "kinkmark commit record";
 constexpr const char kAppend[] = "append ";
 constexpr const char kMove[] = "move ";
 constexpr const char kRemove[] = "remove ";
 constexpr const char kEnd[] = "end ";
-constexpr size_t kTagLength = 16;
+// The length of the tag and of the checksum, in hexadecimal digits.
+constexpr size_t kHexLength = 16;
 // A record holds a few dozen names and one clustering block; anything
 // longer is not one.
 constexpr size_t kLongestRecord = 64u << 20;
@@ -32,13 +36,13 @@ std::string Checksum(const std::string& sText, size_t iLength) {
   for (size_t i = 0; i < iLength; ++i) {
     iHash = (iHash ^ static_cast<unsigned char>(sText[i])) * 1099511628211ull;
   }
-  char sHex[kTagLength + 1];
+  char sHex[kHexLength + 1];
   std::snprintf(sHex, sizeof sHex, "%016llx", iHash);
   return sHex;
 }
 
 bool IsHex(const std::string& sText) {
-  return sText.size() == kTagLength &&
+  return sText.size() == kHexLength &&
          sText.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
@@ -158,7 +162,7 @@ std::string CommitRecord::NewTag() {
   std::random_device random;
   const unsigned long long iTag =
       (static_cast<unsigned long long>(random()) << 32) ^ random();
-  char sHex[kTagLength + 1];
+  char sHex[kHexLength + 1];
   std::snprintf(sHex, sizeof sHex, "%016llx", iTag);
   return sHex;
 }
@@ -190,33 +194,35 @@ CommitRecord::Found CommitRecord::Parse(const std::string& sText,
   // Cut inside its first line (an empty file included): its run was
   // stopped while it wrote it.
   if (iFirstEnd == std::string::npos &&
-      sText.size() <= sHeader.size() + kTagLength &&
+      sText.size() <= sHeader.size() + kHexLength &&
       sHeader.compare(0, sText.size(), sText, 0, sHeader.size()) == 0) {
     return Found::kUnfinished;
   }
   if (sText.compare(0, sHeader.size(), sHeader) != 0 ||
       iFirstEnd == std::string::npos ||
       !IsHex(sText.substr(sHeader.size(), iFirstEnd - sHeader.size()))) {
-    sWhy = "it is not a record of this program";
-    return Found::kUnreadable;
+    const bool bOtherVersion = sText.rfind(kAnyVersion, 0) == 0;
+    sWhy = bOtherVersion ? "it is a record of another version of this program"
+                         : "it is not a record of this program";
+    return bOtherVersion ? Found::kOtherVersion : Found::kUnreadable;
   }
   // The last line: "end <checksum>\n", else the record was cut before it.
-  const size_t iLastLine = sText.size() < 2 + sizeof kEnd + kTagLength
+  const size_t iLastLine = sText.size() < 2 + sizeof kEnd + kHexLength
                                ? std::string::npos
-                               : sText.size() - (sizeof kEnd + kTagLength);
+                               : sText.size() - (sizeof kEnd + kHexLength);
   if (iLastLine == std::string::npos || iLastLine <= iFirstEnd ||
       sText.back() != '\n' || sText[iLastLine - 1] != '\n' ||
       sText.compare(iLastLine, sizeof kEnd - 1, kEnd) != 0 ||
-      !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kTagLength))) {
+      !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kHexLength))) {
     return Found::kUnfinished;
   }
-  if (sText.compare(iLastLine + sizeof kEnd - 1, kTagLength,
+  if (sText.compare(iLastLine + sizeof kEnd - 1, kHexLength,
                     Checksum(sText, iLastLine)) != 0) {
     sWhy = "it is not whole (its checksum does not match its lines)";
     return Found::kUnreadable;
   }
   plan = CommitPlan();
-  plan.sTag = sText.substr(sHeader.size(), kTagLength);
+  plan.sTag = sText.substr(sHeader.size(), kHexLength);
   return ParseLines(sText, iFirstEnd + 1, iLastLine, plan, sWhy)
              ? Found::kComplete
              : Found::kUnreadable;

@@ -31,7 +31,7 @@ struct CommitMove {
 // which grows from iLengthBefore by the block's bytes; the partial files it
 // then moves into place, in order; and the earlier outputs it then removes
 // (the exports it did not write). sTag, random, tells one record from
-// another.
+// another: the journal of its clustering block carries it too.
 struct CommitPlan {
   std::string sTag;
   KmString sAppendedTo;
@@ -69,7 +69,7 @@ std::string CommitChecksum(const std::string& sText, size_t iLength);
 
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
-//   kinkmark commit record <tag>
+//   kinkmark commit record version 4 <tag>
 //   append <before> <after> <device> <inode> <clustering result file>
 //   <the block's after - before bytes>                   at most one append
 //   move <device> <inode> <partial name>     one per output, in move order
@@ -77,21 +77,23 @@ std::string CommitChecksum(const std::string& sText, size_t iLength);
 //   end <checksum>
 // The checksum (16 hexadecimal digits) is of every byte before the last
 // line, so a record cut short, edited or put together from pieces of
-// records is not whole.
+// records is not whole. A record of another version of the program has
+// another first line that begins as this one does.
 namespace CommitRecord {
 
 enum class Found {
-  kNone,        // no file under the name
-  kUnfinished,  // a record cut before its last line: nothing was moved
-  kComplete,    // a whole record: the plan holds it
-  kUnreadable   // anything else: sWhy says what
+  kNone,          // no file under the name
+  kUnfinished,    // a record cut before its last line: nothing was moved
+  kComplete,      // a whole record: the plan holds it
+  kOtherVersion,  // a record of another version of the program: sWhy says so
+  kUnreadable     // anything else: sWhy says what
 };
 
 // The text of plan's record.
 std::string Text(const CommitPlan& plan);
 
-// Reads sText as a record: kUnfinished, kComplete (plan filled) or
-// kUnreadable (sWhy set).
+// Reads sText as a record: kUnfinished, kComplete (plan filled),
+// kOtherVersion or kUnreadable (sWhy set).
 Found Parse(const std::string& sText, CommitPlan& plan, std::string& sWhy);
 
 // Reads the file sLeaf of folder, never through a link, as a record a

@@ -37,21 +37,32 @@ std::string Leaf(const KmString& sName) {
 }  // namespace
 
 KmLastStep::KmLastStep(const RunFolders& folders, const KmString& sRecord,
-                       Remover remove)
-    : folders_(folders), sRecord_(sRecord), remove_(std::move(remove)) {}
+                       Remover remove, Prover prove)
+    : folders_(folders),
+      sRecord_(sRecord),
+      remove_(std::move(remove)),
+      prove_(std::move(prove)) {}
 
 KmLastStep::~KmLastStep() {
   // Under the lock still: a journal whose block is whole, cut back or never
   // begun goes; one whose cut back failed stays for the next run to cut.
   if (pJournal_ && !bLeftCut_) pJournal_->Remove();
-  if (iRecordFd_ < 0) return;
+  DropRecord();
+  if (iRecordFd_ >= 0) close(iRecordFd_);
+}
+
+bool KmLastStep::DropRecord() {
+  if (iRecordFd_ < 0 || bKeepRecord_) return true;
   const KmFolder& folder = folders_.Of(sRecord_);
   // A name that reaches another file by now is not this run's record.
-  if (!bKeepRecord_ && folder.Reaches(Leaf(sRecord_), iRecordFd_) &&
-      folder.Remove(Leaf(sRecord_))) {
-    folder.Sync();
-  }
+  const bool bOurs = folder.Reaches(Leaf(sRecord_), iRecordFd_);
+  const bool bRemoved = bOurs && folder.Remove(Leaf(sRecord_));
+  const int iErrno = errno;
+  if (bRemoved) folder.Sync();
   close(iRecordFd_);
+  iRecordFd_ = -1;
+  errno = iErrno;
+  return bRemoved || !bOurs;
 }
 
 void KmLastStep::SetAppend(int iFd, const KmString& sName,
@@ -97,6 +108,17 @@ void KmLastStep::Begin() {
     }
     plan_.moves.push_back(
         CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
+  }
+  // The record is one the next run obeys, or none is written.
+  const std::string sRefused = prove_(plan_);
+  if (!sRefused.empty()) {
+    throw KmException(("The run moved and removed nothing: the next run "
+                       "would refuse the commit record of its last step, as " +
+                       sRefused +
+                       ". Have the file it names removed, or name another "
+                       "\"Output File\" in the run file.")
+                          .c_str(),
+                      "main");
   }
   WriteRecord();
 }
@@ -254,14 +276,24 @@ std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
     const std::string sPartial = move.sPartial.GetCString();
     const KmString sName(KmPendingFile::NameOfPartial(sPartial).c_str());
     const KmFolder& folder = folders_.Of(sName);
-    // Gone: that run moved it into place.
-    if (!folder.Exists(KmFolder::LeafOf(sPartial))) continue;
-    KmIO_File::MoveIntoPlace(folder, sPartial.c_str(), sName.GetCString());
-    moved.push_back(sName);
+    // Still there, and proved the file that run wrote by the caller.
+    if (folder.Exists(KmFolder::LeafOf(sPartial))) {
+      KmIO_File::MoveIntoPlace(folder, sPartial.c_str(), sName.GetCString());
+      moved.push_back(sName);
+    }
+    // In place only where the name reaches the file that run wrote: a
+    // partial file removed by hand leaves an earlier file under the name.
+    struct stat info;
+    if (!folder.Stat(Leaf(sName), info) ||
+        !(CommitFileIdOf(info) == move.file)) {
+      missing_.push_back(sName);
+    }
   }
   std::string sFolder;
   if (!folders_.Sync(&sFolder)) RaiseWriteFailure(sFolder.c_str(), errno);
-  for (const KmString& sName : plan.removals) {
+  // The earlier exports go only beside a whole set of that run's outputs.
+  for (const KmString& sName :
+       missing_.empty() ? plan.removals : std::vector<KmString>()) {
     if (!remove_(sName)) {
       GenerateKmExceptionF("Unable to remove the file \"%s\": %s.", kClassName,
                            sName.GetCString(), SystemReason(errno).c_str());

@@ -39,13 +39,17 @@ class KmLastStep {
   // (errno set) when it fails; true when removed or not the run's to
   // remove.
   using Remover = std::function<bool(const KmString&)>;
+  // The reason the next run would refuse a record of plan, in the words of
+  // its refusal; "" when it would obey it.
+  using Prover = std::function<std::string(const CommitPlan&)>;
 
   // The step of the run whose outputs are in folders, its record sRecord;
-  // earlier outputs are removed through remove.
-  KmLastStep(const RunFolders& folders, const KmString& sRecord,
-             Remover remove);
-  // Removes the record of a step that failed before its Confirm, when its
-  // name still reaches it. Raises nothing.
+  // earlier outputs are removed through remove, and the record is written
+  // only where prove finds nothing the next run would refuse.
+  KmLastStep(const RunFolders& folders, const KmString& sRecord, Remover remove,
+             Prover prove);
+  // Removes the record of a step that failed before its Confirm
+  // (DropRecord). Raises nothing.
   ~KmLastStep();
   KmLastStep(const KmLastStep&) = delete;
   KmLastStep& operator=(const KmLastStep&) = delete;
@@ -64,10 +68,12 @@ class KmLastStep {
   // The step, as the class says.
   // Throws: KmException "Unable to lock the clustering result file
   // \"<name>\": <reason>." (source "main") before anything changed;
-  // KmClusteringJournal::Recover's refusal and failures; "Unable to write
-  // the file \"<name>\": <reason>." when the journal, the record or the
-  // block cannot be written, or the journal removed; KmPendingFile::Commit's
-  // failure; the
+  // KmClusteringJournal::Recover's refusal and failures; "The run moved and
+  // removed nothing: the next run would refuse the commit record of its
+  // last step, as <reason of prove>; ..." (source "main") before the record
+  // is written; "Unable to write the file \"<name>\": <reason>." when the
+  // journal, the record or the block cannot be written, or the journal
+  // removed; KmPendingFile::Commit's failure; the
   // Confirm failure "The outputs of the run are all in place, but it could
   // not confirm its last step: <what>: <reason>. Its commit record
   // \"<record>\" stays, and the next run of these outputs finishes the
@@ -78,13 +84,23 @@ class KmLastStep {
   std::vector<KmString> Moved() const;
   // True when the block of a failed step could not be cut off again.
   bool IsBlockLeftCut() const { return bLeftCut_; }
+  // Removes the record of a step that failed before its Confirm, when its
+  // name still reaches it, and lets it go. False (errno set) when it could
+  // not be removed and stays; true otherwise, and when the step keeps it
+  // for the next run (Run's Confirm failure).
+  bool DropRecord();
+  // The outputs of the stopped run that Finish found neither under their
+  // partial names nor under their names, in order.
+  const std::vector<KmString>& Missing() const { return missing_; }
 
   // The rest of the step of a stopped run whose record, proved by the
   // caller, is plan: first a block cut off in the clustering file cut back
   // by its journal, whoever's it is (the sentence of sAppendNote says what
   // was cut, whose, and what is known of the stopped run's block); then the
-  // partial files still there moved into place, the removals made, the
-  // record removed. The outputs moved, in order.
+  // partial files still there moved into place; the removals made once
+  // every output's name reaches the file the record names (a partial file
+  // gone counts as moved only so; Missing lists the others, and then
+  // nothing is removed); the record removed. The outputs moved, in order.
   // Throws: the lock's failure and KmClusteringJournal::Recover's refusal
   // and failures (nothing moved); KmPendingFile's move failures; "Unable to
   // write the file \"<name>\": <reason>." when a removal or a sync fails
@@ -121,7 +137,9 @@ class KmLastStep {
   const RunFolders& folders_;
   KmString sRecord_;
   Remover remove_;
+  Prover prove_;
   CommitPlan plan_;
+  std::vector<KmString> missing_;
   std::vector<KmPendingFile*> pending_;
   int iAppendFd_ = -1;
   KmString sRunFile_;  // whose the block is, as its journal names it

@@ -355,6 +355,8 @@ KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
     // partial files: the error message replaces them. A clustering result
     // file this run created stays (empty): another run may be about to
     // append to it.
+    const bool bRecordLeft = pLastStep_ && !pLastStep_->DropRecord();
+    const int iErrno = errno;
     pLastStep_.reset();
     finished_.clear();
     pResultsFile_.reset();
@@ -363,6 +365,14 @@ KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
       sNote << (sNote.IsEmpty() ? "" : " ") << "The clustering block this run "
             << "appended to \"" << outputs_.sClusteringFile
             << "\" could not be cut off again.";
+    }
+    if (bRecordLeft) {
+      sNote
+          << (sNote.IsEmpty() ? "" : " ") << "Its commit record \""
+          << outputs_.sCommitRecord << "\" could not be removed: "
+          << std::error_code(iErrno, std::generic_category()).message().c_str()
+          << ". The next run of these outputs names those that record "
+             "lists but this run did not move, and removes it.";
     }
   } catch (...) {
     // The error file still says why the run failed.

@@ -150,28 +150,46 @@ class KmRun {
   // removals through RemoveOwnedFile).
   std::unique_ptr<KmLastStep> MakeLastStep() const;
   // The commit record a run stopped in its last step left under this run's
-  // name: a whole one that proves itself (ProveEarlierRecord) is finished
+  // name: a whole one that proves itself (WhyRecordRefused) is finished
   // (KmLastStep::Finish; the outputs moved kept in earlierMoved_), and the
-  // console says so; one cut before its last line (nothing was moved) is
-  // removed. REQUIRES: the outputs are held, before the partial files are
-  // swept.
+  // console says so, naming the outputs of that run that are missing; one
+  // cut before its last line (nothing was moved) is removed. REQUIRES: the
+  // outputs are held, before the partial files are swept.
   // Throws: KmException (source "main") "The outputs of \"<results file>\"
   // were left part-way into place by a run that was stopped while it moved
   // them (its record \"<record>\" is there): <why>; this run moved and
-  // removed nothing. ..." when the record is not this account's own with
-  // one name, not whole, or not one this run's outputs could have left
-  // (ProveEarlierRecord); KmLastStep::Finish's failures.
+  // removed nothing. <what the user can do>" when the record is not this
+  // account's own with one name, not whole, of another version of the
+  // program, or one this run does not obey (WhyRecordRefused);
+  // KmLastStep::Finish's failures.
   void FinishEarlierCommit();
-  // Refuses (RefuseEarlierCommit) a whole record plan unless every partial
-  // file it names is one of this run's outputs and, where it is still
-  // there, the very file the record names, this account's own with one
-  // name, and no input; every removal an export of this run other than the
-  // report, not one the stopped run wrote, and this account's own with one
-  // name where it is there; and its append one to this run's clustering
-  // result file.
-  void ProveEarlierRecord(const CommitPlan& plan) const;
-  // Throws the refusal of FinishEarlierCommit, for the reason sWhy.
-  [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy) const;
+  // The one rule of what a commit record of these outputs may hold, for the
+  // record this run writes and the one a stopped run left alike: "" when
+  // every partial file it names is one of this run's outputs and, where it
+  // is there, the very file the record names, this account's own with one
+  // name, and no input; its append one to this run's clustering result
+  // file; and every removal an export of this run that the record does not
+  // move, this account's own with one name where it is there. Else the
+  // reason, in the words of the refusal; *pOtherRun (when given) then says
+  // whether a run writing other outputs under these names (another run
+  // file into the same results file) may obey it.
+  std::string WhyRecordRefused(const CommitPlan& plan,
+                               bool* pOtherRun = nullptr) const;
+  // What the refusal of a record advises.
+  enum class Advice {
+    kRunThatRun,    // another run of these outputs may finish it
+    kOtherVersion,  // the version that wrote it finishes it
+    kRemoveIt       // no run obeys it: the user checks and removes it
+  };
+  // Throws the refusal of FinishEarlierCommit, for the reason sWhy; with
+  // kRemoveIt, a record the user cannot remove (MayRemoveOthersRecord) is
+  // left to its owner or another output folder.
+  [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy,
+                                        Advice advice) const;
+  // False when the record under the commit record's name is another
+  // account's in a sticky folder of another account, which this account
+  // cannot remove.
+  bool MayRemoveOthersRecord() const;
   // Removes the error file that was there when the run took its locks, when
   // its name still reaches that file: an error file written since is the
   // diagnosis of another run of the same base that failed before it could

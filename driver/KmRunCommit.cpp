@@ -1,5 +1,5 @@
 // KmRun: the last step (CommitOutputs), and the last step of a stopped run
-// finished by the next (FinishEarlierCommit, ProveEarlierRecord,
+// finished by the next (FinishEarlierCommit, WhyRecordRefused,
 // RefuseEarlierCommit). The step itself is KmLastStep's.
 #include <sys/stat.h>
 
@@ -14,6 +14,7 @@
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/platform/KmFileSystem.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ bool Holds(const std::vector<KmString>& names, const KmString& sName) {
 std::unique_ptr<KmLastStep> KmRun::MakeLastStep() const {
   return std::make_unique<KmLastStep>(
       folders_, outputs_.sCommitRecord,
-      [this](const KmString& sName) { return RemoveOwnedFile(sName); });
+      [this](const KmString& sName) { return RemoveOwnedFile(sName); },
+      [this](const CommitPlan& plan) { return WhyRecordRefused(plan); });
 }
 
 void KmRun::CommitOutputs() {
@@ -64,17 +66,48 @@ void KmRun::CommitOutputs() {
   RemoveEarlierErrorFile();
 }
 
-void KmRun::RefuseEarlierCommit(const std::string& sWhy) const {
+void KmRun::RefuseEarlierCommit(const std::string& sWhy, Advice advice) const {
+  const KmString& sRecord = outputs_.sCommitRecord;
   KmString sMessage;
   sMessage << "The outputs of \"" << files_.sOutputFile
            << "\" were left part-way into place by a run that was stopped "
               "while it moved them (its record \""
-           << outputs_.sCommitRecord << "\" is there): " << sWhy.c_str()
-           << "; this run moved and removed nothing. Run that run's run file "
-              "again, or "
-              "check the files under its output names and remove \""
-           << outputs_.sCommitRecord << "\".";
+           << sRecord << "\" is there): " << sWhy.c_str()
+           << "; this run moved and removed nothing. ";
+  KmString sCheck;
+  sCheck << "check the files under its output names and remove \"" << sRecord
+         << "\".";
+  if (advice == Advice::kRunThatRun) {
+    sMessage << "Run that run's run file again, or " << sCheck;
+  } else if (advice == Advice::kOtherVersion) {
+    sMessage << "Run that run's run file again with the version of the "
+                "program that wrote the record, which finishes its step, or "
+             << sCheck;
+  } else if (!MayRemoveOthersRecord()) {
+    sMessage << "It is another account's, in a folder of another account "
+                "where only a file's owner may remove it: ask its owner to "
+                "remove \""
+             << sRecord
+             << "\", or name another \"Output File\" in the run file, in "
+                "another folder.";
+  } else {
+    sMessage << "Check the files under its output names and remove \""
+             << sRecord << "\".";
+  }
   throw KmException(sMessage.GetCString(), "main");
+}
+
+bool KmRun::MayRemoveOthersRecord() const {
+  struct stat record;
+  struct stat folder;
+  const KmFolder& held = folders_.Of(outputs_.sCommitRecord);
+  const uid_t iUser = KmGetFileSystem().UserId();
+  // A folder with the sticky bit lets only the owner of a file, or of the
+  // folder, remove it.
+  return !held.Stat(KmFolder::LeafOf(outputs_.sCommitRecord.GetCString()),
+                    record) ||
+         record.st_uid == iUser || !held.Stat(".", folder) ||
+         (folder.st_mode & S_ISVTX) == 0 || folder.st_uid == iUser;
 }
 
 void KmRun::FinishEarlierCommit() {
@@ -90,72 +123,102 @@ void KmRun::FinishEarlierCommit() {
       // Its run moved nothing; the sweep removes its partial files.
       if (!recordFolder.Remove(sRecordLeaf)) RaiseWriteFailure(sRecord, errno);
       return;
+    case CommitRecord::Found::kOtherVersion:
+      RefuseEarlierCommit(sWhy, Advice::kOtherVersion);
     case CommitRecord::Found::kUnreadable:
-      RefuseEarlierCommit(sWhy);
+      RefuseEarlierCommit(sWhy, Advice::kRemoveIt);
     case CommitRecord::Found::kComplete:
       break;
   }
-  ProveEarlierRecord(plan);
+  bool bOtherRun = false;
+  sWhy = WhyRecordRefused(plan, &bOtherRun);
+  if (!sWhy.empty()) {
+    RefuseEarlierCommit(sWhy,
+                        bOtherRun ? Advice::kRunThatRun : Advice::kRemoveIt);
+  }
   std::string sAppended;
-  earlierMoved_ = MakeLastStep()->Finish(plan, sAppended);
+  const std::unique_ptr<KmLastStep> pStep = MakeLastStep();
+  earlierMoved_ = pStep->Finish(plan, sAppended);
+  const std::vector<KmString>& missing = pStep->Missing();
   KmString sDone;
   sDone << "A run into \"" << files_.sOutputFile
         << "\" was stopped while it moved its outputs into place; ";
-  if (earlierMoved_.empty()) {
+  if (!missing.empty()) {
+    if (!earlierMoved_.empty()) {
+      sDone << "this run moved those still to move into place first ("
+            << QuotedList(earlierMoved_) << "), but ";
+    }
+    sDone << "the files that run wrote are missing for " << QuotedList(missing)
+          << " (neither the partial file nor the name holds it), so the "
+             "files under these names are not all of one run, and this run "
+             "removed no earlier export.";
+  } else if (earlierMoved_.empty()) {
     sDone << "every one had reached its name";
   } else {
     sDone << "this run moved the rest of them into place first ("
           << QuotedList(earlierMoved_) << ")";
   }
-  sDone << ", so the files under these names are all of that run."
-        << sAppended.c_str() << "\n";
+  if (missing.empty()) {
+    sDone << ", so the files under these names are all of that run.";
+  }
+  sDone << sAppended.c_str() << "\n";
   km_driver_internal::Print(sDone.GetCString());
 }
 
-void KmRun::ProveEarlierRecord(const CommitPlan& plan) const {
+std::string KmRun::WhyRecordRefused(const CommitPlan& plan,
+                                    bool* pOtherRun) const {
   const std::vector<KmString> owned = outputs_.RenamedFiles();
-  const auto Refuse = [this](const KmString& sName, const char* sWhat) {
-    RefuseEarlierCommit(std::string("it names \"") + sName.GetCString() +
-                        "\", which is " + sWhat);
+  const auto Names = [](const KmString& sName, const char* sWhat) {
+    return std::string("it names \"") + sName.GetCString() + "\", which is " +
+           sWhat;
   };
+  // Outputs another run of these outputs writes and this one does not.
+  if (pOtherRun != nullptr) *pOtherRun = true;
   std::vector<KmString> moved;
   for (const CommitMove& move : plan.moves) {
     const std::string sLeaf = KmFolder::LeafOf(move.sPartial.GetCString());
     const KmString sName(
         KmPendingFile::NameOfPartial(move.sPartial.GetCString()).c_str());
     if (!KmPendingFile::IsPartialName(sLeaf) || !Holds(owned, sName)) {
-      Refuse(move.sPartial, "no partial file of this run's outputs");
+      return Names(move.sPartial, "no partial file of this run's outputs");
     }
     moved.push_back(sName);
-    // Gone: that run moved it into place.
+  }
+  if (!plan.sAppendedTo.IsEmpty() &&
+      (outputs_.sClusteringFile.IsEmpty() ||
+       plan.sAppendedTo != outputs_.sClusteringFile)) {
+    return Names(plan.sAppendedTo, "no clustering result file of this run");
+  }
+  if (pOtherRun != nullptr) *pOtherRun = false;
+  for (const CommitMove& move : plan.moves) {
+    const std::string sLeaf = KmFolder::LeafOf(move.sPartial.GetCString());
+    // Gone: Finish counts it moved only where its name reaches that file.
     struct stat info;
-    if (!folders_.Of(sName).Stat(sLeaf, info)) continue;
+    if (!folders_.Of(move.sPartial).Stat(sLeaf, info)) continue;
     if (!S_ISREG(info.st_mode) || !IsOwnFileWithOneName(info) ||
         !(CommitFileIdOf(info) == move.file) ||
         IsRunInput(files_, pSession_, move.sPartial)) {
-      RefuseEarlierCommit(std::string("its partial file \"") +
-                          move.sPartial.GetCString() +
-                          "\" is not the file that run wrote, this "
-                          "account's own with one name");
+      return std::string("its partial file \"") + move.sPartial.GetCString() +
+             "\" is not the file that run wrote, this account's own with one "
+             "name";
     }
   }
-  // Only an export that run did not write, never its results file, saved
-  // session, report or run summary.
+  // Any export the run did not write, this account's own with one name
+  // where it is there: never its results file, saved session or run
+  // summary, which every run writes.
   for (const KmString& sName : plan.removals) {
     struct stat info;
     const bool bExport = std::any_of(
         outputs_.exports.begin(), outputs_.exports.end(),
         [&sName](const auto& entry) { return entry.second == sName; });
     if (!bExport || Holds(moved, sName) ||
-        sName == outputs_.ExportFile(kReportSuffix) ||
         (folders_.Of(sName).Stat(KmFolder::LeafOf(sName.GetCString()), info) &&
          !IsOwnFileWithOneName(info))) {
-      Refuse(sName, "no export of this run that the stopped run could remove");
+      return Names(sName,
+                   "no export of this run that the run of the record could "
+                   "remove (one it did not write, this account's own with "
+                   "one name)");
     }
   }
-  if (!plan.sAppendedTo.IsEmpty() &&
-      (outputs_.sClusteringFile.IsEmpty() ||
-       plan.sAppendedTo != outputs_.sClusteringFile)) {
-    Refuse(plan.sAppendedTo, "no clustering result file of this run");
-  }
+  return "";
 }

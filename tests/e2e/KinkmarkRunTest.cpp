@@ -454,7 +454,9 @@ class CallingFileSystem : public KmFileSystem {
 // where the disk fills; or, without ending it, the record's removal refused,
 // or a folder's sync once a rename was made, or once the record is removed.
 // With bNoSync the files of sPrefix cannot be synced; with bNoLock no lock
-// waited for is taken.
+// waited for is taken. With iStepFault >= 0, once the record is created,
+// the sync, rename or removal of that number (from 0) ends the process, or
+// with bFailStep fails.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -466,7 +468,19 @@ struct FaultyFileSystem : KmFileSystem {
   bool bRecordRemoved = false;
   bool bNoSync = false;
   bool bNoLock = false;
+  int iStepFault = -1;
+  bool bFailStep = false;
+  int iSteps = -1;           // the step's operations so far, from the record on
+  bool bNoDiskSync = false;  // a sync succeeds without reaching the disk
+  bool IsStepFault() {
+    if (iSteps < 0 || iSteps++ != iStepFault) return false;
+    if (!bFailStep) _exit(kStopped);
+    errno = EIO;
+    return true;
+  }
   bool Sync(int iFd) override {
+    if (IsStepFault()) return false;
+    if (bRecordRemoved) iSteps = -1;  // the step ends with this sync
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
     if ((bNoSync && Named(NameOf(iFd))) ||
@@ -475,7 +489,7 @@ struct FaultyFileSystem : KmFileSystem {
       errno = EIO;
       return false;
     }
-    return KmFileSystem::Sync(iFd);
+    return bNoDiskSync || KmFileSystem::Sync(iFd);
   }
   bool Lock(int iFd, int iOperation) override {
     if (bNoLock && iOperation == LOCK_EX) {
@@ -505,17 +519,20 @@ struct FaultyFileSystem : KmFileSystem {
     }
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
     if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
+    if (IsRecord(sName)) iSteps = 0;
     return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
                 const std::string& sTo) override {
     if (iRenames++ == iStop) _exit(kStopped);
+    if (IsStepFault()) return false;
     if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
     errno = EACCES;
     return false;
   }
   bool RemoveAt(int iFolder, const std::string& sName) override {
     if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
+    if (IsStepFault()) return false;
     if (iStop == kKeepRecord && IsRecord(sName)) {
       errno = EACCES;
       return false;
@@ -536,11 +553,15 @@ struct FaultyFileSystem : KmFileSystem {
     errno = ENOSPC;
     return iTaken == 0 ? -1 : KmFileSystem::Write(iFd, pBuffer, iTaken);
   }
-  // A clustering result file's journal only where sPrefix names journals.
+  // A clustering result file's journal, or a lock file, only where sPrefix
+  // names journals or lock files.
   bool Named(const std::string& sName) const {
-    const bool bJournal = sName.find(".journal") != std::string::npos;
+    const auto Kept = [&](const char* sKind) {
+      return sName.find(sKind) == std::string::npos ||
+             sPrefix.find(sKind) != std::string::npos;
+    };
     return !sPrefix.empty() && sName.rfind(sPrefix, 0) == 0 &&
-           (!bJournal || sPrefix.find(".journal") != std::string::npos);
+           Kept(".journal") && Kept(".lock");
   }
   static bool IsRecord(const std::string& sName) {
     return sName == "out.commit" || sName == "ages.commit";
@@ -1040,15 +1061,21 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     kOtherPartial,
     kAppendsElsewhere,
     kPartialLinked,
-    kRemovesMoved
+    kRemovesMoved,
+    kOtherAccountsFolder
   };
   const struct {
     Edit edit;
     const char* sWhy;  // "": the record is not refused
   } cases[] = {
       {kLastLineCut, ""},
-      {kMoveLineCut, "it is not whole"},
-      {kOtherFirstLine, "it is not whole"},
+      // Fault: the advice to run that run file again gave the same refusal.
+      {kMoveLineCut,
+       "match its lines); this run moved and removed nothing. "
+       "Check the files under its output names and remove"},
+      {kOtherFirstLine,
+       "another version of this program; this run moved and removed nothing. "
+       "Run that run's run file again with the version of the program"},
       {kRemovesResults, "output/ages.kmo\", which is no export of this run"},
       {kRemovesReport, "ages.report.txt\", which is no export of this run"},
       {kOtherAccount, "it is not this account's own"},
@@ -1056,7 +1083,12 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
       {kAppendsElsewhere, "Type-ordered.txt\", which is no clustering result"},
       {kPartialLinked, "is not the file that run wrote"},
       {kRemovesMoved,
-       "ages.apcexport.txt\", which is no export of this run that the stopped"},
+       "ages.apcexport.txt\", which is no export of this run that the run of"},
+      // Fault: the advice was to remove a record this account cannot remove.
+      {kOtherAccountsFolder,
+       "own; this run moved and removed nothing. It is another account's, in "
+       "a folder of another account where only a file's owner may remove it: "
+       "ask its owner"},
   };
   const std::string sOutput = "examples/clustering/output/";
   for (const auto& c : cases) {
@@ -1077,12 +1109,15 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     if (c.edit == kMoveLineCut) {
       sRecord.erase(iMove, sRecord.find('\n', iMove) + 1 - iMove);
     }
+    // As a record of an earlier version of the program begins.
     if (c.edit == kOtherFirstLine) {
-      CommitPlan other;
-      other.sTag = CommitRecord::NewTag();
-      const std::string sOther = CommitRecord::Text(other);
-      sRecord = sOther.substr(0, sOther.find('\n')) +
+      sRecord = "kinkmark commit record 0123456789abcdef" +
                 sRecord.substr(sRecord.find('\n'));
+    }
+    // A sticky folder: only a file's owner, or the folder's, removes a file.
+    if (c.edit == kOtherAccountsFolder) {
+      fs::permissions(dir.File(sOutput), fs::perms::sticky_bit,
+                      fs::perm_options::add);
     }
     // Edited by a run of this account: whole, but for no run of these
     // outputs.
@@ -1132,7 +1167,7 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     };
     const std::map<std::string, std::string> before = Snapshot();
     FaultyFileSystem full("ages.RunSummary.txt.");
-    full.bOtherUser = c.edit == kOtherAccount;
+    full.bOtherUser = c.edit == kOtherAccount || c.edit == kOtherAccountsFolder;
     const RunResult next =
         RunInProcess(full, dir, "examples/clustering/run.ini");
     EXPECT_EQ(next.iStatus, 2);
@@ -1145,6 +1180,87 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     EXPECT_EQ(fs::exists(sRecordFile), *c.sWhy != '\0');
   }
 }
+
+// Fault: a run without its report, an earlier one there, left a record
+// every later run refused; a partial file removed by hand counted as moved,
+// and the next run said the outputs were the stopped run's and removed
+// earlier exports; a failed step whose record stayed said nothing; an
+// earlier export with a second name, to remove, left a refused record. For
+// every set of exports and a kill or failure at each operation of the step
+// (and for four sets, after a kill the partial files removed, beside a
+// failure the record's removal refused, or the earlier aapcexport given a
+// second name), the next run obeys what is left, says "all of that run" and
+// removes an earlier export only where they are.
+class EveryStopOfTheLastStep : public testing::TestWithParam<int> {};
+
+TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
+  const std::string keys[] = {"report", "data", "apc", "aapc", "ftest", ""};
+  const std::string names[] = {"report.txt",         "dataexport.txt",
+                               "apcexport.txt",      "aapcexport.txt",
+                               "permtestexport.txt", "RunSummary.txt"};
+  km_test::ScratchDir earlier;
+  km_test::ScratchDir done;  // the outputs of that run, all in place
+  CopyFixtures(earlier);
+  ASSERT_EQ(RunKinkmark(earlier, "run.ini").iStatus, 0);
+  fs::rename(earlier.File("out.dat"), earlier.File("out.kmo"));
+  std::string sRun =
+      "[Kinkmark Input Files]\nData File = out.kmo\nExport Options File = "
+      "ex.ini\n[Export Options]\n";
+  for (int i = 0; i < 6; ++i) {
+    WriteAll(earlier.File("out." + names[i]), "earlier\n");
+    if ((GetParam() >> i & 1) != 0) sRun += "export " + keys[i] + " = false\n";
+  }
+  WriteAll(earlier.File("ex.ini"), sRun);
+  fs::copy(earlier.Path(), done.Path());
+  FaultyFileSystem none("");
+  ASSERT_EQ(RunInProcess(none, done, "ex.ini").iStatus, 0);
+  for (int iPoint = 0, iStatus = 2; iStatus != 0; ++iPoint) {
+    for (int iVariant = 0;
+         iVariant < (GetParam() % 8 == 0 ? 5 : 2) && iStatus != 0; ++iVariant) {
+      SCOPED_TRACE(std::to_string(iPoint) + " " + std::to_string(iVariant));
+      km_test::ScratchDir dir;
+      fs::copy(earlier.Path(), dir.Path());
+      if (iVariant == 4) {
+        fs::create_hard_link(dir.File("out.aapcexport.txt"), dir.File("x"));
+      }
+      FaultyFileSystem stopping(
+          "", -1, "", iVariant == 3 ? FaultyFileSystem::kKeepRecord : -4);
+      stopping.iStepFault = iPoint;
+      stopping.bFailStep = iVariant % 2 == 1;
+      stopping.bNoDiskSync = true;
+      iStatus = RunInChild(stopping, dir, "ex.ini");
+      for (const std::string& sName : Files(dir)) {
+        if (iVariant == 2 && sName.find(".partial") != std::string::npos) {
+          fs::remove(dir.File(sName));
+        }
+      }
+      const bool bRecord = !ReadAll(dir.File("out.commit")).empty();
+      EXPECT_TRUE(iStatus != 2 || !bRecord ||
+                  ReadAll(dir.File("ex.ErrorFile.txt"))
+                          .find("Its commit record \"out.commit\"") !=
+                      std::string::npos);
+      FaultyFileSystem full("out.");  // it writes no file of its own
+      full.bNoDiskSync = true;
+      const RunResult next = RunInProcess(full, dir, "ex.ini");
+      bool bAllOfIt = true;
+      bool bEarlierKept = true;
+      for (const std::string& sName : names) {
+        const std::string sNow = ReadAll(dir.File("out." + sName));
+        const std::string sDone = ReadAll(done.File("out." + sName));
+        bAllOfIt = bAllOfIt && sNow == sDone;
+        bEarlierKept = bEarlierKept && (!sDone.empty() || sNow == "earlier\n");
+      }
+      EXPECT_TRUE(bAllOfIt || (bEarlierKept && (!bRecord || iVariant >= 2)));
+      EXPECT_EQ(next.sConsole.find("all of that run") != std::string::npos,
+                bRecord && bAllOfIt)
+          << next.sConsole;
+      EXPECT_FALSE(fs::exists(dir.File("out.commit")));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySetOfExports, EveryStopOfTheLastStep,
+                         testing::Range(0, 32));
 
 // Fault: only the last name of each output was guarded, so a folder swapped
 // for a link after the checks had every later output (results, exports,
