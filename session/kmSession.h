@@ -400,7 +400,7 @@ class kmSession {
   // reads the dictionary's data file. The driver passes false.
   // Throws: KmException of kind 3 whose message is the recorded problems
   // when the dictionary cannot be converted, or the conversion's own error
-  // made kind 3; the scan's errors; each with "kmSession(const
+  // made kind 3; the estimate's errors; each with "kmSession(const
   // VSExportDict & )" and the dictionary file in the call path.
   kmSession(const VSExportDict& dict, bool bFromPositions);
   // Converts dict into this session's options, variables and roles.
@@ -578,8 +578,8 @@ class kmSession {
 
   // Set by the dictionary conversion; not copied, not stored.
   bool bDictionaryFlag_ = false;
-  // Largest observation count of any cohort (data-file scans); copied, not
-  // stored.
+  // Largest observation count of any cohort (SetCohortObservationCounts);
+  // copied, not stored.
   int32_t iMaxObservations_ = 0;
   // Counter of the dictionary conversion; kmOptHeaderLines at Init; not
   // copied, not stored.
@@ -598,12 +598,13 @@ class kmSession {
   KmVector<kmAdjustVarFormat> vAdjustFormats_;
   // Calculation adjustment formats: not filled, not copied, not stored.
   KmVector<kmAdjustVarFormat> vCalcAdjustFormats_;
-  // Observation count of each cohort (data-file scans); copied, not stored.
+  // Observation count of each cohort (SetCohortObservationCounts); copied,
+  // not stored.
   KmVector<int32_t> vNumObs_;
   // Copied, not stored.
   std::vector<kmClusterFormat> vClusterFormats_;
-  // One record per distinct observation count (data-file scans); copied,
-  // not stored.
+  // One record per distinct observation count (SetCohortObservationCounts);
+  // copied, not stored.
   KmVector<NumOfObs> vObsRecords_;
   // One user-selection flag per cohort; empty selects every cohort.
   KmVector<bool> vSelectedCohorts_;
@@ -614,8 +615,8 @@ class kmSession {
   KmVector<bool> vEnoughObservations_;
   // AAPC reporting ranges.
   kmAAPCRanges aapcRanges_;
-  // Text file read in place of a spreadsheet data file by the scans;
-  // copied, not stored.
+  // Text file read in place of a spreadsheet data file by every reader of
+  // the data file; copied, not stored.
   KmString sTempInputFile_;
   KmString sSessionNamedDataFile_;
   // One label per cohort, in cohort order.
