@@ -94,8 +94,7 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
   WithCallPath("OpenInputFile()", kClassName, [&] {
     CloseInputFile();
     bCompressed_ = sDataFileName_.EndsWith(".gz");
-    bSpreadsheet_ =
-        sDataFileName_.EndsWith(".xls") || sDataFileName_.EndsWith(".xlsx");
+    bSpreadsheet_ = kmSession::IsSpreadsheetName(sDataFileName_);
     const KmString sOpenName = GetOpenFileName();
     if (!inputLines_.Open(sOpenName.GetCString(), bCompressed_)) {
       KmString sMessage;

@@ -1,4 +1,4 @@
-// NumOfObs: one observation-count record of the session's data-file scan.
+// NumOfObs: one observation-count record of the session's cohorts.
 #ifndef KM_SESSION_NUMOFOBS_H
 #define KM_SESSION_NUMOFOBS_H
 
@@ -6,10 +6,10 @@
 
 #include "foundation/KmVector.h"
 
-// The cohorts of a data file that share one observation count. The scan of
-// the data file (kmSession::DetermineMaximumObservations) keeps one record
-// per distinct count, in order of first appearance; the session copies the
-// records with itself but never stores them in the session file.
+// The cohorts of a data file that share one observation count. The session
+// keeps one record per distinct count of the cohorts the pre-read cut
+// (kmSession::SetCohortObservationCounts), in order of first appearance; it
+// copies the records with itself but never stores them in the session file.
 //
 // A plain value record: copying copies the cohort list.
 struct NumOfObs {

@@ -64,9 +64,6 @@ enum kmVarRole : int {
 // The session is filled on the driver's thread before the calculation starts
 // and only read while worker threads run; no accessor takes a lock.
 class kmSession {
-  // Fills the observation counts and records of a scan fed by another pass.
-  friend class kmObservationScan;
-
  public:
   // Value of the worker-thread count after Init: more than any machine has,
   // so a run that does not set it uses every hardware thread.
@@ -403,7 +400,7 @@ class kmSession {
   // reads the dictionary's data file. The driver passes false.
   // Throws: KmException of kind 3 whose message is the recorded problems
   // when the dictionary cannot be converted, or the conversion's own error
-  // made kind 3; the scan's errors; each with "kmSession(const
+  // made kind 3; the estimate's errors; each with "kmSession(const
   // VSExportDict & )" and the dictionary file in the call path.
   kmSession(const VSExportDict& dict, bool bFromPositions);
   // Converts dict into this session's options, variables and roles.
@@ -465,18 +462,6 @@ class kmSession {
   // location that names no variable (-1 when absent but needed).
   void CreateSessionFromUserDict(KmUserParamsDict dict);
 
-  // Scans the data file (kmStrDataFile, gzip when it ends in ".gz"; the
-  // temporary input file for ".xls" and ".xlsx") for the observation count
-  // of each cohort: a cohort goes on while the independent value increases.
-  // Appends each cohort's count to the observation counts, rebuilds the
-  // observation records and sets the maximum observations; *pbVarying
-  // becomes true when the cohorts do not all have the same count.
-  // kmOptHeaderLines rows are passed over at the start of each cohort.
-  // A run does not call it: its counts are the cohorts of the pre-read
-  // (SetCohortObservationCounts), which cuts them by their by-group key.
-  // Throws: KmException when the independent variable is not set or the
-  // data file cannot be read.
-  void DetermineMaximumObservations(bool* pbVarying);
   // Replaces the observation counts with vCounts, one per cohort in file
   // order, as the pre-read of the data file cut the cohorts (every run's
   // counts), and rebuilds the observation records and the maximum
@@ -504,15 +489,19 @@ class kmSession {
   // Throws: as GetNumObservationsThisCohort.
   int GetMaxNumberOfKinkmarksForCohort(int iCohort) const;
   // The observation counts, the observation records and the maximum
-  // observations of the scans.
+  // observations (SetCohortObservationCounts).
   const KmVector<int32_t>& GetObservationCounts() const { return vNumObs_; }
   const KmVector<NumOfObs>& GetObservationRecords() const {
     return vObsRecords_;
   }
   int32_t GetMaxObservations() const { return iMaxObservations_; }
-  // The text file the scans read in place of a spreadsheet data file.
+  // The text file every reader of the data file reads in place of a
+  // spreadsheet data file (IsSpreadsheetName).
   const KmString& GetTempInputFile() const { return sTempInputFile_; }
   void SetTempInputFile(const char* sFileName) { sTempInputFile_ = sFileName; }
+  // True for a data file name ending in ".xls" or ".xlsx": such a file is
+  // not read itself, the temporary input file is read in its place.
+  static bool IsSpreadsheetName(const KmString& sFileName);
   // The data file the session definition names, kept when the run file's
   // "Data File" is read instead (empty otherwise), so that messages about
   // the data file's layout can say so; copied, not stored.
@@ -538,10 +527,6 @@ class kmSession {
   }
 
  private:
-  // 0-based data-file column of the variable of iRole.
-  // Throws: KmException "KM variable %d not yet defined." when unset.
-  int32_t RoleColumn(int iRole) const;
-
   // The phases of ReadIniDictionary, in its order
   // (kmSessionReadDictionary.cpp). Those returning false have recorded the
   // problem that ends the conversion.
@@ -593,8 +578,8 @@ class kmSession {
 
   // Set by the dictionary conversion; not copied, not stored.
   bool bDictionaryFlag_ = false;
-  // Largest observation count of any cohort (data-file scans); copied, not
-  // stored.
+  // Largest observation count of any cohort (SetCohortObservationCounts);
+  // copied, not stored.
   int32_t iMaxObservations_ = 0;
   // Counter of the dictionary conversion; kmOptHeaderLines at Init; not
   // copied, not stored.
@@ -613,12 +598,13 @@ class kmSession {
   KmVector<kmAdjustVarFormat> vAdjustFormats_;
   // Calculation adjustment formats: not filled, not copied, not stored.
   KmVector<kmAdjustVarFormat> vCalcAdjustFormats_;
-  // Observation count of each cohort (data-file scans); copied, not stored.
+  // Observation count of each cohort (SetCohortObservationCounts); copied,
+  // not stored.
   KmVector<int32_t> vNumObs_;
   // Copied, not stored.
   std::vector<kmClusterFormat> vClusterFormats_;
-  // One record per distinct observation count (data-file scans); copied,
-  // not stored.
+  // One record per distinct observation count (SetCohortObservationCounts);
+  // copied, not stored.
   KmVector<NumOfObs> vObsRecords_;
   // One user-selection flag per cohort; empty selects every cohort.
   KmVector<bool> vSelectedCohorts_;
@@ -629,8 +615,8 @@ class kmSession {
   KmVector<bool> vEnoughObservations_;
   // AAPC reporting ranges.
   kmAAPCRanges aapcRanges_;
-  // Text file read in place of a spreadsheet data file by the scans;
-  // copied, not stored.
+  // Text file read in place of a spreadsheet data file by every reader of
+  // the data file; copied, not stored.
   KmString sTempInputFile_;
   KmString sSessionNamedDataFile_;
   // One label per cohort, in cohort order.

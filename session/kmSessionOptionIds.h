@@ -141,8 +141,8 @@ enum kmOptionId : int {
   // reader.
   kmOptDisparityDict = 55,
   // int, 0: number of independent values that the data dictionary marks as
-  // not used; the data-file scans read past that many lines at the start of
-  // the data and after the first line of each later cohort.
+  // not used; the pre-read of the data file takes that many lines in front
+  // of every cohort block as not data.
   kmOptHeaderLines = 56,
   // int, 0: field delimiter of the variance-covariance file (codes as
   // kmOptFieldDelimiter).

@@ -1,10 +1,9 @@
-// kmSession's scans of the data file and the per-cohort limits:
-// DetermineMaximumObservations, SetCohortObservationCounts,
-// GetEstimatedMaxKMs, GetNumObservationsThisCohort,
-// GetMaxNumberOfKinkmarksForCohort and RoleColumn.
+// kmSession's observation counts, its estimate from the data file and the
+// per-cohort limits: SetCohortObservationCounts, GetEstimatedMaxKMs,
+// GetNumObservationsThisCohort, GetMaxNumberOfKinkmarksForCohort and
+// IsSpreadsheetName.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "foundation/KmCallPath.h"
@@ -15,7 +14,6 @@
 #include "foundation/kmTools.h"
 #include "session/internal/OpenDataLines.h"
 #include "session/kmModelSelection.h"
-#include "session/kmObservationScan.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -28,11 +26,6 @@ const char kDataFile[] = "Data file";
 int32_t MaxKinkmarksFor(int32_t iObservations) {
   return kmTools::MaxKinkmarksForObservations(
       static_cast<int16_t>(std::min<int32_t>(iObservations, INT16_MAX)), false);
-}
-
-// True for data files read through the session's temporary input file.
-bool IsSpreadsheet(const KmString& sFileName) {
-  return sFileName.EndsWith(".xls") || sFileName.EndsWith(".xlsx");
 }
 
 // Splits data lines at the session's delimiter and gives their fields.
@@ -65,14 +58,15 @@ class FieldReader {
   char sDelimiter_[2];
 };
 
-// The common start of every scan: opens the data file (sTempInputFile in
+// The start of the estimate's read: opens the data file (sTempInputFile in
 // place of a spreadsheet), drops the header line when bHeader (blank lines
 // before it are passed over, as the data reader does), and reads the first
 // data line into sFirstLine. Returns false when the file holds no data line.
 bool StartScan(KmLineSource& reader, const KmString& sDataFile,
                const KmString& sTempInputFile, bool bHeader, char cDelimiter,
                KmString& sFirstLine) {
-  const KmString& sFile = IsSpreadsheet(sDataFile) ? sTempInputFile : sDataFile;
+  const KmString& sFile =
+      kmSession::IsSpreadsheetName(sDataFile) ? sTempInputFile : sDataFile;
   km_session_internal::OpenDataLines(reader, sFile.GetCString());
   if (bHeader && !reader.ReadNonBlankLine(sFirstLine)) return false;
   return reader.ReadNonBlankDataLine(sFirstLine, cDelimiter);
@@ -117,99 +111,8 @@ void FinishScan(const KmVector<NumOfObs>& vRecords, int32_t& iMaxObservations,
 
 }  // namespace
 
-int32_t kmSession::RoleColumn(int iRole) const {
-  GetKMVar(iRole);  // raises "KM variable %d not yet defined." when unset
-  return GetKMVarPosition(iRole) - 1;
-}
-
-kmObservationScan::kmObservationScan(const kmSession& session)
-    : iIndepColumn_(session.RoleColumn(kmVarIndependent)),
-      session_(session),
-      iSkip_(session.GetInt(kmOptHeaderLines)),
-      bHeaderPending_(session.GetBool(kmOptVarNamesIncluded)) {
-  sDelimiter_[0] = kmSession::GetDelimiterChar(session.Get<kmDelimiter>());
-  sDelimiter_[1] = '\0';
-  session.GetMissingString(sMissing_);
-  sMissing_.Trim();
-}
-
-KmString kmObservationScan::IndependentValue(const KmString& sLine) const {
-  return FieldReader(sDelimiter_[0]).Field(sLine, iIndepColumn_);
-}
-
-void kmObservationScan::AddLine(const KmString& sRawLine) {
-  // Trimmed without a leading tab delimiter, which ends an empty field:
-  // dropping it would read the independent value from the wrong column.
-  KmString sLine(sRawLine);
-  KmLineSource::TrimDataLine(sLine, sDelimiter_[0]);
-  if (sLine.IsEmpty()) return;
-  if (bHeaderPending_) {
-    bHeaderPending_ = false;
-    return;
-  }
-  // Rows whose year the format leaves out stand among the records,
-  // uncounted (with header lines, lines that open each cohort, they are
-  // among those).
-  if (iSkip_ == 0 &&
-      session_.GetKMVar(kmVarIndependent).LeavesOut(IndependentValue(sLine)))
-    return;
-  if (!bStarted_) {
-    // The rows the dictionary marked as not used open each cohort.
-    bStarted_ = true;
-    iCount_ = 1;
-    iSkipLeft_ = iSkip_;
-    kmTools::ReadIndependentNumber(IndependentValue(sLine), sMissing_,
-                                   dPrevious_);
-    return;
-  }
-  KmString sValue = IndependentValue(sLine);
-  double dValue = 0.0;
-  if (kmTools::ReadIndependentNumber(sValue, sMissing_, dValue) !=
-          kmTools::FieldNumber::kNumber &&
-      iSkipLeft_ == 0) {
-    // A blank or missing year, or one that is no number ("NA"), refuses its
-    // cohort when the records are verified; it belongs to the cohort around
-    // it, which it must not split.
-    ++iCount_;
-    return;
-  }
-  if (iSkipLeft_ > 0) {
-    // Of the lines that open a cohort, the last one counts for it.
-    --iSkipLeft_;
-  } else if (dValue > dPrevious_) {
-    ++iCount_;
-  } else {
-    // A value that does not increase starts the next cohort.
-    CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
-    iCount_ = 1;
-    iSkipLeft_ = iSkip_;
-  }
-  dPrevious_ = dValue;
-}
-
-void kmObservationScan::Finish(kmSession& session, bool* pbVarying) {
-  *pbVarying = false;
-  if (bStarted_) CloseCohort(iCount_, iCohortIndex_, vCounts_, vRecords_);
-  for (int32_t iCount : vCounts_) session.vNumObs_.push_back(iCount);
-  session.vObsRecords_ = vRecords_;
-  FinishScan(session.vObsRecords_, session.iMaxObservations_, pbVarying);
-}
-
-void kmSession::DetermineMaximumObservations(bool* pbVarying) {
-  WithCallPath("DetermineMaximumObservations()", kClassName, [&] {
-    vObsRecords_.clear();
-    *pbVarying = false;
-    kmObservationScan scan(*this);
-    KmString sDataFile;
-    GetString(kmStrDataFile, sDataFile);
-    const KmString& sFile =
-        IsSpreadsheet(sDataFile) ? sTempInputFile_ : sDataFile;
-    KmLineSource reader(kDataFile);
-    km_session_internal::OpenDataLines(reader, sFile.GetCString());
-    KmString sLine;
-    while (reader.ReadLine(sLine)) scan.AddLine(sLine);
-    scan.Finish(*this, pbVarying);
-  });
+bool kmSession::IsSpreadsheetName(const KmString& sFileName) {
+  return sFileName.EndsWith(".xls") || sFileName.EndsWith(".xlsx");
 }
 
 void kmSession::SetCohortObservationCounts(const KmVector<int32_t>& vCounts,
@@ -228,7 +131,7 @@ int16_t kmSession::GetEstimatedMaxKMs() {
   return WithCallPath("GetEstimatedMaxKMs()", kClassName, [&]() -> int16_t {
     KmString sDataFile;
     GetString(kmStrDataFile, sDataFile);
-    if (IsSpreadsheet(sDataFile) &&
+    if (kmSession::IsSpreadsheetName(sDataFile) &&
         !KmIO_File::FileExists(sTempInputFile_.GetCString())) {
       GenerateKmException("Temporary input file does not exist.",
                           "GetEstimatedMaxKMs()");

@@ -8,6 +8,7 @@
 #include "data/kmCohortPreRead.h"
 #include "session/kmSession.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/CatchKmException.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -27,10 +28,25 @@ std::vector<int> CohortLists(const kmSession& session) {
   return v;
 }
 
+// Names the data file as a spreadsheet whose text is the file at sPath, the
+// session's temporary input file.
+void NameSpreadsheet(kmSession& session, const std::string& sPath) {
+  session.SetTempInputFile(sPath.c_str());
+  session.SetString(kmStrDataFile, (sPath + ".xlsx").c_str());
+}
+
+// Leaves the session without variables, the data file at sPath.
+void DropVariables(kmSession& session, const std::string& sPath) {
+  session.Clear();
+  km_test::SetCommaDelimitedData(session, sPath);
+}
+
 // Every run counts the cohorts the pre-read cuts, whatever its dependent
 // variable: a cohort goes on while its by-group key does (a repeated year
 // is the verification's to refuse), and a block whose every year the
 // format leaves out is no cohort, as the verification finds none there.
+// Fault: a spreadsheet was pre-read itself, not the temporary file that the
+// verification reads in its place.
 TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
   const struct {
     const char* sWhat;
@@ -38,6 +54,9 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
     bool bNames;
     int iHeaderLines;
     std::vector<int> vExpected;
+    const char* sError = nullptr;  // the refusal, in place of vExpected
+    // Further settings; a row that has them reads its plain file only.
+    void (*pSetUp)(kmSession&, const std::string& sPath) = nullptr;
   } kCases[] = {
       {"cohorts of 3 and 2 with blank lines",
        "1,A,2000,5,100\n\n1,A,2001,6,100\n1,A,2002,6,100\n  \n"
@@ -69,12 +88,34 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
        false,
        0,
        {2, 2, 2, 2, 0}},
+      {"blank lines before the variable names",
+       "\n \nSex,Site,Year,Count,Pop\n1,A,2000,5,100\n1,A,2001,6,100\n"
+       "2,A,2000,7,100\n2,A,2001,8,100\n",
+       true,
+       0,
+       {2, 2, 2, 2, 0}},
+      {"a spreadsheet read through its temporary file",
+       "1,A,2000,5,100\n1,A,2001,6,100\n1,A,2002,6,100\n2,A,2000,7,100\n"
+       "2,A,2001,8,100\n",
+       false,
+       0,
+       {2, 3, 2, 3, 1},
+       nullptr,
+       NameSpreadsheet},
+      {"a session without an independent variable",
+       "",
+       false,
+       0,
+       {},
+       "KM variable 0 not yet defined.",
+       DropVariables},
   };
   KmFormat years;
   years.AddLine("1999", "1999 (not used in calculations)", -1);
   km_test::ScratchDir dir;
   for (const auto& c : kCases) {
     for (bool bGzip : {false, true}) {
+      if (bGzip && c.pSetUp != nullptr) continue;
       const std::string sPath = WriteDataFile(dir, "data", c.sText, bGzip);
       for (bool bCalculatedRates : {false, true}) {
         SCOPED_TRACE(std::string(c.sWhat) + (bGzip ? ", gzip" : ", plain") +
@@ -83,7 +124,14 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
         pSession->SetVarFormat(preread_test::kYearCol - 1, years);
         pSession->SetBool(kmOptVarNamesIncluded, c.bNames);
         pSession->SetInt(kmOptHeaderLines, c.iHeaderLines);
+        if (c.pSetUp != nullptr) c.pSetUp(*pSession, sPath);
         bool bVarying = false;
+        if (c.sError != nullptr) {
+          const KmException e = km_test::CatchKmException(
+              [&] { PreReadCohorts(*pSession, bCalculatedRates, &bVarying); });
+          EXPECT_STREQ(e.GetMessage(), c.sError);
+          continue;
+        }
         PreReadCohorts(*pSession, bCalculatedRates, &bVarying);
         EXPECT_EQ(CohortLists(*pSession), c.vExpected);
         EXPECT_EQ(bVarying, c.vExpected.back() == 1);

@@ -1,13 +1,11 @@
-// Tests of the session's scans of the data file and its per-cohort limits
-// (DetermineMaximumObservations, SetCohortObservationCounts,
+// Tests of the session's observation counts, its estimate from the data
+// file and its per-cohort limits (SetCohortObservationCounts,
 // GetEstimatedMaxKMs, GetNumObservationsThisCohort,
 // GetMaxNumberOfKinkmarksForCohort).
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "session/kmSession.h"
@@ -55,13 +53,9 @@ std::vector<int32_t> Counts(const kmSession& session) {
 }
 
 TEST(kmSessionScans, TwoEqualCohortsGiveOneRecord) {
-  km_test::ScratchDir dir;
-  const std::string path = dir.File("data.txt");
-  km_test::WriteAll(path, Cohorts({Years(2000, 10), Years(2000, 10)}));
   kmSession session;
-  SetUpSession(session, path);
   bool bVarying = true;
-  session.DetermineMaximumObservations(&bVarying);
+  session.SetCohortObservationCounts(KmVector<int32_t>{10, 10}, &bVarying);
   EXPECT_FALSE(bVarying);
   EXPECT_EQ(Counts(session), (std::vector<int32_t>{10, 10}));
   ASSERT_EQ(session.GetObservationRecords().size(), 1u);
@@ -75,104 +69,10 @@ TEST(kmSessionScans, TwoEqualCohortsGiveOneRecord) {
   EXPECT_EQ(session.GetMaxObservations(), 10);
 }
 
-TEST(kmSessionScans, PlainScanCases) {
-  struct Case {
-    const char* sName;
-    std::string sText;
-    bool bHeader;
-    int iHeaderLines;  // kmOptHeaderLines
-    std::vector<int32_t> counts;
-    bool bVarying;
-    int32_t iMaxObservations;
-  };
-  std::string sLeadingTab;
-  for (int y = 2000; y < 2010; ++y) {
-    sLeadingTab +=
-        "\t" + std::to_string(y) + "\t" + std::to_string(y % 3) + "\n";
-  }
-  sLeadingTab += Cohorts({{}, Years(2000, 10)});
-  const std::string sQuoted = "\"a\tb\"\t2000\t0\n\"a\tb\"\t2001\t0\n";
-  const Case kCases[] = {
-      {"10 and 12 years",
-       Cohorts({Years(2000, 10), Years(2000, 12)}),
-       false,
-       0,
-       {10, 12},
-       true,
-       12},
-      {"repeated year starts a cohort",
-       Cohorts({{2003, 2004, 2005}, {2005, 2006}}),
-       false,
-       0,
-       {3, 2},
-       true,
-       3},
-      {"blank lines anywhere",
-       "\n1\t2000\t0\n\n  \n1\t2001\t0\n1\t2002\t0\n\n2\t2000\t0\n",
-       false,
-       0,
-       {3, 1},
-       true,
-       3},
-      {"header dropped",
-       "Sex\tYear\tAge\n" + Cohorts({Years(2000, 4)}),
-       true,
-       0,
-       {4},
-       false,
-       4},
-      {"header kept as data without the option",
-       "Sex\tYear\tAge\n" + Cohorts({Years(2000, 4)}),
-       false,
-       0,
-       {5},
-       false,
-       5},
-      // A not-used row (year code 0) opens each cohort.
-      {"not-used rows",
-       Cohorts({{0, 1, 2, 3}, {0, 1, 2, 3}}),
-       false,
-       1,
-       {3, 3},
-       false,
-       3},
-      // Fault: lines were trimmed of their leading tab, so the year was
-      // read from the column after it: counts [1, 3, 3, 13].
-      {"leading empty field of tab lines",
-       sLeadingTab,
-       false,
-       0,
-       {10, 10},
-       false,
-       10},
-      // Fault: a quoted field was split at its tab, moving the year.
-      {"quoted field holding the delimiter", sQuoted, false, 0, {2}, false, 2},
-      {"empty file", "", false, 0, {}, false, 0},
-      // Lines without the year field stay in their cohort, which the
-      // verification refuses for its blank years; they split it no more.
-      {"too few fields", "1\n1\n", false, 0, {2}, false, 2},
-  };
-  km_test::ScratchDir dir;
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.sName);
-    const std::string path = dir.File("data.txt");
-    km_test::WriteAll(path, c.sText);
-    kmSession session;
-    SetUpSession(session, path);
-    session.SetBool(kmOptVarNamesIncluded, c.bHeader);
-    session.SetInt(kmOptHeaderLines, c.iHeaderLines);
-    bool bVarying = !c.bVarying;
-    session.DetermineMaximumObservations(&bVarying);
-    EXPECT_EQ(Counts(session), c.counts);
-    EXPECT_EQ(bVarying, c.bVarying);
-    EXPECT_EQ(session.GetMaxObservations(), c.iMaxObservations);
-  }
-}
-
 TEST(kmSessionScans, BlankLinesBeforeTheHeaderAreNotData) {
-  // The scans dropped the first line as the header even when it was blank,
-  // so the header itself was counted as an observation. Blank lines before
-  // the header are now passed over, as the data reader does.
+  // The estimate dropped the first line as the header even when it was
+  // blank, so the header itself was counted as an observation. Blank lines
+  // before the header are now passed over, as the data reader does.
   km_test::ScratchDir dir;
   const std::string path = dir.File("data.txt");
   km_test::WriteAll(path, "\n \nSex\tYear\tAge\n" +
@@ -180,30 +80,18 @@ TEST(kmSessionScans, BlankLinesBeforeTheHeaderAreNotData) {
   kmSession session;
   SetUpSession(session, path);
   session.SetBool(kmOptVarNamesIncluded, true);
-  bool bVarying = true;
-  session.DetermineMaximumObservations(&bVarying);
-  EXPECT_EQ(Counts(session), (std::vector<int32_t>{7, 7}));
-  EXPECT_FALSE(bVarying);
   EXPECT_EQ(session.GetEstimatedMaxKMs(), 1);
 }
 
-TEST(kmSessionScans, GzipFileAndItsPlainTwinGiveTheSameCounts) {
-  std::vector<std::vector<int32_t>> results;
+TEST(kmSessionScans, GzipFileAndItsPlainTwinGiveTheSameEstimate) {
   for (const char* sFile :
        {"scans/cohorts_10_12.txt", "scans/cohorts_10_12.txt.gz"}) {
     SCOPED_TRACE(sFile);
     kmSession session;
     SetUpSession(session, DataPath(sFile));
     session.SetBool(kmOptVarNamesIncluded, true);
-    bool bVarying = false;
-    session.DetermineMaximumObservations(&bVarying);
-    EXPECT_TRUE(bVarying);
-    EXPECT_EQ(session.GetMaxObservations(), 12);
     EXPECT_EQ(session.GetEstimatedMaxKMs(), 1);
-    results.push_back(Counts(session));
   }
-  EXPECT_EQ(results[0], (std::vector<int32_t>{10, 12}));
-  EXPECT_EQ(results[1], results[0]);
 }
 
 TEST(kmSessionScans, DamagedGzipFileIsReported) {
@@ -213,27 +101,19 @@ TEST(kmSessionScans, DamagedGzipFileIsReported) {
   km_test::WriteAll(path, sBytes.substr(0, sBytes.size() / 2));
   kmSession session;
   SetUpSession(session, path);
-  bool bVarying = false;
-  KmException e = CatchKmException(
-      [&] { session.DetermineMaximumObservations(&bVarying); });
+  KmException e = CatchKmException([&] { session.GetEstimatedMaxKMs(); });
   EXPECT_NE(std::string(e.GetMessage()).find("Cannot read compressed file"),
             std::string::npos)
       << e.GetMessage();
-  EXPECT_NE(std::string(e.GetCallPath()).find("DetermineMaximumObservations"),
+  EXPECT_NE(std::string(e.GetCallPath()).find("GetEstimatedMaxKMs"),
             std::string::npos);
 }
 
-TEST(kmSessionScans, LineWithNulByteIsRefusedByEveryScan) {
-  // Fault: a NUL byte cut a line short unseen, so a scan counted a record
-  // the readers of the data later refuse.
+TEST(kmSessionScans, LineWithNulByteIsRefusedByTheEstimate) {
+  // Fault: a NUL byte cut a line short unseen, so the estimate counted a
+  // record the readers of the data later refuse.
   const std::string sText = "1\t2000\t0\n1\t2001\t0\n\n1\t20" +
                             std::string(1, '\0') + "02\t0\n2\t2000\t0\n";
-  using Scan = std::function<void(kmSession&)>;
-  bool bVarying = false;
-  const std::vector<std::pair<const char*, Scan>> scans = {
-      {"plain",
-       [&](kmSession& s) { s.DetermineMaximumObservations(&bVarying); }},
-      {"estimate", [](kmSession& s) { s.GetEstimatedMaxKMs(); }}};
   for (bool bGzip : {false, true}) {
     km_test::ScratchDir dir;
     const std::string path = dir.File(bGzip ? "nul.txt.gz" : "nul.txt");
@@ -245,16 +125,14 @@ TEST(kmSessionScans, LineWithNulByteIsRefusedByEveryScan) {
     } else {
       km_test::WriteAll(path, sText);
     }
-    for (const auto& scan : scans) {
-      SCOPED_TRACE(std::string(bGzip ? "gzip " : "") + scan.first);
-      kmSession session;
-      SetUpSession(session, path);
-      KmException e = CatchKmException([&] { scan.second(session); });
-      EXPECT_EQ(
-          std::string(e.GetMessage()),
-          "Data file \"" + path + "\" is damaged: line 4 holds a NUL byte.");
-      EXPECT_EQ(e.GetKind(), 3);
-    }
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    kmSession session;
+    SetUpSession(session, path);
+    KmException e = CatchKmException([&] { session.GetEstimatedMaxKMs(); });
+    EXPECT_EQ(
+        std::string(e.GetMessage()),
+        "Data file \"" + path + "\" is damaged: line 4 holds a NUL byte.");
+    EXPECT_EQ(e.GetKind(), 3);
   }
 }
 
@@ -319,34 +197,12 @@ TEST(kmSessionScans, SpreadsheetDataFilesAreReadThroughTheTemporaryFile) {
 
   session.SetTempInputFile(sTemp.c_str());
   EXPECT_EQ(session.GetEstimatedMaxKMs(), 1);
-  bool bVarying = true;
-  session.DetermineMaximumObservations(&bVarying);
-  EXPECT_EQ(Counts(session), (std::vector<int32_t>{7, 7}));
-}
-
-TEST(kmSessionScans, MissingDataFileOrIndependentVariableIsReported) {
-  km_test::ScratchDir dir;
-  kmSession session;
-  SetUpSession(session, dir.File("absent.txt"));
-  bool bVarying = false;
-  KmException e = CatchKmException(
-      [&] { session.DetermineMaximumObservations(&bVarying); });
-  EXPECT_NE(std::string(e.GetMessage()).find("absent.txt"), std::string::npos);
-  EXPECT_EQ(e.GetKind(), 3);
-
-  kmSession empty;
-  e = CatchKmException([&] { empty.DetermineMaximumObservations(&bVarying); });
-  EXPECT_STREQ(e.GetMessage(), "KM variable 0 not yet defined.");
 }
 
 TEST(kmSessionScans, ObservationCountOfACohort) {
-  km_test::ScratchDir dir;
-  const std::string path = dir.File("data.txt");
-  km_test::WriteAll(path, Cohorts({Years(2000, 10), Years(2000, 26)}));
   kmSession session;
-  SetUpSession(session, path);
   bool bVarying = false;
-  session.DetermineMaximumObservations(&bVarying);
+  session.SetCohortObservationCounts(KmVector<int32_t>{10, 26}, &bVarying);
   EXPECT_EQ(session.GetNumObservationsThisCohort(1), 26);
   for (int iBad : {2, -1}) {
     KmException e =
@@ -378,15 +234,12 @@ TEST(kmSessionScans, PerCohortMaximumNumberOfKinkmarks) {
       {"user's maximum below the default", true, 0, "4.900", 3, 2, 2, 40, 3},
       {"default below the user's maximum", true, 0, "V4.9.0.0", 5, 2, 2, 20, 3},
   };
-  km_test::ScratchDir dir;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
-    const std::string path = dir.File("data.txt");
-    km_test::WriteAll(path, Cohorts({Years(2000, c.iObservations)}));
     kmSession session;
-    SetUpSession(session, path);
     bool bVarying = false;
-    session.DetermineMaximumObservations(&bVarying);
+    session.SetCohortObservationCounts(KmVector<int32_t>{c.iObservations},
+                                       &bVarying);
     session.SetBool(kmOptPerCohortMaxKinkmarks, c.bPerCohort);
     session.SetInt(kmOptMaxKinkmarksFeasibility, c.iFeasibility);
     session.SetVersion(c.sVersion);
@@ -401,13 +254,9 @@ TEST(kmSessionScans, PerCohortMaximumNeverGoesBelowZero) {
   // With the spacing rule, the maximum was lowered until the rule held, past
   // zero: a cohort of 1 observation with 2 required at each end got -1
   // kinkmarks. It now stops at 0, the model without kinkmarks.
-  km_test::ScratchDir dir;
-  const std::string path = dir.File("data.txt");
-  km_test::WriteAll(path, Cohorts({{2000}, Years(2000, 3)}));
   kmSession session;
-  SetUpSession(session, path);
   bool bVarying = false;
-  session.DetermineMaximumObservations(&bVarying);
+  session.SetCohortObservationCounts(KmVector<int32_t>{1, 3}, &bVarying);
   session.SetBool(kmOptPerCohortMaxKinkmarks, true);
   session.SetInt(kmOptMaxKinkmarksFeasibility, 1);
   session.SetInt(kmOptMaxKinkmarks, 4);
