@@ -131,6 +131,16 @@ void KmLastStep::BeginAppend() {
     RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
   }
   const KmFolder& folder = folders_.Of(plan_.sAppendedTo);
+  // A file moved away since the run opened it would take the block where
+  // no name reaches it, and its journal would name a file not beside it.
+  if (!folder.Reaches(Leaf(plan_.sAppendedTo), iAppendFd_)) {
+    KmString sMessage;
+    sMessage << "The clustering result file \"" << plan_.sAppendedTo
+             << "\" was moved or replaced while the run wrote its outputs; "
+                "this run appended nothing to any file and moved nothing. "
+                "Run the run file again.";
+    throw KmException(sMessage.GetCString(), "main");
+  }
   pJournal_ = std::make_unique<KmClusteringJournal>(folder, plan_.sAppendedTo,
                                                     iAppendFd_);
   // A journal found under the lock is of a run that was stopped inside its

@@ -67,7 +67,9 @@ class KmLastStep {
 
   // The step, as the class says.
   // Throws: KmException "Unable to lock the clustering result file
-  // \"<name>\": <reason>." (source "main") before anything changed;
+  // \"<name>\": <reason>." (source "main") before anything changed, and so
+  // "The clustering result file \"<name>\" was moved or replaced while the
+  // run wrote its outputs; ..." when its name no longer reaches the file;
   // KmClusteringJournal::Recover's refusal and failures; "The run moved and
   // removed nothing: the next run would refuse the commit record of its
   // last step, as <reason of prove>; ..." (source "main") before the record

@@ -1352,6 +1352,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     long iAfter = -1;          // once these bytes are written
     const char* sNoMove = "";  // the rename onto this name is refused
     bool bSizeLimit = false;   // room for every output but the block
+    bool bMoved = false;       // moved away mid-run, a copy put under its name
   } cases[] = {
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
@@ -1369,6 +1370,8 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       // appended to, and that account could rewrite or empty the results.
       {kOtherAccount, "another account's line\n",
        "is not this account's own (another account could rewrite"},
+      // Fault: the block went to the file moved away, and the run ended well.
+      {kFailedRun, sLong, "was moved or replaced", "", -1, "", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
@@ -1417,6 +1420,12 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       run = RunKinkmark(dir, sRunFile);
       setrlimit(RLIMIT_FSIZE, &was);
       std::signal(SIGXFSZ, previous);
+    } else if (c.bMoved) {
+      CallingFileSystem moving("ages.report.txt", [&] {
+        fs::rename(sResult, (example / "output/ages.moved").string());
+        WriteAll(sResult, c.sEarlier);
+      });
+      run = RunInProcess(moving, dir, sRunFile);
     } else if (c.kind == kFailedRun || c.kind == kOtherAccount) {
       full.bOtherUser = c.kind == kOtherAccount;
       run = RunInProcess(full, dir, sRunFile);
