@@ -341,6 +341,13 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   }
   close(iFd);
   const KmString sJournal = KmClusteringJournal::NameOf(plan.sAppendedTo);
+  // Its own journal, found before any byte of its block was written.
+  if (cut.bFound && cut.sTag == plan.sTag && cut.iFrom == cut.iTo) {
+    return " No byte of its clustering block had reached \"" + sName +
+           "\" (it holds the " + std::to_string(cut.iTo) +
+           " bytes it held before): this run removed its journal \"" +
+           sJournal.GetCString() + "\".";
+  }
   if (cut.bFound && cut.sTag == plan.sTag) {
     return " Its clustering block in \"" + sName +
            "\" was not whole: this run cut that file back from " +

@@ -825,6 +825,9 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
        "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was not whole: this "
        "run cut that file back from 8292 to the 8192 bytes it held before ",
        true},
+      // Fault: it said the block "was not whole" and cut back to its length.
+      {Faulty::kWhenFull, sCluster, "No byte of its clustering block", true,
+       Faulty::kStopped, 0},
       {0, sCluster, "(\"examples/clustering/output/ages.kmo\", ", true},
       {Faulty::kAtRecordRemoved, sCluster,
        "every one had reached its name, so the files under these names are "
