@@ -1944,6 +1944,20 @@ const Variation kVariations[] = {
     {"centred year labels written with a point or an exponent", DataSet::kRates,
      nullptr, "out.kmo has finished", 0, nullptr, 0, 0, "", "1=East\n2=West\n",
      "", kCentredSpelt},
+    // Faults: a label no double holds was refused at a record of its year,
+    // or called no whole number; 1e-999 was the year 0.
+    {"years labelled 1e999", DataSet::kRates, nullptr,
+     "the label \"1e999\" of the independent value 2000 in [Format=Year] "
+     "is a number beyond",
+     2, "1e999"},
+    {"years labelled 1e-999", DataSet::kRates, nullptr,
+     "2000 in [Format=Year] is a number beyond", 2, "1e-999"},
+    // Fault: a dictionary's text label among years opened with unrelated
+    // advice (for age-adjusted data: "no Adjustment Variable").
+    {"years labelled x", DataSet::kRates, nullptr,
+     "-\nSession file \"session.dic\", line ", 2, "x", kRouteDecides},
+    {"age-adjusted years labelled x", DataSet::kAgeAdjusted, nullptr,
+     "-\nSession file \"session.dic\", line ", 2, "x", kRouteDecides},
     {"a centred year format labelling -0.0 beside 0", DataSet::kRates, nullptr,
      "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
      0, "", "1=East\n2=West\n", "", kCentredMinusZeroPoint},
