@@ -191,6 +191,18 @@ const BadCase kCases[] = {
      "Missing [Session Options] in Options file: options.ini; it has the "
      "section header line 2 \"[Session  Options]\"",
      "ValidateRunOptions()"},
+    // Fault: so were the run file's, the session file's and the
+    // dictionary's headers; the run file was read as a session file.
+    {"bad_runfileheaderblanks",
+     "The file \"run.ini\" has no [Kinkmark Input Files]; it has the section "
+     "header line 2 \"[Kinkmark\tInput Files]\"",
+     "ValidateRunFile()"},
+    {"bad_sessionheaderblanks",
+     "has no [Kinkmark Session Parameters]; it has the section header line 6",
+     "ValidateSessionParameters()"},
+    {"bad_dicheaderblanks",
+     "has no [Export Options]; it has the section header line 4",
+     "ValidateDictionarySections()"},
     {"bad_tabkeytwice",
      "The file \"options.ini\" gives the key \"model\" twice with "
      "different values: line 3 \"model\t= linear\" and line 4",
