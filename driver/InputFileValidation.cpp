@@ -67,6 +67,9 @@ bool IsValidParameterKey(KmString sKey, KmString& sMessages) {
 
 bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
   const KmIniFile ini(sFileName);
+  if (!NoSectionSpeltOtherwise(ini, sFileName, {kRunFileSection}, sMessages)) {
+    return false;
+  }
   const SectionFilter isRead = SectionsNamed({kRunFileSection});
   const bool bKeysValid = CheckSectionLines(
       ini, sFileName, isRead,
@@ -88,13 +91,20 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
 
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
   const KmIniFile ini(sFileName);
-  bool bAllValid = CheckSectionLines(
-      ini, sFileName, SectionsNamed({KmUserParamsDict::kDatafileSection}),
-      [](const KmString& sKey, const KmString& sValue,
-         KmString& sLineMessages) {
-        return IsValidDatafileOption(sKey, sValue, sLineMessages);
-      },
-      sMessages);
+  bool bAllValid =
+      NoSectionSpeltOtherwise(ini, sFileName,
+                              {KmUserParamsDict::kDatafileSection,
+                               KmUserParamsDict::kParametersSection},
+                              sMessages);
+  bAllValid =
+      CheckSectionLines(
+          ini, sFileName, SectionsNamed({KmUserParamsDict::kDatafileSection}),
+          [](const KmString& sKey, const KmString& sValue,
+             KmString& sLineMessages) {
+            return IsValidDatafileOption(sKey, sValue, sLineMessages);
+          },
+          sMessages) &&
+      bAllValid;
   bAllValid =
       CheckSectionLines(
           ini, sFileName, SectionsNamed({KmUserParamsDict::kParametersSection}),
@@ -112,9 +122,10 @@ bool ValidateSessionParameters(const char* sFileName, KmString& sMessages) {
 }
 
 bool ValidateDictionarySections(const char* sFileName, KmString& sMessages) {
-  return NoSectionOrKeyGivenTwice(
-      KmIniFile(sFileName), sFileName,
-      SectionsWithFormats(std::vector<const char*>(
-          std::begin(VSDictSection::kAll), std::end(VSDictSection::kAll))),
-      sMessages);
+  const KmIniFile ini(sFileName);
+  const std::vector<const char*> vSections(std::begin(VSDictSection::kAll),
+                                           std::end(VSDictSection::kAll));
+  return NoSectionSpeltOtherwise(ini, sFileName, vSections, sMessages) &&
+         NoSectionOrKeyGivenTwice(ini, sFileName,
+                                  SectionsWithFormats(vSections), sMessages);
 }

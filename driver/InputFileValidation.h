@@ -18,7 +18,9 @@ constexpr const char kRunFileSection[] = "Kinkmark Input Files";
 //   "<key>" is not a valid Kinkmark Input Files key; use "Session File",
 //   "Data File", "Run Options File", "Export Options File" or "Output
 //   File".\n
-// Other sections are not read, and nothing in them is checked.
+// Other sections are not read, and nothing in them is checked. A header
+// that spells the section with other blanks is refused
+// (NoSectionSpeltOtherwise), as in the session files below.
 bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages);
 
 // True when every key of the sections "Datafile Options" and "Kinkmark
@@ -31,14 +33,16 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages);
 //   "<key>" is not a valid Session Parameter.\n
 //   "<value>" is not a valid value for the "<key>" Session Parameter; use
 //   "tab", "space", "comma" or "semi-colon".\n
-// A missing section adds nothing: the reader reports it.
+// A missing section adds nothing, the reader reports it, unless a header
+// spells it with other blanks (NoSectionSpeltOtherwise).
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages);
 
 // True when no section the data-dictionary reader reads ("System", "Session
 // Options", "Export Options", the variable sections and the "Format="
 // sections) of sFileName, and no key in one, is given twice
 // (NoSectionOrKeyGivenTwice, whose messages it appends): a second one would
-// be read in part, or not at all.
+// be read in part, or not at all; and that no header spells one of the
+// sections with other blanks (NoSectionSpeltOtherwise).
 bool ValidateDictionarySections(const char* sFileName, KmString& sMessages);
 
 #endif  // KM_DRIVER_INPUTFILEVALIDATION_H

@@ -183,13 +183,13 @@ void CheckRunFile(KmRunFiles& files) {
   const KmIniSection* pSection = runFile.GetSection(kRunFileSection);
   const KmString sRunOptions = files.sNamedRunOptionsFile;
   const KmString sExportOptions = files.sNamedExportOptionsFile;
-  if (pSection != nullptr) {
-    KmString sMessages;
-    if (!ValidateRunFileKeys(files.sRunFile.GetCString(), sMessages)) {
-      throw KmException(sMessages.GetCString(), "ValidateRunFile()");
-    }
-    CheckNamedInputsExist(*pSection, files.sRunFile);
+  // Without its section the run file is read as the session file, unless a
+  // header spells the section with other blanks: that is refused here.
+  KmString sRunFileMessages;
+  if (!ValidateRunFileKeys(files.sRunFile.GetCString(), sRunFileMessages)) {
+    throw KmException(sRunFileMessages.GetCString(), "ValidateRunFile()");
   }
+  if (pSection != nullptr) CheckNamedInputsExist(*pSection, files.sRunFile);
   ValidateNamedOptions(sRunOptions, ValidateRunOptions, "ValidateRunOptions()",
                        files.sRunOptionsFile, files.bRunOptions);
   ValidateNamedOptions(sExportOptions, ValidateExportOptions,

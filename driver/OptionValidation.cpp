@@ -151,6 +151,22 @@ void AppendHeadersSpeltOtherwise(const KmIniFile& ini, const char* sSection,
 
 }  // namespace
 
+bool NoSectionSpeltOtherwise(const KmIniFile& ini, const char* sFileName,
+                             const std::vector<const char*>& vNames,
+                             KmString& sMessages) {
+  bool bNone = true;
+  for (const char* sName : vNames) {
+    if (ini.GetSection(sName) != nullptr) continue;
+    KmString sFound;
+    AppendHeadersSpeltOtherwise(ini, sName, sFound);
+    if (sFound.IsEmpty()) continue;
+    sMessages << "The file \"" << sFileName << "\" has no [" << sName << "]"
+              << sFound << "\n";
+    bNone = false;
+  }
+  return bNone;
+}
+
 bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages) {
   const SectionFilter isRead = SectionsNamed({sSection});

@@ -58,6 +58,15 @@ SectionFilter SectionsNamed(std::vector<const char*> vNames);
 bool NoSectionOrKeyGivenTwice(const KmIniFile& ini, const char* sFileName,
                               const SectionFilter& isRead, KmString& sMessages);
 
+// The sections vNames that the file ini (named sFileName) lacks but spells
+// with other blanks in a header ("[Kinkmark  Input Files]"): a reader would
+// pass over that header and fail later, naming no line. Appends for each
+//   The file "<file>" has no [<name>]; it has the section header line <n>
+//   "<header>", which is not [<name>]: ...\n
+// and returns false; true when there is none.
+bool NoSectionSpeltOtherwise(const KmIniFile& ini, const char* sFileName,
+                             const std::vector<const char*>& vNames,
+                             KmString& sMessages);
 // The check of one key line: true when the line passes; otherwise appends
 // its messages (each ending in "\n") to sLineMessages.
 using LineCheck = std::function<bool(

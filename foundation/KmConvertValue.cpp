@@ -1,6 +1,7 @@
 #include "foundation/KmConvertValue.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -126,8 +127,12 @@ CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
   if (*p == '\0' || !IsDecimalNumberText(sText, bAllowLeadingBlanks)) {
     return CodeText::kText;
   }
+  errno = 0;
   const double dValue = std::strtod(sText, nullptr);
-  if (!std::isfinite(dValue) || std::floor(dValue) != dValue) {
+  // A range error is a number too large or too small for a double: "1e-999"
+  // reads as 0 but is no whole number.
+  if (errno == ERANGE || !std::isfinite(dValue) ||
+      std::floor(dValue) != dValue) {
     return CodeText::kNumberNoCode;
   }
   // "-0" is the code 0, not a code of its own.

@@ -36,7 +36,7 @@ enum class CodeText {
 // it only when bAllowLeadingBlanks) whose value is a whole number, however
 // it is written: "1", "01", "+1", "1.0", "1.", "1e0" and "+01.00" are all
 // the code 1, "-0" is 0. kCode stores the value in *pdCode; a decimal
-// number that is not whole ("1.5") or beyond a double ("1e999") is
+// number that is not whole ("1.5") or beyond a double ("1e999", "1e-999") is
 // kNumberNoCode; anything else (a null or empty text, "North", "0x10") is
 // kText. *pdCode is untouched unless kCode.
 CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,

@@ -78,14 +78,16 @@ void RequireLocations(const KmUserParamsDict& dict) {
 }
 
 // Refuses the first label of the independent variable indep that is neither
-// a number nor one that leaves its year out in a session-parameter file:
-// the fits would place its records at no year of their own.
+// a number a double holds nor one that leaves its year out in a
+// session-parameter file: the fits would place its records at no year of
+// their own.
 void CheckYearLabels(const kmVariable& indep, const KmString& sFile) {
   if (!indep.HasFormat()) return;
   const KmFormat& format = indep.GetFormat();
   for (int32_t i = 0; i < format.GetNumLines(); ++i) {
     const KmString& sLabel = format.GetLabel(i);
-    if (ReadYearLabel(sLabel) != CodeText::kText ||
+    if ((ReadYearLabel(sLabel) != CodeText::kText &&
+         !IsLabelBeyondNumbers(sLabel)) ||
         LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters)) {
       continue;
     }

@@ -102,17 +102,20 @@ KmString UnknownStatisticProblem(const VSExportDict& dict) {
 }
 
 // The problem of a label of the independent variable that the dictionary
-// cannot use, read being what ReadYearLabel makes of it. A number that is
-// not whole is named at once. A text first gets the likely cause: the
-// columns were exported so that the table variable before the last is no
-// year (with counts and both populations, the adjustment variable is
-// missing and the year was taken for it).
+// cannot use, read being what ReadYearLabel makes of it. A number is named
+// at once, and so is a text where other labels are years (bAnyYear): the
+// label alone is at fault. A text among no years first gets the likely
+// cause: the columns were exported so that the table variable before the
+// last is no year (with counts and both populations, the adjustment
+// variable is missing and the year was taken for it).
 KmString RefusedLabelProblem(const KmString& sLabel, CodeText read,
-                             const KmString& sValue, bool bCalculatedRates,
-                             const KmString& sVariable,
+                             bool bAnyYear, const KmString& sValue,
+                             bool bCalculatedRates, const KmString& sVariable,
                              const KmString& sDictionaryFile) {
   KmString sProblem;
-  if (read == CodeText::kText && bCalculatedRates) {
+  if (read != CodeText::kText || bAnyYear) {
+    // The label's own sentence alone.
+  } else if (bCalculatedRates) {
     sProblem << "Kinkmark detected Count, Population and Standard "
                 "Population variables but no Adjustment Variable.\n"
                 "Please double check your VESK*Stat session and add an "
@@ -120,7 +123,7 @@ KmString RefusedLabelProblem(const KmString& sLabel, CodeText read,
                 "Age-Adjusted Rates, please remove your Standard "
                 "Population variable from your VESK*Stat session and "
                 "re-export your results.\n";
-  } else if (read == CodeText::kText) {
+  } else {
     sProblem << "The independent variable (e.g. year) must be a "
                 "numeric value.\n\n Please use the export feature of "
                 "VESK*Stat to create a new data file. On the VESK*Stat "
@@ -448,6 +451,11 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
     const KmFormat& source = vVariables_[iIndependent - 1].GetFormat();
     checkedFormat.Copy(source);
     bLabelsCopied = true;
+    bool bAnyYear = false;
+    for (int32_t i = 0; i < source.GetNumLines(); ++i) {
+      bAnyYear =
+          bAnyYear || ReadYearLabel(source.GetLabel(i)) == CodeText::kCode;
+    }
     for (int32_t i = 0; i < source.GetNumLines(); ++i) {
       KmString sLabel = source.GetLabel(i);
       bool bMark = false;
@@ -470,9 +478,10 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
           bNotUsedRows = true;
         } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
           AddDictionaryProblem(
-              RefusedLabelProblem(
-                  sLabel, read, source.GetValue(i), stats.CalculatedRates(),
-                  vVariables_[iIndependent - 1].GetName(), sDictionaryFile)
+              RefusedLabelProblem(sLabel, read, bAnyYear, source.GetValue(i),
+                                  stats.CalculatedRates(),
+                                  vVariables_[iIndependent - 1].GetName(),
+                                  sDictionaryFile)
                   .GetCString());
         }
       }

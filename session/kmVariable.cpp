@@ -2,6 +2,9 @@
 // record.
 #include "session/kmVariable.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -200,6 +203,13 @@ CodeText ReadYearLabel(const KmString& sLabel) {
   return ReadWholeNumber(sLabel.GetCString(), true, &dYear);
 }
 
+bool IsLabelBeyondNumbers(const KmString& sLabel) {
+  if (ReadYearLabel(sLabel) != CodeText::kNumberNoCode) return false;
+  errno = 0;
+  const double dValue = std::strtod(sLabel.GetCString(), nullptr);
+  return errno == ERANGE && (dValue == 0.0 || std::isinf(dValue));
+}
+
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route) {
   // A number is never a label that leaves its year out, a centred year
   // written "-1.0" as much as "-1": its "-" is its sign.
@@ -229,6 +239,12 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
   if (iLine > 0) sText << ", line " << iLine;
   sText << ": the label \"" << sLabel << "\" of the independent value "
         << sValue << " in [" << sSection << "] ";
+  if (IsLabelBeyondNumbers(sLabel)) {
+    sText << "is a number beyond those a double holds (sizes from 1e-308 "
+             "to 1e308, and 0), so the fits can place no record at it.  "
+             "Label each value with its year.";
+    return sText;
+  }
   if (ReadYearLabel(sLabel) == CodeText::kNumberNoCode) {
     // Only a data dictionary refuses a number, and only one that is no year.
     sText << "is a number but not a whole one, and in a data dictionary "

@@ -115,6 +115,9 @@ enum class kmLabelRoute {
 // which a session-parameter file places between years and a data
 // dictionary refuses; kText no number.
 CodeText ReadYearLabel(const KmString& sLabel);
+// True when sLabel is a number no double holds, too large ("1e999") or too
+// small but not 0 ("1e-999"): no route can place a year at it.
+bool IsLabelBeyondNumbers(const KmString& sLabel);
 
 // The one rule of which labels of the independent variable leave their
 // year's records out of the fits. A label is read as a number first
@@ -130,9 +133,9 @@ bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route);
 bool IsLeftOutLabel(const KmString& sLabel);
 
 // The sentence that names a label of the independent variable the route
-// refuses (neither a number nor a label that leaves its year out, or in a
-// data dictionary a number that is not whole): the label, the value it
-// labels, and the file and line of the value's line in the
+// refuses (neither a number nor a label that leaves its year out, a number
+// beyond a double, or in a data dictionary a number that is not whole): the
+// label, the value it labels, and the file and line of the value's line in the
 // [Format=<sVariable>] section of the session file sFile, then why.
 KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
                           const KmString& sVariable, const KmString& sFile,

@@ -191,6 +191,18 @@ const BadCase kCases[] = {
      "Missing [Session Options] in Options file: options.ini; it has the "
      "section header line 2 \"[Session  Options]\"",
      "ValidateRunOptions()"},
+    // Fault: so were the run file's, the session file's and the
+    // dictionary's headers; the run file was read as a session file.
+    {"bad_runfileheaderblanks",
+     "The file \"run.ini\" has no [Kinkmark Input Files]; it has the section "
+     "header line 2 \"[Kinkmark\tInput Files]\"",
+     "ValidateRunFile()"},
+    {"bad_sessionheaderblanks",
+     "has no [Kinkmark Session Parameters]; it has the section header line 6",
+     "ValidateSessionParameters()"},
+    {"bad_dicheaderblanks",
+     "has no [Export Options]; it has the section header line 4",
+     "ValidateDictionarySections()"},
     {"bad_tabkeytwice",
      "The file \"options.ini\" gives the key \"model\" twice with "
      "different values: line 3 \"model\t= linear\" and line 4",
@@ -1944,6 +1956,20 @@ const Variation kVariations[] = {
     {"centred year labels written with a point or an exponent", DataSet::kRates,
      nullptr, "out.kmo has finished", 0, nullptr, 0, 0, "", "1=East\n2=West\n",
      "", kCentredSpelt},
+    // Faults: a label no double holds was refused at a record of its year,
+    // or called no whole number; 1e-999 was the year 0.
+    {"years labelled 1e999", DataSet::kRates, nullptr,
+     "the label \"1e999\" of the independent value 2000 in [Format=Year] "
+     "is a number beyond",
+     2, "1e999"},
+    {"years labelled 1e-999", DataSet::kRates, nullptr,
+     "2000 in [Format=Year] is a number beyond", 2, "1e-999"},
+    // Fault: a dictionary's text label among years opened with unrelated
+    // advice (for age-adjusted data: "no Adjustment Variable").
+    {"years labelled x", DataSet::kRates, nullptr,
+     "-\nSession file \"session.dic\", line ", 2, "x", kRouteDecides},
+    {"age-adjusted years labelled x", DataSet::kAgeAdjusted, nullptr,
+     "-\nSession file \"session.dic\", line ", 2, "x", kRouteDecides},
     {"a centred year format labelling -0.0 beside 0", DataSet::kRates, nullptr,
      "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
      0, "", "1=East\n2=West\n", "", kCentredMinusZeroPoint},
