@@ -12,13 +12,14 @@ jobs=$(tools/build-jobs.sh)  # CMAKE_BUILD_PARALLEL_LEVEL, or every core
 tools/install-deps.sh
 
 echo "== Formatting =="
-# Every C++ file must match the repository's .clang-format.
+# Every C++ file must match the repository's .clang-format; the files are
+# checked in batches, as many at a time as there are jobs.
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files '*.cpp' '*.h'
 else
   find foundation stats session models results data engine reports driver \
     tests bench main.cpp -name '*.cpp' -o -name '*.h' 2>/dev/null
-fi | xargs clang-format --dry-run -Werror
+fi | xargs -P "$jobs" -n 40 clang-format --dry-run -Werror
 echo "all files formatted"
 
 # The targets a configured build directory defines, one a line.

@@ -4,6 +4,8 @@
 # fuzzer's coverage instrumentation (tests/fuzz/CMakeLists.txt), and the
 # build may also hold the test binaries, which stay uninstrumented.
 option(KM_BUILD_FUZZERS "Build the libFuzzer targets of the file readers" OFF)
+# The libraries of the readers, which carry the coverage instrumentation.
+set(KM_FUZZ_INSTRUMENTED foundation session results data)
 if(KM_BUILD_FUZZERS)
   include(CheckCXXSourceCompiles)
   set(CMAKE_REQUIRED_FLAGS -fsanitize=fuzzer)
