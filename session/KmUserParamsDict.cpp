@@ -19,8 +19,6 @@
 namespace {
 
 const char kClassName[] = "KMUserParamsDict";
-constexpr const char* kDatafileSection = KmUserParamsDict::kDatafileSection;
-constexpr const char* kParametersSection = KmUserParamsDict::kParametersSection;
 const char kHetLocationKey[] = "het error variable location";
 // Largest location: the location fields are signed 16-bit.
 const int32_t kMaxLocation = 32767;
