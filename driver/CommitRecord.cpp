@@ -41,11 +41,6 @@ std::string Checksum(const std::string& sText, size_t iLength) {
   return sHex;
 }
 
-bool IsHex(const std::string& sText) {
-  return sText.size() == kHexLength &&
-         sText.find_first_not_of("0123456789abcdef") == std::string::npos;
-}
-
 // Reads a number of digits only from sLine at iAt up to the next space;
 // false when there is none.
 bool ReadNumber(const std::string& sLine, size_t& iAt,
@@ -119,9 +114,18 @@ bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
   return true;
 }
 
-// Reads the whole file open as iFd into sText; false when it cannot be
-// read or is longer than any record.
-bool ReadAllOf(int iFd, std::string& sText) {
+}  // namespace
+
+std::string CommitChecksum(const std::string& sText, size_t iLength) {
+  return Checksum(sText, iLength);
+}
+
+bool IsHex(const std::string& sText) {
+  return sText.size() == kHexLength &&
+         sText.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText) {
   char buffer[1 << 14];
   for (;;) {
     const ssize_t iRead = read(iFd, buffer, sizeof buffer);
@@ -129,14 +133,8 @@ bool ReadAllOf(int iFd, std::string& sText) {
     if (iRead < 0) return false;
     if (iRead == 0) return true;
     sText.append(buffer, static_cast<size_t>(iRead));
-    if (sText.size() > kLongestRecord) return false;
+    if (sText.size() > iLongest) return false;
   }
-}
-
-}  // namespace
-
-std::string CommitChecksum(const std::string& sText, size_t iLength) {
-  return Checksum(sText, iLength);
 }
 
 std::string SystemReason(int iErrno) {
@@ -238,7 +236,7 @@ CommitRecord::Found CommitRecord::Read(const KmFolder& folder,
   const bool bRecordFile = iFd >= 0 && fstat(iFd, &info) == 0 &&
                            S_ISREG(info.st_mode) && info.st_nlink == 1;
   const bool bOwn = bRecordFile && IsOwnFileWithOneName(info);
-  const bool bRead = bOwn && ReadAllOf(iFd, sText);
+  const bool bRead = bOwn && ReadWholeFile(iFd, kLongestRecord, sText);
   if (iFd >= 0) close(iFd);
   if (!bRecordFile) {
     sWhy = "it is not a regular file with one name";

@@ -67,6 +67,14 @@ bool IsOwnFileWithOneName(const struct stat& info);
 // (KmClusteringJournal), so that one cut short or edited is not whole.
 std::string CommitChecksum(const std::string& sText, size_t iLength);
 
+// True when sText is 16 lowercase hexadecimal digits, as a tag or a
+// checksum of a commit record or a clustering journal is.
+bool IsHex(const std::string& sText);
+
+// Reads the whole file open as iFd into sText; false when it cannot be read
+// or holds more than iLongest bytes (then it is no record or journal).
+bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText);
+
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
 //   kinkmark commit record version 4 <tag>

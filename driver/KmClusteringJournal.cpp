@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <istream>
-#include <memory>
 
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
@@ -20,7 +18,6 @@ constexpr const char kLength[] = "length ";
 constexpr const char kRunFile[] = "run file ";
 constexpr const char kOutputFile[] = "output file ";
 constexpr const char kEnd[] = "end ";
-constexpr size_t kHexLength = 16;
 // A journal holds three numbers and two names; anything longer is not one.
 constexpr size_t kLongestJournal = 1 << 16;
 
@@ -47,11 +44,6 @@ std::string TextOf(const Entry& entry) {
                       entry.sRunFile.GetCString() + "\n" + kOutputFile +
                       entry.sOutputFile.GetCString() + "\n";
   return sText + kEnd + CommitChecksum(sText, sText.size()) + "\n";
-}
-
-bool IsHex(const std::string& sText) {
-  return sText.size() == kHexLength &&
-         sText.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 // The rest of sLine after sLead, when it begins so and something follows.
@@ -126,18 +118,6 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
   entry.sRunFile = sRunFile.c_str();
   entry.sOutputFile = sOutputFile.c_str();
   return Found::kWhole;
-}
-
-// Reads the file open as iFd whole into sText; false when it cannot be read
-// or is longer than any journal.
-bool ReadText(int iFd, std::string& sText) {
-  const std::unique_ptr<std::istream> pInput = KmOpenHeldInput(iFd);
-  char buffer[4096];
-  while (pInput->read(buffer, sizeof buffer) || pInput->gcount() > 0) {
-    sText.append(buffer, static_cast<size_t>(pInput->gcount()));
-    if (sText.size() > kLongestJournal) return false;
-  }
-  return !pInput->bad();
 }
 
 // Closes a descriptor when it goes.
@@ -219,8 +199,9 @@ KmJournalCut KmClusteringJournal::Recover() {
   std::string sText;
   Entry entry;
   std::string sWhy = "it is not a journal of this program";
-  const Found found = ReadText(journal.iFd, sText) ? Parse(sText, entry, sWhy)
-                                                   : Found::kUnreadable;
+  const Found found = ReadWholeFile(journal.iFd, kLongestJournal, sText)
+                          ? Parse(sText, entry, sWhy)
+                          : Found::kUnreadable;
   if (found == Found::kUnreadable) Refuse(sWhy);
   if (found == Found::kUnfinished) {
     RemoveFound(journal.iFd);
