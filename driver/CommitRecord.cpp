@@ -26,9 +26,8 @@ constexpr const char kRemove[] = "remove ";
 constexpr const char kEnd[] = "end ";
 // The length of the tag and of the checksum, in hexadecimal digits.
 constexpr size_t kHexLength = 16;
-// A record holds a few dozen names and one clustering block; anything
-// longer is not one.
-constexpr size_t kLongestRecord = 64u << 20;
+// A record holds a few dozen names; anything longer is not one.
+constexpr size_t kLongestRecord = 1u << 20;
 
 // The checksum of a record's text before its last line: FNV-1a, 64 bits.
 std::string Checksum(const std::string& sText, size_t iLength) {
@@ -61,26 +60,16 @@ bool ReadFileId(const std::string& sLine, size_t& iAt, CommitFileId& file) {
          ReadNumber(sLine, iAt, file.iInode);
 }
 
-// Reads the append line sLine into plan, and its block from sText at iAt
-// on (iAt moves past it): one only, before any move, its lengths growing,
-// and a name after them.
-bool ReadAppend(const std::string& sLine, const std::string& sText,
-                size_t iBodyEnd, size_t& iAt, CommitPlan& plan) {
+// Reads the append line sLine into plan: one only, before any move, and
+// a name after the file's device and inode.
+bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
   size_t iField = sizeof kAppend - 1;
-  unsigned long long iBefore = 0;
-  unsigned long long iAfter = 0;
   if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
-      !plan.removals.empty() || !ReadNumber(sLine, iField, iBefore) ||
-      !ReadNumber(sLine, iField, iAfter) || iAfter <= iBefore ||
-      !ReadFileId(sLine, iField, plan.appendedFile) || iField == sLine.size() ||
-      iAfter - iBefore > iBodyEnd - iAt ||
-      sText[iAt + (iAfter - iBefore)] != '\n') {
+      !plan.removals.empty() || !ReadFileId(sLine, iField, plan.appendedFile) ||
+      iField == sLine.size()) {
     return false;
   }
   plan.sAppendedTo = sLine.substr(iField).c_str();
-  plan.iLengthBefore = static_cast<long long>(iBefore);
-  plan.sBlock = sText.substr(iAt, iAfter - iBefore);
-  iAt += iAfter - iBefore + 1;
   return true;
 }
 
@@ -94,10 +83,7 @@ bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
     iAt = iEnd + 1;
     CommitMove move;
     size_t iField = sizeof kMove - 1;
-    if (sLine.rfind(kAppend, 0) == 0 &&
-        ReadAppend(sLine, sText, iBodyEnd, iAt, plan)) {
-      continue;
-    }
+    if (sLine.rfind(kAppend, 0) == 0 && ReadAppend(sLine, plan)) continue;
     if (sLine.rfind(kMove, 0) == 0 && ReadFileId(sLine, iField, move.file) &&
         iField < sLine.size()) {
       move.sPartial = sLine.substr(iField).c_str();
@@ -172,9 +158,8 @@ std::string CommitRecord::Text(const CommitPlan& plan) {
            " ";
   };
   if (!plan.sAppendedTo.IsEmpty()) {
-    sText += kAppend + std::to_string(plan.iLengthBefore) + " " +
-             std::to_string(plan.LengthAfter()) + " " + Id(plan.appendedFile) +
-             plan.sAppendedTo.GetCString() + "\n" + plan.sBlock + "\n";
+    sText +=
+        kAppend + Id(plan.appendedFile) + plan.sAppendedTo.GetCString() + "\n";
   }
   for (const CommitMove& move : plan.moves) {
     sText += kMove + Id(move.file) + move.sPartial.GetCString() + "\n";

@@ -26,24 +26,18 @@ struct CommitMove {
   CommitFileId file;
 };
 
-// What a run's last step does: the clustering block sBlock it appends
-// first, to the file sAppendedTo ("" when none; the file appendedFile),
-// which grows from iLengthBefore by the block's bytes; the partial files it
-// then moves into place, in order; and the earlier outputs it then removes
-// (the exports it did not write). sTag, random, tells one record from
+// What a run's last step does: the file sAppendedTo it appends its
+// clustering block to first ("" when none; the file appendedFile, whose
+// journal undoes a block cut off); the partial files it then moves into
+// place, in order; and the earlier outputs it then removes (the exports it
+// did not write). sTag, random, tells one record from
 // another: the journal of its clustering block carries it too.
 struct CommitPlan {
   std::string sTag;
   KmString sAppendedTo;
   CommitFileId appendedFile;
-  long long iLengthBefore = 0;
-  std::string sBlock;
   std::vector<CommitMove> moves;
   std::vector<KmString> removals;
-
-  long long LengthAfter() const {
-    return iLengthBefore + static_cast<long long>(sBlock.size());
-  }
 };
 
 // The system's reason for iErrno, in words ("No space left on device");
@@ -78,8 +72,7 @@ bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText);
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
 //   kinkmark commit record version 4 <tag>
-//   append <before> <after> <device> <inode> <clustering result file>
-//   <the block's after - before bytes>                   at most one append
+//   append <device> <inode> <clustering result file>       at most one
 //   move <device> <inode> <partial name>     one per output, in move order
 //   remove <output name>          one per earlier export to remove
 //   end <checksum>

@@ -72,7 +72,7 @@ void KmLastStep::SetAppend(int iFd, const KmString& sName,
   sRunFile_ = sRunFile;
   sOutputFile_ = sOutputFile;
   plan_.sAppendedTo = sName;
-  plan_.sBlock = sBlock;
+  sBlock_ = sBlock;
 }
 
 void KmLastStep::AddMove(KmPendingFile& file) { pending_.push_back(&file); }
@@ -157,11 +157,11 @@ void KmLastStep::BeginAppend() {
   if (fstat(iAppendFd_, &info) != 0) {
     RaiseWriteFailure(plan_.sAppendedTo, errno);
   }
-  plan_.iLengthBefore = info.st_size;
+  iLengthBefore_ = info.st_size;
   plan_.appendedFile = CommitFileIdOf(info);
   // Before the record: a record names a block only once its journal is
   // there to undo it.
-  pJournal_->Write(plan_.sTag, plan_.iLengthBefore, sRunFile_, sOutputFile_);
+  pJournal_->Write(plan_.sTag, iLengthBefore_, sRunFile_, sOutputFile_);
 }
 
 void KmLastStep::WriteRecord() {
@@ -191,7 +191,7 @@ void KmLastStep::WriteRecord() {
 void KmLastStep::Append() {
   if (iAppendFd_ < 0) return;
   bAppended_ = true;
-  if (KmWriteAtEnd(iAppendFd_, plan_.sBlock.data(), plan_.sBlock.size())) {
+  if (KmWriteAtEnd(iAppendFd_, sBlock_.data(), sBlock_.size())) {
     if (pJournal_->Remove()) return;
     // A journal left beside a whole block would have the next run cut it:
     // the block goes instead, and the run fails.
@@ -210,7 +210,7 @@ void KmLastStep::Append() {
 void KmLastStep::CutBlockBack() {
   // Synced before the journal goes (the destructor); where either fails,
   // a journal still there has the next run to take the lock cut it back.
-  bLeftCut_ = !KmCutBack(iAppendFd_, plan_.iLengthBefore) ||
+  bLeftCut_ = !KmCutBack(iAppendFd_, iLengthBefore_) ||
               !KmGetFileSystem().Sync(iAppendFd_);
   bAppended_ = bLeftCut_;
 }

@@ -144,7 +144,9 @@ class KmLastStep {
   std::vector<KmString> missing_;
   std::vector<KmPendingFile*> pending_;
   int iAppendFd_ = -1;
-  KmString sRunFile_;  // whose the block is, as its journal names it
+  std::string sBlock_;           // the clustering block to append
+  long long iLengthBefore_ = 0;  // the clustering file's, before the block
+  KmString sRunFile_;            // whose the block is, as its journal names it
   KmString sOutputFile_;
   std::unique_ptr<KmHeldFileLock> pAppendLock_;
   // The journal of the block, from the lock on; removed once the block is
