@@ -1088,6 +1088,73 @@ TEST(Acceptance, JumpBesideAKinkmarkIsTheSameOnEveryGrid) {
   }
 }
 
+// The kinkmark intervals of Hudson's two-kinkmark models read the profile
+// of a grid on the years, the 4th to the (n - 3)-th (min obs end 2): each
+// kinkmark's cell is the best fit with it there and the other on the grid
+// too, with min obs between + 2 = 4 years between the two. The interval
+// runs over the cells within Q + 2 MSE F (F(2, d) at 0.95 is d/2 (0.05^(-2/d)
+// - 1)), widened by one fitted cell each way, and stretched to the estimate.
+// East's trend bends little: its first kinkmark's interval ends 5 years
+// before the grid does (2012), its second starts 5 years after (2013).
+TEST(Acceptance, HudsonsIntervalsReadTheProfileOfASpacedGrid) {
+  km_test::ScratchDir dir;
+  km_e2e::CopyFixtureFolder("common", dir);
+  km_e2e::CopyFixtureFolder("ageadjusted", dir);
+  std::string sOptions = km_test::ReadAll(dir.File("options.ini"));
+  sOptions.replace(sOptions.find("best fit"), 8, "all");
+  sOptions.replace(sOptions.find("kinkmarks = 1"), 13,
+                   "kinkmarks = 2\nmethod = hudsons");
+  km_test::WriteAll(dir.File("options.ini"), sOptions);
+  ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+  const auto series = km_e2e::ReadSeries(dir.File("agegroups.csv"),
+                                         Response::kAgeAdjusted, true);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  for (size_t iSite = 0; iSite < series.size(); ++iSite) {
+    SCOPED_TRACE(kSites[iSite]);
+    const std::vector<double>& x = series[iSite].x;
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < report.rows.size(); ++r) {
+      if (report.rows[r][0] == kSites[iSite] &&
+          report.Number(r, "Model") == 2 && report.Number(r, "Segment") > 0)
+        rows.push_back(r);
+    }
+    ASSERT_EQ(rows.size(), 2u);
+    const double d = report.Number(rows[0], "DF");
+    const double dThreshold = report.Number(rows[0], "SSE") +
+                              2.0 * report.Number(rows[0], "MSE") * d / 2.0 *
+                                  (std::pow(0.05, -2.0 / d) - 1.0);
+    const size_t iFirst = 3, iLast = x.size() - 4;
+    for (size_t j = 0; j < 2; ++j) {
+      std::vector<double> profile;
+      for (size_t i = iFirst; i <= iLast; ++i) {
+        double dBest = HUGE_VAL;
+        for (size_t o = iFirst; o <= iLast; ++o) {
+          if (j == 0 ? o < i + 5 : i < o + 5) continue;
+          dBest = std::min(
+              dBest, km_e2e::FitWithKinkmarks(
+                         series[iSite], {x[std::min(i, o)], x[std::max(i, o)]})
+                         .dSSE);
+        }
+        profile.push_back(dBest);
+      }
+      size_t lo = profile.size(), hi = 0;
+      for (size_t c = 0; c < profile.size(); ++c) {
+        if (profile[c] > dThreshold) continue;
+        lo = std::min(lo, c);
+        hi = c;
+      }
+      ASSERT_LE(lo, hi);
+      if (lo > 0 && profile[lo - 1] < HUGE_VAL) --lo;
+      if (hi + 1 < profile.size() && profile[hi + 1] < HUGE_VAL) ++hi;
+      const double dTau = report.Number(rows[j], "Kinkmark");
+      EXPECT_EQ(std::min(x[iFirst + lo], dTau),
+                report.Number(rows[j], "Kinkmark 95% LCL"));
+      EXPECT_EQ(std::max(x[iFirst + hi], dTau),
+                report.Number(rows[j], "Kinkmark 95% UCL"));
+    }
+  }
+}
+
 // Fault: Hudson's method carried the cohort index in 16 bits, and the
 // 32,769th cohort ended the run with "Index out of bounds.  Cohort Number:
 // -32768". About 5 s of a Release build, so it runs in Release builds only.
