@@ -46,6 +46,9 @@ struct Refit {
   // With estimated AR(1) errors, the kinkmarks of the unweighted fit the
   // parameter comes from; only the parameter is checked (-1: no AR(1)).
   int iAutocorrKinkmarks = -1;
+  // A fixed AR(1) parameter: the SSE is checked against the generalised
+  // least-squares fit at the reported kinkmarks (0: none).
+  double dPhi = 0.0;
 };
 
 // The rule by which the permutation tests of a run may end early, for
@@ -286,7 +289,7 @@ const Case kCases[] = {
      "run.ini",
      kGenerating,
      {{"out.report.txt", "\t0.300000000000\t"}},
-     {}},
+     {"kinked.csv", Response::kRateStdError, true, false, 1e5, 0.0, -1, 0.3}},
     // Fault: the jump model's parameters, degrees of freedom and mean
     // square left the jump coefficient out.
     {"jump",
@@ -693,6 +696,20 @@ double T975(double df) {
   return df == 19.0 ? 2.093024054408307 : 0.0;
 }
 
+// The two-sided p-value of Student's t with a whole number v of degrees of
+// freedom, by its finite series in cos(atan(|t| / sqrt(v))).
+double TwoSidedT(double t, int v) {
+  const double th = std::atan(std::fabs(t) / std::sqrt(double(v)));
+  const double c2 = std::cos(th) * std::cos(th);
+  double dSum = 0.0, dTerm = v % 2 == 1 ? std::cos(th) : 1.0;
+  for (int m = v % 2 == 1 ? 3 : 2; m <= v; m += 2) {
+    dSum += dTerm;
+    dTerm *= c2 * (m - 1) / m;
+  }
+  if (v % 2 == 0) return 1.0 - std::sin(th) * dSum;
+  return 1.0 - 2.0 / M_PI * (th + std::sin(th) * dSum);
+}
+
 // A jump model's jump and the data export's rows at J against the fit with
 // the step: the jump's standard error is the segment refit's where that
 // fits the step, else the model's own, whose DF (19 here) the interval
@@ -708,6 +725,17 @@ void CheckJump(const km_test::ScratchDir& dir, const std::string& sSite,
     if (jumps.rows[r][0] != sSite || jumps.rows[r][1] != "Jump") continue;
     EXPECT_PRED2(Close, fit.dJump, jumps.Number(r, "Jump Value"));
     EXPECT_PRED2(Close, dSE, jumps.Number(r, "Jump Standard Error"));
+    // The ratio e^jump on the row is tested against 1 with t of the jump
+    // test's degrees of freedom.
+    const double dRatio = std::exp(fit.dJump);
+    const double dStat = (dRatio - 1.0) / (dRatio * dSE);
+    const double df = errors.jump > 0.0 ? errors.df : iDF;
+    EXPECT_PRED2(Close, dStat,
+                 jumps.Number(r, "Comparability Ratio Test Statistic"));
+    if (df == std::floor(df)) {
+      EXPECT_NEAR(TwoSidedT(dStat, static_cast<int>(df)),
+                  jumps.Number(r, "Comparability Ratio P-Value"), 1e-9);
+    }
     if (errors.jump == 0.0 && iDF == 19) {
       EXPECT_PRED2(Close, 2.093024054408307 * dSE,
                    jumps.Number(r, "Jump Upper CI") - fit.dJump);
@@ -887,6 +915,28 @@ void CheckAutocorrelation(const km_test::ScratchDir& dir, const Refit& refit) {
   }
 }
 
+// Each site's SSE under a fixed AR(1) parameter: the standard errors give
+// the scale, the parameter the correlations (Sigma = S C S).
+void CheckArOneSSE(const km_test::ScratchDir& dir, const Refit& refit) {
+  const auto series =
+      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  for (size_t i = 0; i < series.size(); ++i) {
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < report.rows.size(); ++r) {
+      if (report.rows[r][0] == kSites[i]) rows.push_back(r);
+    }
+    ASSERT_FALSE(rows.empty());
+    std::vector<double> kinkmarks;
+    for (size_t s = 1; s < rows.size(); ++s) {
+      kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
+    }
+    EXPECT_PRED2(Close, km_e2e::ArOneSSE(series[i], kinkmarks, refit.dPhi),
+                 report.Number(rows[0], "SSE"))
+        << kSites[i];
+  }
+}
+
 // Where the stopping rule stands after i data sets with j exceedances (the
 // observed statistic the first): 0 go on, 1 stop with many exceedances,
 // -1 stop with few.
@@ -1051,6 +1101,8 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     CheckJumpCellsAreNumbers(dir);
     if (c.refit.iAutocorrKinkmarks >= 0) {
       CheckAutocorrelation(dir, c.refit);
+    } else if (c.refit.dPhi != 0.0) {
+      CheckArOneSSE(dir, c.refit);
     } else if (c.refit.sData != nullptr) {
       CheckAgainstRefit(dir, c.refit);
     }
