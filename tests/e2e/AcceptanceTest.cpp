@@ -830,6 +830,11 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
       ASSERT_LT(s, fit.slopes.size());
       EXPECT_PRED2(Close, 100.0 * std::expm1(fit.slopes[s]),
                    apcs.Number(r, "APC"));
+      // The continuous fit's slope over the segment refit's error.
+      const double dStat = apcs.Number(r, "Test Statistic");  // 0 for "--"
+      if (dStat != 0.0) {
+        EXPECT_PRED2(Close, fit.slopes[s] / errors.slopes[s], dStat);
+      }
       // The interval takes the refit's degrees of freedom, not the DF.
       if (T975(errors.df) > 0.0) {
         EXPECT_NEAR(T975(errors.df),
