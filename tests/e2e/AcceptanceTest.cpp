@@ -46,6 +46,9 @@ struct Refit {
   // With estimated AR(1) errors, the kinkmarks of the unweighted fit the
   // parameter comes from; only the parameter is checked (-1: no AR(1)).
   int iAutocorrKinkmarks = -1;
+  // A fixed AR(1) parameter: the SSE is checked against the generalised
+  // least-squares fit at the reported kinkmarks (0: none).
+  double dPhi = 0.0;
 };
 
 // The rule by which the permutation tests of a run may end early, for
@@ -286,7 +289,7 @@ const Case kCases[] = {
      "run.ini",
      kGenerating,
      {{"out.report.txt", "\t0.300000000000\t"}},
-     {}},
+     {"kinked.csv", Response::kRateStdError, true, false, 1e5, 0.0, -1, 0.3}},
     // Fault: the jump model's parameters, degrees of freedom and mean
     // square left the jump coefficient out.
     {"jump",
@@ -693,6 +696,20 @@ double T975(double df) {
   return df == 19.0 ? 2.093024054408307 : 0.0;
 }
 
+// The two-sided p-value of Student's t with a whole number v of degrees of
+// freedom, by its finite series in cos(atan(|t| / sqrt(v))).
+double TwoSidedT(double t, int v) {
+  const double th = std::atan(std::fabs(t) / std::sqrt(double(v)));
+  const double c2 = std::cos(th) * std::cos(th);
+  double dSum = 0.0, dTerm = v % 2 == 1 ? std::cos(th) : 1.0;
+  for (int m = v % 2 == 1 ? 3 : 2; m <= v; m += 2) {
+    dSum += dTerm;
+    dTerm *= c2 * (m - 1) / m;
+  }
+  if (v % 2 == 0) return 1.0 - std::sin(th) * dSum;
+  return 1.0 - 2.0 / M_PI * (th + std::sin(th) * dSum);
+}
+
 // A jump model's jump and the data export's rows at J against the fit with
 // the step: the jump's standard error is the segment refit's where that
 // fits the step, else the model's own, whose DF (19 here) the interval
@@ -708,6 +725,17 @@ void CheckJump(const km_test::ScratchDir& dir, const std::string& sSite,
     if (jumps.rows[r][0] != sSite || jumps.rows[r][1] != "Jump") continue;
     EXPECT_PRED2(Close, fit.dJump, jumps.Number(r, "Jump Value"));
     EXPECT_PRED2(Close, dSE, jumps.Number(r, "Jump Standard Error"));
+    // The ratio e^jump on the row is tested against 1 with t of the jump
+    // test's degrees of freedom.
+    const double dRatio = std::exp(fit.dJump);
+    const double dStat = (dRatio - 1.0) / (dRatio * dSE);
+    const double df = errors.jump > 0.0 ? errors.df : iDF;
+    EXPECT_PRED2(Close, dStat,
+                 jumps.Number(r, "Comparability Ratio Test Statistic"));
+    if (df == std::floor(df)) {
+      EXPECT_NEAR(TwoSidedT(dStat, static_cast<int>(df)),
+                  jumps.Number(r, "Comparability Ratio P-Value"), 1e-9);
+    }
     if (errors.jump == 0.0 && iDF == 19) {
       EXPECT_PRED2(Close, 2.093024054408307 * dSE,
                    jumps.Number(r, "Jump Upper CI") - fit.dJump);
@@ -802,6 +830,11 @@ void CheckAgainstRefit(const km_test::ScratchDir& dir, const Refit& refit) {
       ASSERT_LT(s, fit.slopes.size());
       EXPECT_PRED2(Close, 100.0 * std::expm1(fit.slopes[s]),
                    apcs.Number(r, "APC"));
+      // The continuous fit's slope over the segment refit's error.
+      const double dStat = apcs.Number(r, "Test Statistic");  // 0 for "--"
+      if (dStat != 0.0) {
+        EXPECT_PRED2(Close, fit.slopes[s] / errors.slopes[s], dStat);
+      }
       // The interval takes the refit's degrees of freedom, not the DF.
       if (T975(errors.df) > 0.0) {
         EXPECT_NEAR(T975(errors.df),
@@ -883,6 +916,28 @@ void CheckAutocorrelation(const km_test::ScratchDir& dir, const Refit& refit) {
     ASSERT_LT(iRow, report.rows.size());
     EXPECT_NEAR(std::clamp(dLagged / dSquares, -0.99, 0.99),
                 report.Number(iRow, "Auto Corr"), 5e-7)
+        << kSites[i];
+  }
+}
+
+// Each site's SSE under a fixed AR(1) parameter: the standard errors give
+// the scale, the parameter the correlations (Sigma = S C S).
+void CheckArOneSSE(const km_test::ScratchDir& dir, const Refit& refit) {
+  const auto series =
+      km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  for (size_t i = 0; i < series.size(); ++i) {
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < report.rows.size(); ++r) {
+      if (report.rows[r][0] == kSites[i]) rows.push_back(r);
+    }
+    ASSERT_FALSE(rows.empty());
+    std::vector<double> kinkmarks;
+    for (size_t s = 1; s < rows.size(); ++s) {
+      kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
+    }
+    EXPECT_PRED2(Close, km_e2e::ArOneSSE(series[i], kinkmarks, refit.dPhi),
+                 report.Number(rows[0], "SSE"))
         << kSites[i];
   }
 }
@@ -1051,6 +1106,8 @@ TEST(Acceptance, WholeRunsGiveTheExpectedResults) {
     CheckJumpCellsAreNumbers(dir);
     if (c.refit.iAutocorrKinkmarks >= 0) {
       CheckAutocorrelation(dir, c.refit);
+    } else if (c.refit.dPhi != 0.0) {
+      CheckArOneSSE(dir, c.refit);
     } else if (c.refit.sData != nullptr) {
       CheckAgainstRefit(dir, c.refit);
     }
@@ -1084,6 +1141,73 @@ TEST(Acceptance, JumpBesideAKinkmarkIsTheSameOnEveryGrid) {
           ReadTable(dir.File("out.jumpcrexport.txt")).rows[0][4];
       if (g == 0) sFirst = sJumps;
       EXPECT_EQ(sJumps, sFirst);
+    }
+  }
+}
+
+// The kinkmark intervals of Hudson's two-kinkmark models read the profile
+// of a grid on the years, the 4th to the (n - 3)-th (min obs end 2): each
+// kinkmark's cell is the best fit with it there and the other on the grid
+// too, with min obs between + 2 = 4 years between the two. The interval
+// runs over the cells within Q + 2 MSE F (F(2, d) at 0.95 is d/2 (0.05^(-2/d)
+// - 1)), widened by one fitted cell each way, and stretched to the estimate.
+// East's trend bends little: its first kinkmark's interval ends 5 years
+// before the grid does (2012), its second starts 5 years after (2013).
+TEST(Acceptance, HudsonsIntervalsReadTheProfileOfASpacedGrid) {
+  km_test::ScratchDir dir;
+  km_e2e::CopyFixtureFolder("common", dir);
+  km_e2e::CopyFixtureFolder("ageadjusted", dir);
+  std::string sOptions = km_test::ReadAll(dir.File("options.ini"));
+  sOptions.replace(sOptions.find("best fit"), 8, "all");
+  sOptions.replace(sOptions.find("kinkmarks = 1"), 13,
+                   "kinkmarks = 2\nmethod = hudsons");
+  km_test::WriteAll(dir.File("options.ini"), sOptions);
+  ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+  const auto series = km_e2e::ReadSeries(dir.File("agegroups.csv"),
+                                         Response::kAgeAdjusted, true);
+  const Table report = ReadTable(dir.File("out.report.txt"));
+  for (size_t iSite = 0; iSite < series.size(); ++iSite) {
+    SCOPED_TRACE(kSites[iSite]);
+    const std::vector<double>& x = series[iSite].x;
+    std::vector<size_t> rows;
+    for (size_t r = 0; r < report.rows.size(); ++r) {
+      if (report.rows[r][0] == kSites[iSite] &&
+          report.Number(r, "Model") == 2 && report.Number(r, "Segment") > 0)
+        rows.push_back(r);
+    }
+    ASSERT_EQ(rows.size(), 2u);
+    const double d = report.Number(rows[0], "DF");
+    const double dThreshold = report.Number(rows[0], "SSE") +
+                              2.0 * report.Number(rows[0], "MSE") * d / 2.0 *
+                                  (std::pow(0.05, -2.0 / d) - 1.0);
+    const size_t iFirst = 3, iLast = x.size() - 4;
+    for (size_t j = 0; j < 2; ++j) {
+      std::vector<double> profile;
+      for (size_t i = iFirst; i <= iLast; ++i) {
+        double dBest = HUGE_VAL;
+        for (size_t o = iFirst; o <= iLast; ++o) {
+          if (j == 0 ? o < i + 5 : i < o + 5) continue;
+          dBest = std::min(
+              dBest, km_e2e::FitWithKinkmarks(
+                         series[iSite], {x[std::min(i, o)], x[std::max(i, o)]})
+                         .dSSE);
+        }
+        profile.push_back(dBest);
+      }
+      size_t lo = profile.size(), hi = 0;
+      for (size_t c = 0; c < profile.size(); ++c) {
+        if (profile[c] > dThreshold) continue;
+        lo = std::min(lo, c);
+        hi = c;
+      }
+      ASSERT_LE(lo, hi);
+      if (lo > 0 && profile[lo - 1] < HUGE_VAL) --lo;
+      if (hi + 1 < profile.size() && profile[hi + 1] < HUGE_VAL) ++hi;
+      const double dTau = report.Number(rows[j], "Kinkmark");
+      EXPECT_EQ(std::min(x[iFirst + lo], dTau),
+                report.Number(rows[j], "Kinkmark 95% LCL"));
+      EXPECT_EQ(std::max(x[iFirst + hi], dTau),
+                report.Number(rows[j], "Kinkmark 95% UCL"));
     }
   }
 }

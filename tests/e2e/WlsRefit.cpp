@@ -105,6 +105,44 @@ Refitted FitWithKinkmarks(const Series& s, const std::vector<double>& kinkmarks,
   return fit;
 }
 
+double ArOneSSE(const Series& s, const std::vector<double>& kinkmarks,
+                double dPhi) {
+  const size_t n = s.x.size();
+  // Lower triangle L of S C S = L L'.
+  std::vector<std::vector<double>> L(n, std::vector<double>(n, 0.0));
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = 0; j <= i; ++j) {
+      double d = std::pow(dPhi, static_cast<double>(i - j)) /
+                 std::sqrt(s.w[i] * s.w[j]);
+      for (size_t c = 0; c < j; ++c) d -= L[i][c] * L[j][c];
+      L[i][j] = i == j ? std::sqrt(d) : d / L[j][j];
+    }
+  }
+  // The rows [1, x, hinges | y] whitened by L^-1.
+  std::vector<std::vector<double>> a;
+  std::vector<double> r;
+  for (size_t i = 0; i < n; ++i) {
+    std::vector<double> row = {1.0, s.x[i]};
+    for (double k : kinkmarks) row.push_back(s.x[i] > k ? s.x[i] - k : 0.0);
+    double y = s.y[i];
+    for (size_t c = 0; c < i; ++c) {
+      for (size_t j = 0; j < row.size(); ++j) row[j] -= L[i][c] * a[c][j];
+      y -= L[i][c] * r[c];
+    }
+    for (double& v : row) v /= L[i][i];
+    a.push_back(row);
+    r.push_back(y / L[i][i]);
+  }
+  const std::vector<double> b = LeastSquares(a, r);
+  double dSSE = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    double e = r[i];
+    for (size_t j = 0; j < b.size(); ++j) e -= a[i][j] * b[j];
+    dSSE += e * e;
+  }
+  return dSSE;
+}
+
 SegmentErrors SegmentStdErrors(const Series& s,
                                const std::vector<double>& kinkmarks,
                                double dJumpAt) {

@@ -30,6 +30,12 @@ Refitted FitWithKinkmarks(const Series& series,
                           const std::vector<double>& kinkmarks,
                           double dJumpAt = 0.0);
 
+// The weighted residual sum of squares of the generalised least-squares fit
+// of the same model under AR(1) errors: covariance S C S, S = diag(w^-1/2)
+// and C_ij = phi^|i - j|, solved through the Cholesky factor of S C S.
+double ArOneSSE(const Series& series, const std::vector<double>& kinkmarks,
+                double dPhi);
+
 // Standard errors of the segment coefficients (intercepts on the x scale)
 // and of the slope change at each kinkmark, the kinkmarks held fixed: a
 // weighted fit with a free intercept and slope per segment (segment s takes
