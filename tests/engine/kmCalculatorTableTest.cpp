@@ -285,30 +285,47 @@ TEST_F(TableTest, LinearModelKeepsTheDefaultAPC) {
   }
 }
 
-TEST_F(TableTest, TooFewDegreesOfFreedomGiveZeroMSE) {
-  // With 3 observations a one-kinkmark model leaves no residual degree of
-  // freedom: the MSE is 0, so the interval holds only the rows whose
-  // profile does not exceed Q itself, and reaches down to the estimate.
-  MakeCalculator(true, 3);
-  ColumnVector vTau(1);
-  vTau(1) = 1.5;
-  ColumnVector vQ(1);
-  vQ(1) = 0.5;
-  ColumnVector vBeta(5);
-  vBeta << 1.0 << 1.5 << 1.0 << 0.5 << -0.5;
-  Matrix mProfile(5, 1);
-  mProfile(1, 1) = 9.0;
-  mProfile(2, 1) = 9.0;
-  mProfile(3, 1) = 0.5;
-  mProfile(4, 1) = 0.6;
-  mProfile(5, 1) = 1e50;
-  kmTable table;
-  calc_->Table(false, 1, vTau, vQ, vBeta, 5, mProfile, &table,
-               kmModelSelection::kBIC, 2000.0);
-  EXPECT_DOUBLE_EQ(table.GetCMSE(), 0.0);
-  EXPECT_EQ(table.GetDF(), -1);
-  EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dLower, 2001.5);
-  EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dUpper, 2006.0);
+TEST_F(TableTest, ResidualDegreesOfFreedomDecideTheInterval) {
+  // A one-kinkmark model has 4 parameters. With 3 observations it leaves no
+  // residual degree of freedom: the MSE is 0, so the interval holds only the
+  // rows whose profile does not exceed Q itself, reaches down to the
+  // estimate, and is not computed. With 5 it leaves exactly one, the least an
+  // interval needs: MSE = Q, threshold Q + MSE qf(0.95, 1, 1) =
+  // 0.5 + 0.5 * 161.4476387 (R) takes rows 1-4, and the interval reaches
+  // down to the estimate.
+  struct Case {
+    int n;
+    int iDF;
+    double dMSE;
+    double dLower, dUpper;
+    bool bComputed;
+  };
+  const Case kCases[] = {{3, -1, 0.0, 2001.5, 2006.0, false},
+                         {5, 1, 0.5, 2001.5, 2006.0, true}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.n);
+    MakeCalculator(true, c.n);
+    ColumnVector vTau(1);
+    vTau(1) = 1.5;
+    ColumnVector vQ(1);
+    vQ(1) = 0.5;
+    ColumnVector vBeta(5);
+    vBeta << 1.0 << 1.5 << 1.0 << 0.5 << -0.5;
+    Matrix mProfile(5, 1);
+    mProfile(1, 1) = 9.0;
+    mProfile(2, 1) = 9.0;
+    mProfile(3, 1) = 0.5;
+    mProfile(4, 1) = 0.6;
+    mProfile(5, 1) = 1e50;
+    kmTable table;
+    calc_->Table(false, 1, vTau, vQ, vBeta, 5, mProfile, &table,
+                 kmModelSelection::kBIC, 2000.0);
+    EXPECT_DOUBLE_EQ(table.GetCMSE(), c.dMSE);
+    EXPECT_EQ(table.GetDF(), c.iDF);
+    EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dLower, c.dLower);
+    EXPECT_DOUBLE_EQ(table.GetKinkmark(0).dUpper, c.dUpper);
+    EXPECT_EQ(table.GetKinkmark(0).bComputed, c.bComputed);
+  }
 }
 
 TEST_F(TableTest, RefusedInputsCarryTheCallPath) {
