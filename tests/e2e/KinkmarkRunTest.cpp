@@ -843,6 +843,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
        true, Faulty::kStopped, 100, 0, "", -4, "a\nlength 0 1 1.ini"},
       {1, sCluster, "first (\" \r\nend 0123456789abcdef\n.kms\", ", true,
        Faulty::kStopped, 100, 0, "", -4, " \r\nend 0123456789abcdef\n.ini"},
+      // A backslash (a folder's mark) before what reads as an escape.
       {0, sCluster,
        "(\"examples/clustering/output/ages.kmo\", "
        "\"examples\\clustering\\x0a.kms\", ",
