@@ -18,7 +18,7 @@ namespace {
 constexpr const char kClassName[] = "CommitRecord";
 // The first line of a record of this version, and the beginning that the
 // first line of every version's record shares.
-constexpr const char kHeader[] = "kinkmark commit record version 4 ";
+constexpr const char kHeader[] = "kinkmark commit record version 5 ";
 constexpr const char kAnyVersion[] = "kinkmark commit record";
 constexpr const char kAppend[] = "append ";
 constexpr const char kMove[] = "move ";
@@ -64,14 +64,15 @@ bool ReadFileId(const std::string& sLine, size_t& iAt, CommitFileId& file) {
 // a name after the file's device and inode.
 bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
   size_t iField = sizeof kAppend - 1;
-  if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
-      !plan.removals.empty() || !ReadFileId(sLine, iField, plan.appendedFile) ||
-      iField == sLine.size()) {
-    return false;
-  }
-  plan.sAppendedTo = sLine.substr(iField).c_str();
-  return true;
+  return plan.sAppendedTo.IsEmpty() && plan.moves.empty() &&
+         plan.removals.empty() &&
+         ReadFileId(sLine, iField, plan.appendedFile) &&
+         ReadNameField(sLine.substr(iField), plan.sAppendedTo);
 }
+
+// True when c is a byte NameField writes as "\x" and two hexadecimal
+// digits.
+bool IsEscaped(unsigned char c) { return c < 0x20 || c == 0x7f || c == '\\'; }
 
 // Reads the lines of a whole record between its first line (ending at
 // iAt) and its last (starting at iBodyEnd).
@@ -84,13 +85,13 @@ bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
     CommitMove move;
     size_t iField = sizeof kMove - 1;
     if (sLine.rfind(kAppend, 0) == 0 && ReadAppend(sLine, plan)) continue;
+    KmString sRemoval;
     if (sLine.rfind(kMove, 0) == 0 && ReadFileId(sLine, iField, move.file) &&
-        iField < sLine.size()) {
-      move.sPartial = sLine.substr(iField).c_str();
+        ReadNameField(sLine.substr(iField), move.sPartial)) {
       plan.moves.push_back(move);
     } else if (sLine.rfind(kRemove, 0) == 0 &&
-               sLine.size() > sizeof kRemove - 1) {
-      plan.removals.emplace_back(sLine.substr(sizeof kRemove - 1).c_str());
+               ReadNameField(sLine.substr(sizeof kRemove - 1), sRemoval)) {
+      plan.removals.push_back(sRemoval);
     } else {
       sWhy = "its line " + std::to_string(iLine) +
              " is not a line of such a record";
@@ -109,6 +110,47 @@ std::string CommitChecksum(const std::string& sText, size_t iLength) {
 bool IsHex(const std::string& sText) {
   return sText.size() == kHexLength &&
          sText.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string NameField(const KmString& sName) {
+  std::string sField;
+  for (const char* p = sName.GetCString(); *p != '\0'; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (!IsEscaped(c)) {
+      sField += *p;
+      continue;
+    }
+    char sEscape[5];
+    std::snprintf(sEscape, sizeof sEscape, "\\x%02x", c);
+    sField += sEscape;
+  }
+  return sField;
+}
+
+bool ReadNameField(const std::string& sField, KmString& sName) {
+  std::string sRead;
+  for (size_t i = 0; i < sField.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(sField[i]);
+    if (c != '\\') {
+      if (IsEscaped(c)) return false;
+      sRead += sField[i];
+      continue;
+    }
+    const std::string sEscape = sField.substr(i + 1, 3);
+    if (sEscape.size() != 3 || sEscape[0] != 'x' ||
+        sEscape.find_first_not_of("0123456789abcdef", 1) != std::string::npos) {
+      return false;
+    }
+    const unsigned char cByte =
+        static_cast<unsigned char>(std::stoul(sEscape.substr(1), nullptr, 16));
+    // NUL ends a name: no field holds it.
+    if (cByte == 0 || !IsEscaped(cByte)) return false;
+    sRead += static_cast<char>(cByte);
+    i += 3;
+  }
+  if (sRead.empty()) return false;
+  sName = sRead.c_str();
+  return true;
 }
 
 bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText) {
@@ -159,13 +201,13 @@ std::string CommitRecord::Text(const CommitPlan& plan) {
   };
   if (!plan.sAppendedTo.IsEmpty()) {
     sText +=
-        kAppend + Id(plan.appendedFile) + plan.sAppendedTo.GetCString() + "\n";
+        kAppend + Id(plan.appendedFile) + NameField(plan.sAppendedTo) + "\n";
   }
   for (const CommitMove& move : plan.moves) {
-    sText += kMove + Id(move.file) + move.sPartial.GetCString() + "\n";
+    sText += kMove + Id(move.file) + NameField(move.sPartial) + "\n";
   }
   for (const KmString& sName : plan.removals) {
-    sText += std::string(kRemove) + sName.GetCString() + "\n";
+    sText += kRemove + NameField(sName) + "\n";
   }
   return sText + kEnd + Checksum(sText, sText.size()) + "\n";
 }

@@ -24,6 +24,9 @@ struct CommitFileId {
 struct CommitMove {
   KmString sPartial;  // "<name>.<6 letters or digits>.partial"
   CommitFileId file;
+  bool operator==(const CommitMove& other) const {
+    return sPartial == other.sPartial && file == other.file;
+  }
 };
 
 // What a run's last step does: the file sAppendedTo it appends its
@@ -38,6 +41,11 @@ struct CommitPlan {
   CommitFileId appendedFile;
   std::vector<CommitMove> moves;
   std::vector<KmString> removals;
+  bool operator==(const CommitPlan& other) const {
+    return sTag == other.sTag && sAppendedTo == other.sAppendedTo &&
+           appendedFile == other.appendedFile && moves == other.moves &&
+           removals == other.removals;
+  }
 };
 
 // The system's reason for iErrno, in words ("No space left on device");
@@ -65,21 +73,34 @@ std::string CommitChecksum(const std::string& sText, size_t iLength);
 // checksum of a commit record or a clustering journal is.
 bool IsHex(const std::string& sText);
 
+// The field of a commit record's or a clustering journal's line that holds
+// the name sName: its bytes as they are, but a backslash and every control
+// byte (a line break, a carriage return, a tab, ...) written as "\x" and
+// two lowercase hexadecimal digits, so that the field is one line and any
+// name reads back exactly (ReadNameField).
+std::string NameField(const KmString& sName);
+
+// Reads sField, as NameField writes it, into sName; false when NameField
+// writes no such field: empty, a byte it escapes written as it is, or an
+// escape of a byte it writes as it is (one name, one field).
+bool ReadNameField(const std::string& sField, KmString& sName);
+
 // Reads the whole file open as iFd into sText; false when it cannot be read
 // or holds more than iLongest bytes (then it is no record or journal).
 bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText);
 
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
-//   kinkmark commit record version 4 <tag>
+//   kinkmark commit record version 5 <tag>
 //   append <device> <inode> <clustering result file>       at most one
 //   move <device> <inode> <partial name>     one per output, in move order
 //   remove <output name>          one per earlier export to remove
 //   end <checksum>
-// The checksum (16 hexadecimal digits) is of every byte before the last
-// line, so a record cut short, edited or put together from pieces of
-// records is not whole. A record of another version of the program has
-// another first line that begins as this one does.
+// Each name is its NameField. The checksum (16 hexadecimal digits) is of every
+// byte before the last line, so a record cut short, edited or put together from
+// pieces of records is not whole. A record of another version of the program
+// has another first line that begins as this one does (version 4 held each name
+// as it is, so its names are not fields of this version).
 namespace CommitRecord {
 
 enum class Found {

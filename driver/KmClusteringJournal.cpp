@@ -41,8 +41,8 @@ std::string TextOf(const Entry& entry) {
                       std::to_string(entry.iLength) + " " +
                       std::to_string(entry.file.iDevice) + " " +
                       std::to_string(entry.file.iInode) + "\n" + kRunFile +
-                      entry.sRunFile.GetCString() + "\n" + kOutputFile +
-                      entry.sOutputFile.GetCString() + "\n";
+                      NameField(entry.sRunFile) + "\n" + kOutputFile +
+                      NameField(entry.sOutputFile) + "\n";
   return sText + kEnd + CommitChecksum(sText, sText.size()) + "\n";
 }
 
@@ -111,13 +111,24 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
       !IsHex(entry.sTag) || !After(lines[1], kLength, sLengths) ||
       !ReadLengthLine(sLengths, entry) ||
       !After(lines[2], kRunFile, sRunFile) ||
-      !After(lines[3], kOutputFile, sOutputFile)) {
+      !ReadNameField(sRunFile, entry.sRunFile) ||
+      !After(lines[3], kOutputFile, sOutputFile) ||
+      !ReadNameField(sOutputFile, entry.sOutputFile)) {
     sWhy = "its lines are not those of a journal";
     return Found::kUnreadable;
   }
-  entry.sRunFile = sRunFile.c_str();
-  entry.sOutputFile = sOutputFile.c_str();
   return Found::kWhole;
+}
+
+// True when the text of entry, read as Recover reads it, gives every field
+// of entry back.
+bool ReadsBack(const Entry& entry) {
+  Entry read;
+  std::string sWhy;
+  return Parse(TextOf(entry), read, sWhy) == Found::kWhole &&
+         read.sTag == entry.sTag && read.iLength == entry.iLength &&
+         read.file == entry.file && read.sRunFile == entry.sRunFile &&
+         read.sOutputFile == entry.sOutputFile;
 }
 
 // Closes a descriptor when it goes.
@@ -232,6 +243,16 @@ KmJournalCut KmClusteringJournal::Recover() {
   return cut;
 }
 
+bool KmClusteringJournal::NamesReadBack(const std::string& sTag,
+                                        const KmString& sRunFile,
+                                        const KmString& sOutputFile) {
+  Entry entry;
+  entry.sTag = sTag;
+  entry.sRunFile = sRunFile;
+  entry.sOutputFile = sOutputFile;
+  return ReadsBack(entry);
+}
+
 void KmClusteringJournal::Write(const std::string& sTag, long long iLength,
                                 const KmString& sRunFile,
                                 const KmString& sOutputFile) {
@@ -243,6 +264,8 @@ void KmClusteringJournal::Write(const std::string& sTag, long long iLength,
   entry.file = CommitFileIdOf(file);
   entry.sRunFile = sRunFile;
   entry.sOutputFile = sOutputFile;
+  // A journal that would not read back as written is never written.
+  if (!ReadsBack(entry)) RaiseWriteFailure(sJournal_, EINVAL);
   const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
   KmFileSystem& fileSystem = KmGetFileSystem();
   errno = folder_.IsOpen() ? 0 : ENOENT;

@@ -35,6 +35,7 @@ struct KmJournalCut {
 //   run file <the run file of the run appending>
 //   output file <its results file>
 //   end <checksum of every byte before this line>
+// Each name is its NameField (CommitRecord.h).
 // Whoever next holds the lock and finds a journal knows its writer is gone
 // part-way through its block: the file is cut back to the length the
 // journal names. So the journal alone, never the bytes, says what is whole:
@@ -66,12 +67,20 @@ class KmClusteringJournal {
   // fails (the journal stays).
   KmJournalCut Recover();
 
+  // True when the journal of a block of the run of sRunFile into
+  // sOutputFile, tagged sTag, read back as Recover reads it, gives every
+  // field back as written, each name exactly: what the step checks before
+  // it writes anything.
+  static bool NamesReadBack(const std::string& sTag, const KmString& sRunFile,
+                            const KmString& sOutputFile);
+
   // Creates the journal of the block the run of sRunFile into sOutputFile,
   // tagged sTag, appends after the file's iLength bytes, and syncs it with
   // its folder.
   // Throws: "Unable to write the file \"<journal>\": <reason>." (the
   // journal removed again, else emptied, which reads as cut before its last
-  // line).
+  // line); so, before the journal is created, where its text would not read
+  // back as written.
   void Write(const std::string& sTag, long long iLength,
              const KmString& sRunFile, const KmString& sOutputFile);
 

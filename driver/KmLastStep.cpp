@@ -98,9 +98,14 @@ void KmLastStep::Run() {
 
 void KmLastStep::Begin() {
   plan_.sTag = CommitRecord::NewTag();
-  if (iAppendFd_ >= 0) BeginAppend();
-  // Synced before the record, which may send the next run to move them.
   struct stat info;
+  if (iAppendFd_ >= 0) {
+    if (fstat(iAppendFd_, &info) != 0) {
+      RaiseWriteFailure(plan_.sAppendedTo, errno);
+    }
+    plan_.appendedFile = CommitFileIdOf(info);
+  }
+  // Synced before the record, which may send the next run to move them.
   for (KmPendingFile* pFile : pending_) {
     pFile->Sync();
     if (fstat(pFile->GetFile().GetFd(), &info) != 0) {
@@ -109,8 +114,29 @@ void KmLastStep::Begin() {
     plan_.moves.push_back(
         CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
   }
-  // The record is one the next run obeys, or none is written.
-  const std::string sRefused = prove_(plan_);
+  const std::string sRecord = CommitRecord::Text(plan_);
+  Prove(sRecord);
+  if (iAppendFd_ >= 0) BeginAppend();
+  WriteRecord(sRecord);
+}
+
+void KmLastStep::Prove(const std::string& sRecord) const {
+  // Read as the next run reads it: a name that does not read back would
+  // have it move, remove or cut back another file, or refuse the record.
+  CommitPlan read;
+  std::string sWhy;
+  if (CommitRecord::Parse(sRecord, read, sWhy) !=
+          CommitRecord::Found::kComplete ||
+      !(read == plan_) ||
+      (iAppendFd_ >= 0 && !KmClusteringJournal::NamesReadBack(
+                              plan_.sTag, sRunFile_, sOutputFile_))) {
+    throw KmException(
+        "The run moved and removed nothing: its commit record, or the "
+        "journal of its clustering block, would not read back as written, "
+        "and the next run would refuse it.",
+        "main");
+  }
+  const std::string sRefused = prove_(read);
   if (!sRefused.empty()) {
     throw KmException(("The run moved and removed nothing: the next run "
                        "would refuse the commit record of its last step, as " +
@@ -120,7 +146,6 @@ void KmLastStep::Begin() {
                           .c_str(),
                       "main");
   }
-  WriteRecord();
 }
 
 void KmLastStep::BeginAppend() {
@@ -158,13 +183,12 @@ void KmLastStep::BeginAppend() {
     RaiseWriteFailure(plan_.sAppendedTo, errno);
   }
   iLengthBefore_ = info.st_size;
-  plan_.appendedFile = CommitFileIdOf(info);
   // Before the record: a record names a block only once its journal is
   // there to undo it.
   pJournal_->Write(plan_.sTag, iLengthBefore_, sRunFile_, sOutputFile_);
 }
 
-void KmLastStep::WriteRecord() {
+void KmLastStep::WriteRecord(const std::string& sText) {
   const KmFolder& folder = folders_.Of(sRecord_);
   const std::string sLeaf = Leaf(sRecord_);
   KmFileSystem& fileSystem = KmGetFileSystem();
@@ -173,7 +197,6 @@ void KmLastStep::WriteRecord() {
                    ? fileSystem.CreateExclusiveAt(folder.GetFd(), sLeaf)
                    : -1;
   if (iRecordFd_ < 0) RaiseWriteFailure(sRecord_, errno != 0 ? errno : EEXIST);
-  const std::string sText = CommitRecord::Text(plan_);
   if (KmWriteAtEnd(iRecordFd_, sText.data(), sText.size()) && folder.Sync()) {
     return;
   }

@@ -21,11 +21,12 @@ class KmPendingFile;
 // file is reached through the folders the run holds and every change goes
 // through the installed KmFileSystem, so each failure can be made on
 // purpose. Its order (Run):
-//   Begin    the clustering file's lock taken, a block a stopped run left
-//            cut off in it cut back (KmClusteringJournal::Recover), its
-//            journal written, every partial file synced once, the record
-//            created, written and synced with its folder (a failure leaves
-//            no record or journal and changes nothing else)
+//   Begin    every partial file synced once, the record's text proved
+//            (Prove), the clustering file's lock taken, a block a stopped
+//            run left cut off in it cut back (KmClusteringJournal::Recover),
+//            its journal written, the record created, written and synced
+//            with its folder (a failure leaves no record or journal and
+//            changes nothing else)
 //   Append   the clustering block, then its journal removed (a failure cuts
 //            the file back; the journal stays where the cut fails)
 //   Move     every partial file into place, in order (a failure cuts the
@@ -45,7 +46,8 @@ class KmLastStep {
 
   // The step of the run whose outputs are in folders, its record sRecord;
   // earlier outputs are removed through remove, and the record is written
-  // only where prove finds nothing the next run would refuse.
+  // only where its text reads back as its plan and prove finds nothing the
+  // next run would refuse in what it reads.
   KmLastStep(const RunFolders& folders, const KmString& sRecord, Remover remove,
              Prover prove);
   // Removes the record of a step that failed before its Confirm
@@ -72,7 +74,9 @@ class KmLastStep {
   // run wrote its outputs; ..." when its name no longer reaches the file;
   // KmClusteringJournal::Recover's refusal and failures; "The run moved and
   // removed nothing: the next run would refuse the commit record of its
-  // last step, as <reason of prove>; ..." (source "main") before the record
+  // last step, as <reason of prove>; ..." and "The run moved and removed
+  // nothing: its commit record, or the journal of its clustering block,
+  // would not read back as written, ..." (source "main") before anything
   // is written; "Unable to write the file \"<name>\": <reason>." when the
   // journal, the record or the block cannot be written, or the journal
   // removed; KmPendingFile::Commit's failure; the
@@ -115,10 +119,14 @@ class KmLastStep {
   void Append();
   void Move();
   void Confirm();
-  // Writes the record of plan_, synced with its folder; a failure removes
-  // it again (else empties it, which reads as a record of a step that
-  // never began) and throws.
-  void WriteRecord();
+  // Throws, before anything is written, where the record's text sRecord,
+  // read back as the next run reads it, is not plan_, where the journal of
+  // the block would not read back, or where prove_ refuses what it reads.
+  void Prove(const std::string& sRecord) const;
+  // Writes sText, the record of plan_, synced with its folder; a failure
+  // removes it again (else empties it, which reads as a record of a step
+  // that never began) and throws.
+  void WriteRecord(const std::string& sText);
   // Removes the record and syncs its folder; false (errno set) when either
   // fails. Once the name is removed the record is let go (its descriptor
   // closed), so a failed sync leaves no record behind.

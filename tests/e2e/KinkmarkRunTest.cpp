@@ -782,6 +782,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     int iBetween = 0;
     const char* sStoppedError = "";  // in the stopped run's error file
     int iNextStop = -4;              // the next run's fault (Faulty::iStop)
+    const char* sRunFile = "";  // the clustering run file copied to this name
   } cases[] = {
       // A folder sync refused while the next run finishes the step: the
       // record stays for the run after it.
@@ -834,6 +835,19 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
        "all of that run. Its clustering block in \"examples/clustering/"
        "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" has no journal",
        true},
+      // Fault: a run file whose name held a line break left a journal and a
+      // record (its saved session's partial name) that every run refused.
+      {Faulty::kWhenFull, sCluster,
+       "was not whole: this run cut that file back from 8292 to the 8192 "
+       "bytes it held before ",
+       true, Faulty::kStopped, 100, 0, "", -4, "a\nlength 0 1 1.ini"},
+      {1, sCluster, "first (\" \r\nend 0123456789abcdef\n.kms\", ", true,
+       Faulty::kStopped, 100, 0, "", -4, " \r\nend 0123456789abcdef\n.ini"},
+      // A backslash (a folder's mark) before what reads as an escape.
+      {0, sCluster,
+       "(\"examples/clustering/output/ages.kmo\", "
+       "\"examples\\clustering\\x0a.kms\", ",
+       true, Faulty::kStopped, 100, 0, "", -4, "examples\\clustering\\x0a.ini"},
   };
   // The clustering example's whole block, as a run through writes it.
   km_test::ScratchDir whole;
@@ -841,13 +855,20 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
   ASSERT_EQ(RunKinkmark(whole, sCluster).iStatus, 0);
   const std::string sBlock = ReadAll(whole.File(kClusteringResult));
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun);
+    SCOPED_TRACE(std::to_string(c.iStop) + c.sNextRun + c.sRunFile);
     km_test::ScratchDir dir;
     const bool bClustering = c.sNextRun == sCluster;
+    const std::string sRunFile = *c.sRunFile != '\0' ? c.sRunFile : sCluster;
+    // Its name on disk: a backslash parts folders as "/" does.
+    const auto Native = [](std::string sName) {
+      std::replace(sName.begin(), sName.end(), '\\', '/');
+      return sName;
+    };
     const std::string sResult = dir.File(kClusteringResult);
     const std::string sEarlier(8192, 'x');
     if (bClustering) {
       CopyExample("clustering", dir);
+      WriteAll(dir.File(Native(sRunFile)), ReadAll(dir.File(sCluster)));
       WriteAll(sResult, sEarlier);
     } else {
       CopyFixtures(dir);
@@ -861,7 +882,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const bool bInAppend = c.iStop == Faulty::kWhenFull;
     Faulty stopping(bInAppend ? "ClusteringResult-" : "",
                     bInAppend ? c.iAfter : -1, "", c.iStop);
-    if (RunInChild(stopping, dir, bClustering ? sCluster : "run.ini") !=
+    if (RunInChild(stopping, dir, bClustering ? sRunFile : "run.ini") !=
         c.iStatus) {
       ADD_FAILURE() << "the run was not stopped";
       continue;
@@ -886,7 +907,8 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const std::map<std::string, std::string> stopped = Contents(dir);
     Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.",
                 -1, "", c.iNextStop);
-    const RunResult next = RunInProcess(full, dir, c.sNextRun);
+    const RunResult next =
+        RunInProcess(full, dir, bClustering ? sRunFile : c.sNextRun);
     const bool bNextFails = c.iNextStop != -4;
     EXPECT_EQ(next.iStatus, 2);
     EXPECT_EQ(next.sConsole.find("was stopped") != std::string::npos,
@@ -896,9 +918,10 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
         << next.sConsole;
     // Fault: its error file said every file under its names was left as it
     // was, though it had moved the stopped run's outputs into place.
-    const std::string sError =
-        ReadAll(dir.File(bClustering ? "examples/clustering/run.ErrorFile.txt"
-                                     : "run.ErrorFile.txt"));
+    const std::string sError = ReadAll(dir.File(
+        bClustering
+            ? Native(sRunFile.substr(0, sRunFile.size() - 4)) + ".ErrorFile.txt"
+            : "run.ErrorFile.txt"));
     EXPECT_EQ(sError.find("which this run moved into place first (\"") !=
                   std::string::npos,
               next.sConsole.find("moved the rest") != std::string::npos)
@@ -947,7 +970,9 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
 // to the length the stopped run's journal names, and refuses a journal that
 // proves nothing. Runs: 1 the clustering example, 2 its first 80 lines, 3
 // its last 80 (other outputs, one result file); each may be killed once it
-// has written some bytes of its block.
+// has written some bytes of its block; 4 is 3 under a run file name whose
+// line breaks, backslashes and blanks the journal must hold. Fault: a run
+// file name with a line break left a journal that every run refused.
 TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
   const struct {
     // Runs in order, each killed once it wrote these bytes of its block
@@ -974,9 +999,15 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
       {{{'1', 700}, {'2', -1}}, "", "proves nothing: it is not whole", 'j'},
       {{{'1', 700}, {'1', -1}}, "", "it names another file", 'r'},
       {{{'1', 700}, {'2', -1}}, "", "it names 8 bytes before its block", 't'},
+      {{{'1', 500}, {'4', 300}, {'2', -1}},
+       "E2",
+       "a run of \"examples\\clustering\\x0a\r\nrun file x\n.ini\" "
+       "into \"examples/clustering/output/ages3.kmo\" that stopped"},
   };
   const std::string sFolder = "examples/clustering/";
-  const auto MakeRuns = [&sFolder](const km_test::ScratchDir& dir) {
+  // A backslash parts folders as "/" does.
+  const std::string sAwkward = "x0a\r\nrun file x\n.ini";
+  const auto MakeRuns = [&sFolder, &sAwkward](const km_test::ScratchDir& dir) {
     CopyExample("clustering", dir);
     const std::string sData = ReadAll(dir.File(sFolder + "ages.csv"));
     const size_t iHalf = sData.find("\n2,") + 1;
@@ -990,8 +1021,11 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
                    "export-options.ini\nOutput File = " + sFolder +
                    "output/ages" + sRun + ".kmo\n");
     }
+    WriteAll(dir.File(sFolder + sAwkward),
+             ReadAll(dir.File(sFolder + "r3.ini")));
   };
-  const auto RunFile = [&sFolder](char cRun) {
+  const auto RunFile = [&sFolder, &sAwkward](char cRun) {
+    if (cRun == '4') return "examples\\clustering\\" + sAwkward;
     return sFolder +
            (cRun == '1' ? "run.ini" : std::string("r") + cRun + ".ini");
   };
@@ -1057,6 +1091,7 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     kLastLineCut,
     kMoveLineCut,
     kOtherFirstLine,
+    kVersionFour,
     kRemovesResults,
     kRemovesReport,
     kOtherAccount,
@@ -1078,6 +1113,8 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
       {kOtherFirstLine,
        "another version of this program; this run moved and removed nothing. "
        "Run that run's run file again with the version of the program"},
+      // Its names are as they are, not escaped: read by that version only.
+      {kVersionFour, "another version of this program; this run moved"},
       {kRemovesResults, "output/ages.kmo\", which is no export of this run"},
       {kRemovesReport, "ages.report.txt\", which is no export of this run"},
       {kOtherAccount, "it is not this account's own"},
@@ -1112,8 +1149,10 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
       sRecord.erase(iMove, sRecord.find('\n', iMove) + 1 - iMove);
     }
     // As a record of an earlier version of the program begins.
-    if (c.edit == kOtherFirstLine) {
-      sRecord = "kinkmark commit record 0123456789abcdef" +
+    if (c.edit == kOtherFirstLine || c.edit == kVersionFour) {
+      sRecord = (c.edit == kVersionFour
+                     ? "kinkmark commit record version 4 0123456789abcdef"
+                     : "kinkmark commit record 0123456789abcdef") +
                 sRecord.substr(sRecord.find('\n'));
     }
     // A sticky folder: only a file's owner, or the folder's, removes a file.
