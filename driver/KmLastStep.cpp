@@ -159,9 +159,10 @@ void KmLastStep::BeginAppend() {
   }
   iLengthBefore_ = info.st_size;
   plan_.appendedFile = CommitFileIdOf(info);
+  plan_.block = CommitBlockOf(iLengthBefore_, sBlock_);
   // Before the record: a record names a block only once its journal is
   // there to undo it.
-  pJournal_->Write(plan_.sTag, iLengthBefore_, sRunFile_, sOutputFile_);
+  pJournal_->Write(plan_.sTag, plan_.block, sRunFile_, sOutputFile_);
 }
 
 void KmLastStep::WriteRecord() {
@@ -319,33 +320,35 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   const std::string sLeaf = KmFolder::LeafOf(sName);
   // Beside the record, in its held folder, never through a link.
   const KmFolder& folder = folders_.Of(sRecord_);
-  const int iFd = folder.IsRegularFile(sLeaf)
-                      ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
-                      : -1;
+  const CommitFdCloser file{folder.IsRegularFile(sLeaf)
+                                ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
+                                : -1};
   struct stat info;
-  if (iFd < 0 || fstat(iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (file.iFd < 0 || fstat(file.iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
       !IsOwnFileWithOneName(info)) {
-    if (iFd >= 0) close(iFd);
     return " The clustering result file \"" + sName +
            "\" was left as it is: it is not there, or not this account's own "
            "regular file with one name.";
   }
-  KmJournalCut cut;
-  try {
-    const KmHeldFileLock lock(iFd);
-    if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
-    cut = KmClusteringJournal(folder, plan.sAppendedTo, iFd).Recover();
-  } catch (...) {
-    close(iFd);
-    throw;
-  }
-  close(iFd);
+  const KmHeldFileLock lock(file.iFd);
+  if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
+  const KmJournalCut cut =
+      KmClusteringJournal(folder, plan.sAppendedTo, file.iFd).Recover();
+  // Whole where no journal is left: no one cuts a block without one.
+  const bool bWhole = IsBlockWhole(file.iFd, plan.block);
   const KmString sJournal = KmClusteringJournal::NameOf(plan.sAppendedTo);
+  const std::string sBytes = " (bytes " + std::to_string(plan.block.iOffset) +
+                             " to " + std::to_string(plan.block.End()) + ")";
   // Its own journal, found before any byte of its block was written.
   if (cut.bFound && cut.sTag == plan.sTag && cut.iFrom == cut.iTo) {
     return " No byte of its clustering block had reached \"" + sName +
            "\" (it holds the " + std::to_string(cut.iTo) +
            " bytes it held before): this run removed its journal \"" +
+           sJournal.GetCString() + "\".";
+  }
+  if (cut.bFound && cut.sTag == plan.sTag && cut.bKept) {
+    return " Its clustering block in \"" + sName + "\" was whole" + sBytes +
+           ": this run kept it and removed its journal \"" +
            sJournal.GetCString() + "\".";
   }
   if (cut.bFound && cut.sTag == plan.sTag) {
@@ -364,8 +367,27 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
            "inode): it was left as it is.";
   }
   // Its journal is gone: removed by that run once the block was synced, or
-  // by a run that took the lock after it stopped and cut the block away.
-  return sNote + " Its clustering block in \"" + sName +
-         "\" has no journal: that run appended it whole, or a run that "
-         "found it cut off has cut it away.";
+  // by a run that took the lock after it stopped, which kept a whole block
+  // and cut away one cut off.
+  if (bWhole) {
+    return sNote + " Its clustering block in \"" + sName + "\" is whole" +
+           sBytes + ".";
+  }
+  return sNote + " Its clustering block is not in \"" + sName + "\"" + sBytes +
+         ": it was cut off, and a run that found it so has cut it away.";
+}
+
+std::string KmLastStep::WhereBlockIs(const KmFolder& folder,
+                                     const CommitPlan& plan) {
+  const std::string sLeaf = Leaf(plan.sAppendedTo);
+  const CommitFdCloser file{
+      plan.sAppendedTo.IsEmpty() || !folder.IsRegularFile(sLeaf)
+          ? -1
+          : folder.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)};
+  if (file.iFd < 0 || !IsBlockWhole(file.iFd, plan.block)) return "";
+  return std::string(" The clustering result file \"") +
+         plan.sAppendedTo.GetCString() +
+         "\" holds that run's whole clustering block, bytes " +
+         std::to_string(plan.block.iOffset) + " to " +
+         std::to_string(plan.block.End()) + ".";
 }

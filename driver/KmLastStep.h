@@ -110,6 +110,13 @@ class KmLastStep {
   std::vector<KmString> Finish(const CommitPlan& plan,
                                std::string& sAppendNote);
 
+  // Where the clustering result file of a stopped run's record plan, in
+  // folder, holds that run's whole block: the sentence that says so, for
+  // the refusal of a record that can no longer be finished; "" where it
+  // does not.
+  static std::string WhereBlockIs(const KmFolder& folder,
+                                  const CommitPlan& plan);
+
  private:
   void Begin();
   void Append();
