@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -29,15 +30,26 @@ constexpr size_t kHexLength = 16;
 // A record holds a few dozen names; anything longer is not one.
 constexpr size_t kLongestRecord = 1u << 20;
 
-// The checksum of a record's text before its last line: FNV-1a, 64 bits.
-std::string Checksum(const std::string& sText, size_t iLength) {
-  unsigned long long iHash = 14695981039346656037ull;
+// FNV-1a, 64 bits: the hash of no bytes, and iHash carried over iLength
+// more bytes of pBytes.
+constexpr unsigned long long kNoBytesHash = 14695981039346656037ull;
+unsigned long long Hash(unsigned long long iHash, const char* pBytes,
+                        size_t iLength) {
   for (size_t i = 0; i < iLength; ++i) {
-    iHash = (iHash ^ static_cast<unsigned char>(sText[i])) * 1099511628211ull;
+    iHash = (iHash ^ static_cast<unsigned char>(pBytes[i])) * 1099511628211ull;
   }
+  return iHash;
+}
+
+std::string HexOf(unsigned long long iHash) {
   char sHex[kHexLength + 1];
   std::snprintf(sHex, sizeof sHex, "%016llx", iHash);
   return sHex;
+}
+
+// The checksum of a record's text before its last line, or of a block.
+std::string Checksum(const std::string& sText, size_t iLength) {
+  return HexOf(Hash(kNoBytesHash, sText.data(), iLength));
 }
 
 // Reads a number of digits only from sLine at iAt up to the next space;
@@ -61,13 +73,19 @@ bool ReadFileId(const std::string& sLine, size_t& iAt, CommitFileId& file) {
 }
 
 // Reads the append line sLine into plan: one only, before any move, and
-// a name after the file's device and inode.
+// a name after the file's device and inode and its block.
 bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
   size_t iField = sizeof kAppend - 1;
-  return plan.sAppendedTo.IsEmpty() && plan.moves.empty() &&
-         plan.removals.empty() &&
-         ReadFileId(sLine, iField, plan.appendedFile) &&
-         ReadNameField(sLine.substr(iField), plan.sAppendedTo);
+  unsigned long long iOffset = 0;
+  if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
+      !plan.removals.empty() || !ReadFileId(sLine, iField, plan.appendedFile) ||
+      !ReadNumber(sLine, iField, iOffset) ||
+      !ReadBlockFields(sLine, iField, plan.block) || iField >= sLine.size() ||
+      !ReadNameField(sLine.substr(iField), plan.sAppendedTo)) {
+    return false;
+  }
+  plan.block.iOffset = static_cast<long long>(iOffset);
+  return true;
 }
 
 // True when c is a byte NameField writes as "\x" and two hexadecimal
@@ -105,6 +123,45 @@ bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
 
 std::string CommitChecksum(const std::string& sText, size_t iLength) {
   return Checksum(sText, iLength);
+}
+
+CommitBlock CommitBlockOf(long long iOffset, const std::string& sBytes) {
+  return CommitBlock{iOffset, static_cast<long long>(sBytes.size()),
+                     Checksum(sBytes, sBytes.size())};
+}
+
+bool IsBlockWhole(int iFd, const CommitBlock& block) {
+  char buffer[1 << 14];
+  unsigned long long iHash = kNoBytesHash;
+  for (long long iAt = block.iOffset; iAt < block.End();) {
+    const size_t iWant = static_cast<size_t>(
+        std::min<long long>(sizeof buffer, block.End() - iAt));
+    const ssize_t iRead = pread(iFd, buffer, iWant, static_cast<off_t>(iAt));
+    if (iRead < 0 && errno == EINTR) continue;
+    if (iRead <= 0) return false;
+    iHash = Hash(iHash, buffer, static_cast<size_t>(iRead));
+    iAt += iRead;
+  }
+  return HexOf(iHash) == block.sChecksum;
+}
+
+std::string BlockFieldsOf(const CommitBlock& block) {
+  return std::to_string(block.iLength) + " " + block.sChecksum;
+}
+
+bool ReadBlockFields(const std::string& sText, size_t& iAt,
+                     CommitBlock& block) {
+  unsigned long long iLength = 0;
+  const std::string sWithEnd = sText + " ";
+  if (!ReadNumber(sWithEnd, iAt, iLength) || iLength == 0 ||
+      !IsHex(sWithEnd.substr(iAt, kHexLength)) ||
+      sWithEnd[iAt + kHexLength] != ' ') {
+    return false;
+  }
+  block.iLength = static_cast<long long>(iLength);
+  block.sChecksum = sWithEnd.substr(iAt, kHexLength);
+  iAt = std::min(iAt + kHexLength + 1, sText.size());
+  return true;
 }
 
 bool IsHex(const std::string& sText) {
@@ -156,7 +213,7 @@ bool ReadNameField(const std::string& sField, KmString& sName) {
 bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText) {
   char buffer[1 << 14];
   for (;;) {
-    const ssize_t iRead = read(iFd, buffer, sizeof buffer);
+    const ssize_t iRead = KmGetFileSystem().Read(iFd, buffer, sizeof buffer);
     if (iRead < 0 && errno == EINTR) continue;
     if (iRead < 0) return false;
     if (iRead == 0) return true;
@@ -200,8 +257,10 @@ std::string CommitRecord::Text(const CommitPlan& plan) {
            " ";
   };
   if (!plan.sAppendedTo.IsEmpty()) {
-    sText +=
-        kAppend + Id(plan.appendedFile) + NameField(plan.sAppendedTo) + "\n";
+    sText += kAppend + Id(plan.appendedFile) +
+             std::to_string(plan.block.iOffset) + " " +
+             BlockFieldsOf(plan.block) + " " + NameField(plan.sAppendedTo) +
+             "\n";
   }
   for (const CommitMove& move : plan.moves) {
     sText += kMove + Id(move.file) + NameField(move.sPartial) + "\n";

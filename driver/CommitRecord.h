@@ -4,6 +4,7 @@
 #define KM_DRIVER_COMMITRECORD_H
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -29,22 +30,47 @@ struct CommitMove {
   }
 };
 
+// Closes the descriptor iFd, where it is one (not negative), when it goes.
+struct CommitFdCloser {
+  int iFd;
+  ~CommitFdCloser() {
+    if (iFd >= 0) close(iFd);
+  }
+};
+
+// A clustering block as the record and the journal name it: where it
+// begins in its file, its length, and the checksum of its bytes
+// (CommitChecksum). It is whole where the file holds bytes there, as many,
+// whose checksum is its own (IsBlockWhole): the one rule by which a block
+// is kept or said to be whole.
+struct CommitBlock {
+  long long iOffset = 0;
+  long long iLength = 0;
+  std::string sChecksum;
+  long long End() const { return iOffset + iLength; }
+  bool operator==(const CommitBlock& other) const {
+    return iOffset == other.iOffset && iLength == other.iLength &&
+           sChecksum == other.sChecksum;
+  }
+};
+
 // What a run's last step does: the file sAppendedTo it appends its
 // clustering block to first ("" when none; the file appendedFile, whose
-// journal undoes a block cut off); the partial files it then moves into
-// place, in order; and the earlier outputs it then removes (the exports it
-// did not write). sTag, random, tells one record from
+// journal undoes a block cut off; the block, block); the partial files it
+// then moves into place, in order; and the earlier outputs it then removes
+// (the exports it did not write). sTag, random, tells one record from
 // another: the journal of its clustering block carries it too.
 struct CommitPlan {
   std::string sTag;
   KmString sAppendedTo;
   CommitFileId appendedFile;
+  CommitBlock block;
   std::vector<CommitMove> moves;
   std::vector<KmString> removals;
   bool operator==(const CommitPlan& other) const {
     return sTag == other.sTag && sAppendedTo == other.sAppendedTo &&
-           appendedFile == other.appendedFile && moves == other.moves &&
-           removals == other.removals;
+           appendedFile == other.appendedFile && block == other.block &&
+           moves == other.moves && removals == other.removals;
   }
 };
 
@@ -69,6 +95,20 @@ bool IsOwnFileWithOneName(const struct stat& info);
 // (KmClusteringJournal), so that one cut short or edited is not whole.
 std::string CommitChecksum(const std::string& sText, size_t iLength);
 
+// The block sBytes appended after iOffset bytes.
+CommitBlock CommitBlockOf(long long iOffset, const std::string& sBytes);
+
+// True when the file open as iFd holds block whole: the bytes from its
+// offset on, as many as its length, have its checksum. False where the
+// file is shorter, or they cannot be read.
+bool IsBlockWhole(int iFd, const CommitBlock& block);
+
+// "<length> <checksum>" of block, as the record and the journal write it
+// after its offset; and the reader of those two fields from sText at iAt
+// (moved past them and the space after, when one follows).
+std::string BlockFieldsOf(const CommitBlock& block);
+bool ReadBlockFields(const std::string& sText, size_t& iAt, CommitBlock& block);
+
 // True when sText is 16 lowercase hexadecimal digits, as a tag or a
 // checksum of a commit record or a clustering journal is.
 bool IsHex(const std::string& sText);
@@ -85,14 +125,16 @@ std::string NameField(const KmString& sName);
 // escape of a byte it writes as it is (one name, one field).
 bool ReadNameField(const std::string& sField, KmString& sName);
 
-// Reads the whole file open as iFd into sText; false when it cannot be read
-// or holds more than iLongest bytes (then it is no record or journal).
+// Reads the whole file open as iFd into sText, through the installed
+// KmFileSystem; false when it cannot be read (errno set) or holds more than
+// iLongest bytes (then it is no record or journal, and sText is longer).
 bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText);
 
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
 //   kinkmark commit record version 5 <tag>
-//   append <device> <inode> <clustering result file>       at most one
+//   append <device> <inode> <offset> <length> <checksum> <clustering
+//          result file>          at most one: the file and its block
 //   move <device> <inode> <partial name>     one per output, in move order
 //   remove <output name>          one per earlier export to remove
 //   end <checksum>

@@ -15,16 +15,18 @@ namespace {
 
 constexpr const char kHeader[] = "kinkmark clustering journal ";
 constexpr const char kLength[] = "length ";
+constexpr const char kBlock[] = "block ";
 constexpr const char kRunFile[] = "run file ";
 constexpr const char kOutputFile[] = "output file ";
 constexpr const char kEnd[] = "end ";
-// A journal holds three numbers and two names; anything longer is not one.
+// A journal holds five numbers, a checksum and two names; anything longer is
+// not one.
 constexpr size_t kLongestJournal = 1 << 16;
 
 // What a journal holds.
 struct Entry {
   std::string sTag;
-  long long iLength = 0;
+  CommitBlock block;
   CommitFileId file;
   KmString sRunFile;
   KmString sOutputFile;
@@ -38,9 +40,10 @@ enum class Found {
 
 std::string TextOf(const Entry& entry) {
   std::string sText = kHeader + entry.sTag + "\n" + kLength +
-                      std::to_string(entry.iLength) + " " +
+                      std::to_string(entry.block.iOffset) + " " +
                       std::to_string(entry.file.iDevice) + " " +
-                      std::to_string(entry.file.iInode) + "\n" + kRunFile +
+                      std::to_string(entry.file.iInode) + "\n" + kBlock +
+                      BlockFieldsOf(entry.block) + "\n" + kRunFile +
                       NameField(entry.sRunFile) + "\n" + kOutputFile +
                       NameField(entry.sOutputFile) + "\n";
   return sText + kEnd + CommitChecksum(sText, sText.size()) + "\n";
@@ -69,7 +72,7 @@ bool ReadLengthLine(const std::string& sFields, Entry& entry) {
     iNumber = std::stoull(sFields.substr(iAt, iEnd - iAt));
     iAt = iEnd + 1;
   }
-  entry.iLength = static_cast<long long>(numbers[0]);
+  entry.block.iOffset = static_cast<long long>(numbers[0]);
   entry.file = CommitFileId{numbers[1], numbers[2]};
   return iAt == sFields.size() + 1;
 }
@@ -97,7 +100,7 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
     sWhy = "it is not whole (its checksum does not match its lines)";
     return Found::kUnreadable;
   }
-  std::string lines[4];
+  std::string lines[5];
   size_t iAt = 0;
   for (std::string& sLine : lines) {
     const size_t iEnd = sText.find('\n', iAt);
@@ -105,14 +108,17 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
     iAt = iEnd + 1;
   }
   std::string sLengths;
+  std::string sBlock;
+  size_t iBlockEnd = 0;
   std::string sRunFile;
   std::string sOutputFile;
   if (iAt != iLastLine || !After(lines[0], kHeader, entry.sTag) ||
       !IsHex(entry.sTag) || !After(lines[1], kLength, sLengths) ||
-      !ReadLengthLine(sLengths, entry) ||
-      !After(lines[2], kRunFile, sRunFile) ||
+      !ReadLengthLine(sLengths, entry) || !After(lines[2], kBlock, sBlock) ||
+      !ReadBlockFields(sBlock, iBlockEnd, entry.block) ||
+      iBlockEnd != sBlock.size() || !After(lines[3], kRunFile, sRunFile) ||
       !ReadNameField(sRunFile, entry.sRunFile) ||
-      !After(lines[3], kOutputFile, sOutputFile) ||
+      !After(lines[4], kOutputFile, sOutputFile) ||
       !ReadNameField(sOutputFile, entry.sOutputFile)) {
     sWhy = "its lines are not those of a journal";
     return Found::kUnreadable;
@@ -126,18 +132,10 @@ bool ReadsBack(const Entry& entry) {
   Entry read;
   std::string sWhy;
   return Parse(TextOf(entry), read, sWhy) == Found::kWhole &&
-         read.sTag == entry.sTag && read.iLength == entry.iLength &&
+         read.sTag == entry.sTag && read.block == entry.block &&
          read.file == entry.file && read.sRunFile == entry.sRunFile &&
          read.sOutputFile == entry.sOutputFile;
 }
-
-// Closes a descriptor when it goes.
-struct Closer {
-  int iFd;
-  ~Closer() {
-    if (iFd >= 0) close(iFd);
-  }
-};
 
 }  // namespace
 
@@ -148,6 +146,12 @@ std::string KmJournalCut::Sentence(const KmString& sFile,
       "\" held the journal \"" + sJournal.GetCString() + "\" of a run of \"" +
       sRunFile.GetCString() + "\" into \"" + sOutputFile.GetCString() +
       "\" that stopped while it appended its block: ";
+  if (bKept) {
+    return sText + "that block was whole (bytes " + std::to_string(iTo) +
+           " to " + std::to_string(iFrom) +
+           " of that file, by its checksum), and this run kept it and removed "
+           "the journal.";
+  }
   if (iFrom == iTo) {
     return sText + "no byte of that block had reached the file (it holds the " +
            std::to_string(iTo) +
@@ -184,6 +188,39 @@ void KmClusteringJournal::Refuse(const std::string& sWhy) const {
   throw KmException(sMessage.GetCString(), "main");
 }
 
+void KmClusteringJournal::RequireItsFile(int iJournalFd,
+                                         const CommitBlock& block,
+                                         const struct stat& info) const {
+  long long iFileBorn = 0;
+  long long iJournalBorn = 0;
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  if (fileSystem.BirthTime(iFileFd_, iFileBorn) &&
+      fileSystem.BirthTime(iJournalFd, iJournalBorn) &&
+      iFileBorn > iJournalBorn) {
+    Refuse(
+        "it names another file (one born after the journal, at its "
+        "device and inode)");
+  }
+  const std::string sHolds =
+      "that file holds " + std::to_string(info.st_size) + " bytes";
+  if (block.iOffset > info.st_size) {
+    Refuse("it names " + std::to_string(block.iOffset) +
+           " bytes before its block, more than the " +
+           std::to_string(info.st_size) + " that file holds");
+  }
+  if (info.st_size > block.End()) {
+    Refuse("it names another file (" + sHolds + ", more than the " +
+           std::to_string(block.iOffset) + " before its block and the " +
+           std::to_string(block.iLength) + " of its block together)");
+  }
+  if (info.st_size == block.End() && !IsBlockWhole(iFileFd_, block)) {
+    Refuse("it names another file (" + sHolds +
+           ", as many as before its block and with it, but bytes " +
+           std::to_string(block.iOffset) + " to " +
+           std::to_string(block.End()) + " do not hold its block's checksum)");
+  }
+}
+
 void KmClusteringJournal::RemoveFound(int iFd) const {
   const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
   // A name that reaches another file by now is not the journal read.
@@ -198,9 +235,10 @@ KmJournalCut KmClusteringJournal::Recover() {
   KmJournalCut cut;
   const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
   if (!folder_.Exists(sLeaf)) return cut;
-  const Closer journal{folder_.IsRegularFile(sLeaf)
-                           ? folder_.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)
-                           : -1};
+  const CommitFdCloser journal{
+      folder_.IsRegularFile(sLeaf)
+          ? folder_.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)
+          : -1};
   struct stat info;
   if (journal.iFd < 0 || fstat(journal.iFd, &info) != 0 ||
       !S_ISREG(info.st_mode) || info.st_nlink != 1) {
@@ -210,9 +248,11 @@ KmJournalCut KmClusteringJournal::Recover() {
   std::string sText;
   Entry entry;
   std::string sWhy = "it is not a journal of this program";
-  const Found found = ReadWholeFile(journal.iFd, kLongestJournal, sText)
-                          ? Parse(sText, entry, sWhy)
-                          : Found::kUnreadable;
+  const bool bRead = ReadWholeFile(journal.iFd, kLongestJournal, sText);
+  if (!bRead && sText.size() <= kLongestJournal) {
+    sWhy = "it could not be read: " + SystemReason(errno);
+  }
+  const Found found = bRead ? Parse(sText, entry, sWhy) : Found::kUnreadable;
   if (found == Found::kUnreadable) Refuse(sWhy);
   if (found == Found::kUnfinished) {
     RemoveFound(journal.iFd);
@@ -223,14 +263,12 @@ KmJournalCut KmClusteringJournal::Recover() {
   if (!(entry.file == CommitFileIdOf(file))) {
     Refuse("it names another file (another device and inode)");
   }
-  if (entry.iLength > file.st_size) {
-    Refuse("it names " + std::to_string(entry.iLength) +
-           " bytes before its block, more than the " +
-           std::to_string(file.st_size) + " that file holds");
-  }
+  RequireItsFile(journal.iFd, entry.block, file);
+  cut.bKept = file.st_size == entry.block.End();
   // The cut reaches the disk before the journal that asks for it goes.
-  if (!KmCutBack(iFileFd_, static_cast<off_t>(entry.iLength)) ||
-      !KmGetFileSystem().Sync(iFileFd_)) {
+  if (!cut.bKept &&
+      (!KmCutBack(iFileFd_, static_cast<off_t>(entry.block.iOffset)) ||
+       !KmGetFileSystem().Sync(iFileFd_))) {
     RaiseWriteFailure(sFile_, errno);
   }
   RemoveFound(journal.iFd);
@@ -239,7 +277,7 @@ KmJournalCut KmClusteringJournal::Recover() {
   cut.sRunFile = entry.sRunFile;
   cut.sOutputFile = entry.sOutputFile;
   cut.iFrom = file.st_size;
-  cut.iTo = entry.iLength;
+  cut.iTo = entry.block.iOffset;
   return cut;
 }
 
@@ -248,19 +286,22 @@ bool KmClusteringJournal::NamesReadBack(const std::string& sTag,
                                         const KmString& sOutputFile) {
   Entry entry;
   entry.sTag = sTag;
+  // Any block the journal may name: only the names are in question here.
+  entry.block = CommitBlockOf(0, " ");
   entry.sRunFile = sRunFile;
   entry.sOutputFile = sOutputFile;
   return ReadsBack(entry);
 }
 
-void KmClusteringJournal::Write(const std::string& sTag, long long iLength,
+void KmClusteringJournal::Write(const std::string& sTag,
+                                const CommitBlock& block,
                                 const KmString& sRunFile,
                                 const KmString& sOutputFile) {
   struct stat file;
   if (fstat(iFileFd_, &file) != 0) RaiseWriteFailure(sFile_, errno);
   Entry entry;
   entry.sTag = sTag;
-  entry.iLength = iLength;
+  entry.block = block;
   entry.file = CommitFileIdOf(file);
   entry.sRunFile = sRunFile;
   entry.sOutputFile = sOutputFile;

@@ -12,9 +12,11 @@
 
 // What a journal a stopped run left says, once it proved itself and was
 // acted on: its run's tag, run file and results file, and the file's
-// length when it was found (iFrom) and before that run's block (iTo).
+// length when it was found (iFrom) and before that run's block (iTo); or,
+// where that block was whole (bKept), that it was kept, the file as found.
 struct KmJournalCut {
   bool bFound = false;  // a whole journal was there
+  bool bKept = false;   // its block was whole, and stays
   std::string sTag;
   KmString sRunFile;
   KmString sOutputFile;
@@ -28,18 +30,21 @@ struct KmJournalCut {
 
 // KmClusteringJournal: the file "<clustering result file>.journal" beside a
 // clustering result file. A run that holds the file's lock (KmHeldFileLock)
-// writes it before the first byte of its block, synced with its folder, and
-// removes it once the block is synced. Its lines:
+// writes it before its commit record and the first byte of its block,
+// synced with its folder, and removes it once the block is synced. Its
+// lines:
 //   kinkmark clustering journal <tag>
 //   length <bytes before the block> <device> <inode>
+//   block <the block's length> <its checksum>
 //   run file <the run file of the run appending>
 //   output file <its results file>
 //   end <checksum of every byte before this line>
 // Each name is its NameField (CommitRecord.h).
 // Whoever next holds the lock and finds a journal knows its writer is gone
-// part-way through its block: the file is cut back to the length the
-// journal names. So the journal alone, never the bytes, says what is whole:
-// two runs can write the same bytes.
+// inside its block, and that no one appended after it (every appender
+// recovers first): the file is cut back to the length before, or keeps a
+// block whole by its checksum at its offset (IsBlockWhole), and the journal
+// goes. A file in no state the journal describes is another file: refused.
 class KmClusteringJournal {
  public:
   // The journal of the clustering result file sFile, open as iFd (held by
@@ -55,11 +60,13 @@ class KmClusteringJournal {
 
   // A journal a stopped run left beside the file. One that proves itself (a
   // regular file of this account with one name, whole, naming this file's
-  // device and inode and a length not beyond the file's) has the file cut
-  // back to that length and synced, then is removed with its folder synced;
-  // one cut before its last line (its run stopped before any byte of its
-  // block) is removed. What was cut back (bFound false when no whole
-  // journal was there).
+  // device and inode, the file born no later than it where the file system
+  // tells, and the file holding the length before its block and at most
+  // its block after it) has the file cut back to that length and synced,
+  // or, where its block is whole, kept; then it is removed with its folder
+  // synced. One cut before its last line (its run stopped before any byte
+  // of its block) is removed. What was cut back or kept (bFound false when
+  // no whole journal was there).
   // Throws: KmException (source "main") "The clustering result file
   // \"<file>\" has a journal \"<journal>\" that proves nothing: <why>; ..."
   // when it proves nothing (every file as it was); "Unable to write the
@@ -75,13 +82,12 @@ class KmClusteringJournal {
                             const KmString& sOutputFile);
 
   // Creates the journal of the block the run of sRunFile into sOutputFile,
-  // tagged sTag, appends after the file's iLength bytes, and syncs it with
-  // its folder.
+  // tagged sTag, appends, and syncs it with its folder.
   // Throws: "Unable to write the file \"<journal>\": <reason>." (the
   // journal removed again, else emptied, which reads as cut before its last
   // line); so, before the journal is created, where its text would not read
   // back as written.
-  void Write(const std::string& sTag, long long iLength,
+  void Write(const std::string& sTag, const CommitBlock& block,
              const KmString& sRunFile, const KmString& sOutputFile);
 
   // Removes the journal written, when its name still reaches it, and syncs
@@ -95,6 +101,10 @@ class KmClusteringJournal {
   // Removes the journal found (open as iFd) when its name still reaches it,
   // and syncs the folder; throws the write failure when either fails.
   void RemoveFound(int iFd) const;
+  // Refuses the journal open as iJournalFd, of block, where the file (as
+  // info) is not in a state it describes.
+  void RequireItsFile(int iJournalFd, const CommitBlock& block,
+                      const struct stat& info) const;
 
   const KmFolder& folder_;
   KmString sFile_;

@@ -104,6 +104,9 @@ void KmLastStep::Begin() {
       RaiseWriteFailure(plan_.sAppendedTo, errno);
     }
     plan_.appendedFile = CommitFileIdOf(info);
+    // Where the block would go now; BeginAppend places it where the lock
+    // finds the file's end.
+    plan_.block = CommitBlockOf(info.st_size, sBlock_);
   }
   // Synced before the record, which may send the next run to move them.
   for (KmPendingFile* pFile : pending_) {
@@ -114,13 +117,32 @@ void KmLastStep::Begin() {
     plan_.moves.push_back(
         CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
   }
-  const std::string sRecord = CommitRecord::Text(plan_);
-  Prove(sRecord);
+  Prove(CommitRecord::Text(plan_));
   if (iAppendFd_ >= 0) BeginAppend();
+  // The text written is the text read back.
+  const std::string sRecord = CommitRecord::Text(plan_);
+  RequireReadsBack(sRecord);
   WriteRecord(sRecord);
 }
 
 void KmLastStep::Prove(const std::string& sRecord) const {
+  RequireReadsBack(sRecord);
+  CommitPlan read;
+  std::string sWhy;
+  CommitRecord::Parse(sRecord, read, sWhy);
+  const std::string sRefused = prove_(read);
+  if (!sRefused.empty()) {
+    throw KmException(("The run moved and removed nothing: the next run "
+                       "would refuse the commit record of its last step, as " +
+                       sRefused +
+                       ". Have the file it names removed, or name another "
+                       "\"Output File\" in the run file.")
+                          .c_str(),
+                      "main");
+  }
+}
+
+void KmLastStep::RequireReadsBack(const std::string& sRecord) const {
   // Read as the next run reads it: a name that does not read back would
   // have it move, remove or cut back another file, or refuse the record.
   CommitPlan read;
@@ -135,16 +157,6 @@ void KmLastStep::Prove(const std::string& sRecord) const {
         "journal of its clustering block, would not read back as written, "
         "and the next run would refuse it.",
         "main");
-  }
-  const std::string sRefused = prove_(read);
-  if (!sRefused.empty()) {
-    throw KmException(("The run moved and removed nothing: the next run "
-                       "would refuse the commit record of its last step, as " +
-                       sRefused +
-                       ". Have the file it names removed, or name another "
-                       "\"Output File\" in the run file.")
-                          .c_str(),
-                      "main");
   }
 }
 
@@ -183,9 +195,10 @@ void KmLastStep::BeginAppend() {
     RaiseWriteFailure(plan_.sAppendedTo, errno);
   }
   iLengthBefore_ = info.st_size;
+  plan_.block = CommitBlockOf(iLengthBefore_, sBlock_);
   // Before the record: a record names a block only once its journal is
   // there to undo it.
-  pJournal_->Write(plan_.sTag, iLengthBefore_, sRunFile_, sOutputFile_);
+  pJournal_->Write(plan_.sTag, plan_.block, sRunFile_, sOutputFile_);
 }
 
 void KmLastStep::WriteRecord(const std::string& sText) {
@@ -342,33 +355,35 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   const std::string sLeaf = KmFolder::LeafOf(sName);
   // Beside the record, in its held folder, never through a link.
   const KmFolder& folder = folders_.Of(sRecord_);
-  const int iFd = folder.IsRegularFile(sLeaf)
-                      ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
-                      : -1;
+  const CommitFdCloser file{folder.IsRegularFile(sLeaf)
+                                ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
+                                : -1};
   struct stat info;
-  if (iFd < 0 || fstat(iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (file.iFd < 0 || fstat(file.iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
       !IsOwnFileWithOneName(info)) {
-    if (iFd >= 0) close(iFd);
     return " The clustering result file \"" + sName +
            "\" was left as it is: it is not there, or not this account's own "
            "regular file with one name.";
   }
-  KmJournalCut cut;
-  try {
-    const KmHeldFileLock lock(iFd);
-    if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
-    cut = KmClusteringJournal(folder, plan.sAppendedTo, iFd).Recover();
-  } catch (...) {
-    close(iFd);
-    throw;
-  }
-  close(iFd);
+  const KmHeldFileLock lock(file.iFd);
+  if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
+  const KmJournalCut cut =
+      KmClusteringJournal(folder, plan.sAppendedTo, file.iFd).Recover();
+  // Whole where no journal is left: no one cuts a block without one.
+  const bool bWhole = IsBlockWhole(file.iFd, plan.block);
   const KmString sJournal = KmClusteringJournal::NameOf(plan.sAppendedTo);
+  const std::string sBytes = " (bytes " + std::to_string(plan.block.iOffset) +
+                             " to " + std::to_string(plan.block.End()) + ")";
   // Its own journal, found before any byte of its block was written.
   if (cut.bFound && cut.sTag == plan.sTag && cut.iFrom == cut.iTo) {
     return " No byte of its clustering block had reached \"" + sName +
            "\" (it holds the " + std::to_string(cut.iTo) +
            " bytes it held before): this run removed its journal \"" +
+           sJournal.GetCString() + "\".";
+  }
+  if (cut.bFound && cut.sTag == plan.sTag && cut.bKept) {
+    return " Its clustering block in \"" + sName + "\" was whole" + sBytes +
+           ": this run kept it and removed its journal \"" +
            sJournal.GetCString() + "\".";
   }
   if (cut.bFound && cut.sTag == plan.sTag) {
@@ -387,8 +402,27 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
            "inode): it was left as it is.";
   }
   // Its journal is gone: removed by that run once the block was synced, or
-  // by a run that took the lock after it stopped and cut the block away.
-  return sNote + " Its clustering block in \"" + sName +
-         "\" has no journal: that run appended it whole, or a run that "
-         "found it cut off has cut it away.";
+  // by a run that took the lock after it stopped, which kept a whole block
+  // and cut away one cut off.
+  if (bWhole) {
+    return sNote + " Its clustering block in \"" + sName + "\" is whole" +
+           sBytes + ".";
+  }
+  return sNote + " Its clustering block is not in \"" + sName + "\"" + sBytes +
+         ": it was cut off, and a run that found it so has cut it away.";
+}
+
+std::string KmLastStep::WhereBlockIs(const KmFolder& folder,
+                                     const CommitPlan& plan) {
+  const std::string sLeaf = Leaf(plan.sAppendedTo);
+  const CommitFdCloser file{
+      plan.sAppendedTo.IsEmpty() || !folder.IsRegularFile(sLeaf)
+          ? -1
+          : folder.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)};
+  if (file.iFd < 0 || !IsBlockWhole(file.iFd, plan.block)) return "";
+  return std::string(" The clustering result file \"") +
+         plan.sAppendedTo.GetCString() +
+         "\" holds that run's whole clustering block, bytes " +
+         std::to_string(plan.block.iOffset) + " to " +
+         std::to_string(plan.block.End()) + ".";
 }

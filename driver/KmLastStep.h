@@ -23,8 +23,9 @@ class KmPendingFile;
 // purpose. Its order (Run):
 //   Begin    every partial file synced once, the record's text proved
 //            (Prove), the clustering file's lock taken, a block a stopped
-//            run left cut off in it cut back (KmClusteringJournal::Recover),
-//            its journal written, the record created, written and synced
+//            run left in it kept or cut back (KmClusteringJournal::Recover),
+//            its journal written, the record (its block where the lock
+//            found the file's end) read back, created, written and synced
 //            with its folder (a failure leaves no record or journal and
 //            changes nothing else)
 //   Append   the clustering block, then its journal removed (a failure cuts
@@ -114,15 +115,25 @@ class KmLastStep {
   std::vector<KmString> Finish(const CommitPlan& plan,
                                std::string& sAppendNote);
 
+  // Where the clustering result file of a stopped run's record plan, in
+  // folder, holds that run's whole block: the sentence that says so, for
+  // the refusal of a record that can no longer be finished; "" where it
+  // does not.
+  static std::string WhereBlockIs(const KmFolder& folder,
+                                  const CommitPlan& plan);
+
  private:
   void Begin();
   void Append();
   void Move();
   void Confirm();
-  // Throws, before anything is written, where the record's text sRecord,
-  // read back as the next run reads it, is not plan_, where the journal of
-  // the block would not read back, or where prove_ refuses what it reads.
+  // Throws, before anything is written, where the record's text sRecord
+  // does not read back (RequireReadsBack) or where prove_ refuses what it
+  // reads.
   void Prove(const std::string& sRecord) const;
+  // Throws where the record's text sRecord, read back as the next run reads
+  // it, is not plan_, or where the journal of the block would not read back.
+  void RequireReadsBack(const std::string& sRecord) const;
   // Writes sText, the record of plan_, synced with its folder; a failure
   // removes it again (else empties it, which reads as a record of a step
   // that never began) and throws.

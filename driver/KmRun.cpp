@@ -192,9 +192,11 @@ void KmRun::OpenClusteringFile() {
   const KmString& sName = outputs_.sClusteringFile;
   if (sName.IsEmpty()) return;
   // Appended to, never truncated: the results of earlier runs stay first.
+  // Read too: a block a stopped run's journal names is kept where it reads
+  // whole.
   const KmFolder& folder = folders_.Of(sName);
   const std::string sLeaf = KmFolder::LeafOf(sName.GetCString());
-  constexpr int kAppend = O_WRONLY | O_APPEND | O_NONBLOCK;
+  constexpr int kAppend = O_RDWR | O_APPEND | O_NONBLOCK;
   iClusteringFd_ = folder.OpenFile(sLeaf, kAppend | O_CREAT);
   struct stat info;
   const bool bOneName = iClusteringFd_ >= 0 &&

@@ -183,9 +183,10 @@ class KmRun {
   };
   // Throws the refusal of FinishEarlierCommit, for the reason sWhy; with
   // kRemoveIt, a record the user cannot remove (MayRemoveOthersRecord) is
-  // left to its owner or another output folder.
-  [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy,
-                                        Advice advice) const;
+  // left to its owner or another output folder. sBlock, last, says where
+  // the clustering result file holds the stopped run's block.
+  [[noreturn]] void RefuseEarlierCommit(const std::string& sWhy, Advice advice,
+                                        const std::string& sBlock = "") const;
   // False when the record under the commit record's name is another
   // account's in a sticky folder of another account, which this account
   // cannot remove.

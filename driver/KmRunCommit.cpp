@@ -66,7 +66,8 @@ void KmRun::CommitOutputs() {
   RemoveEarlierErrorFile();
 }
 
-void KmRun::RefuseEarlierCommit(const std::string& sWhy, Advice advice) const {
+void KmRun::RefuseEarlierCommit(const std::string& sWhy, Advice advice,
+                                const std::string& sBlock) const {
   const KmString& sRecord = outputs_.sCommitRecord;
   KmString sMessage;
   sMessage << "The outputs of \"" << files_.sOutputFile
@@ -94,6 +95,7 @@ void KmRun::RefuseEarlierCommit(const std::string& sWhy, Advice advice) const {
     sMessage << "Check the files under its output names and remove \""
              << sRecord << "\".";
   }
+  sMessage << sBlock.c_str();
   throw KmException(sMessage.GetCString(), "main");
 }
 
@@ -133,8 +135,10 @@ void KmRun::FinishEarlierCommit() {
   bool bOtherRun = false;
   sWhy = WhyRecordRefused(plan, &bOtherRun);
   if (!sWhy.empty()) {
+    // Its block stays where it is whole: the user learns where.
     RefuseEarlierCommit(sWhy,
-                        bOtherRun ? Advice::kRunThatRun : Advice::kRemoveIt);
+                        bOtherRun ? Advice::kRunThatRun : Advice::kRemoveIt,
+                        KmLastStep::WhereBlockIs(recordFolder, plan));
   }
   std::string sAppended;
   const std::unique_ptr<KmLastStep> pStep = MakeLastStep();

@@ -337,6 +337,16 @@ void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
     }
     for (size_t j = 0; j < i; ++j) {
       const bool bSameName = SameEntry(outputs[j].sName, output.sName);
+      // A link at the journal's name is no journal: it is named so.
+      if (!bSameName && output.sName == names.sClusteringJournal &&
+          LinksReachingInPlace(outputs[j], output)) {
+        Refuse(output, std::string("is not a journal but a second name of "
+                                   "the ") +
+                           outputs[j].sRole + " \"" +
+                           outputs[j].sName.GetCString() +
+                           "\" of the run (the two names are links to one "
+                           "file)");
+      }
       if (bSameName || LinksReachingInPlace(outputs[j], output)) {
         // The name "Output File" sets is the one to change.
         const bool bFirst = !outputs[j].bFollowsRunFile;

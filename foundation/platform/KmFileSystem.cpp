@@ -83,6 +83,21 @@ ssize_t KmFileSystem::Write(int iFd, const void* pBuffer, size_t iBytes) {
 
 bool KmFileSystem::Sync(int iFd) { return ::fsync(iFd) == 0; }
 
+ssize_t KmFileSystem::Read(int iFd, void* pBuffer, size_t iBytes) {
+  return ::read(iFd, pBuffer, iBytes);
+}
+
+bool KmFileSystem::BirthTime(int iFd, long long& iBorn) {
+  struct statx info;
+  if (::statx(iFd, "", AT_EMPTY_PATH, STATX_BTIME, &info) != 0 ||
+      (info.stx_mask & STATX_BTIME) == 0) {
+    return false;
+  }
+  iBorn = static_cast<long long>(info.stx_btime.tv_sec) * 1000000000LL +
+          info.stx_btime.tv_nsec;
+  return true;
+}
+
 bool KmFileSystem::Lock(int iFd, int iOperation) {
   return ::flock(iFd, iOperation) == 0;
 }

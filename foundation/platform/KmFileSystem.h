@@ -4,10 +4,11 @@
 // install one that fails on purpose (an unreadable file, a read error
 // part-way, a write that fails mid-run, a missing working directory).
 // Every write to a descriptor the file layer holds goes through it as well
-// (Write), and so do its syncs (Sync), its advisory locks (Lock) and the
-// account it compares owners with (UserId), so a test can fill the disk
-// part-way through any output, fail a sync or a lock, or make a file
-// another account's. Opening
+// (Write), and so do the reads of a record or journal (Read), its syncs
+// (Sync), its advisory locks (Lock), the account it compares owners with
+// (UserId) and the birth times it compares (BirthTime), so a test can fill
+// the disk part-way through any output, fail a read, a sync or a lock, make
+// a file another account's or one born later. Opening
 // a name relative to a held folder does not (KmFolder::OpenFile,
 // and the folder itself): a lock file that exists, the clustering result
 // file and the files a run only inspects (an earlier error file, a results
@@ -66,6 +67,15 @@ class KmFileSystem {
   // -1 with errno set (ENOSPC for a full device, EFBIG past the file-size
   // limit).
   virtual ssize_t Write(int iFd, const void* pBuffer, size_t iBytes);
+
+  // Reads up to iBytes bytes of the file open as iFd into pBuffer, as the
+  // system's read does: the count read (0 at its end), or -1 with errno set.
+  virtual ssize_t Read(int iFd, void* pBuffer, size_t iBytes);
+
+  // The birth time of the file open as iFd, in nanoseconds since the epoch,
+  // as the system's statx tells it; false where the file system does not
+  // tell it (then nothing is known of it).
+  virtual bool BirthTime(int iFd, long long& iBorn);
 
   // Syncs the file or folder open as iFd to the disk, as the system's fsync
   // does; true on success (errno set when not).

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
@@ -452,11 +453,13 @@ class CallingFileSystem : public KmFileSystem {
 // the process ended at once before its rename number iStop (from 0), or
 // once the commit record is created, when it is about to be removed, or
 // where the disk fills; or, without ending it, the record's removal refused,
-// or a folder's sync once a rename was made, or once the record is removed.
-// With bNoSync the files of sPrefix cannot be synced; with bNoLock no lock
-// waited for is taken. With iStepFault >= 0, once the record is created,
-// the sync, rename or removal of that number (from 0) ends the process, or
-// with bFailStep fails.
+// or a folder's sync once a rename was made, or once the record is removed;
+// or ended as the clustering journal is about to be removed, its block
+// synced. With bBornLater the clustering result file is born after its
+// journal; with bNoJournalRead its journal cannot be read. With bNoSync the
+// files of sPrefix cannot be synced; with bNoLock no lock waited for is taken.
+// With iStepFault >= 0, once the record is created, the sync, rename or removal
+// of that number (from 0) ends the process, or with bFailStep fails.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -465,6 +468,25 @@ struct FaultyFileSystem : KmFileSystem {
   static constexpr int kKeepRecord = -5;
   static constexpr int kNoFolderSync = -6;
   static constexpr int kNoSyncOfRemoval = -7;
+  static constexpr int kAtJournalRemoved = -8;
+  bool bBornLater = false;
+  bool bNoJournalRead = false;
+  bool BirthTime(int iFd, long long& iBorn) override {
+    if (!bBornLater) return KmFileSystem::BirthTime(iFd, iBorn);
+    iBorn = IsJournal(NameOf(iFd)) ? 0 : 1;
+    return true;
+  }
+  ssize_t Read(int iFd, void* pBuffer, size_t iBytes) override {
+    if (!bNoJournalRead || !IsJournal(NameOf(iFd))) {
+      return KmFileSystem::Read(iFd, pBuffer, iBytes);
+    }
+    errno = EIO;
+    return -1;
+  }
+  static bool IsJournal(const std::string& sName) {
+    return sName.size() > 8 &&
+           sName.compare(sName.size() - 8, 8, ".journal") == 0;
+  }
   bool bRecordRemoved = false;
   bool bNoSync = false;
   bool bNoLock = false;
@@ -532,6 +554,7 @@ struct FaultyFileSystem : KmFileSystem {
   }
   bool RemoveAt(int iFolder, const std::string& sName) override {
     if (iStop == kAtRecordRemoved && IsRecord(sName)) _exit(kStopped);
+    if (iStop == kAtJournalRemoved && IsJournal(sName)) _exit(kStopped);
     if (IsStepFault()) return false;
     if (iStop == kKeepRecord && IsRecord(sName)) {
       errno = EACCES;
@@ -806,14 +829,15 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       // Fault: a run stopped before any byte of its block had the next run
       // cut off the block another run appended since.
       {Faulty::kWhenFull, sCluster,
-       "Its clustering block in \"examples/clustering/output/"
-       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" has no journal",
+       "Its clustering block is not in \"examples/clustering/output/"
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" (bytes 8192 to ",
        true, Faulty::kStopped, 0, 1},
       // Fault: the whole block of another run that the stopped run's block
       // begins with (of one of its cohort groups) was taken for a cut-off
       // block of the stopped run and cut off.
-      {Faulty::kWhenFull, sCluster, "has no journal", true, Faulty::kStopped, 0,
-       2},
+      {Faulty::kWhenFull, sCluster,
+       "it was cut off, and a run that found it so has cut it away.", true,
+       Faulty::kStopped, 0, 2},
       {Faulty::kAtRecordCreated, "run.ini", "", false},
       {0, "run.ini", "this run moved the rest of them into place first", true},
       {3, "run.ini", "first (\"out.dataexport.txt\", ", true},
@@ -833,7 +857,14 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
       {Faulty::kAtRecordRemoved, sCluster,
        "every one had reached its name, so the files under these names are "
        "all of that run. Its clustering block in \"examples/clustering/"
-       "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" has no journal",
+       "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt\" is whole "
+       "(bytes 8192 to ",
+       true},
+      // Fault: its whole block, synced before the kill, was called "not
+      // whole" and cut away, and its outputs moved into place without it.
+      {Faulty::kAtJournalRemoved, sCluster,
+       "ClusteringResult-KBIC-CBIC-Type-unordered.txt\" was whole (bytes 8192 "
+       "to ",
        true},
       // Fault: a run file whose name held a line break left a journal and a
       // record (its saved session's partial name) that every run refused.
@@ -976,20 +1007,26 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
 TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
   const struct {
     // Runs in order, each killed once it wrote these bytes of its block
-    // (-1: it runs through).
+    // (-1: it runs through; -2: killed as its journal goes, the block
+    // synced).
     std::vector<std::pair<char, long>> steps;
     const char* sBlocks;   // the file after the last step: 'E' its earlier
                            // bytes, '1'..'3' a run's whole block; "" as before
     const char* sConsole;  // the last step's
     char cEdit = ' ';      // before the last step: 'j' the journal edited,
-                           // 'r' the file replaced, 't' the file cut short
+                           // 'r' the file replaced, 't' the file cut short,
+                           // 'b' a longer backup restored in place, 's' as
+                           // long, other bytes; 'n' the file born after the
+                           // journal, 'e' the journal unreadable
   } cases[] = {
       {{{'1', 0}, {'2', -1}, {'3', 281}, {'1', -1}},
        "E21",
        "a run of \"examples/clustering/r3.ini\" into \"examples/clustering/"
        "output/ages3.kmo\" that stopped while it appended its block: this run "
        "cut that file back from "},
-      {{{'1', 1276}, {'2', -1}, {'1', -1}}, "E21", "has no journal"},
+      {{{'1', 1276}, {'2', -1}, {'1', -1}},
+       "E21",
+       "it was cut off, and a run that found it so has cut it away."},
       {{{'1', 500}, {'3', 300}, {'2', -1}}, "E2", "r3.ini"},
       {{{'1', 0}, {'2', -1}}, "E2", "no byte of that block had reached"},
       {{{'1', 700}, {'1', -1}},
@@ -1003,6 +1040,20 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
        "E2",
        "a run of \"examples\\clustering\\x0a\r\nrun file x\n.ini\" "
        "into \"examples/clustering/output/ages3.kmo\" that stopped"},
+      // Fault: a backup restored over the stopped run's file, in place or
+      // at its freed inode, was cut back to the journal's length.
+      {{{'1', 700}, {'2', -1}},
+       "",
+       "proves nothing: it names another file (that file holds ",
+       'b'},
+      {{{'1', 700}, {'2', -1}}, "", "do not hold its block's checksum", 's'},
+      {{{'1', 700}, {'2', -1}}, "", "born after the journal", 'n'},
+      // Fault: a journal that could not be read was "not a journal".
+      {{{'1', 700}, {'2', -1}}, "", "it could not be read: Input/output", 'e'},
+      // Fault: a block synced whole before its run was killed was cut away.
+      {{{'1', -2}, {'2', -1}, {'1', -1}}, "E121", "is whole (bytes 8 to "},
+      {{{'1', -2}, {'2', -1}}, "E12", "that block was whole (bytes 8 to "},
+      {{{'1', -2}, {'1', -1}}, "E11", "kept it and removed its journal"},
   };
   const std::string sFolder = "examples/clustering/";
   // A backslash parts folders as "/" does.
@@ -1060,10 +1111,22 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
         fs::rename(sResult + ".new", sResult);
       }
       if (iKilledAfter < 0 && c.cEdit == 't') fs::resize_file(sResult, 5);
+      // Written over the file's bytes, at its inode.
+      if (iKilledAfter < 0 && (c.cEdit == 'b' || c.cEdit == 's')) {
+        std::string sBackup = blocks['E'] + blocks['1'] + blocks['2'];
+        if (c.cEdit == 's') sBackup = blocks['E'] + blocks['1'];
+        if (c.cEdit == 's') sBackup.back() ^= 1;
+        std::ofstream(sResult, std::ios::binary | std::ios::in) << sBackup;
+      }
       sBefore = ReadAll(sResult);
-      FaultyFileSystem killing(iKilledAfter < 0 ? "" : "ClusteringResult-",
-                               iKilledAfter, "", FaultyFileSystem::kWhenFull);
-      if (iKilledAfter >= 0) {
+      const bool bKilled = iKilledAfter != -1;
+      FaultyFileSystem killing(
+          iKilledAfter < 0 ? "" : "ClusteringResult-", iKilledAfter, "",
+          iKilledAfter == -2 ? FaultyFileSystem::kAtJournalRemoved
+                             : FaultyFileSystem::kWhenFull);
+      killing.bBornLater = !bKilled && c.cEdit == 'n';
+      killing.bNoJournalRead = !bKilled && c.cEdit == 'e';
+      if (bKilled) {
         ASSERT_EQ(RunInChild(killing, dir, RunFile(cRun)),
                   FaultyFileSystem::kStopped);
       } else {
@@ -1103,7 +1166,8 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
   };
   const struct {
     Edit edit;
-    const char* sWhy;  // "": the record is not refused
+    const char* sWhy;          // "": the record is not refused
+    bool bBlockNamed = false;  // the refusal says where its block is
   } cases[] = {
       {kLastLineCut, ""},
       // Fault: the advice to run that run file again gave the same refusal.
@@ -1115,14 +1179,18 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
        "Run that run's run file again with the version of the program"},
       // Its names are as they are, not escaped: read by that version only.
       {kVersionFour, "another version of this program; this run moved"},
-      {kRemovesResults, "output/ages.kmo\", which is no export of this run"},
-      {kRemovesReport, "ages.report.txt\", which is no export of this run"},
+      {kRemovesResults, "output/ages.kmo\", which is no export of this run",
+       true},
+      {kRemovesReport, "ages.report.txt\", which is no export of this run",
+       true},
       {kOtherAccount, "it is not this account's own"},
-      {kOtherPartial, "is not the file that run wrote"},
+      // Fault: the refusal did not say that the file holds its whole block.
+      {kOtherPartial, "is not the file that run wrote", true},
       {kAppendsElsewhere, "Type-ordered.txt\", which is no clustering result"},
-      {kPartialLinked, "is not the file that run wrote"},
+      {kPartialLinked, "is not the file that run wrote", true},
       {kRemovesMoved,
-       "ages.apcexport.txt\", which is no export of this run that the run of"},
+       "ages.apcexport.txt\", which is no export of this run that the run of",
+       true},
       // Fault: the advice was to remove a record this account cannot remove.
       {kOtherAccountsFolder,
        "own; this run moved and removed nothing. It is another account's, in "
@@ -1217,6 +1285,10 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
                            "ages.commit\" is there): ") == std::string::npos,
         *c.sWhy == '\0');
     EXPECT_NE(next.sConsole.find(c.sWhy), std::string::npos) << next.sConsole;
+    EXPECT_EQ(next.sConsole.find("ClusteringResult-KBIC-CBIC-Type-unordered."
+                                 "txt\" holds that run's whole clustering "
+                                 "block, bytes 0 to ") != std::string::npos,
+              c.bBlockNamed);
     EXPECT_TRUE(Snapshot() == before);
     EXPECT_EQ(fs::exists(sRecordFile), *c.sWhy != '\0');
   }
@@ -1386,7 +1458,14 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // its bytes (one the run created stays empty), and so does every other file
 // the run did not write.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
-  enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun, kOtherAccount };
+  enum Kind {
+    kHardLink,
+    kSymbolicLink,
+    kGenuine,
+    kFailedRun,
+    kOtherAccount,
+    kJournalLink
+  };
   const std::string sLong(8192, 'x');
   const struct {
     Kind kind;
@@ -1416,6 +1495,11 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
        "is not this account's own (another account could rewrite"},
       // Fault: the block went to the file moved away, and the run ended well.
       {kFailedRun, sLong, "was moved or replaced", "", -1, "", false, true},
+      // Fault: a link at the journal's name was told as the result file
+      // being the journal.
+      {kJournalLink, "an earlier run\n",
+       "Type-unordered.txt.journal\" is not a journal but a second name of "
+       "the clustering result file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sConsole) + c.sFull + c.sNoMove);
@@ -1432,6 +1516,9 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     if (c.kind == kHardLink) fs::create_hard_link(sOutside, sResult);
     if (c.kind == kSymbolicLink) fs::create_symlink(sOutside, sResult);
     if (!c.sEarlier.empty()) WriteAll(sResult, c.sEarlier);
+    if (c.kind == kJournalLink) {
+      fs::create_hard_link(sResult, sResult + ".journal");
+    }
     // Every file but the run's outputs ("run.*" beside its run file, "ages.*"
     // in output/), inputs included; after a failed append, every file but
     // the error file.
