@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "driver/KmClusteringJournal.h"
+#include "driver/RunLocks.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -126,7 +127,8 @@ void KmLastStep::Begin() {
 void KmLastStep::BeginAppend() {
   // Held to the end of the step, so that no other run's block follows this
   // run's before it is kept or cut back.
-  pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
+  pAppendLock_ = std::make_unique<KmHeldFileLock>(
+      iAppendFd_, ClusteringLockWaitNotice(plan_.sAppendedTo));
   if (!pAppendLock_->IsHeld()) {
     RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
   }
@@ -332,7 +334,7 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   }
   KmJournalCut cut;
   try {
-    const KmHeldFileLock lock(iFd);
+    const KmHeldFileLock lock(iFd, ClusteringLockWaitNotice(plan.sAppendedTo));
     if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
     cut = KmClusteringJournal(folder, plan.sAppendedTo, iFd).Recover();
   } catch (...) {

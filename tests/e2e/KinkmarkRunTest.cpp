@@ -2,6 +2,7 @@
 // statuses, console text, the files written and the error file's layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -453,10 +454,13 @@ class CallingFileSystem : public KmFileSystem {
 // once the commit record is created, when it is about to be removed, or
 // where the disk fills; or, without ending it, the record's removal refused,
 // or a folder's sync once a rename was made, or once the record is removed.
-// With bNoSync the files of sPrefix cannot be synced; with bNoLock no lock
-// waited for is taken. With iStepFault >= 0, once the record is created,
-// the sync, rename or removal of that number (from 0) ends the process, or
-// with bFailStep fails.
+// With bNoSync the files of sPrefix cannot be synced; with bNoLock the
+// clustering result file's lock is never taken, and with iBusyLocks > 0 it
+// is refused that many times when tried without waiting (-1: every time,
+// then granted when waited for), as another process holding it refuses it;
+// with iLockRefusal a lock file's lock fails with that errno. With iStepFault
+// >= 0, once the record is created, the sync, rename or removal of that number
+// (from 0) ends the process, or with bFailStep fails.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -491,12 +495,19 @@ struct FaultyFileSystem : KmFileSystem {
     }
     return bNoDiskSync || KmFileSystem::Sync(iFd);
   }
+  int iBusyLocks = 0;
+  int iLockRefusal = 0;
   bool Lock(int iFd, int iOperation) override {
-    if (bNoLock && iOperation == LOCK_EX) {
-      errno = ENOLCK;
-      return false;
-    }
-    return KmFileSystem::Lock(iFd, iOperation);
+    const std::string sName = NameOf(iFd);
+    const bool bClustering = sName.rfind("ClusteringResult-", 0) == 0;
+    const bool bTried = (iOperation & LOCK_NB) != 0;
+    errno = bClustering && bNoLock && (iOperation & LOCK_EX) != 0 ? ENOLCK
+            : bClustering && bTried && iBusyLocks != 0            ? EWOULDBLOCK
+            : iLockRefusal != 0 && sName.find(".lock") != std::string::npos
+                ? iLockRefusal
+                : 0;
+    if (errno == EWOULDBLOCK && iBusyLocks > 0) --iBusyLocks;
+    return errno == 0 && KmFileSystem::Lock(iFd, iOperation);
   }
   bool bOtherUser = false;  // every file is another account's
   uid_t UserId() override {
@@ -1493,6 +1504,135 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
   EXPECT_EQ(write(sharing.iOther, "a block\n", 8), 8);
   close(sharing.iOther);
   EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
+}
+
+// Fault: a run whose clustering result file another process held locked
+// (another account's shared lock on a file readable by others) waited at
+// its last step in silence, its console's last line "Finished Run Summary
+// Export", for as long as the lock was held. It now says once that it
+// waits, and what the user can do, and goes on once the lock is free: in
+// its own step, and where it finishes the step of a run stopped in its
+// append.
+TEST(KinkmarkRun, ARunWaitingForTheClusteringFilesLockSaysSo) {
+  const char* const sRunFile = "examples/clustering/run.ini";
+  const std::string sLastLine = "Finished Run Summary Export\n";
+  const std::string sNotice =
+      std::string(
+          "The run waits for the lock of the clustering result file \"") +
+      kClusteringResult +
+      "\", which another process holds; runs that append to one file take "
+      "turns, so it goes on once that lock is let go. If it waits on, find "
+      "the process that holds the file open (fuser -v \"" +
+      kClusteringResult +
+      "\" lists them) and stop it, or have its owner stop it, or stop this "
+      "run and name another \"Output File\" in the run file, in another "
+      "folder.\n";
+  const struct {
+    int iBusyLocks;  // refusals of the lock tried at once (-1: every one)
+    bool bStopped;   // a run of these outputs was stopped in its append
+    int iNotices;    // -1: a short wait may be told or not
+  } cases[] = {
+      {0, false, 0},
+      {3, false, -1},
+      {-1, false, 1},
+      // The stopped run's block cut back, then the run's own appended.
+      {-1, true, 2},
+  };
+  km_test::ScratchDir whole;
+  CopyExample("clustering", whole);
+  ASSERT_EQ(RunKinkmark(whole, sRunFile).iStatus, 0);
+  const std::string sBlock = ReadAll(whole.File(kClusteringResult));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.iBusyLocks) + (c.bStopped ? " stopped" : ""));
+    km_test::ScratchDir dir;
+    CopyExample("clustering", dir);
+    const std::string sResult = dir.File(kClusteringResult);
+    WriteAll(sResult, "an earlier run\n");
+    FaultyFileSystem stopping("ClusteringResult-", 100, "",
+                              FaultyFileSystem::kWhenFull);
+    if (c.bStopped) {
+      ASSERT_EQ(RunInChild(stopping, dir, sRunFile),
+                FaultyFileSystem::kStopped);
+    }
+    FaultyFileSystem waiting("");
+    waiting.iBusyLocks = c.iBusyLocks;
+    const RunResult run = RunInProcess(waiting, dir, sRunFile);
+    EXPECT_EQ(run.iStatus, 0) << run.sConsole;
+    int iNotices = 0;
+    for (size_t i = run.sConsole.find(sNotice); i != std::string::npos;
+         i = run.sConsole.find(sNotice, i + 1)) {
+      ++iNotices;
+    }
+    if (c.iNotices >= 0) EXPECT_EQ(iNotices, c.iNotices) << run.sConsole;
+    // Told where the run stands still, after its last line before the step.
+    if (c.iNotices == 1) {
+      EXPECT_NE(run.sConsole.find(sLastLine + sNotice), std::string::npos)
+          << run.sConsole;
+    }
+    EXPECT_EQ(ReadAll(sResult), "an earlier run\n" + sBlock);
+    EXPECT_FALSE(fs::exists(sResult + ".journal"));
+  }
+}
+
+// Fault: another account's lock file of the outputs was "Another run is
+// writing the outputs" when a process held it, and "cannot be used:
+// Permission denied", with no advice, when this account could not open it.
+// Each now says whose the lock file is and what the user can do; the run
+// writes and removes nothing.
+TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
+  const struct {
+    bool bOtherUser;  // the lock file is another account's
+    int iRefusal;     // the lock fails so (0: a process holds it)
+    bool bSticky;     // the folder has the sticky bit
+    int iStatus;
+    const char* sMessage;
+  } cases[] = {
+      {false, 0, false, 4,
+       "Error: Another run is writing the outputs of \"out.dat\" (it holds "
+       "\"out.lock\"); this run wrote and removed nothing."},
+      {true, 0, false, 4,
+       "Error: Another process holds the lock file \"out.lock\" of the "
+       "outputs of \"out.dat\", and that file is another account's (user "},
+      {true, EACCES, false, 2,
+       "Error: Unable to hold the outputs of the run: the lock file "
+       "\"out.lock\" is another account's (user "},
+      {true, EACCES, true, 2, "once none is, ask that account to remove"},
+      {false, EACCES, false, 2,
+       "the lock file \"out.lock\" cannot be used: Permission denied."},
+  };
+  const passwd* pOwner = getpwuid(geteuid());
+  const std::string sOwner =
+      "(user " +
+      (pOwner != nullptr ? std::string(pOwner->pw_name) + ", id "
+                         : std::string("id ")) +
+      std::to_string(geteuid()) + ")";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sMessage);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    const int iHeld = open(dir.Write("out.lock", "").c_str(), O_RDWR);
+    ASSERT_EQ(flock(iHeld, c.iRefusal == 0 ? LOCK_EX : LOCK_UN), 0);
+    if (c.bSticky)
+      fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
+    const std::map<std::string, std::string> before = Contents(dir);
+    FaultyFileSystem locking("");
+    locking.bOtherUser = c.bOtherUser;
+    locking.iLockRefusal = c.iRefusal;
+    const RunResult run = RunInProcess(locking, dir, "run.ini");
+    close(iHeld);
+    EXPECT_EQ(run.iStatus, c.iStatus);
+    EXPECT_NE(run.sConsole.find(c.sMessage), std::string::npos) << run.sConsole;
+    EXPECT_EQ(run.sConsole.find(sOwner) != std::string::npos, c.bOtherUser)
+        << run.sConsole;
+    EXPECT_EQ(
+        run.sConsole.find("name another \"Output File\" in the run "
+                          "file, in another folder.") != std::string::npos,
+        c.bOtherUser)
+        << run.sConsole;
+    std::map<std::string, std::string> after = Contents(dir);
+    after.erase("run.ErrorFile.txt");
+    EXPECT_TRUE(after == before);
+  }
 }
 
 // Output names that are not regular files, or links to something that is
