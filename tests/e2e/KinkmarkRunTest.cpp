@@ -1563,7 +1563,9 @@ TEST(KinkmarkRun, ARunWaitingForTheClusteringFilesLockSaysSo) {
          i = run.sConsole.find(sNotice, i + 1)) {
       ++iNotices;
     }
-    if (c.iNotices >= 0) EXPECT_EQ(iNotices, c.iNotices) << run.sConsole;
+    if (c.iNotices >= 0) {
+      EXPECT_EQ(iNotices, c.iNotices) << run.sConsole;
+    }
     // Told where the run stands still, after its last line before the step.
     if (c.iNotices == 1) {
       EXPECT_NE(run.sConsole.find(sLastLine + sNotice), std::string::npos)
