@@ -793,7 +793,14 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     int iBetween = 0;
     const char* sStoppedError = "";  // in the stopped run's error file
     int iNextStop = -4;              // the next run's fault (Faulty::iStop)
+    int iBusyLocks = 0;  // the next run's clustering lock, tried at once,
+                         // refused so often (-1: until it waits)
   } cases[] = {
+      // The next run waits for the lock of the file it cuts back, and says
+      // so (fault: in silence).
+      {Faulty::kWhenFull, sCluster,
+       "The run waits for the lock of the clustering result file", true,
+       Faulty::kStopped, 100, 0, "", -4, -1},
       // A folder sync refused while the next run finishes the step: the
       // record stays for the run after it.
       {0, "run.ini", "Unable to write the file \".\": Input/output error", true,
@@ -897,6 +904,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const std::map<std::string, std::string> stopped = Contents(dir);
     Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.",
                 -1, "", c.iNextStop);
+    full.iBusyLocks = c.iBusyLocks;
     const RunResult next = RunInProcess(full, dir, c.sNextRun);
     const bool bNextFails = c.iNextStop != -4;
     EXPECT_EQ(next.iStatus, 2);
@@ -1354,9 +1362,21 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // whose signal killed the process) left a cut-off block. The file now keeps
 // its bytes (one the run created stays empty), and so does every other file
 // the run did not write.
+// Fault: a run whose clustering result file another process held locked
+// (another account's shared lock on a file readable by others) waited at
+// its last step in silence, for as long as the lock was held. It now says
+// so after a second, and what the user can do, and goes on once it is free.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
   enum Kind { kHardLink, kSymbolicLink, kGenuine, kFailedRun, kOtherAccount };
   const std::string sLong(8192, 'x');
+  const std::string sWaits =
+      std::string(
+          "Finished Run Summary Export\nThe run waits for the lock "
+          "of the clustering result file \"") +
+      kClusteringResult +
+      "\", which another process holds; runs that append to one file take "
+      "turns, so it goes on once that lock is let go. If it waits on, find "
+      "the process that holds the file open";
   const struct {
     Kind kind;
     std::string sEarlier;      // the result file's bytes ("": none)
@@ -1366,7 +1386,12 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const char* sNoMove = "";  // the rename onto this name is refused
     bool bSizeLimit = false;   // room for every output but the block
     bool bMoved = false;       // moved away mid-run, a copy put under its name
+    int iBusyLocks = 0;        // its lock refused so often when tried at once
   } cases[] = {
+      // Held by another process for a moment, or until the run waits.
+      {kGenuine, "an earlier run\n", "", "", -1, "", false, false, 3},
+      {kGenuine, "an earlier run\n", sWaits.c_str(), "", -1, "", false, false,
+       -1},
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
       {kGenuine, "an earlier run\n", ""},
@@ -1420,7 +1445,9 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     };
     const std::map<std::string, std::string> before = Unwritten();
     FaultyFileSystem full(c.sFull, c.iAfter, c.sNoMove);
-    full.bNoLock = *c.sFull == '\0' && *c.sNoMove == '\0';
+    full.bNoLock =
+        c.kind == kFailedRun && *c.sFull == '\0' && *c.sNoMove == '\0';
+    full.iBusyLocks = c.iBusyLocks;
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -1439,7 +1466,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
         WriteAll(sResult, c.sEarlier);
       });
       run = RunInProcess(moving, dir, sRunFile);
-    } else if (c.kind == kFailedRun || c.kind == kOtherAccount) {
+    } else if (c.kind != kGenuine || c.iBusyLocks != 0) {
       full.bOtherUser = c.kind == kOtherAccount;
       run = RunInProcess(full, dir, sRunFile);
     } else {
@@ -1506,76 +1533,6 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
   EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
 }
 
-// Fault: a run whose clustering result file another process held locked
-// (another account's shared lock on a file readable by others) waited at
-// its last step in silence, its console's last line "Finished Run Summary
-// Export", for as long as the lock was held. It now says once that it
-// waits, and what the user can do, and goes on once the lock is free: in
-// its own step, and where it finishes the step of a run stopped in its
-// append.
-TEST(KinkmarkRun, ARunWaitingForTheClusteringFilesLockSaysSo) {
-  const char* const sRunFile = "examples/clustering/run.ini";
-  const std::string sLastLine = "Finished Run Summary Export\n";
-  const std::string sNotice =
-      std::string(
-          "The run waits for the lock of the clustering result file \"") +
-      kClusteringResult +
-      "\", which another process holds; runs that append to one file take "
-      "turns, so it goes on once that lock is let go. If it waits on, find "
-      "the process that holds the file open (fuser -v \"" +
-      kClusteringResult +
-      "\" lists them) and stop it, or have its owner stop it, or stop this "
-      "run and name another \"Output File\" in the run file, in another "
-      "folder.\n";
-  const struct {
-    int iBusyLocks;  // refusals of the lock tried at once (-1: every one)
-    bool bStopped;   // a run of these outputs was stopped in its append
-    int iNotices;    // -1: a short wait may be told or not
-  } cases[] = {
-      {0, false, 0},
-      {3, false, -1},
-      {-1, false, 1},
-      // The stopped run's block cut back, then the run's own appended.
-      {-1, true, 2},
-  };
-  km_test::ScratchDir whole;
-  CopyExample("clustering", whole);
-  ASSERT_EQ(RunKinkmark(whole, sRunFile).iStatus, 0);
-  const std::string sBlock = ReadAll(whole.File(kClusteringResult));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.iBusyLocks) + (c.bStopped ? " stopped" : ""));
-    km_test::ScratchDir dir;
-    CopyExample("clustering", dir);
-    const std::string sResult = dir.File(kClusteringResult);
-    WriteAll(sResult, "an earlier run\n");
-    FaultyFileSystem stopping("ClusteringResult-", 100, "",
-                              FaultyFileSystem::kWhenFull);
-    if (c.bStopped) {
-      ASSERT_EQ(RunInChild(stopping, dir, sRunFile),
-                FaultyFileSystem::kStopped);
-    }
-    FaultyFileSystem waiting("");
-    waiting.iBusyLocks = c.iBusyLocks;
-    const RunResult run = RunInProcess(waiting, dir, sRunFile);
-    EXPECT_EQ(run.iStatus, 0) << run.sConsole;
-    int iNotices = 0;
-    for (size_t i = run.sConsole.find(sNotice); i != std::string::npos;
-         i = run.sConsole.find(sNotice, i + 1)) {
-      ++iNotices;
-    }
-    if (c.iNotices >= 0) {
-      EXPECT_EQ(iNotices, c.iNotices) << run.sConsole;
-    }
-    // Told where the run stands still, after its last line before the step.
-    if (c.iNotices == 1) {
-      EXPECT_NE(run.sConsole.find(sLastLine + sNotice), std::string::npos)
-          << run.sConsole;
-    }
-    EXPECT_EQ(ReadAll(sResult), "an earlier run\n" + sBlock);
-    EXPECT_FALSE(fs::exists(sResult + ".journal"));
-  }
-}
-
 // Fault: another account's lock file of the outputs was "Another run is
 // writing the outputs" when a process held it, and "cannot be used:
 // Permission denied", with no advice, when this account could not open it.
@@ -1583,54 +1540,43 @@ TEST(KinkmarkRun, ARunWaitingForTheClusteringFilesLockSaysSo) {
 // writes and removes nothing.
 TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
   const struct {
-    bool bOtherUser;  // the lock file is another account's
-    int iRefusal;     // the lock fails so (0: a process holds it)
-    bool bSticky;     // the folder has the sticky bit
+    int iRefusal;  // the lock fails so (0: a process holds it)
+    bool bSticky;  // the folder has the sticky bit
     int iStatus;
     const char* sMessage;
   } cases[] = {
-      {false, 0, false, 4,
-       "Error: Another run is writing the outputs of \"out.dat\" (it holds "
-       "\"out.lock\"); this run wrote and removed nothing."},
-      {true, 0, false, 4,
+      {0, false, 4,
        "Error: Another process holds the lock file \"out.lock\" of the "
-       "outputs of \"out.dat\", and that file is another account's (user "},
-      {true, EACCES, false, 2,
-       "Error: Unable to hold the outputs of the run: the lock file "
-       "\"out.lock\" is another account's (user "},
-      {true, EACCES, true, 2, "once none is, ask that account to remove"},
-      {false, EACCES, false, 2,
-       "the lock file \"out.lock\" cannot be used: Permission denied."},
+       "outputs of \"out.dat\", and that file is another account's "},
+      {EACCES, false, 2,
+       "the lock file \"out.lock\" is another account's (user "},
+      {EACCES, true, 2, "once none is, ask that account to remove"},
   };
   const passwd* pOwner = getpwuid(geteuid());
-  const std::string sOwner =
-      "(user " +
-      (pOwner != nullptr ? std::string(pOwner->pw_name) + ", id "
-                         : std::string("id ")) +
-      std::to_string(geteuid()) + ")";
+  const std::string sOwner = std::string(pOwner ? pOwner->pw_name : "") +
+                             ", id " + std::to_string(geteuid()) + ")";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sMessage);
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     const int iHeld = open(dir.Write("out.lock", "").c_str(), O_RDWR);
     ASSERT_EQ(flock(iHeld, c.iRefusal == 0 ? LOCK_EX : LOCK_UN), 0);
-    if (c.bSticky)
+    if (c.bSticky) {
       fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
+    }
     const std::map<std::string, std::string> before = Contents(dir);
     FaultyFileSystem locking("");
-    locking.bOtherUser = c.bOtherUser;
+    locking.bOtherUser = true;
     locking.iLockRefusal = c.iRefusal;
     const RunResult run = RunInProcess(locking, dir, "run.ini");
     close(iHeld);
     EXPECT_EQ(run.iStatus, c.iStatus);
-    EXPECT_NE(run.sConsole.find(c.sMessage), std::string::npos) << run.sConsole;
-    EXPECT_EQ(run.sConsole.find(sOwner) != std::string::npos, c.bOtherUser)
-        << run.sConsole;
-    EXPECT_EQ(
-        run.sConsole.find("name another \"Output File\" in the run "
-                          "file, in another folder.") != std::string::npos,
-        c.bOtherUser)
-        << run.sConsole;
+    for (const std::string& sPart :
+         {std::string(c.sMessage), sOwner,
+          std::string("name another \"Output File\" in the run file, in "
+                      "another folder.")}) {
+      EXPECT_NE(run.sConsole.find(sPart), std::string::npos) << run.sConsole;
+    }
     std::map<std::string, std::string> after = Contents(dir);
     after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
