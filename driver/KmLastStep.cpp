@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "driver/KmClusteringJournal.h"
+#include "driver/RunLocks.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -163,7 +164,8 @@ void KmLastStep::RequireReadsBack(const std::string& sRecord) const {
 void KmLastStep::BeginAppend() {
   // Held to the end of the step, so that no other run's block follows this
   // run's before it is kept or cut back.
-  pAppendLock_ = std::make_unique<KmHeldFileLock>(iAppendFd_);
+  pAppendLock_ = std::make_unique<KmHeldFileLock>(
+      iAppendFd_, ClusteringLockWaitNotice(plan_.sAppendedTo));
   if (!pAppendLock_->IsHeld()) {
     RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
   }
@@ -365,7 +367,8 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
            "\" was left as it is: it is not there, or not this account's own "
            "regular file with one name.";
   }
-  const KmHeldFileLock lock(file.iFd);
+  const KmHeldFileLock lock(file.iFd,
+                            ClusteringLockWaitNotice(plan.sAppendedTo));
   if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
   const KmJournalCut cut =
       KmClusteringJournal(folder, plan.sAppendedTo, file.iFd).Recover();

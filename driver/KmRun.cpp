@@ -16,6 +16,7 @@
 #include "driver/ExportSequence.h"
 #include "driver/KmLastStep.h"
 #include "driver/OptionCombinations.h"
+#include "driver/RunLocks.h"
 #include "driver/RunOptions.h"
 #include "driver/RunOutputs.h"
 #include "driver/internal/KmConsole.h"
@@ -128,27 +129,23 @@ void KmRun::HoldOutputs() {
     OpenClusteringFile();
     return;
   }
-  KmString sMessage;
+  const int iErrno = errno;
+  const KmFolder& folder = folders_.Of(sLock);
   if (outcome == KmFileLock::Outcome::kBusy) {
-    sMessage << "Another run is writing the outputs of \"" << files_.sOutputFile
-             << "\" (it holds \"" << sLock
-             << "\"); this run wrote and removed nothing.";
-    throw KmRunRefused{sMessage};
+    throw KmRunRefused{BusyOutputsMessage(folder, sLock, files_.sOutputFile)};
   }
-  const std::string sReason =
-      std::error_code(errno, std::generic_category()).message();
-  if (outcome == KmFileLock::Outcome::kFolderNotWritable) {
-    // The lock is the first file a run makes: a read-only or immutable
-    // folder refuses it before anything else.
-    sMessage << "The folder \""
-             << KmFolder::FolderOf(sLock.GetCString()).c_str()
-             << "\" of the run's outputs cannot be written (the lock file \""
-             << sLock << "\" cannot be created in it): " << sReason.c_str()
-             << ".";
-  } else {
-    sMessage << "Unable to hold the outputs of the run: the lock file \""
-             << sLock << "\" cannot be used: " << sReason.c_str() << ".";
+  if (outcome != KmFileLock::Outcome::kFolderNotWritable) {
+    throw KmException(UnusableLockMessage(folder, sLock, iErrno).GetCString(),
+                      "main");
   }
+  // The lock is the first file a run makes: a read-only or immutable
+  // folder refuses it before anything else.
+  KmString sMessage;
+  sMessage << "The folder \"" << KmFolder::FolderOf(sLock.GetCString()).c_str()
+           << "\" of the run's outputs cannot be written (the lock file \""
+           << sLock
+           << "\" cannot be created in it): " << SystemReason(iErrno).c_str()
+           << ".";
   throw KmException(sMessage.GetCString(), "main");
 }
 

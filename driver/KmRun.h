@@ -94,10 +94,10 @@ class KmRun {
   // the record (RunOutputNames::lockFiles), removes the partial files
   // that runs killed part-way left under every name the run may write and
   // opens the clustering result file.
-  // Throws: CheckOutputs' refusal; KmRunRefused when another run holds
-  // the lock; KmException "Unable to hold the outputs of the run: the lock
-  // file \"<name>\" cannot be used: <reason>." (source "main");
-  // OpenClusteringFile's refusal.
+  // Throws: CheckOutputs' refusal; KmRunRefused when another process
+  // holds the lock (BusyOutputsMessage); KmException (source "main") when
+  // the folder refuses the lock file, and UnusableLockMessage when the lock
+  // file cannot be used; OpenClusteringFile's refusal.
   void HoldOutputs();
   // Holds the folder of every output (RunFolders), refuses outputs that
   // clash (CheckRunOutputs), then a folder whose path no longer reaches the

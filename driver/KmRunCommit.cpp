@@ -10,6 +10,7 @@
 
 #include "driver/KmLastStep.h"
 #include "driver/KmRun.h"
+#include "driver/RunLocks.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
@@ -100,16 +101,8 @@ void KmRun::RefuseEarlierCommit(const std::string& sWhy, Advice advice,
 }
 
 bool KmRun::MayRemoveOthersRecord() const {
-  struct stat record;
-  struct stat folder;
-  const KmFolder& held = folders_.Of(outputs_.sCommitRecord);
-  const uid_t iUser = KmGetFileSystem().UserId();
-  // A folder with the sticky bit lets only the owner of a file, or of the
-  // folder, remove it.
-  return !held.Stat(KmFolder::LeafOf(outputs_.sCommitRecord.GetCString()),
-                    record) ||
-         record.st_uid == iUser || !held.Stat(".", folder) ||
-         (folder.st_mode & S_ISVTX) == 0 || folder.st_uid == iUser;
+  return MayRemoveFrom(folders_.Of(outputs_.sCommitRecord),
+                       KmFolder::LeafOf(outputs_.sCommitRecord.GetCString()));
 }
 
 void KmRun::FinishEarlierCommit() {

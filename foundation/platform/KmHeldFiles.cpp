@@ -5,10 +5,30 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "foundation/platform/KmFdInputStream.h"
 #include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmFileSystem.h"
+
+namespace {
+
+// How long a lock held by another process is tried for before the wait is
+// told, and how often it is tried meanwhile.
+constexpr std::chrono::seconds kNoticeAfter(1);
+constexpr std::chrono::milliseconds kRetryEvery(50);
+
+// Takes the lock of iFd by iOperation, again after an interruption: 0 when
+// taken, else the system's reason (EWOULDBLOCK: another process holds it).
+int LockOnce(KmFileSystem& fileSystem, int iFd, int iOperation) {
+  while (!fileSystem.Lock(iFd, iOperation)) {
+    if (errno != EINTR) return errno != 0 ? errno : ENOLCK;
+  }
+  return 0;
+}
+
+}  // namespace
 
 std::unique_ptr<std::ostream> KmOpenHeldOutput(int iFd, bool bAppend) {
   // Made before the copy exists, so the copy always has its owner.
@@ -48,14 +68,20 @@ bool KmWriteAtEnd(int iFd, const char* pBytes, size_t iBytes) {
   return fileSystem.Sync(iFd);
 }
 
-KmHeldFileLock::KmHeldFileLock(int iFd) : iFd_(iFd) {
+KmHeldFileLock::KmHeldFileLock(int iFd, const WaitNotice& onWait) : iFd_(iFd) {
   KmFileSystem& fileSystem = KmGetFileSystem();
-  while (!fileSystem.Lock(iFd_, LOCK_EX)) {
-    if (errno != EINTR) {
-      iErrno_ = errno != 0 ? errno : ENOLCK;
-      return;
-    }
+  // Tried without waiting first, so that a wait longer than a moment is
+  // told while it lasts rather than after it.
+  const auto start = std::chrono::steady_clock::now();
+  iErrno_ = LockOnce(fileSystem, iFd_, LOCK_EX | LOCK_NB);
+  while (iErrno_ == EWOULDBLOCK &&
+         std::chrono::steady_clock::now() - start < kNoticeAfter) {
+    std::this_thread::sleep_for(kRetryEvery);
+    iErrno_ = LockOnce(fileSystem, iFd_, LOCK_EX | LOCK_NB);
   }
+  if (iErrno_ != EWOULDBLOCK) return;
+  if (onWait) onWait();
+  iErrno_ = LockOnce(fileSystem, iFd_, LOCK_EX);
 }
 
 KmHeldFileLock::~KmHeldFileLock() {

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -23,13 +24,18 @@ std::unique_ptr<std::istream> KmOpenHeldInput(int iFd);
 // Holds the advisory lock of the file open as iFd while it lives, so that
 // other processes appending to it under the same lock wait: neither
 // interleave with the holder's bytes nor lose theirs to its cut back. The
-// lock is taken through the installed KmFileSystem, waiting for its holder;
-// a lock that cannot be taken (a file system without them) is not held
-// (IsHeld false, the reason in GetErrno): the caller must not go on as if
-// it were.
+// lock is taken through the installed KmFileSystem, waiting for its holder
+// for as long as it holds it; a lock that cannot be taken (a file system
+// without them) is not held (IsHeld false, the reason in GetErrno): the
+// caller must not go on as if it were.
 class KmHeldFileLock {
  public:
-  explicit KmHeldFileLock(int iFd);
+  // Called once, on the constructing thread, when the lock was not free
+  // within about a second: the wait may last as long as its holder keeps
+  // it, and the caller says so where its user sees it.
+  using WaitNotice = std::function<void()>;
+
+  explicit KmHeldFileLock(int iFd, const WaitNotice& onWait = WaitNotice());
   ~KmHeldFileLock();
   KmHeldFileLock(const KmHeldFileLock&) = delete;
   KmHeldFileLock& operator=(const KmHeldFileLock&) = delete;

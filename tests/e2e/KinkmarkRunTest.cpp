@@ -2,6 +2,7 @@
 // statuses, console text, the files written and the error file's layout.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -457,9 +458,13 @@ class CallingFileSystem : public KmFileSystem {
 // or ended as the clustering journal is about to be removed, its block
 // synced. With bBornLater the clustering result file is born after its
 // journal; with bNoJournalRead its journal cannot be read. With bNoSync the
-// files of sPrefix cannot be synced; with bNoLock no lock waited for is taken.
-// With iStepFault >= 0, once the record is created, the sync, rename or removal
-// of that number (from 0) ends the process, or with bFailStep fails.
+// files of sPrefix cannot be synced; with bNoLock the clustering result
+// file's lock is never taken, and with iBusyLocks > 0 it is refused that
+// many times when tried without waiting (-1: every time, then granted when
+// waited for), as another process holding it refuses it; with iLockRefusal
+// a lock file's lock fails with that errno. With iStepFault >= 0, once the
+// record is created, the sync, rename or removal of that number (from 0)
+// ends the process, or with bFailStep fails.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -513,12 +518,19 @@ struct FaultyFileSystem : KmFileSystem {
     }
     return bNoDiskSync || KmFileSystem::Sync(iFd);
   }
+  int iBusyLocks = 0;
+  int iLockRefusal = 0;
   bool Lock(int iFd, int iOperation) override {
-    if (bNoLock && iOperation == LOCK_EX) {
-      errno = ENOLCK;
-      return false;
-    }
-    return KmFileSystem::Lock(iFd, iOperation);
+    const std::string sName = NameOf(iFd);
+    const bool bClustering = sName.rfind("ClusteringResult-", 0) == 0;
+    const bool bTried = (iOperation & LOCK_NB) != 0;
+    errno = bClustering && bNoLock && (iOperation & LOCK_EX) != 0 ? ENOLCK
+            : bClustering && bTried && iBusyLocks != 0            ? EWOULDBLOCK
+            : iLockRefusal != 0 && sName.find(".lock") != std::string::npos
+                ? iLockRefusal
+                : 0;
+    if (errno == EWOULDBLOCK && iBusyLocks > 0) --iBusyLocks;
+    return errno == 0 && KmFileSystem::Lock(iFd, iOperation);
   }
   bool bOtherUser = false;  // every file is another account's
   uid_t UserId() override {
@@ -806,7 +818,14 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const char* sStoppedError = "";  // in the stopped run's error file
     int iNextStop = -4;              // the next run's fault (Faulty::iStop)
     const char* sRunFile = "";  // the clustering run file copied to this name
+    int iBusyLocks = 0;  // the next run's clustering lock, tried at once,
+                         // refused so often (-1: until it waits)
   } cases[] = {
+      // The next run waits for the lock of the file it cuts back, and says
+      // so (fault: in silence).
+      {Faulty::kWhenFull, sCluster,
+       "The run waits for the lock of the clustering result file", true,
+       Faulty::kStopped, 100, 0, "", -4, "", -1},
       // A folder sync refused while the next run finishes the step: the
       // record stays for the run after it.
       {0, "run.ini", "Unable to write the file \".\": Input/output error", true,
@@ -938,6 +957,7 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
     const std::map<std::string, std::string> stopped = Contents(dir);
     Faulty full(bClustering ? "ages.RunSummary.txt." : "out.RunSummary.txt.",
                 -1, "", c.iNextStop);
+    full.iBusyLocks = c.iBusyLocks;
     const RunResult next =
         RunInProcess(full, dir, bClustering ? sRunFile : c.sNextRun);
     const bool bNextFails = c.iNextStop != -4;
@@ -1457,6 +1477,10 @@ TEST(KinkmarkRun, AFolderSwappedMidRunRedirectsNothing) {
 // whose signal killed the process) left a cut-off block. The file now keeps
 // its bytes (one the run created stays empty), and so does every other file
 // the run did not write.
+// Fault: a run whose clustering result file another process held locked
+// (another account's shared lock on a file readable by others) waited at
+// its last step in silence, for as long as the lock was held. It now says
+// so after a second, and what the user can do, and goes on once it is free.
 TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
   enum Kind {
     kHardLink,
@@ -1467,6 +1491,14 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     kJournalLink
   };
   const std::string sLong(8192, 'x');
+  const std::string sWaits =
+      std::string(
+          "Finished Run Summary Export\nThe run waits for the lock "
+          "of the clustering result file \"") +
+      kClusteringResult +
+      "\", which another process holds; runs that append to one file take "
+      "turns, so it goes on once that lock is let go. If it waits on, find "
+      "the process that holds the file open";
   const struct {
     Kind kind;
     std::string sEarlier;      // the result file's bytes ("": none)
@@ -1476,7 +1508,12 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     const char* sNoMove = "";  // the rename onto this name is refused
     bool bSizeLimit = false;   // room for every output but the block
     bool bMoved = false;       // moved away mid-run, a copy put under its name
+    int iBusyLocks = 0;        // its lock refused so often when tried at once
   } cases[] = {
+      // Held by another process for a moment, or until the run waits.
+      {kGenuine, "an earlier run\n", "", "", -1, "", false, false, 3},
+      {kGenuine, "an earlier run\n", sWaits.c_str(), "", -1, "", false, false,
+       -1},
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
       {kGenuine, "an earlier run\n", ""},
@@ -1538,7 +1575,9 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     };
     const std::map<std::string, std::string> before = Unwritten();
     FaultyFileSystem full(c.sFull, c.iAfter, c.sNoMove);
-    full.bNoLock = *c.sFull == '\0' && *c.sNoMove == '\0';
+    full.bNoLock =
+        c.kind == kFailedRun && *c.sFull == '\0' && *c.sNoMove == '\0';
+    full.iBusyLocks = c.iBusyLocks;
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -1557,7 +1596,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
         WriteAll(sResult, c.sEarlier);
       });
       run = RunInProcess(moving, dir, sRunFile);
-    } else if (c.kind == kFailedRun || c.kind == kOtherAccount) {
+    } else if (c.kind != kGenuine || c.iBusyLocks != 0) {
       full.bOtherUser = c.kind == kOtherAccount;
       run = RunInProcess(full, dir, sRunFile);
     } else {
@@ -1622,6 +1661,56 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
   EXPECT_EQ(write(sharing.iOther, "a block\n", 8), 8);
   close(sharing.iOther);
   EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
+}
+
+// Fault: another account's lock file of the outputs was "Another run is
+// writing the outputs" when a process held it, and "cannot be used:
+// Permission denied", with no advice, when this account could not open it.
+// Each now says whose the lock file is and what the user can do; the run
+// writes and removes nothing.
+TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
+  const struct {
+    int iRefusal;  // the lock fails so (0: a process holds it)
+    bool bSticky;  // the folder has the sticky bit
+    int iStatus;
+    const char* sMessage;
+  } cases[] = {
+      {0, false, 4,
+       "Error: Another process holds the lock file \"out.lock\" of the "
+       "outputs of \"out.dat\", and that file is another account's "},
+      {EACCES, false, 2,
+       "the lock file \"out.lock\" is another account's (user "},
+      {EACCES, true, 2, "once none is, ask that account to remove"},
+  };
+  const passwd* pOwner = getpwuid(geteuid());
+  const std::string sOwner = std::string(pOwner ? pOwner->pw_name : "") +
+                             ", id " + std::to_string(geteuid()) + ")";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sMessage);
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    const int iHeld = open(dir.Write("out.lock", "").c_str(), O_RDWR);
+    ASSERT_EQ(flock(iHeld, c.iRefusal == 0 ? LOCK_EX : LOCK_UN), 0);
+    if (c.bSticky) {
+      fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
+    }
+    const std::map<std::string, std::string> before = Contents(dir);
+    FaultyFileSystem locking("");
+    locking.bOtherUser = true;
+    locking.iLockRefusal = c.iRefusal;
+    const RunResult run = RunInProcess(locking, dir, "run.ini");
+    close(iHeld);
+    EXPECT_EQ(run.iStatus, c.iStatus);
+    for (const std::string& sPart :
+         {std::string(c.sMessage), sOwner,
+          std::string("name another \"Output File\" in the run file, in "
+                      "another folder.")}) {
+      EXPECT_NE(run.sConsole.find(sPart), std::string::npos) << run.sConsole;
+    }
+    std::map<std::string, std::string> after = Contents(dir);
+    after.erase("run.ErrorFile.txt");
+    EXPECT_TRUE(after == before);
+  }
 }
 
 // Output names that are not regular files, or links to something that is
