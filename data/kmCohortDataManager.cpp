@@ -159,7 +159,8 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
         Report(bProportion ? "  One or more proportion values are blank."
                            : "  One or more percentage values are blank.",
                r, iLocation);
-      } else if (read == kmTools::FieldNumber::kNotNumber) {
+      } else if (read == kmTools::FieldNumber::kNotNumber ||
+                 read == kmTools::FieldNumber::kBeyondDouble) {
         Report(bProportion
                    ? "  One or more proportion values were not numeric."
                    : "  One or more percentage values were not numeric.",

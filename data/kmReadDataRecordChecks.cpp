@@ -253,8 +253,13 @@ void kmReadData::VerifyResponseVariable(
       KmString sDetail;
       const KmString sText = KmString(sField).Trim();
       if (!sText.IsEmpty() && sText != KmString(sMissing).Trim()) {
+        double dIgnored = 0.0;
         sDetail << RecordPlace(iRow, iCol) << ": \"" << sText
-                << "\" is not a number.";
+                << (kmTools::ReadFieldNumber(sField, sMissing, dIgnored) ==
+                            kmTools::FieldNumber::kBeyondDouble
+                        ? "\" is a number beyond those a double holds (sizes "
+                          "from 1e-308 to 1e308, and 0)."
+                        : "\" is not a number.");
       }
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing dependent variable "
@@ -326,12 +331,17 @@ void kmReadData::VerifyIndependentVariable(
            "Kinkmark will not analyze by-groups that have this error.",
            iRow, iCol, sDetail);
       v.Clear();
-    } else if (read == kmTools::FieldNumber::kNotNumber) {
+    } else if (read == kmTools::FieldNumber::kNotNumber ||
+               read == kmTools::FieldNumber::kBeyondDouble) {
       // Like a blank year, a year that is not a number as a whole ("NA",
-      // "2020-2021", "2020+") keeps only its cohort from being fitted.
+      // "2020-2021", "2020+"), or one no double holds ("1e-999" would be
+      // the year 0), keeps only its cohort from being fitted.
       KmString sDetail;
       sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
-              << "\" is not a number.";
+              << (read == kmTools::FieldNumber::kNotNumber
+                      ? "\" is not a number."
+                      : "\" is a number beyond those a double holds (sizes "
+                        "from 1e-308 to 1e308, and 0).");
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
            "values that are non-numeric.",

@@ -1,7 +1,7 @@
 #include "foundation/KmConvertValue.h"
 
 #include <cctype>
-#include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -76,7 +76,12 @@ void ConvertInteger(T& out, const char* sText, bool bAllowLeadingBlanks,
                                      sText, kSource, sText);
   }
   WithCallPath("KmConvertValue", "KmConvertValue", [&] {
-    const double dValue = std::strtod(sText, nullptr);
+    double dValue = 0.0;
+    // The empty text, "+" and "-" hold no number and read as 0.
+    if (ReadNumber(sText, bAllowLeadingBlanks, &dValue) ==
+        NumberKind::kBeyondDouble) {
+      dValue = std::numeric_limits<double>::infinity();
+    }
     if (!(dValue >= static_cast<double>(std::numeric_limits<T>::min()) &&
           dValue <= static_cast<double>(std::numeric_limits<T>::max()))) {
       GenerateKmMalformedDataException(target.sRangeFormat, target.cDataType,
@@ -86,6 +91,45 @@ void ConvertInteger(T& out, const char* sText, bool bAllowLeadingBlanks,
   });
 }
 
+// Whether every digit of a decimal number text is 0 and, when not, the
+// power of ten of its last digit other than 0 (1 for "12.5e2", -1 for
+// "0.5", 2 for "100").
+struct DigitPlaces {
+  bool bAllZero = true;
+  int64_t lLastNonzeroPower = 0;
+};
+
+// REQUIRES: p stands after the sign of a text IsDecimalNumberText accepts.
+DigitPlaces LastNonzeroDigit(const char* p) {
+  DigitPlaces places;
+  int64_t nInteger = 0;
+  int64_t nDigits = 0;
+  int64_t iLastNonzero = -1;
+  for (bool bFraction = false;; ++p) {
+    if (*p == '.' && !bFraction) {
+      bFraction = true;
+      continue;
+    }
+    if (!IsDigit(*p)) break;
+    if (*p != '0') iLastNonzero = nDigits;
+    ++nDigits;
+    if (!bFraction) ++nInteger;
+  }
+  int64_t lExponent = 0;
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    const bool bNegative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    // Held below a size no text reaches, so it cannot overflow.
+    for (; IsDigit(*p); ++p) {
+      if (lExponent < 1000000000) lExponent = lExponent * 10 + (*p - '0');
+    }
+    if (bNegative) lExponent = -lExponent;
+  }
+  places.bAllZero = iLastNonzero < 0;
+  places.lLastNonzeroPower = nInteger - 1 - iLastNonzero + lExponent;
+  return places;
+}
 }  // namespace
 
 bool IsValidSignedIntegerText(const char* sText, bool bAllowLeadingBlanks) {
@@ -118,26 +162,44 @@ bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks) {
   return *p == '\0';
 }
 
-CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
-                         double* pdCode) {
-  if (sText == nullptr) return CodeText::kText;
+NumberKind ReadNumber(const char* sText, bool bAllowLeadingBlanks,
+                      double* pdValue) {
+  if (pdValue != nullptr) *pdValue = 0.0;
+  if (sText == nullptr) return NumberKind::kNoNumber;
   const char* p = sText;
   while (std::isspace(static_cast<unsigned char>(*p)) != 0) ++p;
-  // The empty text reads as 0 as a double, but it holds no code.
+  // The empty text reads as 0 as a double, but it holds no number.
   if (*p == '\0' || !IsDecimalNumberText(sText, bAllowLeadingBlanks)) {
-    return CodeText::kText;
+    return NumberKind::kNoNumber;
   }
-  errno = 0;
-  const double dValue = std::strtod(sText, nullptr);
-  // A range error is a number too large or too small for a double: "1e-999"
-  // reads as 0 but is no whole number.
-  if (errno == ERANGE || !std::isfinite(dValue) ||
-      std::floor(dValue) != dValue) {
-    return CodeText::kNumberNoCode;
+  if (*p == '+' || *p == '-') ++p;
+  const DigitPlaces places = LastNonzeroDigit(p);
+  if (places.bAllZero) return NumberKind::kWholeNumber;
+  // Adding 0 makes -0 the 0 it is; a text with a digit other than 0 that
+  // reads as 0 or as a subnormal has lost its value or its digits.
+  const double dValue = std::strtod(sText, nullptr) + 0.0;
+  if (!std::isfinite(dValue) || std::fabs(dValue) < DBL_MIN) {
+    return NumberKind::kBeyondDouble;
   }
-  // "-0" is the code 0, not a code of its own.
-  *pdCode = dValue + 0.0;
-  return CodeText::kCode;
+  if (pdValue != nullptr) *pdValue = dValue;
+  return places.lLastNonzeroPower >= 0 ? NumberKind::kWholeNumber
+                                       : NumberKind::kNumber;
+}
+
+CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
+                         double* pdCode) {
+  double dValue = 0.0;
+  switch (ReadNumber(sText, bAllowLeadingBlanks, &dValue)) {
+    case NumberKind::kWholeNumber:
+      *pdCode = dValue;
+      return CodeText::kCode;
+    case NumberKind::kNumber:
+    case NumberKind::kBeyondDouble:
+      return CodeText::kNumberNoCode;
+    case NumberKind::kNoNumber:
+      break;
+  }
+  return CodeText::kText;
 }
 
 CodeText ReadCode(const char* sText, int32_t* plCode) {
@@ -172,9 +234,17 @@ void KmConvertValue(uint32_t& out, const char* sText,
 
 void KmConvertValue(double& out, const char* sText, bool bAllowLeadingBlanks) {
   RequireText(sText, 'N');
-  if (!IsDecimalNumberText(sText, bAllowLeadingBlanks)) {
+  double dValue = 0.0;
+  const NumberKind read = ReadNumber(sText, bAllowLeadingBlanks, &dValue);
+  if (read == NumberKind::kBeyondDouble) {
+    GenerateKmMalformedDataException(
+        "\"%s\" is beyond the numbers a double holds", 'N', sText, kSource,
+        sText);
+  }
+  // The empty text holds no number and reads as 0.
+  if (read == NumberKind::kNoNumber && *sText != '\0') {
     GenerateKmMalformedDataException("\"%s\" is not a valid double", 'N', sText,
                                      kSource, sText);
   }
-  out = std::strtod(sText, nullptr);
+  out = dValue;
 }

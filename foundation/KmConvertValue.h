@@ -23,6 +23,29 @@ bool IsValidUnsignedIntegerText(const char* sText, bool bAllowLeadingBlanks);
 // reads, are not. A null text is not valid.
 bool IsDecimalNumberText(const char* sText, bool bAllowLeadingBlanks);
 
+// What a text holds as a number, by ReadNumber.
+enum class NumberKind {
+  kNoNumber,      // no decimal number: a text, or the empty text
+  kNumber,        // a number a double holds, not a whole one
+  kWholeNumber,   // a number a double holds, whole by its text
+  kBeyondDouble,  // a number no double holds: a size above 1.8e308, or a
+                  // size other than 0 below 2.2e-308 (which would read as
+                  // 0 or lose its digits)
+};
+
+// The one rule by which every reader of a file tells a number from a text
+// and a whole number from a fraction. sText is a number when
+// IsDecimalNumberText accepts it and it is not empty. Its value is whole by
+// its text, not by its rounded double: the decimal value the digits and the
+// exponent write has no nonzero digit after the point ("12", "12.00",
+// "1.2e1", "120e-1" and "0e-999" are whole; "0.99999999999999999", which a
+// double rounds to 1, is not). A number whose digits are not all zero is
+// beyond a double when its value is infinite, 0 or subnormal as a double
+// ("1e999", "1e-999", "1e-310"). *pdValue receives the value of kNumber and
+// kWholeNumber (-0 as 0) and 0 otherwise; pdValue may be null.
+NumberKind ReadNumber(const char* sText, bool bAllowLeadingBlanks,
+                      double* pdValue);
+
 // What the text of a code holds, by ReadWholeNumber and ReadCode.
 enum class CodeText {
   kCode,          // a code: a whole number
@@ -35,8 +58,9 @@ enum class CodeText {
 // is a decimal number (IsDecimalNumberText, not empty; white space before
 // it only when bAllowLeadingBlanks) whose value is a whole number, however
 // it is written: "1", "01", "+1", "1.0", "1.", "1e0" and "+01.00" are all
-// the code 1, "-0" is 0. kCode stores the value in *pdCode; a decimal
-// number that is not whole ("1.5") or beyond a double ("1e999", "1e-999") is
+// the code 1, "-0" is 0: ReadNumber's kWholeNumber. kCode stores the value
+// in *pdCode; a decimal number that is not whole by its text ("1.5",
+// "0.99999999999999999") or beyond a double ("1e999", "1e-999") is
 // kNumberNoCode; anything else (a null or empty text, "North", "0x10") is
 // kText. *pdCode is untouched unless kCode.
 CodeText ReadWholeNumber(const char* sText, bool bAllowLeadingBlanks,
@@ -60,9 +84,9 @@ CodeText ReadCode(const char* sText, int32_t* plCode);
 // the call-path line "KmConvertValue of KmConvertValue". The empty text, "+"
 // and "-" give 0.
 //
-// Double (letter 'N'): the value of a text that IsDecimalNumberText accepts
-// (a number beyond the range of a double gives its infinity); any other
-// text gives "\"<text>\" is not a valid double". The empty text gives 0.0.
+// Double (letter 'N'): the value of a number by ReadNumber; a number beyond
+// a double gives "\"<text>\" is beyond the numbers a double holds", any
+// other text "\"<text>\" is not a valid double". The empty text gives 0.0.
 //
 // A null sText raises "null pointer: sText".
 void KmConvertValue(int16_t& out, const char* sText, bool bAllowLeadingBlanks);

@@ -159,8 +159,13 @@ bool StringToDouble(double& dValue, const char* sText,
     dValue = 0.0;
     return false;
   }
+  // The value of the number the text begins with, whether or not it is
+  // whole; whether it is a number is ReadNumber's to say alone.
   dValue = std::strtod(sText, nullptr);
-  return IsDecimalNumberText(sText, bAllowLeadingBlank);
+  const NumberKind read = ReadNumber(sText, bAllowLeadingBlank, nullptr);
+  // The empty text reads as 0 and passes, as the standard conversion has it.
+  return read == NumberKind::kNumber || read == NumberKind::kWholeNumber ||
+         *sText == '\0';
 }
 
 KmString ShortestText(double dValue) {
@@ -214,9 +219,14 @@ FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
     return FieldNumber::kMissing;
   }
   double dRead = 0.0;
-  if (!StringToDouble(dRead, sText.GetCString(), false) ||
-      !std::isfinite(dRead)) {
-    return FieldNumber::kNotNumber;
+  switch (ReadNumber(sText.GetCString(), false, &dRead)) {
+    case NumberKind::kNoNumber:
+      return FieldNumber::kNotNumber;
+    case NumberKind::kBeyondDouble:
+      return FieldNumber::kBeyondDouble;
+    case NumberKind::kNumber:
+    case NumberKind::kWholeNumber:
+      break;
   }
   dValue = dRead;
   return FieldNumber::kNumber;
@@ -226,10 +236,7 @@ FieldNumber ReadIndependentNumber(const KmString& sField,
                                   const KmString& sMissing, double& dValue) {
   KmString sNumber(sField);
   sNumber.RemoveAll(',');
-  const FieldNumber read = ReadFieldNumber(sNumber, sMissing, dValue);
-  // Adding 0 turns -0 into 0 and leaves every other number as it is.
-  dValue += 0.0;
-  return read;
+  return ReadFieldNumber(sNumber, sMissing, dValue);
 }
 
 void RemoveUnecessaryQuotes(KmString& sLine, const KmString& sDelimiter,

@@ -84,16 +84,21 @@ int PlaceableKinkmarks(int iObservations, int iMaxKinkmarks, int iMinObsEnd,
 // "100" and "" give 0. A null text gives 0.
 int GetPrecision(const char* sNumber);
 
-// Parses sText with strtod and always stores the value in dValue. Returns
-// true when the text is a decimal number as IsDecimalNumberText reads one
+// Stores in dValue the value of the number sText begins with (strtod's).
+// Returns true when the whole text is a number a double holds by ReadNumber
 // (KmConvertValue.h; leading blanks as bAllowLeadingBlank allows): the one
 // rule by which every reader tells a number from text. "" gives true with
-// 0; trailing blanks, "0x10", "inf" and "nan" give false. Never throws; a
-// null text gives false with 0.
+// 0; trailing blanks, "0x10", "inf", "nan", "1e999" and "1e-999" give
+// false. Never throws; a null text gives false with 0.
 bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
 
 // What one field of a data file holds, by ReadFieldNumber.
-enum class FieldNumber { kMissing, kNumber, kNotNumber };
+enum class FieldNumber {
+  kMissing,      // empty, or the missing text
+  kNumber,       // a number a double holds
+  kNotNumber,    // text
+  kBeyondDouble  // a number no double holds ("1e999", "1e-999")
+};
 
 // The one rule by which every reader of data-file values (the pre-read, the
 // record checks, the rate checks, the cohort readers and the calculation
@@ -104,10 +109,11 @@ enum class FieldNumber { kMissing, kNumber, kNotNumber };
 //   encloses it dropped (its doubled quotes made single), trimmed again;
 // - the field is missing (kMissing, dValue 0) when that text is empty or
 //   equals sMissing read the same way (" -999 " is the missing text -999);
-// - it is a number (kNumber, dValue its value) when the whole text is a
-//   decimal number (IsDecimalNumberText: "12e", "0x10", "inf" and "1,5" are
-//   not) whose value is finite ("1e999", beyond a double, is not);
-// - anything else is text (kNotNumber, dValue 0).
+// - the rest is read by ReadNumber (KmConvertValue.h): a number a double
+//   holds is kNumber with dValue its value (-0 as 0); one no double holds
+//   ("1e999", "1e-999") is kBeyondDouble, dValue 0;
+// - anything else is text (kNotNumber, dValue 0): "12e", "0x10", "inf" and
+//   "1,5" are no numbers.
 // Commas are the caller's: a thousands comma is dropped before the call.
 FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
                             double& dValue);
@@ -118,7 +124,7 @@ FieldNumber ReadFieldNumber(const KmString& sField, const KmString& sMissing,
 // commas are dropped, so "1998-1999", "1998-", "1998+" and "1998.0-5" are
 // no number (kNotNumber), and "1998", "1998.0", "1998e0" and "1.998e3" are
 // all 1998. -0 reads as 0: "-0" and "0" are one year. dValue is 0 unless
-// the field is a number.
+// the field is a number; "1e-999" is kBeyondDouble, not the year 0.
 FieldNumber ReadIndependentNumber(const KmString& sField,
                                   const KmString& sMissing, double& dValue);
 

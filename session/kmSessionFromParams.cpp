@@ -87,7 +87,7 @@ void CheckYearLabels(const kmVariable& indep, const KmString& sFile) {
   for (int32_t i = 0; i < format.GetNumLines(); ++i) {
     const KmString& sLabel = format.GetLabel(i);
     if ((ReadYearLabel(sLabel) != CodeText::kText &&
-         !IsLabelBeyondNumbers(sLabel)) ||
+         !IsLabelBeyondNumbers(sLabel) && !IsLabelBeyondYears(sLabel)) ||
         LeavesYearOut(sLabel, kmLabelRoute::kSessionParameters)) {
       continue;
     }
@@ -96,6 +96,10 @@ void CheckYearLabels(const kmVariable& indep, const KmString& sFile) {
         RefusedYearLabel(sLabel, format.GetValue(i), indep.GetName(), sFile,
                          kmLabelRoute::kSessionParameters)
             .GetCString());
+  }
+  const KmString sRepeated = RepeatedYearLabels(indep, sFile);
+  if (!sRepeated.IsEmpty()) {
+    GenerateKmInputExceptionF("%s", kClassName, sRepeated.GetCString());
   }
 }
 

@@ -470,18 +470,24 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
         // Read as a number first: a "-" that is a sign ("-1.0") leaves no
         // year out.
         const CodeText read = ReadYearLabel(sLabel);
-        if (read == CodeText::kCode) {
+        // A number the fits can place a year at; a disparity dictionary
+        // gives years with decimals too.
+        const bool bPlaceable =
+            !IsLabelBeyondNumbers(sLabel) && !IsLabelBeyondYears(sLabel) &&
+            (read == CodeText::kCode ||
+             (read == CodeText::kNumberNoCode && iSessionType == kVSDisparity));
+        if (bPlaceable) {
           // A year: used as it is.
         } else if (!bRateRow &&
                    LeavesYearOut(sLabel, kmLabelRoute::kDictionary)) {
           bMark = !IsLeftOutLabel(sLabel);  // marked once
           bNotUsedRows = true;
-        } else if (!bDictionaryError_ && iSessionType != kVSDisparity) {
+        } else if (!bDictionaryError_) {
           AddDictionaryProblem(
-              RefusedLabelProblem(sLabel, read, bAnyYear, source.GetValue(i),
-                                  stats.CalculatedRates(),
-                                  vVariables_[iIndependent - 1].GetName(),
-                                  sDictionaryFile)
+              RefusedLabelProblem(
+                  sLabel, read, bAnyYear || iSessionType == kVSDisparity,
+                  source.GetValue(i), stats.CalculatedRates(),
+                  vVariables_[iIndependent - 1].GetName(), sDictionaryFile)
                   .GetCString());
         }
       }
@@ -495,6 +501,11 @@ void kmSession::CheckIndependentLabels(int32_t iSessionType,
     }
   }
 
+  if (!bDictionaryError_) {
+    const KmString sRepeated =
+        RepeatedYearLabels(vVariables_[iIndependent - 1], sDictionaryFile);
+    if (!sRepeated.IsEmpty()) AddDictionaryProblem(sRepeated.GetCString());
+  }
   if (bDictionaryError_) return;
   // The marked labels leave their years out where each reader meets them;
   // no line is passed over for them.

@@ -2,9 +2,8 @@
 // record.
 #include "session/kmVariable.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -204,10 +203,53 @@ CodeText ReadYearLabel(const KmString& sLabel) {
 }
 
 bool IsLabelBeyondNumbers(const KmString& sLabel) {
-  if (ReadYearLabel(sLabel) != CodeText::kNumberNoCode) return false;
-  errno = 0;
-  const double dValue = std::strtod(sLabel.GetCString(), nullptr);
-  return errno == ERANGE && (dValue == 0.0 || std::isinf(dValue));
+  return ReadNumber(sLabel.GetCString(), true, nullptr) ==
+         NumberKind::kBeyondDouble;
+}
+
+bool IsLabelBeyondYears(const KmString& sLabel) {
+  double dValue = 0.0;
+  const NumberKind read = ReadNumber(sLabel.GetCString(), true, &dValue);
+  return (read == NumberKind::kNumber || read == NumberKind::kWholeNumber) &&
+         std::fabs(dValue) > kLargestYear;
+}
+
+KmString RepeatedYearLabels(const kmVariable& indep, const KmString& sFile) {
+  KmString sText;
+  if (!indep.HasFormat()) return sText;
+  const KmFormat& format = indep.GetFormat();
+  std::map<double, int32_t> firstLine;  // a label's number: its first line
+  for (int32_t i = 0; i < format.GetNumLines(); ++i) {
+    double dValue = 0.0;
+    const NumberKind read =
+        ReadNumber(format.GetLabel(i).GetCString(), true, &dValue);
+    if (read != NumberKind::kNumber && read != NumberKind::kWholeNumber) {
+      continue;
+    }
+    const auto seen = firstLine.emplace(dValue, i);
+    if (seen.second) continue;
+    const int32_t iFirst = seen.first->second;
+    KmString sSection("Format=");
+    sSection << indep.GetName();
+    // Asked of the reader only for the message: the session keeps no lines.
+    const KmIniFile file(sFile.GetCString());
+    const int32_t lFirst = file.GetKeyLine(
+        sSection.GetCString(), format.GetValue(iFirst).GetCString());
+    const int32_t lSecond =
+        file.GetKeyLine(sSection.GetCString(), format.GetValue(i).GetCString());
+    sText << "Session file \"" << sFile << "\"";
+    if (lFirst > 0 && lSecond > 0) {
+      sText << ", line " << lFirst << " and line " << lSecond;
+    }
+    sText << ": the labels \"" << format.GetLabel(iFirst)
+          << "\" of the independent value " << format.GetValue(iFirst)
+          << " and \"" << format.GetLabel(i) << "\" of the independent value "
+          << format.GetValue(i) << " in [" << sSection
+          << "] are one number, so the fits would place the records of both "
+             "values at one year.  Give each value a year of its own.";
+    return sText;
+  }
+  return sText;
 }
 
 bool LeavesYearOut(const KmString& sLabel, kmLabelRoute route) {
@@ -243,6 +285,12 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
     sText << "is a number beyond those a double holds (sizes from 1e-308 "
              "to 1e308, and 0), so the fits can place no record at it.  "
              "Label each value with its year.";
+    return sText;
+  }
+  if (IsLabelBeyondYears(sLabel)) {
+    sText << "is a number of a size above 1e15, and the fits cannot place "
+             "kinkmarks between years that large.  Label each value with its "
+             "year.";
     return sText;
   }
   if (ReadYearLabel(sLabel) == CodeText::kNumberNoCode) {

@@ -119,6 +119,21 @@ CodeText ReadYearLabel(const KmString& sLabel);
 // small but not 0 ("1e-999"): no route can place a year at it.
 bool IsLabelBeyondNumbers(const KmString& sLabel);
 
+// The largest size of a year the fits place kinkmarks between. Up to it a
+// double still tells whole years apart and the fits' sums of squared years
+// stay finite; at 1e300 the grid of kinkmark places is empty.
+constexpr double kLargestYear = 1e15;
+// True when sLabel is a number a double holds of a size above kLargestYear.
+bool IsLabelBeyondYears(const KmString& sLabel);
+
+// The sentence that names the first two lines of the independent variable
+// indep's format whose labels are one number ("0" and "-0.0", "5" and
+// "5.0"): the fits would place both values' records at one year. It names
+// the file sFile, both lines of the [Format=...] section and both labels;
+// "" when no two labels are one number. Labels that are no number are not
+// compared.
+KmString RepeatedYearLabels(const kmVariable& indep, const KmString& sFile);
+
 // The one rule of which labels of the independent variable leave their
 // year's records out of the fits. A label is read as a number first
 // (ReadYearLabel), and a label that is a number never does. Of the others,
@@ -134,7 +149,8 @@ bool IsLeftOutLabel(const KmString& sLabel);
 
 // The sentence that names a label of the independent variable the route
 // refuses (neither a number nor a label that leaves its year out, a number
-// beyond a double, or in a data dictionary a number that is not whole): the
+// beyond a double or kLargestYear, or in a data dictionary a number that is
+// not whole): the
 // label, the value it labels, and the file and line of the value's line in the
 // [Format=<sVariable>] section of the session file sFile, then why.
 KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,

@@ -507,11 +507,8 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
       // Fault: a count whose rate's variance leaves the range of numbers
       // ended the whole run with a matrix library's index error.
       {"bad_clusteringzeropopulation",
-       {"Cohort \"East\" could not be fitted (data file tinycount.csv): Data "
-        "file \"tinycount.csv\", line 5, column 4: the population of the "
-        "group 1 = Middle of Age is 300000 in the year 2006; the rate of the "
-        "count 9.99989e-321 over it, or that rate's variance, lies outside "
-        "the range of numbers the fit can use (about 1e-300 to 1e300).",
+       {"Cohort \"East\" could not be fitted (data file tinycount.csv): One "
+        "or more count values were not numeric. (record 5, column 4)",
         "1 of 2 cohorts could not be fitted\n"},
        "tinycount.ini"},
       // Faults: a clustered cohort with a code its format does not list, or
@@ -602,6 +599,16 @@ struct DataCase {
   const char* sSessionFind = nullptr;     // an edit of the session file, as
   const char* sSessionReplace = nullptr;  // sFind and sReplace
 };
+
+// The session options of a disparity dictionary, then a year format
+// labelling 2000 to 2022 with their mid-years and 2023 with sLast.
+#define KM_DISPARITY_YEARS(sLast)                                          \
+  "Type=Disparity\n[Format=Year]\n2000=2000.5\n2001=2001.5\n2002=2002.5\n" \
+  "2003=2003.5\n2004=2004.5\n2005=2005.5\n2006=2006.5\n2007=2007.5\n"      \
+  "2008=2008.5\n2009=2009.5\n2010=2010.5\n2011=2011.5\n2012=2012.5\n"      \
+  "2013=2013.5\n2014=2014.5\n2015=2015.5\n2016=2016.5\n2017=2017.5\n"      \
+  "2018=2018.5\n2019=2019.5\n2020=2020.5\n2021=2021.5\n2022=2022.5\n"      \
+  "2023=" sLast "\n"
 
 const char kAgeAdjusted[] =
     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\n"
@@ -715,7 +722,8 @@ const DataCase kDataCases[] = {
      "Cohort \"East\" could not be fitted (data file data.csv): Kinkmark "
      "cannot process records with independent variable values that are "
      "non-numeric. (record 5, column 2)  Data file \"data.csv\", line 5, "
-     "column 2: the independent value \"1e400\" is not a number.\n"},
+     "column 2: the independent value \"1e400\" is a number beyond those a "
+     "double holds (sizes from 1e-308 to 1e308, and 0).\n"},
     // Fault: named only the spacing options, which cannot raise the cap of
     // the table for cohorts of different lengths (East 10 years, "3" 14).
     {"cohorts of different lengths capped by the table", "noformat.ini",
@@ -953,7 +961,8 @@ const DataCase kDataCases[] = {
      "\"0x10\" is not a number.\n"},
     {"a rate beyond a double", "se.ini", "1,2005,57.70,", "1,2005,1e999,",
      "data.csv", nullptr, nullptr,
-     "line 6, column 3: \"1e999\" is not a number.\n"},
+     "line 6, column 3: \"1e999\" is a number beyond those a double "
+     "holds"},
     // Fault: a column no variable reads stopped the run for its comma.
     {"a decimal comma in a column no variable reads", "semicolon.ini", ",", ";",
      "data.csv", nullptr, "out.report.txt", "East;0;24;", nullptr,
@@ -1184,6 +1193,25 @@ const DataCase kDataCases[] = {
      "\"Delay Standard Error\" (Var6Name) is not a statistic Kinkmark knows",
      "kmSession", nullptr, nullptr, nullptr, nullptr, kBothDelay, "delay.csv",
      "Delay SE", "Delay Standard Error"},
+    // Faults: a disparity dictionary's year labelled x, inf or 1e999 was
+    // refused as labels that do not rise; 1e300 ended the run with "Cannot
+    // place kinkmark 0 in GridSearch.", naming nothing.
+    {"a disparity year labelled x", "kinked.dic", nullptr, "", "data.csv",
+     "Session file \"kinked.dic\", line 34: the label \"x\" of the "
+     "independent value 2023 in [Format=Year] is not a number",
+     "kmSession", nullptr, nullptr, nullptr, nullptr, nullptr, "kinked.csv",
+     "Type=Rate\n", KM_DISPARITY_YEARS("x")},
+    {"a disparity year labelled 1e999", "kinked.dic", nullptr, "", "data.csv",
+     "line 34: the label \"1e999\" of the independent value 2023 in "
+     "[Format=Year] is a number beyond those a double holds",
+     "kmSession", nullptr, nullptr, nullptr, nullptr, nullptr, "kinked.csv",
+     "Type=Rate\n", KM_DISPARITY_YEARS("1e999")},
+    {"a disparity year labelled 1e300", "kinked.dic", nullptr, "", "data.csv",
+     "line 34: the label \"1e300\" of the independent value 2023 in "
+     "[Format=Year] is a number of a size above 1e15, and the fits cannot "
+     "place kinkmarks",
+     "kmSession", nullptr, nullptr, nullptr, nullptr, nullptr, "kinked.csv",
+     "Type=Rate\n", KM_DISPARITY_YEARS("1e300")},
     {"labels in a dictionary's data", "kinked.dic", "^1,", "East,", "data.csv",
      "(Variable format=numeric)", "kmSession", nullptr, nullptr, "^2,", "West,",
      nullptr, "kinked.csv", "=numeric", "=labels"},
@@ -1196,9 +1224,9 @@ const DataCase kDataCases[] = {
     // comparability ratio takes out of it, ended the run naming no line.
     {"a count too small to form a rate", "counts.ini",
      "1,2005,57.70,0.5770,1154,", "1,2005,57.70,0.5770,1e-320,", "data.csv",
-     "The dependent value 9.99989e-321 of record 6 (cohort \"East\", data "
-     "file \"data.csv\", line 6, column 5) is too large or too small",
-     "kmCalculator", nullptr},
+     nullptr, nullptr,
+     "Data file \"data.csv\", line 6, column 5: \"1e-320\" is a number "
+     "beyond those a double holds"},
     // Fault: a population out of range was named as its count.
     {"a population too large to weight its count", "counts.ini",
      "1,2005,57.70,0.5770,1154,2000000", "1,2005,57.70,0.5770,1154,1e300",
@@ -1207,11 +1235,10 @@ const DataCase kDataCases[] = {
      "\"data.csv\", line 6, column 6) is too large or too small",
      "kmCalculator", nullptr},
     {"a rate the comparability ratio takes out of range", "se.ini",
-     "1,2005,57.70,", "1,2005,1e-320,", "data.csv",
-     "Illegal value for dependent variable.  Dependent value = 0  Cohort "
-     "index:  0 (record 6, cohort \"East\", data file \"data.csv\", line 6, "
-     "column 3)",
-     "kmCalculator", nullptr, nullptr, nullptr, nullptr, kRatioPairwise},
+     "1,2005,57.70,", "1,2005,1e-320,", "data.csv", nullptr, nullptr,
+     "Data file \"data.csv\", line 6, column 3: \"1e-320\" is a number "
+     "beyond those a double holds",
+     nullptr, nullptr, nullptr, kRatioPairwise},
     {"two faulty cohorts, 1 worker", "se.ini", ",2005,", ",2003,", "data.csv",
      "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nnum cores = 1\n"},
@@ -1790,6 +1817,12 @@ const Variation kVariations[] = {
        Row(r, "West", "2003")[0] = "2.0";
      },
      "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    // Fault: a code was whole by its rounded double: this one was Site 1.
+    {"a code 0.99999999999999999", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[0] = "0.99999999999999999"; },
+     ", column 1: the by variable Site holds \"0.99999999999999999\", a "
+     "number that is no code",
+     2, nullptr, kCodesOnly},
     {"a code 1.5", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[0] = "1.5"; },
      ", column 1: the by variable Site holds \"1.5\", a number that is no "
@@ -1858,7 +1891,8 @@ const Variation kVariations[] = {
     // whole run with "Cannot place kinkmark 0 in GridSearch.".
     {"age-adjusted population too small to form a rate", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[4] = "1e-310"; },
-     " is 1e-310 in the year 2003; the rate of the count "},
+     "One or more population values were not numeric. (record 7, column "
+     "5)"},
     // Faults: a key given twice in a section no reader reads stopped the
     // run; a section given twice was read in part, with status 0.
     {"a key twice in a section no reader reads", DataSet::kRates, nullptr,
@@ -1926,6 +1960,11 @@ const Variation kVariations[] = {
     {"a year written 2005-2006", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "2005-2006"; },
      "column 2: the independent value \"2005-2006\" is not a number."},
+    // Fault: a year under the smallest double was fitted as the year 0.
+    {"a year written 1e-999", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "1e-999"; },
+     "column 2: the independent value \"1e-999\" is a number beyond those a "
+     "double holds"},
     {"a year written 2005-", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "2005-"; },
      "column 2: the independent value \"2005-\" is not a number."},
@@ -1949,9 +1988,12 @@ const Variation kVariations[] = {
        Row(r, "East", "1")[1] = "-0";
      },
      "equal.  Current Value: 0.000000  Previous Value: 0.000000"},
+    // Fault: labels -0 or -0.0 beside 0 were refused at a data record,
+    // naming 0.000000 twice and not the format's lines.
     {"a centred year format labelling -0 beside 0", DataSet::kRates, nullptr,
-     "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
-     0, "", "1=East\n2=West\n", "", kCentredMinusZero},
+     ": the labels \"0\" of the independent value 2005 and \"-0\" of the "
+     "independent value 2006 in [Format=Year] are one number",
+     2, nullptr, 0, 0, "", "1=East\n2=West\n", "", kCentredMinusZero},
     // Fault: a dictionary left out the years labelled -4.0, -1e0 or -0.0.
     {"centred year labels written with a point or an exponent", DataSet::kRates,
      nullptr, "out.kmo has finished", 0, nullptr, 0, 0, "", "1=East\n2=West\n",
@@ -1971,8 +2013,9 @@ const Variation kVariations[] = {
     {"age-adjusted years labelled x", DataSet::kAgeAdjusted, nullptr,
      "-\nSession file \"session.dic\", line ", 2, "x", kRouteDecides},
     {"a centred year format labelling -0.0 beside 0", DataSet::kRates, nullptr,
-     "equal.  Current Value: 0.000000  Previous Value: 0.000000", 2, nullptr, 0,
-     0, "", "1=East\n2=West\n", "", kCentredMinusZeroPoint},
+     ": the labels \"0\" of the independent value 2005 and \"-0.0\" of the "
+     "independent value 2006 in [Format=Year] are one number",
+     2, nullptr, 0, 0, "", "1=East\n2=West\n", "", kCentredMinusZeroPoint},
     // Fault: labels that fall as the years rise were refused quoting the
     // years, which rise.
     {"a year format whose labels fall", DataSet::kRates, nullptr,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "foundation/AllocateMemory.h"
@@ -167,10 +168,65 @@ TEST(ReadCode, WholeNumbersHoweverWrittenAreCodes) {
     EXPECT_EQ(ReadCode(s, &lCode), CodeText::kCode) << s;
     EXPECT_EQ(lCode, s[0] == '-' ? 0 : 1) << s;
   }
-  for (const char* s : {"1.5", "3e9", "1e999"})
+  // Fault: a code was whole by its rounded double, so 0.99999999999999999
+  // was the code 1, and 1e-999 the code 0.
+  for (const char* s : {"1.5", "3e9", "1e999", "0.99999999999999999", "1e-999"})
     EXPECT_EQ(ReadCode(s, nullptr), CodeText::kNumberNoCode) << s;
   for (const char* s : {"", " 1", "0x10"})
     EXPECT_EQ(ReadCode(s, nullptr), CodeText::kText) << s;
+}
+
+// Fault: a number under the smallest double read as 0 (1e-999 the year 0),
+// and wholeness was the rounded double's, not the text's.
+TEST(ReadNumber, TellsEachKindOnce) {
+  const double kNone = 0.0;
+  const struct {
+    const char* sText;
+    bool bAllow;
+    NumberKind kind;
+    double dValue;
+  } kCases[] = {
+      {"12", false, NumberKind::kWholeNumber, 12.0},
+      {"+12.00", false, NumberKind::kWholeNumber, 12.0},
+      {"1.2e1", false, NumberKind::kWholeNumber, 12.0},
+      {"120e-1", false, NumberKind::kWholeNumber, 12.0},
+      {"-0.0", false, NumberKind::kWholeNumber, 0.0},
+      {"0e-999", false, NumberKind::kWholeNumber, 0.0},
+      {" 3", true, NumberKind::kWholeNumber, 3.0},
+      {"0.5", false, NumberKind::kNumber, 0.5},
+      {"125e-2", false, NumberKind::kNumber, 1.25},
+      {"0.99999999999999999", false, NumberKind::kNumber, 1.0},
+      {"2.2250738585072014e-308", false, NumberKind::kNumber,
+       2.2250738585072014e-308},
+      {"1e999", false, NumberKind::kBeyondDouble, kNone},
+      {"-1e999", false, NumberKind::kBeyondDouble, kNone},
+      {"1e-999", false, NumberKind::kBeyondDouble, kNone},
+      {"1e-310", false, NumberKind::kBeyondDouble, kNone},
+      {"1e99999999999999999999", false, NumberKind::kBeyondDouble, kNone},
+      {"", false, NumberKind::kNoNumber, kNone},
+      {" 3", false, NumberKind::kNoNumber, kNone},
+      {"inf", false, NumberKind::kNoNumber, kNone},
+      {"0x10", false, NumberKind::kNoNumber, kNone},
+      {"12e", false, NumberKind::kNoNumber, kNone},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string("\"") + c.sText + "\"");
+    double dValue = -99.0;
+    EXPECT_EQ(ReadNumber(c.sText, c.bAllow, &dValue), c.kind);
+    EXPECT_EQ(dValue, c.dValue);
+    EXPECT_FALSE(std::signbit(dValue));
+  }
+  // The conversion to a double refuses what no double holds, by name.
+  for (const char* s : {"1e999", "1e-999"}) {
+    double d = -99.0;
+    const KmMalformedDataException e =
+        km_test::CatchKmException<KmMalformedDataException>(
+            [&] { KmConvertValue(d, s, false); });
+    EXPECT_EQ(
+        std::string(e.GetMessage()),
+        std::string("\"") + s + "\" is beyond the numbers a double holds");
+    EXPECT_EQ(d, -99.0);
+  }
 }
 
 TEST(IsValidIntegerText, SignsAndBlanks) {

@@ -212,6 +212,7 @@ TEST(kmTools, StringToDoubleNeedsTheWholeText) {
       {"12a", true, false, 12.0},
       {"0x10", true, false, 16.0},
       {"nan", true, false, std::nan("")},
+      {"1e-999", false, false, 0.0},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(std::string("\"") + c.sText + "\"");
@@ -245,7 +246,9 @@ TEST(kmTools, ReadFieldNumberDecidesEachEdgeOnce) {
       {" -999 ", "-999", FieldNumber::kMissing, 0.0},
       {"\"NA\"", " NA", FieldNumber::kMissing, 0.0},
       {"12e", ".", FieldNumber::kNotNumber, 0.0},
-      {"1e999", ".", FieldNumber::kNotNumber, 0.0},
+      {"1e999", ".", FieldNumber::kBeyondDouble, 0.0},
+      // Fault: a number under the smallest double was the number 0.
+      {"1e-999", ".", FieldNumber::kBeyondDouble, 0.0},
       {"inf", ".", FieldNumber::kNotNumber, 0.0},
       {"0x10", ".", FieldNumber::kNotNumber, 0.0},
       {"1,5", ".", FieldNumber::kNotNumber, 0.0},
