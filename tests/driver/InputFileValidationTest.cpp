@@ -23,6 +23,13 @@ const ParameterCase kParameterCases[] = {
     {"field delimiter = tab", kData, ""},
     {"Variable names included = YES", kData, ""},
     {"Fields with delimiter in quotes = 0", kData, ""},
+    // Fault: 1.0, 1e0 and 10e-1, yes in a dictionary, were refused here.
+    {"Variable names included = 1.0", kData, ""},
+    {"Fields with delimiter in quotes = 10e-1", kData, ""},
+    {"Variable names included = 1x", kData,
+     "\"1x\" is not a yes or no for \"Variable names included\"; write yes "
+     "(\"yes\", \"true\" or the number 1) or no (\"no\", \"false\" or the "
+     "number 0), in any case.\n"},
     {"File format = DOS", kData, ""},
     {"Datafile name = any name.csv", kData, ""},
     // The reader compares these words with their case.
@@ -39,6 +46,10 @@ const ParameterCase kParameterCases[] = {
      "\"Delimiter\" is not a valid Session Parameter; use \"datafile name\", "
      "\"file format\", \"field delimiter\", \"missing character\", \"fields "
      "with delimiter in quotes\" or \"variable names included\".\n"},
+    // Fault: a no-break space beside a key was shown as a plain blank.
+    {"Field delimiter\xC2\xA0= comma", kData,
+     "\"Field delimiter\\xC2\\xA0\" is not a valid Session Parameter; use "
+     "...\n"},
     {"By-Var2 Location = 3", kParams, ""},
     {"by-var12 = Region", kParams, ""},
     {"het error variable location = standard error", kParams, ""},
@@ -107,6 +118,45 @@ TEST(ValidateDictionarySections, EverySectionTheReaderReadsGivenOnce) {
                 .find("gives the section \"" + sHeader + "\" twice: line 1 \"" +
                       sHeader + "\" and line 4") != std::string::npos,
         bRead);
+  }
+}
+
+// Faults: a key with a no-break or ideographic space beside it was another
+// key, passed over without a word (a variable list cut short: "Rate,
+// count, or disparity required.", naming no file); a switch neither yes
+// nor no was read as no.
+TEST(ValidateDictionarySections, KeysAndSwitchesAsTheReaderTakesThem) {
+  struct Case {
+    const char* sLines;    // lines 2 on, after "[Export Options]"
+    const char* sMessage;  // after the place of line 3; "" when valid
+  };
+  const Case kCases[] = {
+      {"GZipped = No\nFlags included = 1.0\n", ""},
+      {"GZipped = No\nFlags included = Y\n",
+       "\"Y\" is not a yes or no for \"Flags included\"; write yes (\"yes\", "
+       "\"true\" or the number 1) or no (\"no\", \"false\" or the number 0), "
+       "in any case.\n"},
+      {"[Variables]\nVar1Name\xE3\x80\x80=Year\n",
+       "the key \"Var1Name\\xE3\\x80\\x80\" has a character beside it that "
+       "shows as a blank but is none (its bytes shown); write the key without "
+       "it.\n"},
+      {"GZipped = No\n\xC2\xA0Variable names included = true\n",
+       "the key \"\\xC2\\xA0Variable names included\" has a character "
+       "beside it that shows as a blank but is none (its bytes shown); write "
+       "the key without it.\n"},
+  };
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("session.dic");
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.sLines);
+    km_test::WriteAll(path, std::string("[Export Options]\n") + c.sLines);
+    KmString sMessages;
+    EXPECT_EQ(ValidateDictionarySections(path.c_str(), sMessages),
+              *c.sMessage == '\0');
+    EXPECT_EQ(std::string(sMessages.GetCString()),
+              *c.sMessage == '\0'
+                  ? ""
+                  : "The file \"" + path + "\", line 3: " + c.sMessage);
   }
 }
 
