@@ -22,8 +22,8 @@
 //   File format = UNIX            (any other value: not UNIX)
 //   Field delimiter = tab | space | comma | semi-colon
 //   Missing character = period    (any other value: a blank)
-//   Fields with delimiter in quotes = true | false
-//   Variable names included = true | false  (the first data line holds the
+//   Fields with delimiter in quotes = yes | no  (ReadYesNo)
+//   Variable names included = yes | no  (the first data line holds the
 //                                 column names; the file is read for them)
 //
 //   [Kinkmark Session Parameters] the column (1-based) of each variable
