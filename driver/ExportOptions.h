@@ -30,8 +30,9 @@ bool ValidateExportOptions(const char* sFileName, KmString& sMessages);
 // one of its values; otherwise appends "\"<key>\" is not a valid Export
 // Option; use <the table's keys>.\n" or "\"<value>\" is not a valid value for
 // the \"<key>\" Export Option.\n" to sMessages and returns false. Key and value
-// are trimmed and compared in lower case. Switches take "true" or "false"; the
-// coded keys their words; precisions a number from 0 to kMaxDisplayPrecision;
+// are trimmed and compared in lower case. Switches take yes or no
+// (ReadYesNo; a switch neither is refused by YesNoRefusalText); the coded
+// keys their words; precisions a number from 0 to kMaxDisplayPrecision;
 // the keys beginning with "aapc start range" or "aapc end range" a decimal
 // number, optionally negative.
 bool IsValidExportOption(KmString sKey, KmString sValue, KmString& sMessages);

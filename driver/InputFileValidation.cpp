@@ -7,6 +7,9 @@
 
 #include "driver/OptionValidation.h"
 #include "foundation/KmIniFile.h"
+#include "foundation/KmShownText.h"
+#include "foundation/KmYesNo.h"
+#include "foundation/platform/KmPlatform.h"
 #include "session/KmUserParamsDict.h"
 #include "session/VSExportDict.h"
 
@@ -37,16 +40,19 @@ bool IsValidDatafileOption(KmString sKey, KmString sValue,
   for (size_t i = 0; i < iNumRows; ++i) {
     const OptionRow& row = pRows[i];
     if (!IsKeyOfRow(row, sLowerKey)) continue;
-    KmString sCompared(sValue);
-    if (row.valueClass == OptionValueClass::kBool) sCompared.MakeLower();
-    if (IsValueOfRow(row, sCompared)) return true;
-    const char* sWords =
-        row.valueClass == OptionValueClass::kBool ? "true|false" : row.sWords;
+    if (IsValueOfRow(row, sValue)) return true;
+    if (row.valueClass == OptionValueClass::kBool) {
+      // The refusal of a switch in every file, a dictionary's included.
+      sMessages << YesNoRefusalText(sKey, sValue) << "\n";
+      return false;
+    }
     sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
-              << "\" Session Parameter; use " << WordListText(sWords) << ".\n";
+              << "\" Session Parameter; use " << WordListText(row.sWords)
+              << ".\n";
     return false;
   }
-  sMessages << "\"" << sKey << "\" is not a valid Session Parameter; use "
+  sMessages << "\"" << ShownText(sKey)
+            << "\" is not a valid Session Parameter; use "
             << TableKeysText(pRows, iNumRows) << ".\n";
   return false;
 }
@@ -58,7 +64,8 @@ bool IsValidParameterKey(KmString sKey, KmString& sMessages) {
   KmString sLower(sKey);
   sLower.MakeLower();
   if (KmUserParamsDict::IsParameterKey(sLower)) return true;
-  sMessages << "\"" << sKey << "\" is not a valid Session Parameter; use "
+  sMessages << "\"" << ShownText(sKey)
+            << "\" is not a valid Session Parameter; use "
             << KmUserParamsDict::ParameterKeysText() << ".\n";
   return false;
 }
@@ -77,7 +84,7 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages) {
         KmString sLower(sKey);
         sLower.TrimSpaces().MakeLower();
         if (WordCode(kRunFileKeys, sLower) >= 0) return true;
-        sLineMessages << "\"" << sKey
+        sLineMessages << "\"" << ShownText(sKey)
                       << "\" is not a valid Kinkmark Input Files key; use "
                          "\"Session File\", \"Data File\", \"Run Options "
                          "File\", \"Export Options File\" or \"Output "
@@ -125,7 +132,38 @@ bool ValidateDictionarySections(const char* sFileName, KmString& sMessages) {
   const KmIniFile ini(sFileName);
   const std::vector<const char*> vSections(std::begin(VSDictSection::kAll),
                                            std::end(VSDictSection::kAll));
+  // The switches, refused as in every file before anything is read.
+  const bool bSwitches = CheckSectionLines(
+      ini, sFileName, SectionsNamed({VSDictSection::kExportOptions}),
+      [](const KmString& sKey, const KmString& sValue,
+         KmString& sLineMessages) {
+        for (const char* sSwitch : VSExportSwitch::kAll) {
+          if (KmStricmp(sKey.GetCString(), sSwitch) != 0 ||
+              ReadYesNo(sValue) != YesNo::kNeither) {
+            continue;
+          }
+          sLineMessages << YesNoRefusalText(sKey, sValue) << "\n";
+          return false;
+        }
+        return true;
+      },
+      sMessages);
+  // A key with a hidden space beside it is another key, which the reader
+  // would pass over without a word (a variable list cut short, a switch
+  // left at its default).
+  const bool bKeys = CheckSectionLines(
+      ini, sFileName, SectionsWithFormats(vSections),
+      [](const KmString& sKey, const KmString&, KmString& sLineMessages) {
+        if (!HasHiddenSpaceBeside(sKey)) return true;
+        sLineMessages << "the key \"" << ShownText(sKey)
+                      << "\" has a character beside it that shows as a "
+                         "blank but is none (its bytes shown); write the key "
+                         "without it.\n";
+        return false;
+      },
+      sMessages);
   return NoSectionSpeltOtherwise(ini, sFileName, vSections, sMessages) &&
          NoSectionOrKeyGivenTwice(ini, sFileName,
-                                  SectionsWithFormats(vSections), sMessages);
+                                  SectionsWithFormats(vSections), sMessages) &&
+         bSwitches && bKeys;
 }

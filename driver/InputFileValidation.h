@@ -33,6 +33,7 @@ bool ValidateRunFileKeys(const char* sFileName, KmString& sMessages);
 //   "<key>" is not a valid Session Parameter.\n
 //   "<value>" is not a valid value for the "<key>" Session Parameter; use
 //   "tab", "space", "comma" or "semi-colon".\n
+// and for a switch neither yes nor no (ReadYesNo) YesNoRefusalText.
 // A missing section adds nothing, the reader reports it, unless a header
 // spells it with other blanks (NoSectionSpeltOtherwise).
 bool ValidateSessionParameters(const char* sFileName, KmString& sMessages);
@@ -41,8 +42,11 @@ bool ValidateSessionParameters(const char* sFileName, KmString& sMessages);
 // Options", "Export Options", the variable sections and the "Format="
 // sections) of sFileName, and no key in one, is given twice
 // (NoSectionOrKeyGivenTwice, whose messages it appends): a second one would
-// be read in part, or not at all; and that no header spells one of the
-// sections with other blanks (NoSectionSpeltOtherwise).
+// be read in part, or not at all; that no header spells one of the
+// sections with other blanks (NoSectionSpeltOtherwise); and that every
+// switch of "Export Options" (VSExportSwitch) is yes or no (ReadYesNo),
+// each other value refused after its place as a session-parameter file's
+// is: "The file \"<file>\", line <n>: " YesNoRefusalText "\n".
 bool ValidateDictionarySections(const char* sFileName, KmString& sMessages);
 
 #endif  // KM_DRIVER_INPUTFILEVALIDATION_H

@@ -8,12 +8,13 @@
 
 #include "foundation/KmIniFile.h"
 #include "foundation/KmIniSection.h"
+#include "foundation/KmShownText.h"
 
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
                          const KmString& sValid, KmString& sMessages) {
   if (bBadKey) {
-    sMessages << "\"" << sKey << "\" is not a valid " << sOptionKind
+    sMessages << "\"" << ShownText(sKey) << "\" is not a valid " << sOptionKind
               << " Option; use " << sValid << ".\n";
     return;
   }
@@ -24,9 +25,6 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
 }
 
 KmString ValidWordsText(const OptionRow& option) {
-  if (option.valueClass == OptionValueClass::kBool) {
-    return WordListText("true|false");
-  }
   if (option.valueClass != OptionValueClass::kWord) return KmString();
   // An empty word marks a code without a value; it is no value to write.
   std::string sWords;

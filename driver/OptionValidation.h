@@ -10,6 +10,7 @@
 
 #include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
+#include "foundation/KmYesNo.h"
 #include "session/OptionRow.h"
 
 // The message builder of the validators; sOptionKind is "Session" or
@@ -25,9 +26,8 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
                          const KmString& sValid, KmString& sMessages);
 
-// The values an option of words or a switch takes, for a message
-// (WordListText): its words, or "true" and "false"; "" for the other
-// classes.
+// The values an option of words takes, for a message (WordListText); "" for
+// the other classes (a switch is refused by YesNoRefusalText).
 KmString ValidWordsText(const OptionRow& option);
 
 // Which sections of a file its reader reads: true for the name sName (with
@@ -99,9 +99,11 @@ bool ValidateOptionsSection(const char* sFileName, const char* sSection,
 
 // The check of one option line against the row found for its key (null:
 // an unknown key): key and value are trimmed and lower-cased and the value
-// tested against the row. On failure appends the message of
-// AppendOptionMessage (with sOptionKind, the lowered texts and the keys of
-// the table, or the row's words) and returns false.
+// tested against the row. On failure appends, for a switch, its line
+// YesNoRefusalText (the one refusal of a switch in every file), and for
+// any other key the message of AppendOptionMessage (with sOptionKind, the
+// lowered texts and the keys of the table, or the row's words) and returns
+// false.
 template <typename Row>
 bool IsValidTableOption(const Row* pRows, size_t iNumRows,
                         const char* sOptionKind, KmString sKey, KmString sValue,
@@ -110,6 +112,11 @@ bool IsValidTableOption(const Row* pRows, size_t iNumRows,
   sValue.Trim().MakeLower();
   const Row* pRow = FindRow(pRows, iNumRows, sKey);
   if (pRow != nullptr && IsValueOfRow(pRow->option, sValue)) return true;
+  if (pRow != nullptr && pRow->option.valueClass == OptionValueClass::kBool) {
+    // One refusal of a switch in every file.
+    sMessages << YesNoRefusalText(sKey, sValue) << "\n";
+    return false;
+  }
   AppendOptionMessage(sOptionKind, pRow == nullptr, sKey, sValue,
                       pRow == nullptr ? TableKeysText(pRows, iNumRows)
                                       : ValidWordsText(pRow->option),

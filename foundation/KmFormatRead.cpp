@@ -14,8 +14,10 @@ void KmFormat::Read(const KmIniSection* pSection, char cDefaultType,
     if (pSection == nullptr) GenerateKmException("Null buffer", "KmFormat");
     SetName(pSection->GetName().GetCString());
     const char* sName = sName_.GetCString();
-    bCaseSensitive_ = pCaseSection ? pCaseSection->GetBool(sName, true) : true;
-    bSecondFlag_ = pSecondSection ? pSecondSection->GetBool(sName, true) : true;
+    bCaseSensitive_ =
+        pCaseSection ? pCaseSection->GetBool(sName, true, nullptr) : true;
+    bSecondFlag_ =
+        pSecondSection ? pSecondSection->GetBool(sName, true, nullptr) : true;
     cDataType_ = cDefaultType;
     if (pTypeSection != nullptr) {
       KmString sType;

@@ -4,7 +4,8 @@
 #include <unordered_set>
 
 #include "foundation/KmCallPath.h"
-#include "foundation/KmConvertValue.h"
+#include "foundation/KmException.h"
+#include "foundation/KmYesNo.h"
 #include "foundation/platform/KmPlatform.h"
 
 namespace {
@@ -182,22 +183,22 @@ void KmIniSection::GetString(KmString& sOut, const char* sKey,
   });
 }
 
-bool KmIniSection::GetBool(const char* sKey, bool bDefault) const {
+bool KmIniSection::GetBool(const char* sKey, bool bDefault,
+                           const char* sFileName) const {
   return WithCallPath("GetBool()", kClassName, [&]() -> bool {
-    KmString sValue;
-    GetString(sValue, sKey);
+    const int32_t iIndex = GetKeyIndex(sKey);
+    if (iIndex < 0) return bDefault;
+    const KmString& sValue = values_[static_cast<size_t>(iIndex)];
     if (sValue.IsEmpty()) return bDefault;
-    sValue.Trim();
-    if (KmStricmp(sValue.GetCString(), "true") == 0 ||
-        KmStricmp(sValue.GetCString(), "yes") == 0) {
-      return true;
-    }
-    // A number is read whole by the one rule of codes: 1 however written
-    // ("01", "1.0", "10e-1"), never a text that only begins with it ("1x").
-    double dValue = 0.0;
-    return ReadWholeNumber(sValue.GetCString(), true, &dValue) ==
-               CodeText::kCode &&
-           dValue == 1.0;
+    const YesNo read = ReadYesNo(sValue);
+    if (read != YesNo::kNeither) return read == YesNo::kYes;
+    KmString sText;
+    if (sFileName != nullptr) sText << "The file \"" << sFileName << "\"";
+    const int32_t iLine = GetKeyLine(sKey);
+    if (iLine > 0) sText << (sText.IsEmpty() ? "Line " : ", line ") << iLine;
+    if (!sText.IsEmpty()) sText << ": ";
+    sText << YesNoRefusalText(keys_[static_cast<size_t>(iIndex)], sValue);
+    GenerateKmInputExceptionF("%s", kClassName, sText.GetCString());
   });
 }
 

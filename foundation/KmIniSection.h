@@ -86,11 +86,14 @@ class KmIniSection {
   // sOut receives the value of sKey trimmed of blanks when that is not
   // empty, else sDefault (null gives "").
   void GetString(KmString& sOut, const char* sKey, const char* sDefault) const;
-  // bDefault for an absent key or an empty value. Otherwise, after trimming
-  // blanks: true when the value is "true" or "yes" without regard to case,
-  // or when it is the number 1 by the one rule of codes (ReadWholeNumber),
-  // as "01", "1.0" and "10e-1" are; false otherwise ("1x", "1.5", "on").
-  bool GetBool(const char* sKey, bool bDefault) const;
+  // bDefault for an absent key or an empty value. Otherwise the value read
+  // by the one rule of a switch (ReadYesNo): true for yes ("true", "Yes",
+  // "1", "01", "1.0"), false for no ("false", "NO", "0").
+  // Throws: KmException (kind 3, source "KmIniSection") for a value that is
+  // neither ("1x", "2", "on", "Y"), naming the file sFileName (null: none)
+  // and the key's line: "The file \"<file>\", line <n>: " followed by
+  // YesNoRefusalText of the key and the value as the file writes them.
+  bool GetBool(const char* sKey, bool bDefault, const char* sFileName) const;
 
   // Every line AddLine was given, in order, a key given again included.
   const std::vector<KeyLine>& GetKeyLines() const { return lines_; }

@@ -8,6 +8,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmString.h"
+#include "foundation/KmYesNo.h"
 #include "session/OutputDisplayOptions.h"
 #include "session/internal/OptionText.h"
 
@@ -38,7 +39,7 @@ constexpr ExportOptionRow BaseRow(OptionRow option, double dDefault) {
   return {option, dDefault, nullptr, nullptr, nullptr, nullptr, -1, -1};
 }
 
-// A switch ("true" or "false") that the driver reads from the dictionary.
+// A switch (yes or no, ReadYesNo) that the driver reads from the dictionary.
 constexpr ExportOptionRow Switch(const char* sKey, bool bDefault,
                                  bool D::*pbField) {
   ExportOptionRow row = BaseRow(BoolOption(sKey), bDefault ? 1.0 : 0.0);
@@ -222,9 +223,11 @@ void IniExportDict::ReadRow(const KmIniSection& section,
         km_session_internal::LeadingInt32Clamped(sValue.GetCString());
     return;
   }
-  const int32_t iCode = option.valueClass == OptionValueClass::kBool
-                            ? WordCode("false|true", sLower)
-                            : WordCode(option.sWords, sLower);
+  const YesNo yesNo = ReadYesNo(sValue);
+  const int32_t iCode = option.valueClass != OptionValueClass::kBool
+                            ? WordCode(option.sWords, sLower)
+                        : yesNo == YesNo::kNeither ? -1
+                                                   : yesNo == YesNo::kYes;
   if (iCode < 0) ThrowInvalidValue(sLower, option.sKey);
   if (row.pbField != nullptr) {
     this->*row.pbField = iCode == 1;

@@ -26,11 +26,11 @@ struct ExportOptionRow;
 // the defaults (Init), the reading, the validation of the file and the
 // copying of the values to where the exports read them.
 //
-// Value words are compared after lower-casing. Boolean keys take "true" or
-// "false" only; precision keys take the leading whole number of the value
-// (text without one gives 0, a number beyond 32 bits the nearest 32-bit
-// limit); range keys take the leading number of the value. A key that is
-// absent or has an empty value leaves its member unchanged.
+// Value words are compared after lower-casing. Boolean keys take yes or no by
+// the one rule of a switch (ReadYesNo); precision keys take the leading whole
+// number of the value (text without one gives 0, a number beyond 32 bits the
+// nearest 32-bit limit); range keys take the leading number of the value. A key
+// that is absent or has an empty value leaves its member unchanged.
 class IniExportDict {
  public:
   // Empty range lists and file name, every other member at its default.

@@ -7,6 +7,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIniFile.h"
+#include "foundation/KmYesNo.h"
 #include "session/internal/OptionText.h"
 #include "session/kmComparisonType.h"
 #include "session/kmDelayType.h"
@@ -23,12 +24,13 @@ const char kHetErrorLocationKey[] = "het error variable location";
 
 using km_session_internal::ValueOf;
 
-// Reads a flag key into bMember: "true" in any case sets it and any other
-// value clears it; absent or empty leaves it.
+// Reads a flag key into bMember: yes by the one rule of a switch
+// (ReadYesNo) sets it and any other value clears it; absent or empty leaves
+// it. The driver's check has refused a value that is neither.
 void ReadTrueFlag(const KmIniSection& section, const char* sKey,
                   bool& bMember) {
-  const KmString sValue = km_session_internal::Lowered(ValueOf(section, sKey));
-  if (!sValue.IsEmpty()) bMember = (sValue == "true");
+  const KmString sValue = ValueOf(section, sKey);
+  if (!sValue.IsEmpty()) bMember = ReadYesNo(sValue) == YesNo::kYes;
 }
 
 // The session option of a row that the driver applies by its own rule.
@@ -99,7 +101,7 @@ constexpr RunOptionRow DoubleRow(OptionRow option, double dDefault,
               pdField);
 }
 
-// A switch: "true" sets pbField, any other word clears it.
+// A switch: yes (ReadYesNo) sets pbField, any other value clears it.
 constexpr RunOptionRow FlagRow(OptionRow option, bool bDefault,
                                bool IniSessionDict::*pbField,
                                int32_t iSessionOption = kOwnRule) {

@@ -198,7 +198,7 @@ enum class RunOptionRead {
   kByHand,  // the row's own reader (pByHand)
   kInt,     // the leading whole number into piField
   kDouble,  // the leading number into pdField
-  kFlag,    // "true" sets pbField, any other word clears it
+  kFlag,    // yes (ReadYesNo) sets pbField, any other value clears it
   kCode,    // the position of the word in the row's list into piField
 };
 

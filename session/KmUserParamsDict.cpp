@@ -91,8 +91,8 @@ const OptionRow kDatafileRows[] = {
     WordOption("file format", "UNIX|DOS"),
     WordOption("field delimiter", "tab|space|comma|semi-colon"),
     WordOption("missing character", "period|space"),
-    BoolOption("fields with delimiter in quotes", "yes|no|1|0"),
-    BoolOption("variable names included", "yes|no|1|0"),
+    BoolOption("fields with delimiter in quotes"),
+    BoolOption("variable names included"),
 };
 
 // True when sText is "by-var" followed by decimal digits and then sEnd.
@@ -228,9 +228,11 @@ void KmUserParamsDict::ReadDatafileOptionsSection(KmIniFile& ini) {
     cMissingCharacter_ =
         GetValue(*pSection, "Missing character") == "period" ? '.' : ' ';
 
-    bQuotes_ = pSection->GetBool("Fields with delimiter in quotes", false);
+    const char* sFile = sGivenName_.GetCString();
+    bQuotes_ =
+        pSection->GetBool("Fields with delimiter in quotes", false, sFile);
     bVariableNamesIncluded_ =
-        pSection->GetBool("Variable names included", false);
+        pSection->GetBool("Variable names included", false, sFile);
     if (bVariableNamesIncluded_) ReadHeaderNames();
   });
 }

@@ -22,8 +22,8 @@
 //   File format = UNIX            (any other value: not UNIX)
 //   Field delimiter = tab | space | comma | semi-colon
 //   Missing character = period    (any other value: a blank)
-//   Fields with delimiter in quotes = true | false
-//   Variable names included = true | false  (the first data line holds the
+//   Fields with delimiter in quotes = yes | no  (ReadYesNo)
+//   Variable names included = yes | no  (the first data line holds the
 //                                 column names; the file is read for them)
 //
 //   [Kinkmark Session Parameters] the column (1-based) of each variable
@@ -53,8 +53,8 @@ class KmUserParamsDict {
   static constexpr char kParametersSection[] = "Kinkmark Session Parameters";
 
   // The keys of "Datafile Options" with the values the reader knows; the
-  // words compare with their case, the two switches ("true", "false",
-  // "yes", "no", "1", "0") without. iNumRows receives their number.
+  // words compare with their case, the two switches are read by the one
+  // rule of a switch (ReadYesNo). iNumRows receives their number.
   static const OptionRow* DatafileOptionRows(size_t& iNumRows);
   // True when sKey (lower case) is a key of "Kinkmark Session Parameters"
   // that the reader reads: a role's location or name key, "het error

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/KmYesNo.h"
+
 namespace {
 
 // The form of an unsigned number text: digits with at most one '.' and at
@@ -128,7 +130,7 @@ bool IsValueOfRow(const OptionRow& row, const KmString& sValue) {
     case OptionValueClass::kText:
       return true;
     case OptionValueClass::kBool:
-      return sValue == "true" || sValue == "false";
+      return ReadYesNo(sValue) != YesNo::kNeither;
     case OptionValueClass::kLevel: {
       const double d = std::atof(s);
       return UnsignedNumberText(s) != NumberText::kNone && d > 0.0 && d < 1.0;

@@ -16,7 +16,7 @@
 // their field as it is.
 enum class OptionValueClass {
   kWord,    // one of the listed words
-  kBool,    // "true" or "false"
+  kBool,    // yes or no by the one rule of a switch (ReadYesNo)
   kCount,   // a whole number in the range: digits, and after a '.' only 0s
   kNumber,  // a decimal number (digits and one '.') in the range
   kLevel,   // an unsigned decimal number strictly between 0 and 1
@@ -46,9 +46,8 @@ constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 constexpr OptionRow WordOption(const char* sKey, const char* sWords) {
   return {sKey, OptionValueClass::kWord, sWords, 0.0, 0.0, false};
 }
-// sWords: further spellings of true and false that the key accepts.
-constexpr OptionRow BoolOption(const char* sKey, const char* sWords = nullptr) {
-  return {sKey, OptionValueClass::kBool, sWords, 0.0, 0.0, false};
+constexpr OptionRow BoolOption(const char* sKey) {
+  return {sKey, OptionValueClass::kBool, nullptr, 0.0, 0.0, false};
 }
 constexpr OptionRow CountOption(const char* sKey, double dMin, double dMax,
                                 const char* sWords = nullptr) {

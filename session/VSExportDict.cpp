@@ -37,15 +37,15 @@ KmString GetValue(const KmIniSection& section, const char* sKey) {
   return sValue;
 }
 
-// Refuses sValue of the key sKey of the dictionary's export options
-// (section), which is none of the '|'-separated sWords, naming the file as
-// its run file names it (sShownFile) and the key's line.
-[[noreturn]] void RefuseExportOption(const KmIniSection& section,
-                                     const char* sKey, const KmString& sValue,
-                                     const char* sWords,
-                                     const KmString& sShownFile) {
-  KmString sText("Session file \"");
-  sText << sShownFile << "\"";
+// Refuses sValue of the key sKey of a section of the dictionary, which is
+// none of the '|'-separated sWords, naming the file as its run file names
+// it (sShownFile) and the key's line, after the text sLead.
+[[noreturn]] void RefuseOption(const KmIniSection& section, const char* sKey,
+                               const KmString& sValue, const char* sWords,
+                               const KmString& sShownFile,
+                               const char* sLead = "") {
+  KmString sText(sLead);
+  sText << "Session file \"" << sShownFile << "\"";
   const int32_t iLine = section.GetKeyLine(sKey);
   if (iLine > 0) {
     sText << ", line " << iLine << " of " << section.GetName() << ": \""
@@ -158,9 +158,10 @@ void VSExportDict::ReadSessionOptionsSection(KmIniFile& ini) {
       } else if (sType == "Disparity") {
         iSessionType_ = kVSDisparity;
       } else {
-        GenerateKmException(
-            "This type of Dictionary is not supported at this time.",
-            kClassName);
+        RefuseOption(*pSection, "Type", sType, "Rate|Frequency|Disparity",
+                     sGivenName_,
+                     "This type of Dictionary is not supported at this "
+                     "time.  ");
       }
       sessionOptions_ = *pSection;
       return;
@@ -197,7 +198,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
                                 kClassName, kExportOptionsSection,
                                 dictionaryFile_.GetFullName());
     }
-    bGZipped_ = pSection->GetBool("GZipped", false);
+    const char* sFile = sGivenName_.GetCString();
+    bGZipped_ = pSection->GetBool(VSExportSwitch::kGZipped, false, sFile);
 
     const KmString sFormat = GetValue(*pSection, "Variable format");
     if (sFormat == "numeric") {
@@ -207,8 +209,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     } else if (sFormat == "labels") {
       iVariableFormat_ = 2;
     } else {
-      RefuseExportOption(*pSection, "Variable format", sFormat,
-                         "numeric|quotedlabels|labels", sGivenName_);
+      RefuseOption(*pSection, "Variable format", sFormat,
+                   "numeric|quotedlabels|labels", sGivenName_);
     }
 
     bUnixFileFormat_ = GetValue(*pSection, "File format") == "UNIX";
@@ -216,8 +218,8 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
     const KmString sDelimiter = GetValue(*pSection, "Field delimiter");
     if (!km_session_internal::FieldDelimiterFromWord(sDelimiter,
                                                      cFieldDelimiter_)) {
-      RefuseExportOption(*pSection, "Field delimiter", sDelimiter,
-                         "tab|space|comma|semi-colon", sGivenName_);
+      RefuseOption(*pSection, "Field delimiter", sDelimiter,
+                   "tab|space|comma|semi-colon", sGivenName_);
     }
 
     const KmString sMissing = GetValue(*pSection, "Missing character");
@@ -229,12 +231,12 @@ void VSExportDict::ReadExportOptionsSection(KmIniFile& ini) {
       sMissingCharacter_ = " ";
     }
 
-    bQuotes_ = pSection->GetBool("Fields with delimiter in quotes", false);
+    bQuotes_ = pSection->GetBool(VSExportSwitch::kQuotes, false, sFile);
     bRemoveThousandsSeparators_ =
-        pSection->GetBool("Remove thousands separators", false);
-    bFlagsIncluded_ = pSection->GetBool("Flags included", false);
+        pSection->GetBool(VSExportSwitch::kRemoveThousands, false, sFile);
+    bFlagsIncluded_ = pSection->GetBool(VSExportSwitch::kFlags, false, sFile);
     bVariableNamesIncluded_ =
-        pSection->GetBool("Variable names included", false);
+        pSection->GetBool(VSExportSwitch::kNames, false, sFile);
   });
 }
 

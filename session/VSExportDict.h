@@ -47,6 +47,18 @@ struct VSDictSection {
       kSummaryPage, kZStatisticsPage, kPrevalencePage, kMPSirOEPage};
 };
 
+// The switches of a dictionary's "Export Options", each read as yes or no
+// (KmIniSection::GetBool), and all of them in kAll.
+struct VSExportSwitch {
+  static constexpr char kGZipped[] = "GZipped";
+  static constexpr char kQuotes[] = "Fields with delimiter in quotes";
+  static constexpr char kRemoveThousands[] = "Remove thousands separators";
+  static constexpr char kFlags[] = "Flags included";
+  static constexpr char kNames[] = "Variable names included";
+  static constexpr const char* kAll[] = {kGZipped, kQuotes, kRemoveThousands,
+                                         kFlags, kNames};
+};
+
 // VSExportDict reads a ".dic" data dictionary (an ini file) into plain
 // fields: how the data file is delimited and encoded, which kind of
 // VESK*Stat session produced it, the system names, and the exported
@@ -152,7 +164,10 @@ class VSExportDict {
   // "Session Options": the session type, or its detection from the sections
   // present when the section is absent.
   // Throws: "No session type specified in dictionary file.", "This type of
-  // Dictionary is not supported at this time.", or "\"<file>\" is out of
+  // Dictionary is not supported at this time.  Session file \"<file>\",
+  // line <n> of [Session Options]: \"<type>\" is not a supported Type; use
+  // \"Rate\", \"Frequency\" or \"Disparity\"." for a type none of those
+  // of a VESK*Stat session, or "\"<file>\" is out of
   // date. \n\"Session Options\" section could not be found, and session type
   // could not be auto-detected."
   void ReadSessionOptionsSection(KmIniFile& ini);

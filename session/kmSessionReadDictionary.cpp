@@ -284,12 +284,16 @@ bool kmSession::CheckDictionaryExport(const VSExportDict& dict) {
     return false;
   }
   if (dict.GetQuotes() && dict.GetVariableNamesIncluded()) {
-    AddDictionaryProblem(
+    KmString sProblem(
         "The input file data file can not contain quotes around the header "
         "row variable names.  \nThis is likely caused from field delimiter "
         "appearing in the hearder row.Please use the export feature of "
         "VESK*Stat to create a new data file and chose a different field "
         "delimiter.\n");
+    sProblem << "Session file \"" << dict.GetGivenName()
+             << "\" sets both \"Fields with delimiter in quotes\" and "
+                "\"Variable names included\" in [Export Options].\n";
+    AddDictionaryProblem(sProblem.GetCString());
     return false;
   }
   return true;

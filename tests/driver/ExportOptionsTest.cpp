@@ -155,7 +155,7 @@ TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
       {"aapc end range12", {"2010"}, {"end"}},
   };
   for (const char* sKey : kSwitches) {
-    cases.push_back({sKey, {"true", "FALSE"}, {"yes"}});
+    cases.push_back({sKey, {"true", "FALSE", "Yes", "0"}, {"0x1"}, true});
   }
   for (const char* sKey : kPrecisions) {
     cases.push_back({sKey,

@@ -23,6 +23,12 @@ const ParameterCase kParameterCases[] = {
     {"field delimiter = tab", kData, ""},
     {"Variable names included = YES", kData, ""},
     {"Fields with delimiter in quotes = 0", kData, ""},
+    // Fault: 1.0, 1e0 and 10e-1, yes in a dictionary, were refused here.
+    {"Variable names included = 1.0", kData, ""},
+    {"Variable names included = 1x", kData,
+     "\"1x\" is not a yes or no for \"Variable names included\"; write yes "
+     "(\"yes\", \"true\" or the number 1) or no (\"no\", \"false\" or the "
+     "number 0), in any case.\n"},
     {"File format = DOS", kData, ""},
     {"Datafile name = any name.csv", kData, ""},
     // The reader compares these words with their case.
@@ -39,6 +45,10 @@ const ParameterCase kParameterCases[] = {
      "\"Delimiter\" is not a valid Session Parameter; use \"datafile name\", "
      "\"file format\", \"field delimiter\", \"missing character\", \"fields "
      "with delimiter in quotes\" or \"variable names included\".\n"},
+    // Fault: a no-break space beside a key was shown as a plain blank.
+    {"Field delimiter\xC2\xA0= comma", kData,
+     "\"Field delimiter\\xC2\\xA0\" is not a valid Session Parameter; use "
+     "...\n"},
     {"By-Var2 Location = 3", kParams, ""},
     {"by-var12 = Region", kParams, ""},
     {"het error variable location = standard error", kParams, ""},
@@ -107,6 +117,34 @@ TEST(ValidateDictionarySections, EverySectionTheReaderReadsGivenOnce) {
                 .find("gives the section \"" + sHeader + "\" twice: line 1 \"" +
                       sHeader + "\" and line 4") != std::string::npos,
         bRead);
+  }
+}
+
+// Faults: a key with an ideographic space beside it was passed over (a
+// variable list cut short, refused naming no file); a switch neither yes
+// nor no was read as no.
+TEST(ValidateDictionarySections, KeysAndSwitchesAsTheReaderTakesThem) {
+  const char* const kCases[][2] = {
+      {"Flags included = 1.0", ""},
+      {"Flags included = Y",
+       "\"Y\" is not a yes or no for \"Flags included\"; write yes"},
+      {"[Variables]\nVar1Name\xE3\x80\x80=Year",
+       "the key \"Var1Name\\xE3\\x80\\x80\" has a character beside it"},
+  };
+  km_test::ScratchDir dir;
+  const std::string path = dir.File("session.dic");
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c[0]);
+    km_test::WriteAll(path, std::string("[Export Options]\n") + c[0] + "\n");
+    KmString sMessages;
+    EXPECT_EQ(ValidateDictionarySections(path.c_str(), sMessages), !*c[1]);
+    const std::string sShown = sMessages.GetCString();
+    if (!*c[1]) {
+      EXPECT_EQ(sShown, "");
+      continue;
+    }
+    EXPECT_EQ(sShown.rfind("The file \"" + path + "\", line ", 0), 0u);
+    EXPECT_NE(sShown.find(c[1]), std::string::npos) << sShown;
   }
 }
 

@@ -18,6 +18,8 @@ struct OptionCase {
   const char* sKey;
   std::vector<const char*> valid;
   std::vector<const char*> invalid;
+  bool bSwitch = false;  // a yes/no key, whose refusal is the same in
+                         // every file
 };
 
 // Checks one option line: the verdict, the messages added to sMessages.
@@ -27,7 +29,8 @@ using LineValidator = bool (*)(KmString sKey, KmString sValue,
 // Expects every valid value accepted without a message, and every invalid
 // one refused with "\"<value>\" is not a valid value for the \"<key>\"
 // <sKind>.\n" (sKind: "Session Option", "Export Option"), where a key of
-// words lists them before the full stop ("; use ...").
+// words lists them before the full stop ("; use ..."); a switch with
+// "\"<value>\" is not a yes or no for \"<key>\"; write yes (...) ...".
 template <class Cases>
 void ExpectOptionTable(LineValidator isValid, const char* sKind,
                        const Cases& cases) {
@@ -44,6 +47,14 @@ void ExpectOptionTable(LineValidator isValid, const char* sKind,
       SCOPED_TRACE(std::string(c.sKey) + " = " + sValue);
       KmString sMessages;
       EXPECT_FALSE(isValid(c.sKey, sValue, sMessages));
+      if (c.bSwitch) {
+        EXPECT_EQ(std::string(sMessages.GetCString()),
+                  std::string("\"") + sValue + "\" is not a yes or no for \"" +
+                      c.sKey +
+                      "\"; write yes (\"yes\", \"true\" or the number 1) or "
+                      "no (\"no\", \"false\" or the number 0), in any case.\n");
+        continue;
+      }
       EXPECT_EQ(std::regex_replace(sMessages.GetCString(),
                                    std::regex("; use [^\n]*\\.\n$"), ".\n"),
                 std::string("\"") + sValue +

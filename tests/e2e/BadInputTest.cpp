@@ -297,8 +297,9 @@ const BadCase kCases[] = {
      "file \"session.ini\", line 4: \"coma\" is not a valid value for the "
      "\"Field delimiter\" Session Parameter; use \"tab\", \"space\", "
      "\"comma\" or \"semi-colon\".\nThe file \"session.ini\", line 6: "
-     "\"ture\" is not a valid value for the \"Variable names included\" "
-     "Session Parameter; use \"true\" or \"false\".\nThe file "
+     "\"ture\" is not a yes or no for \"Variable names included\"; write "
+     "yes (\"yes\", \"true\" or the number 1) or no (\"no\", \"false\" or "
+     "the number 0), in any case.\nThe file "
      "\"session.ini\", line 13: \"populaton location\" is not a valid "
      "Session Parameter; use \"independent variable location\", ",
      "ValidateSessionParameters()"},
@@ -1636,18 +1637,21 @@ struct Route {
 
 // What a variation asks of its runs beyond its data's edit.
 enum : unsigned {
-  kRouteDecides = 1,     // the year label leaves its year out in a dictionary;
-                         // a session-parameter file refuses it
-  kCodesOnly = 2,        // a fault only codes can have
-  kYearFormat = 4,       // a year format labels each year as itself (or as
-                         // sYearLabel says)
-  kAsUntouched = 8,      // the analysis is the untouched data's
-  kNoAgeFormat = 16,     // the session gives Age no format
-  kSpacedHeaders = 32,   // every section header is written with blanks
-                         // inside its brackets and around '=', and a comment
-  kNoRunType = 64,       // the run options leave out "run type = calculated"
-  kTabbedKeys = 128,     // every key line is written with tabs around its '='
-  kQuotedFormats = 256,  // every format header names its variable in quotes
+  kRouteDecides = 1,      // the year label leaves its year out in a dictionary;
+                          // a session-parameter file refuses it
+  kCodesOnly = 2,         // a fault only codes can have
+  kYearFormat = 4,        // a year format labels each year as itself (or as
+                          // sYearLabel says)
+  kAsUntouched = 8,       // the analysis is the untouched data's
+  kNoAgeFormat = 16,      // the session gives Age no format
+  kSpacedHeaders = 32,    // every section header is written with blanks
+                          // inside its brackets and around '=', and a comment
+  kNoRunType = 64,        // the run options leave out "run type = calculated"
+  kTabbedKeys = 128,      // every key line is written with tabs around its '='
+  kQuotedFormats = 256,   // every format header names its variable in quotes
+  kSwitchesSpelt = 512,   // the session file's switches say yes as 1.0 and
+                          // no as No
+  kSwitchNeither = 1024,  // the header switch is "Y", neither yes nor no
 };
 
 struct Variation {
@@ -1922,6 +1926,17 @@ const Variation kVariations[] = {
     {"every format header in quotes", DataSet::kRates, nullptr,
      "out.kmo has finished", 0, nullptr,
      kCodesOnly | kAsUntouched | kQuotedFormats},
+    // Faults: a session-parameter file refused a switch written 1.0 that a
+    // dictionary read as yes; a dictionary read "Y" as no without a word.
+    {"switches written 1.0 and No", DataSet::kRates, nullptr,
+     "out.kmo has finished", 0, nullptr, kAsUntouched | kSwitchesSpelt},
+    {"age-adjusted, switches written 1.0 and No", DataSet::kAgeAdjusted,
+     nullptr, "has finished", 0, nullptr, kAsUntouched | kSwitchesSpelt},
+    {"a switch written Y", DataSet::kRates, nullptr,
+     ": \"Y\" is not a yes or no for \"Variable names included\"; write "
+     "yes (\"yes\", \"true\" or the number 1) or no (\"no\", \"false\" or "
+     "the number 0), in any case.",
+     2, nullptr, kSwitchNeither},
     {"a format header in quotes beside the plain one", DataSet::kRates, nullptr,
      "gives the section \"[Format=Site]\" twice: line ", 2, nullptr, kCodesOnly,
      0, "", "1=East\n2=West\n[Format=\"Site\"]\n3=North\n"},
@@ -2193,6 +2208,13 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
         if ((c.flags & kTabbedKeys) && sName != sData) {
           sText = std::regex_replace(
               sText, std::regex("(^|\n)([^[;\n=]*?) *= *"), "$1$2\t=\t");
+        }
+        if ((c.flags & kSwitchesSpelt) && sName == sSession) {
+          sText = Edited(Edited(sText, "true\n", "1.0\n"), "false\n", "No\n");
+        }
+        if ((c.flags & kSwitchNeither) && sName == sSession) {
+          sText = std::regex_replace(
+              sText, std::regex("(names included ?= ?)(true|false)"), "$1Y");
         }
         if ((c.flags & kQuotedFormats) && sName != sData) {
           sText = std::regex_replace(sText, std::regex("\\[Format=(\\w*)\\]"),

@@ -263,6 +263,13 @@ const OptionRow kRows[] = {
      {"S:jump location = 2006"},
      "jumpcrexport.txt",
      F},
+    // Fault: a switch written yes, 1.0, no or 0, as the other files take
+    // it, was refused.
+    {"jump model written YES and 0",
+     {"S:jump model = YES", "S:jump location = 2006"},
+     {"S:jump model = 0", "S:jump location = 2006"},
+     "jumpcrexport.txt",
+     F},
     // A log-linear jump model's ratio columns hold exp(jump), East's 1.021
     // for its jump of 0.020; a linear model has no ratio.
     {"jump model ratio",
@@ -518,6 +525,11 @@ const OptionRow kRows[] = {
      kRates,
      kBad},
     {"export report", {}, {"E:export report = false"}, "report.txt", F},
+    {"export report written 1.0 and No",
+     {"E:export report = 1.0"},
+     {"E:export report = No"},
+     "report.txt",
+     F},
     {"export data", {}, {"E:export data = false"}, "dataexport.txt", F},
     {"export apc", {}, {"E:export apc = false"}, "apcexport.txt", F},
     {"export all apc segments",

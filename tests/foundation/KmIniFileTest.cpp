@@ -113,29 +113,51 @@ TEST_F(KmIniFileTest, SplitsKeyLines) {
   EXPECT_EQ(Value(*pExport, "x"), "1 ; not a comment");
 }
 
-TEST(KmIniSection, GetBoolReadsWordsAndTheNumberOne) {
+// Faults: a value neither yes nor no ("1x", "2", "Y", "0x1") read as no
+// without a word, and "1.0" was yes in a dictionary but refused in a
+// session-parameter file. One rule now: the words and the numbers 1 and 0
+// however written; anything else is refused naming the file and the line.
+TEST(KmIniSection, GetBoolReadsYesOrNoAndRefusesTheRest) {
+  const int kRefused = -1;
   struct Case {
     const char* sValue;
-    bool bExpected;
+    int iExpected;  // 1 yes, 0 no, kRefused
   };
-  // A number is read whole, as every code is: 1 however written, and
-  // nothing that only begins with 1.
   const Case cases[] = {
-      {"TRUE", true},  {"Yes", true},    {"1", true},    {"01", true},
-      {"1x", false},   {" true ", true}, {"no", false},  {"2", false},
-      {"on", false},   {"false", false}, {"11", false},  {"1.5", false},
-      {"10e-1", true}, {"0.1e1", true},  {"1 2", false},
+      {"TRUE", 1},         {"Yes", 1},        {"1", 1},
+      {"01", 1},           {"1.0", 1},        {"1e0", 1},
+      {"10e-1", 1},        {"+1", 1},         {"false", 0},
+      {"NO", 0},           {"0", 0},          {"0.0", 0},
+      {"-0", 0},           {"1x", kRefused},  {"2", kRefused},
+      {"on", kRefused},    {"Y", kRefused},   {"0x1", kRefused},
+      {"11", kRefused},    {"1.5", kRefused}, {"1 2", kRefused},
+      {"\"1\"", kRefused},
   };
-  KmIniSection section("Options");
+  ScratchDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sValue);
-    section.SetString("key", c.sValue);
-    EXPECT_EQ(section.GetBool("key", !c.bExpected), c.bExpected);
+    WriteAll(dir.File("f.ini"),
+             std::string("[S]\n; note\nFlag Key =  ") + c.sValue + " \n");
+    const KmIniFile ini(dir.File("f.ini").c_str());
+    const KmIniSection& section = *ini.GetSection("S");
+    if (c.iExpected != kRefused) {
+      EXPECT_EQ(section.GetBool("flag key", c.iExpected == 0, "f.ini"),
+                c.iExpected == 1);
+      continue;
+    }
+    const KmException e =
+        CatchKmException([&] { section.GetBool("flag key", false, "f.ini"); });
+    EXPECT_EQ(std::string(e.GetMessage()),
+              std::string("The file \"f.ini\", line 3: \"") + c.sValue +
+                  "\" is not a yes or no for \"Flag Key\"; write yes "
+                  "(\"yes\", \"true\" or the number 1) or no (\"no\", "
+                  "\"false\" or the number 0), in any case.");
   }
+  KmIniSection section("Options");
   section.SetString("empty", "");
   for (bool bDefault : {false, true}) {
-    EXPECT_EQ(section.GetBool("empty", bDefault), bDefault);
-    EXPECT_EQ(section.GetBool("absent", bDefault), bDefault);
+    EXPECT_EQ(section.GetBool("empty", bDefault, "f.ini"), bDefault);
+    EXPECT_EQ(section.GetBool("absent", bDefault, "f.ini"), bDefault);
   }
 }
 

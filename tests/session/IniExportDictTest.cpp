@@ -146,7 +146,7 @@ TEST(IniExportDict, WordsOutsideTheirKeyRaiseKindThree) {
   };
   const Case kCases[] = {
       {"models=best\n", "Invalid value: best for variable: models"},
-      {"export report=yes\n", "Invalid value: yes for variable: export report"},
+      {"export report=1x\n", "Invalid value: 1x for variable: export report"},
       {"export bad cohorts=Maybe\n",
        "Invalid value: maybe for variable: export bad cohorts"},
       {"field delimiter=space\n",

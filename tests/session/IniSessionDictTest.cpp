@@ -332,17 +332,18 @@ TEST(IniSessionDict, CiMethodSetsIntervalAndQuantileMethod) {
   }
 }
 
-TEST(IniSessionDict, SwitchesAreTrueOnlyForTrue) {
+// Fault: "yes" and "1" cleared a switch that every other file reads as yes.
+TEST(IniSessionDict, SwitchesAreReadAsEveryFileReadsThem) {
   km_test::ScratchDir dir;
   const IniSessionDict d(OptionsFile(dir,
                                      "jump model=true\n"
-                                     "include standard analysis=True\n"
-                                     "comparability ratio=yes\n"
-                                     "madwd=1\n")
+                                     "include standard analysis=Yes\n"
+                                     "comparability ratio=1.0\n"
+                                     "madwd=NO\n")
                              .c_str());
   EXPECT_TRUE(d.bJumpModel);
   EXPECT_TRUE(d.bStandardAnalysis);
-  EXPECT_FALSE(d.bComparabilityRatio);
+  EXPECT_TRUE(d.bComparabilityRatio);
   EXPECT_FALSE(d.bMADWD);
 }
 

@@ -144,16 +144,31 @@ TEST(VSExportDict, BadDictionariesRaiseTheirKindNamingTheFile) {
   struct Case {
     const char* sName;
     std::string sText;
-    const char* sMessage;
+    std::string sMessage;
     int32_t iKind;
   };
   const std::string sBase = std::string(kSystem) + kExportOptions;
+  km_test::ScratchDir dir;
   const Case kCases[] = {
       {"empty type", sBase + "[Session Options]\nType=\n" + kVariables,
        "No session type specified in dictionary file.", 0},
+      // Fault: the refusal of a type named no file, line or type taken.
       {"type in lower case",
-       sBase + "[Session Options]\nType=rate\n" + kVariables,
-       "This type of Dictionary is not supported at this time.", 0},
+       sBase + "[Session Options]\nType=disparity\n" + kVariables,
+       "This type of Dictionary is not supported at this time.  Session file "
+       "\"" +
+           dir.File("dict.dic") +
+           "\", line 8 of [Session Options]: "
+           "\"disparity\" is not a supported Type; use \"Rate\", \"Frequency\" "
+           "or \"Disparity\".",
+       0},
+      // Fault: a switch neither yes nor no read as no without a word.
+      {"switch neither yes nor no",
+       std::string(kSystem) + kRateOptions + kExportOptions +
+           "Flags included = Y\n" + kVariables,
+       "dict.dic\", line 9: \"Y\" is not a yes or no for \"Flags "
+       "included\"; write yes (",
+       3},
       {"survival without pages", sBase + "[Session Options]\nType=Survival\n",
        "The Variable Section could not be found.", 0},
       {"rate without variables", sBase + kRateOptions,
@@ -183,7 +198,6 @@ TEST(VSExportDict, BadDictionariesRaiseTheirKindNamingTheFile) {
        std::string(kRateOptions) + kExportOptions + kVariables,
        "Section \"[System]\" not found in ", 3},
   };
-  km_test::ScratchDir dir;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sName);
     const std::string path = WriteDictionary(dir, c.sText);
