@@ -7,14 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "data/frmSession.h"
 #include "driver/InputFileValidation.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFileName.h"
 #include "foundation/KmIO_File.h"
-#include "foundation/kmTools.h"
 #include "session/KmUserParamsDict.h"
 #include "session/VSExportDict.h"
 #include "session/kmSession.h"
@@ -24,6 +22,10 @@ using km_driver_internal::Print;
 namespace {
 
 constexpr const char* kFileVersion = "4.900";
+constexpr const char* kSource = "CreateSession()";
+// The endings of a data dictionary and of a session-parameter file.
+constexpr const char* kDictionaryEnding = ".dic";
+constexpr const char* kParametersEnding = ".ini";
 
 // Throws the missing-files message when any of the files does not exist.
 void CheckFilesExist(std::initializer_list<const KmString*> names) {
@@ -36,15 +38,18 @@ void CheckFilesExist(std::initializer_list<const KmString*> names) {
   if (sMissing.IsEmpty()) return;
   KmString sMessage("The following files do not exists:\n ");
   sMessage << sMissing;
-  throw KmException(sMessage.GetCString(), "CreateSession()");
+  throw KmException(sMessage.GetCString(), kSource);
 }
 
 // The data file a session reads: the run file's when it names one, else the
 // one the session definition stores, else sDataFile (the run's default).
+// Throws: kmSession::RefuseSpreadsheet's refusal of that file.
 KmString ChosenDataFile(const KmString& sDataFile, bool bDataFileNamed,
                         const KmString& sStored) {
-  if (bDataFileNamed || sStored.IsEmpty()) return sDataFile;
-  return sStored;
+  const KmString& sChosen =
+      bDataFileNamed || sStored.IsEmpty() ? sDataFile : sStored;
+  kmSession::RefuseSpreadsheet(sChosen, kSource);
+  return sChosen;
 }
 
 kmSession* FromSavedSession(const KmString& sSessionFile,
@@ -94,20 +99,16 @@ kmSession* FromParameters(const KmString& sSessionFile,
     pSession->SetSessionNamedDataFile(sNamed);
   }
   pSession->SetVersion(kFileVersion);
-  const int iCount = frmSession::ReadIndependentValues(
-      sSessionData,
-      static_cast<int16_t>(dict.GetIndependentVariableLocation() - 1),
-      dict.GetVariableNamesIncluded(), KmString(dict.GetFieldDelimiter()));
-  // More values than a 16-bit count holds still give the largest maximum.
-  const int16_t iObservations =
-      static_cast<int16_t>(iCount > 32767 ? 32767 : iCount);
-  pSession->SetInt(kmOptMaxKinkmarks,
-                   kmTools::MaxKinkmarksForObservations(iObservations, false));
   Print("Session Created\n\n");
   return pSession.release();
 }
 
 }  // namespace
+
+bool MaxKinkmarksFromData(const KmString& sSessionFile) {
+  return sSessionFile.EndsWith(kDictionaryEnding) ||
+         sSessionFile.EndsWith(kParametersEnding);
+}
 
 kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
                          bool bDataFileNamed, bool bSessionFileNamed) {
@@ -117,10 +118,10 @@ kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
         if (sSessionFile.EndsWith(".kms")) {
           return FromSavedSession(sSessionFile, sDataFile, bDataFileNamed);
         }
-        if (sSessionFile.EndsWith(".dic")) {
+        if (sSessionFile.EndsWith(kDictionaryEnding)) {
           return FromDictionary(sSessionFile, sDataFile, bDataFileNamed);
         }
-        if (sSessionFile.EndsWith(".ini")) {
+        if (sSessionFile.EndsWith(kParametersEnding)) {
           return FromParameters(sSessionFile, sDataFile, bDataFileNamed);
         }
         KmString sMessage("Session file name must end in .kms, .dic, or .ini!");

@@ -118,13 +118,23 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
 int KmRunDriver(int argc, char** argv) {
   // One argument, the run file. Anything else runs nothing and writes no
   // file: "--help" and "-h" print the usage; a wrong count, any other
-  // option, and a run file that is a device or a pipe, are refused.
+  // option, an empty name, and a run file that is a device or a pipe, are
+  // refused.
   if (argc == 2 && AsksForUsage(argv[1])) {
     std::fputs(kUsage, stdout);
     std::fflush(stdout);
     return kExitCompleted;
   }
   if (argc == 2 && RefusesUnknownOption(argv[1])) return kExitUsage;
+  if (argc == 2 && argv[1][0] == '\0') {
+    // Taken for a run file, it would leave the hidden ".ErrorFile.txt".
+    std::fprintf(stderr,
+                 "Error: The run file's name is empty; nothing was read or "
+                 "written.\n%s",
+                 kUsage);
+    std::fflush(stderr);
+    return kExitUsage;
+  }
   if (argc != 2) {
     std::fprintf(stderr,
                  "Error: kinkmark takes one argument, the run file, and was "

@@ -20,8 +20,9 @@ constexpr int kExitErrorFileNotWritten = 3;  // its text is on the console
 // and no error file is written (KmRunRefused).
 constexpr int kExitOutputsBusy = 4;
 // The command line does not name exactly one run file, names an option
-// other than "--help" and "-h" (any argument beginning with "-"), or names a
-// device or a pipe (IsDeviceOrPipe): the usage is on standard error, and
+// other than "--help" and "-h" (any argument beginning with "-"), names it
+// by an empty text, or names a device or a pipe (IsDeviceOrPipe): the usage
+// is on standard error, and
 // nothing was read or written.
 constexpr int kExitUsage = 5;
 

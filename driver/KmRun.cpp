@@ -251,6 +251,7 @@ void KmRun::MakeSession() {
                                      files_.bDataFileNamed,
                                      files_.bSessionFileNamed));
   pSession_ = pOwnedSession_.get();
+  bDefaultMaxKinkmarks_ = MaxKinkmarksFromData(files_.sSessionFile);
   // The run summary names the data file the session reads.
   pSession_->GetString(kmStrDataFile, files_.sDataFile);
 }
@@ -258,8 +259,10 @@ void KmRun::MakeSession() {
 void KmRun::ApplyOptions() {
   if (!files_.bExportOnly) {
     if (files_.bRunOptions) {
-      ApplyRunOptions(IniSessionDict(files_.sRunOptionsFile.GetCString()),
-                      pSession_);
+      const IniSessionDict runOptions(files_.sRunOptionsFile.GetCString());
+      // -1 when "maximum kinkmarks" is not given (it keeps the session's).
+      if (runOptions.iMaxKinkmarks != -1) bDefaultMaxKinkmarks_ = false;
+      ApplyRunOptions(runOptions, pSession_);
     }
     ValidateOptionCombinations(*pSession_, files_.sSessionFile);
   }

@@ -41,7 +41,8 @@ struct KmRunRefused {
 //                   the last step of a run stopped in it finished
 //                   (FinishEarlierCommit) and the partial files of killed
 //                   runs swept; nothing is written before
-//   Calculate       data check, preparation, pre-read, saved session,
+//   Calculate       data check, preparation, pre-read (and the default
+//                   maximum kinkmarks from its counts), saved session,
 //                   verification and the threaded calculation; then the
 //                   results file is read back
 //   Export          display precisions, the export sequence, run summary
@@ -233,6 +234,10 @@ class KmRun {
   // The exports written (ExportsWritten::files), for RemoveStaleOutputs.
   std::vector<KmString> exportsWritten_;
   const char* sPhase_ = "reading the run file";
+  // The session's maximum number of kinkmarks is the default for the
+  // cohorts' counts, set after the pre-read (MaxKinkmarksFromData, and no
+  // "maximum kinkmarks" in the run options).
+  bool bDefaultMaxKinkmarks_ = false;
   // The locks taken, in the record's order; held from HoldOutputs to the
   // end of the object, error file included.
   std::vector<std::unique_ptr<KmFileLock>> outputLocks_;

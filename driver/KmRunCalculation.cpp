@@ -51,6 +51,9 @@ void KmRun::Calculate() {
   sPhase_ = "reading the data file";
   bool bVarying = false;
   PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
+  // From the cohorts the pre-read cut, as every later step reads them: the
+  // saved session, the verification, the fits and the report.
+  if (bDefaultMaxKinkmarks_) pSession_->SetDefaultMaxKinkmarks();
   // Not written when it is the session file the run reads (RunOutputNames).
   if (!outputs_.sSavedSession.IsEmpty()) {
     sPhase_ = "saving the session";

@@ -13,6 +13,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
+#include "session/kmSession.h"
 
 namespace {
 
@@ -188,6 +189,10 @@ void CheckRunFile(KmRunFiles& files) {
   KmString sRunFileMessages;
   if (!ValidateRunFileKeys(files.sRunFile.GetCString(), sRunFileMessages)) {
     throw KmException(sRunFileMessages.GetCString(), "ValidateRunFile()");
+  }
+  // No run reads a spreadsheet: refused before any file is looked for.
+  if (files.bDataFileNamed) {
+    kmSession::RefuseSpreadsheet(files.sDataFile, "ReadRunFile()");
   }
   if (pSection != nullptr) CheckNamedInputsExist(*pSection, files.sRunFile);
   ValidateNamedOptions(sRunOptions, ValidateRunOptions, "ValidateRunOptions()",

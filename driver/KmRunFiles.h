@@ -69,8 +69,9 @@ void SetDefaultRunFiles(KmRunFiles& files, const char* sProgram,
 void ReadRunFileNames(KmRunFiles& files);
 
 // After ReadRunFileNames: the run file must exist; the section's keys are
-// checked (ValidateRunFileKeys); every named input must
-// exist; then the run-options
+// checked (ValidateRunFileKeys); a data file it names must not be a
+// spreadsheet (kmSession::RefuseSpreadsheet, source "ReadRunFile()"); every
+// named input must exist; then the run-options
 // file and the export-options file are validated, in that order, and set.
 // Last, a session-parameter file (".ini") of a run that is not export-only
 // is checked (ValidateSessionParameters).

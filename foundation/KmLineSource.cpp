@@ -18,16 +18,21 @@ constexpr size_t kPieceBytes = size_t{1} << 16;
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr size_t kByteOrderMarkBytes = 3;
 
-// True when the uSize bytes at pText hold a carriage return followed by a
-// byte other than a carriage return: a line end of a file whose lines end
-// in carriage returns alone. Carriage returns at the end (before the line
-// feed) are those of a "\r\n" line end.
-bool HasLoneCarriageReturn(const char* pText, size_t uSize) {
+// The offset of the first carriage return among the uSize bytes at pText
+// that is followed by a byte other than a carriage return; npos when there
+// is none. Carriage returns at the end (before the line feed) are those of
+// a "\r\n" line end.
+size_t LoneCarriageReturnAt(const char* pText, size_t uSize) {
   const char* pEnd = pText + uSize;
   const char* p = static_cast<const char*>(std::memchr(pText, '\r', uSize));
-  if (p == nullptr) return false;
+  if (p == nullptr) return std::string::npos;
+  const char* pFirst = p;
   while (p < pEnd && *p == '\r') ++p;
-  return p < pEnd;
+  return p < pEnd ? static_cast<size_t>(pFirst - pText) : std::string::npos;
+}
+
+bool HasLoneCarriageReturn(const char* pText, size_t uSize) {
+  return LoneCarriageReturnAt(pText, uSize) != std::string::npos;
 }
 
 // Reads up to kPieceBytes bytes of a plain file into pBuffer and returns
@@ -181,8 +186,14 @@ bool KmLineSource::ReadLine(KmString& sLine) {
   if (std::memchr(sText.data(), '\0', sText.size()) != nullptr) {
     ThrowBadLine(BadLine::kNul);
   }
-  // Dropped, such line ends would join every line of the file into one.
-  if (HasLoneCarriageReturn(sText.data(), sText.size())) {
+  // A line that ends at a line feed belongs to a file of line-feed line
+  // ends: a carriage return inside it is a stray byte of that line. Text
+  // with no line feed to end it is a file whose lines end in carriage
+  // returns alone; dropped, those would join every line into one.
+  const size_t uCarriageReturn =
+      LoneCarriageReturnAt(sText.data(), sText.size());
+  if (uCarriageReturn != std::string::npos) {
+    if (bEnded) ThrowBadLine(BadLine::kCarriageReturnInside, uCarriageReturn);
     ThrowBadLine(BadLine::kCarriageReturns);
   }
   sText.erase(std::remove(sText.begin(), sText.end(), '\r'), sText.end());
@@ -246,7 +257,7 @@ bool KmLineSource::Seek(int64_t lPosition, int64_t lLinesBefore) {
   return bMoved;
 }
 
-void KmLineSource::ThrowBadLine(BadLine fault) const {
+void KmLineSource::ThrowBadLine(BadLine fault, size_t uOffset) const {
   // The faulty line is the one after the last line read; 0 when unknown.
   const int64_t lLine = lLineNumber_ >= 0 ? lLineNumber_ + 1 : 0;
   KmString sMessage;
@@ -273,6 +284,16 @@ void KmLineSource::ThrowBadLine(BadLine fault) const {
         sMessage << " (from line " << static_cast<int32_t>(lLine) << ")";
       sMessage << ": a line ends at a line feed, or a carriage return and a "
                   "line feed.  Save the file with those line ends.";
+      break;
+    case BadLine::kCarriageReturnInside:
+      // "Data file \"x\", line 6 holds ...": the line is named after the file.
+      sMessage.Clear();
+      sMessage << sWhat_ << " \"" << sFileName_ << "\", line "
+               << static_cast<int32_t>(std::max<int64_t>(lLine, 1))
+               << " holds a carriage return inside it (character "
+               << static_cast<int32_t>(std::min<size_t>(uOffset + 1, INT32_MAX))
+               << "): a carriage return may only stand just before the line "
+                  "feed that ends a line.  Remove it from the line.";
       break;
   }
   GenerateKmInputExceptionF("%s", kClassName, sMessage.GetCString());

@@ -14,7 +14,9 @@
 // for every reader of data, matrix, option and ini files:
 // - a line ends at a line feed, which is not part of it; the carriage
 //   returns of a "\r\n" line end are dropped;
-// - a carriage return followed by other text within a line is refused: the
+// - a carriage return followed by other text within a line is refused: in
+//   a line that ends at a line feed it is a stray byte inside the line,
+//   named with its line and place; in text that no line feed ends, the
 //   file's lines end in carriage returns alone, and read as one line they
 //   would join every record or option into one;
 // - the text after the last line feed is the last line when it is not
@@ -67,7 +69,9 @@ class KmLineSource {
   // error struck after <n> bytes." for a read error of a plain file;
   // KmException (kind 3, source "KmLineSource") "<what> \"<file>\" has
   // lines that end in carriage returns alone (from line <n>): ..." for a
-  // carriage return with text after it in the line.
+  // carriage return with text after it in text that no line feed ends, and
+  // "<what> \"<file>\", line <n> holds a carriage return inside it
+  // (character <c>): ..." in a line that a line feed ends.
   bool ReadLine(KmString& sLine);
   // Reads lines until one is not empty after trimming bytes 0x01 to 0x20
   // at both ends; sLine receives it trimmed. Returns false (sLine "") when
@@ -106,9 +110,15 @@ class KmLineSource {
   // Skips the byte-order mark once, before the first line of the file.
   void SkipByteOrderMark();
   // What is wrong with the line being read.
-  enum class BadLine { kNul, kTooLong, kCarriageReturns };
-  // Throws the error of fault for the line being read.
-  [[noreturn]] void ThrowBadLine(BadLine fault) const;
+  enum class BadLine {
+    kNul,
+    kTooLong,
+    kCarriageReturns,
+    kCarriageReturnInside
+  };
+  // Throws the error of fault for the line being read; uOffset is the
+  // 0-based place of the carriage return of kCarriageReturnInside.
+  [[noreturn]] void ThrowBadLine(BadLine fault, size_t uOffset = 0) const;
 
   KmString sWhat_;
   KmString sFileName_;

@@ -15,6 +15,7 @@
 #include "session/internal/FormatSection.h"
 #include "session/internal/OpenDataLines.h"
 #include "session/internal/OptionText.h"
+#include "session/kmSession.h"
 
 namespace {
 
@@ -250,6 +251,7 @@ void KmUserParamsDict::ReadHeaderNames() {
           "name\" gives the data file to read them from.",
           kClassName, FileName());
     }
+    kmSession::RefuseSpreadsheet(sDataFile, kClassName);
     // The reader goes through the gzip reader for a ".gz" file, so the
     // names of a compressed file are read from its text, not its bytes.
     KmLineSource reader("Data file");

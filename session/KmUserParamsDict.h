@@ -71,7 +71,8 @@ class KmUserParamsDict {
   // <file>", "Section \"[Kinkmark Session Parameters]\" not found in
   // <file>", a location that is not a column number from 1 to 32767, a
   // location beyond the names of the data file's first line, an unreadable
-  // data file when the names are included, a "Format=" section that cannot
+  // or spreadsheet (kmSession::RefuseSpreadsheet) data file when the names
+  // are included, a "Format=" section that cannot
   // be parsed or names none of the file's variables. sNamesFile, when given, is
   // the data file the run reads: the names of its first line, not of the file's
   // own "Datafile name", are the variable names when they are included.
@@ -167,7 +168,8 @@ class KmUserParamsDict {
   // The by-variables of section: by-var1, by-var2, ... up to the first
   // empty name; one whose location is empty is skipped.
   void ReadByVariables(KmIniFile& ini, const KmIniSection& section);
-  // Reads the data file's first non-blank line into the header names.
+  // Reads the data file's first non-blank line into the header names; a
+  // spreadsheet is refused before it is read.
   void ReadHeaderNames();
   // Refuses the location iLocation of key sLocationKey when it lies beyond
   // the header names: names the data file and, when the header line splits

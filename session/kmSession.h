@@ -390,18 +390,20 @@ class kmSession {
   // REQUIRES: pIO is open for reading.
   void Read(KmIO_File* pIO);
 
-  // ---- Session definitions and data-file scans ----------------------------
+  // ---- Session definitions and cohort limits ------------------------------
   // (kmSessionFromDictionary.cpp, kmSessionReadDictionary.cpp,
-  // kmSessionFromParams.cpp, kmSessionScans.cpp)
+  // kmSessionFromParams.cpp, kmSessionCohortLimits.cpp,
+  // kmSessionDataFileName.cpp)
 
   // A session from a VESK*Stat data dictionary: Init, ReadIniDictionary
   // (dict, bFromPositions); kmOptDisparityDict true exactly for a disparity
-  // dictionary; kmOptMaxKinkmarks the estimate of GetEstimatedMaxKMs, which
-  // reads the dictionary's data file. The driver passes false.
+  // dictionary. Nothing reads the data file: kmOptMaxKinkmarks keeps its
+  // default until the run sets it from the cohorts' counts
+  // (SetDefaultMaxKinkmarks). The driver passes false.
   // Throws: KmException of kind 3 whose message is the recorded problems
   // when the dictionary cannot be converted, or the conversion's own error
-  // made kind 3; the estimate's errors; each with "kmSession(const
-  // VSExportDict & )" and the dictionary file in the call path.
+  // made kind 3; each with "kmSession(const VSExportDict & )" and the
+  // dictionary file in the call path.
   kmSession(const VSExportDict& dict, bool bFromPositions);
   // Converts dict into this session's options, variables and roles.
   // Problems of the dictionary are not thrown: each is appended to the
@@ -468,13 +470,11 @@ class kmSession {
   // observations from them; *pbVarying becomes true when the counts differ.
   void SetCohortObservationCounts(const KmVector<int32_t>& vCounts,
                                   bool* pbVarying);
-  // The default maximum number of kinkmarks for the number of lines of the
-  // data file's first cohort (all lines without by-variables; else up to
-  // the first change of the last by-variable's field).
-  // Throws: KmException "Temporary input file does not exist." for a
-  // spreadsheet data file without its temporary input file; the errors of
-  // reading the data file.
-  int16_t GetEstimatedMaxKMs();
+  // Sets kmOptMaxKinkmarks to the default maximum for the largest
+  // observation count (kmTools::MaxKinkmarksForObservations, not extended;
+  // 0 without cohorts): the maximum of a session whose definition gives
+  // none, set once the counts are known (SetCohortObservationCounts).
+  void SetDefaultMaxKinkmarks();
   // The observation count of cohort iCohort (0-based).
   // Throws: KmException "Index out of bounds.  Cohort Number: <i>" for an
   // index outside the observation counts.
@@ -499,9 +499,16 @@ class kmSession {
   // spreadsheet data file (IsSpreadsheetName).
   const KmString& GetTempInputFile() const { return sTempInputFile_; }
   void SetTempInputFile(const char* sFileName) { sTempInputFile_ = sFileName; }
-  // True for a data file name ending in ".xls" or ".xlsx": such a file is
-  // not read itself, the temporary input file is read in its place.
+  // True for a data file name ending in ".xls" or ".xlsx", in any case:
+  // such a file is not read itself, the temporary input file is read in its
+  // place.
   static bool IsSpreadsheetName(const KmString& sFileName);
+  // Refuses a spreadsheet data file (IsSpreadsheetName) before anything
+  // reads it: a run sets no temporary input file.
+  // Throws: KmException (kind 3, source sSource) "The data file \"<name>\"
+  // is a spreadsheet, which Kinkmark does not read: export it as delimited
+  // text ..." for such a name.
+  static void RefuseSpreadsheet(const KmString& sFileName, const char* sSource);
   // The data file the session definition names, kept when the run file's
   // "Data File" is read instead (empty otherwise), so that messages about
   // the data file's layout can say so; copied, not stored.

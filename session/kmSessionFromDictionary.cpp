@@ -96,7 +96,6 @@ kmSession::kmSession(const VSExportDict& dict, bool bFromPositions)
                    GenerateKmInputExceptionF("%s", kClassName,
                                              sDictionaryMessages_.GetCString());
                  }
-                 SetInt(kmOptMaxKinkmarks, GetEstimatedMaxKMs());
                });
 }
 

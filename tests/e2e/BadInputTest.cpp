@@ -155,8 +155,7 @@ const BadCase kCases[] = {
      "KmLineSource"},
     {"bad_emptydata", kNoRecords, "main"},
     {"bad_blankdata", kNoRecords, "main"},
-    {"bad_datadirectory", "Unable to open data file \"data.csv\".",
-     "frmSession"},
+    {"bad_datadirectory", "Unable to open data file \"", "kmCohortManager"},
     {"bad_missingdata",
      "names a file that does not exist (relative names are read from the "
      "folder \"",
@@ -864,6 +863,18 @@ const DataCase kDataCases[] = {
      "data.csv",
      "Data file \"data.csv\" has lines that end in carriage returns alone",
      "KmLineSource", nullptr},
+    // Fault: it was said to end the file's lines.
+    {"a carriage return inside a line", "se.ini", "1,2005,57.70,",
+     "1,2005,57\r.70,", "data.csv",
+     "Data file \"data.csv\", line 6 holds a carriage return inside it "
+     "(character 10)",
+     "KmLineSource", nullptr},
+    // Fault: the run stopped with "Unable to open data file \"\" for
+    // reading.", whatever the case of the ending.
+    {"a spreadsheet data file", "se.ini", nullptr, "", "DATA.XLS",
+     "The data file \"DATA.XLS\" is a spreadsheet, which Kinkmark does not "
+     "read: export it as delimited text",
+     "ReadRunFile()", nullptr},
     {"options file with line ends of carriage returns alone", "se.ini", nullptr,
      "", "data.csv",
      "The file \"options.ini\" has lines that end in carriage returns",
@@ -1652,6 +1663,7 @@ enum : unsigned {
   kSwitchesSpelt = 512,   // the session file's switches say yes as 1.0 and
                           // no as No
   kSwitchNeither = 1024,  // the header switch is "Y", neither yes nor no
+  kNoMaximum = 2048,      // the run options leave out "maximum kinkmarks"
 };
 
 struct Variation {
@@ -1812,6 +1824,26 @@ const Variation kVariations[] = {
     // Fault: "01" or "+1" beside "1" split a cohort: a stop or a misfit.
     {"codes spelt 01, +1 and 02", DataSet::kRates, SpellSiteCodes,
      "out.kmo has finished", 0, nullptr, kCodesOnly | kAsUntouched},
+    // Faults: without "maximum kinkmarks" a dictionary took its maximum
+    // from a first cohort that ended where a code's text changed (0 for a
+    // cohort of one record), and both routes from a first block whose years
+    // the labels leave out; the fits were cut short in silence.
+    {"codes spelt 1.0 and 1e0 without a maximum", DataSet::kRates,
+     [](Rows& r) {
+       r[0][0] = "1.0";
+       r[1][0] = "1e0";
+     },
+     "Maximum Number of Kinkmarks                      =  2", 0, nullptr,
+     kCodesOnly | kNoMaximum},
+    {"a first site whose every year is left out, without a maximum",
+     DataSet::kRates,
+     [](Rows& r) {
+       for (const char* sYear : {"2011", "2004", "2000"})
+         r.insert(r.begin(), {"North", sYear, "40.00", "0.50"});
+     },
+     "Maximum Number of Kinkmarks                      =  1", 0,
+     "2000 (not used in calculations)", kNoMaximum, 0, "",
+     "1=East\n2=West\n3=North\n"},
     // Fault: a code written 1.0, 1e0, 1. or +01.00 stopped the run, advising
     // to redefine a format that lists 1; 1.5 was a text beside the codes.
     {"codes spelt 1.0, 1e0, 1. and +01.00", DataSet::kRates,
@@ -2233,8 +2265,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       Write(sData, DataText(c, r));
       Write(sSession, sSessionText);
       Write("options.ini",
-            std::string("[Session Options]\nmaximum kinkmarks = 1\nmodel "
-                        "selection method = bic\n") +
+            std::string("[Session Options]\n") +
+                (c.flags & kNoMaximum ? "" : "maximum kinkmarks = 1\n") +
+                "model selection method = bic\n" +
                 (c.data == DataSet::kRates
                      ? ""
                      : std::string(c.flags & kNoRunType
@@ -2255,6 +2288,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
           result.sConsole +
           (fs::exists(dir.File("run.ErrorFile.txt"))
                ? km_test::ReadAll(dir.File("run.ErrorFile.txt"))
+               : "") +
+          (fs::exists(dir.File("out.RunSummary.txt"))
+               ? km_test::ReadAll(dir.File("out.RunSummary.txt"))
                : "");
       if (bRefusedLabel) {
         // The label, its value and the session file's line of it.

@@ -99,6 +99,11 @@ TEST(KinkmarkRun, CommandLinesWithoutOneRunFileShowTheUsage) {
       // Fault: options were taken as run files ("-v.ErrorFile.txt").
       {"-v", kExitUsage, "", "Error: \"-v\" is no option of kinkmark"},
       {"--version", kExitUsage, "", "Error: \"--version\" is no option"},
+      // Fault: an empty name was a run file, and its error file the hidden
+      // ".ErrorFile.txt".
+      {"''", kExitUsage, "",
+       "Error: The run file's name is empty; nothing was read or written.\n"
+       "Usage: kinkmark <run file>\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sArguments);

@@ -75,11 +75,18 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
        ""},
       // Fault: lines ending in carriage returns alone were read as one line.
       {"line end of a carriage return alone",
-       "a\r\nb\rc\r\n",
+       "a\r\nb\rc\rd",
        {"a"},
        "\" has lines that end in carriage returns alone (from line 2): a line "
        "ends at a line feed, or a carriage return and a line feed.  Save the "
        "file with those line ends."},
+      // Fault: it was said to end the file's lines.
+      {"carriage return inside a line",
+       "a\r\nb\rc\r\nd\n",
+       {"a"},
+       "\", line 2 holds a carriage return inside it (character 2): a "
+       "carriage return may only stand just before the line feed that ends a "
+       "line.  Remove it from the line."},
       {"empty file", "", {}, ""},
       // Fault: a byte-order mark stuck to the first field, so the first
       // record's code read as a text and made a phantom cohort.

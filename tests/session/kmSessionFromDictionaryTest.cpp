@@ -77,8 +77,6 @@ TEST(kmSessionFromDictionary, CrudeRateWithStandardErrorCountAndPopulation) {
   EXPECT_EQ(session.GetInt(kmOptHeaderLines), 0);
   EXPECT_EQ(session.GetInt(kmOptDictDelayStats), 0);
   EXPECT_EQ(session.GetInt(kmOptDelayType), 0);
-  // The first cohort has 12 years: at most 2 kinkmarks.
-  EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), 2);
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
   EXPECT_EQ(std::string(sDataFile.GetCString()),
@@ -97,7 +95,6 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
     int iDependentType;
     bool bCalculated;
     bool bDisparity;
-    int iMaxKinkmarks;
     int iFieldDelimiter;
   };
   const Case kCases[] = {
@@ -108,7 +105,6 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
        0,
        false,
        false,
-       1,
        2},
       // Sex, Year, Age, Count, Population, Std Pop: the program calculates
       // age-adjusted rates over the age groups from the counts. Fault: no
@@ -119,17 +115,9 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
        4,
        true,
        false,
-       4,
        3},
       // Group, Year, Disparity, Standard Error.
-      {"disparity",
-       {2, 3, 4, 0, 0, 3, 0, 0, 0, 0, 0, 3},
-       2,
-       5,
-       false,
-       true,
-       1,
-       1},
+      {"disparity", {2, 3, 4, 0, 0, 3, 0, 0, 0, 0, 0, 3}, 2, 5, false, true, 1},
       // Year, Age-Adjusted Rate/Trend, Standard Error.
       {"rate_trend",
        {1, 2, 3, 0, 0, 0, 0, 2, 0, 0, 0, 0},
@@ -137,7 +125,6 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
        4,
        false,
        false,
-       1,
        0},
   };
   for (const Case& c : kCases) {
@@ -148,7 +135,6 @@ TEST(kmSessionFromDictionary, SessionAndDependentVariableTypes) {
     EXPECT_EQ(session.GetInt(kmOptDependentType), c.iDependentType);
     EXPECT_EQ(session.GetBool(kmOptDependentCalculated), c.bCalculated);
     EXPECT_EQ(session.GetBool(kmOptDisparityDict), c.bDisparity);
-    EXPECT_EQ(session.GetInt(kmOptMaxKinkmarks), c.iMaxKinkmarks);
     EXPECT_EQ(session.GetInt(kmOptFieldDelimiter), c.iFieldDelimiter);
   }
 }
