@@ -1,7 +1,6 @@
 // CommitRecord: the text of the record and its reader.
 #include "driver/CommitRecord.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <random>
 #include <system_error>
 
+#include "driver/KmStepFile.h"
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
 
@@ -52,34 +52,15 @@ std::string Checksum(const std::string& sText, size_t iLength) {
   return HexOf(Hash(kNoBytesHash, sText.data(), iLength));
 }
 
-// Reads a number of digits only from sLine at iAt up to the next space;
-// false when there is none.
-bool ReadNumber(const std::string& sLine, size_t& iAt,
-                unsigned long long& iNumber) {
-  const size_t iEnd = sLine.find(' ', iAt);
-  if (iEnd == std::string::npos || iEnd == iAt || iEnd - iAt > 18 ||
-      sLine.find_first_not_of("0123456789", iAt) < iEnd) {
-    return false;
-  }
-  iNumber = std::stoull(sLine.substr(iAt, iEnd - iAt));
-  iAt = iEnd + 1;
-  return true;
-}
-
-// Reads "<device> <inode> " of sLine at iAt into file.
-bool ReadFileId(const std::string& sLine, size_t& iAt, CommitFileId& file) {
-  return ReadNumber(sLine, iAt, file.iDevice) &&
-         ReadNumber(sLine, iAt, file.iInode);
-}
-
 // Reads the append line sLine into plan: one only, before any move, and
 // a name after the file's device and inode and its block.
 bool ReadAppend(const std::string& sLine, CommitPlan& plan) {
   size_t iField = sizeof kAppend - 1;
   unsigned long long iOffset = 0;
   if (!plan.sAppendedTo.IsEmpty() || !plan.moves.empty() ||
-      !plan.removals.empty() || !ReadFileId(sLine, iField, plan.appendedFile) ||
-      !ReadNumber(sLine, iField, iOffset) ||
+      !plan.removals.empty() ||
+      !ReadFileIdFields(sLine, iField, plan.appendedFile) ||
+      !ReadDigits(sLine, iField, iOffset) ||
       !ReadBlockFields(sLine, iField, plan.block) || iField >= sLine.size() ||
       !ReadNameField(sLine.substr(iField), plan.sAppendedTo)) {
     return false;
@@ -104,7 +85,8 @@ bool ParseLines(const std::string& sText, size_t iAt, size_t iBodyEnd,
     size_t iField = sizeof kMove - 1;
     if (sLine.rfind(kAppend, 0) == 0 && ReadAppend(sLine, plan)) continue;
     KmString sRemoval;
-    if (sLine.rfind(kMove, 0) == 0 && ReadFileId(sLine, iField, move.file) &&
+    if (sLine.rfind(kMove, 0) == 0 &&
+        ReadFileIdFields(sLine, iField, move.file) &&
         ReadNameField(sLine.substr(iField), move.sPartial)) {
       plan.moves.push_back(move);
     } else if (sLine.rfind(kRemove, 0) == 0 &&
@@ -153,7 +135,7 @@ bool ReadBlockFields(const std::string& sText, size_t& iAt,
                      CommitBlock& block) {
   unsigned long long iLength = 0;
   const std::string sWithEnd = sText + " ";
-  if (!ReadNumber(sWithEnd, iAt, iLength) || iLength == 0 ||
+  if (!ReadDigits(sWithEnd, iAt, iLength) || iLength == 0 ||
       !IsHex(sWithEnd.substr(iAt, kHexLength)) ||
       sWithEnd[iAt + kHexLength] != ' ') {
     return false;
@@ -210,16 +192,26 @@ bool ReadNameField(const std::string& sField, KmString& sName) {
   return true;
 }
 
-bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText) {
-  char buffer[1 << 14];
-  for (;;) {
-    const ssize_t iRead = KmGetFileSystem().Read(iFd, buffer, sizeof buffer);
-    if (iRead < 0 && errno == EINTR) continue;
-    if (iRead < 0) return false;
-    if (iRead == 0) return true;
-    sText.append(buffer, static_cast<size_t>(iRead));
-    if (sText.size() > iLongest) return false;
+bool ReadDigits(const std::string& sText, size_t& iAt,
+                unsigned long long& iNumber) {
+  const size_t iEnd = sText.find(' ', iAt);
+  if (iEnd == std::string::npos || iEnd == iAt || iEnd - iAt > 18 ||
+      sText.find_first_not_of("0123456789", iAt) < iEnd) {
+    return false;
   }
+  iNumber = std::stoull(sText.substr(iAt, iEnd - iAt));
+  iAt = iEnd + 1;
+  return true;
+}
+
+std::string FileIdFieldsOf(const CommitFileId& file) {
+  return std::to_string(file.iDevice) + " " + std::to_string(file.iInode);
+}
+
+bool ReadFileIdFields(const std::string& sText, size_t& iAt,
+                      CommitFileId& file) {
+  return ReadDigits(sText, iAt, file.iDevice) &&
+         ReadDigits(sText, iAt, file.iInode);
 }
 
 std::string SystemReason(int iErrno) {
@@ -252,18 +244,15 @@ std::string CommitRecord::NewTag() {
 
 std::string CommitRecord::Text(const CommitPlan& plan) {
   std::string sText = kHeader + plan.sTag + "\n";
-  const auto Id = [](const CommitFileId& file) {
-    return std::to_string(file.iDevice) + " " + std::to_string(file.iInode) +
-           " ";
-  };
   if (!plan.sAppendedTo.IsEmpty()) {
-    sText += kAppend + Id(plan.appendedFile) +
+    sText += kAppend + FileIdFieldsOf(plan.appendedFile) + " " +
              std::to_string(plan.block.iOffset) + " " +
              BlockFieldsOf(plan.block) + " " + NameField(plan.sAppendedTo) +
              "\n";
   }
   for (const CommitMove& move : plan.moves) {
-    sText += kMove + Id(move.file) + NameField(move.sPartial) + "\n";
+    sText += kMove + FileIdFieldsOf(move.file) + " " +
+             NameField(move.sPartial) + "\n";
   }
   for (const KmString& sName : plan.removals) {
     sText += kRemove + NameField(sName) + "\n";
@@ -312,29 +301,16 @@ CommitRecord::Found CommitRecord::Parse(const std::string& sText,
              : Found::kUnreadable;
 }
 
-CommitRecord::Found CommitRecord::Read(const KmFolder& folder,
-                                       const std::string& sLeaf,
-                                       CommitPlan& plan, std::string& sWhy) {
-  if (!folder.Exists(sLeaf)) return Found::kNone;
-  const int iFd = folder.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK);
-  struct stat info;
+CommitRecord::Found CommitRecord::Read(KmStepFile& record, CommitPlan& plan,
+                                       std::string& sWhy) {
   std::string sText;
-  const bool bRecordFile = iFd >= 0 && fstat(iFd, &info) == 0 &&
-                           S_ISREG(info.st_mode) && info.st_nlink == 1;
-  const bool bOwn = bRecordFile && IsOwnFileWithOneName(info);
-  const bool bRead = bOwn && ReadWholeFile(iFd, kLongestRecord, sText);
-  if (iFd >= 0) close(iFd);
-  if (!bRecordFile) {
-    sWhy = "it is not a regular file with one name";
-    return Found::kUnreadable;
-  }
-  if (!bOwn) {
-    sWhy = "it is not this account's own";
-    return Found::kUnreadable;
-  }
-  if (!bRead) {
-    sWhy = "it is not a record of this program";
-    return Found::kUnreadable;
+  switch (record.ReadLeft("record", kLongestRecord, sText, sWhy)) {
+    case KmStepFile::Left::kNone:
+      return Found::kNone;
+    case KmStepFile::Left::kRefused:
+      return Found::kUnreadable;
+    case KmStepFile::Left::kRead:
+      break;
   }
   return Parse(sText, plan, sWhy);
 }

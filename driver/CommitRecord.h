@@ -12,6 +12,8 @@
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
 
+class KmStepFile;
+
 // A file by its device and inode, as the record holds it.
 struct CommitFileId {
   unsigned long long iDevice = 0;
@@ -109,6 +111,18 @@ bool IsBlockWhole(int iFd, const CommitBlock& block);
 std::string BlockFieldsOf(const CommitBlock& block);
 bool ReadBlockFields(const std::string& sText, size_t& iAt, CommitBlock& block);
 
+// Reads a number of digits only (at most 18) from sText at iAt up to the
+// next space, and moves iAt past that space; false when there is none.
+bool ReadDigits(const std::string& sText, size_t& iAt,
+                unsigned long long& iNumber);
+
+// "<device> <inode>" of file, as the record and the journal write it; and
+// the reader of those two fields, each followed by a space, from sText at
+// iAt (moved past them).
+std::string FileIdFieldsOf(const CommitFileId& file);
+bool ReadFileIdFields(const std::string& sText, size_t& iAt,
+                      CommitFileId& file);
+
 // True when sText is 16 lowercase hexadecimal digits, as a tag or a
 // checksum of a commit record or a clustering journal is.
 bool IsHex(const std::string& sText);
@@ -124,11 +138,6 @@ std::string NameField(const KmString& sName);
 // writes no such field: empty, a byte it escapes written as it is, or an
 // escape of a byte it writes as it is (one name, one field).
 bool ReadNameField(const std::string& sField, KmString& sName);
-
-// Reads the whole file open as iFd into sText, through the installed
-// KmFileSystem; false when it cannot be read (errno set) or holds more than
-// iLongest bytes (then it is no record or journal, and sText is longer).
-bool ReadWholeFile(int iFd, size_t iLongest, std::string& sText);
 
 // CommitRecord: the text of the file "<stem>.commit" of one run's last
 // step, in the folder of its results file. Its lines:
@@ -160,11 +169,10 @@ std::string Text(const CommitPlan& plan);
 // kOtherVersion or kUnreadable (sWhy set).
 Found Parse(const std::string& sText, CommitPlan& plan, std::string& sWhy);
 
-// Reads the file sLeaf of folder, never through a link, as a record a
-// stopped run left there: kUnreadable unless it is a regular file of this
-// account with one name, else as Parse reads its text.
-Found Read(const KmFolder& folder, const std::string& sLeaf, CommitPlan& plan,
-           std::string& sWhy);
+// Reads the record a stopped run left as record (KmStepFile::ReadLeft,
+// which holds it from then on): kNone, kUnreadable where ReadLeft refuses
+// it, else as Parse reads its text.
+Found Read(KmStepFile& record, CommitPlan& plan, std::string& sWhy);
 
 // A tag no other record is likely to have: 16 hexadecimal digits.
 std::string NewTag();

@@ -1,9 +1,7 @@
 // KmClusteringJournal: its text, its reader, and the cut back it proves.
 #include "driver/KmClusteringJournal.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -41,8 +39,7 @@ enum class Found {
 std::string TextOf(const Entry& entry) {
   std::string sText = kHeader + entry.sTag + "\n" + kLength +
                       std::to_string(entry.block.iOffset) + " " +
-                      std::to_string(entry.file.iDevice) + " " +
-                      std::to_string(entry.file.iInode) + "\n" + kBlock +
+                      FileIdFieldsOf(entry.file) + "\n" + kBlock +
                       BlockFieldsOf(entry.block) + "\n" + kRunFile +
                       NameField(entry.sRunFile) + "\n" + kOutputFile +
                       NameField(entry.sOutputFile) + "\n";
@@ -60,21 +57,15 @@ bool After(const std::string& sLine, const char* sLead, std::string& sRest) {
 
 // Reads "<length> <device> <inode>", digits only, into entry.
 bool ReadLengthLine(const std::string& sFields, Entry& entry) {
-  unsigned long long numbers[3];
+  const std::string sWithEnd = sFields + " ";
   size_t iAt = 0;
-  for (unsigned long long& iNumber : numbers) {
-    size_t iEnd = sFields.find(' ', iAt);
-    if (iEnd == std::string::npos) iEnd = sFields.size();
-    if (iEnd == iAt || iEnd - iAt > 18 ||
-        sFields.find_first_not_of("0123456789", iAt) < iEnd) {
-      return false;
-    }
-    iNumber = std::stoull(sFields.substr(iAt, iEnd - iAt));
-    iAt = iEnd + 1;
+  unsigned long long iLength = 0;
+  if (!ReadDigits(sWithEnd, iAt, iLength) ||
+      !ReadFileIdFields(sWithEnd, iAt, entry.file) || iAt != sWithEnd.size()) {
+    return false;
   }
-  entry.block.iOffset = static_cast<long long>(numbers[0]);
-  entry.file = CommitFileId{numbers[1], numbers[2]};
-  return iAt == sFields.size() + 1;
+  entry.block.iOffset = static_cast<long long>(iLength);
+  return true;
 }
 
 Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
@@ -163,11 +154,13 @@ std::string KmJournalCut::Sentence(const KmString& sFile,
 
 KmClusteringJournal::KmClusteringJournal(const KmFolder& folder,
                                          const KmString& sFile, int iFd)
-    : folder_(folder), sFile_(sFile), sJournal_(NameOf(sFile)), iFileFd_(iFd) {}
+    : folder_(folder),
+      sFile_(sFile),
+      sJournal_(NameOf(sFile)),
+      iFileFd_(iFd),
+      journal_(folder, sJournal_) {}
 
-KmClusteringJournal::~KmClusteringJournal() {
-  if (iJournalFd_ >= 0) close(iJournalFd_);
-}
+KmClusteringJournal::~KmClusteringJournal() = default;
 
 KmString KmClusteringJournal::NameOf(const KmString& sFile) {
   KmString sJournal(sFile);
@@ -221,41 +214,24 @@ void KmClusteringJournal::RequireItsFile(int iJournalFd,
   }
 }
 
-void KmClusteringJournal::RemoveFound(int iFd) const {
-  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
-  // A name that reaches another file by now is not the journal read.
-  errno = ENOENT;
-  if (!folder_.Reaches(sLeaf, iFd) || !folder_.Remove(sLeaf) ||
-      !folder_.Sync()) {
-    RaiseWriteFailure(sJournal_, errno);
-  }
+void KmClusteringJournal::RemoveFound(KmStepFile& found) const {
+  if (!found.Remove()) RaiseWriteFailure(sJournal_, errno);
 }
 
 KmJournalCut KmClusteringJournal::Recover() {
   KmJournalCut cut;
-  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
-  if (!folder_.Exists(sLeaf)) return cut;
-  const CommitFdCloser journal{
-      folder_.IsRegularFile(sLeaf)
-          ? folder_.OpenFile(sLeaf, O_RDONLY | O_NONBLOCK)
-          : -1};
-  struct stat info;
-  if (journal.iFd < 0 || fstat(journal.iFd, &info) != 0 ||
-      !S_ISREG(info.st_mode) || info.st_nlink != 1) {
-    Refuse("it is not a regular file with one name");
-  }
-  if (!IsOwnFileWithOneName(info)) Refuse("it is not this account's own");
+  KmStepFile journal(folder_, sJournal_);
   std::string sText;
+  std::string sWhy;
+  const KmStepFile::Left left =
+      journal.ReadLeft("journal", kLongestJournal, sText, sWhy);
+  if (left == KmStepFile::Left::kNone) return cut;
+  if (left == KmStepFile::Left::kRefused) Refuse(sWhy);
   Entry entry;
-  std::string sWhy = "it is not a journal of this program";
-  const bool bRead = ReadWholeFile(journal.iFd, kLongestJournal, sText);
-  if (!bRead && sText.size() <= kLongestJournal) {
-    sWhy = "it could not be read: " + SystemReason(errno);
-  }
-  const Found found = bRead ? Parse(sText, entry, sWhy) : Found::kUnreadable;
+  const Found found = Parse(sText, entry, sWhy);
   if (found == Found::kUnreadable) Refuse(sWhy);
   if (found == Found::kUnfinished) {
-    RemoveFound(journal.iFd);
+    RemoveFound(journal);
     return cut;
   }
   struct stat file;
@@ -263,7 +239,7 @@ KmJournalCut KmClusteringJournal::Recover() {
   if (!(entry.file == CommitFileIdOf(file))) {
     Refuse("it names another file (another device and inode)");
   }
-  RequireItsFile(journal.iFd, entry.block, file);
+  RequireItsFile(journal.GetFd(), entry.block, file);
   cut.bKept = file.st_size == entry.block.End();
   // The cut reaches the disk before the journal that asks for it goes.
   if (!cut.bKept &&
@@ -271,7 +247,7 @@ KmJournalCut KmClusteringJournal::Recover() {
        !KmGetFileSystem().Sync(iFileFd_))) {
     RaiseWriteFailure(sFile_, errno);
   }
-  RemoveFound(journal.iFd);
+  RemoveFound(journal);
   cut.bFound = true;
   cut.sTag = entry.sTag;
   cut.sRunFile = entry.sRunFile;
@@ -307,35 +283,7 @@ void KmClusteringJournal::Write(const std::string& sTag,
   entry.sOutputFile = sOutputFile;
   // A journal that would not read back as written is never written.
   if (!ReadsBack(entry)) RaiseWriteFailure(sJournal_, EINVAL);
-  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
-  KmFileSystem& fileSystem = KmGetFileSystem();
-  errno = folder_.IsOpen() ? 0 : ENOENT;
-  iJournalFd_ = folder_.IsOpen()
-                    ? fileSystem.CreateExclusiveAt(folder_.GetFd(), sLeaf)
-                    : -1;
-  if (iJournalFd_ < 0)
-    RaiseWriteFailure(sJournal_, errno != 0 ? errno : EEXIST);
-  const std::string sText = TextOf(entry);
-  if (KmWriteAtEnd(iJournalFd_, sText.data(), sText.size()) && folder_.Sync()) {
-    return;
-  }
-  const int iErrno = errno;
-  // Emptied first: a journal that cannot be removed then reads as one cut
-  // before its last line, which the next run removes without a cut.
-  KmCutBack(iJournalFd_, 0);
-  fileSystem.Sync(iJournalFd_);
-  Remove();
-  RaiseWriteFailure(sJournal_, iErrno);
+  journal_.Create(TextOf(entry));
 }
 
-bool KmClusteringJournal::Remove() {
-  if (iJournalFd_ < 0) return true;
-  const std::string sLeaf = KmFolder::LeafOf(sJournal_.GetCString());
-  // A name that reaches another file by now is not this run's journal.
-  if (folder_.Reaches(sLeaf, iJournalFd_) && !folder_.Remove(sLeaf)) {
-    return false;
-  }
-  close(iJournalFd_);
-  iJournalFd_ = -1;
-  return folder_.Sync();
-}
+bool KmClusteringJournal::Remove() { return journal_.Remove(); }

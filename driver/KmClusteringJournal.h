@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/CommitRecord.h"
+#include "driver/KmStepFile.h"
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
 
@@ -83,24 +84,22 @@ class KmClusteringJournal {
 
   // Creates the journal of the block the run of sRunFile into sOutputFile,
   // tagged sTag, appends, and syncs it with its folder.
-  // Throws: "Unable to write the file \"<journal>\": <reason>." (the
-  // journal removed again, else emptied, which reads as cut before its last
-  // line); so, before the journal is created, where its text would not read
-  // back as written.
+  // Throws: KmStepFile::Create's failure; so, before the journal is created,
+  // where its text would not read back as written.
   void Write(const std::string& sTag, const CommitBlock& block,
              const KmString& sRunFile, const KmString& sOutputFile);
 
-  // Removes the journal written, when its name still reaches it, and syncs
-  // its folder; true when there is none left to remove, false (errno set)
-  // when the removal or the sync fails.
+  // Removes the journal written (KmStepFile::Remove): true when there is
+  // none left to remove, false (errno set) when the removal or the sync
+  // fails.
   bool Remove();
 
  private:
   // Throws the refusal of a journal that proves nothing, for sWhy.
   [[noreturn]] void Refuse(const std::string& sWhy) const;
-  // Removes the journal found (open as iFd) when its name still reaches it,
-  // and syncs the folder; throws the write failure when either fails.
-  void RemoveFound(int iFd) const;
+  // Removes the journal found (KmStepFile::Remove); throws the write
+  // failure when that fails.
+  void RemoveFound(KmStepFile& found) const;
   // Refuses the journal open as iJournalFd, of block, where the file (as
   // info) is not in a state it describes.
   void RequireItsFile(int iJournalFd, const CommitBlock& block,
@@ -110,7 +109,7 @@ class KmClusteringJournal {
   KmString sFile_;
   KmString sJournal_;
   int iFileFd_;
-  int iJournalFd_ = -1;  // the journal this object wrote, until removed
+  KmStepFile journal_;  // the journal this object wrote, until removed
 };
 
 #endif  // KM_DRIVER_KMCLUSTERINGJOURNAL_H

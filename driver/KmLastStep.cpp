@@ -42,28 +42,21 @@ KmLastStep::KmLastStep(const RunFolders& folders, const KmString& sRecord,
     : folders_(folders),
       sRecord_(sRecord),
       remove_(std::move(remove)),
-      prove_(std::move(prove)) {}
+      prove_(std::move(prove)),
+      record_(folders.Of(sRecord), sRecord) {}
 
 KmLastStep::~KmLastStep() {
   // Under the lock still: a journal whose block is whole, cut back or never
   // begun goes; one whose cut back failed stays for the next run to cut.
   if (pJournal_ && !bLeftCut_) pJournal_->Remove();
   DropRecord();
-  if (iRecordFd_ >= 0) close(iRecordFd_);
 }
 
 bool KmLastStep::DropRecord() {
-  if (iRecordFd_ < 0 || bKeepRecord_) return true;
-  const KmFolder& folder = folders_.Of(sRecord_);
-  // A name that reaches another file by now is not this run's record.
-  const bool bOurs = folder.Reaches(Leaf(sRecord_), iRecordFd_);
-  const bool bRemoved = bOurs && folder.Remove(Leaf(sRecord_));
-  const int iErrno = errno;
-  if (bRemoved) folder.Sync();
-  close(iRecordFd_);
-  iRecordFd_ = -1;
-  errno = iErrno;
-  return bRemoved || !bOurs;
+  if (!record_.IsHeld() || bKeepRecord_) return true;
+  const bool bGone = record_.Remove() || !record_.IsHeld();
+  record_.Release();
+  return bGone;
 }
 
 void KmLastStep::SetAppend(int iFd, const KmString& sName,
@@ -123,7 +116,7 @@ void KmLastStep::Begin() {
   // The text written is the text read back.
   const std::string sRecord = CommitRecord::Text(plan_);
   RequireReadsBack(sRecord);
-  WriteRecord(sRecord);
+  record_.Create(sRecord);
 }
 
 void KmLastStep::Prove(const std::string& sRecord) const {
@@ -203,29 +196,6 @@ void KmLastStep::BeginAppend() {
   pJournal_->Write(plan_.sTag, plan_.block, sRunFile_, sOutputFile_);
 }
 
-void KmLastStep::WriteRecord(const std::string& sText) {
-  const KmFolder& folder = folders_.Of(sRecord_);
-  const std::string sLeaf = Leaf(sRecord_);
-  KmFileSystem& fileSystem = KmGetFileSystem();
-  errno = folder.IsOpen() ? 0 : ENOENT;
-  iRecordFd_ = folder.IsOpen()
-                   ? fileSystem.CreateExclusiveAt(folder.GetFd(), sLeaf)
-                   : -1;
-  if (iRecordFd_ < 0) RaiseWriteFailure(sRecord_, errno != 0 ? errno : EEXIST);
-  if (KmWriteAtEnd(iRecordFd_, sText.data(), sText.size()) && folder.Sync()) {
-    return;
-  }
-  const int iErrno = errno;
-  // Emptied first: a record that cannot be removed then reads as one of a
-  // step that never began, which the next run removes.
-  KmCutBack(iRecordFd_, 0);
-  fileSystem.Sync(iRecordFd_);
-  if (folder.Reaches(sLeaf, iRecordFd_) && folder.Remove(sLeaf)) folder.Sync();
-  close(iRecordFd_);
-  iRecordFd_ = -1;
-  RaiseWriteFailure(sRecord_, iErrno);
-}
-
 void KmLastStep::Append() {
   if (iAppendFd_ < 0) return;
   bAppended_ = true;
@@ -278,27 +248,14 @@ void KmLastStep::Confirm() {
     RaiseUnconfirmed("the folder \"" + sFolder + "\" could not be synced",
                      errno);
   }
-  if (!RemoveRecord()) {
-    // RemoveRecord lets the record go only once its name is removed.
-    RaiseUnconfirmed(iRecordFd_ >= 0 ? "its commit record could not be removed"
-                                     : "the folder of its removed commit "
-                                       "record could not be synced",
+  if (!record_.Remove()) {
+    // The record is let go only once its name is removed.
+    RaiseUnconfirmed(record_.IsHeld() ? "its commit record could not be removed"
+                                      : "the folder of its removed commit "
+                                        "record could not be synced",
                      errno);
   }
   pAppendLock_.reset();
-}
-
-bool KmLastStep::RemoveRecord() {
-  const KmFolder& folder = folders_.Of(sRecord_);
-  // A name that reaches another file by now is not this run's record.
-  if (iRecordFd_ >= 0 && !folder.Reaches(Leaf(sRecord_), iRecordFd_)) {
-    errno = ENOENT;
-    return false;
-  }
-  if (!folder.Remove(Leaf(sRecord_))) return false;
-  if (iRecordFd_ >= 0) close(iRecordFd_);
-  iRecordFd_ = -1;
-  return folder.Sync();
 }
 
 void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
@@ -307,7 +264,7 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
   sMessage << "The outputs of the run are all in place, but it could not "
               "confirm its last step: "
            << sWhat.c_str() << ": " << SystemReason(iErrno).c_str() << ".";
-  if (iRecordFd_ >= 0) {
+  if (record_.IsHeld()) {
     sMessage << " Its commit record \"" << sRecord_
              << "\" stays, and the next run of these outputs finishes the "
                 "step.";
@@ -315,7 +272,8 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
   throw KmException(sMessage.GetCString(), "main");
 }
 
-std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
+std::vector<KmString> KmLastStep::Finish(KmStepFile& record,
+                                         const CommitPlan& plan,
                                          std::string& sAppendNote) {
   // Before anything is finished: a block left cut off goes first.
   sAppendNote = FinishAppend(plan);
@@ -347,7 +305,7 @@ std::vector<KmString> KmLastStep::Finish(const CommitPlan& plan,
                            sName.GetCString(), SystemReason(errno).c_str());
     }
   }
-  if (!RemoveRecord()) RaiseWriteFailure(sRecord_, errno);
+  if (!record.Remove()) RaiseWriteFailure(sRecord_, errno);
   return moved;
 }
 
@@ -357,12 +315,11 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
   const std::string sLeaf = KmFolder::LeafOf(sName);
   // Beside the record, in its held folder, never through a link.
   const KmFolder& folder = folders_.Of(sRecord_);
-  const CommitFdCloser file{folder.IsRegularFile(sLeaf)
-                                ? folder.OpenFile(sLeaf, O_RDWR | O_NONBLOCK)
-                                : -1};
   struct stat info;
-  if (file.iFd < 0 || fstat(file.iFd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      !IsOwnFileWithOneName(info)) {
+  std::string sWhy;
+  const CommitFdCloser file{
+      KmStepFile::OpenOwn(folder, sLeaf, O_RDWR, info, sWhy)};
+  if (file.iFd < 0) {
     return " The clustering result file \"" + sName +
            "\" was left as it is: it is not there, or not this account's own "
            "regular file with one name.";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/CommitRecord.h"
+#include "driver/KmStepFile.h"
 #include "driver/RunOutputs.h"
 #include "foundation/KmString.h"
 
@@ -100,19 +101,20 @@ class KmLastStep {
   // partial names nor under their names, in order.
   const std::vector<KmString>& Missing() const { return missing_; }
 
-  // The rest of the step of a stopped run whose record, proved by the
-  // caller, is plan: first a block cut off in the clustering file cut back
-  // by its journal, whoever's it is (the sentence of sAppendNote says what
-  // was cut, whose, and what is known of the stopped run's block); then the
-  // partial files still there moved into place; the removals made once
+  // The rest of the step of a stopped run whose record, read as record and
+  // proved by the caller, is plan: first a block cut off in the clustering file
+  // cut back by its journal, whoever's it is (the sentence of sAppendNote says
+  // what was cut, whose, and what is known of the stopped run's block); then
+  // the partial files still there moved into place; the removals made once
   // every output's name reaches the file the record names (a partial file
   // gone counts as moved only so; Missing lists the others, and then
-  // nothing is removed); the record removed. The outputs moved, in order.
+  // nothing is removed); the record removed (KmStepFile::Remove). The
+  // outputs moved, in order.
   // Throws: the lock's failure and KmClusteringJournal::Recover's refusal
   // and failures (nothing moved); KmPendingFile's move failures; "Unable to
   // write the file \"<name>\": <reason>." when a removal or a sync fails
   // (the record then stays).
-  std::vector<KmString> Finish(const CommitPlan& plan,
+  std::vector<KmString> Finish(KmStepFile& record, const CommitPlan& plan,
                                std::string& sAppendNote);
 
   // Where the clustering result file of a stopped run's record plan, in
@@ -134,14 +136,6 @@ class KmLastStep {
   // Throws where the record's text sRecord, read back as the next run reads
   // it, is not plan_, or where the journal of the block would not read back.
   void RequireReadsBack(const std::string& sRecord) const;
-  // Writes sText, the record of plan_, synced with its folder; a failure
-  // removes it again (else empties it, which reads as a record of a step
-  // that never began) and throws.
-  void WriteRecord(const std::string& sText);
-  // Removes the record and syncs its folder; false (errno set) when either
-  // fails. Once the name is removed the record is let go (its descriptor
-  // closed), so a failed sync leaves no record behind.
-  bool RemoveRecord();
   // The clustering file of a stopped run's record plan, under its lock: a
   // block cut off in it cut back by its journal; the sentence returned says
   // so, and what is known of that run's block.
@@ -171,7 +165,7 @@ class KmLastStep {
   // The journal of the block, from the lock on; removed once the block is
   // synced or cut back, else kept for whoever takes the lock next.
   std::unique_ptr<KmClusteringJournal> pJournal_;
-  int iRecordFd_ = -1;      // the record's, from its creation
+  KmStepFile record_;       // held from its creation
   bool bAppended_ = false;  // the block may be in the file
   bool bLeftCut_ = false;
   bool bKeepRecord_ = false;  // the step was done: the record is the next's

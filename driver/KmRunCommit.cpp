@@ -108,15 +108,15 @@ bool KmRun::MayRemoveOthersRecord() const {
 void KmRun::FinishEarlierCommit() {
   const KmString& sRecord = outputs_.sCommitRecord;
   const KmFolder& recordFolder = folders_.Of(sRecord);
-  const std::string sRecordLeaf = KmFolder::LeafOf(sRecord.GetCString());
+  KmStepFile record(recordFolder, sRecord);
   CommitPlan plan;
   std::string sWhy;
-  switch (CommitRecord::Read(recordFolder, sRecordLeaf, plan, sWhy)) {
+  switch (CommitRecord::Read(record, plan, sWhy)) {
     case CommitRecord::Found::kNone:
       return;
     case CommitRecord::Found::kUnfinished:
       // Its run moved nothing; the sweep removes its partial files.
-      if (!recordFolder.Remove(sRecordLeaf)) RaiseWriteFailure(sRecord, errno);
+      if (!record.Remove()) RaiseWriteFailure(sRecord, errno);
       return;
     case CommitRecord::Found::kOtherVersion:
       RefuseEarlierCommit(sWhy, Advice::kOtherVersion);
@@ -135,7 +135,7 @@ void KmRun::FinishEarlierCommit() {
   }
   std::string sAppended;
   const std::unique_ptr<KmLastStep> pStep = MakeLastStep();
-  earlierMoved_ = pStep->Finish(plan, sAppended);
+  earlierMoved_ = pStep->Finish(record, plan, sAppended);
   const std::vector<KmString>& missing = pStep->Missing();
   KmString sDone;
   sDone << "A run into \"" << files_.sOutputFile
