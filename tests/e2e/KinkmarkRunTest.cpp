@@ -1394,8 +1394,9 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
           << next.sConsole;
       EXPECT_FALSE(fs::exists(dir.File("out.commit")));
       // An earlier export with a second name is never removed.
-      if (iVariant == 4)
+      if (iVariant == 4) {
         EXPECT_TRUE(fs::exists(dir.File("out.aapcexport.txt")));
+      }
     }
   }
 }
