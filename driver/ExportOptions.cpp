@@ -12,6 +12,7 @@
 
 #include "driver/OptionValidation.h"
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSession.h"
 
@@ -127,6 +128,14 @@ bool RangesWithoutGaps(const std::vector<RangeKey>& starts,
   return false;
 }
 
+// The number of a range key whose value passed its check, by the one number
+// rule its check read it with.
+double ValueOf(const RangeKey& key) {
+  double dValue = 0.0;
+  ReadNumber(key.sValue.c_str(), false, &dValue);
+  return dValue;
+}
+
 // Appends a message for every range whose end is not after its start: its
 // AAPC would be the missing-value text for every cohort.
 bool RangesRunForwards(const std::vector<RangeKey>& starts,
@@ -136,8 +145,7 @@ bool RangesRunForwards(const std::vector<RangeKey>& starts,
     const int32_t i = RangeIndex(start.sSuffix);
     for (const RangeKey& end : ends) {
       if (i == 0 || RangeIndex(end.sSuffix) != i || !start.bNumber ||
-          !end.bNumber ||
-          std::atof(start.sValue.c_str()) < std::atof(end.sValue.c_str())) {
+          !end.bNumber || ValueOf(start) < ValueOf(end)) {
         continue;
       }
       sMessages << "AAPC range " << i << " does not run forwards: \""

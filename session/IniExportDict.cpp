@@ -1,8 +1,10 @@
 // IniExportDict: defaults and the reader of the section "Export Options".
 #include "session/IniExportDict.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <limits>
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
@@ -203,26 +205,37 @@ void IniExportDict::ReadExportOptionsSection(KmIniFile& theIniFile) {
                                     kClassName, kSectionName,
                                     theIniFile.GetFileName().GetCString());
         }
-        for (const ExportOptionRow& row : kRows) ReadRow(*pSection, row);
+        const char* sFileName = theIniFile.GetFileName().GetCString();
+        for (const ExportOptionRow& row : kRows) {
+          ReadRow(*pSection, row, sFileName);
+        }
       });
 }
 
 void IniExportDict::ReadRow(const KmIniSection& section,
-                            const ExportOptionRow& row) {
+                            const ExportOptionRow& row, const char* sFileName) {
   const OptionRow& option = row.option;
   if (option.bPrefix) {
     // The numbered pairs are read once, at the start-range row.
-    if (KmString(option.sKey) == "aapc start range") ReadAAPCRanges(section);
+    if (KmString(option.sKey) == "aapc start range")
+      ReadAAPCRanges(section, row.option, sFileName);
+    return;
+  }
+  if (option.valueClass == OptionValueClass::kCount) {
+    double dValue = 0.0;
+    if (km_session_internal::ReadOptionNumber(section, sFileName, option,
+                                              option.sKey, dValue,
+                                              kInvalidValueSource)) {
+      // A whole number beyond 32 bits gives the nearest 32-bit limit.
+      this->*row.piField = static_cast<int32_t>(
+          std::clamp<double>(dValue, std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max()));
+    }
     return;
   }
   const KmString sValue = ValueOf(section, option.sKey);
   if (sValue.IsEmpty()) return;
   const KmString sLower = km_session_internal::Lowered(sValue);
-  if (option.valueClass == OptionValueClass::kCount) {
-    this->*row.piField =
-        km_session_internal::LeadingInt32Clamped(sValue.GetCString());
-    return;
-  }
   const YesNo yesNo = ReadYesNo(sValue);
   const int32_t iCode = option.valueClass != OptionValueClass::kBool
                             ? WordCode(option.sWords, sLower)
@@ -236,7 +249,17 @@ void IniExportDict::ReadRow(const KmIniSection& section,
   }
 }
 
-void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {
+void IniExportDict::ReadAAPCRanges(const KmIniSection& section,
+                                   const OptionRow& range,
+                                   const char* sFileName) {
+  const auto read = [&](const KmString& sKey, KmVector<double>& vRanges) {
+    double dValue = 0.0;
+    const bool bGiven = km_session_internal::ReadOptionNumber(
+        section, sFileName, range, sKey.GetCString(), dValue,
+        kInvalidValueSource);
+    if (bGiven) vRanges.push_back(dValue);
+    return bGiven;
+  };
   dAAPCStartRanges.clear();
   dAAPCEndRanges.clear();
   // The pairs are numbered from 1 without gaps: the first missing start
@@ -244,21 +267,14 @@ void IniExportDict::ReadAAPCRanges(const KmIniSection& section) {
   for (int32_t i = 1;; ++i) {
     KmString sStartKey("aapc start range");
     sStartKey << i;
-    const KmString sStart = ValueOf(section, sStartKey.GetCString());
-    if (sStart.IsEmpty()) return;
-    dAAPCStartRanges.push_back(
-        km_session_internal::LeadingDouble(sStart.GetCString()));
+    if (!read(sStartKey, dAAPCStartRanges)) return;
 
     KmString sEndKey("aapc end range");
     sEndKey << i;
-    const KmString sEnd = ValueOf(section, sEndKey.GetCString());
     // The export-options validator (ValidateExportOptions) refuses an
     // unpaired start. Read without it, a start without its end leaves the
     // end list shorter, and lists of unequal length give the run no custom
     // ranges (ApplyAAPCRanges).
-    if (!sEnd.IsEmpty()) {
-      dAAPCEndRanges.push_back(
-          km_session_internal::LeadingDouble(sEnd.GetCString()));
-    }
+    read(sEndKey, dAAPCEndRanges);
   }
 }

@@ -115,9 +115,11 @@ class IniExportDict {
 
  private:
   // Empties both range lists and reads the numbered pairs.
-  void ReadAAPCRanges(const KmIniSection& section);
+  void ReadAAPCRanges(const KmIniSection& section, const OptionRow& range,
+                      const char* sFileName);
   // Reads the key of row into its member; absent or empty leaves it.
-  void ReadRow(const KmIniSection& section, const ExportOptionRow& row);
+  void ReadRow(const KmIniSection& section, const ExportOptionRow& row,
+               const char* sFileName);
 };
 
 // The largest display precision (decimals after the point) an export-options

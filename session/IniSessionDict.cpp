@@ -300,14 +300,22 @@ void IniSessionDict::Init() {
   }
 }
 
-bool IniSessionDict::ReadInt(const KmIniSection& section, const char* sKey,
+bool IniSessionDict::ReadInt(const KmIniSection& section, const OptionRow& row,
                              int32_t& iField) const {
-  const KmString sValue = ValueOf(section, sKey);
-  if (sValue.IsEmpty()) return false;
-  if (!km_session_internal::LeadingInt32(sValue.GetCString(), iField)) {
-    ThrowOutOfRange(sValue, sKey);
+  double dValue = 0.0;
+  if (!ReadDouble(section, row, dValue)) return false;
+  if (dValue < std::numeric_limits<int32_t>::min() ||
+      dValue > std::numeric_limits<int32_t>::max()) {
+    ThrowOutOfRange(ValueOf(section, row.sKey), row.sKey);
   }
+  iField = static_cast<int32_t>(dValue);
   return true;
+}
+
+bool IniSessionDict::ReadDouble(const KmIniSection& section,
+                                const OptionRow& row, double& dField) const {
+  return km_session_internal::ReadOptionNumber(
+      section, sFileName_.GetCString(), row, row.sKey, dField, kClassName);
 }
 
 void IniSessionDict::ThrowOutOfRange(const KmString& sValue,
@@ -316,13 +324,6 @@ void IniSessionDict::ThrowOutOfRange(const KmString& sValue,
       "Error in ini file: %s.  %s is out of range for variable '%s'.",
       sFileName_.GetCString(), sFileName_.GetCString(), sValue.GetCString(),
       sKey);
-}
-
-void IniSessionDict::ReadDouble(const KmIniSection& section, const char* sKey,
-                                double& dField) {
-  const KmString sValue = ValueOf(section, sKey);
-  if (sValue.IsEmpty()) return;
-  dField = km_session_internal::LeadingDouble(sValue.GetCString());
 }
 
 void IniSessionDict::ThrowInvalidValue(const KmString& sLowerValue,
@@ -361,10 +362,10 @@ void IniSessionDict::ReadRow(const KmIniSection& section,
       if (row.pByHand != nullptr) (this->*row.pByHand)(section, row.option);
       return;
     case RunOptionRead::kInt:
-      ReadInt(section, sKey, this->*row.piField);
+      ReadInt(section, row.option, this->*row.piField);
       return;
     case RunOptionRead::kDouble:
-      ReadDouble(section, sKey, this->*row.pdField);
+      ReadDouble(section, row.option, this->*row.pdField);
       return;
     case RunOptionRead::kFlag:
       ReadTrueFlag(section, sKey, this->*row.pbField);
@@ -395,7 +396,7 @@ void IniSessionDict::ReadModel(const KmIniSection& section,
 void IniSessionDict::ReadNumCores(const KmIniSection& section,
                                   const OptionRow& row) {
   int32_t iCores = iNumCores;
-  if (!ReadInt(section, row.sKey, iCores)) return;
+  if (!ReadInt(section, row, iCores)) return;
   // The session keeps the thread count in 16 bits.
   if (iCores < std::numeric_limits<int16_t>::min() ||
       iCores > std::numeric_limits<int16_t>::max()) {
@@ -417,7 +418,11 @@ void IniSessionDict::ReadHetError(const KmIniSection& section,
   // standard-error variable.
   if (iRunType == 1 && (model == kmErrorModel::kStandardError ||
                         model == kmErrorModel::kPoissonRate)) {
-    if (!ReadInt(section, kHetErrorLocationKey, iHetErrorVarLocation)) {
+    size_t iNumRows = 0;
+    const RunOptionRow* pRows = Rows(iNumRows);
+    const RunOptionRow* pLocation =
+        FindRow(pRows, iNumRows, KmString(kHetErrorLocationKey));
+    if (!ReadInt(section, pLocation->option, iHetErrorVarLocation)) {
       // Rates the run computes need no column: a file that leaves out the
       // run type gets "provided", which is the likelier mistake.
       const bool bRunTypeGiven = !ValueOf(section, "run type").IsEmpty();
@@ -454,10 +459,11 @@ void IniSessionDict::ReadAutocorrelation(const KmIniSection& section,
   const KmString sValue =
       km_session_internal::Lowered(ValueOf(section, row.sKey));
   if (sValue.IsEmpty()) return;
-  dAutocorrelation =
-      (sValue == "estimated")
-          ? 1.0
-          : km_session_internal::LeadingDouble(sValue.GetCString());
+  if (sValue == "estimated") {
+    dAutocorrelation = 1.0;
+  } else {
+    ReadDouble(section, row, dAutocorrelation);
+  }
 }
 
 void IniSessionDict::ReadCIMethod(const KmIniSection& section,

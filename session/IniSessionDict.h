@@ -172,14 +172,15 @@ class IniSessionDict {
   void ReadPairwise(const KmIniSection& section, const OptionRow& row);
   void ReadAutocorrelation(const KmIniSection& section, const OptionRow& row);
   void ReadCIMethod(const KmIniSection& section, const OptionRow& row);
-  // Reads a whole-number key into iField when present; throws the
-  // out-of-range message when it does not fit in 32 bits. Returns whether
-  // the key was present.
-  bool ReadInt(const KmIniSection& section, const char* sKey,
+  // Reads the whole number of row's key into iField when present, by the
+  // one number rule (ReadOptionNumber, which refuses a value that is not
+  // wholly a number of the row's class); throws the out-of-range message
+  // when it does not fit in 32 bits. Returns whether the key was present.
+  bool ReadInt(const KmIniSection& section, const OptionRow& row,
                int32_t& iField) const;
-  // Reads a number key into dField when present.
-  static void ReadDouble(const KmIniSection& section, const char* sKey,
-                         double& dField);
+  // Reads the number of row's key into dField when present, as ReadInt.
+  bool ReadDouble(const KmIniSection& section, const OptionRow& row,
+                  double& dField) const;
   // Throws the kind-3 "is out of range for variable" message.
   [[noreturn]] void ThrowOutOfRange(const KmString& sValue,
                                     const char* sKey) const;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmLineSource.h"
@@ -313,27 +314,19 @@ void KmUserParamsDict::CheckHeaderLocation(int32_t iLocation,
 int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
                                         const char* sKey,
                                         const KmIniSection& section) {
-  // A location is a plain column number; text that atoi would read as 0 or
-  // as a different number is refused rather than guessed at.
-  const char* p = sValue.GetCString();
-  int32_t iLocation = 0;
-  bool bDigits = *p != '\0';
-  for (; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') {
-      bDigits = false;
-      break;
-    }
-    iLocation = iLocation * 10 + (*p - '0');
-    if (iLocation > kMaxLocation) break;
-  }
-  if (!bDigits || iLocation < 1 || iLocation > kMaxLocation) {
+  // A location is a column number by the one number rule; a text that is
+  // no whole number is refused rather than guessed at.
+  double dLocation = 0.0;
+  const bool bWhole = ReadNumber(sValue.GetCString(), false, &dLocation) ==
+                      NumberKind::kWholeNumber;
+  if (!bWhole || dLocation < 1.0 || dLocation > kMaxLocation) {
     GenerateKmInputExceptionF(
         "The file \"%s\", line %d: \"%s\" = \"%s\" is not a column number "
         "from 1 to %d.",
         kClassName, sGivenName_.GetCString(), section.GetKeyLine(sKey), sKey,
         sValue.GetCString(), kMaxLocation);
   }
-  return iLocation;
+  return static_cast<int32_t>(dLocation);
 }
 
 void KmUserParamsDict::StoreVariable(int32_t iLocation,

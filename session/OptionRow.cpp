@@ -3,36 +3,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmYesNo.h"
 
 namespace {
-
-// The form of an unsigned number text: digits with at most one '.' and at
-// least one digit. It is whole when no digit but 0 follows the point.
-enum class NumberText { kNone, kWhole, kDecimal };
-
-NumberText UnsignedNumberText(const char* s) {
-  int iDigits = 0;
-  int iPoints = 0;
-  bool bFraction = false;
-  for (; *s != '\0'; ++s) {
-    if (*s >= '0' && *s <= '9') {
-      ++iDigits;
-      bFraction = bFraction || (iPoints > 0 && *s != '0');
-    } else if (*s == '.') {
-      ++iPoints;
-    } else {
-      return NumberText::kNone;
-    }
-  }
-  if (iDigits == 0 || iPoints > 1) return NumberText::kNone;
-  return bFraction ? NumberText::kDecimal : NumberText::kWhole;
-}
 
 // Calls visit(word, length) for each word of the '|'-separated sWords until
 // it returns true; returns the position of that word or -1.
@@ -131,24 +111,57 @@ bool IsValueOfRow(const OptionRow& row, const KmString& sValue) {
       return true;
     case OptionValueClass::kBool:
       return ReadYesNo(sValue) != YesNo::kNeither;
-    case OptionValueClass::kLevel: {
-      const double d = std::atof(s);
-      return UnsignedNumberText(s) != NumberText::kNone && d > 0.0 && d < 1.0;
-    }
+    case OptionValueClass::kLevel:
     case OptionValueClass::kCount:
     case OptionValueClass::kNumber: {
-      // A '-' is written only where the range goes below 0.
-      const bool bSigned = row.dMin < 0.0 && s[0] == '-';
-      const NumberText form = UnsignedNumberText(bSigned ? s + 1 : s);
-      // A count read as its leading whole number must not lose a fraction.
-      const bool bForm = row.valueClass == OptionValueClass::kCount
-                             ? form == NumberText::kWhole
-                             : form != NumberText::kNone;
-      const double d = std::atof(s);
-      return bForm && d >= row.dMin && d <= row.dMax;
+      double d = 0.0;
+      return ReadRowNumber(row, s, d) == RowNumber::kInClass && d >= row.dMin &&
+             d <= row.dMax &&
+             (row.valueClass != OptionValueClass::kLevel ||
+              (d > 0.0 && d < 1.0));
     }
   }
   return false;
+}
+
+RowNumber ReadRowNumber(const OptionRow& row, const char* sValue,
+                        double& dValue) {
+  switch (ReadNumber(sValue, false, &dValue)) {
+    case NumberKind::kWholeNumber:
+      return RowNumber::kInClass;
+    case NumberKind::kNumber:
+      return row.valueClass == OptionValueClass::kCount ? RowNumber::kNotWhole
+                                                        : RowNumber::kInClass;
+    case NumberKind::kBeyondDouble:
+      return RowNumber::kBeyondDouble;
+    case NumberKind::kNoNumber:
+      break;
+  }
+  return RowNumber::kNoNumber;
+}
+
+KmString OptionValuesText(const OptionRow& row) {
+  KmString sText;
+  switch (row.valueClass) {
+    case OptionValueClass::kWord:
+      return WordCodesText(row.sWords);
+    case OptionValueClass::kBool:
+      sText << "0 (false) or 1 (true)";
+      return sText;
+    case OptionValueClass::kLevel:
+      sText << "a level above 0 and below 1";
+      return sText;
+    default:
+      break;
+  }
+  char sRange[96];
+  if (std::isinf(row.dMax)) {
+    std::snprintf(sRange, sizeof(sRange), "a number from %.10g", row.dMin);
+  } else {
+    std::snprintf(sRange, sizeof(sRange), "%.10g to %.10g", row.dMin, row.dMax);
+  }
+  sText << (std::isinf(row.dMin) ? "a finite number" : sRange);
+  return sText;
 }
 
 bool IsKeyOfRow(const OptionRow& row, const KmString& sKey) {

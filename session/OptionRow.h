@@ -17,9 +17,9 @@
 enum class OptionValueClass {
   kWord,    // one of the listed words
   kBool,    // yes or no by the one rule of a switch (ReadYesNo)
-  kCount,   // a whole number in the range: digits, and after a '.' only 0s
-  kNumber,  // a decimal number (digits and one '.') in the range
-  kLevel,   // an unsigned decimal number strictly between 0 and 1
+  kCount,   // a number in the range, whole by its text (ReadNumber)
+  kNumber,  // a number in the range (ReadNumber)
+  kLevel,   // a number strictly between 0 and 1
   kText,    // any text
 };
 
@@ -27,8 +27,10 @@ enum class OptionValueClass {
 // none): for kWord the whole of the accepted values, whose codes are their
 // positions in the list; for the other classes special values accepted
 // beside the class (such as "estimated" beside a number). dMin and dMax
-// bound the numbers of kCount and kNumber, both included; a number may be
-// written with a leading '-' only when dMin is below 0. With bPrefix,
+// bound the numbers of kCount and kNumber, both included. Numbers are read
+// by the one number rule of every file (ReadNumber, KmConvertValue.h): a
+// decimal number, with an exponent or without, that a double holds. With
+// bPrefix,
 // every key that begins with sKey is this option (numbered keys such as
 // "aapc start range1").
 struct OptionRow {
@@ -68,6 +70,25 @@ constexpr OptionRow LevelOption(const char* sKey) {
 // True when sValue (already lower-cased) is an accepted value of row: one of
 // its words, or a value of its class within its range.
 bool IsValueOfRow(const OptionRow& row, const KmString& sValue);
+
+// What a value of a row of numbers (kCount, kNumber, kLevel) holds, by
+// ReadRowNumber.
+enum class RowNumber {
+  kInClass,       // a number of the row's class (whole for kCount)
+  kNotWhole,      // a number, but not a whole one, for kCount
+  kBeyondDouble,  // a number no double holds ("1e999", "1e-999")
+  kNoNumber       // no number ("3x", "", "0x10")
+};
+// Reads sValue (already trimmed) by ReadNumber for row: its kind, and its
+// value in dValue (0 unless a number a double holds). The range is not
+// checked.
+RowNumber ReadRowNumber(const OptionRow& row, const char* sValue,
+                        double& dValue);
+
+// The values row takes, for a message: "0 (a) or 1 (b)" for words, "0
+// (false) or 1 (true)", "a level above 0 and below 1", "1 to 100000", "a
+// number from 0" or "a finite number".
+KmString OptionValuesText(const OptionRow& row);
 
 // The position of sValue in the '|'-separated list sWords, or -1.
 int32_t WordCode(const char* sWords, const KmString& sValue);

@@ -107,31 +107,6 @@ bool IsStoredValueOfRow(const OptionRow& row, double dValue) {
   return false;
 }
 
-// The values of row, for a message.
-KmString RowValuesText(const OptionRow& row) {
-  KmString sText;
-  switch (row.valueClass) {
-    case OptionValueClass::kWord:
-      return WordCodesText(row.sWords);
-    case OptionValueClass::kBool:
-      sText << "0 (false) or 1 (true)";
-      return sText;
-    case OptionValueClass::kLevel:
-      sText << "a level above 0 and below 1";
-      return sText;
-    default:
-      break;
-  }
-  char sRange[96];
-  if (std::isinf(row.dMax)) {
-    std::snprintf(sRange, sizeof(sRange), "a number from %.10g", row.dMin);
-  } else {
-    std::snprintf(sRange, sizeof(sRange), "%.10g to %.10g", row.dMin, row.dMax);
-  }
-  sText << (std::isinf(row.dMin) ? "a finite number" : sRange);
-  return sText;
-}
-
 // True when dValue can be an option of type iType: a whole number within
 // 32 bits, 0 or 1, or a finite number.
 bool IsValueOfType(int iType, double dValue) {
@@ -173,7 +148,8 @@ void kmSession::CheckSavedOptions(const char* sFileName) const {
         AppendRefusal(sFileName, dValue, sName, TypeValuesText(iType),
                       sMessages);
       } else if (!IsStoredValueOfRow(row, dValue)) {
-        AppendRefusal(sFileName, dValue, sName, RowValuesText(row), sMessages);
+        AppendRefusal(sFileName, dValue, sName, OptionValuesText(row),
+                      sMessages);
       }
     };
     size_t iNumRows = 0;

@@ -1,53 +1,32 @@
-// Leading-number conversions and lower-casing of option-file values.
+// Option-file numbers by the one number rule, and lower-casing of
+// option-file values.
 #include "session/internal/OptionText.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <limits>
-
+#include "foundation/KmException.h"
 #include "foundation/KmIniSection.h"
 #include "session/KmUserParamsDict.h"
 
 namespace km_session_internal {
-namespace {
-
-// strtoll with atoi's rules; bOverflow tells whether the value left the
-// 32-bit range (strtoll saturates, so the sign of the result still holds).
-int64_t ParseLeading(const char* sText, bool& bOverflow) {
-  bOverflow = false;
-  if (sText == nullptr) return 0;
-  errno = 0;
-  char* pEnd = nullptr;
-  const long long llValue = std::strtoll(sText, &pEnd, 10);
-  if (pEnd == sText) return 0;
-  if (errno == ERANGE || llValue > std::numeric_limits<int32_t>::max() ||
-      llValue < std::numeric_limits<int32_t>::min()) {
-    bOverflow = true;
+bool ReadOptionNumber(const KmIniSection& section, const char* sFileName,
+                      const OptionRow& row, const char* sKey, double& dValue,
+                      const char* sSource) {
+  const KmString sValue = ValueOf(section, sKey);
+  if (sValue.IsEmpty()) return false;
+  double dRead = 0.0;
+  const RowNumber read = ReadRowNumber(row, sValue.GetCString(), dRead);
+  if (read != RowNumber::kInClass) {
+    const char* sKind = read == RowNumber::kNotWhole ? "a whole number"
+                        : read == RowNumber::kBeyondDouble
+                            ? "a number a double holds"
+                            : "a number";
+    GenerateKmInputExceptionF(
+        "The file \"%s\", line %d: \"%s\" = \"%s\" is not %s; the key "
+        "takes %s.",
+        sSource, sFileName, section.GetKeyLine(sKey), sKey, sValue.GetCString(),
+        sKind, OptionValuesText(row).GetCString());
   }
-  return static_cast<int64_t>(llValue);
-}
-
-}  // namespace
-
-bool LeadingInt32(const char* sText, int32_t& iValue) {
-  bool bOverflow = false;
-  const int64_t llValue = ParseLeading(sText, bOverflow);
-  if (bOverflow) return false;
-  iValue = static_cast<int32_t>(llValue);
+  dValue = dRead;
   return true;
-}
-
-int32_t LeadingInt32Clamped(const char* sText) {
-  bool bOverflow = false;
-  const int64_t llValue = ParseLeading(sText, bOverflow);
-  if (!bOverflow) return static_cast<int32_t>(llValue);
-  return llValue < 0 ? std::numeric_limits<int32_t>::min()
-                     : std::numeric_limits<int32_t>::max();
-}
-
-double LeadingDouble(const char* sText) {
-  if (sText == nullptr) return 0.0;
-  return std::strtod(sText, nullptr);
 }
 
 KmString Lowered(const KmString& sText) {

@@ -1,7 +1,6 @@
 // Conversions of option-file values shared by the session readers: the
-// leading-number rules of the standard atoi and atof, made safe for numbers
-// that do not fit, lower-casing of words, the delimiter words and the
-// error-variance words.
+// numbers of option rows by the one number rule, lower-casing of words, the
+// delimiter words and the error-variance words.
 #ifndef KM_SESSION_INTERNAL_OPTIONTEXT_H
 #define KM_SESSION_INTERNAL_OPTIONTEXT_H
 
@@ -9,6 +8,7 @@
 #include <functional>
 
 #include "foundation/KmString.h"
+#include "session/OptionRow.h"
 #include "session/kmErrorModel.h"
 
 class KmIniSection;
@@ -18,18 +18,19 @@ namespace km_session_internal {
 // The value of sKey in section, trimmed by the ini reader; "" when absent.
 KmString ValueOf(const KmIniSection& section, const char* sKey);
 
-// Reads the leading whole number of sText the way atoi does: leading blanks,
-// an optional sign, then decimal digits; text without leading digits gives 0.
-// Returns false, and leaves iValue unchanged, when the number does not fit in
-// 32 bits (atoi's behaviour is undefined there).
-bool LeadingInt32(const char* sText, int32_t& iValue);
-
-// As LeadingInt32, but a number beyond the 32-bit range gives the nearest
-// 32-bit limit.
-int32_t LeadingInt32Clamped(const char* sText);
-
-// The leading number of sText as atof reads it (0.0 when there is none).
-double LeadingDouble(const char* sText);
+// Reads the value of sKey (the key of row, or a numbered key of a prefix
+// row) in section of the file sFileName into dValue by the one number rule
+// (ReadRowNumber). Returns false, leaving dValue, when the value is empty.
+// A value that is not wholly a number of the row's class is refused rather
+// than read by its leading digits (which made "3x" 3 and "2.5" 2): throws
+// KmException (kind 3, source sSource) naming the place, the value and the
+// values the key takes (OptionValuesText):
+//   The file "<file>", line <n>: "<key>" = "<value>" is not a whole number
+//   ("a number", "a number a double holds"); the key takes <values>.
+// The range itself is the validators' to check.
+bool ReadOptionNumber(const KmIniSection& section, const char* sFileName,
+                      const OptionRow& row, const char* sKey, double& dValue,
+                      const char* sSource);
 
 // A lower-cased copy of sText (letters 'A'-'Z' only).
 KmString Lowered(const KmString& sText);

@@ -109,12 +109,14 @@ const option_table::OptionCase kRunOptionCases[] = {
      {"-3", "0", "100001", "9.5"}},
     {"pairwise number of permutations", {"4499"}, {"-1", "0"}},
     {"number of resamples", {"2", "100000"}, {"-5", "1", "2147483647"}},
-    {"data shift", {"-1.5", "2"}, {"x", "1.2.3"}},
+    // Numbers by the one rule of every file: an exponent is taken, a number
+    // no double holds is not.
+    {"data shift", {"-1.5", "2", "2e1"}, {"x", "1.2.3", "1e999", "3x"}},
     {"permutations significance level", {"0.05"}, {"5%", "0"}},
     {"jump location", {"2001", "-4"}, {"year"}},
     {"comparability ratio value", {"1.1"}, {"1,1"}},
     {"cr variance", {"0.001"}, {"--1"}},
-    {"rates per n", {"100000"}, {"1e5", "0"}},
+    {"rates per n", {"100000", "1e5"}, {"1e-5", "0"}},
     {"het error variable location", {"4"}, {"d", "0"}},
     {"num cores", {"4", "0", "9999"}, {"all", "-3", "10000"}},
     {"random number generator seed",

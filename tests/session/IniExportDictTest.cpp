@@ -99,9 +99,8 @@ TEST(IniExportDict, OneKeyChangesOneMember) {
       {"by-var format=quoted labels", &IniExportDict::iByVarFormat, nullptr, 1},
       {"export type=text", &IniExportDict::iExportType, nullptr, 1},
       {"x values precision=4", &IniExportDict::iXValuesPrecision, nullptr, 4},
-      {"x values precision=abc", &IniExportDict::iXValuesPrecision, nullptr, 0},
       {"x values precision=", &IniExportDict::iXValuesPrecision, nullptr, 9},
-      {"p-value precision=12 digits", &IniExportDict::iPValuePrecision, nullptr,
+      {"p-value precision=1.2e1", &IniExportDict::iPValuePrecision, nullptr,
        12},
       {"aapc segment ranges precision=1",
        &IniExportDict::iAAPCSegmentRangesPrecision, nullptr, 1},
@@ -153,6 +152,17 @@ TEST(IniExportDict, WordsOutsideTheirKeyRaiseKindThree) {
        "Invalid value: space for variable: field delimiter"},
       {"line delimiter=mac\n",
        "Invalid value: mac for variable: line delimiter"},
+      // Fault: numbers were read by their leading digits ("12 digits" as 12,
+      // "abc" as 0).
+      {"x values precision=abc\n",
+       "@, line 2: \"x values precision\" = \"abc\" is not a number; the key "
+       "takes 0 to 17."},
+      {"p-value precision=12 digits\n",
+       "@, line 2: \"p-value precision\" = \"12 digits\" is not a number; "
+       "the key takes 0 to 17."},
+      {"aapc start range1=1990\naapc end range1=2e999\n",
+       "@, line 3: \"aapc end range1\" = \"2e999\" is not a number a double "
+       "holds; the key takes a finite number."},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sLines);
@@ -160,7 +170,11 @@ TEST(IniExportDict, WordsOutsideTheirKeyRaiseKindThree) {
     IniExportDict d;
     const KmException e =
         CatchKmException([&] { d.CreateDictFromFile(path.c_str()); });
-    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+    // "@" stands for the file's place.
+    EXPECT_EQ(std::string(e.GetMessage()),
+              c.sMessage[0] == '@'
+                  ? "The file \"" + path + "\"" + (c.sMessage + 1)
+                  : std::string(c.sMessage));
     EXPECT_EQ(e.GetKind(), 3);
     EXPECT_STREQ(e.GetSource(), "ReadExportOptionsSection");
     EXPECT_STREQ(e.GetCallPath(),

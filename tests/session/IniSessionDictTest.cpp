@@ -252,11 +252,11 @@ TEST(IniSessionDict, NumbersFollowTheirConditions) {
         100000);
   }
   {
-    SCOPED_TRACE("plain numbers, atoi and atof style");
+    SCOPED_TRACE("plain numbers");
     const IniSessionDict d(OptionsFile(dir,
                                        "minimum kinkmarks=1\n"
-                                       "maximum kinkmarks=5 kinkmarks\n"
-                                       "num cores=abc\n"
+                                       "maximum kinkmarks=5e0\n"
+                                       "num cores=0\n"
                                        "data shift=-0.5\n"
                                        "min obs end=3\n"
                                        "min obs between=4\n"
@@ -415,11 +415,17 @@ TEST(IniSessionDict, LargeWholeNumbersAreKeptOrRefusedNeverCut) {
   struct Case {
     const char* sKey;
     const char* sValue;
+    const char* sRefusal = nullptr;  // null: the out-of-range message
   };
+  // Fault: a value was read by its leading digits, "3x" as 3 and "2.5" as 2.
   const Case kCases[] = {
       {"num permutations", "99999999999"},
       {"minimum kinkmarks", "-3000000000"},
       {"num cores", "40000"},  // the session holds the thread count in 16 bits
+      {"num permutations", "3x", "a number; the key takes 1 to 100000"},
+      {"min obs end", "2.5", "a whole number; the key takes 1 to 1000"},
+      {"data shift", "1e999",
+       "a number a double holds; the key takes a finite number"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.sKey);
@@ -428,8 +434,11 @@ TEST(IniSessionDict, LargeWholeNumbersAreKeptOrRefusedNeverCut) {
     const KmException e =
         CatchKmException([&] { IniSessionDict d(path.c_str()); });
     EXPECT_EQ(std::string(e.GetMessage()),
-              "Error in ini file: " + path + ".  " + c.sValue +
-                  " is out of range for variable '" + c.sKey + "'.");
+              c.sRefusal == nullptr
+                  ? "Error in ini file: " + path + ".  " + c.sValue +
+                        " is out of range for variable '" + c.sKey + "'."
+                  : "The file \"" + path + "\", line 2: \"" + c.sKey +
+                        "\" = \"" + c.sValue + "\" is not " + c.sRefusal + ".");
     EXPECT_EQ(e.GetKind(), 3);
   }
   EXPECT_EQ(
