@@ -60,6 +60,19 @@ double InverseForm(const std::vector<std::vector<double>>& R,
   return dSum;
 }
 
+// |r - a b|^2: the residual sum of squares of the least-squares fit b.
+double ResidualSumOfSquares(const std::vector<std::vector<double>>& a,
+                            const std::vector<double>& r,
+                            const std::vector<double>& b) {
+  double dSSE = 0.0;
+  for (size_t i = 0; i < r.size(); ++i) {
+    double e = r[i];
+    for (size_t j = 0; j < b.size(); ++j) e -= a[i][j] * b[j];
+    dSSE += e * e;
+  }
+  return dSSE;
+}
+
 }  // namespace
 
 Refitted FitWithKinkmarks(const Series& s, const std::vector<double>& kinkmarks,
@@ -133,14 +146,7 @@ double ArOneSSE(const Series& s, const std::vector<double>& kinkmarks,
     a.push_back(row);
     r.push_back(y / L[i][i]);
   }
-  const std::vector<double> b = LeastSquares(a, r);
-  double dSSE = 0.0;
-  for (size_t i = 0; i < n; ++i) {
-    double e = r[i];
-    for (size_t j = 0; j < b.size(); ++j) e -= a[i][j] * b[j];
-    dSSE += e * e;
-  }
-  return dSSE;
+  return ResidualSumOfSquares(a, r, LeastSquares(a, r));
 }
 
 SegmentErrors SegmentStdErrors(const Series& s,
@@ -173,12 +179,7 @@ SegmentErrors SegmentStdErrors(const Series& s,
   if (dJumpAt != 0.0 &&
       !(std::fabs(R.back().back()) >= 1e-9 * std::fabs(R[0][0])))
     return SegmentStdErrors(s, kinkmarks, 0.0);
-  double dSSE = 0.0;
-  for (size_t i = 0; i < n; ++i) {
-    double e = r[i];
-    for (size_t c = 0; c < b.size(); ++c) e -= a[i][c] * b[c];
-    dSSE += e * e;
-  }
+  const double dSSE = ResidualSumOfSquares(a, r, b);
   SegmentErrors errors;
   errors.df = dFactors - static_cast<double>(b.size());
   const double dMSE = dSSE / errors.df;
