@@ -37,22 +37,33 @@ function(_km_first_include var file)
   set(${var} "${first}" PARENT_SCOPE)
 endfunction()
 
-# km_precompile_one_header(<target> <header> [REUSE_FROM <other>]): when
-# KM_PCH is on, the target's sources whose first include is the header are
-# compiled with it precompiled (made here, or reused from the other target).
-# For them the precompiled header is exactly their own first include, so they
-# still compile from their own includes alone; the other sources are
-# compiled without it.
-function(km_precompile_one_header target header)
-  cmake_parse_arguments(ARG "" "REUSE_FROM" "" ${ARGN})
+# km_add_precompiled_header(<target> <header> LIBS <libraries...>): when
+# KM_PCH is on, an object library that precompiles the header, from a unit
+# that includes it alone, with the flags the libraries give, for other
+# targets to reuse (km_reuse_precompiled_header).
+function(km_add_precompiled_header target header)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   if(NOT KM_PCH)
     return()
   endif()
-  if(ARG_REUSE_FROM)
-    target_precompile_headers(${target} REUSE_FROM ${ARG_REUSE_FROM})
-  else()
-    target_precompile_headers(${target} PRIVATE ${header})
+  set(unit "${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp")
+  file(CONFIGURE OUTPUT "${unit}" CONTENT "#include ${header}\n")
+  add_library(${target} OBJECT "${unit}")
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  km_set_warnings(${target})
+  target_precompile_headers(${target} PRIVATE ${header})
+endfunction()
+
+# km_reuse_precompiled_header(<target> <owner> <header>): when KM_PCH is on,
+# the target's sources whose first include is the header are compiled with
+# the owner's precompiled copy of it. For them it is exactly their own first
+# include, so they still compile from their own includes alone; the other
+# sources are compiled without it.
+function(km_reuse_precompiled_header target owner header)
+  if(NOT KM_PCH)
+    return()
   endif()
+  target_precompile_headers(${target} REUSE_FROM ${owner})
   get_target_property(sources ${target} SOURCES)
   foreach(src IN LISTS sources)
     get_filename_component(path "${src}" ABSOLUTE)
