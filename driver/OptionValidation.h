@@ -98,20 +98,24 @@ bool ValidateOptionsSection(const char* sFileName, const char* sSection,
                             const LineCheck& isValid, KmString& sMessages);
 
 // The check of one option line against the row found for its key (null:
-// an unknown key): key and value are trimmed and lower-cased and the value
-// tested against the row. On failure appends, for a switch, its line
-// YesNoRefusalText (the one refusal of a switch in every file), and for
-// any other key the message of AppendOptionMessage (with sOptionKind, the
-// lowered texts and the keys of the table, or the row's words) and returns
+// an unknown key): key and value are trimmed, the key lower-cased, and the
+// value tested lower-cased against the row. On failure appends, for a switch,
+// its line YesNoRefusalText (the one refusal of a switch in every file), and
+// for any other key the message of AppendOptionMessage (with sOptionKind, the
+// lowered key, the value as written and the keys of the table, or the row's
+// words) and returns
 // false.
 template <typename Row>
 bool IsValidTableOption(const Row* pRows, size_t iNumRows,
                         const char* sOptionKind, KmString sKey, KmString sValue,
                         KmString& sMessages) {
   sKey.Trim().MakeLower();
-  sValue.Trim().MakeLower();
+  sValue.Trim();
+  // Tested lower-cased, shown as the file writes it.
+  KmString sLowerValue(sValue);
+  sLowerValue.MakeLower();
   const Row* pRow = FindRow(pRows, iNumRows, sKey);
-  if (pRow != nullptr && IsValueOfRow(pRow->option, sValue)) return true;
+  if (pRow != nullptr && IsValueOfRow(pRow->option, sLowerValue)) return true;
   if (pRow != nullptr && pRow->option.valueClass == OptionValueClass::kBool) {
     // One refusal of a switch in every file.
     sMessages << YesNoRefusalText(sKey, sValue) << "\n";

@@ -95,7 +95,7 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"madwd psi value", {"0.5"}, {"2"}},
     {"pairwise significance level", {"0.05"}, {"5", "1"}},
     // Fault: "yes", "1" and "no", which the other files take, were refused.
-    {"jump model", {"true", "False", "yes", "1", "0.0"}, {"y"}, true},
+    {"jump model", {"true", "False", "yes", "1", "0.0"}, {"y", "Y"}, true},
     {"comparability ratio", {"true", "false", "NO"}, {"1x"}, true},
     {"include standard analysis", {"true", "false", "1e0"}, {"2"}, true},
     {"madwd", {"true", "false", "0"}, {"on"}, true},
