@@ -463,8 +463,14 @@ class CallingFileSystem : public KmFileSystem {
 // many times when tried without waiting (-1: every time, then granted when
 // waited for), as another process holding it refuses it; with iLockRefusal
 // a lock file's lock fails with that errno. With iStepFault >= 0, once the
-// record is created, the sync, rename or removal of that number (from 0)
-// ends the process, or with bFailStep fails.
+// clustering journal or the record is created (whichever is first), the
+// operation of that number (from 0) ends the process, or with bFailStep
+// fails, and with iThenKill > 0 the process ends that many operations
+// later: the step's operations are the journal's creation, the writes of
+// the journal and of the clustering block, and every sync, cut back, rename
+// and removal. With bNoCutBack the files of sPrefix cannot be cut back, and
+// with bOtherUserFromLock every file is another account's once the
+// clustering result file's lock is taken.
 struct FaultyFileSystem : KmFileSystem {
   static constexpr int kStopped = 9;  // the stopped process's status
   static constexpr int kAtRecordCreated = -1;
@@ -497,13 +503,26 @@ struct FaultyFileSystem : KmFileSystem {
   bool bNoLock = false;
   int iStepFault = -1;
   bool bFailStep = false;
-  int iSteps = -1;           // the step's operations so far, from the record on
+  int iThenKill = 0;
+  int iSteps = -1;  // the step's operations so far, from its first file on
   bool bNoDiskSync = false;  // a sync succeeds without reaching the disk
+  bool bNoCutBack = false;
   bool IsStepFault() {
-    if (iSteps < 0 || iSteps++ != iStepFault) return false;
+    if (iSteps < 0) return false;
+    const int iStep = iSteps++;
+    if (iThenKill > 0 && iStep == iStepFault + iThenKill) _exit(kStopped);
+    if (iStep != iStepFault) return false;
     if (!bFailStep) _exit(kStopped);
     errno = EIO;
     return true;
+  }
+  bool Truncate(int iFd, off_t iLength) override {
+    if (IsStepFault()) return false;
+    if (bNoCutBack && Named(NameOf(iFd))) {
+      errno = EIO;
+      return false;
+    }
+    return KmFileSystem::Truncate(iFd, iLength);
   }
   bool Sync(int iFd) override {
     if (IsStepFault()) return false;
@@ -530,8 +549,12 @@ struct FaultyFileSystem : KmFileSystem {
                 ? iLockRefusal
                 : 0;
     if (errno == EWOULDBLOCK && iBusyLocks > 0) --iBusyLocks;
-    return errno == 0 && KmFileSystem::Lock(iFd, iOperation);
+    const bool bLocked = errno == 0 && KmFileSystem::Lock(iFd, iOperation);
+    bOtherUser = bOtherUser || (bOtherUserFromLock && bClustering && bLocked &&
+                                (iOperation & LOCK_EX) != 0);
+    return bLocked;
   }
+  bool bOtherUserFromLock = false;
   bool bOtherUser = false;  // every file is another account's
   uid_t UserId() override {
     return KmFileSystem::UserId() + (bOtherUser ? 1 : 0);
@@ -551,9 +574,12 @@ struct FaultyFileSystem : KmFileSystem {
       errno = sName.find(".lock") != std::string::npos ? EROFS : ENOSPC;
       return -1;
     }
+    // The step begins with its journal, or without one with its record.
+    if (iSteps < 0 && IsJournal(sName)) iSteps = 0;
+    if (IsJournal(sName) && IsStepFault()) return -1;
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
     if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
-    if (IsRecord(sName)) iSteps = 0;
+    if (iSteps < 0 && IsRecord(sName)) iSteps = 0;
     return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
@@ -576,6 +602,10 @@ struct FaultyFileSystem : KmFileSystem {
     return KmFileSystem::RemoveAt(iFolder, sName);
   }
   ssize_t Write(int iFd, const void* pBuffer, size_t iBytes) override {
+    if (iSteps >= 0 && (IsJournal(NameOf(iFd)) ||
+                        NameOf(iFd).rfind("ClusteringResult-", 0) == 0)) {
+      if (IsStepFault()) return -1;
+    }
     if (iAfter < 0 || !Named(NameOf(iFd))) {
       return KmFileSystem::Write(iFd, pBuffer, iBytes);
     }
@@ -1028,7 +1058,8 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
   const struct {
     // Runs in order, each killed once it wrote these bytes of its block
     // (-1: it runs through; -2: killed as its journal goes, the block
-    // synced).
+    // synced; -3: its disk full after 100 bytes of its block, which it
+    // cannot cut back, or -4 cuts back but cannot sync).
     std::vector<std::pair<char, long>> steps;
     const char* sBlocks;   // the file after the last step: 'E' its earlier
                            // bytes, '1'..'3' a run's whole block; "" as before
@@ -1037,7 +1068,8 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
                            // 'r' the file replaced, 't' the file cut short,
                            // 'b' a longer backup restored in place, 's' as
                            // long, other bytes; 'n' the file born after the
-                           // journal, 'e' the journal unreadable
+                           // journal, 'e' the journal unreadable, 'u' cut
+                           // before its last line, 'o' another account's
   } cases[] = {
       {{{'1', 0}, {'2', -1}, {'3', 281}, {'1', -1}},
        "E21",
@@ -1074,6 +1106,16 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
       {{{'1', -2}, {'2', -1}, {'1', -1}}, "E121", "is whole (bytes 8 to "},
       {{{'1', -2}, {'2', -1}}, "E12", "that block was whole (bytes 8 to "},
       {{{'1', -2}, {'1', -1}}, "E11", "kept it and removed its journal"},
+      // A journal cut before its last line: its run wrote no byte of its
+      // block; the journal goes, nothing is cut.
+      {{{'1', 0}, {'2', -1}}, "E2", "", 'u'},
+      {{{'1', 700}, {'2', -1}}, "", "it is not this account's own", 'o'},
+      // A block its run could not cut back, or not sync so, keeps its
+      // journal for the next run.
+      {{{'1', -3}, {'2', -1}},
+       "E2",
+       "this run cut that file back from 108 to the 8 bytes"},
+      {{{'1', -4}}, "", "; the part written could not be removed"},
   };
   const std::string sFolder = "examples/clustering/";
   // A backslash parts folders as "/" does.
@@ -1131,6 +1173,9 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
         fs::rename(sResult + ".new", sResult);
       }
       if (iKilledAfter < 0 && c.cEdit == 't') fs::resize_file(sResult, 5);
+      if (iKilledAfter < 0 && c.cEdit == 'u') {
+        WriteAll(sJournal, sText.substr(0, sText.rfind("end ") + 2));
+      }
       // Written over the file's bytes, at its inode.
       if (iKilledAfter < 0 && (c.cEdit == 'b' || c.cEdit == 's')) {
         std::string sBackup = blocks['E'] + blocks['1'] + blocks['2'];
@@ -1139,13 +1184,19 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
         std::ofstream(sResult, std::ios::binary | std::ios::in) << sBackup;
       }
       sBefore = ReadAll(sResult);
-      const bool bKilled = iKilledAfter != -1;
+      const bool bKilled = iKilledAfter >= -2 && iKilledAfter != -1;
+      const bool bFull = iKilledAfter >= 0 || iKilledAfter <= -3;
       FaultyFileSystem killing(
-          iKilledAfter < 0 ? "" : "ClusteringResult-", iKilledAfter, "",
-          iKilledAfter == -2 ? FaultyFileSystem::kAtJournalRemoved
-                             : FaultyFileSystem::kWhenFull);
+          bFull ? "ClusteringResult-" : "",
+          iKilledAfter <= -3 ? 100 : iKilledAfter, "",
+          iKilledAfter == -2   ? FaultyFileSystem::kAtJournalRemoved
+          : iKilledAfter <= -3 ? -4
+                               : FaultyFileSystem::kWhenFull);
       killing.bBornLater = !bKilled && c.cEdit == 'n';
       killing.bNoJournalRead = !bKilled && c.cEdit == 'e';
+      killing.bOtherUserFromLock = !bKilled && c.cEdit == 'o';
+      killing.bNoCutBack = iKilledAfter == -3;
+      killing.bNoSync = iKilledAfter == -4;
       if (bKilled) {
         ASSERT_EQ(RunInChild(killing, dir, RunFile(cRun)),
                   FaultyFileSystem::kStopped);
