@@ -1512,6 +1512,15 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
       for (const std::string& sName : names) {
         bMoved = bMoved || ReadAll(dir.File(sOut + sName)) != "earlier\n";
       }
+      // A clustering run that left neither record nor journal left its
+      // block whole or not at all.
+      const std::string sResult = dir.File(kClusteringResult);
+      if (v.bClustering && !fs::exists(dir.File(sRecord)) &&
+          !fs::exists(sJournal)) {
+        EXPECT_TRUE(ReadAll(sResult) == sBlocks ||
+                    ((!bMoved || v.bFail) && ReadAll(sResult) == "earlier\n"));
+        continue;
+      }
       // The next run writes no file of its own, or, of the clustering
       // example, appends as the next run does whoever's the journal.
       FaultyFileSystem full(v.bClustering ? "" : "out.");
@@ -1521,7 +1530,7 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
       if (v.bClustering) {
         EXPECT_EQ(next.iStatus, 0) << next.sConsole;
         EXPECT_FALSE(fs::exists(sJournal));
-        const std::string sNow = ReadAll(dir.File(kClusteringResult));
+        const std::string sNow = ReadAll(sResult);
         // A failed run's error file names the outputs it moved.
         EXPECT_TRUE(sNow == sTwoBlocks ||
                     ((!bMoved || v.bFail) && sNow == sBlocks));
