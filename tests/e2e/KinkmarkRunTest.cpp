@@ -1554,8 +1554,9 @@ TEST_P(EveryStopOfTheLastStep, IsFinishedOrReportedByTheNextRun) {
                 bRecord && bAllOfIt)
           << next.sConsole;
       // An earlier export with a second name is never removed.
-      if (v.bSecondName)
+      if (v.bSecondName) {
         EXPECT_TRUE(fs::exists(dir.File("out.aapcexport.txt")));
+      }
     }
   }
 }
