@@ -83,6 +83,10 @@ ssize_t KmFileSystem::Write(int iFd, const void* pBuffer, size_t iBytes) {
 
 bool KmFileSystem::Sync(int iFd) { return ::fsync(iFd) == 0; }
 
+bool KmFileSystem::Truncate(int iFd, off_t iLength) {
+  return ::ftruncate(iFd, iLength) == 0;
+}
+
 ssize_t KmFileSystem::Read(int iFd, void* pBuffer, size_t iBytes) {
   return ::read(iFd, pBuffer, iBytes);
 }

@@ -5,15 +5,15 @@
 // part-way, a write that fails mid-run, a missing working directory).
 // Every write to a descriptor the file layer holds goes through it as well
 // (Write), and so do the reads of a record or journal (Read), its syncs
-// (Sync), its advisory locks (Lock), the account it compares owners with
-// (UserId) and the birth times it compares (BirthTime), so a test can fill
-// the disk part-way through any output, fail a read, a sync or a lock, make
-// a file another account's or one born later. Opening
-// a name relative to a held folder does not (KmFolder::OpenFile,
-// and the folder itself): a lock file that exists, the clustering result
-// file and the files a run only inspects (an earlier error file, a results
-// file under an output's name) are opened there, straight from the system;
-// a lock file is created through CreateExclusiveAt.
+// (Sync), its cut backs (Truncate), its advisory locks (Lock), the account it
+// compares owners with (UserId) and the birth times it compares (BirthTime), so
+// a test can fill the disk part-way through any output, fail a read, a sync or
+// a lock, make a file another account's or one born later, or fail a cut back.
+// Opening a name relative to a held folder does not (KmFolder::OpenFile, and
+// the folder itself): a lock file that exists, the clustering result file and
+// the files a run only inspects (an earlier error file, a results file under an
+// output's name) are opened there, straight from the system; a lock file is
+// created through CreateExclusiveAt.
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 
@@ -76,6 +76,10 @@ class KmFileSystem {
   // as the system's statx tells it; false where the file system does not
   // tell it (then nothing is known of it).
   virtual bool BirthTime(int iFd, long long& iBorn);
+
+  // Cuts the file open for writing as iFd to its first iLength bytes, as
+  // the system's ftruncate does; true on success (errno set when not).
+  virtual bool Truncate(int iFd, off_t iLength);
 
   // Syncs the file or folder open as iFd to the disk, as the system's fsync
   // does; true on success (errno set when not).

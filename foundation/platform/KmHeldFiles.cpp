@@ -89,9 +89,9 @@ KmHeldFileLock::~KmHeldFileLock() {
 }
 
 bool KmCutBack(int iFd, off_t iLength) {
-  int iCut = -1;
-  do {
-    iCut = ftruncate(iFd, iLength);
-  } while (iCut != 0 && errno == EINTR);
-  return iCut == 0;
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  while (!fileSystem.Truncate(iFd, iLength)) {
+    if (errno != EINTR) return false;
+  }
+  return true;
 }

@@ -56,7 +56,8 @@ class KmHeldFileLock {
 bool KmWriteAtEnd(int iFd, const char* pBytes, size_t iBytes);
 
 // Cuts the file held open for writing as iFd back to its first iLength
-// bytes; true on success (errno set when not).
+// bytes, through the installed KmFileSystem; true on success (errno set
+// when not).
 bool KmCutBack(int iFd, off_t iLength);
 
 #endif  // KM_FOUNDATION_PLATFORM_KMHELDFILES_H
