@@ -378,6 +378,17 @@ void kmReadData::VerifyIndependentVariable(
           if (iPrevLine >= 0)
             sPrevious = NumberText(format.GetLabel(iPrevLine));
         }
+      } else if (IsBeyondLargestYear(dNumber)) {
+        // The fits place the record at this number itself: a year the
+        // label route refuses keeps its cohort from being fitted here.
+        KmString sDetail;
+        sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
+                << "\" " << kBeyondLargestYear;
+        Flag(psErrorText, pbGood, bNonNumericReported,
+             "  Kinkmark cannot process records with independent variable "
+             "values of a size above 1e15.",
+             iRow, iCol, sDetail);
+        v.Clear();
       } else {
         v = NumberText(v, sMissing);
         if (bHasPrevious) sPrevious = NumberText(sPrevious, sMissing);

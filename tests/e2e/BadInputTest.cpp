@@ -2012,6 +2012,12 @@ const Variation kVariations[] = {
      [](Rows& r) { Row(r, "East", "2005")[1] = "1e-999"; },
      "column 2: the independent value \"1e-999\" is a number beyond those a "
      "double holds"},
+    // Fault: a year above 1e15 ended the whole run with "Cannot place
+    // kinkmark 0 in GridSearch.", naming nothing.
+    {"a year written 1e300", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "1e300"; },
+     "column 2: the independent value \"1e300\" is a number of a size above "
+     "1e15, and the fits cannot place kinkmarks between years that large."},
     {"a year written 2005-", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "2005-"; },
      "column 2: the independent value \"2005-\" is not a number."},
