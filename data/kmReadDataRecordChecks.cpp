@@ -255,11 +255,8 @@ void kmReadData::VerifyResponseVariable(
       if (!sText.IsEmpty() && sText != KmString(sMissing).Trim()) {
         double dIgnored = 0.0;
         sDetail << RecordPlace(iRow, iCol) << ": \"" << sText
-                << (kmTools::ReadFieldNumber(sField, sMissing, dIgnored) ==
-                            kmTools::FieldNumber::kBeyondDouble
-                        ? "\" is a number beyond those a double holds (sizes "
-                          "from 1e-308 to 1e308, and 0)."
-                        : "\" is not a number.");
+                << km_read_internal::NoNumberEnding(
+                       kmTools::ReadFieldNumber(sField, sMissing, dIgnored));
       }
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing dependent variable "
@@ -338,10 +335,7 @@ void kmReadData::VerifyIndependentVariable(
       // the year 0), keeps only its cohort from being fitted.
       KmString sDetail;
       sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
-              << (read == kmTools::FieldNumber::kNotNumber
-                      ? "\" is not a number."
-                      : "\" is a number beyond those a double holds (sizes "
-                        "from 1e-308 to 1e308, and 0).");
+              << km_read_internal::NoNumberEnding(read);
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
            "values that are non-numeric.",
