@@ -11,6 +11,7 @@
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
@@ -531,9 +532,13 @@ bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
           if (iPoint == std::string::npos || iExponent < iPoint)
             bResult = false;
         }
-        const double dValue = std::atof(sKept.c_str());
-        // An exponent past the range of a double gives no usable number.
-        if (!std::isfinite(dValue)) bResult = false;
+        // The kept text is read by the one number rule: one that is no
+        // number as a whole, or one no double holds, gives no usable number
+        // and stays as it is kept.
+        double dValue = 0.0;
+        const NumberKind read = ReadNumber(sKept.c_str(), false, &dValue);
+        if (read != NumberKind::kNumber && read != NumberKind::kWholeNumber)
+          return false;
         s.printf("%.10f", dValue);
         return bResult;
       });
