@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "data/internal/kmCohortReadHelpers.h"
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/kmTools.h"
@@ -161,10 +162,10 @@ void kmCohortDataManager::ValidateDependentVar(int iLocation, int /*iUnused*/,
                r, iLocation);
       } else if (read == kmTools::FieldNumber::kNotNumber ||
                  read == kmTools::FieldNumber::kBeyondDouble) {
-        Report(bProportion
-                   ? "  One or more proportion values were not numeric."
-                   : "  One or more percentage values were not numeric.",
-               r, iLocation);
+        ReportNoNumber(
+            bProportion ? "  One or more proportion values were not numeric."
+                        : "  One or more percentage values were not numeric.",
+            r, iLocation, bProportion ? "proportion" : "percentage", sField);
       }
     }
   });
@@ -180,6 +181,19 @@ void kmCohortDataManager::Report(const char* sSentence, int32_t iRecord,
                                  int iLocation) {
   bValid_ = false;
   sMessage_ << sSentence << RowColText(iRecord, iLocation);
+}
+
+void kmCohortDataManager::ReportNoNumber(const char* sSentence, int32_t iRecord,
+                                         int iLocation, const char* sWhat,
+                                         const KmString& sField) {
+  Report(sSentence, iRecord, iLocation);
+  if (!places_) return;
+  double dIgnored = 0.0;
+  sMessage_ << places_(iRecord, iLocation) << ": the " << sWhat << " \""
+            << kmTools::FieldText(sField)
+            << km_read_internal::NoNumberEnding(
+                   kmTools::ReadFieldNumber(sField, sMissing_, dIgnored))
+            << "  ";
 }
 
 bool kmCohortDataManager::IsPoissonType() const {

@@ -4,6 +4,8 @@
 #define KM_DATA_KMCOHORTDATAMANAGER_H
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "data/kmCohortRows.h"
 #include "foundation/KmString.h"
@@ -111,6 +113,15 @@ class kmCohortDataManager {
   // or proportion calculations." (source "ValidateProportionPercent").
   void ValidateProportionPercent(KmString sMissing, int iCohortNumber);
 
+  // Where record r (0-based) of the cohort being verified stands, field at
+  // 1-based column c: "Data file \"<name>\", line <n>, column <c>".
+  typedef std::function<KmString(int32_t r, int c)> RecordPlaces;
+  // Names the place and the value of each field the checks find no number
+  // in, after its sentence: "<place>: the count \"<text>\" is not a
+  // number." (or "is a number beyond those a double holds ..."). Without
+  // it the sentence names the record and column only.
+  void SetRecordPlaces(RecordPlaces places) { places_ = std::move(places); }
+
   // The result and the sentences of the last VerifyCohortData call.
   bool IsValid() const { return bValid_; }
   const KmString& GetMessage() const { return sMessage_; }
@@ -123,6 +134,11 @@ class kmCohortDataManager {
   KmString RowColText(int32_t iRecord, int iLocation) const;
   // Appends sSentence and its row and column to the message; clears valid.
   void Report(const char* sSentence, int32_t iRecord, int iLocation);
+  // Report of sField, the sWhat at 1-based iLocation of record iRecord,
+  // which holds no number a double holds; then its place, its text and the
+  // kind the one number rule found, when the places are known.
+  void ReportNoNumber(const char* sSentence, int32_t iRecord, int iLocation,
+                      const char* sWhat, const KmString& sField);
   // Sums the standard populations of the first nGroup records (fewer when
   // the cohort is shorter) into the total standard population. A missing,
   // non-numeric or negative field is reported (every one) and leaves the
@@ -151,6 +167,7 @@ class kmCohortDataManager {
   int iDelayDependentLoc_;
   int iDelayStdErrorLoc_;
   double dTotalStdPopulation_;
+  RecordPlaces places_;
 };
 
 #endif  // KM_DATA_KMCOHORTDATAMANAGER_H

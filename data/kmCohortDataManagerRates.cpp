@@ -21,11 +21,12 @@ constexpr double kDefaultRatesPerN = 100000.0;
 
 // One numeric field of a record by the one number rule
 // (kmTools::ReadFieldNumber): missing (empty, or the missing text), numeric,
-// and its value (0 for a field that is missing or no number).
+// and its value (0 for a field that is missing or no number), and its text.
 struct FieldValue {
   bool bMissing;
   bool bNumeric;
   double dValue;
+  KmString sText;
 };
 
 // Follows a missing column of computed age-adjusted rates: the type in
@@ -50,6 +51,7 @@ FieldValue ReadField(const KmString& sField, const KmString& sMissing) {
   field.bMissing = read == kmTools::FieldNumber::kMissing;
   field.bNumeric = read == kmTools::FieldNumber::kNumber;
   field.dValue = dParsed;
+  field.sText = sField;
   return field;
 }
 
@@ -129,7 +131,8 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
         Report("  There was one or more missing count values.", r, iCountLoc_);
         bCountGood = false;
       } else if (!count.bNumeric) {
-        Report("  One or more count values were not numeric.", r, iCountLoc_);
+        ReportNoNumber("  One or more count values were not numeric.", r,
+                       iCountLoc_, "count", count.sText);
         bCountGood = false;
       }
       if (pop.bMissing) {
@@ -137,8 +140,8 @@ void kmCohortDataManager::ValidateCrudeRates(KmString sMissing,
                iPopulationLoc_);
         bPopGood = false;
       } else if (!pop.bNumeric) {
-        Report("  One or more population values were not numeric.", r,
-               iPopulationLoc_);
+        ReportNoNumber("  One or more population values were not numeric.", r,
+                       iPopulationLoc_, "population", pop.sText);
         bPopGood = false;
       }
       if (!bCountGood || !bPopGood) continue;
@@ -276,7 +279,8 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
       if (count.bMissing) {
         Report("  There was one or more missing count values.", r, iCountLoc_);
       } else if (!count.bNumeric) {
-        Report("  One or more count values were not numeric.", r, iCountLoc_);
+        ReportNoNumber("  One or more count values were not numeric.", r,
+                       iCountLoc_, "count", count.sText);
       } else if (count.dValue < 0.0) {
         Report("  There was one or more count values less than zero.", r,
                iCountLoc_);
@@ -286,8 +290,8 @@ void kmCohortDataManager::ValidateCrudeOrAgeAdjRate(bool bAgeAdjusted,
         Report("  There was one or more missing population values.", r,
                iPopulationLoc_);
       } else if (!pop.bNumeric) {
-        Report("  One or more population values were not numeric.", r,
-               iPopulationLoc_);
+        ReportNoNumber("  One or more population values were not numeric.", r,
+                       iPopulationLoc_, "population", pop.sText);
       } else {
         dTotalPopulation += p;
         if (p < 0.0 && !bNegativePopReported) {
@@ -435,8 +439,8 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
                iCountLoc_);
         bGood = false;
       } else if (!a.bNumeric) {
-        Report("  One or more numerator values were not numeric.", r,
-               iCountLoc_);
+        ReportNoNumber("  One or more numerator values were not numeric.", r,
+                       iCountLoc_, "numerator", a.sText);
         bGood = false;
       }
       if (b.bMissing) {
@@ -444,8 +448,8 @@ void kmCohortDataManager::ValidateProportionPercent(KmString sMissing,
                iPopulationLoc_);
         bGood = false;
       } else if (!b.bNumeric) {
-        Report("  One or more denominator values were not numeric.", r,
-               iPopulationLoc_);
+        ReportNoNumber("  One or more denominator values were not numeric.", r,
+                       iPopulationLoc_, "denominator", b.sText);
         bGood = false;
       }
       if (!bGood) continue;

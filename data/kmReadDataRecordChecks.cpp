@@ -11,6 +11,7 @@
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmReadData.h"
 #include "foundation/KmCallPath.h"
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/kmTools.h"
@@ -255,11 +256,8 @@ void kmReadData::VerifyResponseVariable(
       if (!sText.IsEmpty() && sText != KmString(sMissing).Trim()) {
         double dIgnored = 0.0;
         sDetail << RecordPlace(iRow, iCol) << ": \"" << sText
-                << (kmTools::ReadFieldNumber(sField, sMissing, dIgnored) ==
-                            kmTools::FieldNumber::kBeyondDouble
-                        ? "\" is a number beyond those a double holds (sizes "
-                          "from 1e-308 to 1e308, and 0)."
-                        : "\" is not a number.");
+                << km_read_internal::NoNumberEnding(
+                       kmTools::ReadFieldNumber(sField, sMissing, dIgnored));
       }
       Flag(psErrorText, pbGood, bMissingReported,
            "  Kinkmark cannot process records with missing dependent variable "
@@ -338,10 +336,7 @@ void kmReadData::VerifyIndependentVariable(
       // the year 0), keeps only its cohort from being fitted.
       KmString sDetail;
       sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
-              << (read == kmTools::FieldNumber::kNotNumber
-                      ? "\" is not a number."
-                      : "\" is a number beyond those a double holds (sizes "
-                        "from 1e-308 to 1e308, and 0).");
+              << km_read_internal::NoNumberEnding(read);
       Flag(psErrorText, pbGood, bNonNumericReported,
            "  Kinkmark cannot process records with independent variable "
            "values that are non-numeric.",
@@ -378,6 +373,17 @@ void kmReadData::VerifyIndependentVariable(
           if (iPrevLine >= 0)
             sPrevious = NumberText(format.GetLabel(iPrevLine));
         }
+      } else if (IsBeyondLargestYear(dNumber)) {
+        // The fits place the record at this number itself: a year the
+        // label route refuses keeps its cohort from being fitted here.
+        KmString sDetail;
+        sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
+                << "\" " << kBeyondLargestYear;
+        Flag(psErrorText, pbGood, bNonNumericReported,
+             "  Kinkmark cannot process records with independent variable "
+             "values of a size above 1e15.",
+             iRow, iCol, sDetail);
+        v.Clear();
       } else {
         v = NumberText(v, sMissing);
         if (bHasPrevious) sPrevious = NumberText(sPrevious, sMissing);
@@ -526,9 +532,13 @@ bool kmReadData::ValidFloat(KmString& s, bool /*bUnused*/) {
           if (iPoint == std::string::npos || iExponent < iPoint)
             bResult = false;
         }
-        const double dValue = std::atof(sKept.c_str());
-        // An exponent past the range of a double gives no usable number.
-        if (!std::isfinite(dValue)) bResult = false;
+        // The kept text is read by the one number rule: one that is no
+        // number as a whole, or one no double holds, gives no usable number
+        // and stays as it is kept.
+        double dValue = 0.0;
+        const NumberKind read = ReadNumber(sKept.c_str(), false, &dValue);
+        if (read != NumberKind::kNumber && read != NumberKind::kWholeNumber)
+          return false;
         s.printf("%.10f", dValue);
         return bResult;
       });

@@ -313,6 +313,8 @@ bool kmReadData::VerifyDelayRateCalcNEW(KmString& sMessage, bool /*bUnused*/) {
     try {
       // 1. Local combination table and cohort data manager; empty results.
       VerifyPass pass(pSession_);
+      pass.pManager->SetRecordPlaces(
+          [this](int32_t r, int c) { return RecordPlace(r, c - 1); });
       ResetVerifyResults();
       RequirePositiveRatio(*pSession_);
       // 2-3. Variable locations and adjustment groups.

@@ -283,16 +283,18 @@ bool kmCalculationHandler::ReadRecordValues(const CohortLayout& layout, int i,
   if (layout.iIndepPos > iFields) RaiseIndependentPosition(layout.iIndepPos);
   const KmString sIndep = KmString(fields[layout.iIndepPos - 1]).Trim();
 
-  // A blank or missing year, one that is no number, and one its format does
-  // not hold refused their cohort in the verification (which names the line
-  // and column); such a record has no place in the cohort's rows. In a
-  // cohort that passed it would be a fault of this program.
+  // A blank or missing year, one that is no number, one above the largest
+  // year placed at its own number, and one its format does not hold
+  // refused their cohort in the verification (which names the line and
+  // column); such a record has no place in the cohort's rows. In a cohort
+  // that passed it would be a fault of this program.
   const bool bMissingIndep =
       sIndep.IsEmpty() || IsMissing(sIndep, layout.sMissing);
   double dRead = 0.0;
   if (!layout.bGood &&
-      kmTools::ReadIndependentNumber(sIndep, layout.sMissing, dRead) !=
-          kmTools::FieldNumber::kNumber) {
+      (kmTools::ReadIndependentNumber(sIndep, layout.sMissing, dRead) !=
+           kmTools::FieldNumber::kNumber ||
+       (layout.pFormat == nullptr && IsBeyondLargestYear(dRead)))) {
     return false;
   }
 

@@ -207,11 +207,19 @@ bool IsLabelBeyondNumbers(const KmString& sLabel) {
          NumberKind::kBeyondDouble;
 }
 
+const char kBeyondLargestYear[] =
+    "is a number of a size above 1e15, and the fits cannot place kinkmarks "
+    "between years that large.";
+
+bool IsBeyondLargestYear(double dYear) {
+  return std::fabs(dYear) > kLargestYear;
+}
+
 bool IsLabelBeyondYears(const KmString& sLabel) {
   double dValue = 0.0;
   const NumberKind read = ReadNumber(sLabel.GetCString(), true, &dValue);
   return (read == NumberKind::kNumber || read == NumberKind::kWholeNumber) &&
-         std::fabs(dValue) > kLargestYear;
+         IsBeyondLargestYear(dValue);
 }
 
 KmString RepeatedYearLabels(const kmVariable& indep, const KmString& sFile) {
@@ -288,9 +296,7 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
     return sText;
   }
   if (IsLabelBeyondYears(sLabel)) {
-    sText << "is a number of a size above 1e15, and the fits cannot place "
-             "kinkmarks between years that large.  Label each value with its "
-             "year.";
+    sText << kBeyondLargestYear << "  Label each value with its year.";
     return sText;
   }
   if (ReadYearLabel(sLabel) == CodeText::kNumberNoCode) {

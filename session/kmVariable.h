@@ -123,6 +123,13 @@ bool IsLabelBeyondNumbers(const KmString& sLabel);
 // double still tells whole years apart and the fits' sums of squared years
 // stay finite; at 1e300 the grid of kinkmark places is empty.
 constexpr double kLargestYear = 1e15;
+// True when dYear, a year the fits would place records at (a label's or the
+// data's own), is of a size above kLargestYear: the one bound of every
+// route.
+bool IsBeyondLargestYear(double dYear);
+// Why such a year is refused, after its text: "is a number of a size above
+// 1e15, and the fits cannot place kinkmarks between years that large."
+extern const char kBeyondLargestYear[];
 // True when sLabel is a number a double holds of a size above kLargestYear.
 bool IsLabelBeyondYears(const KmString& sLabel);
 

@@ -20,6 +20,13 @@
 
 namespace km_read_internal {
 
+const char* NoNumberEnding(kmTools::FieldNumber read) {
+  return read == kmTools::FieldNumber::kBeyondDouble
+             ? "\" is a number beyond those a double holds (sizes from "
+               "1e-308 to 1e308, and 0)."
+             : "\" is not a number.";
+}
+
 int NumDataByVars(const kmSession& session) {
   return kmAnalysisCopies(session).DataByVars(session.GetNumByVars());
 }

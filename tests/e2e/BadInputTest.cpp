@@ -508,7 +508,9 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
       // ended the whole run with a matrix library's index error.
       {"bad_clusteringzeropopulation",
        {"Cohort \"East\" could not be fitted (data file tinycount.csv): One "
-        "or more count values were not numeric. (record 5, column 4)",
+        "or more count values were not numeric. (record 5, column 4)  Data "
+        "file \"tinycount.csv\", line 5, column 4: the count \"1e-320\" is "
+        "a number beyond those a double holds",
         "1 of 2 cohorts could not be fitted\n"},
        "tinycount.ini"},
       // Faults: a clustered cohort with a code its format does not list, or
@@ -1929,6 +1931,12 @@ const Variation kVariations[] = {
      [](Rows& r) { Row(r, "East", "2003")[4] = "1e-310"; },
      "One or more population values were not numeric. (record 7, column "
      "5)"},
+    // Fault: a count no double holds was named "not numeric", without its
+    // file, line or value.
+    {"age-adjusted count 9.99989e-321", DataSet::kAgeAdjusted,
+     [](Rows& r) { Row(r, "East", "2003")[3] = "9.99989e-321"; },
+     ", column 4: the count \"9.99989e-321\" is a number beyond those a "
+     "double holds (sizes from 1e-308 to 1e308, and 0)."},
     // Faults: a key given twice in a section no reader reads stopped the
     // run; a section given twice was read in part, with status 0.
     {"a key twice in a section no reader reads", DataSet::kRates, nullptr,
@@ -2012,6 +2020,12 @@ const Variation kVariations[] = {
      [](Rows& r) { Row(r, "East", "2005")[1] = "1e-999"; },
      "column 2: the independent value \"1e-999\" is a number beyond those a "
      "double holds"},
+    // Fault: a year above 1e15 ended the whole run with "Cannot place
+    // kinkmark 0 in GridSearch.", naming nothing.
+    {"a year written 1e300", DataSet::kRates,
+     [](Rows& r) { Row(r, "East", "2005")[1] = "1e300"; },
+     "column 2: the independent value \"1e300\" is a number of a size above "
+     "1e15, and the fits cannot place kinkmarks between years that large."},
     {"a year written 2005-", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "2005-"; },
      "column 2: the independent value \"2005-\" is not a number."},
