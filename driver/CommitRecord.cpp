@@ -151,6 +151,19 @@ bool IsHex(const std::string& sText) {
          sText.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
+bool HoldsEndLine(const std::string& sText) {
+  const std::string sLead = std::string("\n") + kEnd;
+  for (size_t iAt = sText.find(sLead); iAt != std::string::npos;
+       iAt = sText.find(sLead, iAt + 1)) {
+    const size_t iHex = iAt + sLead.size();
+    if (IsHex(sText.substr(iHex, kHexLength)) &&
+        sText.compare(iHex + kHexLength, 1, "\n") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string NameField(const KmString& sName) {
   std::string sField;
   for (const char* p = sName.GetCString(); *p != '\0'; ++p) {
@@ -287,7 +300,9 @@ CommitRecord::Found CommitRecord::Parse(const std::string& sText,
       sText.back() != '\n' || sText[iLastLine - 1] != '\n' ||
       sText.compare(iLastLine, sizeof kEnd - 1, kEnd) != 0 ||
       !IsHex(sText.substr(iLastLine + sizeof kEnd - 1, kHexLength))) {
-    return Found::kUnfinished;
+    if (!HoldsEndLine(sText)) return Found::kUnfinished;
+    sWhy = "it holds lines after its last line";
+    return Found::kUnreadable;
   }
   if (sText.compare(iLastLine + sizeof kEnd - 1, kHexLength,
                     Checksum(sText, iLastLine)) != 0) {

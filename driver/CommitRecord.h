@@ -127,6 +127,12 @@ bool ReadFileIdFields(const std::string& sText, size_t& iAt,
 // checksum of a commit record or a clustering journal is.
 bool IsHex(const std::string& sText);
 
+// True when some line of sText after its first is a whole last line of a
+// commit record or a clustering journal ("end <16 hexadecimal digits>"
+// and its line end): a text with such a line that does not end with it was
+// written past its end, not cut short.
+bool HoldsEndLine(const std::string& sText);
+
 // The field of a commit record's or a clustering journal's line that holds
 // the name sName: its bytes as they are, but a backslash and every control
 // byte (a line break, a carriage return, a tab, ...) written as "\x" and

@@ -78,10 +78,13 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
       After(sText.substr(iLastLine, sText.size() - iLastLine - 1), kEnd,
             sChecksum) &&
       IsHex(sChecksum);
-  // Its run was stopped while it wrote it, before any byte of its block.
+  // Its run was stopped while it wrote it, before any byte of its block;
+  // one written past its last line was not.
   if (!bEnds && (sText.compare(0, sHeader.size(), sHeader) == 0 ||
                  sHeader.compare(0, sText.size(), sText) == 0)) {
-    return Found::kUnfinished;
+    if (!HoldsEndLine(sText)) return Found::kUnfinished;
+    sWhy = "it holds lines after its last line";
+    return Found::kUnreadable;
   }
   if (!bEnds || sText.compare(0, sHeader.size(), sHeader) != 0) {
     sWhy = "it is not a journal of this program";

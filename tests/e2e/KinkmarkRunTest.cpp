@@ -1085,7 +1085,8 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
                            // 'b' a longer backup restored in place, 's' as
                            // long, other bytes; 'n' the file born after the
                            // journal, 'e' the journal unreadable, 'u' cut
-                           // before its last line, 'o' another account's
+                           // before its last line, 'x' a line written
+                           // after its last, 'o' another account's
   } cases[] = {
       {{{'1', 0}, {'2', -1}, {'3', 281}, {'1', -1}},
        "E21",
@@ -1125,6 +1126,9 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
       // A journal cut before its last line: its run wrote no byte of its
       // block; the journal goes, nothing is cut.
       {{{'1', 0}, {'2', -1}}, "E2", "", 'u'},
+      // Fault: one written past its last line was taken for one cut before
+      // it: removed, and the torn block left in the file for good.
+      {{{'1', 700}, {'2', -1}}, "", "it holds lines after its last line", 'x'},
       {{{'1', 700}, {'2', -1}}, "", "it is not this account's own", 'o'},
       // A block its run could not cut back, or not sync so, keeps its
       // journal for the next run.
@@ -1195,6 +1199,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
         fs::rename(sResult + ".new", sResult);
       }
       if (iKilledAfter < 0 && c.cEdit == 't') fs::resize_file(sResult, 5);
+      if (iKilledAfter < 0 && c.cEdit == 'x') WriteAll(sJournal, sText + "x\n");
       if (iKilledAfter < 0 && c.cEdit == 'u') {
         WriteAll(sJournal, sText.substr(0, sText.rfind("end ") + 2));
       }
@@ -1250,6 +1255,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
 TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
   enum Edit {
     kLastLineCut,
+    kLineAfterLast,
     kMoveLineCut,
     kOtherFirstLine,
     kVersionFour,
@@ -1268,6 +1274,9 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
     bool bBlockNamed = false;  // the refusal says where its block is
   } cases[] = {
       {kLastLineCut, ""},
+      // Fault: a whole record written past its last line was taken for one
+      // cut before it and removed, its step left half done.
+      {kLineAfterLast, "it holds lines after its last line"},
       // Fault: the advice to run that run file again gave the same refusal.
       {kMoveLineCut,
        "match its lines); this run moved and removed nothing. "
@@ -1311,6 +1320,7 @@ TEST(KinkmarkRun, ARecordIsObeyedOnlyWhereItProvesItself) {
               CommitRecord::Found::kComplete);
     const size_t iMove = sRecord.find("\nmove ") + 1;
     if (c.edit == kLastLineCut) sRecord.erase(sRecord.rfind("end "));
+    if (c.edit == kLineAfterLast) sRecord += "x\n";
     if (c.edit == kMoveLineCut) {
       sRecord.erase(iMove, sRecord.find('\n', iMove) + 1 - iMove);
     }
