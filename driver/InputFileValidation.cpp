@@ -138,7 +138,9 @@ bool ValidateDictionarySections(const char* sFileName, KmString& sMessages) {
       [](const KmString& sKey, const KmString& sValue,
          KmString& sLineMessages) {
         for (const char* sSwitch : VSExportSwitch::kAll) {
+          // An empty value leaves the switch as it is, as in every file.
           if (KmStricmp(sKey.GetCString(), sSwitch) != 0 ||
+              KmString(sValue).Trim().IsEmpty() ||
               ReadYesNo(sValue) != YesNo::kNeither) {
             continue;
           }

@@ -126,6 +126,8 @@ TEST(ValidateDictionarySections, EverySectionTheReaderReadsGivenOnce) {
 TEST(ValidateDictionarySections, KeysAndSwitchesAsTheReaderTakesThem) {
   const char* const kCases[][2] = {
       {"Flags included = 1.0", ""},
+      // Fault: an empty switch was refused here and the default elsewhere.
+      {"Flags included = ", ""},
       {"Flags included = Y",
        "\"Y\" is not a yes or no for \"Flags included\"; write yes"},
       {"[Variables]\nVar1Name\xE3\x80\x80=Year",
