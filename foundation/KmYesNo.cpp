@@ -1,9 +1,7 @@
 #include "foundation/KmYesNo.h"
 
-#include <cstring>
-
+#include "foundation/KmConvertValue.h"
 #include "foundation/KmShownText.h"
-#include "foundation/kmTools.h"
 #include "foundation/platform/KmPlatform.h"
 
 YesNo ReadYesNo(const KmString& sText) {
@@ -16,12 +14,11 @@ YesNo ReadYesNo(const KmString& sText) {
   if (KmStricmp(s, "false") == 0 || KmStricmp(s, "no") == 0) {
     return YesNo::kNo;
   }
-  // The number rule of the data drops quotes around a field; a switch is
-  // no field, and "\"1\"" is no more a number there than "\"yes\"" a word.
+  // By the number rule itself, not a data field's: a switch is no field,
+  // and "\"1\"" is no more a number there than "\"yes\"" a word.
   double dValue = 0.0;
-  if (*s == '\0' || std::strchr(s, '"') != nullptr ||
-      kmTools::ReadFieldNumber(sValue, KmString(), dValue) !=
-          kmTools::FieldNumber::kNumber) {
+  const NumberKind kind = ReadNumber(s, false, &dValue);
+  if (kind == NumberKind::kNoNumber || kind == NumberKind::kBeyondDouble) {
     return YesNo::kNeither;
   }
   if (dValue == 1.0) return YesNo::kYes;
