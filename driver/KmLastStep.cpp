@@ -120,11 +120,7 @@ void KmLastStep::Begin() {
 }
 
 void KmLastStep::Prove(const std::string& sRecord) const {
-  RequireReadsBack(sRecord);
-  CommitPlan read;
-  std::string sWhy;
-  CommitRecord::Parse(sRecord, read, sWhy);
-  const std::string sRefused = prove_(read);
+  const std::string sRefused = prove_(RequireReadsBack(sRecord));
   if (!sRefused.empty()) {
     throw KmException(("The run moved and removed nothing: the next run "
                        "would refuse the commit record of its last step, as " +
@@ -136,7 +132,7 @@ void KmLastStep::Prove(const std::string& sRecord) const {
   }
 }
 
-void KmLastStep::RequireReadsBack(const std::string& sRecord) const {
+CommitPlan KmLastStep::RequireReadsBack(const std::string& sRecord) const {
   // Read as the next run reads it: a name that does not read back would
   // have it move, remove or cut back another file, or refuse the record.
   CommitPlan read;
@@ -152,6 +148,7 @@ void KmLastStep::RequireReadsBack(const std::string& sRecord) const {
         "and the next run would refuse it.",
         "main");
   }
+  return read;
 }
 
 void KmLastStep::BeginAppend() {

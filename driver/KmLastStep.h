@@ -133,9 +133,10 @@ class KmLastStep {
   // does not read back (RequireReadsBack) or where prove_ refuses what it
   // reads.
   void Prove(const std::string& sRecord) const;
-  // Throws where the record's text sRecord, read back as the next run reads
-  // it, is not plan_, or where the journal of the block would not read back.
-  void RequireReadsBack(const std::string& sRecord) const;
+  // The plan the record's text sRecord gives, read back as the next run
+  // reads it. Throws where it is not plan_, or where the journal of the
+  // block would not read back.
+  CommitPlan RequireReadsBack(const std::string& sRecord) const;
   // The clustering file of a stopped run's record plan, under its lock: a
   // block cut off in it cut back by its journal; the sentence returned says
   // so, and what is known of that run's block.
