@@ -248,11 +248,7 @@ bool IsOwnFileWithOneName(const struct stat& info) {
 
 std::string CommitRecord::NewTag() {
   std::random_device random;
-  const unsigned long long iTag =
-      (static_cast<unsigned long long>(random()) << 32) ^ random();
-  char sHex[kHexLength + 1];
-  std::snprintf(sHex, sizeof sHex, "%016llx", iTag);
-  return sHex;
+  return HexOf((static_cast<unsigned long long>(random()) << 32) ^ random());
 }
 
 std::string CommitRecord::Text(const CommitPlan& plan) {

@@ -92,6 +92,11 @@ int GetPrecision(const char* sNumber);
 // false. Never throws; a null text gives false with 0.
 bool StringToDouble(double& dValue, const char* sText, bool bAllowLeadingBlank);
 
+// How every message says that a text is a number no double holds.
+constexpr char kBeyondDoubleWords[] =
+    "is a number beyond those a double holds (sizes from 1e-308 to 1e308, "
+    "and 0)";
+
 // What one field of a data file holds, by ReadFieldNumber.
 enum class FieldNumber {
   kMissing,      // empty, or the missing text

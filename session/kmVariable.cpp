@@ -14,6 +14,7 @@
 #include "foundation/KmFormat.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
+#include "foundation/kmTools.h"
 #include "session/internal/SessionBlockReader.h"
 
 namespace {
@@ -290,9 +291,9 @@ KmString RefusedYearLabel(const KmString& sLabel, const KmString& sValue,
   sText << ": the label \"" << sLabel << "\" of the independent value "
         << sValue << " in [" << sSection << "] ";
   if (IsLabelBeyondNumbers(sLabel)) {
-    sText << "is a number beyond those a double holds (sizes from 1e-308 "
-             "to 1e308, and 0), so the fits can place no record at it.  "
-             "Label each value with its year.";
+    sText << kmTools::kBeyondDoubleWords
+          << ", so the fits can place no record at it.  Label each value "
+             "with its year.";
     return sText;
   }
   if (IsLabelBeyondYears(sLabel)) {

@@ -20,11 +20,13 @@
 
 namespace km_read_internal {
 
-const char* NoNumberEnding(kmTools::FieldNumber read) {
-  return read == kmTools::FieldNumber::kBeyondDouble
-             ? "\" is a number beyond those a double holds (sizes from "
-               "1e-308 to 1e308, and 0)."
-             : "\" is not a number.";
+KmString NoNumberEnding(kmTools::FieldNumber read) {
+  KmString sEnding("\" ");
+  sEnding << (read == kmTools::FieldNumber::kBeyondDouble
+                  ? kmTools::kBeyondDoubleWords
+                  : "is not a number")
+          << ".";
+  return sEnding;
 }
 
 int NumDataByVars(const kmSession& session) {

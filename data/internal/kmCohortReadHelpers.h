@@ -19,7 +19,7 @@ namespace km_read_internal {
 // The end of a sentence that quotes a field the one number rule
 // (kmTools::ReadFieldNumber) read as read, kNotNumber or kBeyondDouble:
 // the closing quote, then why it gives no value.
-const char* NoNumberEnding(kmTools::FieldNumber read);
+KmString NoNumberEnding(kmTools::FieldNumber read);
 
 // Value that marks a number as missing or not computable.
 constexpr double kMissingValue = -1e30;
