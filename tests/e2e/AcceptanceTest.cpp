@@ -11,6 +11,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/E2eRun.h"
@@ -893,15 +894,41 @@ km_e2e::Refitted BestFit(const km_e2e::Series& s, size_t k,
   return best;
 }
 
+// The SSE of site iSite's model in the report, and that of the generalised
+// least-squares fit at its reported kinkmarks under AR(1) errors with
+// parameter dPhi: the standard errors give the scale, the parameter the
+// correlations (Sigma = S C S).
+std::pair<double, double> ReportedAndArOneSSE(const Table& report,
+                                              const km_e2e::Series& series,
+                                              size_t iSite, double dPhi) {
+  std::vector<size_t> rows;
+  for (size_t r = 0; r < report.rows.size(); ++r) {
+    if (report.rows[r][0] == kSites[iSite]) rows.push_back(r);
+  }
+  EXPECT_FALSE(rows.empty()) << kSites[iSite];
+  if (rows.empty()) return {0.0, 1.0};
+  std::vector<double> kinkmarks;
+  for (size_t s = 1; s < rows.size(); ++s) {
+    kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
+  }
+  return {report.Number(rows[0], "SSE"),
+          km_e2e::ArOneSSE(series, kinkmarks, dPhi)};
+}
+
 // The estimated AR(1) parameter, shown to six decimals: the lag-one
 // regression coefficient sum r_t r_(t+1) / sum r_t^2, both over t < n, of
 // the residuals r of the unweighted fit with the most kinkmarks, kept
-// within -0.99 and 0.99.
+// within -0.99 and 0.99. The fits take it unrounded: the SSE is that of the
+// parameter itself, not of the six decimals shown (the data's standard
+// errors give the weights).
 void CheckAutocorrelation(const km_test::ScratchDir& dir, const Refit& refit) {
   const auto series =
       km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
+  const auto weighted = km_e2e::ReadSeries(dir.File(refit.sData),
+                                           Response::kRateStdError, refit.bLog);
   const Table report = ReadTable(dir.File("out.report.txt"));
   for (size_t i = 0; i < series.size(); ++i) {
+    SCOPED_TRACE(kSites[i]);
     const auto k = static_cast<size_t>(refit.iAutocorrKinkmarks);
     const std::vector<double> r = BestFit(series[i], k).residuals;
     double dLagged = 0.0, dSquares = 0.0;
@@ -914,31 +941,28 @@ void CheckAutocorrelation(const km_test::ScratchDir& dir, const Refit& refit) {
       ++iRow;
     }
     ASSERT_LT(iRow, report.rows.size());
-    EXPECT_NEAR(std::clamp(dLagged / dSquares, -0.99, 0.99),
-                report.Number(iRow, "Auto Corr"), 5e-7)
-        << kSites[i];
+    const double dPhi = std::clamp(dLagged / dSquares, -0.99, 0.99);
+    EXPECT_NEAR(dPhi, report.Number(iRow, "Auto Corr"), 5e-7);
+    const auto [dSSE, dRefit] =
+        ReportedAndArOneSSE(report, weighted[i], i, dPhi);
+    EXPECT_PRED2(Close, dRefit, dSSE);
+    const double dShown = std::round(dPhi * 1e6) / 1e6;
+    if (dShown != dPhi) {
+      EXPECT_FALSE(Close(
+          ReportedAndArOneSSE(report, weighted[i], i, dShown).second, dSSE));
+    }
   }
 }
 
-// Each site's SSE under a fixed AR(1) parameter: the standard errors give
-// the scale, the parameter the correlations (Sigma = S C S).
+// Each site's SSE under a fixed AR(1) parameter.
 void CheckArOneSSE(const km_test::ScratchDir& dir, const Refit& refit) {
   const auto series =
       km_e2e::ReadSeries(dir.File(refit.sData), refit.response, refit.bLog);
   const Table report = ReadTable(dir.File("out.report.txt"));
   for (size_t i = 0; i < series.size(); ++i) {
-    std::vector<size_t> rows;
-    for (size_t r = 0; r < report.rows.size(); ++r) {
-      if (report.rows[r][0] == kSites[i]) rows.push_back(r);
-    }
-    ASSERT_FALSE(rows.empty());
-    std::vector<double> kinkmarks;
-    for (size_t s = 1; s < rows.size(); ++s) {
-      kinkmarks.push_back(report.Number(rows[s], "Kinkmark"));
-    }
-    EXPECT_PRED2(Close, km_e2e::ArOneSSE(series[i], kinkmarks, refit.dPhi),
-                 report.Number(rows[0], "SSE"))
-        << kSites[i];
+    const auto [dSSE, dRefit] =
+        ReportedAndArOneSSE(report, series[i], i, refit.dPhi);
+    EXPECT_PRED2(Close, dRefit, dSSE) << kSites[i];
   }
 }
 
