@@ -288,11 +288,11 @@ TEST_F(TableTest, LinearModelKeepsTheDefaultAPC) {
 TEST_F(TableTest, ResidualDegreesOfFreedomDecideTheInterval) {
   // A one-kinkmark model has 4 parameters. With 3 observations it leaves no
   // residual degree of freedom: the MSE is 0, so the interval holds only the
-  // rows whose profile does not exceed Q itself, reaches down to the
-  // estimate, and is not computed. With 5 it leaves exactly one, the least an
-  // interval needs: MSE = Q, threshold Q + MSE qf(0.95, 1, 1) =
-  // 0.5 + 0.5 * 161.4476387 (R) takes rows 1-4, and the interval reaches
-  // down to the estimate.
+  // rows whose profile does not exceed Q itself (row 3), widened to rows 2-4,
+  // reaches down to the estimate, and is not computed. With 5 it leaves
+  // exactly one, the least an interval needs: MSE = Q, threshold Q + MSE
+  // qf(0.95, 1, 1) = 0.5 + 0.5 * 161.4476387 (R) takes rows 1-5, and the
+  // interval reaches down to the estimate.
   struct Case {
     int n;
     int iDF;
@@ -301,7 +301,7 @@ TEST_F(TableTest, ResidualDegreesOfFreedomDecideTheInterval) {
     bool bComputed;
   };
   const Case kCases[] = {{3, -1, 0.0, 2001.5, 2006.0, false},
-                         {5, 1, 0.5, 2001.5, 2006.0, true}};
+                         {5, 1, 0.5, 2001.5, 2007.0, true}};
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.n);
     MakeCalculator(true, c.n);
@@ -316,7 +316,7 @@ TEST_F(TableTest, ResidualDegreesOfFreedomDecideTheInterval) {
     mProfile(2, 1) = 9.0;
     mProfile(3, 1) = 0.5;
     mProfile(4, 1) = 0.6;
-    mProfile(5, 1) = 1e50;
+    mProfile(5, 1) = 50.0;
     kmTable table;
     calc_->Table(false, 1, vTau, vQ, vBeta, 5, mProfile, &table,
                  kmModelSelection::kBIC, 2000.0);
