@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "driver/CommitRecord.h"
+#include "driver/KmStepFields.h"
 #include "driver/KmStepFile.h"
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
@@ -40,7 +40,7 @@ struct KmJournalCut {
 //   run file <the run file of the run appending>
 //   output file <its results file>
 //   end <checksum of every byte before this line>
-// Each name is its NameField (CommitRecord.h).
+// Each name is its NameField (KmStepFields.h).
 // Whoever next holds the lock and finds a journal knows its writer is gone
 // inside its block, and that no one appended after it (every appender
 // recovers first): the file is cut back to the length before, or keeps a
