@@ -462,8 +462,10 @@ class CallingFileSystem : public KmFileSystem {
 // or a folder's sync once a rename was made, or once the record is removed;
 // or ended as the clustering journal is about to be removed, its block
 // synced. With bBornLater the clustering result file is born after its
-// journal; with bNoJournalRead its journal cannot be read. With bNoSync the
-// files of sPrefix cannot be synced; with bNoLock the clustering result
+// journal; with bNoBirthTime no file's birth time is told; with
+// bNoJournalRead its journal cannot be read. With bNoSync the
+// files of sPrefix cannot be synced, with bNoFirstSync only the first sync
+// of one; with bNoLock the clustering result
 // file's lock is never taken, and with iBusyLocks > 0 it is refused that
 // many times when tried without waiting (-1: every time, then granted when
 // waited for), as another process holding it refuses it; with iLockRefusal
@@ -488,8 +490,10 @@ struct FaultyFileSystem : KmFileSystem {
   static constexpr int kAtJournalRemoved = -8;
   static constexpr int kNoStop = -4;
   bool bBornLater = false;
+  bool bNoBirthTime = false;
   bool bNoJournalRead = false;
   bool BirthTime(int iFd, long long& iBorn) override {
+    if (bNoBirthTime) return false;
     if (!bBornLater) return KmFileSystem::BirthTime(iFd, iBorn);
     iBorn = IsJournal(NameOf(iFd)) ? 0 : 1;
     return true;
@@ -535,8 +539,14 @@ struct FaultyFileSystem : KmFileSystem {
     }
     return KmFileSystem::Truncate(iFd, iLength);
   }
+  bool bNoFirstSync = false;
   bool Sync(int iFd) override {
     if (IsStepFault()) return false;
+    if (bNoFirstSync && Named(NameOf(iFd))) {
+      bNoFirstSync = false;
+      errno = EIO;
+      return false;
+    }
     if (bRecordRemoved) iSteps = -1;  // the step ends with this sync
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
@@ -1079,12 +1089,14 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
     kFullCannotCutBack = -3,    // its disk full after 100 bytes of its block
     kFullCannotSync = -4,       // ... cut back, but not synced
     kJournalNotRemoved = -5,    // its journal's removal refused
+    kFirstSyncFails = -6,       // the clustering result file's first sync
   };
   // What is done before the last step.
   enum Edit {
     kAsLeft,
     kJournalEdited,
     kFileReplaced,
+    kFileReplacedUntimed,  // ... where the file system tells no birth time
     kFileCutShort,
     kLongerBackupInPlace,  // a longer backup restored in place
     kOtherBytesInPlace,    // as long, other bytes
@@ -1128,6 +1140,10 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
        "",
        "it names another file",
        kFileReplaced},
+      {{{'1', 700}, {'1', kRunsThrough}},
+       "",
+       "it names another file (another device and inode)",
+       kFileReplacedUntimed},
       {{{'1', 700}, {'2', kRunsThrough}},
        "",
        "it names 8 bytes before its block",
@@ -1200,6 +1216,11 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
       {{{'1', kFullCannotSync}}, "", "; the part written could not be removed"},
       // Fault: a journal that could not be removed beside a whole block was
       // left there by a run that ended well.
+      // A cut back that cannot be synced keeps the journal that asks for
+      // it, and the run fails: the next run finds no byte of the block left.
+      {{{'1', 700}, {'2', kFirstSyncFails}, {'2', kRunsThrough}},
+       "E2",
+       "no byte of that block had reached the file (it holds the 8 bytes"},
       {{{'1', kJournalNotRemoved}},
        "",
        "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt.journal\": "
@@ -1258,7 +1279,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
         sText[sText.find("length ") + 7] ^= 1;
         WriteAll(sJournal, sText);
       }
-      if (edit == kFileReplaced) {
+      if (edit == kFileReplaced || edit == kFileReplacedUntimed) {
         WriteAll(sResult + ".new", ReadAll(sResult));
         fs::rename(sResult + ".new", sResult);
       }
@@ -1287,7 +1308,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
       const bool bFull =
           iStop >= 0 || iStop == kFullCannotCutBack || iStop == kFullCannotSync;
       FaultyFileSystem killing(
-          bFull ? "ClusteringResult-" : "",
+          bFull || iStop == kFirstSyncFails ? "ClusteringResult-" : "",
           iStop >= 0 ? iStop
           : bFull    ? 100
                      : -1,
@@ -1296,10 +1317,12 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
           : iStop <= kFullCannotCutBack ? FaultyFileSystem::kNoStop
                                         : FaultyFileSystem::kWhenFull);
       killing.bBornLater = !bKilled && edit == kFileBornLater;
+      killing.bNoBirthTime = !bKilled && edit == kFileReplacedUntimed;
       killing.bNoJournalRead = !bKilled && edit == kJournalUnreadable;
       killing.bOtherUserFromLock = !bKilled && edit == kOtherAccounts;
       killing.bNoCutBack = iStop == kFullCannotCutBack;
       killing.bNoSync = iStop == kFullCannotSync;
+      killing.bNoFirstSync = iStop == kFirstSyncFails;
       killing.bNoJournalRemoval = iStop == kJournalNotRemoved;
       if (bKilled) {
         ASSERT_EQ(RunInChild(killing, dir, RunFile(cRun)),
