@@ -27,10 +27,10 @@ class KmPendingFile;
 //            run left in it kept or cut back (KmClusteringJournal::Recover),
 //            its journal written, the record (its block where the lock
 //            found the file's end) read back, created, written and synced
-//            with its folder (a failure leaves no record of this run, and
-//            no journal but an emptied one it could not remove, which the
-//            next run removes as a step never begun; a stopped run's block
-//            stays as Recover left it, kept or cut back, its journal gone)
+//            with its folder (a failure leaves no record or journal of this
+//            run but an emptied one it could not remove, which the next run
+//            removes as a step never begun; a stopped run's block that
+//            Recover kept or cut back stays so, its journal gone)
 //   Append   the clustering block, then its journal removed (a failure cuts
 //            the file back; the journal stays where the cut fails)
 //   Move     every partial file into place, in order (a failure cuts the
