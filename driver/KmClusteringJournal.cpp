@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "foundation/KmException.h"
 #include "foundation/platform/KmFileSystem.h"
@@ -33,7 +34,8 @@ struct Entry {
 enum class Found {
   kUnfinished,  // cut before its last line: no byte of its block was written
   kWhole,
-  kUnreadable  // sWhy says why
+  kOtherVersion,  // whole, of the version before this one: its run file read
+  kUnreadable     // sWhy says why
 };
 
 std::string TextOf(const Entry& entry) {
@@ -52,6 +54,22 @@ bool After(const std::string& sLine, const char* sLead, std::string& sRest) {
   if (sLine.size() <= sBegin.size() || sLine.compare(0, sBegin.size(), sBegin))
     return false;
   sRest = sLine.substr(sBegin.size());
+  return true;
+}
+
+// True when lines, those of a whole journal before its last, are laid out
+// as the version before this one wrote them: its lines but the block's,
+// each name as it is. Its run file is read into entry.
+bool IsOfVersionBefore(const std::vector<std::string>& lines, Entry& entry) {
+  std::string sRest;
+  std::string sRunFile;
+  if (lines.size() != 4 || !After(lines[0], kHeader, sRest) ||
+      !After(lines[1], kLength, sRest) ||
+      !After(lines[2], kRunFile, sRunFile) ||
+      !After(lines[3], kOutputFile, sRest)) {
+    return false;
+  }
+  entry.sRunFile = sRunFile.c_str();
   return true;
 }
 
@@ -94,19 +112,20 @@ Found Parse(const std::string& sText, Entry& entry, std::string& sWhy) {
     sWhy = "it is not whole (its checksum does not match its lines)";
     return Found::kUnreadable;
   }
-  std::string lines[5];
+  std::vector<std::string> lines;
   size_t iAt = 0;
-  for (std::string& sLine : lines) {
+  while (iAt < iLastLine) {
     const size_t iEnd = sText.find('\n', iAt);
-    sLine = sText.substr(iAt, iEnd - iAt);
+    lines.push_back(sText.substr(iAt, iEnd - iAt));
     iAt = iEnd + 1;
   }
+  if (IsOfVersionBefore(lines, entry)) return Found::kOtherVersion;
   std::string sLengths;
   std::string sBlock;
   size_t iBlockEnd = 0;
   std::string sRunFile;
   std::string sOutputFile;
-  if (iAt != iLastLine || !After(lines[0], kHeader, entry.sTag) ||
+  if (lines.size() != 5 || !After(lines[0], kHeader, entry.sTag) ||
       !IsHex(entry.sTag) || !After(lines[1], kLength, sLengths) ||
       !ReadLengthLine(sLengths, entry) || !After(lines[2], kBlock, sBlock) ||
       !ReadBlockFields(sBlock, iBlockEnd, entry.block) ||
@@ -171,13 +190,28 @@ KmString KmClusteringJournal::NameOf(const KmString& sFile) {
   return sJournal;
 }
 
-void KmClusteringJournal::Refuse(const std::string& sWhy) const {
+void KmClusteringJournal::Refuse(const std::string& sWhy,
+                                 const KmString* pOtherVersionsRunFile) const {
   KmString sMessage;
   sMessage << "The clustering result file \"" << sFile_ << "\" has a journal \""
-           << sJournal_ << "\" that proves nothing: " << sWhy.c_str()
-           << "; this run appended nothing to that file and cut nothing "
-              "back. Check the end of that file (a run stopped while it "
-              "appended may have left part of its block there) and remove \""
+           << sJournal_;
+  if (pOtherVersionsRunFile != nullptr) {
+    sMessage << "\" of a run that stopped while it appended its block: it is "
+                "a journal of another version of this program";
+  } else {
+    sMessage << "\" that proves nothing: " << sWhy.c_str();
+  }
+  sMessage << "; this run appended nothing to that file and cut nothing "
+              "back. ";
+  if (pOtherVersionsRunFile != nullptr) {
+    sMessage << "Run that run's run file \"" << *pOtherVersionsRunFile
+             << "\" again with the version of the program that wrote the "
+                "journal, which cuts that file back, or check";
+  } else {
+    sMessage << "Check";
+  }
+  sMessage << " the end of that file (a run stopped while it appended may "
+              "have left part of its block there) and remove \""
            << sJournal_
            << "\", or name another \"Output File\" in the run file, in "
               "another folder.";
@@ -233,6 +267,7 @@ KmJournalCut KmClusteringJournal::Recover() {
   Entry entry;
   const Found found = Parse(sText, entry, sWhy);
   if (found == Found::kUnreadable) Refuse(sWhy);
+  if (found == Found::kOtherVersion) Refuse("", &entry.sRunFile);
   if (found == Found::kUnfinished) {
     RemoveFound(journal);
     return cut;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "driver/CommitRecord.h"
+#include "driver/KmStepFields.h"
 #include "driver/KmStepFile.h"
 #include "foundation/KmString.h"
 #include "foundation/platform/KmFolder.h"
@@ -40,7 +40,7 @@ struct KmJournalCut {
 //   run file <the run file of the run appending>
 //   output file <its results file>
 //   end <checksum of every byte before this line>
-// Each name is its NameField (CommitRecord.h).
+// Each name is its NameField (KmStepFields.h).
 // Whoever next holds the lock and finds a journal knows its writer is gone
 // inside its block, and that no one appended after it (every appender
 // recovers first): the file is cut back to the length before, or keeps a
@@ -70,7 +70,12 @@ class KmClusteringJournal {
   // no whole journal was there).
   // Throws: KmException (source "main") "The clustering result file
   // \"<file>\" has a journal \"<journal>\" that proves nothing: <why>; ..."
-  // when it proves nothing (every file as it was); "Unable to write the
+  // when it proves nothing, and "... has a journal \"<journal>\" of a run
+  // that stopped while it appended its block: it is a journal of another
+  // version of this program; ... Run that run's run file \"<run file>\"
+  // again with the version of the program that wrote the journal, ..." for
+  // a whole journal laid out as the version before this one wrote it,
+  // which names no block (every file as it was); "Unable to write the
   // file \"<name>\": <reason>." when the cut back, a sync or the removal
   // fails (the journal stays).
   KmJournalCut Recover();
@@ -95,8 +100,12 @@ class KmClusteringJournal {
   bool Remove();
 
  private:
-  // Throws the refusal of a journal that proves nothing, for sWhy.
-  [[noreturn]] void Refuse(const std::string& sWhy) const;
+  // Throws the refusal of a journal that proves nothing, for sWhy; or, with
+  // pOtherVersionsRunFile, of one of another version of the program,
+  // written by a run of that run file.
+  [[noreturn]] void Refuse(
+      const std::string& sWhy,
+      const KmString* pOtherVersionsRunFile = nullptr) const;
   // Removes the journal found (KmStepFile::Remove); throws the write
   // failure when that fails.
   void RemoveFound(KmStepFile& found) const;

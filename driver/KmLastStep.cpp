@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "driver/KmClusteringJournal.h"
+#include "driver/KmStepFields.h"
 #include "driver/RunLocks.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"

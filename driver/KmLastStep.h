@@ -27,8 +27,10 @@ class KmPendingFile;
 //            run left in it kept or cut back (KmClusteringJournal::Recover),
 //            its journal written, the record (its block where the lock
 //            found the file's end) read back, created, written and synced
-//            with its folder (a failure leaves no record or journal and
-//            changes nothing else)
+//            with its folder (a failure leaves no record or journal of this
+//            run but an emptied one it could not remove, which the next run
+//            removes as a step never begun; a stopped run's block that
+//            Recover kept or cut back stays so, its journal gone)
 //   Append   the clustering block, then its journal removed (a failure cuts
 //            the file back; the journal stays where the cut fails)
 //   Move     every partial file into place, in order (a failure cuts the
@@ -112,8 +114,11 @@ class KmLastStep {
   // outputs moved, in order.
   // Throws: the lock's failure and KmClusteringJournal::Recover's refusal
   // and failures (nothing moved); KmPendingFile's move failures; "Unable to
-  // write the file \"<name>\": <reason>." when a removal or a sync fails
-  // (the record then stays).
+  // write the file \"<name>\": <reason>." (RaiseWriteFailure) when a
+  // folder's sync or the record's removal fails; "Unable to remove the file
+  // \"<name>\": <reason>." (class "KmLastStep") when an earlier export's
+  // removal fails. The record stays, but where only the sync of its folder
+  // after its removal failed.
   std::vector<KmString> Finish(KmStepFile& record, const CommitPlan& plan,
                                std::string& sAppendNote);
 

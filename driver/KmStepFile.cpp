@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "driver/CommitRecord.h"
+#include "driver/KmStepFields.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmHeldFiles.h"
 

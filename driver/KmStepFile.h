@@ -51,8 +51,8 @@ class KmStepFile {
 
   // Creates the file (never one already there), writes sText and syncs its
   // folder, and holds it.
-  // Throws: "Unable to write the file \"<name>\": <reason>." (class
-  // "CommitRecord"): the file emptied (so that one left reads as cut before
+  // Throws: "Unable to write the file \"<name>\": <reason>."
+  // (RaiseWriteFailure): the file emptied (so that one left reads as cut before
   // its last line), removed as Remove does, and let go.
   void Create(const std::string& sText);
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "driver/CommitRecord.h"
+#include "driver/KmStepFields.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/platform/KmFileSystem.h"
 

@@ -48,9 +48,13 @@ constexpr int32_t kRunMaxResamples = 100000;  // "number of resamples" 2 to 1e5
 //  - a missing key and an empty value are the same: the field keeps its
 //    value;
 //  - word values are lower-cased before they are compared;
-//  - numbers are read from the start of the text as atoi and atof read them
-//    (text without a leading number gives 0). A whole number that does not
-//    fit its field is refused (kind 3) instead of being cut down;
+//  - a number is read by the one number rule, wholly or not at all
+//    (ReadOptionNumber): a value that is not wholly a number of its key's
+//    class ("3x", "2.5" for a whole number, "1e999") is refused, never
+//    read by its leading digits. A whole number that does not fit its
+//    field is refused (kind 3) instead of being cut down;
+//  - a switch is yes or no by the one yes/no rule (ReadYesNo); the driver's
+//    check has refused a value that is neither before the reader runs;
 //  - unknown keys are ignored.
 //
 // Every operation that lets a KmException pass adds its name and
@@ -68,7 +72,8 @@ class IniSessionDict {
   //    found in <file>" when the run type is 1, "het error" names the
   //    standard error or the Poisson rate and the location is missing;
   //  - kind 3 "Error in ini file: <file>.  <value> is out of range for
-  //    variable '<key>'." for a whole number too large for its field.
+  //    variable '<key>'." for a whole number too large for its field;
+  //  - ReadOptionNumber's refusal of a value that is not wholly a number.
   explicit IniSessionDict(const char* sFileName);
 
   // Reads sFileName (an absent file reads as an empty one), Init, then
@@ -199,7 +204,7 @@ enum class RunOptionRead {
   kByHand,  // the row's own reader (pByHand)
   kInt,     // the leading whole number into piField
   kDouble,  // the leading number into pdField
-  kFlag,    // yes (ReadYesNo) sets pbField, any other value clears it
+  kFlag,    // yes (ReadYesNo) sets pbField, no clears it
   kCode,    // the position of the word in the row's list into piField
 };
 

@@ -1,5 +1,6 @@
 // A file of the last step, as the run and the next one see it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,10 +14,20 @@
 
 namespace {
 
-// Reads fail as a device error does; writes as a full disk does.
+// Reads fail as a device error does; writes as a full disk does; a
+// folder's sync as a device error does.
 struct BrokenDisk : KmFileSystem {
   bool bNoRead = false;
   bool bFull = false;
+  bool bNoFolderSync = false;
+  bool Sync(int iFd) override {
+    struct stat info;
+    if (!bNoFolderSync || fstat(iFd, &info) != 0 || !S_ISDIR(info.st_mode)) {
+      return KmFileSystem::Sync(iFd);
+    }
+    errno = EIO;
+    return false;
+  }
   ssize_t Read(int iFd, void* pBuffer, size_t iBytes) override {
     if (!bNoRead) return KmFileSystem::Read(iFd, pBuffer, iBytes);
     errno = EIO;
@@ -37,20 +48,25 @@ TEST(KmStepFile, EachOperationLeavesOnlyWhatItSays) {
     Act act;
     bool bNoRead;
     bool bFull;
+    bool bNoFolderSync;
     const char* sWhy;   // the refusal, or the failure's message, "" none
     const char* sLeft;  // what stays under the name (nullptr: nothing)
     bool bHeld;         // the file is held after it
   } cases[] = {
       // Fault: a record that could not be read was "not a record of this
       // program".
-      {Act::kRead, true, false, "it could not be read: Input/output error",
-       sLeft.c_str(), false},
-      {Act::kRead, false, false, "", sLeft.c_str(), true},
+      {Act::kRead, true, false, false,
+       "it could not be read: Input/output error", sLeft.c_str(), false},
+      {Act::kRead, false, false, false, "", sLeft.c_str(), true},
       // Fault: the record read was removed by its name, whatever the name
       // reached by then: a file put there since went in its place.
-      {Act::kReplaceThenRemove, false, false, "", "another run's\n", false},
-      {Act::kCreate, false, true, "No space left on device", nullptr, false},
-      {Act::kCreate, false, false, "", "a new record\n", true},
+      {Act::kReplaceThenRemove, false, false, false, "", "another run's\n",
+       false},
+      {Act::kCreate, false, true, false, "No space left on device", nullptr,
+       false},
+      // One whose folder cannot be synced is not written: it goes.
+      {Act::kCreate, false, false, true, "Input/output error", nullptr, false},
+      {Act::kCreate, false, false, false, "", "a new record\n", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(static_cast<int>(c.act)) + c.sWhy);
@@ -59,6 +75,7 @@ TEST(KmStepFile, EachOperationLeavesOnlyWhatItSays) {
     BrokenDisk disk;
     disk.bNoRead = c.bNoRead;
     disk.bFull = c.bFull;
+    disk.bNoFolderSync = c.bNoFolderSync;
     const km_test::ScopedFileSystem installed(&disk);
     KmFolder folder;
     ASSERT_TRUE(folder.Open(dir.Path()));
@@ -69,6 +86,8 @@ TEST(KmStepFile, EachOperationLeavesOnlyWhatItSays) {
         file.Create("a new record\n");
       } catch (const KmException& e) {
         sWhy = e.GetMessage();
+        // A failure of either file of the step is the step's.
+        EXPECT_STREQ(e.GetSource(), "KmLastStep");
       }
     } else {
       CommitPlan plan;

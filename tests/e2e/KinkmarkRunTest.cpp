@@ -462,8 +462,10 @@ class CallingFileSystem : public KmFileSystem {
 // or a folder's sync once a rename was made, or once the record is removed;
 // or ended as the clustering journal is about to be removed, its block
 // synced. With bBornLater the clustering result file is born after its
-// journal; with bNoJournalRead its journal cannot be read. With bNoSync the
-// files of sPrefix cannot be synced; with bNoLock the clustering result
+// journal; with bNoBirthTime no file's birth time is told; with
+// bNoJournalRead its journal cannot be read. With bNoSync the
+// files of sPrefix cannot be synced, with bNoFirstSync only the first sync
+// of one; with bNoLock the clustering result
 // file's lock is never taken, and with iBusyLocks > 0 it is refused that
 // many times when tried without waiting (-1: every time, then granted when
 // waited for), as another process holding it refuses it; with iLockRefusal
@@ -486,9 +488,12 @@ struct FaultyFileSystem : KmFileSystem {
   static constexpr int kNoFolderSync = -6;
   static constexpr int kNoSyncOfRemoval = -7;
   static constexpr int kAtJournalRemoved = -8;
+  static constexpr int kNoStop = -4;
   bool bBornLater = false;
+  bool bNoBirthTime = false;
   bool bNoJournalRead = false;
   bool BirthTime(int iFd, long long& iBorn) override {
+    if (bNoBirthTime) return false;
     if (!bBornLater) return KmFileSystem::BirthTime(iFd, iBorn);
     iBorn = IsJournal(NameOf(iFd)) ? 0 : 1;
     return true;
@@ -534,8 +539,14 @@ struct FaultyFileSystem : KmFileSystem {
     }
     return KmFileSystem::Truncate(iFd, iLength);
   }
+  bool bNoFirstSync = false;
   bool Sync(int iFd) override {
     if (IsStepFault()) return false;
+    if (bNoFirstSync && Named(NameOf(iFd))) {
+      bNoFirstSync = false;
+      errno = EIO;
+      return false;
+    }
     if (bRecordRemoved) iSteps = -1;  // the step ends with this sync
     struct stat info;
     const bool bFolder = fstat(iFd, &info) == 0 && S_ISDIR(info.st_mode);
@@ -576,7 +587,7 @@ struct FaultyFileSystem : KmFileSystem {
         .string();
   }
   explicit FaultyFileSystem(std::string s, long i = -1, std::string m = "",
-                            int k = -4)
+                            int k = kNoStop)
       : sPrefix(s), sNoMove(m), iAfter(i), iStop(k) {}
   int CreateExclusiveAt(int iFolder, const std::string& sName) override {
     if (iAfter < 0 && Named(sName)) {
@@ -1070,75 +1081,147 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
 // line breaks, backslashes and blanks the journal must hold. Fault: a run
 // file name with a line break left a journal that every run refused.
 TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
+  // How a run of a step ends, where it is not killed once it has written
+  // that many bytes (0 or more) of its block.
+  enum Stop : long {
+    kRunsThrough = -1,
+    kKilledAsJournalGoes = -2,  // its block synced
+    kFullCannotCutBack = -3,    // its disk full after 100 bytes of its block
+    kFullCannotSync = -4,       // ... cut back, but not synced
+    kJournalNotRemoved = -5,    // its journal's removal refused
+    kFirstSyncFails = -6,       // the clustering result file's first sync
+  };
+  // What is done before the last step.
+  enum Edit {
+    kAsLeft,
+    kJournalEdited,
+    kFileReplaced,
+    kFileReplacedUntimed,  // ... where the file system tells no birth time
+    kFileCutShort,
+    kLongerBackupInPlace,  // a longer backup restored in place
+    kOtherBytesInPlace,    // as long, other bytes
+    kFileBornLater,        // the file born after the journal
+    kJournalUnreadable,
+    kJournalCutBeforeLastLine,
+    kLineAfterLastLine,
+    kOtherAccounts,
+    kVersionBefore,  // the journal as the version before this one wrote it
+    kNoRunFileLine,  // whole, without its run file line
+  };
   const struct {
-    // Runs in order, each killed once it wrote these bytes of its block
-    // (-1: it runs through; -2: killed as its journal goes, the block
-    // synced; -3: its disk full after 100 bytes of its block, which it
-    // cannot cut back, or -4 cuts back but cannot sync; -5: its journal's
-    // removal refused).
+    // Runs in order, each with how it ends.
     std::vector<std::pair<char, long>> steps;
     const char* sBlocks;   // the file after the last step: 'E' its earlier
                            // bytes, '1'..'3' a run's whole block; "" as before
     const char* sConsole;  // the last step's
-    char cEdit = ' ';      // before the last step: 'j' the journal edited,
-                           // 'r' the file replaced, 't' the file cut short,
-                           // 'b' a longer backup restored in place, 's' as
-                           // long, other bytes; 'n' the file born after the
-                           // journal, 'e' the journal unreadable, 'u' cut
-                           // before its last line, 'x' a line written
-                           // after its last, 'o' another account's
+    Edit edit = kAsLeft;
   } cases[] = {
-      {{{'1', 0}, {'2', -1}, {'3', 281}, {'1', -1}},
+      {{{'1', 0}, {'2', kRunsThrough}, {'3', 281}, {'1', kRunsThrough}},
        "E21",
        "a run of \"examples/clustering/r3.ini\" into \"examples/clustering/"
        "output/ages3.kmo\" that stopped while it appended its block: this run "
        "cut that file back from "},
-      {{{'1', 1276}, {'2', -1}, {'1', -1}},
+      {{{'1', 1276}, {'2', kRunsThrough}, {'1', kRunsThrough}},
        "E21",
        "it was cut off, and a run that found it so has cut it away."},
-      {{{'1', 500}, {'3', 300}, {'2', -1}}, "E2", "r3.ini"},
-      {{{'1', 0}, {'2', -1}}, "E2", "no byte of that block had reached"},
-      {{{'1', 700}, {'1', -1}},
+      {{{'1', 500}, {'3', 300}, {'2', kRunsThrough}}, "E2", "r3.ini"},
+      {{{'1', 0}, {'2', kRunsThrough}},
+       "E2",
+       "no byte of that block had reached"},
+      {{{'1', 700}, {'1', kRunsThrough}},
        "E1",
        "was not whole: this run cut that file "
        "back from 708 to the 8 bytes it held before"},
-      {{{'1', 700}, {'2', -1}}, "", "proves nothing: it is not whole", 'j'},
-      {{{'1', 700}, {'1', -1}}, "", "it names another file", 'r'},
-      {{{'1', 700}, {'2', -1}}, "", "it names 8 bytes before its block", 't'},
-      {{{'1', 500}, {'4', 300}, {'2', -1}},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "proves nothing: it is not whole",
+       kJournalEdited},
+      {{{'1', 700}, {'1', kRunsThrough}},
+       "",
+       "it names another file",
+       kFileReplaced},
+      {{{'1', 700}, {'1', kRunsThrough}},
+       "",
+       "it names another file (another device and inode)",
+       kFileReplacedUntimed},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "it names 8 bytes before its block",
+       kFileCutShort},
+      {{{'1', 500}, {'4', 300}, {'2', kRunsThrough}},
        "E2",
        "a run of \"examples\\clustering\\x0a\r\nrun file x\n.ini\" "
        "into \"examples/clustering/output/ages3.kmo\" that stopped"},
       // Fault: a backup restored over the stopped run's file, in place or
       // at its freed inode, was cut back to the journal's length.
-      {{{'1', 700}, {'2', -1}},
+      {{{'1', 700}, {'2', kRunsThrough}},
        "",
        "proves nothing: it names another file (that file holds ",
-       'b'},
-      {{{'1', 700}, {'2', -1}}, "", "do not hold its block's checksum", 's'},
-      {{{'1', 700}, {'2', -1}}, "", "born after the journal", 'n'},
+       kLongerBackupInPlace},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "do not hold its block's checksum",
+       kOtherBytesInPlace},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "born after the journal",
+       kFileBornLater},
       // Fault: a journal that could not be read was "not a journal".
-      {{{'1', 700}, {'2', -1}}, "", "it could not be read: Input/output", 'e'},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "it could not be read: Input/output",
+       kJournalUnreadable},
       // Fault: a block synced whole before its run was killed was cut away.
-      {{{'1', -2}, {'2', -1}, {'1', -1}}, "E121", "is whole (bytes 8 to "},
-      {{{'1', -2}, {'2', -1}}, "E12", "that block was whole (bytes 8 to "},
-      {{{'1', -2}, {'1', -1}}, "E11", "kept it and removed its journal"},
+      {{{'1', kKilledAsJournalGoes}, {'2', kRunsThrough}, {'1', kRunsThrough}},
+       "E121",
+       "is whole (bytes 8 to "},
+      {{{'1', kKilledAsJournalGoes}, {'2', kRunsThrough}},
+       "E12",
+       "that block was whole (bytes 8 to "},
+      {{{'1', kKilledAsJournalGoes}, {'1', kRunsThrough}},
+       "E11",
+       "kept it and removed its journal"},
       // A journal cut before its last line: its run wrote no byte of its
       // block; the journal goes, nothing is cut.
-      {{{'1', 0}, {'2', -1}}, "E2", "", 'u'},
+      {{{'1', 0}, {'2', kRunsThrough}}, "E2", "", kJournalCutBeforeLastLine},
       // Fault: one written past its last line was taken for one cut before
       // it: removed, and the torn block left in the file for good.
-      {{{'1', 700}, {'2', -1}}, "", "it holds lines after its last line", 'x'},
-      {{{'1', 700}, {'2', -1}}, "", "it is not this account's own", 'o'},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "it holds lines after its last line",
+       kLineAfterLastLine},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "it is not this account's own",
+       kOtherAccounts},
+      // Fault: a journal of the version before this one, which names no
+      // block, was one whose "lines are not those of a journal".
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "Type-unordered.txt.journal\" of a run that stopped while it appended "
+       "its block: it is a journal of another version of this program; this "
+       "run appended nothing to that file and cut nothing back. Run that run's "
+       "run file \"examples/clustering/run.ini\" again with the version of "
+       "the program that wrote the journal, which cuts that file back",
+       kVersionBefore},
+      {{{'1', 700}, {'2', kRunsThrough}},
+       "",
+       "that proves nothing: its lines are not those of a journal",
+       kNoRunFileLine},
       // A block its run could not cut back, or not sync so, keeps its
       // journal for the next run.
-      {{{'1', -3}, {'2', -1}},
+      {{{'1', kFullCannotCutBack}, {'2', kRunsThrough}},
        "E2",
        "this run cut that file back from 108 to the 8 bytes"},
-      {{{'1', -4}}, "", "; the part written could not be removed"},
+      {{{'1', kFullCannotSync}}, "", "; the part written could not be removed"},
       // Fault: a journal that could not be removed beside a whole block was
       // left there by a run that ended well.
-      {{{'1', -5}},
+      // A cut back that cannot be synced keeps the journal that asks for
+      // it, and the run fails: the next run finds no byte of the block left.
+      {{{'1', 700}, {'2', kFirstSyncFails}, {'2', kRunsThrough}},
+       "E2",
+       "no byte of that block had reached the file (it holds the 8 bytes"},
+      {{{'1', kJournalNotRemoved}},
        "",
        "output/ClusteringResult-KBIC-CBIC-Type-unordered.txt.journal\": "
        "Permission denied"},
@@ -1187,48 +1270,60 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
     WriteAll(sResult, blocks['E']);
     RunResult last{0, ""};
     std::string sBefore;
-    for (const auto& [cRun, iKilledAfter] : c.steps) {
+    for (const auto& [cRun, iStop] : c.steps) {
       const std::string sJournal = sResult + ".journal";
       std::string sText = ReadAll(sJournal);
-      if (iKilledAfter < 0 && c.cEdit == 'j') {
+      // Made before a step that is not killed inside its block.
+      const Edit edit = iStop < 0 ? c.edit : kAsLeft;
+      if (edit == kJournalEdited) {
         sText[sText.find("length ") + 7] ^= 1;
         WriteAll(sJournal, sText);
       }
-      if (iKilledAfter < 0 && c.cEdit == 'r') {
+      if (edit == kFileReplaced || edit == kFileReplacedUntimed) {
         WriteAll(sResult + ".new", ReadAll(sResult));
         fs::rename(sResult + ".new", sResult);
       }
-      if (iKilledAfter < 0 && c.cEdit == 't') fs::resize_file(sResult, 5);
-      if (iKilledAfter < 0 && c.cEdit == 'x') WriteAll(sJournal, sText + "x\n");
-      if (iKilledAfter < 0 && c.cEdit == 'u') {
+      if (edit == kFileCutShort) fs::resize_file(sResult, 5);
+      if (edit == kLineAfterLastLine) WriteAll(sJournal, sText + "x\n");
+      if (edit == kVersionBefore || edit == kNoRunFileLine) {
+        const size_t iLine =
+            sText.find(edit == kVersionBefore ? "\nblock " : "\nrun file ") + 1;
+        sText.erase(iLine, sText.find('\n', iLine) + 1 - iLine);
+        sText.erase(sText.rfind("end "));
+        WriteAll(sJournal,
+                 sText + "end " + CommitChecksum(sText, sText.size()) + "\n");
+      }
+      if (edit == kJournalCutBeforeLastLine) {
         WriteAll(sJournal, sText.substr(0, sText.rfind("end ") + 2));
       }
       // Written over the file's bytes, at its inode.
-      if (iKilledAfter < 0 && (c.cEdit == 'b' || c.cEdit == 's')) {
+      if (edit == kLongerBackupInPlace || edit == kOtherBytesInPlace) {
         std::string sBackup = blocks['E'] + blocks['1'] + blocks['2'];
-        if (c.cEdit == 's') sBackup = blocks['E'] + blocks['1'];
-        if (c.cEdit == 's') sBackup.back() ^= 1;
+        if (edit == kOtherBytesInPlace) sBackup = blocks['E'] + blocks['1'];
+        if (edit == kOtherBytesInPlace) sBackup.back() ^= 1;
         std::ofstream(sResult, std::ios::binary | std::ios::in) << sBackup;
       }
       sBefore = ReadAll(sResult);
-      const bool bKilled = iKilledAfter >= -2 && iKilledAfter != -1;
+      const bool bKilled = iStop >= 0 || iStop == kKilledAsJournalGoes;
       const bool bFull =
-          iKilledAfter >= 0 || iKilledAfter == -3 || iKilledAfter == -4;
+          iStop >= 0 || iStop == kFullCannotCutBack || iStop == kFullCannotSync;
       FaultyFileSystem killing(
-          bFull ? "ClusteringResult-" : "",
-          iKilledAfter >= 0 ? iKilledAfter
-          : bFull           ? 100
-                            : -1,
+          bFull || iStop == kFirstSyncFails ? "ClusteringResult-" : "",
+          iStop >= 0 ? iStop
+          : bFull    ? 100
+                     : -1,
           "",
-          iKilledAfter == -2   ? FaultyFileSystem::kAtJournalRemoved
-          : iKilledAfter <= -3 ? -4
-                               : FaultyFileSystem::kWhenFull);
-      killing.bBornLater = !bKilled && c.cEdit == 'n';
-      killing.bNoJournalRead = !bKilled && c.cEdit == 'e';
-      killing.bOtherUserFromLock = !bKilled && c.cEdit == 'o';
-      killing.bNoCutBack = iKilledAfter == -3;
-      killing.bNoSync = iKilledAfter == -4;
-      killing.bNoJournalRemoval = iKilledAfter == -5;
+          iStop == kKilledAsJournalGoes ? FaultyFileSystem::kAtJournalRemoved
+          : iStop <= kFullCannotCutBack ? FaultyFileSystem::kNoStop
+                                        : FaultyFileSystem::kWhenFull);
+      killing.bBornLater = !bKilled && edit == kFileBornLater;
+      killing.bNoBirthTime = !bKilled && edit == kFileReplacedUntimed;
+      killing.bNoJournalRead = !bKilled && edit == kJournalUnreadable;
+      killing.bOtherUserFromLock = !bKilled && edit == kOtherAccounts;
+      killing.bNoCutBack = iStop == kFullCannotCutBack;
+      killing.bNoSync = iStop == kFullCannotSync;
+      killing.bNoFirstSync = iStop == kFirstSyncFails;
+      killing.bNoJournalRemoval = iStop == kJournalNotRemoved;
       if (bKilled) {
         ASSERT_EQ(RunInChild(killing, dir, RunFile(cRun)),
                   FaultyFileSystem::kStopped);
