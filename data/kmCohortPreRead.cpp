@@ -23,13 +23,8 @@ void PreReadCohorts(kmSession& session, bool bCalculatedRates,
                     bool* pbVarying) {
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
-  // A spreadsheet is read through its temporary text file, as the data
-  // reader reads it: the cohorts are cut from the records it verifies.
-  const KmString sReadFile = kmSession::IsSpreadsheetName(sDataFile)
-                                 ? session.GetTempInputFile()
-                                 : sDataFile;
   kmCohortManager cohorts(
-      &session, sReadFile, FieldDelimiterText(session.Get<kmDelimiter>()),
+      &session, sDataFile, FieldDelimiterText(session.Get<kmDelimiter>()),
       bCalculatedRates, session.GetBool(kmOptVarNamesIncluded));
   cohorts.ReadAllCohorts();
   const KmString sNote = cohorts.GetThousandsNote();

@@ -5,14 +5,12 @@
 
 class kmSession;
 
-// Reads the session's data file (kmStrDataFile; the temporary input file in
-// place of a spreadsheet, kmSession::IsSpreadsheetName) once with a
-// kmCohortManager, fields split at the delimiter of kmOptFieldDelimiter
-// (none for a code outside 0 to 3), the header line by
-// kmOptVarNamesIncluded. The cohorts it cuts are the session's, in every
-// run: those with at least one record (a block whose every record its
-// year's label leaves out is none) give the session's cohort labels in file
-// order (none without by-variables) and its observation counts
+// Reads the session's data file (kmStrDataFile) once with a kmCohortManager,
+// fields split at the delimiter of kmOptFieldDelimiter (none for a code outside
+// 0 to 3), the header line by kmOptVarNamesIncluded. The cohorts it cuts are
+// the session's, in every run: those with at least one record (a block whose
+// every record its year's label leaves out is none) give the session's cohort
+// labels in file order (none without by-variables) and its observation counts
 // (kmSession::SetCohortObservationCounts); kmOptPerCohortMaxKinkmarks and
 // *pbVarying record whether those counts differ. When numbers were read
 // with thousands commas, the manager's note on them goes to standard error.

@@ -59,8 +59,7 @@ inline bool IsValidCohort(kmCohortValidity validity) {
 //
 // Data file: one record per line; a name ending in ".gz" is read through
 // the gzip functions (which also read an uncompressed file), any other name
-// as a plain file; ".xls" and ".xlsx" names are replaced by the session's
-// temporary input file. The record format is that of ProcessDataRecord.
+// as a plain file. The record format is that of ProcessDataRecord.
 //
 // Errors travel as KmException; every method adds its own name and the
 // class name "kmReadData" to the call path and rethrows. Data problems of
@@ -398,9 +397,7 @@ class kmReadData {
   // ==== Data file access and record format (kmReadDataFile.cpp) ===========
 
   // Opens the data file with the line source: through the gzip reader for a
-  // name ending in ".gz", else as it is. A ".xls" or ".xlsx"
-  // name opens the session's temporary input file instead (the ".gz" test
-  // looks at the configured name). With bSkipHeader true it then calls
+  // name ending in ".gz", else as it is. With bSkipHeader true it then calls
   // SkipColHeaderLine. Any file the reader still has open is closed first.
   // Throws: KmException naming the file when it cannot be opened (a gzip
   // open that fails would otherwise read as an endless run of empty lines;
@@ -674,9 +671,6 @@ class kmReadData {
   KmString GetDelimiterText() const;
   // The missing-value text of kmOptMissingCharacter.
   KmString GetMissingText() const;
-  // The name of the file OpenInputFile reads: the data file, or for a
-  // spreadsheet name the session's temporary input file.
-  KmString GetOpenFileName() const;
   // The read position of whichever file is open (of the uncompressed text
   // for a gzip file); -1 when none is.
   int64_t CurrentInputPosition();
@@ -691,13 +685,12 @@ class kmReadData {
 
   // The calculation's own session copy; not owned.
   kmSession* pSession_ = nullptr;
-  // The results-file handler: its session (temporary input file, by-
-  // variable formats of text codes) and its minimum field count; not owned.
+  // The results-file handler: its session (by-variable formats of text
+  // codes) and its minimum field count; not owned.
   kmCalcHandler* pCalcHandler_ = nullptr;
   // Created by Setup with the session; owned.
   std::unique_ptr<kmCohortDataManager> pCohortDataManager_;
-  // String slot 0 of the session; the temporary input file for ".xls" and
-  // ".xlsx" names.
+  // String slot 0 of the session.
   KmString sDataFileName_;
   // The lines of the open data file.
   KmLineSource inputLines_{"Data file"};
@@ -705,8 +698,6 @@ class kmReadData {
   KmString sVarCovFileName_;
   // The data file name ends in ".gz".
   bool bCompressed_ = false;
-  // The data file name ends in ".xls" or ".xlsx".
-  bool bSpreadsheet_ = false;
   // Per analysis copy, set by verification: the copy may be fitted.
   KmVector<bool> vGoodFlags_;
   // Per analysis copy, set by verification: empty when the copy may be

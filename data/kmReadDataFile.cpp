@@ -67,16 +67,6 @@ KmString kmReadData::GetMissingText() const {
   return sMissing;
 }
 
-KmString kmReadData::GetOpenFileName() const {
-  if (!bSpreadsheet_) return sDataFileName_;
-  const kmSession* pNameSession = pSession_;
-  if (pCalcHandler_ != nullptr && pCalcHandler_->GetSession() != nullptr) {
-    pNameSession = pCalcHandler_->GetSession();
-  }
-  return pNameSession != nullptr ? pNameSession->GetTempInputFile()
-                                 : sDataFileName_;
-}
-
 int64_t kmReadData::CurrentInputPosition() {
   return inputLines_.IsOpen() ? inputLines_.Tell() : -1;
 }
@@ -94,11 +84,9 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
   WithCallPath("OpenInputFile()", kClassName, [&] {
     CloseInputFile();
     bCompressed_ = sDataFileName_.EndsWith(".gz");
-    bSpreadsheet_ = kmSession::IsSpreadsheetName(sDataFileName_);
-    const KmString sOpenName = GetOpenFileName();
-    if (!inputLines_.Open(sOpenName.GetCString(), bCompressed_)) {
+    if (!inputLines_.Open(sDataFileName_.GetCString(), bCompressed_)) {
       KmString sMessage;
-      sMessage << "Unable to open data file \"" << sOpenName
+      sMessage << "Unable to open data file \"" << sDataFileName_
                << "\" for reading.";
       GenerateKmException(sMessage.GetCString(), kClassName);
     }
@@ -164,7 +152,7 @@ KmString kmReadData::ByVarSpellingNote(
   size_t k = 0;
   KmString sLine;
   try {
-    if (!lines.Open(GetOpenFileName().GetCString(),
+    if (!lines.Open(sDataFileName_.GetCString(),
                     sDataFileName_.EndsWith(".gz"))) {
       return sNote;
     }

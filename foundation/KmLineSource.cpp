@@ -144,10 +144,37 @@ bool KmLineSource::Fill() {
   return lRead > 0;
 }
 
-void KmLineSource::SkipByteOrderMark() {
+bool KmLineSource::IsSpreadsheetStart(const char* pStart, size_t uSize) {
+  static const char kZip[] = "PK\x03\x04";
+  static const char kCompoundDocument[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+  for (const char* sSignature : {kZip, kCompoundDocument}) {
+    const size_t uLength = std::strlen(sSignature);
+    if (uSize >= uLength && std::memcmp(pStart, sSignature, uLength) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void KmLineSource::RefuseSpreadsheet(const KmString& sWhat,
+                                     const KmString& sFile,
+                                     const char* sSource) {
+  GenerateKmInputExceptionF(
+      "%s \"%s\" is a spreadsheet, which Kinkmark does not read: export it "
+      "as delimited text (fields separated by tabs, blanks, commas or "
+      "semicolons) and name that file in its place.",
+      sSource, sWhat.GetCString(), sFile.GetCString());
+}
+
+void KmLineSource::ReadFileStart() {
   if (!bAtStart_) return;
   bAtStart_ = false;
   if (lPosition_ != 0 || !Fill()) return;
+  // Read on, a spreadsheet's first record would be refused for a NUL byte,
+  // and with none before its first line feed read as a row of binary text.
+  if (IsSpreadsheetStart(sBuffer_.data(), sBuffer_.size())) {
+    RefuseSpreadsheet(sWhat_, sFileName_, kClassName);
+  }
   if (sBuffer_.compare(0, kByteOrderMarkBytes, kByteOrderMark) == 0) {
     uBufferPos_ = kByteOrderMarkBytes;
     lPosition_ = kByteOrderMarkBytes;
@@ -156,7 +183,7 @@ void KmLineSource::SkipByteOrderMark() {
 
 bool KmLineSource::ReadLine(KmString& sLine) {
   sLine.Clear();
-  SkipByteOrderMark();
+  ReadFileStart();
   std::string sText;
   bool bEnded = false;
   while (!bEnded) {
@@ -232,7 +259,7 @@ void KmLineSource::TrimDataLine(KmString& sLine, char cDelimiter) {
 }
 
 bool KmLineSource::AtEnd() {
-  SkipByteOrderMark();
+  ReadFileStart();
   return uBufferPos_ >= sBuffer_.size() && !Fill();
 }
 

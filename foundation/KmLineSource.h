@@ -22,6 +22,9 @@
 // - the text after the last line feed is the last line when it is not
 //   empty (a file that ends with its line feed has no empty line after it);
 // - a UTF-8 byte-order mark at the start of the file is skipped;
+// - a file whose text begins with a spreadsheet's signature is refused,
+//   whatever its name (IsSpreadsheetStart): its lines would be binary
+//   records, not the user's rows;
 // - a line holding a NUL byte is refused (a text file has none; read on,
 //   the byte would cut the line's text short unseen);
 // - a line longer than kMaxLineBytes is refused (a file without line ends,
@@ -60,7 +63,8 @@ class KmLineSource {
   // Reads the next line into sLine (rules above) and returns true; returns
   // false, with sLine empty, once the text is used up (and when no file is
   // open).
-  // Throws: KmException (kind 3, source "KmLineSource") "<what> \"<file>\"
+  // Throws: KmException (kind 3, source "KmLineSource") RefuseSpreadsheet's
+  // refusal for a spreadsheet; "<what> \"<file>\"
   // is damaged: line <n> holds a NUL byte." and "<what> \"<file>\" has no
   // line end within <max> bytes at line <n>."; the gzip reader's
   // "Cannot read compressed file: <file>: <reason>" (source "km_gzFile")
@@ -98,6 +102,20 @@ class KmLineSource {
   // it before), so that GetLineNumber counts on from there.
   bool Seek(int64_t lPosition, int64_t lLinesBefore = -1);
 
+  // True when the uSize bytes at pStart, the first bytes of a file, begin
+  // with a spreadsheet's signature: that of a zip container (50 4B 03 04:
+  // ".xlsx", ".xlsm", ".ods", ".numbers") or of a compound document (D0 CF
+  // 11 E0 A1 B1 1A E1: ".xls"). Text never begins so; a gzip stream (1F 8B)
+  // is read through the gzip reader and tested by its text.
+  static bool IsSpreadsheetStart(const char* pStart, size_t uSize);
+  // Throws: KmException (kind 3, source sSource) "<what> \"<file>\" is a
+  // spreadsheet, which Kinkmark does not read: export it as delimited text
+  // (fields separated by tabs, blanks, commas or semicolons) and name that
+  // file in its place."
+  [[noreturn]] static void RefuseSpreadsheet(const KmString& sWhat,
+                                             const KmString& sFile,
+                                             const char* sSource);
+
   const KmString& GetFileName() const { return sFileName_; }
   // The 1-based number of the line ReadLine gave last: 0 before the first
   // line of the file, -1 when unknown (after a Seek elsewhere than the
@@ -107,8 +125,9 @@ class KmLineSource {
  private:
   // Reads the next piece of the file into the buffer; false at its end.
   bool Fill();
-  // Skips the byte-order mark once, before the first line of the file.
-  void SkipByteOrderMark();
+  // Once, before the first line of the file: refuses a spreadsheet and
+  // skips the byte-order mark.
+  void ReadFileStart();
   // What is wrong with the line being read.
   enum class BadLine {
     kNul,
@@ -130,7 +149,7 @@ class KmLineSource {
   // Offset of the buffer's next unread byte in the uncompressed text.
   int64_t lPosition_;
   bool bEnd_;
-  // The first line of the file is next: its byte-order mark is yet to go.
+  // The first line of the file is next: its start is yet to be read.
   bool bAtStart_;
   // Lines ReadLine has given since the top of the file; -1 when unknown.
   int64_t lLineNumber_;

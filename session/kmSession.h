@@ -191,7 +191,8 @@ class kmSession {
   // Clear, then copies the options, text slots, worker-thread count,
   // variables, by-variables, role positions, adjustment formats, observation
   // counts and records, cluster formats, AAPC ranges, maximum observations,
-  // temporary input file, cohort labels and selection flags. The dictionary
+  // the data file the session definition names, cohort labels and selection
+  // flags. The dictionary
   // state (flag, not-used counter, error flag, messages) and the
   // calculation adjustment formats keep their Init state.
   void Copy(const kmSession& other);
@@ -495,19 +496,17 @@ class kmSession {
     return vObsRecords_;
   }
   int32_t GetMaxObservations() const { return iMaxObservations_; }
-  // The text file every reader of the data file reads in place of a
-  // spreadsheet data file (IsSpreadsheetName).
-  const KmString& GetTempInputFile() const { return sTempInputFile_; }
-  void SetTempInputFile(const char* sFileName) { sTempInputFile_ = sFileName; }
-  // True for a data file name ending in ".xls" or ".xlsx", in any case:
-  // such a file is not read itself, the temporary input file is read in its
-  // place.
+  // True for a data file name ending in ".xls" or ".xlsx", compared with
+  // its case as every ending of a data file is (".gz" too): "rates.XLS" is
+  // a name like any other, read as text unless its bytes are a
+  // spreadsheet's (KmLineSource refuses those under every name).
   static bool IsSpreadsheetName(const KmString& sFileName);
-  // Refuses a spreadsheet data file (IsSpreadsheetName) before anything
-  // reads it: a run sets no temporary input file.
-  // Throws: KmException (kind 3, source sSource) "The data file \"<name>\"
-  // is a spreadsheet, which Kinkmark does not read: export it as delimited
-  // text ..." for such a name.
+  // Refuses a data file named as a spreadsheet (IsSpreadsheetName) before
+  // anything reads it, whatever it holds.
+  // Throws: KmException (kind 3, source sSource) KmLineSource::
+  // RefuseSpreadsheet's "Data file \"<name>\" is a spreadsheet, which
+  // Kinkmark does not read: export it as delimited text ..." for such a
+  // name.
   static void RefuseSpreadsheet(const KmString& sFileName, const char* sSource);
   // The data file the session definition names, kept when the run file's
   // "Data File" is read instead (empty otherwise), so that messages about
@@ -622,9 +621,6 @@ class kmSession {
   KmVector<bool> vEnoughObservations_;
   // AAPC reporting ranges.
   kmAAPCRanges aapcRanges_;
-  // Text file read in place of a spreadsheet data file by every reader of
-  // the data file; copied, not stored.
-  KmString sTempInputFile_;
   KmString sSessionNamedDataFile_;
   // One label per cohort, in cohort order.
   KmVector<KmString> vCohortLabels_;

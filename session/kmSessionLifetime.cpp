@@ -27,7 +27,6 @@ void kmSession::InitSessionMembers() {
   vSecondFlags_.clear();
   vEnoughObservations_.clear();
   aapcRanges_ = kmAAPCRanges();
-  sTempInputFile_.Clear();
   sSessionNamedDataFile_.Clear();
   vCohortLabels_.clear();
   std::fill(std::begin(aReservedWords_), std::end(aReservedWords_), 0);
@@ -61,7 +60,6 @@ void kmSession::Copy(const kmSession& other) {
     vClusterFormats_ = other.vClusterFormats_;
     aapcRanges_ = other.aapcRanges_;
     iMaxObservations_ = other.iMaxObservations_;
-    sTempInputFile_ = other.sTempInputFile_;
     sSessionNamedDataFile_ = other.sSessionNamedDataFile_;
     vCohortLabels_ = other.vCohortLabels_;
     vObsRecords_ = other.vObsRecords_;

@@ -28,13 +28,6 @@ std::vector<int> CohortLists(const kmSession& session) {
   return v;
 }
 
-// Names the data file as a spreadsheet whose text is the file at sPath, the
-// session's temporary input file.
-void NameSpreadsheet(kmSession& session, const std::string& sPath) {
-  session.SetTempInputFile(sPath.c_str());
-  session.SetString(kmStrDataFile, (sPath + ".xlsx").c_str());
-}
-
 // Leaves the session without variables, the data file at sPath.
 void DropVariables(kmSession& session, const std::string& sPath) {
   session.Clear();
@@ -45,8 +38,6 @@ void DropVariables(kmSession& session, const std::string& sPath) {
 // variable: a cohort goes on while its by-group key does (a repeated year
 // is the verification's to refuse), and a block whose every year the
 // format leaves out is no cohort, as the verification finds none there.
-// Fault: a spreadsheet was pre-read itself, not the temporary file that the
-// verification reads in its place.
 TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
   const struct {
     const char* sWhat;
@@ -94,14 +85,6 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
        true,
        0,
        {2, 2, 2, 2, 0}},
-      {"a spreadsheet read through its temporary file",
-       "1,A,2000,5,100\n1,A,2001,6,100\n1,A,2002,6,100\n2,A,2000,7,100\n"
-       "2,A,2001,8,100\n",
-       false,
-       0,
-       {2, 3, 2, 3, 1},
-       nullptr,
-       NameSpreadsheet},
       {"a session without an independent variable",
        "",
        false,

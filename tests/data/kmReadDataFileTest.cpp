@@ -159,20 +159,6 @@ TEST(kmReadDataFile, ReadsLongCompressedLineWhole) {
   rig.pReader->CloseInputFile();
 }
 
-TEST(kmReadDataFile, SpreadsheetNameOpensTheTemporaryInputFile) {
-  km_test::ScratchDir dir;
-  const std::string sText = WriteDataFile(dir, "sheet", "1,A,2000\n", false);
-  for (const char* sName : {"book.xls", "book.xlsx"}) {
-    SCOPED_TRACE(sName);
-    auto pSession = MakeSession(1, dir.File(sName));
-    pSession->SetTempInputFile(sText.c_str());
-    ReaderRig rig(std::move(pSession));
-    rig.pReader->OpenInputFile(false);
-    EXPECT_EQ(ReadLines(*rig.pReader, true, 1)[0].sLine, "1,A,2000");
-    rig.pReader->CloseInputFile();
-  }
-}
-
 TEST(kmReadDataFile, FileThatCannotBeOpenedRaisesNamingIt) {
   // Fault: a failed gzip open left no handle, and reads through it returned
   // empty lines without ever reporting the end of the file.

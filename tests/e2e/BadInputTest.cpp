@@ -872,11 +872,30 @@ const DataCase kDataCases[] = {
      "(character 10)",
      "KmLineSource", nullptr},
     // Fault: the run stopped with "Unable to open data file \"\" for
-    // reading.", whatever the case of the ending.
-    {"a spreadsheet data file", "se.ini", nullptr, "", "DATA.XLS",
-     "The data file \"DATA.XLS\" is a spreadsheet, which Kinkmark does not "
+    // reading.". Each name is refused whatever the file holds, text here.
+    {"a data file named .xls", "se.ini", nullptr, "", "data.xls",
+     "Data file \"data.xls\" is a spreadsheet, which Kinkmark does not "
      "read: export it as delimited text",
      "ReadRunFile()", nullptr},
+    {"a data file named .xlsx", "se.ini", nullptr, "", "data.xlsx",
+     "Data file \"data.xlsx\" is a spreadsheet, which Kinkmark does not "
+     "read: export it as delimited text",
+     "ReadRunFile()", nullptr},
+    // Faults: a text file so named was refused as a spreadsheet, though
+    // the ending is compared with its case; a spreadsheet under another
+    // name was said to be damaged by a NUL byte.
+    {"delimited text named .XLS", "se.ini", nullptr, "", "rates.XLS", nullptr,
+     "out.RunSummary.txt", "Data File = rates.XLS"},
+    {"a compound document named .ods", "se.ini", nullptr,
+     "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", "rates.ods",
+     "Data file \"rates.ods\" is a spreadsheet, which Kinkmark does not "
+     "read: export it as delimited text",
+     "KmLineSource", nullptr},
+    {"a zip container under a saved session", "varcov.kms", nullptr,
+     "PK\x03\x04", "rates.xlsm",
+     "Data file \"rates.xlsm\" is a spreadsheet, which Kinkmark does not "
+     "read: export it as delimited text",
+     "KmLineSource", nullptr},
     {"options file with line ends of carriage returns alone", "se.ini", nullptr,
      "", "data.csv",
      "The file \"options.ini\" has lines that end in carriage returns",
@@ -1412,14 +1431,19 @@ std::string Edited(std::string sText, const char* sFindText,
   return sText;
 }
 
-// Writes sData as data.csv, the run options (kRunOptions when nullptr) and
-// the export options (none when nullptr) in dir, and runs the session file
-// sSession of dir on the data file sDataFile.
+// Writes sData as data.csv (and as sDataFile when no file has that name
+// and it names no results file), the run options (kRunOptions when nullptr)
+// and the export options (none when nullptr) in dir, and runs the session
+// file sSession of dir on the data file sDataFile.
 km_e2e::RunResult RunData(const km_test::ScratchDir& dir,
                           const std::string& sSession, const std::string& sData,
                           const std::string& sDataFile, const char* sRunOptions,
                           const char* sExportOptions) {
   km_test::WriteAll(dir.File("data.csv"), sData);
+  if (!fs::exists(dir.File(sDataFile)) &&
+      fs::path(sDataFile).extension() != ".kmo") {
+    km_test::WriteAll(dir.File(sDataFile), sData);
+  }
   km_test::WriteAll(dir.File("options.ini"),
                     sRunOptions != nullptr ? sRunOptions : kRunOptions);
   std::string sRun = "[Kinkmark Input Files]\nSession File = " + sSession +
@@ -1666,6 +1690,7 @@ enum : unsigned {
                           // no as No
   kSwitchNeither = 1024,  // the header switch is "Y", neither yes nor no
   kNoMaximum = 2048,      // the run options leave out "maximum kinkmarks"
+  kSpreadsheet = 4096,    // the data file begins as a zip container does
 };
 
 struct Variation {
@@ -2111,6 +2136,11 @@ const Variation kVariations[] = {
      },
      "has finished", 0, "2000 (not used in calculations)", 0, 0, "",
      "1=East\n2=West\n3=North\n"},
+    // Fault: a spreadsheet under another name was said to be damaged by a
+    // NUL byte.
+    {"a spreadsheet's bytes", DataSet::kRates, nullptr,
+     "is a spreadsheet, which Kinkmark does not read", 2, nullptr,
+     kSpreadsheet},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -2202,6 +2232,8 @@ std::string DataText(const Variation& c, const Route& r) {
     for (size_t i = 1; i < row.size(); ++i) s += r.cDelimiter + row[i];
     s += "\n";
   }
+  // A zip container's first bytes: its signature, version and flags.
+  if (c.flags & kSpreadsheet) s = std::string("PK\x03\x04\x14\0\0\0", 8) + s;
   return s;
 }
 

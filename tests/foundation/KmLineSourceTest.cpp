@@ -108,6 +108,18 @@ TEST(KmLineSource, PlainAndGzipFilesGiveTheSameLines) {
        kBom + "a" + std::string(1, '\0') + "b\n",
        {},
        "\" is damaged: line 1 holds a NUL byte."},
+      // Fault: a spreadsheet under any name was said to be damaged by a NUL
+      // byte, or with none before its first line feed read as text.
+      {"a compound document",
+       "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\n",
+       {},
+       "\" is a spreadsheet, which Kinkmark does not read: export it as "
+       "delimited text (fields separated by tabs, blanks, commas or "
+       "semicolons) and name that file in its place."},
+      {"text beginning as a zip container's signature does",
+       "PK,2000\nPK\x03\x04\n",
+       {"PK,2000", "PK\x03\x04"},
+       ""},
       // Fault: a file without line ends (a device of zeros) was read into
       // memory until the allocation failed.
       {"no line end",
