@@ -261,6 +261,15 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
            }(),
        {},
        true},
+      // Each year has one record: a repeated year is two observations (the
+      // verification refuses its cohort, keeping both records).
+      {"a repeated year",
+       2,
+       false,
+       0,
+       "1,A,2005\n1,A,2005\n1,A,2006\n",
+       {{"1/A", "Male/A", {"2005", "2005", "2006"}, {1, 2, 3}}},
+       false},
   };
   for (const PreReadCase& c : cases) {
     for (bool bGzip : {false, true}) {
