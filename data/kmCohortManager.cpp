@@ -228,16 +228,24 @@ void kmCohortManager::ReadAllCohorts() {
     // verification pass finds (it reports that record), or every later
     // cohort would take its neighbour's count.
     for (const kmCohort& cohort : vCohorts_) {
-      pSession_->AddObservationCount(cohort.GetNumObservations());
+      pSession_->AddObservationCount(GetFittedObservations(cohort));
     }
   });
 }
 
+int32_t kmCohortManager::GetFittedObservations(const kmCohort& cohort) const {
+  // Rates formed over the groups of an adjustment variable take one record
+  // of every group in each year, and the fit one observation of each year.
+  return bClustered_ ? km_read_internal::CountYears(*pSession_,
+                                                    cohort.GetObservations())
+                     : cohort.GetNumObservations();
+}
+
 bool kmCohortManager::HasVaryingObservationCounts() const {
   if (vCohorts_.empty()) return false;
-  const int32_t nFirst = vCohorts_[0].GetNumObservations();
+  const int32_t nFirst = GetFittedObservations(vCohorts_[0]);
   for (const kmCohort& cohort : vCohorts_) {
-    if (cohort.GetNumObservations() != nFirst) return true;
+    if (GetFittedObservations(cohort) != nFirst) return true;
   }
   return false;
 }

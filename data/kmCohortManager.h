@@ -18,8 +18,9 @@ class kmVariable;
 
 // kmCohortManager: reads the whole data file once, before any fitting, to
 // learn which cohorts (by-groups) it holds, in which order, and how many
-// records each has. A cohort is a maximal run of consecutive records with
-// the same by-group key; records are never sorted or merged.
+// observations each has (GetFittedObservations). A cohort is a maximal run of
+// consecutive records with the same by-group key; records are never sorted or
+// merged.
 //
 // The pre-read splits lines on its own: whole lines are trimmed
 // (KmLineSource::TrimDataLine), then split at the delimiter text as every
@@ -88,7 +89,7 @@ class kmCohortManager {
 
   // Reads the whole file (gzip for a name ending in ".gz", else plain),
   // replaces the cohort list and refills the session's observation counts,
-  // one per cohort in cohort order.
+  // one per cohort in cohort order (GetFittedObservations).
   // Throws: KmException (kind 3) "Data file \"<name>\", line <n>[, column
   // <c>]: ..." for a record that fails the checks above, among them the
   // by-variable's "invalid code" error for a code of a numeric format that
@@ -120,8 +121,13 @@ class kmCohortManager {
   // The trimmed independent-variable field of a record split into vTokens
   // (as for BuildCohort); "" when the record has no such column.
   KmString GetIndepValue(const std::vector<KmString>& vTokens);
-  // True when the cohorts do not all have the same number of records; false
-  // for no cohorts.
+  // The observations of cohort as its fit counts them: in a clustered run
+  // (rates formed over the groups of an adjustment variable, one record of
+  // each group in every year) its years (km_read_internal::CountYears of
+  // its independent values), else its records.
+  int32_t GetFittedObservations(const kmCohort& cohort) const;
+  // True when the cohorts do not all have the same number of observations
+  // (GetFittedObservations); false for no cohorts.
   bool HasVaryingObservationCounts() const;
   // After ReadAllCohorts, the note on the numbers read with thousands
   // commas (in a semicolon-delimited file, with a point before 3 digits):
@@ -227,8 +233,9 @@ class kmCohortManager {
   [[noreturn]] void ThrowInvalidCode(const kmVariable& byVar,
                                      const KmString& sCode);
 
-  // Given by the driver (clustered run); never consulted by the reading.
-  [[maybe_unused]] bool bClustered_;
+  // Given by the driver: a clustered run, whose rates are formed over the
+  // groups of an adjustment variable (GetFittedObservations).
+  bool bClustered_;
   // Set by ReadLine once the end of the file has been met.
   bool bEOF_;
   // The file begins with one line of variable names (kmOptVarNamesIncluded).

@@ -44,13 +44,15 @@ void PreReadCohorts(kmSession& session, bool bCalculatedRates,
   // The cohorts as the verification pass cuts them, by-variable codes keyed
   // by their number: a block whose every record its year's label leaves out
   // is no cohort there, so it has neither a label nor a count, and every
-  // later cohort keeps its own.
+  // later cohort keeps its own. Each counts its observations as its fit
+  // does (its years where a year has a record per adjustment group), for
+  // the default maximum and each cohort's own.
   session.ClearCohortLabels();
   KmVector<int32_t> vCounts;
   for (const kmCohort& cohort : cohorts.GetCohorts()) {
     if (cohort.GetNumObservations() == 0) continue;
     if (session.GetNumByVars() > 0) session.AddCohortLabel(cohort.GetLabel());
-    vCounts.push_back(cohort.GetNumObservations());
+    vCounts.push_back(cohorts.GetFittedObservations(cohort));
   }
   session.SetCohortObservationCounts(vCounts, pbVarying);
   session.SetBool(kmOptPerCohortMaxKinkmarks, *pbVarying);

@@ -13,10 +13,13 @@ class kmSession;
 // run: those with at least one record (a block whose every record its
 // year's label leaves out is none) give the session's cohort labels in file
 // order (none without by-variables) and its observation counts
-// (kmSession::SetCohortObservationCounts); kmOptPerCohortMaxKinkmarks and
-// *pbVarying record whether those counts differ. When numbers were read
+// (kmSession::SetCohortObservationCounts), each cohort's as its fit counts
+// them (kmCohortManager::GetFittedObservations: its years when
+// bCalculatedRates); kmOptPerCohortMaxKinkmarks and *pbVarying record
+// whether those counts differ. When numbers were read
 // with thousands commas, the manager's note on them goes to standard error.
-// bCalculatedRates is handed to the manager (a clustered run).
+// bCalculatedRates is handed to the manager: the rates are formed over the
+// groups of an adjustment variable (a clustered run).
 // Throws: KmException (kind 3, source "main") "The data file \"<name>\"
 // holds no data records." when it has none; the manager's errors.
 void PreReadCohorts(kmSession& session, bool bCalculatedRates, bool* pbVarying);

@@ -635,11 +635,12 @@ class kmReadData {
   void CheckAdjustmentGroups(const kmCohortRows& rows, int iCohort,
                              CohortVerdict& verdict) const;
   // The fit of a cohort whose rates are formed over the adjustment groups
-  // takes its number of years from the pre-read's count of its records
-  // (the session's observation counts): "" when that count is the number
-  // of rows, the cohort numbered iCohort (1-based) has no count (the session
-  // holds none) or the rates are not formed so; otherwise the refusal
-  // naming the data file, the cohort's lines and both counts.
+  // takes its number of years from the pre-read's count of them (the
+  // session's observation counts): "" when that count is the number of
+  // years of rows (km_read_internal::CountYears), the cohort numbered
+  // iCohort (1-based) has no count (the session holds none) or the rates
+  // are not formed so; otherwise the refusal naming the data file, the
+  // cohort's lines and both counts.
   KmString PreReadCountRefusal(const kmCohortRows& rows, int iCohort) const;
   // True when kmOptMaxKinkmarksFeasibility is 2, kmOptPerCohortMaxKinkmarks
   // is set and the session's enough-observations flag of cohort

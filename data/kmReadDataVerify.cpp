@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "data/internal/kmCohortReadHelpers.h"
 #include "data/kmCohortDataManager.h"
@@ -653,16 +654,23 @@ KmString kmReadData::PreReadCountRefusal(const kmCohortRows& rows,
   }
   const int32_t iCounted =
       iCohort <= static_cast<int>(vCounts.size()) ? vCounts[iCohort - 1] : 0;
-  if (iCounted == static_cast<int32_t>(rows.size())) return KmString();
+  // Both count years by the one rule of the fit's rows.
+  const size_t iYearColumn = static_cast<size_t>(
+      km_read_internal::RoleColumn(*pSession_, kmVarIndependent));
+  std::vector<KmString> vYears;
+  for (const kmRecordRow& row : rows) {
+    vYears.push_back(iYearColumn < row.size() ? row[iYearColumn] : KmString());
+  }
+  const int32_t iYears = km_read_internal::CountYears(*pSession_, vYears);
+  if (iCounted == iYears) return KmString();
   KmString sDataFile;
   pSession_->GetString(kmStrDataFile, sDataFile);
   KmString sRefusal;
   sRefusal << "Data file \"" << sDataFile << "\", lines "
            << static_cast<long>(RowLine(0)) << " to "
            << static_cast<long>(RowLine(rows.size() - 1))
-           << ": the cohort holds " << static_cast<int32_t>(rows.size())
-           << " records, but the first reading of the data file counted "
-           << iCounted
+           << ": the cohort holds " << iYears << " years, but the first "
+           << "reading of the data file counted " << iCounted
            << " for it: the two readings cut the file's cohorts differently, "
               "so the cohort is not fitted.";
   return sRefusal;

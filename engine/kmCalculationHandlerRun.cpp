@@ -133,21 +133,12 @@ bool kmCalculationHandler::ExecuteThreaded(const KmFileTarget& output,
 void kmCalculationHandler::PrepareRun(const KmFileTarget& output) {
   if (bRatesFromAdjustGroups_ && iNumAdjustGroups_ > 0) {
     // Each cohort of a rates-from-groups run holds one row per independent
-    // value, not one per adjustment group.
+    // value, not one per adjustment group as the verification counted its
+    // records (the session's counts, the pre-read's, are its years).
     const int16_t iMax =
         static_cast<int16_t>(pCalcHandler_->GetMaxObservations());
     pCalcHandler_->SetMaxObservations(
         static_cast<uint16_t>(iMax / iNumAdjustGroups_));
-    // The session's scan counted the lines of every group; the fit of a
-    // cohort takes its count of independent values, from either session.
-    for (kmSession* pSession : {pSession_.get(), pCalcHandler_->GetSession()}) {
-      if (pSession == nullptr) continue;
-      const KmVector<int32_t> vLines = pSession->GetObservationCounts();
-      pSession->ClearObservationCounts();
-      for (int32_t iLines : vLines) {
-        pSession->AddObservationCount(iLines / iNumAdjustGroups_);
-      }
-    }
   }
   pReadData_->OpenInputFile(true);
 

@@ -201,8 +201,14 @@ double AdjustedStandardError(double dRatio, double dVariance, double dRate,
   return std::sqrt(dSquare);
 }
 
-double IndependentValue(const kmSession& session, const KmString& sField,
-                        const char* sSource) {
+namespace {
+
+// The number that stands for the independent field sField (see
+// IndependentValue); NaN when that text is no number. *pbListed becomes
+// false, with NaN, when the independent variable's format holds no line
+// for the field.
+double IndependentNumber(const kmSession& session, const KmString& sField,
+                         bool* pbListed) {
   // A field or label that is no number stands at no place: NaN, which no
   // comparison holds.
   auto numberOf = [](const KmString& sText) {
@@ -212,18 +218,46 @@ double IndependentValue(const kmSession& session, const KmString& sField,
                ? dValue
                : std::numeric_limits<double>::quiet_NaN();
   };
+  *pbListed = true;
   const kmVariable& independent = session.GetKMVar(0);
   if (!independent.HasFormat()) return numberOf(sField);
   const KmFormat& format = independent.GetFormat();
   const int32_t lLine = format.GetIndexFromField(sField);
   if (lLine < 0) {
+    *pbListed = false;
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  return numberOf(format.GetLabel(lLine));
+}
+
+}  // namespace
+
+double IndependentValue(const kmSession& session, const KmString& sField,
+                        const char* sSource) {
+  bool bListed = true;
+  const double dValue = IndependentNumber(session, sField, &bListed);
+  if (!bListed) {
     KmString sMessage(
         "Could not locate the following Independent Variable value in the "
         "format:  ");
     sMessage << sField;
     ThrowKmException(sMessage.GetCString(), sSource);
   }
-  return numberOf(format.GetLabel(lLine));
+  return dValue;
+}
+
+int32_t CountYears(const kmSession& session,
+                   const std::vector<KmString>& vFields) {
+  int32_t iYears = 0;
+  double dPrevious = std::numeric_limits<double>::quiet_NaN();
+  for (const KmString& sField : vFields) {
+    bool bListed = true;
+    const double dYear =
+        IndependentNumber(session, CleanField(sField), &bListed);
+    if (iYears == 0 || !SameNumber(dYear, dPrevious)) ++iYears;
+    dPrevious = dYear;
+  }
+  return iYears;
 }
 
 int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {

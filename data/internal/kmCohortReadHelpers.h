@@ -156,6 +156,16 @@ double AdjustedStandardError(double dRatio, double dVariance, double dRate,
 double IndependentValue(const kmSession& session, const KmString& sField,
                         const char* sSource);
 
+// The number of years among vFields, the independent-value fields of a
+// cohort's records in file order, as the reader of rates formed over the
+// groups of an adjustment variable forms one row of each: the runs of
+// consecutive fields that stand for the same number (IndependentValue of
+// the field without its commas, SameNumber). A field that is no number, or
+// that the independent variable's format does not list, is a year of its
+// own. 0 for no fields.
+int32_t CountYears(const kmSession& session,
+                   const std::vector<KmString>& vFields);
+
 // Index of the line of format whose values hold the text sValue; -1 when
 // none does (a text that is no number of the format's type holds no line).
 int32_t FindFormatLine(const KmFormat& format, const KmString& sValue);

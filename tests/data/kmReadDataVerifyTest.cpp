@@ -421,7 +421,7 @@ TEST(ReadDataVerifyTest, AgeAdjustedCohortOtherThanThePreReadCountIsRefused) {
   EXPECT_EQ((std::vector<bool>{false}), run.Flags());
   EXPECT_EQ((std::vector<std::string>{
                 "Data file \"" + s.sFile +
-                "\", lines 2 to 11: the cohort holds 10 records, but the "
+                "\", lines 2 to 11: the cohort holds 5 years, but the "
                 "first reading of the data file counted 12 for it: the two "
                 "readings cut the file's cohorts differently, so the cohort "
                 "is not fitted."}),

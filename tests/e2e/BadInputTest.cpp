@@ -1666,6 +1666,10 @@ enum : unsigned {
                           // no as No
   kSwitchNeither = 1024,  // the header switch is "Y", neither yes nor no
   kNoMaximum = 2048,      // the run options leave out "maximum kinkmarks"
+  kMaximumKept = 4096,    // the run options say "maximum kinkmarks = -1"
+  kHudsons = 8192,        // the run options say "method = hudsons"
+  kNoRunOptions = 16384,  // a dictionary's run names no run-options file
+                          // (a session-parameter file's needs "run type")
 };
 
 struct Variation {
@@ -1731,29 +1735,45 @@ void SpellAgeCodes(Rows& r) {
   Row(r, "East", "2000")[2] = "00";
 }
 
+// The two records (age groups) of iSite's year 2000 + y of the
+// age-adjusted data set.
+void AddAgeRows(Rows& rows, int iSite, int y) {
+  for (int iAge = 0; iAge < 2; ++iAge) {
+    const int iCount = 100 + 200 * iAge + 50 * iSite + 6 * y -
+                       (y > 4 ? 9 * (y - 4) : 0) + (y * 3) % 4;
+    rows.push_back({iSite == 0 ? "East" : "West", std::to_string(2000 + y),
+                    std::to_string(iAge), std::to_string(iCount),
+                    iAge ? "100000" : "400000", iAge ? "300" : "500"});
+  }
+}
+
+// Age-adjusted data of East's years 2000 to 2000 + nEast - 1, then West's
+// to 2000 + nWest - 1: a cohort's observations are its years, 2 records
+// each.
+template <int nEast, int nWest>
+void AgeYears(Rows& rows) {
+  rows.clear();
+  for (int y = 0; y < nEast; ++y) AddAgeRows(rows, 0, y);
+  for (int y = 0; y < nWest; ++y) AddAgeRows(rows, 1, y);
+}
+
 Rows MakeRows(DataSet data) {
   Rows rows;
+  if (data == DataSet::kAgeAdjusted) {
+    AgeYears<8, 8>(rows);
+    return rows;
+  }
   char sRate[32], sError[32];
   for (int iSite = 0; iSite < 2; ++iSite) {
     const char* sSite = iSite == 0 ? "East" : "West";
-    for (int y = 0; y < (data == DataSet::kRates ? 12 : 8); ++y) {
+    for (int y = 0; y < 12; ++y) {
       const std::string sYear = std::to_string(2000 + y);
-      if (data == DataSet::kRates) {
-        const double dKink =
-            iSite == 0 ? 2 * std::min(y, 6) - std::max(0, y - 6) : 1.5 * y;
-        std::snprintf(sRate, sizeof(sRate), "%.2f",
-                      40 + 10 * iSite + dKink + 0.1 * ((y * 7) % 5));
-        std::snprintf(sError, sizeof(sError), "%.2f", 0.5 + 0.01 * y);
-        rows.push_back({sSite, sYear, sRate, sError});
-        continue;
-      }
-      for (int iAge = 0; iAge < 2; ++iAge) {
-        const int iCount = 100 + 200 * iAge + 50 * iSite + 6 * y -
-                           (y > 4 ? 9 * (y - 4) : 0) + (y * 3) % 4;
-        rows.push_back({sSite, sYear, std::to_string(iAge),
-                        std::to_string(iCount), iAge ? "100000" : "400000",
-                        iAge ? "300" : "500"});
-      }
+      const double dKink =
+          iSite == 0 ? 2 * std::min(y, 6) - std::max(0, y - 6) : 1.5 * y;
+      std::snprintf(sRate, sizeof(sRate), "%.2f",
+                    40 + 10 * iSite + dKink + 0.1 * ((y * 7) % 5));
+      std::snprintf(sError, sizeof(sError), "%.2f", 0.5 + 0.01 * y);
+      rows.push_back({sSite, sYear, sRate, sError});
     }
   }
   return rows;
@@ -2111,6 +2131,28 @@ const Variation kVariations[] = {
      },
      "has finished", 0, "2000 (not used in calculations)", 0, 0, "",
      "1=East\n2=West\n3=North\n"},
+    // Faults: where each year has a record per age group, the default
+    // maximum of kinkmarks was the table's for the records (5 for 20 years,
+    // 1 for 5), in every route, the saved session's too.
+    {"age-adjusted cohorts of 20 years under Hudson's method without a "
+     "maximum",
+     DataSet::kAgeAdjusted, AgeYears<20, 20>,
+     "Maximum Number of Kinkmarks                      =  3", 0, nullptr,
+     kNoMaximum | kHudsons},
+    {"age-adjusted cohorts of 14 years with maximum kinkmarks = -1",
+     DataSet::kAgeAdjusted, AgeYears<14, 14>,
+     "Maximum Number of Kinkmarks                      =  2", 0, nullptr,
+     kMaximumKept},
+    {"age-adjusted cohorts of 5 years without a run-options file",
+     DataSet::kAgeAdjusted, AgeYears<5, 5>,
+     "Maximum Number of Kinkmarks                      =  0", 0, nullptr,
+     kNoMaximum | kNoRunOptions},
+    // The longest cohort's maximum, and the shorter one's own.
+    {"age-adjusted cohorts of 14 and 20 years without a maximum",
+     DataSet::kAgeAdjusted, AgeYears<14, 20>,
+     "Note: cohort \"East\" was fitted with at most 2 kinkmarks, not the 3 of "
+     "\"maximum kinkmarks\": its 14 observations allow at most 2 by the table",
+     0, nullptr, kNoMaximum},
 };
 
 // Route k of 4 for variation v: each delimiter once, and each value of
@@ -2233,7 +2275,7 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
   for (size_t v = 0; v < std::size(kVariations); ++v) {
     const Variation& c = kVariations[v];
     SCOPED_TRACE(c.sName);
-    std::map<bool, std::string> reference;  // by route kind where it decides
+    std::map<int, std::string> reference;  // by route kind where it decides
     for (int k = 0; k < 4; ++k) {
       const Route r = RouteFor(v, k, c.flags & kCodesOnly);
       SCOPED_TRACE(::testing::Message()
@@ -2280,7 +2322,10 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       Write(sSession, sSessionText);
       Write("options.ini",
             std::string("[Session Options]\n") +
-                (c.flags & kNoMaximum ? "" : "maximum kinkmarks = 1\n") +
+                (c.flags & kNoMaximum     ? ""
+                 : c.flags & kMaximumKept ? "maximum kinkmarks = -1\n"
+                                          : "maximum kinkmarks = 1\n") +
+                (c.flags & kHudsons ? "method = hudsons\n" : "") +
                 "model selection method = bic\n" +
                 (c.data == DataSet::kRates
                      ? ""
@@ -2290,22 +2335,26 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                            "dependent variable type = age-adjusted rate\nhet "
                            "error = standard error\n") +
                 c.sTail);
+      const bool bNoRunOptions = (c.flags & kNoRunOptions) && r.bDictionary;
       const std::string sRun =
           "[Kinkmark Input Files]\nSession File = " + sSession +
           "\nData File = " + sData +
-          "\nRun Options File = options.ini\nOutput File = out.kmo\n" + c.sTail;
+          (bNoRunOptions ? "" : "\nRun Options File = options.ini") +
+          "\nOutput File = out.kmo\n" + c.sTail;
       Write("run.ini", sRun);
       const auto result = km_e2e::RunKinkmark(dir, "run.ini");
       EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole));
       const bool bRefusedLabel = (c.flags & kRouteDecides) && !r.bDictionary;
-      const std::string sShown =
-          result.sConsole +
-          (fs::exists(dir.File("run.ErrorFile.txt"))
-               ? km_test::ReadAll(dir.File("run.ErrorFile.txt"))
-               : "") +
-          (fs::exists(dir.File("out.RunSummary.txt"))
-               ? km_test::ReadAll(dir.File("out.RunSummary.txt"))
-               : "");
+      auto shown = [&](const std::string& sConsole) {
+        return sConsole +
+               (fs::exists(dir.File("run.ErrorFile.txt"))
+                    ? km_test::ReadAll(dir.File("run.ErrorFile.txt"))
+                    : "") +
+               (fs::exists(dir.File("out.RunSummary.txt"))
+                    ? km_test::ReadAll(dir.File("out.RunSummary.txt"))
+                    : "");
+      };
+      const std::string sShown = shown(result.sConsole);
       if (bRefusedLabel) {
         // The label, its value and the session file's line of it.
         EXPECT_EQ(result.iStatus, 2);
@@ -2340,7 +2389,12 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       }
       const std::string sOutcome =
           Outcome(dir, result.iStatus, result.sConsole);
-      const auto it = reference.emplace(bRefusedLabel, sOutcome).first;
+      const auto it =
+          reference.emplace(bRefusedLabel   ? 1
+                            : bNoRunOptions ? 2
+                                            : 0,
+                            sOutcome)
+              .first;
       EXPECT_EQ(sOutcome, it->second);
       const auto asIs = untouched.emplace(c.data, sOutcome).first;
       if (c.flags & kAsUntouched) {
@@ -2351,6 +2405,12 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const auto saved = km_e2e::RunKinkmark(dir, "saved.ini");
       EXPECT_EQ(Outcome(dir, saved.iStatus, saved.sConsole), sOutcome)
           << "the saved session";
+      if (c.flags & (kNoMaximum | kMaximumKept)) {
+        // The maximum the first run took is the saved session's own.
+        const std::string sSavedShown = shown(saved.sConsole);
+        EXPECT_NE(sSavedShown.find(c.sExpect), std::string::npos)
+            << "the saved session: " << sSavedShown;
+      }
     }
   }
 }

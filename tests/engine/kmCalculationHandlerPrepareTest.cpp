@@ -398,7 +398,7 @@ TEST(kmCalculationHandlerPrepare, ComparisonPassReadsEveryByGroup) {
 std::unique_ptr<kmSession> AgeGroupSession() {
   auto pSession = MakeAgeAdjustedSession(Fixture("age_groups.csv"));
   pSession->SetVarFormat(2, km_test::LabelFormat({"0-19", "20-64", "65+"}, 0));
-  pSession->AddObservationCount(9);  // records, as the pre-read counts them
+  pSession->AddObservationCount(3);  // years, as the pre-read counts them
   return pSession;
 }
 

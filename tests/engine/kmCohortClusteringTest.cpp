@@ -185,7 +185,7 @@ std::unique_ptr<kmSession> ClusteredSession(const std::string& sData, int iAges,
   SetClusterOptions(*pSession, 3);
   pSession->SetInt(kmOptClusterOrdering, iOrdering);
   for (int c = 0; c < iCohorts; ++c) {
-    pSession->AddObservationCount(iYears * iAges);
+    pSession->AddObservationCount(iYears);
   }
   pSession->SetNumCores(2);
   return pSession;
