@@ -5,9 +5,10 @@
 // the table's, or, where a key keeps what the session or the data give
 // ("maximum kinkmarks", "dependent variable type", "het error", "delay
 // type"), the value that rule gives. The rows of one context run together
-// in one run against one run without them; when the two differ, each row
-// runs alone to name the ones that differ. Cohorts of several lengths (the
-// first short, the last short) are fitted as each is alone.
+// (in as few runs as give each key once) against one run without them;
+// when they differ, each row runs alone to name the ones that differ. Cohorts
+// of several lengths (the first short, the last short) are fitted as each is
+// alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,6 +42,8 @@ using Lines = std::vector<std::string>;
 // The years of every cohort of the one-length runs: few, so that the
 // default number of permutations (and of resamples) stays quick.
 constexpr int kYears = 8;
+// Cohorts of the one-length runs: one pair for the comparisons.
+constexpr int kCohorts = 2;
 // Cohorts of several lengths: the first and the last short.
 const std::vector<int> kSeveralLengths = {8, 12, 8};
 
@@ -63,14 +66,20 @@ struct Kind {
   std::map<std::string, Lines> sessionValues;
   bool bAlone = true;        // its cohorts can be fitted one by one
   bool bClustering = false;  // the run's saved session then clusters
-  // Resampled intervals can be asked for (a jump model refuses them).
-  bool bResampling = true;
+  // Lines of the contexts the kind refuses to combine with its own, left
+  // out of its runs.
+  Lines refused = {};
 };
 
 // The kind's name for the test's messages.
 void PrintTo(const Kind& kind, std::ostream* pStream) {
   *pStream << kind.sName;
 }
+
+// Context lines that some kinds refuse.
+const char kResampled[] = "S:ci method = empirical quantile method 1";
+const char kDataDependent[] =
+    "S:model selection method = data dependent selection";
 
 const Lines kStandardError = {"S:het error = standard error",
                               "S:het error variable location = 4"};
@@ -116,7 +125,7 @@ const Kind kKinds[] = {
       {"het error", kStandardError}},
      true,
      false,
-     false},
+     {kResampled}},
     {"comparability ratio",
      "se.ini",
      Layout::kRates,
@@ -126,14 +135,16 @@ const Kind kKinds[] = {
       {"het error", kStandardError}},
      true,
      false,
-     false},
+     {kResampled}},
     {"pairwise",
      "se.ini",
      Layout::kRates,
      {"S:pairwise = parallel"},
      {{"dependent variable type", {"S:dependent variable type = crude rate"}},
       {"het error", kStandardError}},
-     false},
+     false,
+     false,
+     {kDataDependent}},
     {"clustering",
      "agegroups.ini",
      Layout::kAgeGroups,
@@ -160,15 +171,13 @@ const Kind kKinds[] = {
 struct Context {
   const char* sName;
   Lines lines;
-  Lines resampled;  // the lines of resampled intervals, where allowed
 };
 const Context kContexts[] = {
     // Permutation tests of the default count: no key of the selection.
-    {"every default", {}, {}},
-    {"BIC with resampled intervals",
-     {"S:model selection method = bic", "E:aapc full range = true",
-      "S:madwd = true"},
-     {"S:ci method = empirical quantile method 1"}},
+    {"every default", {}},
+    {"data-dependent selection with resampled intervals",
+     {kDataDependent, kResampled, "E:aapc full range = true",
+      "S:madwd = true"}},
 };
 
 // Keys of the tables for which no value writes the default: leaving them
@@ -212,6 +221,18 @@ std::string NumberText(double dValue) {
   return sText;
 }
 
+// The key of an option line with its section's letter ("S:model").
+std::string KeyOf(const std::string& sLine) {
+  return sLine.substr(0, sLine.find(" ="));
+}
+
+bool HoldsKey(const Lines& lines, const std::string& sKey) {
+  for (const std::string& sLine : lines) {
+    if (KeyOf(sLine) == sKey) return true;
+  }
+  return false;
+}
+
 // True when kind's session is a session-parameter file, whose section
 // "Datafile Options" the test writes (lines "D:key = value").
 bool IsParametersFile(const Kind& kind) {
@@ -221,7 +242,7 @@ bool IsParametersFile(const Kind& kind) {
 
 // One option left out, and the lines that set it to its default.
 struct DefaultRow {
-  std::string sKey;
+  std::string sKey;  // with its section's letter (KeyOf)
   Lines lines;
 };
 
@@ -288,7 +309,14 @@ std::vector<DefaultRow> DefaultRows(const Kind& kind) {
           << "no default written for \"" << sKey << "\"";
       continue;
     }
-    rows.push_back({sKey, lines});
+    rows.push_back({"S:" + sKey, lines});
+    // A default the row also takes as one of its words ("maximum
+    // kinkmarks = -1": the session's own) is a second row.
+    const std::string sDefault = NumberText(pRunRows[i].dDefault);
+    const char* sWords = pRunRows[i].option.sWords;
+    if (sWords != nullptr && WordCode(sWords, sDefault.c_str()) >= 0) {
+      rows.push_back({"S:" + sKey, {"S:" + sKey + " = " + sDefault}});
+    }
   }
   const ExportOptionRow* pExportRows = ExportOptionRows(iNumRows);
   for (size_t i = 0; i < iNumRows; ++i) {
@@ -297,7 +325,7 @@ std::vector<DefaultRow> DefaultRows(const Kind& kind) {
       EXPECT_TRUE(pExportRows[i].option.bPrefix) << pExportRows[i].option.sKey;
       continue;
     }
-    rows.push_back({pExportRows[i].option.sKey, lines});
+    rows.push_back({KeyOf(lines.front()), lines});
   }
   if (!IsParametersFile(kind)) return rows;
   const OptionRow* pDatafileRows =
@@ -309,20 +337,9 @@ std::vector<DefaultRow> DefaultRows(const Kind& kind) {
       EXPECT_TRUE(kNoWrittenDefault.count(sKey) > 0) << sKey;
       continue;
     }
-    rows.push_back({sKey, {"D:" + sKey + " = " + value->second}});
+    rows.push_back({"D:" + sKey, {"D:" + sKey + " = " + value->second}});
   }
   return rows;
-}
-
-std::string KeyOf(const std::string& sLine) {
-  return sLine.substr(2, sLine.find(" =") - 2);
-}
-
-bool HoldsKey(const Lines& lines, const std::string& sKey) {
-  for (const std::string& sLine : lines) {
-    if (KeyOf(sLine) == sKey) return true;
-  }
-  return false;
 }
 
 // -- Data --
@@ -395,10 +412,8 @@ std::string OptionsFile(const Lines& lines) {
   std::map<std::string, std::string> kept;
   Lines order;
   for (const std::string& sLine : lines) {
-    if (kept.count(sLine.substr(0, sLine.find(" ="))) == 0) {
-      order.push_back(sLine.substr(0, sLine.find(" =")));
-    }
-    kept[sLine.substr(0, sLine.find(" ="))] = sLine;
+    if (kept.count(KeyOf(sLine)) == 0) order.push_back(KeyOf(sLine));
+    kept[KeyOf(sLine)] = sLine;
   }
   for (const std::string& sKey : order) {
     const std::string& sLine = kept[sKey];
@@ -544,26 +559,34 @@ class OptionOmission : public testing::TestWithParam<Kind> {};
 // A run without a key writes what a run with its default writes.
 TEST_P(OptionOmission, EveryDefaultIsTheRunWithoutItsKey) {
   const Kind& kind = GetParam();
-  const std::string sData = DataText(kind.layout, std::vector<int>(3, kYears));
+  const std::string sData =
+      DataText(kind.layout, std::vector<int>(kCohorts, kYears));
   const std::vector<DefaultRow> rows = DefaultRows(kind);
   for (const Context& context : kContexts) {
     SCOPED_TRACE(std::string("context: ") + context.sName);
     Lines base = kind.lines;
-    base.insert(base.end(), context.lines.begin(), context.lines.end());
-    if (kind.bResampling) {
-      base.insert(base.end(), context.resampled.begin(),
-                  context.resampled.end());
+    for (const std::string& sLine : context.lines) {
+      if (!HoldsKey(kind.refused, KeyOf(sLine))) base.push_back(sLine);
     }
+    // The rows in batches that give each key once.
     std::vector<const DefaultRow*> tested;
-    Lines all = base;
+    std::vector<Lines> batches;
     for (const DefaultRow& row : rows) {
       if (HoldsKey(base, row.sKey)) continue;
       tested.push_back(&row);
-      all.insert(all.end(), row.lines.begin(), row.lines.end());
+      size_t i = 0;
+      while (i < batches.size() && HoldsKey(batches[i], row.sKey)) ++i;
+      if (i == batches.size()) batches.push_back(base);
+      batches[i].insert(batches[i].end(), row.lines.begin(), row.lines.end());
     }
     const Outputs without = RunKind(kind, base, sData);
     ASSERT_FALSE(HasFailure()) << "the run without the keys failed";
-    if (Differences(without, RunKind(kind, all, sData)).empty()) continue;
+    bool bSame = true;
+    for (const Lines& batch : batches) {
+      bSame =
+          bSame && Differences(without, RunKind(kind, batch, sData)).empty();
+    }
+    if (bSame) continue;
     // Name the rows that differ, in this context alone.
     for (const DefaultRow* pRow : tested) {
       Lines with = base;
@@ -603,8 +626,7 @@ TEST_P(OptionOmission, EachCohortIsFittedAsAlone) {
   const Kind& kind = GetParam();
   if (!kind.bAlone) GTEST_SKIP() << "its cohorts are compared together";
   Lines lines = kind.lines;
-  lines.insert(lines.end(), kContexts[1].lines.begin(),
-               kContexts[1].lines.end());
+  lines.push_back("S:model selection method = bic");
   const Outputs together =
       RunKind(kind, lines, DataText(kind.layout, kSeveralLengths));
   const char* sLabels[] = {"East", "West", "North"};
