@@ -1794,10 +1794,8 @@ const Variation kVariations[] = {
     {"years labelled Total", DataSet::kRates, nullptr, "has finished", 0,
      "Total", kRouteDecides},
     // Faults: a record of fewer fields than the header row or the first
-    // record was fitted, read from the wrong columns: the first record's
-    // rate split at its comma (the rate 40, the standard error 0), a first
-    // record of a field more than the others beside a later record split
-    // so, a rate left out where a column no variable reads follows.
+    // record was fitted, read from the wrong columns (the rate 40, the
+    // standard error 0; the standard error 100000).
     {"a first record split at its comma", DataSet::kRates,
      [](Rows& r) {
        r[0] = {r[0][0], r[0][1], "40", "00", r[0][3]};
