@@ -207,7 +207,8 @@ class kmCohortManager {
   // "Columns 4 and 5 [of line <iWideLine>] (...) look like one number
   // split at its comma: ...", naming the line unless it is the current
   // one; "" when vWide, the longer record, does not read as vNarrow with
-  // such pairs of its fields joined, or reads so in more than one way.
+  // such pairs of its fields joined, reads so in more than one way, or
+  // reads as vNarrow with fields left out of it as well.
   KmString SplitFieldHint(const std::vector<KmString>& vWide,
                           const std::vector<KmString>& vNarrow,
                           int iWideLine) const;

@@ -189,18 +189,26 @@ bool JoinsAs(const KmString& sWhole, const KmString& sGroup,
   return false;
 }
 
+// The most surplus fields a reading of one record as another looks for:
+// the table of ways grows with their number.
+constexpr size_t kMostSurplusFields = 8;
+
 // The ways (counted up to 2) in which vWide reads as vNarrow column by
 // column (SameKind), its surplus fields taken, when bJoin, as pairs of
 // neighbouring fields that are one number split at its comma (JoinsAs),
 // else as fields vNarrow left out; empty fields after the last of either
-// are not compared. With one way and pColumns given, *pColumns receives the
-// columns (0-based) of vWide that the way takes so.
+// are not compared. None beyond kMostSurplusFields surplus fields. With one
+// way and pColumns given, *pColumns receives the columns (0-based) of vWide
+// that the way takes so.
 int WaysToRead(const std::vector<KmString>& vWide,
                const std::vector<KmString>& vNarrow, const KmString& sMissing,
                bool bJoin, std::vector<size_t>* pColumns) {
   const size_t nWide = FieldsUsed(vWide);
   const size_t nNarrow = FieldsUsed(vNarrow);
-  if (nNarrow == 0 || nWide <= nNarrow) return 0;
+  if (nNarrow == 0 || nWide <= nNarrow ||
+      nWide - nNarrow > kMostSurplusFields) {
+    return 0;
+  }
   const size_t nSurplus = nWide - nNarrow;
   // ways[i * (nSurplus + 1) + k]: the ways of reading vWide from column i,
   // k surplus fields taken before it, as vNarrow from column i - k.
