@@ -173,6 +173,7 @@ void kmCohortManager::ReadAllCohorts() {
     std::vector<KmString> vTokens;
     auto keyOfLine = [&]() {
       SplitChecked(sLine, vTokens);
+      ThrowDeferredWidthFault(&vTokens);
       return BuildCohort(vTokens, sLabel);
     };
     // Checks the record (which may take its fields) and adds it to working.
@@ -221,6 +222,7 @@ void kmCohortManager::ReadAllCohorts() {
       addRecord(false);
       iLastLine = iLineNumber_;
     }
+    ThrowDeferredWidthFault(nullptr);
     if (bHaveWorking) vCohorts_.push_back(working);
 
     // A cohort with a record that lacks its independent value stays in the

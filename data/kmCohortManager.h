@@ -39,10 +39,11 @@ class kmVariable;
 // delimiter; in the header row of variable names too), a record with fewer
 // fields than the columns the session
 // reads (with a hint when another delimiter would split it), a record with
-// more fields than the header row of variable names (without one, than the
-// file's first record), whose values would be read from shifted columns
-// (with a hint at a number split at its comma; a record that ends early
-// but has every column the session reads is taken), a number with a
+// more or fewer fields than the header row of variable names (without one,
+// than the file's first record), whose values would be read from shifted
+// columns (empty fields after the last field aside, in both lines; with a
+// hint at a number split at its comma in either line, and, for fewer
+// fields, how a missing value is written), a number with a
 // comma that does not separate thousands (in a semicolon-delimited file, a
 // number with any comma: there a comma is a decimal comma, which the
 // readers would take for a thousands separator), an independent value that
@@ -188,16 +189,35 @@ class kmCohortManager {
   // code for ("column 1 holds \"Sex\", the name of the by variable Sex");
   // "" when no column shows it.
   KmString HeaderSign(const std::vector<KmString>& vNames) const;
-  // Takes the count of vFields, read at line iLineNumber_, as the number of
-  // fields a record may have: the header row's (bHeader) or the first
+  // Takes vFields, read at line iLineNumber_, as the reference of the
+  // number of fields a record has: the header row's (bHeader) or the first
   // record's.
   void SetReferenceFields(const std::vector<KmString>& vFields, bool bHeader);
-  // Refuses a record with a non-empty field beyond the reference count.
-  void CheckLongRecord(const std::vector<KmString>& vTokens);
-  // The hint of that refusal: the two fields that look like one number
-  // split at a comma, found where the record leaves the pattern of the last
-  // record of the reference count, else what splits a field in two.
-  KmString SplitFieldHint(const std::vector<KmString>& vTokens) const;
+  // The one width rule of a record, in both directions: refuses a record
+  // with a non-empty field beyond the reference's fields, or with fewer
+  // fields than the reference has up to its last non-empty one. Returns
+  // false, having kept the record for ThrowDeferredWidthFault, for a longer
+  // record that no record of the reference's width came before (the
+  // reference is the header row): the next record shows where it split.
+  bool CheckRecordWidth(const std::vector<KmString>& vTokens);
+  // Throws the refusal CheckRecordWidth kept, if any, at that record's
+  // line, comparing it with pNext, the record read after it (nullptr at
+  // the end of the file).
+  void ThrowDeferredWidthFault(const std::vector<KmString>* pNext);
+  // Throws the refusal of the record vTokens, at line iLineNumber_, that is
+  // longer than the reference, comparing it with vPattern, a record of the
+  // reference's width (none when empty).
+  [[noreturn]] void ThrowLongRecord(const std::vector<KmString>& vTokens,
+                                    const std::vector<KmString>& vPattern);
+  // The hint at a number split at its comma (in a comma-delimited file):
+  // "Columns 4 and 5 [of line <iWideLine>] (...) look like one number
+  // split at its comma: ...", naming the line unless it is the current
+  // one; "" when vWide, the longer record, does not read as vNarrow with
+  // such pairs of its fields joined, reads so in more than one way, or
+  // reads as vNarrow with fields left out of it as well.
+  KmString SplitFieldHint(const std::vector<KmString>& vWide,
+                          const std::vector<KmString>& vNarrow,
+                          int iWideLine) const;
   // Refuses, when bMayBeNames, a line whose independent value (without a
   // format) is no number: the file's first line, with no header row
   // declared and no number in the other columns read as numbers, is then a
@@ -220,9 +240,9 @@ class kmCohortManager {
   [[noreturn]] void ThrowAtLine(int32_t iColumn, const char* sFormat, ...)
       KM_PRINTF_FORMAT(3, 4);
   // ThrowAtLine of sText without that paragraph: for a fault in how the
-  // record itself is written (its quotes, more fields than the first record,
-  // a number spelt with commas or points), which no variable position can
-  // cause.
+  // record itself is written (its quotes, more or fewer fields than the
+  // first record, a number spelt with commas or points), which no variable
+  // position can cause.
   [[noreturn]] void ThrowWritingFault(int32_t iColumn, const KmString& sText);
   // Throws sText at iColumn of the current line, with the paragraph on the
   // session's data file when bPositionsMayCause (ThrowAtLine).
@@ -254,11 +274,19 @@ class kmCohortManager {
   // The last column the session reads, and the variable that stands there.
   int32_t iRequiredColumns_ = 0;
   KmString sRequiredName_;
-  // The number of fields a record may have, the line that set it (0: none
-  // yet) and whether that line is the header row of variable names.
+  // The number of fields a record may have, the number it must have (its
+  // empty fields at the end not counted), the line that set them (0: none
+  // yet), whether that line is the header row of variable names, and its
+  // fields.
   int iReferenceFields_ = 0;
+  int iReferenceUsed_ = 0;
   int iReferenceLine_ = 0;
   bool bReferenceIsHeader_ = false;
+  std::vector<KmString> vReferenceFields_;
+  // A record longer than the header row, kept until the next record shows
+  // where it split, and its line (0: none).
+  std::vector<KmString> vDeferredLong_;
+  int iDeferredLine_ = 0;
   // The columns (1-based, ascending) of the roles read as numbers.
   std::vector<int32_t> vNumberColumns_;
   // The columns of whole numbers (counts and populations), each with its

@@ -106,22 +106,6 @@ std::vector<KmString> FieldTexts(const std::vector<KmString>& vTokens) {
   return vFields;
 }
 
-// The first column (0-based) where the fields of vRecord and vPattern
-// differ in shape, both holding a value; vRecord.size() when none does.
-size_t FirstShapeChange(const std::vector<KmString>& vRecord,
-                        const std::vector<KmString>& vPattern,
-                        const KmString& sMissing) {
-  for (size_t i = 0; i < vRecord.size() && i < vPattern.size(); ++i) {
-    const FieldShape a = ShapeOf(vRecord[i], sMissing);
-    const FieldShape b =
-        ShapeOf(km_read_internal::FieldText(vPattern[i]), sMissing);
-    if (a != FieldShape::kMissing && b != FieldShape::kMissing && a != b) {
-      return i;
-    }
-  }
-  return vRecord.size();
-}
-
 // A number with one decimal comma written with a point instead: its
 // points (thousands separators) dropped and its comma made a point
 // ("1.234,5" gives 1234.5); "" when it holds more than one comma.
@@ -164,26 +148,121 @@ bool NumbersBeside(const std::vector<KmString>& vFields,
   return bAny;
 }
 
-constexpr size_t kNoColumn = static_cast<size_t>(-1);
+// The number of fields of vTokens up to the last that is not empty.
+size_t FieldsUsed(const std::vector<KmString>& vTokens) {
+  size_t n = vTokens.size();
+  while (n > 0 && km_read_internal::FieldText(vTokens[n - 1]).IsEmpty()) --n;
+  return n;
+}
 
-// The column (0-based) of a whole number that a comma seems to have split
-// from the digit group in the next column, as "62,786" splits into 62 and
-// 786: the last such pair that begins at or before the first column where
-// vFields stops looking like vLastGood, a record of the right length.
-// kNoColumn when there is no such pair, or no good record to compare with.
-size_t SplitNumberColumn(const std::vector<KmString>& vFields,
-                         const std::vector<KmString>& vLastGood,
-                         const KmString& sMissing) {
-  if (vLastGood.empty()) return kNoColumn;
-  const size_t iChange = FirstShapeChange(vFields, vLastGood, sMissing);
-  if (iChange == vFields.size()) return kNoColumn;
-  for (size_t i = std::min(iChange, vFields.size() - 2) + 1; i-- > 0;) {
-    if (IsWholeNumber(vFields[i].GetCString()) &&
-        IsDigits(vFields[i + 1].GetCString())) {
-      return i;
+// True when two fields in one column may hold the same kind of value: one
+// is missing, or both have one shape.
+bool SameKind(const KmString& sA, const KmString& sB,
+              const KmString& sMissing) {
+  const FieldShape a = ShapeOf(sA, sMissing);
+  const FieldShape b = ShapeOf(sB, sMissing);
+  return a == FieldShape::kMissing || b == FieldShape::kMissing || a == b;
+}
+
+// True when sWhole and sGroup, two neighbouring fields, may be one number
+// split at its comma that stands where sOther stands in a record of the
+// right width: a whole number and digits, read as a decimal number or, for
+// a whole sOther, as a number with thousands commas.
+bool JoinsAs(const KmString& sWhole, const KmString& sGroup,
+             const KmString& sOther, const KmString& sMissing) {
+  if (!IsWholeNumber(sWhole.GetCString()) || !IsDigits(sGroup.GetCString())) {
+    return false;
+  }
+  switch (ShapeOf(sOther, sMissing)) {
+    case FieldShape::kMissing:
+    case FieldShape::kNumber:
+      return true;
+    case FieldShape::kInteger: {
+      KmString sJoined;
+      sJoined << sWhole << "," << sGroup;
+      return sGroup.GetLength() == 3 &&
+             km_read_internal::HasOnlyThousandsCommas(sJoined);
+    }
+    case FieldShape::kText:
+      break;
+  }
+  return false;
+}
+
+// The most surplus fields a reading of one record as another looks for:
+// the table of ways grows with their number.
+constexpr size_t kMostSurplusFields = 8;
+
+// The ways (counted up to 2) in which vWide reads as vNarrow column by
+// column (SameKind), its surplus fields taken, when bJoin, as pairs of
+// neighbouring fields that are one number split at its comma (JoinsAs),
+// else as fields vNarrow left out; empty fields after the last of either
+// are not compared. None beyond kMostSurplusFields surplus fields. With one
+// way and pColumns given, *pColumns receives the columns (0-based) of vWide
+// that the way takes so.
+int WaysToRead(const std::vector<KmString>& vWide,
+               const std::vector<KmString>& vNarrow, const KmString& sMissing,
+               bool bJoin, std::vector<size_t>* pColumns) {
+  const size_t nWide = FieldsUsed(vWide);
+  const size_t nNarrow = FieldsUsed(vNarrow);
+  if (nNarrow == 0 || nWide <= nNarrow ||
+      nWide - nNarrow > kMostSurplusFields) {
+    return 0;
+  }
+  const size_t nSurplus = nWide - nNarrow;
+  // ways[i * (nSurplus + 1) + k]: the ways of reading vWide from column i,
+  // k surplus fields taken before it, as vNarrow from column i - k.
+  std::vector<int> ways((nWide + 1) * (nSurplus + 1), 0);
+  auto at = [&](size_t i, size_t k) -> int& {
+    return ways[i * (nSurplus + 1) + k];
+  };
+  auto same = [&](size_t i, size_t k) {
+    return i - k < nNarrow && SameKind(vWide[i], vNarrow[i - k], sMissing);
+  };
+  // The surplus way at column i: a field left out, or a split number that
+  // stands at column i - k of vNarrow.
+  auto surplus = [&](size_t i, size_t k) {
+    if (k == nSurplus) return false;
+    if (!bJoin) return true;
+    return i + 1 < nWide && i - k < nNarrow &&
+           JoinsAs(vWide[i], vWide[i + 1], vNarrow[i - k], sMissing);
+  };
+  const size_t iStep = bJoin ? 2 : 1;
+  at(nWide, nSurplus) = 1;
+  for (size_t i = nWide; i-- > 0;) {
+    for (size_t k = 0; k <= nSurplus && k <= i; ++k) {
+      int n = same(i, k) ? at(i + 1, k) : 0;
+      if (surplus(i, k)) n += at(i + iStep, k + 1);
+      at(i, k) = std::min(n, 2);
     }
   }
-  return kNoColumn;
+  if (at(0, 0) == 1 && pColumns != nullptr) {
+    for (size_t i = 0, k = 0; i < nWide;) {
+      if (same(i, k) && at(i + 1, k) == 1) {
+        ++i;
+        continue;
+      }
+      pColumns->push_back(i);
+      i += iStep;
+      ++k;
+    }
+  }
+  return at(0, 0);
+}
+
+// The columns (0-based) of vWide at which a pair of neighbouring fields is
+// one number split at its comma, such that vWide, those pairs joined,
+// reads as vNarrow (WaysToRead). Empty when it reads so in no way or in
+// more than one, or when vWide reads as vNarrow with fields left out of
+// vNarrow as well: then nothing shows which.
+std::vector<size_t> SplitNumberColumns(const std::vector<KmString>& vWide,
+                                       const std::vector<KmString>& vNarrow,
+                                       const KmString& sMissing) {
+  std::vector<size_t> vColumns;
+  if (WaysToRead(vWide, vNarrow, sMissing, false, nullptr) == 0) {
+    WaysToRead(vWide, vNarrow, sMissing, true, &vColumns);
+  }
+  return vColumns;
 }
 
 }  // namespace
@@ -191,8 +270,12 @@ size_t SplitNumberColumn(const std::vector<KmString>& vFields,
 void kmCohortManager::PrepareRecordChecks() {
   iLineNumber_ = 0;
   iReferenceFields_ = 0;
+  iReferenceUsed_ = 0;
   iReferenceLine_ = 0;
   bReferenceIsHeader_ = false;
+  vReferenceFields_.clear();
+  vDeferredLong_.clear();
+  iDeferredLine_ = 0;
   vLastFields_.clear();
   closedCohorts_.clear();
   vByVarFirst_.assign(
@@ -243,7 +326,7 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
                                   bool bFirstRecord) {
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
   if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
-  CheckLongRecord(vTokens);
+  if (!CheckRecordWidth(vTokens)) return;
   CheckNumberCommas(vTokens);
   if (sDelimiter_ == ";") CheckThousandsPoints(vTokens);
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
@@ -448,19 +531,70 @@ KmString kmCohortManager::HeaderSign(
 void kmCohortManager::SetReferenceFields(const std::vector<KmString>& vFields,
                                          bool bHeader) {
   iReferenceFields_ = static_cast<int>(vFields.size());
+  iReferenceUsed_ = static_cast<int>(FieldsUsed(vFields));
   iReferenceLine_ = iLineNumber_;
   bReferenceIsHeader_ = bHeader;
+  vReferenceFields_ = vFields;
 }
 
-void kmCohortManager::CheckLongRecord(const std::vector<KmString>& vTokens) {
+bool kmCohortManager::CheckRecordWidth(const std::vector<KmString>& vTokens) {
   // Empty fields at the end (a delimiter that ends the line) move no value
-  // to another column.
-  size_t nUsed = vTokens.size();
-  while (static_cast<int>(nUsed) > iReferenceFields_ &&
-         km_read_internal::FieldText(vTokens[nUsed - 1]).IsEmpty()) {
-    --nUsed;
+  // to another column, in the record as in the reference.
+  const int nFields = static_cast<int>(vTokens.size());
+  if (static_cast<int>(FieldsUsed(vTokens)) > iReferenceFields_) {
+    if (vLastFields_.empty()) {
+      // Longer than the header row, with no record of its width before it.
+      vDeferredLong_ = vTokens;
+      iDeferredLine_ = iLineNumber_;
+      return false;
+    }
+    ThrowLongRecord(vTokens, vLastFields_);
   }
-  if (static_cast<int>(nUsed) <= iReferenceFields_) return;
+  if (nFields >= iReferenceUsed_) return true;
+  // A field left out, or one of the reference split in two.
+  KmString sText;
+  sText.printf(
+      "the record has %d field%s, but %s (line %d) has %d, so its values "
+      "would be read from the wrong columns.",
+      nFields, nFields == 1 ? "" : "s",
+      bReferenceIsHeader_ ? "the header row of variable names"
+                          : "the first record",
+      iReferenceLine_, iReferenceUsed_);
+  if (!bReferenceIsHeader_) {
+    sText << SplitFieldHint(vReferenceFields_, vTokens, iReferenceLine_);
+  }
+  KmString sMissing;
+  pSession_->GetMissingString(sMissing);
+  sText << "  A missing value is written as an empty field, the delimiters "
+           "around it kept";
+  if (!KmString(sMissing).Trim().IsEmpty()) {
+    sText << ", or as the missing character \"" << sMissing << "\"";
+  }
+  sText << "; a field may not be left out.";
+  ThrowWritingFault(0, sText);
+}
+
+void kmCohortManager::ThrowDeferredWidthFault(
+    const std::vector<KmString>* pNext) {
+  if (iDeferredLine_ == 0) return;
+  iLineNumber_ = iDeferredLine_;
+  ThrowLongRecord(vDeferredLong_,
+                  pNext != nullptr ? *pNext : std::vector<KmString>());
+}
+
+void kmCohortManager::ThrowLongRecord(const std::vector<KmString>& vTokens,
+                                      const std::vector<KmString>& vPattern) {
+  KmString sHint;
+  if (sDelimiter_ != ",") {
+    sHint << "  A field that holds the field delimiter, " << WordOf(sDelimiter_)
+          << ", splits in two unless it stands in double quotes.";
+  } else {
+    sHint = SplitFieldHint(vTokens, vPattern, iLineNumber_);
+    if (sHint.IsEmpty()) {
+      sHint << "  A number written with a decimal comma, or a field that "
+               "holds a comma outside double quotes, splits in two.";
+    }
+  }
   ThrowWritingFault(
       0, KmString().printf(
              "the record has %d fields, but %s (line %d) has %d, so its "
@@ -468,34 +602,29 @@ void kmCohortManager::CheckLongRecord(const std::vector<KmString>& vTokens) {
              static_cast<int>(vTokens.size()),
              bReferenceIsHeader_ ? "the header row of variable names"
                                  : "the first record",
-             iReferenceLine_, iReferenceFields_,
-             SplitFieldHint(vTokens).GetCString()));
+             iReferenceLine_, iReferenceFields_, sHint.GetCString()));
 }
 
-KmString kmCohortManager::SplitFieldHint(
-    const std::vector<KmString>& vTokens) const {
+KmString kmCohortManager::SplitFieldHint(const std::vector<KmString>& vWide,
+                                         const std::vector<KmString>& vNarrow,
+                                         int iWideLine) const {
   KmString sHint;
-  if (sDelimiter_ != ",") {
-    sHint << "  A field that holds the field delimiter, " << WordOf(sDelimiter_)
-          << ", splits in two unless it stands in double quotes.";
-    return sHint;
-  }
+  if (sDelimiter_ != ",") return sHint;
   KmString sMissing;
   pSession_->GetMissingString(sMissing);
-  const std::vector<KmString> vFields = FieldTexts(vTokens);
-  const size_t iSplit = SplitNumberColumn(vFields, vLastFields_, sMissing);
-  if (iSplit == kNoColumn) {
-    sHint << "  A number written with a decimal comma, or a field that holds "
-             "a comma outside double quotes, splits in two.";
-    return sHint;
-  }
+  const std::vector<KmString> vFields = FieldTexts(vWide);
+  const std::vector<size_t> vSplits =
+      SplitNumberColumns(vFields, FieldTexts(vNarrow), sMissing);
+  if (vSplits.empty()) return sHint;
+  const size_t iSplit = vSplits.front();
   const KmString& sWhole = vFields[iSplit];
   const KmString& sGroup = vFields[iSplit + 1];
   KmString sJoined;
   sJoined << sWhole << "," << sGroup;
   sHint << "  Columns " << static_cast<int>(iSplit) + 1 << " and "
-        << static_cast<int>(iSplit) + 2 << " (\"" << sWhole << "\" and \""
-        << sGroup
+        << static_cast<int>(iSplit) + 2;
+  if (iWideLine != iLineNumber_) sHint << " of line " << iWideLine;
+  sHint << " (\"" << sWhole << "\" and \"" << sGroup
         << "\") look like one number split at its comma: write decimals with "
            "a point ("
         << sWhole << "." << sGroup << ")";

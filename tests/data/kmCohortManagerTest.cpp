@@ -216,13 +216,52 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "Sex,Site,Year,Count,Pop\n1,A,Year,5,100\n",
        {{"1/A", "Male/A", {"Year"}, {1}}},
        false},
-      {"records may end before the header row's last column",
+      // Fault: a record shorter than the header row or the first record
+      // was taken, its values read from the wrong columns.
+      {"a record ending before the header row's last column",
        2,
        true,
        0,
-       "Sex,Site,Year,Rate\n1,A,2000\n1,A,2001,\n",
-       {{"1/A", "Male/A", {"2000", "2001"}, {1, 2}}},
-       false},
+       "Sex,Site,Year,Rate\n1,A,2000,\n1,A,2001\n",
+       {},
+       false,
+       "line 3: the record has 3 fields, but the header row of variable names "
+       "(line 1) has 4, so its values would be read from the wrong columns.  "
+       "A missing value is written as an empty field, the delimiters around "
+       "it kept, or as the missing character \".\"; a field may not be left "
+       "out."},
+      {"a first record split at its comma",
+       2,
+       false,
+       0,
+       "1,A,2000,63,597,9\n1,A,2001,62.786,9\n",
+       {},
+       false,
+       "line 2: the record has 5 fields, but the first record (line 1) has 6, "
+       "so its values would be read from the wrong columns.  Columns 4 and 5 "
+       "of line 1 (\"63\" and \"597\") look like",
+       true},
+      {"a first record split at its comma after the header row",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,Count,Pop\n1,A,2000,63,597,9\n1,A,2001,62.786,9\n",
+       {},
+       false,
+       "line 2: the record has 6 fields, but the header row of variable names "
+       "(line 1) has 5, so its values would be read from the wrong columns.  "
+       "Columns 4 and 5 (\"63\"",
+       true},
+      {"a middle field left out beside a column no variable reads",
+       2,
+       false,
+       0,
+       "1,A,2000,5,100,7,\n1,A,2001,,100,7\n1,A,2002,100,7\n",
+       {},
+       false,
+       "line 3: the record has 5 fields, but the first record (line 1) has 6, "
+       "so its values would be read from the wrong columns.  A missing value",
+       true},
       {"record longer than the first, a trailing empty field taken",
        2,
        false,

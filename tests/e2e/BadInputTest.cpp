@@ -40,6 +40,10 @@ const char kUnsorted[] =
     "causes include your Independent Variable not being sorted";
 const char kNotSession[] = "Error:  This file is not a valid Kinkmark file.";
 const char kNoRecords[] = "holds no data records";
+const char kLeftOut[] =
+    "  A missing value is written as an empty field, the delimiters around "
+    "it kept, or as the missing character \".\"; a field may not be left "
+    "out.";
 
 const BadCase kCases[] = {
     // The data file's records.
@@ -1695,6 +1699,8 @@ enum : unsigned {
   kHudsons = 16384,       // the run options say "method = hudsons"
   kNoRunOptions = 32768,  // a dictionary's run names no run-options file
                           // (a session-parameter file's needs "run type")
+  kWidthWording = 65536,  // a refusal naming the header row or the first
+                          // record, and a comma file's split columns
 };
 
 struct Variation {
@@ -1832,6 +1838,26 @@ const Variation kVariations[] = {
      kRouteDecides},
     {"years labelled Total", DataSet::kRates, nullptr, "has finished", 0,
      "Total", kRouteDecides},
+    // Faults: a record of fewer fields than the header row or the first
+    // record was fitted, read from the wrong columns (the rate 40, the
+    // standard error 0; the standard error 100000).
+    {"a first record split at its comma", DataSet::kRates,
+     [](Rows& r) {
+       r[0] = {r[0][0], r[0][1], "40", "00", r[0][3]};
+     },
+     kLeftOut, 2, nullptr, kWidthWording},
+    {"a first record of a field more, a later record split", DataSet::kRates,
+     [](Rows& r) {
+       r[0].push_back("7");
+       Row(r, "East", "2005") = {"East", "2005", "57", "70", "0.55"};
+     },
+     kLeftOut, 2, nullptr, kWidthWording},
+    {"a rate left out before a column no variable reads", DataSet::kRates,
+     [](Rows& r) {
+       for (auto& row : r) row.push_back("100000");
+       Row(r, "West", "2005").erase(Row(r, "West", "2005").begin() + 2);
+     },
+     kLeftOut, 2, nullptr, kWidthWording},
     {"a missing rate", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[2] = "."; },
      "missing dependent variable values"},
@@ -2260,8 +2286,14 @@ std::string DataText(const Variation& c, const Route& r) {
   if (c.edit != nullptr) c.edit(rows);
   std::string s;
   if (r.bHeader) {
-    s = c.data == DataSet::kRates ? "Site,Year,Rate,SE\n"
-                                  : "Site,Year,Age,Count,Population,StdPop\n";
+    s = c.data == DataSet::kRates ? "Site,Year,Rate,SE"
+                                  : "Site,Year,Age,Count,Population,StdPop";
+    // A name for each further column of the widest record.
+    size_t nNames = static_cast<size_t>(std::count(s.begin(), s.end(), ','));
+    for (const auto& row : rows) {
+      for (; nNames + 1 < row.size(); ++nNames) s += ",Extra";
+    }
+    s += "\n";
     std::replace(s.begin(), s.end(), ',', r.cDelimiter);
   }
   for (const auto& row : rows) {
@@ -2307,7 +2339,8 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
   for (size_t v = 0; v < std::size(kVariations); ++v) {
     const Variation& c = kVariations[v];
     SCOPED_TRACE(c.sName);
-    std::map<int, std::string> reference;  // by route kind where it decides
+    // By route kind where it decides the outcome.
+    std::map<std::string, std::string> reference;
     for (int k = 0; k < 4; ++k) {
       const Route r = RouteFor(v, k, c.flags & kCodesOnly);
       SCOPED_TRACE(::testing::Message()
@@ -2419,12 +2452,13 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       }
       const std::string sOutcome =
           Outcome(dir, result.iStatus, result.sConsole);
-      const auto it =
-          reference.emplace(bRefusedLabel   ? 1
-                            : bNoRunOptions ? 2
-                                            : 0,
-                            sOutcome)
-              .first;
+      const std::string sKind =
+          std::to_string(bRefusedLabel   ? 1
+                         : bNoRunOptions ? 2
+                                         : 0) +
+          (c.flags & kWidthWording ? std::to_string(r.bHeader) + r.cDelimiter
+                                   : "");
+      const auto it = reference.emplace(sKind, sOutcome).first;
       EXPECT_EQ(sOutcome, it->second);
       const auto asIs = untouched.emplace(c.data, sOutcome).first;
       if (c.flags & kAsUntouched) {
