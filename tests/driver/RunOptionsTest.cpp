@@ -64,9 +64,6 @@ TEST(ValidateRunOptions, MessagesForKeyAndValue) {
     const char* sValue;
     const char* sMessage;
   } kNumbers[] = {
-      {"apc alpha level", "1.5",
-       "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
-       "Option (the number 1.5); use a level above 0 and below 1.\n"},
       {"maximum kinkmarks", "-01.5",
        "\"-01.5\" is not a valid value for the \"maximum kinkmarks\" "
        "Session Option (not a whole number); use 0 to 9, or -1.\n"},

@@ -2475,8 +2475,8 @@ TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
 
 // A saved session's AAPC ranges are its own: without an export-options
 // file, which would replace them, the run exports them
-// (examples/varcov/rates.kms holds the full range and the last 5 and 10
-// observations of the run that saved it).
+// (examples/varcov/rates.kms holds the full range, the last 5 and 10
+// observations and 1991-2000, the ranges of the run that saved it).
 TEST(KinkmarkRun, ASavedSessionWithoutExportOptionsExportsItsOwnRanges) {
   km_test::ScratchDir dir;
   CopyExample("varcov", dir);
