@@ -186,14 +186,19 @@ void kmCohortDataManager::Report(const char* sSentence, int32_t iRecord,
 void kmCohortDataManager::ReportNoNumber(const char* sSentence, int32_t iRecord,
                                          int iLocation, const char* sWhat,
                                          const KmString& sField) {
-  Report(sSentence, iRecord, iLocation);
-  if (!places_) return;
   double dIgnored = 0.0;
+  const kmTools::FieldNumber read =
+      kmTools::ReadFieldNumber(sField, sMissing_, dIgnored);
+  // A number no double holds is a number: the sentence says so.
+  KmString sText(sSentence);
+  if (read == kmTools::FieldNumber::kBeyondDouble) {
+    sText.Replace("were not numeric", "were beyond the numbers a double holds");
+  }
+  Report(sText.GetCString(), iRecord, iLocation);
+  if (!places_) return;
   sMessage_ << places_(iRecord, iLocation) << ": the " << sWhat << " \""
             << kmTools::FieldText(sField)
-            << km_read_internal::NoNumberEnding(
-                   kmTools::ReadFieldNumber(sField, sMissing_, dIgnored))
-            << "  ";
+            << km_read_internal::NoNumberEnding(read) << "  ";
 }
 
 bool kmCohortDataManager::IsPoissonType() const {

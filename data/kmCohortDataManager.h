@@ -135,8 +135,10 @@ class kmCohortDataManager {
   // Appends sSentence and its row and column to the message; clears valid.
   void Report(const char* sSentence, int32_t iRecord, int iLocation);
   // Report of sField, the sWhat at 1-based iLocation of record iRecord,
-  // which holds no number a double holds; then its place, its text and the
-  // kind the one number rule found, when the places are known.
+  // which holds no number a double holds (sSentence, whose "were not
+  // numeric" reads "were beyond the numbers a double holds" for a number no
+  // double holds); then its place, its text and the kind the one number
+  // rule found, when the places are known.
   void ReportNoNumber(const char* sSentence, int32_t iRecord, int iLocation,
                       const char* sWhat, const KmString& sField);
   // Sums the standard populations of the first nGroup records (fewer when

@@ -312,6 +312,12 @@ class kmReadData {
                               bool& bMissingReported, bool& bZeroCountReported,
                               bool& bZeroReported, bool& bNegativeReported,
                               bool& bLogNegativeReported, double& dSum);
+  // Why a cohort's years repeat where the session names an adjustment
+  // variable but does not compute the rates (kmOptDependentCalculated
+  // clear): the records of one year are its age groups, which only "run
+  // type = calculated" in the run options turns into one rate a year. ""
+  // for a session without an adjustment variable or that computes them.
+  KmString AgeGroupsOfOneYearText() const;
   // One independent field (trimmed): reports an empty or non-numeric value,
   // a non-numeric format label, and (unless clustered) a value equal to the
   // previous record's; keeps dPrevious, dLargestInterval and iPrecision.

@@ -306,6 +306,24 @@ void kmReadData::VerifyResponseVariable(
   });
 }
 
+KmString kmReadData::AgeGroupsOfOneYearText() const {
+  KmString sText;
+  const int iAdjust = pSession_->GetKMVarPosition(kmVarAdjustment);
+  if (iAdjust == 0 || pSession_->GetBool(kmOptDependentCalculated)) {
+    return sText;
+  }
+  sText << "  The session names the adjustment variable "
+        << pSession_->GetKMVar(kmVarAdjustment).GetName() << " (column "
+        << iAdjust
+        << "), so the records of one year are its age groups, but the run "
+           "reads each record as a year's own value: the run options must "
+           "say \"run type = calculated\" (with \"dependent variable type = "
+           "age-adjusted rate\") for the run to form each year's age-adjusted "
+           "rate from them; without a run-options file, or with one that "
+           "gives no \"run type\", the run type is \"provided\".";
+  return sText;
+}
+
 void kmReadData::VerifyIndependentVariable(
     KmString sField, KmString sMissing, int32_t iRow, int iCol,
     KmString* psErrorText, bool* pbGood, double& dPrevious,
@@ -338,8 +356,11 @@ void kmReadData::VerifyIndependentVariable(
       sDetail << RecordPlace(iRow, iCol) << ": the independent value \"" << v
               << km_read_internal::NoNumberEnding(read);
       Flag(psErrorText, pbGood, bNonNumericReported,
-           "  Kinkmark cannot process records with independent variable "
-           "values that are non-numeric.",
+           read == kmTools::FieldNumber::kBeyondDouble
+               ? "  Kinkmark cannot process records with independent "
+                 "variable values beyond the numbers a double holds."
+               : "  Kinkmark cannot process records with independent "
+                 "variable values that are non-numeric.",
            iRow, iCol, sDetail);
     } else {
       const kmVariable& indep = pSession_->GetKMVar(kmVarIndependent);
@@ -413,7 +434,8 @@ void kmReadData::VerifyIndependentVariable(
         sSentence << "  Kinkmark cannot process by-groups where two or more "
                      "independent variable values are equal."
                   << "  Current Value: " << v
-                  << "  Previous Value: " << sPrevious;
+                  << "  Previous Value: " << sPrevious
+                  << AgeGroupsOfOneYearText();
         AppendReport(psErrorText, sSentence.GetCString(), iRow, iCol);
       }
     }

@@ -88,7 +88,8 @@ KmString CapReason(const kmSession& session, int n, int iReached) {
 // observations allow (one model is fitted per number from the minimum up).
 // Empty when the cohort was fitted up to the maximum.
 KmString LoweredMaximumNote(const kmCalcData& record, const kmSession& session,
-                            const KmString& sLabel) {
+                            const KmString& sLabel,
+                            const KmString& sMaximumOrigin) {
   const int iFitted = static_cast<int>(record.vModels.size());
   const int iMax = session.GetInt(kmOptMaxKinkmarks);
   const int iReached = session.GetInt(kmOptMinKinkmarks) + iFitted - 1;
@@ -96,7 +97,7 @@ KmString LoweredMaximumNote(const kmCalcData& record, const kmSession& session,
   if (!record.bValid || iFitted < 1 || iReached >= iMax) return sNote;
   sNote << "Note: cohort \"" << sLabel << "\" was fitted with at most "
         << iReached << (iReached == 1 ? " kinkmark" : " kinkmarks")
-        << ", not the " << iMax << " of \"maximum kinkmarks\": "
+        << ", not the " << iMax << " " << sMaximumOrigin << ": "
         << CapReason(session, record.vModels[0].GetNObs(), iReached) << "\n";
   return sNote;
 }
@@ -173,7 +174,22 @@ KmString UncoveredRangeNotes(kmCalcHandler& results, const kmSession& session) {
 
 }  // namespace
 
-void ReportCohortOutcomes(kmCalcHandler& results) {
+KmString MaximumOriginText(bool bGiven, bool bDefault,
+                           const KmString& sSessionFile) {
+  KmString sText;
+  if (bGiven) {
+    sText << "of \"maximum kinkmarks\"";
+  } else if (bDefault) {
+    sText << "that the run set as the default for its cohorts' observations "
+             "(no file gives \"maximum kinkmarks\")";
+  } else {
+    sText << "that the session of \"" << sSessionFile << "\" holds";
+  }
+  return sText;
+}
+
+void ReportCohortOutcomes(kmCalcHandler& results,
+                          const KmString& sMaximumOrigin) {
   WithCallPath("ReportCohortOutcomes()", "main", [&] {
     KmString sDataFile;
     if (results.GetSession() != nullptr) {
@@ -197,7 +213,8 @@ void ReportCohortOutcomes(kmCalcHandler& results) {
                << "\n";
       }
       if (results.GetSession() != nullptr) {
-        sLines << LoweredMaximumNote(record, *results.GetSession(), sLabel);
+        sLines << LoweredMaximumNote(record, *results.GetSession(), sLabel,
+                                     sMaximumOrigin);
       }
     }
     if (iRefused > 0) {

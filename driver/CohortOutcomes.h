@@ -3,6 +3,8 @@
 #ifndef KM_DRIVER_COHORTOUTCOMES_H
 #define KM_DRIVER_COHORTOUTCOMES_H
 
+#include "foundation/KmString.h"
+
 class kmCalcHandler;
 
 // Reads every cohort record of the results file and writes on standard
@@ -11,6 +13,9 @@ class kmCalcHandler;
 //     Cohort "<labels>" could not be fitted (data file <name>): <reason>
 //   for a cohort fitted with its zero counts raised to 0.5:
 //     Note: cohort "<labels>" was fitted: <the note>
+//   for a cohort fitted with fewer kinkmarks than the session's maximum:
+//     Note: cohort "<labels>" was fitted with at most <k> kinkmarks, not
+//     the <max> <sMaximumOrigin>: <why>
 // then, when some cohorts could not be fitted, "N of M cohorts could not be
 // fitted". Then, in the same way, every comparison record, in comparison
 // order:
@@ -27,6 +32,18 @@ class kmCalcHandler;
 // Throws: KmException (input kind, source "main") whose message is those
 // lines, when no cohort at all could be fitted; nothing is printed then.
 // Comparisons that could not be computed never fail the run.
-void ReportCohortOutcomes(kmCalcHandler& results);
+// sMaximumOrigin names where the maximum came from, as its value is shown:
+// MaximumOriginText.
+void ReportCohortOutcomes(kmCalcHandler& results,
+                          const KmString& sMaximumOrigin);
+
+// Where a run's maximum number of kinkmarks came from, for the note above:
+//   of "maximum kinkmarks"        the run options gave it (bGiven);
+//   that the run set as the default for its cohorts' observations (no file
+//   gives "maximum kinkmarks")   no file gave it (bDefault);
+//   that the session of "<sSessionFile>" holds   a saved session, or the
+//   results file of an export-only run, gave it.
+KmString MaximumOriginText(bool bGiven, bool bDefault,
+                           const KmString& sSessionFile);
 
 #endif  // KM_DRIVER_COHORTOUTCOMES_H

@@ -105,7 +105,10 @@ void KmRun::Execute() {
   HoldOutputs();
   if (!files_.bExportOnly) Calculate();
   sPhase_ = "reporting the cohorts that could not be fitted";
-  ReportCohortOutcomes(*pResults_);
+  ReportCohortOutcomes(
+      *pResults_, MaximumOriginText(bMaxKinkmarksGiven_, bDefaultMaxKinkmarks_,
+                                    files_.bExportOnly ? files_.sOutputFile
+                                                       : files_.sSessionFile));
   Export();
   sPhase_ = "moving the outputs into place";
   CommitOutputs();
@@ -258,12 +261,16 @@ void KmRun::MakeSession() {
 
 void KmRun::ApplyOptions() {
   if (!files_.bExportOnly) {
+    bool bTypeGiven = false;
     if (files_.bRunOptions) {
       const IniSessionDict runOptions(files_.sRunOptionsFile.GetCString());
+      bTypeGiven = runOptions.iDependentVarType >= 0;
       // -1 when "maximum kinkmarks" is not given (it keeps the session's).
-      if (runOptions.iMaxKinkmarks != -1) bDefaultMaxKinkmarks_ = false;
+      bMaxKinkmarksGiven_ = runOptions.iMaxKinkmarks != -1;
+      if (bMaxKinkmarksGiven_) bDefaultMaxKinkmarks_ = false;
       ApplyRunOptions(runOptions, pSession_);
     }
+    NameCountType(*pSession_, bTypeGiven);
     ValidateOptionCombinations(*pSession_, files_.sSessionFile);
   }
   if (!files_.bExportOptions) return;

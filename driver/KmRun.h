@@ -238,6 +238,8 @@ class KmRun {
   // cohorts' counts, set after the pre-read (MaxKinkmarksFromData, and no
   // "maximum kinkmarks" in the run options).
   bool bDefaultMaxKinkmarks_ = false;
+  // The run options set "maximum kinkmarks" (not -1).
+  bool bMaxKinkmarksGiven_ = false;
   // The locks taken, in the record's order; held from HoldOutputs to the
   // end of the object, error file included.
   std::vector<std::unique_ptr<KmFileLock>> outputLocks_;

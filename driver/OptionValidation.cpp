@@ -12,7 +12,8 @@
 
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValid, KmString& sMessages) {
+                         const KmString& sValid, KmString& sMessages,
+                         const KmString& sWhat) {
   if (bBadKey) {
     sMessages << "\"" << ShownText(sKey) << "\" is not a valid " << sOptionKind
               << " Option; use " << sValid << ".\n";
@@ -20,12 +21,19 @@ void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
   }
   sMessages << "\"" << sValue << "\" is not a valid value for the \"" << sKey
             << "\" " << sOptionKind << " Option";
+  if (!sWhat.IsEmpty()) sMessages << " (" << sWhat << ")";
   if (!sValid.IsEmpty()) sMessages << "; use " << sValid;
   sMessages << ".\n";
 }
 
 KmString ValidWordsText(const OptionRow& option) {
-  if (option.valueClass != OptionValueClass::kWord) return KmString();
+  if (option.valueClass == OptionValueClass::kBool ||
+      option.valueClass == OptionValueClass::kText) {
+    return KmString();
+  }
+  if (option.valueClass != OptionValueClass::kWord) {
+    return RowValuesText(option);
+  }
   // An empty word marks a code without a value; it is no value to write.
   std::string sWords;
   const std::string sAll(option.sWords == nullptr ? "" : option.sWords);

@@ -18,16 +18,21 @@
 // valid keys sValid (as KeyListText shows them):
 //   "<key>" is not a valid <kind> Option; use <valid keys>.\n
 // and for a known key with a value outside its class, with the values the
-// key takes in sValid ("" for a key of numbers, which names none):
+// key takes in sValid ("" for none) and, for a key of numbers, what the
+// value is in sWhat ("" for a key of words):
 //   "<value>" is not a valid value for the "<key>" <kind> Option; use
 //   <valid values>.\n
-//   "<value>" is not a valid value for the "<key>" <kind> Option.\n
+//   "<value>" is not a valid value for the "<key>" <kind> Option (<what>);
+//   use <valid values>.\n
 void AppendOptionMessage(const char* sOptionKind, bool bBadKey,
                          const KmString& sKey, const KmString& sValue,
-                         const KmString& sValid, KmString& sMessages);
+                         const KmString& sValid, KmString& sMessages,
+                         const KmString& sWhat = KmString());
 
-// The values an option of words takes, for a message (WordListText); "" for
-// the other classes (a switch is refused by YesNoRefusalText).
+// The values an option takes, for a message: its words (WordListText) for
+// an option of words, its numbers and special words (RowValuesText) for an
+// option of numbers, "" for the other classes (a switch is refused by
+// YesNoRefusalText).
 KmString ValidWordsText(const OptionRow& option);
 
 // Which sections of a file its reader reads: true for the name sName (with
@@ -121,10 +126,15 @@ bool IsValidTableOption(const Row* pRows, size_t iNumRows,
     sMessages << YesNoRefusalText(sKey, sValue) << "\n";
     return false;
   }
-  AppendOptionMessage(sOptionKind, pRow == nullptr, sKey, sValue,
-                      pRow == nullptr ? TableKeysText(pRows, iNumRows)
-                                      : ValidWordsText(pRow->option),
-                      sMessages);
+  const bool bNumbers = pRow != nullptr &&
+                        pRow->option.valueClass != OptionValueClass::kWord &&
+                        pRow->option.valueClass != OptionValueClass::kText;
+  AppendOptionMessage(
+      sOptionKind, pRow == nullptr, sKey, sValue,
+      pRow == nullptr ? TableKeysText(pRows, iNumRows)
+                      : ValidWordsText(pRow->option),
+      sMessages,
+      bNumbers ? RowNumberText(pRow->option, sValue.GetCString()) : KmString());
   return false;
 }
 

@@ -24,20 +24,44 @@ const char* NotNull(const char* sText) { return sText ? sText : ""; }
                        kClassName, i, 0, static_cast<int32_t>(uSize) - 1);
 }
 
+// The data-type letter of a format of whole numbers of type T.
+template <typename T>
+char TypeLetter() {
+  if (sizeof(T) == 2) return std::numeric_limits<T>::is_signed ? 'S' : 'U';
+  return std::numeric_limits<T>::is_signed ? 'I' : 'W';
+}
+
 // The bound sText of a range of type T in out. A format of whole numbers
-// reads a bound as a code is read in the data (ReadWholeNumber: "1.0" and
-// "1e0" are 1); what that rule does not read, or the type cannot hold, is
-// converted as it stands, so the empty text gives 0 and anything else
-// raises the conversion's own message.
+// reads a bound as a code is read in the data, by the one number rule
+// (ReadNumber: "1.0" and "1e0" are 1); a number that is no code of T is
+// refused saying what it is ("2.5" is no whole number, "3e9" a whole
+// number a long does not hold, "1e999" a number no double holds). What is
+// no number is converted as it stands, so the empty text gives 0 and
+// anything else raises the conversion's own message.
 template <typename T>
 void ReadBound(T& out, const char* sText) {
-  double dCode = 0.0;
-  if (std::numeric_limits<T>::is_integer &&
-      ReadWholeNumber(sText, true, &dCode) == CodeText::kCode &&
-      dCode >= static_cast<double>(std::numeric_limits<T>::min()) &&
-      dCode <= static_cast<double>(std::numeric_limits<T>::max())) {
-    out = static_cast<T>(dCode);
+  double dValue = 0.0;
+  const NumberKind kind = std::numeric_limits<T>::is_integer
+                              ? ReadNumber(sText, true, &dValue)
+                              : NumberKind::kNoNumber;
+  const double dMin = static_cast<double>(std::numeric_limits<T>::min());
+  const double dMax = static_cast<double>(std::numeric_limits<T>::max());
+  if (kind == NumberKind::kWholeNumber && dValue >= dMin && dValue <= dMax) {
+    out = static_cast<T>(dValue);
     return;
+  }
+  if (kind == NumberKind::kWholeNumber) {
+    GenerateKmMalformedDataException(
+        "\"%s\" is a whole number outside %.0f to %.0f, the codes this format "
+        "holds",
+        TypeLetter<T>(), sText, "KmConvertValue()", sText, dMin, dMax);
+  }
+  if (kind != NumberKind::kNoNumber) {
+    GenerateKmMalformedDataException(
+        kind == NumberKind::kNumber
+            ? "\"%s\" is a number, but not a whole one: no code"
+            : "\"%s\" is a number beyond those a double holds: no code",
+        TypeLetter<T>(), sText, "KmConvertValue()", sText);
   }
   KmConvertValue(out, sText, true);
 }

@@ -322,9 +322,11 @@ int32_t KmUserParamsDict::ParseLocation(const KmString& sValue,
   if (!bWhole || dLocation < 1.0 || dLocation > kMaxLocation) {
     GenerateKmInputExceptionF(
         "The file \"%s\", line %d: \"%s\" = \"%s\" is not a column number "
-        "from 1 to %d.",
+        "from 1 to %d (%s).",
         kClassName, sGivenName_.GetCString(), section.GetKeyLine(sKey), sKey,
-        sValue.GetCString(), kMaxLocation);
+        sValue.GetCString(), kMaxLocation,
+        RowNumberText(CountOption(sKey, 1, kMaxLocation), sValue.GetCString())
+            .GetCString());
   }
   return static_cast<int32_t>(dLocation);
 }

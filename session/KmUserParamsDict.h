@@ -69,8 +69,9 @@ class KmUserParamsDict {
   // "KMUserParamsDict", kind 0) for a null or empty name; for a faulty file a
   // KmException of kind 3: "Section \"[Datafile Options]\" not found in
   // <file>", "Section \"[Kinkmark Session Parameters]\" not found in
-  // <file>", a location that is not a column number from 1 to 32767, a
-  // location beyond the names of the data file's first line, an unreadable
+  // <file>", a location that is not a column number from 1 to 32767 (saying
+  // what it is: RowNumberText), a location beyond the names of the data
+  // file's first line, an unreadable
   // or spreadsheet (kmSession::RefuseSpreadsheet) data file when the names
   // are included, a "Format=" section that cannot
   // be parsed or names none of the file's variables. sNamesFile, when given, is

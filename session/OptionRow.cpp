@@ -11,6 +11,7 @@
 
 #include "foundation/KmConvertValue.h"
 #include "foundation/KmYesNo.h"
+#include "foundation/kmTools.h"
 
 namespace {
 
@@ -37,6 +38,25 @@ KmString JoinedText(const std::vector<std::string>& texts) {
     sText << texts[i].c_str();
   }
   return sText;
+}
+
+// True when dValue is the number of a word of sWords that is a number (a
+// special value of a row of numbers, such as "-1"), by the one number rule.
+bool IsNumberWord(const char* sWords, double dValue) {
+  return FindWord(sWords, [&](const char* p, size_t iWord) {
+           double dWord = 0.0;
+           const NumberKind kind =
+               ReadNumber(std::string(p, iWord).c_str(), false, &dWord);
+           return (kind == NumberKind::kWholeNumber ||
+                   kind == NumberKind::kNumber) &&
+                  dWord == dValue;
+         }) >= 0;
+}
+
+bool IsNumberClass(const OptionRow& row) {
+  return row.valueClass == OptionValueClass::kCount ||
+         row.valueClass == OptionValueClass::kNumber ||
+         row.valueClass == OptionValueClass::kLevel;
 }
 
 }  // namespace
@@ -115,10 +135,11 @@ bool IsValueOfRow(const OptionRow& row, const KmString& sValue) {
     case OptionValueClass::kCount:
     case OptionValueClass::kNumber: {
       double d = 0.0;
-      return ReadRowNumber(row, s, d) == RowNumber::kInClass && d >= row.dMin &&
-             d <= row.dMax &&
-             (row.valueClass != OptionValueClass::kLevel ||
-              (d > 0.0 && d < 1.0));
+      if (ReadRowNumber(row, s, d) != RowNumber::kInClass) return false;
+      return IsNumberWord(row.sWords, d) ||
+             (d >= row.dMin && d <= row.dMax &&
+              (row.valueClass != OptionValueClass::kLevel ||
+               (d > 0.0 && d < 1.0)));
     }
   }
   return false;
@@ -166,4 +187,37 @@ KmString OptionValuesText(const OptionRow& row) {
 
 bool IsKeyOfRow(const OptionRow& row, const KmString& sKey) {
   return row.bPrefix ? sKey.StartsWith(row.sKey) : sKey == row.sKey;
+}
+
+KmString RowValuesText(const OptionRow& row) {
+  KmString sText = OptionValuesText(row);
+  if (!IsNumberClass(row)) return sText;
+  FindWord(row.sWords, [&](const char* p, size_t iWord) {
+    const std::string sWord(p, iWord);
+    const bool bNumber =
+        ReadNumber(sWord.c_str(), false, nullptr) != NumberKind::kNoNumber;
+    sText << ", or " << (bNumber ? sWord : "\"" + sWord + "\"").c_str();
+    return false;
+  });
+  return sText;
+}
+
+KmString RowNumberText(const OptionRow& row, const char* sValue) {
+  double dValue = 0.0;
+  KmString sText;
+  switch (ReadRowNumber(row, sValue, dValue)) {
+    case RowNumber::kInClass:
+      sText << "the number " << kmTools::ShortestText(dValue);
+      break;
+    case RowNumber::kNotWhole:
+      sText << "not a whole number";
+      break;
+    case RowNumber::kBeyondDouble:
+      sText << "a number beyond those a double holds";
+      break;
+    case RowNumber::kNoNumber:
+      sText << "not a number";
+      break;
+  }
+  return sText;
 }

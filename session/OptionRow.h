@@ -68,7 +68,9 @@ constexpr OptionRow LevelOption(const char* sKey) {
 }
 
 // True when sValue (already lower-cased) is an accepted value of row: one of
-// its words, or a value of its class within its range.
+// its words, or a value of its class within its range. A word of a row of
+// numbers that is itself a number ("-1" beside the counts 0 to 9) is taken
+// by its number, however either is written ("-1.0", "-1e0", "-01").
 bool IsValueOfRow(const OptionRow& row, const KmString& sValue);
 
 // What a value of a row of numbers (kCount, kNumber, kLevel) holds, by
@@ -89,6 +91,18 @@ RowNumber ReadRowNumber(const OptionRow& row, const char* sValue,
 // (false) or 1 (true)", "a level above 0 and below 1", "1 to 100000", "a
 // number from 0" or "a finite number".
 KmString OptionValuesText(const OptionRow& row);
+
+// The values a file may write for row, for a message: OptionValuesText, and
+// for a row of numbers its special words after it ("0 to 9, or -1"; a word
+// that is no number in quotes: "0 to 1, or \"estimated\"").
+KmString RowValuesText(const OptionRow& row);
+
+// What the value sValue (already trimmed) of a row of numbers is, for the
+// message of a value the row does not take: "not a number", "not a whole
+// number" (kCount), "a number beyond those a double holds", or, for a number
+// of the row's class outside its range, "the number <value>" in its
+// shortest form ("-01" is "the number -1").
+KmString RowNumberText(const OptionRow& row, const char* sValue);
 
 // The position of sValue in the '|'-separated list sWords, or -1.
 int32_t WordCode(const char* sWords, const KmString& sValue);

@@ -23,7 +23,7 @@ bool ReadOptionNumber(const KmIniSection& section, const char* sFileName,
         "The file \"%s\", line %d: \"%s\" = \"%s\" is not %s; the key "
         "takes %s.",
         sSource, sFileName, section.GetKeyLine(sKey), sKey, sValue.GetCString(),
-        sKind, OptionValuesText(row).GetCString());
+        sKind, RowValuesText(row).GetCString());
   }
   dValue = dRead;
   return true;

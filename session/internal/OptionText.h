@@ -24,7 +24,7 @@ KmString ValueOf(const KmIniSection& section, const char* sKey);
 // A value that is not wholly a number of the row's class is refused rather
 // than read by its leading digits (which made "3x" 3 and "2.5" 2): throws
 // KmException (kind 3, source sSource) naming the place, the value and the
-// values the key takes (OptionValuesText):
+// values the key takes (RowValuesText):
 //   The file "<file>", line <n>: "<key>" = "<value>" is not a whole number
 //   ("a number", "a number a double holds"); the key takes <values>.
 // The range itself is the validators' to check.

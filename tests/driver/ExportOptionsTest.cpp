@@ -51,7 +51,7 @@ TEST(ValidateExportOptions, MissingSectionAndMessages) {
                 "use ...\nThe file \"" +
                 path +
                 "\", line 5: \"-1\" is not a valid value for the \"x values "
-                "precision\" Export Option.\n");
+                "precision\" Export Option (the number -1); use 0 to 17.\n");
 
   // A numbered range without its partner would be left out silently (or,
   // an end alone, taken from the first year), range 1 as any other.
@@ -155,7 +155,7 @@ TEST(IsValidExportOption, EveryKeyAcceptsItsValuesAndRefusesAWrongOne) {
       {"aapc end range12", {"2010"}, {"end"}},
   };
   for (const char* sKey : kSwitches) {
-    cases.push_back({sKey, {"true", "FALSE", "Yes", "0"}, {"0x1"}, true});
+    cases.push_back({sKey, {"true", "FALSE", "Yes", "0"}, {"0x1", "-1"}, true});
   }
   for (const char* sKey : kPrecisions) {
     cases.push_back({sKey,

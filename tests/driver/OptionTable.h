@@ -29,7 +29,8 @@ using LineValidator = bool (*)(KmString sKey, KmString sValue,
 // Expects every valid value accepted without a message, and every invalid
 // one refused with "\"<value>\" is not a valid value for the \"<key>\"
 // <sKind>.\n" (sKind: "Session Option", "Export Option"), where a key of
-// words lists them before the full stop ("; use ..."); a switch with
+// numbers says what the value is (" (...)") and a key lists the values it
+// takes before the full stop ("; use ..."); a switch with
 // "\"<value>\" is not a yes or no for \"<key>\"; write yes (...) ...".
 template <class Cases>
 void ExpectOptionTable(LineValidator isValid, const char* sKind,
@@ -56,7 +57,9 @@ void ExpectOptionTable(LineValidator isValid, const char* sKind,
         continue;
       }
       EXPECT_EQ(std::regex_replace(sMessages.GetCString(),
-                                   std::regex("; use [^\n]*\\.\n$"), ".\n"),
+                                   std::regex("( \\([^()\n]*\\))?; use "
+                                              "[^\n]*\\.\n$"),
+                                   ".\n"),
                 std::string("\"") + sValue +
                     "\" is not a valid value for the \"" + c.sKey + "\" " +
                     sKind + ".\n");

@@ -57,10 +57,30 @@ TEST(ValidateRunOptions, MessagesForKeyAndValue) {
   EXPECT_EQ(Text(),
             "\"log\" is not a valid value for the \"model\" Session Option; "
             "use \"ln\" or \"linear\".\n");
-  EXPECT_FALSE(IsValid("apc alpha level", "1.5"));
-  EXPECT_EQ(Text(),
-            "\"1.5\" is not a valid value for the \"apc alpha level\" "
-            "Session Option.\n");
+  // Fault: a number was refused without a word of what it is or of the
+  // values the key takes.
+  const struct {
+    const char* sKey;
+    const char* sValue;
+    const char* sMessage;
+  } kNumbers[] = {
+      {"maximum kinkmarks", "-01.5",
+       "\"-01.5\" is not a valid value for the \"maximum kinkmarks\" "
+       "Session Option (not a whole number); use 0 to 9, or -1.\n"},
+      {"minimum kinkmarks", "-01",
+       "\"-01\" is not a valid value for the \"minimum kinkmarks\" Session "
+       "Option (the number -1); use 0 to 9.\n"},
+      {"num cores", "1e-999",
+       "\"1e-999\" is not a valid value for the \"num cores\" Session "
+       "Option (a number beyond those a double holds); use 0 to 9999.\n"},
+      {"autocorr errors", "x",
+       "\"x\" is not a valid value for the \"autocorr errors\" Session "
+       "Option (not a number); use 0 to 1, or \"estimated\".\n"},
+  };
+  for (const auto& c : kNumbers) {
+    EXPECT_FALSE(IsValid(c.sKey, c.sValue));
+    EXPECT_EQ(Text(), c.sMessage);
+  }
 }
 
 // Every key with values it accepts and values it refuses.
@@ -95,12 +115,20 @@ const option_table::OptionCase kRunOptionCases[] = {
     {"madwd psi value", {"0.5"}, {"2"}},
     {"pairwise significance level", {"0.05"}, {"5", "1"}},
     // Fault: "yes", "1" and "no", which the other files take, were refused.
-    {"jump model", {"true", "False", "yes", "1", "0.0"}, {"y", "Y"}, true},
+    // A number other than 1 and 0, negative ones too, is neither yes nor no.
+    {"jump model",
+     {"true", "False", "yes", "1", "0.0"},
+     {"y", "Y", "-1"},
+     true},
     {"comparability ratio", {"true", "false", "NO"}, {"1x"}, true},
     {"include standard analysis", {"true", "false", "1e0"}, {"2"}, true},
     {"madwd", {"true", "false", "0"}, {"on"}, true},
     {"minimum kinkmarks", {"0", "9"}, {"-1", "10"}},
-    {"maximum kinkmarks", {"3", "-1", "9"}, {"-2", "10", "100"}},
+    // Fault: -1 (keep the session's maximum) was taken only as written so;
+    // -1.0, -1e0 and -01 were refused, while 2.0 read as 2.
+    {"maximum kinkmarks",
+     {"3", "-1", "9", "-1.0", "-1e0", "-01", "2.0"},
+     {"-2", "10", "100", "-1.5", "-0.1e1x"}},
     {"min obs end", {"1", "1000"}, {"-2", "0", "1001"}},
     {"min obs between", {"0", "2", "1000"}, {"-3", "1001"}},
     {"num obs between", {"0", "20"}, {"-1", "21", "1000"}},
@@ -144,20 +172,22 @@ TEST(ValidateRunOptions, ChecksExactlyTheLinesTheReaderReads) {
                             "[Session Options]\nalso ignored = 1\n"
                             "[Next]\nbar = 2\n"));
   const std::string sAt = "The file \"" + dir.File("run-options.ini") + "\"";
-  EXPECT_EQ(km_test::ElidedKeyLists(Text()),
-            sAt +
-                ", line 4: \"1.5\" is not a valid value for the \"apc alpha "
-                "level\" Session Option.\n" +
-                sAt +
-                ", line 6: \"foo\" is not a valid Session Option; use "
-                "...\n" +
-                sAt +
-                ", line 8: \"also ignored\" is not a valid Session "
-                "Option; use ...\n" +
-                sAt +
-                " gives the section \"[Session Options]\" twice: line 3 "
-                "\"[Session Options]\" and line 7 \"[Session "
-                "Options]\".  Give each section once.\n");
+  EXPECT_EQ(
+      km_test::ElidedKeyLists(Text()),
+      sAt +
+          ", line 4: \"1.5\" is not a valid value for the \"apc alpha "
+          "level\" Session Option (the number 1.5); use a level above 0 and "
+          "below 1.\n" +
+          sAt +
+          ", line 6: \"foo\" is not a valid Session Option; use "
+          "...\n" +
+          sAt +
+          ", line 8: \"also ignored\" is not a valid Session "
+          "Option; use ...\n" +
+          sAt +
+          " gives the section \"[Session Options]\" twice: line 3 "
+          "\"[Session Options]\" and line 7 \"[Session "
+          "Options]\".  Give each section once.\n");
 }
 
 // Writes `body` as a run-options file and applies it to a fresh session

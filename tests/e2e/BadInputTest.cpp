@@ -182,8 +182,9 @@ const BadCase kCases[] = {
      "the \"model\" Session Option; use \"ln\" or \"linear\".\nThe file "
      "\"options.ini\", line 3: "
      "\"1.5\" is not a valid value for the \"apc alpha level\" Session "
-     "Option.\nThe file \"options.ini\", line 4: \"many\" is not a valid "
-     "value for the \"num permutations\" Session Option.\n",
+     "Option (the number 1.5); use a level above 0 and below 1.\nThe file "
+     "\"options.ini\", line 4: \"many\" is not a valid value for the \"num "
+     "permutations\" Session Option (not a number); use 1 to 100000.\n",
      "ValidateRunOptions()"},
     {"bad_norunsection",
      "Missing [Session Options] in Options file: options.ini",
@@ -219,23 +220,27 @@ const BadCase kCases[] = {
      "the \"field delimiter\" Export Option; use \"tab\", \"comma\" or "
      "\"semi-colon\".\nThe file \"export.ini\", line "
      "3: \"high\" is not a valid value for the \"apc precision\" Export "
-     "Option.\n",
+     "Option (not a number); use 0 to 17.\n",
      "ValidateExportOptions()"},
     {"bad_runoptionranges",
      "line 3: \"100\" is not a valid value for the \"maximum kinkmarks\" "
-     "Session Option.\nThe file \"options.ini\", line 4: \"1000\" is not a "
-     "valid value for the \"num obs between\" Session Option.\nThe file "
+     "Session Option (the number 100); use 0 to 9, or -1.\nThe file "
+     "\"options.ini\", line 4: \"1000\" is not a valid value for the \"num "
+     "obs between\" Session Option (the number 1000); use 0 to 20.\nThe file "
      "\"options.ini\", line 5: \"2147483647\" is not a valid value for the "
-     "\"number of resamples\" Session Option.\nThe file \"options.ini\", "
-     "line 6: \"-3\" is not a valid value for the \"num cores\" Session "
-     "Option.\nThe file \"options.ini\", line 7: \"0\" is not a valid value "
-     "for the \"apc alpha level\" Session Option.\nThe file \"options.ini\", "
-     "line 8: \"0\" is not a valid value for the \"num permutations\" "
-     "Session Option.\n",
+     "\"number of resamples\" Session Option (the number 2147483647); use 2 "
+     "to 100000.\nThe file \"options.ini\", line 6: \"-3\" is not a valid "
+     "value for the \"num cores\" Session Option (the number -3); use 0 to "
+     "9999.\nThe file \"options.ini\", line 7: \"0\" is not a valid value "
+     "for the \"apc alpha level\" Session Option (the number 0); use a level "
+     "above 0 and below 1.\nThe file \"options.ini\", line 8: \"0\" is not a "
+     "valid value for the \"num permutations\" Session Option (the number "
+     "0); use 1 to 100000.\n",
      "ValidateRunOptions()"},
     {"bad_exportranges",
      "\"2000000000\" is not a valid value for the \"p-value precision\" "
-     "Export Option.\naapc start range2 found but no corresponding End "
+     "Export Option (the number 2000000000); use 0 to 17.\naapc start range2 "
+     "found but no corresponding End "
      "Range found: the Export Options need \"aapc end range2\" as well.\n",
      "ValidateExportOptions()"},
     // Option combinations no fit serves, refused before any fit. Fault:
@@ -512,7 +517,8 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
       // ended the whole run with a matrix library's index error.
       {"bad_clusteringzeropopulation",
        {"Cohort \"East\" could not be fitted (data file tinycount.csv): One "
-        "or more count values were not numeric. (record 5, column 4)  Data "
+        "or more count values were beyond the numbers a double holds. (record "
+        "5, column 4)  Data "
         "file \"tinycount.csv\", line 5, column 4: the count \"1e-320\" is "
         "a number beyond those a double holds",
         "1 of 2 cohorts could not be fitted\n"},
@@ -661,6 +667,11 @@ const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
   "9\nrun type = calculated\ndependent variable type = " type "\n"
 
 const DataCase kDataCases[] = {
+    // Fault: a session-parameter file of counts was summarised as an
+    // age-adjusted rate.
+    {"a session of counts", "poissoncount.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count"},
     {"header row not declared", "se.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "Data file \"data.csv\", line 1, column 2: the independent variable Year "
@@ -726,8 +737,9 @@ const DataCase kDataCases[] = {
     {"year beyond a double", "se.ini", "1,2004,", "1,1e400,", "data.csv",
      nullptr, nullptr,
      "Cohort \"East\" could not be fitted (data file data.csv): Kinkmark "
-     "cannot process records with independent variable values that are "
-     "non-numeric. (record 5, column 2)  Data file \"data.csv\", line 5, "
+     "cannot process records with independent variable values beyond the "
+     "numbers a double holds. (record 5, column 2)  Data file \"data.csv\", "
+     "line 5, "
      "column 2: the independent value \"1e400\" is a number beyond those a "
      "double holds (sizes from 1e-308 to 1e308, and 0).\n"},
     // Fault: named only the spacing options, which cannot raise the cap of
@@ -1346,9 +1358,10 @@ const RefusalCase kRefusals[] = {
      "line 6, column 4: the standard error 1e308 cannot be used: its square"},
     {"negative rate", "se.ini", "1,2005,57.70,", "1,2005,-57.70,",
      "is a Crude or Age-Adjusted rate and is negative."},
+    // Fault: a session of counts called a negative count a rate.
     {"negative count", "poissoncount.ini", "1154,", "-1154,",
-     "and is negative.  Kinkmark will not analyze by-groups that have this "
-     "error. (record 6, column 5)"},
+     "is a COUNT and is negative.  Kinkmark will not analyze by-groups that "
+     "have this error. (record 6, column 5)"},
     {"population of 0", "counts.ini", "1154,2000000", "1154,0",
      "Data file \"data.csv\", line 6, column 6: the population is \"0\"; a "
      "population must be a number greater than 0."},
@@ -1701,6 +1714,7 @@ enum : unsigned {
                           // (a session-parameter file's needs "run type")
   kWidthWording = 65536,  // a refusal naming the header row or the first
                           // record, and a comma file's split columns
+  kConstantVariance = 131072,  // the run options leave out "het error"
 };
 
 struct Variation {
@@ -2000,8 +2014,8 @@ const Variation kVariations[] = {
     // whole run with "Cannot place kinkmark 0 in GridSearch.".
     {"age-adjusted population too small to form a rate", DataSet::kAgeAdjusted,
      [](Rows& r) { Row(r, "East", "2003")[4] = "1e-310"; },
-     "One or more population values were not numeric. (record 7, column "
-     "5)"},
+     "One or more population values were beyond the numbers a double holds. "
+     "(record 7, column 5)"},
     // Fault: a count no double holds was named "not numeric", without its
     // file, line or value.
     {"age-adjusted count 9.99989e-321", DataSet::kAgeAdjusted,
@@ -2086,11 +2100,12 @@ const Variation kVariations[] = {
     {"a year written 2005-2006", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "2005-2006"; },
      "column 2: the independent value \"2005-2006\" is not a number."},
-    // Fault: a year under the smallest double was fitted as the year 0.
+    // Faults: a year under the smallest double was fitted as the year 0;
+    // then it was called non-numeric before it was called a number.
     {"a year written 1e-999", DataSet::kRates,
      [](Rows& r) { Row(r, "East", "2005")[1] = "1e-999"; },
-     "column 2: the independent value \"1e-999\" is a number beyond those a "
-     "double holds"},
+     "independent variable values beyond the numbers a double holds. (record "
+     "6, column 2)  Data file \""},
     // Fault: a year above 1e15 ended the whole run with "Cannot place
     // kinkmark 0 in GridSearch.", naming nothing.
     {"a year written 1e300", DataSet::kRates,
@@ -2173,6 +2188,23 @@ const Variation kVariations[] = {
     // Fault: the refusal named no key to write.
     {"age-adjusted run options without the run type", DataSet::kAgeAdjusted,
      nullptr, "the file gives no \"run type\")", 2, nullptr, kNoRunType},
+    // Fault: the records of a year, its age groups, were refused as equal
+    // years, naming nothing of the run type they need.
+    {"age-adjusted run options without the run type or standard errors",
+     DataSet::kAgeAdjusted, nullptr,
+     "Previous Value: 2000.000000  The session names the adjustment variable "
+     "Age (column 3), so the records of one year are its age groups, but the "
+     "run reads each record as a year's own value: the run options must say "
+     "\"run type = calculated\"",
+     2, nullptr, kNoRunType | kConstantVariance},
+    // Fault: the note on a cohort fitted with fewer kinkmarks quoted a
+    // "maximum kinkmarks" that no file gave.
+    {"a short second site without a maximum", DataSet::kRates,
+     [](Rows& r) { r.resize(20); },
+     "Note: cohort \"West\" was fitted with at most 1 kinkmark, not the 2 "
+     "that the run set as the default for its cohorts' observations (no file "
+     "gives \"maximum kinkmarks\"): its 8 observations",
+     0, nullptr, kNoMaximum},
     // Fault: a site whose every year is left out ended the whole run with
     // "observation matrices hold fewer rows than its observation count".
     {"a site whose every year is marked not used", DataSet::kRates,
@@ -2397,8 +2429,10 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                      : std::string(c.flags & kNoRunType
                                        ? ""
                                        : "run type = calculated\n") +
-                           "dependent variable type = age-adjusted rate\nhet "
-                           "error = standard error\n") +
+                           "dependent variable type = age-adjusted rate\n" +
+                           (c.flags & kConstantVariance
+                                ? ""
+                                : "het error = standard error\n")) +
                 c.sTail);
       const bool bNoRunOptions = (c.flags & kNoRunOptions) && r.bDictionary;
       const std::string sRun =

@@ -2568,6 +2568,25 @@ TEST(KinkmarkRun, ExamplesRunAndWriteTheirMainOutputs) {
   }
 }
 
+// A saved session's AAPC ranges are its own: without an export-options
+// file, which would replace them, the run exports them
+// (examples/varcov/rates.kms holds the full range, the last 5 and 10
+// observations and 1991-2000, the ranges of the run that saved it).
+TEST(KinkmarkRun, ASavedSessionWithoutExportOptionsExportsItsOwnRanges) {
+  km_test::ScratchDir dir;
+  CopyExample("varcov", dir);
+  WriteAll(dir.File("own.ini"),
+           "[Kinkmark Input Files]\nSession File = "
+           "examples/varcov/rates.kms\nData File = "
+           "examples/varcov/rates.csv\nOutput File = own.kmo\n");
+  ASSERT_EQ(RunKinkmark(dir, "own.ini").iStatus, 0);
+  const std::string sAAPC = ReadAll(dir.File("own.aapcexport.txt"));
+  for (const char* sRange : {"Female;North;1;Full Range;1991;2020;",
+                             "Female;North;1;Last 5 Obs.;"}) {
+    EXPECT_NE(sAAPC.find(sRange), std::string::npos) << sAAPC;
+  }
+}
+
 // A run, then the same data again with the session it saved as the session
 // file: every export is that of the first run, byte for byte (the run
 // summary from its options on, below the run's files and time). Fault: a

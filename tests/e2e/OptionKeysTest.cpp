@@ -303,6 +303,14 @@ const OptionRow kRows[] = {
      "dataexport.txt",
      T,
      "\"KM1"},
+    // Fault: -1 written -1.0 (or -1e0, -01) was refused, where -1 keeps the
+    // session's maximum (here the default for 12 years, 2).
+    {"maximum kinkmarks written -1.0",
+     {"S:maximum kinkmarks = -1.0"},
+     {"S:maximum kinkmarks = 0"},
+     "dataexport.txt",
+     T,
+     "\"KM2"},
     {"min obs end",
      {"S:min obs end = 4"},
      {},

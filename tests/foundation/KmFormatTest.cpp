@@ -74,7 +74,24 @@ TEST(KmFormat, IntegerListsAndBlankValues) {
   // Fault: a code written 1e1 or +020.0, its number by the one number rule,
   // was refused; 1.5 is no code.
   format.AddLine("1e1, +020.0", "spelt", -1);
-  EXPECT_THROW(format.AddLine("1.5", "half", -1), KmMalformedDataException);
+  // Fault: a number that is no code was "not a valid long" whatever it
+  // was; each now says what it is.
+  const struct {
+    const char* sLine;
+    const char* sMessage;
+  } kNoCodes[] = {
+      {"1.5", "\"1.5\" is a number, but not a whole one: no code"},
+      {"3e9",
+       "\"3e9\" is a whole number outside -2147483648 to 2147483647, the "
+       "codes this format holds"},
+      {"1e999", "\"1e999\" is a number beyond those a double holds: no code"},
+  };
+  for (const auto& c : kNoCodes) {
+    const KmMalformedDataException e =
+        km_test::CatchKmException<KmMalformedDataException>(
+            [&] { format.AddLine(c.sLine, "no code", -1); });
+    EXPECT_STREQ(e.GetMessage(), c.sMessage);
+  }
   struct Case {
     const char* sValue;
     int32_t iExpected;

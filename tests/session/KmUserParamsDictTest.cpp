@@ -262,8 +262,12 @@ TEST(KmUserParamsDict, ErrorsInTheVariableSectionsAreRaisedNotSwallowed) {
        "independent variable location = 2\ncount location = "
        "third\nstandard error location = 4\n",
        "", "line 4: \"count location\" = \"third\" is not a column"},
-      {"negative location", "independent variable location = -2\n", "",
-       "\"independent variable location\" = \"-2\""},
+      {"negative location", "independent variable location = -2.0\n", "",
+       "\"independent variable location\" = \"-2.0\" is not a column number "
+       "from 1 to 32767 (the number -2)."},
+      {"location 2.5", "independent variable location = 2.5\n", "",
+       "\"independent variable location\" = \"2.5\" is not a column number "
+       "from 1 to 32767 (not a whole number)."},
       {"location past 16 bits", "independent variable location = 70000\n", "",
        "\"independent variable location\" = \"70000\""},
       {"by-var location",
