@@ -51,8 +51,8 @@ bool MayRemoveFrom(const KmFolder& folder, const std::string& sLeaf) {
   struct stat held;
   const uid_t iUser = KmGetFileSystem().UserId();
   // A folder with the sticky bit lets only the owner of a file, or of the
-  // folder, remove it.
-  return !folder.Stat(sLeaf, file) || file.st_uid == iUser ||
+  // folder, or root, remove it or rename another file over it.
+  return iUser == 0 || !folder.Stat(sLeaf, file) || file.st_uid == iUser ||
          !folder.Stat(".", held) || (held.st_mode & S_ISVTX) == 0 ||
          held.st_uid == iUser;
 }

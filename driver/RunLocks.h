@@ -15,8 +15,9 @@
 std::string AccountInWords(uid_t iUid);
 
 // True when this account (the installed KmFileSystem's UserId) may remove
-// sLeaf of folder: its own file, or one in a folder without the sticky bit
-// or of its own (true too when either cannot be told).
+// or replace sLeaf of folder: its own file, or one in a folder without the
+// sticky bit or of its own, or any file where the account is root (true too
+// when the file or the folder cannot be told).
 bool MayRemoveFrom(const KmFolder& folder, const std::string& sLeaf);
 
 // The notice of a run waiting for the lock of the clustering result file

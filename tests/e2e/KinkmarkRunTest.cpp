@@ -25,6 +25,7 @@
 
 #include "driver/CommitRecord.h"
 #include "driver/KmDriver.h"
+#include "driver/RunLocks.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "tests/e2e/E2eRun.h"
 #include "tests/test_util/TestUtil.h"
@@ -743,13 +744,16 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       {"run.job", sJob + "run.csv", "", "run.apcexport.txt.", 2,
        "Unable to write the file \"run.apcexport.txt\": No space left"},
       // Fault: the error file said only that every output "may be this
-      // run's or an earlier run's".
+      // run's or an earlier run's", and then not which were the earlier's.
       {"run.job", sJob + "run.csv", "", "", 2,
-       "to \"run.apcexport.txt\": Permission denied", "run.apcexport.txt",
-       "may be this run's or an earlier run's: the run failed while it moved "
-       "its outputs into place. It had moved \"run.kmo\", \"run.kms\", "
-       "\"run.report.txt\" and \"run.dataexport.txt\"; any other is from "
-       "before it."},
+       "this run's; \"run.apcexport.txt\", \"run.aapcexport.txt\", "
+       "\"run.finalselectedmodelexport.txt\", \"run.permtestexport.txt\" and "
+       "\"run.RunSummary.txt\" are from before it (an earlier run's outputs, "
+       "or other files).",
+       "run.apcexport.txt",
+       "are not all of one run: the run failed while it moved its outputs "
+       "into place. \"run.kmo\", \"run.kms\", \"run.report.txt\" and "
+       "\"run.dataexport.txt\" are this run's; "},
       // Fault: a disk full part-way named the partial file the run removes.
       {"run.job", sJob + "run.csv", "", "run.dataexport.txt.", 2,
        "Unable to write the file \"run.dataexport.txt\": No space left", "", "",
@@ -1889,6 +1893,132 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
       EXPECT_NE(run.sConsole.find(sPart), std::string::npos) << run.sConsole;
     }
     std::map<std::string, std::string> after = Contents(dir);
+    after.erase("run.ErrorFile.txt");
+    EXPECT_TRUE(after == before);
+  }
+}
+
+// This process acting as the account iUser: every file it creates is that
+// account's, and a rename or removal in a folder with the sticky bit is
+// refused (EPERM) where the file under the name is neither that account's
+// nor in a folder of its own, as the system refuses it to any account but
+// root. onCreate is called once, as the first partial file whose name
+// begins with sTrigger is created. REQUIRES: root, to give files owners.
+struct AccountFileSystem : KmFileSystem {
+  explicit AccountFileSystem(uid_t i) : iUser(i) {}
+  uid_t UserId() override { return iUser; }
+  bool Refuses(int iFolder, const std::string& sName) const {
+    struct stat file;
+    struct stat folder;
+    return iUser != 0 &&
+           fstatat(iFolder, sName.c_str(), &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstat(iFolder, &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+           file.st_uid != iUser && folder.st_uid != iUser;
+  }
+  int CreateExclusiveAt(int iFolder, const std::string& sName) override {
+    const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
+    if (iFd >= 0 && fchown(iFd, iUser, static_cast<gid_t>(-1)) != 0) {
+      ADD_FAILURE() << "fchown " << sName;
+    }
+    if (iFd >= 0 && onCreate && sName.rfind(sTrigger, 0) == 0) {
+      std::exchange(onCreate, nullptr)();
+    }
+    return iFd;
+  }
+  bool RenameAt(int iFolder, const std::string& sFrom,
+                const std::string& sTo) override {
+    errno = EPERM;
+    return !Refuses(iFolder, sTo) &&
+           KmFileSystem::RenameAt(iFolder, sFrom, sTo);
+  }
+  bool RemoveAt(int iFolder, const std::string& sName) override {
+    errno = EPERM;
+    return !Refuses(iFolder, sName) && KmFileSystem::RemoveAt(iFolder, sName);
+  }
+  uid_t iUser;
+  std::string sTrigger;
+  std::function<void()> onCreate;
+};
+
+// Fault: in a folder with the sticky bit, another account's file under one
+// output name had the run move the outputs before that name into place and
+// then fail at its rename ("Operation not permitted"), leaving a set mixed
+// of two runs. The run now refuses before its first move (before its fits,
+// or at its last step where the file came while it ran), naming the file,
+// its owner and what to do, and every file stays as it was; a file this
+// account may replace (its own folder, no sticky bit, root) is replaced.
+TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file an owner needs root";
+  constexpr uid_t kUser = 54321;   // the account the run acts as
+  constexpr uid_t kOther = 54322;  // the owner of the file in its way
+  km_test::ScratchDir dir;
+  CopyFixtures(dir);
+  const std::vector<std::string> inputs = Files(dir);
+  AccountFileSystem user(kUser);
+  ASSERT_EQ(RunInProcess(user, dir, "run.ini").iStatus, 0);
+  // The earlier outputs, this account's, each with bytes of its own.
+  std::vector<std::string> outputs;
+  for (const std::string& sName : Files(dir)) {
+    if (std::find(inputs.begin(), inputs.end(), sName) != inputs.end()) {
+      continue;
+    }
+    outputs.push_back(sName);
+  }
+  ASSERT_GE(outputs.size(), 4u);
+  struct Case {
+    std::string sName;  // holds another account's file
+    int iStatus;
+    uid_t iUser = kUser;         // the account the run acts as
+    bool bSticky = true;         // the folder has the sticky bit
+    uid_t iFolder = 0;           // the folder's owner
+    bool bWhileRunning = false;  // the file becomes the other's mid-run
+  };
+  std::vector<Case> cases;
+  for (const std::string& sName : outputs) cases.push_back({sName, 2});
+  cases.push_back({"out.report.txt", 2, kUser, true, 0, true});
+  cases.push_back({"out.dat", 0, kUser, true, kUser});
+  cases.push_back({"run.kms", 0, kUser, false});
+  cases.push_back({"out.RunSummary.txt", 0, 0, true, kOther});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sName + " " + std::to_string(c.iStatus));
+    for (const std::string& sName : outputs) {
+      WriteAll(dir.File(sName), "earlier " + sName + "\n");
+      ASSERT_EQ(chown(dir.File(sName).c_str(), kUser, -1), 0);
+    }
+    const auto GiveAway = [&] {
+      ASSERT_EQ(chown(dir.File(c.sName).c_str(), kOther, -1), 0);
+    };
+    if (!c.bWhileRunning) GiveAway();
+    fs::permissions(
+        dir.Path(), fs::perms::sticky_bit,
+        c.bSticky ? fs::perm_options::add : fs::perm_options::remove);
+    ASSERT_EQ(chown(dir.Path().c_str(), c.iFolder, -1), 0);
+    std::map<std::string, std::string> before = Contents(dir);
+    before.erase("run.ErrorFile.txt");
+    AccountFileSystem account(c.iUser);
+    account.sTrigger = "out.RunSummary.txt.";
+    if (c.bWhileRunning) account.onCreate = GiveAway;
+    const RunResult run = RunInProcess(account, dir, "run.ini");
+    ASSERT_EQ(chown(dir.Path().c_str(), 0, -1), 0);
+    EXPECT_EQ(run.iStatus, c.iStatus) << run.sConsole;
+    std::map<std::string, std::string> after = Contents(dir);
+    if (c.iStatus == 0) {
+      EXPECT_NE(after[c.sName], before.at(c.sName));
+      continue;
+    }
+    EXPECT_NE(run.sConsole.find("\"" + c.sName + "\" is another account's (" +
+                                AccountInWords(kOther) +
+                                "), in a folder with the sticky bit"),
+              std::string::npos)
+        << run.sConsole;
+    EXPECT_NE(run.sConsole.find(
+                  "Ask that account to remove \"" + c.sName + "\", or " +
+                  (c.sName == "run.kms" ? "give the run file another name."
+                                        : "name another \"Output File\"")),
+              std::string::npos);
+    // Refused before the fits unless the file came while the run wrote.
+    EXPECT_EQ(run.sConsole.find("Executing") == std::string::npos,
+              !c.bWhileRunning);
     after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
   }
