@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <utility>
@@ -564,6 +565,11 @@ struct FaultyFileSystem : KmFileSystem {
     bOtherUser = bOtherUser || (bOtherUserFromLock && bClustering && bLocked &&
                                 (iOperation & LOCK_EX) != 0);
     return bLocked;
+  }
+  // The holders of a lock the system names, where set.
+  std::optional<std::vector<KmLockHolder>> holders;
+  std::vector<KmLockHolder> LockHolders(const struct stat& file) override {
+    return holders ? *holders : KmFileSystem::LockHolders(file);
   }
   bool bOtherUserFromLock = false;
   bool bOtherUser = false;  // every file is another account's
@@ -1680,10 +1686,20 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       std::string(
           "Finished Run Summary Export\nThe run waits for the lock "
           "of the clustering result file \"") +
-      kClusteringResult +
-      "\", which another process holds; runs that append to one file take "
-      "turns, so it goes on once that lock is let go. If it waits on, find "
-      "the process that holds the file open";
+      kClusteringResult + "\", which ";
+  const std::string sTurns =
+      "; runs that append to one file take turns, so it goes on once that "
+      "lock is let go. If it waits on, ";
+  // Fault: the wait named no holder, and its advice (fuser) saw only this
+  // account's processes.
+  const std::string sNamed = sWaits + "process 4242 (kinkmark, " +
+                             AccountInWords(54322) + ") holds" + sTurns +
+                             "have its account stop that process (kill "
+                             "4242), or stop this run and name another";
+  const std::string sUnnamed = sWaits +
+                               "another process holds (the system does not "
+                               "say which)" +
+                               sTurns + "stop this run and name another";
   const struct {
     Kind kind;
     std::string sEarlier;      // the result file's bytes ("": none)
@@ -1694,11 +1710,14 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     bool bSizeLimit = false;   // room for every output but the block
     bool bMoved = false;       // moved away mid-run, a copy put under its name
     int iBusyLocks = 0;        // its lock refused so often when tried at once
+    bool bHolder = false;      // the system names its holder
   } cases[] = {
       // Held by another process for a moment, or until the run waits.
       {kGenuine, "an earlier run\n", "", "", -1, "", false, false, 3},
-      {kGenuine, "an earlier run\n", sWaits.c_str(), "", -1, "", false, false,
+      {kGenuine, "an earlier run\n", sUnnamed.c_str(), "", -1, "", false, false,
        -1},
+      {kGenuine, "an earlier run\n", sNamed.c_str(), "", -1, "", false, false,
+       -1, true},
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
       {kGenuine, "an earlier run\n", ""},
@@ -1763,6 +1782,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     full.bNoLock =
         c.kind == kFailedRun && *c.sFull == '\0' && *c.sNoMove == '\0';
     full.iBusyLocks = c.iBusyLocks;
+    if (c.bHolder) full.holders = {{4242, true, 54322, "kinkmark"}};
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -1883,6 +1903,7 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     FaultyFileSystem locking("");
     locking.bOtherUser = true;
     locking.iLockRefusal = c.iRefusal;
+    locking.holders.emplace();  // the system names no holder
     const RunResult run = RunInProcess(locking, dir, "run.ini");
     close(iHeld);
     EXPECT_EQ(run.iStatus, c.iStatus);
@@ -1895,6 +1916,112 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     std::map<std::string, std::string> after = Contents(dir);
     after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
+  }
+}
+
+// A process that holds the lock of sPath (flock) until the object goes, or
+// with bWaits waits for it, once the system lists it as waiting.
+class LockingProcess {
+ public:
+  explicit LockingProcess(const std::string& sPath, bool bWaits = false) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    std::fflush(stdout);
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int iFd = open(sPath.c_str(), O_RDWR | O_CREAT, 0644);
+      if (bWaits && write(ready[1], "y", 1) != 1) _exit(1);
+      if (iFd < 0 || flock(iFd, LOCK_EX) != 0 || bWaits ||
+          write(ready[1], "y", 1) == 1) {
+        pause();
+      }
+      _exit(0);
+    }
+    close(ready[1]);
+    char c = 'n';
+    bHeld_ = read(ready[0], &c, 1) == 1 && c == 'y';
+    close(ready[0]);
+    // A waiter's line in the kernel's list reads "1: -> FLOCK ...".
+    const std::string sWaiter =
+        "-> FLOCK  ADVISORY  WRITE " + std::to_string(pid_) + " ";
+    for (int i = 0; bWaits && i < 6000; ++i) {
+      if (ReadAll("/proc/locks").find(sWaiter) != std::string::npos) return;
+      usleep(10000);
+    }
+    bHeld_ = bHeld_ && !bWaits;
+  }
+  ~LockingProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  pid_t GetPid() const { return pid_; }
+  bool IsHeld() const { return bHeld_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool bHeld_ = false;
+};
+
+// Fault: a lock of the outputs held by another process was told "Another
+// run is writing the outputs" whoever held it, even another account's
+// process on a lock file of the user's, with no advice that works across
+// accounts. The refusal now names the holder and its account, as the
+// system tells them; the run writes and removes nothing.
+TEST(KinkmarkRun, TheHolderOfTheOutputsLockIsNamed) {
+  std::string sCommand = ReadAll("/proc/self/comm");
+  sCommand.erase(sCommand.find_last_not_of('\n') + 1);
+  const struct {
+    std::optional<std::vector<KmLockHolder>> holders;  // as the system names
+    std::string sMessage;     // "%" stands for the holding process's id
+    bool bOtherFile = false;  // the lock file is another account's
+  } cases[] = {
+      {std::nullopt,
+       "Error: Another run is writing the outputs of \"out.dat\" "
+       "(process % (" +
+           sCommand + ", " + AccountInWords(geteuid()) +
+           "), it holds \"out.lock\"); this run wrote and "
+           "removed nothing."},
+      {std::vector<KmLockHolder>{{4242, true, 54322, "kinkmark"}},
+       "Error: Process 4242 (kinkmark, " + AccountInWords(54322) +
+           ") holds the lock file \"out.lock\" of the outputs of \"out.dat\": "
+           "a run of that account may be writing these outputs; this run "
+           "wrote and removed nothing. Wait for that run to end, or ask that "
+           "account to stop it, or name another \"Output File\" in the run "
+           "file, in another folder."},
+      {std::vector<KmLockHolder>{{4243, false, 0, ""}},
+       "(process 4243 (no longer running: a process it started holds the "
+       "lock), it holds \"out.lock\")"},
+      // Another account's lock file, held by a process of this account.
+      {std::vector<KmLockHolder>{{4244, true, geteuid() + 1, "kinkmark"}},
+       "Error: Another run is writing the outputs of \"out.dat\" (process "
+       "4244 (kinkmark, " +
+           AccountInWords(geteuid() + 1) + "), it holds",
+       true},
+  };
+  for (const auto& c : cases) {
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    const LockingProcess holder(dir.File("out.lock"));
+    ASSERT_TRUE(holder.IsHeld());
+    // A process waiting for the lock holds nothing.
+    std::optional<LockingProcess> waiter;
+    if (!c.holders) waiter.emplace(dir.File("out.lock"), true);
+    ASSERT_TRUE(!waiter || waiter->IsHeld());
+    std::string sMessage = c.sMessage;
+    const size_t iPid = sMessage.find('%');
+    if (iPid != std::string::npos) {
+      sMessage.replace(iPid, 1, std::to_string(holder.GetPid()));
+    }
+    SCOPED_TRACE(sMessage);
+    const std::map<std::string, std::string> before = Contents(dir);
+    FaultyFileSystem naming("");
+    naming.holders = c.holders;
+    naming.bOtherUser = c.bOtherFile;
+    const RunResult run = RunInProcess(naming, dir, "run.ini");
+    EXPECT_EQ(run.iStatus, 4);
+    EXPECT_NE(run.sConsole.find(sMessage), std::string::npos) << run.sConsole;
+    EXPECT_TRUE(Contents(dir) == before);
   }
 }
 
