@@ -156,7 +156,7 @@ void KmLastStep::BeginAppend() {
   // Held to the end of the step, so that no other run's block follows this
   // run's before it is kept or cut back.
   pAppendLock_ = std::make_unique<KmHeldFileLock>(
-      iAppendFd_, ClusteringLockWaitNotice(plan_.sAppendedTo));
+      iAppendFd_, ClusteringLockWaitNotice(plan_.sAppendedTo, iAppendFd_));
   if (!pAppendLock_->IsHeld()) {
     RaiseLockFailure(plan_.sAppendedTo, pAppendLock_->GetErrno());
   }
@@ -322,8 +322,8 @@ std::string KmLastStep::FinishAppend(const CommitPlan& plan) const {
            "\" was left as it is: it is not there, or not this account's own "
            "regular file with one name.";
   }
-  const KmHeldFileLock lock(file.iFd,
-                            ClusteringLockWaitNotice(plan.sAppendedTo));
+  const KmHeldFileLock lock(
+      file.iFd, ClusteringLockWaitNotice(plan.sAppendedTo, file.iFd));
   if (!lock.IsHeld()) RaiseLockFailure(plan.sAppendedTo, lock.GetErrno());
   const KmJournalCut cut =
       KmClusteringJournal(folder, plan.sAppendedTo, file.iFd).Recover();

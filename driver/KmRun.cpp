@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -128,6 +129,8 @@ void KmRun::HoldOutputs() {
   KmString sLock;
   const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
+    // Refused before the fits rather than at the last step, part-way.
+    CheckOutputsReplaceable(outputs_, folders_);
     TakeOverOutputs();
     OpenClusteringFile();
     return;
@@ -324,6 +327,7 @@ void KmRun::RemoveEarlierErrorFile() const {
 
 KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
   KmString sFound;
+  std::vector<KmString> earlier;  // found, and not moved by this run
   for (const KmString& sName : outputs_.RenamedFiles()) {
     if (IsRunInput(files_, pSession_, sName)) continue;
     // Before the run holds its folders, they are looked up by their paths.
@@ -331,6 +335,9 @@ KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
     if (held.IsOpen() ? held.Exists(KmFolder::LeafOf(sName.GetCString()))
                       : KmIO_File::FileExists(sName.GetCString())) {
       sFound << (sFound.IsEmpty() ? "" : ", ") << "\"" << sName << "\"";
+      if (std::find(moved.begin(), moved.end(), sName) == moved.end()) {
+        earlier.push_back(sName);
+      }
     }
   }
   KmString sNote;
@@ -347,10 +354,21 @@ KmString KmRun::NoteOnEarlierOutputs(const std::vector<KmString>& moved) const {
     sNote << ".";
     return sNote;
   }
-  // A rename the system refused part-way through the last step.
-  sNote << ") may be this run's or an earlier run's: the run failed while it "
-           "moved its outputs into place. It had moved "
-        << QuotedNames(moved) << "; any other is from before it.";
+  // A rename the system refused part-way through the last step: which
+  // are whose.
+  const auto IsAre = [](const std::vector<KmString>& names) {
+    return names.size() == 1 ? " is " : " are ";
+  };
+  if (earlier.empty()) {
+    sNote << ") are this run's, but the run failed while it moved its "
+             "outputs into place, before it had moved the others.";
+    return sNote;
+  }
+  sNote << ") are not all of one run: the run failed while it moved its "
+           "outputs into place. "
+        << QuotedNames(moved) << IsAre(moved) << "this run's; "
+        << QuotedNames(earlier) << IsAre(earlier)
+        << "from before it (an earlier run's outputs, or other files).";
   return sNote;
 }
 

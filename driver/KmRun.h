@@ -98,7 +98,8 @@ class KmRun {
   // Throws: CheckOutputs' refusal; KmRunRefused when another process
   // holds the lock (BusyOutputsMessage); KmException (source "main") when
   // the folder refuses the lock file, and UnusableLockMessage when the lock
-  // file cannot be used; OpenClusteringFile's refusal.
+  // file cannot be used; CheckOutputsReplaceable's refusal, once the locks
+  // are held; OpenClusteringFile's refusal.
   void HoldOutputs();
   // Holds the folder of every output (RunFolders), refuses outputs that
   // clash (CheckRunOutputs), then a folder whose path no longer reaches the
@@ -139,13 +140,15 @@ class KmRun {
   // Lists the exports that were written (switch on and writer present).
   void WriteRunSummary(const ExportsWritten& written);
   // KmRunCommit.cpp. The last step of a run that succeeded: once the output
-  // folders are still named by their paths (RunFolders::RequireStillNamed),
+  // folders are still named by their paths (RunFolders::RequireStillNamed)
+  // and every output's name can be replaced (CheckOutputsReplaceable),
   // KmLastStep appends the clustering block, moves every output into place,
   // one after another (results file, saved session, exports, run summary),
   // and removes the exports of earlier runs this run did not write; then
   // the earlier error file goes (RemoveEarlierErrorFile). Before this step
   // no file under an output's name has changed.
-  // Throws: the refusal of a moved folder; KmLastStep::Run's failures.
+  // Throws: the refusal of a moved folder, or of a name this account may
+  // not replace; KmLastStep::Run's failures.
   void CommitOutputs();
   // A last step of this run's outputs (the record, the folders held, the
   // removals through RemoveOwnedFile).
@@ -207,9 +210,9 @@ class KmRun {
   // fails; true when removed, gone already or not the run's to remove.
   bool RemoveOwnedFile(const KmString& sName) const;
   // The sentence of the error message when a file is under one of the names
-  // the run would have written, naming those in moved as this run's and
-  // those in earlierMoved_ as a stopped run's that this run moved; else
-  // "".
+  // the run would have written: those in moved named as this run's and the
+  // others as from before it, or, where none was moved, those in
+  // earlierMoved_ as a stopped run's that this run moved; else "".
   KmString NoteOnEarlierOutputs(const std::vector<KmString>& moved) const;
 
   KmRunFiles files_;

@@ -47,6 +47,8 @@ void KmRun::CommitOutputs() {
   // whoever follows the path: the run fails before any of them replaces a
   // file.
   folders_.RequireStillNamed("wrote them");
+  // Again before the first move: a file may have come since the run began.
+  CheckOutputsReplaceable(outputs_, folders_);
   pLastStep_ = MakeLastStep();
   const std::string& sBlock =
       iClusteringFd_ >= 0 ? pCalculation_->GetClusteringText() : std::string();

@@ -15,18 +15,25 @@
 std::string AccountInWords(uid_t iUid);
 
 // True when this account (the installed KmFileSystem's UserId) may remove
-// sLeaf of folder: its own file, or one in a folder without the sticky bit
-// or of its own (true too when either cannot be told).
+// or replace sLeaf of folder: its own file, or one in a folder without the
+// sticky bit or of its own, or any file where the account is root (true too
+// when the file or the folder cannot be told).
 bool MayRemoveFrom(const KmFolder& folder, const std::string& sLeaf);
 
 // The notice of a run waiting for the lock of the clustering result file
-// sName (KmHeldFileLock): prints on standard output that another process
-// holds it, that the run goes on once it is free, and what the user can do.
-KmHeldFileLock::WaitNotice ClusteringLockWaitNotice(const KmString& sName);
+// sName, open as iFd (KmHeldFileLock): prints on standard output which
+// processes hold it, with their accounts, as the system names them
+// (KmFileSystem::LockHolders: "process 4242 (kinkmark, user bob, id 1002)")
+// or that it does not say, that the run goes on once it is free, and what
+// the user can do.
+KmHeldFileLock::WaitNotice ClusteringLockWaitNotice(const KmString& sName,
+                                                    int iFd);
 
 // The refusal of a run into the outputs of sOutputFile whose lock file
-// sLock, in folder, another process holds. Where the lock file is another
-// account's it says whose, and what the user can do.
+// sLock, in folder, another process holds, naming the holders as the wait
+// notice does. Where a holder, or the lock file when the system names no
+// holder, is another account's, it says whose, and what the user can do;
+// else "Another run is writing the outputs of ...".
 KmString BusyOutputsMessage(const KmFolder& folder, const KmString& sLock,
                             const KmString& sOutputFile);
 

@@ -2,6 +2,7 @@
 #include "driver/RunOutputs.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "driver/KmClusteringJournal.h"
+#include "driver/RunLocks.h"
 #include "engine/kmCohortClustering.h"
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
@@ -361,6 +363,30 @@ void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
     }
   }
   RefuseDerivedResultsName(names);
+}
+
+void CheckOutputsReplaceable(const RunOutputNames& outputs,
+                             const RunFolders& folders) {
+  for (const RunFile& output : outputs.Files()) {
+    if (output.bInPlace || output.sName == outputs.sErrorFile) continue;
+    const KmFolder& folder = folders.Of(output.sName);
+    const std::string sLeaf = KmFolder::LeafOf(output.sName.GetCString());
+    struct stat info;
+    if (MayRemoveFrom(folder, sLeaf) || !folder.Stat(sLeaf, info)) continue;
+    // Its rename would be refused, after the outputs before it had moved.
+    KmString sMessage;
+    sMessage << "The " << output.sRole << " \"" << output.sName
+             << "\" is another account's ("
+             << AccountInWords(info.st_uid).c_str()
+             << "), in a folder with the sticky bit where only a file's "
+                "owner, or the folder's, may replace it: this run could not "
+                "put its own in its place, and moved and removed nothing. "
+                "Ask that account to remove \""
+             << output.sName << "\", or "
+             << (output.bFollowsRunFile ? kRunFileRemedy : kOutputRemedy)
+             << ".";
+    throw KmException(sMessage.GetCString(), "main");
+  }
 }
 
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,

@@ -146,6 +146,19 @@ std::vector<RunFile> RunInputFiles(const KmRunFiles& files,
 void CheckRunOutputs(const RunOutputNames& outputs, const KmRunFiles& files,
                      const kmSession* pSession);
 
+// Refuses, with KmException (source "main"), an output that is renamed into
+// place (not the error file) whose name holds a file this account may not
+// replace (MayRemoveFrom: another account's, in a folder with the sticky bit
+// of another account):
+//   The <role> "<name>" is another account's (<account>), in a folder with
+//   the sticky bit where only a file's owner, or the folder's, may replace
+//   it: this run could not put its own in its place, and moved and removed
+//   nothing. Ask that account to remove "<name>", or <remedy>.
+// with <remedy> as CheckRunOutputs gives it. REQUIRES: folders holds the
+// folders of outputs.
+void CheckOutputsReplaceable(const RunOutputNames& outputs,
+                             const RunFolders& folders);
+
 // True when sName reaches one of the inputs of RunInputFiles.
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,
                 const KmString& sName);

@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "foundation/platform/KmFdOutputStream.h"
@@ -24,6 +27,51 @@ std::atomic<KmFileSystem*> g_pInstalled{nullptr};
 bool IsDirectory(const std::string& sNativePath) {
   struct stat info;
   return stat(sNativePath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// True when sLine of the kernel's list of locks is a lock held (not waited
+// for) on the file of file's device and inode by a process it names, iPid.
+// A line reads "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0 EOF": the
+// device's major and minor numbers in hexadecimal, the inode in decimal; a
+// waiter's has "->" after its number.
+bool HoldsLockOn(const std::string& sLine, const struct stat& file,
+                 long& iPid) {
+  std::istringstream fields(sLine);
+  std::string sNumber, sType, sMode, sAccess, sFile;
+  if (!(fields >> sNumber >> sType >> sMode >> sAccess >> iPid >> sFile) ||
+      sType == "->" || iPid <= 0) {
+    return false;
+  }
+  unsigned int iMajor = 0;
+  unsigned int iMinor = 0;
+  unsigned long long iInode = 0;
+  return std::sscanf(sFile.c_str(), "%x:%x:%llu", &iMajor, &iMinor, &iInode) ==
+             3 &&
+         iMajor == major(file.st_dev) && iMinor == minor(file.st_dev) &&
+         iInode == static_cast<unsigned long long>(file.st_ino);
+}
+
+// The process iPid as its status tells it: its command name and the
+// account it acts as (the second of the "Uid:" line's ids).
+KmLockHolder HolderOf(long iPid) {
+  KmLockHolder holder;
+  holder.iPid = iPid;
+  std::ifstream status("/proc/" + std::to_string(iPid) + "/status");
+  std::string sLine;
+  while (std::getline(status, sLine)) {
+    std::istringstream fields(sLine);
+    std::string sKey;
+    unsigned long iReal = 0;
+    unsigned long iEffective = 0;
+    fields >> sKey;
+    if (sKey == "Name:") std::getline(fields >> std::ws, holder.sCommand);
+    if (sKey == "Uid:" && fields >> iReal >> iEffective) {
+      holder.iUid = static_cast<uid_t>(iEffective);
+      holder.bRunning = true;
+    }
+  }
+  if (!holder.bRunning) holder.sCommand.clear();
+  return holder;
 }
 
 KmFileSystem& RealFileSystem() {
@@ -107,6 +155,22 @@ bool KmFileSystem::Lock(int iFd, int iOperation) {
 }
 
 uid_t KmFileSystem::UserId() { return ::geteuid(); }
+
+std::vector<KmLockHolder> KmFileSystem::LockHolders(const struct stat& file) {
+  std::vector<KmLockHolder> holders;
+  std::ifstream locks("/proc/locks");
+  std::string sLine;
+  long iPid = 0;
+  while (std::getline(locks, sLine)) {
+    if (!HoldsLockOn(sLine, file, iPid) ||
+        std::any_of(holders.begin(), holders.end(),
+                    [iPid](const KmLockHolder& h) { return h.iPid == iPid; })) {
+      continue;
+    }
+    holders.push_back(HolderOf(iPid));
+  }
+  return holders;
+}
 
 gzFile KmFileSystem::GzOpen(const std::string& sPath, const char* sMode) {
   const std::string sNative = KmNativePath(sPath);

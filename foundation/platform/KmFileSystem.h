@@ -6,9 +6,10 @@
 // Every write to a descriptor the file layer holds goes through it as well
 // (Write), and so do the reads of a record or journal (Read), its syncs
 // (Sync), its cut backs (Truncate), its advisory locks (Lock), the account it
-// compares owners with (UserId) and the birth times it compares (BirthTime), so
-// a test can fill the disk part-way through any output, fail a read, a sync or
-// a lock, make a file another account's or one born later, or fail a cut back.
+// compares owners with (UserId), the birth times it compares (BirthTime) and
+// the holders of a lock it names (LockHolders), so a test can fill the disk
+// part-way through any output, fail a read, a sync or a lock, make a file
+// another account's or one born later, fail a cut back, or name a holder.
 // Opening a name relative to a held folder does not (KmFolder::OpenFile, and
 // the folder itself): a lock file that exists, the clustering result file and
 // the files a run only inspects (an earlier error file, a results file under an
@@ -17,6 +18,7 @@
 #ifndef KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 #define KM_FOUNDATION_PLATFORM_KMFILESYSTEM_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <zlib.h>
 
@@ -24,6 +26,18 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
+
+// A process that holds an advisory lock on a file, as the system names it.
+struct KmLockHolder {
+  long iPid = 0;
+  // False where no process of that id is there any more: the lock was taken
+  // by a process that has ended, and one it started holds it now; iUid and
+  // sCommand then tell nothing.
+  bool bRunning = false;
+  uid_t iUid = 0;        // the account it acts as (its effective user)
+  std::string sCommand;  // its command name
+};
 
 // KmFileSystem: the operations of the operating system that the file layer
 // uses. The base class does the real work; a test derives from it and
@@ -93,6 +107,13 @@ class KmFileSystem {
   // The account this process acts as (its effective user): the owner a
   // file must have for the process to trust what it finds there.
   virtual uid_t UserId();
+
+  // The processes that hold a lock on the file of file's device and inode,
+  // each once, as the kernel's list of locks (/proc/locks, which every
+  // account may read) and each process's status tell them; empty where the
+  // system names none (a holder in another process namespace, a system
+  // without that list). Waiters for the lock are not holders.
+  virtual std::vector<KmLockHolder> LockHolders(const struct stat& file);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <regex>
 #include <string>
 #include <utility>
@@ -25,6 +26,7 @@
 
 #include "driver/CommitRecord.h"
 #include "driver/KmDriver.h"
+#include "driver/RunLocks.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "tests/e2e/E2eRun.h"
 #include "tests/test_util/TestUtil.h"
@@ -575,10 +577,22 @@ struct FaultyFileSystem : KmFileSystem {
                                 (iOperation & LOCK_EX) != 0);
     return bLocked;
   }
+  // The holders of a lock the system names, where set.
+  std::optional<std::vector<KmLockHolder>> holders;
+  std::vector<KmLockHolder> LockHolders(const struct stat& file) override {
+    return holders ? *holders : KmFileSystem::LockHolders(file);
+  }
   bool bOtherUserFromLock = false;
   bool bOtherUser = false;  // every file is another account's
+  // With iAs, this process acts as that account (not root): the files it
+  // creates are that account's, and a rename over another account's file in
+  // a folder with the sticky bit not of its own is refused (EPERM), as the
+  // system refuses it; onSummary is called as the run summary's partial
+  // file is created. REQUIRES for iAs: root, to give files owners.
+  uid_t iAs = 0;
+  std::function<void()> onSummary;
   uid_t UserId() override {
-    return KmFileSystem::UserId() + (bOtherUser ? 1 : 0);
+    return iAs != 0 ? iAs : KmFileSystem::UserId() + (bOtherUser ? 1 : 0);
   }
   static std::string NameOf(int iFd) {
     std::error_code error;  // an unknown file is not one of them
@@ -601,6 +615,10 @@ struct FaultyFileSystem : KmFileSystem {
     const int iFd = KmFileSystem::CreateExclusiveAt(iFolder, sName);
     if (iStop == kAtRecordCreated && IsRecord(sName)) _exit(kStopped);
     if (iSteps < 0 && IsRecord(sName)) iSteps = 0;
+    EXPECT_TRUE(iFd < 0 || iAs == 0 || fchown(iFd, iAs, -1) == 0);
+    if (iFd >= 0 && onSummary && sName.rfind("out.RunSummary.txt.", 0) == 0) {
+      std::exchange(onSummary, nullptr)();
+    }
     return iFd;
   }
   bool RenameAt(int iFolder, const std::string& sFrom,
@@ -608,6 +626,15 @@ struct FaultyFileSystem : KmFileSystem {
     if (iRenames++ == iStop) _exit(kStopped);
     if (iFirstRename < 0) iFirstRename = iSteps;
     if (IsStepFault()) return false;
+    struct stat file;
+    struct stat folder;
+    errno = EPERM;
+    if (iAs != 0 &&
+        fstatat(iFolder, sTo.c_str(), &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+        fstat(iFolder, &folder) == 0 && (folder.st_mode & S_ISVTX) != 0 &&
+        file.st_uid != iAs && folder.st_uid != iAs) {
+      return false;
+    }
     if (sTo != sNoMove) return KmFileSystem::RenameAt(iFolder, sFrom, sTo);
     errno = EACCES;
     return false;
@@ -754,13 +781,16 @@ TEST(KinkmarkRun, AFailedRunChangesNoFileItFound) {
       {"run.job", sJob + "run.csv", "", "run.apcexport.txt.", 2,
        "Unable to write the file \"run.apcexport.txt\": No space left"},
       // Fault: the error file said only that every output "may be this
-      // run's or an earlier run's".
+      // run's or an earlier run's", and then not which were the earlier's.
       {"run.job", sJob + "run.csv", "", "", 2,
-       "to \"run.apcexport.txt\": Permission denied", "run.apcexport.txt",
-       "may be this run's or an earlier run's: the run failed while it moved "
-       "its outputs into place. It had moved \"run.kmo\", \"run.kms\", "
-       "\"run.report.txt\" and \"run.dataexport.txt\"; any other is from "
-       "before it."},
+       "this run's; \"run.apcexport.txt\", \"run.aapcexport.txt\", "
+       "\"run.finalselectedmodelexport.txt\", \"run.permtestexport.txt\" and "
+       "\"run.RunSummary.txt\" are from before it (an earlier run's outputs, "
+       "or other files).",
+       "run.apcexport.txt",
+       "are not all of one run: the run failed while it moved its outputs "
+       "into place. \"run.kmo\", \"run.kms\", \"run.report.txt\" and "
+       "\"run.dataexport.txt\" are this run's; "},
       // Fault: a disk full part-way named the partial file the run removes.
       {"run.job", sJob + "run.csv", "", "run.dataexport.txt.", 2,
        "Unable to write the file \"run.dataexport.txt\": No space left", "", "",
@@ -1771,10 +1801,20 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
       std::string(
           "Finished Run Summary Export\nThe run waits for the lock "
           "of the clustering result file \"") +
-      kClusteringResult +
-      "\", which another process holds; runs that append to one file take "
-      "turns, so it goes on once that lock is let go. If it waits on, find "
-      "the process that holds the file open";
+      kClusteringResult + "\", which ";
+  const std::string sTurns =
+      "; runs that append to one file take turns, so it goes on once that "
+      "lock is let go. If it waits on, ";
+  // Fault: the wait named no holder, and its advice (fuser) saw only this
+  // account's processes.
+  const std::string sNamed = sWaits + "process 4242 (kinkmark, " +
+                             AccountInWords(54322) + ") holds" + sTurns +
+                             "have its account stop that process (kill "
+                             "4242), or stop this run and name another";
+  const std::string sUnnamed = sWaits +
+                               "another process holds (the system does not "
+                               "say which)" +
+                               sTurns + "stop this run and name another";
   const struct {
     Kind kind;
     std::string sEarlier;      // the result file's bytes ("": none)
@@ -1785,11 +1825,14 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     bool bSizeLimit = false;   // room for every output but the block
     bool bMoved = false;       // moved away mid-run, a copy put under its name
     int iBusyLocks = 0;        // its lock refused so often when tried at once
+    bool bHolder = false;      // the system names its holder
   } cases[] = {
       // Held by another process for a moment, or until the run waits.
       {kGenuine, "an earlier run\n", "", "", -1, "", false, false, 3},
-      {kGenuine, "an earlier run\n", sWaits.c_str(), "", -1, "", false, false,
+      {kGenuine, "an earlier run\n", sUnnamed.c_str(), "", -1, "", false, false,
        -1},
+      {kGenuine, "an earlier run\n", sNamed.c_str(), "", -1, "", false, false,
+       -1, true},
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
       {kGenuine, "an earlier run\n", ""},
@@ -1854,6 +1897,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     full.bNoLock =
         c.kind == kFailedRun && *c.sFull == '\0' && *c.sNoMove == '\0';
     full.iBusyLocks = c.iBusyLocks;
+    if (c.bHolder) full.holders = {{4242, true, 54322, "kinkmark"}};
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -1944,23 +1988,55 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
 // Permission denied", with no advice, when this account could not open it.
 // Each now says whose the lock file is and what the user can do; the run
 // writes and removes nothing.
+// Fault: a lock of the outputs was "Another run is writing the outputs"
+// whoever held it, another account's process on a lock file of the user's
+// too, with no advice that works across accounts. The refusal now names the
+// holder and its account, as the system tells them (here this process,
+// whose lock the kernel's list shows, or one injected).
 TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
+  using Holders = std::optional<std::vector<KmLockHolder>>;
+  const Holders kNone = std::vector<KmLockHolder>();
+  std::string sCommand = ReadAll("/proc/self/comm");
+  sCommand.pop_back();
+  const std::string sOwner = AccountInWords(geteuid());
+  const std::string sRun =
+      "Error: Another run is writing the outputs of \"out.dat\" (process ";
   const struct {
     int iRefusal;  // the lock fails so (0: a process holds it)
     bool bSticky;  // the folder has the sticky bit
     int iStatus;
-    const char* sMessage;
+    std::string sMessage;
+    Holders holders;         // as the system names them
+    bool bOtherFile = true;  // the lock file is another account's
   } cases[] = {
       {0, false, 4,
        "Error: Another process holds the lock file \"out.lock\" of the "
-       "outputs of \"out.dat\", and that file is another account's "},
+       "outputs of \"out.dat\", and that file is another account's (" +
+           sOwner,
+       kNone},
       {EACCES, false, 2,
-       "the lock file \"out.lock\" is another account's (user "},
-      {EACCES, true, 2, "once none is, ask that account to remove"},
+       "the lock file \"out.lock\" is another account's (" + sOwner, kNone},
+      {EACCES, true, 2, "once none is, ask that account to remove", kNone},
+      {0, false, 4,
+       sRun + std::to_string(getpid()) + " (" + sCommand + ", " + sOwner +
+           "), it holds \"out.lock\"); this run wrote and removed nothing.",
+       std::nullopt, false},
+      {0, false, 4,
+       "Error: Process 4242 (kinkmark, " + AccountInWords(54322) +
+           ") holds the lock file \"out.lock\" of the outputs of \"out.dat\": "
+           "a run of that account may be writing these outputs; this run "
+           "wrote and removed nothing. Wait for that run to end, or ask that "
+           "account to stop it, or name another \"Output File\" in the run "
+           "file, in another folder.",
+       std::vector<KmLockHolder>{{4242, true, 54322, "kinkmark"}}, false},
+      {0, false, 4,
+       sRun + "4243 (no longer running: a process it started holds the "
+              "lock), it holds \"out.lock\")",
+       std::vector<KmLockHolder>{{4243, false, 0, ""}}, false},
+      // Another account's lock file, held by a process of this account.
+      {0, false, 4, sRun + "4244 (kinkmark, " + AccountInWords(geteuid() + 1),
+       std::vector<KmLockHolder>{{4244, true, geteuid() + 1, "kinkmark"}}},
   };
-  const passwd* pOwner = getpwuid(geteuid());
-  const std::string sOwner = std::string(pOwner ? pOwner->pw_name : "") +
-                             ", id " + std::to_string(geteuid()) + ")";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sMessage);
     km_test::ScratchDir dir;
@@ -1972,18 +2048,96 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     }
     const std::map<std::string, std::string> before = Contents(dir);
     FaultyFileSystem locking("");
-    locking.bOtherUser = true;
+    locking.bOtherUser = c.bOtherFile;
     locking.iLockRefusal = c.iRefusal;
+    locking.holders = c.holders;
     const RunResult run = RunInProcess(locking, dir, "run.ini");
     close(iHeld);
     EXPECT_EQ(run.iStatus, c.iStatus);
-    for (const std::string& sPart :
-         {std::string(c.sMessage), sOwner,
-          std::string("name another \"Output File\" in the run file, in "
-                      "another folder.")}) {
-      EXPECT_NE(run.sConsole.find(sPart), std::string::npos) << run.sConsole;
-    }
+    EXPECT_NE(run.sConsole.find(c.sMessage), std::string::npos) << run.sConsole;
+    EXPECT_EQ(
+        run.sConsole.find("name another \"Output File\" in the run "
+                          "file, in another folder.") != std::string::npos,
+        c.sMessage.rfind(sRun, 0) != 0);
     std::map<std::string, std::string> after = Contents(dir);
+    after.erase("run.ErrorFile.txt");
+    EXPECT_TRUE(after == before);
+  }
+}
+
+// Fault: in a folder with the sticky bit, another account's file under one
+// output name had the run move the outputs before that name into place and
+// then fail at its rename ("Operation not permitted"), leaving a set mixed
+// of two runs. The run now refuses before its first move (before its fits,
+// or at its last step where the file came while it ran), naming the file,
+// its owner and what to do, and every file stays as it was; a file this
+// account may replace (its own folder, no sticky bit, root) is replaced.
+TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file an owner needs root";
+  constexpr uid_t kUser = 54321;   // the account the run acts as
+  constexpr uid_t kOther = 54322;  // the owner of the file in its way
+  const struct {
+    std::string sName;  // holds another account's file
+    int iStatus;
+    uid_t iAs = kUser;           // the account the run acts as (0: root)
+    bool bSticky = true;         // the folder has the sticky bit
+    uid_t iFolder = 0;           // the folder's owner
+    bool bWhileRunning = false;  // the file comes while the run writes
+  } cases[] = {
+      {"out.dat", 2},
+      {"out.report.txt", 2},
+      {"out.dataexport.txt", 2},
+      {"out.apcexport.txt", 2},
+      {"out.aapcexport.txt", 2},
+      {"out.permtestexport.txt", 2},
+      {"out.finalselectedmodelexport.txt", 2},
+      {"out.RunSummary.txt", 2},
+      {"run.kms", 2},
+      {"out.report.txt", 2, kUser, true, 0, true},
+      {"out.dat", 0, kUser, true, kUser},
+      {"run.kms", 0, kUser, false},
+      {"out.RunSummary.txt", 0, 0, true, kOther},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sName + " " + std::to_string(c.iStatus));
+    km_test::ScratchDir dir;
+    CopyFixtures(dir);
+    const auto GiveAway = [&] {
+      WriteAll(dir.File(c.sName), "another account's\n");
+      ASSERT_EQ(chown(dir.File(c.sName).c_str(), kOther, -1), 0);
+    };
+    if (!c.bWhileRunning) GiveAway();
+    if (c.bSticky) {
+      fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
+    }
+    ASSERT_EQ(chown(dir.Path().c_str(), c.iFolder, -1), 0);
+    std::map<std::string, std::string> before = Contents(dir);
+    FaultyFileSystem account("");
+    account.iAs = c.iAs;
+    if (c.bWhileRunning) account.onSummary = GiveAway;
+    const RunResult run = RunInProcess(account, dir, "run.ini");
+    std::map<std::string, std::string> after = Contents(dir);
+    EXPECT_EQ(run.iStatus, c.iStatus) << run.sConsole;
+    if (c.iStatus == 0) {
+      EXPECT_NE(after[c.sName], "another account's\n");
+      continue;
+    }
+    EXPECT_NE(run.sConsole.find(
+                  "\"" + c.sName + "\" is another account's (" +
+                  AccountInWords(kOther) +
+                  "), in a folder with the sticky bit where only a file's "
+                  "owner, or the folder's, may replace it: this run could not "
+                  "put its own in its place, and moved and removed nothing. "
+                  "Ask that account to remove \"" +
+                  c.sName + "\", or " +
+                  (c.sName == "run.kms" ? "give the run file another name."
+                                        : "name another \"Output File\"")),
+              std::string::npos)
+        << run.sConsole;
+    // Refused before the fits unless the file came while the run wrote.
+    EXPECT_EQ(run.sConsole.find("Executing") == std::string::npos,
+              !c.bWhileRunning);
+    if (c.bWhileRunning) before[c.sName] = "another account's\n";
     after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
   }
