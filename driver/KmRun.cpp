@@ -130,7 +130,8 @@ void KmRun::HoldOutputs() {
   const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
     // Refused before the fits rather than at the last step, part-way.
-    CheckOutputsReplaceable(outputs_, folders_);
+    CheckOutputsReplaceable(outputs_, folders_,
+                            ReplaceablePass::kBeforeTheFits);
     TakeOverOutputs();
     OpenClusteringFile();
     return;

@@ -43,12 +43,6 @@ std::unique_ptr<KmLastStep> KmRun::MakeLastStep() const {
 }
 
 void KmRun::CommitOutputs() {
-  // Outputs in a folder that its path no longer reaches would be lost to
-  // whoever follows the path: the run fails before any of them replaces a
-  // file.
-  folders_.RequireStillNamed("wrote them");
-  // Again before the first move: a file may have come since the run began.
-  CheckOutputsReplaceable(outputs_, folders_);
   pLastStep_ = MakeLastStep();
   const std::string& sBlock =
       iClusteringFd_ >= 0 ? pCalculation_->GetClusteringText() : std::string();
@@ -65,7 +59,16 @@ void KmRun::CommitOutputs() {
       pLastStep_->AddRemoval(entry.second);
     }
   }
-  pLastStep_->Run();
+  // After the step's last wait, immediately before its first change: a
+  // folder moved or a file put in the way while the run worked, or while it
+  // waited for the clustering result file's lock, is refused with nothing
+  // changed.
+  pLastStep_->Run([this] {
+    // Outputs in a folder that its path no longer reaches would be lost to
+    // whoever follows the path.
+    folders_.RequireStillNamed("wrote them");
+    CheckOutputsReplaceable(outputs_, folders_, ReplaceablePass::kLast);
+  });
   RemoveEarlierErrorFile();
 }
 

@@ -470,8 +470,9 @@ class CallingFileSystem : public KmFileSystem {
 // of one; with bNoLock the clustering result
 // file's lock is never taken, and with iBusyLocks > 0 it is refused that
 // many times when tried without waiting (-1: every time, then granted when
-// waited for), as another process holding it refuses it; with iLockRefusal
-// a lock file's lock fails with that errno. With iStepFault >= 0, once the
+// waited for), as another process holding it refuses it, and onBusy is
+// called the first time it is so refused; with iLockRefusal a lock file's
+// lock fails with that errno. With iStepFault >= 0, once the
 // clustering journal or the record is created (whichever is first), the
 // operation of that number (from 0) ends the process, or with bFailStep
 // fails, and with iThenKill > 0 the process ends that many operations
@@ -561,6 +562,7 @@ struct FaultyFileSystem : KmFileSystem {
     return bNoDiskSync || KmFileSystem::Sync(iFd);
   }
   int iBusyLocks = 0;
+  std::function<void()> onBusy;
   int iLockRefusal = 0;
   bool Lock(int iFd, int iOperation) override {
     const std::string sName = NameOf(iFd);
@@ -573,6 +575,10 @@ struct FaultyFileSystem : KmFileSystem {
                 : 0;
     if (errno == EWOULDBLOCK && iBusyLocks > 0) --iBusyLocks;
     const bool bLocked = errno == 0 && KmFileSystem::Lock(iFd, iOperation);
+    if (bClustering && errno == EWOULDBLOCK && onBusy) {
+      std::exchange(onBusy, nullptr)();
+      errno = EWOULDBLOCK;
+    }
     bOtherUser = bOtherUser || (bOtherUserFromLock && bClustering && bLocked &&
                                 (iOperation & LOCK_EX) != 0);
     return bLocked;
@@ -2072,17 +2078,31 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
 // or at its last step where the file came while it ran), naming the file,
 // its owner and what to do, and every file stays as it was; a file this
 // account may replace (its own folder, no sticky bit, root) is replaced.
+// Fault: the last check came before the wait for the clustering result
+// file's lock, so a file put there during that wait had the run replace 8
+// of its 9 outputs and fail at the ninth. Fault: another account's file at
+// the clustering journal's name, or at the error file's, was found only
+// once every fit was done (or not at all, the run ending with a stale error
+// file it could not remove).
 TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
   if (geteuid() != 0) GTEST_SKIP() << "giving a file an owner needs root";
   constexpr uid_t kUser = 54321;   // the account the run acts as
   constexpr uid_t kOther = 54322;  // the owner of the file in its way
+  const std::string sJournal =
+      "ClusteringResult-KBIC-CBIC-Type-unordered.txt.journal";
+  enum When {
+    kBefore,        // there before the run
+    kWhileRunning,  // comes while the run writes its outputs
+    kWhileWaiting,  // comes while a clustering run waits for its file's lock
+  };
   const struct {
     std::string sName;  // holds another account's file
     int iStatus;
-    uid_t iAs = kUser;           // the account the run acts as (0: root)
-    bool bSticky = true;         // the folder has the sticky bit
-    uid_t iFolder = 0;           // the folder's owner
-    bool bWhileRunning = false;  // the file comes while the run writes
+    uid_t iAs = kUser;         // the account the run acts as (0: root)
+    bool bSticky = true;       // the folder has the sticky bit
+    uid_t iFolder = 0;         // the folder's owner
+    When when = kBefore;       // when the file comes
+    bool bClustering = false;  // the run clusters its cohorts
   } cases[] = {
       {"out.dat", 2},
       {"out.report.txt", 2},
@@ -2093,7 +2113,11 @@ TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
       {"out.finalselectedmodelexport.txt", 2},
       {"out.RunSummary.txt", 2},
       {"run.kms", 2},
-      {"out.report.txt", 2, kUser, true, 0, true},
+      {"run.ErrorFile.txt", 3},
+      {"out.report.txt", 2, kUser, true, 0, kWhileRunning},
+      {"out.RunSummary.txt", 2, kUser, true, 0, kWhileWaiting, true},
+      {sJournal, 2, kUser, true, 0, kBefore, true},
+      {sJournal, 2, kUser, false, 0, kBefore, true},
       {"out.dat", 0, kUser, true, kUser},
       {"run.kms", 0, kUser, false},
       {"out.RunSummary.txt", 0, 0, true, kOther},
@@ -2102,11 +2126,24 @@ TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
     SCOPED_TRACE(c.sName + " " + std::to_string(c.iStatus));
     km_test::ScratchDir dir;
     CopyFixtures(dir);
+    if (c.bClustering) {
+      for (const char* sName : {"ages.kms", "ages.csv"}) {
+        fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
+                      dir.File(sName));
+      }
+      WriteAll(dir.File("run.ini"),
+               "[Kinkmark Input Files]\nSession File = ages.kms\n"
+               "Data File = ages.csv\nOutput File = out.dat\n");
+      // The run's own, which it appends to.
+      const std::string sResult = dir.File(sJournal.substr(0, 45));
+      WriteAll(sResult, "an earlier run\n");
+      ASSERT_EQ(chown(sResult.c_str(), kUser, -1), 0);
+    }
     const auto GiveAway = [&] {
       WriteAll(dir.File(c.sName), "another account's\n");
       ASSERT_EQ(chown(dir.File(c.sName).c_str(), kOther, -1), 0);
     };
-    if (!c.bWhileRunning) GiveAway();
+    if (c.when == kBefore) GiveAway();
     if (c.bSticky) {
       fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
     }
@@ -2114,7 +2151,11 @@ TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
     std::map<std::string, std::string> before = Contents(dir);
     FaultyFileSystem account("");
     account.iAs = c.iAs;
-    if (c.bWhileRunning) account.onSummary = GiveAway;
+    if (c.when == kWhileRunning) account.onSummary = GiveAway;
+    if (c.when == kWhileWaiting) {
+      account.iBusyLocks = 1;
+      account.onBusy = GiveAway;
+    }
     const RunResult run = RunInProcess(account, dir, "run.ini");
     std::map<std::string, std::string> after = Contents(dir);
     EXPECT_EQ(run.iStatus, c.iStatus) << run.sConsole;
@@ -2122,23 +2163,29 @@ TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
       EXPECT_NE(after[c.sName], "another account's\n");
       continue;
     }
+    const bool bFollowsRunFile = c.sName.rfind("run.", 0) == 0;
     EXPECT_NE(run.sConsole.find(
                   "\"" + c.sName + "\" is another account's (" +
-                  AccountInWords(kOther) +
-                  "), in a folder with the sticky bit where only a file's "
-                  "owner, or the folder's, may replace it: this run could not "
-                  "put its own in its place, and moved and removed nothing. "
-                  "Ask that account to remove \"" +
+                  AccountInWords(kOther) + ")" +
+                  (c.bSticky ? ", in a folder with the sticky bit where only "
+                               "a file's owner, or the folder's, may replace "
+                               "it: this run could not put its own in its "
+                               "place, and moved and removed nothing. Ask "
+                               "that account to remove \""
+                             : ", and a run obeys only a journal of its own "
+                               "account: this run could not append its "
+                               "clustering block, and moved and removed "
+                               "nothing. Remove \"") +
                   c.sName + "\", or " +
-                  (c.sName == "run.kms" ? "give the run file another name."
-                                        : "name another \"Output File\"")),
+                  (bFollowsRunFile ? "give the run file another name."
+                                   : "name another \"Output File\"")),
               std::string::npos)
         << run.sConsole;
     // Refused before the fits unless the file came while the run wrote.
     EXPECT_EQ(run.sConsole.find("Executing") == std::string::npos,
-              !c.bWhileRunning);
-    if (c.bWhileRunning) before[c.sName] = "another account's\n";
-    after.erase("run.ErrorFile.txt");
+              c.when == kBefore);
+    if (c.when != kBefore) before[c.sName] = "another account's\n";
+    if (c.sName != "run.ErrorFile.txt") after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
   }
 }
