@@ -29,17 +29,19 @@ bool IsDirectory(const std::string& sNativePath) {
   return stat(sNativePath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// True when sLine of the kernel's list of locks is a lock held (not waited
-// for) on the file of file's device and inode by a process it names, iPid.
-// A line reads "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0 EOF": the
-// device's major and minor numbers in hexadecimal, the inode in decimal; a
-// waiter's has "->" after its number.
+// True when sLine of the kernel's list of locks is an flock held (not
+// waited for) on the file of file's device and inode, taken by a process it
+// names, iPid. A line reads "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0
+// EOF": the device's major and minor numbers in hexadecimal, the inode in
+// decimal; a waiter's has "->" after its number. Only an flock holds back
+// another flock: an fcntl lock ("POSIX", "OFDLCK") or a lease on the same
+// file does not, so its holder is none of the ones a run waits for.
 bool HoldsLockOn(const std::string& sLine, const struct stat& file,
                  long& iPid) {
   std::istringstream fields(sLine);
   std::string sNumber, sType, sMode, sAccess, sFile;
   if (!(fields >> sNumber >> sType >> sMode >> sAccess >> iPid >> sFile) ||
-      sType == "->" || iPid <= 0) {
+      sType != "FLOCK" || iPid <= 0) {
     return false;
   }
   unsigned int iMajor = 0;

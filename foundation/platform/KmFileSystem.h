@@ -108,11 +108,13 @@ class KmFileSystem {
   // file must have for the process to trust what it finds there.
   virtual uid_t UserId();
 
-  // The processes that hold a lock on the file of file's device and inode,
-  // each once, as the kernel's list of locks (/proc/locks, which every
-  // account may read) and each process's status tell them; empty where the
-  // system names none (a holder in another process namespace, a system
-  // without that list). Waiters for the lock are not holders.
+  // The processes that hold a lock of the kind Lock takes (an flock) on the
+  // file of file's device and inode, each once, as the kernel's list of
+  // locks (/proc/locks, which every account may read) and each process's
+  // status tell them; empty where the system names none (a holder in
+  // another process namespace, a system without that list). Waiters for the
+  // lock are not holders, nor are the holders of an fcntl lock or a lease on
+  // the file, which never hold back an flock.
   virtual std::vector<KmLockHolder> LockHolders(const struct stat& file);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is

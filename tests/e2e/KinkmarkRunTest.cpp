@@ -1817,6 +1817,21 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
                              AccountInWords(54322) + ") holds" + sTurns +
                              "have its account stop that process (kill "
                              "4242), or stop this run and name another";
+  const std::vector<KmLockHolder> kBob = {{4242, true, 54322, "kinkmark"}};
+  const std::vector<KmLockHolder> kBobAndEnded = {kBob[0],
+                                                  {4243, false, 0, ""}};
+  const std::string sEnded =
+      sWaits + "process 4242 (kinkmark, " + AccountInWords(54322) +
+      ") and process 4243 (no longer running: a process it started holds the "
+      "lock) hold" +
+      sTurns +
+      "have its account stop that process (kill 4242), have the account that "
+      "started process 4243 find the process that holds the lock with fuser "
+      "-v \"" +
+      kClusteringResult +
+      "\" (run as that account, it lists the processes that have the file "
+      "open; this run is process " +
+      std::to_string(getpid()) + ") and stop it, or stop this run and name";
   const std::string sUnnamed = sWaits +
                                "another process holds (the system does not "
                                "say which)" +
@@ -1831,14 +1846,17 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     bool bSizeLimit = false;   // room for every output but the block
     bool bMoved = false;       // moved away mid-run, a copy put under its name
     int iBusyLocks = 0;        // its lock refused so often when tried at once
-    bool bHolder = false;      // the system names its holder
+    std::vector<KmLockHolder> holders = {};  // as the system names them
   } cases[] = {
       // Held by another process for a moment, or until the run waits.
       {kGenuine, "an earlier run\n", "", "", -1, "", false, false, 3},
       {kGenuine, "an earlier run\n", sUnnamed.c_str(), "", -1, "", false, false,
        -1},
       {kGenuine, "an earlier run\n", sNamed.c_str(), "", -1, "", false, false,
-       -1, true},
+       -1, kBob},
+      // Fault: a process that had ended was to be stopped by its id.
+      {kGenuine, "an earlier run\n", sEnded.c_str(), "", -1, "", false, false,
+       -1, kBobAndEnded},
       {kHardLink, "", "is not a regular file with one name"},
       {kSymbolicLink, "", "is not a regular file with one name"},
       {kGenuine, "an earlier run\n", ""},
@@ -1903,7 +1921,7 @@ TEST(KinkmarkRun, TheClusteringResultFileIsAppendedOnlyWhereItIsSafe) {
     full.bNoLock =
         c.kind == kFailedRun && *c.sFull == '\0' && *c.sNoMove == '\0';
     full.iBusyLocks = c.iBusyLocks;
-    if (c.bHolder) full.holders = {{4242, true, 54322, "kinkmark"}};
+    if (!c.holders.empty()) full.holders = c.holders;
     const char* sRunFile = "examples/clustering/run.ini";
     RunResult run{0, ""};
     if (c.bSizeLimit) {
@@ -1989,6 +2007,29 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
   EXPECT_EQ(ReadAll(sharing.sResult), "a block\n");
 }
 
+// Forks a process that takes an fcntl (POSIX) lock on the whole file open
+// as iFd and holds it until the write end of release is closed; its id,
+// once it holds the lock (-1 when it could not take it).
+pid_t HoldFcntlLock(int iFd, const int release[2]) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(release[1]);
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    const char cHeld = fcntl(iFd, F_SETLK, &whole) == 0 ? 'y' : 'n';
+    char cEnd = 0;
+    if (write(ready[1], &cHeld, 1) == 1) (void)!read(release[0], &cEnd, 1);
+    _exit(0);
+  }
+  close(ready[1]);
+  char cHeld = 'n';
+  const bool bHeld = read(ready[0], &cHeld, 1) == 1 && cHeld == 'y';
+  close(ready[0]);
+  return bHeld ? pid : -1;
+}
+
 // Fault: another account's lock file of the outputs was "Another run is
 // writing the outputs" when a process held it, and "cannot be used:
 // Permission denied", with no advice, when this account could not open it.
@@ -1999,6 +2040,10 @@ TEST(KinkmarkRun, AFailedRunLeavesTheResultFileItCreated) {
 // too, with no advice that works across accounts. The refusal now names the
 // holder and its account, as the system tells them (here this process,
 // whose lock the kernel's list shows, or one injected).
+// Fault: a process with an fcntl lock on the lock file, which never holds
+// back the run's lock, was named as a holder beside the real one; and where
+// the process that took the lock had ended, nothing said how to find the
+// one holding it now.
 TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
   using Holders = std::optional<std::vector<KmLockHolder>>;
   const Holders kNone = std::vector<KmLockHolder>();
@@ -2014,6 +2059,7 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     std::string sMessage;
     Holders holders;         // as the system names them
     bool bOtherFile = true;  // the lock file is another account's
+    bool bFcntl = false;     // another process holds an fcntl lock on it
   } cases[] = {
       {0, false, 4,
        "Error: Another process holds the lock file \"out.lock\" of the "
@@ -2036,9 +2082,25 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
            "file, in another folder.",
        std::vector<KmLockHolder>{{4242, true, 54322, "kinkmark"}}, false},
       {0, false, 4,
+       sRun + std::to_string(getpid()) + " (" + sCommand + ", " + sOwner +
+           "), it holds \"out.lock\"); this run wrote and removed nothing.",
+       std::nullopt, false, true},
+      {0, false, 4,
        sRun + "4243 (no longer running: a process it started holds the "
-              "lock), it holds \"out.lock\")",
+              "lock), it holds \"out.lock\"); this run wrote and removed "
+              "nothing. The account that started process 4243 finds the "
+              "process that holds the lock with fuser -v \"out.lock\" (run "
+              "as that account, it lists the processes that have the file "
+              "open).",
        std::vector<KmLockHolder>{{4243, false, 0, ""}}, false},
+      {0, false, 4,
+       "in another folder. The accounts that started processes 4243 and 4245 "
+       "find the processes that hold the lock with fuser -v \"out.lock\" (run "
+       "as those accounts, it lists the processes that have the file open).",
+       std::vector<KmLockHolder>{{4244, true, 54322, "kinkmark"},
+                                 {4243, false, 0, ""},
+                                 {4245, false, 0, ""}},
+       false},
       // Another account's lock file, held by a process of this account.
       {0, false, 4, sRun + "4244 (kinkmark, " + AccountInWords(geteuid() + 1),
        std::vector<KmLockHolder>{{4244, true, geteuid() + 1, "kinkmark"}}},
@@ -2049,6 +2111,10 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     CopyFixtures(dir);
     const int iHeld = open(dir.Write("out.lock", "").c_str(), O_RDWR);
     ASSERT_EQ(flock(iHeld, c.iRefusal == 0 ? LOCK_EX : LOCK_UN), 0);
+    int release[2];
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t iFcntl = c.bFcntl ? HoldFcntlLock(iHeld, release) : 0;
+    ASSERT_NE(iFcntl, -1);
     if (c.bSticky) {
       fs::permissions(dir.Path(), fs::perms::sticky_bit, fs::perm_options::add);
     }
@@ -2058,6 +2124,9 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     locking.iLockRefusal = c.iRefusal;
     locking.holders = c.holders;
     const RunResult run = RunInProcess(locking, dir, "run.ini");
+    close(release[1]);
+    close(release[0]);
+    if (iFcntl > 0) waitpid(iFcntl, nullptr, 0);
     close(iHeld);
     EXPECT_EQ(run.iStatus, c.iStatus);
     EXPECT_NE(run.sConsole.find(c.sMessage), std::string::npos) << run.sConsole;
