@@ -1457,6 +1457,60 @@ TEST(Acceptance, PairwiseComparisonRefitsEverySwappedDataSet) {
   EXPECT_NEAR(iCount / 100.0, pairs.Number(0, "P-Value"), 1e-9);
 }
 
+// A log-linear model's fitted value is e^(a + b x), a the report's
+// intercept of its segment, at x = 0 (the year 0, not the first year), and b
+// its slope: rebuilt from the report as shown, it is as close as the shown
+// decimals allow, since an error of half a unit in b's last decimal moves
+// ln y by x = 2000 times that. Each row exports one run (permutation,
+// 2000-2023) again at a precision: the worst relative error of a value
+// rebuilt from the report against the data export, at least and at most.
+TEST(Acceptance, ReportCoefficientsRebuildFittedValuesToTheirDecimals) {
+  struct Row {
+    int iDecimals;  // regression coefficients precision
+    double dLeast, dMost;
+  };
+  const Row kRows[] = {{3, 0.1, HUGE_VAL}, {7, 0.0, 1e-3}, {12, 0.0, 1e-8}};
+  km_test::ScratchDir dir;
+  km_e2e::CopyFixtureFolder("common", dir);
+  km_e2e::CopyFixtureFolder("permutation", dir);
+  ASSERT_EQ(km_e2e::RunKinkmark(dir, "run.ini").iStatus, 0);
+  km_test::WriteAll(dir.File("again.ini"),
+                    "[Kinkmark Input Files]\nData File = out.kmo\n"
+                    "Export Options File = precision.ini\n");
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.iDecimals);
+    km_test::WriteAll(dir.File("precision.ini"),
+                      "[Export Options]\nline delimiter = unix\n"
+                      "models = best fit\noutput by-group headers = false\n"
+                      "y values precision = 12\n"
+                      "regression coefficients precision = " +
+                          std::to_string(row.iDecimals) + "\n");
+    ASSERT_EQ(km_e2e::RunKinkmark(dir, "again.ini").iStatus, 0);
+    const Table report = ReadTable(dir.File("out.report.txt"));
+    const Table data = ReadTable(dir.File("out.dataexport.txt"));
+    double dWorst = 0.0;
+    for (size_t r = 0; r < data.rows.size(); ++r) {
+      const double x = data.Number(r, "Year");
+      // The last segment of the row's cohort that starts before x.
+      size_t iSegment = report.rows.size();
+      for (size_t s = 0; s < report.rows.size(); ++s) {
+        if (report.rows[s][0] == data.rows[r][0] &&
+            (report.Number(s, "Segment") == 0 ||
+             report.Number(s, "Kinkmark") < x))
+          iSegment = s;
+      }
+      ASSERT_LT(iSegment, report.rows.size());
+      const double dRebuilt =
+          std::exp(report.Number(iSegment, "Intercept Estimate") +
+                   report.Number(iSegment, "Slope Estimate") * x);
+      dWorst =
+          std::max(dWorst, std::fabs(dRebuilt / data.Number(r, "Model") - 1.0));
+    }
+    EXPECT_GE(dWorst, row.dLeast);
+    EXPECT_LE(dWorst, row.dMost);
+  }
+}
+
 // Fault: Hudson's method carried the cohort index in 16 bits, and the
 // 32,769th cohort ended the run with "Index out of bounds.  Cohort Number:
 // -32768". About 5 s of a Release build, so it runs in Release builds only.
