@@ -661,6 +661,11 @@ const char kOneColumn[] =
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
 const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
+// The edit of kinked.dic that leaves it counts and populations: its rates
+// and standard errors become statistics no fit reads.
+const char kRatesAsIntervals[] = "Var3Name=Crude Rate\nVar4Name=Standard Error";
+const char kIntervals[] =
+    "Var3Name=Lower Confidence Interval\nVar4Name=Upper Confidence Interval";
 // Run options of rates computed from counts and populations.
 #define KM_CALCULATED(type)                                       \
   "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = " \
@@ -672,6 +677,30 @@ const DataCase kDataCases[] = {
     {"a session of counts", "poissoncount.ini", nullptr, "", "data.csv",
      nullptr, "out.RunSummary.txt",
      "Type                                          =  Count"},
+    // Faults: counts fitted as Poisson rates were an age-adjusted rate
+    // through a session-parameter file and a count through a dictionary; a
+    // dependent variable of any type was a count.
+    {"a session of counts fitted as rates", "counts.ini", nullptr, "",
+     "data.csv", nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count"},
+    {"a dependent variable of any type", "se.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Age-Adjusted Rate",
+     nullptr, nullptr, nullptr, kRunOptions, "kinked.csv",
+     "crude rate location", "dependent variable location"},
+    // The type the run options give stands, the count's code 0 too.
+    {"counts given another type", "poissoncount.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Age-Adjusted Rate",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ndependent variable type = age-adjusted rate\n"},
+    {"rates given the type of counts", "se.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count", nullptr, nullptr,
+     nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ndependent variable type = count\n"},
     {"header row not declared", "se.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "Data file \"data.csv\", line 1, column 2: the independent variable Year "
@@ -868,6 +897,20 @@ const DataCase kDataCases[] = {
      "variable type in force is age-adjusted rate, the default",
      "ValidateCrudeOrAgeAdjRate", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nmaximum kinkmarks = 1\nrun type = calculated\n"},
+    // The same through a data dictionary of counts and populations. Fault:
+    // its counts were fitted as computed rates of 0, with status 0.
+    {"calculated rates of a dictionary's counts without a type", "kinked.dic",
+     nullptr, "", "data.csv",
+     "Stnd Pop variable offset is zero or less.  The run computes its "
+     "dependent variable (\"run type = calculated\") and the dependent "
+     "variable type in force is age-adjusted rate",
+     "ValidateCrudeOrAgeAdjRate", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nmaximum kinkmarks = 1\nrun type = calculated\n",
+     "kinked.csv", kRatesAsIntervals, kIntervals},
+    {"a dictionary's counts fitted as rates", "kinked.dic", nullptr, "",
+     "data.csv", nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count", nullptr, nullptr,
+     nullptr, kRunOptions, "kinked.csv", kRatesAsIntervals, kIntervals},
     // Fault: two spellings of one code merged unexplained.
     {"by-variable codes that differ in a blank", "se.ini", "^2,", "1 ,",
      "data.csv",
