@@ -274,7 +274,9 @@ void KmRun::ApplyOptions() {
       if (bMaxKinkmarksGiven_) bDefaultMaxKinkmarks_ = false;
       ApplyRunOptions(runOptions, pSession_);
     }
-    NameCountType(*pSession_, bTypeGiven);
+    // The run type the run options set decides what counts are fitted as;
+    // a type they give stands.
+    if (!bTypeGiven) pSession_->NameDependentType();
     ValidateOptionCombinations(*pSession_, files_.sSessionFile);
   }
   if (!files_.bExportOptions) return;
