@@ -15,6 +15,7 @@
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/KmShownText.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -23,7 +24,7 @@ namespace {
 KmString QuotedList(const std::vector<KmString>& names) {
   KmString sList;
   for (const KmString& sName : names) {
-    sList << (sList.IsEmpty() ? "" : ", ") << "\"" << sName << "\"";
+    sList << (sList.IsEmpty() ? "" : ", ") << "\"" << ShownName(sName) << "\"";
   }
   return sList;
 }
@@ -171,8 +172,8 @@ std::string KmRun::WhyRecordRefused(const CommitPlan& plan,
                                     bool* pOtherRun) const {
   const std::vector<KmString> owned = outputs_.RenamedFiles();
   const auto Names = [](const KmString& sName, const char* sWhat) {
-    return std::string("it names \"") + sName.GetCString() + "\", which is " +
-           sWhat;
+    return std::string("it names \"") + ShownName(sName).GetCString() +
+           "\", which is " + sWhat;
   };
   // Outputs another run of these outputs writes and this one does not.
   if (pOtherRun != nullptr) *pOtherRun = true;
@@ -200,7 +201,8 @@ std::string KmRun::WhyRecordRefused(const CommitPlan& plan,
     if (!S_ISREG(info.st_mode) || !IsOwnFileWithOneName(info) ||
         !(CommitFileIdOf(info) == move.file) ||
         IsRunInput(files_, pSession_, move.sPartial)) {
-      return std::string("its partial file \"") + move.sPartial.GetCString() +
+      return std::string("its partial file \"") +
+             ShownName(move.sPartial).GetCString() +
              "\" is not the file that run wrote, this account's own with one "
              "name";
     }

@@ -1,7 +1,6 @@
 // What a run says of a lock that it waits for or cannot take.
 #include "driver/RunLocks.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 
 #include "driver/KmStepFields.h"
 #include "driver/internal/KmConsole.h"
+#include "foundation/KmShownText.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -67,7 +67,9 @@ LockHoldersInWords HoldersOf(const struct stat& info, const KmString& sFile) {
     }
     words.sIds += (words.sIds.empty() ? "" : " ") + sPid;
     words.bOther = words.bOther || holder.iUid != iUser;
-    words.sWho += (holder.sCommand.empty() ? "" : holder.sCommand + ", ") +
+    // Any account names its processes as it likes: the name is shown.
+    const std::string sCommand = ShownName(holder.sCommand).GetCString();
+    words.sWho += (sCommand.empty() ? "" : sCommand + ", ") +
                   AccountInWords(holder.iUid) + ")";
   }
   if (sEnded.empty()) return words;
@@ -97,16 +99,9 @@ std::string EndedLockersSentence(const LockHoldersInWords& holders) {
 
 std::string AccountInWords(uid_t iUid) {
   const std::string sId = std::to_string(iUid);
-  long iSize = sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(iSize > 0 ? static_cast<size_t>(iSize) : 16384);
-  struct passwd entry;
-  struct passwd* pFound = nullptr;
-  if (getpwuid_r(iUid, &entry, buffer.data(), buffer.size(), &pFound) != 0 ||
-      pFound == nullptr || pFound->pw_name == nullptr ||
-      *pFound->pw_name == '\0') {
-    return "user id " + sId;
-  }
-  return std::string("user ") + pFound->pw_name + ", id " + sId;
+  const std::string sName = KmGetFileSystem().AccountName(iUid);
+  if (sName.empty()) return "user id " + sId;
+  return std::string("user ") + ShownName(sName).GetCString() + ", id " + sId;
 }
 
 bool MayRemoveFrom(const KmFolder& folder, const std::string& sLeaf) {

@@ -1,6 +1,7 @@
 #include "foundation/platform/KmFileSystem.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -157,6 +158,18 @@ bool KmFileSystem::Lock(int iFd, int iOperation) {
 }
 
 uid_t KmFileSystem::UserId() { return ::geteuid(); }
+
+std::string KmFileSystem::AccountName(uid_t iUid) {
+  const long iSize = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(iSize > 0 ? static_cast<size_t>(iSize) : 16384);
+  struct passwd entry;
+  struct passwd* pFound = nullptr;
+  if (getpwuid_r(iUid, &entry, buffer.data(), buffer.size(), &pFound) != 0 ||
+      pFound == nullptr || pFound->pw_name == nullptr) {
+    return "";
+  }
+  return pFound->pw_name;
+}
 
 std::vector<KmLockHolder> KmFileSystem::LockHolders(const struct stat& file) {
   std::vector<KmLockHolder> holders;

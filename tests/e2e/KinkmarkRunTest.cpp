@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -588,6 +589,13 @@ struct FaultyFileSystem : KmFileSystem {
   std::vector<KmLockHolder> LockHolders(const struct stat& file) override {
     return holders ? *holders : KmFileSystem::LockHolders(file);
   }
+  // The names of accounts the system gives, where set.
+  std::map<uid_t, std::string> accountNames;
+  std::string AccountName(uid_t iUid) override {
+    const auto named = accountNames.find(iUid);
+    return named != accountNames.end() ? named->second
+                                       : KmFileSystem::AccountName(iUid);
+  }
   bool bOtherUserFromLock = false;
   bool bOtherUser = false;  // every file is another account's
   // With iAs, this process acts as that account (not root): the files it
@@ -983,12 +991,13 @@ TEST(KinkmarkRun, ARunStoppedInItsLastStepIsFinishedByTheNext) {
        "was not whole: this run cut that file back from 8292 to the 8192 "
        "bytes it held before ",
        true, Faulty::kStopped, 100, 0, "", -4, "a\nlength 0 1 1.ini"},
-      {1, sCluster, "first (\" \r\nend 0123456789abcdef\n.kms\", ", true,
+      // Its names are shown on one line, their controls escaped.
+      {1, sCluster, "first (\" \\r\\nend 0123456789abcdef\\n.kms\", ", true,
        Faulty::kStopped, 100, 0, "", -4, " \r\nend 0123456789abcdef\n.ini"},
       // A backslash (a folder's mark) before what reads as an escape.
       {0, sCluster,
        "(\"examples/clustering/output/ages.kmo\", "
-       "\"examples\\clustering\\x0a.kms\", ",
+       "\"examples\\clustering\\\\x0a.kms\", ",
        true, Faulty::kStopped, 100, 0, "", -4, "examples\\clustering\\x0a.ini"},
   };
   // The clustering example's whole block, as a run through writes it.
@@ -1186,7 +1195,7 @@ TEST(KinkmarkRun, ACutOffClusteringBlockIsCutAwayByWhoeverAppendsNext) {
        kFileCutShort},
       {{{'1', 500}, {'4', 300}, {'2', kRunsThrough}},
        "E2",
-       "a run of \"examples\\clustering\\x0a\r\nrun file x\n.ini\" "
+       "a run of \"examples\\clustering\\\\x0a\\r\\nrun file x\\n.ini\" "
        "into \"examples/clustering/output/ages3.kmo\" that stopped"},
       // Fault: a backup restored over the stopped run's file, in place or
       // at its freed inode, was cut back to the journal's length.
@@ -2101,6 +2110,11 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
                                  {4243, false, 0, ""},
                                  {4245, false, 0, ""}},
        false},
+      // A process name any account chooses is shown, not obeyed.
+      {0, false, 4,
+       "Error: Process 4242 (x \\x1B[2J EVIL, " + AccountInWords(54322) +
+           ") holds the lock file \"out.lock\"",
+       std::vector<KmLockHolder>{{4242, true, 54322, "x \x1B[2J EVIL"}}, false},
       // Another account's lock file, held by a process of this account.
       {0, false, 4, sRun + "4244 (kinkmark, " + AccountInWords(geteuid() + 1),
        std::vector<KmLockHolder>{{4244, true, geteuid() + 1, "kinkmark"}}},
@@ -2137,6 +2151,198 @@ TEST(KinkmarkRun, AnotherAccountsLockFileIsNamedSo) {
     std::map<std::string, std::string> after = Contents(dir);
     after.erase("run.ErrorFile.txt");
     EXPECT_TRUE(after == before);
+  }
+}
+
+// Fault: a message printed what it quoted from outside as its bytes held
+// it: a data value, a label or a key holding "ESC[2J" cleared the user's
+// screen, and a lock holder's process name, which any account chooses,
+// could hide the rest of a refusal and its advice ("ESC[8m"). Each kind of
+// text a message quotes, written where that kind stands, now shows every
+// control escaped, on the console and in the error file alike.
+TEST(KinkmarkRun, TextFromOutsideIsShownNotObeyed) {
+  // ESC (here clearing the screen), BEL, CR, backspace, DEL, the 8-bit CSI
+  // 0x9b and U+202E, which shows the text after it backwards.
+  const std::string kText = "a\x1B[2J\a\r\b\x7F\x9B\xE2\x80\xAEz";
+  const std::string kShown = "a\\x1B[2J\\a\\r\\b\\x7F\\x9B\\xE2\\x80\\xAEz";
+  using Dir = km_test::ScratchDir;
+  // sFind replaced by sWith in the file sName of dir.
+  const auto Edit = [](const Dir& dir, const std::string& sName,
+                       const std::string& sFind, const std::string& sWith) {
+    std::string sFile = ReadAll(dir.File(sName));
+    ASSERT_NE(sFile.find(sFind), std::string::npos) << sName << ": " << sFind;
+    WriteAll(dir.File(sName),
+             sFile.replace(sFile.find(sFind), sFind.size(), sWith));
+  };
+  // What a kind needs besides the edit that writes the text t; returns a
+  // descriptor to close once the run has ended, or -1.
+  using Make =
+      std::function<int(const Dir&, const std::string&, FaultyFileSystem&)>;
+  const Make kMissingRate = [&](const Dir& dir, const std::string&,
+                                FaultyFileSystem&) {
+    Edit(dir, "rates.txt", "\t46.868", "\t.");
+    return -1;
+  };
+  const Make kDictionary = [](const Dir& dir, const std::string&,
+                              FaultyFileSystem&) {
+    for (const char* sName : {"kinked.dic", "kinked.csv"}) {
+      fs::copy_file(fs::path(KM_E2E_FIXTURES) / "common" / sName,
+                    dir.File(sName));
+    }
+    WriteAll(dir.File("run.ini"),
+             "[Kinkmark Input Files]\nSession File = kinked.dic\nData File = "
+             "kinked.csv\nOutput File = out.dat\n");
+    return -1;
+  };
+  // Another account's run holds the outputs' lock: its process as the
+  // system names it.
+  const auto HoldLock = [](const Dir& dir, FaultyFileSystem& system,
+                           const std::string& sCommand) {
+    system.holders = std::vector<KmLockHolder>{{4242, true, 54322, sCommand}};
+    const int iHeld =
+        open(dir.File("out.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    EXPECT_EQ(flock(iHeld, LOCK_EX), 0);
+    return iHeld;
+  };
+  const struct {
+    const char* sKind;
+    const char* sFile;  // where sFind is replaced by sWith, whose "@" is
+    const char* sFind;  // the text ("": no edit)
+    const char* sWith;
+    Make make = nullptr;  // run before the edit
+    // The text is read by lines, which refuse a carriage return inside a
+    // line (naming only where it stands): here the text is without it.
+    bool bByLines = true;
+    std::string sRunFile = "run.ini";
+  } rows[] = {
+      {"a data value", "rates.txt", "\t46.868", "\t46@"},
+      {"a label", "session.ini", "1=East", "1=Ea@st", kMissingRate},
+      {"a code", "rates.txt", "\n2\t2001", "\n2@\t2001"},
+      {"a format label's code", "session.ini", "2=West", "2@=West"},
+      {"a run-options key", "options.ini", "maximum kinkmarks", "maximum@"},
+      {"a run-options value", "options.ini", "kinkmarks = 1", "kinkmarks = 1@"},
+      {"an export-options key", "options.ini", "line delimiter", "line@"},
+      {"an export-options value", "options.ini", "= unix", "= unix@"},
+      {"a session-parameter key", "session.ini", "by-var1 location",
+       "by-var1@"},
+      {"a session-parameter value", "session.ini", "location = 1",
+       "location = 1@"},
+      {"a dictionary's variable name", "kinked.dic", "Var1Name=Site",
+       "Var1Name=Si@", kDictionary},
+      {"a dictionary value", "kinked.dic", "delimiter=comma",
+       "delimiter=comma@", kDictionary},
+      {"a run-file key", "run.ini", "Output File", "Output@"},
+      // Its note on a number read with a thousands separator names it.
+      {"a data file's name", "run.ini", "= rates.txt", "= rates@",
+       [&](const Dir& dir, const std::string& t, FaultyFileSystem&) {
+         Edit(dir, "rates.txt", "\t46.868", "\t1,046.868");
+         fs::rename(dir.File("rates.txt"), dir.File("rates" + t));
+         return -1;
+       }},
+      {"a folder's name", "run.ini", "= out.dat", "= out@/out.dat"},
+      // A data file given as the run file, named on the command line.
+      {"a run file's name", "", "", "",
+       [](const Dir& dir, const std::string& t, FaultyFileSystem&) {
+         fs::copy_file(dir.File("rates.txt"), dir.File("r" + t + ".csv"));
+         return -1;
+       },
+       false, "ra\x1B[2J\a\r\b\x7F\x9B\xE2\x80\xAEz.csv"},
+      {"a saved session's string", "rates.txt", "\t46.868", "\t.",
+       [](const Dir& dir, const std::string& t, FaultyFileSystem&) {
+         EXPECT_EQ(RunKinkmark(dir, "run.ini").iStatus, 0);
+         std::string sSaved = ReadAll(dir.File("run.kms"));
+         const std::string sLabels = "1=East\n2=West\n";
+         const size_t iAt = sSaved.find(sLabels);
+         EXPECT_NE(iAt, std::string::npos);
+         const std::string sEdited = "1=Ea" + t + "st\n2=West\n";
+         const uint32_t iSize = static_cast<uint32_t>(sEdited.size() + 1);
+         sSaved.replace(
+             iAt - 4, 4 + sLabels.size(),
+             std::string(reinterpret_cast<const char*>(&iSize), 4) + sEdited);
+         WriteAll(dir.File("run.kms"), sSaved);
+         WriteAll(dir.File("again.ini"),
+                  "[Kinkmark Input Files]\nSession File = run.kms\nData File "
+                  "= rates.txt\nOutput File = again.kmo\n");
+         return -1;
+       },
+       false, "again.ini"},
+      // A journal of the version before this one names its run file as
+      // the run file held it.
+      {"a journal's field", "", "", "",
+       [](const Dir& dir, const std::string& t, FaultyFileSystem&) {
+         CopyExample("clustering", dir);
+         WriteAll(dir.File(kClusteringResult), "earlier\n");
+         std::string sJournal =
+             "kinkmark clustering journal 0123456789abcdef\nlength 8 1 2\n"
+             "run file r" +
+             t + ".ini\noutput file o.kmo\n";
+         sJournal += "end " + CommitChecksum(sJournal, sJournal.size()) + "\n";
+         WriteAll(dir.File(kClusteringResult) + ".journal", sJournal);
+         return -1;
+       },
+       false, "examples/clustering/run.ini"},
+      {"a record's field", "", "", "",
+       [](const Dir& dir, const std::string& t, FaultyFileSystem&) {
+         CommitPlan plan;
+         plan.sTag = CommitRecord::NewTag();
+         plan.removals.emplace_back(("out" + t + ".txt").c_str());
+         WriteAll(dir.File("out.commit"), CommitRecord::Text(plan));
+         return -1;
+       },
+       false},
+      {"a lock holder", "", "", "",
+       [&](const Dir& dir, const std::string& t, FaultyFileSystem& system) {
+         return HoldLock(dir, system, t);
+       },
+       false},
+      {"an account", "", "", "",
+       [&](const Dir& dir, const std::string& t, FaultyFileSystem& system) {
+         system.accountNames[54322] = t;
+         return HoldLock(dir, system, "kinkmark");
+       },
+       false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.sKind);
+    std::string sText = kText;
+    std::string sShown = kShown;
+    if (row.bByLines) {
+      sText.erase(sText.find('\r'), 1);
+      sShown.erase(sShown.find("\\r"), 2);
+    }
+    Dir dir;
+    CopyFixtures(dir);
+    FaultyFileSystem system("");
+    const int iHeld = row.make ? row.make(dir, sText, system) : -1;
+    if (*row.sFind != '\0') {
+      std::string sWith = row.sWith;
+      const size_t iAt = sWith.find('@');
+      Edit(dir, row.sFile, row.sFind,
+           iAt == std::string::npos ? sWith : sWith.replace(iAt, 1, sText));
+    }
+    const RunResult run = RunInProcess(system, dir, row.sRunFile);
+    if (iHeld >= 0) close(iHeld);
+    // What the user is shown: the console and every error file.
+    std::string sShownToUser = run.sConsole;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+      if (entry.path().filename().string().find("ErrorFile") !=
+          std::string::npos) {
+        sShownToUser += ReadAll(entry.path().string());
+      }
+    }
+    // The first byte a terminal would obey; none: the end.
+    const size_t iObeyed =
+        std::find_if(sShownToUser.begin(), sShownToUser.end(),
+                     [](unsigned char c) {
+                       return c != '\n' && c != '\t' && (c < 0x20 || c >= 0x7F);
+                     }) -
+        sShownToUser.begin();
+    EXPECT_EQ(iObeyed, sShownToUser.size()) << sShownToUser;
+    // A key is shown as its reader lowers it.
+    std::transform(sShownToUser.begin(), sShownToUser.end(),
+                   sShownToUser.begin(), ::tolower);
+    std::transform(sShown.begin(), sShown.end(), sShown.begin(), ::tolower);
+    EXPECT_NE(sShownToUser.find(sShown), std::string::npos) << sShownToUser;
   }
 }
 
