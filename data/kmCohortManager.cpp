@@ -155,7 +155,7 @@ void kmCohortManager::ReadAllCohorts() {
       std::vector<KmString> vNames;
       SplitChecked(sLine, vNames);
       if (!sLine.IsEmpty()) {
-        SetReferenceFields(vNames, true);
+        SetReferenceFields(vNames, kHeaderRow);
         CheckHeaderRow(vNames);
       }
     }
@@ -173,7 +173,7 @@ void kmCohortManager::ReadAllCohorts() {
     std::vector<KmString> vTokens;
     auto keyOfLine = [&]() {
       SplitChecked(sLine, vTokens);
-      ThrowDeferredWidthFault(&vTokens);
+      ResolveDeferredWidth(&vTokens);
       return BuildCohort(vTokens, sLabel);
     };
     // Checks the record (which may take its fields) and adds it to working.
@@ -222,7 +222,7 @@ void kmCohortManager::ReadAllCohorts() {
       addRecord(false);
       iLastLine = iLineNumber_;
     }
-    ThrowDeferredWidthFault(nullptr);
+    ResolveDeferredWidth(nullptr);
     if (bHaveWorking) vCohorts_.push_back(working);
 
     // A cohort with a record that lacks its independent value stays in the

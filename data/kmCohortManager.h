@@ -41,7 +41,10 @@ class kmVariable;
 // reads (with a hint when another delimiter would split it), a record with
 // more or fewer fields than the header row of variable names (without one,
 // than the file's first record), whose values would be read from shifted
-// columns (empty fields after the last field aside, in both lines; with a
+// columns (empty fields after the last field aside, in both lines; where
+// the header row or the first record differs from the two records after
+// it, that line is refused instead, unless a first record only lacks
+// values at its end; with a
 // hint at a number split at its comma in either line, and, for fewer
 // fields, how a missing value is written), a number with a
 // comma that does not separate thousands (in a semicolon-delimited file, a
@@ -186,26 +189,51 @@ class kmCohortManager {
   // code for ("column 1 holds \"Sex\", the name of the by variable Sex");
   // "" when no column shows it.
   KmString HeaderSign(const std::vector<KmString>& vNames) const;
-  // Takes vFields, read at line iLineNumber_, as the reference of the
-  // number of fields a record has: the header row's (bHeader) or the first
-  // record's.
-  void SetReferenceFields(const std::vector<KmString>& vFields, bool bHeader);
-  // The one width rule of a record, in both directions: refuses a record
-  // with a non-empty field beyond the reference's fields, or with fewer
-  // fields than the reference has up to its last non-empty one. Returns
-  // false, having kept the record for ThrowDeferredWidthFault, for a longer
-  // record that no record of the reference's width came before (the
-  // reference is the header row): the next record shows where it split.
+  // The line that gives the width of every record: the header row of
+  // variable names, the file's first record, or a later record where the
+  // records after the first show that it only lacks values at its end.
+  enum ReferenceKind { kHeaderRow, kFirstRecord, kLaterRecord };
+  // Takes vFields, read at line iLineNumber_, as that line: its width is
+  // its number of fields up to its last non-empty one.
+  void SetReferenceFields(const std::vector<KmString>& vFields,
+                          ReferenceKind eKind);
+  // "the header row of variable names (line 1) has", "the first record
+  // (line 1) has" or "the record at line 2 has".
+  KmString ReferenceHas() const;
+  // The rest of CheckRecord, once the record's width is the file's: its
+  // numbers, independent value and by-variable codes. May take the
+  // contents of vTokens.
+  void CheckRecordFields(std::vector<KmString>& vTokens, bool bFirstRecord);
+  // The one width rule of a record, in both directions (FitsWidth in the
+  // .cpp file): refuses a record with a non-empty field beyond the
+  // reference's width, or with fewer fields (its empty ones at the end
+  // counted, as missing values) than that width. Until a record after the
+  // reference has had its width, returns false for a record that differs,
+  // keeping it for ResolveDeferredWidth: the next record shows which of the
+  // two lines differs from the rest.
   bool CheckRecordWidth(const std::vector<KmString>& vTokens);
-  // Throws the refusal CheckRecordWidth kept, if any, at that record's
-  // line, comparing it with pNext, the record read after it (nullptr at
-  // the end of the file).
-  void ThrowDeferredWidthFault(const std::vector<KmString>* pNext);
-  // Throws the refusal of the record vTokens, at line iLineNumber_, that is
-  // longer than the reference, comparing it with vPattern, a record of the
-  // reference's width (none when empty).
-  [[noreturn]] void ThrowLongRecord(const std::vector<KmString>& vTokens,
-                                    const std::vector<KmString>& vPattern);
+  // Settles the record CheckRecordWidth kept, if any, by pNext, the record
+  // read after it (nullptr at the end of the file): where pNext has the
+  // reference's width, or has neither width, the kept record is refused at
+  // its line. Where pNext has the kept record's width (or there is none)
+  // and the reference is a record whose only missing fields are at its end,
+  // the kept record becomes the reference and its other checks are made.
+  // Where pNext has the kept record's width and the reference does not fit
+  // it, the reference (the header row or the first record) is refused at
+  // its own line as the line that differs from the two records after it.
+  void ResolveDeferredWidth(const std::vector<KmString>* pNext);
+  // Throws the refusal of the line vOdd (the header row when bOddIsHeader)
+  // at line iLineNumber_, whose width is not iWidth, the width sOtherHas
+  // introduces ("the first record (line 1) has", "the records at lines 2
+  // and 3 have"), with advice for vOdd: a longer record's split number
+  // (SplitFieldHint against vPattern, a record of width iWidth, at line
+  // iPatternLine; none when empty), a shorter one's missing values, a
+  // header row's names.
+  [[noreturn]] void ThrowWidthFault(const std::vector<KmString>& vOdd,
+                                    bool bOddIsHeader,
+                                    const KmString& sOtherHas, int iWidth,
+                                    const std::vector<KmString>& vPattern,
+                                    int iPatternLine);
   // The hint at a number split at its comma (in a comma-delimited file):
   // "Columns 4 and 5 [of line <iWideLine>] (...) look like one number
   // split at its comma: ...", naming the line unless it is the current
@@ -271,18 +299,17 @@ class kmCohortManager {
   // The last column the session reads, and the variable that stands there.
   int32_t iRequiredColumns_ = 0;
   KmString sRequiredName_;
-  // The number of fields a record may have, the number it must have (its
-  // empty fields at the end not counted), the line that set them (0: none
-  // yet), whether that line is the header row of variable names, and its
-  // fields.
-  int iReferenceFields_ = 0;
-  int iReferenceUsed_ = 0;
+  // The line that gives the width of every record (0: none yet), its kind,
+  // its fields and its width (its fields up to its last non-empty one), and
+  // whether a record after it has had that width.
   int iReferenceLine_ = 0;
-  bool bReferenceIsHeader_ = false;
+  ReferenceKind eReferenceKind_ = kFirstRecord;
   std::vector<KmString> vReferenceFields_;
-  // A record longer than the header row, kept until the next record shows
-  // where it split, and its line (0: none).
-  std::vector<KmString> vDeferredLong_;
+  int iReferenceWidth_ = 0;
+  bool bWidthAgreed_ = false;
+  // A record of another width than the reference, kept until the next
+  // record shows which of the two differs, and its line (0: none).
+  std::vector<KmString> vDeferred_;
   int iDeferredLine_ = 0;
   // The columns (1-based, ascending) of the roles read as numbers.
   std::vector<int32_t> vNumberColumns_;
@@ -299,8 +326,10 @@ class kmCohortManager {
   int iThousandsLine_ = 0;
   int iThousandsColumn_ = 0;
   KmString sThousandsText_;
-  // The fields of the last record that had the reference count.
+  // The fields of the last record with a value in the reference's last
+  // column, and its line.
   std::vector<KmString> vLastFields_;
+  int iLastFieldsLine_ = 0;
   // Per data by-variable, its first code (by-variables without a format).
   std::vector<CodeSeen> vByVarFirst_;
   // The keys of the cohorts whose records have ended.

@@ -155,6 +155,17 @@ size_t FieldsUsed(const std::vector<KmString>& vTokens) {
   return n;
 }
 
+// The one width rule of a line, the reference's and every record's: a line
+// of vFields fits a file whose lines have iWidth fields (FieldsUsed of the
+// line it is compared with) when it has a field for each of them (an empty
+// field, its delimiters kept, is a missing value) and no value beyond
+// them. Empty fields after its last value, a delimiter that ends the line,
+// count in neither line.
+bool FitsWidth(const std::vector<KmString>& vFields, int iWidth) {
+  return static_cast<int>(FieldsUsed(vFields)) <= iWidth &&
+         static_cast<int>(vFields.size()) >= iWidth;
+}
+
 // True when two fields in one column may hold the same kind of value: one
 // is missing, or both have one shape.
 bool SameKind(const KmString& sA, const KmString& sB,
@@ -269,14 +280,15 @@ std::vector<size_t> SplitNumberColumns(const std::vector<KmString>& vWide,
 
 void kmCohortManager::PrepareRecordChecks() {
   iLineNumber_ = 0;
-  iReferenceFields_ = 0;
-  iReferenceUsed_ = 0;
   iReferenceLine_ = 0;
-  bReferenceIsHeader_ = false;
+  eReferenceKind_ = kFirstRecord;
   vReferenceFields_.clear();
-  vDeferredLong_.clear();
+  iReferenceWidth_ = 0;
+  bWidthAgreed_ = false;
+  vDeferred_.clear();
   iDeferredLine_ = 0;
   vLastFields_.clear();
+  iLastFieldsLine_ = 0;
   closedCohorts_.clear();
   vByVarFirst_.assign(
       static_cast<size_t>(km_read_internal::NumDataByVars(*pSession_)),
@@ -325,8 +337,13 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
                                   std::vector<KmString>& vTokens,
                                   bool bFirstRecord) {
   CheckFieldCount(sLine, static_cast<int>(vTokens.size()));
-  if (iReferenceLine_ == 0) SetReferenceFields(vTokens, false);
+  if (iReferenceLine_ == 0) SetReferenceFields(vTokens, kFirstRecord);
   if (!CheckRecordWidth(vTokens)) return;
+  CheckRecordFields(vTokens, bFirstRecord);
+}
+
+void kmCohortManager::CheckRecordFields(std::vector<KmString>& vTokens,
+                                        bool bFirstRecord) {
   CheckNumberCommas(vTokens);
   if (sDelimiter_ == ";") CheckThousandsPoints(vTokens);
   const int32_t iColumn = pSession_->GetKMVarPosition(kmVarIndependent);
@@ -342,8 +359,11 @@ void kmCohortManager::CheckRecord(const KmString& sLine,
     CheckByVarCode(static_cast<int>(i),
                    km_read_internal::ColumnField(vTokens, byVar.GetPosition()));
   }
-  if (static_cast<int>(vTokens.size()) == iReferenceFields_) {
+  // A record with a value in the last column shows best where a longer one
+  // split.
+  if (static_cast<int>(FieldsUsed(vTokens)) == iReferenceWidth_) {
     vLastFields_.swap(vTokens);
+    iLastFieldsLine_ = iLineNumber_;
   }
 }
 
@@ -529,39 +549,151 @@ KmString kmCohortManager::HeaderSign(
 }
 
 void kmCohortManager::SetReferenceFields(const std::vector<KmString>& vFields,
-                                         bool bHeader) {
-  iReferenceFields_ = static_cast<int>(vFields.size());
-  iReferenceUsed_ = static_cast<int>(FieldsUsed(vFields));
+                                         ReferenceKind eKind) {
+  iReferenceWidth_ = static_cast<int>(FieldsUsed(vFields));
   iReferenceLine_ = iLineNumber_;
-  bReferenceIsHeader_ = bHeader;
+  eReferenceKind_ = eKind;
   vReferenceFields_ = vFields;
+  bWidthAgreed_ = false;
+}
+
+KmString kmCohortManager::ReferenceHas() const {
+  KmString sText;
+  switch (eReferenceKind_) {
+    case kHeaderRow:
+      sText << "the header row of variable names (line " << iReferenceLine_
+            << ") has";
+      break;
+    case kFirstRecord:
+      sText << "the first record (line " << iReferenceLine_ << ") has";
+      break;
+    case kLaterRecord:
+      sText << "the record at line " << iReferenceLine_ << " has";
+      break;
+  }
+  return sText;
 }
 
 bool kmCohortManager::CheckRecordWidth(const std::vector<KmString>& vTokens) {
-  // Empty fields at the end (a delimiter that ends the line) move no value
-  // to another column, in the record as in the reference.
-  const int nFields = static_cast<int>(vTokens.size());
-  if (static_cast<int>(FieldsUsed(vTokens)) > iReferenceFields_) {
-    if (vLastFields_.empty()) {
-      // Longer than the header row, with no record of its width before it.
-      vDeferredLong_ = vTokens;
-      iDeferredLine_ = iLineNumber_;
-      return false;
-    }
-    ThrowLongRecord(vTokens, vLastFields_);
+  if (FitsWidth(vTokens, iReferenceWidth_)) {
+    if (iLineNumber_ != iReferenceLine_) bWidthAgreed_ = true;
+    return true;
   }
-  if (nFields >= iReferenceUsed_) return true;
-  // A field left out, or one of the reference split in two.
+  if (!bWidthAgreed_) {
+    // The reference may be the line that differs from the rest: the next
+    // record shows which of the two it is.
+    vDeferred_ = vTokens;
+    iDeferredLine_ = iLineNumber_;
+    return false;
+  }
+  ThrowWidthFault(vTokens, false, ReferenceHas(), iReferenceWidth_,
+                  vLastFields_, iLastFieldsLine_);
+}
+
+void kmCohortManager::ResolveDeferredWidth(const std::vector<KmString>* pNext) {
+  if (iDeferredLine_ == 0) return;
+  std::vector<KmString> vDeferred;
+  vDeferred.swap(vDeferred_);
+  const int iDeferredLine = iDeferredLine_;
+  iDeferredLine_ = 0;
+  const int iNextLine = iLineNumber_;
+  const bool bNextFitsReference =
+      pNext != nullptr && FitsWidth(*pNext, iReferenceWidth_);
+  // The width of the rest: the deferred record's, or the one it shares
+  // with the next record (its values; their empty fields at the end may
+  // be missing values); 0 when they share none.
+  const int iDeferredUsed = static_cast<int>(FieldsUsed(vDeferred));
+  const int iNextUsed =
+      pNext != nullptr ? static_cast<int>(FieldsUsed(*pNext)) : 0;
+  int iRestWidth = std::max(iDeferredUsed, iNextUsed);
+  if (bNextFitsReference || !FitsWidth(vDeferred, iRestWidth) ||
+      (pNext != nullptr && !FitsWidth(*pNext, iRestWidth))) {
+    iRestWidth = 0;
+  }
+  // The one of them with a value in the rest's last column.
+  const bool bNextGivesWidth = iNextUsed > iDeferredUsed;
+  const std::vector<KmString>& vRest = bNextGivesWidth ? *pNext : vDeferred;
+  const int iRestLine = bNextGivesWidth ? iNextLine : iDeferredLine;
+  const bool bRecordReference = eReferenceKind_ != kHeaderRow;
+  if (iRestWidth > 0 && bRecordReference &&
+      FitsWidth(vReferenceFields_, iRestWidth)) {
+    // The first record lacks only values at its end, written as empty
+    // fields: the records after it give the width.
+    iLineNumber_ = iRestLine;
+    SetReferenceFields(vRest, kLaterRecord);
+    bWidthAgreed_ = pNext != nullptr;
+    iLineNumber_ = iDeferredLine;
+    CheckRecordFields(vDeferred, false);
+    iLineNumber_ = iNextLine;
+    return;
+  }
+  if (iRestWidth > 0 && pNext != nullptr) {
+    // The reference differs from the two records after it.
+    KmString sRest;
+    sRest << "the records at lines " << iDeferredLine << " and " << iNextLine
+          << " have";
+    iLineNumber_ = iReferenceLine_;
+    ThrowWidthFault(vReferenceFields_, !bRecordReference, sRest, iRestWidth,
+                    vRest, iRestLine);
+  }
+  // The deferred record differs, or nothing shows which line does: it is
+  // compared with the next record where that has the reference's width,
+  // else with a first record, else with the next record, if any.
+  iLineNumber_ = iDeferredLine;
+  if (pNext != nullptr && (bNextFitsReference || !bRecordReference)) {
+    ThrowWidthFault(vDeferred, false, ReferenceHas(), iReferenceWidth_, *pNext,
+                    iNextLine);
+  }
+  ThrowWidthFault(
+      vDeferred, false, ReferenceHas(), iReferenceWidth_,
+      bRecordReference ? vReferenceFields_ : std::vector<KmString>(),
+      iReferenceLine_);
+}
+
+void kmCohortManager::ThrowWidthFault(const std::vector<KmString>& vOdd,
+                                      bool bOddIsHeader,
+                                      const KmString& sOtherHas, int iWidth,
+                                      const std::vector<KmString>& vPattern,
+                                      int iPatternLine) {
+  const int nUsed = static_cast<int>(FieldsUsed(vOdd));
+  const bool bLonger = nUsed > iWidth;
+  // A shorter record lacks fields even counting its empty ones at the end
+  // (missing values); a header row's empty fields name nothing.
+  const int nFields =
+      bLonger || bOddIsHeader ? nUsed : static_cast<int>(vOdd.size());
   KmString sText;
-  sText.printf(
-      "the record has %d field%s, but %s (line %d) has %d, so its values "
-      "would be read from the wrong columns.",
-      nFields, nFields == 1 ? "" : "s",
-      bReferenceIsHeader_ ? "the header row of variable names"
-                          : "the first record",
-      iReferenceLine_, iReferenceUsed_);
-  if (!bReferenceIsHeader_) {
-    sText << SplitFieldHint(vReferenceFields_, vTokens, iReferenceLine_);
+  sText.printf("%s has %d field%s, but %s %d, ",
+               bOddIsHeader ? "the header row of variable names" : "the record",
+               nFields, nFields == 1 ? "" : "s", sOtherHas.GetCString(),
+               iWidth);
+  if (bOddIsHeader) {
+    sText << "so it does not name the columns the records hold.  Give it "
+             "one name for each field of a record; a name that holds the "
+             "field delimiter, "
+          << WordOf(sDelimiter_)
+          << ", splits in two unless it stands in double quotes.";
+    ThrowWritingFault(0, sText);
+  }
+  sText << "so its values would be read from the wrong columns.";
+  if (bLonger) {
+    if (sDelimiter_ != ",") {
+      sText << "  A field that holds the field delimiter, "
+            << WordOf(sDelimiter_)
+            << ", splits in two unless it stands in double quotes.";
+    } else {
+      const KmString sHint = SplitFieldHint(vOdd, vPattern, iLineNumber_);
+      sText << (!sHint.IsEmpty()
+                    ? sHint
+                    : KmString("  A number written with a decimal comma, or "
+                               "a field that holds a comma outside double "
+                               "quotes, splits in two."));
+    }
+    ThrowWritingFault(0, sText);
+  }
+  // The longer line may hold a number split at its comma, unless the
+  // header row gives the width.
+  if (eReferenceKind_ != kHeaderRow) {
+    sText << SplitFieldHint(vPattern, vOdd, iPatternLine);
   }
   KmString sMissing;
   pSession_->GetMissingString(sMissing);
@@ -572,37 +704,6 @@ bool kmCohortManager::CheckRecordWidth(const std::vector<KmString>& vTokens) {
   }
   sText << "; a field may not be left out.";
   ThrowWritingFault(0, sText);
-}
-
-void kmCohortManager::ThrowDeferredWidthFault(
-    const std::vector<KmString>* pNext) {
-  if (iDeferredLine_ == 0) return;
-  iLineNumber_ = iDeferredLine_;
-  ThrowLongRecord(vDeferredLong_,
-                  pNext != nullptr ? *pNext : std::vector<KmString>());
-}
-
-void kmCohortManager::ThrowLongRecord(const std::vector<KmString>& vTokens,
-                                      const std::vector<KmString>& vPattern) {
-  KmString sHint;
-  if (sDelimiter_ != ",") {
-    sHint << "  A field that holds the field delimiter, " << WordOf(sDelimiter_)
-          << ", splits in two unless it stands in double quotes.";
-  } else {
-    sHint = SplitFieldHint(vTokens, vPattern, iLineNumber_);
-    if (sHint.IsEmpty()) {
-      sHint << "  A number written with a decimal comma, or a field that "
-               "holds a comma outside double quotes, splits in two.";
-    }
-  }
-  ThrowWritingFault(
-      0, KmString().printf(
-             "the record has %d fields, but %s (line %d) has %d, so its "
-             "values would be read from the wrong columns.%s",
-             static_cast<int>(vTokens.size()),
-             bReferenceIsHeader_ ? "the header row of variable names"
-                                 : "the first record",
-             iReferenceLine_, iReferenceFields_, sHint.GetCString()));
 }
 
 KmString kmCohortManager::SplitFieldHint(const std::vector<KmString>& vWide,

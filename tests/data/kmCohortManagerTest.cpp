@@ -286,6 +286,77 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "columns.  Columns 4 and 5 (\"1\" and \"500\") look like one number "
        "split at its comma: write decimals with a point (1.500), and a "
        "number with thousands commas in double quotes (\"1,500\")."},
+      // Fault: a delimiter that ends the header row or the first record
+      // (or every line) was counted as a field of the width, so a later
+      // record split at its comma was taken, read from the wrong columns
+      // (the other shapes: the route table of whole runs).
+      {"every line ending in a delimiter, the second record split",
+       2,
+       false,
+       0,
+       "1,A,2000,63.597,1.27,\r\n1,A,2001,67,721,1.3,\r\n"
+       "1,A,2002,64.1,1.3,\r\n",
+       {},
+       false,
+       "line 2: the record has 6 fields, but the first record (line 1) has 5, "
+       "so its values would be read from the wrong columns.  Columns 4 and 5 "
+       "(\"67\""},
+      // The first record's last value is missing: the records after it
+      // give the width.
+      {"a first record without its last value, a later record split",
+       2,
+       false,
+       0,
+       "1,A,2000,63.597,\n1,A,2001,64.1,1.3\n1,A,2002,64.2,1.4\n"
+       "1,A,2003,67,721,1.3\n",
+       {},
+       false,
+       "line 4: the record has 6 fields, but the record at line 2 has 5, so "
+       "its values would be read from the wrong columns.  Columns 4 and 5 "
+       "(\"67\""},
+      {"a first record without its last value",
+       2,
+       false,
+       0,
+       "1,A,2000,63.597,\n1,A,2001,64.1,1.3\n1,A,2002,64.2,1.4\n",
+       {{"1/A", "Male/A", {"2000", "2001", "2002"}, {1, 2, 3}}},
+       false},
+      // Fault: where the first record or the header row differed from the
+      // records after it, the second line was refused, with advice for it.
+      {"a first record split, the records after it agreeing",
+       2,
+       false,
+       0,
+       "1,A,2000,63,597,9\n1,A,2001,62.786,\n\n1,A,2002,61.5,9\n",
+       {},
+       false,
+       "line 1: the record has 6 fields, but the records at lines 2 and 4 "
+       "have 5, so its values would be read from the wrong columns.  Columns "
+       "4 and 5 (\"63\" and \"597\") look like one number split at its "
+       "comma: write decimals with a point (63.597), and a number with "
+       "thousands commas in double quotes (\"63,597\").\n"},
+      {"a first record with a field left out, the records after it agreeing",
+       2,
+       false,
+       0,
+       "1,A,2000,9\n1,A,2001,62.786,9\n1,A,2002,61.5,9\n",
+       {},
+       false,
+       "line 1: the record has 4 fields, but the records at lines 2 and 3 "
+       "have 5, so its values would be read from the wrong columns.  A "
+       "missing value is written"},
+      {"a header row ending in a delimiter, a name short of the records",
+       2,
+       true,
+       0,
+       "Sex,Site,Year,Rate,\n1,A,2000,1.5,7\n1,A,2001,1.6,8\n",
+       {},
+       false,
+       "line 1: the header row of variable names has 4 fields, but the "
+       "records at lines 2 and 3 have 5, so it does not name the columns the "
+       "records hold.  Give it one name for each field of a record; a name "
+       "that holds the field delimiter, comma, splits in two unless it "
+       "stands in double quotes.\n"},
       {"10, 10 and 9 records",
        2,
        false,
