@@ -357,6 +357,30 @@ TEST(kmCohortManager, FindsCohortsLabelsAndRecordNumbers) {
        "records hold.  Give it one name for each field of a record; a name "
        "that holds the field delimiter, comma, splits in two unless it "
        "stands in double quotes.\n"},
+      // The split-number hint: two numbers split, and a record that reads
+      // in two ways with numbers joined (no hint can tell which).
+      {"two numbers split at their commas",
+       2,
+       false,
+       0,
+       "1,A,2000,1.5,2.5\n1,A,2001,1.6,2.6\n1,A,2002,1,7,2,7\n",
+       {},
+       false,
+       "line 3: the record has 7 fields, but the first record (line 1) has 5, "
+       "so its values would be read from the wrong columns.  Columns 4 and 5 "
+       "(\"1\" and \"7\") look like one number split at its comma: write "
+       "decimals with a point (1.7).\n"},
+      {"a record that reads in two ways with numbers joined",
+       2,
+       false,
+       0,
+       "1,A,2000,,7,,2.5\n1,A,2001,,7,,2.5\n1,A,2002,1,2,3,4,2,5\n",
+       {},
+       false,
+       "line 3: the record has 9 fields, but the first record (line 1) has 7, "
+       "so its values would be read from the wrong columns.  A number written "
+       "with a decimal comma, or a field that holds a comma outside double "
+       "quotes, splits in two.\n"},
       {"10, 10 and 9 records",
        2,
        false,
