@@ -1764,6 +1764,8 @@ enum : unsigned {
   kConstantVariance = 131072,  // the run options leave out "het error"
   kClustered = 262144,         // the saved session, changed to cluster, is run
                                // too, and sExpect is what that run shows
+  kCommaOnly = 524288,         // every route's delimiter is the comma
+  kNamesEndInDelimiter = 1048576,  // the header row ends in a delimiter
 };
 
 struct Variation {
@@ -1781,7 +1783,9 @@ struct Variation {
   const char* sTail = "";
   const char* sSiteFormat = "1=East\n2=West\n";
   const char* sAgeFormat = "0=Young\n1=Old\n";
-  const char* sYearFormat = nullptr;  // the Year format's lines, if given
+  const char* sYearFormat = nullptr;        // the Year format's lines, if given
+  const char* sExpectWithHeader = nullptr;  // sExpect of the routes with a
+                                            // header row, where it differs
 };
 
 // The row of sSite's year sYear (its first age group's).
@@ -1873,6 +1877,43 @@ Rows MakeRows(DataSet data) {
   return rows;
 }
 
+// A refusal of a record's width: sExpect without a header row, and
+// sExpectWithHeader with one, which shifts the lines and gives the width.
+Variation WidthFault(const char* sName, void (*edit)(Rows&), unsigned flags,
+                     const char* sExpect, const char* sExpectWithHeader) {
+  Variation c{sName, DataSet::kRates, edit, sExpect};
+  c.iStatus = 2;
+  c.flags = flags | kWidthWording;
+  c.sExpectWithHeader = sExpectWithHeader;
+  return c;
+}
+
+// East's rate of 2005 written with a decimal comma, outside quotes.
+void SplitRate(Rows& r) {
+  std::vector<std::string>& row = Row(r, "East", "2005");
+  row.insert(row.begin() + 2, "57");
+  row[3] = "70";
+}
+
+// The refusal of SplitRate's record, after the line it is compared with.
+#define KM_SPLIT_RATE_ADVICE                                           \
+  " has 4, so its values would be read from the wrong columns.  "      \
+  "Columns 3 and 4 (\"57\" and \"70\") look like one number split at " \
+  "its comma: write decimals with a point (57.70)."
+const char kSplitRate[] =
+    "line 6: the record has 5 fields, but the first record "
+    "(line 1)" KM_SPLIT_RATE_ADVICE;
+const char kSplitRateWithHeader[] =
+    "line 7: the record has 5 fields, but the header row of variable names "
+    "(line 1)" KM_SPLIT_RATE_ADVICE;
+// The refusal of a first record of 5 fields among records of 4.
+const char kFirstOfFive[] =
+    "line 1: the record has 5 fields, but the records at lines 2 and 3 have "
+    "4, so its values would be read from the wrong columns.";
+const char kFirstOfFiveWithHeader[] =
+    "line 2: the record has 5 fields, but the header row of variable names "
+    "(line 1) has 4, so its values would be read from the wrong columns.";
+
 // Year formats: labels centred on 2005 with 2006 labelled -0; labels that
 // fall from 6 to -5.
 const char kCentredMinusZero[] =
@@ -1903,18 +1944,49 @@ const Variation kVariations[] = {
      "Total", kRouteDecides},
     // Faults: a record of fewer fields than the header row or the first
     // record was fitted, read from the wrong columns (the rate 40, the
-    // standard error 0; the standard error 100000).
-    {"a first record split at its comma", DataSet::kRates,
+    // standard error 0; the standard error 100000). Then a first record
+    // unlike the records after it was not named: the second was refused,
+    // with advice for it.
+    WidthFault(
+        "a first record split at its comma",
+        [](Rows& r) {
+          r[0] = {r[0][0], r[0][1], "40", "00", r[0][3]};
+        },
+        0, kFirstOfFive, kFirstOfFiveWithHeader),
+    WidthFault(
+        "a first record of a field more, a later record split",
+        [](Rows& r) {
+          r[0].push_back("7");
+          SplitRate(r);
+        },
+        0, kFirstOfFive, kFirstOfFiveWithHeader),
+    // Fault: a delimiter that ended the header row or the first record (or
+    // every line) counted as a field, so that a record split at its comma
+    // was fitted, read from the wrong columns (the rate 57, the standard
+    // error 70), with status 0.
+    WidthFault("a header row ending in a delimiter, a rate split at its comma",
+               SplitRate, kCommaOnly | kNamesEndInDelimiter, kSplitRate,
+               kSplitRateWithHeader),
+    WidthFault(
+        "a first record ending in a delimiter, a rate split at its comma",
+        [](Rows& r) {
+          r[0].push_back("");
+          SplitRate(r);
+        },
+        kCommaOnly, kSplitRate, kSplitRateWithHeader),
+    WidthFault(
+        "every line ending in a delimiter, a rate split at its comma",
+        [](Rows& r) {
+          SplitRate(r);
+          for (auto& row : r) row.push_back("");
+        },
+        kCommaOnly | kNamesEndInDelimiter, kSplitRate, kSplitRateWithHeader),
+    {"every line ending in a delimiter", DataSet::kRates,
      [](Rows& r) {
-       r[0] = {r[0][0], r[0][1], "40", "00", r[0][3]};
+       for (auto& row : r) row.push_back("");
      },
-     kLeftOut, 2, nullptr, kWidthWording},
-    {"a first record of a field more, a later record split", DataSet::kRates,
-     [](Rows& r) {
-       r[0].push_back("7");
-       Row(r, "East", "2005") = {"East", "2005", "57", "70", "0.55"};
-     },
-     kLeftOut, 2, nullptr, kWidthWording},
+     "out.kmo has finished", 0, nullptr,
+     kCommaOnly | kNamesEndInDelimiter | kAsUntouched},
     {"a rate left out before a column no variable reads", DataSet::kRates,
      [](Rows& r) {
        for (auto& row : r) row.push_back("100000");
@@ -2345,9 +2417,17 @@ const Variation kVariations[] = {
 // Route k of 4 for variation v: each delimiter once, and each value of
 // every other dimension twice, on one of the balanced columns k&1, k>>1 and
 // their sum, chosen so that over the variations every two dimensions meet
-// in all four pairs of values (a pairwise covering set, not all 256).
-Route RouteFor(size_t v, int k, bool bCodesOnly) {
+// in all four pairs of values (a pairwise covering set, not all 256). With
+// bCommaOnly every route is a comma file, and a header row or none meets
+// each value of the dictionary, gzip and "\r\n".
+Route RouteFor(size_t v, int k, bool bCodesOnly, bool bCommaOnly) {
   const int iColumns[3] = {k & 1, (k >> 1) & 1, (k & 1) ^ ((k >> 1) & 1)};
+  if (bCommaOnly) {
+    const bool bHeader = iColumns[0] != 0;
+    const bool bSum = iColumns[2] != 0;
+    return {iColumns[1] != 0,   bHeader, bSum, !bHeader,
+            bCodesOnly || bSum, !bSum,   ','};
+  }
   auto pick = [&](size_t d) {
     const int iFlip = static_cast<int>(((d + v) / 2 + v) & 1);
     return (iColumns[(d * (1 + v % 3) + v / 3) % 3] ^ iFlip) != 0;
@@ -2419,12 +2499,24 @@ std::string DataText(const Variation& c, const Route& r) {
   if (r.bHeader) {
     s = c.data == DataSet::kRates ? "Site,Year,Rate,SE"
                                   : "Site,Year,Age,Count,Population,StdPop";
-    // A name for each further column of the widest record.
-    size_t nNames = static_cast<size_t>(std::count(s.begin(), s.end(), ','));
+    // A name for each further column of most records, their empty fields
+    // at the end not counted.
+    std::map<size_t, int> widths;
     for (const auto& row : rows) {
-      for (; nNames + 1 < row.size(); ++nNames) s += ",Extra";
+      size_t n = row.size();
+      while (n > 0 && row[n - 1].empty()) --n;
+      ++widths[n];
     }
-    s += "\n";
+    const size_t nWidth = std::max_element(widths.begin(), widths.end(),
+                                           [](const auto& a, const auto& b) {
+                                             return a.second < b.second;
+                                           })
+                              ->first;
+    for (size_t n = static_cast<size_t>(std::count(s.begin(), s.end(), ','));
+         n + 1 < nWidth; ++n) {
+      s += ",Extra";
+    }
+    s += (c.flags & kNamesEndInDelimiter) ? ",\n" : "\n";
     std::replace(s.begin(), s.end(), ',', r.cDelimiter);
   }
   for (const auto& row : rows) {
@@ -2448,8 +2540,9 @@ std::string Outcome(const km_test::ScratchDir& dir, int iStatus,
                     const std::string& sConsole) {
   std::string s = "status " + std::to_string(iStatus) + "\n";
   for (const char* sFile :
-       {"run.ErrorFile.txt", "out.dataexport.txt", "out.apcexport.txt",
-        "out.aapcexport.txt", "out.finalselectedmodelexport.txt"}) {
+       {"run.ErrorFile.txt", "saved.ErrorFile.txt", "out.dataexport.txt",
+        "out.apcexport.txt", "out.aapcexport.txt",
+        "out.finalselectedmodelexport.txt"}) {
     if (!fs::exists(dir.File(sFile))) continue;
     const std::string sText = km_test::ReadAll(dir.File(sFile));
     s += sText.substr(0, sText.find("\n\nCall Path"));
@@ -2487,7 +2580,8 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
     // By route kind where it decides the outcome.
     std::map<std::string, std::string> reference;
     for (int k = 0; k < 4; ++k) {
-      const Route r = RouteFor(v, k, c.flags & kCodesOnly);
+      const Route r =
+          RouteFor(v, k, c.flags & kCodesOnly, c.flags & kCommaOnly);
       SCOPED_TRACE(::testing::Message()
                    << "dictionary " << r.bDictionary << ", delimiter '"
                    << r.cDelimiter << "', header " << r.bHeader << ", gzip "
@@ -2580,7 +2674,10 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
         EXPECT_NE(sShown.find(sAt), std::string::npos) << sShown;
       } else {
         EXPECT_EQ(result.iStatus, c.iStatus) << sShown;
-        const char* sExpect = c.flags & kClustered ? "has finished" : c.sExpect;
+        const char* sExpect = c.flags & kClustered ? "has finished"
+                              : r.bHeader && c.sExpectWithHeader != nullptr
+                                  ? c.sExpectWithHeader
+                                  : c.sExpect;
         EXPECT_NE(sShown.find(sExpect), std::string::npos) << sShown;
       }
       const bool bRenamed = c.sYearLabel != nullptr || c.iYearCentre != 0;
@@ -2614,7 +2711,25 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       if (c.flags & kAsUntouched) {
         EXPECT_EQ(sOutcome, asIs->second);
       }
-      if (result.iStatus != 0) continue;
+      if (result.iStatus != 0) {
+        if (!(c.flags & kWidthWording)) continue;
+        // The saved session of a run of the data as they are refuses the
+        // edited data alike.
+        Variation unedited = c;
+        unedited.edit = nullptr;
+        Write(sData, DataText(unedited, r));
+        const int iAsIs = km_e2e::RunKinkmark(dir, "run.ini").iStatus;
+        EXPECT_EQ(iAsIs, 0) << "the data as they are";
+        if (iAsIs != 0) continue;
+        // Only the saved session is kept of that run.
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+          if (entry.path().filename().string().rfind("out.", 0) == 0) {
+            fs::remove(entry.path());
+          }
+        }
+        fs::remove(dir.File("run.ErrorFile.txt"));
+        Write(sData, DataText(c, r));
+      }
       Write("saved.ini", Edited(sRun, sSession.c_str(), "run.kms"));
       const auto saved = km_e2e::RunKinkmark(dir, "saved.ini");
       EXPECT_EQ(Outcome(dir, saved.iStatus, saved.sConsole), sOutcome)
