@@ -222,6 +222,29 @@ TEST(KmIO_File, ReadPastEndGivesZerosUntilSeek) {
   EXPECT_TRUE(file.IsEOF());
 }
 
+// The reader keeps the size it measured, so that asking it for every count
+// a record stores costs nothing; a file changed under it is measured again
+// once a read finds it longer or shorter than measured, so a count is not
+// checked against a size the file no longer has.
+TEST(KmIO_File, SizeFollowsAFileChangedUnderTheReader) {
+  const struct {
+    const char* sName;
+    std::string sAfter;
+  } cases[] = {{"grown", "0123456789ab"}, {"shrunk", "012"}};
+  ScratchDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sName);
+    const std::string sPath = dir.File("changing.bin");
+    WriteAll(sPath, "01234567");
+    KmIO_File file(sPath.c_str(), kBinaryRead);
+    EXPECT_EQ(file.GetSize(), 8);
+    WriteAll(sPath, c.sAfter);
+    char buffer[16];
+    EXPECT_EQ(file.Read(buffer, 16), static_cast<int32_t>(c.sAfter.size()));
+    EXPECT_EQ(file.GetSize(), static_cast<int64_t>(c.sAfter.size()));
+  }
+}
+
 TEST(KmIO_File, ReadCStringSurvivesCorruptLengths) {
   struct Case {
     const char* sName;
