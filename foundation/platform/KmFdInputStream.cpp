@@ -46,23 +46,29 @@ bool KmFdInputBuffer::Size(off_t& iSize) {
   return true;
 }
 
+off_t KmFdInputBuffer::ReadFile(off_t iAt, char* pTo, size_t iBytes) {
+  KmFileSystem& fileSystem = KmGetFileSystem();
+  ssize_t iRead = -1;
+  do {
+    iRead = fileSystem.ReadAt(iFd_, pTo, iBytes, iAt);
+  } while (iRead < 0 && errno == EINTR);
+  const off_t iGot = iRead > 0 ? iRead : 0;
+  // A read that goes past the measured end, or ends short before it, finds
+  // the file changed since it was measured.
+  const off_t iEnd = iAt + iGot;
+  if (iEnd > iSize_ || (iGot < static_cast<off_t>(iBytes) && iEnd < iSize_)) {
+    iSize_ = -1;
+  }
+  return iGot;
+}
+
 KmFdInputBuffer::int_type KmFdInputBuffer::underflow() {
   if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
   if (iFd_ < 0) return traits_type::eof();
   const off_t iAt = Position();
-  KmFileSystem& fileSystem = KmGetFileSystem();
-  ssize_t iRead = -1;
-  do {
-    iRead = fileSystem.ReadAt(iFd_, buffer_.data(), buffer_.size(), iAt);
-  } while (iRead < 0 && errno == EINTR);
-  // The buffer's old bytes may be overwritten whatever the outcome.
+  // The bytes held before are overwritten whatever the outcome.
+  iHeld_ = ReadFile(iAt, buffer_.data(), buffer_.size());
   iHeldStart_ = iAt;
-  iHeld_ = iRead > 0 ? iRead : 0;
-  // A read that goes past the measured end, or ends before it, finds the
-  // file changed since it was measured.
-  const off_t iEnd = iAt + iHeld_;
-  const bool bShort = iHeld_ < static_cast<off_t>(buffer_.size());
-  if (iEnd > iSize_ || (bShort && iEnd < iSize_)) iSize_ = -1;
   MoveTo(iAt);
   if (iHeld_ == 0) return traits_type::eof();
   return traits_type::to_int_type(*gptr());

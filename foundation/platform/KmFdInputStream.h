@@ -43,6 +43,10 @@ class KmFdInputBuffer : public std::streambuf {
   void MoveTo(off_t iTarget);
   // The file's size (measured when not known); false when it cannot be.
   bool Size(off_t& iSize);
+  // Reads up to iBytes bytes from the file's byte iAt into pTo and returns
+  // how many it read (0 at the end and on an error); forgets the measured
+  // size when the read shows the file changed.
+  off_t ReadFile(off_t iAt, char* pTo, size_t iBytes);
 
   int iFd_;
   std::vector<char> buffer_;
