@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "foundation/kmRunProgressTrackers.h"
 
@@ -16,11 +17,15 @@ constexpr auto kRedraw = std::chrono::milliseconds(250);
 
 }  // namespace
 
-ConsoleProgress::ConsoleProgress(const kmMultiProgressTracker& tracker,
-                                 int32_t iNumCohorts)
-    : tracker_(tracker), iNumCohorts_(iNumCohorts) {
+ConsoleProgress::ConsoleProgress(LineSource line) : line_(std::move(line)) {
   if (isatty(STDOUT_FILENO) == 1) thread_ = std::thread([this] { Show(); });
 }
+
+ConsoleProgress::ConsoleProgress(const kmMultiProgressTracker& tracker,
+                                 int32_t iNumCohorts)
+    : ConsoleProgress([&tracker, iNumCohorts] {
+        return FormatLine(tracker, iNumCohorts);
+      }) {}
 
 ConsoleProgress::~ConsoleProgress() { Stop(); }
 
@@ -62,7 +67,7 @@ void ConsoleProgress::Show() {
   int32_t iWidth = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!wake_.wait_for(lock, kRedraw, [this] { return bStop_; })) {
-    const KmString sLine = FormatLine(tracker_, iNumCohorts_);
+    const KmString sLine = line_();
     std::fprintf(stdout, "\r%-*s", static_cast<int>(iWidth),
                  sLine.GetCString());
     std::fflush(stdout);

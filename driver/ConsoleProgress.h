@@ -1,9 +1,11 @@
-// A one-line progress display of the calculation on the terminal.
+// A one-line progress display of long work (the calculation, an export) on
+// the terminal.
 #ifndef KM_DRIVER_CONSOLEPROGRESS_H
 #define KM_DRIVER_CONSOLEPROGRESS_H
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -11,16 +13,24 @@
 
 class kmMultiProgressTracker;
 
-// ConsoleProgress shows, while the calculation runs, one line on standard
-// output with the percent done and the cohorts fitted, redrawn in place a
-// few times a second, and clears it when stopped. It only reads the
-// tracker, whose values are atomic. When standard output is not a terminal
-// it shows nothing and starts no thread, so redirected output holds only
-// the run's own lines.
+// ConsoleProgress shows, while long work runs, one line on standard output
+// (the calculation's percent done and cohorts fitted, an export's share
+// written), redrawn in place a few times a second, and clears it when
+// stopped. It only reads what its line is made from, which must be safe to
+// read from another thread (the trackers' values and the results handler's
+// fetch share are atomic). When standard output is not a terminal it shows
+// nothing and starts no thread, so redirected output holds only the run's
+// own lines.
 class ConsoleProgress {
  public:
+  // Makes the line shown at each redraw.
+  using LineSource = std::function<KmString()>;
+
+  // Starts the display of the lines of line, which must stay callable until
+  // Stop.
+  explicit ConsoleProgress(LineSource line);
   // Starts the display for tracker, which has one sub per cohort
-  // (iNumCohorts of them) and must outlive this object.
+  // (iNumCohorts of them) and must outlive this object: FormatLine.
   ConsoleProgress(const kmMultiProgressTracker& tracker, int32_t iNumCohorts);
   // Stop().
   ~ConsoleProgress();
@@ -37,8 +47,7 @@ class ConsoleProgress {
  private:
   void Show();
 
-  const kmMultiProgressTracker& tracker_;
-  const int32_t iNumCohorts_;
+  const LineSource line_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool bStop_ = false;  // Guarded by mutex_.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "driver/ConsoleProgress.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/ComparabilityRatioCalculator.h"
 #include "foundation/KmCallPath.h"
@@ -43,7 +44,18 @@ bool Export(const ExportRun& run, bool bGate, const char* sSuffix,
   const KmString& sName = run.names.ExportFile(sSuffix);
   auto pFile = std::make_unique<KmPendingFile>(run.folders.Of(sName), sName);
   Print(sStart);
-  writer(run.handler, pFile->GetFile(), run.options);
+  run.handler.ResetFetchPercent();
+  {
+    // Every writer walks the results file's records in order: the share
+    // walked is the share written.
+    ConsoleProgress progress([&run] {
+      KmString sLine;
+      sLine.printf("  %d%% of the export written",
+                   static_cast<int>(run.handler.GetFetchPercent()));
+      return sLine;
+    });
+    writer(run.handler, pFile->GetFile(), run.options);
+  }
   run.written.files.push_back(sName);
   run.written.finished.push_back(std::move(pFile));
   if (sEnd != nullptr) Print(sEnd);

@@ -32,7 +32,8 @@ struct ExportsWritten {
 
 // Writes the exports of the run, in this order, each named as the run's
 // names give it (RunOutputNames::ExportFile of its suffix), each between
-// its console start and end lines:
+// its console start and end lines (between them, on a terminal, the line
+// "  <p>% of the export written" while it takes long, ConsoleProgress):
 //   1 "report.txt"          switch "export report"
 //   2 "dataexport.txt"      switch "export data"
 //   3 "apcexport.txt"       switch "export apc"

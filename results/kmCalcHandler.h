@@ -3,6 +3,7 @@
 #ifndef KM_RESULTS_KMCALCHANDLER_H
 #define KM_RESULTS_KMCALCHANDLER_H
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -297,6 +298,17 @@ class kmCalcHandler {
   // the cohort (with iEntry and the number of rows); as GetCalcData.
   KmVector<kmCalcData*>& GetCalcDataVector(int32_t iCohort, int32_t iEntry);
 
+  // How far the record getters have walked the file, in percent: the entry
+  // last asked for, counted from 1, of the entries its getter walks (for
+  // GetCalcData and GetCalcDataVector(iIndex) iIndex + 1 of all records,
+  // for GetCalcDataVector(iCohort, iEntry) iCohort + 1 of the per-cohort
+  // comparison table), so that an export walking them in order is that far.
+  // 0 before the first fetch and after ResetFetchPercent. Unlike the rest of
+  // a reading handler it may be read from any thread: a display follows an
+  // export with it.
+  int32_t GetFetchPercent() const { return iFetchPercent_.load(); }
+  void ResetFetchPercent() { iFetchPercent_.store(0); }
+
   // ---- Accessors ----------------------------------------------------------
 
   int32_t GetState() const { return iState_; }
@@ -395,6 +407,9 @@ class kmCalcHandler {
                                                    int32_t a, int32_t b);
   // Range refusal of the record getters.
   [[noreturn]] static void ThrowIndexError(int32_t iIndex, int32_t iSize);
+  // Notes entry iIndex of the iSize a getter walks as the one last asked for
+  // (GetFetchPercent).
+  void NoteFetch(int32_t iIndex, int32_t iSize);
 
   // 1-3: write state and patch positions.
   int32_t iState_;
@@ -441,6 +456,8 @@ class kmCalcHandler {
   KmString sGraphDependentLabel_;
   // Stands in for the progress interface after Free.
   KmNullProgress nullProgress_;
+  // GetFetchPercent.
+  std::atomic<int32_t> iFetchPercent_{0};
 };
 
 #endif  // KM_RESULTS_KMCALCHANDLER_H

@@ -55,6 +55,11 @@ void kmCalcHandler::ThrowIndexError(int32_t iIndex, int32_t iSize) {
                        kClassName, iIndex, iSize);
 }
 
+void kmCalcHandler::NoteFetch(int32_t iIndex, int32_t iSize) {
+  iFetchPercent_.store(static_cast<int32_t>((static_cast<int64_t>(iIndex) + 1) *
+                                            100 / (iSize > 0 ? iSize : 1)));
+}
+
 void kmCalcHandler::ReadRecordAt(int32_t lOffset, kmCalcData& record) {
   if (iState_ != kStateReadFromFile || !pFile_ || !pSession_) {
     GenerateKmException("No results file has been read.", kClassName);
@@ -89,6 +94,7 @@ kmCalcData& kmCalcHandler::GetCalcData(int32_t iIndex) {
     const int32_t iCohorts = GetNumCohortRecords();
     const int32_t iTotal = iCohorts + GetNumComparisonRecords();
     if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
+    NoteFetch(iIndex, iTotal);
     const int32_t lOffset = iIndex < iCohorts
                                 ? vCohortOffsets_[iIndex]
                                 : vComparisonOffsets_[iIndex - iCohorts];
@@ -154,6 +160,7 @@ KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iIndex) {
         const int32_t iComparisons = GetNumComparisonRecords();
         const int32_t iTotal = iCohorts + iComparisons;
         if (iIndex < 0 || iIndex >= iTotal) ThrowIndexError(iIndex, iTotal);
+        NoteFetch(iIndex, iTotal);
         // The records of the previous call belong to its caller.
         vFetched_.clear();
 
@@ -190,6 +197,7 @@ KmVector<kmCalcData*>& kmCalcHandler::GetCalcDataVector(int32_t iCohort,
         const KmVector<KmVector<int> >& vRows = vCohortComparisons_[iCohort];
         const int32_t iRows = static_cast<int32_t>(vRows.size());
         if (iEntry >= iRows) ThrowIndexError(iEntry, iRows);
+        NoteFetch(iCohort, iTableSize);
         vFetched_.clear();
 
         RecordList vRead;

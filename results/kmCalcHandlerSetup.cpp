@@ -53,6 +53,7 @@ void kmCalcHandler::InitMembers() {
   uiMinFieldCount_ = 65535;
   uiMinObservations_ = 0;
   vNumericData_.assign(4, 0.0);
+  iFetchPercent_.store(0);
   // A handler that reads a second file must not keep display settings or
   // labels of the first where the new file stores fewer.
   graphOptions_ = GraphDisplayOptions();

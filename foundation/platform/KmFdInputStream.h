@@ -10,8 +10,13 @@
 #include <vector>
 
 // KmFdInputBuffer: a buffered stream buffer reading a descriptor it owns by
-// position (pread), so the descriptor's own offset is never used. Seeking
-// from the end takes the file's current size.
+// position (KmFileSystem::ReadAt), so the descriptor's own offset is never
+// used. It keeps the bytes it read last: a seek, a tell or a size query
+// that lands inside them reads nothing again, so a reader that measures the
+// file and moves about a record (the checked readers of the results file do
+// both for every count) reads each byte about once. Seeking from the end
+// takes the file's size, measured once and again whenever a read finds the
+// file longer or shorter than measured.
 class KmFdInputBuffer : public std::streambuf {
  public:
   // Takes ownership of iFd (-1 for none: every read ends at once).
@@ -30,9 +35,26 @@ class KmFdInputBuffer : public std::streambuf {
   pos_type seekpos(pos_type pos, std::ios::openmode which) override;
 
  private:
+  // The file offset of the next byte to read.
+  off_t Position() const;
+  // Makes iTarget the next byte to read: inside the bytes held (or just
+  // after them) the get area points there, else the next read fetches from
+  // iTarget.
+  void MoveTo(off_t iTarget);
+  // The file's size (measured when not known); false when it cannot be.
+  bool Size(off_t& iSize);
+  // Reads up to iBytes bytes from the file's byte iAt into pTo and returns
+  // how many it read (0 at the end and on an error); forgets the measured
+  // size when the read shows the file changed.
+  off_t ReadFile(off_t iAt, char* pTo, size_t iBytes);
+
   int iFd_;
-  off_t iNext_ = 0;  // the file offset of the byte after the buffered ones
   std::vector<char> buffer_;
+  off_t iHeldStart_ = 0;  // the file offset of buffer_[0]
+  off_t iHeld_ = 0;       // how many bytes of buffer_ hold the file's bytes
+  bool bInHeld_ = false;  // the get area is the held bytes
+  off_t iNext_ = 0;       // the next byte to read when !bInHeld_
+  off_t iSize_ = -1;      // the file's size as last measured (-1 unknown)
 };
 
 // KmFdInputStream: an std::istream over a KmFdInputBuffer. A descriptor of

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "foundation/platform/KmFdInputStream.h"
 #include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmPlatform.h"
 
@@ -94,8 +95,18 @@ std::unique_ptr<std::istream> KmFileSystem::OpenInput(
     pFailed->setstate(std::ios::failbit);
     return pFailed;
   }
-  // Binary on every mode: this platform translates no line ends, and the
-  // line reader drops carriage returns itself.
+  // A regular file is read by position through a buffer that keeps what it
+  // read, so moving about inside a record, measuring the file and asking the
+  // position read nothing again. Anything else (a pipe, a device) is opened
+  // again as a stream; the first open does not wait, so a pipe is waited for
+  // once. Binary on every mode: this platform translates no line ends, and
+  // the line reader drops carriage returns itself.
+  const int iFd = open(sNative.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat info;
+  if (iFd >= 0 && fstat(iFd, &info) == 0 && S_ISREG(info.st_mode)) {
+    return std::make_unique<KmFdInputStream>(iFd);
+  }
+  if (iFd >= 0) close(iFd);
   return std::make_unique<std::ifstream>(sNative,
                                          std::ios::in | std::ios::binary);
 }
@@ -140,6 +151,11 @@ bool KmFileSystem::Truncate(int iFd, off_t iLength) {
 
 ssize_t KmFileSystem::Read(int iFd, void* pBuffer, size_t iBytes) {
   return ::read(iFd, pBuffer, iBytes);
+}
+
+ssize_t KmFileSystem::ReadAt(int iFd, void* pBuffer, size_t iBytes,
+                             off_t iOffset) {
+  return ::pread(iFd, pBuffer, iBytes, iOffset);
 }
 
 bool KmFileSystem::BirthTime(int iFd, long long& iBorn) {

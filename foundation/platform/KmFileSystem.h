@@ -4,7 +4,9 @@
 // install one that fails on purpose (an unreadable file, a read error
 // part-way, a write that fails mid-run, a missing working directory).
 // Every write to a descriptor the file layer holds goes through it as well
-// (Write), and so do the reads of a record or journal (Read), its syncs
+// (Write), and so do the reads of a record or journal (Read), every read of
+// an input stream over a descriptor (ReadAt: the results file, the session
+// and ini files, whether opened by name or held), its syncs
 // (Sync), its cut backs (Truncate), its advisory locks (Lock), the account it
 // compares owners with (UserId), the birth times it compares (BirthTime) and
 // the holders of a lock it names (LockHolders) and the accounts' names
@@ -58,7 +60,9 @@ class KmFileSystem {
   virtual ~KmFileSystem();
 
   // Opens sPath for reading. Never returns null: a file that cannot be
-  // opened, and a directory, give a stream already in its failed state.
+  // opened, and a directory, give a stream already in its failed state. A
+  // regular file is read through a KmFdInputStream (its reads go through
+  // ReadAt); anything else (a pipe, a device) as a stream reads it.
   virtual std::unique_ptr<std::istream> OpenInput(const std::string& sPath);
 
   // Opens sPath for writing, starting from an empty file unless bAppend.
@@ -86,6 +90,12 @@ class KmFileSystem {
   // Reads up to iBytes bytes of the file open as iFd into pBuffer, as the
   // system's read does: the count read (0 at its end), or -1 with errno set.
   virtual ssize_t Read(int iFd, void* pBuffer, size_t iBytes);
+
+  // Reads up to iBytes bytes of the file open as iFd, from its byte
+  // iOffset, into pBuffer, as the system's pread does (the descriptor's own
+  // position is neither used nor moved): the count read (0 at or past its
+  // end), or -1 with errno set.
+  virtual ssize_t ReadAt(int iFd, void* pBuffer, size_t iBytes, off_t iOffset);
 
   // The birth time of the file open as iFd, in nanoseconds since the epoch,
   // as the system's statx tells it; false where the file system does not

@@ -222,6 +222,23 @@ TEST(KmIO_File, ReadPastEndGivesZerosUntilSeek) {
   EXPECT_TRUE(file.IsEOF());
 }
 
+// The reader measures the size once, as every count a record stores asks for
+// it; a file changed under it is measured again once a read finds it longer
+// or shorter, so no count is checked against a size the file no longer has.
+TEST(KmIO_File, SizeFollowsAFileChangedUnderTheReader) {
+  ScratchDir dir;
+  const std::string sPath = dir.File("changing.bin");
+  for (const std::string sAfter : {"0123456789ab", "012"}) {
+    WriteAll(sPath, "01234567");
+    KmIO_File file(sPath.c_str(), kBinaryRead);
+    EXPECT_EQ(file.GetSize(), 8);
+    WriteAll(sPath, sAfter);
+    char buffer[16];
+    EXPECT_EQ(file.Read(buffer, 16), static_cast<int32_t>(sAfter.size()));
+    EXPECT_EQ(file.GetSize(), static_cast<int64_t>(sAfter.size()));
+  }
+}
+
 TEST(KmIO_File, ReadCStringSurvivesCorruptLengths) {
   struct Case {
     const char* sName;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <newmat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "session/OutputDisplayOptions.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmSessionOptionIds.h"
+#include "tests/foundation/FaultyFileSystem.h"
 #include "tests/test_util/ResultsFileFixture.h"
 
 namespace km_test {
@@ -632,6 +635,69 @@ TEST(kmCalcHandler, RecordsWithoutLabelsAreLabelledFromLevelCodes) {
   EXPECT_STREQ(pRecord->vCohortLabel[1].GetCString(), "1");
   // And every export of such a run is written.
   EXPECT_EQ(Lines(APC(run.Handler(), DataOptions(true))).size(), 3u);
+}
+
+// Counts the bytes read by position (every read of a results file) and the
+// handler's fetch share at each read.
+struct CountingFileSystem : KmFileSystem {
+  explicit CountingFileSystem(const kmCalcHandler& h) : handler(h) {}
+  ssize_t ReadAt(int iFd, void* p, size_t n, off_t iAt) override {
+    const ssize_t iRead = KmFileSystem::ReadAt(iFd, p, n, iAt);
+    iBytes += iRead > 0 ? iRead : 0;
+    vPercents.push_back(handler.GetFetchPercent());
+    return iRead;
+  }
+  const kmCalcHandler& handler;
+  int64_t iBytes = 0;
+  std::vector<int32_t> vPercents;
+};
+
+// Fault: every seek, position and size query of the results file dropped
+// the bytes its reader held, so each small read of a record read 64 KiB
+// again: the exports of 10,000 cohorts copied about 100 GB out of a 17.6 MB
+// file. Each export now reads the records about once, and the share of
+// them it has walked rises as it goes.
+TEST(kmExports, EachExportReadsTheResultsFileAboutOnceAsItsShareRises) {
+  RunSpec spec;
+  spec.iAreaLevels = 150;
+  spec.bLabelledArea = false;
+  spec.adjustSession = GoldenSession;
+  ReportsRun run(
+      spec, std::vector<kmCalcData>(NumCohorts(spec), DataRecord(3, 1, 0.0)),
+      {});
+  kmCalcHandler& handler = run.Handler();
+  const int64_t iRecords =
+      static_cast<int64_t>(std::filesystem::file_size(run.Path("run.kmo"))) -
+      handler.GetCohortOffsets()[0];
+  // Large enough that one 64 KiB read more or less changes little.
+  ASSERT_GT(iRecords, 1 << 20);
+  const Writer kWriters[] = {
+      [](kmCalcHandler& h, const KmFileTarget& path,
+         const DataExportOptions& o) { WriteAPCExport(h, path, o, true); },
+      WriteReportExport,
+      WriteDataExport,
+      WriteAAPCExport,
+      WriteModelSelectionExport,
+      WriteJumpCRExport,
+      WriteSelectionResultsExport,
+      WriteFinalSelectedModelExport};
+  for (const Writer& write : kWriters) {
+    SCOPED_TRACE(&write - kWriters);
+    CountingFileSystem counting(handler);
+    {
+      ScopedFileSystem scoped(&counting);
+      Export(handler, write, DataOptions(true));
+    }
+    // About one pass: the bytes still held from the reads before count once.
+    EXPECT_GE(counting.iBytes, iRecords * 9 / 10);
+    EXPECT_LE(counting.iBytes, iRecords * 11 / 10);
+    // Part-way the share lies between its ends; it never falls back.
+    ASSERT_GT(counting.vPercents.size(), 10u);
+    EXPECT_LT(counting.vPercents[1], 20);
+    EXPECT_GT(counting.vPercents.end()[-2], 80);
+    EXPECT_TRUE(
+        std::is_sorted(counting.vPercents.begin(), counting.vPercents.end()));
+  }
 }
 
 }  // namespace
