@@ -2,10 +2,25 @@
 // session counts.
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KM_TEST_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KM_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(KM_TEST_ADDRESS_SANITIZER)
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "data/kmCohortPreRead.h"
+#include "foundation/KmProgressInterface.h"
 #include "session/kmSession.h"
 #include "tests/data/PrereadFixtures.h"
 #include "tests/test_util/CatchKmException.h"
@@ -120,6 +135,75 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
         EXPECT_EQ(bVarying, c.vExpected.back() == 1);
       }
     }
+  }
+}
+
+// The bytes the allocator has handed out and not taken back.
+size_t HeapBytesInUse() {
+#if defined(KM_TEST_ADDRESS_SANITIZER)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#endif
+}
+
+// The positions a read reports, and the most heap in use when it reports.
+class ReadSampler : public KmNullProgress {
+ public:
+  explicit ReadSampler(size_t uBase) : uBase_(uBase) {}
+  void SetPosition(int32_t iPosition) override {
+    vPositions.push_back(iPosition);
+    const size_t uInUse = HeapBytesInUse();
+    if (uInUse > uBase_) uPeak = std::max(uPeak, uInUse - uBase_);
+  }
+  std::vector<int32_t> vPositions;
+  size_t uPeak = 0;
+
+ private:
+  size_t uBase_;
+};
+
+TEST(PreReadCohorts, LongCohortIsReadWithoutKeepingItsRecords) {
+  // Fault: every record's year text and number were kept (and copied as
+  // the list of cohorts grew), so a data file took two to three times its
+  // size in memory before the first cohort was fitted.
+  km_test::ScratchDir dir;
+  for (bool bGzip : {false, true}) {
+    SCOPED_TRACE(bGzip ? "gzip" : "plain");
+    // The most heap a read held, and the file's size, for one cohort of
+    // 10,000 and one of 40,000 records.
+    std::vector<size_t> vPeaks;
+    std::vector<size_t> vSizes;
+    for (int nRecords : {10000, 40000}) {
+      std::string sText;
+      for (int i = 0; i < nRecords; ++i) {
+        sText += "1,A," + std::to_string(1000 + i) + ",5,100\n";
+      }
+      const std::string sPath = WriteDataFile(dir, "long", sText, bGzip);
+      auto pSession = MakeSession(2, sPath);
+      bool bVarying = true;
+      ReadSampler sampler(HeapBytesInUse());
+      PreReadCohorts(*pSession, false, &bVarying, &sampler);
+      const auto& vCounts = pSession->GetObservationCounts();
+      EXPECT_EQ(std::vector<int32_t>(vCounts.begin(), vCounts.end()),
+                std::vector<int32_t>{nRecords});
+      // The share read rises as the file is read, not only at its end.
+      ASSERT_FALSE(sampler.vPositions.empty());
+      EXPECT_TRUE(
+          std::is_sorted(sampler.vPositions.begin(), sampler.vPositions.end()));
+      EXPECT_EQ(sampler.vPositions.back(), 1000);
+      EXPECT_GT(
+          std::count_if(sampler.vPositions.begin(), sampler.vPositions.end(),
+                        [](int32_t i) { return i > 0 && i < 1000; }),
+          nRecords / 10000);
+      vPeaks.push_back(sampler.uPeak);
+      vSizes.push_back(sText.size());
+    }
+    // What the larger file adds stays out of memory; kept, its records took
+    // more than twice as much as they add to the file.
+    EXPECT_LT(vPeaks[1], vPeaks[0] + (vSizes[1] - vSizes[0]) / 8)
+        << vPeaks[0] << " and " << vPeaks[1] << " bytes";
   }
 }
 

@@ -159,7 +159,10 @@ const BadCase kCases[] = {
      "KmLineSource"},
     {"bad_emptydata", kNoRecords, "main"},
     {"bad_blankdata", kNoRecords, "main"},
-    {"bad_datadirectory", "Unable to open data file \"", "kmCohortManager"},
+    // Fault: the refusal gave no reason.
+    {"bad_datadirectory",
+     "Unable to open data file \"data.csv\" for reading: Is a directory.",
+     "kmCohortManager"},
     {"bad_missingdata",
      "names a file that does not exist (relative names are read from the "
      "folder \"",
