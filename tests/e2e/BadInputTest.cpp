@@ -5,6 +5,7 @@
 // standard error and keeps the reasons in the results file. No run leaves a
 // results file that reads as complete.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -1476,6 +1477,41 @@ km_e2e::RunResult RunData(const km_test::ScratchDir& dir,
   }
   km_test::WriteAll(dir.File("run.ini"), sRun);
   return km_e2e::RunKinkmark(dir, "run.ini");
+}
+
+// Runs under a limit of the process end with the error file and a message
+// that says what stopped them and what to change.
+TEST(BadInput, RunsUnderProcessLimitsSayWhatToChange) {
+  const struct {
+    const char* sName;
+    int iResource;
+    unsigned long long iLimit;
+    const char* sMessage;
+  } kCases[] = {
+      // Fault: "Resource temporarily unavailable", with nothing on the
+      // threads or the limit (as under ulimit -v, where one worker runs).
+      {"a thread stack larger than the address space", RLIMIT_STACK, 1ULL << 48,
+       "The run could not start its worker threads (Resource temporarily "
+       "unavailable): each thread reserves its stack, 268435456 MB (ulimit "
+       "-s), and room for its memory.  Set \"num cores = 1\" in the run "
+       "options file, or change those limits."},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    km_test::ScratchDir dir;
+    km_e2e::CopyFixtureFolder("common", dir);
+    km_test::WriteAll(dir.File("options.ini"), kRunOptions);
+    km_test::WriteAll(dir.File("run.ini"),
+                      "[Kinkmark Input Files]\nSession File = se.ini\nData "
+                      "File = kinked.csv\nRun Options File = options.ini\n"
+                      "Output File = out.kmo\n");
+    const auto result =
+        km_e2e::RunKinkmarkUnderLimit(dir, "run.ini", c.iResource, c.iLimit);
+    ASSERT_NE(result.iStatus, 126) << "the limit could not be set";
+    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
+        << result.sConsole;
+    ExpectErrorFile(dir, BadCase{c.sName, c.sMessage, "thread_pool"}, result);
+  }
 }
 
 TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
