@@ -79,9 +79,14 @@ int32_t CohortWorkers(const kmSession& session) {
   }
   const int32_t iWorkers = thread_pool::worker_count_for(
       session.GetNumCores(), thread_pool::allowed_cpu_count());
-  return km_run_memory::WorkersWithinMemory(
-      iWorkers, km_run_memory::CohortTaskBytes(session, iLargest),
-      km_run_memory::AvailableBytes());
+  const double dAvailable = km_run_memory::AvailableBytes();
+  const double dNeed = km_run_memory::CohortTaskBytes(session, iLargest);
+  // Said only when not even one task fits.
+  const KmString sWhy =
+      dNeed > dAvailable && dAvailable > 0.0
+          ? km_run_memory::CohortNeedText(session, iLargest, dAvailable)
+          : KmString();
+  return km_run_memory::WorkersWithinMemory(iWorkers, dNeed, dAvailable, sWhy);
 }
 
 }  // namespace

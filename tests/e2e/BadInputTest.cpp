@@ -670,6 +670,16 @@ const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
   "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = " \
   "9\nrun type = calculated\ndependent variable type = " type "\n"
 
+// 99,976 years of East in front of those of the fixture (2000 to 2023):
+// one cohort of 100,000 observations.
+const std::string kLongEast = [] {
+  std::string s;
+  for (int iYear = 2000 - 99976; iYear < 2000; ++iYear) {
+    s += "1," + std::to_string(iYear) + ",50.00,0.5000,1000,2000000\n";
+  }
+  return s;
+}();
+
 const DataCase kDataCases[] = {
     // Fault: a session-parameter file of counts was summarised as an
     // age-adjusted rate.
@@ -1298,6 +1308,21 @@ const DataCase kDataCases[] = {
     {"two faulty cohorts, 8 workers", "se.ini", ",2005,", ",2003,", "data.csv",
      "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nnum cores = 8\n"},
+    // Fault: told only that it was not found.
+    {"a data file named with a slash at its end", "se.ini", nullptr, "",
+     "data.csv/",
+     "data.csv/ (\"Data File\") was not found: \"data.csv\" is a file, and "
+     "a name that ends in \"/\" names a folder; write it without the \"/\".",
+     "ReadRunFile()", nullptr},
+    // Fault: refused as needing "about 610396 MB" with nothing on what
+    // drives it or what to lower.
+    {"one cohort too long for the memory", "se.ini", nullptr, kLongEast.c_str(),
+     "data.csv",
+     "Its largest cohort has 100000 observations, and a cohort's memory "
+     "grows as the square of its observations: the design and cross products "
+     "of its 100000 candidate kinkmark locations take about 305185 MB and "
+     "its weights (four 100000 x 100000 matrices) take about 305176 MB.",
+     "kmCalculationHandler", nullptr},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a
