@@ -254,15 +254,6 @@ int32_t kmCohortManager::GetFittedObservations(const kmCohort& cohort) const {
   return cohort.GetFittedObservations();
 }
 
-bool kmCohortManager::HasVaryingObservationCounts() const {
-  if (vCohorts_.empty()) return false;
-  const int32_t nFirst = GetFittedObservations(vCohorts_[0]);
-  for (const kmCohort& cohort : vCohorts_) {
-    if (GetFittedObservations(cohort) != nFirst) return true;
-  }
-  return false;
-}
-
 KmString kmCohortManager::GetCohortLabel(int i) const {
   return vCohorts_[i].GetLabel();
 }

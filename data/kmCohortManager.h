@@ -138,9 +138,6 @@ class kmCohortManager {
   // (km_read_internal::YearCounter of its independent values), else its
   // records.
   int32_t GetFittedObservations(const kmCohort& cohort) const;
-  // True when the cohorts do not all have the same number of observations
-  // (GetFittedObservations); false for no cohorts.
-  bool HasVaryingObservationCounts() const;
   // After ReadAllCohorts, the note on the numbers read with thousands
   // commas (in a semicolon-delimited file, with a point before 3 digits):
   // "Note: data file \"<name>\", line <n>, column <c>: \"<text>\" was read

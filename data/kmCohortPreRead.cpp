@@ -5,6 +5,7 @@
 #include "data/kmCohort.h"
 #include "data/kmCohortManager.h"
 #include "foundation/KmException.h"
+#include "foundation/KmShownText.h"
 #include "session/kmSession.h"
 
 namespace {
@@ -31,8 +32,7 @@ void PreReadCohorts(kmSession& session, bool bCalculatedRates, bool* pbVarying,
   cohorts.ReadAllCohorts();
   const KmString sNote = cohorts.GetThousandsNote();
   if (!sNote.IsEmpty()) {
-    std::fprintf(stderr, "%s\n", sNote.GetCString());
-    std::fflush(stderr);
+    PrintShown(stderr, KmString(sNote) << "\n");
   }
   if (cohorts.GetNumCohorts() == 0) {
     GenerateKmInputExceptionF("The data file \"%s\" holds no data records.",

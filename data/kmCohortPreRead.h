@@ -16,7 +16,8 @@ class kmSession;
 // them (kmCohortManager::GetFittedObservations: its years when
 // bCalculatedRates); kmOptPerCohortMaxKinkmarks and *pbVarying record whether
 // those counts differ. When numbers were read
-// with thousands commas, the manager's note on them goes to standard error.
+// with thousands commas, the manager's note on them goes to standard error
+// (PrintShown).
 // bCalculatedRates is handed to the manager: the rates are formed over the
 // groups of an adjustment variable (a clustered run). The records are
 // counted, not kept (kmCohortManager::SetKeepRecords): the read holds per

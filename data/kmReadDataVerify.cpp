@@ -208,12 +208,16 @@ KmString RatioLocationNote(const kmSession& session, const kmCohortRows& rows,
 }
 
 // The refusal of a cohort whose iObservations observations cannot hold
-// iKinkmarks kinkmarks (the minimum; the maximum with bMaximum), which need
-// lNeed observations; iPlaceable kinkmarks is what the cohort's maximum
-// allows. Names the run options that would let the cohort be fitted, or,
-// for fewer than 3 observations, says that none would.
+// iKinkmarks kinkmarks (the minimum; in a clustering run the maximum),
+// which need lNeed observations; iPlaceable kinkmarks is what the cohort's
+// maximum allows. Names the run options that would let the cohort be
+// fitted, or, for fewer than 3 observations, says that none would. A
+// clustering run takes its options from its saved session alone (a
+// run-options file turns the clustering off), so its refusal says how to
+// give that session a maximum the cohort holds.
 KmString TooFewObservationsText(int64_t lNeed, int iObservations,
-                                int iPlaceable, int iKinkmarks, bool bMaximum) {
+                                int iPlaceable, int iKinkmarks,
+                                bool bClustering) {
   KmString sText;
   if (iObservations < kmTools::kMinObservationsForLine) {
     // No option helps: even the model without kinkmarks needs 3.
@@ -225,13 +229,26 @@ KmString TooFewObservationsText(int64_t lNeed, int iObservations,
         static_cast<int>(lNeed), kmTools::kMinObservationsForLine);
     return sText;
   }
+  if (bClustering) {
+    sText.printf(
+        "Too few observations to fit the specified model. Minimum "
+        "observations required: %d. A clustering run fits every cohort with "
+        "the saved session's \"maximum kinkmarks\" of %d, and the cohort's "
+        "%d years hold at most %d with \"min obs end\" and \"min obs "
+        "between\"; run options would turn the clustering off.  Cluster "
+        "with a session saved by a run whose \"maximum kinkmarks\" is at "
+        "most %d, or cluster the cohorts this short in a run of their own, "
+        "with a session saved by a run over their data alone; otherwise "
+        "Kinkmark will not process this cohort.",
+        static_cast<int>(lNeed), iKinkmarks, iObservations, iPlaceable,
+        iPlaceable);
+    return sText;
+  }
   if (lNeed > iObservations) {
     KmString sNeed;
     sNeed << static_cast<int32_t>(lNeed);
     sText = kmTools::GetErrorMessage(kmTools::TooFewObservations);
     sText.Replace("$$", sNeed.GetCString());
-    if (bMaximum)
-      sText.Replace("\"minimum kinkmarks\"", "\"maximum kinkmarks\"");
     return sText;
   }
   // The spacing fits, the per-cohort maximum for this length does not.

@@ -8,6 +8,7 @@
 
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
+#include "foundation/KmShownText.h"
 #include "foundation/kmTools.h"
 #include "results/kmCalcData.h"
 #include "results/kmCalcHandler.h"
@@ -229,7 +230,6 @@ void ReportCohortOutcomes(kmCalcHandler& results,
     // Comparisons that could not be computed are named but do not fail the
     // run: the cohorts' own fits are sound and their exports are kept.
     sLines << ComparisonLines(results, sDataFile, iFailed);
-    std::fputs(sLines.GetCString(), stderr);
-    std::fflush(stderr);
+    PrintShown(stderr, sLines);
   });
 }

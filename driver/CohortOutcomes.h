@@ -8,7 +8,7 @@
 class kmCalcHandler;
 
 // Reads every cohort record of the results file and writes on standard
-// error, in cohort order:
+// error (PrintShown), in cohort order:
 //   for a cohort that could not be fitted:
 //     Cohort "<labels>" could not be fitted (data file <name>): <reason>
 //   for a cohort fitted with its zero counts raised to 0.5:

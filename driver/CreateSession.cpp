@@ -136,8 +136,7 @@ kmSession* CreateSession(KmString sSessionFile, KmString sDataFile,
         }
         Print((std::string("\n\nError:  ") + sMessage.GetCString() + "\n\n")
                   .c_str());
-        std::fprintf(stderr, "Error: %s\n", sMessage.GetCString());
-        std::fflush(stderr);
+        PrintShown(stderr, KmString("Error: ") << sMessage << "\n");
         throw KmRunExit{1};
       });
 }

@@ -9,6 +9,7 @@
 
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/KmShownText.h"
 
 namespace {
 
@@ -39,11 +40,13 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmFolder& folder,
   sText << "\n\nCall Path\n" << kDashes << "\n" << e.GetCallPath() << "\n";
   sText << "\n\nSource Module\n" << kDashes << "\n" << e.GetSource() << "\n";
   sText << "\n\nExecution Command\n" << kDashes << "\n";
-  for (int i = 0; i < argc; ++i) sText << argv[i] << " ";
+  for (int i = 0; i < argc; ++i) sText << ShownName(argv[i]) << " ";
+  // The file shows what the console shows: nothing in it is obeyed.
+  sText = ShownMessage(sText);
 
   KmString sHeading("\n\n");
-  sHeading << sErrorFile << "\n\n";
-  std::fputs(sHeading.GetCString(), stdout);
+  sHeading << ShownName(sErrorFile) << "\n\n";
+  PrintShown(stdout, sHeading);
   bool bWritten = false;
   std::string sReason = "it could not be created.";
   try {
@@ -51,7 +54,8 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmFolder& folder,
     if (sErrorFile.IsEmpty()) {
       sReason = "its name is one of the run's inputs.";
     } else if (!ErrorFileMayReplace(folder, sLeaf)) {
-      sReason = "the file \"" + std::string(sErrorFile.GetCString()) +
+      sReason = "the file \"" +
+                std::string(ShownName(sErrorFile).GetCString()) +
                 "\" is not an error file of this program; it was left as it "
                 "was.";
     } else {
@@ -72,12 +76,9 @@ bool WriteErrorFile(const KmString& sErrorFile, const KmFolder& folder,
     // Any other failure keeps the reason above; the text is printed below.
   }
   if (!bWritten) {
-    std::fputs("The error file could not be written: ", stdout);
-    std::fputs(sReason.c_str(), stdout);
-    std::fputs("\n\n", stdout);
-    std::fputs(sText.GetCString(), stdout);
-    std::fputs("\n", stdout);
+    PrintShown(stdout, KmString("The error file could not be written: ")
+                           << sReason << "\n\n"
+                           << sText << "\n");
   }
-  std::fflush(stdout);
   return bWritten;
 }

@@ -12,7 +12,9 @@
 // writes the error file: "Error Message", the message, "Call Path", the
 // call path, "Source Module", the source module and "Execution Command",
 // the command line (each argument followed by one blank), each heading
-// underlined by 32 dashes. No NUL byte is written. The file is written
+// underlined by 32 dashes. No NUL byte is written, and nothing a terminal
+// would obey: the text is ShownMessage's, each argument and the error
+// file's name ShownName's. The file is written
 // under its partial name in folder (the folder it is in, held by the
 // caller) and moved into place when complete; it replaces only nothing or
 // an earlier error file (ErrorFileMayReplace). When the file cannot be

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/KmException.h"
+#include "foundation/KmShownText.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmHeldFiles.h"
 
@@ -154,11 +155,14 @@ bool ReadsBack(const Entry& entry) {
 
 std::string KmJournalCut::Sentence(const KmString& sFile,
                                    const KmString& sJournal) const {
-  std::string sText =
-      std::string("The clustering result file \"") + sFile.GetCString() +
-      "\" held the journal \"" + sJournal.GetCString() + "\" of a run of \"" +
-      sRunFile.GetCString() + "\" into \"" + sOutputFile.GetCString() +
-      "\" that stopped while it appended its block: ";
+  // The names the journal holds are shown as names: one may hold a line
+  // break.
+  std::string sText = std::string("The clustering result file \"") +
+                      sFile.GetCString() + "\" held the journal \"" +
+                      sJournal.GetCString() + "\" of a run of \"" +
+                      ShownName(sRunFile).GetCString() + "\" into \"" +
+                      ShownName(sOutputFile).GetCString() +
+                      "\" that stopped while it appended its block: ";
   if (bKept) {
     return sText + "that block was whole (bytes " + std::to_string(iTo) +
            " to " + std::to_string(iFrom) +
@@ -204,7 +208,8 @@ void KmClusteringJournal::Refuse(const std::string& sWhy,
   sMessage << "; this run appended nothing to that file and cut nothing "
               "back. ";
   if (pOtherVersionsRunFile != nullptr) {
-    sMessage << "Run that run's run file \"" << *pOtherVersionsRunFile
+    sMessage << "Run that run's run file \""
+             << ShownName(*pOtherVersionsRunFile)
              << "\" again with the version of the program that wrote the "
                 "journal, which cuts that file back, or check";
   } else {

@@ -14,6 +14,7 @@
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "foundation/KmShownText.h"
 
 namespace {
 
@@ -68,13 +69,15 @@ bool AsksForUsage(const char* sArgument) {
 // and the usage on standard error, and returns true.
 bool RefusesUnknownOption(const char* sArgument) {
   if (sArgument[0] != '-') return false;
-  std::fprintf(stderr,
-               "Error: \"%s\" is no option of kinkmark, whose only options "
-               "are \"--help\" and \"-h\"; nothing was read or written.  A "
-               "run file whose name begins with \"-\" is given with its "
-               "folder (\"./%s\").\n%s",
-               sArgument, sArgument, kUsage);
-  std::fflush(stderr);
+  const KmString sShown = ShownName(sArgument);
+  KmString sRefusal;
+  sRefusal << "Error: \"" << sShown
+           << "\" is no option of kinkmark, whose only options are \"--help\" "
+              "and \"-h\"; nothing was read or written.  A run file whose "
+              "name begins with \"-\" is given with its folder (\"./"
+           << sShown << "\").\n"
+           << kUsage;
+  PrintShown(stderr, sRefusal);
   return true;
 }
 
@@ -93,8 +96,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     throw;
   } catch (const KmRunRefused& refused) {
     // The error file of this run's name is the other run's to write.
-    std::fprintf(stderr, "Error: %s\n", refused.sMessage.GetCString());
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: ") << refused.sMessage << "\n");
     return kExitOutputsBusy;
   } catch (const KmRunExit& exit) {
     // This run writes no error file, and an earlier one stays as it was.
@@ -109,8 +111,7 @@ int EndFailedRun(const KmString& sErrorFile, int argc, char** argv,
     }
     const bool bWritten =
         WriteErrorFile(sErrorFile, folder, failure, argc, argv);
-    std::fprintf(stderr, "Error: %s\n", failure.GetMessage());
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: ") << failure.GetMessage() << "\n");
     return bWritten ? kExitFailed : kExitErrorFileNotWritten;
   }
 }
@@ -121,35 +122,31 @@ int KmRunDriver(int argc, char** argv) {
   // option, an empty name, and a run file that is a device or a pipe, are
   // refused.
   if (argc == 2 && AsksForUsage(argv[1])) {
-    std::fputs(kUsage, stdout);
-    std::fflush(stdout);
+    PrintShown(stdout, kUsage);
     return kExitCompleted;
   }
   if (argc == 2 && RefusesUnknownOption(argv[1])) return kExitUsage;
   if (argc == 2 && argv[1][0] == '\0') {
     // Taken for a run file, it would leave the hidden ".ErrorFile.txt".
-    std::fprintf(stderr,
-                 "Error: The run file's name is empty; nothing was read or "
-                 "written.\n%s",
-                 kUsage);
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: The run file's name is empty; nothing "
+                                "was read or written.\n")
+                           << kUsage);
     return kExitUsage;
   }
   if (argc != 2) {
-    std::fprintf(stderr,
-                 "Error: kinkmark takes one argument, the run file, and was "
-                 "given %d.\n%s",
-                 argc - 1, kUsage);
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: kinkmark takes one argument, the run "
+                                "file, and was given ")
+                           << (argc - 1) << ".\n"
+                           << kUsage);
     return kExitUsage;
   }
   if (IsDeviceOrPipe(argv[1])) {
-    std::fprintf(stderr,
-                 "Error: The run file \"%s\" is not a regular file (a device "
-                 "or a pipe, or a link to one); nothing was read or "
-                 "written.\n%s",
-                 argv[1], kUsage);
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: The run file \"")
+                           << ShownName(argv[1])
+                           << "\" is not a regular file (a device or a pipe, "
+                              "or a link to one); nothing was read or "
+                              "written.\n"
+                           << kUsage);
     return kExitUsage;
   }
   std::unique_ptr<KmRun> pRun;

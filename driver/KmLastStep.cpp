@@ -84,14 +84,14 @@ std::vector<KmString> KmLastStep::Moved() const {
   return moved;
 }
 
-void KmLastStep::Run() {
-  Begin();
+void KmLastStep::Run(const LastCheck& lastCheck) {
+  Begin(lastCheck);
   Append();
   Move();
   Confirm();
 }
 
-void KmLastStep::Begin() {
+void KmLastStep::Begin(const LastCheck& lastCheck) {
   plan_.sTag = CommitRecord::NewTag();
   struct stat info;
   if (iAppendFd_ >= 0) {
@@ -113,6 +113,9 @@ void KmLastStep::Begin() {
         CommitMove{pFile->GetPartialName(), CommitFileIdOf(info)});
   }
   Prove(CommitRecord::Text(plan_));
+  if (iAppendFd_ >= 0) HoldAppend();
+  // The step waits for nothing from here on.
+  lastCheck();
   if (iAppendFd_ >= 0) BeginAppend();
   // The text written is the text read back.
   const std::string sRecord = CommitRecord::Text(plan_);
@@ -152,7 +155,7 @@ CommitPlan KmLastStep::RequireReadsBack(const std::string& sRecord) const {
   return read;
 }
 
-void KmLastStep::BeginAppend() {
+void KmLastStep::HoldAppend() {
   // Held to the end of the step, so that no other run's block follows this
   // run's before it is kept or cut back.
   pAppendLock_ = std::make_unique<KmHeldFileLock>(
@@ -183,6 +186,9 @@ void KmLastStep::BeginAppend() {
         "\n";
     km_driver_internal::Print(sCut.c_str());
   }
+}
+
+void KmLastStep::BeginAppend() {
   struct stat info;
   if (fstat(iAppendFd_, &info) != 0) {
     RaiseWriteFailure(plan_.sAppendedTo, errno);

@@ -25,12 +25,13 @@ class KmPendingFile;
 //   Begin    every partial file synced once, the record's text proved
 //            (Prove), the clustering file's lock taken, a block a stopped
 //            run left in it kept or cut back (KmClusteringJournal::Recover),
-//            its journal written, the record (its block where the lock
-//            found the file's end) read back, created, written and synced
-//            with its folder (a failure leaves no record or journal of this
-//            run but an emptied one it could not remove, which the next run
-//            removes as a step never begun; a stopped run's block that
-//            Recover kept or cut back stays so, its journal gone)
+//            the caller's last check made (Run), its journal written, the
+//            record (its block where the lock found the file's end) read
+//            back, created, written and synced with its folder (a failure
+//            leaves no record or journal of this run but an emptied one it
+//            could not remove, which the next run removes as a step never
+//            begun; a stopped run's block that Recover kept or cut back
+//            stays so, its journal gone)
 //   Append   the clustering block, then its journal removed (a failure cuts
 //            the file back; the journal stays where the cut fails)
 //   Move     every partial file into place, in order (a failure cuts the
@@ -47,6 +48,8 @@ class KmLastStep {
   // The reason the next run would refuse a record of plan, in the words of
   // its refusal; "" when it would obey it.
   using Prover = std::function<std::string(const CommitPlan&)>;
+  // The last check of the names the step writes: throws to refuse them.
+  using LastCheck = std::function<void()>;
 
   // The step of the run whose outputs are in folders, its record sRecord;
   // earlier outputs are removed through remove, and the record is written
@@ -71,16 +74,19 @@ class KmLastStep {
   // An earlier output to remove once every output is in place.
   void AddRemoval(const KmString& sName);
 
-  // The step, as the class says.
+  // The step, as the class says; lastCheck is called once every lock the
+  // step takes is held (after the wait for the clustering file's, which has
+  // no bound), immediately before the journal, the record and the first move.
   // Throws: KmException "Unable to lock the clustering result file
   // \"<name>\": <reason>." (source "main") before anything changed, and so
   // "The clustering result file \"<name>\" was moved or replaced while the
   // run wrote its outputs; ..." when its name no longer reaches the file;
-  // KmClusteringJournal::Recover's refusal and failures; "The run moved and
-  // removed nothing: the next run would refuse the commit record of its
-  // last step, as <reason of prove>; ..." and "The run moved and removed
-  // nothing: its commit record, or the journal of its clustering block,
-  // would not read back as written, ..." (source "main") before anything
+  // KmClusteringJournal::Recover's refusal and failures; what lastCheck
+  // throws (nothing written, a stopped run's block as Recover left it); "The
+  // run moved and removed nothing: the next run would refuse the commit
+  // record of its last step, as <reason of prove>; ..." and "The run moved
+  // and removed nothing: its commit record, or the journal of its clustering
+  // block, would not read back as written, ..." (source "main") before anything
   // is written; "Unable to write the file \"<name>\": <reason>." when the
   // journal, the record or the block cannot be written, or the journal
   // removed; KmPendingFile::Commit's failure; the
@@ -88,7 +94,7 @@ class KmLastStep {
   // not confirm its last step: <what>: <reason>. Its commit record
   // \"<record>\" stays, and the next run of these outputs finishes the
   // step." (source "main").
-  void Run();
+  void Run(const LastCheck& lastCheck);
 
   // The outputs moved into place so far, in order.
   std::vector<KmString> Moved() const;
@@ -130,7 +136,7 @@ class KmLastStep {
                                   const CommitPlan& plan);
 
  private:
-  void Begin();
+  void Begin(const LastCheck& lastCheck);
   void Append();
   void Move();
   void Confirm();
@@ -146,8 +152,11 @@ class KmLastStep {
   // block cut off in it cut back by its journal; the sentence returned says
   // so, and what is known of that run's block.
   std::string FinishAppend(const CommitPlan& plan) const;
-  // Begin's part for the clustering file: its lock, the cut back of a block
-  // a stopped run left cut off, its length and the journal written.
+  // Begin's part for the clustering file before the last check: its lock,
+  // and the cut back of a block a stopped run left cut off.
+  void HoldAppend();
+  // Begin's part for it after the last check: its length and the journal
+  // written.
   void BeginAppend();
   // Cuts the clustering file back to its length before the block and syncs
   // it; bLeftCut_ when either fails.

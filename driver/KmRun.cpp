@@ -130,7 +130,8 @@ void KmRun::HoldOutputs() {
   const KmFileLock::Outcome outcome = AcquireLocks(sLock);
   if (outcome == KmFileLock::Outcome::kHeld) {
     // Refused before the fits rather than at the last step, part-way.
-    CheckOutputsReplaceable(outputs_, folders_);
+    CheckOutputsReplaceable(outputs_, folders_,
+                            ReplaceablePass::kBeforeTheFits);
     TakeOverOutputs();
     OpenClusteringFile();
     return;
@@ -273,7 +274,9 @@ void KmRun::ApplyOptions() {
       if (bMaxKinkmarksGiven_) bDefaultMaxKinkmarks_ = false;
       ApplyRunOptions(runOptions, pSession_);
     }
-    NameCountType(*pSession_, bTypeGiven);
+    // The run type the run options set decides what counts are fitted as;
+    // a type they give stands.
+    if (!bTypeGiven) pSession_->NameDependentType();
     ValidateOptionCombinations(*pSession_, files_.sSessionFile);
   }
   if (!files_.bExportOptions) return;

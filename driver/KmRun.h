@@ -139,13 +139,14 @@ class KmRun {
   void Export();
   // Lists the exports that were written (switch on and writer present).
   void WriteRunSummary(const ExportsWritten& written);
-  // KmRunCommit.cpp. The last step of a run that succeeded: once the output
-  // folders are still named by their paths (RunFolders::RequireStillNamed)
-  // and every output's name can be replaced (CheckOutputsReplaceable),
-  // KmLastStep appends the clustering block, moves every output into place,
-  // one after another (results file, saved session, exports, run summary),
-  // and removes the exports of earlier runs this run did not write; then
-  // the earlier error file goes (RemoveEarlierErrorFile). Before this step
+  // KmRunCommit.cpp. The last step of a run that succeeded: once it holds
+  // the clustering file's lock and the output folders are still named by
+  // their paths (RunFolders::RequireStillNamed) and every output's name can
+  // be replaced (CheckOutputsReplaceable's last pass, KmLastStep::Run's last
+  // check), KmLastStep appends the clustering block, moves every output into
+  // place, one after another (results file, saved session, exports, run
+  // summary), and removes the exports of earlier runs this run did not write;
+  // then the earlier error file goes (RemoveEarlierErrorFile). Before this step
   // no file under an output's name has changed.
   // Throws: the refusal of a moved folder, or of a name this account may
   // not replace; KmLastStep::Run's failures.

@@ -31,8 +31,7 @@ void ReportCalculationFailure(KmException& e) {
   // A best-model fit whose model has kinkmarks but no locations: the run
   // ends with status 1, now that every worker has stopped.
   if (e.GetFailure() == KmFailure::kFitWithoutLocations) {
-    std::fprintf(stderr, "Error: %s\n", e.GetMessage());
-    std::fflush(stderr);
+    PrintShown(stderr, KmString("Error: ") << e.GetMessage() << "\n");
     throw KmRunExit{1};
   }
 }

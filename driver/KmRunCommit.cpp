@@ -15,6 +15,7 @@
 #include "engine/kmCalculationHandler.h"
 #include "foundation/KmException.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/KmShownText.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -23,7 +24,7 @@ namespace {
 KmString QuotedList(const std::vector<KmString>& names) {
   KmString sList;
   for (const KmString& sName : names) {
-    sList << (sList.IsEmpty() ? "" : ", ") << "\"" << sName << "\"";
+    sList << (sList.IsEmpty() ? "" : ", ") << "\"" << ShownName(sName) << "\"";
   }
   return sList;
 }
@@ -43,12 +44,6 @@ std::unique_ptr<KmLastStep> KmRun::MakeLastStep() const {
 }
 
 void KmRun::CommitOutputs() {
-  // Outputs in a folder that its path no longer reaches would be lost to
-  // whoever follows the path: the run fails before any of them replaces a
-  // file.
-  folders_.RequireStillNamed("wrote them");
-  // Again before the first move: a file may have come since the run began.
-  CheckOutputsReplaceable(outputs_, folders_);
   pLastStep_ = MakeLastStep();
   const std::string& sBlock =
       iClusteringFd_ >= 0 ? pCalculation_->GetClusteringText() : std::string();
@@ -65,7 +60,16 @@ void KmRun::CommitOutputs() {
       pLastStep_->AddRemoval(entry.second);
     }
   }
-  pLastStep_->Run();
+  // After the step's last wait, immediately before its first change: a
+  // folder moved or a file put in the way while the run worked, or while it
+  // waited for the clustering result file's lock, is refused with nothing
+  // changed.
+  pLastStep_->Run([this] {
+    // Outputs in a folder that its path no longer reaches would be lost to
+    // whoever follows the path.
+    folders_.RequireStillNamed("wrote them");
+    CheckOutputsReplaceable(outputs_, folders_, ReplaceablePass::kLast);
+  });
   RemoveEarlierErrorFile();
 }
 
@@ -168,8 +172,8 @@ std::string KmRun::WhyRecordRefused(const CommitPlan& plan,
                                     bool* pOtherRun) const {
   const std::vector<KmString> owned = outputs_.RenamedFiles();
   const auto Names = [](const KmString& sName, const char* sWhat) {
-    return std::string("it names \"") + sName.GetCString() + "\", which is " +
-           sWhat;
+    return std::string("it names \"") + ShownName(sName).GetCString() +
+           "\", which is " + sWhat;
   };
   // Outputs another run of these outputs writes and this one does not.
   if (pOtherRun != nullptr) *pOtherRun = true;
@@ -197,7 +201,8 @@ std::string KmRun::WhyRecordRefused(const CommitPlan& plan,
     if (!S_ISREG(info.st_mode) || !IsOwnFileWithOneName(info) ||
         !(CommitFileIdOf(info) == move.file) ||
         IsRunInput(files_, pSession_, move.sPartial)) {
-      return std::string("its partial file \"") + move.sPartial.GetCString() +
+      return std::string("its partial file \"") +
+             ShownName(move.sPartial).GetCString() +
              "\" is not the file that run wrote, this account's own with one "
              "name";
     }

@@ -10,8 +10,9 @@
 #include "foundation/platform/KmFolder.h"
 #include "foundation/platform/KmHeldFiles.h"
 
-// The account iUid in words: "user <name>, id <iUid>", or "user id <iUid>"
-// where the system knows no name for it.
+// The account iUid in words: "user <name>, id <iUid>", the name as the
+// installed KmFileSystem's AccountName gives it and shown (ShownName), or
+// "user id <iUid>" where the system knows no name for it.
 std::string AccountInWords(uid_t iUid);
 
 // True when this account (the installed KmFileSystem's UserId) may remove

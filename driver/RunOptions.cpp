@@ -4,7 +4,6 @@
 #include "driver/OptionValidation.h"
 #include "foundation/KmCallPath.h"
 #include "session/kmComparisonType.h"
-#include "session/kmDependentType.h"
 #include "session/kmJumpCRMode.h"
 #include "session/kmSession.h"
 
@@ -124,15 +123,4 @@ void ApplyRunOptions(IniSessionDict dict, kmSession* pSession) {
     ApplyTableOptions(dict, pSession);
     ApplyOwnRuleOptions(dict, pSession);
   });
-}
-
-void NameCountType(kmSession& session, bool bTypeGiven) {
-  const int iFitted = session.GetKMVarPosition(kmVarDependent);
-  if (bTypeGiven || session.GetBool(kmOptDependentCalculated) ||
-      session.Get<kmErrorModel>() == kmErrorModel::kPoissonRate ||
-      session.Get<kmDependentType>() != kmDependentType::kAgeAdjustedRate ||
-      iFitted == 0 || iFitted != session.GetKMVarPosition(kmVarCount)) {
-    return;
-  }
-  session.Set(kmDependentType::kCount);
 }

@@ -49,14 +49,4 @@ bool IsValidRunOption(KmString sKey, KmString sValue, KmString& sMessages);
 // Throws: KmException from the session's setters (none for this table).
 void ApplyRunOptions(IniSessionDict dict, kmSession* pSession);
 
-// Names the dependent variable type of a session that fits its counts as
-// they are: one whose fitted column is its count column, the run reading it
-// as given (kmOptDependentCalculated clear) under any error model but the
-// Poisson rate (which fits the rates of the counts), and whose type no file
-// named (the age-adjusted rate a new session starts with, and
-// bTypeGiven false: the run options give no "dependent variable type")
-// becomes a count, as the run summary and the results then say. Fault: a
-// session-parameter file of counts was summarised as an age-adjusted rate.
-void NameCountType(kmSession& session, bool bTypeGiven);
-
 #endif  // KM_DRIVER_RUNOPTIONS_H

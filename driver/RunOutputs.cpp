@@ -15,6 +15,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/platform/KmFileSystem.h"
 #include "reports/kmTextPermTest.h"
 #include "session/kmComparisonType.h"
 #include "session/kmLabels.h"
@@ -366,23 +367,41 @@ void CheckRunOutputs(const RunOutputNames& names, const KmRunFiles& files,
 }
 
 void CheckOutputsReplaceable(const RunOutputNames& outputs,
-                             const RunFolders& folders) {
+                             const RunFolders& folders, ReplaceablePass pass) {
   for (const RunFile& output : outputs.Files()) {
-    if (output.bInPlace || output.sName == outputs.sErrorFile) continue;
+    const bool bJournal = output.sName == outputs.sClusteringJournal;
+    // A file that comes under the error file's name while the run works is
+    // not replaced by its last step (RemoveEarlierErrorFile keeps it).
+    if ((output.bInPlace && !bJournal) || (output.sName == outputs.sErrorFile &&
+                                           pass == ReplaceablePass::kLast)) {
+      continue;
+    }
     const KmFolder& folder = folders.Of(output.sName);
     const std::string sLeaf = KmFolder::LeafOf(output.sName.GetCString());
     struct stat info;
-    if (MayRemoveFrom(folder, sLeaf) || !folder.Stat(sLeaf, info)) continue;
-    // Its rename would be refused, after the outputs before it had moved.
+    if (!folder.Stat(sLeaf, info)) continue;
+    const bool bMayRemove = MayRemoveFrom(folder, sLeaf);
+    // Another account's journal would be refused under the lock, once every
+    // fit is done, by every clustering run into the folder.
+    const bool bOthersJournal =
+        bJournal && info.st_uid != KmGetFileSystem().UserId();
+    if (bMayRemove && !bOthersJournal) continue;
     KmString sMessage;
     sMessage << "The " << output.sRole << " \"" << output.sName
              << "\" is another account's ("
-             << AccountInWords(info.st_uid).c_str()
-             << "), in a folder with the sticky bit where only a file's "
-                "owner, or the folder's, may replace it: this run could not "
-                "put its own in its place, and moved and removed nothing. "
-                "Ask that account to remove \""
-             << output.sName << "\", or "
+             << AccountInWords(info.st_uid).c_str() << ")";
+    if (bMayRemove) {
+      sMessage << ", and a run obeys only a journal of its own account: this "
+                  "run could not append its clustering block, and moved and "
+                  "removed nothing. Remove \"";
+    } else {
+      // Its rename would be refused, after the outputs before it had moved.
+      sMessage << ", in a folder with the sticky bit where only a file's "
+                  "owner, or the folder's, may replace it: this run could not "
+                  "put its own in its place, and moved and removed nothing. "
+                  "Ask that account to remove \"";
+    }
+    sMessage << output.sName << "\", or "
              << (output.bFollowsRunFile ? kRunFileRemedy : kOutputRemedy)
              << ".";
     throw KmException(sMessage.GetCString(), "main");

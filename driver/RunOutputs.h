@@ -146,18 +146,32 @@ std::vector<RunFile> RunInputFiles(const KmRunFiles& files,
 void CheckRunOutputs(const RunOutputNames& outputs, const KmRunFiles& files,
                      const kmSession* pSession);
 
-// Refuses, with KmException (source "main"), an output that is renamed into
-// place (not the error file) whose name holds a file this account may not
-// replace (MayRemoveFrom: another account's, in a folder with the sticky bit
-// of another account):
+// The two passes of CheckOutputsReplaceable: once the run holds its outputs,
+// before its fits; and last, once its last step holds every lock it takes
+// (the clustering result file's too, whose wait has no bound), immediately
+// before its journal, its record and its first move.
+enum class ReplaceablePass { kBeforeTheFits, kLast };
+
+// Refuses, with KmException (source "main"), a name of the run that holds a
+// file of another account in its way: an output that is renamed into place,
+// and in the pass before the fits the error file, whose name holds a file
+// this account may not replace (MayRemoveFrom: another account's, in a
+// folder with the sticky bit of another account):
 //   The <role> "<name>" is another account's (<account>), in a folder with
 //   the sticky bit where only a file's owner, or the folder's, may replace
 //   it: this run could not put its own in its place, and moved and removed
 //   nothing. Ask that account to remove "<name>", or <remedy>.
+// and the clustering journal's name holding another account's file, which no
+// run obeys (KmClusteringJournal::Recover): so where this account may not
+// remove it, and else
+//   The clustering journal "<name>" is another account's (<account>), and a
+//   run obeys only a journal of its own account: this run could not append
+//   its clustering block, and moved and removed nothing. Remove "<name>", or
+//   <remedy>.
 // with <remedy> as CheckRunOutputs gives it. REQUIRES: folders holds the
 // folders of outputs.
 void CheckOutputsReplaceable(const RunOutputNames& outputs,
-                             const RunFolders& folders);
+                             const RunFolders& folders, ReplaceablePass pass);
 
 // True when sName reaches one of the inputs of RunInputFiles.
 bool IsRunInput(const KmRunFiles& files, const kmSession* pSession,

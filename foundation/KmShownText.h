@@ -1,6 +1,9 @@
-// Texts of a file shown in a message as the file holds them.
+// Texts of a file, another process or the system shown in a message as
+// they are, never obeyed by the terminal that shows them.
 #ifndef KM_FOUNDATION_KMSHOWNTEXT_H
 #define KM_FOUNDATION_KMSHOWNTEXT_H
+
+#include <cstdio>
 
 #include "foundation/KmString.h"
 
@@ -15,5 +18,33 @@ KmString ShownText(const KmString& sText);
 
 // True when sText begins or ends with such a character.
 bool HasHiddenSpaceBeside(const KmString& sText);
+
+// sText, a message, with every character a terminal would obey rather than
+// show written visibly, and its line feeds and tabs kept: the controls
+// 0x01 to 0x1F as "\a", "\b", "\v", "\f", "\r" or "\x" and two upper-case
+// hexadecimal digits ("\x1B" for the escape that begins "ESC[2J"), DEL as
+// "\x7F", the controls U+0080 to U+009F as their UTF-8 bytes
+// ("\xC2\x9B"), a byte 0x80 to 0x9F that is no part of a UTF-8 character
+// (a control of an 8-bit terminal) as "\x9B", and the direction marks and
+// overrides U+061C, U+200E, U+200F, U+202A to U+202E and U+2066 to U+2069
+// by their UTF-8 bytes ("\xE2\x80\xAE" for U+202E). Every other byte is
+// kept: valid UTF-8 text such as an accented label, and a byte 0xA0 to
+// 0xFF of another encoding. Backslashes are kept, so a text already shown
+// (ShownText, ShownName) is shown unchanged. Every line a run prints and
+// its error file's text pass through it (PrintShown).
+KmString ShownMessage(const KmString& sText);
+
+// sText, a name quoted in a message (a file or folder name, a process's
+// command name, an account, a name that a journal or record holds), as
+// ShownMessage shows it, with its line feeds and tabs written "\n" and "\t"
+// too, so the name stays on its line, and a backslash before a letter that
+// begins an escape ("abfnrtvx") or before another backslash written "\\",
+// so the name reads back exactly: a name holding the text "\x0a" shows as
+// "\\x0a", one holding a line feed as "\n".
+KmString ShownName(const KmString& sText);
+
+// Writes ShownMessage(sText) to pStream (standard output or standard error),
+// never as a format, and flushes it.
+void PrintShown(std::FILE* pStream, const KmString& sText);
 
 #endif  // KM_FOUNDATION_KMSHOWNTEXT_H

@@ -11,6 +11,7 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmLineSource.h"
+#include "foundation/KmShownText.h"
 #include "foundation/KmString.h"
 #include "foundation/kmTools.h"
 #include "models/internal/StandardCatch.h"
@@ -80,8 +81,7 @@ void ReadMatrixFile(KMPartitionMatrix& result, const std::string& sFileName) {
   while (source.ReadLine(sText)) {
     const int iLine = static_cast<int>(source.GetLineNumber());
     const std::string sLine(sText.GetCString());
-    std::fputs(sLine.c_str(), stdout);
-    std::fputs("\n", stdout);
+    PrintShown(stdout, sLine + "\n");
     if (iLine == 1 || IsBlankLine(sLine)) continue;
 
     const std::vector<std::string> fields = SplitFields(sLine);

@@ -17,7 +17,8 @@
 // Empty lines, and lines of blanks only, are skipped.
 //
 // Every line read, the header included, is written to standard output with
-// a line end (the clustering's log of the file it used).
+// a line end (the clustering's log of the file it used), its controls shown
+// (PrintShown).
 //
 // On success result.labels holds the label of every data line and
 // result.matrix (r x 3) its three numbers, one row per label, in file order

@@ -3,6 +3,7 @@
 #define KM_SESSION_KMSESSION_H
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "foundation/KmFileTarget.h"
@@ -15,6 +16,7 @@
 #include "session/NumOfObs.h"
 #include "session/kmAAPCRanges.h"
 #include "session/kmAdjustVarFormat.h"
+#include "session/kmDependentType.h"
 #include "session/kmErrorModel.h"
 #include "session/kmVariable.h"
 
@@ -156,6 +158,14 @@ class kmSession {
   // Sets kmOptHetErrorModel to model.
   void SetHeterOptions(kmErrorModel model);
 
+  // Sets kmOptDependentType to what the columns of the session definition
+  // name under kmOptDependentCalculated as it stands
+  // (kmDependentTypeOfColumns): the columns the data dictionary or the
+  // session-parameter file fits, or those a saved session's stored type
+  // names. Every route names its type here, and the driver again once the
+  // run options have set the run type, unless they give a type.
+  void NameDependentType();
+
   // The field-delimiter character of a delimiter code as kmOptFieldDelimiter
   // and kmOptVarCovarDelimiter hold it: 0 tab, 1 blank, 2 ',', 3 ';'.
   // (The export options use codes of their own; do not pass those here.)
@@ -188,13 +198,13 @@ class kmSession {
   kmSession(const kmSession& other);
   // Copy(other) unless other is this session; returns this session.
   kmSession& operator=(const kmSession& other);
-  // Clear, then copies the options, text slots, worker-thread count,
-  // variables, by-variables, role positions, adjustment formats, observation
-  // counts and records, cluster formats, AAPC ranges, maximum observations,
-  // the data file the session definition names, cohort labels and selection
-  // flags. The dictionary
-  // state (flag, not-used counter, error flag, messages) and the
-  // calculation adjustment formats keep their Init state.
+  // Clear, then copies the options, text slots, worker-thread count, the
+  // fitted columns (NameDependentType), variables, by-variables, role
+  // positions, adjustment formats, observation counts and records, cluster
+  // formats, AAPC ranges, maximum observations, the data file the session
+  // definition names, cohort labels and selection flags. The dictionary state
+  // (flag, not-used counter, error flag, messages) and the calculation
+  // adjustment formats keep their Init state.
   void Copy(const kmSession& other);
   // Empties the variables and by-variables and resets the role positions to
   // kmNumVarRoles zeros.
@@ -582,6 +592,10 @@ class kmSession {
   // session object); ends with ClearVariables.
   void InitSessionMembers();
 
+  // What the columns the session definition fits hold (NameDependentType):
+  // set by the dictionary and session-parameter conversions; none for a
+  // saved session, whose stored type stands for them. Copied, not stored.
+  std::optional<kmFittedColumns> fittedColumns_;
   // Set by the dictionary conversion; not copied, not stored.
   bool bDictionaryFlag_ = false;
   // Largest observation count of any cohort (SetCohortObservationCounts);

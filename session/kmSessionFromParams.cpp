@@ -22,18 +22,27 @@ KmString FullName(const KmFileName& fileName) {
   return KmString(KmFileName(fileName).GetFullName());
 }
 
-// The rate that ends as the dependent variable names the dependent variable
-// type, so that the run sees a crude rate as one and not as the "any other"
-// (age-adjusted) type of a new session. A generic dependent variable
-// location, assigned last, says nothing of the type, which then stays.
-void SetDependentTypeFromUserDict(kmSession& session,
-                                  const KmUserParamsDict& dict) {
-  if (dict.GetDependentVariableLocation() != -1) return;
-  if (dict.GetCrudeRateLocation() != -1) {
-    session.Set(kmDependentType::kCrudeRate);
-  } else if (dict.GetAgeAdjustedRateLocation() != -1) {
-    session.Set(kmDependentType::kAgeAdjustedRate);
+// What the columns the file fits hold. Under the Poisson rate model the
+// count is fitted (as its rates), whatever else is given; otherwise a
+// dependent variable location, assigned last, is a column of any type,
+// which the columns then do not name. Counts beside a population, a
+// standard population and an adjustment variable are the columns of
+// age-adjusted rates, as a data dictionary with those columns makes them.
+kmFittedColumns FittedColumnsOfUserDict(const KmUserParamsDict& dict) {
+  kmFittedColumns columns;
+  const bool bPoissonRate =
+      dict.GetHetErrorModel() == kmErrorModel::kPoissonRate;
+  if (dict.GetDependentVariableLocation() != -1 && !bPoissonRate) {
+    return columns;
   }
+  const bool bCount = dict.GetCountLocation() != -1;
+  columns.bCrudeRate = dict.GetCrudeRateLocation() != -1;
+  columns.bAgeAdjustedRate = dict.GetAgeAdjustedRateLocation() != -1 ||
+                             (bCount && dict.GetPopulationLocation() != -1 &&
+                              dict.GetStandardPopulationLocation() != -1 &&
+                              dict.GetAdjustmentVariableLocation() != -1);
+  columns.bCount = bCount;
+  return columns;
 }
 
 // The file must say where the independent variable and the fitted value of
@@ -166,7 +175,8 @@ void kmSession::CreateSessionFromUserDict(KmUserParamsDict dict) {
         assign(dict.GetAdjustmentVariableLocation(), {kmVarAdjustment});
         assign(dict.GetStandardPopulationLocation(), {kmVarStdPopulation});
 
-        SetDependentTypeFromUserDict(*this, dict);
+        fittedColumns_ = FittedColumnsOfUserDict(dict);
+        NameDependentType();
 
         SetHeterOptions(dict.GetHetErrorModel());
         if (dict.GetHetErrorModel() == kmErrorModel::kPoissonRate) {

@@ -13,6 +13,7 @@ const char* const kClassName = "kmSession";
 }  // namespace
 
 void kmSession::InitSessionMembers() {
+  fittedColumns_.reset();
   bDictionaryFlag_ = false;
   iMaxObservations_ = 0;
   iNotUsedCount_ = GetInt(kmOptHeaderLines);
@@ -52,6 +53,7 @@ void kmSession::Copy(const kmSession& other) {
     vOptions_ = other.vOptions_;
     vStrings_ = other.vStrings_;
     iNumCores_ = other.iNumCores_;
+    fittedColumns_ = other.fittedColumns_;
     vVariables_ = other.vVariables_;
     vByVars_ = other.vByVars_;
     vKMVarPositions_ = other.vKMVarPositions_;

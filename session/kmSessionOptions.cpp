@@ -1,7 +1,7 @@
 // kmSession: the option table and text slots (InitOptions, GetOptionType,
 // the typed getters and setters, GetString, SetString, the version
-// accessors, SetHeterOptions, GetDelimiterChar, GetDelimiterCode,
-// GetMissingString).
+// accessors, SetHeterOptions, NameDependentType, GetDelimiterChar,
+// GetDelimiterCode, GetMissingString).
 #include <cstdlib>
 
 #include "foundation/KmCallPath.h"
@@ -247,6 +247,13 @@ double kmSession::GetFileVersionAsDouble() const {
 
 void kmSession::SetHeterOptions(kmErrorModel model) {
   WithCallPath("SetHeterOptions()", kClassName, [&] { Set(model); });
+}
+
+void kmSession::NameDependentType() {
+  const kmDependentType current = Get<kmDependentType>();
+  Set(kmDependentTypeOfColumns(
+      fittedColumns_.value_or(kmFittedColumnsOfType(current)),
+      GetBool(kmOptDependentCalculated), current));
 }
 
 char kmSession::GetDelimiterChar(int iCode) {

@@ -538,19 +538,18 @@ void kmSession::SetDictionaryStatisticOptions(
   const bool bAgeAdjusted = stats.AgeAdjusted();
   const bool bDelayCrude = stats.Has(kDelayCrudeRate);
   const bool bDelayAgeAdjusted = stats.Has(kDelayAgeAdjustedRate);
-  if (stats.bCrude || bDelayCrude) {
-    Set(kmDependentType::kCrudeRate);
-  } else if (bAgeAdjusted || bDelayAgeAdjusted) {
-    Set(kmDependentType::kAgeAdjustedRate);
-  } else if (bCount || stats.Has(kDelayCount)) {
-    // Counts that the role pass turned into calculated rates over the
-    // adjustment groups are fitted as the age-adjusted rates formed from
-    // them, as in a session-parameter file that gives the same columns.
-    Set(GetBool(kmOptDependentCalculated) ? kmDependentType::kAgeAdjustedRate
-                                          : kmDependentType::kCount);
-  } else if (stats.Has(kDisparity)) {
-    Set(kmDependentType::kOther);
-  }
+  kmFittedColumns columns;
+  columns.bCrudeRate = stats.bCrude || bDelayCrude;
+  // Counts that the role pass turned into calculated rates over the
+  // adjustment groups are fitted as the age-adjusted rates formed from
+  // them, as in a session-parameter file that gives the same columns.
+  columns.bAgeAdjustedRate =
+      bAgeAdjusted || bDelayAgeAdjusted ||
+      (stats.CalculatedRates() && GetBool(kmOptDependentCalculated));
+  columns.bCount = bCount || stats.Has(kDelayCount);
+  columns.bDisparity = stats.Has(kDisparity);
+  fittedColumns_ = columns;
+  NameDependentType();
 
   // Delay options, when the dictionary holds delay statistics.
   bool bAnyDelay = false;

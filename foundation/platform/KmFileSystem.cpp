@@ -1,6 +1,7 @@
 #include "foundation/platform/KmFileSystem.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -29,17 +30,19 @@ bool IsDirectory(const std::string& sNativePath) {
   return stat(sNativePath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// True when sLine of the kernel's list of locks is a lock held (not waited
-// for) on the file of file's device and inode by a process it names, iPid.
-// A line reads "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0 EOF": the
-// device's major and minor numbers in hexadecimal, the inode in decimal; a
-// waiter's has "->" after its number.
+// True when sLine of the kernel's list of locks is an flock held (not
+// waited for) on the file of file's device and inode, taken by a process it
+// names, iPid. A line reads "1: FLOCK  ADVISORY  WRITE 4242 fe:00:1234 0
+// EOF": the device's major and minor numbers in hexadecimal, the inode in
+// decimal; a waiter's has "->" after its number. Only an flock holds back
+// another flock: an fcntl lock ("POSIX", "OFDLCK") or a lease on the same
+// file does not, so its holder is none of the ones a run waits for.
 bool HoldsLockOn(const std::string& sLine, const struct stat& file,
                  long& iPid) {
   std::istringstream fields(sLine);
   std::string sNumber, sType, sMode, sAccess, sFile;
   if (!(fields >> sNumber >> sType >> sMode >> sAccess >> iPid >> sFile) ||
-      sType == "->" || iPid <= 0) {
+      sType != "FLOCK" || iPid <= 0) {
     return false;
   }
   unsigned int iMajor = 0;
@@ -155,6 +158,18 @@ bool KmFileSystem::Lock(int iFd, int iOperation) {
 }
 
 uid_t KmFileSystem::UserId() { return ::geteuid(); }
+
+std::string KmFileSystem::AccountName(uid_t iUid) {
+  const long iSize = sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(iSize > 0 ? static_cast<size_t>(iSize) : 16384);
+  struct passwd entry;
+  struct passwd* pFound = nullptr;
+  if (getpwuid_r(iUid, &entry, buffer.data(), buffer.size(), &pFound) != 0 ||
+      pFound == nullptr || pFound->pw_name == nullptr) {
+    return "";
+  }
+  return pFound->pw_name;
+}
 
 std::vector<KmLockHolder> KmFileSystem::LockHolders(const struct stat& file) {
   std::vector<KmLockHolder> holders;

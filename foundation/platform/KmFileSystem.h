@@ -7,9 +7,10 @@
 // (Write), and so do the reads of a record or journal (Read), its syncs
 // (Sync), its cut backs (Truncate), its advisory locks (Lock), the account it
 // compares owners with (UserId), the birth times it compares (BirthTime) and
-// the holders of a lock it names (LockHolders), so a test can fill the disk
-// part-way through any output, fail a read, a sync or a lock, make a file
-// another account's or one born later, fail a cut back, or name a holder.
+// the holders of a lock it names (LockHolders) and the accounts' names
+// (AccountName), so a test can fill the disk part-way through any output,
+// fail a read, a sync or a lock, make a file another account's or one born
+// later, fail a cut back, or name a holder or an account.
 // Opening a name relative to a held folder does not (KmFolder::OpenFile, and
 // the folder itself): a lock file that exists, the clustering result file and
 // the files a run only inspects (an earlier error file, a results file under an
@@ -108,12 +109,18 @@ class KmFileSystem {
   // file must have for the process to trust what it finds there.
   virtual uid_t UserId();
 
-  // The processes that hold a lock on the file of file's device and inode,
-  // each once, as the kernel's list of locks (/proc/locks, which every
-  // account may read) and each process's status tell them; empty where the
-  // system names none (a holder in another process namespace, a system
-  // without that list). Waiters for the lock are not holders.
+  // The processes that hold a lock of the kind Lock takes (an flock) on the
+  // file of file's device and inode, each once, as the kernel's list of
+  // locks (/proc/locks, which every account may read) and each process's
+  // status tell them; empty where the system names none (a holder in
+  // another process namespace, a system without that list). Waiters for the
+  // lock are not holders, nor are the holders of an fcntl lock or a lease on
+  // the file, which never hold back an flock.
   virtual std::vector<KmLockHolder> LockHolders(const struct stat& file);
+
+  // The name the system's account database gives the account iUid; "" where
+  // it gives none. Any text: whoever keeps the database chooses it.
+  virtual std::string AccountName(uid_t iUid);
 
   // Opens sPath with zlib's gzip reader (a file without the gzip header is
   // passed through as it is). Returns null when the file cannot be opened

@@ -500,7 +500,11 @@ TEST(BadInput, CompletedRunsNameTheCohortsTheyCouldNotFit) {
       {"bad_clusteringshort",
        {"Cohort \"East\" could not be fitted (data file short.csv): Too few "
         "observations to fit the specified model. Minimum observations "
-        "required: 5.",
+        "required: 5. A clustering run fits every cohort with the saved "
+        "session's \"maximum kinkmarks\" of 1, and the cohort's 4 years hold "
+        "at most 0 with \"min obs end\" and \"min obs between\"; run "
+        "options would turn the clustering off.  Cluster with a session saved "
+        "by a run whose \"maximum kinkmarks\" is at most 0,",
         "1 of 2 cohorts could not be fitted\n"}},
       // Fault: a clustering run gave the group a rate share of 0.
       {"bad_clusteringzeropopulation",
@@ -665,6 +669,11 @@ const char kOneColumn[] =
 // East's count of 2005, and the edit that makes it missing.
 const char kCount2005[] = "1,2005,57.70,0.5770,1154,";
 const char kNoCount2005[] = "1,2005,57.70,0.5770,.,";
+// The edit of kinked.dic that leaves it counts and populations: its rates
+// and standard errors become statistics no fit reads.
+const char kRatesAsIntervals[] = "Var3Name=Crude Rate\nVar4Name=Standard Error";
+const char kIntervals[] =
+    "Var3Name=Lower Confidence Interval\nVar4Name=Upper Confidence Interval";
 // Run options of rates computed from counts and populations.
 #define KM_CALCULATED(type)                                       \
   "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = " \
@@ -686,6 +695,30 @@ const DataCase kDataCases[] = {
     {"a session of counts", "poissoncount.ini", nullptr, "", "data.csv",
      nullptr, "out.RunSummary.txt",
      "Type                                          =  Count"},
+    // Faults: counts fitted as Poisson rates were an age-adjusted rate
+    // through a session-parameter file and a count through a dictionary; a
+    // dependent variable of any type was a count.
+    {"a session of counts fitted as rates", "counts.ini", nullptr, "",
+     "data.csv", nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count"},
+    {"a dependent variable of any type", "se.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Age-Adjusted Rate",
+     nullptr, nullptr, nullptr, kRunOptions, "kinked.csv",
+     "crude rate location", "dependent variable location"},
+    // The type the run options give stands, the count's code 0 too.
+    {"counts given another type", "poissoncount.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Age-Adjusted Rate",
+     nullptr, nullptr, nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ndependent variable type = age-adjusted rate\n"},
+    {"rates given the type of counts", "se.ini", nullptr, "", "data.csv",
+     nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count", nullptr, nullptr,
+     nullptr,
+     "[Session Options]\nmodel = ln\nmaximum kinkmarks = 1\nnum "
+     "permutations = 9\ndependent variable type = count\n"},
     {"header row not declared", "se.ini", nullptr,
      "Site,Year,Rate,StdErr,Count,Pop\n", "data.csv",
      "Data file \"data.csv\", line 1, column 2: the independent variable Year "
@@ -882,6 +915,20 @@ const DataCase kDataCases[] = {
      "variable type in force is age-adjusted rate, the default",
      "ValidateCrudeOrAgeAdjRate", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nmaximum kinkmarks = 1\nrun type = calculated\n"},
+    // The same through a data dictionary of counts and populations. Fault:
+    // its counts were fitted as computed rates of 0, with status 0.
+    {"calculated rates of a dictionary's counts without a type", "kinked.dic",
+     nullptr, "", "data.csv",
+     "Stnd Pop variable offset is zero or less.  The run computes its "
+     "dependent variable (\"run type = calculated\") and the dependent "
+     "variable type in force is age-adjusted rate",
+     "ValidateCrudeOrAgeAdjRate", nullptr, nullptr, nullptr, nullptr,
+     "[Session Options]\nmaximum kinkmarks = 1\nrun type = calculated\n",
+     "kinked.csv", kRatesAsIntervals, kIntervals},
+    {"a dictionary's counts fitted as rates", "kinked.dic", nullptr, "",
+     "data.csv", nullptr, "out.RunSummary.txt",
+     "Type                                          =  Count", nullptr, nullptr,
+     nullptr, kRunOptions, "kinked.csv", kRatesAsIntervals, kIntervals},
     // Fault: two spellings of one code merged unexplained.
     {"by-variable codes that differ in a blank", "se.ini", "^2,", "1 ,",
      "data.csv",
@@ -1779,6 +1826,8 @@ enum : unsigned {
   kWidthWording = 65536,  // a refusal naming the header row or the first
                           // record, and a comma file's split columns
   kConstantVariance = 131072,  // the run options leave out "het error"
+  kClustered = 262144,         // the saved session, changed to cluster, is run
+                               // too, and sExpect is what that run shows
 };
 
 struct Variation {
@@ -2299,6 +2348,54 @@ const Variation kVariations[] = {
      DataSet::kAgeAdjusted, AgeYears<5, 5>,
      "Maximum Number of Kinkmarks                      =  0", 0, nullptr,
      kNoMaximum | kNoRunOptions},
+    // Hudson's method takes the run-wide maximum, the longest cohort's: a
+    // cohort of 6 years beside one of 20 is fitted with up to 1 kinkmark,
+    // and selects it, where alone it gets 0.
+    {"age-adjusted cohorts of 20 and 6 years under Hudson's method without "
+     "a maximum",
+     DataSet::kAgeAdjusted, AgeYears<20, 6>,
+     "Note: cohort \"West\" was fitted with at most 1 kinkmark, not the 3 "
+     "that the run set as the default for its cohorts' observations (no file "
+     "gives \"maximum kinkmarks\"): its observations allow no more with "
+     "\"min obs end\" and \"min obs between\".\n",
+     0, nullptr, kNoMaximum | kHudsons},
+    {"the 6-year cohort's selected model beside one of 20 under Hudson's "
+     "method",
+     DataSet::kAgeAdjusted, AgeYears<20, 6>, "\nWest;1\n", 0, nullptr,
+     kNoMaximum | kHudsons},
+    {"age-adjusted cohorts of 6 years under Hudson's method without a "
+     "maximum",
+     DataSet::kAgeAdjusted, AgeYears<6, 6>,
+     "Maximum Number of Kinkmarks                      =  0", 0, nullptr,
+     kNoMaximum | kHudsons},
+    // Fault: clustering, which fits every cohort with the saved session's
+    // maximum, refused a short cohort the run that saved the session had
+    // fitted, advising to lower "maximum kinkmarks" in the run options,
+    // which would turn the clustering off.
+    {"a clustered cohort of 6 years beside one of 20 without a maximum",
+     DataSet::kAgeAdjusted, AgeYears<20, 6>,
+     "Too few observations to fit the specified model. Minimum "
+     "observations required: 11. A clustering run fits every cohort with "
+     "the saved session's \"maximum kinkmarks\" of 3, and the cohort's 6 "
+     "years hold at most 1 with \"min obs end\" and \"min obs between\"; "
+     "run options would turn the clustering off.  Cluster with a session "
+     "saved by a run whose \"maximum kinkmarks\" is at most 1, or cluster "
+     "the cohorts this short in a run of their own, with a session saved by "
+     "a run over their data alone; otherwise Kinkmark will not process this "
+     "cohort.\n",
+     0, nullptr, kNoMaximum | kClustered},
+    {"a clustered cohort of 5 years beside one of 14 without a maximum",
+     DataSet::kAgeAdjusted, AgeYears<14, 5>,
+     "required: 8. A clustering run fits every cohort with the saved "
+     "session's \"maximum kinkmarks\" of 2, and the cohort's 5 years hold "
+     "at most 1 with",
+     0, nullptr, kNoMaximum | kClustered},
+    {"a clustered cohort of 8 years beside one of 20 without a maximum",
+     DataSet::kAgeAdjusted, AgeYears<20, 8>,
+     "required: 11. A clustering run fits every cohort with the saved "
+     "session's \"maximum kinkmarks\" of 3, and the cohort's 8 years hold "
+     "at most 2 with",
+     0, nullptr, kNoMaximum | kClustered},
     // The longest cohort's maximum, and the shorter one's own.
     {"age-adjusted cohorts of 14 and 20 years without a maximum",
      DataSet::kAgeAdjusted, AgeYears<14, 20>,
@@ -2530,7 +2627,9 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
                ? km_test::ReadAll(dir.File("run.ErrorFile.txt"))
                : "") +
           (fs::exists(dir.File("out.RunSummary.txt"))
-               ? km_test::ReadAll(dir.File("out.RunSummary.txt"))
+               ? km_test::ReadAll(dir.File("out.RunSummary.txt")) +
+                     km_test::ReadAll(
+                         dir.File("out.finalselectedmodelexport.txt"))
                : "");
       if (bRefusedLabel) {
         // The label, its value and the session file's line of it.
@@ -2545,7 +2644,8 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
         EXPECT_NE(sShown.find(sAt), std::string::npos) << sShown;
       } else {
         EXPECT_EQ(result.iStatus, c.iStatus) << sShown;
-        EXPECT_NE(sShown.find(c.sExpect), std::string::npos) << sShown;
+        const char* sExpect = c.flags & kClustered ? "has finished" : c.sExpect;
+        EXPECT_NE(sShown.find(sExpect), std::string::npos) << sShown;
       }
       const bool bRenamed = c.sYearLabel != nullptr || c.iYearCentre != 0;
       if ((bRenamed || (c.flags & kYearFormat)) && !bRefusedLabel &&
@@ -2583,11 +2683,23 @@ TEST(BadInput, EveryRouteGivesTheSameAnalysisOrTheSameRefusal) {
       const auto saved = km_e2e::RunKinkmark(dir, "saved.ini");
       EXPECT_EQ(Outcome(dir, saved.iStatus, saved.sConsole), sOutcome)
           << "the saved session";
-      if (c.flags & (kNoMaximum | kMaximumKept)) {
+      if (c.flags & kClustered) {
+        // No run options: they would turn the clustering off.
+        km_e2e::MakeClusteringSession(dir.File("run.kms"),
+                                      dir.File("clustering.kms"));
+        Write("clustered.ini",
+              Edited(Edited(sRun, "Run Options File = options.ini\n", ""),
+                     sSession.c_str(), "clustering.kms"));
+        const auto clustered = km_e2e::RunKinkmark(dir, "clustered.ini");
+        EXPECT_EQ(clustered.iStatus, 0) << clustered.sConsole;
+        EXPECT_NE(clustered.sConsole.find(c.sExpect), std::string::npos)
+            << clustered.sConsole;
+      } else if (c.flags & (kNoMaximum | kMaximumKept)) {
         // The maximum the first run took is the saved session's own, and
         // its note says the saved session holds it.
         const std::string sSaved =
-            saved.sConsole + km_test::ReadAll(dir.File("out.RunSummary.txt"));
+            saved.sConsole + km_test::ReadAll(dir.File("out.RunSummary.txt")) +
+            km_test::ReadAll(dir.File("out.finalselectedmodelexport.txt"));
         EXPECT_NE(sSaved.find(SavedSessionNote(c.sExpect)), std::string::npos)
             << sSaved;
       }

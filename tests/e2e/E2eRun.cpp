@@ -1,13 +1,16 @@
 #include "tests/e2e/E2eRun.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 namespace km_e2e {
 
@@ -58,6 +61,17 @@ void CopyFixtureFolder(const std::string& sFolder,
       fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
     }
   }
+}
+
+void MakeClusteringSession(const std::string& sSaved,
+                           const std::string& sClustering) {
+  std::string sBytes = km_test::ReadAll(sSaved);
+  for (const auto& [iOption, dValue] : std::vector<std::pair<int, double>>{
+           {18, 2}, {41, 3}, {43, 1}, {44, 2}}) {
+    ASSERT_LE(static_cast<size_t>(22 + 8 * iOption + 8), sBytes.size());
+    std::memcpy(&sBytes[22 + 8 * iOption], &dValue, 8);
+  }
+  km_test::WriteAll(sClustering, sBytes);
 }
 
 std::vector<std::string> ReadLines(const std::string& sPath) {

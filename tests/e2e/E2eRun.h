@@ -40,6 +40,12 @@ std::vector<std::string> ReadLines(const std::string& sPath);
 // quotes, which the cells keep; empty cells are kept.
 std::vector<std::string> SplitCells(const std::string& sLine, char cDelimiter);
 
+// Writes sClustering: the saved session sSaved of a run changed to cluster
+// each cohort's age groups (options 18, 41, 43 and 44: clustering, at most
+// 3 clusters, unordered, by the BIC).
+void MakeClusteringSession(const std::string& sSaved,
+                           const std::string& sClustering);
+
 // True when the console shows a sanitizer's report.
 bool HasSanitizerReport(const std::string& sConsole);
 

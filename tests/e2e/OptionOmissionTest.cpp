@@ -452,20 +452,6 @@ void RunOnce(const km_test::ScratchDir& dir, const std::string& sRunFile) {
   EXPECT_FALSE(fs::exists(sError)) << km_test::ReadAll(sError);
 }
 
-// A saved session of a run changed to cluster each cohort's age groups
-// (options 18, 41, 43 and 44: clustering, at most 3 clusters, unordered, by
-// the BIC).
-void MakeClusteringSession(const std::string& sSaved,
-                           const std::string& sClustering) {
-  std::string sBytes = km_test::ReadAll(sSaved);
-  for (const auto& [iOption, dValue] : std::vector<std::pair<int, double>>{
-           {18, 2}, {41, 3}, {43, 1}, {44, 2}}) {
-    ASSERT_LE(static_cast<size_t>(22 + 8 * iOption + 8), sBytes.size());
-    std::memcpy(&sBytes[22 + 8 * iOption], &dValue, 8);
-  }
-  km_test::WriteAll(sClustering, sBytes);
-}
-
 // Runs kind with the option lines on the data, and returns every file the
 // run wrote but its binary results.
 Outputs RunKind(const Kind& kind, const Lines& lines,
@@ -502,7 +488,8 @@ Outputs RunKind(const Kind& kind, const Lines& lines,
   RunOnce(dir, "run.ini");
   if (kind.bClustering) {
     // No run options: they would set the comparison type back to none.
-    MakeClusteringSession(dir.File("run.kms"), dir.File("clustered.kms"));
+    km_e2e::MakeClusteringSession(dir.File("run.kms"),
+                                  dir.File("clustered.kms"));
     km_test::WriteAll(dir.File("clustering.ini"),
                       std::string("[Kinkmark Input Files]\n"
                                   "Session File = clustered.kms\n"

@@ -58,7 +58,7 @@ TEST(kmSessionFromParams, RolesFromTheLocationKeys) {
     int iFieldDelimiter;
     int iMissing;
     std::vector<int32_t> byVars;
-    int iDependentType;  // a crude rate location names a crude rate
+    int iDependentType;  // what the fitted column holds
   };
   const Case kCases[] = {
       // by-var Sex 1, Year 2, crude rate 3, standard error 4 (het error
@@ -66,8 +66,10 @@ TEST(kmSessionFromParams, RolesFromTheLocationKeys) {
       {"rate_se", {2, 3, 4, 6, 0, 5, 0, 3, 0, 0, 0, 0}, 2, 2, 1, {1}, 1},
       // Year 1, count 2, population 3, dependent 4, Poisson rate: the
       // dependent variable's second assignment takes roles 7, 1 and 5, and
-      // the Poisson rate then fits the count.
-      {"poisson_rate", {1, 2, 0, 3, 0, 4, 0, 4, 0, 0, 0, 0}, 4, 3, 0, {}, 4},
+      // the Poisson rate then fits the count, whose type is a count as a
+      // dictionary's Count beside a Population is. Fault: an age-adjusted
+      // rate here, a count through a dictionary.
+      {"poisson_rate", {1, 2, 0, 3, 0, 4, 0, 4, 0, 0, 0, 0}, 4, 3, 0, {}, 0},
       // Registry 1, year 2, age 3, numerator 4 (the count), denominator 5
       // (the population), standard population 6.
       {"age_adjusted", {2, 4, 0, 5, 6, 4, 3, 0, 0, 0, 0, 0}, 0, 0, 0, {1}, 4},
