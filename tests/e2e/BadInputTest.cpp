@@ -32,6 +32,8 @@ struct BadCase {
   const char* sSource;   // the error file's source module; for a completed
                          // run, the cohort's reason in the results file
   bool bMessageFirst = false;  // the message begins with sMessage
+  int iLimited = 0;            // a resource (RLIMIT_...) limited to iLimit
+  unsigned long long iLimit = 0;
 };
 
 const char kMissingValue[] =
@@ -367,6 +369,14 @@ const BadCase kCases[] = {
      "This KMO is either corrupt or not compatible with this version of "
      "Kinkmark.",
      "kmCalcHandler"},
+    // Fault: "Resource temporarily unavailable", with nothing on the threads
+    // or the limit (as under ulimit -v, where one worker runs).
+    {"bad_threadstack",
+     "The run could not start its worker threads (Resource temporarily "
+     "unavailable): each thread reserves its stack, 268435456 MB (ulimit -s), "
+     "and room for its memory.  Set \"num cores = 1\" in the run options "
+     "file, or change those limits.",
+     "thread_pool", false, RLIMIT_STACK, 1ULL << 48},
 };
 
 const std::string kDashes(32, '-');
@@ -444,19 +454,24 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
   }
 }
 
-// Runs the fixture folder sCase, with the files of "common", in dir.
+// Runs the fixture folder sCase, with the files of "common", in dir; with
+// iLimited, under that resource limited to iLimit (RunKinkmarkUnderLimit).
 km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir, const char* sCase,
-                             const char* sRunFile = "run.ini") {
+                             const char* sRunFile = "run.ini", int iLimited = 0,
+                             unsigned long long iLimit = 0) {
   km_e2e::CopyFixtureFolder("common", dir);
   km_e2e::CopyFixtureFolder(sCase, dir);
-  return km_e2e::RunKinkmark(dir, sRunFile);
+  return iLimited == 0
+             ? km_e2e::RunKinkmark(dir, sRunFile)
+             : km_e2e::RunKinkmarkUnderLimit(dir, sRunFile, iLimited, iLimit);
 }
 
 TEST(BadInput, EveryBrokenInputEndsCleanly) {
   for (const BadCase& c : kCases) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
-    const auto result = RunFixture(dir, c.sCase);
+    const auto result =
+        RunFixture(dir, c.sCase, "run.ini", c.iLimited, c.iLimit);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
@@ -1549,41 +1564,6 @@ km_e2e::RunResult RunData(const km_test::ScratchDir& dir,
   }
   km_test::WriteAll(dir.File("run.ini"), sRun);
   return km_e2e::RunKinkmark(dir, "run.ini");
-}
-
-// Runs under a limit of the process end with the error file and a message
-// that says what stopped them and what to change.
-TEST(BadInput, RunsUnderProcessLimitsSayWhatToChange) {
-  const struct {
-    const char* sName;
-    int iResource;
-    unsigned long long iLimit;
-    const char* sMessage;
-  } kCases[] = {
-      // Fault: "Resource temporarily unavailable", with nothing on the
-      // threads or the limit (as under ulimit -v, where one worker runs).
-      {"a thread stack larger than the address space", RLIMIT_STACK, 1ULL << 48,
-       "The run could not start its worker threads (Resource temporarily "
-       "unavailable): each thread reserves its stack, 268435456 MB (ulimit "
-       "-s), and room for its memory.  Set \"num cores = 1\" in the run "
-       "options file, or change those limits."},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.sName);
-    km_test::ScratchDir dir;
-    km_e2e::CopyFixtureFolder("common", dir);
-    km_test::WriteAll(dir.File("options.ini"), kRunOptions);
-    km_test::WriteAll(dir.File("run.ini"),
-                      "[Kinkmark Input Files]\nSession File = se.ini\nData "
-                      "File = kinked.csv\nRun Options File = options.ini\n"
-                      "Output File = out.kmo\n");
-    const auto result =
-        km_e2e::RunKinkmarkUnderLimit(dir, "run.ini", c.iResource, c.iLimit);
-    ASSERT_NE(result.iStatus, 126) << "the limit could not be set";
-    EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
-        << result.sConsole;
-    ExpectErrorFile(dir, BadCase{c.sName, c.sMessage, "thread_pool"}, result);
-  }
 }
 
 TEST(BadInput, DataFileFaultsAreNamedWhereTheyStand) {
