@@ -131,11 +131,10 @@ void kmCohortManager::ReadAllCohorts() {
     pSession_->GetKMVar(kmVarIndependent);
 
     KmLineSource lines("Data file");
+    lines.SetProgress(pProgress_);
     if (!lines.Open(sDataFileName_.GetCString())) {
-      KmString sMessage;
-      sMessage << "Unable to open data file \"" << sDataFileName_
-               << "\" for reading.";
-      GenerateKmException(sMessage.GetCString(), kClassName);
+      km_read_internal::ThrowDataFileNotOpened(
+          sDataFileName_, lines.GetOpenError(), kClassName);
     }
     PrepareRecordChecks();
     auto readLine = [&]() { return ReadLine(lines); };
@@ -176,15 +175,31 @@ void kmCohortManager::ReadAllCohorts() {
       ResolveDeferredWidth(&vTokens);
       return BuildCohort(vTokens, sLabel);
     };
+    // The years of working, in a run whose fits count years.
+    km_read_internal::YearCounter years;
     // Checks the record (which may take its fields) and adds it to working.
     auto addRecord = [&](bool bFirstRecord) {
       const KmString sIndepValue = GetIndepValue(vTokens);
       CheckRecord(sLine, vTokens, bFirstRecord);
       // A record whose independent value the format leaves out of the fits
       // is read past, as the data reader reads past it: no observation.
-      if (!pSession_->GetKMVar(kmVarIndependent).LeavesOut(sIndepValue)) {
+      if (pSession_->GetKMVar(kmVarIndependent).LeavesOut(sIndepValue)) return;
+      if (bKeepRecords_) {
         working.AddObservation(sIndepValue, iRecord);
+      } else {
+        working.CountObservation();
       }
+      // Rates formed over the groups of an adjustment variable take one
+      // record of every group in each year, and the fit one observation of
+      // each year.
+      if (bClustered_) years.Add(*pSession_, sIndepValue);
+    };
+    // Appends working, whose records ended, to the cohorts.
+    auto closeWorking = [&]() {
+      working.SetFittedObservations(bClustered_ ? years.GetYears()
+                                                : working.GetNumObservations());
+      vCohorts_.push_back(std::move(working));
+      years = km_read_internal::YearCounter();
     };
     if (bHaveWorking) {
       working.SetKey(keyOfLine());
@@ -203,8 +218,8 @@ void kmCohortManager::ReadAllCohorts() {
         iLastLine = iLineNumber_;
         continue;
       }
-      vCohorts_.push_back(working);
       CloseCohort(working, iLastLine);
+      closeWorking();
       if (iHeaderLines_ > 0) {
         // This line opened the next block's header lines; the last of them
         // is the block's first record, which takes this line's number.
@@ -223,7 +238,7 @@ void kmCohortManager::ReadAllCohorts() {
       iLastLine = iLineNumber_;
     }
     ResolveDeferredWidth(nullptr);
-    if (bHaveWorking) vCohorts_.push_back(working);
+    if (bHaveWorking) closeWorking();
 
     // A cohort with a record that lacks its independent value stays in the
     // list: the session's per-cohort lists must match the cohorts that the
@@ -236,11 +251,7 @@ void kmCohortManager::ReadAllCohorts() {
 }
 
 int32_t kmCohortManager::GetFittedObservations(const kmCohort& cohort) const {
-  // Rates formed over the groups of an adjustment variable take one record
-  // of every group in each year, and the fit one observation of each year.
-  return bClustered_ ? km_read_internal::CountYears(*pSession_,
-                                                    cohort.GetObservations())
-                     : cohort.GetNumObservations();
+  return cohort.GetFittedObservations();
 }
 
 KmString kmCohortManager::GetCohortLabel(int i) const {

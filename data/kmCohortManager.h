@@ -13,6 +13,7 @@
 #include "foundation/KmVector.h"
 
 class KmLineSource;
+class KmProgressInterface;
 class kmSession;
 class kmVariable;
 
@@ -91,6 +92,14 @@ class kmCohortManager {
   kmCohortManager& operator=(const kmCohortManager&) = delete;
   virtual ~kmCohortManager();
 
+  // Whether ReadAllCohorts keeps each record's independent-value text and
+  // record number in its cohort (the default) or only counts its records.
+  // Kept, they take memory in proportion to the file; counted, the read
+  // holds per cohort only its key, label and counts, and per record nothing.
+  void SetKeepRecords(bool bKeep) { bKeepRecords_ = bKeep; }
+  // Reports to pProgress (not owned; null: none) how much of the file
+  // ReadAllCohorts has read, as KmLineSource::SetProgress does.
+  void SetProgress(KmProgressInterface* pProgress) { pProgress_ = pProgress; }
   // Reads the whole file (gzip for a name ending in ".gz", else plain),
   // replaces the cohort list and refills the session's observation counts,
   // one per cohort in cohort order (GetFittedObservations).
@@ -98,10 +107,11 @@ class kmCohortManager {
   // <c>]: ..." for a record that fails the checks above, among them the
   // by-variable's "invalid code" error for a code of a numeric format that
   // is no whole number or that the format does not list; KmException naming the
-  // file when it cannot be opened; "KM variable 0 not yet defined." when the
-  // session has no independent variable; the label errors of BuildCohort; the
-  // errors of ReadLine. Header lines are read no further than the end of the
-  // file.
+  // file and the system's reason when it cannot be opened ("Unable to open
+  // data file \"<name>\" for reading: <reason>."); "KM variable 0 not yet
+  // defined." when the session has no independent variable; the label
+  // errors of BuildCohort; the errors of ReadLine. Header lines are read no
+  // further than the end of the file.
   void ReadAllCohorts();
   // The next non-blank line of lines, trimmed at both ends of characters up
   // to 0x20 (with the tab delimiter, leading tabs stay: they are empty
@@ -125,10 +135,11 @@ class kmCohortManager {
   // The trimmed independent-variable field of a record split into vTokens
   // (as for BuildCohort); "" when the record has no such column.
   KmString GetIndepValue(const std::vector<KmString>& vTokens);
-  // The observations of cohort as its fit counts them: in a clustered run
-  // (rates formed over the groups of an adjustment variable, one record of
-  // each group in every year) its years (km_read_internal::CountYears of
-  // its independent values), else its records.
+  // The observations of cohort as its fit counts them, counted as the read
+  // went: in a clustered run (rates formed over the groups of an adjustment
+  // variable, one record of each group in every year) its years
+  // (km_read_internal::YearCounter of its independent values), else its
+  // records.
   int32_t GetFittedObservations(const kmCohort& cohort) const;
   // After ReadAllCohorts, the note on the numbers read with thousands
   // commas (in a semicolon-delimited file, with a point before 3 digits):
@@ -285,6 +296,9 @@ class kmCohortManager {
   bool bEOF_;
   // The file begins with one line of variable names (kmOptVarNamesIncluded).
   bool bVarNamesIncluded_;
+  // Each record's independent value and number are kept (SetKeepRecords).
+  bool bKeepRecords_ = true;
+  KmProgressInterface* pProgress_ = nullptr;
   // kmOptHeaderLines: lines in front of every cohort block.
   int iHeaderLines_;
   // Field delimiter text: tab, space, "," or ";".

@@ -20,13 +20,15 @@ KmString FieldDelimiterText(kmDelimiter delimiter) {
 
 }  // namespace
 
-void PreReadCohorts(kmSession& session, bool bCalculatedRates,
-                    bool* pbVarying) {
+void PreReadCohorts(kmSession& session, bool bCalculatedRates, bool* pbVarying,
+                    KmProgressInterface* pProgress) {
   KmString sDataFile;
   session.GetString(kmStrDataFile, sDataFile);
   kmCohortManager cohorts(
       &session, sDataFile, FieldDelimiterText(session.Get<kmDelimiter>()),
       bCalculatedRates, session.GetBool(kmOptVarNamesIncluded));
+  cohorts.SetKeepRecords(false);
+  cohorts.SetProgress(pProgress);
   cohorts.ReadAllCohorts();
   const KmString sNote = cohorts.GetThousandsNote();
   if (!sNote.IsEmpty()) {

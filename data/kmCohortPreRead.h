@@ -3,6 +3,7 @@
 #ifndef KM_DATA_KMCOHORTPREREAD_H
 #define KM_DATA_KMCOHORTPREREAD_H
 
+class KmProgressInterface;
 class kmSession;
 
 // Reads the session's data file (kmStrDataFile) once with a kmCohortManager,
@@ -18,9 +19,14 @@ class kmSession;
 // with thousands commas, the manager's note on them goes to standard error
 // (PrintShown).
 // bCalculatedRates is handed to the manager: the rates are formed over the
-// groups of an adjustment variable (a clustered run).
+// groups of an adjustment variable (a clustered run). The records are
+// counted, not kept (kmCohortManager::SetKeepRecords): the read holds per
+// cohort its key, label and counts, whatever the size of the file.
+// pProgress, when not null, is told how much of the file has been read
+// (kmCohortManager::SetProgress).
 // Throws: KmException (kind 3, source "main") "The data file \"<name>\"
 // holds no data records." when it has none; the manager's errors.
-void PreReadCohorts(kmSession& session, bool bCalculatedRates, bool* pbVarying);
+void PreReadCohorts(kmSession& session, bool bCalculatedRates, bool* pbVarying,
+                    KmProgressInterface* pProgress = nullptr);
 
 #endif  // KM_DATA_KMCOHORTPREREAD_H

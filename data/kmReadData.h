@@ -15,6 +15,7 @@
 #include "foundation/KmString.h"
 #include "foundation/KmVector.h"
 
+class KmProgressInterface;
 class kmCalcHandler;
 class kmCohortDataManager;
 class kmSession;
@@ -405,10 +406,16 @@ class kmReadData {
   // Opens the data file with the line source: through the gzip reader for a
   // name ending in ".gz", else as it is. With bSkipHeader true it then calls
   // SkipColHeaderLine. Any file the reader still has open is closed first.
-  // Throws: KmException naming the file when it cannot be opened (a gzip
+  // Throws: KmException naming the file and the system's reason when it
+  // cannot be opened (km_read_internal::ThrowDataFileNotOpened; a gzip
   // open that fails would otherwise read as an endless run of empty lines;
   // a plain stream that fails would read as an empty file).
   void OpenInputFile(bool bSkipHeader);
+  // Reports to pProgress (not owned; null: none) how much of the data file
+  // each read from its start has read (KmLineSource::SetProgress).
+  void SetFileProgress(KmProgressInterface* pProgress) {
+    inputLines_.SetProgress(pProgress);
+  }
   // With kmOptVarNamesIncluded true, reads lines (end-of-file state taken
   // before each read) until one is not empty after trimming, or the end of
   // the file; that line is the header and is dropped. Reads nothing when

@@ -85,10 +85,8 @@ void kmReadData::OpenInputFile(bool bSkipHeader) {
     CloseInputFile();
     bCompressed_ = sDataFileName_.EndsWith(".gz");
     if (!inputLines_.Open(sDataFileName_.GetCString(), bCompressed_)) {
-      KmString sMessage;
-      sMessage << "Unable to open data file \"" << sDataFileName_
-               << "\" for reading.";
-      GenerateKmException(sMessage.GetCString(), kClassName);
+      km_read_internal::ThrowDataFileNotOpened(
+          sDataFileName_, inputLines_.GetOpenError(), kClassName);
     }
     if (bSkipHeader) SkipColHeaderLine();
   });

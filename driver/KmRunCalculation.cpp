@@ -6,6 +6,7 @@
 #include "data/kmCohortPreRead.h"
 #include "driver/ConsoleProgress.h"
 #include "driver/CreateSession.h"
+#include "driver/DataFileProgress.h"
 #include "driver/KmRun.h"
 #include "driver/internal/KmConsole.h"
 #include "engine/kmCalculationHandler.h"
@@ -49,7 +50,10 @@ void KmRun::Calculate() {
   PrepareSession();
   sPhase_ = "reading the data file";
   bool bVarying = false;
-  PreReadCohorts(*pSession_, bCalculatedRates, &bVarying);
+  {
+    DataFileProgress progress(sDataFile, "Reading the data file", "read");
+    PreReadCohorts(*pSession_, bCalculatedRates, &bVarying, &progress);
+  }
   // From the cohorts the pre-read cut, as every later step reads them: the
   // saved session, the verification, the fits and the report.
   if (bDefaultMaxKinkmarks_) pSession_->SetDefaultMaxKinkmarks();
@@ -90,7 +94,12 @@ void KmRun::RunThreaded() {
   pCalculation_ = std::make_unique<kmCalculationHandler>(pSession_);
   Print("Done creating Calc-Handler\n\n");
   Print("Verify\n");
-  pCalculation_->Verify(false);
+  {
+    KmString sDataFile;
+    pSession_->GetString(kmStrDataFile, sDataFile);
+    DataFileProgress progress(sDataFile, nullptr, "checked");
+    pCalculation_->Verify(false, &progress);
+  }
   Print("Done Verify\n\n");
 
   // The results file is written under its partial name and replaces an

@@ -39,6 +39,22 @@ void ValidateNamedOptions(const KmString& sName,
   bValid = true;
 }
 
+// Why sName, a name that does not exist, is none: ": \"<name>\" is a file,
+// ..." for a file's name written with a separator at its end, as a
+// folder's; "" for any other.
+std::string NotFoundReason(const std::string& sName) {
+  std::string sBare = sName;
+  while (sBare.size() > 1 && (sBare.back() == '/' || sBare.back() == '\\')) {
+    sBare.pop_back();
+  }
+  if (sBare.size() == sName.size() || !KmIO_File::FileExists(sBare.c_str())) {
+    return "";
+  }
+  const std::string sEnd = sName.substr(sBare.size(), 1);
+  return ": \"" + sBare + "\" is a file, and a name that ends in \"" + sEnd +
+         "\" names a folder; write it without the \"" + sEnd + "\"";
+}
+
 // The folder relative names are read from (the folder the run was started
 // in).
 std::string WorkingFolder() {
@@ -78,7 +94,8 @@ void CheckNamedInputsExist(const KmIniSection& section,
            << WorkingFolder().c_str() << "\"):\n";
   for (size_t i = 0; i < vMissing.size(); ++i) {
     sMessage << " " << vMissing[i].c_str() << " (" << vKeys[i].c_str()
-             << ") was not found.\n";
+             << ") was not found" << NotFoundReason(vMissing[i]).c_str()
+             << ".\n";
   }
   throw KmException(sMessage.GetCString(), "ReadRunFile()",
                     KmException::kInputErrorKind);

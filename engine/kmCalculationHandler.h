@@ -94,11 +94,13 @@ class kmCalculationHandler {
   void Free();
   // Verifies the whole data set with the reader and takes its number of
   // by-groups. Returns the reader's verdict (true when every cohort may be
-  // fitted).
+  // fitted). pFileProgress, when not null, is told how much of the data
+  // file the verification has read (kmReadData::SetFileProgress), and only
+  // the verification.
   // Throws: the reader's errors, with "Verify()" in the call path; with
   // bExitOnError and a verification message, an input error (kind 3) whose
   // message is that message, for the caller to end the run with.
-  bool Verify(bool bExitOnError);
+  bool Verify(bool bExitOnError, KmProgressInterface* pFileProgress = nullptr);
 
   // ======================================================================
   // The run (kmCalculationHandlerRun.cpp, kmCalculationHandlerCohort.cpp)

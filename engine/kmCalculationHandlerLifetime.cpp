@@ -93,10 +93,20 @@ void kmCalculationHandler::Free() {
   pClusterMatrix_.reset();
 }
 
-bool kmCalculationHandler::Verify(bool bExitOnError) {
+bool kmCalculationHandler::Verify(bool bExitOnError,
+                                  KmProgressInterface* pFileProgress) {
   return WithCallPath("Verify()", kClassName, [&] {
     KmString sMessage;
-    const bool bResult = pReadData_->VerifyDelayRateCalcNEW(sMessage, false);
+    pReadData_->SetFileProgress(pFileProgress);
+    bool bResult = false;
+    try {
+      bResult = pReadData_->VerifyDelayRateCalcNEW(sMessage, false);
+    } catch (...) {
+      pReadData_->SetFileProgress(nullptr);
+      throw;
+    }
+    // The later reads of the file, by cohort, report nothing.
+    pReadData_->SetFileProgress(nullptr);
     iNumByGroups_ = pReadData_->GetNumByGroups();
     // Without a format the groups are those the verification counted in
     // the data: the run divides each cohort's records by them, as with a

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -78,9 +79,14 @@ int32_t CohortWorkers(const kmSession& session) {
   }
   const int32_t iWorkers = thread_pool::worker_count_for(
       session.GetNumCores(), thread_pool::allowed_cpu_count());
-  return km_run_memory::WorkersWithinMemory(
-      iWorkers, km_run_memory::CohortTaskBytes(session, iLargest),
-      km_run_memory::AvailableBytes());
+  const double dAvailable = km_run_memory::AvailableBytes();
+  const double dNeed = km_run_memory::CohortTaskBytes(session, iLargest);
+  // Said only when not even one task fits.
+  const KmString sWhy =
+      dNeed > dAvailable && dAvailable > 0.0
+          ? km_run_memory::CohortNeedText(session, iLargest, dAvailable)
+          : KmString();
+  return km_run_memory::WorkersWithinMemory(iWorkers, dNeed, dAvailable, sWhy);
 }
 
 }  // namespace
@@ -165,7 +171,14 @@ bool kmCalculationHandler::RunCohortPool() {
     iEndedPrefix_ = 0;
   }
   pFinishedResults_ = std::make_unique<kmFinishedResults>(iNumCohorts_);
-  std::thread writer(&kmCalculationHandler::WriteResultsInOrder, this);
+  const int32_t iWorkers = CohortWorkers(*pSession_);
+  std::thread writer;
+  try {
+    writer = std::thread(&kmCalculationHandler::WriteResultsInOrder, this);
+  } catch (const std::system_error& e) {
+    // The writer starts first: no worker thread could start either.
+    thread_pool::throw_start_failure(0, iWorkers, e.code().value());
+  }
   WriterJoin writerJoin(*pFinishedResults_, writer);
   {
     // Every task is queued before the workers start; start returns once
@@ -175,7 +188,7 @@ bool kmCalculationHandler::RunCohortPool() {
       if (pTracker_->IsCancelled()) break;
       pool.submit([this, i] { CohortTask(i); });
     }
-    pool.start(static_cast<int16_t>(CohortWorkers(*pSession_)));
+    pool.start(static_cast<int16_t>(iWorkers));
   }
   const bool bCancelled = pTracker_->IsCancelled();
   writerJoin.Join();

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "foundation/KmString.h"
+
 class kmSession;
 
 namespace km_run_memory {
@@ -20,6 +22,30 @@ namespace km_run_memory {
 // observations each, the fits of every candidate subset of groups.
 double CohortTaskBytes(const kmSession& session, int n);
 
+// The parts of CohortTaskBytes, in bytes, with what sizes them.
+struct CohortTaskNeed {
+  int32_t iObservations = 0;  // n (at least 1)
+  int32_t iGridPointsBetween = 0;
+  double dCandidates = 0.0;  // candidate kinkmark locations
+  double dDataSets = 0.0;    // data sets of a permutation test
+  double dWeightBytes = 0.0;
+  double dGridBytes = 0.0;  // the design and cross products of the grid
+  double dDataSetBytes = 0.0;
+  double dHudsonBytes = 0.0;
+  double dClusteringBytes = 0.0;
+  // CohortTaskBytes: the parts and the task's own objects.
+  double Total() const;
+};
+CohortTaskNeed CohortTaskParts(const kmSession& session, int n);
+
+// Why a task for a cohort of n observations needs what it needs, for the
+// refusal of WorkersWithinMemory: the cohort's observations, the parts of
+// the need that take a hundredth of it or more, largest first, with their
+// megabytes, the largest cohort that fits in dAvailable bytes, and what
+// lowers each part (fewer observations per cohort, "num obs between",
+// "num permutations", "method = grid", fewer adjustment groups).
+KmString CohortNeedText(const kmSession& session, int n, double dAvailable);
+
 // The bytes the process may still take: the system's available memory,
 // lowered to what its control group's memory limit leaves; 0 when neither
 // can be read.
@@ -29,9 +55,10 @@ double AvailableBytes();
 // dNeed bytes each fit in dAvailable bytes; iWorkers when dAvailable is 0
 // (unknown).
 // Throws: KmException "The run needs about <N> MB of memory for each cohort,
-// but only <M> MB are available." (source "kmCalculationHandler") when not
-// even one task fits.
-int32_t WorkersWithinMemory(int32_t iWorkers, double dNeed, double dAvailable);
+// but only <M> MB are available." followed by two blanks and sWhy when it
+// is not empty (source "kmCalculationHandler") when not even one task fits.
+int32_t WorkersWithinMemory(int32_t iWorkers, double dNeed, double dAvailable,
+                            const KmString& sWhy = KmString());
 
 }  // namespace km_run_memory
 

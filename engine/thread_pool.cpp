@@ -2,16 +2,21 @@
 #include "engine/thread_pool.h"
 
 #include <sched.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <system_error>
 
 #include "foundation/KmException.h"
+#include "foundation/KmString.h"
+#include "foundation/KmSystemReason.h"
 
 void task_queue::push(task t) {
   std::lock_guard<std::mutex> lock(mutex);
@@ -59,6 +64,21 @@ uint32_t CgroupCpuLimit() {
   return static_cast<uint32_t>(std::max(1.0, std::ceil(dQuota / dPeriod)));
 }
 
+// The soft limit of resource for this process; RLIM_INFINITY when none.
+rlim_t SoftLimit(int resource) {
+  struct rlimit limit;
+  return getrlimit(resource, &limit) == 0 ? limit.rlim_cur : RLIM_INFINITY;
+}
+
+// bytes in whole megabytes, rounded.
+std::string Megabytes(rlim_t bytes) {
+  return std::to_string((bytes + (rlim_t{1} << 19)) >> 20);
+}
+
+// A limit on an account's processes and threads that a run's threads may
+// reach; the systems' defaults lie far above it.
+constexpr rlim_t kFewThreads = 4096;
+
 }  // namespace
 
 thread_pool::thread_pool() : done(false) {}
@@ -90,6 +110,8 @@ int32_t thread_pool::worker_count_for(int16_t requested, uint32_t hardware) {
 void thread_pool::start(int16_t requested) {
   done.exchange(false);
   const int32_t count = worker_count_for(requested, allowed_cpu_count());
+  int start_error = 0;
+  bool start_failed = false;
   {
     // Joins whatever was started, also when starting a thread fails.
     thread_joiner joiner(workers);
@@ -97,10 +119,18 @@ void thread_pool::start(int16_t requested) {
       for (int32_t i = 0; i < count; ++i) {
         workers.emplace_back(&thread_pool::worker_loop, this);
       }
+    } catch (const std::system_error& e) {
+      done.exchange(true);
+      start_error = e.code().value();
+      start_failed = true;
     } catch (...) {
       done.exchange(true);
       throw;
     }
+  }
+  if (start_failed) {
+    throw_start_failure(static_cast<int32_t>(workers.size()), count,
+                        start_error);
   }
   std::exception_ptr first;
   {
@@ -121,6 +151,43 @@ void thread_pool::record_failure(std::exception_ptr caught) {
     if (!failure) failure = std::move(caught);
   }
   done.exchange(true);
+}
+
+void thread_pool::throw_start_failure(int32_t started, int32_t wanted,
+                                      int error) {
+  KmString sMessage;
+  const std::string sReason = KmSystemReason(error != 0 ? error : EAGAIN);
+  if (started > 0) {
+    sMessage.printf("Only %d of the run's %d worker threads could start (%s):",
+                    started, wanted, sReason.c_str());
+  } else {
+    sMessage.printf("The run could not start its worker threads (%s):",
+                    sReason.c_str());
+  }
+  const rlim_t stack = SoftLimit(RLIMIT_STACK);
+  sMessage << " each thread reserves its stack";
+  if (stack != RLIM_INFINITY) {
+    sMessage << ", " << Megabytes(stack).c_str() << " MB (ulimit -s),";
+  }
+  const rlim_t space = SoftLimit(RLIMIT_AS);
+  if (space != RLIM_INFINITY) {
+    sMessage << " and room for its memory in the " << Megabytes(space).c_str()
+             << " MB of address space the process may use (ulimit -v)";
+  } else {
+    sMessage << " and room for its memory";
+  }
+  const rlim_t threads = SoftLimit(RLIMIT_NPROC);
+  if (threads <= kFewThreads) {
+    sMessage << ", and the account may run " << std::to_string(threads).c_str()
+             << " processes and threads at once (ulimit -u)";
+  }
+  if (started > 1) {
+    sMessage << ".  Set \"num cores\" to a number from 1 to " << started;
+  } else {
+    sMessage << ".  Set \"num cores = 1\"";
+  }
+  sMessage << " in the run options file, or change those limits.";
+  GenerateKmInputExceptionF("%s", "thread_pool", sMessage.GetCString());
 }
 
 void thread_pool::worker_loop() {

@@ -86,10 +86,21 @@ class thread_pool {
   // Starts the workers (worker_count_for(requested, allowed_cpu_count())), lets
   // them drain the queue and returns after all of them have ended. Throws: the
   // first failure of a task, as described above, after every worker has ended;
-  // std::system_error when a thread cannot be started (done is then set and the
-  // workers already started are joined). REQUIRES: called once, after every
-  // submit.
+  // when a thread cannot be started, throw_start_failure's refusal (done is
+  // then set and the workers already started are joined). REQUIRES: called
+  // once, after every submit.
   void start(int16_t requested);
+
+  // Throws KmException (kind 3, source "thread_pool") saying that only
+  // started of the wanted worker threads could start ("The run could not
+  // start its worker threads" when none did), with the system's reason
+  // for error, the limits of the process that bound its threads (the stack
+  // each reserves, ulimit -s; the address space, ulimit -v, when limited;
+  // the account's processes and threads, ulimit -u, when few) and the
+  // "num cores" to set (1 to started; 1 when none started) or the limits
+  // to change.
+  [[noreturn]] static void throw_start_failure(int32_t started, int32_t wanted,
+                                               int error);
 
   // Sleeps 200 ms, then returns the done flag.
   bool poll_done();

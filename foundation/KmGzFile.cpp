@@ -142,6 +142,11 @@ int64_t km_gztell(km_gzFile file) {
   return static_cast<int64_t>(gztell(file));
 }
 
+int64_t km_gzoffset(km_gzFile file) {
+  if (file == nullptr) return -1;
+  return static_cast<int64_t>(gzoffset(file));
+}
+
 int km_gzclose(km_gzFile file) {
   if (file == nullptr) return Z_STREAM_ERROR;
   return gzclose(file);

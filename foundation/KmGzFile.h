@@ -64,6 +64,10 @@ int64_t km_gzseek(km_gzFile file, int64_t lOffset, int iWhence);
 // The current offset in the uncompressed data; -1 on error or null handle.
 int64_t km_gztell(km_gzFile file);
 
+// The offset in the file itself (its compressed bytes) that reading has
+// reached, read-ahead included; -1 on error or null handle.
+int64_t km_gzoffset(km_gzFile file);
+
 // Closes and frees the handle. Returns zlib's Z_OK on success, an error
 // code otherwise (Z_STREAM_ERROR for a null handle).
 int km_gzclose(km_gzFile file);

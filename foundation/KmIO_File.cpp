@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <system_error>
 
 #include "foundation/KmCallPath.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFdOutputStream.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmFolder.h"
@@ -37,8 +37,7 @@ uint64_t DecodeLittleEndian(const unsigned char* pBytes, int iCount) {
 
 // The system's text for iErrno.
 KmString ReasonText(int iErrno) {
-  return KmString(
-      std::error_code(iErrno, std::generic_category()).message().c_str());
+  return KmString(KmSystemReason(iErrno).c_str());
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 #include "foundation/KmLineSource.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <istream>
 #include <stdexcept>
+#include <system_error>
 
 #include "foundation/KmException.h"
+#include "foundation/KmProgressInterface.h"
 #include "foundation/platform/KmFileSystem.h"
+#include "foundation/platform/KmPlatform.h"
 
 namespace {
 
@@ -80,22 +85,38 @@ bool KmLineSource::Open(const char* sPath) {
 
 bool KmLineSource::Open(const char* sPath, bool bGzip) {
   Close();
+  iOpenError_ = EIO;
   if (sPath == nullptr) return false;
   sFileName_ = sPath;
   bGzip_ = bGzip;
+  errno = 0;
   if (bGzip_) {
     pGz_ = km_gzopen(sPath, "rb");
-    if (pGz_ == nullptr) return false;
   } else {
     pPlain_ = KmGetFileSystem().OpenInput(sPath);
-    if (!pPlain_ || !pPlain_->good()) {
-      pPlain_.reset();
-      return false;
-    }
+    if (pPlain_ && !pPlain_->good()) pPlain_.reset();
   }
+  if (!IsOpen()) {
+    std::error_code error;
+    // The file system's open refuses a folder without asking the system.
+    if (errno == 0 &&
+        std::filesystem::is_directory(KmNativePath(sPath), error)) {
+      errno = EISDIR;
+    }
+    if (errno != 0) iOpenError_ = errno;
+    return false;
+  }
+  iOpenError_ = 0;
   bEnd_ = false;
   bAtStart_ = true;
   lLineNumber_ = 0;
+  if (pProgress_ != nullptr) {
+    std::error_code error;
+    const auto uSize = std::filesystem::file_size(KmNativePath(sPath), error);
+    lFileBytes_ = error ? -1 : static_cast<int64_t>(uSize);
+    pProgress_->SetRange(0, kProgressRange);
+    pProgress_->SetPosition(0);
+  }
   return true;
 }
 
@@ -141,7 +162,25 @@ bool KmLineSource::Fill() {
     if (pGz_ != nullptr) km_gzconfirmend(pGz_, sFileName_.GetCString());
     bEnd_ = true;
   }
+  ReportProgress();
   return lRead > 0;
+}
+
+void KmLineSource::ReportProgress() {
+  if (pProgress_ == nullptr) return;
+  if (bEnd_) {
+    pProgress_->SetPosition(kProgressRange);
+    return;
+  }
+  if (lFileBytes_ <= 0) return;
+  // The buffer holds the file's bytes from lPosition_ on (plain files).
+  const int64_t lRead =
+      pGz_ != nullptr ? km_gzoffset(pGz_)
+                      : lPosition_ + static_cast<int64_t>(sBuffer_.size());
+  const int64_t lShare = std::min<int64_t>(
+      std::max<int64_t>(lRead, 0) * kProgressRange / lFileBytes_,
+      kProgressRange);
+  pProgress_->SetPosition(static_cast<int32_t>(lShare));
 }
 
 bool KmLineSource::IsSpreadsheetStart(const char* pStart, size_t uSize) {

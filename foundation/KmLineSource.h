@@ -10,6 +10,8 @@
 #include "foundation/KmGzFile.h"
 #include "foundation/KmString.h"
 
+class KmProgressInterface;
+
 // Delivers the lines of a text file one at a time, with one set of rules
 // for every reader of data, matrix, option and ini files:
 // - a line ends at a line feed, which is not part of it; the carriage
@@ -53,11 +55,23 @@ class KmLineSource {
   // Opens sPath (closing any file open before): through the gzip reader
   // when bGzip. Returns false, with nothing open, when the file cannot be
   // opened (a missing file, a directory, no permission): each reader says
-  // in its own words which file it wanted.
+  // in its own words which file it wanted, and GetOpenError why.
   bool Open(const char* sPath, bool bGzip);
   // Opens sPath through the gzip reader when its name ends in ".gz".
   bool Open(const char* sPath);
   bool IsOpen() const;
+  // The error number of the last Open that failed (EISDIR for a folder,
+  // EMFILE for too many open files; EIO when the system gave none); 0
+  // after one that succeeded. KmSystemReason words it.
+  int GetOpenError() const { return iOpenError_; }
+  // Reports to pProgress (null: to nothing; not owned) how far the reading
+  // of each file opened from now on has come: Open sets its range to 0 to
+  // kProgressRange and its position to 0, each piece read moves it to the
+  // share of the file's bytes read so far (of its compressed bytes, for a
+  // compressed file), and the end of the file to kProgressRange. A file
+  // whose size is unknown (a pipe) reports only its start and its end.
+  void SetProgress(KmProgressInterface* pProgress) { pProgress_ = pProgress; }
+  static constexpr int32_t kProgressRange = 1000;
   void Close();
 
   // Reads the next line into sLine (rules above) and returns true; returns
@@ -125,6 +139,8 @@ class KmLineSource {
  private:
   // Reads the next piece of the file into the buffer; false at its end.
   bool Fill();
+  // Moves pProgress_ to the share of the file read (Fill).
+  void ReportProgress();
   // Once, before the first line of the file: refuses a spreadsheet and
   // skips the byte-order mark.
   void ReadFileStart();
@@ -153,6 +169,10 @@ class KmLineSource {
   bool bAtStart_;
   // Lines ReadLine has given since the top of the file; -1 when unknown.
   int64_t lLineNumber_;
+  int iOpenError_ = 0;
+  KmProgressInterface* pProgress_ = nullptr;
+  // The file's size as stored, for pProgress_; -1 when unknown.
+  int64_t lFileBytes_ = -1;
 };
 
 #endif  // KM_FOUNDATION_KMLINESOURCE_H

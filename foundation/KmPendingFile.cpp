@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -53,8 +53,7 @@ bool IsPartialOf(const std::string& sEntry, const std::string& sBase) {
 }
 
 [[noreturn]] void RaiseWriteFailure(const KmString& sPath, int iErrno) {
-  const std::string sReason =
-      std::error_code(iErrno, std::generic_category()).message();
+  const std::string sReason = KmSystemReason(iErrno);
   GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
                        sPath.GetCString(), sReason.c_str());
 }
@@ -96,7 +95,8 @@ void KmPendingFile::CreatePartial() {
   for (int i = 0; i < kAttempts; ++i) {
     const std::string sTag = RandomTag();
     const std::string sPartialLeaf = sLeaf + "." + sTag + kPartialEnding;
-    errno = folder_.IsOpen() ? 0 : ENOENT;
+    // A folder that could not be opened says why (too many open files).
+    errno = folder_.IsOpen() ? 0 : folder_.GetOpenError();
     const int iFd = folder_.IsOpen() ? fileSystem.CreateExclusiveAt(
                                            folder_.GetFd(), sPartialLeaf)
                                      : -1;

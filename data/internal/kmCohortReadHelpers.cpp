@@ -13,6 +13,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmFormat.h"
 #include "foundation/KmStringTokenizer.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/kmTools.h"
 #include "session/kmAnalysisCopies.h"
 #include "session/kmSession.h"
@@ -27,6 +28,13 @@ KmString NoNumberEnding(kmTools::FieldNumber read) {
                   : "is not a number")
           << ".";
   return sEnding;
+}
+
+void ThrowDataFileNotOpened(const KmString& sFile, int iErrno,
+                            const char* sSource) {
+  GenerateKmExceptionF("Unable to open data file \"%s\" for reading: %s.",
+                       sSource, sFile.GetCString(),
+                       KmSystemReason(iErrno).c_str());
 }
 
 int NumDataByVars(const kmSession& session) {
@@ -248,16 +256,16 @@ double IndependentValue(const kmSession& session, const KmString& sField,
 
 int32_t CountYears(const kmSession& session,
                    const std::vector<KmString>& vFields) {
-  int32_t iYears = 0;
-  double dPrevious = std::numeric_limits<double>::quiet_NaN();
-  for (const KmString& sField : vFields) {
-    bool bListed = true;
-    const double dYear =
-        IndependentNumber(session, CleanField(sField), &bListed);
-    if (iYears == 0 || !SameNumber(dYear, dPrevious)) ++iYears;
-    dPrevious = dYear;
-  }
-  return iYears;
+  YearCounter years;
+  for (const KmString& sField : vFields) years.Add(session, sField);
+  return years.GetYears();
+}
+
+void YearCounter::Add(const kmSession& session, const KmString& sField) {
+  bool bListed = true;
+  const double dYear = IndependentNumber(session, CleanField(sField), &bListed);
+  if (iYears_ == 0 || !SameNumber(dYear, dPrevious_)) ++iYears_;
+  dPrevious_ = dYear;
 }
 
 int32_t FindFormatLine(const KmFormat& format, const KmString& sValue) {

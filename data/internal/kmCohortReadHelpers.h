@@ -30,6 +30,12 @@ constexpr char kZeroCountNote[] =
     "  There are records with a value of zero for count.  0.5 will be added "
     "to each zero count value.";
 
+// Throws: KmException (source sSource) "Unable to open data file
+// \"<sFile>\" for reading: <reason>." with the system's reason for iErrno
+// (KmSystemReason), the error of the open that failed.
+[[noreturn]] void ThrowDataFileNotOpened(const KmString& sFile, int iErrno,
+                                         const char* sSource);
+
 // Number of by-variables read from the data: the session's count less the
 // synthetic delay (kmOptDelayType 2) and jump (kmOptJumpCRMode 3 to 6)
 // by-variables, which come last and stand in no data column.
@@ -165,6 +171,19 @@ double IndependentValue(const kmSession& session, const KmString& sField,
 // own. 0 for no fields.
 int32_t CountYears(const kmSession& session,
                    const std::vector<KmString>& vFields);
+
+// CountYears of fields given one at a time, in file order, so that a
+// reader can count a cohort's years without keeping its fields.
+class YearCounter {
+ public:
+  // Counts sField, the next independent-value field of the cohort.
+  void Add(const kmSession& session, const KmString& sField);
+  int32_t GetYears() const { return iYears_; }
+
+ private:
+  int32_t iYears_ = 0;
+  double dPrevious_ = 0.0;
+};
 
 // Index of the line of format whose values hold the text sValue; -1 when
 // none does (a text that is no number of the format's type holds no line).

@@ -19,14 +19,19 @@ size_t LastSeparator(const std::string& sName) {
 
 }  // namespace
 
-KmFolder::KmFolder(const KmFolder& other) : sPath_(other.sPath_) {
-  if (other.iFd_ >= 0) iFd_ = fcntl(other.iFd_, F_DUPFD_CLOEXEC, 0);
+KmFolder::KmFolder(const KmFolder& other)
+    : iOpenError_(other.iOpenError_), sPath_(other.sPath_) {
+  if (other.iFd_ >= 0) {
+    iFd_ = fcntl(other.iFd_, F_DUPFD_CLOEXEC, 0);
+    if (iFd_ < 0) iOpenError_ = errno;
+  }
 }
 
 KmFolder& KmFolder::operator=(const KmFolder& other) {
   if (this == &other) return *this;
   KmFolder copy(other);
   std::swap(iFd_, copy.iFd_);
+  std::swap(iOpenError_, copy.iOpenError_);
   std::swap(sPath_, copy.sPath_);
   return *this;
 }
@@ -34,16 +39,21 @@ KmFolder& KmFolder::operator=(const KmFolder& other) {
 // A vector of folders moves them as it grows (the move is noexcept), so no
 // descriptor is duplicated and closed on the way.
 KmFolder::KmFolder(KmFolder&& other) noexcept
-    : iFd_(other.iFd_), sPath_(std::move(other.sPath_)) {
+    : iFd_(other.iFd_),
+      iOpenError_(other.iOpenError_),
+      sPath_(std::move(other.sPath_)) {
   other.iFd_ = -1;
+  other.iOpenError_ = ENOENT;
 }
 
 KmFolder& KmFolder::operator=(KmFolder&& other) noexcept {
   if (this == &other) return *this;
   if (iFd_ >= 0) close(iFd_);
   iFd_ = other.iFd_;
+  iOpenError_ = other.iOpenError_;
   sPath_ = std::move(other.sPath_);
   other.iFd_ = -1;
+  other.iOpenError_ = ENOENT;
   return *this;
 }
 
@@ -56,6 +66,7 @@ bool KmFolder::Open(const std::string& sPath) {
   sPath_ = sPath;
   iFd_ =
       ::open(KmNativePath(sPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  iOpenError_ = iFd_ >= 0 ? 0 : errno;
   return iFd_ >= 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 
 #include "foundation/platform/KmPlatform.h"
@@ -29,6 +30,10 @@ class KmFolder {
   // held) when it is missing or not a folder.
   bool Open(const std::string& sPath);
   bool IsOpen() const { return iFd_ >= 0; }
+  // Why no folder is held: the error number of the open (or of the copy's
+  // duplicate descriptor) that failed; ENOENT when none was tried (or the
+  // folder was moved away), 0 while one is held.
+  int GetOpenError() const { return iOpenError_; }
   int GetFd() const { return iFd_; }
   // The path given to the last Open.
   const std::string& GetPath() const { return sPath_; }
@@ -70,6 +75,7 @@ class KmFolder {
 
  private:
   int iFd_ = -1;
+  int iOpenError_ = ENOENT;
   std::string sPath_;
 };
 

@@ -3,6 +3,7 @@
 // session's observation counts, plain and gzip files alike.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -578,16 +579,39 @@ TEST(kmCohortManager, NumericValueWithoutFormatLineStopsTheRun) {
 }
 
 TEST(kmCohortManager, UnreadableFileRaisesInsteadOfWaiting) {
+  // Fault: the refusal gave no reason, so a folder, a missing file and a
+  // process out of file descriptors (ulimit -n) read alike.
   km_test::ScratchDir dir;
-  for (const char* sName : {"absent.csv", "absent.csv.gz"}) {
-    SCOPED_TRACE(sName);
-    const std::string sPath = dir.File(sName);
+  km_test::WriteAll(dir.File("data.csv"), "1,A,2000\n");
+  std::filesystem::create_directory(dir.File("folder.csv"));
+  const struct {
+    const char* sName;
+    bool bFilesUsedUp;
+    const char* sReason;
+  } kCases[] = {
+      {"absent.csv", false, "No such file or directory."},
+      {"absent.csv.gz", false, "No such file or directory."},
+      {"folder.csv", false, "Is a directory."},
+      {"data.csv", true,
+       "Too many open files (this process may hold 256 files open at once; "
+       "raise that limit, ulimit -n, to at least 64)."},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    const std::string sPath = dir.File(c.sName);
     auto pSession = MakeSession(1, sPath);
     kmCohortManager manager(pSession.get(), sPath.c_str(), ",", false, false);
-    const KmException e =
-        km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
-    EXPECT_NE(std::string(e.GetMessage()).find(sPath), std::string::npos)
-        << e.GetMessage();
+    KmException e;
+    if (c.bFilesUsedUp) {
+      km_test::WithOpenFilesUsedUp([&] {
+        e = km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+      });
+    } else {
+      e = km_test::CatchKmException([&] { manager.ReadAllCohorts(); });
+    }
+    EXPECT_EQ(
+        std::string(e.GetMessage()),
+        "Unable to open data file \"" + sPath + "\" for reading: " + c.sReason);
   }
 }
 

@@ -2,10 +2,25 @@
 // session counts.
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KM_TEST_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KM_TEST_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(KM_TEST_ADDRESS_SANITIZER)
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "data/kmCohortPreRead.h"
+#include "foundation/KmProgressInterface.h"
 #include "session/kmSession.h"
 #include "tests/data/PrereadFixtures.h"
 #include "tests/test_util/CatchKmException.h"
@@ -121,6 +136,52 @@ TEST(PreReadCohorts, EveryRunCountsTheCohortsThePreReadCuts) {
       }
     }
   }
+}
+
+// The bytes the allocator has handed out and not taken back.
+size_t HeapBytesInUse() {
+#if defined(KM_TEST_ADDRESS_SANITIZER)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+#endif
+}
+
+// The most heap in use, above what it was when built, as a read reports.
+struct HeapSampler : KmNullProgress {
+  void SetPosition(int32_t) override {
+    const size_t uInUse = HeapBytesInUse();
+    if (uInUse > uBase) uPeak = std::max(uPeak, uInUse - uBase);
+  }
+  size_t uBase = HeapBytesInUse();
+  size_t uPeak = 0;
+};
+
+TEST(PreReadCohorts, LongCohortIsReadWithoutKeepingItsRecords) {
+  // Fault: every record's year text and number were kept (and copied as
+  // the list of cohorts grew), so a data file took two to three times its
+  // size in memory before the first cohort was fitted.
+  km_test::ScratchDir dir;
+  std::vector<size_t> vPeaks;
+  std::vector<size_t> vSizes;
+  for (int nRecords : {10000, 40000}) {  // one cohort
+    std::string sText;
+    for (int i = 0; i < nRecords; ++i) {
+      sText += "1,A," + std::to_string(1000 + i) + ",5,100\n";
+    }
+    auto pSession = MakeSession(2, WriteDataFile(dir, "long", sText, false));
+    bool bVarying = true;
+    HeapSampler sampler;
+    PreReadCohorts(*pSession, false, &bVarying, &sampler);
+    EXPECT_EQ(pSession->GetObservationCounts().at(0), nRecords);
+    vPeaks.push_back(sampler.uPeak);
+    vSizes.push_back(sText.size());
+  }
+  // What the larger file adds stays out of memory; kept, its records took
+  // more than twice as much as they add to the file.
+  EXPECT_LT(vPeaks[1], vPeaks[0] + (vSizes[1] - vSizes[0]) / 8)
+      << vPeaks[0] << " and " << vPeaks[1] << " bytes";
 }
 
 }  // namespace

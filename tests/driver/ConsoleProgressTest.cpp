@@ -1,8 +1,17 @@
-// The line of the terminal's progress display.
+// The line of the terminal's progress display, and the lines of a long
+// read of the data file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
 #include "driver/ConsoleProgress.h"
+#include "driver/DataFileProgress.h"
+#include "foundation/KmLineSource.h"
 #include "foundation/kmRunProgressTrackers.h"
+#include "tests/data/PrereadFixtures.h"
+#include "tests/test_util/TestUtil.h"
 
 namespace {
 
@@ -22,6 +31,50 @@ TEST(ConsoleProgress, LineShowsPercentAndCohortsFitted) {
   tracker.SetRange(5, 5);
   EXPECT_STREQ(ConsoleProgress::FormatLine(tracker, 4).GetCString(),
                "  0% done, 3 of 4 cohorts fitted");
+}
+
+TEST(DataFileProgress, ALargeFileShowsEachTenthRead) {
+  // Fault: the read of a large data file said nothing until it ended.
+  km_test::ScratchDir dir;
+  std::string sText;  // 2 MB that compress to about half
+  size_t nLines = 0;
+  for (uint32_t i = 0; sText.size() < (size_t{2} << 20); ++i, ++nLines) {
+    sText += std::to_string(i * 2654435761u) + ",A,2000\n";
+  }
+  std::string sTenths;
+  for (int i = 10; i <= 100; i += 10) {
+    sTenths += "  " + std::to_string(i) + "% of the data file read\n";
+  }
+  for (bool bGzip : {false, true}) {
+    const std::string sPath =
+        preread_test::WriteDataFile(dir, "data", sText, bGzip);
+    const int64_t iSize = std::filesystem::file_size(sPath);
+    for (int64_t iShownFrom : {iSize, iSize + 1}) {  // read in a moment
+      const std::string sShown = km_test::WrittenBytes([&](const char* s) {
+        std::FILE* pOut = std::fopen(s, "w");
+        DataFileProgress progress(sPath.c_str(), "Reading", "read", pOut,
+                                  iShownFrom);
+        KmLineSource lines("Data file");
+        lines.SetProgress(&progress);
+        KmString sLine;
+        ASSERT_TRUE(lines.Open(sPath.c_str()));
+        for (size_t uLines = 1; lines.ReadLine(sLine); ++uLines) {
+          // Halfway through the text, half the file has been read.
+          if (uLines != nLines / 2 || iShownFrom > iSize) continue;
+          std::fflush(pOut);
+          const std::string sHalfway = km_test::ReadAll(s);
+          EXPECT_NE(sHalfway.find("  40%"), std::string::npos) << sHalfway;
+          EXPECT_EQ(sHalfway.find("  60%"), std::string::npos) << sHalfway;
+        }
+        std::fclose(pOut);
+      });
+      const std::string sMegabytes = std::to_string((iSize + (1 << 19)) >> 20);
+      EXPECT_EQ(sShown, iShownFrom > iSize
+                            ? ""
+                            : "Reading (" + sMegabytes + " MB)\n" + sTenths)
+          << sPath;
+    }
+  }
 }
 
 }  // namespace

@@ -129,31 +129,53 @@ TEST(EndFailedRun, EveryFailureTypeEndsInTheErrorFile) {
 
 TEST(EndFailedRun, MessageIsPrintedWhenTheErrorFileCannotBeWritten) {
   km_test::ScratchDir dir;
-  const std::string sErrorFile = dir.File("no such folder/run.ErrorFile.txt");
-  char sProgram[] = "kinkmark";
-  char sRunFile[] = "run.ini";
-  char* argv[] = {sProgram, sRunFile};
-  testing::internal::CaptureStdout();
-  int iStatus = -1;
-  try {
-    throw KmException("The data file is damaged.", "kmReadData");
-  } catch (...) {
-    iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv, "");
+  const struct {
+    const char* sName;  // the error file, in dir
+    bool bFilesUsedUp;  // no file can be opened (ulimit -n)
+    const char* sReason;
+  } kCases[] = {
+      {"no such folder/run.ErrorFile.txt", false, "No such file or directory."},
+      // Fault: "No such file or directory", for the folder the run could
+      // not open, where the reason was the limit on open files.
+      {"run.ErrorFile.txt", true,
+       "Too many open files (this process may hold 256 files open at once; "
+       "raise that limit, ulimit -n, to at least 64)."},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sName);
+    const std::string sErrorFile = dir.File(c.sName);
+    char sProgram[] = "kinkmark";
+    char sRunFile[] = "run.ini";
+    char* argv[] = {sProgram, sRunFile};
+    testing::internal::CaptureStdout();
+    int iStatus = -1;
+    const auto fail = [&] {
+      try {
+        throw KmException("The data file is damaged.", "kmReadData");
+      } catch (...) {
+        iStatus = EndFailedRun(KmString(sErrorFile.c_str()), 2, argv, "");
+      }
+    };
+    if (c.bFilesUsedUp) {
+      km_test::WithOpenFilesUsedUp(fail);
+    } else {
+      fail();
+    }
+    const std::string sConsole = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(iStatus, 3);
+    EXPECT_FALSE(std::filesystem::exists(sErrorFile));
+    EXPECT_EQ(sConsole.rfind("\n\n" + sErrorFile + "\n\n", 0), 0u) << sConsole;
+    // With the system's reason (fault: nothing after the colon).
+    EXPECT_NE(sConsole.find("The error file could not be written: Unable to "
+                            "write the file \"" +
+                            sErrorFile + "\": " + c.sReason),
+              std::string::npos)
+        << sConsole;
+    EXPECT_NE(sConsole.find("Error Message\n" + std::string(32, '-') +
+                            "\nThe data file is damaged."),
+              std::string::npos)
+        << sConsole;
   }
-  const std::string sConsole = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(iStatus, 3);
-  EXPECT_FALSE(std::filesystem::exists(sErrorFile));
-  EXPECT_EQ(sConsole.rfind("\n\n" + sErrorFile + "\n\n", 0), 0u) << sConsole;
-  // With the system's reason (fault: nothing after the colon).
-  EXPECT_NE(sConsole.find("The error file could not be written: Unable to "
-                          "write the file \"" +
-                          sErrorFile + "\": No such file or directory."),
-            std::string::npos)
-      << sConsole;
-  EXPECT_NE(sConsole.find("Error Message\n" + std::string(32, '-') +
-                          "\nThe data file is damaged."),
-            std::string::npos)
-      << sConsole;
 }
 
 }  // namespace

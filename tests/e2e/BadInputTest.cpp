@@ -5,6 +5,7 @@
 // standard error and keeps the reasons in the results file. No run leaves a
 // results file that reads as complete.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -31,6 +32,8 @@ struct BadCase {
   const char* sSource;   // the error file's source module; for a completed
                          // run, the cohort's reason in the results file
   bool bMessageFirst = false;  // the message begins with sMessage
+  int iLimited = 0;            // a resource (RLIMIT_...) limited to iLimit
+  unsigned long long iLimit = 0;
 };
 
 const char kMissingValue[] =
@@ -159,7 +162,10 @@ const BadCase kCases[] = {
      "KmLineSource"},
     {"bad_emptydata", kNoRecords, "main"},
     {"bad_blankdata", kNoRecords, "main"},
-    {"bad_datadirectory", "Unable to open data file \"", "kmCohortManager"},
+    // Fault: the refusal gave no reason.
+    {"bad_datadirectory",
+     "Unable to open data file \"data.csv\" for reading: Is a directory.",
+     "kmCohortManager"},
     {"bad_missingdata",
      "names a file that does not exist (relative names are read from the "
      "folder \"",
@@ -363,6 +369,14 @@ const BadCase kCases[] = {
      "This KMO is either corrupt or not compatible with this version of "
      "Kinkmark.",
      "kmCalcHandler"},
+    // Fault: "Resource temporarily unavailable", with nothing on the threads
+    // or the limit (as under ulimit -v, where one worker runs).
+    {"bad_threadstack",
+     "The run could not start its worker threads (Resource temporarily "
+     "unavailable): each thread reserves its stack, 268435456 MB (ulimit -s), "
+     "and room for its memory.  Set \"num cores = 1\" in the run options "
+     "file, or change those limits.",
+     "thread_pool", false, RLIMIT_STACK, 1ULL << 48},
 };
 
 const std::string kDashes(32, '-');
@@ -440,19 +454,24 @@ void ExpectCohortLeftOut(const km_test::ScratchDir& dir, const BadCase& c,
   }
 }
 
-// Runs the fixture folder sCase, with the files of "common", in dir.
+// Runs the fixture folder sCase, with the files of "common", in dir; with
+// iLimited, under that resource limited to iLimit (RunKinkmarkUnderLimit).
 km_e2e::RunResult RunFixture(const km_test::ScratchDir& dir, const char* sCase,
-                             const char* sRunFile = "run.ini") {
+                             const char* sRunFile = "run.ini", int iLimited = 0,
+                             unsigned long long iLimit = 0) {
   km_e2e::CopyFixtureFolder("common", dir);
   km_e2e::CopyFixtureFolder(sCase, dir);
-  return km_e2e::RunKinkmark(dir, sRunFile);
+  return iLimited == 0
+             ? km_e2e::RunKinkmark(dir, sRunFile)
+             : km_e2e::RunKinkmarkUnderLimit(dir, sRunFile, iLimited, iLimit);
 }
 
 TEST(BadInput, EveryBrokenInputEndsCleanly) {
   for (const BadCase& c : kCases) {
     SCOPED_TRACE(c.sCase);
     km_test::ScratchDir dir;
-    const auto result = RunFixture(dir, c.sCase);
+    const auto result =
+        RunFixture(dir, c.sCase, "run.ini", c.iLimited, c.iLimit);
     EXPECT_FALSE(km_e2e::HasSanitizerReport(result.sConsole))
         << result.sConsole;
     if (c.sMessage != nullptr) {
@@ -674,6 +693,16 @@ const char kIntervals[] =
 #define KM_CALCULATED(type)                                       \
   "[Session Options]\nmaximum kinkmarks = 1\nnum permutations = " \
   "9\nrun type = calculated\ndependent variable type = " type "\n"
+
+// 99,976 years of East in front of those of the fixture (2000 to 2023):
+// one cohort of 100,000 observations.
+const std::string kLongEast = [] {
+  std::string s;
+  for (int iYear = 2000 - 99976; iYear < 2000; ++iYear) {
+    s += "1," + std::to_string(iYear) + ",50.00,0.5000,1000,2000000\n";
+  }
+  return s;
+}();
 
 const DataCase kDataCases[] = {
     // Fault: a session-parameter file of counts was summarised as an
@@ -1341,6 +1370,21 @@ const DataCase kDataCases[] = {
     {"two faulty cohorts, 8 workers", "se.ini", ",2005,", ",2003,", "data.csv",
      "In cohort \"East\"", "kmCalculator", nullptr, nullptr, nullptr, nullptr,
      "[Session Options]\nnum cores = 8\n"},
+    // Fault: told only that it was not found.
+    {"a data file named with a slash at its end", "se.ini", nullptr, "",
+     "data.csv/",
+     "data.csv/ (\"Data File\") was not found: \"data.csv\" is a file, and "
+     "a name that ends in \"/\" names a folder; write it without the \"/\".",
+     "ReadRunFile()", nullptr},
+    // Fault: refused as needing "about 610396 MB" with nothing on what
+    // drives it or what to lower.
+    {"one cohort too long for the memory", "se.ini", nullptr, kLongEast.c_str(),
+     "data.csv",
+     "Its largest cohort has 100000 observations, and a cohort's memory "
+     "grows as the square of its observations: the design and cross products "
+     "of its 100000 candidate kinkmark locations take about 305185 MB and "
+     "its weights (four 100000 x 100000 matrices) take about 305176 MB.",
+     "kmCalculationHandler", nullptr},
 };
 
 // Every reason for refusing a cohort that the README lists, made from a

@@ -1,7 +1,10 @@
 #include "tests/e2e/E2eRun.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +23,30 @@ RunResult RunKinkmark(const km_test::ScratchDir& dir,
   const std::string sCommand = "cd '" + dir.Path() + "' && '" KM_BINARY "' '" +
                                sRunFile + "' > '" + sConsole + "' 2>&1";
   const int iRaw = std::system(sCommand.c_str());
+  return {WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, km_test::ReadAll(sConsole)};
+}
+
+RunResult RunKinkmarkUnderLimit(const km_test::ScratchDir& dir,
+                                const std::string& sRunFile, int iResource,
+                                unsigned long long iLimit) {
+  static km_test::ScratchDir console;
+  const std::string sConsole = console.File("console.txt");
+  const pid_t iChild = fork();
+  if (iChild == 0) {
+    const int iOut = open(sConsole.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (iOut < 0 || chdir(dir.Path().c_str()) != 0) _exit(127);
+    dup2(iOut, STDOUT_FILENO);
+    dup2(iOut, STDERR_FILENO);
+    for (int iFd = STDERR_FILENO + 1; iFd < 1024; ++iFd) close(iFd);
+    struct rlimit limit;
+    if (getrlimit(iResource, &limit) != 0) _exit(126);
+    limit.rlim_cur = static_cast<rlim_t>(iLimit);
+    if (setrlimit(iResource, &limit) != 0) _exit(126);
+    execl(KM_BINARY, KM_BINARY, sRunFile.c_str(), static_cast<char*>(nullptr));
+    _exit(125);
+  }
+  int iRaw = 0;
+  if (iChild < 0 || waitpid(iChild, &iRaw, 0) != iChild) return {-1, ""};
   return {WIFEXITED(iRaw) ? WEXITSTATUS(iRaw) : -1, km_test::ReadAll(sConsole)};
 }
 

@@ -19,6 +19,15 @@ struct RunResult {
 RunResult RunKinkmark(const km_test::ScratchDir& dir,
                       const std::string& sRunFile);
 
+// As RunKinkmark, with the soft limit of the resource iResource
+// (RLIMIT_NOFILE, RLIMIT_STACK, ...) set to iLimit for kinkmark alone, and
+// no descriptor open in it beyond its standard ones (none of this
+// process's), so a limit on open files counts only kinkmark's own. Status
+// 126 when the limit cannot be set (above the hard limit).
+RunResult RunKinkmarkUnderLimit(const km_test::ScratchDir& dir,
+                                const std::string& sRunFile, int iResource,
+                                unsigned long long iLimit);
+
 // Copies every file of the fixture folder sFolder (relative to the whole-run
 // fixtures) into dir.
 void CopyFixtureFolder(const std::string& sFolder,

@@ -1,5 +1,7 @@
 #include "tests/test_util/TestUtil.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,6 +53,30 @@ double BestOfThree(const std::function<void(int)>& work, int n) {
 }
 
 }  // namespace
+
+void WithOpenFilesUsedUp(const std::function<void()>& body) {
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> vTaken;
+  for (int iFd = open("/dev/null", O_RDONLY | O_CLOEXEC); iFd >= 0;
+       iFd = open("/dev/null", O_RDONLY | O_CLOEXEC)) {
+    vTaken.push_back(iFd);
+  }
+  const auto giveBack = [&] {
+    for (int iFd : vTaken) close(iFd);
+    setrlimit(RLIMIT_NOFILE, &saved);
+  };
+  try {
+    body();
+  } catch (...) {
+    giveBack();
+    throw;
+  }
+  giveBack();
+}
 
 void EndsWithinAMinute(const std::string& sWhat,
                        const std::function<void()>& body) {

@@ -66,6 +66,15 @@ std::string ElidedKeyLists(const std::string& text);
 void EndsWithinAMinute(const std::string& sWhat,
                        const std::function<void()>& body);
 
+// Runs body while the process can open no further file: its limit on open
+// files lowered (to 256 at most) and every descriptor below it taken, so
+// each open in body fails with "Too many open files" (EMFILE). The
+// descriptors are given back and the limit restored afterwards, also when
+// body throws. Code that a sanitizer checks the first time it runs (its
+// types' virtual calls) should have run once before, as the check needs
+// descriptors of its own.
+void WithOpenFilesUsedUp(const std::function<void()>& body);
+
 // Guards linear work without a time limit: runs work(n) and work(8 n) three
 // times each and compares the best processor times of the two sizes.
 // Succeeds when the larger size took less than 40 times as long: linear
