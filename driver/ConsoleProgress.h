@@ -13,7 +13,9 @@ class kmMultiProgressTracker;
 
 // ConsoleProgress shows, while the calculation runs, one line on standard
 // output with the percent done and the cohorts fitted, redrawn in place a
-// few times a second, and clears it when stopped. It only reads the
+// few times a second, and clears it when stopped. The percent counts the
+// work inside the cohorts being fitted (their sub's bar position), so it
+// moves during a single long cohort. It only reads the
 // tracker, whose values are atomic. When standard output is not a terminal
 // it shows nothing and starts no thread, so redirected output holds only
 // the run's own lines.
@@ -30,7 +32,10 @@ class ConsoleProgress {
   // Ends the display and clears its line; later calls do nothing.
   void Stop();
 
-  // The line for a tracker: "  <p>% done, <f> of <n> cohorts fitted".
+  // The line for a tracker: "  <p>% done, <f> of <n> cohorts fitted", p
+  // the tracker's position, with the bar share of each running cohort's
+  // kmCalculationHandler::kProgressPerCohort added, in percent of its
+  // range, f the cohorts whose bar reached 100.
   static KmString FormatLine(const kmMultiProgressTracker& tracker,
                              int32_t iNumCohorts);
 
