@@ -2,6 +2,8 @@
 #ifndef KM_FOUNDATION_KMWORKPROGRESS_H
 #define KM_FOUNDATION_KMWORKPROGRESS_H
 
+#include <cstdint>
+
 #include "foundation/KmProgressInterface.h"
 
 // KmWorkProgress moves a progress interface across its range while a known
