@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/kmCalculationHandler.h"
 #include "foundation/kmRunProgressTrackers.h"
 
 namespace {
@@ -43,20 +44,26 @@ KmString ConsoleProgress::FormatLine(const kmMultiProgressTracker& tracker,
                                      int32_t iNumCohorts) {
   const int64_t iRange =
       static_cast<int64_t>(tracker.GetMaximum()) - tracker.GetMinimum();
-  int64_t iPercent = 0;
-  if (iRange > 0) {
-    iPercent =
-        (static_cast<int64_t>(tracker.GetPosition()) - tracker.GetMinimum()) *
-        100 / iRange;
-  }
-  iPercent = iPercent < 0 ? 0 : (iPercent > 100 ? 100 : iPercent);
+  // The tracker holds the cohorts finished; a cohort being fitted adds the
+  // share of its work done, its bar position out of kCohortDone. The
+  // tracker is read first: a cohort's bar reaches kCohortDone before the
+  // tracker counts it, so no cohort is counted twice.
+  int64_t iDone =
+      static_cast<int64_t>(tracker.GetPosition()) - tracker.GetMinimum();
   int32_t iFitted = 0;
   for (int32_t i = 0; i < iNumCohorts; ++i) {
-    if (tracker.GetByGroupSubProgressInterface(i)->GetBarPosition() >=
-        kCohortDone) {
+    const kmBackgroundProgressTrackerWithBar* pSub =
+        tracker.GetByGroupSubProgressInterface(i);
+    const int32_t iBar = pSub->GetBarPosition();
+    if (iBar >= kCohortDone) {
       ++iFitted;
+    } else if (iBar > 0 && pSub->GetRunningFlag()) {
+      iDone += int64_t{iBar} * kmCalculationHandler::kProgressPerCohort /
+               kCohortDone;
     }
   }
+  int64_t iPercent = iRange > 0 ? iDone * 100 / iRange : 0;
+  iPercent = iPercent < 0 ? 0 : (iPercent > 100 ? 100 : iPercent);
   KmString sLine;
   sLine.printf("  %d%% done, %d of %d cohorts fitted",
                static_cast<int>(iPercent), iFitted, iNumCohorts);

@@ -16,11 +16,12 @@ class kmMultiProgressTracker;
 // ConsoleProgress shows, while long work runs, one line on standard output
 // (the calculation's percent done and cohorts fitted, an export's share
 // written), redrawn in place a few times a second, and clears it when
-// stopped. It only reads what its line is made from, which must be safe to
-// read from another thread (the trackers' values and the results handler's
-// fetch share are atomic). When standard output is not a terminal it shows
-// nothing and starts no thread, so redirected output holds only the run's
-// own lines.
+// stopped. The calculation's percent counts the work inside the cohorts being
+// fitted (their sub's bar position), so it moves during a single long cohort.
+// It only reads what its line is made from, which must be safe to read from
+// another thread (the trackers' values and the results handler's fetch share
+// are atomic). When standard output is not a terminal it shows nothing and
+// starts no thread, so redirected output holds only the run's own lines.
 class ConsoleProgress {
  public:
   // Makes the line shown at each redraw.
@@ -40,7 +41,10 @@ class ConsoleProgress {
   // Ends the display and clears its line; later calls do nothing.
   void Stop();
 
-  // The line for a tracker: "  <p>% done, <f> of <n> cohorts fitted".
+  // The line for a tracker: "  <p>% done, <f> of <n> cohorts fitted", p
+  // the tracker's position, with the bar share of each running cohort's
+  // kmCalculationHandler::kProgressPerCohort added, in percent of its
+  // range, f the cohorts whose bar reached 100.
   static KmString FormatLine(const kmMultiProgressTracker& tracker,
                              int32_t iNumCohorts);
 

@@ -106,6 +106,10 @@ class kmCalculationHandler {
   // The run (kmCalculationHandlerRun.cpp, kmCalculationHandlerCohort.cpp)
   // ======================================================================
 
+  // Progress units of one cohort (and of one comparison) on the run's
+  // tracker.
+  static constexpr int32_t kProgressPerCohort = 1000;
+
   // Fits every cohort into the results file sOutputFile: opens the data
   // file, writes the results-file head (session, combinations), fits the
   // cohorts on the pool ("num cores" workers: the smaller of that setting
@@ -114,7 +118,10 @@ class kmCalculationHandler {
   // comparison pass when pairwise comparisons are selected and, unless the
   // run was cancelled, writes the offsets and the numeric data before the
   // file is closed. The tracker's range is 0 .. (max(1, combinations) +
-  // comparisons) x 1000 and each fitted cohort adds 1000.
+  // comparisons) x kProgressPerCohort and each fitted cohort adds
+  // kProgressPerCohort once its by-group sub (GetByGroupSubProgressInterface)
+  // has reached bar position 100; while the cohort is fitted its sub's
+  // running flag is set and its bar position moves from 1 towards 100.
   // Returns true when the run finished, false when it was cancelled (the
   // results file then has no offsets and no numeric data, and the
   // comparison pass is skipped).

@@ -199,6 +199,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
       pCalculator->SelMod(pRecord.get(), pSub, iCohort, iCohort);
     }
     pSub->SetPosition(100);
+    pSub->SetRunningFlag(false);
   } else {
     pCalculator->AddBadCohort(pRecord.get());
   }
@@ -215,7 +216,7 @@ void kmCalculationHandler::CalculateCohort(kmCalculator* pCalculator,
   }
   pFinishedResults_->StoreFinishedResult(iCohort, std::move(pRecord),
                                          std::move(sClustering));
-  pTracker->StepBy(1000);
+  pTracker->StepBy(kProgressPerCohort);
 }
 
 void kmCalculationHandler::ReadCohortData(int& iCohortIndex,

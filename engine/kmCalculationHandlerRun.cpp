@@ -33,8 +33,7 @@ constexpr const char* kClassName = "kmCalculationHandler";
 // ExecuteThreaded names the calculator in the call path.
 constexpr const char* kRunClassName = "kmCalculator";
 constexpr const char* kRunSource = "kmCalculationHandler::ExecuteThreaded()";
-// Progress units of one cohort (and of one comparison).
-constexpr int kUnitsPerCohort = 1000;
+constexpr int kUnitsPerCohort = kmCalculationHandler::kProgressPerCohort;
 
 // Runs body; a standard exception leaving it becomes a KmException with its
 // text, so that every failure of the run carries a call path.

@@ -612,8 +612,9 @@ class kmCalculator : public kmNormalEquations,
   // Fits every admissible combination of k candidates and keeps the smallest
   // weighted SSE (the first of equal ones): vLocations (k), vEstimates (3k + 2:
   // intercepts, slopes, slope changes), vResidSum(1), mProfile (K x k, 1e50
-  // where no fit had kinkmark j at candidate p) and mWork. A cancellation stops
-  // the search quietly.
+  // where no fit had kinkmark j at candidate p) and mWork. The position of
+  // pProgress goes from its minimum to its maximum as the combinations are
+  // fitted; a cancellation stops the search quietly.
   // Throws: "Cannot place kinkmark <k> in GridSearch." when k >= 1 and no
   // combination was fitted.
   void GridSearch(int iNumDataSets, uint16_t k,
@@ -726,7 +727,12 @@ class kmCalculator : public kmNormalEquations,
   // final number chosen by kmOptModelSelection (permutation tests, a criterion
   // or data-dependent selection; a perfect fit makes the first such k final),
   // then the optional MADWD re-check, intervals and comparability-ratio rows.
-  // pProgress may be null; its running flag is set for the call.
+  // pProgress may be null; its running flag is set for the call. Its bar
+  // position reaches step c of the selection at c / D x 100 (D: two steps
+  // per permutation test, at least 1, and one per model with resampled
+  // intervals), and moves between steps as each search fits its
+  // placements: the first pass across the first step, each search of a
+  // permutation test across its own.
   void SelMod(kmCalcData* pCalcData,
               kmBackgroundProgressTrackerWithBar* pProgress, int iCohortIndex,
               int iTaskValue);
@@ -813,15 +819,17 @@ class kmCalculator : public kmNormalEquations,
  private:
   // The phases of SelMod, in order, over the working state of one call:
   // the options and the per-cohort maximum; the weighting, integer origin,
-  // grid and cross products; one model per number of kinkmarks (false when
-  // a cancelled search stops the pass); the final choice by criterion,
+  // grid and cross products; one model per number of kinkmarks, its search
+  // reporting to pSearchProgress (false when a cancelled search stops the
+  // pass); the final choice by criterion,
   // data-dependent selection or the permutation tests (which return the
   // number they keep); the intervals and comparability-ratio rows.
   struct SelModRun;
   void ReadSelModOptions(SelModRun& run, int iCohortIndex);
   void PrepareSelModFits(SelModRun& run);
   void FitEveryNumberOfKinkmarks(SelModRun& run);
-  bool FitOneNumberOfKinkmarks(SelModRun& run, int16_t k);
+  bool FitOneNumberOfKinkmarks(SelModRun& run, int16_t k,
+                               KmProgressInterface* pSearchProgress);
   void ChooseFinalModel(SelModRun& run);
   int16_t RunPermutationTests(SelModRun& run);
   void FinishSelMod(SelModRun& run);

@@ -19,10 +19,11 @@
 // intercepts of segments 1..k+1, their slopes, then the k slope changes;
 // vResidSum(1) the best Q (1e50 when none was fitted; lengthened to 1
 // when empty); mProfile (K x k) the smallest Q of any fit with kinkmark j
-// at candidate p, 1e50 where there was none; mWork the best X'WX. When
-// pProgress reports a cancellation the search stops, vLocations and
-// vEstimates stay zero and no exception is raised. A null pProgress is
-// never cancelled.
+// at candidate p, 1e50 where there was none; mWork the best X'WX. The
+// position of pProgress goes from its minimum to its maximum in proportion
+// to the combinations fitted. When pProgress reports a cancellation the
+// search stops, vLocations and vEstimates stay zero and no exception is
+// raised. A null pProgress is never cancelled.
 // REQUIRES: FindGridPoints returned iNumGridPoints, PreCalcXWX is current,
 // the weights and pDataY are loaded.
 #include <newmat.h>

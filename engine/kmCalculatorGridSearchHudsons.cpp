@@ -21,7 +21,8 @@
 // 3k + 2 zeros; mWork becomes the (k + 2) x (k + 2) X'WX work matrix with
 // its leading 2 x 2 block from pXWX and zeros elsewhere (the complete
 // X'WX of the straight line for k = 0). pProgress (may be null) gets
-// SetRange(first candidate, K) and is polled before every candidate; a
+// SetRange(first candidate, K), moves across it in proportion to the
+// combinations fitted and is polled before every candidate; a
 // cancellation stops the search without raising. iNumDataSets and
 // vLocations are not read.
 // REQUIRES: as GridSearch; pDataY holds at least two columns.

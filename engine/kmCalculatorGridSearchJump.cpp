@@ -21,7 +21,8 @@
 // (weights mWorkA'mWorkA in the search, covariance mWorkB in the refit),
 // and its jump test is stored in vJumpResults and the jump on the ratio
 // scale (exp(jump) tested against 1, the comparability ratio the jump
-// implies) in vCRResults. A cancellation skips the unpacking.
+// implies) in vCRResults. pProgress moves as in GridSearch; a
+// cancellation skips the unpacking.
 // REQUIRES: as GridSearch; mWorkA and mWorkB set by the weighting step.
 #include <newmat.h>
 

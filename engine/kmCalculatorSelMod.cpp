@@ -16,7 +16,10 @@
 // empirical-quantile intervals (kmOptAAPCCIMethod 3) and the
 // comparability-ratio rows. Column 2 of pDataX is left shifted by the
 // cohort's integer origin. pProgress may be null (never cancelled); its
-// running flag is set for the call and cleared however it ends.
+// running flag is set for the call and cleared however it ends. Its bar
+// position reaches step c of the selection at c / D x 100 and moves
+// between steps with the placements each search fits (the first pass
+// across the first step).
 // REQUIRES: LoadCalcMembers has run and pDataX, pDataY, pDataWeightInput
 // (and pDataAux) hold the cohort's n observations.
 #include <newmat.h>
@@ -33,11 +36,13 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "foundation/KmSpanProgress.h"
 #include "foundation/OneDimensionArray.h"
 #include "foundation/kmBackgroundProgressTrackerWithBar.h"
 #include "foundation/kmTools.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/KMSeriesSet.h"
+#include "models/internal/TauIndexSteps.h"
 #include "results/kmCalcData.h"
 #include "results/kmFTest.h"
 #include "results/kmTable.h"
@@ -78,14 +83,27 @@ class RunningFlag {
   kmBackgroundProgressTrackerWithBar* pProgress_;
 };
 
+// The bar position of step dCount of the selection's dTotal steps.
+double StepPosition(double dCount, double dTotal) {
+  return std::min(100.0, std::trunc(dCount / dTotal * 100.0));
+}
+
 // Advances the progress counter by one step of the selection phase.
 void Advance(kmBackgroundProgressTrackerWithBar* pProgress, double& dCount,
              double dTotal) {
   if (pProgress == nullptr) return;
   dCount += 1.0;
-  const double dPos = std::min(100.0, std::trunc(dCount / dTotal * 100.0));
-  pProgress->SetPosition(static_cast<int32_t>(dPos));
+  pProgress->SetPosition(static_cast<int32_t>(StepPosition(dCount, dTotal)));
   if (pProgress->IsCancelled()) pProgress->SetProcessText("Cancelling...");
+}
+
+// What a search reports to: it moves the bar from where it stands to dTo
+// as the search fits its placements, so that a long search shows how far
+// it is. Cancellation is the bar's; without a bar nothing moves.
+KmSpanProgress SearchSpan(kmBackgroundProgressTrackerWithBar* pProgress,
+                          double dTo) {
+  const double dFrom = pProgress != nullptr ? pProgress->GetBarPosition() : 0.0;
+  return KmSpanProgress(pProgress, dFrom, std::max(dFrom, dTo));
 }
 
 }  // namespace
@@ -316,20 +334,39 @@ void kmCalculator::PrepareSelModFits(SelModRun& run) {
 }
 
 void kmCalculator::FitEveryNumberOfKinkmarks(SelModRun& run) {
+  // The first pass moves the bar from where it stands to the first step,
+  // each number of kinkmarks across a share of that span in proportion to
+  // the placements its search fits (they grow about as C(G, k)).
+  std::vector<double> vPlacements;
+  double dAll = 0.0;
   for (int16_t k = run.kmin; k <= run.kmax; ++k) {
-    if (!FitOneNumberOfKinkmarks(run, k)) break;
+    vPlacements.push_back(
+        km_models_internal::CountTauPlacements(k, *pGridAux, run.G));
+    dAll += vPlacements.back();
+  }
+  const double dFrom =
+      run.pProgress != nullptr ? run.pProgress->GetBarPosition() : 0.0;
+  const double dTo = std::max(dFrom, StepPosition(1.0, run.dTotal));
+  double dDone = 0.0;
+  for (int16_t k = run.kmin; k <= run.kmax; ++k) {
+    dDone += vPlacements[static_cast<size_t>(k - run.kmin)];
+    const double dShare = dAll > 0.0 ? dDone / dAll : 1.0;
+    KmSpanProgress span =
+        SearchSpan(run.pProgress, dFrom + (dTo - dFrom) * dShare);
+    if (!FitOneNumberOfKinkmarks(run, k, &span)) break;
   }
 }
 
-bool kmCalculator::FitOneNumberOfKinkmarks(SelModRun& run, int16_t k) {
+bool kmCalculator::FitOneNumberOfKinkmarks(
+    SelModRun& run, int16_t k, KmProgressInterface* pSearchProgress) {
   const uint16_t uK = static_cast<uint16_t>(k);
   if (run.bJump) {
     GridSearch_WithJumpModel(1, uK, run.vLocations, run.vEstimates,
                              run.vResidSum1, run.G, run.mProfile, 1,
-                             run.pProgress);
+                             pSearchProgress);
   } else {
     GridSearch(1, uK, run.vLocations, run.vEstimates, run.vResidSum1, run.G,
-               run.mProfile, run.pProgress);
+               run.mProfile, pSearchProgress);
   }
   // A cancelled search returns without a model; there is nothing to
   // tabulate, so the record keeps the models finished so far.
@@ -441,14 +478,20 @@ int16_t kmCalculator::RunPermutationTests(SelModRun& run) {
   while (k0 < k1 && run.iNumDataSets > 1 && !IsSelModCancelled(pProgress)) {
     Permute(k0, run.mL, run.mFitted, run.mResid, run.iNumDataSets);
     if (IsSelModCancelled(pProgress)) break;
+    // Each search fits every data set at each placement, so its placements
+    // measure its work; it moves the bar to the step it ends.
+    KmSpanProgress nullSearch =
+        SearchSpan(pProgress, StepPosition(dCount + 1.0, run.dTotal));
     GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k0),
                              run.vLocations, run.vEstimates, run.vResidSum0,
-                             run.G, run.mProfile, iJump, pProgress);
+                             run.G, run.mProfile, iJump, &nullSearch);
     Advance(pProgress, dCount, run.dTotal);
     if (IsSelModCancelled(pProgress)) break;
+    KmSpanProgress alternativeSearch =
+        SearchSpan(pProgress, StepPosition(dCount + 1.0, run.dTotal));
     GridSearch_WithJumpModel(run.iNumDataSets, static_cast<uint16_t>(k1),
                              run.vLocations, run.vEstimates, run.vResidSum1,
-                             run.G, run.mProfile, iJump, pProgress);
+                             run.G, run.mProfile, iJump, &alternativeSearch);
     Advance(pProgress, dCount, run.dTotal);
     if (IsSelModCancelled(pProgress)) break;
     const double dAlphaAdj = run.dAlpha / (run.kmax - k0);

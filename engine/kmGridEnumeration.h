@@ -12,6 +12,8 @@
 
 #include "engine/kmCandidateFit.h"
 #include "foundation/KmProgressInterface.h"
+#include "foundation/KmWorkProgress.h"
+#include "models/internal/TauIndexSteps.h"
 
 namespace km_grid {
 
@@ -68,12 +70,13 @@ inline void StartCrossProductWork(const NEWMAT::SymmetricMatrix& mXWX,
 // iFirst at level 0, each next kinkmark from NextFirstCandidate. pProgress
 // is polled once per candidate of each kinkmark, before the fit of the
 // last one, and the enumeration ends at the first cancellation (answer
-// false).
+// false); work counts each fit.
 template <typename OnFit>
 bool EnumeratePlacements(uint16_t iLevel, uint16_t iFirst, uint16_t k,
                          int16_t iK, const NEWMAT::ColumnVector& vGridAux,
                          CandidateFit& fit,
-                         const KmProgressInterface* pProgress, OnFit& onFit) {
+                         const KmProgressInterface* pProgress,
+                         KmWorkProgress& work, OnFit& onFit) {
   const bool bLastLevel = iLevel + 1 >= k;
   for (int c = iFirst; c <= iK; ++c) {
     if (Cancelled(pProgress)) return false;
@@ -82,26 +85,31 @@ bool EnumeratePlacements(uint16_t iLevel, uint16_t iFirst, uint16_t k,
     if (!bLastLevel) {
       if (!EnumeratePlacements(static_cast<uint16_t>(iLevel + 1),
                                NextFirstCandidate(iLevel, k, iK, c, vGridAux),
-                               k, iK, vGridAux, fit, pProgress, onFit)) {
+                               k, iK, vGridAux, fit, pProgress, work, onFit)) {
         return false;
       }
       continue;
     }
     onFit();
+    work.StepIt();
   }
   return true;
 }
 
 // EnumeratePlacements over every placement of k kinkmarks: p_1 from
-// candidate 1 (without kinkmarks, the one fit of the base columns).
+// candidate 1 (without kinkmarks, the one fit of the base columns). The
+// position of pProgress goes from its minimum to its maximum in proportion
+// to the placements fitted.
 template <typename OnFit>
 bool EnumerateAllPlacements(uint16_t k, int16_t iK,
                             const NEWMAT::ColumnVector& vGridAux,
-                            CandidateFit& fit,
-                            const KmProgressInterface* pProgress,
+                            CandidateFit& fit, KmProgressInterface* pProgress,
                             OnFit& onFit) {
   const uint16_t iFirst = k >= 1 ? 1 : static_cast<uint16_t>(iK);
-  return EnumeratePlacements(0, iFirst, k, iK, vGridAux, fit, pProgress, onFit);
+  KmWorkProgress work(pProgress, km_models_internal::CountTauPlacements(
+                                     k, vGridAux, std::max<int16_t>(iK, 0)));
+  return EnumeratePlacements(0, iFirst, k, iK, vGridAux, fit, pProgress, work,
+                             onFit);
 }
 
 }  // namespace km_grid

@@ -273,8 +273,9 @@ class ForAllKinkMKAction {
   //  W         n x n weighting matrix;
   //  progress  asked IsCancelled after every placement and before each
   //            location written; a true answer ends the search early and
-  //            record 0 keeps the best placement seen. May be null (never
-  //            cancelled).
+  //            record 0 keeps the best placement seen. Its position goes
+  //            from its minimum to its maximum in proportion to the
+  //            placements searched. May be null (never cancelled).
   //
   // Throws: a matrix-library error (a column, row or series outside the
   // products, groups longer than the series) becomes a KmException with the

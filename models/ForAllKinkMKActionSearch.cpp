@@ -8,9 +8,11 @@
 #include "foundation/KmCallPath.h"
 #include "foundation/KmException.h"
 #include "foundation/KmMatrixErrors.h"
+#include "foundation/KmWorkProgress.h"
 #include "models/DistributionWrappers.h"
 #include "models/ForAllKinkMKAction.h"
 #include "models/internal/StandardCatch.h"
+#include "models/internal/TauIndexSteps.h"
 
 using km_models_internal::WithStandardCatch;
 
@@ -354,6 +356,8 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
 
   NEWMAT::ColumnVector T(k);
   const NEWMAT::ColumnVector& successors = grid.candidateIndices;
+  KmWorkProgress work(progress, km_models_internal::CountTauPlacements(
+                                    k, successors, successors.Nrows()));
   if (ForAllKinkMKAction::first_TauIndices(T, successors)) {
     best.profile.ReSize(m, k);
     best.profile = kNotVisited;
@@ -405,6 +409,7 @@ void SearchBestTau(const OneDimensionArray<NEWMAT::ColumnVector>& groups,
         const double dSSEs = w.yWy[i] - w.explained[i];
         if (dSSEs < w.seriesSSE[i]) w.seriesSSE[i] = dSSEs;
       }
+      work.StepIt();
       if (IsCancelled(progress)) break;
     } while (ForAllKinkMKAction::next_TauIndices(T, successors));
     if (w.bReady) {

@@ -5,6 +5,7 @@
 #include <newmat.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace km_models_internal {
 namespace {
@@ -93,6 +94,32 @@ bool NextTauIndicesRecursive(ColumnVector& T, const ColumnVector& L,
     return NextTauIndicesRecursive(T, L, j - 1);
   }
   return bOk ? true : NextTauIndicesRecursive(T, L, j - 1);
+}
+
+double CountTauPlacements(int32_t k, const ColumnVector& L, int32_t m) {
+  if (k <= 0) return 1.0;
+  if (m < 1) return 0.0;
+  const size_t uM = static_cast<size_t>(m);
+  // vWays[v]: placements of the kinkmarks from the current one on, with the
+  // current one at candidate v; vFrom[v]: the sum of vWays over v..m.
+  std::vector<double> vWays(uM + 2, 1.0);
+  std::vector<double> vFrom(uM + 2, 0.0);
+  vWays[0] = 0.0;
+  vWays[uM + 1] = 0.0;
+  for (int32_t level = k - 1; level >= 1; --level) {
+    for (int32_t v = m; v >= 1; --v) {
+      vFrom[static_cast<size_t>(v)] =
+          vFrom[static_cast<size_t>(v) + 1] + vWays[static_cast<size_t>(v)];
+    }
+    for (int32_t v = 1; v <= m; ++v) {
+      const double dNext = MinimalSuccessor(L, v);
+      vWays[static_cast<size_t>(v)] =
+          dNext > m ? 0.0 : vFrom[static_cast<size_t>(TruncIndex(dNext))];
+    }
+  }
+  double dTotal = 0.0;
+  for (int32_t v = 1; v <= m; ++v) dTotal += vWays[static_cast<size_t>(v)];
+  return dTotal;
 }
 
 }  // namespace km_models_internal

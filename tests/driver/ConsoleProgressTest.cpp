@@ -1,16 +1,24 @@
-// The line of the terminal's progress display, and the lines of a long
-// read of the data file.
+// The line of the terminal's progress display, alone and during a run,
+// and the lines of a long read of the data file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <mutex>
+#include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/ConsoleProgress.h"
 #include "driver/DataFileProgress.h"
 #include "foundation/KmLineSource.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "tests/data/PrereadFixtures.h"
+#include "tests/engine/RunFixture.h"
 #include "tests/test_util/TestUtil.h"
 
 namespace {
@@ -27,6 +35,11 @@ TEST(ConsoleProgress, LineShowsPercentAndCohortsFitted) {
   tracker.GetByGroupSubProgressInterface(1)->SetPosition(40);
   EXPECT_STREQ(ConsoleProgress::FormatLine(tracker, 4).GetCString(),
                "  75% done, 3 of 4 cohorts fitted");
+  // Fault: only finished cohorts counted, so one long cohort showed 0%
+  // until it ended. A cohort being fitted adds its bar's share.
+  tracker.GetByGroupSubProgressInterface(1)->SetRunningFlag(true);
+  EXPECT_STREQ(ConsoleProgress::FormatLine(tracker, 4).GetCString(),
+               "  85% done, 3 of 4 cohorts fitted");
   // An empty range shows 0% rather than dividing by zero.
   tracker.SetRange(5, 5);
   EXPECT_STREQ(ConsoleProgress::FormatLine(tracker, 4).GetCString(),
@@ -75,6 +88,40 @@ TEST(DataFileProgress, ALargeFileShowsEachTenthRead) {
           << sPath;
     }
   }
+}
+
+// A run's tracker that keeps each new console line it would show whenever
+// the run asks whether it was cancelled (the searches ask at every
+// placement, the writer thread too).
+class LineSampler : public kmMultiProgressTracker {
+ public:
+  LineSampler() : kmMultiProgressTracker(1) {}
+  bool IsCancelled() const override {
+    const std::string sLine =
+        ConsoleProgress::FormatLine(*this, 1).GetCString();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (vLines.empty() || vLines.back() != sLine) vLines.push_back(sLine);
+    return kmMultiProgressTracker::IsCancelled();
+  }
+  mutable std::mutex mutex_;
+  mutable std::vector<std::string> vLines;  // Read once the run has ended.
+};
+
+TEST(ConsoleProgress, OneCohortsSearchMovesTheLineBeforeItEnds) {
+  km_test::ScratchDir dir;
+  run_test::DataSpec spec;
+  spec.iCohorts = 1;
+  spec.iYears = 16;
+  km_test::WriteAll(dir.File("data.csv"), run_test::MakeData(spec));
+  run_test::Run run(run_test::MakeSession(dir.File("data.csv"), spec, 19, 1));
+  auto pSampler = std::make_unique<LineSampler>();
+  const std::vector<std::string>& vLines = pSampler->vLines;
+  run.pTracker = std::move(pSampler);
+  ASSERT_TRUE(run.Execute(dir.File("out.kmo")));
+  const std::regex kInside("  [1-9][0-9]?% done, 0 of 1 cohorts fitted");
+  EXPECT_TRUE(std::any_of(vLines.begin(), vLines.end(), [&](const auto& s) {
+    return std::regex_match(s, kInside);
+  })) << testing::PrintToString(vLines);
 }
 
 }  // namespace

@@ -189,15 +189,21 @@ TEST(GridSearchForHudsons, CancellationStopsWithoutRaising) {
   EXPECT_GE(out.vResidSum(2), kBruteCases[1].dQ * (1 - kQTol));
 }
 
-// Records the range and the position the search announces.
+// Records the range the search announces and the first and last position
+// it sets.
 class RangeRecorder : public KmNullProgress {
  public:
   void SetRange(int32_t iMinimum, int32_t iMaximum) override {
     iMin = iMinimum;
     iMax = iMaximum;
   }
-  void SetPosition(int32_t iPosition) override { iPos = iPosition; }
-  int32_t iMin = -1, iMax = -1, iPos = -1;
+  int32_t GetMinimum() const override { return iMin; }
+  int32_t GetMaximum() const override { return iMax; }
+  void SetPosition(int32_t iPosition) override {
+    if (iFirstPos < 0) iFirstPos = iPosition;
+    iPos = iPosition;
+  }
+  int32_t iMin = -1, iMax = -1, iFirstPos = -1, iPos = -1;
 };
 
 TEST(GridSearchForHudsons, AnnouncesCandidateRangeToProgress) {
@@ -212,7 +218,9 @@ TEST(GridSearchForHudsons, AnnouncesCandidateRangeToProgress) {
     RunPerm(pc, 2, tc.k, &progress);
     EXPECT_EQ(progress.iMin, tc.iFirst);
     EXPECT_EQ(progress.iMax, 17);
-    EXPECT_EQ(progress.iPos, 0);  // the recorder's minimum
+    // From the minimum to the maximum as the combinations are fitted.
+    EXPECT_EQ(progress.iFirstPos, tc.iFirst);
+    EXPECT_EQ(progress.iPos, 17);
   }
 }
 

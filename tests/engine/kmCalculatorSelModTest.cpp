@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/kmCalculator.h"
 #include "foundation/KmException.h"
@@ -285,6 +286,46 @@ TEST_F(SelModTest, SearchCancellationEndsEveryMethodQuietly) {
     EXPECT_NO_THROW(Run(o, kY, kN, &progress));
     EXPECT_TRUE(data_.vFTests.empty());
     EXPECT_FALSE(progress.GetRunningFlag());
+  }
+}
+
+// A parent that notes the cohort's bar position whenever the searches ask
+// whether the run was cancelled, which they do at every placement.
+class BarSampler : public KmNullProgress {
+ public:
+  bool IsCancelled() const override {
+    vSeen.push_back(pBar->GetBarPosition());
+    return false;
+  }
+  const kmBackgroundProgressTrackerWithBar* pBar = nullptr;
+  mutable std::vector<int32_t> vSeen;
+};
+
+TEST_F(SelModTest, SearchesMoveTheBarBeforeTheCohortEnds) {
+  // Fault: the bar stood still inside every search, so one long cohort
+  // showed 0% until it ended. Steps: BIC has one (the first pass, to 100);
+  // the permutation tests of 0 to 3 kinkmarks six (16, 33, ...): the first
+  // pass moves to 16, the first test's search of 3 kinkmarks to 33.
+  struct Case {
+    int iMethod;
+    int32_t iAbove, iBelow;  // some position strictly between the two
+  };
+  const Case kCases[] = {{1, 0, 100}, {0, 0, 16}, {0, 16, 33}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "method " << c.iMethod << ", inside "
+                                    << c.iAbove << ".." << c.iBelow);
+    BarSampler sampler;
+    std::atomic<bool> bCancel(false);
+    kmBackgroundProgressTrackerWithBar bar(&sampler, 0, 100, 0, &bCancel);
+    sampler.pBar = &bar;
+    Options o;
+    o.iMethod = c.iMethod;
+    Run(o, kY, kN, &bar);
+    const std::vector<int32_t>& v = sampler.vSeen;
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+    EXPECT_TRUE(std::any_of(v.begin(), v.end(), [&c](int32_t i) {
+      return i > c.iAbove && i < c.iBelow;
+    }));
   }
 }
 

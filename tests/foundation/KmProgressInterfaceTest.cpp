@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "foundation/KmBackgroundProgressTracker.h"
 #include "foundation/KmProgressInterface.h"
+#include "foundation/KmSpanProgress.h"
+#include "foundation/KmWorkProgress.h"
 
 namespace {
 
@@ -76,6 +82,42 @@ TEST(KmProgressInterface, SetSubrangeMovesPastThePresentSubrange) {
   tracker.SetSubrange(20, 40);  // Minimum first.
   EXPECT_EQ(tracker.GetSubrangeMinimum(), 20);
   EXPECT_EQ(tracker.GetSubrangeMaximum(), 40);
+}
+
+// Records every position it is set to.
+class PositionLog : public KmNullProgress {
+ public:
+  int32_t GetMaximum() const override { return 4; }
+  bool IsCancelled() const override { return bCancelled; }
+  void SetPosition(int32_t iPosition) override { vSet.push_back(iPosition); }
+  bool bCancelled = false;
+  std::vector<int32_t> vSet;
+};
+
+TEST(KmWorkProgress, MovesTheRangeInProportionToTheUnitsDone) {
+  // Range 0..4: each position once, the maximum with the last unit.
+  const std::pair<int, std::vector<int32_t>> kCases[] = {
+      {10, {0, 1, 2, 3, 4}},  // after units 3, 5, 8 and 10
+      {2, {0, 2, 4}},         // fewer units than positions
+      {0, {0}},               // no work: the minimum only
+  };
+  for (const auto& c : kCases) {
+    PositionLog log;
+    KmWorkProgress work(&log, c.first);
+    for (int i = 0; i < c.first; ++i) work.StepIt();
+    EXPECT_EQ(log.vSet, c.second) << c.first << " units";
+  }
+}
+
+TEST(KmSpanProgress, CarriesItsPositionsForwardIntoTheParentsSpan) {
+  PositionLog parent;
+  KmSpanProgress span(&parent, 16, 33);
+  span.SetRange(0, 1000);
+  for (int32_t i : {0, 500, 499, 1000, 1500}) span.SetPosition(i);
+  EXPECT_EQ(parent.vSet, (std::vector<int32_t>{16, 24, 33}));
+  EXPECT_FALSE(span.IsCancelled());
+  parent.bCancelled = true;
+  EXPECT_TRUE(span.IsCancelled());
 }
 
 }  // namespace

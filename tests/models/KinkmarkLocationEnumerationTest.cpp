@@ -14,6 +14,7 @@
 
 #include "models/BaseKMRegModel.h"
 #include "models/ForAllKinkMKAction.h"
+#include "models/internal/TauIndexSteps.h"
 
 namespace {
 
@@ -145,6 +146,9 @@ TEST_P(TauIndicesTest, MatchesBruteForceForMonotoneTables) {
         EXPECT_EQ(got, expected);
         ColumnVector T(k);
         EXPECT_EQ(GetParam().first(T, L), !expected.empty());
+        // The count that progress reports are made against.
+        EXPECT_EQ(km_models_internal::CountTauPlacements(k, L, m),
+                  static_cast<double>(expected.size()));
       }
     }
   }
