@@ -78,6 +78,12 @@ std::string Shown(const std::string& s, bool bName) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     unsigned long iCode = 0;
     const size_t n = c < 0x80 ? 1 : Utf8At(s, i, iCode);
+    if (!bName && c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+      // The message's own line break (a call path joins its lines so) is
+      // written as the text files' line end.
+      ++i;
+      continue;
+    }
     if (c < 0x80 && (c < 0x20 || c == 0x7F) &&
         (bName || (c != '\n' && c != '\t'))) {
       if (c >= 0x07 && c <= 0x0D) {

@@ -30,8 +30,11 @@ bool HasHiddenSpaceBeside(const KmString& sText);
 // by their UTF-8 bytes ("\xE2\x80\xAE" for U+202E). Every other byte is
 // kept: valid UTF-8 text such as an accented label, and a byte 0xA0 to
 // 0xFF of another encoding. Backslashes are kept, so a text already shown
-// (ShownText, ShownName) is shown unchanged. Every line a run prints and
-// its error file's text pass through it (PrintShown).
+// (ShownText, ShownName) is shown unchanged. A carriage return that ends a
+// line ("\r\n", the line break a call path's lines are joined with) is the
+// message's own and is written as the line feed alone, the line end of the
+// program's text files. Every line a run prints and its error file's text
+// pass through it (PrintShown).
 KmString ShownMessage(const KmString& sText);
 
 // sText, a name quoted in a message (a file or folder name, a process's

@@ -22,6 +22,9 @@ TEST(KmShownText, ShowsWhatATerminalWouldObey) {
        "\\r\\b\\v\\f\\x01\\x1F\\x7F"},
       // A message keeps its own lines and tabs; a name stays on its line.
       {"a\nb\tc", "a\nb\tc", "a\\nb\\tc"},
+      // A message's own CR LF (a call path's) ends its line as LF alone.
+      // Fault: the error file showed each call path line ending in "\r".
+      {"a\r\nb\r", "a\nb\\r", "a\\r\\nb\\r"},
       // C1 controls: a lone byte (an 8-bit terminal's CSI) and U+009B.
       {"\x9B"
        "2J",
