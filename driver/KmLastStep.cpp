@@ -15,6 +15,7 @@
 #include "foundation/KmException.h"
 #include "foundation/KmIO_File.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmHeldFiles.h"
 
@@ -32,7 +33,7 @@ std::string Leaf(const KmString& sName) {
 [[noreturn]] void RaiseLockFailure(const KmString& sName, int iErrno) {
   KmString sMessage;
   sMessage << "Unable to lock the clustering result file \"" << sName
-           << "\": " << SystemReason(iErrno).c_str() << ".";
+           << "\": " << KmSystemReason(iErrno).c_str() << ".";
   throw KmException(sMessage.GetCString(), "main");
 }
 
@@ -215,7 +216,7 @@ void KmLastStep::Append() {
   CutBlockBack();
   GenerateKmExceptionF(
       "Unable to write the file \"%s\": %s%s.", kClassName,
-      plan_.sAppendedTo.GetCString(), SystemReason(iErrno).c_str(),
+      plan_.sAppendedTo.GetCString(), KmSystemReason(iErrno).c_str(),
       bLeftCut_ ? "; the part written could not be removed" : "");
 }
 
@@ -267,7 +268,7 @@ void KmLastStep::RaiseUnconfirmed(const std::string& sWhat, int iErrno) {
   KmString sMessage;
   sMessage << "The outputs of the run are all in place, but it could not "
               "confirm its last step: "
-           << sWhat.c_str() << ": " << SystemReason(iErrno).c_str() << ".";
+           << sWhat.c_str() << ": " << KmSystemReason(iErrno).c_str() << ".";
   if (record_.IsHeld()) {
     sMessage << " Its commit record \"" << sRecord_
              << "\" stays, and the next run of these outputs finishes the "
@@ -306,7 +307,7 @@ std::vector<KmString> KmLastStep::Finish(KmStepFile& record,
        missing_.empty() ? plan.removals : std::vector<KmString>()) {
     if (!remove_(sName)) {
       GenerateKmExceptionF("Unable to remove the file \"%s\": %s.", kClassName,
-                           sName.GetCString(), SystemReason(errno).c_str());
+                           sName.GetCString(), KmSystemReason(errno).c_str());
     }
   }
   if (!record.Remove()) RaiseWriteFailure(sRecord_, errno);

@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <system_error>
 
 #include "driver/CohortOutcomes.h"
 #include "driver/CreateSession.h"
@@ -26,6 +25,7 @@
 #include "foundation/KmIO_File.h"
 #include "foundation/KmIniFile.h"
 #include "foundation/KmPendingFile.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/kmRunProgressTrackers.h"
 #include "foundation/platform/KmHeldFiles.h"
 #include "reports/kmRunSummary.h"
@@ -151,7 +151,7 @@ void KmRun::HoldOutputs() {
   sMessage << "The folder \"" << KmFolder::FolderOf(sLock.GetCString()).c_str()
            << "\" of the run's outputs cannot be written (the lock file \""
            << sLock
-           << "\" cannot be created in it): " << SystemReason(iErrno).c_str()
+           << "\" cannot be created in it): " << KmSystemReason(iErrno).c_str()
            << ".";
   throw KmException(sMessage.GetCString(), "main");
 }
@@ -222,8 +222,7 @@ void KmRun::OpenClusteringFile() {
                 "other names reach too); name another \"Output File\" in the "
                 "run file.";
   } else {
-    const std::string sReason =
-        std::error_code(iErrno, std::generic_category()).message();
+    const std::string sReason = KmSystemReason(iErrno);
     sMessage << "Unable to open the clustering result \"" << sName
              << "\": " << sReason.c_str() << ".";
   }
@@ -319,8 +318,7 @@ void KmRun::RemoveEarlierErrorFile() const {
       RemoveOwnedFile(outputs_.sErrorFile)) {
     return;
   }
-  const std::string sReason =
-      std::error_code(errno, std::generic_category()).message();
+  const std::string sReason = KmSystemReason(errno);
   KmString sNote;
   sNote << "The error file \"" << outputs_.sErrorFile
         << "\" of an earlier run could not be removed: " << sReason.c_str()
@@ -397,12 +395,11 @@ KmString KmRun::DiscardOutputsOfFailedRun() noexcept {
             << "\" could not be cut off again.";
     }
     if (bRecordLeft) {
-      sNote
-          << (sNote.IsEmpty() ? "" : " ") << "Its commit record \""
-          << outputs_.sCommitRecord << "\" could not be removed: "
-          << std::error_code(iErrno, std::generic_category()).message().c_str()
-          << ". The next run of these outputs names those that record "
-             "lists but this run did not move, and removes it.";
+      sNote << (sNote.IsEmpty() ? "" : " ") << "Its commit record \""
+            << outputs_.sCommitRecord
+            << "\" could not be removed: " << KmSystemReason(iErrno).c_str()
+            << ". The next run of these outputs names those that record "
+               "lists but this run did not move, and removes it.";
     }
   } catch (...) {
     // The error file still says why the run failed.

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include "foundation/KmException.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -167,14 +167,9 @@ bool ReadFileIdFields(const std::string& sText, size_t& iAt,
          ReadDigits(sText, iAt, file.iInode);
 }
 
-std::string SystemReason(int iErrno) {
-  return std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
-      .message();
-}
-
 void RaiseWriteFailure(const KmString& sName, int iErrno) {
   GenerateKmExceptionF("Unable to write the file \"%s\": %s.", kClassName,
-                       sName.GetCString(), SystemReason(iErrno).c_str());
+                       sName.GetCString(), KmSystemReason(iErrno).c_str());
 }
 
 CommitFileId CommitFileIdOf(const struct stat& info) {

@@ -38,10 +38,6 @@ struct CommitBlock {
   }
 };
 
-// The system's reason for iErrno, in words ("No space left on device");
-// that of EIO for 0, which names no failure.
-std::string SystemReason(int iErrno);
-
 // Throws: KmException "Unable to write the file \"<sName>\": <reason of
 // iErrno>." (class "KmLastStep"): a file of the last step cannot be
 // written.

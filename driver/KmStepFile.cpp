@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "driver/KmStepFields.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFileSystem.h"
 #include "foundation/platform/KmHeldFiles.h"
 
@@ -72,7 +73,7 @@ KmStepFile::Left KmStepFile::ReadLeft(const char* sKind, size_t iLongest,
   if (ReadWholeFile(iFd_, iLongest, sText)) return Left::kRead;
   sWhy = sText.size() > iLongest
              ? std::string("it is not a ") + sKind + " of this program"
-             : "it could not be read: " + SystemReason(errno);
+             : "it could not be read: " + KmSystemReason(errno);
   Release();
   return Left::kRefused;
 }

@@ -11,6 +11,7 @@
 #include "driver/KmStepFields.h"
 #include "driver/internal/KmConsole.h"
 #include "foundation/KmShownText.h"
+#include "foundation/KmSystemReason.h"
 #include "foundation/platform/KmFileSystem.h"
 
 namespace {
@@ -195,12 +196,12 @@ KmString UnusableLockMessage(const KmFolder& folder, const KmString& sLock,
   sMessage << "Unable to hold the outputs of the run: the lock file \"" << sLock
            << "\" ";
   if (sOwner.empty()) {
-    sMessage << "cannot be used: " << SystemReason(iErrno).c_str() << ".";
+    sMessage << "cannot be used: " << KmSystemReason(iErrno).c_str() << ".";
     return sMessage;
   }
   sMessage << "is another account's (" << sOwner.c_str()
            << "), and this account may not open it: "
-           << SystemReason(iErrno).c_str()
+           << KmSystemReason(iErrno).c_str()
            << ". A run of that account may be writing these outputs: once "
               "none is, "
            << (MayRemoveFrom(folder, KmFolder::LeafOf(sLock.GetCString()))

@@ -16,7 +16,8 @@ constexpr rlim_t kFilesARunNeeds = 64;
 
 std::string KmSystemReason(int iErrno) {
   std::string sReason =
-      std::error_code(iErrno, std::generic_category()).message();
+      std::error_code(iErrno != 0 ? iErrno : EIO, std::generic_category())
+          .message();
   struct rlimit limit;
   if (iErrno == EMFILE && getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
       limit.rlim_cur != RLIM_INFINITY) {
