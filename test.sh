@@ -41,6 +41,26 @@ known_targets() {
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 
+# The suites and the fuzz targets make and remove tens of thousands of files
+# in their scratch folders (under TMPDIR). On an ext4 file system without a
+# journal, as a virtual machine's disk often is, each new file then costs a
+# scan of the inodes freed in the last seconds: a seventh of the sanitizer
+# suites' time. Where /dev/shm is a memory file system with room, the
+# scratch folders go in a folder of its own there, sticky and open to every
+# account as /tmp is, and removed when this script ends.
+use_memory_scratch() {
+  local free_kib
+  [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ] || return 0
+  free_kib=$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')
+  [ "${free_kib:-0}" -ge $((4 * 1024 * 1024)) ] || return 0
+  scratch=$(mktemp -d /dev/shm/kinkmark-tests.XXXXXX) || return 0
+  chmod 1777 "$scratch"
+  trap 'rm -rf "$scratch"' EXIT
+  export TMPDIR=$scratch
+  echo "scratch folders in $scratch"
+}
+use_memory_scratch
+
 # build_and_test <dir> <ctest filter> <targets or "all"> <cmake args...>
 build_and_test() {
   local dir=$1 filter=$2 targets=$3; shift 3
