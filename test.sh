@@ -44,8 +44,8 @@ command -v ninja >/dev/null && generator=(-G Ninja)
 # The suites and the fuzz targets make and remove tens of thousands of files
 # in their scratch folders (under TMPDIR). On an ext4 file system without a
 # journal, as a virtual machine's disk often is, each new file then costs a
-# scan of the inodes freed in the last seconds: a seventh of the sanitizer
-# suites' time. Where /dev/shm is a memory file system with room, the
+# scan of the inodes freed in the last seconds: a seventh of a whole-run
+# test's time. Where /dev/shm is a memory file system with room, the
 # scratch folders go in a folder of its own there, sticky and open to every
 # account as /tmp is, and removed when this script ends.
 use_memory_scratch() {
