@@ -79,6 +79,18 @@ void CopyFixtures(const km_test::ScratchDir& dir) {
   }
 }
 
+// Copies the session sSession and the data file sData from folder into dir,
+// with a run file "run.ini" that runs them into "out.dat".
+void UseSessionAndData(const km_test::ScratchDir& dir, const fs::path& folder,
+                       const std::string& sSession, const std::string& sData) {
+  for (const std::string& sName : {sSession, sData}) {
+    fs::copy_file(folder / sName, dir.File(sName));
+  }
+  WriteAll(dir.File("run.ini"),
+           "[Kinkmark Input Files]\nSession File = " + sSession +
+               "\nData File = " + sData + "\nOutput File = out.dat\n");
+}
+
 // A command line that names no single run file runs nothing and writes no
 // file: the usage goes to standard output when asked for, else to standard
 // error with a status that is not 0. Fault: a wrong count returned 0 and
@@ -2194,13 +2206,8 @@ TEST(KinkmarkRun, TextFromOutsideIsShownNotObeyed) {
   };
   const Make kDictionary = [](const Dir& dir, const std::string&,
                               FaultyFileSystem&) {
-    for (const char* sName : {"kinked.dic", "kinked.csv"}) {
-      fs::copy_file(fs::path(KM_E2E_FIXTURES) / "common" / sName,
-                    dir.File(sName));
-    }
-    WriteAll(dir.File("run.ini"),
-             "[Kinkmark Input Files]\nSession File = kinked.dic\nData File = "
-             "kinked.csv\nOutput File = out.dat\n");
+    UseSessionAndData(dir, fs::path(KM_E2E_FIXTURES) / "common", "kinked.dic",
+                      "kinked.csv");
     return -1;
   };
   // Another account's run holds the outputs' lock: its process as the
@@ -2411,13 +2418,8 @@ TEST(KinkmarkRun, AnOutputNameThisAccountCannotReplaceMovesNothing) {
     km_test::ScratchDir dir;
     CopyFixtures(dir);
     if (c.bClustering) {
-      for (const char* sName : {"ages.kms", "ages.csv"}) {
-        fs::copy_file(fs::path(KM_EXAMPLES) / "clustering" / sName,
-                      dir.File(sName));
-      }
-      WriteAll(dir.File("run.ini"),
-               "[Kinkmark Input Files]\nSession File = ages.kms\n"
-               "Data File = ages.csv\nOutput File = out.dat\n");
+      UseSessionAndData(dir, fs::path(KM_EXAMPLES) / "clustering", "ages.kms",
+                        "ages.csv");
       // The run's own, which it appends to.
       const std::string sResult = dir.File(sJournal.substr(0, 45));
       WriteAll(sResult, "an earlier run\n");

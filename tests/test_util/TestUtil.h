@@ -75,6 +75,12 @@ void EndsWithinAMinute(const std::string& sWhat,
 // descriptors of its own.
 void WithOpenFilesUsedUp(const std::function<void()>& body);
 
+// The system's reason an open gives inside WithOpenFilesUsedUp, as the
+// program words it.
+inline const char kOpenFilesUsedUp[] =
+    "Too many open files (this process may hold 256 files open at once; "
+    "raise that limit, ulimit -n, to at least 64).";
+
 // Guards linear work without a time limit: runs work(n) and work(8 n) three
 // times each and compares the best processor times of the two sizes.
 // Succeeds when the larger size took less than 40 times as long: linear
